@@ -1,0 +1,157 @@
+#include "base/varray.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+VBaseArray::VBaseArray(int blockSize, int itemSize)
+    : mBlockSize(blockSize < 1 ? 1 : blockSize), mItemSize(itemSize < 1 ? 1 : itemSize) {}
+
+VBaseArray::VBaseArray(const VBaseArray& other) : mBlockSize(other.mBlockSize), mItemSize(other.mItemSize) {
+    if (other.mCount > 0 && Grow(other.mCount)) {
+        std::memcpy(mData, other.mData, (size_t)other.mCount * mItemSize);
+        mCount = other.mCount;
+    }
+}
+
+VBaseArray& VBaseArray::operator=(const VBaseArray& other) {
+    if (this == &other) return *this;
+    Clear();
+    mBlockSize = other.mBlockSize;
+    if (other.mItemSize != mItemSize) return *this;
+    if (other.mCount > 0 && Grow(other.mCount)) {
+        std::memcpy(mData, other.mData, (size_t)other.mCount * mItemSize);
+        mCount = other.mCount;
+    }
+    return *this;
+}
+
+VBaseArray::VBaseArray(VBaseArray&& other) noexcept
+    : mCount(other.mCount),
+      mBlockCount(other.mBlockCount),
+      mBlockSize(other.mBlockSize),
+      mItemSize(other.mItemSize),
+      mData(other.mData) {
+    other.mCount = 0;
+    other.mBlockCount = 0;
+    other.mData = nullptr;
+}
+
+VBaseArray& VBaseArray::operator=(VBaseArray&& other) noexcept {
+    if (this == &other) return *this;
+    if (other.mItemSize != mItemSize) {
+        Clear();
+        mBlockSize = other.mBlockSize;
+        return *this;
+    }
+    std::free(mData);
+    mCount = other.mCount;
+    mBlockCount = other.mBlockCount;
+    mBlockSize = other.mBlockSize;
+    mData = other.mData;
+    other.mCount = 0;
+    other.mBlockCount = 0;
+    other.mData = nullptr;
+    return *this;
+}
+
+VBaseArray::~VBaseArray() {
+    std::free(mData);
+}
+
+bool VBaseArray::Grow(int n) {
+    if (n < 0) return false;
+    long long capacity = (long long)mBlockCount * mBlockSize;
+    if (n <= capacity) return true;
+    long long needBlocks = ((long long)n + mBlockSize - 1) / mBlockSize;
+    long long stepBlocks = mBlockCount / 4;
+    if (stepBlocks < 1) stepBlocks = 1;
+    long long blocks = mBlockCount + stepBlocks;
+    if (blocks < needBlocks) blocks = needBlocks;
+    // Keep counts and byte sizes within int and a sane allocation size.
+    const long long maxBytes = (long long)INT_MAX;
+    if (blocks * mBlockSize > INT_MAX || blocks * mBlockSize * mItemSize > maxBytes) {
+        blocks = needBlocks;
+        if (blocks * mBlockSize > INT_MAX || blocks * mBlockSize * mItemSize > maxBytes) return false;
+    }
+    void* p = std::realloc(mData, (size_t)(blocks * mBlockSize * mItemSize));
+    if (!p) return false;
+    mData = static_cast<unsigned char*>(p);
+    mBlockCount = (int)blocks;
+    return true;
+}
+
+int VBaseArray::InsertAt(int index, const void* item) {
+    if (mCount == INT_MAX || !Grow(mCount + 1)) return -1;
+    if (index < 0) index = 0;
+    if (index > mCount) index = mCount;
+    unsigned char* slot = mData + (size_t)index * mItemSize;
+    if (index < mCount) std::memmove(slot + mItemSize, slot, (size_t)(mCount - index) * mItemSize);
+    if (item) {
+        std::memcpy(slot, item, (size_t)mItemSize);
+    } else {
+        std::memset(slot, 0, (size_t)mItemSize);
+    }
+    ++mCount;
+    return index;
+}
+
+int VBaseArray::AddMultiple(int n) {
+    if (n < 0 || n > INT_MAX - mCount) return -1;
+    int first = mCount;
+    if (!SetCount(mCount + n)) return -1;
+    return first;
+}
+
+int VBaseArray::RemoveAt(int index) {
+    if (index < 0 || index >= mCount) return mCount;
+    unsigned char* slot = mData + (size_t)index * mItemSize;
+    std::memmove(slot, slot + mItemSize, (size_t)(mCount - index - 1) * mItemSize);
+    return --mCount;
+}
+
+void VBaseArray::Clear() {
+    std::free(mData);
+    mData = nullptr;
+    mCount = 0;
+    mBlockCount = 0;
+}
+
+bool VBaseArray::SetCount(int n) {
+    if (n < 0) return false;
+    if (n > mCount) {
+        if (!Grow(n)) return false;
+        std::memset(mData + (size_t)mCount * mItemSize, 0, (size_t)(n - mCount) * mItemSize);
+    }
+    mCount = n;
+    return true;
+}
+
+bool VBaseArray::Resize(int n) {
+    if (!SetCount(n)) return false;
+    int blocks = (n + mBlockSize - 1) / mBlockSize;
+    if (blocks < mBlockCount) {
+        if (blocks == 0) {
+            Clear();
+            return true;
+        }
+        void* p = std::realloc(mData, (size_t)blocks * mBlockSize * mItemSize);
+        if (p) {
+            mData = static_cast<unsigned char*>(p);
+            mBlockCount = blocks;
+        }
+    }
+    return true;
+}
+
+bool VBaseArray::SetAt(int index, const void* item) {
+    void* slot = GetAt(index);
+    if (!slot) return false;
+    if (item) {
+        std::memcpy(slot, item, (size_t)mItemSize);
+    } else {
+        std::memset(slot, 0, (size_t)mItemSize);
+    }
+    return true;
+}
