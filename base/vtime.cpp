@@ -165,7 +165,7 @@ int VTime::GetTimeModeFromFrameRate(double frameRate) {
     for (int mode = 1; mode < kRateCount; ++mode) {
         if (!kRates[mode].num) continue;
         double rate = (double)kRates[mode].num / (double)kRates[mode].den;
-        if (std::fabs(rate - frameRate) <= 1e-6) return mode;
+        if (std::fabs(rate - frameRate) <= 1e-3) return mode;
     }
     return -1;
 }

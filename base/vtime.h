@@ -63,7 +63,8 @@ public:
     static double GetFrameRate(int timeMode);
     // The length of one frame of `timeMode` in ticks (0: the default mode).
     static VTime GetOneFrameValue(int timeMode);
-    // The time mode of the table whose rate equals `frameRate` within 1e-6, -1 when none does.
+    // The time mode of the table whose rate equals `frameRate` within 0.001 (so 29.97 finds the
+    // drop-frame mode), -1 when none does.
     static int GetTimeModeFromFrameRate(double frameRate);
 
     // The process-wide default time mode (6 at start) and time format (1 at start), read by the

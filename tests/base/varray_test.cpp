@@ -1,0 +1,147 @@
+#include "base/varray.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+struct Point4 {
+    double v[4];
+};
+
+void ExpectSame(const VArrayTemplate<int>& a, const std::vector<int>& ref) {
+    ASSERT_EQ(a.GetCount(), (int)ref.size());
+    for (int i = 0; i < a.GetCount(); ++i)
+        ASSERT_EQ(a[i], ref[i]) << "at " << i;
+}
+
+}  // namespace
+
+TEST(VBaseArray, GrowsByWholeBlocks) {
+    VArrayTemplate<int> a(16);
+    EXPECT_EQ(a.GetCapacity(), 0);
+    a.Add(1);
+    EXPECT_EQ(a.GetBlockCount(), 1);
+    EXPECT_EQ(a.GetCapacity(), 16);
+    for (int i = 1; i < 16; ++i)
+        a.Add(i);
+    EXPECT_EQ(a.GetBlockCount(), 1);
+    a.Add(16);
+    EXPECT_EQ(a.GetBlockCount(), 2);  // one more block when full
+    for (int i = 17; i < 5000; ++i) {
+        a.Add(i);
+        ASSERT_EQ(a.GetCapacity() % 16, 0);
+        ASSERT_GE(a.GetCapacity(), a.GetCount());
+    }
+    EXPECT_EQ(a.GetCount(), 5000);
+    EXPECT_EQ(a.GetBlockSize(), 16);
+
+    VBaseArray odd(0, 0);  // sizes below 1 are taken as 1
+    EXPECT_EQ(odd.GetBlockSize(), 1);
+    EXPECT_EQ(odd.GetItemSize(), 1);
+}
+
+TEST(VBaseArray, InsertClampsAndRemoveKeepsStorage) {
+    VArrayTemplate<int> a(4);
+    EXPECT_EQ(a.InsertAt(10, 1), 0);  // beyond the count: appends
+    EXPECT_EQ(a.InsertAt(1, 3), 1);   // at the count: appends
+    EXPECT_EQ(a.InsertAt(1, 2), 1);
+    EXPECT_EQ(a.InsertAt(-5, 0), 0);  // negative: front
+    ExpectSame(a, {0, 1, 2, 3});
+
+    int capacity = a.GetCapacity();
+    EXPECT_EQ(a.RemoveAt(1), 3);
+    ExpectSame(a, {0, 2, 3});
+    EXPECT_EQ(a.RemoveAt(3), 3);  // out of range: unchanged
+    EXPECT_EQ(a.RemoveAt(-1), 3);
+    EXPECT_EQ(a.GetCapacity(), capacity);
+
+    EXPECT_EQ(a.GetAt(7), 0);
+    EXPECT_EQ(a.GetAt(-1), 0);
+    EXPECT_FALSE(a.SetAt(3, 9));
+    EXPECT_TRUE(a.SetAt(2, 9));
+    EXPECT_EQ(a.GetLast(), 9);
+    EXPECT_EQ(a.Find(9), 2);
+    EXPECT_EQ(a.Find(42), -1);
+
+    a.Clear();
+    EXPECT_EQ(a.GetCount(), 0);
+    EXPECT_EQ(a.GetCapacity(), 0);
+    EXPECT_EQ(a.GetArray(), nullptr);
+}
+
+TEST(VBaseArray, SetCountResizeAndAddMultipleZeroNewItems) {
+    VArrayTemplate<int> a(8);
+    for (int i = 1; i <= 10; ++i)
+        a.Add(i);
+    int capacity = a.GetCapacity();
+    EXPECT_TRUE(a.SetCount(3));
+    EXPECT_EQ(a.GetCount(), 3);
+    EXPECT_EQ(a.GetCapacity(), capacity);  // shrinking keeps the storage
+    EXPECT_TRUE(a.SetCount(6));            // stale items come back zeroed
+    ExpectSame(a, {1, 2, 3, 0, 0, 0});
+    EXPECT_FALSE(a.SetCount(-1));
+    EXPECT_EQ(a.GetCount(), 6);
+
+    EXPECT_EQ(a.AddMultiple(3), 6);
+    ExpectSame(a, {1, 2, 3, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(a.AddMultiple(-2), -1);
+
+    EXPECT_TRUE(a.Resize(2));
+    EXPECT_EQ(a.GetCapacity(), 8);  // Resize gives back the blocks not needed
+    EXPECT_TRUE(a.Resize(0));
+    EXPECT_EQ(a.GetCapacity(), 0);
+
+    // Counts whose byte size does not fit are refused, not wrapped.
+    VArrayTemplate<Point4> big(16);
+    EXPECT_FALSE(big.SetCount(0x7fffffff));
+    EXPECT_EQ(big.GetCount(), 0);
+}
+
+TEST(VArrayTemplate, AssignmentMakesAnExactCopy) {
+    VArrayTemplate<Point4> src(256);
+    for (int i = 0; i < 300; ++i)
+        src.Add(Point4{{(double)i, i * 2.0, i * 3.0, 1.0}});
+    VArrayTemplate<Point4> dst(16);
+    dst.Add(Point4{{9, 9, 9, 9}});
+    dst = src;
+    EXPECT_EQ(dst.GetBlockSize(), 256);
+    ASSERT_EQ(dst.GetCount(), 300);
+    EXPECT_EQ(dst.GetCapacity() % 256, 0);
+    for (int i = 0; i < 300; ++i)
+        ASSERT_EQ(dst[i].v[1], i * 2.0);
+    dst = dst;
+    EXPECT_EQ(dst.GetCount(), 300);
+    VArrayTemplate<Point4> copy(dst);
+    EXPECT_EQ(copy.GetCount(), 300);
+    EXPECT_EQ(copy[299].v[2], 897.0);
+    VArrayTemplate<Point4> moved(std::move(copy));
+    EXPECT_EQ(moved.GetCount(), 300);
+    EXPECT_EQ(copy.GetCount(), 0);
+}
+
+TEST(VArrayTemplate, RandomEditsMatchAVector) {
+    std::mt19937 rng(3);
+    VArrayTemplate<int> a(5);
+    std::vector<int> ref;
+    for (int step = 0; step < 3000; ++step) {
+        int op = (int)(rng() % 4);
+        int value = (int)rng();
+        if (op < 2) {
+            int index = (int)(rng() % (ref.size() + 3)) - 1;
+            int clamped = index < 0 ? 0 : (index > (int)ref.size() ? (int)ref.size() : index);
+            ASSERT_EQ(a.InsertAt(index, value), clamped);
+            ref.insert(ref.begin() + clamped, value);
+        } else if (op == 2 && !ref.empty()) {
+            int index = (int)(rng() % ref.size());
+            ASSERT_EQ(a.RemoveAt(index), (int)ref.size() - 1);
+            ref.erase(ref.begin() + index);
+        } else {
+            a.Add(value);
+            ref.push_back(value);
+        }
+    }
+    ExpectSame(a, ref);
+}
