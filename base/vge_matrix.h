@@ -280,6 +280,10 @@ public:
 
     // The 16 doubles, row after row.
     operator const double*() const { return &mData[0][0]; }
+    // Without these, the pointer conversion above would let a == b compile as an address
+    // comparison; compare with VgeMatrixCompareAffine instead.
+    bool operator==(const VgeAMatrix&) const = delete;
+    bool operator!=(const VgeAMatrix&) const = delete;
 
     // Row access: m[row][column], row and column 0..3.
     double* operator[](int row) { return mData[row]; }

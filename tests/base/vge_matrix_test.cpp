@@ -195,34 +195,8 @@ TEST(VgeMatrix, CompareAffine) {
     EXPECT_EQ(VgeMatrixCompareAffine(a.m, b.m, 1.0), 1);
 }
 
-TEST(VgeMatrix, SmallHelpersTouchOnlyTheirElements) {
-    Mat m = Filled(0), out = Filled(100);
-    VgeMatrixTranspose3(out.m, m.m);
-    EXPECT_EQ(out.m[0][1], 4.0);
-    EXPECT_EQ(out.m[2][0], 2.0);
-    EXPECT_EQ(out.m[3][0], 112.0);
-    VgeMatrixTranspose3(m.m, m.m);
-    EXPECT_TRUE(Near3(m.m, out.m, 0.0));
-
-    out = Filled(100);
-    VgeMatrixCopyAffine(out.m, m.m);
-    EXPECT_EQ(out.m[3][2], 14.0);
-    EXPECT_EQ(out.m[3][3], 115.0);
-    out = Filled(100);
-    VgeRMatrixCopy(out.m, m.m);
-    EXPECT_EQ(out.m[2][2], 10.0);
-    EXPECT_EQ(out.m[3][0], 112.0);
-
-    double v[3] = {7, 8, 9}, t[3];
-    VgeMatrixSetDiagonal(out.m, v);
-    EXPECT_EQ(out.m[1][1], 8.0);
-    EXPECT_EQ(out.m[0][1], 4.0);
-    VgeMatrixSetTranslation(out.m, 1, 2, 3);
-    VgeMatrixGetTranslation(t, out.m);
-    EXPECT_EQ(t[2], 3.0);
-    EXPECT_EQ(out.m[3][3], 115.0);
-
-    // Points take the translation, vectors do not; both work in place.
+TEST(VgeMatrix, PointsTakeTheTranslationVectorsDoNot) {
+    // Both work in place.
     Mat r = vgetest::Identity();
     VgeEulerXYZToMatrix(r.m, 0, 0, 90);
     VgeMatrixSetTranslation(r.m, 10, 0, 0);
