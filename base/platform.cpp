@@ -48,15 +48,23 @@ void VPlatformSetSettingsDirectory(const char* path) {
     gSettingsOverride = path ? path : "";
 }
 
+VString VPlatformNativePath(const char* path) {
+    VString native(path ? path : "");
+    for (int i = 0; i < native.GetLen(); ++i) {
+        if (native[i] == '\\') native[i] = '/';
+    }
+    return native;
+}
+
 bool VPlatformDirectoryExists(const char* path) {
     if (!path || !*path) return false;
     struct stat st;
-    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+    return stat(VPlatformNativePath(path), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool VPlatformCreateDirectory(const char* path) {
     if (!path || !*path) return false;
-    if (mkdir(path, 0777) == 0) return true;
+    if (mkdir(VPlatformNativePath(path), 0777) == 0) return true;
     return errno == EEXIST && VPlatformDirectoryExists(path);
 }
 

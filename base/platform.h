@@ -16,6 +16,10 @@ VString VPlatformGetSettingsDirectory();
 // Overrides the settings folder for this process; null or "" goes back to the environment.
 void VPlatformSetSettingsDirectory(const char* path);
 
+// `path` in the form the file system takes: both '/' and '\' separate path parts in the
+// toolkit, so on this system every '\' becomes '/'. Null gives "".
+VString VPlatformNativePath(const char* path);
+
 // Creates one directory; true when it was created or already exists as a directory.
 bool VPlatformCreateDirectory(const char* path);
 // True when `path` names an existing directory.

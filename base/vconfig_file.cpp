@@ -36,7 +36,7 @@ void VConfigFile::Load() {
     mSections.clear();
     mSections.push_back(Section{VString(""), {}});
     if (mPath.IsEmpty()) return;
-    FILE* f = std::fopen(mPath, "rb");
+    FILE* f = std::fopen(VPlatformNativePath(mPath), "rb");
     if (!f) return;
     std::vector<char> data;
     char chunk[4096];
@@ -136,7 +136,8 @@ bool VConfigFile::Flush() {
 
 bool VConfigFile::Save() {
     if (mPath.IsEmpty() || !CreateDirectoryPath(mPath)) return false;
-    VString temp = mPath + ".tmp";
+    VString target = VPlatformNativePath(mPath);
+    VString temp = target + ".tmp";
     FILE* f = std::fopen(temp, "wb");
     if (!f) return false;
     bool ok = true;
@@ -152,7 +153,7 @@ bool VConfigFile::Save() {
         }
     }
     ok = (std::fclose(f) == 0) && ok;
-    if (!ok || std::rename(temp, mPath) != 0) {
+    if (!ok || std::rename(temp, target) != 0) {
         std::remove(temp);
         return false;
     }

@@ -209,9 +209,10 @@ VString GetRelativeFilePath(const char* path) {
 
 bool FileExists(const char* path) {
     if (!path || !*path) return false;
+    VString native = VPlatformNativePath(path);
     struct stat st;
-    if (stat(path, &st) == 0 && S_ISDIR(st.st_mode)) return false;
-    FILE* f = std::fopen(path, "rb");
+    if (stat(native, &st) == 0 && S_ISDIR(st.st_mode)) return false;
+    FILE* f = std::fopen(native, "rb");
     if (!f) return false;
     std::fclose(f);
     return true;

@@ -37,7 +37,7 @@ bool IsRelativePath(const char* path);
 VString GetRelativeFilePath(const char* path);
 
 // False for a null or empty path and for a directory; true when the file opens for reading in
-// binary mode (it is closed again at once).
+// binary mode (it is closed again at once). '\' separates path parts here too.
 bool FileExists(const char* path);
 
 // Creates every missing directory of the directory part of `path` (everything before its last
