@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-VNameTable::VNameTable(int bits, int growth) : mGrowth(growth < 1 ? 1 : growth) {
+VNameTable::VNameTable(int bits, int /*growth*/) {
     if (bits < 1) bits = 1;
     if (bits > 24) bits = 24;
     mBuckets.assign((size_t)1 << bits, -1);

@@ -44,7 +44,6 @@ private:
     std::deque<Entry> mEntries;  // a deque: stored names never move
     std::vector<int> mBuckets;
     std::unordered_map<intptr_t, int> mByData;
-    int mGrowth;
 };
 
 #endif  // OXA_BASE_VNAME_TABLE_H

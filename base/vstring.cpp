@@ -146,8 +146,8 @@ void VString::MakeInvalid() {
 
 bool VString::Reserve(int capacity) {
     if (capacity <= mCapacity) return true;
-    int newCapacity = mCapacity + mCapacity / 2;
-    if (newCapacity < capacity || newCapacity > INT_MAX - 1) newCapacity = capacity;
+    long long grown = (long long)mCapacity + mCapacity / 2;
+    int newCapacity = (grown < capacity || grown > INT_MAX - 1) ? capacity : (int)grown;
     char* p;
     if (mData == mInline) {
         p = static_cast<char*>(std::malloc((size_t)newCapacity + 1));

@@ -112,7 +112,8 @@ TEST(VArrayTemplate, AssignmentMakesAnExactCopy) {
     EXPECT_EQ(dst.GetCapacity() % 256, 0);
     for (int i = 0; i < 300; ++i)
         ASSERT_EQ(dst[i].v[1], i * 2.0);
-    dst = dst;
+    const VArrayTemplate<Point4>& alias = dst;
+    dst = alias;  // self-assignment keeps the items
     EXPECT_EQ(dst.GetCount(), 300);
     VArrayTemplate<Point4> copy(dst);
     EXPECT_EQ(copy.GetCount(), 300);

@@ -88,7 +88,8 @@ TEST(VString, StorageAcrossTheInlineLimit) {
         EXPECT_EQ(moved, s);
         VString assigned;
         assigned = moved;
-        assigned = assigned;  // self-assignment keeps the text
+        const VString& alias = assigned;
+        assigned = alias;  // self-assignment keeps the text
         EXPECT_STREQ(assigned.Buffer(), ref.c_str());
         VString target("something long enough to sit on the heap for sure");
         target = std::move(moved);
