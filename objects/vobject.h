@@ -1,0 +1,102 @@
+#ifndef OXA_OBJECTS_VOBJECT_H
+#define OXA_OBJECTS_VOBJECT_H
+
+#include <vector>
+
+#include "base/vstring.h"
+#include "objects/vindex.h"
+#include "objects/vplug.h"
+
+class VProperty;
+class VDataType;
+class VOxaUserProperty;
+
+// Events an object sends to itself around a change of its property list (the plug is the
+// property, the other plug null).
+enum EObjectEvent {
+    eObjectPropertyAdding = 8,
+    eObjectPropertyAdded = 11,
+};
+
+// An object of the object model: a plug with a name and an ordered list of named, typed
+// properties. The list keeps the order in which properties were added; that order is the
+// order of index access, of property blocks in files and of animation channels.
+//
+// The list holds member properties (declared by a derived class, destroyed with it) and
+// properties the object created (CreateProperty), which it owns and deletes.
+//
+// Every event of the object's own plug and of its properties' plugs reaches ConnectNotify.
+class VObject : public VPlug {
+    VOBJECT_DECLARE_CLASS()
+public:
+    VObject() = default;
+    // Deletes the properties it created; member properties are gone already.
+    ~VObject() override;
+
+    const char* GetName() const { return mName.Buffer(); }
+    void SetName(const char* name) { mName = name ? name : ""; }
+
+    // The object's type code; -1 for objects of the model that are not scene objects.
+    virtual int GetTypeCode() const { return -1; }
+
+    // Appends `property` to the list, sending eObjectPropertyAdding before and
+    // eObjectPropertyAdded after. False (nothing sent) for null or a property that is in a
+    // list already.
+    bool AddProperty(VProperty* property);
+    // The first property whose name equals `name` byte for byte; null when none (or for null).
+    VProperty* FindProperty(const char* name) const;
+    int GetPropertyCount() const { return mPropertyCount; }
+    // The property at `index` in list order, null when out of range.
+    VProperty* GetProperty(int index) const;
+    // Takes `property` out of the list (a created one is deleted). False when not listed here.
+    bool RemoveProperty(VProperty* property);
+    // Destroys the property that `userProperty` stands for: removes it from the list, deletes
+    // it when this object created it, and leaves the handle unbound. False when the handle is
+    // null, unbound or its property is not listed here.
+    bool DestroyProperty(VOxaUserProperty* userProperty);
+
+    // Creates a property for `valueType` (a bool, int, double, enumeration, time, text, vector
+    // or colour property, or an object list for 9), names it, gives it `dataType` and appends
+    // it; the object owns it. Null (nothing created) for a null name or a value type that has
+    // no property class.
+    virtual VProperty* CreateProperty(const char* name, int valueType, const VDataType* dataType);
+
+    // Receives the events of this object's plug and of its properties: the connection events
+    // of EPlugEvent (a false answer to 0 or 1 refuses the connection), the value and state
+    // events of EPropertyEvent and the list events of EObjectEvent. `plug` is the plug the
+    // event is about, `other` the plug at the far end (null for value, state and list events).
+    // The base accepts everything and, after a value change of one of its own properties,
+    // calls OwnerPropertyChanged. Overrides end by passing what they do not handle here.
+    virtual bool ConnectNotify(int event, VPlug* plug, VPlug* other);
+    // Called after one of this object's properties changed its value. Nothing in the base.
+    virtual void OwnerPropertyChanged(VProperty* property);
+
+    // Prepares the object for deletion: drops every connection of the object and of its
+    // properties (with events), then empties the property list.
+    virtual void Destroying();
+    // Destroying, then deletion.
+    void Destroy() override;
+
+protected:
+    bool Notify(int event, VPlug* other) override { return ConnectNotify(event, this, other); }
+
+private:
+    friend class VProperty;
+    static constexpr int kIndexThreshold = 16;
+
+    // Called by a property leaving the list (destroyed or removed).
+    void DetachProperty(VProperty* property);
+    // Called when a listed property is renamed.
+    void DropNameIndex() { mNameIndex.Clear(); }
+    void Compact() const;
+    void BuildNameIndex() const;
+
+    VString mName;
+    // List slots; a removed property leaves a hole until the next index access squeezes them
+    // out, so that tearing down a long list is not quadratic.
+    mutable std::vector<VProperty*> mProperties;
+    int mPropertyCount = 0;
+    mutable VNameIndex mNameIndex;  // name -> slot, built on demand for long lists
+};
+
+#endif  // OXA_OBJECTS_VOBJECT_H

@@ -1,0 +1,44 @@
+#include "objects/vobject_list.h"
+
+#include <cstring>
+
+#include "objects/vobject.h"
+#include "objects/voxa_property_handler.h"
+
+VOBJECT_IMPLEMENT_CLASS(VObjectList, VPlug);
+
+VObjectList::VObjectList() {
+    // A list only gathers sources; it is never the source of anything.
+    SetFlags(kPlugAcceptsSrc);
+}
+
+void VObjectList::Clear() {
+    while (GetSrcCount() > 0)
+        DisconnectSrc(GetSrc(GetSrcCount() - 1));
+}
+
+VPlug* VObjectList::FindByName(const char* name) const {
+    if (!name) return nullptr;
+    for (int i = 0, n = GetSrcCount(); i < n; ++i) {
+        VPlug* entry = GetSrc(i);
+        if (IsObject(entry) && std::strcmp(static_cast<VObject*>(entry)->GetName(), name) == 0) return entry;
+    }
+    return nullptr;
+}
+
+int VObjectList::GetFilteredCount(int classId) const {
+    return GetFilteredPlug(GetClassFilter(classId))->GetSrcCount();
+}
+
+VPlug* VObjectList::GetFiltered(int classId, int index) const {
+    return GetFilteredPlug(GetClassFilter(classId))->GetSrc(index);
+}
+
+bool VObjectList::IsObject(const VPlug* entry) {
+    return entry && entry->IsA(VObject::ClassId);
+}
+
+VOxaObject* VObjectList::GetOwnerObject(const VPlug* entry) {
+    if (!entry || !entry->IsA(VOxaPropertyHandler::ClassId)) return nullptr;
+    return static_cast<const VOxaPropertyHandler*>(entry)->GetOwner();
+}

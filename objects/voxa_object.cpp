@@ -1,0 +1,144 @@
+#include "objects/voxa_object.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "objects/voxa_property_handler.h"
+#include "objects/voxa_user_property.h"
+#include "objects/vproperty.h"
+
+VString VOxaMakeObjectName(const char* prefix, const char* name) {
+    VString rest(name ? name : "");
+    int separator = rest.Find("::");
+    if (separator >= 0) rest = rest.Mid(separator + 2);
+    if (rest.IsEmpty()) rest = "Name";
+    if (!prefix || !*prefix) return rest;
+    return VString(prefix) + rest;
+}
+
+VOxaObject::VOxaObject(VOxaSdkManager* owner, const char* name) : mOwner(owner), mName(name) {}
+
+VOxaObject::~VOxaObject() = default;
+
+VOxaObject& VOxaObject::operator=(const VOxaObject& other) {
+    if (this != &other && GetTypeCode() == other.GetTypeCode()) mName = other.mName;
+    return *this;
+}
+
+void VOxaObject::SetName(const char* name) {
+    mName.SetCurrent(VOxaMakeObjectName(GetNamePrefix(), name).Buffer());
+}
+
+const char* VOxaObject::GetNamePrefix() const {
+    switch (GetTypeCode()) {
+        case 1:
+            return "Model::";
+        case 2:
+            return "Texture::";
+        case 3:
+            return "Material::";
+        case 5:
+            return "Video::";
+        case 8:
+        case 13:
+            return "Constraint::";
+        case 10: {
+            // Deformers and generic nodes share the code; deformers say so in their type flags.
+            if (GetTypeFlags().Find("Deformer") < 0) return "";
+            return GetTypeName().CompareNoCase("Cluster") == 0 ? "SubDeformer::" : "Deformer::";
+        }
+        case 11:
+            return "Pose::";
+        case 12:
+            return "ControlSetPlug::";
+        default:
+            return "";
+    }
+}
+
+const char* VOxaObject::GetNameWithoutPrefix() const {
+    const char* name = GetName();
+    const char* prefix = GetNamePrefix();
+    size_t length = std::strlen(prefix);
+    if (length > 0 && std::strncmp(name, prefix, length) == 0) return name + length;
+    const char* separator = std::strstr(name, "::");
+    return separator ? separator + 2 : name;
+}
+
+void VOxaObject::FillPropertyArray(VArrayTemplate<VProperty*>& properties) const {
+    VOxaPropertyHandler* handler = GetPropertyHandler();
+    if (!handler) return;
+    for (int i = 0, n = handler->GetPropertyCount(); i < n; ++i)
+        properties.Add(handler->GetProperty(i));
+}
+
+void VOxaObject::PropertyAdded(VOxaUserProperty* /*userProperty*/) {}
+
+void VOxaObject::PropertyRemoved(VOxaUserProperty* /*userProperty*/) {}
+
+void VOxaObject::AddUserProperty(VOxaUserProperty* userProperty) {
+    if (!userProperty || IsListed(userProperty)) return;
+    mUserProperties.push_back(userProperty);
+    if (mHandleIndex.IsBuilt()) mHandleIndex.Set(userProperty, (int)mUserProperties.size() - 1);
+    if (mUserIndex.IsBuilt() && userProperty->GetProperty()) {
+        mUserIndex.Insert(userProperty->GetProperty(), (int)mUserProperties.size() - 1);
+    }
+    PropertyAdded(userProperty);
+}
+
+bool VOxaObject::RemoveUserProperty(VOxaUserProperty* userProperty) {
+    auto it = std::find(mUserProperties.begin(), mUserProperties.end(), userProperty);
+    if (!userProperty || it == mUserProperties.end()) return false;
+    PropertyRemoved(userProperty);
+    // PropertyRemoved may have changed the list.
+    it = std::find(mUserProperties.begin(), mUserProperties.end(), userProperty);
+    if (it != mUserProperties.end()) mUserProperties.erase(it);
+    mUserIndex.Clear();
+    mHandleIndex.Clear();
+    return true;
+}
+
+bool VOxaObject::IsListed(const VOxaUserProperty* userProperty) const {
+    if (mUserProperties.size() < 16) {
+        return std::find(mUserProperties.begin(), mUserProperties.end(), userProperty) !=
+               mUserProperties.end();
+    }
+    if (!mHandleIndex.IsBuilt()) {
+        for (size_t i = 0; i < mUserProperties.size(); ++i)
+            mHandleIndex.Set(mUserProperties[i], (int)i);
+    }
+    return mHandleIndex.Find(userProperty) >= 0;
+}
+
+VOxaUserProperty* VOxaObject::GetUserProperty(int index) const {
+    return (index >= 0 && index < (int)mUserProperties.size()) ? mUserProperties[index] : nullptr;
+}
+
+void VOxaObject::RebuildUserIndex() const {
+    mUserIndex.Clear();
+    for (size_t i = 0; i < mUserProperties.size(); ++i) {
+        if (mUserProperties[i]->GetProperty()) mUserIndex.Insert(mUserProperties[i]->GetProperty(), (int)i);
+    }
+    mUserIndexStamp = VOxaUserProperty::GetBindingStamp();
+}
+
+VOxaUserProperty* VOxaObject::FindUserPropertyByProperty(const VProperty* property) const {
+    if (!property) return nullptr;
+    if (mUserProperties.size() < 16) {
+        for (VOxaUserProperty* u : mUserProperties) {
+            if (u->GetProperty() == property) return u;
+        }
+        return nullptr;
+    }
+    if (!mUserIndex.IsBuilt() || mUserIndexStamp != VOxaUserProperty::GetBindingStamp()) RebuildUserIndex();
+    int position = mUserIndex.Find(property);
+    return position >= 0 ? mUserProperties[position] : nullptr;
+}
+
+VOxaUserProperty* VOxaObject::FindUserPropertyByName(const char* name) const {
+    if (!name) return nullptr;
+    for (VOxaUserProperty* u : mUserProperties) {
+        if (std::strcmp(u->GetName(), name) == 0) return u;
+    }
+    return nullptr;
+}

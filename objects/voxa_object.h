@@ -1,0 +1,126 @@
+#ifndef OXA_OBJECTS_VOXA_OBJECT_H
+#define OXA_OBJECTS_VOXA_OBJECT_H
+
+#include <vector>
+
+#include "base/varray.h"
+#include "base/vstring.h"
+#include "base/vstring_list.h"
+#include "objects/vindex.h"
+
+class VOxaSdkManager;
+class VOxaPropertyHandler;
+class VOxaUserProperty;
+class VProperty;
+
+// The base of the scene objects. The manager calls Destroying on an object right before it
+// deletes it.
+class VOxaPlug {
+public:
+    virtual ~VOxaPlug() = default;
+    // Pre-deletion notification; nothing in the base.
+    virtual void Destroying() {}
+};
+
+// The two names of a scene object: the name it was made with (initial) and the name it has
+// now (current).
+class VOxaObjectName {
+public:
+    VOxaObjectName() = default;
+    explicit VOxaObjectName(const char* name) { Set(name); }
+
+    // Sets both names.
+    void Set(const char* name) {
+        mInitial = name ? name : "";
+        mCurrent = mInitial;
+    }
+    void SetCurrent(const char* name) { mCurrent = name ? name : ""; }
+    void SetInitial(const char* name) { mInitial = name ? name : ""; }
+    const char* GetCurrent() const { return mCurrent.Buffer(); }
+    const char* GetInitial() const { return mInitial.Buffer(); }
+
+private:
+    VString mInitial;
+    VString mCurrent;
+};
+
+// The full name of an object: `prefix` followed by `name` without whatever stands up to and
+// including its first "::"; "Name" when that leaves nothing. A null or empty prefix adds
+// nothing; a null name counts as empty.
+VString VOxaMakeObjectName(const char* prefix, const char* name);
+
+// A named scene object with a type code. Its name carries the prefix of its type code
+// ("Model::" for nodes, 1; "Texture::" 2; "Material::" 3; "Video::" 5; "Constraint::" 8 and
+// 13; "Pose::" 11; "ControlSetPlug::" 12; for 10, "Deformer::" or "SubDeformer::" when the
+// object is a deformer, nothing for a generic node). It lists the user-property handles of its
+// properties (not owned: the manager owns them).
+class VOxaObject : public VOxaPlug {
+public:
+    // `owner` is the manager that made the object; `name` is taken as it is, prefix included.
+    VOxaObject(VOxaSdkManager* owner, const char* name);
+    VOxaObject(const VOxaObject&) = delete;
+    ~VOxaObject() override;
+
+    VOxaSdkManager* GetSdkManager() const { return mOwner; }
+
+    // Copies both names when both objects have the same type code; otherwise nothing.
+    VOxaObject& operator=(const VOxaObject& other);
+
+    // The current name, with its prefix.
+    const char* GetName() const { return mName.GetCurrent(); }
+    // Sets the current name: the text after a first "::" (the whole text without one), "Name"
+    // when that is empty, behind the prefix of the object's type code.
+    void SetName(const char* name);
+    const char* GetInitialName() const { return mName.GetInitial(); }
+    // Sets the initial name as given.
+    void SetInitialName(const char* name) { mName.SetInitial(name); }
+    // The current name without the type prefix; when the name does not begin with it but holds
+    // "::", what follows the first "::"; else the whole name. Points into the current name.
+    const char* GetNameWithoutPrefix() const;
+    // The prefix of the object's type code ("" for none).
+    const char* GetNamePrefix() const;
+    // The name pair itself (for renaming strategies; give the result back with SetName).
+    VOxaObjectName& GetObjectName() { return mName; }
+    const VOxaObjectName& GetObjectName() const { return mName; }
+
+    // The type code (0 in the base: no type).
+    virtual int GetTypeCode() const { return 0; }
+    // The object's properties object, null for an object without one.
+    virtual VOxaPropertyHandler* GetPropertyHandler() const { return nullptr; }
+    // Appends every property of the property handler, in its order, to `properties`.
+    virtual void FillPropertyArray(VArrayTemplate<VProperty*>& properties) const;
+    // The type name ("" in the base) and type flags (none in the base).
+    virtual VString GetTypeName() const { return VString(""); }
+    virtual VStringList GetTypeFlags() const { return VStringList(); }
+    // Called after a user property was added to, or before it is removed from, the object.
+    // Nothing in the base.
+    virtual void PropertyAdded(VOxaUserProperty* userProperty);
+    virtual void PropertyRemoved(VOxaUserProperty* userProperty);
+
+    // Appends `userProperty` unless it is listed (null is ignored), then calls PropertyAdded.
+    void AddUserProperty(VOxaUserProperty* userProperty);
+    // Calls PropertyRemoved, then takes `userProperty` out of the list. False when not listed.
+    bool RemoveUserProperty(VOxaUserProperty* userProperty);
+    int GetUserPropertyCount() const { return (int)mUserProperties.size(); }
+    // The user property at `index`, null out of range.
+    VOxaUserProperty* GetUserProperty(int index) const;
+    // The first user property bound to `property`; null when none or for null.
+    VOxaUserProperty* FindUserPropertyByProperty(const VProperty* property) const;
+    // The first user property whose name equals `name` byte for byte; null when none.
+    VOxaUserProperty* FindUserPropertyByName(const char* name) const;
+
+private:
+    void RebuildUserIndex() const;
+    bool IsListed(const VOxaUserProperty* userProperty) const;
+
+    VOxaSdkManager* mOwner;
+    VOxaObjectName mName;
+    std::vector<VOxaUserProperty*> mUserProperties;
+    // property -> position of the first user property bound to it, for long lists; rebuilt
+    // when any handle's binding changed since it was built.
+    mutable VPointerIndex mUserIndex;
+    mutable unsigned mUserIndexStamp = 0;
+    mutable VPointerIndex mHandleIndex;  // handle -> position, for long lists
+};
+
+#endif  // OXA_OBJECTS_VOXA_OBJECT_H

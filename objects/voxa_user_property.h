@@ -1,0 +1,71 @@
+#ifndef OXA_OBJECTS_VOXA_USER_PROPERTY_H
+#define OXA_OBJECTS_VOXA_USER_PROPERTY_H
+
+#include "base/vstring.h"
+
+class VOxaSdkManager;
+class VOxaPropertyHandler;
+class VProperty;
+
+// The handle of a user property of a scene object. A bound handle stands for an existing
+// property; an unbound one is a record of a name and a type that a property handler turns into
+// a property (VOxaPropertyHandler::CreateProperty), binding the handle to it.
+//
+// Types: 1 Bool, 2 real, 3 Color, 4 Integer, 5 Vector, 6 Enum (0 unknown).
+class VOxaUserProperty {
+public:
+    enum EType { eUnknown = 0, eBool = 1, eReal = 2, eColor = 3, eInteger = 4, eVector = 5, eEnum = 6 };
+    // GetFlag / SetFlag bit.
+    enum EFlag { eAnimatable = 1 };
+
+    // A handle bound to `property`.
+    VOxaUserProperty(VOxaSdkManager* owner, VProperty* property);
+    // An unbound record. Type names: "Bool", "Real" or "Number", "Color", "Integer", "Vector",
+    // "Enum", without regard to case; any other gives type 0.
+    VOxaUserProperty(VOxaSdkManager* owner, const char* name, const char* typeName);
+    VOxaUserProperty(const VOxaUserProperty&) = delete;
+    VOxaUserProperty& operator=(const VOxaUserProperty&) = delete;
+
+    VOxaSdkManager* GetOwner() const { return mOwner; }
+    VProperty* GetProperty() const { return mProperty; }
+    bool IsBound() const { return mProperty != nullptr; }
+    // Binds an unbound handle; false when it is bound already or `property` is null.
+    bool Bind(VProperty* property);
+    // Leaves the handle without property (its property is being destroyed).
+    void Unbind();
+
+    // The bound property's name, else the record's.
+    const char* GetName() const;
+    // The type, from the bound property's value type or from the record.
+    int GetType() const;
+    // eAnimatable: the bound property's animatable flag, else the record's.
+    bool GetFlag(int flag) const;
+    // Sets or clears a flag of the record (a bound handle's flag follows its property).
+    void SetFlag(int flag, bool on);
+
+    // The bound property's number; false, with `value` untouched, when unbound.
+    bool GetDouble(double& value) const;
+    // The bound property's x, y, z; false, with the outputs untouched, when unbound or when the
+    // property has fewer than three components.
+    bool GetVector(double& x, double& y, double& z) const;
+    // Sets (x, y, z, 1) through the property's set-value operation, which tells its owner; false
+    // when unbound.
+    bool SetVector(double x, double y, double z);
+
+    // The property handler that listens to this handle's changes.
+    VOxaPropertyHandler* GetChangeListener() const { return mListener; }
+    void SetChangeListener(VOxaPropertyHandler* listener) { mListener = listener; }
+
+    // Changes whenever any handle is bound or unbound; lookups by property keyed on it.
+    static unsigned GetBindingStamp();
+
+private:
+    VOxaSdkManager* mOwner;
+    VProperty* mProperty = nullptr;
+    VOxaPropertyHandler* mListener = nullptr;
+    VString mName;
+    int mType = eUnknown;
+    int mFlags = 0;
+};
+
+#endif  // OXA_OBJECTS_VOXA_USER_PROPERTY_H

@@ -1,0 +1,128 @@
+#include "objects/vplug.h"
+
+#include "objects/vobject.h"
+
+int VPlug::ClassId = -1;
+VClassInfo VPlug::ClassInfo(&VPlug::ClassId, nullptr, "VPlug");
+[[maybe_unused]] static const int VPlug_ClassRegistered = RegisterClassId(&VPlug::ClassInfo);
+
+void* IVObject::QueryInterface(int interfaceId) {
+    return interfaceId == 0 ? this : nullptr;
+}
+
+void IVObject::Destroy() {
+    delete this;
+}
+
+VPlug::~VPlug() {
+    for (VPlug* src : mSrc.Snapshot()) {
+        src->mDst.Remove(this);
+        ++src->mStamp;
+    }
+    for (VPlug* dst : mDst.Snapshot()) {
+        dst->mSrc.Remove(this);
+        ++dst->mStamp;
+    }
+}
+
+bool VPlug::Notify(int event, VPlug* other) {
+    return mOwner ? mOwner->ConnectNotify(event, this, other) : true;
+}
+
+bool VPlug::ConnectSrc(VPlug* src, int /*type*/) {
+    if (!src || src == this) return false;
+    if (!(mFlags & kPlugAcceptsSrc) || !(src->mFlags & kPlugIsSrc)) return false;
+    if (mSrc.Contains(src)) return false;
+    if (!Notify(ePlugAcceptSrc, src)) return false;
+    if (!src->Notify(ePlugAcceptDst, this)) return false;
+    Notify(ePlugConnectingSrc, src);
+    src->Notify(ePlugConnectingDst, this);
+    // A listener may have made the same connection meanwhile.
+    if (mSrc.Contains(src)) return false;
+    mSrc.Add(src);
+    src->mDst.Add(this);
+    ++mStamp;
+    ++src->mStamp;
+    Notify(ePlugConnectedSrc, src);
+    src->Notify(ePlugConnectedDst, this);
+    return true;
+}
+
+bool VPlug::DisconnectSrc(VPlug* src) {
+    if (!src || !mSrc.Contains(src)) return false;
+    Notify(ePlugDisconnectingSrc, src);
+    src->Notify(ePlugDisconnectingDst, this);
+    // A listener may have removed it already; the connection was there all the same.
+    if (mSrc.Remove(src)) {
+        src->mDst.Remove(this);
+        ++mStamp;
+        ++src->mStamp;
+    }
+    Notify(ePlugDisconnectedSrc, src);
+    src->Notify(ePlugDisconnectedDst, this);
+    return true;
+}
+
+void VPlug::DisconnectAll() {
+    // Work on copies: listeners may change the lists while they hear of a removal.
+    for (VPlug* src : mSrc.Snapshot())
+        DisconnectSrc(src);
+    for (VPlug* dst : mDst.Snapshot())
+        dst->DisconnectSrc(this);
+}
+
+void VPlug::SetFilter(const VClassFilter* filter, int flag) {
+    mFilterClassId = filter ? filter->GetClassId() : -1;
+    SetFlag(kPlugFilteredChild, (flag & kPlugFilteredChild) != 0);
+}
+
+VFilteredPlug* VPlug::GetFilteredPlug(const VClassFilter* filter) const {
+    int classId = filter ? filter->GetClassId() : -1;
+    for (const auto& view : mViews) {
+        if (view->mClassId == classId) return view.get();
+    }
+    mViews.push_back(std::unique_ptr<VFilteredPlug>(new VFilteredPlug(this, classId)));
+    return mViews.back().get();
+}
+
+void VFilteredPlug::Refresh() const {
+    if (mStamp == mPlug->mStamp) return;
+    VClassFilter filter(mClassId);
+    mSrc.clear();
+    mDst.clear();
+    for (int i = 0, n = mPlug->GetSrcCount(); i < n; ++i) {
+        VPlug* p = mPlug->GetSrc(i);
+        if (filter.Accepts(p)) mSrc.push_back(p);
+    }
+    for (int i = 0, n = mPlug->GetDstCount(); i < n; ++i) {
+        VPlug* p = mPlug->GetDst(i);
+        if (filter.Accepts(p)) mDst.push_back(p);
+    }
+    mStamp = mPlug->mStamp;
+}
+
+int VFilteredPlug::GetSrcCount() const {
+    Refresh();
+    return (int)mSrc.size();
+}
+
+VPlug* VFilteredPlug::GetSrc(int index) const {
+    Refresh();
+    return (index >= 0 && index < (int)mSrc.size()) ? mSrc[index] : nullptr;
+}
+
+int VFilteredPlug::GetDstCount() const {
+    Refresh();
+    return (int)mDst.size();
+}
+
+VPlug* VFilteredPlug::GetDst(int index) const {
+    Refresh();
+    return (index >= 0 && index < (int)mDst.size()) ? mDst[index] : nullptr;
+}
+
+VPlug* VFilteredPlug::Get(int index) const {
+    Refresh();
+    if (index < (int)mSrc.size()) return GetSrc(index);
+    return GetDst(index - (int)mSrc.size());
+}

@@ -1,0 +1,160 @@
+#ifndef OXA_OBJECTS_VPLUG_H
+#define OXA_OBJECTS_VPLUG_H
+
+#include <memory>
+#include <vector>
+
+#include "objects/vclass_info.h"
+#include "objects/vconnection_list.h"
+
+class VObject;
+
+// The root interface of the object model: an interface query and destruction through the
+// object itself.
+class IVObject {
+public:
+    virtual ~IVObject() = default;
+    // This interface for id 0, null for any other id.
+    virtual void* QueryInterface(int interfaceId);
+    // Destroys the object (the base deletes it).
+    virtual void Destroy();
+};
+
+// Marks the objects that receive notifications from the plugs they are connected to.
+class ICallback : public IVObject {};
+
+// Events that a plug sends about its connections, in the order they come. Even codes go to the
+// destination of the connection, odd codes to its source; the other plug is the one at the
+// far end. A false answer to 0 or 1 refuses the connection.
+enum EPlugEvent {
+    ePlugAcceptSrc = 0,         // destination: accept this source?
+    ePlugAcceptDst = 1,         // source: accept this destination?
+    ePlugConnectingSrc = 2,     // destination, before connecting
+    ePlugConnectingDst = 3,     // source, before connecting
+    ePlugConnectedSrc = 4,      // destination, after connecting
+    ePlugConnectedDst = 5,      // source, after connecting
+    ePlugDisconnectingSrc = 6,  // destination, before disconnecting
+    ePlugDisconnectingDst = 7,  // source, before disconnecting
+    ePlugDisconnectedSrc = 8,   // destination, after disconnecting
+    ePlugDisconnectedDst = 9,   // source, after disconnecting
+};
+
+// Plug flag word. A new plug has kPlugAcceptsSrc | kPlugIsSrc.
+enum EPlugFlag {
+    kPlugAcceptsSrc = 0x1,    // may get source connections
+    kPlugIsSrc = 0x2,         // may be connected as a source
+    kPlugFlag4 = 0x4,         // cleared by object-list properties together with the unused one
+    kPlugFilteredChild = 0x8  // registered as a filtered child of its owner
+};
+
+// The connections of a plug as seen through a class filter: the accepted sources first, then
+// the accepted destinations, each in connection order. The view belongs to its plug and is
+// refreshed on access after the plug's connections changed.
+class VFilteredPlug {
+public:
+    int GetSrcCount() const;
+    VPlug* GetSrc(int index) const;
+    int GetDstCount() const;
+    VPlug* GetDst(int index) const;
+    // Sources and destinations as one sequence, sources first.
+    int GetCount() const { return GetSrcCount() + GetDstCount(); }
+    VPlug* Get(int index) const;
+    int GetClassId() const { return mClassId; }
+
+private:
+    friend class VPlug;
+    VFilteredPlug(const VPlug* plug, int classId) : mPlug(plug), mClassId(classId) {}
+    void Refresh() const;
+
+    const VPlug* mPlug;
+    int mClassId;
+    mutable unsigned mStamp = ~0u;
+    mutable std::vector<VPlug*> mSrc;
+    mutable std::vector<VPlug*> mDst;
+};
+
+// The base of every object of the object model: its class identity, its owner (the object it
+// is a child plug of) and its connections. A plug keeps its source connections followed by its
+// destination connections; connecting and disconnecting send the events of EPlugEvent to the
+// plug's owner object (or to the plug itself when it is an object).
+//
+// Deleting a plug drops its remaining connections without events; disconnect first (VObject's
+// Destroying does) when the far ends must hear of it.
+class VPlug : public ICallback {
+public:
+    static VClassInfo ClassInfo;
+    static int ClassId;
+
+    VPlug() = default;
+    VPlug(const VPlug&) = delete;
+    VPlug& operator=(const VPlug&) = delete;
+    ~VPlug() override;
+
+    // Class identity: the record of the object's class, its id and name, and the test that
+    // answers true for the class's own id and every ancestor's.
+    virtual const VClassInfo* GetClassInfo() const { return &ClassInfo; }
+    int GetClassId() const { return GetClassInfo()->GetId(); }
+    const char* GetClassName() const { return GetClassInfo()->GetName(); }
+    virtual bool IsA(int classId) const { return GetClassInfo()->IsA(classId); }
+
+    // The object this plug is a child of (null for a free plug).
+    VObject* GetParentObject() const { return mOwner; }
+    void SetParentObject(VObject* owner) { mOwner = owner; }
+
+    int GetFlags() const { return mFlags; }
+    void SetFlags(int flags) { mFlags = flags; }
+    void SetFlag(int bits, bool on) { mFlags = on ? (mFlags | bits) : (mFlags & ~bits); }
+
+    // Connects `src` as a source of this plug. Refused (false, nothing sent after the refusal)
+    // for null or this plug itself, for a connection that exists already, when this plug does
+    // not accept sources or `src` may not be a source, and when event 0 (to this plug) or 1 (to
+    // src) is answered false. Otherwise sends 2 and 3, connects, sends 4 and 5 and answers
+    // true. `type` is the caller's kind of connection; the plugs do not keep it.
+    bool ConnectSrc(VPlug* src, int type = 0);
+    // Removes the source connection to `src`: sends 6 and 7, removes, sends 8 and 9. False
+    // (nothing sent) when `src` was not a source.
+    bool DisconnectSrc(VPlug* src);
+    // Removes every source and destination connection of this plug, with events.
+    void DisconnectAll();
+
+    bool IsConnectedSrc(const VPlug* src) const { return mSrc.Contains(src); }
+    bool IsConnectedDst(const VPlug* dst) const { return mDst.Contains(dst); }
+    int GetSrcCount() const { return mSrc.GetCount(); }
+    // The source at `index` in connection order, null when out of range.
+    VPlug* GetSrc(int index) const { return mSrc.Get(index); }
+    // The position of `src` among the sources, -1 when absent.
+    int FindSrc(const VPlug* src) const { return mSrc.Find(src); }
+    int GetDstCount() const { return mDst.GetCount(); }
+    VPlug* GetDst(int index) const { return mDst.Get(index); }
+    int FindDst(const VPlug* dst) const { return mDst.Find(dst); }
+
+    // Installs a class filter (null: none); with flag kPlugFilteredChild (8) the plug is also
+    // marked a filtered child of its owner, without it that mark is cleared.
+    void SetFilter(const VClassFilter* filter, int flag = 0);
+    // The class id of the installed filter, -1 when none (or accept-all).
+    int GetFilterClassId() const { return mFilterClassId; }
+
+    // The view of this plug's connections through `filter` (null: accept all). The view is
+    // kept by the plug and lives as long as the plug.
+    VFilteredPlug* GetFilteredPlug(const VClassFilter* filter) const;
+
+protected:
+    // Sends `event` about this plug with `other` at the far end: to the owner object's
+    // ConnectNotify, or to the plug itself when it is an object. True when nobody listens.
+    virtual bool Notify(int event, VPlug* other);
+    // Changes whenever a connection of this plug is made or removed.
+    unsigned GetConnectionStamp() const { return mStamp; }
+
+private:
+    friend class VFilteredPlug;
+
+    VObject* mOwner = nullptr;
+    int mFlags = kPlugAcceptsSrc | kPlugIsSrc;
+    int mFilterClassId = -1;
+    unsigned mStamp = 0;
+    VConnectionList mSrc;
+    VConnectionList mDst;
+    mutable std::vector<std::unique_ptr<VFilteredPlug>> mViews;
+};
+
+#endif  // OXA_OBJECTS_VPLUG_H

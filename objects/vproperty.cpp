@@ -1,0 +1,54 @@
+#include "objects/vproperty.h"
+
+#include "objects/vobject.h"
+
+VOBJECT_IMPLEMENT_CLASS(VProperty, VPlug);
+
+VProperty::~VProperty() {
+    if (mListObject) mListObject->DetachProperty(this);
+}
+
+void VProperty::Declare(const char* name, VObject* owner) {
+    mInfo.mName = name ? name : "";
+    SetParentObject(owner);
+    if (mListObject) mListObject->DropNameIndex();
+}
+
+void VProperty::SetNameAndType(const char* name, int valueType) {
+    mInfo.mName = name ? name : "";
+    mInfo.mValueType = valueType;
+    if (mListObject) mListObject->DropNameIndex();
+}
+
+const VDataType* VProperty::GetDataType() const {
+    return mInfo.mDataType ? mInfo.mDataType : VDataType::GetDefault(mInfo.mValueType);
+}
+
+void VProperty::SetStateFlag(int bits, bool on) {
+    mState = on ? (mState | bits) : (mState & ~bits);
+    Notify(ePropertyStateChanged, nullptr);
+}
+
+int VProperty::GetValue(double* /*out*/) const {
+    return 0;
+}
+
+bool VProperty::SetValue(const double* /*in*/) {
+    return false;
+}
+
+double VProperty::GetDouble() const {
+    return 0.0;
+}
+
+bool VProperty::SetDouble(double /*value*/) {
+    return false;
+}
+
+int VProperty::GetInt() const {
+    return 0;
+}
+
+bool VProperty::SetInt(int /*value*/) {
+    return false;
+}

@@ -1,0 +1,23 @@
+#include "objects/vworld.h"
+
+#include <new>
+
+namespace {
+VWorld* gWorld = nullptr;
+}
+
+VWorld* VWorld::Create() {
+    return new (std::nothrow) VWorld();
+}
+
+VWorld* VWorld::GetGlobal() {
+    return gWorld;
+}
+
+void VWorld::SetGlobal(VWorld* world) {
+    gWorld = world;
+}
+
+void VWorld::DestroyGlobal(VWorld* world) {
+    delete world;
+}
