@@ -128,23 +128,6 @@ bool VBaseArray::SetCount(int n) {
     return true;
 }
 
-bool VBaseArray::Resize(int n) {
-    if (!SetCount(n)) return false;
-    int blocks = (n + mBlockSize - 1) / mBlockSize;
-    if (blocks < mBlockCount) {
-        if (blocks == 0) {
-            Clear();
-            return true;
-        }
-        void* p = std::realloc(mData, (size_t)blocks * mBlockSize * mItemSize);
-        if (p) {
-            mData = static_cast<unsigned char*>(p);
-            mBlockCount = blocks;
-        }
-    }
-    return true;
-}
-
 bool VBaseArray::SetAt(int index, const void* item) {
     void* slot = GetAt(index);
     if (!slot) return false;

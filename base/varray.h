@@ -49,8 +49,8 @@ public:
     // Sets the count: growing appends zeroed items, shrinking only lowers the count and keeps
     // the storage. False (array unchanged) for a negative n or when the storage cannot grow.
     bool SetCount(int n);
-    // Like SetCount, but shrinking also gives back the blocks no longer needed.
-    bool Resize(int n);
+    // Sets the count with zero-filled new items; the same as SetCount.
+    bool Resize(int n) { return SetCount(n); }
 
     // The item at `index`, or null when the index is out of range.
     void* GetAt(int index) {
