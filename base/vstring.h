@@ -121,9 +121,12 @@ private:
 VString operator+(const VString& a, const char* b);
 VString operator+(const VString& a, const VString& b);
 VString operator+(const char* a, const VString& b);
-// Without these, "s + 1" would silently do pointer arithmetic through the C-string view.
-VString operator+(const VString& a, int) = delete;
-VString operator+(int, const VString& a) = delete;
+// Without these, "s + 1" or "s + 'x'" would silently do pointer arithmetic through the C-string
+// view.
+template <typename I, typename = std::enable_if_t<std::is_integral<I>::value>>
+VString operator+(const VString& a, I) = delete;
+template <typename I, typename = std::enable_if_t<std::is_integral<I>::value>>
+VString operator+(I, const VString& a) = delete;
 
 // Equality and order are byte-wise (Compare).
 bool operator==(const VString& a, const VString& b);
