@@ -1,0 +1,390 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "objects/vobject.h"
+#include "objects/vproperty.h"
+#include "objects/vproperty_object_list.h"
+
+namespace {
+
+enum ELook { eCube, eHardCross, eSphere };
+
+const char* LookName(int value) {
+    static const char* names[] = {"Cube", "Hard Cross", "Sphere"};
+    return value >= 0 && value < 3 ? names[value] : nullptr;
+}
+
+// A property block in the usual pattern: members with getter and setter reaching fields of
+// the block, plus an event log.
+class Block : public VObject {
+public:
+    Block() {
+        mSize.Declare<&Block::GetSize, &Block::SetSize>("Size", this);
+        AddProperty(&mSize);
+        mLook.Declare<&Block::GetLook, &Block::SetLook>("Look", this);
+        mLook.GetInfo().SetEnumNameCallback(LookName);
+        AddProperty(&mLook);
+        mPivot.Declare<&Block::GetPivot>("Pivot", this);  // read-only: no setter
+        mPivot.SetReadOnly(true);
+        AddProperty(&mPivot);
+        mShow.Declare("Show", this);  // value kept in the property
+        AddProperty(&mShow);
+    }
+    bool ConnectNotify(int event, VPlug* plug, VPlug* other) override {
+        events.push_back({event, plug});
+        return VObject::ConnectNotify(event, plug, other);
+    }
+    void OwnerPropertyChanged(VProperty* property) override { changed.push_back(property); }
+
+    double GetSize() const { return size; }
+    double SetSize(double v) { return size = v * 2; }  // the setter decides what is kept
+    int GetLook() const { return look; }
+    void SetLook(int v) { look = v; }
+    VgeTVector GetPivot() const { return VgeTVector(pivot[0], pivot[1], pivot[2], 1.0); }
+
+    struct Event {
+        int code;
+        VPlug* plug;
+    };
+    std::vector<Event> events;
+    std::vector<VProperty*> changed;
+    double size = 0;
+    int look = 0;
+    VgeTVector pivot;
+
+    VPropertyTemplate<double> mSize;
+    VPropertyTemplate<ELook> mLook;
+    VPropertyTemplate<VgeTVector> mPivot;
+    VPropertyTemplate<bool> mShow;
+};
+
+std::vector<std::string> Names(const VObject& o) {
+    std::vector<std::string> names;
+    for (int i = 0; i < o.GetPropertyCount(); ++i)
+        names.push_back(o.GetProperty(i)->GetName());
+    return names;
+}
+
+}  // namespace
+
+TEST(objects_Property, ListOrderAndAddEvents) {
+    Block b;
+    EXPECT_EQ(Names(b), (std::vector<std::string>{"Size", "Look", "Pivot", "Show"}));
+    EXPECT_EQ(b.GetProperty(4), nullptr);
+    EXPECT_EQ(b.GetProperty(-1), nullptr);
+
+    b.events.clear();
+    VPropertyTemplate<int> extra;
+    extra.Declare("Extra", &b);
+    ASSERT_TRUE(b.AddProperty(&extra));
+    ASSERT_EQ(b.events.size(), 2u);
+    EXPECT_EQ(b.events[0].code, eObjectPropertyAdding);
+    EXPECT_EQ(b.events[1].code, eObjectPropertyAdded);
+    EXPECT_EQ(b.events[0].plug, &extra);
+    EXPECT_FALSE(b.AddProperty(&extra));  // listed already
+    EXPECT_FALSE(b.AddProperty(nullptr));
+    EXPECT_EQ(b.GetPropertyCount(), 5);
+    EXPECT_EQ(extra.GetListObject(), &b);
+    EXPECT_TRUE(extra.IsA(VProperty::ClassId));
+    EXPECT_FALSE(extra.IsA(VObject::ClassId));
+}
+
+TEST(objects_Property, CallbacksReachTheOwnerAndValueEvents) {
+    Block b;
+    b.events.clear();
+    b.mSize.SetValue(3.0);
+    EXPECT_EQ(b.size, 6.0);  // through the setter
+    EXPECT_EQ(b.mSize.GetValue(), 6.0);
+    ASSERT_EQ(b.events.size(), 2u);
+    EXPECT_EQ(b.events[0].code, ePropertyValueChanging);
+    EXPECT_EQ(b.events[1].code, ePropertyValueChanged);
+    EXPECT_EQ(b.events[1].plug, &b.mSize);
+    ASSERT_EQ(b.changed.size(), 1u);
+    EXPECT_EQ(b.changed[0], &b.mSize);
+
+    // A change made behind the property's back is seen on the next read and kept.
+    b.size = 11.0;
+    EXPECT_EQ(b.mSize.GetDouble(), 11.0);
+    EXPECT_EQ(b.mSize.GetStoredValue(), 11.0);
+
+    // Enumerations keep any int, names come from the callback.
+    b.mLook.SetInt(7);
+    EXPECT_EQ(b.look, 7);
+    EXPECT_EQ(b.mLook.GetInt(), 7);
+    EXPECT_EQ(b.mLook.GetValueType(), eValueEnum);
+    EXPECT_STREQ(b.mLook.GetInfo().GetEnumName(2), "Sphere");
+    EXPECT_EQ(b.mLook.GetInfo().GetEnumName(7), nullptr);
+    EXPECT_TRUE(b.mLook.GetInfo().HasFlag(kPropertyEnumNames));
+    b.mLook.GetInfo().SetEnumNameCallback(nullptr);
+    EXPECT_FALSE(b.mLook.GetInfo().HasFlag(kPropertyEnumNames));
+
+    // Without a setter the value goes into the property; the getter still decides reads.
+    b.pivot = VgeTVector(1, 2, 3, 9);
+    const double in[4] = {4, 5, 6, 7};
+    EXPECT_TRUE(b.mPivot.SetValue(in));
+    EXPECT_EQ(b.mPivot.GetStoredValue()[0], 4.0);
+    double out[4];
+    ASSERT_EQ(b.mPivot.GetValue(out), 4);
+    EXPECT_EQ(out[0], 1.0);
+    EXPECT_EQ(out[3], 1.0);
+    EXPECT_TRUE(b.mPivot.IsReadOnly());
+
+    // Plain stored value.
+    b.mShow.SetValue(true);
+    EXPECT_TRUE(b.mShow.GetValue());
+    EXPECT_EQ(b.mShow.GetDouble(), 1.0);
+}
+
+TEST(objects_Property, StateFlagEventAndFlags) {
+    Block b;
+    b.events.clear();
+    b.mShow.SetStateFlag(kPropertyAnimated | kPropertyNotSaved, true);
+    b.mShow.SetStateFlag(kPropertyNotSaved, false);
+    ASSERT_EQ(b.events.size(), 2u);
+    EXPECT_EQ(b.events[0].code, ePropertyStateChanged);
+    EXPECT_EQ(b.events[0].plug, &b.mShow);
+    EXPECT_EQ(b.mShow.GetStateFlags(), kPropertyAnimated);
+    EXPECT_TRUE(b.changed.empty());  // a state change is not a value change
+
+    EXPECT_FALSE(b.mShow.IsAnimatable());
+    b.mShow.GetInfo().SetFlag(kPropertyAnimatable, true);
+    EXPECT_TRUE(b.mShow.IsAnimatable());
+}
+
+TEST(objects_Property, ConversionsOfTheGenericAccess) {
+    VObject o;
+    VPropertyTemplate<int> i;
+    VPropertyTemplate<bool> flag;
+    VPropertyTemplate<VgeTVector> v;
+    VPropertyTemplate<VString> text;
+    VPropertyTemplate<VTime> time;
+    i.Declare("i", &o);
+    flag.Declare("b", &o);
+    v.Declare("v", &o);
+    text.Declare("t", &o);
+    time.Declare("time", &o);
+
+    // Construction values.
+    EXPECT_EQ(i.GetValue(), 0);
+    EXPECT_FALSE(flag.GetValue());
+    EXPECT_EQ(v.GetValue()[3], 1.0);
+    EXPECT_EQ(v.GetValue()[0], 0.0);
+    EXPECT_STREQ(text.GetValue().Buffer(), "");
+
+    EXPECT_TRUE(i.SetDouble(-2.9));
+    EXPECT_EQ(i.GetValue(), -2);
+    EXPECT_TRUE(i.SetDouble(1e300));
+    EXPECT_EQ(i.GetValue(), INT_MAX);
+    EXPECT_TRUE(i.SetDouble(0.0 / 0.0));
+    EXPECT_EQ(i.GetValue(), 0);
+    EXPECT_TRUE(flag.SetDouble(0.4));
+    EXPECT_FALSE(flag.GetValue());
+    EXPECT_TRUE(flag.SetInt(-3));
+    EXPECT_TRUE(flag.GetValue());
+
+    EXPECT_FALSE(v.SetDouble(2.0));  // no scalar form for vectors
+    EXPECT_EQ(v.GetValue()[0], 0.0);
+    EXPECT_FALSE(text.SetDouble(1.0));
+    double buffer[4] = {9, 9, 9, 9};
+    EXPECT_EQ(text.GetValue(buffer), 0);
+    EXPECT_EQ(buffer[0], 9.0);
+    text.SetValue(VString("abc"));
+    EXPECT_STREQ(text.GetValue().Buffer(), "abc");
+
+    EXPECT_TRUE(time.SetDouble(46186158000.0));
+    EXPECT_EQ(time.GetValue().Get(), 46186158000LL);
+    EXPECT_EQ(time.GetValueType(), eValueTime);
+    EXPECT_EQ(GetValueType<bool>(), eValueBool);
+    EXPECT_EQ(GetValueType<VgeTVector>(), eValueVector);
+}
+
+TEST(objects_Property, FindPropertyFirstMatchOnLongLists) {
+    // Reference: the first property of the list with exactly that name.
+    VObject o;
+    std::vector<std::string> names;
+    for (int k = 0; k < 300; ++k) {
+        std::string n = "P" + std::to_string(k % 120);  // duplicates after 120
+        if (k % 7 == 0) n = "p" + std::to_string(k);    // case differs
+        names.push_back(n);
+        ASSERT_NE(o.CreateProperty(n.c_str(), eValueNumber, nullptr), nullptr);
+    }
+    auto reference = [&](const std::string& n) -> VProperty* {
+        for (int k = 0; k < o.GetPropertyCount(); ++k) {
+            if (n == o.GetProperty(k)->GetName()) return o.GetProperty(k);
+        }
+        return nullptr;
+    };
+    for (int k = 0; k < 300; ++k) {
+        ASSERT_EQ(o.FindProperty(names[k].c_str()), reference(names[k])) << names[k];
+    }
+    EXPECT_EQ(o.FindProperty("P1"), o.GetProperty(1));
+    EXPECT_EQ(o.FindProperty("P1 "), nullptr);
+    EXPECT_EQ(o.FindProperty(nullptr), nullptr);
+    EXPECT_EQ(o.FindProperty("p1"), nullptr);
+
+    // Removing the first holder makes the next one the answer; renaming is seen at once.
+    VProperty* first = o.FindProperty("P5");
+    ASSERT_TRUE(o.RemoveProperty(first));
+    EXPECT_EQ(o.GetPropertyCount(), 299);
+    EXPECT_EQ(o.FindProperty("P5"), reference("P5"));
+    EXPECT_NE(o.FindProperty("P5"), nullptr);
+    VProperty* renamed = o.GetProperty(10);
+    renamed->SetNameAndType("Renamed", eValueNumber);
+    EXPECT_EQ(o.FindProperty("Renamed"), renamed);
+    EXPECT_EQ(o.GetProperty(10), renamed);
+    for (int k = 0; k < o.GetPropertyCount(); ++k) {
+        const char* n = o.GetProperty(k)->GetName();
+        ASSERT_EQ(o.FindProperty(n), reference(n));
+    }
+}
+
+TEST(objects_Property, CreatedPropertiesByValueType) {
+    VObject o;
+    struct Case {
+        int valueType;
+        int components;
+    } cases[] = {{eValueInteger, 1},   {eValueBool, 1},   {eValueReal, 1},  {eValueNumber, 1},
+                 {eValueText, 0},      {eValueEnum, 1},   {eValueTime, 1},  {eValueString, 0},
+                 {eValueVector4, 4},   {eValueVector, 4}, {eValueColor, 4}, {eValueColorAndAlpha, 4},
+                 {eValueObjectList, 0}};
+    for (const Case& c : cases) {
+        std::string name = "v" + std::to_string(c.valueType);
+        VProperty* p = o.CreateProperty(name.c_str(), c.valueType, nullptr);
+        ASSERT_NE(p, nullptr) << c.valueType;
+        EXPECT_EQ(p->GetValueType(), c.valueType);
+        EXPECT_TRUE(p->IsOwnedByObject());
+        EXPECT_EQ(p->GetParentObject(), &o);
+        double out[4] = {5, 5, 5, 5};
+        EXPECT_EQ(p->GetValue(out), c.components) << c.valueType;
+        if (c.components == 4) {
+            EXPECT_EQ(out[0], 0.0);
+            EXPECT_EQ(out[3], 1.0);
+        } else if (c.components == 1) {
+            EXPECT_EQ(out[0], 0.0);
+        }
+    }
+    EXPECT_EQ(o.CreateProperty("bad", 10, nullptr), nullptr);
+    EXPECT_EQ(o.CreateProperty("bad", 0, nullptr), nullptr);
+    EXPECT_EQ(o.CreateProperty(nullptr, eValueBool, nullptr), nullptr);
+    EXPECT_EQ(o.GetPropertyCount(), 13);
+    EXPECT_TRUE(o.FindProperty("v9")->IsA(VPropertyObjectList::ClassId));
+
+    // A data type of its own, else the default of the value type.
+    VProperty* lcl = o.CreateProperty("Lcl Translation", eValueVector, VDataType::Find("Lcl Translation"));
+    EXPECT_STREQ(lcl->GetDataType()->GetName(), "Lcl Translation");
+    EXPECT_STREQ(o.FindProperty("v13")->GetDataType()->GetName(), "Vector");
+    EXPECT_EQ(o.FindProperty("v2")->GetDataType(), nullptr);
+}
+
+TEST(objects_Property, MemberPropertiesLeaveTheListWhenDestroyed) {
+    VObject o;
+    o.CreateProperty("created", eValueNumber, nullptr);
+    {
+        VPropertyTemplate<double> member;
+        member.Declare("member", &o);
+        o.AddProperty(&member);
+        EXPECT_EQ(o.GetPropertyCount(), 2);
+    }
+    EXPECT_EQ(o.GetPropertyCount(), 1);
+    EXPECT_EQ(o.FindProperty("member"), nullptr);
+    EXPECT_STREQ(o.GetProperty(0)->GetName(), "created");
+}
+
+TEST(objects_Property, DestroyingDisconnectsAndEmptiesTheList) {
+    auto* block = new Block();
+    VObject other;
+    VProperty* created = block->CreateProperty("Weight", eValueNumber, nullptr);
+    ASSERT_TRUE(created->ConnectSrc(&other));
+    ASSERT_TRUE(other.ConnectSrc(block));
+    block->Destroying();
+    EXPECT_EQ(block->GetPropertyCount(), 0);
+    EXPECT_EQ(other.GetSrcCount(), 0);
+    EXPECT_EQ(other.GetDstCount(), 0);
+    block->Destroy();
+}
+
+TEST(objects_ObjectListProperty, SourcesAndDestinations) {
+    std::vector<int> events;
+    class Owner : public VObject {
+    public:
+        explicit Owner(std::vector<int>* log) : mLog(log) {}
+        bool ConnectNotify(int event, VPlug* plug, VPlug* other) override {
+            if (plug != this && event < 10) mLog->push_back(event);
+            return VObject::ConnectNotify(event, plug, other);
+        }
+        std::vector<int>* mLog;
+    } owner(&events);
+
+    VPropertyObjectList* sources = CreatePropertyObjectList(&owner, "Source", 0, -1, -1, 1, 42);
+    VPropertyObjectList* targets = CreatePropertyObjectList(&owner, "Constrained Object", 8, -1, 1, 2, 0);
+    ASSERT_NE(sources, nullptr);
+    EXPECT_EQ(sources->GetValueType(), eValueObjectList);
+    EXPECT_EQ(sources->GetUserValue(), 42);
+    EXPECT_TRUE(sources->GetInfo().HasFlag(kPropertyInfo1 | kPropertyInfo4 | kPropertyInfo8));
+    EXPECT_EQ(sources->GetFlags() & 7, kPlugAcceptsSrc);
+    EXPECT_EQ(targets->GetFlags() & 7, kPlugIsSrc);
+    EXPECT_TRUE(targets->GetFlags() & kPlugFilteredChild);
+    EXPECT_EQ(targets->GetMaxCount(), 1);
+    EXPECT_EQ(owner.GetPropertyCount(), 2);
+
+    VObject a, b, c;
+    events.clear();
+    EXPECT_TRUE(sources->Add(&a));
+    EXPECT_EQ(events, (std::vector<int>{0, 2, 4}));  // the owner hears its list's events
+    EXPECT_TRUE(sources->Add(&b));
+    EXPECT_TRUE(sources->IsConnectedSrc(&a));
+    EXPECT_EQ(sources->GetCount(), 2);
+    EXPECT_EQ(sources->GetAt(1), &b);
+    EXPECT_EQ(sources->GetAt(2), nullptr);  // checked, not trusted
+    EXPECT_EQ(sources->GetAt(-1), nullptr);
+
+    EXPECT_TRUE(targets->Add(&c));
+    EXPECT_TRUE(c.IsConnectedSrc(targets));
+    EXPECT_EQ(targets->GetCount(), 1);
+    EXPECT_EQ(targets->GetAt(0), &c);
+    EXPECT_FALSE(targets->Add(&c));
+
+    EXPECT_TRUE(sources->SetAt(0, &c));  // replaces a
+    EXPECT_FALSE(sources->IsConnectedSrc(&a));
+    EXPECT_EQ(sources->GetCount(), 2);
+    EXPECT_TRUE(sources->SetAt(5, &a));  // past the end: adds
+    EXPECT_EQ(sources->GetCount(), 3);
+    EXPECT_FALSE(sources->SetAt(-1, &a));
+
+    events.clear();
+    EXPECT_TRUE(sources->Remove(&b));
+    EXPECT_EQ(events, (std::vector<int>{6, 8}));
+    EXPECT_FALSE(sources->Remove(&b));
+    sources->Clear();
+    targets->Clear();
+    EXPECT_EQ(sources->GetCount(), 0);
+    EXPECT_EQ(c.GetSrcCount(), 0);
+}
+
+TEST(objects_ObjectListProperty, FiltersDecideWhatIsListed) {
+    VObject owner;
+    VPropertyObjectList list;
+    list.Declare("LookAtProperty", &owner);
+    owner.AddProperty(&list);
+    list.SetConnectionKind(1);
+    VPropertyObjectList other;
+    VObject plain;
+    VPlug bare;
+    ASSERT_TRUE(list.Add(&plain));
+    ASSERT_TRUE(list.ConnectSrc(&bare));
+    ASSERT_TRUE(list.ConnectSrc(&other));
+    EXPECT_EQ(list.GetCount(), 3);
+    EXPECT_EQ(list.GetAt(1), nullptr);  // not an object
+
+    list.SetConnectionRule(1, VObject::ClassId);
+    EXPECT_EQ(list.GetCount(), 1);
+    EXPECT_EQ(list.GetAt(0), &plain);
+    list.SetConnectionRule(1, -1);
+    list.SetObjectFilter(1, VProperty::ClassId);
+    EXPECT_EQ(list.GetCount(), 1);
+    EXPECT_EQ(list.GetAt(0), static_cast<VObject*>(nullptr));  // a property is not an object
+    list.SetObjectFilter(0, -1);
+    EXPECT_EQ(list.GetCount(), 3);
+}
