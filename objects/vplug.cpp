@@ -18,10 +18,12 @@ VPlug::~VPlug() {
     for (VPlug* src : mSrc.Snapshot()) {
         src->mDst.Remove(this);
         ++src->mStamp;
+        ++src->mRemovalStamp;
     }
     for (VPlug* dst : mDst.Snapshot()) {
         dst->mSrc.Remove(this);
         ++dst->mStamp;
+        ++dst->mRemovalStamp;
     }
 }
 
@@ -57,6 +59,8 @@ bool VPlug::DisconnectSrc(VPlug* src) {
         src->mDst.Remove(this);
         ++mStamp;
         ++src->mStamp;
+        ++mRemovalStamp;
+        ++src->mRemovalStamp;
     }
     Notify(ePlugDisconnectedSrc, src);
     src->Notify(ePlugDisconnectedDst, this);
@@ -87,18 +91,25 @@ VFilteredPlug* VPlug::GetFilteredPlug(const VClassFilter* filter) const {
 
 void VFilteredPlug::Refresh() const {
     if (mStamp == mPlug->mStamp) return;
+    if (mRemovalStamp != mPlug->mRemovalStamp) {
+        // Something was removed: filter everything again.
+        mSrc.clear();
+        mDst.clear();
+        mSrcSeen = 0;
+        mDstSeen = 0;
+    }
+    // Connections only ever append, so what is past the seen counts is new.
     VClassFilter filter(mClassId);
-    mSrc.clear();
-    mDst.clear();
-    for (int i = 0, n = mPlug->GetSrcCount(); i < n; ++i) {
-        VPlug* p = mPlug->GetSrc(i);
+    for (int n = mPlug->GetSrcCount(); mSrcSeen < n; ++mSrcSeen) {
+        VPlug* p = mPlug->GetSrc(mSrcSeen);
         if (filter.Accepts(p)) mSrc.push_back(p);
     }
-    for (int i = 0, n = mPlug->GetDstCount(); i < n; ++i) {
-        VPlug* p = mPlug->GetDst(i);
+    for (int n = mPlug->GetDstCount(); mDstSeen < n; ++mDstSeen) {
+        VPlug* p = mPlug->GetDst(mDstSeen);
         if (filter.Accepts(p)) mDst.push_back(p);
     }
     mStamp = mPlug->mStamp;
+    mRemovalStamp = mPlug->mRemovalStamp;
 }
 
 int VFilteredPlug::GetSrcCount() const {

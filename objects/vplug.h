@@ -68,7 +68,11 @@ private:
 
     const VPlug* mPlug;
     int mClassId;
+    // What the view has seen of its plug: after appends only, it filters just the new entries.
     mutable unsigned mStamp = ~0u;
+    mutable unsigned mRemovalStamp = ~0u;
+    mutable int mSrcSeen = 0;
+    mutable int mDstSeen = 0;
     mutable std::vector<VPlug*> mSrc;
     mutable std::vector<VPlug*> mDst;
 };
@@ -152,6 +156,7 @@ private:
     int mFlags = kPlugAcceptsSrc | kPlugIsSrc;
     int mFilterClassId = -1;
     unsigned mStamp = 0;
+    unsigned mRemovalStamp = 0;  // changes on removals only
     VConnectionList mSrc;
     VConnectionList mDst;
     mutable std::vector<std::unique_ptr<VFilteredPlug>> mViews;

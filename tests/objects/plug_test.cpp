@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -266,6 +267,34 @@ TEST(objects_Plug, LongListsKeepConnectionOrder) {
         expected.erase(expected.begin());
     }
     EXPECT_EQ(hub.GetSrc(0), nullptr);
+}
+
+TEST(objects_Plug, FilteredViewFollowsAppendsAndRemovals) {
+    // Half the sources pass the filter; the view is read after every change and compared with
+    // a filter applied to the plain source list.
+    std::vector<std::unique_ptr<VObject>> objects;
+    for (int i = 0; i < 200; ++i) {
+        objects.emplace_back(i % 2 ? (VObject*)new Derived("d", nullptr) : new VObject());
+    }
+    VObject hub;
+    VFilteredPlug* view = hub.GetFilteredPlug(GetClassFilter(Derived::ClassId));
+    std::mt19937 rng(3);
+    for (int round = 0; round < 600; ++round) {
+        VObject* o = objects[rng() % objects.size()].get();
+        if (hub.IsConnectedSrc(o)) {
+            hub.DisconnectSrc(o);
+        } else {
+            hub.ConnectSrc(o);
+        }
+        std::vector<VPlug*> expected;
+        for (int i = 0; i < hub.GetSrcCount(); ++i) {
+            if (hub.GetSrc(i)->IsA(Derived::ClassId)) expected.push_back(hub.GetSrc(i));
+        }
+        ASSERT_EQ(view->GetSrcCount(), (int)expected.size()) << round;
+        for (size_t i = 0; i < expected.size(); ++i)
+            ASSERT_EQ(view->GetSrc((int)i), expected[i]) << round;
+    }
+    hub.DisconnectAll();
 }
 
 TEST(objects_Plug, DisconnectAllSendsEveryRemoval) {
