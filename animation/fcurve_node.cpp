@@ -10,10 +10,7 @@
 #include "animation/fcurve.h"
 #include "animation/fcurve_node_internal.h"
 #include "objects/vdatatype.h"
-#if __has_include("objects/vproperty.h")
 #include "objects/vproperty.h"
-#define OXA_FCURVE_NODE_HAS_PROPERTY 1
-#endif
 
 namespace fcurve_node_detail {
 
@@ -419,9 +416,7 @@ VFCurve* VFCurveNode::FCurveSet(VFCurve* curve, bool destroyOld) {
 // ---- Name block -----------------------------------------------------------------------------
 
 const char* VFCurveNode::GetName() const {
-#ifdef OXA_FCURVE_NODE_HAS_PROPERTY
     if (mInfo->mProperty) return mInfo->mProperty->GetName();
-#endif
     return mInfo->mName.Buffer();
 }
 

@@ -1,0 +1,373 @@
+// Curve-node evaluation: time warps, layer composition by type, rotation orders, quaternion
+// nodes, rotation interpolation and candidates.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "animation/fcurve_node.h"
+#include "animation/fcurve_node_internal.h"
+#include "base/vge_matrix.h"
+#include "fcurve_node_test_util.h"
+
+using namespace fcn_test;
+
+namespace {
+
+constexpr double kDeg = 0.017453292519943295;
+
+// Plain reference: the row-vector XYZ rotation (X applied first).
+struct Mat3 {
+    double m[3][3];
+};
+
+Mat3 Axis(int axis, double degrees) {
+    double c = std::cos(degrees * kDeg), s = std::sin(degrees * kDeg);
+    Mat3 r{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
+    int a = (axis + 1) % 3, b = (axis + 2) % 3;
+    // Row-vector rotation about `axis`: p' = p x R.
+    r.m[a][a] = c;
+    r.m[a][b] = s;
+    r.m[b][a] = -s;
+    r.m[b][b] = c;
+    return r;
+}
+
+Mat3 Mul(const Mat3& a, const Mat3& b) {  // a then b
+    Mat3 r{};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            for (int k = 0; k < 3; ++k)
+                r.m[i][j] += a.m[i][k] * b.m[k][j];
+    return r;
+}
+
+// The rotation of angles (x, y, z) applied in the order of `axes`.
+Mat3 Euler(const double* xyz, const int* axes) {
+    Mat3 r = Axis(axes[0], xyz[axes[0]]);
+    r = Mul(r, Axis(axes[1], xyz[axes[1]]));
+    return Mul(r, Axis(axes[2], xyz[axes[2]]));
+}
+
+Mat3 EulerXYZ(double x, double y, double z) {
+    double v[3] = {x, y, z};
+    int axes[3] = {0, 1, 2};
+    return Euler(v, axes);
+}
+
+Mat3 FromLib(const double m[4][4]) {
+    Mat3 r;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            r.m[i][j] = m[i][j];
+    return r;
+}
+
+void ExpectSameRotation(const Mat3& a, const Mat3& b, double tolerance = 1e-9) {
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            EXPECT_NEAR(a.m[i][j], b.m[i][j], tolerance) << "element " << i << j;
+}
+
+VFCurveNode* ConstantLayered(const char* name, const char* type, int layerType, double base, double layer) {
+    VFCurveNode* node = Vector3Node(name, type, layerType, base, base, base);
+    node->CreateLayerAt(1);
+    double v[3] = {layer, layer, layer};
+    node->GetNextLayer()->SetDefaultValues(v);
+    return node;
+}
+
+}  // namespace
+
+TEST(FCurveNodeEval, TimeWarpRemapsTime) {
+    VFCurveNode* node = Vector3Node("T", "Lcl Translation", 1);
+    node->Get(0)->FCurveReplace(LinearCurve({{0, 0}, {10, 100}}));
+    VFCurveNode* warp = VFCurveNode::CreateFromName("Warp", VDataType::Find("TimeWarp"));
+    warp->FCurveSet(LinearCurve({}, 2.0f));
+    ASSERT_TRUE(node->SetTimeWarp(warp));
+    double v[3];
+    for (double t : {-5.0, 0.0, 7.5}) {
+        EXPECT_EQ(node->Evaluate(v, Sec(t)) - v, 3);
+        EXPECT_NEAR(v[0], 20.0, 1e-4) << t;
+    }
+    delete node;
+}
+
+TEST(FCurveNodeEval, LayerCompositionByType) {
+    double v[3];
+    VFCurveNode* scaling = ConstantLayered("S", "Lcl Scaling", 3, 2.0, 3.0);
+    scaling->Evaluate(v, Sec(0));
+    EXPECT_DOUBLE_EQ(v[0], 6.0);
+    EXPECT_DOUBLE_EQ(v[2], 6.0);
+    delete scaling;
+
+    VFCurveNode* translation = ConstantLayered("T", "Lcl Translation", 1, 2.0, 3.0);
+    translation->CreateLayerAt(2);
+    double third[3] = {10, 20, 30};
+    translation->GetLayer(2)->SetDefaultValues(third);
+    translation->Evaluate(v, Sec(0));
+    EXPECT_DOUBLE_EQ(v[0], 15.0);
+    EXPECT_DOUBLE_EQ(v[2], 35.0);
+    // One layer alone, and the plain curves of the base.
+    EXPECT_EQ(translation->EvaluateLayer(v, Sec(0), nullptr, 2) - v, 3);
+    EXPECT_DOUBLE_EQ(v[1], 20.0);
+    EXPECT_EQ(translation->EvaluateLayer(v, Sec(0), nullptr, 7) - v, 0);
+    delete translation;
+
+    // A single-curve channel composes its own value.
+    VFCurveNode single("Intensity", "Intensity", nullptr, 3, 0);
+    single.FCurveSet(LinearCurve({}, 4.0f));
+    single.CreateLayerAt(1);
+    single.GetNextLayer()->FCurveGet()->SetDefaultValue(0.5f);
+    EXPECT_EQ(single.Evaluate(v, Sec(0)) - v, 1);
+    EXPECT_DOUBLE_EQ(v[0], 2.0);
+}
+
+TEST(FCurveNodeEval, EulerLayersComposeAsRotations) {
+    // Layer first, then base: the composed triple turns points like the two rotations in turn.
+    for (int order : {0, 4, 10, 12}) {
+        VFCurveNode* node = Vector3Node("R", "Lcl Rotation", 2, 30, 0, 0);
+        node->SetRotationOrder(order);
+        node->CreateLayerAt(1);
+        double layer[3] = {0, 30, 15};
+        node->GetNextLayer()->SetDefaultValues(layer);
+        double v[3];
+        node->Evaluate(v, Sec(0));
+        double base[3] = {30, 0, 0};
+        double a[4][4], b[4][4], r[4][4];
+        fcurve_node_detail::RotationToMatrix(a, base, order);
+        fcurve_node_detail::RotationToMatrix(b, layer, order);
+        fcurve_node_detail::RotationToMatrix(r, v, order);
+        ExpectSameRotation(FromLib(r), Mul(FromLib(b), FromLib(a)));
+        if (order == 0) ExpectSameRotation(FromLib(r), Mul(EulerXYZ(0, 30, 15), EulerXYZ(30, 0, 0)));
+        EXPECT_GT(std::fabs(v[1]), 1e-3) << "not a component-wise sum";
+        delete node;
+    }
+}
+
+TEST(FCurveNodeEval, RotationOrdersRoundTrip) {
+    // Every order code the node uses builds the rotation of its axis sequence, and the
+    // extraction gives angles that build the same matrix again.
+    const double angles[][3] = {{10, 20, 30}, {-170, 80, 45}, {179, -89.9, -179}, {0, 90, 0}, {45, -90, 10}};
+    for (int order = 0; order <= 12; order += 2) {
+        for (const auto& xyz : angles) {
+            double m[4][4], back[3], again[4][4];
+            fcurve_node_detail::RotationToMatrix(m, xyz, order);
+            if (order < 12) {
+                int axes[3];
+                fcurve_node_detail::OrderAxes(order, axes);
+                // Odd-parity orders turn by the negated angles; compare through the matrix either way.
+                if ((order & 2) == 0) ExpectSameRotation(FromLib(m), Euler(xyz, axes));
+            }
+            fcurve_node_detail::MatrixToRotation(back, m, order);
+            fcurve_node_detail::RotationToMatrix(again, back, order);
+            ExpectSameRotation(FromLib(again), FromLib(m), 1e-7);
+        }
+    }
+    // Spheric order: zero angles give the identity; half turns about axes across X round-trip.
+    double zero[3] = {0, 0, 0}, m[4][4];
+    fcurve_node_detail::RotationToMatrix(m, zero, 12);
+    ExpectSameRotation(FromLib(m), EulerXYZ(0, 0, 0));
+    for (double axisAngle : {0.0, 30.0, 90.0, 135.0}) {
+        // 180 degrees about (0, cos a, sin a): first diagonal entry -1.
+        double c = std::cos(axisAngle * kDeg), s = std::sin(axisAngle * kDeg);
+        double turn[4][4];
+        VgeMatrixIdentity(turn);
+        double axis[3] = {0, c, s};
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                turn[i][j] = 2 * axis[i] * axis[j] - (i == j ? 1.0 : 0.0);
+        double back[3], again[4][4];
+        fcurve_node_detail::MatrixToRotation(back, turn, 12);
+        fcurve_node_detail::RotationToMatrix(again, back, 12);
+        ExpectSameRotation(FromLib(again), FromLib(turn), 1e-7);
+    }
+}
+
+TEST(FCurveNodeEval, QuaternionNodes) {
+    VFCurveNode* node = Vector3Node("Q", "Lcl Rotation", 2);
+    node->SetLayerType(eFCURVENODE_LAYER_QUATERNION);
+    double identity[4] = {0, 0, 0, 1};
+    node->SetDefaultValues(identity);
+    double v[4];
+    EXPECT_EQ(node->Evaluate(v, Sec(0)) - v, 3);
+    EXPECT_NEAR(v[0], 0.0, 1e-12);
+    EXPECT_NEAR(v[1], 0.0, 1e-12);
+    EXPECT_NEAR(v[2], 0.0, 1e-12);
+
+    // Base: 90 degrees about Z (unnormalised on purpose); layer: 90 degrees about X.
+    double base[4] = {0, 0, 2 * std::sin(45 * kDeg), 2 * std::cos(45 * kDeg)};
+    node->SetDefaultValues(base);
+    node->CreateLayerAt(1);
+    double layer[4] = {std::sin(45 * kDeg), 0, 0, std::cos(45 * kDeg)};
+    node->GetNextLayer()->SetDefaultValues(layer);
+    node->CandidateClear(0, true);
+    node->Evaluate(v, Sec(1));
+    // The layer turns first, then the base.
+    double m[4][4];
+    fcurve_node_detail::RotationToMatrix(m, v, 0);
+    ExpectSameRotation(FromLib(m), Mul(EulerXYZ(90, 0, 0), EulerXYZ(0, 0, 90)), 1e-9);
+    // The stored total answers the same Euler angles, not quaternion components.
+    double again[3];
+    ASSERT_TRUE(node->IsCandidateTotalValid());
+    EXPECT_EQ(node->Evaluate(again, Sec(1)) - again, 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(again[i], v[i], 1e-12);
+    EXPECT_EQ(node->CandidateTotalGet(again) - again, 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(again[i], v[i], 1e-12);
+    // A layer alone answers its raw components.
+    EXPECT_EQ(node->EvaluateLayer(v, Sec(1), nullptr, 1) - v, 4);
+    EXPECT_NEAR(v[3], layer[3], 1e-6);
+    delete node;
+}
+
+TEST(FCurveNodeEval, EvaluationTotalsFollowCurveChanges) {
+    VFCurveNode* node = Vector3Node("T", "Lcl Translation", 1);
+    node->Get(0)->FCurveReplace(LinearCurve({{0, 0}, {1, 10}}));
+    double v[3];
+    node->Evaluate(v, Sec(0.5));
+    EXPECT_TRUE(node->IsCandidateTotalValid());
+    EXPECT_DOUBLE_EQ(v[0], 5.0);
+    // Same time again: answered from the total.
+    node->Evaluate(v, Sec(0.5));
+    EXPECT_DOUBLE_EQ(v[0], 5.0);
+    // An edit of the keys is seen at the same time.
+    node->Get(0)->FCurveGet()->KeySetValue(1, 20.0f);
+    node->Evaluate(v, Sec(0.5));
+    EXPECT_DOUBLE_EQ(v[0], 10.0);
+    // An explicit total answers at its time whatever the curves say, and at any time with flag 0x80.
+    double proposed[3] = {7, 8, 9};
+    ASSERT_TRUE(node->CandidateSet(Sec(0.25), proposed));
+    node->Evaluate(v, Sec(0.25));
+    EXPECT_DOUBLE_EQ(v[1], 8.0);
+    node->Evaluate(v, Sec(0.75));
+    EXPECT_DOUBLE_EQ(v[0], 15.0);
+    node->SetCandidateAtAnyTime(true);
+    node->CandidateSet(Sec(0.25), proposed);
+    node->Evaluate(v, Sec(0.9));
+    EXPECT_DOUBLE_EQ(v[2], 9.0);
+    delete node;
+}
+
+TEST(FCurveNodeEval, QuaternionInterpolationBetweenKeys) {
+    VFCurveNode* node = Vector3Node("R", "Lcl Rotation", 2);
+    node->Get(0)->FCurveReplace(LinearCurve({{0, 0}, {1, 90}}));
+    node->Get(1)->FCurveReplace(LinearCurve({{0, 0}, {1, 0}}));
+    node->Get(2)->FCurveReplace(LinearCurve({{0, 0}, {1, 0}}));
+    double v[3];
+    node->SetQuaternionInterpolation(true);
+    double previous = -1.0;
+    for (int i = 0; i <= 10; ++i) {
+        node->Evaluate(v, Sec(i / 10.0));
+        EXPECT_NEAR(v[1], 0.0, 1e-9);
+        EXPECT_NEAR(v[2], 0.0, 1e-9);
+        EXPECT_GT(v[0], previous);
+        EXPECT_NEAR(v[0], 9.0 * i, 1.5) << i;  // close to the straight interpolation
+        previous = v[0];
+    }
+    // Across the half turn the result stays on the keys' branch.
+    node->Get(0)->FCurveReplace(LinearCurve({{0, 170}, {1, 190}}));
+    for (int i = 1; i < 10; ++i) {
+        node->Evaluate(v, Sec(i / 10.0));
+        EXPECT_NEAR(v[0], 170.0 + 2.0 * i, 0.5) << i;
+    }
+    // Off: component-wise.
+    node->SetQuaternionInterpolation(false);
+    node->Evaluate(v, Sec(0.5));
+    EXPECT_NEAR(v[0], 180.0, 1e-4);
+    delete node;
+}
+
+TEST(FCurveNodeEval, CandidatesSolvedPerLayer) {
+    VFCurveNode* node = Vector3Node("T", "Lcl Translation", 1);
+    node->Get(0)->FCurveReplace(LinearCurve({{0, 0}, {1, 10}}));
+    node->CreateLayerAt(1);
+    node->GetNextLayer()->Get(0)->FCurveReplace(LinearCurve({{0, 1}, {1, 1}}));
+    double total[3] = {20, 4, 6};
+    ASSERT_TRUE(node->CandidateSet(Sec(0.5), total, 1));
+    // Y and Z have no key anywhere: layer 1 takes their solved values as defaults right away.
+    EXPECT_FLOAT_EQ(node->GetNextLayer()->Get(1)->FCurveGet()->GetDefaultValue(), 4.0f);
+    double specific[3];
+    VTime when;
+    EXPECT_EQ(node->CandidateGet(specific, &when, 1) - specific, 3);
+    EXPECT_DOUBLE_EQ(specific[0], 15.0);  // 20 - base 5
+    EXPECT_EQ(when, Sec(0.5));
+    EXPECT_EQ(node->CandidateGet(specific, &when, 3) - specific, 3);  // no such layer: identity
+    EXPECT_DOUBLE_EQ(specific[0], 0.0);
+
+    EXPECT_TRUE(node->KeyCandidate(Sec(0.5), 1));
+    EXPECT_FALSE(node->IsCandidateTotalValid());
+    VFCurve* layerX = node->GetNextLayer()->Get(0)->FCurveGet();
+    EXPECT_EQ(layerX->KeyGetCount(), 3);
+    double v[3];
+    node->Evaluate(v, Sec(0.5));
+    EXPECT_NEAR(v[0], 20.0, 1e-4);
+    EXPECT_NEAR(v[1], 4.0, 1e-6);
+
+    // Only base layers keep totals.
+    EXPECT_FALSE(node->GetNextLayer()->CandidateSet(Sec(0), total));
+    EXPECT_FALSE(node->GetNextLayer()->IsCandidateTotalValid());
+    delete node;
+
+    VFCurveNode* scaling = ConstantLayered("S", "Lcl Scaling", 3, 2.0, 1.0);
+    double wanted[3] = {6, 6, 6};
+    double solved[3];
+    EXPECT_EQ(scaling->SolveSpecificFromTotal(solved, wanted, Sec(0), 1) - solved, 3);
+    EXPECT_DOUBLE_EQ(solved[0], 3.0);
+    delete scaling;
+}
+
+TEST(FCurveNodeEval, RotationCandidatesSolveAndStayContinuous) {
+    VFCurveNode* node = Vector3Node("R", "Lcl Rotation", 2, 10, 20, 30);
+    node->CreateLayerAt(1);
+    node->CreateLayerAt(2);
+    double upper[3] = {0, 0, 25};
+    node->GetLayer(2)->SetDefaultValues(upper);
+    // The layer in the middle currently sits one turn up.
+    node->GetLayer(1)->Get(0)->FCurveReplace(LinearCurve({{0, 360}, {2, 360}}));
+    double total[3] = {40, -15, 70};
+    double solved[3];
+    node->SolveSpecificFromTotal(solved, total, Sec(1), 1);
+    // Composing the chain with the solved layer gives the total rotation back.
+    double m0[4][4], m1[4][4], m2[4][4], mt[4][4];
+    double base[3] = {10, 20, 30};
+    fcurve_node_detail::RotationToMatrix(m0, base, 0);
+    fcurve_node_detail::RotationToMatrix(m1, solved, 0);
+    fcurve_node_detail::RotationToMatrix(m2, upper, 0);
+    fcurve_node_detail::RotationToMatrix(mt, total, 0);
+    ExpectSameRotation(Mul(Mul(FromLib(m2), FromLib(m1)), FromLib(m0)), FromLib(mt), 1e-9);
+
+    ASSERT_TRUE(node->CandidateSet(Sec(1), total));
+    ASSERT_TRUE(node->KeyCandidate(Sec(1), 1));
+    double v[3];
+    node->Evaluate(v, Sec(1));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(v[i], total[i], 1e-3);
+    // The keyed layer value continues the layer's own turn.
+    float keyed = node->GetLayer(1)->Get(0)->FCurveGet()->Evaluate(Sec(1));
+    EXPECT_GT(keyed, 180.0f);
+    delete node;
+}
+
+TEST(FCurveNodeEval, QuaternionCandidates) {
+    VFCurveNode* node = Vector3Node("Q", "Lcl Rotation", 2);
+    node->SetLayerType(eFCURVENODE_LAYER_QUATERNION);
+    double identity[4] = {0, 0, 0, 1};
+    node->SetDefaultValues(identity);
+    node->Get(3)->FCurveReplace(LinearCurve({{0, 1}, {1, 1}}));
+    for (int i = 0; i < 3; ++i)
+        node->Get(i)->FCurveReplace(LinearCurve({{0, 0}, {1, 0}}));
+    node->CreateLayerAt(1);
+    double euler[3] = {30, 40, 50};
+    ASSERT_TRUE(node->CandidateSet(Sec(0.5), euler));
+    double v[3];
+    node->Evaluate(v, Sec(0.5));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(v[i], euler[i], 1e-9);
+    ASSERT_TRUE(node->KeyCandidate(Sec(0.5), 1));
+    EXPECT_EQ(node->GetNextLayer()->Get(3)->FCurveGet()->KeyGetCount(), 1);
+    node->Evaluate(v, Sec(0.5));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(v[i], euler[i], 1e-4);
+    delete node;
+}
