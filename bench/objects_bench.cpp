@@ -26,7 +26,7 @@ void BM_FindProperty500(benchmark::State& state) {
     std::vector<std::string> names = PropertyNames();
     VObject object;
     for (const std::string& n : names)
-        object.CreateProperty(n.c_str(), eValueNumber, nullptr);
+        object.CreateDynamicProperty(n.c_str(), eValueNumber, nullptr);
     size_t i = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(object.FindProperty(names[i].c_str()));
@@ -41,7 +41,7 @@ void BM_FindPropertyLinearBaseline500(benchmark::State& state) {
     VObject object;
     std::vector<VProperty*> list;
     for (const std::string& n : names)
-        list.push_back(object.CreateProperty(n.c_str(), eValueNumber, nullptr));
+        list.push_back(object.CreateDynamicProperty(n.c_str(), eValueNumber, nullptr));
     size_t i = 0;
     for (auto _ : state) {
         const char* wanted = names[i].c_str();

@@ -116,7 +116,7 @@ VProperty* NewTemplate(int valueType) {
 
 }  // namespace
 
-VProperty* VObject::CreateProperty(const char* name, int valueType, const VDataType* dataType) {
+VProperty* VObject::CreateDynamicProperty(const char* name, int valueType, const VDataType* dataType) {
     if (!name) return nullptr;
     VProperty* p = nullptr;
     switch (valueType) {

@@ -23,7 +23,7 @@ enum EObjectEvent {
 // order of index access, of property blocks in files and of animation channels.
 //
 // The list holds member properties (declared by a derived class, destroyed with it) and
-// properties the object created (CreateProperty), which it owns and deletes.
+// properties the object created (CreateDynamicProperty), which it owns and deletes.
 //
 // Every event of the object's own plug and of its properties' plugs reaches ConnectNotify.
 class VObject : public VPlug {
@@ -59,7 +59,7 @@ public:
     // or colour property, or an object list for 9), names it, gives it `dataType` and appends
     // it; the object owns it. Null (nothing created) for a null name or a value type that has
     // no property class.
-    virtual VProperty* CreateProperty(const char* name, int valueType, const VDataType* dataType);
+    virtual VProperty* CreateDynamicProperty(const char* name, int valueType, const VDataType* dataType);
 
     // Receives the events of this object's plug and of its properties: the connection events
     // of EPlugEvent (a false answer to 0 or 1 refuses the connection), the value and state

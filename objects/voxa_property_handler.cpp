@@ -29,7 +29,7 @@ VProperty* VOxaPropertyHandler::CreateProperty(const char* name, int valueType, 
         unique += counter;
     }
     // Through the virtual creation, so that a block may make its own property classes.
-    VProperty* property = static_cast<VObject*>(this)->CreateProperty(unique.Buffer(), valueType, dataType);
+    VProperty* property = CreateDynamicProperty(unique.Buffer(), valueType, dataType);
     if (property && animatable) property->GetInfo().SetFlag(kPropertyAnimatable, true);
     return property;
 }

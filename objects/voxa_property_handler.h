@@ -28,7 +28,7 @@ public:
     void OwnerPropertyChanged(VProperty* property) override;
 
     // Creates a property of `valueType` with `dataType` (null: none of its own) through the
-    // object's CreateProperty; a value type of 0 takes the data type's. A name that a property
+    // object's CreateDynamicProperty; a value type of 0 takes the data type's. A name that a property
     // of the block bears already gets a numbered variant ("Name 1", "Name 2", ...): the existing
     // property is never answered. With `animatable` the property gets info flag 0x2. Null
     // (nothing created) for a null name or a value type without property class.

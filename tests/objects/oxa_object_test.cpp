@@ -121,9 +121,9 @@ TEST(objects_OxaObject, NamesWithoutPrefixAndAssignment) {
 
 TEST(objects_UserProperty, BoundAndUnbound) {
     VObject block;
-    auto* vec =
-        static_cast<VPropertyTemplate<VgeTVector>*>(block.CreateProperty("Offset", eValueVector, nullptr));
-    VProperty* number = block.CreateProperty("Weight", eValueNumber, nullptr);
+    auto* vec = static_cast<VPropertyTemplate<VgeTVector>*>(
+        block.CreateDynamicProperty("Offset", eValueVector, nullptr));
+    VProperty* number = block.CreateDynamicProperty("Weight", eValueNumber, nullptr);
     number->SetDouble(100.0);
     number->GetInfo().SetFlag(kPropertyAnimatable, true);
 

@@ -208,7 +208,7 @@ TEST(objects_Property, FindPropertyFirstMatchOnLongLists) {
         std::string n = "P" + std::to_string(k % 120);  // duplicates after 120
         if (k % 7 == 0) n = "p" + std::to_string(k);    // case differs
         names.push_back(n);
-        ASSERT_NE(o.CreateProperty(n.c_str(), eValueNumber, nullptr), nullptr);
+        ASSERT_NE(o.CreateDynamicProperty(n.c_str(), eValueNumber, nullptr), nullptr);
     }
     auto reference = [&](const std::string& n) -> VProperty* {
         for (int k = 0; k < o.GetPropertyCount(); ++k) {
@@ -251,7 +251,7 @@ TEST(objects_Property, CreatedPropertiesByValueType) {
                  {eValueObjectList, 0}};
     for (const Case& c : cases) {
         std::string name = "v" + std::to_string(c.valueType);
-        VProperty* p = o.CreateProperty(name.c_str(), c.valueType, nullptr);
+        VProperty* p = o.CreateDynamicProperty(name.c_str(), c.valueType, nullptr);
         ASSERT_NE(p, nullptr) << c.valueType;
         EXPECT_EQ(p->GetValueType(), c.valueType);
         EXPECT_TRUE(p->IsOwnedByObject());
@@ -265,14 +265,15 @@ TEST(objects_Property, CreatedPropertiesByValueType) {
             EXPECT_EQ(out[0], 0.0);
         }
     }
-    EXPECT_EQ(o.CreateProperty("bad", 10, nullptr), nullptr);
-    EXPECT_EQ(o.CreateProperty("bad", 0, nullptr), nullptr);
-    EXPECT_EQ(o.CreateProperty(nullptr, eValueBool, nullptr), nullptr);
+    EXPECT_EQ(o.CreateDynamicProperty("bad", 10, nullptr), nullptr);
+    EXPECT_EQ(o.CreateDynamicProperty("bad", 0, nullptr), nullptr);
+    EXPECT_EQ(o.CreateDynamicProperty(nullptr, eValueBool, nullptr), nullptr);
     EXPECT_EQ(o.GetPropertyCount(), 13);
     EXPECT_TRUE(o.FindProperty("v9")->IsA(VPropertyObjectList::ClassId));
 
     // A data type of its own, else the default of the value type.
-    VProperty* lcl = o.CreateProperty("Lcl Translation", eValueVector, VDataType::Find("Lcl Translation"));
+    VProperty* lcl =
+        o.CreateDynamicProperty("Lcl Translation", eValueVector, VDataType::Find("Lcl Translation"));
     EXPECT_STREQ(lcl->GetDataType()->GetName(), "Lcl Translation");
     EXPECT_STREQ(o.FindProperty("v13")->GetDataType()->GetName(), "Vector");
     EXPECT_EQ(o.FindProperty("v2")->GetDataType(), nullptr);
@@ -280,7 +281,7 @@ TEST(objects_Property, CreatedPropertiesByValueType) {
 
 TEST(objects_Property, MemberPropertiesLeaveTheListWhenDestroyed) {
     VObject o;
-    o.CreateProperty("created", eValueNumber, nullptr);
+    o.CreateDynamicProperty("created", eValueNumber, nullptr);
     {
         VPropertyTemplate<double> member;
         member.Declare("member", &o);
@@ -295,7 +296,7 @@ TEST(objects_Property, MemberPropertiesLeaveTheListWhenDestroyed) {
 TEST(objects_Property, DestroyingDisconnectsAndEmptiesTheList) {
     auto* block = new Block();
     VObject other;
-    VProperty* created = block->CreateProperty("Weight", eValueNumber, nullptr);
+    VProperty* created = block->CreateDynamicProperty("Weight", eValueNumber, nullptr);
     ASSERT_TRUE(created->ConnectSrc(&other));
     ASSERT_TRUE(other.ConnectSrc(block));
     block->Destroying();
