@@ -445,19 +445,25 @@ private:
     void DeliverPending();
     int AllocatedKeySlots() const { return (mLastBlock + 1) * eKeysPerBlock; }
     void FreeStorage();
+    void FreeBlocksPast(int lastNeeded);
     void InsertSlot(int index);
     void RemoveSlots(int first, int count);
     bool LeftSideIsAuto(int index) const;
     bool RightSideIsAuto(int index) const;
     float TcbRightSlope(int index, const VFCurveKey* params) const;
     float TcbLeftSlope(int index, const VFCurveKey* params) const;
-    double KeySearch(int64_t time, int* hint) const;
+    // The key search: -1 before the first key, count after the last, otherwise k with the
+    // proportion of the span from key k to k+1 in `fraction` (0 exactly at key k).
+    int KeyLocate(int64_t time, int* hint, double* fraction) const;
+    float EvaluateSegment(int index, double u) const;
+    // KeyLocate after mapping `time` through the extrapolation; a held end key is answered as
+    // that key with fraction 0.
+    int LocateAll(int64_t time, int* hint, double* fraction) const;
     void ReplaceImpl(const VFCurve* source, VTime start, VTime stop, bool exactSpan, bool keyOnNoKey,
                      int mode, float a, float b, bool pasteMirror, bool afterMirror);
-    int MoveKeyAcross(int index, VTime time, float value);
     void MakeCandidateKey(VFCurveKey& key, VTime time, float value, unsigned interpolation,
                           unsigned tangentMode, bool tangentBreak) const;
-    void SetAllRecordMode(bool selectedOnly, unsigned value, bool interpolation);
+    void SetAllKeysMode(bool selectedOnly, unsigned value, bool interpolation);
     bool RetrieveKeys(VOxa* oxa, int keyVersion, int keyCount);
 
     float mColor[3];

@@ -1,0 +1,746 @@
+// Evaluation of function curves: key search, extrapolation, segments, derivatives at keys and the
+// per-side tangent accessors.
+
+#include <algorithm>
+#include <cmath>
+
+#include "animation/anim_settings.h"
+#include "animation/fcurve.h"
+#include "animation/fcurve_internal.h"
+
+using namespace fcurve_detail;
+
+namespace {
+
+// Keys looked at one by one from the hint before the search turns to bisection: sequential
+// playback stays at one or two comparisons, random access at a logarithmic cost.
+constexpr int kLinearProbes = 4;
+
+typedef VFCurveKey Key;
+
+// The root s in [0, 1] of X(s) = u for the weighted time Bezier with abscissas 0, wR, 1 - wL, 1
+// (secant method in single precision, at most 15 steps).
+float SolveWeightedParameter(float u, float wR, float wL) {
+    auto f = [&](float s) {
+        float r = 1.0f - s;
+        return 3.0f * wR * s * r * r + 3.0f * (1.0f - wL) * s * s * r + s * s * s - u;
+    };
+    float f0 = f(0.0f);
+    float f1 = f(1.0f);
+    float current, previous, fCurrent, fPrevious;
+    if (std::fabs(f1) < std::fabs(f0)) {
+        current = 1.0f, fCurrent = f1, previous = 0.0f, fPrevious = f0;
+    } else {
+        current = 0.0f, fCurrent = f0, previous = 1.0f, fPrevious = f1;
+    }
+    for (int i = 0; i < 15; ++i) {
+        float denominator = fCurrent - fPrevious;
+        if (denominator == 0.0f) break;  // flat secant: no better point to be had
+        float step = (previous - current) * fCurrent / denominator;
+        previous = current;
+        fPrevious = fCurrent;
+        current += step;
+        fCurrent = f(current);
+        if (std::fabs(step) < 1e-6f || fCurrent == 0.0f) break;
+    }
+    if (!(current >= 0.0f)) current = 0.0f;
+    if (current > 1.0f) current = 1.0f;
+    return current;
+}
+
+}  // namespace
+
+// ---- Key search ---------------------------------------------------------------------------------------
+
+int VFCurve::KeyLocate(int64_t time, int* hint, double* fraction) const {
+    const int n = mKeyCount;
+    auto T = [this](int i) { return KeyGetPtr(i)->mTime.Get(); };
+    int s = *hint;
+    if (s > n - 1) s = n - 1;
+    if (s < 0) s = 0;
+    int64_t ts = T(s);
+    *fraction = 0.0;
+    if (time < ts) {
+        // The key before the time: the last key not later than it.
+        int k = s - 1;
+        for (int probe = 0; k >= 0 && probe < kLinearProbes && T(k) > time; ++probe)
+            --k;
+        if (k >= 0 && T(k) > time) {
+            if (T(0) > time) {
+                k = -1;
+            } else {
+                int lo = 0, hi = k;  // T(lo) <= time < T(hi)
+                while (hi - lo > 1) {
+                    int mid = lo + (hi - lo) / 2;
+                    if (T(mid) <= time)
+                        lo = mid;
+                    else
+                        hi = mid;
+                }
+                k = lo;
+            }
+        }
+        if (k < 0) {
+            *hint = 0;
+            return -1;
+        }
+        *hint = k;
+        int64_t tk = T(k);
+        if (tk != time) *fraction = TickDelta(time, tk) / TickDelta(T(k + 1), tk);
+        return k;
+    }
+    if (time == ts) {
+        *hint = s;
+        return s;
+    }
+    // The key after the time: the first key not earlier than it.
+    int j = s + 1;
+    for (int probe = 0; j < n && probe < kLinearProbes && T(j) < time; ++probe)
+        ++j;
+    if (j < n && T(j) < time) {
+        if (T(n - 1) < time) {
+            j = n;
+        } else {
+            int lo = j, hi = n - 1;  // T(lo) < time <= T(hi)
+            while (hi - lo > 1) {
+                int mid = lo + (hi - lo) / 2;
+                if (T(mid) < time)
+                    lo = mid;
+                else
+                    hi = mid;
+            }
+            j = hi;
+        }
+    }
+    if (j >= n) {
+        *hint = n;
+        return n;
+    }
+    *hint = j;
+    int64_t tj = T(j);
+    if (tj == time) return j;
+    int64_t tk = T(j - 1);
+    *fraction = TickDelta(time, tk) / TickDelta(tj, tk);
+    return j - 1;
+}
+
+double VFCurve::KeyFind(VTime time, int* lastIndex) const {
+    if (mKeyCount == 0) return -1.0;
+    double fraction;
+    int k = KeyLocate(time.Get(), lastIndex ? lastIndex : &mLastIndex, &fraction);
+    if (k < 0) return -0.5;
+    if (k >= mKeyCount) return mKeyCount - 0.5;
+    return k + fraction;
+}
+
+int VFCurve::LocateAll(int64_t time, int* hint, double* fraction) const {
+    const int n = mKeyCount;
+    *fraction = 0.0;
+    int64_t t0 = KeyGetPtr(0)->mTime.Get();
+    int64_t tN = KeyGetPtr(n - 1)->mTime.Get();
+    int64_t span = tN - t0;
+    if (time < t0) {
+        if (mPreExtrapolation == eExtrapolationConstant) {
+            *hint = 0;
+            return 0;
+        }
+        int64_t limit = SaturateTicks((__int128)t0 - (__int128)span * (uint32_t)mPreExtrapolationCount);
+        if (time <= limit || span <= 0) {
+            *hint = 0;
+            return 0;
+        }
+        uint64_t distance = (uint64_t)t0 - (uint64_t)time;
+        uint64_t spans = distance / (uint64_t)span;
+        int64_t rest = (int64_t)(distance % (uint64_t)span);
+        if (mPreExtrapolation == eExtrapolationRepetition)
+            time = tN - rest;
+        else if (mPreExtrapolation == eExtrapolationMirrorRepetition)
+            time = (spans % 2 == 0) ? t0 + rest : tN - rest;
+    } else if (time > tN) {
+        if (mPostExtrapolation == eExtrapolationConstant) {
+            *hint = n - 1;
+            return n - 1;
+        }
+        int64_t limit = SaturateTicks((__int128)tN + (__int128)span * (uint32_t)mPostExtrapolationCount);
+        if (time >= limit || span <= 0) {
+            *hint = n - 1;
+            return n - 1;
+        }
+        uint64_t distance = (uint64_t)time - (uint64_t)tN;
+        uint64_t spans = distance / (uint64_t)span;
+        int64_t rest = (int64_t)(distance % (uint64_t)span);
+        if (mPostExtrapolation == eExtrapolationRepetition)
+            time = t0 + rest;
+        else if (mPostExtrapolation == eExtrapolationMirrorRepetition)
+            time = (spans % 2 == 0) ? tN - rest : t0 + rest;
+    }
+    return KeyLocate(time, hint, fraction);
+}
+
+double VFCurve::KeyFindAll(VTime time, int* lastIndex) const {
+    if (mKeyCount == 0) return -1.0;
+    double fraction;
+    int k = LocateAll(time.Get(), lastIndex ? lastIndex : &mLastIndex, &fraction);
+    if (k < 0) return -0.5;
+    if (k >= mKeyCount) return mKeyCount - 0.5;
+    return k + fraction;
+}
+
+// ---- Values -------------------------------------------------------------------------------------------
+
+float VFCurve::EvaluateSegment(int index, double u) const {
+    const Key* ki = KeyGetPtr(index);
+    const Key* kj = KeyGetPtr(index + 1);
+    double vi = ki->mValue;
+    double vj = kj->mValue;
+    switch (ki->GetInterpolation()) {
+        case Key::eInterpolationConstant:
+            return ki->GetConstantMode() == Key::eConstantNext ? kj->mValue : ki->mValue;
+        case Key::eInterpolationLinear:
+            return (float)(vi + (vj - vi) * u);
+        case Key::eInterpolationCubic: {
+            double dt = SecondsBetween(kj->mTime.Get(), ki->mTime.Get());
+            double right = KeyGetRightDerivative(index);
+            double left = KeyGetLeftDerivative(index + 1);
+            double p1, p2, s;
+            if ((ki->mFlags & Key::eWeightedAll) == 0) {
+                p1 = vi + right * dt / 3.0;
+                p2 = vj - left * dt / 3.0;
+                s = u;
+            } else {
+                float wR = KeyGetRightWeight(index);
+                float wL = KeyGetLeftWeight(index + 1);
+                p1 = vi + right * dt * wR;
+                p2 = vj - left * dt * wL;
+                s = SolveWeightedParameter((float)u, wR, wL);
+            }
+            double p01 = vi + (p1 - vi) * s;
+            double p12 = p1 + (p2 - p1) * s;
+            double p23 = p2 + (vj - p2) * s;
+            double p012 = p01 + (p12 - p01) * s;
+            double p123 = p12 + (p23 - p12) * s;
+            return (float)(p012 + (p123 - p012) * s);
+        }
+        default:
+            return 0.0f;
+    }
+}
+
+float VFCurve::EvaluateIndex(double index) const {
+    const int n = mKeyCount;
+    if (n == 0) return mDefaultValue;
+    if (n == 1) return KeyGetPtr(0)->mValue;
+    // Outside the keys (only reached for unknown extrapolation modes) the end key holds.
+    if (!(index > 0.0)) return KeyGetPtr(0)->mValue;
+    if (index >= n - 1) return KeyGetPtr(n - 1)->mValue;
+    double floorIndex = std::floor(index);
+    int k = (int)floorIndex;
+    if (floorIndex == index) return KeyGetPtr(k)->mValue;
+    return EvaluateSegment(k, index - floorIndex);
+}
+
+float VFCurve::Evaluate(VTime time, int* lastIndex) const {
+    const int n = mKeyCount;
+    if (n == 0) return mDefaultValue;
+    if (n == 1) return KeyGetPtr(0)->mValue;
+    int* hint = lastIndex ? lastIndex : &mLastIndex;
+    int64_t t = time.Get();
+    const Key* first = KeyGetPtr(0);
+    const Key* last = KeyGetPtr(n - 1);
+    int64_t t0 = first->mTime.Get();
+    int64_t tN = last->mTime.Get();
+    if (t < t0 && mPreExtrapolation == eExtrapolationKeepSlope) {
+        double slope = KeyGetRightDerivative(0);
+        __int128 reach = (__int128)(tN - t0) * (uint32_t)mPreExtrapolationCount;
+        if (mPreExtrapolationCount == -1 || (__int128)t >= (__int128)t0 - reach)
+            return (float)(first->mValue + SecondsBetween(t, t0) * slope);
+        return (float)(first->mValue - (double)reach / (double)VTime::kOneSecond * slope);
+    }
+    if (t > tN && mPostExtrapolation == eExtrapolationKeepSlope) {
+        double slope = KeyGetLeftDerivative(n - 1);
+        __int128 reach = (__int128)(tN - t0) * (uint32_t)mPostExtrapolationCount;
+        if (mPostExtrapolationCount == -1 || (__int128)t <= (__int128)tN + reach)
+            return (float)(last->mValue + SecondsBetween(t, tN) * slope);
+        return (float)(last->mValue + (double)reach / (double)VTime::kOneSecond * slope);
+    }
+    double fraction;
+    int k = LocateAll(t, hint, &fraction);
+    if (k < 0) return first->mValue;
+    if (k >= n - 1) return last->mValue;
+    if (fraction == 0.0) return KeyGetPtr(k)->mValue;
+    return EvaluateSegment(k, fraction);
+}
+
+// ---- Derivatives at keys ------------------------------------------------------------------------------
+
+// TCB slopes of key `index` with tension, continuity and bias taken from `params`.
+float VFCurve::TcbRightSlope(int index, const VFCurveKey* params) const {
+    double T = params->mData[0], C = params->mData[1], B = params->mData[2];
+    double p, q;
+    VFCurveGetKeySlopes(p, q, this, index);
+    if (index == 0) return (float)((1.0 - T) * (1.0 - B) * (1.0 - C) * q);
+    return (float)((1.0 - T) * 0.5 * ((1.0 + B) * (1.0 + C) * p + (1.0 - B) * (1.0 - C) * q));
+}
+
+float VFCurve::TcbLeftSlope(int index, const VFCurveKey* params) const {
+    double T = params->mData[0], C = params->mData[1], B = params->mData[2];
+    double p, q;
+    VFCurveGetKeySlopes(p, q, this, index);
+    if (index == mKeyCount - 1) return (float)((1.0 - T) * (1.0 + B) * (1.0 - C) * p);
+    return (float)((1.0 - T) * 0.5 * ((1.0 + B) * (1.0 - C) * p + (1.0 - B) * (1.0 + C) * q));
+}
+
+float VFCurve::KeyGetRightDerivative(int index) const {
+    const int n = mKeyCount;
+    if (n <= 1) return 0.0f;
+    if (index >= n - 1) return KeyGetLeftDerivative(n - 1);
+    const Key* key = KeyGetPtr(index);
+    switch (key->GetInterpolation()) {
+        case Key::eInterpolationLinear: {
+            const Key* next = KeyGetPtr(index + 1);
+            double dt = SecondsBetween(next->mTime.Get(), key->mTime.Get());
+            return dt != 0.0 ? (float)((next->mValue - (double)key->mValue) / dt) : 0.0f;
+        }
+        case Key::eInterpolationCubic:
+            switch (key->GetTangentMode()) {
+                case Key::eTangentUser:
+                case Key::eTangentUserBreak:
+                    return key->mData[0];
+                case Key::eTangentAuto:
+                case Key::eTangentAutoBreak: {
+                    double d;
+                    VFCurveAutoValueToRightDerivative(d, key->mData[0], this, index);
+                    return (float)d;
+                }
+                case Key::eTangentTCB:
+                    return TcbRightSlope(index, key);
+                default:
+                    return 0.0f;
+            }
+        default:
+            return 0.0f;
+    }
+}
+
+float VFCurve::KeyGetLeftDerivative(int index) const {
+    const int n = mKeyCount;
+    if (index <= 0) return n >= 2 ? KeyGetRightDerivative(0) : 0.0f;
+    const Key* prev = KeyGetPtr(index - 1);
+    const Key* key = KeyGetPtr(index);
+    const bool isLast = index == n - 1;
+    switch (prev->GetInterpolation()) {
+        case Key::eInterpolationLinear: {
+            double dt = SecondsBetween(key->mTime.Get(), prev->mTime.Get());
+            return dt != 0.0 ? (float)((key->mValue - (double)prev->mValue) / dt) : 0.0f;
+        }
+        case Key::eInterpolationCubic:
+            break;
+        default:
+            return 0.0f;
+    }
+    unsigned interpolation = key->GetInterpolation();
+    if (interpolation == Key::eInterpolationCubic) {
+        switch (key->GetTangentMode()) {
+            case Key::eTangentUser:
+            case Key::eTangentUserBreak:
+                if (prev->GetTangentMode() == Key::eTangentTCB) {
+                    if (key->GetTangentMode() == Key::eTangentUser) return isLast ? 0.0f : key->mData[0];
+                    return TcbLeftSlope(index, prev);
+                }
+                return prev->mData[1];
+            case Key::eTangentAuto:
+            case Key::eTangentAutoBreak: {
+                double d;
+                VFCurveAutoValueToLeftDerivative(d, prev->mData[1], this, index);
+                return (float)d;
+            }
+            case Key::eTangentTCB:
+                // The right slope of the last key is its left one: there the TCB left side stays.
+                if (VFCurveGetTcbLeftFromRight() && !isLast) return TcbRightSlope(index, key);
+                return TcbLeftSlope(index, key);
+            default:
+                return 0.0f;
+        }
+    }
+    if (interpolation == Key::eInterpolationLinear || interpolation == Key::eInterpolationConstant) {
+        switch (prev->GetTangentMode()) {
+            case Key::eTangentUser:
+            case Key::eTangentUserBreak:
+                return prev->mData[1];
+            case Key::eTangentAuto:
+            case Key::eTangentAutoBreak: {
+                double d;
+                VFCurveAutoValueToLeftDerivative(d, prev->mData[1], this, index);
+                return (float)d;
+            }
+            case Key::eTangentTCB:
+                return isLast ? 0.0f : KeyGetRightDerivative(index);
+            default:
+                return 0.0f;
+        }
+    }
+    return 0.0f;
+}
+
+// Whether slot 1 of key index-1 holds an auto value (as the left derivative reads it).
+bool VFCurve::LeftSideIsAuto(int index) const {
+    if (index <= 0 || index >= mKeyCount) return false;
+    const Key* prev = KeyGetPtr(index - 1);
+    if (prev->GetInterpolation() != Key::eInterpolationCubic) return false;
+    const Key* key = KeyGetPtr(index);
+    unsigned interpolation = key->GetInterpolation();
+    if (interpolation == Key::eInterpolationCubic) return IsAutoMode(key->GetTangentMode());
+    if (interpolation == Key::eInterpolationLinear || interpolation == Key::eInterpolationConstant)
+        return IsAutoMode(prev->GetTangentMode());
+    return false;
+}
+
+// Whether slot 0 of key index holds an auto value (as the right derivative reads it).
+bool VFCurve::RightSideIsAuto(int index) const {
+    if (index < 0 || index >= mKeyCount - 1) return false;
+    const Key* key = KeyGetPtr(index);
+    return key->GetInterpolation() == Key::eInterpolationCubic && IsAutoMode(key->GetTangentMode());
+}
+
+float VFCurve::KeyGetLeftAuto(int index) const {
+    if (LeftSideIsAuto(index)) return KeyGetPtr(index - 1)->mData[1];
+    double b;
+    VFCurveLeftDerivativeToAutoValue(b, KeyGetLeftDerivative(index), this, index);
+    return (float)b;
+}
+
+float VFCurve::KeyGetRightAuto(int index) const {
+    if (RightSideIsAuto(index)) return KeyGetPtr(index)->mData[0];
+    double b;
+    VFCurveRightDerivativeToAutoValue(b, KeyGetRightDerivative(index), this, index);
+    return (float)b;
+}
+
+// ---- Weights and velocities ---------------------------------------------------------------------------
+
+namespace {
+bool HasWeightableTangent(const VFCurveKey* key) {
+    return key->GetInterpolation() == VFCurveKey::eInterpolationCubic &&
+           (key->GetTangentMode() &
+            (VFCurveKey::eTangentAuto | VFCurveKey::eTangentUser | VFCurveKey::eTangentBreak));
+}
+}  // namespace
+
+bool VFCurve::KeyIsLeftWeighted(int index) const {
+    return index >= 1 && index < mKeyCount && (KeyGetPtr(index - 1)->mFlags & Key::eWeightedNextLeft);
+}
+
+bool VFCurve::KeyIsRightWeighted(int index) const {
+    if (index < 0 || index >= mKeyCount - 1) return false;
+    const Key* key = KeyGetPtr(index);
+    return HasWeightableTangent(key) && (key->mFlags & Key::eWeightedRight);
+}
+
+float VFCurve::KeyGetLeftWeight(int index) const {
+    return KeyIsLeftWeighted(index) ? KeyGetPtr(index - 1)->GetDataFloat(3) : kFCurveDefaultWeight;
+}
+
+float VFCurve::KeyGetRightWeight(int index) const {
+    return KeyIsRightWeighted(index) ? KeyGetPtr(index)->GetDataFloat(2) : kFCurveDefaultWeight;
+}
+
+void VFCurve::KeySetLeftWeight(int index, float weight) {
+    if (index < 1 || index >= mKeyCount) return;
+    Key* prev = KeyGetPtr(index - 1);
+    if (prev->GetInterpolation() != Key::eInterpolationCubic) return;
+    KeyModifyBegin();
+    prev->mFlags |= Key::eWeightedNextLeft;
+    prev->SetDataFloat(3, weight);
+    KeyChanged(eEventKeyOther, index - 1);
+    KeyModifyEnd();
+}
+
+void VFCurve::KeySetRightWeight(int index, float weight) {
+    if (index < 0 || index >= mKeyCount - 1) return;
+    Key* key = KeyGetPtr(index);
+    if (key->GetInterpolation() != Key::eInterpolationCubic) return;
+    KeyModifyBegin();
+    key->mFlags |= Key::eWeightedRight;
+    key->SetDataFloat(2, weight);
+    KeyChanged(eEventKeyOther, index);
+    KeyModifyEnd();
+}
+
+void VFCurve::KeySetLeftWeighted(int index, bool weighted) {
+    if (index < 1 || index >= mKeyCount) return;
+    KeyGetPtr(index - 1)->SetTangentWeightMode(weighted ? Key::eWeightedNextLeft : 0u,
+                                               Key::eWeightedNextLeft);
+    KeyChanged(eEventKeyOther, index - 1);
+}
+
+void VFCurve::KeySetRightWeighted(int index, bool weighted) {
+    if (index < 0 || index >= mKeyCount) return;
+    KeyGetPtr(index)->SetTangentWeightMode(weighted ? Key::eWeightedRight : 0u, Key::eWeightedRight);
+    KeyChanged(eEventKeyOther, index);
+}
+
+bool VFCurve::KeyIsLeftVelocity(int index) const {
+    return index >= 1 && index < mKeyCount && (KeyGetPtr(index - 1)->mFlags & Key::eVelocityNextLeft);
+}
+
+bool VFCurve::KeyIsRightVelocity(int index) const {
+    if (index < 0 || index >= mKeyCount - 1) return false;
+    const Key* key = KeyGetPtr(index);
+    return HasWeightableTangent(key) && (key->mFlags & Key::eVelocityRight);
+}
+
+float VFCurve::KeyGetLeftVelocity(int index) const {
+    return KeyIsLeftVelocity(index) ? KeyGetPtr(index - 1)->GetDataFloat(5) : 0.0f;
+}
+
+float VFCurve::KeyGetRightVelocity(int index) const {
+    return KeyIsRightVelocity(index) ? KeyGetPtr(index)->GetDataFloat(4) : 0.0f;
+}
+
+void VFCurve::KeySetLeftVelocity(int index, float velocity) {
+    if (index < 1 || index >= mKeyCount) return;
+    Key* prev = KeyGetPtr(index - 1);
+    if (prev->GetInterpolation() != Key::eInterpolationCubic) return;
+    KeyModifyBegin();
+    prev->mFlags |= Key::eVelocityNextLeft;
+    prev->SetDataFloat(5, velocity);
+    KeyChanged(eEventKeyOther, index - 1);
+    KeyModifyEnd();
+}
+
+void VFCurve::KeySetRightVelocity(int index, float velocity) {
+    if (index < 0 || index >= mKeyCount - 1) return;
+    Key* key = KeyGetPtr(index);
+    if (key->GetInterpolation() != Key::eInterpolationCubic) return;
+    KeyModifyBegin();
+    key->mFlags |= Key::eVelocityRight;
+    key->SetDataFloat(4, velocity);
+    KeyChanged(eEventKeyOther, index);
+    KeyModifyEnd();
+}
+
+void VFCurve::KeySetLeftVelocityFlag(int index, bool on) {
+    if (index < 1 || index >= mKeyCount) return;
+    KeyGetPtr(index - 1)->SetTangentVelocityMode(on ? Key::eVelocityNextLeft : 0u, Key::eVelocityNextLeft);
+    KeyChanged(eEventKeyOther, index - 1);
+}
+
+void VFCurve::KeySetRightVelocityFlag(int index, bool on) {
+    if (index < 0 || index >= mKeyCount) return;
+    KeyGetPtr(index)->SetTangentVelocityMode(on ? Key::eVelocityRight : 0u, Key::eVelocityRight);
+    KeyChanged(eEventKeyOther, index);
+}
+
+// ---- Derivative setters ---------------------------------------------------------------------------
+
+void VFCurve::KeySetRightBezierTangent(int index, float value) {
+    if (index < 0 || index >= mKeyCount - 1) return;
+    const Key* key = KeyGetPtr(index);
+    double dt = SecondsBetween(KeyGetPtr(index + 1)->mTime.Get(), key->mTime.Get());
+    if (dt == 0.0) return;
+    KeySetRightDerivative(index, (float)(3.0 * ((double)value - key->mValue) / dt));
+}
+
+void VFCurve::KeySetLeftBezierTangent(int index, float value) {
+    if (index < 1 || index >= mKeyCount) return;
+    const Key* key = KeyGetPtr(index);
+    double dt = SecondsBetween(key->mTime.Get(), KeyGetPtr(index - 1)->mTime.Get());
+    if (dt == 0.0) return;
+    KeySetLeftDerivative(index, (float)(3.0 * ((double)key->mValue - value) / dt));
+}
+
+float VFCurve::KeyGetRightBezierTangent(int index) const {
+    if (mKeyCount == 0) return 0.0f;
+    const Key* key = KeyGetPtr(index);
+    if (index >= mKeyCount - 1 || key->GetInterpolation() == Key::eInterpolationConstant) return key->mValue;
+    double dt = SecondsBetween(KeyGetPtr(index + 1)->mTime.Get(), key->mTime.Get());
+    return (float)(key->mValue + (double)KeyGetRightDerivative(index) * dt / 3.0);
+}
+
+float VFCurve::KeyGetLeftBezierTangent(int index) const {
+    if (mKeyCount == 0) return 0.0f;
+    if (index <= 0 || mKeyCount == 1) return KeyGetPtr(0)->mValue;
+    const Key* key = KeyGetPtr(index);
+    const Key* prev = KeyGetPtr(index - 1);
+    if (prev->GetInterpolation() == Key::eInterpolationConstant) return key->mValue;
+    double dt = SecondsBetween(key->mTime.Get(), prev->mTime.Get());
+    return (float)(key->mValue - (double)KeyGetLeftDerivative(index) * dt / 3.0);
+}
+
+void VFCurve::KeySetRightDerivative(int index, float derivative) {
+    if (index < 0 || index >= mKeyCount - 1) return;
+    Key* key = KeyGetPtr(index);
+    if (key->GetInterpolation() != Key::eInterpolationCubic) return;
+    unsigned mode = key->GetTangentMode();
+    if (IsUserMode(mode)) {
+        key->mData[0] = derivative;
+    } else if (IsAutoMode(mode)) {
+        double b;
+        VFCurveRightDerivativeToAutoValue(b, derivative, this, index);
+        key->mData[0] = (float)b;
+    } else {
+        return;
+    }
+    KeyChanged(eEventKeyOther, index);
+}
+
+void VFCurve::KeySetRightAuto(int index, float autoValue) {
+    if (index < 0 || index >= mKeyCount - 1) return;
+    Key* key = KeyGetPtr(index);
+    if (key->GetInterpolation() != Key::eInterpolationCubic) return;
+    unsigned mode = key->GetTangentMode();
+    if (IsAutoMode(mode)) {
+        key->mData[0] = autoValue;
+    } else if (IsUserMode(mode)) {
+        double d;
+        VFCurveAutoValueToRightDerivative(d, autoValue, this, index);
+        key->mData[0] = (float)d;
+    } else {
+        return;
+    }
+    KeyChanged(eEventKeyOther, index);
+}
+
+namespace {
+// How slot 1 of key index-1 takes a left-side value: 0 not at all, 1 as a slope, 2 as an auto
+// value.
+enum { eSlotNone, eSlotSlope, eSlotAuto };
+int LeftSlotKind(const VFCurveKey* prev, const VFCurveKey* key, bool isLast) {
+    unsigned interpolation = prev->GetInterpolation();
+    if (interpolation == VFCurveKey::eInterpolationConstant ||
+        interpolation == VFCurveKey::eInterpolationLinear)
+        return eSlotSlope;
+    if (interpolation != VFCurveKey::eInterpolationCubic) return eSlotNone;
+    bool keyCubic = key->GetInterpolation() == VFCurveKey::eInterpolationCubic;
+    bool keyUserBit = (key->GetTangentMode() & VFCurveKey::eTangentUser) != 0;
+    unsigned mode = prev->GetTangentMode();
+    if (IsAutoMode(mode)) return (isLast || (keyCubic && keyUserBit)) ? eSlotSlope : eSlotAuto;
+    if (IsUserMode(mode)) return (keyCubic && !keyUserBit) ? eSlotAuto : eSlotSlope;
+    return eSlotNone;
+}
+}  // namespace
+
+void VFCurve::KeySetLeftDerivative(int index, float derivative) {
+    if (index < 1 || index >= mKeyCount) return;
+    KeyModifyBegin();
+    Key* prev = KeyGetPtr(index - 1);
+    Key* key = KeyGetPtr(index);
+    int kind = LeftSlotKind(prev, key, index == mKeyCount - 1);
+    if (kind == eSlotSlope) {
+        prev->mData[1] = derivative;
+    } else if (kind == eSlotAuto) {
+        double b;
+        VFCurveLeftDerivativeToAutoValue(b, derivative, this, index);
+        prev->mData[1] = (float)b;
+    }
+    if (kind != eSlotNone) KeyChanged(eEventKeyOther, index - 1);
+    if (key->GetInterpolation() == Key::eInterpolationCubic && key->GetTangentMode() == Key::eTangentUser)
+        KeySetRightDerivative(index, derivative);
+    KeyModifyEnd();
+}
+
+void VFCurve::KeySetLeftAuto(int index, float autoValue) {
+    if (index < 1 || index >= mKeyCount) return;
+    KeyModifyBegin();
+    Key* prev = KeyGetPtr(index - 1);
+    Key* key = KeyGetPtr(index);
+    int kind = LeftSlotKind(prev, key, index == mKeyCount - 1);
+    double slope;
+    VFCurveAutoValueToLeftDerivative(slope, autoValue, this, index);
+    if (kind == eSlotSlope)
+        prev->mData[1] = (float)slope;
+    else if (kind == eSlotAuto)
+        prev->mData[1] = autoValue;
+    if (kind != eSlotNone) KeyChanged(eEventKeyOther, index - 1);
+    if (key->GetInterpolation() == Key::eInterpolationCubic && key->GetTangentMode() == Key::eTangentUser)
+        KeySetRightDerivative(index, (float)slope);
+    KeyModifyEnd();
+}
+
+void VFCurve::KeyIncRightDerivative(int index, float delta) {
+    if (index < 0 || index >= mKeyCount - 1) return;
+    Key* key = KeyGetPtr(index);
+    if (key->GetInterpolation() != Key::eInterpolationCubic || !IsUserMode(key->GetTangentMode())) return;
+    key->mData[0] += delta;
+    KeyChanged(eEventKeyOther, index);
+}
+
+void VFCurve::KeyIncLeftDerivative(int index, float delta) {
+    if (index < 1 || index >= mKeyCount) return;
+    Key* prev = KeyGetPtr(index - 1);
+    if (prev->GetInterpolation() != Key::eInterpolationCubic || !IsUserMode(prev->GetTangentMode())) return;
+    prev->mData[1] += delta;
+    KeyChanged(eEventKeyOther, index - 1);
+}
+
+void VFCurve::KeyMultTangents(int index, float factor) {
+    if (index < 0 || index >= mKeyCount) return;
+    if ((KeyGetPtr(index)->GetTangentMode() & (Key::eTangentUser | Key::eTangentBreak)) == 0) return;
+    KeyModifyBegin();
+    float left = KeyGetLeftDerivative(index);
+    float right = KeyGetRightDerivative(index);
+    KeySetLeftDerivative(index, left * factor);
+    KeySetRightDerivative(index, right * factor);
+    KeyModifyEnd();
+}
+
+// ---- Tangent information ------------------------------------------------------------------------------
+
+VFCurveTangentInfo VFCurve::KeyGetLeftTangentInfo(int index) const {
+    VFCurveTangentInfo info;
+    info.mDerivative = KeyGetLeftDerivative(index);
+    info.mWeight = KeyGetLeftWeight(index);
+    info.mWeighted = KeyIsLeftWeighted(index);
+    info.mVelocity = KeyGetLeftVelocity(index);
+    info.mHasVelocity = KeyIsLeftVelocity(index);
+    info.mAuto = KeyGetLeftAuto(index);
+    return info;
+}
+
+VFCurveTangentInfo VFCurve::KeyGetRightTangentInfo(int index) const {
+    VFCurveTangentInfo info;
+    info.mDerivative = KeyGetRightDerivative(index);
+    info.mWeight = KeyGetRightWeight(index);
+    info.mWeighted = KeyIsRightWeighted(index);
+    info.mVelocity = KeyGetRightVelocity(index);
+    info.mHasVelocity = KeyIsRightVelocity(index);
+    info.mAuto = KeyGetRightAuto(index);
+    return info;
+}
+
+void VFCurve::KeySetLeftTangentInfo(int index, const VFCurveTangentInfo& info) {
+    // The first key has no left side.
+    if (index < 1 || index >= mKeyCount) return;
+    KeyModifyBegin();
+    if (LeftSideIsAuto(index))
+        KeySetLeftAuto(index, info.mAuto);
+    else
+        KeySetLeftDerivative(index, info.mDerivative);
+    if (info.mWeighted)
+        KeySetLeftWeight(index, info.mWeight);
+    else
+        KeySetLeftWeighted(index, false);
+    if (info.mHasVelocity)
+        KeySetLeftVelocity(index, info.mVelocity);
+    else
+        KeySetLeftVelocityFlag(index, false);
+    KeyModifyEnd();
+}
+
+void VFCurve::KeySetRightTangentInfo(int index, const VFCurveTangentInfo& info) {
+    if (index < 0 || index >= mKeyCount) return;
+    KeyModifyBegin();
+    if (RightSideIsAuto(index))
+        KeySetRightAuto(index, info.mAuto);
+    else
+        KeySetRightDerivative(index, info.mDerivative);
+    if (info.mWeighted)
+        KeySetRightWeight(index, info.mWeight);
+    else
+        KeySetRightWeighted(index, false);
+    if (info.mHasVelocity)
+        KeySetRightVelocity(index, info.mVelocity);
+    else
+        KeySetRightVelocityFlag(index, false);
+    KeyModifyEnd();
+}

@@ -1,0 +1,404 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "animation/anim_settings.h"
+#include "animation/fcurve.h"
+
+namespace {
+
+VTime Sec(double seconds) {
+    VTime t;
+    t.SetSecondDouble(seconds);
+    return t;
+}
+
+// ---- A plain reference evaluator over user-tangent keys ------------------------------------------
+// Keys carry explicit slopes, so the reference needs no tangent rules: it evaluates the Bezier in
+// its power form, and solves the weighted time parameter by bisection.
+struct RefKey {
+    double t, v;
+    int interpolation;  // 2, 4, 8
+    bool constantNext;
+    double right, nextLeft;  // slopes per second
+    double rightWeight, nextLeftWeight;
+    bool weighted;
+};
+
+double RefBezier(double p0, double p1, double p2, double p3, double s) {
+    double r = 1.0 - s;
+    return r * r * r * p0 + 3 * r * r * s * p1 + 3 * r * s * s * p2 + s * s * s * p3;
+}
+
+double RefSegment(const std::vector<RefKey>& keys, double t) {
+    if (t <= keys.front().t) return keys.front().v;
+    if (t >= keys.back().t) return keys.back().v;
+    size_t k = 0;
+    while (keys[k + 1].t <= t)
+        ++k;
+    const RefKey& a = keys[k];
+    const RefKey& b = keys[k + 1];
+    if (t == a.t) return a.v;
+    double dt = b.t - a.t, u = (t - a.t) / dt;
+    switch (a.interpolation) {
+        case 2:
+            return a.constantNext ? b.v : a.v;
+        case 4:
+            return a.v + (b.v - a.v) * u;
+        default: {
+            double wR = a.weighted ? a.rightWeight : 1.0 / 3.0;
+            double wL = a.weighted ? a.nextLeftWeight : 1.0 / 3.0;
+            double s = u;
+            if (a.weighted) {
+                double lo = 0, hi = 1;
+                for (int i = 0; i < 100; ++i) {
+                    double mid = 0.5 * (lo + hi);
+                    (RefBezier(0, wR, 1 - wL, 1, mid) < u ? lo : hi) = mid;
+                }
+                s = 0.5 * (lo + hi);
+            }
+            return RefBezier(a.v, a.v + a.right * dt * wR, b.v - a.nextLeft * dt * wL, b.v, s);
+        }
+    }
+}
+
+// Extrapolation by reflection and repetition, written directly in seconds.
+double RefEvaluate(const std::vector<RefKey>& keys, int preMode, int preCount, int postMode, int postCount,
+                   double t) {
+    double t0 = keys.front().t, tN = keys.back().t, span = tN - t0;
+    if (t < t0 && preMode != 1) {
+        double reps = preCount == -1 ? 1e300 : preCount;
+        double cycles = (t0 - t) / span;
+        if (preMode == 4) {
+            double slope = keys[0].right;
+            return keys[0].v - std::min(t0 - t, reps * span) * slope;
+        }
+        if (cycles >= reps) return keys.front().v;
+        double c = std::floor(cycles);
+        double r = (t0 - t) - c * span;  // distance into the copy, from its end
+        bool mirrored = preMode == 3 && ((long long)c % 2 == 0);
+        t = mirrored ? t0 + r : tN - r;
+    } else if (t > tN && postMode != 1) {
+        double reps = postCount == -1 ? 1e300 : postCount;
+        double cycles = (t - tN) / span;
+        if (postMode == 4)
+            return keys.back().v + std::min(t - tN, reps * span) * keys[keys.size() - 2].nextLeft;
+        if (cycles >= reps) return keys.back().v;
+        double c = std::floor(cycles);
+        double r = (t - tN) - c * span;
+        bool mirrored = postMode == 3 && ((long long)c % 2 == 0);
+        t = mirrored ? tN - r : t0 + r;
+    }
+    return RefSegment(keys, t);
+}
+
+// Builds the curve and its reference from random keys; `weighted` draws weights as well. The
+// reference takes the values back from the curve, so that both see the same stored numbers.
+void BuildRandom(std::mt19937& rng, int count, bool weighted, VFCurve& curve, std::vector<RefKey>& ref) {
+    std::uniform_real_distribution<double> value(-10, 10), gap(0.05, 2.0), slope(-30, 30), weight(0.05, 0.9);
+    std::uniform_int_distribution<int> kind(0, 9);
+    double t = -3.0;
+    curve.ResizeKeyBuffer(count);
+    ref.clear();
+    for (int i = 0; i < count; ++i) {
+        t += gap(rng);
+        int k = kind(rng);
+        unsigned interpolation = k == 0 ? 2 : (k < 3 ? 4 : 8);
+        unsigned weightMode = weighted ? (unsigned)VFCurveKey::eWeightedAll : 0u;
+        curve.KeySet(i, Sec(t), (float)value(rng), interpolation, VFCurveKey::eTangentUserBreak,
+                     (float)slope(rng), (float)slope(rng), weightMode, (float)weight(rng),
+                     (float)weight(rng));
+        if (k == 1) curve.KeySetConstantMode(i, VFCurveKey::eConstantNext), curve.KeySetInterpolation(i, 2);
+    }
+    for (int i = 0; i < count; ++i) {
+        const VFCurveKey* key = curve.KeyGetPtr(i);
+        RefKey r;
+        r.t = key->GetTime().GetSecondDouble();
+        r.v = key->GetValue();
+        r.interpolation = (int)key->GetInterpolation();
+        r.constantNext = key->GetConstantMode() == VFCurveKey::eConstantNext;
+        r.right = key->GetDataFloat(0);
+        r.nextLeft = key->GetDataFloat(1);
+        r.weighted = weighted && i + 1 < count;
+        r.rightWeight = key->GetDataFloat(2);
+        r.nextLeftWeight = key->GetDataFloat(3);
+        ref.push_back(r);
+    }
+    // Linear keys' slopes as the curve sees them, for keep-slope extrapolation.
+    if (ref[0].interpolation == 4) ref[0].right = (ref[1].v - ref[0].v) / (ref[1].t - ref[0].t);
+    if (ref[0].interpolation == 2) ref[0].right = 0;
+    size_t n = ref.size();
+    if (ref[n - 2].interpolation == 4)
+        ref[n - 2].nextLeft = (ref[n - 1].v - ref[n - 2].v) / (ref[n - 1].t - ref[n - 2].t);
+    if (ref[n - 2].interpolation == 2) ref[n - 2].nextLeft = 0;
+}
+
+TEST(FCurveEval, MatchesReferenceEvaluatorWithExtrapolation) {
+    std::mt19937 rng(1234);
+    for (int round = 0; round < 24; ++round) {
+        bool weighted = round % 3 == 2;
+        VFCurve curve;
+        std::vector<RefKey> ref;
+        BuildRandom(rng, 2 + round * 3, weighted, curve, ref);
+        int preMode = 1 + round % 4, postMode = 1 + (round / 4) % 4;
+        int preCount = round % 5 == 0 ? -1 : round % 3, postCount = round % 7 == 0 ? -1 : (round + 1) % 3;
+        curve.SetPreExtrapolation(preMode);
+        curve.SetPreExtrapolationCount(preCount);
+        curve.SetPostExtrapolation(postMode);
+        curve.SetPostExtrapolationCount(postCount);
+        double t0 = ref.front().t, tN = ref.back().t, span = tN - t0;
+        int hint = 0;
+        for (int i = 0; i <= 4000; ++i) {
+            double t = t0 - 3.3 * span + i * (7.6 * span / 4000);
+            VTime time = Sec(t);
+            double expected =
+                RefEvaluate(ref, preMode, preCount, postMode, postCount, time.GetSecondDouble());
+            // Weighted segments solve their parameter to 1e-6, in single precision.
+            double tolerance = weighted ? 2e-3 * (1 + std::fabs(expected)) : 1e-4 * (1 + std::fabs(expected));
+            ASSERT_NEAR(curve.Evaluate(time, &hint), expected, tolerance)
+                << "round " << round << " t " << t << " modes " << preMode << "/" << postMode << " counts "
+                << preCount << "/" << postCount;
+        }
+    }
+}
+
+TEST(FCurveEval, SequentialRandomAndHintedSearchesAgree) {
+    std::mt19937 rng(99);
+    VFCurve curve;
+    std::vector<RefKey> ref;
+    BuildRandom(rng, 300, false, curve, ref);
+    std::uniform_real_distribution<double> when(ref.front().t - 1, ref.back().t + 1);
+    int hint = 0;
+    for (int i = 0; i < 3000; ++i) {
+        VTime t = Sec(when(rng));
+        int fresh = 150;
+        // The hint lands before or after the time depending on the walk; the index agrees.
+        ASSERT_EQ(curve.KeyFind(t, &hint), curve.KeyFind(t, &fresh));
+        ASSERT_EQ(curve.Evaluate(t), curve.Evaluate(t, &hint));
+    }
+}
+
+TEST(FCurveEval, KeyFindFractionsAndHints) {
+    VFCurve curve;
+    EXPECT_EQ(curve.KeyFind(Sec(1)), -1.0);
+    curve.ResizeKeyBuffer(5);
+    for (int i = 0; i < 5; ++i)
+        curve.KeySet(i, Sec(i), (float)i, VFCurveKey::eInterpolationLinear);
+    int hint = 2;
+    EXPECT_EQ(curve.KeyFind(Sec(3), &hint), 3.0);
+    EXPECT_EQ(hint, 3);
+    EXPECT_EQ(curve.KeyFind(Sec(-1), &hint), -0.5);
+    EXPECT_EQ(hint, 0);
+    EXPECT_EQ(curve.KeyFind(Sec(7), &hint), 4.5);
+    EXPECT_EQ(hint, 5);  // may point past the last key; the next search clamps it
+    // Walking down the hint ends on the key before the time ...
+    EXPECT_DOUBLE_EQ(curve.KeyFind(Sec(1.25), &hint), 1.25);
+    EXPECT_EQ(hint, 1);
+    // ... walking up on the key after it.
+    EXPECT_DOUBLE_EQ(curve.KeyFind(Sec(2.5), &hint), 2.5);
+    EXPECT_EQ(hint, 3);
+    // An exact key time reached by walking up reports that key as a whole number.
+    hint = 0;
+    EXPECT_EQ(curve.KeyFind(Sec(4), &hint), 4.0);
+    EXPECT_EQ(hint, 4);
+    hint = -7;
+    EXPECT_EQ(curve.KeyFind(Sec(0), &hint), 0.0);
+}
+
+TEST(FCurveEval, ExtrapolationModesOnTwoLinearKeys) {
+    VFCurve curve;
+    curve.ResizeKeyBuffer(2);
+    curve.KeySet(0, Sec(0), 0.0f, VFCurveKey::eInterpolationLinear);
+    curve.KeySet(1, Sec(1), 10.0f, VFCurveKey::eInterpolationLinear);
+    EXPECT_FLOAT_EQ(curve.Evaluate(Sec(0.25)), 2.5f);
+    EXPECT_EQ(curve.Evaluate(Sec(5)), 10.0f);
+    curve.SetPostExtrapolation(VFCurve::eExtrapolationRepetition);
+    EXPECT_EQ(curve.Evaluate(Sec(1.25)), 10.0f);  // count 0 holds like constant
+    curve.SetPostExtrapolationCount(-1);
+    EXPECT_NEAR(curve.Evaluate(Sec(1.25)), 2.5f, 1e-5);
+    EXPECT_NEAR(curve.Evaluate(Sec(1000.75)), 7.5f, 1e-4);
+    curve.SetPostExtrapolation(VFCurve::eExtrapolationMirrorRepetition);
+    EXPECT_NEAR(curve.Evaluate(Sec(1.25)), 7.5f, 1e-5);
+    EXPECT_NEAR(curve.Evaluate(Sec(2.25)), 2.5f, 1e-5);
+    curve.SetPostExtrapolation(VFCurve::eExtrapolationKeepSlope);
+    curve.SetPostExtrapolationCount(2);
+    EXPECT_NEAR(curve.Evaluate(Sec(2)), 20.0f, 1e-4);
+    EXPECT_NEAR(curve.Evaluate(Sec(10)), 30.0f, 1e-4);
+    curve.SetPostExtrapolationCount(-1);
+    EXPECT_NEAR(curve.Evaluate(Sec(10)), 100.0f, 1e-3);
+    // Repetition with count 1 holds the first key beyond one span.
+    curve.SetPreExtrapolation(VFCurve::eExtrapolationRepetition);
+    curve.SetPreExtrapolationCount(1);
+    EXPECT_EQ(curve.Evaluate(Sec(-1.5)), 0.0f);
+    EXPECT_NEAR(curve.Evaluate(Sec(-0.5)), 5.0f, 1e-5);
+    // An unknown mode holds the end key.
+    curve.SetPreExtrapolation(9);
+    EXPECT_EQ(curve.Evaluate(Sec(-0.5)), 0.0f);
+    EXPECT_EQ(curve.KeyFindAll(Sec(-0.5)), -0.5);
+    // Times at the ends of the time line do not overflow.
+    curve.SetPreExtrapolation(VFCurve::eExtrapolationMirrorRepetition);
+    curve.SetPreExtrapolationCount(-1);
+    float far = curve.Evaluate(VTime(-INT64_MAX));
+    EXPECT_TRUE(far >= 0.0f && far <= 10.0f);
+    curve.SetPreExtrapolation(VFCurve::eExtrapolationKeepSlope);
+    EXPECT_TRUE(std::isfinite(curve.Evaluate(VTime(-INT64_MAX))));
+}
+
+TEST(FCurveEval, NoKeysAndOneKey) {
+    VFCurve curve;
+    curve.SetDefaultValue(4.0f);
+    curve.SetPostExtrapolation(VFCurve::eExtrapolationKeepSlope);
+    EXPECT_EQ(curve.Evaluate(Sec(-3)), 4.0f);
+    EXPECT_EQ(curve.EvaluateIndex(0.5), 4.0f);
+    curve.KeyAdd(Sec(1));
+    curve.KeySetValue(0, 7.0f);
+    for (double t : {-100.0, 1.0, 2.0, 1e6})
+        EXPECT_EQ(curve.Evaluate(Sec(t)), 7.0f);
+}
+
+TEST(FCurveEval, ConstantAndCubicSegments) {
+    VFCurve curve;
+    curve.ResizeKeyBuffer(3);
+    curve.KeySet(0, Sec(0), 1.0f, VFCurveKey::eInterpolationConstant, 0);
+    curve.KeySet(1, Sec(1), 5.0f, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentUser, 0.0f, 0.0f);
+    curve.KeySet(2, Sec(3), 9.0f, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentUser, 0.0f, 0.0f);
+    EXPECT_EQ(curve.Evaluate(Sec(0.5)), 1.0f);
+    curve.KeySetConstantMode(0, VFCurveKey::eConstantNext);
+    EXPECT_EQ(curve.Evaluate(Sec(0.5)), 5.0f);
+    EXPECT_EQ(curve.Evaluate(Sec(0)), 1.0f);
+    // Flat tangents: the midpoint is the mean of the two values.
+    EXPECT_FLOAT_EQ(curve.Evaluate(Sec(2)), 7.0f);
+    // Default weights give the same curve through the weighted path.
+    float plain[9];
+    for (int i = 0; i < 9; ++i)
+        plain[i] = curve.Evaluate(Sec(1 + 0.25 * i));
+    curve.KeySetRightDerivative(1, 3.0f);
+    curve.KeySetLeftDerivative(2, -2.0f);
+    for (int i = 0; i < 9; ++i)
+        plain[i] = curve.Evaluate(Sec(1 + 0.25 * i));
+    curve.KeySetTangentWeightMode(1, VFCurveKey::eWeightedAll);
+    curve.KeySetDataFloat(1, 2, kFCurveDefaultWeight);
+    curve.KeySetDataFloat(1, 3, kFCurveDefaultWeight);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_NEAR(curve.Evaluate(Sec(1 + 0.25 * i)), plain[i], 2e-5);
+    // An interpolation outside the three evaluates to 0.
+    curve.KeySetInterpolation(0, 0);
+    EXPECT_EQ(curve.Evaluate(Sec(0.5)), 0.0f);
+}
+
+TEST(FCurveEval, TcbSlopes) {
+    VFCurve curve;
+    curve.ResizeKeyBuffer(3);
+    curve.KeySetTCB(0, Sec(0), 0.0f);
+    curve.KeySetTCB(1, Sec(1), 2.0f);  // incoming slope 2
+    curve.KeySetTCB(2, Sec(2), 6.0f);  // outgoing slope 4
+    EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(1), 3.0f);
+    EXPECT_FLOAT_EQ(curve.KeyGetRightDerivative(1), 3.0f);
+    EXPECT_FLOAT_EQ(curve.KeyGetRightDerivative(0), 2.0f);  // (1-T)(1-B)(1-C) s_out at the first key
+    EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(2), 4.0f);
+    curve.KeySetDataRaw(1, 0, 1.0f);  // tension 1
+    EXPECT_EQ(curve.KeyGetLeftDerivative(1), 0.0f);
+    EXPECT_EQ(curve.KeyGetRightDerivative(1), 0.0f);
+    // Continuity and bias act differently on the two sides ...
+    curve.KeySetDataRaw(1, 0, 0.0f);
+    curve.KeySetDataRaw(1, 1, 0.5f);
+    curve.KeySetDataRaw(1, 2, 0.25f);
+    double left = 0.5 * (1.25 * 0.5 * 2 + 0.75 * 1.5 * 4), right = 0.5 * (1.25 * 1.5 * 2 + 0.75 * 0.5 * 4);
+    EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(1), (float)left);
+    EXPECT_FLOAT_EQ(curve.KeyGetRightDerivative(1), (float)right);
+    // ... until the left side follows the right one.
+    EXPECT_FALSE(VFCurveGetTcbLeftFromRight());
+    VFCurveSetTcbLeftFromRight(true);
+    EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(1), (float)right);
+    EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(2), 4.0f);  // the last key has no right side of its own
+    VFCurveSetTcbLeftFromRight(false);
+}
+
+TEST(FCurveEval, AutoKeysAndSideAccessors) {
+    VFCurve curve;
+    curve.KeyAdd(Sec(0));
+    curve.KeyAdd(Sec(1));
+    curve.KeyAdd(Sec(2));
+    curve.KeySetValue(1, 2.0f);
+    curve.KeySetValue(2, 6.0f);
+    EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(1), 3.0f);
+    EXPECT_FLOAT_EQ(curve.KeyGetRightDerivative(1), 3.0f);
+    curve.KeySetTangentMode(1, VFCurveKey::eTangentAutoBreak);
+    curve.KeySetLeftAuto(1, 100.0f);
+    curve.KeySetRightAuto(1, 100.0f);
+    EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(1), 2.0f);
+    EXPECT_FLOAT_EQ(curve.KeyGetRightDerivative(1), 4.0f);
+    EXPECT_FLOAT_EQ(curve.KeyGetLeftAuto(1), 100.0f);
+    // Setting a slope on an auto side stores the auto value that gives it.
+    curve.KeySetRightDerivative(1, 3.5f);
+    EXPECT_NEAR(curve.KeyGetRightDerivative(1), 3.5f, 1e-5);
+    EXPECT_NEAR(curve.KeyGetRightAuto(1), 50.0f, 1e-4);
+    // Bezier control values one third of the segment away.
+    EXPECT_NEAR(curve.KeyGetRightBezierTangent(1), 2.0f + 3.5f / 3.0f, 1e-5);
+    curve.KeySetLeftBezierTangent(1, 2.0f - 1.0f);  // a left slope of 3
+    EXPECT_NEAR(curve.KeyGetLeftDerivative(1), 3.0f, 1e-4);
+    EXPECT_EQ(curve.KeyGetLeftBezierTangent(0), 0.0f);
+    // Weights and velocities by side.
+    EXPECT_FALSE(curve.KeyIsRightWeighted(1));
+    EXPECT_EQ(curve.KeyGetRightWeight(1), kFCurveDefaultWeight);
+    curve.KeySetRightWeight(1, 0.5f);
+    curve.KeySetLeftWeight(2, 0.25f);
+    EXPECT_TRUE(curve.KeyIsRightWeighted(1));
+    EXPECT_TRUE(curve.KeyIsLeftWeighted(2));
+    EXPECT_NEAR(curve.KeyGetRightWeight(1), 0.5f, 1e-4);
+    EXPECT_NEAR(curve.KeyGetLeftWeight(2), 0.25f, 1e-4);
+    EXPECT_FALSE(curve.KeyIsRightWeighted(2));  // the last key has no right side
+    curve.KeySetRightWeighted(1, false);
+    EXPECT_FALSE(curve.KeyIsRightWeighted(1));
+    curve.KeySetRightVelocity(0, 0.5f);
+    curve.KeySetLeftVelocity(1, -0.25f);
+    EXPECT_NEAR(curve.KeyGetRightVelocity(0), 0.5f, 1e-4);
+    EXPECT_NEAR(curve.KeyGetLeftVelocity(1), -0.25f, 1e-4);
+    curve.KeySetLeftVelocityFlag(1, false);
+    EXPECT_EQ(curve.KeyGetLeftVelocity(1), 0.0f);
+    // Only user tangents take derivative increments and scaling.
+    curve.KeyIncRightDerivative(1, 1.0f);
+    EXPECT_NEAR(curve.KeyGetRightDerivative(1), 3.5f, 1e-5);
+    curve.KeySetTangentMode(1, VFCurveKey::eTangentUserBreak);
+    curve.KeySetRightDerivative(1, 1.0f);
+    curve.KeySetLeftDerivative(1, -1.0f);
+    curve.KeyIncRightDerivative(1, 1.0f);
+    curve.KeyMultTangents(1, 3.0f);
+    EXPECT_FLOAT_EQ(curve.KeyGetRightDerivative(1), 6.0f);
+    EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(1), -3.0f);
+    // A user key (not broken) takes its left slope on both sides.
+    curve.KeySetTangentMode(1, VFCurveKey::eTangentUser);
+    curve.KeySetLeftDerivative(1, 5.0f);
+    EXPECT_EQ(curve.KeyGetRightDerivative(1), 5.0f);
+}
+
+TEST(FCurveEval, TangentInfoRoundTripAndFirstKey) {
+    VFCurve curve;
+    curve.ResizeKeyBuffer(3);
+    for (int i = 0; i < 3; ++i)
+        curve.KeySet(i, Sec(i), (float)i, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentUserBreak,
+                     1.0f, 2.0f);
+    VFCurveTangentInfo info;
+    info.mDerivative = -4.0f;
+    info.mWeight = 0.6f;
+    info.mWeighted = true;
+    info.mVelocity = 0.2f;
+    info.mHasVelocity = true;
+    curve.KeySetLeftTangentInfo(2, info);
+    VFCurveTangentInfo back = curve.KeyGetLeftTangentInfo(2);
+    EXPECT_EQ(back.mDerivative, -4.0f);
+    EXPECT_NEAR(back.mWeight, 0.6f, 1e-4);
+    EXPECT_TRUE(back.mWeighted);
+    EXPECT_NEAR(back.mVelocity, 0.2f, 1e-4);
+    EXPECT_TRUE(back.mHasVelocity);
+    // The first key has no left side: writing it changes nothing.
+    VFCurveKey before = curve.KeyGet(0);
+    curve.KeySetLeftTangentInfo(0, info);
+    EXPECT_EQ(curve.KeyGetPtr(0)->GetFlags(), before.GetFlags());
+    for (int d = 0; d < 6; ++d)
+        EXPECT_EQ(curve.KeyGetDataFloat(0, d), before.GetDataFloat(d));
+}
+
+}  // namespace
