@@ -66,6 +66,8 @@ void VPlugTerm();
 
 // Declares the class identity of an object-model class: its static record and id, and the
 // virtual that answers the record (from which VPlug derives IsA, GetClassId and GetClassName).
+// Put it first in the class body; it leaves the access at private. Pair it with
+// VOBJECT_IMPLEMENT_CLASS in the class's own source file.
 #define VOBJECT_DECLARE_CLASS()                       \
 public:                                               \
     static VClassInfo ClassInfo;                      \
