@@ -1,0 +1,167 @@
+#include "animation/filters/fcurve_filter_constant_key_reducer.h"
+
+#include <cstring>
+#include <vector>
+
+#include "animation/fcurve.h"
+#include "animation/fcurve_node.h"
+#include "animation/filters/filter_support.h"
+
+using namespace oxa_filter;
+
+namespace {
+
+const char* const kMessages[] = {"No key", "Left unchanged"};
+
+enum class NodeKind { kTranslation, kRotation, kScaling, kOther };
+
+bool NameIs(VFCurveNode* node, const char* a, const char* b) {
+    if (!node) return false;
+    const char* name = node->GetName();
+    return std::strcmp(name, a) == 0 || std::strcmp(name, b) == 0;
+}
+
+NodeKind KindOf(VFCurveNode& node) {
+    VFCurveNode* parent = node.GetParent();
+    if (NameIs(&node, "R", "Lcl Rotation") || NameIs(parent, "R", "Lcl Rotation")) return NodeKind::kRotation;
+    if (NameIs(&node, "S", "Lcl Scaling") || NameIs(parent, "S", "Lcl Scaling")) return NodeKind::kScaling;
+    if (NameIs(&node, "T", "Lcl Translation") || NameIs(parent, "T", "Lcl Translation")) {
+        return NodeKind::kTranslation;
+    }
+    return NodeKind::kOther;
+}
+
+}  // namespace
+
+VFCurveFilterConstantKeyReducer::VFCurveFilterConstantKeyReducer()
+    : VFCurveFilter("Constant Key Reducer", kMessages, 2) {
+    Reset();
+}
+
+void VFCurveFilterConstantKeyReducer::Reset() {
+    VFCurveFilter::Reset();
+    mDerivativeTolerance = 0.009;
+    mValueTolerance = 0.009;
+    mTranslationTolerance = 0.009;
+    mRotationTolerance = 0.009;
+    mScalingTolerance = 0.004;
+    mOtherTolerance = 0.009;
+    mFirstFlag = false;
+    mKeepOneKey = false;
+}
+
+bool VFCurveFilterConstantKeyReducer::Apply(VFCurve** curves, int count) {
+    return ApplyArrayDefault(curves, count);
+}
+
+bool VFCurveFilterConstantKeyReducer::Apply(VFCurveNode& node, bool recursive) {
+    if (TreeHasOnlyInterpolation(&node, kConstant, false)) return false;
+
+    double savedValue = mValueTolerance;
+    double savedDerivative = mDerivativeTolerance;
+    NodeKind kind = KindOf(node);
+    if (kind == NodeKind::kScaling) {
+        // Only a tolerance set to the scaling default takes the scaling tolerance:
+        // the usual 0.009 stays on scaling curves.
+        if (mValueTolerance == 0.004) mValueTolerance = mScalingTolerance;
+        if (mDerivativeTolerance == 0.004) mDerivativeTolerance = mScalingTolerance;
+    } else {
+        double replacement = kind == NodeKind::kRotation      ? mRotationTolerance
+                             : kind == NodeKind::kTranslation ? mTranslationTolerance
+                                                              : mOtherTolerance;
+        if (mValueTolerance == 0.009) mValueTolerance = replacement;
+        if (mDerivativeTolerance == 0.009) mDerivativeTolerance = replacement;
+    }
+    bool answer = ApplyNodeDefault(node, recursive);
+    mValueTolerance = savedValue;
+    mDerivativeTolerance = savedDerivative;
+    return answer;
+}
+
+bool VFCurveFilterConstantKeyReducer::Apply(VFCurve& curve) {
+    int count = curve.KeyGetCount();
+    if (count == 0) {
+        mError.SetLastError(0, "ConstantKeyReducer, No key to be filtered.");
+        return false;
+    }
+    int first = GetStartKeyIndex(curve);
+    int last = GetStopKeyIndex(curve);
+
+    // The keys are scanned from the last down and runs are removed as they end,
+    // so a test near a removed run sees the keys that follow it. Removal is
+    // recorded here and done in one pass at the end: `above` holds the surviving
+    // keys already scanned, nearest last, which are the upper neighbours of the
+    // next keys tested once a run is gone.
+    std::vector<char> removed((size_t)count, 0);
+    std::vector<int> above;
+    int present = count;
+    bool clearAll = false;
+    bool keepFirstOnly = false;
+
+    float lo = 0.0f, hi = 0.0f;
+    auto inBand = [&](int k) {
+        float v = curve.KeyGetValue(k);
+        if (v < lo || v > hi) return false;
+        if ((curve.KeyGetInterpolation(k) & kCubic) && !curve.KeyIsDefaultAuto(k)) return false;
+        return true;
+    };
+    // Key j with the run of `run` keys just above it still present.
+    auto passes = [&](int j, int run) {
+        if (!inBand(j)) return false;
+        if (j - 1 >= first && !inBand(j - 1)) return false;
+        if (j - 2 >= first && !inBand(j - 2)) return false;
+        int needed = 2;
+        for (int r = 1; r <= run && needed > 0; ++r, --needed) {
+            if (!inBand(j + r)) return false;
+        }
+        for (size_t s = above.size(); s > 0 && needed > 0; --s, --needed) {
+            if (!inBand(above[s - 1])) return false;
+        }
+        return true;
+    };
+
+    int i = last;
+    while (i >= first) {
+        double v = curve.KeyGetValue(i);
+        lo = (float)(v - mValueTolerance);
+        hi = (float)(v + mValueTolerance);
+        int run = 0;
+        int runStart = -1;
+        int failed = -1;
+        while (i >= first) {
+            if (passes(i, run)) {
+                runStart = i;
+                ++run;
+                --i;
+            } else {
+                failed = i;
+                --i;
+                break;
+            }
+        }
+        if (run > 0) {
+            if (run != present) {
+                for (int k = runStart; k < runStart + run; ++k)
+                    removed[(size_t)k] = 1;
+                present -= run;
+            } else if (!mKeepOneKey) {
+                clearAll = true;
+            } else {
+                keepFirstOnly = true;
+                for (int k = runStart + 1; k < runStart + run; ++k)
+                    removed[(size_t)k] = 1;
+            }
+        }
+        if (failed >= 0) above.push_back(failed);
+    }
+
+    if (clearAll) {
+        float value = curve.KeyGetValue(0);
+        curve.KeyClear();
+        curve.SetDefaultValue(value);
+        return true;
+    }
+    (void)keepFirstOnly;
+    RemoveMarkedKeys(curve, removed);
+    return true;
+}
