@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <numeric>
 
 using namespace voxa_format;
@@ -26,6 +28,7 @@ VOxa::~VOxa() {
 
 void VOxa::Reset() {
     DropTemporary();
+    if (mToFile) mOutput.Release();
     mMode = Mode::eCLOSED;
     mSections.clear();
     mCurrentSection = -1;
@@ -34,8 +37,7 @@ void VOxa::Reset() {
     mToFile = false;
     mPath.clear();
     mTempPath.clear();
-    mFileBytes.clear();
-    mFileBytes.shrink_to_fit();
+    mFileBytes.reset();
     mData = nullptr;
     mSize = 0;
     mBraces.Clear();
@@ -63,33 +65,30 @@ void VOxa::DropTemporary() {
 
 // ---- opening and closing ----
 
-bool VOxa::StartWrite(bool binary) {
-    Reset();
-    mOut.clear();
+void VOxa::StartWrite(bool binary, std::FILE* file) {
+    mOutput.Reset(file);
     mMode = Mode::eWRITE;
     mBinary = binary;
     mVersion5Layout = false;
-    mError.ClearError();
     if (binary) {
-        mOut.append(kBinaryMagic, sizeof kBinaryMagic);
-        PutU32(mOut, kFormatVersion);
-        mFlagsPos = mOut.size();
-        PutU32(mOut, 0);
+        mOutput.Append(kBinaryMagic, sizeof kBinaryMagic);
+        mOutput.AppendU32(kFormatVersion);
+        mFlagsPos = mOutput.Position();
+        mOutput.AppendU32(0);
     } else {
-        mOut.append(kTextMagic);
-        mOut.append(", text form\nFormatVersion: ");
-        AppendInt64(mOut, kFormatVersion);
-        mOut.append("\nVersion5Layout: ");
-        mFlagsPos = mOut.size();
-        mOut.append("0\n");
+        mOutput.Append(kTextMagic);
+        mOutput.Append(", text form\nFormatVersion: ");
+        mOutput.AppendInt64(kFormatVersion);
+        mOutput.Append("\nVersion5Layout: ");
+        mFlagsPos = mOutput.Position();
+        mOutput.Append("0\n");
     }
-    return true;
 }
 
 bool VOxa::FileCreate(const char* path, bool binary) {
     Reset();
+    mError.ClearError();
     if (!path || !*path) return Fail(eFILE_NOT_CREATED);
-    StartWrite(binary);
     mPath = path;
     mTempPath = mPath + ".tmp";
     mTempFile = std::fopen(mTempPath.c_str(), "wb");
@@ -98,11 +97,15 @@ bool VOxa::FileCreate(const char* path, bool binary) {
         return Fail(eFILE_NOT_CREATED);
     }
     mToFile = true;
+    StartWrite(binary, mTempFile);
     return true;
 }
 
 bool VOxa::MemoryCreate(bool binary) {
-    return StartWrite(binary);
+    Reset();
+    mError.ClearError();
+    StartWrite(binary, nullptr);
+    return true;
 }
 
 bool VOxa::FileOpen(const char* path) {
@@ -110,25 +113,41 @@ bool VOxa::FileOpen(const char* path) {
     mError.ClearError();
     std::FILE* file = path && *path ? std::fopen(path, "rb") : nullptr;
     if (!file) return Fail(eFILE_NOT_OPENED);
-    // Read in blocks until the end rather than trusting a size asked beforehand.
-    std::vector<uint8_t> bytes;
-    const size_t kBlock = 1 << 20;
-    bool ok = true;
-    for (;;) {
-        size_t used = bytes.size();
-        bytes.resize(used + kBlock);
-        size_t got = std::fread(bytes.data() + used, 1, kBlock, file);
-        bytes.resize(used + got);
-        if (got < kBlock) {
+    // The size the system reports only sizes the first read; reading goes on in blocks until
+    // the end, so a file that changes meanwhile is still read whole and never overrun.
+    size_t capacity = 1 << 16;
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        long end = std::ftell(file);
+        if (end > 0) capacity = (size_t)end + 1;
+        std::rewind(file);
+    }
+    std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[capacity]);
+    size_t used = 0;
+    bool ok = bytes != nullptr;
+    while (ok) {
+        if (used == capacity) {
+            size_t grown = capacity * 2;
+            std::unique_ptr<uint8_t[]> larger(new (std::nothrow) uint8_t[grown]);
+            if (!larger) {
+                ok = false;
+                break;
+            }
+            std::memcpy(larger.get(), bytes.get(), used);
+            bytes.swap(larger);
+            capacity = grown;
+        }
+        size_t got = std::fread(bytes.get() + used, 1, capacity - used, file);
+        used += got;
+        if (got == 0) {
             ok = !std::ferror(file);
             break;
         }
     }
     std::fclose(file);
     if (!ok) return Fail(eFILE_NOT_OPENED);
-    mFileBytes.swap(bytes);
-    mData = mFileBytes.data();
-    mSize = mFileBytes.size();
+    mFileBytes = std::move(bytes);
+    mData = mFileBytes.get();
+    mSize = used;
     if (!Parse()) {
         Reset();
         return false;
@@ -245,27 +264,23 @@ bool VOxa::FileClose() {
         return true;
     }
     if (!mFrames.empty() && !mWriteFailed) FailWrite(eINVALID_OPERATION);
-    if (mWriteFailed) {
-        mOut.clear();
-        Reset();
-        return false;
-    }
     if (mBinary) {
-        PatchU32(mOut, mFlagsPos, mVersion5Layout ? kFlagVersion5Layout : 0);
+        mOutput.PatchU32(mFlagsPos, mVersion5Layout ? kFlagVersion5Layout : 0);
     } else {
-        mOut[mFlagsPos] = mVersion5Layout ? '1' : '0';
+        const char digit = mVersion5Layout ? '1' : '0';
+        mOutput.Patch(mFlagsPos, &digit, 1);
     }
-    bool ok = true;
-    if (mToFile) {
-        ok = CommitFile();
-        std::string().swap(mOut);
-    }
+    if (mOutput.Failed() && !mWriteFailed) FailWrite(eFILE_NOT_WRITTEN);
+    bool ok = !mWriteFailed;
+    if (ok && mToFile) ok = CommitFile();
+    // A memory file keeps its bytes for GetMemoryData; anything else is freed.
+    if (!ok || mToFile) mOutput.Release();
     Reset();
     return ok;
 }
 
 bool VOxa::CommitFile() {
-    bool ok = std::fwrite(mOut.data(), 1, mOut.size(), mTempFile) == mOut.size();
+    bool ok = mOutput.Flush();
     ok = std::fflush(mTempFile) == 0 && ok;
     ok = std::fclose(mTempFile) == 0 && ok;
     mTempFile = nullptr;
@@ -312,9 +327,9 @@ bool VOxa::SectionWriteEnd() {
     FieldWriteBlockEnd();
     mFrames.back().state = FrameState::eBLOCK_CLOSED;
     if (mBinary) {
-        PatchU64(mOut, mFrames.back().lengthPos, mOut.size() - mFrames.back().lengthPos - 8);
+        mOutput.PatchU64(mFrames.back().lengthPos, mOutput.Position() - mFrames.back().lengthPos - 8);
     } else {
-        mOut.push_back('\n');
+        mOutput.Append('\n');
     }
     mFrames.pop_back();
     mCurrentSection = -1;
@@ -341,24 +356,24 @@ bool VOxa::SectionReadEnd() {
 // ---- writing fields ----
 
 void VOxa::AppendIndent(size_t depth) {
-    mOut.append(depth, '\t');
+    mOutput.AppendRepeat(depth, '\t');
 }
 
 bool VOxa::WriteFieldHeader(std::string_view name) {
     WriteFrame frame;
     if (mBinary) {
-        frame.lengthPos = mOut.size();
-        PutU64(mOut, 0);
-        PutU32(mOut, (uint32_t)name.size());
-        mOut.append(name);
-        frame.countPos = mOut.size();
-        PutU32(mOut, 0);
-        PutU64(mOut, 0);
-        frame.valuesStart = mOut.size();
+        frame.lengthPos = mOutput.Position();
+        mOutput.AppendU64(0);
+        mOutput.AppendU32((uint32_t)name.size());
+        mOutput.Append(name);
+        frame.countPos = mOutput.Position();
+        mOutput.AppendU32(0);
+        mOutput.AppendU64(0);
+        frame.valuesStart = mOutput.Position();
     } else {
         AppendIndent(mFrames.size());
-        mOut.append(name);
-        mOut.push_back(':');
+        mOutput.Append(name);
+        mOutput.Append(':');
     }
     mFrames.push_back(frame);
     return true;
@@ -378,11 +393,11 @@ bool VOxa::BeginValue() {
         return FailWrite(eINVALID_OPERATION);
     if (!mBinary) {
         if (frame.valueCount == 0) {
-            mOut.push_back(' ');
+            mOutput.Append(' ');
         } else {
-            mOut.push_back(',');
+            mOutput.Append(',');
             if (frame.valueCount % kTextValuesPerLine == 0) {
-                mOut.push_back('\n');
+                mOutput.Append('\n');
                 AppendIndent(mFrames.size());
             }
         }
@@ -395,12 +410,12 @@ bool VOxa::FieldWriteC(char value) {
     if (!BeginValue()) return false;
     if (mBinary) {
         char bytes[2] = {'C', value};
-        mOut.append(bytes, 2);
+        mOutput.Append(bytes, 2);
     } else if (IsBareChar(value)) {
-        mOut.push_back(value);
+        mOutput.Append(value);
     } else {
         // The nul character is written as an empty string, which reads back as 0.
-        AppendQuoted(mOut, value ? std::string_view(&value, 1) : std::string_view());
+        mOutput.AppendQuoted(value ? std::string_view(&value, 1) : std::string_view());
     }
     return true;
 }
@@ -408,10 +423,10 @@ bool VOxa::FieldWriteC(char value) {
 bool VOxa::FieldWriteI(int value) {
     if (!BeginValue()) return false;
     if (mBinary) {
-        PutU8(mOut, 'I');
-        PutU32(mOut, (uint32_t)value);
+        mOutput.Append('I');
+        mOutput.AppendU32((uint32_t)value);
     } else {
-        AppendInt64(mOut, value);
+        mOutput.AppendInt64(value);
     }
     return true;
 }
@@ -419,10 +434,9 @@ bool VOxa::FieldWriteI(int value) {
 bool VOxa::FieldWriteL(int64_t value) {
     if (!BeginValue()) return false;
     if (mBinary) {
-        PutU8(mOut, 'L');
-        PutU64(mOut, (uint64_t)value);
+        mOutput.AppendTagged64('L', (uint64_t)value);
     } else {
-        AppendInt64(mOut, value);
+        mOutput.AppendInt64(value);
     }
     return true;
 }
@@ -432,26 +446,35 @@ bool VOxa::FieldWriteF(float value) {
     if (mBinary) {
         uint32_t bits;
         std::memcpy(&bits, &value, 4);
-        PutU8(mOut, 'F');
-        PutU32(mOut, bits);
+        mOutput.Append('F');
+        mOutput.AppendU32(bits);
     } else {
-        AppendFloat(mOut, value);
+        mOutput.AppendFloat(value);
     }
     return true;
 }
 
+void VOxa::AppendBinaryDouble(double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, 8);
+    mOutput.AppendTagged64('D', bits);
+}
+
 bool VOxa::FieldWriteD(double value) {
+    // Keys are long runs of doubles: the binary case takes the checks of BeginValue inline.
+    if (mBinary && mMode == Mode::eWRITE && !mFrames.empty()) {
+        WriteFrame& frame = mFrames.back();
+        if (frame.state == FrameState::eVALUES && frame.valueCount != UINT32_MAX) {
+            ++frame.valueCount;
+            AppendBinaryDouble(value);
+            return true;
+        }
+    }
     if (!BeginValue()) return false;
     if (mBinary) {
-        uint64_t bits;
-        std::memcpy(&bits, &value, 8);
-        char bytes[9];
-        bytes[0] = 'D';
-        for (int k = 0; k < 8; ++k)
-            bytes[1 + k] = (char)((bits >> (8 * k)) & 0xFF);
-        mOut.append(bytes, 9);
+        AppendBinaryDouble(value);
     } else {
-        AppendDouble(mOut, value);
+        mOutput.AppendDouble(value);
     }
     return true;
 }
@@ -461,11 +484,11 @@ bool VOxa::FieldWriteS(const char* value) {
     if (text.size() > UINT32_MAX) return FailWrite(eINVALID_OPERATION);
     if (!BeginValue()) return false;
     if (mBinary) {
-        PutU8(mOut, 'S');
-        PutU32(mOut, (uint32_t)text.size());
-        mOut.append(text);
+        mOutput.Append('S');
+        mOutput.AppendU32((uint32_t)text.size());
+        mOutput.Append(text);
     } else {
-        AppendQuoted(mOut, text);
+        mOutput.AppendQuoted(text);
     }
     return true;
 }
@@ -482,11 +505,11 @@ bool VOxa::FieldWriteBlockBegin() {
     if (mFrames.size() - 1 > (size_t)kMaxBlockDepth) return FailWrite(eNESTING_TOO_DEEP);
     WriteFrame& frame = mFrames.back();
     if (mBinary) {
-        PatchU32(mOut, frame.countPos, frame.valueCount);
-        PatchU64(mOut, frame.countPos + 4, mOut.size() - frame.valuesStart);
-        PutU8(mOut, 1);
+        mOutput.PatchU32(frame.countPos, frame.valueCount);
+        mOutput.PatchU64(frame.countPos + 4, mOutput.Position() - frame.valuesStart);
+        mOutput.Append((char)1);
     } else {
-        mOut.append(" {\n");
+        mOutput.Append(" {\n");
     }
     frame.state = FrameState::eBLOCK_OPEN;
     return true;
@@ -497,7 +520,7 @@ bool VOxa::FieldWriteBlockEnd() {
         return FailWrite(eINVALID_OPERATION);
     if (!mBinary) {
         AppendIndent(mFrames.size() - 1);
-        mOut.push_back('}');
+        mOutput.Append('}');
     }
     mFrames.back().state = FrameState::eBLOCK_CLOSED;
     return true;
@@ -509,13 +532,13 @@ bool VOxa::FieldWriteEnd() {
     WriteFrame& frame = mFrames.back();
     if (mBinary) {
         if (frame.state == FrameState::eVALUES) {
-            PatchU32(mOut, frame.countPos, frame.valueCount);
-            PatchU64(mOut, frame.countPos + 4, mOut.size() - frame.valuesStart);
-            PutU8(mOut, 0);
+            mOutput.PatchU32(frame.countPos, frame.valueCount);
+            mOutput.PatchU64(frame.countPos + 4, mOutput.Position() - frame.valuesStart);
+            mOutput.Append((char)0);
         }
-        PatchU64(mOut, frame.lengthPos, mOut.size() - frame.lengthPos - 8);
+        mOutput.PatchU64(frame.lengthPos, mOutput.Position() - frame.lengthPos - 8);
     } else {
-        mOut.push_back('\n');
+        mOutput.Append('\n');
     }
     mFrames.pop_back();
     return true;
@@ -669,6 +692,15 @@ int VOxa::FieldReadI() {
 double VOxa::FieldReadD() {
     double result = 0.0;
     if (mBinary) {
+        Level* level = CurrentLevel();
+        if (level && level->currentGroup >= 0 && level->remaining > 0 &&
+            level->valuesEnd - level->valuePos >= 9 && mData[level->valuePos] == 'D') {
+            uint64_t bits = GetU64(mData + level->valuePos + 1);
+            std::memcpy(&result, &bits, 8);
+            level->valuePos += 9;
+            --level->remaining;
+            return result;
+        }
         BinaryValue v;
         if (!NextBinaryValue(v)) return 0.0;
         switch (v.type) {

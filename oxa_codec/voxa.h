@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "base/verror.h"
 #include "base/vtime.h"
 #include "oxa_codec/voxa_format.h"
+#include "oxa_codec/voxa_output.h"
 
 // What a stored object may ask of the file it is written to or read from.
 class IOxaObject {
@@ -96,8 +98,8 @@ public:
 
     // The bytes of the last memory file, complete once FileClose succeeded; kept until the next
     // create or the destruction.
-    const uint8_t* GetMemoryData() const { return (const uint8_t*)mOut.data(); }
-    size_t GetMemorySize() const { return mOut.size(); }
+    const uint8_t* GetMemoryData() const { return (const uint8_t*)mOutput.Data(); }
+    size_t GetMemorySize() const { return mOutput.Size(); }
 
     // The version-5 layout flag, stored in the file's header. Set it any time while writing.
     bool IsVersion5Layout() const override { return mVersion5Layout; }
@@ -225,7 +227,7 @@ private:
     void Reset();
     bool Fail(int id);
     bool FailWrite(int id);
-    bool StartWrite(bool binary);
+    void StartWrite(bool binary, std::FILE* file);
     bool Parse();
     bool ParseSectionsBinary(const std::vector<voxa_format::FieldEntry>& top);
     bool ParseSectionsText(const std::vector<voxa_format::FieldEntry>& top);
@@ -234,6 +236,7 @@ private:
     const Level* CurrentLevel() const;
     bool WriteFieldHeader(std::string_view name);
     bool BeginValue();
+    void AppendBinaryDouble(double value);
     void AppendIndent(size_t depth);
     bool NextBinaryValue(voxa_format::BinaryValue& value);
     bool NextTextValue(std::string_view& token);
@@ -249,17 +252,17 @@ private:
     int mCurrentSection = -1;
 
     // Writing.
-    std::string mOut;
+    VOxaOutput mOutput;
     std::vector<WriteFrame> mFrames;
     bool mWriteFailed = false;
     bool mToFile = false;
     std::string mPath;
     std::string mTempPath;
     std::FILE* mTempFile = nullptr;
-    size_t mFlagsPos = 0;  // header flags (binary) or the version-5 digit (text)
+    uint64_t mFlagsPos = 0;  // header flags (binary) or the version-5 digit (text)
 
     // Reading.
-    std::vector<uint8_t> mFileBytes;
+    std::unique_ptr<uint8_t[]> mFileBytes;
     const uint8_t* mData = nullptr;
     uint64_t mSize = 0;
     voxa_format::TextBraceTable mBraces;

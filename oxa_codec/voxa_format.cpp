@@ -128,17 +128,6 @@ void PatchU64(std::string& out, size_t pos, uint64_t v) {
         out[pos + k] = (char)((v >> (8 * k)) & 0xFF);
 }
 
-uint32_t GetU32(const uint8_t* p) {
-    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
-
-uint64_t GetU64(const uint8_t* p) {
-    uint64_t v = 0;
-    for (int k = 7; k >= 0; --k)
-        v = (v << 8) | p[k];
-    return v;
-}
-
 bool IndexBinaryList(const uint8_t* data, uint64_t begin, uint64_t end, std::vector<FieldEntry>& out) {
     out.clear();
     uint64_t pos = begin;

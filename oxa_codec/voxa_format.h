@@ -25,6 +25,7 @@
 // "Section" fields (values: the name, the version; block: the section's fields).
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,8 +79,24 @@ void PutU32(std::string& out, uint32_t v);
 void PutU64(std::string& out, uint64_t v);
 void PatchU32(std::string& out, size_t pos, uint32_t v);
 void PatchU64(std::string& out, size_t pos, uint64_t v);
-uint32_t GetU32(const uint8_t* p);
-uint64_t GetU64(const uint8_t* p);
+inline uint32_t GetU32(const uint8_t* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+#else
+    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
+#endif
+}
+inline uint64_t GetU64(const uint8_t* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+#else
+    return (uint64_t)GetU32(p) | ((uint64_t)GetU32(p + 4) << 32);
+#endif
+}
 
 // Indexes the records of the list data[begin, end) into `out` (cleared first). False when a
 // record does not fit its list, a length or count is impossible, or a block flag is not 0/1;
