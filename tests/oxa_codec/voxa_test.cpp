@@ -715,4 +715,45 @@ TEST_F(VOxaFiles, WritesGoThroughATemporaryName) {
     EXPECT_EQ(oxa.GetError().GetLastErrorID(), VOxa::eFILE_NOT_OPENED);
 }
 
+TEST_F(VOxaFiles, LargeFilesPatchLengthsAlreadyOnDisk) {
+    // More than one output block: the section's and the outer field's lengths, and the header
+    // flag, are patched after their bytes went to the disk.
+    const int count = 300000;
+    for (bool binary : {true, false}) {
+        VOxa oxa;
+        ASSERT_TRUE(oxa.FileCreate(mPath.c_str(), binary));
+        oxa.SectionWriteBegin("Big", 4000);
+        oxa.FieldWriteBegin("Outer");
+        oxa.FieldWriteBlockBegin();
+        oxa.FieldWriteBegin("Key");
+        for (int k = 0; k < count; ++k)
+            oxa.FieldWriteD(k * 0.125);
+        oxa.FieldWriteEnd();
+        oxa.FieldWriteBlockEnd();
+        oxa.FieldWriteEnd();
+        oxa.FieldWriteBegin("After");
+        oxa.FieldWriteI(77);
+        oxa.FieldWriteEnd();
+        oxa.SectionWriteEnd();
+        oxa.SetVersion5Layout(true);
+        ASSERT_TRUE(oxa.FileClose());
+
+        ASSERT_TRUE(oxa.FileOpen(mPath.c_str()));
+        EXPECT_TRUE(oxa.IsVersion5Layout());
+        ASSERT_TRUE(oxa.SectionReadBegin(0));
+        ASSERT_TRUE(oxa.FieldReadBegin("Outer"));
+        ASSERT_TRUE(oxa.FieldReadBlockBegin());
+        ASSERT_TRUE(oxa.FieldReadBegin("Key"));
+        ASSERT_EQ(oxa.FieldReadRemaining(), count);
+        bool same = true;
+        for (int k = 0; k < count; ++k)
+            same = same && oxa.FieldReadD() == k * 0.125;
+        EXPECT_TRUE(same) << binary;
+        oxa.FieldReadEnd();
+        oxa.FieldReadBlockEnd();
+        oxa.FieldReadEnd();
+        EXPECT_EQ(oxa.FieldReadIOrDefault("After", 0), 77) << binary;
+    }
+}
+
 }  // namespace
