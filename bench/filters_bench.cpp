@@ -1,0 +1,199 @@
+// The curve filters on long captures: each filter runs on curves of 10,000 and of 100,000 keys
+// (one key per frame at 30 frames per second), and the program prints, per filter, both times and
+// their ratio. A cost that grows like n gives a ratio near 10, n log n a little above; a ratio
+// near 100 would mean a quadratic walk.
+//
+// The curves are built once per size; every iteration works on fresh copies made outside the
+// timed part.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "animation/fcurve.h"
+#include "animation/fcurve_node.h"
+#include "animation/filters/fcurve_filter_constant_key_reducer.h"
+#include "animation/filters/fcurve_filter_gimble_killer.h"
+#include "animation/filters/fcurve_filter_key_reducer.h"
+#include "animation/filters/fcurve_filter_resample.h"
+#include "animation/filters/fcurve_filter_unroll.h"
+#include "animation/layer_merge.h"
+
+namespace {
+
+const VTime kFrame(VTime::kOneSecond / 30);
+
+// A captured-looking channel: a slow motion with a little noise; `flat` holds still over a
+// quarter of each 400-frame stretch (where the constant key reducer has work); `wrap` folds the
+// angle into -180..180 as rotation data from files often is.
+void Fill(VFCurve* curve, int n, double phase, bool flat, bool wrap) {
+    curve->KeyModifyBegin(n);
+    unsigned noise = 12345u + (unsigned)(phase * 1000);
+    double value = 0.0;
+    for (int i = 0; i < n; ++i) {
+        noise = noise * 1103515245u + 12345u;
+        bool still = flat && (i % 400) < 100;
+        if (!still) value = 120.0 * std::sin(phase + i * 0.01) + i * 0.05 + (double)(noise >> 16) / 65536.0 * 0.3;
+        double v = value;
+        if (wrap) v = std::remainder(v, 360.0);
+        curve->KeyAppendFast(kFrame * (int64_t)i, (float)v);
+    }
+    curve->KeyModifyEnd();
+}
+
+VFCurveNode* MakeRotation(int n, bool wrap) {
+    VFCurveNode* node = VFCurveNode::Create("R", "R", nullptr, 0, 0);
+    const char* axes[3] = {"X", "Y", "Z"};
+    for (int c = 0; c < 3; ++c) {
+        VFCurveNode* child = VFCurveNode::CreateFromName(axes[c]);
+        child->FCurveSet(VFCurve::Create());
+        Fill(child->FCurveGet(), n, c * 0.9, false, wrap);
+        node->Add(child);
+    }
+    node->SetLayerType(eFCURVENODE_LAYER_EULER_ROTATION);
+    return node;
+}
+
+// Prepared inputs per size, built on first use.
+struct Inputs {
+    VFCurve* smooth = nullptr;  // key reducer, resample
+    VFCurve* flat = nullptr;    // constant key reducer
+    VFCurveNode* rotation = nullptr;
+    VFCurveNode* layered = nullptr;
+};
+
+Inputs& Get(int n) {
+    static std::map<int, Inputs> cache;
+    Inputs& in = cache[n];
+    if (!in.smooth) {
+        in.smooth = VFCurve::Create();
+        Fill(in.smooth, n, 0.3, false, false);
+        in.flat = VFCurve::Create();
+        Fill(in.flat, n, 0.7, true, false);
+        in.rotation = MakeRotation(n, true);
+        in.layered = MakeRotation(n, false);
+        in.layered->SetLayerType(eFCURVENODE_LAYER_ADDITIVE);
+        in.layered->CreateLayerAt(1);
+        for (int c = 0; c < 3; ++c) Fill(in.layered->GetLayer(1)->Get(c)->FCurveGet(), n, 2.0 + c, false, false);
+    }
+    return in;
+}
+
+template <typename Run>
+void CurveLoop(benchmark::State& state, VFCurve* source, Run run) {
+    VFCurve* work = VFCurve::Create();
+    for (auto _ : state) {
+        state.PauseTiming();
+        work->CopyFrom(source, true);
+        state.ResumeTiming();
+        run(*work);
+    }
+    delete work;
+}
+
+template <typename Run>
+void NodeLoop(benchmark::State& state, VFCurveNode* source, Run run) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        VFCurveNode* work = source->Clone();
+        state.ResumeTiming();
+        run(*work);
+        state.PauseTiming();
+        delete work;
+        state.ResumeTiming();
+    }
+}
+
+void BM_KeyReducer(benchmark::State& state) {
+    CurveLoop(state, Get((int)state.range(0)).smooth, [](VFCurve& curve) {
+        VFCurveFilterKeyReducer filter;
+        filter.SetPrecision(0.5);
+        filter.Apply(curve);
+    });
+}
+
+void BM_ConstantKeyReducer(benchmark::State& state) {
+    CurveLoop(state, Get((int)state.range(0)).flat, [](VFCurve& curve) {
+        VFCurveFilterConstantKeyReducer filter;
+        filter.Apply(curve);
+    });
+}
+
+void BM_Resample(benchmark::State& state) {
+    CurveLoop(state, Get((int)state.range(0)).smooth, [](VFCurve& curve) {
+        VFCurveFilterResample filter;
+        filter.SetPeriod(VTime(VTime::kOneSecond / 24));
+        filter.Apply(curve);
+    });
+}
+
+void BM_Unroll(benchmark::State& state) {
+    NodeLoop(state, Get((int)state.range(0)).rotation, [](VFCurveNode& node) {
+        VFCurveFilterUnroll filter;
+        filter.Apply(node, true);
+    });
+}
+
+void BM_GimbleKiller(benchmark::State& state) {
+    NodeLoop(state, Get((int)state.range(0)).rotation, [](VFCurveNode& node) {
+        VFCurveFilterGimbleKiller filter;
+        filter.Apply(node, true);
+    });
+}
+
+void BM_LayerMerge(benchmark::State& state) {
+    int n = (int)state.range(0);
+    NodeLoop(state, Get(n).layered, [n](VFCurveNode& node) {
+        VFCurveNodeMergeLayers(&node, nullptr, 0, eFCURVENODE_MERGE_TO_TARGET_LAYER, VTime(0),
+                               kFrame * (int64_t)(n - 1), kFrame);
+    });
+}
+
+BENCHMARK(BM_KeyReducer)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConstantKeyReducer)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Resample)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Unroll)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GimbleKiller)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LayerMerge)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Prints the usual table and remembers each run's time per iteration, keyed by filter and size.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            std::string name = run.benchmark_name();
+            size_t slash = name.find('/');
+            if (slash == std::string::npos) continue;
+            mTimes[name.substr(0, slash)][std::stoi(name.substr(slash + 1))] = run.GetAdjustedRealTime();
+        }
+    }
+
+    void PrintRatios() const {
+        std::printf("\n%-24s %14s %14s %8s\n", "filter", "10,000 keys", "100,000 keys", "ratio");
+        for (const auto& entry : mTimes) {
+            auto small = entry.second.find(10000);
+            auto large = entry.second.find(100000);
+            if (small == entry.second.end() || large == entry.second.end()) continue;
+            std::printf("%-24s %11.3f ms %11.3f ms %8.1f\n", entry.first.c_str(), small->second, large->second,
+                        small->second > 0.0 ? large->second / small->second : 0.0);
+        }
+    }
+
+private:
+    std::map<std::string, std::map<int, double>> mTimes;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintRatios();
+    benchmark::Shutdown();
+    return 0;
+}
