@@ -172,7 +172,7 @@ bool EulerClosest(double* out, const double* values, const double* reference, in
 
 int TotalValueCount(const VFCurveNode* node, bool* quaternion) {
     *quaternion = false;
-    int count = node->GetCount();
+    int count = node->VFCurveNode::GetCount();
     if (node->FCurveGet()) return count == 0 ? 1 : -1;
     if (node->GetLayerType() == eFCURVENODE_LAYER_QUATERNION && node->GetLayerID() == 0 && count == 4) {
         *quaternion = true;
@@ -180,7 +180,7 @@ int TotalValueCount(const VFCurveNode* node, bool* quaternion) {
     }
     if (count == 0 || count > 4) return -1;
     for (int i = 0; i < count; ++i) {
-        if (node->Get(i)->GetValueCount() != 1) return -1;
+        if (node->VFCurveNode::Get(i)->GetValueCount() != 1) return -1;
     }
     return count;
 }
