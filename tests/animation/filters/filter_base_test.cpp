@@ -7,7 +7,7 @@
 
 using namespace filter_test;
 
-TEST(FilterBase, SpanAndKeyIndexes) {
+TEST(filters_Base, SpanAndKeyIndexes) {
     VFCurveFilterResample resample;
     EXPECT_EQ(resample.GetStartTime(), VTIME_MINUS_INFINITE);
     EXPECT_EQ(resample.GetStopTime(), VTIME_INFINITE);
@@ -33,7 +33,7 @@ TEST(FilterBase, SpanAndKeyIndexes) {
     EXPECT_EQ(resample.GetStopKeyIndex(*curve), 2);
 }
 
-TEST(FilterBase, ResampleCurveSamplesEveryPeriod) {
+TEST(filters_Base, ResampleCurveSamplesEveryPeriod) {
     CurvePtr source = MakeCurve({{Frames(0), 0.0f}, {Frames(10), 10.0f}}, VFCurveKey::eInterpolationLinear);
     CurvePtr destination(VFCurve::Create());
     VFCurveFilter::ResampleCurve(*source, *destination, Frames(0), Frames(10), Frames(3), 8, 0x100, false);
@@ -59,7 +59,7 @@ TEST(FilterBase, ResampleCurveSamplesEveryPeriod) {
     EXPECT_EQ(destination->KeyGetCount(), 5);
 }
 
-TEST(FilterBase, ResampleCurveKeepingKeyTypes) {
+TEST(filters_Base, ResampleCurveKeepingKeyTypes) {
     CurvePtr source(VFCurve::Create());
     source->ResizeKeyBuffer(3);
     source->KeySet(0, Frames(0), 0.0f, VFCurveKey::eInterpolationLinear);
@@ -81,7 +81,7 @@ TEST(FilterBase, ResampleCurveKeepingKeyTypes) {
     EXPECT_EQ(destination->KeyGetTime(5), Frames(9));
 }
 
-TEST(FilterBase, ResampleCurveInPlace) {
+TEST(filters_Base, ResampleCurveInPlace) {
     CurvePtr curve = MakeCurve({{Frames(0), 0.0f}, {Frames(10), 10.0f}, {Frames(20), 0.0f}},
                                VFCurveKey::eInterpolationLinear);
     VFCurveFilter::ResampleCurveInPlace(*curve, Frames(2), Frames(0), Frames(10), false);
@@ -108,7 +108,7 @@ TEST(FilterBase, ResampleCurveInPlace) {
     EXPECT_EQ(unaligned->KeyGetTime(2), Frames(5));
 }
 
-TEST(FilterBase, SpliceCurve) {
+TEST(filters_Base, SpliceCurve) {
     CurvePtr base = FrameCurve({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
     CurvePtr span = MakeCurve({{Frames(2.5), 100.0f}, {Frames(3.5), 101.0f}, {Frames(4.5), 102.0f}});
     CurvePtr out(VFCurve::Create());
@@ -141,7 +141,7 @@ TEST(FilterBase, SpliceCurve) {
     EXPECT_FLOAT_EQ(out->KeyGetDataFloat(2, 1), user->KeyGetDataFloat(1, 1));
 }
 
-TEST(FilterBase, AreCurvesEqual) {
+TEST(filters_Base, AreCurvesEqual) {
     CurvePtr a = FrameCurve({1, 2, 3});
     CurvePtr b = FrameCurve({1, 2, 3});
     EXPECT_TRUE(VFCurveFilter::AreCurvesEqual(*a, *b));
@@ -156,7 +156,7 @@ TEST(FilterBase, AreCurvesEqual) {
     EXPECT_FALSE(VFCurveFilter::AreCurvesEqual(*d, *e));
 }
 
-TEST(FilterBase, InspectionUtilitiesReportThroughStatusError) {
+TEST(filters_Base, InspectionUtilitiesReportThroughStatusError) {
     unsigned mask = 0;
     CurvePtr empty(VFCurve::Create());
     EXPECT_FALSE(VFCurveFilter::HasSingleInterpolation(mask, *empty));
@@ -187,7 +187,7 @@ TEST(FilterBase, InspectionUtilitiesReportThroughStatusError) {
     EXPECT_EQ(VFCurveFilter::GetStopGap(*curve, Frames(15)), VTime(0));
 }
 
-TEST(FilterBase, ConvertKeyTypesSamplesOtherSegments) {
+TEST(filters_Base, ConvertKeyTypesSamplesOtherSegments) {
     CurvePtr source = MakeCurve({{Frames(0), 0.0f}, {Frames(4), 8.0f}}, VFCurveKey::eInterpolationLinear);
     CurvePtr destination(VFCurve::Create());
     VFCurveFilter::ConvertKeyTypes(*source, *destination, VFCurveKey::eInterpolationCubic,

@@ -60,7 +60,7 @@ void ReferenceReduce(VFCurve& curve, int first, int last, double tolerance) {
 
 }  // namespace
 
-TEST(FilterConstantKeyReducer, FlatCurves) {
+TEST(filters_ConstantKeyReducer, FlatCurves) {
     VFCurveFilterConstantKeyReducer filter;
     CurvePtr empty(VFCurve::Create());
     EXPECT_FALSE(filter.Apply(*empty));
@@ -83,7 +83,7 @@ TEST(FilterConstantKeyReducer, FlatCurves) {
     EXPECT_DOUBLE_EQ(filter.GetScalingTolerance(), 0.004);
 }
 
-TEST(FilterConstantKeyReducer, RunsKeepTheirEndsAndUserTangentsBreakThem) {
+TEST(filters_ConstantKeyReducer, RunsKeepTheirEndsAndUserTangentsBreakThem) {
     VFCurveFilterConstantKeyReducer filter;
     CurvePtr curve = FrameCurve({0, 1, 5, 5, 5, 5, 5, 5, 2, 3});
     EXPECT_TRUE(filter.Apply(*curve));
@@ -99,7 +99,7 @@ TEST(FilterConstantKeyReducer, RunsKeepTheirEndsAndUserTangentsBreakThem) {
     EXPECT_EQ(KeyTimes(*user), expected);
 }
 
-TEST(FilterConstantKeyReducer, ToleranceFollowsTheNodeKind) {
+TEST(filters_ConstantKeyReducer, ToleranceFollowsTheNodeKind) {
     auto alternating = [] { return FrameCurve({1.0f, 1.005f, 1.0f, 1.005f, 1.0f, 1.005f, 1.0f, 1.005f}); };
 
     // Scaling keeps the usual 0.009: the 0.005 wobble goes.
@@ -139,7 +139,7 @@ TEST(FilterConstantKeyReducer, ToleranceFollowsTheNodeKind) {
     EXPECT_EQ(Axis(constant.get(), 0)->KeyGetCount(), 5);
 }
 
-TEST(FilterConstantKeyReducer, MatchesRemovingRunByRun) {
+TEST(filters_ConstantKeyReducer, MatchesRemovingRunByRun) {
     std::mt19937 random(7);
     const float levels[4] = {0.0f, 0.004f, 1.0f, 2.0f};
     for (int round = 0; round < 200; ++round) {

@@ -20,7 +20,7 @@ void SetAxisKeys(VFCurveNode* node, int c, const std::vector<std::pair<VTime, fl
 
 }  // namespace
 
-TEST(FilterGimbleKiller, Refusals) {
+TEST(filters_GimbleKiller, Refusals) {
     VFCurveFilterGimbleKiller filter;
     CurvePtr curve = FrameCurve({1, 2});
     EXPECT_FALSE(filter.Apply(*curve));
@@ -43,7 +43,7 @@ TEST(FilterGimbleKiller, Refusals) {
     EXPECT_TRUE(filter.GetKeySync());
 }
 
-TEST(FilterGimbleKiller, InsertsKeysAlongLargeSteps) {
+TEST(filters_GimbleKiller, InsertsKeysAlongLargeSteps) {
     NodePtr rotation(MakeChannel("R", 2));
     for (int c = 0; c < 3; ++c)
         SetAxisKeys(rotation.get(), c, {{Seconds(0), 0.0f}, {Seconds(1), c == 2 ? 20.0f : 0.0f}});
@@ -65,7 +65,7 @@ TEST(FilterGimbleKiller, InsertsKeysAlongLargeSteps) {
     EXPECT_EQ(Axis(rotation.get(), 2)->KeyGetCount(), 2);
 }
 
-TEST(FilterGimbleKiller, UnsynchronisedCurvesFollowX) {
+TEST(filters_GimbleKiller, UnsynchronisedCurvesFollowX) {
     CurvePtr x = MakeCurve({{Seconds(0), 0.0f}, {Seconds(1), 1.0f}});
     CurvePtr y = MakeCurve({{Seconds(0), 0.0f}, {Seconds(0.5), 2.0f}, {Seconds(1), 1.0f}});
     CurvePtr z = MakeCurve({{Seconds(0), 0.0f}, {Seconds(1), 1.0f}});
@@ -79,7 +79,7 @@ TEST(FilterGimbleKiller, UnsynchronisedCurvesFollowX) {
     EXPECT_FLOAT_EQ(y->KeyGetValue(1), 1.0f);
 }
 
-TEST(FilterGimbleKiller, StepsStaySmallAndKeyOrientationsStay) {
+TEST(filters_GimbleKiller, StepsStaySmallAndKeyOrientationsStay) {
     std::mt19937 random(5);
     std::uniform_real_distribution<double> angle(-180.0, 180.0);
     for (int order : {0, 4, 10}) {

@@ -18,7 +18,7 @@ VFCurveNode* WrappedRotation() {
 
 }  // namespace
 
-TEST(FilterImportSettings, RotationFilterFollowsTheMode) {
+TEST(filters_ImportSettings, RotationFilterFollowsTheMode) {
     ASSERT_EQ(VFCurveGetRotationFilterMode(), 2);
     for (int mode : {0, 3}) {
         VFCurveSetRotationFilterMode(mode);
@@ -40,4 +40,28 @@ TEST(FilterImportSettings, RotationFilterFollowsTheMode) {
     EXPECT_FLOAT_EQ(Axis(killed.get(), 0)->KeyGetValue(3), 190.0f);
     VFCurveSetRotationFilterMode(2);
     EXPECT_FALSE(ApplyRotationFilter(nullptr, VTIME_MINUS_INFINITE, VTIME_INFINITE));
+}
+
+TEST(filters_ImportSettings, ConstantKeyReductionFollowsTheSwitch) {
+    ASSERT_TRUE(VFCurveGetApplyConstantKeyReducer());
+    std::vector<float> still(6, 2.0f);
+    for (bool reduce : {true, false}) {
+        VFCurveSetApplyConstantKeyReducer(reduce);
+        CurvePtr t[3] = {FrameCurve(still), FrameCurve(still), FrameCurve({0, 1, 2, 3, 4, 5})};
+        CurvePtr r[3] = {FrameCurve({170, -170, -170, -170, -170, -170}), FrameCurve(still),
+                         FrameCurve(still)};
+        VFCurve* translation[3] = {t[0].get(), t[1].get(), t[2].get()};
+        VFCurve* rotation[3] = {r[0].get(), r[1].get(), r[2].get()};
+        ApplyJointImportFilters(translation, rotation);
+        EXPECT_EQ(t[0]->KeyGetCount(), reduce ? 0 : 6);
+        EXPECT_EQ(t[2]->KeyGetCount(), 6);
+        EXPECT_FLOAT_EQ(r[0]->KeyGetValue(1), 190.0f);  // unrolled
+        EXPECT_EQ(r[1]->KeyGetCount(), reduce ? 0 : 6);
+
+        NodePtr tree(WrappedRotation());
+        ApplyImportFilters(tree.get());
+        EXPECT_FLOAT_EQ(Axis(tree.get(), 0)->KeyGetValue(1), 190.0f);
+        EXPECT_EQ(Axis(tree.get(), 1)->KeyGetCount(), reduce ? 0 : 2);
+    }
+    VFCurveSetApplyConstantKeyReducer(true);
 }

@@ -19,7 +19,7 @@ CurvePtr Wave(int count, double frequency) {
 
 }  // namespace
 
-TEST(FilterKeyReducer, Refusals) {
+TEST(filters_KeyReducer, Refusals) {
     VFCurveFilterKeyReducer filter;
     EXPECT_DOUBLE_EQ(filter.GetPrecision(), 1.0);
     CurvePtr one = FrameCurve({1});
@@ -35,7 +35,7 @@ TEST(FilterKeyReducer, Refusals) {
     EXPECT_EQ(curve->KeyGetCount(), 4);
 }
 
-TEST(FilterKeyReducer, StraightLineKeepsItsEnds) {
+TEST(filters_KeyReducer, StraightLineKeepsItsEnds) {
     CurvePtr line = FrameCurve({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, VFCurveKey::eInterpolationLinear);
     VFCurveFilterKeyReducer filter;
     filter.SetPrecision(0.001);
@@ -45,7 +45,7 @@ TEST(FilterKeyReducer, StraightLineKeepsItsEnds) {
     EXPECT_NEAR(line->Evaluate(Frames(3.5)), 3.5, 1e-4);
 }
 
-TEST(FilterKeyReducer, EveryKeyStaysWithinThePrecision) {
+TEST(filters_KeyReducer, EveryKeyStaysWithinThePrecision) {
     for (double precision : {0.0, 0.05, 0.5}) {
         CurvePtr curve = Wave(300, 0.05);
         CurvePtr source(curve->Copy());
@@ -72,7 +72,7 @@ TEST(FilterKeyReducer, EveryKeyStaysWithinThePrecision) {
     }
 }
 
-TEST(FilterKeyReducer, SpanAndKeySync) {
+TEST(filters_KeyReducer, SpanAndKeySync) {
     CurvePtr curve = Wave(40, 0.2);
     CurvePtr source(curve->Copy());
     VFCurveFilterKeyReducer filter;

@@ -5,7 +5,7 @@
 
 using namespace filter_test;
 
-TEST(FilterKeySync, RefusalsAndNeedApply) {
+TEST(filters_KeySync, RefusalsAndNeedApply) {
     VFCurveFilterKeySync sync;
     CurvePtr a = FrameCurve({0, 1, 2});
     CurvePtr b = FrameCurve({5, 6, 7});
@@ -38,7 +38,7 @@ TEST(FilterKeySync, RefusalsAndNeedApply) {
     EXPECT_TRUE(sync.Apply(*wide, false));
 }
 
-TEST(FilterKeySync, MergesKeyTimesWithoutChangingShapes) {
+TEST(filters_KeySync, MergesKeyTimesWithoutChangingShapes) {
     CurvePtr a = MakeCurve({{Frames(0), 0.0f}, {Frames(10), 4.0f}});
     CurvePtr b = MakeCurve({{Frames(5), 2.0f}, {Frames(7), -1.0f}}, VFCurveKey::eInterpolationLinear);
     CurvePtr a0(a->Copy());
@@ -60,7 +60,7 @@ TEST(FilterKeySync, MergesKeyTimesWithoutChangingShapes) {
     EXPECT_FALSE(sync.NeedApply(both, 2));
 }
 
-TEST(FilterKeySync, SpanLimitsTheKeyTimesTaken) {
+TEST(filters_KeySync, SpanLimitsTheKeyTimesTaken) {
     CurvePtr a = MakeCurve({{Frames(0), 0.0f}, {Frames(10), 4.0f}});
     CurvePtr b = MakeCurve({{Frames(5), 2.0f}, {Frames(20), 3.0f}});
     VFCurveFilterKeySync sync;

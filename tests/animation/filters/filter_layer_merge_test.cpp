@@ -22,7 +22,7 @@ void SetLayerKeys(VFCurveNode* node, int id, int c, const std::vector<std::pair<
 
 }  // namespace
 
-TEST(FilterLayerMerge, AdditiveTranslation) {
+TEST(filters_LayerMerge, AdditiveTranslation) {
     NodePtr t(MakeChannel("T", 1));
     SetLayerKeys(t.get(), 0, 0, {{Seconds(0), 0.0f}, {Seconds(1), 30.0f}}, VFCurveKey::eInterpolationLinear);
     SetLayerKeys(t.get(), 1, 0, {{Seconds(0), 10.0f}, {Seconds(1), 10.0f}});
@@ -47,7 +47,7 @@ TEST(FilterLayerMerge, AdditiveTranslation) {
     EXPECT_EQ(Axis(fine.get(), 0)->KeyGetCount(), 61);
 }
 
-TEST(FilterLayerMerge, MultiplicativeEulerAndQuaternionLayers) {
+TEST(filters_LayerMerge, MultiplicativeEulerAndQuaternionLayers) {
     NodePtr s(MakeChannel("S", 3));
     SetLayerKeys(s.get(), 0, 0, {{Seconds(0), 1.5f}, {Seconds(0.1), 1.5f}});
     SetLayerKeys(s.get(), 1, 0, {{Seconds(0), 2.0f}});
@@ -94,7 +94,7 @@ TEST(FilterLayerMerge, MultiplicativeEulerAndQuaternionLayers) {
     EXPECT_NEAR(product[0], 0.9 * -0.4 + 0.7 * 0.1 + 0.1 * 0.2 - 0.5 * 0.3, 1e-12);
 }
 
-TEST(FilterLayerMerge, TimeWarpKeysAtSampleTimes) {
+TEST(filters_LayerMerge, TimeWarpKeysAtSampleTimes) {
     NodePtr t(MakeChannel("T", 1));
     SetLayerKeys(t.get(), 0, 0, {{Seconds(0), 0.0f}, {Seconds(2), 60.0f}}, VFCurveKey::eInterpolationLinear);
     VFCurveNode* warp = VFCurveNode::Create("TimeWarp", "", nullptr);
@@ -110,7 +110,7 @@ TEST(FilterLayerMerge, TimeWarpKeysAtSampleTimes) {
     EXPECT_NEAR(x->KeyGetValue(30), 60.0, 1e-3);
 }
 
-TEST(FilterLayerMerge, ConstantTreesMergeAtKeyTimes) {
+TEST(filters_LayerMerge, ConstantTreesMergeAtKeyTimes) {
     NodePtr t(MakeChannel("T", 1));
     SetLayerKeys(t.get(), 0, 0, {{Frames(0), 1.0f}, {Frames(10), 2.0f}}, VFCurveKey::eInterpolationConstant);
     SetLayerKeys(t.get(), 1, 0, {{Frames(0), 0.5f}, {Frames(5), 0.5f}}, VFCurveKey::eInterpolationConstant);
@@ -143,7 +143,7 @@ TEST(FilterLayerMerge, ConstantTreesMergeAtKeyTimes) {
     EXPECT_EQ(x->KeyGetTime(2), Frames(10));
 }
 
-TEST(FilterLayerMerge, KeylessNodesKeepTheirValueAndBadPeriodsAreRefused) {
+TEST(filters_LayerMerge, KeylessNodesKeepTheirValueAndBadPeriodsAreRefused) {
     NodePtr s(MakeChannel("S", 3));
     for (int c = 0; c < 3; ++c)
         Axis(s.get(), c)->SetDefaultValue(1.0f);

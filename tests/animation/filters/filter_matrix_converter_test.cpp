@@ -38,7 +38,7 @@ void Translation(double m[4][4], double x, double y, double z) {
 
 }  // namespace
 
-TEST(FilterMatrixConverter, Refusals) {
+TEST(filters_MatrixConverter, Refusals) {
     VFCurveFilterMatrixConverter filter;
     NodePtr root(MakeTransform());
     CurvePtr curve = FrameCurve({1, 2});
@@ -64,7 +64,7 @@ TEST(FilterMatrixConverter, Refusals) {
     EXPECT_EQ(filter.GetLastErrorID(), 3);
 }
 
-TEST(FilterMatrixConverter, EqualSetsStillUnrollAndReduce) {
+TEST(filters_MatrixConverter, EqualSetsStillUnrollAndReduce) {
     VFCurveFilterMatrixConverter filter;
     filter.SetResamplingPeriod(Frames(1));
     NodePtr root(MakeTransform());
@@ -78,7 +78,7 @@ TEST(FilterMatrixConverter, EqualSetsStillUnrollAndReduce) {
     EXPECT_EQ(Curve(root.get(), 0, 0)->KeyGetCount(), 2);
 }
 
-TEST(FilterMatrixConverter, OuterTranslationMovesTheKeys) {
+TEST(filters_MatrixConverter, OuterTranslationMovesTheKeys) {
     VFCurveFilterMatrixConverter filter;
     filter.SetResamplingPeriod(Frames(1));
     filter.SetApplyUnroll(false);
@@ -110,7 +110,7 @@ TEST(FilterMatrixConverter, OuterTranslationMovesTheKeys) {
         EXPECT_NEAR(x->KeyGetValue(i), (double)i, 1e-5);
 }
 
-TEST(FilterMatrixConverter, ScalingAndRotationSlots) {
+TEST(filters_MatrixConverter, ScalingAndRotationSlots) {
     VFCurveFilterMatrixConverter filter;
     filter.SetResamplingPeriod(Frames(1));
     filter.SetApplyUnroll(false);
@@ -131,7 +131,7 @@ TEST(FilterMatrixConverter, ScalingAndRotationSlots) {
     EXPECT_NEAR(Curve(root.get(), 0, 0)->KeyGetValue(1), 1.0, 1e-5);
 }
 
-TEST(FilterMatrixConverter, DefaultsOnlyAndLastKey) {
+TEST(filters_MatrixConverter, DefaultsOnlyAndLastKey) {
     VFCurveFilterMatrixConverter filter;
     filter.SetResamplingPeriod(Frames(1));
     filter.SetApplyUnroll(false);

@@ -5,7 +5,7 @@
 
 using namespace filter_test;
 
-TEST(FilterResample, BadPeriodAndInterval) {
+TEST(filters_Resample, BadPeriodAndInterval) {
     VFCurveFilterResample filter;
     EXPECT_EQ(filter.GetPeriod(),
               VTime(kFrame));  // one frame at the default 30 fps
@@ -26,7 +26,7 @@ TEST(FilterResample, BadPeriodAndInterval) {
     EXPECT_EQ(curve->KeyGetCount(), 3);
 }
 
-TEST(FilterResample, SamplesTheSpanAndKeepsTheRest) {
+TEST(filters_Resample, SamplesTheSpanAndKeepsTheRest) {
     CurvePtr curve = FrameCurve({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, VFCurveKey::eInterpolationLinear);
     VFCurveFilterResample filter;
     filter.SetPeriod(Frames(4));

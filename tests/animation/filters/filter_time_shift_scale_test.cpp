@@ -5,7 +5,7 @@
 
 using namespace filter_test;
 
-TEST(FilterTimeShiftAndScale, RefusesWhenNothingWouldMove) {
+TEST(filters_TimeShiftAndScale, RefusesWhenNothingWouldMove) {
     VFCurveFilterTimeShiftAndScale filter;
     CurvePtr curve = FrameCurve({1, 2});
     EXPECT_FALSE(filter.Apply(*curve));
@@ -23,7 +23,7 @@ TEST(FilterTimeShiftAndScale, RefusesWhenNothingWouldMove) {
     EXPECT_EQ(filter.GetShift(), Frames(1));  // Reset keeps shift and scale
 }
 
-TEST(FilterTimeShiftAndScale, ShiftsThenScales) {
+TEST(filters_TimeShiftAndScale, ShiftsThenScales) {
     VFCurveFilterTimeShiftAndScale filter;
     CurvePtr curve = MakeCurve({{Frames(5), 1.0f}, {Frames(6), 2.0f}});
     filter.SetShift(Frames(10));
@@ -38,7 +38,7 @@ TEST(FilterTimeShiftAndScale, ShiftsThenScales) {
     EXPECT_EQ(curve->KeyGetTime(0), Frames(33));
 }
 
-TEST(FilterTimeShiftAndScale, ShrinkingKeepsKeysApart) {
+TEST(filters_TimeShiftAndScale, ShrinkingKeepsKeysApart) {
     CurvePtr curve = MakeCurve({{VTime(1), 1.0f}, {VTime(2), 2.0f}, {VTime(3), 3.0f}});
     VFCurveFilterTimeShiftAndScale filter;
     filter.SetScale(0.1);

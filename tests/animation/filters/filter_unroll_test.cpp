@@ -40,7 +40,7 @@ double MaxRotationDifference(const double a[3], const double b[3], int order) {
 
 }  // namespace
 
-TEST(FilterUnroll, Refusals) {
+TEST(filters_Unroll, Refusals) {
     VFCurveFilterUnroll filter;
     CurvePtr curve = FrameCurve({1, 2});
     EXPECT_FALSE(filter.Apply(*curve));
@@ -65,7 +65,7 @@ TEST(FilterUnroll, Refusals) {
     EXPECT_FLOAT_EQ(Axis(rotation.get(), 0)->KeyGetValue(1), -170.0f);
 }
 
-TEST(FilterUnroll, WrapsBecomeContinuous) {
+TEST(filters_Unroll, WrapsBecomeContinuous) {
     NodePtr rotation(MakeChannel("R", 2));
     SetTriples(rotation.get(), {{170, 0, 0}, {-170, 0, 0}, {-150, 0, 0}});
     VFCurveFilterUnroll filter;
@@ -90,7 +90,7 @@ TEST(FilterUnroll, WrapsBecomeContinuous) {
     EXPECT_FLOAT_EQ(x->KeyGetValue(1), -160.0f);
 }
 
-TEST(FilterUnroll, KeepsOrientationsInEveryOrder) {
+TEST(filters_Unroll, KeepsOrientationsInEveryOrder) {
     std::mt19937 random(11);
     std::uniform_real_distribution<double> angle(-180.0, 180.0);
     for (int order = 0; order <= 10; order += 2) {
@@ -112,7 +112,7 @@ TEST(FilterUnroll, KeepsOrientationsInEveryOrder) {
     }
 }
 
-TEST(FilterUnroll, EulerClosestAtGimbalLockKeepsTheRotation) {
+TEST(filters_Unroll, EulerClosestAtGimbalLockKeepsTheRotation) {
     const double references[2][3] = {{40, 10, -30}, {-100, 200, 50}};
     for (int order = 0; order <= 10; order += 2) {
         static const int kMiddle[6] = {1, 2, 2, 0, 0, 1};
@@ -132,7 +132,7 @@ TEST(FilterUnroll, EulerClosestAtGimbalLockKeepsTheRotation) {
     EXPECT_EQ(out[0], 10.0);
 }
 
-TEST(FilterUnroll, QualityMeasureAndSettings) {
+TEST(filters_Unroll, QualityMeasureAndSettings) {
     double a[3] = {10, 20, 30};
     EXPECT_DOUBLE_EQ(oxa_filter::UnrollQuality(a, a), 100.0);
     double x10[3] = {10, 0, 0}, zero[3] = {0, 0, 0};
