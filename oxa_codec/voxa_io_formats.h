@@ -1,0 +1,38 @@
+#ifndef OXA_OXA_CODEC_VOXA_IO_FORMATS_H
+#define OXA_OXA_CODEC_VOXA_IO_FORMATS_H
+
+class VOxaSdkManager;
+class VOxaReader;
+class VOxaWriter;
+
+// A file format the importer reads: the file-name extension that selects it (without the dot,
+// matched without regard to case), a description for file dialogs, and the factory of its
+// reader (the reader is constructed with the manager and owned by the caller).
+struct VOxaReaderFormat {
+    const char* mExtension;
+    const char* mDescription;
+    VOxaReader* (*mCreate)(VOxaSdkManager* manager);
+};
+
+// A file format the exporter writes, chosen by its index in the table.
+struct VOxaWriterFormat {
+    const char* mExtension;
+    const char* mDescription;
+    VOxaWriter* (*mCreate)(VOxaSdkManager* manager);
+};
+
+// The format tables, in index order; each format adds its row in voxa_io_formats.cpp.
+int VOxaGetReaderFormatCount();
+// The row at `index`, null outside the table.
+const VOxaReaderFormat* VOxaGetReaderFormat(int index);
+// The index of the first reader for `extension` (with or without its dot), -1 when none.
+int VOxaFindReaderFormat(const char* extension);
+int VOxaGetWriterFormatCount();
+const VOxaWriterFormat* VOxaGetWriterFormat(int index);
+int VOxaFindWriterFormat(const char* extension);
+
+// The extension of a file name: what follows the last dot after the last '/' or '\', "" when
+// there is none. Points into `path`.
+const char* VOxaGetFileExtension(const char* path);
+
+#endif  // OXA_OXA_CODEC_VOXA_IO_FORMATS_H

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
+
+#include "oxa_codec/voxa_exporter.h"
+#include "oxa_codec/voxa_importer.h"
+#include "oxa_codec/voxa_io_formats.h"
+#include "oxa_codec/voxa_reader.h"
+#include "oxa_codec/voxa_writer.h"
+
+namespace {
+
+class BareReader : public VOxaReader {
+public:
+    BareReader() : VOxaReader(nullptr) {}
+    bool Read(VOxaScene*, VStreamOptions*) override { return false; }
+};
+
+class BareWriter : public VOxaWriter {
+public:
+    BareWriter() : VOxaWriter(nullptr) {}
+    bool Write(VOxaScene*, VStreamOptions*) override { return false; }
+};
+
+TEST(VOxaReaderWriter, MessagesById) {
+    static const char* const kReader[] = {"File is corrupted",
+                                          "File version is not supported yet",
+                                          "File version is not supported anymore",
+                                          "File not opened",
+                                          "File not created",
+                                          "Wrong password",
+                                          "Stream options not set",
+                                          "Unidentified error"};
+    BareReader reader;
+    EXPECT_EQ(reader.GetError().GetLastErrorID(), -1);
+    EXPECT_TRUE(reader.GetMessageText().IsEmpty());
+    for (int id = 0; id < 8; ++id) {
+        reader.GetError().SetLastErrorID(id);
+        EXPECT_STREQ(reader.GetError().GetLastErrorString().Buffer(), kReader[id]) << id;
+    }
+
+    static const char* const kWriter[] = {"File is corrupted",      "File not opened",
+                                          "File not created",       "Out of disk space",
+                                          "Stream options not set", "Unidentified error"};
+    BareWriter writer;
+    EXPECT_EQ(writer.GetError().GetLastErrorID(), -1);
+    EXPECT_TRUE(writer.GetMessageText().IsEmpty());
+    for (int id = 0; id < 6; ++id) {
+        writer.GetError().SetLastErrorID(id);
+        EXPECT_STREQ(writer.GetError().GetLastErrorString().Buffer(), kWriter[id]) << id;
+    }
+    writer.GetError().SetLastError(VOxaWriter::eFILE_NOT_OPENED, "Cannot open file \"x\" for writing.");
+    EXPECT_STREQ(writer.GetError().GetLastErrorString().Buffer(), "Cannot open file \"x\" for writing.");
+}
+
+TEST(VOxaReaderWriter, BaseOperationsReportNoFile) {
+    BareReader reader;
+    EXPECT_FALSE(reader.FileOpen("x.obj"));
+    EXPECT_EQ(reader.GetError().GetLastErrorID(), VOxaReader::eFILE_NOT_OPENED);
+    EXPECT_FALSE(reader.IsFileOpen());
+    EXPECT_EQ(reader.GetReadOptions(), nullptr);
+
+    BareWriter writer;
+    EXPECT_FALSE(writer.FileCreate("x.obj"));
+    EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eFILE_NOT_CREATED);
+    EXPECT_FALSE(writer.FileClose());
+    EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eFILE_NOT_OPENED);
+    EXPECT_EQ(writer.GetWriteOptions(), nullptr);
+}
+
+TEST(VOxaIOFormats, ExtensionsAndTables) {
+    EXPECT_STREQ(VOxaGetFileExtension("scene.OBJ"), "OBJ");
+    EXPECT_STREQ(VOxaGetFileExtension("a.tar.gz"), "gz");
+    EXPECT_STREQ(VOxaGetFileExtension("dir.v2/file"), "");
+    EXPECT_STREQ(VOxaGetFileExtension("dir.v2\\file"), "");
+    EXPECT_STREQ(VOxaGetFileExtension("file."), "");
+    EXPECT_STREQ(VOxaGetFileExtension(nullptr), "");
+    EXPECT_EQ(VOxaFindReaderFormat(nullptr), -1);
+    EXPECT_EQ(VOxaFindReaderFormat(""), -1);
+    EXPECT_EQ(VOxaGetReaderFormat(-1), nullptr);
+    EXPECT_EQ(VOxaGetReaderFormat(VOxaGetReaderFormatCount()), nullptr);
+    EXPECT_EQ(VOxaGetWriterFormat(VOxaGetWriterFormatCount()), nullptr);
+
+    // Every row is found by its extension in any case, with or without the dot.
+    for (int k = 0; k < VOxaGetReaderFormatCount(); ++k) {
+        std::string upper = std::string(".") + VOxaGetReaderFormat(k)->mExtension;
+        for (char& c : upper)
+            c = (char)std::toupper((unsigned char)c);
+        int found = VOxaFindReaderFormat(upper.c_str());
+        ASSERT_GE(found, 0) << upper;
+        EXPECT_LE(found, k);
+        EXPECT_NE(VOxaGetReaderFormat(k)->mCreate, nullptr);
+    }
+    for (int k = 0; k < VOxaGetWriterFormatCount(); ++k) {
+        EXPECT_LE(VOxaFindWriterFormat(VOxaGetWriterFormat(k)->mExtension), k);
+        EXPECT_NE(VOxaGetWriterFormat(k)->mCreate, nullptr);
+    }
+}
+
+TEST(VOxaImporterExporter, UnknownFormatsFailCleanly) {
+    VOxaImporter importer(nullptr);
+    EXPECT_FALSE(importer.Initialize("scene.nosuchformat"));
+    EXPECT_EQ(importer.GetError().GetLastErrorID(), VOxaReader::eFILE_NOT_OPENED);
+    EXPECT_STREQ(importer.GetError().GetLastErrorString().Buffer(), "File format not supported");
+    EXPECT_EQ(importer.GetFileFormat(), -1);
+    EXPECT_EQ(importer.GetReadOptions(), nullptr);
+    EXPECT_FALSE(importer.Import(nullptr));
+
+    VOxaExporter exporter(nullptr);
+    EXPECT_FALSE(exporter.Initialize(""));
+    EXPECT_TRUE(exporter.Initialize("out.nosuchformat"));
+    EXPECT_FALSE(exporter.SetFileFormat(-1));
+    EXPECT_FALSE(exporter.SetFileFormat(VOxaGetWriterFormatCount()));
+    EXPECT_EQ(exporter.GetFileFormat(), -1);
+    EXPECT_EQ(exporter.GetWriteOptions(), nullptr);
+    EXPECT_FALSE(exporter.Export(nullptr));
+    EXPECT_EQ(exporter.GetError().GetLastErrorID(), VOxaWriter::eUNIDENTIFIED_ERROR);
+}
+
+}  // namespace
