@@ -525,6 +525,27 @@ TEST_P(VOxaForms, RunawayNestingIsRefused) {
     EXPECT_EQ(oxa.GetError().GetLastErrorID(), VOxa::eNESTING_TOO_DEEP);
     EXPECT_FALSE(oxa.FileClose());
 
+    // The deepest nesting the writer makes reads back to the bottom.
+    oxa.MemoryCreate(Binary());
+    oxa.SectionWriteBegin("S", 1);
+    for (int k = 0; k < VOxa::kMaxBlockDepth; ++k) {
+        oxa.FieldWriteBegin("N");
+        oxa.FieldWriteI(k);
+        oxa.FieldWriteBlockBegin();
+    }
+    for (int k = 0; k < VOxa::kMaxBlockDepth; ++k) {
+        oxa.FieldWriteBlockEnd();
+        oxa.FieldWriteEnd();
+    }
+    oxa.SectionWriteEnd();
+    ASSERT_TRUE(oxa.FileClose());
+    std::vector<uint8_t> deep = Bytes(oxa);
+    ASSERT_TRUE(oxa.MemoryOpen(deep.data(), deep.size()));
+    ASSERT_TRUE(oxa.SectionReadBegin(0));
+    int reached = 0;
+    while (oxa.FieldReadBegin("N") && oxa.FieldReadI() == reached && oxa.FieldReadBlockBegin()) ++reached;
+    EXPECT_EQ(reached, VOxa::kMaxBlockDepth);
+
     if (Binary()) return;
     // A hand-made text file nested far deeper than any writer makes.
     std::string text = "; OXA field file\nSection: \"S\", 1 {\n";
