@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <vector>
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_internal.h"
@@ -224,16 +225,20 @@ void VFCurve::KeyClearEditStateAll() {
 }
 
 void VFCurve::SetAllKeysMode(bool selectedOnly, unsigned value, bool interpolation) {
+    const int n = mKeyCount;
+    // All slopes are read before any key changes: a key's new mode also changes how the slot
+    // holding its left side is read, so slopes read during the walk would already be off.
+    std::vector<float> left((size_t)n), right((size_t)n);
+    for (int i = 0; i < n; ++i) {
+        left[(size_t)i] = KeyGetLeftDerivative(i);
+        right[(size_t)i] = KeyGetRightDerivative(i);
+    }
     KeyModifyBegin();
-    for (int i = mKeyCount - 1; i >= 0; --i) {
+    for (int i = n - 1; i >= 0; --i) {
         Key* key = KeyGetPtr(i);
         if (selectedOnly && !key->GetSelected()) continue;
         if ((interpolation ? key->GetInterpolation() : key->GetTangentMode()) == value) continue;
-        // Read the slopes around the segment, change the mode, write them back: the slopes
-        // survive (auto keys turn them into auto values).
-        bool hasNext = i + 1 < mKeyCount;
-        float right = KeyGetRightDerivative(i);
-        float left = hasNext ? KeyGetLeftDerivative(i + 1) : 0.0f;
+        bool hasNext = i + 1 < n;
         key->mData[0] = 0.0f;
         key->mData[1] = 0.0f;
         if (interpolation)
@@ -243,8 +248,10 @@ void VFCurve::SetAllKeysMode(bool selectedOnly, unsigned value, bool interpolati
         key->SetEditState(0);
         if (hasNext) KeyGetPtr(i + 1)->SetEditState(0);
         KeyChanged(eEventKeyOther, i);
-        KeySetRightDerivative(i, right);
-        if (hasNext) KeySetLeftDerivative(i + 1, left);
+        // Written back in the new mode (auto sides take the matching auto values).
+        if (i > 0) KeySetLeftDerivative(i, left[(size_t)i]);
+        KeySetRightDerivative(i, right[(size_t)i]);
+        if (hasNext) KeySetLeftDerivative(i + 1, left[(size_t)i + 1]);
     }
     KeyModifyEnd();
 }
@@ -295,8 +302,10 @@ int VFCurve::KeyGetIndexAll(int expandedIndex, int* zone) const {
         z = eZoneAfter, result = n - 1;
     } else {
         z = eZonePost;
+        // Copy c (1 next to the keys) holds positions 1..span; a copy's last position is the
+        // next copy's first, so it counts with that copy: mirrored copies are the odd ones.
         int64_t r = (n - preKeys - 1 + e) % span;
-        int64_t cycle = (e - preKeys - n) / span + 1;
+        int64_t cycle = (e - preKeys - n + 1) / span + 1;
         switch (mPostExtrapolation) {
             case eExtrapolationRepetition:
                 result = (int)r;
@@ -343,14 +352,13 @@ VTime VFCurve::KeyGetTimeAll(int expandedIndex) const {
         }
         case eZonePost: {
             const int64_t preKeys = (int64_t)(uint32_t)mPreExtrapolationCount * keySpan;
-            int64_t cycle = (e - preKeys - n) / keySpan + 1;  // 1 for the copy next to the keys
-            if (mPostExtrapolation == eExtrapolationRepetition)
-                return VTime(SaturateTicks(ti + span * cycle));
-            if (mPostExtrapolation == eExtrapolationMirrorRepetition) {
-                if (cycle % 2 == 1)
-                    return VTime(SaturateTicks(tN + span * (cycle - 1) + ((__int128)tN - ti)));
-                return VTime(SaturateTicks(ti + span * cycle));
-            }
+            int64_t cycle = (e - preKeys - n + 1) / keySpan + 1;  // 1 for the copy next to the keys
+            __int128 copyStart = (__int128)tN + span * (cycle - 1);
+            if (mPostExtrapolation == eExtrapolationMirrorRepetition && cycle % 2 == 1)
+                return VTime(SaturateTicks(copyStart + ((__int128)tN - ti)));
+            if (mPostExtrapolation == eExtrapolationRepetition ||
+                mPostExtrapolation == eExtrapolationMirrorRepetition)
+                return VTime(SaturateTicks(copyStart + ((__int128)ti - t0)));
             return VTime(tN);
         }
         case eZoneAfter:
