@@ -2,8 +2,6 @@
 // pasting spans, copying trees, key times and intervals.
 #include <climits>
 #include <cmath>
-#include <functional>
-#include <vector>
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_key.h"
@@ -18,21 +16,14 @@ namespace {
 // Calls `visit` for every curve of the masked subtree: the node's own curve, then (with
 // `withLayers`) the next layer's, then the children whose mask byte is set; a child's own
 // children read the mask from the child's byte on.
-void ForEachCurve(const VFCurveNode* node, const char* mask, bool withLayers,
-                  const std::function<void(VFCurve*)>& visit) {
+template <typename Visit>
+void ForEachCurve(const VFCurveNode* node, const char* mask, bool withLayers, Visit& visit) {
     if (VFCurve* curve = node->FCurveGet()) visit(curve);
     if (withLayers && node->GetNextLayer()) ForEachCurve(node->GetNextLayer(), mask, true, visit);
     for (int i = 0; i < node->GetCount(); ++i) {
         if (mask && !mask[i]) continue;
         ForEachCurve(node->Get(i), mask ? mask + i : nullptr, false, visit);
     }
-}
-
-// The curves of a subtree in tree order (own curve, then children), without layers.
-void CollectCurves(const VFCurveNode* node, std::vector<VFCurve*>& out) {
-    if (VFCurve* curve = node->FCurveGet()) out.push_back(curve);
-    for (int i = 0; i < node->GetCount(); ++i)
-        CollectCurves(node->Get(i), out);
 }
 
 // The whole-turn count of a difference in degrees, rounding halves away from the whole part
@@ -50,16 +41,31 @@ double PasteTurns(double difference) {
 
 // ---- Key creation ---------------------------------------------------------------------------
 
+// Adds a default cubic auto key at `time` to every curve of the subtree, one value per curve in
+// tree order; answers the position after the values used.
+static const double* AddKeys(VFCurveNode* node, VTime time, const double* values) {
+    if (VFCurve* curve = node->FCurveGet()) {
+        VFCurveKey key;
+        key.Set(time, (float)*values++, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentAuto, 0.0f, 0.0f,
+                VFCurveKey::eWeightedNone, kFCurveDefaultWeight, kFCurveDefaultWeight, 0.0f, 0.0f);
+        curve->KeyAdd(time, key);
+    }
+    for (int i = 0; i < node->GetCount(); ++i)
+        values = AddKeys(node->Get(i), time, values);
+    return values;
+}
+
+// Appends a default key to every curve of the subtree without events (bulk loading).
+static const double* AppendKeys(VFCurveNode* node, VTime time, const double* values) {
+    if (VFCurve* curve = node->FCurveGet()) curve->KeyAppendFast(time, (float)*values++);
+    for (int i = 0; i < node->GetCount(); ++i)
+        values = AppendKeys(node->Get(i), time, values);
+    return values;
+}
+
 bool VFCurveNode::KeyAddSet(VTime time, const double* values) {
     if (!values) return false;
-    std::vector<VFCurve*> curves;
-    CollectCurves(this, curves);
-    for (size_t i = 0; i < curves.size(); ++i) {
-        VFCurveKey key;
-        key.Set(time, (float)values[i], VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentAuto, 0.0f, 0.0f,
-                VFCurveKey::eWeightedNone, kFCurveDefaultWeight, kFCurveDefaultWeight, 0.0f, 0.0f);
-        curves[i]->KeyAdd(time, key);
-    }
+    AddKeys(this, time, values);
     return true;
 }
 
@@ -70,10 +76,7 @@ bool VFCurveNode::KeySetValues(VTime time, const double* values, bool closest) {
         GetEulerClosest(adjusted, values, time);
         values = adjusted;
     }
-    std::vector<VFCurve*> curves;
-    CollectCurves(this, curves);
-    for (size_t i = 0; i < curves.size(); ++i)
-        curves[i]->KeyAppendFast(time, (float)values[i]);
+    AppendKeys(this, time, values);
     return true;
 }
 
@@ -192,8 +195,7 @@ public:
     static bool RemoveAt(VFCurveNode* node, VTime time) {
         bool removed = false;
         if (VFCurve* curve = node->mFCurve) {
-            int hint = 0;
-            double x = curve->KeyFind(time, &hint);
+            double x = curve->KeyFind(time);
             if (x >= 0.0 && x == std::floor(x) && curve->KeyGetTime((int)x) == time) {
                 removed = curve->KeyRemove((int)x);
             }
@@ -378,9 +380,10 @@ VFCurveNode* VFCurveNode::CopyTimeSpan(VTime start, VTime stop) const {
 
 bool VFCurveNode::KeyRemoveTimeRange(VTime start, VTime stop, bool withLayers) {
     bool removed = false;
-    ForEachCurve(this, nullptr, withLayers, [&](VFCurve* curve) {
+    auto visit = [&](VFCurve* curve) {
         if (curve->KeyRemoveTimeRange(start, stop)) removed = true;
-    });
+    };
+    ForEachCurve(this, nullptr, withLayers, visit);
     return removed;
 }
 
@@ -399,21 +402,23 @@ bool VFCurveNode::KeyRemoveAt(VTime time) {
 
 bool VFCurveNode::GetFirstKey(VFCurveKey* keyOut, const char* mask, bool withLayers) const {
     VFCurve* best = nullptr;
-    ForEachCurve(this, mask, withLayers, [&](VFCurve* curve) {
+    auto visit = [&](VFCurve* curve) {
         if (curve->KeyGetCount() == 0) return;
         if (!best || curve->KeyGetTime(0) < best->KeyGetTime(0)) best = curve;
-    });
+    };
+    ForEachCurve(this, mask, withLayers, visit);
     if (best && keyOut) *keyOut = best->KeyGet(0);
     return best != nullptr;
 }
 
 bool VFCurveNode::GetLastKey(VFCurveKey* keyOut, const char* mask, bool withLayers) const {
     VFCurve* best = nullptr;
-    ForEachCurve(this, mask, withLayers, [&](VFCurve* curve) {
+    auto visit = [&](VFCurve* curve) {
         int n = curve->KeyGetCount();
         if (n == 0) return;
         if (!best || curve->KeyGetTime(n - 1) > best->KeyGetTime(best->KeyGetCount() - 1)) best = curve;
-    });
+    };
+    ForEachCurve(this, mask, withLayers, visit);
     if (best && keyOut) *keyOut = best->KeyGet(best->KeyGetCount() - 1);
     return best != nullptr;
 }
@@ -431,11 +436,11 @@ VTime VFCurveNode::GetLastKeyTime(const char* mask, bool withLayers) const {
 VTime VFCurveNode::GetPreviousKeyTime(VTime time, const char* mask, bool withLayers) const {
     bool found = false;
     VTime best = time;
-    ForEachCurve(this, mask, withLayers, [&](VFCurve* curve) {
+    auto visit = [&](VFCurve* curve) {
         int n = curve->KeyGetCount();
         if (n == 0) return;
-        int hint = 0;
-        double x = curve->KeyFind(time, &hint);
+        // The curve's own search hint keeps sequential queries (sampling loops) cheap.
+        double x = curve->KeyFind(time);
         double whole = std::floor(x);
         int index = whole == x ? (int)x - 1 : (int)whole;
         if (index < 0) return;
@@ -443,18 +448,19 @@ VTime VFCurveNode::GetPreviousKeyTime(VTime time, const char* mask, bool withLay
         VTime t = curve->KeyGetTime(index);
         if (!found || t > best) best = t;
         found = true;
-    });
+    };
+    ForEachCurve(this, mask, withLayers, visit);
     return best;
 }
 
 VTime VFCurveNode::GetNextKeyTime(VTime time, const char* mask, bool withLayers) const {
     bool found = false;
     VTime best = time;
-    ForEachCurve(this, mask, withLayers, [&](VFCurve* curve) {
+    auto visit = [&](VFCurve* curve) {
         int n = curve->KeyGetCount();
         if (n == 0) return;
-        int hint = 0;
-        double x = curve->KeyFind(time, &hint);
+        // The curve's own search hint keeps sequential queries (sampling loops) cheap.
+        double x = curve->KeyFind(time);
         double up = std::ceil(x);
         int index = up == x ? (int)x + 1 : (int)up;
         if (index < 0) index = 0;
@@ -462,19 +468,21 @@ VTime VFCurveNode::GetNextKeyTime(VTime time, const char* mask, bool withLayers)
         VTime t = curve->KeyGetTime(index);
         if (!found || t < best) best = t;
         found = true;
-    });
+    };
+    ForEachCurve(this, mask, withLayers, visit);
     return best;
 }
 
 void VFCurveNode::GetKeyInterval(VTime& start, VTime& stop) const {
     start = VTIME_INFINITE;
     stop = VTIME_MINUS_INFINITE;
-    ForEachCurve(this, nullptr, true, [&](VFCurve* curve) {
+    auto visit = [&](VFCurve* curve) {
         int n = curve->KeyGetCount();
         if (n == 0) return;
         if (curve->KeyGetTime(0) < start) start = curve->KeyGetTime(0);
         if (curve->KeyGetTime(n - 1) > stop) stop = curve->KeyGetTime(n - 1);
-    });
+    };
+    ForEachCurve(this, nullptr, true, visit);
 }
 
 bool VFCurveNode::GetAnimationInterval(VTime& start, VTime& stop) const {
@@ -491,19 +499,20 @@ void VFCurveNode::GetKeyStatistics(int& curveCount, int& keyTotal, int& fewestKe
     keyTotal = 0;
     fewestKeys = 0x7fffffff;
     mostKeys = INT_MIN;
-    ForEachCurve(this, nullptr, false, [&](VFCurve* curve) {
+    auto visit = [&](VFCurve* curve) {
         int n = curve->KeyGetCount();
         ++curveCount;
         keyTotal += n;
         if (n < fewestKeys) fewestKeys = n;
         if (n > mostKeys) mostKeys = n;
-    });
+    };
+    ForEachCurve(this, nullptr, false, visit);
 }
 
 int VFCurveNode::KeyFindStatus(VTime time, int* hint, const char* mask, double tolerance, double minValue,
                                double maxValue) const {
     int curves = 0, hits = 0;
-    ForEachCurve(this, mask, false, [&](VFCurve* curve) {
+    auto visit = [&](VFCurve* curve) {
         ++curves;
         int n = curve->KeyGetCount();
         if (n == 0) return;
@@ -515,7 +524,8 @@ int VFCurveNode::KeyFindStatus(VTime time, int* hint, const char* mask, double t
         if (index < 0 || index > n - 1) return;
         double value = curve->KeyGetValue(index);
         if (value >= minValue && value <= maxValue) ++hits;
-    });
+    };
+    ForEachCurve(this, mask, false, visit);
     if (hits == curves) return 2;
     return hits > 0 ? 1 : 0;
 }
