@@ -18,6 +18,7 @@
 #include "animation/filters/fcurve_filter_constant_key_reducer.h"
 #include "animation/filters/fcurve_filter_gimble_killer.h"
 #include "animation/filters/fcurve_filter_key_reducer.h"
+#include "animation/filters/fcurve_filter_key_sync.h"
 #include "animation/filters/fcurve_filter_resample.h"
 #include "animation/filters/fcurve_filter_unroll.h"
 #include "animation/layer_merge.h"
@@ -36,7 +37,8 @@ void Fill(VFCurve* curve, int n, double phase, bool flat, bool wrap) {
     for (int i = 0; i < n; ++i) {
         noise = noise * 1103515245u + 12345u;
         bool still = flat && (i % 400) < 100;
-        if (!still) value = 120.0 * std::sin(phase + i * 0.01) + i * 0.05 + (double)(noise >> 16) / 65536.0 * 0.3;
+        if (!still)
+            value = 120.0 * std::sin(phase + i * 0.01) + i * 0.05 + (double)(noise >> 16) / 65536.0 * 0.3;
         double v = value;
         if (wrap) v = std::remainder(v, 360.0);
         curve->KeyAppendFast(kFrame * (int64_t)i, (float)v);
@@ -63,6 +65,7 @@ struct Inputs {
     VFCurve* flat = nullptr;    // constant key reducer
     VFCurveNode* rotation = nullptr;
     VFCurveNode* layered = nullptr;
+    VFCurve* halves[2] = {nullptr, nullptr};  // keys on even and on odd frames
 };
 
 Inputs& Get(int n) {
@@ -77,7 +80,15 @@ Inputs& Get(int n) {
         in.layered = MakeRotation(n, false);
         in.layered->SetLayerType(eFCURVENODE_LAYER_ADDITIVE);
         in.layered->CreateLayerAt(1);
-        for (int c = 0; c < 3; ++c) Fill(in.layered->GetLayer(1)->Get(c)->FCurveGet(), n, 2.0 + c, false, false);
+        for (int c = 0; c < 3; ++c)
+            Fill(in.layered->GetLayer(1)->Get(c)->FCurveGet(), n, 2.0 + c, false, false);
+        for (int h = 0; h < 2; ++h) {
+            in.halves[h] = VFCurve::Create();
+            in.halves[h]->KeyModifyBegin(n / 2);
+            for (int i = h; i < n; i += 2)
+                in.halves[h]->KeyAppendFast(kFrame * (int64_t)i, (float)std::sin(i * 0.01));
+            in.halves[h]->KeyModifyEnd();
+        }
     }
     return in;
 }
@@ -152,12 +163,29 @@ void BM_LayerMerge(benchmark::State& state) {
     });
 }
 
+// Two curves keyed on alternate frames: every key of one becomes a key of the other.
+void BM_KeySync(benchmark::State& state) {
+    Inputs& in = Get((int)state.range(0));
+    VFCurve* work[2] = {VFCurve::Create(), VFCurve::Create()};
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int h = 0; h < 2; ++h)
+            work[h]->CopyFrom(in.halves[h], true);
+        state.ResumeTiming();
+        VFCurveFilterKeySync filter;
+        filter.Apply(work, 2);
+    }
+    delete work[0];
+    delete work[1];
+}
+
 BENCHMARK(BM_KeyReducer)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConstantKeyReducer)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Resample)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Unroll)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GimbleKiller)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LayerMerge)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KeySync)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // Prints the usual table and remembers each run's time per iteration, keyed by filter and size.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -178,8 +206,8 @@ public:
             auto small = entry.second.find(10000);
             auto large = entry.second.find(100000);
             if (small == entry.second.end() || large == entry.second.end()) continue;
-            std::printf("%-24s %11.3f ms %11.3f ms %8.1f\n", entry.first.c_str(), small->second, large->second,
-                        small->second > 0.0 ? large->second / small->second : 0.0);
+            std::printf("%-24s %11.3f ms %11.3f ms %8.1f\n", entry.first.c_str(), small->second,
+                        large->second, small->second > 0.0 ? large->second / small->second : 0.0);
         }
     }
 

@@ -97,45 +97,42 @@ bool VFCurveFilterKeySync::Apply(VFCurve** curves, int count) {
 
     // The unchanged shapes, evaluated while keys go in.
     std::vector<VFCurve*> copies((size_t)count, nullptr);
-    std::vector<int> hints((size_t)count, 0);
-    std::vector<int> copyHints((size_t)count, 0);
     for (int c = 0; c < count; ++c) {
         curves[c]->ResizeKeyBuffer(most);
         curves[c]->KeyModifyBegin();
         copies[(size_t)c] = NewCurveCopy(*curves[c], true);
     }
 
-    // Walks the union of the key times inside the span in increasing order. Each
-    // curve keeps its own search hint, so the walk costs one or two key
-    // comparisons per key and curve.
-    VTime scan = IsMinusInfinite(mStart) ? mStart : mStart - VTime(1);
-    while (scan < mStop) {
-        bool found = false;
-        VTime next = VTIME_INFINITE;
-        for (int c = 0; c < count; ++c) {
-            VFCurve& curve = *curves[c];
-            int keys = curve.KeyGetCount();
-            if (keys == 0) continue;
-            int idx = 0;
-            if (!IsMinusInfinite(scan)) {
-                double f = curve.KeyFind(scan, &hints[(size_t)c]);
-                idx = std::min((int)std::ceil(f), keys - 1);
-                if (idx < 0) idx = 0;
-            }
-            VTime t = curve.KeyGetTime(idx);
-            if (t > scan && (!found || t < next)) {
-                next = t;
-                found = true;
-            }
+    // Every key time inside the span, of any curve, in increasing order.
+    std::vector<VTime> times;
+    for (int c = 0; c < count; ++c) {
+        const VFCurve& curve = *curves[c];
+        int keys = curve.KeyGetCount();
+        std::vector<VTime> merged;
+        merged.reserve(times.size() + (size_t)keys);
+        size_t a = 0;
+        for (int k = 0; k < keys; ++k) {
+            VTime t = curve.KeyGetTime(k);
+            if (t < mStart || t > mStop) continue;
+            while (a < times.size() && times[a] < t)
+                merged.push_back(times[a++]);
+            if (a < times.size() && times[a] == t) ++a;
+            merged.push_back(t);
         }
-        if (!found || next > mStop) break;
-        for (int c = 0; c < count; ++c) {
-            VFCurve& curve = *curves[c];
-            int idx = curve.KeyInsert(next, &hints[(size_t)c]);
-            curve.KeySetValue(idx, copies[(size_t)c]->Evaluate(next, &copyHints[(size_t)c]));
+        while (a < times.size())
+            merged.push_back(times[a++]);
+        times.swap(merged);
+    }
+
+    // Each curve gets shape-keeping keys at those times, valued from its unchanged copy.
+    for (int c = 0; c < count; ++c) {
+        VFCurve& curve = *curves[c];
+        InsertKeysAt(curve, times);
+        int hint = 0, copyHint = 0;
+        for (VTime t : times) {
+            int idx = (int)curve.KeyFind(t, &hint);
+            curve.KeySetValue(idx, copies[(size_t)c]->Evaluate(t, &copyHint));
         }
-        if (next == VTIME_INFINITE) break;
-        scan = next + VTime(1);
     }
 
     for (int c = 0; c < count; ++c) {

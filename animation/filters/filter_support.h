@@ -91,6 +91,11 @@ using CurvePtr = std::unique_ptr<VFCurve, CurveDeleter>;
 // shares a bit with `mask`.
 bool TreeHasOnlyInterpolation(VFCurveNode* node, unsigned mask, bool includeLayers);
 
+// Adds, at each of the increasing `times` where the curve has no key, a key that keeps the
+// curve's shape, exactly as KeyInsert would one time after the other, but in one pass over the
+// curve: each insertion works on a copy of the four keys around it.
+void InsertKeysAt(VFCurve& curve, const std::vector<VTime>& times);
+
 // Removes every key whose flag is set, in one pass over the curve. The key
 // after each removed run keeps the left tangent it had, as a removal of the run
 // alone would leave it.

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 #include "animation/filters/fcurve_filter_key_sync.h"
+#include "animation/filters/filter_support.h"
 #include "filter_test_util.h"
 
 using namespace filter_test;
@@ -71,4 +75,60 @@ TEST(filters_KeySync, SpanLimitsTheKeyTimesTaken) {
     EXPECT_EQ(a->KeyGetCount(), 3);  // 0, 5, 10
     EXPECT_EQ(a->KeyGetTime(1), Frames(5));
     EXPECT_EQ(b->KeyGetCount(), 2);  // 5 and 20: 0 and 10 lie outside the span
+}
+
+TEST(filters_KeySync, BatchedInsertionMatchesKeyInsert) {
+    std::mt19937 random(3);
+    const unsigned tangents[5] = {VFCurveKey::eTangentAuto, VFCurveKey::eTangentAutoBreak,
+                                  VFCurveKey::eTangentUser, VFCurveKey::eTangentUserBreak,
+                                  VFCurveKey::eTangentTCB};
+    for (int round = 0; round < 100; ++round) {
+        int count = 4 + (int)(random() % 30);
+        CurvePtr curve(VFCurve::Create());
+        curve->ResizeKeyBuffer(count);
+        for (int i = 0; i < count; ++i) {
+            VTime t = Frames(2 * i);
+            float v = (float)(random() % 100) * 0.1f;
+            switch (random() % 6) {
+                case 0:
+                    curve->KeySet(i, t, v, VFCurveKey::eInterpolationConstant, 0);
+                    break;
+                case 1:
+                    curve->KeySet(i, t, v, VFCurveKey::eInterpolationLinear);
+                    break;
+                case 2:
+                    curve->KeySetTCB(i, t, v, 0.2f, -0.3f, 0.1f);
+                    break;
+                default: {
+                    unsigned tangent = tangents[random() % 5];
+                    if (tangent == VFCurveKey::eTangentTCB) tangent = VFCurveKey::eTangentAuto;
+                    float d0 = (float)(random() % 7) - 3.0f, d1 = (float)(random() % 7) - 3.0f;
+                    unsigned weights = random() % 3 == 0 ? (unsigned)VFCurveKey::eWeightedAll : 0u;
+                    curve->KeySet(i, t, v, VFCurveKey::eInterpolationCubic, tangent, d0, d1, weights, 0.2f,
+                                  0.4f);
+                    break;
+                }
+            }
+        }
+        curve->SetPostExtrapolation(1 + (int)(random() % 4));
+        curve->SetPostExtrapolationCount(2);
+        std::vector<VTime> times;
+        for (int f = -3; f < 2 * count + 3; ++f) {
+            if (random() % 3 == 0) times.push_back(Frames(f));
+        }
+        CurvePtr plain(curve->Copy());
+        for (VTime t : times)
+            plain->KeyInsert(t);
+        oxa_filter::InsertKeysAt(*curve, times);
+        ASSERT_EQ(curve->KeyGetCount(), plain->KeyGetCount()) << "round " << round;
+        for (int i = 0; i < curve->KeyGetCount(); ++i) {
+            const VFCurveKey* a = curve->KeyGetPtr(i);
+            const VFCurveKey* b = plain->KeyGetPtr(i);
+            ASSERT_EQ(a->GetTime(), b->GetTime()) << round << " " << i;
+            EXPECT_EQ(a->GetValue(), b->GetValue()) << round << " " << i;
+            EXPECT_EQ(a->GetFlags(), b->GetFlags()) << round << " " << i;
+            for (int d = 0; d < 4; ++d)
+                EXPECT_EQ(a->GetDataPtr()[d], b->GetDataPtr()[d]) << round << " " << i;
+        }
+    }
 }
