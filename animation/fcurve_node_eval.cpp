@@ -398,7 +398,13 @@ double* VFCurveNodeEval::Full(VFCurveNode* node, double* values, VTime time, int
                         RotationToMatrix(a, children, node->mRotationOrder);
                         RotationToMatrix(b, L, node->mRotationOrder);
                         VgeMatrixMultRotation(product, a, b);  // b x a: the layer, then the base
+                        // The extraction answers angles within one turn; keep them on the branch
+                        // of the summed angles so that a channel past 180 degrees stays continuous.
+                        double reference[3] = {children[0] + L[0], children[1] + L[1], children[2] + L[2]};
                         MatrixToRotation(children, product, node->mRotationOrder);
+                        if (node->mRotationOrder != 12) {
+                            EulerClosest(children, children, reference, node->mRotationOrder);
+                        }
                     }
                     break;
                 case eFCURVENODE_LAYER_QUATERNION:

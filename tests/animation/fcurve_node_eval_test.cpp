@@ -144,6 +144,29 @@ TEST(FCurveNodeEval, EulerLayersComposeAsRotations) {
     }
 }
 
+TEST(FCurveNodeEval, ComposedRotationsStayContinuous) {
+    // A base turning past 180 degrees under a small layer keeps turning instead of wrapping.
+    VFCurveNode* node = Vector3Node("R", "Lcl Rotation", 2);
+    node->Get(0)->FCurveReplace(LinearCurve({{0, 170}, {1, 190}}));
+    node->Get(2)->FCurveReplace(LinearCurve({{0, 350}, {1, 370}}));
+    node->CreateLayerAt(1);
+    double layer[3] = {0, 2, 0};
+    node->GetNextLayer()->SetDefaultValues(layer);
+    double previous[3];
+    node->Evaluate(previous, Sec(0));
+    for (int i = 1; i <= 20; ++i) {
+        double v[3];
+        node->Evaluate(v, Sec(i / 20.0));
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(v[k], previous[k], 2.5) << i << " " << k;
+        for (int k = 0; k < 3; ++k)
+            previous[k] = v[k];
+    }
+    EXPECT_NEAR(previous[0], 190.0, 1.0);
+    EXPECT_NEAR(previous[2], 370.0, 1.0);
+    delete node;
+}
+
 TEST(FCurveNodeEval, RotationOrdersRoundTrip) {
     // Every order code the node uses builds the rotation of its axis sequence, and the
     // extraction gives angles that build the same matrix again.
@@ -339,10 +362,11 @@ TEST(FCurveNodeEval, RotationCandidatesSolveAndStayContinuous) {
 
     ASSERT_TRUE(node->CandidateSet(Sec(1), total));
     ASSERT_TRUE(node->KeyCandidate(Sec(1), 1));
-    double v[3];
+    // The same rotation; the angles follow the layers' own turns.
+    double v[3], mv[4][4];
     node->Evaluate(v, Sec(1));
-    for (int i = 0; i < 3; ++i)
-        EXPECT_NEAR(v[i], total[i], 1e-3);
+    fcurve_node_detail::RotationToMatrix(mv, v, 0);
+    ExpectSameRotation(FromLib(mv), FromLib(mt), 1e-6);
     // The keyed layer value continues the layer's own turn.
     float keyed = node->GetLayer(1)->Get(0)->FCurveGet()->Evaluate(Sec(1));
     EXPECT_GT(keyed, 180.0f);
