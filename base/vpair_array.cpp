@@ -23,15 +23,22 @@ void VPairArray::Sort() {
 }
 
 intptr_t VPairArray::Find(int key, int* index) {
-    Sort();
-    auto it = std::lower_bound(mItems.begin(), mItems.end(), key,
+    // A few unsorted pairs are searched one by one rather than merged in at once (see
+    // VStringPairList::Find); a sorted match was added first and so is the first one.
+    size_t tail = mItems.size() - (size_t)mSortedCount;
+    if (index || tail * tail > mItems.size() + 64) Sort();
+    auto sortedEnd = mItems.begin() + mSortedCount;
+    auto it = std::lower_bound(mItems.begin(), sortedEnd, key,
                                [](const Item& item, int k) { return item.key < k; });
-    if (it == mItems.end() || it->key != key) {
-        if (index) *index = -1;
-        return 0;
+    if (it != sortedEnd && it->key == key) {
+        if (index) *index = (int)(it - mItems.begin());
+        return it->value;
     }
-    if (index) *index = (int)(it - mItems.begin());
-    return it->value;
+    for (auto t = sortedEnd; t != mItems.end(); ++t) {
+        if (t->key == key) return t->value;
+    }
+    if (index) *index = -1;
+    return 0;
 }
 
 intptr_t VPairArray::GetAt(int index, int* key) {

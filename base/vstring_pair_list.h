@@ -39,9 +39,10 @@ private:
     };
     int CompareKeys(const char* a, const char* b) const;
     void Sort();
+    int FindSorted(const char* key) const;
 
-    std::vector<Item> mItems;
-    int mSortedCount = 0;  // the first mSortedCount items are in order
+    std::vector<Item> mItems;  // in the order they were added
+    std::vector<int> mOrder;   // indexes into mItems, sorted by key; covers the items sorted so far
     int mBlockSize;
     bool mCaseSensitive;
 };
