@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <utility>
 
 VBaseArray::VBaseArray(int blockSize, int itemSize)
@@ -83,6 +84,21 @@ bool VBaseArray::Grow(int n) {
 }
 
 int VBaseArray::InsertAt(int index, const void* item) {
+    // An item taken from this array itself (a.Add(a[0])) would move or be freed by the growth
+    // and the shift below: insert a copy of it instead.
+    const unsigned char* p = static_cast<const unsigned char*>(item);
+    if (p && mData && std::less_equal<const unsigned char*>()(mData, p) &&
+        std::less<const unsigned char*>()(p, mData + (size_t)GetCapacity() * mItemSize)) {
+        unsigned char local[64];
+        unsigned char* copy = mItemSize <= (int)sizeof(local)
+                                  ? local
+                                  : static_cast<unsigned char*>(std::malloc((size_t)mItemSize));
+        if (!copy) return -1;
+        std::memcpy(copy, p, (size_t)mItemSize);
+        int at = InsertAt(index, copy);
+        if (copy != local) std::free(copy);
+        return at;
+    }
     if (mCount == INT_MAX || !Grow(mCount + 1)) return -1;
     if (index < 0) index = 0;
     if (index > mCount) index = mCount;

@@ -66,6 +66,15 @@ TEST(VBaseArray, InsertClampsAndRemoveKeepsStorage) {
     EXPECT_EQ(a.Find(9), 2);
     EXPECT_EQ(a.Find(42), -1);
 
+    // Items taken from the array itself survive the growth and the shift.
+    VArrayTemplate<int> self(1);
+    self.Add(1);
+    self.Add(2);
+    self.Add(self[0]);                     // {1, 2, 1}
+    self.InsertAt(0, self[1]);             // {2, 1, 2, 1}
+    self.InsertAt(1, self.GetArray()[0]);  // the shifted slot is read before the shift
+    ExpectSame(self, {2, 2, 1, 2, 1});
+
     a.Clear();
     EXPECT_EQ(a.GetCount(), 0);
     EXPECT_EQ(a.GetCapacity(), 0);
