@@ -272,14 +272,18 @@ void VFCurveFilter::ConvertKeyTypes(VFCurve& source, VFCurve& destination, unsig
     auto sampleSegment = [&](int i) {
         VTime t = source.KeyGetTime(i);
         VTime end = i + 1 < count ? source.KeyGetTime(i + 1) : t;
-        do {
+        // Times t, t + period, ... before the next key (one key for the last); a
+        // period that would give more samples than a curve should hold gives just
+        // the key's own.
+        int64_t n = end > t ? SampleCount(t, end - VTime(1), period) : 1;
+        if (n < 1) n = 1;
+        for (int64_t k = 0; k < n; ++k) {
+            VTime at = t + period * k;
             VFCurveKey key;
-            key.Set(t, source.Evaluate(t), interpolation, tangentMode, 0.0f, 0.0f, 0, kDefaultWeight,
+            key.Set(at, source.Evaluate(at), interpolation, tangentMode, 0.0f, 0.0f, 0, kDefaultWeight,
                     kDefaultWeight, 0.0f, 0.0f);
-            destination.KeyAdd(t, key);
-            if (period.Get() <= 0) break;
-            t = t + period;
-        } while (t < end);
+            destination.KeyAdd(at, key);
+        }
     };
     for (int i = 0; i < count; ++i) {
         unsigned keyInterpolation = source.KeyGetInterpolation(i);

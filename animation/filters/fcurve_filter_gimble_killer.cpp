@@ -18,6 +18,10 @@ const char* const kMessages[] = {"No key", "Left unchanged", "Not 3 curve", "Not
 constexpr double kEulerStepLimit = 75.0;
 constexpr double kShortestStep = 0.0008333333333333334;  // 1/1200 s
 constexpr int kGrowth = 250;
+// Keys inserted between two keys at most. Halving stops at 1/1200 s, but near
+// gimbal lock a tiny turn can still be a large Euler step, and keys read from a
+// file can lie hours apart.
+constexpr int kMaxInserted = 1024;
 
 double Distance2(const double a[3], const double b[3]) {
     double d = 0.0;
@@ -146,10 +150,11 @@ bool VFCurveFilterGimbleKiller::Kill(VFCurve* curves[3], int order) {
         double tc = Seconds(keyTime);
         double rotation[4][4];
         RotationFromTriple(rotation, current, order);
-        for (;;) {
+        for (int inserted = 0;; ++inserted) {
             double candidate[3];
             EulerClosest(candidate, current, previous, order);
-            if (Distance2(candidate, previous) < kEulerStepLimit || tc - tp < kShortestStep) {
+            if (Distance2(candidate, previous) < kEulerStepLimit || tc - tp < kShortestStep ||
+                inserted >= kMaxInserted) {
                 out.Append(keyTime, candidate);
                 for (int c = 0; c < 3; ++c)
                     previous[c] = candidate[c];

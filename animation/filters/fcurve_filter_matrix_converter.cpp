@@ -347,6 +347,14 @@ bool VFCurveFilterMatrixConverter::Convert(VFCurveNode& node) {
         }
     }
 
+    // Each channel gives three values (a quaternion rotation gives three angles).
+    for (VFCurveNode* channel : channels) {
+        if (channel->GetValueCount() > 4) {
+            mError.SetLastError(3, "MatrixConverter, Missing curve.");
+            return false;
+        }
+    }
+
     CurvePtr created[9];
     for (int k = 0; k < 9; ++k)
         created[k].reset(NewCurveCopy(*source[k], false));

@@ -42,15 +42,20 @@ inline bool IsInfinite(VTime t) {
     return t.Get() == VTime::kInfinite;
 }
 
+// The most samples one resampling writes into a curve: over 150 hours at 30
+// frames per second. Spans come from key times read from files; a wild one must
+// not size an allocation.
+constexpr int64_t kMaxSamples = 1 << 24;
+
 // The number of samples start, start + period, ... <= stop, or -1 when the span
-// is empty, the period is not positive, or the count would not fit a curve (the
-// difference is taken without wrapping, so even infinite ends give a count
+// is empty, the period is not positive, or there would be more than kMaxSamples
+// (the difference is taken without wrapping, so even infinite ends give a count
 // instead of garbage).
 inline int64_t SampleCount(VTime start, VTime stop, VTime period) {
     if (stop.Get() < start.Get() || period.Get() <= 0) return -1;
     uint64_t span = (uint64_t)stop.Get() - (uint64_t)start.Get();
     uint64_t n = span / (uint64_t)period.Get() + 1;
-    if (n > (uint64_t)(INT_MAX / 2)) return -1;
+    if (n > (uint64_t)kMaxSamples) return -1;
     return (int64_t)n;
 }
 

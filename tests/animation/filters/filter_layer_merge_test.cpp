@@ -161,5 +161,8 @@ TEST(filters_LayerMerge, KeylessNodesKeepTheirValueAndBadPeriodsAreRefused) {
     SetLayerKeys(t.get(), 0, 0, {{Seconds(0), 0.0f}, {Seconds(1), 30.0f}});
     EXPECT_FALSE(VFCurveNodeMergeLayers(t.get(), nullptr, 0, eFCURVENODE_MERGE_TO_TARGET_LAYER, Seconds(0),
                                         Seconds(1), VTime(0)));
+    // A span from file data that would need billions of samples is refused, not allocated.
+    EXPECT_FALSE(VFCurveNodeMergeLayers(t.get(), nullptr, 0, eFCURVENODE_MERGE_TO_TARGET_LAYER, Seconds(0),
+                                        VTime(4000000000000000000LL), kPeriod));
     EXPECT_EQ(Axis(t.get(), 0)->KeyGetCount(), 2);
 }
