@@ -543,7 +543,8 @@ TEST_P(VOxaForms, RunawayNestingIsRefused) {
     ASSERT_TRUE(oxa.MemoryOpen(deep.data(), deep.size()));
     ASSERT_TRUE(oxa.SectionReadBegin(0));
     int reached = 0;
-    while (oxa.FieldReadBegin("N") && oxa.FieldReadI() == reached && oxa.FieldReadBlockBegin()) ++reached;
+    while (oxa.FieldReadBegin("N") && oxa.FieldReadI() == reached && oxa.FieldReadBlockBegin())
+        ++reached;
     EXPECT_EQ(reached, VOxa::kMaxBlockDepth);
 
     if (Binary()) return;
