@@ -96,7 +96,6 @@ bool VFCurveFilterConstantKeyReducer::Apply(VFCurve& curve) {
     std::vector<int> above;
     int present = count;
     bool clearAll = false;
-    bool keepFirstOnly = false;
 
     float lo = 0.0f, hi = 0.0f;
     auto inBand = [&](int k) {
@@ -147,7 +146,6 @@ bool VFCurveFilterConstantKeyReducer::Apply(VFCurve& curve) {
             } else if (!mKeepOneKey) {
                 clearAll = true;
             } else {
-                keepFirstOnly = true;
                 for (int k = runStart + 1; k < runStart + run; ++k)
                     removed[(size_t)k] = 1;
             }
@@ -161,7 +159,6 @@ bool VFCurveFilterConstantKeyReducer::Apply(VFCurve& curve) {
         curve.SetDefaultValue(value);
         return true;
     }
-    (void)keepFirstOnly;
     RemoveMarkedKeys(curve, removed);
     return true;
 }
