@@ -465,6 +465,7 @@ private:
                           unsigned tangentMode, bool tangentBreak) const;
     void SetAllKeysMode(bool selectedOnly, unsigned value, bool interpolation);
     bool RetrieveKeys(VOxa* oxa, int keyVersion, int keyCount);
+    void ConvertOldKeys();
 
     float mColor[3];
     float mDefaultValue;

@@ -11,9 +11,15 @@ constexpr float kWeightMax = 0.99f;
 constexpr float kWeightMin = 0.00010001f;
 
 // value x 9999 truncated toward zero, saturated to the 16-bit field (NaN stores 0).
+//
+// A slot reads back as integer x 0.00010001, a little less than integer / 9999, so truncating
+// that reading again would lose one unit on every store and reload. Scaled values within 0.01 of
+// the next integer away from zero therefore count as that integer: a value read from a slot
+// stores the same integer again, and every other input truncates as before.
 int16_t ToFixed(float value) {
     double scaled = (double)value * kFixedWrite;
     if (!(scaled == scaled)) return 0;
+    scaled += scaled >= 0.0 ? 0.01 : -0.01;
     if (scaled >= 32767.0) return 32767;
     if (scaled <= -32768.0) return -32768;
     return (int16_t)scaled;

@@ -30,6 +30,18 @@ TEST(FCurveKey, FixedPointSlotsClampAndSaturate) {
     EXPECT_EQ(key.GetDataFloat(2), 3333 * 0.00010001f);
 }
 
+TEST(FCurveKey, FixedPointValuesStoreAgainUnchanged) {
+    // A value read from a slot (and so from a file) goes back into the same integer.
+    VFCurveKey key;
+    for (int k = -32768; k <= 32767; ++k) {
+        key.SetDataFloat(4, (float)k * 0.00010001f);
+        float once = key.GetDataFloat(4);
+        ASSERT_EQ(once, (float)k * 0.00010001f) << k;
+        key.SetDataFloat(4, once);
+        ASSERT_EQ(key.GetDataFloat(4), once) << k;
+    }
+}
+
 TEST(FCurveKey, BecomingCubicResetsWeightsAndVelocities) {
     VFCurveKey key;
     key.Set(VTime(10), 2.0f, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentUser, 1.0f, 2.0f,
