@@ -222,14 +222,6 @@ int VFCurveNode::Delete(int index) {
     return count;
 }
 
-int VFCurveNode::GetCount() const {
-    return mNodes.GetCount();
-}
-
-VFCurveNode* VFCurveNode::Get(int index) const {
-    return mNodes.GetAt(index);
-}
-
 bool VFCurveNode::IsChild(const VFCurveNode* node, bool recursive) const {
     if (!node) return false;
     for (int i = 0; i < mNodes.GetCount(); ++i) {

@@ -152,9 +152,9 @@ public:
     virtual int Remove(int index);
     // As Remove, then destroys the child.
     virtual int Delete(int index);
-    virtual int GetCount() const;
+    virtual int GetCount() const { return mNodes.GetCount(); }
     // The child at `index`, null when out of range.
-    virtual VFCurveNode* Get(int index) const;
+    virtual VFCurveNode* Get(int index) const { return mNodes.GetAt(index); }
     // True when `node` is a child or, with `recursive`, a descendant.
     virtual bool IsChild(const VFCurveNode* node, bool recursive = false) const;
     // The first child of that data type, null when none.
@@ -502,11 +502,10 @@ private:
     VFCurveNodeCallbacks* mCallbacks = nullptr;
     int mAccessLock = 0;
 
-    // A total candidate stored by an evaluation is only reused while the curves it came from are
-    // unchanged: the sum of their modification counters at the time it was stored. Totals set
-    // explicitly (CandidateSet, snapshots) are kept until cleared.
+    // A total candidate stored by an evaluation is only reused while every curve it came from
+    // still holds its candidate for that time (any key change empties a curve's candidate).
+    // Totals set explicitly (CandidateSet, snapshots) are kept until cleared.
     bool mTotalFromEvaluation = false;
-    unsigned int mTotalStamp = 0;
 };
 
 #endif  // OXA_ANIMATION_FCURVE_NODE_H

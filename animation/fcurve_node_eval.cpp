@@ -42,8 +42,8 @@ double Clamp1(double v) {
 // interpolated from their curves directly.
 bool RotationLeaves(const VFCurveNode* node, bool full) {
     for (int i = 0; i < 3; ++i) {
-        const VFCurveNode* child = node->Get(i);
-        if (!child || !child->FCurveGet() || child->GetCount() != 0) return false;
+        const VFCurveNode* child = node->VFCurveNode::Get(i);
+        if (!child || !child->FCurveGet() || child->VFCurveNode::GetCount() != 0) return false;
         if (full && (child->GetTimeWarp() || child->GetNextLayer())) return false;
     }
     return true;
@@ -199,11 +199,21 @@ void EulerToQuaternion(double* q, const double* xyz) {
     VgeMatrixToQuaternion(q, m);
 }
 
-unsigned int ChangeStamp(const VFCurveNode* node) {
-    unsigned int sum = 0;
-    for (const VFCurveNode* layer = node; layer; layer = layer->GetNextLayer())
-        sum += layer->GetUpdateIdSum();
-    return sum;
+static bool SubtreeCandidatesHold(const VFCurveNode* node, VTime time) {
+    if (const VFCurve* curve = node->FCurveGet()) {
+        if (curve->CandidateGetTime() != time) return false;
+    }
+    for (int i = 0; i < node->VFCurveNode::GetCount(); ++i) {
+        if (!SubtreeCandidatesHold(node->VFCurveNode::Get(i), time)) return false;
+    }
+    return true;
+}
+
+bool CandidatesHold(const VFCurveNode* node, VTime time) {
+    for (const VFCurveNode* layer = node; layer; layer = layer->GetNextLayer()) {
+        if (!SubtreeCandidatesHold(layer, time)) return false;
+    }
+    return true;
 }
 
 }  // namespace fcurve_node_detail
@@ -224,7 +234,8 @@ VFCurveNodeValueBuffer::~VFCurveNodeValueBuffer() {
 // interpolation between two keys, a cubic Bezier of the orientations in quaternion space.
 static double* RotationInterpolation(VFCurveNode* node, double* out, VTime time, int* hint, bool candidates,
                                      bool full) {
-    VFCurve* curves[3] = {node->Get(0)->FCurveGet(), node->Get(1)->FCurveGet(), node->Get(2)->FCurveGet()};
+    VFCurve* curves[3] = {node->VFCurveNode::Get(0)->FCurveGet(), node->VFCurveNode::Get(1)->FCurveGet(),
+                          node->VFCurveNode::Get(2)->FCurveGet()};
     bool componentWise = !node->GetQuaternionInterpolation();
     if (!componentWise && candidates) {
         for (VFCurve* c : curves) {
@@ -239,8 +250,8 @@ static double* RotationInterpolation(VFCurveNode* node, double* out, VTime time,
     }
     if (componentWise) {
         for (int i = 0; i < 3; ++i) {
-            out = full ? VFCurveNodeEval::Full(node->Get(i), out, time, hint, candidates)
-                       : VFCurveNodeEval::Layer(node->Get(i), out, time, hint, candidates);
+            out = full ? VFCurveNodeEval::Full(node->VFCurveNode::Get(i), out, time, hint, candidates)
+                       : VFCurveNodeEval::Layer(node->VFCurveNode::Get(i), out, time, hint, candidates);
         }
         return out;
     }
@@ -326,6 +337,41 @@ static double* CopyTotalOut(const VFCurveNode* node, double* values, int count, 
     return values + count;
 }
 
+// The rotation of a chain of Euler layers from `layer` on, as a matrix (the higher layers turn
+// first), with the sum of their angle triples. False when `layer` is not a plain Euler layer
+// (then it is evaluated and composed the general way). Composing whole chains in matrices
+// saves an angle extraction and a matrix per layer.
+static bool RotationChain(VFCurveNode* layer, int order, VTime time, int* hint, bool candidates,
+                          double m[4][4], double sum[3]) {
+    if (!layer || layer->GetTimeWarp() || layer->FCurveGet() ||
+        layer->GetLayerType() != eFCURVENODE_LAYER_EULER_ROTATION || layer->VFCurveNode::GetCount() != 3 ||
+        !RotationLeaves(layer, true)) {
+        return false;
+    }
+    double v[3];
+    RotationInterpolation(layer, v, time, hint, candidates, true);
+    Identity(m);
+    RotationToMatrix(m, v, order);
+    for (int i = 0; i < 3; ++i)
+        sum[i] = v[i];
+    VFCurveNode* next = layer->GetNextLayer();
+    if (!next) return true;
+    double rest[4][4], restSum[3];
+    if (!RotationChain(next, order, time, hint, candidates, rest, restSum)) {
+        VFCurveNodeValueBuffer values(next->GetValueCount());
+        double* L = values.Get();
+        if (VFCurveNodeEval::Full(next, L, time, hint, candidates) - L < 3) return true;
+        Identity(rest);
+        RotationToMatrix(rest, L, order);
+        for (int i = 0; i < 3; ++i)
+            restSum[i] = L[i];
+    }
+    VgeMatrixMultRotation(m, m, rest);  // rest x m: the higher layers first
+    for (int i = 0; i < 3; ++i)
+        sum[i] += restSum[i];
+    return true;
+}
+
 double* VFCurveNodeEval::Full(VFCurveNode* node, double* values, VTime time, int* hint, bool useCandidates) {
     if (node->mTimeWarp) time = Warp(node, time);
 
@@ -336,7 +382,7 @@ double* VFCurveNodeEval::Full(VFCurveNode* node, double* values, VTime time, int
         totalCount = TotalValueCount(node, &quaternionTotal);
         if (totalCount > 0 && node->mTotalCandidateMethod == VFCurveNode::eTOTAL_STORED &&
             (node->mCandidateTotalTime == time || node->GetCandidateAtAnyTime()) &&
-            (!node->mTotalFromEvaluation || node->mTotalStamp == ChangeStamp(node))) {
+            (!node->mTotalFromEvaluation || CandidatesHold(node, time))) {
             return CopyTotalOut(node, values, totalCount, quaternionTotal, node->mCandidateTotalValue);
         }
     }
@@ -364,7 +410,24 @@ double* VFCurveNodeEval::Full(VFCurveNode* node, double* values, VTime time, int
             out = Full(node->mNodes[i], out, time, hint, useCandidates);
     }
 
-    if (VFCurveNode* next = node->mNextLayer) {
+    VFCurveNode* next = node->mNextLayer;
+    if (next && !curve && type == eFCURVENODE_LAYER_EULER_ROTATION && out - children == 3) {
+        double chain[4][4], sum[3];
+        if (RotationChain(next, node->mRotationOrder, time, hint, useCandidates, chain, sum)) {
+            double a[4][4], product[4][4];
+            Identity(a);
+            Identity(product);
+            RotationToMatrix(a, children, node->mRotationOrder);
+            VgeMatrixMultRotation(product, a, chain);  // chain x a: the layers, then the base
+            // The extraction answers angles within one turn; keep them on the branch of the
+            // summed angles so that a channel past 180 degrees stays continuous.
+            double reference[3] = {children[0] + sum[0], children[1] + sum[1], children[2] + sum[2]};
+            MatrixToRotation(children, product, node->mRotationOrder);
+            if (node->mRotationOrder != 12) EulerClosest(children, children, reference, node->mRotationOrder);
+            next = nullptr;  // composed
+        }
+    }
+    if (next) {
         VFCurveNodeValueBuffer layer(next->GetValueCount());
         double* L = layer.Get();
         int m = (int)(Full(next, L, time, hint, useCandidates) - L);
@@ -432,7 +495,6 @@ double* VFCurveNodeEval::Full(VFCurveNode* node, double* values, VTime time, int
         for (int i = 0; i < totalCount; ++i)
             node->mCandidateTotalValue[i] = source[i];
         node->mTotalFromEvaluation = true;
-        node->mTotalStamp = ChangeStamp(node);
     }
     return out;
 }

@@ -32,8 +32,9 @@ int TotalValueCount(const VFCurveNode* node, bool* quaternion);
 // Three XYZ Euler degrees of a quaternion, and back.
 void QuaternionToEuler(double* xyz, const double* q);
 void EulerToQuaternion(double* q, const double* xyz);
-// The sum of the curves' modification counters over the subtree and the layer chain.
-unsigned int ChangeStamp(const VFCurveNode* node);
+// True when every curve of the subtree and of the layer chain holds a candidate for `time`:
+// nothing was changed since an evaluation at that time stored them.
+bool CandidatesHold(const VFCurveNode* node, VTime time);
 
 }  // namespace fcurve_node_detail
 

@@ -109,7 +109,6 @@ public:
             target->mCandidateTotalValue[i] = source->mCandidateTotalValue[i];
         target->mCandidateTotalTime = source->mCandidateTotalTime;
         target->mTotalFromEvaluation = source->mTotalFromEvaluation;
-        target->mTotalStamp = source->mTotalStamp;
         if (VFCurve* curve = source->mFCurve) {
             if (withKeys) {
                 if (!target->mFCurve) target->FCurveSet(VFCurve::Create());

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "animation/fcurve.h"
@@ -123,10 +124,13 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
+            // Plain runs, or the median when repetitions are asked for.
+            if (!run.aggregate_name.empty() && run.aggregate_name != "median") continue;
             double t = run.GetAdjustedRealTime();
-            if (run.benchmark_name() == "BM_TreeEvaluate") gTree = t;
-            if (run.benchmark_name() == "BM_NineCurvesDirect") gBase = t;
-            if (run.benchmark_name() == "BM_FifteenCurvesDirect") gAll = t;
+            const std::string& name = run.run_name.function_name;
+            if (name == "BM_TreeEvaluate") gTree = t;
+            if (name == "BM_NineCurvesDirect") gBase = t;
+            if (name == "BM_FifteenCurvesDirect") gAll = t;
         }
     }
     void Finalize() override {
