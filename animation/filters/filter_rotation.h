@@ -9,9 +9,8 @@ namespace oxa_filter {
 
 constexpr int kSphericOrder = 12;
 
-// The 3x3 part of `out` becomes the rotation of the triple in that order (the
-// rest is left alone). The spheric order reads the triple as a rotation vector
-// in degrees.
+// The 3x3 part of `out` becomes the rotation of the triple in that order, as
+// curve-node evaluation builds it (the rest is left alone).
 void RotationFromTriple(double out[4][4], const double triple[3], int order);
 // The triple of the rotation in the 3x3 part of `m`, in that order.
 void TripleFromRotation(double triple[3], const double m[4][4], int order);

@@ -82,7 +82,7 @@ TEST(filters_GimbleKiller, UnsynchronisedCurvesFollowX) {
 TEST(filters_GimbleKiller, StepsStaySmallAndKeyOrientationsStay) {
     std::mt19937 random(5);
     std::uniform_real_distribution<double> angle(-180.0, 180.0);
-    for (int order : {0, 4, 10}) {
+    for (int order : {0, 4, 10, 12}) {
         NodePtr rotation(MakeChannel("R", 2));
         rotation->SetRotationOrder(order);
         std::vector<std::array<double, 3>> triples;
