@@ -95,7 +95,7 @@ public:
     // Replaces the keys of `destination` by samples of `source` at start, start +
     // period, ... up to stop (and at stop itself with addLastKey when the span is
     // not a whole number of periods). Nothing happens for stop <= start, period
-    // <= 0, or more samples than a curve holds.
+    // <= 0, or more than 2^24 samples (a span no real take needs).
     static void ResampleCurve(VFCurve& source, VFCurve& destination, VTime start, VTime stop, VTime period,
                               unsigned interpolation, unsigned tangentMode, bool addLastKey);
     // As ResampleCurve, each sample taking its key type (and, for user tangents,
@@ -105,7 +105,7 @@ public:
     // Replaces the keys of the curve between start and stop by cubic auto samples
     // of itself every `period`. Infinite ends become the first and last key
     // times; with align a start that is not a multiple of the period moves to the
-    // next multiple (only when that is past zero's period).
+    // next multiple, except a start before the end of the first period, which stays.
     static void ResampleCurveInPlace(VFCurve& curve, VTime period, VTime start, VTime stop, bool align);
     // Writes into destination the base curve with its keys inside the span
     // curve's key range replaced by the span curve's keys; user-tangent slopes

@@ -32,8 +32,9 @@ public:
     // Converts the node's T, R and S curves (see the class comment), then unrolls
     // and resamples "R" and removes constant keys when asked. False with error 1
     // when the two sets are equal (nothing converted), error 3 when one of the
-    // nine curves is missing, error 4 when the resampling period is not positive
-    // (then nothing at all is done). The recursive flag is not used.
+    // nine curves is missing, error 4 ("Bad Period") when the resampling period is
+    // not positive (then nothing at all is done) or the span holds more than 2^24
+    // periods. The recursive flag is not used.
     bool Apply(VFCurveNode& node, bool recursive) override;
     // Span to the whole time line; every identity flag set (matrix values kept);
     // align, last key at end time, unroll, constant key reducer and convert

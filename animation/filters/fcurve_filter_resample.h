@@ -13,8 +13,8 @@ public:
     VFCurveFilterResample();
 
     // Resamples the span. Period <= 0: error 0 ("Bad Period"); an infinite end
-    // left after taking the key times, or an empty span: error 1 ("Bad
-    // Interval"). Unchanged on failure.
+    // left after taking the key times, an empty span, or one of more than 2^24
+    // periods: error 1 ("Bad Interval"). Unchanged on failure.
     bool Apply(VFCurve& curve) override;
     // Apply on every curve in order; true.
     bool Apply(VFCurve** curves, int count) override;
