@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <vector>
 
 #include "animation/anim_settings.h"
 #include "animation/layer_merge.h"
@@ -165,4 +167,44 @@ TEST(filters_LayerMerge, KeylessNodesKeepTheirValueAndBadPeriodsAreRefused) {
     EXPECT_FALSE(VFCurveNodeMergeLayers(t.get(), nullptr, 0, eFCURVENODE_MERGE_TO_TARGET_LAYER, Seconds(0),
                                         VTime(4000000000000000000LL), kPeriod));
     EXPECT_EQ(Axis(t.get(), 0)->KeyGetCount(), 2);
+}
+
+TEST(filters_LayerMerge, MergedCurvesEvaluateAsTheLayeredNode) {
+    struct Case {
+        const char* name;
+        int type;
+    };
+    for (Case kind : {Case{"T", 1}, Case{"S", 3}, Case{"R", 2}}) {
+        NodePtr node(MakeChannel(kind.name, kind.type));
+        for (int c = 0; c < 3; ++c) {
+            SetLayerKeys(node.get(), 0, c,
+                         {{Seconds(0), 10.0f * c + 5}, {Seconds(0.5), 40.0f - c}, {Seconds(1), 1.5f}});
+            SetLayerKeys(node.get(), 1, c, {{Seconds(0.2), 2.0f + c}, {Seconds(0.8), -20.0f}});
+            SetLayerKeys(node.get(), 2, c, {{Seconds(0), 0.5f * c}, {Seconds(1), 25.0f}});
+        }
+        std::vector<std::array<double, 4>> before;
+        for (int i = 0; i <= 30; ++i) {
+            std::array<double, 4> v{};
+            node->Evaluate(v.data(), kPeriod * i);
+            before.push_back(v);
+        }
+        EXPECT_TRUE(VFCurveNodeMergeLayers(node.get(), nullptr, 0, eFCURVENODE_MERGE_TO_TARGET_LAYER,
+                                           Seconds(0), Seconds(1), kPeriod));
+        for (int i = 0; i <= 30; ++i) {
+            double merged[3] = {Axis(node.get(), 0)->KeyGetValue(i), Axis(node.get(), 1)->KeyGetValue(i),
+                                Axis(node.get(), 2)->KeyGetValue(i)};
+            if (kind.type == 2) {
+                double a[4][4], b[4][4];
+                VgeEulerXYZToMatrix(a, merged[0], merged[1], merged[2]);
+                VgeEulerXYZToMatrix(b, before[(size_t)i][0], before[(size_t)i][1], before[(size_t)i][2]);
+                for (int r = 0; r < 3; ++r) {
+                    for (int c = 0; c < 3; ++c)
+                        EXPECT_NEAR(a[r][c], b[r][c], 1e-5) << kind.name << " " << i;
+                }
+            } else {
+                for (int c = 0; c < 3; ++c)
+                    EXPECT_NEAR(merged[c], before[(size_t)i][(size_t)c], 1e-3) << kind.name << " " << i;
+            }
+        }
+    }
 }
