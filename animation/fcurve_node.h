@@ -438,23 +438,39 @@ public:
 
     // --- Events, locking, snapshots, storage (fcurve_node_store.cpp) --------------------------
 
+    // Registers a callback (the record is created on the first registration).
     void CallbackAdd(VFCurveNodeCallback function, void* object);
+    // Removes the latest registration of exactly this pair. On a record that has no registration
+    // left, frees the record instead; until then it keeps counting events.
     void CallbackRemove(VFCurveNodeCallback function, void* object);
+    // Records `event` (and counts it in the update id) when the node has a callback record, and
+    // delivers it to every registration, newest first, unless delivery is off.
     void CallbackCall(unsigned int event);
+    // Turns delivery on or off; turning it on delivers the pending events, oldest registration
+    // first. Always true.
     bool CallbackEnable(bool enable);
     bool IsCallbackEnabled() const;
+    // Drops the pending events.
     void CallbackClear();
     VFCurveNodeCallbacks* GetCallbacks() const { return mCallbacks; }
     int GetUpdateId() const { return mUpdateId; }
 
+    // Lock counts of the node, its descendants and, for each of them, their layer chains. A
+    // locked node refuses the extrapolation setters that respect the lock.
     void LockAccess();
     void UnlockAccess();
     bool IsLocked() const { return mAccessLock != 0; }
     int GetAccessLock() const { return mAccessLock; }
 
+    // Saves the candidate bookkeeping of the node, its first four children and its layer chain
+    // into `state` (whose old sub-records are freed first).
     void GetCandidateState(VFCurveNodeCandidateState* state) const;
+    // Restores a saved state; with `removeLayers` on a base layer, first destroys the layers whose
+    // ids the record does not hold.
     void SetCandidateState(const VFCurveNodeCandidateState* state, bool removeLayers = false);
+    // Frees the sub-records and the layer records of `state` (the record itself stays).
     static void FreeCandidateState(VFCurveNodeCandidateState* state);
+    // Formats the record for a trace sink that discards the lines.
     static void CandidateDebugPrint(const VFCurveNodeCandidateState* state, int indent = 0);
 
     // Writes the node as one field `fieldName` with its block (names, time-warp id, curve,
@@ -464,9 +480,16 @@ public:
     // Reads the next "Channel" field into this node. False when there is none; false with the
     // file's error object set when the field is malformed (the node may then be partly read).
     bool OxaRetrieve(VOxa* file, bool onlyDefaults = false, bool create = true, bool readColour = true);
+    // Reads the fields of an open channel block into this node (names, curve, layer id and
+    // type, children, next layer, time warp). False, with the file's error set, on bad input.
     bool OxaRetrieveBody(VOxa* file, bool onlyDefaults, bool create, bool readColour);
+    // Reads the next "Channel" field into the matching child of `parent` (made when missing and
+    // `create`; fields that match nothing are skipped when they cannot be made). Null when no
+    // field is left, or on bad input with the file's error set. A child made without a parent
+    // belongs to the caller.
     static VFCurveNode* OxaRetrieveChild(VOxa* file, VFCurveNode* parent, bool onlyDefaults, bool create,
                                          bool readColour);
+    // The next top-level "Channel" field as a new tree owned by the caller; null as above.
     static VFCurveNode* OxaRetrieveChannel(VOxa* file, bool onlyDefaults = false, bool readColour = true);
 
 private:
