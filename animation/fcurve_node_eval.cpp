@@ -313,6 +313,8 @@ static double* RotationInterpolation(VFCurveNode* node, double* out, VTime time,
 
 // ---- Evaluation walks -----------------------------------------------------------------------
 
+// The warp node is evaluated plainly (its own hint, no candidates), so warping never leaves
+// candidate bookkeeping on it.
 VTime VFCurveNodeEval::Warp(const VFCurveNode* node, VTime time) {
     VFCurveNode* warp = node->mTimeWarp;
     if (!warp) return time;
@@ -325,9 +327,9 @@ VTime VFCurveNodeEval::Warp(const VFCurveNode* node, VTime time) {
     return warped;
 }
 
-static double* CopyTotalOut(const VFCurveNode* node, double* values, int count, bool quaternion,
-                            const double* total) {
-    (void)node;
+// Copies a stored total out as channel values: a quaternion node's composed quaternion goes out
+// as the three Euler angles a full evaluation gives.
+static double* CopyTotalOut(double* values, int count, bool quaternion, const double* total) {
     if (quaternion) {
         QuaternionToEuler(values, total);
         return values + 3;
@@ -383,7 +385,7 @@ double* VFCurveNodeEval::Full(VFCurveNode* node, double* values, VTime time, int
         if (totalCount > 0 && node->mTotalCandidateMethod == VFCurveNode::eTOTAL_STORED &&
             (node->mCandidateTotalTime == time || node->GetCandidateAtAnyTime()) &&
             (!node->mTotalFromEvaluation || CandidatesHold(node, time))) {
-            return CopyTotalOut(node, values, totalCount, quaternionTotal, node->mCandidateTotalValue);
+            return CopyTotalOut(values, totalCount, quaternionTotal, node->mCandidateTotalValue);
         }
     }
 
@@ -585,7 +587,7 @@ double* VFCurveNode::CandidateTotalGet(double* values, int layerID) const {
     bool quaternion = false;
     int count = TotalValueCount(this, &quaternion);
     if (count <= 0) return values;
-    return CopyTotalOut(this, values, count, quaternion, mCandidateTotalValue);
+    return CopyTotalOut(values, count, quaternion, mCandidateTotalValue);
 }
 
 double* VFCurveNode::CandidateSpecificGet(double* values, VTime* time) const {
