@@ -145,10 +145,13 @@ TEST(FCurveNodeStore, ReadingMergesIntoExistingChildren) {
     VFCurveNode* target = VFCurveNode::CreateFromName("Transform");
     VFCurveNode* r = Vector3Node("Lcl Rotation", "Lcl Rotation", 2);
     target->Add(r);
+    r->CreateLayerAt(5);  // replaced by the file's chain (and freed: ASan reports a leak otherwise)
     ASSERT_TRUE(target->OxaRetrieve(&file.reader));
     EXPECT_EQ(target->GetCount(), 3);  // R merged; T and S made
     EXPECT_EQ(r->Get(1)->FCurveGet()->KeyGetCount(), 2);
     EXPECT_NE(r->GetLayer(1), nullptr);
+    EXPECT_NE(r->GetLayer(3), nullptr);
+    EXPECT_EQ(r->GetLayer(5), nullptr);
     EXPECT_STREQ(target->FindChild("T")->GetUserName(), "Position");
 
     VFCurveNode extra("Extra", "Extra", nullptr, 0, 0);
