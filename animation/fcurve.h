@@ -455,6 +455,8 @@ private:
     // The key search: -1 before the first key, count after the last, otherwise k with the
     // proportion of the span from key k to k+1 in `fraction` (0 exactly at key k).
     int KeyLocate(int64_t time, int* hint, double* fraction) const;
+    // The last key in [lo, hi] before `time` (at it too when `inclusive`); key lo must qualify.
+    int LastKeyBefore(int64_t time, int lo, int hi, bool inclusive) const;
     float EvaluateSegment(int index, double u) const;
     // KeyLocate after mapping `time` through the extrapolation; a held end key is answered as
     // that key with fraction 0.

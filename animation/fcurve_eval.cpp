@@ -52,6 +52,41 @@ float SolveWeightedParameter(float u, float wR, float wL) {
 
 // ---- Key search ---------------------------------------------------------------------------------------
 
+// Bisection in two levels, first over the blocks by their first key, then inside one block, so that
+// most probes stay within one block of contiguous keys. The halving steps are written without
+// branches on the comparison (random times would mispredict half of them).
+template <bool kInclusive>
+static inline bool TimeBefore(int64_t t, int64_t time) {
+    return kInclusive ? t <= time : t < time;
+}
+
+template <bool kInclusive>
+static int LastKeyBeforeIn(VFCurveKey* const* blocks, int64_t time, int lo, int hi) {
+    const int perBlock = VFCurve::eKeysPerBlock;
+    int base = lo / perBlock;
+    int length = hi / perBlock - base + 1;
+    while (length > 1) {
+        int half = length / 2;
+        base = TimeBefore<kInclusive>(blocks[base + half][0].GetTime().Get(), time) ? base + half : base;
+        length -= half;
+    }
+    const VFCurveKey* block = blocks[base];
+    int first = std::max(lo, base * perBlock) - base * perBlock;
+    int last = std::min(hi, base * perBlock + perBlock - 1) - base * perBlock;
+    length = last - first + 1;
+    while (length > 1) {
+        int half = length / 2;
+        first = TimeBefore<kInclusive>(block[first + half].GetTime().Get(), time) ? first + half : first;
+        length -= half;
+    }
+    return base * perBlock + first;
+}
+
+int VFCurve::LastKeyBefore(int64_t time, int lo, int hi, bool inclusive) const {
+    return inclusive ? LastKeyBeforeIn<true>(mBlocks, time, lo, hi)
+                     : LastKeyBeforeIn<false>(mBlocks, time, lo, hi);
+}
+
 int VFCurve::KeyLocate(int64_t time, int* hint, double* fraction) const {
     const int n = mKeyCount;
     auto T = [this](int i) { return KeyGetPtr(i)->mTime.Get(); };
@@ -62,22 +97,20 @@ int VFCurve::KeyLocate(int64_t time, int* hint, double* fraction) const {
     *fraction = 0.0;
     if (time < ts) {
         // The key before the time: the last key not later than it.
+        // Sequential playback usually stops at the first key looked at.
         int k = s - 1;
-        for (int probe = 0; k >= 0 && probe < kLinearProbes && T(k) > time; ++probe)
-            --k;
-        if (k >= 0 && T(k) > time) {
+        int64_t tNext = ts, tk = k >= 0 ? T(k) : 0;
+        for (int probe = 0; k >= 0 && probe < kLinearProbes && tk > time; ++probe) {
+            tNext = tk;
+            if (--k >= 0) tk = T(k);
+        }
+        if (k >= 0 && tk > time) {
             if (T(0) > time) {
                 k = -1;
             } else {
-                int lo = 0, hi = k;  // T(lo) <= time < T(hi)
-                while (hi - lo > 1) {
-                    int mid = lo + (hi - lo) / 2;
-                    if (T(mid) <= time)
-                        lo = mid;
-                    else
-                        hi = mid;
-                }
-                k = lo;
+                k = LastKeyBefore(time, 0, k, true);
+                tk = T(k);
+                tNext = T(k + 1);
             }
         }
         if (k < 0) {
@@ -85,8 +118,7 @@ int VFCurve::KeyLocate(int64_t time, int* hint, double* fraction) const {
             return -1;
         }
         *hint = k;
-        int64_t tk = T(k);
-        if (tk != time) *fraction = TickDelta(time, tk) / TickDelta(T(k + 1), tk);
+        if (tk != time) *fraction = TickDelta(time, tk) / TickDelta(tNext, tk);
         return k;
     }
     if (time == ts) {
@@ -95,21 +127,18 @@ int VFCurve::KeyLocate(int64_t time, int* hint, double* fraction) const {
     }
     // The key after the time: the first key not earlier than it.
     int j = s + 1;
-    for (int probe = 0; j < n && probe < kLinearProbes && T(j) < time; ++probe)
-        ++j;
-    if (j < n && T(j) < time) {
+    int64_t tPrev = ts, tj = j < n ? T(j) : 0;
+    for (int probe = 0; j < n && probe < kLinearProbes && tj < time; ++probe) {
+        tPrev = tj;
+        if (++j < n) tj = T(j);
+    }
+    if (j < n && tj < time) {
         if (T(n - 1) < time) {
             j = n;
         } else {
-            int lo = j, hi = n - 1;  // T(lo) < time <= T(hi)
-            while (hi - lo > 1) {
-                int mid = lo + (hi - lo) / 2;
-                if (T(mid) < time)
-                    lo = mid;
-                else
-                    hi = mid;
-            }
-            j = hi;
+            j = LastKeyBefore(time, j, n - 1, false) + 1;
+            tj = T(j);
+            tPrev = T(j - 1);
         }
     }
     if (j >= n) {
@@ -117,10 +146,8 @@ int VFCurve::KeyLocate(int64_t time, int* hint, double* fraction) const {
         return n;
     }
     *hint = j;
-    int64_t tj = T(j);
     if (tj == time) return j;
-    int64_t tk = T(j - 1);
-    *fraction = TickDelta(time, tk) / TickDelta(tj, tk);
+    *fraction = TickDelta(time, tPrev) / TickDelta(tj, tPrev);
     return j - 1;
 }
 
@@ -200,12 +227,18 @@ float VFCurve::EvaluateSegment(int index, double u) const {
             return (float)(vi + (vj - vi) * u);
         case Key::eInterpolationCubic: {
             double dt = SecondsBetween(kj->mTime.Get(), ki->mTime.Get());
-            double right = KeyGetRightDerivative(index);
-            double left = KeyGetLeftDerivative(index + 1);
+            // User tangents hold their slopes as they are: read them without the general rules.
+            const unsigned modeI = ki->GetTangentMode();
+            double right = IsUserMode(modeI) ? (double)ki->mData[0] : (double)KeyGetRightDerivative(index);
+            double left = (kj->GetInterpolation() == Key::eInterpolationCubic &&
+                           IsUserMode(kj->GetTangentMode()) && modeI != Key::eTangentTCB)
+                              ? (double)ki->mData[1]
+                              : (double)KeyGetLeftDerivative(index + 1);
             double p1, p2, s;
             if ((ki->mFlags & Key::eWeightedAll) == 0) {
-                p1 = vi + right * dt / 3.0;
-                p2 = vj - left * dt / 3.0;
+                const double third = 1.0 / 3.0;
+                p1 = vi + right * dt * third;
+                p2 = vj - left * dt * third;
                 s = u;
             } else {
                 float wR = KeyGetRightWeight(index);
@@ -214,12 +247,12 @@ float VFCurve::EvaluateSegment(int index, double u) const {
                 p2 = vj - left * dt * wL;
                 s = SolveWeightedParameter((float)u, wR, wL);
             }
-            double p01 = vi + (p1 - vi) * s;
-            double p12 = p1 + (p2 - p1) * s;
-            double p23 = p2 + (vj - p2) * s;
-            double p012 = p01 + (p12 - p01) * s;
-            double p123 = p12 + (p23 - p12) * s;
-            return (float)(p012 + (p123 - p012) * s);
+            // The Bezier of control values vi, p1, p2, vj in power form (a shorter dependency
+            // chain than repeated interpolation, same curve).
+            double c1 = 3.0 * (p1 - vi);
+            double c2 = 3.0 * (p2 - 2.0 * p1 + vi);
+            double c3 = vj - vi + 3.0 * (p1 - p2);
+            return (float)(vi + s * (c1 + s * (c2 + s * c3)));
         }
         default:
             return 0.0f;
@@ -264,7 +297,7 @@ float VFCurve::Evaluate(VTime time, int* lastIndex) const {
         return (float)(last->mValue + (double)reach / (double)VTime::kOneSecond * slope);
     }
     double fraction;
-    int k = LocateAll(t, hint, &fraction);
+    int k = (t >= t0 && t <= tN) ? KeyLocate(t, hint, &fraction) : LocateAll(t, hint, &fraction);
     if (k < 0) return first->mValue;
     if (k >= n - 1) return last->mValue;
     if (fraction == 0.0) return KeyGetPtr(k)->mValue;

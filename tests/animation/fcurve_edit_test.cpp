@@ -158,7 +158,9 @@ TEST(FCurveEdit, ModeChangesKeepTheSlopes) {
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(curve.KeyGetTangentMode(i), VFCurveKey::eTangentAutoBreak);
         EXPECT_NEAR(curve.KeyGetRightDerivative(i), right[i], 1e-4) << i;
-        if (i > 0) EXPECT_NEAR(curve.KeyGetLeftDerivative(i), left[i], 1e-4) << i;
+        if (i > 0) {
+            EXPECT_NEAR(curve.KeyGetLeftDerivative(i), left[i], 1e-4) << i;
+        }
     }
     curve.KeySetTangentModeAll(false, VFCurveKey::eTangentUserBreak);
     for (int i = 0; i < 3; ++i)
