@@ -6,6 +6,7 @@
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_internal.h"
+#include "animation/fcurve_node.h"
 
 using namespace fcurve_detail;
 
@@ -329,4 +330,32 @@ int VFCurve::FindSegmentExtremaTimes(int index, VTime& time1, VTime& time2) cons
 int VFCurve::FindSegmentExtremaValues(int index, float& value1, float& value2) const {
     VTime time1, time2;
     return FindSegmentExtrema(index, time1, value1, time2, value2);
+}
+
+// ---- Interpolation test over a curve-node tree ----------------------------------------------------
+
+namespace {
+
+void WalkInterpolations(VFCurveNode* node, unsigned mask, bool includeLayers, bool& anyKey, bool& allMatch) {
+    if (includeLayers && node->GetNextLayer())
+        WalkInterpolations(node->GetNextLayer(), mask, includeLayers, anyKey, allMatch);
+    for (int i = 0; i < node->GetCount(); ++i) {
+        if (VFCurveNode* child = node->Get(i))
+            WalkInterpolations(child, mask, includeLayers, anyKey, allMatch);
+    }
+    if (const VFCurve* curve = node->FCurveGet()) {
+        for (int k = 0; k < curve->KeyGetCount(); ++k) {
+            anyKey = true;
+            if ((curve->KeyGetInterpolation(k) & mask) == 0) allMatch = false;
+        }
+    }
+}
+
+}  // namespace
+
+bool VFCurveNodeHasOnlyInterpolation(VFCurveNode* node, unsigned interpolationMask, bool includeLayers) {
+    if (!node) return false;
+    bool anyKey = false, allMatch = true;
+    WalkInterpolations(node, interpolationMask, includeLayers, anyKey, allMatch);
+    return anyKey && allMatch;
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "animation/fcurve.h"
+#include "animation/fcurve_node.h"
 
 namespace {
 
@@ -167,6 +168,31 @@ TEST(FCurveTangent, SegmentExtrema) {
     curve.KeySetLeftDerivative(1, 5.0f);
     EXPECT_EQ(curve.FindSegmentExtremaTimes(0, t1, t2), 0);
     EXPECT_EQ(curve.FindSegmentExtremaTimes(1, t1, t2), 0);  // no segment after the last key
+}
+
+TEST(FCurveTangent, TreeInterpolationTest) {
+    VFCurveNode* root = VFCurveNode::CreateFromName("T");
+    EXPECT_FALSE(VFCurveNodeHasOnlyInterpolation(root, VFCurveKey::eInterpolationConstant, true));  // no keys
+    VFCurveNode* x = VFCurveNode::CreateFromName("X");
+    root->Add(x);
+    VFCurve* curve = VFCurve::Create();
+    curve->ResizeKeyBuffer(2);
+    curve->KeySet(0, Sec(0), 1.0f, VFCurveKey::eInterpolationConstant, 0);
+    curve->KeySet(1, Sec(1), 2.0f, VFCurveKey::eInterpolationConstant, 0);
+    x->FCurveSet(curve);
+    EXPECT_TRUE(VFCurveNodeHasOnlyInterpolation(root, VFCurveKey::eInterpolationConstant, true));
+    EXPECT_FALSE(VFCurveNodeHasOnlyInterpolation(root, VFCurveKey::eInterpolationLinear, true));
+    // A layer with a linear key counts only when layers are included.
+    VFCurveNode* layer = VFCurveNode::CreateFromName("T", nullptr, 1, 1);
+    VFCurve* layerCurve = VFCurve::Create();
+    layerCurve->KeyAppendFast(Sec(0), 0.0f);
+    layerCurve->KeySetInterpolation(0, VFCurveKey::eInterpolationLinear);
+    layer->FCurveSet(layerCurve);
+    root->SetNextLayer(layer);
+    EXPECT_FALSE(VFCurveNodeHasOnlyInterpolation(root, VFCurveKey::eInterpolationConstant, true));
+    EXPECT_TRUE(VFCurveNodeHasOnlyInterpolation(root, VFCurveKey::eInterpolationConstant, false));
+    EXPECT_FALSE(VFCurveNodeHasOnlyInterpolation(nullptr, VFCurveKey::eInterpolationConstant, false));
+    delete root;
 }
 
 }  // namespace
