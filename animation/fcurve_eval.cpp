@@ -118,7 +118,8 @@ int VFCurve::KeyLocate(int64_t time, int* hint, double* fraction) const {
             return -1;
         }
         *hint = k;
-        if (tk != time) *fraction = TickDelta(time, tk) / TickDelta(tNext, tk);
+        double span = TickDelta(tNext, tk);
+        if (tk != time && span > 0.0) *fraction = TickDelta(time, tk) / span;
         return k;
     }
     if (time == ts) {
@@ -137,8 +138,11 @@ int VFCurve::KeyLocate(int64_t time, int* hint, double* fraction) const {
             j = n;
         } else {
             j = LastKeyBefore(time, j, n - 1, false) + 1;
-            tj = T(j);
-            tPrev = T(j - 1);
+            // Keys out of order (left by raw time setters) could end the search past the last key.
+            if (j < n) {
+                tj = T(j);
+                tPrev = T(j - 1);
+            }
         }
     }
     if (j >= n) {
@@ -147,7 +151,8 @@ int VFCurve::KeyLocate(int64_t time, int* hint, double* fraction) const {
     }
     *hint = j;
     if (tj == time) return j;
-    *fraction = TickDelta(time, tPrev) / TickDelta(tj, tPrev);
+    double span = TickDelta(tj, tPrev);
+    *fraction = span > 0.0 ? TickDelta(time, tPrev) / span : 0.0;
     return j - 1;
 }
 
