@@ -421,13 +421,16 @@ bool VFCurve::KeyGetPeriod(VTime& firstTime, VTime& period) const {
     if (n < 2) return false;
     const unsigned interpolation = KeyGetPtr(0)->GetInterpolation();
     const int64_t step = KeyGetPtr(1)->mTime.Get() - KeyGetPtr(0)->mTime.Get();
+    int64_t previous = step;
     for (int i = 0; i < n; ++i) {
         const Key* key = KeyGetPtr(i);
         if (key->GetInterpolation() != interpolation) return false;
         if (interpolation == Key::eInterpolationCubic && !IsAutoMode(key->GetTangentMode())) return false;
         if (i + 1 < n) {
+            // Consecutive spacings agree within one tick (frame times rounded to ticks).
             int64_t d = KeyGetPtr(i + 1)->mTime.Get() - key->mTime.Get();
-            if (d - step > 1 || step - d > 1) return false;
+            if (d - previous > 1 || previous - d > 1) return false;
+            previous = d;
         }
     }
     firstTime = KeyGetPtr(0)->mTime;

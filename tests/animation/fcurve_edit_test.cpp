@@ -216,9 +216,9 @@ TEST(FCurveEdit, SpacingPeriodAndInspection) {
     EXPECT_EQ(largest, VTime(0));
     EXPECT_FALSE(curve.KeyGetPeriod(first, period));
     for (int i = 0; i < 6; ++i)
-        curve.KeyAppendFast(VTime(1000 + 500 * i + (i == 3 ? 1 : 0)), (float)i);
+        curve.KeyAppendFast(VTime(1000 + 500 * i + (i >= 3 ? 1 : 0)), (float)i);
     EXPECT_TRUE(curve.KeyIsRegular(average, smallest, largest));
-    EXPECT_EQ(smallest, VTime(499));
+    EXPECT_EQ(smallest, VTime(500));
     EXPECT_EQ(largest, VTime(501));
     EXPECT_EQ(average, VTime(500));
     EXPECT_TRUE(curve.KeyGetPeriod(first, period));
@@ -228,7 +228,7 @@ TEST(FCurveEdit, SpacingPeriodAndInspection) {
     EXPECT_TRUE(curve.KeyIsDefaultAuto(2));
     curve.KeySetRightAuto(2, 10.0f);
     EXPECT_FALSE(curve.KeyIsDefaultAuto(2));
-    curve.KeySetTime(5, VTime(1000 + 500 * 5 + 2));
+    curve.KeySetTime(5, VTime(1000 + 500 * 5 + 3));  // 501 then 502: two ticks apart
     EXPECT_FALSE(curve.KeyGetPeriod(first, period));
     EXPECT_EQ(period, VTime(0));
     curve.KeySetTangentModeAll(false, VFCurveKey::eTangentUser);
