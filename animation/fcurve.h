@@ -52,8 +52,7 @@ public:
         eEventKeyOther = 0x8010,
         eEventKeyReplaced = 0xE010,
     };
-    // Extrapolation modes; any other value holds the end key beyond the repetition count and is
-    // stored as "0".
+    // Extrapolation modes; any other value holds the end key's value and is stored as "0".
     enum {
         eExtrapolationConstant = 1,
         eExtrapolationRepetition = 2,

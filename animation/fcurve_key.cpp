@@ -48,6 +48,9 @@ void VFCurveKey::SetTCB(VTime time, float value, float tension, float continuity
     mValue = value;
     SetInterpolation(eInterpolationCubic);
     SetTangentMode(eTangentTCB);
+    // The bias takes the storage of the two weights: weights kept in force would read it back as
+    // weights.
+    SetTangentWeightMode(eWeightedNone);
     mData[0] = tension;
     mData[1] = continuity;
     mData[2] = bias;

@@ -93,8 +93,8 @@ public:
              unsigned tangentMode = eTangentAuto, float data0 = 0.0f, float data1 = 0.0f,
              unsigned weightMode = eWeightedNone, float data2 = kFCurveDefaultWeight,
              float data3 = kFCurveDefaultWeight, float data4 = 0.0f, float data5 = 0.0f);
-    // Makes a cubic TCB key: time, value, tension, continuity and bias in raw slots 0 to 2;
-    // clears the edit state.
+    // Makes a cubic TCB key: time, value, tension, continuity and bias in raw slots 0 to 2; the
+    // weight mode becomes none (the bias overwrites the weights); clears the edit state.
     void SetTCB(VTime time, float value, float tension = 0.0f, float continuity = 0.0f, float bias = 0.0f);
 
     // Interpolation group. A key that becomes cubic from another interpolation first gets weight

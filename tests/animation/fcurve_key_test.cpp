@@ -106,6 +106,14 @@ TEST(FCurveKey, TcbAndDerivativeScaling) {
     EXPECT_EQ(key.GetDataRaw(2), 0.75f);
     EXPECT_EQ(key.GetTime(), VTime(5));
 
+    // A weighted cubic key made TCB drops its weights: the bias now fills their storage.
+    VFCurveKey weighted;
+    weighted.Set(VTime(0), 0.0f, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentUser, 0.0f, 0.0f,
+                 VFCurveKey::eWeightedAll, 0.5f, 0.5f);
+    weighted.SetTCB(VTime(0), 0.0f, 0.0f, 0.0f, 0.3f);
+    EXPECT_EQ(weighted.GetTangentWeightMode(), 0u);
+    EXPECT_EQ(weighted.GetDataRaw(2), 0.3f);
+
     VFCurveKey automatic;
     automatic.Set(VTime(0), 0.0f, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentAuto, 30.0f, 40.0f);
     automatic.MultDerivative(2.0f);
