@@ -232,13 +232,37 @@ float VFCurve::EvaluateSegment(int index, double u) const {
             return (float)(vi + (vj - vi) * u);
         case Key::eInterpolationCubic: {
             double dt = SecondsBetween(kj->mTime.Get(), ki->mTime.Get());
-            // User tangents hold their slopes as they are: read them without the general rules.
+            // The two common cases read their slopes without the general rules: user tangents
+            // hold them as they are; between two auto keys the three segment slopes around the
+            // segment are taken once for both sides.
             const unsigned modeI = ki->GetTangentMode();
-            double right = IsUserMode(modeI) ? (double)ki->mData[0] : (double)KeyGetRightDerivative(index);
-            double left = (kj->GetInterpolation() == Key::eInterpolationCubic &&
-                           IsUserMode(kj->GetTangentMode()) && modeI != Key::eTangentTCB)
-                              ? (double)ki->mData[1]
-                              : (double)KeyGetLeftDerivative(index + 1);
+            const bool nextCubic = kj->GetInterpolation() == Key::eInterpolationCubic;
+            const unsigned modeJ = kj->GetTangentMode();
+            double right, left;
+            if (IsAutoMode(modeI) && nextCubic && IsAutoMode(modeJ)) {
+                double segment = dt != 0.0 ? (vj - vi) / dt : 0.0;
+                double before = segment, after = segment;
+                if (index > 0) {
+                    const Key* kh = KeyGetPtr(index - 1);
+                    double d = SecondsBetween(ki->mTime.Get(), kh->mTime.Get());
+                    before = d != 0.0 ? (vi - kh->mValue) / d : 0.0;
+                }
+                if (index + 2 < mKeyCount) {
+                    const Key* kk = KeyGetPtr(index + 2);
+                    double d = SecondsBetween(kk->mTime.Get(), kj->mTime.Get());
+                    after = d != 0.0 ? (kk->mValue - vj) / d : 0.0;
+                }
+                double r, l;
+                AutoValueToRightDerivative(r, ki->mData[0], before, segment);
+                AutoValueToLeftDerivative(l, ki->mData[1], segment, after);
+                right = (float)r;  // the slopes are floats wherever a key hands them out
+                left = (float)l;
+            } else {
+                right = IsUserMode(modeI) ? (double)ki->mData[0] : (double)KeyGetRightDerivative(index);
+                left = (nextCubic && IsUserMode(modeJ) && modeI != Key::eTangentTCB)
+                           ? (double)ki->mData[1]
+                           : (double)KeyGetLeftDerivative(index + 1);
+            }
             double p1, p2, s;
             if ((ki->mFlags & Key::eWeightedAll) == 0) {
                 const double third = 1.0 / 3.0;

@@ -115,6 +115,27 @@ void RunFlat(benchmark::State& state, const std::vector<int64_t>& times) {
     state.SetItemsProcessed(state.iterations() * (int64_t)times.size());
 }
 
+// For reference: the same keys with auto tangents (auto value 0), whose slopes come from the
+// neighbouring keys at every evaluation.
+void BM_EvaluateSequentialAuto(benchmark::State& state) {
+    VFCurve* curve = MakeCurve();
+    curve->KeySetTangentModeAll(false, VFCurveKey::eTangentAuto);
+    for (int i = 0; i < curve->KeyGetCount(); ++i) {
+        curve->KeySetDataFloat(i, 0, 0.0f);
+        curve->KeySetDataFloat(i, 1, 0.0f);
+    }
+    std::vector<int64_t> times = SequentialTimes();
+    for (auto _ : state) {
+        int hint = 0;
+        float sum = 0;
+        for (int64_t t : times)
+            sum += curve->Evaluate(VTime(t), &hint);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * (int64_t)times.size());
+    delete curve;
+}
+
 void BM_EvaluateSequential(benchmark::State& state) {
     RunCurve(state, SequentialTimes());
 }
@@ -131,6 +152,7 @@ BENCHMARK(BM_EvaluateSequential)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineSequential)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EvaluateRandom)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineRandom)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EvaluateSequentialAuto)->Unit(benchmark::kMillisecond);
 
 // Building: the key count is the argument, so the rows show the growth is linear.
 void BM_BuildAppendFast(benchmark::State& state) {

@@ -164,6 +164,44 @@ TEST(FCurveEval, MatchesReferenceEvaluatorWithExtrapolation) {
     }
 }
 
+TEST(FCurveEval, SegmentsFollowTheKeySlopesForEveryTangentMix) {
+    // Whatever tangent modes meet, a cubic segment is the Bezier of the slopes the keys report.
+    std::mt19937 rng(77);
+    const unsigned modes[] = {VFCurveKey::eTangentAuto, VFCurveKey::eTangentAutoBreak,
+                              VFCurveKey::eTangentUser, VFCurveKey::eTangentUserBreak,
+                              VFCurveKey::eTangentTCB};
+    std::uniform_real_distribution<float> value(-5, 5), autoValue(-700, 700), unit(-0.9f, 0.9f);
+    for (int round = 0; round < 20; ++round) {
+        VFCurve curve;
+        const int n = 12;
+        curve.ResizeKeyBuffer(n);
+        for (int i = 0; i < n; ++i) {
+            unsigned mode = modes[rng() % 5];
+            VTime t = Sec(i + 0.3 * (rng() % 3));
+            if (mode == VFCurveKey::eTangentTCB)
+                curve.KeySetTCB(i, t, value(rng), unit(rng), unit(rng), unit(rng));
+            else
+                curve.KeySet(
+                    i, t, value(rng),
+                    rng() % 6 == 0 ? VFCurveKey::eInterpolationLinear : VFCurveKey::eInterpolationCubic, mode,
+                    autoValue(rng), autoValue(rng));
+        }
+        for (int i = 0; i + 1 < n; ++i) {
+            if (curve.KeyGetInterpolation(i) != VFCurveKey::eInterpolationCubic) continue;
+            double t0 = curve.KeyGetTime(i).GetSecondDouble(), t1 = curve.KeyGetTime(i + 1).GetSecondDouble();
+            double dt = t1 - t0, v0 = curve.KeyGetValue(i), v1 = curve.KeyGetValue(i + 1);
+            double p1 = v0 + curve.KeyGetRightDerivative(i) * dt / 3,
+                   p2 = v1 - curve.KeyGetLeftDerivative(i + 1) * dt / 3;
+            for (double u = 0.1; u < 1; u += 0.2) {
+                double expected = RefBezier(v0, p1, p2, v1, u);
+                ASSERT_NEAR(curve.Evaluate(Sec(t0 + u * dt)), expected, 1e-4 * (1 + std::fabs(expected)))
+                    << "round " << round << " key " << i << " modes " << curve.KeyGetTangentMode(i) << "/"
+                    << curve.KeyGetTangentMode(i + 1);
+            }
+        }
+    }
+}
+
 TEST(FCurveEval, SequentialRandomAndHintedSearchesAgree) {
     std::mt19937 rng(99);
     VFCurve curve;

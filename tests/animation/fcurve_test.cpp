@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <map>
+#include <random>
 #include <vector>
 
 #include "animation/fcurve.h"
@@ -86,6 +88,43 @@ TEST(FCurve, KeyAddReplacesAtEqualTimeAndKeepsOrder) {
     EXPECT_EQ(curve.KeyGetValue(31), value);
     EXPECT_EQ(curve.KeyGetInterpolation(31), VFCurveKey::eInterpolationCubic);
     EXPECT_EQ(curve.KeyGetTangentMode(31), VFCurveKey::eTangentAuto);
+}
+
+TEST(FCurve, RandomEditsMatchASortedModel) {
+    // Adds, removals and range removals across block boundaries against a plain sorted map.
+    std::mt19937 rng(5);
+    VFCurve curve;
+    std::map<int64_t, float> model;
+    VFCurveKey key;
+    key.Set(VTime(0), 0.0f, VFCurveKey::eInterpolationLinear);
+    for (int step = 0; step < 3000; ++step) {
+        int op = (int)(rng() % 10);
+        int n = curve.KeyGetCount();
+        if (op < 6 || n < 2) {
+            int64_t t = (int64_t)(rng() % 400);
+            key.SetValue((float)step);
+            curve.KeyAdd(VTime(t), key);
+            model[t] = (float)step;
+        } else if (op < 9) {
+            int i = (int)(rng() % (unsigned)n);
+            auto it = std::next(model.begin(), i);
+            model.erase(it);
+            ASSERT_TRUE(curve.KeyRemove(i));
+        } else {
+            int first = (int)(rng() % (unsigned)n), last = std::min(n - 1, first + (int)(rng() % 60));
+            model.erase(std::next(model.begin(), first), std::next(model.begin(), last + 1));
+            ASSERT_TRUE(curve.KeyRemoveRange(first, last));
+            if (rng() % 4 == 0) curve.KeyShrink();
+        }
+        ASSERT_EQ(curve.KeyGetCount(), (int)model.size()) << step;
+        ASSERT_TRUE(curve.IsStorageValid()) << step;
+        int i = 0;
+        for (const auto& entry : model) {
+            ASSERT_EQ(curve.KeyGetTime(i).Get(), entry.first) << step;
+            ASSERT_EQ(curve.KeyGetValue(i), entry.second) << step;
+            ++i;
+        }
+    }
 }
 
 TEST(FCurve, KeySetChecksOrderAndGrowsTheCount) {
