@@ -37,7 +37,11 @@ VFCurveKey MakeDefaultKey() {
             VFCurveKey::eWeightedNone, kFCurveDefaultWeight, kFCurveDefaultWeight, 0.0f, 0.0f);
     return key;
 }
-const VFCurveKey kDefaultKey = MakeDefaultKey();
+// Made on first use, so that curves built by other static initialisers get it too.
+const VFCurveKey& DefaultKey() {
+    static const VFCurveKey key = MakeDefaultKey();
+    return key;
+}
 
 }  // namespace
 
@@ -330,7 +334,7 @@ int VFCurve::KeyAdd(VTime time, const VFCurveKey& key, int* lastIndex) {
 }
 
 int VFCurve::KeyAdd(VTime time, int* lastIndex) {
-    VFCurveKey key = kDefaultKey;
+    VFCurveKey key = DefaultKey();
     key.SetValue(Evaluate(time, lastIndex));
     return KeyAdd(time, key, lastIndex);
 }
@@ -362,7 +366,7 @@ int VFCurve::KeyAppendFast(VTime time, float value) {
     if (mKeyCount + 1 > AllocatedKeySlots()) ResizeKeyBuffer(mKeyCount + 1);
     int index = mKeyCount;
     VFCurveKey* slot = KeyGetPtr(index);
-    *slot = kDefaultKey;
+    *slot = DefaultKey();
     slot->mTime = time;
     slot->mValue = value;
     ++mKeyCount;
