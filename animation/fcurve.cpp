@@ -70,7 +70,8 @@ VFCurve::VFCurve()
       mOwnerTag(0),
       mLastIndex(0),
       mCandidateTime(VTIME_INFINITE),
-      mCandidateValue(0.0f) {
+      mCandidateValue(0.0f),
+      mDeliveryIndex(-1) {
     VTime tolerance;
     tolerance.SetSecondDouble(1e-5);
     gTimeTolerance = tolerance;
@@ -116,6 +117,7 @@ void VFCurve::CallbackUnregister(VFCurveCallback callback, void* data) {
     for (size_t i = mListeners.size(); i-- > 0;) {
         if (mListeners[i].mCallback == callback && mListeners[i].mData == data) {
             mListeners.erase(mListeners.begin() + (std::ptrdiff_t)i);
+            if ((int)i <= mDeliveryIndex) --mDeliveryIndex;
             return;
         }
     }
@@ -150,11 +152,15 @@ void VFCurve::CallbackResetEvent() {
 }
 
 void VFCurve::DeliverPending() {
-    // A listener may unregister itself (or others) while being called: walk by index.
-    for (size_t i = 0; i < mListeners.size(); ++i) {
-        Listener listener = mListeners[i];
+    // A listener may unregister itself (or others) while being called: CallbackUnregister moves
+    // the walk's position back when it removes an entry at or before it, so that no listener is
+    // skipped (a listener that drops its link on eEventDestroy must not hide the next one).
+    int outer = mDeliveryIndex;
+    for (mDeliveryIndex = 0; mDeliveryIndex < (int)mListeners.size(); ++mDeliveryIndex) {
+        Listener listener = mListeners[(size_t)mDeliveryIndex];
         if (listener.mCallback) listener.mCallback(this, &mPendingEvent, listener.mData);
     }
+    mDeliveryIndex = outer;
     CallbackResetEvent();
 }
 

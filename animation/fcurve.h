@@ -493,6 +493,7 @@ private:
         void* mData;
     };
     std::vector<Listener> mListeners;
+    int mDeliveryIndex;  // the listener being called, -1 outside a delivery
 };
 
 // ---- Tangent arithmetic ----------------------------------------------------------------------

@@ -263,6 +263,27 @@ TEST(FCurve, UnregisterRemovesTheLatestMatchingRegistration) {
     curve.CallbackUnregister(&Recorder::Callback, &b);
 }
 
+TEST(FCurve, ListenersThatLeaveDuringDeliveryHideNoOther) {
+    // Each link drops its own registration when told of the destruction, as channel links do.
+    struct Link {
+        int destroyed = 0;
+        static void Callback(VFCurve* curve, VFCurveEvent* event, void* data) {
+            Link* link = static_cast<Link*>(data);
+            if (event->mEventType & VFCurve::eEventDestroy) {
+                ++link->destroyed;
+                curve->CallbackUnregister(&Link::Callback, link);
+            }
+        }
+    };
+    Link links[3];
+    VFCurve* curve = VFCurve::Create();
+    for (Link& link : links)
+        curve->CallbackRegister(&Link::Callback, &link);
+    delete curve;
+    for (const Link& link : links)
+        EXPECT_EQ(link.destroyed, 1);
+}
+
 TEST(FCurve, CountAllAndSettings) {
     VFCurve* curve = MakeLinear(5);
     EXPECT_EQ(curve->KeyGetCountAll(), 5);
