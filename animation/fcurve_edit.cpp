@@ -25,9 +25,9 @@ int VFCurve::KeyMove(int index, VTime time) {
     KeyModifyBegin();
     bool clear;
     if (time >= current)
-        clear = index == n - 1 || (KeyGetPtr(index + 1)->mTime - time) >= tolerance;
+        clear = index == n - 1 || (__int128)KeyGetPtr(index + 1)->mTime.Get() - time.Get() >= tolerance.Get();
     else
-        clear = index == 0 || (time - KeyGetPtr(index - 1)->mTime) >= tolerance;
+        clear = index == 0 || (__int128)time.Get() - KeyGetPtr(index - 1)->mTime.Get() >= tolerance.Get();
     if (clear) {
         KeySetTime(index, time);
         KeyModifyEnd();
@@ -382,7 +382,7 @@ void VFCurve::KeyGetSpacing(VTime& average, VTime& smallest, VTime& largest) con
     }
     int64_t low = INT64_MAX, high = 0;
     for (int i = 0; i + 1 < n; ++i) {
-        int64_t d = KeyGetPtr(i + 1)->mTime.Get() - KeyGetPtr(i)->mTime.Get();
+        int64_t d = SaturateTicks((__int128)KeyGetPtr(i + 1)->mTime.Get() - KeyGetPtr(i)->mTime.Get());
         low = std::min(low, d);
         high = std::max(high, d);
     }
@@ -420,7 +420,10 @@ bool VFCurve::KeyGetPeriod(VTime& firstTime, VTime& period) const {
     const int n = mKeyCount;
     if (n < 2) return false;
     const unsigned interpolation = KeyGetPtr(0)->GetInterpolation();
-    const int64_t step = KeyGetPtr(1)->mTime.Get() - KeyGetPtr(0)->mTime.Get();
+    auto spacing = [this](int i) {
+        return SaturateTicks((__int128)KeyGetPtr(i + 1)->mTime.Get() - KeyGetPtr(i)->mTime.Get());
+    };
+    const int64_t step = spacing(0);
     int64_t previous = step;
     for (int i = 0; i < n; ++i) {
         const Key* key = KeyGetPtr(i);
@@ -428,8 +431,8 @@ bool VFCurve::KeyGetPeriod(VTime& firstTime, VTime& period) const {
         if (interpolation == Key::eInterpolationCubic && !IsAutoMode(key->GetTangentMode())) return false;
         if (i + 1 < n) {
             // Consecutive spacings agree within one tick (frame times rounded to ticks).
-            int64_t d = KeyGetPtr(i + 1)->mTime.Get() - key->mTime.Get();
-            if (d - previous > 1 || previous - d > 1) return false;
+            int64_t d = spacing(i);
+            if ((__int128)d - previous > 1 || (__int128)previous - d > 1) return false;
             previous = d;
         }
     }

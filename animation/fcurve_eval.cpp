@@ -168,43 +168,47 @@ double VFCurve::KeyFind(VTime time, int* lastIndex) const {
 int VFCurve::LocateAll(int64_t time, int* hint, double* fraction) const {
     const int n = mKeyCount;
     *fraction = 0.0;
-    int64_t t0 = KeyGetPtr(0)->mTime.Get();
-    int64_t tN = KeyGetPtr(n - 1)->mTime.Get();
-    int64_t span = tN - t0;
+    const int64_t t0 = KeyGetPtr(0)->mTime.Get();
+    const int64_t tN = KeyGetPtr(n - 1)->mTime.Get();
+    // Spans and offsets are unsigned: keys at the two ends of the time line are more than the
+    // signed range apart. Mapped times fall between the end keys, so wrapping sums land right.
+    const uint64_t span = tN > t0 ? (uint64_t)tN - (uint64_t)t0 : 0;
+    auto add = [](int64_t t, uint64_t d) { return (int64_t)((uint64_t)t + d); };
+    auto sub = [](int64_t t, uint64_t d) { return (int64_t)((uint64_t)t - d); };
     if (time < t0) {
         if (mPreExtrapolation == eExtrapolationConstant) {
             *hint = 0;
             return 0;
         }
         int64_t limit = SaturateTicks((__int128)t0 - (__int128)span * (uint32_t)mPreExtrapolationCount);
-        if (time <= limit || span <= 0) {
+        if (time <= limit || span == 0) {
             *hint = 0;
             return 0;
         }
         uint64_t distance = (uint64_t)t0 - (uint64_t)time;
-        uint64_t spans = distance / (uint64_t)span;
-        int64_t rest = (int64_t)(distance % (uint64_t)span);
+        uint64_t spans = distance / span;
+        uint64_t rest = distance % span;
         if (mPreExtrapolation == eExtrapolationRepetition)
-            time = tN - rest;
+            time = sub(tN, rest);
         else if (mPreExtrapolation == eExtrapolationMirrorRepetition)
-            time = (spans % 2 == 0) ? t0 + rest : tN - rest;
+            time = (spans % 2 == 0) ? add(t0, rest) : sub(tN, rest);
     } else if (time > tN) {
         if (mPostExtrapolation == eExtrapolationConstant) {
             *hint = n - 1;
             return n - 1;
         }
         int64_t limit = SaturateTicks((__int128)tN + (__int128)span * (uint32_t)mPostExtrapolationCount);
-        if (time >= limit || span <= 0) {
+        if (time >= limit || span == 0) {
             *hint = n - 1;
             return n - 1;
         }
         uint64_t distance = (uint64_t)time - (uint64_t)tN;
-        uint64_t spans = distance / (uint64_t)span;
-        int64_t rest = (int64_t)(distance % (uint64_t)span);
+        uint64_t spans = distance / span;
+        uint64_t rest = distance % span;
         if (mPostExtrapolation == eExtrapolationRepetition)
-            time = t0 + rest;
+            time = add(t0, rest);
         else if (mPostExtrapolation == eExtrapolationMirrorRepetition)
-            time = (spans % 2 == 0) ? tN - rest : t0 + rest;
+            time = (spans % 2 == 0) ? sub(tN, rest) : add(t0, rest);
     }
     return KeyLocate(time, hint, fraction);
 }
@@ -316,14 +320,14 @@ float VFCurve::Evaluate(VTime time, int* lastIndex) const {
     int64_t tN = last->mTime.Get();
     if (t < t0 && mPreExtrapolation == eExtrapolationKeepSlope) {
         double slope = KeyGetRightDerivative(0);
-        __int128 reach = (__int128)(tN - t0) * (uint32_t)mPreExtrapolationCount;
+        __int128 reach = ((__int128)tN - t0) * (uint32_t)mPreExtrapolationCount;
         if (mPreExtrapolationCount == -1 || (__int128)t >= (__int128)t0 - reach)
             return (float)(first->mValue + SecondsBetween(t, t0) * slope);
         return (float)(first->mValue - (double)reach / (double)VTime::kOneSecond * slope);
     }
     if (t > tN && mPostExtrapolation == eExtrapolationKeepSlope) {
         double slope = KeyGetLeftDerivative(n - 1);
-        __int128 reach = (__int128)(tN - t0) * (uint32_t)mPostExtrapolationCount;
+        __int128 reach = ((__int128)tN - t0) * (uint32_t)mPostExtrapolationCount;
         if (mPostExtrapolationCount == -1 || (__int128)t <= (__int128)tN + reach)
             return (float)(last->mValue + SecondsBetween(t, tN) * slope);
         return (float)(last->mValue + (double)reach / (double)VTime::kOneSecond * slope);

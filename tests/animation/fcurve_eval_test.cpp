@@ -284,6 +284,36 @@ TEST(FCurveEval, ExtrapolationModesOnTwoLinearKeys) {
     EXPECT_TRUE(std::isfinite(curve.Evaluate(VTime(-INT64_MAX))));
 }
 
+TEST(FCurveEval, KeysAtTheEndsOfTheTimeLine) {
+    // Keys further apart than the signed 64-bit range: every mode, at every far time, stays
+    // between the key values (and, under the sanitizers, free of overflow).
+    VFCurve curve;
+    curve.ResizeKeyBuffer(3);
+    curve.KeySet(0, VTime(-INT64_MAX + 5), -1.0f, VFCurveKey::eInterpolationLinear);
+    curve.KeySet(1, VTime(0), 0.5f, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentAuto);
+    curve.KeySet(2, VTime(INT64_MAX - 5), 1.0f, VFCurveKey::eInterpolationLinear);
+    for (int mode = 0; mode <= 4; ++mode) {
+        for (int count : {0, 1, -1}) {
+            curve.SetPreExtrapolation(mode);
+            curve.SetPreExtrapolationCount(count);
+            curve.SetPostExtrapolation(mode);
+            curve.SetPostExtrapolationCount(count);
+            for (int64_t t : {-INT64_MAX, -INT64_MAX + 4, (int64_t)0, INT64_MAX - 4, INT64_MAX}) {
+                float v = curve.Evaluate(VTime(t));
+                EXPECT_TRUE(std::isfinite(v)) << mode << " " << count << " " << t;
+                if (mode != 4) {
+                    EXPECT_TRUE(v >= -1.0f && v <= 1.0f) << mode << " " << count << " " << t;
+                }
+                curve.KeyFindAll(VTime(t));
+                curve.EvaluateLeftDerivative(VTime(t));
+            }
+            VTime average, smallest, largest;
+            curve.KeyGetSpacing(average, smallest, largest);
+            curve.KeyGetTimeAll(2);
+        }
+    }
+}
+
 TEST(FCurveEval, NoKeysAndOneKey) {
     VFCurve curve;
     curve.SetDefaultValue(4.0f);
