@@ -313,7 +313,9 @@ void VFCurve::RemoveSlots(int first, int count) {
 
 // ---- Adding, setting and removing keys ---------------------------------------------------------------
 
-int VFCurve::KeyAdd(VTime time, const VFCurveKey& key, int* lastIndex) {
+int VFCurve::KeyAdd(VTime time, const VFCurveKey& keyIn, int* lastIndex) {
+    // A copy first: the key may be one of this curve's own, which the insertion moves.
+    const VFCurveKey key = keyIn;
     EmptyCandidate();
     ResizeKeyBuffer(mKeyCount + 1);
     int index = 0;

@@ -271,6 +271,13 @@ void ApplyOffset(VFCurveKey& key, float offset, bool mirror) {
 void VFCurve::ReplaceImpl(const VFCurve* source, VTime start, VTime stop, bool exactSpan, bool keyOnNoKey,
                           int mode, float a, float b, bool pasteMirror, bool afterMirror) {
     if (!source) return;
+    if (source == this) {
+        // Pasting a curve into itself: work from a copy of the keys as they were.
+        VFCurve copy;
+        copy.CopyFrom(this, true);
+        ReplaceImpl(&copy, start, stop, exactSpan, keyOnNoKey, mode, a, b, pasteMirror, afterMirror);
+        return;
+    }
     const int sourceCount = source->mKeyCount;
     if (start.Get() <= VTime::kMinusInfinite && sourceCount > 0) start = source->KeyGetPtr(0)->mTime;
     if (stop == VTIME_INFINITE && sourceCount > 0) stop = source->KeyGetPtr(sourceCount - 1)->mTime;

@@ -123,7 +123,14 @@ void VFCurve::KeyInsertCurve(const VFCurve* source, VTime time, float leftDeriva
 }
 
 void VFCurve::KeyInsertCurve(const VFCurve* source, VTime time, const VFCurveTangentInfo& leftTangent) {
-    if (!source || source->mKeyCount == 0 || source == this) return;
+    if (!source || source->mKeyCount == 0) return;
+    if (source == this) {
+        // Inserting a curve into itself: work from a copy of the keys as they were.
+        VFCurve copy;
+        copy.CopyFrom(this, true);
+        KeyInsertCurve(&copy, time, leftTangent);
+        return;
+    }
     const int m = source->mKeyCount;
     const VTime offset = time - source->KeyGetPtr(0)->mTime;
     KeyModifyBegin(mKeyCount + m);

@@ -189,6 +189,22 @@ TEST(FCurveCandidate, ReplaceSpans) {
     EXPECT_TRUE(SameKeys(fresh, source));
 }
 
+TEST(FCurveCandidate, PastingACurveIntoItself) {
+    VFCurve curve;
+    FillUser(curve, {0, 1, 2, 3, 4});
+    curve.Replace(&curve, Sec(1), Sec(3));
+    ASSERT_EQ(curve.KeyGetCount(), 5);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(curve.KeyGetValue(i), (float)i);
+    curve.KeyInsertCurve(&curve, Sec(10), 0.0f);
+    ASSERT_EQ(curve.KeyGetCount(), 10);
+    EXPECT_EQ(curve.KeyGetTime(9), Sec(14));
+    // A key of the curve itself added earlier in time lands whole.
+    curve.KeyAdd(Sec(0.5), &curve, 4);
+    EXPECT_EQ(curve.KeyGetValue(1), 4.0f);
+    EXPECT_EQ(curve.KeyGetValue(5), 4.0f);
+}
+
 TEST(FCurveCandidate, ReplaceWithOffsetsAndScale) {
     VFCurve source;
     source.ResizeKeyBuffer(3);
