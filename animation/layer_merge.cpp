@@ -228,7 +228,7 @@ bool VFCurveNodeMergeLayers(VFCurveNode* node, const VArrayTemplate<int>* layerI
     result->CreateFCurves();
 
     std::vector<double> values((size_t)ValueRoom(node), 0.0);
-    if (!layerIds && TreeHasOnlyInterpolation(node, kConstant, true)) {
+    if (!layerIds && VFCurveNodeHasOnlyInterpolation(node, kConstant, true)) {
         VFCurveNodeMergeConstantLayers(result.get(), node, start, stop);
     } else if (samples > 0) {
         VFCurveNode* warp = useTimeWarp ? node->GetTimeWarp() : nullptr;

@@ -55,7 +55,7 @@ bool VFCurveFilterConstantKeyReducer::Apply(VFCurve** curves, int count) {
 }
 
 bool VFCurveFilterConstantKeyReducer::Apply(VFCurveNode& node, bool recursive) {
-    if (TreeHasOnlyInterpolation(&node, kConstant, false)) return false;
+    if (VFCurveNodeHasOnlyInterpolation(&node, kConstant, false)) return false;
 
     double savedValue = mValueTolerance;
     double savedDerivative = mDerivativeTolerance;

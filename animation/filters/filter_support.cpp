@@ -6,30 +6,6 @@
 
 namespace oxa_filter {
 
-namespace {
-
-void WalkInterpolations(VFCurveNode* node, unsigned mask, bool includeLayers, bool& anyKey, bool& allMatch) {
-    if (includeLayers && node->GetNextLayer())
-        WalkInterpolations(node->GetNextLayer(), mask, true, anyKey, allMatch);
-    for (int i = 0; i < node->GetCount(); ++i)
-        WalkInterpolations(node->Get(i), mask, includeLayers, anyKey, allMatch);
-    if (VFCurve* curve = node->FCurveGet()) {
-        for (int k = 0; k < curve->KeyGetCount(); ++k) {
-            anyKey = true;
-            if ((curve->KeyGetInterpolation(k) & mask) == 0) allMatch = false;
-        }
-    }
-}
-
-}  // namespace
-
-bool TreeHasOnlyInterpolation(VFCurveNode* node, unsigned mask, bool includeLayers) {
-    if (!node) return false;
-    bool anyKey = false, allMatch = true;
-    WalkInterpolations(node, mask, includeLayers, anyKey, allMatch);
-    return anyKey && allMatch;
-}
-
 void InsertKeysAt(VFCurve& curve, const std::vector<VTime>& times) {
     // A few insertions, or a curve too short for a window, go straight into the curve.
     if (curve.KeyGetCount() < 4 || times.size() <= 8) {

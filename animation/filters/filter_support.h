@@ -91,11 +91,6 @@ struct CurveDeleter {
 };
 using CurvePtr = std::unique_ptr<VFCurve, CurveDeleter>;
 
-// True when the tree from `node` (and, with `includeLayers`, every next layer
-// of each node visited) holds at least one key and every key's interpolation
-// shares a bit with `mask`.
-bool TreeHasOnlyInterpolation(VFCurveNode* node, unsigned mask, bool includeLayers);
-
 // Adds, at each of the increasing `times` where the curve has no key, a key that keeps the
 // curve's shape, exactly as KeyInsert would one time after the other, but in one pass over the
 // curve: each insertion works on a copy of the four keys around it.
