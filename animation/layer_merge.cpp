@@ -7,13 +7,12 @@
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
 #include "animation/filters/filter_support.h"
+#include "base/vge_matrix.h"
 
 using namespace oxa_filter;
 
 namespace {
 
-constexpr double kDegreesPerRadian = 57.29577951308232;
-constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr int64_t kConstantStep = 384884650;  // 1/120 s
 
 int ChannelCount(const VFCurveNode* node) {
@@ -71,45 +70,12 @@ void MultiplyLayerValues(double* out, const double* a, const double* b, int coun
 }
 
 void ComposeEulerRotations(double* out, const double* a, const double* b) {
-    auto matrix = [](double m[3][3], const double* e) {
-        double cx = std::cos(e[0] * kRadiansPerDegree), sx = std::sin(e[0] * kRadiansPerDegree);
-        double cy = std::cos(e[1] * kRadiansPerDegree), sy = std::sin(e[1] * kRadiansPerDegree);
-        double cz = std::cos(e[2] * kRadiansPerDegree), sz = std::sin(e[2] * kRadiansPerDegree);
-        m[0][0] = cy * cz;
-        m[0][1] = cy * sz;
-        m[0][2] = -sy;
-        m[1][0] = sx * sy * cz - cx * sz;
-        m[1][1] = sx * sy * sz + cx * cz;
-        m[1][2] = sx * cy;
-        m[2][0] = cx * sy * cz + sx * sz;
-        m[2][1] = cx * sy * sz - sx * cz;
-        m[2][2] = cx * cy;
-    };
-    double ma[3][3], mb[3][3], m[3][3];
-    matrix(ma, a);
-    matrix(mb, b);
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c)
-            m[r][c] = mb[r][0] * ma[0][c] + mb[r][1] * ma[1][c] + mb[r][2] * ma[2][c];
-    }
-    double s = m[0][2];
-    double x, y, z;
-    if (s > -0.999999 && s < 0.999999) {
-        x = std::atan2(m[1][2], m[2][2]);
-        y = -std::asin(s);
-        z = std::atan2(m[0][1], m[0][0]);
-    } else if (s <= -0.999999) {
-        x = std::atan2(m[1][0], m[1][1]);
-        y = 90.0 / kDegreesPerRadian;
-        z = 0.0;
-    } else {
-        x = std::atan2(-m[2][1], -m[2][0]);
-        y = -90.0 / kDegreesPerRadian;
-        z = 0.0;
-    }
-    out[0] = x * kDegreesPerRadian;
-    out[1] = y * kDegreesPerRadian;
-    out[2] = z * kDegreesPerRadian;
+    // Rotation a followed by rotation b, both XYZ Euler degrees: b x a in row-vector form.
+    double ma[4][4], mb[4][4], m[4][4];
+    VgeEulerXYZToMatrix(ma, a[0], a[1], a[2]);
+    VgeEulerXYZToMatrix(mb, b[0], b[1], b[2]);
+    VgeMatrixMultRotation(m, ma, mb);
+    VgeMatrixToEulerXYZ(out, m);
 }
 
 void ComposeQuaternions(double* out, const double* a, const double* b) {
