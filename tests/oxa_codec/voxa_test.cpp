@@ -667,7 +667,9 @@ TEST_P(VOxaForms, Version5FlagIsKept) {
 class VOxaFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        mPath = ::testing::TempDir() + "voxa_files_test.oxa";
+        // CTest runs the tests of this suite in parallel: each gets a file of its own.
+        mPath = ::testing::TempDir() + "voxa_files_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".oxa";
         std::remove(mPath.c_str());
         std::remove((mPath + ".tmp").c_str());
     }
