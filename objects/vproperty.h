@@ -207,10 +207,12 @@ struct MemberFn<R (C::*)(A) const> {
 template <typename T, typename Enable = void>
 struct VPropertyValueTraits;
 
-template <typename T>
-struct VPropertyValueTraits<T, std::enable_if_t<std::is_enum<T>::value>> {
+// Enumerations and integers share their storage (a 32-bit int) and conversions; only the value
+// type code differs.
+template <int ValueType>
+struct VPropertyIntTraits {
     using Storage = int;
-    static constexpr int kValueType = eValueEnum;
+    static constexpr int kValueType = ValueType;
     static Storage Zero() { return 0; }
     static int ToDoubles(Storage v, double* out) {
         out[0] = v;
@@ -228,6 +230,9 @@ struct VPropertyValueTraits<T, std::enable_if_t<std::is_enum<T>::value>> {
     static double ToDouble(Storage v) { return v; }
     static int ToInt(Storage v) { return v; }
 };
+
+template <typename T>
+struct VPropertyValueTraits<T, std::enable_if_t<std::is_enum<T>::value>> : VPropertyIntTraits<eValueEnum> {};
 
 template <>
 struct VPropertyValueTraits<bool> {
@@ -252,26 +257,7 @@ struct VPropertyValueTraits<bool> {
 };
 
 template <>
-struct VPropertyValueTraits<int> {
-    using Storage = int;
-    static constexpr int kValueType = eValueInteger;
-    static Storage Zero() { return 0; }
-    static int ToDoubles(Storage v, double* out) {
-        out[0] = v;
-        return 1;
-    }
-    static bool FromDoubles(Storage& v, const double* in) {
-        v = vproperty_detail::DoubleToInt(in[0]);
-        return true;
-    }
-    static bool FromDouble(Storage& v, double d) { return FromDoubles(v, &d); }
-    static bool FromInt(Storage& v, int i) {
-        v = i;
-        return true;
-    }
-    static double ToDouble(Storage v) { return v; }
-    static int ToInt(Storage v) { return v; }
-};
+struct VPropertyValueTraits<int> : VPropertyIntTraits<eValueInteger> {};
 
 template <>
 struct VPropertyValueTraits<double> {

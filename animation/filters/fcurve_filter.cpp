@@ -179,38 +179,38 @@ bool VFCurveFilter::AreCurvesEqual(VFCurve& a, VFCurve& b) {
     return true;
 }
 
-bool VFCurveFilter::HasSingleInterpolation(unsigned& mask, VFCurve& curve) {
+namespace {
+
+// Ors one key attribute over every key into `mask`, reporting once through the status error when
+// the keys disagree; false (with its own message) for a curve without keys.
+bool CollectKeyAttribute(unsigned& mask, VFCurve& curve, unsigned (VFCurve::*get)(int) const,
+                         const char* mixedMessage) {
     int count = curve.KeyGetCount();
     mask = 0;
     if (count == 0) {
-        GetStatusError().SetLastError(0, "VFCurveFilter, No key to be filtered.");
+        VFCurveFilter::GetStatusError().SetLastError(0, "VFCurveFilter, No key to be filtered.");
         return false;
     }
     bool reported = false;
-    mask = curve.KeyGetInterpolation(0);
+    mask = (curve.*get)(0);
     for (int i = 1; i < count; ++i) {
-        unsigned value = curve.KeyGetInterpolation(i);
-        ReportMixed(reported, value, mask, "VFCurveFilter, No single interpolation type.");
+        unsigned value = (curve.*get)(i);
+        ReportMixed(reported, value, mask, mixedMessage);
         mask |= value;
     }
     return true;
 }
 
+}  // namespace
+
+bool VFCurveFilter::HasSingleInterpolation(unsigned& mask, VFCurve& curve) {
+    return CollectKeyAttribute(mask, curve, &VFCurve::KeyGetInterpolation,
+                               "VFCurveFilter, No single interpolation type.");
+}
+
 bool VFCurveFilter::HasSingleTangentMode(unsigned& mask, VFCurve& curve) {
-    int count = curve.KeyGetCount();
-    mask = 0;
-    if (count == 0) {
-        GetStatusError().SetLastError(0, "VFCurveFilter, No key to be filtered.");
-        return false;
-    }
-    bool reported = false;
-    mask = curve.KeyGetTangentMode(0);
-    for (int i = 1; i < count; ++i) {
-        unsigned value = curve.KeyGetTangentMode(i);
-        ReportMixed(reported, value, mask, "VFCurveFilter, No single tangeant mode.");
-        mask |= value;
-    }
-    return true;
+    return CollectKeyAttribute(mask, curve, &VFCurve::KeyGetTangentMode,
+                               "VFCurveFilter, No single tangeant mode.");
 }
 
 bool VFCurveFilter::GetKeyTypeStatistics(VFCurve& curve, int counters[7]) {
