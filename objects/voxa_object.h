@@ -33,13 +33,21 @@ public:
     void Set(const char* name) {
         mInitial = name ? name : "";
         mCurrent = mInitial;
+        ++sRenameStamp;
     }
-    void SetCurrent(const char* name) { mCurrent = name ? name : ""; }
+    void SetCurrent(const char* name) {
+        mCurrent = name ? name : "";
+        ++sRenameStamp;
+    }
     void SetInitial(const char* name) { mInitial = name ? name : ""; }
     const char* GetCurrent() const { return mCurrent.Buffer(); }
     const char* GetInitial() const { return mInitial.Buffer(); }
 
+    // Changes whenever any current name is set, so that indexes of names know to rebuild.
+    static unsigned GetRenameStamp() { return sRenameStamp; }
+
 private:
+    inline static unsigned sRenameStamp = 0;
     VString mInitial;
     VString mCurrent;
 };
@@ -81,6 +89,8 @@ public:
     const char* GetNamePrefix() const;
     // The name pair itself (for renaming strategies; give the result back with SetName).
     VOxaObjectName& GetObjectName() { return mName; }
+    // Changes whenever any object's current name changes.
+    static unsigned GetRenameStamp() { return VOxaObjectName::GetRenameStamp(); }
     const VOxaObjectName& GetObjectName() const { return mName; }
 
     // The type code (0 in the base: no type).

@@ -1,0 +1,260 @@
+#ifndef OXA_SCENE_VOXA_NODE_H
+#define OXA_SCENE_VOXA_NODE_H
+
+#include <vector>
+
+#include "base/verror.h"
+#include "base/vge_vector.h"
+#include "scene/voxa_node_properties.h"
+#include "scene/voxa_take_node_container.h"
+
+class VOxaNodeAttribute;
+class VOxaNodeLimits;
+class VOxaSceneContents;
+
+// A node-side link to a character or control set: the owner object (not owned), the kind (0
+// character link, 1 control-set link, 2 effector, 3 auxiliary effector), an index and an extra
+// value. Two records are equal when all four fields are.
+struct VOxaNodeCharacterLink {
+    void* mOwner;
+    int mKind;
+    int mIndex;
+    int mExtra;
+    bool operator==(const VOxaNodeCharacterLink& o) const {
+        return mOwner == o.mOwner && mKind == o.mKind && mIndex == o.mIndex && mExtra == o.mExtra;
+    }
+};
+
+// The element of the scene hierarchy. A node carries at most one node attribute, its named
+// properties (VOxaNodeProperties, with the two pivot sets), its limits, its takes (inherited)
+// and links to its parent, children and look-at and up-vector targets. The manager makes nodes
+// with names that carry "Model::" and owns them.
+//
+// The hierarchy lives in the property blocks' connections: a child's block is a source of its
+// parent's block, in child order; the parent is the block's first node-block destination.
+// No hierarchy can become cyclic: AddChild refuses the node itself and its ancestors.
+//
+// Error codes (GetLastErrorID): 0 take errors (with their own texts), 1 node name clash,
+// 2 material name clash, 3 texture name clash, 4 video name clash, 6 connection refused (the two
+// nodes are in one scene already, or the child would become its own ancestor).
+class VOxaNode : public VOxaTakeNodeContainer {
+public:
+    enum EError {
+        eTakeNodeError = 0,
+        eNodeNameClash = 1,
+        eMaterialNameClash = 2,
+        eTextureNameClash = 3,
+        eVideoNameClash = 4,
+        eTargetNotChild = 5,
+        eCyclicGraph = 6,
+        eIndexOutOfRange = 7,
+        eErrorCount = 8
+    };
+    enum ECullingMode { eCULLING_OFF = 0, eCULLING_ON_CCW = 1, eCULLING_ON_CW = 2 };
+
+    // `name` is the full name, prefix included. Adds the "Default" take, makes the node visible
+    // with shading mode 3 and creates the property handles.
+    VOxaNode(VOxaSdkManager* manager, const char* name);
+    ~VOxaNode() override;
+
+    // --- Object slots ------------------------------------------------------------------------
+    void Destroying() override;
+    int GetTypeCode() const override { return 1; }
+    VOxaPropertyHandler* GetPropertyHandler() const override;
+    // The node's properties in declaration order, then its attribute's.
+    void FillPropertyArray(VArrayTemplate<VProperty*>& properties) const override;
+    // The attribute's type name and flags; "Null" and ["Null"] without attribute.
+    VString GetTypeName() const override;
+    VStringList GetTypeFlags() const override;
+    // Invalidate the node's evaluation caches, then as the container.
+    bool SetCurrentTakeNode(const char* name) override;
+    bool SetCurrentTakeNode(int index) override;
+    // Widens (start, stop) with the key range of the current takes of this node and its
+    // subtree.
+    bool GetAnimationInterval(VTime& start, VTime& stop) override;
+    bool GetAnimationIntervalRecursive(VTime& start, VTime& stop);
+    // "Transform" with "T", "R", "S" (components "X", "Y", "Z"), "Visibility", a channel per
+    // other animatable property, then the attribute's channels; linked on the default take.
+    void CreateTakeNodeChannels(VOxaTakeNode* takeNode) override;
+    VOxaUserProperty* CreateUserProperty(VProperty* property) override;
+
+    VOxaNodeProperties* GetNodeProperties() const { return mProperties; }
+
+    // --- Hierarchy ---------------------------------------------------------------------------
+    VOxaNode* GetParent() const;
+    // Makes `node` the last child, first removing it from its parent. False for null, for this
+    // node or one of its ancestors (error 6, nothing detached), and when the connection is
+    // refused (error 6: both are in one scene already).
+    bool AddChild(VOxaNode* node);
+    // Takes `node` out of the children; answers it (null for null). Nothing when it is not a
+    // child.
+    VOxaNode* RemoveChild(VOxaNode* node);
+    // Children; with `recursive`, all descendants.
+    int GetChildCount(bool recursive = false) const;
+    VOxaNode* GetChild(int index) const;
+    // The first child (depth first, pre-order with `recursive`) whose initial name (with
+    // `initialName`) or current name equals "Model::" + `name` (prefix rules of
+    // VOxaMakeObjectName).
+    VOxaNode* FindChild(const char* name, bool recursive = true, bool initialName = false) const;
+
+    // --- Targets -----------------------------------------------------------------------------
+    // Connects `node` as look-at target unless it is listed already (an earlier target stays).
+    void SetTarget(VOxaNode* node);
+    VOxaNode* GetTarget() const;
+    void SetPostTargetRotation(const VgeTVector& rotation) { mPostTargetRotation = rotation; }
+    VgeTVector GetPostTargetRotation() const { return mPostTargetRotation; }
+    void SetTargetUp(VOxaNode* node);
+    VOxaNode* GetTargetUp() const;
+    void SetTargetUpVector(const VgeTVector& vector) { mTargetUpVector = vector; }
+    VgeTVector GetTargetUpVector() const { return mTargetUpVector; }
+
+    // --- Visibility, display and flags -------------------------------------------------------
+    void SetVisibility(bool visible);
+    bool GetVisibility() const;
+    double GetVisibilityValue() const;
+    void SetShadingMode(int mode) { mShadingMode = mode; }
+    int GetShadingMode() const { return mShadingMode; }
+    void SetMultiLayer(bool on) { mMultiLayer = on; }
+    bool GetMultiLayer() const { return mMultiLayer; }
+    void SetMultiTake(int value) { mMultiTake = value; }
+    int GetMultiTake() const { return mMultiTake; }
+    void SetCullingMode(int mode) { mCullingMode = mode; }
+    int GetCullingMode() const { return mCullingMode; }
+    // Read by the scene's skeleton conversion after a file was read.
+    void SetConversionFlag(bool on) { mConversionFlag = on; }
+    bool GetConversionFlag() const { return mConversionFlag; }
+
+    // --- Node attribute ----------------------------------------------------------------------
+    // Attaches `attribute` (null: none) and answers the previous one (not deleted); null and
+    // nothing done when it is the current one. An attribute attached elsewhere is detached
+    // from that node first.
+    VOxaNodeAttribute* SetNodeAttribute(VOxaNodeAttribute* attribute);
+    VOxaNodeAttribute* GetNodeAttribute() const { return mAttribute; }
+    // The attribute's type code, -1 without attribute.
+    int GetNodeAttributeType() const;
+
+    // --- Local transform defaults ("Lcl Translation", "Lcl Rotation", "Lcl Scaling") -----------
+    void SetLclTranslation(const VgeTVector& value);
+    void SetLclRotation(const VgeTVector& value);
+    void SetLclScaling(const VgeTVector& value);
+    // Copy x, y, z into `out` and answer it; `out` is left as it is when the property is
+    // missing.
+    VgeTVector& GetLclTranslation(VgeTVector& out) const;
+    VgeTVector& GetLclRotation(VgeTVector& out) const;
+    VgeTVector& GetLclScaling(VgeTVector& out) const;
+
+    // --- Typed property accessors ------------------------------------------------------------
+    void SetTransformInheritType(ETransformInheritType type);
+    void GetTransformInheritType(ETransformInheritType& type) const;
+    // Through the limits object when there is one (which writes both).
+    void SetRotationActive(bool active);
+    bool GetRotationActive() const;
+    void SetQuaternionInterpolate(bool on);
+    bool GetQuaternionInterpolate() const;
+    void SetRotationStiffness(const VgeTVector& value);
+    VgeTVector GetRotationStiffness() const;
+    void SetMinDampRange(const VgeTVector& value);
+    VgeTVector GetMinDampRange() const;
+    void SetMaxDampRange(const VgeTVector& value);
+    VgeTVector GetMaxDampRange() const;
+    void SetMinDampStrength(const VgeTVector& value);
+    VgeTVector GetMinDampStrength() const;
+    void SetMaxDampStrength(const VgeTVector& value);
+    VgeTVector GetMaxDampStrength() const;
+    void SetPreferedAngle(const VgeTVector& value);
+    VgeTVector GetPreferedAngle() const;
+
+    // --- Pivot sets (index 0 source, 1 destination; a write to set 0 updates the mirror) -----
+    void SetRotationOffset(int set, const VgeTVector& value);
+    VgeTVector& GetRotationOffset(int set);
+    void SetRotationPivot(int set, const VgeTVector& value);
+    VgeTVector& GetRotationPivot(int set);
+    void SetRotationPivotUpdateOffset(int set, const VgeTVector& value);
+    VgeTVector& GetRotationPivotUpdateOffset(int set);
+    void SetPreRotation(int set, const VgeTVector& value);
+    VgeTVector& GetPreRotation(int set);
+    void SetPostRotation(int set, const VgeTVector& value);
+    VgeTVector& GetPostRotation(int set);
+    void SetScalingOffset(int set, const VgeTVector& value);
+    VgeTVector& GetScalingOffset(int set);
+    void SetScalingPivotUpdateOffset(int set, const VgeTVector& value);
+    VgeTVector& GetScalingPivotUpdateOffset(int set);
+    void SetScalingPivot(int set, const VgeTVector& value);
+    VgeTVector& GetScalingPivot(int set);
+    void SetGeometricTranslation(int set, const VgeTVector& value);
+    VgeTVector& GetGeometricTranslation(int set, VgeTVector& out) const;
+    void SetGeometricRotation(int set, const VgeTVector& value);
+    VgeTVector& GetGeometricRotation(int set, VgeTVector& out) const;
+    void SetGeometricScaling(int set, const VgeTVector& value);
+    VgeTVector& GetGeometricScaling(int set, VgeTVector& out) const;
+    void SetRotationOrder(int set, ERotationOrder order);
+    void GetRotationOrder(int set, ERotationOrder& order) const;
+    void SetUseRotationSpaceForLimitOnly(int set, bool on);
+    bool GetUseRotationSpaceForLimitOnly(int set) const;
+    void SetPivotState(int set, int state);
+    void GetPivotState(int set, int& state) const;
+
+    // --- Limits and synchronisation ----------------------------------------------------------
+    VOxaNodeLimits* GetLimits() const { return mLimits; }
+    // Loads pivot set 0, the limits and the evaluation mirror from the properties.
+    void UpdatePivotsFromProperties();
+    // Writes pivot set 0 and the limits back into the properties.
+    void UpdatePropertiesFromPivots();
+
+    // --- Scene membership ----------------------------------------------------------------------
+    VOxaSceneContents* GetSceneContents() const { return mSceneContents; }
+    // Moves the subtree (nodes, materials, textures, videos) from its contents to `contents`
+    // (null: none). With `asRoot` the target's root is moved out first and this node becomes
+    // its root. False, with both contents unchanged, on a name clash (errors 1 to 4).
+    bool SetSceneContents(VOxaSceneContents* contents, bool asRoot);
+
+    // --- Child names met while reading a file ------------------------------------------------
+    void AddChildName(const char* name);
+    // No range check: callers loop below the count.
+    const char* GetChildName(int index) const { return mChildNames[index].Buffer(); }
+    int GetChildNameCount() const { return (int)mChildNames.size(); }
+
+    // --- Marks (motion writers mark the nodes they write) ------------------------------------
+    void SetMarked(int value, bool recursive = false);
+    // With `recursive`, true when this node or any descendant is marked.
+    bool IsMarked(bool recursive = false) const;
+
+    // --- Copy and character links -------------------------------------------------------------
+    // Copies `other` into this node: target settings, attribute values, display flags, pivot
+    // sets, limits, culling mode and takes. Children, parent and character links stay.
+    VOxaNode& Copy(const VOxaNode& other);
+    int AddCharacterLink(void* owner, int kind, int index, int extra);
+    int RemoveCharacterLink(void* owner, int kind, int index, int extra);
+    int FindCharacterLink(void* owner, int kind, int index, int extra) const;
+    int GetCharacterLinkCount() const { return (int)mCharacterLinks.size(); }
+    bool GetCharacterLink(int index, void** owner, int* kind, int* linkIndex, int* extra) const;
+
+    // --- Errors --------------------------------------------------------------------------------
+    VError& GetError() { return mError; }
+    int GetLastErrorID() const { return mError.GetLastErrorID(); }
+    const char* GetLastErrorString() const { return mError.GetLastErrorString().Buffer(); }
+
+private:
+    friend class VOxaNodeProperties;
+    friend class VOxaSceneContents;
+    void InitializeProperties();
+    void UpdateMultiFlags();
+
+    VError mError;
+    bool mConversionFlag = false;
+    VOxaNodeProperties* mProperties = nullptr;
+    std::vector<VString> mChildNames;
+    VgeTVector mPostTargetRotation{0, 0, 0, 0};
+    VgeTVector mTargetUpVector{0, 0, 0, 0};
+    VOxaNodeAttribute* mAttribute = nullptr;
+    int mShadingMode = 3;
+    bool mMultiLayer = false;
+    int mMultiTake = 1;
+    VOxaNodeLimits* mLimits = nullptr;
+    int mMark = 0;
+    std::vector<VOxaNodeCharacterLink> mCharacterLinks;
+    int mCullingMode = eCULLING_OFF;
+    VOxaSceneContents* mSceneContents = nullptr;
+};
+
+#endif  // OXA_SCENE_VOXA_NODE_H

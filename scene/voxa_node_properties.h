@@ -1,0 +1,324 @@
+#ifndef OXA_SCENE_VOXA_NODE_PROPERTIES_H
+#define OXA_SCENE_VOXA_NODE_PROPERTIES_H
+
+#include "base/vge_matrix.h"
+#include "base/vge_vector.h"
+#include "objects/voxa_property_handler.h"
+#include "objects/vproperty.h"
+#include "objects/vproperty_object_list.h"
+
+class VOxaNode;
+
+// Rotation order of a node: the order in which the Euler angles apply, or the spheric form.
+enum ERotationOrder : int {
+    eEULER_XYZ = 0,
+    eEULER_XZY = 1,
+    eEULER_YZX = 2,
+    eEULER_YXZ = 3,
+    eEULER_ZXY = 4,
+    eEULER_ZYX = 5,
+    eSPHERIC_XYZ = 6,
+};
+
+// How a parent's scaling reaches a child: 0 and 1 "RrSs", 2 "Rrs".
+enum ETransformInheritType : int {
+    eINHERIT_RrSs = 0,
+    eINHERIT_RrSs_ALT = 1,  // also named "RrSs"
+    eINHERIT_Rrs = 2,
+};
+
+// The names of the enumeration values ("Euler XYZ" ... "Spheric XYZ"; "RrSs", "RrSs", "Rrs");
+// null for a value without a name.
+const char* GetRotationOrderName(int value);
+const char* GetTransformInheritTypeName(int value);
+
+// One pivot set of a node. Set 0 (source) takes part in evaluation; set 1 (destination) is
+// what a pivot conversion aims at. Only x, y, z of the vectors are meaningful.
+struct VOxaPivotSet {
+    VgeTVector mRotationOffset{0, 0, 0, 1};
+    VgeTVector mRotationPivot{0, 0, 0, 1};
+    VgeTVector mRotationPivotUpdateOffset{0, 0, 0, 1};
+    VgeTVector mPreRotation{0, 0, 0, 1};   // degrees
+    VgeTVector mPostRotation{0, 0, 0, 1};  // degrees
+    VgeTVector mScalingOffset{0, 0, 0, 1};
+    VgeTVector mScalingPivot{0, 0, 0, 1};
+    VgeTVector mScalingPivotUpdateOffset{0, 0, 0, 1};
+    VgeTVector mGeometricTranslation{0, 0, 0, 1};
+    VgeTVector mGeometricRotation{0, 0, 0, 1};
+    VgeTVector mGeometricScaling{1, 1, 1, 1};
+    int mRotationOrder = eEULER_XYZ;
+    bool mRotationSpaceForLimitOnly = false;
+    VgeAMatrix mPivotGlobalMatrix;
+    bool mPivotMatrixValid = false;
+    int mPivotState = 1;  // 0 enabled, 1 not enabled
+
+    // Back to the defaults above; the pivot matrix itself is kept.
+    void Reset();
+};
+
+// The limits of one kind as evaluation reads them: flag bit 0 the kind's active property, bits
+// 1..3 minimum X, Y, Z enabled, bits 4..6 maximum X, Y, Z enabled.
+struct VOxaEvaluationLimit {
+    int mFlags = 0;
+    VgeTVector mMin{0, 0, 0, 0};
+    VgeTVector mMax{0, 0, 0, 0};
+};
+
+// Pre- and post-rotation as evaluation reads them: flag bit 0 pre-rotation present, bit 1
+// post-rotation present; the matrices are built from the degree triples in XYZ whatever the
+// rotation order. The order code is 2 x the rotation order.
+struct VOxaRotationEvaluator {
+    int mFlags = 0;
+    VgeAMatrix mPreRotation;
+    VgeAMatrix mPostRotation;
+    int mOrderCode = 0;
+};
+
+// The mirror of pivot set 0, the inherit type and the limits that transform evaluation reads,
+// kept in step by the node's setters. Pivot flag bits: 0 rotation offset, 1 rotation pivot,
+// 2 scaling offset, 3 scaling pivot non-zero (cleared only when x, y and z are exactly 0).
+struct VOxaTransformSettings {
+    int mPivotFlags = 0;
+    int mInheritType = 0;
+    double mRotationOffset[3] = {0, 0, 0};
+    double mRotationPivot[3] = {0, 0, 0};
+    double mScalingOffset[3] = {0, 0, 0};
+    double mScalingPivot[3] = {0, 0, 0};
+    bool mRotationSpaceForLimitOnly = false;
+    VOxaRotationEvaluator mRotation;
+    VOxaEvaluationLimit mRotationLimit;
+    VOxaEvaluationLimit mTranslationLimit;
+    VOxaEvaluationLimit mScalingLimit{0, VgeTVector(1, 1, 1, 0), VgeTVector(1, 1, 1, 0)};
+};
+
+// The property block of every node: its 69 named properties in one fixed order (the order in
+// which they are listed, linked to take channels and written to files), the two pivot sets and
+// the transform-settings mirror.
+//
+// The typed accessors store and answer the member values directly (no event, no take-channel
+// update); a vector setter stores x, y, z only and a vector getter answers w = 1. They are also
+// the getter and setter callbacks of the properties, so reads and writes through the property
+// model reach the same values.
+//
+// Parenting is a connection: a child's block is a source of its parent's block. The block moves
+// a newly connected child into its node's scene contents, takes a disconnected child out, and
+// refuses (error 6 on the owner node) to connect two blocks already in the same scene contents.
+class VOxaNodeProperties : public VOxaPropertyHandler {
+    VOBJECT_DECLARE_CLASS()
+public:
+    explicit VOxaNodeProperties(VOxaNode* owner);
+    ~VOxaNodeProperties() override;
+
+    VOxaNode* GetOwnerNode() const { return mOwnerNode; }
+    VOxaObject* GetOwner() const override;
+    void PropertyValueChanged(VOxaUserProperty* userProperty) override;
+    bool ConnectNotify(int event, VPlug* plug, VPlug* other) override;
+    int GetTypeCode() const override { return -1; }
+
+    VPropertyObjectList* GetLookAtProperty() const { return mLookAtProperty; }
+    VPropertyObjectList* GetUpVectorProperty() const { return mUpVectorProperty; }
+
+    // Pivot set 0 or 1 (any other index is taken as 1).
+    VOxaPivotSet& GetPivotSet(int index) { return mPivotSets[index == 0 ? 0 : 1]; }
+    VOxaTransformSettings& GetTransformSettings() { return mTransformSettings; }
+
+    // Typed accessors, in member order.
+    void SetQuaternionInterpolate(bool value);
+    bool GetQuaternionInterpolate() const;
+    void SetRotationOffset(const VgeTVector& value);
+    VgeTVector GetRotationOffset() const;
+    void SetRotationPivot(const VgeTVector& value);
+    VgeTVector GetRotationPivot() const;
+    void SetRotationPivotUpdateOffset(const VgeTVector& value);
+    VgeTVector GetRotationPivotUpdateOffset() const;
+    void SetScalingOffset(const VgeTVector& value);
+    VgeTVector GetScalingOffset() const;
+    void SetScalingPivot(const VgeTVector& value);
+    VgeTVector GetScalingPivot() const;
+    void SetScalingPivotUpdateOffset(const VgeTVector& value);
+    VgeTVector GetScalingPivotUpdateOffset() const;
+    void SetTranslationActive(bool value);
+    bool GetTranslationActive() const;
+    void SetTranslationMin(const VgeTVector& value);
+    VgeTVector GetTranslationMin() const;
+    void SetTranslationMax(const VgeTVector& value);
+    VgeTVector GetTranslationMax() const;
+    void SetTranslationMinX(bool value);
+    bool GetTranslationMinX() const;
+    void SetTranslationMinY(bool value);
+    bool GetTranslationMinY() const;
+    void SetTranslationMinZ(bool value);
+    bool GetTranslationMinZ() const;
+    void SetTranslationMaxX(bool value);
+    bool GetTranslationMaxX() const;
+    void SetTranslationMaxY(bool value);
+    bool GetTranslationMaxY() const;
+    void SetTranslationMaxZ(bool value);
+    bool GetTranslationMaxZ() const;
+    void SetRotationOrder(ERotationOrder value);
+    ERotationOrder GetRotationOrder() const;
+    void SetRotationSpaceForLimitOnly(bool value);
+    bool GetRotationSpaceForLimitOnly() const;
+    void SetAxisLen(double value);
+    double GetAxisLen() const;
+    void SetPreRotation(const VgeTVector& value);
+    VgeTVector GetPreRotation() const;
+    void SetPostRotation(const VgeTVector& value);
+    VgeTVector GetPostRotation() const;
+    void SetRotationActive(bool value);
+    bool GetRotationActive() const;
+    void SetRotationMin(const VgeTVector& value);
+    VgeTVector GetRotationMin() const;
+    void SetRotationMax(const VgeTVector& value);
+    VgeTVector GetRotationMax() const;
+    void SetRotationStiffnessX(double value);
+    double GetRotationStiffnessX() const;
+    void SetRotationStiffnessY(double value);
+    double GetRotationStiffnessY() const;
+    void SetRotationStiffnessZ(double value);
+    double GetRotationStiffnessZ() const;
+    void SetRotationMinX(bool value);
+    bool GetRotationMinX() const;
+    void SetRotationMinY(bool value);
+    bool GetRotationMinY() const;
+    void SetRotationMinZ(bool value);
+    bool GetRotationMinZ() const;
+    void SetRotationMaxX(bool value);
+    bool GetRotationMaxX() const;
+    void SetRotationMaxY(bool value);
+    bool GetRotationMaxY() const;
+    void SetRotationMaxZ(bool value);
+    bool GetRotationMaxZ() const;
+    void SetInheritType(ETransformInheritType value);
+    ETransformInheritType GetInheritType() const;
+    void SetScalingActive(bool value);
+    bool GetScalingActive() const;
+    void SetScalingMin(const VgeTVector& value);
+    VgeTVector GetScalingMin() const;
+    void SetScalingMax(const VgeTVector& value);
+    VgeTVector GetScalingMax() const;
+    void SetScalingMinX(bool value);
+    bool GetScalingMinX() const;
+    void SetScalingMinY(bool value);
+    bool GetScalingMinY() const;
+    void SetScalingMinZ(bool value);
+    bool GetScalingMinZ() const;
+    void SetScalingMaxX(bool value);
+    bool GetScalingMaxX() const;
+    void SetScalingMaxY(bool value);
+    bool GetScalingMaxY() const;
+    void SetScalingMaxZ(bool value);
+    bool GetScalingMaxZ() const;
+    void SetGeometricTranslation(const VgeTVector& value);
+    VgeTVector GetGeometricTranslation() const;
+    void SetGeometricRotation(const VgeTVector& value);
+    VgeTVector GetGeometricRotation() const;
+    void SetGeometricScaling(const VgeTVector& value);
+    VgeTVector GetGeometricScaling() const;
+    void SetMinDampRangeX(double value);
+    double GetMinDampRangeX() const;
+    void SetMinDampRangeY(double value);
+    double GetMinDampRangeY() const;
+    void SetMinDampRangeZ(double value);
+    double GetMinDampRangeZ() const;
+    void SetMaxDampRangeX(double value);
+    double GetMaxDampRangeX() const;
+    void SetMaxDampRangeY(double value);
+    double GetMaxDampRangeY() const;
+    void SetMaxDampRangeZ(double value);
+    double GetMaxDampRangeZ() const;
+    void SetMinDampStrengthX(double value);
+    double GetMinDampStrengthX() const;
+    void SetMinDampStrengthY(double value);
+    double GetMinDampStrengthY() const;
+    void SetMinDampStrengthZ(double value);
+    double GetMinDampStrengthZ() const;
+    void SetMaxDampStrengthX(double value);
+    double GetMaxDampStrengthX() const;
+    void SetMaxDampStrengthY(double value);
+    double GetMaxDampStrengthY() const;
+    void SetMaxDampStrengthZ(double value);
+    double GetMaxDampStrengthZ() const;
+    void SetPreferedAngleX(double value);
+    double GetPreferedAngleX() const;
+    void SetPreferedAngleY(double value);
+    double GetPreferedAngleY() const;
+    void SetPreferedAngleZ(double value);
+    double GetPreferedAngleZ() const;
+    void SetShow(bool value);
+    bool GetShow() const;
+    void SetNegativePercentShapeSupport(bool value);
+    bool GetNegativePercentShapeSupport() const;
+
+private:
+    VPropertyTemplate<bool> mQuaternionInterpolate;
+    VPropertyTemplate<VgeTVector> mRotationOffset;
+    VPropertyTemplate<VgeTVector> mRotationPivot;
+    VPropertyTemplate<VgeTVector> mRotationPivotUpdateOffset;
+    VPropertyTemplate<VgeTVector> mScalingOffset;
+    VPropertyTemplate<VgeTVector> mScalingPivot;
+    VPropertyTemplate<VgeTVector> mScalingPivotUpdateOffset;
+    VPropertyTemplate<bool> mTranslationActive;
+    VPropertyTemplate<VgeTVector> mTranslationMin;
+    VPropertyTemplate<VgeTVector> mTranslationMax;
+    VPropertyTemplate<bool> mTranslationMinX;
+    VPropertyTemplate<bool> mTranslationMinY;
+    VPropertyTemplate<bool> mTranslationMinZ;
+    VPropertyTemplate<bool> mTranslationMaxX;
+    VPropertyTemplate<bool> mTranslationMaxY;
+    VPropertyTemplate<bool> mTranslationMaxZ;
+    VPropertyTemplate<ERotationOrder> mRotationOrder;
+    VPropertyTemplate<bool> mRotationSpaceForLimitOnly;
+    VPropertyTemplate<double> mAxisLen;
+    VPropertyTemplate<VgeTVector> mPreRotation;
+    VPropertyTemplate<VgeTVector> mPostRotation;
+    VPropertyTemplate<bool> mRotationActive;
+    VPropertyTemplate<VgeTVector> mRotationMin;
+    VPropertyTemplate<VgeTVector> mRotationMax;
+    VPropertyTemplate<double> mRotationStiffnessX;
+    VPropertyTemplate<double> mRotationStiffnessY;
+    VPropertyTemplate<double> mRotationStiffnessZ;
+    VPropertyTemplate<bool> mRotationMinX;
+    VPropertyTemplate<bool> mRotationMinY;
+    VPropertyTemplate<bool> mRotationMinZ;
+    VPropertyTemplate<bool> mRotationMaxX;
+    VPropertyTemplate<bool> mRotationMaxY;
+    VPropertyTemplate<bool> mRotationMaxZ;
+    VPropertyTemplate<ETransformInheritType> mInheritType;
+    VPropertyTemplate<bool> mScalingActive;
+    VPropertyTemplate<VgeTVector> mScalingMin;
+    VPropertyTemplate<VgeTVector> mScalingMax;
+    VPropertyTemplate<bool> mScalingMinX;
+    VPropertyTemplate<bool> mScalingMinY;
+    VPropertyTemplate<bool> mScalingMinZ;
+    VPropertyTemplate<bool> mScalingMaxX;
+    VPropertyTemplate<bool> mScalingMaxY;
+    VPropertyTemplate<bool> mScalingMaxZ;
+    VPropertyTemplate<VgeTVector> mGeometricTranslation;
+    VPropertyTemplate<VgeTVector> mGeometricRotation;
+    VPropertyTemplate<VgeTVector> mGeometricScaling;
+    VPropertyTemplate<double> mMinDampRangeX;
+    VPropertyTemplate<double> mMinDampRangeY;
+    VPropertyTemplate<double> mMinDampRangeZ;
+    VPropertyTemplate<double> mMaxDampRangeX;
+    VPropertyTemplate<double> mMaxDampRangeY;
+    VPropertyTemplate<double> mMaxDampRangeZ;
+    VPropertyTemplate<double> mMinDampStrengthX;
+    VPropertyTemplate<double> mMinDampStrengthY;
+    VPropertyTemplate<double> mMinDampStrengthZ;
+    VPropertyTemplate<double> mMaxDampStrengthX;
+    VPropertyTemplate<double> mMaxDampStrengthY;
+    VPropertyTemplate<double> mMaxDampStrengthZ;
+    VPropertyTemplate<double> mPreferedAngleX;
+    VPropertyTemplate<double> mPreferedAngleY;
+    VPropertyTemplate<double> mPreferedAngleZ;
+    VPropertyObjectList* mLookAtProperty = nullptr;
+    VPropertyObjectList* mUpVectorProperty = nullptr;
+    VPropertyTemplate<bool> mShow;
+    VPropertyTemplate<bool> mNegativePercentShapeSupport;
+    VOxaPivotSet mPivotSets[2];
+    VOxaNode* mOwnerNode;
+    VOxaTransformSettings mTransformSettings;
+};
+
+#endif  // OXA_SCENE_VOXA_NODE_PROPERTIES_H

@@ -1,0 +1,139 @@
+#ifndef OXA_SCENE_VOXA_SCENE_CONTENTS_H
+#define OXA_SCENE_VOXA_SCENE_CONTENTS_H
+
+#include <vector>
+
+#include "base/varray.h"
+#include "base/verror.h"
+#include "objects/vobject_list.h"
+#include "scene/voxa_registry.h"
+
+class VOxaGenericNode;
+class VOxaMaterial;
+class VOxaNode;
+class VOxaObject;
+class VOxaSdkManager;
+class VOxaTexture;
+class VOxaVideo;
+
+// What a scene holds by reference: its root node, the nodes of its hierarchy, the materials,
+// textures, videos and generic nodes it uses (counted by use, so that an object several users
+// share stays listed until its last user lets go), and an object list of its constraints,
+// characters and deformers. The manager owns all of these objects; the contents only list them.
+//
+// Nodes enter and leave the node list as they join or leave the scene's hierarchy
+// (VOxaNode::SetSceneContents).
+//
+// Errors (GetLastErrorID): 0 "Node is null.", 1 "Node is already owned by the entity.", 2 "Node
+// does not belong to the entity.", 3 "Parameter is out of range.", 4 "Material still in use.",
+// 5 "Material not found.", 6 "Texture still in use.", 7 "Texture not found.", 8 "Video still in
+// use.", 9 "Video not found.", 10 "Video name clash.", and without text 11 (generic node still
+// in use), 12 (generic node not found), 15 (deformer not listed), 17 (constraint not listed).
+// A failure leaves the lists as they were, except that a removal that leaves the use count above
+// 0 has still counted down.
+class VOxaSceneContents {
+public:
+    enum EError {
+        eNodeIsNull = 0,
+        eNodeAlreadyOwned = 1,
+        eNodeNotOwned = 2,
+        eOutOfRange = 3,
+        eMaterialInUse = 4,
+        eMaterialNotFound = 5,
+        eTextureInUse = 6,
+        eTextureNotFound = 7,
+        eVideoInUse = 8,
+        eVideoNotFound = 9,
+        eVideoNameClash = 10,
+        eGenericNodeInUse = 11,
+        eGenericNodeNotFound = 12,
+        eDeformerNotFound = 15,
+        eConstraintNotFound = 17,
+        eErrorCount = 18
+    };
+
+    // Makes the root node "RootNode" through the manager and attaches it as this contents'
+    // root.
+    explicit VOxaSceneContents(VOxaSdkManager* manager);
+    VOxaSceneContents(const VOxaSceneContents&) = delete;
+    VOxaSceneContents& operator=(const VOxaSceneContents&) = delete;
+    // Detaches everything it lists (no object is destroyed).
+    ~VOxaSceneContents();
+
+    // --- Nodes -------------------------------------------------------------------------------
+    bool AddNode(VOxaNode* node);
+    // Removing the root leaves the contents without root.
+    bool RemoveNode(VOxaNode* node);
+    VOxaNode* GetRootNode() const { return mRootNode; }
+    int GetNodeCount() const { return mNodes.GetCount(); }
+    VOxaNode* GetNode(int index) const { return mNodes.Get(index); }
+    bool ContainsNode(const VOxaNode* node) const { return mNodes.Contains(node); }
+    // The first listed node whose full name is `name` (byte for byte), null when none.
+    VOxaNode* FindNodeByName(const char* name) const { return mNodes.FindByName(name); }
+    // Empties the node list (the nodes keep their contents link).
+    void ClearNodes();
+    // Fills `nodes` (emptied first) with the nodes whose attribute has type code `type`: with
+    // `recursive` depth first from the root, else in node-list order.
+    void FillNodeArrayByAttributeType(VArrayTemplate<VOxaNode*>& nodes, int type, bool recursive) const;
+
+    // --- Use-counted lists -------------------------------------------------------------------
+    bool AddMaterial(VOxaMaterial* material);
+    bool RemoveMaterial(VOxaMaterial* material);
+    int GetMaterialCount() const;
+    VOxaMaterial* GetMaterial(int index);
+    VOxaMaterial* GetMaterialByName(const char* name);
+    int GetMaterialIndex(const char* name);
+    bool AddTexture(VOxaTexture* texture);
+    bool RemoveTexture(VOxaTexture* texture);
+    int GetTextureCount() const;
+    VOxaTexture* GetTexture(int index);
+    VOxaTexture* GetTextureByName(const char* name);
+    // Fails with error 10 when another listed video bears the same full name.
+    bool AddVideo(VOxaVideo* video);
+    bool RemoveVideo(VOxaVideo* video);
+    int GetVideoCount() const;
+    VOxaVideo* GetVideo(int index);
+    VOxaVideo* GetVideoByName(const char* name);
+    bool AddGenericNode(VOxaGenericNode* node);
+    bool RemoveGenericNode(VOxaGenericNode* node);
+    int GetGenericNodeCount() const;
+    VOxaGenericNode* GetGenericNode(int index);
+    // Null without error when none.
+    VOxaGenericNode* GetGenericNodeByName(const char* name) const;
+
+    // --- Object list (constraints, characters, deformers, through their handlers) -----------
+    // False for null or an object listed already.
+    bool AddConstraint(VOxaObject* constraint);
+    // True for null; error 17 and false when not listed.
+    bool RemoveConstraint(VOxaObject* constraint);
+    bool AddDeformer(VOxaObject* deformer);
+    // True for null; error 15 and false when not listed.
+    bool RemoveDeformer(VOxaObject* deformer);
+    const VObjectList& GetObjectList() const { return *mObjects; }
+
+    VError& GetError() { return mError; }
+    int GetLastErrorID() const { return mError.GetLastErrorID(); }
+    const char* GetLastErrorString() const { return mError.GetLastErrorString().Buffer(); }
+
+private:
+    friend class VOxaNode;
+    // Sets the root without touching the node list (the node's SetSceneContents adds it).
+    void SetRootNode(VOxaNode* node) { mRootNode = node; }
+
+    VOxaSdkManager* mManager;
+    VOxaNode* mRootNode = nullptr;
+    VOxaRegistry<VOxaNode> mNodes;
+    // The use-counted lists and the object list: their layout is the implementation's.
+    struct UseEntry {
+        VOxaObject* mObject;
+        int mCount;
+    };
+    std::vector<UseEntry> mMaterials;
+    std::vector<UseEntry> mTextures;
+    std::vector<UseEntry> mVideos;
+    std::vector<UseEntry> mGenericNodes;
+    VObjectList* mObjects;
+    VError mError;
+};
+
+#endif  // OXA_SCENE_VOXA_SCENE_CONTENTS_H

@@ -1,0 +1,191 @@
+#ifndef OXA_SCENE_VOXA_SDK_MANAGER_H
+#define OXA_SCENE_VOXA_SDK_MANAGER_H
+
+#include "base/verror.h"
+#include "objects/vobject_list.h"
+#include "scene/voxa_registry.h"
+
+class VImageConverter;
+class VOxaExporter;
+class VOxaGenericNode;
+class VOxaImporter;
+class VOxaMaterial;
+class VOxaNode;
+class VOxaNodeAttribute;
+class VOxaScene;
+class VOxaSceneInfo;
+class VOxaTexture;
+class VOxaThumbnail;
+class VOxaUserProperty;
+class VOxaVideo;
+class VProperty;
+// Kept in registries here; their classes come with the geometry.
+class VOxaGeometryConverter;
+class VOxaLink;
+class VOxaPose;
+class VOxaShape;
+
+// The prefix of a deformer's name: "SubDeformer::" when `typeName` is "Cluster" in any case,
+// else "Deformer::".
+const char* VOxaGetDeformerNamePrefix(const char* typeName);
+
+// The factory and owner of every scene object. Each object is made through a create operation
+// (which builds the full prefixed name, calls the virtual factory operation and registers the
+// result), kept in the registry of its kind in creation order, found through the manager and
+// destroyed through it; what is left is destroyed with the manager.
+//
+// The factory operations (New...) only construct; a derived manager overrides them to make
+// its own subclasses. Registries stay reachable from a derived manager.
+//
+// Failures: a destroy or name lookup of an object that is not registered sets error 0 "Object
+// not found" and answers false or null; access by index out of range answers null without an
+// error. A factory that answers null (a required argument is null) registers nothing.
+class VOxaSdkManager {
+public:
+    enum EError { eObjectNotFound = 0, eErrorCount };
+
+    // A new manager; null when memory is exhausted.
+    static VOxaSdkManager* Create();
+
+    VOxaSdkManager();
+    VOxaSdkManager(const VOxaSdkManager&) = delete;
+    VOxaSdkManager& operator=(const VOxaSdkManager&) = delete;
+    // Destroys every object that is left (DestroyAllObjects).
+    virtual ~VOxaSdkManager();
+
+    // --- Factory operations -----------------------------------------------------------------
+    virtual VOxaScene* NewScene();
+    virtual VOxaNode* NewNode(const char* name);
+    virtual VOxaMaterial* NewMaterial(const char* name);
+    virtual VOxaTexture* NewTexture(const char* name);
+    virtual VOxaVideo* NewVideo(const char* name);
+    // Null for a null property.
+    virtual VOxaUserProperty* NewUserProperty(VProperty* property);
+    // An unbound record; null when `owner` or `typeName` is null.
+    virtual VOxaUserProperty* NewUserProperty(VOxaSdkManager* owner, const char* name, const char* typeName);
+    // Null for a null name.
+    virtual VOxaGenericNode* NewGenericNode(const char* name);
+    virtual VOxaThumbnail* NewThumbnail();
+    virtual VOxaSceneInfo* NewSceneInfo();
+    virtual VImageConverter* NewImageConverter();
+    virtual VOxaExporter* NewExporter();
+    virtual VOxaImporter* NewImporter();
+
+    // --- Destroy operations ----------------------------------------------------------------
+    // Not registered: error 0, false. With `destroyNodes` the scene's root and its subtree go
+    // too, and the answer is that of DestroyNode.
+    virtual bool DestroyScene(VOxaScene* scene, bool destroyNodes = true);
+    // With `recursive` the children and the attribute go first. A child that this manager
+    // does not hold is detached; the walk goes on and the answer is false.
+    virtual bool DestroyNode(VOxaNode* node, bool recursive = false);
+    virtual bool DestroyNodeAttribute(VOxaNodeAttribute* attribute);
+    virtual bool DestroyMaterial(VOxaMaterial* material);
+    virtual bool DestroyTexture(VOxaTexture* texture);
+    virtual bool DestroyVideo(VOxaVideo* video);
+    virtual bool DestroyUserProperty(VOxaUserProperty* userProperty);
+    virtual bool DestroyGenericNode(VOxaGenericNode* node);
+    // A constraint, character or deformer: its property handler leaves the object list, then
+    // the object is deleted. Not listed: error 0, false.
+    virtual bool DestroyObject(VOxaObject* object);
+    virtual bool DestroyThumbnail(VOxaThumbnail* thumbnail);
+    virtual bool DestroySceneInfo(VOxaSceneInfo* sceneInfo);
+    bool DestroyImageConverter(VImageConverter* converter);
+    bool DestroyExporter(VOxaExporter* exporter);
+    bool DestroyImporter(VOxaImporter* importer);
+
+    // --- Lookups -----------------------------------------------------------------------------
+    // The `index`-th object (from 0, creation order) whose full name equals the prefixed
+    // `name`, compared byte for byte; none: error 0, null.
+    virtual VOxaNode* GetNode(const char* name, int index);
+    virtual VOxaMaterial* GetMaterial(const char* name, int index);
+    virtual VOxaTexture* GetTexture(const char* name, int index);
+    virtual VOxaVideo* GetVideo(const char* name, int index);
+    // The first user property named `name`; null without error.
+    virtual VOxaUserProperty* GetUserProperty(const char* name);
+    // The first generic node whose full name is `fullName`; none: error 0, null.
+    virtual VOxaGenericNode* GetGenericNode(const char* fullName);
+
+    // Destroys every object, registry by registry: scenes, node attributes, nodes, links,
+    // materials, shapes, textures, videos, poses, user properties, generic nodes, thumbnails,
+    // scene informations, converters, exporters, importers; then the constraints, characters
+    // and deformers of the object list, last first.
+    virtual void DestroyAllObjects();
+
+    // --- Create operations -------------------------------------------------------------------
+    VOxaScene* CreateScene();
+    // "Model::" + `name` (VOxaMakeObjectName).
+    VOxaNode* CreateNode(const char* name);
+    VOxaMaterial* CreateMaterial(const char* name);
+    VOxaTexture* CreateTexture(const char* name);
+    VOxaVideo* CreateVideo(const char* name);
+    VOxaUserProperty* CreateUserProperty(VProperty* property);
+    VOxaUserProperty* CreateUserProperty(VOxaSdkManager* owner, const char* name, const char* typeName);
+    // The name is used as it is (no prefix).
+    VOxaGenericNode* CreateGenericNode(const char* name);
+    VOxaThumbnail* CreateThumbnail();
+    VOxaSceneInfo* CreateSceneInfo();
+    VImageConverter* CreateImageConverter();
+    VOxaExporter* CreateExporter();
+    VOxaImporter* CreateImporter();
+    // Registers an attribute made elsewhere (the camera switcher, the attributes of later
+    // kinds); false for null or one that is registered already.
+    bool RegisterNodeAttribute(VOxaNodeAttribute* attribute);
+    // Lists `object`'s property handler in the object list (constraints, characters and
+    // deformers); false for null, an object without handler or one listed already.
+    bool RegisterObject(VOxaObject* object);
+
+    // --- Counts and access by index (creation order; null outside the range) ----------------
+    int GetSceneCount() const { return mScenes.GetCount(); }
+    VOxaScene* GetScene(int index) const { return mScenes.Get(index); }
+    int GetNodeCount() const { return mNodes.GetCount(); }
+    VOxaNode* GetNode(int index) const { return mNodes.Get(index); }
+    int GetNodeAttributeCount() const { return mNodeAttributes.GetCount(); }
+    VOxaNodeAttribute* GetNodeAttribute(int index) const { return mNodeAttributes.Get(index); }
+    int GetMaterialCount() const { return mMaterials.GetCount(); }
+    VOxaMaterial* GetMaterial(int index) const { return mMaterials.Get(index); }
+    int GetTextureCount() const { return mTextures.GetCount(); }
+    VOxaTexture* GetTexture(int index) const { return mTextures.Get(index); }
+    int GetVideoCount() const { return mVideos.GetCount(); }
+    VOxaVideo* GetVideo(int index) const { return mVideos.Get(index); }
+    int GetUserPropertyCount() const { return mUserProperties.GetCount(); }
+    int GetGenericNodeCount() const { return mGenericNodes.GetCount(); }
+    VOxaGenericNode* GetGenericNode(int index) const { return mGenericNodes.Get(index); }
+    int GetThumbnailCount() const { return mThumbnails.GetCount(); }
+    int GetSceneInfoCount() const { return mSceneInfos.GetCount(); }
+    int GetPoseCount() const { return mPoses.GetCount(); }
+    VOxaPose* GetPose(int index) const { return mPoses.Get(index); }
+    int GetLinkCount() const { return mLinks.GetCount(); }
+    VOxaLink* GetLink(int index) const { return mLinks.Get(index); }
+    // The constraints, characters and deformers the manager made, as property handlers.
+    const VObjectList& GetObjectList() const { return *mObjects; }
+
+    VError& GetError() { return mError; }
+    int GetLastErrorID() const { return mError.GetLastErrorID(); }
+    const char* GetLastErrorString() const { return mError.GetLastErrorString().Buffer(); }
+
+protected:
+    // Sets error 0 and answers false; for the destroy operations.
+    bool NotFound();
+
+    VOxaRegistry<VOxaScene> mScenes;
+    VOxaRegistry<VOxaNode> mNodes;
+    VOxaRegistry<VOxaNodeAttribute> mNodeAttributes;
+    VOxaRegistry<VOxaLink> mLinks;
+    VOxaRegistry<VOxaMaterial> mMaterials;
+    VOxaRegistry<VOxaShape> mShapes;
+    VOxaRegistry<VOxaTexture> mTextures;
+    VOxaRegistry<VOxaVideo> mVideos;
+    VOxaRegistry<VOxaPose> mPoses;
+    VOxaRegistry<VOxaUserProperty> mUserProperties;
+    VOxaRegistry<VOxaThumbnail> mThumbnails;
+    VOxaRegistry<VOxaSceneInfo> mSceneInfos;
+    VOxaRegistry<VOxaGenericNode> mGenericNodes;
+    VOxaRegistry<VOxaGeometryConverter> mGeometryConverters;
+    VOxaRegistry<VImageConverter> mImageConverters;
+    VOxaRegistry<VOxaExporter> mExporters;
+    VOxaRegistry<VOxaImporter> mImporters;
+    VObjectList* mObjects;
+    VError mError;
+};
+
+#endif  // OXA_SCENE_VOXA_SDK_MANAGER_H
