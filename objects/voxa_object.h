@@ -27,7 +27,8 @@ public:
 class VOxaObjectName {
 public:
     VOxaObjectName() = default;
-    explicit VOxaObjectName(const char* name) { Set(name); }
+    // A new pair changes no listed name, so it leaves the rename stamp alone.
+    explicit VOxaObjectName(const char* name) : mInitial(name ? name : ""), mCurrent(mInitial) {}
 
     // Sets both names.
     void Set(const char* name) {

@@ -1,10 +1,9 @@
 #ifndef OXA_SCENE_VOXA_SCENE_CONTENTS_H
 #define OXA_SCENE_VOXA_SCENE_CONTENTS_H
 
-#include <vector>
-
 #include "base/varray.h"
 #include "base/verror.h"
+#include "objects/vindex.h"
 #include "objects/vobject_list.h"
 #include "scene/voxa_registry.h"
 
@@ -57,7 +56,8 @@ public:
     explicit VOxaSceneContents(VOxaSdkManager* manager);
     VOxaSceneContents(const VOxaSceneContents&) = delete;
     VOxaSceneContents& operator=(const VOxaSceneContents&) = delete;
-    // Detaches everything it lists (no object is destroyed).
+    // Detaches everything it lists: the listed nodes and generic nodes forget these contents,
+    // the lists are emptied. No object is destroyed.
     ~VOxaSceneContents();
 
     // --- Nodes -------------------------------------------------------------------------------
@@ -69,7 +69,7 @@ public:
     VOxaNode* GetNode(int index) const { return mNodes.Get(index); }
     bool ContainsNode(const VOxaNode* node) const { return mNodes.Contains(node); }
     // The first listed node whose full name is `name` (byte for byte), null when none.
-    VOxaNode* FindNodeByName(const char* name) const { return mNodes.FindByName(name); }
+    VOxaNode* FindNodeByName(const char* name) const;
     // Empties the node list (the nodes keep their contents link).
     void ClearNodes();
     // Fills `nodes` (emptied first) with the nodes whose attribute has type code `type`: with
@@ -77,6 +77,11 @@ public:
     void FillNodeArrayByAttributeType(VArrayTemplate<VOxaNode*>& nodes, int type, bool recursive) const;
 
     // --- Use-counted lists -------------------------------------------------------------------
+    // Add: a listed object counts one use more, another one is appended with count 1; true
+    // (false for null, which is never listed). Remove: not listed gives the not-found error;
+    // else one use less, and the object leaves the list at 0 (true) or stays (the in-use
+    // error, false). Access by index out of range: error 3, null. By name (full name, byte for
+    // byte, the first listed): none gives the not-found error and null.
     bool AddMaterial(VOxaMaterial* material);
     bool RemoveMaterial(VOxaMaterial* material);
     int GetMaterialCount() const;
@@ -123,15 +128,23 @@ private:
     VOxaSdkManager* mManager;
     VOxaNode* mRootNode = nullptr;
     VOxaRegistry<VOxaNode> mNodes;
-    // The use-counted lists and the object list: their layout is the implementation's.
-    struct UseEntry {
-        VOxaObject* mObject;
-        int mCount;
+    // A use-counted list: the objects in the order of their first use (an object that left
+    // and came back goes last), and each listed object's use count (at least 1).
+    template <typename T>
+    struct UseList {
+        VOxaRegistry<T> mItems;
+        VPointerIndex mCounts;
     };
-    std::vector<UseEntry> mMaterials;
-    std::vector<UseEntry> mTextures;
-    std::vector<UseEntry> mVideos;
-    std::vector<UseEntry> mGenericNodes;
+    template <typename T>
+    static void AddUse(UseList<T>& list, T* object);
+    // -1 when not listed, else the count left (0: the object left the list).
+    template <typename T>
+    static int RemoveUse(UseList<T>& list, T* object);
+
+    UseList<VOxaMaterial> mMaterials;
+    UseList<VOxaTexture> mTextures;
+    UseList<VOxaVideo> mVideos;
+    UseList<VOxaGenericNode> mGenericNodes;
     VObjectList* mObjects;
     VError mError;
 };

@@ -1,6 +1,9 @@
 #ifndef OXA_SCENE_VOXA_SDK_MANAGER_H
 #define OXA_SCENE_VOXA_SDK_MANAGER_H
 
+#include <unordered_map>
+#include <vector>
+
 #include "base/verror.h"
 #include "objects/vobject_list.h"
 #include "scene/voxa_registry.h"
@@ -76,8 +79,12 @@ public:
     // too, and the answer is that of DestroyNode.
     virtual bool DestroyScene(VOxaScene* scene, bool destroyNodes = true);
     // With `recursive` the children and the attribute go first. A child that this manager
-    // does not hold is detached; the walk goes on and the answer is false.
+    // does not hold is detached; the walk goes on and the answer is false (error 0). Without
+    // it the children are left parentless and the attribute, detached, stays registered.
+    // Destroying a take-node container (node, material, texture, video, generic node, listed
+    // object) also destroys the user-property handles it lists.
     virtual bool DestroyNode(VOxaNode* node, bool recursive = false);
+    // An attribute attached to a node is detached first.
     virtual bool DestroyNodeAttribute(VOxaNodeAttribute* attribute);
     virtual bool DestroyMaterial(VOxaMaterial* material);
     virtual bool DestroyTexture(VOxaTexture* texture);
@@ -85,7 +92,8 @@ public:
     virtual bool DestroyUserProperty(VOxaUserProperty* userProperty);
     virtual bool DestroyGenericNode(VOxaGenericNode* node);
     // A constraint, character or deformer: its property handler leaves the object list, then
-    // the object is deleted. Not listed: error 0, false.
+    // the object is deleted. Not listed through RegisterObject (also null or destroyed
+    // already): error 0, false.
     virtual bool DestroyObject(VOxaObject* object);
     virtual bool DestroyThumbnail(VOxaThumbnail* thumbnail);
     virtual bool DestroySceneInfo(VOxaSceneInfo* sceneInfo);
@@ -186,6 +194,17 @@ protected:
     VOxaRegistry<VOxaImporter> mImporters;
     VObjectList* mObjects;
     VError mError;
+
+private:
+    // Deletes a take-node container (after Destroying when `destroying`), then destroys the
+    // user-property handles it listed: they are bound to properties that died with it.
+    void DeleteTakeObject(VOxaObject* object, bool destroying);
+
+    // Reused by DeleteTakeObject, so that destroying many objects does not allocate per object.
+    std::vector<VOxaUserProperty*> mHandleScratch;
+    // The objects listed in mObjects and their listed handlers, so that a destroy request can
+    // be checked without touching the object (it may be gone already).
+    std::unordered_map<const VOxaObject*, VPlug*> mListedObjects;
 };
 
 #endif  // OXA_SCENE_VOXA_SDK_MANAGER_H

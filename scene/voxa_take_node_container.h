@@ -46,7 +46,8 @@ public:
     ~VOxaTakeNodeContainer() override;
 
     // Copies the names (as VOxaObject does), replaces every take by a copy of the other's takes
-    // and copies the current index. Channel links are not copied.
+    // and copies the current index. The copied default take is then linked to this object's
+    // properties, which take its default values.
     VOxaTakeNodeContainer& operator=(const VOxaTakeNodeContainer& other);
 
     int GetTypeCode() const override = 0;
@@ -84,7 +85,8 @@ public:
     virtual bool GetAnimationInterval(VTime& start, VTime& stop);
     // True when a take other than the default one has keys on the named curve. The default take
     // is not asked; with one take, false.
-    bool IsChannelAnimatedInAnyTake(const char* objectName, const char* channelName, const char* componentName);
+    bool IsChannelAnimatedInAnyTake(const char* objectName, const char* channelName,
+                                    const char* componentName);
     bool IsChannelAnimatedInAnyTakeByDataType(const char* objectName, const char* channelName,
                                               const VDataType* dataType);
 
@@ -136,6 +138,11 @@ protected:
 
 private:
     static void OnChannelCurveEvent(VFCurve* curve, VFCurveEvent* event, void* data);
+    // Writes `value` into the linked component of the link's property.
+    static void WriteLinkedProperty(const VOxaChannelLink* link, double value);
+    // Links the default take's channels to the properties of the same names, and gives the
+    // properties the curves' defaults (after the takes were copied from another object).
+    void LinkDefaultTake();
     void SetTakeError(const char* text) const;
 
     std::vector<VOxaTakeNode*> mTakeNodes;

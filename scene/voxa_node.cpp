@@ -1,0 +1,552 @@
+#include "scene/voxa_node.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "objects/vclass_info.h"
+#include "objects/voxa_user_property.h"
+#include "scene/voxa_node_attribute.h"
+#include "scene/voxa_node_limits.h"
+
+namespace {
+
+const char* const kNodeErrors[VOxaNode::eErrorCount] = {
+    "Take node error",
+    "Node name clash",
+    "Material name clash",
+    "Texture name clash",
+    "Video name clash",
+    "Target node is not a child of this object",
+    "Operation with a target of the entity would generate a cyclic graph",
+    "Index out of range",
+};
+
+// The view of a node block's connections that sees only other node blocks: its sources are the
+// children in order, its first destination is the parent.
+VFilteredPlug* HierarchyView(const VOxaNodeProperties* block) {
+    return block->GetFilteredPlug(GetClassFilter(VOxaNodeProperties::ClassId));
+}
+
+VOxaNode* NodeOfPlug(VPlug* plug) {
+    if (!plug || !plug->IsA(VOxaNodeProperties::ClassId)) return nullptr;
+    return static_cast<VOxaNodeProperties*>(plug)->GetOwnerNode();
+}
+
+// Stores x, y, z of `value` in `field`, keeping its w.
+void StoreXYZ(VgeTVector& field, const VgeTVector& value) {
+    field.Set(value[0], value[1], value[2], field[3]);
+}
+
+bool IsZero(const VgeTVector& v) {
+    return v[0] == 0.0 && v[1] == 0.0 && v[2] == 0.0;
+}
+
+// Updates bit `bit` of `flags` (cleared only for an exact zero) and the copy of x, y, z.
+void MirrorVector(int& flags, int bit, double* copy, const VgeTVector& v) {
+    if (IsZero(v)) {
+        flags &= ~bit;
+    } else {
+        flags |= bit;
+    }
+    copy[0] = v[0];
+    copy[1] = v[1];
+    copy[2] = v[2];
+}
+
+// The rotation matrix of the degree triple `r` in the fixed XYZ convention (3x3 part only; the
+// rest stays identity).
+void RotationMatrixXYZ(VgeAMatrix& m, const VgeTVector& r) {
+    const double kDegToRad = 0.017453292519943295;
+    double cx = std::cos(r[0] * kDegToRad), sx = std::sin(r[0] * kDegToRad);
+    double cy = std::cos(r[1] * kDegToRad), sy = std::sin(r[1] * kDegToRad);
+    double cz = std::cos(r[2] * kDegToRad), sz = std::sin(r[2] * kDegToRad);
+    m.SetIdentity();
+    m[0][0] = cy * cz;
+    m[0][1] = cy * sz;
+    m[0][2] = -sy;
+    m[1][0] = sx * sy * cz - cx * sz;
+    m[1][1] = sx * sy * sz + cx * cz;
+    m[1][2] = sx * cy;
+    m[2][0] = cx * sy * cz + sx * sz;
+    m[2][1] = cx * sy * sz - sx * cz;
+    m[2][2] = cx * cy;
+}
+
+}  // namespace
+
+// ---- Construction ---------------------------------------------------------------------------
+
+VOxaNode::VOxaNode(VOxaSdkManager* manager, const char* name)
+    : VOxaTakeNodeContainer(manager, name, &mError), mError(kNodeErrors, eErrorCount) {
+    mProperties = new VOxaNodeProperties(this);
+    mLimits = new VOxaNodeLimits(this);
+    InitializeProperties();
+    AddDefaultTakeNode();
+    SetVisibility(true);
+    SetShadingMode(3);
+    CreatePropertyHandles();
+}
+
+VOxaNode::~VOxaNode() {
+    // Character and control-set objects keep no slot for the node yet, so a link only names
+    // its owner; the records go with the node.
+    mCharacterLinks.clear();
+    delete mLimits;
+    mLimits = nullptr;
+    // The default take's curves are linked to properties that are about to go.
+    RemoveAllChannelLinks();
+    if (mProperties) {
+        mProperties->Destroy();
+        mProperties = nullptr;
+    }
+}
+
+void VOxaNode::InitializeProperties() {
+    VOxaNodeProperties* p = mProperties;
+    const VgeTVector zero(0.0, 0.0, 0.0, 1.0);
+    p->SetRotationOffset(zero);
+    p->SetRotationPivot(zero);
+    p->SetScalingOffset(zero);
+    p->SetScalingPivot(zero);
+    p->SetRotationPivotUpdateOffset(zero);
+    p->SetScalingPivotUpdateOffset(zero);
+    p->SetTranslationMin(zero);
+    p->SetTranslationMax(zero);
+    p->SetTranslationActive(false);
+    p->SetTranslationMinX(false);
+    p->SetTranslationMinY(false);
+    p->SetTranslationMinZ(false);
+    p->SetTranslationMaxX(false);
+    p->SetTranslationMaxY(false);
+    p->SetTranslationMaxZ(false);
+    p->SetRotationSpaceForLimitOnly(false);
+    SetQuaternionInterpolate(false);
+    p->SetRotationOrder(eEULER_XYZ);
+    p->SetAxisLen(10.0);
+    p->SetRotationMin(zero);
+    p->SetRotationMax(zero);
+    p->SetPreRotation(zero);
+    p->SetPostRotation(zero);
+    for (const char* name : {"RotationStiffnessX", "RotationStiffnessY", "RotationStiffnessZ"}) {
+        if (VProperty* property = p->FindProperty(name)) property->SetDouble(0.0);
+    }
+    p->SetRotationActive(false);
+    p->SetRotationMinX(false);
+    p->SetRotationMinY(false);
+    p->SetRotationMinZ(false);
+    p->SetRotationMaxX(false);
+    p->SetRotationMaxY(false);
+    p->SetRotationMaxZ(false);
+    p->SetInheritType(eINHERIT_RrSs);
+    p->SetScalingMin(zero);
+    p->SetScalingMax(zero);
+    p->SetScalingActive(false);
+    p->SetScalingMinX(false);
+    p->SetScalingMinY(false);
+    p->SetScalingMinZ(false);
+    p->SetScalingMaxX(false);
+    p->SetScalingMaxY(false);
+    p->SetScalingMaxZ(false);
+    p->SetGeometricTranslation(zero);
+    p->SetGeometricRotation(zero);
+    p->SetGeometricScaling(VgeTVector(1.0, 1.0, 1.0, 1.0));
+    p->GetPivotSet(0).Reset();
+    p->GetPivotSet(1).Reset();
+}
+
+// ---- Hierarchy ------------------------------------------------------------------------------
+
+VOxaNode* VOxaNode::GetParent() const {
+    VFilteredPlug* view = HierarchyView(mProperties);
+    return view->GetDstCount() > 0 ? NodeOfPlug(view->GetDst(0)) : nullptr;
+}
+
+bool VOxaNode::AddChild(VOxaNode* node) {
+    if (!node || !node->mProperties) return false;
+    // The child must not be this node or one of its ancestors; checked before anything is
+    // detached. Only a node with children can be an ancestor.
+    bool cyclic = node == this;
+    if (!cyclic && node->GetChildCount() > 0) {
+        for (VOxaNode* n = GetParent(); n; n = n->GetParent()) {
+            if (n == node) {
+                cyclic = true;
+                break;
+            }
+        }
+    }
+    if (cyclic) {
+        mError.SetLastErrorID(eCyclicGraph);
+        return false;
+    }
+    if (VOxaNode* parent = node->GetParent()) parent->RemoveChild(node);
+    return mProperties->ConnectSrc(node->mProperties);
+}
+
+VOxaNode* VOxaNode::RemoveChild(VOxaNode* node) {
+    if (!node) return nullptr;
+    if (node->mProperties) mProperties->DisconnectSrc(node->mProperties);
+    return node;
+}
+
+int VOxaNode::GetChildCount(bool recursive) const {
+    int count = HierarchyView(mProperties)->GetSrcCount();
+    if (!recursive) return count;
+    // Iterative, so that a deep chain does not exhaust the stack.
+    int total = 0;
+    std::vector<const VOxaNode*> pending{this};
+    while (!pending.empty()) {
+        const VOxaNode* node = pending.back();
+        pending.pop_back();
+        int n = node->GetChildCount(false);
+        total += n;
+        for (int i = 0; i < n; ++i) {
+            if (VOxaNode* child = node->GetChild(i)) pending.push_back(child);
+        }
+    }
+    return total;
+}
+
+VOxaNode* VOxaNode::GetChild(int index) const {
+    VFilteredPlug* view = HierarchyView(mProperties);
+    if (index < 0 || index >= view->GetSrcCount()) return nullptr;
+    return NodeOfPlug(view->GetSrc(index));
+}
+
+VOxaNode* VOxaNode::FindChild(const char* name, bool recursive, bool initialName) const {
+    VString wanted = VOxaMakeObjectName("Model::", name);
+    // Depth first, pre-order: a child, then its subtree, then the next child.
+    std::vector<std::pair<const VOxaNode*, int>> stack{{this, 0}};
+    while (!stack.empty()) {
+        auto& top = stack.back();
+        VOxaNode* child = top.first->GetChild(top.second++);
+        if (!child) {
+            stack.pop_back();
+            continue;
+        }
+        const char* childName = initialName ? child->GetInitialName() : child->GetName();
+        if (std::strcmp(childName, wanted.Buffer()) == 0) return child;
+        if (recursive) stack.emplace_back(child, 0);
+    }
+    return nullptr;
+}
+
+// ---- Targets --------------------------------------------------------------------------------
+
+void VOxaNode::SetTarget(VOxaNode* node) {
+    VPropertyObjectList* list = mProperties->GetLookAtProperty();
+    if (!list || !node || !node->mProperties || list->IsConnectedSrc(node->mProperties)) return;
+    list->Add(node->mProperties);
+}
+
+VOxaNode* VOxaNode::GetTarget() const {
+    VPropertyObjectList* list = mProperties->GetLookAtProperty();
+    return list ? NodeOfPlug(list->GetAt(0)) : nullptr;
+}
+
+void VOxaNode::SetTargetUp(VOxaNode* node) {
+    VPropertyObjectList* list = mProperties->GetUpVectorProperty();
+    if (!list || !node || !node->mProperties || list->IsConnectedSrc(node->mProperties)) return;
+    list->Add(node->mProperties);
+}
+
+VOxaNode* VOxaNode::GetTargetUp() const {
+    VPropertyObjectList* list = mProperties->GetUpVectorProperty();
+    return list ? NodeOfPlug(list->GetAt(0)) : nullptr;
+}
+
+// ---- Visibility -----------------------------------------------------------------------------
+
+void VOxaNode::SetVisibility(bool visible) {
+    if (VProperty* show = mProperties->FindProperty("Show")) show->SetInt(visible ? 1 : 0);
+    if (VProperty* visibility = mProperties->FindProperty("Visibility")) {
+        visibility->SetDouble(visible ? 1.0 : 0.0);
+    }
+}
+
+bool VOxaNode::GetVisibility() const {
+    VProperty* visibility = mProperties->FindProperty("Visibility");
+    // A NaN is not 0.0, so it counts as visible.
+    return visibility && !(visibility->GetDouble() == 0.0);
+}
+
+double VOxaNode::GetVisibilityValue() const {
+    double value = 1.0;
+    if (VOxaUserProperty* handle = FindUserPropertyByName("Visibility")) handle->GetDouble(value);
+    return value;
+}
+
+// ---- Node attribute -------------------------------------------------------------------------
+
+VOxaNodeAttribute* VOxaNode::SetNodeAttribute(VOxaNodeAttribute* attribute) {
+    if (attribute == mAttribute) return nullptr;
+    VOxaNodeAttribute* previous = mAttribute;
+    mAttribute = attribute;
+    if (previous) previous->UnsetNode();
+    if (attribute) {
+        VOxaNode* other = attribute->GetNode();
+        if (other && other != this) other->SetNodeAttribute(nullptr);
+        attribute->SetNode(this);
+    }
+    UpdateMultiFlags();
+    return previous;
+}
+
+void VOxaNode::UpdateMultiFlags() {
+    int type = GetNodeAttributeType();
+    // Markers cannot tell their kind yet; they count as optical markers (kind 1): single take,
+    // single layer.
+    mMultiLayer = false;
+    mMultiTake = (type == VOxaNodeAttribute::eLight || type == VOxaNodeAttribute::eCamera ||
+                  type == VOxaNodeAttribute::eMarker)
+                     ? 0
+                     : 1;
+}
+
+int VOxaNode::GetNodeAttributeType() const {
+    return mAttribute ? mAttribute->GetAttributeType() : -1;
+}
+
+// ---- Local transform defaults ---------------------------------------------------------------
+
+namespace {
+
+void SetHandleVector(const VOxaNode* node, const char* name, const VgeTVector& value) {
+    if (VOxaUserProperty* handle = node->FindUserPropertyByName(name))
+        handle->SetVector(value[0], value[1], value[2]);
+}
+
+VgeTVector& GetHandleVector(const VOxaNode* node, const char* name, VgeTVector& out) {
+    VOxaUserProperty* handle = node->FindUserPropertyByName(name);
+    double x, y, z;
+    if (handle && handle->GetVector(x, y, z)) {
+        out[0] = x;
+        out[1] = y;
+        out[2] = z;
+    }
+    return out;
+}
+
+}  // namespace
+
+void VOxaNode::SetLclTranslation(const VgeTVector& value) {
+    SetHandleVector(this, "Lcl Translation", value);
+}
+
+void VOxaNode::SetLclRotation(const VgeTVector& value) {
+    SetHandleVector(this, "Lcl Rotation", value);
+}
+
+void VOxaNode::SetLclScaling(const VgeTVector& value) {
+    SetHandleVector(this, "Lcl Scaling", value);
+}
+
+VgeTVector& VOxaNode::GetLclTranslation(VgeTVector& out) const {
+    return GetHandleVector(this, "Lcl Translation", out);
+}
+
+VgeTVector& VOxaNode::GetLclRotation(VgeTVector& out) const {
+    return GetHandleVector(this, "Lcl Rotation", out);
+}
+
+VgeTVector& VOxaNode::GetLclScaling(VgeTVector& out) const {
+    return GetHandleVector(this, "Lcl Scaling", out);
+}
+
+// ---- Typed property accessors ---------------------------------------------------------------
+
+void VOxaNode::SetTransformInheritType(ETransformInheritType type) {
+    mProperties->SetInheritType(type);
+    mProperties->GetTransformSettings().mInheritType = (int)type;
+}
+
+void VOxaNode::GetTransformInheritType(ETransformInheritType& type) const {
+    type = mProperties->GetInheritType();
+}
+
+void VOxaNode::SetRotationActive(bool active) {
+    if (mLimits) {
+        mLimits->SetRotationLimitsActive(active);
+    } else {
+        mProperties->SetRotationActive(active);
+    }
+}
+
+bool VOxaNode::GetRotationActive() const {
+    return mProperties->GetRotationActive();
+}
+
+void VOxaNode::SetQuaternionInterpolate(bool on) {
+    if (VProperty* property = mProperties->FindProperty("QuaternionInterpolate"))
+        property->SetInt(on ? 1 : 0);
+}
+
+bool VOxaNode::GetQuaternionInterpolate() const {
+    VProperty* property = mProperties->FindProperty("QuaternionInterpolate");
+    return property && property->GetInt() != 0;
+}
+
+#define OXA_NODE_XYZ_ACCESSORS(Family)                                                  \
+    void VOxaNode::Set##Family(const VgeTVector& value) {                               \
+        mProperties->Set##Family##X(value[0]);                                          \
+        mProperties->Set##Family##Y(value[1]);                                          \
+        mProperties->Set##Family##Z(value[2]);                                          \
+    }                                                                                   \
+    VgeTVector VOxaNode::Get##Family() const {                                          \
+        return VgeTVector(mProperties->Get##Family##X(), mProperties->Get##Family##Y(), \
+                          mProperties->Get##Family##Z(), 1.0);                          \
+    }
+
+OXA_NODE_XYZ_ACCESSORS(RotationStiffness)
+OXA_NODE_XYZ_ACCESSORS(MinDampRange)
+OXA_NODE_XYZ_ACCESSORS(MaxDampRange)
+OXA_NODE_XYZ_ACCESSORS(MinDampStrength)
+OXA_NODE_XYZ_ACCESSORS(MaxDampStrength)
+OXA_NODE_XYZ_ACCESSORS(PreferedAngle)
+
+#undef OXA_NODE_XYZ_ACCESSORS
+
+// ---- Pivot sets -----------------------------------------------------------------------------
+
+void VOxaNode::SetRotationOffset(int set, const VgeTVector& value) {
+    VOxaPivotSet& pivots = mProperties->GetPivotSet(set);
+    StoreXYZ(pivots.mRotationOffset, value);
+    if (set != 0) return;
+    VOxaTransformSettings& s = mProperties->GetTransformSettings();
+    MirrorVector(s.mPivotFlags, 0x1, s.mRotationOffset, pivots.mRotationOffset);
+}
+
+VgeTVector& VOxaNode::GetRotationOffset(int set) {
+    return mProperties->GetPivotSet(set).mRotationOffset;
+}
+
+void VOxaNode::SetRotationPivot(int set, const VgeTVector& value) {
+    VOxaPivotSet& pivots = mProperties->GetPivotSet(set);
+    StoreXYZ(pivots.mRotationPivot, value);
+    if (set != 0) return;
+    VOxaTransformSettings& s = mProperties->GetTransformSettings();
+    MirrorVector(s.mPivotFlags, 0x2, s.mRotationPivot, pivots.mRotationPivot);
+}
+
+VgeTVector& VOxaNode::GetRotationPivot(int set) {
+    return mProperties->GetPivotSet(set).mRotationPivot;
+}
+
+void VOxaNode::SetRotationPivotUpdateOffset(int set, const VgeTVector& value) {
+    StoreXYZ(mProperties->GetPivotSet(set).mRotationPivotUpdateOffset, value);
+}
+
+VgeTVector& VOxaNode::GetRotationPivotUpdateOffset(int set) {
+    return mProperties->GetPivotSet(set).mRotationPivotUpdateOffset;
+}
+
+void VOxaNode::SetPreRotation(int set, const VgeTVector& value) {
+    VOxaPivotSet& pivots = mProperties->GetPivotSet(set);
+    StoreXYZ(pivots.mPreRotation, value);
+    if (set != 0) return;
+    VOxaRotationEvaluator& r = mProperties->GetTransformSettings().mRotation;
+    r.mFlags = IsZero(pivots.mPreRotation) ? (r.mFlags & ~0x1) : (r.mFlags | 0x1);
+    RotationMatrixXYZ(r.mPreRotation, pivots.mPreRotation);
+}
+
+VgeTVector& VOxaNode::GetPreRotation(int set) {
+    return mProperties->GetPivotSet(set).mPreRotation;
+}
+
+void VOxaNode::SetPostRotation(int set, const VgeTVector& value) {
+    VOxaPivotSet& pivots = mProperties->GetPivotSet(set);
+    StoreXYZ(pivots.mPostRotation, value);
+    if (set != 0) return;
+    VOxaRotationEvaluator& r = mProperties->GetTransformSettings().mRotation;
+    r.mFlags = IsZero(pivots.mPostRotation) ? (r.mFlags & ~0x2) : (r.mFlags | 0x2);
+    RotationMatrixXYZ(r.mPostRotation, pivots.mPostRotation);
+}
+
+VgeTVector& VOxaNode::GetPostRotation(int set) {
+    return mProperties->GetPivotSet(set).mPostRotation;
+}
+
+void VOxaNode::SetScalingOffset(int set, const VgeTVector& value) {
+    VOxaPivotSet& pivots = mProperties->GetPivotSet(set);
+    StoreXYZ(pivots.mScalingOffset, value);
+    if (set != 0) return;
+    VOxaTransformSettings& s = mProperties->GetTransformSettings();
+    MirrorVector(s.mPivotFlags, 0x4, s.mScalingOffset, pivots.mScalingOffset);
+}
+
+VgeTVector& VOxaNode::GetScalingOffset(int set) {
+    return mProperties->GetPivotSet(set).mScalingOffset;
+}
+
+void VOxaNode::SetScalingPivotUpdateOffset(int set, const VgeTVector& value) {
+    StoreXYZ(mProperties->GetPivotSet(set).mScalingPivotUpdateOffset, value);
+}
+
+VgeTVector& VOxaNode::GetScalingPivotUpdateOffset(int set) {
+    return mProperties->GetPivotSet(set).mScalingPivotUpdateOffset;
+}
+
+void VOxaNode::SetScalingPivot(int set, const VgeTVector& value) {
+    VOxaPivotSet& pivots = mProperties->GetPivotSet(set);
+    StoreXYZ(pivots.mScalingPivot, value);
+    if (set != 0) return;
+    VOxaTransformSettings& s = mProperties->GetTransformSettings();
+    MirrorVector(s.mPivotFlags, 0x8, s.mScalingPivot, pivots.mScalingPivot);
+}
+
+VgeTVector& VOxaNode::GetScalingPivot(int set) {
+    return mProperties->GetPivotSet(set).mScalingPivot;
+}
+
+void VOxaNode::SetGeometricTranslation(int set, const VgeTVector& value) {
+    StoreXYZ(mProperties->GetPivotSet(set).mGeometricTranslation, value);
+}
+
+VgeTVector& VOxaNode::GetGeometricTranslation(int set, VgeTVector& out) const {
+    out = mProperties->GetPivotSet(set).mGeometricTranslation;
+    return out;
+}
+
+void VOxaNode::SetGeometricRotation(int set, const VgeTVector& value) {
+    StoreXYZ(mProperties->GetPivotSet(set).mGeometricRotation, value);
+}
+
+VgeTVector& VOxaNode::GetGeometricRotation(int set, VgeTVector& out) const {
+    out = mProperties->GetPivotSet(set).mGeometricRotation;
+    return out;
+}
+
+void VOxaNode::SetGeometricScaling(int set, const VgeTVector& value) {
+    StoreXYZ(mProperties->GetPivotSet(set).mGeometricScaling, value);
+}
+
+VgeTVector& VOxaNode::GetGeometricScaling(int set, VgeTVector& out) const {
+    out = mProperties->GetPivotSet(set).mGeometricScaling;
+    return out;
+}
+
+void VOxaNode::SetRotationOrder(int set, ERotationOrder order) {
+    mProperties->GetPivotSet(set).mRotationOrder = order;
+    if (set == 0) mProperties->GetTransformSettings().mRotation.mOrderCode = 2 * (int)order;
+}
+
+void VOxaNode::GetRotationOrder(int set, ERotationOrder& order) const {
+    order = (ERotationOrder)mProperties->GetPivotSet(set).mRotationOrder;
+}
+
+void VOxaNode::SetUseRotationSpaceForLimitOnly(int set, bool on) {
+    mProperties->GetPivotSet(set).mRotationSpaceForLimitOnly = on;
+    if (set == 0) mProperties->GetTransformSettings().mRotationSpaceForLimitOnly = on;
+}
+
+bool VOxaNode::GetUseRotationSpaceForLimitOnly(int set) const {
+    return mProperties->GetPivotSet(set).mRotationSpaceForLimitOnly;
+}
+
+void VOxaNode::SetPivotState(int set, int state) {
+    mProperties->GetPivotSet(set).mPivotState = state;
+}
+
+void VOxaNode::GetPivotState(int set, int& state) const {
+    state = mProperties->GetPivotSet(set).mPivotState;
+}

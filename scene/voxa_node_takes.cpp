@@ -1,0 +1,258 @@
+// The node's take channels, animation interval and take switch, copying, character links and
+// marks.
+
+#include <cstdint>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "animation/fcurve.h"
+#include "animation/fcurve_node.h"
+#include "objects/vdatatype.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_node_attribute.h"
+#include "scene/voxa_node_limits.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_node.h"
+
+// ---- Take channels --------------------------------------------------------------------------------
+
+void VOxaNode::CreateTakeNodeChannels(VOxaTakeNode* takeNode) {
+    if (!takeNode || !takeNode->GetVFCurveNode()) return;
+    VFCurveNode* root = takeNode->GetVFCurveNode();
+    const bool isDefault = VString(takeNode->GetName()).CompareNoCase("Default") == 0;
+    static const float kComponentColors[3][3] = {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}};
+    static const char* const kComponents[3] = {"X", "Y", "Z"};
+    struct TransformChannel {
+        const char* mName;
+        const char* mProperty;
+        int mLayerType;
+        double mFallback;
+    };
+    static const TransformChannel kChannels[3] = {
+        {"T", "Lcl Translation", 1, 0.0}, {"R", "Lcl Rotation", 2, 0.0}, {"S", "Lcl Scaling", 3, 1.0}};
+
+    VFCurveNode* transform = VFCurveNode::CreateFromName("Transform", nullptr, 0, 0);
+    for (const TransformChannel& c : kChannels) {
+        VProperty* property = mProperties ? mProperties->FindProperty(c.mProperty) : nullptr;
+        double value[4] = {c.mFallback, c.mFallback, c.mFallback, 1.0};
+        if (property) property->GetValue(value);
+        VFCurveNode* channel =
+            VFCurveNode::CreateFromName(c.mName, VDataType::Find(c.mProperty), c.mLayerType, 0);
+        for (int k = 0; k < 3; ++k) {
+            VFCurveNode* component = VFCurveNode::CreateFromName(kComponents[k], nullptr, 0, 0);
+            VFCurve* curve = VFCurve::Create();
+            component->FCurveSet(curve);
+            curve->SetDefaultValue((float)value[k]);
+            curve->SetColor(kComponentColors[k]);
+            if (isDefault) AddChannelLink(property, k, curve);
+            channel->Add(component);
+        }
+        transform->Add(channel);
+    }
+
+    VProperty* visibilityProperty = mProperties ? mProperties->FindProperty("Visibility") : nullptr;
+    double visibility = visibilityProperty ? visibilityProperty->GetDouble() : 1.0;
+    VFCurveNode* visibilityNode =
+        VFCurveNode::CreateFromName("Visibility", VDataType::Find("Visibility"), 1, 0);
+    VFCurve* visibilityCurve = VFCurve::Create();
+    visibilityNode->FCurveSet(visibilityCurve);
+    visibilityCurve->SetDefaultValue((float)visibility);
+    visibilityCurve->SetColor(0.75f, 0.0f, 0.0f);
+    if (isDefault) AddChannelLink(visibilityProperty, 0, visibilityCurve);
+
+    root->Add(transform);
+    root->Add(visibilityNode);
+
+    // The other animatable properties (user properties made animatable) in property order.
+    if (mProperties) {
+        int count = mProperties->GetPropertyCount();
+        for (int i = 0; i < count; ++i) {
+            VProperty* property = mProperties->GetProperty(i);
+            if (!property || !property->IsAnimatable() || property == visibilityProperty) continue;
+            const char* name = property->GetName();
+            if (std::strcmp(name, "Lcl Translation") == 0 || std::strcmp(name, "Lcl Rotation") == 0 ||
+                std::strcmp(name, "Lcl Scaling") == 0 || std::strcmp(name, "Visibility") == 0) {
+                continue;
+            }
+            CreatePropertyChannels(property, takeNode);
+        }
+    }
+
+    if (mAttribute) mAttribute->AddChannels(takeNode);
+}
+
+// ---- Animation interval and current take ----------------------------------------------------------
+
+bool VOxaNode::GetAnimationInterval(VTime& start, VTime& stop) {
+    VTime localStart(INT64_MAX);
+    VTime localStop(INT64_MIN + 1);
+    if (!GetAnimationIntervalRecursive(localStart, localStop)) return false;
+    if (localStart.Get() < start.Get()) start = localStart;
+    if (localStop.Get() > stop.Get()) stop = localStop;
+    return true;
+}
+
+bool VOxaNode::GetAnimationIntervalRecursive(VTime& start, VTime& stop) {
+    // This node's current take, then each descendant depth first in child order.
+    bool found = false;
+    std::vector<std::pair<VOxaNode*, int>> stack;
+    found = VOxaTakeNodeContainer::GetAnimationInterval(start, stop) || found;
+    stack.emplace_back(this, 0);
+    while (!stack.empty()) {
+        auto& top = stack.back();
+        VOxaNode* child = top.first->GetChild(top.second++);
+        if (!child) {
+            stack.pop_back();
+            continue;
+        }
+        found = child->VOxaTakeNodeContainer::GetAnimationInterval(start, stop) || found;
+        stack.emplace_back(child, 0);
+    }
+    return found;
+}
+
+bool VOxaNode::SetCurrentTakeNode(const char* name) {
+    // Transform evaluation keeps no cache yet, so there is nothing to invalidate.
+    return VOxaTakeNodeContainer::SetCurrentTakeNode(name);
+}
+
+bool VOxaNode::SetCurrentTakeNode(int index) {
+    return VOxaTakeNodeContainer::SetCurrentTakeNode(index);
+}
+
+// ---- Copy -----------------------------------------------------------------------------------------
+
+VOxaNode& VOxaNode::Copy(const VOxaNode& other) {
+    if (&other == this) return *this;
+
+    // Aim settings; the up-vector target node is not copied.
+    if (VOxaNode* target = other.GetTarget()) SetTarget(target);
+    SetPostTargetRotation(other.GetPostTargetRotation());
+    SetTargetUpVector(other.GetTargetUpVector());
+
+    // Node attribute. Without an attribute on the other node (or with one of a kind that is not
+    // copied) this node's goes and is destroyed. Creating an attribute of the other's kind and
+    // assigning its values needs the typed attribute classes, which do not exist yet: for those
+    // kinds this node's attribute is left as it is.
+    int type = other.GetNodeAttributeType();
+    bool typedKind = type >= VOxaNodeAttribute::eNull && type <= VOxaNodeAttribute::eLight;
+    if (!typedKind && mAttribute) {
+        VOxaNodeAttribute* former = mAttribute;
+        SetNodeAttribute(nullptr);
+        if (VOxaSdkManager* manager = GetSdkManager()) manager->DestroyNodeAttribute(former);
+    }
+
+    SetVisibility(other.GetVisibility());
+    SetShadingMode(other.GetShadingMode());
+    SetMultiLayer(other.GetMultiLayer());
+    SetMultiTake(other.GetMultiTake());
+
+    // Pivot vectors of both sets, through the setters (set 0 keeps its mirror in step).
+    for (int set = 0; set < 2; ++set) {
+        VOxaPivotSet& from = other.mProperties->GetPivotSet(set);
+        SetRotationOffset(set, from.mRotationOffset);
+        SetRotationPivot(set, from.mRotationPivot);
+        SetScalingOffset(set, from.mScalingOffset);
+        SetPreRotation(set, from.mPreRotation);
+        SetPostRotation(set, from.mPostRotation);
+        SetScalingPivot(set, from.mScalingPivot);
+        SetScalingPivotUpdateOffset(set, from.mScalingPivotUpdateOffset);
+    }
+
+    // The limit records and switches; the limits stay attached to this node.
+    if (mLimits && other.mLimits) {
+        mLimits->mTranslationLimits = other.mLimits->mTranslationLimits;
+        mLimits->mRotationLimits = other.mLimits->mRotationLimits;
+        mLimits->mScalingLimits = other.mLimits->mScalingLimits;
+        mLimits->SetTranslationLimitsActive(other.mLimits->GetTranslationLimitsActive());
+        mLimits->SetRotationLimitsActive(other.mLimits->GetRotationLimitsActive());
+        mLimits->SetScalingLimitsActive(other.mLimits->GetScalingLimitsActive());
+    }
+
+    SetCullingMode(other.GetCullingMode());
+    VOxaTakeNodeContainer::operator=(other);
+    return *this;
+}
+
+// ---- Character links ------------------------------------------------------------------------------
+
+int VOxaNode::AddCharacterLink(void* owner, int kind, int index, int extra) {
+    mCharacterLinks.push_back(VOxaNodeCharacterLink{owner, kind, index, extra});
+    return (int)mCharacterLinks.size() - 1;
+}
+
+int VOxaNode::RemoveCharacterLink(void* owner, int kind, int index, int extra) {
+    int at = FindCharacterLink(owner, kind, index, extra);
+    if (at < 0) {
+        // A null owner is not searched by Find, but such a record may still be listed.
+        if (owner) return -1;
+        const VOxaNodeCharacterLink wanted{owner, kind, index, extra};
+        for (size_t i = 0; i < mCharacterLinks.size(); ++i) {
+            if (mCharacterLinks[i] == wanted) {
+                at = (int)i;
+                break;
+            }
+        }
+        if (at < 0) return -1;
+    }
+    mCharacterLinks.erase(mCharacterLinks.begin() + at);
+    return at;
+}
+
+int VOxaNode::FindCharacterLink(void* owner, int kind, int index, int extra) const {
+    if (!owner) return -1;
+    const VOxaNodeCharacterLink wanted{owner, kind, index, extra};
+    for (size_t i = 0; i < mCharacterLinks.size(); ++i) {
+        if (mCharacterLinks[i] == wanted) return (int)i;
+    }
+    return -1;
+}
+
+bool VOxaNode::GetCharacterLink(int index, void** owner, int* kind, int* linkIndex, int* extra) const {
+    if (index < 0 || index >= (int)mCharacterLinks.size() || !owner || !kind || !linkIndex || !extra) {
+        return false;
+    }
+    const VOxaNodeCharacterLink& link = mCharacterLinks[index];
+    *owner = link.mOwner;
+    *kind = link.mKind;
+    *linkIndex = link.mIndex;
+    *extra = link.mExtra;
+    return true;
+}
+
+// ---- Marks ----------------------------------------------------------------------------------------
+
+void VOxaNode::SetMarked(int value, bool recursive) {
+    mMark = value;
+    if (!recursive) return;
+    std::vector<VOxaNode*> pending;
+    for (int i = 0, n = GetChildCount(); i < n; ++i)
+        pending.push_back(GetChild(i));
+    while (!pending.empty()) {
+        VOxaNode* node = pending.back();
+        pending.pop_back();
+        if (!node) continue;
+        node->mMark = value;
+        for (int i = 0, n = node->GetChildCount(); i < n; ++i)
+            pending.push_back(node->GetChild(i));
+    }
+}
+
+bool VOxaNode::IsMarked(bool recursive) const {
+    if (mMark != 0) return true;
+    if (!recursive) return false;
+    // Children in index order, depth first, stopping at the first marked one.
+    std::vector<std::pair<const VOxaNode*, int>> stack{{this, 0}};
+    while (!stack.empty()) {
+        auto& top = stack.back();
+        VOxaNode* child = top.first->GetChild(top.second++);
+        if (!child) {
+            stack.pop_back();
+            continue;
+        }
+        if (child->mMark != 0) return true;
+        stack.emplace_back(child, 0);
+    }
+    return false;
+}

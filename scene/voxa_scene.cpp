@@ -1,0 +1,292 @@
+#include "scene/voxa_scene.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <unordered_set>
+
+#include "attributes/voxa_generic_node.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_texture.h"
+#include "objects/vobject_list.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene_contents.h"
+#include "scene/voxa_scene_info.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_info.h"
+#include "scene/voxa_take_node_container.h"
+
+namespace {
+
+const char* const kSceneErrors[VOxaScene::eErrorCount] = {"Take error."};
+
+const char* const kCameraSwitcherName = "Camera Switcher";
+
+// `text` followed by `name` (a null name adds nothing).
+VString TakeErrorText(const char* text, const char* name) {
+    VString message(text);
+    if (name) message += name;
+    return message;
+}
+
+// The camera switcher is invisible and drawn in shading mode 1.
+void ResetCameraSwitcherDisplay(VOxaNode* node) {
+    node->SetVisibility(false);
+    node->SetShadingMode(1);
+}
+
+}  // namespace
+
+VOxaScene::VOxaScene(VOxaSdkManager* manager) : mManager(manager), mError(kSceneErrors, eErrorCount) {
+    mContents = new VOxaSceneContents(manager);
+    if (mManager) mCameraSwitcher = mManager->CreateNode(kCameraSwitcherName);
+    if (mCameraSwitcher) ResetCameraSwitcherDisplay(mCameraSwitcher);
+}
+
+VOxaScene::~VOxaScene() {
+    delete mContents;
+    mContents = nullptr;
+    if (mManager) {
+        if (mCameraSwitcher) mManager->DestroyNode(mCameraSwitcher, true);
+        if (mSceneInfo) mManager->DestroySceneInfo(mSceneInfo);
+    }
+    mCameraSwitcher = nullptr;
+    mSceneInfo = nullptr;
+    mPoses.clear();
+    DeleteTakeInfos();
+}
+
+// --- Structure ---------------------------------------------------------------------------------
+
+VOxaNode* VOxaScene::GetRootNode() const {
+    return mContents->GetRootNode();
+}
+
+void VOxaScene::SetCameraSwitcher(VOxaNode* node) {
+    if (node == mCameraSwitcher) return;
+    if (mCameraSwitcher && mManager) mManager->DestroyNode(mCameraSwitcher, true);
+    mCameraSwitcher = node;
+}
+
+// --- Contents ----------------------------------------------------------------------------------
+
+void VOxaScene::FillTextureArray(VArrayTemplate<VOxaTexture*>& textures) const {
+    textures.Clear();
+    int count = mContents->GetTextureCount();
+    for (int i = 0; i < count; ++i)
+        textures.Add(mContents->GetTexture(i));
+}
+
+void VOxaScene::FillMaterialArray(VArrayTemplate<VOxaMaterial*>& materials) const {
+    materials.Clear();
+    int count = mContents->GetMaterialCount();
+    for (int i = 0; i < count; ++i)
+        materials.Add(mContents->GetMaterial(i));
+}
+
+int VOxaScene::GetGenericNodeCount() const {
+    return mContents->GetGenericNodeCount();
+}
+
+VOxaGenericNode* VOxaScene::GetGenericNode(int index) const {
+    if (index < 0 || index >= mContents->GetGenericNodeCount()) return nullptr;
+    return mContents->GetGenericNode(index);
+}
+
+bool VOxaScene::AddGenericNode(VOxaGenericNode* node) {
+    if (!node) return false;
+    return node->SetSceneContents(mContents);
+}
+
+bool VOxaScene::RemoveGenericNode(VOxaGenericNode* node) {
+    // A generic node of another scene stays there.
+    if (!node || node->GetSceneContents() != mContents) return false;
+    return node->SetSceneContents(nullptr);
+}
+
+bool VOxaScene::AddDeformer(VOxaObject* deformer) {
+    return mContents->AddDeformer(deformer);
+}
+
+bool VOxaScene::RemoveDeformer(VOxaObject* deformer) {
+    return mContents->RemoveDeformer(deformer);
+}
+
+bool VOxaScene::AddConstraint(VOxaObject* constraint) {
+    return mContents->AddConstraint(constraint);
+}
+
+// --- Poses -------------------------------------------------------------------------------------
+
+VOxaPose* VOxaScene::GetPose(int index) const {
+    return (index >= 0 && index < GetPoseCount()) ? mPoses[index] : nullptr;
+}
+
+bool VOxaScene::AddPose(VOxaPose* pose) {
+    if (!pose || std::find(mPoses.begin(), mPoses.end(), pose) != mPoses.end()) return false;
+    mPoses.push_back(pose);
+    return true;
+}
+
+bool VOxaScene::RemovePose(VOxaPose* pose) {
+    auto it = std::find(mPoses.begin(), mPoses.end(), pose);
+    if (!pose || it == mPoses.end()) return false;
+    mPoses.erase(it);
+    return true;
+}
+
+bool VOxaScene::RemovePose(int index) {
+    if (index < 0 || index >= GetPoseCount()) return false;
+    mPoses.erase(mPoses.begin() + index);
+    return true;
+}
+
+// --- Takes -------------------------------------------------------------------------------------
+
+template <typename Visit>
+void VOxaScene::ForEachTakeContainer(bool all, Visit visit) const {
+    if (mCameraSwitcher) visit(static_cast<VOxaTakeNodeContainer*>(mCameraSwitcher));
+    int count = mContents->GetNodeCount();
+    for (int i = 0; i < count; ++i)
+        visit(mContents->GetNode(i));
+    count = mContents->GetTextureCount();
+    for (int i = 0; i < count; ++i)
+        visit(mContents->GetTexture(i));
+    count = mContents->GetMaterialCount();
+    for (int i = 0; i < count; ++i)
+        visit(mContents->GetMaterial(i));
+    if (!all) return;
+    count = mContents->GetGenericNodeCount();
+    for (int i = 0; i < count; ++i)
+        visit(mContents->GetGenericNode(i));
+    // Constraints, characters and deformers, through their property handlers.
+    const VObjectList& objects = mContents->GetObjectList();
+    count = objects.GetCount();
+    for (int i = 0; i < count; ++i) {
+        VOxaObject* owner = VObjectList::GetOwnerObject(objects.Get(i));
+        if (auto* container = dynamic_cast<VOxaTakeNodeContainer*>(owner)) visit(container);
+    }
+}
+
+bool VOxaScene::CreateTake(const char* name) {
+    bool all = true;
+    ForEachTakeContainer(false, [&](VOxaTakeNodeContainer* container) {
+        if (!container->AddTakeNode(name)) all = false;
+    });
+    if (!all)
+        mError.SetLastError(
+            eTakeError,
+            TakeErrorText("At least one node, texture or material already has a take called ", name));
+    return all;
+}
+
+bool VOxaScene::RemoveTake(const char* name) {
+    bool all = true;
+    ForEachTakeContainer(false, [&](VOxaTakeNodeContainer* container) {
+        if (!container->RemoveTakeNode(name)) all = false;
+    });
+    if (!all)
+        mError.SetLastError(eTakeError,
+                            TakeErrorText("Not all nodes, textures and materials have a take called ", name));
+    return all;
+}
+
+bool VOxaScene::SetCurrentTake(const char* name) {
+    mCurrentTakeName = name ? name : "";
+    bool all = true;
+    ForEachTakeContainer(true, [&](VOxaTakeNodeContainer* container) {
+        if (!container->SetCurrentTakeNode(name)) all = false;
+    });
+    if (!all) mError.SetLastError(eTakeError, TakeErrorText("Not all nodes have a take node called ", name));
+    return all;
+}
+
+void VOxaScene::FillTakeNameArray(VStringList& names) const {
+    names.Clear();
+    // Objects share their take names: a set of the names seen keeps the walk linear.
+    std::unordered_set<std::string> seen;
+    ForEachTakeContainer(true, [&](VOxaTakeNodeContainer* container) {
+        int count = container->GetTakeNodeCount();
+        for (int i = 0; i < count; ++i) {
+            const char* takeName = container->GetTakeNodeName(i);
+            if (takeName && seen.insert(takeName).second) names.Add(takeName);
+        }
+    });
+}
+
+bool VOxaScene::IsTakeNameKnown(const char* name) const {
+    if (!name) return false;
+    bool known = false;
+    ForEachTakeContainer(true, [&](VOxaTakeNodeContainer* container) {
+        if (known) return;
+        int count = container->GetTakeNodeCount();
+        for (int i = 0; i < count && !known; ++i) {
+            const char* takeName = container->GetTakeNodeName(i);
+            known = takeName && std::strcmp(takeName, name) == 0;
+        }
+    });
+    return known;
+}
+
+// --- Take informations -------------------------------------------------------------------------
+
+bool VOxaScene::SetTakeInfo(const VOxaTakeInfo& takeInfo) {
+    if (!IsTakeNameKnown(takeInfo.mName.Buffer())) return false;
+    if (VOxaTakeInfo* existing = GetTakeInfo(takeInfo.mName.Buffer())) {
+        *existing = takeInfo;
+        return true;
+    }
+    mTakeInfos.push_back(new VOxaTakeInfo(takeInfo));
+    return true;
+}
+
+VOxaTakeInfo* VOxaScene::GetTakeInfo(const char* name) const {
+    if (!name) return nullptr;
+    for (VOxaTakeInfo* info : mTakeInfos) {
+        if (std::strcmp(info->mName.Buffer(), name) == 0) return info;
+    }
+    return nullptr;
+}
+
+void VOxaScene::DeleteTakeInfos() {
+    while (!mTakeInfos.empty()) {
+        delete mTakeInfos.back();
+        mTakeInfos.pop_back();
+    }
+}
+
+// --- Clear -------------------------------------------------------------------------------------
+
+void VOxaScene::Clear() {
+    if (VOxaNode* root = mContents->GetRootNode()) {
+        while (root->GetChildCount() > 0) {
+            VOxaNode* child = root->GetChild(root->GetChildCount() - 1);
+            root->RemoveChild(child);
+            if (mManager) mManager->DestroyNode(child, true);
+        }
+        for (int i = root->GetTakeNodeCount() - 1; i >= 1; --i)
+            root->RemoveTakeNode(i);
+    }
+    if (mCameraSwitcher) {
+        mCameraSwitcher->SetName(kCameraSwitcherName);
+        ResetCameraSwitcherDisplay(mCameraSwitcher);
+        for (int i = mCameraSwitcher->GetTakeNodeCount() - 1; i >= 1; --i)
+            mCameraSwitcher->RemoveTakeNode(i);
+    }
+    if (mSceneInfo && mManager) mManager->DestroySceneInfo(mSceneInfo);
+    mSceneInfo = nullptr;
+    mPoses.clear();
+    while (mContents->GetGenericNodeCount() > 0) {
+        VOxaGenericNode* node = mContents->GetGenericNode(0);
+        node->SetSceneContents(nullptr);
+        // A node added more than once is still counted: let it go entirely, so the loop ends.
+        while (mContents->RemoveGenericNode(node) == false &&
+               mContents->GetLastErrorID() == VOxaSceneContents::eGenericNodeInUse) {
+        }
+        if (mManager) mManager->DestroyGenericNode(node);
+    }
+    mLightSettings.RestoreDefaultSettings();
+    mTimeSettings.RestoreDefaultSettings();
+    mCurrentTakeName = "";
+    DeleteTakeInfos();
+}

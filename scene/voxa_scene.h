@@ -1,0 +1,152 @@
+#ifndef OXA_SCENE_VOXA_SCENE_H
+#define OXA_SCENE_VOXA_SCENE_H
+
+#include <vector>
+
+#include "base/varray.h"
+#include "base/verror.h"
+#include "base/vstring.h"
+#include "base/vstring_list.h"
+#include "scene/voxa_global_light_settings.h"
+#include "scene/voxa_global_time_settings.h"
+
+class VOxaGenericNode;
+class VOxaMaterial;
+class VOxaNode;
+class VOxaObject;
+class VOxaPose;
+class VOxaSceneContents;
+class VOxaSceneInfo;
+class VOxaSdkManager;
+class VOxaTakeInfo;
+class VOxaTakeNodeContainer;
+class VOxaTexture;
+
+// One whole animated scene: its contents (root node and the lists of what it uses), the
+// "Camera Switcher" node, the poses it uses, the global light and time settings, the name of
+// the current take, the take informations and the scene information. The manager makes scenes
+// (CreateScene) and destroys them (DestroyScene).
+//
+// Every node, texture, material, generic node and constraint, and the camera switcher, keeps
+// one take node per take; the take operations here act on all of them at once. They try every
+// object even after a failure, and report a failure through error 0 with a text ending in the
+// take name; what succeeded stays done. Access by index out of range answers null (false for
+// removals) without an error.
+class VOxaScene {
+public:
+    enum EError { eTakeError = 0, eErrorCount };
+
+    // Makes the contents (with the root node "RootNode"), the camera switcher node "Camera
+    // Switcher" (invisible, shading mode 1) and the default global settings.
+    explicit VOxaScene(VOxaSdkManager* manager);
+    VOxaScene(const VOxaScene&) = delete;
+    VOxaScene& operator=(const VOxaScene&) = delete;
+    // Deletes the contents and destroys the camera switcher node (with its subtree) and the
+    // scene information through the manager. The root node and the other nodes stay with the
+    // manager.
+    ~VOxaScene();
+
+    VOxaSdkManager* GetSdkManager() const { return mManager; }
+
+    // --- Structure -----------------------------------------------------------------------------
+    // The contents' root node (null when it was removed from the contents).
+    VOxaNode* GetRootNode() const;
+    VOxaSceneContents* GetContents() const { return mContents; }
+    VOxaNode* GetCameraSwitcher() const { return mCameraSwitcher; }
+    // Destroys the current camera switcher node (recursively, through the manager) and keeps
+    // `node`; nothing when `node` is the current one.
+    void SetCameraSwitcher(VOxaNode* node);
+
+    VOxaGlobalLightSettings& GetGlobalLightSettings() { return mLightSettings; }
+    VOxaGlobalTimeSettings& GetGlobalTimeSettings() { return mTimeSettings; }
+
+    VOxaSceneInfo* GetSceneInfo() const { return mSceneInfo; }
+    // Keeps the pointer; the former scene information is not destroyed. The scene destroys the
+    // one it holds when it is cleared or destroyed.
+    void SetSceneInfo(VOxaSceneInfo* sceneInfo) { mSceneInfo = sceneInfo; }
+
+    // --- Contents ------------------------------------------------------------------------------
+    // Empty `textures` (respectively `materials`), then append every listed one in list order.
+    void FillTextureArray(VArrayTemplate<VOxaTexture*>& textures) const;
+    void FillMaterialArray(VArrayTemplate<VOxaMaterial*>& materials) const;
+    int GetGenericNodeCount() const;
+    VOxaGenericNode* GetGenericNode(int index) const;
+    // Makes `node` belong to this scene's contents (it leaves its former contents). False for
+    // null.
+    bool AddGenericNode(VOxaGenericNode* node);
+    // Makes `node` belong to no contents. False for null.
+    bool RemoveGenericNode(VOxaGenericNode* node);
+    // Through the contents' object list (see VOxaSceneContents).
+    bool AddDeformer(VOxaObject* deformer);
+    bool RemoveDeformer(VOxaObject* deformer);
+    bool AddConstraint(VOxaObject* constraint);
+
+    // --- Poses (owned by the manager, only listed here) ----------------------------------------
+    int GetPoseCount() const { return (int)mPoses.size(); }
+    VOxaPose* GetPose(int index) const;
+    // False for null or a pose listed already; else appends it.
+    bool AddPose(VOxaPose* pose);
+    // False when not listed (respectively out of range). The pose is not destroyed.
+    bool RemovePose(VOxaPose* pose);
+    bool RemovePose(int index);
+
+    // --- Takes ---------------------------------------------------------------------------------
+    // Adds a take `name` to the camera switcher, then to every node, texture and material of
+    // the contents. When one of them has that take already: error 0 "At least one node,
+    // texture or material already has a take called <name>", false.
+    bool CreateTake(const char* name);
+    // Removes take `name` from the same objects. When one of them lacks it (or it is the
+    // default take): error 0 "Not all nodes, textures and materials have a take called
+    // <name>", false.
+    bool RemoveTake(const char* name);
+    // Stores `name` as the current take name (also on failure), then makes take `name` current
+    // on the camera switcher, every node, texture, material and generic node and every object
+    // of the contents' object list. When one of them lacks it: error 0 "Not all nodes have a
+    // take node called <name>", false.
+    bool SetCurrentTake(const char* name);
+    const char* GetCurrentTakeName() const { return mCurrentTakeName.Buffer(); }
+    // Empties `names`, then appends the name of every take of the camera switcher, the nodes,
+    // textures, materials, generic nodes and the objects of the object list, in that order,
+    // each name once (byte-exact comparison, first occurrence kept).
+    void FillTakeNameArray(VStringList& names) const;
+
+    // --- Take informations ---------------------------------------------------------------------
+    // False (nothing stored, no error) when no object of the scene has a take named as
+    // `takeInfo`. Else the take information of that name is assigned `takeInfo`, or a copy is
+    // appended when there is none; true.
+    bool SetTakeInfo(const VOxaTakeInfo& takeInfo);
+    // The take information whose name equals `name` byte for byte; null when none.
+    VOxaTakeInfo* GetTakeInfo(const char* name) const;
+
+    // Back to a new scene: destroys the root's subtree, the scene information and the generic
+    // nodes through the manager, keeps only the first take of the root and the camera switcher
+    // (renamed "Camera Switcher", invisible, shading mode 1), empties the pose list, restores
+    // the default settings and forgets the current take name and the take informations.
+    void Clear();
+
+    VError& GetError() { return mError; }
+    int GetLastErrorID() const { return mError.GetLastErrorID(); }
+    const char* GetLastErrorString() const { return mError.GetLastErrorString().Buffer(); }
+
+private:
+    // Calls `visit` on the camera switcher, then every node, texture and material, then (with
+    // `all`) every generic node and every take node container of the object list.
+    template <typename Visit>
+    void ForEachTakeContainer(bool all, Visit visit) const;
+    // True when some object of the scene has a take named `name`.
+    bool IsTakeNameKnown(const char* name) const;
+    void DeleteTakeInfos();
+
+    VOxaSdkManager* mManager;
+    VOxaSceneContents* mContents = nullptr;
+    VOxaNode* mCameraSwitcher = nullptr;
+    std::vector<VOxaPose*> mPoses;
+    VOxaGlobalLightSettings mLightSettings;
+    VOxaGlobalTimeSettings mTimeSettings;
+    VString mCurrentTakeName{""};
+    std::vector<VOxaTakeInfo*> mTakeInfos;
+    VOxaSceneInfo* mSceneInfo = nullptr;
+    VError mError;
+};
+
+#endif  // OXA_SCENE_VOXA_SCENE_H

@@ -1,0 +1,331 @@
+#include "scene/voxa_scene_contents.h"
+
+#include <vector>
+
+#include "attributes/voxa_generic_node.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_texture.h"
+#include "attributes/voxa_video.h"
+#include "objects/voxa_property_handler.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_node_attribute.h"
+#include "scene/voxa_sdk_manager.h"
+
+namespace {
+
+const char* const kContentsErrors[VOxaSceneContents::eErrorCount] = {
+    "Node is null.",
+    "Node is already owned by the entity.",
+    "Node does not belong to the entity.",
+    "Parameter is out of range.",
+    "Material still in use.",
+    "Material not found.",
+    "Texture still in use.",
+    "Texture not found.",
+    "Video still in use.",
+    "Video not found.",
+    "Video name clash.",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+};
+
+}  // namespace
+
+VOxaSceneContents::VOxaSceneContents(VOxaSdkManager* manager)
+    : mManager(manager), mObjects(new VObjectList()), mError(kContentsErrors, eErrorCount) {
+    if (!mManager) return;
+    VOxaNode* root = mManager->CreateNode("RootNode");
+    if (!root) return;
+    // Attaching as root lists the node and makes it the root.
+    root->SetSceneContents(this, true);
+    mRootNode = root;
+}
+
+VOxaSceneContents::~VOxaSceneContents() {
+    // The objects belong to the manager: only the links back to these contents are cut.
+    int count = mNodes.GetCount();
+    for (int i = 0; i < count; ++i) {
+        VOxaNode* node = mNodes.Get(i);
+        if (node->mSceneContents == this) node->mSceneContents = nullptr;
+    }
+    // A generic node keeps its contents too; left set, it would reach these contents after
+    // they are gone the next time it moves.
+    for (VOxaGenericNode* node : mGenericNodes.mItems.Snapshot()) {
+        if (node->GetSceneContents() == this) node->SetSceneContents(nullptr);
+    }
+    mRootNode = nullptr;
+    mNodes.Clear();
+    mMaterials.mItems.Clear();
+    mMaterials.mCounts.Clear();
+    mTextures.mItems.Clear();
+    mTextures.mCounts.Clear();
+    mVideos.mItems.Clear();
+    mVideos.mCounts.Clear();
+    mGenericNodes.mItems.Clear();
+    mGenericNodes.mCounts.Clear();
+    mObjects->Clear();
+    delete mObjects;
+}
+
+// --- Nodes -------------------------------------------------------------------------------------
+
+bool VOxaSceneContents::AddNode(VOxaNode* node) {
+    if (!node) {
+        mError.SetLastErrorID(eNodeIsNull);
+        return false;
+    }
+    if (mNodes.Contains(node)) {
+        mError.SetLastErrorID(eNodeAlreadyOwned);
+        return false;
+    }
+    mNodes.Append(node);
+    return true;
+}
+
+bool VOxaSceneContents::RemoveNode(VOxaNode* node) {
+    if (!node) {
+        mError.SetLastErrorID(eNodeIsNull);
+        return false;
+    }
+    if (!mNodes.Remove(node)) {
+        mError.SetLastErrorID(eNodeNotOwned);
+        return false;
+    }
+    if (node == mRootNode) mRootNode = nullptr;
+    return true;
+}
+
+VOxaNode* VOxaSceneContents::FindNodeByName(const char* name) const {
+    return mNodes.FindByName(name);
+}
+
+void VOxaSceneContents::ClearNodes() {
+    mNodes.Clear();
+}
+
+void VOxaSceneContents::FillNodeArrayByAttributeType(VArrayTemplate<VOxaNode*>& nodes, int type,
+                                                     bool recursive) const {
+    nodes.Clear();
+    auto matches = [type](const VOxaNode* node) {
+        const VOxaNodeAttribute* attribute = node->GetNodeAttribute();
+        return attribute && attribute->GetAttributeType() == type;
+    };
+    if (!recursive) {
+        int count = mNodes.GetCount();
+        for (int i = 0; i < count; ++i) {
+            VOxaNode* node = mNodes.Get(i);
+            if (matches(node)) nodes.Add(node);
+        }
+        return;
+    }
+    if (!mRootNode) return;
+    // Depth first, a node before its children, children in order; an explicit stack, so deep
+    // chains do not exhaust the call stack.
+    std::vector<VOxaNode*> stack{mRootNode};
+    while (!stack.empty()) {
+        VOxaNode* node = stack.back();
+        stack.pop_back();
+        if (matches(node)) nodes.Add(node);
+        for (int i = node->GetChildCount() - 1; i >= 0; --i) {
+            if (VOxaNode* child = node->GetChild(i)) stack.push_back(child);
+        }
+    }
+}
+
+// --- Use-counted lists -------------------------------------------------------------------------
+
+template <typename T>
+void VOxaSceneContents::AddUse(UseList<T>& list, T* object) {
+    int count = list.mCounts.Find(object);
+    if (count > 0) {
+        list.mCounts.Set(object, count + 1);
+        return;
+    }
+    list.mItems.Append(object);
+    list.mCounts.Set(object, 1);
+}
+
+template <typename T>
+int VOxaSceneContents::RemoveUse(UseList<T>& list, T* object) {
+    int count = list.mCounts.Find(object);
+    if (count <= 0) return -1;
+    if (--count > 0) {
+        list.mCounts.Set(object, count);
+        return count;
+    }
+    list.mCounts.Erase(object);
+    list.mItems.Remove(object);
+    return 0;
+}
+
+bool VOxaSceneContents::AddMaterial(VOxaMaterial* material) {
+    // A null material is not listed: it would only be found by index, as a hole.
+    if (!material) return false;
+    AddUse(mMaterials, material);
+    return true;
+}
+
+bool VOxaSceneContents::RemoveMaterial(VOxaMaterial* material) {
+    int left = RemoveUse(mMaterials, material);
+    if (left != 0) {
+        mError.SetLastErrorID(left < 0 ? eMaterialNotFound : eMaterialInUse);
+        return false;
+    }
+    return true;
+}
+
+int VOxaSceneContents::GetMaterialCount() const {
+    return mMaterials.mItems.GetCount();
+}
+
+VOxaMaterial* VOxaSceneContents::GetMaterial(int index) {
+    VOxaMaterial* material = mMaterials.mItems.Get(index);
+    if (!material) mError.SetLastErrorID(eOutOfRange);
+    return material;
+}
+
+VOxaMaterial* VOxaSceneContents::GetMaterialByName(const char* name) {
+    VOxaMaterial* material = mMaterials.mItems.FindByName(name);
+    if (!material) mError.SetLastErrorID(eMaterialNotFound);
+    return material;
+}
+
+int VOxaSceneContents::GetMaterialIndex(const char* name) {
+    VOxaMaterial* material = GetMaterialByName(name);
+    return material ? mMaterials.mItems.IndexOf(material) : -1;
+}
+
+bool VOxaSceneContents::AddTexture(VOxaTexture* texture) {
+    if (!texture) return false;
+    AddUse(mTextures, texture);
+    return true;
+}
+
+bool VOxaSceneContents::RemoveTexture(VOxaTexture* texture) {
+    int left = RemoveUse(mTextures, texture);
+    if (left != 0) {
+        mError.SetLastErrorID(left < 0 ? eTextureNotFound : eTextureInUse);
+        return false;
+    }
+    return true;
+}
+
+int VOxaSceneContents::GetTextureCount() const {
+    return mTextures.mItems.GetCount();
+}
+
+VOxaTexture* VOxaSceneContents::GetTexture(int index) {
+    VOxaTexture* texture = mTextures.mItems.Get(index);
+    if (!texture) mError.SetLastErrorID(eOutOfRange);
+    return texture;
+}
+
+VOxaTexture* VOxaSceneContents::GetTextureByName(const char* name) {
+    VOxaTexture* texture = mTextures.mItems.FindByName(name);
+    if (!texture) mError.SetLastErrorID(eTextureNotFound);
+    return texture;
+}
+
+bool VOxaSceneContents::AddVideo(VOxaVideo* video) {
+    if (!video) return false;
+    // Walking the list in order, the first video of that name decides: the video itself counts
+    // one use more, another one is a clash.
+    VOxaVideo* first = mVideos.mItems.FindByName(video->GetName());
+    if (first && first != video) {
+        mError.SetLastErrorID(eVideoNameClash);
+        return false;
+    }
+    AddUse(mVideos, video);
+    return true;
+}
+
+bool VOxaSceneContents::RemoveVideo(VOxaVideo* video) {
+    int left = RemoveUse(mVideos, video);
+    if (left != 0) {
+        mError.SetLastErrorID(left < 0 ? eVideoNotFound : eVideoInUse);
+        return false;
+    }
+    return true;
+}
+
+int VOxaSceneContents::GetVideoCount() const {
+    return mVideos.mItems.GetCount();
+}
+
+VOxaVideo* VOxaSceneContents::GetVideo(int index) {
+    VOxaVideo* video = mVideos.mItems.Get(index);
+    if (!video) mError.SetLastErrorID(eOutOfRange);
+    return video;
+}
+
+VOxaVideo* VOxaSceneContents::GetVideoByName(const char* name) {
+    VOxaVideo* video = mVideos.mItems.FindByName(name);
+    if (!video) mError.SetLastErrorID(eVideoNotFound);
+    return video;
+}
+
+bool VOxaSceneContents::AddGenericNode(VOxaGenericNode* node) {
+    if (!node) return false;
+    AddUse(mGenericNodes, node);
+    return true;
+}
+
+bool VOxaSceneContents::RemoveGenericNode(VOxaGenericNode* node) {
+    int left = RemoveUse(mGenericNodes, node);
+    if (left != 0) {
+        mError.SetLastErrorID(left < 0 ? eGenericNodeNotFound : eGenericNodeInUse);
+        return false;
+    }
+    return true;
+}
+
+int VOxaSceneContents::GetGenericNodeCount() const {
+    return mGenericNodes.mItems.GetCount();
+}
+
+VOxaGenericNode* VOxaSceneContents::GetGenericNode(int index) {
+    VOxaGenericNode* node = mGenericNodes.mItems.Get(index);
+    if (!node) mError.SetLastErrorID(eOutOfRange);
+    return node;
+}
+
+VOxaGenericNode* VOxaSceneContents::GetGenericNodeByName(const char* name) const {
+    return mGenericNodes.mItems.FindByName(name);
+}
+
+// --- Object list -------------------------------------------------------------------------------
+
+bool VOxaSceneContents::AddConstraint(VOxaObject* constraint) {
+    VOxaPropertyHandler* handler = constraint ? constraint->GetPropertyHandler() : nullptr;
+    if (!handler || mObjects->Find(handler) >= 0) return false;
+    return mObjects->Add(handler);
+}
+
+bool VOxaSceneContents::RemoveConstraint(VOxaObject* constraint) {
+    if (!constraint) return true;
+    VOxaPropertyHandler* handler = constraint->GetPropertyHandler();
+    if (!handler || !mObjects->Remove(handler)) {
+        mError.SetLastErrorID(eConstraintNotFound);
+        return false;
+    }
+    return true;
+}
+
+bool VOxaSceneContents::AddDeformer(VOxaObject* deformer) {
+    return AddConstraint(deformer);
+}
+
+bool VOxaSceneContents::RemoveDeformer(VOxaObject* deformer) {
+    if (!deformer) return true;
+    VOxaPropertyHandler* handler = deformer->GetPropertyHandler();
+    if (!handler || !mObjects->Remove(handler)) {
+        mError.SetLastErrorID(eDeformerNotFound);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,447 @@
+#include "scene/voxa_sdk_manager.h"
+
+#include <new>
+#include <utility>
+
+#include "attributes/voxa_generic_node.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_texture.h"
+#include "attributes/voxa_video.h"
+#include "base/vimage_converter.h"
+#include "objects/voxa_property_handler.h"
+#include "objects/voxa_user_property.h"
+#include "oxa_codec/voxa_exporter.h"
+#include "oxa_codec/voxa_importer.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_node_attribute.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_scene_info.h"
+
+namespace {
+
+const char* const kManagerErrors[] = {"Object not found"};
+
+// Takes every entry out of `registry` and hands it to `destroy`, in list order. An entry that
+// left the registry meanwhile (destroyed by the destruction of another) is skipped; entries
+// added meanwhile are destroyed in a further round.
+template <typename T, typename F>
+void DrainRegistry(VOxaRegistry<T>& registry, F destroy) {
+    while (!registry.IsEmpty()) {
+        for (T* item : registry.Snapshot()) {
+            if (registry.Remove(item)) destroy(item);
+        }
+    }
+    registry.Clear();
+}
+
+// The `index`-th entry whose full name is `prefix` + `name` (VOxaMakeObjectName), null when none.
+template <typename T>
+T* FindPrefixed(const VOxaRegistry<T>& registry, const char* prefix, const char* name, int index) {
+    return registry.FindByName(VOxaMakeObjectName(prefix, name).Buffer(), index);
+}
+
+}  // namespace
+
+const char* VOxaGetDeformerNamePrefix(const char* typeName) {
+    if (typeName && VString(typeName).CompareNoCase("Cluster") == 0) return "SubDeformer::";
+    return "Deformer::";
+}
+
+VOxaSdkManager* VOxaSdkManager::Create() {
+    return new (std::nothrow) VOxaSdkManager();
+}
+
+VOxaSdkManager::VOxaSdkManager() : mObjects(new VObjectList()), mError(kManagerErrors, eErrorCount) {}
+
+VOxaSdkManager::~VOxaSdkManager() {
+    DestroyAllObjects();
+    delete mObjects;
+    mObjects = nullptr;
+}
+
+bool VOxaSdkManager::NotFound() {
+    mError.SetLastErrorID(eObjectNotFound);
+    return false;
+}
+
+void VOxaSdkManager::DeleteTakeObject(VOxaObject* object, bool destroying) {
+    // The scratch list is taken over for the duration, so that a destruction that destroys
+    // further objects through this manager gets a list of its own.
+    std::vector<VOxaUserProperty*> handles;
+    handles.swap(mHandleScratch);
+    handles.clear();
+    for (int i = 0, n = object->GetUserPropertyCount(); i < n; ++i)
+        handles.push_back(object->GetUserProperty(i));
+    if (destroying) object->Destroying();
+    delete object;
+    // Handles that left the registry meanwhile were destroyed by somebody else.
+    for (VOxaUserProperty* handle : handles) {
+        if (mUserProperties.Remove(handle)) delete handle;
+    }
+    handles.clear();
+    if (handles.capacity() > mHandleScratch.capacity()) handles.swap(mHandleScratch);
+}
+
+// --- Factory operations -----------------------------------------------------------------------
+
+VOxaScene* VOxaSdkManager::NewScene() {
+    return new (std::nothrow) VOxaScene(this);
+}
+
+VOxaNode* VOxaSdkManager::NewNode(const char* name) {
+    return new (std::nothrow) VOxaNode(this, name);
+}
+
+VOxaMaterial* VOxaSdkManager::NewMaterial(const char* name) {
+    return new (std::nothrow) VOxaMaterial(this, name);
+}
+
+VOxaTexture* VOxaSdkManager::NewTexture(const char* name) {
+    return new (std::nothrow) VOxaTexture(this, name);
+}
+
+VOxaVideo* VOxaSdkManager::NewVideo(const char* name) {
+    return new (std::nothrow) VOxaVideo(this, name);
+}
+
+VOxaUserProperty* VOxaSdkManager::NewUserProperty(VProperty* property) {
+    if (!property) return nullptr;
+    return new (std::nothrow) VOxaUserProperty(this, property);
+}
+
+VOxaUserProperty* VOxaSdkManager::NewUserProperty(VOxaSdkManager* owner, const char* name,
+                                                  const char* typeName) {
+    if (!owner || !typeName) return nullptr;
+    return new (std::nothrow) VOxaUserProperty(owner, name, typeName);
+}
+
+VOxaGenericNode* VOxaSdkManager::NewGenericNode(const char* name) {
+    if (!name) return nullptr;
+    return new (std::nothrow) VOxaGenericNode(this, name);
+}
+
+VOxaThumbnail* VOxaSdkManager::NewThumbnail() {
+    return new (std::nothrow) VOxaThumbnail();
+}
+
+VOxaSceneInfo* VOxaSdkManager::NewSceneInfo() {
+    return new (std::nothrow) VOxaSceneInfo();
+}
+
+VImageConverter* VOxaSdkManager::NewImageConverter() {
+    return new (std::nothrow) VImageConverter(this);
+}
+
+VOxaExporter* VOxaSdkManager::NewExporter() {
+    return new (std::nothrow) VOxaExporter(this);
+}
+
+VOxaImporter* VOxaSdkManager::NewImporter() {
+    return new (std::nothrow) VOxaImporter(this);
+}
+
+// --- Destroy operations -----------------------------------------------------------------------
+
+bool VOxaSdkManager::DestroyScene(VOxaScene* scene, bool destroyNodes) {
+    if (!mScenes.Remove(scene)) return NotFound();
+    VOxaNode* root = destroyNodes ? scene->GetRootNode() : nullptr;
+    delete scene;
+    // A scene whose root was taken out of its contents leaves no node to destroy.
+    return root ? DestroyNode(root, true) : true;
+}
+
+bool VOxaSdkManager::DestroyNode(VOxaNode* node, bool recursive) {
+    if (!mNodes.Remove(node)) return NotFound();
+    if (!recursive) {
+        // A free attribute must not keep pointing at the deleted node.
+        if (node->GetNodeAttribute()) node->SetNodeAttribute(nullptr);
+        DeleteTakeObject(node, true);
+        return true;
+    }
+
+    // Depth first without recursion (a chain of nodes may be as long as the node list): the
+    // subtree goes leaves first, each parent once it has no child left. `skipped` counts the
+    // children of a frame that could not be detached, so the walk never meets them again.
+    struct Frame {
+        VOxaNode* node;
+        int skipped;
+    };
+    bool ok = true;
+    std::vector<Frame> stack;
+    stack.push_back({node, 0});
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.node->GetChildCount() > top.skipped) {
+            VOxaNode* child = top.node->GetChild(top.skipped);
+            if (mNodes.Remove(child)) {
+                stack.push_back({child, 0});
+                continue;
+            }
+            // A child this manager does not hold: it stays alive, detached from the doomed
+            // parent.
+            ok = false;
+            NotFound();
+            int before = top.node->GetChildCount();
+            top.node->RemoveChild(child);
+            if (top.node->GetChildCount() >= before) ++top.skipped;
+            continue;
+        }
+        VOxaNode* doomed = top.node;
+        stack.pop_back();
+        if (VOxaNodeAttribute* attribute = doomed->GetNodeAttribute()) {
+            doomed->SetNodeAttribute(nullptr);
+            if (!DestroyNodeAttribute(attribute)) ok = false;
+        }
+        VOxaNode* parent = stack.empty() ? nullptr : stack.back().node;
+        int siblings = parent ? parent->GetChildCount() : 0;
+        doomed->Destroying();
+        // Destroying drops the link to the parent; make sure the parent never keeps a
+        // pointer to a deleted child.
+        if (parent && parent->GetChildCount() == siblings) parent->RemoveChild(doomed);
+        DeleteTakeObject(doomed, false);
+    }
+    return ok;
+}
+
+bool VOxaSdkManager::DestroyNodeAttribute(VOxaNodeAttribute* attribute) {
+    if (!mNodeAttributes.Remove(attribute)) return NotFound();
+    if (VOxaNode* node = attribute->GetNode()) node->SetNodeAttribute(nullptr);
+    delete attribute;
+    return true;
+}
+
+bool VOxaSdkManager::DestroyMaterial(VOxaMaterial* material) {
+    if (!mMaterials.Remove(material)) return NotFound();
+    DeleteTakeObject(material, true);
+    return true;
+}
+
+bool VOxaSdkManager::DestroyTexture(VOxaTexture* texture) {
+    if (!mTextures.Remove(texture)) return NotFound();
+    DeleteTakeObject(texture, true);
+    return true;
+}
+
+bool VOxaSdkManager::DestroyVideo(VOxaVideo* video) {
+    if (!mVideos.Remove(video)) return NotFound();
+    DeleteTakeObject(video, true);
+    return true;
+}
+
+bool VOxaSdkManager::DestroyUserProperty(VOxaUserProperty* userProperty) {
+    if (!mUserProperties.Remove(userProperty)) return NotFound();
+    delete userProperty;
+    return true;
+}
+
+bool VOxaSdkManager::DestroyGenericNode(VOxaGenericNode* node) {
+    if (!mGenericNodes.Remove(node)) return NotFound();
+    DeleteTakeObject(node, false);
+    return true;
+}
+
+bool VOxaSdkManager::DestroyObject(VOxaObject* object) {
+    auto it = mListedObjects.find(object);
+    if (it == mListedObjects.end()) return NotFound();
+    VPlug* handler = it->second;
+    mListedObjects.erase(it);
+    if (!mObjects->Remove(handler)) return NotFound();
+    DeleteTakeObject(object, false);
+    return true;
+}
+
+bool VOxaSdkManager::DestroyThumbnail(VOxaThumbnail* thumbnail) {
+    if (!mThumbnails.Remove(thumbnail)) return NotFound();
+    delete thumbnail;
+    return true;
+}
+
+bool VOxaSdkManager::DestroySceneInfo(VOxaSceneInfo* sceneInfo) {
+    if (!mSceneInfos.Remove(sceneInfo)) return NotFound();
+    delete sceneInfo;
+    return true;
+}
+
+bool VOxaSdkManager::DestroyImageConverter(VImageConverter* converter) {
+    if (!mImageConverters.Remove(converter)) return NotFound();
+    delete converter;
+    return true;
+}
+
+bool VOxaSdkManager::DestroyExporter(VOxaExporter* exporter) {
+    if (!mExporters.Remove(exporter)) return NotFound();
+    delete exporter;
+    return true;
+}
+
+bool VOxaSdkManager::DestroyImporter(VOxaImporter* importer) {
+    if (!mImporters.Remove(importer)) return NotFound();
+    delete importer;
+    return true;
+}
+
+// --- Lookups ----------------------------------------------------------------------------------
+
+VOxaNode* VOxaSdkManager::GetNode(const char* name, int index) {
+    VOxaNode* node = FindPrefixed(mNodes, "Model::", name, index);
+    if (!node) NotFound();
+    return node;
+}
+
+VOxaMaterial* VOxaSdkManager::GetMaterial(const char* name, int index) {
+    VOxaMaterial* material = FindPrefixed(mMaterials, "Material::", name, index);
+    if (!material) NotFound();
+    return material;
+}
+
+VOxaTexture* VOxaSdkManager::GetTexture(const char* name, int index) {
+    VOxaTexture* texture = FindPrefixed(mTextures, "Texture::", name, index);
+    if (!texture) NotFound();
+    return texture;
+}
+
+VOxaVideo* VOxaSdkManager::GetVideo(const char* name, int index) {
+    VOxaVideo* video = FindPrefixed(mVideos, "Video::", name, index);
+    if (!video) NotFound();
+    return video;
+}
+
+VOxaUserProperty* VOxaSdkManager::GetUserProperty(const char* name) {
+    return mUserProperties.FindByName(name);
+}
+
+VOxaGenericNode* VOxaSdkManager::GetGenericNode(const char* fullName) {
+    VOxaGenericNode* node = mGenericNodes.FindByName(fullName);
+    if (!node) NotFound();
+    return node;
+}
+
+void VOxaSdkManager::DestroyAllObjects() {
+    DrainRegistry(mScenes, [](VOxaScene* scene) { delete scene; });
+    DrainRegistry(mNodeAttributes, [](VOxaNodeAttribute* attribute) {
+        if (VOxaNode* node = attribute->GetNode()) node->SetNodeAttribute(nullptr);
+        delete attribute;
+    });
+    DrainRegistry(mNodes, [this](VOxaNode* node) { DeleteTakeObject(node, true); });
+    // Links come here, before the materials.
+    DrainRegistry(mMaterials, [this](VOxaMaterial* material) { DeleteTakeObject(material, true); });
+    // Shapes come here, between materials and textures.
+    DrainRegistry(mTextures, [this](VOxaTexture* texture) { DeleteTakeObject(texture, true); });
+    DrainRegistry(mVideos, [this](VOxaVideo* video) { DeleteTakeObject(video, true); });
+    // Poses come here, before the user properties.
+    DrainRegistry(mUserProperties, [](VOxaUserProperty* userProperty) { delete userProperty; });
+    DrainRegistry(mGenericNodes, [this](VOxaGenericNode* node) { DeleteTakeObject(node, false); });
+    DrainRegistry(mThumbnails, [](VOxaThumbnail* thumbnail) { delete thumbnail; });
+    DrainRegistry(mSceneInfos, [](VOxaSceneInfo* sceneInfo) { delete sceneInfo; });
+    // Geometry converters come here, before the image converters.
+    DrainRegistry(mImageConverters, [](VImageConverter* converter) { delete converter; });
+    DrainRegistry(mExporters, [](VOxaExporter* exporter) { delete exporter; });
+    DrainRegistry(mImporters, [](VOxaImporter* importer) { delete importer; });
+
+    // The constraints, characters and deformers, last listed first.
+    for (int i = mObjects->GetCount(); i-- > 0;) {
+        VPlug* entry = mObjects->Get(i);
+        if (!entry) continue;
+        VOxaObject* object = VObjectList::IsObject(entry) ? VObjectList::GetOwnerObject(entry) : nullptr;
+        mObjects->Remove(entry);
+        if (!object) continue;
+        mListedObjects.erase(object);
+        DeleteTakeObject(object, false);
+    }
+    mListedObjects.clear();
+}
+
+// --- Create operations ------------------------------------------------------------------------
+
+VOxaScene* VOxaSdkManager::CreateScene() {
+    VOxaScene* scene = NewScene();
+    mScenes.Append(scene);
+    return scene;
+}
+
+VOxaNode* VOxaSdkManager::CreateNode(const char* name) {
+    VOxaNode* node = NewNode(VOxaMakeObjectName("Model::", name).Buffer());
+    mNodes.Append(node);
+    return node;
+}
+
+VOxaMaterial* VOxaSdkManager::CreateMaterial(const char* name) {
+    VOxaMaterial* material = NewMaterial(VOxaMakeObjectName("Material::", name).Buffer());
+    mMaterials.Append(material);
+    return material;
+}
+
+VOxaTexture* VOxaSdkManager::CreateTexture(const char* name) {
+    VOxaTexture* texture = NewTexture(VOxaMakeObjectName("Texture::", name).Buffer());
+    mTextures.Append(texture);
+    return texture;
+}
+
+VOxaVideo* VOxaSdkManager::CreateVideo(const char* name) {
+    VOxaVideo* video = NewVideo(VOxaMakeObjectName("Video::", name).Buffer());
+    mVideos.Append(video);
+    return video;
+}
+
+VOxaUserProperty* VOxaSdkManager::CreateUserProperty(VProperty* property) {
+    VOxaUserProperty* userProperty = NewUserProperty(property);
+    mUserProperties.Append(userProperty);
+    return userProperty;
+}
+
+VOxaUserProperty* VOxaSdkManager::CreateUserProperty(VOxaSdkManager* owner, const char* name,
+                                                     const char* typeName) {
+    VOxaUserProperty* userProperty = NewUserProperty(owner, name, typeName);
+    mUserProperties.Append(userProperty);
+    return userProperty;
+}
+
+VOxaGenericNode* VOxaSdkManager::CreateGenericNode(const char* name) {
+    VOxaGenericNode* node = NewGenericNode(name);
+    mGenericNodes.Append(node);
+    return node;
+}
+
+VOxaThumbnail* VOxaSdkManager::CreateThumbnail() {
+    VOxaThumbnail* thumbnail = NewThumbnail();
+    mThumbnails.Append(thumbnail);
+    return thumbnail;
+}
+
+VOxaSceneInfo* VOxaSdkManager::CreateSceneInfo() {
+    VOxaSceneInfo* sceneInfo = NewSceneInfo();
+    mSceneInfos.Append(sceneInfo);
+    return sceneInfo;
+}
+
+VImageConverter* VOxaSdkManager::CreateImageConverter() {
+    VImageConverter* converter = NewImageConverter();
+    mImageConverters.Append(converter);
+    return converter;
+}
+
+VOxaExporter* VOxaSdkManager::CreateExporter() {
+    VOxaExporter* exporter = NewExporter();
+    mExporters.Append(exporter);
+    return exporter;
+}
+
+VOxaImporter* VOxaSdkManager::CreateImporter() {
+    VOxaImporter* importer = NewImporter();
+    mImporters.Append(importer);
+    return importer;
+}
+
+bool VOxaSdkManager::RegisterNodeAttribute(VOxaNodeAttribute* attribute) {
+    if (!attribute || mNodeAttributes.Contains(attribute)) return false;
+    mNodeAttributes.Append(attribute);
+    return true;
+}
+
+bool VOxaSdkManager::RegisterObject(VOxaObject* object) {
+    if (!object || mListedObjects.count(object)) return false;
+    VOxaPropertyHandler* handler = object->GetPropertyHandler();
+    if (!handler || !mObjects->Add(handler)) return false;
+    mListedObjects.emplace(object, handler);
+    return true;
+}

@@ -1,0 +1,41 @@
+#include "scene/voxa_sdk_runtime.h"
+
+#include "base/vmemory_pool.h"
+#include "objects/vclass_info.h"
+#include "objects/vworld.h"
+
+namespace {
+
+// Starts not matched by a stop yet.
+int gRuntimeUseCount = 0;
+
+// Starts the runtime when the library is loaded and stops it at exit.
+struct ModuleRuntime {
+    ModuleRuntime() { VOxaSdkInit(); }
+    ~ModuleRuntime() { VOxaSdkTerm(); }
+};
+ModuleRuntime gModuleRuntime;
+
+}  // namespace
+
+bool VOxaSdkInit() {
+    if (gRuntimeUseCount == 0) {
+        VPlugInit();
+        VMemoryReusePool::CreatePools();
+        VWorld::SetGlobal(VWorld::Create());
+    }
+    ++gRuntimeUseCount;
+    return true;
+}
+
+void VOxaSdkTerm() {
+    // An unmatched stop must not drive the count below zero, where the next start would
+    // find the services still "running" and skip bringing them up.
+    if (gRuntimeUseCount <= 0) return;
+    if (--gRuntimeUseCount > 0) return;
+    VWorld::DestroyGlobal(VWorld::GetGlobal());
+    // The slot must not keep the deleted world.
+    VWorld::SetGlobal(nullptr);
+    VMemoryReusePool::DestroyPools();
+    VPlugTerm();
+}

@@ -1,0 +1,38 @@
+#ifndef OXA_SCENE_VOXA_TAKE_INFO_H
+#define OXA_SCENE_VOXA_TAKE_INFO_H
+
+#include "base/vstring.h"
+#include "base/vtime.h"
+
+class VOxaThumbnail;
+
+// What a scene records of one take apart from its animation: the take's name (the key: one
+// take information per take name in a scene), the file it came from, comments, whether it is
+// selected (writers write only selected takes), its local and reference time spans and an
+// optional thumbnail. The thumbnail is shared, never owned: copies point to the same one.
+class VOxaTakeInfo {
+public:
+    // Empty strings, selected, zero spans, no thumbnail.
+    VOxaTakeInfo() = default;
+    // Copy the strings, the selected flag, both spans and the thumbnail pointer.
+    VOxaTakeInfo(const VOxaTakeInfo& other);
+    VOxaTakeInfo& operator=(const VOxaTakeInfo& other);
+    // Releases the strings only; the thumbnail is left as it is.
+    ~VOxaTakeInfo();
+
+    VOxaThumbnail* GetTakeThumbnail() const { return mTakeThumbnail; }
+    // Keeps the pointer only; the former thumbnail is neither freed nor changed.
+    void SetTakeThumbnail(VOxaThumbnail* thumbnail) { mTakeThumbnail = thumbnail; }
+
+    VString mName{""};
+    VString mFileName{""};
+    VString mComments{""};
+    bool mSelect = true;
+    VTimeSpan mLocalTimeSpan;
+    VTimeSpan mReferenceTimeSpan;
+
+private:
+    VOxaThumbnail* mTakeThumbnail = nullptr;
+};
+
+#endif  // OXA_SCENE_VOXA_TAKE_INFO_H

@@ -1,0 +1,578 @@
+#include "scene/voxa_take_node_container.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "animation/fcurve.h"
+#include "animation/fcurve_node.h"
+#include "objects/vdatatype.h"
+#include "objects/voxa_property_handler.h"
+#include "objects/voxa_user_property.h"
+#include "objects/vproperty.h"
+#include "scene/voxa_take_node.h"
+#include "scene/voxa_take_node_internal.h"
+
+using voxa_take_node_detail::FindChannel;
+
+namespace {
+
+const char* const kTakeNodeExists = "Take node already exists";
+const char* const kTakeNodeMissing = "Take node does not exist";
+const char* const kCannotRemoveDefault = "Cannot remove default take node";
+const char* const kUnknownTakeName = "Unknown take node name";
+const char* const kIndexOutOfRange = "Index out of range";
+
+const char* const kComponentNames[4] = {"X", "Y", "Z", "toto"};
+
+bool IsDefaultTakeName(const char* name) {
+    return VString(name ? name : "").CompareNoCase("Default") == 0;
+}
+
+// The number of curves a channel of `property` carries below it: 3 or 4 for vectors and colours
+// (by data type, or by value type without one), 1 otherwise.
+int ComponentCountOf(const VProperty* property) {
+    if (const VDataType* dataType = property->GetDataType()) {
+        int count = dataType->GetComponentCount();
+        return (count == 3 || count == 4) ? count : 1;
+    }
+    switch (property->GetValueType()) {
+        case eValueVector:
+        case eValueColor:
+            return 3;
+        case eValueVector4:
+        case eValueColorAndAlpha:
+            return 4;
+        default:
+            return 1;
+    }
+}
+
+// Sets a curve's default value without any listener seeing it, so that a property written from a
+// curve is not written back into the curves. An unchanged value is left alone: the curve may be
+// delivering its own events at that moment.
+void SetDefaultWithoutEcho(VFCurve* curve, double value) {
+    if (!curve) return;
+    float v = (float)value;
+    if (curve->GetDefaultValue() == v) return;
+    if (curve->IsNotifyNow() && curve->IsCallbackEnabled()) {
+        curve->SetNotifyNow(false);
+        curve->SetDefaultValue(v);
+        curve->CallbackResetEvent();
+        curve->SetNotifyNow(true);
+    } else {
+        // Inside a modification bracket the pending record holds other changes that must still be
+        // delivered: record nothing instead of dropping them.
+        bool enabled = curve->IsCallbackEnabled();
+        curve->CallbackEnable(false);
+        curve->SetDefaultValue(v);
+        curve->CallbackEnable(enabled);
+    }
+}
+
+// The curve of `node`, made when it has none.
+VFCurve* CurveOf(VFCurveNode* node) {
+    if (!node) return nullptr;
+    if (!node->FCurveGet()) node->FCurveSet(VFCurve::Create());
+    return node->FCurveGet();
+}
+
+}  // namespace
+
+// ---- Construction -------------------------------------------------------------------------------
+
+VOxaTakeNodeContainer::VOxaTakeNodeContainer(VOxaSdkManager* manager, const char* name, VError* error)
+    : VOxaObject(manager, name), mError(error) {
+    mTakeNodes.reserve(16);
+}
+
+VOxaTakeNodeContainer::~VOxaTakeNodeContainer() {
+    // Deleting the default take destroys its curves, whose destroy events drop their links.
+    for (int i = (int)mTakeNodes.size() - 1; i >= 0; --i)
+        delete mTakeNodes[i];
+    mTakeNodes.clear();
+    mCurrentTakeNode = -1;
+    RemoveAllChannelLinks();
+}
+
+VOxaTakeNodeContainer& VOxaTakeNodeContainer::operator=(const VOxaTakeNodeContainer& other) {
+    if (this == &other) return *this;
+    VOxaObject::operator=(other);
+    for (int i = (int)mTakeNodes.size() - 1; i >= 0; --i)
+        delete mTakeNodes[i];
+    mTakeNodes.clear();
+    mTakeNodes.reserve(other.mTakeNodes.size());
+    for (const VOxaTakeNode* take : other.mTakeNodes)
+        mTakeNodes.push_back(new VOxaTakeNode(*take));
+    mCurrentTakeNode = other.mCurrentTakeNode;
+    LinkDefaultTake();
+    return *this;
+}
+
+void VOxaTakeNodeContainer::LinkDefaultTake() {
+    // The old links went with the old takes' curves; a copied default take must mirror this
+    // object's properties as a built one does, or its curves and the properties drift apart.
+    VOxaTakeNode* take = GetDefaultTakeNode();
+    VFCurveNode* root = take ? take->GetVFCurveNode() : nullptr;
+    if (!root || !IsDefaultTakeName(take->GetName())) return;
+    VArrayTemplate<VProperty*> properties;
+    FillPropertyArray(properties);
+    for (int i = 0; i < properties.GetCount(); ++i) {
+        VProperty* property = properties.GetAt(i);
+        if (!property || !property->IsAnimatable()) continue;
+        VFCurveNode* channel = voxa_take_node_detail::FindChannel(root, GetChannelName(property->GetName()));
+        if (!channel) continue;
+        if (channel->GetCount() == 0) {
+            VFCurve* curve = channel->FCurveGet();
+            if (!curve) continue;
+            AddChannelLink(property, 0, curve);
+            // The property takes the copied default, as a change of that default would give it.
+            if ((float)property->GetDouble() != curve->GetDefaultValue()) {
+                VOxaChannelLink link{property, 0, curve, this};
+                WriteLinkedProperty(&link, curve->GetDefaultValue());
+            }
+            continue;
+        }
+        // Read every component's default before writing any: the write of one component sends
+        // the whole value back into the curves.
+        double values[4] = {0.0, 0.0, 0.0, 0.0};
+        int valueCount = property->GetValue(values);
+        bool changed = false;
+        for (int k = 0; k < std::min(channel->GetCount(), 4); ++k) {
+            VFCurve* curve = channel->Get(k)->FCurveGet();
+            if (!curve) continue;
+            AddChannelLink(property, k, curve);
+            // Compared in the curve's precision, so an unchanged value keeps its own digits.
+            if (k < valueCount && (float)values[k] != curve->GetDefaultValue()) {
+                values[k] = curve->GetDefaultValue();
+                changed = true;
+            }
+        }
+        if (changed) property->SetValue(values);
+    }
+}
+
+void VOxaTakeNodeContainer::SetTakeError(const char* text) const {
+    if (mError) mError->SetLastError(0, text);
+}
+
+// ---- Takes --------------------------------------------------------------------------------------
+
+namespace {
+
+int FindTake(const std::vector<VOxaTakeNode*>& takes, const char* name) {
+    const char* wanted = name ? name : "";
+    for (size_t i = 0; i < takes.size(); ++i) {
+        if (std::strcmp(takes[i]->GetName(), wanted) == 0) return (int)i;
+    }
+    return -1;
+}
+
+}  // namespace
+
+VOxaTakeNode* VOxaTakeNodeContainer::AddTakeNode(const char* name) {
+    if (FindTake(mTakeNodes, name) >= 0) {
+        SetTakeError(kTakeNodeExists);
+        return nullptr;
+    }
+    VOxaTakeNode* take;
+    if (!mTakeNodes.empty()) {
+        take = new VOxaTakeNode(*mTakeNodes[0]);
+        take->SetName(name);
+    } else {
+        take = new VOxaTakeNode(name);
+        CreateTakeNodeChannels(take);
+    }
+    mTakeNodes.push_back(take);
+    return take;
+}
+
+VOxaTakeNode* VOxaTakeNodeContainer::AddDefaultTakeNode() {
+    VOxaTakeNode* take = AddTakeNode("Default");
+    mCurrentTakeNode = 0;
+    return take;
+}
+
+VOxaTakeNode* VOxaTakeNodeContainer::ResetTakeNodes() {
+    for (int i = (int)mTakeNodes.size() - 1; i >= 0; --i)
+        delete mTakeNodes[i];
+    mTakeNodes.clear();
+    return AddDefaultTakeNode();
+}
+
+bool VOxaTakeNodeContainer::RemoveTakeNode(int index) {
+    if (index == 0) {
+        SetTakeError(kCannotRemoveDefault);
+        return false;
+    }
+    if (index < 0 || index >= (int)mTakeNodes.size()) {
+        SetTakeError(kIndexOutOfRange);
+        return false;
+    }
+    if (mCurrentTakeNode == index) mCurrentTakeNode = index - 1;
+    VOxaTakeNode* take = mTakeNodes[index];
+    mTakeNodes.erase(mTakeNodes.begin() + index);
+    delete take;
+    return true;
+}
+
+bool VOxaTakeNodeContainer::RemoveTakeNode(const char* name) {
+    int index = FindTake(mTakeNodes, name);
+    if (index < 0) {
+        SetTakeError(kUnknownTakeName);
+        return false;
+    }
+    if (index == 0) {
+        SetTakeError(kCannotRemoveDefault);
+        return false;
+    }
+    VOxaTakeNode* take = mTakeNodes[index];
+    mTakeNodes.erase(mTakeNodes.begin() + index);
+    delete take;
+    return true;
+}
+
+VOxaTakeNode* VOxaTakeNodeContainer::GetTakeNode(int index) const {
+    if (index < 0 || index >= (int)mTakeNodes.size()) {
+        SetTakeError(kTakeNodeMissing);
+        return nullptr;
+    }
+    return mTakeNodes[index];
+}
+
+const char* VOxaTakeNodeContainer::GetTakeNodeName(int index) const {
+    VOxaTakeNode* take = GetTakeNode(index);
+    return take ? take->GetName() : nullptr;
+}
+
+VOxaTakeNode* VOxaTakeNodeContainer::GetDefaultTakeNode() const {
+    return mTakeNodes.empty() ? nullptr : mTakeNodes[0];
+}
+
+VOxaTakeNode* VOxaTakeNodeContainer::GetCurrentTakeNode() const {
+    return GetTakeNode(mCurrentTakeNode);
+}
+
+const char* VOxaTakeNodeContainer::GetCurrentTakeNodeName() const {
+    return GetTakeNodeName(mCurrentTakeNode);
+}
+
+bool VOxaTakeNodeContainer::SetCurrentTakeNode(int index) {
+    if (index < 0 || index >= (int)mTakeNodes.size()) {
+        SetTakeError(kIndexOutOfRange);
+        mCurrentTakeNode = 0;
+        return false;
+    }
+    mCurrentTakeNode = index;
+    return true;
+}
+
+bool VOxaTakeNodeContainer::SetCurrentTakeNode(const char* name) {
+    int index = FindTake(mTakeNodes, name);
+    if (index < 0) {
+        SetTakeError(kUnknownTakeName);
+        mCurrentTakeNode = 0;
+        return false;
+    }
+    mCurrentTakeNode = index;
+    return true;
+}
+
+bool VOxaTakeNodeContainer::GetAnimationInterval(VTime& start, VTime& stop) {
+    if (mCurrentTakeNode < 0 || mCurrentTakeNode >= (int)mTakeNodes.size()) return false;
+    VFCurveNode* root = mTakeNodes[mCurrentTakeNode]->GetVFCurveNode();
+    if (!root) return false;
+    VTime localStart(VTime::kInfinite);
+    VTime localStop(VTime::kMinusInfinite);  // the smallest time plus one
+    if (!root->GetAnimationInterval(localStart, localStop)) return false;
+    if (localStart < start) start = localStart;
+    if (stop < localStop) stop = localStop;
+    return true;
+}
+
+bool VOxaTakeNodeContainer::IsChannelAnimatedInAnyTake(const char* objectName, const char* channelName,
+                                                       const char* componentName) {
+    for (size_t i = 1; i < mTakeNodes.size(); ++i) {
+        if (mTakeNodes[i]->IsAnimated(objectName, channelName, componentName)) return true;
+    }
+    return false;
+}
+
+bool VOxaTakeNodeContainer::IsChannelAnimatedInAnyTakeByDataType(const char* objectName,
+                                                                 const char* channelName,
+                                                                 const VDataType* dataType) {
+    for (size_t i = 1; i < mTakeNodes.size(); ++i) {
+        if (mTakeNodes[i]->IsAnimatedByDataType(objectName, channelName, dataType)) return true;
+    }
+    return false;
+}
+
+// ---- Properties and channels --------------------------------------------------------------------
+
+void VOxaTakeNodeContainer::CreatePropertyHandles() {
+    VOxaPropertyHandler* handler = GetPropertyHandler();
+    if (!handler) return;
+    for (int i = 0; i < handler->GetPropertyCount(); ++i) {
+        VProperty* property = handler->GetProperty(i);
+        if (!property || FindUserPropertyByProperty(property)) continue;
+        VOxaUserProperty* userProperty = CreateUserProperty(property);
+        if (!userProperty) continue;
+        AddUserProperty(userProperty);
+        userProperty->SetChangeListener(handler);
+    }
+}
+
+void VOxaTakeNodeContainer::CreatePropertyChannels(VProperty* property, VOxaTakeNode* takeNode) {
+    if (!property || !takeNode) return;
+    VFCurveNode* root = takeNode->GetVFCurveNode();
+    if (!root || root->Find(property->GetName()) >= 0) return;
+    bool isDefaultTake = IsDefaultTakeName(takeNode->GetName());
+
+    int componentCount = 1;
+    if (const VDataType* dataType = property->GetDataType()) {
+        componentCount = dataType->GetComponentCount();
+    } else if (property->GetValueType() == eValueVector || property->GetValueType() == eValueColor) {
+        componentCount = 3;
+    } else if (property->GetValueType() == eValueVector4 || property->GetValueType() == eValueColorAndAlpha) {
+        componentCount = 4;
+    }
+    // Components have names up to the fourth only.
+    componentCount = std::min(componentCount, 4);
+
+    VFCurveNode* channel;
+    if (componentCount <= 1) {
+        channel = root->FindOrCreate(property->GetName(), true);
+        if (isDefaultTake && channel) AddChannelLink(property, 0, channel->FCurveGet());
+    } else {
+        channel = root->FindOrCreate(property->GetName(), false);
+        if (!channel) return;
+        for (int k = 0; k < componentCount; ++k) {
+            VFCurveNode* component = channel->Get(k);
+            if (!component) component = channel->FindOrCreate(kComponentNames[k], true);
+            if (isDefaultTake && component) AddChannelLink(property, k, component->FCurveGet());
+        }
+    }
+    SetChannelDefaultsFromProperty(channel, property);
+}
+
+void VOxaTakeNodeContainer::PropertyAdded(VOxaUserProperty* userProperty) {
+    if (!userProperty) return;
+    if (!userProperty->IsBound()) {
+        if (VOxaPropertyHandler* handler = GetPropertyHandler()) handler->CreateProperty(userProperty);
+    }
+    if (!userProperty->GetFlag(VOxaUserProperty::eAnimatable)) return;
+    VProperty* property = userProperty->GetProperty();
+    if (property) property->SetStateFlag(kPropertyAnimated, true);
+
+    const char* channelName = GetChannelName(userProperty->GetName());
+    bool transform = channelName != userProperty->GetName();
+    int type = userProperty->GetType();
+    bool vector = type == VOxaUserProperty::eVector || type == VOxaUserProperty::eColor;
+    for (size_t i = 0; i < mTakeNodes.size(); ++i) {
+        VFCurveNode* root = mTakeNodes[i]->GetVFCurveNode();
+        if (!root) continue;
+        VFCurveNode* channel = FindChannel(root, channelName);
+        if (!channel && !transform) {
+            channel = root->FindOrCreate(channelName, !vector);
+            if (!channel) continue;
+            bool link = i == 0 && property;
+            if (vector) {
+                for (int k = 0; k < 3; ++k) {
+                    VFCurveNode* component = channel->FindOrCreate(kComponentNames[k], true);
+                    if (link && component) AddChannelLink(property, k, component->FCurveGet());
+                }
+            } else if (link) {
+                AddChannelLink(property, 0, channel->FCurveGet());
+            }
+        }
+        if (channel) SetChannelDefaultsFromUserProperty(channel, userProperty);
+    }
+}
+
+void VOxaTakeNodeContainer::PropertyRemoved(VOxaUserProperty* userProperty) {
+    if (!userProperty) return;
+    const char* channelName = GetChannelName(userProperty->GetName());
+    for (VOxaTakeNode* take : mTakeNodes) {
+        VFCurveNode* channel = FindChannel(take->GetVFCurveNode(), channelName);
+        VFCurveNode* parent = channel ? channel->GetParent() : nullptr;
+        // Deleting the channel destroys its curves, whose destroy events drop their links.
+        if (parent) parent->Delete(parent->Find(channel));
+    }
+    VProperty* property = userProperty->GetProperty();
+    if (!property) return;
+    // No link may outlive the property it writes to.
+    for (size_t i = mChannelLinks.size(); i-- > 0;) {
+        if (i < mChannelLinks.size() && mChannelLinks[i]->mProperty == property) {
+            VOxaChannelLink* link = mChannelLinks[i];
+            RemoveChannelLink(link);
+        }
+    }
+    if (VOxaPropertyHandler* handler = GetPropertyHandler()) handler->DestroyProperty(userProperty);
+}
+
+void VOxaTakeNodeContainer::PropertyValueChanged(VOxaUserProperty* userProperty) {
+    if (!userProperty || !userProperty->GetFlag(VOxaUserProperty::eAnimatable)) return;
+    const char* channelName = GetChannelName(userProperty->GetName());
+    VFCurveNode* root = nullptr;
+    if (mCurrentTakeNode >= 0 && mCurrentTakeNode < (int)mTakeNodes.size()) {
+        root = mTakeNodes[mCurrentTakeNode]->GetVFCurveNode();
+        if (VFCurveNode* channel = FindChannel(root, channelName))
+            SetChannelDefaultsFromUserProperty(channel, userProperty);
+    }
+    // The default take mirrors the properties whichever take is current (also while the current
+    // index points at no take).
+    VFCurveNode* defaultRoot = mTakeNodes.empty() ? nullptr : mTakeNodes[0]->GetVFCurveNode();
+    if (defaultRoot && defaultRoot != root) {
+        if (VFCurveNode* channel = FindChannel(defaultRoot, channelName))
+            SetChannelDefaultsFromUserProperty(channel, userProperty);
+    }
+}
+
+void VOxaTakeNodeContainer::UpdateDefaultTakeFromProperties() {
+    VOxaTakeNode* take = GetDefaultTakeNode();
+    VFCurveNode* root = take ? take->GetVFCurveNode() : nullptr;
+    if (!root) return;
+    VArrayTemplate<VProperty*> properties;
+    FillPropertyArray(properties);
+    for (int i = 0; i < properties.GetCount(); ++i) {
+        VProperty* property = properties[i];
+        if (!property) continue;
+        if (VFCurveNode* channel = FindChannel(root, GetChannelName(property->GetName())))
+            SetChannelDefaultsFromProperty(channel, property);
+    }
+}
+
+void VOxaTakeNodeContainer::SetChannelDefaultsFromProperty(VFCurveNode* channel, VProperty* property) {
+    if (!channel || !property) return;
+    int componentCount = ComponentCountOf(property);
+    double values[4] = {0.0, 0.0, 0.0, 0.0};
+    if (property->GetValue(values) <= 0) return;
+    if (componentCount == 1) {
+        SetDefaultWithoutEcho(channel->FCurveGet(), values[0]);
+        return;
+    }
+    for (int k = 0; k < componentCount; ++k) {
+        VFCurveNode* component = channel->Get(k);
+        if (component) SetDefaultWithoutEcho(component->FCurveGet(), values[k]);
+    }
+}
+
+void VOxaTakeNodeContainer::SetChannelDefaultsFromUserProperty(VFCurveNode* channel,
+                                                               VOxaUserProperty* userProperty) {
+    if (!channel || !userProperty) return;
+    int type = userProperty->GetType();
+    if (type != VOxaUserProperty::eVector && type != VOxaUserProperty::eColor) {
+        VFCurve* curve = CurveOf(channel);
+        double value = 0.0;
+        if (userProperty->GetDouble(value)) SetDefaultWithoutEcho(curve, value);
+        return;
+    }
+    // Up to four components: a four-component property (Vector4, ColorAndAlpha) also brings its
+    // fourth value to a fourth component channel.
+    double values[4] = {0.0, 0.0, 0.0, 0.0};
+    VProperty* property = userProperty->GetProperty();
+    int count = 0;
+    if (property && property->GetValue(values) >= 3) {
+        count = 3;
+        if (ComponentCountOf(property) == 4 && channel->GetCount() > 3) count = 4;
+    }
+    for (int k = 0; k < 3; ++k) {
+        VFCurveNode* component = channel->Get(k);
+        if (!component) {
+            component = VFCurveNode::CreateFromName(kComponentNames[k]);
+            if (!component) continue;
+            channel->Add(component);
+        }
+        VFCurve* curve = CurveOf(component);
+        if (k < count) SetDefaultWithoutEcho(curve, values[k]);
+    }
+    if (count == 4) SetDefaultWithoutEcho(channel->Get(3)->FCurveGet(), values[3]);
+}
+
+// ---- Channel links ------------------------------------------------------------------------------
+
+void VOxaTakeNodeContainer::AddChannelLink(VProperty* property, int component, VFCurve* curve) {
+    if (!property || !curve) return;
+    VOxaChannelLink* link = new VOxaChannelLink{property, component, curve, this};
+    mChannelLinks.push_back(link);
+    curve->CallbackRegister(&VOxaTakeNodeContainer::OnChannelCurveEvent, link);
+}
+
+void VOxaTakeNodeContainer::RemoveChannelLink(VOxaChannelLink*& link) {
+    if (!link) return;
+    // Links go mostly in the reverse order of their making (a take's tree is deleted last child
+    // first): search from the end.
+    for (size_t i = mChannelLinks.size(); i-- > 0;) {
+        if (mChannelLinks[i] != link) continue;
+        if (link->mCurve) link->mCurve->CallbackUnregister(&VOxaTakeNodeContainer::OnChannelCurveEvent, link);
+        mChannelLinks.erase(mChannelLinks.begin() + (std::ptrdiff_t)i);
+        delete link;
+        link = nullptr;
+        return;
+    }
+}
+
+void VOxaTakeNodeContainer::RemoveAllChannelLinks() {
+    std::vector<VOxaChannelLink*> links;
+    links.swap(mChannelLinks);
+    for (VOxaChannelLink* link : links) {
+        if (link->mCurve) link->mCurve->CallbackUnregister(&VOxaTakeNodeContainer::OnChannelCurveEvent, link);
+        delete link;
+    }
+}
+
+VOxaChannelLink* VOxaTakeNodeContainer::GetChannelLink(int index) const {
+    return (index >= 0 && index < (int)mChannelLinks.size()) ? mChannelLinks[index] : nullptr;
+}
+
+const char* VOxaTakeNodeContainer::GetChannelName(const char* propertyName) {
+    if (!propertyName) return propertyName;
+    if (std::strcmp(propertyName, "Lcl Translation") == 0) return "T";
+    if (std::strcmp(propertyName, "Lcl Rotation") == 0) return "R";
+    if (std::strcmp(propertyName, "Lcl Scaling") == 0) return "S";
+    return propertyName;
+}
+
+void VOxaTakeNodeContainer::OnChannelCurveEvent(VFCurve* curve, VFCurveEvent* event, void* data) {
+    VOxaChannelLink* link = static_cast<VOxaChannelLink*>(data);
+    if (!curve || !event || !link) return;
+    if (event->mEventType & VFCurve::eEventDestroy) {
+        // The curve is going: its value is no longer the property's to follow.
+        if (link->mContainer) link->mContainer->RemoveChannelLink(link);
+        return;
+    }
+    if (!(event->mEventType & VFCurve::eEventDefaultValue)) return;
+    WriteLinkedProperty(link, curve->GetDefaultValue());
+}
+
+void VOxaTakeNodeContainer::WriteLinkedProperty(const VOxaChannelLink* link, double v) {
+    VProperty* property = link->mProperty;
+    if (!property) return;
+    const VDataType* dataType = property->GetDataType();
+    if (!dataType) {
+        switch (property->GetValueType()) {
+            case eValueInteger:
+            case eValueBool:
+            case eValueEnum:
+                property->SetInt(vproperty_detail::DoubleToInt(v));
+                return;
+            case eValueReal:
+            case eValueNumber:
+                property->SetDouble(v);
+                return;
+            case eValueVector4:
+            case eValueVector:
+            case eValueColor:
+            case eValueColorAndAlpha:
+                break;
+            default:
+                return;
+        }
+    } else if (dataType->GetValueSize() > 32 || dataType->GetComponentCount() <= link->mComponent) {
+        return;
+    }
+    if (link->mComponent < 0 || link->mComponent > 3) return;
+    double values[4] = {0.0, 0.0, 0.0, 0.0};
+    property->GetValue(values);
+    values[link->mComponent] = v;
+    property->SetValue(values);
+}

@@ -1,0 +1,25 @@
+#ifndef OXA_SCENE_VOXA_TAKE_NODE_INTERNAL_H
+#define OXA_SCENE_VOXA_TAKE_NODE_INTERNAL_H
+
+#include <cstring>
+
+#include "animation/fcurve_node.h"
+
+namespace voxa_take_node_detail {
+
+// The channel `channelName` of a take's channel tree: a child of the root of that name (without
+// regard to case); "T", "R" and "S" are also found below "Transform" (and by their data types).
+// Component nodes deeper in the tree are never answered for a channel name, so a property named
+// "X" does not reach a translation component. Null when there is none.
+inline VFCurveNode* FindChannel(const VFCurveNode* root, const char* channelName) {
+    if (!root || !channelName) return nullptr;
+    VFCurveNode* channel = root->Get(root->Find(channelName));
+    if (channel) return channel;
+    bool transform =
+        (channelName[0] == 'T' || channelName[0] == 'R' || channelName[0] == 'S') && channelName[1] == '\0';
+    return transform ? root->FindChild(channelName) : nullptr;
+}
+
+}  // namespace voxa_take_node_detail
+
+#endif  // OXA_SCENE_VOXA_TAKE_NODE_INTERNAL_H

@@ -1,0 +1,217 @@
+// The node's take channels, animation interval, copy, character links and marks.
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "animation/fcurve.h"
+#include "animation/fcurve_node.h"
+#include "objects/vdatatype.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_node_attribute.h"
+#include "scene/voxa_node_limits.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_node.h"
+
+namespace {
+
+class scene_NodeTakes : public ::testing::Test {
+protected:
+    void SetUp() override { mManager = VOxaSdkManager::Create(); }
+    void TearDown() override { delete mManager; }
+    VOxaNode* Make(const char* name) { return mManager->CreateNode(name); }
+
+    VOxaSdkManager* mManager = nullptr;
+};
+
+// The curves of a take's tree, depth first.
+void CollectCurves(VFCurveNode* node, std::set<VFCurve*>& curves) {
+    if (node->FCurveGet()) curves.insert(node->FCurveGet());
+    for (int i = 0; i < node->GetCount(); ++i)
+        CollectCurves(node->Get(i), curves);
+}
+
+TEST_F(scene_NodeTakes, ChannelTreeOfANewNode) {
+    VOxaNode* node = Make("Cube");
+    VOxaTakeNode* take = node->GetDefaultTakeNode();
+    VFCurveNode* root = take->GetVFCurveNode();
+    ASSERT_EQ(root->GetCount(), 2);
+    VFCurveNode* transform = root->Get(0);
+    EXPECT_STREQ(transform->GetName(), "Transform");
+    EXPECT_EQ(transform->FCurveGet(), nullptr);
+    ASSERT_EQ(transform->GetCount(), 3);
+    const char* const names[3] = {"T", "R", "S"};
+    const char* const types[3] = {"Lcl Translation", "Lcl Rotation", "Lcl Scaling"};
+    const int layers[3] = {1, 2, 3};
+    for (int c = 0; c < 3; ++c) {
+        VFCurveNode* channel = transform->Get(c);
+        EXPECT_STREQ(channel->GetName(), names[c]);
+        EXPECT_EQ(channel->GetDataType(), VDataType::Find(types[c]));
+        EXPECT_EQ(channel->GetLayerType(), layers[c]);
+        ASSERT_EQ(channel->GetCount(), 3);
+        for (int k = 0; k < 3; ++k) {
+            VFCurve* curve = channel->Get(k)->FCurveGet();
+            ASSERT_NE(curve, nullptr);
+            EXPECT_EQ(curve->GetDefaultValue(), c == 2 ? 1.0f : 0.0f) << names[c] << k;
+            for (int rgb = 0; rgb < 3; ++rgb)
+                EXPECT_EQ(curve->GetColor()[rgb], rgb == k ? 1.0f : 0.0f) << names[c] << k;
+        }
+    }
+    VFCurveNode* visibility = root->Get(1);
+    EXPECT_STREQ(visibility->GetName(), "Visibility");
+    EXPECT_EQ(visibility->GetLayerType(), 1);
+    ASSERT_NE(visibility->FCurveGet(), nullptr);
+    EXPECT_EQ(visibility->FCurveGet()->GetDefaultValue(), 1.0f);
+    EXPECT_EQ(visibility->FCurveGet()->GetColor()[0], 0.75f);
+    EXPECT_EQ(visibility->FCurveGet()->GetColor()[1], 0.0f);
+
+    // Every link is on a curve of the default take, and the default curves follow the property.
+    std::set<VFCurve*> defaults;
+    CollectCurves(root, defaults);
+    ASSERT_EQ(node->GetChannelLinkCount(), 10) << "nine components and Visibility, linked once";
+    for (int i = 0; i < node->GetChannelLinkCount(); ++i)
+        EXPECT_TRUE(defaults.count(node->GetChannelLink(i)->mCurve)) << "link " << i;
+    node->SetLclScaling(VgeTVector(2, 2, 2, 1));
+    EXPECT_EQ(take->GetScaleY()->GetDefaultValue(), 2.0f);
+}
+
+TEST_F(scene_NodeTakes, LinksOnlyOnTheDefaultTake) {
+    VOxaNode* node = Make("Cube");
+    node->SetLclScaling(VgeTVector(2, 2, 2, 1));
+    int links = node->GetChannelLinkCount();
+    {
+        VOxaTakeNode walk("Walk");
+        node->CreateTakeNodeChannels(&walk);
+        EXPECT_EQ(node->GetChannelLinkCount(), links) << "a take not named Default is not linked";
+        EXPECT_EQ(walk.GetScaleZ()->GetDefaultValue(), 2.0f) << "defaults come from the property";
+        EXPECT_NE(walk.GetTranslationX(), nullptr);
+        EXPECT_NE(walk.GetVisibility(), nullptr);
+    }
+    {
+        VOxaTakeNode other("dEfAuLt");
+        node->CreateTakeNodeChannels(&other);
+        EXPECT_EQ(node->GetChannelLinkCount(), links + 10) << "Default in any case is linked";
+    }
+    EXPECT_EQ(node->GetChannelLinkCount(), links) << "links go with their curves";
+}
+
+TEST_F(scene_NodeTakes, AnimationIntervalCoversTheSubtree) {
+    VOxaNode* parent = Make("Parent");
+    VOxaNode* child = Make("Child");
+    parent->AddChild(child);
+    VTime start(100), stop(200);
+    EXPECT_FALSE(parent->GetAnimationInterval(start, stop));
+    EXPECT_EQ(start.Get(), 100);
+
+    VFCurve* curve = child->GetCurrentTakeNode()->GetTranslationX();
+    curve->KeyAdd(VTime(50));
+    curve->KeyAdd(VTime(500));
+    EXPECT_TRUE(parent->GetAnimationInterval(start, stop));
+    EXPECT_EQ(start.Get(), 50);
+    EXPECT_EQ(stop.Get(), 500);
+    VTime wideStart(0), wideStop(1000);
+    EXPECT_TRUE(parent->GetAnimationInterval(wideStart, wideStop));
+    EXPECT_EQ(wideStart.Get(), 0) << "the caller's range is only widened";
+    EXPECT_EQ(wideStop.Get(), 1000);
+
+    EXPECT_FALSE(parent->SetCurrentTakeNode("Missing"));
+    EXPECT_EQ(parent->GetCurrentTakeNodeIndex(), 0);
+}
+
+// An attribute that counts its live instances, so that destruction through the manager shows.
+class CountedAttribute : public VOxaNodeAttribute {
+public:
+    CountedAttribute(VOxaSdkManager* manager, int type, int* live)
+        : VOxaNodeAttribute(manager), mType(type), mLive(live) {
+        ++*mLive;
+    }
+    ~CountedAttribute() override { --*mLive; }
+    int GetAttributeType() const override { return mType; }
+
+private:
+    int mType;
+    int* mLive;
+};
+
+TEST_F(scene_NodeTakes, CopyTakesSettingsPivotsLimitsAndTakes) {
+    VOxaNode* source = Make("Source");
+    VOxaNode* target = Make("Target");
+    VOxaNode* aim = Make("Aim");
+    source->SetTarget(aim);
+    source->SetPostTargetRotation(VgeTVector(1, 2, 3, 0));
+    source->SetVisibility(false);
+    source->SetShadingMode(1);
+    source->SetMultiTake(0);
+    source->SetCullingMode(VOxaNode::eCULLING_ON_CW);
+    source->SetRotationPivot(0, VgeTVector(4, 5, 6, 0));
+    source->SetScalingPivotUpdateOffset(1, VgeTVector(7, 8, 9, 0));
+    source->GetLimits()->mScalingLimits.SetLimitMaxActive(true, false, false);
+    source->GetLimits()->SetRotationLimitsActive(true);
+    source->AddTakeNode("Walk");
+    source->SetCurrentTakeNode(1);
+    source->AddCharacterLink(source, 0, 1, 2);
+
+    int live = 0;
+    auto* attribute = new CountedAttribute(mManager, VOxaNodeAttribute::eNull, &live);
+    ASSERT_TRUE(mManager->RegisterNodeAttribute(attribute));
+    target->SetNodeAttribute(attribute);
+
+    target->Copy(*source);
+    EXPECT_EQ(target->GetTarget(), aim);
+    EXPECT_EQ(target->GetPostTargetRotation()[2], 3.0);
+    EXPECT_FALSE(target->GetVisibility());
+    EXPECT_EQ(target->GetShadingMode(), 1);
+    EXPECT_EQ(target->GetMultiTake(), 0);
+    EXPECT_EQ(target->GetCullingMode(), VOxaNode::eCULLING_ON_CW);
+    EXPECT_EQ(target->GetRotationPivot(0)[1], 5.0);
+    EXPECT_EQ(target->GetNodeProperties()->GetTransformSettings().mPivotFlags & 0x2, 0x2);
+    EXPECT_EQ(target->GetScalingPivotUpdateOffset(1)[2], 9.0);
+    EXPECT_TRUE(target->GetLimits()->mScalingLimits.mMaxActive[0]);
+    EXPECT_TRUE(target->GetRotationActive());
+    EXPECT_EQ(target->GetLimits()->GetLimitedNode(), target) << "the limits stay this node's";
+    EXPECT_EQ(target->GetTakeNodeCount(), 2);
+    EXPECT_EQ(target->GetCurrentTakeNodeIndex(), 1);
+    EXPECT_EQ(target->GetCharacterLinkCount(), 0) << "character links are not copied";
+    EXPECT_EQ(target->GetNodeAttribute(), nullptr) << "the source has no attribute";
+    EXPECT_EQ(live, 0) << "the former attribute was destroyed through the manager";
+}
+
+TEST_F(scene_NodeTakes, CharacterLinks) {
+    VOxaNode* node = Make("Hips");
+    int owner = 0;
+    EXPECT_EQ(node->AddCharacterLink(&owner, 0, 3, 0), 0);
+    EXPECT_EQ(node->AddCharacterLink(&owner, 1, 3, 0), 1);
+    EXPECT_EQ(node->AddCharacterLink(&owner, 0, 3, 0), 2) << "duplicates are kept";
+    EXPECT_EQ(node->FindCharacterLink(&owner, 1, 3, 0), 1);
+    EXPECT_EQ(node->FindCharacterLink(nullptr, 1, 3, 0), -1);
+    EXPECT_EQ(node->RemoveCharacterLink(&owner, 2, 3, 0), -1) << "another kind does not match";
+    EXPECT_EQ(node->RemoveCharacterLink(&owner, 0, 3, 0), 0);
+    EXPECT_EQ(node->GetCharacterLinkCount(), 2);
+
+    void* o = nullptr;
+    int kind = -1, index = -1, extra = -1;
+    ASSERT_TRUE(node->GetCharacterLink(0, &o, &kind, &index, &extra));
+    EXPECT_EQ(o, &owner);
+    EXPECT_EQ(kind, 1);
+    EXPECT_FALSE(node->GetCharacterLink(2, &o, &kind, &index, &extra));
+    EXPECT_FALSE(node->GetCharacterLink(0, &o, nullptr, &index, &extra));
+}
+
+TEST_F(scene_NodeTakes, MarksAndTheirRecursiveQuery) {
+    VOxaNode* root = Make("Root");
+    VOxaNode* a = Make("A");
+    VOxaNode* b = Make("B");
+    root->AddChild(a);
+    a->AddChild(b);
+    EXPECT_FALSE(root->IsMarked(true));
+    b->SetMarked(1);
+    EXPECT_FALSE(root->IsMarked());
+    EXPECT_TRUE(root->IsMarked(true));
+    root->SetMarked(0, true);
+    EXPECT_FALSE(b->IsMarked());
+    a->SetMarked(2, true);
+    EXPECT_TRUE(b->IsMarked());
+    EXPECT_FALSE(root->IsMarked());
+}
+
+}  // namespace
