@@ -30,6 +30,15 @@ public:
     // A new pair changes no listed name, so it leaves the rename stamp alone.
     explicit VOxaObjectName(const char* name) : mInitial(name ? name : ""), mCurrent(mInitial) {}
 
+    VOxaObjectName(const VOxaObjectName&) = default;
+    // Takes both names of `other` (a rename, as far as indexes of names are concerned).
+    VOxaObjectName& operator=(const VOxaObjectName& other) {
+        mInitial = other.mInitial;
+        mCurrent = other.mCurrent;
+        ++sRenameStamp;
+        return *this;
+    }
+
     // Sets both names.
     void Set(const char* name) {
         mInitial = name ? name : "";

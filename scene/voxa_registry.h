@@ -2,10 +2,10 @@
 #define OXA_SCENE_VOXA_REGISTRY_H
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <type_traits>
-#include <unordered_map>
 #include <vector>
 
 #include "objects/vindex.h"
@@ -38,7 +38,7 @@ public:
         mItems.push_back(item);
         ++mCount;
         if constexpr (HasName<T>::value) {
-            if (NamesCurrent()) mNames[item->GetName()].push_back(item);
+            if (NamesCurrent()) AddName(item);
         }
     }
 
@@ -50,14 +50,7 @@ public:
         int slot = item ? mSlot.Find(item) : -1;
         if (slot < 0) return false;
         if constexpr (HasName<T>::value) {
-            if (NamesCurrent()) {
-                auto it = mNames.find(item->GetName());
-                if (it != mNames.end()) {
-                    std::vector<T*>& holders = it->second;
-                    holders.erase(std::find(holders.begin(), holders.end(), item));
-                    if (holders.empty()) mNames.erase(it);
-                }
-            }
+            if (NamesCurrent()) RemoveName(item);
         }
         mSlot.Erase(item);
         mItems[slot] = nullptr;
@@ -90,7 +83,7 @@ public:
         mSlot.Clear();
         mCount = 0;
         mHoles = 0;
-        mNames.clear();
+        ClearNames();
         mNamesStamp = VOxaObject::GetRenameStamp();
     }
 
@@ -107,15 +100,20 @@ public:
             }
             return nullptr;
         }
-        const std::vector<T*>* holders = Holders(name);
-        return holders && index < (int)holders->size() ? (*holders)[index] : nullptr;
+        const Entry* entry = FindEntry(name);
+        if (!entry) return nullptr;
+        if (index == 0) return entry->mFirst;
+        if (entry->mMore < 0) return nullptr;
+        const std::vector<T*>& more = mMore[entry->mMore];
+        return index - 1 < (int)more.size() ? more[index - 1] : nullptr;
     }
 
     // The number of entries that bear `name`.
     int CountByName(const char* name) const {
         static_assert(HasName<T>::value, "only scene objects are counted by name");
-        const std::vector<T*>* holders = name ? Holders(name) : nullptr;
-        return holders ? (int)holders->size() : 0;
+        const Entry* entry = name ? FindEntry(name) : nullptr;
+        if (!entry) return 0;
+        return 1 + (entry->mMore < 0 ? 0 : (int)mMore[entry->mMore].size());
     }
 
     // A copy of the entries in list order (for walks that destroy entries as they go).
@@ -133,17 +131,130 @@ private:
     // True while no name changed since the index was last made whole.
     bool NamesCurrent() const { return mNamesStamp == VOxaObject::GetRenameStamp(); }
 
-    const std::vector<T*>* Holders(const char* name) const {
+    // The name index: an open-addressing table of (hash, entry) slots over entries that keep the
+    // first holder, any further holders and a copy of the name in one character arena. Lookups
+    // touch only these few contiguous blocks, not objects scattered over the heap.
+    struct Slot {
+        uint32_t mHash;
+        int32_t mEntry;  // kEmpty, kRemoved, or an index into mEntries
+    };
+    struct Entry {
+        T* mFirst;
+        uint32_t mHash;
+        uint32_t mKeyOffset;
+        uint32_t mKeyLength;
+        int32_t mMore;  // index into mMore, -1 when the name has one holder
+    };
+    static constexpr int32_t kEmpty = -1;
+    static constexpr int32_t kRemoved = -2;
+
+    // The slot holding `name` (with hash `hash`), or -1.
+    int64_t FindSlot(const char* name, size_t length, uint32_t hash) const {
+        if (mSlots.empty()) return -1;
+        size_t mask = mSlots.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            const Slot& slot = mSlots[i];
+            if (slot.mEntry == kEmpty) return -1;
+            if (slot.mEntry >= 0 && slot.mHash == hash) {
+                const Entry& e = mEntries[slot.mEntry];
+                if (e.mKeyLength == length && std::memcmp(mArena.data() + e.mKeyOffset, name, length) == 0)
+                    return (int64_t)i;
+            }
+        }
+    }
+    void AddName(T* item) const {
+        const char* name = item->GetName();
+        size_t length = std::strlen(name);
+        uint32_t hash = VNameIndex::HashText(name);
+        int64_t found = FindSlot(name, length, hash);
+        if (found >= 0) {
+            Entry& e = mEntries[mSlots[found].mEntry];
+            if (e.mMore < 0) {
+                e.mMore = (int32_t)mMore.size();
+                mMore.emplace_back();
+            }
+            mMore[e.mMore].push_back(item);
+            return;
+        }
+        if ((mUsedSlots + 1) * 4 > mSlots.size() * 3) Rehash();
+        mEntries.push_back(Entry{item, hash, (uint32_t)mArena.size(), (uint32_t)length, -1});
+        mArena.append(name, length);
+        size_t mask = mSlots.size() - 1;
+        size_t i = hash & mask;
+        while (mSlots[i].mEntry >= 0)
+            i = (i + 1) & mask;
+        if (mSlots[i].mEntry == kEmpty) ++mUsedSlots;
+        mSlots[i] = Slot{hash, (int32_t)mEntries.size() - 1};
+    }
+    void RemoveName(const T* item) const {
+        const char* name = item->GetName();
+        int64_t found = FindSlot(name, std::strlen(name), VNameIndex::HashText(name));
+        if (found < 0) return;
+        Entry& e = mEntries[mSlots[found].mEntry];
+        std::vector<T*>* more = e.mMore >= 0 ? &mMore[e.mMore] : nullptr;
+        if (e.mFirst != item) {
+            if (more) more->erase(std::find(more->begin(), more->end(), item));
+        } else if (more && !more->empty()) {
+            e.mFirst = more->front();
+            more->erase(more->begin());
+        } else {
+            // The entry and its arena bytes stay until the next rehash.
+            mSlots[found].mEntry = kRemoved;
+        }
+    }
+    // A table of twice the live names, made again from the live entries.
+    void Rehash() const {
+        std::vector<Entry> entries;
+        std::vector<std::vector<T*>> more;
+        std::string arena;
+        entries.reserve(mEntries.size());
+        for (const Slot& slot : mSlots) {
+            if (slot.mEntry < 0) continue;
+            Entry e = mEntries[slot.mEntry];
+            uint32_t offset = (uint32_t)arena.size();
+            arena.append(mArena.data() + e.mKeyOffset, e.mKeyLength);
+            e.mKeyOffset = offset;
+            if (e.mMore >= 0) {
+                more.push_back(std::move(mMore[e.mMore]));
+                e.mMore = (int32_t)more.size() - 1;
+            }
+            entries.push_back(e);
+        }
+        size_t capacity = 64;
+        while (capacity < entries.size() * 2 + 2)
+            capacity *= 2;
+        mSlots.assign(capacity, Slot{0, kEmpty});
+        size_t mask = capacity - 1;
+        for (size_t k = 0; k < entries.size(); ++k) {
+            const Entry& e = entries[k];
+            size_t i = e.mHash & mask;
+            while (mSlots[i].mEntry != kEmpty)
+                i = (i + 1) & mask;
+            mSlots[i] = Slot{e.mHash, (int32_t)k};
+        }
+        mUsedSlots = entries.size();
+        mEntries.swap(entries);
+        mMore.swap(more);
+        mArena.swap(arena);
+    }
+    void ClearNames() const {
+        mSlots.clear();
+        mEntries.clear();
+        mMore.clear();
+        mArena.clear();
+        mUsedSlots = 0;
+    }
+    const Entry* FindEntry(const char* name) const {
         if (!NamesCurrent()) {
             // Some object was renamed: make the index again, in list order.
             Compact();
-            mNames.clear();
+            ClearNames();
             for (T* item : mItems)
-                mNames[item->GetName()].push_back(item);
+                AddName(item);
             mNamesStamp = VOxaObject::GetRenameStamp();
         }
-        auto it = mNames.find(name);
-        return it == mNames.end() ? nullptr : &it->second;
+        int64_t found = FindSlot(name, std::strlen(name), VNameIndex::HashText(name));
+        return found < 0 ? nullptr : &mEntries[mSlots[found].mEntry];
     }
 
     void Compact() const {
@@ -162,8 +273,12 @@ private:
     mutable VPointerIndex mSlot;     // item -> position in mItems
     int mCount = 0;
     mutable int mHoles = 0;
-    // name -> its holders in list order; valid while mNamesStamp is the current rename stamp.
-    mutable std::unordered_map<std::string, std::vector<T*>> mNames;
+    // The name index; valid while mNamesStamp is the current rename stamp.
+    mutable std::vector<Slot> mSlots;
+    mutable std::vector<Entry> mEntries;
+    mutable std::vector<std::vector<T*>> mMore;
+    mutable std::string mArena;
+    mutable size_t mUsedSlots = 0;  // slots not empty (live or removed)
     mutable unsigned mNamesStamp = VOxaObject::GetRenameStamp();
 };
 

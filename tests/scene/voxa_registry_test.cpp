@@ -1,0 +1,97 @@
+#include "scene/voxa_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A named scene object of the smallest kind.
+class Item : public VOxaObject {
+public:
+    explicit Item(const char* name) : VOxaObject(nullptr, name) {}
+};
+
+// The registry against a plain vector under random appends, removals, renames and lookups:
+// order, index access, membership and the index-th holder of a name must agree throughout.
+TEST(scene_Registry, AgreesWithAPlainListUnderRandomEdits) {
+    std::mt19937 random(7);
+    std::vector<std::unique_ptr<Item>> pool;
+    for (int i = 0; i < 400; ++i)
+        pool.push_back(std::make_unique<Item>(("N" + std::to_string(i % 37)).c_str()));
+    VOxaRegistry<Item> registry;
+    std::vector<Item*> model;
+    auto listed = [&](Item* item) { return std::find(model.begin(), model.end(), item) != model.end(); };
+
+    for (int step = 0; step < 20000; ++step) {
+        Item* item = pool[random() % pool.size()].get();
+        switch (random() % 6) {
+            case 0:
+            case 1:
+                if (!listed(item)) {
+                    registry.Append(item);
+                    model.push_back(item);
+                }
+                break;
+            case 2:
+                EXPECT_EQ(registry.Remove(item), listed(item));
+                model.erase(std::remove(model.begin(), model.end(), item), model.end());
+                break;
+            case 3:
+                if (random() % 8 == 0) item->SetName(("N" + std::to_string(random() % 37)).c_str());
+                break;
+            default: {
+                std::string name = "N" + std::to_string(random() % 37);
+                int index = (int)(random() % 4);
+                Item* expected = nullptr;
+                int seen = 0;
+                for (Item* m : model) {
+                    if (std::strcmp(m->GetName(), name.c_str()) == 0 && seen++ == index) {
+                        expected = m;
+                        break;
+                    }
+                }
+                ASSERT_EQ(registry.FindByName(name.c_str(), index), expected) << "step " << step << " " << name;
+                int count = 0;
+                for (Item* m : model)
+                    count += std::strcmp(m->GetName(), name.c_str()) == 0;
+                ASSERT_EQ(registry.CountByName(name.c_str()), count);
+            }
+        }
+        ASSERT_EQ(registry.GetCount(), (int)model.size());
+        if (step % 97 == 0) {
+            for (size_t i = 0; i < model.size(); ++i)
+                ASSERT_EQ(registry.Get((int)i), model[i]) << "step " << step;
+            EXPECT_EQ(registry.Get((int)model.size()), nullptr);
+            EXPECT_EQ(registry.Get(-1), nullptr);
+        }
+        EXPECT_EQ(registry.Contains(item), listed(item));
+    }
+}
+
+// Tearing a long list down from the front, and building it again, keeps lookups right (the
+// index reuses removed slots and is rebuilt as it fills).
+TEST(scene_Registry, MassRemovalAndRefill) {
+    std::vector<std::unique_ptr<Item>> items;
+    for (int i = 0; i < 5000; ++i)
+        items.push_back(std::make_unique<Item>(("Model::n" + std::to_string(i)).c_str()));
+    VOxaRegistry<Item> registry;
+    for (int round = 0; round < 3; ++round) {
+        for (auto& item : items)
+            registry.Append(item.get());
+        EXPECT_EQ(registry.FindByName("Model::n4999"), items[4999].get());
+        for (int i = 0; i < 4999; ++i)
+            ASSERT_TRUE(registry.Remove(items[i].get()));
+        EXPECT_EQ(registry.FindByName("Model::n17"), nullptr);
+        EXPECT_EQ(registry.First(), items[4999].get());
+        ASSERT_TRUE(registry.Remove(items[4999].get()));
+        EXPECT_TRUE(registry.IsEmpty());
+        EXPECT_FALSE(registry.Remove(items[0].get()));
+    }
+}
+
+}  // namespace
