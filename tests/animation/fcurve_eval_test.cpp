@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "animation/anim_settings.h"
@@ -470,3 +471,78 @@ TEST(FCurveEval, TangentInfoRoundTripAndFirstKey) {
 }
 
 }  // namespace
+
+namespace {
+
+// Sets key `index`'s left slope on a five-key curve whose key before it has tangent mode
+// `prevMode` and which is itself of `interpolation` and `mode`; checks that the slope reads back
+// and that the segment ending at the key is the Bezier of that slope.
+void CheckLeftDerivativeSetter(int index, unsigned prevMode, unsigned interpolation, unsigned mode) {
+    const double times[5] = {0, 1, 2.5, 3, 4.5};
+    const float values[5] = {0, 2, 1, 4, 3};
+    VFCurve curve;
+    curve.ResizeKeyBuffer(5);
+    for (int i = 0; i < 5; ++i)
+        curve.KeySet(i, Sec(times[i]), values[i], VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentAuto,
+                     0.0f, 0.0f);
+    if (index > 0) curve.KeySetTangentMode(index - 1, prevMode);
+    curve.KeySetInterpolation(index, interpolation);
+    curve.KeySetTangentMode(index, mode);
+    const std::string what = "key " + std::to_string(index) + " after mode " + std::to_string(prevMode) +
+                             ", itself " + std::to_string(interpolation) + "/" + std::to_string(mode);
+    if (index == 0) {
+        // The first key has no left side: nothing changes.
+        float left = curve.KeyGetLeftDerivative(0), at = curve.Evaluate(Sec(0.5));
+        curve.KeySetLeftDerivative(0, 5.0f);
+        EXPECT_EQ(curve.KeyGetLeftDerivative(0), left) << what;
+        EXPECT_EQ(curve.Evaluate(Sec(0.5)), at) << what;
+        return;
+    }
+    const float d = 5.0f;
+    float prevRight = curve.KeyGetRightDerivative(index - 1);
+    curve.KeySetLeftDerivative(index, d);
+    EXPECT_NEAR(curve.KeyGetLeftDerivative(index), d, 1e-4) << what;
+    EXPECT_NEAR(curve.KeyGetRightDerivative(index - 1), prevRight, 1e-4) << what;
+    if (interpolation == VFCurveKey::eInterpolationCubic && mode == VFCurveKey::eTangentUser && index < 4) {
+        EXPECT_NEAR(curve.KeyGetRightDerivative(index), d, 1e-4) << what << ": an unbroken user key";
+    }
+    double t0 = times[index - 1], t1 = times[index], dt = t1 - t0;
+    double p0 = values[index - 1], p3 = values[index];
+    for (double u = 0.125; u < 1; u += 0.25) {
+        double expected = RefBezier(p0, p0 + prevRight * dt / 3, p3 - d * dt / 3, p3, u);
+        EXPECT_NEAR(curve.Evaluate(Sec(t0 + u * dt)), expected, 1e-4) << what << " at " << u;
+    }
+    // The auto value of the side agrees with the slope, and setting it reads back too.
+    if (index == 4 && (prevMode == VFCurveKey::eTangentAuto || prevMode == VFCurveKey::eTangentAutoBreak) &&
+        (mode == VFCurveKey::eTangentAuto || mode == VFCurveKey::eTangentAutoBreak)) {
+        curve.KeySetLeftAuto(index, 50.0f);
+        EXPECT_NEAR(curve.KeyGetLeftAuto(index), 50.0f, 1e-4) << what;
+    }
+}
+
+}  // namespace
+
+TEST(FCurveEval, LeftDerivativeSetterAgreesWithTheGetter) {
+    const unsigned cubicModes[] = {VFCurveKey::eTangentAuto, VFCurveKey::eTangentAutoBreak,
+                                   VFCurveKey::eTangentUser, VFCurveKey::eTangentUserBreak};
+    for (int index : {0, 2, 4}) {
+        for (unsigned prevMode : cubicModes) {
+            for (unsigned mode : cubicModes)
+                CheckLeftDerivativeSetter(index, prevMode, VFCurveKey::eInterpolationCubic, mode);
+            // A linear or constant key takes its left side from the cubic key before it.
+            CheckLeftDerivativeSetter(index, prevMode, VFCurveKey::eInterpolationLinear,
+                                      VFCurveKey::eTangentAuto);
+            CheckLeftDerivativeSetter(index, prevMode, VFCurveKey::eInterpolationConstant, 0);
+        }
+    }
+    // The three-key case: the last key's left slope, set to 5, reads back as 5.
+    VFCurve curve;
+    curve.KeyAdd(Sec(0));
+    curve.KeyAdd(Sec(1));
+    curve.KeyAdd(Sec(2));
+    curve.KeySetValue(1, 2.0f);
+    curve.KeySetValue(2, 6.0f);
+    curve.KeySetLeftDerivative(2, 5.0f);
+    EXPECT_NEAR(curve.KeyGetLeftDerivative(2), 5.0f, 1e-4);
+    EXPECT_NEAR(curve.Evaluate(Sec(1.5)), RefBezier(2, 2 + 3.0 / 3, 6 - 5.0 / 3, 6, 0.5), 1e-4);
+}
