@@ -315,6 +315,34 @@ TEST(FCurveEval, KeysAtTheEndsOfTheTimeLine) {
     }
 }
 
+TEST(FCurveEval, RepetitionEndsExactlyAtItsLimit) {
+    // Keys at 1 s (value 1) and 3 s (value 5), repeated twice before the first key: the
+    // repetitions reach back to 1 - 2 x 2 = -3 s, where the first key's value holds again.
+    VFCurve curve;
+    curve.ResizeKeyBuffer(2);
+    curve.KeySet(0, Sec(1), 1.0f, VFCurveKey::eInterpolationLinear);
+    curve.KeySet(1, Sec(3), 5.0f, VFCurveKey::eInterpolationLinear);
+    curve.SetPreExtrapolation(VFCurve::eExtrapolationRepetition);
+    curve.SetPreExtrapolationCount(2);
+    const VTime limit = Sec(1) - (Sec(3) - Sec(1)) * 2;
+    const VTime tick(1);
+    EXPECT_EQ(curve.Evaluate(limit), 1.0f) << "at the limit: the first key, not the last";
+    EXPECT_EQ(curve.Evaluate(limit - tick), 1.0f) << "beyond the limit";
+    // One tick inside: the start of the earliest copy.
+    EXPECT_EQ(curve.Evaluate(limit + tick), curve.Evaluate(Sec(1) + tick));
+    EXPECT_NEAR(curve.Evaluate(limit + tick), 1.0f, 1e-6);
+    EXPECT_EQ(curve.KeyFindAll(limit), 0.0);
+    // Half way into the earliest copy.
+    EXPECT_NEAR(curve.Evaluate(limit + Sec(1)), 3.0f, 1e-5);
+    // The same rule after the last key.
+    curve.SetPostExtrapolation(VFCurve::eExtrapolationRepetition);
+    curve.SetPostExtrapolationCount(2);
+    const VTime end = Sec(3) + (Sec(3) - Sec(1)) * 2;
+    EXPECT_EQ(curve.Evaluate(end), 5.0f);
+    EXPECT_EQ(curve.Evaluate(end + tick), 5.0f);
+    EXPECT_EQ(curve.Evaluate(end - tick), curve.Evaluate(Sec(3) - tick));
+}
+
 TEST(FCurveEval, NoKeysAndOneKey) {
     VFCurve curve;
     curve.SetDefaultValue(4.0f);
@@ -383,6 +411,23 @@ TEST(FCurveEval, TcbSlopes) {
     EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(1), (float)right);
     EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(2), 4.0f);  // the last key has no right side of its own
     VFCurveSetTcbLeftFromRight(false);
+
+    // The end keys with their own tension, continuity and bias: one segment each.
+    const double T2 = 0.3, C2 = 0.2, B2 = -0.4, T0 = -0.5, C0 = 0.25, B0 = 0.5;
+    curve.KeySetDataRaw(2, 0, (float)T2);
+    curve.KeySetDataRaw(2, 1, (float)C2);
+    curve.KeySetDataRaw(2, 2, (float)B2);
+    curve.KeySetDataRaw(0, 0, (float)T0);
+    curve.KeySetDataRaw(0, 1, (float)C0);
+    curve.KeySetDataRaw(0, 2, (float)B0);
+    const double in = 4.0, out = 2.0;  // the slopes of the last and of the first segment
+    EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(2), (float)((1 - (double)(float)T2) * (1 + (double)(float)B2) *
+                                                           (1 - (double)(float)C2) * in));
+    EXPECT_FLOAT_EQ(
+        curve.KeyGetRightDerivative(0),
+        (float)((1 - (double)(float)T0) * (1 - (double)(float)B0) * (1 - (double)(float)C0) * out));
+    // The last key's right slope is its left one.
+    EXPECT_EQ(curve.KeyGetRightDerivative(2), curve.KeyGetLeftDerivative(2));
 }
 
 TEST(FCurveEval, AutoKeysAndSideAccessors) {
@@ -408,7 +453,9 @@ TEST(FCurveEval, AutoKeysAndSideAccessors) {
     EXPECT_NEAR(curve.KeyGetRightBezierTangent(1), 2.0f + 3.5f / 3.0f, 1e-5);
     curve.KeySetLeftBezierTangent(1, 2.0f - 1.0f);  // a left slope of 3
     EXPECT_NEAR(curve.KeyGetLeftDerivative(1), 3.0f, 1e-4);
-    EXPECT_EQ(curve.KeyGetLeftBezierTangent(0), 0.0f);
+    curve.KeySetValue(0, 0.5f);
+    EXPECT_EQ(curve.KeyGetLeftBezierTangent(0), 0.5f);  // the first key has no left side
+    curve.KeySetValue(0, 0.0f);
     // Weights and velocities by side.
     EXPECT_FALSE(curve.KeyIsRightWeighted(1));
     EXPECT_EQ(curve.KeyGetRightWeight(1), kFCurveDefaultWeight);
