@@ -65,6 +65,15 @@ double RefSegment(const std::vector<RefKey>& keys, double t) {
     }
 }
 
+// Three auto keys at 0, 1 and 2 s with values 0, 2 and 6: segment slopes 2 and 4 per second.
+void ThreeAutoKeys(VFCurve& curve) {
+    curve.KeyAdd(Sec(0));
+    curve.KeyAdd(Sec(1));
+    curve.KeyAdd(Sec(2));
+    curve.KeySetValue(1, 2.0f);
+    curve.KeySetValue(2, 6.0f);
+}
+
 // Extrapolation by reflection and repetition, written directly in seconds.
 double RefEvaluate(const std::vector<RefKey>& keys, int preMode, int preCount, int postMode, int postCount,
                    double t) {
@@ -332,11 +341,14 @@ TEST(FCurveEval, RepetitionEndsExactlyAtItsLimit) {
     EXPECT_EQ(curve.Evaluate(limit + tick), curve.Evaluate(Sec(1) + tick));
     EXPECT_NEAR(curve.Evaluate(limit + tick), 1.0f, 1e-6);
     EXPECT_EQ(curve.KeyFindAll(limit), 0.0);
+    // The end keys themselves are no repetition.
+    curve.SetPostExtrapolation(VFCurve::eExtrapolationRepetition);
+    curve.SetPostExtrapolationCount(2);
+    EXPECT_EQ(curve.KeyFindAll(Sec(1)), 0.0);
+    EXPECT_EQ(curve.KeyFindAll(Sec(3)), 1.0);
     // Half way into the earliest copy.
     EXPECT_NEAR(curve.Evaluate(limit + Sec(1)), 3.0f, 1e-5);
     // The same rule after the last key.
-    curve.SetPostExtrapolation(VFCurve::eExtrapolationRepetition);
-    curve.SetPostExtrapolationCount(2);
     const VTime end = Sec(3) + (Sec(3) - Sec(1)) * 2;
     EXPECT_EQ(curve.Evaluate(end), 5.0f);
     EXPECT_EQ(curve.Evaluate(end + tick), 5.0f);
@@ -380,9 +392,16 @@ TEST(FCurveEval, ConstantAndCubicSegments) {
     curve.KeySetDataFloat(1, 3, kFCurveDefaultWeight);
     for (int i = 0; i < 9; ++i)
         EXPECT_NEAR(curve.Evaluate(Sec(1 + 0.25 * i)), plain[i], 2e-5);
-    // An interpolation outside the three evaluates to 0.
+    // Fractional indexes at and past the last key give the last key's value.
+    EXPECT_EQ(curve.EvaluateIndex(2.0), 9.0f);
+    EXPECT_EQ(curve.EvaluateIndex(2.5), 9.0f);
+    EXPECT_EQ(curve.EvaluateIndex(-0.5), 1.0f);
+    // An interpolation outside the three evaluates to 0, and a key of such an interpolation
+    // after a cubic key has no left slope.
     curve.KeySetInterpolation(0, 0);
     EXPECT_EQ(curve.Evaluate(Sec(0.5)), 0.0f);
+    curve.KeySetInterpolation(2, 0);
+    EXPECT_EQ(curve.KeyGetLeftDerivative(2), 0.0f);
 }
 
 TEST(FCurveEval, TcbSlopes) {
@@ -432,11 +451,7 @@ TEST(FCurveEval, TcbSlopes) {
 
 TEST(FCurveEval, AutoKeysAndSideAccessors) {
     VFCurve curve;
-    curve.KeyAdd(Sec(0));
-    curve.KeyAdd(Sec(1));
-    curve.KeyAdd(Sec(2));
-    curve.KeySetValue(1, 2.0f);
-    curve.KeySetValue(2, 6.0f);
+    ThreeAutoKeys(curve);
     EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(1), 3.0f);
     EXPECT_FLOAT_EQ(curve.KeyGetRightDerivative(1), 3.0f);
     curve.KeySetTangentMode(1, VFCurveKey::eTangentAutoBreak);
@@ -584,11 +599,7 @@ TEST(FCurveEval, LeftDerivativeSetterAgreesWithTheGetter) {
     }
     // The three-key case: the last key's left slope, set to 5, reads back as 5.
     VFCurve curve;
-    curve.KeyAdd(Sec(0));
-    curve.KeyAdd(Sec(1));
-    curve.KeyAdd(Sec(2));
-    curve.KeySetValue(1, 2.0f);
-    curve.KeySetValue(2, 6.0f);
+    ThreeAutoKeys(curve);
     curve.KeySetLeftDerivative(2, 5.0f);
     EXPECT_NEAR(curve.KeyGetLeftDerivative(2), 5.0f, 1e-4);
     EXPECT_NEAR(curve.Evaluate(Sec(1.5)), RefBezier(2, 2 + 3.0 / 3, 6 - 5.0 / 3, 6, 0.5), 1e-4);

@@ -93,6 +93,23 @@ TEST(FCurveNodeEval, TimeWarpRemapsTime) {
     delete node;
 }
 
+TEST(FCurveNodeEval, WarpNodesIgnoreTheirOwnCandidates) {
+    // The warp is evaluated from its curve: a total proposed on the warp node does not move the
+    // time of the node it warps.
+    VFCurveNode* node = Vector3Node("T", "Lcl Translation", 1);
+    node->Get(0)->FCurveReplace(LinearCurve({{0, 0}, {10, 100}}));
+    VFCurveNode* warp = VFCurveNode::CreateFromName("Warp", VDataType::Find("TimeWarp"));
+    warp->FCurveSet(LinearCurve({{0, 2}, {10, 2}}));  // keyed: the proposal stays a candidate
+    ASSERT_TRUE(node->SetTimeWarp(warp));
+    double proposed = 7.0;
+    ASSERT_TRUE(warp->CandidateSet(Sec(5), &proposed));
+    double v[3];
+    node->Evaluate(v, Sec(5));
+    EXPECT_NEAR(v[0], 20.0, 1e-4);
+    EXPECT_FALSE(node->CandidateSetSpecific(Sec(5), nullptr));
+    delete node;
+}
+
 TEST(FCurveNodeEval, LayerCompositionByType) {
     double v[3];
     VFCurveNode* scaling = ConstantLayered("S", "Lcl Scaling", 3, 2.0, 3.0);
@@ -333,6 +350,21 @@ TEST(FCurveNodeEval, CandidatesSolvedPerLayer) {
     EXPECT_FALSE(node->GetNextLayer()->IsCandidateTotalValid());
     delete node;
 
+    // Four components that are not a quaternion are solved one by one.
+    VFCurveNode* colour = VFCurveNode::CreateFromName("Colour");
+    for (const char* c : {"R", "G", "B", "A"}) {
+        VFCurveNode* child = VFCurveNode::CreateFromName(c);
+        child->FCurveSet(LinearCurve({}, 0.25f));
+        colour->Add(child);
+    }
+    colour->SetLayerType(eFCURVENODE_LAYER_ADDITIVE);
+    colour->CreateLayerAt(1);
+    double rgba[4] = {1.0, 0.5, 0.75, 0.25}, parts[4];
+    ASSERT_EQ(colour->SolveSpecificFromTotal(parts, rgba, Sec(0), 1) - parts, 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_DOUBLE_EQ(parts[i], rgba[i] - 0.25) << i;
+    delete colour;
+
     VFCurveNode* scaling = ConstantLayered("S", "Lcl Scaling", 3, 2.0, 1.0);
     double wanted[3] = {6, 6, 6};
     double solved[3];
@@ -539,6 +571,13 @@ TEST(FCurveNodeEval, EulerBaseOverALayerThatIsNoEulerChain) {
         ASSERT_EQ(node->Evaluate(v, Sec(2)) - v, 3);
         SCOPED_TRACE(variant == 0 ? "time-warped layer" : "additive layer");
         ExpectSameRotation(EulerXYZ(v[0], v[1], v[2]), Mul(EulerXYZ(0, 30, 15), EulerXYZ(30, 0, 0)));
+        // A base past half a turn: the angles stay on the branch of the summed angles.
+        double turned[3] = {200, 0, 0};
+        node->SetDefaultValues(turned);
+        node->CandidateClear(0, true);
+        node->Evaluate(v, Sec(2));
+        ExpectSameRotation(EulerXYZ(v[0], v[1], v[2]), Mul(EulerXYZ(0, 30, 15), EulerXYZ(200, 0, 0)));
+        EXPECT_NEAR(v[0], 200.0, 20.0);
         delete node;
     }
 }

@@ -349,6 +349,16 @@ TEST(FCurveNodeStore, DamagedInputFailsCleanly) {
                      "LayerChannel");
              });
          }},
+        {"malformed curve: keys announced but absent",
+         [](VOxa& f) {
+             Channel(f, "A", [&] {
+                 f.FieldWriteBegin("Default");
+                 f.FieldWriteD(0);
+                 f.FieldWriteEnd();
+                 IntField(f, "KeyVer", 4004);
+                 IntField(f, "KeyCount", 3);
+             });
+         }},
         {"name longer than any buffer", [](VOxa& f) { Channel(f, std::string(5000, 'n').c_str(), [] {}); }},
         {"nesting deeper than a channel",
          [](VOxa& f) {

@@ -672,6 +672,21 @@ TEST(VOxaBinary, DoubleCutShortAtTheEndOfAField) {
     EXPECT_EQ(oxa.GetError().GetLastErrorID(), VOxa::eFILE_CORRUPTED);
 }
 
+TEST(VOxaBinary, DamagedSectionIsNotEntered) {
+    // The section's one field claims more bytes than the section holds.
+    std::string field = Record("A", "I" + U32(1), 1, false);
+    field[5] = 0x7F;
+    std::string file = BinaryFile(field);
+    VOxa oxa;
+    ASSERT_TRUE(oxa.MemoryOpen(file.data(), file.size()));
+    ASSERT_EQ(oxa.GetSectionCount(), 1);
+    EXPECT_FALSE(oxa.SectionReadBegin(0));
+    EXPECT_EQ(oxa.GetError().GetLastErrorID(), VOxa::eFILE_CORRUPTED);
+    EXPECT_EQ(oxa.GetCurrentSection(), -1);
+    EXPECT_FALSE(oxa.FieldReadBegin("A"));
+    EXPECT_FALSE(oxa.SectionReadEnd());
+}
+
 TEST(VOxaBinary, LyingCountsAndUnknownTypesAreCaught) {
     VOxa oxa;
     oxa.MemoryCreate(true);
