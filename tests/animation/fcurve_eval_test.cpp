@@ -499,6 +499,16 @@ TEST(FCurveEval, AutoKeysAndSideAccessors) {
     curve.KeyMultTangents(1, 3.0f);
     EXPECT_FLOAT_EQ(curve.KeyGetRightDerivative(1), 6.0f);
     EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(1), -3.0f);
+    // A key of unknown interpolation after an auto key has no left slope; its left auto value
+    // is the one of that zero slope, not the auto value kept in the slot before it.
+    VFCurve odd;
+    ThreeAutoKeys(odd);
+    odd.KeySetLeftAuto(1, 50.0f);
+    odd.KeySetInterpolation(1, 0);
+    EXPECT_EQ(odd.KeyGetLeftDerivative(1), 0.0f);
+    double slope;
+    VFCurveAutoValueToLeftDerivative(slope, odd.KeyGetLeftAuto(1), &odd, 1);
+    EXPECT_NEAR(slope, 0.0, 1e-4);
     // A user key (not broken) takes its left slope on both sides.
     curve.KeySetTangentMode(1, VFCurveKey::eTangentUser);
     curve.KeySetLeftDerivative(1, 5.0f);
