@@ -672,9 +672,10 @@ void VFCurve::KeySetRightAuto(int index, float autoValue) {
 
 namespace {
 // How slot 1 of key index-1 takes a left-side value: 0 not at all, 1 as a slope, 2 as an auto
-// value.
+// value. The choice is the one KeyGetLeftDerivative reads the slot by, the last key included, so
+// that a derivative set reads back and shapes the segment.
 enum { eSlotNone, eSlotSlope, eSlotAuto };
-int LeftSlotKind(const VFCurveKey* prev, const VFCurveKey* key, bool isLast) {
+int LeftSlotKind(const VFCurveKey* prev, const VFCurveKey* key) {
     unsigned interpolation = prev->GetInterpolation();
     if (interpolation == VFCurveKey::eInterpolationConstant ||
         interpolation == VFCurveKey::eInterpolationLinear)
@@ -683,7 +684,7 @@ int LeftSlotKind(const VFCurveKey* prev, const VFCurveKey* key, bool isLast) {
     bool keyCubic = key->GetInterpolation() == VFCurveKey::eInterpolationCubic;
     bool keyUserBit = (key->GetTangentMode() & VFCurveKey::eTangentUser) != 0;
     unsigned mode = prev->GetTangentMode();
-    if (IsAutoMode(mode)) return (isLast || (keyCubic && keyUserBit)) ? eSlotSlope : eSlotAuto;
+    if (IsAutoMode(mode)) return (keyCubic && keyUserBit) ? eSlotSlope : eSlotAuto;
     if (IsUserMode(mode)) return (keyCubic && !keyUserBit) ? eSlotAuto : eSlotSlope;
     return eSlotNone;
 }
@@ -694,7 +695,7 @@ void VFCurve::KeySetLeftDerivative(int index, float derivative) {
     KeyModifyBegin();
     Key* prev = KeyGetPtr(index - 1);
     Key* key = KeyGetPtr(index);
-    int kind = LeftSlotKind(prev, key, index == mKeyCount - 1);
+    int kind = LeftSlotKind(prev, key);
     if (kind == eSlotSlope) {
         prev->mData[1] = derivative;
     } else if (kind == eSlotAuto) {
@@ -713,7 +714,7 @@ void VFCurve::KeySetLeftAuto(int index, float autoValue) {
     KeyModifyBegin();
     Key* prev = KeyGetPtr(index - 1);
     Key* key = KeyGetPtr(index);
-    int kind = LeftSlotKind(prev, key, index == mKeyCount - 1);
+    int kind = LeftSlotKind(prev, key);
     double slope;
     VFCurveAutoValueToLeftDerivative(slope, autoValue, this, index);
     if (kind == eSlotSlope)

@@ -73,6 +73,52 @@ bool WriteWeights(VOxa* oxa, const Key* key) {
     return ok;
 }
 
+bool IsCubic(const Key* key) {
+    return key->GetInterpolation() == Key::eInterpolationCubic;
+}
+
+bool IsCubicAuto(const Key* key) {
+    return IsCubic(key) && IsAutoMode(key->GetTangentMode());
+}
+
+// The version-5 layout has no auto values: an auto key is written either with its two slopes
+// ("s" or "b", read back as a user key) or as an auto key whose auto values are zero ("a", or "d"
+// carrying the next key's left slope). Marks the auto keys that need the slopes for the file to
+// read back as the same curve. The decision runs forward: once a key is written with slopes, its
+// slot 1 holds a slope, which the next key only reads right as a user key.
+std::vector<bool> Version5SlopeKeys(const VFCurve& curve) {
+    const int n = curve.KeyGetCount();
+    std::vector<bool> slopes((size_t)n, false);
+    for (int i = 0; i < n; ++i) {
+        const Key* key = curve.KeyGetPtr(i);
+        if (!IsCubicAuto(key)) continue;
+        const Key* prev = i > 0 ? curve.KeyGetPtr(i - 1) : nullptr;
+        const Key* next = i + 1 < n ? curve.KeyGetPtr(i + 1) : nullptr;
+        // A non-zero right auto value has no other form.
+        bool need = key->GetDataFloat(0) != 0.0f;
+        if (prev) {
+            // A non-zero left auto value: the key before cannot write it as an auto value.
+            // (After a user or TCB key slot 1 is written as it is and read back as it was.)
+            bool prevKeepsSlot = IsCubic(prev) && (IsUserMode(prev->GetTangentMode()) ||
+                                                   prev->GetTangentMode() == Key::eTangentTCB);
+            need |= !prevKeepsSlot && prev->GetDataFloat(1) != 0.0f;
+            // The key before wrote its slot 1 as this key's left slope.
+            need |= IsCubicAuto(prev) && slopes[(size_t)(i - 1)];
+            // Reading "a" resets the next-left weight of the key before.
+            need |= IsCubic(prev) && (prev->GetTangentWeightMode() & Key::eWeightedNextLeft) != 0;
+        }
+        if (next) {
+            // "a" has no weight part.
+            need |= key->GetTangentWeightMode() != Key::eWeightedNone;
+            // Slot 1 is the left auto value of a constant or linear key after it, which neither
+            // auto form keeps.
+            need |= !IsCubic(next) && key->GetDataFloat(1) != 0.0f;
+        }
+        slopes[(size_t)i] = need;
+    }
+    return slopes;
+}
+
 }  // namespace
 
 bool VFCurve::OxaStore(VOxa* oxa, bool onlyDefault, bool storeColor, bool version5) const {
@@ -90,6 +136,14 @@ bool VFCurve::OxaStore(VOxa* oxa, bool onlyDefault, bool storeColor, bool versio
         ok &= oxa->FieldWriteI(n);
         ok &= oxa->FieldWriteEnd();
         ok &= oxa->FieldWriteBegin("Key");
+        const std::vector<bool> slopeKeys = version5 ? Version5SlopeKeys(*this) : std::vector<bool>();
+        // Whether key i reads back as a user key, and so reads slot 1 of the key before as a
+        // slope.
+        auto readsAsUser = [&](int i) {
+            const Key* key = KeyGetPtr(i);
+            return IsCubic(key) && ((key->GetTangentMode() & Key::eTangentUser) ||
+                                    (IsAutoMode(key->GetTangentMode()) && slopeKeys[(size_t)i]));
+        };
         for (int i = 0; i < n; ++i) {
             const Key* key = KeyGetPtr(i);
             ok &= oxa->FieldWriteT(key->GetTime());
@@ -116,7 +170,11 @@ bool VFCurve::OxaStore(VOxa* oxa, bool onlyDefault, bool storeColor, bool versio
             } else if (IsUserMode(mode)) {
                 ok &= oxa->FieldWriteC(mode == Key::eTangentUser ? 's' : 'b');
                 ok &= oxa->FieldWriteD(key->GetDataFloat(0));
-                ok &= oxa->FieldWriteD(key->GetDataFloat(1));
+                // Before an auto key slot 1 holds that key's left auto value; in the version-5
+                // layout an auto key written with slopes needs the slope instead.
+                bool nextSlope =
+                    version5 && i + 1 < n && IsCubicAuto(KeyGetPtr(i + 1)) && slopeKeys[(size_t)i + 1];
+                ok &= oxa->FieldWriteD(nextSlope ? KeyGetLeftDerivative(i + 1) : key->GetDataFloat(1));
                 ok &= WriteWeights(oxa, key);
             } else if (IsAutoMode(mode) && !version5) {
                 if (key->GetDataFloat(0) != 0.0f || key->GetDataFloat(1) != 0.0f) {
@@ -129,15 +187,13 @@ bool VFCurve::OxaStore(VOxa* oxa, bool onlyDefault, bool storeColor, bool versio
                 }
             } else if (IsAutoMode(mode)) {
                 // The version-5 layout has no auto values: slopes are written instead.
-                const Key* next = i + 1 < n ? KeyGetPtr(i + 1) : nullptr;
-                bool prevSlope = i > 0 && KeyGetPtr(i - 1)->GetDataFloat(1) != 0.0f;
-                if (key->GetDataFloat(0) != 0.0f || prevSlope) {
+                const bool hasNext = i + 1 < n;
+                if (slopeKeys[(size_t)i]) {
                     ok &= oxa->FieldWriteC(key->GetBreak() ? 'b' : 's');
                     ok &= oxa->FieldWriteD(KeyGetRightDerivative(i));
-                    ok &= oxa->FieldWriteD(next ? KeyGetLeftDerivative(i + 1) : 0.0);
+                    ok &= oxa->FieldWriteD(hasNext ? KeyGetLeftDerivative(i + 1) : 0.0);
                     ok &= WriteWeights(oxa, key);
-                } else if (next && next->GetInterpolation() == Key::eInterpolationCubic &&
-                           (next->GetTangentMode() & Key::eTangentUser)) {
+                } else if (hasNext && readsAsUser(i + 1)) {
                     ok &= oxa->FieldWriteC('d');
                     ok &= oxa->FieldWriteD(KeyGetLeftDerivative(i + 1));
                     ok &= WriteWeights(oxa, key);

@@ -70,7 +70,8 @@ void MultiplyLayerValues(double* out, const double* a, const double* b, int coun
 }
 
 void ComposeEulerRotations(double* out, const double* a, const double* b) {
-    // Rotation a followed by rotation b, both XYZ Euler degrees: b x a in row-vector form.
+    // Both XYZ Euler degrees. The product b x a in row-vector form turns by b first, then by a:
+    // the layer's rotation inside the rotation of the layers below it.
     double ma[4][4], mb[4][4], m[4][4];
     VgeEulerXYZToMatrix(ma, a[0], a[1], a[2]);
     VgeEulerXYZToMatrix(mb, b[0], b[1], b[2]);

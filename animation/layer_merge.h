@@ -27,8 +27,8 @@ struct VFCurveNodeMergeOptions;
 void ComposeLayerValues(const VFCurveNode* layerNode, double* out, const double* a, const double* b);
 void AddLayerValues(double* out, const double* a, const double* b, int count);
 void MultiplyLayerValues(double* out, const double* a, const double* b, int count);
-// The XYZ Euler angles (degrees) of the rotation b x a: a applied first, then
-// b.
+// The XYZ Euler angles (degrees) of the rotation b x a: b applied first, then
+// a (the layer b turns inside the accumulated rotation a).
 void ComposeEulerRotations(double* out, const double* a, const double* b);
 // The quaternion product (x, y, z, w) used by quaternion layers.
 void ComposeQuaternions(double* out, const double* a, const double* b);

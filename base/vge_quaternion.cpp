@@ -69,6 +69,12 @@ void VgeMatrixToQuaternion(double* out, const double m[4][4]) {
     }
 }
 
+namespace {
+// The share of |a| |b| below which |a| |b| + a . b marks directions as nearly opposite (within
+// about 0.08 degree of it).
+const double kNearlyOpposite = 1e-6;
+}  // namespace
+
 void VgeQuaternionFromTwoVectors(double* out, const double* a, const double* b) {
     double la = std::sqrt(VgeDot3(a, a)), lb = std::sqrt(VgeDot3(b, b));
     double scale = la * lb;
@@ -88,6 +94,19 @@ void VgeQuaternionFromTwoVectors(double* out, const double* a, const double* b) 
         double lp = std::sqrt(VgeDot3(p, p));
         if (lp == 0.0) lp = 1.0;  // only for vectors so short that the product underflows
         VgeQuaternionSet(out, p[0] / lp * scale, p[1] / lp * scale, p[2] / lp * scale, 0.0);
+        return;
+    }
+    if (w < kNearlyOpposite * scale) {
+        // Nearly opposite: |a| |b| + a . b cancels to a few rounding errors and a x b is small, so
+        // the rotation they give misses b by about the rounding error over the angle from
+        // opposite. The same two parts from the small sum m of the unit directions lose nothing
+        // to cancellation: a x b = |a| |b| (ua x m) and |a| |b| + a . b = |a| |b| |m|^2 / 2.
+        double ua[3], ub[3], m[3], um[3];
+        VgeScaleVector(ua, a, 1.0 / la);
+        VgeScaleVector(ub, b, 1.0 / lb);
+        VgeVector3Add(m, ua, ub);
+        VgeCrossProduct3(um, ua, m);
+        VgeQuaternionSet(out, um[0] * scale, um[1] * scale, um[2] * scale, 0.5 * VgeDot3(m, m) * scale);
         return;
     }
     VgeQuaternionSet(out, c[0], c[1], c[2], w);

@@ -38,7 +38,9 @@ void VgeQuaternionToMatrix(double out[4][4], const double* q);
 void VgeMatrixToQuaternion(double* out, const double m[4][4]);
 
 // The unnormalised quaternion turning direction a onto direction b: xyz = a x b,
-// w = |a| |b| + a . b. For opposite directions that formula gives zero; the half turn about an axis
+// w = |a| |b| + a . b. For nearly opposite directions, where that formula cancels, the same two
+// parts are computed from the sum of the unit directions, so the rotation still lands on b to
+// rounding. For opposite directions the formula gives zero; the half turn about an axis
 // perpendicular to a is returned instead, with the same magnitude scale (|a| |b|). When either
 // vector is zero the result is the zero quaternion (the identity once made into a matrix).
 void VgeQuaternionFromTwoVectors(double* out, const double* a, const double* b);

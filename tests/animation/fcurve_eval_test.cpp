@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "animation/anim_settings.h"
@@ -62,6 +63,15 @@ double RefSegment(const std::vector<RefKey>& keys, double t) {
             return RefBezier(a.v, a.v + a.right * dt * wR, b.v - a.nextLeft * dt * wL, b.v, s);
         }
     }
+}
+
+// Three auto keys at 0, 1 and 2 s with values 0, 2 and 6: segment slopes 2 and 4 per second.
+void ThreeAutoKeys(VFCurve& curve) {
+    curve.KeyAdd(Sec(0));
+    curve.KeyAdd(Sec(1));
+    curve.KeyAdd(Sec(2));
+    curve.KeySetValue(1, 2.0f);
+    curve.KeySetValue(2, 6.0f);
 }
 
 // Extrapolation by reflection and repetition, written directly in seconds.
@@ -314,6 +324,37 @@ TEST(FCurveEval, KeysAtTheEndsOfTheTimeLine) {
     }
 }
 
+TEST(FCurveEval, RepetitionEndsExactlyAtItsLimit) {
+    // Keys at 1 s (value 1) and 3 s (value 5), repeated twice before the first key: the
+    // repetitions reach back to 1 - 2 x 2 = -3 s, where the first key's value holds again.
+    VFCurve curve;
+    curve.ResizeKeyBuffer(2);
+    curve.KeySet(0, Sec(1), 1.0f, VFCurveKey::eInterpolationLinear);
+    curve.KeySet(1, Sec(3), 5.0f, VFCurveKey::eInterpolationLinear);
+    curve.SetPreExtrapolation(VFCurve::eExtrapolationRepetition);
+    curve.SetPreExtrapolationCount(2);
+    const VTime limit = Sec(1) - (Sec(3) - Sec(1)) * 2;
+    const VTime tick(1);
+    EXPECT_EQ(curve.Evaluate(limit), 1.0f) << "at the limit: the first key, not the last";
+    EXPECT_EQ(curve.Evaluate(limit - tick), 1.0f) << "beyond the limit";
+    // One tick inside: the start of the earliest copy.
+    EXPECT_EQ(curve.Evaluate(limit + tick), curve.Evaluate(Sec(1) + tick));
+    EXPECT_NEAR(curve.Evaluate(limit + tick), 1.0f, 1e-6);
+    EXPECT_EQ(curve.KeyFindAll(limit), 0.0);
+    // The end keys themselves are no repetition.
+    curve.SetPostExtrapolation(VFCurve::eExtrapolationRepetition);
+    curve.SetPostExtrapolationCount(2);
+    EXPECT_EQ(curve.KeyFindAll(Sec(1)), 0.0);
+    EXPECT_EQ(curve.KeyFindAll(Sec(3)), 1.0);
+    // Half way into the earliest copy.
+    EXPECT_NEAR(curve.Evaluate(limit + Sec(1)), 3.0f, 1e-5);
+    // The same rule after the last key.
+    const VTime end = Sec(3) + (Sec(3) - Sec(1)) * 2;
+    EXPECT_EQ(curve.Evaluate(end), 5.0f);
+    EXPECT_EQ(curve.Evaluate(end + tick), 5.0f);
+    EXPECT_EQ(curve.Evaluate(end - tick), curve.Evaluate(Sec(3) - tick));
+}
+
 TEST(FCurveEval, NoKeysAndOneKey) {
     VFCurve curve;
     curve.SetDefaultValue(4.0f);
@@ -351,9 +392,16 @@ TEST(FCurveEval, ConstantAndCubicSegments) {
     curve.KeySetDataFloat(1, 3, kFCurveDefaultWeight);
     for (int i = 0; i < 9; ++i)
         EXPECT_NEAR(curve.Evaluate(Sec(1 + 0.25 * i)), plain[i], 2e-5);
-    // An interpolation outside the three evaluates to 0.
+    // Fractional indexes at and past the last key give the last key's value.
+    EXPECT_EQ(curve.EvaluateIndex(2.0), 9.0f);
+    EXPECT_EQ(curve.EvaluateIndex(2.5), 9.0f);
+    EXPECT_EQ(curve.EvaluateIndex(-0.5), 1.0f);
+    // An interpolation outside the three evaluates to 0, and a key of such an interpolation
+    // after a cubic key has no left slope.
     curve.KeySetInterpolation(0, 0);
     EXPECT_EQ(curve.Evaluate(Sec(0.5)), 0.0f);
+    curve.KeySetInterpolation(2, 0);
+    EXPECT_EQ(curve.KeyGetLeftDerivative(2), 0.0f);
 }
 
 TEST(FCurveEval, TcbSlopes) {
@@ -382,15 +430,28 @@ TEST(FCurveEval, TcbSlopes) {
     EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(1), (float)right);
     EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(2), 4.0f);  // the last key has no right side of its own
     VFCurveSetTcbLeftFromRight(false);
+
+    // The end keys with their own tension, continuity and bias: one segment each.
+    const double T2 = 0.3, C2 = 0.2, B2 = -0.4, T0 = -0.5, C0 = 0.25, B0 = 0.5;
+    curve.KeySetDataRaw(2, 0, (float)T2);
+    curve.KeySetDataRaw(2, 1, (float)C2);
+    curve.KeySetDataRaw(2, 2, (float)B2);
+    curve.KeySetDataRaw(0, 0, (float)T0);
+    curve.KeySetDataRaw(0, 1, (float)C0);
+    curve.KeySetDataRaw(0, 2, (float)B0);
+    const double in = 4.0, out = 2.0;  // the slopes of the last and of the first segment
+    EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(2), (float)((1 - (double)(float)T2) * (1 + (double)(float)B2) *
+                                                           (1 - (double)(float)C2) * in));
+    EXPECT_FLOAT_EQ(
+        curve.KeyGetRightDerivative(0),
+        (float)((1 - (double)(float)T0) * (1 - (double)(float)B0) * (1 - (double)(float)C0) * out));
+    // The last key's right slope is its left one.
+    EXPECT_EQ(curve.KeyGetRightDerivative(2), curve.KeyGetLeftDerivative(2));
 }
 
 TEST(FCurveEval, AutoKeysAndSideAccessors) {
     VFCurve curve;
-    curve.KeyAdd(Sec(0));
-    curve.KeyAdd(Sec(1));
-    curve.KeyAdd(Sec(2));
-    curve.KeySetValue(1, 2.0f);
-    curve.KeySetValue(2, 6.0f);
+    ThreeAutoKeys(curve);
     EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(1), 3.0f);
     EXPECT_FLOAT_EQ(curve.KeyGetRightDerivative(1), 3.0f);
     curve.KeySetTangentMode(1, VFCurveKey::eTangentAutoBreak);
@@ -407,7 +468,9 @@ TEST(FCurveEval, AutoKeysAndSideAccessors) {
     EXPECT_NEAR(curve.KeyGetRightBezierTangent(1), 2.0f + 3.5f / 3.0f, 1e-5);
     curve.KeySetLeftBezierTangent(1, 2.0f - 1.0f);  // a left slope of 3
     EXPECT_NEAR(curve.KeyGetLeftDerivative(1), 3.0f, 1e-4);
-    EXPECT_EQ(curve.KeyGetLeftBezierTangent(0), 0.0f);
+    curve.KeySetValue(0, 0.5f);
+    EXPECT_EQ(curve.KeyGetLeftBezierTangent(0), 0.5f);  // the first key has no left side
+    curve.KeySetValue(0, 0.0f);
     // Weights and velocities by side.
     EXPECT_FALSE(curve.KeyIsRightWeighted(1));
     EXPECT_EQ(curve.KeyGetRightWeight(1), kFCurveDefaultWeight);
@@ -436,6 +499,16 @@ TEST(FCurveEval, AutoKeysAndSideAccessors) {
     curve.KeyMultTangents(1, 3.0f);
     EXPECT_FLOAT_EQ(curve.KeyGetRightDerivative(1), 6.0f);
     EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(1), -3.0f);
+    // A key of unknown interpolation after an auto key has no left slope; its left auto value
+    // is the one of that zero slope, not the auto value kept in the slot before it.
+    VFCurve odd;
+    ThreeAutoKeys(odd);
+    odd.KeySetLeftAuto(1, 50.0f);
+    odd.KeySetInterpolation(1, 0);
+    EXPECT_EQ(odd.KeyGetLeftDerivative(1), 0.0f);
+    double slope;
+    VFCurveAutoValueToLeftDerivative(slope, odd.KeyGetLeftAuto(1), &odd, 1);
+    EXPECT_NEAR(slope, 0.0, 1e-4);
     // A user key (not broken) takes its left slope on both sides.
     curve.KeySetTangentMode(1, VFCurveKey::eTangentUser);
     curve.KeySetLeftDerivative(1, 5.0f);
@@ -470,3 +543,74 @@ TEST(FCurveEval, TangentInfoRoundTripAndFirstKey) {
 }
 
 }  // namespace
+
+namespace {
+
+// Sets key `index`'s left slope on a five-key curve whose key before it has tangent mode
+// `prevMode` and which is itself of `interpolation` and `mode`; checks that the slope reads back
+// and that the segment ending at the key is the Bezier of that slope.
+void CheckLeftDerivativeSetter(int index, unsigned prevMode, unsigned interpolation, unsigned mode) {
+    const double times[5] = {0, 1, 2.5, 3, 4.5};
+    const float values[5] = {0, 2, 1, 4, 3};
+    VFCurve curve;
+    curve.ResizeKeyBuffer(5);
+    for (int i = 0; i < 5; ++i)
+        curve.KeySet(i, Sec(times[i]), values[i], VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentAuto,
+                     0.0f, 0.0f);
+    if (index > 0) curve.KeySetTangentMode(index - 1, prevMode);
+    curve.KeySetInterpolation(index, interpolation);
+    curve.KeySetTangentMode(index, mode);
+    const std::string what = "key " + std::to_string(index) + " after mode " + std::to_string(prevMode) +
+                             ", itself " + std::to_string(interpolation) + "/" + std::to_string(mode);
+    if (index == 0) {
+        // The first key has no left side: nothing changes.
+        float left = curve.KeyGetLeftDerivative(0), at = curve.Evaluate(Sec(0.5));
+        curve.KeySetLeftDerivative(0, 5.0f);
+        EXPECT_EQ(curve.KeyGetLeftDerivative(0), left) << what;
+        EXPECT_EQ(curve.Evaluate(Sec(0.5)), at) << what;
+        return;
+    }
+    const float d = 5.0f;
+    float prevRight = curve.KeyGetRightDerivative(index - 1);
+    curve.KeySetLeftDerivative(index, d);
+    EXPECT_NEAR(curve.KeyGetLeftDerivative(index), d, 1e-4) << what;
+    EXPECT_NEAR(curve.KeyGetRightDerivative(index - 1), prevRight, 1e-4) << what;
+    if (interpolation == VFCurveKey::eInterpolationCubic && mode == VFCurveKey::eTangentUser && index < 4) {
+        EXPECT_NEAR(curve.KeyGetRightDerivative(index), d, 1e-4) << what << ": an unbroken user key";
+    }
+    double t0 = times[index - 1], t1 = times[index], dt = t1 - t0;
+    double p0 = values[index - 1], p3 = values[index];
+    for (double u = 0.125; u < 1; u += 0.25) {
+        double expected = RefBezier(p0, p0 + prevRight * dt / 3, p3 - d * dt / 3, p3, u);
+        EXPECT_NEAR(curve.Evaluate(Sec(t0 + u * dt)), expected, 1e-4) << what << " at " << u;
+    }
+    // The auto value of the side agrees with the slope, and setting it reads back too.
+    if (index == 4 && (prevMode == VFCurveKey::eTangentAuto || prevMode == VFCurveKey::eTangentAutoBreak) &&
+        (mode == VFCurveKey::eTangentAuto || mode == VFCurveKey::eTangentAutoBreak)) {
+        curve.KeySetLeftAuto(index, 50.0f);
+        EXPECT_NEAR(curve.KeyGetLeftAuto(index), 50.0f, 1e-4) << what;
+    }
+}
+
+}  // namespace
+
+TEST(FCurveEval, LeftDerivativeSetterAgreesWithTheGetter) {
+    const unsigned cubicModes[] = {VFCurveKey::eTangentAuto, VFCurveKey::eTangentAutoBreak,
+                                   VFCurveKey::eTangentUser, VFCurveKey::eTangentUserBreak};
+    for (int index : {0, 2, 4}) {
+        for (unsigned prevMode : cubicModes) {
+            for (unsigned mode : cubicModes)
+                CheckLeftDerivativeSetter(index, prevMode, VFCurveKey::eInterpolationCubic, mode);
+            // A linear or constant key takes its left side from the cubic key before it.
+            CheckLeftDerivativeSetter(index, prevMode, VFCurveKey::eInterpolationLinear,
+                                      VFCurveKey::eTangentAuto);
+            CheckLeftDerivativeSetter(index, prevMode, VFCurveKey::eInterpolationConstant, 0);
+        }
+    }
+    // The three-key case: the last key's left slope, set to 5, reads back as 5.
+    VFCurve curve;
+    ThreeAutoKeys(curve);
+    curve.KeySetLeftDerivative(2, 5.0f);
+    EXPECT_NEAR(curve.KeyGetLeftDerivative(2), 5.0f, 1e-4);
+    EXPECT_NEAR(curve.Evaluate(Sec(1.5)), RefBezier(2, 2 + 3.0 / 3, 6 - 5.0 / 3, 6, 0.5), 1e-4);
+}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "animation/fcurve_node.h"
 #include "animation/fcurve_node_internal.h"
@@ -89,6 +90,23 @@ TEST(FCurveNodeEval, TimeWarpRemapsTime) {
         EXPECT_EQ(node->Evaluate(v, Sec(t)) - v, 3);
         EXPECT_NEAR(v[0], 20.0, 1e-4) << t;
     }
+    delete node;
+}
+
+TEST(FCurveNodeEval, WarpNodesIgnoreTheirOwnCandidates) {
+    // The warp is evaluated from its curve: a total proposed on the warp node does not move the
+    // time of the node it warps.
+    VFCurveNode* node = Vector3Node("T", "Lcl Translation", 1);
+    node->Get(0)->FCurveReplace(LinearCurve({{0, 0}, {10, 100}}));
+    VFCurveNode* warp = VFCurveNode::CreateFromName("Warp", VDataType::Find("TimeWarp"));
+    warp->FCurveSet(LinearCurve({{0, 2}, {10, 2}}));  // keyed: the proposal stays a candidate
+    ASSERT_TRUE(node->SetTimeWarp(warp));
+    double proposed = 7.0;
+    ASSERT_TRUE(warp->CandidateSet(Sec(5), &proposed));
+    double v[3];
+    node->Evaluate(v, Sec(5));
+    EXPECT_NEAR(v[0], 20.0, 1e-4);
+    EXPECT_FALSE(node->CandidateSetSpecific(Sec(5), nullptr));
     delete node;
 }
 
@@ -332,6 +350,21 @@ TEST(FCurveNodeEval, CandidatesSolvedPerLayer) {
     EXPECT_FALSE(node->GetNextLayer()->IsCandidateTotalValid());
     delete node;
 
+    // Four components that are not a quaternion are solved one by one.
+    VFCurveNode* colour = VFCurveNode::CreateFromName("Colour");
+    for (const char* c : {"R", "G", "B", "A"}) {
+        VFCurveNode* child = VFCurveNode::CreateFromName(c);
+        child->FCurveSet(LinearCurve({}, 0.25f));
+        colour->Add(child);
+    }
+    colour->SetLayerType(eFCURVENODE_LAYER_ADDITIVE);
+    colour->CreateLayerAt(1);
+    double rgba[4] = {1.0, 0.5, 0.75, 0.25}, parts[4];
+    ASSERT_EQ(colour->SolveSpecificFromTotal(parts, rgba, Sec(0), 1) - parts, 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_DOUBLE_EQ(parts[i], rgba[i] - 0.25) << i;
+    delete colour;
+
     VFCurveNode* scaling = ConstantLayered("S", "Lcl Scaling", 3, 2.0, 1.0);
     double wanted[3] = {6, 6, 6};
     double solved[3];
@@ -393,5 +426,183 @@ TEST(FCurveNodeEval, QuaternionCandidates) {
     node->Evaluate(v, Sec(0.5));
     for (int i = 0; i < 3; ++i)
         EXPECT_NEAR(v[i], euler[i], 1e-4);
+    delete node;
+}
+
+namespace {
+
+// ---- Quaternion reference (x, y, z, w), turning points the right-handed way ---------------------
+
+struct Quat {
+    double x, y, z, w;
+};
+
+Quat QMul(const Quat& a, const Quat& b) {  // b first, then a
+    return {a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y, a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x,
+            a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w, a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z};
+}
+
+Quat QAxis(int axis, double degrees) {
+    double h = degrees * kDeg / 2;
+    Quat q{0, 0, 0, std::cos(h)};
+    (axis == 0 ? q.x : axis == 1 ? q.y : q.z) = std::sin(h);
+    return q;
+}
+
+// X turns first, then Y, then Z.
+Quat QEulerXYZ(const double* xyz) {
+    return QMul(QAxis(2, xyz[2]), QMul(QAxis(1, xyz[1]), QAxis(0, xyz[0])));
+}
+
+double QDot(const Quat& a, const Quat& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w;
+}
+
+Quat QScale(const Quat& q, double s) {
+    return {q.x * s, q.y * s, q.z * s, q.w * s};
+}
+
+Quat QLerp(const Quat& a, const Quat& b, double u) {
+    return {a.x + (b.x - a.x) * u, a.y + (b.y - a.y) * u, a.z + (b.z - a.z) * u, a.w + (b.w - a.w) * u};
+}
+
+// The row-vector matrix of q (any length): row i is the image of axis i.
+Mat3 QMatrix(const Quat& q) {
+    double n = QDot(q, q);
+    Mat3 r;
+    for (int i = 0; i < 3; ++i) {
+        double v[3] = {i == 0 ? 1.0 : 0.0, i == 1 ? 1.0 : 0.0, i == 2 ? 1.0 : 0.0};
+        // q v q* / |q|^2 for the pure quaternion v.
+        Quat p = QMul(QMul(q, Quat{v[0], v[1], v[2], 0}), Quat{-q.x, -q.y, -q.z, q.w});
+        r.m[i][0] = p.x / n;
+        r.m[i][1] = p.y / n;
+        r.m[i][2] = p.z / n;
+    }
+    return r;
+}
+
+// A curve of two cubic user keys at 0 and 1 s with the given values and slopes.
+VFCurve* UserSegment(double v0, double v1, double s0, double s1) {
+    VFCurve* curve = VFCurve::Create();
+    curve->ResizeKeyBuffer(2);
+    curve->KeySet(0, Sec(0), (float)v0, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentUser, (float)s0,
+                  (float)s1);
+    curve->KeySet(1, Sec(1), (float)v1, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentUser, (float)s1,
+                  0.0f);
+    return curve;
+}
+
+}  // namespace
+
+TEST(FCurveNodeEval, QuaternionInterpolationMatchesAReferenceBeyondAHalfTurn) {
+    // The orientation between two keys is the cubic Bezier, in quaternion space, of the four
+    // control orientations the X, Y and Z curves give, taken relative to the first key and each on
+    // the hemisphere of the one before. The segments below turn well past 180 degrees.
+    struct Segment {
+        double from[3], to[3], startSlope[3], endSlope[3];
+    };
+    const Segment segments[] = {
+        {{10, -20, 30}, {250, 100, -200}, {240, 120, -230}, {240, 120, -230}},
+        {{0, 5, -10}, {200, 40, 170}, {900, 35, 180}, {900, 35, 180}},
+        {{-30, 60, 15}, {330, -80, 200}, {100, -300, 500}, {600, 50, -100}},
+    };
+    int flips = 0;
+    for (const Segment& s : segments) {
+        VFCurveNode* node = Vector3Node("R", "Lcl Rotation", 2);
+        for (int a = 0; a < 3; ++a)
+            node->Get(a)->FCurveReplace(UserSegment(s.from[a], s.to[a], s.startSlope[a], s.endSlope[a]));
+        node->SetQuaternionInterpolation(true);
+        // The control orientations (slopes in degrees per second over a one-second segment).
+        double p[4][3];
+        for (int a = 0; a < 3; ++a) {
+            p[0][a] = (float)s.from[a];
+            p[3][a] = (float)s.to[a];
+            p[1][a] = p[0][a] + (double)(float)s.startSlope[a] / 3;
+            p[2][a] = p[3][a] - (double)(float)s.endSlope[a] / 3;
+        }
+        const Quat first = QEulerXYZ(p[0]);
+        const Quat firstInverse{-first.x, -first.y, -first.z, first.w};
+        Quat q[4];
+        q[0] = {0, 0, 0, 1};
+        for (int i = 1; i < 4; ++i) {
+            q[i] = QMul(QEulerXYZ(p[i]), firstInverse);
+            if (QDot(q[i], q[i - 1]) < 0) {
+                q[i] = QScale(q[i], -1);
+                ++flips;
+            }
+        }
+        for (int k = 1; k < 40; ++k) {
+            double u = k / 40.0;
+            VTime t = Sec(u);
+            u = (double)t.Get() / (double)VTime::kOneSecond;
+            Quat b[4] = {q[0], q[1], q[2], q[3]};
+            for (int level = 3; level > 0; --level)
+                for (int i = 0; i < level; ++i)
+                    b[i] = QLerp(b[i], b[i + 1], u);
+            Mat3 expected = QMatrix(QMul(b[0], first));
+            double v[3];
+            node->Evaluate(v, t);
+            SCOPED_TRACE("segment to " + std::to_string(s.to[0]) + " at " + std::to_string(u));
+            ExpectSameRotation(EulerXYZ(v[0], v[1], v[2]), expected, 1e-9);
+        }
+        delete node;
+    }
+    EXPECT_GT(flips, 0) << "no control orientation needed the other hemisphere";
+}
+
+TEST(FCurveNodeEval, EulerBaseOverALayerThatIsNoEulerChain) {
+    // A time-warped Euler layer, or a layer of another type, is evaluated on its own and then
+    // composed by the base's Euler rule: the layer turns first, then the base.
+    const double base[3] = {30, 0, 0}, layer[3] = {0, 30, 15};
+    for (int variant = 0; variant < 2; ++variant) {
+        VFCurveNode* node = Vector3Node("R", "Lcl Rotation", 2, base[0], base[1], base[2]);
+        node->CreateLayerAt(1);
+        VFCurveNode* upper = node->GetNextLayer();
+        upper->SetDefaultValues(layer);
+        if (variant == 0) {
+            // The warp is counted by the layer and goes with it.
+            VFCurveNode* warp = VFCurveNode::CreateFromName("Warp", VDataType::Find("TimeWarp"));
+            warp->FCurveSet(LinearCurve({}, 0.5f));
+            ASSERT_TRUE(upper->SetTimeWarp(warp));
+        } else {
+            upper->SetLayerType(eFCURVENODE_LAYER_ADDITIVE);
+        }
+        double v[3];
+        ASSERT_EQ(node->Evaluate(v, Sec(2)) - v, 3);
+        SCOPED_TRACE(variant == 0 ? "time-warped layer" : "additive layer");
+        ExpectSameRotation(EulerXYZ(v[0], v[1], v[2]), Mul(EulerXYZ(0, 30, 15), EulerXYZ(30, 0, 0)));
+        // A base past half a turn: the angles stay on the branch of the summed angles.
+        double turned[3] = {200, 0, 0};
+        node->SetDefaultValues(turned);
+        node->CandidateClear(0, true);
+        node->Evaluate(v, Sec(2));
+        ExpectSameRotation(EulerXYZ(v[0], v[1], v[2]), Mul(EulerXYZ(0, 30, 15), EulerXYZ(200, 0, 0)));
+        EXPECT_NEAR(v[0], 200.0, 20.0);
+        delete node;
+    }
+}
+
+TEST(FCurveNodeEval, QuaternionNodesNormaliseUnequalComponents) {
+    // An unnormalised quaternion with four different components stands for its direction.
+    const Quat base{0.25, -0.5, 0.625, 1.25};  // exact in the curves' single precision
+    VFCurveNode* node = Vector3Node("Q", "Lcl Rotation", 2);
+    node->SetLayerType(eFCURVENODE_LAYER_QUATERNION);
+    double components[4] = {base.x, base.y, base.z, base.w};
+    node->SetDefaultValues(components);
+    double v[3];
+    ASSERT_EQ(node->Evaluate(v, Sec(0)) - v, 3);
+    ExpectSameRotation(EulerXYZ(v[0], v[1], v[2]), QMatrix(base));
+
+    // A layer solved for a wanted total over that base: the base's inverse must divide by its
+    // squared length, component by component.
+    for (int i = 0; i < 4; ++i)
+        node->Get(i)->FCurveReplace(LinearCurve({{0, components[i]}, {1, components[i]}}));
+    node->CreateLayerAt(1);
+    double euler[3] = {30, 40, 50};
+    ASSERT_TRUE(node->CandidateSet(Sec(0.5), euler));
+    ASSERT_TRUE(node->KeyCandidate(Sec(0.5), 1));
+    node->CandidateClear(0, true);
+    node->Evaluate(v, Sec(0.5));
+    ExpectSameRotation(EulerXYZ(v[0], v[1], v[2]), EulerXYZ(30, 40, 50), 1e-5);
     delete node;
 }

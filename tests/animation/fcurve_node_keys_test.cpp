@@ -118,6 +118,38 @@ TEST(FCurveNodeKeys, EulerClosenessRule) {
     }
 }
 
+TEST(FCurveNodeKeys, EulerClosestFlipsEachAxis) {
+    // Orders whose middle axis is Y (XYZ), Z (XZY) and X (YXZ): the values are the flipped form
+    // (a + 180, 180 - b, c + 180, taken in the order's axis sequence) of a triple near the
+    // reference, and the rule must find that triple again, component by component.
+    const double reference[3] = {20, 30, -40}, delta[3] = {1, -2, 3};
+    for (int order : {0, 2, 6}) {
+        int axes[3];
+        fcurve_node_detail::OrderAxes(order, axes);
+        const int first = axes[0], middle = axes[1], last = axes[2];
+        double near[3], values[3], out[3];
+        for (int i = 0; i < 3; ++i)
+            near[i] = reference[i] + delta[i];
+        values[first] = near[first] + 180.0;
+        values[middle] = 180.0 - near[middle];
+        values[last] = near[last] + 180.0 - 360.0;
+        EXPECT_TRUE(fcurve_node_detail::EulerClosest(out, values, reference, order)) << "order " << order;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(out[i], near[i], 1e-9) << "order " << order << ", component " << i;
+        double mv[4][4], mo[4][4];
+        fcurve_node_detail::RotationToMatrix(mv, values, order);
+        fcurve_node_detail::RotationToMatrix(mo, out, order);
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                EXPECT_NEAR(mv[i][j], mo[i][j], 1e-9) << "order " << order;
+        // Values near the reference already are only moved by whole turns.
+        double turned[3] = {near[0] + 360.0, near[1] - 720.0, near[2]};
+        EXPECT_FALSE(fcurve_node_detail::EulerClosest(out, turned, reference, order)) << "order " << order;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(out[i], near[i], 1e-9) << "order " << order << ", component " << i;
+    }
+}
+
 TEST(FCurveNodeKeys, ReplacePastesSpans) {
     // Plain channels paste child by child.
     VFCurveNode* target = Vector3Node("T", "Lcl Translation", 1);

@@ -247,6 +247,73 @@ TEST(FCurveNodeStore, TimeWarpIds) {
     EXPECT_TRUE(VFCurveNode::Release(warp));
 }
 
+TEST(FCurveNodeStore, QuaternionLayersRoundTrip) {
+    for (bool binary : {true, false}) {
+        VFCurveNode* node = Vector3Node("Q", "Lcl Rotation", 2);
+        node->SetLayerType(eFCURVENODE_LAYER_QUATERNION);
+        const double base[2][4] = {{0.25, -0.5, 0.125, 1.0}, {0.5, 0.25, -0.75, 0.5}};
+        const double layer[2][4] = {{0.0, 0.3, 0.0, 0.9}, {-0.2, 0.1, 0.4, 0.8}};
+        node->CreateLayerAt(1);
+        for (int i = 0; i < 4; ++i) {
+            node->Get(i)->FCurveReplace(LinearCurve({{0, base[0][i]}, {2, base[1][i]}}));
+            node->GetNextLayer()->Get(i)->FCurveReplace(
+                LinearCurve({{0.5, layer[0][i]}, {1.5, layer[1][i]}}));
+        }
+        MemoryFile file(binary, 6000, [&](VOxa& f) { EXPECT_TRUE(node->OxaStore(&f)); });
+        VFCurveNode* read = VFCurveNode::OxaRetrieveChannel(&file.reader);
+        ASSERT_NE(read, nullptr) << file.reader.GetError().GetLastErrorString().Buffer();
+        EXPECT_EQ(read->GetLayerType(), eFCURVENODE_LAYER_QUATERNION);
+        ASSERT_EQ(read->GetCount(), 4);
+        ASSERT_NE(read->GetNextLayer(), nullptr);
+        EXPECT_EQ(read->GetNextLayer()->GetLayerID(), 1);
+        EXPECT_EQ(read->GetNextLayer()->GetLayerType(), eFCURVENODE_LAYER_QUATERNION);
+        ASSERT_EQ(read->GetNextLayer()->GetCount(), 4);
+        for (double t : {-1.0, 0.0, 0.7, 1.0, 1.6, 3.0}) {
+            double expected[4], actual[4];
+            ASSERT_EQ(node->Evaluate(expected, Sec(t)) - expected, 3);
+            ASSERT_EQ(read->Evaluate(actual, Sec(t)) - actual, 3);
+            for (int i = 0; i < 3; ++i)
+                EXPECT_NEAR(actual[i], expected[i], 1e-9) << (binary ? "binary" : "text") << " at " << t;
+            // Each layer's own components, W included.
+            for (int id : {0, 1}) {
+                ASSERT_EQ(node->EvaluateLayer(expected, Sec(t), nullptr, id) - expected, 4);
+                ASSERT_EQ(read->EvaluateLayer(actual, Sec(t), nullptr, id) - actual, 4);
+                for (int i = 0; i < 4; ++i)
+                    EXPECT_EQ(actual[i], expected[i]) << "layer " << id << " component " << i << " at " << t;
+            }
+        }
+        delete read;
+        delete node;
+    }
+}
+
+TEST(FCurveNodeStore, LayerChainsUpToTheLimit) {
+    // 256 layers above the base are read; one more is refused as corrupt.
+    for (int layers : {256, 257}) {
+        VFCurveNode* node = VFCurveNode::CreateFromName("Intensity");
+        node->FCurveSet(LinearCurve({}, 1.0f));
+        for (int id = 1; id <= layers; ++id)
+            node->CreateLayerAt(id);
+        MemoryFile file(true, 6000, [&](VOxa& f) { EXPECT_TRUE(node->OxaStore(&f)); });
+        VFCurveNode* read = VFCurveNode::OxaRetrieveChannel(&file.reader);
+        if (layers == 256) {
+            ASSERT_NE(read, nullptr) << file.reader.GetError().GetLastErrorString().Buffer();
+            int count = 0;
+            for (VFCurveNode* layer = read->GetNextLayer(); layer; layer = layer->GetNextLayer())
+                ++count;
+            EXPECT_EQ(count, 256);
+        } else {
+            EXPECT_EQ(read, nullptr);
+            EXPECT_EQ(file.reader.GetError().GetLastErrorID(), VOxa::eFILE_CORRUPTED);
+            EXPECT_NE(
+                std::string(file.reader.GetError().GetLastErrorString().Buffer()).find("too many layers"),
+                std::string::npos);
+        }
+        delete read;
+        delete node;
+    }
+}
+
 TEST(FCurveNodeStore, DamagedInputFailsCleanly) {
     struct Case {
         const char* what;
@@ -282,6 +349,16 @@ TEST(FCurveNodeStore, DamagedInputFailsCleanly) {
                      "LayerChannel");
              });
          }},
+        {"malformed curve: keys announced but absent",
+         [](VOxa& f) {
+             Channel(f, "A", [&] {
+                 f.FieldWriteBegin("Default");
+                 f.FieldWriteD(0);
+                 f.FieldWriteEnd();
+                 IntField(f, "KeyVer", 4004);
+                 IntField(f, "KeyCount", 3);
+             });
+         }},
         {"name longer than any buffer", [](VOxa& f) { Channel(f, std::string(5000, 'n').c_str(), [] {}); }},
         {"nesting deeper than a channel",
          [](VOxa& f) {
@@ -302,6 +379,28 @@ TEST(FCurveNodeStore, DamagedInputFailsCleanly) {
             EXPECT_GT(file.reader.GetError().GetLastErrorString().GetLen(), 0) << c.what;
             delete node;
         }
+    }
+
+    // A damaged block inside a channel: the file reports it, and the channel is not read.
+    for (bool binary : {true, false}) {
+        VFCurveNode* node = VFCurveNode::CreateFromName("A");
+        node->FCurveSet(LinearCurve({{0, 1}, {1, 2}}));
+        MemoryFile written(binary, 6000, [&](VOxa& f) { node->OxaStore(&f); });
+        delete node;
+        std::vector<uint8_t> bytes = written.bytes;
+        std::string all(bytes.begin(), bytes.end());
+        size_t at = all.find("Default");
+        ASSERT_NE(at, std::string::npos);
+        if (binary) {
+            bytes[at - 12 + 5] = 0x7F;  // the record length of "Default" claims more than the block
+        } else {
+            bytes[at + 7] = ' ';  // "Default 0" is no field line
+        }
+        VOxa reader;
+        ASSERT_TRUE(reader.MemoryOpen(bytes.data(), bytes.size()));
+        ASSERT_TRUE(reader.SectionReadBegin(0));
+        EXPECT_EQ(VFCurveNode::OxaRetrieveChannel(&reader), nullptr) << (binary ? "binary" : "text");
+        EXPECT_EQ(reader.GetError().GetLastErrorID(), VOxa::eFILE_CORRUPTED);
     }
 
     // A warp that would evaluate the node it warps is refused too.

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "animation/fcurve.h"
@@ -176,7 +179,10 @@ TEST_P(FCurveStore, VersionFiveWritesSlopes) {
     ASSERT_TRUE(oxa.FieldReadBegin("Key"));
     oxa.FieldReadT(), oxa.FieldReadD();
     EXPECT_EQ(oxa.FieldReadC(), 'U');
-    EXPECT_EQ(oxa.FieldReadC(), 'a');  // zero auto values, and no user key after it
+    // Zero auto values, but the next key is written with slopes: its left slope goes along.
+    EXPECT_EQ(oxa.FieldReadC(), 'd');
+    EXPECT_FLOAT_EQ((float)oxa.FieldReadD(), curve.KeyGetLeftDerivative(1));
+    EXPECT_EQ(oxa.FieldReadC(), 'n');
     oxa.FieldReadT(), oxa.FieldReadD();
     EXPECT_EQ(oxa.FieldReadC(), 'U');
     EXPECT_EQ(oxa.FieldReadC(), 's');  // auto values become the slopes they give
@@ -197,6 +203,76 @@ TEST_P(FCurveStore, VersionFiveWritesSlopes) {
     again.FieldReadT(), again.FieldReadD(), again.FieldReadC();
     EXPECT_EQ(again.FieldReadC(), 'd');
     EXPECT_FLOAT_EQ((float)again.FieldReadD(), curve.KeyGetLeftDerivative(2));
+}
+
+// Writes `curve` in the version-5 layout, reads it back, and checks the shape: the values between
+// the keys and the slopes at the keys.
+void ExpectVersionFiveKeepsTheShape(bool binary, const VFCurve& curve, const std::string& what) {
+    std::vector<uint8_t> bytes = WriteFile(binary, [&](VOxa& o) { curve.OxaStore(&o, false, true, true); });
+    VOxa oxa;
+    OpenFile(oxa, bytes);
+    VFCurve back;
+    ASSERT_TRUE(back.Retrieve(&oxa)) << what;
+    ASSERT_EQ(back.KeyGetCount(), curve.KeyGetCount()) << what;
+    const int n = curve.KeyGetCount();
+    for (int i = 0; i < n; ++i) {
+        float left = curve.KeyGetLeftDerivative(i), right = curve.KeyGetRightDerivative(i);
+        EXPECT_NEAR(back.KeyGetLeftDerivative(i), left, 1e-4 * (1 + std::fabs(left))) << what << " key " << i;
+        EXPECT_NEAR(back.KeyGetRightDerivative(i), right, 1e-4 * (1 + std::fabs(right)))
+            << what << " key " << i;
+        if (i + 1 == n) break;
+        double t0 = curve.KeyGetTime(i).GetSecondDouble(), t1 = curve.KeyGetTime(i + 1).GetSecondDouble();
+        for (double u = 0.125; u < 1; u += 0.25) {
+            VTime t = Sec(t0 + u * (t1 - t0));
+            float expected = curve.Evaluate(t);
+            EXPECT_NEAR(back.Evaluate(t), expected, 1e-4 * (1 + std::fabs(expected)))
+                << what << " segment " << i << " at " << u;
+        }
+    }
+}
+
+TEST_P(FCurveStore, VersionFiveKeepsTheShape) {
+    // Auto keys with and without auto values next to every other kind of key: the file has no
+    // auto values, yet it must read back as the same curve.
+    VFCurve curve;
+    curve.ResizeKeyBuffer(3);
+    curve.KeySet(0, Sec(0), 0.0f);  // zero auto values
+    curve.KeySet(1, Sec(1), 3.0f, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentAuto, 40.0f, 0.0f);
+    curve.KeySet(2, Sec(2), 1.0f);
+    ExpectVersionFiveKeepsTheShape(Binary(), curve, "zero auto values before a key with slopes");
+
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> value(-5, 5), slope(-8, 8), autoValue(-300, 300),
+        weight(0.1f, 0.8f);
+    for (int round = 0; round < 300; ++round) {
+        const int n = 2 + round % 6;
+        VFCurve random;
+        random.ResizeKeyBuffer(n);
+        std::string what = "round " + std::to_string(round) + ":";
+        for (int i = 0; i < n; ++i) {
+            int kind = (int)(rng() % 8);
+            // Auto values are zero half the time, so that every auto form is reached.
+            float d0 = rng() % 2 ? 0.0f : autoValue(rng), d1 = rng() % 2 ? 0.0f : autoValue(rng);
+            unsigned weights = rng() % 4 == 0 ? (unsigned)(rng() % 4) << 24 : 0u;
+            unsigned interpolation = kind == 0   ? VFCurveKey::eInterpolationConstant
+                                     : kind == 1 ? VFCurveKey::eInterpolationLinear
+                                                 : VFCurveKey::eInterpolationCubic;
+            unsigned mode = kind == 2 || kind == 3 ? VFCurveKey::eTangentAuto
+                            : kind == 4            ? VFCurveKey::eTangentAutoBreak
+                            : kind == 5            ? VFCurveKey::eTangentUser
+                            : kind == 6            ? VFCurveKey::eTangentUserBreak
+                                                   : VFCurveKey::eTangentAuto;
+            if (mode == VFCurveKey::eTangentUser || mode == VFCurveKey::eTangentUserBreak)
+                d0 = slope(rng), d1 = slope(rng);
+            if (interpolation != VFCurveKey::eInterpolationCubic) d0 = 0.0f, weights = 0;
+            random.KeySet(i, Sec(1.5 * i + 0.5 * (rng() % 3)), value(rng), interpolation, mode, d0, d1,
+                          weights, weight(rng), weight(rng));
+            what += " " + std::to_string(interpolation) + "/" + std::to_string(mode) + "/" +
+                    std::to_string(d0) + "/" + std::to_string(d1) + "/" + std::to_string(weights >> 24);
+        }
+        ExpectVersionFiveKeepsTheShape(Binary(), random, what);
+        if (HasFailure()) break;
+    }
 }
 
 TEST_P(FCurveStore, DroppedKeys) {

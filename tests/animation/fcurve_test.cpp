@@ -245,6 +245,70 @@ TEST(FCurve, BracketDeliversOneCombinedEvent) {
     EXPECT_TRUE(recorder.events.back().mEventType & VFCurve::eEventDestroy);
 }
 
+TEST(FCurve, WeightAndVelocitySettersNotifyAndEmptyTheCandidate) {
+    // Like every other key setter: one 0x8010 event for the key that holds the side's data, and
+    // the candidate is gone. Key 1's left side lives in key 0, its right side in key 1.
+    VFCurve* curve = VFCurve::Create();
+    curve->ResizeKeyBuffer(3);
+    for (int i = 0; i < 3; ++i)
+        curve->KeySet(i, Sec(i), (float)i, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentUser, 1.0f,
+                      1.0f);
+    Recorder recorder;
+    curve->CallbackRegister(&Recorder::Callback, &recorder);
+    struct Setter {
+        const char* name;
+        int holder;
+        void (*set)(VFCurve*);
+    };
+    const Setter setters[] = {
+        {"KeySetLeftWeight", 0, [](VFCurve* c) { c->KeySetLeftWeight(1, 0.5f); }},
+        {"KeySetRightWeight", 1, [](VFCurve* c) { c->KeySetRightWeight(1, 0.25f); }},
+        {"KeySetLeftWeighted", 0, [](VFCurve* c) { c->KeySetLeftWeighted(1, false); }},
+        {"KeySetRightWeighted", 1, [](VFCurve* c) { c->KeySetRightWeighted(1, false); }},
+        {"KeySetLeftVelocity", 0, [](VFCurve* c) { c->KeySetLeftVelocity(1, 0.5f); }},
+        {"KeySetRightVelocity", 1, [](VFCurve* c) { c->KeySetRightVelocity(1, -0.5f); }},
+        {"KeySetLeftVelocityFlag", 0, [](VFCurve* c) { c->KeySetLeftVelocityFlag(1, false); }},
+        {"KeySetRightVelocityFlag", 1, [](VFCurve* c) { c->KeySetRightVelocityFlag(1, false); }},
+    };
+    for (const Setter& setter : setters) {
+        curve->CandidateEvaluate(Sec(0.5));
+        ASSERT_TRUE(curve->IsCandidate());
+        recorder.events.clear();
+        setter.set(curve);
+        EXPECT_FALSE(curve->IsCandidate()) << setter.name;
+        ASSERT_EQ(recorder.events.size(), 1u) << setter.name;
+        EXPECT_EQ(recorder.events[0].mEventType, (unsigned)VFCurve::eEventKeyOther) << setter.name;
+        EXPECT_EQ(recorder.events[0].mKeyIndexStart, setter.holder) << setter.name;
+        EXPECT_EQ(recorder.events[0].mKeyIndexStop, setter.holder) << setter.name;
+    }
+    // The values set on key 1 are the ones read back.
+    curve->KeySetLeftWeight(1, 0.5f);
+    curve->KeySetRightWeight(1, 0.25f);
+    EXPECT_NEAR(curve->KeyGetLeftWeight(1), 0.5f, 1e-4);
+    EXPECT_NEAR(curve->KeyGetRightWeight(1), 0.25f, 1e-4);
+    delete curve;
+}
+
+TEST(FCurve, KeyModifyEndCountStaysWithinThePreparedStorage) {
+    Recorder recorder;  // outlives the curve, which reports its destruction
+    VFCurve curve;
+    curve.CallbackRegister(&Recorder::Callback, &recorder);
+    curve.KeyModifyBegin(10);  // one block: 25 slots
+    curve.KeyModifyEnd(VFCurve::eKeysPerBlock + 1);
+    EXPECT_EQ(curve.KeyGetCount(), 0) << "a count past the prepared slots is ignored";
+    EXPECT_TRUE(curve.IsStorageValid());
+    // The bracket is closed all the same.
+    curve.SetDefaultValue(1.0f);
+    EXPECT_EQ(recorder.events.size(), 1u);
+    curve.KeyModifyBegin(10);
+    curve.KeyModifyEnd(-1);
+    EXPECT_EQ(curve.KeyGetCount(), 0);
+    curve.KeyModifyBegin(10);
+    curve.KeyModifyEnd(VFCurve::eKeysPerBlock);
+    EXPECT_EQ(curve.KeyGetCount(), VFCurve::eKeysPerBlock) << "every prepared slot may be used";
+    EXPECT_TRUE(curve.IsStorageValid());
+}
+
 TEST(FCurve, UnregisterRemovesTheLatestMatchingRegistration) {
     VFCurve curve;
     Recorder a, b;

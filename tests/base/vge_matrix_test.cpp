@@ -263,6 +263,28 @@ TEST(VgeMatrix, AMatrixComposition) {
     EXPECT_TRUE(Near4(a.mData, id.m, 0.0));
 }
 
+TEST(VgeMatrix, AMatrixWithAZeroScaleRow) {
+    // Scaling X by 0 leaves row 0 empty: the rotation read from the other rows stays finite.
+    for (int row = 0; row < 3; ++row) {
+        double scale[3] = {2, 3, 4};
+        scale[row] = 0;
+        VgeAMatrix m(VgeTVector(1, 2, 3, 0), VgeTVector(30, 0, 0, 0),
+                     VgeTVector(scale[0], scale[1], scale[2], 0));
+        VgeTVector r = m.GetR();
+        VgeVector4 q = m.GetQ();
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_TRUE(std::isfinite(r[i])) << "row " << row << ", angle " << i;
+            EXPECT_TRUE(std::isfinite(q[i])) << "row " << row << ", component " << i;
+        }
+        if (row == 0) {
+            // The turn about X is held by rows 1 and 2 alone.
+            EXPECT_NEAR(r[0], 30.0, 1e-12);
+            EXPECT_NEAR(r[1], 0.0, 1e-12);
+            EXPECT_NEAR(r[2], 0.0, 1e-12);
+        }
+    }
+}
+
 TEST(VgeMatrix, AMatrixCopyKeepsTheAffineElementsOnly) {
     VgeAMatrix src(VgeTVector(1, 2, 3, 0), VgeTVector(10, 20, 30, 0), VgeTVector(1, 1, 1, 0));
     src[0][3] = 5;  // a non-affine column, as a scaled matrix sum can leave

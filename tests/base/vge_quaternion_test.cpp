@@ -177,11 +177,10 @@ TEST(VgeQuaternion, FromTwoVectors) {
         EXPECT_NEAR(q[3], 0.0, 1e-12);
         EXPECT_TRUE(TurnsOnto(q, a, b, 1e-12)) << a[0] << " " << a[1] << " " << a[2];
     }
-    // Nearly opposite vectors still turn onto each other, as closely as the cancellation in
-    // |a| |b| + a . b allows.
+    // Nearly opposite vectors still turn onto each other.
     double a[3] = {1, 0, 0}, b[3] = {-1, 1e-7, 0};
     VgeQuaternionFromTwoVectors(q, a, b);
-    EXPECT_TRUE(TurnsOnto(q, a, b, 1e-8));
+    EXPECT_TRUE(TurnsOnto(q, a, b, 1e-14));
 
     // A zero vector gives the zero quaternion.
     double z[3] = {0, 0, 0};
@@ -189,6 +188,54 @@ TEST(VgeQuaternion, FromTwoVectors) {
     EXPECT_EQ(VgeQuaternionLength(q), 0.0);
     VgeQuaternionFromTwoVectors(q, x, z);
     EXPECT_EQ(VgeQuaternionLength(q), 0.0);
+}
+
+TEST(VgeQuaternion, FromTwoNearlyOppositeVectors) {
+    // b is -a turned by a small angle about an axis n perpendicular to a (Rodrigues' formula with
+    // n . a = 0); the rotation from a to b must land on b and turn by pi minus that angle.
+    const double directions[][3] = {{0.3, -0.7, 0.2}, {1, 0, 0}, {0, 0, -2}, {-4, 1e-3, 2.5}};
+    for (const auto& a : directions) {
+        double la = std::sqrt(VgeDot3(a, a)), ua[3];
+        VgeScaleVector(ua, a, 1.0 / la);
+        // Two axes perpendicular to a.
+        double e[3] = {std::fabs(ua[0]) < 0.6 ? 1.0 : 0.0, std::fabs(ua[0]) < 0.6 ? 0.0 : 1.0, 0.0};
+        double n1[3], n2[3];
+        VgeCrossProduct3(n1, ua, e);
+        VgeScaleVector(n1, n1, 1.0 / std::sqrt(VgeDot3(n1, n1)));
+        VgeCrossProduct3(n2, ua, n1);
+        for (const double* n : {(const double*)n1, (const double*)n2}) {
+            for (double angle = 1e-14; angle < 2e-3; angle *= std::sqrt(10.0)) {
+                double side[3];
+                VgeCrossProduct3(side, n, ua);  // n x (-ua) = -(n x ua), negated below
+                double b[3];
+                for (int i = 0; i < 3; ++i)
+                    b[i] = 2.5 * (-ua[i] * std::cos(angle) - side[i] * std::sin(angle));
+                double q[4];
+                VgeQuaternionFromTwoVectors(q, a, b);
+                EXPECT_TRUE(TurnsOnto(q, a, b, 2e-12)) << "angle " << angle << " from opposite";
+                double v = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2]);
+                EXPECT_NEAR(2.0 * std::atan2(v, q[3]), vgetest::kPi - angle, 2e-12)
+                    << "angle " << angle << " from opposite";
+            }
+        }
+    }
+    // The directions of the half-degree turn that once missed by 9e-5.
+    double a[3] = {0.3, -0.7, 0.2}, b[3] = {-0.3, 0.7, -0.2 + 3e-12}, q[4];
+    VgeQuaternionFromTwoVectors(q, a, b);
+    EXPECT_TRUE(TurnsOnto(q, a, b, 1e-15));
+    // The Euler form of the same rotation.
+    const double origin[3] = {1, 2, 3};
+    double to[3], away[3], angles[3];
+    VgeVector3Add(to, origin, a);
+    VgeVector3Add(away, origin, b);
+    VgeRotationBetweenDirections(origin, to, away, angles);
+    Mat m = vgetest::Identity();
+    VgeEulerXYZToMatrix(m.m, angles[0], angles[1], angles[2]);
+    double r[3];
+    VgeMatrixMultVector3(r, m.m, a);
+    double lb = std::sqrt(VgeDot3(b, b)), la = std::sqrt(VgeDot3(a, a));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(r[i] / la, b[i] / lb, 1e-13) << i;
 }
 
 TEST(VgeQuaternion, FromXAxis) {

@@ -240,6 +240,21 @@ TEST(objects_Property, FindPropertyFirstMatchOnLongLists) {
     }
 }
 
+TEST(objects_Property, RenamingThroughDeclareReachesTheNameIndex) {
+    // Enough properties (40) for the lookup to build its name index; then one is declared again
+    // under another name.
+    VObject o;
+    for (int k = 0; k < 40; ++k)
+        ASSERT_NE(o.CreateDynamicProperty(("Q" + std::to_string(k)).c_str(), eValueNumber, nullptr), nullptr);
+    VProperty* p = o.FindProperty("Q7");
+    ASSERT_NE(p, nullptr);
+    p->Declare("Moved", &o);
+    EXPECT_EQ(o.FindProperty("Moved"), p);
+    EXPECT_EQ(o.FindProperty("Q7"), nullptr);
+    EXPECT_EQ(o.FindProperty("Q8"), o.GetProperty(8));
+    EXPECT_EQ(o.GetProperty(7), p);
+}
+
 TEST(objects_Property, CreatedPropertiesByValueType) {
     VObject o;
     struct Case {

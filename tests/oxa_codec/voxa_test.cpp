@@ -147,12 +147,22 @@ TEST_P(VOxaForms, MisuseAndBadInputFailCleanly) {
         EXPECT_STREQ(oxa.GetError().GetLastErrorString().Buffer(), "Invalid field operation");
     }
 
-    // Neither form.
+    // Neither form: short, and long enough to hold the text form's first line but another one.
     const char junk[] = "not an oxa file";
     EXPECT_FALSE(oxa.MemoryOpen(junk, sizeof junk));
     EXPECT_EQ(oxa.GetError().GetLastErrorID(), VOxa::eFILE_CORRUPTED);
+    const std::string other = "; some other file, but well formed\nSection: \"S\", 1 {\n}\n";
+    EXPECT_FALSE(oxa.MemoryOpen(other.data(), other.size()));
+    EXPECT_EQ(oxa.GetError().GetLastErrorID(), VOxa::eFILE_CORRUPTED);
     EXPECT_FALSE(oxa.IsOpen());
     EXPECT_FALSE(oxa.MemoryOpen(nullptr, 0));
+    // Ending a section that is not open.
+    const std::string empty = "; OXA field file\nSection: \"S\", 1 {\n}\n";
+    ASSERT_TRUE(oxa.MemoryOpen(empty.data(), empty.size()));
+    EXPECT_FALSE(oxa.SectionReadEnd());
+    ASSERT_TRUE(oxa.SectionReadBegin(0));
+    EXPECT_TRUE(oxa.SectionReadEnd());
+    EXPECT_FALSE(oxa.SectionReadEnd());
 }
 
 TEST_P(VOxaForms, EveryValueTypeRoundTrips) {
@@ -557,6 +567,124 @@ TEST_P(VOxaForms, RunawayNestingIsRefused) {
     text += "}\n";
     EXPECT_FALSE(oxa.MemoryOpen(text.data(), text.size()));
     EXPECT_EQ(oxa.GetError().GetLastErrorID(), VOxa::eNESTING_TOO_DEEP);
+}
+
+namespace {
+
+// Hand-made binary files, for shapes no writer makes: little-endian numbers, field records
+// (length of the rest, name, value count, value bytes, block flag, block) and a file of one
+// section "S".
+std::string U32(uint32_t v) {
+    std::string out;
+    for (int i = 0; i < 4; ++i)
+        out += (char)((v >> (8 * i)) & 0xFF);
+    return out;
+}
+
+std::string U64(uint64_t v) {
+    return U32((uint32_t)v) + U32((uint32_t)(v >> 32));
+}
+
+std::string Record(const std::string& name, const std::string& values, uint32_t count, bool hasBlock,
+                   const std::string& block = std::string()) {
+    std::string body = U32((uint32_t)name.size()) + name + U32(count) + U64(values.size()) + values;
+    body += hasBlock ? '\1' + block : std::string(1, '\0');
+    return U64(body.size()) + body;
+}
+
+std::string BinaryFile(const std::string& sectionContent) {
+    std::string values = "S" + U32(1) + "S" + "I" + U32(1);
+    return "OXAFIELD" + U32(1) + U32(0) + Record("Section", values, 2, true, sectionContent);
+}
+
+// Fields "N" nested `depth` deep, each holding the next in its block, in either form.
+std::string NestedFile(bool binary, int depth) {
+    if (binary) {
+        std::string block;
+        for (int k = 0; k < depth; ++k)
+            block = Record("N", "", 0, true, block);
+        return BinaryFile(block);
+    }
+    std::string text = "; OXA field file\nSection: \"S\", 1 {\n";
+    for (int k = 0; k < depth; ++k)
+        text += "N: {\n";
+    for (int k = 0; k < depth; ++k)
+        text += "}\n";
+    return text + "}\n";
+}
+
+}  // namespace
+
+TEST_P(VOxaForms, NestingLimitToTheLevel) {
+    VOxa oxa;
+    // Exactly at the limit: read to the bottom.
+    std::string file = NestedFile(Binary(), VOxa::kMaxBlockDepth);
+    ASSERT_TRUE(oxa.MemoryOpen(file.data(), file.size())) << oxa.GetError().GetLastErrorString().Buffer();
+    ASSERT_TRUE(oxa.SectionReadBegin(0));
+    int reached = 0;
+    while (oxa.FieldReadBegin("N") && oxa.FieldReadBlockBegin())
+        ++reached;
+    EXPECT_EQ(reached, VOxa::kMaxBlockDepth);
+    EXPECT_EQ(oxa.GetError().GetLastErrorID(), -1);
+
+    // One level past it: refused, by the binary reader at that block, by the text reader at once.
+    file = NestedFile(Binary(), VOxa::kMaxBlockDepth + 1);
+    if (Binary()) {
+        ASSERT_TRUE(oxa.MemoryOpen(file.data(), file.size()));
+        ASSERT_TRUE(oxa.SectionReadBegin(0));
+        reached = 0;
+        while (oxa.FieldReadBegin("N") && oxa.FieldReadBlockBegin())
+            ++reached;
+        EXPECT_EQ(reached, VOxa::kMaxBlockDepth);
+    } else {
+        EXPECT_FALSE(oxa.MemoryOpen(file.data(), file.size()));
+    }
+    EXPECT_EQ(oxa.GetError().GetLastErrorID(), VOxa::eNESTING_TOO_DEEP);
+}
+
+TEST(VOxaBinary, DoubleCutShortAtTheEndOfAField) {
+    // "Cut" holds one double of which only seven bytes are inside the field; the byte after them
+    // is the field's block flag. The value is refused, nothing past the field is read, and the
+    // next field is whole.
+    const std::string bytesOfOneAndAHalf("\0\0\0\0\0\0\xF8\x3F", 8);
+    const std::string cut = "D" + bytesOfOneAndAHalf.substr(0, 7);
+    std::string file = BinaryFile(Record("Cut", cut, 1, false) + Record("Next", "I" + U32(9), 1, false) +
+                                  Record("Whole", "D" + bytesOfOneAndAHalf, 1, false));
+    VOxa oxa;
+    ASSERT_TRUE(oxa.MemoryOpen(file.data(), file.size()));
+    ASSERT_TRUE(oxa.SectionReadBegin(0));
+    ASSERT_TRUE(oxa.FieldReadBegin("Cut"));
+    EXPECT_EQ(oxa.FieldReadRemaining(), 1);
+    EXPECT_EQ(oxa.FieldReadD(), 0.0);
+    EXPECT_EQ(oxa.GetError().GetLastErrorID(), VOxa::eFILE_CORRUPTED);
+    EXPECT_STREQ(oxa.GetError().GetLastErrorString().Buffer(), "File is corrupted");
+    EXPECT_EQ(oxa.FieldReadRemaining(), 0);
+    EXPECT_EQ(oxa.FieldReadD(), 0.0);
+    EXPECT_TRUE(oxa.FieldReadEnd());
+    EXPECT_EQ(oxa.FieldReadIOrDefault("Next", 0), 9);
+    ASSERT_TRUE(oxa.FieldReadBegin("Whole"));
+    EXPECT_EQ(oxa.FieldReadD(), 1.5);
+    // The same cut value read through the other typed reads.
+    ASSERT_TRUE(oxa.MemoryOpen(file.data(), file.size()));
+    ASSERT_TRUE(oxa.SectionReadBegin(0));
+    ASSERT_TRUE(oxa.FieldReadBegin("Cut"));
+    EXPECT_EQ(oxa.FieldReadI(), 0);
+    EXPECT_EQ(oxa.GetError().GetLastErrorID(), VOxa::eFILE_CORRUPTED);
+}
+
+TEST(VOxaBinary, DamagedSectionIsNotEntered) {
+    // The section's one field claims more bytes than the section holds.
+    std::string field = Record("A", "I" + U32(1), 1, false);
+    field[5] = 0x7F;
+    std::string file = BinaryFile(field);
+    VOxa oxa;
+    ASSERT_TRUE(oxa.MemoryOpen(file.data(), file.size()));
+    ASSERT_EQ(oxa.GetSectionCount(), 1);
+    EXPECT_FALSE(oxa.SectionReadBegin(0));
+    EXPECT_EQ(oxa.GetError().GetLastErrorID(), VOxa::eFILE_CORRUPTED);
+    EXPECT_EQ(oxa.GetCurrentSection(), -1);
+    EXPECT_FALSE(oxa.FieldReadBegin("A"));
+    EXPECT_FALSE(oxa.SectionReadEnd());
 }
 
 TEST(VOxaBinary, LyingCountsAndUnknownTypesAreCaught) {
