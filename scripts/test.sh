@@ -1,28 +1,149 @@
 #!/usr/bin/env bash
-# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer, runs every test, then
-# gives each fuzz target a short run. OXA_FUZZ_SECONDS sets the length of a fuzz run (0 skips them).
+# Builds the library, the tests and the fuzz targets once, in build-test/, with AddressSanitizer and
+# UndefinedBehaviorSanitizer, then runs the stages:
+#   unit tests    every test without the labels below
+#   realfiles     tests that read files written by other programs (CTest label realfiles)
+#   interop       tests that hand our files to independent readers (CTest label interop)
+#   fuzzing       every fuzz target, as many side by side as there are cores
+# With clang everything also carries the fuzzing coverage instrumentation, so the fuzz targets link
+# the same library as the tests. Without clang's fuzzer runtime the build uses g++ and skips fuzzing.
+# OXA_FUZZ_SECONDS sets each fuzz target's run (default 60, 0 skips fuzzing); it is shortened when
+# there are more targets than cores can run within the fuzz stage's budget of 9 minutes.
 set -euo pipefail
+shopt -s nullglob
 cd "$(dirname "$0")/.."
-scripts/deps.sh
+scripts/deps.sh --test
 jobs=$(nproc)
+build=build-test
 
-cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1" -DOXA_SANITIZE=ON
-cmake --build build-test -j"$jobs"
-(cd build-test && ctest --output-on-failure -j"$jobs")
+stage_start=0
+stage() { stage_start=$SECONDS; printf '\n==== %s\n' "$1"; }
+stage_done() { echo "==== $1 took $((SECONDS - stage_start)) s"; }
 
+# --- build ------------------------------------------------------------------------------------
+stage "build"
+fuzzer_check=$(mktemp -d)
+printf 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }\n' \
+  >"$fuzzer_check/f.cpp"
+if command -v clang++ >/dev/null &&
+   clang++ -fsanitize=fuzzer,address,undefined "$fuzzer_check/f.cpp" -o "$fuzzer_check/f" 2>/dev/null; then
+  cc=clang cxx=clang++ fuzz=ON debug_flags="-O1 -gline-tables-only"
+else
+  echo "clang with libFuzzer is not available: building with g++, without the fuzz targets"
+  cc=gcc cxx=g++ fuzz=OFF debug_flags="-O1 -g1"
+fi
+rm -rf "$fuzzer_check"
+# A build folder configured with the other compiler cannot be reused.
+if [ -f "$build/CMakeCache.txt" ] && ! grep -q "^CMAKE_CXX_COMPILER:.*/$cxx\$" "$build/CMakeCache.txt"; then
+  rm -rf "$build"
+fi
+CC=$cc CXX=$cxx cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_FLAGS_DEBUG="$debug_flags" -DCMAKE_C_FLAGS_DEBUG="$debug_flags" \
+  -DOXA_SANITIZE=ON -DOXA_BUILD_FUZZ=$fuzz -DOXA_BUILD_BENCH=OFF
+cmake --build "$build" -j"$jobs"
+stage_done "build"
+
+# --- tests ------------------------------------------------------------------------------------
+ctest_log=$build/ctest-stages.log
+: >"$ctest_log"
+run_ctest() { (cd "$build" && ctest -j"$jobs" --output-on-failure "$@") | tee -a "$ctest_log"; }
+
+stage "unit tests"
+run_ctest -LE '^(realfiles|interop)$'
+stage_done "unit tests"
+
+labelled_stage() {
+  local label=$1
+  stage "$label tests"
+  local count
+  count=$(cd "$build" && ctest -N -L "^$label\$" | sed -n 's/^Total Tests: //p')
+  if [ "${count:-0}" -eq 0 ]; then
+    echo "$label: no test carries this label yet, the stage is empty"
+  else
+    # Verbose, so that each test's own report (files read, refused, skipped) is in the log.
+    run_ctest -V -L "^$label\$"
+  fi
+  stage_done "$label tests"
+}
+labelled_stage realfiles
+labelled_stage interop
+
+# --- fuzzing ----------------------------------------------------------------------------------
+fuzz_budget=540
 fuzz_seconds=${OXA_FUZZ_SECONDS:-60}
-if [ "$fuzz_seconds" -gt 0 ] && ls fuzz/*_fuzz.cpp >/dev/null 2>&1; then
-  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DOXA_SANITIZE=ON -DOXA_BUILD_FUZZ=ON -DOXA_BUILD_TESTS=OFF -DOXA_BUILD_BENCH=OFF
-  cmake --build build-fuzz -j"$jobs"
-  for exe in build-fuzz/fuzz/fuzz_*; do
-    name=${exe##*/fuzz_}
-    work=$(mktemp -d)
-    seeds=()
+targets=()
+[ "$fuzz" = ON ] && [ "$fuzz_seconds" -gt 0 ] && targets=("$build"/fuzz/fuzz_*)
+findings=0
+if [ ${#targets[@]} -gt 0 ]; then
+  stage "fuzzing"
+  # Targets run in rounds of one per core; the per-target time shrinks so the rounds fit the budget.
+  rounds=$(( (${#targets[@]} + jobs - 1) / jobs ))
+  if [ $((rounds * fuzz_seconds)) -gt "$fuzz_budget" ]; then
+    fuzz_seconds=$((fuzz_budget / rounds))
+    [ "$fuzz_seconds" -lt 1 ] && fuzz_seconds=1
+  fi
+  echo "${#targets[@]} targets, $jobs at a time, ${fuzz_seconds} s each"
+  runs=$build/fuzz-runs
+  rm -rf "$runs"
+
+  fuzz_one() {
+    local exe=$1 out=$2 name=${1##*/fuzz_} status=0
+    local seeds=()
     [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
-    echo "== fuzzing $name for ${fuzz_seconds}s"
+    mkdir -p "$out/corpus" "$out/artifacts"
+    # New inputs go to the run's own corpus folder; the seeds in the source tree stay as they are.
     "$exe" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
-      "$work" "${seeds[@]}" 2>&1 | tail -n 15
-    rm -rf "$work"
+      -artifact_prefix="$out/artifacts/" "$out/corpus" "${seeds[@]}" </dev/null >"$out/log" 2>&1 ||
+      status=$?
+    echo "$status" >"$out/status"
+  }
+  for exe in "${targets[@]}"; do
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+    fuzz_one "$exe" "$runs/${exe##*/}" &
   done
+  wait
+
+  fuzz_stat() { sed -n "s/^stat::$1: *//p" "$2" | tail -n 1; }
+  for exe in "${targets[@]}"; do
+    name=${exe##*/}
+    out=$runs/$name
+    status=$(cat "$out/status")
+    execs=$(fuzz_stat number_of_executed_units "$out/log")
+    rate=$(fuzz_stat average_exec_per_sec "$out/log")
+    added=$(fuzz_stat new_units_added "$out/log")
+    rss=$(fuzz_stat peak_rss_mb "$out/log")
+    artifacts=("$out"/artifacts/*)
+    if [ "$status" -eq 0 ] && [ ${#artifacts[@]} -eq 0 ]; then
+      echo "$name: ${execs:-?} executions (${rate:-?}/s), ${added:-?} new inputs, peak ${rss:-?} MB, no finding"
+      continue
+    fi
+    findings=$((findings + 1))
+    echo "$name: FINDING after ${execs:-?} executions (exit status $status)"
+    # The report from its first error line on (sanitizer, libFuzzer or time-out), else the log's end.
+    echo "---- $name report"
+    awk '/ERROR|runtime error|ALARM|deadly signal/ {on = 1} on && n++ < 150' "$out/log" >"$out/report"
+    if [ -s "$out/report" ]; then cat "$out/report"; else tail -n 80 "$out/log"; fi
+    [ ${#artifacts[@]} -eq 0 ] && echo "---- $name left no input behind"
+    for input in "${artifacts[@]}"; do
+      file=${input##*/}
+      echo "---- $file ($(wc -c <"$input") bytes); to replay it, run:"
+      echo "base64 -d >$file <<'EOF'"
+      base64 -w 76 "$input"
+      echo "EOF"
+      echo "$exe $file"
+    done
+  done
+  stage_done "fuzzing"
+elif [ "$fuzz_seconds" -gt 0 ]; then
+  printf '\n==== fuzzing: skipped, no fuzz targets were built\n'
+fi
+
+# --- summary ----------------------------------------------------------------------------------
+ran=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$ctest_log" | awk '{n += $1} END {print n + 0}')
+skipped=$(grep -c '(Skipped)$' "$ctest_log" || true)
+echo
+echo "tests: $((ran - skipped)) passed, 0 failed, $skipped skipped"
+if [ "$findings" -gt 0 ]; then
+  echo "fuzzing: $findings of ${#targets[@]} targets had a finding"
+  exit 1
 fi

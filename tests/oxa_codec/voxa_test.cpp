@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 std::vector<uint8_t> Bytes(const VOxa& oxa) {
@@ -795,8 +797,9 @@ TEST_P(VOxaForms, Version5FlagIsKept) {
 class VOxaFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        // CTest runs the tests of this suite in parallel: each gets a file of its own.
-        mPath = ::testing::TempDir() + "voxa_files_" +
+        // CTest runs the tests of this suite in parallel, and other runs of the suite may share the
+        // temporary folder: each test of each run gets a file of its own.
+        mPath = ::testing::TempDir() + "voxa_files_" + std::to_string(getpid()) + "_" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".oxa";
         std::remove(mPath.c_str());
         std::remove((mPath + ".tmp").c_str());
