@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <cmath>
 
 #include "scene/voxa_node_limits.h"
@@ -271,6 +273,43 @@ TEST_F(scene_Node, PivotsFromPropertiesNeutralRuleAndRoundTrip) {
     EXPECT_EQ(p->GetGeometricScaling()[2], 1.000002);
     EXPECT_EQ(p->GetPreRotation()[0], 10.0);
     EXPECT_TRUE(p->GetRotationMaxZ());
+}
+
+TEST_F(scene_Node, PivotsFromPropertiesLookAtEveryAxis) {
+    // One axis off neutral, in any position, makes the pivot fields load; each per-axis limit
+    // flag reaches its own axis.
+    for (int axis = 0; axis < 3; ++axis) {
+        VOxaNode* node = Make(("Axis" + std::to_string(axis)).c_str());
+        VOxaNodeProperties* p = node->GetNodeProperties();
+        VgeTVector offset(0, 0, 0, 0);
+        offset[axis] = 2.0;
+        p->SetScalingOffset(offset);
+        node->UpdatePivotsFromProperties();
+        EXPECT_EQ(node->GetScalingOffset(0)[axis], 2.0) << "axis " << axis;
+        int state = -1;
+        node->GetPivotState(0, state);
+        EXPECT_EQ(state, 0) << "axis " << axis;
+
+        bool flags[3] = {axis == 0, axis == 1, axis == 2};
+        p->SetTranslationMinX(flags[0]);
+        p->SetTranslationMinY(flags[1]);
+        p->SetTranslationMinZ(flags[2]);
+        p->SetScalingMaxX(flags[0]);
+        p->SetScalingMaxY(flags[1]);
+        p->SetScalingMaxZ(flags[2]);
+        node->UpdatePivotsFromProperties();
+        bool x, y, z;
+        node->GetLimits()->mTranslationLimits.GetLimitMinActive(x, y, z);
+        EXPECT_EQ(x, flags[0]);
+        EXPECT_EQ(y, flags[1]);
+        EXPECT_EQ(z, flags[2]);
+        node->GetLimits()->mScalingLimits.GetLimitMaxActive(x, y, z);
+        EXPECT_EQ(x, flags[0]);
+        EXPECT_EQ(y, flags[1]);
+        EXPECT_EQ(z, flags[2]);
+        EXPECT_EQ(p->GetTransformSettings().mTranslationLimit.mFlags, 0x2 << axis);
+        EXPECT_EQ(p->GetTransformSettings().mScalingLimit.mFlags, 0x10 << axis);
+    }
 }
 
 }  // namespace

@@ -55,7 +55,8 @@ TEST(scene_Registry, AgreesWithAPlainListUnderRandomEdits) {
                         break;
                     }
                 }
-                ASSERT_EQ(registry.FindByName(name.c_str(), index), expected) << "step " << step << " " << name;
+                ASSERT_EQ(registry.FindByName(name.c_str(), index), expected)
+                    << "step " << step << " " << name;
                 int count = 0;
                 for (Item* m : model)
                     count += std::strcmp(m->GetName(), name.c_str()) == 0;

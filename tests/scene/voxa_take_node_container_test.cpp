@@ -393,6 +393,8 @@ TEST(scene_TakeNodeContainer, AssignmentCopiesTakesAndLinksTheCopiedDefaultTake)
     EXPECT_EQ(t[2], 3.0);
     EXPECT_EQ(b.mWeight->GetDouble(), 0.25);
     EXPECT_EQ(b.GetChannelLinkCount(), a.GetChannelLinkCount());
+    EXPECT_EQ(b.GetChannelLink(-1), nullptr);
+    EXPECT_EQ(b.GetChannelLink(b.GetChannelLinkCount()), nullptr);
     for (int i = 0; i < b.GetChannelLinkCount(); ++i) {
         EXPECT_EQ(b.GetChannelLink(i)->mContainer, &b);
         EXPECT_NE(b.GetChannelLink(i)->mProperty, a.mTranslation);
