@@ -8,8 +8,17 @@
 #include "scene/voxa_node_properties.h"
 #include "scene/voxa_take_node_container.h"
 
+class VOxaCamera;
+class VOxaCameraSwitcher;
+class VOxaGeometry;
+class VOxaLight;
+class VOxaMarker;
+class VOxaMesh;
 class VOxaNodeAttribute;
 class VOxaNodeLimits;
+class VOxaNull;
+class VOxaOpticalReference;
+class VOxaSkeleton;
 class VOxaSceneContents;
 
 // A node-side link to a character or control set: the owner object (not owned), the kind (0
@@ -132,6 +141,17 @@ public:
     VOxaNodeAttribute* GetNodeAttribute() const { return mAttribute; }
     // The attribute's type code, -1 without attribute.
     int GetNodeAttributeType() const;
+    // The attribute when it is of that kind, else null (GetGeometry: a mesh, NURBS or patch).
+    // Each is defined beside its attribute class.
+    VOxaNull* GetNull() const;
+    VOxaMarker* GetMarker() const;
+    VOxaSkeleton* GetSkeleton() const;
+    VOxaGeometry* GetGeometry() const;
+    VOxaMesh* GetMesh() const;
+    VOxaCamera* GetCamera() const;
+    VOxaCameraSwitcher* GetCameraSwitcher() const;
+    VOxaLight* GetLight() const;
+    VOxaOpticalReference* GetOpticalReference() const;
 
     // --- Local transform defaults ("Lcl Translation", "Lcl Rotation", "Lcl Scaling") -----------
     void SetLclTranslation(const VgeTVector& value);

@@ -323,12 +323,12 @@ void VOxaSdkManager::DestroyAllObjects() {
         delete attribute;
     });
     DrainRegistry(mNodes, [this](VOxaNode* node) { DeleteTakeObject(node, true); });
-    // Links come here, before the materials.
+    DestroyAllLinks();
     DrainRegistry(mMaterials, [this](VOxaMaterial* material) { DeleteTakeObject(material, true); });
-    // Shapes come here, between materials and textures.
+    DestroyAllShapes();
     DrainRegistry(mTextures, [this](VOxaTexture* texture) { DeleteTakeObject(texture, true); });
     DrainRegistry(mVideos, [this](VOxaVideo* video) { DeleteTakeObject(video, true); });
-    // Poses come here, before the user properties.
+    DestroyAllPoses();
     DrainRegistry(mUserProperties, [](VOxaUserProperty* userProperty) { delete userProperty; });
     DrainRegistry(mGenericNodes, [this](VOxaGenericNode* node) { DeleteTakeObject(node, false); });
     DrainRegistry(mThumbnails, [](VOxaThumbnail* thumbnail) { delete thumbnail; });

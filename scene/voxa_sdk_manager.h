@@ -22,11 +22,20 @@ class VOxaThumbnail;
 class VOxaUserProperty;
 class VOxaVideo;
 class VProperty;
-// Kept in registries here; their classes come with the geometry.
-class VOxaGeometryConverter;
+class VOxaCamera;
+class VOxaCameraSwitcher;
+class VOxaDeformer;
+class VOxaLight;
 class VOxaLink;
+class VOxaMarker;
+class VOxaMesh;
+class VOxaNull;
+class VOxaOpticalReference;
 class VOxaPose;
 class VOxaShape;
+class VOxaSkeleton;
+// Kept in a registry here; its class comes with the surfaces.
+class VOxaGeometryConverter;
 
 // The prefix of a deformer's name: "SubDeformer::" when `typeName` is "Cluster" in any case,
 // else "Deformer::".
@@ -73,6 +82,24 @@ public:
     virtual VImageConverter* NewImageConverter();
     virtual VOxaExporter* NewExporter();
     virtual VOxaImporter* NewImporter();
+    // Node attributes (cameras in voxa_sdk_manager_cameras.cpp; lights, skeletons, markers and
+    // nulls in voxa_sdk_manager_attributes.cpp).
+    virtual VOxaNull* NewNull();
+    virtual VOxaMarker* NewMarker();
+    virtual VOxaCamera* NewCamera();
+    virtual VOxaLight* NewLight();
+    virtual VOxaSkeleton* NewSkeleton();
+    // Geometry (meshes, optical references, links, shapes, poses, deformers; made in
+    // voxa_sdk_manager_geometry.cpp).
+    virtual VOxaMesh* NewMesh();
+    virtual VOxaOpticalReference* NewOpticalReference();
+    virtual VOxaLink* NewLink();
+    virtual VOxaShape* NewShape();
+    // `kind` non-zero: a bind pose; 0: a rest pose.
+    virtual VOxaPose* NewPose(const char* name, int kind);
+    // Null when either is null. A type name "Cluster" (any case) gives a cluster, any other a
+    // skin.
+    virtual VOxaDeformer* NewDeformer(const char* name, const char* typeName);
 
     // --- Destroy operations ----------------------------------------------------------------
     // Not registered: error 0, false. With `destroyNodes` the scene's root and its subtree go
@@ -97,6 +124,11 @@ public:
     virtual bool DestroyObject(VOxaObject* object);
     virtual bool DestroyThumbnail(VOxaThumbnail* thumbnail);
     virtual bool DestroySceneInfo(VOxaSceneInfo* sceneInfo);
+    virtual bool DestroyLink(VOxaLink* link);
+    virtual bool DestroyShape(VOxaShape* shape);
+    virtual bool DestroyPose(VOxaPose* pose);
+    // False for null, else as DestroyObject.
+    bool DestroyDeformer(VOxaDeformer* deformer);
     bool DestroyImageConverter(VImageConverter* converter);
     bool DestroyExporter(VOxaExporter* exporter);
     bool DestroyImporter(VOxaImporter* importer);
@@ -112,6 +144,8 @@ public:
     virtual VOxaUserProperty* GetUserProperty(const char* name);
     // The first generic node whose full name is `fullName`; none: error 0, null.
     virtual VOxaGenericNode* GetGenericNode(const char* fullName);
+    // The first pose whose full name is `fullName`; none: error 0, null.
+    virtual VOxaPose* GetPose(const char* fullName);
 
     // Destroys every object, registry by registry: scenes, node attributes, nodes, links,
     // materials, shapes, textures, videos, poses, user properties, generic nodes, thumbnails,
@@ -135,6 +169,26 @@ public:
     VImageConverter* CreateImageConverter();
     VOxaExporter* CreateExporter();
     VOxaImporter* CreateImporter();
+    VOxaNull* CreateNull();
+    VOxaMarker* CreateMarker();
+    VOxaCamera* CreateCamera();
+    VOxaLight* CreateLight();
+    VOxaSkeleton* CreateSkeleton();
+    // Constructs the switcher itself (no factory operation) and registers it.
+    VOxaCameraSwitcher* CreateCameraSwitcher();
+    VOxaMesh* CreateMesh();
+    VOxaOpticalReference* CreateOpticalReference();
+    VOxaLink* CreateLink();
+    // Constructs the shape itself (no factory operation) and registers it.
+    VOxaShape* CreateShape();
+    // "Pose::" + `name`.
+    VOxaPose* CreatePose(const char* name, int kind);
+    // The prefix of VOxaGetDeformerNamePrefix(typeName) + `name`; the deformer's handler joins
+    // the object list.
+    VOxaDeformer* CreateDeformer(const char* name, const char* typeName);
+    // Gathers the skinned geometry nodes of the manager into the bind pose "OxaSDKBindPose" of
+    // `scene`.
+    void CreateBindPoses(VOxaScene* scene);
     // Registers an attribute made elsewhere (the camera switcher, the attributes of later
     // kinds); false for null or one that is registered already.
     bool RegisterNodeAttribute(VOxaNodeAttribute* attribute);
@@ -196,6 +250,11 @@ protected:
     VError mError;
 
 private:
+    // The geometry registries' part of DestroyAllObjects (voxa_sdk_manager_geometry.cpp).
+    void DestroyAllLinks();
+    void DestroyAllShapes();
+    void DestroyAllPoses();
+
     // Deletes a take-node container (after Destroying when `destroying`), then destroys the
     // user-property handles it listed: they are bound to properties that died with it.
     void DeleteTakeObject(VOxaObject* object, bool destroying);
