@@ -536,6 +536,9 @@ void VFCurve::KeySetEditState(int index, unsigned state) {
 // ---- Curve settings ------------------------------------------------------------------------------------
 
 void VFCurve::SetDefaultValue(float value) {
+    // Without keys the default is the curve's value everywhere: a candidate left by an earlier
+    // evaluation would keep answering the old one.
+    if (mKeyCount == 0 && value != mDefaultValue) EmptyCandidate();
     mDefaultValue = value;
     CallbackAddEvent(eEventDefaultValue, -1);
 }

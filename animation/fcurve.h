@@ -223,7 +223,8 @@ public:
     // ---- Curve settings -------------------------------------------------------------------------
 
     float GetDefaultValue() const { return mDefaultValue; }
-    // Raises eEventDefaultValue.
+    // Raises eEventDefaultValue. On a curve without keys a changed default also empties the
+    // candidate, which would otherwise still answer the old value.
     void SetDefaultValue(float value);
     // The three colour floats (red, green, blue).
     const float* GetColor() const { return mColor; }

@@ -104,8 +104,8 @@ public:
         if (!entry) return nullptr;
         if (index == 0) return entry->mFirst;
         if (entry->mMore < 0) return nullptr;
-        const std::vector<T*>& more = mMore[entry->mMore];
-        return index - 1 < (int)more.size() ? more[index - 1] : nullptr;
+        const MoreHolders& more = mMore[entry->mMore];
+        return index - 1 < more.Size() ? more.At(index - 1) : nullptr;
     }
 
     // The number of entries that bear `name`.
@@ -113,7 +113,7 @@ public:
         static_assert(HasName<T>::value, "only scene objects are counted by name");
         const Entry* entry = name ? FindEntry(name) : nullptr;
         if (!entry) return 0;
-        return 1 + (entry->mMore < 0 ? 0 : (int)mMore[entry->mMore].size());
+        return 1 + (entry->mMore < 0 ? 0 : mMore[entry->mMore].Size());
     }
 
     // A copy of the entries in list order (for walks that destroy entries as they go).
@@ -137,6 +137,31 @@ private:
     struct Slot {
         uint32_t mHash;
         int32_t mEntry;  // kEmpty, kRemoved, or an index into mEntries
+    };
+    // The holders of a name after its first, in list order. Objects of one name mostly leave
+    // in the order they came or in reverse, so both ends are cheap.
+    struct MoreHolders {
+        std::vector<T*> mItems;
+        size_t mHead = 0;  // mItems[0, mHead) have left
+
+        int Size() const { return (int)(mItems.size() - mHead); }
+        T* At(int k) const { return mItems[mHead + (size_t)k]; }
+        T* PopFront() {
+            T* item = mItems[mHead++];
+            if (mHead * 2 > mItems.size()) {
+                mItems.erase(mItems.begin(), mItems.begin() + (std::ptrdiff_t)mHead);
+                mHead = 0;
+            }
+            return item;
+        }
+        void Erase(const T* item) {
+            for (size_t i = mItems.size(); i-- > mHead;) {
+                if (mItems[i] == item) {
+                    mItems.erase(mItems.begin() + (std::ptrdiff_t)i);
+                    return;
+                }
+            }
+        }
     };
     struct Entry {
         T* mFirst;
@@ -173,7 +198,7 @@ private:
                 e.mMore = (int32_t)mMore.size();
                 mMore.emplace_back();
             }
-            mMore[e.mMore].push_back(item);
+            mMore[e.mMore].mItems.push_back(item);
             return;
         }
         if ((mUsedSlots + 1) * 4 > mSlots.size() * 3) Rehash();
@@ -191,12 +216,11 @@ private:
         int64_t found = FindSlot(name, std::strlen(name), VNameIndex::HashText(name));
         if (found < 0) return;
         Entry& e = mEntries[mSlots[found].mEntry];
-        std::vector<T*>* more = e.mMore >= 0 ? &mMore[e.mMore] : nullptr;
+        MoreHolders* more = e.mMore >= 0 ? &mMore[e.mMore] : nullptr;
         if (e.mFirst != item) {
-            if (more) more->erase(std::find(more->begin(), more->end(), item));
-        } else if (more && !more->empty()) {
-            e.mFirst = more->front();
-            more->erase(more->begin());
+            if (more) more->Erase(item);
+        } else if (more && more->Size() > 0) {
+            e.mFirst = more->PopFront();
         } else {
             // The entry and its arena bytes stay until the next rehash.
             mSlots[found].mEntry = kRemoved;
@@ -205,7 +229,7 @@ private:
     // A table of twice the live names, made again from the live entries.
     void Rehash() const {
         std::vector<Entry> entries;
-        std::vector<std::vector<T*>> more;
+        std::vector<MoreHolders> more;
         std::string arena;
         entries.reserve(mEntries.size());
         for (const Slot& slot : mSlots) {
@@ -276,7 +300,7 @@ private:
     // The name index; valid while mNamesStamp is the current rename stamp.
     mutable std::vector<Slot> mSlots;
     mutable std::vector<Entry> mEntries;
-    mutable std::vector<std::vector<T*>> mMore;
+    mutable std::vector<MoreHolders> mMore;
     mutable std::string mArena;
     mutable size_t mUsedSlots = 0;  // slots not empty (live or removed)
     mutable unsigned mNamesStamp = VOxaObject::GetRenameStamp();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
@@ -104,16 +105,19 @@ VOxaTakeNodeContainer& VOxaTakeNodeContainer::operator=(const VOxaTakeNodeContai
     for (const VOxaTakeNode* take : other.mTakeNodes)
         mTakeNodes.push_back(new VOxaTakeNode(*take));
     mCurrentTakeNode = other.mCurrentTakeNode;
-    LinkDefaultTake();
+    LinkDefaultTake(true);
     return *this;
 }
 
-void VOxaTakeNodeContainer::LinkDefaultTake() {
-    // The old links went with the old takes' curves; a copied default take must mirror this
-    // object's properties as a built one does, or its curves and the properties drift apart.
+void VOxaTakeNodeContainer::LinkDefaultTake(bool takeDefaults) {
+    // Links go with their curves; a default take whose curves are new must mirror this object's
+    // properties as a built one does, or its curves and the properties drift apart.
     VOxaTakeNode* take = GetDefaultTakeNode();
     VFCurveNode* root = take ? take->GetVFCurveNode() : nullptr;
     if (!root || !IsDefaultTakeName(take->GetName())) return;
+    std::unordered_set<const VFCurve*> linked;
+    for (const VOxaChannelLink* link : mChannelLinks)
+        linked.insert(link->mCurve);
     VArrayTemplate<VProperty*> properties;
     FillPropertyArray(properties);
     for (int i = 0; i < properties.GetCount(); ++i) {
@@ -123,10 +127,10 @@ void VOxaTakeNodeContainer::LinkDefaultTake() {
         if (!channel) continue;
         if (channel->GetCount() == 0) {
             VFCurve* curve = channel->FCurveGet();
-            if (!curve) continue;
+            if (!curve || linked.count(curve)) continue;
             AddChannelLink(property, 0, curve);
             // The property takes the copied default, as a change of that default would give it.
-            if ((float)property->GetDouble() != curve->GetDefaultValue()) {
+            if (takeDefaults && (float)property->GetDouble() != curve->GetDefaultValue()) {
                 VOxaChannelLink link{property, 0, curve, this};
                 WriteLinkedProperty(&link, curve->GetDefaultValue());
             }
@@ -139,10 +143,10 @@ void VOxaTakeNodeContainer::LinkDefaultTake() {
         bool changed = false;
         for (int k = 0; k < std::min(channel->GetCount(), 4); ++k) {
             VFCurve* curve = channel->Get(k)->FCurveGet();
-            if (!curve) continue;
+            if (!curve || linked.count(curve)) continue;
             AddChannelLink(property, k, curve);
             // Compared in the curve's precision, so an unchanged value keeps its own digits.
-            if (k < valueCount && (float)values[k] != curve->GetDefaultValue()) {
+            if (takeDefaults && k < valueCount && (float)values[k] != curve->GetDefaultValue()) {
                 values[k] = curve->GetDefaultValue();
                 changed = true;
             }

@@ -115,6 +115,10 @@ public:
     // Sets the default take's channel defaults from the properties (after a file was read).
     void UpdateDefaultTakeFromProperties();
 
+    // Links each channel curve of the default take that is not linked yet to the component of
+    // the property of the same name (after takes were copied, or curves replaced by a filter).
+    // With `takeDefaults` the properties also take the curves' default values.
+    void LinkDefaultTake(bool takeDefaults);
     // Links component `component` of `property` to `curve` (nothing for a null property or
     // curve).
     void AddChannelLink(VProperty* property, int component, VFCurve* curve);
@@ -140,9 +144,6 @@ private:
     static void OnChannelCurveEvent(VFCurve* curve, VFCurveEvent* event, void* data);
     // Writes `value` into the linked component of the link's property.
     static void WriteLinkedProperty(const VOxaChannelLink* link, double value);
-    // Links the default take's channels to the properties of the same names, and gives the
-    // properties the curves' defaults (after the takes were copied from another object).
-    void LinkDefaultTake();
     void SetTakeError(const char* text) const;
 
     std::vector<VOxaTakeNode*> mTakeNodes;

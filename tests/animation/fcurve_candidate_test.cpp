@@ -56,6 +56,17 @@ TEST(FCurveCandidate, EvaluateSetAndClear) {
     curve.KeyModifyBegin();
     curve.KeyModifyEnd();  // so does the end of a bracket
     EXPECT_FALSE(curve.IsCandidate());
+
+    // Without keys the default is the value: evaluating again after a change sees the change.
+    VFCurve flat;
+    flat.SetDefaultValue(1.0f);
+    EXPECT_EQ(flat.CandidateEvaluate(Sec(2)), 1.0f);
+    flat.SetDefaultValue(3.0f);
+    EXPECT_EQ(flat.CandidateEvaluate(Sec(2)), 3.0f);
+    // With keys the default does not shape the curve, and a candidate stays.
+    curve.CandidateSet(Sec(0.5), 9.0);
+    curve.SetDefaultValue(-1.0f);
+    EXPECT_EQ(curve.CandidateEvaluate(Sec(0.5)), 9.0f);
 }
 
 TEST(FCurveCandidate, KeyingBetweenUserKeysKeepsTheShape) {

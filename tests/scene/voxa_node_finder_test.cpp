@@ -2,13 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
+#include "animation/fcurve.h"
+#include "animation/fcurve_key.h"
+#include "attributes/voxa_generic_node.h"
 #include "scene/voxa_node.h"
+#include "scene/voxa_node_attribute.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_scene_contents.h"
 #include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_node.h"
 
 namespace {
 
@@ -111,6 +118,16 @@ TEST_F(scene_NodeFinder, NamesAreComparedWithTheScene) {
     finder.Reset();
     finder.Find(rootName);
     EXPECT_EQ(finder.GetDuplicateNodes().GetCount(), 0);
+
+    // Generic-node names are compared with the scene's generic nodes while option 4 is on.
+    VOxaGenericNode* generic = mManager->CreateGenericNode("Gen");
+    ASSERT_TRUE(scene->AddGenericNode(generic));
+    EXPECT_TRUE(finder.CheckGenericNodeName("Gen"));
+    ASSERT_EQ(finder.GetDuplicateGenericNodes().GetCount(), 1);
+    EXPECT_EQ(finder.GetDuplicateGenericNodes()[0], generic);
+    finder.SetOption(VOxaNodeFinderDuplicateName::eGenericNodeNames, false);
+    EXPECT_FALSE(finder.CheckGenericNodeName("Gen"));
+    EXPECT_EQ(finder.GetDuplicateGenericNodes().GetCount(), 1);
 }
 
 TEST_F(scene_NodeFinder, WideAndDeepSubtreesJoinAndLeaveAScene) {
@@ -144,6 +161,246 @@ TEST_F(scene_NodeFinder, WideAndDeepSubtreesJoinAndLeaveAScene) {
     root->RemoveChild(wide);
     root->RemoveChild(deep);
     EXPECT_EQ(scene->GetContents()->GetNodeCount(), 1);
+}
+
+// ---- Bad scale ----------------------------------------------------------------------------------
+
+// An attribute of a chosen type code, enough to make a node a skeleton node.
+class TypedAttribute : public VOxaNodeAttribute {
+public:
+    TypedAttribute(VOxaSdkManager* manager, int type) : VOxaNodeAttribute(manager), mType(type) {}
+    int GetAttributeType() const override { return mType; }
+
+private:
+    int mType;
+};
+
+const VTime kSecond(VTime::kOneSecond);
+
+void AddKey(VFCurve* curve, VTime time, float value,
+            unsigned interpolation = VFCurveKey::eInterpolationLinear) {
+    VFCurveKey key;
+    // Constant keys hold their own value up to the next key.
+    unsigned mode = interpolation == VFCurveKey::eInterpolationConstant
+                        ? (unsigned)VFCurveKey::eConstantStandard
+                        : (unsigned)VFCurveKey::eTangentAuto;
+    key.Set(time, value, interpolation, mode);
+    ASSERT_GE(curve->KeyAdd(time, key), 0);
+}
+
+// Keys (x, y, z) at `time` on the scaling curves of `take`.
+void KeyScaling(VOxaTakeNode* take, VTime time, double x, double y, double z,
+                unsigned interpolation = VFCurveKey::eInterpolationLinear) {
+    AddKey(take->GetScaleX(), time, (float)x, interpolation);
+    AddKey(take->GetScaleY(), time, (float)y, interpolation);
+    AddKey(take->GetScaleZ(), time, (float)z, interpolation);
+}
+
+bool Holds(VArrayTemplate<VOxaNode*>& nodes, VOxaNode* node) {
+    return nodes.Find(node) >= 0;
+}
+
+class scene_NodeFinderBadScale : public scene_NodeFinder {
+protected:
+    void TearDown() override {
+        for (VOxaNode* node : mAttached)
+            node->SetNodeAttribute(nullptr);
+        scene_NodeFinder::TearDown();
+    }
+    VOxaNode* MakeSkeleton(const char* name, VOxaNode* parent = nullptr) {
+        VOxaNode* node = Make(name, parent);
+        node->SetNodeAttribute(&mSkeleton);
+        mAttached.push_back(node);
+        return node;
+    }
+
+    TypedAttribute mSkeleton{nullptr, VOxaNodeAttribute::eSkeleton};
+    std::vector<VOxaNode*> mAttached;
+};
+
+TEST_F(scene_NodeFinderBadScale, AnimatedScalingOfNullAndSkeletonNodes) {
+    // The same keys (1, 1, 1) at 0 s and (1, 1, 2) at 1 s on three nodes.
+    VOxaNode* root = Make("Root");
+    VOxaNode* parentNull = Make("ParentNull", root);
+    Make("Child", parentNull);
+    VOxaNode* leafNull = Make("LeafNull", root);
+    VOxaNode* bone = MakeSkeleton("Bone", root);
+    Make("BoneChild", bone);
+    for (VOxaNode* node : {parentNull, leafNull, bone}) {
+        KeyScaling(node->GetDefaultTakeNode(), VTime(0), 1, 1, 1);
+        KeyScaling(node->GetDefaultTakeNode(), kSecond, 1, 1, 2);
+    }
+
+    VOxaNodeFinderBadScale finder;
+    EXPECT_EQ(finder.GetSamplingStep().Get(), VTime::kOneSecond / 24);
+    VArrayTemplate<VOxaNode*>& result = finder.Find(root);
+    ASSERT_EQ(result.GetCount(), 2);
+    EXPECT_EQ(result[0], parentNull);
+    EXPECT_EQ(result[1], bone);
+    EXPECT_TRUE(Holds(finder.GetNonUniformScaleDefaultTake(), parentNull));
+    EXPECT_FALSE(Holds(finder.GetNonUniformScaleDefaultTake(), leafNull)) << "a leaf is not reported";
+    EXPECT_TRUE(Holds(finder.GetScaleNotOneDefaultTake(), bone)) << "not one is tested first, per value";
+    EXPECT_FALSE(Holds(finder.GetNonUniformScaleDefaultTake(), bone));
+    EXPECT_EQ(finder.GetScaleNotOneDefaultTake().GetCount(), 1);
+    EXPECT_EQ(finder.GetNegativeScaleDefaultTake().GetCount(), 0);
+    EXPECT_EQ(finder.GetScaleNotOneCurrentTake().GetCount() +
+                  finder.GetNegativeScaleCurrentTake().GetCount() +
+                  finder.GetNonUniformScaleCurrentTake().GetCount(),
+              0)
+        << "the current take is the default take";
+    EXPECT_TRUE(finder.GetTestScaleNotOne()) << "the option is restored after each node";
+
+    finder.Find(root);
+    EXPECT_EQ(finder.GetResult().GetCount(), 4) << "a second walk adds to the first";
+    finder.Reset();
+    EXPECT_EQ(finder.GetResult().GetCount(), 0);
+    EXPECT_EQ(finder.GetNonUniformScaleDefaultTake().GetCount(), 0);
+    EXPECT_EQ(finder.GetScaleNotOneDefaultTake().GetCount(), 0);
+
+    // With the non-uniform test off, the null node passes and the bone is still not one.
+    finder.SetTestNonUniformScale(false);
+    finder.Find(root);
+    ASSERT_EQ(finder.GetResult().GetCount(), 1);
+    EXPECT_EQ(finder.GetResult()[0], bone);
+}
+
+TEST_F(scene_NodeFinderBadScale, DefaultValuesToleranceAndSign) {
+    VOxaNode* root = Make("Root");
+    VOxaNode* bone = MakeSkeleton("Bone", root);
+    Make("BoneChild", bone);
+    VOxaNode* null = Make("Null", root);
+    Make("NullChild", null);
+    VOxaNode* mirrored = Make("Mirrored", root);
+    const double almostOne = 1.0000001;
+    bone->SetLclScaling(VgeTVector(almostOne, almostOne, almostOne, 0));
+    null->SetLclScaling(VgeTVector(almostOne, almostOne, almostOne, 0));
+    mirrored->SetLclScaling(VgeTVector(-1, -1, -1, 0));
+
+    VOxaNodeFinderBadScale finder;
+    EXPECT_DOUBLE_EQ(finder.GetTolerance(), std::ldexp(1.0, -52));
+    finder.Find(root);
+    EXPECT_TRUE(Holds(finder.GetScaleNotOneDefaultTake(), bone));
+    EXPECT_FALSE(Holds(finder.GetResult(), null)) << "a uniform scaling near one on a null node is fine";
+    EXPECT_TRUE(Holds(finder.GetNegativeScaleDefaultTake(), mirrored)) << "negative counts without children";
+    EXPECT_EQ(finder.GetResult().GetCount(), 2);
+
+    // The importer's settings: a looser tolerance, only the non-uniform test.
+    finder.Reset();
+    finder.SetTolerance(1e-6);
+    finder.SetTestScaleNotOne(false);
+    finder.SetTestNegativeScale(false);
+    finder.Find(root);
+    EXPECT_EQ(finder.GetResult().GetCount(), 0);
+
+    // A NaN scaling is reported as non-uniform rather than passed.
+    VOxaNode* broken = Make("Broken", root);
+    Make("BrokenChild", broken);
+    broken->GetDefaultTakeNode()->GetScaleY()->SetDefaultValue(std::numeric_limits<float>::quiet_NaN());
+    finder.Reset();
+    finder.Find(root);
+    ASSERT_EQ(finder.GetResult().GetCount(), 1);
+    EXPECT_TRUE(Holds(finder.GetNonUniformScaleDefaultTake(), broken));
+}
+
+TEST_F(scene_NodeFinderBadScale, CurrentTakeIsTestedSeparately) {
+    VOxaNode* root = Make("Root");
+    VOxaNode* a = Make("A", root);
+    Make("AChild", a);
+    VOxaNode* b = Make("B", root);
+    Make("BChild", b);
+    for (VOxaNode* node : {a, b}) {
+        ASSERT_NE(node->AddTakeNode("Take 1"), nullptr);
+        ASSERT_TRUE(node->SetCurrentTakeNode(1));
+    }
+    // A is non-uniform in the current take only, B negative in the default take only.
+    KeyScaling(a->GetCurrentTakeNode(), VTime(0), 1, 2, 1);
+    KeyScaling(a->GetCurrentTakeNode(), kSecond, 1, 2, 1);
+    KeyScaling(b->GetDefaultTakeNode(), VTime(0), 1, 1, 1);
+    KeyScaling(b->GetDefaultTakeNode(), kSecond, 1, -1, 1);
+
+    VOxaNodeFinderBadScale finder;
+    finder.Find(root);
+    EXPECT_TRUE(Holds(finder.GetNonUniformScaleCurrentTake(), a));
+    EXPECT_FALSE(Holds(finder.GetNonUniformScaleDefaultTake(), a));
+    EXPECT_TRUE(Holds(finder.GetNegativeScaleDefaultTake(), b));
+    EXPECT_FALSE(Holds(finder.GetNegativeScaleCurrentTake(), b));
+    ASSERT_EQ(finder.GetResult().GetCount(), 2);
+    EXPECT_EQ(finder.GetResult()[0], a);
+    EXPECT_EQ(finder.GetResult()[1], b);
+
+    // Both takes bad: one entry in the result array, one in each take's array.
+    KeyScaling(b->GetCurrentTakeNode(), VTime(0), -1, -1, -1);
+    finder.Reset();
+    finder.Find(b);
+    EXPECT_EQ(finder.GetResult().GetCount(), 1);
+    EXPECT_TRUE(Holds(finder.GetNegativeScaleDefaultTake(), b));
+    EXPECT_TRUE(Holds(finder.GetNegativeScaleCurrentTake(), b));
+    EXPECT_EQ(b->GetLastErrorID(), -1) << "the walk leaves the node's error alone";
+}
+
+TEST_F(scene_NodeFinderBadScale, SamplesEveryTwentyFourthOfASecondThroughTheLastKey) {
+    VOxaNodeFinderBadScale finder;
+    VOxaNode* node = Make("Node");
+    VFCurve* x = node->GetDefaultTakeNode()->GetScaleX();
+    const VTime step = finder.GetSamplingStep();
+
+    // Constant keys: negative only at the last key, which the sampling reaches.
+    AddKey(x, VTime(0), 1, VFCurveKey::eInterpolationConstant);
+    AddKey(x, kSecond, -1, VFCurveKey::eInterpolationConstant);
+    finder.Find(node);
+    EXPECT_TRUE(Holds(finder.GetNegativeScaleDefaultTake(), node)) << "the last key time is sampled";
+
+    // Negative only between two samples: 0, step, 2 step, ... never see it.
+    x->KeyClear();
+    AddKey(x, VTime(0), 1, VFCurveKey::eInterpolationConstant);
+    AddKey(x, VTime(step.Get() / 2), -1, VFCurveKey::eInterpolationConstant);
+    AddKey(x, step, 1, VFCurveKey::eInterpolationConstant);
+    AddKey(x, kSecond, 1, VFCurveKey::eInterpolationConstant);
+    finder.Reset();
+    finder.Find(node);
+    EXPECT_EQ(finder.GetResult().GetCount(), 0);
+
+    // The range starts at the earliest first key of the three curves: a Y key half a step
+    // before the X keys moves every sample onto the short negative stretch of X.
+    x->KeyClear();
+    AddKey(x, VTime(0), 1, VFCurveKey::eInterpolationConstant);
+    AddKey(x, VTime(step.Get() / 2), -1, VFCurveKey::eInterpolationConstant);
+    AddKey(x, VTime(step.Get() / 2 + 1), 1, VFCurveKey::eInterpolationConstant);
+    AddKey(x, kSecond, 1, VFCurveKey::eInterpolationConstant);
+    finder.Reset();
+    finder.Find(node);
+    EXPECT_EQ(finder.GetResult().GetCount(), 0);
+    AddKey(node->GetDefaultTakeNode()->GetScaleY(), VTime(-step.Get() / 2), 1,
+           VFCurveKey::eInterpolationConstant);
+    finder.Find(node);
+    EXPECT_TRUE(Holds(finder.GetNegativeScaleDefaultTake(), node));
+}
+
+TEST_F(scene_NodeFinderBadScale, AWildKeyRangeIsSampledAtMostTwoToTheTwentyFourTimes) {
+    VOxaNodeFinderBadScale finder;
+    VOxaNode* node = Make("Node");
+    VFCurve* x = node->GetDefaultTakeNode()->GetScaleX();
+    const int64_t step = finder.GetSamplingStep().Get();
+    // Negative from sample 2^24 on: beyond the cap, so never seen.
+    AddKey(x, VTime(0), 1, VFCurveKey::eInterpolationConstant);
+    AddKey(x, VTime(step * (int64_t(1) << 24)), -1, VFCurveKey::eInterpolationConstant);
+    finder.Find(node);
+    EXPECT_EQ(finder.GetResult().GetCount(), 0);
+    // One sample earlier it is the last sample taken.
+    x->KeyClear();
+    AddKey(x, VTime(0), 1, VFCurveKey::eInterpolationConstant);
+    AddKey(x, VTime(step * ((int64_t(1) << 24) - 1)), -1, VFCurveKey::eInterpolationConstant);
+    AddKey(x, VTime(step * (int64_t(1) << 25)), 1, VFCurveKey::eInterpolationConstant);
+    finder.Find(node);
+    EXPECT_EQ(finder.GetResult().GetCount(), 1);
+
+    // The whole time line: ends, without overflow.
+    x->KeyClear();
+    AddKey(x, VTime(VTime::kMinusInfinite), 1, VFCurveKey::eInterpolationConstant);
+    AddKey(x, VTime(VTime::kInfinite), 1, VFCurveKey::eInterpolationConstant);
+    finder.Reset();
+    finder.Find(node);
+    EXPECT_EQ(finder.GetResult().GetCount(), 0);
 }
 
 }  // namespace

@@ -284,13 +284,13 @@ TEST(scene_SdkManager, DestroySceneWithOrWithoutItsNodes) {
 
     EXPECT_TRUE(manager.DestroyScene(kept, false));
     EXPECT_EQ(manager.GetSceneCount(), 1);
-    EXPECT_TRUE(manager.GetNodeCount() >= nodes - 1) << "only the camera switcher may go";
+    EXPECT_EQ(manager.GetNodeCount(), nodes - 8) << "the camera switcher and the producer cameras go";
     EXPECT_EQ(keptRoot->GetChildCount(), 1);
     EXPECT_TRUE(manager.DestroyNode(keptRoot, true));
 
     EXPECT_TRUE(manager.DestroyScene(gone));
     EXPECT_EQ(manager.GetSceneCount(), 0);
-    EXPECT_EQ(manager.GetNodeCount(), 0) << "root, child and camera switcher";
+    EXPECT_EQ(manager.GetNodeCount(), 0) << "root, child, camera switcher and producer cameras";
     EXPECT_FALSE(manager.DestroyScene(gone));
     EXPECT_EQ(manager.GetLastErrorID(), 0);
 }
