@@ -1,9 +1,13 @@
 #include "scene/voxa_scene_contents.h"
 
+#include <cstring>
 #include <vector>
 
+#include "attributes/voxa_deformer.h"
 #include "attributes/voxa_generic_node.h"
+#include "attributes/voxa_geometry.h"
 #include "attributes/voxa_material.h"
+#include "attributes/voxa_shape.h"
 #include "attributes/voxa_texture.h"
 #include "attributes/voxa_video.h"
 #include "objects/voxa_property_handler.h"
@@ -52,6 +56,15 @@ VOxaSceneContents::~VOxaSceneContents() {
     for (int i = 0; i < count; ++i) {
         VOxaNode* node = mNodes.Get(i);
         if (node->mSceneContents == this) node->mSceneContents = nullptr;
+        // A geometry and its shapes keep these contents too (for their materials and
+        // textures); the lists go with the contents, so only the links are cut.
+        if (VOxaGeometry* geometry = node->GetGeometry()) {
+            if (geometry->GetSceneContents() == this) geometry->ForgetSceneContents();
+            for (int s = 0, shapes = geometry->GetShapeCount(); s < shapes; ++s) {
+                VOxaShape* shape = geometry->GetShape(s);
+                if (shape && shape->GetSceneContents() == this) shape->ForgetSceneContents();
+            }
+        }
     }
     // A generic node keeps its contents too; left set, it would reach these contents after
     // they are gone the next time it moves.
@@ -328,4 +341,46 @@ bool VOxaSceneContents::RemoveDeformer(VOxaObject* deformer) {
         return false;
     }
     return true;
+}
+
+namespace {
+
+// The class whose blocks are the deformers of `kind` (0 any, 1 skins, 2 clusters); -1 for any
+// other kind.
+int DeformerClassOfKind(int kind) {
+    switch (kind) {
+        case 0:
+            return VOxaDeformerProperties::ClassInfo.GetId();
+        case VOxaDeformer::eSkin:
+            return VOxaSkinDeformerProperties::ClassInfo.GetId();
+        case VOxaDeformer::eCluster:
+            return VOxaClusterDeformerProperties::ClassInfo.GetId();
+        default:
+            return -1;
+    }
+}
+
+}  // namespace
+
+int VOxaSceneContents::GetDeformerCount(int kind) const {
+    int classId = DeformerClassOfKind(kind);
+    return classId < 0 ? 0 : mObjects->GetFilteredCount(classId);
+}
+
+VOxaDeformer* VOxaSceneContents::GetDeformer(int index, int kind) const {
+    int classId = DeformerClassOfKind(kind);
+    if (classId < 0 || index < 0 || index >= mObjects->GetFilteredCount(classId)) return nullptr;
+    // A deformer's kind follows from the class of its block, so the class filter selects it.
+    VOxaObject* owner = VObjectList::GetOwnerObject(mObjects->GetFiltered(classId, index));
+    return static_cast<VOxaDeformer*>(owner);
+}
+
+VOxaDeformer* VOxaSceneContents::GetDeformer(const char* name) const {
+    if (!name) return nullptr;
+    int classId = DeformerClassOfKind(0);
+    for (int i = 0, n = mObjects->GetFilteredCount(classId); i < n; ++i) {
+        VOxaObject* owner = VObjectList::GetOwnerObject(mObjects->GetFiltered(classId, i));
+        if (owner && std::strcmp(owner->GetName(), name) == 0) return static_cast<VOxaDeformer*>(owner);
+    }
+    return nullptr;
 }

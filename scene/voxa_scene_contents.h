@@ -7,6 +7,7 @@
 #include "objects/vobject_list.h"
 #include "scene/voxa_registry.h"
 
+class VOxaDeformer;
 class VOxaGenericNode;
 class VOxaMaterial;
 class VOxaNode;
@@ -57,7 +58,8 @@ public:
     VOxaSceneContents(const VOxaSceneContents&) = delete;
     VOxaSceneContents& operator=(const VOxaSceneContents&) = delete;
     // Detaches everything it lists: the listed nodes and generic nodes forget these contents,
-    // the lists are emptied. No object is destroyed.
+    // and so do the geometries of the listed nodes with their shapes; the lists are emptied.
+    // No object is destroyed.
     ~VOxaSceneContents();
 
     // --- Nodes -------------------------------------------------------------------------------
@@ -114,6 +116,12 @@ public:
     bool AddDeformer(VOxaObject* deformer);
     // True for null; error 15 and false when not listed.
     bool RemoveDeformer(VOxaObject* deformer);
+    // The listed deformers of `kind`: 0 all, 1 skins, 2 clusters; any other kind has none.
+    int GetDeformerCount(int kind = 0) const;
+    // The `index`-th listed deformer of `kind`, in list order; null out of range.
+    VOxaDeformer* GetDeformer(int index, int kind = 0) const;
+    // The first listed deformer whose full name is `name` (byte for byte); null when none.
+    VOxaDeformer* GetDeformer(const char* name) const;
     const VObjectList& GetObjectList() const { return *mObjects; }
 
     VError& GetError() { return mError; }

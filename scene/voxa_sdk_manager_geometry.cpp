@@ -1,60 +1,223 @@
 // The manager's part for geometry: meshes, optical references, links, shapes, poses and
 // deformers.
+#include <new>
+
+#include "attributes/voxa_deformer.h"
+#include "attributes/voxa_geometry.h"
+#include "attributes/voxa_link.h"
+#include "attributes/voxa_mesh.h"
+#include "attributes/voxa_pose.h"
+#include "attributes/voxa_shape.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
 
+namespace {
+
+// Takes every entry out of `registry` and hands it to `destroy`, in list order; entries that
+// left meanwhile are skipped, entries added meanwhile go in a further round.
+template <typename T, typename F>
+void DrainGeometryRegistry(VOxaRegistry<T>& registry, F destroy) {
+    while (!registry.IsEmpty()) {
+        for (T* item : registry.Snapshot()) {
+            if (registry.Remove(item)) destroy(item);
+        }
+    }
+    registry.Clear();
+}
+
+VMatrix ToMatrix(const VgeAMatrix& m) {
+    VMatrix out;
+    VgeMatrixCopy(out.mData, m.mData);
+    return out;
+}
+
+const char* const kBindPoseName = "OxaSDKBindPose";
+
+}  // namespace
+
+// --- Factory operations -------------------------------------------------------------------------
+
 VOxaMesh* VOxaSdkManager::NewMesh() {
-    return nullptr;
+    return new (std::nothrow) VOxaMesh(this);
 }
+
 VOxaOpticalReference* VOxaSdkManager::NewOpticalReference() {
-    return nullptr;
+    return new (std::nothrow) VOxaOpticalReference(this);
 }
+
 VOxaLink* VOxaSdkManager::NewLink() {
-    return nullptr;
+    return new (std::nothrow) VOxaLink();
 }
+
 VOxaShape* VOxaSdkManager::NewShape() {
-    return nullptr;
+    return new (std::nothrow) VOxaShape(this);
 }
-VOxaPose* VOxaSdkManager::NewPose(const char*, int) {
-    return nullptr;
+
+VOxaPose* VOxaSdkManager::NewPose(const char* name, int kind) {
+    return new (std::nothrow) VOxaPose(this, name, kind != 0);
 }
-VOxaDeformer* VOxaSdkManager::NewDeformer(const char*, const char*) {
-    return nullptr;
+
+VOxaDeformer* VOxaSdkManager::NewDeformer(const char* name, const char* typeName) {
+    if (!name || !typeName) return nullptr;
+    return new (std::nothrow) VOxaDeformer(this, name, typeName);
 }
-bool VOxaSdkManager::DestroyLink(VOxaLink*) {
-    return NotFound();
+
+// --- Destroy operations -------------------------------------------------------------------------
+
+bool VOxaSdkManager::DestroyLink(VOxaLink* link) {
+    if (!mLinks.Remove(link)) return NotFound();
+    delete link;
+    return true;
 }
-bool VOxaSdkManager::DestroyShape(VOxaShape*) {
-    return NotFound();
+
+bool VOxaSdkManager::DestroyShape(VOxaShape* shape) {
+    if (!mShapes.Remove(shape)) return NotFound();
+    if (VOxaNode* node = shape->GetNode()) node->SetNodeAttribute(nullptr);
+    delete shape;
+    return true;
 }
-bool VOxaSdkManager::DestroyPose(VOxaPose*) {
-    return NotFound();
+
+bool VOxaSdkManager::DestroyPose(VOxaPose* pose) {
+    if (!mPoses.Remove(pose)) return NotFound();
+    // The scenes only list their poses: none may keep a pointer to a deleted one.
+    for (int i = 0, n = mScenes.GetCount(); i < n; ++i) {
+        if (VOxaScene* scene = mScenes.Get(i)) {
+            while (scene->RemovePose(pose)) {
+            }
+        }
+    }
+    DeleteTakeObject(pose, false);
+    return true;
 }
-bool VOxaSdkManager::DestroyDeformer(VOxaDeformer*) {
-    return false;
+
+bool VOxaSdkManager::DestroyDeformer(VOxaDeformer* deformer) {
+    if (!deformer) return false;
+    return DestroyObject(deformer);
 }
-VOxaPose* VOxaSdkManager::GetPose(const char*) {
-    NotFound();
-    return nullptr;
+
+void VOxaSdkManager::DestroyAllLinks() {
+    DrainGeometryRegistry(mLinks, [](VOxaLink* link) { delete link; });
 }
+
+void VOxaSdkManager::DestroyAllShapes() {
+    // The nodes are gone by now: a shape's node link is not followed.
+    DrainGeometryRegistry(mShapes, [](VOxaShape* shape) { delete shape; });
+}
+
+void VOxaSdkManager::DestroyAllPoses() {
+    DrainGeometryRegistry(mPoses, [this](VOxaPose* pose) { DeleteTakeObject(pose, false); });
+}
+
+// --- Lookups ------------------------------------------------------------------------------------
+
+VOxaPose* VOxaSdkManager::GetPose(const char* fullName) {
+    VOxaPose* pose = mPoses.FindByName(fullName);
+    if (!pose) NotFound();
+    return pose;
+}
+
+// --- Create operations --------------------------------------------------------------------------
+
 VOxaMesh* VOxaSdkManager::CreateMesh() {
-    return nullptr;
+    VOxaMesh* mesh = NewMesh();
+    mNodeAttributes.Append(mesh);
+    return mesh;
 }
+
 VOxaOpticalReference* VOxaSdkManager::CreateOpticalReference() {
-    return nullptr;
+    VOxaOpticalReference* reference = NewOpticalReference();
+    mNodeAttributes.Append(reference);
+    return reference;
 }
+
 VOxaLink* VOxaSdkManager::CreateLink() {
-    return nullptr;
+    VOxaLink* link = NewLink();
+    mLinks.Append(link);
+    return link;
 }
+
 VOxaShape* VOxaSdkManager::CreateShape() {
-    return nullptr;
+    VOxaShape* shape = new (std::nothrow) VOxaShape(this);
+    mShapes.Append(shape);
+    return shape;
 }
-VOxaPose* VOxaSdkManager::CreatePose(const char*, int) {
-    return nullptr;
+
+VOxaPose* VOxaSdkManager::CreatePose(const char* name, int kind) {
+    VOxaPose* pose = NewPose(VOxaMakeObjectName("Pose::", name).Buffer(), kind);
+    mPoses.Append(pose);
+    return pose;
 }
-VOxaDeformer* VOxaSdkManager::CreateDeformer(const char*, const char*) {
-    return nullptr;
+
+VOxaDeformer* VOxaSdkManager::CreateDeformer(const char* name, const char* typeName) {
+    VOxaDeformer* deformer =
+        NewDeformer(VOxaMakeObjectName(VOxaGetDeformerNamePrefix(typeName), name).Buffer(), typeName);
+    if (deformer) RegisterObject(deformer);
+    return deformer;
 }
-void VOxaSdkManager::CreateBindPoses(VOxaScene*) {}
-void VOxaSdkManager::DestroyAllLinks() {}
-void VOxaSdkManager::DestroyAllShapes() {}
-void VOxaSdkManager::DestroyAllPoses() {}
+
+// --- Bind poses ---------------------------------------------------------------------------------
+
+void VOxaSdkManager::CreateBindPoses(VOxaScene* scene) {
+    if (!scene) return;
+    VOxaPose* bindPose = nullptr;
+    VArrayTemplate<VOxaPose*> poses(16);
+    VArrayTemplate<int> indices(16);
+    const VMatrix identity;
+
+    for (VOxaNode* node : mNodes.Snapshot()) {
+        VOxaGeometry* geometry = node->GetGeometry();
+        const int linkCount = geometry ? geometry->GetLinkCount() : 0;
+        if (linkCount <= 0) continue;
+
+        // A node that another bind pose holds keeps that pose. The node is looked up by the name
+        // it was made with and by that name without its prefix (the form poses record).
+        bool inOtherPose = false;
+        const char* initialName = node->GetInitialName();
+        VString shortName = VOxaMakeObjectName("", initialName);
+        for (const char* name : {initialName, (const char*)shortName.Buffer()}) {
+            poses.Clear();
+            indices.Clear();
+            VOxaPose::GetBindPosesContaining(this, name, poses, indices);
+            for (int i = 0, n = poses.GetCount(); i < n && !inOtherPose; ++i)
+                inOtherPose = poses[i] != bindPose;
+        }
+        if (inOtherPose) continue;
+
+        // Links bound at the identity while the geometry transforms disagree carry no usable
+        // binding: the whole operation stops.
+        bool linksAtIdentity = true;
+        bool transformsDiffer = false;
+        VOxaLink* first = nullptr;
+        VgeAMatrix firstTransform, matrix;
+        for (int i = 0; i < linkCount; ++i) {
+            VOxaLink* link = geometry->GetLink(i);
+            if (!link) continue;
+            link->GetTransformLinkMatrix(matrix);
+            if (VgeMatrixCompareAffine(matrix.mData, identity.mData, 0.5) != 0) linksAtIdentity = false;
+            link->GetTransformMatrix(matrix);
+            if (!first) {
+                first = link;
+                firstTransform = matrix;
+            } else if (VgeMatrixCompareAffine(matrix.mData, firstTransform.mData, 0.5) != 0) {
+                transformsDiffer = true;
+            }
+        }
+        if (!first) continue;
+        if (linksAtIdentity && transformsDiffer) return;
+
+        if (!bindPose) {
+            bindPose = CreatePose(kBindPoseName, 1);
+            if (!bindPose) return;
+            scene->AddPose(bindPose);
+        }
+        bindPose->Add(node->GetNameWithoutPrefix(), ToMatrix(firstTransform), false);
+        for (int i = 0; i < linkCount; ++i) {
+            VOxaLink* link = geometry->GetLink(i);
+            VOxaNode* linkNode = link ? link->GetLink() : nullptr;
+            if (!linkNode) continue;
+            bindPose->Add(linkNode->GetNameWithoutPrefix(), ToMatrix(link->GetTransformLinkMatrix(matrix)),
+                          false);
+        }
+    }
+}

@@ -1,0 +1,37 @@
+#ifndef OXA_ATTRIBUTES_VOXA_SHAPE_H
+#define OXA_ATTRIBUTES_VOXA_SHAPE_H
+
+#include "attributes/voxa_geometry_base.h"
+#include "scene/voxa_node_attribute.h"
+
+// A blend-shape target: a second set of control points (and, through its layers, normals) for a
+// geometry, which lists it under a shape name and animates its weight per take. Attribute type
+// 0. The manager makes and destroys shapes.
+class VOxaShape : public VOxaGeometryBase {
+public:
+    // No points, no layers.
+    explicit VOxaShape(VOxaSdkManager* manager) : VOxaGeometryBase(manager) {}
+    ~VOxaShape() override = default;
+
+    int GetAttributeType() const override { return eShape; }
+
+    // The other shape's layers (deep copies), then its control points.
+    VOxaShape& operator=(const VOxaShape& other);
+};
+
+// Marks a node as the reference of optical motion-capture markers; it carries no data.
+// Attribute type 10, type name "Optical", the one type flag "Marker".
+class VOxaOpticalReference : public VOxaNodeAttribute {
+public:
+    explicit VOxaOpticalReference(VOxaSdkManager* manager) : VOxaNodeAttribute(manager) {}
+    ~VOxaOpticalReference() override = default;
+
+    int GetAttributeType() const override { return eOpticalReference; }
+    VString GetTypeName() const override;
+    VStringList GetTypeFlags() const override;
+
+    // Nothing to copy: answers this reference unchanged.
+    VOxaOpticalReference& operator=(const VOxaOpticalReference&) { return *this; }
+};
+
+#endif  // OXA_ATTRIBUTES_VOXA_SHAPE_H
