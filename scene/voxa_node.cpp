@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "attributes/voxa_marker.h"
 #include "objects/vclass_info.h"
 #include "objects/voxa_user_property.h"
 #include "scene/voxa_node_attribute.h"
@@ -294,11 +295,12 @@ VOxaNodeAttribute* VOxaNode::SetNodeAttribute(VOxaNodeAttribute* attribute) {
 
 void VOxaNode::UpdateMultiFlags() {
     int type = GetNodeAttributeType();
-    // Markers cannot tell their kind yet; they count as optical markers (kind 1): single take,
-    // single layer.
-    mMultiLayer = false;
+    // Effectors (IK and FK) are multi-layer; lights, cameras and optical markers single-take.
+    const VOxaMarker* marker = GetMarker();
+    int kind = marker ? marker->GetType() : -1;
+    mMultiLayer = kind == VOxaMarker::eIK_EFFECTOR || kind == VOxaMarker::eFK_EFFECTOR;
     mMultiTake = (type == VOxaNodeAttribute::eLight || type == VOxaNodeAttribute::eCamera ||
-                  type == VOxaNodeAttribute::eMarker)
+                  kind == VOxaMarker::eOPTICAL)
                      ? 0
                      : 1;
 }

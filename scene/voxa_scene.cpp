@@ -5,6 +5,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "attributes/voxa_camera_switcher.h"
 #include "attributes/voxa_generic_node.h"
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_texture.h"
@@ -40,7 +41,11 @@ void ResetCameraSwitcherDisplay(VOxaNode* node) {
 VOxaScene::VOxaScene(VOxaSdkManager* manager) : mManager(manager), mError(kSceneErrors, eErrorCount) {
     mContents = new VOxaSceneContents(manager);
     if (mManager) mCameraSwitcher = mManager->CreateNode(kCameraSwitcherName);
-    if (mCameraSwitcher) ResetCameraSwitcherDisplay(mCameraSwitcher);
+    if (mCameraSwitcher) {
+        ResetCameraSwitcherDisplay(mCameraSwitcher);
+        mCameraSwitcher->SetNodeAttribute(mManager->CreateCameraSwitcher());
+    }
+    mCameraSettings = new VOxaGlobalCameraSettings(manager, this);
 }
 
 VOxaScene::~VOxaScene() {
@@ -53,6 +58,8 @@ VOxaScene::~VOxaScene() {
     mCameraSwitcher = nullptr;
     mSceneInfo = nullptr;
     mPoses.clear();
+    delete mCameraSettings;
+    mCameraSettings = nullptr;
     DeleteTakeInfos();
 }
 
@@ -110,6 +117,18 @@ bool VOxaScene::AddDeformer(VOxaObject* deformer) {
 
 bool VOxaScene::RemoveDeformer(VOxaObject* deformer) {
     return mContents->RemoveDeformer(deformer);
+}
+
+int VOxaScene::GetDeformerCount(int kind) const {
+    return mContents->GetDeformerCount(kind);
+}
+
+VOxaDeformer* VOxaScene::GetDeformer(int index, int kind) const {
+    return mContents->GetDeformer(index, kind);
+}
+
+VOxaDeformer* VOxaScene::GetDeformer(const char* name) const {
+    return mContents->GetDeformer(name);
 }
 
 bool VOxaScene::AddConstraint(VOxaObject* constraint) {
@@ -270,6 +289,8 @@ void VOxaScene::Clear() {
     if (mCameraSwitcher) {
         mCameraSwitcher->SetName(kCameraSwitcherName);
         ResetCameraSwitcherDisplay(mCameraSwitcher);
+        if (VOxaCameraSwitcher* switcher = mCameraSwitcher->GetCameraSwitcher())
+            switcher->SetDefaultCameraIndex(0);
         for (int i = mCameraSwitcher->GetTakeNodeCount() - 1; i >= 1; --i)
             mCameraSwitcher->RemoveTakeNode(i);
     }
@@ -286,6 +307,7 @@ void VOxaScene::Clear() {
         if (mManager) mManager->DestroyGenericNode(node);
     }
     mLightSettings.RestoreDefaultSettings();
+    mCameraSettings->RestoreDefaultSettings();
     mTimeSettings.RestoreDefaultSettings();
     mCurrentTakeName = "";
     DeleteTakeInfos();

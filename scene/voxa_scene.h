@@ -7,9 +7,11 @@
 #include "base/verror.h"
 #include "base/vstring.h"
 #include "base/vstring_list.h"
+#include "scene/voxa_global_camera_settings.h"
 #include "scene/voxa_global_light_settings.h"
 #include "scene/voxa_global_time_settings.h"
 
+class VOxaDeformer;
 class VOxaGenericNode;
 class VOxaMaterial;
 class VOxaNode;
@@ -23,8 +25,8 @@ class VOxaTakeNodeContainer;
 class VOxaTexture;
 
 // One whole animated scene: its contents (root node and the lists of what it uses), the
-// "Camera Switcher" node, the poses it uses, the global light and time settings, the name of
-// the current take, the take informations and the scene information. The manager makes scenes
+// "Camera Switcher" node, the poses it uses, the global light, camera and time settings, the
+// name of the current take, the take informations and the scene information. The manager makes scenes
 // (CreateScene) and destroys them (DestroyScene).
 //
 // Every node, texture, material, generic node and constraint, and the camera switcher, keeps
@@ -41,9 +43,9 @@ public:
     explicit VOxaScene(VOxaSdkManager* manager);
     VOxaScene(const VOxaScene&) = delete;
     VOxaScene& operator=(const VOxaScene&) = delete;
-    // Deletes the contents and destroys the camera switcher node (with its subtree) and the
-    // scene information through the manager. The root node and the other nodes stay with the
-    // manager.
+    // Deletes the contents and destroys the camera switcher node (with its subtree), the scene
+    // information and the seven producer camera nodes through the manager. The root node and the
+    // other nodes stay with the manager.
     ~VOxaScene();
 
     VOxaSdkManager* GetSdkManager() const { return mManager; }
@@ -58,6 +60,8 @@ public:
     void SetCameraSwitcher(VOxaNode* node);
 
     VOxaGlobalLightSettings& GetGlobalLightSettings() { return mLightSettings; }
+    // The seven producer cameras (made with the scene, their defaults restored by Clear).
+    VOxaGlobalCameraSettings& GetGlobalCameraSettings() { return *mCameraSettings; }
     VOxaGlobalTimeSettings& GetGlobalTimeSettings() { return mTimeSettings; }
 
     VOxaSceneInfo* GetSceneInfo() const { return mSceneInfo; }
@@ -79,6 +83,10 @@ public:
     // Through the contents' object list (see VOxaSceneContents).
     bool AddDeformer(VOxaObject* deformer);
     bool RemoveDeformer(VOxaObject* deformer);
+    // The contents' deformers: kind 0 all, 1 skins, 2 clusters.
+    int GetDeformerCount(int kind = 0) const;
+    VOxaDeformer* GetDeformer(int index, int kind = 0) const;
+    VOxaDeformer* GetDeformer(const char* name) const;
     bool AddConstraint(VOxaObject* constraint);
 
     // --- Poses (owned by the manager, only listed here) ----------------------------------------
@@ -142,6 +150,7 @@ private:
     VOxaNode* mCameraSwitcher = nullptr;
     std::vector<VOxaPose*> mPoses;
     VOxaGlobalLightSettings mLightSettings;
+    VOxaGlobalCameraSettings* mCameraSettings = nullptr;
     VOxaGlobalTimeSettings mTimeSettings;
     VString mCurrentTakeName{""};
     std::vector<VOxaTakeInfo*> mTakeInfos;

@@ -1,27 +1,42 @@
 // The manager's part for lights, skeletons, markers and nulls.
+#include <new>
+
+#include "attributes/voxa_light.h"
+#include "attributes/voxa_marker.h"
+#include "attributes/voxa_null.h"
+#include "attributes/voxa_skeleton.h"
 #include "scene/voxa_sdk_manager.h"
 
 VOxaNull* VOxaSdkManager::NewNull() {
-    return nullptr;
+    return new (std::nothrow) VOxaNull(this);
 }
 VOxaMarker* VOxaSdkManager::NewMarker() {
-    return nullptr;
+    return new (std::nothrow) VOxaMarker(this);
 }
 VOxaLight* VOxaSdkManager::NewLight() {
-    return nullptr;
+    return new (std::nothrow) VOxaLight(this);
 }
 VOxaSkeleton* VOxaSdkManager::NewSkeleton() {
-    return nullptr;
+    return new (std::nothrow) VOxaSkeleton(this);
 }
+
 VOxaNull* VOxaSdkManager::CreateNull() {
-    return nullptr;
+    VOxaNull* null = NewNull();
+    mNodeAttributes.Append(null);
+    return null;
 }
 VOxaMarker* VOxaSdkManager::CreateMarker() {
-    return nullptr;
+    VOxaMarker* marker = NewMarker();
+    mNodeAttributes.Append(marker);
+    return marker;
 }
 VOxaLight* VOxaSdkManager::CreateLight() {
-    return nullptr;
+    VOxaLight* light = NewLight();
+    mNodeAttributes.Append(light);
+    return light;
 }
 VOxaSkeleton* VOxaSdkManager::CreateSkeleton() {
-    return nullptr;
+    VOxaSkeleton* skeleton = NewSkeleton();
+    mNodeAttributes.Append(skeleton);
+    return skeleton;
 }

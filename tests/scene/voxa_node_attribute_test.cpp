@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "animation/fcurve_node.h"
+#include "attributes/voxa_marker.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_node.h"
@@ -92,9 +93,11 @@ TEST_F(scene_NodeAttribute, MultiTakeAndMultiLayerFollowTheKind) {
     const struct {
         int mType;
         int mMultiTake;
-    } cases[] = {{VOxaNodeAttribute::eLight, 0},    {VOxaNodeAttribute::eCamera, 0},
-                 {VOxaNodeAttribute::eMarker, 0},   {VOxaNodeAttribute::eMesh, 1},
-                 {VOxaNodeAttribute::eSkeleton, 1}, {VOxaNodeAttribute::eNull, 1}};
+    } cases[] = {{VOxaNodeAttribute::eLight, 0},
+                 {VOxaNodeAttribute::eCamera, 0},
+                 {VOxaNodeAttribute::eMesh, 1},
+                 {VOxaNodeAttribute::eSkeleton, 1},
+                 {VOxaNodeAttribute::eNull, 1}};
     for (const auto& c : cases) {
         ChannelAttribute attribute(mManager, c.mType);
         mNode->SetNodeAttribute(&attribute);
@@ -103,6 +106,26 @@ TEST_F(scene_NodeAttribute, MultiTakeAndMultiLayerFollowTheKind) {
         EXPECT_EQ(mNode->GetNodeAttributeType(), c.mType);
         mNode->SetNodeAttribute(nullptr);
         EXPECT_EQ(mNode->GetMultiTake(), 1);
+    }
+    // Markers by kind: an optical marker is not per take; the two effector kinds are layered.
+    const struct {
+        int mKind;
+        int mMultiTake;
+        bool mMultiLayer;
+    } markers[] = {{VOxaMarker::eSTANDARD, 1, false},
+                   {VOxaMarker::eOPTICAL, 0, false},
+                   {VOxaMarker::eIK_EFFECTOR, 1, true},
+                   {VOxaMarker::eFK_EFFECTOR, 1, true}};
+    for (const auto& m : markers) {
+        VOxaMarker* marker = mManager->CreateMarker();
+        ASSERT_NE(marker, nullptr);
+        marker->SetType(m.mKind);
+        mNode->SetNodeAttribute(marker);
+        EXPECT_EQ(mNode->GetMultiTake(), m.mMultiTake) << "kind " << m.mKind;
+        EXPECT_EQ(mNode->GetMultiLayer(), m.mMultiLayer) << "kind " << m.mKind;
+        EXPECT_EQ(mNode->GetMarker(), marker);
+        mNode->SetNodeAttribute(nullptr);
+        EXPECT_FALSE(mNode->GetMultiLayer());
     }
 }
 

@@ -1,0 +1,191 @@
+#include "scene/voxa_global_camera_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "attributes/voxa_camera.h"
+#include "attributes/voxa_camera_switcher.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_node.h"
+
+namespace {
+
+// The focal length that gives an angle of view of `degrees` over the default film (vertical
+// aperture, 0.612 inch).
+double FocalFor(double degrees) {
+    return 0.612 * 25.4 / (2.0 * std::tan(degrees / 2.0 * 3.14159265358979323846 / 180.0));
+}
+
+}  // namespace
+
+TEST(scene_GlobalCameraSettings, ProducerDefaults) {
+    VOxaSdkManager manager;
+    VOxaGlobalCameraSettings settings(&manager, nullptr);
+    EXPECT_STREQ(settings.GetDefaultCamera(), "Producer Perspective");
+    EXPECT_EQ(settings.GetDefaultViewingMode(), 0);
+    EXPECT_EQ(manager.GetNodeCount(), 7);
+    EXPECT_EQ(manager.GetNodeAttributeCount(), 7);
+
+    struct {
+        VOxaCamera* camera;
+        VOxaNode* node;
+        const char* name;
+        int projection;
+        double nearPlane, farPlane;
+        double position[3];
+        double up[3];
+    } rows[] = {
+        {settings.GetProducerPerspectiveCamera(),
+         settings.GetProducerPerspectiveNode(),
+         "Model::Producer Perspective",
+         0,
+         10.0,
+         4000.0,
+         {0, 71.3, 287.5},
+         {0, 1, 0}},
+        {settings.GetProducerTopCamera(),
+         settings.GetProducerTopNode(),
+         "Model::Producer Top",
+         1,
+         1.0,
+         30000.0,
+         {0, 4000, 0},
+         {0, 0, -1}},
+        {settings.GetProducerBottomCamera(),
+         settings.GetProducerBottomNode(),
+         "Model::Producer Bottom",
+         1,
+         1.0,
+         30000.0,
+         {0, -4000, 0},
+         {0, 0, -1}},
+        {settings.GetProducerFrontCamera(),
+         settings.GetProducerFrontNode(),
+         "Model::Producer Front",
+         1,
+         1.0,
+         30000.0,
+         {0, 0, 4000},
+         {0, 1, 0}},
+        {settings.GetProducerBackCamera(),
+         settings.GetProducerBackNode(),
+         "Model::Producer Back",
+         1,
+         1.0,
+         30000.0,
+         {0, 0, -4000},
+         {0, 1, 0}},
+        {settings.GetProducerRightCamera(),
+         settings.GetProducerRightNode(),
+         "Model::Producer Right",
+         1,
+         1.0,
+         30000.0,
+         {4000, 0, 0},
+         {0, 1, 0}},
+        {settings.GetProducerLeftCamera(),
+         settings.GetProducerLeftNode(),
+         "Model::Producer Left",
+         1,
+         1.0,
+         30000.0,
+         {-4000, 0, 0},
+         {0, 1, 0}},
+    };
+    for (auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        ASSERT_NE(r.camera, nullptr);
+        ASSERT_NE(r.node, nullptr);
+        EXPECT_STREQ(r.node->GetName(), r.name);
+        EXPECT_EQ(r.node->GetCamera(), r.camera);
+        EXPECT_FALSE(r.node->GetVisibility());
+        EXPECT_EQ(r.camera->GetProjectionType(), r.projection);
+        EXPECT_EQ(r.camera->GetNearPlane(), r.nearPlane);
+        EXPECT_EQ(r.camera->GetFarPlane(), r.farPlane);
+        EXPECT_NEAR(r.camera->GetFocalLength(), FocalFor(40.0), 1e-9);
+        VgeTVector position = r.camera->GetPosition();
+        VgeTVector up = r.camera->GetUpVector();
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(position[k], r.position[k]) << k;
+            EXPECT_EQ(up[k], r.up[k]) << k;
+        }
+    }
+
+    // Restore brings back what was changed.
+    VOxaCamera* top = settings.GetProducerTopCamera();
+    top->SetFarPlane(5.0);
+    top->SetPosition(VgeTVector(1, 2, 3, 1));
+    settings.SetDefaultViewingMode(4);
+    settings.RestoreDefaultSettings();
+    EXPECT_EQ(top->GetFarPlane(), 30000.0);
+    EXPECT_EQ(top->GetPosition()[1], 4000.0);
+    EXPECT_EQ(settings.GetDefaultViewingMode(), 0);
+}
+
+TEST(scene_GlobalCameraSettings, NamesCopiesAndTeardown) {
+    EXPECT_TRUE(VOxaGlobalCameraSettings::IsProducerCamera("Producer Front"));
+    EXPECT_TRUE(VOxaGlobalCameraSettings::IsProducerCamera("Camera Switcher"));
+    EXPECT_FALSE(VOxaGlobalCameraSettings::IsProducerCamera("producer top")) << "exact comparison";
+    EXPECT_FALSE(VOxaGlobalCameraSettings::IsProducerCamera("Producer Top "));
+    EXPECT_FALSE(VOxaGlobalCameraSettings::IsProducerCamera("Model::Producer Top"));
+    EXPECT_FALSE(VOxaGlobalCameraSettings::IsProducerCamera(nullptr));
+
+    VOxaSdkManager manager;
+    {
+        VOxaGlobalCameraSettings settings(&manager, nullptr);
+        VOxaCamera* source = manager.CreateCamera();
+        source->SetNearPlane(77.0);
+        source->SetFormat(VOxaCamera::ePAL);
+        VOxaCamera* right = settings.GetProducerRightCamera();
+        settings.CopyProducerCamera("", source);
+        settings.CopyProducerCamera("Producer Right", nullptr);
+        settings.CopyProducerCamera("producer right", source);
+        EXPECT_EQ(right->GetNearPlane(), 1.0) << "empty name, null camera and other names change nothing";
+        settings.CopyProducerCamera("Producer Right", source);
+        EXPECT_EQ(right->GetNearPlane(), 77.0);
+        EXPECT_EQ(right->GetFormat(), VOxaCamera::ePAL);
+
+        VOxaGlobalCameraSettings other(&manager, nullptr);
+        other.SetDefaultViewingMode(3);
+        other.GetProducerBackCamera()->SetFarPlane(12.0);
+        settings = other;
+        EXPECT_EQ(settings.GetDefaultViewingMode(), 3);
+        EXPECT_EQ(settings.GetProducerBackCamera()->GetFarPlane(), 12.0);
+        manager.DestroyNodeAttribute(source);
+    }
+    EXPECT_EQ(manager.GetNodeCount(), 0) << "the producer nodes go with the settings";
+    EXPECT_EQ(manager.GetNodeAttributeCount(), 0) << "and their cameras with them";
+}
+
+TEST(scene_GlobalCameraSettings, SceneSwitcherAndClear) {
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaNode* switcherNode = scene->GetCameraSwitcher();
+    ASSERT_NE(switcherNode, nullptr);
+    VOxaCameraSwitcher* switcher = switcherNode->GetCameraSwitcher();
+    ASSERT_NE(switcher, nullptr) << "the scene's switcher node carries a switcher";
+    EXPECT_EQ(switcher->GetDefaultCameraIndex(), 1);
+    VOxaGlobalCameraSettings& settings = scene->GetGlobalCameraSettings();
+    ASSERT_NE(settings.GetProducerPerspectiveCamera(), nullptr);
+    EXPECT_EQ(manager.GetNodeAttributeCount(), 8) << "the switcher and seven producer cameras";
+
+    ASSERT_TRUE(scene->CreateTake("Walk"));
+    ASSERT_NE(switcherNode->GetTakeNode(1)->GetCameraIndex(), nullptr) << "a new take copies the channel";
+    switcher->SetDefaultCameraIndex(6);
+    settings.GetProducerPerspectiveCamera()->SetNearPlane(99.0);
+    settings.SetDefaultViewingMode(2);
+    scene->Clear();
+    EXPECT_EQ(switcherNode->GetCameraSwitcher(), switcher);
+    EXPECT_EQ(switcher->GetDefaultCameraIndex(), 0);
+    EXPECT_EQ(switcherNode->GetTakeNodeCount(), 1);
+    EXPECT_EQ(settings.GetProducerPerspectiveCamera()->GetNearPlane(), 10.0);
+    EXPECT_EQ(settings.GetDefaultViewingMode(), 0);
+    EXPECT_EQ(manager.GetNodeAttributeCount(), 8) << "clearing keeps the producers";
+
+    EXPECT_TRUE(manager.DestroyScene(scene, true));
+    EXPECT_EQ(manager.GetNodeCount(), 0);
+    EXPECT_EQ(manager.GetNodeAttributeCount(), 0) << "switcher and producer cameras are gone";
+}
