@@ -334,4 +334,31 @@ public:
     double mData[4][4];
 };
 
+// ---------------------------------------------------------------------------------------------
+// Product with a transposed rotation
+
+// The 3x3 part of out = the 3x3 part of b x transpose(a): b, then the inverse of the rotation a.
+// out may be a or b. The other elements of out stay.
+inline void VgeRMatrixMultTransposed(double out[4][4], const double a[4][4], const double b[4][4]) {
+    double t[3][3];
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            t[r][c] = b[r][0] * a[c][0] + b[r][1] * a[c][1] + b[r][2] * a[c][2];
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            out[r][c] = t[r][c];
+}
+
+// VgeRMatrixMultTransposed with each sum formed in extended precision before rounding.
+inline void VgeRMatrixMultTransposedExtended(double out[4][4], const double a[4][4], const double b[4][4]) {
+    double t[3][3];
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            t[r][c] = (double)((long double)b[r][0] * a[c][0] + (long double)b[r][1] * a[c][1] +
+                               (long double)b[r][2] * a[c][2]);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            out[r][c] = t[r][c];
+}
+
 #endif  // OXA_BASE_VGE_MATRIX_H

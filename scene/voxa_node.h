@@ -7,6 +7,7 @@
 #include "base/vge_vector.h"
 #include "scene/voxa_node_properties.h"
 #include "scene/voxa_take_node_container.h"
+#include "scene/voxa_transform.h"
 
 class VOxaCamera;
 class VOxaCameraSwitcher;
@@ -234,6 +235,75 @@ public:
     const char* GetChildName(int index) const { return mChildNames[index].Buffer(); }
     int GetChildNameCount() const { return (int)mChildNames.size(); }
 
+    // --- Transform evaluation -----------------------------------------------------------------
+    // The local matrix of the "Default" take's default T, R, S values (limits applied; pivots,
+    // offsets, pre/post-rotation and rotation order are not part of it). Computed once: the
+    // default cache keeps its first result until a take change or a copy resets it.
+    const VgeAMatrix& GetDefaultLocalTransform();
+    // The global matrix of the default values (the parent's first), computed once likewise.
+    const VgeAMatrix& GetDefaultGlobalTransform();
+    // The local matrix of the current take at `time`; recomputed only when the take cache is not
+    // valid or `time` differs from the cached local time. A missing "T", "R" or "S" curve node
+    // leaves that channel's previous values in place.
+    const VgeAMatrix& EvaluateLocalTransform(VTime time);
+    // The global matrix of the current take at `time` (the parent's at the same time first);
+    // cached per time like the local matrix.
+    const VgeAMatrix& EvaluateGlobalTransform(VTime time);
+    // Fills the stamped transform's local parts (translation, XYZ rotation matrix, diagonal
+    // scaling) from the current take at `time`, or from the default cache when the current take
+    // is the default take; with `recursive`, every child too, in index order.
+    void UpdateLocalTRS(VTime time, bool recursive = false);
+    // The same from the default cache only.
+    void UpdateLocalTRSFromDefault(bool recursive = false);
+    // When `stamp` differs from the stored stamp: stores it, brings the parent up to date with
+    // the same stamp and computes the stamped global parts and matrix from the stamped local
+    // parts; with `recursive`, every child too.
+    void UpdateGlobalTransform(int stamp, bool recursive = false);
+    // Writes the stamp (descendants too with `recursive`) without evaluating anything.
+    void SetEvaluationStamp(int stamp, bool recursive = false);
+    // Stores `matrix` as the stamped global matrix; with inherit type 0 also decomposes it into
+    // the stamped global translation, rotation and scaling (a mirrored matrix gives all-negative
+    // scale factors).
+    void SetGlobalTransform(const VgeAMatrix& matrix);
+    const VgeAMatrix& GetGlobalTransform() const { return mStampedTransform.mGlobalMatrix; }
+    // The caches and the stamped record, for callers that read the evaluated parts.
+    const VOxaTransformCache& GetTakeTransformCache() const { return mTakeCache; }
+    const VOxaTransformCache& GetDefaultTransformCache() const { return mDefaultCache; }
+    VOxaStampedTransform& GetStampedTransform() { return mStampedTransform; }
+    // Resets both caches (hints zeroed, nothing valid); run on a take change and a copy.
+    void ResetTransformCaches();
+
+    // --- Pivot-set global matrices (set 0 or 1; any other index is 1) -----------------------
+    // The set's global matrix at the default values; when it is not valid or `refresh` is true,
+    // the whole tree is recomputed from the topmost ancestor first.
+    const VgeAMatrix& GetPivotGlobalMatrix(int set, bool refresh = false);
+    // Row 3 of that matrix (w 0).
+    VgeTVector& GetPivotGlobalTranslation(VgeTVector& out, int set = 0, bool refresh = false);
+    // The row lengths, all negated when the 3x3 part is left-handed (w 0).
+    VgeTVector& GetPivotGlobalScaling(VgeTVector& out, int set = 0, bool refresh = false);
+    // The XYZ Euler angles in degrees of the rows divided by those signed lengths (w 0).
+    VgeTVector& GetPivotGlobalRotation(VgeTVector& out, int set = 0, bool refresh = false);
+    // Recomputes the set's global matrix of this node and every descendant (parent first) from
+    // the default "Lcl" values and the set's pivots, and marks each valid.
+    void UpdatePivotSetGlobalMatrices(int set);
+
+    // --- Pivot conversion (set 0 or 1; any non-zero destination index is 1) -----------------
+    // Rewrites the animation of this node and, recursively, of its children (parent first,
+    // children in index order) so that it looks the same evaluated with pivot set
+    // `destinationSet` as it did with the other set: the rotation-offset difference is added to
+    // the "T" curves of every take (and once to "Lcl Translation"), the geometry pivot takes the
+    // geometric-transform difference, and the other differences are re-keyed by the matrix
+    // converter at `framesPerSecond` samples per second. The pivot sets are not changed. A rate
+    // that is not a finite positive number skips the re-keying (nothing else is held back).
+    void ConvertPivotAnimation(int destinationSet, double framesPerSecond, bool applyConstantKeyReducer);
+    // Resets set 1, converts to set 1 at 30 samples per second without key reduction, then
+    // resets set 0: afterwards both sets are neutral and the pivots live in the animation.
+    void ConvertPivotAnimationAt30Fps();
+    // On this node and every descendant: rotation order 0, pre- and post-rotation, pivots,
+    // offsets and geometric translation and rotation 0, geometric scaling 1, limit-space flag
+    // false (set 0 updates the evaluation mirror). Update offsets and pivot state stay.
+    void ResetPivotSet(int set);
+
     // --- Marks (motion writers mark the nodes they write) ------------------------------------
     void SetMarked(int value, bool recursive = false);
     // With `recursive`, true when this node or any descendant is marked.
@@ -275,6 +345,9 @@ private:
     std::vector<VOxaNodeCharacterLink> mCharacterLinks;
     int mCullingMode = eCULLING_OFF;
     VOxaSceneContents* mSceneContents = nullptr;
+    VOxaTransformCache mTakeCache;
+    VOxaTransformCache mDefaultCache;
+    VOxaStampedTransform mStampedTransform;
 };
 
 #endif  // OXA_SCENE_VOXA_NODE_H

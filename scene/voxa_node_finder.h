@@ -2,8 +2,11 @@
 #define OXA_SCENE_VOXA_NODE_FINDER_H
 
 #include "base/varray.h"
+#include "base/vtime.h"
 #include "objects/vindex.h"
 
+class VFCurve;
+class VFCurveNode;
 class VOxaGenericNode;
 class VOxaMaterial;
 class VOxaNode;
@@ -114,6 +117,75 @@ private:
     VNameIndex mNodeNames;
     VArrayTemplate<int> mNameCounts;
     unsigned mNamesStamp = 0;
+};
+
+// Reports the nodes whose scaling is not 1, negative or not uniform, in the default take and
+// in the current take, from the "X", "Y", "Z" curves of each take's "S" channel: their default
+// values, then their values every 1/24 s from the first to the last key of the three
+// (inclusive; at most 2^24 samples, so a wild key range cannot stall the walk). A NaN value
+// fails the not-one and the non-uniform tests.
+//
+// Scaling that is not one is only looked for on skeleton nodes, and, like non-uniform
+// scaling, only reported for nodes with children; a negative scaling is reported for any
+// node. The result array holds every node reported in either take.
+class VOxaNodeFinderBadScale : public VOxaNodeFinder {
+public:
+    // Answers of the value tests.
+    enum EScaleTest { eScaleOk = 0, eScaleNotOne = 1, eScaleNegative = 2, eScaleNonUniform = 3 };
+
+    VOxaNodeFinderBadScale();
+
+    // Empties the six arrays and the result array.
+    void Reset() override;
+    // The take tests of the default take, then of the current take when it is another one;
+    // true when either reported the node.
+    bool CheckNode(VOxaNode* node) override;
+
+    bool GetTestScaleNotOne() const { return mTestScaleNotOne; }
+    void SetTestScaleNotOne(bool on) { mTestScaleNotOne = on; }
+    bool GetTestNegativeScale() const { return mTestNegativeScale; }
+    void SetTestNegativeScale(bool on) { mTestNegativeScale = on; }
+    bool GetTestNonUniformScale() const { return mTestNonUniformScale; }
+    void SetTestNonUniformScale(bool on) { mTestNonUniformScale = on; }
+    // How far a value may be from 1 (not one) or from the first value (non-uniform); 2^-52 by
+    // default.
+    double GetTolerance() const { return mTolerance; }
+    void SetTolerance(double tolerance) { mTolerance = tolerance; }
+    VTime GetSamplingStep() const { return mSamplingStep; }
+
+    VArrayTemplate<VOxaNode*>& GetScaleNotOneDefaultTake() { return mNotOneDefault; }
+    VArrayTemplate<VOxaNode*>& GetScaleNotOneCurrentTake() { return mNotOneCurrent; }
+    VArrayTemplate<VOxaNode*>& GetNegativeScaleDefaultTake() { return mNegativeDefault; }
+    VArrayTemplate<VOxaNode*>& GetNegativeScaleCurrentTake() { return mNegativeCurrent; }
+    VArrayTemplate<VOxaNode*>& GetNonUniformScaleDefaultTake() { return mNonUniformDefault; }
+    VArrayTemplate<VOxaNode*>& GetNonUniformScaleCurrentTake() { return mNonUniformCurrent; }
+
+    // Runs the enabled tests (not one, negative, non-uniform, in that order) on each of the
+    // `count` values (at most 3) in turn; the first failure answers its EScaleTest code, 0
+    // when all pass. Non-uniform compares with the first value.
+    int TestScaleValues(const double* values, int count) const;
+    // Tests the default values of the existing curves of `curves` (X, Y, Z, each may be null),
+    // then samples them over their key range: a negative answer ends the sampling, and
+    // otherwise non-uniform wins over not one.
+    int TestScaleCurves(VFCurve* const curves[3]) const;
+    // Tests the scaling curves of the take whose channel tree is rooted at `takeRoot` and puts
+    // `node` into the array of its answer (not one and non-uniform only when the node has
+    // children). True when the node was put into an array.
+    bool TestTake(VOxaNode* node, VFCurveNode* takeRoot, VArrayTemplate<VOxaNode*>& notOne,
+                  VArrayTemplate<VOxaNode*>& negative, VArrayTemplate<VOxaNode*>& nonUniform);
+
+private:
+    VTime mSamplingStep;
+    bool mTestScaleNotOne = true;
+    VArrayTemplate<VOxaNode*> mNotOneDefault;
+    VArrayTemplate<VOxaNode*> mNotOneCurrent;
+    bool mTestNegativeScale = true;
+    VArrayTemplate<VOxaNode*> mNegativeDefault;
+    VArrayTemplate<VOxaNode*> mNegativeCurrent;
+    bool mTestNonUniformScale = true;
+    VArrayTemplate<VOxaNode*> mNonUniformDefault;
+    VArrayTemplate<VOxaNode*> mNonUniformCurrent;
+    double mTolerance = 2.220446049250313e-16;
 };
 
 #endif  // OXA_SCENE_VOXA_NODE_FINDER_H

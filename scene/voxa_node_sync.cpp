@@ -117,13 +117,16 @@ void VOxaNode::UpdatePivotsFromProperties() {
     if (!p) return;
 
     // Pivot set 0 takes the properties over only when one of them is not neutral. Pre- and
-    // post-rotation and the limit-space flag are not part of the test.
-    bool neutral =
-        IsNear(p->GetRotationOffset(), 0, 0, 0) && IsNear(p->GetRotationPivot(), 0, 0, 0) &&
-        IsNear(p->GetRotationPivotUpdateOffset(), 0, 0, 0) && IsNear(p->GetScalingOffset(), 0, 0, 0) &&
-        IsNear(p->GetScalingPivot(), 0, 0, 0) && IsNear(p->GetScalingPivotUpdateOffset(), 0, 0, 0) &&
-        IsNear(p->GetGeometricTranslation(), 0, 0, 0) && IsNear(p->GetGeometricRotation(), 0, 0, 0) &&
-        IsNear(p->GetGeometricScaling(), 1, 1, 1) && p->GetRotationOrder() == eEULER_XYZ;
+    // post-rotation and the limit-space flag are part of the test, so that a node whose only
+    // pivot value is a pre-rotation keeps it.
+    bool neutral = IsNear(p->GetRotationOffset(), 0, 0, 0) && IsNear(p->GetRotationPivot(), 0, 0, 0) &&
+                   IsNear(p->GetRotationPivotUpdateOffset(), 0, 0, 0) &&
+                   IsNear(p->GetScalingOffset(), 0, 0, 0) && IsNear(p->GetScalingPivot(), 0, 0, 0) &&
+                   IsNear(p->GetScalingPivotUpdateOffset(), 0, 0, 0) &&
+                   IsNear(p->GetGeometricTranslation(), 0, 0, 0) &&
+                   IsNear(p->GetGeometricRotation(), 0, 0, 0) && IsNear(p->GetGeometricScaling(), 1, 1, 1) &&
+                   p->GetRotationOrder() == eEULER_XYZ && IsNear(p->GetPreRotation(), 0, 0, 0) &&
+                   IsNear(p->GetPostRotation(), 0, 0, 0) && !p->GetRotationSpaceForLimitOnly();
     if (!neutral) {
         SetRotationOrder(0, p->GetRotationOrder());
         SetRotationOffset(0, p->GetRotationOffset());

@@ -113,11 +113,13 @@ bool VOxaNode::GetAnimationIntervalRecursive(VTime& start, VTime& stop) {
 }
 
 bool VOxaNode::SetCurrentTakeNode(const char* name) {
-    // Transform evaluation keeps no cache yet, so there is nothing to invalidate.
+    // The cached matrices belong to the former take.
+    ResetTransformCaches();
     return VOxaTakeNodeContainer::SetCurrentTakeNode(name);
 }
 
 bool VOxaNode::SetCurrentTakeNode(int index) {
+    ResetTransformCaches();
     return VOxaTakeNodeContainer::SetCurrentTakeNode(index);
 }
 
@@ -159,6 +161,10 @@ VOxaNode& VOxaNode::Copy(const VOxaNode& other) {
         SetScalingPivot(set, from.mScalingPivot);
         SetScalingPivotUpdateOffset(set, from.mScalingPivotUpdateOffset);
     }
+
+    // The evaluated transforms were this node's own: nothing cached survives the copy.
+    ResetTransformCaches();
+    mStampedTransform.mStamp = -1;
 
     // The limit records and switches; the limits stay attached to this node.
     if (mLimits && other.mLimits) {

@@ -113,6 +113,81 @@ void KeyTypeAt(const VFCurve& curve, VTime t, int* hint, unsigned& interpolation
     }
 }
 
+// Rotation order codes: the six Euler orders (even codes 0..10) and the
+// spheric form (12).
+constexpr int kSphericCode = 12;
+
+int ValidOrderCode(int code) {
+    return (code >= 0 && code <= kSphericCode && code % 2 == 0) ? code : 0;
+}
+
+// The axes (i, j, k) of an even Euler code, first-applied first.
+const int kOrderAxes[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 2, 0}, {1, 0, 2}, {2, 0, 1}, {2, 1, 0}};
+
+constexpr double kHalfRadiansPerDegree = 0.008726646259971648;
+constexpr double kDegreesPerHalfRadian = 114.59155902616465;
+
+// The 3x3 part of out becomes the rotation of the angles r (degrees, one per
+// axis) in the order `code`; the rest of out is the identity.
+void RotationFromAngles(double out[4][4], const double r[3], int code) {
+    VgeMatrixIdentity(out);
+    if (code == 0) {
+        VgeEulerXYZToMatrix(out, r[0], r[1], r[2]);
+    } else if (code == kSphericCode) {
+        // The spheric form: a quaternion built from the half angles.
+        double cx = std::cos(r[0] * kHalfRadiansPerDegree), sx = std::sin(r[0] * kHalfRadiansPerDegree);
+        double cy = std::cos(r[1] * kHalfRadiansPerDegree), sy = std::sin(r[1] * kHalfRadiansPerDegree);
+        double cz = std::cos(r[2] * kHalfRadiansPerDegree), sz = std::sin(r[2] * kHalfRadiansPerDegree);
+        double q[4] = {sx * cy * cz, cx * sy + sx * sz, cx * sz - sx * sy, cx * cy * cz};
+        VgeQuaternionToMatrix(out, q);
+    } else {
+        const int* axes = kOrderAxes[code / 2];
+        VgeEulerToMatrix(out, r[axes[0]], r[axes[1]], r[axes[2]], code);
+    }
+}
+
+// The angles (degrees, one per axis) of the rotation in the 3x3 part of m in
+// the order `code`: the inverse of RotationFromAngles.
+void AnglesFromRotation(double out[3], const double m[4][4], int code) {
+    if (code == 0) {
+        VgeMatrixToEulerXYZ(out, m);
+    } else if (code == kSphericCode) {
+        // With q = k (sx cy cz, cx sy + sx sz, cx sz - sx sy, cx cy cz) over the
+        // half angles: x from the ratio of the first and last components; then
+        // A = k sy and B = k sz by turning (Y, Z) back by x, P = k cy cz, and
+        // k^2 the larger root of K^2 - (A^2 + B^2 + P^2) K + A^2 B^2 = 0, which
+        // keeps |sy|, |sz| <= 1 with cy, cz >= 0.
+        double q[4];
+        VgeMatrixToQuaternion(q, m);
+        if (q[3] < 0.0) {
+            for (double& c : q)
+                c = -c;
+        }
+        double hx = std::atan2(q[0], q[3]);
+        double cx = std::cos(hx), sx = std::sin(hx);
+        double a = cx * q[1] - sx * q[2];
+        double b = sx * q[1] + cx * q[2];
+        double p2 = q[0] * q[0] + q[3] * q[3];
+        double sum = a * a + b * b + p2;
+        double root = std::sqrt(((a - b) * (a - b) + p2) * ((a + b) * (a + b) + p2));
+        double k = std::sqrt(0.5 * (sum + root));
+        double sy = k > 0.0 ? a / k : 0.0;
+        double sz = k > 0.0 ? b / k : 0.0;
+        sy = sy > 1.0 ? 1.0 : (sy < -1.0 ? -1.0 : sy);
+        sz = sz > 1.0 ? 1.0 : (sz < -1.0 ? -1.0 : sz);
+        out[0] = hx * kDegreesPerHalfRadian;
+        out[1] = std::asin(sy) * kDegreesPerHalfRadian;
+        out[2] = std::asin(sz) * kDegreesPerHalfRadian;
+    } else {
+        const int* axes = kOrderAxes[code / 2];
+        double a[3];
+        VgeMatrixToEuler(a, m, code);
+        out[axes[0]] = a[0];
+        out[axes[1]] = a[1];
+        out[axes[2]] = a[2];
+    }
+}
+
 // The child of `channel` named `axis`, with its curve.
 VFCurve* AxisCurve(VFCurveNode* channel, const char* axis) {
     if (!channel) return nullptr;
@@ -144,6 +219,16 @@ void VFCurveFilterMatrixConverter::Reset() {
     mApplyUnroll = true;
     mApplyConstantKeyReducer = true;
     mConvertTranslation = true;
+    mSourceOrder = 0;
+    mDestinationOrder = 0;
+}
+
+void VFCurveFilterMatrixConverter::SetSourceRotationOrder(int code) {
+    mSourceOrder = ValidOrderCode(code);
+}
+
+void VFCurveFilterMatrixConverter::SetDestinationRotationOrder(int code) {
+    mDestinationOrder = ValidOrderCode(code);
 }
 
 void VFCurveFilterMatrixConverter::SetSourceMatrix(int index, const double matrix[4][4]) {
@@ -178,7 +263,7 @@ bool VFCurveFilterMatrixConverter::Apply(VFCurveNode& node, bool) {
         mError.SetLastError(4, "MatrixConverter, Invalid resampling period.");
         return false;
     }
-    bool equal = true;
+    bool equal = mSourceOrder == mDestinationOrder;
     for (int i = 0; i < eMatrixCount && equal; ++i) {
         equal = SameAffine(mSource.mMatrix[i], mDestination.mMatrix[i]);
     }
@@ -220,8 +305,7 @@ void VFCurveFilterMatrixConverter::ConvertTRS(const double t[3], const double r[
                                               double sOut[3]) {
     const MatrixSet& m = mSource;
     Matrix rotation, scaling, translation;
-    VgeMatrixIdentity(rotation);
-    VgeEulerXYZToMatrix(rotation, r[0], r[1], r[2]);
+    RotationFromAngles(rotation, r, mSourceOrder);
     Diagonal(scaling, s[0], s[1], s[2]);
     VgeMatrixIdentity(translation);
     translation[3][0] = t[0];
@@ -271,7 +355,7 @@ void VFCurveFilterMatrixConverter::ConvertTRS(const double t[3], const double r[
         InverseDiagonal(inverseScaling, sOut);
         Matrix unscaled;
         Then(unscaled, inverseScaling, acc);
-        VgeMatrixToEulerXYZ(rOut, unscaled);
+        AnglesFromRotation(rOut, unscaled, mDestinationOrder);
         for (int c = 0; c < 3; ++c)
             tOut[c] = acc[3][c];
         return;
@@ -321,8 +405,12 @@ void VFCurveFilterMatrixConverter::ConvertTRS(const double t[3], const double r[
     PureRotation(pure, l1);
     pure[3][0] = pure[3][1] = pure[3][2] = 0.0;
     Then(ro, pure, qt);
-    VgeMatrixToEulerXYZ(rOut, ro);
-    PureRotation(ro, ro);
+    AnglesFromRotation(rOut, ro, mDestinationOrder);
+    if (mDestinationOrder == 0) {
+        PureRotation(ro, ro);
+    } else {
+        RotationFromAngles(ro, rOut, mDestinationOrder);
+    }
 
     Matrix l2, inverseRo;
     VgeMatrixIdentity(l2);

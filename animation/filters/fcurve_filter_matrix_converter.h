@@ -16,8 +16,9 @@
 //   M = m7 . inv(m12) . m6 . S . m5 . m12 . inv(m11) . m4 . R . m3 . m11 . P .
 //   m2 . T . m1 . m0
 // where P carries only the translation of m8 . (m4 or m10) . R . (m3 or m9).
-// Slots 8 to 12 take part in the composition only. Rotations are Euler XYZ
-// degrees on both sides.
+// Slots 8 to 12 take part in the composition only. Rotations are Euler angles
+// in degrees: the source rotation order turns the R values into R, the
+// destination order takes R' apart (both XYZ unless set).
 class VFCurveFilterMatrixConverter : public VFCurveFilter {
 public:
     enum { eMatrixCount = 13 };
@@ -38,8 +39,19 @@ public:
     bool Apply(VFCurveNode& node, bool recursive) override;
     // Span to the whole time line; every identity flag set (matrix values kept);
     // align, last key at end time, unroll, constant key reducer and convert
-    // translation on. The period is kept.
+    // translation on; both rotation orders XYZ. The period is kept.
     void Reset() override;
+
+    // Rotation order codes, 2 x the node rotation order: 0 "Euler XYZ", 2 XZY,
+    // 4 YZX, 6 YXZ, 8 ZXY, 10 ZYX (the first-named axis turns a point first;
+    // each angle stays in the curve of its own axis), 12 "Spheric XYZ". The
+    // source order reads the R values (keys and defaults), the destination
+    // order writes R'. Any other code is stored as 0. Differing orders count as
+    // differing sets, so they alone make a conversion.
+    void SetSourceRotationOrder(int code);
+    int GetSourceRotationOrder() const { return mSourceOrder; }
+    void SetDestinationRotationOrder(int code);
+    int GetDestinationRotationOrder() const { return mDestinationOrder; }
 
     // Stores matrix `index` (0..12; others are ignored). Its identity flag is set
     // when the 3x3 part and the translation row are within 1e-6 of the identity;
@@ -88,6 +100,8 @@ private:
     bool mApplyUnroll = true;
     bool mApplyConstantKeyReducer = true;
     bool mConvertTranslation = true;
+    int mSourceOrder = 0;
+    int mDestinationOrder = 0;
 };
 
 #endif  // OXA_ANIMATION_FILTERS_FCURVE_FILTER_MATRIX_CONVERTER_H

@@ -233,13 +233,11 @@ TEST_F(scene_Node, PivotsFromPropertiesNeutralRuleAndRoundTrip) {
     VOxaNodeProperties* p = node->GetNodeProperties();
     // Neutral pivots: set 0 stays as it was, the limits are still loaded.
     node->SetRotationPivot(0, VgeTVector(5, 5, 5, 0));
-    p->SetPreRotation(VgeTVector(10, 0, 0, 0));  // not part of the neutral test
     p->SetRotationActive(true);
     p->SetRotationMaxZ(true);
     p->SetRotationMax(VgeTVector(0, 0, 45, 0));
     node->UpdatePivotsFromProperties();
     EXPECT_EQ(node->GetRotationPivot(0)[0], 5.0);
-    EXPECT_EQ(node->GetPreRotation(0)[0], 0.0);
     int state = -1;
     node->GetPivotState(0, state);
     EXPECT_EQ(state, 1);
@@ -247,6 +245,16 @@ TEST_F(scene_Node, PivotsFromPropertiesNeutralRuleAndRoundTrip) {
     EXPECT_TRUE(node->GetLimits()->mRotationLimits.mMaxActive[2]);
     EXPECT_EQ(node->GetLimits()->mRotationLimits.mMax[2], 45.0);
     EXPECT_EQ(p->GetTransformSettings().mRotationLimit.mFlags, 0x1 | 0x40);
+
+    // A pre-rotation alone is not neutral: it is taken over, with every other field.
+    p->SetPreRotation(VgeTVector(10, 0, 0, 0));
+    node->UpdatePivotsFromProperties();
+    EXPECT_EQ(node->GetPreRotation(0)[0], 10.0);
+    EXPECT_EQ(node->GetRotationPivot(0)[0], 0.0);
+    VOxaNode* other = Make("Sync2");
+    other->GetNodeProperties()->SetRotationSpaceForLimitOnly(true);
+    other->UpdatePivotsFromProperties();
+    EXPECT_TRUE(other->GetUseRotationSpaceForLimitOnly(0));
 
     // A scaling just past the tolerance is not neutral: every field is loaded.
     p->SetGeometricScaling(VgeTVector(1, 1, 1.000002, 1));

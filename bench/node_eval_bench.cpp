@@ -1,0 +1,221 @@
+// Node transform evaluation at size: 10,000 nodes whose "T", "R" and "S" curves carry keys, once
+// as a wide tree (fan-out 22, depth 4) and once as a chain (depth 10,000). At each of 1,000
+// increasing times every node's global matrix is asked for (EvaluateGlobalTransform, nodes in
+// creation order), then asked for again at the same time; a third measure runs the stamp-driven
+// pass (UpdateLocalTRS and UpdateGlobalTransform over the whole hierarchy).
+//
+// The baseline evaluates the same curves into plain arrays and composes the matrices parent
+// first with VgeMatrixFromTRS, the cheapest form of the same work.
+//
+// The program prints the usual table and then the ratios worth watching: chain against tree per
+// node (near 1 when each parent is computed once per time), the repeat against the first pass
+// (small when the cache answers), and the tree against the baseline.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "animation/fcurve.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_node.h"
+
+namespace {
+
+constexpr int kNodeCount = 10000;
+constexpr int kTimeCount = 1000;
+constexpr int kKeyCount = 12;
+constexpr int kFanOut = 22;
+
+using Clock = std::chrono::steady_clock;
+
+double NanosecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+}
+
+VTime TimeAt(int step) {
+    return VTime(VTime::kOneSecond * 10 * step / kTimeCount);
+}
+
+// Parent index of node i (-1 for the top): the wide tree or the chain.
+int ParentOf(int i, bool chain) {
+    if (i == 0) return -1;
+    return chain ? i - 1 : (i - 1) / kFanOut;
+}
+
+// The nine curves of a take in T, R, S and X, Y, Z order.
+void TakeCurves(VOxaTakeNode* take, VFCurve* curves[9]) {
+    VFCurve* c[9] = {take->GetTranslationX(),   take->GetTranslationY(),   take->GetTranslationZ(),
+                     take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(),
+                     take->GetScaleX(),         take->GetScaleY(),         take->GetScaleZ()};
+    for (int k = 0; k < 9; ++k)
+        curves[k] = c[k];
+}
+
+void KeyCurves(VFCurve* curves[9], int node) {
+    for (int k = 0; k < 9; ++k) {
+        for (int j = 0; j < kKeyCount; ++j) {
+            VTime time(VTime::kOneSecond * 10 * j / (kKeyCount - 1));
+            float value = k < 3   ? (float)((node + j * k) % 7) * 0.5f
+                          : k < 6 ? (float)((node * 7 + j * 13 * k) % 90)
+                                  : 1.0f + 0.01f * (float)((node + j + k) % 5);
+            curves[k]->KeyAppendFast(time, value);
+        }
+    }
+}
+
+// The hierarchy under a manager, keyed, with a second take "Take1" current.
+struct Scene {
+    VOxaSdkManager* manager = nullptr;
+    std::vector<VOxaNode*> nodes;
+
+    explicit Scene(bool chain) {
+        manager = VOxaSdkManager::Create();
+        nodes.reserve(kNodeCount);
+        for (int i = 0; i < kNodeCount; ++i) {
+            VOxaNode* node = manager->CreateNode(("Node" + std::to_string(i)).c_str());
+            int parent = ParentOf(i, chain);
+            if (parent >= 0) nodes[(size_t)parent]->AddChild(node);
+            VFCurve* curves[9];
+            TakeCurves(node->GetDefaultTakeNode(), curves);
+            KeyCurves(curves, i);
+            node->AddTakeNode("Take1");
+            node->SetCurrentTakeNode("Take1");
+            nodes.push_back(node);
+        }
+    }
+    ~Scene() { delete manager; }
+};
+
+// Every node at every time, then again at the same time; and the stamped pass.
+void BM_NodeEval(benchmark::State& state) {
+    const bool chain = state.range(0) != 0;
+    Scene scene(chain);
+    double first = 0, repeat = 0, stamped = 0;
+    int stamp = 0;
+    for (auto _ : state) {
+        for (int step = 0; step < kTimeCount; ++step) {
+            const VTime time = TimeAt(step);
+            Clock::time_point start = Clock::now();
+            for (VOxaNode* node : scene.nodes)
+                benchmark::DoNotOptimize(node->EvaluateGlobalTransform(time)[3][0]);
+            first += NanosecondsSince(start);
+            start = Clock::now();
+            for (VOxaNode* node : scene.nodes)
+                benchmark::DoNotOptimize(node->EvaluateGlobalTransform(time)[3][0]);
+            repeat += NanosecondsSince(start);
+        }
+        for (int step = 0; step < kTimeCount; ++step) {
+            Clock::time_point start = Clock::now();
+            scene.nodes[0]->UpdateLocalTRS(TimeAt(step), true);
+            scene.nodes[0]->UpdateGlobalTransform(++stamp, true);
+            stamped += NanosecondsSince(start);
+            benchmark::DoNotOptimize(scene.nodes.back()->GetGlobalTransform()[3][0]);
+        }
+    }
+    const double perNode = 1.0 / ((double)kNodeCount * kTimeCount);
+    state.counters["first_ns_per_node"] =
+        benchmark::Counter(first * perNode, benchmark::Counter::kAvgIterations);
+    state.counters["repeat_ns_per_node"] =
+        benchmark::Counter(repeat * perNode, benchmark::Counter::kAvgIterations);
+    state.counters["stamped_ns_per_node"] =
+        benchmark::Counter(stamped * perNode, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_NodeEval)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The same curves evaluated into arrays and composed parent first.
+void BM_PlainBaseline(benchmark::State& state) {
+    const bool chain = state.range(0) != 0;
+    Scene scene(chain);
+    std::vector<VFCurve*> curves((size_t)kNodeCount * 9);
+    std::vector<int> parents(kNodeCount), hints((size_t)kNodeCount * 9, 0);
+    for (int i = 0; i < kNodeCount; ++i) {
+        TakeCurves(scene.nodes[(size_t)i]->GetCurrentTakeNode(), &curves[(size_t)i * 9]);
+        parents[(size_t)i] = ParentOf(i, chain);
+    }
+    std::vector<VgeAMatrix> global(kNodeCount);
+    double first = 0;
+    for (auto _ : state) {
+        for (int step = 0; step < kTimeCount; ++step) {
+            const VTime time = TimeAt(step);
+            Clock::time_point start = Clock::now();
+            for (int i = 0; i < kNodeCount; ++i) {
+                double v[9];
+                for (int k = 0; k < 9; ++k)
+                    v[k] = curves[(size_t)i * 9 + k]->Evaluate(time, &hints[(size_t)i * 9 + k]);
+                double local[4][4];
+                VgeMatrixFromTRS(local, v, v + 3, v + 6);
+                const int p = parents[(size_t)i];
+                if (p < 0)
+                    VgeMatrixCopy(global[(size_t)i].mData, local);
+                else
+                    VgeMatrixMultAffine(global[(size_t)i].mData, global[(size_t)p].mData, local);
+            }
+            first += NanosecondsSince(start);
+            benchmark::DoNotOptimize(global.back()[3][0]);
+        }
+    }
+    state.counters["first_ns_per_node"] =
+        benchmark::Counter(first / ((double)kNodeCount * kTimeCount), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_PlainBaseline)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Prints the usual table, then the ratios named in the header comment.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            std::string name = run.benchmark_name();
+            size_t slash = name.find('/');
+            if (slash == std::string::npos) continue;
+            // "BM_NodeEval/0/iterations:1": the argument is 0 for the tree, 1 for the chain.
+            const bool chain = name.compare(slash + 1, 1, "1") == 0;
+            std::string key = name.substr(0, slash) + (chain ? " chain" : " tree");
+            for (const auto& counter : run.counters)
+                mValues[key + " " + counter.first] = counter.second.value;
+        }
+    }
+
+    void PrintRatios() const {
+        std::printf("\n%-58s %10s %10s %8s\n", "ratio", "numerator", "denominator", "value");
+        Ratio("chain / tree, first pass per node", "BM_NodeEval chain first_ns_per_node",
+              "BM_NodeEval tree first_ns_per_node");
+        Ratio("chain / tree, stamped pass per node", "BM_NodeEval chain stamped_ns_per_node",
+              "BM_NodeEval tree stamped_ns_per_node");
+        Ratio("repeat / first, tree", "BM_NodeEval tree repeat_ns_per_node",
+              "BM_NodeEval tree first_ns_per_node");
+        Ratio("repeat / first, chain", "BM_NodeEval chain repeat_ns_per_node",
+              "BM_NodeEval chain first_ns_per_node");
+        Ratio("tree / baseline, first pass", "BM_NodeEval tree first_ns_per_node",
+              "BM_PlainBaseline tree first_ns_per_node");
+        Ratio("tree stamped / baseline", "BM_NodeEval tree stamped_ns_per_node",
+              "BM_PlainBaseline tree first_ns_per_node");
+        Ratio("chain / baseline chain, first pass", "BM_NodeEval chain first_ns_per_node",
+              "BM_PlainBaseline chain first_ns_per_node");
+    }
+
+private:
+    void Ratio(const char* label, const char* numerator, const char* denominator) const {
+        auto n = mValues.find(numerator), d = mValues.find(denominator);
+        if (n == mValues.end() || d == mValues.end()) return;
+        std::printf("%-58s %10.1f %10.1f %8.2f\n", label, n->second, d->second,
+                    d->second > 0.0 ? n->second / d->second : 0.0);
+    }
+
+    std::map<std::string, double> mValues;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintRatios();
+    benchmark::Shutdown();
+    return 0;
+}

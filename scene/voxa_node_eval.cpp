@@ -1,0 +1,550 @@
+// Node transform evaluation: the local and global matrices of a node for the default values, for
+// the current take at a time and for a stamp-driven pass over a hierarchy, and the per-pivot-set
+// global matrices at the default values.
+//
+// Every walk over ancestors or descendants here is iterative, so a chain of any depth evaluates
+// without deep recursion; each node of a walk is computed once per time, stamp or refresh.
+
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "animation/fcurve_node.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_take_node.h"
+
+namespace {
+
+// Half a degree in radians: the spheric rotation is built from half angles.
+const double kHalfRadiansPerDegree = 0.008726646259971648;
+
+// Axis triples (i, j, k) of the order codes, indexed by code >> 1.
+const int kAxes[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 2, 0}, {1, 0, 2}, {2, 0, 1}, {2, 1, 0}};
+
+// The parent's global parts that a child's global computation reads.
+struct ParentParts {
+    const double (*mMatrix)[4];
+    const double (*mRotation)[4];
+    const double (*mScaling)[4];
+    const double* mLocalScaling;
+};
+
+// Clamps x, y, z to the enabled minimum first and then to the enabled maximum, so that a minimum
+// above the maximum yields the maximum. NaN values pass unchanged.
+void ApplyLimit(double* v, const VOxaEvaluationLimit& limit) {
+    const int flags = limit.mFlags;
+    if ((flags & 0x7E) == 0) return;
+    for (int i = 0; i < 3; ++i) {
+        if ((flags & (0x2 << i)) && limit.mMin[i] > v[i]) v[i] = limit.mMin[i];
+        if ((flags & (0x10 << i)) && limit.mMax[i] < v[i]) v[i] = limit.mMax[i];
+    }
+}
+
+void ApplyLimits(const VOxaTransformSettings& settings, double* t, double* r, double* s) {
+    ApplyLimit(t, settings.mTranslationLimit);
+    ApplyLimit(r, settings.mRotationLimit);
+    ApplyLimit(s, settings.mScalingLimit);
+}
+
+// The rotation of the angles r (degrees) as the node applies it: through the rotation evaluator
+// (order, pre- and post-rotation) when rotation is active and its space is not kept for the
+// limits only, else the XYZ rotation of the angles.
+void EffectiveRotation(double out[4][4], const double* r, const VOxaTransformSettings& settings,
+                       bool rotationActive) {
+    const bool useEvaluator = rotationActive && !settings.mRotationSpaceForLimitOnly;
+    if (!useEvaluator) {
+        VgeEulerVectorToMatrix(out, r);
+        return;
+    }
+    const VOxaRotationEvaluator& evaluator = settings.mRotation;
+    const int code = evaluator.mOrderCode;
+    if (code == 12) {
+        double cx = std::cos(r[0] * kHalfRadiansPerDegree), sx = std::sin(r[0] * kHalfRadiansPerDegree);
+        double cy = std::cos(r[1] * kHalfRadiansPerDegree), sy = std::sin(r[1] * kHalfRadiansPerDegree);
+        double cz = std::cos(r[2] * kHalfRadiansPerDegree), sz = std::sin(r[2] * kHalfRadiansPerDegree);
+        const double q[4] = {sx * cy * cz, cx * sy + sx * sz, cx * sz - sx * sy, cx * cy * cz};
+        VgeQuaternionToMatrix(out, q);
+    } else if (code > 0 && code <= 10) {
+        const int* axes = kAxes[code >> 1];
+        VgeEulerToMatrix(out, r[axes[0]], r[axes[1]], r[axes[2]], code);
+    } else {
+        VgeEulerVectorToMatrix(out, r);
+    }
+    if (evaluator.mFlags & 1) VgeMatrixMultRotation(out, evaluator.mPreRotation.mData, out);
+    if (evaluator.mFlags & 2) {
+        double post[4][4];
+        VgeMatrixTranspose3(post, evaluator.mPostRotation.mData);
+        VgeMatrixMultRotation(out, out, post);
+    }
+}
+
+// The translation that the offsets and pivots add to T, for the effective rotation reff and the
+// local scaling s.
+void PivotTranslation(double* p, const VOxaTransformSettings& settings, const double reff[4][4],
+                      const double* s) {
+    p[0] = p[1] = p[2] = 0.0;
+    const int flags = settings.mPivotFlags;
+    if (flags == 0) return;
+    if (flags & 8) {
+        for (int i = 0; i < 3; ++i)
+            p[i] = (1.0 - s[i]) * settings.mScalingPivot[i];
+    }
+    if (flags & 4) VgeVector3Add(p, p, settings.mScalingOffset);
+    if (flags & 2) {
+        VgeVector3Subtract(p, p, settings.mRotationPivot);
+        VgeMatrixMultVector3(p, reff, p);
+        VgeVector3Add(p, p, settings.mRotationPivot);
+    } else if (flags & (4 | 8)) {
+        VgeMatrixMultVector3(p, reff, p);
+    }
+    if (flags & 1) VgeVector3Add(p, p, settings.mRotationOffset);
+}
+
+void ClearRotationPart(double m[4][4]) {
+    for (int r = 0; r < 3; ++r)
+        m[r][0] = m[r][1] = m[r][2] = 0.0;
+}
+
+// The global translation tg, rotation rg, scaling sg and matrix of a node from its local values
+// (after limits) and its parent's global parts (null for a root). An inherit type outside 0..2
+// leaves the scaling and the matrix as they were.
+void ComposeGlobal(VOxaNodeProperties& properties, const double* t, const double* r, const double* s,
+                   const ParentParts* parent, double* tg, double rg[4][4], double sg[4][4], double m[4][4]) {
+    const VOxaTransformSettings& settings = properties.GetTransformSettings();
+    // "RotationActive" is read from the property itself: its setters (the node's and the limits
+    // object's) write the property, so the property is never behind.
+    double reff[4][4];
+    EffectiveRotation(reff, r, settings, properties.GetRotationActive());
+    double p[3];
+    PivotTranslation(p, settings, reff, s);
+    VgeVector3Add(p, p, t);
+
+    const int inherit = settings.mInheritType;
+    const bool knownInherit = inherit >= 0 && inherit <= 2;
+    if (!parent) {
+        VgeRMatrixCopy(rg, reff);
+        if (knownInherit) {
+            ClearRotationPart(sg);
+            VgeMatrixSetDiagonal(sg, s);
+        }
+        VgeVector3Copy(tg, p);
+    } else {
+        VgeMatrixMultRotation(rg, parent->mRotation, reff);
+        if (inherit == 0) {
+            const double d[3] = {parent->mScaling[0][0] * s[0], parent->mScaling[1][1] * s[1],
+                                 parent->mScaling[2][2] * s[2]};
+            ClearRotationPart(sg);
+            VgeMatrixSetDiagonal(sg, d);
+        } else if (knownInherit) {
+            // diag(S), then Reff, then the parent's scaling, then Reff undone.
+            double inherited[4][4];
+            VgeRMatrixCopy(inherited, parent->mScaling);
+            if (inherit == 2) {
+                // The parent's own local scaling is taken out again: a zero scale gives
+                // infinite factors, which stay doubles.
+                const double inverse[3] = {1.0 / parent->mLocalScaling[0], 1.0 / parent->mLocalScaling[1],
+                                           1.0 / parent->mLocalScaling[2]};
+                VgeMatrixScaleRows(inherited, inherited, inverse);
+            }
+            double a[4][4];
+            VgeMatrixScaleRows(a, reff, s);
+            VgeMatrixMultRotation(a, inherited, a);
+            VgeRMatrixMultTransposed(sg, reff, a);
+        }
+        VgeMatrixMultPoint(tg, parent->mMatrix, p);
+    }
+
+    if (inherit == 0) {
+        const double d[3] = {sg[0][0], sg[1][1], sg[2][2]};
+        VgeMatrixScaleRows(m, rg, d);
+    } else if (knownInherit) {
+        VgeMatrixMultRotation(m, rg, sg);
+    } else {
+        return;
+    }
+    VgeMatrixSetTranslation(m, tg[0], tg[1], tg[2]);
+}
+
+// A child of `node` by name (case ignored), else the first match of the general path lookup,
+// which also knows the transform channels by their data types. The direct scan comes first
+// because it is what a take built by the node holds, and the path lookup searches subtrees.
+VFCurveNode* ChildNamed(VFCurveNode* node, const char* name) {
+    if (!node) return nullptr;
+    if (VFCurveNode* child = node->Get(node->Find(name))) return child;
+    return node->FindChild(name);
+}
+
+// Reads up to three values of one channel ("T", "R" or "S" under "Transform") of a take, either
+// evaluated at `time` or its curves' default values. A missing channel leaves `out` as it is; a
+// channel with fewer than three values replaces only those it has.
+void ReadChannel(VFCurveNode* transform, const char* name, bool defaults, VTime time, int* hint,
+                 double* out) {
+    VFCurveNode* channel = ChildNamed(transform, name);
+    if (!channel) return;
+    int count = defaults ? channel->GetCurveCount() : channel->GetValueCount();
+    if (count <= 0) return;
+    double local[16];
+    std::vector<double> heap;
+    double* values = local;
+    if (count > 16) {
+        heap.resize((size_t)count);
+        values = heap.data();
+    }
+    double* end = defaults ? channel->GetDefaultValues(values) : channel->Evaluate(values, time, hint);
+    int written = (int)(end - values);
+    for (int i = 0; i < 3 && i < written; ++i)
+        out[i] = values[i];
+}
+
+void ReadTRS(VOxaTakeNode* take, bool defaults, VTime time, VOxaTransformCache& cache) {
+    VFCurveNode* transform = ChildNamed(take ? take->GetVFCurveNode() : nullptr, "Transform");
+    if (!transform) return;
+    ReadChannel(transform, "T", defaults, time, &cache.mHints[0], cache.mLocalTranslation);
+    ReadChannel(transform, "R", defaults, time, &cache.mHints[1], cache.mLocalRotation);
+    ReadChannel(transform, "S", defaults, time, &cache.mHints[2], cache.mLocalScaling);
+}
+
+// The chain of `node` and its ancestors up to (not including) the first one for which `done`
+// holds, topmost first. The parent of entry i is entry i - 1, and the parent of the topmost
+// entry is GetTop()'s answer (null at the root). A short chain stays on the stack.
+class NodeChain {
+public:
+    template <typename Done>
+    NodeChain(VOxaNode* node, Done done) {
+        Push(node);
+        for (VOxaNode* n = node->GetParent(); n; n = n->GetParent()) {
+            if (done(n)) {
+                mStop = n;
+                break;
+            }
+            Push(n);
+        }
+    }
+    int GetCount() const { return mCount; }
+    // Topmost first.
+    VOxaNode* Get(int index) const {
+        int at = mCount - 1 - index;
+        return at < kLocal ? mLocal[at] : mMore[(size_t)(at - kLocal)];
+    }
+    VOxaNode* GetParentOf(int index) const { return index == 0 ? mStop : Get(index - 1); }
+
+private:
+    static const int kLocal = 32;
+    void Push(VOxaNode* n) {
+        if (mCount < kLocal)
+            mLocal[mCount] = n;
+        else
+            mMore.push_back(n);
+        ++mCount;
+    }
+    VOxaNode* mLocal[kLocal];
+    std::vector<VOxaNode*> mMore;
+    VOxaNode* mStop = nullptr;
+    int mCount = 0;
+};
+
+// Calls f(node, parent) for `root` (parent null) and every descendant, parents before children,
+// children in index order.
+template <typename F>
+void ForSubtree(VOxaNode* root, F f) {
+    f(root, nullptr);
+    std::vector<std::pair<VOxaNode*, int>> stack;
+    if (root->GetChildCount() > 0) stack.emplace_back(root, 0);
+    while (!stack.empty()) {
+        auto& top = stack.back();
+        VOxaNode* parent = top.first;
+        VOxaNode* child = parent->GetChild(top.second++);
+        if (!child) {
+            stack.pop_back();
+            continue;
+        }
+        f(child, parent);
+        if (child->GetChildCount() > 0) stack.emplace_back(child, 0);
+    }
+}
+
+ParentParts PartsOf(const VOxaTransformCache& cache) {
+    return ParentParts{cache.mGlobalMatrix.mData, cache.mGlobalRotation.mData, cache.mGlobalScaling.mData,
+                       cache.mLocalScaling};
+}
+
+// Builds the stamped local parts from local values (degrees for the rotation).
+void StoreStampedLocal(VOxaStampedTransform& stamped, const double* t, const double* r, const double* s) {
+    VgeVector3Copy(stamped.mLocalTranslation, t);
+    VgeVector3Copy(stamped.mLocalRotationAngles, r);
+    VgeEulerVectorToMatrix(stamped.mLocalRotation.mData, r);
+    ClearRotationPart(stamped.mLocalScaling.mData);
+    VgeMatrixSetDiagonal(stamped.mLocalScaling.mData, s);
+}
+
+bool IsSetActive(VOxaNode* node, int set) {
+    int state = 1;
+    node->GetPivotState(set, state);
+    return state == 0;
+}
+
+}  // namespace
+
+// ---- Default and per-time evaluation ------------------------------------------------------------
+
+const VgeAMatrix& VOxaNode::GetDefaultLocalTransform() {
+    VOxaTransformCache& cache = mDefaultCache;
+    if (!cache.mLocalValid) {
+        ReadTRS(GetDefaultTakeNode(), true, VTime(), cache);
+        ApplyLimits(mProperties->GetTransformSettings(), cache.mLocalTranslation, cache.mLocalRotation,
+                    cache.mLocalScaling);
+        VgeMatrixFromTRS(cache.mLocalMatrix.mData, cache.mLocalTranslation, cache.mLocalRotation,
+                         cache.mLocalScaling);
+        cache.mLocalValid = true;
+    }
+    return cache.mLocalMatrix;
+}
+
+const VgeAMatrix& VOxaNode::GetDefaultGlobalTransform() {
+    if (mDefaultCache.mGlobalValid) return mDefaultCache.mGlobalMatrix;
+    NodeChain chain(this, [](VOxaNode* n) { return n->mDefaultCache.mGlobalValid; });
+    for (int i = 0; i < chain.GetCount(); ++i) {
+        VOxaNode* node = chain.Get(i);
+        VOxaTransformCache& cache = node->mDefaultCache;
+        node->GetDefaultLocalTransform();
+        VOxaNode* parent = chain.GetParentOf(i);
+        ParentParts parts{};
+        if (parent) parts = PartsOf(parent->mDefaultCache);
+        ComposeGlobal(*node->mProperties, cache.mLocalTranslation, cache.mLocalRotation, cache.mLocalScaling,
+                      parent ? &parts : nullptr, cache.mGlobalTranslation, cache.mGlobalRotation.mData,
+                      cache.mGlobalScaling.mData, cache.mGlobalMatrix.mData);
+        cache.mGlobalValid = true;
+    }
+    return mDefaultCache.mGlobalMatrix;
+}
+
+const VgeAMatrix& VOxaNode::EvaluateLocalTransform(VTime time) {
+    VOxaTransformCache& cache = mTakeCache;
+    if (cache.mLocalValid && cache.mLocalTime == time) return cache.mLocalMatrix;
+    ReadTRS(GetCurrentTakeNode(), false, time, cache);
+    ApplyLimits(mProperties->GetTransformSettings(), cache.mLocalTranslation, cache.mLocalRotation,
+                cache.mLocalScaling);
+    VgeMatrixFromTRS(cache.mLocalMatrix.mData, cache.mLocalTranslation, cache.mLocalRotation,
+                     cache.mLocalScaling);
+    cache.mLocalTime = time;
+    cache.mLocalValid = true;
+    return cache.mLocalMatrix;
+}
+
+const VgeAMatrix& VOxaNode::EvaluateGlobalTransform(VTime time) {
+    if (mTakeCache.mGlobalValid && mTakeCache.mGlobalTime == time) return mTakeCache.mGlobalMatrix;
+    NodeChain chain(this, [time](VOxaNode* n) {
+        return n->mTakeCache.mGlobalValid && n->mTakeCache.mGlobalTime == time;
+    });
+    for (int i = 0; i < chain.GetCount(); ++i) {
+        VOxaNode* node = chain.Get(i);
+        VOxaTransformCache& cache = node->mTakeCache;
+        node->EvaluateLocalTransform(time);
+        const VOxaTransformSettings& settings = node->mProperties->GetTransformSettings();
+        VOxaNode* parent = chain.GetParentOf(i);
+        ParentParts parts{};
+        if (parent) {
+            // The parent's global parts are at `time` already; its local scaling, which the
+            // "Rrs" inheritance reads, may have been asked for at another time since.
+            if (settings.mInheritType == eINHERIT_Rrs) parent->EvaluateLocalTransform(time);
+            parts = PartsOf(parent->mTakeCache);
+        }
+        ComposeGlobal(*node->mProperties, cache.mLocalTranslation, cache.mLocalRotation, cache.mLocalScaling,
+                      parent ? &parts : nullptr, cache.mGlobalTranslation, cache.mGlobalRotation.mData,
+                      cache.mGlobalScaling.mData, cache.mGlobalMatrix.mData);
+        cache.mGlobalTime = time;
+        cache.mGlobalValid = true;
+    }
+    return mTakeCache.mGlobalMatrix;
+}
+
+void VOxaNode::ResetTransformCaches() {
+    mTakeCache.Reset();
+    mDefaultCache.Reset();
+}
+
+// ---- Stamp-driven evaluation ----------------------------------------------------------------
+
+void VOxaNode::UpdateLocalTRS(VTime time, bool recursive) {
+    auto fill = [time](VOxaNode* node, VOxaNode*) {
+        if (node->GetCurrentTakeNode() != node->GetDefaultTakeNode()) {
+            node->EvaluateLocalTransform(time);
+            const VOxaTransformCache& c = node->mTakeCache;
+            StoreStampedLocal(node->mStampedTransform, c.mLocalTranslation, c.mLocalRotation,
+                              c.mLocalScaling);
+        } else {
+            node->GetDefaultLocalTransform();
+            const VOxaTransformCache& c = node->mDefaultCache;
+            StoreStampedLocal(node->mStampedTransform, c.mLocalTranslation, c.mLocalRotation,
+                              c.mLocalScaling);
+        }
+    };
+    if (recursive)
+        ForSubtree(this, fill);
+    else
+        fill(this, nullptr);
+}
+
+void VOxaNode::UpdateLocalTRSFromDefault(bool recursive) {
+    auto fill = [](VOxaNode* node, VOxaNode*) {
+        node->GetDefaultLocalTransform();
+        const VOxaTransformCache& c = node->mDefaultCache;
+        StoreStampedLocal(node->mStampedTransform, c.mLocalTranslation, c.mLocalRotation, c.mLocalScaling);
+    };
+    if (recursive)
+        ForSubtree(this, fill);
+    else
+        fill(this, nullptr);
+}
+
+// The stamped global parts of `node` under `parent` (null for a root), whose stamped parts are
+// current.
+static void ComputeStampedGlobal(VOxaNode* node, VOxaNode* parent) {
+    VOxaStampedTransform& st = node->GetStampedTransform();
+    const double s[3] = {st.mLocalScaling[0][0], st.mLocalScaling[1][1], st.mLocalScaling[2][2]};
+    ParentParts parts{};
+    double parentScaling[3];
+    if (parent) {
+        const VOxaStampedTransform& ps = parent->GetStampedTransform();
+        parentScaling[0] = ps.mLocalScaling[0][0];
+        parentScaling[1] = ps.mLocalScaling[1][1];
+        parentScaling[2] = ps.mLocalScaling[2][2];
+        parts = ParentParts{ps.mGlobalMatrix.mData, ps.mGlobalRotation.mData, ps.mGlobalScaling.mData,
+                            parentScaling};
+    }
+    ComposeGlobal(*node->GetNodeProperties(), st.mLocalTranslation, st.mLocalRotationAngles, s,
+                  parent ? &parts : nullptr, st.mGlobalTranslation, st.mGlobalRotation.mData,
+                  st.mGlobalScaling.mData, st.mGlobalMatrix.mData);
+}
+
+void VOxaNode::UpdateGlobalTransform(int stamp, bool recursive) {
+    auto update = [stamp](VOxaNode* self, VOxaNode* knownParent) {
+        if (self->mStampedTransform.mStamp == stamp) return;
+        // Inside a walk the parent was brought up to date just before its children.
+        if (knownParent && knownParent->mStampedTransform.mStamp == stamp) {
+            self->mStampedTransform.mStamp = stamp;
+            ComputeStampedGlobal(self, knownParent);
+            return;
+        }
+        NodeChain chain(self, [stamp](VOxaNode* n) { return n->mStampedTransform.mStamp == stamp; });
+        for (int i = 0; i < chain.GetCount(); ++i) {
+            VOxaNode* node = chain.Get(i);
+            node->mStampedTransform.mStamp = stamp;
+            ComputeStampedGlobal(node, chain.GetParentOf(i));
+        }
+    };
+    if (recursive)
+        ForSubtree(this, update);
+    else
+        update(this, nullptr);
+}
+
+void VOxaNode::SetEvaluationStamp(int stamp, bool recursive) {
+    if (recursive)
+        ForSubtree(this, [stamp](VOxaNode* node, VOxaNode*) { node->mStampedTransform.mStamp = stamp; });
+    else
+        mStampedTransform.mStamp = stamp;
+}
+
+void VOxaNode::SetGlobalTransform(const VgeAMatrix& matrix) {
+    VOxaStampedTransform& st = mStampedTransform;
+    st.mGlobalMatrix = matrix;
+    if (mProperties->GetTransformSettings().mInheritType != eINHERIT_RrSs) return;
+    // Translation, signed row lengths (all negative for a mirrored matrix) and the rows divided
+    // by them. A zero row gives a zero rotation row rather than a division by zero.
+    const double(*m)[4] = matrix.mData;
+    VgeMatrixGetTranslation(st.mGlobalTranslation, m);
+    double factors[3];
+    VgeMatrixToScaling(factors, m);
+    for (int r = 0; r < 3; ++r) {
+        const double f = factors[r] != 0.0 ? 1.0 / factors[r] : 0.0;
+        for (int c = 0; c < 3; ++c)
+            st.mGlobalRotation.mData[r][c] = m[r][c] * f;
+    }
+    ClearRotationPart(st.mGlobalScaling.mData);
+    VgeMatrixSetDiagonal(st.mGlobalScaling.mData, factors);
+}
+
+// ---- Pivot-set global matrices --------------------------------------------------------------
+
+void VOxaNode::UpdatePivotSetGlobalMatrices(int set) {
+    set = set == 0 ? 0 : 1;
+    VOxaNode* top = GetParent();
+    ForSubtree(this, [set, top](VOxaNode* node, VOxaNode* parent) {
+        if (!parent) parent = top;
+        VOxaPivotSet& pivots = node->mProperties->GetPivotSet(set);
+        const bool active = IsSetActive(node, set);
+        VgeTVector t(0, 0, 0, 0), r(0, 0, 0, 0), s(1, 1, 1, 0);
+        node->GetLclTranslation(t);
+        node->GetLclRotation(r);
+        node->GetLclScaling(s);
+        if (active) VgeVector3Add(t.mData, t.mData, pivots.mRotationPivot.mData);
+        if (parent && IsSetActive(parent, set)) {
+            // The parent's rotation pivot, turned back by the parent's post-rotation.
+            VOxaPivotSet& parentPivots = parent->mProperties->GetPivotSet(set);
+            double post[4][4];
+            VgeEulerVectorToMatrix(post, parentPivots.mPostRotation.mData);
+            VgeMatrixTranspose3(post, post);
+            double shift[3];
+            VgeMatrixMultVector3(shift, post, parentPivots.mRotationPivot.mData);
+            VgeVector3Subtract(t.mData, t.mData, shift);
+        }
+        double pre[4][4], post[4][4];
+        VgeMatrixIdentity(pre);
+        VgeMatrixIdentity(post);
+        if (active) {
+            VgeVector3Add(t.mData, t.mData, pivots.mRotationOffset.mData);
+            VgeEulerVectorToMatrix(pre, pivots.mPreRotation.mData);
+            VgeEulerVectorToMatrix(post, pivots.mPostRotation.mData);
+        }
+        // S, then post-rotation, then R, then pre-rotation, then the translation.
+        double m[4][4];
+        VgeMatrixIdentity(m);
+        VgeMatrixScaleRows(m, post, s.mData);
+        double rotation[4][4];
+        VgeEulerVectorToMatrix(rotation, r.mData);
+        VgeMatrixMultRotation(m, rotation, m);
+        VgeMatrixMultRotation(m, pre, m);
+        VgeMatrixSetTranslation(m, t[0], t[1], t[2]);
+        if (parent) {
+            const VOxaPivotSet& parentPivots = parent->mProperties->GetPivotSet(set);
+            VgeMatrixMultAffine(m, parentPivots.mPivotGlobalMatrix.mData, m);
+        }
+        pivots.mPivotGlobalMatrix.SetIdentity();
+        VgeMatrixCopyAffine(pivots.mPivotGlobalMatrix.mData, m);
+        pivots.mPivotMatrixValid = true;
+    });
+}
+
+const VgeAMatrix& VOxaNode::GetPivotGlobalMatrix(int set, bool refresh) {
+    VOxaPivotSet& pivots = mProperties->GetPivotSet(set);
+    if (!pivots.mPivotMatrixValid || refresh) {
+        VOxaNode* top = this;
+        for (VOxaNode* n = GetParent(); n; n = n->GetParent())
+            top = n;
+        top->UpdatePivotSetGlobalMatrices(set);
+    }
+    return pivots.mPivotGlobalMatrix;
+}
+
+VgeTVector& VOxaNode::GetPivotGlobalTranslation(VgeTVector& out, int set, bool refresh) {
+    const VgeAMatrix& m = GetPivotGlobalMatrix(set, refresh);
+    out = VgeTVector(m[3][0], m[3][1], m[3][2], 0.0);
+    return out;
+}
+
+VgeTVector& VOxaNode::GetPivotGlobalScaling(VgeTVector& out, int set, bool refresh) {
+    const VgeAMatrix& m = GetPivotGlobalMatrix(set, refresh);
+    double s[3];
+    VgeMatrixToScaling(s, m.mData);
+    out = VgeTVector(s[0], s[1], s[2], 0.0);
+    return out;
+}
+
+VgeTVector& VOxaNode::GetPivotGlobalRotation(VgeTVector& out, int set, bool refresh) {
+    const VgeAMatrix& m = GetPivotGlobalMatrix(set, refresh);
+    double r[3];
+    VgeMatrixToEulerXYZScaled(r, m.mData);
+    out = VgeTVector(r[0], r[1], r[2], 0.0);
+    return out;
+}

@@ -1,0 +1,56 @@
+// Records of node transform evaluation: the per-time transform cache and the stamped transform
+// that a whole-hierarchy pass fills. Matrices are in row-vector form (see base/vge_matrix.h).
+#ifndef OXA_SCENE_VOXA_TRANSFORM_H
+#define OXA_SCENE_VOXA_TRANSFORM_H
+
+#include "base/vge_matrix.h"
+#include "base/vtime.h"
+
+// One evaluation cache of a node (a node has two: the current take's and the default take's).
+// The hints are the curve-position hints handed to the "T", "R" and "S" curve nodes; the local
+// TRS are the values after limits (rotation in degrees). Construction and Reset zero the hints
+// and the valid bytes; the values stay as they are.
+struct VOxaTransformCache {
+    int mHints[3] = {0, 0, 0};
+    VTime mLocalTime;
+    VTime mGlobalTime;
+    bool mLocalValid = false;
+    bool mGlobalValid = false;
+    VgeAMatrix mLocalMatrix;
+    VgeAMatrix mGlobalMatrix;
+    double mGlobalTranslation[3] = {0, 0, 0};
+    VgeAMatrix mGlobalRotation;
+    VgeAMatrix mGlobalScaling;  // may hold shear
+    double mLocalTranslation[3] = {0, 0, 0};
+    double mLocalRotation[3] = {0, 0, 0};
+    double mLocalScaling[3] = {1, 1, 1};
+
+    // Zeroes the hints and clears both valid bytes.
+    void Reset() {
+        mHints[0] = mHints[1] = mHints[2] = 0;
+        mLocalValid = mGlobalValid = false;
+    }
+};
+
+// The transform of a node in the stamp-driven evaluation: the local parts (filled by
+// VOxaNode::UpdateLocalTRS and UpdateLocalTRSFromDefault), the stamp of the last pass, and the
+// global parts and matrix of that pass.
+//
+// The local rotation is kept both as the XYZ matrix of its angles and as the angles themselves,
+// and the pass evaluates the angles: a node whose rotation order is not XYZ then gets exactly the
+// rotation the per-time evaluation gives it (angles read back from a matrix are only one of the
+// triples that build it, and another triple means another rotation in another order). A caller
+// that writes the local rotation itself writes the angles too.
+struct VOxaStampedTransform {
+    double mLocalTranslation[3] = {0, 0, 0};
+    double mLocalRotationAngles[3] = {0, 0, 0};  // degrees
+    VgeAMatrix mLocalRotation;
+    VgeAMatrix mLocalScaling;  // diagonal
+    int mStamp = -1;
+    VgeAMatrix mGlobalMatrix;
+    double mGlobalTranslation[3] = {0, 0, 0};
+    VgeAMatrix mGlobalRotation;
+    VgeAMatrix mGlobalScaling;
+};
+
+#endif  // OXA_SCENE_VOXA_TRANSFORM_H
