@@ -8,6 +8,13 @@
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
+#include "attributes/voxa_camera.h"
+#include "attributes/voxa_camera_switcher.h"
+#include "attributes/voxa_light.h"
+#include "attributes/voxa_marker.h"
+#include "attributes/voxa_mesh.h"
+#include "attributes/voxa_null.h"
+#include "attributes/voxa_skeleton.h"
 #include "objects/vdatatype.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_node_attribute.h"
@@ -125,6 +132,31 @@ bool VOxaNode::SetCurrentTakeNode(int index) {
 
 // ---- Copy -----------------------------------------------------------------------------------------
 
+namespace {
+
+// Gives `node` an attribute of T carrying `from`'s values: `mine` when the node has one of that
+// kind, else one made by `create`, which replaces (and destroys) the node's former attribute.
+// False when there is nothing to copy from or no attribute could be made.
+template <typename T, typename Assign>
+bool CopyAttribute(VOxaNode* node, const T* from, T* mine, T* (VOxaSdkManager::*create)(), Assign assign) {
+    if (!from) return false;
+    if (!mine) {
+        VOxaSdkManager* manager = node->GetSdkManager();
+        mine = manager ? (manager->*create)() : nullptr;
+        if (!mine) return false;
+        if (VOxaNodeAttribute* former = node->SetNodeAttribute(mine)) manager->DestroyNodeAttribute(former);
+    }
+    assign(*mine, *from);
+    return true;
+}
+
+template <typename T>
+bool CopyAttribute(VOxaNode* node, const T* from, T* mine, T* (VOxaSdkManager::*create)()) {
+    return CopyAttribute(node, from, mine, create, [](T& to, const T& source) { to = source; });
+}
+
+}  // namespace
+
 VOxaNode& VOxaNode::Copy(const VOxaNode& other) {
     if (&other == this) return *this;
 
@@ -133,13 +165,39 @@ VOxaNode& VOxaNode::Copy(const VOxaNode& other) {
     SetPostTargetRotation(other.GetPostTargetRotation());
     SetTargetUpVector(other.GetTargetUpVector());
 
-    // Node attribute. Without an attribute on the other node (or with one of a kind that is not
-    // copied) this node's goes and is destroyed. Creating an attribute of the other's kind and
-    // assigning its values needs the typed attribute classes, which do not exist yet: for those
-    // kinds this node's attribute is left as it is.
-    int type = other.GetNodeAttributeType();
-    bool typedKind = type >= VOxaNodeAttribute::eNull && type <= VOxaNodeAttribute::eLight;
-    if (!typedKind && mAttribute) {
+    // Node attribute: one of the other's kind (made through the manager when this node has
+    // none of that kind, the former one destroyed), given the other's values. Without an
+    // attribute on the other node, or with one of a kind that is not copied, this node's goes.
+    bool copied = false;
+    switch (other.GetNodeAttributeType()) {
+        case VOxaNodeAttribute::eNull:
+            copied = CopyAttribute(this, other.GetNull(), GetNull(), &VOxaSdkManager::CreateNull);
+            break;
+        case VOxaNodeAttribute::eMarker:
+            copied = CopyAttribute(this, other.GetMarker(), GetMarker(), &VOxaSdkManager::CreateMarker);
+            break;
+        case VOxaNodeAttribute::eSkeleton:
+            copied = CopyAttribute(this, other.GetSkeleton(), GetSkeleton(), &VOxaSdkManager::CreateSkeleton);
+            break;
+        case VOxaNodeAttribute::eMesh:
+            copied = CopyAttribute(this, other.GetMesh(), GetMesh(), &VOxaSdkManager::CreateMesh);
+            break;
+        case VOxaNodeAttribute::eCamera:
+            copied = CopyAttribute(this, other.GetCamera(), GetCamera(), &VOxaSdkManager::CreateCamera);
+            break;
+        case VOxaNodeAttribute::eLight:
+            copied = CopyAttribute(this, other.GetLight(), GetLight(), &VOxaSdkManager::CreateLight);
+            break;
+        case VOxaNodeAttribute::eCameraSwitcher:
+            // A switcher is given the other's camera names; one is made when this node has none.
+            copied = CopyAttribute(
+                this, other.GetCameraSwitcher(), GetCameraSwitcher(), &VOxaSdkManager::CreateCameraSwitcher,
+                [](VOxaCameraSwitcher& to, const VOxaCameraSwitcher& from) { to.CopyCameraNames(from); });
+            break;
+        default:
+            break;
+    }
+    if (!copied && mAttribute) {
         VOxaNodeAttribute* former = mAttribute;
         SetNodeAttribute(nullptr);
         if (VOxaSdkManager* manager = GetSdkManager()) manager->DestroyNodeAttribute(former);

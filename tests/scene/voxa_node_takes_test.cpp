@@ -6,6 +6,10 @@
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
+#include "attributes/voxa_camera.h"
+#include "attributes/voxa_camera_switcher.h"
+#include "attributes/voxa_light.h"
+#include "attributes/voxa_mesh.h"
 #include "objects/vdatatype.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_node_attribute.h"
@@ -174,6 +178,57 @@ TEST_F(scene_NodeTakes, CopyTakesSettingsPivotsLimitsAndTakes) {
     EXPECT_EQ(target->GetCharacterLinkCount(), 0) << "character links are not copied";
     EXPECT_EQ(target->GetNodeAttribute(), nullptr) << "the source has no attribute";
     EXPECT_EQ(live, 0) << "the former attribute was destroyed through the manager";
+}
+
+TEST_F(scene_NodeTakes, CopyGivesTheOthersAttributeKindAndValues) {
+    // A light into a node with a light: this node keeps its own light object, with the values.
+    VOxaNode* lamp = Make("Lamp");
+    VOxaLight* light = mManager->CreateLight();
+    lamp->SetNodeAttribute(light);
+    light->SetLightType(VOxaLight::eSPOT);
+    light->SetGoboFileName("gobo.tif");
+    VOxaNode* other = Make("Other");
+    VOxaLight* own = mManager->CreateLight();
+    other->SetNodeAttribute(own);
+    other->Copy(*lamp);
+    EXPECT_EQ(other->GetLight(), own);
+    EXPECT_EQ(own->GetLightType(), VOxaLight::eSPOT);
+    EXPECT_STREQ(own->GetGoboFileName(), "gobo.tif");
+
+    // Into a node with a camera: the camera is destroyed and a new light is made.
+    VOxaNode* viewer = Make("Viewer");
+    viewer->SetNodeAttribute(mManager->CreateCamera());
+    int attributes = mManager->GetNodeAttributeCount();
+    viewer->Copy(*lamp);
+    ASSERT_NE(viewer->GetLight(), nullptr);
+    EXPECT_NE(viewer->GetLight(), light);
+    EXPECT_EQ(viewer->GetCamera(), nullptr);
+    EXPECT_EQ(viewer->GetLight()->GetLightType(), VOxaLight::eSPOT);
+    EXPECT_EQ(mManager->GetNodeAttributeCount(), attributes) << "one made, one destroyed";
+
+    // A camera switcher is made when missing and given the other's camera names.
+    VOxaNode* switcher = Make("Switch");
+    VOxaCameraSwitcher* names = mManager->CreateCameraSwitcher();
+    switcher->SetNodeAttribute(names);
+    names->AddCameraName("Producer Top");
+    VOxaNode* copy = Make("SwitchCopy");
+    copy->Copy(*switcher);
+    ASSERT_NE(copy->GetCameraSwitcher(), nullptr);
+    EXPECT_NE(copy->GetCameraSwitcher(), names);
+    ASSERT_EQ(copy->GetCameraSwitcher()->GetCameraNameCount(), 1);
+    EXPECT_STREQ(copy->GetCameraSwitcher()->GetCameraName(0), "Producer Top");
+
+    // A mesh's points come along.
+    VOxaNode* body = Make("Body");
+    VOxaMesh* mesh = mManager->CreateMesh();
+    body->SetNodeAttribute(mesh);
+    mesh->InitControlPoints(3);
+    mesh->GetControlPoints()[2] = VgeTVector(1, 2, 3, 1);
+    VOxaNode* twin = Make("Twin");
+    twin->Copy(*body);
+    ASSERT_NE(twin->GetMesh(), nullptr);
+    ASSERT_EQ(twin->GetMesh()->GetControlPointsCount(), 3);
+    EXPECT_EQ(twin->GetMesh()->GetControlPoints()[2][1], 2.0);
 }
 
 TEST_F(scene_NodeTakes, CharacterLinks) {
