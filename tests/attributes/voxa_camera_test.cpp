@@ -28,7 +28,7 @@ double Property(const VOxaCamera& camera, const char* name) {
     return camera.GetProperties()->FindProperty(name)->GetDouble();
 }
 
-class CameraTest : public ::testing::Test {
+class attributes_Camera : public ::testing::Test {
 protected:
     VOxaCamera* Attached(const char* name) {
         VOxaNode* node = mManager.CreateNode(name);
@@ -48,7 +48,7 @@ protected:
     VOxaSdkManager mManager;
 };
 
-TEST_F(CameraTest, NewCameraHoldsTheResetValues) {
+TEST_F(attributes_Camera, NewCameraHoldsTheResetValues) {
     VOxaCamera* camera = mManager.CreateCamera();
     ASSERT_NE(camera, nullptr);
     EXPECT_EQ(mManager.GetNodeAttributeCount(), 1);
@@ -104,7 +104,7 @@ TEST_F(CameraTest, NewCameraHoldsTheResetValues) {
     EXPECT_EQ(mManager.GetNodeAttributeCount(), 0);
 }
 
-TEST_F(CameraTest, LensConversions) {
+TEST_F(attributes_Camera, LensConversions) {
     VOxaCamera camera(&mManager);
     // Vertical aperture: the film height.
     EXPECT_NEAR(camera.ComputeFieldOfViewFromFocalLength(), AngleOfView(0.612, 35.0), 1e-12);
@@ -142,7 +142,7 @@ TEST_F(CameraTest, LensConversions) {
     EXPECT_EQ(camera.ComputeFieldOfViewFromFocalLength(), 1.0);
 }
 
-TEST_F(CameraTest, FormatTableInEveryResolutionMode) {
+TEST_F(attributes_Camera, FormatTableInEveryResolutionMode) {
     struct Row {
         int format;
         double width, height, picture;
@@ -196,7 +196,7 @@ TEST_F(CameraTest, FormatTableInEveryResolutionMode) {
     }
 }
 
-TEST_F(CameraTest, AspectAndPixelRatioRules) {
+TEST_F(attributes_Camera, AspectAndPixelRatioRules) {
     VOxaCamera camera(&mManager);
     struct Case {
         int mode;
@@ -237,7 +237,7 @@ TEST_F(CameraTest, AspectAndPixelRatioRules) {
     EXPECT_DOUBLE_EQ(VOxaCamera::ComputePixelAspectRatio(4, 0, 2.0), 0.5);
 }
 
-TEST_F(CameraTest, FilmAndApertureRules) {
+TEST_F(attributes_Camera, FilmAndApertureRules) {
     VOxaCamera camera(&mManager);
     const double rows[12][3] = {{0, 0, 0},         {0.404, 0.295, 1}, {0.493, 0.292, 1}, {0.864, 0.63, 1},
                                 {0.816, 0.612, 1}, {0.98, 0.735, 1},  {0.825, 0.446, 1}, {0.864, 0.732, 2},
@@ -271,7 +271,7 @@ TEST_F(CameraTest, FilmAndApertureRules) {
     }
 }
 
-TEST_F(CameraTest, NearAndFarPlanes) {
+TEST_F(attributes_Camera, NearAndFarPlanes) {
     VOxaCamera camera(&mManager);
     camera.SetNearPlane(5000.0);
     EXPECT_EQ(camera.GetNearPlane(), 5000.0);
@@ -305,7 +305,7 @@ TEST_F(CameraTest, NearAndFarPlanes) {
     EXPECT_EQ(camera.GetFarPlane(), 3.0);
 }
 
-TEST_F(CameraTest, ChannelsInEveryTakeLinkedOnlyOnDefault) {
+TEST_F(attributes_Camera, ChannelsInEveryTakeLinkedOnlyOnDefault) {
     VOxaNode* node = mManager.CreateNode("Cam");
     ASSERT_NE(node->AddTakeNode("Walk"), nullptr);
     node->GetTakeNode(0)->SetName("dEfAuLt");  // the default take is found in any case
@@ -370,7 +370,7 @@ TEST_F(CameraTest, ChannelsInEveryTakeLinkedOnlyOnDefault) {
     mManager.DestroyNodeAttribute(camera);
 }
 
-TEST_F(CameraTest, DefaultValuesReachOnlyWhatExists) {
+TEST_F(attributes_Camera, DefaultValuesReachOnlyWhatExists) {
     // Detached: the properties alone.
     VOxaCamera* camera = mManager.CreateCamera();
     camera->SetDefaultFieldOfView(33.3);
@@ -416,7 +416,7 @@ TEST_F(CameraTest, DefaultValuesReachOnlyWhatExists) {
     EXPECT_EQ(mManager.GetNodeAttributeCount(), 0) << "the camera went with its node";
 }
 
-TEST_F(CameraTest, AssignmentLeavesTheListedValuesAlone) {
+TEST_F(attributes_Camera, AssignmentLeavesTheListedValuesAlone) {
     VOxaCamera source(&mManager);
     VOxaCamera target(&mManager);
     VOxaCameraProperties& s = *source.GetProperties();
@@ -464,7 +464,7 @@ TEST_F(CameraTest, AssignmentLeavesTheListedValuesAlone) {
     EXPECT_EQ(t.GetFilmAspectRatio(), 0.816 / 0.612);
 }
 
-TEST_F(CameraTest, BackgroundVideo) {
+TEST_F(attributes_Camera, BackgroundVideo) {
     VOxaCamera* camera = Attached("Cam");
     // The video's block becomes a source of the node's block, once.
     VOxaNode* node = camera->GetNode();

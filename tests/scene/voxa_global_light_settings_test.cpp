@@ -16,7 +16,7 @@ void ExpectColor(const VOxaColor& c, double r, double g, double b, double a) {
     EXPECT_DOUBLE_EQ(c.mAlpha, a);
 }
 
-TEST(VOxaColorTest, EverySetterClampsAndNaNBecomesZero) {
+TEST(scene_Color, EverySetterClampsAndNaNBecomesZero) {
     ExpectColor(VOxaColor(), 1, 1, 1, 1);
     ExpectColor(VOxaColor(1.5, -0.2, 0.5, 2), 1, 0, 0.5, 1);
     ExpectColor(VOxaColor(kNaN, 0.25, kNaN, 0.75), 0, 0.25, 0, 0.75);
@@ -40,7 +40,7 @@ TEST(VOxaColorTest, EverySetterClampsAndNaNBecomesZero) {
     EXPECT_TRUE(assigned.IsValid());
 }
 
-TEST(VOxaGlobalLightSettingsTest, DefaultsAndRestore) {
+TEST(scene_GlobalLightSettings, DefaultsAndRestore) {
     VOxaGlobalLightSettings s;
     ExpectColor(s.GetAmbientColor(), 0.4, 0.4, 0.4, 0);
     ExpectColor(s.GetFogColor(), 1, 1, 1, 0);
@@ -62,7 +62,7 @@ TEST(VOxaGlobalLightSettingsTest, DefaultsAndRestore) {
     EXPECT_EQ(s.GetShadowPlaneCount(), 0);
 }
 
-TEST(VOxaGlobalLightSettingsTest, FogRangeStaysOrdered) {
+TEST(scene_GlobalLightSettings, FogRangeStaysOrdered) {
     VOxaGlobalLightSettings s;
     s.SetFogStart(2000);
     EXPECT_DOUBLE_EQ(s.GetFogStart(), 1000.0) << "a start beyond the end takes the end";
@@ -81,7 +81,7 @@ TEST(VOxaGlobalLightSettingsTest, FogRangeStaysOrdered) {
     EXPECT_DOUBLE_EQ(s.GetFogEnd(), 500.0);
 }
 
-TEST(VOxaGlobalLightSettingsTest, ShadowIntensityAndColoursClamp) {
+TEST(scene_GlobalLightSettings, ShadowIntensityAndColoursClamp) {
     VOxaGlobalLightSettings s;
     s.SetShadowIntensity(450);
     EXPECT_DOUBLE_EQ(s.GetShadowIntensity(), 300.0);
@@ -100,7 +100,7 @@ TEST(VOxaGlobalLightSettingsTest, ShadowIntensityAndColoursClamp) {
     ExpectColor(s.GetFogColor(), 0, 1, 1, 1);
 }
 
-TEST(VOxaGlobalLightSettingsTest, ShadowPlanesAndAssignment) {
+TEST(scene_GlobalLightSettings, ShadowPlanesAndAssignment) {
     VOxaGlobalLightSettings s;
     EXPECT_EQ(s.GetShadowPlane(0), nullptr);
     EXPECT_EQ(s.GetLastErrorID(), 0);

@@ -31,7 +31,7 @@ VOxaTimeMarker Marker(const char* name, int64_t ticks, bool loop) {
     return marker;
 }
 
-TEST(VOxaGlobalTimeSettingsTest, TimeModeFallsBackToTheProcessDefault) {
+TEST(scene_GlobalTimeSettings, TimeModeFallsBackToTheProcessDefault) {
     VOxaGlobalTimeSettings s;
     s.SetTimeMode(0);
     {
@@ -46,7 +46,7 @@ TEST(VOxaGlobalTimeSettingsTest, TimeModeFallsBackToTheProcessDefault) {
     }
 }
 
-TEST(VOxaGlobalTimeSettingsTest, TimeFormatFallsBackToTheProcessDefault) {
+TEST(scene_GlobalTimeSettings, TimeFormatFallsBackToTheProcessDefault) {
     VOxaGlobalTimeSettings s;
     s.SetTimeFormat(2);
     {
@@ -63,7 +63,7 @@ TEST(VOxaGlobalTimeSettingsTest, TimeFormatFallsBackToTheProcessDefault) {
     }
 }
 
-TEST(VOxaGlobalTimeSettingsTest, MarkersAndReferenceIndex) {
+TEST(scene_GlobalTimeSettings, MarkersAndReferenceIndex) {
     VOxaGlobalTimeSettings s;
     EXPECT_FALSE(s.SetReferenceTimeIndex(0));
     EXPECT_EQ(s.GetLastErrorID(), 0);
@@ -93,7 +93,7 @@ TEST(VOxaGlobalTimeSettingsTest, MarkersAndReferenceIndex) {
     EXPECT_EQ(s.GetReferenceTimeIndex(), -1);
 }
 
-TEST(VOxaGlobalTimeSettingsTest, AssignmentAndRestore) {
+TEST(scene_GlobalTimeSettings, AssignmentAndRestore) {
     VOxaGlobalTimeSettings a;
     a.SetTimeMode(VTime::eFRAMES60);
     a.SetTimeFormat(0);

@@ -24,7 +24,7 @@ private:
     int mType;
 };
 
-class SceneContentsTest : public ::testing::Test {
+class scene_SceneContents : public ::testing::Test {
 protected:
     void SetUp() override {
         mManager = VOxaSdkManager::Create();
@@ -58,7 +58,7 @@ protected:
     VOxaSceneContents* mContents = nullptr;
 };
 
-TEST_F(SceneContentsTest, RootAndNodeErrors) {
+TEST_F(scene_SceneContents, RootAndNodeErrors) {
     VOxaNode* root = mContents->GetRootNode();
     ASSERT_NE(root, nullptr);
     EXPECT_STREQ(root->GetName(), "Model::RootNode");
@@ -87,7 +87,7 @@ TEST_F(SceneContentsTest, RootAndNodeErrors) {
     EXPECT_EQ(mContents->GetRootNode(), nullptr) << "adding a node does not make it the root";
 }
 
-TEST_F(SceneContentsTest, DestructionCutsTheNodesLinks) {
+TEST_F(scene_SceneContents, DestructionCutsTheNodesLinks) {
     VOxaNode* root = mContents->GetRootNode();
     VOxaNode* child = Node("child");
     ASSERT_TRUE(root->AddChild(child));
@@ -101,7 +101,7 @@ TEST_F(SceneContentsTest, DestructionCutsTheNodesLinks) {
     EXPECT_EQ(mManager->GetNodeCount(), 0);
 }
 
-TEST_F(SceneContentsTest, UseCountsAndIndexErrors) {
+TEST_F(scene_SceneContents, UseCountsAndIndexErrors) {
     VOxaMaterial* m = mManager->CreateMaterial("skin");
     EXPECT_FALSE(mContents->RemoveMaterial(m));
     EXPECT_EQ(mContents->GetLastErrorID(), VOxaSceneContents::eMaterialNotFound);
@@ -134,7 +134,7 @@ TEST_F(SceneContentsTest, UseCountsAndIndexErrors) {
     EXPECT_STREQ(mContents->GetLastErrorString(), "Texture not found.");
 }
 
-TEST_F(SceneContentsTest, MaterialOrderAndLookups) {
+TEST_F(scene_SceneContents, MaterialOrderAndLookups) {
     std::vector<VOxaMaterial*> materials;
     for (int i = 0; i < 2000; ++i) {
         materials.push_back(mManager->CreateMaterial(("m" + std::to_string(i)).c_str()));
@@ -168,7 +168,7 @@ TEST_F(SceneContentsTest, MaterialOrderAndLookups) {
     EXPECT_EQ(mContents->GetMaterialIndex("Material::renamed"), 0);
 }
 
-TEST_F(SceneContentsTest, VideoNameClash) {
+TEST_F(scene_SceneContents, VideoNameClash) {
     VOxaVideo* v = mManager->CreateVideo("clip");
     VOxaVideo* same = mManager->CreateVideo("clip");
     ASSERT_STREQ(same->GetName(), v->GetName());
@@ -196,7 +196,7 @@ TEST_F(SceneContentsTest, VideoNameClash) {
     EXPECT_EQ(mContents->GetVideo(1), same);
 }
 
-TEST_F(SceneContentsTest, GenericNodesAndObjectList) {
+TEST_F(scene_SceneContents, GenericNodesAndObjectList) {
     VOxaGenericNode* g = mManager->CreateGenericNode("Gen");
     EXPECT_TRUE(mContents->AddGenericNode(g));
     EXPECT_TRUE(mContents->AddGenericNode(g));
@@ -233,7 +233,7 @@ TEST_F(SceneContentsTest, GenericNodesAndObjectList) {
     EXPECT_EQ(mContents->GetObjectList().GetCount(), 0);
 }
 
-TEST_F(SceneContentsTest, FillNodeArrayByAttributeType) {
+TEST_F(scene_SceneContents, FillNodeArrayByAttributeType) {
     VOxaNode* root = mContents->GetRootNode();
     VOxaNode* a = Node("a", 2);
     VOxaNode* b = Node("b");

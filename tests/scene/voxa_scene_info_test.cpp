@@ -6,7 +6,7 @@
 
 namespace {
 
-TEST(VOxaThumbnailTest, BufferSizeFollowsFormatAndSize) {
+TEST(scene_Thumbnail, BufferSizeFollowsFormatAndSize) {
     VOxaThumbnail t;
     EXPECT_EQ(t.GetDataFormat(), VOxaThumbnail::eRGB_24);
     EXPECT_EQ(t.GetSize(), 0);
@@ -33,7 +33,7 @@ TEST(VOxaThumbnailTest, BufferSizeFollowsFormatAndSize) {
     EXPECT_EQ(t.GetSizeInBytes(), 49152);
 }
 
-TEST(VOxaThumbnailTest, AnyOtherSizeLeavesNoPicture) {
+TEST(scene_Thumbnail, AnyOtherSizeLeavesNoPicture) {
     for (int size : {100, 0, -64, 63, 65, 256, INT_MIN, INT_MAX}) {
         VOxaThumbnail t;
         t.SetSize(64);
@@ -44,7 +44,7 @@ TEST(VOxaThumbnailTest, AnyOtherSizeLeavesNoPicture) {
     }
 }
 
-TEST(VOxaThumbnailTest, FormatChangeAfterSizeResizesKeepingLeadingBytes) {
+TEST(scene_Thumbnail, FormatChangeAfterSizeResizesKeepingLeadingBytes) {
     VOxaThumbnail t;
     t.SetSize(64);
     unsigned char* image = t.GetThumbnailImage();
@@ -73,7 +73,7 @@ TEST(VOxaThumbnailTest, FormatChangeAfterSizeResizesKeepingLeadingBytes) {
     EXPECT_EQ(t.GetThumbnailImage()[100], 0);
 }
 
-TEST(VOxaSceneInfoTest, ClearKeepsTheThumbnailAlive) {
+TEST(scene_SceneInfo, ClearKeepsTheThumbnailAlive) {
     VOxaThumbnail thumbnail;
     thumbnail.SetSize(64);
     VOxaSceneInfo info;

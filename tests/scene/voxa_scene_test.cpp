@@ -15,7 +15,7 @@
 
 namespace {
 
-class SceneTest : public ::testing::Test {
+class scene_Scene : public ::testing::Test {
 protected:
     void SetUp() override {
         mManager = VOxaSdkManager::Create();
@@ -54,7 +54,7 @@ protected:
 
 using Names = std::vector<std::string>;
 
-TEST_F(SceneTest, NewScene) {
+TEST_F(scene_Scene, NewScene) {
     EXPECT_STREQ(mScene->GetCurrentTakeName(), "");
     EXPECT_EQ(mScene->GetSceneInfo(), nullptr);
     EXPECT_EQ(mScene->GetTakeInfo("Default"), nullptr);
@@ -79,7 +79,7 @@ TEST_F(SceneTest, NewScene) {
     EXPECT_EQ(mScene->GetGenericNode(0), nullptr);
 }
 
-TEST_F(SceneTest, CreateTakeTriesEveryObject) {
+TEST_F(scene_Scene, CreateTakeTriesEveryObject) {
     VOxaNode* a = Child(mScene->GetRootNode(), "a");
     VOxaNode* b = Child(a, "b");
     VOxaMaterial* m = mManager->CreateMaterial("m");
@@ -115,7 +115,7 @@ TEST_F(SceneTest, CreateTakeTriesEveryObject) {
     EXPECT_EQ(TakesOf(m), (Names{"Default", "Walk", "walk"}));
 }
 
-TEST_F(SceneTest, SetCurrentTake) {
+TEST_F(scene_Scene, SetCurrentTake) {
     VOxaNode* a = Child(mScene->GetRootNode(), "a");
     VOxaGenericNode* g = mManager->CreateGenericNode("gen");
     ASSERT_TRUE(mScene->AddGenericNode(g));
@@ -151,7 +151,7 @@ TEST_F(SceneTest, SetCurrentTake) {
     EXPECT_EQ(mScene->GetGenericNodeCount(), 0);
 }
 
-TEST_F(SceneTest, TakeNamesOfManyNodes) {
+TEST_F(scene_Scene, TakeNamesOfManyNodes) {
     // Each node brings the same takes; the gathered names stay unique and in first-seen order.
     VOxaNode* parent = mScene->GetRootNode();
     for (int i = 0; i < 3000; ++i)
@@ -162,7 +162,7 @@ TEST_F(SceneTest, TakeNamesOfManyNodes) {
     EXPECT_EQ(TakeNames(mScene), (Names{"Default", "B", "A", "Last"}));
 }
 
-TEST_F(SceneTest, TakeInformations) {
+TEST_F(scene_Scene, TakeInformations) {
     ASSERT_TRUE(mScene->CreateTake("Walk"));
     VOxaTakeInfo info;
     info.mName = "Run";
@@ -193,7 +193,7 @@ TEST_F(SceneTest, TakeInformations) {
     EXPECT_EQ(mScene->GetTakeInfo("Walk"), stored);
 }
 
-TEST_F(SceneTest, Poses) {
+TEST_F(scene_Scene, Poses) {
     // The scene lists poses without touching them.
     int a = 0, b = 0;
     VOxaPose* p = reinterpret_cast<VOxaPose*>(&a);
@@ -211,7 +211,7 @@ TEST_F(SceneTest, Poses) {
     EXPECT_EQ(mScene->GetPoseCount(), 0);
 }
 
-TEST_F(SceneTest, SetCameraSwitcher) {
+TEST_F(scene_Scene, SetCameraSwitcher) {
     VOxaNode* switcher = mScene->GetCameraSwitcher();
     mScene->SetCameraSwitcher(switcher);
     EXPECT_EQ(mScene->GetCameraSwitcher(), switcher) << "setting the current switcher changes nothing";
@@ -226,7 +226,7 @@ TEST_F(SceneTest, SetCameraSwitcher) {
     EXPECT_EQ(mManager->GetNode("Camera Switcher", 0), nullptr);
 }
 
-TEST_F(SceneTest, ClearKeepsRootSwitcherAndFirstTakes) {
+TEST_F(scene_Scene, ClearKeepsRootSwitcherAndFirstTakes) {
     VOxaNode* root = mScene->GetRootNode();
     VOxaNode* switcher = mScene->GetCameraSwitcher();
     VOxaNode* a = Child(root, "a");
@@ -284,7 +284,7 @@ TEST_F(SceneTest, ClearKeepsRootSwitcherAndFirstTakes) {
     EXPECT_EQ(TakesOf(c), (Names{"Default", "Again"}));
 }
 
-TEST_F(SceneTest, DestroySceneWithItsNodes) {
+TEST_F(scene_Scene, DestroySceneWithItsNodes) {
     VOxaNode* a = Child(mScene->GetRootNode(), "a");
     Child(a, "a1");
     VOxaSceneInfo* info = mManager->CreateSceneInfo();

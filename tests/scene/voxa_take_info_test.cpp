@@ -5,7 +5,7 @@
 
 namespace {
 
-TEST(VOxaTakeInfoTest, CopiesShareTheThumbnail) {
+TEST(scene_TakeInfo, CopiesShareTheThumbnail) {
     VOxaThumbnail thumbnail;
     thumbnail.SetSize(128);
     VOxaTakeInfo info;
