@@ -22,7 +22,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -32,6 +31,8 @@
 #include "attributes/voxa_null.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_sdk_manager.h"
+
+#include "bench_ratio.h"
 
 namespace {
 
@@ -163,75 +164,44 @@ BENCHMARK(BM_Lights)->Arg(10000)->Arg(100000)->Iterations(2)->Unit(benchmark::kM
 BENCHMARK(BM_Cameras)->Arg(10000)->Arg(100000)->Iterations(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Markers)->Arg(10000)->Arg(100000)->Iterations(2)->Unit(benchmark::kMillisecond);
 
-// Prints the usual table, then the cost per node take against the nulls and the ratios between
-// the two sizes.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            std::string name = run.benchmark_name();
-            size_t slash = name.find('/');
-            if (slash == std::string::npos) continue;
-            std::string base = name.substr(0, slash);
-            int size = std::stoi(name.substr(slash + 1));
-            for (const auto& counter : run.counters)
-                mValues[base + " " + counter.first][size] = counter.second.value;
+// One line per size: `kind`'s `phase` in ns per node take (divided by `rounds`) and, when a
+// baseline is named, its excess over the baseline's.
+void PrintPerTake(const oxa_bench::Measures& values, const char* kind, const char* phase,
+                  const std::string& baseline, int rounds) {
+    auto measured = values.find(std::string(kind) + " " + phase);
+    if (measured == values.end()) return;
+    auto base = baseline.empty() ? values.end() : values.find(baseline);
+    for (const auto& sized : measured->second) {
+        double takes = (double)sized.first * kTakes * rounds;
+        double ns = sized.second * 1e6 / takes;
+        std::string label = std::string(kind + 3) + " " + std::string(phase, std::string(phase).size() - 3);
+        if (base != values.end() && base->second.count(sized.first)) {
+            double baseNs = base->second.at(sized.first) * 1e6 / takes;
+            std::printf("%-30s %8d %14.1f %16.1f\n", label.c_str(), sized.first, ns, ns - baseNs);
+        } else {
+            std::printf("%-30s %8d %14.1f %16s\n", label.c_str(), sized.first, ns, "-");
         }
     }
+}
 
-    void PrintSummary() const {
-        std::printf("\n%-30s %8s %14s %16s\n", "phase (per node take)", "nodes", "ns", "ns over nulls");
-        for (const char* phase : {"attach_ms", "attach_user_ms", "detach_ms", "detach_user_ms"}) {
-            for (const char* kind : {"BM_Lights", "BM_Cameras", "BM_Markers"})
-                PrintPerTake(kind, phase, std::string("BM_Nulls ") + phase, 1);
-        }
-        // Four switches, each removing and adding channels in every take.
-        PrintPerTake("BM_Markers", "switch_ms", "", 4);
-        PrintPerTake("BM_Markers", "switch_user_ms", "", 4);
-
-        std::printf("\n%-34s %12s %12s %8s\n", "measure (ms)", "smaller", "larger", "ratio");
-        for (const auto& entry : mValues) {
-            if (entry.second.size() != 2) continue;
-            double small = entry.second.begin()->second;
-            double large = entry.second.rbegin()->second;
-            std::printf("%-34s %12.3f %12.3f %8.2f   (%d -> %d)\n", entry.first.c_str(), small, large,
-                        small > 0.0 ? large / small : 0.0, entry.second.begin()->first,
-                        entry.second.rbegin()->first);
-        }
+// Prints the cost per node take against the nulls.
+void PrintPerTakeTable(const oxa_bench::Measures& values) {
+    std::printf("\n%-30s %8s %14s %16s\n", "phase (per node take)", "nodes", "ns", "ns over nulls");
+    for (const char* phase : {"attach_ms", "attach_user_ms", "detach_ms", "detach_user_ms"}) {
+        for (const char* kind : {"BM_Lights", "BM_Cameras", "BM_Markers"})
+            PrintPerTake(values, kind, phase, std::string("BM_Nulls ") + phase, 1);
     }
-
-private:
-    // One line per size: `kind`'s `phase` in ns per node take (divided by `rounds`) and, when a
-    // baseline is named, its excess over the baseline's.
-    void PrintPerTake(const char* kind, const char* phase, const std::string& baseline, int rounds) const {
-        auto measured = mValues.find(std::string(kind) + " " + phase);
-        if (measured == mValues.end()) return;
-        auto base = baseline.empty() ? mValues.end() : mValues.find(baseline);
-        for (const auto& sized : measured->second) {
-            double takes = (double)sized.first * kTakes * rounds;
-            double ns = sized.second * 1e6 / takes;
-            std::string label =
-                std::string(kind + 3) + " " + std::string(phase, std::string(phase).size() - 3);
-            if (base != mValues.end() && base->second.count(sized.first)) {
-                double baseNs = base->second.at(sized.first) * 1e6 / takes;
-                std::printf("%-30s %8d %14.1f %16.1f\n", label.c_str(), sized.first, ns, ns - baseNs);
-            } else {
-                std::printf("%-30s %8d %14.1f %16s\n", label.c_str(), sized.first, ns, "-");
-            }
-        }
-    }
-
-    std::map<std::string, std::map<int, double>> mValues;
-};
+    // Four switches, each removing and adding channels in every take.
+    PrintPerTake(values, "BM_Markers", "switch_ms", "", 4);
+    PrintPerTake(values, "BM_Markers", "switch_user_ms", "", 4);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintSummary();
-    benchmark::Shutdown();
+    oxa_bench::RatioReporter reporter;
+    oxa_bench::RunBenchmarks(argc, argv, reporter);
+    PrintPerTakeTable(reporter.measures());
+    reporter.PrintRatios("measure (ms)", 34);
     return 0;
 }

@@ -16,6 +16,8 @@
 #include "animation/fcurve_node.h"
 #include "objects/vdatatype.h"
 
+#include "bench_ratio.h"
+
 namespace {
 
 constexpr int kKeys = 1000;
@@ -73,8 +75,6 @@ Scene& GetScene() {
     return scene;
 }
 
-double gTree = 0.0, gBase = 0.0, gAll = 0.0;
-
 void BM_TreeEvaluate(benchmark::State& state) {
     Scene& scene = GetScene();
     double values[9];
@@ -118,37 +118,27 @@ BENCHMARK(BM_TreeEvaluate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NineCurvesDirect)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FifteenCurvesDirect)->Unit(benchmark::kMillisecond);
 
-// Prints the ratios after the runs.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            // Plain runs, or the median when repetitions are asked for.
-            if (!run.aggregate_name.empty() && run.aggregate_name != "median") continue;
-            double t = run.GetAdjustedRealTime();
-            const std::string& name = run.run_name.function_name;
-            if (name == "BM_TreeEvaluate") gTree = t;
-            if (name == "BM_NineCurvesDirect") gBase = t;
-            if (name == "BM_FifteenCurvesDirect") gAll = t;
-        }
+// Prints the tree's time against the curves evaluated directly.
+void PrintTreeShare(const oxa_bench::RatioReporter& reporter) {
+    auto time = [&reporter](const char* name) {
+        const double* t = reporter.Find(name, 0);
+        return t ? *t : 0.0;
+    };
+    const double tree = time("BM_TreeEvaluate");
+    const double base = time("BM_NineCurvesDirect");
+    const double all = time("BM_FifteenCurvesDirect");
+    if (tree > 0 && base > 0 && all > 0) {
+        std::printf("tree / nine base curves: %.2f\n", tree / base);
+        std::printf("tree / fifteen curves read (base and layers): %.2f\n", tree / all);
+        std::printf("tree's own share of its time: %.0f%%\n", 100.0 * (tree - all) / tree);
     }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        if (gTree > 0 && gBase > 0 && gAll > 0) {
-            std::printf("tree / nine base curves: %.2f\n", gTree / gBase);
-            std::printf("tree / fifteen curves read (base and layers): %.2f\n", gTree / gAll);
-            std::printf("tree's own share of its time: %.0f%%\n", 100.0 * (gTree - gAll) / gTree);
-        }
-    }
-};
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    oxa_bench::RatioReporter reporter;
+    oxa_bench::RunBenchmarks(argc, argv, reporter);
+    PrintTreeShare(reporter);
     return 0;
 }

@@ -23,6 +23,8 @@
 #include "animation/filters/fcurve_filter_unroll.h"
 #include "animation/layer_merge.h"
 
+#include "bench_ratio.h"
+
 namespace {
 
 const VTime kFrame(VTime::kOneSecond / 30);
@@ -187,41 +189,23 @@ BENCHMARK(BM_GimbleKiller)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecon
 BENCHMARK(BM_LayerMerge)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KeySync)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
-// Prints the usual table and remembers each run's time per iteration, keyed by filter and size.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            std::string name = run.benchmark_name();
-            size_t slash = name.find('/');
-            if (slash == std::string::npos) continue;
-            mTimes[name.substr(0, slash)][std::stoi(name.substr(slash + 1))] = run.GetAdjustedRealTime();
-        }
+// Prints, per filter, the time per iteration at both sizes and their ratio.
+void PrintFilterRatios(const oxa_bench::Measures& times) {
+    std::printf("\n%-24s %14s %14s %8s\n", "filter", "10,000 keys", "100,000 keys", "ratio");
+    for (const auto& entry : times) {
+        auto small = entry.second.find(10000);
+        auto large = entry.second.find(100000);
+        if (small == entry.second.end() || large == entry.second.end()) continue;
+        std::printf("%-24s %11.3f ms %11.3f ms %8.1f\n", entry.first.c_str(), small->second, large->second,
+                    small->second > 0.0 ? large->second / small->second : 0.0);
     }
-
-    void PrintRatios() const {
-        std::printf("\n%-24s %14s %14s %8s\n", "filter", "10,000 keys", "100,000 keys", "ratio");
-        for (const auto& entry : mTimes) {
-            auto small = entry.second.find(10000);
-            auto large = entry.second.find(100000);
-            if (small == entry.second.end() || large == entry.second.end()) continue;
-            std::printf("%-24s %11.3f ms %11.3f ms %8.1f\n", entry.first.c_str(), small->second,
-                        large->second, small->second > 0.0 ? large->second / small->second : 0.0);
-        }
-    }
-
-private:
-    std::map<std::string, std::map<int, double>> mTimes;
-};
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
-    benchmark::Shutdown();
+    oxa_bench::RatioReporter reporter;
+    oxa_bench::RunBenchmarks(argc, argv, reporter);
+    PrintFilterRatios(reporter.measures());
     return 0;
 }

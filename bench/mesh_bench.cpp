@@ -17,12 +17,13 @@
 
 #include <chrono>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "attributes/voxa_mesh.h"
 #include "scene/voxa_sdk_manager.h"
+
+#include "bench_ratio.h"
 
 namespace {
 
@@ -141,58 +142,28 @@ void BM_PlainGridBaseline(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainGridBaseline)->Arg(100000)->Arg(1000000)->Iterations(2)->Unit(benchmark::kMillisecond);
 
-// Collects the phase counters per benchmark and size, then prints the growth ratios and the
-// mesh build over the baseline build.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        benchmark::ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            std::string name = run.benchmark_name();
-            size_t slash = name.find('/');
-            if (slash == std::string::npos) continue;
-            std::string base = name.substr(0, slash);
-            int size = std::stoi(name.substr(slash + 1));
-            for (const auto& counter : run.counters)
-                mValues[base + " " + counter.first][size] = counter.second.value;
-        }
+// Prints, per size, the mesh build time over the plain vectors' build time.
+void PrintBuildAgainstPlain(const oxa_bench::Measures& values) {
+    auto mesh = values.find("BM_MeshGrid build_ms");
+    auto plain = values.find("BM_PlainGridBaseline build_ms");
+    if (mesh == values.end() || plain == values.end()) return;
+    std::printf("\n%-36s %12s %12s %8s\n", "build against plain vectors", "mesh", "plain", "ratio");
+    for (const auto& size : mesh->second) {
+        auto other = plain->second.find(size.first);
+        if (other == plain->second.end()) continue;
+        std::printf("%-36d %12.3f %12.3f %8.2f\n", size.first, size.second, other->second,
+                    other->second > 0.0 ? size.second / other->second : 0.0);
     }
-
-    void PrintRatios() const {
-        std::printf("\n%-36s %12s %12s %8s\n", "measure", "smaller", "larger", "ratio");
-        for (const auto& entry : mValues) {
-            if (entry.second.size() != 2) continue;
-            double small = entry.second.begin()->second;
-            double large = entry.second.rbegin()->second;
-            std::printf("%-36s %12.3f %12.3f %8.2f   (%d -> %d)\n", entry.first.c_str(), small, large,
-                        small > 0.0 ? large / small : 0.0, entry.second.begin()->first,
-                        entry.second.rbegin()->first);
-        }
-        auto mesh = mValues.find("BM_MeshGrid build_ms");
-        auto plain = mValues.find("BM_PlainGridBaseline build_ms");
-        if (mesh == mValues.end() || plain == mValues.end()) return;
-        std::printf("\n%-36s %12s %12s %8s\n", "build against plain vectors", "mesh", "plain", "ratio");
-        for (const auto& size : mesh->second) {
-            auto other = plain->second.find(size.first);
-            if (other == plain->second.end()) continue;
-            std::printf("%-36d %12.3f %12.3f %8.2f\n", size.first, size.second, other->second,
-                        other->second > 0.0 ? size.second / other->second : 0.0);
-        }
-    }
-
-private:
-    std::map<std::string, std::map<int, double>> mValues;
-};
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     mallopt(M_MMAP_THRESHOLD, 512 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 1024 * 1024 * 1024);
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
-    benchmark::Shutdown();
+    oxa_bench::RatioReporter reporter;
+    oxa_bench::RunBenchmarks(argc, argv, reporter);
+    reporter.PrintRatios("measure", 36);
+    PrintBuildAgainstPlain(reporter.measures());
     return 0;
 }

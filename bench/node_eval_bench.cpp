@@ -14,7 +14,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -22,6 +21,8 @@
 #include "scene/voxa_node.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_node.h"
+
+#include "bench_ratio.h"
 
 namespace {
 
@@ -163,59 +164,47 @@ void BM_PlainBaseline(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainBaseline)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// Prints the usual table, then the ratios named in the header comment.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            std::string name = run.benchmark_name();
-            size_t slash = name.find('/');
-            if (slash == std::string::npos) continue;
-            // "BM_NodeEval/0/iterations:1": the argument is 0 for the tree, 1 for the chain.
-            const bool chain = name.compare(slash + 1, 1, "1") == 0;
-            std::string key = name.substr(0, slash) + (chain ? " chain" : " tree");
-            for (const auto& counter : run.counters)
-                mValues[key + " " + counter.first] = counter.second.value;
-        }
-    }
+// The argument of BM_NodeEval and BM_PlainBaseline: the wide tree or the chain.
+constexpr int kTree = 0;
+constexpr int kChain = 1;
 
-    void PrintRatios() const {
-        std::printf("\n%-58s %10s %10s %8s\n", "ratio", "numerator", "denominator", "value");
-        Ratio("chain / tree, first pass per node", "BM_NodeEval chain first_ns_per_node",
-              "BM_NodeEval tree first_ns_per_node");
-        Ratio("chain / tree, stamped pass per node", "BM_NodeEval chain stamped_ns_per_node",
-              "BM_NodeEval tree stamped_ns_per_node");
-        Ratio("repeat / first, tree", "BM_NodeEval tree repeat_ns_per_node",
-              "BM_NodeEval tree first_ns_per_node");
-        Ratio("repeat / first, chain", "BM_NodeEval chain repeat_ns_per_node",
-              "BM_NodeEval chain first_ns_per_node");
-        Ratio("tree / baseline, first pass", "BM_NodeEval tree first_ns_per_node",
-              "BM_PlainBaseline tree first_ns_per_node");
-        Ratio("tree stamped / baseline", "BM_NodeEval tree stamped_ns_per_node",
-              "BM_PlainBaseline tree first_ns_per_node");
-        Ratio("chain / baseline chain, first pass", "BM_NodeEval chain first_ns_per_node",
-              "BM_PlainBaseline chain first_ns_per_node");
+// Prints the ratios named in the header comment, one line each: a measure in one shape over a
+// measure in another, skipped when either run did not happen.
+void PrintShapeRatios(const oxa_bench::RatioReporter& reporter) {
+    const char* first = "BM_NodeEval first_ns_per_node";
+    const char* repeat = "BM_NodeEval repeat_ns_per_node";
+    const char* stamped = "BM_NodeEval stamped_ns_per_node";
+    const char* baseline = "BM_PlainBaseline first_ns_per_node";
+    struct Ratio {
+        const char* label;
+        const char* numerator;
+        int numeratorShape;
+        const char* denominator;
+        int denominatorShape;
+    };
+    const Ratio ratios[] = {
+        {"chain / tree, first pass per node", first, kChain, first, kTree},
+        {"chain / tree, stamped pass per node", stamped, kChain, stamped, kTree},
+        {"repeat / first, tree", repeat, kTree, first, kTree},
+        {"repeat / first, chain", repeat, kChain, first, kChain},
+        {"tree / baseline, first pass", first, kTree, baseline, kTree},
+        {"tree stamped / baseline", stamped, kTree, baseline, kTree},
+        {"chain / baseline chain, first pass", first, kChain, baseline, kChain},
+    };
+    std::printf("\n%-58s %10s %10s %8s\n", "ratio", "numerator", "denominator", "value");
+    for (const Ratio& ratio : ratios) {
+        const double* n = reporter.Find(ratio.numerator, ratio.numeratorShape);
+        const double* d = reporter.Find(ratio.denominator, ratio.denominatorShape);
+        if (!n || !d) continue;
+        std::printf("%-58s %10.1f %10.1f %8.2f\n", ratio.label, *n, *d, *d > 0.0 ? *n / *d : 0.0);
     }
-
-private:
-    void Ratio(const char* label, const char* numerator, const char* denominator) const {
-        auto n = mValues.find(numerator), d = mValues.find(denominator);
-        if (n == mValues.end() || d == mValues.end()) return;
-        std::printf("%-58s %10.1f %10.1f %8.2f\n", label, n->second, d->second,
-                    d->second > 0.0 ? n->second / d->second : 0.0);
-    }
-
-    std::map<std::string, double> mValues;
-};
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
-    benchmark::Shutdown();
+    oxa_bench::RatioReporter reporter;
+    oxa_bench::RunBenchmarks(argc, argv, reporter);
+    PrintShapeRatios(reporter);
     return 0;
 }

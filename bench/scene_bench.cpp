@@ -10,8 +10,6 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdio>
-#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -19,6 +17,8 @@
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
+
+#include "bench_ratio.h"
 
 namespace {
 
@@ -178,49 +178,11 @@ void BM_PlainLookupBaseline(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainLookupBaseline)->Arg(1000)->Arg(100000);
 
-// Prints the usual table, then the ratios between the sizes of each run.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            std::string name = run.benchmark_name();
-            size_t slash = name.find('/');
-            if (slash == std::string::npos) continue;
-            std::string base = name.substr(0, slash);
-            int size = std::stoi(name.substr(slash + 1));
-            if (run.counters.empty()) {
-                mValues[base + " (ns per lookup)"][size] = run.GetAdjustedRealTime();
-                continue;
-            }
-            for (const auto& counter : run.counters)
-                mValues[base + " " + counter.first][size] = counter.second.value;
-        }
-    }
-
-    void PrintRatios() const {
-        std::printf("\n%-44s %12s %12s %8s\n", "measure", "smaller", "larger", "ratio");
-        for (const auto& entry : mValues) {
-            if (entry.second.size() != 2) continue;
-            double small = entry.second.begin()->second;
-            double large = entry.second.rbegin()->second;
-            std::printf("%-44s %12.3f %12.3f %8.2f   (%d -> %d)\n", entry.first.c_str(), small, large,
-                        small > 0.0 ? large / small : 0.0, entry.second.begin()->first,
-                        entry.second.rbegin()->first);
-        }
-    }
-
-private:
-    std::map<std::string, std::map<int, double>> mValues;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
-    benchmark::Shutdown();
+    oxa_bench::RatioReporter reporter(" (ns per lookup)");
+    oxa_bench::RunBenchmarks(argc, argv, reporter);
+    reporter.PrintRatios("measure", 44);
     return 0;
 }
