@@ -2,46 +2,84 @@
 #define OXA_ATTRIBUTES_VOXA_MATERIAL_H
 
 #include "base/verror.h"
+#include "base/vge_vector.h"
+#include "base/vstring.h"
 #include "objects/voxa_property_handler.h"
+#include "objects/vproperty.h"
+#include "scene/voxa_global_light_settings.h"
 #include "scene/voxa_take_node_container.h"
 
 class VOxaMaterial;
 
-// The property block of a material. It keeps its owner material; a change of one of its animatable
-// properties is passed to the owner's take nodes.
+// The property block of a material: "Emissive", "Ambient", "Diffuse", "Specular" (colours),
+// "Opacity", "Reflectivity" and "Shininess" (numbers, shininess on the 0..128 scale), in that
+// order. It keeps its owner material; a change of an animatable property is passed to the
+// owner's take nodes.
 class VOxaMaterialProperties : public VOxaPropertyHandler {
     VOBJECT_DECLARE_CLASS()
 public:
-    explicit VOxaMaterialProperties(VOxaMaterial* owner) : mOwner(owner) {}
+    // Declares the seven properties (not animatable yet) with their defaults.
+    explicit VOxaMaterialProperties(VOxaMaterial* owner);
 
     // The material.
     VOxaObject* GetOwner() const override;
     // Forwards to the owner's PropertyValueChanged.
     void PropertyValueChanged(VOxaUserProperty* userProperty) override;
+    // After this block was connected as a source of a node's block, registers the material with
+    // the node's scene contents unless a material of its name is there. Other owners register
+    // nothing.
+    bool ConnectNotify(int event, VPlug* plug, VPlug* other) override;
+
+    VProperty* GetEmissiveProperty() { return &mEmissive; }
+    VProperty* GetAmbientProperty() { return &mAmbient; }
+    VProperty* GetDiffuseProperty() { return &mDiffuse; }
+    VProperty* GetSpecularProperty() { return &mSpecular; }
+    VProperty* GetOpacityProperty() { return &mOpacity; }
+    VProperty* GetReflectivityProperty() { return &mReflectivity; }
+    VProperty* GetShininessProperty() { return &mShininess; }
 
 private:
     VOxaMaterial* mOwner;
+    VPropertyTemplate<VgeRGBVector> mEmissive;
+    VPropertyTemplate<VgeRGBVector> mAmbient;
+    VPropertyTemplate<VgeRGBVector> mDiffuse;
+    VPropertyTemplate<VgeRGBVector> mSpecular;
+    VPropertyTemplate<double> mOpacity;
+    VPropertyTemplate<double> mReflectivity;
+    VPropertyTemplate<double> mShininess;
 };
 
-// A named description of how a surface reflects light, animatable per take. The manager makes
-// it (name prefix "Material::") and owns it. Take errors go to the material's own error object,
-// whose one message is "Take node error".
+// A named description of how a surface reflects light, animatable per take: four colours,
+// opacity, reflectivity and shininess, plus the shading model's name. The values of the
+// "Default" take are the material's values. The manager makes it (name prefix "Material::") and
+// owns it. Take errors go to the material's own error object, whose one message is
+// "Take node error". No operation reports a failure.
 class VOxaMaterial : public VOxaTakeNodeContainer {
 public:
-    // `name` is the full name, "Material::" included. Adds the "Default" take (current).
+    // `name` is the full name, "Material::" included. Adds the "Default" take (current), then
+    // Reset.
     VOxaMaterial(VOxaSdkManager* manager, const char* name);
     // Destroys the property block.
     ~VOxaMaterial() override;
+
+    // Copies the takes and the shading model; the multi-layer flag is kept.
+    VOxaMaterial& operator=(const VOxaMaterial& other);
 
     // The property block drops its connections (to the nodes that use the material) and its
     // properties.
     void Destroying() override;
     int GetTypeCode() const override { return 3; }
     VOxaPropertyHandler* GetPropertyHandler() const override { return mProperties; }
-    // The channels of every animatable property of the block.
+    // The seven channels, made from the current property values; on the "Default" take (any
+    // case) each curve drives its property.
     void CreateTakeNodeChannels(VOxaTakeNode* takeNode) override;
     // A handle made through the manager.
     VOxaUserProperty* CreateUserProperty(VProperty* property) override;
+
+    // Shading model "phong", multi-layer off.
+    void Reset();
+    // Rebuilds the takes from the current values, then Reset.
+    void ResetAll();
 
     // The class id of the property block, which identifies materials among connections.
     static int GetClassId() { return VOxaMaterialProperties::ClassInfo.GetId(); }
@@ -50,8 +88,62 @@ public:
     int GetLastErrorID() const { return mError.GetLastErrorID(); }
     const char* GetLastErrorString() const { return mError.GetLastErrorString().Buffer(); }
 
+    // Null is taken as empty.
+    void SetShadingModel(const char* model);
+    // Never null.
+    const char* GetShadingModel() const { return mShadingModel.Buffer(); }
+    void SetMultiLayer(bool on) { mMultiLayer = on; }
+    bool GetMultiLayer() const { return mMultiLayer; }
+
+    // Default-take values. Colours go to the X, Y, Z curves unclamped (the getters leave the
+    // fourth component alone). Opacity and reflectivity are clamped to [0, 1] on set; shininess
+    // is given on the 0..1 scale and stored times 128. Without the default take or the channel,
+    // setters write the property only and getters answer the property.
+    void SetDefaultEmissive(const VgeTVector& color);
+    void GetDefaultEmissive(VgeTVector& color) const;
+    void SetDefaultAmbient(const VgeTVector& color);
+    void GetDefaultAmbient(VgeTVector& color) const;
+    void SetDefaultDiffuse(const VgeTVector& color);
+    void GetDefaultDiffuse(VgeTVector& color) const;
+    void SetDefaultSpecular(const VgeTVector& color);
+    void GetDefaultSpecular(VgeTVector& color) const;
+    void SetDefaultOpacity(double opacity);
+    double GetDefaultOpacity() const;
+    void SetDefaultShininess(double shininess);
+    // On the 0..1 scale, clamped.
+    double GetDefaultShininess() const;
+    void SetDefaultReflectivity(double reflectivity);
+    double GetDefaultReflectivity() const;
+
+    // Colour forms: alpha is ignored on set and 1.0 on get.
+    void SetEmissive(VOxaColor color);
+    VOxaColor GetEmissive() const;
+    void SetAmbient(VOxaColor color);
+    VOxaColor GetAmbient() const;
+    void SetDiffuse(VOxaColor color);
+    VOxaColor GetDiffuse() const;
+    void SetSpecular(VOxaColor color);
+    VOxaColor GetSpecular() const;
+    void SetOpacity(double opacity) { SetDefaultOpacity(opacity); }
+    double GetOpacity() const { return GetDefaultOpacity(); }
+    void SetShininess(double shininess) { SetDefaultShininess(shininess); }
+    double GetShininess() const { return GetDefaultShininess(); }
+    void SetReflectivity(double reflectivity) { SetDefaultReflectivity(reflectivity); }
+    double GetReflectivity() const { return GetDefaultReflectivity(); }
+
+    // True when the full names are equal exactly, the default colours, opacity, shininess and
+    // reflectivity are equal exactly and the shading models are equal ignoring case.
+    bool IsEqual(const VOxaMaterial& other) const;
+
 private:
+    void SetDefaultColor(int channel, const VgeTVector& color);
+    void GetDefaultColor(int channel, VgeTVector& color) const;
+    void SetDefaultScalar(int channel, double value);
+    double GetDefaultScalar(int channel) const;
+
     VError mError;
+    VString mShadingModel;
+    bool mMultiLayer = false;
     VOxaMaterialProperties* mProperties = nullptr;
 };
 

@@ -126,6 +126,45 @@ public:
     // The take information whose name equals `name` byte for byte; null when none.
     VOxaTakeInfo* GetTakeInfo(const char* name) const;
 
+    // --- Conversions for writing and reading --------------------------------------------------
+    // A geometry node is a node of the contents whose attribute is a mesh, NURBS or patch; they
+    // are visited in list order. Malformed input (links without a node, null or out-of-range
+    // entries, skins on objects that are not nodes, clusters without sources, missing file
+    // names) is skipped.
+    //
+    // For every material element in "Direct" or "IndexToDirect" mode of each geometry node's
+    // layers: connects each material of the direct array that is not yet a source of the node.
+    // In "IndexToDirect" mode, index entries not below the direct count become -1.
+    void ConnectLayerMaterials();
+    // The same for texture elements and textures.
+    void ConnectLayerTextures();
+    // Attaches a video to every texture of the contents, then to every light node with a gobo
+    // file name (see AttachVideo).
+    void CreateVideos();
+    // Makes a video named `mediaName` (`fallbackName` when that is empty) with `fileName` (and
+    // `relativeFileName` when not null) and connects it as a source of `object`. Nothing when
+    // `object` or `fileName` is null or a video is attached already.
+    void AttachVideo(VOxaObject* object, const char* fileName, const char* relativeFileName,
+                     const char* mediaName, const char* fallbackName);
+    // For every geometry node with links: makes a skin "Skin <node name>" connected to the node
+    // and, per link with a link node, a cluster "Cluster <bone name>" (numbered " 1", " 2", ...
+    // when the name is taken) carrying the link's data, connected to the skin.
+    void ConvertLinksToDeformers();
+    // Rebuilds the direct arrays of the material elements from the node's material sources
+    // ("IndexToDirect": the materials used by the index array, indices renumbered; "Direct":
+    // appended up to the number of material sources).
+    void FillLayerMaterials();
+    // The same for texture elements and the node's texture sources.
+    void FillLayerTextures();
+    // For every skin of the contents connected to a geometry node: one link per cluster of the
+    // skin, added to the node's geometry.
+    void ConvertDeformersToLinks();
+    // Below `node`, depth first: a skeleton child marked for conversion, inheriting "Rrs" and
+    // whose parent carries no skeleton, gets inherit type "RrSs" (1).
+    void ConvertSkeletonRootInheritType(VOxaNode* node);
+    // Removes every cluster, then every other deformer, from the contents and destroys it.
+    void DestroyAllDeformers();
+
     // Back to a new scene: destroys the root's subtree, the scene information and the generic
     // nodes through the manager, keeps only the first take of the root and the camera switcher
     // (renamed "Camera Switcher", invisible, shading mode 1), empties the pose list, restores

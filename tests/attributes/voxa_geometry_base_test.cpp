@@ -104,7 +104,9 @@ TEST(attributes_GeometryBase, IndexReferenceCountsConnectedMaterials) {
     VOxaMaterial* connected[3];
     for (int i = 0; i < 3; ++i) {
         connected[i] = manager.CreateMaterial(i == 0 ? "A" : i == 1 ? "B" : "C");
-        if (i < 2) ASSERT_TRUE(node->GetPropertyHandler()->ConnectSrc(connected[i]->GetPropertyHandler()));
+        if (i < 2) {
+            ASSERT_TRUE(node->GetPropertyHandler()->ConnectSrc(connected[i]->GetPropertyHandler()));
+        }
     }
     // Some other connected object is not a material.
     ASSERT_TRUE(node->GetPropertyHandler()->ConnectSrc(manager.CreateTexture("T")->GetPropertyHandler()));
