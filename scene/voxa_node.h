@@ -18,6 +18,8 @@ class VOxaMesh;
 class VOxaNodeAttribute;
 class VOxaNodeLimits;
 class VOxaNull;
+class VOxaNurb;
+class VOxaPatch;
 class VOxaOpticalReference;
 class VOxaSkeleton;
 class VOxaSceneContents;
@@ -149,6 +151,8 @@ public:
     VOxaSkeleton* GetSkeleton() const;
     VOxaGeometry* GetGeometry() const;
     VOxaMesh* GetMesh() const;
+    VOxaNurb* GetNurb() const;
+    VOxaPatch* GetPatch() const;
     VOxaCamera* GetCamera() const;
     VOxaCameraSwitcher* GetCameraSwitcher() const;
     VOxaLight* GetLight() const;

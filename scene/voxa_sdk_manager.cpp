@@ -333,7 +333,7 @@ void VOxaSdkManager::DestroyAllObjects() {
     DrainRegistry(mGenericNodes, [this](VOxaGenericNode* node) { DeleteTakeObject(node, false); });
     DrainRegistry(mThumbnails, [](VOxaThumbnail* thumbnail) { delete thumbnail; });
     DrainRegistry(mSceneInfos, [](VOxaSceneInfo* sceneInfo) { delete sceneInfo; });
-    // Geometry converters come here, before the image converters.
+    DestroyAllGeometryConverters();
     DrainRegistry(mImageConverters, [](VImageConverter* converter) { delete converter; });
     DrainRegistry(mExporters, [](VOxaExporter* exporter) { delete exporter; });
     DrainRegistry(mImporters, [](VOxaImporter* importer) { delete importer; });

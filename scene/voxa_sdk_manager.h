@@ -24,6 +24,15 @@ class VOxaVideo;
 class VProperty;
 class VOxaCamera;
 class VOxaCameraSwitcher;
+class VOxaConstraint;
+class VOxaConstraintAim;
+class VOxaConstraintParent;
+class VOxaConstraintPosition;
+class VOxaConstraintRotation;
+class VOxaConstraintScale;
+class VOxaConstraintSingleChainIK;
+class VOxaNurb;
+class VOxaPatch;
 class VOxaDeformer;
 class VOxaLight;
 class VOxaLink;
@@ -34,7 +43,6 @@ class VOxaOpticalReference;
 class VOxaPose;
 class VOxaShape;
 class VOxaSkeleton;
-// Kept in a registry here; its class comes with the surfaces.
 class VOxaGeometryConverter;
 
 // The prefix of a deformer's name: "SubDeformer::" when `typeName` is "Cluster" in any case,
@@ -97,6 +105,18 @@ public:
     virtual VOxaShape* NewShape();
     // `kind` non-zero: a bind pose; 0: a rest pose.
     virtual VOxaPose* NewPose(const char* name, int kind);
+    // Surfaces (voxa_sdk_manager_surfaces.cpp) and the geometry converter
+    // (voxa_sdk_manager_converter.cpp).
+    virtual VOxaPatch* NewPatch();
+    virtual VOxaNurb* NewNurb();
+    virtual VOxaGeometryConverter* NewGeometryConverter();
+    // Constraints (voxa_sdk_manager_constraints.cpp); null for a null name.
+    virtual VOxaConstraintPosition* NewConstraintPosition(const char* name);
+    virtual VOxaConstraintRotation* NewConstraintRotation(const char* name);
+    virtual VOxaConstraintScale* NewConstraintScale(const char* name);
+    virtual VOxaConstraintParent* NewConstraintParent(const char* name);
+    virtual VOxaConstraintSingleChainIK* NewConstraintSingleChainIK(const char* name);
+    virtual VOxaConstraintAim* NewConstraintAim(const char* name);
     // Null when either is null. A type name "Cluster" (any case) gives a cluster, any other a
     // skin.
     virtual VOxaDeformer* NewDeformer(const char* name, const char* typeName);
@@ -129,6 +149,7 @@ public:
     virtual bool DestroyPose(VOxaPose* pose);
     // False for null, else as DestroyObject.
     bool DestroyDeformer(VOxaDeformer* deformer);
+    bool DestroyGeometryConverter(VOxaGeometryConverter* converter);
     bool DestroyImageConverter(VImageConverter* converter);
     bool DestroyExporter(VOxaExporter* exporter);
     bool DestroyImporter(VOxaImporter* importer);
@@ -186,6 +207,17 @@ public:
     // The prefix of VOxaGetDeformerNamePrefix(typeName) + `name`; the deformer's handler joins
     // the object list.
     VOxaDeformer* CreateDeformer(const char* name, const char* typeName);
+    VOxaPatch* CreatePatch();
+    VOxaNurb* CreateNurb();
+    VOxaGeometryConverter* CreateGeometryConverter();
+    // Type 1 position, 2 rotation, 3 scale, 4 parent, 5 single-chain IK, 6 aim; any other type
+    // gives null. "Constraint::" + `name`; the constraint's handler joins the object list.
+    VOxaConstraint* CreateConstraint(const char* name, int type);
+    // The listed constraints (characters included), all or of one type (1 to 7; 0 for any
+    // other), and the index-th of a type (null outside the range).
+    int GetConstraintCount() const;
+    int GetConstraintCountByType(int type) const;
+    VOxaConstraint* GetConstraint(int index, int type) const;
     // Gathers the skinned geometry nodes of the manager into the bind pose "OxaSDKBindPose" of
     // `scene`.
     void CreateBindPoses(VOxaScene* scene);
@@ -254,6 +286,7 @@ private:
     void DestroyAllLinks();
     void DestroyAllShapes();
     void DestroyAllPoses();
+    void DestroyAllGeometryConverters();
 
     // Deletes a take-node container (after Destroying when `destroying`), then destroys the
     // user-property handles it listed: they are bound to properties that died with it.
