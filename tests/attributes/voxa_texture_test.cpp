@@ -233,6 +233,20 @@ TEST(attributes_Texture, TextureUseCroppingAndPlacement) {
     texture->GetPropertyHandler()->FindProperty("TextureTypeUse")->SetInt(1000);
     EXPECT_EQ(texture->GetTextureUse(), 0) << "a stored value without a use";
 
+    // Pivots keep each axis where it was given; w reads 1.
+    VOxaTextureProperties* block = static_cast<VOxaTextureProperties*>(texture->GetPropertyHandler());
+    block->SetTextureRotationPivot(VgeTVector(1.0, 2.0, 3.0, 7.0));
+    VgeTVector pivot = block->GetTextureRotationPivot();
+    EXPECT_EQ(pivot[0], 1.0);
+    EXPECT_EQ(pivot[1], 2.0);
+    EXPECT_EQ(pivot[2], 3.0);
+    EXPECT_EQ(pivot[3], 1.0);
+    // Building the channels again over a take that has them adds nothing.
+    VFCurveNode* defaults = texture->GetDefaultTakeNode()->GetVFCurveNode();
+    int children = defaults->GetCount();
+    texture->CreateTakeNodeChannels(texture->GetDefaultTakeNode());
+    EXPECT_EQ(defaults->GetCount(), children);
+
     texture->SetCropping(1, 2, 3, 4);
     EXPECT_EQ(texture->GetCropping1(), 1);
     EXPECT_EQ(texture->GetCropping2(), 3);

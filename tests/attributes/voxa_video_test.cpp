@@ -177,6 +177,14 @@ TEST(attributes_Video, RegistersThroughTheFirstNodeUsingTheTexture) {
     ASSERT_TRUE(wood->GetPropertyHandler()->ConnectSrc(video->GetPropertyHandler()));
     EXPECT_EQ(contents->GetVideoCount(), before);
 
+    // A texture used by a node in no scene: nothing to register with.
+    VOxaNode* loose = manager.CreateNode("Loose");
+    VOxaTexture* tile = manager.CreateTexture("Tile");
+    ASSERT_TRUE(loose->GetPropertyHandler()->ConnectSrc(tile->GetPropertyHandler()));
+    VOxaVideo* still = manager.CreateVideo("Still");
+    ASSERT_TRUE(tile->GetPropertyHandler()->ConnectSrc(still->GetPropertyHandler()));
+    EXPECT_EQ(contents->GetVideoCount(), before);
+
     // A texture used by two nodes of the scene: registered once, through the first.
     VOxaTexture* stone = manager.CreateTexture("Stone");
     ASSERT_TRUE(first->GetPropertyHandler()->ConnectSrc(stone->GetPropertyHandler()));
