@@ -14,6 +14,8 @@
 #include "attributes/voxa_marker.h"
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_null.h"
+#include "attributes/voxa_nurb.h"
+#include "attributes/voxa_patch.h"
 #include "attributes/voxa_skeleton.h"
 #include "objects/vdatatype.h"
 #include "scene/voxa_node.h"
@@ -181,6 +183,12 @@ VOxaNode& VOxaNode::Copy(const VOxaNode& other) {
             break;
         case VOxaNodeAttribute::eMesh:
             copied = CopyAttribute(this, other.GetMesh(), GetMesh(), &VOxaSdkManager::CreateMesh);
+            break;
+        case VOxaNodeAttribute::eNurb:
+            copied = CopyAttribute(this, other.GetNurb(), GetNurb(), &VOxaSdkManager::CreateNurb);
+            break;
+        case VOxaNodeAttribute::ePatch:
+            copied = CopyAttribute(this, other.GetPatch(), GetPatch(), &VOxaSdkManager::CreatePatch);
             break;
         case VOxaNodeAttribute::eCamera:
             copied = CopyAttribute(this, other.GetCamera(), GetCamera(), &VOxaSdkManager::CreateCamera);

@@ -1,13 +1,30 @@
 // The manager's part for geometry converters.
+#include <new>
+
+#include "attributes/voxa_geometry_converter.h"
 #include "scene/voxa_sdk_manager.h"
 
 VOxaGeometryConverter* VOxaSdkManager::NewGeometryConverter() {
-    return nullptr;
+    return new (std::nothrow) VOxaGeometryConverter(this);
 }
+
 VOxaGeometryConverter* VOxaSdkManager::CreateGeometryConverter() {
-    return nullptr;
+    VOxaGeometryConverter* converter = NewGeometryConverter();
+    if (converter) mGeometryConverters.Append(converter);
+    return converter;
 }
-bool VOxaSdkManager::DestroyGeometryConverter(VOxaGeometryConverter*) {
-    return NotFound();
+
+bool VOxaSdkManager::DestroyGeometryConverter(VOxaGeometryConverter* converter) {
+    if (!mGeometryConverters.Remove(converter)) return NotFound();
+    delete converter;
+    return true;
 }
-void VOxaSdkManager::DestroyAllGeometryConverters() {}
+
+void VOxaSdkManager::DestroyAllGeometryConverters() {
+    while (!mGeometryConverters.IsEmpty()) {
+        for (VOxaGeometryConverter* converter : mGeometryConverters.Snapshot()) {
+            if (mGeometryConverters.Remove(converter)) delete converter;
+        }
+    }
+    mGeometryConverters.Clear();
+}

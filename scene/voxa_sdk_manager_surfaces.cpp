@@ -1,15 +1,26 @@
 // The manager's part for patches and NURBS surfaces.
+#include <new>
+
+#include "attributes/voxa_nurb.h"
+#include "attributes/voxa_patch.h"
 #include "scene/voxa_sdk_manager.h"
 
 VOxaPatch* VOxaSdkManager::NewPatch() {
-    return nullptr;
+    return new (std::nothrow) VOxaPatch(this);
 }
+
 VOxaNurb* VOxaSdkManager::NewNurb() {
-    return nullptr;
+    return new (std::nothrow) VOxaNurb(this);
 }
+
 VOxaPatch* VOxaSdkManager::CreatePatch() {
-    return nullptr;
+    VOxaPatch* patch = NewPatch();
+    if (patch != nullptr) mNodeAttributes.Append(patch);
+    return patch;
 }
+
 VOxaNurb* VOxaSdkManager::CreateNurb() {
-    return nullptr;
+    VOxaNurb* nurb = NewNurb();
+    if (nurb != nullptr) mNodeAttributes.Append(nurb);
+    return nurb;
 }
