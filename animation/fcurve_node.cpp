@@ -163,7 +163,10 @@ VFCurveNode::~VFCurveNode() {
     Clear();
     if (mParent) {
         int index = mParent->mNodes.Find(this);
-        if (index >= 0) mParent->mNodes.RemoveAt(index);
+        if (index >= 0) {
+            mParent->mNodes.RemoveAt(index);
+            mParent->mChildIndex.reset();
+        }
         mParent = nullptr;
     }
     ReleaseInfo();
@@ -189,6 +192,7 @@ void VFCurveNode::Clear() {
         }
     }
     mNodes.Clear();
+    mChildIndex.reset();
     delete mFCurve;
     mFCurve = nullptr;
     VFCurveNode* next = mNextLayer;
@@ -204,6 +208,9 @@ int VFCurveNode::Add(VFCurveNode* node) {
     if (!node) return -1;
     int index = mNodes.Add(node);
     if (index >= 0 && !GetReferenceMode()) node->SetParent(this);
+    if (index >= 0 && mChildIndex) {
+        mChildIndex->emplace(FoldName(node->GetName(), mChildKey), index);  // keeps a first holder
+    }
     return index;
 }
 
@@ -211,6 +218,7 @@ int VFCurveNode::Remove(int index) {
     VFCurveNode* child = Get(index);
     if (!child) return mNodes.GetCount();
     if (!GetReferenceMode()) child->SetParent(nullptr);
+    mChildIndex.reset();
     return mNodes.RemoveAt(index);
 }
 
@@ -245,11 +253,29 @@ int VFCurveNode::Find(const VFCurveNode* node) const {
     return mNodes.Find(const_cast<VFCurveNode*>(node));
 }
 
+const std::string& VFCurveNode::FoldName(const char* name, std::string& key) {
+    key.assign(name ? name : "");
+    for (char& c : key)
+        c = (char)std::toupper((unsigned char)c);
+    return key;
+}
+
 int VFCurveNode::Find(const char* name) const {
-    for (int i = 0; i < mNodes.GetCount(); ++i) {
-        if (NameEqualNoCase(mNodes[i]->GetName(), name)) return i;
+    const int count = mNodes.GetCount();
+    if (count < kChildIndexThreshold) {
+        for (int i = 0; i < count; ++i) {
+            if (NameEqualNoCase(mNodes[i]->GetName(), name)) return i;
+        }
+        return -1;
     }
-    return -1;
+    if (!mChildIndex) {
+        mChildIndex.reset(new std::unordered_map<std::string, int>());
+        mChildIndex->reserve((size_t)count);
+        for (int i = 0; i < count; ++i)
+            mChildIndex->emplace(FoldName(mNodes[i]->GetName(), mChildKey), i);
+    }
+    auto it = mChildIndex->find(FoldName(name, mChildKey));
+    return it == mChildIndex->end() ? -1 : it->second;
 }
 
 void VFCurveNode::SetParent(VFCurveNode* parent) {
@@ -271,6 +297,7 @@ int VFCurveNode::AddSorted(VFCurveNode* node) {
         }
     }
     index = mNodes.InsertAt(index, node);
+    mChildIndex.reset();
     if (index >= 0 && !GetReferenceMode()) node->SetParent(this);
     return index;
 }
@@ -279,7 +306,10 @@ void VFCurveNode::DeleteChild(VFCurveNode* node) {
     if (!node) return;
     if (!GetReferenceMode() && node->mParent == this) node->SetParent(nullptr);
     int index = mNodes.Find(node);
-    if (index >= 0) mNodes.RemoveAt(index);
+    if (index >= 0) {
+        mNodes.RemoveAt(index);
+        mChildIndex.reset();
+    }
     delete node;
 }
 

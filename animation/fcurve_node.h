@@ -17,6 +17,10 @@
 #ifndef OXA_ANIMATION_FCURVE_NODE_H
 #define OXA_ANIMATION_FCURVE_NODE_H
 
+#include <memory>
+#include <string>
+#include <unordered_map>
+
 #include "base/varray.h"
 #include "base/vstring.h"
 #include "base/vtime.h"
@@ -507,6 +511,13 @@ private:
     unsigned int mFlags = 0x60;
     int mReferenceCount = 0;
     VArrayTemplate<VFCurveNode*> mNodes{16};
+    // Upper-cased child name -> index of its first holder, built for long child lists (a root
+    // with one channel per property of a large object) and dropped when the children change,
+    // except by an append, which it takes in.
+    static constexpr int kChildIndexThreshold = 32;
+    static const std::string& FoldName(const char* name, std::string& key);
+    mutable std::unique_ptr<std::unordered_map<std::string, int>> mChildIndex;
+    mutable std::string mChildKey;  // reused lookup key
     VFCurve* mFCurve = nullptr;
     VFCurveNode* mTimeWarp = nullptr;
     VFCurveNode* mNextLayer = nullptr;

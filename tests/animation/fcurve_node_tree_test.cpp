@@ -99,6 +99,41 @@ TEST(FCurveNodeTree, ChildrenSortedAndFoundWithoutCase) {
     EXPECT_STREQ(shared.GetName(), "Shared");
 }
 
+// Long child lists are looked up through an index: it must answer as the plain walk does (first
+// holder, any case) through appends, sorted inserts, removals and deletions.
+TEST(FCurveNodeTree, LongChildListsFindLikeTheWalk) {
+    VFCurveNode* root = VFCurveNode::CreateFromName("Defaults");
+    auto walk = [root](const char* name) {
+        for (int i = 0; i < root->GetCount(); ++i) {
+            if (VString(root->Get(i)->GetName()).CompareNoCase(name) == 0) return i;
+        }
+        return -1;
+    };
+    unsigned seed = 11;
+    auto next = [&seed]() { return seed = seed * 1103515245u + 12345u; };
+    for (int step = 0; step < 3000; ++step) {
+        std::string name = (next() % 2 ? "ch" : "CH") + std::to_string(next() % 90);
+        switch (next() % 5) {
+            case 0:
+            case 1:
+                root->Add(VFCurveNode::CreateFromName(name.c_str()));
+                break;
+            case 2:
+                root->AddSorted(VFCurveNode::CreateFromName(name.c_str()));
+                break;
+            case 3:
+                if (root->GetCount() > 0) root->Delete((int)(next() % (unsigned)root->GetCount()));
+                break;
+            default:
+                if (root->GetCount() > 0) delete root->Get((int)(next() % (unsigned)root->GetCount()));
+                break;
+        }
+        std::string probe = (next() % 2 ? "Ch" : "cH") + std::to_string(next() % 90);
+        ASSERT_EQ(root->Find(probe.c_str()), walk(probe.c_str())) << "step " << step << " " << probe;
+    }
+    delete root;
+}
+
 TEST(FCurveNodeTree, PathLookup) {
     VFCurveNode root("Defaults", "Defaults", nullptr, 0, 0);
     VFCurveNode* transform = new VFCurveNode("Transform", "Transform", nullptr, 0, 0);

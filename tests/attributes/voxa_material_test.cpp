@@ -91,6 +91,13 @@ TEST(attributes_Material, DefaultsInPropertiesAndCurves) {
     EXPECT_NEAR(material->GetShininess(), 6.4 / 128.0, 1e-7);
     EXPECT_DOUBLE_EQ(material->GetDiffuse().mRed, (double)0.8f);
     EXPECT_DOUBLE_EQ(material->GetDiffuse().mAlpha, 1.0);
+    // Each component comes back from its own place.
+    material->SetSpecular(VOxaColor(0.25, 0.5, 0.75, 1.0));
+    VOxaColor specular = material->GetSpecular();
+    EXPECT_FLOAT_EQ((float)specular.mRed, 0.25f);
+    EXPECT_FLOAT_EQ((float)specular.mGreen, 0.5f);
+    EXPECT_FLOAT_EQ((float)specular.mBlue, 0.75f);
+    EXPECT_DOUBLE_EQ(specular.mAlpha, 1.0);
 }
 
 TEST(attributes_Material, ClampsAndShininessScale) {
