@@ -9,6 +9,11 @@
 #include "attributes/voxa_generic_node.h"
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_texture.h"
+#include "character/voxa_constraint_aim.h"
+#include "character/voxa_constraint_position.h"
+#include "character/voxa_constraint_rotation.h"
+#include "character/voxa_constraint_scale.h"
+#include "character/voxa_constraint_single_chain_ik.h"
 #include "objects/vobject_list.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene_contents.h"
@@ -133,6 +138,42 @@ VOxaDeformer* VOxaScene::GetDeformer(const char* name) const {
 
 bool VOxaScene::AddConstraint(VOxaObject* constraint) {
     return mContents->AddConstraint(constraint);
+}
+
+int VOxaScene::GetConstraintCount() const {
+    return mContents->GetConstraintCount();
+}
+
+int VOxaScene::GetConstraintCount(int type) const {
+    return mContents->GetConstraintCountByType(type);
+}
+
+VOxaConstraint* VOxaScene::GetConstraint(int index) const {
+    return mContents->GetConstraint(index);
+}
+
+// The class filter of the type guarantees the concrete class.
+VOxaConstraintPosition* VOxaScene::GetPositionConstraint(int index) const {
+    return static_cast<VOxaConstraintPosition*>(
+        mContents->GetConstraintByType(index, VOxaConstraint::ePosition));
+}
+
+VOxaConstraintRotation* VOxaScene::GetRotationConstraint(int index) const {
+    return static_cast<VOxaConstraintRotation*>(
+        mContents->GetConstraintByType(index, VOxaConstraint::eRotation));
+}
+
+VOxaConstraintScale* VOxaScene::GetScaleConstraint(int index) const {
+    return static_cast<VOxaConstraintScale*>(mContents->GetConstraintByType(index, VOxaConstraint::eScale));
+}
+
+VOxaConstraintSingleChainIK* VOxaScene::GetSingleChainIKConstraint(int index) const {
+    return static_cast<VOxaConstraintSingleChainIK*>(
+        mContents->GetConstraintByType(index, VOxaConstraint::eSingleChainIK));
+}
+
+VOxaConstraintAim* VOxaScene::GetAimConstraint(int index) const {
+    return static_cast<VOxaConstraintAim*>(mContents->GetConstraintByType(index, VOxaConstraint::eAim));
 }
 
 // --- Poses -------------------------------------------------------------------------------------

@@ -34,6 +34,13 @@ class VOxaTexture;
 // object even after a failure, and report a failure through error 0 with a text ending in the
 // take name; what succeeded stays done. Access by index out of range answers null (false for
 // removals) without an error.
+class VOxaConstraint;
+class VOxaConstraintAim;
+class VOxaConstraintPosition;
+class VOxaConstraintRotation;
+class VOxaConstraintScale;
+class VOxaConstraintSingleChainIK;
+
 class VOxaScene {
 public:
     enum EError { eTakeError = 0, eErrorCount };
@@ -88,6 +95,17 @@ public:
     VOxaDeformer* GetDeformer(int index, int kind = 0) const;
     VOxaDeformer* GetDeformer(const char* name) const;
     bool AddConstraint(VOxaObject* constraint);
+    // The contents' constraints (characters included), all or of one type (1 to 7; none for
+    // any other type), and the index-th (null outside the range).
+    int GetConstraintCount() const;
+    int GetConstraintCount(int type) const;
+    VOxaConstraint* GetConstraint(int index) const;
+    // The index-th constraint of type 1, 2, 3, 5 or 6; null outside the range.
+    VOxaConstraintPosition* GetPositionConstraint(int index) const;
+    VOxaConstraintRotation* GetRotationConstraint(int index) const;
+    VOxaConstraintScale* GetScaleConstraint(int index) const;
+    VOxaConstraintSingleChainIK* GetSingleChainIKConstraint(int index) const;
+    VOxaConstraintAim* GetAimConstraint(int index) const;
 
     // --- Poses (owned by the manager, only listed here) ----------------------------------------
     int GetPoseCount() const { return (int)mPoses.size(); }

@@ -10,6 +10,7 @@
 #include "attributes/voxa_shape.h"
 #include "attributes/voxa_texture.h"
 #include "attributes/voxa_video.h"
+#include "character/voxa_constraint.h"
 #include "objects/voxa_property_handler.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_node_attribute.h"
@@ -327,6 +328,46 @@ bool VOxaSceneContents::RemoveConstraint(VOxaObject* constraint) {
         return false;
     }
     return true;
+}
+
+namespace {
+// The constraint a list entry stands for: the owner of a constraint block (type code 13, or 8
+// for a character); null for anything else.
+VOxaConstraint* ConstraintOfEntry(const VPlug* entry) {
+    if (!VObjectList::IsObject(entry)) return nullptr;
+    VOxaObject* owner = VObjectList::GetOwnerObject(entry);
+    if (!owner || (owner->GetTypeCode() != 13 && owner->GetTypeCode() != 8)) return nullptr;
+    return static_cast<VOxaConstraint*>(owner);
+}
+}  // namespace
+
+int VOxaSceneContents::GetConstraintCount() const {
+    return mObjects->GetFilteredCount(VOxaConstraintProperty::ClassInfo.GetId());
+}
+
+VOxaConstraint* VOxaSceneContents::GetConstraint(int index) const {
+    int classId = VOxaConstraintProperty::ClassInfo.GetId();
+    if (index < 0 || index >= mObjects->GetFilteredCount(classId)) return nullptr;
+    return ConstraintOfEntry(mObjects->GetFiltered(classId, index));
+}
+
+int VOxaSceneContents::GetConstraintCountByType(int type) const {
+    // A class id of -1 would mean "no filter" to the list: a type without a class has none.
+    int classId = VOxaConstraint::GetClassIdOfType(type);
+    return classId < 0 ? 0 : mObjects->GetFilteredCount(classId);
+}
+
+VOxaConstraint* VOxaSceneContents::GetConstraintByType(int index, int type) const {
+    int classId = VOxaConstraint::GetClassIdOfType(type);
+    if (classId < 0 || index < 0 || index >= mObjects->GetFilteredCount(classId)) return nullptr;
+    return ConstraintOfEntry(mObjects->GetFiltered(classId, index));
+}
+
+VOxaConstraint* VOxaSceneContents::GetConstraintByName(const char* name) const {
+    if (!name) return nullptr;
+    VPlug* entry = mObjects->FindByName(name);
+    if (!entry || !entry->IsA(VOxaConstraintProperty::ClassInfo.GetId())) return nullptr;
+    return ConstraintOfEntry(entry);
 }
 
 bool VOxaSceneContents::AddDeformer(VOxaObject* deformer) {

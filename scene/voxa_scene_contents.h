@@ -7,6 +7,7 @@
 #include "objects/vobject_list.h"
 #include "scene/voxa_registry.h"
 
+class VOxaConstraint;
 class VOxaDeformer;
 class VOxaGenericNode;
 class VOxaMaterial;
@@ -113,6 +114,15 @@ public:
     bool AddConstraint(VOxaObject* constraint);
     // True for null; error 17 and false when not listed.
     bool RemoveConstraint(VOxaObject* constraint);
+    // The listed constraints (characters included), in list order. An entry that is no
+    // object of the object model answers null.
+    int GetConstraintCount() const;
+    VOxaConstraint* GetConstraint(int index) const;
+    // The same for one constraint type (1 to 7); a type without a class has none.
+    int GetConstraintCountByType(int type) const;
+    VOxaConstraint* GetConstraintByType(int index, int type) const;
+    // The listed constraint whose full name is `name` (byte for byte); null when none.
+    VOxaConstraint* GetConstraintByName(const char* name) const;
     bool AddDeformer(VOxaObject* deformer);
     // True for null; error 15 and false when not listed.
     bool RemoveDeformer(VOxaObject* deformer);

@@ -1,33 +1,90 @@
 // The manager's part for constraints.
+#include <new>
+
+#include "character/voxa_constraint.h"
+#include "character/voxa_constraint_aim.h"
+#include "character/voxa_constraint_parent.h"
+#include "character/voxa_constraint_position.h"
+#include "character/voxa_constraint_rotation.h"
+#include "character/voxa_constraint_scale.h"
+#include "character/voxa_constraint_single_chain_ik.h"
+#include "objects/vobject_list.h"
 #include "scene/voxa_sdk_manager.h"
 
-VOxaConstraintPosition* VOxaSdkManager::NewConstraintPosition(const char*) {
-    return nullptr;
+namespace {
+// The constraint a list entry stands for: the owner of a constraint block (type code 13 for
+// the six constraints, 8 for the character), null for anything else.
+VOxaConstraint* ConstraintOfEntry(const VPlug* entry) {
+    if (!VObjectList::IsObject(entry)) return nullptr;
+    VOxaObject* owner = VObjectList::GetOwnerObject(entry);
+    if (!owner || (owner->GetTypeCode() != 13 && owner->GetTypeCode() != 8)) return nullptr;
+    return static_cast<VOxaConstraint*>(owner);
 }
-VOxaConstraintRotation* VOxaSdkManager::NewConstraintRotation(const char*) {
-    return nullptr;
+}  // namespace
+
+VOxaConstraintPosition* VOxaSdkManager::NewConstraintPosition(const char* name) {
+    return name ? new (std::nothrow) VOxaConstraintPosition(this, name) : nullptr;
 }
-VOxaConstraintScale* VOxaSdkManager::NewConstraintScale(const char*) {
-    return nullptr;
+VOxaConstraintRotation* VOxaSdkManager::NewConstraintRotation(const char* name) {
+    return name ? new (std::nothrow) VOxaConstraintRotation(this, name) : nullptr;
 }
-VOxaConstraintParent* VOxaSdkManager::NewConstraintParent(const char*) {
-    return nullptr;
+VOxaConstraintScale* VOxaSdkManager::NewConstraintScale(const char* name) {
+    return name ? new (std::nothrow) VOxaConstraintScale(this, name) : nullptr;
 }
-VOxaConstraintSingleChainIK* VOxaSdkManager::NewConstraintSingleChainIK(const char*) {
-    return nullptr;
+VOxaConstraintParent* VOxaSdkManager::NewConstraintParent(const char* name) {
+    return name ? new (std::nothrow) VOxaConstraintParent(this, name) : nullptr;
 }
-VOxaConstraintAim* VOxaSdkManager::NewConstraintAim(const char*) {
-    return nullptr;
+VOxaConstraintSingleChainIK* VOxaSdkManager::NewConstraintSingleChainIK(const char* name) {
+    return name ? new (std::nothrow) VOxaConstraintSingleChainIK(this, name) : nullptr;
 }
-VOxaConstraint* VOxaSdkManager::CreateConstraint(const char*, int) {
-    return nullptr;
+VOxaConstraintAim* VOxaSdkManager::NewConstraintAim(const char* name) {
+    return name ? new (std::nothrow) VOxaConstraintAim(this, name) : nullptr;
 }
+
+VOxaConstraint* VOxaSdkManager::CreateConstraint(const char* name, int type) {
+    if (!name) return nullptr;
+    VString fullName = VOxaMakeObjectName("Constraint::", name);
+    VOxaConstraint* constraint = nullptr;
+    switch (type) {
+        case VOxaConstraint::ePosition:
+            constraint = NewConstraintPosition(fullName.Buffer());
+            break;
+        case VOxaConstraint::eRotation:
+            constraint = NewConstraintRotation(fullName.Buffer());
+            break;
+        case VOxaConstraint::eScale:
+            constraint = NewConstraintScale(fullName.Buffer());
+            break;
+        case VOxaConstraint::eParent:
+            constraint = NewConstraintParent(fullName.Buffer());
+            break;
+        case VOxaConstraint::eSingleChainIK:
+            constraint = NewConstraintSingleChainIK(fullName.Buffer());
+            break;
+        case VOxaConstraint::eAim:
+            constraint = NewConstraintAim(fullName.Buffer());
+            break;
+        default:
+            // Characters are made by the scene; anything else is no constraint.
+            return nullptr;
+    }
+    if (constraint) RegisterObject(constraint);
+    return constraint;
+}
+
 int VOxaSdkManager::GetConstraintCount() const {
-    return 0;
+    return mObjects->GetFilteredCount(VOxaConstraintProperty::ClassInfo.GetId());
 }
-int VOxaSdkManager::GetConstraintCountByType(int) const {
-    return 0;
+
+int VOxaSdkManager::GetConstraintCountByType(int type) const {
+    // A type without a class (invalid, or not built) has no constraints; a class id of -1
+    // must not reach the filter, which would take it for "no filter".
+    int classId = VOxaConstraint::GetClassIdOfType(type);
+    return classId < 0 ? 0 : mObjects->GetFilteredCount(classId);
 }
-VOxaConstraint* VOxaSdkManager::GetConstraint(int, int) const {
-    return nullptr;
+
+VOxaConstraint* VOxaSdkManager::GetConstraint(int index, int type) const {
+    int classId = VOxaConstraint::GetClassIdOfType(type);
+    if (classId < 0 || index < 0 || index >= mObjects->GetFilteredCount(classId)) return nullptr;
+    return ConstraintOfEntry(mObjects->GetFiltered(classId, index));
 }

@@ -1,0 +1,116 @@
+#ifndef OXA_CHARACTER_VOXA_CONSTRAINT_H
+#define OXA_CHARACTER_VOXA_CONSTRAINT_H
+
+#include "base/verror.h"
+#include "base/vge_vector.h"
+#include "character/voxa_constraint_property.h"
+#include "scene/voxa_take_node_container.h"
+
+class VOxaSceneContents;
+class VPropertyObjectList;
+
+// The abstract base of the six constraints and of the character: a named, animatable scene
+// object (type code 13, names prefixed "Constraint::") whose settings live in a separate
+// property block derived from VOxaConstraintProperty, which the concrete class creates and
+// owns. Lists hold the constrained and driving objects as connections of their property
+// blocks. Nothing evaluates a constraint.
+//
+// Take errors go to the constraint's error object (one message: "Error").
+class VOxaConstraint : public VOxaTakeNodeContainer {
+public:
+    // Constraint type numbers.
+    enum EType {
+        eUnidentified = 0,
+        ePosition = 1,
+        eRotation = 2,
+        eScale = 3,
+        eParent = 4,
+        eSingleChainIK = 5,
+        eAim = 6,
+        eCharacter = 7
+    };
+
+    // Only concrete constructors call it.
+    VOxaConstraint(VOxaSdkManager* manager, const char* name);
+    // Leaves its scene contents.
+    ~VOxaConstraint() override;
+
+    int GetTypeCode() const override { return 13; }
+    // Null in the base.
+    VOxaPropertyHandler* GetPropertyHandler() const override { return nullptr; }
+    // "Constraint" in the base.
+    VString GetTypeName() const override;
+    // One item: the empty string.
+    VStringList GetTypeFlags() const override;
+    // Nothing in the base; concrete: the channels of every animatable property of the block.
+    void CreateTakeNodeChannels(VOxaTakeNode* takeNode) override;
+    // The manager's CreateUserProperty (null without a manager).
+    VOxaUserProperty* CreateUserProperty(VProperty* property) override;
+    // The type number (1 to 7).
+    virtual int GetConstraintType() const = 0;
+    // Nothing in the base; position, rotation, scale and aim store it (w ignored).
+    virtual void SetOffset(VgeTVector offset);
+
+    // True for 1 to 7.
+    static bool IsValidConstraintType(int type);
+    // The class id of the property-block class of `type` (1 to 7), -1 for any other type and
+    // for a type whose class is not built (the character, for now).
+    static int GetClassIdOfType(int type);
+
+    VError& GetError() { return mError; }
+    int GetLastErrorID() const { return mError.GetLastErrorID(); }
+    const char* GetLastErrorString() const { return mError.GetLastErrorString().Buffer(); }
+
+    // Moves the property block from the current contents' object list (if any) to that of
+    // `contents` (null: none). Nothing when `contents` is the current one. Always true.
+    bool SetSceneContents(VOxaSceneContents* contents);
+    VOxaSceneContents* GetSceneContents() const { return mSceneContents; }
+    // For the property block's ConnectNotify: the block is leaving the plug `list` as its
+    // source; when that is the associated contents' object list, the association is dropped
+    // (so contents torn down first leave no dangling pointer).
+    void BlockLeavingList(const VPlug* list);
+
+    // The scene object a list entry stands for: the owner of a property block, null for
+    // anything else (null included).
+    static VOxaObject* GetEntryOwner(VObject* entry);
+
+protected:
+    // Helpers of the concrete constraints. All answer null/false or do nothing when the
+    // block or the property is missing.
+
+    // The property `name` of the block.
+    VProperty* FindBlockProperty(const char* name) const;
+    // Sets `property` to `values` (as many as its type takes) and passes its handle, when there
+    // is one, to the block's PropertyValueChanged: the current and "Default" channels follow.
+    void SetAndPublish(VProperty* property, const double* values);
+    void SetAndPublish(const char* name, double value);
+    // Sets a vector property to (x, y, z, 1) and publishes it.
+    void SetVectorAndPublish(const char* name, const VgeTVector& value);
+    // The value of a vector property with w forced to 1; `fallback` when it is missing.
+    VgeTVector GetVector(const char* name, const VgeTVector& fallback) const;
+    // The value of a number property; `fallback` when it is missing.
+    double GetDouble(const char* name, double fallback) const;
+
+    // The entry `index` of `list` as a scene object; null out of range or for a non-block.
+    static VOxaObject* GetListObject(const VPropertyObjectList* list, int index);
+    // Places `object`'s block at position 0 of `list`; false for null or an object without block.
+    static bool SetListObject0(VPropertyObjectList* list, VOxaObject* object);
+
+    // Adds `object`'s block to the source list `list` and creates the animatable per-object
+    // property "<name without prefix><suffix>" of `dataTypeName`, its channel in every take and
+    // its handle; then sets it to `values` in every take's channel and in the property. False
+    // (nothing done) for null or an object without block.
+    bool AddSourceWithProperty(VPropertyObjectList* list, VOxaObject* object, const char* suffix,
+                               const char* dataTypeName, const double* values);
+    // Creates an animatable property and gives it its channel in the current take (no handle).
+    VProperty* CreateAnimatableProperty(const char* name, const char* dataTypeName);
+    // The per-object property "<name><suffix>": first under the object's current name without
+    // prefix, then under its initial name with the first occurrence of its prefix removed.
+    VProperty* FindSourceProperty(const VOxaObject* object, const char* suffix) const;
+
+private:
+    VError mError;
+    VOxaSceneContents* mSceneContents = nullptr;
+};
+
+#endif  // OXA_CHARACTER_VOXA_CONSTRAINT_H
