@@ -174,7 +174,7 @@ class VOxaCameraProperties : public VOxaPropertyHandler {
     VOBJECT_DECLARE_CLASS()
 public:
     // The animated properties, by list position among them.
-    enum EAnimated {
+    enum EAnimated : int {
 #define OXA_CAMERA_ANIMATED_ID(Id, name, dataType) eAnimated##Id,
 #define OXA_CAMERA_STORED_NONE(Name, Type, names)
         OXA_CAMERA_PROPERTY_LIST(OXA_CAMERA_ANIMATED_ID, OXA_CAMERA_STORED_NONE)

@@ -74,7 +74,7 @@ private:
 // and answer values without checks.
 class VOxaDeformer : public VOxaTakeNodeContainer {
 public:
-    enum EDeformerType { eSkin = 1, eCluster = 2 };
+    enum EDeformerType : int { eSkin = 1, eCluster = 2 };
 
     // `name` is the full name. A `typeName` equal to "cluster" ignoring case makes a cluster,
     // anything else (null included) a skin. Adds the "Default" take (current).

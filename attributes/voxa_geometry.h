@@ -24,7 +24,7 @@ class VOxaTakeNode;
 // a failed AddShape leaves the geometry unchanged.
 class VOxaGeometry : public VOxaGeometryBase {
 public:
-    enum EError {
+    enum EError : int {
         eParameterOutOfRange = 0,   // "Parameter out of range."
         eParameterIsNull = 1,       // "Parameter is NULL."
         eMaterialNotFound = 2,      // "Material not found."

@@ -44,7 +44,7 @@ const char* VOxaGetBlendModeName(int mode);
 class VOxaLayerElement {
 public:
     // Element kinds, the type numbers of GetLayerElement and the by-kind queries.
-    enum EType {
+    enum EType : int {
         eNORMAL = 1,
         eMATERIAL = 2,
         eTEXTURE = 3,

@@ -20,7 +20,7 @@ class VOxaNode;
 class VOxaLink {
 public:
     // Link modes (GetLinkMode).
-    enum ELinkMode { eNormalize = 0, eAdditive = 1, eTotal1 = 2 };
+    enum ELinkMode : int { eNormalize = 0, eAdditive = 1, eTotal1 = 2 };
 
     // An initialised link (Init).
     VOxaLink();

@@ -6,7 +6,7 @@
 #include "base/vstring_list.h"
 
 // Form of a NURBS direction; the file spellings are "Periodic", "Closed" and "Open".
-enum VOxaNurbForm { ePERIODIC = 0, eCLOSED = 1, eOPEN = 2 };
+enum VOxaNurbForm : int { ePERIODIC = 0, eCLOSED = 1, eOPEN = 2 };
 
 // The NURBS surface attribute (type 5, "Nurb"): u count x v count weighted control points
 // (point (u, v) at index v x u count + u, its w the rational weight), an order, a form, a knot

@@ -7,7 +7,7 @@
 
 // Polynomial basis of a patch direction; the file spellings are "Bezier", "BezierQuadric",
 // "Cardinal", "BSpline" and "Linear".
-enum VOxaPatchType { eBEZIER = 0, eBEZIER_QUADRIC = 1, eCARDINAL = 2, eBSPLINE = 3, eLINEAR = 4 };
+enum VOxaPatchType : int { eBEZIER = 0, eBEZIER_QUADRIC = 1, eCARDINAL = 2, eBSPLINE = 3, eLINEAR = 4 };
 
 // The parametric patch attribute (type 6, "Patch"): a grid of u count x v count control points
 // (point (u, v) at index v x u count + u) with a basis type, a tessellation step, a closed flag

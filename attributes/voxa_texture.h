@@ -27,7 +27,7 @@ const char* GetTextureWrapModeName(int value);
 class VOxaTexture : public VOxaTakeNodeContainer {
 public:
     // How the image is projected.
-    enum EMappingType {
+    enum EMappingType : int {
         eNULL = 0,
         ePLANAR = 1,
         eSPHERICAL = 2,
@@ -38,9 +38,9 @@ public:
         eENVIRONMENT = 7,
     };
     // The axis of a planar projection.
-    enum EPlanarMappingNormal { ePLANAR_NORMAL_X = 0, ePLANAR_NORMAL_Y = 1, ePLANAR_NORMAL_Z = 2 };
+    enum EPlanarMappingNormal : int { ePLANAR_NORMAL_X = 0, ePLANAR_NORMAL_Y = 1, ePLANAR_NORMAL_Z = 2 };
     // The role of the texture.
-    enum ETextureUse {
+    enum ETextureUse : int {
         eSTANDARD = 0,
         eSHADOW_MAP = 1,
         eLIGHT_MAP = 2,
@@ -49,7 +49,7 @@ public:
         eBUMP_NORMAL_MAP = 5,
     };
     // Where the transparency comes from.
-    enum EAlphaSource { eALPHA_NONE = 0, eRGB_INTENSITY = 1, eBLACK = 2 };
+    enum EAlphaSource : int { eALPHA_NONE = 0, eRGB_INTENSITY = 1, eBLACK = 2 };
     // "TextureTypeUse": 0 "Color", 1 "Spherical Reflection Map", 2 "Sphere Map",
     // 3 "Shadow Map", 4 "Light Map", 5 "Bump Map (NormalMap)".
     enum ETextureUse6 : int {

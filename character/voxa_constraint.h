@@ -19,7 +19,7 @@ class VPropertyObjectList;
 class VOxaConstraint : public VOxaTakeNodeContainer {
 public:
     // Constraint type numbers.
-    enum EType {
+    enum EType : int {
         eUnidentified = 0,
         ePosition = 1,
         eRotation = 2,

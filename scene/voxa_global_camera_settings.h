@@ -18,9 +18,9 @@ class VOxaSdkManager;
 // Errors: 0 "Null parameter.", 1 "Unknown camera name." (for callers that report them).
 class VOxaGlobalCameraSettings {
 public:
-    enum EError { eNullParameter = 0, eUnknownCameraName = 1, eErrorCount };
+    enum EError : int { eNullParameter = 0, eUnknownCameraName = 1, eErrorCount };
     // The producer cameras, in the order of their making.
-    enum EProducer { ePerspective = 0, eTop, eBottom, eFront, eBack, eRight, eLeft, eProducerCount };
+    enum EProducer : int { ePerspective = 0, eTop, eBottom, eFront, eBack, eRight, eLeft, eProducerCount };
 
     // Makes the seven cameras and nodes through `manager` ("Producer Perspective", "Producer
     // Top", "Producer Bottom", "Producer Front", "Producer Back", "Producer Right", "Producer

@@ -45,7 +45,7 @@ struct VOxaShadowPlane {
 // is GetShadowPlane with an index out of range: error 0 "Index out of range.", null.
 class VOxaGlobalLightSettings {
 public:
-    enum EError { eIndexOutOfRange = 0, eErrorCount };
+    enum EError : int { eIndexOutOfRange = 0, eErrorCount };
 
     // Settings with the defaults of RestoreDefaultSettings.
     VOxaGlobalLightSettings();

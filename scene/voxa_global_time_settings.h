@@ -23,7 +23,7 @@ struct VOxaTimeMarker {
 // answer null or false, changing nothing.
 class VOxaGlobalTimeSettings {
 public:
-    enum EError { eIndexOutOfRange = 0, eErrorCount };
+    enum EError : int { eIndexOutOfRange = 0, eErrorCount };
 
     // Settings with the defaults of RestoreDefaultSettings.
     VOxaGlobalTimeSettings();

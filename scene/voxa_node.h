@@ -51,7 +51,7 @@ struct VOxaNodeCharacterLink {
 // nodes are in one scene already, or the child would become its own ancestor).
 class VOxaNode : public VOxaTakeNodeContainer {
 public:
-    enum EError {
+    enum EError : int {
         eTakeNodeError = 0,
         eNodeNameClash = 1,
         eMaterialNameClash = 2,
@@ -62,7 +62,7 @@ public:
         eIndexOutOfRange = 7,
         eErrorCount = 8
     };
-    enum ECullingMode { eCULLING_OFF = 0, eCULLING_ON_CCW = 1, eCULLING_ON_CW = 2 };
+    enum ECullingMode : int { eCULLING_OFF = 0, eCULLING_ON_CCW = 1, eCULLING_ON_CW = 2 };
 
     // `name` is the full name, prefix included. Adds the "Default" take, makes the node visible
     // with shading mode 3 and creates the property handles.

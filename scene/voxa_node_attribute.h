@@ -20,7 +20,7 @@ class VProperty;
 class VOxaNodeAttribute {
 public:
     // Attribute type codes (GetAttributeType). 4, 5 and 6 are the geometries.
-    enum EAttributeType {
+    enum EAttributeType : int {
         eShape = 0,
         eNull = 1,
         eMarker = 2,

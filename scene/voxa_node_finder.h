@@ -53,7 +53,7 @@ protected:
 // do not offer yet: their arrays stay empty for now.
 class VOxaNodeFinderDuplicateName : public VOxaNodeFinder {
 public:
-    enum EOption {
+    enum EOption : int {
         eNodeNames = 0,
         eMaterialNames = 1,
         eTextureNames = 2,
@@ -131,7 +131,7 @@ private:
 class VOxaNodeFinderBadScale : public VOxaNodeFinder {
 public:
     // Answers of the value tests.
-    enum EScaleTest { eScaleOk = 0, eScaleNotOne = 1, eScaleNegative = 2, eScaleNonUniform = 3 };
+    enum EScaleTest : int { eScaleOk = 0, eScaleNotOne = 1, eScaleNegative = 2, eScaleNonUniform = 3 };
 
     VOxaNodeFinderBadScale();
 

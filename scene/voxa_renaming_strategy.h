@@ -126,7 +126,7 @@ private:
 // letter or a digit replaced by "_", and keeps the full incoming name as the initial name.
 class VOxaPluginRenamingStrategy : public VRenamingStrategy {
 public:
-    enum EClashMode { eBothClashes = 0, eExactDuplicates = 1, eCaseClashes = 2 };
+    enum EClashMode : int { eBothClashes = 0, eExactDuplicates = 1, eCaseClashes = 2 };
 
     // `direction` 0 encodes, any other value decodes. With `bracketFlag`, decoding turns the
     // "(" and ")" of a numbered name into "_" in the initial name. Clash mode 0.

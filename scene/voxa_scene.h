@@ -43,7 +43,7 @@ class VOxaConstraintSingleChainIK;
 
 class VOxaScene {
 public:
-    enum EError { eTakeError = 0, eErrorCount };
+    enum EError : int { eTakeError = 0, eErrorCount };
 
     // Makes the contents (with the root node "RootNode"), the camera switcher node "Camera
     // Switcher" (invisible, shading mode 1) and the default global settings.

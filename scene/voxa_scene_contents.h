@@ -34,7 +34,7 @@ class VOxaVideo;
 // 0 has still counted down.
 class VOxaSceneContents {
 public:
-    enum EError {
+    enum EError : int {
         eNodeIsNull = 0,
         eNodeAlreadyOwned = 1,
         eNodeNotOwned = 2,

@@ -14,9 +14,9 @@
 class VOxaThumbnail {
 public:
     // Data formats: 0 RGB, any other value RGBA.
-    enum EDataFormat { eRGB_24 = 0, eRGBA_32 = 1 };
+    enum EDataFormat : int { eRGB_24 = 0, eRGBA_32 = 1 };
     // Sizes: 64 and 128 pixels square; any other value means no picture.
-    enum EImageSize { eNOT_SET = 0, e64x64 = 64, e128x128 = 128 };
+    enum EImageSize : int { eNOT_SET = 0, e64x64 = 64, e128x128 = 128 };
 
     // Format RGB, size 0, no buffer.
     VOxaThumbnail() = default;

@@ -62,7 +62,7 @@ const char* VOxaGetDeformerNamePrefix(const char* typeName);
 // error. A factory that answers null (a required argument is null) registers nothing.
 class VOxaSdkManager {
 public:
-    enum EError { eObjectNotFound = 0, eErrorCount };
+    enum EError : int { eObjectNotFound = 0, eErrorCount };
 
     // A new manager; null when memory is exhausted.
     static VOxaSdkManager* Create();

@@ -23,7 +23,7 @@ class VOxaGeometry;
 // and sets error 0, "Curve not found". The error object keeps only the last error.
 class VOxaTakeNode {
 public:
-    enum EError { eCurveNotFound = 0, eErrorCount };
+    enum EError : int { eCurveNotFound = 0, eErrorCount };
 
     // A take named `name` with a fresh, empty root "Defaults".
     explicit VOxaTakeNode(const char* name);
