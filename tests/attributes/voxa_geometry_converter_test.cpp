@@ -207,6 +207,12 @@ TEST(attributes_GeometryConverter, PatchToNurbAndFlip) {
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(seven->GetVKnotVector()[i], lin[i]) << i;
     EXPECT_EQ(converter.ConvertPatchToNurb(MakePatch(manager, 4, eCARDINAL, 4, eBEZIER, 1)), nullptr);
+    // A B-spline basis gives uniform knots 0, 1, 2, ...
+    VOxaNurb* uniform = converter.ConvertPatchToNurb(MakePatch(manager, 6, eBSPLINE, 4, eBEZIER, 1));
+    ASSERT_NE(uniform, nullptr);
+    ASSERT_GT(uniform->GetUKnotCount(), 6);
+    for (int i = 0; i < uniform->GetUKnotCount(); ++i)
+        EXPECT_EQ(uniform->GetUKnotVector()[i], (double)i) << i;
 
     VOxaNurb* small = manager.CreateNurb();
     small->SetOrder(2, 2);
