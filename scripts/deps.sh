@@ -7,7 +7,7 @@
 set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev)
 optional=()
-[ "${1:-}" = "--test" ] && optional=(assimp-testmodels librecad-data assimp-utils lib3ds-dev python3-ezdxf)
+[ "${1:-}" = "--test" ] && optional=(assimp-testmodels librecad-data assimp-utils lib3ds-dev python3-ezdxf libassimp-dev)
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 

@@ -1,0 +1,557 @@
+#include "formats/motion/vtext_file.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/vnumber_text.h"
+
+namespace {
+
+constexpr size_t kInputBlock = 1 << 16;
+constexpr size_t kOutputBlock = 1 << 16;
+// The first two enlargements of the line buffer keep their historic size, so a 30,000-character
+// line leaves the buffer at 10240 + 2 x 10239 bytes; later ones grow by half, so that one very long
+// line costs linear time instead of quadratic.
+constexpr uint32_t kGrowStep = 10239;
+constexpr uint32_t kMaxBufferSize = 0x7FFFFFF0u;
+
+inline char Lower(char c) {
+    return (char)std::tolower((unsigned char)c);
+}
+
+}  // namespace
+
+VTextFile::VTextFile(const char* name, const char* separators, const char* commentChars,
+                     bool caseSensitiveInf, bool diagnostics)
+    : mDiagnostics(diagnostics),
+      mCaseSensitiveInf(caseSensitiveInf),
+      mSeparators(separators ? separators : ""),
+      mDelimiters(mSeparators),
+      mCommentChars(commentChars ? commentChars : ""),
+      mName(name ? name : "") {
+    BuildTable(mSeparatorTable, mSeparators);
+    BuildTable(mDelimiterTable, mDelimiters);
+    BuildTable(mCommentTable, mCommentChars);
+    mBufferSize = kInitialBufferSize;
+    mLine = (char*)std::malloc(mBufferSize);
+    if (!mLine) {
+        static char empty[1] = {0};
+        mLine = empty;
+        mBufferSize = 0;
+    }
+    mLine[0] = 0;
+    mCursor = mLine;
+}
+
+VTextFile::~VTextFile() {
+    Close();
+    if (mBufferSize) std::free(mLine);
+    mLine = nullptr;
+    mCursor = nullptr;
+    mBufferSize = 0;
+    std::free(mInput);
+    std::free(mOutBuffer);
+}
+
+void VTextFile::BuildTable(bool* table, const char* set) {
+    std::memset(table, 0, 256 * sizeof(bool));
+    for (const char* p = set; p && *p; ++p)
+        table[(unsigned char)Lower(*p)] = true;
+}
+
+void VTextFile::EmptyLine() {
+    if (mBufferSize) mLine[0] = 0;
+    mCursor = mLine;
+}
+
+// ---- opening and lines ----
+
+bool VTextFile::Open(const char* path, const char* mode) {
+    Close();
+    mLineNumber = 0;
+    if (!path || !mode) {
+        mAtEnd = true;
+        return false;
+    }
+    if (std::strchr(mode, 'w') || std::strchr(mode, 'a')) {
+        // Appending would need the old contents in the temporary file; the formats only create.
+        mWriteFailed = false;
+        mOutLen = 0;
+        if (!mOutBuffer) mOutBuffer = (char*)std::malloc(kOutputBlock);
+        if (!mOutBuffer || !mOutput.Open(path, std::strchr(mode, 'b') != nullptr)) {
+            mAtEnd = true;
+            return false;
+        }
+        mAtEnd = false;
+        return true;
+    }
+    mFile = std::fopen(path, mode);
+    if (!mFile) {
+        mAtEnd = true;
+        return false;
+    }
+    if (!mInput) mInput = (char*)std::malloc(kInputBlock);
+    if (!mInput) {
+        std::fclose(mFile);
+        mFile = nullptr;
+        mAtEnd = true;
+        return false;
+    }
+    mAtEnd = false;
+    Rewind();
+    return true;
+}
+
+bool VTextFile::Close() {
+    bool ok = false;
+    if (mFile) {
+        ok = std::fclose(mFile) == 0;
+        mFile = nullptr;
+    } else if (mOutput.IsOpen()) {
+        ok = FlushOutput();
+        if (mWriteFailed) mOutput.MarkFailed();
+        ok = mOutput.Commit() && ok;
+    }
+    mInputPos = mInputLen = 0;
+    mInputEof = false;
+    mOutLen = 0;
+    mLineNumber = 0;
+    mAtEnd = true;
+    EmptyLine();
+    return ok;
+}
+
+void VTextFile::Discard() {
+    mOutLen = 0;
+    mOutput.Abandon();
+    Close();
+}
+
+bool VTextFile::Rewind() {
+    if (!mFile || std::fseek(mFile, 0, SEEK_SET) != 0) return false;
+    std::clearerr(mFile);
+    mInputPos = mInputLen = 0;
+    mInputEof = false;
+    ReadNextLine();
+    return true;
+}
+
+bool VTextFile::FillInput() {
+    if (mInputEof || !mFile) return false;
+    mInputLen = std::fread(mInput, 1, kInputBlock, mFile);
+    mInputPos = 0;
+    if (mInputLen == 0) {
+        mInputEof = true;
+        return false;
+    }
+    return true;
+}
+
+bool VTextFile::GetLine(char* out, uint32_t room) {
+    if (room < 1 || !mFile) return false;
+    uint32_t stored = 0;
+    bool any = false;
+    while (stored + 1 < room) {
+        if (mInputPos >= mInputLen && !FillInput()) break;
+        const char* start = mInput + mInputPos;
+        size_t available = mInputLen - mInputPos;
+        size_t want = room - 1 - stored;
+        if (available > want) available = want;
+        const char* newline = (const char*)std::memchr(start, '\n', available);
+        const size_t take = newline ? (size_t)(newline - start) + 1 : available;
+        std::memcpy(out + stored, start, take);
+        stored += (uint32_t)take;
+        mInputPos += take;
+        any = any || take > 0;
+        if (newline) break;
+    }
+    if (!any) return false;
+    out[stored] = 0;
+    return true;
+}
+
+bool VTextFile::ReadRawLine(uint32_t offset) {
+    if (!mBufferSize || offset >= mBufferSize) return false;
+    if (!GetLine(mLine + offset, mBufferSize - offset)) return false;
+    for (;;) {
+        const size_t length = std::strlen(mLine);
+        if (length + 1 < mBufferSize || (length && mLine[length - 1] == '\n')) return true;
+        // The buffer is full without a line end: enlarge it and read on over the old terminator.
+        const uint32_t oldSize = mBufferSize;
+        const uint32_t oldGrowths = (oldSize - kInitialBufferSize) / kGrowStep;
+        uint32_t grow =
+            oldGrowths < 2 && (oldSize - kInitialBufferSize) % kGrowStep == 0 ? kGrowStep : oldSize / 2;
+        if (oldSize >= kMaxBufferSize) return true;  // keep what fits; the rest reads as a new line
+        if (grow > kMaxBufferSize - oldSize) grow = kMaxBufferSize - oldSize;
+        char* larger = (char*)std::realloc(mLine, (size_t)oldSize + grow);
+        if (!larger) return true;
+        mLine = larger;
+        mCursor = mLine;
+        mBufferSize = oldSize + grow;
+        if (!GetLine(mLine + oldSize - 1, mBufferSize - (oldSize - 1))) return false;
+    }
+}
+
+bool VTextFile::ReadNextLine() {
+    mSkippedLines = false;
+    bool first = true;
+    for (;;) {
+        if (!ReadRawLine(0)) {
+            mAtEnd = true;
+            EmptyLine();
+            return false;
+        }
+        if (!first) mSkippedLines = true;
+        first = false;
+        mLine[mBufferSize - 1] = 0;
+        ++mLineNumber;
+        mCursor = mLine;
+        for (char* p = mLine; *p; ++p) {
+            const unsigned char c = (unsigned char)*p;
+            if (mCommentTable[c]) break;
+            if (!mSeparatorTable[c]) {
+                const size_t length = std::strlen(p) + (size_t)(p - mLine);
+                if (length && mLine[length - 1] == '\n') mLine[length - 1] = 0;
+                mCursor = p;
+                return true;
+            }
+        }
+    }
+}
+
+const char* VTextFile::SetSeparators(const char* set) {
+    const char* previous = mSeparators;
+    mSeparators = set ? set : "";
+    BuildTable(mSeparatorTable, mSeparators);
+    return previous;
+}
+
+const char* VTextFile::SetDelimiters(const char* set) {
+    const char* previous = mDelimiters;
+    mDelimiters = set ? set : "";
+    BuildTable(mDelimiterTable, mDelimiters);
+    return previous;
+}
+
+bool VTextFile::SetCursor(const char* position) {
+    if (!position || !mBufferSize || position < mLine || position > mLine + std::strlen(mLine)) return false;
+    mCursor = mLine + (position - mLine);
+    return true;
+}
+
+// ---- cursor and tokens ----
+
+const char* VTextFile::SkipSeparators(const char* p) const {
+    if (!p) return nullptr;
+    while (*p && IsSeparator(*p))
+        ++p;
+    return p;
+}
+
+bool VTextFile::IsInSet(const char* set, char c) {
+    for (const char* p = set; p && *p; ++p)
+        if (Lower(*p) == c) return true;
+    return false;
+}
+
+const char* VTextFile::MatchPrefix(const char* text, const char* word) {
+    if (!text) return nullptr;
+    if (!word) return text;
+    for (; *word; ++word, ++text) {
+        if (!*text || Lower(*text) != Lower(*word)) return nullptr;
+    }
+    return text;
+}
+
+int VTextFile::PeekKeyword(const Keyword* table) const {
+    if (!table || !mCursor) return -1;
+    for (int k = 0; table[k].word && table[k].word[0]; ++k)
+        if (MatchPrefix(mCursor, table[k].word)) return k;
+    return -1;
+}
+
+int VTextFile::ReadKeyword(Keyword* table) {
+    if (!table || !mCursor) return -1;
+    for (int k = 0; table[k].word && table[k].word[0]; ++k) {
+        if (const char* after = MatchPrefix(mCursor, table[k].word)) {
+            mCursor = const_cast<char*>(SkipSeparators(after));
+            ++table[k].count;
+            return k;
+        }
+    }
+    return -1;
+}
+
+void VTextFile::ResetKeywordCounts(Keyword* table) {
+    for (int k = 0; table && table[k].word && table[k].word[0]; ++k)
+        table[k].count = 0;
+}
+
+bool VTextFile::PeekChar(char& c) const {
+    if (!mCursor || !*mCursor) return false;
+    c = *mCursor;
+    return true;
+}
+
+bool VTextFile::ReadChar(char& c) {
+    if (!PeekChar(c)) return false;
+    ++mCursor;
+    return true;
+}
+
+bool VTextFile::ReadToken(char* buffer, int max) {
+    if (!mCursor || !*mCursor || !buffer || max < 0) return false;
+    int n = 0;
+    while (n < max && mCursor[n] && !mDelimiterTable[(unsigned char)mCursor[n]]) {
+        buffer[n] = mCursor[n];
+        ++n;
+    }
+    buffer[n] = 0;
+    mCursor = const_cast<char*>(SkipSeparators(mCursor + n));
+    return true;
+}
+
+bool VTextFile::ReadString(VString& text) {
+    char buffer[1024];
+    if (!ReadToken(buffer, 1023)) return false;
+    text = buffer;
+    return true;
+}
+
+bool VTextFile::ReadInt(int& value) {
+    if (!mCursor || !*mCursor) return false;
+    const char* end = mCursor + std::strlen(mCursor);
+    const char* next = VParseInt(mCursor, end, value);
+    if (!next) return false;
+    mCursor = const_cast<char*>(SkipSeparators(next));
+    return true;
+}
+
+bool VTextFile::RestOfLineIs(const char* word) const {
+    // The word, then nothing but separators ("inf\r" of a CRLF file counts too).
+    const char* p = mCursor;
+    for (; *word; ++word, ++p) {
+        if (!*p) return false;
+        if (mCaseSensitiveInf ? *p != *word : Lower(*p) != Lower(*word)) return false;
+    }
+    return *SkipSeparators(p) == 0;
+}
+
+bool VTextFile::ReadDouble(double& value, double scale) {
+    if (!mCursor || !*mCursor) return false;
+    if (RestOfLineIs("-inf")) {
+        value = -HUGE_VAL;
+        mCursor = const_cast<char*>(SkipSeparators(mCursor + 4));
+        return true;
+    }
+    if (RestOfLineIs("inf")) {
+        value = HUGE_VAL;
+        mCursor = const_cast<char*>(SkipSeparators(mCursor + 3));
+        return true;
+    }
+    const char* end = mCursor + std::strlen(mCursor);
+    double parsed = 0.0;
+    // Infinities elsewhere on the line, and NaN anywhere, are not numbers here.
+    const char* next = VParseDouble(mCursor, end, parsed, false);
+    if (!next) return false;
+    value = parsed * scale;
+    mCursor = const_cast<char*>(SkipSeparators(next));
+    return true;
+}
+
+bool VTextFile::ReadDoublePair(double out[2], double scale) {
+    if (!mCursor || !*mCursor) return false;
+    const char* p = mCursor;
+    double values[2];
+    for (int k = 0; k < 2; ++k) {
+        const char* q = p;
+        while (*q && std::isspace((unsigned char)*q))
+            ++q;
+        if (MatchPrefix(q, "-inf")) {
+            values[k] = -HUGE_VAL;
+            p = q + 4;
+        } else if (MatchPrefix(q, "inf")) {
+            values[k] = HUGE_VAL;
+            p = q + 3;
+        } else {
+            double parsed = 0.0;
+            const char* next = VParseDouble(p, p + std::strlen(p), parsed, false);
+            if (!next) return false;
+            values[k] = parsed * scale;
+            p = next;
+        }
+        p = SkipSeparators(p);
+    }
+    out[0] = values[0];
+    out[1] = values[1];
+    mCursor = const_cast<char*>(p);
+    return true;
+}
+
+bool VTextFile::ReadVector3(double out[3], double scale) {
+    if (!mCursor || !*mCursor) return false;
+    const char* end = mCursor + std::strlen(mCursor);
+    const char* p = mCursor;
+    double values[3];
+    for (int k = 0; k < 3; ++k) {
+        p = VParseDouble(p, end, values[k], false);
+        if (!p) return false;
+    }
+    for (int k = 0; k < 3; ++k)
+        out[k] = values[k] * scale;
+    mCursor = const_cast<char*>(SkipSeparators(p));
+    return true;
+}
+
+bool VTextFile::AtLineEnd() const {
+    return !mCursor || *SkipSeparators(mCursor) == 0;
+}
+
+// ---- diagnostics ----
+
+bool VTextFile::Compose(Callback fn, const char* kind, const char* format, va_list args) const {
+    if (!mDiagnostics || !fn) return false;
+    char buffer[1024];
+    int used = std::snprintf(buffer, sizeof buffer, "%s read %s (line %u): ", mName, kind, mLineNumber);
+    if (used < 0) used = 0;
+    if ((size_t)used < sizeof buffer)
+        std::vsnprintf(buffer + used, sizeof buffer - (size_t)used, format, args);
+    // A longer message is cut at the buffer's end.
+    fn(buffer);
+    return true;
+}
+
+bool VTextFile::PrintDebug(const char* format, ...) const {
+    va_list args;
+    va_start(args, format);
+    Compose(mDebugCallback, "debug", format, args);
+    va_end(args);
+    return false;
+}
+
+bool VTextFile::PrintWarning(const char* format, ...) const {
+    va_list args;
+    va_start(args, format);
+    Compose(mWarningCallback, "warning", format, args);
+    va_end(args);
+    return false;
+}
+
+bool VTextFile::PrintError(const char* format, ...) const {
+    va_list args;
+    va_start(args, format);
+    Compose(mErrorCallback, "error", format, args);
+    va_end(args);
+    return true;
+}
+
+VTextFile::Callback VTextFile::SetDebugCallback(Callback fn) {
+    mDebugCallback = fn;
+    return fn;
+}
+
+VTextFile::Callback VTextFile::SetWarningCallback(Callback fn) {
+    mWarningCallback = fn;
+    return fn;
+}
+
+VTextFile::Callback VTextFile::SetErrorCallback(Callback fn) {
+    mErrorCallback = fn;
+    return fn;
+}
+
+// ---- writing ----
+
+bool VTextFile::FlushOutput() {
+    if (!mOutLen) return !mWriteFailed;
+    if (!mOutput.Write(mOutBuffer, mOutLen)) mWriteFailed = true;
+    mOutLen = 0;
+    return !mWriteFailed;
+}
+
+bool VTextFile::Write(const char* data, size_t size) {
+    if (!mOutput.IsOpen()) {
+        mWriteFailed = true;
+        return false;
+    }
+    if (mOutLen + size > kOutputBlock) {
+        FlushOutput();
+        if (size > kOutputBlock) {
+            if (!mOutput.Write(data, size)) mWriteFailed = true;
+            return !mWriteFailed;
+        }
+    }
+    std::memcpy(mOutBuffer + mOutLen, data, size);
+    mOutLen += size;
+    return !mWriteFailed;
+}
+
+bool VTextFile::WriteText(const char* text) {
+    return Write(text ? text : "", text ? std::strlen(text) : 0);
+}
+
+bool VTextFile::WriteChar(char c) {
+    return Write(&c, 1);
+}
+
+bool VTextFile::WriteInt(long long value) {
+    char buffer[32];
+    const int n = VFormatInt(buffer, sizeof buffer, value);
+    return Write(buffer, (size_t)n);
+}
+
+bool VTextFile::WriteG(double value, int precision) {
+    char buffer[64];
+    int n = VFormatDoubleG(buffer, sizeof buffer, value, precision);
+    if (n >= (int)sizeof buffer) n = (int)sizeof buffer - 1;
+    return Write(buffer, (size_t)n);
+}
+
+bool VTextFile::WriteFixed(double value, int decimals) {
+    char buffer[400];
+    int n = VFormatDoubleFixed(buffer, sizeof buffer, value, decimals);
+    if (n >= (int)sizeof buffer) n = (int)sizeof buffer - 1;
+    return Write(buffer, (size_t)n);
+}
+
+namespace {
+
+bool FormatInto(VTextFile& file, const char* format, va_list args) {
+    char small[1024];
+    va_list copy;
+    va_copy(copy, args);
+    const int n = std::vsnprintf(small, sizeof small, format, copy);
+    va_end(copy);
+    if (n < 0) return false;
+    if ((size_t)n < sizeof small) return file.Write(small, (size_t)n);
+    char* large = (char*)std::malloc((size_t)n + 1);
+    if (!large) return false;
+    std::vsnprintf(large, (size_t)n + 1, format, args);
+    const bool ok = file.Write(large, (size_t)n);
+    std::free(large);
+    return ok;
+}
+
+}  // namespace
+
+bool VTextFile::WriteFormat(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const bool ok = FormatInto(*this, format, args);
+    va_end(args);
+    if (!ok) mWriteFailed = true;
+    return ok && !mWriteFailed;
+}
+
+bool VTextFile::WriteIndented(int level, const char* format, ...) {
+    for (int k = 0; k < level; ++k)
+        Write("  ", 2);
+    va_list args;
+    va_start(args, format);
+    const bool ok = FormatInto(*this, format, args);
+    va_end(args);
+    if (!ok) mWriteFailed = true;
+    return ok && !mWriteFailed;
+}

@@ -1,0 +1,169 @@
+#ifndef OXA_FORMATS_MOTION_VTEXT_FILE_H
+#define OXA_FORMATS_MOTION_VTEXT_FILE_H
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "base/vsafe_output_file.h"
+#include "base/vstring.h"
+
+// The line-oriented text file under every text motion format. It owns a stdio stream and one
+// growable line buffer, keeps a cursor into the current line and the line number, skips blank and
+// comment lines, splits lines into tokens, matches keywords, parses numbers, composes read
+// diagnostics carrying the format's name and line number, and writes text.
+//
+// Each format's file class derives from it and passes its name, separator set and comment
+// characters. The strings are not copied: they must outlive the object (static literals).
+//
+// Writing: `Open` with a write mode writes to a temporary file beside the target; `Close` puts it in
+// place only when every write succeeded, so a failed or interrupted write keeps the old target.
+// Writes go through an output buffer; a format prints its numbers with `WriteInt`, `WriteG` and
+// `WriteFixed`, which are byte-identical to "%d", "%g" and "%.Nf" in the "C" locale.
+class VTextFile {
+public:
+    // One entry of a keyword table; a table ends with an entry whose word is "".
+    struct Keyword {
+        const char* word;
+        int count;
+    };
+
+    using Callback = void (*)(const char* text);
+
+    static constexpr uint32_t kInitialBufferSize = 10240;
+
+    VTextFile(const char* name, const char* separators, const char* commentChars, bool caseSensitiveInf,
+              bool diagnostics);
+    virtual ~VTextFile();
+    VTextFile(const VTextFile&) = delete;
+    VTextFile& operator=(const VTextFile&) = delete;
+
+    // ---- opening and lines ----
+
+    // Opens `path` with an fopen mode. A read mode positions the file on its first significant line
+    // (true even when there is none); a write mode ('w' or 'a' in it) starts the temporary file.
+    bool Open(const char* path, const char* mode);
+    // Closes the stream. For a written file, puts it in place: false when a write failed (the
+    // target is then untouched). True only when a stream was open and closing it succeeded.
+    bool Close();
+    // Closes a written file without putting it in place (the target is untouched).
+    void Discard();
+    bool Rewind();
+    // Reads one physical line into the buffer at `offset`, growing the buffer for long lines.
+    bool ReadRawLine(uint32_t offset);
+    // Moves to the next significant line: blank lines and comment lines are skipped.
+    bool ReadNextLine();
+    const char* SetSeparators(const char* set);
+    const char* SetDelimiters(const char* set);
+
+    bool IsOpen() const { return mFile != nullptr || mOutput.IsOpen(); }
+    bool IsAtEnd() const { return mAtEnd; }
+    bool SkippedLines() const { return mSkippedLines; }
+    uint32_t GetLineNumber() const { return mLineNumber; }
+    uint32_t GetBufferSize() const { return mBufferSize; }
+    const char* GetLine() const { return mLine; }
+    const char* GetCursor() const { return mCursor; }
+    // Moves the cursor inside the current line (null or outside the buffer is refused).
+    bool SetCursor(const char* position);
+    const char* GetName() const { return mName; }
+
+    // ---- cursor and tokens ----
+
+    const char* SkipSeparators(const char* p) const;
+    // True when `c` equals one of the set's characters converted to lower case.
+    static bool IsInSet(const char* set, char c);
+    // Compares `word` with the start of `text` without regard to case; the position after the word,
+    // or null. No word boundary is needed: "Frame" matches the start of "Frames:".
+    static const char* MatchPrefix(const char* text, const char* word);
+    // The index of the first entry whose word starts the text at the cursor (the cursor moves past
+    // it and past separators, the entry counts the match), or -1.
+    int ReadKeyword(Keyword* table);
+    int PeekKeyword(const Keyword* table) const;
+    static void ResetKeywordCounts(Keyword* table);
+    bool PeekChar(char& c) const;
+    bool ReadChar(char& c);
+    // Copies at most `max` characters of the token at the cursor into `buffer` (which holds max + 1).
+    bool ReadToken(char* buffer, int max);
+    bool ReadString(VString& text);
+    bool ReadInt(int& value);
+    // A number times `scale`; "inf" and "-inf" (unscaled) only as the last token of the line.
+    bool ReadDouble(double& value, double scale = 1.0);
+    bool ReadDoublePair(double out[2], double scale = 1.0);
+    bool ReadVector3(double out[3], double scale = 1.0);
+    // True when nothing but separators is left on the line.
+    bool AtLineEnd() const;
+
+    // ---- diagnostics ----
+
+    bool PrintDebug(const char* format, ...) const;
+    bool PrintWarning(const char* format, ...) const;
+    bool PrintError(const char* format, ...) const;
+    Callback SetDebugCallback(Callback fn);
+    Callback SetWarningCallback(Callback fn);
+    Callback SetErrorCallback(Callback fn);
+    void SetDiagnostics(bool on) { mDiagnostics = on; }
+
+    // ---- writing ----
+
+    // Two blanks per level, then the formatted text (no newline added).
+    bool WriteIndented(int level, const char* format, ...);
+    // printf-style text (no length limit).
+    bool WriteFormat(const char* format, ...);
+    bool Write(const char* data, size_t size);
+    bool WriteText(const char* text);
+    bool WriteChar(char c);
+    bool WriteInt(long long value);
+    bool WriteG(double value, int precision = 6);
+    bool WriteFixed(double value, int decimals);
+    // False once any write failed since `Open`.
+    bool WriteFailed() const { return mWriteFailed; }
+
+protected:
+    // The read stream (null when closed or writing).
+    std::FILE* mFile = nullptr;
+    uint32_t mLineNumber = 0;
+    uint32_t mBufferSize = 0;
+    char* mLine = nullptr;
+    char* mCursor = nullptr;
+    bool mDiagnostics = false;
+    bool mCaseSensitiveInf = true;
+    const char* mSeparators = "";
+    const char* mDelimiters = "";
+    const char* mCommentChars = "";
+    const char* mName = "";
+    bool mAtEnd = true;
+    bool mSkippedLines = false;
+    Callback mDebugCallback = nullptr;
+    Callback mWarningCallback = nullptr;
+    Callback mErrorCallback = nullptr;
+
+private:
+    bool IsSeparator(char c) const { return mSeparatorTable[(unsigned char)c]; }
+    bool Compose(Callback fn, const char* kind, const char* format, va_list args) const;
+    // fgets over the block reader: at most room - 1 bytes, up to and including a newline.
+    bool GetLine(char* out, uint32_t room);
+    bool FillInput();
+    void EmptyLine();
+    bool FlushOutput();
+    bool RestOfLineIs(const char* word) const;
+    static void BuildTable(bool* table, const char* set);
+
+    bool mSeparatorTable[256];
+    bool mDelimiterTable[256];
+    bool mCommentTable[256];
+
+    // Block reader under the read stream.
+    char* mInput = nullptr;
+    size_t mInputPos = 0;
+    size_t mInputLen = 0;
+    bool mInputEof = false;
+
+    // Output: a buffer in front of the temporary file.
+    VSafeOutputFile mOutput;
+    char* mOutBuffer = nullptr;
+    size_t mOutLen = 0;
+    bool mWriteFailed = false;
+};
+
+#endif  // OXA_FORMATS_MOTION_VTEXT_FILE_H

@@ -1,0 +1,277 @@
+#include "formats/motion/vtext_file.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "base/vnumber_text.h"
+
+namespace {
+
+std::string TempPath(const char* name) {
+    return ::testing::TempDir() + name;
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class TextFile : public VTextFile {
+public:
+    explicit TextFile(const char* separators = " \t\r\n", const char* comments = "#")
+        : VTextFile("TXT", separators, comments, true, true) {}
+};
+
+std::string gLastMessage;
+void Remember(const char* text) {
+    gLastMessage = text;
+}
+
+TEST(text_file, BlankFileOpensAtEnd) {
+    const std::string path = TempPath("blank.txt");
+    WriteFile(path, "\n   \n\t\n");
+    TextFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    EXPECT_TRUE(file.IsAtEnd());
+    EXPECT_STREQ(file.GetLine(), "");
+    int i = 0;
+    double d = 0;
+    EXPECT_FALSE(file.ReadInt(i));
+    EXPECT_FALSE(file.ReadDouble(d));
+    EXPECT_TRUE(file.Close());
+    EXPECT_FALSE(file.Close());
+}
+
+TEST(text_file, LongLinesGrowTheBufferTwiceByStepThenByHalf) {
+    const std::string path = TempPath("long.txt");
+    std::string line(30000, 'a');
+    WriteFile(path, line + "\nnext\n");
+    TextFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    EXPECT_EQ(std::string(file.GetLine()), line);
+    EXPECT_EQ(file.GetBufferSize(), 10240u + 2 * 10239u);
+    ASSERT_TRUE(file.ReadNextLine());
+    EXPECT_STREQ(file.GetLine(), "next");
+    EXPECT_EQ(file.GetBufferSize(), 10240u + 2 * 10239u);
+
+    // A 1 MB line without a line end is read whole, the buffer growing by half after two steps.
+    std::string huge(1 << 20, 'b');
+    WriteFile(path, huge);
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    EXPECT_EQ(std::strlen(file.GetLine()), huge.size());
+    EXPECT_LT(file.GetBufferSize(), 3u * (1u << 20));
+}
+
+TEST(text_file, CommentsOnlyBeforeTheFirstSignificantCharacter) {
+    const std::string path = TempPath("comments.txt");
+    WriteFile(path, "# comment\n   # indented\nword # more\r\n\n");
+    TextFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    EXPECT_TRUE(file.SkippedLines());
+    EXPECT_EQ(file.GetLineNumber(), 3u);
+    VString a, b, c;
+    ASSERT_TRUE(file.ReadString(a));
+    ASSERT_TRUE(file.ReadString(b));
+    ASSERT_TRUE(file.ReadString(c));
+    EXPECT_STREQ(a, "word");
+    EXPECT_STREQ(b, "#");
+    EXPECT_STREQ(c, "more");  // the carriage return is a separator
+    EXPECT_FALSE(file.ReadString(c));
+    EXPECT_FALSE(file.ReadNextLine());
+    EXPECT_TRUE(file.IsAtEnd());
+    EXPECT_EQ(file.GetLineNumber(), 4u);
+}
+
+TEST(text_file, KeywordsMatchByPrefixInTableOrder) {
+    const std::string path = TempPath("keywords.txt");
+    WriteFile(path, "Frame Time: 0.01\nFrames: 20\n");
+    TextFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    VTextFile::Keyword longFirst[] = {{"Frames", 0}, {"Frame", 0}, {"", 0}};
+    EXPECT_EQ(file.PeekKeyword(longFirst), 1);
+    EXPECT_EQ(longFirst[1].count, 0);
+    EXPECT_EQ(file.ReadKeyword(longFirst), 1);
+    EXPECT_EQ(longFirst[1].count, 1);
+    EXPECT_STREQ(file.GetCursor(), "Time: 0.01");
+    ASSERT_TRUE(file.ReadNextLine());
+    VTextFile::Keyword shortFirst[] = {{"frame", 0}, {"frames", 0}, {"", 0}};
+    EXPECT_EQ(file.ReadKeyword(shortFirst), 0);
+    EXPECT_STREQ(file.GetCursor(), "s: 20");
+    EXPECT_EQ(file.ReadKeyword(shortFirst), -1);
+    VTextFile::ResetKeywordCounts(shortFirst);
+    EXPECT_EQ(shortFirst[0].count, 0);
+    const char* frames = "Frames:";
+    EXPECT_EQ(VTextFile::MatchPrefix(frames, "FRAME"), frames + 5);
+    EXPECT_EQ(VTextFile::MatchPrefix(frames, "Framez"), nullptr);
+}
+
+TEST(text_file, NumbersScaleAndInfinityOnlyAsLastToken) {
+    const std::string path = TempPath("numbers.txt");
+    WriteFile(path, "1.5 2\ninf\ninf 3\n-INF\n+7 -8x 0x10 1e400\nnan\n(1.0, -inf) 3\n");
+    TextFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    double d = 0;
+    ASSERT_TRUE(file.ReadDouble(d, 10));
+    EXPECT_EQ(d, 15);
+    EXPECT_STREQ(file.GetCursor(), "2");
+    ASSERT_TRUE(file.ReadNextLine());
+    ASSERT_TRUE(file.ReadDouble(d, 10));
+    EXPECT_EQ(d, HUGE_VAL);
+    ASSERT_TRUE(file.ReadNextLine());
+    EXPECT_FALSE(file.ReadDouble(d));
+    EXPECT_STREQ(file.GetCursor(), "inf 3");
+    ASSERT_TRUE(file.ReadNextLine());
+    EXPECT_FALSE(file.ReadDouble(d));  // exact bytes when infinities are case-sensitive
+    ASSERT_TRUE(file.ReadNextLine());
+    int i = 0;
+    ASSERT_TRUE(file.ReadInt(i));
+    EXPECT_EQ(i, 7);
+    ASSERT_TRUE(file.ReadInt(i));
+    EXPECT_EQ(i, -8);
+    EXPECT_STREQ(file.GetCursor(), "x 0x10 1e400");
+    char c = 0;
+    ASSERT_TRUE(file.ReadChar(c));
+    ASSERT_TRUE(file.ReadDouble(d));
+    EXPECT_EQ(d, 16);
+    ASSERT_TRUE(file.ReadDouble(d));
+    EXPECT_EQ(d, HUGE_VAL);
+    ASSERT_TRUE(file.ReadNextLine());
+    EXPECT_FALSE(file.ReadDouble(d));
+    ASSERT_TRUE(file.ReadNextLine());
+
+    double pair[2] = {0, 0};
+    TextFile asf(" \t, ()\r\n", "#");
+    ASSERT_TRUE(asf.Open(path.c_str(), "r"));
+    while (asf.GetLine()[0] != '(')
+        ASSERT_TRUE(asf.ReadNextLine());
+    asf.SetCursor(asf.SkipSeparators(asf.GetCursor()));
+    ASSERT_TRUE(asf.ReadDoublePair(pair, 2));
+    EXPECT_EQ(pair[0], 2);
+    EXPECT_EQ(pair[1], -HUGE_VAL);
+    EXPECT_STREQ(asf.GetCursor(), "3");
+    EXPECT_FALSE(asf.ReadDoublePair(pair));  // the second value is missing: nothing moves
+    EXPECT_STREQ(asf.GetCursor(), "3");
+}
+
+TEST(text_file, TokensStopAtDelimitersAndLength) {
+    const std::string path = TempPath("tokens.txt");
+    WriteFile(path, "abcdef\tgh\n1 2 3 4\n");
+    TextFile file("\t\r\n", "");
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    char token[4];
+    ASSERT_TRUE(file.ReadToken(token, 3));
+    EXPECT_STREQ(token, "abc");
+    EXPECT_STREQ(file.GetCursor(), "def\tgh");
+    ASSERT_TRUE(file.ReadNextLine());
+    double v[3];
+    ASSERT_TRUE(file.ReadVector3(v, 2));
+    EXPECT_EQ(v[0], 2);
+    EXPECT_EQ(v[2], 6);
+    EXPECT_STREQ(file.GetCursor(), " 4");  // blanks are not separators here
+}
+
+TEST(text_file, DiagnosticsCarryNameAndLine) {
+    const std::string path = TempPath("diag.txt");
+    WriteFile(path, "\nx\n");
+    TextFile file;
+    file.SetErrorCallback(&Remember);
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    EXPECT_TRUE(file.PrintError("bad %d", 5));
+    EXPECT_EQ(gLastMessage, "TXT read error (line 2): bad 5");
+    std::string longText(3000, 'z');
+    file.PrintError("%s", longText.c_str());
+    EXPECT_EQ(gLastMessage.size(), 1023u);
+    file.SetDiagnostics(false);
+    gLastMessage.clear();
+    file.PrintError("quiet");
+    EXPECT_TRUE(gLastMessage.empty());
+}
+
+TEST(text_file, WritesAreByteIdenticalToPrintfAndAtomic) {
+    const std::string path = TempPath("out.txt");
+    WriteFile(path, "old");
+    TextFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), "w"));
+    file.WriteIndented(2, "x\n");
+    const double values[] = {0.0, -0.0, 1.0 / 3, 123456789.0, 1e-7, 2.5e300, 0.0001, 100000.0, 1e6};
+    char expected[4096] = {0};
+    std::string want = "    x\n";
+    for (double v : values) {
+        file.WriteG(v);
+        file.WriteChar(' ');
+        file.WriteFixed(v, 5);
+        file.WriteChar(' ');
+        std::snprintf(expected, sizeof expected, "%g %.5f ", v, v);
+        want += expected;
+    }
+    file.WriteInt(-2147483648LL);
+    want += "-2147483648";
+    EXPECT_EQ(ReadFile(path), "old");  // nothing reaches the target before Close
+    ASSERT_TRUE(file.Close());
+    EXPECT_EQ(ReadFile(path), want);
+
+    // A failed write keeps the old target.
+    {
+        // A file-size limit makes the writes fail as a full disk would.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 4096;
+        setrlimit(RLIMIT_FSIZE, &small);
+        TextFile full;
+        ASSERT_TRUE(full.Open(path.c_str(), "w"));
+        std::string block(1 << 17, 'q');
+        full.Write(block.data(), block.size());
+        EXPECT_FALSE(full.Close());
+        setrlimit(RLIMIT_FSIZE, &saved);
+        EXPECT_EQ(ReadFile(path), want);
+    }
+    ASSERT_TRUE(file.Open(path.c_str(), "w"));
+    file.WriteText("new");
+    file.Discard();
+    EXPECT_EQ(ReadFile(path), want);
+}
+
+TEST(number_text, ParsesLikeScanf) {
+    int i = 0;
+    const char* t = "  +12x";
+    EXPECT_EQ(VParseInt(t, t + 6, i), t + 5);
+    EXPECT_EQ(i, 12);
+    t = "2147483648";
+    EXPECT_EQ(VParseInt(t, t + 10, i), nullptr);
+    t = "+-1";
+    EXPECT_EQ(VParseInt(t, t + 3, i), nullptr);
+    double d = 0;
+    t = "-.5e1,";
+    EXPECT_EQ(VParseDouble(t, t + 6, d), t + 5);
+    EXPECT_EQ(d, -5);
+    t = "1e-400";
+    EXPECT_EQ(VParseDouble(t, t + 6, d), t + 6);
+    EXPECT_EQ(d, 0);
+    t = "NaN";
+    EXPECT_EQ(VParseDouble(t, t + 3, d, false), nullptr);
+    EXPECT_NE(VParseDouble(t, t + 3, d, true), nullptr);
+    EXPECT_TRUE(std::isnan(d));
+    char out[8];
+    EXPECT_EQ(VFormatDoubleG(out, sizeof out, 1234567.0), 11);  // "1.23457e+06"
+    EXPECT_STREQ(out, "1.23457");                               // cut like snprintf
+}
+
+}  // namespace
