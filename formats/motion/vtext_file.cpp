@@ -134,6 +134,7 @@ bool VTextFile::Rewind() {
     std::clearerr(mFile);
     mInputPos = mInputLen = 0;
     mInputEof = false;
+    mAtEnd = false;
     ReadNextLine();
     return true;
 }

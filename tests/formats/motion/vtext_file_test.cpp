@@ -96,6 +96,10 @@ TEST(text_file, CommentsOnlyBeforeTheFirstSignificantCharacter) {
     EXPECT_FALSE(file.ReadNextLine());
     EXPECT_TRUE(file.IsAtEnd());
     EXPECT_EQ(file.GetLineNumber(), 4u);
+    // A second pass starts again from the first significant line.
+    ASSERT_TRUE(file.Rewind());
+    EXPECT_FALSE(file.IsAtEnd());
+    EXPECT_STREQ(file.GetCursor(), "word # more\r");
 }
 
 TEST(text_file, KeywordsMatchByPrefixInTableOrder) {

@@ -1,0 +1,397 @@
+#include "formats/motion/amc/voxa_file_acclaim_amc.h"
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <string_view>
+#include <unordered_map>
+
+#include "animation/fcurve.h"
+#include "animation/fcurve_node.h"
+#include "base/vge_euler.h"
+#include "base/vge_matrix.h"
+#include "base/vnumber_text.h"
+#include "formats/motion/asf/voxa_asf_scene.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+
+namespace {
+
+const VTextFile::Keyword kAmcWords[] = {{":FORMAT", 0},
+                                        {":FULLY-SPECIFIED", 0},
+                                        {":DEGREES", 0},
+                                        {":ASF-FILE", 0},
+                                        {":ASF-PATH", 0},
+                                        {":SAMPLES-PER-SECOND", 0},
+                                        {":FRAME-RANGE", 0},
+                                        {":KEYFRAME-LIST", 0},
+                                        {":SMPTE", 0},
+                                        {":", 0},
+                                        {"", 0}};
+enum { kFormat = 0, kSamplesPerSecond = 5, kFrameRange = 6, kOtherKeyword = 9 };
+
+// The axes (0 x, 1 y, 2 z) of the even rotation-order codes, first applied first.
+const int kOrderAxes[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 2, 0}, {1, 0, 2}, {2, 0, 1}, {2, 1, 0}};
+
+constexpr double kCentimetresPerInch = 2.54;
+constexpr double kInchesPerCentimetre = 0.39370078740157477;
+
+struct SeparatorTable {
+    bool is[256] = {};
+    SeparatorTable() {
+        for (const char* p = VAcclaimTextFile::kSeparators; *p; ++p)
+            is[(unsigned char)*p] = true;
+    }
+};
+const SeparatorTable kSeparatorTable;
+
+inline const char* SkipSeparators(const char* p) {
+    while (*p && kSeparatorTable.is[(unsigned char)*p])
+        ++p;
+    return p;
+}
+
+// The end of the number-looking text at p (a line holds no NUL before its end), for VParseDouble.
+inline const char* NumberEnd(const char* p) {
+    const char* q = p;
+    while (*q && !kSeparatorTable.is[(unsigned char)*q])
+        ++q;
+    return q;
+}
+
+}  // namespace
+
+VOxaFileAcclaimAmc::VOxaFileAcclaimAmc(bool diagnostics) : VAcclaimTextFile("AMC", diagnostics) {}
+
+bool VOxaFileAcclaimAmc::AtNumber() const {
+    if (!mCursor || !*mCursor) return false;
+    double value;
+    return VParseDouble(mCursor, NumberEnd(mCursor), value, false) != nullptr;
+}
+
+bool VOxaFileAcclaimAmc::FrameTime(double frame, VTime start, VTime period, VTime& time) {
+    // Frames count from 1; a number whose time does not fit the time line is refused.
+    if (!std::isfinite(frame)) return false;
+    const double index = std::trunc(frame - 1.0);
+    if (!(std::fabs(index) < 9.0e18)) return false;
+    long long ticks = 0, sum = 0;
+    if (__builtin_mul_overflow((long long)period.Get(), (long long)index, &ticks)) return false;
+    if (__builtin_add_overflow((long long)start.Get(), ticks, &sum)) return false;
+    time = VTime(sum);
+    return true;
+}
+
+// ---- reading ----
+
+bool VOxaFileAcclaimAmc::ScanHeader(VStreamOptionsMotion* options) {
+    ClearMessages();
+    if (!options || !mFile) return false;
+    Restart();
+    bool haveRate = false, haveRange = false;
+    double rate = 0.0;
+    int first = 0, last = 0;
+    long long frames = 0;
+    while (!IsAtEnd()) {
+        if (AtKeywordLine()) {
+            char token[64];
+            switch (MatchKeyword(kAmcWords)) {
+                case kFormat:
+                    if (!ReadToken(token, 63) || std::strcmp(token, "FIRSTFRAME-INDEXED") != 0)
+                        return Error("Unsupported DOF line format\n");
+                    break;
+                case kSamplesPerSecond:
+                    if (ReadDouble(rate)) haveRate = true;
+                    break;
+                case kFrameRange: {
+                    int a = 0, b = 0;
+                    char dash = 0;
+                    if (ReadInt(a) && ReadChar(dash) && dash == '-' && ReadInt(b) && b >= a) {
+                        first = a;
+                        last = b;
+                        haveRange = true;
+                    }
+                    break;
+                }
+                default:
+                    break;
+            }
+            ReadNextLine();
+            continue;
+        }
+        int number = 0;
+        if (!ReadInt(number)) return Error("Frame number expected\n");
+        ++frames;
+        do
+            ReadNextLine();
+        while (!IsAtEnd() && !AtNumber());
+    }
+    if (haveRate) options->SetTimeMode(0, rate);
+    const VTime period = options->GetFramePeriod();
+    long long start = 0;
+    if (haveRange && __builtin_mul_overflow((long long)period.Get(), (long long)first, &start))
+        return Error("Frame range out of range\n");
+    // 64 bits: a range of -2e9 to 2e9 does not fit an int.
+    long long count = frames;
+    if (haveRange) {
+        const long long range = (long long)last - (long long)first + 1;
+        if (range < count) count = range;
+    }
+    options->SetStartTime(VTime(start));
+    options->SetFrameCount(count > INT_MAX ? INT_MAX : (int)count);
+    return true;
+}
+
+bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* options) {
+    ClearMessages();
+    mFramesRead = 0;
+    if (!scene || !options || !mFile || !scene->GetRootBone()) return false;
+    const VTime start = options->GetStartTime();
+    const VTime period = options->GetFramePeriod();
+    const long long count = options->GetFrameCount();  // 0: all frames
+    const std::vector<AsfBone*> bones = scene->GetBonesDepthFirst();
+    for (AsfBone* b : bones)
+        b->CreateReadCurves();
+
+    // Bone lookup: the lines of a frame usually follow the bones' depth-first order, so the next
+    // bone of that order is tried first; the index answers the others (first name wins).
+    std::unordered_map<std::string_view, int> index;
+    index.reserve(bones.size() * 2);
+    for (size_t i = 0; i < bones.size(); ++i)
+        index.emplace(std::string_view(bones[i]->mName.Buffer(), (size_t)bones[i]->mName.GetLen()), (int)i);
+    std::vector<long long> lastFrame(bones.size(), -1);
+
+    const double lengthFactor = kCentimetresPerInch / scene->GetLengthUnit();
+    const double angleFactor = scene->GetAngleFactor();
+    const double valueLimit =
+        VOxaAsfScene::kMaxMagnitude / std::fmax(1.0, std::fmax(lengthFactor, angleFactor));
+
+    bool ok = true;
+    long long frames = 0;
+    VTime previous;
+    int lastPercent = -1;
+    Restart();
+    while (ok && !IsAtEnd()) {
+        if (AtKeywordLine()) {
+            char token[64];
+            const char* keyword = GetCursor();
+            const int k = MatchKeyword(kAmcWords);
+            if (k == kFormat) {
+                if (!ReadToken(token, 63) || std::strcmp(token, "FIRSTFRAME-INDEXED") != 0) {
+                    ok = Error("Unsupported DOF line format\n");
+                    break;
+                }
+            } else if (k == kOtherKeyword) {
+                Warning("Ignoring unknown keyword (%s)\n", keyword);
+            }
+            ReadNextLine();
+            if (IsAtEnd()) ok = Error("Unexpected end of file\n");
+            continue;
+        }
+        double number = 0.0;
+        const char* end = NumberEnd(mCursor);
+        if (!VParseDouble(mCursor, end, number, false)) {
+            ok = Error("Unknown keyword\n");
+            break;
+        }
+        VTime time;
+        if (!FrameTime(number, start, period, time)) {
+            ok = Error("Frame number out of range (%.*s)\n", (int)(end - mCursor), mCursor);
+            break;
+        }
+        // Keys are appended in order: a frame that does not come after the one before is refused.
+        if (frames > 0 && time <= previous) {
+            ok = Error("Frame numbers must increase (%.*s)\n", (int)(end - mCursor), mCursor);
+            break;
+        }
+        previous = time;
+        const int percent = count > 0 ? (int)(100 * frames / count) : 0;
+        if (percent != lastPercent) {
+            options->Progress("Reading AMC animation frames", (float)percent);
+            lastPercent = percent;
+        }
+        ReadNextLine();
+        size_t predicted = 0;
+        while (!IsAtEnd() && !AtNumber()) {
+            // The bone name: a token of at most 50 characters.
+            const char* p = mCursor;
+            const char* q = p;
+            while (*q && !kSeparatorTable.is[(unsigned char)*q] && q - p < AsfBone::kMaxNameLength)
+                ++q;
+            const std::string_view name(p, (size_t)(q - p));
+            int found = -1;
+            if (name == "root") {
+                found = 0;  // a second root line in a frame counts as an unknown name
+                if (lastFrame[0] == frames) found = -1;
+            } else {
+                if (predicted < bones.size() && name == bones[predicted]->mName.Buffer()) {
+                    found = (int)predicted;
+                } else {
+                    auto it = index.find(name);
+                    if (it != index.end()) found = it->second;
+                }
+                if (found >= 0 && lastFrame[(size_t)found] == frames) {
+                    ok = Error("Bone given twice in one frame (%.*s)\n", (int)name.size(), name.data());
+                    break;
+                }
+            }
+            if (found < 0) {
+                ok = Error("Unknown bone name (%.*s)\n", (int)name.size(), name.data());
+                break;
+            }
+            lastFrame[(size_t)found] = frames;
+            predicted = (size_t)found + 1;
+            double values[AsfBone::kMaxDofs] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+            int n = 0;
+            const char* v = SkipSeparators(q);
+            while (*v) {
+                double value;
+                const char* next = VParseDouble(v, NumberEnd(v), value, false);
+                if (!next) break;
+                if (!(std::fabs(value) <= valueLimit)) {
+                    ok = Error("Value out of range (%.*s)\n", (int)(NumberEnd(v) - v), v);
+                    break;
+                }
+                if (n < AsfBone::kMaxDofs) values[n] = value;  // the first six count
+                ++n;
+                v = SkipSeparators(next);
+            }
+            if (!ok) break;
+            bones[(size_t)found]->ApplyFrame(values, time, lengthFactor, angleFactor);
+            ReadNextLine();
+        }
+        ++frames;
+        if (count > 0 && frames >= count) break;
+    }
+    for (AsfBone* b : bones)
+        b->FinishReadCurves();
+    mFramesRead = frames;
+    return ok;
+}
+
+// ---- writing ----
+
+bool VOxaFileAcclaimAmc::WriteHeader(bool ratePresent, double rate, bool rangePresent, long long first,
+                                     long long last) {
+    if (ratePresent) {
+        WriteText(":SAMPLES-PER-SECOND ");
+        WriteG(rate);
+        WriteChar('\n');
+    }
+    if (rangePresent) {
+        WriteText(":FRAME-RANGE ");
+        WriteInt(first);
+        WriteChar('-');
+        WriteInt(last);
+        WriteChar('\n');
+    }
+    WriteText(":FULLY-SPECIFIED\n:DEGREES\n");
+    return !WriteFailed();
+}
+
+void VOxaFileAcclaimAmc::PrepareWrite(VOxaAsfScene* scene) {
+    mWriteScene = scene;
+    mWriteBones.clear();
+    if (!scene) return;
+    const std::vector<AsfBone*> bones = scene->GetBonesDepthFirst();
+    std::unordered_map<const AsfBone*, int> position;
+    mWriteBones.resize(bones.size());
+    for (size_t i = 0; i < bones.size(); ++i) {
+        AsfBone* b = bones[i];
+        position[b] = (int)i;
+        WriteBone& w = mWriteBones[i];
+        w.bone = b;
+        w.parent = b->mParent ? position[b->mParent] : -1;
+        VgeTVector lcl[3];
+        if (b->mBoundNode) {
+            b->mBoundNode->GetLclTranslation(lcl[0]);
+            b->mBoundNode->GetLclRotation(lcl[1]);
+            b->mBoundNode->GetLclScaling(lcl[2]);
+        } else {
+            lcl[2] = VgeTVector(1.0, 1.0, 1.0, 0.0);
+        }
+        VFCurveNode* channels[3] = {b->mBoundT, b->mBoundR, b->mBoundS};
+        static const char* const kAxes[3] = {"X", "Y", "Z"};
+        for (int c = 0; c < 3; ++c) {
+            for (int a = 0; a < 3; ++a) {
+                VFCurveNode* component = channels[c] ? channels[c]->FindChild(kAxes[a]) : nullptr;
+                w.curves[c * 3 + a] = component ? component->FCurveGet() : nullptr;
+                // Without a curve node the values are zero translation and rotation and unit
+                // scaling; a component without curve keeps the node's own value.
+                w.defaults[c * 3 + a] = channels[c] ? lcl[c][a] : (c == 2 ? 1.0 : 0.0);
+                w.hints[c * 3 + a] = 0;
+            }
+        }
+        double m[4][4];
+        VgeMatrixIdentity(m);
+        VgeRMatrixMult(m, b->mParentAxis, b->mAxisInverse);
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                w.frame[r][c] = m[r][c];
+        VgeMatrixMultVector3(w.offset, b->mAxisInverse, b->mParentOffset);
+        w.order = b->GetDofRotationOrder();
+        w.scale[0] = w.scale[1] = w.scale[2] = 1.0;
+    }
+}
+
+bool VOxaFileAcclaimAmc::WriteFrame(VOxaAsfScene* scene, VTime time, long long frame,
+                                    const double (*parentMatrix)[4]) {
+    if (scene != mWriteScene || mWriteBones.empty()) PrepareWrite(scene);
+    WriteInt(frame);
+    WriteChar('\n');
+    const double toFile = scene->GetLengthUnit() * kInchesPerCentimetre;
+    for (size_t i = 0; i < mWriteBones.size(); ++i) {
+        WriteBone& w = mWriteBones[i];
+        double v[9];
+        for (int k = 0; k < 9; ++k)
+            v[k] = w.curves[k] ? (double)w.curves[k]->Evaluate(time, &w.hints[k]) : w.defaults[k];
+        double* t = v;
+        double* r = v + 3;
+        double* s = v + 6;
+        if (i == 0 && parentMatrix) {
+            // Export from the global position: the root's values in the parent's frame.
+            double local[4][4], global[4][4];
+            VgeMatrixFromTRS(local, t, r, s);
+            VgeMatrixMultAffine(global, parentMatrix, local);
+            VgeMatrixGetTranslation(t, global);
+            VgeMatrixToEulerXYZScaled(r, global);
+            VgeMatrixToScaling(s, global);
+        }
+        if (w.parent >= 0) {
+            const double* ps = mWriteBones[(size_t)w.parent].scale;
+            for (int a = 0; a < 3; ++a)
+                t[a] *= ps[a];
+        }
+        for (int a = 0; a < 3; ++a)
+            w.scale[a] = s[a];
+        const AsfBone* b = w.bone;
+        if (b->mDofCount == 0) continue;
+
+        // Translation: (T x parent A - parent offset) x A^-1, in file units.
+        double ft[3];
+        for (int c = 0; c < 3; ++c)
+            ft[c] =
+                (t[0] * w.frame[0][c] + t[1] * w.frame[1][c] + t[2] * w.frame[2][c] - w.offset[c]) * toFile;
+        // Rotation: R x parent A x A^-1, decomposed in the order of the dof list.
+        double rm[4][4], n[4][4];
+        VgeMatrixIdentity(rm);
+        VgeEulerXYZToMatrix(rm, r[0], r[1], r[2]);
+        for (int row = 0; row < 3; ++row)
+            for (int c = 0; c < 3; ++c)
+                n[row][c] =
+                    rm[row][0] * w.frame[0][c] + rm[row][1] * w.frame[1][c] + rm[row][2] * w.frame[2][c];
+        double angles[3], byAxis[3];
+        VgeMatrixToEuler(angles, n, w.order);
+        for (int a = 0; a < 3; ++a)
+            byAxis[kOrderAxes[w.order / 2][a]] = angles[a];
+
+        WriteText(b->mName.Buffer());
+        WriteChar(' ');
+        for (int d = 0; d < b->mDofCount; ++d) {
+            const int code = b->mDofs[d];
+            WriteChar(' ');
+            WriteG(code <= eASF_TZ ? ft[code] : byAxis[eASF_RX - code]);
+        }
+        WriteChar('\n');
+    }
+    return !WriteFailed();
+}

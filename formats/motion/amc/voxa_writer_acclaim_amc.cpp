@@ -1,0 +1,165 @@
+#include "formats/motion/amc/voxa_writer_acclaim_amc.h"
+
+#include <cmath>
+#include <vector>
+
+#include "animation/fcurve_node.h"
+#include "base/vge_matrix.h"
+#include "formats/motion/amc/voxa_file_acclaim_amc.h"
+#include "formats/motion/asf/voxa_asf_scene.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_take_node.h"
+
+VString VOxaAsfCannotOpenText(const char* path);
+
+namespace {
+
+// Binds the bones to the nodes below `root`: the root bone to `root`, every other bone to the
+// node of its name below its parent bone's node (a direct child first, then deeper). A bone whose
+// node is missing is skipped and its children are searched below the same node.
+void BindBones(VOxaAsfScene* skeleton, VOxaNode* root) {
+    struct Item {
+        AsfBone* bone;
+        VOxaNode* below;
+    };
+    std::vector<Item> stack{{skeleton->GetRootBone(), nullptr}};
+    while (!stack.empty()) {
+        Item item = stack.back();
+        stack.pop_back();
+        AsfBone* b = item.bone;
+        VOxaNode* node = root;
+        if (item.below) {
+            node = item.below->FindChild(b->mName.Buffer(), false);
+            if (!node) node = item.below->FindChild(b->mName.Buffer(), true);
+        }
+        b->mBoundNode = node;
+        b->mBoundT = b->mBoundR = b->mBoundS = nullptr;
+        if (node) {
+            VOxaTakeNode* take = node->GetCurrentTakeNode();
+            VFCurveNode* transform = take ? take->GetVFCurveNode()->FindChild("Transform") : nullptr;
+            if (transform) {
+                b->mBoundT = transform->FindChild("T");
+                b->mBoundR = transform->FindChild("R");
+                b->mBoundS = transform->FindChild("S");
+            }
+        }
+        if (b->mParent) {
+            VgeMatrixCopy(b->mParentAxis, b->mParent->mAxis);
+            VgeMatrixCopy(b->mParentAxisInverse, b->mParent->mAxisInverse);
+        }
+        VOxaNode* below = node ? node : item.below;
+        for (size_t i = b->mChildren.size(); i-- > 0;)
+            stack.push_back({b->mChildren[i], below});
+    }
+}
+
+}  // namespace
+
+VOxaWriter* VOxaCreateWriterAcclaimAmc(VOxaSdkManager* manager) {
+    return new VOxaWriterAcclaimAmc(manager);
+}
+
+VOxaWriterAcclaimAmc::VOxaWriterAcclaimAmc(VOxaSdkManager* manager) : VOxaWriter(manager) {}
+
+VOxaWriterAcclaimAmc::~VOxaWriterAcclaimAmc() {
+    if (mFile) mFile->Discard();
+    delete mFile;
+}
+
+bool VOxaWriterAcclaimAmc::FileCreate(const char* path) {
+    if (mFile) mFile->Discard();
+    delete mFile;
+    mFile = new VOxaFileAcclaimAmc();
+    if (!path || !mFile->Open(path, "w")) {
+        delete mFile;
+        mFile = nullptr;
+        mError.SetLastError(eFILE_NOT_OPENED, VOxaAsfCannotOpenText(path).Buffer());
+        return false;
+    }
+    mWritten = false;
+    return true;
+}
+
+bool VOxaWriterAcclaimAmc::FileClose() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    bool ok = true;
+    if (mWritten)
+        ok = mFile->Close();
+    else
+        mFile->Discard();  // nothing complete was written: the target stays as it was
+    delete mFile;
+    mFile = nullptr;
+    if (!ok) mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
+    return ok;
+}
+
+VStreamOptions* VOxaWriterAcclaimAmc::GetWriteOptions() {
+    VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
+    options->SetOption(VStreamOptionsMotion::eTRANSLATION, 0);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 0);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_REQUIRE_SINGLE_ROOT_NODE, 1);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_FRAME_RATE, 1);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_FRAME_RANGE, 0);
+    return options;
+}
+
+bool VOxaWriterAcclaimAmc::Write(VOxaScene* scene, VStreamOptions* options) {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    VOxaNode* root = FindMotionRootNode(scene);
+    if (!root) {
+        mError.SetLastError(eFILE_NOT_CREATED, "Scene must have a single root node.");
+        return false;
+    }
+    VStreamOptionsMotion* motion = options && options->IsA(VStreamOptionsMotion::ClassId)
+                                       ? static_cast<VStreamOptionsMotion*>(options)
+                                       : nullptr;
+    VPlug* attached = motion ? motion->GetAttachedObject() : nullptr;
+    VOxaAsfScene* skeleton =
+        attached && attached->IsA(VOxaAsfScene::ClassId) ? static_cast<VOxaAsfScene*>(attached) : nullptr;
+    if (!skeleton || !skeleton->GetRootBone()) {
+        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
+        return false;
+    }
+    root->ConvertPivotAnimationAt30Fps();
+    BindBones(skeleton, root);
+
+    const long long count = motion->GetFrameCount();
+    const VTime period = motion->GetFramePeriod();
+    const double rate = motion->GetFrameRate();
+    VTime time = motion->GetStartTime();
+    const double firstValue = std::round(time.GetSecondDouble() * rate);
+    const long long first = std::fabs(firstValue) < 9.0e18 ? (long long)firstValue : 0;
+    VOxaNode* parent = motion->GetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION) == 1
+                           ? root->GetParent()
+                           : nullptr;
+
+    mFile->WriteHeader(motion->GetOption(VStreamOptionsMotion::eEXPORT_FRAME_RATE) != 0, rate,
+                       motion->GetOption(VStreamOptionsMotion::eEXPORT_FRAME_RANGE) != 0, first,
+                       first + count - 1);
+    mFile->PrepareWrite(skeleton);
+    int lastPercent = -1;
+    for (long long n = 1; n <= count && !mFile->WriteFailed(); ++n) {
+        const int percent = (int)(n * 100 / count);
+        if (percent != lastPercent) {
+            motion->Progress("Writing AMC animation frames", (float)percent);
+            lastPercent = percent;
+        }
+        const double(*matrix)[4] = parent ? parent->EvaluateGlobalTransform(time).mData : nullptr;
+        mFile->WriteFrame(skeleton, time, n, matrix);
+        time += period;
+    }
+    if (mFile->WriteFailed()) {
+        mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
+        return false;
+    }
+    mWritten = true;
+    return true;
+}

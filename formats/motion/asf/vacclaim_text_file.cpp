@@ -1,0 +1,88 @@
+#include "formats/motion/asf/vacclaim_text_file.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
+}
+
+// Each kept message is cut to this many bytes; a file cannot make the message text grow without
+// bound either (see kMaxMessages).
+constexpr int kMessageBytes = 512;
+constexpr int kMaxMessages = 200;
+
+}  // namespace
+
+VAcclaimTextFile::VAcclaimTextFile(const char* name, bool diagnostics)
+    : VTextFile(name, kSeparators, "#", true, diagnostics) {}
+
+bool VAcclaimTextFile::Restart() {
+    if (!Rewind()) return false;
+    mAtEnd = !(mCursor && *mCursor);
+    return true;
+}
+
+int VAcclaimTextFile::MatchKeyword(const Keyword* table) {
+    const int k = PeekKeyword(table);
+    if (k >= 0) SetCursor(SkipSeparators(MatchPrefix(mCursor, table[k].word)));
+    return k;
+}
+
+int VAcclaimTextFile::FindWord(const Keyword* table, const char* token) {
+    for (int k = 0; table[k].word && table[k].word[0]; ++k) {
+        const char* a = table[k].word;
+        const char* b = token;
+        while (*a && *b && Lower(*a) == Lower(*b)) {
+            ++a;
+            ++b;
+        }
+        if (!*a && !*b) return k;
+    }
+    return -1;
+}
+
+void VAcclaimTextFile::Record(const char* kind, const char* format, va_list args) {
+    if (mMessageCount >= kMaxMessages) return;
+    ++mMessageCount;
+    char buffer[kMessageBytes];
+    int used = std::snprintf(buffer, sizeof buffer, "%s read %s (line %u): ", mName, kind, mLineNumber);
+    if (used < 0) used = 0;
+    if ((size_t)used < sizeof buffer)
+        std::vsnprintf(buffer + used, sizeof buffer - (size_t)used, format, args);
+    mMessages += buffer;
+    if (mMessages.GetLen() == 0 || mMessages.Buffer()[mMessages.GetLen() - 1] != '\n') mMessages += "\n";
+}
+
+void VAcclaimTextFile::Warning(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    Record("warning", format, args);
+    va_end(args);
+    if (mDiagnostics && mWarningCallback) {
+        char text[kMessageBytes];
+        std::vsnprintf(text, sizeof text, format, copy);
+        PrintWarning("%s", text);
+    }
+    va_end(copy);
+}
+
+bool VAcclaimTextFile::Error(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    Record("error", format, args);
+    va_end(args);
+    if (mDiagnostics && mErrorCallback) {
+        char text[kMessageBytes];
+        std::vsnprintf(text, sizeof text, format, copy);
+        PrintError("%s", text);
+    }
+    va_end(copy);
+    return false;
+}

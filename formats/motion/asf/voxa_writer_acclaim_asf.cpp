@@ -1,0 +1,167 @@
+#include "formats/motion/asf/voxa_writer_acclaim_asf.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "base/vge_matrix.h"
+#include "base/vnumber_text.h"
+#include "formats/motion/asf/voxa_asf_scene.h"
+#include "formats/motion/asf/voxa_file_acclaim_asf.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+
+namespace {
+
+// The name goes into the message cut to this length, so that a long path cannot make it grow
+// without bound.
+constexpr int kMaxPathInMessage = 256;
+
+}  // namespace
+
+// The "Cannot open file" text of the writers, with the path cut to a bounded length.
+VString VOxaAsfCannotOpenText(const char* path) {
+    char text[kMaxPathInMessage + 64];
+    std::snprintf(text, sizeof text, "Cannot open file \"%.*s\" for writing.", kMaxPathInMessage,
+                  path ? path : "");
+    return VString(text);
+}
+
+bool VOxaCheckAsfNodeNames(VOxaNode* node, bool self, VString& report) {
+    if (!node) return true;
+    bool clean = true;
+    std::vector<VOxaNode*> pending;
+    if (self) {
+        pending.push_back(node);
+    } else {
+        for (int i = node->GetChildCount() - 1; i >= 0; --i)
+            pending.push_back(node->GetChild(i));
+    }
+    while (!pending.empty()) {
+        VOxaNode* current = pending.back();
+        pending.pop_back();
+        const char* name = current->GetNameWithoutPrefix();
+        const size_t length = std::strlen(name);
+        double number;
+        // Names that the reader would cut, split, take for a frame number, a keyword or a comment.
+        const bool bad = length == 0 || length > (size_t)AsfBone::kMaxNameLength ||
+                         std::strpbrk(name, "\t,()\r\n") != nullptr || name[0] == ':' || name[0] == '#' ||
+                         VParseDouble(name, name + length, number, false) != nullptr;
+        if (bad) {
+            report += "\n    ";
+            report += name;
+            clean = false;
+        }
+        for (int i = current->GetChildCount() - 1; i >= 0; --i)
+            pending.push_back(current->GetChild(i));
+    }
+    return clean;
+}
+
+VOxaWriter* VOxaCreateWriterAcclaimAsf(VOxaSdkManager* manager) {
+    return new VOxaWriterAcclaimAsf(manager);
+}
+
+VOxaWriterAcclaimAsf::VOxaWriterAcclaimAsf(VOxaSdkManager* manager) : VOxaWriter(manager) {}
+
+VOxaWriterAcclaimAsf::~VOxaWriterAcclaimAsf() {
+    if (mFile) mFile->Discard();
+    delete mFile;
+}
+
+bool VOxaWriterAcclaimAsf::FileCreate(const char* path) {
+    if (mFile) mFile->Discard();
+    delete mFile;
+    mFile = new VOxaFileAcclaimAsf();
+    if (!path || !mFile->Open(path, "w")) {
+        delete mFile;
+        mFile = nullptr;
+        mError.SetLastError(eFILE_NOT_OPENED, VOxaAsfCannotOpenText(path).Buffer());
+        return false;
+    }
+    mWritten = false;
+    return true;
+}
+
+bool VOxaWriterAcclaimAsf::FileClose() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    bool ok = true;
+    if (mWritten)
+        ok = mFile->Close();
+    else
+        mFile->Discard();  // nothing complete was written: the target stays as it was
+    delete mFile;
+    mFile = nullptr;
+    if (!ok) mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
+    return ok;
+}
+
+VStreamOptions* VOxaWriterAcclaimAsf::GetWriteOptions() {
+    VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
+    options->SetOption(VStreamOptionsMotion::eTRANSLATION, 0);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 0);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_REQUIRE_SINGLE_ROOT_NODE, 1);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_FRAME_RATE, 1);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_FRAME_RANGE, 0);
+    return options;
+}
+
+bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    VOxaNode* root = FindMotionRootNode(scene);
+    if (!root) {
+        mError.SetLastError(eFILE_NOT_CREATED, "Scene must have a single root node.");
+        return false;
+    }
+    VStreamOptionsMotion* motion = options && options->IsA(VStreamOptionsMotion::ClassId)
+                                       ? static_cast<VStreamOptionsMotion*>(options)
+                                       : nullptr;
+    if (!motion) {
+        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
+        return false;
+    }
+    VString report("Spaces are not allowed in ASF node names:");
+    if (!CheckSpaceInNodeNameRecursive(root, report)) {
+        motion->Message("Error", report.Buffer(), "OK");
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    if (root->FindChild("root", true)) {
+        motion->Message("Error", "Model name \"root\" is only allowed for the ASF root node.", "Ok");
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    // Names the files could not give back (cut, split, or read as a frame number) are refused too.
+    VString names("Names that cannot be written to ASF and AMC files:");
+    if (!VOxaCheckAsfNodeNames(root, false, names)) {
+        motion->Message("Error", names.Buffer(), "Ok");
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    VOxaAsfScene* skeleton = VOxaAsfScene::Create();
+    const bool translation = motion->GetOption(VStreamOptionsMotion::eTRANSLATION) == 1;
+    VgeTVector scale(1.0, 1.0, 1.0, 0.0);
+    if (motion->GetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION) == 1 && root->GetParent())
+        scale = root->GetParent()->GetDefaultGlobalTransform().GetS();
+    if (!skeleton->BuildFromNode(root, translation, scale)) {
+        skeleton->Destroy();
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    motion->Progress("Writing ASF node hierarchy", 0.0f);
+    const bool written = mFile->Write(skeleton);
+    motion->SetAttachedObject(skeleton, true);
+    if (!written) {
+        mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
+        return false;
+    }
+    mWritten = true;
+    return true;
+}

@@ -1,0 +1,98 @@
+// Fuzzes the AMC reader over a fixed small skeleton: the skeleton is read from an ASF file, the
+// input from an AMC file with the options of its header; when that succeeds a few frames of the
+// motion are written back.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "formats/motion/amc/voxa_reader_acclaim_amc.h"
+#include "formats/motion/amc/voxa_writer_acclaim_amc.h"
+#include "formats/motion/asf/voxa_reader_acclaim_asf.h"
+#include "formats/motion/asf/voxa_writer_acclaim_asf.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+
+namespace {
+
+const char kSkeleton[] =
+    ":version 1.10\n:name fuzz\n:units\n  mass 1.0\n  length 0.45\n  angle deg\n"
+    ":root\n  order TX TY TZ RX RY RZ\n  axis XYZ\n  position 0 0 0\n  orientation 0 0 0\n"
+    ":bonedata\n"
+    "  begin\n    id 1\n    name hip\n    direction 0.7 -0.6 0.3\n    length 2.4\n    axis 0 0 0 XYZ\n  end\n"
+    "  begin\n    id 2\n    name femur\n    direction 0.34 -0.94 0\n    length 7.1\n    axis 0 0 20 XYZ\n"
+    "    dof rx ry rz\n    limits (-160.0 20.0)\n (-70.0 70.0)\n (-60.0 70.0)\n  end\n"
+    "  begin\n    id 3\n    name tibia\n    direction 0.34 -0.94 0\n    length 7.4\n    axis 0 0 20 XYZ\n"
+    "    dof rx\n  end\n"
+    "  begin\n    id 4\n    name foot\n    direction 0 0 1\n    length 1\n    axis 0 0 110 XYZ\n"
+    "    dof tx rz rx\n  end\n"
+    ":hierarchy\n  begin\n    root hip\n    hip femur\n    femur tibia\n    tibia foot\n  end\n";
+
+std::string Path(const char* extension) {
+    return "/tmp/amc_fuzz_" + std::to_string(getpid()) + extension;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string skeletonPath = [] {
+        std::string p = Path(".asf");
+        if (FILE* out = std::fopen(p.c_str(), "wb")) {
+            std::fwrite(kSkeleton, 1, sizeof kSkeleton - 1, out);
+            std::fclose(out);
+        }
+        return p;
+    }();
+    const std::string path = Path(".amc");
+    if (FILE* out = std::fopen(path.c_str(), "wb")) {
+        if (size) std::fwrite(data, 1, size, out);
+        std::fclose(out);
+    } else {
+        return 0;
+    }
+    std::unique_ptr<VOxaSdkManager> manager(VOxaSdkManager::Create());
+    VOxaScene* scene = manager->CreateScene();
+    VOxaReaderAcclaimAsf asfReader(manager.get());
+    if (!asfReader.FileOpen(skeletonPath.c_str())) return 0;
+    std::unique_ptr<VStreamOptions> asfOptions(asfReader.GetReadOptions());
+    if (!asfReader.Read(scene, asfOptions.get())) return 0;
+    auto* skeleton = static_cast<VStreamOptionsMotion*>(asfOptions.get())->GetAttachedObject();
+
+    VOxaReaderAcclaimAmc reader(manager.get());
+    if (!reader.FileOpen(path.c_str())) return 0;
+    std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+    if (!options) return 0;
+    auto* motion = static_cast<VStreamOptionsMotion*>(options.get());
+    motion->SetAttachedObject(skeleton, false);
+    motion->SetOption(VStreamOptionsMotion::eIMPORT_LIMITS, size & 1 ? 1 : 0);
+    const bool read = reader.Read(scene, options.get());
+    reader.FileClose();
+    if (!read) return 0;
+
+    // Written back: the skeleton, then at most four frames of motion.
+    VOxaNode* reference = scene->GetRootNode()->GetChild(0);
+    if (!reference || reference->GetChildCount() == 0) return 0;
+    reference->GetChild(0)->SetMarked(1);
+    VOxaWriterAcclaimAsf asfWriter(manager.get());
+    const std::string asfOut = Path(".out.asf");
+    if (!asfWriter.FileCreate(asfOut.c_str())) return 0;
+    std::unique_ptr<VStreamOptions> writeOptions(asfWriter.GetWriteOptions());
+    const bool wrote = asfWriter.Write(scene, writeOptions.get());
+    asfWriter.FileClose();
+    if (!wrote) return 0;
+    VOxaWriterAcclaimAmc writer(manager.get());
+    const std::string amcOut = Path(".out.amc");
+    if (!writer.FileCreate(amcOut.c_str())) return 0;
+    auto* writeMotion = static_cast<VStreamOptionsMotion*>(writeOptions.get());
+    const int frames = motion->GetFrameCount();
+    writeMotion->SetFrameCount(frames < 4 ? frames : 4);
+    writeMotion->SetStartTime(motion->GetStartTime());
+    writeMotion->SetOption(VStreamOptionsMotion::eEXPORT_FRAME_RANGE, 1);
+    writer.Write(scene, writeOptions.get());
+    writer.FileClose();
+    return 0;
+}

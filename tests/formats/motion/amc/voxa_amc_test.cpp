@@ -1,0 +1,395 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+#include <memory>
+#include <string>
+
+#include <sys/resource.h>
+
+#include "../asf/asf_test_support.h"
+#include "animation/anim_settings.h"
+#include "animation/fcurve.h"
+#include "animation/fcurve_node.h"
+#include "base/vge_euler.h"
+#include "base/vge_matrix.h"
+#include "formats/motion/amc/voxa_file_acclaim_amc.h"
+#include "formats/motion/amc/voxa_reader_acclaim_amc.h"
+#include "formats/motion/amc/voxa_writer_acclaim_amc.h"
+#include "formats/motion/asf/voxa_asf_scene.h"
+#include "formats/motion/asf/voxa_file_acclaim_asf.h"
+#include "formats/motion/asf/voxa_reader_acclaim_asf.h"
+#include "formats/motion/asf/voxa_writer_acclaim_asf.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_info.h"
+#include "scene/voxa_take_node.h"
+
+namespace {
+
+constexpr double kCm = 2.54 / 0.45;
+
+const char* kMotion =
+    ":FULLY-SPECIFIED\n"
+    ":DEGREES\n"
+    ":SAMPLES-PER-SECOND 120\n"
+    "1\n"
+    "root 1 2 3 10 20 30 99\n"
+    "lfemur 10 20 30\n"
+    "ltibia 30\n"
+    "lfoot 1 90 90\n"
+    "lowerback 5 6 7\n"
+    "2.7\n"
+    "root 2 2 3 11 20 30\n"
+    "lfemur 11 21 31\n"
+    "ltibia 31\n"
+    "lfoot 2 80 90\n"
+    "4\n"
+    "root 3 2.5 3 12 21 30\n"
+    "lfemur 12 22 32\n"
+    "ltibia 32\n"
+    "lfoot 3 70 85\n";
+
+// The sample skeleton read into a scene, and an AMC read on top of it.
+struct Imported {
+    VOxaSdkManager* manager = VOxaSdkManager::Create();
+    VOxaScene* scene = manager->CreateScene();
+    std::unique_ptr<VStreamOptionsMotion> asfOptions;
+    std::string messages;
+
+    explicit Imported(const std::string& asfText = kAsfSample, int referenceNode = 1) {
+        const std::string path = AsfWriteFile("skeleton.asf", asfText);
+        VOxaReaderAcclaimAsf reader(manager);
+        EXPECT_TRUE(reader.FileOpen(path.c_str()));
+        asfOptions.reset(static_cast<VStreamOptionsMotion*>(reader.GetReadOptions()));
+        asfOptions->SetOption(VStreamOptionsMotion::eIMPORT_CREATE_REFERENCE_NODE, referenceNode);
+        EXPECT_TRUE(reader.Read(scene, asfOptions.get()));
+    }
+    ~Imported() {
+        asfOptions.reset();
+        delete manager;
+    }
+    VOxaAsfScene* Skeleton() const { return static_cast<VOxaAsfScene*>(asfOptions->GetAttachedObject()); }
+
+    // Reads `text` as "<name>.amc" with the options of its header; answers the reader's error id
+    // (-1 on success).
+    int ReadAmc(const std::string& text, const char* name = "walk", VStreamOptionsMotion** header = nullptr) {
+        const std::string path = AsfWriteFile(std::string(name) + ".amc", text);
+        VOxaReaderAcclaimAmc reader(manager);
+        EXPECT_TRUE(reader.FileOpen(path.c_str()));
+        std::unique_ptr<VStreamOptionsMotion> options(
+            static_cast<VStreamOptionsMotion*>(reader.GetReadOptions()));
+        if (!options) {
+            messages = reader.GetMessageText().Buffer();
+            return reader.GetError().GetLastErrorID();
+        }
+        options->SetAttachedObject(Skeleton(), false);
+        options->SetOption(VStreamOptionsMotion::eIMPORT_CREATE_REFERENCE_NODE,
+                           asfOptions->GetOption(VStreamOptionsMotion::eIMPORT_CREATE_REFERENCE_NODE));
+        const bool ok = reader.Read(scene, options.get());
+        messages = reader.GetMessageText().Buffer();
+        if (header) *header = options.release();
+        return ok ? -1 : reader.GetError().GetLastErrorID();
+    }
+    VOxaNode* Node(const char* name) const { return scene->GetRootNode()->FindChild(name, true); }
+};
+
+VFCurve* Curve(VOxaNode* node, const char* path) {
+    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    VFCurveNode* channel = take ? take->GetVFCurveNode()->FindChild(path) : nullptr;
+    return channel ? channel->FCurveGet() : nullptr;
+}
+
+// The value of a channel at a time: its curve when it has keys, else the node's default.
+double Value(VOxaNode* node, const char* channel, int axis, VTime time) {
+    static const char* const kAxes[3] = {"X", "Y", "Z"};
+    VFCurve* curve = Curve(node, (std::string("Transform/") + channel + "/" + kAxes[axis]).c_str());
+    if (curve && curve->KeyGetCount() > 0) return curve->Evaluate(time);
+    VgeTVector v;
+    if (channel[0] == 'T')
+        node->GetLclTranslation(v);
+    else
+        node->GetLclRotation(v);
+    return v[axis];
+}
+
+struct KeepFilters {
+    bool reducer = VFCurveGetApplyConstantKeyReducer();
+    KeepFilters() { VFCurveSetApplyConstantKeyReducer(false); }
+    ~KeepFilters() { VFCurveSetApplyConstantKeyReducer(reducer); }
+};
+
+const VTime kPeriod = VTime(46186158000LL / 120);
+
+}  // namespace
+
+TEST(amc_header, ScanHeader) {
+    auto scan = [](const std::string& text, VStreamOptionsMotion& options, std::string* messages = nullptr) {
+        const std::string path = AsfWriteFile("scan.amc", text);
+        VOxaFileAcclaimAmc file;
+        EXPECT_TRUE(file.Open(path.c_str(), "r"));
+        const bool ok = file.ScanHeader(&options);
+        if (messages) *messages = file.GetMessages().Buffer();
+        return ok;
+    };
+    std::string frames100;
+    for (int f = 1; f <= 100; ++f)
+        frames100 += std::to_string(f) + "\nroot 0 0 0 0 0 0\n";
+    VStreamOptionsMotion options;
+    ASSERT_TRUE(scan(":FORMAT FIRSTFRAME-INDEXED\n:SAMPLES-PER-SECOND 120\n" + frames100, options));
+    EXPECT_EQ(options.GetFrameCount(), 100);
+    EXPECT_DOUBLE_EQ(options.GetFrameRate(), 120.0);
+    EXPECT_EQ(options.GetStartTime(), VTime(0));
+    // A range limits the count and gives the start.
+    VStreamOptionsMotion ranged;
+    ASSERT_TRUE(scan(":SAMPLES-PER-SECOND 120\n:FRAME-RANGE 3-52\n" + frames100, ranged));
+    EXPECT_EQ(ranged.GetFrameCount(), 50);
+    EXPECT_EQ(ranged.GetStartTime(), kPeriod * 3);
+    // A range whose last frame is below its first is ignored.
+    VStreamOptionsMotion backwards;
+    ASSERT_TRUE(scan(":FRAME-RANGE 9-2\n" + frames100, backwards));
+    EXPECT_EQ(backwards.GetFrameCount(), 100);
+    // A range of 2e9 frames each side is counted in 64 bits.
+    VStreamOptionsMotion wide;
+    ASSERT_TRUE(scan(":FRAME-RANGE -2000000000-2000000000\n" + frames100, wide));
+    EXPECT_EQ(wide.GetFrameCount(), 100);
+    // Another format is refused.
+    VStreamOptionsMotion other;
+    std::string messages;
+    EXPECT_FALSE(scan(":FORMAT LASTFRAME-INDEXED\n1\n", other, &messages));
+    EXPECT_NE(messages.find("Unsupported DOF line format"), std::string::npos);
+    EXPECT_FALSE(scan("root 1 2 3\n", other));
+    // A start that overflows the time line is refused.
+    EXPECT_FALSE(
+        scan(":SAMPLES-PER-SECOND 0.000001\n:FRAME-RANGE 2000000000-2000000001\n1\n", other, &messages));
+    EXPECT_NE(messages.find("out of range"), std::string::npos);
+}
+
+TEST(amc_reader, KeysFromFrames) {
+    KeepFilters keep;
+    Imported imported;
+    VStreamOptionsMotion* header = nullptr;
+    ASSERT_EQ(imported.ReadAmc(kMotion, "walk", &header), -1) << imported.messages;
+    std::unique_ptr<VStreamOptionsMotion> owned(header);
+    EXPECT_EQ(header->GetFrameCount(), 3);
+
+    // Key times from trunc(f - 1): frames 1, 2.7 and 4 at 0, 1 and 3 periods.
+    VOxaNode* femur = imported.Node("lfemur");
+    VFCurve* rx = Curve(femur, "Transform/R/X");
+    ASSERT_NE(rx, nullptr);
+    ASSERT_EQ(rx->KeyGetCount(), 3);
+    EXPECT_EQ(rx->KeyGetTime(0), VTime(0));
+    EXPECT_EQ(rx->KeyGetTime(1), kPeriod);
+    EXPECT_EQ(rx->KeyGetTime(2), kPeriod * 3);
+    // Rotation dofs in dof order, through A x parent A^-1: rx ry rz of (10, 20, 30) below a frame
+    // turned 20 degrees about z is (10, 20, 50).
+    EXPECT_NEAR(Value(femur, "R", 0, 0), 10.0, 1e-4);
+    EXPECT_NEAR(Value(femur, "R", 1, 0), 20.0, 1e-4);
+    EXPECT_NEAR(Value(femur, "R", 2, 0), 50.0, 1e-4);
+    EXPECT_NEAR(Value(imported.Node("ltibia"), "R", 0, kPeriod), 31.0, 1e-4);
+    // The foot: "tx rz rx" with its frame turned 90 degrees about z from its parent's. z turns
+    // first: x goes to y, then x's rotation takes y to z.
+    VOxaNode* foot = imported.Node("lfoot");
+    double angles[3] = {Value(foot, "R", 0, 0), Value(foot, "R", 1, 0), Value(foot, "R", 2, 0)};
+    double m[4][4];
+    VgeMatrixIdentity(m);
+    VgeEulerXYZToMatrix(m, angles[0], angles[1], angles[2]);
+    EXPECT_NEAR(m[0][0], 0.0, 1e-5);
+    EXPECT_NEAR(m[0][1], 0.0, 1e-5);
+    EXPECT_NEAR(m[0][2], 1.0, 1e-5);
+    // Translation through A and the parent's A^-1: tx = 1 turns into +y of the parent's frame.
+    EXPECT_NEAR(Value(foot, "T", 0, 0), 0.0, 1e-4);
+    EXPECT_NEAR(Value(foot, "T", 1, 0), -7.41509 * kCm + kCm, 1e-4);
+    // The root: translation in centimetres; the seventh value is ignored.
+    VOxaNode* root = imported.Node("root");
+    EXPECT_NEAR(Value(root, "T", 0, 0), 1.0 * kCm, 1e-4);
+    EXPECT_NEAR(Value(root, "R", 2, 0), 30.0, 1e-4);
+    // A bone with a single key loses its curves; its default stays.
+    VOxaNode* back = imported.Node("lowerback");
+    VFCurve* backRx = Curve(back, "Transform/R/X");
+    EXPECT_TRUE(!backRx || backRx->KeyGetCount() == 0);
+    EXPECT_NEAR(Value(back, "R", 0, 0), 0.0, 1e-9);
+
+    // The take: named after the file, current, with its time span; a second import of the same
+    // file gets " 1".
+    EXPECT_STREQ(imported.scene->GetCurrentTakeName(), "walk");
+    VOxaTakeInfo* info = imported.scene->GetTakeInfo("walk");
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->mLocalTimeSpan.GetStop(), kPeriod * 2);
+    ASSERT_EQ(imported.ReadAmc(kMotion, "walk"), -1);
+    EXPECT_STREQ(imported.scene->GetCurrentTakeName(), "walk 1");
+    // The nodes are reused below the reference node: no second skeleton.
+    EXPECT_EQ(imported.scene->GetRootNode()->GetChildCount(), 1);
+    EXPECT_STREQ(imported.scene->GetRootNode()->GetChild(0)->GetName(), "Model::VICON:reference");
+}
+
+TEST(amc_reader, RefusedInput) {
+    KeepFilters keep;
+    struct Case {
+        std::string text;
+        const char* message;
+    } cases[] = {
+        {"1\nroot 0 0 0 0 0 0\nlknee 1\n", "Unknown bone name (lknee)"},
+        {"1\nroot 0 0 0 0 0 0\nroot 1 1 1 1 1 1\n", "Unknown bone name (root)"},
+        {"1\nltibia 1\nltibia 2\n", "Bone given twice in one frame (ltibia)"},
+        {"2\nltibia 1\n1\nltibia 2\n", "Frame numbers must increase (1)"},
+        {"1\nltibia 1\n1.5\nltibia 2\n", "Frame numbers must increase (1.5)"},
+        {"1\nltibia 1\n1e18\nltibia 2\n", "Frame number out of range (1e18)"},
+        {"1\nltibia 1e300\n", "Value out of range"},
+        {":SAMPLES-PER-SECOND 120\n", "Unexpected end of file"},
+    };
+    for (const Case& c : cases) {
+        Imported imported;
+        EXPECT_EQ(imported.ReadAmc(c.text), VOxaReader::eFILE_CORRUPTED) << c.message;
+        EXPECT_NE(imported.messages.find(c.message), std::string::npos) << c.message << "\n"
+                                                                        << imported.messages;
+    }
+    // A line that is neither a keyword nor a frame number: the header scan refuses it.
+    Imported imported;
+    EXPECT_EQ(imported.ReadAmc("bogus\n"), VOxaReader::eFILE_CORRUPTED);
+
+    // Without a skeleton on the options: "Stream options not set".
+    VOxaReaderAcclaimAmc reader(imported.manager);
+    ASSERT_TRUE(reader.FileOpen(AsfWriteFile("plain.amc", kMotion).c_str()));
+    std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+    EXPECT_FALSE(reader.Read(imported.scene, options.get()));
+    EXPECT_EQ(reader.GetError().GetLastErrorID(), VOxaReader::eSTREAM_OPTIONS_NOT_SET);
+    EXPECT_STREQ(reader.GetError().GetLastErrorString().Buffer(), "Stream options not set");
+}
+
+TEST(amc_writer, WriteFrameInvertsApplyFrame) {
+    // Every dof order on a bone whose frame differs from its parent's: the values read, applied
+    // and written back come out as they went in.
+    const char* orders[] = {"rx ry rz", "rz ry rx", "ry rz rx", "rz rx ry",
+                            "rx rz ry", "ry rx rz", "ry",       "rz rx"};
+    for (const char* order : orders) {
+        std::string text = kAsfSample;
+        const std::string from = "    dof tx rz rx\n";
+        text.replace(text.find(from), from.size(), std::string("    dof tx ty tz ") + order + "\n");
+        VOxaAsfScene* scene = VOxaAsfScene::Create();
+        {
+            const std::string path = AsfWriteFile("invert.asf", text);
+            VOxaFileAcclaimAsf file;
+            ASSERT_TRUE(file.Open(path.c_str(), "r"));
+            ASSERT_TRUE(file.Read(scene, true));
+        }
+        AsfBone* foot = scene->FindBone("lfoot");
+        foot->CreateReadCurves();
+        const double values[6] = {1.5, -2.0, 0.5, 25.0, -40.0, 15.0};
+        foot->ApplyFrame(values, VTime(0), kCm, 1.0);
+        // Bind the bone to curve nodes holding the keys it made.
+        VFCurveNode* t = VFCurveNode::CreateFromName("T");
+        VFCurveNode* r = VFCurveNode::CreateFromName("R");
+        static const char* const kAxes[3] = {"X", "Y", "Z"};
+        for (int a = 0; a < 3; ++a) {
+            t->FindOrCreate(kAxes[a], false)->FCurveSet(foot->GetReadTranslation(a));
+            r->FindOrCreate(kAxes[a], false)->FCurveSet(foot->GetReadRotation(a));
+        }
+        foot->ReleaseReadCurves();  // the curve nodes own them now
+        foot->mBoundT = t;
+        foot->mBoundR = r;
+        const std::string path = AsfTestPath("invert.amc");
+        VOxaFileAcclaimAmc file;
+        ASSERT_TRUE(file.Open(path.c_str(), "w"));
+        ASSERT_TRUE(file.WriteFrame(scene, VTime(0), 1, nullptr));
+        ASSERT_TRUE(file.Close());
+        const std::string written = AsfReadFile(path);
+        const size_t at = written.find("lfoot  ");
+        ASSERT_NE(at, std::string::npos) << written;
+        double back[6];
+        int n = std::sscanf(written.c_str() + at + 7, "%lf %lf %lf %lf %lf %lf", &back[0], &back[1], &back[2],
+                            &back[3], &back[4], &back[5]);
+        ASSERT_EQ(n, foot->mDofCount) << order;
+        for (int i = 0; i < n; ++i)
+            EXPECT_NEAR(back[i], values[i], 1e-3) << order << " dof " << i;
+        delete t;
+        delete r;
+        scene->Destroy();
+    }
+}
+
+TEST(amc_writer, RoundTripThroughTheScene) {
+    KeepFilters keep;
+    Imported first(kAsfSample, 0);
+    ASSERT_EQ(first.ReadAmc(kMotion, "walk"), -1) << first.messages;
+    VOxaNode* root = first.Node("root");
+    root->SetMarked(1);
+
+    // ASF then AMC out, with translation dofs on every bone.
+    const std::string asfPath = AsfTestPath("out.asf");
+    const std::string amcPath = AsfWriteFile("out.amc", "old");
+    VOxaWriterAcclaimAsf asfWriter(first.manager);
+    ASSERT_TRUE(asfWriter.FileCreate(asfPath.c_str()));
+    std::unique_ptr<VStreamOptionsMotion> options(
+        static_cast<VStreamOptionsMotion*>(asfWriter.GetWriteOptions()));
+    options->SetOption(VStreamOptionsMotion::eTRANSLATION, 1);
+    ASSERT_TRUE(asfWriter.Write(first.scene, options.get()))
+        << asfWriter.GetError().GetLastErrorID() << asfWriter.GetError().GetLastErrorString().Buffer();
+    ASSERT_TRUE(asfWriter.FileClose());
+
+    VOxaWriterAcclaimAmc amcWriter(first.manager);
+    std::unique_ptr<VStreamOptions> bare(amcWriter.GetWriteOptions());
+    ASSERT_TRUE(amcWriter.FileCreate(amcPath.c_str()));
+    EXPECT_FALSE(amcWriter.Write(first.scene, bare.get()));
+    EXPECT_EQ(amcWriter.GetError().GetLastErrorID(), VOxaWriter::eSTREAM_OPTIONS_NOT_SET);
+    options->SetTimeMode(0, 120.0);
+    options->SetFrameCount(4);
+    options->SetStartTime(VTime(0));
+    options->SetOption(VStreamOptionsMotion::eEXPORT_FRAME_RANGE, 1);
+    ASSERT_TRUE(amcWriter.Write(first.scene, options.get()));
+    ASSERT_TRUE(amcWriter.FileClose());
+    const std::string text = AsfReadFile(amcPath);
+    EXPECT_EQ(
+        text.rfind(":SAMPLES-PER-SECOND 120\n:FRAME-RANGE 0-3\n:FULLY-SPECIFIED\n:DEGREES\n1\nroot  ", 0), 0u)
+        << text.substr(0, 200);
+    EXPECT_NE(text.find("\n4\nroot  "), std::string::npos);
+
+    // Both read back into a fresh scene: every node moves as before.
+    Imported second(AsfReadFile(asfPath), 0);
+    ASSERT_EQ(second.ReadAmc(text, "again"), -1) << second.messages;
+    for (const char* name : {"root", "lfemur", "ltibia", "lfoot", "lowerback"}) {
+        VOxaNode* a = first.Node(name);
+        VOxaNode* b = second.Node(name);
+        ASSERT_NE(b, nullptr) << name;
+        for (int frame = 0; frame < 4; ++frame) {
+            const VTime time = kPeriod * frame;
+            for (int axis = 0; axis < 3; ++axis) {
+                EXPECT_NEAR(Value(b, "T", axis, time), Value(a, "T", axis, time), 2e-3)
+                    << name << frame << axis;
+                EXPECT_NEAR(Value(b, "R", axis, time), Value(a, "R", axis, time), 2e-3)
+                    << name << frame << axis;
+            }
+        }
+    }
+}
+
+TEST(amc_writer, FailedWriteKeepsTheTarget) {
+    KeepFilters keep;
+    Imported imported(kAsfSample, 0);
+    ASSERT_EQ(imported.ReadAmc(kMotion, "walk"), -1);
+    imported.Node("root")->SetMarked(1);
+    VOxaWriterAcclaimAsf asfWriter(imported.manager);
+    ASSERT_TRUE(asfWriter.FileCreate(AsfTestPath("full.asf").c_str()));
+    std::unique_ptr<VStreamOptionsMotion> options(
+        static_cast<VStreamOptionsMotion*>(asfWriter.GetWriteOptions()));
+    ASSERT_TRUE(asfWriter.Write(imported.scene, options.get()));
+    ASSERT_TRUE(asfWriter.FileClose());
+    options->SetFrameCount(2000);
+    const std::string path = AsfWriteFile("full.amc", "old");
+    VOxaWriterAcclaimAmc writer(imported.manager);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    ASSERT_TRUE(writer.FileCreate(path.c_str()));
+    const bool wrote = writer.Write(imported.scene, options.get());
+    const bool closed = writer.FileClose();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_FALSE(wrote && closed);
+    EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eOUT_OF_DISK_SPACE);
+    EXPECT_EQ(AsfReadFile(path), "old");
+}
