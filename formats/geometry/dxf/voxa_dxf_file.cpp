@@ -1,0 +1,471 @@
+#include "formats/geometry/dxf/voxa_dxf_file.h"
+
+#include <locale.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+#include "base/vsafe_output_file.h"
+#include "scene/voxa_global_light_settings.h"
+
+namespace {
+
+// The blanks of C's isspace in the C locale.
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+enum class ParsedInt { eNone, eValue, eOutOfRange };
+
+// "%d" on [text, text + size), stopping at a zero byte.
+ParsedInt ParseInt(const char* text, size_t size, int& value) {
+    const char* p = text;
+    const char* end = text + size;
+    while (p < end && *p && IsBlank(*p))
+        ++p;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    if (p >= end || *p < '0' || *p > '9') return ParsedInt::eNone;
+    // Digits are accumulated as a negative number so that INT_MIN fits.
+    long long acc = 0;
+    bool overflow = false;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+        if (!overflow) {
+            acc = acc * 10 - (*p - '0');
+            if (acc < (long long)INT_MIN) overflow = true;
+        }
+    }
+    if (overflow) return ParsedInt::eOutOfRange;
+    if (!negative) {
+        if (-acc > (long long)INT_MAX) return ParsedInt::eOutOfRange;
+        acc = -acc;
+    }
+    value = (int)acc;
+    return ParsedInt::eValue;
+}
+
+// A C locale for the rare number beyond the range of double, which from_chars does not convert.
+double StrtodC(const char* text) {
+    static locale_t cLocale = newlocale(LC_ALL_MASK, "C", (locale_t)0);
+    if (cLocale) return strtod_l(text, nullptr, cLocale);
+    return std::strtod(text, nullptr);
+}
+
+}  // namespace
+
+bool DxfParseInt(const char* text, size_t size, int& value) {
+    return ParseInt(text, size, value) == ParsedInt::eValue;
+}
+
+bool DxfParseReal(const char* text, size_t size, double& value) {
+    const char* p = text;
+    const char* end = text + size;
+    while (p < end && *p && IsBlank(*p))
+        ++p;
+    // The number ends at the first blank or zero byte (from_chars needs an end).
+    const char* stop = p;
+    while (stop < end && *stop && !IsBlank(*stop))
+        ++stop;
+    const char* q = p;
+    bool negative = false;
+    if (q < stop && (*q == '+' || *q == '-')) {
+        negative = *q == '-';
+        ++q;
+    }
+    if (q >= stop || *q == '+' || *q == '-') return false;
+    double result = 0.0;
+    std::from_chars_result r{q, std::errc::invalid_argument};
+    if (stop - q > 2 && q[0] == '0' && (q[1] == 'x' || q[1] == 'X')) {
+        r = std::from_chars(q + 2, stop, result, std::chars_format::hex);
+        // "0x" without hexadecimal digits reads as the number 0 followed by "x".
+        if (r.ec == std::errc::invalid_argument) r = std::from_chars(q, q + 1, result);
+    } else {
+        r = std::from_chars(q, stop, result);
+    }
+    if (r.ec == std::errc::invalid_argument) return false;
+    if (r.ec == std::errc::result_out_of_range) {
+        char copy[kDxfLineSize];
+        size_t n = std::min((size_t)(stop - p), sizeof copy - 1);
+        std::memcpy(copy, p, n);
+        copy[n] = '\0';
+        value = StrtodC(copy);
+        return true;
+    }
+    value = negative ? -result : result;
+    return true;
+}
+
+// ---- Colour numbers ----------------------------------------------------------------------------
+
+void DxfAciToColor(int n, VOxaColor& color) {
+    static const double kFixed[10][3] = {{0, 0, 0},
+                                         {1, 0, 0},
+                                         {1, 1, 0},
+                                         {0, 1, 0},
+                                         {0, 1, 1},
+                                         {0, 0, 1},
+                                         {1, 0, 1},
+                                         {1, 1, 1},
+                                         {0.502, 0.502, 0.502},
+                                         {0.753, 0.753, 0.753}};
+    double rgb[3];
+    if (n >= 1 && n <= 9) {
+        rgb[0] = kFixed[n][0];
+        rgb[1] = kFixed[n][1];
+        rgb[2] = kFixed[n][2];
+    } else if (n >= 10 && n <= 249) {
+        static const int kUp[8] = {4, 4, 4, 4, 4, 3, 2, 1};
+        static const int kRamp[8] = {0, 1, 2, 3, 4, 4, 4, 4};
+        static const double kBrightness[5] = {1.0, 0.65, 0.5, 0.3, 0.15};
+        const int base = n < 90 ? 10 : (n < 170 ? 90 : 170);
+        const int i = (n - base) / 10;
+        int level[3];
+        if (n < 90) {
+            level[0] = kUp[i], level[1] = kRamp[i], level[2] = 0;
+        } else if (n < 170) {
+            level[0] = 0, level[1] = kUp[i], level[2] = kRamp[i];
+        } else {
+            level[0] = kRamp[i], level[1] = 0, level[2] = kUp[i];
+        }
+        const double factor = kBrightness[(n % 10) / 2];
+        for (int c = 0; c < 3; ++c) {
+            double channel = (n & 1) ? 0.5 + level[c] * 0.125 : level[c] * 0.25;
+            rgb[c] = channel * factor;
+        }
+    } else if (n >= 250 && n <= 255) {
+        rgb[0] = rgb[1] = rgb[2] = (n % 10) * 0.134 + 0.33;
+    } else {
+        return;
+    }
+    color.mRed = rgb[0];
+    color.mGreen = rgb[1];
+    color.mBlue = rgb[2];
+}
+
+namespace {
+
+double Unit(double v) {
+    if (!(v > 0.0)) return 0.0;  // also NaN
+    return v > 1.0 ? 1.0 : v;
+}
+
+}  // namespace
+
+int DxfColorToAci(double red, double green, double blue) {
+    const double r = Unit(red), g = Unit(green), b = Unit(blue);
+    struct Exact {
+        double r, g, b;
+        int number;
+    };
+    static const Exact kExact[] = {{1, 0, 0, 1},
+                                   {1, 1, 0, 2},
+                                   {0, 1, 0, 3},
+                                   {0, 1, 1, 4},
+                                   {0, 0, 1, 5},
+                                   {1, 0, 1, 6},
+                                   {1, 1, 1, 7},
+                                   {0.502, 0.502, 0.502, 8},
+                                   {0.753, 0.753, 0.753, 9},
+                                   {0, 0, 0, 250}};
+    for (const Exact& e : kExact)
+        if (r == e.r && g == e.g && b == e.b) return e.number;
+
+    // Channels 0 red, 1 green, 2 blue. The maximum: red when not below the others, else green
+    // when not below blue, else blue. Of the other two the earlier is the middle on a tie.
+    const double c[3] = {r, g, b};
+    int maxC, first, second;
+    if (r >= g && r >= b) {
+        maxC = 0, first = 1, second = 2;
+    } else if (g >= b) {
+        maxC = 1, first = 0, second = 2;
+    } else {
+        maxC = 2, first = 0, second = 1;
+    }
+    const int midC = c[first] >= c[second] ? first : second;
+    const int minC = midC == first ? second : first;
+    const double max = c[maxC], mid = c[midC], min = c[minC];
+
+    const double q = min / max;
+    if (q > 0.8) {
+        const double mean = (r + g + b) / 3.0;
+        if (mean < 0.4) return 250;
+        if (mean < 0.53) return 251;
+        if (mean < 0.66) return 252;
+        if (mean < 0.8) return 253;
+        if (mean < 0.93) return 254;
+        return 255;
+    }
+    // The hue position h = (mid - min) / (max - min), compared as mid / max against
+    // q + f (1 - q) for the bucket limits f.
+    const double m = mid / max;
+    int bucket;
+    if (m > q + 0.875 * (1.0 - q))
+        bucket = 0;
+    else if (m > q + 0.625 * (1.0 - q))
+        bucket = 1;
+    else if (m > q + 0.375 * (1.0 - q))
+        bucket = 2;
+    else if (m > q + 0.125 * (1.0 - q))
+        bucket = 3;
+    else
+        bucket = 4;
+    // Rows by (maximum, middle) channel.
+    static const int kBase[3][3][5] = {
+        // max red: mid green, mid blue
+        {{0}, {50, 40, 30, 20, 10}, {210, 220, 230, 240, 10}},
+        // max green: mid red, mid blue
+        {{50, 60, 70, 80, 90}, {0}, {130, 120, 110, 100, 90}},
+        // max blue: mid red, mid green
+        {{210, 200, 190, 180, 170}, {130, 140, 150, 160, 170}, {0}},
+    };
+    int number = kBase[maxC][midC][bucket];
+    if (max > 0.85)
+        number += 0;
+    else if (max > 0.6)
+        number += 2;
+    else if (max > 0.4)
+        number += 4;
+    else if (max > 0.2)
+        number += 6;
+    else
+        number += 8;
+    if (q > 0.2) number += 1;
+    return number;
+}
+
+// ---- Reading ----------------------------------------------------------------------------------
+
+namespace {
+
+constexpr size_t kPiece = kDxfLineSize - 1;      // the longest line piece
+constexpr size_t kKeep = 2 * kDxfLineSize + 64;  // bytes kept before the position: one group
+constexpr size_t kMinChunk = 4096;               // first read after a seek (blocks are read by seeking)
+constexpr size_t kMaxChunk = 1 << 20;
+
+}  // namespace
+
+VDxfGroupReader::VDxfGroupReader() = default;
+
+VDxfGroupReader::~VDxfGroupReader() {
+    Close();
+}
+
+bool VDxfGroupReader::OpenFile(const char* path) {
+    Close();
+    if (!path || !*path) return false;
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return false;
+    int64_t size = 0;
+    if (fseeko(file, 0, SEEK_END) == 0) size = (int64_t)ftello(file);
+    if (size < 0 || fseeko(file, 0, SEEK_SET) != 0) {
+        std::fclose(file);
+        return false;
+    }
+    mFile = file;
+    mOpen = true;
+    mSize = size;
+    mStorage.resize(kKeep + kMaxChunk + kDxfLineSize);
+    mBuffer = mStorage.data();
+    mPos = mEnd = 0;
+    mBufferStart = 0;
+    mFileEnd = false;
+    mChunk = kMaxChunk;
+    return true;
+}
+
+void VDxfGroupReader::OpenMemory(const void* data, size_t size) {
+    Close();
+    mOpen = true;
+    mBuffer = static_cast<const char*>(data);
+    if (!mBuffer) size = 0;
+    mPos = 0;
+    mEnd = size;
+    mSize = (int64_t)size;
+    mBufferStart = 0;
+    mFileEnd = true;
+}
+
+bool VDxfGroupReader::Close() {
+    bool ok = true;
+    if (mFile) ok = std::fclose(mFile) == 0;
+    mFile = nullptr;
+    mOpen = false;
+    mBuffer = nullptr;
+    std::vector<char>().swap(mStorage);
+    mPos = mEnd = 0;
+    mBufferStart = 0;
+    mSize = 0;
+    mFileEnd = true;
+    return ok;
+}
+
+void VDxfGroupReader::Fill() {
+    if (mFileEnd || mEnd - mPos >= kPiece) return;
+    char* storage = mStorage.data();
+    const size_t keepFrom = mPos > kKeep ? mPos - kKeep : 0;
+    if (keepFrom > 0) {
+        std::memmove(storage, storage + keepFrom, mEnd - keepFrom);
+        mBufferStart += (int64_t)keepFrom;
+        mPos -= keepFrom;
+        mEnd -= keepFrom;
+    }
+    while (mEnd - mPos < kPiece && !mFileEnd) {
+        const size_t want = std::min(mStorage.size() - mEnd, mChunk);
+        const size_t got = std::fread(storage + mEnd, 1, want, mFile);
+        mEnd += got;
+        if (got < want) mFileEnd = true;
+        mChunk = std::min(mChunk * 2, kMaxChunk);
+    }
+}
+
+bool VDxfGroupReader::ReadLine(const char*& text, size_t& size) {
+    Fill();
+    const size_t avail = std::min(mEnd - mPos, kPiece);
+    const char* p = mBuffer + mPos;
+    text = p;
+    const void* newline = avail ? std::memchr(p, '\n', avail) : nullptr;
+    if (newline) {
+        size = (size_t)(static_cast<const char*>(newline) - p) + 1;
+        mPos += size;
+        return true;
+    }
+    size = avail;
+    mPos += avail;
+    // A full piece without line end is a line of its own; anything shorter met the end.
+    return avail == kPiece;
+}
+
+bool VDxfGroupReader::ReadGroup(int& code, char* value) {
+    const char* text;
+    size_t size;
+    if (!ReadLine(text, size)) return false;
+    int parsed = 0;
+    switch (ParseInt(text, size, parsed)) {
+        case ParsedInt::eValue:
+            code = parsed;
+            break;
+        case ParsedInt::eOutOfRange:
+            code = kDxfOutOfRangeCode;
+            break;
+        case ParsedInt::eNone:
+            break;
+    }
+    if (!ReadLine(text, size)) return false;
+    const char* p = text;
+    const char* end = text + size;
+    while (p < end && *p && IsBlank(*p))
+        ++p;
+    if (p < end && *p) {
+        const char* start = p;
+        while (p < end && *p && !IsBlank(*p))
+            ++p;
+        const size_t n = (size_t)(p - start);  // at most kPiece
+        std::memcpy(value, start, n);
+        value[n] = '\0';
+    }
+    return true;
+}
+
+bool VDxfGroupReader::Seek(int64_t position) {
+    if (!mOpen || position < 0) return false;
+    if (position >= mBufferStart && position <= mBufferStart + (int64_t)mEnd) {
+        mPos = (size_t)(position - mBufferStart);
+        return true;
+    }
+    if (!mFile || position > mSize) return false;
+    if (fseeko(mFile, (off_t)position, SEEK_SET) != 0) return false;
+    mBufferStart = position;
+    mPos = mEnd = 0;
+    mFileEnd = false;
+    mChunk = kMinChunk;
+    return true;
+}
+
+// ---- Writing ----------------------------------------------------------------------------------
+
+namespace {
+
+constexpr size_t kWriteBlock = 1 << 16;
+constexpr size_t kNumberRoom = 400;  // the longest "%lf" of a double is 317 bytes
+
+}  // namespace
+
+VDxfGroupWriter::VDxfGroupWriter(VSafeOutputFile& file) : mFile(file), mBuffer(kWriteBlock) {}
+
+VDxfGroupWriter::~VDxfGroupWriter() {
+    Drain();
+}
+
+void VDxfGroupWriter::Drain() {
+    if (mUsed && mFile.IsOpen()) mFile.Write(mBuffer.data(), mUsed);
+    mUsed = 0;
+}
+
+void VDxfGroupWriter::Reserve(size_t bytes) {
+    if (mUsed + bytes <= mBuffer.size()) return;
+    Drain();
+    if (bytes > mBuffer.size()) mBuffer.resize(bytes);
+}
+
+void VDxfGroupWriter::Code(int code) {
+    Reserve(16);
+    char* out = mBuffer.data() + mUsed;
+    char digits[16];
+    char* end = std::to_chars(digits, digits + sizeof digits, code).ptr;
+    size_t n = (size_t)(end - digits);
+    size_t pad = n < 3 ? 3 - n : 0;
+    std::memset(out, ' ', pad);
+    std::memcpy(out + pad, digits, n);
+    out[pad + n] = '\n';
+    mUsed += pad + n + 1;
+}
+
+void VDxfGroupWriter::Int(int value) {
+    Reserve(20);
+    char* out = mBuffer.data() + mUsed;
+    out[0] = out[1] = out[2] = ' ';
+    char* end = std::to_chars(out + 3, out + 19, value).ptr;
+    *end++ = '\n';
+    mUsed = (size_t)(end - mBuffer.data());
+}
+
+void VDxfGroupWriter::IntOneBlank(int value) {
+    Reserve(20);
+    char* out = mBuffer.data() + mUsed;
+    out[0] = ' ';
+    char* end = std::to_chars(out + 1, out + 19, value).ptr;
+    *end++ = '\n';
+    mUsed = (size_t)(end - mBuffer.data());
+}
+
+void VDxfGroupWriter::Real(double value) {
+    Reserve(kNumberRoom);
+    char* out = mBuffer.data() + mUsed;
+    char* end = std::to_chars(out, out + kNumberRoom - 1, value, std::chars_format::fixed, 6).ptr;
+    *end++ = '\n';
+    mUsed = (size_t)(end - mBuffer.data());
+}
+
+void VDxfGroupWriter::Text(const char* text) {
+    const size_t n = text ? std::strlen(text) : 0;
+    Reserve(n + 1);
+    char* out = mBuffer.data() + mUsed;
+    if (n) std::memcpy(out, text, n);
+    out[n] = '\n';
+    mUsed += n + 1;
+}
+
+bool VDxfGroupWriter::Flush() {
+    Drain();
+    if (!mFile.IsOpen()) return false;
+    if (std::fflush(mFile.Stream()) != 0) mFile.MarkFailed();
+    mFile.CheckStream();
+    return !mFile.Failed();
+}

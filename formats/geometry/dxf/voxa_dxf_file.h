@@ -1,0 +1,154 @@
+// The DXF file in its text form as the DXF reader and writer see it: a sequence of groups, each a
+// code line (an integer group code) and a value line (a name, an integer or a real).
+//
+// Reading (VDxfGroupReader): every line is read with room for 1239 characters including its line
+// end; a longer line is read in pieces, each piece counting as one line. The code is the integer
+// the code line starts with (blanks skipped); a code line without a number leaves the caller's code
+// as it was. The value is the first blank-delimited word of the value line (a value holding blanks
+// is cut at the first one); a value line holding only blanks leaves the caller's value as it was.
+// A group read fails when the end of the data is met while reading its code line or its value
+// line, so a last value line without line end loses its group. Numbers are parsed as C's "%d" and
+// "%lf" parse them in the C locale, whatever the host locale.
+//
+// Writing (VDxfGroupWriter): code lines right-aligned in three columns, integers after three
+// blanks ("   %d"), reals with six decimals ("%lf"), names as they are; every line ends with "\n".
+//
+// Colour numbers (1 to 255) map to RGB and back through one palette model: hue buckets of ten
+// numbers, even numbers full colours and odd ones their pale variants, five brightness steps.
+// DXF is Z-up and the scene Y-up: a DXF point (x, y, z) is the scene point (x, z, -y).
+#ifndef OXA_FORMATS_GEOMETRY_DXF_VOXA_DXF_FILE_H
+#define OXA_FORMATS_GEOMETRY_DXF_VOXA_DXF_FILE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "base/vge_vector.h"
+
+class VOxaColor;
+class VSafeOutputFile;
+
+// Room for one line: 1239 characters and the terminating zero. A value always fits.
+constexpr int kDxfLineSize = 1240;
+
+// The code a group gets when its code line holds a number beyond the range of int: no reader
+// handles it, so the group is passed over.
+constexpr int kDxfOutOfRangeCode = -1;
+
+// Parses what "%d" takes from the start of `text` (at most `size` bytes, stopping at a zero byte):
+// blanks, an optional sign, digits. False, `value` unchanged, when there is no number or it does
+// not fit an int.
+bool DxfParseInt(const char* text, size_t size, int& value);
+// Parses what "%lf" takes from the start of `text` (blanks, sign, decimal or hexadecimal number,
+// "inf", "nan"), in the C locale. A number beyond the range of double gives +-HUGE_VAL as strtod
+// does. False, `value` unchanged, when there is no number.
+bool DxfParseReal(const char* text, size_t size, double& value);
+// The same over a zero-terminated value.
+inline bool DxfParseInt(const char* text, int& value) {
+    return DxfParseInt(text, (size_t)-1 / 2, value);
+}
+inline bool DxfParseReal(const char* text, double& value) {
+    return DxfParseReal(text, (size_t)-1 / 2, value);
+}
+
+// Colour number to RGB: numbers 1 to 255 set red, green and blue of `color` (alpha untouched);
+// any other number leaves it unchanged.
+void DxfAciToColor(int number, VOxaColor& color);
+// RGB to the nearest colour number of the palette, always 1 to 255. Components are taken within
+// [0, 1] (a value outside, or not a number, counts as the nearest bound).
+int DxfColorToAci(double red, double green, double blue);
+
+// Axis conversion between DXF (Z-up) and the scene (Y-up); the two are each other's inverse.
+inline VgeTVector DxfToScenePoint(double x, double y, double z) {
+    return VgeTVector(x, z, -y, 1.0);
+}
+
+// Reads groups from a file or from bytes in memory. The file is read through a buffer of its own,
+// so a group read allocates nothing; the position can be told and set again (the readers put back
+// the group that ended an entity). Reading never fails other than by reaching the end.
+class VDxfGroupReader {
+public:
+    VDxfGroupReader();
+    ~VDxfGroupReader();
+    VDxfGroupReader(const VDxfGroupReader&) = delete;
+    VDxfGroupReader& operator=(const VDxfGroupReader&) = delete;
+
+    // Opens the file for reading (closing what was open); false when it cannot be opened.
+    bool OpenFile(const char* path);
+    // Reads `size` bytes at `data`, which must outlive the reading (closing what was open).
+    void OpenMemory(const void* data, size_t size);
+    // False when the file could not be closed cleanly; true otherwise (also when nothing was open).
+    bool Close();
+    bool IsOpen() const { return mOpen; }
+    // The size of the data in bytes (a file's size when it was opened).
+    int64_t GetSize() const { return mSize; }
+
+    // Reads one group. `code` and `value` (room for kDxfLineSize bytes) are the caller's: they keep
+    // what they held when a line holds no number or no word. False at the end of the data.
+    bool ReadGroup(int& code, char* value);
+    // Reads one line piece; false when the end of the data was met while reading it.
+    bool ReadLine(const char*& text, size_t& size);
+
+    // The position of the next line, and back to a position told before.
+    int64_t Tell() const { return mBufferStart + (int64_t)mPos; }
+    bool Seek(int64_t position);
+
+private:
+    // Makes at least a whole line piece available after mPos when the file has it.
+    void Fill();
+
+    std::FILE* mFile = nullptr;
+    bool mOpen = false;
+    // The bytes mBuffer[0, mEnd) lie at file offset mBufferStart; mPos is the next byte.
+    const char* mBuffer = nullptr;
+    std::vector<char> mStorage;
+    size_t mPos = 0;
+    size_t mEnd = 0;
+    int64_t mBufferStart = 0;
+    int64_t mSize = 0;
+    bool mFileEnd = true;  // nothing more to read into the buffer
+    size_t mChunk = 0;     // bytes to read at the next refill
+};
+
+// Writes groups through a block buffer into a safe output file. Failures of the underlying file are
+// remembered by the file (see VSafeOutputFile); Flush reports them.
+class VDxfGroupWriter {
+public:
+    explicit VDxfGroupWriter(VSafeOutputFile& file);
+    ~VDxfGroupWriter();
+
+    // Code line "%3d".
+    void Code(int code);
+    // Value lines: "   %d", " %d" (one blank), "%lf", and a name or keyword as it is.
+    void Int(int value);
+    void IntOneBlank(int value);
+    void Real(double value);
+    void Text(const char* text);
+    // A group with each value form.
+    void GroupInt(int code, int value) {
+        Code(code);
+        Int(value);
+    }
+    void GroupReal(int code, double value) {
+        Code(code);
+        Real(value);
+    }
+    void GroupText(int code, const char* text) {
+        Code(code);
+        Text(text);
+    }
+
+    // Hands the buffered bytes to the file and flushes it; false when any write failed so far.
+    bool Flush();
+
+private:
+    void Reserve(size_t bytes);
+    void Drain();
+
+    VSafeOutputFile& mFile;
+    std::vector<char> mBuffer;
+    size_t mUsed = 0;
+};
+
+#endif  // OXA_FORMATS_GEOMETRY_DXF_VOXA_DXF_FILE_H

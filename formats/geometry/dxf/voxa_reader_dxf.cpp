@@ -1,0 +1,635 @@
+#include "formats/geometry/dxf/voxa_reader_dxf.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <unordered_set>
+
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_mesh.h"
+#include "base/vpath.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_global_light_settings.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+
+namespace {
+
+// An entity that names no layer is on layer "0", as DXF has it.
+const char kDefaultLayer[] = "0";
+constexpr int kMaxWarnings = 100;
+
+inline bool Is(const char* value, const char* keyword) {
+    return std::strcmp(value, keyword) == 0;
+}
+
+// Copies a value (at most kDxfLineSize bytes with its zero) into a buffer of that size.
+inline void CopyValue(char* to, const char* from) {
+    std::strncpy(to, from, kDxfLineSize - 1);
+    to[kDxfLineSize - 1] = '\0';
+}
+
+// The scene index of a face-record index k of a polyline whose first point is `base`: |k| + base
+// - 1 (the sign marks an invisible edge); -1 when that is beyond int.
+int FaceIndex(int k, int base) {
+    long long index = std::llabs((long long)k) + (long long)base - 1;
+    return index >= 0 && index <= INT_MAX ? (int)index : -1;
+}
+
+// A colour number of a VERTEX's own 62 group: 256 (the layer's) keeps the colour the polyline
+// resolved; numbers outside 1 to 255 mean no material.
+int VertexColour(int own, int inherited) {
+    if (own == 256) return inherited;
+    return own >= 1 && own <= 255 ? own : 0;
+}
+
+}  // namespace
+
+// The groups of the layer mode, one per layer name without regard to case, kept in a list that
+// answers them in case-insensitive name order.
+class VOxaReaderDxf::LayerGroups : public VOxaReaderDxf::IGroupSource {
+public:
+    DxfGeometryGroup* GroupFor(const char* layer) override {
+        if (mLast && mLastName == layer) return mLast;
+        intptr_t found = mNames.Find(layer);
+        if (!found) found = AddLayerGroup(layer);
+        mLast = mGroups[(size_t)found - 1].get();
+        mLastName = layer;
+        return mLast;
+    }
+
+    // A new, empty group for a layer met for the first time; answers its number (1-based).
+    intptr_t AddLayerGroup(const char* layer) {
+        mGroups.push_back(std::make_unique<DxfGeometryGroup>());
+        mNames.Add(layer, (intptr_t)mGroups.size());
+        return (intptr_t)mGroups.size();
+    }
+
+    int GetCount() { return mNames.GetCount(); }
+    // The i-th group in name order and the layer name it was first met under.
+    DxfGeometryGroup* GetAt(int i, const char** name) {
+        intptr_t value = mNames.GetAt(i, name);
+        return value ? mGroups[(size_t)value - 1].get() : nullptr;
+    }
+
+private:
+    VStringPairList mNames{20};
+    std::vector<std::unique_ptr<DxfGeometryGroup>> mGroups;
+    DxfGeometryGroup* mLast = nullptr;
+    std::string mLastName;
+};
+
+VOxaReader* CreateDxfReader(VOxaSdkManager* manager) {
+    return new VOxaReaderDxf(manager);
+}
+
+VOxaReaderDxf::VOxaReaderDxf(VOxaSdkManager* manager) : VOxaReader(manager), mFileName("") {}
+
+VOxaReaderDxf::~VOxaReaderDxf() {
+    FileClose();
+}
+
+bool VOxaReaderDxf::FileOpen(const char* path) {
+    FileClose();
+    if (!mFile.OpenFile(path)) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    mFileName = path;
+    return true;
+}
+
+bool VOxaReaderDxf::OpenMemory(const void* data, size_t size, const char* path) {
+    FileClose();
+    mFile.OpenMemory(data, size);
+    mFileName = path ? path : "";
+    return true;
+}
+
+bool VOxaReaderDxf::FileClose() {
+    bool ok = mFile.Close();
+    mFileName = "";
+    mBlocksPosition = 0;
+    mBlockIndex.clear();
+    mBlockIndexBuilt = false;
+    mNoBlocksFrom = -1;
+    return ok;
+}
+
+bool VOxaReaderDxf::IsFileOpen() {
+    return mFile.IsOpen();
+}
+
+VStreamOptions* VOxaReaderDxf::GetReadOptions() {
+    return VStreamOptionsDxf::Create();
+}
+
+bool VOxaReaderDxf::ReadGroup(int& code, char* value) {
+    if (!mBlocksBeingRead.empty()) ++mBlockGroupsRead;
+    return mFile.ReadGroup(code, value);
+}
+
+bool VOxaReaderDxf::Corrupted() {
+    mError.SetLastErrorID(eFILE_CORRUPTED);
+    return false;
+}
+
+void VOxaReaderDxf::Warn(const VString& line) {
+    if (mWarnings > kMaxWarnings) return;
+    ++mWarnings;
+    if (!mMessageText.IsEmpty()) mMessageText += "\n";
+    mMessageText += mWarnings > kMaxWarnings ? VString("Further warnings were left out.") : line;
+}
+
+VString VOxaReaderDxf::UniqueName(const char* name) {
+    VOxaObjectName pair(name);
+    mRenaming.Rename(pair);
+    return VString(pair.GetCurrent());
+}
+
+int VOxaReaderDxf::GetLayerColor(const char* layer) {
+    if (mLastLayerValid && mLastLayer == layer) return mLastLayerColour;
+    mLastLayer = layer;
+    mLastLayerColour = (int)mLayerTable.Find(layer);
+    mLastLayerValid = true;
+    return mLastLayerColour;
+}
+
+int VOxaReaderDxf::ResolveColour(int own, const char* layer) {
+    long long colour = own;
+    if (own == 0 || own == 256) colour = std::llabs((long long)GetLayerColor(layer));
+    return colour >= 1 && colour <= 255 ? (int)colour : 0;
+}
+
+void VOxaReaderDxf::ValidateMaterialCache() {
+    bool any = false;
+    for (VOxaMaterial* m : mMaterialCache)
+        any = any || m;
+    if (!any) return;
+    std::unordered_set<VOxaMaterial*> held;
+    const int count = mManager ? mManager->GetMaterialCount() : 0;
+    for (int i = 0; i < count; ++i)
+        held.insert(mManager->GetMaterial(i));
+    for (VOxaMaterial*& m : mMaterialCache)
+        if (m && !held.count(m)) m = nullptr;
+}
+
+VOxaMaterial* VOxaReaderDxf::GetColourMaterial(int number) {
+    if (number < 0 || number > 255 || !mManager) return nullptr;
+    if (!mMaterialCache[number]) {
+        VString name("Material");
+        name += mMaterialCounter;
+        VOxaMaterial* material = mManager->CreateMaterial(name.Buffer());
+        if (!material) return nullptr;
+        ++mMaterialCounter;
+        VOxaColor colour(1.0, 1.0, 1.0, 1.0);
+        AciToColor(number, colour);
+        material->SetDiffuse(colour);
+        mMaterialCache[number] = material;
+    }
+    return mMaterialCache[number];
+}
+
+// ---- Read ----------------------------------------------------------------------------------------
+
+bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
+    if (!mFile.IsOpen()) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    if (!options || !options->IsA(VStreamOptionsDxf::ClassId)) {
+        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
+        return false;
+    }
+    VOxaNode* parent = scene ? scene->GetRootNode() : nullptr;
+    if (!parent || !mManager) {
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    auto* dxfOptions = static_cast<VStreamOptionsDxf*>(options);
+    mGroupingMode = dxfOptions->GetLayerBlockEntityMode();
+    mWeld = dxfOptions->GetOptionValue(VStreamOptionsDxf::eWELD_VERTICES) == 1;
+    mCreateReferenceNode = dxfOptions->GetOptionValue(VStreamOptionsDxf::eCREATE_REFERENCE_NODE) == 1;
+
+    ValidateMaterialCache();
+    mBlocksBeingRead.clear();
+    mBlockInstances = 0;
+    mBlockGroupsRead = 0;
+    // Block references may read a block many times; the groups they read are bounded so that a
+    // small file cannot ask for unbounded work (blocks inserting blocks ten times each, say).
+    mBlockGroupBudget = std::max<int64_t>((int64_t)1 << 22, mFile.GetSize() / 2);
+    mWarnings = 0;
+
+    if (mCreateReferenceNode) {
+        VString name = GetFileName(mFileName.Buffer(), false) + "_root";
+        VOxaNode* reference = mManager->CreateNode(name.Buffer());
+        if (reference) {
+            parent->AddChild(reference);
+            parent = reference;
+        }
+    }
+
+    int code = -1;
+    char value[kDxfLineSize] = "";
+    // A file that ends before its entities have been read is cut short: "File is corrupted".
+    for (;;) {
+        if (!ReadGroup(code, value)) return Corrupted();
+        if (Is(value, "EOF")) return true;
+        if (code != 0 || !Is(value, "SECTION")) continue;
+        if (!ReadGroup(code, value)) return Corrupted();
+        if (code != 2) continue;
+        if (Is(value, "TABLES")) {
+            ReadTables();
+        } else if (Is(value, "BLOCKS")) {
+            if (mBlocksPosition != mFile.Tell()) {
+                mBlocksPosition = mFile.Tell();
+                mBlockIndexBuilt = false;
+            }
+        } else if (Is(value, "ENTITIES")) {
+            break;
+        }
+    }
+    bool ok;
+    switch (mGroupingMode) {
+        case VStreamOptionsDxf::eBY_ENTITY:
+            ok = ReadEntitiesByEntity(parent);
+            break;
+        case VStreamOptionsDxf::eBY_BLOCK:
+            ok = ReadEntitiesAsBlock(parent);
+            break;
+        default:
+            ok = ReadEntitiesByLayer(parent);
+            break;
+    }
+    if (!ok) mError.SetLastErrorID(eFILE_CORRUPTED);
+    return ok;
+}
+
+bool VOxaReaderDxf::ReadTables() {
+    mLastLayerValid = false;
+    // Name and colour carry over from one LAYER entry to the next.
+    char name[kDxfLineSize] = "";
+    int colour = 0;
+    int code = -1;
+    char value[kDxfLineSize] = "";
+    for (;;) {
+        if (!ReadGroup(code, value)) return false;
+        if (code != 0) continue;
+        if (Is(value, "ENDSEC")) return true;
+        if (!Is(value, "TABLE")) continue;
+        if (!ReadGroup(code, value)) return false;
+        const bool layers = code == 2 && Is(value, "LAYER");
+        bool inEntry = false;
+        for (;;) {
+            if (!ReadGroup(code, value)) return false;
+            if (code == 0) {
+                if (inEntry && name[0]) mLayerTable.Add(name, colour);
+                inEntry = layers && Is(value, "LAYER");
+                if (Is(value, "ENDTAB")) break;
+            } else if (inEntry) {
+                if (code == 2) CopyValue(name, value);
+                if (code == 62) DxfParseInt(value, colour);
+            }
+        }
+    }
+}
+
+// ---- Walkers -------------------------------------------------------------------------------------
+
+bool VOxaReaderDxf::ReadEntitiesByEntity(VOxaNode* parent) {
+    int code = -1;
+    char value[kDxfLineSize] = "";
+    for (;;) {
+        if (!ReadGroup(code, value)) return false;
+        if (code != 0) continue;
+        if (Is(value, "ENDSEC") || Is(value, "ENDBLK")) return true;
+        const bool polyline = Is(value, "POLYLINE"), face = Is(value, "3DFACE"), line = Is(value, "LINE");
+        if (polyline || face || line) {
+            VString name = UniqueName(value);
+            VOxaNode* node = mManager->CreateNode(name.Buffer());
+            if (!node) return false;
+            VOxaMesh* mesh = polyline ? ReadPolylineMesh() : face ? Read3DFaceMesh() : ReadLineMesh();
+            if (mesh) {
+                if (line) node->SetShadingMode(1);
+                node->SetNodeAttribute(mesh);
+                parent->AddChild(node);
+            } else {
+                mManager->DestroyNode(node);
+            }
+        } else if (Is(value, "INSERT")) {
+            ReadInsert(parent, VgeTVector());
+        }
+    }
+}
+
+bool VOxaReaderDxf::ReadEntitiesByLayer(VOxaNode* parent) {
+    LayerGroups groups;
+    int code = -1;
+    char value[kDxfLineSize] = "";
+    for (;;) {
+        if (!ReadGroup(code, value)) return false;
+        if (code != 0) continue;
+        if (Is(value, "ENDSEC") || Is(value, "ENDBLK")) break;
+        if (Is(value, "POLYLINE"))
+            ReadPolylineIntoGroup(groups);
+        else if (Is(value, "3DFACE"))
+            Read3DFaceIntoGroup(groups);
+        else if (Is(value, "LINE"))
+            ReadLineIntoGroup(groups);
+        else if (Is(value, "INSERT"))
+            ReadInsert(parent, VgeTVector());
+    }
+    const int count = groups.GetCount();
+    for (int i = 0; i < count; ++i) {
+        const char* layer = nullptr;
+        DxfGeometryGroup* group = groups.GetAt(i, &layer);
+        if (!group) continue;
+        VOxaMesh* mesh = BuildMesh(*group);
+        group->Release();
+        if (!mesh) continue;
+        VString name = UniqueName(layer);
+        VOxaNode* node = mManager->CreateNode(name.Buffer());
+        if (!node) {
+            mManager->DestroyNodeAttribute(mesh);
+            continue;
+        }
+        node->SetNodeAttribute(mesh);
+        if (GetLayerColor(layer) < 0) node->SetVisibility(false);
+        parent->AddChild(node);
+    }
+    return true;
+}
+
+// ---- Entities ------------------------------------------------------------------------------------
+
+namespace {
+
+// The groups of a 3DFACE or LINE: layer, four corners (a LINE uses two), own colour.
+struct DxfEntityFields {
+    char layer[kDxfLineSize];
+    double corner[4][3] = {};
+    int colour = 0;
+    DxfEntityFields() { std::memcpy(layer, kDefaultLayer, sizeof kDefaultLayer); }
+
+    VgeTVector Scene(int k) const { return DxfToScenePoint(corner[k][0], corner[k][1], corner[k][2]); }
+};
+
+}  // namespace
+
+// Reads the groups of a 3DFACE (corners 10-13, 20-23, 30-33) or a LINE (start 10/20/30, end
+// 11/21/31) up to the next code 0 and puts the file back to that group. False when the file ends.
+static bool ReadEntityFields(VOxaReaderDxf& reader, VDxfGroupReader& file, DxfEntityFields& f) {
+    int code = -1;
+    char value[kDxfLineSize] = "";
+    for (;;) {
+        const int64_t position = file.Tell();
+        if (!reader.ReadGroup(code, value)) return false;
+        if (code == 0) return file.Seek(position);
+        if (code == 8) {
+            CopyValue(f.layer, value);
+        } else if (code == 62) {
+            DxfParseInt(value, f.colour);
+        } else if (code >= 10 && code <= 33 && code % 10 <= 3) {
+            DxfParseReal(value, f.corner[code % 10][code / 10 - 1]);
+        }
+    }
+}
+
+void VOxaReaderDxf::Read3DFaceIntoGroup(IGroupSource& groups) {
+    DxfEntityFields f;
+    if (!ReadEntityFields(*this, mFile, f)) return;
+    const VgeTVector c0 = f.Scene(0);
+    if (f.Scene(1) == c0 && f.Scene(2) == c0) return;  // a point, not a face
+    DxfGeometryGroup* group = groups.GroupFor(f.layer);
+    const int colour = ResolveColour(f.colour, f.layer);
+    if (colour > 0) group->SetMaterialFlag();
+    const bool triangle = f.corner[3][0] == f.corner[2][0] && f.corner[3][1] == f.corner[2][1] &&
+                          f.corner[3][2] == f.corner[2][2];
+    const int s = triangle ? 3 : 4;
+    group->mFaces.push_back(s);
+    group->mFaces.push_back(colour);
+    for (int k = s - 1; k >= 0; --k)
+        group->mFaces.push_back(group->WeldPoint(f.Scene(k), mWeld));
+}
+
+void VOxaReaderDxf::ReadLineIntoGroup(IGroupSource& groups) {
+    DxfEntityFields f;
+    if (!ReadEntityFields(*this, mFile, f)) return;
+    DxfGeometryGroup* group = groups.GroupFor(f.layer);
+    const int colour = ResolveColour(f.colour, f.layer);
+    if (colour > 0) group->SetMaterialFlag();
+    const VgeTVector start = f.Scene(0), end = f.Scene(1);
+    // Both ends are looked up before either is added.
+    int a = mWeld ? group->FindPoint(start) : -1;
+    int b = mWeld ? group->FindPoint(end) : -1;
+    if (a < 0) a = group->AppendPoint(start);
+    if (b < 0) b = group->AppendPoint(end);
+    group->mFaces.insert(group->mFaces.end(), {3, colour, a, b, a});
+}
+
+void VOxaReaderDxf::ReadPolylineIntoGroup(IGroupSource& groups) {
+    int code = -1;
+    char value[kDxfLineSize] = "";
+    char layer[kDxfLineSize];
+    std::memcpy(layer, kDefaultLayer, sizeof kDefaultLayer);
+    int own = 0, flags = 0;
+    for (;;) {
+        if (!ReadGroup(code, value)) return;
+        if (code == 0) break;
+        if (code == 8) CopyValue(layer, value);
+        if (code == 62) DxfParseInt(value, own);
+        if (code == 70) DxfParseInt(value, flags);
+    }
+    DxfGeometryGroup* group = groups.GroupFor(layer);
+    const int colour = ResolveColour(own, layer);
+    const int base = group->GetPointCount();
+    if (Is(value, "VERTEX")) {
+        while (ReadVertex(*group, base, colour)) {
+        }
+    }
+    // A closed 3D polyline gets a segment from its last vertex back to its first.
+    const int last = group->GetPointCount() - 1;
+    if (flags == 9 && last - base >= 1)
+        group->mFaces.insert(group->mFaces.end(), {3, colour, base, last, base});
+}
+
+bool VOxaReaderDxf::ReadVertex(DxfGeometryGroup& group, int base, int colour) {
+    int code = -1;
+    char value[kDxfLineSize] = "";
+    double x = 0, y = 0, z = 0;
+    int flags = 0, k[4] = {0, 0, 0, 0};
+    const int inherited = colour;
+    for (;;) {
+        if (!ReadGroup(code, value)) return false;
+        if (code == 0) break;
+        switch (code) {
+            case 10:
+                DxfParseReal(value, x);
+                break;
+            case 20:
+                DxfParseReal(value, y);
+                break;
+            case 30:
+                DxfParseReal(value, z);
+                break;
+            case 62: {
+                int own = 0;
+                if (DxfParseInt(value, own)) colour = VertexColour(own, inherited);
+                break;
+            }
+            case 70:
+                DxfParseInt(value, flags);
+                break;
+            case 71:
+            case 72:
+            case 73:
+            case 74:
+                DxfParseInt(value, k[code - 71]);
+                break;
+            default:
+                break;
+        }
+    }
+    std::vector<int>& faces = group.mFaces;
+    if (flags == 192) {
+        group.AppendPoint(DxfToScenePoint(x, y, z));
+    } else if (flags == 128) {
+        if (colour > 0) group.SetMaterialFlag();
+        if (k[0] != 0 && k[1] != 0) {
+            const int s = k[2] == 0 ? 2 : (k[3] != 0 ? 4 : 3);
+            faces.push_back(s);
+            faces.push_back(colour);
+            if (s == 2) {
+                faces.push_back(FaceIndex(k[0], base));
+                faces.push_back(FaceIndex(k[1], base));
+            } else {
+                for (int j = s - 1; j >= 0; --j)
+                    faces.push_back(FaceIndex(k[j], base));
+            }
+        }
+    } else if (flags == 32) {
+        const int i = group.AppendPoint(DxfToScenePoint(x, y, z));
+        if (i > base) faces.insert(faces.end(), {3, colour, i, i - 1, i});
+    }
+    return Is(value, "VERTEX");
+}
+
+VOxaMesh* VOxaReaderDxf::BuildMesh(DxfGeometryGroup& group) {
+    VOxaMesh* mesh = mManager->CreateMesh();
+    if (!mesh) return nullptr;
+    const int count = group.GetPointCount();
+    mesh->InitControlPoints(count);
+    if (count > 0)
+        std::memcpy((void*)mesh->GetControlPoints(), group.mPoints.data(), sizeof(VgeTVector) * count);
+    // The points live in the mesh now.
+    std::vector<VgeTVector>().swap(group.mPoints);
+    group.mWeld.Clear();
+    if (group.HasMaterialFlag()) mesh->InitMaterialIndices(3);
+
+    int table[256] = {};
+    bool added[256] = {};
+    const std::vector<int>& f = group.mFaces;
+    const size_t size = f.size();
+    for (size_t pos = 2; pos < size;) {
+        const int s = f[pos];
+        if (s < 2 || size - pos < 2 + (size_t)s) {
+            mManager->DestroyNodeAttribute(mesh);
+            return nullptr;
+        }
+        const int colour = f[pos + 1];
+        const int* indices = &f[pos + 2];
+        pos += 2 + (size_t)s;
+        // A record that names a point the group does not have is dropped.
+        bool valid = true;
+        for (int j = 0; j < s; ++j)
+            valid = valid && indices[j] >= 0 && indices[j] < count;
+        if (!valid) continue;
+        if (colour > 0 && colour < 256 && !added[colour]) {
+            added[colour] = true;
+            int index = mesh->AddMaterial(GetColourMaterial(colour), 0);
+            if (index != -1) table[colour] = index;
+        }
+        mesh->BeginPolygon(colour > 0 && colour < 256 ? table[colour] : 0);
+        for (int j = 0; j < s; ++j)
+            mesh->AddPolygonVertex(indices[j]);
+        if (s == 2) mesh->AddPolygonVertex(indices[0]);
+        mesh->EndPolygon();
+    }
+    return mesh;
+}
+
+VOxaMesh* VOxaReaderDxf::ReadPolylineMesh() {
+    DxfGeometryGroup group;
+    SingleGroup source(group);
+    // The header decides whether any VERTEX follows; ReadPolylineIntoGroup reads it the same way.
+    int code = -1;
+    char value[kDxfLineSize] = "";
+    char layer[kDxfLineSize];
+    std::memcpy(layer, kDefaultLayer, sizeof kDefaultLayer);
+    int own = 0, flags = 0;
+    for (;;) {
+        if (!ReadGroup(code, value)) return nullptr;
+        if (code == 0) break;
+        if (code == 8) CopyValue(layer, value);
+        if (code == 62) DxfParseInt(value, own);
+        if (code == 70) DxfParseInt(value, flags);
+    }
+    if (!Is(value, "VERTEX")) return nullptr;
+    const int colour = ResolveColour(own, layer);
+    while (ReadVertex(group, 0, colour)) {
+    }
+    const int last = group.GetPointCount() - 1;
+    if (flags == 9 && last >= 1) group.mFaces.insert(group.mFaces.end(), {3, colour, 0, last, 0});
+    return BuildMesh(group);
+}
+
+VOxaMesh* VOxaReaderDxf::Read3DFaceMesh() {
+    DxfEntityFields f;
+    if (!ReadEntityFields(*this, mFile, f)) return nullptr;
+    VOxaMesh* mesh = mManager->CreateMesh();
+    if (!mesh) return nullptr;
+    const bool triangle = f.corner[3][0] == f.corner[2][0] && f.corner[3][1] == f.corner[2][1] &&
+                          f.corner[3][2] == f.corner[2][2];
+    const int s = triangle ? 3 : 4;
+    mesh->InitControlPoints(s);
+    VgeTVector* points = mesh->GetControlPoints();
+    for (int k = 0; k < s; ++k)
+        points[k] = f.Scene(s - 1 - k);
+    const int colour = ResolveColour(f.colour, f.layer);
+    int material = -1;
+    if (colour > 0) {
+        mesh->InitMaterialIndices(3);
+        material = mesh->AddMaterial(GetColourMaterial(colour), 0);
+    }
+    mesh->BeginPolygon(material);
+    for (int k = 0; k < s; ++k)
+        mesh->AddPolygonVertex(k);
+    mesh->EndPolygon();
+    return mesh;
+}
+
+VOxaMesh* VOxaReaderDxf::ReadLineMesh() {
+    DxfEntityFields f;
+    if (!ReadEntityFields(*this, mFile, f)) return nullptr;
+    VOxaMesh* mesh = mManager->CreateMesh();
+    if (!mesh) return nullptr;
+    mesh->InitControlPoints(2);
+    VgeTVector* points = mesh->GetControlPoints();
+    points[0] = f.Scene(0);
+    points[1] = f.Scene(1);
+    const int colour = ResolveColour(f.colour, f.layer);
+    int material = -1;
+    if (colour > 0) {
+        mesh->InitMaterialIndices(3);
+        material = mesh->AddMaterial(GetColourMaterial(colour), 0);
+    }
+    mesh->BeginPolygon(material);
+    mesh->AddPolygonVertex(0);
+    mesh->AddPolygonVertex(1);
+    mesh->AddPolygonVertex(0);
+    mesh->EndPolygon();
+    return mesh;
+}

@@ -1,0 +1,170 @@
+// The DXF reader: polyface meshes, 3D polylines, 3DFACE and LINE entities become meshes on new
+// nodes, DXF colour numbers become materials, layers that are off hide their nodes, and block
+// references (INSERT) become child nodes placed by their own transform.
+#ifndef OXA_FORMATS_GEOMETRY_DXF_VOXA_READER_DXF_H
+#define OXA_FORMATS_GEOMETRY_DXF_VOXA_READER_DXF_H
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "base/vstring.h"
+#include "base/vstring_pair_list.h"
+#include "formats/geometry/dxf/voxa_dxf_file.h"
+#include "formats/geometry/dxf/voxa_dxf_geometry_group.h"
+#include "oxa_codec/voxa_reader.h"
+#include "scene/voxa_renaming_strategy.h"
+
+class VOxaColor;
+class VOxaMaterial;
+class VOxaMesh;
+class VOxaNode;
+
+// Reads one DXF file (text form) into a scene. Call FileOpen (or OpenMemory), GetReadOptions,
+// Read, FileClose.
+//
+// How entities gather into nodes follows the option "Layer~Block~Entity": one node per layer
+// (named after the layer, in case-insensitive name order), the whole ENTITIES section as one node
+// "ENTITIES", or one node per entity (POLYLINE, POLYLINE1, 3DFACE, LINE ...). Only POLYLINE,
+// 3DFACE, LINE and INSERT are read; other entities and sections are passed over. Layer names are
+// compared without regard to case, block names byte for byte.
+//
+// The material counter, the material cache (one material per colour number), the layer table and
+// the renaming of node names live as long as the reader: a second Read with the same reader reuses
+// the materials of the first for equal colour numbers and keeps counting names.
+class VOxaReaderDxf : public VOxaReader {
+public:
+    // A block reference nested deeper than this is skipped with a warning.
+    static constexpr int kMaxBlockDepth = 32;
+    // Block instances made by one Read at most; further references are skipped with a warning.
+    static constexpr int kMaxBlockInstances = 1 << 16;
+
+    explicit VOxaReaderDxf(VOxaSdkManager* manager);
+    ~VOxaReaderDxf() override;
+
+    // Opens the file (closing what was open). False, with "File not opened", when it cannot be
+    // opened.
+    bool FileOpen(const char* path) override;
+    // Reads `size` bytes at `data` as a DXF file named `path` (the name gives the reference node
+    // its name); the bytes must outlive the reading.
+    bool OpenMemory(const void* data, size_t size, const char* path = "memory.dxf");
+    bool FileClose() override;
+    bool IsFileOpen() override;
+    // A new VStreamOptionsDxf that the caller owns.
+    VStreamOptions* GetReadOptions() override;
+
+    // Reads the open file into the scene. False with "File not opened" without a file, with
+    // "Stream options not set" without DXF options; false when the file ends
+    // before the entities have been read ("File is corrupted"; nodes built until then stay in the
+    // scene). A file
+    // without an ENTITIES section before its "EOF" gives true and no geometry.
+    bool Read(VOxaScene* scene, VStreamOptions* options) override;
+
+    // One group from the current position (see VDxfGroupReader::ReadGroup).
+    bool ReadGroup(int& code, char* value);
+
+    // Colour number to RGB (see DxfAciToColor).
+    static void AciToColor(int number, VOxaColor& color) { DxfAciToColor(number, color); }
+
+    int GetGroupingMode() const { return mGroupingMode; }
+    int GetMaterialCounter() const { return mMaterialCounter; }
+    // The material made for a colour number (1 to 255), null when none yet.
+    VOxaMaterial* GetCachedMaterial(int number) const {
+        return number >= 0 && number < 256 ? mMaterialCache[number] : nullptr;
+    }
+    // The colour number the layer table gives a layer (negative when the layer is off), 0 when
+    // the layer is not in the table.
+    int GetLayerColor(const char* layer);
+
+protected:
+    // Where entity readers put what they read in the layer and block modes: the group of a layer.
+    class IGroupSource {
+    public:
+        virtual ~IGroupSource() = default;
+        virtual DxfGeometryGroup* GroupFor(const char* layer) = 0;
+    };
+    // The single group of the block mode: every layer reads into it.
+    class SingleGroup : public IGroupSource {
+    public:
+        explicit SingleGroup(DxfGeometryGroup& group) : mGroup(group) {}
+        DxfGeometryGroup* GroupFor(const char*) override { return &mGroup; }
+
+    private:
+        DxfGeometryGroup& mGroup;
+    };
+    class LayerGroups;
+
+    // The LAYER table: name and colour of each entry (other tables are passed over).
+    bool ReadTables();
+    // The walkers of the three grouping modes, each from the current position to "ENDSEC" or
+    // "ENDBLK".
+    bool ReadEntitiesByLayer(VOxaNode* parent);
+    bool ReadEntitiesByEntity(VOxaNode* parent);
+    bool ReadEntitiesAsBlock(VOxaNode* parent);
+
+    // Entity mode: one mesh per entity (null when it gives none).
+    VOxaMesh* ReadPolylineMesh();
+    VOxaMesh* Read3DFaceMesh();
+    VOxaMesh* ReadLineMesh();
+    // Layer and block modes: the entity into the group its layer names.
+    void ReadPolylineIntoGroup(IGroupSource& groups);
+    void Read3DFaceIntoGroup(IGroupSource& groups);
+    void ReadLineIntoGroup(IGroupSource& groups);
+    // One VERTEX after its "0"/"VERTEX" group; true when another VERTEX follows.
+    bool ReadVertex(DxfGeometryGroup& group, int base, int colour);
+    // A mesh from a group; null when the manager makes none or a face record is malformed.
+    VOxaMesh* BuildMesh(DxfGeometryGroup& group);
+
+    // Blocks and block references.
+    bool ReadBlock(VOxaNode* parent, const char* name, const double insert[7], bool topLevel,
+                   const VgeTVector& basePoint);
+    bool ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase);
+    bool FindBlock(const char* name);
+    bool ReadBlockHeader(double& x, double& y, double& z);
+
+    // The colour of an entity: its own number, else (0, 256 or none) its layer's absolute
+    // number; 0 (no material) for anything outside 1 to 255.
+    int ResolveColour(int own, const char* layer);
+    // The material of a colour number (1 to 255), made on first use.
+    VOxaMaterial* GetColourMaterial(int number);
+    // Drops cached materials that the manager no longer holds.
+    void ValidateMaterialCache();
+    // A node name made unique for the life of the reader.
+    VString UniqueName(const char* name);
+    // Sets "File is corrupted" and answers false.
+    bool Corrupted();
+    // Appends one warning line (at most a bounded number per Read).
+    void Warn(const VString& line);
+
+    VDxfGroupReader mFile;
+    VString mFileName;
+    int mMaterialCounter = 0;
+    int64_t mBlocksPosition = 0;
+    VNumberRenamingStrategy mRenaming;
+    int mGroupingMode = 0;
+    bool mWeld = true;
+    bool mCreateReferenceNode = true;
+    VStringPairList mLayerTable{20};
+    VOxaMaterial* mMaterialCache[256] = {};
+
+    // Layer-table lookups repeat for every entity of a layer: the last answer is kept.
+    std::string mLastLayer;
+    int mLastLayerColour = 0;
+    bool mLastLayerValid = false;
+
+    // Blocks: the first position of each block name, built by one scan of the BLOCKS section.
+    std::unordered_map<std::string, int64_t> mBlockIndex;
+    bool mBlockIndexBuilt = false;
+    int64_t mNoBlocksFrom = -1;  // a search from here on finds no BLOCKS section
+    std::vector<std::string> mBlocksBeingRead;
+    int mBlockInstances = 0;
+    int64_t mBlockGroupsRead = 0;
+    int64_t mBlockGroupBudget = 0;
+    int mWarnings = 0;
+};
+
+// The factory of the importer's format table.
+VOxaReader* CreateDxfReader(VOxaSdkManager* manager);
+
+#endif  // OXA_FORMATS_GEOMETRY_DXF_VOXA_READER_DXF_H

@@ -1,0 +1,229 @@
+// Blocks and block references of the DXF reader. Every INSERT becomes a node of its own, named
+// after its block, carrying the block's geometry as one mesh and the INSERT's placement as its
+// local transform; INSERTs inside a block become child nodes of that block's node. The block mode
+// reads the whole ENTITIES section as one block named "ENTITIES".
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "attributes/voxa_mesh.h"
+#include "formats/geometry/dxf/voxa_reader_dxf.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_sdk_manager.h"
+
+namespace {
+
+inline bool Is(const char* value, const char* keyword) {
+    return std::strcmp(value, keyword) == 0;
+}
+
+// Insert record: insertion point x, y, z, scale x, y, z, rotation in degrees (DXF axes).
+const double kDefaultInsert[7] = {0.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0.0};
+
+}  // namespace
+
+bool VOxaReaderDxf::ReadEntitiesAsBlock(VOxaNode* parent) {
+    return ReadBlock(parent, "ENTITIES", kDefaultInsert, true, VgeTVector());
+}
+
+bool VOxaReaderDxf::ReadBlock(VOxaNode* parent, const char* name, const double insert[7], bool topLevel,
+                              const VgeTVector& basePoint) {
+    DxfGeometryGroup group;
+    SingleGroup source(group);
+    bool empty = true, nested = false;
+    VOxaNode* node = mManager->CreateNode(name);
+    if (!node) return false;
+
+    int code = -1;
+    char value[kDxfLineSize] = "";
+    for (;;) {
+        if (!ReadGroup(code, value)) {
+            // The node never reached the scene; neither do the instances read into it.
+            mManager->DestroyNode(node, true);
+            return false;
+        }
+        if (code != 0) continue;
+        if (Is(value, "ENDSEC") || Is(value, "ENDBLK")) break;
+        if (Is(value, "POLYLINE")) {
+            empty = false;
+            ReadPolylineIntoGroup(source);
+        } else if (Is(value, "3DFACE")) {
+            empty = false;
+            Read3DFaceIntoGroup(source);
+        } else if (Is(value, "LINE")) {
+            empty = false;
+            ReadLineIntoGroup(source);
+        } else if (Is(value, "INSERT")) {
+            // The ENTITIES section's references are siblings of its node; a block's are children
+            // of the block's node, placed in the block's own coordinates.
+            if (topLevel) {
+                ReadInsert(parent, VgeTVector());
+            } else {
+                nested = true;
+                ReadInsert(node, basePoint);
+            }
+        }
+    }
+
+    if (!empty) {
+        // The block's points are relative to its base point.
+        const VgeTVector base = DxfToScenePoint(basePoint[0], basePoint[1], basePoint[2]);
+        if (base[0] != 0.0 || base[1] != 0.0 || base[2] != 0.0) {
+            for (VgeTVector& p : group.mPoints) {
+                p.mData[0] -= base[0];
+                p.mData[1] -= base[1];
+                p.mData[2] -= base[2];
+            }
+        }
+        if (VOxaMesh* mesh = BuildMesh(group)) node->SetNodeAttribute(mesh);
+    } else if (!nested) {
+        mManager->DestroyNode(node);
+        return true;
+    }
+
+    const double sx = insert[3], sy = insert[4], sz = insert[5], angle = insert[6];
+    if (sx != 1.0 || sy != 1.0 || sz != 1.0) node->SetLclScaling(VgeTVector(sx, sz, sy, 0.0));
+    if (angle != 0.0) node->SetLclRotation(VgeTVector(0.0, angle, 0.0, 0.0));
+    if (insert[0] != 0.0 || insert[1] != 0.0 || insert[2] != 0.0)
+        node->SetLclTranslation(VgeTVector(insert[0], insert[2], -insert[1], 0.0));
+    parent->AddChild(node);
+    return true;
+}
+
+bool VOxaReaderDxf::ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase) {
+    double record[7];
+    std::memcpy(record, kDefaultInsert, sizeof record);
+    char name[kDxfLineSize] = "";
+    int code = -1;
+    char value[kDxfLineSize] = "";
+    int64_t end = 0;
+    for (;;) {
+        end = mFile.Tell();
+        if (!ReadGroup(code, value)) return false;
+        if (code == 0) break;
+        switch (code) {
+            case 2:
+                std::memcpy(name, value, std::strlen(value) + 1);
+                break;
+            case 10:
+                DxfParseReal(value, record[0]);
+                break;
+            case 20:
+                DxfParseReal(value, record[1]);
+                break;
+            case 30:
+                DxfParseReal(value, record[2]);
+                break;
+            case 41:
+                DxfParseReal(value, record[3]);
+                break;
+            case 42:
+                DxfParseReal(value, record[4]);
+                break;
+            case 43:
+                DxfParseReal(value, record[5]);
+                break;
+            case 50:
+                DxfParseReal(value, record[6]);
+                break;
+            default:
+                break;
+        }
+    }
+
+    if (name[0]) {
+        bool beingRead = false;
+        for (const std::string& open : mBlocksBeingRead)
+            beingRead = beingRead || open == name;
+        double bx = 0, by = 0, bz = 0;
+        if (beingRead) {
+            Warn(VString("Block \"") + name + "\" refers to itself; the reference was skipped.");
+        } else if ((int)mBlocksBeingRead.size() >= kMaxBlockDepth) {
+            Warn(VString("Block \"") + name + "\" is nested too deeply; the reference was skipped.");
+        } else if (mBlockInstances >= kMaxBlockInstances || mBlockGroupsRead > mBlockGroupBudget) {
+            if (mBlockInstances != INT_MAX)
+                Warn(VString("Too many block references; the rest were skipped."));
+            mBlockInstances = INT_MAX;
+        } else if (FindBlock(name) && ReadBlockHeader(bx, by, bz)) {
+            VString nodeName = UniqueName(name);
+            // A reference inside a block is placed in that block's coordinates, whose origin is
+            // the block's base point.
+            record[0] -= enclosingBase[0];
+            record[1] -= enclosingBase[1];
+            record[2] -= enclosingBase[2];
+            ++mBlockInstances;
+            mBlocksBeingRead.push_back(name);
+            ReadBlock(parent, nodeName.Buffer(), record, false, VgeTVector(bx, by, bz, 0.0));
+            mBlocksBeingRead.pop_back();
+        }
+    }
+    // The walker reads on from the group that ended the INSERT, wherever the block was.
+    mFile.Seek(end);
+    return true;
+}
+
+bool VOxaReaderDxf::FindBlock(const char* name) {
+    if (!mBlockIndexBuilt) {
+        int code = -1;
+        char value[kDxfLineSize] = "";
+        if (mBlocksPosition == 0) {
+            // No BLOCKS section came before the entities: look for one after the current place.
+            // Once found its place is kept, so that references inside blocks find it too.
+            const int64_t from = mFile.Tell();
+            if (mNoBlocksFrom >= 0 && from >= mNoBlocksFrom) return false;
+            bool found = false;
+            while (!found && mFile.ReadGroup(code, value)) {
+                if (code != 0 || !Is(value, "SECTION")) continue;
+                if (!mFile.ReadGroup(code, value)) break;
+                found = code == 2 && Is(value, "BLOCKS");
+            }
+            if (!found) {
+                mNoBlocksFrom = mNoBlocksFrom < 0 ? from : std::min(mNoBlocksFrom, from);
+                return false;
+            }
+            mBlocksPosition = mFile.Tell();
+        } else if (!mFile.Seek(mBlocksPosition)) {
+            return false;
+        }
+        // One scan records where each block name is first met, as a scan for each name would
+        // find it: BLOCK entries up to "EOF", or up to an "ENDSEC" met before a BLOCK's name.
+        mBlockIndex.clear();
+        mBlockIndexBuilt = true;
+        bool done = false;
+        while (!done && mFile.ReadGroup(code, value)) {
+            if (code != 0) continue;
+            if (Is(value, "EOF")) break;
+            if (!Is(value, "BLOCK")) continue;
+            for (;;) {
+                if (!mFile.ReadGroup(code, value)) {
+                    done = true;
+                    break;
+                }
+                if (code == 2) {
+                    mBlockIndex.emplace(std::string(value), mFile.Tell());
+                    break;
+                }
+                if (code == 0) {
+                    done = Is(value, "ENDSEC");
+                    break;
+                }
+            }
+        }
+    }
+    auto it = mBlockIndex.find(name);
+    return it != mBlockIndex.end() && mFile.Seek(it->second);
+}
+
+bool VOxaReaderDxf::ReadBlockHeader(double& x, double& y, double& z) {
+    x = y = z = 0.0;
+    int code = -1;
+    char value[kDxfLineSize] = "";
+    for (;;) {
+        const int64_t position = mFile.Tell();
+        if (!ReadGroup(code, value)) return false;
+        if (code == 0) return mFile.Seek(position);
+        if (code == 10) DxfParseReal(value, x);
+        if (code == 20) DxfParseReal(value, y);
+        if (code == 30) DxfParseReal(value, z);
+    }
+}

@@ -1,0 +1,329 @@
+#include "formats/geometry/dxf/voxa_writer_dxf.h"
+
+#include <cstring>
+#include <vector>
+
+#include "attributes/voxa_geometry_converter.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_mesh.h"
+#include "base/vge_matrix.h"
+#include "formats/geometry/voxa_geometry_deform.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+
+namespace {
+
+// A name as a value line: a line end inside it would start a group of its own, and a line longer
+// than the reader's line room would be read in pieces, so both are kept out.
+VString ValueName(VOxaNode* node) {
+    VString name(node->GetName());
+    const int limit = kDxfLineSize - 2;
+    if (name.GetLen() > limit) name = name.Left(limit);
+    for (int i = 0; i < name.GetLen(); ++i)
+        if (name[i] == '\n' || name[i] == '\r') name[i] = '_';
+    return name;
+}
+
+// The colour of a mesh: that of the last material of layer 0, 0 without material.
+int MeshColour(VOxaMesh* mesh) {
+    const int count = mesh->GetMaterialCount(0);
+    if (count <= 0) return 0;
+    VOxaMaterial* material = mesh->GetMaterial(count - 1, 0);
+    return material ? VOxaWriterDxf::ColorToAci(material->GetDiffuse()) : 0;
+}
+
+// Calls `visit` on node and, with `recursive`, on its descendants: a node, then its children in
+// index order, depth first. The walk keeps its own stack, so a deep chain of nodes is no risk.
+template <typename Visit>
+void WalkNodes(VOxaNode* node, bool recursive, Visit visit) {
+    if (!node) return;
+    visit(node);
+    if (!recursive) return;
+    std::vector<std::pair<VOxaNode*, int>> stack;
+    stack.emplace_back(node, 0);
+    while (!stack.empty()) {
+        auto& top = stack.back();
+        if (top.second >= top.first->GetChildCount()) {
+            stack.pop_back();
+            continue;
+        }
+        VOxaNode* child = top.first->GetChild(top.second++);
+        if (!child) continue;
+        visit(child);
+        stack.emplace_back(child, 0);
+    }
+}
+
+}  // namespace
+
+VOxaWriter* CreateDxfWriter(VOxaSdkManager* manager) {
+    return new VOxaWriterDxf(manager);
+}
+
+VOxaWriterDxf::VOxaWriterDxf(VOxaSdkManager* manager) : VOxaWriter(manager), mFileName("") {}
+
+VOxaWriterDxf::~VOxaWriterDxf() {
+    FileClose();
+}
+
+bool VOxaWriterDxf::FileCreate(const char* path) {
+    FileClose();
+    if (!mFile.Open(path, false)) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    mFileName = path;
+    return true;
+}
+
+bool VOxaWriterDxf::FileClose() {
+    bool ok = true;
+    if (mFile.IsOpen()) ok = mFile.Commit();
+    mFileName = "";
+    return ok;
+}
+
+bool VOxaWriterDxf::IsFileOpen() {
+    return mFile.IsOpen();
+}
+
+VStreamOptions* VOxaWriterDxf::GetWriteOptions() {
+    return VStreamOptionsDxf::Create();
+}
+
+bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
+    if (!mFile.IsOpen()) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    if (!options || !options->IsA(VStreamOptionsDxf::ClassId)) {
+        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
+        return false;
+    }
+    auto* dxfOptions = static_cast<VStreamOptionsDxf*>(options);
+    mTriangulate = dxfOptions->GetOptionValue(VStreamOptionsDxf::eFORCE_TRIANGULATION) == 1;
+    mEvaluateDeformations = dxfOptions->GetOptionValue(VStreamOptionsDxf::eEVALUATE_DEFORMATIONS) == 1;
+    VOxaNode* root = scene ? scene->GetRootNode() : nullptr;
+    if (!root) {
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    const int n = root->GetChildCount();
+    const int total = root->GetChildCount(true);
+
+    VDxfGroupWriter out(mFile);
+    mOut = &out;
+    out.GroupText(999, "Morvane Dxf writer for OXA");
+    out.GroupText(0, "SECTION");
+    out.GroupText(2, "HEADER");
+    out.GroupText(9, "$ACADVER");
+    out.GroupText(1, "AC1008");
+    out.GroupText(9, "$UCSORG");
+    out.GroupText(10, "0.0");
+    out.GroupText(20, "0.0");
+    out.GroupText(30, "0.0");
+    out.GroupText(9, "$UCSXDIR");
+    out.GroupText(10, "1.0");
+    out.GroupText(20, "0.0");
+    out.GroupText(30, "0.0");
+    out.GroupText(9, "$TILEMODE");
+    out.GroupInt(70, 1);
+    out.GroupText(9, "$UCSYDIR");
+    out.GroupText(10, "0.0");
+    out.GroupText(20, "1.0");
+    out.GroupText(30, "0.0");
+    out.GroupText(0, "ENDSEC");
+    out.GroupText(0, "SECTION");
+    out.GroupText(2, "TABLES");
+    if (n > 0) {
+        out.GroupText(0, "TABLE");
+        out.GroupText(2, "LTYPE");
+        out.GroupInt(70, 1);
+        out.GroupText(0, "LTYPE");
+        out.GroupText(2, "CONTINUOUS");
+        out.GroupInt(70, 64);
+        out.GroupText(3, "Solid line");
+        out.GroupInt(72, 65);
+        out.GroupInt(73, 0);
+        out.GroupText(40, "0.0");
+        out.GroupText(0, "ENDTAB");
+        out.GroupText(0, "TABLE");
+        out.GroupText(2, "LAYER");
+        // The count of every node below the root, as stored files have it (not the entries).
+        out.GroupInt(70, total);
+        for (int i = 0; i < n; ++i)
+            WriteLayerRecursive(root->GetChild(i), true);
+        out.GroupText(0, "ENDTAB");
+    }
+    out.GroupText(0, "ENDSEC");
+    out.GroupText(0, "SECTION");
+    out.GroupText(2, "BLOCKS");
+    out.GroupText(0, "ENDSEC");
+    out.GroupText(0, "SECTION");
+    out.GroupText(2, "ENTITIES");
+    if (n > 0) {
+        for (int i = 0; i < n; ++i)
+            WritePolyfaceRecursive(root->GetChild(i), true);
+    }
+    out.GroupText(0, "ENDSEC");
+    out.GroupText(0, "EOF");
+    const bool ok = out.Flush();
+    mOut = nullptr;
+    if (!ok) {
+        mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
+        return false;
+    }
+    return true;
+}
+
+void VOxaWriterDxf::WriteLayerRecursive(VOxaNode* node, bool recursive) {
+    WalkNodes(node, recursive, [this](VOxaNode* n) { WriteLayer(n); });
+}
+
+void VOxaWriterDxf::WritePolyfaceRecursive(VOxaNode* node, bool recursive) {
+    WalkNodes(node, recursive, [this](VOxaNode* n) {
+        if (VOxaMesh* mesh = n->GetMesh()) WritePolyface(n, mesh);
+    });
+}
+
+void VOxaWriterDxf::WriteLayer(VOxaNode* node) {
+    VOxaNodeAttribute* attribute = node->GetNodeAttribute();
+    if (!attribute || !mOut) return;
+    const int type = attribute->GetAttributeType();
+    if (type == VOxaNodeAttribute::eNurb || type == VOxaNodeAttribute::ePatch ||
+        (type == VOxaNodeAttribute::eMesh && mTriangulate)) {
+        if (VOxaGeometryConverter* converter = mManager ? mManager->CreateGeometryConverter() : nullptr) {
+            converter->TriangulateInPlace(node);
+            mManager->DestroyGeometryConverter(converter);
+        }
+    }
+    VOxaMesh* mesh = node->GetMesh();
+    if (!mesh) return;
+    const int colour = MeshColour(mesh);
+    VDxfGroupWriter& out = *mOut;
+    out.GroupText(0, "LAYER");
+    out.GroupText(2, ValueName(node).Buffer());
+    out.GroupInt(70, 0);
+    out.GroupInt(62, node->GetVisibility() ? colour : -colour);
+    out.GroupText(6, "CONTINUOUS");
+}
+
+void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
+    if (!mOut) return;
+    VDxfGroupWriter& out = *mOut;
+    const VString name = ValueName(node);
+    const char* layer = name.Buffer();
+    const int c = mesh->GetControlPointsCount();
+    const int p = mesh->GetPolygonCount();
+    const int mapping = mesh->GetMaterialMappingMode();
+    const VArrayTemplate<int>* indices = mesh->GetMaterialIndices();
+    const int materialCount = mesh->GetMaterialCount(0);
+    const int colour = MeshColour(mesh);
+
+    // The colour number of each material of layer 0, worked out once.
+    std::vector<int> materialColour((size_t)(materialCount > 0 ? materialCount : 0), 0);
+    std::vector<bool> hasMaterial(materialColour.size(), false);
+    for (int m = 0; m < materialCount; ++m) {
+        if (VOxaMaterial* material = mesh->GetMaterial(m, 0)) {
+            materialColour[(size_t)m] = ColorToAci(material->GetDiffuse());
+            hasMaterial[(size_t)m] = true;
+        }
+    }
+    // The colour of the material at index i of the index array, -1 when there is none.
+    auto indexedColour = [&](int i) {
+        if (!indices || i < 0 || i >= indices->GetCount()) return -1;
+        const int m = (*indices)[i];
+        return m >= 0 && m < materialCount && hasMaterial[(size_t)m] ? materialColour[(size_t)m] : -1;
+    };
+
+    VgeTVector t, r, s;
+    node->GetPivotGlobalTranslation(t, 0);
+    node->GetPivotGlobalRotation(r, 0);
+    node->GetPivotGlobalScaling(s, 0);
+    const VgeAMatrix matrix(t, r, s);
+
+    // Polygons of more than four vertices become a fan of triangles, one face record each.
+    int records = 0;
+    for (int k = 0; k < p; ++k) {
+        const int size = mesh->GetPolygonSize(k);
+        records += size > 4 ? size - 2 : 1;
+    }
+
+    out.GroupText(0, "POLYLINE");
+    out.GroupText(8, layer);
+    if (materialCount > 0) out.GroupInt(62, colour);
+    out.GroupInt(66, 1);
+    out.GroupText(10, "0.0");
+    out.GroupText(20, "0.0");
+    out.GroupText(30, "0.0");
+    out.GroupInt(70, 64);
+    out.GroupInt(71, c);
+    out.GroupInt(72, records);
+
+    VgeTVector* points = mesh->GetControlPoints();
+    if (mEvaluateDeformations && points) {
+        if (mesh->GetShapeCount() > 0) ApplyShapeDeformation(mesh, points);
+        if (mesh->GetLinkCount() > 0) ApplySkinDeformation(matrix, mesh, points);
+    }
+    for (int i = 0; i < c; ++i) {
+        const VgeTVector q = matrix.MultT(points[i]);
+        out.GroupText(0, "VERTEX");
+        out.GroupText(8, layer);
+        if (mapping == 1) {
+            const int f = indexedColour(i);
+            if (f >= 0) out.GroupInt(62, f);
+        }
+        out.GroupReal(10, q[0]);
+        out.GroupReal(20, -q[2]);
+        out.GroupReal(30, q[1]);
+        out.GroupInt(70, 192);
+    }
+
+    for (int k = 0; k < p; ++k) {
+        const int size = mesh->GetPolygonSize(k);
+        int f = colour;
+        out.GroupText(0, "VERTEX");
+        out.GroupText(8, layer);
+        if (mapping == 3) {
+            const int indexed = indexedColour(k);
+            if (indexed >= 0) {
+                f = indexed;
+                out.GroupInt(62, f);
+            }
+        } else if (colour > 0) {
+            out.GroupInt(62, colour);
+        }
+        out.GroupText(10, "0.0");
+        out.GroupText(20, "0.0");
+        out.GroupText(30, "0.0");
+        out.GroupInt(70, 128);
+        if (size <= 4) {
+            // The vertices in reverse order; the reader turns them around again.
+            for (int j = 0; j < size; ++j)
+                out.GroupInt(71 + j, mesh->GetPolygonVertex(k, size - 1 - j) + 1);
+            continue;
+        }
+        const int i0 = mesh->GetPolygonVertex(k, 0);
+        out.GroupInt(71, mesh->GetPolygonVertex(k, 2) + 1);
+        out.GroupInt(72, mesh->GetPolygonVertex(k, 1) + 1);
+        out.GroupInt(73, i0 + 1);
+        for (int j = 1; j <= size - 3; ++j) {
+            out.GroupText(0, "VERTEX");
+            out.GroupText(8, layer);
+            if (f > 0) {
+                out.Code(62);
+                out.IntOneBlank(f);
+            }
+            out.GroupText(10, "0.0");
+            out.GroupText(20, "0.0");
+            out.GroupText(30, "0.0");
+            out.GroupInt(70, 128);
+            out.GroupInt(71, mesh->GetPolygonVertex(k, j + 2) + 1);
+            out.GroupInt(72, mesh->GetPolygonVertex(k, j + 1) + 1);
+            out.GroupInt(73, i0 + 1);
+        }
+    }
+    out.GroupText(0, "SEQEND");
+}

@@ -1,0 +1,75 @@
+// The DXF writer: the polygon geometry of a scene as one layer and one polyface mesh per mesh node,
+// in world coordinates, with colour numbers taken from the nodes' materials.
+#ifndef OXA_FORMATS_GEOMETRY_DXF_VOXA_WRITER_DXF_H
+#define OXA_FORMATS_GEOMETRY_DXF_VOXA_WRITER_DXF_H
+
+#include "base/vsafe_output_file.h"
+#include "base/vstring.h"
+#include "formats/geometry/dxf/voxa_dxf_file.h"
+#include "oxa_codec/voxa_writer.h"
+#include "scene/voxa_global_light_settings.h"
+
+class VOxaMesh;
+class VOxaNode;
+
+// Writes a scene as a DXF file declaring drawing version AC1008: a HEADER, a TABLES section with
+// the CONTINUOUS line type and one LAYER entry per mesh node (only when the root has children),
+// an empty BLOCKS section and an ENTITIES section with one polyface mesh (POLYLINE with flag 64)
+// per mesh node. Layers and entities carry the node's full name ("Model::" and the name). A
+// hidden node's layer colour is negated. Animation, cameras, lights, textures, normals and UVs
+// are not written, and the hierarchy is flattened.
+//
+// The writer changes the scene it writes: NURBS surfaces and patches (and meshes, with "Force
+// Triangulation") become triangle meshes on their nodes, and with "Evaluate Link/Shape
+// deformations" the meshes keep their deformed control points.
+//
+// The file is written under a temporary name and put in place by FileClose only when every write
+// succeeded; a failed write leaves any earlier file of that name as it was.
+class VOxaWriterDxf : public VOxaWriter {
+public:
+    explicit VOxaWriterDxf(VOxaSdkManager* manager);
+    // Closes (and so puts in place) the file.
+    ~VOxaWriterDxf() override;
+
+    // Starts the file (closing an open one first). False, with "File not opened", when it cannot
+    // be created.
+    bool FileCreate(const char* path) override;
+    // Puts the written file in place; false when a write failed or the file could not be put in
+    // place (the target is then left as it was). True when no file was open.
+    bool FileClose() override;
+    bool IsFileOpen() override;
+    // A new VStreamOptionsDxf that the caller owns.
+    VStreamOptions* GetWriteOptions() override;
+
+    // Writes the scene. False with "File not opened" when no file was created, with "Stream
+    // options not set" for missing or foreign options (nothing written), and with "Out of disk
+    // space" when the output could not be written.
+    bool Write(VOxaScene* scene, VStreamOptions* options) override;
+
+    // The two passes over the nodes, a node then its children in index order (with `recursive`).
+    void WriteLayerRecursive(VOxaNode* node, bool recursive);
+    void WritePolyfaceRecursive(VOxaNode* node, bool recursive);
+
+    // The colour number of an RGB colour (see DxfColorToAci).
+    static int ColorToAci(const VOxaColor& colour) {
+        return DxfColorToAci(colour.mRed, colour.mGreen, colour.mBlue);
+    }
+
+    bool GetTriangulate() const { return mTriangulate; }
+    bool GetEvaluateDeformations() const { return mEvaluateDeformations; }
+
+private:
+    void WriteLayer(VOxaNode* node);
+    void WritePolyface(VOxaNode* node, VOxaMesh* mesh);
+
+    VSafeOutputFile mFile;
+    VString mFileName;
+    bool mTriangulate = true;
+    bool mEvaluateDeformations = true;
+    VDxfGroupWriter* mOut = nullptr;  // during Write
+};
+
+// The factory of the exporter's format table.
+VOxaWriter* CreateDxfWriter(VOxaSdkManager* manager);
+
+#endif  // OXA_FORMATS_GEOMETRY_DXF_VOXA_WRITER_DXF_H

@@ -1,0 +1,164 @@
+// Number text of the OBJ and MTL files: printing as C's "%lf" (fixed, six decimals) and "%d" do
+// in the "C" locale, and parsing as "%lf" and "%d" do, whatever the host locale. Inline, so the
+// reader's and writer's loops pay no call per number.
+#ifndef OXA_FORMATS_GEOMETRY_OBJ_VOXA_OBJ_TEXT_H
+#define OXA_FORMATS_GEOMETRY_OBJ_VOXA_OBJ_TEXT_H
+
+#include <cctype>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace voxa_obj {
+
+// White space as C's isspace sees it in the "C" locale.
+inline bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+inline const char* SkipSpace(const char* p, const char* end) {
+    while (p < end && IsSpace(*p))
+        ++p;
+    return p;
+}
+
+// Appends value as printf("%lf") does: fixed notation, six decimals ("inf", "-nan" and the like
+// for the special values, as glibc prints them).
+inline void AppendFixed(std::string& out, double value) {
+    char buffer[400];  // the largest double is 309 digits before the point
+    std::to_chars_result r =
+        std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, 6);
+    out.append(buffer, (size_t)(r.ptr - buffer));
+}
+
+// Appends value as printf("%d") does.
+inline void AppendInt(std::string& out, long long value) {
+    char buffer[24];
+    std::to_chars_result r = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    out.append(buffer, (size_t)(r.ptr - buffer));
+}
+
+// Parses an int as scanf("%d") does: white space, an optional sign, decimal digits. Answers the
+// position after the digits, or null when there is no digit or the value does not fit an int
+// (a corner index that large is invalid rather than wrapped).
+inline const char* ParseInt(const char* p, const char* end, int& value) {
+    p = SkipSpace(p, end);
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    if (p >= end || *p < '0' || *p > '9') return nullptr;
+    long long v = 0;
+    while (p < end && *p >= '0' && *p <= '9') {
+        v = v * 10 + (*p - '0');
+        if (v > (long long)INT_MAX + 1) {
+            // Keep consuming the digits so the caller sees where the word ends, but refuse it.
+            while (p < end && *p >= '0' && *p <= '9')
+                ++p;
+            return nullptr;
+        }
+        ++p;
+    }
+    if (negative) v = -v;
+    if (v > INT_MAX || v < INT_MIN) return nullptr;
+    value = (int)v;
+    return p;
+}
+
+// Parses a double as scanf("%lf") does: white space, an optional sign, then a decimal number, a
+// hexadecimal one ("0x..."), an infinity or a NaN. Answers the position after the number, or
+// null (nothing stored).
+inline const char* ParseDouble(const char* p, const char* end, double& value) {
+    p = SkipSpace(p, end);
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    // from_chars takes neither a sign in front of the digits nor the "0x" prefix.
+    if (p < end && *p == '-') return nullptr;
+    {
+        // Fast path for the common plain decimals ("12.345678"): with at most 19 digits, a
+        // mantissa below 2^53 and at most 22 decimals, one division by an exact power of ten
+        // gives the correctly rounded value, as from_chars would.
+        static const double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        const char* q = p;
+        uint64_t mantissa = 0;
+        int digits = 0, decimals = 0;
+        while (q < end && *q >= '0' && *q <= '9' && digits < 19) {
+            mantissa = mantissa * 10 + (uint64_t)(*q++ - '0');
+            ++digits;
+        }
+        if (q < end && *q == '.') {
+            ++q;
+            while (q < end && *q >= '0' && *q <= '9' && digits < 19) {
+                mantissa = mantissa * 10 + (uint64_t)(*q++ - '0');
+                ++digits;
+                ++decimals;
+            }
+        }
+        const bool stop = q >= end || !((*q >= '0' && *q <= '9') || *q == '.' || *q == 'e' || *q == 'E' ||
+                                        *q == 'x' || *q == 'X' || *q == 'p' || *q == 'P');
+        if (digits > 0 && stop && mantissa <= (1ull << 53) && decimals <= 22) {
+            const double v = (double)mantissa / kPow10[decimals];
+            value = negative ? -v : v;
+            return q;
+        }
+    }
+    double v = 0.0;
+    std::from_chars_result r;
+    if (end - p > 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') &&
+        (std::isxdigit((unsigned char)p[2]) ||
+         (p[2] == '.' && end - p > 3 && std::isxdigit((unsigned char)p[3])))) {
+        r = std::from_chars(p + 2, end, v, std::chars_format::hex);
+    } else {
+        r = std::from_chars(p, end, v, std::chars_format::general);
+    }
+    if (r.ec == std::errc::invalid_argument || r.ptr == p) return nullptr;
+    if (r.ec == std::errc::result_out_of_range) {
+        // scanf stores the rounded result and goes on: zero for a negative exponent, else an
+        // infinity.
+        v = HUGE_VAL;
+        for (const char* q = p; q + 1 < r.ptr; ++q)
+            if ((*q == 'e' || *q == 'E' || *q == 'p' || *q == 'P') && q[1] == '-') v = 0.0;
+    }
+    value = negative ? -v : v;
+    return r.ptr;
+}
+
+// The next word of [p, end) (white space separated): sets word and answers the position after
+// it, or null when only white space is left.
+inline const char* NextWord(const char* p, const char* end, std::string_view& word) {
+    p = SkipSpace(p, end);
+    if (p >= end) return nullptr;
+    const char* start = p;
+    while (p < end && !IsSpace(*p))
+        ++p;
+    word = std::string_view(start, (size_t)(p - start));
+    return p;
+}
+
+inline std::string_view Trim(std::string_view text) {
+    size_t a = 0, b = text.size();
+    while (a < b && IsSpace(text[a]))
+        ++a;
+    while (b > a && IsSpace(text[b - 1]))
+        --b;
+    return text.substr(a, b - a);
+}
+
+inline char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
+}
+
+}  // namespace voxa_obj
+
+#endif  // OXA_FORMATS_GEOMETRY_OBJ_VOXA_OBJ_TEXT_H

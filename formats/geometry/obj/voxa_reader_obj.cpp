@@ -1,0 +1,935 @@
+#include "formats/geometry/obj/voxa_reader_obj.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <new>
+
+#include "attributes/voxa_layer.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_mesh.h"
+#include "attributes/voxa_nurb.h"
+#include "attributes/voxa_texture.h"
+#include "base/vpath.h"
+#include "formats/geometry/obj/voxa_obj_line.h"
+#include "formats/geometry/obj/voxa_obj_text.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_global_light_settings.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+
+using voxa_obj::NextWord;
+using voxa_obj::ParseDouble;
+using voxa_obj::ParseInt;
+using voxa_obj::Trim;
+
+namespace {
+
+constexpr size_t kKeywordLength = 20;
+
+std::string LowerCopy(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = voxa_obj::LowerAscii(c);
+    return out;
+}
+
+int CompareNoCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        const unsigned char ca = (unsigned char)voxa_obj::LowerAscii(*a);
+        const unsigned char cb = (unsigned char)voxa_obj::LowerAscii(*b);
+        if (ca != cb) return ca < cb ? -1 : 1;
+        if (ca == 0) return 0;
+    }
+}
+
+// Reads up to `count` doubles as "%lf%lf..." does: stops at the first that does not parse.
+int ParseDoubles(std::string_view rest, double* out, int count) {
+    const char* p = rest.data();
+    const char* end = p + rest.size();
+    int n = 0;
+    while (n < count) {
+        const char* q = ParseDouble(p, end, out[n]);
+        if (q == nullptr) break;
+        p = q;
+        ++n;
+    }
+    return n;
+}
+
+// The table of (vertex, UV, normal) triples of one group: open addressing over the corners, so
+// each lookup is O(1) and each triple keeps the control point and UV position it got first.
+class VTripleTable {
+public:
+    struct Entry {
+        int mVertex;
+        int mUV;
+        int mNormal;
+        int mPoint;   // control point
+        int mUVSlot;  // position in the mesh's UV list, -1 without UV
+    };
+
+    explicit VTripleTable(size_t expected) {
+        size_t capacity = 16;
+        while (capacity < expected * 2)
+            capacity <<= 1;
+        mSlots.assign(capacity, -1);
+        mEntries.reserve(expected);
+    }
+
+    // The entry of the triple, -1 when new (then `slot` is where to insert).
+    int Find(int v, int uv, int n, size_t& slot) const {
+        size_t mask = mSlots.size() - 1;
+        size_t h = Hash(v, uv, n) & mask;
+        for (;;) {
+            int at = mSlots[h];
+            if (at < 0) {
+                slot = h;
+                return -1;
+            }
+            const Entry& e = mEntries[(size_t)at];
+            if (e.mVertex == v && e.mUV == uv && e.mNormal == n) return at;
+            h = (h + 1) & mask;
+        }
+    }
+    int Insert(size_t slot, const Entry& entry) {
+        mEntries.push_back(entry);
+        mSlots[slot] = (int)mEntries.size() - 1;
+        return (int)mEntries.size() - 1;
+    }
+    const Entry& Get(int index) const { return mEntries[(size_t)index]; }
+
+private:
+    static size_t Hash(int v, int uv, int n) {
+        uint64_t h = (uint64_t)(uint32_t)v * 0x9E3779B97F4A7C15ull;
+        h ^= (uint64_t)(uint32_t)uv * 0xC2B2AE3D27D4EB4Full + (h >> 29);
+        h ^= (uint64_t)(uint32_t)n * 0x165667B19E3779F9ull + (h >> 32);
+        return (size_t)(h ^ (h >> 31));
+    }
+    std::vector<int> mSlots;
+    std::vector<Entry> mEntries;
+};
+
+bool IsRegularFile(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
+}  // namespace
+
+VOxaReader* CreateObjReader(VOxaSdkManager* manager) {
+    return new (std::nothrow) VOxaReaderObj(manager);
+}
+
+VOxaReaderObj::VOxaReaderObj(VOxaSdkManager* manager) : VOxaReader(manager) {}
+
+VOxaReaderObj::~VOxaReaderObj() {
+    FileClose();
+}
+
+bool VOxaReaderObj::FileOpen(const char* path) {
+    if (mFile != nullptr) FileClose();
+    // Only regular files: a device or a pipe could feed an endless line.
+    if (path == nullptr || !IsRegularFile(path) || (mFile = std::fopen(path, "rb")) == nullptr) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    mObjPath = path;
+    return true;
+}
+
+bool VOxaReaderObj::FileClose() {
+    bool ok = true;
+    if (mFile != nullptr) ok = std::fclose(mFile) == 0;
+    mFile = nullptr;
+    mObjPath = "";
+    return ok;
+}
+
+bool VOxaReaderObj::IsFileOpen() {
+    return mFile != nullptr;
+}
+
+VStreamOptions* VOxaReaderObj::GetReadOptions() {
+    return VStreamOptionsObj::Create();
+}
+
+void VOxaReaderObj::Clear() {
+    mNodeRenaming.Clear();
+    mNormalsSeen = mMtllibSeen = mTexturedMaterialSeen = mUVsSeen = false;
+    mGroups.clear();
+    mGroupIndex.clear();
+    mMaterials.clear();
+    mMaterialIndex.clear();
+    mLibraries.clear();
+    mVertices.clear();
+    mUVs.clear();
+    mNormals.clear();
+    mParameterVertexCount = 0;
+    mWarnings.clear();
+}
+
+int VOxaReaderObj::ResolveIndex(int i, int count) {
+    if (i >= 1 && i <= count) return i - 1;
+    if (i < 0 && i >= -count) return count + i;
+    return -1;
+}
+
+namespace {
+
+// Cuts the corner text [p, end) at "/" into up to three numbers (missing ones 0). False when a
+// number's digits do not fit an int. Text after a number up to the next "/" is ignored, as "%d"
+// leaves it.
+inline bool CutCorner(const char* p, const char* end, int values[3]) {
+    values[0] = values[1] = values[2] = 0;
+    for (int part = 0; part < 3; ++part) {
+        const char* stop = p;
+        while (stop < end && *stop != '/')
+            ++stop;
+        if (stop > p && ParseInt(p, stop, values[part]) == nullptr) {
+            const char* s = voxa_obj::SkipSpace(p, stop);
+            if (s < stop && (*s == '+' || *s == '-')) ++s;
+            if (s < stop && *s >= '0' && *s <= '9') return false;  // digits that overflow an int
+            values[part] = 0;
+        }
+        if (stop >= end) break;
+        p = stop + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool VOxaReaderObj::ParseFaceCorner(std::string_view text, int& v, int& t, int& n) {
+    int values[3];
+    if (!CutCorner(text.data(), text.data() + text.size(), values)) return false;
+    v = values[0];
+    t = values[1];
+    n = values[2];
+    return v != 0;
+}
+
+bool VOxaReaderObj::ReadLine(voxa_obj::VLineSource& source, std::string_view& keyword,
+                             std::string_view& rest) {
+    std::string_view line;
+    for (;;) {
+        if (!source.Next(line)) return false;
+        const char* p = voxa_obj::SkipSpace(line.data(), line.data() + line.size());
+        const char* end = line.data() + line.size();
+        if (p >= end) continue;  // a blank line: the keyword is looked for on the next one
+        const char* k = p;
+        while (p < end && !voxa_obj::IsSpace(*p) && (size_t)(p - k) < kKeywordLength)
+            ++p;
+        keyword = std::string_view(k, (size_t)(p - k));
+        rest = Trim(std::string_view(p, (size_t)(end - p)));
+        break;
+    }
+    if (rest.empty() || rest.back() != '\\') return true;
+    // Continuation lines: the backslash becomes a blank and the next line is appended.
+    std::string& joined = mLineBuffer;
+    mKeywordBuffer.assign(keyword);
+    joined.assign(rest);
+    while (!joined.empty() && joined.back() == '\\') {
+        joined.back() = ' ';
+        std::string_view next;
+        if (!source.Next(next)) break;
+        joined.append(next);
+        while (!joined.empty() && voxa_obj::IsSpace(joined.back()))
+            joined.pop_back();
+    }
+    keyword = mKeywordBuffer;
+    rest = Trim(joined);
+    return true;
+}
+
+int VOxaReaderObj::FindOrAddGroup(const VString& name) {
+    std::string key = LowerCopy(std::string_view(name.Buffer(), (size_t)name.GetLen()));
+    auto it = mGroupIndex.find(key);
+    if (it != mGroupIndex.end()) return it->second;
+    std::unique_ptr<Container> container(new Container());
+    container->mName = name;
+    mGroups.push_back(std::move(container));
+    const int index = (int)mGroups.size() - 1;
+    mGroupIndex.emplace(std::move(key), index);
+    return index;
+}
+
+bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
+    if (options == nullptr || !options->IsA(VStreamOptionsObj::ClassId)) {
+        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
+        return false;
+    }
+    if (mFile == nullptr) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    if (scene == nullptr || scene->GetRootNode() == nullptr) {
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    Clear();
+    mCreateReferenceNode = static_cast<VStreamOptionsObj*>(options)->GetOptionValue(
+                               VStreamOptionsObj::eCREATE_REFERENCE_NODE) == 1;
+    std::rewind(mFile);
+
+    voxa_obj::VLineSource source(mFile);
+    std::string_view bom = source.Peek(3);
+    if (bom.size() >= 2 &&
+        ((bom[0] == '\xFF' && bom[1] == '\xFE') || (bom[0] == '\xFE' && bom[1] == '\xFF'))) {
+        mError.SetLastErrorID(eFILE_CORRUPTED);
+        mMessageText += "UTF-16 text is not supported\n";
+        return false;
+    }
+    if (bom.size() == 3 && bom == "\xEF\xBB\xBF") source.Skip(3);
+
+    VString groupName("default");
+    int group = -1;  // container of the current group, looked up at the first face
+    int smoothing = 0;
+    int material = -1;
+    int curveType = 0;
+    bool rational = false;
+    int uDegree = 0, vDegree = 0;
+    bool ok = true;
+
+    std::string_view keyword, rest;
+    while (ok && ReadLine(source, keyword, rest)) {
+        const char k0 = keyword[0];
+        if (k0 == '#') continue;
+        if (keyword == "v") {
+            double x[4] = {0.0, 0.0, 0.0, 1.0};
+            if (ParseDoubles(rest, x, 4) < 3) {
+                ok = false;
+                break;
+            }
+            mVertices.emplace_back(x[0], x[1], x[2], x[3]);
+        } else if (keyword == "f") {
+            if (group < 0) group = FindOrAddGroup(groupName);
+            Container& container = *mGroups[(size_t)group];
+            const size_t corners = container.mCorners.size();
+            Polygon polygon{(int)corners, 0, smoothing, material, true, true};
+            if (!ParseFace(container, rest) || container.mCorners.size() - corners < 3) {
+                container.mCorners.resize(corners);  // dropped
+                continue;
+            }
+            polygon.mCount = (int)(container.mCorners.size() - corners);
+            for (size_t c = corners; c < container.mCorners.size(); ++c) {
+                if (container.mCorners[c].mNormal < 0) polygon.mHasNormals = false;
+                if (container.mCorners[c].mUV < 0) polygon.mHasUVs = false;
+            }
+            if (!polygon.mHasNormals) container.mAllNormals = false;
+            if (!polygon.mHasUVs) container.mAllUVs = false;
+            const bool textured = material >= 0 && mMaterials[(size_t)material].mTexture != nullptr;
+            if (textured)
+                container.mSomeTexture = true;
+            else
+                container.mAllTextures = false;
+            container.mPolygons.push_back(polygon);
+        } else if (keyword == "vn") {
+            mNormalsSeen = true;
+            double x[3];
+            if (ParseDoubles(rest, x, 3) < 3) {
+                ok = false;
+                break;
+            }
+            mNormals.emplace_back(x[0], x[1], x[2], 0.0);
+        } else if (keyword == "vt") {
+            mUVsSeen = true;
+            double x[3] = {0.0, 0.0, 0.0};
+            if (ParseDoubles(rest, x, 3) < 1) {
+                ok = false;
+                break;
+            }
+            mUVs.emplace_back(x[0], x[1]);
+        } else if (keyword == "vp") {
+            double x[3];
+            if (ParseDoubles(rest, x, 3) < 1) {
+                ok = false;
+                break;
+            }
+            // Parameter vertices are checked and counted; nothing reads their values.
+            ++mParameterVertexCount;
+        } else if (keyword == "mtllib") {
+            mMtllibSeen = true;
+            if (!LoadMaterialLibrary(rest)) Warn("Unable to load material library\n");
+        } else if (keyword == "usemtl") {
+            std::string_view word;
+            if (NextWord(rest.data(), rest.data() + rest.size(), word) == nullptr) continue;
+            std::string key(word);
+            auto it = mMaterialIndex.find(key);
+            if (it != mMaterialIndex.end()) {
+                material = it->second;
+                continue;
+            }
+            VString name(key.c_str());
+            VOxaMaterial* newMaterial = nullptr;
+            VOxaTexture* texture = nullptr;
+            if (!ReadMaterial(name, newMaterial, texture)) {
+                mWarnings += "Unable to read material \"";
+                mWarnings += key;
+                mWarnings += "\" in .mtl file\n";
+            }
+            if (texture != nullptr) mTexturedMaterialSeen = true;
+            mMaterials.push_back(MaterialSlot{name, newMaterial, texture});
+            material = (int)mMaterials.size() - 1;
+            mMaterialIndex.emplace(std::move(key), material);
+        } else if (keyword == "g") {
+            std::string name(rest);
+            size_t blank = name.find(' ');
+            if (blank != std::string::npos) name[blank] = '_';
+            groupName = name.empty() ? "default" : name.c_str();
+            group = -1;
+        } else if (keyword == "s") {
+            int value;
+            if (ParseInt(rest.data(), rest.data() + rest.size(), value) != nullptr)
+                smoothing = value;
+            else if (rest.substr(0, 3) == "off")
+                smoothing = 0;
+        } else if (keyword == "mg" || keyword == "o") {
+            // Merging groups and object names are not kept.
+        } else if (keyword == "cstype") {
+            std::string_view first, second;
+            const char* end = rest.data() + rest.size();
+            const char* p = NextWord(rest.data(), end, first);
+            if (p == nullptr) continue;
+            first = first.substr(0, kKeywordLength);
+            std::string_view type = first;
+            if (first == "rat") {
+                rational = true;
+                if (NextWord(p, end, second) == nullptr) continue;
+                type = second.substr(0, kKeywordLength);
+            }
+            if (type == "bmatrix")
+                curveType = 1;
+            else if (type == "bezier")
+                curveType = 2;
+            else if (type == "bspline")
+                curveType = 3;
+            else if (type == "cardinal")
+                curveType = 4;
+            else if (type == "taylor")
+                curveType = 5;
+        } else if (keyword == "deg") {
+            const char* end = rest.data() + rest.size();
+            const char* p = ParseInt(rest.data(), end, uDegree);
+            if (p != nullptr) ParseInt(p, end, vDegree);
+        } else if (keyword == "bmat" || keyword == "step") {
+            // Read and not used.
+        } else if (keyword == "curv" || keyword == "curv2") {
+            while (ReadLine(source, keyword, rest) && keyword != "end") {
+            }
+        } else if (keyword == "surf") {
+            if (curveType == 0) {
+                ok = false;
+                break;
+            }
+            Surface surface;
+            surface.mType = curveType;
+            surface.mRational = rational;
+            surface.mUDegree = uDegree;
+            surface.mVDegree = vDegree;
+            surface.mMaterial = material;
+            ParseSurface(surface, rest);
+            while (ReadLine(source, keyword, rest) && keyword != "end") {
+                if (keyword == "parm") ParseSurfaceParameters(surface, rest);
+            }
+            VOxaNurb* nurb = BuildNurbs(surface);
+            if (nurb != nullptr) {
+                VOxaObjectName name(groupName.Buffer());
+                mNodeRenaming.Rename(name);
+                VOxaNode* node = mManager->CreateNode(name.GetCurrent());
+                if (node != nullptr) {
+                    node->SetNodeAttribute(nurb);
+                    scene->GetRootNode()->AddChild(node);
+                } else {
+                    mManager->DestroyNodeAttribute(nurb);
+                }
+            } else {
+                Warn("Object not supported : surf\n");
+            }
+        } else {
+            mWarnings += "Object not supported : ";
+            mWarnings += keyword;
+            mWarnings += "\n";
+        }
+    }
+    mLibraries.clear();
+    if (source.Failed()) {
+        mError.SetLastErrorID(eFILE_CORRUPTED);
+        ok = false;
+    }
+    if (ok) ok = BuildScene(scene);
+    mGroups.clear();
+    mGroupIndex.clear();
+    mMessageText += mWarnings.c_str();
+    mWarnings.clear();
+    return ok;
+}
+
+bool VOxaReaderObj::LoadMaterialLibrary(std::string_view restView) {
+    // A copy: reading the libraries reuses the line buffers that the view may point into.
+    const std::string rest(restView);
+    const char* p = rest.data();
+    const char* end = p + rest.size();
+    std::string_view word;
+    bool any = false;
+    bool ok = true;
+    while ((p = NextWord(p, end, word)) != nullptr) {
+        any = true;
+        std::string path(word);
+        if (!IsRegularFile(path)) {
+            VString full = GetFullPath(GetDirectoryName(mObjPath.Buffer()).Buffer(), path.c_str());
+            path = full.Buffer();
+        }
+        bool loaded = false;
+        for (const MtlLibrary& library : mLibraries)
+            if (library.mPath == path) loaded = true;  // read once, however often it is named
+        if (loaded) continue;
+        std::FILE* file = IsRegularFile(path) ? std::fopen(path.c_str(), "rb") : nullptr;
+        if (file == nullptr) {
+            ok = false;
+            continue;
+        }
+        MtlLibrary library;
+        library.mPath = path;
+        const bool parsed = ParseMaterialFile(file, library);
+        std::fclose(file);
+        if (!parsed) {
+            ok = false;
+            continue;
+        }
+        mLibraries.push_back(std::move(library));
+    }
+    return any && ok;
+}
+
+bool VOxaReaderObj::ParseMaterialFile(std::FILE* file, MtlLibrary& library) {
+    voxa_obj::VLineSource source(file, 1 << 16);
+    std::string_view keyword, rest;
+    MtlRecord* record = nullptr;
+    while (ReadLine(source, keyword, rest)) {
+        if (keyword == "newmtl") {
+            std::string_view word;
+            if (NextWord(rest.data(), rest.data() + rest.size(), word) == nullptr) word = std::string_view();
+            library.mRecords.emplace_back();
+            record = &library.mRecords.back();
+            record->mName.assign(word);
+            library.mFirst.emplace(record->mName, (int)library.mRecords.size() - 1);
+            continue;
+        }
+        if (record == nullptr) continue;
+        int color = keyword == "Ka" ? 0 : keyword == "Kd" ? 1 : keyword == "Ks" ? 2 : -1;
+        if (color >= 0) {
+            double x[3];
+            if (ParseDoubles(rest, x, 3) == 3) {
+                std::memcpy(record->mColor[color], x, sizeof(x));
+                record->mHasColor[color] = true;
+            }
+        } else if (keyword == "illum") {
+            int value;
+            record->mIllum = ParseInt(rest.data(), rest.data() + rest.size(), value) ? value : 2;
+        } else if (keyword == "Ns") {
+            double x;
+            if (ParseDoubles(rest, &x, 1) == 1) {
+                record->mHasNs = true;
+                record->mNs = x;
+            }
+        } else if (keyword == "Tr" || keyword == "d") {
+            double x;
+            if (ParseDoubles(rest, &x, 1) == 1) {
+                record->mHasOpacity = true;
+                record->mOpacity = x;
+            }
+        } else if (keyword == "map_Kd") {
+            record->mHasMap = true;
+            record->mMap.assign(Trim(rest));
+        }
+    }
+    return !source.Failed();
+}
+
+bool VOxaReaderObj::ReadMaterial(const VString& name, VOxaMaterial*& material, VOxaTexture*& texture) {
+    material = mManager ? mManager->CreateMaterial(name.Buffer()) : nullptr;
+    texture = nullptr;
+    if (mLibraries.empty() || material == nullptr) return false;
+    const MtlRecord* record = nullptr;
+    for (const MtlLibrary& library : mLibraries) {
+        auto it = library.mFirst.find(std::string(name.Buffer(), (size_t)name.GetLen()));
+        if (it != library.mFirst.end()) {
+            record = &library.mRecords[(size_t)it->second];
+            break;
+        }
+    }
+    if (record == nullptr) return false;
+    for (int c = 0; c < 3; ++c) {
+        if (!record->mHasColor[c]) continue;
+        VOxaColor color(record->mColor[c][0], record->mColor[c][1], record->mColor[c][2], 1.0);
+        color.Set(record->mColor[c][0], record->mColor[c][1], record->mColor[c][2], 1.0);  // clamps
+        if (c == 0)
+            material->SetAmbient(color);
+        else if (c == 1)
+            material->SetDiffuse(color);
+        else
+            material->SetSpecular(color);
+    }
+    if (record->mHasNs) material->SetShininess(record->mNs * 0.01);
+    if (record->mHasOpacity) material->SetOpacity(record->mOpacity);
+    if (record->mHasMap) {
+        texture = mManager->CreateTexture(name.Buffer());
+        if (texture != nullptr) texture->SetFileName(record->mMap.c_str());
+    }
+    if (record->mIllum < 2) material->SetShininess(0.0);
+    return true;
+}
+
+bool VOxaReaderObj::ParseFace(Container& container, std::string_view rest) {
+    const char* p = rest.data();
+    const char* end = p + rest.size();
+    const int vertexCount = (int)mVertices.size();
+    const int normalCount = (int)mNormals.size();
+    const int uvCount = mTexturedMaterialSeen ? (int)mUVs.size() : 0;
+    int words = 0;
+    for (;;) {
+        p = voxa_obj::SkipSpace(p, end);
+        if (p >= end) break;
+        const char* start = p;
+        while (p < end && !voxa_obj::IsSpace(*p))
+            ++p;
+        ++words;
+        int values[3];
+        if (!CutCorner(start, p, values) || values[0] == 0) return false;
+        Corner corner{ResolveIndex(values[0], vertexCount), ResolveIndex(values[1], uvCount),
+                      ResolveIndex(values[2], normalCount)};
+        if (corner.mVertex < 0) continue;  // a corner without a vertex adds nothing
+        container.mCorners.push_back(corner);
+    }
+    // The caller drops what was added when this fails.
+    return words >= 3;
+}
+
+bool VOxaReaderObj::ComputeMissingNormals(Container& container, const std::vector<int>& order) {
+    if (container.mPolygons.empty()) return false;
+    std::vector<VgeTVector> faceNormals(container.mPolygons.size());
+    std::vector<char> faceDone(container.mPolygons.size(), 0);
+    auto faceNormal = [&](int p) -> const VgeTVector& {
+        if (!faceDone[(size_t)p]) {
+            const Polygon& polygon = container.mPolygons[(size_t)p];
+            const Corner* c = &container.mCorners[(size_t)polygon.mFirst];
+            const VgeTVector& p0 = mVertices[(size_t)c[0].mVertex];
+            VgeTVector n =
+                (mVertices[(size_t)c[1].mVertex] - p0).CrossProduct(mVertices[(size_t)c[2].mVertex] - p0);
+            n.Normalize();
+            n[3] = 0.0;
+            faceNormals[(size_t)p] = n;
+            faceDone[(size_t)p] = 1;
+        }
+        return faceNormals[(size_t)p];
+    };
+
+    // `order` lists the polygons by smoothing group; walk each group's run.
+    struct Use {
+        int mVertex;
+        int mPolygon;
+        int mCorner;  // position in the corner array
+    };
+    std::vector<Use> uses;
+    size_t at = 0;
+    while (at < order.size()) {
+        const int g = container.mPolygons[(size_t)order[at]].mSmoothing;
+        size_t stop = at;
+        while (stop < order.size() && container.mPolygons[(size_t)order[stop]].mSmoothing == g)
+            ++stop;
+        if (g == 0) {
+            for (size_t i = at; i < stop; ++i) {
+                const int p = order[i];
+                Polygon& polygon = container.mPolygons[(size_t)p];
+                if (polygon.mHasNormals) continue;
+                mNormals.push_back(faceNormal(p));
+                const int index = (int)mNormals.size() - 1;
+                for (int k = 0; k < polygon.mCount; ++k)
+                    container.mCorners[(size_t)(polygon.mFirst + k)].mNormal = index;
+                polygon.mHasNormals = true;
+            }
+        } else {
+            uses.clear();
+            for (size_t i = at; i < stop; ++i) {
+                const int p = order[i];
+                const Polygon& polygon = container.mPolygons[(size_t)p];
+                for (int k = 0; k < polygon.mCount; ++k)
+                    uses.push_back(
+                        Use{container.mCorners[(size_t)(polygon.mFirst + k)].mVertex, p, polygon.mFirst + k});
+            }
+            std::stable_sort(uses.begin(), uses.end(),
+                             [](const Use& a, const Use& b) { return a.mVertex < b.mVertex; });
+            size_t u = 0;
+            while (u < uses.size()) {
+                size_t e = u;
+                VgeTVector sum;
+                bool missing = false;
+                for (; e < uses.size() && uses[e].mVertex == uses[u].mVertex; ++e) {
+                    const Corner& corner = container.mCorners[(size_t)uses[e].mCorner];
+                    if (corner.mNormal < 0) {
+                        missing = true;
+                        sum += faceNormal(uses[e].mPolygon);
+                    } else {
+                        sum += mNormals[(size_t)corner.mNormal];
+                    }
+                }
+                if (missing) {
+                    sum.Normalize();
+                    sum[3] = 0.0;
+                    mNormals.push_back(sum);
+                    const int index = (int)mNormals.size() - 1;
+                    for (size_t i = u; i < e; ++i) {
+                        Corner& corner = container.mCorners[(size_t)uses[i].mCorner];
+                        if (corner.mNormal < 0) corner.mNormal = index;
+                    }
+                }
+                u = e;
+            }
+            for (size_t i = at; i < stop; ++i)
+                container.mPolygons[(size_t)order[i]].mHasNormals = true;
+        }
+        at = stop;
+    }
+    container.mAllNormals = true;
+    return true;
+}
+
+VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container) {
+    // The polygons by smoothing group, ascending, each group in the order read.
+    std::vector<int> order(container.mPolygons.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = (int)i;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return container.mPolygons[(size_t)a].mSmoothing < container.mPolygons[(size_t)b].mSmoothing;
+    });
+    if (!container.mAllNormals && !ComputeMissingNormals(container, order)) return nullptr;
+    VOxaMesh* mesh = mManager ? mManager->CreateMesh() : nullptr;
+    if (mesh == nullptr) return nullptr;
+
+    // Corner pass: each distinct (vertex, UV, normal) triple becomes a control point.
+    VTripleTable table(container.mCorners.size());
+    std::vector<int> cornerPoint(container.mCorners.size());
+    std::vector<int> cornerUV(container.mCorners.size(), -1);  // UV list position per corner
+    std::vector<VgeVector2> uvList;
+    int pointCount = 0;
+    for (int p : order) {
+        const Polygon& polygon = container.mPolygons[(size_t)p];
+        for (int k = 0; k < polygon.mCount; ++k) {
+            const size_t c = (size_t)(polygon.mFirst + k);
+            const Corner& corner = container.mCorners[c];
+            size_t slot = 0;
+            int found = table.Find(corner.mVertex, corner.mUV, corner.mNormal, slot);
+            if (found < 0) {
+                int uvSlot = -1;
+                if (corner.mUV >= 0) {
+                    uvList.push_back(mUVs[(size_t)corner.mUV]);
+                    uvSlot = (int)uvList.size() - 1;
+                }
+                found =
+                    table.Insert(slot, {corner.mVertex, corner.mUV, corner.mNormal, pointCount++, uvSlot});
+            }
+            const VTripleTable::Entry& entry = table.Get(found);
+            cornerPoint[c] = entry.mPoint;
+            // A known triple reuses the UV position it got first.
+            if (corner.mUV >= 0) cornerUV[c] = entry.mUVSlot;
+        }
+    }
+
+    mesh->InitControlPoints(pointCount);
+    mesh->InitNormals(pointCount);
+    VgeTVector* points = mesh->GetControlPoints();
+    VgeTVector* normals = mesh->GetNormals();
+    for (int i = 0; i < pointCount; ++i) {
+        const VTripleTable::Entry& entry = table.Get(i);
+        if (points != nullptr) points[i] = mVertices[(size_t)entry.mVertex];
+        if (normals != nullptr)
+            normals[i] =
+                entry.mNormal >= 0 ? mNormals[(size_t)entry.mNormal] : VgeTVector(0.0, 0.0, 0.0, 0.0);
+    }
+    mesh->InitMaterialIndices(mMtllibSeen ? eBY_POLYGON : eALL_SAME);
+    const bool hasUVs = !uvList.empty();
+    if (hasUVs) {
+        mesh->InitTextureUVIndices(eBY_POLYGON_VERTEX);
+        VOxaLayerElementUV* element = mesh->GetLayer(0) ? mesh->GetLayer(0)->GetUVs() : nullptr;
+        if (element != nullptr && element->GetDirectArray().SetCount((int)uvList.size()))
+            std::memcpy(static_cast<void*>(element->GetDirectArray().GetArray()), uvList.data(),
+                        uvList.size() * sizeof(VgeVector2));
+    }
+    int emptyTexture = -1;
+    if (container.mSomeTexture) {
+        mesh->InitTextureIndices(eBY_POLYGON);
+        if (!container.mAllTextures) {
+            VOxaTexture* empty = mManager->CreateTexture("_empty_");
+            if (empty != nullptr) {
+                empty->SetDefaultAlpha(0.0);
+                emptyTexture = mesh->AddTexture(empty, 0);
+            }
+        }
+    }
+    (void)emptyTexture;
+
+    // Per material slot, its index and its texture's index in the mesh (-2: not added yet).
+    std::vector<int> materialIndex(mMaterials.size(), -2), textureIndex(mMaterials.size(), -2);
+    for (int p : order) {
+        const Polygon& polygon = container.mPolygons[(size_t)p];
+        int m = 0, t = 0;
+        if (mMtllibSeen && polygon.mMaterial >= 0) {
+            const size_t s = (size_t)polygon.mMaterial;
+            if (materialIndex[s] == -2) {
+                VOxaMaterial* material = mMaterials[s].mMaterial;
+                int index = material ? mesh->AddMaterial(material, 0) : -1;
+                if (index < 0 && material)
+                    index = mesh->GetMaterialIndex(material->GetNameWithoutPrefix(), 0);
+                materialIndex[s] = index < 0 ? 0 : index;
+            }
+            m = materialIndex[s];
+            if (mMaterials[s].mTexture != nullptr) {
+                if (textureIndex[s] == -2) {
+                    int index = mesh->AddTexture(mMaterials[s].mTexture, 0);
+                    textureIndex[s] = index < 0 ? 0 : index;
+                }
+                t = textureIndex[s];
+            }
+        }
+        mesh->BeginPolygon(m, container.mSomeTexture ? t : -1, -1);
+        for (int k = 0; k < polygon.mCount; ++k)
+            mesh->AddPolygonVertex(cornerPoint[(size_t)(polygon.mFirst + k)], -1);
+        mesh->EndPolygon();
+    }
+    if (hasUVs) {
+        // One UV index per polygon vertex (-1: none), in the order the polygons were added.
+        VOxaLayerElementUV* element = mesh->GetLayer(0) ? mesh->GetLayer(0)->GetUVs() : nullptr;
+        VArrayTemplate<int>* indices = element ? &element->GetIndexArray() : nullptr;
+        if (indices != nullptr && indices->SetCount(mesh->GetPolygonVertexCount())) {
+            int at = 0;
+            for (int p : order) {
+                const Polygon& polygon = container.mPolygons[(size_t)p];
+                for (int k = 0; k < polygon.mCount; ++k)
+                    (*indices)[at++] = cornerUV[(size_t)(polygon.mFirst + k)];
+            }
+        }
+    }
+    return mesh;
+}
+
+void VOxaReaderObj::ParseSurface(Surface& surface, std::string_view rest) {
+    const char* p = rest.data();
+    const char* end = p + rest.size();
+    std::string_view word;
+    double range[4] = {0.0, 0.0, 0.0, 0.0};
+    for (int i = 0; i < 4; ++i) {
+        p = NextWord(p, end, word);
+        if (p == nullptr) return;
+        ParseDouble(word.data(), word.data() + word.size(), range[i]);
+    }
+    surface.mS0 = range[0];
+    surface.mS1 = range[1];
+    surface.mT0 = range[2];
+    surface.mT1 = range[3];
+    const int vertexCount = (int)mVertices.size();
+    while ((p = NextWord(p, end, word)) != nullptr) {
+        int v, t, n;
+        if (!ParseFaceCorner(word, v, t, n)) return;
+        const int index = ResolveIndex(v, vertexCount);
+        if (index >= 0) surface.mControlPoints.push_back(index);
+    }
+}
+
+void VOxaReaderObj::ParseSurfaceParameters(Surface& surface, std::string_view rest) {
+    const char* p = rest.data();
+    const char* end = p + rest.size();
+    std::string_view direction, word;
+    p = NextWord(p, end, direction);
+    if (p == nullptr || NextWord(p, end, word) == nullptr) return;
+    std::vector<double>* out = nullptr;
+    if (direction[0] == 'u')
+        out = &surface.mUParameters;
+    else if (direction[0] == 'v')
+        out = &surface.mVParameters;
+    else
+        return;
+    while ((p = NextWord(p, end, word)) != nullptr) {
+        double value;
+        if (ParseDouble(word.data(), word.data() + word.size(), value) == nullptr) break;
+        out->push_back(value);
+    }
+}
+
+VOxaNurb* VOxaReaderObj::BuildNurbs(const Surface& surface) {
+    if (surface.mType != 3 || !surface.mRational || mManager == nullptr) return nullptr;
+    const long long nu = (long long)surface.mUParameters.size() - surface.mUDegree - 1;
+    const long long nv = (long long)surface.mVParameters.size() - surface.mVDegree - 1;
+    if (surface.mUDegree < 1 || surface.mVDegree < 1 || nu < 1 || nv < 1 ||
+        (long long)surface.mControlPoints.size() != nu * nv)
+        return nullptr;
+    VOxaNurb* nurb = mManager->CreateNurb();
+    if (nurb == nullptr) return nullptr;
+    // The file's u direction becomes the surface's v direction and the other way round.
+    nurb->SetOrder(surface.mVDegree + 1, surface.mUDegree + 1);
+    nurb->InitControlPoints((int)nv, eOPEN, (int)nu, eOPEN);
+    nurb->SetStep(3, 3);
+    if (nurb->GetControlPointsCount() != nu * nv) {
+        mManager->DestroyNodeAttribute(nurb);
+        return nullptr;
+    }
+    double* uKnots = nurb->GetUKnotVector();
+    double* vKnots = nurb->GetVKnotVector();
+    const size_t uKnotCount = std::min((size_t)nurb->GetUKnotCount(), surface.mVParameters.size());
+    const size_t vKnotCount = std::min((size_t)nurb->GetVKnotCount(), surface.mUParameters.size());
+    if (uKnots != nullptr)
+        std::copy(surface.mVParameters.begin(), surface.mVParameters.begin() + (long)uKnotCount, uKnots);
+    if (vKnots != nullptr)
+        std::copy(surface.mUParameters.begin(), surface.mUParameters.begin() + (long)vKnotCount, vKnots);
+    VgeTVector* points = nurb->GetControlPoints();
+    for (size_t i = 0; i < surface.mControlPoints.size(); ++i) {
+        const size_t at = (size_t)((long long)i % nu * nv + (long long)i / nu);
+        points[at] = mVertices[(size_t)surface.mControlPoints[i]];
+    }
+    if (surface.mMaterial >= 0) {
+        const MaterialSlot& slot = mMaterials[(size_t)surface.mMaterial];
+        if (slot.mMaterial != nullptr) nurb->AddMaterial(slot.mMaterial, 0);
+        if (slot.mTexture != nullptr) {
+            slot.mTexture->SetUVSwap(true);
+            nurb->AddTexture(slot.mTexture, 0);
+        }
+    }
+    return nurb;
+}
+
+bool VOxaReaderObj::BuildScene(VOxaScene* scene) {
+    VOxaNode* parent = scene->GetRootNode();
+    if (mCreateReferenceNode) {
+        VString name = GetFileName(mObjPath.Buffer(), false);
+        name += "_root";
+        VOxaNode* reference = mManager ? mManager->CreateNode(name.Buffer()) : nullptr;
+        if (reference == nullptr) return false;
+        parent->AddChild(reference);
+        parent = reference;
+    }
+    std::vector<int> order(mGroups.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = (int)i;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return CompareNoCase(mGroups[(size_t)a]->mName.Buffer(), mGroups[(size_t)b]->mName.Buffer()) < 0;
+    });
+    for (int g : order) {
+        Container& container = *mGroups[(size_t)g];
+        VOxaObjectName name(container.mName.Buffer());
+        mNodeRenaming.Rename(name);
+        VOxaNode* node = mManager ? mManager->CreateNode(name.GetCurrent()) : nullptr;
+        if (node == nullptr) return false;
+        VOxaMesh* mesh = BuildGroupMesh(container);
+        if (mesh == nullptr) {
+            mManager->DestroyNode(node);
+            return false;
+        }
+        node->SetNodeAttribute(mesh);
+        if (mTexturedMaterialSeen) node->SetShadingMode(5);
+        parent->AddChild(node);
+        // The group's faces are not needed any more: free them before the next group is built.
+        mGroups[(size_t)g].reset();
+    }
+    return true;
+}

@@ -1,0 +1,164 @@
+#ifndef OXA_FORMATS_GEOMETRY_OBJ_VOXA_READER_OBJ_H
+#define OXA_FORMATS_GEOMETRY_OBJ_VOXA_READER_OBJ_H
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "base/vge_vector.h"
+#include "base/vstring.h"
+#include "oxa_codec/voxa_reader.h"
+#include "scene/voxa_renaming_strategy.h"
+
+class VOxaMaterial;
+class VOxaMesh;
+class VOxaNode;
+class VOxaNurb;
+class VOxaTexture;
+
+namespace voxa_obj {
+class VLineSource;
+}
+
+// Reads a text OBJ file, with the MTL material libraries it names, into a scene. Each group of
+// faces becomes one node with one mesh (below a reference node named after the file when the
+// option "Create Reference Node" is 1); rational B-spline surfaces become NURBS nodes below the
+// scene's root; materials and diffuse texture maps come from the MTL files. Free-form curves and
+// unknown keywords are skipped and reported in the message text.
+//
+// Lines of any length are read, with "\n", "\r\n" or "\r" ends and backslash continuation; every
+// index is checked against what was read so far. The file is streamed, not loaded whole.
+class VOxaReaderObj : public VOxaReader {
+public:
+    explicit VOxaReaderObj(VOxaSdkManager* manager);
+    ~VOxaReaderObj() override;
+
+    // Closes an open file first. Failure: error 3, false.
+    bool FileOpen(const char* path) override;
+    bool FileClose() override;
+    bool IsFileOpen() override;
+    // A new VStreamOptionsObj owned by the caller.
+    VStreamOptions* GetReadOptions() override;
+    // Null or foreign options: error 6, false. No open file: error 3, false. UTF-16 text:
+    // error 0, false. A malformed "v", "vn", "vt" or "vp" line, or a "surf" before a supported
+    // "cstype": false, nothing built from the groups. Each Read starts from empty tables.
+    bool Read(VOxaScene* scene, VStreamOptions* options) override;
+
+    // 1..count gives i - 1; -count..-1 counts back from the end (count + i); else -1.
+    static int ResolveIndex(int i, int count);
+    // Cuts a corner "v", "v/t", "v//n" or "v/t/n" into its numbers (missing ones 0). False when
+    // v is 0 or a number does not fit an int.
+    static bool ParseFaceCorner(std::string_view text, int& v, int& t, int& n);
+
+    // What the last Read found (for tests and tools).
+    int GetVertexCount() const { return (int)mVertices.size(); }
+    int GetUVCount() const { return (int)mUVs.size(); }
+    int GetNormalCount() const { return (int)mNormals.size(); }
+
+private:
+    struct Corner {
+        int mVertex;
+        int mUV;
+        int mNormal;
+    };
+    struct Polygon {
+        int mFirst;  // first corner in the container's corner array
+        int mCount;
+        int mSmoothing;
+        int mMaterial;  // slot in mMaterials, -1 none
+        bool mHasNormals;
+        bool mHasUVs;
+    };
+    // The faces of one group.
+    struct Container {
+        VString mName;  // the first spelling met
+        std::vector<Polygon> mPolygons;
+        std::vector<Corner> mCorners;
+        bool mAllNormals = true;
+        bool mAllUVs = true;
+        bool mAllTextures = true;
+        bool mSomeTexture = false;
+    };
+    struct MaterialSlot {
+        VString mName;
+        VOxaMaterial* mMaterial;
+        VOxaTexture* mTexture;
+    };
+    // One "newmtl" record of an MTL file.
+    struct MtlRecord {
+        std::string mName;
+        double mColor[3][3] = {};  // Ka, Kd, Ks
+        bool mHasColor[3] = {false, false, false};
+        int mIllum = 2;
+        bool mHasNs = false;
+        double mNs = 0.0;
+        bool mHasOpacity = false;
+        double mOpacity = 1.0;
+        bool mHasMap = false;
+        std::string mMap;
+    };
+    struct MtlLibrary {
+        std::string mPath;
+        std::vector<MtlRecord> mRecords;
+        std::unordered_map<std::string, int> mFirst;  // name -> first record
+    };
+    struct Surface {
+        int mType = 0;
+        bool mRational = false;
+        int mUDegree = 0;
+        int mVDegree = 0;
+        int mMaterial = -1;
+        double mS0 = 0.0, mS1 = 0.0, mT0 = 0.0, mT1 = 0.0;
+        std::vector<int> mControlPoints;
+        std::vector<double> mUParameters;
+        std::vector<double> mVParameters;
+    };
+
+    void Clear();
+    // Reads the next logical line; false at the end of the input.
+    bool ReadLine(voxa_obj::VLineSource& source, std::string_view& keyword, std::string_view& rest);
+    bool LoadMaterialLibrary(std::string_view rest);
+    bool ParseMaterialFile(std::FILE* file, MtlLibrary& library);
+    bool ReadMaterial(const VString& name, VOxaMaterial*& material, VOxaTexture*& texture);
+    bool ParseFace(Container& container, std::string_view rest);
+    bool ComputeMissingNormals(Container& container, const std::vector<int>& order);
+    VOxaMesh* BuildGroupMesh(Container& container);
+    void ParseSurface(Surface& surface, std::string_view rest);
+    void ParseSurfaceParameters(Surface& surface, std::string_view rest);
+    VOxaNurb* BuildNurbs(const Surface& surface);
+    bool BuildScene(VOxaScene* scene);
+    // The container of a group, made when missing (names compare without regard to case).
+    int FindOrAddGroup(const VString& name);
+    void Warn(const char* text) { mWarnings += text; }
+
+    std::FILE* mFile = nullptr;
+    VString mObjPath;
+    bool mCreateReferenceNode = true;
+    VNumberRenamingStrategy mNodeRenaming;
+    bool mNormalsSeen = false;
+    bool mMtllibSeen = false;
+    bool mTexturedMaterialSeen = false;
+    bool mUVsSeen = false;
+
+    std::vector<std::unique_ptr<Container>> mGroups;
+    std::unordered_map<std::string, int> mGroupIndex;  // lower-case name -> group
+    std::vector<MaterialSlot> mMaterials;
+    std::unordered_map<std::string, int> mMaterialIndex;  // name -> first slot
+    std::vector<MtlLibrary> mLibraries;
+    std::vector<VgeTVector> mVertices;
+    std::vector<VgeVector2> mUVs;
+    std::vector<VgeTVector> mNormals;
+    int mParameterVertexCount = 0;
+    std::string mWarnings;
+    // Lines joined by backslash continuation, and their keyword.
+    std::string mLineBuffer;
+    std::string mKeywordBuffer;
+};
+
+// The importer's factory for the "obj" row: a new reader owned by the caller.
+VOxaReader* CreateObjReader(VOxaSdkManager* manager);
+
+#endif  // OXA_FORMATS_GEOMETRY_OBJ_VOXA_READER_OBJ_H

@@ -1,0 +1,117 @@
+#ifndef OXA_FORMATS_GEOMETRY_OBJ_VOXA_WRITER_OBJ_H
+#define OXA_FORMATS_GEOMETRY_OBJ_VOXA_WRITER_OBJ_H
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "base/vsafe_output_file.h"
+#include "base/vstring.h"
+#include "oxa_codec/voxa_writer.h"
+#include "scene/voxa_renaming_strategy.h"
+
+class VOxaMaterial;
+class VOxaNode;
+class VOxaTexture;
+
+// Writes the meshes of a scene into an OBJ file with a companion MTL material file beside it and
+// copies of the diffuse texture images next to both. One group per mesh node, its vertices in
+// world space at the default values, texture coordinates, normals, material switches and faces;
+// cameras, lights, animation and the hierarchy are not written.
+//
+// The writer changes the scene it is given: NURBS surfaces and patches (and meshes when
+// triangulation is forced) become triangle meshes, and with deformations on, meshes keep their
+// deformed control points and normals.
+//
+// Both files go through VSafeOutputFile: the OBJ file reaches its name at FileClose, the MTL file
+// at the end of Write, and neither is left half-written. Indices count over everything written
+// since FileCreate, so several Writes into one file keep numbering.
+class VOxaWriterObj : public VOxaWriter {
+public:
+    explicit VOxaWriterObj(VOxaSdkManager* manager);
+    ~VOxaWriterObj() override;
+
+    // Closes an open file first; creates the missing directories of the path and starts the
+    // file. Resets the vertex, UV and normal counters. Failure: error 1, false.
+    bool FileCreate(const char* path) override;
+    // Puts the written OBJ file in place; false when it was not open or any write failed.
+    bool FileClose() override;
+    bool IsFileOpen() override;
+    // A new VStreamOptionsObj owned by the caller.
+    VStreamOptions* GetWriteOptions() override;
+    // Null or foreign options: error 4, false. No open file: error 1, false. No root node:
+    // false. A write error on either file: error 3, false.
+    bool Write(VOxaScene* scene, VStreamOptions* options) override;
+
+    // --- The steps of Write, public so that tests can drive them -----------------------------
+    // Triangulates what must be, and finds out whether an MTL file is needed.
+    void PrepareNodes(VOxaNode* root);
+    // Opens the MTL file beside the OBJ file and sets the name written after "mtllib".
+    bool OpenMaterialFile();
+    // The mesh pass over the subtree under node (each node before its children).
+    void WriteNode(VOxaNode* node);
+    // The index of the first entry for the pair, -1 when none.
+    int FindMaterialEntry(VOxaMaterial* material, VOxaTexture* texture) const;
+    // The MTL record of entry `index`.
+    void WriteMaterial(int index);
+    // Copies a texture image next to the OBJ file unless a file of that name is there.
+    bool CopyTextureFile(const char* sourcePath);
+    // Ends the material part of a Write: entries dropped, MTL file put in place. False when the
+    // MTL file had a write error.
+    bool CloseMaterialFile();
+
+    // The MTL path derived from an OBJ path: the file-name part in lower case with its first
+    // ".obj" (any case) replaced by ".mtl", or ".mtl" appended when it holds none; the directory
+    // is kept as given.
+    static VString MakeMaterialPath(const char* objPath);
+
+    // What the MTL name is now (the bare name after "mtllib" during a Write).
+    const VString& GetMaterialName() const { return mMtlName; }
+    int GetNextVertexIndex() const { return mNextVertex; }
+    int GetNextUVIndex() const { return mNextUV; }
+    int GetNextNormalIndex() const { return mNextNormal; }
+
+private:
+    struct MaterialEntry {
+        VOxaMaterial* mMaterial;
+        VOxaTexture* mTexture;
+        VString mName;
+    };
+    struct PairHash {
+        size_t operator()(const std::pair<const void*, const void*>& p) const {
+            return std::hash<const void*>()(p.first) * 31u ^ std::hash<const void*>()(p.second);
+        }
+    };
+
+    // Writes one mesh node.
+    void WriteMesh(VOxaNode* node);
+    // Emits "usemtl" for the pair, making its entry (and MTL record) when new.
+    void UseMaterial(VOxaMaterial* material, VOxaTexture* texture, bool keepName);
+    // Moves the OBJ text gathered so far into the file.
+    void FlushObj();
+
+    VSafeOutputFile mObjFile;
+    VSafeOutputFile mMtlFile;
+    VString mObjPath;
+    VString mMtlName;
+    bool mForceTriangulation = false;
+    bool mEvaluateDeformations = true;
+    bool mMtlNeeded = false;
+    int mNextVertex = 1;
+    int mNextUV = 1;
+    // Each "vn" line gets its own number, so a mesh without normals before one with normals
+    // does not make the later faces name the wrong lines.
+    int mNextNormal = 1;
+    VOxaMaterial* mDefaultMaterial = nullptr;
+    std::vector<MaterialEntry> mEntries;
+    // First entry per (material, texture) pair.
+    std::unordered_map<std::pair<const void*, const void*>, int, PairHash> mEntryIndex;
+    VNumberRenamingStrategy mMaterialRenaming;
+    // OBJ text waiting to be written (flushed in large blocks).
+    std::string mOut;
+};
+
+// The exporter's factory for the "obj" row: a new writer owned by the caller.
+VOxaWriter* CreateObjWriter(VOxaSdkManager* manager);
+
+#endif  // OXA_FORMATS_GEOMETRY_OBJ_VOXA_WRITER_OBJ_H

@@ -1,0 +1,283 @@
+#include "formats/geometry/dxf/voxa_dxf_file.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "base/vsafe_output_file.h"
+#include "scene/voxa_global_light_settings.h"
+
+namespace {
+
+struct Group {
+    int code;
+    std::string value;
+    bool ok;
+};
+
+Group Read(VDxfGroupReader& reader, int code = -7, const char* value = "prev") {
+    char buffer[kDxfLineSize];
+    std::snprintf(buffer, sizeof buffer, "%s", value);
+    bool ok = reader.ReadGroup(code, buffer);
+    return {code, buffer, ok};
+}
+
+std::string WriteWith(void (*fill)(VDxfGroupWriter&)) {
+    std::string path = (std::filesystem::temp_directory_path() / "dxf_file_test_out.dxf").string();
+    VSafeOutputFile file;
+    EXPECT_TRUE(file.Open(path.c_str(), false));
+    {
+        VDxfGroupWriter out(file);
+        fill(out);
+        EXPECT_TRUE(out.Flush());
+    }
+    EXPECT_TRUE(file.Commit());
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::filesystem::remove(path);
+    return text.str();
+}
+
+}  // namespace
+
+TEST(dxf_file, LineFormatsMatchTheCFormats) {
+    std::string text = WriteWith([](VDxfGroupWriter& out) {
+        out.GroupText(0, "SECTION");
+        out.GroupInt(8, 5);
+        out.GroupInt(62, -12);
+        out.GroupText(999, "comment");
+        out.Code(62);
+        out.IntOneBlank(7);
+        out.GroupReal(10, 1.0);
+        out.GroupReal(20, -3.0);
+        out.GroupReal(30, 2.5);
+        out.GroupReal(40, -0.0);
+        out.GroupReal(41, 123456789.1234567);
+        out.GroupInt(1000, 1);
+    });
+    EXPECT_EQ(text,
+              "  0\nSECTION\n  8\n   5\n 62\n   -12\n999\ncomment\n 62\n 7\n 10\n1.000000\n 20\n-3.000000\n"
+              " 30\n2.500000\n 40\n-0.000000\n 41\n123456789.123457\n1000\n   1\n");
+    // Every real prints as printf's "%lf" does in the C locale.
+    for (double v : {0.1, 2.5e-7, 1e21, -7.0000005, 0.0000015, 1.2345675}) {
+        char expected[400];
+        std::snprintf(expected, sizeof expected, "%lf", v);
+        VSafeOutputFile file;
+        std::string path = (std::filesystem::temp_directory_path() / "dxf_file_test_real.dxf").string();
+        ASSERT_TRUE(file.Open(path.c_str(), false));
+        {
+            VDxfGroupWriter out(file);
+            out.Real(v);
+            ASSERT_TRUE(out.Flush());
+        }
+        ASSERT_TRUE(file.Commit());
+        std::ifstream in(path);
+        std::string line;
+        std::getline(in, line);
+        EXPECT_EQ(line, expected) << v;
+        std::filesystem::remove(path);
+    }
+}
+
+TEST(dxf_file, ReadGroupParsingRules) {
+    const std::string data =
+        "  0\nSECTION\n"
+        "  8\nWall 1\n"       // a value is cut at its first blank
+        "no number\nvalue\n"  // a code line without a number keeps the code
+        " 62\n     \n"        // a blank value line keeps the value
+        "+70\n  +64\r\n"      // CRLF and a leading '+'
+        "99999999999\nbig\n"  // a code beyond int
+        "  0\nEOF";           // the last value line has no line end
+    VDxfGroupReader reader;
+    reader.OpenMemory(data.data(), data.size());
+    Group g = Read(reader);
+    EXPECT_TRUE(g.ok);
+    EXPECT_EQ(g.code, 0);
+    EXPECT_EQ(g.value, "SECTION");
+    g = Read(reader);
+    EXPECT_EQ(g.code, 8);
+    EXPECT_EQ(g.value, "Wall");
+    g = Read(reader, 8, "Wall");
+    EXPECT_EQ(g.code, 8);
+    EXPECT_EQ(g.value, "value");
+    g = Read(reader, 8, "value");
+    EXPECT_EQ(g.code, 62);
+    EXPECT_EQ(g.value, "value");
+    g = Read(reader);
+    EXPECT_EQ(g.code, 70);
+    EXPECT_EQ(g.value, "+64");
+    int flags = 0;
+    EXPECT_TRUE(DxfParseInt(g.value.c_str(), flags));
+    EXPECT_EQ(flags, 64);
+    g = Read(reader);
+    EXPECT_EQ(g.code, kDxfOutOfRangeCode);
+    EXPECT_EQ(g.value, "big");
+    g = Read(reader);
+    EXPECT_FALSE(g.ok);  // lost with its missing line end
+    g = Read(reader);
+    EXPECT_FALSE(g.ok);
+}
+
+TEST(dxf_file, LongLinesAreReadInPieces) {
+    // A line of 1239 characters and its line end: the first piece is the 1239 characters, the
+    // line end alone the next line.
+    std::string data = "  1\n" + std::string(1239, 'a') + "\n  2\nname\n";
+    VDxfGroupReader reader;
+    reader.OpenMemory(data.data(), data.size());
+    Group g = Read(reader);
+    EXPECT_TRUE(g.ok);
+    EXPECT_EQ(g.code, 1);
+    EXPECT_EQ(g.value.size(), 1239u);
+    g = Read(reader, 1, "keep");  // the line end as a code line, "  2" as the value
+    EXPECT_EQ(g.code, 1);
+    EXPECT_EQ(g.value, "2");
+    // A line that ends exactly at the end of the data after a full piece still reads.
+    std::string exact = "  1\n" + std::string(1239, 'b');
+    reader.OpenMemory(exact.data(), exact.size());
+    g = Read(reader);
+    EXPECT_TRUE(g.ok);
+    EXPECT_EQ(g.value, std::string(1239, 'b'));
+}
+
+TEST(dxf_file, TellAndSeekPutGroupsBack) {
+    std::string path = (std::filesystem::temp_directory_path() / "dxf_file_test_seek.dxf").string();
+    {
+        std::ofstream out(path, std::ios::binary);
+        for (int i = 0; i < 20000; ++i)
+            out << " 10\n" << i << "\n";
+    }
+    VDxfGroupReader reader;
+    ASSERT_TRUE(reader.OpenFile(path.c_str()));
+    int64_t at5000 = 0;
+    for (int i = 0; i < 20000; ++i) {
+        if (i == 5000) at5000 = reader.Tell();
+        Group g = Read(reader);
+        ASSERT_TRUE(g.ok);
+        ASSERT_EQ(g.value, std::to_string(i));
+    }
+    EXPECT_FALSE(Read(reader).ok);
+    ASSERT_TRUE(reader.Seek(at5000));
+    EXPECT_EQ(Read(reader).value, "5000");
+    EXPECT_EQ(Read(reader).value, "5001");
+    ASSERT_TRUE(reader.Seek(0));
+    EXPECT_EQ(Read(reader).value, "0");
+    EXPECT_TRUE(reader.Close());
+    std::filesystem::remove(path);
+}
+
+TEST(dxf_file, NumbersParseAsCDoesWhateverTheLocale) {
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");  // may be absent; the C locale is then kept
+    double v = 0;
+    EXPECT_TRUE(DxfParseReal("  1.5", v));
+    EXPECT_EQ(v, 1.5);
+    EXPECT_TRUE(DxfParseReal("+2.25e2xyz", v));
+    EXPECT_EQ(v, 225.0);
+    EXPECT_TRUE(DxfParseReal("-.5", v));
+    EXPECT_EQ(v, -0.5);
+    EXPECT_TRUE(DxfParseReal("0x1p3", v));
+    EXPECT_EQ(v, 8.0);
+    EXPECT_TRUE(DxfParseReal("1e999", v));
+    EXPECT_TRUE(std::isinf(v));
+    v = 7;
+    EXPECT_FALSE(DxfParseReal("abc", v));
+    EXPECT_FALSE(DxfParseReal("--1", v));
+    EXPECT_FALSE(DxfParseReal("", v));
+    EXPECT_EQ(v, 7);
+    int i = 3;
+    EXPECT_FALSE(DxfParseInt("2147483648", i));
+    EXPECT_FALSE(DxfParseInt("x1", i));
+    EXPECT_EQ(i, 3);
+    EXPECT_TRUE(DxfParseInt("-2147483648", i));
+    EXPECT_EQ(i, INT32_MIN);
+    EXPECT_TRUE(DxfParseInt(" 12abc", i));
+    EXPECT_EQ(i, 12);
+    std::setlocale(LC_NUMERIC, "C");
+}
+
+TEST(dxf_file, ColourNumberToRgb) {
+    auto rgb = [](int n) {
+        VOxaColor c(0.2, 0.2, 0.2, 0.5);
+        DxfAciToColor(n, c);
+        return c;
+    };
+    auto expect = [&](int n, double r, double g, double b) {
+        VOxaColor c = rgb(n);
+        EXPECT_NEAR(c.mRed, r, 1e-12) << n;
+        EXPECT_NEAR(c.mGreen, g, 1e-12) << n;
+        EXPECT_NEAR(c.mBlue, b, 1e-12) << n;
+        EXPECT_EQ(c.mAlpha, 0.5) << n;
+    };
+    expect(1, 1, 0, 0);
+    expect(8, 0.502, 0.502, 0.502);
+    expect(9, 0.753, 0.753, 0.753);
+    expect(10, 1, 0, 0);
+    expect(11, 1, 0.5, 0.5);  // pale
+    expect(12, 0.65, 0, 0);   // brightness step 1
+    expect(18, 0.15, 0, 0);   // step 4
+    expect(19, 0.15, 0.075, 0.075);
+    expect(20, 1, 0.25, 0);
+    expect(50, 1, 1, 0);
+    expect(130, 0, 1, 1);
+    expect(240, 1, 0, 0.25);
+    expect(250, 0.33, 0.33, 0.33);
+    expect(255, 1, 1, 1);
+    expect(0, 0.2, 0.2, 0.2);  // outside the palette: unchanged
+    expect(256, 0.2, 0.2, 0.2);
+    expect(-3, 0.2, 0.2, 0.2);
+}
+
+TEST(dxf_file, RgbToColourNumber) {
+    // Exact colours before anything else.
+    EXPECT_EQ(DxfColorToAci(1, 0, 0), 1);
+    EXPECT_EQ(DxfColorToAci(1, 1, 1), 7);
+    EXPECT_EQ(DxfColorToAci(0.502, 0.502, 0.502), 8);
+    EXPECT_EQ(DxfColorToAci(0, 0, 0), 250);
+    // Greys by their mean.
+    EXPECT_EQ(DxfColorToAci(0.5, 0.5, 0.5), 251);
+    EXPECT_EQ(DxfColorToAci(0.39, 0.39, 0.39), 250);
+    EXPECT_EQ(DxfColorToAci(0.6, 0.6, 0.6), 252);
+    EXPECT_EQ(DxfColorToAci(0.7, 0.7, 0.7), 253);
+    EXPECT_EQ(DxfColorToAci(0.9, 0.9, 0.9), 254);
+    EXPECT_EQ(DxfColorToAci(0.95, 0.95, 0.95), 255);
+    // Hue buckets, ties and brightness.
+    EXPECT_EQ(DxfColorToAci(1, 0.5, 0), 30);
+    EXPECT_EQ(DxfColorToAci(0.4, 0.2, 0.2), 17);  // green is the middle on its tie with blue
+    EXPECT_EQ(DxfColorToAci(0.65, 0, 0), 12);
+    EXPECT_EQ(DxfColorToAci(0.5, 0.5, 0), 54);  // red is the maximum on its tie with green
+    EXPECT_EQ(DxfColorToAci(0, 0.5, 0.5), 134);
+    EXPECT_EQ(DxfColorToAci(0.3, 0, 0.3), 216);
+    EXPECT_EQ(DxfColorToAci(0.1, 0, 0), 18);
+    EXPECT_EQ(DxfColorToAci(1, 0, 0.9), 210);
+    EXPECT_EQ(DxfColorToAci(1, 0, 0.1), 10);
+    EXPECT_EQ(DxfColorToAci(0.1, 1, 0.1), 90);
+    EXPECT_EQ(DxfColorToAci(0.3, 1, 0.3), 91);
+    // Round trips of the examples.
+    VOxaColor c;
+    DxfAciToColor(255, c);
+    EXPECT_EQ(DxfColorToAci(c.mRed, c.mGreen, c.mBlue), 7);
+    DxfAciToColor(12, c);
+    EXPECT_EQ(DxfColorToAci(c.mRed, c.mGreen, c.mBlue), 12);
+    // Every number maps to a palette number; out-of-range input stays within it.
+    for (int n = 1; n <= 255; ++n) {
+        DxfAciToColor(n, c);
+        int back = DxfColorToAci(c.mRed, c.mGreen, c.mBlue);
+        EXPECT_GE(back, 1);
+        EXPECT_LE(back, 255);
+    }
+    EXPECT_EQ(DxfColorToAci(NAN, 2.0, -1.0), 3);
+}
+
+TEST(dxf_file, AxesSwapBothWays) {
+    VgeTVector p = DxfToScenePoint(1, 2, 3);
+    EXPECT_EQ(p[0], 1);
+    EXPECT_EQ(p[1], 3);
+    EXPECT_EQ(p[2], -2);
+    EXPECT_EQ(p[3], 1);
+}

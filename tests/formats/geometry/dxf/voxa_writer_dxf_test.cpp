@@ -1,0 +1,266 @@
+#include "formats/geometry/dxf/voxa_writer_dxf.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "dxf_test_util.h"
+#include "scene/voxa_global_light_settings.h"
+
+using namespace dxftest;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct Scene {
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+
+    VOxaMaterial* Material(const char* name, double r, double g, double b) {
+        VOxaMaterial* m = manager.CreateMaterial(name);
+        m->SetDiffuse(VOxaColor(r, g, b, 1));
+        return m;
+    }
+    // A mesh node below `parent` (the root when null) with the points and polygons given.
+    VOxaNode* Mesh(const char* name, const std::vector<std::vector<double>>& points,
+                   const std::vector<std::vector<int>>& polygons, VOxaNode* parent = nullptr,
+                   std::vector<VOxaMaterial*> materials = {}, std::vector<int> polygonMaterials = {}) {
+        VOxaNode* node = manager.CreateNode(name);
+        VOxaMesh* mesh = manager.CreateMesh();
+        mesh->InitControlPoints((int)points.size());
+        for (size_t i = 0; i < points.size(); ++i)
+            mesh->GetControlPoints()[i] = VgeTVector(points[i][0], points[i][1], points[i][2], 1);
+        for (VOxaMaterial* m : materials)
+            mesh->AddMaterial(m, 0);
+        if (!polygonMaterials.empty()) mesh->InitMaterialIndices(3);
+        for (size_t k = 0; k < polygons.size(); ++k) {
+            mesh->BeginPolygon(polygonMaterials.empty() ? -1 : polygonMaterials[k]);
+            for (int i : polygons[k])
+                mesh->AddPolygonVertex(i);
+            mesh->EndPolygon();
+        }
+        node->SetNodeAttribute(mesh);
+        (parent ? parent : scene->GetRootNode())->AddChild(node);
+        return node;
+    }
+
+    // Writes with the options given; the file's text, or "" when writing failed.
+    std::string Write(bool triangulate = false, bool evaluate = true, VOxaWriterDxf* use = nullptr) {
+        fs::path path =
+            fs::temp_directory_path() / ("dxf_writer_test_" + std::to_string(::getpid()) + ".dxf");
+        VOxaWriterDxf own(&manager);
+        VOxaWriterDxf& writer = use ? *use : own;
+        EXPECT_TRUE(writer.FileCreate(path.string().c_str()));
+        std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+        auto* dxf = static_cast<VStreamOptionsDxf*>(options.get());
+        dxf->SetOptionValue(VStreamOptionsDxf::eFORCE_TRIANGULATION, triangulate ? 1 : 0);
+        dxf->SetOptionValue(VStreamOptionsDxf::eEVALUATE_DEFORMATIONS, evaluate ? 1 : 0);
+        bool ok = writer.Write(scene, options.get());
+        ok = writer.FileClose() && ok;
+        std::string text = ok ? Slurp(path) : "";
+        fs::remove(path);
+        return text;
+    }
+};
+
+const std::vector<std::vector<double>> kCube = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                                {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+const std::vector<std::vector<int>> kCubeFaces = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
+                                                  {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+const char kHeader[] =
+    "999\nMorvane Dxf writer for OXA\n  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1008\n"
+    "  9\n$UCSORG\n 10\n0.0\n 20\n0.0\n 30\n0.0\n  9\n$UCSXDIR\n 10\n1.0\n 20\n0.0\n 30\n0.0\n"
+    "  9\n$TILEMODE\n 70\n   1\n  9\n$UCSYDIR\n 10\n0.0\n 20\n1.0\n 30\n0.0\n  0\nENDSEC\n"
+    "  0\nSECTION\n  2\nTABLES\n";
+
+}  // namespace
+
+TEST(dxf_writer, ErrorsWithoutFileOrOptions) {
+    Scene s;
+    VOxaWriterDxf writer(&s.manager);
+    std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+    EXPECT_FALSE(writer.Write(s.scene, options.get()));
+    EXPECT_EQ(writer.GetError().GetLastErrorString(), "File not opened");
+    EXPECT_FALSE(writer.FileCreate("/nonexistent/dir/out.dxf"));
+    EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eFILE_NOT_OPENED);
+    fs::path path = fs::temp_directory_path() / "dxf_writer_test_options.dxf";
+    ASSERT_TRUE(writer.FileCreate(path.string().c_str()));
+    std::unique_ptr<VStreamOptions> foreign(VStreamOptionsObj::Create());
+    EXPECT_FALSE(writer.Write(s.scene, foreign.get()));
+    EXPECT_EQ(writer.GetError().GetLastErrorString(), "Stream options not set");
+    EXPECT_FALSE(writer.Write(s.scene, nullptr));
+    EXPECT_TRUE(writer.FileClose());
+    fs::remove(path);
+}
+
+TEST(dxf_writer, FailedOutputIsReportedAndLeavesTheTarget) {
+    Scene s;
+    std::vector<std::vector<double>> points;
+    std::vector<std::vector<int>> polygons;
+    for (int i = 0; i < 3000; ++i) {
+        points.push_back({(double)i, 0, 0});
+        polygons.push_back({i, (i + 1) % 3000, (i + 2) % 3000});
+    }
+    s.Mesh("Big", points, polygons);
+    fs::path path = fs::temp_directory_path() / "dxf_writer_test_full.dxf";
+    { std::ofstream(path) << "old"; }
+    // A file-size limit makes the writes fail as a full disk would.
+    struct rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    VOxaWriterDxf writer(&s.manager);
+    ASSERT_TRUE(writer.FileCreate(path.string().c_str()));
+    std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+    const bool written = writer.Write(s.scene, options.get());
+    const int error = writer.GetError().GetLastErrorID();
+    const bool closed = writer.FileClose();
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(error, VOxaWriter::eOUT_OF_DISK_SPACE);
+    EXPECT_FALSE(closed);
+    EXPECT_EQ(Slurp(path), "old");
+    fs::remove(path);
+}
+
+TEST(dxf_writer, EmptySceneHasNoTables) {
+    Scene s;
+    EXPECT_EQ(s.Write(), std::string(kHeader) +
+                             "  0\nENDSEC\n  0\nSECTION\n  2\nBLOCKS\n  0\nENDSEC\n"
+                             "  0\nSECTION\n  2\nENTITIES\n  0\nENDSEC\n  0\nEOF\n");
+}
+
+TEST(dxf_writer, TablesLayersAndColours) {
+    Scene s;
+    VOxaMaterial* blue = s.Material("blue", 0, 0, 1);
+    VOxaMaterial* red = s.Material("red", 1, 0, 0);
+    VOxaNode* group = s.manager.CreateNode("Group");  // no attribute: no layer, children visited
+    s.scene->GetRootNode()->AddChild(group);
+    VOxaNode* hidden = s.Mesh("Hidden", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}, group, {red});
+    hidden->SetVisibility(false);
+    s.Mesh("Two", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}, group, {red, blue});
+    s.Mesh("Plain", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    const std::string text = s.Write();
+    const std::string tables =
+        "  0\nTABLE\n  2\nLTYPE\n 70\n   1\n  0\nLTYPE\n  2\nCONTINUOUS\n 70\n   64\n"
+        "  3\nSolid line\n 72\n   65\n 73\n   0\n 40\n0.0\n  0\nENDTAB\n"
+        "  0\nTABLE\n  2\nLAYER\n 70\n   4\n"  // every node below the root
+        "  0\nLAYER\n  2\nModel::Hidden\n 70\n   0\n 62\n   -1\n  6\nCONTINUOUS\n"
+        "  0\nLAYER\n  2\nModel::Two\n 70\n   0\n 62\n   5\n  6\nCONTINUOUS\n"
+        "  0\nLAYER\n  2\nModel::Plain\n 70\n   0\n 62\n   0\n  6\nCONTINUOUS\n"
+        "  0\nENDTAB\n  0\nENDSEC\n";
+    ASSERT_EQ(text.substr(0, sizeof kHeader - 1), kHeader);
+    EXPECT_EQ(text.substr(sizeof kHeader - 1, tables.size()), tables);
+    // The last material's colour on the polyline and its faces; none without material.
+    EXPECT_NE(text.find("  0\nPOLYLINE\n  8\nModel::Two\n 62\n   5\n 66\n   1\n"), std::string::npos);
+    EXPECT_NE(text.find("  0\nPOLYLINE\n  8\nModel::Plain\n 66\n   1\n"), std::string::npos);
+    const std::string plain = text.substr(text.find("Model::Plain\n 66"));
+    EXPECT_EQ(plain.find(" 62\n"), std::string::npos);
+}
+
+TEST(dxf_writer, PolyfaceRecords) {
+    Scene s;
+    s.Mesh("Cube", kCube, kCubeFaces);
+    std::string text = s.Write();
+    EXPECT_NE(text.find(" 70\n   64\n 71\n   8\n 72\n   6\n"), std::string::npos);
+    EXPECT_EQ(Count(text, " 70\n   192\n"), 8u);
+    EXPECT_EQ(Count(text, " 70\n   128\n"), 6u);
+    EXPECT_EQ(Count(text, " 74\n"), 6u);
+    EXPECT_NE(text.find("  0\nSEQEND\n  0\nENDSEC\n"), std::string::npos);
+
+    Scene t;
+    t.Mesh("Tri", {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, {{0, 1, 2}});
+    text = t.Write();
+    // (x, y, z) is written as X = x, Y = -z, Z = y; indices reversed and 1-based.
+    EXPECT_NE(text.find(" 10\n1.000000\n 20\n-3.000000\n 30\n2.000000\n 70\n   192\n"), std::string::npos);
+    EXPECT_NE(text.find(" 70\n   128\n 71\n   3\n 72\n   2\n 73\n   1\n  0\nSEQEND"), std::string::npos);
+}
+
+TEST(dxf_writer, LargePolygonsBecomeAFan) {
+    Scene s;
+    VOxaMaterial* red = s.Material("red", 1, 0, 0);
+    s.Mesh("Hex", {{0, 0, 0}, {1, 0, 0}, {2, 1, 0}, {1, 2, 0}, {0, 2, 0}, {-1, 1, 0}}, {{0, 1, 2, 3, 4, 5}},
+           nullptr, {red});
+    const std::string text = s.Write();
+    EXPECT_NE(text.find(" 71\n   6\n 72\n   4\n"), std::string::npos);  // four face records
+    EXPECT_EQ(Count(text, " 70\n   128\n"), 4u);
+    // The first triangle, then (i(j+2), i(j+1), i0) with the one-blank colour line.
+    EXPECT_NE(text.find(" 71\n   3\n 72\n   2\n 73\n   1\n"), std::string::npos);
+    EXPECT_NE(
+        text.find(" 62\n 1\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 70\n   128\n 71\n   4\n 72\n   3\n 73\n   1\n"),
+        std::string::npos);
+    EXPECT_NE(text.find(" 71\n   6\n 72\n   5\n 73\n   1\n"), std::string::npos);
+    // Read back, the fan covers the hexagon with triangles of the polygon's orientation.
+    Reading r;
+    ASSERT_TRUE(r.Read(text, kEntity));
+    VOxaMesh* mesh = r.Child(0)->GetMesh();
+    ASSERT_EQ(mesh->GetPolygonCount(), 4);
+    EXPECT_EQ(Polygon(mesh, 0), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(Polygon(mesh, 1), (std::vector<int>{0, 2, 3}));
+    EXPECT_EQ(Polygon(mesh, 3), (std::vector<int>{0, 4, 5}));
+}
+
+TEST(dxf_writer, ForcedTriangulationAndTransforms) {
+    Scene s;
+    VOxaNode* node = s.Mesh("Quad", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2, 3}});
+    node->SetLclTranslation(VgeTVector(10, 0, 0, 0));
+    const std::string text = s.Write(true);
+    EXPECT_EQ(Count(text, " 70\n   128\n"), 2u);
+    EXPECT_EQ(node->GetMesh()->GetPolygonSize(0), 3);  // the scene itself was triangulated
+    EXPECT_NE(text.find(" 10\n11.000000\n 20\n-0.000000\n 30\n1.000000\n"), std::string::npos);
+}
+
+TEST(dxf_writer, RoundTripKeepsPointsAndPolygons) {
+    Scene s;
+    VOxaMaterial* red = s.Material("red", 1, 0, 0);
+    VOxaMaterial* grey = s.Material("grey", 0.5, 0.5, 0.5);
+    s.Mesh("Cube", kCube, kCubeFaces, nullptr, {red, grey}, {0, 1, 0, 1, 0, 1});
+    s.Mesh("Tris", {{0.125, -2.5, 3}, {4, 5, 6}, {7, 8, 9}, {1, 1, 1}}, {{0, 1, 2}, {3, 2, 1}});
+    const std::string text = s.Write();
+    Reading r;
+    ASSERT_TRUE(r.Read(text, kEntity));
+    ASSERT_EQ(r.Root()->GetChildCount(), 2);
+    for (int n = 0; n < 2; ++n) {
+        VOxaMesh* original = s.scene->GetRootNode()->GetChild(n)->GetMesh();
+        VOxaMesh* read = r.Child(n)->GetMesh();
+        ASSERT_EQ(read->GetControlPointsCount(), original->GetControlPointsCount());
+        for (int i = 0; i < read->GetControlPointsCount(); ++i)
+            EXPECT_EQ(read->GetControlPoints()[i], original->GetControlPoints()[i]) << n << " " << i;
+        ASSERT_EQ(read->GetPolygonCount(), original->GetPolygonCount());
+        for (int k = 0; k < read->GetPolygonCount(); ++k)
+            EXPECT_EQ(Polygon(read, k), Polygon(original, k));
+    }
+    // Per-polygon colours come back as materials of those colour numbers.
+    VOxaMesh* cube = r.Child(0)->GetMesh();
+    EXPECT_EQ(PolygonMaterial(cube, 0)->GetDiffuse(), VOxaColor(1, 0, 0, 1));
+    VOxaColor g(0, 0, 0, 1);
+    VOxaReaderDxf::AciToColor(251, g);
+    EXPECT_NEAR(PolygonMaterial(cube, 1)->GetDiffuse().mRed, g.mRed, 1e-6);  // kept in single precision
+    // Layer mode gives the same, with the layer named after the node.
+    Reading layers;
+    ASSERT_TRUE(layers.Read(text, kLayer, false));
+    EXPECT_EQ(layers.Name(layers.Child(0)), "Model::Cube");
+    EXPECT_EQ(layers.Child(0)->GetMesh()->GetControlPointsCount(), 8);
+}

@@ -1,0 +1,278 @@
+#include "formats/geometry/obj/voxa_reader_obj.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "formats/geometry/obj/voxa_obj_text.h"
+
+#include "attributes/voxa_layer.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_nurb.h"
+#include "attributes/voxa_texture.h"
+#include "oxa_codec/vstream_options.h"
+#include "tests/formats/geometry/obj/obj_test_util.h"
+
+using namespace objtest;
+
+namespace {
+
+struct ReaderRig {
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaReaderObj reader{&manager};
+    std::unique_ptr<VStreamOptions> options{reader.GetReadOptions()};
+    ScratchDir dir;
+
+    explicit ReaderRig(const std::string& tag, bool referenceNode = false) : dir(tag) {
+        static_cast<VStreamOptionsObj*>(options.get())->SetOptionValue(1, referenceNode ? 1 : 0);
+    }
+    // Writes `text` as <name> in the scratch folder and reads it.
+    bool Read(const std::string& text, const std::string& name = "model.obj") {
+        WriteText(dir / name, text);
+        return reader.FileOpen((dir / name).c_str()) && reader.Read(scene, options.get());
+    }
+    VOxaNode* Child(int i) { return scene->GetRootNode()->GetChild(i); }
+    VOxaMesh* MeshOf(int i) {
+        VOxaNode* node = Child(i);
+        return node ? dynamic_cast<VOxaMesh*>(node->GetNodeAttribute()) : nullptr;
+    }
+    std::string Messages() const { return reader.GetMessageText().Buffer(); }
+};
+
+const char* kSquare = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
+
+TEST(obj_text, NumbersParseAndPrintAsTheCLibraryDoes) {
+    const char* inputs[] = {
+        "+1.5", "-0.25", "12.345678", ".5",    "5.",    "1e3", "2.5E-2", "0x1p3", "123456789012345678901234",
+        "0.1",  "7",     "-inf",      "1e400", "1e-400"};
+    for (const char* text : inputs) {
+        double ours = -1.0, theirs = -2.0;
+        ASSERT_NE(voxa_obj::ParseDouble(text, text + std::strlen(text), ours), nullptr) << text;
+        ASSERT_EQ(std::sscanf(text, "%lf", &theirs), 1);
+        EXPECT_EQ(ours, theirs) << text;
+        char expected[512];
+        std::snprintf(expected, sizeof expected, "%lf", theirs);
+        std::string printed;
+        voxa_obj::AppendFixed(printed, theirs);
+        EXPECT_EQ(printed, expected) << text;
+    }
+    double v;
+    const char* bad = "abc";
+    EXPECT_EQ(voxa_obj::ParseDouble(bad, bad + 3, v), nullptr);
+    int i;
+    const char* big = "2147483648";
+    EXPECT_EQ(voxa_obj::ParseInt(big, big + 10, i), nullptr);
+    const char* low = "-2147483648";
+    ASSERT_NE(voxa_obj::ParseInt(low, low + 11, i), nullptr);
+    EXPECT_EQ(i, -2147483647 - 1);
+}
+
+TEST(obj_reader, IndexResolutionAndCorners) {
+    EXPECT_EQ(VOxaReaderObj::ResolveIndex(1, 3), 0);
+    EXPECT_EQ(VOxaReaderObj::ResolveIndex(3, 3), 2);
+    EXPECT_EQ(VOxaReaderObj::ResolveIndex(-1, 3), 2);
+    EXPECT_EQ(VOxaReaderObj::ResolveIndex(-3, 3), 0);
+    EXPECT_EQ(VOxaReaderObj::ResolveIndex(0, 3), -1);
+    EXPECT_EQ(VOxaReaderObj::ResolveIndex(4, 3), -1);
+    EXPECT_EQ(VOxaReaderObj::ResolveIndex(-4, 3), -1);
+    int v, t, n;
+    ASSERT_TRUE(VOxaReaderObj::ParseFaceCorner("4//2", v, t, n));
+    EXPECT_EQ(v, 4);
+    EXPECT_EQ(t, 0);
+    EXPECT_EQ(n, 2);
+    ASSERT_TRUE(VOxaReaderObj::ParseFaceCorner("4/7", v, t, n));
+    EXPECT_EQ(t, 7);
+    EXPECT_EQ(n, 0);
+    ASSERT_TRUE(VOxaReaderObj::ParseFaceCorner("+4/-1/3", v, t, n));
+    EXPECT_EQ(v, 4);
+    EXPECT_EQ(t, -1);
+    EXPECT_EQ(n, 3);
+    EXPECT_FALSE(VOxaReaderObj::ParseFaceCorner("0/1/1", v, t, n));
+    // An index too large for an int makes the corner invalid rather than wrapping.
+    EXPECT_FALSE(VOxaReaderObj::ParseFaceCorner("4294967297", v, t, n));
+    EXPECT_FALSE(VOxaReaderObj::ParseFaceCorner("1/99999999999", v, t, n));
+}
+
+TEST(obj_reader, NegativeIndicesDefaultGroupAndBadCornersDropped) {
+    ReaderRig rig("r1");
+    ASSERT_TRUE(rig.Read(std::string(kSquare) + "f -3 -2 -1\nf 1 2 9\nf 1 0 2\nf 1 2\n"));
+    ASSERT_EQ(rig.scene->GetRootNode()->GetChildCount(), 1);
+    EXPECT_STREQ(rig.Child(0)->GetName(), "Model::default");
+    VOxaMesh* mesh = rig.MeshOf(0);
+    ASSERT_NE(mesh, nullptr);
+    // Only the first face survives: 9 is out of range (leaving two corners), 0 is invalid.
+    ASSERT_EQ(mesh->GetPolygonCount(), 1);
+    EXPECT_EQ(mesh->GetControlPoints()[0][0], 1.0);  // vertex 2 of 4
+    EXPECT_EQ(mesh->GetControlPoints()[2][1], 1.0);
+    EXPECT_EQ(mesh->GetControlPoints()[0][3], 1.0);  // w defaults to 1
+}
+
+TEST(obj_reader, GroupsMergeWithoutCaseAndSortByName) {
+    ReaderRig rig("r2", true);
+    ASSERT_TRUE(rig.Read(std::string(kSquare) + "g Body\nf 1 2 3\ng arm left\nf 1 2 3\ng BODY\nf 1 3 4\n",
+                         "Figure.obj"));
+    VOxaNode* reference = rig.Child(0);
+    ASSERT_NE(reference, nullptr);
+    EXPECT_STREQ(reference->GetName(), "Model::Figure_root");
+    ASSERT_EQ(reference->GetChildCount(), 2);
+    EXPECT_STREQ(reference->GetChild(0)->GetName(), "Model::arm_left");
+    EXPECT_STREQ(reference->GetChild(1)->GetName(), "Model::Body");
+    VOxaMesh* body = dynamic_cast<VOxaMesh*>(reference->GetChild(1)->GetNodeAttribute());
+    EXPECT_EQ(body->GetPolygonCount(), 2);
+}
+
+TEST(obj_reader, TriplesBecomeControlPointsWithFlatOrAveragedNormals) {
+    // A cube with per-face normals: 24 distinct position-normal pairs.
+    std::string cube =
+        "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\nv 1 0 1\nv 1 1 1\nv 0 1 1\n"
+        "vn 0 0 -1\nvn 0 0 1\nvn 0 -1 0\nvn 0 1 0\nvn -1 0 0\nvn 1 0 0\n"
+        "f 1//1 4//1 3//1 2//1\nf 5//2 6//2 7//2 8//2\nf 1//3 2//3 6//3 5//3\n"
+        "f 4//4 8//4 7//4 3//4\nf 1//5 5//5 8//5 4//5\nf 2//6 3//6 7//6 6//6\n";
+    ReaderRig rig("r3");
+    ASSERT_TRUE(rig.Read(cube));
+    EXPECT_EQ(rig.MeshOf(0)->GetControlPointsCount(), 24);
+
+    // Two triangles sharing an edge, without normals: flat in group 0, averaged in group 1.
+    std::string faces = "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\nf 1 4 2\n";
+    ReaderRig flat("r3a");
+    ASSERT_TRUE(flat.Read("s off\n" + faces));
+    EXPECT_EQ(flat.MeshOf(0)->GetControlPointsCount(), 6);
+    ReaderRig smooth("r3b");
+    ASSERT_TRUE(smooth.Read("s 1\n" + faces));
+    VOxaMesh* mesh = smooth.MeshOf(0);
+    ASSERT_EQ(mesh->GetControlPointsCount(), 4);
+    const VgeTVector& shared = mesh->GetNormals()[0];  // vertex 1: both faces
+    EXPECT_NEAR(shared[2], std::sqrt(0.5), 1e-9);
+    EXPECT_NEAR(shared[1], std::sqrt(0.5), 1e-9);  // (0, 0, 1) and (0, 1, 0) averaged
+}
+
+TEST(obj_reader, MaterialsFromTwoLibrariesAndUVsBeforeTexturedMaterial) {
+    ReaderRig rig("r4");
+    WriteText(rig.dir / "a.mtl", "newmtl plain\nKd 0.5 0.25 2\nNs 50\nTr 0.4\nillum 2\n");
+    WriteText(rig.dir / "b.mtl",
+              "# second\nnewmtl wood\nKa 0.1 0.2 0.3\nmap_Kd   wood.png  \nillum 1\nNs 80\nd 0.5\n");
+    ASSERT_TRUE(
+        rig.Read(std::string(kSquare) +
+                 "vt 0 0\nvt 1 0\nvt 1 1\nmtllib a.mtl b.mtl\n"
+                 "f 1/1 2/2 3/3\nusemtl plain\nf 1/1 2/2 3/3\nusemtl wood\nf 1/1 2/2 4/3\nusemtl nothere\n"));
+    VOxaMaterial* plain = rig.manager.GetMaterial("plain", 0);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_DOUBLE_EQ(plain->GetDiffuse().mGreen, 0.25);
+    EXPECT_DOUBLE_EQ(plain->GetDiffuse().mBlue, 1.0);  // clamped
+    EXPECT_NEAR(plain->GetShininess(), 0.5, 1e-6);
+    EXPECT_NEAR(plain->GetOpacity(), 0.4, 1e-6);  // "Tr" is the opacity
+    VOxaMaterial* wood = rig.manager.GetMaterial("wood", 0);
+    ASSERT_NE(wood, nullptr);
+    EXPECT_EQ(wood->GetShininess(), 0.0);  // illum below 2
+    EXPECT_NEAR(wood->GetOpacity(), 0.5, 1e-6);
+    VOxaTexture* texture = rig.manager.GetTexture("wood", 0);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_STREQ(texture->GetFileName(), "wood.png");
+    EXPECT_FALSE(texture->GetUVSwap());  // only NURBS textures are swapped
+    EXPECT_NE(rig.Messages().find("Unable to read material \"nothere\" in .mtl file\n"), std::string::npos);
+
+    VOxaMesh* mesh = rig.MeshOf(0);
+    ASSERT_EQ(mesh->GetPolygonCount(), 3);
+    // Faces before the textured material lose their UVs; the last one keeps them.
+    EXPECT_EQ(mesh->GetTextureUVIndex(0, 0), -1);
+    EXPECT_EQ(mesh->GetTextureUVIndex(1, 0), -1);
+    EXPECT_EQ(mesh->GetTextureUVIndex(2, 2), 2);
+    // The face without material gets index 0; the others their materials; "_empty_" texture first.
+    VArrayTemplate<int>* materials = mesh->GetMaterialIndices();
+    ASSERT_NE(materials, nullptr);
+    EXPECT_EQ((*materials)[0], 0);
+    EXPECT_EQ(mesh->GetMaterial((*materials)[1], 0), plain);
+    EXPECT_EQ(mesh->GetMaterial((*materials)[2], 0), wood);
+    EXPECT_STREQ(mesh->GetTexture(0, 0)->GetNameWithoutPrefix(), "_empty_");
+    EXPECT_EQ((*mesh->GetTextureIndices())[2], 1);
+}
+
+TEST(obj_reader, KnownTripleReusesItsUVPosition) {
+    ReaderRig rig("r5");
+    WriteText(rig.dir / "m.mtl", "newmtl t\nmap_Kd t.png\n");
+    ASSERT_TRUE(rig.Read(std::string(kSquare) +
+                         "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nmtllib m.mtl\nusemtl t\ns 1\n"
+                         "f 1/1 2/2 3/3\nf 1/1 3/3 4/4\n"));
+    VOxaMesh* mesh = rig.MeshOf(0);
+    ASSERT_EQ(mesh->GetControlPointsCount(), 4);
+    ASSERT_EQ(mesh->GetTextureUVCount(), 4);
+    EXPECT_EQ(mesh->GetTextureUVIndex(1, 1), 2);  // triple (3, 3) was met first with UV slot 2
+    EXPECT_EQ(mesh->GetTextureUVIndex(1, 2), 3);
+    EXPECT_EQ(rig.Child(0)->GetShadingMode(), 5);
+}
+
+TEST(obj_reader, ContinuationLongLinesLineEndsAndLastLine) {
+    ReaderRig rig("r6");
+    std::string longComment = "# " + std::string(100000, 'x') + "\n";
+    // "\r" and "\r\n" line ends, a continued face, and a last line without a line end.
+    ASSERT_TRUE(
+        rig.Read(longComment + "v 0 0 0\r\nv 1 0 0\rv 1 1 0\nv 0 1 0\ng a\nf 1 2 \\\n 3\ng b\nf 1 3 4"));
+    ASSERT_EQ(rig.scene->GetRootNode()->GetChildCount(), 2);
+    EXPECT_EQ(rig.MeshOf(0)->GetPolygonCount(), 1);
+    EXPECT_EQ(rig.MeshOf(0)->GetPolygonSize(0), 3);
+    EXPECT_EQ(rig.MeshOf(1)->GetPolygonCount(), 1);  // the unterminated last line counts
+}
+
+TEST(obj_reader, MalformedVerticesUnsupportedKeywordsAndState) {
+    ReaderRig rig("r7");
+    EXPECT_FALSE(rig.Read("v 1 2\nf 1 1 1\n"));
+    EXPECT_EQ(rig.scene->GetRootNode()->GetChildCount(), 0);
+    rig.reader.FileClose();
+    EXPECT_FALSE(rig.Read("vt\n"));
+    rig.reader.FileClose();
+    EXPECT_FALSE(rig.Read("vn 1 2\n"));
+    rig.reader.FileClose();
+    // A second Read starts empty: the earlier vertices are gone.
+    ASSERT_TRUE(rig.Read("vp 0.5\nl 1 2\ncurv 0 1 1 2\nparm u 0 1\nend\nv 1 2 3\nf 1 1 1\n", "ok.obj"));
+    EXPECT_EQ(rig.reader.GetVertexCount(), 1);
+    EXPECT_NE(rig.Messages().find("Object not supported : l\n"), std::string::npos);
+    EXPECT_EQ(rig.Messages().find("parm"), std::string::npos);  // skipped with the curve
+    EXPECT_FALSE(rig.reader.Read(rig.scene, nullptr));
+    EXPECT_EQ(rig.reader.GetError().GetLastErrorID(), VOxaReader::eSTREAM_OPTIONS_NOT_SET);
+}
+
+TEST(obj_reader, RationalBSplineSurfaceAndRefusedSurfaces) {
+    std::string points;
+    for (int i = 0; i < 8; ++i)
+        points += "v " + std::to_string(i) + " 0 0 " + std::to_string(1 + i) + "\n";
+    const std::string surface =
+        "cstype rat bspline\ndeg 3 1\nsurf 0 1 0 1 1 2 3 4 5 6 7 8\n"
+        "parm u 0 0 0 0 1 1 1 1\nparm v 0 0 1 1\nend\n";
+    ReaderRig rig("r8");
+    ASSERT_TRUE(rig.Read(points + "g patch\n" + surface));
+    VOxaNurb* nurb = dynamic_cast<VOxaNurb*>(rig.Child(0)->GetNodeAttribute());
+    ASSERT_NE(nurb, nullptr);
+    // File u: degree 3, 8 parameters -> 4 points, stored as the surface's v count.
+    EXPECT_EQ(nurb->GetVCount(), 4);
+    EXPECT_EQ(nurb->GetUCount(), 2);
+    EXPECT_EQ(nurb->GetUOrder(), 2);
+    EXPECT_EQ(nurb->GetVOrder(), 4);
+    // File point i sits at (i mod 4) * 2 + i / 4.
+    EXPECT_EQ(nurb->GetControlPoints()[1][0], 4.0);
+    EXPECT_EQ(nurb->GetControlPoints()[2][0], 1.0);
+    EXPECT_EQ(nurb->GetControlPoints()[2][3], 2.0);
+    EXPECT_EQ(nurb->GetVKnotVector()[4], 1.0);
+
+    // Wrong point count, zero degree, or not rational: skipped with a line.
+    ReaderRig bad("r8b");
+    ASSERT_TRUE(bad.Read(
+        points +
+        "cstype rat bspline\ndeg 3 1\nsurf 0 1 0 1 1 2 3\nparm u 0 0 0 0 1 1 1 1\nparm v 0 0 1 1\nend\n"
+        "deg 0 0\nsurf 0 1 0 1 1\nparm u 0 1\nparm v 0 1\nend\n"));
+    EXPECT_EQ(bad.scene->GetRootNode()->GetChildCount(), 0);
+    EXPECT_NE(bad.Messages().find("Object not supported : surf\n"), std::string::npos);
+    ReaderRig none("r8c");
+    EXPECT_FALSE(none.Read(points + "surf 0 1 0 1 1 2\nend\n"));  // no cstype
+}
+
+TEST(obj_reader, Utf16IsRefusedWithAClearError) {
+    ReaderRig rig("r9");
+    EXPECT_FALSE(rig.Read(std::string("\xFF\xFEv\0 \0", 6)));
+    EXPECT_EQ(rig.reader.GetError().GetLastErrorID(), VOxaReader::eFILE_CORRUPTED);
+    EXPECT_FALSE(rig.reader.FileOpen((rig.dir / "absent.obj").c_str()));
+    EXPECT_EQ(rig.reader.GetError().GetLastErrorID(), VOxaReader::eFILE_NOT_OPENED);
+}
+
+}  // namespace

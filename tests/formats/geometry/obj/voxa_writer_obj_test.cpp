@@ -1,0 +1,261 @@
+#include "formats/geometry/obj/voxa_writer_obj.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <memory>
+
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_shape.h"
+#include "attributes/voxa_texture.h"
+#include "oxa_codec/voxa_io_formats.h"
+#include "oxa_codec/vstream_options.h"
+#include "tests/formats/geometry/obj/obj_test_util.h"
+
+using namespace objtest;
+
+namespace {
+
+struct WriterRig {
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaWriterObj writer{&manager};
+    std::unique_ptr<VStreamOptions> options{writer.GetWriteOptions()};
+
+    bool WriteTo(const std::string& path) {
+        return writer.FileCreate(path.c_str()) && writer.Write(scene, options.get()) && writer.FileClose();
+    }
+};
+
+TEST(obj_writer, NoMaterialsGiveNoMtllibAndVerticesNumberAcrossMeshes) {
+    ScratchDir dir("w1");
+    WriterRig rig;
+    AddMesh(rig.manager, rig.scene, "first", Triangle(), {{0, 1, 2}});
+    AddMesh(rig.manager, rig.scene, "second", Triangle(5), {{0, 1, 2}});
+    ASSERT_TRUE(rig.WriteTo(dir / "plain.obj"));
+    std::string text = ReadText(dir / "plain.obj");
+    EXPECT_EQ(text.find("mtllib"), std::string::npos);
+    EXPECT_EQ(text.find("usemtl"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "plain.mtl"));
+    const std::string header = "# \n# Corvelund OBJ file\n# Created with Morvane OXA\n# \n";
+    EXPECT_EQ(text.compare(0, header.size(), header), 0);
+    EXPECT_EQ(Lines(text, "g "), (std::vector<std::string>{"g first", "g second"}));
+    EXPECT_EQ(Lines(text, "f "), (std::vector<std::string>{"f 1 2 3", "f 4 5 6"}));
+    EXPECT_EQ(Lines(text, "v ")[3], "v 5.000000 0.000000 0.000000");
+}
+
+TEST(obj_writer, MaterialNamesRenamingAndMtlRecords) {
+    ScratchDir dir("w2");
+    WriterRig rig;
+    VOxaMaterial* red = rig.manager.CreateMaterial("Red Wood Floor");
+    red->SetDiffuse(VOxaColor(1.0, 0.5, 0.25, 1.0));
+    red->SetShininess(0.5);
+    red->SetOpacity(0.75);
+    VOxaMesh* a = AddMesh(rig.manager, rig.scene, "a", Triangle(), {{0, 1, 2}});
+    a->AddMaterial(red, 0);
+    a->InitMaterialIndices(4);
+    VOxaMesh* b = AddMesh(rig.manager, rig.scene, "b", Triangle(), {{0, 1, 2}});
+    b->AddMaterial(rig.manager.CreateMaterial("default"), 0);
+    b->InitMaterialIndices(4);
+    AddMesh(rig.manager, rig.scene, "c", Triangle(), {{0, 1, 2}});  // no material: the default one
+    ASSERT_TRUE(rig.WriteTo(dir / "Scene.OBJ"));
+    std::string text = ReadText(dir / "Scene.OBJ");
+    EXPECT_EQ(Lines(text, "mtllib"), std::vector<std::string>{"mtllib scene.mtl"});
+    // "default" is recorded first, so the scene's material and the default one are both numbered.
+    EXPECT_EQ(Lines(text, "usemtl"),
+              (std::vector<std::string>{"usemtl Red_Wood Floor", "usemtl default1", "usemtl default2"}));
+    std::string mtl = ReadText(dir / "scene.mtl");
+    EXPECT_NE(mtl.find("# Corvelund material file\n"), std::string::npos);
+    EXPECT_NE(mtl.find("\nnewmtl Red_Wood Floor\nKa "), std::string::npos);
+    EXPECT_NE(mtl.find("Kd 1.000000 0.500000 0.250000\n"), std::string::npos);
+    EXPECT_NE(mtl.find("illum 2\nNs 50.000000\nTr 0.750000\n"), std::string::npos);
+    EXPECT_FALSE(rig.manager.GetMaterial("default", 1));  // the writer's own default is gone
+}
+
+TEST(obj_writer, MaterialPathKeepsDirectoryAndFindsObjInAnyCase) {
+    EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("C:\\Data\\Scene.OBJ").Buffer(), "C:\\Data\\scene.mtl");
+    EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/Out/Dir.obj/Model.Obj").Buffer(),
+                 "/Out/Dir.obj/model.mtl");
+    EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/out/Model.txt").Buffer(), "/out/model.txt.mtl");
+}
+
+TEST(obj_writer, SameMaterialWithTwoTexturesAndTextureCopy) {
+    ScratchDir dir("w3");
+    ScratchDir src("w3src");
+    WriteText(src / "wood.png", std::string(3000, 'w'));
+    WriteText(dir / "stone.png", "already here");
+    WriterRig rig;
+    VOxaMaterial* mat = rig.manager.CreateMaterial("Mat");
+    VOxaTexture* wood = rig.manager.CreateTexture("wood");
+    wood->SetFileName((src / "wood.png").c_str());
+    VOxaTexture* stone = rig.manager.CreateTexture("stone");
+    stone->SetFileName((src / "stone.png").c_str());  // absent at the source, present at the target
+    VOxaTexture* missing = rig.manager.CreateTexture("missing");
+    missing->SetFileName((src / "missing.png").c_str());
+    VOxaTexture* textures[] = {wood, stone, missing};
+    for (VOxaTexture* texture : textures) {
+        VOxaMesh* mesh =
+            AddMesh(rig.manager, rig.scene, texture->GetNameWithoutPrefix(), Triangle(), {{0, 1, 2}});
+        mesh->AddMaterial(mat, 0);
+        mesh->InitMaterialIndices(4);
+        mesh->AddTexture(texture, 0);
+        mesh->InitTextureIndices(4);
+    }
+    ASSERT_TRUE(rig.WriteTo(dir / "tex.obj"));
+    EXPECT_EQ(Lines(ReadText(dir / "tex.obj"), "usemtl"),
+              (std::vector<std::string>{"usemtl Mat", "usemtl Mat1", "usemtl Mat2"}));
+    std::string mtl = ReadText(dir / "tex.mtl");
+    EXPECT_EQ(Lines(mtl, "map_Kd"),
+              (std::vector<std::string>{"map_Kd wood.png", "map_Kd stone.png", "map_Kd missing.png"}));
+    EXPECT_EQ(ReadText(dir / "wood.png"), std::string(3000, 'w'));
+    EXPECT_EQ(ReadText(dir / "stone.png"), "already here");
+    EXPECT_NE(rig.writer.GetMessageText().Find("Unable to locate texture file \""), -1);
+}
+
+TEST(obj_writer, CornerFormsAndUVNumberingByMode) {
+    ScratchDir dir("w4");
+    WriterRig rig;
+    // Normals, no UVs: vertex//normal.
+    VOxaMesh* n = AddMesh(rig.manager, rig.scene, "n", Triangle(), {{0, 1, 2}});
+    n->InitNormals(3);
+    for (int i = 0; i < 3; ++i)
+        n->GetNormals()[i] = VgeTVector(0, 0, 2, 0);
+    // UVs by control point: vertex/uv.
+    VOxaMesh* cp = AddMesh(rig.manager, rig.scene, "cp", Triangle(), {{0, 1, 2}});
+    cp->InitTextureUVIndices(1);
+    for (int i = 0; i < 3; ++i)
+        cp->AddTextureUV(VgeVector2(i * 0.25, 1.0));
+    // UVs by polygon vertex with an index out of range: that corner gets no UV part.
+    VOxaMesh* pv = AddMesh(rig.manager, rig.scene, "pv", Triangle(), {});
+    pv->InitTextureUVIndices(2);
+    pv->AddTextureUV(VgeVector2(0.5, 0.5));
+    pv->BeginPolygon(-1, -1, -1);
+    pv->AddPolygonVertex(0, 0);
+    pv->AddPolygonVertex(1, 0);
+    pv->AddPolygonVertex(2, 7);
+    // Neither: vertex alone.
+    AddMesh(rig.manager, rig.scene, "bare", Triangle(), {{2, 1, 0}});
+    ASSERT_TRUE(rig.WriteTo(dir / "forms.obj"));
+    std::string text = ReadText(dir / "forms.obj");
+    EXPECT_EQ(Lines(text, "f "),
+              (std::vector<std::string>{"f 1//1 2//2 3//3", "f 4/1 5/2 6/3", "f 7/4 8/4 9", "f 12 11 10"}));
+    EXPECT_EQ(Lines(text, "vn "), std::vector<std::string>(3, "vn 0.000000 0.000000 1.000000"));
+    EXPECT_EQ(Lines(text, "vt ")[3], "vt 0.500000 0.500000");
+    EXPECT_EQ(rig.writer.GetNextUVIndex(), 5);
+}
+
+TEST(obj_writer, TexturesByPolygonNumberUVsPerCornerAndSwap) {
+    ScratchDir dir("w5");
+    WriterRig rig;
+    VOxaTexture* plain = rig.manager.CreateTexture("plain");
+    plain->SetFileName("plain.png");
+    VOxaTexture* swapped = rig.manager.CreateTexture("swapped");
+    swapped->SetFileName("swapped.png");
+    swapped->SetUVSwap(true);
+    VOxaMesh* mesh = AddMesh(rig.manager, rig.scene, "m", Triangle(), {});
+    mesh->AddTexture(plain, 0);
+    mesh->AddTexture(swapped, 0);
+    mesh->InitTextureIndices(3);
+    mesh->InitTextureUVIndices(1);
+    mesh->AddTextureUV(VgeVector2(0.1, 0.2));
+    mesh->AddTextureUV(VgeVector2(0.3, 0.4));
+    mesh->AddTextureUV(VgeVector2(0.5, 0.6));
+    for (int t = 0; t < 2; ++t) {
+        mesh->BeginPolygon(-1, t, -1);
+        for (int v = 0; v < 3; ++v)
+            mesh->AddPolygonVertex(v, -1);
+    }
+    ASSERT_TRUE(rig.WriteTo(dir / "bypoly.obj"));
+    std::string text = ReadText(dir / "bypoly.obj");
+    std::vector<std::string> vt = Lines(text, "vt ");
+    ASSERT_EQ(vt.size(), 6u);
+    EXPECT_EQ(vt[0], "vt 0.100000 0.200000");
+    EXPECT_EQ(vt[3], "vt 0.200000 0.100000");  // the second polygon's texture swaps
+    EXPECT_EQ(Lines(text, "f "), (std::vector<std::string>{"f 1/1 2/2 3/3", "f 1/4 2/5 3/6"}));
+    // The default material carries each texture: two entries, switched per polygon.
+    EXPECT_EQ(Lines(text, "usemtl"), (std::vector<std::string>{"usemtl default1", "usemtl default2"}));
+}
+
+TEST(obj_writer, NormalCounterStateAndErrors) {
+    ScratchDir dir("w6");
+    WriterRig rig;
+    // A mesh without normals before one with normals: the later faces name their own "vn" lines.
+    AddMesh(rig.manager, rig.scene, "plain", Triangle(), {{0, 1, 2}});
+    VOxaMesh* n = AddMesh(rig.manager, rig.scene, "normals", Triangle(), {{0, 1, 2}});
+    n->InitNormals(3);
+    // Without FileCreate: error 1.
+    EXPECT_FALSE(rig.writer.Write(rig.scene, rig.options.get()));
+    EXPECT_EQ(rig.writer.GetError().GetLastErrorID(), VOxaWriter::eFILE_NOT_OPENED);
+    EXPECT_FALSE(rig.writer.Write(rig.scene, nullptr));
+    EXPECT_EQ(rig.writer.GetError().GetLastErrorID(), VOxaWriter::eSTREAM_OPTIONS_NOT_SET);
+
+    ASSERT_TRUE(rig.writer.FileCreate((dir / "one.obj").c_str()));
+    ASSERT_TRUE(rig.writer.Write(rig.scene, rig.options.get()));
+    ASSERT_TRUE(rig.writer.Write(rig.scene, rig.options.get()));  // a second Write keeps counting
+    EXPECT_EQ(rig.writer.GetNextVertexIndex(), 13);
+    ASSERT_TRUE(rig.writer.FileClose());
+    EXPECT_EQ(Lines(ReadText(dir / "one.obj"), "f "),
+              (std::vector<std::string>{"f 1 2 3", "f 4//1 5//2 6//3", "f 7 8 9", "f 10//4 11//5 12//6"}));
+    // A new file starts again from 1.
+    ASSERT_TRUE(rig.writer.FileCreate((dir / "two.obj").c_str()));
+    EXPECT_EQ(rig.writer.GetNextVertexIndex(), 1);
+    EXPECT_EQ(rig.writer.GetNextNormalIndex(), 1);
+    ASSERT_TRUE(rig.writer.Write(rig.scene, rig.options.get()));
+    ASSERT_TRUE(rig.writer.FileClose());
+    EXPECT_EQ(Lines(ReadText(dir / "two.obj"), "f ")[1], "f 4//1 5//2 6//3");
+    EXPECT_FALSE(rig.writer.IsFileOpen());
+}
+
+TEST(obj_writer, AFailedWriteIsReportedAndLeavesNoFile) {
+    ScratchDir dir("w8");
+    WriterRig rig;
+    std::vector<VgeTVector> points(5000, VgeTVector(1, 2, 3, 1));
+    AddMesh(rig.manager, rig.scene, "big", points, {{0, 1, 2}});
+    // Files of this process may not grow past 4 KB: the writes fail (EFBIG instead of a signal).
+    struct rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    ASSERT_TRUE(rig.writer.FileCreate((dir / "full.obj").c_str()));
+    const bool written = rig.writer.Write(rig.scene, rig.options.get());
+    const bool closed = rig.writer.FileClose();
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(rig.writer.GetError().GetLastErrorID(), VOxaWriter::eOUT_OF_DISK_SPACE);
+    EXPECT_FALSE(closed);
+    EXPECT_FALSE(fs::exists(dir / "full.obj"));
+}
+
+TEST(obj_writer, WorldSpaceAndDeformedMeshWithoutNormals) {
+    ScratchDir dir("w7");
+    WriterRig rig;
+    VOxaNode* node = nullptr;
+    VOxaMesh* mesh = AddMesh(rig.manager, rig.scene, "moved", Triangle(), {{0, 1, 2}}, &node);
+    node->SetLclTranslation(VgeTVector(0, 0, 10, 0));
+    VOxaShape* shape = rig.manager.CreateShape();
+    shape->InitControlPoints(3);
+    for (int i = 0; i < 3; ++i)
+        shape->GetControlPoints()[i] = mesh->GetControlPoints()[i] + VgeTVector(0, 2, 0, 0);
+    mesh->SetDefaultShapeChannelValue(mesh->AddShape(shape, "up"), 0.5);
+    ASSERT_TRUE(rig.WriteTo(dir / "deformed.obj"));
+    std::string text = ReadText(dir / "deformed.obj");
+    EXPECT_EQ(Lines(text, "v ")[0], "v 0.000000 1.000000 10.000000");
+    EXPECT_TRUE(Lines(text, "vn").empty());  // deformed without normals: carries none
+    EXPECT_EQ(Lines(text, "f ")[0], "f 1 2 3");
+}
+
+TEST(obj_writer, FormatTableHasTheObjRows) {
+    int reader = VOxaFindReaderFormat("OBJ");
+    int writer = VOxaFindWriterFormat(".obj");
+    ASSERT_GE(reader, 0);
+    ASSERT_GE(writer, 0);
+    VOxaSdkManager manager;
+    std::unique_ptr<VOxaWriter> made(VOxaGetWriterFormat(writer)->mCreate(&manager));
+    EXPECT_NE(dynamic_cast<VOxaWriterObj*>(made.get()), nullptr);
+}
+
+}  // namespace
