@@ -98,11 +98,15 @@ bool VFCurveFilterConstantKeyReducer::Apply(VFCurve& curve) {
     bool clearAll = false;
 
     float lo = 0.0f, hi = 0.0f;
+    // Whether a key's shape rules it out (cubic, but not a flat automatic key) does not depend on
+    // the band, and each key is tested several times: remember the answer (-1 unknown, 0, 1).
+    std::vector<signed char> shaped((size_t)count, -1);
     auto inBand = [&](int k) {
         float v = curve.KeyGetValue(k);
         if (v < lo || v > hi) return false;
-        if ((curve.KeyGetInterpolation(k) & kCubic) && !curve.KeyIsDefaultAuto(k)) return false;
-        return true;
+        signed char& known = shaped[(size_t)k];
+        if (known < 0) known = (curve.KeyGetInterpolation(k) & kCubic) && !curve.KeyIsDefaultAuto(k) ? 1 : 0;
+        return known == 0;
     };
     // Key j with the run of `run` keys just above it still present.
     auto passes = [&](int j, int run) {

@@ -1,0 +1,498 @@
+#include "formats/motion/bvh/voxa_file_biovision.h"
+
+#include <strings.h>
+#include <cfloat>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "animation/anim_import_filters.h"
+#include "animation/euler_continuity.h"
+#include "animation/fcurve.h"
+#include "base/vge_euler.h"
+#include "base/vnumber_text.h"
+#include "oxa_codec/vstream_options.h"
+
+namespace {
+
+constexpr double kRadiansPerDegree = 0.017453292519943295;
+
+const char* const kChannelNames[BvhJoint::kMaxChannels] = {"Xposition", "Yposition", "Zposition",
+                                                           "Xrotation", "Yrotation", "Zrotation"};
+
+// Joint-body keyword indexes.
+enum : int { eOPEN = 0, eOFFSET = 1, eCHANNELS = 2, eJOINT = 3, eEND_SITE = 4, eCLOSE = 5 };
+// Top-level keyword indexes.
+enum : int { eHIERARCHY = 0, eMOTION = 1 };
+
+// m = R(axis, degrees) x m on 3x3 row-vector matrices: the new turn acts after those already in m.
+void TurnInFront(double m[3][3], int axis, double degrees) {
+    const double radians = degrees * kRadiansPerDegree;
+    const double c = std::cos(radians), s = std::sin(radians);
+    double a[3], b[3];
+    // Rx rows (1,0,0) (0,c,s) (0,-s,c); Ry rows (c,0,-s) (0,1,0) (s,0,c); Rz rows (c,s,0) (-s,c,0)
+    // (0,0,1): only the two rows the turn mixes change.
+    const int r0 = axis == 0 ? 1 : 0;
+    const int r1 = axis == 2 ? 1 : 2;
+    const double sign = axis == 1 ? -1.0 : 1.0;
+    for (int k = 0; k < 3; ++k) {
+        a[k] = c * m[r0][k] + sign * s * m[r1][k];
+        b[k] = -sign * s * m[r0][k] + c * m[r1][k];
+    }
+    for (int k = 0; k < 3; ++k) {
+        m[r0][k] = a[k];
+        m[r1][k] = b[k];
+    }
+}
+
+// Channel code of a channel name (any letter case), -1 when unknown.
+int ChannelCode(const char* name) {
+    for (int c = 0; c < BvhJoint::kMaxChannels; ++c) {
+        if (strcasecmp(name, kChannelNames[c]) == 0) return c;
+    }
+    return -1;
+}
+
+// Cuts a file-made name for a message.
+const char* Short(const char* text) {
+    return text ? text : "";
+}
+
+}  // namespace
+
+// ---- BvhJoint ----------------------------------------------------------------------------------
+
+bool BvhJoint::HasRotationChannel() const {
+    for (int c = 0; c < mChannelCount; ++c) {
+        if (mChannels[c] >= eXROTATION) return true;
+    }
+    return false;
+}
+
+void BvhJoint::ComputeFrame(const double* values) {
+    mTranslation[0] = mOffset[0];
+    mTranslation[1] = mOffset[1];
+    mTranslation[2] = mOffset[2];
+    double m[3][3] = {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}};
+    for (int c = 0; c < mChannelCount; ++c) {
+        const int channel = mChannels[c];
+        if (channel < eXROTATION) {
+            mTranslation[channel] = values[c];
+        } else {
+            TurnInFront(m, channel - eXROTATION, values[c]);
+        }
+    }
+    double full[4][4] = {{m[0][0], m[0][1], m[0][2], 0.0},
+                         {m[1][0], m[1][1], m[1][2], 0.0},
+                         {m[2][0], m[2][1], m[2][2], 0.0},
+                         {0.0, 0.0, 0.0, 1.0}};
+    VgeMatrixToEulerXYZ(mRotation, full);
+}
+
+namespace {
+
+void SetKey(VFCurve* curve, int frame, VTime time, double value) {
+    if (!curve) return;
+    if (curve->KeyGetCount() == frame) {
+        curve->KeyAppendFast(time, (float)value);
+        return;
+    }
+    // Out of sequence: through the slot itself.
+    curve->ResizeKeyBuffer(frame + 1);
+    curve->KeySet(frame, time, (float)value);
+}
+
+}  // namespace
+
+void BvhJoint::AddKeys(int frame, VTime time) {
+    if (HasSixChannels()) {
+        for (int a = 0; a < 3; ++a)
+            SetKey(mCurves[eTX + a], frame, time, mTranslation[a]);
+    }
+    if (!HasRotationChannel()) return;
+    if (frame > 0) MakeEulerContinuous(mRotation, mRotation, mPreviousRotation);
+    for (int a = 0; a < 3; ++a) {
+        mPreviousRotation[a] = mRotation[a];
+        SetKey(mCurves[eRX + a], frame, time, mRotation[a]);
+    }
+}
+
+// ---- VOxaFileBiovision: reading ----------------------------------------------------------------
+
+VOxaFileBiovision::VOxaFileBiovision(bool diagnostics)
+    : VTextFile("BioVision", " \t\r\n", "", true, diagnostics),
+      mTopKeywords{{"HIERARCHY", 0}, {"MOTION", 0}, {"", 0}},
+      mRootKeywords{{"ROOT", 0}, {"", 0}},
+      mJointKeywords{{"{", 0},        {"OFFSET", 0}, {"CHANNELS", 0}, {"JOINT", 0},
+                     {"End Site", 0}, {"}", 0},      {"", 0}},
+      mFramesKeywords{{"Frames:", 0}, {"", 0}},
+      mFrameTimeKeywords{{"Frame Time:", 0}, {"", 0}} {}
+
+VOxaFileBiovision::~VOxaFileBiovision() = default;
+
+BvhJoint* VOxaFileBiovision::GetJoint(int index) const {
+    return index >= 0 && index < (int)mJoints.size() ? mJoints[(size_t)index].get() : nullptr;
+}
+
+bool VOxaFileBiovision::Fail(const char* format, ...) {
+    char text[512];
+    int n = std::snprintf(text, sizeof text, "line %u: ", GetLineNumber());
+    if (n < 0 || n >= (int)sizeof text) n = 0;
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text + n, sizeof text - (size_t)n, format, args);
+    va_end(args);
+    mFailure = text;
+    PrintError("%s", text);
+    return false;
+}
+
+void VOxaFileBiovision::ClearJoints() {
+    mJoints.clear();
+    mChannelTotal = 0;
+}
+
+BvhJoint* VOxaFileBiovision::NewJoint(BvhJoint* parent) {
+    if ((int)mJoints.size() >= kMaxJoints) {
+        Fail("more than %d joints", kMaxJoints);
+        return nullptr;
+    }
+    mJoints.push_back(std::make_unique<BvhJoint>());
+    BvhJoint* joint = mJoints.back().get();
+    joint->mParent = parent;
+    if (parent) parent->mChildren.push_back(joint);
+    return joint;
+}
+
+bool VOxaFileBiovision::ScanHeader(VStreamOptionsMotion* options) {
+    mFailure = "";
+    mLineNumber = 0;
+    bool ok = false;
+    if (!options) {
+        Fail("no options");
+    } else if (!Rewind()) {
+        Fail("the file cannot be read");
+    } else {
+        while (!IsAtEnd() && PeekKeyword(mTopKeywords) != eMOTION)
+            ReadNextLine();
+        if (IsAtEnd()) {
+            Fail("no MOTION section");
+        } else if (!ReadNextLine()) {
+            Fail("the file ends after MOTION");
+        } else {
+            ok = ReadMotionHeader(options);
+        }
+    }
+    if (options) options->SetOption(VStreamOptionsMotion::eIMPORT_CREATE_REFERENCE_NODE, 1);
+    return ok;
+}
+
+bool VOxaFileBiovision::ReadHierarchy() {
+    mFailure = "";
+    ClearJoints();
+    mFrameCount = 0;
+    mFrameTime = 0.0;
+    // Line numbers in messages count from the start of the file again.
+    mLineNumber = 0;
+    if (!Rewind()) return Fail("the file cannot be read");
+    for (;;) {
+        if (IsAtEnd()) return Fail("the file ends before the MOTION section");
+        switch (ReadKeyword(mTopKeywords)) {
+            case eHIERARCHY:
+                if (!ReadNextLine()) return Fail("the file ends after HIERARCHY");
+                if (!ReadRoot()) return false;
+                ReadNextLine();
+                break;
+            case eMOTION:
+                if (!ReadNextLine()) return Fail("the file ends after MOTION");
+                return ReadMotionHeader(nullptr);
+            default:
+                return Fail("HIERARCHY or MOTION expected");
+        }
+    }
+}
+
+bool VOxaFileBiovision::ReadMotionHeader(VStreamOptionsMotion* options) {
+    if (ReadKeyword(mFramesKeywords) != 0) return Fail("\"Frames:\" expected");
+    int count = 0;
+    if (!ReadInt(count)) return Fail("\"Frames:\" without a whole number");
+    if (!ReadNextLine() || ReadKeyword(mFrameTimeKeywords) != 0) return Fail("\"Frame Time:\" expected");
+    double frameTime = 0.0;
+    if (!ReadDouble(frameTime) || std::isnan(frameTime)) return Fail("\"Frame Time:\" without a number");
+    if (count < 0) count = 0;
+    mFrameCount = count;
+    mFrameTime = frameTime;
+    if (!options) return true;
+    if (frameTime > 0.0 && frameTime < DBL_MAX) {
+        // Below one tick every frame would fall on the same time.
+        if (frameTime * (double)VTime::kOneSecond < 1.0)
+            return Fail("a frame time of %g seconds is shorter than the time resolution", frameTime);
+        // A whole-number rate; a fraction above one half rounds up. A frame time above two
+        // seconds still gives one frame per second, not none.
+        const double exact = 1.0 / frameTime;
+        double rate = std::floor(exact);
+        if (exact - rate > 0.5) rate += 1.0;
+        if (rate < 1.0) rate = 1.0;
+        options->SetTimeMode(0, rate);
+    } else {
+        mFrameTime = 1.0 / options->GetFrameRate();
+    }
+    options->SetFrameCount(count);
+    return true;
+}
+
+bool VOxaFileBiovision::ReadRoot() {
+    if (ReadKeyword(mRootKeywords) != 0) return Fail("ROOT expected");
+    ClearJoints();
+    BvhJoint* root = NewJoint(nullptr);
+    if (!root || !ReadJointStart(root)) return false;
+    // The joints whose blocks are open, innermost last: the tree is read without recursion.
+    std::vector<BvhJoint*> open{root};
+    bool pending = false;  // the current line is not handled yet
+    while (!open.empty()) {
+        if (!pending && !ReadNextLine()) return Fail("the file ends inside joint \"%s\"", open.back()->mName);
+        pending = false;
+        switch (ReadKeyword(mJointKeywords)) {
+            case eJOINT: {
+                if ((int)open.size() >= kMaxDepth)
+                    return Fail("joints nested deeper than %d levels", kMaxDepth);
+                BvhJoint* joint = NewJoint(open.back());
+                if (!joint || !ReadJointStart(joint)) return false;
+                open.push_back(joint);
+                break;
+            }
+            case eEND_SITE: {
+                BvhJoint* end = NewJoint(open.back());
+                if (!end) return false;
+                std::strcpy(end->mName, "End");
+                end->mEndSite = true;
+                if (!ReadNextLine()) return Fail("the file ends inside joint \"%s\"", open.back()->mName);
+                // Without its block the end site has no offset, and the line belongs to the parent.
+                if (PeekKeyword(mJointKeywords) != eOPEN) {
+                    pending = true;
+                    break;
+                }
+                if (!ReadNextLine() || ReadKeyword(mJointKeywords) != eOFFSET)
+                    return Fail("OFFSET expected in the end site of \"%s\"", open.back()->mName);
+                if (!ReadOffset(end)) return false;
+                if (!ReadNextLine() || ReadKeyword(mJointKeywords) != eCLOSE)
+                    return Fail("\"}\" expected after the end site of \"%s\"", open.back()->mName);
+                break;
+            }
+            case eCLOSE:
+                open.pop_back();
+                break;
+            default:
+                return Fail("JOINT, End Site or \"}\" expected in joint \"%s\"", open.back()->mName);
+        }
+    }
+    return true;
+}
+
+bool VOxaFileBiovision::ReadJointStart(BvhJoint* joint) {
+    if (!ReadToken(joint->mName, BvhJoint::kMaxNameLength)) return Fail("a joint without a name");
+    if (!ReadNextLine() || ReadKeyword(mJointKeywords) != eOPEN)
+        return Fail("\"{\" expected after joint \"%s\"", joint->mName);
+    if (!ReadNextLine() || ReadKeyword(mJointKeywords) != eOFFSET)
+        return Fail("OFFSET expected in joint \"%s\"", joint->mName);
+    if (!ReadOffset(joint)) return false;
+    if (!ReadNextLine() || ReadKeyword(mJointKeywords) != eCHANNELS)
+        return Fail("CHANNELS expected in joint \"%s\"", joint->mName);
+    return ReadChannels(joint);
+}
+
+bool VOxaFileBiovision::ReadOffset(BvhJoint* joint) {
+    double offset[3];
+    if (!ReadVector3(offset)) return Fail("OFFSET needs three numbers");
+    for (int a = 0; a < 3; ++a)
+        joint->mOffset[a] = offset[a];
+    return true;
+}
+
+bool VOxaFileBiovision::ReadChannels(BvhJoint* joint) {
+    int count = 0;
+    if (!ReadInt(count)) return Fail("CHANNELS without a count in joint \"%s\"", joint->mName);
+    if (count < 0 || count > BvhJoint::kMaxChannels)
+        return Fail("%d channels in joint \"%s\" (0 to 6 are allowed)", count, joint->mName);
+    for (int c = 0; c < count; ++c) {
+        char name[16];
+        if (!ReadToken(name, (int)sizeof name - 1))
+            return Fail("%d of %d channel names in joint \"%s\"", c, count, joint->mName);
+        const int code = ChannelCode(name);
+        if (code < 0) return Fail("unknown channel \"%s\" in joint \"%s\"", name, joint->mName);
+        joint->mChannels[c] = code;
+    }
+    joint->mChannelCount = count;
+    mChannelTotal += count;
+    return true;
+}
+
+bool VOxaFileBiovision::ReadMotion(VStreamOptionsMotion* options) {
+    mFailure = "";
+    if (!options) return Fail("no options");
+    if (options->GetFrameCount() > mFrameCount) options->SetFrameCount(mFrameCount);
+    const int frames = options->GetFrameCount();
+    VTime time = options->GetStartTime();
+    const VTime period = options->GetFramePeriod();
+
+    // Key room for the frames announced, up to a bound: a count the file does not back with
+    // motion lines costs nothing.
+    const int reserve = frames < kKeyReserve ? frames : kKeyReserve;
+    std::vector<BvhJoint*> keyed;
+    keyed.reserve(mJoints.size());
+    for (const std::unique_ptr<BvhJoint>& joint : mJoints) {
+        if (joint->mEndSite) continue;
+        keyed.push_back(joint.get());
+        for (int c = 0; c < 6; ++c) {
+            const bool used = c < BvhJoint::eRX ? joint->HasSixChannels() : joint->HasRotationChannel();
+            VFCurve* curve = joint->mCurves[c];
+            if (!curve || !used) continue;
+            curve->ResizeKeyBuffer(reserve);
+            curve->KeyModifyBegin();
+        }
+    }
+
+    mValues.assign((size_t)mChannelTotal, 0.0);
+    double* values = mValues.data();
+    bool ok = true;
+    for (int i = 0; i < frames && ok; ++i) {
+        options->Progress("", (float)(100LL * i / frames));
+        if (!ReadNextLine()) {
+            ok = Fail("the file ends after %d of %d frames", i, frames);
+            break;
+        }
+        // One pass over the line: the end is found once, not per number.
+        const char* p = GetCursor();
+        const char* end = p + std::strlen(p);
+        for (int k = 0; k < mChannelTotal; ++k) {
+            const char* next = VParseDouble(p, end, values[k], false);
+            if (!next || !std::isfinite(values[k])) {
+                ok = Fail("frame %d: value %d of %d is missing or not a finite number", i + 1, k + 1,
+                          mChannelTotal);
+                break;
+            }
+            p = next;
+        }
+        if (!ok) break;
+        const double* slice = values;
+        for (BvhJoint* joint : keyed) {
+            joint->ComputeFrame(slice);
+            joint->AddKeys(i, time);
+            slice += joint->mChannelCount;
+        }
+        time = time + period;
+    }
+
+    for (BvhJoint* joint : keyed) {
+        for (int c = 0; c < 6; ++c) {
+            const bool used = c < BvhJoint::eRX ? joint->HasSixChannels() : joint->HasRotationChannel();
+            if (joint->mCurves[c] && used) joint->mCurves[c]->KeyModifyEnd();
+        }
+    }
+    for (BvhJoint* joint : keyed) {
+        VFCurve* translation[3] = {joint->mCurves[0], joint->mCurves[1], joint->mCurves[2]};
+        VFCurve* rotation[3] = {joint->mCurves[3], joint->mCurves[4], joint->mCurves[5]};
+        ApplyJointImportFilters(joint->HasSixChannels() ? translation : nullptr,
+                                joint->HasRotationChannel() ? rotation : nullptr);
+    }
+    return ok;
+}
+
+// ---- VOxaFileBiovision: writing ----------------------------------------------------------------
+
+namespace {
+
+bool Indent(VTextFile& file, int level) {
+    static const char kBlanks[] = "                                                                ";
+    for (int n = 2 * (level > 0 ? level : 0); n > 0;) {
+        const int chunk = n < 64 ? n : 64;
+        file.Write(kBlanks, (size_t)chunk);
+        n -= chunk;
+    }
+    return !file.WriteFailed();
+}
+
+}  // namespace
+
+bool VOxaFileBiovision::WriteNumbers(const double* values, int count) {
+    for (int k = 0; k < count; ++k) {
+        WriteG(values[k]);
+        WriteChar(' ');
+    }
+    return !WriteFailed();
+}
+
+bool VOxaFileBiovision::WriteOffset(const double offset[3], int level) {
+    Indent(*this, level);
+    WriteText("OFFSET");
+    for (int a = 0; a < 3; ++a) {
+        WriteChar(' ');
+        // Rounding noise is written as 0.
+        WriteG(std::fabs(offset[a]) < 1e-5 ? 0.0 : offset[a]);
+    }
+    WriteChar('\n');
+    return !WriteFailed();
+}
+
+bool VOxaFileBiovision::WriteJointHeader(const char* name, bool isRoot, const double offset[3],
+                                         bool rotationOnly, bool zxyOrder, int level) {
+    if (isRoot) {
+        Indent(*this, level);
+        WriteText("HIERARCHY\n");
+    }
+    Indent(*this, level);
+    WriteText(isRoot ? "ROOT " : "JOINT ");
+    WriteText(Short(name));
+    WriteChar('\n');
+    Indent(*this, level);
+    WriteText("{\n");
+    WriteOffset(offset, level + 1);
+    Indent(*this, level + 1);
+    const char* rotations = zxyOrder ? "Zrotation Xrotation Yrotation\n" : "Zrotation Yrotation Xrotation\n";
+    if (!isRoot && rotationOnly) {
+        WriteText("CHANNELS 3 ");
+    } else {
+        WriteText("CHANNELS 6 Xposition Yposition Zposition ");
+    }
+    WriteText(rotations);
+    return !WriteFailed();
+}
+
+bool VOxaFileBiovision::WriteJointEnd(int level) {
+    Indent(*this, level);
+    WriteText("}\n");
+    return !WriteFailed();
+}
+
+bool VOxaFileBiovision::WriteEndSite(const double offset[3], int level) {
+    Indent(*this, level);
+    WriteText("End Site\n");
+    Indent(*this, level);
+    WriteText("{\n");
+    WriteOffset(offset, level + 1);
+    Indent(*this, level);
+    WriteText("}\n");
+    return !WriteFailed();
+}
+
+bool VOxaFileBiovision::WriteMotionHeader(int frameCount, double frameTime) {
+    WriteText("MOTION\nFrames:\t");
+    WriteInt(frameCount);
+    WriteText("\nFrame Time:\t");
+    WriteG(frameTime);
+    WriteChar('\n');
+    return !WriteFailed();
+}
+
+bool VOxaFileBiovision::WriteJointValues(const double translation[3], const double rotation[3], bool isRoot,
+                                         bool rotationOnly) {
+    if (isRoot || !rotationOnly) WriteNumbers(translation, 3);
+    const double zxy[3] = {rotation[2], rotation[0], rotation[1]};
+    return WriteNumbers(zxy, 3);
+}
+
+bool VOxaFileBiovision::WriteFrameEnd() {
+    WriteChar('\n');
+    return !WriteFailed();
+}

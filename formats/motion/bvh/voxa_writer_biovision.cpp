@@ -1,0 +1,258 @@
+#include "formats/motion/bvh/voxa_writer_biovision.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "attributes/voxa_skeleton.h"
+#include "base/vge_euler.h"
+#include "base/vge_matrix.h"
+#include "formats/motion/bvh/voxa_file_biovision.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_limits_adapter.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_node_properties.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_take_node.h"
+
+namespace {
+
+constexpr double kRadiansPerDegree = 0.017453292519943295;
+// The longest file name quoted in the "Cannot open file" text.
+constexpr size_t kMaxQuotedName = 1024;
+// The rotation order whose angles the channels Zrotation, Xrotation, Yrotation hold: Y turns a
+// point first, then X, then Z.
+constexpr int kOrderYXZ = 6;
+
+}  // namespace
+
+VOxaWriter* VOxaCreateWriterBiovision(VOxaSdkManager* manager) {
+    return new VOxaWriterBiovision(manager);
+}
+
+VOxaWriterBiovision::VOxaWriterBiovision(VOxaSdkManager* manager) : VOxaWriter(manager) {}
+
+VOxaWriterBiovision::~VOxaWriterBiovision() {
+    // An unclosed file is dropped: the old target stays.
+    if (mFile) mFile->Discard();
+}
+
+bool VOxaWriterBiovision::Fail(int id, const char* text) {
+    if (text) {
+        mError.SetLastError(id, text);
+    } else {
+        mError.SetLastErrorID(id);
+    }
+    return false;
+}
+
+bool VOxaWriterBiovision::FileCreate(const char* path) {
+    if (mFile) mFile->Discard();
+    mWriteFailed = false;
+    mFile = std::make_unique<VOxaFileBiovision>();
+    if (!path || !mFile->Open(path, "w")) {
+        mFile.reset();
+        VString text("Cannot open file \"");
+        if (path && std::strlen(path) > kMaxQuotedName) {
+            text += VString(path, (int)kMaxQuotedName);
+            text += "...";
+        } else if (path) {
+            text += path;
+        }
+        text += "\" for writing.";
+        return Fail(eFILE_NOT_OPENED, text.Buffer());
+    }
+    return true;
+}
+
+bool VOxaWriterBiovision::FileClose() {
+    if (!mFile) return Fail(eFILE_NOT_OPENED);
+    bool ok = true;
+    if (mWriteFailed) {
+        mFile->Discard();
+    } else if (!mFile->Close()) {
+        ok = Fail(eOUT_OF_DISK_SPACE);
+    }
+    mFile.reset();
+    mWriteFailed = false;
+    return ok;
+}
+
+bool VOxaWriterBiovision::IsFileOpen() {
+    return mFile != nullptr;
+}
+
+VStreamOptions* VOxaWriterBiovision::GetWriteOptions() {
+    VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
+    if (!options) return nullptr;
+    options->SetOption(VStreamOptionsMotion::eTRANSLATION, 0);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 0);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_REQUIRE_SINGLE_ROOT_NODE, 1);
+    return options;
+}
+
+bool VOxaWriterBiovision::IsEndSiteNode(VOxaNode* node) {
+    if (!node || node->GetChildCount() != 0) return false;
+    VOxaNode* parent = node->GetParent();
+    if (parent && parent->GetChildCount() != 1) return false;
+    VOxaSkeleton* skeleton = node->GetSkeleton();
+    if (!skeleton || skeleton->GetSkeletonType() != VOxaSkeleton::eLIMB_NODE) return true;
+    if (node->GetCurrentTakeNodeIndex() == 0) return true;
+    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    if (!take) return true;
+    static const char* const kChannels[2] = {"T", "R"};
+    static const char* const kComponents[3] = {"X", "Y", "Z"};
+    bool keyed = false;
+    for (const char* channel : kChannels) {
+        for (const char* component : kComponents)
+            keyed = keyed || take->IsAnimated("Transform", channel, component);
+    }
+    return !keyed || std::strstr(node->GetName(), "_EndSite") != nullptr;
+}
+
+void VOxaWriterBiovision::CollectNodes(VOxaNode* root) {
+    mEntries.clear();
+    // Depth first, children in order, without recursion: push children last first.
+    struct Pending {
+        VOxaNode* node;
+        int parent;
+        int level;
+    };
+    std::vector<Pending> pending{{root, -1, 0}};
+    while (!pending.empty()) {
+        Pending item = pending.back();
+        pending.pop_back();
+        Entry entry{};
+        entry.mNode = item.node;
+        entry.mParent = item.parent;
+        entry.mLevel = item.level;
+        entry.mEndSite = IsEndSiteNode(item.node);
+        const int children = item.node->GetChildCount();
+        entry.mLeaf = !entry.mEndSite && children == 0;
+        if (entry.mLeaf) {
+            // Taken before the pivot conversion, which clears the rotation axis.
+            VOxaNodeLimitsAdapter limits(item.node->GetLimits());
+            const VgeTVector axis = limits.GetRotationAxis();
+            const double length = item.node->GetNodeProperties()->GetAxisLen();
+            const double ry = axis[1] * kRadiansPerDegree, rz = axis[2] * kRadiansPerDegree;
+            entry.mLeafEnd[0] = length * std::cos(ry) * std::cos(rz);
+            entry.mLeafEnd[1] = length * std::cos(ry) * std::sin(rz);
+            entry.mLeafEnd[2] = -length * std::sin(ry);
+        }
+        // The scene may have changed since its last evaluation: sample it afresh.
+        item.node->ResetTransformCaches();
+        const int index = (int)mEntries.size();
+        mEntries.push_back(entry);
+        if (entry.mEndSite) continue;
+        for (int i = children - 1; i >= 0; --i) {
+            if (VOxaNode* child = item.node->GetChild(i)) pending.push_back({child, index, item.level + 1});
+        }
+    }
+}
+
+bool VOxaWriterBiovision::WriteHierarchy() {
+    // Scales accumulate down the tree: a node's offset takes its ancestors' scalings.
+    mScales.assign(mEntries.size(), VgeTVector(1.0, 1.0, 1.0, 0.0));
+    std::vector<int> open;  // joints whose block is open, innermost last
+    for (size_t i = 0; i < mEntries.size(); ++i) {
+        const Entry& entry = mEntries[i];
+        while (!open.empty() && open.back() != entry.mParent) {
+            mFile->WriteJointEnd(mEntries[(size_t)open.back()].mLevel);
+            open.pop_back();
+        }
+        VOxaNode* node = entry.mNode;
+        const bool isRoot = entry.mParent < 0;
+        const VgeAMatrix& matrix =
+            isRoot && mGlobalPosition ? node->GetDefaultGlobalTransform() : node->GetDefaultLocalTransform();
+        const VgeTVector inherited = isRoot ? VgeTVector(1.0, 1.0, 1.0, 0.0) : mScales[(size_t)entry.mParent];
+        const VgeTVector t = matrix.GetT();
+        const VgeTVector s = matrix.GetS();
+        const double offset[3] = {t[0] * inherited[0], t[1] * inherited[1], t[2] * inherited[2]};
+        mScales[i] = VgeTVector(inherited[0] * s[0], inherited[1] * s[1], inherited[2] * s[2], 0.0);
+        if (entry.mEndSite) {
+            mFile->WriteEndSite(offset, entry.mLevel);
+            continue;
+        }
+        mFile->WriteJointHeader(node->GetNameWithoutPrefix(), isRoot, offset, mRotationOnly, true,
+                                entry.mLevel);
+        if (entry.mLeaf) {
+            const double end[3] = {entry.mLeafEnd[0] * mScales[i][0], entry.mLeafEnd[1] * mScales[i][1],
+                                   entry.mLeafEnd[2] * mScales[i][2]};
+            mFile->WriteEndSite(end, entry.mLevel + 1);
+        }
+        open.push_back((int)i);
+        if (mFile->WriteFailed()) return false;
+    }
+    while (!open.empty()) {
+        mFile->WriteJointEnd(mEntries[(size_t)open.back()].mLevel);
+        open.pop_back();
+    }
+    return !mFile->WriteFailed();
+}
+
+bool VOxaWriterBiovision::WriteFrame(VTime time) {
+    for (size_t i = 0; i < mEntries.size(); ++i) {
+        const Entry& entry = mEntries[i];
+        if (entry.mEndSite) continue;
+        VOxaNode* node = entry.mNode;
+        const bool isRoot = entry.mParent < 0;
+        const VgeAMatrix& matrix = isRoot && mGlobalPosition ? node->EvaluateGlobalTransform(time)
+                                                             : node->EvaluateLocalTransform(time);
+        const VgeTVector inherited = isRoot ? VgeTVector(1.0, 1.0, 1.0, 0.0) : mScales[(size_t)entry.mParent];
+        const VgeTVector t = matrix.GetT();
+        const VgeTVector s = matrix.GetS();
+        const double translation[3] = {t[0] * inherited[0], t[1] * inherited[1], t[2] * inherited[2]};
+        mScales[i] = VgeTVector(inherited[0] * s[0], inherited[1] * s[1], inherited[2] * s[2], 0.0);
+
+        // The XYZ angles of the matrix, as the angles of the written order.
+        const VgeTVector xyz = matrix.GetR();
+        double rotation[4][4], yxz[3];
+        VgeMatrixIdentity(rotation);
+        VgeEulerXYZToMatrix(rotation, xyz[0], xyz[1], xyz[2]);
+        VgeMatrixToEuler(yxz, rotation, kOrderYXZ);
+        const double angles[3] = {yxz[1], yxz[0], yxz[2]};  // about X, Y, Z
+        mFile->WriteJointValues(translation, angles, isRoot, mRotationOnly);
+    }
+    mFile->WriteFrameEnd();
+    return !mFile->WriteFailed();
+}
+
+bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
+    if (!mFile) return Fail(eFILE_NOT_OPENED);
+    VOxaNode* root = FindMotionRootNode(scene);
+    if (!root) return Fail(eFILE_NOT_CREATED, "Can not find root node.");
+    if (!options || !options->IsA(VStreamOptionsMotion::ClassId)) return Fail(eSTREAM_OPTIONS_NOT_SET);
+    VStreamOptionsMotion* motion = static_cast<VStreamOptionsMotion*>(options);
+    VString report("Spaces are not allowed in BVH node names:");
+    if (!CheckSpaceInNodeNameRecursive(root, report)) {
+        motion->Message("Error", report.Buffer(), "OK");
+        mWriteFailed = true;
+        return Fail(eUNIDENTIFIED_ERROR, report.Buffer());
+    }
+    mOptions = motion;
+    mRoot = root;
+    mRotationOnly = motion->GetOption(VStreamOptionsMotion::eTRANSLATION) != 1;
+    mGlobalPosition = motion->GetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION) == 1;
+
+    CollectNodes(root);
+    root->ConvertPivotAnimationAt30Fps();
+
+    bool ok = WriteHierarchy();
+    const int frames = motion->GetFrameCount();
+    VTime time = motion->GetStartTime();
+    const VTime period = motion->GetFramePeriod();
+    ok = ok && mFile->WriteMotionHeader(frames, period.GetSecondDouble());
+    for (int i = 0; ok && i < frames; ++i) {
+        motion->Progress("Writing BVH nodes", (float)(100LL * i / frames));
+        ok = WriteFrame(time);
+        time = time + period;
+    }
+    mEntries.clear();
+    mScales.clear();
+    mOptions = nullptr;
+    mRoot = nullptr;
+    if (!ok) {
+        mWriteFailed = true;
+        return Fail(eOUT_OF_DISK_SPACE);
+    }
+    return true;
+}

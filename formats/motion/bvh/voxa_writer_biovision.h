@@ -1,0 +1,76 @@
+#ifndef OXA_FORMATS_MOTION_BVH_VOXA_WRITER_BIOVISION_H
+#define OXA_FORMATS_MOTION_BVH_VOXA_WRITER_BIOVISION_H
+
+#include <memory>
+#include <vector>
+
+#include "base/vge_vector.h"
+#include "base/vtime.h"
+#include "oxa_codec/voxa_writer.h"
+
+class VOxaFileBiovision;
+class VOxaNode;
+class VStreamOptionsMotion;
+
+// Exports the node tree below the scene's motion root (the first marked node down the chain of
+// only children from the root node) as a BVH file, sampling every frame of the options' range.
+// The root joint has six channels; the others three rotations Z, X, Y unless "Translation" is 1,
+// which gives every joint six. Values are in scene units, without axis conversion. A leaf node
+// that is not animated (or is named "..._EndSite") becomes an end site; an animated leaf becomes
+// a joint whose end site is rebuilt from its limits' rotation axis and its "AxisLen".
+//
+// The file is written under a temporary name and put in place by FileClose only when every write
+// succeeded: a failed write keeps the old target (error 3 "Out of disk space").
+//
+// Errors: 1 "File not opened" (FileCreate: "Cannot open file "<name>" for writing."), 2 "Can not
+// find root node.", 3 "Out of disk space", 4 "Stream options not set", 5 spaces in node names.
+class VOxaWriterBiovision : public VOxaWriter {
+public:
+    explicit VOxaWriterBiovision(VOxaSdkManager* manager);
+    ~VOxaWriterBiovision() override;
+
+    bool FileCreate(const char* path) override;
+    // Puts the written file in place, unless a Write failed (then the old target stays).
+    bool FileClose() override;
+    bool IsFileOpen() override;
+    // New motion options: "Translation" 0, "ExportFromGlobalPosition" 0,
+    // "ExportRequireSingleRootNode" 1.
+    VStreamOptions* GetWriteOptions() override;
+    bool Write(VOxaScene* scene, VStreamOptions* options) override;
+
+    // True for a node written as an end site: a leaf whose parent (if any) has one child, and
+    // which is no limb-node skeleton, or is on the default take, or has no keys on its translation
+    // and rotation curves, or has keys but a name holding "_EndSite".
+    static bool IsEndSiteNode(VOxaNode* node);
+
+private:
+    // One node of the written tree, in depth-first order.
+    struct Entry {
+        VOxaNode* mNode;
+        int mParent;  // index in the list, -1 for the root
+        int mLevel;
+        bool mEndSite;
+        bool mLeaf;          // a joint without children: it gets an end site of its own
+        double mLeafEnd[3];  // that end site's offset before scaling
+    };
+
+    bool Fail(int id, const char* text = nullptr);
+    void CollectNodes(VOxaNode* root);
+    bool WriteHierarchy();
+    bool WriteFrame(VTime time);
+
+    std::unique_ptr<VOxaFileBiovision> mFile;
+    bool mWriteFailed = false;
+    // For one Write.
+    VStreamOptionsMotion* mOptions = nullptr;
+    VOxaNode* mRoot = nullptr;
+    bool mGlobalPosition = false;
+    bool mRotationOnly = true;
+    std::vector<Entry> mEntries;
+    std::vector<VgeTVector> mScales;
+};
+
+// The factory of the format table.
+VOxaWriter* VOxaCreateWriterBiovision(VOxaSdkManager* manager);
+
+#endif  // OXA_FORMATS_MOTION_BVH_VOXA_WRITER_BIOVISION_H

@@ -1,0 +1,473 @@
+#include "formats/motion/htr/voxa_reader_htr.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "animation/anim_import_filters.h"
+#include "animation/fcurve.h"
+#include "attributes/voxa_pose.h"
+#include "attributes/voxa_skeleton.h"
+#include "base/vge_euler.h"
+#include "base/vge_matrix.h"
+#include "base/vpath.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_limits_adapter.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_info.h"
+#include "scene/voxa_take_node.h"
+
+namespace {
+
+enum ELimitKind : int { eTRANSLATION = 0, eROTATION = 1 };
+
+void SetLimbLength(VOxaSkeleton* skeleton, double length) {
+    if (skeleton && skeleton->GetProperties()) skeleton->GetProperties()->SetLimbLength(length);
+}
+
+// Adds take `name` to `node` and makes it current.
+VOxaTakeNode* UseTake(VOxaNode* node, const char* name) {
+    VOxaTakeNode* take = node->AddTakeNode(name);
+    node->SetCurrentTakeNode(name);
+    return take;
+}
+
+// Rows divided by their lengths, all three negated when the 3x3 part is mirrored.
+void NormalizeRotation(double m[4][4]) {
+    const double sign = VgeMatrixIsRightHanded(m) ? 1.0 : -1.0;
+    for (int r = 0; r < 3; ++r) {
+        double length = std::sqrt(m[r][0] * m[r][0] + m[r][1] * m[r][1] + m[r][2] * m[r][2]);
+        if (length == 0.0) continue;
+        double f = sign / length;
+        for (int c = 0; c < 3; ++c)
+            m[r][c] *= f;
+    }
+}
+
+}  // namespace
+
+VOxaReaderMotionAnalysisHtr::VOxaReaderMotionAnalysisHtr(VOxaSdkManager* manager) : VOxaReader(manager) {}
+
+VOxaReaderMotionAnalysisHtr::~VOxaReaderMotionAnalysisHtr() {
+    delete mFile;
+    mFile = nullptr;
+}
+
+bool VOxaReaderMotionAnalysisHtr::Fail(int id) {
+    mError.SetLastErrorID(id);
+    return false;
+}
+
+bool VOxaReaderMotionAnalysisHtr::FileOpen(const char* path) {
+    if (mFile) FileClose();
+    mFile = new VOxaFileMotionAnalysisHtr(false);
+    if (!path || !mFile->Open(path, "r")) {
+        FileClose();
+        return Fail(eFILE_NOT_OPENED);
+    }
+    mFileName = path;
+    return true;
+}
+
+bool VOxaReaderMotionAnalysisHtr::FileClose() {
+    mFileName = "";
+    mNodeSegments.clear();
+    mPassTop = nullptr;
+    mPassOrder.clear();
+    mSkeletonRoot = nullptr;
+    if (!mFile) return Fail(eFILE_NOT_OPENED);
+    delete mFile;
+    mFile = nullptr;
+    return true;
+}
+
+bool VOxaReaderMotionAnalysisHtr::IsFileOpen() {
+    return mFile != nullptr;
+}
+
+VStreamOptions* VOxaReaderMotionAnalysisHtr::GetReadOptions() {
+    if (!mFile) {
+        Fail(eFILE_NOT_OPENED);
+        return nullptr;
+    }
+    VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
+    if (!mFile->ReadHeaderOnly(options)) {
+        Fail(eFILE_CORRUPTED);
+        options->Destroy();
+        return nullptr;
+    }
+    return options;
+}
+
+VOxaReaderMotionAnalysisHtr::Segment* VOxaReaderMotionAnalysisHtr::SegmentOfNode(const VOxaNode* node) const {
+    auto found = mNodeSegments.find(node);
+    return found == mNodeSegments.end() ? nullptr : found->second;
+}
+
+bool VOxaReaderMotionAnalysisHtr::Read(VOxaScene* scene, VStreamOptions* base) {
+    if (!mFile) return Fail(eFILE_NOT_OPENED);
+    if (!base || !base->IsA(VStreamOptionsMotion::ClassInfo.GetId()) || !scene || !mManager)
+        return Fail(eSTREAM_OPTIONS_NOT_SET);
+    VStreamOptionsMotion* options = static_cast<VStreamOptionsMotion*>(base);
+
+    options->Progress("Reading HTR nodes", 0.0f);
+    if (!mFile->ReadStructure()) return Fail(eFILE_CORRUPTED);
+
+    VString takeName = ::GetFileName(mFileName.Buffer(), false);
+    VOxaNode* reference = mManager->CreateNode("HTR:reference");
+    if (!reference) return Fail(eFILE_CORRUPTED);
+    if (!BuildSkeleton(mManager, reference, takeName.Buffer(), options)) return false;
+
+    VString report("Duplicate names found in ");
+    report += takeName;
+    report += ":";
+    if (!CheckDuplicateNodeNames(reference, report)) {
+        options->Message("Error", report.Buffer());
+        return Fail(eFILE_CORRUPTED);
+    }
+
+    VOxaNode* root = scene->GetRootNode();
+    VOxaNode* top = reference;
+    if (options->GetOption(VStreamOptionsMotion::eIMPORT_CREATE_REFERENCE_NODE) != 1) {
+        while (reference->GetChildCount() > 0)
+            root->AddChild(reference->GetChild(0));
+        mManager->DestroyNode(reference);
+        top = root;
+    } else {
+        root->AddChild(reference);
+    }
+
+    if (!ReadAnimation(options, top)) return false;
+
+    VTime start = options->GetStartTime();
+    int frames = options->GetFrameCount();
+    VTime stop = frames > 0 ? start + options->GetFramePeriod() * (int64_t)(frames - 1) : start;
+    VOxaTakeInfo info;
+    info.mName = takeName;
+    info.mLocalTimeSpan.Set(start, stop);
+    info.mReferenceTimeSpan.Set(start, stop);
+    scene->SetTakeInfo(info);
+    // Nodes that were in the scene before the read lack the take; the new ones are switched.
+    scene->SetCurrentTake(takeName.Buffer());
+
+    if (!CreateRestPose(scene, top)) return Fail(eFILE_CORRUPTED);
+    return true;
+}
+
+bool VOxaReaderMotionAnalysisHtr::BuildSkeleton(VOxaSdkManager* manager, VOxaNode* parent,
+                                                const char* takeName, VStreamOptionsMotion*) {
+    const int count = mFile->GetSegmentCount();
+    mNodeSegments.clear();
+    mSkeletonRoot = nullptr;
+    mPassTop = nullptr;
+    if (!manager || !parent || count <= 0) return Fail(eFILE_CORRUPTED);
+    // The node above the skeleton carries the take too, so that the whole read switches to it.
+    if (!parent->SetCurrentTakeNode(takeName)) UseTake(parent, takeName);
+
+    int rootIndex = -1;
+    for (int i = 0; i < count; ++i) {
+        Segment* segment = mFile->GetSegment(i);
+        int parentIndex =
+            segment->mParent == "GLOBAL" ? -1 : mFile->FindSegmentIndex(segment->mParent.c_str());
+        segment->mParentIndex = parentIndex;
+        if (parentIndex < 0) {
+            // One segment only may stand without a parent segment.
+            if (rootIndex >= 0) return Fail(eFILE_CORRUPTED);
+            rootIndex = i;
+        }
+
+        VOxaNode* node = manager->CreateNode(segment->mName.c_str());
+        VOxaSkeleton* skeleton = manager->CreateSkeleton();
+        if (!node || !skeleton) return Fail(eFILE_CORRUPTED);
+        skeleton->SetSkeletonType(VOxaSkeleton::eLIMB_NODE);
+        SetLimbLength(skeleton, segment->mBoneLength);
+        node->SetNodeAttribute(skeleton);
+        segment->mNode = node;
+        mNodeSegments[node] = segment;
+
+        double angles[3];
+        VgeMatrixToEulerXYZ(angles, segment->mBaseRotation);
+        node->SetLclTranslation(VgeTVector(segment->mBaseTranslation[0], segment->mBaseTranslation[1],
+                                           segment->mBaseTranslation[2], 0.0));
+        node->SetLclRotation(VgeTVector(angles[0], angles[1], angles[2], 0.0));
+        node->SetLclScaling(VgeTVector(1.0, 1.0, 1.0, 0.0));
+
+        VOxaTakeNode* take = UseTake(node, takeName);
+        if (!take) return Fail(eFILE_CORRUPTED);
+        VFCurve* curves[9] = {take->GetTranslationX(),   take->GetTranslationY(),   take->GetTranslationZ(),
+                              take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(),
+                              take->GetScaleX(),         take->GetScaleY(),         take->GetScaleZ()};
+        for (int c = 0; c < 9; ++c)
+            segment->mCurves[c] = curves[c];
+    }
+    if (rootIndex < 0) return Fail(eFILE_CORRUPTED);
+
+    // Every parent chain must end at the root: a cycle (A under B, B under A) beside the root
+    // would otherwise become a loop in the scene graph. Depths are memoised, so this is linear.
+    std::vector<int> depth(count, -1);
+    std::vector<int> path;
+    for (int i = 0; i < count; ++i) {
+        int k = i;
+        path.clear();
+        while (k >= 0 && depth[k] < 0) {
+            depth[k] = -2;  // on the current path
+            path.push_back(k);
+            k = mFile->GetSegment(k)->mParentIndex;
+            if (k >= 0 && depth[k] == -2) return Fail(eFILE_CORRUPTED);
+        }
+        int d = k < 0 ? -1 : depth[k];
+        for (int p = (int)path.size() - 1; p >= 0; --p) {
+            depth[path[p]] = ++d;
+            if (d > kMaxDepth) return Fail(eFILE_CORRUPTED);
+        }
+    }
+
+    for (int i = 0; i < count; ++i) {
+        Segment* segment = mFile->GetSegment(i);
+        Segment* parentSegment = mFile->GetSegment(segment->mParentIndex);
+        (parentSegment ? parentSegment->mNode : parent)->AddChild(segment->mNode);
+    }
+    mSkeletonRoot = mFile->GetSegment(rootIndex)->mNode;
+
+    for (int i = 0; i < count; ++i) {
+        Segment* segment = mFile->GetSegment(i);
+        bool leaf = segment->mNode->GetChildCount() == 0;
+        SetupSegmentLimits(segment);
+        if (!leaf) continue;
+        std::string endName = segment->mName + "_End";
+        VOxaNode* end = manager->CreateNode(endName.c_str());
+        VOxaSkeleton* skeleton = manager->CreateSkeleton();
+        if (!end || !skeleton) return Fail(eFILE_CORRUPTED);
+        skeleton->SetSkeletonType(VOxaSkeleton::eLIMB_NODE);
+        end->SetNodeAttribute(skeleton);
+        segment->mNode->AddChild(end);
+        SetupEndNode(segment, end);
+        UseTake(end, takeName);
+    }
+    return true;
+}
+
+void VOxaReaderMotionAnalysisHtr::SetupSegmentLimits(Segment* segment) {
+    VOxaNode* node = segment ? segment->mNode : nullptr;
+    if (!node) return;
+    const VgeAMatrix& global = node->GetDefaultGlobalTransform();
+    VgeMatrixNormalizeRows(segment->mSecondMatrix, global.mData);
+
+    // The bone axis turned by the node's default global orientation.
+    double axisFrame[4][4];
+    VgeMatrixIdentity(axisFrame);
+    VgeMatrixMultRotation(axisFrame, segment->mSecondMatrix, mFile->GetBoneAxisMatrix());
+    double angles[3];
+    VgeMatrixToEulerXYZ(angles, axisFrame);
+
+    VOxaNodeLimitsAdapter limits(node->GetLimits());
+    limits.SetRotationAxis(VgeTVector(angles[0], angles[1], angles[2], 0.0));
+    limits.SetAxisLength(segment->mBoneLength);
+    limits.SetRotationType(false);
+    limits.SetMin(eROTATION, VgeTVector(-180.0, -150.0, -150.0, 0.0));
+    limits.SetMax(eROTATION, VgeTVector(180.0, 150.0, 150.0, 0.0));
+}
+
+void VOxaReaderMotionAnalysisHtr::SetupEndNode(Segment* segment, VOxaNode* endNode) {
+    if (!segment || !endNode) return;
+    double t[3] = {0.0, 0.0, 0.0};
+    int axis = mFile->GetBoneLengthAxis();
+    if (axis >= 0 && axis < 3) t[axis] = segment->mBoneLength;
+    VgeTVector translation(t[0], t[1], t[2], 0.0);
+    endNode->SetLclTranslation(translation);
+
+    VOxaNodeLimitsAdapter limits(endNode->GetLimits());
+    limits.SetAuto(eTRANSLATION, false);
+    limits.SetAuto(eROTATION, false);
+    limits.SetEnable(eTRANSLATION, true);
+    limits.SetDefault(eTRANSLATION, translation);
+    limits.SetAxisLength(0.0);
+    SetLimbLength(endNode->GetSkeleton(), 0.0);
+}
+
+void VOxaReaderMotionAnalysisHtr::SetupPassEndNode(VOxaNode* endNode, const Segment* parent) {
+    VgeTVector translation;
+    endNode->GetLclTranslation(translation);
+    if (parent) {
+        // The pass turns the parent's frame by its S; the inverse turn keeps the end point where
+        // the file puts it.
+        double t[3] = {translation[0], translation[1], translation[2]};
+        double inverse[4][4];
+        VgeMatrixIdentity(inverse);
+        VgeMatrixTranspose3(inverse, parent->mSecondMatrix);
+        VgeMatrixMultVector3(t, inverse, t);
+        translation = VgeTVector(t[0], t[1], t[2], 0.0);
+    }
+    endNode->SetLclTranslation(translation);
+    VOxaNodeLimitsAdapter limits(endNode->GetLimits());
+    limits.SetAuto(eTRANSLATION, false);
+    limits.SetAuto(eROTATION, false);
+    limits.SetEnable(eTRANSLATION, true);
+    limits.SetDefault(eTRANSLATION, translation);
+    limits.SetAxisLength(0.0);
+    SetLimbLength(endNode->GetSkeleton(), 0.0);
+}
+
+bool VOxaReaderMotionAnalysisHtr::ReadAnimation(VStreamOptionsMotion* options, VOxaNode* rootNode) {
+    if (!mFile || !options || mFile->IsAtEnd()) return Fail(eFILE_CORRUPTED);
+    int frameCount = options->GetFrameCount();
+    if (frameCount > mFile->GetNumFrames()) {
+        frameCount = mFile->GetNumFrames();
+        options->SetFrameCount(frameCount);
+    }
+    const VTime start = options->GetStartTime();
+    const VTime period = options->GetFramePeriod();
+    // A period under one tick would put every key at the same time; the last key's time must
+    // not wrap around.
+    if (period.Get() <= 0) return Fail(eFILE_CORRUPTED);
+    if (frameCount > 1) {
+        int64_t span = 0, last = 0;
+        if (__builtin_mul_overflow(period.Get(), (int64_t)(frameCount - 1), &span) ||
+            __builtin_add_overflow(start.Get(), span, &last))
+            return Fail(eFILE_CORRUPTED);
+    }
+
+    const int count = mFile->GetSegmentCount();
+    const int skipped = mFile->GetNumFrames() - frameCount;
+    for (int b = 0; b < count; ++b) {
+        options->Progress("Reading HTR nodes", count ? 100.0f * (float)b / (float)count : 100.0f);
+        if (b > 0 && !mFile->ReadNextLine()) return Fail(eFILE_CORRUPTED);
+        Segment* segment = mFile->FindSegmentBlock();
+        // Each block names a segment of the hierarchy, once.
+        if (!segment || segment->mKeysRead) return Fail(eFILE_CORRUPTED);
+        segment->BeginKeys(frameCount);
+        VTime time = start;
+        for (int i = 0; i < frameCount; ++i, time += period) {
+            if (!mFile->ReadNextLine() || !mFile->ReadFrameLine(segment, i, time)) {
+                segment->EndKeys();
+                return Fail(eFILE_CORRUPTED);
+            }
+        }
+        for (int i = 0; i < skipped && !mFile->IsAtEnd(); ++i)
+            mFile->ReadNextLine();
+        segment->EndKeys();
+        segment->mKeysRead = true;
+    }
+
+    if (mFile->GetMinimizeRotationOffset() && frameCount > 0) {
+        // The pass starts at the skeleton's root: the first child of `rootNode` may be a node
+        // that was in the scene before the read.
+        VOxaNode* top = mSkeletonRoot ? mSkeletonRoot : (rootNode ? rootNode->GetChild(0) : nullptr);
+        if (!top || !PreparePass(top)) return Fail(eFILE_CORRUPTED);
+        for (int c = 0; c < count; ++c)
+            for (VFCurve* curve : mFile->GetSegment(c)->mCurves)
+                if (curve) curve->KeyModifyBegin();
+        bool ok = true;
+        for (int i = 0; i < frameCount && ok; ++i)
+            ok = MinimizeRotationOffset(top, i);
+        for (int c = 0; c < count; ++c)
+            for (VFCurve* curve : mFile->GetSegment(c)->mCurves)
+                if (curve) curve->KeyModifyEnd();
+        if (!ok) return Fail(eFILE_CORRUPTED);
+    }
+
+    for (int c = 0; c < count; ++c) {
+        Segment* segment = mFile->GetSegment(c);
+        ApplyJointImportFilters(&segment->mCurves[0], &segment->mCurves[3]);
+    }
+    options->Progress("Reading HTR nodes", 100.0f);
+    return true;
+}
+
+bool VOxaReaderMotionAnalysisHtr::PreparePass(VOxaNode* top) {
+    mPassTop = nullptr;
+    mPassOrder.clear();
+    if (!top) return false;
+    std::vector<std::pair<VOxaNode*, int>> pending{{top, -1}};
+    while (!pending.empty()) {
+        VOxaNode* node = pending.back().first;
+        int parent = pending.back().second;
+        pending.pop_back();
+        Segment* segment = SegmentOfNode(node);
+        if (!segment) {
+            // Only the end nodes stand without a segment.
+            if (node->GetChildCount() > 0) return false;
+            SetupPassEndNode(node, SegmentOfNode(node->GetParent()));
+            continue;
+        }
+        mPassOrder.push_back({segment, parent});
+        int self = (int)mPassOrder.size() - 1;
+        for (int c = node->GetChildCount() - 1; c >= 0; --c)
+            pending.emplace_back(node->GetChild(c), self);
+    }
+    mPassMatrices.assign(mPassOrder.size() * 32, 0.0);
+    mPassTop = top;
+    return true;
+}
+
+bool VOxaReaderMotionAnalysisHtr::MinimizeRotationOffset(VOxaNode* top, int frameIndex) {
+    if (top != mPassTop && !PreparePass(top)) return false;
+    double identity[4][4];
+    VgeMatrixIdentity(identity);
+    for (size_t k = 0; k < mPassOrder.size(); ++k) {
+        const PassEntry& entry = mPassOrder[k];
+        VFCurve** curves = entry.segment->mCurves;
+        for (int c = 0; c < 6; ++c)
+            if (!curves[c] || curves[c]->KeyGetCount() <= frameIndex) return false;
+        // G and H of this entry; F and N those of its parent (the identity for the top).
+        double(*G)[4] = reinterpret_cast<double(*)[4]>(&mPassMatrices[k * 32]);
+        double(*H)[4] = reinterpret_cast<double(*)[4]>(&mPassMatrices[k * 32 + 16]);
+        const bool top = entry.parent < 0;
+        const double(*F)[4] =
+            top ? identity : reinterpret_cast<double(*)[4]>(&mPassMatrices[entry.parent * 32]);
+        const double(*N)[4] =
+            top ? identity : reinterpret_cast<double(*)[4]>(&mPassMatrices[entry.parent * 32 + 16]);
+
+        double local[4][4];
+        VgeMatrixIdentity(local);
+        VgeEulerXYZToMatrix(local, curves[3]->KeyGetValue(frameIndex), curves[4]->KeyGetValue(frameIndex),
+                            curves[5]->KeyGetValue(frameIndex));
+        VgeMatrixSetTranslation(local, curves[0]->KeyGetValue(frameIndex), curves[1]->KeyGetValue(frameIndex),
+                                curves[2]->KeyGetValue(frameIndex));
+        VgeMatrixIdentity(G);
+        VgeMatrixMultAffine(G, F, local);  // G = L x F
+        // H = S x G with the rotation of S only, so H keeps G's position.
+        VgeMatrixIdentity(H);
+        VgeMatrixMultRotation(H, G, entry.segment->mSecondMatrix);
+        H[3][0] = G[3][0];
+        H[3][1] = G[3][1];
+        H[3][2] = G[3][2];
+        double relative[4][4];
+        VgeMatrixIdentity(relative);
+        VgeMatrixMultInverse(relative, N, H);  // H x N^-1
+        NormalizeRotation(relative);
+        double angles[3];
+        VgeMatrixToEulerXYZ(angles, relative);
+        for (int c = 0; c < 3; ++c) {
+            curves[c]->KeySetValue(frameIndex, (float)relative[3][c]);
+            curves[3 + c]->KeySetValue(frameIndex, (float)angles[c]);
+        }
+    }
+    return true;
+}
+
+VOxaPose* VOxaReaderMotionAnalysisHtr::CreateRestPose(VOxaScene* scene, VOxaNode* top) {
+    if (!scene || !top || !mManager) return nullptr;
+    VString name(top->GetNameWithoutPrefix());
+    name += "_RESTPOSE";
+    VOxaPose* pose = mManager->CreatePose(name.Buffer(), 0);
+    if (!pose) return nullptr;
+    const double unit[3] = {1.0, 1.0, 1.0};
+    for (int i = 0; i < mFile->GetSegmentCount(); ++i) {
+        Segment* segment = mFile->GetSegment(i);
+        if (!segment->mNode) return nullptr;
+        double angles[3];
+        VgeMatrixToEulerXYZ(angles, segment->mBaseRotation);
+        VMatrix matrix;
+        VgeMatrixFromTRS(matrix.mData, segment->mBaseTranslation, angles, unit);
+        if (pose->Add(segment->mNode->GetNameWithoutPrefix(), matrix, true) < 0) return nullptr;
+    }
+    scene->AddPose(pose);
+    return pose;
+}
+
+VOxaReader* VOxaCreateHtrReader(VOxaSdkManager* manager) {
+    return new VOxaReaderMotionAnalysisHtr(manager);
+}

@@ -1,0 +1,87 @@
+#ifndef OXA_FORMATS_MOTION_HTR_VOXA_READER_HTR_H
+#define OXA_FORMATS_MOTION_HTR_VOXA_READER_HTR_H
+
+#include <unordered_map>
+#include <vector>
+
+#include "formats/motion/htr/voxa_file_htr.h"
+#include "oxa_codec/voxa_reader.h"
+
+class VOxaPose;
+class VOxaScene;
+class VStreamOptionsMotion;
+
+// Reads an HTR file into a skeleton of nodes with animation curves. Each segment becomes a node
+// named as the segment with a limb-node skeleton attribute; each leaf segment gets an end node
+// "<segment>_End" along the bone axis. The skeleton hangs below a node "HTR:reference" under the
+// scene's root (directly under the root when option 8 "ImportCreateReferenceNode" is not 1); the
+// animation goes into a new take named after the file, and a rest pose "<top>_RESTPOSE" records
+// each segment's base transform.
+//
+// A segment's bone length is also kept as the "LimbLength" of its skeleton attribute (0 for the
+// end nodes), which is where the HTR writer reads a node's bone length back.
+class VOxaReaderMotionAnalysisHtr : public VOxaReader {
+public:
+    using Segment = VOxaFileMotionAnalysisHtr::Segment;
+
+    // Deepest segment tree accepted: deeper chains are refused rather than walked.
+    static constexpr int kMaxDepth = 1024;
+
+    explicit VOxaReaderMotionAnalysisHtr(VOxaSdkManager* manager);
+    ~VOxaReaderMotionAnalysisHtr() override;
+
+    bool FileOpen(const char* path) override;
+    bool FileClose() override;
+    bool IsFileOpen() override;
+    // New motion options filled from the header (frame count, custom rate, option 8 = 1).
+    VStreamOptions* GetReadOptions() override;
+    bool Read(VOxaScene* scene, VStreamOptions* options) override;
+
+    // The nodes of the segments under `parent`, with defaults, limits, end nodes and the take.
+    bool BuildSkeleton(VOxaSdkManager* manager, VOxaNode* parent, const char* takeName,
+                       VStreamOptionsMotion* options);
+    // The segment's working matrix, rotation axis, bone length, rotation type and limits.
+    void SetupSegmentLimits(Segment* segment);
+    // The end node's translation along the bone axis and its fixed limits.
+    void SetupEndNode(Segment* segment, VOxaNode* endNode);
+    // The segment blocks into the curves, the rotation-offset pass and the curve filters.
+    bool ReadAnimation(VStreamOptionsMotion* options, VOxaNode* rootNode);
+    // The rotation-offset pass at one frame index over the tree under `top`: each segment's keys
+    // become the local transform of S x G, with G its global matrix as read and S the rotation of
+    // its default global matrix, so global positions are kept.
+    bool MinimizeRotationOffset(VOxaNode* top, int frameIndex);
+    // The rest pose "<name of top>_RESTPOSE" with each segment's base transform (local).
+    VOxaPose* CreateRestPose(VOxaScene* scene, VOxaNode* top);
+
+    VOxaFileMotionAnalysisHtr* GetFile() const { return mFile; }
+    const VString& GetFileName() const { return mFileName; }
+
+private:
+    bool Fail(int id);
+    Segment* SegmentOfNode(const VOxaNode* node) const;
+    void SetupPassEndNode(VOxaNode* endNode, const Segment* parent);
+    // The segments under `top` parents first, with each one's parent position (-1 for the top);
+    // the end nodes met on the way are set up for the pass. False for a node with children but
+    // without a segment.
+    bool PreparePass(VOxaNode* top);
+
+    struct PassEntry {
+        Segment* segment;
+        int parent;
+    };
+    VOxaNode* mPassTop = nullptr;
+    std::vector<PassEntry> mPassOrder;
+    // Per entry, the global matrix as read (G) and the moved one (H) at the current frame.
+    std::vector<double> mPassMatrices;
+
+    VOxaFileMotionAnalysisHtr* mFile = nullptr;
+    VString mFileName;
+    // The root segment's node, set by BuildSkeleton.
+    VOxaNode* mSkeletonRoot = nullptr;
+    std::unordered_map<const VOxaNode*, Segment*> mNodeSegments;
+};
+
+// The factory of the importer's "htr" row.
+VOxaReader* VOxaCreateHtrReader(VOxaSdkManager* manager);
+
+#endif  // OXA_FORMATS_MOTION_HTR_VOXA_READER_HTR_H

@@ -1,0 +1,312 @@
+#include "formats/motion/htr/voxa_writer_htr.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "animation/fcurve.h"
+#include "attributes/voxa_pose.h"
+#include "attributes/voxa_skeleton.h"
+#include "base/vge_euler.h"
+#include "base/vge_matrix.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_limits_adapter.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_node_limits.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_take_node.h"
+
+namespace {
+
+// Longest part of a path quoted in the "Cannot open file" text.
+constexpr size_t kMaxQuotedPath = 1024;
+
+// Rows divided by their lengths, all three negated when the 3x3 part is mirrored.
+void NormalizeRotation(double m[4][4]) {
+    const double sign = VgeMatrixIsRightHanded(m) ? 1.0 : -1.0;
+    for (int r = 0; r < 3; ++r) {
+        double length = std::sqrt(m[r][0] * m[r][0] + m[r][1] * m[r][1] + m[r][2] * m[r][2]);
+        if (length == 0.0) continue;
+        double f = sign / length;
+        for (int c = 0; c < 3; ++c)
+            m[r][c] *= f;
+    }
+}
+
+// A key value as the working curves of the format hold it (single precision).
+inline double AsKey(double value) {
+    return (double)(float)value;
+}
+
+// True when a limit flag of the node is set: its evaluation then clamps values.
+bool HasLimits(VOxaNode* node) {
+    const VOxaNodeLimits* limits = node->GetLimits();
+    return !limits || limits->mTranslationLimits.IsLimitActive() || limits->mRotationLimits.IsLimitActive() ||
+           limits->mScalingLimits.IsLimitActive();
+}
+
+// One segment of the written hierarchy.
+struct WorkNode {
+    VOxaNode* node = nullptr;
+    int parent = -1;                              // index of the parent's entry, -1 for the root
+    double baseTranslation[3] = {0.0, 0.0, 0.0};  // file units
+    double baseRotation[4][4];
+    double baseAngles[3] = {0.0, 0.0, 0.0};
+    double restGlobal[4][4];  // scene units, for base positions given as global matrices
+    double length = 0.0;      // file units
+};
+
+}  // namespace
+
+VOxaWriterMotionAnalysisHtr::VOxaWriterMotionAnalysisHtr(VOxaSdkManager* manager) : VOxaWriter(manager) {}
+
+VOxaWriterMotionAnalysisHtr::~VOxaWriterMotionAnalysisHtr() {
+    if (mFile) FileClose();
+}
+
+bool VOxaWriterMotionAnalysisHtr::Fail(int id, const char* text) {
+    if (text)
+        mError.SetLastError(id, text);
+    else
+        mError.SetLastErrorID(id);
+    return false;
+}
+
+bool VOxaWriterMotionAnalysisHtr::FileCreate(const char* path) {
+    delete mFile;
+    mFile = new VOxaFileMotionAnalysisHtr(false);
+    if (!path || !mFile->Open(path, "w")) {
+        delete mFile;
+        mFile = nullptr;
+        VString text("Cannot open file \"");
+        if (path && std::strlen(path) > kMaxQuotedPath) {
+            text += VString(path, (int)kMaxQuotedPath);
+            text += "...";
+        } else {
+            text += path ? path : "";
+        }
+        text += "\" for writing.";
+        return Fail(eFILE_NOT_OPENED, text.Buffer());
+    }
+    mSegmentCount = 0;
+    mFrameCount = 0;
+    return true;
+}
+
+bool VOxaWriterMotionAnalysisHtr::FileClose() {
+    if (!mFile) return Fail(eFILE_NOT_OPENED);
+    delete mFile;
+    mFile = nullptr;
+    return true;
+}
+
+bool VOxaWriterMotionAnalysisHtr::IsFileOpen() {
+    return mFile != nullptr;
+}
+
+VStreamOptions* VOxaWriterMotionAnalysisHtr::GetWriteOptions() {
+    VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
+    options->SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 0);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_REQUIRE_SINGLE_ROOT_NODE, 1);
+    return options;
+}
+
+VOxaPose* VOxaWriterMotionAnalysisHtr::FindRestPose(VOxaScene* scene, const char* name) const {
+    if (!scene || !name) return nullptr;
+    for (int i = 0; i < scene->GetPoseCount(); ++i) {
+        VOxaPose* pose = scene->GetPose(i);
+        if (pose && pose->IsRestPose() && std::strcmp(pose->GetNameWithoutPrefix(), name) == 0) return pose;
+    }
+    return nullptr;
+}
+
+double VOxaWriterMotionAnalysisHtr::GetAxisLength(VOxaNode* node) {
+    VOxaSkeleton* skeleton = node ? node->GetSkeleton() : nullptr;
+    if (!skeleton || !skeleton->GetProperties()) return 1.0;
+    return skeleton->GetProperties()->GetLimbLength();
+}
+
+bool VOxaWriterMotionAnalysisHtr::IsEndNode(VOxaNode* node) {
+    if (!node || node->GetChildCount() != 0) return false;
+    VOxaNodeLimitsAdapter limits(node->GetLimits());
+    return !limits.GetAuto(1) && GetAxisLength(node) == 0.0;
+}
+
+int VOxaWriterMotionAnalysisHtr::GetWholeFrameRate(VTime period) {
+    double seconds = period.GetSecondDouble();
+    if (!(seconds > 0.0)) return 0;
+    double rate = 1.0 / seconds;
+    return rate < 2147483647.0 ? (int)rate : 2147483647;
+}
+
+bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) {
+    if (!mFile || !mFile->IsOpen()) return Fail(eFILE_NOT_OPENED);
+    VOxaNode* root = FindMotionRootNode(scene);
+    if (!root) return Fail(eFILE_NOT_CREATED, "Can not find root node.");
+    if (!base || !base->IsA(VStreamOptionsMotion::ClassInfo.GetId())) return Fail(eSTREAM_OPTIONS_NOT_SET);
+    VStreamOptionsMotion* options = static_cast<VStreamOptionsMotion*>(base);
+
+    VString names("");
+    if (!CheckSpaceInNodeNameRecursive(root, names)) {
+        VString text("Spaces are not allowed in HTR node names:");
+        text += names;
+        options->Message("Error", text.Buffer());
+        return Fail(eUNIDENTIFIED_ERROR, text.Buffer());
+    }
+    const bool fromGlobal = options->GetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION) == 1;
+
+    // The hierarchy depth first from the root, each node before its children; end nodes are
+    // passed over.
+    std::vector<WorkNode> work;
+    {
+        std::vector<std::pair<VOxaNode*, int>> pending{{root, -1}};
+        while (!pending.empty()) {
+            VOxaNode* node = pending.back().first;
+            int parent = pending.back().second;
+            pending.pop_back();
+            if (node != root && IsEndNode(node)) continue;
+            work.emplace_back();
+            work.back().node = node;
+            work.back().parent = parent;
+            int self = (int)work.size() - 1;
+            for (int c = node->GetChildCount() - 1; c >= 0; --c)
+                pending.emplace_back(node->GetChild(c), self);
+        }
+    }
+
+    options->Progress("Converting HTR nodes", 0.0f);
+    VString poseName(root->GetNameWithoutPrefix());
+    poseName += "_RESTPOSE";
+    VOxaPose* pose = FindRestPose(scene, poseName.Buffer());
+    for (WorkNode& w : work) {
+        double matrix[4][4];
+        VgeMatrixIdentity(matrix);
+        bool local = !fromGlobal;
+        int entry = pose ? pose->Find(w.node->GetNameWithoutPrefix()) : -1;
+        if (entry >= 0) {
+            VgeMatrixCopyAffine(matrix, pose->GetMatrix(entry).mData);
+            local = pose->IsLocalMatrix(entry);
+        } else if (fromGlobal) {
+            VgeMatrixCopyAffine(matrix, w.node->GetDefaultGlobalTransform().mData);
+        } else {
+            VgeMatrixCopyAffine(matrix, w.node->GetDefaultLocalTransform().mData);
+        }
+        const WorkNode* parent = w.parent >= 0 ? &work[w.parent] : nullptr;
+        double relative[4][4];
+        VgeMatrixIdentity(relative);
+        VgeMatrixIdentity(w.restGlobal);
+        if (local) {
+            VgeMatrixCopyAffine(relative, matrix);
+            if (parent)
+                VgeMatrixMultAffine(w.restGlobal, parent->restGlobal, matrix);
+            else
+                VgeMatrixCopyAffine(w.restGlobal, matrix);
+        } else {
+            VgeMatrixCopyAffine(w.restGlobal, matrix);
+            if (parent)
+                VgeMatrixMultInverse(relative, parent->restGlobal, matrix);
+            else
+                VgeMatrixCopyAffine(relative, matrix);
+        }
+        for (int k = 0; k < 3; ++k)
+            w.baseTranslation[k] = relative[3][k] / mUnitFactor;
+        VgeMatrixIdentity(w.baseRotation);
+        VgeRMatrixCopy(w.baseRotation, relative);
+        NormalizeRotation(w.baseRotation);
+        VgeMatrixToEulerXYZ(w.baseAngles, w.baseRotation);
+        w.length = GetAxisLength(w.node) / mUnitFactor;
+    }
+
+    const int frameCount = options->GetFrameCount();
+    const VTime start = options->GetStartTime();
+    const VTime period = options->GetFramePeriod();
+    const int rate = GetWholeFrameRate(period);
+    if (rate <= 0) return Fail(eSTREAM_OPTIONS_NOT_SET);
+    mSegmentCount = (int)work.size();
+    mFrameCount = frameCount;
+
+    VOxaFileMotionAnalysisHtr& file = *mFile;
+    file.WriteHeader(mSegmentCount, frameCount, rate);
+    file.WriteHierarchyTitle();
+    for (const WorkNode& w : work)
+        file.WriteHierarchyLine(w.node->GetNameWithoutPrefix(),
+                                w.parent >= 0 ? work[w.parent].node->GetNameWithoutPrefix() : nullptr);
+    file.WriteBasePositionTitle();
+    for (const WorkNode& w : work)
+        file.WriteBasePositionLine(w.node->GetNameWithoutPrefix(), w.baseTranslation, w.baseAngles, w.length);
+
+    // Segment by segment, each frame's local transform relative to the base position.
+    for (int s = 0; s < (int)work.size(); ++s) {
+        const WorkNode& w = work[s];
+        options->Progress("Writing HTR nodes", 50.0f + 50.0f * (float)s / (float)work.size());
+        file.WriteSegmentTitle(w.node->GetNameWithoutPrefix());
+        VOxaNode* parentNode = w.parent >= 0 ? work[w.parent].node : nullptr;
+        double baseInverse[4][4];
+        VgeMatrixIdentity(baseInverse);
+        VgeMatrixTranspose3(baseInverse, w.baseRotation);
+        // Without limits the local transform is the plain TRS of the current take's curves.
+        VFCurve* curves[9] = {};
+        int hints[9] = {};
+        bool fast = !fromGlobal && !HasLimits(w.node);
+        if (fast) {
+            VOxaTakeNode* take = w.node->GetCurrentTakeNode();
+            if (take) {
+                VFCurve* found[9] = {
+                    take->GetTranslationX(),   take->GetTranslationY(),   take->GetTranslationZ(),
+                    take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(),
+                    take->GetScaleX(),         take->GetScaleY(),         take->GetScaleZ()};
+                for (int c = 0; c < 9; ++c)
+                    fast = fast && (curves[c] = found[c]) != nullptr;
+            } else {
+                fast = false;
+            }
+        }
+        VTime time = start;
+        for (int f = 0; f < frameCount; ++f, time += period) {
+            double local[4][4];
+            VgeMatrixIdentity(local);
+            if (fromGlobal) {
+                const VgeAMatrix& global = w.node->EvaluateGlobalTransform(time);
+                if (parentNode)
+                    VgeMatrixMultInverse(local, parentNode->EvaluateGlobalTransform(time).mData,
+                                         global.mData);
+                else
+                    VgeMatrixCopyAffine(local, global.mData);
+            } else if (fast) {
+                // The node's own local evaluation without limits, each curve with its own hint.
+                double trs[9];
+                for (int c = 0; c < 9; ++c)
+                    trs[c] = curves[c]->Evaluate(time, &hints[c]);
+                VgeMatrixFromTRS(local, trs, trs + 3, trs + 6);
+            } else {
+                VgeMatrixCopyAffine(local, w.node->EvaluateLocalTransform(time).mData);
+            }
+            double translation[3], angles[3], rotation[4][4];
+            for (int k = 0; k < 3; ++k)
+                translation[k] = AsKey(local[3][k] / mUnitFactor - w.baseTranslation[k]);
+            NormalizeRotation(local);
+            // local = relative x base, so relative = local x base^-1.
+            VgeMatrixIdentity(rotation);
+            VgeMatrixMultRotation(rotation, baseInverse, local);
+            VgeMatrixToEulerXYZ(angles, rotation);
+            for (int k = 0; k < 3; ++k)
+                angles[k] = AsKey(angles[k]);
+            file.WriteFrameLine(f + 1, translation, angles);
+        }
+        if (file.WriteFailed()) break;
+    }
+    file.WriteEndOfFile();
+    options->Progress("Writing HTR nodes", 100.0f);
+
+    if (file.WriteFailed()) {
+        file.Discard();
+        return Fail(eOUT_OF_DISK_SPACE);
+    }
+    // Puts the file in place; a failed flush or rename keeps the old target.
+    if (!file.Close()) return Fail(eOUT_OF_DISK_SPACE);
+    return true;
+}
+
+VOxaWriter* VOxaCreateHtrWriter(VOxaSdkManager* manager) {
+    return new VOxaWriterMotionAnalysisHtr(manager);
+}

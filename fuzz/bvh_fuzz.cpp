@@ -1,0 +1,97 @@
+// Fuzzes the BVH file and reader: the input is written to a file; the file object parses it with
+// bare curves on its joints (the fast path, most of the parsing), then the reader reads it into a
+// scene with the options its header gives and, when that succeeds, the scene is written back (a
+// few frames). The manager and scene live across inputs: building a scene costs more than
+// parsing most inputs.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "animation/fcurve.h"
+#include "formats/motion/bvh/voxa_file_biovision.h"
+#include "formats/motion/bvh/voxa_reader_biovision.h"
+#include "formats/motion/bvh/voxa_writer_biovision.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+
+namespace {
+
+const std::string& InputPath() {
+    static const std::string path = "/tmp/bvh_fuzz_" + std::to_string(getpid()) + ".bvh";
+    return path;
+}
+
+void ParseFile(const std::string& path) {
+    VOxaFileBiovision file;
+    if (!file.Open(path.c_str(), "r")) return;
+    std::unique_ptr<VStreamOptionsMotion> options(VStreamOptionsMotion::Create());
+    file.ScanHeader(options.get());
+    if (!file.ReadHierarchy()) return;
+    std::vector<std::unique_ptr<VFCurve>> curves;
+    for (int i = 0; i < file.GetJointCount(); ++i) {
+        for (VFCurve*& curve : file.GetJoint(i)->mCurves) {
+            curves.emplace_back(VFCurve::Create());
+            curve = curves.back().get();
+        }
+    }
+    file.ReadMotion(options.get());
+}
+
+// Back to an empty scene: the nodes read into it, and the nodes a failed read left unattached.
+// The first `keep` nodes are the scene's own (root, camera switcher, producer cameras).
+void Tidy(VOxaSdkManager* manager, VOxaScene* scene, int keep) {
+    scene->Clear();
+    while (manager->GetNodeCount() > keep) {
+        VOxaNode* node = manager->GetNode(manager->GetNodeCount() - 1);
+        while (node->GetParent())
+            node = node->GetParent();
+        manager->DestroyNode(node, true);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static VOxaSdkManager* manager = VOxaSdkManager::Create();
+    static VOxaScene* scene = manager->CreateScene();
+    static const int keep = manager->GetNodeCount();
+    const std::string& path = InputPath();
+    if (FILE* out = std::fopen(path.c_str(), "wb")) {
+        if (size) std::fwrite(data, 1, size, out);
+        std::fclose(out);
+    } else {
+        return 0;
+    }
+    ParseFile(path);
+
+    {
+        VOxaReaderBiovision reader(manager);
+        if (!reader.FileOpen(path.c_str())) return 0;
+        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+        const bool read = options && reader.Read(scene, options.get());
+        reader.FileClose();
+        VOxaNode* reference = read ? scene->GetRootNode()->GetChild(0) : nullptr;
+        if (reference && reference->GetChildCount() > 0) {
+            reference->GetChild(0)->SetMarked(1);
+            VOxaWriterBiovision writer(manager);
+            const std::string written = path + ".out";
+            if (writer.FileCreate(written.c_str())) {
+                std::unique_ptr<VStreamOptions> writeOptions(writer.GetWriteOptions());
+                auto* motion = static_cast<VStreamOptionsMotion*>(writeOptions.get());
+                const int frames = static_cast<VStreamOptionsMotion*>(options.get())->GetFrameCount();
+                motion->SetFrameCount(frames < 4 ? frames : 4);
+                motion->SetOption(VStreamOptionsMotion::eTRANSLATION, size % 2 ? 1 : 0);
+                writer.Write(scene, writeOptions.get());
+                writer.FileClose();
+            }
+        }
+    }
+    Tidy(manager, scene, keep);
+    return 0;
+}

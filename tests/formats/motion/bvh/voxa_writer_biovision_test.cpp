@@ -1,0 +1,387 @@
+// The BVH writer: hierarchy and end sites, channel layouts, the written rotation order, round
+// trips through the reader, and its errors.
+
+#include "formats/motion/bvh/voxa_writer_biovision.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "attributes/voxa_skeleton.h"
+#include "base/vge_euler.h"
+#include "oxa_codec/voxa_io_formats.h"
+#include "scene/voxa_limits_adapter.h"
+#include "scene/voxa_node_properties.h"
+#include "tests/formats/motion/bvh/bvh_test_util.h"
+
+using namespace bvhtest;
+
+namespace {
+
+const char* const kChain =
+    "HIERARCHY\n"
+    "ROOT Hips\n"
+    "{\n"
+    "  OFFSET 0 0 0\n"
+    "  CHANNELS 6 Xposition Yposition Zposition Zrotation Yrotation Xrotation\n"
+    "  JOINT Spine\n"
+    "  {\n"
+    "    OFFSET 0.5 10 -0.25\n"
+    "    CHANNELS 3 Zrotation Yrotation Xrotation\n"
+    "    JOINT Head\n"
+    "    {\n"
+    "      OFFSET 0 7.5 1\n"
+    "      CHANNELS 3 Xrotation Zrotation Yrotation\n"
+    "      End Site\n"
+    "      {\n"
+    "        OFFSET 0 3 0.000001\n"
+    "      }\n"
+    "    }\n"
+    "  }\n"
+    "}\n"
+    "MOTION\n"
+    "Frames: 4\n"
+    "Frame Time: 0.0333333\n"
+    "1 2 3 10 20 30 5 -6 170 40 50 60\n"
+    "1.5 2 3 -175 20 30 5 -6 179 40 50 60\n"
+    "2 2 3 175 -20 30 5 -6 -179 40 50 60\n"
+    "2.5 2 3 170 20 -30 5 -6 -170 40 50 60\n";
+
+int gMessages = 0;
+std::string gMessage;
+int CountMessage(const char*, const char* text, const char*, const char*, const char*, void*) {
+    ++gMessages;
+    gMessage = text;
+    return 1;
+}
+
+}  // namespace
+
+class bvh_Writer : public Fixture {
+protected:
+    // Writes the scene (motion root marked by the caller) with options adjusted by `adjust`.
+    template <typename Adjust>
+    bool WriteScene(VOxaScene* scene, const std::string& path, Adjust adjust, std::string* error = nullptr) {
+        VOxaWriterBiovision writer(mManager);
+        if (!writer.FileCreate(path.c_str())) {
+            if (error) *error = writer.GetError().GetLastErrorString().Buffer();
+            return false;
+        }
+        std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+        auto* motion = static_cast<VStreamOptionsMotion*>(options.get());
+        motion->SetTimeMode(0, 30.0);
+        motion->SetFrameCount(4);
+        adjust(motion);
+        bool ok = writer.Write(scene, options.get());
+        if (error) *error = writer.GetError().GetLastErrorString().Buffer();
+        bool closed = writer.FileClose();
+        if (error && !closed) *error = writer.GetError().GetLastErrorString().Buffer();
+        return ok && closed;
+    }
+    bool WriteScene(VOxaScene* scene, const std::string& path, std::string* error = nullptr) {
+        return WriteScene(
+            scene, path, [](VStreamOptionsMotion*) {}, error);
+    }
+
+    // A limb node below `parent` with a take "Take" (keys at 0 and 1/30 s on R X when `keyed`).
+    VOxaNode* Limb(const char* name, VOxaNode* parent, bool keyed) {
+        VOxaNode* node = mManager->CreateNode(name);
+        VOxaSkeleton* skeleton = mManager->CreateSkeleton();
+        skeleton->SetSkeletonType(VOxaSkeleton::eLIMB_NODE);
+        node->SetNodeAttribute(skeleton);
+        if (parent) parent->AddChild(node);
+        node->AddTakeNode("Take");
+        node->SetCurrentTakeNode("Take");
+        if (keyed) {
+            VFCurve* rx = node->GetCurrentTakeNode()->GetEulerRotationX();
+            rx->KeyAppendFast(VTime(0), 10.0f);
+            rx->KeyAppendFast(VTime(VTime::kOneSecond / 30), 20.0f);
+        }
+        return node;
+    }
+};
+
+TEST_F(bvh_Writer, RoundTripKeepsOffsetsEndSitesAndValues) {
+    FilterSettings settings(2, true);
+    ASSERT_TRUE(ReadText("chain.bvh", kChain));
+    VOxaNode* hips = Node("Hips");
+    hips->SetMarked(1);
+    const std::string path = TempPath("chain_out.bvh");
+    std::string error;
+    ASSERT_TRUE(WriteScene(mScene, path, &error)) << error;
+    const std::string text = ReadFile(path);
+    // The writer's layout: root six channels, others three, Z X Y; the end site from its node.
+    EXPECT_EQ(text.substr(0, text.find("MOTION")),
+              "HIERARCHY\n"
+              "ROOT Hips\n"
+              "{\n"
+              "  OFFSET 0 0 0\n"
+              "  CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation\n"
+              "  JOINT Spine\n"
+              "  {\n"
+              "    OFFSET 0.5 10 -0.25\n"
+              "    CHANNELS 3 Zrotation Xrotation Yrotation\n"
+              "    JOINT Head\n"
+              "    {\n"
+              "      OFFSET 0 7.5 1\n"
+              "      CHANNELS 3 Zrotation Xrotation Yrotation\n"
+              "      End Site\n"
+              "      {\n"
+              "        OFFSET 0 3 0\n"
+              "      }\n"
+              "    }\n"
+              "  }\n"
+              "}\n");
+    EXPECT_NE(text.find("MOTION\nFrames:\t4\nFrame Time:\t0.0333333\n"), std::string::npos);
+
+    // Read back into a second scene: the same joints, offsets and rotations.
+    VOxaScene* first = mScene;
+    mScene = mManager->CreateScene();
+    ASSERT_TRUE(ReadPath(path, &error)) << error;
+    auto nodeIn = [&](VOxaScene* scene, const char* name) {
+        return scene->GetRootNode()->FindChild(name, true);
+    };
+    for (const char* name : {"Hips", "Spine", "Head", "Head_End"}) {
+        VOxaNode* a = nodeIn(first, name);
+        VOxaNode* b = nodeIn(mScene, name);
+        ASSERT_NE(a, nullptr) << name;
+        ASSERT_NE(b, nullptr) << name;
+        VgeTVector ta, tb;
+        a->GetLclTranslation(ta);
+        b->GetLclTranslation(tb);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(ta[k], tb[k], 1e-6) << name;
+        if (std::string(name) == "Head_End") continue;
+        for (int f = 0; f < 4; ++f) {
+            const VTime time = VTime::kOneSecond / 30 * f;
+            const VgeAMatrix& ma = a->EvaluateLocalTransform(time);
+            const VgeAMatrix& mb = b->EvaluateLocalTransform(time);
+            for (int i = 0; i < 4; ++i)
+                for (int j = 0; j < 3; ++j)
+                    EXPECT_NEAR(ma.mData[i][j], mb.mData[i][j], 1e-4) << name << " frame " << f;
+        }
+    }
+    // The file's rotations, in their own channel orders, are what the written ones give.
+    const int zyx[3] = {2, 1, 0};
+    const double spine[3] = {5, -6, 179};
+    VOxaNode* spineNode = nodeIn(mScene, "Spine");
+    const VgeAMatrix& m = spineNode->EvaluateLocalTransform(VTime::kOneSecond / 30);
+    R3 got = Identity();
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            got.m[i][j] = m.mData[i][j];
+    EXPECT_LT(MaxDifference(got, FromChannels(zyx, spine, 3)), 1e-4);
+}
+
+TEST_F(bvh_Writer, SixChannelsEverywhereWithTranslation) {
+    ASSERT_TRUE(ReadText("chain6.bvh", kChain));
+    Node("Hips")->SetMarked(1);
+    const std::string path = TempPath("chain6_out.bvh");
+    ASSERT_TRUE(WriteScene(mScene, path, [](VStreamOptionsMotion* options) {
+        options->SetOption(VStreamOptionsMotion::eTRANSLATION, 1);
+    }));
+    const std::string text = ReadFile(path);
+    size_t six = 0, pos = 0;
+    while ((pos = text.find("CHANNELS 6 ", pos)) != std::string::npos) {
+        ++six;
+        ++pos;
+    }
+    EXPECT_EQ(six, 3u);
+    EXPECT_EQ(text.find("CHANNELS 3"), std::string::npos);
+    // Every motion line holds 18 values; a joint's translation is its offset.
+    const std::string firstLine = text.substr(text.find("Frame Time:"));
+    const std::string line = firstLine.substr(
+        firstLine.find('\n') + 1, firstLine.find('\n', firstLine.find('\n') + 1) - firstLine.find('\n') - 1);
+    std::istringstream values(line);
+    std::vector<double> numbers;
+    for (double v; values >> v;)
+        numbers.push_back(v);
+    ASSERT_EQ(numbers.size(), 18u);
+    EXPECT_DOUBLE_EQ(numbers[6], 0.5);
+    EXPECT_DOUBLE_EQ(numbers[7], 10);
+    EXPECT_DOUBLE_EQ(numbers[8], -0.25);
+}
+
+TEST_F(bvh_Writer, EndSiteTestAndLeafEndSitesFromTheLimits) {
+    VOxaNode* root = mScene->GetRootNode();
+    VOxaNode* hips = Limb("Hips", root, true);
+    VOxaNode* arm = Limb("Arm", hips, true);
+    VOxaNode* hand = Limb("Hand", arm, true);  // animated leaf: a joint with its own end site
+    VOxaNode* leg = Limb("Leg", hips, true);
+    VOxaNode* toe = Limb("Toe_EndSite", leg, true);  // animated, but named as an end site
+    VOxaNode* neck = Limb("Neck", hips, true);
+    VOxaNode* still = Limb("Still", neck, false);  // no keys: an end site
+    hand->SetLclTranslation(VgeTVector(0, 4, 0, 0));
+    toe->SetLclTranslation(VgeTVector(0, -2, 0, 0));
+    still->SetLclTranslation(VgeTVector(1, 1, 0, 0));
+    mScene->SetCurrentTake("Take");
+
+    EXPECT_FALSE(VOxaWriterBiovision::IsEndSiteNode(hand));
+    EXPECT_TRUE(VOxaWriterBiovision::IsEndSiteNode(toe));
+    EXPECT_TRUE(VOxaWriterBiovision::IsEndSiteNode(still));
+    EXPECT_FALSE(VOxaWriterBiovision::IsEndSiteNode(arm));
+    // On the default take, or without a limb-node skeleton, a leaf is an end site.
+    hand->SetCurrentTakeNode(0);
+    EXPECT_TRUE(VOxaWriterBiovision::IsEndSiteNode(hand));
+    hand->SetCurrentTakeNode("Take");
+    hand->GetSkeleton()->SetSkeletonType(VOxaSkeleton::eLIMB);
+    EXPECT_TRUE(VOxaWriterBiovision::IsEndSiteNode(hand));
+    hand->GetSkeleton()->SetSkeletonType(VOxaSkeleton::eLIMB_NODE);
+    // A leaf beside a sibling is never an end site.
+    VOxaNode* finger = Limb("Finger", arm, false);
+    EXPECT_FALSE(VOxaWriterBiovision::IsEndSiteNode(finger));
+    EXPECT_FALSE(VOxaWriterBiovision::IsEndSiteNode(hand));
+    mManager->DestroyNode(finger);
+
+    // The hand's end site: axis length along its rotation axis (y 30, z 45 degrees).
+    VOxaNodeLimitsAdapter limits(hand->GetLimits());
+    limits.SetRotationAxis(VgeTVector(0, 30, 45, 0));
+    hand->GetNodeProperties()->SetAxisLen(2.0);
+    hips->SetMarked(1);
+    const std::string path = TempPath("leaves.bvh");
+    std::string error;
+    ASSERT_TRUE(WriteScene(mScene, path, &error)) << error;
+    const std::string text = ReadFile(path);
+    const std::string handBlock = text.substr(text.find("JOINT Hand"));
+    EXPECT_EQ(handBlock.substr(0, handBlock.find("  JOINT Leg")),
+              "JOINT Hand\n"
+              "    {\n"
+              "      OFFSET 0 4 0\n"
+              "      CHANNELS 3 Zrotation Xrotation Yrotation\n"
+              "      End Site\n"
+              "      {\n"
+              "        OFFSET 1.22474 1.22474 -1\n"
+              "      }\n"
+              "    }\n"
+              "  }\n");
+    EXPECT_NE(text.find("  JOINT Leg\n  {\n    OFFSET 0 0 0\n    CHANNELS 3 Zrotation Xrotation Yrotation\n"
+                        "    End Site\n    {\n      OFFSET 0 -2 0\n    }\n  }\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("    End Site\n    {\n      OFFSET 1 1 0\n    }\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Toe_EndSite"), std::string::npos);
+    EXPECT_EQ(text.find("Still"), std::string::npos);
+    // Four joints with values: root six, others three.
+    const std::string motion = text.substr(text.find("Frame Time:"));
+    const std::string line = motion.substr(motion.find('\n') + 1);
+    std::istringstream first(line.substr(0, line.find('\n')));
+    std::vector<double> numbers;
+    for (double v; first >> v;)
+        numbers.push_back(v);
+    EXPECT_EQ(numbers.size(), 6u + 3 * 4);
+}
+
+TEST_F(bvh_Writer, RotationsAreWrittenInTheYXZOrderWithItsSingularCase) {
+    VOxaNode* root = mScene->GetRootNode();
+    VOxaNode* hips = Limb("Hips", root, false);
+    VOxaNode* joint = Limb("Joint", hips, false);
+    Limb("Tip", joint, false);
+    struct Case {
+        double z, x, y;  // the written channel values
+        bool singular;
+    };
+    // Rotations made from Z X Y channel values; X = +-90 is the singular case of that order.
+    const Case cases[] = {
+        {10, 20, 30, false}, {-100, 45, 170, false}, {0, 90, 25, true}, {0, -90, -60, true}};
+    const int zxy[3] = {2, 0, 1};
+    for (const Case& c : cases) {
+        const double values[3] = {c.z, c.x, c.y};
+        R3 m = FromChannels(zxy, values, 3);
+        double xyz[3];
+        VgeMatrixToEulerXYZ(xyz, m.m);
+        joint->SetLclRotation(VgeTVector(xyz[0], xyz[1], xyz[2], 0));
+        hips->SetMarked(1);
+        const std::string path = TempPath("yxz.bvh");
+        ASSERT_TRUE(
+            WriteScene(mScene, path, [](VStreamOptionsMotion* options) { options->SetFrameCount(1); }));
+        const std::string text = ReadFile(path);
+        std::istringstream line(text.substr(text.find('\n', text.find("Frame Time:")) + 1));
+        std::vector<double> numbers;
+        for (double v; line >> v;)
+            numbers.push_back(v);
+        ASSERT_EQ(numbers.size(), 9u);
+        const double written[3] = {numbers[6], numbers[7], numbers[8]};
+        EXPECT_LT(MaxDifference(FromChannels(zxy, written, 3), m), 1e-5) << c.z << " " << c.x << " " << c.y;
+        if (c.singular) {
+            EXPECT_NEAR(std::fabs(written[1]), 90, 1e-3);
+            EXPECT_EQ(written[0], 0.0) << "Z is 0 at the singular case";
+        } else {
+            EXPECT_NEAR(written[0], c.z, 1e-3);
+            EXPECT_NEAR(written[1], c.x, 1e-3);
+            EXPECT_NEAR(written[2], c.y, 1e-3);
+        }
+    }
+}
+
+TEST_F(bvh_Writer, Errors) {
+    VOxaWriterBiovision writer(mManager);
+    EXPECT_FALSE(writer.Write(mScene, nullptr));
+    EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eFILE_NOT_OPENED);
+    EXPECT_FALSE(writer.FileClose());
+    // The name in the message is bounded.
+    const std::string longName = TempPath("no/such/folder/") + std::string(5000, 'a') + ".bvh";
+    EXPECT_FALSE(writer.FileCreate(longName.c_str()));
+    EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eFILE_NOT_OPENED);
+    const std::string text = writer.GetError().GetLastErrorString().Buffer();
+    EXPECT_EQ(text.rfind("Cannot open file \"", 0), 0u);
+    EXPECT_LT(text.size(), 1100u);
+    EXPECT_NE(text.find("...\" for writing."), std::string::npos);
+
+    const std::string path = TempPath("errors.bvh");
+    WriteFile(path, "old");
+    ASSERT_TRUE(writer.FileCreate(path.c_str()));
+    std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+    auto* motion = static_cast<VStreamOptionsMotion*>(options.get());
+    EXPECT_EQ(motion->GetOption(VStreamOptionsMotion::eTRANSLATION), 0);
+    EXPECT_EQ(motion->GetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION), 0);
+    EXPECT_EQ(motion->GetOption(VStreamOptionsMotion::eEXPORT_REQUIRE_SINGLE_ROOT_NODE), 1);
+    // No marked node.
+    VOxaNode* hips = Limb("Hips", mScene->GetRootNode(), false);
+    EXPECT_FALSE(writer.Write(mScene, options.get()));
+    EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eFILE_NOT_CREATED);
+    EXPECT_STREQ(writer.GetError().GetLastErrorString().Buffer(), "Can not find root node.");
+    hips->SetMarked(1);
+    EXPECT_FALSE(writer.Write(mScene, nullptr));
+    EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eSTREAM_OPTIONS_NOT_SET);
+    // Spaces: the message first, then error 5; the old file stays.
+    Limb("Left Arm", hips, false);
+    gMessages = 0;
+    motion->SetMessageCallback(&CountMessage);
+    EXPECT_FALSE(writer.Write(mScene, options.get()));
+    EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eUNIDENTIFIED_ERROR);
+    EXPECT_EQ(gMessages, 1);
+    EXPECT_EQ(gMessage, "Spaces are not allowed in BVH node names:\n    Model::Left Arm");
+    EXPECT_TRUE(writer.FileClose());
+    EXPECT_EQ(ReadFile(path), "old");
+
+    // Through the format table.
+    const int row = VOxaFindWriterFormat("bvh");
+    ASSERT_GE(row, 0);
+    std::unique_ptr<VOxaWriter> made(VOxaGetWriterFormat(row)->mCreate(mManager));
+    EXPECT_NE(dynamic_cast<VOxaWriterBiovision*>(made.get()), nullptr);
+}
+
+TEST_F(bvh_Writer, FailedWriteKeepsTheOldTarget) {
+    ASSERT_TRUE(ReadText("big.bvh", kChain));
+    Node("Hips")->SetMarked(1);
+    const std::string path = TempPath("full.bvh");
+    WriteFile(path, "old");
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    std::string error;
+    // 200,000 frames are far beyond 4 kB: the writes fail as on a full disk.
+    const bool ok = WriteScene(
+        mScene, path, [](VStreamOptionsMotion* options) { options->SetFrameCount(200000); }, &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, "Out of disk space");
+    EXPECT_EQ(ReadFile(path), "old");
+}

@@ -1,0 +1,282 @@
+// The HTR writer: base positions from the rest pose, frame lines, the rate, refused scenes, failed
+// writes, and write -> read round trips.
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <cmath>
+#include <csignal>
+#include <map>
+#include <string>
+
+#include "animation/fcurve.h"
+#include "attributes/voxa_pose.h"
+#include "base/vge_euler.h"
+#include "base/vge_matrix.h"
+#include "formats/motion/htr/voxa_reader_htr.h"
+#include "formats/motion/htr/voxa_writer_htr.h"
+#include "oxa_codec/voxa_io_formats.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_node.h"
+#include "tests/formats/motion/htr/htr_test_util.h"
+
+namespace {
+
+using htr_test::ReadFile;
+using htr_test::TempPath;
+
+std::string gMessage;
+int OnMessage(const char* title, const char* text, const char*, const char*, const char*, void*) {
+    gMessage = std::string(title) + "|" + text;
+    return 1;
+}
+
+class htr_Writer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        htr_test::UseSettings("No");
+        mManager = VOxaSdkManager::Create();
+        mScene = mManager->CreateScene();
+    }
+    void TearDown() override {
+        delete mManager;
+        htr_test::UseSettings(nullptr);
+    }
+
+    // Reads `text` into `scene` of `manager`; the reader stays for its file's segments.
+    VOxaReaderMotionAnalysisHtr* ReadInto(VOxaSdkManager* manager, VOxaScene* scene,
+                                          const std::string& path) {
+        auto* reader = new VOxaReaderMotionAnalysisHtr(manager);
+        EXPECT_TRUE(reader->FileOpen(path.c_str()));
+        auto* options = static_cast<VStreamOptionsMotion*>(reader->GetReadOptions());
+        EXPECT_NE(options, nullptr);
+        if (options) {
+            EXPECT_TRUE(reader->Read(scene, options));
+            options->Destroy();
+        }
+        return reader;
+    }
+    // Writes mScene to `name` with `frames` frames at `rate` frames per second.
+    bool WriteScene(const std::string& path, int frames, double rate, int fromGlobal = 0,
+                    VOxaWriterMotionAnalysisHtr** keep = nullptr) {
+        auto* writer = new VOxaWriterMotionAnalysisHtr(mManager);
+        bool ok = writer->FileCreate(path.c_str());
+        auto* options = static_cast<VStreamOptionsMotion*>(writer->GetWriteOptions());
+        options->SetFrameCount(frames);
+        options->SetTimeMode(0, rate);
+        options->SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, fromGlobal);
+        options->SetMessageCallback(OnMessage);
+        ok = ok && writer->Write(mScene, options);
+        options->Destroy();
+        mLastError = writer->GetError().GetLastErrorID();
+        mLastText = writer->GetError().GetLastErrorString().Buffer();
+        if (keep)
+            *keep = writer;
+        else
+            delete writer;
+        return ok;
+    }
+
+    VOxaSdkManager* mManager = nullptr;
+    VOxaScene* mScene = nullptr;
+    int mLastError = -1;
+    std::string mLastText;
+};
+
+// The rotation of XYZ angles.
+void Rotation(double out[4][4], double x, double y, double z) {
+    VgeMatrixIdentity(out);
+    VgeEulerXYZToMatrix(out, x, y, z);
+}
+
+TEST_F(htr_Writer, RoundTripGivesBackSkeletonBaseAndKeys) {
+    std::string first = htr_test::WriteFile("trip.htr", htr_test::SampleFile());
+    VOxaReaderMotionAnalysisHtr* reader = ReadInto(mManager, mScene, first);
+    mScene->GetRootNode()->FindChild("Hips", true)->SetMarked(1);
+    std::string second = TempPath("trip_out.htr");
+    ASSERT_TRUE(WriteScene(second, 3, 30.0));
+
+    std::string text = ReadFile(second);
+    EXPECT_EQ(text.rfind("[Header]\nFileType HTR\nDataType HTRS\nFileVersion 1\nNumSegments 4\n", 0), 0u)
+        << text;
+    EXPECT_NE(text.find("NumFrames 3\nDataFrameRate 30\n"), std::string::npos);
+    EXPECT_NE(text.find("[SegmentNames&Hierarchy]\nHips\tGLOBAL\nSpine\tHips\nHead\tSpine\nLeg\tHips\n"),
+              std::string::npos)
+        << "end nodes are left out";
+    EXPECT_EQ(text.find("_End"), std::string::npos);
+    EXPECT_NE(text.find("[Head]\n1\t"), std::string::npos) << "frames numbered from 1";
+    EXPECT_NE(text.find("\n3\t"), std::string::npos);
+    EXPECT_EQ(text.find("\n4\t"), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 17), "\t1.0\n[EndOfFile]\n");
+
+    VOxaSdkManager* manager = VOxaSdkManager::Create();
+    VOxaScene* scene = manager->CreateScene();
+    VOxaReaderMotionAnalysisHtr* again = ReadInto(manager, scene, second);
+    VOxaFileMotionAnalysisHtr* a = reader->GetFile();
+    VOxaFileMotionAnalysisHtr* b = again->GetFile();
+    ASSERT_EQ(b->GetSegmentCount(), a->GetSegmentCount());
+    for (int s = 0; s < a->GetSegmentCount(); ++s) {
+        const auto* x = a->GetSegment(s);
+        const auto* y = b->GetSegment(s);
+        EXPECT_EQ(y->mName, x->mName);
+        EXPECT_EQ(y->mParent, x->mParent);
+        EXPECT_NEAR(y->mBoneLength, x->mBoneLength, 1e-4);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(y->mBaseTranslation[k], x->mBaseTranslation[k], 1e-4) << x->mName;
+        EXPECT_EQ(VgeMatrixCompareAffine(y->mBaseRotation, x->mBaseRotation, 1e-5), 0) << x->mName;
+        // The keys, compared as the matrices they make (Euler triples may differ).
+        for (int f = 0; f < 3; ++f) {
+            VTime time = VStreamOptionsMotion().GetStartTime();
+            VStreamOptionsMotion rate;
+            rate.SetTimeMode(0, 30.0);
+            time = rate.GetFramePeriod() * (int64_t)f;
+            double mx[4][4], my[4][4];
+            float vx[6], vy[6];
+            for (int c = 0; c < 6; ++c) {
+                vx[c] = x->mCurves[c]->Evaluate(time);
+                vy[c] = y->mCurves[c]->Evaluate(time);
+            }
+            Rotation(mx, vx[3], vx[4], vx[5]);
+            Rotation(my, vy[3], vy[4], vy[5]);
+            EXPECT_EQ(VgeMatrixCompareAffine(mx, my, 2e-5), 0) << x->mName << " frame " << f;
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(vy[c], vx[c], 1e-4) << x->mName << " frame " << f;
+        }
+    }
+    delete again;
+    delete manager;
+    delete reader;
+}
+
+TEST_F(htr_Writer, BasePositionsFromTheRestPose) {
+    VOxaNode* root = mManager->CreateNode("Root");
+    VOxaNode* child = mManager->CreateNode("Child");
+    mScene->GetRootNode()->AddChild(root);
+    root->AddChild(child);
+    root->SetMarked(1);
+    child->SetLclTranslation(VgeTVector(5, 5, 5, 0));
+    VOxaPose* pose = mManager->CreatePose("Root_RESTPOSE", 0);
+    VMatrix rest;
+    const double t[3] = {1, 2, 3}, r[3] = {0, 0, 90}, s[3] = {1, 1, 1};
+    VgeMatrixFromTRS(rest.mData, t, r, s);
+    ASSERT_GE(pose->Add("Child", rest, true), 0);
+    mScene->AddPose(pose);
+
+    std::string path = TempPath("rest.htr");
+    ASSERT_TRUE(WriteScene(path, 1, 25.0));
+    std::string text = ReadFile(path);
+    // The base position is the pose's (millimetres); the bone length of a node without a
+    // skeleton is the default axis length, 1 cm.
+    EXPECT_NE(text.find("[BasePosition]\nRoot\t0\t0\t0\t0\t0\t0\t10\nChild\t10\t20\t30\t0\t0\t90\t10\n"),
+              std::string::npos)
+        << text;
+    // The frame: the default translation minus the base, the default rotation relative to the base.
+    EXPECT_NE(text.find("[Child]\n1\t40\t30\t20\t0\t0\t-90\t1.0\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("DataFrameRate 25\n"), std::string::npos);
+
+    // Without the pose, the default transform is the base and the frames are zero.
+    mScene->RemovePose(pose);
+    ASSERT_TRUE(WriteScene(path, 1, 25.0));
+    text = ReadFile(path);
+    EXPECT_NE(text.find("Child\t50\t50\t50\t0\t0\t0\t10\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("[Child]\n1\t0\t0\t0\t0\t0\t0\t1.0\n"), std::string::npos) << text;
+
+    // From global positions, a plain hierarchy writes the same file.
+    std::string global = TempPath("rest_global.htr");
+    ASSERT_TRUE(WriteScene(global, 1, 25.0, 1));
+    EXPECT_EQ(ReadFile(global), text);
+}
+
+TEST_F(htr_Writer, WholeFrameRates) {
+    VStreamOptionsMotion options;
+    for (int mode : {1, 2, 3, 4, 6, 10, 11}) {
+        options.SetTimeMode(mode);
+        EXPECT_EQ(VOxaWriterMotionAnalysisHtr::GetWholeFrameRate(options.GetFramePeriod()),
+                  (int)options.GetFrameRate())
+            << "mode " << mode;
+    }
+    for (int rate = 24; rate <= 120; ++rate) {
+        options.SetTimeMode(0, (double)rate);
+        EXPECT_EQ(VOxaWriterMotionAnalysisHtr::GetWholeFrameRate(options.GetFramePeriod()), rate);
+    }
+    options.SetTimeMode(0, 29.97);
+    EXPECT_EQ(VOxaWriterMotionAnalysisHtr::GetWholeFrameRate(options.GetFramePeriod()), 29);
+    options.SetTimeMode(8);
+    EXPECT_EQ(VOxaWriterMotionAnalysisHtr::GetWholeFrameRate(options.GetFramePeriod()), 29);
+    EXPECT_EQ(VOxaWriterMotionAnalysisHtr::GetWholeFrameRate(VTime(0)), 0);
+}
+
+TEST_F(htr_Writer, RefusedScenesAndFiles) {
+    VOxaWriterMotionAnalysisHtr writer(mManager);
+    EXPECT_FALSE(writer.Write(mScene, nullptr));
+    EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eFILE_NOT_OPENED);
+    EXPECT_FALSE(writer.FileClose());
+    EXPECT_FALSE(writer.IsFileOpen());
+
+    // No marked root.
+    VOxaNode* root = mManager->CreateNode("Root");
+    mScene->GetRootNode()->AddChild(root);
+    EXPECT_FALSE(WriteScene(TempPath("none.htr"), 1, 30.0));
+    EXPECT_EQ(mLastError, VOxaWriter::eFILE_NOT_CREATED);
+    EXPECT_EQ(mLastText, "Can not find root node.");
+
+    // Missing options.
+    root->SetMarked(1);
+    ASSERT_TRUE(writer.FileCreate(TempPath("opts.htr").c_str()));
+    EXPECT_TRUE(writer.IsFileOpen());
+    EXPECT_FALSE(writer.Write(mScene, nullptr));
+    EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eSTREAM_OPTIONS_NOT_SET);
+    EXPECT_TRUE(writer.FileClose());
+
+    // Blanks in names.
+    VOxaNode* arm = mManager->CreateNode("Left Arm");
+    root->AddChild(arm);
+    gMessage.clear();
+    EXPECT_FALSE(WriteScene(TempPath("blank.htr"), 1, 30.0));
+    EXPECT_EQ(mLastError, VOxaWriter::eUNIDENTIFIED_ERROR);
+    EXPECT_EQ(mLastText, "Spaces are not allowed in HTR node names:\n    Model::Left Arm");
+    EXPECT_EQ(gMessage, "Error|Spaces are not allowed in HTR node names:\n    Model::Left Arm");
+
+    // A folder that does not exist; a very long path is cut in the text.
+    EXPECT_FALSE(writer.FileCreate(TempPath("no/such/dir.htr").c_str()));
+    EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eFILE_NOT_OPENED);
+    EXPECT_EQ(std::string(writer.GetError().GetLastErrorString().Buffer()),
+              "Cannot open file \"" + TempPath("no/such/dir.htr") + "\" for writing.");
+    std::string longPath = TempPath("no/") + std::string(5000, 'x');
+    EXPECT_FALSE(writer.FileCreate(longPath.c_str()));
+    EXPECT_LT(writer.GetError().GetLastErrorString().GetLen(), 1100);
+
+    // The exporter finds the writer by extension.
+    int row = VOxaFindWriterFormat("htr");
+    ASSERT_GE(row, 0);
+    VOxaWriter* made = VOxaGetWriterFormat(row)->mCreate(mManager);
+    EXPECT_NE(dynamic_cast<VOxaWriterMotionAnalysisHtr*>(made), nullptr);
+    delete made;
+}
+
+TEST_F(htr_Writer, FailedWriteKeepsTheOldTarget) {
+    VOxaNode* root = mManager->CreateNode("Root");
+    mScene->GetRootNode()->AddChild(root);
+    root->SetMarked(1);
+    std::string path = htr_test::WriteFile("full.htr", "old contents\n");
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    bool ok = WriteScene(path, 200000, 30.0);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(mLastError, VOxaWriter::eOUT_OF_DISK_SPACE);
+    EXPECT_EQ(ReadFile(path), "old contents\n");
+    // With room, the same write succeeds and replaces it.
+    ASSERT_TRUE(WriteScene(path, 2, 30.0));
+    EXPECT_EQ(ReadFile(path).compare(0, 9, "[Header]\n"), 0);
+}
+
+}  // namespace
