@@ -8,6 +8,7 @@
 #include "scene/voxa_scene_contents.h"
 #include "scene/voxa_sdk_manager.h"
 
+#include "character/voxa_character_properties.h"
 #include "character/voxa_constraint_aim.h"
 #include "character/voxa_constraint_parent.h"
 #include "character/voxa_constraint_position.h"
@@ -25,7 +26,21 @@ VOxaConstraint::VOxaConstraint(VOxaSdkManager* manager, const char* name)
 VOxaConstraint::~VOxaConstraint() {
     // The concrete destructor has destroyed the block already; the contents must not keep a
     // dangling entry, and the block left their list when it was destroyed.
+    DestroyPropertyBlock();
     mSceneContents = nullptr;
+}
+
+void VOxaConstraint::Destroying() {
+    if (mPropertyBlock) mPropertyBlock->Destroying();
+}
+
+void VOxaConstraint::DestroyPropertyBlock() {
+    if (!mPropertyBlock) return;
+    SetSceneContents(nullptr);
+    // The default take's curves are linked to properties of the block.
+    RemoveAllChannelLinks();
+    mPropertyBlock->Destroy();
+    mPropertyBlock = nullptr;
 }
 
 VString VOxaConstraint::GetTypeName() const {
@@ -200,8 +215,9 @@ int VOxaConstraint::GetClassIdOfType(int type) {
             return VOxaConstraintSingleChainIKProperties::ClassInfo.GetId();
         case eAim:
             return VOxaConstraintAimProperties::ClassInfo.GetId();
+        case eCharacter:
+            return VOxaCharacterProperties::ClassInfo.GetId();
         default:
-            // The character's block class is not built yet: type 7 has no class id so far.
             return -1;
     }
 }

@@ -32,12 +32,15 @@ public:
 
     // Only concrete constructors call it.
     VOxaConstraint(VOxaSdkManager* manager, const char* name);
-    // Leaves its scene contents.
+    // Leaves its scene contents and destroys the property block if a concrete destructor has
+    // not done so.
     ~VOxaConstraint() override;
 
     int GetTypeCode() const override { return 13; }
-    // Null in the base.
-    VOxaPropertyHandler* GetPropertyHandler() const override { return nullptr; }
+    // The block drops its connections and properties.
+    void Destroying() override;
+    // The property block adopted from the concrete class (null before).
+    VOxaPropertyHandler* GetPropertyHandler() const override { return mPropertyBlock; }
     // "Constraint" in the base.
     VString GetTypeName() const override;
     // One item: the empty string.
@@ -53,8 +56,7 @@ public:
 
     // True for 1 to 7.
     static bool IsValidConstraintType(int type);
-    // The class id of the property-block class of `type` (1 to 7), -1 for any other type and
-    // for a type whose class is not built (the character, for now).
+    // The class id of the property-block class of `type` (1 to 7), -1 for any other type.
     static int GetClassIdOfType(int type);
 
     VError& GetError() { return mError; }
@@ -75,6 +77,14 @@ public:
     static VOxaObject* GetEntryOwner(VObject* entry);
 
 protected:
+    // The concrete constructor hands over the block it made: the constraint owns it from then
+    // on, answers it as its property handler and forwards Destroying to it.
+    void AdoptPropertyBlock(VOxaConstraintProperty* block) { mPropertyBlock = block; }
+    // Leaves the scene contents, then destroys the block (its Destroying, then deletion).
+    // Concrete destructors call it first, while their own parts are still whole, since the
+    // block's disconnection notifications may reach them.
+    void DestroyPropertyBlock();
+
     // Helpers of the concrete constraints. All answer null/false or do nothing when the
     // block or the property is missing.
 
@@ -111,6 +121,7 @@ protected:
 private:
     VError mError;
     VOxaSceneContents* mSceneContents = nullptr;
+    VOxaConstraintProperty* mPropertyBlock = nullptr;
 };
 
 #endif  // OXA_CHARACTER_VOXA_CONSTRAINT_H

@@ -105,23 +105,15 @@ OXA_AIM_ACCESSORS(bool, AffectZ)
 VOxaConstraintAim::VOxaConstraintAim(VOxaSdkManager* manager, const char* name)
     : VOxaConstraint(manager, name) {
     mProperties = new VOxaConstraintAimProperties(this);
+    AdoptPropertyBlock(mProperties);
     AddDefaultTakeNode();
     mProperties->SetName(name);
     CreatePropertyHandles();
 }
 
 VOxaConstraintAim::~VOxaConstraintAim() {
-    SetSceneContents(nullptr);
-    if (mProperties) mProperties->Destroy();
+    DestroyPropertyBlock();
     mProperties = nullptr;
-}
-
-void VOxaConstraintAim::Destroying() {
-    if (mProperties) mProperties->Destroying();
-}
-
-VOxaPropertyHandler* VOxaConstraintAim::GetPropertyHandler() const {
-    return mProperties;
 }
 
 VString VOxaConstraintAim::GetTypeName() const {

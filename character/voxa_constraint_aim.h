@@ -33,9 +33,6 @@ public:
     // Leaves the scene contents and destroys the block.
     ~VOxaConstraintAim() override;
 
-    // The block drops its connections and properties.
-    void Destroying() override;
-    VOxaPropertyHandler* GetPropertyHandler() const override;
     // "Aim".
     VString GetTypeName() const override;
     // The channels of every animatable property of the block.

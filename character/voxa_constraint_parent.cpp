@@ -91,23 +91,15 @@ OXA_PARENT_ACCESSORS(Lock)
 VOxaConstraintParent::VOxaConstraintParent(VOxaSdkManager* manager, const char* name)
     : VOxaConstraint(manager, name) {
     mProperties = new VOxaConstraintParentProperties(this);
+    AdoptPropertyBlock(mProperties);
     AddDefaultTakeNode();
     mProperties->SetName(name);
     CreatePropertyHandles();
 }
 
 VOxaConstraintParent::~VOxaConstraintParent() {
-    SetSceneContents(nullptr);
-    if (mProperties) mProperties->Destroy();
+    DestroyPropertyBlock();
     mProperties = nullptr;
-}
-
-void VOxaConstraintParent::Destroying() {
-    if (mProperties) mProperties->Destroying();
-}
-
-VOxaPropertyHandler* VOxaConstraintParent::GetPropertyHandler() const {
-    return mProperties;
 }
 
 VString VOxaConstraintParent::GetTypeName() const {

@@ -25,9 +25,6 @@ public:
     // Leaves the scene contents and destroys the block.
     ~VOxaConstraintParent() override;
 
-    // The block drops its connections and properties.
-    void Destroying() override;
-    VOxaPropertyHandler* GetPropertyHandler() const override;
     // "Parent-Child".
     VString GetTypeName() const override;
     // The channels of every animatable property of the block.

@@ -69,19 +69,15 @@ VOxaConstraintOffsetFamily::VOxaConstraintOffsetFamily(VOxaSdkManager* manager, 
 
 void VOxaConstraintOffsetFamily::Initialize(VOxaConstraintOffsetProperties* properties) {
     mProperties = properties;
+    AdoptPropertyBlock(properties);
     AddDefaultTakeNode();
     mProperties->SetName(GetName());
     CreatePropertyHandles();
 }
 
 VOxaConstraintOffsetFamily::~VOxaConstraintOffsetFamily() {
-    SetSceneContents(nullptr);
-    if (mProperties) mProperties->Destroy();
+    DestroyPropertyBlock();
     mProperties = nullptr;
-}
-
-void VOxaConstraintOffsetFamily::Destroying() {
-    if (mProperties) mProperties->Destroying();
 }
 
 void VOxaConstraintOffsetFamily::SetActive(bool active) {

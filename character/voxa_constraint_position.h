@@ -69,9 +69,6 @@ class VOxaConstraintOffsetFamily : public VOxaConstraint {
 public:
     ~VOxaConstraintOffsetFamily() override;
 
-    void Destroying() override;
-    VOxaPropertyHandler* GetPropertyHandler() const override { return mProperties; }
-
     // The switches: stored without notification; read through the property.
     void SetActive(bool active);
     bool GetActive() const;

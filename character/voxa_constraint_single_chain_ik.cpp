@@ -114,23 +114,15 @@ OXA_IK_ACCESSORS(bool, Lock)
 VOxaConstraintSingleChainIK::VOxaConstraintSingleChainIK(VOxaSdkManager* manager, const char* name)
     : VOxaConstraint(manager, name) {
     mProperties = new VOxaConstraintSingleChainIKProperties(this);
+    AdoptPropertyBlock(mProperties);
     AddDefaultTakeNode();
     mProperties->SetName(name);
     CreatePropertyHandles();
 }
 
 VOxaConstraintSingleChainIK::~VOxaConstraintSingleChainIK() {
-    SetSceneContents(nullptr);
-    if (mProperties) mProperties->Destroy();
+    DestroyPropertyBlock();
     mProperties = nullptr;
-}
-
-void VOxaConstraintSingleChainIK::Destroying() {
-    if (mProperties) mProperties->Destroying();
-}
-
-VOxaPropertyHandler* VOxaConstraintSingleChainIK::GetPropertyHandler() const {
-    return mProperties;
 }
 
 VString VOxaConstraintSingleChainIK::GetTypeName() const {

@@ -31,9 +31,6 @@ public:
     // Leaves the scene contents and destroys the block.
     ~VOxaConstraintSingleChainIK() override;
 
-    // The block drops its connections and properties.
-    void Destroying() override;
-    VOxaPropertyHandler* GetPropertyHandler() const override;
     // "Single Chain IK".
     VString GetTypeName() const override;
     // The channels of every animatable property of the block.

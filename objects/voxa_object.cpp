@@ -47,6 +47,7 @@ const char* VOxaObject::GetNamePrefix() const {
             if (GetTypeFlags().Find("Deformer") < 0) return "";
             return GetTypeName().CompareNoCase("Cluster") == 0 ? "SubDeformer::" : "Deformer::";
         }
+        case 9:
         case 11:
             return "Pose::";
         case 12:

@@ -69,7 +69,7 @@ VString VOxaMakeObjectName(const char* prefix, const char* name);
 
 // A named scene object with a type code. Its name carries the prefix of its type code
 // ("Model::" for nodes, 1; "Texture::" 2; "Material::" 3; "Video::" 5; "Constraint::" 8 and
-// 13; "Pose::" 11; "ControlSetPlug::" 12; for 10, "Deformer::" or "SubDeformer::" when the
+// 13; "Pose::" 9 and 11; "ControlSetPlug::" 12; for 10, "Deformer::" or "SubDeformer::" when the
 // object is a deformer, nothing for a generic node). It lists the user-property handles of its
 // properties (not owned: the manager owns them).
 class VOxaObject : public VOxaPlug {

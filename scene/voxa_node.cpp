@@ -90,9 +90,14 @@ VOxaNode::VOxaNode(VOxaSdkManager* manager, const char* name)
 }
 
 VOxaNode::~VOxaNode() {
-    // Character and control-set objects keep no slot for the node yet, so a link only names
-    // its owner; the records go with the node.
-    mCharacterLinks.clear();
+    // The characters whose slots (links, control-set links, effectors) still hold this node
+    // let it go; the records go with the node.
+    std::vector<VOxaNodeCharacterLink> links;
+    links.swap(mCharacterLinks);
+    if (sCharacterLinkReleaser) {
+        for (const VOxaNodeCharacterLink& link : links)
+            sCharacterLinkReleaser(link.mOwner, this, link.mKind, link.mIndex, link.mExtra);
+    }
     delete mLimits;
     mLimits = nullptr;
     // The default take's curves are linked to properties that are about to go.

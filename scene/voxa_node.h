@@ -318,6 +318,13 @@ public:
     // sets, limits, culling mode and takes. Children, parent and character links stay.
     VOxaNode& Copy(const VOxaNode& other);
     int AddCharacterLink(void* owner, int kind, int index, int extra);
+    // Told, for each character link a node still holds when it is destroyed, so that the
+    // link's owner drops its pointer to the node. The character module installs it; null (the
+    // default) tells nobody.
+    using CharacterLinkReleaser = void (*)(void* owner, VOxaNode* node, int kind, int index, int extra);
+    static void SetCharacterLinkReleaser(CharacterLinkReleaser releaser) {
+        sCharacterLinkReleaser = releaser;
+    }
     int RemoveCharacterLink(void* owner, int kind, int index, int extra);
     int FindCharacterLink(void* owner, int kind, int index, int extra) const;
     int GetCharacterLinkCount() const { return (int)mCharacterLinks.size(); }
@@ -347,6 +354,7 @@ private:
     VOxaNodeLimits* mLimits = nullptr;
     int mMark = 0;
     std::vector<VOxaNodeCharacterLink> mCharacterLinks;
+    inline static CharacterLinkReleaser sCharacterLinkReleaser = nullptr;
     int mCullingMode = eCULLING_OFF;
     VOxaSceneContents* mSceneContents = nullptr;
     VOxaTransformCache mTakeCache;

@@ -9,11 +9,14 @@
 #include "attributes/voxa_generic_node.h"
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_texture.h"
+#include "character/voxa_character.h"
+#include "character/voxa_character_pose.h"
 #include "character/voxa_constraint_aim.h"
 #include "character/voxa_constraint_position.h"
 #include "character/voxa_constraint_rotation.h"
 #include "character/voxa_constraint_scale.h"
 #include "character/voxa_constraint_single_chain_ik.h"
+#include "character/voxa_control_set_plug.h"
 #include "objects/vobject_list.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene_contents.h"
@@ -62,6 +65,7 @@ VOxaScene::~VOxaScene() {
     }
     mCameraSwitcher = nullptr;
     mSceneInfo = nullptr;
+    DestroyPlugsAndCharacterPoses();
     mPoses.clear();
     delete mCameraSettings;
     mCameraSettings = nullptr;
@@ -137,7 +141,15 @@ VOxaDeformer* VOxaScene::GetDeformer(const char* name) const {
 }
 
 bool VOxaScene::AddConstraint(VOxaObject* constraint) {
-    return mContents->AddConstraint(constraint);
+    if (!mContents->AddConstraint(constraint)) return false;
+    // A constraint keeps the contents that list it, so that it leaves them when it moves or
+    // dies; one listed elsewhere already keeps its association.
+    int code = constraint->GetTypeCode();
+    if (code == 13 || code == 8) {
+        auto* listed = static_cast<VOxaConstraint*>(constraint);
+        if (!listed->GetSceneContents()) listed->SetSceneContents(mContents);
+    }
+    return true;
 }
 
 int VOxaScene::GetConstraintCount() const {
@@ -174,6 +186,92 @@ VOxaConstraintSingleChainIK* VOxaScene::GetSingleChainIKConstraint(int index) co
 
 VOxaConstraintAim* VOxaScene::GetAimConstraint(int index) const {
     return static_cast<VOxaConstraintAim*>(mContents->GetConstraintByType(index, VOxaConstraint::eAim));
+}
+
+// --- Characters, control-set plugs and character poses ------------------------------------
+
+int VOxaScene::GetCharacterCount() const {
+    return mContents->GetConstraintCountByType(VOxaConstraint::eCharacter);
+}
+
+VOxaCharacter* VOxaScene::GetCharacter(int index) const {
+    // The class filter of type 7 guarantees the class.
+    return static_cast<VOxaCharacter*>(mContents->GetConstraintByType(index, VOxaConstraint::eCharacter));
+}
+
+int VOxaScene::CreateCharacter(const char* name) {
+    VOxaCharacter* character = mManager ? mManager->CreateCharacter(name) : nullptr;
+    if (!character) return -1;
+    AddConstraint(character);
+    return GetCharacterCount() - 1;
+}
+
+bool VOxaScene::DestroyCharacter(int index) {
+    VOxaCharacter* character = GetCharacter(index);
+    if (!character) return false;
+    mContents->RemoveConstraint(character);
+    // The manager owns the character; its destructor lets the block drop every connection.
+    if (mManager && mManager->DestroyObject(character)) return true;
+    return false;
+}
+
+VOxaControlSetPlug* VOxaScene::GetControlSetPlug(int index) const {
+    return (index >= 0 && index < GetControlSetPlugCount()) ? mControlSetPlugs[index] : nullptr;
+}
+
+int VOxaScene::CreateControlSetPlug(const char* name) {
+    VOxaControlSetPlug* plug =
+        mManager ? mManager->NewControlSetPlug(VOxaMakeObjectName("ControlSetPlug::", name).Buffer())
+                 : nullptr;
+    if (!plug) return -1;
+    mControlSetPlugs.push_back(plug);
+    return GetControlSetPlugCount() - 1;
+}
+
+bool VOxaScene::DestroyControlSetPlug(int index) {
+    VOxaControlSetPlug* plug = GetControlSetPlug(index);
+    if (!plug) return false;
+    mControlSetPlugs.erase(mControlSetPlugs.begin() + index);
+    plug->Destroying();
+    delete plug;
+    return true;
+}
+
+VOxaCharacterPose* VOxaScene::GetCharacterPose(int index) const {
+    return (index >= 0 && index < GetCharacterPoseCount()) ? mCharacterPoses[index] : nullptr;
+}
+
+int VOxaScene::CreateCharacterPose(const char* name) {
+    VOxaCharacterPose* pose =
+        mManager ? mManager->NewCharacterPose(VOxaMakeObjectName("Pose::", name).Buffer()) : nullptr;
+    if (!pose) return -1;
+    mCharacterPoses.push_back(pose);
+    return GetCharacterPoseCount() - 1;
+}
+
+bool VOxaScene::DestroyCharacterPose(int index) {
+    VOxaCharacterPose* pose = GetCharacterPose(index);
+    if (!pose) return false;
+    mCharacterPoses.erase(mCharacterPoses.begin() + index);
+    pose->Destroying();
+    delete pose;
+    return true;
+}
+
+void VOxaScene::DestroyPlugsAndCharacterPoses() {
+    // Taken out of the lists first, so that nothing reaches a half-destroyed entry.
+    std::vector<VOxaControlSetPlug*> plugs;
+    plugs.swap(mControlSetPlugs);
+    for (VOxaControlSetPlug* plug : plugs) {
+        plug->Destroying();
+        delete plug;
+    }
+    std::vector<VOxaCharacterPose*> poses;
+    poses.swap(mCharacterPoses);
+    for (VOxaCharacterPose* pose : poses) {
+        pose->Destroying();
+        delete pose;
+    }
 }
 
 // --- Poses -------------------------------------------------------------------------------------
@@ -337,6 +435,7 @@ void VOxaScene::Clear() {
     }
     if (mSceneInfo && mManager) mManager->DestroySceneInfo(mSceneInfo);
     mSceneInfo = nullptr;
+    DestroyPlugsAndCharacterPoses();
     mPoses.clear();
     while (mContents->GetGenericNodeCount() > 0) {
         VOxaGenericNode* node = mContents->GetGenericNode(0);

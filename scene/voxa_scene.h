@@ -34,7 +34,10 @@ class VOxaTexture;
 // object even after a failure, and report a failure through error 0 with a text ending in the
 // take name; what succeeded stays done. Access by index out of range answers null (false for
 // removals) without an error.
+class VOxaCharacter;
+class VOxaCharacterPose;
 class VOxaConstraint;
+class VOxaControlSetPlug;
 class VOxaConstraintAim;
 class VOxaConstraintPosition;
 class VOxaConstraintRotation;
@@ -94,6 +97,9 @@ public:
     int GetDeformerCount(int kind = 0) const;
     VOxaDeformer* GetDeformer(int index, int kind = 0) const;
     VOxaDeformer* GetDeformer(const char* name) const;
+    // Lists the constraint (or character) in the contents; one that belongs to no contents yet
+    // also takes these as its own (VOxaConstraint::GetSceneContents). False for null or one
+    // listed already.
     bool AddConstraint(VOxaObject* constraint);
     // The contents' constraints (characters included), all or of one type (1 to 7; none for
     // any other type), and the index-th (null outside the range).
@@ -106,6 +112,30 @@ public:
     VOxaConstraintScale* GetScaleConstraint(int index) const;
     VOxaConstraintSingleChainIK* GetSingleChainIKConstraint(int index) const;
     VOxaConstraintAim* GetAimConstraint(int index) const;
+
+    // --- Characters (constraint type 7, listed in the contents' object list) -------------------
+    int GetCharacterCount() const;
+    // Null outside [0, count).
+    VOxaCharacter* GetCharacter(int index) const;
+    // Makes the character "Constraint::" + `name` through the manager (which owns it) and lists
+    // it here; answers its index, -1 when it could not be made.
+    int CreateCharacter(const char* name);
+    // Takes character `index` out of the contents and destroys it through the manager. False
+    // outside the range.
+    bool DestroyCharacter(int index);
+
+    // --- Control-set plugs and character poses (owned by the scene) ----------------------------
+    int GetControlSetPlugCount() const { return (int)mControlSetPlugs.size(); }
+    VOxaControlSetPlug* GetControlSetPlug(int index) const;
+    // "ControlSetPlug::" + `name`; answers its index, -1 when it could not be made.
+    int CreateControlSetPlug(const char* name);
+    // False outside the range.
+    bool DestroyControlSetPlug(int index);
+    int GetCharacterPoseCount() const { return (int)mCharacterPoses.size(); }
+    VOxaCharacterPose* GetCharacterPose(int index) const;
+    // "Pose::" + `name`; answers its index, -1 when it could not be made.
+    int CreateCharacterPose(const char* name);
+    bool DestroyCharacterPose(int index);
 
     // --- Poses (owned by the manager, only listed here) ----------------------------------------
     int GetPoseCount() const { return (int)mPoses.size(); }
@@ -201,10 +231,14 @@ private:
     // True when some object of the scene has a take named `name`.
     bool IsTakeNameKnown(const char* name) const;
     void DeleteTakeInfos();
+    // Destroys every control-set plug and character pose (Destroying, then deletion).
+    void DestroyPlugsAndCharacterPoses();
 
     VOxaSdkManager* mManager;
     VOxaSceneContents* mContents = nullptr;
     VOxaNode* mCameraSwitcher = nullptr;
+    std::vector<VOxaControlSetPlug*> mControlSetPlugs;
+    std::vector<VOxaCharacterPose*> mCharacterPoses;
     std::vector<VOxaPose*> mPoses;
     VOxaGlobalLightSettings mLightSettings;
     VOxaGlobalCameraSettings* mCameraSettings = nullptr;

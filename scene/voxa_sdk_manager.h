@@ -24,7 +24,10 @@ class VOxaVideo;
 class VProperty;
 class VOxaCamera;
 class VOxaCameraSwitcher;
+class VOxaCharacter;
+class VOxaCharacterPose;
 class VOxaConstraint;
+class VOxaControlSetPlug;
 class VOxaConstraintAim;
 class VOxaConstraintParent;
 class VOxaConstraintPosition;
@@ -120,6 +123,11 @@ public:
     // Null when either is null. A type name "Cluster" (any case) gives a cluster, any other a
     // skin.
     virtual VOxaDeformer* NewDeformer(const char* name, const char* typeName);
+    // Characters, control-set plugs and character poses (voxa_sdk_manager_characters.cpp);
+    // null for a null name. The name is used as given (prefix included).
+    virtual VOxaCharacter* NewCharacter(const char* name);
+    virtual VOxaControlSetPlug* NewControlSetPlug(const char* name);
+    virtual VOxaCharacterPose* NewCharacterPose(const char* name);
 
     // --- Destroy operations ----------------------------------------------------------------
     // Not registered: error 0, false. With `destroyNodes` the scene's root and its subtree go
@@ -213,6 +221,9 @@ public:
     // Type 1 position, 2 rotation, 3 scale, 4 parent, 5 single-chain IK, 6 aim; any other type
     // gives null. "Constraint::" + `name`; the constraint's handler joins the object list.
     VOxaConstraint* CreateConstraint(const char* name, int type);
+    // "Constraint::" + `name`; the character's handler joins the object list, so the manager
+    // owns it (DestroyObject, or the manager's end). Scenes make their characters through it.
+    VOxaCharacter* CreateCharacter(const char* name);
     // The listed constraints (characters included), all or of one type (1 to 7; 0 for any
     // other), and the index-th of a type (null outside the range).
     int GetConstraintCount() const;

@@ -76,7 +76,7 @@ TEST(objects_OxaObject, PrefixesByTypeCode) {
                  {10, "Skin", "Deformer", "Deformer::"},
                  {10, "cLuStEr", "Deformer", "SubDeformer::"},
                  {10, "GenericNode", "GenericNode", ""},
-                 {9, "", nullptr, ""},
+                 {9, "", nullptr, "Pose::"},
                  {0, "", nullptr, ""}};
     for (const Case& c : cases) {
         Scene s(c.code, "initial", c.typeName, c.flag);
