@@ -1,0 +1,161 @@
+#include "formats/motion/aoa/voxa_adaptive_optics.h"
+
+#include <cctype>
+
+#include "oxa_codec/vstream_options.h"
+
+namespace {
+
+bool SameNoCase(const char* a, const char* b) {
+    for (; *a && *b; ++a, ++b)
+        if (std::tolower((unsigned char)*a) != std::tolower((unsigned char)*b)) return false;
+    return *a == *b;
+}
+
+}  // namespace
+
+// ---- file ----------------------------------------------------------------------------------------
+
+VOxaFileAdaptiveOptics::VOxaFileAdaptiveOptics() : VTextFile("AOA", " \t\r\n", nullptr, true, false) {}
+
+VOxaFileAdaptiveOptics::~VOxaFileAdaptiveOptics() {
+    VTextFile::Close();
+}
+
+bool VOxaFileAdaptiveOptics::ReadWord(const char* word) {
+    // A longer token cannot be one of the header words; 63 characters tell them apart.
+    char token[64];
+    return ReadToken(token, 63) && SameNoCase(token, word);
+}
+
+bool VOxaFileAdaptiveOptics::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount,
+                                        double& frameRate, double& scale) {
+    if (!Rewind()) return false;
+    // Lines before the header are skipped whatever they hold.
+    while (!ReadWord("frames")) {
+        if (!ReadNextLine()) return false;
+    }
+    int frames = 0, markers = 0;
+    double rate = 0.0;
+    if (!ReadWord("=") || !ReadInt(frames) || !ReadWord("markers") || !ReadWord("=") || !ReadInt(markers) ||
+        !ReadWord("Hz") || !ReadWord("=") || !ReadDouble(rate, 1.0))
+        return false;
+    if (frames < 0 || markers < 0 || !(rate > 0.0)) return false;
+    mMarkerCount = markers;
+    markerCount = markers;
+    frameCount = frames;
+    frameRate = rate;
+    startTime = VTime(0);
+    scale = 1.0;
+    return true;
+}
+
+bool VOxaFileAdaptiveOptics::ReadMarkerNames(VStringList& names, bool /*actorPrefix*/) {
+    for (int i = 0; i < names.GetCount(); ++i) {
+        VString name("Marker");
+        name += i + 1;
+        names.SetStringAt(i, name.Buffer());
+    }
+    return true;
+}
+
+bool VOxaFileAdaptiveOptics::ReadFrame(VOxaMarkerFrame& points, int markerCount, VTime& time,
+                                       int& frameCounter, VTime period, bool exactZeroAsOccluded) {
+    if (markerCount < 0) return false;
+    const int first = points.AddMultiple(markerCount);
+    if (first < 0) return false;
+    VgeTVector* out = static_cast<VgeTVector*>(points.GetBaseArray()) + first;
+    for (int k = 0; k < markerCount; ++k) {
+        double x, y, z;
+        if (!ReadNextLine() || !ReadDouble(x, 1.0) || !ReadDouble(y, 1.0) || !ReadDouble(z, 1.0))
+            return false;
+        const bool zero = exactZeroAsOccluded && x == 0.0 && y == 0.0 && z == 0.0;
+        out[k].Set(x, y, z, zero ? 1.0 : 0.0);
+    }
+    ++frameCounter;
+    time += period;
+    return true;
+}
+
+bool VOxaFileAdaptiveOptics::WriteHeader(int markerCount, VTime /*startTime*/, int frameCount,
+                                         double frameRate, double /*scale*/) {
+    WriteText("frames = ");
+    WriteInt(frameCount);
+    WriteText(" markers = ");
+    WriteInt(markerCount);
+    WriteText(" Hz = ");
+    WriteG(frameRate);
+    return WriteChar('\n');
+}
+
+bool VOxaFileAdaptiveOptics::WriteFrame(const VOxaMarkerFrame& points, int pointCount, VTime /*time*/,
+                                        int /*frameNumber*/) {
+    const VgeTVector* p = static_cast<const VgeTVector*>(points.GetBaseArray());
+    if (pointCount > points.GetCount()) pointCount = points.GetCount();
+    for (int k = 0; k < pointCount; ++k) {
+        WriteG(p[k][0]);
+        WriteChar(' ');
+        WriteG(p[k][1]);
+        WriteChar(' ');
+        WriteG(p[k][2]);
+        WriteChar('\n');
+    }
+    return !WriteFailed();
+}
+
+// ---- reader and writer -----------------------------------------------------------------------------
+
+VOxaReaderAdaptiveOptics::VOxaReaderAdaptiveOptics(VOxaSdkManager* manager, bool isMcd)
+    : VOxaReaderMotionBase(manager) {
+    mDescription = isMcd ? "Superfluo MCD File Importer" : "Adaptive Optics AOA File Importer";
+    mReferenceName = isMcd ? "MCD" : "AOA";
+}
+
+IOxaFileMotionBase* VOxaReaderAdaptiveOptics::CreateMotionFile(const char* path) {
+    VOxaFileAdaptiveOptics* file = new VOxaFileAdaptiveOptics();
+    if (!file->Open(path, "r")) {
+        file->Destroy();
+        return nullptr;
+    }
+    return file;
+}
+
+void VOxaReaderAdaptiveOptics::SetDefaultReadOptions(VStreamOptionsMotion* options) {
+    options->SetOption(VStreamOptionsMotion::eIMPORT_AS_OPTICAL_SEGMENTS, 1);
+    options->SetOption(VStreamOptionsMotion::eIMPORT_EXACT_ZERO_AS_OCCLUDED, 1);
+    options->SetOption(VStreamOptionsMotion::eIMPORT_SET_OCCLUDED_TO_LAST_VALID_POSITION, 1);
+}
+
+VOxaWriterAdaptiveOptics::VOxaWriterAdaptiveOptics(VOxaSdkManager* manager, bool isMcd)
+    : VOxaWriterMotionBase(manager) {
+    mDescription = isMcd ? "Superfluo MCD File Exporter" : "Adaptive Optics AOA File Exporter";
+}
+
+IOxaFileMotionBase* VOxaWriterAdaptiveOptics::CreateMotionFile(const char* path) {
+    VOxaFileAdaptiveOptics* file = new VOxaFileAdaptiveOptics();
+    if (!file->Open(path, "w")) {
+        file->Destroy();
+        return nullptr;
+    }
+    return file;
+}
+
+void VOxaWriterAdaptiveOptics::SetDefaultWriteOptions(VStreamOptionsMotion* options) {
+    options->SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 0);
+}
+
+VOxaReader* VOxaCreateAoaReader(VOxaSdkManager* manager) {
+    return new VOxaReaderAdaptiveOptics(manager, false);
+}
+
+VOxaReader* VOxaCreateMcdReader(VOxaSdkManager* manager) {
+    return new VOxaReaderAdaptiveOptics(manager, true);
+}
+
+VOxaWriter* VOxaCreateAoaWriter(VOxaSdkManager* manager) {
+    return new VOxaWriterAdaptiveOptics(manager, false);
+}
+
+VOxaWriter* VOxaCreateMcdWriter(VOxaSdkManager* manager) {
+    return new VOxaWriterAdaptiveOptics(manager, true);
+}

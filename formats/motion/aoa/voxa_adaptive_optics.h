@@ -1,0 +1,71 @@
+#ifndef OXA_FORMATS_MOTION_AOA_VOXA_ADAPTIVE_OPTICS_H
+#define OXA_FORMATS_MOTION_AOA_VOXA_ADAPTIVE_OPTICS_H
+
+#include "formats/motion/voxa_motion_base.h"
+#include "formats/motion/vtext_file.h"
+
+// The AOA marker file (and the MCD file, which has the same layout): optional free lines, the
+// header line "frames = F markers = M Hz = R" (each word and "=" a token of its own, keywords in
+// any case), then F blocks of M lines holding x, y and z of one marker each. Marker names are
+// generated ("Marker1" ...); there is no start time and no scale.
+class VOxaFileAdaptiveOptics : public VTextFile, public IOxaFileMotionBase {
+public:
+    VOxaFileAdaptiveOptics();
+    ~VOxaFileAdaptiveOptics() override;
+
+    bool Open(const char* path, const char* mode) override { return VTextFile::Open(path, mode); }
+    bool Close() override { return VTextFile::Close(); }
+    void Discard() override { VTextFile::Discard(); }
+
+    bool ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount, double& frameRate,
+                    double& scale) override;
+    bool ReadMarkerNames(VStringList& names, bool actorPrefix) override;
+    bool ReadFrame(VOxaMarkerFrame& points, int markerCount, VTime& time, int& frameCounter, VTime period,
+                   bool exactZeroAsOccluded) override;
+    bool ReadEnd() override { return true; }
+
+    bool WriteHeader(int markerCount, VTime startTime, int frameCount, double frameRate,
+                     double scale) override;
+    bool WriteMarkerNames(const VStringList&) override { return !WriteFailed(); }
+    bool WriteFrame(const VOxaMarkerFrame& points, int pointCount, VTime time, int frameNumber) override;
+    bool WriteEnd() override { return !WriteFailed(); }
+
+    // The marker count of the last header read (0 before).
+    int GetMarkerCount() const { return mMarkerCount; }
+
+private:
+    // True when the next token of the line equals `word` without regard to case.
+    bool ReadWord(const char* word);
+
+    int mMarkerCount = 0;
+};
+
+// Reader of AOA files, or of MCD files when `isMcd`: the marker reader with the reference name
+// "AOA" or "MCD" and the defaults "ImportAsOpticalSegments", "ImportExactZeroAsOccluded" and
+// "ImportSetOccludedToLastValidPosition" 1.
+class VOxaReaderAdaptiveOptics : public VOxaReaderMotionBase {
+public:
+    VOxaReaderAdaptiveOptics(VOxaSdkManager* manager, bool isMcd);
+
+protected:
+    IOxaFileMotionBase* CreateMotionFile(const char* path) override;
+    void SetDefaultReadOptions(VStreamOptionsMotion* options) override;
+};
+
+// Writer of AOA files, or of MCD files when `isMcd`; default "ExportFromGlobalPosition" 0.
+class VOxaWriterAdaptiveOptics : public VOxaWriterMotionBase {
+public:
+    VOxaWriterAdaptiveOptics(VOxaSdkManager* manager, bool isMcd);
+
+protected:
+    IOxaFileMotionBase* CreateMotionFile(const char* path) override;
+    void SetDefaultWriteOptions(VStreamOptionsMotion* options) override;
+};
+
+// Factories of the format table.
+VOxaReader* VOxaCreateAoaReader(VOxaSdkManager* manager);
+VOxaReader* VOxaCreateMcdReader(VOxaSdkManager* manager);
+VOxaWriter* VOxaCreateAoaWriter(VOxaSdkManager* manager);
+VOxaWriter* VOxaCreateMcdWriter(VOxaSdkManager* manager);
+
+#endif  // OXA_FORMATS_MOTION_AOA_VOXA_ADAPTIVE_OPTICS_H

@@ -1,0 +1,470 @@
+#include "formats/motion/brd/voxa_ascension.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <unordered_map>
+
+#include "animation/anim_import_filters.h"
+#include "animation/fcurve.h"
+#include "base/vge_euler.h"
+#include "base/vge_matrix.h"
+#include "formats/motion/voxa_motion_base.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_node.h"
+
+namespace {
+
+// A frame span wider than this many frames per record is not backed by the file.
+constexpr int64_t kFramesPerRecord = 1000;
+
+}  // namespace
+
+// ---- file ----------------------------------------------------------------------------------------
+
+VOxaFileAscension::VOxaFileAscension() : VTextFile("BRD", " \t\r\n", nullptr, true, false) {}
+
+bool VOxaFileAscension::ReadRecord(int& frame, int& sensor, VgeTVector& position, double quaternion[4],
+                                   VTime& time, bool fromStart) {
+    mNoLine = false;
+    if (fromStart ? !RewindToFirstLine() : !ReadNextLine()) {
+        mNoLine = true;
+        return false;
+    }
+    char letter = 0;
+    double p[3];
+    double q[4];
+    double seconds = 0.0, microseconds = 0.0;
+    if (!ReadInt(frame) || !ReadInt(sensor) || !ReadChar(letter) || letter != 'P' || !ReadVector3(p, 1.0))
+        return false;
+    if (!ReadChar(letter) || letter != 'Q') return false;
+    SetCursor(SkipSeparators(GetCursor()));
+    for (double& value : q)
+        if (!ReadDouble(value, 1.0)) return false;
+    if (!ReadDouble(seconds, 1.0) || !ReadDouble(microseconds, 1.0)) return false;
+    position.Set(p[0], p[1], p[2], 0.0);
+    for (int k = 0; k < 4; ++k)
+        quaternion[k] = q[k];
+    time.SetSecondDouble(seconds + microseconds * 1.0e-6);
+    return true;
+}
+
+bool VOxaFileAscension::WriteRecord(int frame, int sensor, const VgeTVector& position,
+                                    const double quaternion[4], VTime time) {
+    const int64_t seconds = time.GetSecondCount();
+    const double microseconds =
+        (double)(time.Get() - seconds * VTime::kOneSecond) * 1.0e6 / (double)VTime::kOneSecond;
+    WriteInt(frame);
+    WriteChar('\t');
+    WriteInt(sensor);
+    WriteText("\tP");
+    for (int k = 0; k < 3; ++k) {
+        WriteChar('\t');
+        WriteG(position[k]);
+    }
+    WriteText("\tQ");
+    for (int k = 0; k < 4; ++k) {
+        WriteChar('\t');
+        WriteG(quaternion[k]);
+    }
+    WriteChar('\t');
+    WriteG((double)seconds);
+    WriteChar('\t');
+    WriteG(microseconds);
+    return WriteChar('\n');
+}
+
+VgeTVector VOxaQuaternionToEulerDegrees(const double quaternion[4]) {
+    const double x = quaternion[0], y = quaternion[1], z = quaternion[2], w = quaternion[3];
+    const double n = x * x + y * y + z * z + w * w;
+    const double s = (n == 0.0 || std::isnan(n)) ? n : 2.0 / n;
+    const double xs = x * s, ys = y * s, zs = z * s;
+    const double wx = w * xs, wy = w * ys, wz = w * zs;
+    const double xx = x * xs, xy = x * ys, xz = x * zs;
+    const double yy = y * ys, yz = y * zs, zz = z * zs;
+    double m[4][4] = {{1.0 - (yy + zz), xy + wz, xz - wy, 0.0},
+                      {xy - wz, 1.0 - (xx + zz), yz + wx, 0.0},
+                      {xz + wy, yz - wx, 1.0 - (xx + yy), 0.0},
+                      {0.0, 0.0, 0.0, 1.0}};
+    double angles[3];
+    VgeMatrixToEulerXYZ(angles, m);
+    return VgeTVector(angles[0], angles[1], angles[2], 0.0);
+}
+
+// ---- reader ----------------------------------------------------------------------------------------
+
+VOxaReaderAscension::VOxaReaderAscension(VOxaSdkManager* manager) : VOxaReader(manager) {}
+
+VOxaReaderAscension::~VOxaReaderAscension() {
+    delete mFile;
+}
+
+bool VOxaReaderAscension::FileOpen(const char* path) {
+    if (mFile) FileClose();
+    VOxaFileAscension* file = new VOxaFileAscension();
+    if (!path || !file->Open(path, "r")) {
+        delete file;
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    mFile = file;
+    mFileName = path;
+    return true;
+}
+
+bool VOxaReaderAscension::FileClose() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    delete mFile;
+    mFile = nullptr;
+    mFileName = "";
+    ClearScan();
+    return true;
+}
+
+bool VOxaReaderAscension::IsFileOpen() {
+    return mFile != nullptr;
+}
+
+void VOxaReaderAscension::ClearScan() {
+    mTracks.clear();
+    mTracks.shrink_to_fit();
+    mScanned = false;
+    mStartTime = VTime(0);
+    mFrameCount = 0;
+    mFrameRate = 0.0;
+    mFirstFrame = mLastFrame = 0;
+    mFirstTime = mLastTime = VTime(0);
+}
+
+bool VOxaReaderAscension::Scan() {
+    if (mScanned) return true;
+    ClearScan();
+    if (!mFile) return false;
+
+    // Records are gathered per sensor in file order and sorted once at the end, so a file in any
+    // order (reverse order included) scans in n log n.
+    std::unordered_map<int, size_t> trackOfSensor;
+    int64_t recordCount = 0;
+    bool first = true;
+    int frame = 0, sensor = 0;
+    VgeTVector position;
+    double quaternion[4];
+    VTime time;
+    for (;;) {
+        if (!mFile->ReadRecord(frame, sensor, position, quaternion, time, first)) {
+            if (mFile->NoLine()) break;
+            ClearScan();
+            return false;
+        }
+        auto found = trackOfSensor.find(sensor);
+        size_t index;
+        if (found == trackOfSensor.end()) {
+            index = mTracks.size();
+            trackOfSensor.emplace(sensor, index);
+            mTracks.push_back(Track{sensor, {}});
+        } else {
+            index = found->second;
+        }
+        Record record{frame,
+                      {position[0], position[1], position[2]},
+                      {quaternion[0], quaternion[1], quaternion[2], quaternion[3]},
+                      time};
+        mTracks[index].mRecords.push_back(record);
+        if (first || frame < mFirstFrame) {
+            mFirstFrame = frame;
+            mFirstTime = time;
+        }
+        if (first || frame > mLastFrame) {
+            mLastFrame = frame;
+            mLastTime = time;
+        }
+        first = false;
+        ++recordCount;
+    }
+
+    std::sort(mTracks.begin(), mTracks.end(),
+              [](const Track& a, const Track& b) { return a.mSensor < b.mSensor; });
+    for (Track& track : mTracks) {
+        std::vector<Record>& records = track.mRecords;
+        // Stable: among records of one frame the file order stays, and the last one read wins.
+        std::stable_sort(records.begin(), records.end(),
+                         [](const Record& a, const Record& b) { return a.mFrame < b.mFrame; });
+        size_t kept = 0;
+        for (size_t k = 0; k < records.size(); ++k) {
+            if (kept > 0 && records[kept - 1].mFrame == records[k].mFrame)
+                records[kept - 1] = records[k];
+            else
+                records[kept++] = records[k];
+        }
+        records.resize(kept);
+        records.shrink_to_fit();
+    }
+
+    const int64_t span = (int64_t)mLastFrame - mFirstFrame + 1;
+    const int64_t sensors = mTracks.empty() ? 1 : (int64_t)mTracks.size();
+    const int64_t records = recordCount > 0 ? recordCount : 1;
+    // Every sensor is keyed at every frame of the span: the keys must be backed by records.
+    if (span > INT_MAX || span * sensors > kFramesPerRecord * records) {
+        ClearScan();
+        return false;
+    }
+    mFrameCount = (int)span;
+    const double duration = (mLastTime - mFirstTime).GetSecondDouble();
+    double rate = 0.0;
+    if (duration != 0.0 && mFrameCount > 1) rate = (mFrameCount - 1) / duration;
+    if (rate > 0.0 && !VOxaMotionSupport::IsUsableRate(rate)) {
+        ClearScan();
+        return false;
+    }
+    if (!(rate > 0.0)) rate = VTime::GetFrameRate(0);
+    mFrameRate = rate;
+    mStartTime.SetSecondDouble(mFirstFrame / mFrameRate);
+    mScanned = true;
+    return true;
+}
+
+VStreamOptions* VOxaReaderAscension::GetReadOptions() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return nullptr;
+    }
+    if (!Scan()) {
+        mError.SetLastErrorID(eFILE_CORRUPTED);
+        return nullptr;
+    }
+    VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
+    if (!options) return nullptr;
+    options->SetStartTime(mStartTime);
+    options->SetFrameCount(mFrameCount);
+    options->SetTimeMode(0, mFrameRate);
+    options->SetOption(VStreamOptionsMotion::eIMPORT_AS_OPTICAL_SEGMENTS, 0);
+    options->SetOption(VStreamOptionsMotion::eIMPORT_SET_OCCLUDED_TO_LAST_VALID_POSITION, 1);
+    return options;
+}
+
+bool VOxaReaderAscension::Read(VOxaScene* scene, VStreamOptions* streamOptions) {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    if (!Scan()) {
+        mError.SetLastErrorID(eFILE_CORRUPTED);
+        return false;
+    }
+    VStreamOptionsMotion* options = VOxaMotionSupport::AsMotionOptions(streamOptions);
+    if (!options) {
+        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
+        return false;
+    }
+    if (!scene || !scene->GetRootNode()) {
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    VOxaSdkManager* manager = GetSdkManager();
+    const VString takeName = VOxaMotionSupport::TakeName(mFileName.Buffer());
+    const VTime start = options->GetStartTime();
+    const VTime period = options->GetFramePeriod();
+    const int n = options->GetFrameCount();
+    const bool fill =
+        VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eIMPORT_SET_OCCLUDED_TO_LAST_VALID_POSITION);
+
+    std::vector<VOxaNode*> nodes;
+    nodes.reserve(mTracks.size());
+    auto fail = [&]() {
+        for (VOxaNode* node : nodes)
+            manager->DestroyNode(node, true);
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    };
+    for (const Track& track : mTracks) {
+        VString name("Marker");
+        name += track.mSensor;
+        VOxaNode* node = VOxaMotionSupport::CreateMarkerNode(manager, name.Buffer());
+        if (!node) return fail();
+        nodes.push_back(node);
+    }
+
+    const int sensorCount = (int)nodes.size();
+    for (int i = 0; i < sensorCount; ++i) {
+        options->Progress("Loading BRD animation frames in nodes", (float)((double)i * 100.0 / sensorCount));
+        VOxaTakeNode* take = VOxaMotionSupport::AddCurrentTake(nodes[(size_t)i], takeName.Buffer());
+        if (!take) return fail();
+        VFCurve* translation[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
+        VFCurve* rotation[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(),
+                                take->GetEulerRotationZ()};
+        VFCurve* occlusion = take->GetOcclusion();
+        VFCurve* all[7] = {translation[0], translation[1], translation[2], rotation[0],
+                           rotation[1],    rotation[2],    occlusion};
+        for (VFCurve* curve : all) {
+            if (!curve) return fail();
+            curve->KeyModifyBegin();
+        }
+        int64_t room = 0;
+        const std::vector<Record>& records = mTracks[(size_t)i].mRecords;
+        size_t cursor = 0;
+        VgeTVector lastPosition(0.0, 0.0, 0.0, 0.0);
+        VgeTVector lastRotation(0.0, 0.0, 0.0, 0.0);
+        VTime time = start;
+        for (int j = 0; j < n; ++j, time += period) {
+            int64_t keyRoom = room;
+            for (VFCurve* curve : all) {
+                keyRoom = room;
+                VOxaMotionSupport::EnsureKeyRoom(curve, j, keyRoom, n);
+            }
+            room = keyRoom;
+            const int64_t frame = (int64_t)mFirstFrame + j;
+            while (cursor < records.size() && records[cursor].mFrame < frame)
+                ++cursor;
+            double occluded = 1.0;
+            if (cursor < records.size() && records[cursor].mFrame == frame) {
+                const Record& record = records[cursor];
+                lastPosition.Set(record.mPosition[0], record.mPosition[1], record.mPosition[2], 0.0);
+                lastRotation = VOxaQuaternionToEulerDegrees(record.mQuaternion);
+                occluded = 0.0;
+            } else if (!fill) {
+                lastPosition.Set(0.0, 0.0, 0.0, 0.0);
+                lastRotation.Set(0.0, 0.0, 0.0, 0.0);
+            }
+            for (int k = 0; k < 3; ++k) {
+                VOxaMotionSupport::SetCubicKey(translation[k], j, time, lastPosition[k]);
+                VOxaMotionSupport::SetCubicKey(rotation[k], j, time, lastRotation[k]);
+            }
+            VOxaMotionSupport::SetConstantKey(occlusion, j, time, occluded);
+        }
+        for (VFCurve* curve : all) {
+            curve->KeyModifyEnd();
+            curve->KeyShrink();  // the room may have grown past the keys
+        }
+        ApplyJointImportFilters(translation, rotation);
+        VOxaMotionSupport::ReduceConstantKeys(&occlusion, 1);
+    }
+
+    VOxaNode* reference = VOxaMotionSupport::CreateReferenceNode(
+        manager, "BRD", VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eIMPORT_AS_OPTICAL_SEGMENTS));
+    if (!reference) return fail();
+    for (VOxaNode* node : nodes)
+        reference->AddChild(node);
+    if (!scene->GetRootNode()->AddChild(reference)) {
+        nodes.clear();
+        manager->DestroyNode(reference, true);
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    VOxaMotionSupport::FinishTake(scene, takeName.Buffer(), start,
+                                  VOxaMotionSupport::EndTime(start, period, n), options->GetTimeMode());
+    return true;
+}
+
+// ---- writer ----------------------------------------------------------------------------------------
+
+VOxaWriterAscension::VOxaWriterAscension(VOxaSdkManager* manager) : VOxaWriter(manager) {}
+
+VOxaWriterAscension::~VOxaWriterAscension() {
+    delete mFile;
+}
+
+bool VOxaWriterAscension::FileCreate(const char* path) {
+    delete mFile;
+    mFile = new VOxaFileAscension();
+    if (!path || !mFile->Open(path, "w")) {
+        delete mFile;
+        mFile = nullptr;
+        char text[1024];
+        std::snprintf(text, sizeof text, "Cannot open file \"%s\" for writing.", path ? path : "");
+        mError.SetLastError(eFILE_NOT_OPENED, text);
+        return false;
+    }
+    return true;
+}
+
+bool VOxaWriterAscension::FileClose() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    // A file dropped after a failed Write has nothing to put in place.
+    const bool closed = !mFile->IsOpen() || mFile->Close();
+    delete mFile;
+    mFile = nullptr;
+    if (!closed) {
+        mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
+        return false;
+    }
+    return true;
+}
+
+bool VOxaWriterAscension::IsFileOpen() {
+    return mFile != nullptr;
+}
+
+VStreamOptions* VOxaWriterAscension::GetWriteOptions() {
+    VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
+    if (!options) return nullptr;
+    options->SetOption(VStreamOptionsMotion::eEXPORT_GAPS_AS_VALID_DATA, 1);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 0);
+    return options;
+}
+
+bool VOxaWriterAscension::Write(VOxaScene* scene, VStreamOptions* streamOptions) {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    VStreamOptionsMotion* options = VOxaMotionSupport::AsMotionOptions(streamOptions);
+    if (!options) {
+        mFile->Discard();
+        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
+        return false;
+    }
+    VOxaNode* root = VOxaMotionSupport::FindWriteRoot(*this, scene, options);
+    if (!root) {
+        mFile->Discard();
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    const int n = options->GetFrameCount();
+    VTime time = options->GetStartTime();
+    const VTime period = options->GetFramePeriod();
+    const bool honourOcclusion = options->GetOption(VStreamOptionsMotion::eEXPORT_GAPS_AS_VALID_DATA) == 0;
+
+    std::vector<VOxaNode*> sensors;
+    VOxaMotionSupport::CollectMarkedNodes(root, sensors);
+    std::vector<VFCurve*> occlusion(sensors.size(), nullptr);
+    std::vector<int> hints(sensors.size(), 0);
+    for (size_t k = 0; k < sensors.size(); ++k)
+        if (VOxaTakeNode* take = sensors[k]->GetCurrentTakeNode()) occlusion[k] = take->GetOcclusion();
+
+    bool ok = true;
+    for (int f = 0; f < n && ok; ++f, time += period) {
+        if (f % 64 == 0) options->Progress("Writing BRD animation frames", (float)((double)f * 100.0 / n));
+        VOxaMotionSupport::EvaluateHierarchy(root, time);
+        for (size_t k = 0; k < sensors.size() && ok; ++k) {
+            if (honourOcclusion && occlusion[k] && occlusion[k]->Evaluate(time, &hints[k]) >= 0.5f) continue;
+            const VgeAMatrix& m = VOxaMotionSupport::GlobalMatrix(sensors[k]);
+            const VgeVector4 q = m.GetQ();
+            const double quaternion[4] = {q[0], q[1], q[2], q[3]};
+            ok = mFile->WriteRecord(f, (int)k, m.GetT(), quaternion, time);
+        }
+    }
+    if (!ok || mFile->WriteFailed()) {
+        mFile->Discard();
+        mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
+        return false;
+    }
+    return true;
+}
+
+VOxaReader* VOxaCreateBrdReader(VOxaSdkManager* manager) {
+    return new VOxaReaderAscension(manager);
+}
+
+VOxaWriter* VOxaCreateBrdWriter(VOxaSdkManager* manager) {
+    return new VOxaWriterAscension(manager);
+}

@@ -1,0 +1,383 @@
+#include "formats/motion/mov/voxa_corvelund_mov.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <vector>
+
+#include "animation/anim_import_filters.h"
+#include "animation/fcurve.h"
+#include "base/vge_matrix.h"
+#include "formats/motion/voxa_motion_base.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_node.h"
+
+// ---- file ----------------------------------------------------------------------------------------
+
+VOxaFileCorvelundMov::VOxaFileCorvelundMov() : VTextFile("MOV", " \t\r\n", nullptr, true, false) {}
+
+bool VOxaFileCorvelundMov::CountLines(int64_t& count) {
+    if (!Rewind()) return false;
+    count = 1;
+    while (ReadNextLine())
+        ++count;
+    return true;
+}
+
+bool VOxaFileCorvelundMov::CountValues(int& count) {
+    if (!Rewind()) return false;
+    count = 0;
+    double value;
+    while (count < INT_MAX && ReadDouble(value, 1.0))
+        ++count;
+    return AtLineEnd();
+}
+
+bool VOxaFileCorvelundMov::ReadValues(double* values, int count, bool fromStart) {
+    if (fromStart) {
+        if (!RewindToFirstLine()) return false;
+    } else if (!ReadNextLine()) {
+        return false;
+    }
+    int k = 0;
+    for (; k < count; ++k)
+        if (!ReadDouble(values[k], 1.0)) break;
+    for (; k < count; ++k)
+        values[k] = 0.0;
+    return true;
+}
+
+// ---- reader ----------------------------------------------------------------------------------------
+
+VOxaReaderCorvelundMov::VOxaReaderCorvelundMov(VOxaSdkManager* manager) : VOxaReader(manager) {}
+
+VOxaReaderCorvelundMov::~VOxaReaderCorvelundMov() {
+    delete mFile;
+}
+
+bool VOxaReaderCorvelundMov::FileOpen(const char* path) {
+    if (mFile) FileClose();
+    VOxaFileCorvelundMov* file = new VOxaFileCorvelundMov();
+    if (!path || !file->Open(path, "r")) {
+        delete file;
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    mFile = file;
+    mFileName = path;
+    return true;
+}
+
+bool VOxaReaderCorvelundMov::FileClose() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    delete mFile;
+    mFile = nullptr;
+    mFileName = "";
+    return true;
+}
+
+bool VOxaReaderCorvelundMov::IsFileOpen() {
+    return mFile != nullptr;
+}
+
+double VOxaReaderCorvelundMov::EstimateFrameRate(int64_t lineCount, double& firstTime) {
+    firstTime = 0.0;
+    if (!mFile) return 0.0;
+    const int k = (int)std::min<int64_t>(lineCount, 10);
+    double times[10];
+    int read = 0;
+    for (int i = 0; i < k; ++i) {
+        if (!mFile->ReadValues(&times[read], 1, i == 0)) break;
+        ++read;
+    }
+    if (read > 0) firstTime = times[0];
+    double rate = 0.0;
+    for (int i = 1; i < read; ++i) {
+        if (!(times[i] > times[0]) || !(times[i] > times[i - 1])) continue;
+        if (rate > 0.0)
+            rate = (rate + 1.0 / (times[i] - times[i - 1])) * 0.5;
+        else
+            rate = 1.0 / (times[i] - times[0]);
+    }
+    return rate;
+}
+
+VStreamOptions* VOxaReaderCorvelundMov::GetReadOptions() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return nullptr;
+    }
+    int values = 0;
+    int64_t lines = 0;
+    if (!mFile->CountValues(values) || !mFile->CountLines(lines)) {
+        mError.SetLastErrorID(eFILE_CORRUPTED);
+        return nullptr;
+    }
+    double firstTime = 0.0;
+    const double rate = EstimateFrameRate(lines, firstTime);
+    if (rate > 0.0 && !VOxaMotionSupport::IsUsableRate(rate)) {
+        mError.SetLastErrorID(eFILE_CORRUPTED);
+        return nullptr;
+    }
+    VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
+    if (!options) return nullptr;
+    VTime start;
+    start.SetSecondDouble(firstTime);
+    options->SetStartTime(start);
+    options->SetFrameCount(lines > INT_MAX ? INT_MAX : (int)lines);
+    options->SetTimeMode(0, rate > 0.0 ? rate : 0.0);
+    options->SetOption(VStreamOptionsMotion::eTRANSLATION, 1);
+    options->SetOption(VStreamOptionsMotion::eROTATION, 1);
+    options->SetOption(VStreamOptionsMotion::eSCALING, 1);
+    options->SetOption(VStreamOptionsMotion::eIMPORT_AS_OPTICAL_SEGMENTS, 0);
+    return options;
+}
+
+bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOptions) {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    int valuesPerLine = 0;
+    if (!mFile->CountValues(valuesPerLine)) {
+        mError.SetLastErrorID(eFILE_CORRUPTED);
+        return false;
+    }
+    VStreamOptionsMotion* options = VOxaMotionSupport::AsMotionOptions(streamOptions);
+    if (!options) {
+        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
+        return false;
+    }
+    const bool present[3] = {VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eTRANSLATION),
+                             VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eROTATION),
+                             VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eSCALING)};
+    const int groups = (int)present[0] + (int)present[1] + (int)present[2];
+    if (groups == 0) {
+        mError.SetLastError(eUNIDENTIFIED_ERROR, "No animation to import.");
+        return false;
+    }
+    if (!scene || !scene->GetRootNode()) {
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    const VTime start = options->GetStartTime();
+    const VTime period = options->GetFramePeriod();
+    const int n = options->GetFrameCount();
+    const VTime end = VOxaMotionSupport::EndTime(start, period, n);
+    const int objects = valuesPerLine > 1 ? (valuesPerLine - 1) / (3 * groups) : 0;
+    const int used = objects * 3 * groups;  // the columns after the time that become keys
+
+    // Rows: the used columns of each line in single precision, as the keys keep them. Every line
+    // must back its values: a file whose short lines would ask for more keys than it has bytes is
+    // refused.
+    const int64_t fileSize = VOxaMotionSupport::FileSize(mFileName.Buffer());
+    const int64_t valueLimit = (fileSize < 0 ? 0 : fileSize) + 65536;
+    std::vector<float> rows;
+    rows.reserve((size_t)std::min<int64_t>((int64_t)n * used, (int64_t)VOxaMotionSupport::kKeyRoomCap * 16));
+    std::vector<double> line((size_t)valuesPerLine + 1);
+    int rowCount = 0;
+    for (int j = 0; j < n; ++j) {
+        options->Progress("Reading MOV animation frames", (float)((double)j * 50.0 / n));
+        if (!mFile->ReadValues(line.data(), valuesPerLine, j == 0)) {
+            if (j == 0) {
+                mError.SetLastErrorID(eFILE_CORRUPTED);
+                return false;
+            }
+            break;
+        }
+        if ((int64_t)(j + 1) * used > valueLimit) {
+            mError.SetLastErrorID(eFILE_CORRUPTED);
+            return false;
+        }
+        for (int c = 0; c < used; ++c)
+            rows.push_back((float)line[(size_t)c + 1]);
+        ++rowCount;
+    }
+    line.clear();
+    line.shrink_to_fit();
+
+    VOxaSdkManager* manager = GetSdkManager();
+    const VString takeName = VOxaMotionSupport::TakeName(mFileName.Buffer());
+    std::vector<VOxaNode*> nodes;
+    auto fail = [&]() {
+        for (VOxaNode* node : nodes)
+            manager->DestroyNode(node, true);
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    };
+    for (int i = 0; i < objects; ++i) {
+        VString name("Marker");
+        name += i;
+        VOxaNode* node = VOxaMotionSupport::CreateMarkerNode(manager, name.Buffer());
+        if (!node) return fail();
+        nodes.push_back(node);
+    }
+
+    for (int i = 0; i < objects; ++i) {
+        options->Progress("Loading MOV animation frames in nodes",
+                          (float)(50.0 + (double)i * 50.0 / objects));
+        VOxaTakeNode* take = VOxaMotionSupport::AddCurrentTake(nodes[(size_t)i], takeName.Buffer());
+        if (!take) return fail();
+        VFCurve* curves[3][3] = {
+            {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()},
+            {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()},
+            {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()}};
+        int column = i * 3 * groups;
+        for (int g = 0; g < 3; ++g) {
+            if (!present[g]) continue;
+            for (int a = 0; a < 3; ++a) {
+                VFCurve* curve = curves[g][a];
+                if (!curve) return fail();
+                curve->ResizeKeyBuffer(rowCount);
+                curve->KeyModifyBegin();
+                VTime time = start;
+                const float* value = rows.data() + column + a;
+                for (int j = 0; j < rowCount; ++j, time += period, value += used)
+                    VOxaMotionSupport::SetCubicKey(curve, j, time, *value);
+                curve->KeyModifyEnd();
+            }
+            column += 3;
+        }
+        ApplyJointImportFilters(present[0] ? curves[0] : nullptr, present[1] ? curves[1] : nullptr);
+        if (present[2]) VOxaMotionSupport::ReduceConstantKeys(curves[2], 3);
+    }
+    rows.clear();
+    rows.shrink_to_fit();
+
+    VOxaNode* reference = VOxaMotionSupport::CreateReferenceNode(
+        manager, "MOV", VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eIMPORT_AS_OPTICAL_SEGMENTS));
+    if (!reference) return fail();
+    for (VOxaNode* node : nodes)
+        reference->AddChild(node);
+    if (!scene->GetRootNode()->AddChild(reference)) {
+        nodes.clear();
+        manager->DestroyNode(reference, true);
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    VOxaMotionSupport::FinishTake(scene, takeName.Buffer(), start, end, options->GetTimeMode());
+    return true;
+}
+
+// ---- writer ----------------------------------------------------------------------------------------
+
+VOxaWriterCorvelundMov::VOxaWriterCorvelundMov(VOxaSdkManager* manager) : VOxaWriter(manager) {}
+
+VOxaWriterCorvelundMov::~VOxaWriterCorvelundMov() {
+    delete mFile;
+}
+
+bool VOxaWriterCorvelundMov::FileCreate(const char* path) {
+    delete mFile;
+    mFile = new VOxaFileCorvelundMov();
+    if (!path || !mFile->Open(path, "w")) {
+        delete mFile;
+        mFile = nullptr;
+        char text[1024];
+        std::snprintf(text, sizeof text, "Cannot open file \"%s\" for writing.", path ? path : "");
+        mError.SetLastError(eFILE_NOT_OPENED, text);
+        return false;
+    }
+    return true;
+}
+
+bool VOxaWriterCorvelundMov::FileClose() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    // A file dropped after a failed Write has nothing to put in place.
+    const bool closed = !mFile->IsOpen() || mFile->Close();
+    delete mFile;
+    mFile = nullptr;
+    if (!closed) {
+        mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
+        return false;
+    }
+    return true;
+}
+
+bool VOxaWriterCorvelundMov::IsFileOpen() {
+    return mFile != nullptr;
+}
+
+VStreamOptions* VOxaWriterCorvelundMov::GetWriteOptions() {
+    VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
+    if (!options) return nullptr;
+    options->SetOption(VStreamOptionsMotion::eTRANSLATION, 1);
+    options->SetOption(VStreamOptionsMotion::eROTATION, 1);
+    options->SetOption(VStreamOptionsMotion::eSCALING, 1);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 0);
+    return options;
+}
+
+bool VOxaWriterCorvelundMov::Write(VOxaScene* scene, VStreamOptions* streamOptions) {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    VStreamOptionsMotion* options = VOxaMotionSupport::AsMotionOptions(streamOptions);
+    if (!options) {
+        mFile->Discard();
+        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
+        return false;
+    }
+    const bool present[3] = {VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eTRANSLATION),
+                             VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eROTATION),
+                             VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eSCALING)};
+    if (!present[0] && !present[1] && !present[2]) {
+        mFile->Discard();
+        mError.SetLastError(eFILE_NOT_CREATED, "No animation to export.");
+        return false;
+    }
+    VOxaNode* root = VOxaMotionSupport::FindWriteRoot(*this, scene, options);
+    if (!root) {
+        mFile->Discard();
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    std::vector<VOxaNode*> objects;
+    VOxaMotionSupport::CollectMarkedNodes(root, objects);
+    const int n = options->GetFrameCount();
+    VTime time = options->GetStartTime();
+    const VTime period = options->GetFramePeriod();
+    bool ok = true;
+    for (int f = 0; f < n && ok; ++f, time += period) {
+        if (f % 64 == 0) options->Progress("Writing MOV animation frames", (float)((double)f * 100.0 / n));
+        VOxaMotionSupport::EvaluateHierarchy(root, time);
+        mFile->WriteG(time.GetSecondDouble());
+        mFile->WriteChar('\t');
+        for (VOxaNode* object : objects) {
+            const VgeAMatrix& m = VOxaMotionSupport::GlobalMatrix(object);
+            for (int g = 0; g < 3; ++g) {
+                if (!present[g]) continue;
+                const VgeTVector v = g == 0 ? m.GetT() : g == 1 ? m.GetR() : m.GetS();
+                for (int a = 0; a < 3; ++a) {
+                    mFile->WriteG(v[a]);
+                    mFile->WriteChar('\t');
+                }
+            }
+        }
+        ok = mFile->WriteChar('\n');
+    }
+    if (!ok || mFile->WriteFailed()) {
+        mFile->Discard();
+        mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
+        return false;
+    }
+    return true;
+}
+
+VOxaReader* VOxaCreateMovReader(VOxaSdkManager* manager) {
+    return new VOxaReaderCorvelundMov(manager);
+}
+
+VOxaWriter* VOxaCreateMovWriter(VOxaSdkManager* manager) {
+    return new VOxaWriterCorvelundMov(manager);
+}

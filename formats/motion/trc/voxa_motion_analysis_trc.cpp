@@ -1,0 +1,409 @@
+#include "formats/motion/trc/voxa_motion_analysis_trc.h"
+
+#include <cctype>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "base/vnumber_text.h"
+#include "base/vpath.h"
+#include "base/vtext_line.h"
+#include "oxa_codec/vstream_options.h"
+
+namespace {
+
+bool SameNoCase(const char* a, const char* b) {
+    for (; *a && *b; ++a, ++b)
+        if (std::tolower((unsigned char)*a) != std::tolower((unsigned char)*b)) return false;
+    return *a == *b;
+}
+
+// White space as the C library's isspace sees it in the "C" locale.
+bool IsWhite(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool gTimeCodeEnabled = true;
+
+}  // namespace
+
+// ---- file ----------------------------------------------------------------------------------------
+
+VOxaFileMotionAnalysisTrc::VOxaFileMotionAnalysisTrc() : VTextFile("TRC", "\t\r\n", nullptr, true, false) {}
+
+VOxaFileMotionAnalysisTrc::~VOxaFileMotionAnalysisTrc() {
+    VTextFile::Close();
+}
+
+bool VOxaFileMotionAnalysisTrc::ReadField(VString& field) {
+    if (!mCursor || !*mCursor) return false;
+    const char* end = mCursor;
+    while (*end && *end != '\t' && *end != '\r' && *end != '\n')
+        ++end;
+    field = VString(mCursor, (int)(end - mCursor));
+    mCursor = const_cast<char*>(SkipSeparators(end));
+    return true;
+}
+
+bool VOxaFileMotionAnalysisTrc::ReadKeywordField(const char* word) {
+    VString field;
+    return ReadField(field) && SameNoCase(field.Buffer(), word);
+}
+
+bool VOxaFileMotionAnalysisTrc::ReadFieldAcrossLines(VString& field) {
+    while (AtLineEnd()) {
+        if (!ReadNextLine()) return false;
+    }
+    return ReadField(field);
+}
+
+bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount,
+                                           double& frameRate, double& scale) {
+    if (!RewindToFirstLine()) return false;
+    int type = 0;
+    if (!ReadKeywordField("PathFileType") || !ReadInt(type) || (type != 3 && type != 4) ||
+        !ReadKeywordField("(X/Y/Z)"))
+        return false;
+
+    static const char* const kKeywords[] = {"DataRate",           "CameraRate",   "NumFrames",
+                                            "NumMarkers",         "Units",        "OrigDataRate",
+                                            "OrigDataStartFrame", "OrigNumFrames"};
+    const int keywordCount = type == 4 ? 8 : 5;
+    if (!ReadNextLine()) return false;
+    for (int k = 0; k < keywordCount; ++k)
+        if (!ReadKeywordField(kKeywords[k])) return false;
+
+    if (!ReadNextLine()) return false;
+    double rate = 0.0, cameraRate = 0.0;
+    int frames = 0, markers = 0;
+    VString units;
+    if (!ReadDouble(rate, 1.0) || !ReadDouble(cameraRate, 1.0) || !ReadInt(frames) || !ReadInt(markers) ||
+        !ReadField(units))
+        return false;
+    if (!(rate > 0.0) || frames < 0 || markers < 0) return false;
+    double unitScale;
+    if (SameNoCase(units.Buffer(), "m"))
+        unitScale = 100.0;
+    else if (SameNoCase(units.Buffer(), "cm"))
+        unitScale = 1.0;
+    else if (SameNoCase(units.Buffer(), "mm"))
+        unitScale = 0.1;
+    else
+        return false;
+    if (type == 4) {
+        double originalRate = 0.0;
+        int startFrame = 0, originalFrames = 0;
+        if (!ReadDouble(originalRate, 1.0) || !ReadInt(startFrame) || !ReadInt(originalFrames)) return false;
+        startTime.SetSecondDouble(((double)startFrame - 1.0) / rate);
+    }
+    markerCount = markers;
+    frameCount = frames;
+    frameRate = rate;
+    scale = unitScale;
+    return true;
+}
+
+bool VOxaFileMotionAnalysisTrc::ReadMarkerNames(VStringList& names, bool /*actorPrefix*/) {
+    if (!ReadNextLine() || !ReadKeywordField("Frame#") || !ReadKeywordField("Time")) return false;
+    const int count = names.GetCount();
+    VString field;
+    for (int i = 0; i < count; ++i) {
+        if (!ReadFieldAcrossLines(field)) return false;
+        if (field.Find("Unnamed") >= 0) {
+            field = "*Unnamed_";
+            field += i + 1;
+        } else {
+            for (int c = 0; c < field.GetLen(); ++c)
+                if (field[c] == ' ') field[c] = '_';
+        }
+        names.SetStringAt(i, field.Buffer());
+    }
+    // The labels start on a line of their own: X, Y, Z per marker.
+    if (!ReadNextLine()) return false;
+    static const char kAxes[3] = {'x', 'y', 'z'};
+    for (int i = 0; i < count; ++i) {
+        for (char axis : kAxes) {
+            if (!ReadFieldAcrossLines(field)) return false;
+            if (std::tolower((unsigned char)field[0]) != axis) return false;
+        }
+    }
+    return true;
+}
+
+bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerCount*/, VTime& time,
+                                          int& frameCounter, VTime /*period*/, bool /*exactZeroAsOccluded*/) {
+    if (!ReadNextLine()) return false;
+    // Every tab counts on a frame line: an empty field is a missing coordinate.
+    const char* saved = SetSeparators("");
+    int frame = 0;
+    double seconds = 0.0;
+    char c = 0;
+    bool ok = ReadInt(frame) && PeekChar(c) && IsWhite(c) && ReadChar(c) && ReadDouble(seconds, 1.0) &&
+              PeekChar(c) && IsWhite(c) && ReadChar(c);
+    while (ok) {
+        VgeTVector point(0.0, 0.0, 0.0, 0.0);
+        bool complete = true;
+        for (int axis = 0; axis < 3 && complete; ++axis) {
+            if (!PeekChar(c)) {
+                // The line ended inside the group: the group is dropped.
+                complete = false;
+                break;
+            }
+            if (IsWhite(c)) {
+                point[3] = 1.0;
+            } else {
+                double value = 0.0;
+                if (!ReadDouble(value, 1.0)) {
+                    complete = false;
+                    break;
+                }
+                point[axis] = value;
+            }
+            if (axis < 2) complete = PeekChar(c) && IsWhite(c) && ReadChar(c);
+        }
+        if (!complete) break;
+        if (points.Add(point) < 0) {
+            ok = false;
+            break;
+        }
+        if (!PeekChar(c) || !IsWhite(c)) break;
+        ReadChar(c);
+    }
+    SetSeparators(saved);
+    if (!ok) return false;
+    frameCounter = frame;
+    time.SetSecondDouble(seconds);
+    return true;
+}
+
+bool VOxaFileMotionAnalysisTrc::WriteHeader(int markerCount, VTime startTime, int frameCount,
+                                            double frameRate, double /*scale*/) {
+    WriteText("PathFileType\t4\t(X/Y/Z)\tMorvane\t\n");
+    WriteText(
+        "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\tOrigDataRate\tOrigDataStartFrame\tOrigNumFrames"
+        "\t\n");
+    double startFrame = std::floor(startTime.GetSecondDouble() * frameRate + 1.0 + 0.5);
+    if (!(startFrame >= (double)INT_MIN)) startFrame = (double)INT_MIN;  // NaN too
+    if (startFrame > (double)INT_MAX) startFrame = (double)INT_MAX;
+    WriteFixed(frameRate, 2);
+    WriteChar('\t');
+    WriteFixed(frameRate, 2);
+    WriteChar('\t');
+    WriteInt(frameCount);
+    WriteChar('\t');
+    WriteInt(markerCount);
+    WriteText("\tmm\t");
+    WriteFixed(frameRate, 2);
+    WriteChar('\t');
+    WriteInt((long long)startFrame);
+    WriteChar('\t');
+    WriteInt(frameCount);
+    return WriteText("\t\n");
+}
+
+bool VOxaFileMotionAnalysisTrc::WriteMarkerNames(const VStringList& names) {
+    const int count = names.GetCount();
+    WriteText("Frame#\tTime\t");
+    for (int i = 0; i < count; ++i) {
+        // A tab or line end inside a name would shift every later field: it is written as "_".
+        const char* name = names[i];
+        const size_t length = std::strlen(name);
+        if (std::strpbrk(name, "\t\r\n")) {
+            for (size_t k = 0; k < length; ++k)
+                WriteChar(name[k] == '\t' || name[k] == '\r' || name[k] == '\n' ? '_' : name[k]);
+        } else {
+            Write(name, length);
+        }
+        WriteText("\t\t\t");
+    }
+    WriteText("\n\t\t");
+    for (int i = 1; i <= count; ++i) {
+        WriteChar('X');
+        WriteInt(i);
+        WriteText("\tY");
+        WriteInt(i);
+        WriteText("\tZ");
+        WriteInt(i);
+        WriteChar('\t');
+    }
+    return WriteText("\n\n");
+}
+
+bool VOxaFileMotionAnalysisTrc::WriteFrame(const VOxaMarkerFrame& points, int pointCount, VTime time,
+                                           int frameNumber) {
+    const VgeTVector* p = static_cast<const VgeTVector*>(points.GetBaseArray());
+    if (pointCount > points.GetCount()) pointCount = points.GetCount();
+    WriteInt(frameNumber);
+    WriteChar('\t');
+    WriteFixed(time.GetSecondDouble(), 3);
+    for (int k = 0; k < pointCount; ++k) {
+        if (p[k][3] > 0.5) {
+            WriteText("\t\t\t");
+            continue;
+        }
+        for (int axis = 0; axis < 3; ++axis) {
+            WriteChar('\t');
+            WriteFixed(p[k][axis] * 10.0, 5);
+        }
+    }
+    return WriteText(" \n");
+}
+
+// ---- reader ----------------------------------------------------------------------------------------
+
+int VOxaTrcTimeModeFromRate(double rate) {
+    if (!(rate >= 0.0 && rate < 1.0e6)) return 0;
+    switch ((int)rate) {
+        case 24:
+            return 11;
+        case 25:
+            return 10;
+        case 29:
+            return 8;
+        case 30:
+            return 6;
+        case 50:
+            return 4;
+        case 60:
+            return 3;
+        case 100:
+            return 2;
+        case 120:
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+VOxaReaderMotionAnalysisTrc::VOxaReaderMotionAnalysisTrc(VOxaSdkManager* manager)
+    : VOxaReaderMotionBase(manager) {
+    mDescription = "Motion Analysis TRC File Importer";
+    mReferenceName = "TRC";
+}
+
+void VOxaReaderMotionAnalysisTrc::SetTimeCodeEnabled(bool on) {
+    gTimeCodeEnabled = on;
+}
+
+bool VOxaReaderMotionAnalysisTrc::IsTimeCodeEnabled() {
+    return gTimeCodeEnabled;
+}
+
+IOxaFileMotionBase* VOxaReaderMotionAnalysisTrc::CreateMotionFile(const char* path) {
+    VOxaFileMotionAnalysisTrc* file = new VOxaFileMotionAnalysisTrc();
+    if (!file->Open(path, "r")) {
+        file->Destroy();
+        return nullptr;
+    }
+    return file;
+}
+
+void VOxaReaderMotionAnalysisTrc::SetDefaultReadOptions(VStreamOptionsMotion* options) {
+    options->SetOption(VStreamOptionsMotion::eUNUSED_SEGMENTS, 1);
+    options->SetOption(VStreamOptionsMotion::eIMPORT_AS_OPTICAL_SEGMENTS, 1);
+    options->SetOption(VStreamOptionsMotion::eIMPORT_SET_OCCLUDED_TO_LAST_VALID_POSITION, 1);
+    if (gTimeCodeEnabled) ApplyTimeCodeFile(options);
+}
+
+void VOxaReaderMotionAnalysisTrc::ApplyTimeCodeFile(VStreamOptionsMotion* options) {
+    const VString path = ChangeFileExtension(mFileName.Buffer(), ".tc");
+    if (path.IsEmpty() || !FileExists(path.Buffer())) return;
+    const VString name = ::GetFileName(path.Buffer(), true);
+    VString question("Load ");
+    question += name;
+    question += "?";
+    if (options->Dialog("Time Code File", question.Buffer(), "Yes", "No") != 1) return;
+
+    VStreamOptions::DialogCallback show = options->GetDialogCallback();
+    std::FILE* file = std::fopen(path.Buffer(), "r");
+    if (!file) {
+        VString text("Unable to open ");
+        text += name;
+        show("Time Code File", text.Buffer(), "Ok", nullptr, nullptr, nullptr);
+        return;
+    }
+    // Three lines of at most 255 characters.
+    char lines[3][256];
+    bool read = true;
+    for (auto& line : lines) {
+        line[0] = 0;
+        if (!ReadTextLine(line, (int)sizeof line, file)) read = false;
+    }
+    std::fclose(file);
+
+    bool valid = false;
+    int hours = 0, minutes = 0, seconds = 0, frames = 0;
+    double rate = 0.0;
+    if (read) {
+        const char* p = lines[0];
+        const char* end = p + std::strlen(p);
+        int* parts[4] = {&hours, &minutes, &seconds, &frames};
+        bool parsed = true;
+        for (int k = 0; k < 4 && parsed; ++k) {
+            if (k > 0) {
+                if (*p != ':') {
+                    parsed = false;
+                    break;
+                }
+                ++p;
+            }
+            p = VParseInt(p, end, *parts[k]);
+            parsed = p != nullptr;
+        }
+        const char* rateEnd = lines[2] + std::strlen(lines[2]);
+        parsed = parsed && VParseDouble(lines[2], rateEnd, rate, false) != nullptr;
+        rate = (double)(float)rate;  // the rate is read as a float
+        int mode = VOxaTrcTimeModeFromRate(rate);
+        if (parsed) {
+            if (std::strncmp(lines[1], "SMPTE", 5) == 0) {
+                valid = frames >= 0 && frames <= rate;
+            } else if (std::strncmp(lines[1], "EBU", 3) == 0) {
+                valid = frames >= 0 && frames <= 24;
+                mode = 10;
+            } else if (VTextFile::MatchPrefix(lines[1], "System Clock")) {
+                valid = frames <= rate && mode != 0;
+            }
+        }
+        if (valid) {
+            VTime start;
+            start.SetTime(hours, minutes, seconds, frames, 0, mode);
+            options->SetStartTime(start);
+        }
+    }
+    if (!valid) {
+        VString text(name);
+        text += " is invalid";
+        show("Time Code File", text.Buffer(), "Ok", nullptr, nullptr, nullptr);
+    }
+}
+
+// ---- writer ----------------------------------------------------------------------------------------
+
+VOxaWriterMotionAnalysisTrc::VOxaWriterMotionAnalysisTrc(VOxaSdkManager* manager)
+    : VOxaWriterMotionBase(manager) {
+    mDescription = "Motion Analysis TRC File Exporter";
+}
+
+IOxaFileMotionBase* VOxaWriterMotionAnalysisTrc::CreateMotionFile(const char* path) {
+    VOxaFileMotionAnalysisTrc* file = new VOxaFileMotionAnalysisTrc();
+    if (!file->Open(path, "w")) {
+        file->Destroy();
+        return nullptr;
+    }
+    return file;
+}
+
+void VOxaWriterMotionAnalysisTrc::SetDefaultWriteOptions(VStreamOptionsMotion* options) {
+    options->SetOption(VStreamOptionsMotion::eUNUSED_SEGMENTS, 1);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_GAPS_AS_VALID_DATA, 0);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 0);
+}
+
+VOxaReader* VOxaCreateTrcReader(VOxaSdkManager* manager) {
+    return new VOxaReaderMotionAnalysisTrc(manager);
+}
+
+VOxaWriter* VOxaCreateTrcWriter(VOxaSdkManager* manager) {
+    return new VOxaWriterMotionAnalysisTrc(manager);
+}

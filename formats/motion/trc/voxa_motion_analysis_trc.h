@@ -1,0 +1,90 @@
+#ifndef OXA_FORMATS_MOTION_TRC_VOXA_MOTION_ANALYSIS_TRC_H
+#define OXA_FORMATS_MOTION_TRC_VOXA_MOTION_ANALYSIS_TRC_H
+
+#include "formats/motion/voxa_motion_base.h"
+#include "formats/motion/vtext_file.h"
+
+// The TRC marker file: tab-separated fields (blanks belong to a field, so names may hold blanks).
+// Three header lines ("PathFileType" with the type 3 or 4, the keyword line, the value line), a
+// line of marker names after "Frame#" and "Time", a line of coordinate labels (X1 Y1 Z1 ...), then
+// one line per frame: frame number, time in seconds, and x, y, z per marker, where an empty field
+// is a missing coordinate. Units "m", "cm" or "mm" set the scale to centimetres; the writer
+// writes millimetres.
+class VOxaFileMotionAnalysisTrc : public VTextFile, public IOxaFileMotionBase {
+public:
+    // Rewinds and answers whether the file has a significant line (the end flag of a former
+    // pass over the whole file is not trusted here).
+    bool RewindToFirstLine() { return Rewind() && GetCursor() && *GetCursor(); }
+    VOxaFileMotionAnalysisTrc();
+    ~VOxaFileMotionAnalysisTrc() override;
+
+    bool Open(const char* path, const char* mode) override { return VTextFile::Open(path, mode); }
+    bool Close() override { return VTextFile::Close(); }
+    void Discard() override { VTextFile::Discard(); }
+
+    // Type 4 files carry OrigDataStartFrame: the start time becomes (that frame - 1) / rate.
+    bool ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount, double& frameRate,
+                    double& scale) override;
+    // Blanks in a name become "_"; a name holding "Unnamed" becomes "*Unnamed_<number>".
+    bool ReadMarkerNames(VStringList& names, bool actorPrefix) override;
+    // The time and frame number come from the line; the number of points is the number of
+    // complete coordinate groups on the line.
+    bool ReadFrame(VOxaMarkerFrame& points, int markerCount, VTime& time, int& frameCounter, VTime period,
+                   bool exactZeroAsOccluded) override;
+    bool ReadEnd() override { return true; }
+
+    bool WriteHeader(int markerCount, VTime startTime, int frameCount, double frameRate,
+                     double scale) override;
+    bool WriteMarkerNames(const VStringList& names) override;
+    // An occluded point (w above 0.5) is written as three empty fields.
+    bool WriteFrame(const VOxaMarkerFrame& points, int pointCount, VTime time, int frameNumber) override;
+    bool WriteEnd() override { return !WriteFailed(); }
+
+private:
+    // The field at the cursor, whatever its length, up to the next tab or line end; separators
+    // after it are skipped. False at the end of the line.
+    bool ReadField(VString& field);
+    // The next field equals `word` without regard to case.
+    bool ReadKeywordField(const char* word);
+    // The next field, reading on at the next significant line when this one has ended.
+    bool ReadFieldAcrossLines(VString& field);
+};
+
+// Reader of TRC files: reference name "TRC"; defaults "UnusedSegments",
+// "ImportAsOpticalSegments" and "ImportSetOccludedToLastValidPosition" 1; a ".tc" time-code file
+// beside the TRC file can give the start time (the dialog callback is asked first).
+class VOxaReaderMotionAnalysisTrc : public VOxaReaderMotionBase {
+public:
+    explicit VOxaReaderMotionAnalysisTrc(VOxaSdkManager* manager);
+
+    // The process-wide switch of the time-code file (on at start).
+    static void SetTimeCodeEnabled(bool on);
+    static bool IsTimeCodeEnabled();
+
+protected:
+    IOxaFileMotionBase* CreateMotionFile(const char* path) override;
+    void SetDefaultReadOptions(VStreamOptionsMotion* options) override;
+
+private:
+    void ApplyTimeCodeFile(VStreamOptionsMotion* options);
+};
+
+// Writer of TRC files; defaults "UnusedSegments" 1, "ExportGapsAsValidData" and
+// "ExportFromGlobalPosition" 0.
+class VOxaWriterMotionAnalysisTrc : public VOxaWriterMotionBase {
+public:
+    explicit VOxaWriterMotionAnalysisTrc(VOxaSdkManager* manager);
+
+protected:
+    IOxaFileMotionBase* CreateMotionFile(const char* path) override;
+    void SetDefaultWriteOptions(VStreamOptionsMotion* options) override;
+};
+
+// The time mode of a time-code frame rate (whole part): 24 -> 11, 25 -> 10, 29 -> 8, 30 -> 6,
+// 50 -> 4, 60 -> 3, 100 -> 2, 120 -> 1, anything else 0.
+int VOxaTrcTimeModeFromRate(double rate);
+
+VOxaReader* VOxaCreateTrcReader(VOxaSdkManager* manager);
+VOxaWriter* VOxaCreateTrcWriter(VOxaSdkManager* manager);
+
+#endif  // OXA_FORMATS_MOTION_TRC_VOXA_MOTION_ANALYSIS_TRC_H

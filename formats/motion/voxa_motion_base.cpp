@@ -1,0 +1,624 @@
+#include "formats/motion/voxa_motion_base.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "animation/anim_settings.h"
+#include "animation/fcurve.h"
+#include "animation/filters/fcurve_filter_constant_key_reducer.h"
+#include "attributes/voxa_marker.h"
+#include "attributes/voxa_shape.h"
+#include "base/vge_matrix.h"
+#include "base/vname_table.h"
+#include "base/vpath.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_info.h"
+#include "scene/voxa_take_node.h"
+
+namespace {
+
+// The weights the motion readers give both sides of a key.
+constexpr float kKeyWeight = 0.333333f;
+
+// Frames of a marker file held between reading and keying: four floats per point (x, y, z
+// already scaled, then w) in one block, and where each frame starts. Keys are single precision,
+// so the floats lose nothing the curves keep.
+struct PointStore {
+    std::vector<float> mValues;
+    std::vector<size_t> mFrameStart{0};
+
+    size_t FrameCount() const { return mFrameStart.size() - 1; }
+    size_t PointCount(size_t frame) const { return (mFrameStart[frame + 1] - mFrameStart[frame]) / 4; }
+    const float* Point(size_t frame, size_t k) const { return &mValues[mFrameStart[frame] + 4 * k]; }
+};
+
+}  // namespace
+
+// ---- IOxaFileMotionBase ------------------------------------------------------------------------
+
+void* IOxaFileMotionBase::QueryInterface(int interfaceId) {
+    return interfaceId == 0 || interfaceId == kInterfaceId ? this : nullptr;
+}
+
+void IOxaFileMotionBase::Destroy() {
+    delete this;
+}
+
+// ---- VOxaMotionSupport -----------------------------------------------------------------------
+
+VStreamOptionsMotion* VOxaMotionSupport::AsMotionOptions(VStreamOptions* options) {
+    if (!options || !options->IsA(VStreamOptionsMotion::ClassId)) return nullptr;
+    return static_cast<VStreamOptionsMotion*>(options);
+}
+
+bool VOxaMotionSupport::IsSet(const VStreamOptionsMotion* options, int index) {
+    return options && options->GetOption(index) == 1;
+}
+
+VString VOxaMotionSupport::TakeName(const char* path) {
+    return GetFileName(path ? path : "", false);
+}
+
+int64_t VOxaMotionSupport::FileSize(const char* path) {
+    struct stat info;
+    if (!path || stat(path, &info) != 0) return -1;
+    return (int64_t)info.st_size;
+}
+
+bool VOxaMotionSupport::IsUsableRate(double framesPerSecond) {
+    // A period under one tick would put every key at the same time.
+    return std::isfinite(framesPerSecond) && framesPerSecond > 0.0 &&
+           framesPerSecond <= (double)VTime::kOneSecond;
+}
+
+VOxaNode* VOxaMotionSupport::CreateMarkerNode(VOxaSdkManager* manager, const char* name) {
+    if (!manager) return nullptr;
+    VOxaNode* node = manager->CreateNode(name ? name : "");
+    if (!node) return nullptr;
+    VOxaMarker* marker = manager->CreateMarker();
+    if (!marker) {
+        manager->DestroyNode(node);
+        return nullptr;
+    }
+    marker->SetType(1);
+    node->SetNodeAttribute(marker);
+    return node;
+}
+
+VOxaNode* VOxaMotionSupport::CreateReferenceNode(VOxaSdkManager* manager, const char* prefix, bool optical) {
+    if (!manager) return nullptr;
+    VString name(prefix ? prefix : "");
+    name += optical ? ":optical" : ":reference";
+    VOxaNode* node = manager->CreateNode(name.Buffer());
+    if (!node) return nullptr;
+    VOxaOpticalReference* reference = manager->CreateOpticalReference();
+    if (!reference) {
+        manager->DestroyNode(node);
+        return nullptr;
+    }
+    node->SetNodeAttribute(reference);
+    return node;
+}
+
+VOxaTakeNode* VOxaMotionSupport::AddCurrentTake(VOxaNode* node, const char* takeName) {
+    if (!node || !node->AddTakeNode(takeName)) return nullptr;
+    if (!node->SetCurrentTakeNode(takeName)) return nullptr;
+    return node->GetCurrentTakeNode();
+}
+
+void VOxaMotionSupport::FinishTake(VOxaScene* scene, const char* takeName, VTime start, VTime end,
+                                   int timeMode) {
+    if (!scene) return;
+    VOxaTakeInfo info;
+    info.mName = takeName;
+    info.mLocalTimeSpan.Set(start, end);
+    info.mReferenceTimeSpan.Set(start, end);
+    scene->SetTakeInfo(info);
+    scene->SetCurrentTake(takeName);
+    if (timeMode != 0) scene->GetGlobalTimeSettings().SetTimeMode(timeMode);
+}
+
+VTime VOxaMotionSupport::EndTime(VTime start, VTime period, int64_t n) {
+    return n > 0 ? start + period * (n - 1) : start;
+}
+
+bool VOxaMotionSupport::EnsureKeyRoom(VFCurve* curve, int64_t index, int64_t& room, int64_t expected) {
+    if (index < room) return true;
+    if (index >= INT_MAX) return false;
+    // The first room is what the caller expects, at most the cap; later ones grow by half.
+    int64_t grown = room == 0 ? std::min<int64_t>(expected, kKeyRoomCap) : room + room / 2;
+    if (grown <= index) grown = index + 1;
+    if (grown > INT_MAX) grown = INT_MAX;
+    curve->ResizeKeyBuffer((int)grown);
+    room = grown;
+    return true;
+}
+
+void VOxaMotionSupport::SetCubicKey(VFCurve* curve, int index, VTime time, double value) {
+    curve->KeySet(index, time, (float)value, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentAuto, 0.0f,
+                  0.0f, VFCurveKey::eWeightedNone, kKeyWeight, kKeyWeight, 0.0f, 0.0f);
+}
+
+void VOxaMotionSupport::SetConstantKey(VFCurve* curve, int index, VTime time, double value) {
+    curve->KeySet(index, time, (float)value, VFCurveKey::eInterpolationConstant, VFCurveKey::eTangentAuto,
+                  0.0f, 0.0f, VFCurveKey::eWeightedNone, kKeyWeight, kKeyWeight, 0.0f, 0.0f);
+}
+
+void VOxaMotionSupport::ReduceConstantKeys(VFCurve** curves, int count) {
+    if (!VFCurveGetApplyConstantKeyReducer() || !curves || count <= 0) return;
+    for (int k = 0; k < count; ++k)
+        if (!curves[k]) return;
+    VFCurveFilterConstantKeyReducer reducer;
+    reducer.Apply(curves, count);
+}
+
+VOxaNode* VOxaMotionSupport::FindWriteRoot(VOxaWriter& writer, VOxaScene* scene,
+                                           const VStreamOptionsMotion* options) {
+    VOxaNode* root = nullptr;
+    if (!IsSet(options, VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION))
+        root = writer.FindMotionRootNode(scene);
+    if (!root && scene) root = scene->GetRootNode();
+    return root;
+}
+
+void VOxaMotionSupport::CollectMarkedNodes(VOxaNode* root, std::vector<VOxaNode*>& nodes) {
+    if (!root) return;
+    std::vector<VOxaNode*> pending{root};
+    while (!pending.empty()) {
+        VOxaNode* node = pending.back();
+        pending.pop_back();
+        if (node->IsMarked() && !node->GetOpticalReference()) nodes.push_back(node);
+        // Children are pushed last first so that they come out in order.
+        for (int i = node->GetChildCount() - 1; i >= 0; --i)
+            pending.push_back(node->GetChild(i));
+    }
+}
+
+VString VOxaMotionSupport::NameAfterLastColon(const char* name) {
+    VString text(name ? name : "");
+    const int colon = text.ReverseFind(':');
+    return colon < 0 ? text : text.Mid(colon + 1);
+}
+
+void VOxaMotionSupport::PrepareHierarchy(VOxaNode* root) {
+    if (!root) return;
+    root->ConvertPivotAnimationAt30Fps();
+    root->UpdateLocalTRSFromDefault(true);
+    root->SetGlobalTransform(VgeAMatrix());
+    root->SetEvaluationStamp(0, true);
+    root->SetEvaluationStamp(1, false);
+}
+
+void VOxaMotionSupport::EvaluateHierarchy(VOxaNode* root, VTime time) {
+    if (!root) return;
+    root->UpdateLocalTRS(time, true);
+    root->SetGlobalTransform(VgeAMatrix());
+    root->SetEvaluationStamp(0, true);
+    root->SetEvaluationStamp(1, false);
+}
+
+const VgeAMatrix& VOxaMotionSupport::GlobalMatrix(VOxaNode* node) {
+    node->UpdateGlobalTransform(1);
+    return node->GetGlobalTransform();
+}
+
+// ---- VOxaReaderMotionBase ------------------------------------------------------------------------
+
+VOxaReaderMotionBase::VOxaReaderMotionBase(VOxaSdkManager* manager) : VOxaReader(manager) {}
+
+VOxaReaderMotionBase::~VOxaReaderMotionBase() {
+    if (mFile) {
+        mFile->Destroy();
+        mFile = nullptr;
+    }
+}
+
+bool VOxaReaderMotionBase::FileOpen(const char* path) {
+    if (mFile) FileClose();
+    mFile = path ? CreateMotionFile(path) : nullptr;
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    mFileName = path;
+    return true;
+}
+
+bool VOxaReaderMotionBase::FileClose() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    mFile->Destroy();
+    mFile = nullptr;
+    mFileName = "";
+    return true;
+}
+
+bool VOxaReaderMotionBase::IsFileOpen() {
+    return mFile != nullptr;
+}
+
+bool VOxaReaderMotionBase::ReadCheckedHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount,
+                                             double& frameRate, double& scale) {
+    markerCount = 0;
+    frameCount = 0;
+    frameRate = 0.0;
+    scale = 1.0;
+    startTime = VTime(0);
+    if (!mFile->ReadHeader(markerCount, startTime, frameCount, frameRate, scale)) return false;
+    // Every marker needs at least one byte of the file: a larger count is not backed by data.
+    const int64_t size = VOxaMotionSupport::FileSize(mFileName.Buffer());
+    if (markerCount < 0 || markerCount > INT_MAX || (size >= 0 && markerCount > size)) return false;
+    if (frameCount < 0) return false;
+    if (!VOxaMotionSupport::IsUsableRate(frameRate) || !std::isfinite(scale)) return false;
+    return true;
+}
+
+VStreamOptions* VOxaReaderMotionBase::GetReadOptions() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return nullptr;
+    }
+    int64_t markerCount, frameCount;
+    double rate, scale;
+    VTime start;
+    if (!ReadCheckedHeader(markerCount, start, frameCount, rate, scale)) {
+        mError.SetLastErrorID(eFILE_CORRUPTED);
+        return nullptr;
+    }
+    VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
+    if (!options) return nullptr;
+    options->SetStartTime(start);
+    options->SetFrameCount(frameCount > INT_MAX ? INT_MAX : (int)frameCount);
+    options->SetTimeMode(0, rate);
+    SetDefaultReadOptions(options);
+    return options;
+}
+
+bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions) {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    VStreamOptionsMotion* options = VOxaMotionSupport::AsMotionOptions(streamOptions);
+    if (!options) {
+        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
+        return false;
+    }
+    if (!scene || !scene->GetRootNode()) {
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+
+    int64_t markerCount64, fileFrames;
+    double rate, scale;
+    VTime fileStart;
+    if (!ReadCheckedHeader(markerCount64, fileStart, fileFrames, rate, scale)) {
+        mError.SetLastErrorID(eFILE_CORRUPTED);
+        return false;
+    }
+    if (markerCount64 == 0) return true;
+    const int markerCount = (int)markerCount64;
+
+    // Frame range from the options, never more than the file holds.
+    if (options->GetFrameCount() > fileFrames) options->SetFrameCount((int)fileFrames);
+    const int n = options->GetFrameCount();
+    const VTime start = options->GetStartTime();
+    const VTime period = options->GetFramePeriod();
+    const VTime end = VOxaMotionSupport::EndTime(start, period, n);
+
+    VStringList names;
+    for (int i = 0; i < markerCount; ++i)
+        names.Add("");
+    if (!mFile->ReadMarkerNames(
+            names, VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eIMPORT_ACTOR_PREFIX))) {
+        mError.SetLastErrorID(eFILE_CORRUPTED);
+        return false;
+    }
+
+    if (VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eRENAME_DUPLICATE_NAMES)) {
+        VNameTable table(8, 64);
+        VString report("");
+        for (int i = 1; i <= markerCount; ++i) {
+            VString read(names[i - 1]);
+            table.AddUnique(read.Buffer(), i);
+            const char* stored = table.FindNameByData(i);
+            if (stored && read != stored) {
+                report += read;
+                report += "  -->  ";
+                report += stored;
+                report += "\n";
+                names.SetStringAt(i - 1, stored);
+            }
+        }
+        if (!report.IsEmpty()) {
+            VString text("Some objects have been renamed due to naming conflicts:\n");
+            text += report;
+            text += "\n\n";
+            options->Message("Warning", text.Buffer(), "Ok");
+        }
+    }
+
+    // Frames. Every point the curves will key must be backed by the file: a frame may carry fewer
+    // points than markers (the rest are keyed as occluded), but not so many fewer that a small file
+    // asks for an unbounded number of keys.
+    const int64_t fileSize = VOxaMotionSupport::FileSize(mFileName.Buffer());
+    const int64_t pointLimit = (fileSize < 0 ? 0 : fileSize) + 65536;
+    const bool exactZero =
+        VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eIMPORT_EXACT_ZERO_AS_OCCLUDED);
+    const bool fillGaps =
+        VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eIMPORT_SET_OCCLUDED_TO_LAST_VALID_POSITION);
+    PointStore store;
+    {
+        const int64_t expected = (int64_t)n * markerCount * 4;
+        store.mValues.reserve(
+            (size_t)std::min<int64_t>(expected, (int64_t)VOxaMotionSupport::kKeyRoomCap * 64));
+        store.mFrameStart.reserve((size_t)std::min<int64_t>((int64_t)n + 1, VOxaMotionSupport::kKeyRoomCap));
+    }
+    VOxaMarkerFrame frame(markerCount < 4096 ? (markerCount > 16 ? markerCount : 16) : 4096);
+    VTime time = start;
+    int counter = 0;
+    int excess = 0;
+    bool ok = true;
+    for (int j = 0; j < n && ok; ++j) {
+        options->Progress("Reading animation frames", (float)((double)j * 50.0 / n));
+        frame.SetCount(0);
+        if (!mFile->ReadFrame(frame, markerCount, time, counter, period, exactZero)) {
+            ok = false;
+            break;
+        }
+        const int count = frame.GetCount();
+        if (count - markerCount > excess) excess = count - markerCount;
+        const int64_t nodeCount = (int64_t)markerCount + excess;
+        if (nodeCount * (j + 1) > pointLimit) {
+            ok = false;
+            break;
+        }
+        const size_t previous = j > 0 ? store.FrameCount() - 1 : 0;
+        const size_t previousCount = j > 0 ? store.PointCount(previous) : 0;
+        const size_t base = store.mValues.size();
+        store.mValues.resize(base + (size_t)count * 4);
+        float* out = &store.mValues[base];
+        const VgeTVector* points = static_cast<const VgeTVector*>(frame.GetBaseArray());
+        for (int k = 0; k < count; ++k, out += 4) {
+            const VgeTVector& p = points[k];
+            if (fillGaps && j > 0 && p[3] == 1.0 && (size_t)k < previousCount) {
+                // An occluded point holds the last valid position (already scaled).
+                const float* last = store.Point(previous, (size_t)k);
+                out[0] = last[0];
+                out[1] = last[1];
+                out[2] = last[2];
+            } else {
+                out[0] = (float)(p[0] * scale);
+                out[1] = (float)(p[1] * scale);
+                out[2] = (float)(p[2] * scale);
+            }
+            out[3] = (float)p[3];
+        }
+        store.mFrameStart.push_back(store.mValues.size());
+    }
+    frame.Clear();
+    if (ok && !mFile->ReadEnd()) ok = false;
+    if (!ok) {
+        mError.SetLastErrorID(eFILE_CORRUPTED);
+        return false;
+    }
+
+    // Marker nodes, the "*Unnamed_" nodes of extra points, and the reference node over them.
+    VOxaSdkManager* manager = GetSdkManager();
+    const int nodeCount = markerCount + excess;
+    std::vector<VOxaNode*> nodes;
+    nodes.reserve((size_t)nodeCount);
+    VOxaNode* reference = nullptr;
+    auto fail = [&]() {
+        if (reference) {
+            manager->DestroyNode(reference, true);
+        } else {
+            for (VOxaNode* node : nodes)
+                manager->DestroyNode(node, true);
+        }
+        mError.SetLastErrorID(eFILE_CORRUPTED);
+        return false;
+    };
+    for (int i = 0; i < nodeCount; ++i) {
+        VString name;
+        if (i < markerCount) {
+            name = names[i];
+        } else {
+            name = "*Unnamed_";
+            name += markerCount + (i - markerCount) + 1;
+        }
+        VOxaNode* node = VOxaMotionSupport::CreateMarkerNode(manager, name.Buffer());
+        if (!node) return fail();
+        nodes.push_back(node);
+    }
+    names.Clear();
+    reference = VOxaMotionSupport::CreateReferenceNode(
+        manager, mReferenceName.Buffer(),
+        VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eIMPORT_AS_OPTICAL_SEGMENTS));
+    if (!reference) return fail();
+    for (VOxaNode* node : nodes)
+        reference->AddChild(node);
+    VString report("Duplicate names found in ");
+    report += ::GetFileName(mFileName.Buffer(), true);
+    report += ":";
+    if (!CheckDuplicateNodeNames(reference, report)) {
+        options->Message("Error", report.Buffer(), "Ok");
+        return fail();
+    }
+
+    // Curves, node by node.
+    const VString takeName = VOxaMotionSupport::TakeName(mFileName.Buffer());
+    const int frames = (int)store.FrameCount();
+    for (int i = 0; i < nodeCount; ++i) {
+        options->Progress("Loading animation frames in nodes", (float)(50.0 + (double)i * 50.0 / nodeCount));
+        VOxaTakeNode* take = VOxaMotionSupport::AddCurrentTake(nodes[(size_t)i], takeName.Buffer());
+        if (!take) return fail();
+        VFCurve* curves[4] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(),
+                              take->GetOcclusion()};
+        for (VFCurve* curve : curves) {
+            if (!curve) return fail();
+            curve->ResizeKeyBuffer(frames);
+            curve->KeyModifyBegin();
+        }
+        VTime keyTime = start;
+        for (int j = 0; j < frames; ++j, keyTime += period) {
+            if ((size_t)i < store.PointCount((size_t)j)) {
+                const float* p = store.Point((size_t)j, (size_t)i);
+                VOxaMotionSupport::SetCubicKey(curves[0], j, keyTime, p[0]);
+                VOxaMotionSupport::SetCubicKey(curves[1], j, keyTime, p[1]);
+                VOxaMotionSupport::SetCubicKey(curves[2], j, keyTime, p[2]);
+                VOxaMotionSupport::SetConstantKey(curves[3], j, keyTime, p[3]);
+            } else {
+                VOxaMotionSupport::SetCubicKey(curves[0], j, keyTime, 0.0);
+                VOxaMotionSupport::SetCubicKey(curves[1], j, keyTime, 0.0);
+                VOxaMotionSupport::SetCubicKey(curves[2], j, keyTime, 0.0);
+                VOxaMotionSupport::SetConstantKey(curves[3], j, keyTime, 1.0);
+            }
+        }
+        for (VFCurve* curve : curves)
+            curve->KeyModifyEnd();
+    }
+    store = PointStore();
+
+    if (!scene->GetRootNode()->AddChild(reference)) return fail();
+    VOxaMotionSupport::FinishTake(scene, takeName.Buffer(), start, end, options->GetTimeMode());
+    return true;
+}
+
+// ---- VOxaWriterMotionBase ------------------------------------------------------------------------
+
+VOxaWriterMotionBase::VOxaWriterMotionBase(VOxaSdkManager* manager) : VOxaWriter(manager) {}
+
+VOxaWriterMotionBase::~VOxaWriterMotionBase() {
+    if (mFile) {
+        mFile->Destroy();
+        mFile = nullptr;
+    }
+}
+
+bool VOxaWriterMotionBase::FileCreate(const char* path) {
+    if (mFile) {
+        mFile->Destroy();
+        mFile = nullptr;
+    }
+    mDiscarded = false;
+    mFile = path ? CreateMotionFile(path) : nullptr;
+    if (!mFile) {
+        char text[1024];
+        // A long path is cut to the buffer.
+        std::snprintf(text, sizeof text, "Cannot open file \"%s\" for writing.", path ? path : "");
+        mError.SetLastError(eFILE_NOT_OPENED, text);
+        return false;
+    }
+    return true;
+}
+
+bool VOxaWriterMotionBase::FileClose() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    // A file dropped after a failed Write has nothing to put in place.
+    const bool closed = mDiscarded || mFile->Close();
+    mFile->Destroy();
+    mFile = nullptr;
+    mDiscarded = false;
+    if (!closed) {
+        mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
+        return false;
+    }
+    return true;
+}
+
+void VOxaWriterMotionBase::DiscardFile() {
+    mFile->Discard();
+    mDiscarded = true;
+}
+
+bool VOxaWriterMotionBase::IsFileOpen() {
+    return mFile != nullptr;
+}
+
+VStreamOptions* VOxaWriterMotionBase::GetWriteOptions() {
+    VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
+    if (options) SetDefaultWriteOptions(options);
+    return options;
+}
+
+bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions) {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    VStreamOptionsMotion* options = VOxaMotionSupport::AsMotionOptions(streamOptions);
+    if (!options) {
+        DiscardFile();
+        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
+        return false;
+    }
+    VOxaNode* root = VOxaMotionSupport::FindWriteRoot(*this, scene, options);
+    if (!root) {
+        DiscardFile();
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    VOxaMotionSupport::PrepareHierarchy(root);
+
+    std::vector<VOxaNode*> markers;
+    VOxaMotionSupport::CollectMarkedNodes(root, markers);
+    const int markerCount = (int)markers.size();
+    VStringList names;
+    VOxaMarkerFrame points(markerCount > 16 ? markerCount : 16);
+    std::vector<VFCurve*> occlusion((size_t)markerCount, nullptr);
+    std::vector<int> hints((size_t)markerCount, 0);
+    for (int k = 0; k < markerCount; ++k) {
+        VOxaNode* node = markers[(size_t)k];
+        names.Add(VOxaMotionSupport::NameAfterLastColon(node->GetName()).Buffer());
+        const VgeAMatrix& m = VOxaMotionSupport::GlobalMatrix(node);
+        points.Add(VgeTVector(m[3][0], m[3][1], m[3][2], 0.0));
+        if (VOxaTakeNode* take = node->GetCurrentTakeNode()) occlusion[(size_t)k] = take->GetOcclusion();
+    }
+
+    const int frameCount = options->GetFrameCount();
+    VTime time = options->GetStartTime();
+    const double frameRate = options->GetFrameRate();
+    const VTime period = options->GetFramePeriod();
+    const bool gapsValid =
+        VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eEXPORT_GAPS_AS_VALID_DATA);
+    const double scale =
+        VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eEXPORT_C3D_REAL_FORMAT) ? -1.0 : 1.0;
+
+    bool ok = mFile->WriteHeader(markerCount, time, frameCount, frameRate, scale);
+    ok = mFile->WriteMarkerNames(names) && ok;
+    VgeTVector* p = static_cast<VgeTVector*>(points.GetBaseArray());
+    for (int f = 1; f <= frameCount && ok; ++f) {
+        options->Progress("Writing animation frames", (float)((double)f * 100.0 / frameCount));
+        VOxaMotionSupport::EvaluateHierarchy(root, time);
+        for (int k = 0; k < markerCount; ++k) {
+            const VgeAMatrix& m = VOxaMotionSupport::GlobalMatrix(markers[(size_t)k]);
+            double w = 0.0;
+            VFCurve* curve = occlusion[(size_t)k];
+            if (!gapsValid && curve && curve->Evaluate(time, &hints[(size_t)k]) > 0.5f) w = 1.0;
+            p[k].Set(m[3][0], m[3][1], m[3][2], w);
+        }
+        ok = mFile->WriteFrame(points, markerCount, time, f);
+        time += period;
+    }
+    ok = mFile->WriteEnd() && ok;
+    if (!ok) {
+        DiscardFile();
+        mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,227 @@
+#ifndef OXA_FORMATS_MOTION_VOXA_MOTION_BASE_H
+#define OXA_FORMATS_MOTION_VOXA_MOTION_BASE_H
+
+#include <cstdint>
+#include <vector>
+
+#include "base/varray.h"
+#include "base/vge_vector.h"
+#include "base/vstring.h"
+#include "base/vstring_list.h"
+#include "base/vtime.h"
+#include "objects/vplug.h"
+#include "oxa_codec/voxa_reader.h"
+#include "oxa_codec/voxa_writer.h"
+
+class VFCurve;
+class VOxaNode;
+class VOxaScene;
+class VStreamOptions;
+class VStreamOptionsMotion;
+class VgeAMatrix;
+
+// The points of one frame of a marker file: one VgeTVector per marker, in the order of the
+// marker names. x, y, z are the position; w is the occlusion flag: 1.0 when the marker has no
+// valid data in that frame, 0.0 when it is valid.
+using VOxaMarkerFrame = VArrayTemplate<VgeTVector>;
+
+// The interface of every optical marker file (AOA/MCD, TRC, C3D): a header with the marker count,
+// start time, frame count, rate and scale, a list of marker names, then one frame of points per
+// marker after another. `VOxaReaderMotionBase` and `VOxaWriterMotionBase` drive a file only
+// through it.
+//
+// A file object is made by the concrete reader or writer (CreateMotionFile) and destroyed with
+// `Destroy`, which closes it first. Readers open with "r", writers with "w".
+class IOxaFileMotionBase : public IVObject {
+public:
+    static constexpr int kInterfaceId = 39402;
+
+    // This interface for id 0 or kInterfaceId, null for any other id.
+    void* QueryInterface(int interfaceId) override;
+    // Deletes the whole file object; its destructor closes the stream first.
+    void Destroy() override;
+
+    virtual bool Open(const char* path, const char* mode) = 0;
+    // Closes the file. For a written file: false when a write failed or the file could not be put
+    // in place (the target then keeps its former contents).
+    virtual bool Close() = 0;
+    // Drops what was written: the target keeps its former contents and a later Close puts
+    // nothing in place. The writers call it when a Write fails. The base does nothing.
+    virtual void Discard() {}
+
+    // Reads the header from the start of the file (the file rewinds first). The counts are 64-bit
+    // so that a huge count from a file is seen as such (the reader refuses it) rather than
+    // wrapping. The start time is left as the caller gave it when the file has none; the rate is
+    // in frames per second; `scale` multiplies every position read.
+    virtual bool ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount, double& frameRate,
+                            double& scale) = 0;
+    // Fills `names`, which holds markerCount empty strings. `actorPrefix` is true when the option
+    // "ImportActorPrefix" is 1.
+    virtual bool ReadMarkerNames(VStringList& names, bool actorPrefix) = 0;
+    // Appends the points of the next frame to `points` (normally one per marker; more is allowed,
+    // fewer too), with each point's w set; advances `time` by `period` (or takes the file's time)
+    // and increments or sets `frameCounter`.
+    virtual bool ReadFrame(VOxaMarkerFrame& points, int markerCount, VTime& time, int& frameCounter,
+                           VTime period, bool exactZeroAsOccluded) = 0;
+    // Called once after the last frame; true when the file is consistent.
+    virtual bool ReadEnd() = 0;
+
+    // The writing operations answer false only when the text could not be written (a full disk).
+    // `scale` is 1.0, or -1.0 when the option "ExportC3DRealFormat" is 1.
+    virtual bool WriteHeader(int markerCount, VTime startTime, int frameCount, double frameRate,
+                             double scale) = 0;
+    virtual bool WriteMarkerNames(const VStringList& names) = 0;
+    // One frame; `frameNumber` counts from 1.
+    virtual bool WriteFrame(const VOxaMarkerFrame& points, int pointCount, VTime time, int frameNumber) = 0;
+    virtual bool WriteEnd() = 0;
+};
+
+// The reader of every marker file: turns the file into one marker node per marker name (and one
+// "*Unnamed_<n>" node per extra point a frame may carry) with keyed translation and occlusion
+// curves, all below one reference node under the scene's root node, inside a new take named
+// after the file. A concrete reader only sets `mDescription` and `mReferenceName` and supplies
+// the file object and its option defaults.
+//
+// Error ids (VOxaReader): 0 "File is corrupted" (header, names, frames, end, duplicate names, or
+// counts the file cannot back), 3 "File not opened", 6 "Stream options not set". A failed read
+// leaves the scene as it was.
+class VOxaReaderMotionBase : public VOxaReader {
+public:
+    explicit VOxaReaderMotionBase(VOxaSdkManager* manager);
+    // Closes a file that is still open.
+    ~VOxaReaderMotionBase() override;
+
+    // Closes an open file, then CreateMotionFile. False with error 3 when that fails.
+    bool FileOpen(const char* path) override;
+    // Without a file: error 3, false.
+    bool FileClose() override;
+    bool IsFileOpen() override;
+    // New options (the caller owns them) with the header's start time, frame count and rate,
+    // and the format's defaults; null with error 3 (no file) or 0 (bad header).
+    VStreamOptions* GetReadOptions() override;
+    bool Read(VOxaScene* scene, VStreamOptions* options) override;
+
+    const VString& GetDescription() const { return mDescription; }
+    const VString& GetReferenceName() const { return mReferenceName; }
+    const VString& GetFileName() const { return mFileName; }
+    IOxaFileMotionBase* GetMotionFile() const { return mFile; }
+
+protected:
+    // Makes the format's file object and opens it with "r"; null (the object destroyed) when the
+    // file cannot be opened.
+    virtual IOxaFileMotionBase* CreateMotionFile(const char* path) = 0;
+    // Sets the format's option defaults on new options.
+    virtual void SetDefaultReadOptions(VStreamOptionsMotion* options) = 0;
+
+    IOxaFileMotionBase* mFile = nullptr;
+    VString mFileName{""};
+    VString mDescription{""};
+    VString mReferenceName{""};
+
+private:
+    // ReadHeader with the checks every format shares: a marker count within 0 .. the file's size
+    // in bytes, a frame count not below 0, a rate whose period is at least one tick, a finite
+    // scale.
+    bool ReadCheckedHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount, double& frameRate,
+                           double& scale);
+};
+
+// The writer of every marker file: samples the marked nodes of a scene at a fixed frame period
+// and hands each frame's global positions to the file. Error ids (VOxaWriter): 1 "File not
+// opened" (or "Cannot open file ... for writing."), 3 "Out of disk space" (a write failed; the
+// target keeps its former contents), 4 "Stream options not set".
+class VOxaWriterMotionBase : public VOxaWriter {
+public:
+    explicit VOxaWriterMotionBase(VOxaSdkManager* manager);
+    // Closes a file that is still open.
+    ~VOxaWriterMotionBase() override;
+
+    // CreateMotionFile; false with error 1 "Cannot open file \"<path>\" for writing." when it fails.
+    bool FileCreate(const char* path) override;
+    // Closes and destroys the file: the written text is put in place. Without a file error 1;
+    // when the text could not be completed, error 3 and false (the target is untouched).
+    bool FileClose() override;
+    bool IsFileOpen() override;
+    VStreamOptions* GetWriteOptions() override;
+    bool Write(VOxaScene* scene, VStreamOptions* options) override;
+
+    const VString& GetDescription() const { return mDescription; }
+    IOxaFileMotionBase* GetMotionFile() const { return mFile; }
+
+protected:
+    // Makes the format's file object and opens it with "w"; null when that fails.
+    virtual IOxaFileMotionBase* CreateMotionFile(const char* path) = 0;
+    virtual void SetDefaultWriteOptions(VStreamOptionsMotion* options) = 0;
+
+    IOxaFileMotionBase* mFile = nullptr;
+    VString mDescription{""};
+
+private:
+    // Drops the written text after a failed Write: FileClose then leaves the target as it was.
+    void DiscardFile();
+    bool mDiscarded = false;
+};
+
+// Scene work shared by the motion readers and writers (the marker bases above and the BRD, MOV
+// and VPM formats).
+struct VOxaMotionSupport {
+    // Key room made ahead of the data: counts from a file reserve at most this many keys, and the
+    // room grows as keys arrive.
+    static constexpr int kKeyRoomCap = 1 << 16;
+
+    // The options as motion options, null when they are missing or of another kind.
+    static VStreamOptionsMotion* AsMotionOptions(VStreamOptions* options);
+    // True when option `index` equals 1 (the reset value is -1).
+    static bool IsSet(const VStreamOptionsMotion* options, int index);
+
+    // The take name of a file: its name without directories and extension.
+    static VString TakeName(const char* path);
+    // The file's size in bytes, -1 when it cannot be known.
+    static int64_t FileSize(const char* path);
+    // True for a rate read from a file that makes a usable period: finite, above 0 and with a
+    // period of at least one tick.
+    static bool IsUsableRate(double framesPerSecond);
+
+    // A node named `name` with an optical marker (type 1) attribute; null when either cannot be
+    // made.
+    static VOxaNode* CreateMarkerNode(VOxaSdkManager* manager, const char* name);
+    // The reference node "<prefix>:optical" (with `optical`) or "<prefix>:reference", with an
+    // optical-reference attribute.
+    static VOxaNode* CreateReferenceNode(VOxaSdkManager* manager, const char* prefix, bool optical);
+    // Adds the take `takeName` to the node and makes it current; null when that fails.
+    static class VOxaTakeNode* AddCurrentTake(VOxaNode* node, const char* takeName);
+    // The take information [start, end] for local and reference spans, the take made current, and
+    // a non-zero time mode set on the scene's time settings.
+    static void FinishTake(VOxaScene* scene, const char* takeName, VTime start, VTime end, int timeMode);
+    // start + period x (n - 1), or start when n is 0.
+    static VTime EndTime(VTime start, VTime period, int64_t n);
+
+    // Room for at least `index` + 1 keys: the first room is `expected` keys (at most the cap),
+    // later rooms grow by half; `room` tracks the room made.
+    static bool EnsureKeyRoom(VFCurve* curve, int64_t index, int64_t& room, int64_t expected);
+    // The key settings of every motion reader: cubic interpolation with automatic tangents, or
+    // constant interpolation; data 0, weights 1/3, velocities 0, the value in single precision.
+    static void SetCubicKey(VFCurve* curve, int index, VTime time, double value);
+    static void SetConstantKey(VFCurve* curve, int index, VTime time, double value);
+    // The constant key reducer over `curves` when the process-wide setting asks for it.
+    static void ReduceConstantKeys(VFCurve** curves, int count);
+
+    // The writers' root: the motion root of the scene (unless "ExportFromGlobalPosition" is 1),
+    // else the scene's root node.
+    static VOxaNode* FindWriteRoot(VOxaWriter& writer, VOxaScene* scene, const VStreamOptionsMotion* options);
+    // The marked nodes of the subtree that are not optical references, depth first, each node
+    // before its children.
+    static void CollectMarkedNodes(VOxaNode* root, std::vector<VOxaNode*>& nodes);
+    // A node's name after its last ':' (the whole name when there is none).
+    static VString NameAfterLastColon(const char* name);
+    // Prepares the root for sampling: its pivot animation is converted, the evaluation cache of
+    // the subtree is filled from the default transform, the root's global transform becomes the
+    // identity and the stamps are reset.
+    static void PrepareHierarchy(VOxaNode* root);
+    // The local transforms of the subtree at `time`, the identity on the root, stamps 0 on the
+    // subtree and 1 on the root: afterwards `GlobalMatrix` brings a node up to date.
+    static void EvaluateHierarchy(VOxaNode* root, VTime time);
+    static const VgeAMatrix& GlobalMatrix(VOxaNode* node);
+};
+
+#endif  // OXA_FORMATS_MOTION_VOXA_MOTION_BASE_H

@@ -1,0 +1,399 @@
+#include "formats/motion/vpm/voxa_puppeteer.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "animation/anim_import_filters.h"
+#include "animation/fcurve.h"
+#include "base/vge_matrix.h"
+#include "base/vpath.h"
+#include "formats/motion/voxa_motion_base.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_node.h"
+
+namespace {
+
+constexpr double kInchesToCentimetres = 2.54;
+constexpr double kCentimetresToInches = 0.3937007874015748;
+
+}  // namespace
+
+// ---- file ----------------------------------------------------------------------------------------
+
+VOxaFilePuppeteer::VOxaFilePuppeteer() : VTextFile("VPM", " \t\r\n", nullptr, true, false) {}
+
+bool VOxaFilePuppeteer::ReadSegmentHeader(VString& name, int& frameCount, double& frameTime, bool fromStart) {
+    if (fromStart) {
+        if (!RewindToFirstLine()) return false;
+    } else if (!ReadNextLine()) {
+        return false;
+    }
+    if (ReadKeyword(mKeywords) != 0 || !ReadString(name) || name.IsEmpty()) return false;
+    if (!ReadNextLine() || ReadKeyword(mKeywords) != 1 || !ReadInt(frameCount)) return false;
+    if (!ReadNextLine() || ReadKeyword(mKeywords) != 2 || !ReadDouble(frameTime, 1.0)) return false;
+    return frameCount >= 0 && frameTime > 0.0;
+}
+
+bool VOxaFilePuppeteer::SkipColumnHeader() {
+    // The titles and units are not checked; only the two lines must be there.
+    return ReadNextLine() && ReadNextLine();
+}
+
+bool VOxaFilePuppeteer::ReadFrame(VgeTVector& translation, VgeTVector& rotation, VgeTVector& scaling) {
+    double t[3], r[3], s[3];
+    if (!ReadNextLine() || !ReadVector3(t, 1.0) || !ReadVector3(r, 1.0) || !ReadVector3(s, 1.0)) return false;
+    translation.Set(t[0] * kInchesToCentimetres, t[1] * kInchesToCentimetres, t[2] * kInchesToCentimetres,
+                    0.0);
+    rotation.Set(r[0], r[1], r[2], 0.0);
+    scaling.Set(1.0, 1.0, 1.0, 0.0);
+    return true;
+}
+
+bool VOxaFilePuppeteer::WriteSegmentHeader(const char* name, int frameCount, double frameTime) {
+    WriteText("Segment:\t");
+    WriteText(name);
+    WriteText("\nFrames:\t");
+    WriteInt(frameCount);
+    WriteText("\nFrame Time:\t");
+    WriteG(frameTime);
+    return WriteChar('\n');
+}
+
+bool VOxaFilePuppeteer::WriteColumnHeader() {
+    WriteText("XTRAN\tYTRAN\tZTRAN\tXROT\tYROT\tZROT\tXSCALE\tYSCALE\tZSCALE\n");
+    return WriteText("INCHES\tINCHES\tINCHES\tDEGREES\tDEGREES\tDEGREES\tPERCENT\tPERCENT\tPERCENT\n");
+}
+
+bool VOxaFilePuppeteer::WriteFrame(const VgeTVector& translation, const VgeTVector& rotation,
+                                   const VgeTVector& scaling) {
+    for (int a = 0; a < 3; ++a) {
+        WriteG(translation[a] * kCentimetresToInches);
+        WriteChar('\t');
+    }
+    for (int a = 0; a < 3; ++a) {
+        WriteG(rotation[a]);
+        WriteChar('\t');
+    }
+    for (int a = 0; a < 3; ++a) {
+        WriteG(scaling[a] * 100.0);
+        WriteChar(a < 2 ? '\t' : '\n');
+    }
+    return !WriteFailed();
+}
+
+// ---- reader ----------------------------------------------------------------------------------------
+
+VOxaReaderPuppeteer::VOxaReaderPuppeteer(VOxaSdkManager* manager) : VOxaReader(manager) {}
+
+VOxaReaderPuppeteer::~VOxaReaderPuppeteer() {
+    delete mFile;
+}
+
+bool VOxaReaderPuppeteer::FileOpen(const char* path) {
+    if (mFile) FileClose();
+    VOxaFilePuppeteer* file = new VOxaFilePuppeteer();
+    if (!path || !file->Open(path, "r")) {
+        delete file;
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    mFile = file;
+    mFileName = path;
+    return true;
+}
+
+bool VOxaReaderPuppeteer::FileClose() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    delete mFile;
+    mFile = nullptr;
+    mFileName = "";
+    return true;
+}
+
+bool VOxaReaderPuppeteer::IsFileOpen() {
+    return mFile != nullptr;
+}
+
+VStreamOptions* VOxaReaderPuppeteer::GetReadOptions() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return nullptr;
+    }
+    VString name;
+    int frames = 0;
+    double frameTime = 0.0;
+    // A frame time under one tick would put every key at one time.
+    if (!mFile->ReadSegmentHeader(name, frames, frameTime, true) ||
+        !VOxaMotionSupport::IsUsableRate(1.0 / frameTime)) {
+        mError.SetLastErrorID(eFILE_CORRUPTED);
+        return nullptr;
+    }
+    VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
+    if (!options) return nullptr;
+    options->SetStartTime(VTime(0));
+    options->SetFrameCount(frames);
+    options->SetTimeMode(0, 1.0 / frameTime);
+    options->SetOption(VStreamOptionsMotion::eIMPORT_AS_OPTICAL_SEGMENTS, 0);
+    return options;
+}
+
+bool VOxaReaderPuppeteer::ReadSegment(VOxaNode* reference, const char* takeName,
+                                      VStreamOptionsMotion* options, bool fromStart) {
+    VString name;
+    int frames = 0;
+    double frameTime = 0.0;
+    if (!mFile->ReadSegmentHeader(name, frames, frameTime, fromStart) || !mFile->SkipColumnHeader())
+        return false;
+    int n = options->GetFrameCount();
+    if (frames < n) n = frames;
+    const VTime start = options->GetStartTime();
+    const VTime period = options->GetFramePeriod();
+
+    VOxaSdkManager* manager = GetSdkManager();
+    VOxaNode* node = VOxaMotionSupport::CreateMarkerNode(manager, name.Buffer());
+    if (!node) return false;
+    VOxaTakeNode* take = VOxaMotionSupport::AddCurrentTake(node, takeName);
+    if (!take) {
+        manager->DestroyNode(node, true);
+        return false;
+    }
+    VFCurve* translation[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
+    VFCurve* rotation[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+    VFCurve* scaling[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
+    VFCurve* all[9] = {translation[0], translation[1], translation[2], rotation[0], rotation[1],
+                       rotation[2],    scaling[0],     scaling[1],     scaling[2]};
+    for (VFCurve* curve : all) {
+        if (!curve) {
+            manager->DestroyNode(node, true);
+            return false;
+        }
+        curve->KeyModifyBegin();
+    }
+    // The count comes from the file: room is made as frames arrive.
+    int64_t room = 0;
+    bool ok = true;
+    VTime time = start;
+    VgeTVector t, r, s;
+    for (int j = 0; j < n; ++j, time += period) {
+        if (j % 64 == 0) options->Progress("Reading VPM nodes", (float)((double)j * 100.0 / n));
+        if (!mFile->ReadFrame(t, r, s)) {
+            ok = false;
+            break;
+        }
+        int64_t grown = room;
+        for (VFCurve* curve : all) {
+            grown = room;
+            VOxaMotionSupport::EnsureKeyRoom(curve, j, grown, n);
+        }
+        room = grown;
+        for (int a = 0; a < 3; ++a) {
+            VOxaMotionSupport::SetCubicKey(translation[a], j, time, t[a]);
+            VOxaMotionSupport::SetCubicKey(rotation[a], j, time, r[a]);
+            VOxaMotionSupport::SetCubicKey(scaling[a], j, time, s[a]);
+        }
+    }
+    for (VFCurve* curve : all) {
+        curve->KeyModifyEnd();
+        curve->KeyShrink();  // the room may have grown past the keys
+    }
+    if (!ok) {
+        manager->DestroyNode(node, true);
+        return false;
+    }
+    ApplyJointImportFilters(translation, rotation);
+    VOxaMotionSupport::ReduceConstantKeys(scaling, 3);
+    reference->AddChild(node);
+    // The frames past the options' count are passed over.
+    for (int j = n; j < frames; ++j)
+        if (!mFile->ReadNextLine()) break;
+    return true;
+}
+
+bool VOxaReaderPuppeteer::Read(VOxaScene* scene, VStreamOptions* streamOptions) {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    VStreamOptionsMotion* options = VOxaMotionSupport::AsMotionOptions(streamOptions);
+    if (!options) {
+        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
+        return false;
+    }
+    if (!scene || !scene->GetRootNode()) {
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    VOxaSdkManager* manager = GetSdkManager();
+    VOxaNode* reference = VOxaMotionSupport::CreateReferenceNode(
+        manager, "VPM", VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eIMPORT_AS_OPTICAL_SEGMENTS));
+    if (!reference) {
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    const VString takeName = VOxaMotionSupport::TakeName(mFileName.Buffer());
+    if (!ReadSegment(reference, takeName.Buffer(), options, true)) {
+        manager->DestroyNode(reference, true);
+        mError.SetLastErrorID(eFILE_CORRUPTED);
+        return false;
+    }
+    while (ReadSegment(reference, takeName.Buffer(), options, false)) {
+    }
+
+    VString report("Duplicate names found in ");
+    report += ::GetFileName(mFileName.Buffer(), true);
+    report += ":";
+    if (!CheckDuplicateNodeNames(reference, report)) {
+        options->Message("Error", report.Buffer(), "Ok");
+        manager->DestroyNode(reference, true);
+        mError.SetLastErrorID(eFILE_CORRUPTED);
+        return false;
+    }
+    if (!scene->GetRootNode()->AddChild(reference)) {
+        manager->DestroyNode(reference, true);
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    const VTime start = options->GetStartTime();
+    const VTime end = VOxaMotionSupport::EndTime(start, options->GetFramePeriod(), options->GetFrameCount());
+    VOxaMotionSupport::FinishTake(scene, takeName.Buffer(), start, end, 0);
+    return true;
+}
+
+// ---- writer ----------------------------------------------------------------------------------------
+
+VOxaWriterPuppeteer::VOxaWriterPuppeteer(VOxaSdkManager* manager) : VOxaWriter(manager) {}
+
+VOxaWriterPuppeteer::~VOxaWriterPuppeteer() {
+    delete mFile;
+}
+
+bool VOxaWriterPuppeteer::FileCreate(const char* path) {
+    delete mFile;
+    mFile = new VOxaFilePuppeteer();
+    if (!path || !mFile->Open(path, "w")) {
+        delete mFile;
+        mFile = nullptr;
+        char text[1024];
+        std::snprintf(text, sizeof text, "Cannot open file \"%s\" for writing.", path ? path : "");
+        mError.SetLastError(eFILE_NOT_OPENED, text);
+        return false;
+    }
+    return true;
+}
+
+bool VOxaWriterPuppeteer::FileClose() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    // A file dropped after a failed Write has nothing to put in place.
+    const bool closed = !mFile->IsOpen() || mFile->Close();
+    delete mFile;
+    mFile = nullptr;
+    if (!closed) {
+        mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
+        return false;
+    }
+    return true;
+}
+
+bool VOxaWriterPuppeteer::IsFileOpen() {
+    return mFile != nullptr;
+}
+
+VStreamOptions* VOxaWriterPuppeteer::GetWriteOptions() {
+    VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
+    if (options) options->SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 0);
+    return options;
+}
+
+bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions) {
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    VStreamOptionsMotion* options = VOxaMotionSupport::AsMotionOptions(streamOptions);
+    if (!options) {
+        mFile->Discard();
+        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
+        return false;
+    }
+    VOxaNode* root = VOxaMotionSupport::FindWriteRoot(*this, scene, options);
+    if (!root) {
+        mFile->Discard();
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    const int n = options->GetFrameCount();
+    VTime time = options->GetStartTime();
+    const VTime period = options->GetFramePeriod();
+    std::vector<VOxaNode*> nodes;
+    VOxaMotionSupport::CollectMarkedNodes(root, nodes);
+    const size_t count = nodes.size();
+
+    // Translation and rotation of every node at every frame, frame after frame.
+    struct Sample {
+        VgeTVector mTranslation;
+        VgeTVector mRotation;
+    };
+    const uint64_t samples = (uint64_t)count * (uint64_t)(n > 0 ? n : 0);
+    Sample* buffer = nullptr;
+    if (samples > 0) {
+        if (samples <= SIZE_MAX / sizeof(Sample))
+            buffer = (Sample*)std::malloc((size_t)samples * sizeof(Sample));
+        if (!buffer) {
+            options->Message("Error", "Not enough memory to allocate animation buffer.", "Ok");
+            mFile->Discard();
+            mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+            return false;
+        }
+    }
+    for (int f = 0; f < n; ++f, time += period) {
+        options->Progress("Computing VPM animation frames", (float)((double)f * 50.0 / n));
+        VOxaMotionSupport::EvaluateHierarchy(root, time);
+        for (size_t k = 0; k < count; ++k) {
+            const VgeAMatrix& m = VOxaMotionSupport::GlobalMatrix(nodes[k]);
+            Sample& sample = buffer[(size_t)f * count + k];
+            sample.mTranslation = m.GetT();
+            sample.mRotation = m.GetR();
+        }
+    }
+    const double frameTime = period.GetSecondDouble();
+    const VgeTVector unit(1.0, 1.0, 1.0, 0.0);
+    bool ok = true;
+    for (size_t k = 0; k < count && ok; ++k) {
+        options->Progress("Writing VPM nodes", (float)(50.0 + (double)k * 50.0 / count));
+        const VString name = VOxaMotionSupport::NameAfterLastColon(nodes[k]->GetName());
+        mFile->WriteSegmentHeader(name.Buffer(), n, frameTime);
+        mFile->WriteColumnHeader();
+        for (int f = 0; f < n && ok; ++f) {
+            const Sample& sample = buffer[(size_t)f * count + k];
+            ok = mFile->WriteFrame(sample.mTranslation, sample.mRotation, unit);
+        }
+        ok = ok && !mFile->WriteFailed();
+    }
+    std::free(buffer);
+    if (!ok) {
+        mFile->Discard();
+        mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
+        return false;
+    }
+    return true;
+}
+
+VOxaReader* VOxaCreateVpmReader(VOxaSdkManager* manager) {
+    return new VOxaReaderPuppeteer(manager);
+}
+
+VOxaWriter* VOxaCreateVpmWriter(VOxaSdkManager* manager) {
+    return new VOxaWriterPuppeteer(manager);
+}

@@ -1,0 +1,80 @@
+#ifndef OXA_FORMATS_MOTION_VPM_VOXA_PUPPETEER_H
+#define OXA_FORMATS_MOTION_VPM_VOXA_PUPPETEER_H
+
+#include "base/vge_vector.h"
+#include "formats/motion/vtext_file.h"
+#include "oxa_codec/voxa_reader.h"
+#include "oxa_codec/voxa_writer.h"
+
+// The VPM file: segments one after the other. Each has the header lines "Segment:" name,
+// "Frames:" count and "Frame Time:" seconds, two lines of column titles and units, then one line
+// of nine numbers per frame: translation in inches, rotation in degrees, scaling in percent.
+// Reading converts inches to centimetres and drops the scaling (every frame reads as 1, 1, 1).
+class VOxaFilePuppeteer : public VTextFile {
+public:
+    // Rewinds and answers whether the file has a significant line (the end flag of a former
+    // pass over the whole file is not trusted here).
+    bool RewindToFirstLine() { return Rewind() && GetCursor() && *GetCursor(); }
+    VOxaFilePuppeteer();
+
+    // The three header lines, from the start of the file or from the next significant line. True
+    // only when all are there, the name is not empty, the count is not below 0 and the frame time
+    // is above 0.
+    bool ReadSegmentHeader(VString& name, int& frameCount, double& frameTime, bool fromStart);
+    // Passes the title and unit lines; true when both exist.
+    bool SkipColumnHeader();
+    bool ReadFrame(VgeTVector& translation, VgeTVector& rotation, VgeTVector& scaling);
+
+    bool WriteSegmentHeader(const char* name, int frameCount, double frameTime);
+    bool WriteColumnHeader();
+    // Translation in centimetres (written in inches) and scaling as a factor (written in percent).
+    bool WriteFrame(const VgeTVector& translation, const VgeTVector& rotation, const VgeTVector& scaling);
+
+private:
+    Keyword mKeywords[4] = {{"Segment:", 0}, {"Frames:", 0}, {"Frame Time:", 0}, {"", 0}};
+};
+
+// Reader of VPM files: one node per segment below "VPM:reference" (or "VPM:optical"). A later
+// segment that cannot be read ends the list; the first must read.
+class VOxaReaderPuppeteer : public VOxaReader {
+public:
+    explicit VOxaReaderPuppeteer(VOxaSdkManager* manager);
+    ~VOxaReaderPuppeteer() override;
+
+    bool FileOpen(const char* path) override;
+    bool FileClose() override;
+    bool IsFileOpen() override;
+    VStreamOptions* GetReadOptions() override;
+    bool Read(VOxaScene* scene, VStreamOptions* options) override;
+
+private:
+    // Reads one segment into a new node below `reference`; false (no node left) when it fails.
+    bool ReadSegment(VOxaNode* reference, const char* takeName, class VStreamOptionsMotion* options,
+                     bool fromStart);
+
+    VOxaFilePuppeteer* mFile = nullptr;
+    VString mFileName{""};
+};
+
+// Writer of VPM files: the marked nodes are sampled into a buffer, then written one segment per
+// node.
+class VOxaWriterPuppeteer : public VOxaWriter {
+public:
+    explicit VOxaWriterPuppeteer(VOxaSdkManager* manager);
+    ~VOxaWriterPuppeteer() override;
+
+    bool FileCreate(const char* path) override;
+    // Puts the written file in place; false with error 3 when a write failed.
+    bool FileClose() override;
+    bool IsFileOpen() override;
+    VStreamOptions* GetWriteOptions() override;
+    bool Write(VOxaScene* scene, VStreamOptions* options) override;
+
+private:
+    VOxaFilePuppeteer* mFile = nullptr;
+};
+
+VOxaReader* VOxaCreateVpmReader(VOxaSdkManager* manager);
+VOxaWriter* VOxaCreateVpmWriter(VOxaSdkManager* manager);
+
+#endif  // OXA_FORMATS_MOTION_VPM_VOXA_PUPPETEER_H

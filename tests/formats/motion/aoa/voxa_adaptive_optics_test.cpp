@@ -1,0 +1,130 @@
+// AOA and MCD files: header search, "=" tokens, frames, writing and round trips.
+
+#include "formats/motion/aoa/voxa_adaptive_optics.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "oxa_codec/voxa_io_formats.h"
+#include "tests/formats/motion/aoa/marker_test_util.h"
+
+using namespace markertest;
+
+namespace {
+
+class Aoa : public Fixture {
+protected:
+    bool ReadText(const std::string& name, const std::string& text, const Adjust& adjust = nullptr,
+                  int* error = nullptr, bool mcd = false) {
+        const std::string path = TempPath(name);
+        WriteFile(path, text);
+        VOxaReaderAdaptiveOptics reader(mManager, mcd);
+        return ReadWith(reader, path, adjust, error);
+    }
+};
+
+TEST_F(Aoa, aoa_PreambleHeaderAndOcclusion) {
+    ASSERT_TRUE(
+        ReadText("aoa_basic.aoa",
+                 "free text here\nmore = words\n\nFRAMES = 2 Markers = 1 hz = 60 extra\n1 2 3\n\n0 0 0\n"));
+    VOxaNode* marker = Find("Marker1");
+    ASSERT_NE(marker, nullptr);
+    EXPECT_EQ(marker->GetParent(), Find("AOA:optical"));
+    EXPECT_EQ(Key(marker, 9, 0), 0.0f);
+    EXPECT_EQ(Key(marker, 9, 1), 1.0f);
+    // The occluded frame holds the last valid position.
+    EXPECT_EQ(Key(marker, 0, 1), 1.0f);
+    EXPECT_EQ(Key(marker, 2, 1), 3.0f);
+    EXPECT_STREQ(mScene->GetCurrentTakeName(), "aoa_basic");
+    VOxaTakeInfo* info = mScene->GetTakeInfo("aoa_basic");
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->mLocalTimeSpan.GetStop().Get(), VTime::kOneSecond / 60);
+
+    ASSERT_TRUE(ReadText(
+        "aoa_ref.mcd", "frames = 1 markers = 1 Hz = 60\n1 2 3\n",
+        [](VStreamOptionsMotion& o) { o.SetOption(VStreamOptionsMotion::eIMPORT_AS_OPTICAL_SEGMENTS, 0); },
+        nullptr, true));
+    EXPECT_NE(Find("MCD:reference"), nullptr);
+    VOxaReaderAdaptiveOptics mcd(mManager, true);
+    EXPECT_STREQ(mcd.GetDescription().Buffer(), "Superfluo MCD File Importer");
+}
+
+TEST_F(Aoa, aoa_BadHeadersAndFrames) {
+    int error = -1;
+    // "=" must be a token of its own.
+    EXPECT_FALSE(ReadText("aoa_eq.aoa", "frames=2 markers = 1 Hz = 60\n1 2 3\n1 2 3\n", nullptr, &error));
+    EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED);
+    const char* const bad[] = {
+        "frames = 2 markers = 1 Hz = 0\n1 2 3\n1 2 3\n",            // rate 0
+        "frames = 2 markers = 1 Hz = nan\n1 2 3\n1 2 3\n",          // not a number
+        "frames = 2 markers = 1 Hz = inf\n1 2 3\n1 2 3\n",          // no usable period
+        "frames = 2 markers = -1 Hz = 30\n1 2 3\n1 2 3\n",          // negative count
+        "frames = two markers = 1 Hz = 30\n1 2 3\n1 2 3\n",         // word for a number
+        "frames = 2 markers = 2000000000 Hz = 30\n1 2 3\n",         // more markers than bytes
+        "frames = 2 markers = 9999999999 Hz = 30\n1 2 3\n",         // beyond any count
+        "frames = 2 markers = 1 Hz = 30\n1 2 3\n",                  // a missing line
+        "frames = 2 markers = 1 Hz = 30\n1 2 3\n1 2\n",             // a cut line
+        "frames = 2000000000 markers = 1 Hz = 30\n1 2 3\n1 2 3\n",  // frames the file lacks
+        "frames = 1 markers = 1 Hz\n1 2 3\n",
+        "no header at all\n",
+    };
+    for (const char* text : bad) {
+        EXPECT_FALSE(ReadText("aoa_bad.aoa", text, nullptr, &error)) << text;
+        EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED) << text;
+    }
+    EXPECT_EQ(mScene->GetRootNode()->GetChildCount(), 0);
+    // Text after the last frame is ignored; a leading '+' reads as scanf reads it.
+    EXPECT_TRUE(ReadText("aoa_tail.aoa", "frames = 1 markers = 1 Hz = +30\n+1 2 3 trailing\nrest of file\n"));
+    EXPECT_EQ(Key(Find("Marker1"), 0, 0), 1.0f);
+}
+
+TEST_F(Aoa, aoa_LongLineWithoutNewline) {
+    const std::string path = TempPath("aoa_long.aoa");
+    {
+        std::string text = "frames = 1 markers = 1 Hz = 30\n";
+        text.append(50u << 20, '7');
+        WriteFile(path, text);
+    }
+    VOxaReaderAdaptiveOptics reader(mManager, false);
+    int error = -1;
+    EXPECT_FALSE(ReadWith(reader, path, nullptr, &error));
+    EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED);
+    std::remove(path.c_str());
+}
+
+TEST_F(Aoa, aoa_WriterTextAndRoundTrip) {
+    VOxaNode* group = mManager->CreateNode("Group");
+    mScene->GetRootNode()->AddChild(group);
+    AddMarked(group, "A", {VgeTVector(1, 2, 3, 0), VgeTVector(1.5, 0.125, -7, 0)});
+    AddMarked(group, "B", {VgeTVector(1234567, 0, 0, 0), VgeTVector(0.0001, 0, 0, 0)});
+    const std::string path = TempPath("aoa_round.aoa");
+    VOxaWriterAdaptiveOptics writer(mManager, false);
+    EXPECT_STREQ(writer.GetDescription().Buffer(), "Adaptive Optics AOA File Exporter");
+    ASSERT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(2);
+        o.SetTimeMode(6);
+    }));
+    EXPECT_EQ(ReadFile(path),
+              "frames = 2 markers = 2 Hz = 30\n1 2 3\n1.23457e+06 0 0\n1.5 0.125 -7\n0.0001 0 0\n");
+
+    ASSERT_TRUE(ReadText("aoa_round2.aoa", ReadFile(path)));
+    VOxaNode* second = Find("Marker2");
+    EXPECT_EQ(Key(second, 0, 0), 1234570.0f);
+    EXPECT_EQ(Key(Find("Marker1"), 2, 1), -7.0f);
+    EXPECT_EQ(Key(second, 9, 1), 0.0f);
+}
+
+TEST_F(Aoa, aoa_FormatRows) {
+    const int aoa = VOxaFindReaderFormat("AOA");
+    const int mcd = VOxaFindWriterFormat(".mcd");
+    ASSERT_GE(aoa, 0);
+    ASSERT_GE(mcd, 0);
+    std::unique_ptr<VOxaReader> reader(VOxaGetReaderFormat(aoa)->mCreate(mManager));
+    EXPECT_STREQ(static_cast<VOxaReaderAdaptiveOptics*>(reader.get())->GetReferenceName().Buffer(), "AOA");
+    std::unique_ptr<VOxaWriter> writer(VOxaGetWriterFormat(mcd)->mCreate(mManager));
+    EXPECT_STREQ(static_cast<VOxaWriterAdaptiveOptics*>(writer.get())->GetDescription().Buffer(),
+                 "Superfluo MCD File Exporter");
+}
+
+}  // namespace

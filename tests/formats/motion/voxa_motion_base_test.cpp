@@ -1,0 +1,335 @@
+// The marker reader and writer bases, driven through a scripted marker file.
+
+#include "formats/motion/voxa_motion_base.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "formats/motion/aoa/voxa_adaptive_optics.h"
+#include "formats/motion/trc/voxa_motion_analysis_trc.h"
+#include "tests/formats/motion/aoa/marker_test_util.h"
+
+using namespace markertest;
+
+namespace {
+
+// A marker file whose header, names and frames come from the test.
+struct Script {
+    int64_t markers = 2;
+    int64_t frames = 4;
+    double rate = 30.0;
+    double scale = 1.0;
+    std::vector<std::string> names{"A", "B"};
+    std::vector<std::vector<VgeTVector>> points;  // per frame
+    bool endOk = true;
+    int framesRead = 0;
+};
+
+class ScriptFile : public IOxaFileMotionBase {
+public:
+    explicit ScriptFile(Script* script) : mScript(script) {}
+    bool Open(const char*, const char*) override { return true; }
+    bool Close() override { return true; }
+    bool ReadHeader(int64_t& markerCount, VTime&, int64_t& frameCount, double& frameRate,
+                    double& scale) override {
+        mNext = 0;
+        markerCount = mScript->markers;
+        frameCount = mScript->frames;
+        frameRate = mScript->rate;
+        scale = mScript->scale;
+        return true;
+    }
+    bool ReadMarkerNames(VStringList& names, bool) override {
+        for (int i = 0; i < names.GetCount() && i < (int)mScript->names.size(); ++i)
+            names.SetStringAt(i, mScript->names[(size_t)i].c_str());
+        return true;
+    }
+    bool ReadFrame(VOxaMarkerFrame& points, int, VTime& time, int& counter, VTime period, bool) override {
+        if (mNext >= mScript->points.size()) return false;
+        for (const VgeTVector& p : mScript->points[mNext])
+            points.Add(p);
+        ++mNext;
+        ++mScript->framesRead;
+        ++counter;
+        time += period;
+        return true;
+    }
+    bool ReadEnd() override { return mScript->endOk; }
+    bool WriteHeader(int, VTime, int, double, double) override { return true; }
+    bool WriteMarkerNames(const VStringList&) override { return true; }
+    bool WriteFrame(const VOxaMarkerFrame&, int, VTime, int) override { return true; }
+    bool WriteEnd() override { return true; }
+
+private:
+    Script* mScript;
+    size_t mNext = 0;
+};
+
+class ScriptReader : public VOxaReaderMotionBase {
+public:
+    ScriptReader(VOxaSdkManager* manager, Script* script) : VOxaReaderMotionBase(manager), mScript(script) {
+        mReferenceName = "SCR";
+    }
+
+protected:
+    IOxaFileMotionBase* CreateMotionFile(const char*) override { return new ScriptFile(mScript); }
+    void SetDefaultReadOptions(VStreamOptionsMotion* options) override {
+        options->SetOption(VStreamOptionsMotion::eIMPORT_SET_OCCLUDED_TO_LAST_VALID_POSITION, 1);
+    }
+
+private:
+    Script* mScript;
+};
+
+VgeTVector P(double x, double y, double z, double w = 0.0) {
+    return VgeTVector(x, y, z, w);
+}
+
+class MarkerBase : public Fixture {
+protected:
+    bool ReadScript(Script& script, const Adjust& adjust = nullptr, int* error = nullptr,
+                    const std::string& path = "/nonexistent/take.scr") {
+        ScriptReader reader(mManager, &script);
+        return ReadWith(reader, path, adjust, error);
+    }
+};
+
+TEST_F(MarkerBase, marker_FrameCountLoweredToTheFile) {
+    Script script;
+    for (int j = 0; j < 4; ++j)
+        script.points.push_back({P(j, 0, 0), P(0, j, 0)});
+    ASSERT_TRUE(ReadScript(script, [](VStreamOptionsMotion& o) { o.SetFrameCount(10); }));
+    EXPECT_EQ(script.framesRead, 4);
+    VOxaNode* a = Find("A");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(Curve(a, 0)->KeyGetCount(), 4);
+    EXPECT_EQ(a->GetParent(), Find("SCR:reference"));
+
+    // A smaller count reads only the first frames; key times come from the options.
+    Script again;
+    again.names = {"C", "D"};
+    again.points = script.points;
+    ASSERT_TRUE(ReadScript(again, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(2);
+        o.SetStartTime(VTime::GetOneFrameValue(6) * 5);
+    }));
+    EXPECT_EQ(again.framesRead, 2);
+    VFCurve* x = Curve(Find("C"), 0);
+    ASSERT_EQ(x->KeyGetCount(), 2);
+    EXPECT_EQ(x->KeyGetTime(1).Get(), VTime::GetOneFrameValue(6).Get() * 6);
+    EXPECT_EQ(x->KeyGetInterpolation(0), (unsigned)VFCurveKey::eInterpolationCubic);
+    EXPECT_EQ(Curve(Find("C"), 9)->KeyGetInterpolation(0), (unsigned)VFCurveKey::eInterpolationConstant);
+}
+
+TEST_F(MarkerBase, marker_ExtraAndMissingPoints) {
+    Script script;
+    script.frames = 3;
+    script.points = {
+        {P(1, 1, 1), P(2, 2, 2), P(7, 8, 9)}, {P(1, 1, 1)}, {P(1, 1, 1), P(2, 2, 2), P(3, 3, 3), P(4, 4, 4)}};
+    ASSERT_TRUE(ReadScript(script));
+    VOxaNode* third = Find("*Unnamed_3");
+    VOxaNode* fourth = Find("*Unnamed_4");
+    ASSERT_NE(third, nullptr);
+    ASSERT_NE(fourth, nullptr);
+    EXPECT_EQ(Key(third, 0, 0), 7.0f);
+    // Frames with fewer points key the missing markers at 0 with occlusion 1.
+    EXPECT_EQ(Key(Find("B"), 0, 1), 0.0f);
+    EXPECT_EQ(Key(Find("B"), 9, 1), 1.0f);
+    EXPECT_EQ(Key(fourth, 9, 0), 1.0f);
+    EXPECT_EQ(Key(fourth, 0, 2), 4.0f);
+    EXPECT_EQ(Key(fourth, 9, 2), 0.0f);
+}
+
+TEST_F(MarkerBase, marker_GapsFilledOnlyForExactOcclusion) {
+    Script script;
+    script.markers = 1;
+    script.frames = 6;
+    script.names = {"Hip"};
+    script.scale = 10.0;
+    script.points = {{P(1, 2, 3)},      {P(4, 5, 6)},        {P(0, 0, 0, 1.0)},
+                     {P(9, 9, 9, 1.0)}, {P(9, 9, 9, 0.999)}, {P(7, 7, 7)}};
+    ASSERT_TRUE(ReadScript(script));
+    VOxaNode* hip = Find("Hip");
+    // Occluded frames hold the last valid position (scaled like every position).
+    EXPECT_EQ(Key(hip, 0, 2), 40.0f);
+    EXPECT_EQ(Key(hip, 0, 3), 40.0f);
+    EXPECT_EQ(Key(hip, 9, 3), 1.0f);
+    // w must be exactly 1.0 to count.
+    EXPECT_EQ(Key(hip, 0, 4), 90.0f);
+    EXPECT_EQ(Key(hip, 9, 4), 0.999f);
+
+    Script plain = script;
+    plain.names = {"Knee"};
+    ASSERT_TRUE(ReadScript(plain, [](VStreamOptionsMotion& o) {
+        o.SetOption(VStreamOptionsMotion::eIMPORT_SET_OCCLUDED_TO_LAST_VALID_POSITION, 0);
+    }));
+    EXPECT_EQ(Key(Find("Knee"), 0, 2), 0.0f);
+}
+
+TEST_F(MarkerBase, marker_DuplicateNames) {
+    Script script;
+    script.names = {"Hip", "Hip"};
+    script.frames = 1;
+    script.points = {{P(1, 1, 1), P(2, 2, 2)}};
+    const int before = mScene->GetRootNode()->GetChildCount(true);
+    const int nodesBefore = mManager->GetNodeCount();
+    int error = -1;
+    EXPECT_FALSE(ReadScript(script, nullptr, &error, "/tmp/dir/two.scr"));
+    EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED);
+    EXPECT_EQ(Messages::Title(), "Error");
+    EXPECT_EQ(Messages::Text().rfind("Duplicate names found in two.scr:", 0), 0u) << Messages::Text();
+    EXPECT_EQ(mScene->GetRootNode()->GetChildCount(true), before);
+    EXPECT_EQ(mManager->GetNodeCount(), nodesBefore);
+
+    ASSERT_TRUE(ReadScript(script, [](VStreamOptionsMotion& o) {
+        o.SetOption(VStreamOptionsMotion::eRENAME_DUPLICATE_NAMES, 1);
+    }));
+    EXPECT_NE(Find("Hip"), nullptr);
+    EXPECT_NE(Find("Hip1"), nullptr);
+    EXPECT_EQ(Messages::Title(), "Warning");
+    EXPECT_EQ(Messages::Text(),
+              "Some objects have been renamed due to naming conflicts:\nHip  -->  Hip1\n\n\n");
+}
+
+TEST_F(MarkerBase, marker_CountsAndRatesTheFileCannotBack) {
+    const std::string path = TempPath("marker_small.scr");
+    WriteFile(path, "0123456789");
+    Script script;
+    script.markers = 11;  // above the file's 10 bytes
+    int error = -1;
+    EXPECT_FALSE(ReadScript(script, nullptr, &error, path));
+    EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED);
+    script.markers = -1;
+    EXPECT_FALSE(ReadScript(script, nullptr, &error, path));
+    script.markers = 2;
+    script.rate = 1.0e11;  // a period under one tick
+    EXPECT_FALSE(ReadScript(script, nullptr, &error, path));
+    EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED);
+
+    // No markers: success, nothing added.
+    Script empty;
+    empty.markers = 0;
+    const int before = mScene->GetRootNode()->GetChildCount(true);
+    EXPECT_TRUE(ReadScript(empty));
+    EXPECT_EQ(mScene->GetRootNode()->GetChildCount(true), before);
+
+    // Frames that carry far fewer points than markers would ask for keys the file cannot back.
+    Script sparse;
+    sparse.markers = 10;
+    sparse.frames = 100000;
+    sparse.names.clear();
+    for (int i = 0; i < 10; ++i)
+        sparse.names.push_back("M" + std::to_string(i));
+    sparse.points.assign(100000, {});
+    EXPECT_FALSE(ReadScript(sparse, nullptr, &error, path));
+    EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED);
+}
+
+TEST_F(MarkerBase, marker_ReadFailuresLeaveTheScene) {
+    Script script;
+    script.points = {{P(1, 1, 1), P(2, 2, 2)}};  // 4 frames promised, 1 given
+    int error = -1;
+    EXPECT_FALSE(ReadScript(script, nullptr, &error));
+    EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED);
+    script.points.assign(4, {P(1, 1, 1), P(2, 2, 2)});
+    script.endOk = false;
+    EXPECT_FALSE(ReadScript(script, nullptr, &error));
+    EXPECT_EQ(mScene->GetRootNode()->GetChildCount(), 0);
+
+    ScriptReader reader(mManager, &script);
+    EXPECT_FALSE(reader.Read(mScene, nullptr));
+    EXPECT_EQ(reader.GetError().GetLastErrorID(), VOxaReader::eFILE_NOT_OPENED);
+    ASSERT_TRUE(reader.FileOpen("x.scr"));
+    EXPECT_FALSE(reader.Read(mScene, nullptr));
+    EXPECT_EQ(reader.GetError().GetLastErrorID(), VOxaReader::eSTREAM_OPTIONS_NOT_SET);
+    EXPECT_TRUE(reader.FileClose());
+    EXPECT_FALSE(reader.FileClose());
+}
+
+// ---- writer ----
+
+TEST_F(MarkerBase, marker_WriterNamesGapsAndEmptyScenes) {
+    const std::string path = TempPath("marker_writer.aoa");
+    {
+        VOxaWriterAdaptiveOptics writer(mManager, false);
+        ASSERT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {
+            o.SetFrameCount(2);
+            o.SetTimeMode(6);
+        }));
+    }
+    // No marked node: a header with 0 markers and empty frames.
+    EXPECT_EQ(ReadFile(path), "frames = 2 markers = 0 Hz = 30\n");
+
+    VOxaNode* group = mManager->CreateNode("Group");
+    mScene->GetRootNode()->AddChild(group);
+    AddMarked(group, "Actor:Head", {P(1, 2, 3), P(4, 5, 6)}, {1});
+    AddMarked(group, "Foot", {P(0.5, 0, 0), P(0.25, 0, 0)});
+    const std::string trc = TempPath("marker_writer.trc");
+    VOxaWriterMotionAnalysisTrc* writer = new VOxaWriterMotionAnalysisTrc(mManager);
+    ASSERT_TRUE(WriteWith(*writer, trc, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(2);
+        o.SetTimeMode(6);
+    }));
+    delete writer;
+    const std::string text = ReadFile(trc);
+    // Names after the last ':'; the occluded frame gives empty fields.
+    EXPECT_NE(text.find("Frame#\tTime\tHead\t\t\tFoot\t\t\t\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("1\t0.000\t10.00000\t20.00000\t30.00000\t5.00000\t0.00000\t0.00000 \n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("2\t0.033\t\t\t\t2.50000\t0.00000\t0.00000 \n"), std::string::npos) << text;
+
+    // Gaps as valid data: every point is written.
+    VOxaWriterMotionAnalysisTrc valid(mManager);
+    ASSERT_TRUE(WriteWith(valid, trc, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(2);
+        o.SetTimeMode(6);
+        o.SetOption(VStreamOptionsMotion::eEXPORT_GAPS_AS_VALID_DATA, 1);
+    }));
+    EXPECT_NE(ReadFile(trc).find("2\t0.033\t40.00000\t50.00000\t60.00000\t"), std::string::npos);
+}
+
+TEST_F(MarkerBase, marker_WriterFailures) {
+    VOxaWriterAdaptiveOptics writer(mManager, false);
+    std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+    EXPECT_FALSE(writer.Write(mScene, options.get()));
+    EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eFILE_NOT_OPENED);
+    EXPECT_FALSE(writer.FileCreate("/nonexistent-dir/x.aoa"));
+    EXPECT_EQ(std::string(writer.GetError().GetLastErrorString().Buffer()),
+              "Cannot open file \"/nonexistent-dir/x.aoa\" for writing.");
+    // The message is cut, not overrun, for a very long path.
+    std::string longPath = "/nonexistent-dir/" + std::string(3000, 'a');
+    EXPECT_FALSE(writer.FileCreate(longPath.c_str()));
+    EXPECT_EQ(writer.GetError().GetLastErrorString().GetLen(), 1023);
+    const std::string path = TempPath("marker_opts.aoa");
+    WriteFile(path, "old");
+    ASSERT_TRUE(writer.FileCreate(path.c_str()));
+    EXPECT_FALSE(writer.Write(mScene, nullptr));
+    EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eSTREAM_OPTIONS_NOT_SET);
+    // A failed Write puts nothing in place.
+    EXPECT_TRUE(writer.FileClose());
+    EXPECT_EQ(ReadFile(path), "old");
+    EXPECT_FALSE(writer.FileClose());
+}
+
+TEST_F(MarkerBase, marker_FullDiskKeepsTheTarget) {
+    VOxaNode* group = mManager->CreateNode("Group");
+    mScene->GetRootNode()->AddChild(group);
+    AddMarked(group, "A", {P(1, 2, 3), P(4, 5, 6)});
+    AddMarked(group, "B", {P(1, 2, 3), P(4, 5, 6)});
+    const std::string path = TempPath("marker_full.aoa");
+    WriteFile(path, "old");
+    int error = -1;
+    {
+        FileSizeLimit limit(4096);
+        VOxaWriterAdaptiveOptics writer(mManager, false);
+        EXPECT_FALSE(WriteWith(
+            writer, path, [](VStreamOptionsMotion& o) { o.SetFrameCount(20000); }, &error));
+    }
+    EXPECT_EQ(error, VOxaWriter::eOUT_OF_DISK_SPACE);
+    EXPECT_EQ(ReadFile(path), "old");
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+// VPM files: segments, units, skipping, duplicates, writing and round trips.
+
+#include "formats/motion/vpm/voxa_puppeteer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/formats/motion/aoa/marker_test_util.h"
+
+using namespace markertest;
+
+namespace {
+
+std::string Segment(const char* name, int frames, int lines, double base = 1.0, const char* time = "0.04") {
+    std::string text = std::string("Segment:\t") + name + "\nFrames:\t" + std::to_string(frames) +
+                       "\nFrame Time:\t" + time +
+                       "\nXTRAN\tYTRAN\tZTRAN\tXROT\tYROT\tZROT\tXSCALE\tYSCALE\tZSCALE\n"
+                       "INCHES\tINCHES\tINCHES\tDEGREES\tDEGREES\tDEGREES\tPERCENT\tPERCENT\tPERCENT\n";
+    for (int j = 0; j < lines; ++j)
+        text += std::to_string(base + j) + "\t2\t3\t10\t20\t30\t50\t50\t50\n";
+    return text;
+}
+
+class Vpm : public Fixture {
+protected:
+    bool ReadText(const std::string& name, const std::string& text, const Adjust& adjust = nullptr,
+                  int* error = nullptr) {
+        const std::string path = TempPath(name);
+        WriteFile(path, text);
+        VOxaReaderPuppeteer reader(mManager);
+        return ReadWith(reader, path, adjust, error);
+    }
+    VOxaNode* Segment(const char* name) {
+        VOxaNode* reference = Find("VPM:reference");
+        return reference ? reference->FindChild(name, false) : nullptr;
+    }
+};
+
+TEST_F(Vpm, vpm_UnitsAndSkipping) {
+    FilterSettings filters(0, false);
+    ASSERT_TRUE(ReadText("vpm_two.vpm", ::Segment("Head", 10, 10) + ::Segment("Hand", 10, 10, 100.0),
+                         [](VStreamOptionsMotion& o) { o.SetFrameCount(5); }));
+    VOxaNode* head = Segment("Head");
+    VOxaNode* hand = Segment("Hand");
+    ASSERT_NE(head, nullptr);
+    ASSERT_NE(hand, nullptr);
+    EXPECT_EQ(Curve(hand, 0)->KeyGetCount(), 5);
+    // Inches become centimetres; rotation stays; scaling from the file is dropped.
+    EXPECT_FLOAT_EQ(Key(head, 0, 0), 2.54f);
+    EXPECT_FLOAT_EQ(Key(head, 1, 0), 5.08f);
+    EXPECT_FLOAT_EQ(Key(head, 2, 0), 7.62f);
+    EXPECT_EQ(Key(head, 5, 0), 30.0f);
+    EXPECT_EQ(Key(head, 6, 0), 1.0f);
+    EXPECT_FLOAT_EQ(Key(hand, 0, 4), 104.0f * 2.54f);
+    EXPECT_EQ(Curve(head, 0)->KeyGetTime(1).Get(), VTime::kOneSecond / 25);
+}
+
+TEST_F(Vpm, vpm_SegmentFailures) {
+    FilterSettings filters(0, false);
+    int error = -1;
+    // The first segment promises 4 frames and has 3: the read fails and nothing is attached.
+    EXPECT_FALSE(ReadText("vpm_cut.vpm", ::Segment("Head", 4, 3), nullptr, &error));
+    EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED);
+    EXPECT_EQ(mScene->GetRootNode()->GetChildCount(), 0);
+    // A later segment that fails ends the list; the earlier ones stay.
+    ASSERT_TRUE(ReadText("vpm_later.vpm", ::Segment("Head", 4, 4) + ::Segment("Hand", 4, 3)));
+    EXPECT_NE(Segment("Head"), nullptr);
+    EXPECT_EQ(Segment("Hand"), nullptr);
+
+    const std::string bad[] = {
+        ::Segment("Head", 1, 1, 1.0, "0"),                  // frame time 0
+        ::Segment("Head", 1, 1, 1.0, "1e-12"),              // a period under one tick
+        ::Segment("Head", -1, 1),                           // negative count
+        ::Segment("Head", 1, 1) + ::Segment("Head", 1, 1),  // duplicate names
+        "Segment:\nFrames:\t1\nFrame Time:\t0.04\n",
+        "Frames:\t1\n",
+    };
+    for (const std::string& text : bad) {
+        Messages::Clear();
+        EXPECT_FALSE(ReadText("vpm_bad.vpm", text, nullptr, &error)) << text;
+        EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED) << text;
+    }
+    EXPECT_EQ(Messages::Title(), "");
+    ASSERT_FALSE(ReadText("vpm_dup.vpm", ::Segment("Head", 1, 1) + ::Segment("Head", 1, 1)));
+    EXPECT_EQ(Messages::Title(), "Error");
+    EXPECT_EQ(Messages::Text(), "Duplicate names found in vpm_dup.vpm:\n    Model::Head");
+}
+
+TEST_F(Vpm, vpm_WriterAndRoundTrip) {
+    FilterSettings filters(0, false);
+    VOxaNode* group = mManager->CreateNode("Group");
+    mScene->GetRootNode()->AddChild(group);
+    AddMarked(group, "Actor:Head", {VgeTVector(2.54, 0, 0, 0), VgeTVector(0, 5.08, 0, 0)});
+    AddMarked(group, "Hand", {VgeTVector(0, 0, 0, 0), VgeTVector(0, 0, -2.54, 0)});
+    const std::string path = TempPath("vpm_round.vpm");
+    VOxaWriterPuppeteer writer(mManager);
+    ASSERT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(2);
+        o.SetTimeMode(10);
+    }));
+    const std::string text = ReadFile(path);
+    EXPECT_EQ(text.substr(0, text.find("Segment:\tHand")),
+              "Segment:\tHead\nFrames:\t2\nFrame Time:\t0.04\n"
+              "XTRAN\tYTRAN\tZTRAN\tXROT\tYROT\tZROT\tXSCALE\tYSCALE\tZSCALE\n"
+              "INCHES\tINCHES\tINCHES\tDEGREES\tDEGREES\tDEGREES\tPERCENT\tPERCENT\tPERCENT\n"
+              "1\t0\t0\t0\t-0\t0\t100\t100\t100\n"
+              "0\t2\t0\t0\t-0\t0\t100\t100\t100\n");
+    ASSERT_TRUE(ReadText("vpm_round2.vpm", text));
+    VOxaNode* head = Segment("Head");
+    VOxaNode* hand = Segment("Hand");
+    ASSERT_NE(head, nullptr);
+    ASSERT_NE(hand, nullptr);
+    EXPECT_FLOAT_EQ(Key(head, 0, 0), 2.54f);
+    EXPECT_FLOAT_EQ(Key(head, 1, 1), 5.08f);
+    EXPECT_FLOAT_EQ(Key(hand, 2, 1), -2.54f);
+}
+
+}  // namespace
