@@ -2,17 +2,60 @@
 
 #include <cstring>
 
+#include "formats/geometry/obj/voxa_reader_obj.h"
+#include "formats/geometry/obj/voxa_writer_obj.h"
+#include "formats/geometry/dxf/voxa_reader_dxf.h"
+#include "formats/geometry/dxf/voxa_writer_dxf.h"
+#include "formats/motion/bvh/voxa_reader_biovision.h"
+#include "formats/motion/bvh/voxa_writer_biovision.h"
+
+#include "formats/motion/aoa/voxa_adaptive_optics.h"
+#include "formats/motion/brd/voxa_ascension.h"
+#include "formats/motion/htr/voxa_reader_htr.h"
+#include "formats/motion/htr/voxa_writer_htr.h"
+#include "formats/motion/mov/voxa_corvelund_mov.h"
+#include "formats/motion/trc/voxa_motion_analysis_trc.h"
+#include "formats/motion/vpm/voxa_puppeteer.h"
+#include "formats/motion/amc/voxa_reader_acclaim_amc.h"
+#include "formats/motion/amc/voxa_writer_acclaim_amc.h"
+#include "formats/motion/asf/voxa_reader_acclaim_asf.h"
+#include "formats/motion/asf/voxa_writer_acclaim_asf.h"
+
 namespace {
 
 // The readers, in the order of their indexes. Each format adds its row here, for example
-//     {"obj", "Alias Wavefront OBJ (*.obj)", &CreateObjReader},
+//     {"obj", "OBJ geometry (*.obj)", &CreateObjReader},
 // A row with a null extension ends the table.
 const VOxaReaderFormat kReaderFormats[] = {
+    {"obj", "OBJ geometry (*.obj)", &CreateObjReader},
+    {"dxf", "DXF (*.dxf)", &CreateDxfReader},
+    {"bvh", "BVH motion capture (*.bvh)", &VOxaCreateReaderBiovision},
+    {"brd", "BRD motion capture (*.brd)", &VOxaCreateBrdReader},
+    {"mov", "MOV motion capture (*.mov)", &VOxaCreateMovReader},
+    {"vpm", "VPM motion capture (*.vpm)", &VOxaCreateVpmReader},
+    {"aoa", "AOA motion capture (*.aoa)", &VOxaCreateAoaReader},
+    {"mcd", "MCD motion capture (*.mcd)", &VOxaCreateMcdReader},
+    {"trc", "TRC motion capture (*.trc)", &VOxaCreateTrcReader},
+    {"htr", "HTR motion capture (*.htr)", &VOxaCreateHtrReader},
+    {"asf", "ASF skeleton (*.asf)", &VOxaCreateReaderAcclaimAsf},
+    {"amc", "AMC motion capture (*.amc)", &VOxaCreateReaderAcclaimAmc},
     {nullptr, nullptr, nullptr},
 };
 
 // The writers, in the order of their indexes (the exporter's format index).
 const VOxaWriterFormat kWriterFormats[] = {
+    {"obj", "OBJ geometry (*.obj)", &CreateObjWriter},
+    {"dxf", "DXF (*.dxf)", &CreateDxfWriter},
+    {"bvh", "BVH motion capture (*.bvh)", &VOxaCreateWriterBiovision},
+    {"brd", "BRD motion capture (*.brd)", &VOxaCreateBrdWriter},
+    {"mov", "MOV motion capture (*.mov)", &VOxaCreateMovWriter},
+    {"vpm", "VPM motion capture (*.vpm)", &VOxaCreateVpmWriter},
+    {"aoa", "AOA motion capture (*.aoa)", &VOxaCreateAoaWriter},
+    {"mcd", "MCD motion capture (*.mcd)", &VOxaCreateMcdWriter},
+    {"trc", "TRC motion capture (*.trc)", &VOxaCreateTrcWriter},
+    {"htr", "HTR motion capture (*.htr)", &VOxaCreateHtrWriter},
+    {"asf", "ASF skeleton (*.asf)", &VOxaCreateWriterAcclaimAsf},
+    {"amc", "AMC motion capture (*.amc)", &VOxaCreateWriterAcclaimAmc},
     {nullptr, nullptr, nullptr},
 };
 
