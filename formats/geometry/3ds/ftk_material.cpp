@@ -1,0 +1,613 @@
+// Materials: the material record with its maps, reading it from a material block and writing it.
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "formats/geometry/3ds/ftk_material.h"
+
+namespace Ftk {
+
+namespace {
+
+struct MapTags {
+    uint32_t mContainer;
+    uint32_t mParameters;
+};
+
+const MapTags kMapTags[kMaterialMapCount] = {
+    {MAP_TEXTURE_1, MAP_PARAMS_TEXTURE_1},
+    {MASK_TEXTURE_1, MASK_PARAMS_TEXTURE_1},
+    {MAP_TEXTURE_2, MAP_PARAMS_TEXTURE_2},
+    {MASK_TEXTURE_2, MASK_PARAMS_TEXTURE_2},
+    {MAP_OPACITY, MAP_PARAMS_OPACITY},
+    {MASK_OPACITY, MASK_PARAMS_OPACITY},
+    {MAP_BUMP, MAP_PARAMS_BUMP},
+    {MASK_BUMP, MASK_PARAMS_BUMP},
+    {MAP_SPECULAR, MAP_PARAMS_SPECULAR},
+    {MASK_SPECULAR, MASK_PARAMS_SPECULAR},
+    {MAP_SHININESS, MAP_PARAMS_SHININESS},
+    {MASK_SHININESS, MASK_PARAMS_SHININESS},
+    {MAP_SELF_ILLUM, MAP_PARAMS_SELF_ILLUM},
+    {MASK_SELF_ILLUM, MASK_PARAMS_SELF_ILLUM},
+    {MAP_REFLECTION, 0},
+    {MASK_REFLECTION, MASK_PARAMS_REFLECTION},
+};
+
+// Byte colours of materials and maps count 255 steps.
+constexpr float kByteToUnit = 0.003921569f;
+
+int MapSlotOfContainer(uint32_t tag) {
+    for (int slot = 0; slot < kMaterialMapCount; ++slot)
+        if (kMapTags[slot].mContainer == tag) return slot;
+    return -1;
+}
+
+int MapSlotOfParameters(uint32_t tag) {
+    for (int slot = 0; slot < kMaterialMapCount; ++slot)
+        if (kMapTags[slot].mParameters && kMapTags[slot].mParameters == tag) return slot;
+    return -1;
+}
+
+Chunk* NewPart(uint32_t tag, Chunk* parent) {
+    Chunk* chunk = parent ? AddChild(tag, parent) : nullptr;
+    if (!chunk) PushError(ERR_PUT_FAILED);
+    return chunk;
+}
+
+void PutPercent(Chunk* parent, uint32_t tag, int16_t value) {
+    Chunk* chunk = NewPart(tag, parent);
+    if (ShortData* data = MakeData<ShortData>(NewPart(PERCENT_INT, chunk))) data->mValue = value;
+}
+
+void PutBytes(Chunk* parent, uint32_t tag, const float color[3]) {
+    if (BytesData* data = MakeData<BytesData>(NewPart(tag, parent)))
+        for (int i = 0; i < 3; ++i)
+            data->mValues[i] = SaturateByte((double)color[i] * 255.0);
+}
+
+void ReadBytesColor(Chunk* chunk, float out[3]) {
+    if (BytesData* data = GetData<BytesData>(chunk))
+        for (int i = 0; i < 3; ++i)
+            out[i] = (float)data->mValues[i] * kByteToUnit;
+}
+
+// The colour of a colour chunk: its byte colour, replaced by the gamma one when there is one.
+void ReadMaterialColor(Chunk* chunk, float out[3]) {
+    Chunk* bytes = FindChild(chunk, COLOR_BYTE);
+    if (!bytes) {
+        Fail(ERR_UNFOUND_CHUNK);
+        return;
+    }
+    ReadBytesColor(bytes, out);
+    if (Chunk* gamma = FindChild(chunk, COLOR_BYTE_GAMMA)) ReadBytesColor(gamma, out);
+}
+
+bool CheckMaterialDatabase(Database* database) {
+    return CheckDatabase(database, true);
+}
+
+Chunk* MaterialParentFor(Database* database) {
+    if (GetDatabaseKind(database) == kMaterialLibrary) return database->mTop;
+    return GetEditorChunk(database, true);
+}
+
+}  // namespace
+
+uint32_t MaterialMapTag(int slot) {
+    return slot >= 0 && slot < kMaterialMapCount ? kMapTags[slot].mContainer : 0;
+}
+
+uint32_t MaterialMapParameterTag(int slot) {
+    return slot >= 0 && slot < kMaterialMapCount ? kMapTags[slot].mParameters : 0;
+}
+
+void InitMaterialMap(MaterialMap* map) {
+    if (!map) {
+        Fail(ERR_INVALID_ARG);
+        return;
+    }
+    *map = MaterialMap();
+}
+
+void InitMaterial(Material** material) {
+    if (!material) {
+        Fail(ERR_INVALID_ARG);
+        return;
+    }
+    if (!*material) {
+        *material = new (std::nothrow) Material;
+        if (!*material) {
+            Fail(ERR_NO_MEM);
+            return;
+        }
+        return;
+    }
+    **material = Material();
+}
+
+void ReleaseMaterial(Material** material) {
+    if (!material) return;
+    delete *material;
+    *material = nullptr;
+}
+
+float ReadPercent(Chunk* chunk) {
+    if (!chunk) return 0.0f;
+    if (ShortData* percent = GetData<ShortData>(FindChild(chunk, PERCENT_INT)))
+        return percent->mValue * 0.01f;
+    if (FloatsData* fraction = GetData<FloatsData>(FindChild(chunk, PERCENT_FLOAT)))
+        return fraction->mValues[0];
+    return 0.0f;
+}
+
+void ReadMaterialMap(Chunk* container, MaterialMap* map) {
+    if (!container || !map) {
+        Fail(ERR_INVALID_ARG);
+        return;
+    }
+    for (Chunk* node = container->mChildren; node; node = node->mNext) {
+        switch (node->mTag) {
+            case PERCENT_INT:
+                if (ShortData* data = GetData<ShortData>(node)) map->mStrength = data->mValue * 0.01f;
+                break;
+            case PERCENT_FLOAT:
+                if (FloatsData* data = GetData<FloatsData>(node)) map->mStrength = data->mValues[0];
+                break;
+            case MAP_FILE_NAME:
+                if (StringData* data = GetData<StringData>(node))
+                    CopyName(map->mFileName, sizeof map->mFileName, data->mText.c_str());
+                break;
+            case MAP_TILING:
+                if (ShortData* data = GetData<ShortData>(node)) {
+                    uint16_t flags = (uint16_t)data->mValue;
+                    if ((flags & 0x0011) == 0x0011)
+                        map->mTiling = kMapDecal;
+                    else if ((flags & 0x0001) && !(flags & 0x0010))
+                        map->mTiling = kMapBoth;
+                    else
+                        map->mTiling = kMapTiled;
+                    map->mFlag0100 = (flags & 0x0100) ? 1 : 0;
+                    map->mFlag0020 = (flags & 0x0020) ? 1 : 0;
+                    map->mFlag0002 = (flags & 0x0002) ? 1 : 0;
+                    map->mFlag0008 = (flags & 0x0008) ? 1 : 0;
+                    if (flags & 0x0200)
+                        map->mTintMode = 4;
+                    else if ((flags & 0x00C0) == 0x00C0)
+                        map->mTintMode = 3;
+                    else if (flags & 0x0080)
+                        map->mTintMode = 2;
+                    else if (flags & 0x0040)
+                        map->mTintMode = 1;
+                    else
+                        map->mTintMode = 0;
+                }
+                break;
+            case MAP_BLUR:
+            case MAP_U_SCALE:
+            case MAP_V_SCALE:
+            case MAP_U_OFFSET:
+            case MAP_V_OFFSET:
+            case MAP_ROTATION:
+                if (FloatsData* data = GetData<FloatsData>(node)) {
+                    float value = data->mValues[0];
+                    if (node->mTag == MAP_BLUR) map->mBlur = value;
+                    if (node->mTag == MAP_U_SCALE) map->mUScale = value;
+                    if (node->mTag == MAP_V_SCALE) map->mVScale = value;
+                    if (node->mTag == MAP_U_OFFSET) map->mUOffset = value;
+                    if (node->mTag == MAP_V_OFFSET) map->mVOffset = value;
+                    if (node->mTag == MAP_ROTATION) map->mRotation = value;
+                }
+                break;
+            case MAP_TINT_1:
+                ReadBytesColor(node, map->mTint1);
+                break;
+            case MAP_TINT_2:
+                ReadBytesColor(node, map->mTint2);
+                break;
+            case MAP_TINT_R:
+                ReadBytesColor(node, map->mRedTint);
+                break;
+            case MAP_TINT_G:
+                ReadBytesColor(node, map->mGreenTint);
+                break;
+            case MAP_TINT_B:
+                ReadBytesColor(node, map->mBlueTint);
+                break;
+            default:
+                break;
+        }
+        if (Stopped()) return;
+    }
+}
+
+namespace {
+
+// Reads one child of a material block (a temporary copy of it); false to stop the walk.
+bool ReadMaterialChild(Chunk* node, Material* m) {
+    const uint32_t tag = node->mTag;
+    switch (tag) {
+        case MATERIAL_NAME:
+            if (StringData* data = GetData<StringData>(node))
+                CopyName(m->mName, sizeof m->mName, data->mText.c_str());
+            return true;
+        case MATERIAL_AMBIENT:
+            ReadMaterialColor(node, m->mAmbient);
+            return true;
+        case MATERIAL_DIFFUSE:
+            ReadMaterialColor(node, m->mDiffuse);
+            return true;
+        case MATERIAL_SPECULAR:
+            ReadMaterialColor(node, m->mSpecular);
+            return true;
+        case MATERIAL_SHININESS:
+            m->mShininess = ReadPercent(node);
+            return true;
+        case MATERIAL_SHINE_STRENGTH:
+            m->mShineStrength = ReadPercent(node);
+            return true;
+        case MATERIAL_TRANSPARENCY:
+            m->mTransparency = ReadPercent(node);
+            return true;
+        case MATERIAL_FALLOFF:
+            m->mTransparencyFalloff = ReadPercent(node);
+            return true;
+        case MATERIAL_REFLECT_BLUR:
+            m->mReflectionBlur = ReadPercent(node);
+            return true;
+        case MATERIAL_SELF_ILLUM_PERCENT:
+            m->mSelfIllumination = ReadPercent(node);
+            return true;
+        case MATERIAL_SHINE_3:
+            return true;
+        case MATERIAL_SELF_ILLUM:
+            m->mSelfIlluminated = 1;
+            return true;
+        case MATERIAL_TWO_SIDED:
+            m->mTwoSided = 1;
+            return true;
+        case MATERIAL_FLAG_A083:
+            m->mFlagA083 = 1;
+            return true;
+        case MATERIAL_FLAG_A088:
+            m->mFlagA088 = 1;
+            return true;
+        case MATERIAL_FLAG_A08C:
+            m->mFlagA08C = 1;
+            return true;
+        case MATERIAL_FLAG_A08E:
+            m->mFlagA08E = 1;
+            return true;
+        case MATERIAL_USE_FALLOFF:
+            m->mUseFalloff = 1;
+            return true;
+        case MATERIAL_USE_REFLECT_BLUR:
+            m->mUseReflectionBlur = 1;
+            return true;
+        case MATERIAL_WIRE:
+            // Wire frame shading; the flag is kept too, so that a put writes it back.
+            m->mShading = 0;
+            m->mWire = 1;
+            return true;
+        case MATERIAL_WIRE_SIZE:
+            if (FloatsData* data = GetData<FloatsData>(node)) m->mWireSize = data->mValues[0];
+            return true;
+        case MATERIAL_SHADING:
+            if (ShortData* data = GetData<ShortData>(node)) m->mShading = data->mValue;
+            return true;
+        case MATERIAL_FALLOFF_IN:
+            m->mTransparencyFalloff = -m->mTransparencyFalloff;
+            return true;
+        case MATERIAL_AUTO_REFLECTION:
+            if (AutoReflectionData* data = GetData<AutoReflectionData>(node)) {
+                uint16_t flags = (uint16_t)data->mFlags;
+                m->mAutoReflectionInUse = 1;
+                m->mAutoReflectionFirstFrameOnly = (flags & 0x0009) == 0x0009 ? 1 : 0;
+                m->mAutoReflectionFlatMirror = (flags & 0x0011) == 0x0011 ? 1 : 0;
+                m->mAutoReflectionMapSize = data->mMapSize;
+                m->mAutoReflectionFrameStep = data->mFrameStep;
+            }
+            return true;
+        default:
+            break;
+    }
+    if (int slot = MapSlotOfContainer(tag); slot >= 0) {
+        ReadMaterialMap(node, &m->mMaps[slot]);
+        if (tag == MAP_BUMP) {
+            if (ShortData* bump = GetData<ShortData>(FindChild(node, MAP_BUMP_PERCENT)))
+                m->mMaps[slot].mStrength = bump->mValue * 0.01f;
+        }
+        return true;
+    }
+    if (int slot = MapSlotOfParameters(tag); slot >= 0) {
+        if (RawData* data = GetData<RawData>(node)) {
+            m->mMaps[slot].mParameterSize = (uint32_t)data->mBytes.size();
+            m->mMaps[slot].mParameters = std::move(data->mBytes);
+        }
+        return true;
+    }
+    if ((tag >> 8) == 0x80) return true;  // extended data
+    return !Fail(ERR_INVALID_CHUNK);
+}
+
+}  // namespace
+
+void ReadMaterial(Chunk* block, Material** material) {
+    if (!block || !material) {
+        Fail(ERR_INVALID_ARG);
+        return;
+    }
+    if (block->mTag != MATERIAL_BLOCK) {
+        Fail(ERR_INVALID_CHUNK);
+        return;
+    }
+    InitMaterial(material);
+    if (Stopped() || !*material) return;
+    for (Chunk* node = block->mChildren; node; node = node->mNext) {
+        // Each child through a temporary copy, released after use.
+        Chunk* copy = nullptr;
+        CopyChunkTree(node, &copy);
+        if (!copy) return;
+        copy->mNext = nullptr;
+        bool go = ReadMaterialChild(copy, *material);
+        ReleaseChunk(&copy);
+        if (!go || Stopped()) return;
+    }
+}
+
+uint32_t CountMaterials(Database* database) {
+    if (!CheckMaterialDatabase(database)) return 0;
+    UpdateMaterialIndex(database);
+    return database->mMaterialIndex ? database->mMaterialIndex->Count() : 0;
+}
+
+void ListMaterialNames(Database* database, StringList** list) {
+    if (!list) {
+        Fail(ERR_INVALID_ARG);
+        return;
+    }
+    if (!CheckMaterialDatabase(database)) return;
+    if (!*list) NewStringList(list, 0);
+    if (!*list) return;
+    (*list)->mStrings.clear();
+    UpdateMaterialIndex(database);
+    if (!database->mMaterialIndex) return;
+    for (const NameIndexEntry& entry : database->mMaterialIndex->mEntries)
+        AddToStringList(*list, entry.mName.c_str());
+}
+
+void GetMaterialByIndex(Database* database, uint32_t index, Material** material) {
+    if (!material) {
+        Fail(ERR_INVALID_ARG);
+        return;
+    }
+    if (!CheckMaterialDatabase(database)) return;
+    if (Chunk* block = FindMaterialByIndex(database, index)) ReadMaterial(block, material);
+}
+
+void GetMaterialByName(Database* database, const char* name, Material** material) {
+    if (!name || !material) {
+        Fail(ERR_INVALID_ARG);
+        return;
+    }
+    if (!CheckMaterialDatabase(database)) return;
+    if (Chunk* block = FindMaterialByName(database, name)) ReadMaterial(block, material);
+}
+
+void WriteMaterialMap(Chunk* container, const MaterialMap* map) {
+    if (!container || !map) {
+        Fail(ERR_INVALID_ARG);
+        return;
+    }
+    if (!map->mFileName[0]) return;
+    if (ShortData* data = MakeData<ShortData>(NewPart(PERCENT_INT, container)))
+        data->mValue = SaturateShort((double)map->mStrength * 100.0 + 0.5);
+    if (StringData* data = MakeData<StringData>(NewPart(MAP_FILE_NAME, container)))
+        data->mText.assign(map->mFileName, strnlen(map->mFileName, sizeof map->mFileName));
+    uint16_t flags = 0;
+    if (map->mTiling == kMapDecal) flags = 0x0011;
+    if (map->mTiling == kMapBoth) flags = 0x0001;
+    if (map->mFlag0100) flags |= 0x0100;
+    if (map->mFlag0020 == 1) flags |= 0x0020;
+    if (map->mFlag0002) flags |= 0x0002;
+    if (map->mFlag0008) flags |= 0x0008;
+    static const uint16_t kTintBits[5] = {0, 0x0040, 0x0080, 0x00C0, 0x0200};
+    if (map->mTintMode >= 1 && map->mTintMode <= 4) flags |= kTintBits[map->mTintMode];
+    if (ShortData* data = MakeData<ShortData>(NewPart(MAP_TILING, container))) data->mValue = (int16_t)flags;
+    auto putFloat = [&](uint32_t tag, float value) {
+        if (FloatsData* data = MakeData<FloatsData>(NewPart(tag, container))) data->mValues[0] = value;
+    };
+    if (map->mUScale != 1.0f || map->mVScale != 1.0f) {
+        putFloat(MAP_U_SCALE, map->mUScale);
+        putFloat(MAP_V_SCALE, map->mVScale);
+    }
+    if (map->mUOffset != 0.0f || map->mVOffset != 0.0f) {
+        putFloat(MAP_U_OFFSET, map->mUOffset);
+        putFloat(MAP_V_OFFSET, map->mVOffset);
+    }
+    if (map->mRotation != 0.0f) putFloat(MAP_ROTATION, map->mRotation);
+    if (map->mBlur != 0.0f) putFloat(MAP_BLUR, map->mBlur);
+    if (map->mTintMode == 2 || map->mTintMode == 3) {
+        PutBytes(container, MAP_TINT_1, map->mTint1);
+        PutBytes(container, MAP_TINT_2, map->mTint2);
+    } else if (map->mTintMode == 4) {
+        PutBytes(container, MAP_TINT_R, map->mRedTint);
+        PutBytes(container, MAP_TINT_G, map->mGreenTint);
+        PutBytes(container, MAP_TINT_B, map->mBlueTint);
+    }
+}
+
+namespace {
+
+void PutParameters(Chunk* block, int slot, const MaterialMap& map) {
+    uint32_t tag = kMapTags[slot].mParameters;
+    if (!tag || map.mParameterSize == 0 || map.mParameters.empty()) return;
+    size_t size = map.mParameterSize < map.mParameters.size() ? map.mParameterSize : map.mParameters.size();
+    if (RawData* data = MakeData<RawData>(NewPart(tag, block)))
+        data->mBytes.assign(map.mParameters.begin(), map.mParameters.begin() + size);
+}
+
+int16_t Percent(float value) {
+    return SaturateShort((double)value * 100.0);
+}
+
+}  // namespace
+
+void WriteMaterial(Database* database, Material* material) {
+    if (!material) {
+        Fail(ERR_INVALID_ARG);
+        return;
+    }
+    if (!CheckMaterialDatabase(database)) return;
+    Chunk* parent = MaterialParentFor(database);
+    if (!parent) {
+        PushError(ERR_PUT_FAILED);
+        return;
+    }
+    char name[sizeof material->mName];
+    CopyName(name, sizeof name, material->mName);
+    Chunk* extended = nullptr;
+    Chunk* block = FindMaterialByName(database, name);
+    const bool existed = block != nullptr;
+    if (block) {
+        Chunk* found = nullptr;
+        FindChunk(block, EXTENDED_DATA, &found);
+        if (found) CopyChunkTree(found, &extended);
+        ResetChunk(block);
+        block->mTag = MATERIAL_BLOCK;
+    } else {
+        block = NewPart(MATERIAL_BLOCK, parent);
+        if (!block) return;
+    }
+    const Material& m = *material;
+    if (StringData* data = MakeData<StringData>(NewPart(MATERIAL_NAME, block))) data->mText = name;
+    const std::pair<uint32_t, const float*> colors[] = {
+        {MATERIAL_AMBIENT, m.mAmbient}, {MATERIAL_DIFFUSE, m.mDiffuse}, {MATERIAL_SPECULAR, m.mSpecular}};
+    for (const auto& color : colors) {
+        Chunk* chunk = NewPart(color.first, block);
+        PutBytes(chunk, COLOR_BYTE, color.second);
+        PutBytes(chunk, COLOR_BYTE_GAMMA, color.second);
+    }
+    PutPercent(block, MATERIAL_SHININESS, Percent(m.mShininess));
+    PutPercent(block, MATERIAL_SHINE_STRENGTH, Percent(m.mShineStrength));
+    PutPercent(block, MATERIAL_TRANSPARENCY, Percent(m.mTransparency));
+    // The falloff's magnitude is rounded; its sign is the flag.
+    PutPercent(block, MATERIAL_FALLOFF,
+               SaturateShort(std::round(std::fabs((double)m.mTransparencyFalloff) * 100.0)));
+    if (m.mTransparencyFalloff < 0.0f) NewPart(MATERIAL_FALLOFF_IN, block);
+    PutPercent(block, MATERIAL_REFLECT_BLUR, Percent(m.mReflectionBlur));
+    if (ShortData* data = MakeData<ShortData>(NewPart(MATERIAL_SHADING, block)))
+        data->mValue = SaturateShort((double)m.mShading);
+    PutPercent(block, MATERIAL_SELF_ILLUM_PERCENT, Percent(m.mSelfIllumination));
+    if (m.mTwoSided) NewPart(MATERIAL_TWO_SIDED, block);
+    if (FloatsData* data = MakeData<FloatsData>(NewPart(MATERIAL_WIRE_SIZE, block)))
+        data->mValues[0] = m.mWireSize;
+    const std::pair<uint8_t, uint32_t> flags[] = {{m.mUseReflectionBlur, MATERIAL_USE_REFLECT_BLUR},
+                                                  {m.mUseFalloff, MATERIAL_USE_FALLOFF},
+                                                  {m.mSelfIlluminated, MATERIAL_SELF_ILLUM},
+                                                  {m.mFlagA083, MATERIAL_FLAG_A083},
+                                                  {m.mWire, MATERIAL_WIRE},
+                                                  {m.mFlagA08E, MATERIAL_FLAG_A08E},
+                                                  {m.mFlagA088, MATERIAL_FLAG_A088},
+                                                  {m.mFlagA08C, MATERIAL_FLAG_A08C}};
+    for (const auto& flag : flags)
+        if (flag.first) NewPart(flag.second, block);
+    for (int slot = kTextureMap1; slot <= kSelfIllumMask; ++slot) {
+        const MaterialMap& map = m.mMaps[slot];
+        if (!map.mFileName[0]) continue;
+        Chunk* container = NewPart(kMapTags[slot].mContainer, block);
+        WriteMaterialMap(container, &map);
+        if (slot == kBumpMap) {
+            if (ShortData* data = MakeData<ShortData>(NewPart(MAP_BUMP_PERCENT, container)))
+                data->mValue = Percent(map.mStrength);
+        }
+        PutParameters(block, slot, map);
+    }
+    const MaterialMap& reflection = m.mMaps[kReflectionMap];
+    if (reflection.mFileName[0] || m.mAutoReflectionInUse) {
+        Chunk* container = NewPart(MAP_REFLECTION, block);
+        if (ShortData* data = MakeData<ShortData>(NewPart(PERCENT_INT, container)))
+            data->mValue = Percent(reflection.mStrength);
+        if (StringData* data = MakeData<StringData>(NewPart(MAP_FILE_NAME, container)))
+            data->mText.assign(reflection.mFileName,
+                               strnlen(reflection.mFileName, sizeof reflection.mFileName));
+    }
+    const MaterialMap& reflectionMask = m.mMaps[kReflectionMask];
+    if (reflectionMask.mFileName[0]) {
+        WriteMaterialMap(NewPart(MASK_REFLECTION, block), &reflectionMask);
+        PutParameters(block, kReflectionMask, reflectionMask);
+    }
+    if (m.mAutoReflectionInUse) {
+        if (AutoReflectionData* data =
+                MakeData<AutoReflectionData>(NewPart(MATERIAL_AUTO_REFLECTION, block))) {
+            uint16_t bits = m.mAutoReflectionFirstFrameOnly ? 0x0009 : 0x0001;
+            if (m.mAutoReflectionFlatMirror) bits |= 0x0011;
+            data->mFlags = (int16_t)bits;
+            data->mMapSize = m.mAutoReflectionMapSize;
+            data->mFrameStep = m.mAutoReflectionFrameStep;
+        }
+    }
+    if (extended) AppendChild(block, extended);
+    if (existed)
+        MarkMaterialsStale(database);
+    else
+        NoteMaterialAdded(database, block, name);
+}
+
+void DeleteMaterialByIndex(Database* database, uint32_t index) {
+    if (!CheckMaterialDatabase(database)) return;
+    if (Chunk* block = FindMaterialByIndex(database, index)) {
+        ResetChunk(block);
+        MarkMaterialsStale(database);
+    }
+}
+
+void DeleteMaterialByName(Database* database, const char* name) {
+    if (!name) {
+        Fail(ERR_INVALID_ARG);
+        return;
+    }
+    if (!CheckMaterialDatabase(database)) return;
+    if (Chunk* block = FindMaterialByName(database, name)) {
+        ResetChunk(block);
+        MarkMaterialsStale(database);
+    }
+}
+
+namespace {
+
+void CopyMaterialBlock(Database* destination, Chunk* block) {
+    if (!block) return;
+    Chunk* nameChunk = FindChild(block, MATERIAL_NAME);
+    if (!nameChunk) {
+        Fail(ERR_INVALID_CHUNK);
+        return;
+    }
+    StringData* name = GetData<StringData>(nameChunk);
+    std::string text = name ? name->mText : std::string();
+    Chunk* parent = MaterialParentFor(destination);
+    if (!parent) return;
+    if (Chunk* existing = FindMaterialByName(destination, text.c_str())) ResetChunk(existing);
+    Chunk* copy = nullptr;
+    CopyChunkTree(block, &copy);
+    if (copy) InsertChildByRank(parent, copy);
+    MarkMaterialsStale(destination);
+}
+
+}  // namespace
+
+void CopyMaterialByIndex(Database* destination, Database* source, uint32_t index) {
+    if (!CheckMaterialDatabase(destination) || !CheckMaterialDatabase(source)) return;
+    CopyMaterialBlock(destination, FindMaterialByIndex(source, index));
+}
+
+void CopyMaterialByName(Database* destination, Database* source, const char* name) {
+    if (!name) {
+        Fail(ERR_INVALID_ARG);
+        return;
+    }
+    if (!CheckMaterialDatabase(destination) || !CheckMaterialDatabase(source)) return;
+    CopyMaterialBlock(destination, FindMaterialByName(source, name));
+}
+
+}  // namespace Ftk

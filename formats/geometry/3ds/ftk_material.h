@@ -1,0 +1,114 @@
+// 3DS materials: the material record with its sixteen maps and the calls that move it in and out
+// of a database (MATERIAL_BLOCK chunks under the editor chunk, or under a material library's top).
+#ifndef OXA_FORMATS_GEOMETRY_3DS_FTK_MATERIAL_H
+#define OXA_FORMATS_GEOMETRY_3DS_FTK_MATERIAL_H
+
+#include <cstdint>
+#include <vector>
+
+#include "formats/geometry/3ds/ftk_database.h"
+
+namespace Ftk {
+
+// Tiling values of MaterialMap::mTiling.
+enum MapTiling : int32_t { kMapTiled = 1, kMapDecal = 2, kMapBoth = 3 };
+
+struct MaterialMap {
+    char mFileName[16] = {};  // empty: no map
+    float mStrength = 0.0f;
+    int32_t mTiling = kMapTiled;
+    uint8_t mFlag0100 = 0;
+    uint32_t mFlag0020 = 0;
+    float mBlur = 0.0f;
+    uint8_t mFlag0002 = 0;
+    uint8_t mFlag0008 = 0;
+    float mUScale = 1.0f, mVScale = 1.0f;
+    float mUOffset = 0.0f, mVOffset = 0.0f;
+    float mRotation = 0.0f;
+    // 0 none, 1 bit 0x0040, 2 bit 0x0080, 3 bits 0x00C0, 4 bit 0x0200.
+    int32_t mTintMode = 0;
+    float mTint1[3] = {0.0f, 0.0f, 0.0f};
+    float mTint2[3] = {1.0f, 1.0f, 1.0f};
+    float mRedTint[3] = {1.0f, 0.0f, 0.0f};
+    float mGreenTint[3] = {0.0f, 1.0f, 0.0f};
+    float mBlueTint[3] = {0.0f, 0.0f, 1.0f};
+    uint32_t mParameterSize = 0;
+    std::vector<uint8_t> mParameters;
+};
+
+// The maps of a material, in record order.
+enum MaterialMapSlot : int {
+    kTextureMap1 = 0,
+    kTextureMask1,
+    kTextureMap2,
+    kTextureMask2,
+    kOpacityMap,
+    kOpacityMask,
+    kBumpMap,
+    kBumpMask,
+    kSpecularMap,
+    kSpecularMask,
+    kShininessMap,
+    kShininessMask,
+    kSelfIllumMap,
+    kSelfIllumMask,
+    kReflectionMap,
+    kReflectionMask,
+    kMaterialMapCount
+};
+
+struct Material {
+    char mName[17] = {};
+    float mAmbient[3] = {};
+    float mDiffuse[3] = {};
+    float mSpecular[3] = {};
+    float mShininess = 0.0f;
+    float mShineStrength = 0.0f;
+    float mReflectionBlur = 0.0f;
+    float mTransparency = 0.0f;
+    float mTransparencyFalloff = 0.0f;  // negative: inward
+    float mSelfIllumination = 0.0f;
+    float mWireSize = 1.0f;
+    int32_t mShading = 3;
+    uint8_t mUseReflectionBlur = 0;
+    uint8_t mUseFalloff = 0;
+    uint8_t mTwoSided = 0;
+    uint8_t mSelfIlluminated = 0;
+    uint8_t mFlagA083 = 0;
+    uint8_t mWire = 0;
+    uint8_t mFlagA08E = 0;
+    uint8_t mFlagA088 = 0;
+    uint8_t mFlagA08C = 0;
+    MaterialMap mMaps[kMaterialMapCount];
+    uint8_t mAutoReflectionInUse = 0;
+    uint8_t mAutoReflectionFirstFrameOnly = 0;
+    uint8_t mAutoReflectionFlatMirror = 0;
+    uint32_t mAutoReflectionMapSize = 100;
+    uint32_t mAutoReflectionFrameStep = 1;
+};
+
+// The container tag, parameter-chunk tag (0 for none) of each map slot.
+uint32_t MaterialMapTag(int slot);
+uint32_t MaterialMapParameterTag(int slot);
+
+void InitMaterial(Material** material);
+void InitMaterialMap(MaterialMap* map);
+void ReleaseMaterial(Material** material);
+uint32_t CountMaterials(Database* database);
+void ListMaterialNames(Database* database, StringList** list);
+void GetMaterialByIndex(Database* database, uint32_t index, Material** material);
+void GetMaterialByName(Database* database, const char* name, Material** material);
+void ReadMaterial(Chunk* block, Material** material);
+void ReadMaterialMap(Chunk* container, MaterialMap* map);
+// An integer percentage child times 0.01, else a float one as it is, else 0.
+float ReadPercent(Chunk* chunk);
+void WriteMaterial(Database* database, Material* material);
+void WriteMaterialMap(Chunk* container, const MaterialMap* map);
+void DeleteMaterialByIndex(Database* database, uint32_t index);
+void DeleteMaterialByName(Database* database, const char* name);
+void CopyMaterialByIndex(Database* destination, Database* source, uint32_t index);
+void CopyMaterialByName(Database* destination, Database* source, const char* name);
+
+}  // namespace Ftk
+
+#endif  // OXA_FORMATS_GEOMETRY_3DS_FTK_MATERIAL_H

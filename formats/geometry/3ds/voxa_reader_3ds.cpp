@@ -1,0 +1,991 @@
+#include "formats/geometry/3ds/voxa_reader_3ds.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+
+#include "attributes/voxa_camera.h"
+#include "attributes/voxa_layer.h"
+#include "attributes/voxa_light.h"
+#include "attributes/voxa_marker.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_mesh.h"
+#include "attributes/voxa_texture.h"
+#include "base/vge_euler.h"
+#include "base/vge_matrix.h"
+#include "base/vtime.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_global_camera_settings.h"
+#include "scene/voxa_global_light_settings.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_info.h"
+
+VOxaReader* VOxaCreateReader3DS(VOxaSdkManager* manager) {
+    return new VOxaReader3DS(manager);
+}
+
+namespace {
+
+// A name field of a toolkit record, which may fill its array without a terminating NUL.
+template <size_t N>
+std::string FieldName(const char (&field)[N]) {
+    return std::string(field, strnlen(field, N));
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        c = (char)std::tolower((unsigned char)c);
+    return text;
+}
+
+template <class Map>
+void AddFirst(Map& map, const std::string& key, typename Map::mapped_type value) {
+    map.emplace(key, value);  // an existing key keeps its first value
+}
+
+// The affine inverse of the record's local axes (three axis rows, then the origin row), or the
+// identity when the axes are (nearly) singular.
+void InverseLocalMatrix(const float* axes, double out[4][4]) {
+    VgeMatrixIdentity(out);
+    double m[3][3];
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            m[r][c] = axes[r * 3 + c];
+    const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                       m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                       m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    if (!(std::fabs(det) >= (double)1e-6f)) return;  // NaN lands here too
+    const double inv = 1.0 / det;
+    double r[3][3];
+    r[0][0] = (m[1][1] * m[2][2] - m[1][2] * m[2][1]) * inv;
+    r[0][1] = (m[0][2] * m[2][1] - m[0][1] * m[2][2]) * inv;
+    r[0][2] = (m[0][1] * m[1][2] - m[0][2] * m[1][1]) * inv;
+    r[1][0] = (m[1][2] * m[2][0] - m[1][0] * m[2][2]) * inv;
+    r[1][1] = (m[0][0] * m[2][2] - m[0][2] * m[2][0]) * inv;
+    r[1][2] = (m[0][2] * m[1][0] - m[0][0] * m[1][2]) * inv;
+    r[2][0] = (m[1][0] * m[2][1] - m[1][1] * m[2][0]) * inv;
+    r[2][1] = (m[0][1] * m[2][0] - m[0][0] * m[2][1]) * inv;
+    r[2][2] = (m[0][0] * m[1][1] - m[0][1] * m[1][0]) * inv;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            out[i][j] = r[i][j];
+    // Row vectors: p' = p R + o, so p = (p' - o) R^-1 and the translation row is -o R^-1.
+    for (int j = 0; j < 3; ++j)
+        out[3][j] = -(axes[9] * r[0][j] + axes[10] * r[1][j] + axes[11] * r[2][j]);
+}
+
+// The first texture map of a material has a file name.
+bool HasMap(const Ftk::Material* material, int slot) {
+    return material && material->mMaps[slot].mFileName[0] != '\0';
+}
+
+}  // namespace
+
+VOxaReader3DS::VOxaReader3DS(VOxaSdkManager* manager) : VOxaReader(manager) {}
+
+VOxaReader3DS::~VOxaReader3DS() {
+    ReleaseAll();
+}
+
+bool VOxaReader3DS::FileOpen(const char* path) {
+    // The toolkit's error flag is process-wide: a failure of an earlier file must not stop
+    // this one.
+    Ftk::ClearErrors();
+    if (mFile) FileClose();
+    if (!path || !*path) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    Ftk::File* file = Ftk::OpenFile(path, "rb");
+    if (!file || !file->mStream || Ftk::IsErrorPending()) {
+        if (file) Ftk::CloseFile(file);
+        Ftk::ClearErrors();
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    mFile = file;
+    return true;
+}
+
+bool VOxaReader3DS::FileClose() {
+    ReleaseAll();
+    return true;
+}
+
+bool VOxaReader3DS::IsFileOpen() {
+    return mFile != nullptr;
+}
+
+VStreamOptions* VOxaReader3DS::GetReadOptions() {
+    return VStreamOptions3ds::Create();
+}
+
+void VOxaReader3DS::Warn(const std::string& line) {
+    mMessageText += line.c_str();
+    mMessageText += "\n";
+}
+
+bool VOxaReader3DS::ToolkitFailure() {
+    VString text(mError.GetErrorString(eFILE_CORRUPTED));
+    const Ftk::ErrorEntry* list = Ftk::GetErrorList();
+    if (list && list[0].mCode != 0 && list[0].mText) {
+        text += ": ";
+        text += list[0].mText;
+    }
+    mError.SetLastError(eFILE_CORRUPTED, text.Buffer());
+    return false;
+}
+
+void VOxaReader3DS::ReleaseRecords() {
+    for (MeshEntry& entry : mMeshes)
+        Ftk::ReleaseMesh(&entry.mRecord);
+    for (Ftk::Material*& material : mMaterialRecords)
+        Ftk::ReleaseMaterial(&material);
+    for (LightEntry& entry : mOmniLights)
+        Ftk::ReleaseLight(&entry.mRecord);
+    for (LightEntry& entry : mSpotlights)
+        Ftk::ReleaseLight(&entry.mRecord);
+    for (CameraEntry& entry : mCameras)
+        Ftk::ReleaseCamera(&entry.mRecord);
+    for (auto& entry : mObjectMotions)
+        Ftk::ReleaseObjectMotion(&entry.mRecord);
+    for (auto& entry : mOmniMotions)
+        Ftk::ReleaseOmniLightMotion(&entry.mRecord);
+    for (auto& entry : mSpotMotions)
+        Ftk::ReleaseSpotlightMotion(&entry.mRecord);
+    for (auto& entry : mCameraMotions)
+        Ftk::ReleaseCameraMotion(&entry.mRecord);
+    mMeshes.clear();
+    mMaterialRecords.clear();
+    mMaterialTextures.clear();
+    mOmniLights.clear();
+    mSpotlights.clear();
+    mCameras.clear();
+    mObjectMotions.clear();
+    mOmniMotions.clear();
+    mSpotMotions.clear();
+    mCameraMotions.clear();
+    mMeshByName.clear();
+    mOmniByName.clear();
+    mSpotByName.clear();
+    mCameraByName.clear();
+    mMaterialRecordByName.clear();
+    mTextureMap.clear();
+    mCreatedMaterials.clear();
+    mCreatedNodes.clear();
+}
+
+void VOxaReader3DS::ReleaseAll() {
+    // The release calls check nothing but their argument, so they run whatever is pending.
+    ReleaseRecords();
+    if (mBackground) Ftk::ReleaseBackground(&mBackground);
+    if (mSettings) Ftk::ReleaseSettings(&mSettings);
+    // The database reads its chunks from the file: it goes first.
+    if (mDatabase) Ftk::ReleaseDatabase(&mDatabase);
+    if (mFile) {
+        Ftk::CloseFile(mFile);
+        mFile = nullptr;
+    }
+    mScene = nullptr;
+    mTopParent = nullptr;
+}
+
+bool VOxaReader3DS::Read(VOxaScene* scene, VStreamOptions* options) {
+    if (options && options->IsA(VStreamOptions3ds::ClassId)) {
+        const VStreamOptions3ds* o = static_cast<const VStreamOptions3ds*>(options);
+        mCreateReferenceNode = o->GetOptionValue(VStreamOptions3ds::eCREATE_REFERENCE_NODE) == 1;
+        mMaterials = o->GetOptionValue(VStreamOptions3ds::eMATERIALS) == 1;
+        mTextureMapping = o->GetOptionValue(VStreamOptions3ds::eTEXTURE_MAPPING) == 1;
+        mAnim = o->GetOptionValue(VStreamOptions3ds::eANIM) == 1;
+        mGeometries = o->GetOptionValue(VStreamOptions3ds::eGEOMETRIES) == 1;
+        mLights = o->GetOptionValue(VStreamOptions3ds::eLIGHTS) == 1;
+        mCamera = o->GetOptionValue(VStreamOptions3ds::eCAMERA) == 1;
+        mAmbientLight = o->GetOptionValue(VStreamOptions3ds::eAMBIENT_LIGHT) == 1;
+        mRescale = o->GetOptionValue(VStreamOptions3ds::eRESCALE) == 1;
+        mReduceKeys = o->GetOptionValue(VStreamOptions3ds::eREDUCE_KEYS) == 1;
+        mSmoothGroup = o->GetOptionValue(VStreamOptions3ds::eSMOOTH_GROUP) == 1;
+    } else {
+        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
+    }
+    mReferenceNode = nullptr;
+    if (!mFile) {
+        mError.SetLastErrorID(eFILE_NOT_OPENED);
+        return false;
+    }
+    if (!scene || !mManager || !scene->GetRootNode()) {
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        ReleaseAll();
+        return false;
+    }
+    mScene = scene;
+    bool ok = FillTables() && BuildScene(scene);
+    if (ok && Ftk::Stopped()) ok = ToolkitFailure();
+    // Success or not, nothing of this file stays with the toolkit.
+    ReleaseAll();
+    return ok;
+}
+
+bool VOxaReader3DS::FillTables() {
+    mUnitFactor = mRescale ? 2.54 : 1.0;
+    ReleaseRecords();
+    Ftk::NewDatabase(&mDatabase);
+    if (Ftk::Stopped() || !mDatabase) return ToolkitFailure();
+    Ftk::LoadDatabase(mFile, mDatabase);
+    if (Ftk::Stopped()) return ToolkitFailure();
+    Ftk::InitSettingsBlock(&mSettings);
+    if (Ftk::Stopped() || !mSettings) return ToolkitFailure();
+    const int kind = Ftk::GetDatabaseKind(mDatabase);
+    if (kind != Ftk::kSceneFile && kind != Ftk::kProjectFile) {
+        // Not a scene or project file (an empty file among them): nothing the structure calls
+        // would accept.
+        mError.SetLastError(eFILE_CORRUPTED, "File is corrupted: not a 3DS scene file");
+        return false;
+    }
+    Ftk::GetSettings(mDatabase, &mSettings);
+    if (Ftk::Stopped()) return ToolkitFailure();
+    if (mSettings->mMasterScale > 0.0f) mUnitFactor *= mSettings->mMasterScale;
+    std::memcpy(mAmbient, mSettings->mAmbient, sizeof mAmbient);
+    Ftk::GetBackground(mDatabase, &mBackground);
+    if (Ftk::Stopped()) return ToolkitFailure();
+
+    const uint32_t meshCount = Ftk::CountMeshes(mDatabase);
+    if (Ftk::Stopped()) return ToolkitFailure();
+    mMeshes.reserve(meshCount);
+    for (uint32_t i = 0; i < meshCount; ++i) {
+        MeshEntry entry;
+        Ftk::GetMeshByIndex(mDatabase, i, &entry.mRecord);
+        if (entry.mRecord) mMeshes.push_back(entry);
+        if (Ftk::Stopped()) return ToolkitFailure();
+        if (entry.mRecord)
+            AddFirst(mMeshByName, FieldName(entry.mRecord->mName), (uint32_t)mMeshes.size() - 1);
+    }
+    if (mLights) {
+        const uint32_t omniCount = Ftk::CountOmniLights(mDatabase);
+        if (Ftk::Stopped()) return ToolkitFailure();
+        for (uint32_t i = 0; i < omniCount; ++i) {
+            LightEntry entry;
+            Ftk::GetOmniLightByIndex(mDatabase, i, &entry.mRecord);
+            if (entry.mRecord) mOmniLights.push_back(entry);
+            if (Ftk::Stopped()) return ToolkitFailure();
+            if (entry.mRecord)
+                AddFirst(mOmniByName, FieldName(entry.mRecord->mName), (uint32_t)mOmniLights.size() - 1);
+        }
+        const uint32_t spotCount = Ftk::CountSpotlights(mDatabase);
+        if (Ftk::Stopped()) return ToolkitFailure();
+        for (uint32_t i = 0; i < spotCount; ++i) {
+            LightEntry entry;
+            Ftk::GetSpotlightByIndex(mDatabase, i, &entry.mRecord);
+            if (entry.mRecord) mSpotlights.push_back(entry);
+            if (Ftk::Stopped()) return ToolkitFailure();
+            if (entry.mRecord)
+                AddFirst(mSpotByName, FieldName(entry.mRecord->mName), (uint32_t)mSpotlights.size() - 1);
+        }
+    }
+    if (mCamera) {
+        const uint32_t cameraCount = Ftk::CountCameras(mDatabase);
+        if (Ftk::Stopped()) return ToolkitFailure();
+        for (uint32_t i = 0; i < cameraCount; ++i) {
+            CameraEntry entry;
+            Ftk::GetCameraByIndex(mDatabase, i, &entry.mRecord);
+            if (entry.mRecord) mCameras.push_back(entry);
+            if (Ftk::Stopped()) return ToolkitFailure();
+            if (entry.mRecord)
+                AddFirst(mCameraByName, FieldName(entry.mRecord->mName), (uint32_t)mCameras.size() - 1);
+        }
+    }
+    const uint32_t materialCount = Ftk::CountMaterials(mDatabase);
+    if (Ftk::Stopped()) return ToolkitFailure();
+    for (uint32_t i = 0; i < materialCount; ++i) {
+        Ftk::Material* material = nullptr;
+        Ftk::GetMaterialByIndex(mDatabase, i, &material);
+        if (material) mMaterialRecords.push_back(material);
+        if (Ftk::Stopped()) return ToolkitFailure();
+        if (material)
+            AddFirst(mMaterialRecordByName, FieldName(material->mName),
+                     (uint32_t)mMaterialRecords.size() - 1);
+    }
+
+    // Keyframer motions; without any, one motion per object named as the object. The default
+    // motions of lights and cameras carry the record's own placement as single keys, so that a
+    // file without keyframer data keeps its lights and cameras where the editor put them.
+    const uint32_t objectMotions = Ftk::CountObjectMotions(mDatabase);
+    if (Ftk::Stopped()) return ToolkitFailure();
+    if (objectMotions > 0) {
+        for (uint32_t i = 0; i < objectMotions; ++i) {
+            MotionEntry<Ftk::ObjectMotion> entry;
+            Ftk::GetObjectMotionByIndex(mDatabase, i, &entry.mRecord);
+            if (entry.mRecord) mObjectMotions.push_back(entry);
+            if (Ftk::Stopped()) return ToolkitFailure();
+        }
+    } else {
+        for (const MeshEntry& mesh : mMeshes) {
+            MotionEntry<Ftk::ObjectMotion> entry;
+            Ftk::InitObjectMotion(&entry.mRecord, 0, 0, 0, 0, 0);
+            if (entry.mRecord) mObjectMotions.push_back(entry);
+            if (Ftk::Stopped() || !entry.mRecord) return ToolkitFailure();
+            Ftk::CopyName(entry.mRecord->mName, sizeof entry.mRecord->mName, mesh.mRecord->mName);
+        }
+    }
+    if (mLights) {
+        const uint32_t omniMotions = Ftk::CountOmniLightMotions(mDatabase);
+        if (Ftk::Stopped()) return ToolkitFailure();
+        if (omniMotions > 0) {
+            for (uint32_t i = 0; i < omniMotions; ++i) {
+                MotionEntry<Ftk::OmniLightMotion> entry;
+                Ftk::GetOmniLightMotionByIndex(mDatabase, i, &entry.mRecord);
+                if (entry.mRecord) mOmniMotions.push_back(entry);
+                if (Ftk::Stopped()) return ToolkitFailure();
+            }
+        } else {
+            for (const LightEntry& light : mOmniLights) {
+                MotionEntry<Ftk::OmniLightMotion> entry;
+                Ftk::InitOmniLightMotion(&entry.mRecord, 1, 1);
+                if (entry.mRecord) mOmniMotions.push_back(entry);
+                if (Ftk::Stopped() || !entry.mRecord) return ToolkitFailure();
+                Ftk::OmniLightMotion* m = entry.mRecord;
+                Ftk::CopyName(m->mName, sizeof m->mName, light.mRecord->mName);
+                if (m->mPosition.mValues.size() >= 3)
+                    std::memcpy(m->mPosition.mValues.data(), &light.mRecord->mPosition, 12);
+                if (m->mColor.mValues.size() >= 3)
+                    std::memcpy(m->mColor.mValues.data(), light.mRecord->mColor, 12);
+            }
+        }
+        const uint32_t spotMotions = Ftk::CountSpotlightMotions(mDatabase);
+        if (Ftk::Stopped()) return ToolkitFailure();
+        if (spotMotions > 0) {
+            for (uint32_t i = 0; i < spotMotions; ++i) {
+                MotionEntry<Ftk::SpotlightMotion> entry;
+                Ftk::GetSpotlightMotionByIndex(mDatabase, i, &entry.mRecord);
+                if (entry.mRecord) mSpotMotions.push_back(entry);
+                if (Ftk::Stopped()) return ToolkitFailure();
+            }
+        } else {
+            for (const LightEntry& light : mSpotlights) {
+                MotionEntry<Ftk::SpotlightMotion> entry;
+                Ftk::InitSpotlightMotion(&entry.mRecord, 1, 1, 1, 0, 0, 1);
+                if (entry.mRecord) mSpotMotions.push_back(entry);
+                if (Ftk::Stopped() || !entry.mRecord) return ToolkitFailure();
+                Ftk::SpotlightMotion* m = entry.mRecord;
+                const Ftk::Light* l = light.mRecord;
+                Ftk::CopyName(m->mName, sizeof m->mName, l->mName);
+                if (m->mPosition.mValues.size() >= 3)
+                    std::memcpy(m->mPosition.mValues.data(), &l->mPosition, 12);
+                if (m->mColor.mValues.size() >= 3) std::memcpy(m->mColor.mValues.data(), l->mColor, 12);
+                if (l->mSpot && !m->mHotspot.mValues.empty()) m->mHotspot.mValues[0] = l->mSpot->mHotspot;
+                if (l->mSpot && m->mTargetPosition.mValues.size() >= 3)
+                    std::memcpy(m->mTargetPosition.mValues.data(), &l->mSpot->mTarget, 12);
+            }
+        }
+    }
+    if (mCamera) {
+        const uint32_t cameraMotions = Ftk::CountCameraMotions(mDatabase);
+        if (Ftk::Stopped()) return ToolkitFailure();
+        if (cameraMotions > 0) {
+            for (uint32_t i = 0; i < cameraMotions; ++i) {
+                MotionEntry<Ftk::CameraMotion> entry;
+                Ftk::GetCameraMotionByIndex(mDatabase, i, &entry.mRecord);
+                if (entry.mRecord) mCameraMotions.push_back(entry);
+                if (Ftk::Stopped()) return ToolkitFailure();
+            }
+        } else {
+            for (const CameraEntry& camera : mCameras) {
+                MotionEntry<Ftk::CameraMotion> entry;
+                Ftk::InitCameraMotion(&entry.mRecord, 1, 1, 1, 1);
+                if (entry.mRecord) mCameraMotions.push_back(entry);
+                if (Ftk::Stopped() || !entry.mRecord) return ToolkitFailure();
+                Ftk::CameraMotion* m = entry.mRecord;
+                const Ftk::Camera* c = camera.mRecord;
+                Ftk::CopyName(m->mName, sizeof m->mName, c->mName);
+                if (m->mPosition.mValues.size() >= 3)
+                    std::memcpy(m->mPosition.mValues.data(), &c->mPosition, 12);
+                if (m->mTargetPosition.mValues.size() >= 3)
+                    std::memcpy(m->mTargetPosition.mValues.data(), &c->mTarget, 12);
+                if (!m->mFieldOfView.mValues.empty()) m->mFieldOfView.mValues[0] = c->mFieldOfView;
+                if (!m->mRoll.mValues.empty()) m->mRoll.mValues[0] = c->mRoll;
+            }
+        }
+    }
+    return true;
+}
+
+bool VOxaReader3DS::BuildScene(VOxaScene* scene) {
+    if (!scene || !mManager || !scene->GetRootNode()) return false;
+    mScene = scene;
+    VOxaGlobalLightSettings& lights = scene->GetGlobalLightSettings();
+    const double alpha = lights.GetAmbientColor().mAlpha;
+    if (mAmbientLight)
+        lights.SetAmbientColor(VOxaColor(mAmbient[0], mAmbient[1], mAmbient[2], alpha));
+    else
+        lights.SetAmbientColor(VOxaColor(0.0, 0.0, 0.0, alpha));
+
+    if (mBackground) {
+        const VOxaColor background(mBackground->mSolid[0], mBackground->mSolid[1], mBackground->mSolid[2],
+                                   1.0);
+        VOxaGlobalCameraSettings& cameras = scene->GetGlobalCameraSettings();
+        VOxaCamera* producers[] = {cameras.GetProducerPerspectiveCamera(), cameras.GetProducerTopCamera(),
+                                   cameras.GetProducerBottomCamera(),      cameras.GetProducerFrontCamera(),
+                                   cameras.GetProducerBackCamera(),        cameras.GetProducerRightCamera(),
+                                   cameras.GetProducerLeftCamera()};
+        for (VOxaCamera* camera : producers)
+            if (camera) camera->SetDefaultBackgroundColor(background);
+    }
+
+    mMaterialTextures.assign(mMaterialRecords.size(), TexturePair());
+    if (mMaterials && !CreateMaterials()) return false;
+    if (!CreateAttributes() || !CreateNodes()) return false;
+
+    mReferenceNode = nullptr;
+    mTopParent = scene->GetRootNode();
+    if (mCreateReferenceNode) {
+        mReferenceNode = mManager->CreateNode("Oxa_Root");
+        if (!mReferenceNode) return false;
+        scene->GetRootNode()->AddChild(mReferenceNode);
+        mReferenceNode->SetLclScaling(VgeTVector(mUnitFactor, mUnitFactor, mUnitFactor, 0.0));
+        mTopParent = mReferenceNode;
+    }
+    if (!AttachNodes(scene)) return false;
+    if (!AnimateObjects() || !AnimateLights() || !AnimateSpots() || !AnimateCameras()) return false;
+    return CreateTake(scene);
+}
+
+bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
+    VTime start = VTIME_INFINITE, stop = VTIME_MINUS_INFINITE;
+    scene->GetRootNode()->GetAnimationIntervalRecursive(start, stop);
+    if (start == VTIME_INFINITE && stop == VTIME_MINUS_INFINITE) {
+        start = VTime(0);
+        stop.SetTime(0, 0, 0, 150, 0, VTime::eFRAMES30);
+    }
+    VOxaTakeInfo info;
+    info.mName = kTakeName;
+    info.mLocalTimeSpan.Set(start, stop);
+    info.mReferenceTimeSpan.Set(start, stop);
+    scene->SetTakeInfo(info);
+    // Objects outside this file have no such take; the nodes of the file take it.
+    scene->SetCurrentTake(kTakeName);
+    return true;
+}
+
+// ---- Materials and textures -------------------------------------------------------------------
+
+bool VOxaReader3DS::CreateMaterials() {
+    for (size_t i = 0; i < mMaterialRecords.size(); ++i) {
+        const Ftk::Material* record = mMaterialRecords[i];
+        const std::string name = FieldName(record->mName);
+        VOxaMaterial* material = mManager->CreateMaterial(name.c_str());
+        if (!material) {
+            mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+            return false;
+        }
+        AddFirst(mCreatedMaterials, name, material);
+
+        TexturePair pair;
+        if (mTextureMapping) {
+            for (int layer = 0; layer < 2; ++layer) {
+                const int slot = layer == 0 ? Ftk::kTextureMap1 : Ftk::kTextureMap2;
+                if (!HasMap(record, slot)) continue;
+                const std::string fileName = FieldName(record->mMaps[slot].mFileName);
+                std::string textureName = fileName;
+                if (mManager->GetTexture(fileName.c_str(), 0)) {
+                    textureName += "-" + std::to_string(i);
+                    if (layer == 1) textureName += ".2";
+                }
+                VOxaTexture* texture = mManager->CreateTexture(textureName.c_str());
+                if (texture && !texture->SetFileName(fileName.c_str())) texture = nullptr;
+                if (!texture) {
+                    mMessageText += "Unable to load texture file: ";
+                    mMessageText += fileName.c_str();
+                    mMessageText += " .\n";
+                    continue;
+                }
+                (layer == 0 ? pair.mFirst : pair.mSecond) = texture;
+            }
+        }
+        mMaterialTextures[i] = pair;
+        AddFirst(mTextureMap, Lower(name), pair);
+
+        // Colours: specular scaled by the shine strength, emissive as self-illuminated diffuse.
+        const float* a = record->mAmbient;
+        const float* d = record->mDiffuse;
+        const float* s = record->mSpecular;
+        const double k = record->mShineStrength * 4.0 / 3.0;
+        const double e = record->mSelfIllumination;
+        VOxaColor color;
+        color.Set(a[0], a[1], a[2], 1.0);
+        material->SetAmbient(color);
+        color.Set(d[0], d[1], d[2], 1.0);
+        material->SetDiffuse(color);
+        color.Set(s[0] * k, s[1] * k, s[2] * k, 1.0);
+        material->SetSpecular(color);
+        material->SetShininess(std::min(2.0 * record->mShininess, 1.0));
+        color.Set(d[0] * e, d[1] * e, d[2] * e, 1.0);
+        material->SetEmissive(color);
+        material->SetOpacity(1.0 - record->mTransparency);
+
+        for (int layer = 0; layer < 2; ++layer) {
+            VOxaTexture* texture = layer == 0 ? pair.mFirst : pair.mSecond;
+            if (!texture) continue;
+            const Ftk::MaterialMap& map = record->mMaps[layer == 0 ? Ftk::kTextureMap1 : Ftk::kTextureMap2];
+            texture->SetDefaultAlpha(map.mStrength);
+            if (layer == 0) texture->SetMaterialUse(map.mStrength >= 1.0f ? 1 : 0);
+            texture->SetBlendMode(0);
+            const double us = map.mUScale, vs = map.mVScale;
+            const double uo = map.mUOffset, vo = map.mVOffset;
+            if (map.mRotation == 0.0f) {
+                // A zero scale has no reciprocal: its centring term is left out.
+                const double cu = us != 0.0 ? (1.0 - 1.0 / us) * 0.5 : 0.0;
+                const double cv = vs != 0.0 ? (1.0 - 1.0 / vs) * 0.5 : 0.0;
+                texture->SetTranslation(-us * (cu + uo), -vs * (cv - vo));
+            } else {
+                double m[4][4];
+                VgeMatrixIdentity(m);
+                VgeEulerXYZToMatrix(m, 0.0, 0.0, -map.mRotation);
+                const double p[3] = {-us * (uo + 0.5), -vs * (0.5 - vo), 0.0};
+                double q[3];
+                VgeMatrixMultVector3(q, m, p);
+                texture->SetTranslation(q[0] + 0.5, q[1] + 0.5);
+                texture->SetRotation(0.0, 0.0, -map.mRotation);
+            }
+            texture->SetScale(us, vs);
+            const int wrap = map.mTiling == 1 ? 0 : 1;
+            texture->SetWrapMode(wrap, wrap);
+        }
+    }
+    return true;
+}
+
+// ---- Attributes -------------------------------------------------------------------------------
+
+bool VOxaReader3DS::CreateAttributes() {
+    for (MeshEntry& entry : mMeshes) {
+        entry.mMesh = mManager->CreateMesh();
+        if (!entry.mMesh) return false;
+        if (entry.mRecord->mFaceCount > 0 && !entry.mRecord->mFaces.empty() &&
+            !ImportMesh(*entry.mRecord, entry.mMesh))
+            return false;
+    }
+    for (LightEntry& entry : mOmniLights) {
+        entry.mLight = mManager->CreateLight();
+        if (!entry.mLight) return false;
+        entry.mLight->SetLightType(VOxaLight::ePOINT);
+    }
+    for (LightEntry& entry : mSpotlights) {
+        entry.mLight = mManager->CreateLight();
+        entry.mTarget = mManager->CreateMarker();
+        if (!entry.mLight || !entry.mTarget) return false;
+        entry.mLight->SetLightType(VOxaLight::eSPOT);
+        const Ftk::Spotlight* spot = entry.mRecord->mSpot;
+        if (spot && spot->mProjectorInUse) entry.mLight->SetGoboFileName(spot->mProjector.c_str());
+    }
+    for (CameraEntry& entry : mCameras) {
+        entry.mCamera = mManager->CreateCamera();
+        entry.mTarget = mManager->CreateMarker();
+        if (!entry.mCamera || !entry.mTarget) return false;
+        const Ftk::Camera* record = entry.mRecord;
+        entry.mCamera->SetNearPlane(record->mNearRange * mUnitFactor);
+        entry.mCamera->SetFarPlane(record->mFarRange * mUnitFactor * 10.0);
+        // The record's field of view is 2400 / lens: this gives the lens back in millimetres.
+        if (record->mFieldOfView != 0.0f && std::isfinite(record->mFieldOfView))
+            entry.mCamera->SetFocalLength(2400.0 / record->mFieldOfView);
+        entry.mCamera->SetApertureMode(VOxaCameraTypes::eHORIZONTAL);
+        if (mBackground)
+            entry.mCamera->SetDefaultBackgroundColor(
+                VOxaColor(mBackground->mSolid[0], mBackground->mSolid[1], mBackground->mSolid[2], 1.0));
+    }
+    return true;
+}
+
+bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
+    if (!mesh) return false;
+    const std::string meshName = FieldName(record.mName);
+    const uint32_t vertexCount = (uint32_t)std::min<size_t>(record.mVertexCount, record.mVertices.size());
+    const uint32_t faceCount = (uint32_t)std::min<size_t>(record.mFaceCount, record.mFaces.size());
+    const uint32_t uvCount = (uint32_t)std::min<size_t>(record.mMappingCount, record.mMapping.size());
+    const std::vector<Ftk::Face>& faces = record.mFaces;
+
+    // Faces whose corners all name a vertex; the others are left out.
+    std::vector<uint8_t> faceValid(faceCount, 1);
+    uint32_t skipped = 0;
+    for (uint32_t f = 0; f < faceCount; ++f) {
+        const Ftk::Face& face = faces[f];
+        if (face.a >= vertexCount || face.b >= vertexCount || face.c >= vertexCount) {
+            faceValid[f] = 0;
+            ++skipped;
+        }
+    }
+    if (skipped > 0)
+        Warn("Mesh " + meshName + ": " + std::to_string(skipped) +
+             " face(s) skipped: a corner names a vertex beyond the vertex count");
+
+    // 1. Control points: one entry per vertex, split by smoothing group. Each vertex keeps a
+    // chain of its entries with a non-zero mask in creation order (mask-0 entries never share a
+    // bit, so they are not searched), and each corner remembers the entry it got.
+    struct Entry {
+        uint32_t mSource;
+        uint32_t mMask;
+        int32_t mNext;  // next entry of the same source with a non-zero mask, -1 at the end
+        bool mSet;
+    };
+    std::vector<Entry> entries(vertexCount);
+    std::vector<int32_t> head(vertexCount, -1), tail(vertexCount, -1);
+    for (uint32_t v = 0; v < vertexCount; ++v)
+        entries[v] = Entry{v, 0u, -1, false};
+    std::vector<int32_t> cornerPoint((size_t)faceCount * 3);
+    const bool smoothing = mSmoothGroup && !record.mSmoothing.empty();
+    auto faceMask = [&](uint32_t f) -> uint32_t {
+        return f < record.mSmoothing.size() ? record.mSmoothing[f] : 0u;  // faces beyond the masks: 0
+    };
+    auto link = [&](uint32_t v, int32_t e) {
+        if (tail[v] < 0)
+            head[v] = e;
+        else
+            entries[(size_t)tail[v]].mNext = e;
+        tail[v] = e;
+    };
+    for (uint32_t f = 0; f < faceCount; ++f) {
+        if (!faceValid[f]) continue;
+        const uint32_t corners[3] = {faces[f].a, faces[f].b, faces[f].c};
+        const uint32_t m = smoothing ? faceMask(f) : 0u;
+        for (int k = 0; k < 3; ++k) {
+            const uint32_t v = corners[k];
+            int32_t chosen = (int32_t)v;
+            if (smoothing) {
+                Entry& own = entries[v];
+                if (!own.mSet) {
+                    own.mSet = true;
+                    own.mMask = m;
+                    if (m != 0) link(v, (int32_t)v);
+                } else {
+                    chosen = -1;
+                    if (m != 0) {
+                        for (int32_t e = head[v]; e >= 0; e = entries[(size_t)e].mNext) {
+                            if (entries[(size_t)e].mMask & m) {
+                                entries[(size_t)e].mMask |= m;
+                                chosen = e;
+                                break;
+                            }
+                        }
+                    }
+                    if (chosen < 0) {
+                        chosen = (int32_t)entries.size();
+                        entries.push_back(Entry{v, m, -1, true});
+                        if (m != 0) link(v, chosen);
+                    }
+                }
+            }
+            cornerPoint[(size_t)f * 3 + k] = chosen;
+        }
+    }
+    const int pointCount = (int)entries.size();
+
+    // 2. The inverse of the local axes (vertices are placed with it in step 6).
+    double inverse[4][4];
+    InverseLocalMatrix(record.mLocalAxes, inverse);
+    bool identity = true;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 3; ++c)
+            if (inverse[r][c] != (r == c ? 1.0 : 0.0)) identity = false;
+    const double scale = mCreateReferenceNode ? 1.0 : mUnitFactor;
+
+    // 3. Layer 0.
+    mesh->InitControlPoints(pointCount);
+    mesh->InitNormals();
+    mesh->InitMaterialIndices(eBY_POLYGON);
+    mesh->InitTextureIndices(eBY_POLYGON);
+    mesh->InitTextureUVIndices(eBY_POLYGON_VERTEX);
+    VOxaLayer* layer0 = mesh->GetLayer(0);
+    VOxaLayerElementUV* uvs = layer0 ? layer0->GetUVs() : nullptr;
+    if (!layer0 || !uvs || mesh->GetControlPointsCount() != pointCount) return false;
+    // The UV of vertex v sits at index v; a vertex beyond the mapping coordinates gets (0, 0).
+    if (!uvs->GetDirectArray().SetCount((int)vertexCount)) return false;
+    VgeVector2* uvArray = uvs->GetDirectArray().GetArray();
+    for (uint32_t v = 0; v < vertexCount && v < uvCount; ++v)
+        uvArray[v] = VgeVector2(record.mMapping[v].u, record.mMapping[v].v);
+
+    // 4. Face-material groups: per face, its material and two texture indices.
+    std::vector<int32_t> faceMaterial(faceCount, 0), faceTexture1(faceCount, 0), faceTexture2(faceCount, 0);
+    bool twoTextured = false;
+    const size_t groupCount = std::min<size_t>(record.mMaterialGroupCount, record.mMaterialGroups.size());
+    for (size_t g = 0; g < groupCount; ++g) {
+        const Ftk::MeshMaterialGroup& group = record.mMaterialGroups[g];
+        const std::string name = FieldName(group.mName);
+        VOxaMaterial* material = nullptr;
+        auto created = mCreatedMaterials.find(name);
+        if (created != mCreatedMaterials.end())
+            material = created->second;
+        else if (mMaterials)
+            material = mManager->GetMaterial(name.c_str(), 0);
+        int32_t materialIndex = -1, texture1 = -1, texture2 = -1;
+        if (material && mMaterials) {
+            materialIndex = mesh->AddMaterial(material, 0);
+            if (materialIndex < 0)
+                materialIndex = mesh->GetMaterialIndex(material->GetNameWithoutPrefix(), 0);
+            auto fileMaterial = mMaterialRecordByName.find(name);
+            const Ftk::Material* materialRecord = fileMaterial != mMaterialRecordByName.end()
+                                                      ? mMaterialRecords[fileMaterial->second]
+                                                      : nullptr;
+            if (uvCount > 0 && HasMap(materialRecord, Ftk::kTextureMap1) && mTextureMapping) {
+                auto pair = mTextureMap.find(Lower(name));
+                if (pair != mTextureMap.end()) {
+                    if (pair->second.mFirst) texture1 = mesh->AddTexture(pair->second.mFirst, 0);
+                    if (pair->second.mSecond) {
+                        texture2 = mesh->AddTexture(pair->second.mSecond, 0);
+                        twoTextured = true;
+                    }
+                }
+            }
+        }
+        const size_t listed = std::min<size_t>(group.mFaceCount, group.mFaces.size());
+        for (size_t i = 0; i < listed; ++i) {
+            const uint32_t f = group.mFaces[i];
+            if (f >= faceCount) continue;  // a face index beyond the faces names nothing
+            faceMaterial[f] = materialIndex;
+            faceTexture1[f] = texture1;
+            faceTexture2[f] = texture2;
+        }
+    }
+
+    // 5. The second texture layer, indexed like layer 0's lists.
+    VOxaLayer* layer1 = nullptr;
+    if (twoTextured) {
+        while (mesh->GetLayerCount() < 2)
+            if (mesh->CreateLayer() < 0) return false;
+        layer1 = mesh->GetLayer(1);
+        if (!layer1) return false;
+        if (!layer1->GetMaterials()) layer1->SetMaterials(new VOxaLayerElementMaterial);
+        if (!layer1->GetUVs()) layer1->SetUVs(new VOxaLayerElementUV);
+        if (!layer1->GetTextures()) layer1->SetTextures(new VOxaLayerElementTexture);
+        VOxaLayerElementMaterial* materials = layer1->GetMaterials();
+        materials->SetMappingMode(eBY_POLYGON);
+        materials->SetReferenceMode(eINDEX_TO_DIRECT);
+        if (layer0->GetMaterials()) materials->GetDirectArray() = layer0->GetMaterials()->GetDirectArray();
+        materials->GetIndexArray().Clear();
+        VOxaLayerElementTexture* textures = layer1->GetTextures();
+        textures->SetMappingMode(eBY_POLYGON);
+        textures->SetReferenceMode(eINDEX_TO_DIRECT);
+        textures->SetBlendMode(eADD);
+        if (layer0->GetTextures()) textures->GetDirectArray() = layer0->GetTextures()->GetDirectArray();
+        textures->GetIndexArray().Clear();
+    }
+
+    // 6. Polygons. Positions: through the inverse local matrix, to scene units, Y-up; written
+    // straight into the points of the vertices, then copied to the points split from them.
+    VgeTVector* points = mesh->GetControlPoints();
+    for (uint32_t v = 0; v < vertexCount; ++v) {
+        const Ftk::Point3& p = record.mVertices[v];
+        double out[3] = {p.x, p.y, p.z};
+        if (!identity) {
+            const double in[3] = {p.x, p.y, p.z};
+            VgeMatrixMultPoint(out, inverse, in);
+        }
+        points[v].Set(out[0] * scale, out[2] * scale, -out[1] * scale, 0.0);
+    }
+    for (int e = (int)vertexCount; e < pointCount; ++e)
+        points[e] = points[entries[(size_t)e].mSource];
+    for (uint32_t f = 0; f < faceCount; ++f) {
+        if (!faceValid[f]) continue;
+        int material = mMaterials && faceMaterial[f] >= 0 ? faceMaterial[f] : 0;
+        int texture = 0;
+        if (mTextureMapping) {
+            texture = faceTexture2[f] >= 1 ? faceTexture2[f] : faceTexture1[f];
+            if (texture < 0) texture = 0;
+        }
+        mesh->BeginPolygon(material, texture, -1);
+        if (layer1) {
+            layer1->GetMaterials()->GetIndexArray().Add(material);
+            const int first = faceTexture2[f] >= 0 && faceTexture1[f] >= 0 ? faceTexture1[f] : 0;
+            layer1->GetTextures()->GetIndexArray().Add(first);
+        }
+        const uint32_t corners[3] = {faces[f].a, faces[f].b, faces[f].c};
+        for (int k = 0; k < 3; ++k)
+            mesh->AddPolygonVertex(cornerPoint[(size_t)f * 3 + k], (int)corners[k]);
+        mesh->EndPolygon();
+    }
+    if (layer1) {
+        VOxaLayerElementUV* copy = layer1->GetUVs();
+        copy->SetMappingMode(uvs->GetMappingMode());
+        copy->SetReferenceMode(uvs->GetReferenceMode());
+        copy->GetDirectArray() = uvs->GetDirectArray();
+        copy->GetIndexArray() = uvs->GetIndexArray();
+    }
+
+    // 7. Normals: the unnormalised face normals (larger faces weigh more), summed per point, then
+    // made unit length (a zero sum stays zero).
+    VgeTVector* normals = mesh->GetNormals();
+    if (normals) {
+        for (uint32_t f = 0; f < faceCount; ++f) {
+            if (!faceValid[f]) continue;
+            const int32_t* c = &cornerPoint[(size_t)f * 3];
+            const VgeTVector& p0 = points[c[0]];
+            const VgeTVector& p1 = points[c[1]];
+            const VgeTVector& p2 = points[c[2]];
+            const double ax = p2[0] - p1[0], ay = p2[1] - p1[1], az = p2[2] - p1[2];
+            const double bx = p0[0] - p1[0], by = p0[1] - p1[1], bz = p0[2] - p1[2];
+            const double nx = ay * bz - az * by, ny = az * bx - ax * bz, nz = ax * by - ay * bx;
+            for (int k = 0; k < 3; ++k) {
+                VgeTVector& n = normals[c[k]];
+                n[0] += nx;
+                n[1] += ny;
+                n[2] += nz;
+            }
+        }
+        for (int i = 0; i < pointCount; ++i) {
+            VgeTVector& n = normals[i];
+            const double length2 = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
+            if (length2 > 0.0) {
+                const double inverse = 1.0 / std::sqrt(length2);
+                n[0] *= inverse;
+                n[1] *= inverse;
+                n[2] *= inverse;
+            }
+            n[3] = 0.0;
+        }
+    }
+    return true;
+}
+
+// ---- Nodes and hierarchy ----------------------------------------------------------------------
+
+VOxaNode* VOxaReader3DS::CreateNamedNode(const std::string& name) {
+    VOxaNode* node = mManager->CreateNode(name.c_str());
+    if (node) AddFirst(mCreatedNodes, name, node);
+    return node;
+}
+
+VOxaNode* VOxaReader3DS::FindCreatedNode(const char* name) const {
+    auto it = mCreatedNodes.find(name);
+    return it != mCreatedNodes.end() ? it->second : nullptr;
+}
+
+void VOxaReader3DS::ToScene(const float* in, double out[3]) const {
+    const double scale = mCreateReferenceNode ? 1.0 : mUnitFactor;
+    out[0] = in[0] * scale;
+    out[1] = in[2] * scale;
+    out[2] = -in[1] * scale;
+}
+
+bool VOxaReader3DS::CreateNodes() {
+    for (auto& entry : mObjectMotions) {
+        const Ftk::ObjectMotion* motion = entry.mRecord;
+        std::string name = FieldName(motion->mName);
+        if (motion->mInstanceName[0]) name += "." + FieldName(motion->mInstanceName);
+        VOxaNode* node = CreateNamedNode(name);
+        if (!node) return false;
+        entry.mNode = node;
+        if (!mGeometries) continue;
+        auto found = mMeshByName.find(FieldName(motion->mName));
+        if (found == mMeshByName.end()) continue;
+        MeshEntry& mesh = mMeshes[found->second];
+        if (!mesh.mMesh) continue;
+        VOxaMesh* attribute = mesh.mMesh;
+        if (mesh.mUsed) {
+            // Another instance of the same object: a mesh of its own, shifted by its own pivot.
+            attribute = mManager->CreateMesh();
+            if (!attribute) return false;
+            if (mesh.mRecord->mFaceCount > 0 && !mesh.mRecord->mFaces.empty() &&
+                !ImportMesh(*mesh.mRecord, attribute))
+                return false;
+        }
+        mesh.mUsed = true;
+        double pivot[3];
+        ToScene(&motion->mPivot.x, pivot);
+        VgeTVector* points = attribute->GetControlPoints();
+        const int count =
+            pivot[0] != 0.0 || pivot[1] != 0.0 || pivot[2] != 0.0 ? attribute->GetControlPointsCount() : 0;
+        for (int i = 0; i < count; ++i) {
+            points[i][0] -= pivot[0];
+            points[i][1] -= pivot[1];
+            points[i][2] -= pivot[2];
+        }
+        node->SetNodeAttribute(attribute);
+        if (attribute->GetTextureCount(0) > 0) node->SetShadingMode(4);
+    }
+    for (auto& entry : mOmniMotions) {
+        const std::string name = FieldName(entry.mRecord->mName);
+        VOxaNode* node = CreateNamedNode(name);
+        if (!node) return false;
+        entry.mNode = node;
+        if (!mLights) continue;
+        auto found = mOmniByName.find(name);
+        if (found != mOmniByName.end() && mOmniLights[found->second].mLight)
+            node->SetNodeAttribute(mOmniLights[found->second].mLight);
+    }
+    for (auto& entry : mSpotMotions) {
+        const std::string name = FieldName(entry.mRecord->mName);
+        VOxaNode* node = CreateNamedNode(name);
+        VOxaNode* target = CreateNamedNode(name + ".Target");
+        if (!node || !target) return false;
+        entry.mNode = node;
+        entry.mTargetNode = target;
+        if (!mLights) continue;
+        auto found = mSpotByName.find(name);
+        if (found == mSpotByName.end()) continue;
+        LightEntry& light = mSpotlights[found->second];
+        if (light.mLight) node->SetNodeAttribute(light.mLight);
+        if (light.mTarget) target->SetNodeAttribute(light.mTarget);
+    }
+    for (auto& entry : mCameraMotions) {
+        const std::string name = FieldName(entry.mRecord->mName);
+        VOxaNode* node = CreateNamedNode(name);
+        VOxaNode* target = CreateNamedNode(name + ".Target");
+        if (!node || !target) return false;
+        entry.mNode = node;
+        entry.mTargetNode = target;
+        if (!mCamera) continue;
+        auto found = mCameraByName.find(name);
+        if (found == mCameraByName.end()) continue;
+        CameraEntry& camera = mCameras[found->second];
+        if (camera.mCamera) node->SetNodeAttribute(camera.mCamera);
+        if (camera.mTarget) target->SetNodeAttribute(camera.mTarget);
+    }
+    return true;
+}
+
+void VOxaReader3DS::AttachNode(VOxaNode* child, const char* parentName, const char* label) {
+    if (!child) return;
+    VOxaNode* parent = parentName && *parentName ? FindCreatedNode(parentName) : nullptr;
+    if (parent) {
+        // AddChild refuses the node itself and its descendants: such a parent would close a loop.
+        if (parent != child && parent->AddChild(child)) return;
+        Warn(std::string("Node ") + label + ": parent " + parentName +
+             " would make a cycle; attached to the top of the hierarchy");
+    }
+    mTopParent->AddChild(child);
+}
+
+bool VOxaReader3DS::AttachNodes(VOxaScene* scene) {
+    (void)scene;
+    char parent[sizeof(Ftk::NodePart::mParentName) + 1];
+    auto parentOf = [&](const char(&field)[sizeof(Ftk::NodePart::mParentName)]) -> const char* {
+        const size_t n = strnlen(field, sizeof field);
+        std::memcpy(parent, field, n);
+        parent[n] = '\0';
+        return parent;
+    };
+    for (auto& entry : mObjectMotions) {
+        const std::string label = entry.mNode->GetNameWithoutPrefix();
+        AttachNode(entry.mNode, parentOf(entry.mRecord->mParentName), label.c_str());
+    }
+    for (auto& entry : mOmniMotions) {
+        const std::string label = entry.mNode->GetNameWithoutPrefix();
+        AttachNode(entry.mNode, parentOf(entry.mRecord->mParentName), label.c_str());
+    }
+    for (auto& entry : mSpotMotions) {
+        std::string label = entry.mNode->GetNameWithoutPrefix();
+        AttachNode(entry.mNode, parentOf(entry.mRecord->mParentName), label.c_str());
+        label = entry.mTargetNode->GetNameWithoutPrefix();
+        AttachNode(entry.mTargetNode, parentOf(entry.mRecord->mTargetParentName), label.c_str());
+        entry.mNode->SetTarget(entry.mTargetNode);
+        entry.mNode->SetPostTargetRotation(VgeTVector(0.0, 0.0, 90.0, 0.0));
+    }
+    for (auto& entry : mCameraMotions) {
+        std::string label = entry.mNode->GetNameWithoutPrefix();
+        AttachNode(entry.mNode, parentOf(entry.mRecord->mParentName), label.c_str());
+        label = entry.mTargetNode->GetNameWithoutPrefix();
+        AttachNode(entry.mTargetNode, parentOf(entry.mRecord->mTargetParentName), label.c_str());
+        entry.mNode->SetTarget(entry.mTargetNode);
+    }
+    return true;
+}

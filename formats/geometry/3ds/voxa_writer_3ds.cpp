@@ -1,0 +1,1019 @@
+#include "formats/geometry/3ds/voxa_writer_3ds.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "animation/fcurve.h"
+#include "attributes/voxa_camera.h"
+#include "attributes/voxa_geometry_converter.h"
+#include "attributes/voxa_layer.h"
+#include "attributes/voxa_light.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_mesh.h"
+#include "attributes/voxa_texture.h"
+#include "base/vge_euler.h"
+#include "base/vge_matrix.h"
+#include "base/vge_polygon.h"
+#include "base/vpath.h"
+#include "base/vsafe_output_file.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_renaming_strategy.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_node.h"
+
+namespace {
+
+constexpr double kInchesPerUnit = 0.3937007874015748;  // 1 / 2.54
+constexpr double kDegToRad = 0.017453292519943295;
+constexpr double kRadToDegRoll = 57.29564553093965;
+constexpr int kTimeMode30 = 6;
+constexpr const char* kDummyName = "$$$DUMMY";
+constexpr const char* kDummyPrefix = "$$$DUMMY.";
+constexpr const char* kReferenceRoot = "Oxa_Roo";
+
+VTime FrameTime(uint32_t frame) {
+    return VTime::GetOneFrameValue(kTimeMode30) * (int64_t)frame;
+}
+
+bool StartsWith(const char* text, const char* prefix) {
+    return text != nullptr && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+std::string Cut(const char* text, size_t limit) {
+    std::string s(text ? text : "");
+    if (s.size() > limit) s.resize(limit);
+    return s;
+}
+
+float Finite(double value) {
+    return std::isfinite(value) ? (float)value : 0.0f;
+}
+
+Ftk::KeyHeader KeyAt(uint32_t frame) {
+    Ftk::KeyHeader key;
+    key.mFrame = (int32_t)frame;
+    key.mSplineFlags = 7;
+    return key;
+}
+
+// Sizes a track for `count` keys of `width` floats.
+void SizeTrack(Ftk::Track& track, uint32_t count, int width) {
+    track.mKeyCount = count;
+    track.mKeys.resize(count);
+    track.mValues.resize((size_t)count * (size_t)width);
+}
+
+// Row-vector rotation matrix of XYZ Euler degrees.
+void EulerMatrix(double m[4][4], double x, double y, double z) {
+    VgeMatrixIdentity(m);
+    VgeEulerXYZToMatrix(m, x, y, z);
+}
+
+// p (row vector) times the 3x3 part of m.
+VgeTVector RowTimes(const VgeTVector& p, const double m[4][4]) {
+    VgeTVector out;
+    for (int j = 0; j < 3; ++j)
+        out[j] = p[0] * m[0][j] + p[1] * m[1][j] + p[2] * m[2][j];
+    return out;
+}
+
+double Dot3(const VgeTVector& a, const VgeTVector& b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+VgeTVector Cross3(const VgeTVector& a, const VgeTVector& b) {
+    return VgeTVector(a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0], 0.0);
+}
+
+double Length3(const VgeTVector& a) {
+    return std::sqrt(Dot3(a, a));
+}
+
+double ClampUnit(double v) {
+    return v < -1.0 ? -1.0 : (v > 1.0 ? 1.0 : v);
+}
+
+// The nodes of a subtree, each before its children, without recursion.
+template <typename Visit>
+void WalkPreOrder(VOxaNode* root, Visit visit) {
+    if (root == nullptr) return;
+    std::vector<std::pair<VOxaNode*, int>> stack;
+    visit(root);
+    stack.emplace_back(root, 0);
+    while (!stack.empty()) {
+        VOxaNode* node = stack.back().first;
+        int& next = stack.back().second;
+        if (next >= node->GetChildCount()) {
+            stack.pop_back();
+            continue;
+        }
+        VOxaNode* child = node->GetChild(next++);
+        if (child == nullptr) continue;
+        visit(child);
+        stack.emplace_back(child, 0);
+    }
+}
+
+bool IsWrittenKind(int type) {
+    return type == VOxaNodeAttribute::eMesh || type == VOxaNodeAttribute::eNurb ||
+           type == VOxaNodeAttribute::ePatch || type == VOxaNodeAttribute::eLight ||
+           type == VOxaNodeAttribute::eCamera;
+}
+
+// The node's local translation, rotation and scaling: the current take's curves at time 0 where
+// all three of a triple exist, else the default values.
+void LocalTRS(VOxaNode* node, VgeTVector& t, VgeTVector& r, VgeTVector& s) {
+    node->GetLclTranslation(t);
+    node->GetLclRotation(r);
+    node->GetLclScaling(s);
+    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    if (take == nullptr) return;
+    VFCurve* curves[3][3] = {
+        {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()},
+        {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()},
+        {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()}};
+    VgeTVector* out[3] = {&t, &r, &s};
+    for (int i = 0; i < 3; ++i) {
+        if (!curves[i][0] || !curves[i][1] || !curves[i][2]) continue;
+        for (int j = 0; j < 3; ++j)
+            (*out[i])[j] = curves[i][j]->Evaluate(VTime(0));
+    }
+}
+
+VOxaWriter3DS::Channel MakeChannel(VFCurve* curve, double value, bool animated) {
+    VOxaWriter3DS::Channel channel;
+    channel.mValue = value;
+    if (animated && curve != nullptr && curve->KeyGetCount() > 0) channel.mCurve = curve;
+    return channel;
+}
+
+// Translation, rotation and scaling channels of a node.
+struct TRSChannels {
+    VOxaWriter3DS::Channel t[3], r[3], s[3];
+};
+
+TRSChannels NodeChannels(VOxaNode* node, bool animated) {
+    TRSChannels c;
+    VgeTVector t, r, s;
+    node->GetLclTranslation(t);
+    node->GetLclRotation(r);
+    node->GetLclScaling(s);
+    VOxaTakeNode* take = animated ? node->GetCurrentTakeNode() : nullptr;
+    VFCurve* tc[3] = {nullptr, nullptr, nullptr};
+    VFCurve* rc[3] = {nullptr, nullptr, nullptr};
+    VFCurve* sc[3] = {nullptr, nullptr, nullptr};
+    if (take != nullptr) {
+        tc[0] = take->GetTranslationX(), tc[1] = take->GetTranslationY(), tc[2] = take->GetTranslationZ();
+        rc[0] = take->GetEulerRotationX(), rc[1] = take->GetEulerRotationY(),
+        rc[2] = take->GetEulerRotationZ();
+        sc[0] = take->GetScaleX(), sc[1] = take->GetScaleY(), sc[2] = take->GetScaleZ();
+    }
+    for (int i = 0; i < 3; ++i) {
+        c.t[i] = MakeChannel(tc[i], t[i], animated);
+        c.r[i] = MakeChannel(rc[i], r[i], animated);
+        c.s[i] = MakeChannel(sc[i], s[i], animated);
+    }
+    return c;
+}
+
+}  // namespace
+
+VOxaWriter* CreateWriter3DS(VOxaSdkManager* manager) {
+    return new (std::nothrow) VOxaWriter3DS(manager);
+}
+
+VOxaWriter3DS::VOxaWriter3DS(VOxaSdkManager* manager) : VOxaWriter(manager) {}
+
+VOxaWriter3DS::~VOxaWriter3DS() {
+    Abandon();
+}
+
+bool VOxaWriter3DS::FileCreate(const char* path) {
+    // Errors left by earlier toolkit users would stop every step of this file.
+    Ftk::ClearErrors();
+    if (path == nullptr || *path == '\0') return false;
+    if (mOutputFile != nullptr) {
+        mOutputFile->mWriteFailed = true;
+        Ftk::CloseFile(mOutputFile);
+        mOutputFile = nullptr;
+    }
+    mOutputPath = path;
+    mOutputFile = Ftk::OpenFile(path, "wb");
+    return true;
+}
+
+bool VOxaWriter3DS::FileClose() {
+    return true;
+}
+
+bool VOxaWriter3DS::IsFileOpen() {
+    return true;
+}
+
+VStreamOptions* VOxaWriter3DS::GetWriteOptions() {
+    VStreamOptions3ds* options = VStreamOptions3ds::Create();
+    if (options != nullptr) options->Reset();
+    return options;
+}
+
+void VOxaWriter3DS::Abandon() {
+    if (mOutputFile != nullptr) {
+        // Nothing of a failed write reaches the target.
+        mOutputFile->mWriteFailed = true;
+        Ftk::File* file = mOutputFile;
+        mOutputFile = nullptr;
+        Ftk::CloseFile(file);
+    }
+    if (mSettings != nullptr) Ftk::ReleaseSettings(&mSettings);
+    if (mDatabase != nullptr) Ftk::ReleaseDatabase(&mDatabase);
+    mSettings = nullptr;
+    mDatabase = nullptr;
+}
+
+bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
+    mScene = scene;
+    if (scene == nullptr || scene->GetRootNode() == nullptr) {
+        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        Abandon();
+        return false;
+    }
+    if (!Prepare(options)) {
+        mError.SetLastErrorID(mOutputFile ? eUNIDENTIFIED_ERROR : eFILE_NOT_CREATED);
+        Abandon();
+        return false;
+    }
+    WriteNode(mRootNode);
+
+    if (mAmbientLight) {
+        VOxaColor ambient = scene->GetGlobalLightSettings().GetAmbientColor();
+        ambient.Set(ambient.mRed, ambient.mGreen, ambient.mBlue, ambient.mAlpha);
+        mSettings->mAmbient[0] = (float)ambient.mRed;
+        mSettings->mAmbient[1] = (float)ambient.mGreen;
+        mSettings->mAmbient[2] = (float)ambient.mBlue;
+    } else {
+        mSettings->mAmbient[0] = mSettings->mAmbient[1] = mSettings->mAmbient[2] = 0.0f;
+    }
+    mSettings->mMasterScale = mRescale ? Finite(mUnitFactor) : 1.0f;
+    mSettings->mShadowMapSize = 500;
+    mSettings->mRayTraceBias = 3.0f;
+    mSettings->mShadowFilter = 3.0f;
+    mSettings->mReserved = 0.0f;
+    Ftk::PutSettings(mDatabase, mSettings);
+    if (Ftk::Stopped()) {
+        mError.SetLastErrorID(mOutputFile ? eUNIDENTIFIED_ERROR : eFILE_NOT_CREATED);
+        Abandon();
+        return false;
+    }
+
+    Ftk::KeyframerSettings* keyframer = nullptr;
+    Ftk::InitKeyframerSettings(&keyframer);
+    if (keyframer != nullptr) {
+        const int64_t length = mAnimationStop.GetFrame(true, 0);
+        keyframer->mAnimationLength = (int32_t)std::max<int64_t>(0, std::min<int64_t>(length, INT32_MAX));
+        Ftk::PutKeyframerSettings(mDatabase, keyframer);
+        Ftk::ReleaseKeyframerSettings(&keyframer);
+    }
+    if (!Save()) {
+        mError.SetLastErrorID(eFILE_NOT_CREATED);
+        return false;
+    }
+    return true;
+}
+
+void VOxaWriter3DS::Give3dsName(VOxaObject* object, VRenamingStrategy3DS& strategy, int limit,
+                                std::unordered_set<std::string>& used, const char* emptyStem) {
+    VOxaObjectName pair = object->GetObjectName();
+    strategy.RenameToLength(pair, limit);
+    object->SetName(pair.GetCurrent());
+    std::string name = object->GetNameWithoutPrefix();
+    if (name.empty() || name.size() > (size_t)limit || used.count(name) != 0) {
+        // Clash counters past 999 and names that come out empty get a cut stem with a counter
+        // that fits and is unique.
+        std::string stem;
+        for (char c : name)
+            if (c != ':') stem += c;
+        if (stem.empty()) stem = emptyStem;
+        for (uint32_t counter = 1;; ++counter) {
+            const std::string digits = std::to_string(counter);
+            const size_t keep = digits.size() >= (size_t)limit ? 0 : (size_t)limit - digits.size();
+            std::string candidate = stem.substr(0, std::min(stem.size(), keep)) + digits;
+            if (candidate.size() > (size_t)limit) candidate.resize((size_t)limit);
+            if (used.count(candidate) == 0) {
+                name = candidate;
+                break;
+            }
+        }
+        object->SetName(name.c_str());
+        name = object->GetNameWithoutPrefix();
+    }
+    used.insert(name);
+}
+
+std::string VOxaWriter3DS::UniqueMaterialName(const std::string& wanted) {
+    if (!wanted.empty() && wanted.size() <= 15 && mMaterialNames.count(wanted) == 0) {
+        mMaterialNames.insert(wanted);
+        return wanted;
+    }
+    for (;;) {
+        std::string candidate = "Mat" + std::to_string(++mFallbackCounter);
+        if (mMaterialNames.count(candidate) == 0) {
+            mMaterialNames.insert(candidate);
+            return candidate;
+        }
+    }
+}
+
+bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
+    mRootNode = mScene ? mScene->GetRootNode() : nullptr;
+    if (options != nullptr && options->IsA(VStreamOptions3ds::ClassId)) {
+        const VStreamOptions3ds* o = static_cast<const VStreamOptions3ds*>(options);
+        mCreateReferenceNode = o->GetOptionValue(VStreamOptions3ds::eCREATE_REFERENCE_NODE) == 1;
+        mMaterials = o->GetOptionValue(VStreamOptions3ds::eMATERIALS) == 1;
+        mTextureMapping = o->GetOptionValue(VStreamOptions3ds::eTEXTURE_MAPPING) == 1;
+        mAnimation = o->GetOptionValue(VStreamOptions3ds::eANIM) == 1;
+        mGeometries = o->GetOptionValue(VStreamOptions3ds::eGEOMETRIES) == 1;
+        mLights = o->GetOptionValue(VStreamOptions3ds::eLIGHTS) == 1;
+        mCameras = o->GetOptionValue(VStreamOptions3ds::eCAMERA) == 1;
+        mAmbientLight = o->GetOptionValue(VStreamOptions3ds::eAMBIENT_LIGHT) == 1;
+        mRescale = o->GetOptionValue(VStreamOptions3ds::eRESCALE) == 1;
+        mUVPerPolygon = o->GetOptionValue(VStreamOptions3ds::eUV_PER_POLYGON) == 1;
+    } else {
+        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
+    }
+    mUnitFactor = mRescale ? kInchesPerUnit : 1.0;
+
+    Ftk::NewDatabase(&mDatabase);
+    if (Ftk::Stopped()) return false;
+    Ftk::CreateDatabase(mDatabase, Ftk::kSceneFile);
+    if (Ftk::Stopped()) return false;
+    Ftk::InitSettingsBlock(&mSettings);
+    if (Ftk::Stopped()) return false;
+
+    mDefaultMaterial = nullptr;
+    mMaterialNames.clear();
+    mFallbackCounter = 0;
+    if (mManager != nullptr) {
+        VRenamingStrategy3DS nodeNames;
+        std::unordered_set<std::string> used;
+        const int nodeCount = mManager->GetNodeCount();
+        used.reserve((size_t)nodeCount);
+        for (int i = 0; i < nodeCount; ++i)
+            if (VOxaNode* node = mManager->GetNode(i)) Give3dsName(node, nodeNames, 10, used, "Node");
+        mMaterialRenaming.reset(new VRenamingStrategy3DS());
+        const int materialCount = mManager->GetMaterialCount();
+        for (int i = 0; i < materialCount; ++i)
+            if (VOxaMaterial* material = mManager->GetMaterial(i))
+                Give3dsName(material, *mMaterialRenaming, 15, mMaterialNames, "Material");
+    }
+
+    mAnimationExported = mAnimation;
+    mAnimationStart = VTime(0);
+    mAnimationStop = VTime(0);
+    if (mRootNode != nullptr) mRootNode->GetAnimationInterval(mAnimationStart, mAnimationStop);
+    if (mAnimationStart == mAnimationStop) {
+        mAnimationExported = false;
+        mAnimationStart = VTime(0);
+        mAnimationStop = VTime::GetOneFrameValue(0) * 100;
+    }
+    return true;
+}
+
+VOxaMaterial* VOxaWriter3DS::GetDefaultMaterial() {
+    if (mDefaultMaterial != nullptr || mManager == nullptr) return mDefaultMaterial;
+    mDefaultMaterial = mManager->CreateMaterial("Default");
+    if (mDefaultMaterial == nullptr) return nullptr;
+    mDefaultMaterial->SetAmbient(VOxaColor(0.588, 0.588, 0.588, 1.0));
+    mDefaultMaterial->SetDiffuse(VOxaColor(0.588, 0.588, 0.588, 1.0));
+    mDefaultMaterial->SetSpecular(VOxaColor(0.0, 0.0, 0.0, 1.0));
+    if (!mMaterialRenaming) mMaterialRenaming.reset(new VRenamingStrategy3DS());
+    Give3dsName(mDefaultMaterial, *mMaterialRenaming, 15, mMaterialNames, "Material");
+    return mDefaultMaterial;
+}
+
+void VOxaWriter3DS::WriteNode(VOxaNode* node) {
+    WalkPreOrder(node, [this](VOxaNode* n) { WriteOneNode(n); });
+}
+
+void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
+    VgeTVector t, r, s;
+    LocalTRS(node, t, r, s);
+    VOxaNodeAttribute* attribute = node->GetNodeAttribute();
+    const int type = attribute ? attribute->GetAttributeType() : -1;
+    const std::string name = node->GetNameWithoutPrefix();
+
+    if (type == VOxaNodeAttribute::eMesh || type == VOxaNodeAttribute::eNurb ||
+        type == VOxaNodeAttribute::ePatch) {
+        if (!mGeometries) return;
+        const bool textureMapping = mTextureMapping;
+        if (type != VOxaNodeAttribute::eMesh && mManager != nullptr) {
+            mTextureMapping = false;
+            if (VOxaGeometryConverter* converter = mManager->CreateGeometryConverter()) {
+                converter->TriangulateInPlace(node);
+                mManager->DestroyGeometryConverter(converter);
+            }
+        }
+        if (Ftk::Mesh* record = BuildMeshObject(node->GetMesh(), t, r, s, name.c_str())) {
+            Ftk::WriteMesh(mDatabase, record);
+            Ftk::ReleaseMesh(&record);
+        }
+        if (Ftk::ObjectMotion* motion = MakeObjectMotion(node)) {
+            Ftk::PutObjectMotion(mDatabase, motion);
+            Ftk::ReleaseObjectMotion(&motion);
+        }
+        mTextureMapping = textureMapping;
+        return;
+    }
+    if (type == VOxaNodeAttribute::eLight) {
+        if (!mLights) return;
+        VOxaLight* light = node->GetLight();
+        if (light == nullptr) return;
+        if (light->GetLightType() == VOxaLight::ePOINT) {
+            if (Ftk::Light* record = BuildOmniLight(name.c_str(), t, light)) {
+                Ftk::PutOmniLight(mDatabase, record);
+                Ftk::ReleaseLight(&record);
+            }
+            if (Ftk::OmniLightMotion* motion = MakeOmniLightMotion(node)) {
+                Ftk::PutOmniLightMotion(mDatabase, motion);
+                Ftk::ReleaseOmniLightMotion(&motion);
+            }
+        } else if (light->GetLightType() == VOxaLight::eSPOT) {
+            if (Ftk::Light* record = BuildSpotLight(name.c_str(), t, r, light)) {
+                Ftk::PutSpotlight(mDatabase, record);
+                Ftk::ReleaseLight(&record);
+            }
+            if (Ftk::SpotlightMotion* motion = MakeSpotLightMotion(node)) {
+                Ftk::PutSpotlightMotion(mDatabase, motion);
+                Ftk::ReleaseSpotlightMotion(&motion);
+            }
+        }
+        return;
+    }
+    if (type == VOxaNodeAttribute::eCamera) {
+        if (!mCameras) return;
+        VOxaCamera* camera = node->GetCamera();
+        if (camera == nullptr) return;
+        if (Ftk::Camera* record = BuildCamera(name.c_str(), t, camera)) {
+            Ftk::WriteCamera(mDatabase, record);
+            Ftk::ReleaseCamera(&record);
+        }
+        if (Ftk::CameraMotion* motion = MakeCameraMotion(node)) {
+            Ftk::PutCameraMotion(mDatabase, motion);
+            Ftk::ReleaseCameraMotion(&motion);
+        }
+        return;
+    }
+
+    const bool referenceRoot = StartsWith(name.c_str(), kReferenceRoot);
+    if (referenceRoot) {
+        VgeTVector scaling;
+        node->GetLclScaling(scaling);
+        mUnitFactor = scaling[0] * kInchesPerUnit;
+    }
+    if ((node->GetParent() != nullptr || mCreateReferenceNode) && !referenceRoot) {
+        if (Ftk::ObjectMotion* motion = MakeObjectMotion(node)) {
+            Ftk::CopyName(motion->mName, sizeof motion->mName, kDummyName);
+            Ftk::CopyName(motion->mInstanceName, sizeof motion->mInstanceName, name.c_str());
+            motion->mBoundMin = Ftk::Point3{-0.5f, -0.5f, -0.5f};
+            motion->mBoundMax = Ftk::Point3{0.5f, 0.5f, 0.5f};
+            Ftk::PutObjectMotion(mDatabase, motion);
+            Ftk::ReleaseObjectMotion(&motion);
+        }
+    }
+}
+
+bool VOxaWriter3DS::Save() {
+    Ftk::SaveDatabase(mOutputFile, mDatabase);
+    if (Ftk::Stopped()) {
+        Abandon();
+        return false;
+    }
+    Ftk::ReleaseSettings(&mSettings);
+    mSettings = nullptr;
+    if (Ftk::Stopped()) {
+        Abandon();
+        return false;
+    }
+    Ftk::ReleaseDatabase(&mDatabase);
+    mDatabase = nullptr;
+    if (Ftk::Stopped()) {
+        Abandon();
+        return false;
+    }
+    // Only the writer's own file: files other users of the toolkit hold open stay open.
+    Ftk::File* file = mOutputFile;
+    mOutputFile = nullptr;
+    Ftk::CloseFile(file);
+    return !Ftk::Stopped();
+}
+
+// ---- Axis conversions --------------------------------------------------------------------------
+
+VgeTVector VOxaWriter3DS::ConvertPosition(const VgeTVector& p) {
+    return VgeTVector(p[0], -p[2], p[1], p[3]);
+}
+
+VgeTVector VOxaWriter3DS::ConvertScaling(const VgeTVector& s) {
+    return VgeTVector(s[0], s[2], s[1], s[3]);
+}
+
+void VOxaWriter3DS::MatrixToQuaternion(const double m[4][4], double q[4]) {
+    double w, x, y, z;
+    const double t = (m[0][0] + m[1][1] + m[2][2] + 1.0) * 0.25;
+    if (t > 1e-10) {
+        w = std::sqrt(t);
+        const double f = 0.25 / w;
+        x = (m[1][2] - m[2][1]) * f;
+        y = (m[2][0] - m[0][2]) * f;
+        z = (m[0][1] - m[1][0]) * f;
+    } else {
+        w = 0.0;
+        const double u = -0.5 * (m[1][1] + m[2][2]);
+        if (u > 1e-10) {
+            x = std::sqrt(u);
+            y = m[0][1] * 0.5 / x;
+            z = m[0][2] * 0.5 / x;
+        } else {
+            x = 0.0;
+            const double v = 0.5 * (1.0 - m[2][2]);
+            if (v > 1e-10) {
+                y = std::sqrt(v);
+                z = m[1][2] * 0.5 / y;
+            } else {
+                y = 0.0;
+                z = 1.0;
+            }
+        }
+    }
+    q[0] = w;
+    q[1] = x;
+    q[2] = y;
+    q[3] = z;
+}
+
+VgeTVector VOxaWriter3DS::ConvertRotation(const VgeTVector& r) {
+    double m[4][4];
+    EulerMatrix(m, r[0], r[1], r[2]);
+    double q[4];
+    MatrixToQuaternion(m, q);
+    // The vector part moves like a position.
+    const double w = q[0], x = q[1], y = -q[3], z = q[2];
+    const double n = w * w + x * x + y * y + z * z;
+    const double s = n > 0.0 ? 2.0 / n : 0.0;
+    double c[4][4];
+    VgeMatrixIdentity(c);
+    c[0][0] = 1.0 - s * (y * y + z * z);
+    c[0][1] = s * (x * y + w * z);
+    c[0][2] = s * (x * z - w * y);
+    c[1][0] = s * (x * y - w * z);
+    c[1][1] = 1.0 - s * (x * x + z * z);
+    c[1][2] = s * (y * z + w * x);
+    c[2][0] = s * (x * z + w * y);
+    c[2][1] = s * (y * z - w * x);
+    c[2][2] = 1.0 - s * (x * x + y * y);
+    double angles[3];
+    VgeMatrixToEulerXYZ(angles, c);
+    return VgeTVector(angles[0], angles[1], angles[2], 0.0);
+}
+
+// ---- Track samplers ----------------------------------------------------------------------------
+
+double VOxaWriter3DS::Channel::At(VTime time) {
+    return mCurve != nullptr ? (double)mCurve->Evaluate(time, &mLastIndex) : mValue;
+}
+
+void VOxaWriter3DS::SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
+                                        uint32_t count) {
+    SizeTrack(track, count, 3);
+    for (uint32_t k = 0; k < count; ++k) {
+        const VTime time = FrameTime(k);
+        const double px = x.At(time), py = y.At(time), pz = z.At(time);
+        track.mKeys[k] = KeyAt(k);
+        float* v = &track.mValues[(size_t)k * 3];
+        v[0] = (float)px;
+        v[1] = (float)-pz;
+        v[2] = (float)py;
+    }
+}
+
+void VOxaWriter3DS::SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
+                                        uint32_t count) {
+    SizeTrack(track, count, 4);
+    double previous[4][4];
+    VgeMatrixIdentity(previous);
+    for (uint32_t k = 0; k < count; ++k) {
+        const VTime time = FrameTime(k);
+        double c[4][4];
+        EulerMatrix(c, x.At(time), y.At(time), z.At(time));
+        // inverse(previous) x c: the rotation from the previous key's orientation to this one.
+        double inverse[3][3];
+        for (int i = 0; i < 3; ++i) {
+            const double length2 = previous[i][0] * previous[i][0] + previous[i][1] * previous[i][1] +
+                                   previous[i][2] * previous[i][2];
+            for (int j = 0; j < 3; ++j)
+                inverse[j][i] = length2 > 0.0 ? previous[i][j] / length2 : 0.0;
+        }
+        double relative[4][4];
+        VgeMatrixIdentity(relative);
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                relative[i][j] = inverse[i][0] * c[0][j] + inverse[i][1] * c[1][j] + inverse[i][2] * c[2][j];
+        double q[4];
+        MatrixToQuaternion(relative, q);
+        const double length = std::sqrt(q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+        double axis[3] = {0.0, 0.0, 0.0};
+        if (length > 0.0)
+            for (int i = 0; i < 3; ++i)
+                axis[i] = q[i + 1] / length;
+        // Rounding can carry w a little past 1, where acos has no value.
+        float values[4] = {(float)(-2.0 * std::acos(ClampUnit(q[0]))), (float)axis[0], (float)-axis[2],
+                           (float)axis[1]};
+        bool finite = true;
+        for (float value : values)
+            finite = finite && std::isfinite(value);
+        if (!finite || (std::fabs(values[0]) < 1e-5f && std::fabs(values[1]) < 1e-5f &&
+                        std::fabs(values[2]) < 1e-5f && std::fabs(values[3]) < 1e-5f)) {
+            values[0] = 0.0f;
+            values[1] = -1.0f;
+            if (!finite) values[2] = values[3] = 0.0f;
+        }
+        track.mKeys[k] = KeyAt(k);
+        std::memcpy(&track.mValues[(size_t)k * 4], values, sizeof values);
+        VgeMatrixCopy(previous, c);
+    }
+}
+
+void VOxaWriter3DS::SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, uint32_t count) {
+    SizeTrack(track, count, 3);
+    for (uint32_t k = 0; k < count; ++k) {
+        const VTime time = FrameTime(k);
+        double sx = x.At(time), sy = y.At(time), sz = z.At(time);
+        if (std::fabs(sx) < 1e-5 && std::fabs(sy) < 1e-5 && std::fabs(sz) < 1e-5) sx = sy = sz = 1.0;
+        track.mKeys[k] = KeyAt(k);
+        float* v = &track.mValues[(size_t)k * 3];
+        v[0] = (float)sx;
+        v[1] = (float)sz;
+        v[2] = (float)sy;
+    }
+}
+
+void VOxaWriter3DS::SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c, uint32_t count) {
+    SizeTrack(track, count, 3);
+    for (uint32_t k = 0; k < count; ++k) {
+        const VTime time = FrameTime(k);
+        track.mKeys[k] = KeyAt(k);
+        float* v = &track.mValues[(size_t)k * 3];
+        v[0] = (float)a.At(time);
+        v[1] = (float)b.At(time);
+        v[2] = (float)c.At(time);
+    }
+}
+
+void VOxaWriter3DS::SampleScalarTrack(Ftk::Track& track, Channel& a, uint32_t count) {
+    SizeTrack(track, count, 1);
+    for (uint32_t k = 0; k < count; ++k) {
+        track.mKeys[k] = KeyAt(k);
+        track.mValues[k] = (float)a.At(FrameTime(k));
+    }
+}
+
+// ---- Keyframer ---------------------------------------------------------------------------------
+
+uint32_t VOxaWriter3DS::GetFrameCount(VOxaNode* node, bool animated) {
+    if (!animated || node == nullptr) return 1;
+    VTime start(0), stop(0);
+    if (VOxaTakeNode* take = node->GetCurrentTakeNode()) take->GetAnimationInterval(start, stop);
+    const int64_t frames = stop.GetFrame(true, kTimeMode30);
+    if (frames < 0) return 1;
+    if (frames >= (int64_t)kMaxFrames) {
+        mMessageText += "Animation of \"";
+        mMessageText += node->GetNameWithoutPrefix();
+        mMessageText += "\" is cut to ";
+        mMessageText += std::to_string(kMaxFrames).c_str();
+        mMessageText += " frames.\n";
+        return kMaxFrames;
+    }
+    return (uint32_t)frames + 1;
+}
+
+std::string VOxaWriter3DS::ParentField(VOxaNode* parent, bool objectRecord) {
+    if (parent == nullptr) return std::string();
+    const char* name = parent->GetNameWithoutPrefix();
+    VOxaNodeAttribute* attribute = parent->GetNodeAttribute();
+    if (attribute != nullptr && IsWrittenKind(attribute->GetAttributeType())) return Cut(name, 20);
+    if (objectRecord && StartsWith(name, kReferenceRoot))
+        return mCreateReferenceNode ? std::string(kDummyPrefix) + "RootNod" : std::string();
+    // The scene's root node has a dummy only with "Create Reference Node"; without one its
+    // children are top-level nodes.
+    if (parent == mRootNode && !mCreateReferenceNode) return std::string();
+    return Cut((std::string(kDummyPrefix) + name).c_str(), 20);
+}
+
+Ftk::ObjectMotion* VOxaWriter3DS::MakeObjectMotion(VOxaNode* node) {
+    if (node == nullptr) return nullptr;
+    const bool animated = mAnimationExported;
+    const uint32_t n = GetFrameCount(node, animated);
+    TRSChannels c = NodeChannels(node, animated);
+    Ftk::ObjectMotion* motion = nullptr;
+    Ftk::InitObjectMotion(&motion, n, n, n, 0, 0);
+    if (motion == nullptr) return nullptr;
+    Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
+    Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
+                  ParentField(node->GetParent(), true).c_str());
+    SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
+    SampleRotationTrack(motion->mRotation, c.r[0], c.r[1], c.r[2], n);
+    SampleScaleTrack(motion->mScale, c.s[0], c.s[1], c.s[2], n);
+    return motion;
+}
+
+Ftk::OmniLightMotion* VOxaWriter3DS::MakeOmniLightMotion(VOxaNode* node) {
+    if (node == nullptr) return nullptr;
+    const bool animated = mAnimationExported;
+    const uint32_t n = GetFrameCount(node, animated);
+    TRSChannels c = NodeChannels(node, animated);
+    double color[3] = {1.0, 1.0, 1.0};
+    if (VOxaLight* light = node->GetLight()) light->GetDefaultColor(color[0], color[1], color[2]);
+    VOxaTakeNode* take = animated ? node->GetCurrentTakeNode() : nullptr;
+    Channel red = MakeChannel(take ? take->GetColorR() : nullptr, color[0], animated);
+    Channel green = MakeChannel(take ? take->GetColorG() : nullptr, color[1], animated);
+    Channel blue = MakeChannel(take ? take->GetColorB() : nullptr, color[2], animated);
+    Ftk::OmniLightMotion* motion = nullptr;
+    Ftk::InitOmniLightMotion(&motion, n, n);
+    if (motion == nullptr) return nullptr;
+    Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
+    Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
+                  ParentField(node->GetParent(), false).c_str());
+    SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
+    SampleVectorTrack(motion->mColor, red, green, blue, n);
+    return motion;
+}
+
+Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
+    if (node == nullptr) return nullptr;
+    const bool animated = mAnimationExported;
+    const uint32_t n = GetFrameCount(node, animated);
+    TRSChannels c = NodeChannels(node, animated);
+    VOxaLight* light = node->GetLight();
+    double color[3] = {1.0, 1.0, 1.0};
+    double cone = 45.0;
+    if (light != nullptr) {
+        light->GetDefaultColor(color[0], color[1], color[2]);
+        cone = light->GetDefaultConeAngle();
+    }
+    VOxaTakeNode* take = animated ? node->GetCurrentTakeNode() : nullptr;
+    Channel red = MakeChannel(take ? take->GetColorR() : nullptr, color[0], animated);
+    Channel green = MakeChannel(take ? take->GetColorG() : nullptr, color[1], animated);
+    Channel blue = MakeChannel(take ? take->GetColorB() : nullptr, color[2], animated);
+    Channel coneAngle = MakeChannel(take ? take->GetLightConeAngle() : nullptr, cone, animated);
+    Channel roll;
+
+    VOxaNode* target = node->GetTarget();
+    const uint32_t targetCount = target ? GetFrameCount(target, true) : n;
+    Ftk::SpotlightMotion* motion = nullptr;
+    Ftk::InitSpotlightMotion(&motion, n, n, n, n, 1, targetCount);
+    if (motion == nullptr) return nullptr;
+    Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
+    Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
+                  ParentField(node->GetParent(), false).c_str());
+    if (target != nullptr)
+        Ftk::CopyName(motion->mTargetParentName, sizeof motion->mTargetParentName,
+                      ParentField(target, false).c_str());
+
+    SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
+    SampleVectorTrack(motion->mColor, red, green, blue, n);
+    Channel falloff = coneAngle;
+    SampleScalarTrack(motion->mHotspot, coneAngle, n);
+    SampleScalarTrack(motion->mFalloff, falloff, n);
+    SampleScalarTrack(motion->mRoll, roll, 1);
+    if (target != nullptr) {
+        TRSChannels tc = NodeChannels(target, animated);
+        SamplePositionTrack(motion->mTargetPosition, tc.t[0], tc.t[1], tc.t[2], targetCount);
+    } else {
+        // The light looks down its local -Y axis; the target sits 10 units along it.
+        TRSChannels lc = NodeChannels(node, animated);
+        SizeTrack(motion->mTargetPosition, targetCount, 3);
+        for (uint32_t k = 0; k < targetCount; ++k) {
+            const VTime time = FrameTime(k);
+            double m[4][4];
+            EulerMatrix(m, lc.r[0].At(time), lc.r[1].At(time), lc.r[2].At(time));
+            VgeTVector p(lc.t[0].At(time), lc.t[1].At(time), lc.t[2].At(time), 0.0);
+            VgeTVector d = RowTimes(VgeTVector(0.0, -10.0, 0.0, 0.0), m);
+            VgeTVector at = ConvertPosition(p + d);
+            motion->mTargetPosition.mKeys[k] = KeyAt(k);
+            float* v = &motion->mTargetPosition.mValues[(size_t)k * 3];
+            v[0] = (float)at[0];
+            v[1] = (float)at[1];
+            v[2] = (float)at[2];
+        }
+    }
+    return motion;
+}
+
+Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
+    if (node == nullptr) return nullptr;
+    const bool animated = mAnimationExported;
+    const uint32_t n = GetFrameCount(node, animated);
+    TRSChannels c = NodeChannels(node, animated);
+    VOxaCamera* camera = node->GetCamera();
+    VOxaTakeNode* take = animated ? node->GetCurrentTakeNode() : nullptr;
+
+    // Field of view: the horizontal angle. A zero film height gives no ratio: angles stay as
+    // they are.
+    double ratio = 1.0, squeeze = 1.0;
+    bool convert = false;
+    if (camera != nullptr) {
+        const double height = camera->GetFilmHeight();
+        squeeze = camera->GetFilmSqueezeRatio();
+        if (height != 0.0 && std::isfinite(height)) {
+            ratio = camera->GetFilmWidth() / height;
+            convert = std::isfinite(ratio) && std::isfinite(squeeze);
+        }
+    }
+    auto horizontal = [&](double v) {
+        if (!convert) return v;
+        const double out =
+            std::atan(std::tan(v * 0.008726646259971648) * ratio * squeeze) * 114.59155902616465;
+        return std::isfinite(out) ? out : v;
+    };
+    VFCurve* fovCurve = take ? take->GetCameraFieldOfView() : nullptr;
+    double fovDefault = 45.0;
+    if (camera != nullptr) {
+        const int mode = camera->GetApertureMode();
+        if (mode == 1)
+            fovDefault = camera->ComputeFieldOfViewFromFocalLength();
+        else if (mode == 0)
+            fovDefault = camera->GetDefaultFieldOfViewX();
+        else
+            fovDefault = horizontal(camera->GetDefaultFieldOfView());
+    }
+    if (animated && fovCurve != nullptr && fovCurve->KeyGetCount() > 0) {
+        const int keys = fovCurve->KeyGetCount();
+        fovCurve->KeyModifyBegin();
+        for (int i = 0; i < keys; ++i)
+            fovCurve->KeySetValue(i, (float)horizontal(fovCurve->KeyGetValue(i)));
+        fovCurve->KeyModifyEnd();
+    }
+    Channel fov = MakeChannel(fovCurve, fovDefault, animated);
+    Channel roll =
+        MakeChannel(take ? take->GetCameraRoll() : nullptr, camera ? camera->GetRoll() : 0.0, animated);
+
+    VOxaNode* target = node->GetTarget();
+    const uint32_t targetCount = target ? GetFrameCount(target, true) : n;
+    Ftk::CameraMotion* motion = nullptr;
+    Ftk::InitCameraMotion(&motion, n, n, n, targetCount);
+    if (motion == nullptr) return nullptr;
+    Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
+    const std::string parent = ParentField(node->GetParent(), false);
+    Ftk::CopyName(motion->mParentName, sizeof motion->mParentName, parent.c_str());
+    Ftk::CopyName(motion->mTargetParentName, sizeof motion->mTargetParentName,
+                  target ? ParentField(target, false).c_str() : parent.c_str());
+
+    SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
+    SampleScalarTrack(motion->mFieldOfView, fov, n);
+    SampleScalarTrack(motion->mRoll, roll, n);
+    if (target != nullptr) {
+        TRSChannels tc = NodeChannels(target, animated);
+        SamplePositionTrack(motion->mTargetPosition, tc.t[0], tc.t[1], tc.t[2], targetCount);
+        return motion;
+    }
+    // No target: the camera looks down its local X axis; the target sits 10 units along it and
+    // the roll takes the angle between the camera's up axis and the up direction it would have
+    // unrolled (world Y made perpendicular to the view).
+    SizeTrack(motion->mTargetPosition, targetCount, 3);
+    for (uint32_t k = 0; k < targetCount; ++k) {
+        const VTime time = FrameTime(k);
+        double m[4][4];
+        EulerMatrix(m, c.r[0].At(time), c.r[1].At(time), c.r[2].At(time));
+        VgeTVector p(c.t[0].At(time), c.t[1].At(time), c.t[2].At(time), 0.0);
+        VgeTVector view = RowTimes(VgeTVector(1.0, 0.0, 0.0, 0.0), m);
+        VgeTVector up = RowTimes(VgeTVector(0.0, 1.0, 0.0, 0.0), m);
+        VgeTVector at = ConvertPosition(p + view * 10.0);
+        motion->mTargetPosition.mKeys[k] = KeyAt(k);
+        float* v = &motion->mTargetPosition.mValues[(size_t)k * 3];
+        v[0] = (float)at[0];
+        v[1] = (float)at[1];
+        v[2] = (float)at[2];
+
+        double correction = 0.0;
+        const VgeTVector worldUp(0.0, 1.0, 0.0, 0.0);
+        VgeTVector right = Cross3(view, worldUp);
+        const double rightLength = Length3(right);
+        if (rightLength > 1e-12 && std::isfinite(rightLength)) {
+            right = right * (1.0 / rightLength);
+            // 90 minus the angle between the unrolled right direction and the up axis: the
+            // roll for turns up to 90 degrees either way.
+            correction = 90.0 - std::acos(ClampUnit(Dot3(right, up))) * kRadToDegRoll;
+            // Past 90 degrees the up axis points away from the unrolled up direction.
+            VgeTVector unrolledUp = Cross3(right, view);
+            if (Length3(up - unrolledUp) > Length3(up + unrolledUp))
+                correction = (correction >= 0.0 ? 180.0 : -180.0) - correction;
+            if (!std::isfinite(correction)) correction = 0.0;
+        }
+        if (k < n) motion->mRoll.mValues[k] = Finite(motion->mRoll.mValues[k] + correction);
+    }
+    return motion;
+}
+
+// ---- Lights, cameras and texture files ---------------------------------------------------------
+
+Ftk::Light* VOxaWriter3DS::BuildOmniLight(const char* name, const VgeTVector& translation, VOxaLight* light) {
+    Ftk::Light* record = nullptr;
+    Ftk::InitLight(&record);
+    if (record == nullptr) return nullptr;
+    Ftk::CopyName(record->mName, sizeof record->mName, Cut(name, 10).c_str());
+    const VgeTVector p = ConvertPosition(translation);
+    record->mPosition = Ftk::Point3{(float)p[0], (float)p[1], (float)p[2]};
+    if (light != nullptr) {
+        double red = 1.0, green = 1.0, blue = 1.0;
+        light->GetDefaultColor(red, green, blue);
+        record->mColor[0] = (float)red;
+        record->mColor[1] = (float)green;
+        record->mColor[2] = (float)blue;
+        record->mMultiplier = (float)(light->GetDefaultIntensity() * 0.01);
+    }
+    return record;
+}
+
+Ftk::Light* VOxaWriter3DS::BuildSpotLight(const char* name, const VgeTVector& translation,
+                                          const VgeTVector& /*rotation*/, VOxaLight* light) {
+    Ftk::Light* record = nullptr;
+    Ftk::InitSpotlight(&record);
+    if (record == nullptr) return nullptr;
+    Ftk::CopyName(record->mName, sizeof record->mName, Cut(name, 10).c_str());
+    const VgeTVector p = ConvertPosition(translation);
+    record->mPosition = Ftk::Point3{(float)p[0], (float)p[1], (float)p[2]};
+    if (light != nullptr) {
+        double red = 1.0, green = 1.0, blue = 1.0;
+        light->GetDefaultColor(red, green, blue);
+        record->mColor[0] = (float)red;
+        record->mColor[1] = (float)green;
+        record->mColor[2] = (float)blue;
+        record->mMultiplier = (float)(light->GetDefaultIntensity() * 0.01);
+        if (record->mSpot != nullptr) record->mSpot->mHotspot = (float)light->GetDefaultConeAngle();
+    }
+    return record;
+}
+
+Ftk::Camera* VOxaWriter3DS::BuildCamera(const char* name, const VgeTVector& translation, VOxaCamera* camera) {
+    Ftk::Camera* record = nullptr;
+    Ftk::InitCamera(&record);
+    if (record == nullptr) return nullptr;
+    Ftk::CopyName(record->mName, sizeof record->mName, Cut(name, 10).c_str());
+    const VgeTVector p = ConvertPosition(translation);
+    record->mPosition = Ftk::Point3{(float)p[0], (float)p[1], (float)p[2]};
+    if (camera != nullptr && mDatabase != nullptr) {
+        const VOxaColor color = camera->GetDefaultBackgroundColor();
+        Ftk::Background* background = nullptr;
+        Ftk::InitBackground(&background);
+        if (background != nullptr) {
+            background->mSolid[0] = (float)color.mRed;
+            background->mSolid[1] = (float)color.mGreen;
+            background->mSolid[2] = (float)color.mBlue;
+            Ftk::PutBackground(mDatabase, background);
+            Ftk::ReleaseBackground(&background);
+        }
+    }
+    return record;
+}
+
+bool VOxaWriter3DS::CopyTextureFile(const char* path) {
+    const char* source = path ? path : "";
+    const VString target =
+        GetFullPath(GetDirectoryName(mOutputPath.Buffer()).Buffer(), GetFileName(source, true).Buffer());
+    if (FileExists(target.Buffer())) return true;
+    // Only regular files: a device or a pipe named as a texture could be read forever.
+    std::error_code error;
+    std::FILE* in =
+        *source && std::filesystem::is_regular_file(source, error) ? std::fopen(source, "rb") : nullptr;
+    if (in == nullptr) {
+        mMessageText += "Unable to locate texture file \"";
+        mMessageText += source;
+        mMessageText += "\".\n";
+        return false;
+    }
+    VSafeOutputFile out;
+    bool ok = out.Open(target.Buffer(), true);
+    std::vector<char> block(1024);
+    while (ok) {
+        const size_t count = std::fread(block.data(), 1, block.size(), in);
+        if (count == 0) break;
+        ok = out.Write(block.data(), count);
+    }
+    if (ok && (std::ferror(in) || !std::feof(in))) ok = false;
+    std::fclose(in);
+    if (ok) ok = out.Commit();
+    if (!ok) {
+        out.Abandon();
+        mMessageText += "Error writing texture file \"";
+        mMessageText += target.Buffer();
+        mMessageText += "\".\n";
+    }
+    return ok;
+}

@@ -1,0 +1,176 @@
+#ifndef OXA_FORMATS_GEOMETRY_3DS_VOXA_WRITER_3DS_H
+#define OXA_FORMATS_GEOMETRY_3DS_VOXA_WRITER_3DS_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_set>
+
+#include "base/vge_vector.h"
+#include "base/vstring.h"
+#include "base/vtime.h"
+#include "formats/geometry/3ds/ftk.h"
+#include "oxa_codec/voxa_writer.h"
+#include "scene/voxa_renaming_strategy.h"
+
+class VFCurve;
+class VOxaCamera;
+class VOxaLight;
+class VOxaMaterial;
+class VOxaMesh;
+class VOxaNode;
+class VOxaObject;
+class VOxaScene;
+
+// Writes a scene as a 3DS mesh file: one object per mesh, light and camera node, a material per
+// combination of material and textures that a mesh's faces use, and a keyframer node per written
+// node that carries its hierarchy and its tracks sampled at 30 frames per second. Nodes without a
+// written attribute become "$$$DUMMY" objects in the keyframer so that the hierarchy survives.
+//
+// The writer fills records of the 3DS toolkit and lets the toolkit build and save the chunk tree;
+// the file goes through the toolkit's safe output, so a failed Write leaves the target untouched.
+//
+// The writer changes the scene it is given: nodes and materials take their 3DS names (at most 10
+// and 15 characters, unique), NURBS surfaces and patches become triangle meshes, meshes with UVs
+// by polygon vertex are unwelded, a textured mesh without material gains a "Default" material,
+// and the keys of a camera's field-of-view curve are converted to the horizontal angle.
+//
+// The toolkit's state is process-wide: one Write runs at a time.
+class VOxaWriter3DS : public VOxaWriter {
+public:
+    explicit VOxaWriter3DS(VOxaSdkManager* manager);
+    ~VOxaWriter3DS() override;
+
+    // Clears the toolkit's errors and opens the file for writing through the toolkit. True when a
+    // name was given; an open that failed is found by the first toolkit step of Write.
+    bool FileCreate(const char* path) override;
+    // Nothing to do: Write saves and closes the file.
+    bool FileClose() override;
+    bool IsFileOpen() override;
+    // A new VStreamOptions3ds (after Reset) owned by the caller.
+    VStreamOptions* GetWriteOptions() override;
+    // Writes the scene; true when the file was saved. Options of another class (or none) set
+    // error 4 and the writer goes on with its current flags.
+    bool Write(VOxaScene* scene, VStreamOptions* options) override;
+
+    // --- Steps and builders, public so that tests can drive them -----------------------------
+    // Reads the flags, makes the database and settings record, renames nodes and materials and
+    // finds the animation interval. False on a toolkit failure.
+    bool Prepare(VStreamOptions* options);
+    // The scene walk from `node` (each node before its children, iteratively).
+    void WriteNode(VOxaNode* node);
+    // Saves the database, releases the records and closes the file; true when all succeeded.
+    bool Save();
+
+    // A mesh record for the node's mesh, or null (no mesh, no polygons, too large).
+    Ftk::Mesh* BuildMeshObject(VOxaMesh* mesh, const VgeTVector& translation, const VgeTVector& rotation,
+                               const VgeTVector& scaling, const char* name);
+    // The material record of a face combination; t1 and t2 equal to the texture count stand for
+    // no texture.
+    Ftk::Material* BuildMaterial(VOxaMesh* mesh, int m, int t1, int t2);
+    // A new mesh (made by the manager) whose every polygon vertex is a control point of its own
+    // with its UV, mapped by control point; the UVs of swapped textures exchanged.
+    VOxaMesh* UnweldPolygonUVs(VOxaMesh* mesh);
+
+    Ftk::Light* BuildOmniLight(const char* name, const VgeTVector& translation, VOxaLight* light);
+    Ftk::Light* BuildSpotLight(const char* name, const VgeTVector& translation, const VgeTVector& rotation,
+                               VOxaLight* light);
+    // Also puts the camera's background colour into the database.
+    Ftk::Camera* BuildCamera(const char* name, const VgeTVector& translation, VOxaCamera* camera);
+    // Copies a texture file into the output file's directory unless a file of its name is there;
+    // true when it is there after the call. Failures append their message to the message text.
+    bool CopyTextureFile(const char* path);
+
+    Ftk::ObjectMotion* MakeObjectMotion(VOxaNode* node);
+    Ftk::OmniLightMotion* MakeOmniLightMotion(VOxaNode* node);
+    Ftk::SpotlightMotion* MakeSpotLightMotion(VOxaNode* node);
+    Ftk::CameraMotion* MakeCameraMotion(VOxaNode* node);
+
+    // The number of keys of a node's tracks: with animation, the frame at 30 frames per second of
+    // the end of the node's current take interval plus 1 (at least 1, at most kMaxFrames); else 1.
+    uint32_t GetFrameCount(VOxaNode* node, bool animated);
+
+    // --- Conversions shared by the builders ---------------------------------------------------
+    // Y-up scene axes to Z-up 3DS axes.
+    static VgeTVector ConvertPosition(const VgeTVector& p);
+    static VgeTVector ConvertScaling(const VgeTVector& s);
+    // XYZ Euler degrees to the same rotation expressed in the 3DS axes, through a quaternion.
+    static VgeTVector ConvertRotation(const VgeTVector& r);
+    // The quaternion (w, x, y, z) of the 3x3 part of a rotation matrix (row-vector form).
+    static void MatrixToQuaternion(const double m[4][4], double q[4]);
+
+    // One input of a sampled track: a curve with keys, or a constant (the default value that a
+    // one-key curve would hold).
+    struct Channel {
+        const VFCurve* mCurve = nullptr;
+        double mValue = 0.0;
+        int mLastIndex = 0;
+        double At(VTime time);
+    };
+    // Key k at frame k (30 frames per second), flags 7, spline values 0.
+    static void SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, uint32_t count);
+    static void SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, uint32_t count);
+    static void SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, uint32_t count);
+    static void SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c, uint32_t count);
+    static void SampleScalarTrack(Ftk::Track& track, Channel& a, uint32_t count);
+
+    // The most keys a track gets; later frames of longer animations are not written.
+    static constexpr uint32_t kMaxFrames = 1u << 20;
+    // The 3DS fields that hold counts and indexes are 16-bit.
+    static constexpr int kMaxMeshItems = 65535;
+
+    // --- Options and state (tests read them) --------------------------------------------------
+    bool mTextureMapping = true;
+    bool mMaterials = true;
+    bool mAnimation = true;
+    bool mGeometries = true;
+    bool mLights = true;
+    bool mCameras = true;
+    bool mAmbientLight = true;
+    bool mUVPerPolygon = false;
+    bool mCreateReferenceNode = false;
+    bool mRescale = true;
+    double mUnitFactor = 1.0;
+    VTime mAnimationStart;
+    VTime mAnimationStop;
+    bool mAnimationExported = true;
+    int32_t mMeshCounter = 0;
+
+    Ftk::Database* GetDatabase() const { return mDatabase; }
+    Ftk::MeshSettings* GetSettings() const { return mSettings; }
+    const VString& GetOutputPath() const { return mOutputPath; }
+
+private:
+    // Gives `object` its 3DS name: the renaming strategy's answer when it fits `limit`, is not
+    // empty and is new; else a cut stem with a counter that is.
+    void Give3dsName(VOxaObject* object, VRenamingStrategy3DS& strategy, int limit,
+                     std::unordered_set<std::string>& used, const char* emptyStem);
+    // A material name of at most 15 characters no other material of this Write has.
+    std::string UniqueMaterialName(const std::string& wanted);
+    // The material "Default" of this Write, made on first use.
+    VOxaMaterial* GetDefaultMaterial();
+    // Name, parent or target field text of a node ("" for none).
+    std::string ParentField(VOxaNode* parent, bool objectRecord);
+    // Puts the records of one node into the database.
+    void WriteOneNode(VOxaNode* node);
+    // The Save steps after a failure: everything released, the target left as it was.
+    void Abandon();
+
+    Ftk::File* mOutputFile = nullptr;
+    Ftk::Database* mDatabase = nullptr;
+    Ftk::MeshSettings* mSettings = nullptr;
+    VOxaScene* mScene = nullptr;
+    VOxaNode* mRootNode = nullptr;
+    VString mOutputPath;
+    VOxaMaterial* mDefaultMaterial = nullptr;
+    // Names of scene materials (after renaming) and of generated materials of this Write.
+    std::unordered_set<std::string> mMaterialNames;
+    // The renaming of materials, kept for the "Default" material made during the walk.
+    std::unique_ptr<VRenamingStrategy3DS> mMaterialRenaming;
+    uint32_t mFallbackCounter = 0;
+};
+
+// The exporter's factory for the "3ds" row: a new writer owned by the caller.
+VOxaWriter* CreateWriter3DS(VOxaSdkManager* manager);
+
+#endif  // OXA_FORMATS_GEOMETRY_3DS_VOXA_WRITER_3DS_H

@@ -1,0 +1,514 @@
+// The 3DS writer's meshes and materials: a scene mesh becomes one triangle-mesh object whose
+// vertices are in the node's parent space, and each combination of material and textures that
+// its faces use becomes one 3DS material.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "attributes/voxa_layer.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_mesh.h"
+#include "attributes/voxa_texture.h"
+#include "base/vge_euler.h"
+#include "base/vge_matrix.h"
+#include "base/vge_polygon.h"
+#include "base/vpath.h"
+#include "formats/geometry/3ds/voxa_writer_3ds.h"
+#include "scene/voxa_sdk_manager.h"
+
+namespace {
+
+// The element's item for polygon p: the index it names (through the index array, or the item
+// itself for a direct element), -1 when there is none.
+int ElementItem(const VOxaLayerElement* element, int mapping, int polygon, int firstPoint) {
+    if (element == nullptr) return -1;
+    const int item = mapping == eALL_SAME ? 0 : (mapping == eBY_POLYGON ? polygon : firstPoint);
+    if (item < 0) return -1;
+    if (element->GetReferenceMode() == eDIRECT) return item;
+    const VArrayTemplate<int>& indices = element->GetIndexArray();
+    if (item >= indices.GetCount()) return -1;
+    return indices.GetAt(item);
+}
+
+float Finite(double value) {
+    return std::isfinite(value) ? (float)value : 0.0f;
+}
+
+// The map name of a texture (at most 12 characters), and whether the file name had to be
+// replaced by "Tex" and the index.
+std::string MapName(const char* fullName, int index, bool* replaced) {
+    const std::string full(fullName ? fullName : "");
+    *replaced = false;
+    if (full.size() < 12) return full;
+    const std::string part = GetFileName(full.c_str(), true).Buffer();
+    if (part.size() <= 12) return part;
+    *replaced = true;
+    std::string name = "Tex" + std::to_string(index);
+    if (name.size() > 12) name = "T" + std::to_string(index);
+    return name.substr(0, 12);
+}
+
+// Offsets, scales, rotation and tiling of a map from its texture.
+void SetMapParameters(Ftk::MaterialMap& map, const VOxaTexture* texture) {
+    const double tu = texture->GetTranslationU();
+    const double tv = texture->GetTranslationV();
+    double su = texture->GetScaleU();
+    double sv = texture->GetScaleV();
+    const double w = texture->GetRotationW();
+    // A zero or broken scale would make every offset infinite; it stands for no scaling.
+    if (!std::isfinite(su) || su == 0.0) su = 1.0;
+    if (!std::isfinite(sv) || sv == 0.0) sv = 1.0;
+    map.mUScale = (float)su;
+    map.mVScale = (float)sv;
+    map.mTiling = texture->GetWrapModeU() == 0 ? Ftk::kMapTiled : Ftk::kMapDecal;
+    if (w == 0.0) {
+        map.mUOffset = Finite(-(tu / su) - (1.0 - 1.0 / su) * 0.5);
+        map.mVOffset = Finite(tv / sv + (1.0 - 1.0 / sv) * 0.5);
+        map.mRotation = 0.0f;
+        return;
+    }
+    double m[4][4];
+    VgeMatrixIdentity(m);
+    VgeEulerXYZToMatrix(m, 0.0, 0.0, -w);
+    const double px = -(tu - 0.5) / su, py = -(tv - 0.5) / sv;
+    const double x = px * m[0][0] + py * m[1][0];
+    const double y = px * m[0][1] + py * m[1][1];
+    map.mUOffset = Finite(x - 0.5);
+    map.mVOffset = Finite(-(y - 0.5));
+    map.mRotation = Finite(-w);
+}
+
+bool UsableTexture(const VOxaTexture* texture) {
+    return texture != nullptr && texture->GetMappingType() == 6 && texture->GetTextureUse() == 0;
+}
+
+// One face's material and textures: texture values equal to the texture count stand for none.
+struct FaceKey {
+    int mMaterial;
+    int mFirst;
+    int mSecond;
+    bool operator<(const FaceKey& o) const {
+        if (mMaterial != o.mMaterial) return mMaterial < o.mMaterial;
+        if (mFirst != o.mFirst) return mFirst < o.mFirst;
+        return mSecond < o.mSecond;
+    }
+    bool operator==(const FaceKey& o) const {
+        return mMaterial == o.mMaterial && mFirst == o.mFirst && mSecond == o.mSecond;
+    }
+};
+
+}  // namespace
+
+VOxaMesh* VOxaWriter3DS::UnweldPolygonUVs(VOxaMesh* mesh) {
+    if (mesh == nullptr || mManager == nullptr) return nullptr;
+    VOxaMesh* out = mManager->CreateMesh();
+    if (out == nullptr) return nullptr;
+    out->CopyLayers(*mesh);
+
+    const int polygonCount = mesh->GetPolygonCount();
+    const int cornerCount = mesh->GetPolygonVertexCount();
+    const int pointCount = mesh->GetControlPointsCount();
+    const VgeTVector* points = mesh->GetControlPoints();
+    const VgeVector2* uvs = mesh->GetTextureUV();
+    const int uvCount = uvs ? mesh->GetTextureUVCount() : 0;
+    VOxaLayer* layer0 = mesh->GetLayer(0);
+    const bool hasNormals = layer0 != nullptr && layer0->GetNormals() != nullptr;
+
+    const bool materialsByPolygon = mesh->GetMaterialMappingMode() == eBY_POLYGON;
+    const bool texturesByPolygon = mesh->GetTextureMappingMode() == eBY_POLYGON;
+    VArrayTemplate<int>* materialIndices = materialsByPolygon ? mesh->GetMaterialIndices() : nullptr;
+    VArrayTemplate<int>* textureIndices = texturesByPolygon ? mesh->GetTextureIndices() : nullptr;
+    // Kept per polygon: copy them before the new mesh's elements are reset below.
+    std::vector<int> materialOf, textureOf;
+    if (materialIndices != nullptr)
+        for (int p = 0; p < materialIndices->GetCount(); ++p)
+            materialOf.push_back(materialIndices->GetAt(p));
+    if (textureIndices != nullptr)
+        for (int p = 0; p < textureIndices->GetCount(); ++p)
+            textureOf.push_back(textureIndices->GetAt(p));
+
+    // Normals first: InitNormals sizes the element to the new control-point count.
+    out->InitControlPoints(cornerCount);
+    if (hasNormals) out->InitNormals(cornerCount);
+    out->InitTextureUVIndices(1);
+    out->InitTextureUV(cornerCount);
+    if (materialsByPolygon) out->InitMaterialIndices(3);
+    if (texturesByPolygon) out->InitTextureIndices(3);
+
+    VgeTVector* newPoints = out->GetControlPoints();
+    VgeTVector* newNormals = hasNormals ? out->GetNormals() : nullptr;
+    VgeVector2* newUVs = out->GetTextureUV();
+    const int textureCount = mesh->GetTextureCount(0);
+    int next = 0;
+    for (int p = 0; p < polygonCount; ++p) {
+        int material = -1, texture = -1;
+        bool swap = false;
+        if (materialsByPolygon) material = p < (int)materialOf.size() ? materialOf[(size_t)p] : 0;
+        if (texturesByPolygon) {
+            texture = p < (int)textureOf.size() ? textureOf[(size_t)p] : 0;
+            VOxaTexture* t = texture >= 0 && texture < textureCount ? mesh->GetTexture(texture, 0) : nullptr;
+            swap = t != nullptr && t->GetUVSwap();
+        }
+        out->BeginPolygon(material, texture, -1);
+        const int size = mesh->GetPolygonSize(p);
+        for (int k = 0; k < size && next < cornerCount; ++k, ++next) {
+            const int cp = mesh->GetPolygonVertex(p, k);
+            if (newPoints != nullptr && points != nullptr && cp >= 0 && cp < pointCount)
+                newPoints[next] = points[cp];
+            if (newNormals != nullptr) {
+                VgeTVector normal;
+                mesh->GetPolygonVertexNormal(p, k, normal);
+                newNormals[next] = normal;
+            }
+            if (newUVs != nullptr) {
+                const int uvIndex = mesh->GetTextureUVIndex(p, k);
+                VgeVector2 uv;
+                if (uvIndex >= 0 && uvIndex < uvCount) uv = uvs[uvIndex];
+                if (swap) uv = VgeVector2(uv[1], uv[0]);
+                newUVs[next] = uv;
+            }
+            out->AddPolygonVertex(next);
+        }
+        out->EndPolygon();
+    }
+    return out;
+}
+
+Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& translation,
+                                          const VgeTVector& rotation, const VgeTVector& scaling,
+                                          const char* name) {
+    if (mesh == nullptr) return nullptr;
+    bool textured = mTextureMapping && mesh->GetTextureCount(0) > 0;
+    if (textured && mesh->GetTextureUVMappingMode() == eBY_POLYGON_VERTEX && mUVPerPolygon) {
+        if (VOxaMesh* unwelded = UnweldPolygonUVs(mesh)) {
+            *mesh = *unwelded;
+            mManager->DestroyNodeAttribute(unwelded);
+        }
+    }
+    const int pointCount = mesh->GetControlPointsCount();
+    const int polygonCount = mesh->GetPolygonCount();
+    if (pointCount == 0 || polygonCount == 0) return nullptr;
+
+    // Polygons under three corners and polygons naming missing control points make no face.
+    int64_t faceCount = 0;
+    for (int p = 0; p < polygonCount; ++p) {
+        const int size = mesh->GetPolygonSize(p);
+        if (size < 3) continue;
+        bool valid = true;
+        for (int k = 0; k < size && valid; ++k) {
+            const int cp = mesh->GetPolygonVertex(p, k);
+            valid = cp >= 0 && cp < pointCount;
+        }
+        if (valid) faceCount += size - 2;
+    }
+    if (faceCount == 0) return nullptr;
+    if (pointCount > kMaxMeshItems || faceCount > kMaxMeshItems) {
+        mMessageText += "Mesh \"";
+        mMessageText += name ? name : "";
+        mMessageText += "\" has more than 65535 control points or faces and is not written.\n";
+        return nullptr;
+    }
+    ++mMeshCounter;
+
+    Ftk::Mesh* record = nullptr;
+    Ftk::InitMesh(&record, (uint16_t)pointCount, (uint16_t)faceCount, 0xFFFF);
+    if (record == nullptr || Ftk::Stopped()) {
+        Ftk::ReleaseMesh(&record);
+        return nullptr;
+    }
+    Ftk::CopyName(record->mName, sizeof record->mName, name ? name : "");
+
+    // Local axes: the converted local transform.
+    {
+        const VgeTVector t = ConvertPosition(translation);
+        const VgeTVector r = ConvertRotation(rotation);
+        const VgeTVector s = ConvertScaling(scaling);
+        double m[4][4];
+        VgeMatrixIdentity(m);
+        VgeEulerXYZToMatrix(m, r[0], r[1], r[2]);
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                record->mLocalAxes[i * 3 + j] = (float)(m[i][j] * s[i]);
+        for (int j = 0; j < 3; ++j)
+            record->mLocalAxes[9 + j] = (float)t[j];
+    }
+    // Vertices in the parent's space: the unconverted local transform, then the axis change.
+    {
+        double m[4][4];
+        VgeMatrixIdentity(m);
+        VgeEulerXYZToMatrix(m, rotation[0], rotation[1], rotation[2]);
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                m[i][j] *= scaling[i];
+        const VgeTVector* points = mesh->GetControlPoints();
+        for (int i = 0; i < pointCount; ++i) {
+            const VgeTVector& p = points[i];
+            double q[3];
+            for (int j = 0; j < 3; ++j)
+                q[j] = p[0] * m[0][j] + p[1] * m[1][j] + p[2] * m[2][j] + translation[j];
+            record->mVertices[(size_t)i] = Ftk::Point3{(float)q[0], (float)-q[2], (float)q[1]};
+        }
+    }
+    // Mapping coordinates, one per vertex.
+    if (textured) {
+        const VgeVector2* uvs = mesh->GetTextureUV();
+        const int uvCount = uvs ? mesh->GetTextureUVCount() : 0;
+        const int uvMapping = mesh->GetTextureUVMappingMode();
+        if (uvMapping == eBY_CONTROL_POINT) {
+            for (int i = 0; i < pointCount && i < uvCount; ++i)
+                record->mMapping[(size_t)i] = Ftk::TexVert{(float)uvs[i][0], (float)uvs[i][1]};
+        } else if (uvMapping == eBY_POLYGON_VERTEX) {
+            for (int p = 0; p < polygonCount; ++p) {
+                const int size = mesh->GetPolygonSize(p);
+                for (int k = 0; k < size; ++k) {
+                    const int cp = mesh->GetPolygonVertex(p, k);
+                    const int uv = mesh->GetTextureUVIndex(p, k);
+                    if (cp >= 0 && cp < pointCount && uv >= 0 && uv < uvCount)
+                        record->mMapping[(size_t)cp] = Ftk::TexVert{(float)uvs[uv][0], (float)uvs[uv][1]};
+                }
+            }
+        }
+    } else {
+        record->mMappingCount = 0;
+        record->mMapping.clear();
+    }
+
+    // A textured mesh without material gets the grey "Default" one.
+    if (mesh->GetMaterialCount(0) == 0 && mesh->GetTextureCount(0) > 0) {
+        if (VOxaMaterial* material = GetDefaultMaterial()) {
+            mesh->AddMaterial(material, 0);
+            if (mesh->GetMaterialMappingMode() != eALL_SAME && mesh->GetMaterialMappingMode() != eBY_POLYGON)
+                mesh->InitMaterialIndices(4);
+        }
+    }
+    const int materialCount = mesh->GetMaterialCount(0);
+    const int textureCount = mesh->GetTextureCount(0);
+    const bool hasMaterials = mMaterials && materialCount > 0;
+    VOxaLayer* layer0 = mesh->GetLayer(0);
+    VOxaLayer* layer1 = mesh->GetLayerOfType(1, VOxaLayerElement::eTEXTURE);
+    const bool twoTextureLayers =
+        mesh->GetLayerCountOfType(VOxaLayerElement::eTEXTURE) >= 2 && textureCount >= 2;
+    const VOxaLayerElement* materialElement = layer0 ? layer0->GetMaterials() : nullptr;
+    const VOxaLayerElement* texture0 = layer0 ? layer0->GetTextures() : nullptr;
+    const VOxaLayerElement* texture1 = layer1 ? layer1->GetTextures() : nullptr;
+    const int materialMapping = mesh->GetMaterialMappingMode();
+    const int textureMapping = mesh->GetTextureMappingMode();
+
+    const VgeTVector* points = mesh->GetControlPoints();
+    const VgeTVector* normals = nullptr;
+    if (VOxaLayerElementNormal* element = layer0 ? layer0->GetNormals() : nullptr)
+        if (element->GetMappingMode() == eBY_CONTROL_POINT &&
+            element->GetDirectArray().GetCount() >= pointCount)
+            normals = element->GetDirectArray().GetArray();
+
+    std::vector<int> corners;
+    std::vector<std::pair<FaceKey, uint16_t>> faceKeys;
+    if (hasMaterials) faceKeys.reserve((size_t)faceCount);
+    uint64_t running = 2;
+    auto doubled = [](uint64_t v) { return v * 2 > 0xFFFFFFFFull ? (uint64_t)2 : v * 2; };
+    uint32_t face = 0;
+    for (int p = 0; p < polygonCount; ++p) {
+        const int size = mesh->GetPolygonSize(p);
+        if (size < 3) continue;
+        bool valid = true;
+        for (int k = 0; k < size && valid; ++k) {
+            const int cp = mesh->GetPolygonVertex(p, k);
+            valid = cp >= 0 && cp < pointCount;
+        }
+        if (!valid) continue;
+        const int firstPoint = mesh->GetPolygonVertex(p, 0);
+
+        int m = ElementItem(materialElement, materialMapping, p, firstPoint);
+        // An element without mapping (materials only added) holds one material for all.
+        if (materialMapping == eNO_MAPPING && materialElement != nullptr) m = 0;
+        if (m < 0 || m >= materialCount) m = -1;
+        // An untextured mesh's faces carry no texture.
+        int t1 = textureCount, t2 = textureCount;
+        if (textured) {
+            if (textureMapping == eBY_POLYGON && twoTextureLayers) {
+                t1 = ElementItem(texture1, textureMapping, p, firstPoint);
+                t2 = ElementItem(texture0, textureMapping, p, firstPoint);
+            } else {
+                t1 = ElementItem(texture0, textureMapping, p, firstPoint);
+                t2 = twoTextureLayers ? ElementItem(texture1, textureMapping, p, firstPoint) : textureCount;
+            }
+        }
+        const bool valid1 = t1 >= 0 && t1 < textureCount;
+        const bool valid2 = t2 >= 0 && t2 < textureCount;
+        FaceKey key{m, textureCount, textureCount};
+        if (!valid1) {
+            if (valid2) key.mFirst = t2;
+        } else {
+            key.mFirst = t1;
+            if (valid2) key.mSecond = t2;
+        }
+
+        const int triangles = size - 2;
+        corners.resize((size_t)triangles * 3);
+        VgeTriangulatePolygon(corners.data(), size);
+        for (int i = 0; i < triangles; ++i, ++face) {
+            const int a = mesh->GetPolygonVertex(p, corners[(size_t)i * 3]);
+            const int b = mesh->GetPolygonVertex(p, corners[(size_t)i * 3 + 1]);
+            const int c = mesh->GetPolygonVertex(p, corners[(size_t)i * 3 + 2]);
+            record->mFaces[face] = Ftk::Face{(uint16_t)a, (uint16_t)b, (uint16_t)c, 7};
+            uint32_t group = 1;
+            if (normals != nullptr) {
+                const VgeTVector& A = points[a];
+                const VgeTVector& B = points[b];
+                const VgeTVector& C = points[c];
+                const double u[3] = {C[0] - B[0], C[1] - B[1], C[2] - B[2]};
+                const double v[3] = {A[0] - B[0], A[1] - B[1], A[2] - B[2]};
+                double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                               u[0] * v[1] - u[1] * v[0]};
+                const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+                if (length > 0.0 && std::isfinite(length)) {
+                    for (double& x : n)
+                        x /= length;
+                    bool flat = true;
+                    for (int corner : {a, b, c})
+                        for (int j = 0; j < 3 && flat; ++j)
+                            flat = std::fabs(normals[corner][j] - n[j]) <= 1e-6;
+                    if (flat) {
+                        const uint64_t own = doubled(running);
+                        running = doubled(own);
+                        group = (uint32_t)own;
+                    }
+                }
+            }
+            record->mSmoothing[face] = group;
+            if (hasMaterials && m >= 0) faceKeys.emplace_back(key, (uint16_t)face);
+        }
+    }
+
+    // Face-material lists: one per combination, in ascending order, each face in face order.
+    if (hasMaterials && !faceKeys.empty()) {
+        std::stable_sort(faceKeys.begin(), faceKeys.end(),
+                         [](const std::pair<FaceKey, uint16_t>& x, const std::pair<FaceKey, uint16_t>& y) {
+                             return x.first < y.first;
+                         });
+        std::vector<size_t> starts;
+        for (size_t i = 0; i < faceKeys.size(); ++i)
+            if (i == 0 || !(faceKeys[i].first == faceKeys[i - 1].first)) starts.push_back(i);
+        starts.push_back(faceKeys.size());
+        const size_t groups = starts.size() - 1;
+        record->mMaterialGroupCount = (uint16_t)groups;
+        Ftk::AllocMeshArrays(record, Ftk::kMeshMaterialGroups);
+        if (record->mMaterialGroups.size() < groups) {
+            record->mMaterialGroupCount = 0;
+            record->mMaterialGroups.clear();
+        } else {
+            for (size_t g = 0; g < groups; ++g) {
+                const FaceKey& key = faceKeys[starts[g]].first;
+                const size_t count = starts[g + 1] - starts[g];
+                Ftk::AllocMaterialGroupFaces(record, (uint16_t)g, (uint16_t)count);
+                if (Ftk::Material* material = BuildMaterial(mesh, key.mMaterial, key.mFirst, key.mSecond)) {
+                    Ftk::CopyName(record->mMaterialGroups[g].mName, 16, material->mName);
+                    Ftk::WriteMaterial(mDatabase, material);
+                    Ftk::ReleaseMaterial(&material);
+                }
+            }
+            for (size_t g = 0; g < groups; ++g) {
+                Ftk::MeshMaterialGroup& group = record->mMaterialGroups[g];
+                const size_t count = starts[g + 1] - starts[g];
+                group.mFaceCount = (uint16_t)count;
+                group.mFaces.resize(count);
+                for (size_t i = 0; i < count; ++i)
+                    group.mFaces[i] = faceKeys[starts[g] + i].second;
+            }
+        }
+    }
+    record->mFlag4014 = 1;
+    return record;
+}
+
+Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t2) {
+    if (mesh == nullptr) return nullptr;
+    VOxaMaterial* material = mesh->GetMaterial(m, 0);
+    const int textureCount = mesh->GetTextureCount(0);
+    VOxaTexture* first = t1 >= 0 && t1 < textureCount ? mesh->GetTexture(t1, 0) : nullptr;
+    VOxaTexture* second = t2 >= 0 && t2 < textureCount ? mesh->GetTexture(t2, 0) : nullptr;
+    if (!UsableTexture(second)) second = nullptr;
+    if (!UsableTexture(first)) {
+        first = second;
+        second = nullptr;
+    }
+    if (second != nullptr && *second->GetFileName() == '\0') second = nullptr;
+    if (first != nullptr && *first->GetFileName() == '\0') {
+        first = second;
+        second = nullptr;
+    }
+    if (first != nullptr) CopyTextureFile(first->GetFileName());
+    if (second != nullptr) CopyTextureFile(second->GetFileName());
+
+    Ftk::Material* record = nullptr;
+    Ftk::InitMaterial(&record);
+    if (record == nullptr) return nullptr;
+    if (material != nullptr) {
+        const VOxaColor ambient = material->GetAmbient();
+        const VOxaColor diffuse = material->GetDiffuse();
+        const VOxaColor specular = material->GetSpecular();
+        const VOxaColor emissive = material->GetEmissive();
+        const VOxaColor* colors[3] = {&ambient, &diffuse, &specular};
+        float* fields[3] = {record->mAmbient, record->mDiffuse, record->mSpecular};
+        for (int i = 0; i < 3; ++i) {
+            fields[i][0] = (float)colors[i]->mRed;
+            fields[i][1] = (float)colors[i]->mGreen;
+            fields[i][2] = (float)colors[i]->mBlue;
+        }
+        record->mShininess = Finite(material->GetShininess() * 0.5);
+        record->mShineStrength = Finite((specular.mRed + specular.mGreen + specular.mBlue) * 0.25);
+        record->mTransparency = Finite(1.0 - material->GetOpacity());
+        record->mSelfIllumination =
+            Finite((emissive.mRed + emissive.mGreen + emissive.mBlue) * 0.3333333333333333);
+        record->mTwoSided = 1;
+    }
+
+    std::string name;
+    if (first == nullptr) {
+        // Untextured: the material's own name, shared by every mesh that uses it alone.
+        name = material ? std::string(material->GetNameWithoutPrefix()).substr(0, 15) : std::string();
+        if (name.empty()) name = UniqueMaterialName(std::string());
+    } else {
+        std::string wanted = std::to_string(mMeshCounter) + ".Mat" + std::to_string(m);
+        if (second == nullptr)
+            wanted += "Tex" + std::to_string(t1);
+        else
+            wanted += "T" + std::to_string(t1) + "T" + std::to_string(t2);
+        name = UniqueMaterialName(wanted);
+    }
+    Ftk::CopyName(record->mName, 16, name.c_str());
+
+    VOxaTexture* maps[2] = {first, second};
+    const int indexes[2] = {t1, t2};
+    const int slots[2] = {Ftk::kTextureMap1, Ftk::kTextureMap2};
+    for (int i = 0; i < 2; ++i) {
+        VOxaTexture* texture = maps[i];
+        if (texture == nullptr) continue;
+        Ftk::MaterialMap& map = record->mMaps[slots[i]];
+        bool replaced = false;
+        const std::string mapName = MapName(texture->GetFileName(), indexes[i], &replaced);
+        Ftk::CopyName(map.mFileName, 13, mapName.c_str());
+        if (replaced) {
+            mMessageText += "Texture name file: \"";
+            mMessageText += GetFileName(texture->GetFileName(), true);
+            mMessageText += "\" is too long.\nChange manually texture name: \"Tex";
+            mMessageText += std::to_string(indexes[i]).c_str();
+            mMessageText += "\" in material \"";
+            mMessageText += record->mName;
+            mMessageText += "\" by \"";
+            mMessageText += texture->GetFileName();
+            mMessageText += "\" for proper work\n\n";
+        }
+        if (i == 0) {
+            map.mStrength = 1.0f;
+        } else {
+            double alpha = texture->GetDefaultAlpha();
+            if (texture->GetBlendMode() == 1) alpha *= 0.5;
+            map.mStrength = Finite(alpha);
+        }
+        SetMapParameters(map, texture);
+    }
+    return record;
+}

@@ -1,0 +1,649 @@
+#include "formats/geometry/3ds/voxa_reader_3ds.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "animation/fcurve.h"
+#include "animation/fcurve_key.h"
+#include "attributes/voxa_camera.h"
+#include "attributes/voxa_layer.h"
+#include "attributes/voxa_light.h"
+#include "attributes/voxa_marker.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_mesh.h"
+#include "attributes/voxa_texture.h"
+#include "oxa_codec/voxa_io_formats.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_global_light_settings.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_info.h"
+#include "scene/voxa_take_node.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path Scratch(const std::string& name) {
+    fs::path dir = fs::temp_directory_path() / ("reader3ds_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    return dir / name;
+}
+
+struct ScratchCleaner {
+    ~ScratchCleaner() {
+        std::error_code error;
+        fs::remove_all(fs::temp_directory_path() / ("reader3ds_" + std::to_string(::getpid())), error);
+    }
+} gCleaner;
+
+// A 3DS file built through the toolkit: `fill` puts records into a fresh scene database.
+std::string BuildFile(const std::string& name, const std::function<void(Ftk::Database*)>& fill,
+                      float masterScale = 1.0f) {
+    Ftk::ClearErrors();
+    Ftk::Database* db = nullptr;
+    Ftk::NewDatabase(&db);
+    Ftk::CreateDatabase(db, Ftk::kSceneFile);
+    Ftk::MeshSettings* settings = nullptr;
+    Ftk::InitSettingsBlock(&settings);
+    settings->mMasterScale = masterScale;
+    settings->mAmbient[0] = 0.25f;
+    settings->mAmbient[1] = 0.5f;
+    settings->mAmbient[2] = 0.75f;
+    Ftk::PutSettings(db, settings);
+    Ftk::ReleaseSettings(&settings);
+    fill(db);
+    const std::string path = Scratch(name).string();
+    Ftk::File* file = Ftk::OpenFile(path.c_str(), "wb");
+    Ftk::SaveDatabase(file, db);
+    Ftk::CloseFile(file);
+    Ftk::ReleaseDatabase(&db);
+    EXPECT_FALSE(Ftk::IsErrorPending()) << "building " << name;
+    // Seeds for the fuzz target, when asked for.
+    if (const char* seeds = std::getenv("OXA_READER3DS_SEEDS"))
+        fs::copy_file(path, fs::path(seeds) / name, fs::copy_options::overwrite_existing);
+    return path;
+}
+
+// A mesh record with the vertices given, faces (a, b, c) and optional smoothing masks.
+Ftk::Mesh* MakeMesh(const char* name, std::initializer_list<Ftk::Point3> vertices,
+                    std::initializer_list<Ftk::Face> faces, std::initializer_list<uint32_t> masks = {}) {
+    Ftk::Mesh* mesh = nullptr;
+    Ftk::InitMesh(&mesh, (uint16_t)vertices.size(), (uint16_t)faces.size(),
+                  masks.size() ? (uint32_t)Ftk::kMeshSmoothing : 0u);
+    std::strcpy(mesh->mName, name);
+    std::copy(vertices.begin(), vertices.end(), mesh->mVertices.begin());
+    std::copy(faces.begin(), faces.end(), mesh->mFaces.begin());
+    if (masks.size()) std::copy(masks.begin(), masks.end(), mesh->mSmoothing.begin());
+    const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+    std::memcpy(mesh->mLocalAxes, identity, sizeof identity);
+    return mesh;
+}
+
+void PutMesh(Ftk::Database* db, Ftk::Mesh* mesh) {
+    Ftk::WriteMesh(db, mesh);
+    Ftk::ReleaseMesh(&mesh);
+}
+
+Ftk::KeyHeader Key(int frame, uint16_t flags = 0, float t = 0, float c = 0, float b = 0) {
+    Ftk::KeyHeader key;
+    key.mFrame = frame;
+    key.mSplineFlags = flags;
+    key.mTension = t;
+    key.mContinuity = c;
+    key.mBias = b;
+    return key;
+}
+
+// Fills a track with keys and values (`width` floats per key).
+void SetTrack(Ftk::Track& track, std::initializer_list<Ftk::KeyHeader> keys,
+              std::initializer_list<float> values) {
+    track.mKeyCount = (uint32_t)keys.size();
+    track.mKeys.assign(keys.begin(), keys.end());
+    track.mValues.assign(values.begin(), values.end());
+}
+
+struct Rig {
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaReader3DS reader{&manager};
+    std::unique_ptr<VStreamOptions3ds> options{static_cast<VStreamOptions3ds*>(reader.GetReadOptions())};
+
+    void Set(int option, int value) { options->SetOptionValue(option, value); }
+    bool Read(const std::string& path) {
+        return reader.FileOpen(path.c_str()) && reader.Read(scene, options.get());
+    }
+    VOxaNode* Node(const char* name) { return manager.GetNode(name, 0); }
+    std::string Messages() const { return reader.GetMessageText().Buffer(); }
+};
+
+VgeTVector Point(VOxaMesh* mesh, int i) {
+    return mesh->GetControlPoints()[i];
+}
+
+void ExpectVector(const VgeTVector& v, double x, double y, double z, double tolerance = 1e-5) {
+    EXPECT_NEAR(v[0], x, tolerance);
+    EXPECT_NEAR(v[1], y, tolerance);
+    EXPECT_NEAR(v[2], z, tolerance);
+}
+
+VTime FrameTimeForTest(int frame) {
+    VTime time;
+    time.SetTime(0, 0, 0, frame, 0, VTime::eFRAMES30);
+    return time;
+}
+
+std::vector<int> KeyFrames(VFCurve* curve) {
+    std::vector<int> frames;
+    for (int i = 0; curve && i < curve->KeyGetCount(); ++i)
+        frames.push_back((int)curve->KeyGetTime(i).GetFrame(true, VTime::eFRAMES30));
+    return frames;
+}
+
+class reader3ds : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Ftk::ClearErrors();
+        Ftk::SetContinueFlag(false);
+    }
+};
+
+// ---- Units, geometry and smoothing -------------------------------------------------------------
+
+TEST_F(reader3ds, NoKeyframerGivesOneNodePerMeshWithUnitFactor) {
+    const std::string path = BuildFile(
+        "plain.3ds",
+        [](Ftk::Database* db) {
+            PutMesh(db, MakeMesh("Tri", {{1, 2, 3}, {4, 0, 0}, {0, 5, 0}}, {{0, 1, 2, 0}}));
+        },
+        0.1f);
+    Rig rig;
+    ASSERT_TRUE(rig.Read(path)) << rig.reader.GetError().GetLastErrorString().Buffer();
+    EXPECT_NEAR(rig.reader.GetUnitFactor(), 0.254, 1e-7);
+    VOxaNode* node = rig.Node("Tri");
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->GetParent(), rig.scene->GetRootNode());
+    VOxaMesh* mesh = node->GetMesh();
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->GetPolygonCount(), 1);
+    // (x, y, z) becomes (x, z, -y), times 2.54 x 0.1.
+    ExpectVector(Point(mesh, 0), 0.254, 0.762, -0.508);
+    // The ambient colour of the file, and the default take spanning 0 to frame 150.
+    EXPECT_NEAR(rig.scene->GetGlobalLightSettings().GetAmbientColor().mGreen, 0.5, 1e-6);
+    const VOxaTakeInfo* info = rig.scene->GetTakeInfo("default take");
+    ASSERT_NE(info, nullptr);
+    VTime stop;
+    stop.SetTime(0, 0, 0, 150, 0, VTime::eFRAMES30);
+    EXPECT_EQ(info->mLocalTimeSpan.GetStop(), stop);
+    EXPECT_STREQ(rig.scene->GetCurrentTakeName(), "default take");
+
+    Rig referenced;
+    referenced.Set(VStreamOptions3ds::eCREATE_REFERENCE_NODE, 1);
+    referenced.Set(VStreamOptions3ds::eAMBIENT_LIGHT, 0);
+    ASSERT_TRUE(referenced.Read(path));
+    VOxaNode* root = referenced.reader.GetReferenceNode();
+    ASSERT_NE(root, nullptr);
+    EXPECT_STREQ(root->GetNameWithoutPrefix(), "Oxa_Root");
+    VgeTVector scaling;
+    ExpectVector(root->GetLclScaling(scaling), 0.254, 0.254, 0.254);
+    EXPECT_EQ(referenced.Node("Tri")->GetParent(), root);
+    ExpectVector(Point(referenced.Node("Tri")->GetMesh(), 0), 1, 3, -2);
+    EXPECT_EQ(referenced.scene->GetGlobalLightSettings().GetAmbientColor().mGreen, 0.0);
+}
+
+TEST_F(reader3ds, SmoothingGroupsSplitVertices) {
+    // Vertex 0 is shared by faces of masks 1 and 2 (split), vertex 1 by masks 1 and 3 (merged
+    // into mask 3); the last two faces have mask 0 and give their shared corners points of their
+    // own.
+    const std::string path = BuildFile("smooth.3ds", [](Ftk::Database* db) {
+        PutMesh(db, MakeMesh("S", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {2, 0, 0}, {2, 1, 0}},
+                             {{0, 1, 2, 0}, {0, 3, 4, 0}, {1, 5, 4, 0}, {2, 3, 5, 0}, {2, 5, 3, 0}},
+                             {1, 2, 3, 0, 0}));
+    });
+    Rig rig;
+    ASSERT_TRUE(rig.Read(path));
+    VOxaMesh* mesh = rig.Node("S")->GetMesh();
+    ASSERT_NE(mesh, nullptr);
+    // 6 vertices + vertex 0 again (mask 2 shares no bit with 1); vertex 4 (masks 2 and 3) and
+    // vertex 1 (masks 1 and 3) are not split; the six mask-0 corners all name vertices used
+    // before, so each gets a point of its own.
+    EXPECT_EQ(mesh->GetControlPointsCount(), 13);
+    EXPECT_EQ(mesh->GetPolygonVertex(0, 0), 0);
+    EXPECT_EQ(mesh->GetPolygonVertex(1, 0), 6);
+    EXPECT_EQ(mesh->GetPolygonVertex(2, 0), 1);  // masks 1 and 3 share vertex 1
+    EXPECT_EQ(mesh->GetPolygonVertex(2, 2), 4);  // masks 2 and 3 share vertex 4
+    EXPECT_EQ(mesh->GetPolygonVertex(3, 0), 7);  // mask 0: a point of its own
+    // Every point is used by some polygon: none lingers at the origin.
+    std::vector<int> uses(13, 0);
+    for (int p = 0; p < mesh->GetPolygonCount(); ++p)
+        for (int k = 0; k < 3; ++k)
+            uses[(size_t)mesh->GetPolygonVertex(p, k)]++;
+    for (int i = 0; i < 13; ++i)
+        EXPECT_GT(uses[(size_t)i], 0) << i;
+
+    Rig flat;
+    flat.Set(VStreamOptions3ds::eSMOOTH_GROUP, 0);
+    ASSERT_TRUE(flat.Read(path));
+    EXPECT_EQ(flat.Node("S")->GetMesh()->GetControlPointsCount(), 6);
+}
+
+TEST_F(reader3ds, LocalAxesPivotAndAreaWeightedNormals) {
+    const std::string path = BuildFile("axes.3ds", [](Ftk::Database* db) {
+        // Axes rotated 90 degrees about Z and moved to (10, 0, 0): the file vertex (10, 1, 0)
+        // lies at local (1, 0, 0).
+        Ftk::Mesh* turned = MakeMesh("Turned", {{10, 1, 0}, {10, 0, 0}, {9, 0, 0}}, {{0, 1, 2, 0}});
+        const float axes[12] = {0, 1, 0, -1, 0, 0, 0, 0, 1, 10, 0, 0};
+        std::memcpy(turned->mLocalAxes, axes, sizeof axes);
+        PutMesh(db, turned);
+        Ftk::Mesh* flat = MakeMesh("Flat", {{3, 0, 0}, {0, 0, 0}, {0, 3, 0}}, {{0, 1, 2, 0}});
+        std::memset(flat->mLocalAxes, 0, sizeof flat->mLocalAxes);  // singular: identity
+        PutMesh(db, flat);
+        // Two faces at vertex 0 (one smoothing group): a large one facing +Z in the file and a
+        // small one facing +X.
+        PutMesh(db, MakeMesh("Corner", {{0, 0, 0}, {4, 0, 0}, {0, 4, 0}, {0, 1, 0}, {0, 0, 1}},
+                             {{0, 1, 2, 0}, {0, 3, 4, 0}}, {1, 1}));
+        Ftk::ObjectMotion* motion = nullptr;
+        Ftk::InitObjectMotion(&motion, 0, 0, 0, 0, 0);
+        std::strcpy(motion->mName, "Flat");
+        motion->mPivot = Ftk::Point3{1, 2, 3};
+        Ftk::PutObjectMotion(db, motion);
+        std::strcpy(motion->mName, "Turned");
+        motion->mPivot = Ftk::Point3{0, 0, 0};
+        Ftk::PutObjectMotion(db, motion);
+        std::strcpy(motion->mName, "Corner");
+        Ftk::PutObjectMotion(db, motion);
+        Ftk::ReleaseObjectMotion(&motion);
+    });
+    Rig rig;
+    rig.Set(VStreamOptions3ds::eRESCALE, 0);
+    ASSERT_TRUE(rig.Read(path));
+    ExpectVector(Point(rig.Node("Turned")->GetMesh(), 0), 1, 0, 0);
+    // Identity, then minus the pivot turned Y-up: (3, 0, 0) - (1, 3, -2).
+    ExpectVector(Point(rig.Node("Flat")->GetMesh(), 0), 2, -3, 2);
+    VOxaMesh* corner = rig.Node("Corner")->GetMesh();
+    const VgeTVector n = corner->GetNormals()[0];
+    // Face normals (0, 16, 0) Y-up and (1, 0, 0), each twice its face's area: their sum
+    // normalised.
+    const double length = std::sqrt(16.0 * 16.0 + 1.0);
+    ExpectVector(n, 1.0 / length, 16.0 / length, 0.0);
+}
+
+// ---- Materials and textures --------------------------------------------------------------------
+
+TEST_F(reader3ds, MaterialColoursAndTexturePlacement) {
+    const std::string path = BuildFile("materials.3ds", [](Ftk::Database* db) {
+        Ftk::Material* m = nullptr;
+        Ftk::InitMaterial(&m);
+        std::strcpy(m->mName, "Red");
+        m->mAmbient[0] = 0.1f;
+        m->mDiffuse[0] = 0.8f;
+        m->mDiffuse[1] = 0.4f;
+        m->mSpecular[0] = 0.6f;
+        m->mShineStrength = 0.75f;
+        m->mShininess = 0.3f;
+        m->mSelfIllumination = 0.5f;
+        m->mTransparency = 0.25f;
+        Ftk::MaterialMap& map = m->mMaps[Ftk::kTextureMap1];
+        std::strcpy(map.mFileName, "wall.jpg");
+        map.mStrength = 1.0f;
+        map.mUScale = 2.0f;
+        map.mVScale = 4.0f;
+        map.mUOffset = 0.1f;
+        map.mVOffset = 0.2f;
+        map.mTiling = Ftk::kMapTiled;
+        Ftk::MaterialMap& second = m->mMaps[Ftk::kTextureMap2];
+        std::strcpy(second.mFileName, "dirt.jpg");
+        second.mStrength = 0.5f;
+        second.mRotation = 90.0f;
+        second.mTiling = Ftk::kMapDecal;
+        Ftk::WriteMaterial(db, m);
+        // A second material naming the same bitmap, at half strength.
+        std::strcpy(m->mName, "Blue");
+        m->mMaps[Ftk::kTextureMap1].mStrength = 0.5f;
+        m->mMaps[Ftk::kTextureMap2].mFileName[0] = '\0';
+        m->mShininess = 0.9f;
+        Ftk::WriteMaterial(db, m);
+        Ftk::ReleaseMaterial(&m);
+
+        Ftk::Mesh* mesh = nullptr;
+        Ftk::InitMesh(&mesh, 4, 2, Ftk::kMeshMapping);
+        std::strcpy(mesh->mName, "Quad");
+        mesh->mVertices = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+        mesh->mFaces = {{0, 1, 2, 0}, {0, 2, 3, 0}};
+        mesh->mMapping = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+        mesh->mMaterialGroupCount = 2;
+        Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
+        std::strcpy(mesh->mMaterialGroups[0].mName, "Red");
+        Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
+        mesh->mMaterialGroups[0].mFaces[0] = 1;
+        std::strcpy(mesh->mMaterialGroups[1].mName, "Blue");
+        Ftk::AllocMaterialGroupFaces(mesh, 1, 1);
+        mesh->mMaterialGroups[1].mFaces[0] = 0;
+        PutMesh(db, mesh);
+    });
+    Rig rig;
+    ASSERT_TRUE(rig.Read(path));
+    VOxaMaterial* red = rig.manager.GetMaterial("Red", 0);
+    ASSERT_NE(red, nullptr);
+    // Colours pass through the file as bytes.
+    const double byte = 1.0 / 255.0;
+    EXPECT_NEAR(red->GetAmbient().mRed, 0.1, byte);
+    EXPECT_NEAR(red->GetDiffuse().mGreen, 0.4, byte);
+    EXPECT_NEAR(red->GetSpecular().mRed, 0.6 * 0.75 * 4.0 / 3.0, 2 * byte);
+    EXPECT_NEAR(red->GetShininess(), 0.6, 1e-6);
+    EXPECT_NEAR(red->GetEmissive().mRed, 0.4, byte);
+    EXPECT_NEAR(red->GetOpacity(), 0.75, 1e-6);
+    EXPECT_NEAR(rig.manager.GetMaterial("Blue", 0)->GetShininess(), 1.0, 1e-6);  // 2 x 0.9, limited
+
+    VOxaTexture* wall = rig.manager.GetTexture("wall.jpg", 0);
+    VOxaTexture* wallBlue = rig.manager.GetTexture("wall.jpg-1", 0);
+    VOxaTexture* dirt = rig.manager.GetTexture("dirt.jpg", 0);
+    ASSERT_NE(wall, nullptr);
+    ASSERT_NE(wallBlue, nullptr);
+    ASSERT_NE(dirt, nullptr);
+    EXPECT_STREQ(wall->GetFileName(), "wall.jpg");
+    EXPECT_EQ(wall->GetMaterialUse(), 1);      // full strength: the material colour is not used
+    EXPECT_EQ(wallBlue->GetMaterialUse(), 0);  // half strength: it is
+    EXPECT_NEAR(wallBlue->GetDefaultAlpha(), 0.5, 1e-6);
+    EXPECT_NEAR(wall->GetTranslationU(), -2.0 * (0.25 + 0.1), 1e-6);
+    EXPECT_NEAR(wall->GetTranslationV(), -4.0 * (0.375 - 0.2), 1e-6);
+    EXPECT_NEAR(wall->GetScaleU(), 2.0, 1e-6);
+    EXPECT_EQ(wall->GetWrapModeU(), 0);
+    // Rotated: (-0.5, -0.5) turned by -90 degrees is (-0.5, 0.5), plus 0.5.
+    EXPECT_NEAR(dirt->GetTranslationU(), 0.0, 1e-6);
+    EXPECT_NEAR(dirt->GetTranslationV(), 1.0, 1e-6);
+    EXPECT_NEAR(dirt->GetRotationW(), -90.0, 1e-6);
+    EXPECT_EQ(dirt->GetWrapModeU(), 1);
+
+    VOxaNode* node = rig.Node("Quad");
+    VOxaMesh* mesh = node->GetMesh();
+    EXPECT_EQ(node->GetShadingMode(), 4);
+    ASSERT_EQ(mesh->GetMaterialCount(0), 2);
+    EXPECT_EQ(mesh->GetMaterial(0, 0), red);  // the group order decides
+    EXPECT_EQ((*mesh->GetMaterialIndices())[1], 0);
+    EXPECT_EQ((*mesh->GetMaterialIndices())[0], 1);
+    // The second layer: Red's faces use dirt.jpg on layer 0 and wall.jpg on layer 1.
+    ASSERT_GE(mesh->GetLayerCount(), 2);
+    VOxaLayer* layer1 = mesh->GetLayer(1);
+    ASSERT_NE(layer1->GetTextures(), nullptr);
+    EXPECT_EQ(layer1->GetTextures()->GetBlendMode(), eADD);
+    EXPECT_EQ(mesh->GetTexture((*mesh->GetTextureIndices())[1], 0), dirt);
+    EXPECT_EQ(layer1->GetTextures()->GetDirectArray()[layer1->GetTextures()->GetIndexArray()[1]], wall);
+    ASSERT_NE(layer1->GetUVs(), nullptr);
+    EXPECT_EQ(layer1->GetUVs()->GetIndexArray().GetCount(), 6);
+
+    Rig plain;
+    plain.Set(VStreamOptions3ds::eMATERIALS, 0);
+    ASSERT_TRUE(plain.Read(path));
+    EXPECT_EQ(plain.manager.GetMaterialCount(), 0);
+}
+
+// ---- Lights, cameras, names and hierarchy ------------------------------------------------------
+
+TEST_F(reader3ds, InstancesTargetsAndCycles) {
+    const std::string path = BuildFile("nodes.3ds", [](Ftk::Database* db) {
+        PutMesh(db, MakeMesh("Box", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 1, 2, 0}}));
+        Ftk::Camera* camera = nullptr;
+        Ftk::InitCamera(&camera);
+        std::strcpy(camera->mName, "Cam");
+        camera->mFieldOfView = 2400.0f / 50.0f;
+        camera->mNearRange = 2.0f;
+        Ftk::WriteCamera(db, camera);
+        Ftk::ReleaseCamera(&camera);
+        Ftk::Light* spot = nullptr;
+        Ftk::InitSpotlight(&spot);
+        std::strcpy(spot->mName, "Spot");
+        spot->mMultiplier = 0.5f;
+        Ftk::PutSpotlight(db, spot);
+        Ftk::ReleaseLight(&spot);
+
+        Ftk::ObjectMotion* motion = nullptr;
+        Ftk::InitObjectMotion(&motion, 0, 0, 0, 0, 0);
+        std::strcpy(motion->mName, "Box");
+        std::strcpy(motion->mInstanceName, "A");
+        std::strcpy(motion->mParentName, "Box.B");  // A below B and B below A: a loop
+        Ftk::PutObjectMotion(db, motion);
+        std::strcpy(motion->mInstanceName, "B");
+        std::strcpy(motion->mParentName, "Box.A");
+        Ftk::PutObjectMotion(db, motion);
+        Ftk::ReleaseObjectMotion(&motion);
+        Ftk::CameraMotion* cm = nullptr;
+        Ftk::InitCameraMotion(&cm, 1, 0, 0, 1);
+        std::strcpy(cm->mName, "Cam");
+        Ftk::PutCameraMotion(db, cm);
+        Ftk::ReleaseCameraMotion(&cm);
+        Ftk::SpotlightMotion* sm = nullptr;
+        Ftk::InitSpotlightMotion(&sm, 1, 0, 0, 0, 0, 1);
+        std::strcpy(sm->mName, "Spot");
+        Ftk::PutSpotlightMotion(db, sm);
+        Ftk::ReleaseSpotlightMotion(&sm);
+    });
+    Rig rig;
+    ASSERT_TRUE(rig.Read(path));
+    VOxaNode* a = rig.Node("Box.A");
+    VOxaNode* b = rig.Node("Box.B");
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(a->GetParent(), b);
+    EXPECT_EQ(b->GetParent(), rig.scene->GetRootNode());
+    EXPECT_NE(rig.Messages().find("cycle"), std::string::npos);
+    // Each instance has a mesh of its own.
+    ASSERT_NE(a->GetMesh(), nullptr);
+    ASSERT_NE(b->GetMesh(), nullptr);
+    EXPECT_NE(a->GetMesh(), b->GetMesh());
+
+    VOxaNode* cam = rig.Node("Cam");
+    ASSERT_NE(cam->GetCamera(), nullptr);
+    EXPECT_NEAR(cam->GetCamera()->GetFocalLength(), 50.0, 1e-4);
+    EXPECT_NEAR(cam->GetCamera()->GetNearPlane(), 2.0 * 2.54, 1e-6);
+    EXPECT_EQ(cam->GetTarget(), rig.Node("Cam.Target"));
+    EXPECT_NE(rig.Node("Cam.Target")->GetMarker(), nullptr);
+    VOxaNode* spot = rig.Node("Spot");
+    ASSERT_NE(spot->GetLight(), nullptr);
+    EXPECT_EQ(spot->GetLight()->GetLightType(), VOxaLight::eSPOT);
+    EXPECT_EQ(spot->GetTarget(), rig.Node("Spot.Target"));
+    ExpectVector(spot->GetPostTargetRotation(), 0, 0, 90);
+    EXPECT_NEAR(spot->GetLight()->GetDefaultIntensity(), 50.0, 1e-6);
+    // One-key colour, cone and field of view: a key at time 0 and the default.
+    VOxaTakeNode* spotTake = spot->GetCurrentTakeNode();
+    EXPECT_STREQ(spotTake->GetName(), "default take");
+    ASSERT_NE(spotTake->GetColorR(), nullptr);
+    EXPECT_EQ(spotTake->GetColorR()->KeyGetCount(), 1);
+    EXPECT_EQ(spotTake->GetLightConeAngle()->KeyGetCount(), 1);
+    EXPECT_NEAR(spot->GetLight()->GetDefaultConeAngle(), 45.0, 1e-6);  // no hotspot value
+    EXPECT_EQ(cam->GetCurrentTakeNode()->GetCameraFieldOfView()->KeyGetCount(), 1);
+    EXPECT_EQ(cam->GetCurrentTakeNode()->GetCameraRoll()->KeyGetCount(), 1);
+
+    Rig noLights;
+    noLights.Set(VStreamOptions3ds::eLIGHTS, 0);
+    noLights.Set(VStreamOptions3ds::eCAMERA, 0);
+    noLights.Set(VStreamOptions3ds::eGEOMETRIES, 0);
+    ASSERT_TRUE(noLights.Read(path));
+    EXPECT_EQ(noLights.Node("Spot"), nullptr);
+    EXPECT_EQ(noLights.Node("Cam"), nullptr);
+    EXPECT_EQ(noLights.Node("Box.A")->GetNodeAttribute(), nullptr);
+}
+
+TEST_F(reader3ds, LightsAndCamerasWithoutKeyframerKeepTheirPlace) {
+    const std::string path = BuildFile("static.3ds", [](Ftk::Database* db) {
+        Ftk::Light* omni = nullptr;
+        Ftk::InitLight(&omni);
+        std::strcpy(omni->mName, "Omni");
+        omni->mPosition = Ftk::Point3{1, 2, 3};
+        omni->mColor[0] = 0.5f;
+        Ftk::PutOmniLight(db, omni);
+        Ftk::ReleaseLight(&omni);
+        Ftk::Camera* camera = nullptr;
+        Ftk::InitCamera(&camera);
+        std::strcpy(camera->mName, "Cam");
+        camera->mPosition = Ftk::Point3{0, -10, 0};
+        camera->mFieldOfView = 30.0f;
+        Ftk::WriteCamera(db, camera);
+        Ftk::ReleaseCamera(&camera);
+    });
+    Rig rig;
+    rig.Set(VStreamOptions3ds::eRESCALE, 0);
+    ASSERT_TRUE(rig.Read(path));
+    VgeTVector t;
+    ExpectVector(rig.Node("Omni")->GetLclTranslation(t), 1, 3, -2);
+    double r, g, b;
+    rig.Node("Omni")->GetLight()->GetDefaultColor(r, g, b);
+    EXPECT_NEAR(r, 0.5, 1e-6);
+    ExpectVector(rig.Node("Cam")->GetLclTranslation(t), 0, 0, 10);
+    EXPECT_NEAR(rig.Node("Cam")->GetCamera()->GetDefaultFieldOfView(), 30.0, 1e-5);
+}
+
+// ---- Animation ---------------------------------------------------------------------------------
+
+std::string AnimatedFile() {
+    return BuildFile("anim.3ds", [](Ftk::Database* db) {
+        PutMesh(db, MakeMesh("Box", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 1, 2, 0}}));
+        Ftk::ObjectMotion* motion = nullptr;
+        Ftk::InitObjectMotion(&motion, 0, 0, 0, 0, 0);
+        std::strcpy(motion->mName, "Box");
+        SetTrack(motion->mPosition, {Key(0), Key(10, 0x05, 0.5f, 0.7f, -0.25f), Key(10), Key(5), Key(20)},
+                 {0, 0, 0, 1, 2, 3, 9, 9, 9, 8, 8, 8, 4, 5, 6});
+        const float quarter = (float)(M_PI / 4);
+        // Two keys of a quarter turn each about the file's Z axis: relative, so 45 then 90.
+        SetTrack(motion->mRotation, {Key(0), Key(10), Key(20)},
+                 {0, 0, 0, 1, quarter, 0, 0, 1, quarter, 0, 0, 1});
+        SetTrack(motion->mScale, {Key(0)}, {2, 3, 4});
+        Ftk::PutObjectMotion(db, motion);
+        Ftk::ReleaseObjectMotion(&motion);
+    });
+}
+
+TEST_F(reader3ds, KeysAreSkippedWithoutHolesAndCarryTcb) {
+    const std::string path = AnimatedFile();
+    Rig rig;
+    ASSERT_TRUE(rig.Read(path));
+    VOxaNode* box = rig.Node("Box");
+    VOxaTakeNode* take = box->GetCurrentTakeNode();
+    ASSERT_STREQ(take->GetName(), "default take");
+    VFCurve* tx = take->GetTranslationX();
+    EXPECT_EQ(KeyFrames(tx), (std::vector<int>{0, 10, 20}));
+    EXPECT_NEAR(tx->KeyGetValue(1), 2.54, 1e-5);
+    EXPECT_NEAR(take->GetTranslationY()->KeyGetValue(2), 6 * 2.54, 1e-4);
+    EXPECT_NEAR(take->GetTranslationZ()->KeyGetValue(2), -5 * 2.54, 1e-4);
+    EXPECT_EQ(tx->KeyGetInterpolation(1), (unsigned)VFCurveKey::eInterpolationCubic);
+    EXPECT_FLOAT_EQ(tx->KeyGetDataRaw(1, VFCurveKey::eTCBTension), 0.5f);
+    EXPECT_FLOAT_EQ(tx->KeyGetDataRaw(1, VFCurveKey::eTCBContinuity), 0.0f);  // bit 1 clear
+    EXPECT_FLOAT_EQ(tx->KeyGetDataRaw(1, VFCurveKey::eTCBBias), -0.25f);
+    // Relative rotations about the file's Z are turns of -45 and -90 degrees about Y.
+    VFCurve* ry = take->GetEulerRotationY();
+    ASSERT_EQ(ry->KeyGetCount(), 3);
+    EXPECT_NEAR(ry->KeyGetValue(1), -45.0, 1e-3);
+    EXPECT_NEAR(ry->KeyGetValue(2), -90.0, 1e-3);
+    // One scale key: only the default, exchanged as (x, z, y).
+    EXPECT_EQ(take->GetScaleX()->KeyGetCount(), 0);
+    VgeTVector s;
+    ExpectVector(box->GetLclScaling(s), 2, 4, 3);
+    // The take spans the keys.
+    const VOxaTakeInfo* info = rig.scene->GetTakeInfo("default take");
+    EXPECT_EQ(info->mLocalTimeSpan.GetStop().GetFrame(true, VTime::eFRAMES30), 20);
+
+    Rig still;
+    still.Set(VStreamOptions3ds::eANIM, 0);
+    ASSERT_TRUE(still.Read(path));
+    VOxaTakeNode* stillTake = still.Node("Box")->GetCurrentTakeNode();
+    EXPECT_EQ(stillTake->GetTranslationX()->KeyGetCount(), 0);
+    EXPECT_EQ(stillTake->GetEulerRotationY()->KeyGetCount(), 0);
+    VgeTVector r;
+    ExpectVector(still.Node("Box")->GetLclRotation(r), 0, 0, 0, 1e-4);  // the first key: angle 0
+
+    Rig reduced;
+    reduced.Set(VStreamOptions3ds::eREDUCE_KEYS, 1);
+    ASSERT_TRUE(reduced.Read(path));
+    VFCurve* reducedY = reduced.Node("Box")->GetCurrentTakeNode()->GetEulerRotationY();
+    EXPECT_LE(reducedY->KeyGetCount(), 3);
+    EXPECT_NEAR(reducedY->Evaluate(FrameTimeForTest(20), nullptr), -90.0, 1.0);
+}
+
+// ---- Faults --------------------------------------------------------------------------------------
+
+TEST_F(reader3ds, BadIndexesAreScreened) {
+    const std::string path = BuildFile("bad_indexes.3ds", [](Ftk::Database* db) {
+        Ftk::Material* m = nullptr;
+        Ftk::InitMaterial(&m);
+        std::strcpy(m->mName, "Mat");
+        Ftk::WriteMaterial(db, m);
+        Ftk::ReleaseMaterial(&m);
+        Ftk::Mesh* mesh = nullptr;
+        Ftk::InitMesh(&mesh, 4, 3, Ftk::kMeshSmoothing);
+        std::strcpy(mesh->mName, "Bad");
+        mesh->mVertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}};
+        mesh->mFaces = {{0, 1, 2, 0}, {0, 1, 9, 0}, {1, 3, 2, 0}};  // face 1 names vertex 9
+        mesh->mSmoothing = {1};                                     // masks for face 0 only
+        mesh->mMappingCount = 2;                                    // UVs for vertices 0 and 1
+        mesh->mMapping = {{0.5f, 0.5f}, {1, 1}};
+        mesh->mMaterialGroupCount = 1;
+        Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
+        std::strcpy(mesh->mMaterialGroups[0].mName, "Mat");
+        Ftk::AllocMaterialGroupFaces(mesh, 0, 2);
+        mesh->mMaterialGroups[0].mFaces = {2, 700};  // 700 names no face
+        PutMesh(db, mesh);
+    });
+    Rig rig;
+    ASSERT_TRUE(rig.Read(path)) << rig.reader.GetError().GetLastErrorString().Buffer();
+    VOxaMesh* mesh = rig.Node("Bad")->GetMesh();
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->GetPolygonCount(), 2);
+    // Face 2 lies beyond the smoothing masks: mask 0, so its corners 1 and 2, used before by
+    // face 0, get points of their own.
+    EXPECT_EQ(mesh->GetControlPointsCount(), 6);
+    // The group's face 2 takes the material; its index 700 is ignored.
+    EXPECT_EQ(mesh->GetMaterialCount(0), 1);
+    EXPECT_EQ((*mesh->GetMaterialIndices())[1], 0);
+    EXPECT_NE(rig.Messages().find("Mesh Bad: 1 face(s) skipped"), std::string::npos);
+    const VgeVector2* uv = mesh->GetTextureUV();
+    ASSERT_NE(uv, nullptr);
+    EXPECT_EQ(uv[3][0], 0.0);  // beyond the mapping coordinates
+    EXPECT_EQ(uv[0][0], 0.5);
+}
+
+TEST_F(reader3ds, FailedReadDoesNotStopTheNextOne) {
+    const std::string good = BuildFile("good.3ds", [](Ftk::Database* db) {
+        PutMesh(db, MakeMesh("Tri", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 1, 2, 0}}));
+    });
+    // A scene chunk whose first child claims more bytes than there are.
+    const std::string bad = Scratch("bad.3ds").string();
+    {
+        const unsigned char bytes[] = {0x4D, 0x4D, 0x20, 0, 0, 0, 0x3D, 0x3D, 0xFF, 0xFF, 0, 0, 1, 2, 3, 4};
+        FILE* f = std::fopen(bad.c_str(), "wb");
+        std::fwrite(bytes, 1, sizeof bytes, f);
+        std::fclose(f);
+    }
+    Rig first;
+    EXPECT_FALSE(first.Read(bad));
+    EXPECT_EQ(first.reader.GetError().GetLastErrorID(), VOxaReader::eFILE_CORRUPTED);
+    EXPECT_FALSE(first.reader.IsFileOpen());  // released on the failure path
+    Rig second;
+    ASSERT_TRUE(second.Read(good)) << second.reader.GetError().GetLastErrorString().Buffer();
+    EXPECT_NE(second.Node("Tri"), nullptr);
+
+    Rig missing;
+    EXPECT_FALSE(missing.reader.FileOpen(Scratch("none.3ds").c_str()));
+    EXPECT_EQ(missing.reader.GetError().GetLastErrorID(), VOxaReader::eFILE_NOT_OPENED);
+    Rig again;
+    EXPECT_TRUE(again.Read(good));
+
+    // Foreign options: error 6, the read goes on with the defaults.
+    Rig foreign;
+    VStreamOptionsObj obj;
+    ASSERT_TRUE(foreign.reader.FileOpen(good.c_str()));
+    EXPECT_TRUE(foreign.reader.Read(foreign.scene, &obj));
+    EXPECT_EQ(foreign.reader.GetError().GetLastErrorID(), VOxaReader::eSTREAM_OPTIONS_NOT_SET);
+    EXPECT_EQ(VOxaFindReaderFormat("3DS"), VOxaFindReaderFormat("3ds"));
+    ASSERT_GE(VOxaFindReaderFormat("3ds"), 0);
+}
+
+}  // namespace

@@ -1,0 +1,573 @@
+#include "formats/geometry/3ds/voxa_writer_3ds.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "attributes/voxa_camera.h"
+#include "attributes/voxa_layer.h"
+#include "attributes/voxa_light.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_texture.h"
+#include "oxa_codec/voxa_io_formats.h"
+#include "tests/formats/geometry/3ds/voxa_writer_3ds_test_util.h"
+
+using namespace writer3ds;
+
+namespace {
+
+VOxaWriter3DS::Channel Constant(double v) {
+    VOxaWriter3DS::Channel c;
+    c.mValue = v;
+    return c;
+}
+
+void ExpectVec(const VgeTVector& v, double x, double y, double z, double tol = 1e-9) {
+    EXPECT_NEAR(v[0], x, tol);
+    EXPECT_NEAR(v[1], y, tol);
+    EXPECT_NEAR(v[2], z, tol);
+}
+
+// A textured quad mesh: texture t of the layer, UVs by polygon vertex.
+VOxaTexture* AddTexture(VOxaSdkManager& manager, VOxaMesh* mesh, const char* file) {
+    VOxaTexture* texture = manager.CreateTexture(file);
+    texture->SetFileName(file);
+    mesh->AddTexture(texture, 0);
+    return texture;
+}
+
+}  // namespace
+
+TEST(writer3ds_names, RenamingCutsNumbersAndKeepsEveryNameShortAndUnique) {
+    ScratchDir dir("names");
+    Rig rig;
+    VOxaNode* a = AddNode(rig.manager, rig.Root(), "LongNameA");
+    VOxaNode* b = AddNode(rig.manager, rig.Root(), "LongNameB");
+    // A thousand clashes: the counter would not fit behind seven characters.
+    for (int i = 0; i < 1002; ++i)
+        AddNode(rig.manager, rig.Root(), "Crowded");
+    VOxaNode* colons = AddNode(rig.manager, rig.Root(), "a::b");
+    VOxaMaterial* m1 = rig.manager.CreateMaterial("VeryLongMaterialNameOne");
+    VOxaMaterial* m2 = rig.manager.CreateMaterial("VeryLongMaterialNameTwo");
+    ASSERT_TRUE(rig.WriteTo(dir / "n.3ds"));
+    EXPECT_STREQ(a->GetNameWithoutPrefix(), "LongNam");
+    EXPECT_STREQ(b->GetNameWithoutPrefix(), "LongNam1");
+    std::set<std::string> seen;
+    for (int i = 0; i < rig.manager.GetNodeCount(); ++i) {
+        std::string name = rig.manager.GetNode(i)->GetNameWithoutPrefix();
+        EXPECT_FALSE(name.empty());
+        EXPECT_LE(name.size(), 10u) << name;
+        EXPECT_TRUE(seen.insert(name).second) << name;
+    }
+    EXPECT_FALSE(std::string(colons->GetNameWithoutPrefix()).empty());
+    EXPECT_STREQ(m1->GetNameWithoutPrefix(), "VeryLongMate");
+    EXPECT_STREQ(m2->GetNameWithoutPrefix(), "VeryLongMate1");
+}
+
+TEST(writer3ds_axes, PositionScalingAndRotationThroughTheQuaternion) {
+    ExpectVec(VOxaWriter3DS::ConvertPosition(VgeTVector(1, 2, 3, 0)), 1, -3, 2);
+    ExpectVec(VOxaWriter3DS::ConvertScaling(VgeTVector(1, 2, 3, 0)), 1, 3, 2);
+    ExpectVec(VOxaWriter3DS::ConvertRotation(VgeTVector(0, 0, 0, 0)), 0, 0, 0);
+    // Scene Y (up) is 3DS Z; scene Z is 3DS -Y.
+    ExpectVec(VOxaWriter3DS::ConvertRotation(VgeTVector(0, 30, 0, 0)), 0, 0, 30, 1e-6);
+    ExpectVec(VOxaWriter3DS::ConvertRotation(VgeTVector(0, 0, 30, 0)), 0, -30, 0, 1e-6);
+    ExpectVec(VOxaWriter3DS::ConvertRotation(VgeTVector(40, 0, 0, 0)), 40, 0, 0, 1e-6);
+    // A half turn takes the w = 0 branches.
+    ExpectVec(VOxaWriter3DS::ConvertRotation(VgeTVector(180, 0, 0, 0)), 180, 0, 0, 1e-6);
+}
+
+TEST(writer3ds_tracks, RelativeRotationKeysScaleNearZeroAndClampedAcos) {
+    Ftk::Track track;
+    VOxaWriter3DS::Channel x = Constant(0), z = Constant(0);
+    VFCurve* curve = VFCurve::Create();
+    VFCurveKey key;
+    key.Set(Frame30(0), 0.0f, VFCurveKey::eInterpolationLinear);
+    curve->KeyAdd(Frame30(0), key);
+    key.Set(Frame30(1), 90.0f, VFCurveKey::eInterpolationLinear);
+    curve->KeyAdd(Frame30(1), key);
+    key.Set(Frame30(2), 90.0f, VFCurveKey::eInterpolationLinear);
+    curve->KeyAdd(Frame30(2), key);
+    VOxaWriter3DS::Channel y;
+    y.mCurve = curve;
+    VOxaWriter3DS::SampleRotationTrack(track, x, y, z, 3);
+    ASSERT_EQ(track.mKeyCount, 3u);
+    // At rest: angle 0 about (-1, 0, 0).
+    EXPECT_EQ(track.mValues[0], 0.0f);
+    EXPECT_EQ(track.mValues[1], -1.0f);
+    // Key 1 turns 90 degrees about scene Y, which is 3DS Z; key 2 repeats the orientation.
+    EXPECT_NEAR(track.mValues[4], -1.5707963, 1e-5);
+    EXPECT_NEAR(track.mValues[5], 0.0, 1e-6);
+    EXPECT_NEAR(track.mValues[6], 0.0, 1e-6);
+    EXPECT_NEAR(track.mValues[7], 1.0, 1e-6);
+    EXPECT_EQ(track.mValues[8], 0.0f);
+    EXPECT_EQ(track.mValues[9], -1.0f);
+    EXPECT_EQ(track.mKeys[1].mFrame, 1);
+    EXPECT_EQ(track.mKeys[1].mSplineFlags, 7);
+    delete curve;
+
+    // NaN and huge angles never give NaN.
+    VOxaWriter3DS::Channel bad = Constant(std::nan("")), huge = Constant(1e300);
+    VOxaWriter3DS::SampleRotationTrack(track, bad, huge, z, 2);
+    for (float v : track.mValues)
+        EXPECT_TRUE(std::isfinite(v));
+
+    VOxaWriter3DS::Channel zero = Constant(0.0), small = Constant(5e-6), two = Constant(2),
+                           three = Constant(3);
+    VOxaWriter3DS::SampleScaleTrack(track, zero, small, zero, 1);
+    EXPECT_EQ(track.mValues, (std::vector<float>{1, 1, 1}));
+    VOxaWriter3DS::SampleScaleTrack(track, zero, two, three, 1);
+    EXPECT_EQ(track.mValues, (std::vector<float>{0, 3, 2}));
+    VOxaWriter3DS::SamplePositionTrack(track, zero, two, three, 0);
+    EXPECT_EQ(track.mKeyCount, 0u);
+}
+
+TEST(writer3ds_tracks, FrameCountFromTheIntervalAtLeastOneAndCapped) {
+    Rig rig;
+    VOxaNode* node = AddNode(rig.manager, rig.Root(), "n");
+    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    EXPECT_EQ(rig.writer.GetFrameCount(node, true), 1u);
+    Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), VTime(0), 0, 0, 0);
+    VTime two;
+    two.SetSecondDouble(2.0);
+    Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), two, 1, 1, 1);
+    EXPECT_EQ(rig.writer.GetFrameCount(node, true), 61u);
+    EXPECT_EQ(rig.writer.GetFrameCount(node, false), 1u);
+    VTime far;
+    far.SetSecondDouble(1e9);
+    Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), far, 1, 1, 1);
+    EXPECT_EQ(rig.writer.GetFrameCount(node, true), VOxaWriter3DS::kMaxFrames);
+    EXPECT_NE(rig.writer.GetMessageText().Find("cut to"), -1);
+}
+
+TEST(writer3ds_file, MeshFacesSmoothingVerticesAxesSettingsAndDummies) {
+    ScratchDir dir("mesh");
+    Rig rig;
+    VOxaNode* hips = AddNode(rig.manager, rig.Root(), "Hips");
+    VOxaNode* shape = nullptr;
+    // A quadrilateral and a pentagon.
+    VOxaMesh* mesh = AddMesh(
+        rig.manager, hips, "Shape",
+        {VgeTVector(0, 0, 0, 1), VgeTVector(1, 0, 0, 1), VgeTVector(1, 1, 0, 1), VgeTVector(0, 1, 0, 1),
+         VgeTVector(2, 0, 0, 1), VgeTVector(2, 1, 0, 1), VgeTVector(2, 2, 0, 1)},
+        {{0, 1, 2, 3}, {1, 4, 5, 6, 2}}, &shape);
+    // Every normal equals the face normal (0, 0, 1): every face is flat.
+    mesh->InitNormals();
+    for (int i = 0; i < 7; ++i)
+        mesh->GetNormals()[i] = VgeTVector(0, 0, 1, 0);
+    shape->SetLclTranslation(VgeTVector(10, 20, 30, 1));
+    shape->SetLclScaling(VgeTVector(2, 2, 2, 1));
+    VOxaNode* ref = AddNode(rig.manager, rig.Root(), "Oxa_Root");
+    ref->SetLclScaling(VgeTVector(2.54, 2.54, 2.54, 1));
+    AddNode(rig.manager, ref, "Under");
+    ASSERT_TRUE(rig.WriteTo(dir / "m.3ds"));
+
+    Loaded file(dir / "m.3ds");
+    ASSERT_TRUE(file.Ok());
+    auto m = file.Mesh("Shape");
+    ASSERT_TRUE(m);
+    ASSERT_EQ(m->mFaceCount, 5);
+    const int expected[5][3] = {{0, 1, 2}, {2, 3, 0}, {1, 4, 5}, {5, 6, 1}, {1, 6, 2}};
+    for (int f = 0; f < 5; ++f) {
+        EXPECT_EQ(m->mFaces[f].a, expected[f][0]) << f;
+        EXPECT_EQ(m->mFaces[f].b, expected[f][1]) << f;
+        EXPECT_EQ(m->mFaces[f].c, expected[f][2]) << f;
+        EXPECT_EQ(m->mFaces[f].flags, 7);
+    }
+    ASSERT_EQ(m->mSmoothing.size(), 5u);
+    EXPECT_EQ(m->mSmoothing[0], 4u);
+    EXPECT_EQ(m->mSmoothing[1], 16u);
+    EXPECT_EQ(m->mSmoothing[2], 64u);
+    // Vertex 2 (1, 1, 0) scaled by 2 and moved by (10, 20, 30), then to Z up: (12, -30, 22).
+    EXPECT_FLOAT_EQ(m->mVertices[2].x, 12.0f);
+    EXPECT_FLOAT_EQ(m->mVertices[2].y, -30.0f);
+    EXPECT_FLOAT_EQ(m->mVertices[2].z, 22.0f);
+    EXPECT_FLOAT_EQ(m->mLocalAxes[0], 2.0f);
+    EXPECT_FLOAT_EQ(m->mLocalAxes[9], 10.0f);
+    EXPECT_FLOAT_EQ(m->mLocalAxes[10], -30.0f);
+    EXPECT_FLOAT_EQ(m->mLocalAxes[11], 20.0f);
+    EXPECT_EQ(m->mMappingCount, 0);  // untextured
+    EXPECT_EQ(m->mFlag4014, 1);
+
+    Ftk::MeshSettings* settings = nullptr;
+    Ftk::GetSettings(file.db, &settings);
+    ASSERT_NE(settings, nullptr);
+    EXPECT_FLOAT_EQ(settings->mMasterScale, 1.0f);  // 2.54 / 2.54 under rescale
+    EXPECT_EQ(settings->mShadowMapSize, 500);
+    EXPECT_FLOAT_EQ(settings->mRayTraceBias, 3.0f);
+    Ftk::ReleaseSettings(&settings);
+
+    // The null Hips is a dummy; the mesh names it as its parent; the reference root has none
+    // and its child has an empty parent without "Create Reference Node".
+    auto dummy = file.Motion("$$$DUMMY.Hips");
+    ASSERT_TRUE(dummy);
+    EXPECT_FLOAT_EQ(dummy->mBoundMax.x, 0.5f);
+    auto shapeMotion = file.Motion("Shape");
+    ASSERT_TRUE(shapeMotion);
+    EXPECT_STREQ(shapeMotion->mParentName, "$$$DUMMY.Hips");
+    EXPECT_EQ(shapeMotion->mPosition.mKeyCount, 1u);  // no animation: one key
+    EXPECT_FALSE(file.Motion("$$$DUMMY.Oxa_Roo"));
+    auto under = file.Motion("$$$DUMMY.Under");
+    ASSERT_TRUE(under);
+    EXPECT_STREQ(under->mParentName, "");
+    EXPECT_FALSE(rig.writer.mAnimationExported);
+    EXPECT_EQ(rig.writer.mAnimationStop, VTime::GetOneFrameValue(0) * 100);
+}
+
+TEST(writer3ds_file, AveragedNormalsGiveGroupOneAndBadPolygonsAreSkipped) {
+    ScratchDir dir("bad");
+    Rig rig;
+    VOxaMesh* mesh =
+        AddMesh(rig.manager, rig.Root(), "Bad", Square(), {{0, 1, 2, 3}, {0, 1}, {0, 1, 99}, {-5, 1, 2}});
+    mesh->InitNormals();
+    for (int i = 0; i < 4; ++i)
+        mesh->GetNormals()[i] = VgeTVector(0.5, 0, 0.8, 0);
+    // NaN coordinates are written, not refused.
+    mesh->GetControlPoints()[3] = VgeTVector(std::nan(""), 0, 0, 1);
+    AddMesh(rig.manager, rig.Root(), "Empty", {}, {});
+    ASSERT_TRUE(rig.WriteTo(dir / "b.3ds"));
+    Loaded file(dir / "b.3ds");
+    ASSERT_TRUE(file.Ok());
+    auto m = file.Mesh("Bad");
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->mFaceCount, 2);
+    EXPECT_EQ(m->mSmoothing[0], 1u);
+    EXPECT_EQ(file.MeshNames(), (std::vector<std::string>{"Bad"}));
+    EXPECT_EQ(rig.writer.mMeshCounter, 1);
+}
+
+TEST(writer3ds_file, MeshOverSixteenBitsIsNotWrittenButTheRestIs) {
+    ScratchDir dir("big");
+    Rig rig;
+    std::vector<VgeTVector> points(70000, VgeTVector(0, 0, 0, 1));
+    AddMesh(rig.manager, rig.Root(), "Huge", points, {{0, 1, 2}});
+    AddMesh(rig.manager, rig.Root(), "Small", Square(), {{0, 1, 2}});
+    ASSERT_TRUE(rig.WriteTo(dir / "big.3ds"));
+    EXPECT_NE(rig.writer.GetMessageText().Find("\"Huge\" has more than 65535"), -1);
+    Loaded file(dir / "big.3ds");
+    EXPECT_EQ(file.MeshNames(), (std::vector<std::string>{"Small"}));
+}
+
+TEST(writer3ds_materials, CombinationsNamesDefaultMapsAndMessage) {
+    ScratchDir dir("mat");
+    Rig rig;
+    VOxaNode* node = nullptr;
+    VOxaMesh* mesh = AddMesh(rig.manager, rig.Root(), "Box", Square(), {}, &node);
+    VOxaMaterial* red = rig.manager.CreateMaterial("Red");
+    red->SetDiffuse(VOxaColor(1, 0, 0, 1));
+    red->SetOpacity(0.25);
+    VOxaMaterial* blue = rig.manager.CreateMaterial("Blue");
+    mesh->AddMaterial(red, 0);
+    mesh->AddMaterial(blue, 0);
+    mesh->InitMaterialIndices(3);
+    VOxaTexture* brick = AddTexture(rig.manager, mesh, "/some/where/brick.bmp");
+    brick->SetTranslation(0.25, 0.5);
+    brick->SetScale(2, 4);
+    VOxaTexture* wall = AddTexture(rig.manager, mesh, "/x/brickwall_dark.bmp");
+    wall->SetRotation(0, 0, 90);
+    mesh->InitTextureIndices(3);
+    // Polygons: (red, brick), (red, wall), (blue, brick), (red, texture 7: out of range),
+    // (material 9: out of range).
+    const int mats[5] = {0, 0, 1, 0, 9};
+    const int texs[5] = {0, 1, 0, 7, 0};
+    for (int p = 0; p < 5; ++p) {
+        mesh->BeginPolygon(mats[p], texs[p], -1);
+        mesh->AddPolygonVertex(0);
+        mesh->AddPolygonVertex(1);
+        mesh->AddPolygonVertex(2);
+        mesh->EndPolygon();
+    }
+    ASSERT_TRUE(rig.WriteTo(dir / "mat.3ds"));
+    Loaded file(dir / "mat.3ds");
+    ASSERT_TRUE(file.Ok());
+    auto m = file.Mesh("Box");
+    ASSERT_TRUE(m);
+    ASSERT_EQ(m->mMaterialGroupCount, 4);
+    EXPECT_STREQ(m->mMaterialGroups[0].mName, "1.Mat0Tex0");
+    EXPECT_STREQ(m->mMaterialGroups[1].mName, "1.Mat0Tex1");
+    EXPECT_STREQ(m->mMaterialGroups[2].mName, "Red");
+    EXPECT_STREQ(m->mMaterialGroups[3].mName, "1.Mat1Tex0");
+    EXPECT_EQ(m->mMaterialGroups[2].mFaces, (std::vector<uint16_t>{3}));
+    auto tex0 = file.Material("1.Mat0Tex0");
+    ASSERT_TRUE(tex0);
+    EXPECT_STREQ(tex0->mMaps[Ftk::kTextureMap1].mFileName, "brick.bmp");
+    EXPECT_FLOAT_EQ(tex0->mMaps[Ftk::kTextureMap1].mUScale, 2.0f);
+    EXPECT_FLOAT_EQ(tex0->mMaps[Ftk::kTextureMap1].mUOffset, (float)(-0.125 - 0.25));
+    EXPECT_FLOAT_EQ(tex0->mMaps[Ftk::kTextureMap1].mVOffset, (float)(0.125 + 0.375));
+    EXPECT_FLOAT_EQ(tex0->mDiffuse[0], 1.0f);
+    EXPECT_FLOAT_EQ(tex0->mTransparency, 0.75f);
+    EXPECT_EQ(tex0->mTwoSided, 1);
+    auto tex1 = file.Material("1.Mat0Tex1");
+    ASSERT_TRUE(tex1);
+    EXPECT_STREQ(tex1->mMaps[Ftk::kTextureMap1].mFileName, "Tex1");
+    // Rotated map: the point (0.5, 0.5) turned by -90 degrees is (0.5, -0.5).
+    EXPECT_FLOAT_EQ(tex1->mMaps[Ftk::kTextureMap1].mRotation, -90.0f);
+    EXPECT_NEAR(tex1->mMaps[Ftk::kTextureMap1].mUOffset, 0.0, 1e-6);
+    EXPECT_NEAR(tex1->mMaps[Ftk::kTextureMap1].mVOffset, 1.0, 1e-6);
+    const VString& text = rig.writer.GetMessageText();
+    EXPECT_NE(
+        text.Find("Texture name file: \"brickwall_dark.bmp\" is too long.\nChange manually texture name: "
+                  "\"Tex1\" in material \"1.Mat0Tex1\" by \"/x/brickwall_dark.bmp\" for proper work\n\n"),
+        -1);
+    EXPECT_NE(text.Find("Unable to locate texture file \"/some/where/brick.bmp\""), -1);
+}
+
+TEST(writer3ds_materials, DefaultMaterialNoTextureFacesAndSharedUntexturedMaterial) {
+    ScratchDir dir("def");
+    Rig rig;
+    VOxaMaterial* own = rig.manager.CreateMaterial("Default");  // takes the plain name first
+    (void)own;
+    VOxaMesh* textured = AddMesh(rig.manager, rig.Root(), "T", Square(), {{0, 1, 2}});
+    VOxaTexture* texture = AddTexture(rig.manager, textured, "a.bmp");
+    (void)texture;
+    VOxaMaterial* shared = rig.manager.CreateMaterial("Shared");
+    for (const char* name : {"U1", "U2"}) {
+        VOxaMesh* mesh = AddMesh(rig.manager, rig.Root(), name, Square(), {{0, 1, 2}});
+        mesh->AddMaterial(shared, 0);
+    }
+    rig.options->SetOptionValue(VStreamOptions3ds::eTEXTURE_MAPPING, 0);
+    ASSERT_TRUE(rig.WriteTo(dir / "d.3ds"));
+    // The new grey material does not replace the scene's own "Default".
+    ASSERT_EQ(textured->GetMaterialCount(0), 1);
+    EXPECT_STREQ(textured->GetMaterial(0, 0)->GetNameWithoutPrefix(), "Default1");
+    Loaded file(dir / "d.3ds");
+    auto m = file.Mesh("T");
+    ASSERT_TRUE(m);
+    ASSERT_EQ(m->mMaterialGroupCount, 1);
+    EXPECT_STREQ(m->mMaterialGroups[0].mName, "Default1");
+    auto grey = file.Material("Default1");
+    ASSERT_TRUE(grey);
+    EXPECT_NEAR(grey->mDiffuse[0], 0.588f, 1.0 / 255);  // kept as a byte
+    EXPECT_EQ(file.Mesh("U1")->mMaterialGroups[0].mName, std::string("Shared"));
+    EXPECT_EQ(file.Mesh("U2")->mMaterialGroups[0].mName, std::string("Shared"));
+}
+
+TEST(writer3ds_materials, GeneratedNamesThatDoNotFitGetShortUniqueOnes) {
+    Rig rig;
+    VOxaMesh* mesh = AddMesh(rig.manager, rig.Root(), "M", Square(), {{0, 1, 2}});
+    VOxaMaterial* clash = rig.manager.CreateMaterial("1.Mat0Tex0");
+    mesh->AddMaterial(clash, 0);
+    AddTexture(rig.manager, mesh, "t.bmp");
+    ScratchDir dir("gen");
+    ASSERT_TRUE(rig.writer.FileCreate((dir / "g.3ds").c_str()));
+    ASSERT_TRUE(rig.writer.Prepare(rig.options.get()));
+    rig.writer.mMeshCounter = 1234567890;
+    Ftk::Material* a = rig.writer.BuildMaterial(mesh, 0, 0, 1);
+    Ftk::Material* b = rig.writer.BuildMaterial(mesh, 0, 0, 1);
+    rig.writer.mMeshCounter = 1;
+    Ftk::Material* c = rig.writer.BuildMaterial(mesh, 0, 0, 1);
+    ASSERT_TRUE(a && b && c);
+    EXPECT_STRNE(a->mName, "");
+    EXPECT_STRNE(a->mName, b->mName);
+    EXPECT_LE(std::strlen(a->mName), 15u);
+    EXPECT_STRNE(c->mName, "1.Mat0Tex0");  // the scene material keeps its name
+    Ftk::ReleaseMaterial(&a);
+    Ftk::ReleaseMaterial(&b);
+    Ftk::ReleaseMaterial(&c);
+    EXPECT_TRUE(rig.writer.Save());
+}
+
+TEST(writer3ds_materials, UnweldGivesEveryCornerItsPointAndSwapsUV) {
+    Rig rig;
+    VOxaMesh* mesh = AddMesh(rig.manager, rig.Root(), "U", Square(), {});
+    VOxaTexture* texture = AddTexture(rig.manager, mesh, "s.bmp");
+    texture->SetUVSwap(true);
+    mesh->InitTextureIndices(3);
+    mesh->InitTextureUVIndices(2);
+    mesh->AddTextureUV(VgeVector2(0.1, 0.9));
+    mesh->AddTextureUV(VgeVector2(0.2, 0.8));
+    mesh->BeginPolygon(-1, 0, -1);
+    mesh->AddPolygonVertex(0, 0);
+    mesh->AddPolygonVertex(1, 1);
+    mesh->AddPolygonVertex(2, 5);  // dangling UV index
+    mesh->EndPolygon();
+    VOxaMesh* out = rig.writer.UnweldPolygonUVs(mesh);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(out->GetControlPointsCount(), 3);
+    EXPECT_EQ(out->GetTextureUVMappingMode(), 1);
+    ASSERT_EQ(out->GetTextureUVCount(), 3);
+    EXPECT_DOUBLE_EQ(out->GetTextureUV()[0][0], 0.9);
+    EXPECT_DOUBLE_EQ(out->GetTextureUV()[1][1], 0.2);
+    EXPECT_DOUBLE_EQ(out->GetTextureUV()[2][0], 0.0);
+    EXPECT_EQ(out->GetPolygonVertex(0, 2), 2);
+    EXPECT_DOUBLE_EQ(out->GetControlPoints()[2][1], 1.0);
+}
+
+TEST(writer3ds_lights, OmniSpotCameraBackgroundFieldOfViewAndTargets) {
+    ScratchDir dir("light");
+    Rig rig;
+    VOxaNode* omni = AddNode(rig.manager, rig.Root(), "Omni");
+    VOxaLight* omniLight = rig.manager.CreateLight();
+    omni->SetNodeAttribute(omniLight);
+    omniLight->SetLightType(VOxaLight::ePOINT);
+    omniLight->SetDefaultIntensity(50);
+    omni->SetLclTranslation(VgeTVector(1, 2, 3, 1));
+    VOxaNode* spot = AddNode(rig.manager, rig.Root(), "Spot");
+    VOxaLight* spotLight = rig.manager.CreateLight();
+    spot->SetNodeAttribute(spotLight);
+    spotLight->SetLightType(VOxaLight::eSPOT);
+    spotLight->SetDefaultConeAngle(60);
+    VOxaNode* sun = AddNode(rig.manager, rig.Root(), "Sun");
+    VOxaLight* sunLight = rig.manager.CreateLight();
+    sun->SetNodeAttribute(sunLight);
+    sunLight->SetLightType(VOxaLight::eINFINITE);
+    const char* cameras[2] = {"CamA", "CamB"};
+    for (int i = 0; i < 2; ++i) {
+        VOxaNode* node = AddNode(rig.manager, rig.Root(), cameras[i]);
+        VOxaCamera* camera = rig.manager.CreateCamera();
+        node->SetNodeAttribute(camera);
+        camera->SetDefaultBackgroundColor(VOxaColor(0.1 * (i + 1), 0.2, 0.3, 1));
+        camera->SetApertureMode((decltype(camera->GetApertureMode()))2);
+        camera->SetFilmWidth(2.0);
+        camera->SetFilmHeight(1.0);
+        camera->SetFilmSqueezeRatio(1.0);
+        camera->SetDefaultFieldOfView(60);
+        node->SetLclRotation(VgeTVector(30, 0, 0, 1));
+    }
+    ASSERT_TRUE(rig.WriteTo(dir / "l.3ds"));
+    Loaded file(dir / "l.3ds");
+    ASSERT_TRUE(file.Ok());
+    Ftk::Light* light = nullptr;
+    Ftk::GetOmniLightByName(file.db, "Omni", &light);
+    ASSERT_NE(light, nullptr);
+    EXPECT_FLOAT_EQ(light->mMultiplier, 0.5f);
+    EXPECT_FLOAT_EQ(light->mPosition.y, -3.0f);
+    Ftk::ReleaseLight(&light);
+    Ftk::GetSpotlightByName(file.db, "Spot", &light);
+    ASSERT_NE(light, nullptr);
+    ASSERT_NE(light->mSpot, nullptr);
+    EXPECT_FLOAT_EQ(light->mSpot->mHotspot, 60.0f);
+    EXPECT_FLOAT_EQ(light->mSpot->mFalloff, 45.0f);
+    Ftk::ReleaseLight(&light);
+    EXPECT_EQ(Ftk::CountOmniLights(file.db) + Ftk::CountSpotlights(file.db), 2u);  // no sun
+    Ftk::Background* background = nullptr;
+    Ftk::GetBackground(file.db, &background);
+    ASSERT_NE(background, nullptr);
+    EXPECT_NEAR(background->mSolid[0], 0.2f, 1e-6);  // the last camera's
+    Ftk::ReleaseBackground(&background);
+
+    Ftk::SpotlightMotion* spotMotion = nullptr;
+    Ftk::GetSpotlightMotionByName(file.db, "Spot", &spotMotion);
+    ASSERT_NE(spotMotion, nullptr);
+    EXPECT_EQ(spotMotion->mRoll.mKeyCount, 1u);
+    EXPECT_FLOAT_EQ(spotMotion->mHotspot.mValues[0], 60.0f);
+    EXPECT_FLOAT_EQ(spotMotion->mFalloff.mValues[0], 60.0f);
+    // No target: 10 units down the light's -Y axis (scene), which is 3DS -Z.
+    EXPECT_FLOAT_EQ(spotMotion->mTargetPosition.mValues[2], -10.0f);
+    Ftk::ReleaseSpotlightMotion(&spotMotion);
+
+    Ftk::CameraMotion* camMotion = nullptr;
+    Ftk::GetCameraMotionByName(file.db, "CamA", &camMotion);
+    ASSERT_NE(camMotion, nullptr);
+    // Vertical 60 degrees on a 2:1 film: 2 atan(tan(30) 2).
+    EXPECT_NEAR(camMotion->mFieldOfView.mValues[0], 2 * std::atan(std::tan(M_PI / 6) * 2) * 180 / M_PI, 1e-3);
+    // Rolled 30 degrees about its view axis; target 10 along scene X.
+    EXPECT_NEAR(camMotion->mRoll.mValues[0], 30.0, 1e-2);
+    EXPECT_NEAR(camMotion->mTargetPosition.mValues[0], 10.0, 1e-5);
+    Ftk::ReleaseCameraMotion(&camMotion);
+}
+
+TEST(writer3ds_lights, ZeroFilmHeightLeavesTheAngleAndTargetsUseTheirOwnFrameCount) {
+    ScratchDir dir("cam");
+    Rig rig;
+    VOxaNode* node = AddNode(rig.manager, rig.Root(), "Cam");
+    VOxaCamera* camera = rig.manager.CreateCamera();
+    node->SetNodeAttribute(camera);
+    VOxaNode* target = AddNode(rig.manager, rig.Root(), "Aim");
+    node->SetTarget(target);
+    VOxaTakeNode* take = target->GetCurrentTakeNode();
+    Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), VTime(0), 0, 0, 0);
+    Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), Frame30(4), 4, 0, 0);
+    rig.options->SetOptionValue(VStreamOptions3ds::eANIM, 0);
+    ASSERT_TRUE(rig.writer.FileCreate((dir / "c.3ds").c_str()));
+    ASSERT_TRUE(rig.writer.Prepare(rig.options.get()));
+    Ftk::CameraMotion* motion = rig.writer.MakeCameraMotion(node);
+    ASSERT_NE(motion, nullptr);
+    EXPECT_EQ(motion->mPosition.mKeyCount, 1u);
+    EXPECT_EQ(motion->mTargetPosition.mKeyCount, 5u);
+    EXPECT_STREQ(motion->mTargetParentName, "$$$DUMMY.Aim");
+    Ftk::ReleaseCameraMotion(&motion);
+    EXPECT_TRUE(rig.writer.Save());
+}
+
+TEST(writer3ds_faults, FailedWriteKeepsTheTargetAndStaleErrorsAreCleared) {
+    ScratchDir dir("fail");
+    const std::string target = dir / "keep.3ds";
+    WriteBytes(target, "old");
+    {
+        Rig rig;
+        AddMesh(rig.manager, rig.Root(), "M", Square(), {{0, 1, 2}});
+        ASSERT_TRUE(rig.writer.FileCreate(target.c_str()));
+        Ftk::PushError(Ftk::ERR_INVALID_DATA);  // a fault in the middle of the write
+        EXPECT_FALSE(rig.writer.Write(rig.scene, rig.options.get()));
+        EXPECT_EQ(rig.writer.GetDatabase(), nullptr);
+        EXPECT_EQ(rig.writer.GetSettings(), nullptr);
+    }
+    EXPECT_EQ(ReadBytes(target), "old");
+    for (auto& entry : fs::directory_iterator(dir.path))
+        EXPECT_EQ(entry.path().filename(), "keep.3ds");
+    // A stale error from an earlier toolkit user does not fail the next file.
+    Ftk::PushError(Ftk::ERR_INVALID_DATA);
+    Rig rig;
+    AddMesh(rig.manager, rig.Root(), "M", Square(), {{0, 1, 2}});
+    EXPECT_TRUE(rig.WriteTo(target));
+    EXPECT_NE(ReadBytes(target), "old");
+    // A directory that does not exist.
+    Rig other;
+    EXPECT_FALSE(other.WriteTo(dir / "missing/sub/x.3ds"));
+}
+
+TEST(writer3ds_faults, TextureCopyNeverOverwritesAndReportsWriteErrors) {
+    ScratchDir dir("copy");
+    fs::create_directories(dir.path / "src");
+    fs::create_directories(dir.path / "out");
+    WriteBytes(dir / "src/a.bmp", std::string(3000, 'a'));
+    WriteBytes(dir / "out/b.bmp", "mine");
+    WriteBytes(dir / "src/b.bmp", "theirs");
+    Rig rig;
+    ASSERT_TRUE(rig.writer.FileCreate((dir / "out/x.3ds").c_str()));
+    EXPECT_TRUE(rig.writer.CopyTextureFile((dir / "src/a.bmp").c_str()));
+    EXPECT_EQ(ReadBytes(dir / "out/a.bmp"), std::string(3000, 'a'));
+    EXPECT_TRUE(rig.writer.CopyTextureFile((dir / "src/a.bmp").c_str()));
+    EXPECT_TRUE(rig.writer.CopyTextureFile((dir / "src/b.bmp").c_str()));
+    EXPECT_EQ(ReadBytes(dir / "out/b.bmp"), "mine");
+    EXPECT_FALSE(rig.writer.CopyTextureFile((dir / "src/none.bmp").c_str()));
+    EXPECT_NE(rig.writer.GetMessageText().Find("Unable to locate texture file"), -1);
+    // A destination that cannot be written: the output folder is gone.
+    Rig gone;
+    ASSERT_TRUE(gone.writer.FileCreate((dir / "nowhere/x.3ds").c_str()));
+    EXPECT_FALSE(gone.writer.CopyTextureFile((dir / "src/a.bmp").c_str()));
+    EXPECT_NE(gone.writer.GetMessageText().Find("Error writing texture file \""), -1);
+}
+
+TEST(writer3ds_options, WriterRowOptionsAndReferenceNodeDummies) {
+    VOxaSdkManager manager;
+    bool found = false;
+    for (int i = 0; i < VOxaGetWriterFormatCount(); ++i)
+        if (std::string(VOxaGetWriterFormat(i)->mExtension) == "3ds") found = true;
+    EXPECT_TRUE(found);
+
+    ScratchDir dir("ref");
+    Rig rig;
+    rig.Root()->SetName("RootNode");
+    VOxaNode* ref = AddNode(rig.manager, rig.Root(), "Oxa_Root");
+    AddNode(rig.manager, ref, "Child");
+    rig.options->SetOptionValue(VStreamOptions3ds::eCREATE_REFERENCE_NODE, 1);
+    rig.options->SetOptionValue(VStreamOptions3ds::eRESCALE, 0);
+    ASSERT_TRUE(rig.WriteTo(dir / "r.3ds"));
+    Loaded file(dir / "r.3ds");
+    EXPECT_TRUE(file.Motion("$$$DUMMY.RootNod"));
+    auto child = file.Motion("$$$DUMMY.Child");
+    ASSERT_TRUE(child);
+    EXPECT_STREQ(child->mParentName, "$$$DUMMY.RootNod");
+    Ftk::MeshSettings* settings = nullptr;
+    Ftk::GetSettings(file.db, &settings);
+    EXPECT_FLOAT_EQ(settings->mMasterScale, 1.0f);
+    Ftk::ReleaseSettings(&settings);
+
+    // Foreign options: error 4 and the export goes on.
+    Rig foreign;
+    VStreamOptionsObj obj;
+    EXPECT_TRUE(foreign.writer.FileCreate((dir / "f.3ds").c_str()));
+    EXPECT_TRUE(foreign.writer.Write(foreign.scene, &obj));
+    EXPECT_EQ(foreign.writer.GetError().GetLastErrorID(), VOxaWriter::eSTREAM_OPTIONS_NOT_SET);
+}
