@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "formats/geometry/3ds/voxa_reader_3ds.h"
+#include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "formats/geometry/obj/voxa_reader_obj.h"
 #include "formats/geometry/obj/voxa_writer_obj.h"
 #include "formats/geometry/dxf/voxa_reader_dxf.h"
@@ -15,6 +17,7 @@
 #include "formats/motion/htr/voxa_writer_htr.h"
 #include "formats/motion/mov/voxa_corvelund_mov.h"
 #include "formats/motion/trc/voxa_motion_analysis_trc.h"
+#include "formats/motion/c3d/voxa_file_vicon.h"
 #include "formats/motion/vpm/voxa_puppeteer.h"
 #include "formats/motion/amc/voxa_reader_acclaim_amc.h"
 #include "formats/motion/amc/voxa_writer_acclaim_amc.h"
@@ -39,6 +42,8 @@ const VOxaReaderFormat kReaderFormats[] = {
     {"htr", "HTR motion capture (*.htr)", &VOxaCreateHtrReader},
     {"asf", "ASF skeleton (*.asf)", &VOxaCreateReaderAcclaimAsf},
     {"amc", "AMC motion capture (*.amc)", &VOxaCreateReaderAcclaimAmc},
+    {"c3d", "C3D motion capture (*.c3d)", &VOxaCreateC3dReader},
+    {"3ds", "3DS geometry (*.3ds)", &VOxaCreateReader3DS},
     {nullptr, nullptr, nullptr},
 };
 
@@ -56,6 +61,8 @@ const VOxaWriterFormat kWriterFormats[] = {
     {"htr", "HTR motion capture (*.htr)", &VOxaCreateHtrWriter},
     {"asf", "ASF skeleton (*.asf)", &VOxaCreateWriterAcclaimAsf},
     {"amc", "AMC motion capture (*.amc)", &VOxaCreateWriterAcclaimAmc},
+    {"c3d", "C3D motion capture (*.c3d)", &VOxaCreateC3dWriter},
+    {"3ds", "3DS geometry (*.3ds)", &CreateWriter3DS},
     {nullptr, nullptr, nullptr},
 };
 

@@ -1,0 +1,481 @@
+#include "formats/motion/c3d/voxa_file_vicon.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "oxa_codec/vstream_options.h"
+
+namespace {
+
+bool Named(const VViconParameter& parameter, const char* name) {
+    return std::strcmp(parameter.GetName(), name) == 0;
+}
+
+// A non-empty character value: its text and length.
+bool TextOf(const VViconParameter& parameter, const char*& text, int& length) {
+    const VViconArray* value = parameter.GetValue();
+    if (!value || value->GetType() != VViconArray::kChar || value->GetElementCount() <= 0) return false;
+    text = value->GetString();
+    length = (int)value->GetElementCount();
+    return true;
+}
+
+// The row's characters up to a terminator, without trailing white space.
+VString RowText(const char* text, int length) {
+    int end = 0;
+    while (end < length && text[end])
+        ++end;
+    while (end > 0 && std::isspace((unsigned char)text[end - 1]))
+        --end;
+    return VString(text, end);
+}
+
+// A float of processor `processor` from 4 bytes, converted to the host's format in bulk loops.
+inline float LoadDec(const uint8_t* p) {
+    uint32_t u;
+    std::memcpy(&u, p, 4);
+    if ((u & 0xFFFF7FFFu) != 0) {
+        u = (u >> 16) | (u << 16);
+        u -= 0x01000000u;
+    }
+    float f;
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+
+inline float LoadMips(const uint8_t* p) {
+    uint32_t u;
+    std::memcpy(&u, p, 4);
+    // Zero is left alone, and reversing it gives zero as well.
+    if ((u & 0xFFFF7FFFu) != 0) u = __builtin_bswap32(u);
+    float f;
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+
+inline float LoadIntel(const uint8_t* p) {
+    float f;
+    std::memcpy(&f, p, 4);
+    return f;
+}
+
+// Valid when the fourth value, cut to a whole number and taken as a signed 16-bit integer, is
+// not negative. Values without a whole number are invalid.
+inline bool FourthValid(float fourth) {
+    if (fourth >= 0.0f && fourth < 32768.0f) return true;
+    if (!std::isfinite(fourth)) return false;
+    const double whole = std::trunc((double)fourth);
+    if (std::fabs(whole) >= 9.0e18) return true;  // the low 16 bits are zero
+    return (int16_t)(uint16_t)((uint64_t)(int64_t)whole & 0xFFFF) >= 0;
+}
+
+// The float points of one frame into scene points: each file axis i goes to scene component
+// target[i] times factor[i]. The usual map (file (x, y, z) to scene (-x, z, y)) has a loop of its
+// own that the compiler can keep free of indexed stores.
+template <typename Load>
+void DecodeFloats(const uint8_t* p, int count, VgeTVector* out, const int target[3], const double factor[3],
+                  Load load) {
+    if (target[0] == 0 && target[1] == 2 && target[2] == 1) {
+        const double f0 = factor[0], f1 = factor[1], f2 = factor[2];
+        for (int k = 0; k < count; ++k, p += 16) {
+            double* o = &out[k][0];
+            o[0] = load(p) * f0;
+            o[1] = load(p + 8) * f2;
+            o[2] = load(p + 4) * f1;
+            o[3] = FourthValid(load(p + 12)) ? 0.0 : 1.0;
+        }
+        return;
+    }
+    for (int k = 0; k < count; ++k, p += 16) {
+        double* o = &out[k][0];
+        o[target[0]] = load(p) * factor[0];
+        o[target[1]] = load(p + 4) * factor[1];
+        o[target[2]] = load(p + 8) * factor[2];
+        o[3] = FourthValid(load(p + 12)) ? 0.0 : 1.0;
+    }
+}
+
+}  // namespace
+
+// ---- file ----------------------------------------------------------------------------------------
+
+VOxaFileVicon::~VOxaFileVicon() {
+    // A written file that was not closed is dropped, never put in place half written.
+    AbandonWrite();
+}
+
+bool VOxaFileVicon::Open(const char* path, const char* mode) {
+    mRefused = false;
+    mRefusal = "";
+    if (mode && mode[0] == 'w') return OpenWrite(path);
+    return OpenRead(path);
+}
+
+bool VOxaFileVicon::Close() {
+    if (mRefused) {
+        AbandonWrite();
+        return false;
+    }
+    return CloseStream();
+}
+
+void VOxaFileVicon::Discard() {
+    AbandonWrite();
+}
+
+bool VOxaFileVicon::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount, double& frameRate,
+                               double& scale) {
+    if (!IsReading()) return false;
+    mFileProcessor = GetProcessorType(mStream);
+    if (mFileProcessor < eVICON_INTEL || mFileProcessor > eVICON_MIPS) mFileProcessor = eVICON_INTEL;
+    // The buffer no longer matches the stream after the processor byte was read.
+    mBufferOffset = 0;
+    mPosition = mFill = 0;
+    if (!ReadHeaderBlock() || mPointCount <= 0) return false;
+    // Block numbers count from 1: anything less would place the section before the file.
+    if (mFirstParameterBlock < 1 || mFirstDataBlock < 1) return false;
+    markerCount = mPointCount;
+    startTime.SetSecondDouble((double)mFirstFrame / (double)mFrameRate);
+    frameCount = (int64_t)mLastFrame - mFirstFrame + 1;
+    frameRate = mFrameRate;
+    scale = 1.0;  // positions come out in centimetres already
+    SeekBlock(mFirstParameterBlock - 1);
+    return true;
+}
+
+bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
+    if (!IsReading() || mFirstParameterBlock < 1 || mFirstDataBlock < 1) return false;
+    mPointGroupId = 1;
+    mUsesPrefixes = false;
+    mUnitFactor = 0.1;
+    mAxisMap[0] = 1;
+    mAxisMap[1] = 3;
+    mAxisMap[2] = 2;
+    mParametersEnded = false;
+    const int count = names.GetCount();
+    int labelled = 0;
+    if (SeekBlock(mFirstParameterBlock - 1) && Skip(4) == 4) {
+        while (std::unique_ptr<VViconParameter> parameter = ReadParameter()) {
+            if (Named(*parameter, "POINT")) mPointGroupId = parameter->GetGroupId();
+            if (!parameter->IsParameter() || !parameter->GetValue()) continue;
+            const char* text = nullptr;
+            int length = 0;
+            if (Named(*parameter, "LABELS")) {
+                if (parameter->GetGroupId() != mPointGroupId || !TextOf(*parameter, text, length)) continue;
+                const VViconArray* value = parameter->GetValue();
+                if (value->GetDimensionCount() == 1) {
+                    // A one-dimensional text is a single label.
+                    if (count > 0) {
+                        names.SetStringAt(0, RowText(text, length).Buffer());
+                        labelled = 1;
+                    }
+                    continue;
+                }
+                int rows = value->GetDimension(0);
+                if (rows > kMaxLabels) rows = kMaxLabels;
+                if (rows > count) rows = count;
+                VViconArray row;
+                for (int i = 0; i < rows && value->GetRow(row, i); ++i)
+                    names.SetStringAt(i, RowText(row.GetString(), (int)row.GetElementCount()).Buffer());
+                if (rows > labelled) labelled = rows;
+            } else if (Named(*parameter, "USES_PREFIXES")) {
+                if (keepPrefixes) mUsesPrefixes = true;
+            } else if (Named(*parameter, "UNITS")) {
+                if (!TextOf(*parameter, text, length)) continue;
+                switch (std::tolower((unsigned char)text[0])) {
+                    case 'c':
+                        mUnitFactor *= 10.0;
+                        break;
+                    case 'f':
+                        mUnitFactor *= 304.8;
+                        break;
+                    case 'i':
+                        mUnitFactor *= 25.4;
+                        break;
+                    case 'm':
+                        mUnitFactor *=
+                            length > 1 && std::tolower((unsigned char)text[1]) == 'm' ? 1.0 : 1000.0;
+                        break;
+                    default:
+                        break;
+                }
+            } else if (Named(*parameter, "X_SCREEN") || Named(*parameter, "Y_SCREEN")) {
+                if (!TextOf(*parameter, text, length)) continue;
+                const int entry = parameter->GetName()[0] == 'X' ? 0 : 1;
+                int k = 0, sign = 1;
+                if (text[0] == '-' || text[0] == '+') {
+                    sign = text[0] == '-' ? -1 : 1;
+                    k = 1;
+                }
+                if (k >= length) continue;
+                const int letter = std::tolower((unsigned char)text[k]);
+                if (letter < 'x' || letter > 'z') continue;
+                const int axis = letter - 'x' + 1;
+                // The entry that held this axis takes the one being replaced, so the map stays a
+                // permutation.
+                for (int e = 0; e < 3; ++e) {
+                    if (std::abs(mAxisMap[e]) == axis) {
+                        mAxisMap[e] = std::abs(mAxisMap[entry]) * sign;
+                        break;
+                    }
+                }
+                mAxisMap[entry] = axis * sign;
+            }
+            // "USED", "SCALE", "RATE", "DATA_START" and "FRAMES": the header's fields rule.
+        }
+    }
+    for (int i = labelled; i < count; ++i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%04d", i);
+        names.SetStringAt(i, text);
+    }
+    for (int i = 0; i < count; ++i) {
+        VString name(names[i]);
+        if (!mUsesPrefixes) {
+            const int colon = name.Find(':', 0);
+            if (colon >= 0) name = name.Mid(colon + 1);
+        }
+        for (int c = 0; c < name.GetLen(); ++c)
+            if (name[c] == ':') name[c] = '_';
+        names.SetStringAt(i, name.Buffer());
+    }
+    // A data block past the end of the file makes the first ReadFrame fail.
+    SeekBlock(mFirstDataBlock - 1);
+    return true;
+}
+
+bool VOxaFileVicon::ReadFrame(VOxaMarkerFrame& points, int markerCount, VTime& time, int& frameIndex,
+                              VTime step, bool /*exactZeroAsOccluded*/) {
+    if (!IsReading() || markerCount < 0) return false;
+    const bool floating = mScale < 0.0f;
+    const size_t pointBytes = floating ? 16 : 8;
+    const uint8_t* p = Peek((size_t)markerCount * pointBytes);
+    if (!p) return false;
+    const int first = points.AddMultiple(markerCount);
+    if (first < 0) return false;
+    VgeTVector* out = points.GetArray() + first;
+
+    // Where each file axis goes and with which sign: the file's X is negated for a positive entry,
+    // Y and Z for a negative one.
+    int target[3];
+    double sign[3];
+    for (int i = 0; i < 3; ++i) {
+        const int a = mAxisMap[i];
+        target[i] = (a < 0 ? -a : a) - 1;
+        sign[i] = i == 0 ? (a > 0 ? -1.0 : 1.0) : (a < 0 ? -1.0 : 1.0);
+    }
+    if (floating) {
+        const double unit = mUnitFactor;
+        const double factor[3] = {sign[0] * unit, sign[1] * unit, sign[2] * unit};
+        switch (mFileProcessor) {
+            case eVICON_DEC:
+                DecodeFloats(p, markerCount, out, target, factor, LoadDec);
+                break;
+            case eVICON_MIPS:
+                DecodeFloats(p, markerCount, out, target, factor, LoadMips);
+                break;
+            default:
+                DecodeFloats(p, markerCount, out, target, factor, LoadIntel);
+                break;
+        }
+    } else {
+        const double factor = (double)mScale * mUnitFactor;
+        const double f0 = sign[0] * factor, f1 = sign[1] * factor, f2 = sign[2] * factor;
+        const int processor = mFileProcessor;
+        for (int k = 0; k < markerCount; ++k, p += 8) {
+            double* o = &out[k][0];
+            o[target[0]] = (int16_t)VViconNumbers::Load16(p, processor) * f0;
+            o[target[1]] = (int16_t)VViconNumbers::Load16(p + 2, processor) * f1;
+            o[target[2]] = (int16_t)VViconNumbers::Load16(p + 4, processor) * f2;
+            // Camera bits in the high byte of the fourth word; their top bit marks the point
+            // invalid.
+            o[3] = (VViconNumbers::Load16(p + 6, processor) & 0x8000) ? 1.0 : 0.0;
+        }
+    }
+    Advance((size_t)markerCount * pointBytes);
+    const int64_t analog = (int64_t)mAnalogPerFrame * (floating ? 4 : 2);
+    if (analog > 0) Skip(analog);
+    ++frameIndex;
+    time += step;
+    return true;
+}
+
+void VOxaFileVicon::ReadTimeCode(VStreamOptionsMotion* options) {
+    if (!options || !IsReading() || mFirstParameterBlock < 1) return;
+    const int64_t position = Tell();
+    const bool ended = mParametersEnded;
+    mParametersEnded = false;
+    if (SeekBlock(mFirstParameterBlock - 1) && Skip(4) == 4) {
+        while (std::unique_ptr<VViconParameter> parameter = ReadParameter()) {
+            if (!parameter->IsParameter() || !Named(*parameter, "TIMECODES")) continue;
+            const VViconArray* value = parameter->GetValue();
+            if (!value || value->GetType() != VViconArray::kInt16 || value->GetElementCount() < 4) continue;
+            int16_t parts[4];
+            std::memcpy(parts, value->GetData(), sizeof parts);
+            VTime code;
+            code.SetTime(parts[0], parts[1], parts[2], parts[3], 0, 0);
+            options->SetStartTime(code + options->GetStartTime());
+            break;
+        }
+    }
+    mParametersEnded = ended;
+    Seek(position);
+}
+
+bool VOxaFileVicon::WriteHeader(int markerCount, VTime startTime, int frameCount, double frameRate,
+                                double scale) {
+    if (!IsWriting()) return false;
+    // Marker counts and frame numbers live in 16-bit fields: a value that does not fit would
+    // wrap into another one, so the file is refused.
+    const double first = std::nearbyint(startTime.GetSecondDouble() * frameRate);
+    const double last = first + (double)frameCount - 1.0;
+    char text[256];
+    if (markerCount < 0 || markerCount > kMaxWord) {
+        std::snprintf(text, sizeof text, "A C3D file holds at most %d markers; the scene has %d.", kMaxWord,
+                      markerCount);
+        mRefusal = text;
+    } else if (!(first >= 0.0 && first <= kMaxWord && last >= 0.0 && last <= kMaxWord)) {
+        std::snprintf(text, sizeof text,
+                      "C3D frame numbers run from 0 to %d; the take would need frames %.0f to %.0f.",
+                      kMaxWord, std::isfinite(first) ? first : 0.0, std::isfinite(last) ? last : 0.0);
+        mRefusal = text;
+    }
+    if (!mRefusal.IsEmpty()) {
+        mRefused = true;
+        AbandonWrite();
+        return false;
+    }
+    mPointCount = markerCount;
+    mAnalogPerFrame = 0;
+    mMaxGap = 0;
+    mScale = scale < 0.0 ? -1.0f : 0.14490029f;
+    mFirstDataBlock = 0;
+    mFrameRate = (float)frameRate;
+    mAnalogSamplesPerFrame = 1;
+    mFirstFrame = (int)first;
+    mLastFrame = (int)last;
+    mEventCount = 0;
+    return WriteHeaderBlock();
+}
+
+bool VOxaFileVicon::WriteMarkerNames(const VStringList& names) {
+    if (mRefused || !IsWriting()) return false;
+    std::vector<VString> list;
+    list.reserve((size_t)names.GetCount());
+    for (int i = 0; i < names.GetCount(); ++i)
+        list.push_back(VString(names[i]));
+    bool ok = WriteParameterSection();
+    ok = ok && WriteLabels(list);
+    ok = ok && FinishParameterSection();
+    return ok && !WriteFailed();
+}
+
+bool VOxaFileVicon::WriteLabels(const std::vector<VString>& names) {
+    const int rows = (int)std::min<size_t>(names.size(), kMaxLabels);
+    int longest = 0;
+    for (int i = 0; i < rows; ++i)
+        longest = std::max(longest, names[(size_t)i].GetLen());
+    const int width = std::min(longest, 254) + 1;
+    const int labelSizes[2] = {rows, width};
+    VViconArray labels(nullptr, VViconArray::kChar, 2, labelSizes);
+    VViconArray row;
+    // Each row: the name, then blanks.
+    for (int i = 0; i < rows && labels.GetRow(row, i); ++i)
+        VViconArray::CopyString(row, names[(size_t)i].Buffer(), width);
+    const int descriptionSizes[2] = {rows, 32};
+    VViconArray descriptions(nullptr, VViconArray::kChar, 2, descriptionSizes);
+    std::memset(descriptions.GetMutableData(), ' ', (size_t)rows * 32);
+    bool ok = VViconParameter("LABELS", 1, false, nullptr, &labels).Write(mSection);
+    ok = ok && VViconParameter("DESCRIPTIONS", 1, false, nullptr, &descriptions).Write(mSection);
+    if (!ok) mWriteFailed = true;
+    return ok;
+}
+
+bool VOxaFileVicon::WriteFrame(const VOxaMarkerFrame& points, int pointCount, VTime /*time*/,
+                               int /*frameNumber*/) {
+    if (mRefused || !IsWriting()) return false;
+    const bool floating = mScale < 0.0f;
+    const size_t pointBytes = floating ? 16 : 8;
+    mFrameBytes.resize((size_t)mPointCount * pointBytes);
+    uint8_t* out = mFrameBytes.data();
+    const VgeTVector* p = points.GetArray();
+    const int given = std::min(pointCount, points.GetCount());
+    for (int k = 0; k < mPointCount; ++k, out += pointBytes) {
+        // The scene point (x, y, z) is the file point (-x, z, y) in millimetres; a marker the
+        // frame does not carry is written invalid at the origin.
+        const bool present = k < given;
+        const double c[3] = {present ? -p[k][0] : 0.0, present ? p[k][2] : 0.0, present ? p[k][1] : 0.0};
+        VViconNumbers::EncodePoint(c, present && p[k][3] < 0.5, mScale, 0.1, out);
+    }
+    return WriteBytes(mFrameBytes.data(), mFrameBytes.size());
+}
+
+bool VOxaFileVicon::WriteEnd() {
+    if (mRefused || !IsWriting()) return false;
+    WritePatch(mHeaderPatch, (uint16_t)(mFirstParameterBlock | 0x5000));
+    WritePatch(mDataStartPatch, (uint16_t)mFirstDataBlock);
+    return FlushOutput() && !WriteFailed();
+}
+
+// ---- reader and writer ---------------------------------------------------------------------------
+
+VOxaReaderVicon::VOxaReaderVicon(VOxaSdkManager* manager) : VOxaReaderMotionBase(manager) {
+    mDescription = "Vicon C3D File Importer";
+    mReferenceName = "C3D";
+}
+
+IOxaFileMotionBase* VOxaReaderVicon::CreateMotionFile(const char* path) {
+    VOxaFileVicon* file = new VOxaFileVicon();
+    if (!file->Open(path, "rb")) {
+        file->Destroy();
+        return nullptr;
+    }
+    return file;
+}
+
+void VOxaReaderVicon::SetDefaultReadOptions(VStreamOptionsMotion* options) {
+    options->SetOption(VStreamOptionsMotion::eUNUSED_SEGMENTS, 1);
+    options->SetOption(VStreamOptionsMotion::eIMPORT_AS_OPTICAL_SEGMENTS, 1);
+    options->SetOption(VStreamOptionsMotion::eIMPORT_SET_OCCLUDED_TO_LAST_VALID_POSITION, 1);
+    options->SetOption(VStreamOptionsMotion::eIMPORT_ACTOR_PREFIX, 1);
+    if (mFile) static_cast<VOxaFileVicon*>(mFile)->ReadTimeCode(options);
+}
+
+VOxaWriterVicon::VOxaWriterVicon(VOxaSdkManager* manager) : VOxaWriterMotionBase(manager) {
+    mDescription = "Vicon C3D File Exporter";
+}
+
+bool VOxaWriterVicon::Write(VOxaScene* scene, VStreamOptions* options) {
+    if (VOxaWriterMotionBase::Write(scene, options)) return true;
+    // A refused file says why in place of the base's "Out of disk space".
+    const VOxaFileVicon* file = mFile ? static_cast<const VOxaFileVicon*>(mFile) : nullptr;
+    if (file && !file->GetRefusal().IsEmpty())
+        mError.SetLastError(eUNIDENTIFIED_ERROR, file->GetRefusal().Buffer());
+    return false;
+}
+
+IOxaFileMotionBase* VOxaWriterVicon::CreateMotionFile(const char* path) {
+    VOxaFileVicon* file = new VOxaFileVicon();
+    if (!file->Open(path, "wb")) {
+        file->Destroy();
+        return nullptr;
+    }
+    return file;
+}
+
+void VOxaWriterVicon::SetDefaultWriteOptions(VStreamOptionsMotion* options) {
+    options->SetOption(VStreamOptionsMotion::eUNUSED_SEGMENTS, 1);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_GAPS_AS_VALID_DATA, 0);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_C3D_REAL_FORMAT, 1);
+    options->SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 0);
+}
+
+VOxaReader* VOxaCreateC3dReader(VOxaSdkManager* manager) {
+    return new VOxaReaderVicon(manager);
+}
+
+VOxaWriter* VOxaCreateC3dWriter(VOxaSdkManager* manager) {
+    return new VOxaWriterVicon(manager);
+}

@@ -1,0 +1,94 @@
+#ifndef OXA_FORMATS_MOTION_C3D_VOXA_FILE_VICON_H
+#define OXA_FORMATS_MOTION_C3D_VOXA_FILE_VICON_H
+
+#include "formats/motion/c3d/vvicon_loader.h"
+#include "formats/motion/voxa_motion_base.h"
+
+class VStreamOptionsMotion;
+
+// The C3D marker file as the marker bases drive it. Reading: `ReadHeader` (header block,
+// processor type, start time, frame count, rate), `ReadTimeCode` ("TIMECODES" into the start
+// time), `ReadMarkerNames` (labels, units, screen axes, prefixes) and one `ReadFrame` per frame.
+// Writing: `WriteHeader`, `WriteMarkerNames`, one `WriteFrame` per frame and `WriteEnd`, which
+// sets the header's parameter and data blocks. Written files declare DEC (85), hold DEC floats
+// and Intel integers, millimetres, and the axes (-x, z, y) of the scene.
+class VOxaFileVicon : public VViconLoaderBase, public IOxaFileMotionBase {
+public:
+    // Frame numbers and counts live in 16-bit fields.
+    static constexpr int kMaxWord = 0xFFFF;
+    // The reader takes at most this many labels; the writer writes at most this many rows.
+    static constexpr int kMaxLabels = 255;
+
+    VOxaFileVicon() = default;
+    ~VOxaFileVicon() override;
+
+    // "rb" or "r" reads; "wb" or "w" writes to a temporary file put in place by Close.
+    bool Open(const char* path, const char* mode) override;
+    bool Close() override;
+    void Discard() override;
+
+    bool ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount, double& frameRate,
+                    double& scale) override;
+    bool ReadMarkerNames(VStringList& names, bool keepPrefixes) override;
+    bool ReadFrame(VOxaMarkerFrame& points, int markerCount, VTime& time, int& frameIndex, VTime step,
+                   bool exactZeroAsOccluded) override;
+    bool ReadEnd() override { return true; }
+
+    // Refuses (false, with `GetRefusal`) marker counts and frame numbers beyond 16 bits.
+    bool WriteHeader(int markerCount, VTime startTime, int frameCount, double frameRate,
+                     double scale) override;
+    bool WriteMarkerNames(const VStringList& names) override;
+    bool WriteFrame(const VOxaMarkerFrame& points, int pointCount, VTime time, int frameNumber) override;
+    bool WriteEnd() override;
+
+    // "LABELS" (one row per marker, as long as the longest name plus 1) and "DESCRIPTIONS" (32
+    // blanks per marker) of group 1. Rows past 255 and names past 254 characters do not fit the
+    // one-byte dimensions and are left out.
+    bool WriteLabels(const std::vector<VString>& names);
+    // Adds the time of a "TIMECODES" parameter (at least four 16-bit integers: hours, minutes,
+    // seconds, frames in the default time mode) to the options' start time. The read position is
+    // kept.
+    void ReadTimeCode(VStreamOptionsMotion* options);
+
+    // Why WriteHeader refused the file (empty when it did not).
+    const VString& GetRefusal() const { return mRefusal; }
+    // The signed 1-based scene axis of the file's X, Y and Z; the unit factor.
+    const int* GetAxisMap() const { return mAxisMap; }
+    double GetUnitFactor() const { return mUnitFactor; }
+
+private:
+    bool mRefused = false;
+    VString mRefusal{""};
+    std::vector<uint8_t> mFrameBytes;
+    std::vector<uint32_t> mFrameWords;
+};
+
+// Reader of C3D files: reference name "C3D"; defaults "UnusedSegments",
+// "ImportAsOpticalSegments", "ImportSetOccludedToLastValidPosition" and "ImportActorPrefix" 1,
+// and the file's "TIMECODES" added to the start time.
+class VOxaReaderVicon : public VOxaReaderMotionBase {
+public:
+    explicit VOxaReaderVicon(VOxaSdkManager* manager);
+
+protected:
+    IOxaFileMotionBase* CreateMotionFile(const char* path) override;
+    void SetDefaultReadOptions(VStreamOptionsMotion* options) override;
+};
+
+// Writer of C3D files; defaults "UnusedSegments" 1, "ExportGapsAsValidData" 0,
+// "ExportC3DRealFormat" 1 (floating-point data) and "ExportFromGlobalPosition" 0. A scene whose
+// marker count or frame numbers do not fit 16 bits is refused with error 5 and a text saying why.
+class VOxaWriterVicon : public VOxaWriterMotionBase {
+public:
+    explicit VOxaWriterVicon(VOxaSdkManager* manager);
+    bool Write(VOxaScene* scene, VStreamOptions* options) override;
+
+protected:
+    IOxaFileMotionBase* CreateMotionFile(const char* path) override;
+    void SetDefaultWriteOptions(VStreamOptionsMotion* options) override;
+};
+
+VOxaReader* VOxaCreateC3dReader(VOxaSdkManager* manager);
+VOxaWriter* VOxaCreateC3dWriter(VOxaSdkManager* manager);
+
+#endif  // OXA_FORMATS_MOTION_C3D_VOXA_FILE_VICON_H

@@ -1,0 +1,609 @@
+// C3D files: number conversions, parameter records, the three processor formats and both data
+// forms, names, units and axes, time codes, the writer's layout, and round trips.
+
+#include "formats/motion/c3d/voxa_file_vicon.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "oxa_codec/voxa_io_formats.h"
+#include "tests/formats/motion/aoa/marker_test_util.h"
+#include "tests/formats/motion/c3d/c3d_file_builder.h"
+
+using namespace markertest;
+using namespace c3dtest;
+
+namespace {
+
+uint16_t Word(const std::string& bytes, size_t offset) {
+    return (uint16_t)((uint8_t)bytes[offset] | (uint8_t)bytes[offset + 1] << 8);
+}
+
+uint32_t Bits(float f) {
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    return u;
+}
+
+// Three markers over three frames, in millimetres; the second is invalid in frame 1.
+std::vector<std::vector<Point>> SampleFrames() {
+    std::vector<std::vector<Point>> frames;
+    for (int f = 0; f < 3; ++f) {
+        std::vector<Point> frame;
+        for (int m = 0; m < 3; ++m) {
+            Point p;
+            p.x = 100.0 * (m + 1) + f;
+            p.y = -50.0 * (m + 1) + 2 * f;
+            p.z = 25.0 * (m + 1) - 3 * f;
+            p.valid = !(m == 1 && f == 1);
+            frame.push_back(p);
+        }
+        frames.push_back(frame);
+    }
+    return frames;
+}
+
+Builder SampleFile(int processor, bool floating) {
+    Builder b;
+    b.processor = processor;
+    b.floating = floating;
+    b.scale = floating ? -1.0f : 0.5f;
+    b.analog = 3;
+    b.records = {Group("POINT", 1), Ints("USED", {3}), Table("LABELS", {"Hip", "Knee", "Toe"}, 6)};
+    b.frames = SampleFrames();
+    return b;
+}
+
+class c3d_file : public Fixture {
+protected:
+    bool ReadBytes(const std::string& name, const std::string& bytes, const Adjust& adjust = nullptr,
+                   int* error = nullptr) {
+        const std::string path = TempPath(name);
+        WriteFile(path, bytes);
+        VOxaReaderVicon reader(mManager);
+        return ReadWith(reader, path, adjust, error);
+    }
+
+    // The scene point of a file point (x, y, z) in millimetres with the default axes.
+    static void ExpectPoint(VOxaNode* node, int frame, const Point& p, double tolerance = 1e-4) {
+        ASSERT_NE(node, nullptr);
+        EXPECT_NEAR(Key(node, 0, frame), -p.x * 0.1, tolerance);
+        EXPECT_NEAR(Key(node, 1, frame), p.z * 0.1, tolerance);
+        EXPECT_NEAR(Key(node, 2, frame), p.y * 0.1, tolerance);
+    }
+
+    // The file's names and start time as the reader sees them, through the file object alone.
+    static bool Names(const std::string& path, bool keepPrefixes, std::vector<std::string>& out,
+                      VOxaFileVicon* file) {
+        int64_t markers = 0, frames = 0;
+        VTime start;
+        double rate = 0, scale = 0;
+        if (!file->Open(path.c_str(), "rb") || !file->ReadHeader(markers, start, frames, rate, scale))
+            return false;
+        VStringList names;
+        for (int i = 0; i < markers; ++i)
+            names.Add("");
+        if (!file->ReadMarkerNames(names, keepPrefixes)) return false;
+        out.clear();
+        for (int i = 0; i < names.GetCount(); ++i)
+            out.push_back(names[i]);
+        return true;
+    }
+};
+
+}  // namespace
+
+TEST(c3d_numbers, FloatConversionsBetweenProcessors) {
+    // 1.5 in each format: Intel 00 00 C0 3F, MIPS 3F C0 00 00, DEC C0 40 00 00.
+    const uint8_t intel[4] = {0x00, 0x00, 0xC0, 0x3F};
+    const uint8_t mips[4] = {0x3F, 0xC0, 0x00, 0x00};
+    const uint8_t dec[4] = {0xC0, 0x40, 0x00, 0x00};
+    const uint8_t* formats[4] = {nullptr, intel, dec, mips};
+    for (int from = 1; from <= 3; ++from) {
+        for (int to = 1; to <= 3; ++to) {
+            uint8_t bytes[4];
+            std::memcpy(bytes, formats[from], 4);
+            VViconNumbers::ConvertFloat(bytes, from, to);
+            EXPECT_EQ(0, std::memcmp(bytes, formats[to], 4)) << from << " -> " << to;
+        }
+        EXPECT_FLOAT_EQ(VViconNumbers::LoadFloat(formats[from], from), 1.5f);
+    }
+    // Zero (and DEC's negative zero) is left as it is.
+    for (int from = 1; from <= 3; ++from) {
+        uint8_t zero[4] = {0, 0x80, 0, 0};
+        VViconNumbers::ConvertFloat(zero, from, from == 1 ? 2 : 1);
+        EXPECT_EQ(zero[0] | zero[2] | zero[3], 0);
+        EXPECT_EQ(zero[1], 0x80);
+    }
+    // 16-bit integers are swapped only for MIPS.
+    const uint8_t word[2] = {0x34, 0x12};
+    EXPECT_EQ(VViconNumbers::Load16(word, 1), 0x1234);
+    EXPECT_EQ(VViconNumbers::Load16(word, 2), 0x1234);
+    EXPECT_EQ(VViconNumbers::Load16(word, 3), 0x3412);
+
+    // The writer's DEC floats: -0 and 0 are four zeros; -1.0 is 80 C0 00 00.
+    uint8_t out[4];
+    VViconNumbers::StoreDecFloat(-0.0f, out);
+    EXPECT_EQ(out[0] | out[1] | out[2] | out[3], 0);
+    VViconNumbers::StoreDecFloat(-1.0f, out);
+    EXPECT_EQ(out[0], 0x80);
+    EXPECT_EQ(out[1], 0xC0);
+    EXPECT_FLOAT_EQ(VViconNumbers::LoadFloat(out, 2), -1.0f);
+    // Beyond the DEC range the sign is kept and the magnitude clamped; NaN becomes zero.
+    VViconNumbers::StoreDecFloat(-3.0e38f, out);
+    EXPECT_LT(VViconNumbers::LoadFloat(out, 2), -1.0e38f);
+    VViconNumbers::StoreDecFloat(INFINITY, out);
+    EXPECT_GT(VViconNumbers::LoadFloat(out, 2), 1.0e38f);
+    VViconNumbers::StoreDecFloat(NAN, out);
+    EXPECT_EQ(VViconNumbers::LoadFloat(out, 2), 0.0f);
+}
+
+TEST(c3d_array, DimensionsRowsAndWriting) {
+    // Memory order is slowest first: a table of 2 labels of 3 characters.
+    const int sizes[2] = {2, 3};
+    VViconArray table("abcdef", VViconArray::kChar, 2, sizes);
+    EXPECT_EQ(table.GetDimension(0), 2);
+    EXPECT_EQ(table.GetDimension(1), 3);
+    EXPECT_EQ(table.GetDimension(2), 0);
+    VViconArray row;
+    ASSERT_TRUE(table.GetRow(row, 1));
+    EXPECT_EQ(std::string(row.GetString(), 3), "def");
+    EXPECT_FALSE(table.GetRow(row, 2));
+    // Written with the fastest dimension first.
+    std::vector<uint8_t> out;
+    ASSERT_TRUE(table.Write(out));
+    EXPECT_EQ(out[0], 0xFF);  // type -1
+    EXPECT_EQ(out[1], 2);
+    EXPECT_EQ(out[2], 3);
+    EXPECT_EQ(out[3], 2);
+    // A scalar has no dimensions in the file.
+    const int16_t seven = 7;
+    VViconArray scalar(&seven, VViconArray::kInt16, 0, nullptr);
+    EXPECT_EQ(scalar.GetFirst<int>(), 7);
+    out.clear();
+    ASSERT_TRUE(scalar.Write(out));
+    EXPECT_EQ(out.size(), 4u);
+    EXPECT_EQ(out[1], 0);
+    // A parameter's offset counts from its own first byte to the next record.
+    out.clear();
+    ASSERT_TRUE(VViconParameter("USED", 1, true, "n", &scalar).Write(out));
+    EXPECT_EQ((int8_t)out[0], -4);  // locked
+    EXPECT_EQ(out[6] | out[7] << 8, (int)out.size() - 6);
+    // Dimensions above 255 cannot be written.
+    const int wide[1] = {300};
+    EXPECT_FALSE(VViconArray(nullptr, VViconArray::kChar, 1, wide).Write(out));
+    char text[8] = "xxxxxxx";
+    VViconArray view(text, VViconArray::kChar, 1, wide);
+    VViconArray::CopyString(view, "ab\001cd", 5);
+    EXPECT_EQ(std::string(text), "ab   xx");
+}
+
+TEST_F(c3d_file, c3d_SameDataInEveryProcessorAndForm) {
+    for (int processor = 1; processor <= 3; ++processor) {
+        for (bool floating : {true, false}) {
+            SCOPED_TRACE(std::to_string(processor) + (floating ? " float" : " integer"));
+            TearDown();
+            SetUp();
+            const Builder b = SampleFile(processor, floating);
+            const std::string name =
+                "c3d_sample_" + std::to_string(processor) + (floating ? "f" : "i") + ".c3d";
+            ASSERT_TRUE(ReadBytes(name, b.Build()));
+            VOxaNode* reference = Find("C3D:optical");
+            ASSERT_NE(reference, nullptr);
+            EXPECT_EQ(reference->GetChildCount(), 3);
+            const char* names[3] = {"Hip", "Knee", "Toe"};
+            for (int m = 0; m < 3; ++m) {
+                VOxaNode* node = Find(names[m]);
+                ASSERT_NE(node, nullptr);
+                EXPECT_EQ(node->GetParent(), reference);
+                for (int f = 0; f < 3; ++f) {
+                    if (m == 1 && f == 1) continue;
+                    ExpectPoint(node, f, b.frames[(size_t)f][(size_t)m], floating ? 1e-4 : 0.05);
+                    EXPECT_EQ(Key(node, 9, f), 0.0f);
+                }
+            }
+            // The invalid point is occluded and holds the last valid position.
+            VOxaNode* knee = Find("Knee");
+            EXPECT_EQ(Key(knee, 9, 1), 1.0f);
+            EXPECT_EQ(Key(knee, 0, 1), Key(knee, 0, 0));
+            // First frame 1 at 100 frames per second: the take starts at 0.01 s.
+            EXPECT_EQ(Curve(knee, 0)->KeyGetTime(0).Get(), VTime::kOneSecond / 100);
+        }
+    }
+}
+
+TEST_F(c3d_file, c3d_ParameterRecords) {
+    // A long name is kept to 31 characters and the rest passed; a value that claims more
+    // elements than its record holds (255 dimensions of 255) is skipped; a record with offset 0
+    // is the last one and its value is read within the bytes before the data.
+    Builder b = SampleFile(1, true);
+    Record longName = Chars(std::string(40, 'N'), "x");
+    Record huge = Chars("UNITS", "m");
+    huge.dims.assign(255, 255);
+    Record units = Chars("UNITS", "cm");
+    b.records = {Group("POINT", 1), longName, huge, Table("LABELS", {"A:Hip", "B:Knee", "Toe"}, 6), units};
+    b.records.back().offset = 0;
+    const std::string path = TempPath("c3d_records.c3d");
+    WriteFile(path, b.Build());
+    VOxaFileVicon file;
+    std::vector<std::string> names;
+    ASSERT_TRUE(Names(path, false, names, &file));
+    EXPECT_EQ(names, (std::vector<std::string>{"Hip", "Knee", "Toe"}));
+    EXPECT_DOUBLE_EQ(file.GetUnitFactor(), 1.0);  // "cm" read from the last record; "m" skipped
+    file.Close();
+
+    // The reader's records directly: the name, the skipped value, the last record.
+    VOxaFileVicon raw;
+    int64_t markers, frames;
+    VTime start;
+    double rate, scale;
+    ASSERT_TRUE(raw.Open(path.c_str(), "rb"));
+    ASSERT_TRUE(raw.ReadHeader(markers, start, frames, rate, scale));
+    ASSERT_EQ(raw.Skip(4), 4);
+    std::vector<std::string> seen;
+    while (auto record = raw.ReadParameter()) {
+        seen.push_back(record->GetName());
+        if (seen.size() == 2) {
+            EXPECT_EQ(std::string(record->GetName()).size(), 31u);
+        }
+        if (seen.size() == 3) {
+            EXPECT_EQ(record->GetValue(), nullptr);
+        }
+        if (seen.size() == 4) {
+            ASSERT_NE(record->GetValue(), nullptr);
+            EXPECT_EQ(record->GetValue()->GetDimension(0), 3);  // label count first in memory
+            EXPECT_EQ(record->GetValue()->GetDimension(1), 6);
+        }
+    }
+    EXPECT_EQ(seen.size(), 5u);
+    EXPECT_EQ(seen.back(), "UNITS");
+}
+
+TEST_F(c3d_file, c3d_NamesUnitsAndAxes) {
+    Builder b = SampleFile(1, true);
+    b.records = {Group("POINT", 1),       Table("LABELS", {"Bob:Hip", "Bob:Left:Knee"}, 16),
+                 Chars("UNITS", "M"),     Chars("X_SCREEN", "-Y"),
+                 Chars("Y_SCREEN", "+X"), Ints("USES_PREFIXES", {1})};
+    const std::string path = TempPath("c3d_axes.c3d");
+    WriteFile(path, b.Build());
+    {
+        VOxaFileVicon file;
+        std::vector<std::string> names;
+        ASSERT_TRUE(Names(path, true, names, &file));
+        // Prefixes kept: every ':' becomes '_'; the third marker has no label.
+        EXPECT_EQ(names, (std::vector<std::string>{"Bob_Hip", "Bob_Left_Knee", "0002"}));
+        EXPECT_DOUBLE_EQ(file.GetUnitFactor(), 100.0);
+        // X_SCREEN "-Y": entry 0 becomes -2, the entry that held 2 takes |1| x -1; then
+        // Y_SCREEN "+X": entry 1 becomes 1 and the entry that held 1 takes 3.
+        const int* map = file.GetAxisMap();
+        EXPECT_EQ(map[0], -2);
+        EXPECT_EQ(map[1], 1);
+        EXPECT_EQ(map[2], 3);
+    }
+    {
+        VOxaFileVicon file;
+        std::vector<std::string> names;
+        ASSERT_TRUE(Names(path, false, names, &file));
+        EXPECT_EQ(names, (std::vector<std::string>{"Hip", "Left_Knee", "0002"}));
+    }
+    // Through the reader: file (x, y, z) goes to scene y = -x... by the map above, times 100.
+    ASSERT_TRUE(ReadBytes("c3d_axes.c3d", b.Build()));
+    VOxaNode* hip = Find("Bob_Hip");
+    ASSERT_NE(hip, nullptr);
+    const Point& p = b.frames[0][0];
+    // Map (-2, 1, 3): file X to scene Y kept (negative entry), Y to scene X, Z to scene Z.
+    EXPECT_NEAR(Key(hip, 1, 0), p.x * 100.0, 1e-2);
+    EXPECT_NEAR(Key(hip, 0, 0), p.y * 100.0, 1e-2);
+    EXPECT_NEAR(Key(hip, 2, 0), p.z * 100.0, 1e-2);
+
+    // Unit letters, and parameters of the wrong type are not used.
+    const struct {
+        const char* units;
+        double factor;
+    } cases[] = {{"mm", 0.1}, {"cm", 1.0}, {"m", 100.0}, {"in", 2.54}, {"FT", 30.48}, {"q", 0.1}};
+    for (const auto& c : cases) {
+        Builder u = SampleFile(2, false);
+        u.records.push_back(Chars("UNITS", c.units));
+        u.records.push_back(Ints("X_SCREEN", {88}));  // not text: ignored
+        const std::string upath = TempPath("c3d_units.c3d");
+        WriteFile(upath, u.Build());
+        VOxaFileVicon file;
+        std::vector<std::string> names;
+        ASSERT_TRUE(Names(upath, false, names, &file));
+        EXPECT_NEAR(file.GetUnitFactor(), c.factor, 1e-12) << c.units;
+        EXPECT_EQ(file.GetAxisMap()[0], 1);
+    }
+    // LABELS of another group than POINT are not names.
+    Builder g = SampleFile(3, true);
+    g.records = {Group("POINT", 2), Table("LABELS", {"A", "B", "C"}, 2, 1)};
+    WriteFile(path, g.Build());
+    VOxaFileVicon file;
+    std::vector<std::string> names;
+    ASSERT_TRUE(Names(path, false, names, &file));
+    EXPECT_EQ(names[0], "0000");
+}
+
+TEST_F(c3d_file, c3d_TimeCodes) {
+    Builder b = SampleFile(1, true);
+    ASSERT_TRUE(ReadBytes("c3d_plain.c3d", b.Build()));
+    const VTime plain = Curve(Find("Hip"), 0)->KeyGetTime(0);
+    TearDown();
+    SetUp();
+    b.records.push_back(Ints("TIMECODES", {1, 0, 0, 0}, 2));
+    ASSERT_TRUE(ReadBytes("c3d_timecode.c3d", b.Build()));
+    // One hour later, and the names (read after ReadHeader ran again) are still found.
+    EXPECT_EQ(Curve(Find("Hip"), 0)->KeyGetTime(0).Get(), plain.Get() + 3600 * VTime::kOneSecond);
+    TearDown();
+    SetUp();
+    // Fewer than four integers, or floats, are ignored.
+    b.records.back() = Ints("TIMECODES", {1, 0, 0}, 2);
+    b.records.push_back(Float("TIMECODES", 1.0, 2));
+    ASSERT_TRUE(ReadBytes("c3d_timecode_short.c3d", b.Build()));
+    EXPECT_EQ(Curve(Find("Hip"), 0)->KeyGetTime(0).Get(), plain.Get());
+}
+
+TEST_F(c3d_file, c3d_HeaderRules) {
+    // A header scale of 0 is read as 0.1449 (integer data); a rate of 0 as 30.
+    Builder b = SampleFile(1, false);
+    b.scale = 0.0f;
+    b.rate = 0.0f;
+    b.frames = {{{1000.0, 0.0, 0.0, true}}};
+    std::string bytes = b.Build();
+    // The builder divided by 0: write the integer 100 by hand.
+    const size_t data = bytes.size() - 8 - 6;
+    bytes[data] = 100;
+    bytes[data + 1] = 0;
+    ASSERT_TRUE(ReadBytes("c3d_scale0.c3d", bytes));
+    VOxaNode* hip = Find("Hip");
+    EXPECT_NEAR(Key(hip, 0, 0), -100 * 0.1449f * 0.1, 1e-5);
+    EXPECT_EQ(Curve(hip, 0)->KeyGetTime(0).Get(), VTime::kOneSecond / 30);
+
+    // The parameter section may start at another block: the processor byte is found there.
+    Builder moved = SampleFile(3, true);
+    moved.parameterBlock = 4;
+    moved.events = 300;  // at most 18 are read
+    const std::string path = TempPath("c3d_moved.c3d");
+    WriteFile(path, moved.Build());
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    EXPECT_EQ(VViconLoaderBase::GetProcessorType(f), 3);
+    std::fclose(f);
+    VOxaFileVicon file;
+    std::vector<std::string> names;
+    ASSERT_TRUE(Names(path, false, names, &file));
+    EXPECT_EQ(file.GetEventCount(), 18);
+    EXPECT_EQ(names[2], "Toe");
+
+    // Corrupt headers: no 0x50 mark, no points, block numbers below 1, cut files.
+    int error = -1;
+    Builder bad = SampleFile(1, true);
+    bad.word1 = 0x4002;
+    EXPECT_FALSE(ReadBytes("c3d_bad.c3d", bad.Build(), nullptr, &error));
+    EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED);
+    bad = SampleFile(1, true);
+    bad.word1 = 0x5000;
+    EXPECT_FALSE(ReadBytes("c3d_bad.c3d", bad.Build()));
+    std::string zeroData = SampleFile(1, true).Build();  // header word 9: data block 0
+    zeroData[16] = 0;
+    zeroData[17] = 0;
+    EXPECT_FALSE(ReadBytes("c3d_bad.c3d", zeroData));
+    bad = SampleFile(1, true);
+    bad.pointCount = 0;
+    EXPECT_FALSE(ReadBytes("c3d_bad.c3d", bad.Build()));
+    const std::string whole = SampleFile(2, true).Build();
+    // Analog values of the last frame may be cut; its points may not.
+    for (size_t cut : {size_t(0), size_t(100), size_t(514), size_t(1024), whole.size() - 12 - 1}) {
+        EXPECT_FALSE(ReadBytes("c3d_cut.c3d", whole.substr(0, cut), nullptr, &error)) << cut;
+        EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED);
+    }
+    EXPECT_EQ(mScene->GetRootNode()->GetChildCount(), 1);  // only the first read's reference
+}
+
+TEST_F(c3d_file, c3d_WriterLayout) {
+    VOxaNode* root = mScene->GetRootNode();
+    AddMarked(root, "Actor:Hip", {{10, 20, 30, 0}, {11, 21, 31, 0}, {12, 22, 32, 0}}, {1});
+    AddMarked(root, "Knee", {{-5, 6, -7, 0}, {-5, 6, -7, 0}, {-5, 6, -7, 0}});
+    const std::string path = TempPath("c3d_written.c3d");
+    auto frames3 = [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(3);
+        o.SetTimeMode(6, 0);
+    };
+    VOxaWriterVicon writer(mManager);
+    ASSERT_TRUE(WriteWith(writer, path, frames3));
+    const std::string bytes = ReadFile(path);
+    ASSERT_GE(bytes.size(), 1024u);
+    EXPECT_EQ(Word(bytes, 0), 0x5002);  // parameter block 2
+    EXPECT_EQ(Word(bytes, 2), 2);       // markers
+    EXPECT_EQ(Word(bytes, 6), 0);       // first frame: start 0
+    EXPECT_EQ(Word(bytes, 8), 2);       // last frame
+    EXPECT_EQ(VViconNumbers::LoadFloat((const uint8_t*)bytes.data() + 12, 2), -1.0f);
+    EXPECT_EQ(VViconNumbers::LoadFloat((const uint8_t*)bytes.data() + 20, 2), 30.0f);
+    EXPECT_EQ(Word(bytes, 298), 12345);
+    const int dataBlock = Word(bytes, 16);
+    EXPECT_EQ(bytes[512 + 3], 85);             // DEC
+    EXPECT_EQ(bytes[512 + 2], dataBlock - 2);  // the real block count
+    EXPECT_EQ((size_t)(dataBlock - 1) * 512 + 3 * 2 * 16, bytes.size());
+    // "DATA_START" names the same block; "UNITS" is "mm  ", the screens "+X" and "+Z".
+    EXPECT_NE(bytes.find("UNITS"), std::string::npos);
+    EXPECT_NE(bytes.find("mm  "), std::string::npos);
+    EXPECT_NE(bytes.find("+X"), std::string::npos);
+    EXPECT_NE(bytes.find("+Z"), std::string::npos);
+    const size_t dataStart = bytes.find("DATA_START");
+    ASSERT_NE(dataStart, std::string::npos);
+    EXPECT_EQ(Word(bytes, dataStart + 10 + 2 + 2), dataBlock);
+    // The first point: scene (10, 20, 30) cm is file (-100, 300, 200) mm as DEC floats.
+    const uint8_t* point = (const uint8_t*)bytes.data() + (dataBlock - 1) * 512;
+    EXPECT_FLOAT_EQ(VViconNumbers::LoadFloat(point, 2), -100.0f);
+    EXPECT_FLOAT_EQ(VViconNumbers::LoadFloat(point + 4, 2), 300.0f);
+    EXPECT_FLOAT_EQ(VViconNumbers::LoadFloat(point + 8, 2), 200.0f);
+    EXPECT_EQ(VViconNumbers::LoadFloat(point + 12, 2), 0.0f);
+    EXPECT_EQ(VViconNumbers::LoadFloat(point + 32 + 12, 2), -1.0f);  // frame 2: occluded
+
+    // Integer data: the scale 0.14490029 and 16-bit coordinates.
+    ASSERT_TRUE(WriteWith(writer, path, [&](VStreamOptionsMotion& o) {
+        frames3(o);
+        o.SetOption(VStreamOptionsMotion::eEXPORT_C3D_REAL_FORMAT, 0);
+    }));
+    const std::string ints = ReadFile(path);
+    uint8_t scale[4];
+    std::memcpy(scale, ints.data() + 12, 4);
+    VViconNumbers::ConvertFloat(scale, 2, 1);
+    float value;
+    std::memcpy(&value, scale, 4);
+    EXPECT_EQ(Bits(value), 0x3E1460BEu);
+    const size_t first = (size_t)(Word(ints, 16) - 1) * 512;
+    EXPECT_EQ((int16_t)Word(ints, first), (int16_t)(-100.0 / (0.14490029f * 1.0)));
+    EXPECT_EQ((uint8_t)ints[first + 7], 0);
+    EXPECT_EQ((uint8_t)ints[first + 8 + 8 + 7], 0x80);  // frame 2, first marker: invalid
+
+    // The first frame is the rounded start x rate: 1.5 s at 30 frames per second is frame 45.
+    ASSERT_TRUE(WriteWith(writer, path, [&](VStreamOptionsMotion& o) {
+        frames3(o);
+        o.SetStartTime(VTime(VTime::kOneSecond * 3 / 2));
+    }));
+    const std::string later = ReadFile(path);
+    EXPECT_EQ(Word(later, 6), 45);
+    EXPECT_EQ(Word(later, 8), 47);
+}
+
+TEST_F(c3d_file, c3d_RoundTrips) {
+    VOxaNode* root = mScene->GetRootNode();
+    AddMarked(root, "Actor:Hip", {{10.25, 20.5, -30.125, 0}, {11, 21, 31, 0}, {-12, 22, 32.75, 0}}, {1});
+    AddMarked(root, "Knee", {{-5, 6, -7, 0}, {400, -6, 7, 0}, {-5, 6, -7, 0}});
+    for (bool floating : {true, false}) {
+        SCOPED_TRACE(floating ? "float" : "integer");
+        const std::string path = TempPath(floating ? "c3d_round_f.c3d" : "c3d_round_i.c3d");
+        VOxaWriterVicon writer(mManager);
+        ASSERT_TRUE(WriteWith(writer, path, [&](VStreamOptionsMotion& o) {
+            o.SetFrameCount(3);
+            o.SetTimeMode(6, 0);
+            o.SetOption(VStreamOptionsMotion::eEXPORT_C3D_REAL_FORMAT, floating ? 1 : 0);
+        }));
+        VOxaScene* scene = mManager->CreateScene();
+        VOxaReaderVicon reader(mManager);
+        std::swap(scene, mScene);
+        ASSERT_TRUE(ReadWith(reader, path, [](VStreamOptionsMotion& o) {
+            o.SetOption(VStreamOptionsMotion::eIMPORT_SET_OCCLUDED_TO_LAST_VALID_POSITION, 0);
+        }));
+        const double tolerance = floating ? 1e-5 : 0.0145;
+        VOxaNode* hip = Find("Hip");  // the actor prefix goes: no "USES_PREFIXES" written
+        VOxaNode* knee = Find("Knee");
+        ASSERT_NE(hip, nullptr);
+        ASSERT_NE(knee, nullptr);
+        const double want[3][3] = {{10.25, 20.5, -30.125}, {11, 21, 31}, {-12, 22, 32.75}};
+        for (int f = 0; f < 3; ++f)
+            for (int a = 0; a < 3; ++a)
+                EXPECT_NEAR(Key(hip, a, f), want[f][a], tolerance) << f << " " << a;
+        EXPECT_EQ(Key(hip, 9, 1), 1.0f);
+        EXPECT_EQ(Key(hip, 9, 0), 0.0f);
+        EXPECT_NEAR(Key(knee, 0, 1), 400.0, floating ? 1e-4 : 0.0145);
+        // The first frame is 0: the take starts at 0.
+        EXPECT_EQ(Curve(knee, 0)->KeyGetTime(0).Get(), 0);
+        EXPECT_EQ(Curve(knee, 0)->KeyGetTime(2).Get(), VTime::GetOneFrameValue(6).Get() * 2);
+        std::swap(scene, mScene);
+    }
+}
+
+TEST_F(c3d_file, c3d_WriterLimitsAndFailures) {
+    VOxaNode* root = mScene->GetRootNode();
+    // 500 m is beyond 16 bits of integer data: clamped and written invalid.
+    AddMarked(root, "Far", {{50000, 0, 0, 0}, {1, 2, 3, 0}});
+    AddMarked(root, "Near", {{1, 2, 3, 0}, {1, 2, 3, 0}});
+    const std::string path = TempPath("c3d_limits.c3d");
+    VOxaWriterVicon writer(mManager);
+    ASSERT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(2);
+        o.SetTimeMode(6, 0);
+        o.SetOption(VStreamOptionsMotion::eEXPORT_C3D_REAL_FORMAT, 0);
+    }));
+    std::string bytes = ReadFile(path);
+    const size_t data = (size_t)(Word(bytes, 16) - 1) * 512;
+    EXPECT_EQ((int16_t)Word(bytes, data), -32768);
+    EXPECT_EQ((uint8_t)bytes[data + 7], 0x80);
+    EXPECT_EQ((uint8_t)bytes[data + 16 + 7], 0);
+    const std::string good = bytes;
+
+    // Frame numbers beyond 65535 are refused with error 5 and a reason; the target is kept.
+    int error = -1;
+    EXPECT_FALSE(WriteWith(
+        writer, path,
+        [](VStreamOptionsMotion& o) {
+            o.SetFrameCount(2);
+            o.SetTimeMode(6, 0);
+            o.SetStartTime(VTime(3000 * VTime::kOneSecond));  // frame 90000
+        },
+        &error));
+    EXPECT_EQ(error, VOxaWriter::eUNIDENTIFIED_ERROR);
+    EXPECT_NE(std::string(writer.GetError().GetLastErrorString().Buffer()).find("65535"), std::string::npos);
+    EXPECT_EQ(ReadFile(path), good);
+
+    // A failed write keeps the old target: error 3.
+    {
+        FileSizeLimit limit(good.size() + 600);
+        std::vector<VgeTVector> many(3000, VgeTVector(1, 2, 3, 0));
+        AddMarked(root, "More", many);
+        EXPECT_FALSE(WriteWith(
+            writer, path,
+            [](VStreamOptionsMotion& o) {
+                o.SetFrameCount(3000);
+                o.SetTimeMode(6, 0);
+            },
+            &error));
+    }
+    EXPECT_EQ(error, VOxaWriter::eOUT_OF_DISK_SPACE);
+    EXPECT_EQ(ReadFile(path), good);
+}
+
+TEST_F(c3d_file, c3d_ManyMarkersKeepTheFirst255Labels) {
+    VOxaNode* root = mScene->GetRootNode();
+    for (int m = 0; m < 300; ++m)
+        AddMarked(root, ("M" + std::to_string(m)).c_str(), {{(double)m, 0, 0, 0}});
+    const std::string path = TempPath("c3d_many.c3d");
+    VOxaWriterVicon writer(mManager);
+    ASSERT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(1);
+        o.SetTimeMode(6, 0);
+    }));
+    VOxaFileVicon file;
+    std::vector<std::string> names;
+    ASSERT_TRUE(Names(path, false, names, &file));
+    ASSERT_EQ(names.size(), 300u);
+    EXPECT_EQ(names[254], "M254");
+    EXPECT_EQ(names[255], "0255");
+}
+
+TEST(c3d_formats, RowsInTheFormatTables) {
+    const int reader = VOxaFindReaderFormat("C3D");
+    const int writer = VOxaFindWriterFormat("c3d");
+    ASSERT_GE(reader, 0);
+    ASSERT_GE(writer, 0);
+    VOxaSdkManager* manager = VOxaSdkManager::Create();
+    std::unique_ptr<VOxaReader> r(VOxaGetReaderFormat(reader)->mCreate(manager));
+    std::unique_ptr<VOxaWriter> w(VOxaGetWriterFormat(writer)->mCreate(manager));
+    EXPECT_EQ(static_cast<VOxaReaderVicon*>(r.get())->GetDescription(), VString("Vicon C3D File Importer"));
+    EXPECT_EQ(static_cast<VOxaWriterVicon*>(w.get())->GetDescription(), VString("Vicon C3D File Exporter"));
+    r.reset();
+    w.reset();
+    delete manager;
+}
+
+// Writes the fuzzing seeds (every processor, both data forms) into $C3D_SEED_DIR when it is set.
+TEST(c3d_seeds, WriteWhenAsked) {
+    const char* dir = std::getenv("C3D_SEED_DIR");
+    if (!dir || !*dir) GTEST_SKIP() << "C3D_SEED_DIR not set";
+    const char* processors[4] = {"", "intel", "dec", "mips"};
+    for (int processor = 1; processor <= 3; ++processor) {
+        for (bool floating : {true, false}) {
+            Builder b = SampleFile(processor, floating);
+            b.analog = processor == 2 ? 2 : 0;
+            b.records.push_back(Chars("UNITS", "mm"));
+            b.records.push_back(Chars("X_SCREEN", "+X"));
+            b.records.push_back(Chars("Y_SCREEN", "+Z"));
+            b.records.push_back(Ints("TIMECODES", {0, 0, 1, 0}, 2));
+            WriteFile(
+                std::string(dir) + "/" + processors[processor] + (floating ? "_float" : "_int") + ".c3d",
+                b.Build());
+        }
+    }
+}
