@@ -21,6 +21,7 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_texture.h"
 #include "attributes/voxa_video.h"
+#include "base/varray.h"
 #include "base/vconfig_file.h"
 #include "base/vnumber_text.h"
 #include "base/vprogress.h"
@@ -137,6 +138,48 @@ void ConfigureOptions(VStreamOptions* options, const Arguments& args, const char
     delete config;
 }
 
+// The motion writers write the frames their options name: the take's span, one frame per period
+// of the options' time mode, unless the settings file named a frame count.
+void SetFramesToWrite(VStreamOptions* options, VOxaScene* scene) {
+    if (!options || !options->IsA(VStreamOptionsMotion::ClassId)) return;
+    auto* motion = static_cast<VStreamOptionsMotion*>(options);
+    if (motion->GetFrameCount() > 0) return;
+    VTime start = VTime::kInfinite, stop = VTime::kMinusInfinite;
+    const VOxaTakeInfo* info = scene->GetTakeInfo(scene->GetCurrentTakeName());
+    if (info && info->mLocalTimeSpan.GetStop().Get() > info->mLocalTimeSpan.GetStart().Get()) {
+        start = info->mLocalTimeSpan.GetStart();
+        stop = info->mLocalTimeSpan.GetStop();
+    } else if (VOxaNode* root = scene->GetRootNode()) {
+        root->GetAnimationIntervalRecursive(start, stop);
+    }
+    const int64_t period = motion->GetFramePeriod().Get();
+    if (period <= 0 || stop.Get() < start.Get() || start.Get() == VTime::kInfinite) return;
+    const double frames = (double)(stop.Get() - start.Get()) / (double)period;
+    if (!(frames < 1e9)) return;
+    motion->SetStartTime(start);
+    motion->SetFrameCount((int)(frames + 0.5) + 1);
+}
+
+// The motion writers write the marked nodes: the skeleton writers start from the first marked node
+// on the single-child chain below the scene root, the marker writers take every marked node. A
+// host marks what the user selected; readers mark nothing. So when no node is marked, every node
+// that carries an attribute (other than an optical reference) is marked: reference nodes and plain
+// groups stay out, and a skeleton's root joint becomes the motion root.
+void MarkNodesToWrite(VOxaScene* scene) {
+    VOxaNode* root = scene->GetRootNode();
+    if (!root || root->IsMarked(true)) return;
+    std::vector<VOxaNode*> stack{root};
+    while (!stack.empty()) {
+        VOxaNode* node = stack.back();
+        stack.pop_back();
+        const VOxaNodeAttribute* attribute = node->GetNodeAttribute();
+        if (node != root && attribute && attribute->GetAttributeType() != VOxaNodeAttribute::eOpticalReference)
+            node->SetMarked(1);
+        for (int k = node->GetChildCount() - 1; k >= 0; --k)
+            if (VOxaNode* child = node->GetChild(k)) stack.push_back(child);
+    }
+}
+
 // ---- reading ----
 
 struct Session {
@@ -219,6 +262,8 @@ int Convert(const Arguments& args) {
     const bool existed = FileExists(out);
     VStreamOptions* options = exporter->GetWriteOptions();
     ConfigureOptions(options, args, "Export");
+    SetFramesToWrite(options, session.scene);
+    MarkNodesToWrite(session.scene);
     const bool ok = exporter->Export(session.scene, options);
     EndProgress();
     if (options) options->Destroy();
@@ -354,14 +399,18 @@ int Describe(const Arguments& args) {
         takes.push_back({name, span});
     }
     std::vector<std::string> materials, textures, videos, constraints;
-    if (contents) {
-        for (int k = 0; k < contents->GetMaterialCount(); ++k)
-            if (VOxaMaterial* m = contents->GetMaterial(k)) materials.push_back(m->GetName());
-        for (int k = 0; k < contents->GetTextureCount(); ++k)
-            if (VOxaTexture* t = contents->GetTexture(k)) textures.push_back(t->GetName());
+    // Materials and textures as the geometry uses them, whether or not the contents list them.
+    VArrayTemplate<VOxaMaterial*> materialArray;
+    VArrayTemplate<VOxaTexture*> textureArray;
+    scene->FillMaterialArray(materialArray);
+    scene->FillTextureArray(textureArray);
+    for (int k = 0; k < materialArray.GetCount(); ++k)
+        if (VOxaMaterial* m = materialArray[k]) materials.push_back(m->GetName());
+    for (int k = 0; k < textureArray.GetCount(); ++k)
+        if (VOxaTexture* t = textureArray[k]) textures.push_back(t->GetName());
+    if (contents)
         for (int k = 0; k < contents->GetVideoCount(); ++k)
             if (VOxaVideo* v = contents->GetVideo(k)) videos.push_back(v->GetName());
-    }
     for (int k = 0; k < scene->GetConstraintCount(); ++k)
         if (VOxaConstraint* c = scene->GetConstraint(k)) constraints.push_back(c->GetName());
 
