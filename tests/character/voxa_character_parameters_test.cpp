@@ -203,3 +203,148 @@ TEST(character_Parameters, PropertyMap) {
     // properties; here the plain ones: 113 value rows plus the same-name mode rows.
     EXPECT_GE(mapped, 113);
 }
+
+namespace {
+
+// Every descriptor field but the name (bounds and default value as used, after scaling).
+struct Row {
+    int parent, modeType, unit;
+    double min, max;
+    int defaultMode;
+    double defaultValue;
+    bool invert;
+};
+
+Row RowOf(int i) {
+    return {Store::GetParameterParent(i),       Store::GetParameterModeType(i),
+            Store::GetParameterUnit(i),         Store::GetParameterMin(i),
+            Store::GetParameterMax(i),          Store::GetParameterDefaultMode(i),
+            Store::GetParameterDefaultValue(i), Store::GetParameterInvert(i)};
+}
+
+// Two rows alike in every field; `parentShift` is what the second row's parent index adds to
+// the first's (rows of two mirrored groups point into their own group).
+void ExpectSameRow(int a, int b, int parentShift) {
+    SCOPED_TRACE(std::string(Store::GetParameterName(a)) + " / " + Store::GetParameterName(b));
+    Row x = RowOf(a), y = RowOf(b);
+    EXPECT_EQ(y.parent, x.parent == -1 ? -1 : x.parent + parentShift);
+    EXPECT_EQ(y.modeType, x.modeType);
+    EXPECT_EQ(y.unit, x.unit);
+    EXPECT_EQ(y.min, x.min);
+    EXPECT_EQ(y.max, x.max);
+    EXPECT_EQ(y.defaultMode, x.defaultMode);
+    EXPECT_EQ(y.defaultValue, x.defaultValue);
+    EXPECT_EQ(y.invert, x.invert);
+}
+
+}  // namespace
+
+// The row table is kept exactly as spelled; its columns change behaviour only in some rows, so
+// these are the rules every row obeys, the mirrored groups, and a few rows checked outright.
+TEST(character_Parameters, RowTableInvariants) {
+    for (int i = 0; i < 177; ++i) {
+        SCOPED_TRACE(Store::GetParameterName(i));
+        Row row = RowOf(i);
+        EXPECT_GE(row.modeType, 0);
+        EXPECT_LE(row.modeType, 3);
+        EXPECT_GE(row.unit, 0);
+        EXPECT_LE(row.unit, 6);
+        EXPECT_LE(row.min, row.max);
+        // A mode word a row starts with is one its SetMode accepts.
+        if (row.modeType == 2) {
+            EXPECT_LE(row.defaultMode, 2);
+        } else if (row.modeType == 1 || row.modeType == 3) {
+            EXPECT_LE(row.defaultMode, 1);
+        }
+        // A two-state row starts out following its parent, so it has one.
+        if (row.modeType == 3) {
+            EXPECT_NE(row.parent, -1);
+        }
+        // Parents form a tree: each comes before its children (UpdateFollowingValues walks in
+        // index order, so a child sees its parent's updated value), and chains are short.
+        EXPECT_GE(row.parent, -1);
+        EXPECT_LT(row.parent, i);
+        int depth = 0;
+        for (int p = i; p >= 0 && depth <= 4; p = Store::GetParameterParent(p))
+            ++depth;
+        EXPECT_LE(depth, 3);
+        // Fractions shown as percentages: 0..100 as used, never following a parent.
+        if (row.unit == 1) {
+            EXPECT_EQ(row.min, 0.0);
+            EXPECT_EQ(row.max, 100.0);
+            EXPECT_GE(row.defaultValue, 0.0);
+            EXPECT_LE(row.defaultValue, 100.0);
+            EXPECT_LE(row.modeType, 1);
+        }
+        if (row.unit == 0) {
+            EXPECT_EQ(row.modeType, 1) << "unit 0 rows are switches";
+        }
+        // The reach, pull and resist strengths are all plain percentages at the top level.
+        std::string name = Store::GetParameterName(i);
+        if (name.rfind("Ctrl", 0) == 0 || name.rfind("Reach", 0) == 0) {
+            EXPECT_EQ(row.parent, -1);
+            EXPECT_EQ(row.modeType, 0);
+            EXPECT_EQ(row.unit, 1);
+        }
+    }
+
+    // Left and right rows are alike.
+    int pairs = 0, rights = 0;
+    for (int i = 0; i < 177; ++i) {
+        std::string name = Store::GetParameterName(i);
+        if (name.find("Right") != std::string::npos) ++rights;
+        size_t at = name.find("Left");
+        if (at == std::string::npos) continue;
+        std::string right = name == "ReachActorLeftAnkleRotationRotation"
+                                ? "ReachActorRightAnkleRotation"
+                                : name.substr(0, at) + "Right" + name.substr(at + 4);
+        int j = Index(right.c_str());
+        if (j < 0) continue;
+        ExpectSameRow(i, j, 0);
+        ++pairs;
+    }
+    EXPECT_EQ(pairs, 46);
+    EXPECT_EQ(rights, pairs);
+
+    // The hand contact rows mirror the foot contact rows (switch, six distances, contact size,
+    // automatic toes/fingers, pivot, stiffness), and the finger contact rows of both.
+    int foot = Index("FloorContact"), hand = Index("HandFloorContact");
+    ASSERT_EQ(Store::GetParameterName(hand + 10), std::string("ParamHandContactStiffness"));
+    for (int k = 0; k <= 10; ++k)
+        ExpectSameRow(foot + k, hand + k, hand - foot);
+    int footFinger = Index("FootContactType"), handFinger = Index("HandContactType");
+    for (int k = 0; k < 4; ++k)
+        ExpectSameRow(handFinger + k, footFinger + k, footFinger - handFinger);
+
+    // A few rows as the table gives them.
+    struct Expected {
+        const char* name;
+        const char* parent;
+        Row row;
+    };
+    const Expected expected[] = {
+        {"ScaleCompensation", nullptr, {-1, 2, 6, 1.0, 1000.0, 1, 100.0, false}},
+        {"MassCenterCompensation", nullptr, {-1, 1, 6, 0.0, 120.0, 1, 80.0, false}},
+        {"FootInToAnkle", "FloorContact", {0, 0, 3, 0.0, 10000.0, 1, 5.0, false}},
+        {"AutomaticFingers", nullptr, {-1, 1, 0, 0.0, 0.0, 0, 0.0, false}},
+        {"DisplacementMemory", "Displacement", {0, 3, 2, 0.0, (double)0.25f, 0, 0.0, false}},
+        {"AnkleStabilizationTime", "Stabilization", {0, 3, 2, 0.0, 1.0, 0, 0.0, true}},
+        {"CtrlResistChestPosition", nullptr, {-1, 0, 1, 0.0, 100.0, 0, 0.0, false}},
+        {"CtrlResistRightKnee", nullptr, {-1, 0, 1, 0.0, 100.0, 0, 50.0, false}},
+    };
+    for (const Expected& e : expected) {
+        int i = Index(e.name);
+        Row want = e.row;
+        if (e.parent) want.parent = Index(e.parent);
+        SCOPED_TRACE(e.name);
+        Row got = RowOf(i);
+        EXPECT_EQ(got.parent, want.parent);
+        EXPECT_EQ(got.modeType, want.modeType);
+        EXPECT_EQ(got.unit, want.unit);
+        EXPECT_EQ(got.min, want.min);
+        EXPECT_EQ(got.max, want.max);
+        EXPECT_EQ(got.defaultMode, want.defaultMode);
+        EXPECT_EQ(got.defaultValue, want.defaultValue);
+        EXPECT_EQ(got.invert, want.invert);
+    }
+}

@@ -239,16 +239,80 @@ TEST_F(character_Character, StoreFlows) {
     P("Weight")->SetDouble(-7.0);
     EXPECT_EQ(block->GetWeight(), -7.0);
 
-    // The initial load: a store changed beforehand shows in a reloaded block.
-    store->SetValue(Param("HipsTOffsetY"), 4.0);
+    // The initial load: a store changed beforehand shows in a reloaded block, each offset
+    // component from its own parameter.
+    const char* offsets[] = {"HipsTOffsetX",  "HipsTOffsetY",  "HipsTOffsetZ",
+                             "ChestTOffsetX", "ChestTOffsetY", "ChestTOffsetZ"};
+    for (int k = 0; k < 6; ++k)
+        store->SetValue(Param(offsets[k]), 3.0 + k);
     store->SetValue(Param("Damping"), 33.0);
     store->SetMode(Param("Orientation"), 2);
     store->SetValue(Param("FloorPivot"), 2.9);
     block->LoadFromParameterStore();
-    EXPECT_EQ(block->GetHipsTOffset()[1], 4.0);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(block->GetHipsTOffset()[c], 3.0 + c) << c;
+        EXPECT_EQ(block->GetChestTOffset()[c], 6.0 + c) << c;
+    }
+    EXPECT_EQ(block->GetChestTOffset()[3], 1.0);
     EXPECT_EQ(block->GetDamping(), 33.0);
     EXPECT_EQ(block->GetOrientationDampingMode(), kCharacterUser);
     EXPECT_EQ(block->GetFootFloorPivot(), 2) << "values truncate toward zero";
+}
+
+// The parameter rows against the properties bound to them: a mode shown as a bool is an on/off
+// switch, one shown with three names a three-state mode, one with two names a two-state mode;
+// a value shown as an enumeration is a choice whose bounds run over its names; and each
+// property starts at its parameter's default (unit-1 rows as percentages).
+TEST_F(character_Character, BoundRowsAgreeWithTheirProperties) {
+    using Store = VOxaCharacterParameterStore;
+    int modes = 0, choices = 0, percentages = 0;
+    for (int i = 0; i < 191; ++i) {
+        bool isMode = false;
+        int p = VOxaCharacterProperties::GetBoundParameter(i, 0, &isMode);
+        if (p < 0) continue;
+        VProperty* property = block->GetValueProperty(i);
+        SCOPED_TRACE(property->GetName());
+        int names = 0;
+        while (names < 8 && property->GetInfo().GetEnumName(names))
+            ++names;
+        int type = Store::GetParameterModeType(p);
+        int unit = Store::GetParameterUnit(p);
+        if (isMode) {
+            ++modes;
+            if (property->GetValueType() == eValueBool) {
+                EXPECT_EQ(type, 1);
+                EXPECT_EQ(property->GetInt() != 0, store->GetMode(p) != 0);
+            } else {
+                ASSERT_EQ(property->GetValueType(), eValueEnum);
+                EXPECT_EQ(type, names == 3 ? 2 : names == 2 ? 3 : -1);
+                EXPECT_EQ(property->GetInt(), store->GetMode(p));
+            }
+            continue;
+        }
+        EXPECT_NE(unit, 0) << "a switch has no value to show";
+        if (property->GetValueType() == eValueEnum) {
+            ++choices;
+            EXPECT_EQ(unit, 5);
+            EXPECT_EQ(Store::GetParameterMin(p), 0.0);
+            EXPECT_EQ(Store::GetParameterMax(p), (double)names);
+            continue;
+        }
+        EXPECT_NE(unit, 5);
+        if (property->GetValueType() != eValueNumber) continue;  // the offset vectors
+        EXPECT_EQ(property->GetDouble(), store->GetValue(p));
+        EXPECT_EQ(property->GetDouble(), Store::GetParameterDefaultValue(p));
+        if (unit == 1) ++percentages;
+    }
+    EXPECT_EQ(modes, 40);
+    EXPECT_EQ(choices, 10);
+    EXPECT_EQ(percentages, 78);
+    // A few percentages as the property table gives them.
+    EXPECT_EQ(block->GetCtrlPullLeftFoot(), 100.0);
+    EXPECT_EQ(block->GetCtrlEnforceGravity(), (double)(0.6f * 100.0f));
+    EXPECT_EQ(block->GetCtrlResistRightKnee(), 50.0);
+    EXPECT_EQ(block->GetCtrlResistChestPosition(), 0.0);
+    EXPECT_EQ(block->GetReachActorLeftAnkleRotation(), 100.0);
+    EXPECT_FALSE(block->GetHandAutomaticFingers());
 }
 
 TEST_F(character_Character, LinksNodesAndLinkPropertiesInStep) {

@@ -149,7 +149,15 @@ TEST_F(character_ControlSetPlug, BlockLayout) {
         EXPECT_EQ(effector->Add(node->GetPropertyHandler()), i < 15) << i;
     }
     EXPECT_EQ(effector->GetCount(), 15);
+    // The limit is on the effector's own sources only: full, it may still be the source of
+    // another plug.
+    VPlug far;
+    EXPECT_TRUE(far.ConnectSrc(effector));
+    EXPECT_TRUE(far.IsConnectedSrc(effector));
+    EXPECT_EQ(effector->GetCount(), 15);
+    EXPECT_FALSE(effector->Add(manager.CreateNode("F")->GetPropertyHandler()));
     EXPECT_TRUE(scene->DestroyControlSetPlug(0));
+    EXPECT_EQ(far.GetSrcCount(), 0) << "the destroyed plug left the far end";
     EXPECT_FALSE(scene->DestroyControlSetPlug(0));
 }
 

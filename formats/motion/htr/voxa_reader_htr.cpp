@@ -23,8 +23,10 @@ namespace {
 
 enum ELimitKind : int { eTRANSLATION = 0, eROTATION = 1 };
 
-void SetLimbLength(VOxaSkeleton* skeleton, double length) {
-    if (skeleton && skeleton->GetProperties()) skeleton->GetProperties()->SetLimbLength(length);
+// The limits adapter keeps a bone length only while it lives; the node's "AxisLen" keeps it for
+// the skeleton writers (the BVH reader and writer use the same property).
+void SetBoneLength(VOxaNode* node, double length) {
+    if (node && node->GetNodeProperties()) node->GetNodeProperties()->SetAxisLen(length);
 }
 
 // Adds take `name` to `node` and makes it current.
@@ -182,7 +184,7 @@ bool VOxaReaderMotionAnalysisHtr::BuildSkeleton(VOxaSdkManager* manager, VOxaNod
         VOxaSkeleton* skeleton = manager->CreateSkeleton();
         if (!node || !skeleton) return Fail(eFILE_CORRUPTED);
         skeleton->SetSkeletonType(VOxaSkeleton::eLIMB_NODE);
-        SetLimbLength(skeleton, segment->mBoneLength);
+        SetBoneLength(node, segment->mBoneLength);
         node->SetNodeAttribute(skeleton);
         segment->mNode = node;
         mNodeSegments[node] = segment;
@@ -284,7 +286,7 @@ void VOxaReaderMotionAnalysisHtr::SetupEndNode(Segment* segment, VOxaNode* endNo
     limits.SetEnable(eTRANSLATION, true);
     limits.SetDefault(eTRANSLATION, translation);
     limits.SetAxisLength(0.0);
-    SetLimbLength(endNode->GetSkeleton(), 0.0);
+    SetBoneLength(endNode, 0.0);
 }
 
 void VOxaReaderMotionAnalysisHtr::SetupPassEndNode(VOxaNode* endNode, const Segment* parent) {
@@ -307,7 +309,7 @@ void VOxaReaderMotionAnalysisHtr::SetupPassEndNode(VOxaNode* endNode, const Segm
     limits.SetEnable(eTRANSLATION, true);
     limits.SetDefault(eTRANSLATION, translation);
     limits.SetAxisLength(0.0);
-    SetLimbLength(endNode->GetSkeleton(), 0.0);
+    SetBoneLength(endNode, 0.0);
 }
 
 bool VOxaReaderMotionAnalysisHtr::ReadAnimation(VStreamOptionsMotion* options, VOxaNode* rootNode) {

@@ -18,8 +18,8 @@ class VStreamOptionsMotion;
 // animation goes into a new take named after the file, and a rest pose "<top>_RESTPOSE" records
 // each segment's base transform.
 //
-// A segment's bone length is also kept as the "LimbLength" of its skeleton attribute (0 for the
-// end nodes), which is where the HTR writer reads a node's bone length back.
+// A segment's bone length is also kept as its node's "AxisLen" (0 for the end nodes), which is
+// where the skeleton writers read a node's bone length back.
 class VOxaReaderMotionAnalysisHtr : public VOxaReader {
 public:
     using Segment = VOxaFileMotionAnalysisHtr::Segment;

@@ -121,9 +121,8 @@ VOxaPose* VOxaWriterMotionAnalysisHtr::FindRestPose(VOxaScene* scene, const char
 }
 
 double VOxaWriterMotionAnalysisHtr::GetAxisLength(VOxaNode* node) {
-    VOxaSkeleton* skeleton = node ? node->GetSkeleton() : nullptr;
-    if (!skeleton || !skeleton->GetProperties()) return 1.0;
-    return skeleton->GetProperties()->GetLimbLength();
+    if (!node || !node->GetNodeProperties()) return 1.0;
+    return node->GetNodeProperties()->GetAxisLen();
 }
 
 bool VOxaWriterMotionAnalysisHtr::IsEndNode(VOxaNode* node) {

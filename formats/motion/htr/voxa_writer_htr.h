@@ -32,8 +32,7 @@ public:
 
     // The rest pose of `scene` named "Pose::<name>", or null.
     VOxaPose* FindRestPose(VOxaScene* scene, const char* name) const;
-    // A node's bone length: the "LimbLength" of its skeleton attribute, 1.0 without one (the
-    // limits' default axis length).
+    // A node's bone length: its "AxisLen" (1.0 without node properties).
     static double GetAxisLength(VOxaNode* node);
     // No children, rotation limits active and bone length 0.
     static bool IsEndNode(VOxaNode* node);

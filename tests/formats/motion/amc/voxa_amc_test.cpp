@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -223,6 +224,45 @@ TEST(amc_reader, KeysFromFrames) {
     // The nodes are reused below the reference node: no second skeleton.
     EXPECT_EQ(imported.scene->GetRootNode()->GetChildCount(), 1);
     EXPECT_STREQ(imported.scene->GetRootNode()->GetChild(0)->GetName(), "Model::VICON:reference");
+}
+
+TEST(amc_reader, TwoFramesAreEnoughForCurves) {
+    // Curves go only with a single key; two keys make a motion and stay.
+    KeepFilters keep;
+    Imported imported;
+    const std::string twoFrames = std::string(kMotion).substr(0, std::string(kMotion).find("4\n"));
+    ASSERT_EQ(imported.ReadAmc(twoFrames), -1) << imported.messages;
+    VOxaNode* root = imported.Node("root");
+    for (const char* path : {"Transform/T/X", "Transform/T/Y", "Transform/T/Z", "Transform/R/X",
+                             "Transform/R/Y", "Transform/R/Z"}) {
+        VFCurve* curve = Curve(root, path);
+        ASSERT_NE(curve, nullptr) << path;
+        ASSERT_EQ(curve->KeyGetCount(), 2) << path;
+    }
+    EXPECT_NEAR(Curve(root, "Transform/T/X")->KeyGetValue(1), 2.0 * kCm, 1e-4);
+    VFCurve* femur = Curve(imported.Node("lfemur"), "Transform/R/X");
+    ASSERT_NE(femur, nullptr);
+    EXPECT_EQ(femur->KeyGetCount(), 2);
+    EXPECT_NEAR(femur->KeyGetValue(1), 11.0, 1e-4);
+}
+
+TEST(amc_reader, ValuesUpToTheMagnitudeBound) {
+    // With one ASF length unit per inch and degrees, file values map 1:1 and the bound is
+    // 1e30 itself: a value of that magnitude is read, the next double above it is refused.
+    KeepFilters keep;
+    std::string asf = kAsfSample;
+    asf.replace(asf.find("length 0.45"), 11, "length 2.54");
+    for (const char* value : {"1e30", "-1e30"}) {
+        Imported imported(asf);
+        EXPECT_EQ(imported.ReadAmc(std::string("1\nltibia ") + value + "\n"), -1)
+            << value << imported.messages;
+    }
+    char above[64];
+    std::snprintf(above, sizeof above, "%.17g", std::nextafter(1e30, 2e30));
+    Imported imported(asf);
+    EXPECT_EQ(imported.ReadAmc(std::string("1\nltibia ") + above + "\n"), VOxaReader::eFILE_CORRUPTED)
+        << above;
+    EXPECT_NE(imported.messages.find("Value out of range"), std::string::npos) << imported.messages;
 }
 
 TEST(amc_reader, RefusedInput) {

@@ -106,6 +106,8 @@ TEST(asf_file, PublicSkeletonReads) {
     ASSERT_TRUE(r.ok) << r.messages;
     EXPECT_STREQ(scene->GetName(), "VICON");
     EXPECT_DOUBLE_EQ(scene->GetLengthUnit(), 0.45);
+    // A readable unit is taken without a word.
+    EXPECT_EQ(r.messages.find("Can't read length unit"), std::string::npos) << r.messages;
     // "l" is warned about once; the three rotation dofs stay.
     EXPECT_NE(r.messages.find("Unknown degree of freedom (l)"), std::string::npos) << r.messages;
     EXPECT_EQ(r.messages.find("Unknown degree of freedom", r.messages.find("(l)") + 1), std::string::npos);
@@ -172,6 +174,14 @@ TEST(asf_file, WarningsAndCase) {
     EXPECT_NE(scene->FindBone("ltibia"), nullptr);
     EXPECT_NEAR(scene->FindBone("lfoot")->mLength, 2.54, 1e-12);
     scene->Destroy();
+
+    // The setter answers whether it took the unit.
+    VOxaAsfScene* direct = VOxaAsfScene::Create();
+    EXPECT_TRUE(direct->SetLengthUnit(2.0));
+    EXPECT_DOUBLE_EQ(direct->GetLengthUnit(), 2.0);
+    EXPECT_FALSE(direct->SetLengthUnit(0.0));
+    EXPECT_DOUBLE_EQ(direct->GetLengthUnit(), 2.0);
+    direct->Destroy();
 
     for (const char* unit : {"-2", "inf", "nan", "x"}) {
         VOxaAsfScene* s = VOxaAsfScene::Create();
@@ -318,6 +328,39 @@ TEST(asf_nodes, CreateNodesEndsAndLimits) {
     // Three rotation dofs: no rotation limits.
     VOxaNodeLimitsAdapter femurLimits(root->FindChild("lfemur")->GetLimits());
     EXPECT_TRUE(femurLimits.GetAuto(1));
+    delete manager;
+    scene->Destroy();
+}
+
+TEST(asf_nodes, LimitsOnlyWithTheFlagAndBelowTheRoot) {
+    // Without the limits flag no node gets limits, whatever its dofs.
+    VOxaSdkManager* manager = VOxaSdkManager::Create();
+    VOxaAsfScene* scene = VOxaAsfScene::Create();
+    ASSERT_TRUE(ReadAsf(kAsfSample, scene).ok);
+    VOxaNode* root = scene->CreateNodes(manager, "", false);
+    ASSERT_NE(root, nullptr);
+    for (const char* name : {"ltibia", "lfoot", "lowerback"}) {
+        VOxaNodeLimitsAdapter limits(root->FindChild(name)->GetLimits());
+        EXPECT_TRUE(limits.GetAuto(0)) << name;
+        EXPECT_TRUE(limits.GetAuto(1)) << name;
+    }
+    delete manager;
+    scene->Destroy();
+
+    // With the flag, the root stays free even when its dof list would lock it (no translation,
+    // one rotation); its child, with the same kind of list, is limited.
+    std::string text = Replace(kAsfSample, "   order TX TY TZ RX RY RZ\n", "   order RX\n");
+    manager = VOxaSdkManager::Create();
+    scene = VOxaAsfScene::Create();
+    ASSERT_TRUE(ReadAsf(text, scene).ok);
+    root = scene->CreateNodes(manager, "", true);
+    ASSERT_NE(root, nullptr);
+    VOxaNodeLimitsAdapter rootLimits(root->GetLimits());
+    EXPECT_TRUE(rootLimits.GetAuto(0));
+    EXPECT_TRUE(rootLimits.GetAuto(1));
+    VOxaNodeLimitsAdapter tibia(root->FindChild("ltibia")->GetLimits());
+    EXPECT_FALSE(tibia.GetAuto(0));
+    EXPECT_FALSE(tibia.GetAuto(1));
     delete manager;
     scene->Destroy();
 }

@@ -220,6 +220,65 @@ TEST(bvh_File, MotionKeysStopAfterTheAnnouncedFrames) {
     EXPECT_LT(MaxDifference(got, expected), 1e-5);
 }
 
+TEST(bvh_File, JointsWithoutCurvesAreReadPast) {
+    // Only the root has curves: the chest's values are still taken from the line, so the root
+    // keeps its own.
+    FilterSettings settings(0, false);
+    Parsed parsed(kTwoJoints);
+    ASSERT_TRUE(parsed.Hierarchy());
+    for (VFCurve*& curve : parsed.Joint(0)->mCurves) {
+        curve = VFCurve::Create();
+        parsed.mCurves.push_back(curve);
+    }
+    ASSERT_TRUE(parsed.mFile.ReadMotion(parsed.mOptions.get())) << parsed.mFile.GetFailure();
+    VFCurve* const* hips = parsed.Joint(0)->mCurves;
+    ASSERT_EQ(hips[BvhJoint::eTX]->KeyGetCount(), 2);
+    EXPECT_EQ(hips[BvhJoint::eTX]->KeyGetValue(1), 11.0f);
+    ASSERT_EQ(hips[BvhJoint::eRX]->KeyGetCount(), 2);
+    for (VFCurve* curve : parsed.Joint(1)->mCurves)
+        EXPECT_EQ(curve, nullptr);
+}
+
+TEST(bvh_File, KeysReadOverOldOnesAreAnnouncedOnce) {
+    // Curves that already hold keys at the frame times get them replaced frame by frame; their
+    // listeners hear of it once, when the read is done: on the six-channel root and on a
+    // rotation-only joint alike.
+    FilterSettings settings(0, false);
+    Parsed parsed(kTwoJoints);
+    ASSERT_TRUE(parsed.Hierarchy());
+    const VTime period = parsed.mOptions->GetFramePeriod();
+    for (int i = 0; i < 2; ++i) {
+        for (VFCurve*& curve : parsed.Joint(i)->mCurves) {
+            curve = VFCurve::Create();
+            curve->KeyAppendFast(VTime(0), -1.0f);
+            curve->KeyAppendFast(period, -1.0f);
+            parsed.mCurves.push_back(curve);
+        }
+    }
+    struct Heard {
+        int deliveries = 0;
+        int events = 0;
+    } heard[4];
+    auto listen = [](VFCurve*, VFCurveEvent* event, void* data) {
+        Heard* h = static_cast<Heard*>(data);
+        ++h->deliveries;
+        h->events += event->mEventCount;
+    };
+    VFCurve* watched[4] = {parsed.Joint(0)->mCurves[BvhJoint::eTX], parsed.Joint(0)->mCurves[BvhJoint::eRX],
+                           parsed.Joint(1)->mCurves[BvhJoint::eRX], parsed.Joint(1)->mCurves[BvhJoint::eRZ]};
+    for (int i = 0; i < 4; ++i)
+        watched[i]->CallbackRegister(listen, &heard[i]);
+    ASSERT_TRUE(parsed.mFile.ReadMotion(parsed.mOptions.get())) << parsed.mFile.GetFailure();
+    EXPECT_EQ(watched[0]->KeyGetValue(1), 11.0f);
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(watched[i]->KeyGetCount(), 2) << i;
+        EXPECT_NE(watched[i]->KeyGetValue(0), -1.0f) << i;
+        EXPECT_EQ(heard[i].deliveries, 1) << i;
+        EXPECT_EQ(heard[i].events, 2) << i;
+        EXPECT_TRUE(watched[i]->IsNotifyNow()) << i;
+    }
+}
+
 TEST(bvh_File, ContinuityBeforeTheFilters) {
     // A joint turning about X past 180 degrees: decomposed angles would jump to -179.
     FilterSettings settings(0, false);

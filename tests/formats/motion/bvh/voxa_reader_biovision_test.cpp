@@ -165,6 +165,26 @@ TEST_F(bvh_Reader, LimitsCarryTheBone) {
     EXPECT_NEAR(local.mData[3][1], 5.0, 1e-9);
 }
 
+TEST_F(bvh_Reader, BoneLengthAndAimFromTheWholeChildOffset) {
+    // The neck's only child sits at (0, 4, 3): a bone of length 5 aimed along (0, 0.8, 0.6).
+    ASSERT_TRUE(ReadText("neck.bvh",
+                         "HIERARCHY\nROOT Hips\n{\n  OFFSET 0 0 0\n"
+                         "  CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation\n"
+                         "  JOINT Neck\n  {\n    OFFSET 0 1 0\n    CHANNELS 3 Zrotation Xrotation Yrotation\n"
+                         "    End Site\n    {\n      OFFSET 0 4 3\n    }\n  }\n}\n"
+                         "MOTION\nFrames: 1\nFrame Time: 0.04\n0 0 0 0 0 0 0 0 0\n"));
+    VOxaNode* neck = Node("Neck");
+    ASSERT_NE(neck, nullptr);
+    EXPECT_DOUBLE_EQ(neck->GetNodeProperties()->GetAxisLen(), 5.0);
+    VOxaNodeLimitsAdapter limits(neck->GetLimits());
+    EXPECT_FALSE(limits.GetAuto(1));
+    double x[3];
+    XAxisOf(limits.GetRotationAxis(), x);
+    EXPECT_NEAR(x[0], 0.0, 1e-9);
+    EXPECT_NEAR(x[1], 0.8, 1e-9);
+    EXPECT_NEAR(x[2], 0.6, 1e-9);
+}
+
 TEST_F(bvh_Reader, TwoReadsMakeTwoReferenceNodes) {
     const std::string path = TempPath("twice.bvh");
     WriteFile(path, kArm);

@@ -317,6 +317,40 @@ TEST_F(bvh_Writer, RotationsAreWrittenInTheYXZOrderWithItsSingularCase) {
     }
 }
 
+TEST_F(bvh_Writer, GlobalPositionMovesOnlyTheRoot) {
+    // The skeleton hangs below a rig node moved by (100, 20, 0). With "ExportFromGlobalPosition"
+    // 1 the root is written where it is in the scene; its child stays local. With 0, local.
+    VOxaNode* rig = mManager->CreateNode("Rig");
+    rig->SetLclTranslation(VgeTVector(100, 20, 0, 0));
+    mScene->GetRootNode()->AddChild(rig);
+    VOxaNode* hips = Limb("Hips", rig, false);
+    VOxaNode* joint = Limb("Joint", hips, false);
+    Limb("Tip", joint, false);
+    hips->SetLclTranslation(VgeTVector(1, 2, 3, 0));
+    joint->SetLclTranslation(VgeTVector(0, 5, 0, 0));
+    hips->SetMarked(1);
+    for (int global : {1, 0}) {
+        const std::string path = TempPath("global.bvh");
+        ASSERT_TRUE(WriteScene(mScene, path, [global](VStreamOptionsMotion* options) {
+            options->SetFrameCount(1);
+            options->SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, global);
+        }));
+        const std::string text = ReadFile(path);
+        const char* rootOffset =
+            global ? "ROOT Hips\n{\n  OFFSET 101 22 3\n" : "ROOT Hips\n{\n  OFFSET 1 2 3\n";
+        EXPECT_NE(text.find(rootOffset), std::string::npos) << global << "\n" << text;
+        EXPECT_NE(text.find("  JOINT Joint\n  {\n    OFFSET 0 5 0\n"), std::string::npos) << global;
+        std::istringstream line(text.substr(text.find('\n', text.find("Frame Time:")) + 1));
+        std::vector<double> numbers;
+        for (double v; line >> v;)
+            numbers.push_back(v);
+        ASSERT_EQ(numbers.size(), 9u);
+        EXPECT_DOUBLE_EQ(numbers[0], global ? 101.0 : 1.0);
+        EXPECT_DOUBLE_EQ(numbers[1], global ? 22.0 : 2.0);
+        EXPECT_DOUBLE_EQ(numbers[2], 3.0);
+    }
+}
+
 TEST_F(bvh_Writer, Errors) {
     VOxaWriterBiovision writer(mManager);
     EXPECT_FALSE(writer.Write(mScene, nullptr));

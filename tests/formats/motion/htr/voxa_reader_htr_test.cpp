@@ -148,10 +148,10 @@ TEST_F(htr_Reader, SkeletonUnderTheReferenceNode) {
     EXPECT_FALSE(endLimits.GetAuto(0));
     EXPECT_FALSE(endLimits.GetAuto(1));
     EXPECT_TRUE(endLimits.GetEnable(0));
-    EXPECT_EQ(headEnd->GetSkeleton()->GetProperties()->GetLimbLength(), 0.0);
+    EXPECT_EQ(headEnd->GetNodeProperties()->GetAxisLen(), 0.0);
     EXPECT_NE(Node("Leg_End"), nullptr);
     EXPECT_EQ(Node("Spine_End"), nullptr);
-    EXPECT_EQ(Node("Hips")->GetSkeleton()->GetProperties()->GetLimbLength(), 10.0);
+    EXPECT_EQ(Node("Hips")->GetNodeProperties()->GetAxisLen(), 10.0);
 
     // Segment limits: the spheric rotation order and the fixed rotation range.
     VOxaNodeLimitsAdapter limits(Node("Spine")->GetLimits());

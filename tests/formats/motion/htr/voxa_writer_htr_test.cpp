@@ -169,9 +169,9 @@ TEST_F(htr_Writer, BasePositionsFromTheRestPose) {
     std::string path = TempPath("rest.htr");
     ASSERT_TRUE(WriteScene(path, 1, 25.0));
     std::string text = ReadFile(path);
-    // The base position is the pose's (millimetres); the bone length of a node without a
-    // skeleton is the default axis length, 1 cm.
-    EXPECT_NE(text.find("[BasePosition]\nRoot\t0\t0\t0\t0\t0\t0\t10\nChild\t10\t20\t30\t0\t0\t90\t10\n"),
+    // The base position is the pose's (millimetres); the bone length of a node no reader gave one
+    // is the node's default "AxisLen", 10 cm.
+    EXPECT_NE(text.find("[BasePosition]\nRoot\t0\t0\t0\t0\t0\t0\t100\nChild\t10\t20\t30\t0\t0\t90\t100\n"),
               std::string::npos)
         << text;
     // The frame: the default translation minus the base, the default rotation relative to the base.
@@ -182,7 +182,7 @@ TEST_F(htr_Writer, BasePositionsFromTheRestPose) {
     mScene->RemovePose(pose);
     ASSERT_TRUE(WriteScene(path, 1, 25.0));
     text = ReadFile(path);
-    EXPECT_NE(text.find("Child\t50\t50\t50\t0\t0\t0\t10\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Child\t50\t50\t50\t0\t0\t0\t100\n"), std::string::npos) << text;
     EXPECT_NE(text.find("[Child]\n1\t0\t0\t0\t0\t0\t0\t1.0\n"), std::string::npos) << text;
 
     // From global positions, a plain hierarchy writes the same file.
