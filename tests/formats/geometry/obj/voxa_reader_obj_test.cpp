@@ -107,6 +107,17 @@ TEST(obj_reader, NegativeIndicesDefaultGroupAndBadCornersDropped) {
     EXPECT_EQ(mesh->GetControlPoints()[0][0], 1.0);  // vertex 2 of 4
     EXPECT_EQ(mesh->GetControlPoints()[2][1], 1.0);
     EXPECT_EQ(mesh->GetControlPoints()[0][3], 1.0);  // w defaults to 1
+
+    // Numbers after x, y, z and w (vertex colours some tools append) are ignored.
+    ReaderRig extra("r1b");
+    ASSERT_TRUE(extra.Read("v 1 2 3 0.5 0.25 0.125 7\nv 4 5 6 2 1\nv 7 8 9\nf 1 2 3\n"));
+    VOxaMesh* coloured = extra.MeshOf(0);
+    ASSERT_NE(coloured, nullptr);
+    ASSERT_EQ(coloured->GetControlPointsCount(), 3);
+    EXPECT_EQ(coloured->GetControlPoints()[0][2], 3.0);
+    EXPECT_EQ(coloured->GetControlPoints()[0][3], 0.5);
+    EXPECT_EQ(coloured->GetControlPoints()[1][3], 2.0);
+    EXPECT_EQ(coloured->GetControlPoints()[2][0], 7.0);
 }
 
 TEST(obj_reader, GroupsMergeWithoutCaseAndSortByName) {
@@ -138,7 +149,15 @@ TEST(obj_reader, TriplesBecomeControlPointsWithFlatOrAveragedNormals) {
     std::string faces = "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\nf 1 4 2\n";
     ReaderRig flat("r3a");
     ASSERT_TRUE(flat.Read("s off\n" + faces));
-    EXPECT_EQ(flat.MeshOf(0)->GetControlPointsCount(), 6);
+    ASSERT_EQ(flat.MeshOf(0)->GetControlPointsCount(), 6);
+    // Computed normals are directions like the "vn" ones: w is 0.
+    const VgeTVector* flatNormals = flat.MeshOf(0)->GetNormals();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(flatNormals[i][2], 1.0);  // face 1 2 3 lies in z = 0, wound counter-clockwise
+        EXPECT_EQ(flatNormals[i][3], 0.0);
+        EXPECT_EQ(flatNormals[3 + i][1], 1.0);  // face 1 4 2 lies in y = 0
+        EXPECT_EQ(flatNormals[3 + i][3], 0.0);
+    }
     ReaderRig smooth("r3b");
     ASSERT_TRUE(smooth.Read("s 1\n" + faces));
     VOxaMesh* mesh = smooth.MeshOf(0);
@@ -146,6 +165,7 @@ TEST(obj_reader, TriplesBecomeControlPointsWithFlatOrAveragedNormals) {
     const VgeTVector& shared = mesh->GetNormals()[0];  // vertex 1: both faces
     EXPECT_NEAR(shared[2], std::sqrt(0.5), 1e-9);
     EXPECT_NEAR(shared[1], std::sqrt(0.5), 1e-9);  // (0, 0, 1) and (0, 1, 0) averaged
+    EXPECT_EQ(shared[3], 0.0);
 }
 
 TEST(obj_reader, MaterialsFromTwoLibrariesAndUVsBeforeTexturedMaterial) {
@@ -239,7 +259,7 @@ TEST(obj_reader, RationalBSplineSurfaceAndRefusedSurfaces) {
         points += "v " + std::to_string(i) + " 0 0 " + std::to_string(1 + i) + "\n";
     const std::string surface =
         "cstype rat bspline\ndeg 3 1\nsurf 0 1 0 1 1 2 3 4 5 6 7 8\n"
-        "parm u 0 0 0 0 1 1 1 1\nparm v 0 0 1 1\nend\n";
+        "parm u 0 0 0 0 1 1 1 1\nparm v 0 0 2.5 2.5\nend\n";
     ReaderRig rig("r8");
     ASSERT_TRUE(rig.Read(points + "g patch\n" + surface));
     VOxaNurb* nurb = dynamic_cast<VOxaNurb*>(rig.Child(0)->GetNodeAttribute());
@@ -253,6 +273,13 @@ TEST(obj_reader, RationalBSplineSurfaceAndRefusedSurfaces) {
     EXPECT_EQ(nurb->GetControlPoints()[1][0], 4.0);
     EXPECT_EQ(nurb->GetControlPoints()[2][0], 1.0);
     EXPECT_EQ(nurb->GetControlPoints()[2][3], 2.0);
+    // The knot vectors are exchanged with the directions: u knots from "parm v", v knots from "parm u".
+    ASSERT_EQ(nurb->GetUKnotCount(), 4);
+    ASSERT_EQ(nurb->GetVKnotCount(), 8);
+    EXPECT_EQ(nurb->GetUKnotVector()[0], 0.0);
+    EXPECT_EQ(nurb->GetUKnotVector()[2], 2.5);
+    EXPECT_EQ(nurb->GetUKnotVector()[3], 2.5);
+    EXPECT_EQ(nurb->GetVKnotVector()[3], 0.0);
     EXPECT_EQ(nurb->GetVKnotVector()[4], 1.0);
 
     // Wrong point count, zero degree, or not rational: skipped with a line.
@@ -271,6 +298,15 @@ TEST(obj_reader, Utf16IsRefusedWithAClearError) {
     ReaderRig rig("r9");
     EXPECT_FALSE(rig.Read(std::string("\xFF\xFEv\0 \0", 6)));
     EXPECT_EQ(rig.reader.GetError().GetLastErrorID(), VOxaReader::eFILE_CORRUPTED);
+    rig.reader.FileClose();
+    EXPECT_FALSE(rig.Read(std::string("\xFE\xFF\0v\0 ", 6), "big.obj"));  // big-endian mark
+    EXPECT_EQ(rig.reader.GetError().GetLastErrorID(), VOxaReader::eFILE_CORRUPTED);
+    rig.reader.FileClose();
+    // A first byte 0xFE without 0xFF after it is no byte-order mark: the text is read.
+    ReaderRig latin("r9b");
+    ASSERT_TRUE(latin.Read("\xFE\xFD\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n"));
+    EXPECT_EQ(latin.MeshOf(0)->GetPolygonCount(), 1);
+    EXPECT_NE(latin.Messages().find("Object not supported : \xFE\xFD\n"), std::string::npos);
     EXPECT_FALSE(rig.reader.FileOpen((rig.dir / "absent.obj").c_str()));
     EXPECT_EQ(rig.reader.GetError().GetLastErrorID(), VOxaReader::eFILE_NOT_OPENED);
 }

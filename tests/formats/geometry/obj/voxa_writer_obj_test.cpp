@@ -74,6 +74,29 @@ TEST(obj_writer, MaterialNamesRenamingAndMtlRecords) {
     EXPECT_FALSE(rig.manager.GetMaterial("default", 1));  // the writer's own default is gone
 }
 
+TEST(obj_writer, OneMaterialByPolygonSwitchesPerPolygon) {
+    ScratchDir dir("w2b");
+    WriterRig rig;
+    // One material mapped by polygon: the first polygon has none, so its face comes before any
+    // "usemtl"; the material is selected at the polygon that names it.
+    VOxaMesh* mesh = AddMesh(rig.manager, rig.scene, "m", Triangle(), {});
+    mesh->AddMaterial(rig.manager.CreateMaterial("Mat"), 0);
+    mesh->InitMaterialIndices(eBY_POLYGON);
+    for (int material : {-1, 0, 0}) {
+        mesh->BeginPolygon(material, -1, -1);
+        for (int v = 0; v < 3; ++v)
+            mesh->AddPolygonVertex(v, -1);
+        mesh->EndPolygon();
+    }
+    ASSERT_TRUE(rig.WriteTo(dir / "bypoly.obj"));
+    std::string text = ReadText(dir / "bypoly.obj");
+    const size_t use = text.find("usemtl Mat\n");
+    ASSERT_NE(use, std::string::npos);
+    EXPECT_EQ(text.find("usemtl", use + 1), std::string::npos);  // once: the second polygon keeps it
+    EXPECT_LT(text.find("f 1 2 3\n"), use);
+    EXPECT_EQ(Lines(text.substr(use), "f ").size(), 2u);
+}
+
 TEST(obj_writer, MaterialPathKeepsDirectoryAndFindsObjInAnyCase) {
     EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("C:\\Data\\Scene.OBJ").Buffer(), "C:\\Data\\scene.mtl");
     EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/Out/Dir.obj/Model.Obj").Buffer(),
@@ -127,14 +150,14 @@ TEST(obj_writer, CornerFormsAndUVNumberingByMode) {
     cp->InitTextureUVIndices(1);
     for (int i = 0; i < 3; ++i)
         cp->AddTextureUV(VgeVector2(i * 0.25, 1.0));
-    // UVs by polygon vertex with an index out of range: that corner gets no UV part.
+    // UVs by polygon vertex with an index one past the last UV: that corner gets no UV part.
     VOxaMesh* pv = AddMesh(rig.manager, rig.scene, "pv", Triangle(), {});
     pv->InitTextureUVIndices(2);
     pv->AddTextureUV(VgeVector2(0.5, 0.5));
     pv->BeginPolygon(-1, -1, -1);
     pv->AddPolygonVertex(0, 0);
     pv->AddPolygonVertex(1, 0);
-    pv->AddPolygonVertex(2, 7);
+    pv->AddPolygonVertex(2, 1);
     // Neither: vertex alone.
     AddMesh(rig.manager, rig.scene, "bare", Triangle(), {{2, 1, 0}});
     ASSERT_TRUE(rig.WriteTo(dir / "forms.obj"));
