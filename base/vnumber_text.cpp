@@ -1,7 +1,10 @@
 #include "base/vnumber_text.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -133,11 +136,124 @@ int VFormatInt(char* out, size_t size, long long value) {
     return Finish(out, size, buffer, (int)(result.ptr - buffer));
 }
 
+namespace {
+
+// Exact powers of ten in a double: 10^0 to 10^22.
+constexpr double kPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                               1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// value x 10^k with one rounding (|k| <= 22: the power is exact).
+inline double ScaleByPow10(double value, int k) {
+    return k >= 0 ? value * kPow10[k] : value / kPow10[-k];
+}
+
+// The room FormatGFast needs in its output: the text is at most 20 characters, but digits are
+// moved in fixed 16-byte copies, which may write past the end of the text.
+constexpr size_t kFastGRoom = 48;
+
+// "%.Pg" of a finite, non-zero `value` for 1 <= P <= 9 without the exact decimal conversion: the
+// value is scaled to P digits before the point and rounded in double arithmetic. The scaling is
+// one rounding (relative error 2^-53), so the rounded digits are certain unless the scaled value
+// lies within that error of a rounding boundary (x.5); then, and for magnitudes the exact powers
+// do not reach, the answer is 0 and the caller takes the exact path. Otherwise writes the text
+// (not terminated) into `out`, which has kFastGRoom bytes, and answers its length.
+int FormatGFast(char* out, double value, int precision) {
+    const bool negative = value < 0.0;
+    const double magnitude = negative ? -value : value;
+    // Decimal exponent estimate from the binary one (78913 / 2^18 ~ log10(2)), corrected below.
+    uint64_t bits;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    const int binaryExponent = (int)(bits >> 52) - 1023;
+    int exponent = (binaryExponent * 78913) >> 18;
+    const double low = kPow10[precision - 1];
+    const double high = kPow10[precision];
+    double scaled = 0.0;
+    for (int attempt = 0;; ++attempt) {
+        const int k = precision - 1 - exponent;
+        if (k > 22 || k < -22 || attempt > 2) return 0;
+        scaled = ScaleByPow10(magnitude, k);
+        if (scaled < low) {
+            --exponent;
+        } else if (scaled >= high) {
+            ++exponent;
+        } else {
+            break;
+        }
+    }
+    uint64_t digits = (uint64_t)scaled;  // scaled is positive and below 10^9
+    const double fraction = scaled - (double)digits;
+    // The rounding must not depend on the scaling error.
+    const double margin = scaled * 4.5e-16;
+    if (std::fabs(fraction - 0.5) <= margin) return 0;
+    if (fraction > 0.5) ++digits;
+    if ((double)digits >= high) {
+        // 9.999995 rounds up to 10.0000: one digit more before the point.
+        digits /= 10;
+        ++exponent;
+    }
+    // The P significant digits, then the trailing zeros dropped as %g does.
+    char text[32] = {};
+    for (int i = precision - 1; i >= 0; --i) {
+        text[i] = (char)('0' + digits % 10);
+        digits /= 10;
+    }
+    int count = precision;
+    while (count > 1 && text[count - 1] == '0')
+        --count;
+
+    char* p = out;
+    if (negative) *p++ = '-';
+    if (exponent < -4 || exponent >= precision) {
+        p[0] = text[0];
+        p[1] = '.';
+        std::memcpy(p + 2, text + 1, 16);
+        p += count > 1 ? count + 1 : 1;
+        *p++ = 'e';
+        int e = exponent;
+        *p++ = e < 0 ? '-' : '+';
+        if (e < 0) e = -e;
+        if (e >= 100) *p++ = (char)('0' + e / 100);
+        *p++ = (char)('0' + e / 10 % 10);
+        *p++ = (char)('0' + e % 10);
+    } else if (exponent >= 0) {
+        // exponent + 1 digits before the point (all present: exponent < precision).
+        std::memcpy(p, text, 16);
+        p += exponent + 1;
+        if (count > exponent + 1) {
+            *p++ = '.';
+            std::memcpy(p, text + exponent + 1, 16);
+            p += count - exponent - 1;
+        }
+    } else {
+        std::memcpy(p, "0.0000", 6);
+        p += 1 - exponent;
+        std::memcpy(p, text, 16);
+        p += count;
+    }
+    return (int)(p - out);
+}
+
+}  // namespace
+
 int VFormatDoubleG(char* out, size_t size, double value, int precision) {
-    // to_chars with a precision converts exactly as printf's %g does in the "C" locale.
     char buffer[64];
     if (precision < 0) precision = 6;
+    // The common case first: a finite non-zero value at a small precision, rounded in double
+    // arithmetic when that is provably the exact answer.
+    if (precision >= 1 && precision <= 9 && std::isfinite(value) && value != 0.0) {
+        if (out && size >= kFastGRoom) {
+            const int length = FormatGFast(out, value, precision);
+            if (length > 0) {
+                out[length] = 0;
+                return length;
+            }
+        } else {
+            const int length = FormatGFast(buffer, value, precision);
+            if (length > 0) return Finish(out, size, buffer, length);
+        }
+    }
     if (precision > 40) return std::snprintf(out, size, "%.*g", precision, value);
+    // to_chars with a precision converts exactly as printf's %g does in the "C" locale.
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
     if (result.ec != std::errc()) return std::snprintf(out, size, "%.*g", precision, value);
     return Finish(out, size, buffer, (int)(result.ptr - buffer));

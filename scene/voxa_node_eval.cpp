@@ -199,9 +199,12 @@ void ReadChannel(VFCurveNode* transform, const char* name, bool defaults, VTime 
 void ReadTRS(VOxaTakeNode* take, bool defaults, VTime time, VOxaTransformCache& cache) {
     VFCurveNode* transform = ChildNamed(take ? take->GetVFCurveNode() : nullptr, "Transform");
     if (!transform) return;
-    ReadChannel(transform, "T", defaults, time, &cache.mHints[0], cache.mLocalTranslation);
-    ReadChannel(transform, "R", defaults, time, &cache.mHints[1], cache.mLocalRotation);
-    ReadChannel(transform, "S", defaults, time, &cache.mHints[2], cache.mLocalScaling);
+    // No shared search hint: the X, Y and Z curves of a channel have their own key counts (after
+    // key reduction), so one position handed from curve to curve would miss at every step and
+    // turn each lookup into a search. Each curve then starts from its own last position.
+    ReadChannel(transform, "T", defaults, time, nullptr, cache.mLocalTranslation);
+    ReadChannel(transform, "R", defaults, time, nullptr, cache.mLocalRotation);
+    ReadChannel(transform, "S", defaults, time, nullptr, cache.mLocalScaling);
 }
 
 // The chain of `node` and its ancestors up to (not including) the first one for which `done`

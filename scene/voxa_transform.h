@@ -7,11 +7,10 @@
 #include "base/vtime.h"
 
 // One evaluation cache of a node (a node has two: the current take's and the default take's).
-// The hints are the curve-position hints handed to the "T", "R" and "S" curve nodes; the local
-// TRS are the values after limits (rotation in degrees). Construction and Reset zero the hints
-// and the valid bytes; the values stay as they are.
+// The local TRS are the values after limits (rotation in degrees). Construction and Reset clear
+// the valid bytes; the values stay as they are. (Curve lookups start from each curve's own last
+// position, so the cache keeps no search hints.)
 struct VOxaTransformCache {
-    int mHints[3] = {0, 0, 0};
     VTime mLocalTime;
     VTime mGlobalTime;
     bool mLocalValid = false;
@@ -25,11 +24,8 @@ struct VOxaTransformCache {
     double mLocalRotation[3] = {0, 0, 0};
     double mLocalScaling[3] = {1, 1, 1};
 
-    // Zeroes the hints and clears both valid bytes.
-    void Reset() {
-        mHints[0] = mHints[1] = mHints[2] = 0;
-        mLocalValid = mGlobalValid = false;
-    }
+    // Clears both valid bytes.
+    void Reset() { mLocalValid = mGlobalValid = false; }
 };
 
 // The transform of a node in the stamp-driven evaluation: the local parts (filled by

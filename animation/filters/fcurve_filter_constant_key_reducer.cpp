@@ -101,24 +101,34 @@ bool VFCurveFilterConstantKeyReducer::Apply(VFCurve& curve) {
     // Whether a key's shape rules it out (cubic, but not a flat automatic key) does not depend on
     // the band, and each key is tested several times: remember the answer (-1 unknown, 0, 1).
     std::vector<signed char> shaped((size_t)count, -1);
-    auto inBand = [&](int k) {
+    auto valueInBand = [&](int k) {
         float v = curve.KeyGetValue(k);
-        if (v < lo || v > hi) return false;
+        return !(v < lo || v > hi);
+    };
+    auto shapeAllows = [&](int k) {
         signed char& known = shaped[(size_t)k];
         if (known < 0) known = (curve.KeyGetInterpolation(k) & kCubic) && !curve.KeyIsDefaultAuto(k) ? 1 : 0;
         return known == 0;
     };
-    // Key j with the run of `run` keys just above it still present.
+    // Key j with the run of `run` keys just above it still present: j, the two keys below it
+    // (within the span) and the two nearest present keys above it must all be in the band. The
+    // values are compared first; the shape, which costs more, only when every value is in.
     auto passes = [&](int j, int run) {
-        if (!inBand(j)) return false;
-        if (j - 1 >= first && !inBand(j - 1)) return false;
-        if (j - 2 >= first && !inBand(j - 2)) return false;
+        int keys[5];
+        int n = 0;
+        keys[n++] = j;
+        if (j - 1 >= first) keys[n++] = j - 1;
+        if (j - 2 >= first) keys[n++] = j - 2;
         int needed = 2;
-        for (int r = 1; r <= run && needed > 0; ++r, --needed) {
-            if (!inBand(j + r)) return false;
+        for (int r = 1; r <= run && needed > 0; ++r, --needed)
+            keys[n++] = j + r;
+        for (size_t s = above.size(); s > 0 && needed > 0; --s, --needed)
+            keys[n++] = above[s - 1];
+        for (int k = 0; k < n; ++k) {
+            if (!valueInBand(keys[k])) return false;
         }
-        for (size_t s = above.size(); s > 0 && needed > 0; --s, --needed) {
-            if (!inBand(above[s - 1])) return false;
+        for (int k = 0; k < n; ++k) {
+            if (!shapeAllows(keys[k])) return false;
         }
         return true;
     };

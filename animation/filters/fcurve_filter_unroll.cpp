@@ -27,6 +27,8 @@ int KeyAt(const VFCurve& curve, VTime time, int* hint) {
 
 }  // namespace
 
+bool VFCurveFilterUnroll::gUnrollInPlaceEnabled = true;
+
 VFCurveFilterUnroll::VFCurveFilterUnroll() : VFCurveFilter("Unroll Filter", kMessages, 4) {
     Reset();
 }
@@ -75,6 +77,60 @@ bool VFCurveFilterUnroll::Apply(VFCurveNode& node, bool) {
     return Unroll(xyz, node.GetRotationOrder());
 }
 
+// The common case of captured motion: the three curves have their keys at the same times and the
+// span holds all of them. Nothing then needs synchronising and the replacement of the whole key
+// range by the filtered copy only changes values (the slopes kept at the edges belong to sides
+// the end keys do not have), so the values are rewritten where they are. The one other effect of
+// the replacement, the default value taken from the first key as the old keys are cleared, is
+// kept. Answers false, having changed nothing, when the curves are not in that shape.
+bool VFCurveFilterUnroll::UnrollInPlace(VFCurve* curves[3], int order, VTime start, VTime stop) {
+    if (!gUnrollInPlaceEnabled) return false;
+    if (curves[0] == curves[1] || curves[0] == curves[2] || curves[1] == curves[2]) return false;
+    const int n = curves[0]->KeyGetCount();
+    if (n < 2 || curves[1]->KeyGetCount() != n || curves[2]->KeyGetCount() != n) return false;
+    if (start > curves[0]->KeyGetTime(0) || stop < curves[0]->KeyGetTime(n - 1)) return false;
+    // Keys left out of order by raw time setters take the general path, whatever it makes of them.
+    for (int i = 0; i < n; ++i) {
+        VTime t = curves[0]->KeyGetTime(i);
+        if (curves[1]->KeyGetTime(i) != t || curves[2]->KeyGetTime(i) != t) return false;
+        if (i > 0 && !(curves[0]->KeyGetTime(i - 1) < t)) return false;
+    }
+
+    double previous[3] = {0.0, 0.0, 0.0};
+    for (int c = 0; c < 3; ++c)
+        curves[c]->KeyModifyBegin();
+    const float firstValues[3] = {curves[0]->KeyGetValue(0), curves[1]->KeyGetValue(0),
+                                  curves[2]->KeyGetValue(0)};
+    for (int i = 0; i < n; ++i) {
+        double triple[3], closest[3];
+        for (int c = 0; c < 3; ++c)
+            triple[c] = curves[c]->KeyGetPtr(i)->GetValue();
+        EulerClosest(closest, triple, previous, order);
+        for (int c = 0; c < 3; ++c)
+            curves[c]->KeyGetPtr(i)->SetValue((float)closest[c]);
+        if (!(mQualityCheck && UnrollQuality(closest, previous) < mQualityThreshold)) {
+            for (int c = 0; c < 3; ++c)
+                previous[c] = closest[c];
+        }
+    }
+    for (int c = 0; c < 3; ++c) {
+        // The replacement rebuilt the storage to fit the keys: room a reader reserved beyond them
+        // is released here too, and the rest of the last block reads as empty keys.
+        curves[c]->KeyShrink();
+        const int blockEnd = ((n - 1) / VFCurve::eKeysPerBlock + 1) * VFCurve::eKeysPerBlock;
+        for (int i = n; i < blockEnd; ++i)
+            *curves[c]->KeyGetPtr(i) = VFCurveKey();
+        // One value event for the whole range; the resize empties the candidate even inside an
+        // outer bracket (the storage is already large enough).
+        curves[c]->ResizeKeyBuffer(n);
+        curves[c]->CallbackAddEvent(VFCurve::eEventKeyValue, 0);
+        curves[c]->CallbackAddEvent(VFCurve::eEventKeyValue, n - 1);
+        curves[c]->SetDefaultValue(firstValues[c]);
+        curves[c]->KeyModifyEnd();
+    }
+    return true;
+}
+
 bool VFCurveFilterUnroll::Unroll(VFCurve* curves[3], int order) {
     // The span: the filter's, narrowed to the keys of the three curves.
     VTime first = VTIME_INFINITE, last = VTIME_MINUS_INFINITE;
@@ -86,6 +142,8 @@ bool VFCurveFilterUnroll::Unroll(VFCurve* curves[3], int order) {
     }
     VTime start = mStart > first ? mStart : first;
     VTime stop = mStop < last ? mStop : last;
+
+    if (UnrollInPlace(curves, order, start, stop)) return true;
 
     // The work happens on copies, so a failure leaves the curves as they were.
     CurvePtr copies[3] = {CurvePtr(NewCurveCopy(*curves[0], true)), CurvePtr(NewCurveCopy(*curves[1], true)),

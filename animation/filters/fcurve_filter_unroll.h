@@ -34,8 +34,15 @@ public:
     void SetQualityCheck(bool check) { mQualityCheck = check; }
     bool GetQualityCheck() const { return mQualityCheck; }
 
+    // The rewrite in place of curves keyed at common times (on by default) can be turned off so
+    // that tests compare it with the general path through copies.
+    static void SetInPlaceEnabled(bool enabled) { gUnrollInPlaceEnabled = enabled; }
+
 private:
     bool Unroll(VFCurve* curves[3], int order);
+    bool UnrollInPlace(VFCurve* curves[3], int order, VTime start, VTime stop);
+
+    static bool gUnrollInPlaceEnabled;
 
     double mQualityThreshold = 0.25;
     bool mQualityCheck = false;

@@ -1,6 +1,7 @@
 #include "animation/filters/filter_support.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "animation/fcurve_node.h"
 
@@ -72,13 +73,13 @@ void InsertKeysAt(VFCurve& curve, const std::vector<VTime>& times) {
         curve.KeyInsert(times[k], &hint);
 }
 
-void RemoveMarkedKeys(VFCurve& curve, const std::vector<char>& removed) {
-    int count = curve.KeyGetCount();
-    int survivors = 0;
-    for (int i = 0; i < count; ++i)
-        survivors += removed[(size_t)i] ? 0 : 1;
-    if (survivors == count) return;
+namespace {
 
+// The removal through a second curve: the survivors are set into it (KeySet refuses a key not
+// later than the one before), then it is copied back. Kept for curves whose surviving keys are
+// not in strictly increasing time order, where those refusals shape the result.
+void RemoveMarkedKeysThroughCopy(VFCurve& curve, const std::vector<char>& removed, int survivors) {
+    const int count = curve.KeyGetCount();
     CurvePtr kept(NewCurveCopy(curve, false));
     kept->ResizeKeyBuffer(survivors);
     kept->KeyModifyBegin();
@@ -86,8 +87,6 @@ void RemoveMarkedKeys(VFCurve& curve, const std::vector<char>& removed) {
     for (int i = 0; i < count; ++i) {
         if (!removed[(size_t)i]) kept->KeySet(n++, curve.KeyGet(i));
     }
-    // Left tangents go back once every neighbour is in place: an automatic side
-    // is stored relative to the keys around it.
     n = 0;
     for (int i = 0; i < count; ++i) {
         if (removed[(size_t)i]) continue;
@@ -96,6 +95,67 @@ void RemoveMarkedKeys(VFCurve& curve, const std::vector<char>& removed) {
     }
     kept->KeyModifyEnd();
     curve.CopyFrom(kept.get(), true);
+}
+
+}  // namespace
+
+void RemoveMarkedKeys(VFCurve& curve, const std::vector<char>& removed) {
+    int count = curve.KeyGetCount();
+    int survivors = 0;
+    bool ordered = true;
+    VTime lastTime;
+    for (int i = 0; i < count; ++i) {
+        if (removed[(size_t)i]) continue;
+        const VTime t = curve.KeyGetTime(i);
+        if (survivors > 0 && !(lastTime < t)) ordered = false;
+        lastTime = t;
+        ++survivors;
+    }
+    if (survivors == count) return;
+    if (!ordered) {
+        RemoveMarkedKeysThroughCopy(curve, removed, survivors);
+        return;
+    }
+
+    // The key after each removed run keeps the left side it had, read before anything moves: an
+    // automatic side is stored relative to the keys around it.
+    std::vector<std::pair<int, VFCurveTangentInfo>> lefts;
+    int n = 0;
+    for (int i = 0; i < count; ++i) {
+        if (removed[(size_t)i]) continue;
+        if (n > 0 && removed[(size_t)i - 1]) lefts.emplace_back(n, curve.KeyGetLeftTangentInfo(i));
+        ++n;
+    }
+
+    // The survivors move down in place (each goes to a slot at or before its own), so no second
+    // curve and no copy back are needed.
+    curve.KeyModifyBegin();
+    n = 0;
+    for (int i = 0; i < count; ++i) {
+        if (removed[(size_t)i]) continue;
+        if (n != i) *curve.KeyGetPtr(n) = *curve.KeyGetPtr(i);
+        ++n;
+    }
+    // The unused rest of the last block reads as empty keys, as fresh storage does.
+    const int perBlock = VFCurve::eKeysPerBlock;
+    const int blockEnd = survivors == 0 ? 0 : ((survivors - 1) / perBlock + 1) * perBlock;
+    for (int i = survivors; i < blockEnd; ++i)
+        *curve.KeyGetPtr(i) = VFCurveKey();
+    curve.CallbackAddEvent(VFCurve::eEventKeyRemoved, 0);
+    curve.CallbackAddEvent(VFCurve::eEventKeyRemoved, count - 1);
+    // The inner bracket sets the count; the storage is large enough already, so the resize only
+    // empties the candidate (also inside an outer bracket of the caller).
+    curve.KeyModifyBegin();
+    curve.KeyModifyEnd(survivors);
+    curve.ResizeKeyBuffer(survivors);
+    if (survivors > 0) {
+        curve.CallbackAddEvent(VFCurve::eEventKeyAdded, 0);
+        curve.CallbackAddEvent(VFCurve::eEventKeyAdded, survivors - 1);
+    }
+    for (const auto& left : lefts)
+        curve.KeySetLeftTangentInfo(left.first, left.second);
+    curve.CallbackAddEvent(VFCurve::eEventKeyOther, -1);
+    curve.KeyModifyEnd();
 }
 
 }  // namespace oxa_filter
