@@ -208,9 +208,15 @@ public:
                     F32(out, (float)p.z);
                     F32(out, p.valid ? 2.0f : -1.0f);
                 } else {
-                    U16(out, (uint16_t)(int16_t)(p.x / scale));
-                    U16(out, (uint16_t)(int16_t)(p.y / scale));
-                    U16(out, (uint16_t)(int16_t)(p.z / scale));
+                    // A header may declare any scale, 0 included: the stored words saturate.
+                    auto word = [&](double v) {
+                        double w = scale != 0.0 ? v / scale : v;
+                        w = w < -32768.0 ? -32768.0 : w > 32767.0 ? 32767.0 : w;
+                        return (uint16_t)(int16_t)w;
+                    };
+                    U16(out, word(p.x));
+                    U16(out, word(p.y));
+                    U16(out, word(p.z));
                     // Residual in the low byte, camera bits in the high byte; -1 marks invalid.
                     U16(out, p.valid ? (uint16_t)0x0103 : (uint16_t)0xFFFF);
                 }

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "oxa_codec/voxa_io_formats.h"
@@ -19,6 +22,11 @@ namespace {
 
 uint16_t Word(const std::string& bytes, size_t offset) {
     return (uint16_t)((uint8_t)bytes[offset] | (uint8_t)bytes[offset + 1] << 8);
+}
+
+// A temporary path of this process alone: CTest runs the cases side by side.
+std::string OwnPath(const std::string& name) {
+    return TempPath("c3d_" + std::to_string(getpid()) + "_" + name);
 }
 
 uint32_t Bits(float f) {
@@ -140,6 +148,30 @@ TEST(c3d_numbers, FloatConversionsBetweenProcessors) {
     EXPECT_EQ(VViconNumbers::LoadFloat(out, 2), 0.0f);
 }
 
+TEST(c3d_numbers, EncodedPointFormAndValidity) {
+    // The sign of the scale picks the form as the reader does: only a negative scale means
+    // floats. A zero scale is the integer form, and with no step no coordinate fits: invalid.
+    uint8_t out[16];
+    const double origin[3] = {0.0, 0.0, 0.0};
+    EXPECT_EQ(VViconNumbers::EncodePoint(origin, true, 0.0f, 0.1, out), 8u);
+    EXPECT_EQ(out[7], 0x80);
+    EXPECT_EQ(VViconNumbers::EncodePoint(origin, true, 0.5f, 0.1, out), 8u);
+    EXPECT_EQ(out[7], 0);
+    // Exactly three coordinates are written in either form; what follows them in the caller's
+    // array (here the w of a marker point) plays no part in the validity.
+    const double point[4] = {1.0, 2.0, 3.0, NAN};
+    ASSERT_EQ(VViconNumbers::EncodePoint(point, true, 0.5f, 0.1, out), 8u);
+    EXPECT_EQ(out[4] | out[5] << 8, 60);
+    EXPECT_EQ(out[6], 0);
+    EXPECT_EQ(out[7], 0);
+    ASSERT_EQ(VViconNumbers::EncodePoint(point, true, -1.0f, 0.1, out), 16u);
+    EXPECT_FLOAT_EQ(VViconNumbers::LoadFloat(out + 8, 2), 30.0f);
+    EXPECT_EQ(VViconNumbers::LoadFloat(out + 12, 2), 0.0f);
+    const double far[4] = {1.0, 2.0, 1.0e300, 0.0};
+    VViconNumbers::EncodePoint(far, true, -1.0f, 0.1, out);
+    EXPECT_EQ(VViconNumbers::LoadFloat(out + 12, 2), -1.0f);
+}
+
 TEST(c3d_array, DimensionsRowsAndWriting) {
     // Memory order is slowest first: a table of 2 labels of 3 characters.
     const int sizes[2] = {2, 3};
@@ -259,6 +291,45 @@ TEST_F(c3d_file, c3d_ParameterRecords) {
     }
     EXPECT_EQ(seen.size(), 5u);
     EXPECT_EQ(seen.back(), "UNITS");
+
+    // The last record may use the bytes up to the first data block, no further: a value that
+    // claims more is skipped even when the data section would hold its bytes.
+    Builder last = SampleFile(1, true);
+    last.analog = 200;  // 800 bytes of analog values per frame after the section
+    Record wide = Chars("UNITS", "cm");
+    wide.dims = {255, 4};  // 1020 characters: more than the rest of the single section block
+    wide.offset = 0;
+    last.records = {Group("POINT", 1), Table("LABELS", {"Hip", "Knee", "Toe"}, 6), wide};
+    const std::string lastPath = OwnPath("last_record.c3d");
+    const std::string lastBytes = last.Build();
+    ASSERT_EQ(Word(lastBytes, 16), 3);  // data from block 3 on
+    ASSERT_GT(lastBytes.size(), 3 * 512u);
+    WriteFile(lastPath, lastBytes);
+    {
+        VOxaFileVicon cut;
+        ASSERT_TRUE(Names(lastPath, false, names, &cut));
+        EXPECT_EQ(names[2], "Toe");
+        EXPECT_DOUBLE_EQ(cut.GetUnitFactor(), 0.1) << "the value reaching into the data was read";
+    }
+
+    // A parameter without a value is passed over like a group: a "USES_PREFIXES" of type 0
+    // keeps no prefixes.
+    Builder typeless = SampleFile(1, true);
+    Record prefixes;
+    prefixes.name = "USES_PREFIXES";
+    typeless.records = {Group("POINT", 1), Table("LABELS", {"A:Hip", "B:Knee", "Toe"}, 6), prefixes};
+    const std::string typelessPath = OwnPath("typeless.c3d");
+    WriteFile(typelessPath, typeless.Build());
+    {
+        VOxaFileVicon plain;
+        ASSERT_TRUE(Names(typelessPath, true, names, &plain));
+        EXPECT_EQ(names, (std::vector<std::string>{"Hip", "Knee", "Toe"}));
+    }
+    typeless.records.back() = Ints("USES_PREFIXES", {1});
+    WriteFile(typelessPath, typeless.Build());
+    VOxaFileVicon kept;
+    ASSERT_TRUE(Names(typelessPath, true, names, &kept));
+    EXPECT_EQ(names[0], "A_Hip");
 }
 
 TEST_F(c3d_file, c3d_NamesUnitsAndAxes) {
@@ -335,6 +406,12 @@ TEST_F(c3d_file, c3d_TimeCodes) {
     ASSERT_TRUE(ReadBytes("c3d_timecode.c3d", b.Build()));
     // One hour later, and the names (read after ReadHeader ran again) are still found.
     EXPECT_EQ(Curve(Find("Hip"), 0)->KeyGetTime(0).Get(), plain.Get() + 3600 * VTime::kOneSecond);
+    TearDown();
+    SetUp();
+    // Every element counts: 0 h 2 min 3 s.
+    b.records.back() = Ints("TIMECODES", {0, 2, 3, 0}, 2);
+    ASSERT_TRUE(ReadBytes("c3d_timecode_ms.c3d", b.Build()));
+    EXPECT_EQ(Curve(Find("Hip"), 0)->KeyGetTime(0).Get(), plain.Get() + 123 * VTime::kOneSecond);
     TearDown();
     SetUp();
     // Fewer than four integers, or floats, are ignored.
@@ -553,6 +630,32 @@ TEST_F(c3d_file, c3d_WriterLimitsAndFailures) {
     }
     EXPECT_EQ(error, VOxaWriter::eOUT_OF_DISK_SPACE);
     EXPECT_EQ(ReadFile(path), good);
+}
+
+TEST_F(c3d_file, c3d_RefusedAndUnplacedWritesReportFailure) {
+    // A refused header: Close reports the failure and the old target stays.
+    const std::string path = OwnPath("refused.c3d");
+    WriteFile(path, "old");
+    {
+        VOxaFileVicon file;
+        ASSERT_TRUE(file.Open(path.c_str(), "wb"));
+        EXPECT_FALSE(file.WriteHeader(VOxaFileVicon::kMaxWord + 1, VTime(0), 1, 30.0, -1.0));
+        EXPECT_NE(std::string(file.GetRefusal().Buffer()).find("65535"), std::string::npos);
+        EXPECT_FALSE(file.WriteMarkerNames(VStringList()));
+        EXPECT_FALSE(file.Close());
+    }
+    EXPECT_EQ(ReadFile(path), "old");
+
+    // A word patch that was never written has no place in the file: storing it fails and the
+    // write is marked failed.
+    VOxaFileVicon file;
+    ASSERT_TRUE(file.Open(path.c_str(), "wb"));
+    VViconWordPatch unplaced;
+    EXPECT_FALSE(file.WritePatch(unplaced, 7));
+    EXPECT_EQ(unplaced.mValue, 7);
+    EXPECT_TRUE(file.WriteFailed());
+    file.Discard();
+    EXPECT_EQ(ReadFile(path), "old");
 }
 
 TEST_F(c3d_file, c3d_ManyMarkersKeepTheFirst255Labels) {

@@ -393,6 +393,16 @@ TEST_F(htr_Reader, RefusedAnimation) {
     EXPECT_FALSE(mReader->Read(mScene, mOptions));
 }
 
+TEST_F(htr_Reader, RestPoseNeedsASceneAndATopNode) {
+    ASSERT_TRUE(Read(SampleFile()));
+    ASSERT_EQ(mScene->GetPoseCount(), 1);
+    VOxaNode* reference = mScene->GetRootNode()->GetChild(0);
+    // Either one missing gives no pose and leaves the scene as it is.
+    EXPECT_EQ(mReader->CreateRestPose(mScene, nullptr), nullptr);
+    EXPECT_EQ(mReader->CreateRestPose(nullptr, reference), nullptr);
+    EXPECT_EQ(mScene->GetPoseCount(), 1);
+}
+
 TEST_F(htr_Reader, FileAndOptionErrors) {
     VOxaReaderMotionAnalysisHtr reader(mManager);
     EXPECT_FALSE(reader.Read(mScene, nullptr));
