@@ -71,7 +71,7 @@ public:
 
 private:
     VOxaSdkManager* mManager;
-    VOxaScene* mScene;
+    [[maybe_unused]] VOxaScene* mScene;  // the scene these settings belong to
     VString mDefaultCamera{""};
     int mDefaultViewingMode = 0;
     VOxaCamera* mCameras[eProducerCount] = {};

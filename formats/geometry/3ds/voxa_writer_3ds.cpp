@@ -32,7 +32,6 @@
 namespace {
 
 constexpr double kInchesPerUnit = 0.3937007874015748;  // 1 / 2.54
-constexpr double kDegToRad = 0.017453292519943295;
 constexpr double kRadToDegRoll = 57.29564553093965;
 constexpr int kTimeMode30 = 6;
 constexpr const char* kDummyName = "$$$DUMMY";

@@ -45,12 +45,6 @@ struct SeparatorTable {
 };
 const SeparatorTable kSeparatorTable;
 
-inline const char* SkipSeparators(const char* p) {
-    while (*p && kSeparatorTable.is[(unsigned char)*p])
-        ++p;
-    return p;
-}
-
 // The end of the number-looking text at p (a line holds no NUL before its end), for VParseDouble.
 inline const char* NumberEnd(const char* p) {
     const char* q = p;

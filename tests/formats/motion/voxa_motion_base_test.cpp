@@ -239,13 +239,32 @@ TEST_F(MarkerBase, marker_ReadFailuresLeaveTheScene) {
     EXPECT_EQ(mScene->GetRootNode()->GetChildCount(), 0);
 
     ScriptReader reader(mManager, &script);
+    EXPECT_FALSE(reader.IsFileOpen());
     EXPECT_FALSE(reader.Read(mScene, nullptr));
     EXPECT_EQ(reader.GetError().GetLastErrorID(), VOxaReader::eFILE_NOT_OPENED);
     ASSERT_TRUE(reader.FileOpen("x.scr"));
+    EXPECT_TRUE(reader.IsFileOpen());
     EXPECT_FALSE(reader.Read(mScene, nullptr));
     EXPECT_EQ(reader.GetError().GetLastErrorID(), VOxaReader::eSTREAM_OPTIONS_NOT_SET);
     EXPECT_TRUE(reader.FileClose());
+    EXPECT_FALSE(reader.IsFileOpen());
     EXPECT_FALSE(reader.FileClose());
+}
+
+// The scene takes the options' time mode; a custom rate (mode 0) leaves the scene's own mode.
+TEST_F(MarkerBase, marker_SceneTimeModeFromTheOptions) {
+    Script script;
+    script.points.assign(4, {P(1, 1, 1), P(2, 2, 2)});
+    mScene->GetGlobalTimeSettings().SetTimeMode(3);
+    ASSERT_TRUE(ReadScript(script, [](VStreamOptionsMotion& o) { o.SetTimeMode(0, 37.0); }));
+    EXPECT_EQ(mScene->GetGlobalTimeSettings().GetTimeMode(), 3);
+    Script again = script;
+    again.names = {"C", "D"};
+    ASSERT_TRUE(ReadScript(again, [](VStreamOptionsMotion& o) { o.SetTimeMode(10); }));
+    EXPECT_EQ(mScene->GetGlobalTimeSettings().GetTimeMode(), 10);
+    VOxaTakeInfo* info = mScene->GetTakeInfo("take");
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->mLocalTimeSpan.GetStop().Get(), VTime::GetOneFrameValue(10).Get() * 3);
 }
 
 // ---- writer ----

@@ -4,6 +4,8 @@
 #define OXA_TESTS_FORMATS_MOTION_AOA_MARKER_TEST_UTIL_H
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <sys/resource.h>
 
@@ -29,8 +31,14 @@
 
 namespace markertest {
 
+// A folder per process: CTest runs the cases of one file side by side, and several use one name.
 inline std::string TempPath(const std::string& name) {
-    return ::testing::TempDir() + name;
+    static const std::string folder = [] {
+        std::string path = ::testing::TempDir() + "marker_" + std::to_string(getpid());
+        mkdir(path.c_str(), 0700);
+        return path + "/";
+    }();
+    return folder + name;
 }
 
 inline void WriteFile(const std::string& path, const std::string& text) {

@@ -79,6 +79,39 @@ TEST_F(Aoa, aoa_BadHeadersAndFrames) {
     EXPECT_EQ(Key(Find("Marker1"), 0, 0), 1.0f);
 }
 
+// The file object on its own: each frame read counts one more and moves the time by one period.
+TEST_F(Aoa, aoa_FileFramesCountAndAdvance) {
+    const std::string path = TempPath("aoa_counter.aoa");
+    WriteFile(path, "frames = 2 markers = 2 Hz = 30\n1 2 3\n0 0 0\n4 5 6\n7 8 9\n");
+    VOxaFileAdaptiveOptics file;
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    int64_t markers = -1, frames = -1;
+    VTime start(123);
+    double rate = 0.0, scale = 0.0;
+    ASSERT_TRUE(file.ReadHeader(markers, start, frames, rate, scale));
+    EXPECT_EQ(markers, 2);
+    EXPECT_EQ(frames, 2);
+    EXPECT_EQ(start.Get(), 0);
+    EXPECT_EQ(scale, 1.0);
+    const VTime period = VTime::GetOneFrameValue(6);
+    VTime time(0);
+    int counter = 5;
+    VOxaMarkerFrame first, second;
+    ASSERT_TRUE(file.ReadFrame(first, 2, time, counter, period, true));
+    EXPECT_EQ(counter, 6);
+    EXPECT_EQ(time.Get(), period.Get());
+    ASSERT_EQ(first.GetCount(), 2);
+    EXPECT_EQ(first[1][3], 1.0);  // all three exactly 0: occluded
+    ASSERT_TRUE(file.ReadFrame(second, 2, time, counter, period, false));
+    EXPECT_EQ(counter, 7);
+    EXPECT_EQ(time.Get(), period.Get() * 2);
+    EXPECT_EQ(second[1][2], 9.0);
+    VOxaMarkerFrame none;
+    EXPECT_FALSE(file.ReadFrame(none, 2, time, counter, period, true));
+    file.Close();
+    std::remove(path.c_str());
+}
+
 TEST_F(Aoa, aoa_LongLineWithoutNewline) {
     const std::string path = TempPath("aoa_long.aoa");
     {

@@ -108,6 +108,19 @@ TEST_F(Brd, brd_ScanEdgesAndBadInput) {
     EXPECT_EQ(reader.GetFrameCount(), 4);
     reader.FileClose();
 
+    // The first and last frames keep the time of the record that first reached them: a later
+    // record of another sensor at the same last frame does not move it.
+    const std::string shared =
+        Record(0, 1, 0, 0, 0, "0 0 0 1", 0, 0) + Record(10, 1, 0, 0, 0, "0 0 0 1", 1, 0) +
+        Record(10, 2, 0, 0, 0, "0 0 0 1", 0, 500000) + Record(0, 2, 0, 0, 0, "0 0 0 1", 0, 250000);
+    const std::string sharedPath = TempPath("brd_shared.brd");
+    WriteFile(sharedPath, shared);
+    ASSERT_TRUE(reader.FileOpen(sharedPath.c_str()));
+    ASSERT_TRUE(reader.Scan());
+    EXPECT_EQ(reader.GetFrameCount(), 11);
+    EXPECT_DOUBLE_EQ(reader.GetFrameRate(), 10.0);
+    reader.FileClose();
+
     // An empty file: one frame, a reference node without sensors.
     ASSERT_TRUE(ReadText("brd_empty.brd", "\n\n"));
     VOxaNode* reference = Find("BRD:reference");
@@ -118,6 +131,8 @@ TEST_F(Brd, brd_ScanEdgesAndBadInput) {
     const std::string bad[] = {
         Record(1, 1, 0, 0, 0) + "2\t1\tP\t0\t0\t0\tQ\t0\t0\t0\t1\t0\n",  // cut before the microseconds
         Record(1, 1, 0, 0, 0) + "2\t1\tX\t0\t0\t0\tQ\t0\t0\t0\t1\t0\t0\n",
+        Record(1, 1, 0, 0, 0) + "2\t1\tP\t0\t0\t0\tR\t0\t0\t0\t1\t0\t0\n",  // no "Q"
+        Record(1, 1, 0, 0, 0) + "2\t1\tP\t0\t0\t0\n",                       // cut after the position
         Record(1, 1, 0, 0, 0) + "2\t1\tP\t0\t0\t0\tQ\t0\tzero\t0\t1\t0\t0\n",
         Record(1, 1, 0, 0, 0) + "2\t1\tP\t0\t0\t0\tQ\t0\tnan\t0\t1\t0\t0\n",
         Record(0, 1, 0, 0, 0) + Record(1000000, 1, 0, 0, 0),  // a span no record backs

@@ -133,6 +133,16 @@ TEST_F(Mov, mov_BadInput) {
         wide += "0\n";
     EXPECT_FALSE(ReadText("mov_wide.mov", wide, nullptr, &error));
     EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED);
+
+    // Without an open file nothing is read and nothing is attached.
+    VOxaReaderCorvelundMov reader(mManager);
+    std::unique_ptr<VStreamOptionsMotion> options(VStreamOptionsMotion::Create());
+    options->SetOption(VStreamOptionsMotion::eTRANSLATION, 1);
+    options->SetFrameCount(1);
+    EXPECT_FALSE(reader.Read(mScene, options.get()));
+    EXPECT_EQ(reader.GetError().GetLastErrorID(), VOxaReader::eFILE_NOT_OPENED);
+    EXPECT_EQ(reader.GetReadOptions(), nullptr);
+    EXPECT_EQ(mScene->GetRootNode()->GetChildCount(), 0);
 }
 
 TEST_F(Mov, mov_WriterAndRoundTrip) {

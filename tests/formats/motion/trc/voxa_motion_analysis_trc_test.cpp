@@ -170,6 +170,15 @@ TEST_F(Trc, trc_TimeCodeFile) {
     WriteFile(tc, "00:00:01:30\nEBU\n25\n");
     EXPECT_EQ(options().Get(), 0);
     EXPECT_EQ(Dialogs::Last(), "trc_timecode.tc is invalid");
+    // EBU frames run from 0 to 24 at 25 frames per second, whatever the rate line says.
+    WriteFile(tc, "00:00:02:00\nEBU\n30\n");
+    VTime ebu;
+    ebu.SetTime(0, 0, 2, 0, 0, 10);
+    EXPECT_EQ(options().Get(), ebu.Get());
+    EXPECT_EQ(Dialogs::Last(), "Load trc_timecode.tc?");
+    WriteFile(tc, "00:00:02:24\nEBU\n30\n");
+    ebu.SetTime(0, 0, 2, 24, 0, 10);
+    EXPECT_EQ(options().Get(), ebu.Get());
     WriteFile(tc, "00:00:01:12\nsystem clock\n60\n");
     VTime clock;
     clock.SetTime(0, 0, 1, 12, 0, 3);

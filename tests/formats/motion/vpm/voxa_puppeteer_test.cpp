@@ -85,6 +85,19 @@ TEST_F(Vpm, vpm_SegmentFailures) {
     ASSERT_FALSE(ReadText("vpm_dup.vpm", ::Segment("Head", 1, 1) + ::Segment("Head", 1, 1)));
     EXPECT_EQ(Messages::Title(), "Error");
     EXPECT_EQ(Messages::Text(), "Duplicate names found in vpm_dup.vpm:\n    Model::Head");
+
+    // Closing twice: the second close has no file.
+    const std::string path = TempPath("vpm_close.vpm");
+    WriteFile(path, ::Segment("Head", 1, 1));
+    VOxaReaderPuppeteer reader(mManager);
+    EXPECT_FALSE(reader.FileClose());
+    EXPECT_EQ(reader.GetError().GetLastErrorID(), VOxaReader::eFILE_NOT_OPENED);
+    ASSERT_TRUE(reader.FileOpen(path.c_str()));
+    reader.GetError().ClearError();
+    EXPECT_TRUE(reader.FileClose());
+    EXPECT_FALSE(reader.IsFileOpen());
+    EXPECT_FALSE(reader.FileClose());
+    EXPECT_EQ(reader.GetError().GetLastErrorID(), VOxaReader::eFILE_NOT_OPENED);
 }
 
 TEST_F(Vpm, vpm_WriterAndRoundTrip) {
