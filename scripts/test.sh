@@ -39,7 +39,7 @@ if [ -f "$build/CMakeCache.txt" ] && ! grep -q "^CMAKE_CXX_COMPILER:.*/$cxx\$" "
 fi
 CC=$cc CXX=$cxx cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_FLAGS_DEBUG="$debug_flags" -DCMAKE_C_FLAGS_DEBUG="$debug_flags" \
-  -DOXA_SANITIZE=ON -DOXA_BUILD_FUZZ=$fuzz -DOXA_BUILD_BENCH=OFF
+  -DOXA_SANITIZE=ON -DOXA_BUILD_FUZZ=$fuzz -DOXA_BUILD_BENCH=OFF -DOXA_LIBRARY_TYPE=SHARED
 cmake --build "$build" -j"$jobs"
 stage_done "build"
 
