@@ -120,6 +120,21 @@ TEST(dxf_reader, FacesTrianglesAndDegenerates) {
         ASSERT_EQ(r.Root()->GetChildCount(), 1);  // kept in entity mode
         EXPECT_EQ(MeshOf(r.Child(0))->GetPolygonSize(0), 4);
     }
+    // Both modes: a repeated fourth corner makes a triangle only when x, y and z all repeat, and
+    // the corners come reversed.
+    const Points tilted = {{0, 0, 0}, {1, 0, 2}, {3, 1, 5}, {3, 1, 5}};
+    const Points quad = {{0, 0, 0}, {1, 0, 2}, {3, 1, 5}, {3, 1, 3}};
+    for (int mode : {kLayer, kEntity}) {
+        Reading r;
+        ASSERT_TRUE(r.Read(File(Join({Face("A", tilted), Face("A", quad)})), mode, false)) << mode;
+        VOxaMesh* first = MeshOf(r.Child(0));
+        VOxaMesh* second = mode == kLayer ? first : MeshOf(r.Child(1));
+        const int k = mode == kLayer ? 1 : 0;
+        ASSERT_NE(second, nullptr);
+        EXPECT_EQ(PolygonPoints(first, 0), (Points{{3, 5, -1}, {1, 2, 0}, {0, 0, 0}})) << mode;
+        EXPECT_EQ(PolygonPoints(second, k), (Points{{3, 3, -1}, {3, 5, -1}, {1, 2, 0}, {0, 0, 0}})) << mode;
+        EXPECT_EQ(first->GetControlPointsCount(), mode == kLayer ? 7 : 3) << mode;
+    }
 }
 
 TEST(dxf_reader, WeldingFindsTheFirstPointWithinTolerance) {
@@ -141,9 +156,16 @@ TEST(dxf_reader, WeldingFindsTheFirstPointWithinTolerance) {
     VOxaMesh* lines = MeshOf(r.Child(2));
     EXPECT_EQ(lines->GetControlPointsCount(), 3);
     EXPECT_EQ(Polygon(lines, 2), (std::vector<int>{0, 1, 0}));  // not the nearest, the first
+    // Points that differ only in z (by more than the tolerance) are both kept: an end near the
+    // second only welds to the second.
+    ASSERT_TRUE(r.Read(File(Join({Polyline3D("E", {{5, -1.0000009, 5}, {5, -1, 5}}, false),
+                                  Line("E", {5, -0.9999991, 5}, {6, 6, 6})}))));
+    VOxaMesh* near = MeshOf(r.Child(3));
+    EXPECT_EQ(near->GetControlPointsCount(), 3);
+    EXPECT_EQ(Polygon(near, 1), (std::vector<int>{1, 2, 1}));
     // A LINE whose ends coincide but are new gets two points (both are looked up first).
     ASSERT_TRUE(r.Read(File(Line("D", {7, 7, 7}, {7, 7, 7}))));
-    EXPECT_EQ(MeshOf(r.Child(3))->GetControlPointsCount(), 2);
+    EXPECT_EQ(MeshOf(r.Child(4))->GetControlPointsCount(), 2);
 }
 
 TEST(dxf_reader, ColoursMaterialsAndHiddenLayers) {
@@ -222,6 +244,14 @@ TEST(dxf_reader, PolylinesClosedAndNegativeIndexes) {
     ASSERT_EQ(faces->GetPolygonCount(), 3);  // the record naming a fourth point is dropped
     EXPECT_EQ(Polygon(faces, 1), (std::vector<int>{4, 3, 2}));
     EXPECT_EQ(Polygon(faces, 2), (std::vector<int>{2, 3, 2}));  // a two-index record: a line
+    // Two vertices are enough to close: the closing segment runs back over the only one.
+    for (int mode : {kLayer, kEntity}) {
+        Reading two;
+        ASSERT_TRUE(two.Read(File(Polyline3D("D", {{0, 0, 0}, {1, 0, 0}}, true)), mode)) << mode;
+        VOxaMesh* pair = MeshOf(two.Child(0));
+        ASSERT_EQ(pair->GetPolygonCount(), 2) << mode;
+        EXPECT_EQ(Polygon(pair, 1), (std::vector<int>{0, 1, 0})) << mode;
+    }
 }
 
 TEST(dxf_reader, ReferenceNodeNamedAfterTheFile) {
@@ -262,6 +292,19 @@ TEST(dxf_reader, BlocksNamedAndPlaced) {
     EXPECT_EQ(v, VgeTVector(1, 1, 1, 0));
     b1->GetLclTranslation(v);
     EXPECT_EQ(v, VgeTVector(0, 0, 0, 0));
+    // A base point on the z axis alone still moves the block's points; the same reader, having
+    // found no BLOCKS section in the file above, looks again in a new file.
+    ASSERT_TRUE(r.Read(File(Insert("Nowhere"))));
+    ASSERT_EQ(r.Root()->GetChildCount(), 3);
+    const Groups raised = Block("Up", Face("0", {{0, 0, 2}, {1, 0, 2}, {1, 1, 2}, {1, 1, 2}}), {0, 0, 2});
+    ASSERT_TRUE(r.Read(File(
+        Join({Face("A", kSquare), Face("A", kSquare), Face("A", kSquare), Face("A", kSquare), Insert("Up")}),
+        {}, raised, true)));
+    ASSERT_EQ(r.Root()->GetChildCount(), 5);
+    VOxaNode* up = r.Child(3);
+    EXPECT_EQ(r.Name(up), "Model::Up");
+    ASSERT_NE(MeshOf(up), nullptr);
+    EXPECT_EQ(PolygonPoints(MeshOf(up), 0), (Points{{1, 0, -1}, {1, 0, 0}, {0, 0, 0}}));
 }
 
 TEST(dxf_reader, BlockModeNestedBlocksAndBasePoints) {
