@@ -244,6 +244,12 @@ TEST_F(reader3ds, LocalAxesPivotAndAreaWeightedNormals) {
         const float axes[12] = {0, 1, 0, -1, 0, 0, 0, 0, 1, 10, 0, 0};
         std::memcpy(turned->mLocalAxes, axes, sizeof axes);
         PutMesh(db, turned);
+        // Axes: X = (1, 0, 0), Y = (0, 0, 1), Z = (0, -1, 0), origin (5, 6, 7); the local points
+        // (1, 2, 3) and (-1, -4, 2) lie at the file points below.
+        Ftk::Mesh* tilted = MakeMesh("Tilted", {{6, 3, 9}, {4, 4, 3}, {5, 6, 7}}, {{0, 1, 2, 0}});
+        const float tilt[12] = {1, 0, 0, 0, 0, 1, 0, -1, 0, 5, 6, 7};
+        std::memcpy(tilted->mLocalAxes, tilt, sizeof tilt);
+        PutMesh(db, tilted);
         Ftk::Mesh* flat = MakeMesh("Flat", {{3, 0, 0}, {0, 0, 0}, {0, 3, 0}}, {{0, 1, 2, 0}});
         std::memset(flat->mLocalAxes, 0, sizeof flat->mLocalAxes);  // singular: identity
         PutMesh(db, flat);
@@ -261,12 +267,17 @@ TEST_F(reader3ds, LocalAxesPivotAndAreaWeightedNormals) {
         Ftk::PutObjectMotion(db, motion);
         std::strcpy(motion->mName, "Corner");
         Ftk::PutObjectMotion(db, motion);
+        std::strcpy(motion->mName, "Tilted");
+        Ftk::PutObjectMotion(db, motion);
         Ftk::ReleaseObjectMotion(&motion);
     });
     Rig rig;
     rig.Set(VStreamOptions3ds::eRESCALE, 0);
     ASSERT_TRUE(rig.Read(path));
     ExpectVector(Point(rig.Node("Turned")->GetMesh(), 0), 1, 0, 0);
+    // Axes turned about X and moved: every file vertex returns to its local place (Y-up).
+    ExpectVector(Point(rig.Node("Tilted")->GetMesh(), 0), 1, 3, -2);
+    ExpectVector(Point(rig.Node("Tilted")->GetMesh(), 1), -1, 2, 4);
     // Identity, then minus the pivot turned Y-up: (3, 0, 0) - (1, 3, -2).
     ExpectVector(Point(rig.Node("Flat")->GetMesh(), 0), 2, -3, 2);
     VOxaMesh* corner = rig.Node("Corner")->GetMesh();
@@ -287,6 +298,7 @@ TEST_F(reader3ds, MaterialColoursAndTexturePlacement) {
         m->mAmbient[0] = 0.1f;
         m->mDiffuse[0] = 0.8f;
         m->mDiffuse[1] = 0.4f;
+        m->mDiffuse[2] = 0.2f;
         m->mSpecular[0] = 0.6f;
         m->mShineStrength = 0.75f;
         m->mShininess = 0.3f;
@@ -338,6 +350,7 @@ TEST_F(reader3ds, MaterialColoursAndTexturePlacement) {
     const double byte = 1.0 / 255.0;
     EXPECT_NEAR(red->GetAmbient().mRed, 0.1, byte);
     EXPECT_NEAR(red->GetDiffuse().mGreen, 0.4, byte);
+    EXPECT_NEAR(red->GetDiffuse().mBlue, 0.2, byte);
     EXPECT_NEAR(red->GetSpecular().mRed, 0.6 * 0.75 * 4.0 / 3.0, 2 * byte);
     EXPECT_NEAR(red->GetShininess(), 0.6, 1e-6);
     EXPECT_NEAR(red->GetEmissive().mRed, 0.4, byte);
@@ -568,6 +581,68 @@ TEST_F(reader3ds, KeysAreSkippedWithoutHolesAndCarryTcb) {
     EXPECT_NEAR(reducedY->Evaluate(FrameTimeForTest(20), nullptr), -90.0, 1.0);
 }
 
+TEST_F(reader3ds, LightColourCameraRollAndEverySpotlightAreAnimated) {
+    const std::string path = BuildFile("lights_anim.3ds", [](Ftk::Database* db) {
+        Ftk::Light* omni = nullptr;
+        Ftk::InitLight(&omni);
+        std::strcpy(omni->mName, "Omni");
+        Ftk::PutOmniLight(db, omni);
+        Ftk::ReleaseLight(&omni);
+        for (const char* name : {"SpotA", "SpotB"}) {
+            Ftk::Light* spot = nullptr;
+            Ftk::InitSpotlight(&spot);
+            std::strcpy(spot->mName, name);
+            Ftk::PutSpotlight(db, spot);
+            Ftk::ReleaseLight(&spot);
+        }
+        Ftk::Camera* camera = nullptr;
+        Ftk::InitCamera(&camera);
+        std::strcpy(camera->mName, "Cam");
+        Ftk::WriteCamera(db, camera);
+        Ftk::ReleaseCamera(&camera);
+
+        Ftk::OmniLightMotion* om = nullptr;
+        Ftk::InitOmniLightMotion(&om, 1, 0);
+        std::strcpy(om->mName, "Omni");
+        SetTrack(om->mColor, {Key(0), Key(10), Key(20)}, {1, 0, 0, 0, 1, 0, 0.25f, 0.5f, 0.75f});
+        Ftk::PutOmniLightMotion(db, om);
+        Ftk::ReleaseOmniLightMotion(&om);
+        for (const char* name : {"SpotA", "SpotB"}) {
+            Ftk::SpotlightMotion* sm = nullptr;
+            Ftk::InitSpotlightMotion(&sm, 1, 1, 1, 1, 1, 1);
+            std::strcpy(sm->mName, name);
+            Ftk::PutSpotlightMotion(db, sm);
+            Ftk::ReleaseSpotlightMotion(&sm);
+        }
+        Ftk::CameraMotion* cm = nullptr;
+        Ftk::InitCameraMotion(&cm, 1, 1, 0, 1);
+        std::strcpy(cm->mName, "Cam");
+        SetTrack(cm->mRoll, {Key(0), Key(5), Key(15)}, {0, 10, 30});
+        Ftk::PutCameraMotion(db, cm);
+        Ftk::ReleaseCameraMotion(&cm);
+    });
+    Rig rig;
+    ASSERT_TRUE(rig.Read(path)) << rig.reader.GetError().GetLastErrorString().Buffer();
+    // Three colour keys on each channel.
+    VOxaTakeNode* omni = rig.Node("Omni")->GetCurrentTakeNode();
+    EXPECT_EQ(KeyFrames(omni->GetColorR()), (std::vector<int>{0, 10, 20}));
+    EXPECT_EQ(KeyFrames(omni->GetColorB()), (std::vector<int>{0, 10, 20}));
+    EXPECT_NEAR(omni->GetColorG()->KeyGetValue(1), 1.0, 1e-6);
+    EXPECT_NEAR(omni->GetColorB()->KeyGetValue(2), 0.75, 1e-6);
+    // Every spotlight motion gives a light node and its target.
+    for (const char* name : {"SpotA", "SpotB"}) {
+        VOxaNode* spot = rig.Node(name);
+        ASSERT_NE(spot, nullptr) << name;
+        ASSERT_NE(spot->GetLight(), nullptr) << name;
+        EXPECT_EQ(spot->GetTarget(), rig.Node((std::string(name) + ".Target").c_str())) << name;
+    }
+    // One float a roll key: all three keys are used.
+    VFCurve* roll = rig.Node("Cam")->GetCurrentTakeNode()->GetCameraRoll();
+    EXPECT_EQ(KeyFrames(roll), (std::vector<int>{0, 5, 15}));
+    ASSERT_EQ(roll->KeyGetCount(), 3);
+    EXPECT_NEAR(roll->KeyGetValue(2), 30.0, 1e-6);
+}
+
 // ---- Faults --------------------------------------------------------------------------------------
 
 TEST_F(reader3ds, BadIndexesAreScreened) {
@@ -642,6 +717,13 @@ TEST_F(reader3ds, FailedReadDoesNotStopTheNextOne) {
     ASSERT_TRUE(foreign.reader.FileOpen(good.c_str()));
     EXPECT_TRUE(foreign.reader.Read(foreign.scene, &obj));
     EXPECT_EQ(foreign.reader.GetError().GetLastErrorID(), VOxaReader::eSTREAM_OPTIONS_NOT_SET);
+    // A reader made without a manager has nowhere to create objects: it refuses the read.
+    VOxaSdkManager manager;
+    VOxaReader3DS orphan(nullptr);
+    ASSERT_TRUE(orphan.FileOpen(good.c_str()));
+    EXPECT_FALSE(orphan.Read(manager.CreateScene(), nullptr));
+    EXPECT_EQ(orphan.GetError().GetLastErrorID(), VOxaReader::eUNIDENTIFIED_ERROR);
+    EXPECT_FALSE(orphan.IsFileOpen());
     EXPECT_EQ(VOxaFindReaderFormat("3DS"), VOxaFindReaderFormat("3ds"));
     ASSERT_GE(VOxaFindReaderFormat("3ds"), 0);
 }

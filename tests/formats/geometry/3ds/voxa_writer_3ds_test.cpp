@@ -7,6 +7,7 @@
 #include "attributes/voxa_camera.h"
 #include "attributes/voxa_layer.h"
 #include "attributes/voxa_light.h"
+#include "attributes/voxa_marker.h"
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_texture.h"
 #include "oxa_codec/voxa_io_formats.h"
@@ -360,10 +361,74 @@ TEST(writer3ds_materials, GeneratedNamesThatDoNotFitGetShortUniqueOnes) {
     EXPECT_STRNE(a->mName, b->mName);
     EXPECT_LE(std::strlen(a->mName), 15u);
     EXPECT_STRNE(c->mName, "1.Mat0Tex0");  // the scene material keeps its name
+    // Fifteen characters still fit a material name.
+    rig.writer.mMeshCounter = 123456;
+    Ftk::Material* d = rig.writer.BuildMaterial(mesh, 0, 0, 1);
+    ASSERT_TRUE(d);
+    EXPECT_STREQ(d->mName, "123456.Mat0Tex0");
+    Ftk::ReleaseMaterial(&d);
     Ftk::ReleaseMaterial(&a);
     Ftk::ReleaseMaterial(&b);
     Ftk::ReleaseMaterial(&c);
     EXPECT_TRUE(rig.writer.Save());
+}
+
+TEST(writer3ds_materials, MappingCoordinatesByControlPointAndByPolygonVertex) {
+    ScratchDir dir("uv");
+    Rig rig;
+    // UVs by control point: vertex i takes UV i.
+    VOxaNode* pointNode = AddNode(rig.manager, rig.Root(), "ByPoint");
+    VOxaMesh* byPoint = rig.manager.CreateMesh();
+    pointNode->SetNodeAttribute(byPoint);
+    byPoint->InitControlPoints(4);
+    for (int i = 0; i < 4; ++i)
+        byPoint->GetControlPoints()[i] = Square()[(size_t)i];
+    AddTexture(rig.manager, byPoint, "p.bmp");
+    byPoint->InitTextureUVIndices(1);
+    for (int i = 0; i < 4; ++i)
+        byPoint->AddTextureUV(VgeVector2(0.1 * (i + 1), 0.5 + 0.1 * i));
+    byPoint->BeginPolygon(-1, 0, -1);
+    for (int v : {0, 1, 2, 3})
+        byPoint->AddPolygonVertex(v);
+    byPoint->EndPolygon();
+    // UVs by polygon vertex, kept welded: the last corner naming a point decides its UV.
+    VOxaNode* cornerNode = AddNode(rig.manager, rig.Root(), "Corners");
+    VOxaMesh* byCorner = rig.manager.CreateMesh();
+    cornerNode->SetNodeAttribute(byCorner);
+    byCorner->InitControlPoints(4);
+    for (int i = 0; i < 4; ++i)
+        byCorner->GetControlPoints()[i] = Square()[(size_t)i];
+    AddTexture(rig.manager, byCorner, "c.bmp");
+    byCorner->InitTextureUVIndices(2);
+    for (int i = 0; i < 5; ++i)
+        byCorner->AddTextureUV(VgeVector2(0.25 * i, 1.0 - 0.125 * i));
+    const int corners[2][3][2] = {{{0, 0}, {1, 1}, {2, 2}}, {{0, 4}, {2, 2}, {3, 3}}};
+    for (const auto& polygon : corners) {
+        byCorner->BeginPolygon(-1, 0, -1);
+        for (const auto& corner : polygon)
+            byCorner->AddPolygonVertex(corner[0], corner[1]);
+        byCorner->EndPolygon();
+    }
+    rig.options->SetOptionValue(VStreamOptions3ds::eUV_PER_POLYGON, 0);
+    ASSERT_TRUE(rig.WriteTo(dir / "uv.3ds"));
+
+    Loaded file(dir / "uv.3ds");
+    ASSERT_TRUE(file.Ok());
+    auto p = file.Mesh("ByPoint");
+    ASSERT_TRUE(p);
+    ASSERT_EQ(p->mMappingCount, 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FLOAT_EQ(p->mMapping[(size_t)i].u, (float)(0.1 * (i + 1))) << i;
+        EXPECT_FLOAT_EQ(p->mMapping[(size_t)i].v, (float)(0.5 + 0.1 * i)) << i;
+    }
+    auto c = file.Mesh("Corners");
+    ASSERT_TRUE(c);
+    ASSERT_EQ(c->mMappingCount, 4);
+    EXPECT_FLOAT_EQ(c->mMapping[0].u, 1.0f);  // UV 4, from the second polygon
+    EXPECT_FLOAT_EQ(c->mMapping[0].v, 0.5f);
+    EXPECT_FLOAT_EQ(c->mMapping[1].u, 0.25f);
+    EXPECT_FLOAT_EQ(c->mMapping[3].u, 0.75f);
+    EXPECT_FLOAT_EQ(c->mMapping[3].v, 0.625f);
 }
 
 TEST(writer3ds_materials, UnweldGivesEveryCornerItsPointAndSwapsUV) {
@@ -464,6 +529,42 @@ TEST(writer3ds_lights, OmniSpotCameraBackgroundFieldOfViewAndTargets) {
     EXPECT_NEAR(camMotion->mRoll.mValues[0], 30.0, 1e-2);
     EXPECT_NEAR(camMotion->mTargetPosition.mValues[0], 10.0, 1e-5);
     Ftk::ReleaseCameraMotion(&camMotion);
+}
+
+TEST(writer3ds_lights, ParentFieldsAndSpotlightPosition) {
+    ScratchDir dir("parent");
+    Rig rig;
+    // A spotlight with a mesh below it, and a marker with a mesh below it.
+    VOxaNode* lamp = AddNode(rig.manager, rig.Root(), "Lamp");
+    VOxaLight* light = rig.manager.CreateLight();
+    lamp->SetNodeAttribute(light);
+    light->SetLightType(VOxaLight::eSPOT);
+    lamp->SetLclTranslation(VgeTVector(1, 2, 3, 1));
+    lamp->SetLclRotation(VgeTVector(20, 0, 0, 1));
+    AddMesh(rig.manager, lamp, "Shade", Square(), {{0, 1, 2}});
+    VOxaNode* mark = AddNode(rig.manager, rig.Root(), "Mark");
+    mark->SetNodeAttribute(rig.manager.CreateMarker());
+    AddMesh(rig.manager, mark, "Knob", Square(), {{0, 1, 2}});
+    ASSERT_TRUE(rig.WriteTo(dir / "p.3ds"));
+
+    Loaded file(dir / "p.3ds");
+    ASSERT_TRUE(file.Ok());
+    // A light parent is named as it is; a marker parent is a dummy.
+    auto shade = file.Motion("Shade");
+    ASSERT_TRUE(shade);
+    EXPECT_STREQ(shade->mParentName, "Lamp");
+    auto knob = file.Motion("Knob");
+    ASSERT_TRUE(knob);
+    EXPECT_STREQ(knob->mParentName, "$$$DUMMY.Mark");
+    // The spotlight's position key: (1, 2, 3) Z-up.
+    Ftk::SpotlightMotion* motion = nullptr;
+    Ftk::GetSpotlightMotionByName(file.db, "Lamp", &motion);
+    ASSERT_NE(motion, nullptr);
+    ASSERT_EQ(motion->mPosition.mValues.size(), 3u);
+    EXPECT_FLOAT_EQ(motion->mPosition.mValues[0], 1.0f);
+    EXPECT_FLOAT_EQ(motion->mPosition.mValues[1], -3.0f);
+    EXPECT_FLOAT_EQ(motion->mPosition.mValues[2], 2.0f);
+    Ftk::ReleaseSpotlightMotion(&motion);
 }
 
 TEST(writer3ds_lights, ZeroFilmHeightLeavesTheAngleAndTargetsUseTheirOwnFrameCount) {
