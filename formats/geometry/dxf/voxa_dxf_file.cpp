@@ -69,6 +69,44 @@ bool DxfParseReal(const char* text, size_t size, double& value) {
     const char* end = text + size;
     while (p < end && *p && IsBlank(*p))
         ++p;
+    {
+        // The common plain decimal ("12.345678", "-0.5"): with at most 19 digits, a mantissa of
+        // at most 2^53 and at most 22 decimals, one division by an exact power of ten is the
+        // correctly rounded value, as from_chars gives it. Anything else takes the full path.
+        static const double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        const char* q = p;
+        const bool negative = q < end && *q == '-';
+        if (q < end && (*q == '-' || *q == '+')) ++q;
+        uint64_t mantissa = 0;
+        int digits = 0, decimals = 0;
+        while (q < end && (unsigned)(*q - '0') < 10u && digits < 19) {
+            mantissa = mantissa * 10 + (uint64_t)(*q++ - '0');
+            ++digits;
+        }
+        if (q < end && *q == '.') {
+            ++q;
+            while (q < end && (unsigned)(*q - '0') < 10u && digits < 19) {
+                mantissa = mantissa * 10 + (uint64_t)(*q++ - '0');
+                ++digits;
+                ++decimals;
+            }
+        }
+        // The number must end here: at the end, a zero byte or a blank.
+        if (digits > 0 && (q >= end || *q == '\0' || IsBlank(*q)) && mantissa <= (1ull << 53) &&
+            decimals <= 22) {
+            // The sign goes on before the division (rounding is symmetric), as a bit rather than
+            // a branch that mispredicts on mixed signs.
+            double m = (double)mantissa;
+            uint64_t bits;
+            std::memcpy(&bits, &m, sizeof bits);
+            bits |= (uint64_t)negative << 63;
+            std::memcpy(&m, &bits, sizeof bits);
+            value = m / kPow10[decimals];
+            return true;
+        }
+    }
     // The number ends at the first blank or zero byte (from_chars needs an end).
     const char* stop = p;
     while (stop < end && *stop && !IsBlank(*stop))
@@ -271,7 +309,7 @@ bool VDxfGroupReader::OpenFile(const char* path) {
     mFile = file;
     mOpen = true;
     mSize = size;
-    mStorage.resize(kKeep + kMaxChunk + kDxfLineSize);
+    mStorage.resize(kKeep + kMaxChunk + kAhead);
     mBuffer = mStorage.data();
     mPos = mEnd = 0;
     mBufferStart = 0;
@@ -307,7 +345,7 @@ bool VDxfGroupReader::Close() {
 }
 
 void VDxfGroupReader::Fill() {
-    if (mFileEnd || mEnd - mPos >= kPiece) return;
+    if (mFileEnd || mEnd - mPos >= kAhead) return;
     char* storage = mStorage.data();
     const size_t keepFrom = mPos > kKeep ? mPos - kKeep : 0;
     if (keepFrom > 0) {
@@ -316,7 +354,7 @@ void VDxfGroupReader::Fill() {
         mPos -= keepFrom;
         mEnd -= keepFrom;
     }
-    while (mEnd - mPos < kPiece && !mFileEnd) {
+    while (mEnd - mPos < kAhead && !mFileEnd) {
         const size_t want = std::min(mStorage.size() - mEnd, mChunk);
         const size_t got = std::fread(storage + mEnd, 1, want, mFile);
         mEnd += got;
@@ -342,7 +380,7 @@ bool VDxfGroupReader::ReadLine(const char*& text, size_t& size) {
     return avail == kPiece;
 }
 
-bool VDxfGroupReader::ReadGroup(int& code, char* value) {
+bool VDxfGroupReader::ReadGroupSlow(int& code, char* value) {
     const char* text;
     size_t size;
     if (!ReadLine(text, size)) return false;
@@ -408,13 +446,13 @@ void VDxfGroupWriter::Drain() {
     mUsed = 0;
 }
 
-void VDxfGroupWriter::Reserve(size_t bytes) {
+void VDxfGroupWriter::Grow(size_t bytes) {
     if (mUsed + bytes <= mBuffer.size()) return;
     Drain();
     if (bytes > mBuffer.size()) mBuffer.resize(bytes);
 }
 
-void VDxfGroupWriter::Code(int code) {
+void VDxfGroupWriter::CodeWide(int code) {
     Reserve(16);
     char* out = mBuffer.data() + mUsed;
     char digits[16];
@@ -425,15 +463,6 @@ void VDxfGroupWriter::Code(int code) {
     std::memcpy(out + pad, digits, n);
     out[pad + n] = '\n';
     mUsed += pad + n + 1;
-}
-
-void VDxfGroupWriter::Int(int value) {
-    Reserve(20);
-    char* out = mBuffer.data() + mUsed;
-    out[0] = out[1] = out[2] = ' ';
-    char* end = std::to_chars(out + 3, out + 19, value).ptr;
-    *end++ = '\n';
-    mUsed = (size_t)(end - mBuffer.data());
 }
 
 void VDxfGroupWriter::IntOneBlank(int value) {
@@ -451,15 +480,6 @@ void VDxfGroupWriter::Real(double value) {
     char* end = std::to_chars(out, out + kNumberRoom - 1, value, std::chars_format::fixed, 6).ptr;
     *end++ = '\n';
     mUsed = (size_t)(end - mBuffer.data());
-}
-
-void VDxfGroupWriter::Text(const char* text) {
-    const size_t n = text ? std::strlen(text) : 0;
-    Reserve(n + 1);
-    char* out = mBuffer.data() + mUsed;
-    if (n) std::memcpy(out, text, n);
-    out[n] = '\n';
-    mUsed += n + 1;
 }
 
 bool VDxfGroupWriter::Flush() {

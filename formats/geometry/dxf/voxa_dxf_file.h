@@ -19,9 +19,11 @@
 #ifndef OXA_FORMATS_GEOMETRY_DXF_VOXA_DXF_FILE_H
 #define OXA_FORMATS_GEOMETRY_DXF_VOXA_DXF_FILE_H
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "base/vge_vector.h"
@@ -86,7 +88,11 @@ public:
 
     // Reads one group. `code` and `value` (room for kDxfLineSize bytes) are the caller's: they keep
     // what they held when a line holds no number or no word. False at the end of the data.
-    bool ReadGroup(int& code, char* value);
+    bool ReadGroup(int& code, char* value) {
+        if (!mFileEnd && mEnd - mPos < kAhead) Fill();
+        if (mEnd - mPos >= kAhead && ReadPlainGroup(code, value)) return true;
+        return ReadGroupSlow(code, value);
+    }
     // Reads one line piece; false when the end of the data was met while reading it.
     bool ReadLine(const char*& text, size_t& size);
 
@@ -95,8 +101,17 @@ public:
     bool Seek(int64_t position);
 
 private:
-    // Makes at least a whole line piece available after mPos when the file has it.
+    // Bytes the buffer holds after mPos before a group is read, when the file has them: room for
+    // two whole line pieces, so the common group is scanned without bound checks per line.
+    static constexpr size_t kAhead = 2 * kDxfLineSize;
+
+    // Makes at least kAhead bytes available after mPos when the file has them.
     void Fill();
+    // The common group in one pass: a code line of blanks and at most nine digits, and a value
+    // line whose word is followed by its line end. False, nothing changed, for anything else,
+    // which ReadGroupSlow reads line piece by line piece. Needs kAhead bytes after mPos.
+    inline bool ReadPlainGroup(int& code, char* value);
+    bool ReadGroupSlow(int& code, char* value);
 
     std::FILE* mFile = nullptr;
     bool mOpen = false;
@@ -111,6 +126,49 @@ private:
     size_t mChunk = 0;     // bytes to read at the next refill
 };
 
+inline bool VDxfGroupReader::ReadPlainGroup(int& code, char* value) {
+    const char* p = mBuffer + mPos;
+    const char* const start = p;
+    // Code line: blanks, digits, an optional '\r', '\n'. Lines of a piece at most (kDxfLineSize
+    // - 1 bytes): nine digits after at most 1200 blanks keep well within it.
+    int n = 0;
+    while (*p == ' ' && p - start < 1200)
+        ++p;
+    int parsed = 0;
+    while ((unsigned)(*p - '0') < 10u && n < 9) {
+        parsed = parsed * 10 + (*p - '0');
+        ++p, ++n;
+    }
+    if (n == 0) return false;
+    if (*p == '\r') ++p;
+    if (*p != '\n') return false;
+    ++p;
+    // Value line: blanks other than line ends, the word, its line end.
+    const char* line = p;
+    while ((*p == ' ' || *p == '\t') && p - line < 1200)
+        ++p;
+    const char* word = p;
+    while (*p > ' ' && p - line < 1200)
+        ++p;
+    // Word characters above ' ' are never blanks; anything else ends the fast scan unless it is
+    // the line end right after a non-empty word.
+    const char* wordEnd = p;
+    if (wordEnd == word) return false;
+    if (*p == '\r') ++p;
+    if (*p != '\n') return false;
+    const size_t size = (size_t)(wordEnd - word);
+    // Short words (nearly all) move as one 16-byte block: the buffer holds kAhead bytes after
+    // mPos and `value` room for kDxfLineSize, so reading and writing past the word stay inside.
+    if (size < 16)
+        std::memcpy(value, word, 16);
+    else
+        std::memcpy(value, word, size);
+    value[size] = '\0';
+    code = parsed;
+    mPos = (size_t)(p + 1 - mBuffer);
+    return true;
+}
+
 // Writes groups through a block buffer into a safe output file. Failures of the underlying file are
 // remembered by the file (see VSafeOutputFile); Flush reports them.
 class VDxfGroupWriter {
@@ -119,12 +177,37 @@ public:
     ~VDxfGroupWriter();
 
     // Code line "%3d".
-    void Code(int code);
+    void Code(int code) {
+        if ((unsigned)code >= 1000u) return CodeWide(code);
+        Reserve(4);
+        // Codes of three digits at most: right-aligned in three columns.
+        char* out = mBuffer.data() + mUsed;
+        out[0] = code >= 100 ? (char)('0' + code / 100) : ' ';
+        out[1] = code >= 10 ? (char)('0' + code / 10 % 10) : ' ';
+        out[2] = (char)('0' + code % 10);
+        out[3] = '\n';
+        mUsed += 4;
+    }
     // Value lines: "   %d", " %d" (one blank), "%lf", and a name or keyword as it is.
-    void Int(int value);
+    void Int(int value) {
+        Reserve(20);
+        char* out = mBuffer.data() + mUsed;
+        out[0] = out[1] = out[2] = ' ';
+        char* end = std::to_chars(out + 3, out + 19, value).ptr;
+        *end++ = '\n';
+        mUsed = (size_t)(end - mBuffer.data());
+    }
     void IntOneBlank(int value);
     void Real(double value);
-    void Text(const char* text);
+    // Inline, so that the length of a keyword literal is known when compiling.
+    void Text(const char* text) { Text(text, text ? std::strlen(text) : 0); }
+    void Text(const char* text, size_t n) {
+        Reserve(n + 1);
+        char* out = mBuffer.data() + mUsed;
+        if (n) std::memcpy(out, text, n);
+        out[n] = '\n';
+        mUsed += n + 1;
+    }
     // A group with each value form.
     void GroupInt(int code, int value) {
         Code(code);
@@ -138,12 +221,21 @@ public:
         Code(code);
         Text(text);
     }
+    void GroupText(int code, const char* text, size_t n) {
+        Code(code);
+        Text(text, n);
+    }
 
     // Hands the buffered bytes to the file and flushes it; false when any write failed so far.
     bool Flush();
 
 private:
-    void Reserve(size_t bytes);
+    void Reserve(size_t bytes) {
+        if (mUsed + bytes > mBuffer.size()) Grow(bytes);
+    }
+    // Drains the buffer and makes room for `bytes`.
+    void Grow(size_t bytes);
+    void CodeWide(int code);
     void Drain();
 
     VSafeOutputFile& mFile;

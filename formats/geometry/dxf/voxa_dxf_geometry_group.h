@@ -12,6 +12,11 @@
 // given point by at most 1e-6 (the equality of VgeTVector), as a scan from index 0 would, but
 // through a hash over grid cells: only the cells that can hold such a point are looked at.
 // Points with a coordinate that is not finite never match and are never matched, as in the scan.
+//
+// The table is open-addressed (linear probing): one slot holds a point's index and the low bits
+// of its cell's hash, so a probe reads one cache line and looks at the point itself only when
+// the tag matches. A point exactly equal to one already stored is not stored: the earlier one
+// always wins over it.
 class VDxfWeldIndex {
 public:
     bool IsBuilt() const { return mBuilt; }
@@ -21,24 +26,29 @@ public:
     void Add(const VgeTVector* points, int index);
     // The smallest matching index, -1 when none.
     int Find(const VgeTVector* points, const VgeTVector& p) const;
+    // Starts loading the slot a Find of p will look at first (a hint; changes nothing).
+    void Prefetch(const VgeTVector& p) const;
     void Clear();
 
 private:
-    static constexpr double kTolerance = 1e-6;
-    // Cells of 16 tolerances: a point lies far enough inside its cell for one probe most of the
-    // time, and distinct points rarely share a cell.
-    static constexpr double kCell = 16e-6;
+    struct Entry {
+        int32_t mIndex;  // -1: empty
+        uint32_t mTag;   // the low 32 bits of the cell's hash (the slot bits among them)
+    };
+    // Cells are 2^-14 (about 61 tolerances) wide and centred on multiples of 2^-14, so that
+    // round values (0.5, 100.0, 0.25) lie well inside one cell and a lookup probes one cell
+    // rather than the eight around a cell corner.
+    static constexpr double kScale = 16384.0;
     static bool CellOf(double v, int64_t& cell);
-    uint32_t Slot(int64_t x, int64_t y, int64_t z) const;
+    static uint64_t Hash(int64_t x, int64_t y, int64_t z);
     void Insert(const VgeTVector* points, int index);
-    void Rehash(const VgeTVector* points, int count);
+    void Grow();
 
     bool mBuilt = false;
-    int mCount = 0;           // points indexed (including those left out)
-    int mStored = 0;          // points in the chains
-    std::vector<int> mHeads;  // per slot: the newest point, -1 when none
-    std::vector<int> mNext;   // per point: the next older point of its slot
-    uint32_t mMask = 0;
+    int mCount = 0;             // points indexed (including those left out)
+    size_t mStored = 0;         // points in the table
+    std::vector<Entry> mTable;  // power-of-two size, at most half full
+    size_t mMask = 0;
 };
 
 // Points (scene coordinates, w 1.0) and the face stream: item 0 the material flag (1 when some

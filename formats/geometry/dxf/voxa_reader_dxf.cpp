@@ -28,8 +28,10 @@ inline bool Is(const char* value, const char* keyword) {
 
 // Copies a value (at most kDxfLineSize bytes with its zero) into a buffer of that size.
 inline void CopyValue(char* to, const char* from) {
-    std::strncpy(to, from, kDxfLineSize - 1);
-    to[kDxfLineSize - 1] = '\0';
+    // Not strncpy: it would fill the rest of the buffer with zeros on every copy.
+    const size_t n = strnlen(from, kDxfLineSize - 1);
+    std::memcpy(to, from, n);
+    to[n] = '\0';
 }
 
 // The scene index of a face-record index k of a polyline whose first point is `base`: |k| + base
@@ -409,10 +411,16 @@ void VOxaReaderDxf::Read3DFaceIntoGroup(IGroupSource& groups) {
     const bool triangle = f.corner[3][0] == f.corner[2][0] && f.corner[3][1] == f.corner[2][1] &&
                           f.corner[3][2] == f.corner[2][2];
     const int s = triangle ? 3 : 4;
+    VgeTVector corners[4];
+    for (int k = 0; k < s; ++k) {
+        corners[k] = f.Scene(k);
+        // The corners' slots load together rather than one miss after the other.
+        if (mWeld && group->mWeld.IsBuilt()) group->mWeld.Prefetch(corners[k]);
+    }
     group->mFaces.push_back(s);
     group->mFaces.push_back(colour);
     for (int k = s - 1; k >= 0; --k)
-        group->mFaces.push_back(group->WeldPoint(f.Scene(k), mWeld));
+        group->mFaces.push_back(group->WeldPoint(corners[k], mWeld));
 }
 
 void VOxaReaderDxf::ReadLineIntoGroup(IGroupSource& groups) {

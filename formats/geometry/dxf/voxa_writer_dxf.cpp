@@ -215,6 +215,7 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
     VDxfGroupWriter& out = *mOut;
     const VString name = ValueName(node);
     const char* layer = name.Buffer();
+    const size_t layerLength = std::strlen(layer);
     const int c = mesh->GetControlPointsCount();
     const int p = mesh->GetPolygonCount();
     const int mapping = mesh->GetMaterialMappingMode();
@@ -252,7 +253,7 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
     }
 
     out.GroupText(0, "POLYLINE");
-    out.GroupText(8, layer);
+    out.GroupText(8, layer, layerLength);
     if (materialCount > 0) out.GroupInt(62, colour);
     out.GroupInt(66, 1);
     out.GroupText(10, "0.0");
@@ -270,7 +271,7 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
     for (int i = 0; i < c; ++i) {
         const VgeTVector q = matrix.MultT(points[i]);
         out.GroupText(0, "VERTEX");
-        out.GroupText(8, layer);
+        out.GroupText(8, layer, layerLength);
         if (mapping == 1) {
             const int f = indexedColour(i);
             if (f >= 0) out.GroupInt(62, f);
@@ -285,7 +286,7 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
         const int size = mesh->GetPolygonSize(k);
         int f = colour;
         out.GroupText(0, "VERTEX");
-        out.GroupText(8, layer);
+        out.GroupText(8, layer, layerLength);
         if (mapping == 3) {
             const int indexed = indexedColour(k);
             if (indexed >= 0) {
@@ -311,7 +312,7 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
         out.GroupInt(73, i0 + 1);
         for (int j = 1; j <= size - 3; ++j) {
             out.GroupText(0, "VERTEX");
-            out.GroupText(8, layer);
+            out.GroupText(8, layer, layerLength);
             if (f > 0) {
                 out.Code(62);
                 out.IntOneBlank(f);

@@ -108,8 +108,14 @@ inline const char* ParseDouble(const char* p, const char* end, double& value) {
         const bool stop = q >= end || !((*q >= '0' && *q <= '9') || *q == '.' || *q == 'e' || *q == 'E' ||
                                         *q == 'x' || *q == 'X' || *q == 'p' || *q == 'P');
         if (digits > 0 && stop && mantissa <= (1ull << 53) && decimals <= 22) {
-            const double v = (double)mantissa / kPow10[decimals];
-            value = negative ? -v : v;
+            // The sign goes on before the division (rounding is symmetric), as a bit rather
+            // than a branch that mispredicts on mixed signs.
+            double m = (double)mantissa;
+            uint64_t bits;
+            std::memcpy(&bits, &m, sizeof bits);
+            bits |= (uint64_t)negative << 63;
+            std::memcpy(&m, &bits, sizeof bits);
+            value = m / kPow10[decimals];
             return q;
         }
     }

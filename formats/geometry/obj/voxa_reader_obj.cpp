@@ -70,11 +70,10 @@ public:
         int mUVSlot;  // position in the mesh's UV list, -1 without UV
     };
 
+    // The slots start small and double when half full: most corners repeat a triple, so sizing
+    // them for every corner would hold several times the memory needed.
     explicit VTripleTable(size_t expected) {
-        size_t capacity = 16;
-        while (capacity < expected * 2)
-            capacity <<= 1;
-        mSlots.assign(capacity, -1);
+        mSlots.assign(16, -1);
         mEntries.reserve(expected);
     }
 
@@ -93,7 +92,16 @@ public:
             h = (h + 1) & mask;
         }
     }
+    // Starts loading the slot a Find of the triple looks at first (a hint; changes nothing).
+    void Prefetch(int v, int uv, int n) const {
+        __builtin_prefetch(&mSlots[Hash(v, uv, n) & (mSlots.size() - 1)]);
+    }
+    // Inserts the triple at the slot Find answered for it.
     int Insert(size_t slot, const Entry& entry) {
+        if ((mEntries.size() + 1) * 2 > mSlots.size()) {
+            Grow();
+            slot = FreeSlot(entry.mVertex, entry.mUV, entry.mNormal);
+        }
         mEntries.push_back(entry);
         mSlots[slot] = (int)mEntries.size() - 1;
         return (int)mEntries.size() - 1;
@@ -101,6 +109,20 @@ public:
     const Entry& Get(int index) const { return mEntries[(size_t)index]; }
 
 private:
+    size_t FreeSlot(int v, int uv, int n) const {
+        const size_t mask = mSlots.size() - 1;
+        size_t h = Hash(v, uv, n) & mask;
+        while (mSlots[h] >= 0)
+            h = (h + 1) & mask;
+        return h;
+    }
+    void Grow() {
+        mSlots.assign(mSlots.size() * 2, -1);
+        for (size_t i = 0; i < mEntries.size(); ++i) {
+            const Entry& e = mEntries[i];
+            mSlots[FreeSlot(e.mVertex, e.mUV, e.mNormal)] = (int)i;
+        }
+    }
     static size_t Hash(int v, int uv, int n) {
         uint64_t h = (uint64_t)(uint32_t)v * 0x9E3779B97F4A7C15ull;
         h ^= (uint64_t)(uint32_t)uv * 0xC2B2AE3D27D4EB4Full + (h >> 29);
@@ -196,6 +218,32 @@ inline bool CutCorner(const char* p, const char* end, int values[3]) {
         if (stop >= end) break;
         p = stop + 1;
     }
+    return true;
+}
+
+// The common corner in one pass: up to three parts separated by "/", each empty or an optional
+// "-" and at most nine digits, the last followed by white space or the end. Sets the values
+// (missing ones 0) and moves p past the corner; false, p unchanged, for anything else, which
+// CutCorner reads.
+inline bool FastCorner(const char*& p, const char* end, int values[3]) {
+    const char* q = p;
+    values[0] = values[1] = values[2] = 0;
+    for (int part = 0;; ++part) {
+        const bool negative = q < end && *q == '-';
+        if (negative) ++q;
+        const char* digits = q;
+        int v = 0;
+        while (q < end && (unsigned)(*q - '0') < 10u && q - digits < 9) {
+            v = v * 10 + (*q - '0');
+            ++q;
+        }
+        if (negative && q == digits) return false;
+        values[part] = negative ? -v : v;
+        if (q >= end || voxa_obj::IsSpace(*q)) break;
+        if (*q != '/' || part == 2) return false;
+        ++q;
+    }
+    p = q;
     return true;
 }
 
@@ -593,11 +641,14 @@ bool VOxaReaderObj::ParseFace(Container& container, std::string_view rest) {
         p = voxa_obj::SkipSpace(p, end);
         if (p >= end) break;
         const char* start = p;
-        while (p < end && !voxa_obj::IsSpace(*p))
-            ++p;
         ++words;
         int values[3];
-        if (!CutCorner(start, p, values) || values[0] == 0) return false;
+        if (!FastCorner(p, end, values)) {
+            while (p < end && !voxa_obj::IsSpace(*p))
+                ++p;
+            if (!CutCorner(start, p, values)) return false;
+        }
+        if (values[0] == 0) return false;
         Corner corner{ResolveIndex(values[0], vertexCount), ResolveIndex(values[1], uvCount),
                       ResolveIndex(values[2], normalCount)};
         if (corner.mVertex < 0) continue;  // a corner without a vertex adds nothing
@@ -701,22 +752,44 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container) {
     std::vector<int> order(container.mPolygons.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = (int)i;
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    auto bySmoothing = [&](int a, int b) {
         return container.mPolygons[(size_t)a].mSmoothing < container.mPolygons[(size_t)b].mSmoothing;
-    });
+    };
+    // Files with one smoothing group (or none) are in order already: the sort would copy for nothing.
+    if (!std::is_sorted(order.begin(), order.end(), bySmoothing))
+        std::stable_sort(order.begin(), order.end(), bySmoothing);
     if (!container.mAllNormals && !ComputeMissingNormals(container, order)) return nullptr;
     VOxaMesh* mesh = mManager ? mManager->CreateMesh() : nullptr;
     if (mesh == nullptr) return nullptr;
 
     // Corner pass: each distinct (vertex, UV, normal) triple becomes a control point.
     VTripleTable table(container.mCorners.size());
-    std::vector<int> cornerPoint(container.mCorners.size());
-    std::vector<int> cornerUV(container.mCorners.size(), -1);  // UV list position per corner
+    // Each corner, once looked up, holds its control point in mVertex and its UV list position
+    // (-1 none) in mUV: the group's corners are not needed otherwise any more.
     std::vector<VgeVector2> uvList;
     int pointCount = 0;
+    // The table's slots are spread at random: a cursor some corners ahead loads them early, so
+    // the lookups do not wait for memory one after the other.
+    size_t aheadAt = 0;
+    int aheadK = 0;
+    auto prefetchNext = [&]() {
+        while (aheadAt < order.size()) {
+            const Polygon& ahead = container.mPolygons[(size_t)order[aheadAt]];
+            if (aheadK < ahead.mCount) {
+                const Corner& corner = container.mCorners[(size_t)(ahead.mFirst + aheadK++)];
+                table.Prefetch(corner.mVertex, corner.mUV, corner.mNormal);
+                return;
+            }
+            ++aheadAt;
+            aheadK = 0;
+        }
+    };
+    for (int i = 0; i < 16; ++i)
+        prefetchNext();
     for (int p : order) {
         const Polygon& polygon = container.mPolygons[(size_t)p];
         for (int k = 0; k < polygon.mCount; ++k) {
+            prefetchNext();
             const size_t c = (size_t)(polygon.mFirst + k);
             const Corner& corner = container.mCorners[c];
             size_t slot = 0;
@@ -731,9 +804,10 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container) {
                     table.Insert(slot, {corner.mVertex, corner.mUV, corner.mNormal, pointCount++, uvSlot});
             }
             const VTripleTable::Entry& entry = table.Get(found);
-            cornerPoint[c] = entry.mPoint;
+            Corner& done = container.mCorners[c];
             // A known triple reuses the UV position it got first.
-            if (corner.mUV >= 0) cornerUV[c] = entry.mUVSlot;
+            done.mUV = done.mUV >= 0 ? entry.mUVSlot : -1;
+            done.mVertex = entry.mPoint;
         }
     }
 
@@ -795,7 +869,7 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container) {
         }
         mesh->BeginPolygon(m, container.mSomeTexture ? t : -1, -1);
         for (int k = 0; k < polygon.mCount; ++k)
-            mesh->AddPolygonVertex(cornerPoint[(size_t)(polygon.mFirst + k)], -1);
+            mesh->AddPolygonVertex(container.mCorners[(size_t)(polygon.mFirst + k)].mVertex, -1);
         mesh->EndPolygon();
     }
     if (hasUVs) {
@@ -807,7 +881,7 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container) {
             for (int p : order) {
                 const Polygon& polygon = container.mPolygons[(size_t)p];
                 for (int k = 0; k < polygon.mCount; ++k)
-                    (*indices)[at++] = cornerUV[(size_t)(polygon.mFirst + k)];
+                    (*indices)[at++] = container.mCorners[(size_t)(polygon.mFirst + k)].mUV;
             }
         }
     }
