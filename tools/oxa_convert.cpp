@@ -173,7 +173,8 @@ void MarkNodesToWrite(VOxaScene* scene) {
         VOxaNode* node = stack.back();
         stack.pop_back();
         const VOxaNodeAttribute* attribute = node->GetNodeAttribute();
-        if (node != root && attribute && attribute->GetAttributeType() != VOxaNodeAttribute::eOpticalReference)
+        if (node != root && attribute &&
+            attribute->GetAttributeType() != VOxaNodeAttribute::eOpticalReference)
             node->SetMarked(1);
         for (int k = node->GetChildCount() - 1; k >= 0; --k)
             if (VOxaNode* child = node->GetChild(k)) stack.push_back(child);
@@ -249,9 +250,15 @@ int Convert(const Arguments& args) {
     }
     Session session;
     if (!ReadScene(in, args, session)) return kExitFile;
-    if (!args.take.empty() && !session.scene->SetCurrentTake(args.take.c_str())) {
-        std::fprintf(stderr, "oxa-convert: %s: no take named \"%s\"\n", in.c_str(), args.take.c_str());
-        return kExitUsage;
+    if (!args.take.empty()) {
+        VStringList takes;
+        session.scene->FillTakeNameArray(takes);
+        if (takes.Find(args.take.c_str()) < 0) {
+            std::fprintf(stderr, "oxa-convert: %s: no take named \"%s\"\n", in.c_str(), args.take.c_str());
+            return kExitUsage;
+        }
+        // Objects without that take (materials a reader made, say) keep theirs; the nodes switch.
+        session.scene->SetCurrentTake(args.take.c_str());
     }
     VOxaExporter* exporter = session.manager->CreateExporter();
     if (!exporter || !exporter->Initialize(out.c_str()) || !exporter->SetFileFormat(format)) {

@@ -43,7 +43,8 @@ template <typename F>
 void Animate(VFCurve* curve, F value) {
     if (!curve) return;
     curve->KeyModifyBegin();
-    for (int f = 0; f < kFrames; ++f) curve->KeyAppendFast(Frame(f), (float)value(f));
+    for (int f = 0; f < kFrames; ++f)
+        curve->KeyAppendFast(Frame(f), (float)value(f));
     curve->KeyModifyEnd();
 }
 
@@ -72,8 +73,9 @@ bool Write(VOxaSdkManager* manager, VOxaScene* scene, const std::string& path) {
     ok = ok && exporter->Export(scene, options);
     if (options) options->Destroy();
     if (!ok) {
-        std::fprintf(stderr, "oxa-make-examples: %s: %s\n", path.c_str(),
-                     format < 0 ? "no writer for this extension" : exporter->GetError().GetLastErrorString().Buffer());
+        std::fprintf(
+            stderr, "oxa-make-examples: %s: %s\n", path.c_str(),
+            format < 0 ? "no writer for this extension" : exporter->GetError().GetLastErrorString().Buffer());
         return false;
     }
     std::printf("wrote %s\n", path.c_str());
@@ -103,14 +105,17 @@ VOxaMesh* Cube(VOxaSdkManager* manager, VOxaMaterial* material, double half) {
     VOxaMesh* mesh = manager->CreateMesh();
     mesh->InitControlPoints(8);
     for (int k = 0; k < 8; ++k)
-        mesh->SetControlPointAt(VgeTVector(k & 1 ? half : -half, k & 2 ? half : -half, k & 4 ? half : -half, 0),
-                                VgeTVector(0, 0, 0, 0), k);
-    static const int kFaces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+        mesh->SetControlPointAt(
+            VgeTVector(k & 1 ? half : -half, k & 2 ? half : -half, k & 4 ? half : -half, 0),
+            VgeTVector(0, 0, 0, 0), k);
+    static const int kFaces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
+                                     {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
     mesh->AddMaterial(material, 0);
     mesh->InitMaterialIndices(4);  // one material for the whole mesh
     for (const auto& face : kFaces) {
         mesh->BeginPolygon();
-        for (int corner : face) mesh->AddPolygonVertex(corner);
+        for (int corner : face)
+            mesh->AddPolygonVertex(corner);
         mesh->EndPolygon();
     }
     return mesh;
@@ -119,15 +124,20 @@ VOxaMesh* Cube(VOxaSdkManager* manager, VOxaMaterial* material, double half) {
 VOxaMesh* Pyramid(VOxaSdkManager* manager, VOxaMaterial* material, double size) {
     VOxaMesh* mesh = manager->CreateMesh();
     mesh->InitControlPoints(5);
-    const VgeTVector points[5] = {{-size, 0, -size, 0}, {size, 0, -size, 0}, {size, 0, size, 0}, {-size, 0, size, 0},
+    const VgeTVector points[5] = {{-size, 0, -size, 0},
+                                  {size, 0, -size, 0},
+                                  {size, 0, size, 0},
+                                  {-size, 0, size, 0},
                                   {0, size * 1.5, 0, 0}};
-    for (int k = 0; k < 5; ++k) mesh->SetControlPointAt(points[k], VgeTVector(0, 0, 0, 0), k);
+    for (int k = 0; k < 5; ++k)
+        mesh->SetControlPointAt(points[k], VgeTVector(0, 0, 0, 0), k);
     static const int kTriangles[6][3] = {{0, 1, 4}, {1, 2, 4}, {2, 3, 4}, {3, 0, 4}, {0, 2, 1}, {0, 3, 2}};
     mesh->AddMaterial(material, 0);
     mesh->InitMaterialIndices(4);
     for (const auto& face : kTriangles) {
         mesh->BeginPolygon();
-        for (int corner : face) mesh->AddPolygonVertex(corner);
+        for (int corner : face)
+            mesh->AddPolygonVertex(corner);
         mesh->EndPolygon();
     }
     return mesh;
@@ -138,7 +148,8 @@ bool MakeScene(const std::string& path) {
     VOxaScene* scene = NewScene(manager);
     VOxaNode* root = scene->GetRootNode();
 
-    VOxaNode* cube = AddNode(manager, root, "Cube", Cube(manager, Material(manager, "Red", 0.8, 0.1, 0.1), 10.0));
+    VOxaNode* cube =
+        AddNode(manager, root, "Cube", Cube(manager, Material(manager, "Red", 0.8, 0.1, 0.1), 10.0));
     VOxaTakeNode* take = cube->GetCurrentTakeNode();
     Animate(take->GetTranslationX(), [](int f) { return 30.0 * std::sin(f * M_PI / 30.0); });
     Animate(take->GetTranslationY(), [](int) { return 10.0; });
@@ -179,12 +190,11 @@ bool MakeSkeleton(const std::string& path) {
         int parent;
         double x, y, z;
         double swing;  // degrees about X, in phase with the step
-    } joints[] = {{"Hips", -1, 0, 90, 0, 0},          {"Spine", 0, 0, 15, 0, 5},
-                  {"Head", 1, 0, 40, 0, -5},          {"LeftUpLeg", 0, 10, -5, 0, 30},
-                  {"LeftLeg", 3, 0, -40, 0, 20},      {"LeftFoot", 4, 0, -40, 5, 0},
-                  {"RightUpLeg", 0, -10, -5, 0, -30}, {"RightLeg", 6, 0, -40, 0, -20},
-                  {"RightFoot", 7, 0, -40, 5, 0},     {"HeadTop", 2, 0, 15, 0, 0},
-                  {"LeftToe", 5, 0, -5, 12, 0},       {"RightToe", 8, 0, -5, 12, 0}};
+    } joints[] = {
+        {"Hips", -1, 0, 90, 0, 0},          {"Spine", 0, 0, 15, 0, 5},       {"Head", 1, 0, 40, 0, -5},
+        {"LeftUpLeg", 0, 10, -5, 0, 30},    {"LeftLeg", 3, 0, -40, 0, 20},   {"LeftFoot", 4, 0, -40, 5, 0},
+        {"RightUpLeg", 0, -10, -5, 0, -30}, {"RightLeg", 6, 0, -40, 0, -20}, {"RightFoot", 7, 0, -40, 5, 0},
+        {"HeadTop", 2, 0, 15, 0, 0},        {"LeftToe", 5, 0, -5, 12, 0},    {"RightToe", 8, 0, -5, 12, 0}};
     VOxaNode* nodes[sizeof joints / sizeof joints[0]] = {};
     for (size_t k = 0; k < sizeof joints / sizeof joints[0]; ++k) {
         const Joint& j = joints[k];
@@ -223,7 +233,8 @@ bool MakeMarkers(const std::string& path) {
         VOxaTakeNode* take = node->GetCurrentTakeNode();
         const double phase = m * M_PI / 2.0, radius = 20.0 + 5.0 * m;
         Animate(take->GetTranslationX(), [=](int f) { return radius * std::cos(f * M_PI / 30.0 + phase); });
-        Animate(take->GetTranslationY(), [=](int f) { return 100.0 + 10.0 * m + 3.0 * std::sin(f * M_PI / 10.0); });
+        Animate(take->GetTranslationY(),
+                [=](int f) { return 100.0 + 10.0 * m + 3.0 * std::sin(f * M_PI / 10.0); });
         Animate(take->GetTranslationZ(), [=](int f) { return radius * std::sin(f * M_PI / 30.0 + phase); });
     }
     const bool ok = Write(manager, scene, path);

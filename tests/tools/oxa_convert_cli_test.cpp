@@ -88,7 +88,8 @@ Info Describe(const std::string& path) {
 TEST(cli, ListsTheFormatsOfBothTables) {
     Result r = Convert("--formats");
     ASSERT_EQ(r.code, 0);
-    for (const char* ext : {"3ds", "obj", "dxf", "bvh", "htr", "asf", "amc", "c3d", "trc", "brd", "mov", "vpm", "aoa", "mcd"})
+    for (const char* ext :
+         {"3ds", "obj", "dxf", "bvh", "htr", "asf", "amc", "c3d", "trc", "brd", "mov", "vpm", "aoa", "mcd"})
         EXPECT_NE(r.out.find(std::string("  ") + ext + " "), std::string::npos) << ext;
     EXPECT_NE(r.out.find("write:"), std::string::npos);
 }
@@ -143,7 +144,8 @@ TEST(cli, GeometryConvertsBetweenEveryPair) {
             const Info info = Describe(second);
             // DXF merges a layer's entities; every other pair keeps each mesh.
             if (std::string(from) != "dxf" && std::string(to) != "dxf")
-                EXPECT_EQ(info.attributes.count("mesh") ? info.attributes.at("mesh") : 0, meshes) << from << to;
+                EXPECT_EQ(info.attributes.count("mesh") ? info.attributes.at("mesh") : 0, meshes)
+                    << from << to;
             else
                 EXPECT_GE(info.attributes.count("mesh") ? info.attributes.at("mesh") : 0, 1) << from << to;
         }
@@ -163,7 +165,8 @@ TEST(cli, SkeletonsKeepJointsAndKeys) {
         const Info info = Describe(path);
         // End sites come back as joints of their own in some formats, never fewer joints.
         EXPECT_GE(info.attributes.at("skeleton"), joints - 3) << to;
-        if (std::string(to) != "asf") EXPECT_GT(info.keys.count("Spine") ? info.keys.at("Spine") : 0, 0) << to;
+        if (std::string(to) != "asf")
+            EXPECT_GT(info.keys.count("Spine") ? info.keys.at("Spine") : 0, 0) << to;
     }
     // BVH written from an HTR read gives the joints and frames again.
     const std::string back = Folder() + "walk_back.bvh";
@@ -184,12 +187,40 @@ TEST(cli, MarkersConvertBetweenMarkerFormats) {
         EXPECT_EQ(info.attributes.count("marker") ? info.attributes.at("marker") : 0, markers) << to;
         // AOA, MCD, BRD and MOV carry no marker names: their readers number the markers.
         int keys = 0;
-        for (const auto& node : info.keys) keys += node.second;
+        for (const auto& node : info.keys)
+            keys += node.second;
         // Every frame of X, Y and Z; the formats with an occlusion column add its curve.
         const int frames = source.keys.at("Head") / 4;
         EXPECT_GE(keys, 3 * frames * markers) << to;
         EXPECT_LE(keys, 4 * frames * markers) << to;
     }
+}
+
+TEST(cli, OptionsOfTheCommandLine) {
+    // Help and incomplete options are usage errors; the usage goes to standard error.
+    Result r = Convert("--help");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("usage: oxa-convert"), std::string::npos);
+    const std::string out = Folder() + "options.htr";
+    EXPECT_EQ(Convert(Example("walk.bvh") + " " + out + " --take").code, 2);
+    EXPECT_FALSE(Exists(out));
+    EXPECT_EQ(Convert(Example("walk.bvh") + " " + out + " --time-mode -1").code, 2);
+
+    // Valid values are taken: a take by name, a frame rate, a time mode.
+    r = Convert(Example("walk.bvh") + " " + out + " --take nosuch");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("nosuch"), std::string::npos);
+    EXPECT_EQ(Convert(Example("walk.bvh") + " " + out + " --take walk").code, 0);
+    EXPECT_EQ(Convert("--frame-rate 60 " + Example("walk.bvh") + " " + out).code, 0);
+    EXPECT_NE(ReadFile(out).find("DataFrameRate 60\n"), std::string::npos);
+    EXPECT_EQ(Convert("--time-mode 3 " + Example("walk.bvh") + " " + out).code, 0);  // 60 frames per second
+    EXPECT_NE(ReadFile(out).find("DataFrameRate 60\n"), std::string::npos);
+    EXPECT_EQ(Convert(Example("walk.bvh") + " " + out).code, 0);
+    EXPECT_NE(ReadFile(out).find("DataFrameRate 30\n"), std::string::npos);
+
+    // The take list names each take once.
+    r = Convert("--info " + Example("walk.bvh"));
+    EXPECT_NE(r.out.find("takes: 2\n  Default: "), std::string::npos) << r.out;
 }
 
 TEST(cli, JsonDescribesTheSameScene) {
@@ -205,8 +236,10 @@ TEST(cli, JsonDescribesTheSameScene) {
     for (size_t k = 0; k < r.out.size(); ++k) {
         const char c = r.out[k];
         if (inString) {
-            if (c == '\\') ++k;
-            else if (c == '"') inString = false;
+            if (c == '\\')
+                ++k;
+            else if (c == '"')
+                inString = false;
         } else if (c == '"') {
             inString = true;
         } else if (c == '{' || c == '[') {
