@@ -9,14 +9,14 @@
 #include <memory>
 #include <string>
 
+#include "base/vstring_list.h"
+#include "base/vtime.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "oxa_codec/vstream_options.h"
-#include "base/vstring_list.h"
-#include "base/vtime.h"
 #include "scene/voxa_scene.h"
-#include "scene/voxa_take_info.h"
 #include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_info.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = "/tmp/reader_3ds_fuzz_" + std::to_string(::getpid()) + ".3ds";
@@ -41,9 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         scene->FillTakeNameArray(takes);
         for (int k = 0; k < takes.GetCount(); ++k)
             if (const VOxaTakeInfo* info = scene->GetTakeInfo(takes[k]))
-                shortTake = shortTake && (info->mLocalTimeSpan.GetStop().Get() - info->mLocalTimeSpan.GetStart().Get()) /
-                                                 VTime::kOneSecond <
-                                             300;
+                shortTake = shortTake &&
+                            (info->mLocalTimeSpan.GetStop().Get() - info->mLocalTimeSpan.GetStart().Get()) /
+                                    VTime::kOneSecond <
+                                300;
         if (read && shortTake) {
             static const std::string out = "/tmp/reader_3ds_fuzz_" + std::to_string(::getpid()) + "_out.3ds";
             VOxaWriter3DS writer(&manager);

@@ -4,25 +4,25 @@
 
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
-#include "formats/geometry/obj/voxa_reader_obj.h"
-#include "formats/geometry/obj/voxa_writer_obj.h"
 #include "formats/geometry/dxf/voxa_reader_dxf.h"
 #include "formats/geometry/dxf/voxa_writer_dxf.h"
+#include "formats/geometry/obj/voxa_reader_obj.h"
+#include "formats/geometry/obj/voxa_writer_obj.h"
 #include "formats/motion/bvh/voxa_reader_biovision.h"
 #include "formats/motion/bvh/voxa_writer_biovision.h"
 
+#include "formats/motion/amc/voxa_reader_acclaim_amc.h"
+#include "formats/motion/amc/voxa_writer_acclaim_amc.h"
 #include "formats/motion/aoa/voxa_adaptive_optics.h"
+#include "formats/motion/asf/voxa_reader_acclaim_asf.h"
+#include "formats/motion/asf/voxa_writer_acclaim_asf.h"
 #include "formats/motion/brd/voxa_ascension.h"
+#include "formats/motion/c3d/voxa_file_vicon.h"
 #include "formats/motion/htr/voxa_reader_htr.h"
 #include "formats/motion/htr/voxa_writer_htr.h"
 #include "formats/motion/mov/voxa_corvelund_mov.h"
 #include "formats/motion/trc/voxa_motion_analysis_trc.h"
-#include "formats/motion/c3d/voxa_file_vicon.h"
 #include "formats/motion/vpm/voxa_puppeteer.h"
-#include "formats/motion/amc/voxa_reader_acclaim_amc.h"
-#include "formats/motion/amc/voxa_writer_acclaim_amc.h"
-#include "formats/motion/asf/voxa_reader_acclaim_asf.h"
-#include "formats/motion/asf/voxa_writer_acclaim_asf.h"
 
 namespace {
 
