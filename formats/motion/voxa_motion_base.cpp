@@ -59,6 +59,20 @@ VStreamOptionsMotion* VOxaMotionSupport::AsMotionOptions(VStreamOptions* options
     return static_cast<VStreamOptionsMotion*>(options);
 }
 
+VStreamOptionsMotion* VOxaMotionSupport::ReadTarget(VError& error, VStreamOptions* streamOptions,
+                                                    VOxaScene* scene) {
+    VStreamOptionsMotion* options = AsMotionOptions(streamOptions);
+    if (!options) {
+        error.SetLastErrorID(VOxaReader::eSTREAM_OPTIONS_NOT_SET);
+        return nullptr;
+    }
+    if (!scene || !scene->GetRootNode()) {
+        error.SetLastErrorID(VOxaReader::eUNIDENTIFIED_ERROR);
+        return nullptr;
+    }
+    return options;
+}
+
 bool VOxaMotionSupport::IsSet(const VStreamOptionsMotion* options, int index) {
     return options && options->GetOption(index) == 1;
 }
@@ -289,15 +303,8 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
         mError.SetLastErrorID(eFILE_NOT_OPENED);
         return false;
     }
-    VStreamOptionsMotion* options = VOxaMotionSupport::AsMotionOptions(streamOptions);
-    if (!options) {
-        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
-        return false;
-    }
-    if (!scene || !scene->GetRootNode()) {
-        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
-        return false;
-    }
+    VStreamOptionsMotion* options = VOxaMotionSupport::ReadTarget(mError, streamOptions, scene);
+    if (!options) return false;
 
     int64_t markerCount64, fileFrames;
     double rate, scale;

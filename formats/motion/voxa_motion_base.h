@@ -18,6 +18,7 @@ class VOxaNode;
 class VOxaScene;
 class VStreamOptions;
 class VStreamOptionsMotion;
+class VError;
 class VgeAMatrix;
 
 // The points of one frame of a marker file: one VgeTVector per marker, in the order of the
@@ -171,6 +172,9 @@ struct VOxaMotionSupport {
 
     // The options as motion options, null when they are missing or of another kind.
     static VStreamOptionsMotion* AsMotionOptions(VStreamOptions* options);
+    // The start of a motion Read: the options as motion options, or null with the reader's error
+    // "Stream options not set", or (without a scene or root node) error 7.
+    static VStreamOptionsMotion* ReadTarget(VError& error, VStreamOptions* options, VOxaScene* scene);
     // True when option `index` equals 1 (the reset value is -1).
     static bool IsSet(const VStreamOptionsMotion* options, int index);
 

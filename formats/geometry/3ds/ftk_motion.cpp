@@ -160,33 +160,63 @@ void InitTrack(Track* track, uint32_t count, uint32_t tag, const float* defaultV
     track->mKeyCount = count;
 }
 
+namespace {
+
+// One track of a motion to initialise: its key count, its tag and the value of new keys.
+struct TrackInit {
+    uint32_t count;
+    Track* track;
+    uint32_t tag;
+    const float* value;
+};
+
+// *motion, made (with `fresh` set) when it is null; null with the toolkit error when `motion` is
+// null or memory is short.
+template <class Motion>
+Motion* MotionToInit(Motion** motion, bool& fresh) {
+    fresh = false;
+    if (!motion) {
+        Fail(ERR_INVALID_ARG);
+        return nullptr;
+    }
+    if (!*motion) {
+        *motion = new (std::nothrow) Motion;
+        if (!*motion) {
+            Fail(ERR_NO_MEM);
+            return nullptr;
+        }
+        fresh = true;
+    }
+    return *motion;
+}
+
+// A new motion's tracks take their key counts; then every track with keys gets them, in order,
+// until the toolkit stops.
+template <size_t N>
+void InitTracks(const TrackInit (&tracks)[N], bool fresh) {
+    if (fresh)
+        for (const TrackInit& entry : tracks)
+            entry.track->mKeyCount = entry.count;
+    for (const TrackInit& entry : tracks) {
+        if (entry.count) InitTrack(entry.track, entry.count, entry.tag, entry.value);
+        if (Stopped()) return;
+    }
+}
+
+}  // namespace
+
 // ---- Cameras ------------------------------------------------------------------------------------
 
 void InitCameraMotion(CameraMotion** motion, uint32_t positionKeys, uint32_t fovKeys, uint32_t rollKeys,
                       uint32_t targetKeys) {
-    if (!motion) {
-        Fail(ERR_INVALID_ARG);
-        return;
-    }
-    if (!*motion) {
-        *motion = new (std::nothrow) CameraMotion;
-        if (!*motion) {
-            Fail(ERR_NO_MEM);
-            return;
-        }
-        (*motion)->mPosition.mKeyCount = positionKeys;
-        (*motion)->mFieldOfView.mKeyCount = fovKeys;
-        (*motion)->mRoll.mKeyCount = rollKeys;
-        (*motion)->mTargetPosition.mKeyCount = targetKeys;
-    }
-    CameraMotion* m = *motion;
-    if (positionKeys) InitTrack(&m->mPosition, positionKeys, TRACK_POSITION, kZero3);
-    if (Stopped()) return;
-    if (fovKeys) InitTrack(&m->mFieldOfView, fovKeys, TRACK_FOV, kFov);
-    if (Stopped()) return;
-    if (rollKeys) InitTrack(&m->mRoll, rollKeys, TRACK_ROLL, kZero1);
-    if (Stopped()) return;
-    if (targetKeys) InitTrack(&m->mTargetPosition, targetKeys, TRACK_POSITION, kZero3);
+    bool fresh;
+    CameraMotion* m = MotionToInit(motion, fresh);
+    if (!m) return;
+    const TrackInit tracks[] = {{positionKeys, &m->mPosition, TRACK_POSITION, kZero3},
+                                {fovKeys, &m->mFieldOfView, TRACK_FOV, kFov},
+                                {rollKeys, &m->mRoll, TRACK_ROLL, kZero1},
+                                {targetKeys, &m->mTargetPosition, TRACK_POSITION, kZero3}};
+    InitTracks(tracks, fresh);
 }
 
 void ReleaseCameraMotion(CameraMotion** motion) {
@@ -279,22 +309,12 @@ void CopyCameraMotionByName(Database* destination, Database* source, const char*
 // ---- Omni lights --------------------------------------------------------------------------------
 
 void InitOmniLightMotion(OmniLightMotion** motion, uint32_t positionKeys, uint32_t colorKeys) {
-    if (!motion) {
-        Fail(ERR_INVALID_ARG);
-        return;
-    }
-    if (!*motion) {
-        *motion = new (std::nothrow) OmniLightMotion;
-        if (!*motion) {
-            Fail(ERR_NO_MEM);
-            return;
-        }
-        (*motion)->mPosition.mKeyCount = positionKeys;
-        (*motion)->mColor.mKeyCount = colorKeys;
-    }
-    if (positionKeys) InitTrack(&(*motion)->mPosition, positionKeys, TRACK_POSITION, kZero3);
-    if (Stopped()) return;
-    if (colorKeys) InitTrack(&(*motion)->mColor, colorKeys, TRACK_COLOR, kOne3);
+    bool fresh;
+    OmniLightMotion* m = MotionToInit(motion, fresh);
+    if (!m) return;
+    const TrackInit tracks[] = {{positionKeys, &m->mPosition, TRACK_POSITION, kZero3},
+                                {colorKeys, &m->mColor, TRACK_COLOR, kOne3}};
+    InitTracks(tracks, fresh);
 }
 
 void ReleaseOmniLightMotion(OmniLightMotion** motion) {
@@ -370,40 +390,16 @@ void CopyOmniLightMotionByName(Database* destination, Database* source, const ch
 
 void InitSpotlightMotion(SpotlightMotion** motion, uint32_t positionKeys, uint32_t colorKeys,
                          uint32_t hotspotKeys, uint32_t falloffKeys, uint32_t rollKeys, uint32_t targetKeys) {
-    if (!motion) {
-        Fail(ERR_INVALID_ARG);
-        return;
-    }
-    if (!*motion) {
-        *motion = new (std::nothrow) SpotlightMotion;
-        if (!*motion) {
-            Fail(ERR_NO_MEM);
-            return;
-        }
-        SpotlightMotion* m = *motion;
-        m->mPosition.mKeyCount = positionKeys;
-        m->mColor.mKeyCount = colorKeys;
-        m->mHotspot.mKeyCount = hotspotKeys;
-        m->mFalloff.mKeyCount = falloffKeys;
-        m->mRoll.mKeyCount = rollKeys;
-        m->mTargetPosition.mKeyCount = targetKeys;
-    }
-    SpotlightMotion* m = *motion;
-    const struct {
-        uint32_t count;
-        Track* track;
-        uint32_t tag;
-        const float* value;
-    } tracks[] = {{positionKeys, &m->mPosition, TRACK_POSITION, kZero3},
-                  {colorKeys, &m->mColor, TRACK_COLOR, kOne3},
-                  {hotspotKeys, &m->mHotspot, TRACK_HOTSPOT, kNinety},
-                  {falloffKeys, &m->mFalloff, TRACK_FALLOFF, kNinety},
-                  {rollKeys, &m->mRoll, TRACK_ROLL, kZero1},
-                  {targetKeys, &m->mTargetPosition, TRACK_POSITION, kZero3}};
-    for (const auto& entry : tracks) {
-        if (entry.count) InitTrack(entry.track, entry.count, entry.tag, entry.value);
-        if (Stopped()) return;
-    }
+    bool fresh;
+    SpotlightMotion* m = MotionToInit(motion, fresh);
+    if (!m) return;
+    const TrackInit tracks[] = {{positionKeys, &m->mPosition, TRACK_POSITION, kZero3},
+                                {colorKeys, &m->mColor, TRACK_COLOR, kOne3},
+                                {hotspotKeys, &m->mHotspot, TRACK_HOTSPOT, kNinety},
+                                {falloffKeys, &m->mFalloff, TRACK_FALLOFF, kNinety},
+                                {rollKeys, &m->mRoll, TRACK_ROLL, kZero1},
+                                {targetKeys, &m->mTargetPosition, TRACK_POSITION, kZero3}};
+    InitTracks(tracks, fresh);
 }
 
 void ReleaseSpotlightMotion(SpotlightMotion** motion) {
@@ -500,38 +496,15 @@ void CopySpotlightMotionByName(Database* destination, Database* source, const ch
 
 void InitObjectMotion(ObjectMotion** motion, uint32_t positionKeys, uint32_t rotationKeys, uint32_t scaleKeys,
                       uint32_t morphKeys, uint32_t hideKeys) {
-    if (!motion) {
-        Fail(ERR_INVALID_ARG);
-        return;
-    }
-    if (!*motion) {
-        *motion = new (std::nothrow) ObjectMotion;
-        if (!*motion) {
-            Fail(ERR_NO_MEM);
-            return;
-        }
-        ObjectMotion* m = *motion;
-        m->mPosition.mKeyCount = positionKeys;
-        m->mRotation.mKeyCount = rotationKeys;
-        m->mScale.mKeyCount = scaleKeys;
-        m->mMorph.mKeyCount = morphKeys;
-        m->mHide.mKeyCount = hideKeys;
-    }
-    ObjectMotion* m = *motion;
-    const struct {
-        uint32_t count;
-        Track* track;
-        uint32_t tag;
-        const float* value;
-    } tracks[] = {{positionKeys, &m->mPosition, TRACK_POSITION, kZero3},
-                  {rotationKeys, &m->mRotation, TRACK_ROTATION, kRotation},
-                  {scaleKeys, &m->mScale, TRACK_SCALE, kOne3},
-                  {morphKeys, &m->mMorph, TRACK_MORPH, nullptr},
-                  {hideKeys, &m->mHide, TRACK_HIDE, nullptr}};
-    for (const auto& entry : tracks) {
-        if (entry.count) InitTrack(entry.track, entry.count, entry.tag, entry.value);
-        if (Stopped()) return;
-    }
+    bool fresh;
+    ObjectMotion* m = MotionToInit(motion, fresh);
+    if (!m) return;
+    const TrackInit tracks[] = {{positionKeys, &m->mPosition, TRACK_POSITION, kZero3},
+                                {rotationKeys, &m->mRotation, TRACK_ROTATION, kRotation},
+                                {scaleKeys, &m->mScale, TRACK_SCALE, kOne3},
+                                {morphKeys, &m->mMorph, TRACK_MORPH, nullptr},
+                                {hideKeys, &m->mHide, TRACK_HIDE, nullptr}};
+    InitTracks(tracks, fresh);
 }
 
 void ReleaseObjectMotion(ObjectMotion** motion) {

@@ -46,6 +46,25 @@ void AddFirst(Map& map, const std::string& key, typename Map::mapped_type value)
     map.emplace(key, value);  // an existing key keeps its first value
 }
 
+// Fetches the database's records of one kind (`countOf` counts them, `get` fetches one) into
+// `entries`, indexing each name's first record; false when the toolkit stopped.
+template <class Entry, class Record>
+bool CollectEntries(Ftk::Database* database, uint32_t (*countOf)(Ftk::Database*),
+                    void (*get)(Ftk::Database*, uint32_t, Record**), std::vector<Entry>& entries,
+                    std::unordered_map<std::string, uint32_t>& byName) {
+    const uint32_t count = countOf(database);
+    if (Ftk::Stopped()) return false;
+    entries.reserve(entries.size() + count);
+    for (uint32_t i = 0; i < count; ++i) {
+        Entry entry;
+        get(database, i, &entry.mRecord);
+        if (entry.mRecord) entries.push_back(entry);
+        if (Ftk::Stopped()) return false;
+        if (entry.mRecord) AddFirst(byName, FieldName(entry.mRecord->mName), (uint32_t)entries.size() - 1);
+    }
+    return true;
+}
+
 // The affine inverse of the record's local axes (three axis rows, then the origin row), or the
 // identity when the axes are (nearly) singular.
 void InverseLocalMatrix(const float* axes, double out[4][4]) {
@@ -251,51 +270,18 @@ bool VOxaReader3DS::FillTables() {
     Ftk::GetBackground(mDatabase, &mBackground);
     if (Ftk::Stopped()) return ToolkitFailure();
 
-    const uint32_t meshCount = Ftk::CountMeshes(mDatabase);
-    if (Ftk::Stopped()) return ToolkitFailure();
-    mMeshes.reserve(meshCount);
-    for (uint32_t i = 0; i < meshCount; ++i) {
-        MeshEntry entry;
-        Ftk::GetMeshByIndex(mDatabase, i, &entry.mRecord);
-        if (entry.mRecord) mMeshes.push_back(entry);
-        if (Ftk::Stopped()) return ToolkitFailure();
-        if (entry.mRecord)
-            AddFirst(mMeshByName, FieldName(entry.mRecord->mName), (uint32_t)mMeshes.size() - 1);
-    }
+    if (!CollectEntries(mDatabase, Ftk::CountMeshes, Ftk::GetMeshByIndex, mMeshes, mMeshByName))
+        return ToolkitFailure();
     if (mLights) {
-        const uint32_t omniCount = Ftk::CountOmniLights(mDatabase);
-        if (Ftk::Stopped()) return ToolkitFailure();
-        for (uint32_t i = 0; i < omniCount; ++i) {
-            LightEntry entry;
-            Ftk::GetOmniLightByIndex(mDatabase, i, &entry.mRecord);
-            if (entry.mRecord) mOmniLights.push_back(entry);
-            if (Ftk::Stopped()) return ToolkitFailure();
-            if (entry.mRecord)
-                AddFirst(mOmniByName, FieldName(entry.mRecord->mName), (uint32_t)mOmniLights.size() - 1);
-        }
-        const uint32_t spotCount = Ftk::CountSpotlights(mDatabase);
-        if (Ftk::Stopped()) return ToolkitFailure();
-        for (uint32_t i = 0; i < spotCount; ++i) {
-            LightEntry entry;
-            Ftk::GetSpotlightByIndex(mDatabase, i, &entry.mRecord);
-            if (entry.mRecord) mSpotlights.push_back(entry);
-            if (Ftk::Stopped()) return ToolkitFailure();
-            if (entry.mRecord)
-                AddFirst(mSpotByName, FieldName(entry.mRecord->mName), (uint32_t)mSpotlights.size() - 1);
-        }
+        if (!CollectEntries(mDatabase, Ftk::CountOmniLights, Ftk::GetOmniLightByIndex, mOmniLights,
+                            mOmniByName) ||
+            !CollectEntries(mDatabase, Ftk::CountSpotlights, Ftk::GetSpotlightByIndex, mSpotlights,
+                            mSpotByName))
+            return ToolkitFailure();
     }
-    if (mCamera) {
-        const uint32_t cameraCount = Ftk::CountCameras(mDatabase);
-        if (Ftk::Stopped()) return ToolkitFailure();
-        for (uint32_t i = 0; i < cameraCount; ++i) {
-            CameraEntry entry;
-            Ftk::GetCameraByIndex(mDatabase, i, &entry.mRecord);
-            if (entry.mRecord) mCameras.push_back(entry);
-            if (Ftk::Stopped()) return ToolkitFailure();
-            if (entry.mRecord)
-                AddFirst(mCameraByName, FieldName(entry.mRecord->mName), (uint32_t)mCameras.size() - 1);
-        }
-    }
+    if (mCamera &&
+        !CollectEntries(mDatabase, Ftk::CountCameras, Ftk::GetCameraByIndex, mCameras, mCameraByName))
+        return ToolkitFailure();
     const uint32_t materialCount = Ftk::CountMaterials(mDatabase);
     if (Ftk::Stopped()) return ToolkitFailure();
     for (uint32_t i = 0; i < materialCount; ++i) {

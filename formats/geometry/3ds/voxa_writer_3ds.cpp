@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <new>
 #include <vector>
@@ -21,7 +20,7 @@
 #include "base/vge_matrix.h"
 #include "base/vge_polygon.h"
 #include "base/vpath.h"
-#include "base/vsafe_output_file.h"
+#include "formats/geometry/voxa_geometry_write.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_renaming_strategy.h"
@@ -98,27 +97,6 @@ double Length3(const VgeTVector& a) {
 
 double ClampUnit(double v) {
     return v < -1.0 ? -1.0 : (v > 1.0 ? 1.0 : v);
-}
-
-// The nodes of a subtree, each before its children, without recursion.
-template <typename Visit>
-void WalkPreOrder(VOxaNode* root, Visit visit) {
-    if (root == nullptr) return;
-    std::vector<std::pair<VOxaNode*, int>> stack;
-    visit(root);
-    stack.emplace_back(root, 0);
-    while (!stack.empty()) {
-        VOxaNode* node = stack.back().first;
-        int& next = stack.back().second;
-        if (next >= node->GetChildCount()) {
-            stack.pop_back();
-            continue;
-        }
-        VOxaNode* child = node->GetChild(next++);
-        if (child == nullptr) continue;
-        visit(child);
-        stack.emplace_back(child, 0);
-    }
 }
 
 bool IsWrittenKind(int type) {
@@ -398,7 +376,7 @@ VOxaMaterial* VOxaWriter3DS::GetDefaultMaterial() {
 }
 
 void VOxaWriter3DS::WriteNode(VOxaNode* node) {
-    WalkPreOrder(node, [this](VOxaNode* n) { WriteOneNode(n); });
+    VOxaWalkPreOrder(node, [this](VOxaNode* n) { WriteOneNode(n); });
 }
 
 void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
@@ -922,14 +900,26 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
 
 // ---- Lights, cameras and texture files ---------------------------------------------------------
 
-Ftk::Light* VOxaWriter3DS::BuildOmniLight(const char* name, const VgeTVector& translation, VOxaLight* light) {
-    Ftk::Light* record = nullptr;
-    Ftk::InitLight(&record);
+namespace {
+
+// A new record of `init`'s kind named `name` (cut to 10 characters) at `position` (file axes);
+// null when it cannot be made.
+template <class Record>
+Record* NewPlacedRecord(void (*init)(Record**), const char* name, const VgeTVector& position) {
+    Record* record = nullptr;
+    init(&record);
     if (record == nullptr) return nullptr;
     Ftk::CopyName(record->mName, sizeof record->mName, Cut(name, 10).c_str());
-    const VgeTVector p = ConvertPosition(translation);
-    record->mPosition = Ftk::Point3{(float)p[0], (float)p[1], (float)p[2]};
-    if (light != nullptr) {
+    record->mPosition = Ftk::Point3{(float)position[0], (float)position[1], (float)position[2]};
+    return record;
+}
+
+// A light record of `init`'s kind with the light's colour and intensity (white at full strength
+// without a light).
+Ftk::Light* NewLightRecord(void (*init)(Ftk::Light**), const char* name, const VgeTVector& position,
+                           VOxaLight* light) {
+    Ftk::Light* record = NewPlacedRecord(init, name, position);
+    if (record != nullptr && light != nullptr) {
         double red = 1.0, green = 1.0, blue = 1.0;
         light->GetDefaultColor(red, green, blue);
         record->mColor[0] = (float)red;
@@ -938,35 +928,25 @@ Ftk::Light* VOxaWriter3DS::BuildOmniLight(const char* name, const VgeTVector& tr
         record->mMultiplier = (float)(light->GetDefaultIntensity() * 0.01);
     }
     return record;
+}
+
+}  // namespace
+
+Ftk::Light* VOxaWriter3DS::BuildOmniLight(const char* name, const VgeTVector& translation, VOxaLight* light) {
+    return NewLightRecord(Ftk::InitLight, name, ConvertPosition(translation), light);
 }
 
 Ftk::Light* VOxaWriter3DS::BuildSpotLight(const char* name, const VgeTVector& translation,
                                           const VgeTVector& /*rotation*/, VOxaLight* light) {
-    Ftk::Light* record = nullptr;
-    Ftk::InitSpotlight(&record);
-    if (record == nullptr) return nullptr;
-    Ftk::CopyName(record->mName, sizeof record->mName, Cut(name, 10).c_str());
-    const VgeTVector p = ConvertPosition(translation);
-    record->mPosition = Ftk::Point3{(float)p[0], (float)p[1], (float)p[2]};
-    if (light != nullptr) {
-        double red = 1.0, green = 1.0, blue = 1.0;
-        light->GetDefaultColor(red, green, blue);
-        record->mColor[0] = (float)red;
-        record->mColor[1] = (float)green;
-        record->mColor[2] = (float)blue;
-        record->mMultiplier = (float)(light->GetDefaultIntensity() * 0.01);
-        if (record->mSpot != nullptr) record->mSpot->mHotspot = (float)light->GetDefaultConeAngle();
-    }
+    Ftk::Light* record = NewLightRecord(Ftk::InitSpotlight, name, ConvertPosition(translation), light);
+    if (record != nullptr && light != nullptr && record->mSpot != nullptr)
+        record->mSpot->mHotspot = (float)light->GetDefaultConeAngle();
     return record;
 }
 
 Ftk::Camera* VOxaWriter3DS::BuildCamera(const char* name, const VgeTVector& translation, VOxaCamera* camera) {
-    Ftk::Camera* record = nullptr;
-    Ftk::InitCamera(&record);
+    Ftk::Camera* record = NewPlacedRecord(Ftk::InitCamera, name, ConvertPosition(translation));
     if (record == nullptr) return nullptr;
-    Ftk::CopyName(record->mName, sizeof record->mName, Cut(name, 10).c_str());
-    const VgeTVector p = ConvertPosition(translation);
-    record->mPosition = Ftk::Point3{(float)p[0], (float)p[1], (float)p[2]};
     if (camera != nullptr && mDatabase != nullptr) {
         const VOxaColor color = camera->GetDefaultBackgroundColor();
         Ftk::Background* background = nullptr;
@@ -983,36 +963,5 @@ Ftk::Camera* VOxaWriter3DS::BuildCamera(const char* name, const VgeTVector& tran
 }
 
 bool VOxaWriter3DS::CopyTextureFile(const char* path) {
-    const char* source = path ? path : "";
-    const VString target =
-        GetFullPath(GetDirectoryName(mOutputPath.Buffer()).Buffer(), GetFileName(source, true).Buffer());
-    if (FileExists(target.Buffer())) return true;
-    // Only regular files: a device or a pipe named as a texture could be read forever.
-    std::error_code error;
-    std::FILE* in =
-        *source && std::filesystem::is_regular_file(source, error) ? std::fopen(source, "rb") : nullptr;
-    if (in == nullptr) {
-        mMessageText += "Unable to locate texture file \"";
-        mMessageText += source;
-        mMessageText += "\".\n";
-        return false;
-    }
-    VSafeOutputFile out;
-    bool ok = out.Open(target.Buffer(), true);
-    std::vector<char> block(1024);
-    while (ok) {
-        const size_t count = std::fread(block.data(), 1, block.size(), in);
-        if (count == 0) break;
-        ok = out.Write(block.data(), count);
-    }
-    if (ok && (std::ferror(in) || !std::feof(in))) ok = false;
-    std::fclose(in);
-    if (ok) ok = out.Commit();
-    if (!ok) {
-        out.Abandon();
-        mMessageText += "Error writing texture file \"";
-        mMessageText += target.Buffer();
-        mMessageText += "\".\n";
-    }
-    return ok;
+    return VOxaCopyTextureBeside(path, mOutputPath.Buffer(), mMessageText);
 }

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "base/vpath.h"
 #include "formats/geometry/obj/voxa_obj_text.h"
 #include "formats/geometry/voxa_geometry_deform.h"
+#include "formats/geometry/voxa_geometry_write.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -25,28 +25,6 @@ using voxa_obj::AppendInt;
 namespace {
 
 constexpr size_t kFlushSize = 1 << 20;
-
-// The nodes of a subtree, each before its children, without recursion (file-built trees can be
-// deep).
-template <typename Visit>
-void WalkPreOrder(VOxaNode* root, Visit visit) {
-    if (root == nullptr) return;
-    std::vector<std::pair<VOxaNode*, int>> stack;
-    visit(root);
-    stack.emplace_back(root, 0);
-    while (!stack.empty()) {
-        VOxaNode* node = stack.back().first;
-        int& next = stack.back().second;
-        if (next >= node->GetChildCount()) {
-            stack.pop_back();
-            continue;
-        }
-        VOxaNode* child = node->GetChild(next++);
-        if (child == nullptr) continue;
-        visit(child);
-        stack.emplace_back(child, 0);
-    }
-}
 
 // A name with its first blank (only the first) replaced by "_".
 VString FirstBlankToUnderscore(const char* name) {
@@ -171,7 +149,7 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
         if (mManager != nullptr) mDefaultMaterial = mManager->CreateMaterial("default");
     }
 
-    WalkPreOrder(root, [this](VOxaNode* node) { WriteNode(node); });
+    VOxaWalkPreOrder(root, [this](VOxaNode* node) { WriteNode(node); });
 
     if (mDefaultMaterial != nullptr) {
         if (mManager != nullptr) mManager->DestroyMaterial(mDefaultMaterial);
@@ -191,7 +169,7 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
 }
 
 void VOxaWriterObj::PrepareNodes(VOxaNode* root) {
-    WalkPreOrder(root, [this](VOxaNode* node) {
+    VOxaWalkPreOrder(root, [this](VOxaNode* node) {
         VOxaNodeAttribute* attribute = node->GetNodeAttribute();
         if (attribute == nullptr) return;
         const int type = attribute->GetAttributeType();
@@ -282,37 +260,7 @@ void VOxaWriterObj::WriteMaterial(int index) {
 }
 
 bool VOxaWriterObj::CopyTextureFile(const char* sourcePath) {
-    const char* source = sourcePath ? sourcePath : "";
-    VString target =
-        GetFullPath(GetDirectoryName(mObjPath.Buffer()).Buffer(), GetFileName(source, true).Buffer());
-    if (FileExists(target.Buffer())) return true;
-    // Only regular files: a device or a pipe named as a texture could be read forever.
-    std::error_code error;
-    std::FILE* in = std::filesystem::is_regular_file(source, error) ? std::fopen(source, "rb") : nullptr;
-    if (in == nullptr) {
-        mMessageText += "Unable to locate texture file \"";
-        mMessageText += source;
-        mMessageText += "\".\n";
-        return false;
-    }
-    VSafeOutputFile out;
-    bool ok = out.Open(target.Buffer(), true);
-    char block[1024];
-    while (ok) {
-        size_t n = std::fread(block, 1, sizeof(block), in);
-        if (n == 0) break;
-        ok = out.Write(block, n);
-    }
-    if (ok && (std::ferror(in) || !std::feof(in))) ok = false;
-    std::fclose(in);
-    if (ok) ok = out.Commit();
-    if (!ok) {
-        out.Abandon();
-        mMessageText += "Error writing texture file \"";
-        mMessageText += target.Buffer();
-        mMessageText += "\".\n";
-    }
-    return ok;
+    return VOxaCopyTextureBeside(sourcePath, mObjPath.Buffer(), mMessageText);
 }
 
 void VOxaWriterObj::WriteNode(VOxaNode* node) {

@@ -19,36 +19,7 @@ VOxaReader* VOxaCreateReaderAcclaimAmc(VOxaSdkManager* manager) {
     return new VOxaReaderAcclaimAmc(manager);
 }
 
-VOxaReaderAcclaimAmc::VOxaReaderAcclaimAmc(VOxaSdkManager* manager) : VOxaReader(manager) {}
-
-VOxaReaderAcclaimAmc::~VOxaReaderAcclaimAmc() {
-    delete mFile;
-}
-
-bool VOxaReaderAcclaimAmc::FileOpen(const char* path) {
-    delete mFile;
-    mFile = new VOxaFileAcclaimAmc();
-    if (!path || !mFile->Open(path, "r")) {
-        delete mFile;
-        mFile = nullptr;
-        mFileName = "";
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    mFileName = path;
-    return true;
-}
-
-bool VOxaReaderAcclaimAmc::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    delete mFile;
-    mFile = nullptr;
-    mFileName = "";
-    return true;
-}
+VOxaReaderAcclaimAmc::VOxaReaderAcclaimAmc(VOxaSdkManager* manager) : VOxaTextFileReader(manager) {}
 
 VStreamOptions* VOxaReaderAcclaimAmc::GetReadOptions() {
     if (!mFile) {

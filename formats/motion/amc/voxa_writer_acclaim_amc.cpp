@@ -12,8 +12,6 @@
 #include "scene/voxa_scene.h"
 #include "scene/voxa_take_node.h"
 
-VString VOxaAsfCannotOpenText(const char* path);
-
 namespace {
 
 // Binds the bones to the nodes below `root`: the root bone to `root`, every other bone to the
@@ -61,42 +59,7 @@ VOxaWriter* VOxaCreateWriterAcclaimAmc(VOxaSdkManager* manager) {
     return new VOxaWriterAcclaimAmc(manager);
 }
 
-VOxaWriterAcclaimAmc::VOxaWriterAcclaimAmc(VOxaSdkManager* manager) : VOxaWriter(manager) {}
-
-VOxaWriterAcclaimAmc::~VOxaWriterAcclaimAmc() {
-    if (mFile) mFile->Discard();
-    delete mFile;
-}
-
-bool VOxaWriterAcclaimAmc::FileCreate(const char* path) {
-    if (mFile) mFile->Discard();
-    delete mFile;
-    mFile = new VOxaFileAcclaimAmc();
-    if (!path || !mFile->Open(path, "w")) {
-        delete mFile;
-        mFile = nullptr;
-        mError.SetLastError(eFILE_NOT_OPENED, VOxaAsfCannotOpenText(path).Buffer());
-        return false;
-    }
-    mWritten = false;
-    return true;
-}
-
-bool VOxaWriterAcclaimAmc::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    bool ok = true;
-    if (mWritten)
-        ok = mFile->Close();
-    else
-        mFile->Discard();  // nothing complete was written: the target stays as it was
-    delete mFile;
-    mFile = nullptr;
-    if (!ok) mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
-    return ok;
-}
+VOxaWriterAcclaimAmc::VOxaWriterAcclaimAmc(VOxaSdkManager* manager) : VOxaAcclaimFileWriter(manager) {}
 
 VStreamOptions* VOxaWriterAcclaimAmc::GetWriteOptions() {
     VStreamOptionsMotion* options = VStreamOptionsMotion::Create();

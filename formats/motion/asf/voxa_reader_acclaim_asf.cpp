@@ -17,36 +17,7 @@ VOxaReader* VOxaCreateReaderAcclaimAsf(VOxaSdkManager* manager) {
     return new VOxaReaderAcclaimAsf(manager);
 }
 
-VOxaReaderAcclaimAsf::VOxaReaderAcclaimAsf(VOxaSdkManager* manager) : VOxaReader(manager) {}
-
-VOxaReaderAcclaimAsf::~VOxaReaderAcclaimAsf() {
-    delete mFile;
-}
-
-bool VOxaReaderAcclaimAsf::FileOpen(const char* path) {
-    delete mFile;
-    mFile = new VOxaFileAcclaimAsf();
-    if (!path || !mFile->Open(path, "r")) {
-        delete mFile;
-        mFile = nullptr;
-        mFileName = "";
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    mFileName = path;
-    return true;
-}
-
-bool VOxaReaderAcclaimAsf::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    delete mFile;
-    mFile = nullptr;
-    mFileName = "";
-    return true;
-}
+VOxaReaderAcclaimAsf::VOxaReaderAcclaimAsf(VOxaSdkManager* manager) : VOxaTextFileReader(manager) {}
 
 VStreamOptions* VOxaReaderAcclaimAsf::GetReadOptions() {
     if (!mFile) {

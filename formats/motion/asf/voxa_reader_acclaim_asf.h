@@ -2,27 +2,17 @@
 #define OXA_FORMATS_MOTION_ASF_VOXA_READER_ACCLAIM_ASF_H
 
 #include "base/vstring.h"
-#include "oxa_codec/voxa_reader.h"
-
-class VOxaFileAcclaimAsf;
+#include "formats/motion/asf/voxa_file_acclaim_asf.h"
+#include "formats/motion/vtext_motion_io.h"
 
 // Reads an ASF skeleton into skeleton nodes and leaves the skeleton (VOxaAsfScene) attached to
 // the options, owned by them, for the AMC reader that animates it.
-class VOxaReaderAcclaimAsf : public VOxaReader {
+class VOxaReaderAcclaimAsf : public VOxaTextFileReader<VOxaFileAcclaimAsf> {
 public:
     explicit VOxaReaderAcclaimAsf(VOxaSdkManager* manager);
-    ~VOxaReaderAcclaimAsf() override;
-
-    bool FileOpen(const char* path) override;
-    bool FileClose() override;
-    bool IsFileOpen() override { return mFile != nullptr; }
     // Motion options: "ImportCreateReferenceNode" 1, "ImportDummyNodes" 0, "ImportLimits" 0.
     VStreamOptions* GetReadOptions() override;
     bool Read(VOxaScene* scene, VStreamOptions* options) override;
-
-private:
-    VOxaFileAcclaimAsf* mFile = nullptr;
-    VString mFileName{""};
 };
 
 // The reference node's name of a skeleton: its name (or "ASF") + ":reference".

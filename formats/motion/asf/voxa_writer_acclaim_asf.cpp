@@ -20,7 +20,6 @@ constexpr int kMaxPathInMessage = 256;
 
 }  // namespace
 
-// The "Cannot open file" text of the writers, with the path cut to a bounded length.
 VString VOxaAsfCannotOpenText(const char* path) {
     char text[kMaxPathInMessage + 64];
     std::snprintf(text, sizeof text, "Cannot open file \"%.*s\" for writing.", kMaxPathInMessage,
@@ -63,42 +62,7 @@ VOxaWriter* VOxaCreateWriterAcclaimAsf(VOxaSdkManager* manager) {
     return new VOxaWriterAcclaimAsf(manager);
 }
 
-VOxaWriterAcclaimAsf::VOxaWriterAcclaimAsf(VOxaSdkManager* manager) : VOxaWriter(manager) {}
-
-VOxaWriterAcclaimAsf::~VOxaWriterAcclaimAsf() {
-    if (mFile) mFile->Discard();
-    delete mFile;
-}
-
-bool VOxaWriterAcclaimAsf::FileCreate(const char* path) {
-    if (mFile) mFile->Discard();
-    delete mFile;
-    mFile = new VOxaFileAcclaimAsf();
-    if (!path || !mFile->Open(path, "w")) {
-        delete mFile;
-        mFile = nullptr;
-        mError.SetLastError(eFILE_NOT_OPENED, VOxaAsfCannotOpenText(path).Buffer());
-        return false;
-    }
-    mWritten = false;
-    return true;
-}
-
-bool VOxaWriterAcclaimAsf::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    bool ok = true;
-    if (mWritten)
-        ok = mFile->Close();
-    else
-        mFile->Discard();  // nothing complete was written: the target stays as it was
-    delete mFile;
-    mFile = nullptr;
-    if (!ok) mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
-    return ok;
-}
+VOxaWriterAcclaimAsf::VOxaWriterAcclaimAsf(VOxaSdkManager* manager) : VOxaAcclaimFileWriter(manager) {}
 
 VStreamOptions* VOxaWriterAcclaimAsf::GetWriteOptions() {
     VStreamOptionsMotion* options = VStreamOptionsMotion::Create();

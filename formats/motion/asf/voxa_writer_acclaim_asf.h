@@ -2,31 +2,20 @@
 #define OXA_FORMATS_MOTION_ASF_VOXA_WRITER_ACCLAIM_ASF_H
 
 #include "base/vstring.h"
-#include "oxa_codec/voxa_writer.h"
+#include "formats/motion/asf/vacclaim_file_writer.h"
+#include "formats/motion/asf/voxa_file_acclaim_asf.h"
 
-class VOxaFileAcclaimAsf;
 class VOxaNode;
 
 // Writes the skeleton below the scene's motion root as an ASF file and leaves it attached to the
 // options, owned by them, for the AMC writer.
-class VOxaWriterAcclaimAsf : public VOxaWriter {
+class VOxaWriterAcclaimAsf : public VOxaAcclaimFileWriter<VOxaFileAcclaimAsf> {
 public:
     explicit VOxaWriterAcclaimAsf(VOxaSdkManager* manager);
-    ~VOxaWriterAcclaimAsf() override;
-
-    bool FileCreate(const char* path) override;
-    // Puts the written file in place; false (error 3) when a write failed. Without a successful
-    // Write the target is left as it was.
-    bool FileClose() override;
-    bool IsFileOpen() override { return mFile != nullptr; }
     // Motion options: "Translation" 0, "ExportFromGlobalPosition" 0, "ExportRequireSingleRootNode"
     // 1, "ExportFrameRate" 1, "ExportFrameRange" 0.
     VStreamOptions* GetWriteOptions() override;
     bool Write(VOxaScene* scene, VStreamOptions* options) override;
-
-private:
-    VOxaFileAcclaimAsf* mFile = nullptr;
-    bool mWritten = false;
 };
 
 // Names below `node` (the node included when `self`) that an ASF or AMC file could not give back:

@@ -97,40 +97,7 @@ VgeTVector VOxaQuaternionToEulerDegrees(const double quaternion[4]) {
 
 // ---- reader ----------------------------------------------------------------------------------------
 
-VOxaReaderAscension::VOxaReaderAscension(VOxaSdkManager* manager) : VOxaReader(manager) {}
-
-VOxaReaderAscension::~VOxaReaderAscension() {
-    delete mFile;
-}
-
-bool VOxaReaderAscension::FileOpen(const char* path) {
-    if (mFile) FileClose();
-    VOxaFileAscension* file = new VOxaFileAscension();
-    if (!path || !file->Open(path, "r")) {
-        delete file;
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    mFile = file;
-    mFileName = path;
-    return true;
-}
-
-bool VOxaReaderAscension::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    delete mFile;
-    mFile = nullptr;
-    mFileName = "";
-    ClearScan();
-    return true;
-}
-
-bool VOxaReaderAscension::IsFileOpen() {
-    return mFile != nullptr;
-}
+VOxaReaderAscension::VOxaReaderAscension(VOxaSdkManager* manager) : VOxaTextFileReader(manager) {}
 
 void VOxaReaderAscension::ClearScan() {
     mTracks.clear();
@@ -258,15 +225,8 @@ bool VOxaReaderAscension::Read(VOxaScene* scene, VStreamOptions* streamOptions) 
         mError.SetLastErrorID(eFILE_CORRUPTED);
         return false;
     }
-    VStreamOptionsMotion* options = VOxaMotionSupport::AsMotionOptions(streamOptions);
-    if (!options) {
-        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
-        return false;
-    }
-    if (!scene || !scene->GetRootNode()) {
-        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
-        return false;
-    }
+    VStreamOptionsMotion* options = VOxaMotionSupport::ReadTarget(mError, streamOptions, scene);
+    if (!options) return false;
     VOxaSdkManager* manager = GetSdkManager();
     const VString takeName = VOxaMotionSupport::TakeName(mFileName.Buffer());
     const VTime start = options->GetStartTime();
@@ -364,45 +324,7 @@ bool VOxaReaderAscension::Read(VOxaScene* scene, VStreamOptions* streamOptions) 
 
 // ---- writer ----------------------------------------------------------------------------------------
 
-VOxaWriterAscension::VOxaWriterAscension(VOxaSdkManager* manager) : VOxaWriter(manager) {}
-
-VOxaWriterAscension::~VOxaWriterAscension() {
-    delete mFile;
-}
-
-bool VOxaWriterAscension::FileCreate(const char* path) {
-    delete mFile;
-    mFile = new VOxaFileAscension();
-    if (!path || !mFile->Open(path, "w")) {
-        delete mFile;
-        mFile = nullptr;
-        char text[1024];
-        std::snprintf(text, sizeof text, "Cannot open file \"%s\" for writing.", path ? path : "");
-        mError.SetLastError(eFILE_NOT_OPENED, text);
-        return false;
-    }
-    return true;
-}
-
-bool VOxaWriterAscension::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    // A file dropped after a failed Write has nothing to put in place.
-    const bool closed = !mFile->IsOpen() || mFile->Close();
-    delete mFile;
-    mFile = nullptr;
-    if (!closed) {
-        mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
-        return false;
-    }
-    return true;
-}
-
-bool VOxaWriterAscension::IsFileOpen() {
-    return mFile != nullptr;
-}
+VOxaWriterAscension::VOxaWriterAscension(VOxaSdkManager* manager) : VOxaTextFileWriter(manager) {}
 
 VStreamOptions* VOxaWriterAscension::GetWriteOptions() {
     VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
@@ -413,22 +335,10 @@ VStreamOptions* VOxaWriterAscension::GetWriteOptions() {
 }
 
 bool VOxaWriterAscension::Write(VOxaScene* scene, VStreamOptions* streamOptions) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    VStreamOptionsMotion* options = VOxaMotionSupport::AsMotionOptions(streamOptions);
-    if (!options) {
-        mFile->Discard();
-        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
-        return false;
-    }
+    VStreamOptionsMotion* options = BeginWrite(streamOptions);
+    if (!options) return false;
     VOxaNode* root = VOxaMotionSupport::FindWriteRoot(*this, scene, options);
-    if (!root) {
-        mFile->Discard();
-        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
-        return false;
-    }
+    if (!root) return DropWrite(eUNIDENTIFIED_ERROR);
     const int n = options->GetFrameCount();
     VTime time = options->GetStartTime();
     const VTime period = options->GetFramePeriod();
@@ -453,11 +363,7 @@ bool VOxaWriterAscension::Write(VOxaScene* scene, VStreamOptions* streamOptions)
             ok = mFile->WriteRecord(f, (int)k, m.GetT(), quaternion, time);
         }
     }
-    if (!ok || mFile->WriteFailed()) {
-        mFile->Discard();
-        mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
-        return false;
-    }
+    if (!ok || mFile->WriteFailed()) return DropWrite(eOUT_OF_DISK_SPACE);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "base/vge_vector.h"
 #include "base/vtime.h"
 #include "formats/motion/vtext_file.h"
+#include "formats/motion/vtext_motion_io.h"
 #include "oxa_codec/voxa_reader.h"
 #include "oxa_codec/voxa_writer.h"
 
@@ -41,14 +42,9 @@ VgeTVector VOxaQuaternionToEulerDegrees(const double quaternion[4]);
 // occlusion curves below the reference node "BRD:reference" (or "BRD:optical"). The file is
 // scanned once into per-sensor tracks sorted by frame; a repeated (sensor, frame) record
 // replaces the earlier one.
-class VOxaReaderAscension : public VOxaReader {
+class VOxaReaderAscension : public VOxaTextFileReader<VOxaFileAscension> {
 public:
     explicit VOxaReaderAscension(VOxaSdkManager* manager);
-    ~VOxaReaderAscension() override;
-
-    bool FileOpen(const char* path) override;
-    bool FileClose() override;
-    bool IsFileOpen() override;
     VStreamOptions* GetReadOptions() override;
     bool Read(VOxaScene* scene, VStreamOptions* options) override;
 
@@ -78,9 +74,8 @@ private:
     };
 
     void ClearScan();
+    void OnFileClosed() override { ClearScan(); }
 
-    VOxaFileAscension* mFile = nullptr;
-    VString mFileName{""};
     bool mScanned = false;
     std::vector<Track> mTracks;  // sorted by sensor number
     VTime mStartTime;
@@ -94,20 +89,11 @@ private:
 
 // Writer of BRD files: one record per marked node and frame, sensor numbers by the node's place
 // in the depth-first walk; with "ExportGapsAsValidData" 0 an occluded node is left out of a frame.
-class VOxaWriterAscension : public VOxaWriter {
+class VOxaWriterAscension : public VOxaTextFileWriter<VOxaFileAscension> {
 public:
     explicit VOxaWriterAscension(VOxaSdkManager* manager);
-    ~VOxaWriterAscension() override;
-
-    bool FileCreate(const char* path) override;
-    // Puts the written file in place; false with error 3 when a write failed.
-    bool FileClose() override;
-    bool IsFileOpen() override;
     VStreamOptions* GetWriteOptions() override;
     bool Write(VOxaScene* scene, VStreamOptions* options) override;
-
-private:
-    VOxaFileAscension* mFile = nullptr;
 };
 
 VOxaReader* VOxaCreateBrdReader(VOxaSdkManager* manager);

@@ -52,39 +52,7 @@ bool VOxaFileCorvelundMov::ReadValues(double* values, int count, bool fromStart)
 
 // ---- reader ----------------------------------------------------------------------------------------
 
-VOxaReaderCorvelundMov::VOxaReaderCorvelundMov(VOxaSdkManager* manager) : VOxaReader(manager) {}
-
-VOxaReaderCorvelundMov::~VOxaReaderCorvelundMov() {
-    delete mFile;
-}
-
-bool VOxaReaderCorvelundMov::FileOpen(const char* path) {
-    if (mFile) FileClose();
-    VOxaFileCorvelundMov* file = new VOxaFileCorvelundMov();
-    if (!path || !file->Open(path, "r")) {
-        delete file;
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    mFile = file;
-    mFileName = path;
-    return true;
-}
-
-bool VOxaReaderCorvelundMov::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    delete mFile;
-    mFile = nullptr;
-    mFileName = "";
-    return true;
-}
-
-bool VOxaReaderCorvelundMov::IsFileOpen() {
-    return mFile != nullptr;
-}
+VOxaReaderCorvelundMov::VOxaReaderCorvelundMov(VOxaSdkManager* manager) : VOxaTextFileReader(manager) {}
 
 double VOxaReaderCorvelundMov::EstimateFrameRate(int64_t lineCount, double& firstTime) {
     firstTime = 0.0;
@@ -267,45 +235,7 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
 
 // ---- writer ----------------------------------------------------------------------------------------
 
-VOxaWriterCorvelundMov::VOxaWriterCorvelundMov(VOxaSdkManager* manager) : VOxaWriter(manager) {}
-
-VOxaWriterCorvelundMov::~VOxaWriterCorvelundMov() {
-    delete mFile;
-}
-
-bool VOxaWriterCorvelundMov::FileCreate(const char* path) {
-    delete mFile;
-    mFile = new VOxaFileCorvelundMov();
-    if (!path || !mFile->Open(path, "w")) {
-        delete mFile;
-        mFile = nullptr;
-        char text[1024];
-        std::snprintf(text, sizeof text, "Cannot open file \"%s\" for writing.", path ? path : "");
-        mError.SetLastError(eFILE_NOT_OPENED, text);
-        return false;
-    }
-    return true;
-}
-
-bool VOxaWriterCorvelundMov::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    // A file dropped after a failed Write has nothing to put in place.
-    const bool closed = !mFile->IsOpen() || mFile->Close();
-    delete mFile;
-    mFile = nullptr;
-    if (!closed) {
-        mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
-        return false;
-    }
-    return true;
-}
-
-bool VOxaWriterCorvelundMov::IsFileOpen() {
-    return mFile != nullptr;
-}
+VOxaWriterCorvelundMov::VOxaWriterCorvelundMov(VOxaSdkManager* manager) : VOxaTextFileWriter(manager) {}
 
 VStreamOptions* VOxaWriterCorvelundMov::GetWriteOptions() {
     VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
@@ -318,16 +248,8 @@ VStreamOptions* VOxaWriterCorvelundMov::GetWriteOptions() {
 }
 
 bool VOxaWriterCorvelundMov::Write(VOxaScene* scene, VStreamOptions* streamOptions) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    VStreamOptionsMotion* options = VOxaMotionSupport::AsMotionOptions(streamOptions);
-    if (!options) {
-        mFile->Discard();
-        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
-        return false;
-    }
+    VStreamOptionsMotion* options = BeginWrite(streamOptions);
+    if (!options) return false;
     const bool present[3] = {VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eTRANSLATION),
                              VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eROTATION),
                              VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eSCALING)};
@@ -337,11 +259,7 @@ bool VOxaWriterCorvelundMov::Write(VOxaScene* scene, VStreamOptions* streamOptio
         return false;
     }
     VOxaNode* root = VOxaMotionSupport::FindWriteRoot(*this, scene, options);
-    if (!root) {
-        mFile->Discard();
-        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
-        return false;
-    }
+    if (!root) return DropWrite(eUNIDENTIFIED_ERROR);
     std::vector<VOxaNode*> objects;
     VOxaMotionSupport::CollectMarkedNodes(root, objects);
     const int n = options->GetFrameCount();
@@ -366,11 +284,7 @@ bool VOxaWriterCorvelundMov::Write(VOxaScene* scene, VStreamOptions* streamOptio
         }
         ok = mFile->WriteChar('\n');
     }
-    if (!ok || mFile->WriteFailed()) {
-        mFile->Discard();
-        mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
-        return false;
-    }
+    if (!ok || mFile->WriteFailed()) return DropWrite(eOUT_OF_DISK_SPACE);
     return true;
 }
 

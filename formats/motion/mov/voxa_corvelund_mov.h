@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "formats/motion/vtext_file.h"
+#include "formats/motion/vtext_motion_io.h"
 #include "oxa_codec/voxa_reader.h"
 #include "oxa_codec/voxa_writer.h"
 
@@ -28,14 +29,9 @@ public:
 
 // Reader of MOV files: objects "Marker0", "Marker1" ... with keyed transform curves below
 // "MOV:reference" (or "MOV:optical"). The frame rate is estimated from the first ten times.
-class VOxaReaderCorvelundMov : public VOxaReader {
+class VOxaReaderCorvelundMov : public VOxaTextFileReader<VOxaFileCorvelundMov> {
 public:
     explicit VOxaReaderCorvelundMov(VOxaSdkManager* manager);
-    ~VOxaReaderCorvelundMov() override;
-
-    bool FileOpen(const char* path) override;
-    bool FileClose() override;
-    bool IsFileOpen() override;
     VStreamOptions* GetReadOptions() override;
     bool Read(VOxaScene* scene, VStreamOptions* options) override;
 
@@ -43,27 +39,14 @@ public:
     // never rise. Only steps where the time rises count, so repeated times cannot divide by zero.
     // The first line's time goes to `firstTime` (0 when there is no line).
     double EstimateFrameRate(int64_t lineCount, double& firstTime);
-
-private:
-    VOxaFileCorvelundMov* mFile = nullptr;
-    VString mFileName{""};
 };
 
 // Writer of MOV files: one line per frame, the groups chosen by the options.
-class VOxaWriterCorvelundMov : public VOxaWriter {
+class VOxaWriterCorvelundMov : public VOxaTextFileWriter<VOxaFileCorvelundMov> {
 public:
     explicit VOxaWriterCorvelundMov(VOxaSdkManager* manager);
-    ~VOxaWriterCorvelundMov() override;
-
-    bool FileCreate(const char* path) override;
-    // Puts the written file in place; false with error 3 when a write failed.
-    bool FileClose() override;
-    bool IsFileOpen() override;
     VStreamOptions* GetWriteOptions() override;
     bool Write(VOxaScene* scene, VStreamOptions* options) override;
-
-private:
-    VOxaFileCorvelundMov* mFile = nullptr;
 };
 
 VOxaReader* VOxaCreateMovReader(VOxaSdkManager* manager);

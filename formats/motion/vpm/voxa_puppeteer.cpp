@@ -89,39 +89,7 @@ bool VOxaFilePuppeteer::WriteFrame(const VgeTVector& translation, const VgeTVect
 
 // ---- reader ----------------------------------------------------------------------------------------
 
-VOxaReaderPuppeteer::VOxaReaderPuppeteer(VOxaSdkManager* manager) : VOxaReader(manager) {}
-
-VOxaReaderPuppeteer::~VOxaReaderPuppeteer() {
-    delete mFile;
-}
-
-bool VOxaReaderPuppeteer::FileOpen(const char* path) {
-    if (mFile) FileClose();
-    VOxaFilePuppeteer* file = new VOxaFilePuppeteer();
-    if (!path || !file->Open(path, "r")) {
-        delete file;
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    mFile = file;
-    mFileName = path;
-    return true;
-}
-
-bool VOxaReaderPuppeteer::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    delete mFile;
-    mFile = nullptr;
-    mFileName = "";
-    return true;
-}
-
-bool VOxaReaderPuppeteer::IsFileOpen() {
-    return mFile != nullptr;
-}
+VOxaReaderPuppeteer::VOxaReaderPuppeteer(VOxaSdkManager* manager) : VOxaTextFileReader(manager) {}
 
 VStreamOptions* VOxaReaderPuppeteer::GetReadOptions() {
     if (!mFile) {
@@ -223,15 +191,8 @@ bool VOxaReaderPuppeteer::Read(VOxaScene* scene, VStreamOptions* streamOptions) 
         mError.SetLastErrorID(eFILE_NOT_OPENED);
         return false;
     }
-    VStreamOptionsMotion* options = VOxaMotionSupport::AsMotionOptions(streamOptions);
-    if (!options) {
-        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
-        return false;
-    }
-    if (!scene || !scene->GetRootNode()) {
-        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
-        return false;
-    }
+    VStreamOptionsMotion* options = VOxaMotionSupport::ReadTarget(mError, streamOptions, scene);
+    if (!options) return false;
     VOxaSdkManager* manager = GetSdkManager();
     VOxaNode* reference = VOxaMotionSupport::CreateReferenceNode(
         manager, "VPM", VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eIMPORT_AS_OPTICAL_SEGMENTS));
@@ -270,45 +231,7 @@ bool VOxaReaderPuppeteer::Read(VOxaScene* scene, VStreamOptions* streamOptions) 
 
 // ---- writer ----------------------------------------------------------------------------------------
 
-VOxaWriterPuppeteer::VOxaWriterPuppeteer(VOxaSdkManager* manager) : VOxaWriter(manager) {}
-
-VOxaWriterPuppeteer::~VOxaWriterPuppeteer() {
-    delete mFile;
-}
-
-bool VOxaWriterPuppeteer::FileCreate(const char* path) {
-    delete mFile;
-    mFile = new VOxaFilePuppeteer();
-    if (!path || !mFile->Open(path, "w")) {
-        delete mFile;
-        mFile = nullptr;
-        char text[1024];
-        std::snprintf(text, sizeof text, "Cannot open file \"%s\" for writing.", path ? path : "");
-        mError.SetLastError(eFILE_NOT_OPENED, text);
-        return false;
-    }
-    return true;
-}
-
-bool VOxaWriterPuppeteer::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    // A file dropped after a failed Write has nothing to put in place.
-    const bool closed = !mFile->IsOpen() || mFile->Close();
-    delete mFile;
-    mFile = nullptr;
-    if (!closed) {
-        mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
-        return false;
-    }
-    return true;
-}
-
-bool VOxaWriterPuppeteer::IsFileOpen() {
-    return mFile != nullptr;
-}
+VOxaWriterPuppeteer::VOxaWriterPuppeteer(VOxaSdkManager* manager) : VOxaTextFileWriter(manager) {}
 
 VStreamOptions* VOxaWriterPuppeteer::GetWriteOptions() {
     VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
@@ -317,22 +240,10 @@ VStreamOptions* VOxaWriterPuppeteer::GetWriteOptions() {
 }
 
 bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFILE_NOT_OPENED);
-        return false;
-    }
-    VStreamOptionsMotion* options = VOxaMotionSupport::AsMotionOptions(streamOptions);
-    if (!options) {
-        mFile->Discard();
-        mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
-        return false;
-    }
+    VStreamOptionsMotion* options = BeginWrite(streamOptions);
+    if (!options) return false;
     VOxaNode* root = VOxaMotionSupport::FindWriteRoot(*this, scene, options);
-    if (!root) {
-        mFile->Discard();
-        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
-        return false;
-    }
+    if (!root) return DropWrite(eUNIDENTIFIED_ERROR);
     const int n = options->GetFrameCount();
     VTime time = options->GetStartTime();
     const VTime period = options->GetFramePeriod();
@@ -352,9 +263,7 @@ bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions)
             buffer = (Sample*)std::malloc((size_t)samples * sizeof(Sample));
         if (!buffer) {
             options->Message("Error", "Not enough memory to allocate animation buffer.", "Ok");
-            mFile->Discard();
-            mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
-            return false;
+            return DropWrite(eUNIDENTIFIED_ERROR);
         }
     }
     for (int f = 0; f < n; ++f, time += period) {
@@ -382,11 +291,7 @@ bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions)
         ok = ok && !mFile->WriteFailed();
     }
     std::free(buffer);
-    if (!ok) {
-        mFile->Discard();
-        mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
-        return false;
-    }
+    if (!ok) return DropWrite(eOUT_OF_DISK_SPACE);
     return true;
 }
 

@@ -3,6 +3,7 @@
 
 #include "base/vge_vector.h"
 #include "formats/motion/vtext_file.h"
+#include "formats/motion/vtext_motion_io.h"
 #include "oxa_codec/voxa_reader.h"
 #include "oxa_codec/voxa_writer.h"
 
@@ -36,14 +37,9 @@ private:
 
 // Reader of VPM files: one node per segment below "VPM:reference" (or "VPM:optical"). A later
 // segment that cannot be read ends the list; the first must read.
-class VOxaReaderPuppeteer : public VOxaReader {
+class VOxaReaderPuppeteer : public VOxaTextFileReader<VOxaFilePuppeteer> {
 public:
     explicit VOxaReaderPuppeteer(VOxaSdkManager* manager);
-    ~VOxaReaderPuppeteer() override;
-
-    bool FileOpen(const char* path) override;
-    bool FileClose() override;
-    bool IsFileOpen() override;
     VStreamOptions* GetReadOptions() override;
     bool Read(VOxaScene* scene, VStreamOptions* options) override;
 
@@ -51,27 +47,15 @@ private:
     // Reads one segment into a new node below `reference`; false (no node left) when it fails.
     bool ReadSegment(VOxaNode* reference, const char* takeName, class VStreamOptionsMotion* options,
                      bool fromStart);
-
-    VOxaFilePuppeteer* mFile = nullptr;
-    VString mFileName{""};
 };
 
 // Writer of VPM files: the marked nodes are sampled into a buffer, then written one segment per
 // node.
-class VOxaWriterPuppeteer : public VOxaWriter {
+class VOxaWriterPuppeteer : public VOxaTextFileWriter<VOxaFilePuppeteer> {
 public:
     explicit VOxaWriterPuppeteer(VOxaSdkManager* manager);
-    ~VOxaWriterPuppeteer() override;
-
-    bool FileCreate(const char* path) override;
-    // Puts the written file in place; false with error 3 when a write failed.
-    bool FileClose() override;
-    bool IsFileOpen() override;
     VStreamOptions* GetWriteOptions() override;
     bool Write(VOxaScene* scene, VStreamOptions* options) override;
-
-private:
-    VOxaFilePuppeteer* mFile = nullptr;
 };
 
 VOxaReader* VOxaCreateVpmReader(VOxaSdkManager* manager);
