@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "animation/fcurve.h"
-#include "bench/bench_ratio.h"
+#include "bench/bench_support.h"
 #include "formats/motion/amc/voxa_reader_acclaim_amc.h"
 #include "formats/motion/amc/voxa_writer_acclaim_amc.h"
 #include "formats/motion/asf/voxa_reader_acclaim_asf.h"
@@ -37,12 +37,6 @@ std::string gAmcPath;
 double gFileBytes = 0.0;
 double gPeakMb = -1.0;
 double gCurvesMb = 0.0;
-
-long MaxRssKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
 
 struct Bone {
     const char* name;
@@ -192,14 +186,10 @@ struct ReadScene {
 
 void BM_Read(benchmark::State& state) {
     for (auto _ : state) {
-        const long before = MaxRssKb();
-        const int64_t keysBefore = VFCurve::GetKeyMemoryTotal();
+        const oxa_bench::MemoryProbe probe;
         ReadScene read;
         if (!read.Read() || read.frames != kFrames) state.SkipWithError("read failed");
-        if (gPeakMb < 0.0) {
-            gPeakMb = (double)(MaxRssKb() - before) / 1024.0;
-            gCurvesMb = (double)(VFCurve::GetKeyMemoryTotal() - keysBefore) / (1024.0 * 1024.0);
-        }
+        if (gPeakMb < 0.0) probe.Take(gPeakMb, gCurvesMb);
     }
     state.counters["MB/s"] =
         benchmark::Counter(gFileBytes / 1e6, benchmark::Counter::kIsIterationInvariantRate);
@@ -207,43 +197,7 @@ void BM_Read(benchmark::State& state) {
 
 // Every number of the AMC file through std::from_chars, read in blocks as the reader does.
 void BM_FromChars(benchmark::State& state) {
-    std::vector<char> block(1 << 16);
-    for (auto _ : state) {
-        FILE* in = std::fopen(gAmcPath.c_str(), "rb");
-        double sum = 0.0;
-        size_t carry = 0;
-        for (;;) {
-            const size_t got = std::fread(block.data() + carry, 1, block.size() - carry, in);
-            const size_t length = carry + got;
-            if (length == 0) break;
-            size_t end = length;
-            while (end > 0 && block[end - 1] != '\n')
-                --end;
-            if (end == 0) end = length;
-            const char* p = block.data();
-            const char* stop = block.data() + end;
-            while (p < stop) {
-                while (p < stop && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r'))
-                    ++p;
-                double value = 0.0;
-                auto result = std::from_chars(p, stop, value);
-                if (result.ec == std::errc()) {
-                    sum += value;
-                    p = result.ptr;
-                } else {
-                    while (p < stop && *p != ' ' && *p != '\n')
-                        ++p;
-                }
-            }
-            carry = length - end;
-            std::memmove(block.data(), block.data() + end, carry);
-            if (got == 0) break;
-        }
-        std::fclose(in);
-        benchmark::DoNotOptimize(sum);
-    }
-    state.counters["MB/s"] =
-        benchmark::Counter(gFileBytes / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+    oxa_bench::RunFromChars(state, gAmcPath, gFileBytes, true);
 }
 
 void BM_Write(benchmark::State& state) {
@@ -289,15 +243,9 @@ int main(int argc, char** argv) {
     Generate();
     oxa_bench::RatioReporter reporter;
     oxa_bench::RunBenchmarks(argc, argv, reporter);
-    const double* read = reporter.Find("BM_Read MB/s", 0);
-    const double* loop = reporter.Find("BM_FromChars MB/s", 0);
     std::printf("\nAMC file: %.1f MB, %d bones x %d frames\n", gFileBytes / 1e6, kBoneCount + 1, kFrames);
-    if (read && loop && *read > 0.0)
-        std::printf("read time / from_chars loop time: %.2f (target <= 3)\n", *loop / *read);
-    if (gPeakMb >= 0.0)
-        std::printf(
-            "peak memory added by the first read: %.1f MB; curves: %.1f MB; ratio %.2f (target <= 1.5)\n",
-            gPeakMb, gCurvesMb, gCurvesMb > 0.0 ? gPeakMb / gCurvesMb : 0.0);
+    oxa_bench::PrintReadBaseline(reporter);
+    oxa_bench::PrintFirstReadMemory(gPeakMb, gCurvesMb);
     if (const double* write = reporter.Find("BM_Write GB/s", 0))
         std::printf("full write (ASF and AMC): %.3f GB/s (target >= 0.3)\n", *write);
     std::remove(gAsfPath.c_str());

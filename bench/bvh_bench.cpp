@@ -18,7 +18,7 @@
 
 #include "animation/anim_settings.h"
 #include "animation/fcurve.h"
-#include "bench/bench_ratio.h"
+#include "bench/bench_support.h"
 #include "formats/motion/bvh/voxa_reader_biovision.h"
 #include "formats/motion/bvh/voxa_writer_biovision.h"
 #include "oxa_codec/vstream_options.h"
@@ -41,12 +41,6 @@ std::string gPath;
 double gFileBytes = 0.0;
 double gPeakMb = -1.0;
 double gCurvesMb = 0.0;
-
-long MaxRssKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
 
 // A branching skeleton (every fifth joint starts a new limb from the spine) with smooth motion
 // that turns some joints past +-180 degrees, values printed with six decimals as capture tools do.
@@ -156,43 +150,7 @@ void BM_ReadWithFilters(benchmark::State& state) {
 
 // Every number of the file through std::from_chars, read in blocks.
 void BM_FromChars(benchmark::State& state) {
-    std::vector<char> block(1 << 16);
-    for (auto _ : state) {
-        FILE* in = std::fopen(gPath.c_str(), "rb");
-        double sum = 0.0;
-        size_t carry = 0;
-        for (;;) {
-            size_t got = std::fread(block.data() + carry, 1, block.size() - carry, in);
-            size_t length = carry + got;
-            if (length == 0) break;
-            size_t end = length;
-            while (end > 0 && block[end - 1] != '\n')
-                --end;
-            if (end == 0) end = length;
-            const char* p = block.data();
-            const char* stop = block.data() + end;
-            while (p < stop) {
-                while (p < stop && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r'))
-                    ++p;
-                double value = 0.0;
-                auto result = std::from_chars(p, stop, value);
-                if (result.ec == std::errc()) {
-                    sum += value;
-                    p = result.ptr;
-                } else {
-                    while (p < stop && *p != '\n')
-                        ++p;
-                }
-            }
-            carry = length - end;
-            std::memmove(block.data(), block.data() + end, carry);
-            if (got == 0) break;
-        }
-        std::fclose(in);
-        benchmark::DoNotOptimize(sum);
-    }
-    state.counters["MB/s"] =
-        benchmark::Counter(gFileBytes / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+    oxa_bench::RunFromChars(state, gPath, gFileBytes);
 }
 
 #ifdef OXA_HAVE_ASSIMP
@@ -246,12 +204,10 @@ BENCHMARK(BM_Write)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 // The memory the first read adds, measured before anything else has grown the process.
 void MeasureMemory() {
-    const long before = MaxRssKb();
-    const int64_t keysBefore = VFCurve::GetKeyMemoryTotal();
+    const oxa_bench::MemoryProbe probe;
     ReadScene read;
     if (!read.Read()) return;
-    gPeakMb = (double)(MaxRssKb() - before) / 1024.0;
-    gCurvesMb = (double)(VFCurve::GetKeyMemoryTotal() - keysBefore) / (1024.0 * 1024.0);
+    probe.Take(gPeakMb, gCurvesMb);
 }
 
 }  // namespace
@@ -262,19 +218,14 @@ int main(int argc, char** argv) {
     oxa_bench::RatioReporter reporter;
     oxa_bench::RunBenchmarks(argc, argv, reporter);
     const double* read = reporter.Find("BM_Read MB/s", 0);
-    const double* loop = reporter.Find("BM_FromChars MB/s", 0);
     const double* assimp = reporter.Find("BM_AssimpRead MB/s", 0);
     std::printf("\nfile: %.1f MB, %d joints x %d frames\n", gFileBytes / 1e6, kJoints, kFrames);
-    if (read && loop && *read > 0.0)
-        std::printf("read time / from_chars loop time: %.2f (target <= 3)\n", *loop / *read);
+    oxa_bench::PrintReadBaseline(reporter);
     if (read && assimp && *assimp > 0.0)
         std::printf("assimp read time / read time: %.2f (target >= 5)\n", *read / *assimp);
     else
         std::printf("assimp: not measured (libassimp-dev not installed)\n");
-    if (gPeakMb >= 0.0)
-        std::printf(
-            "peak memory added by the first read: %.1f MB; curves: %.1f MB; ratio %.2f (target <= 1.5)\n",
-            gPeakMb, gCurvesMb, gCurvesMb > 0.0 ? gPeakMb / gCurvesMb : 0.0);
+    oxa_bench::PrintFirstReadMemory(gPeakMb, gCurvesMb);
     if (const double* write = reporter.Find("BM_Write GB/s", 0))
         std::printf("full write: %.3f GB/s (target >= 0.3)\n", *write);
     std::remove(gPath.c_str());

@@ -29,7 +29,7 @@
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
 
-#include "bench_ratio.h"
+#include "bench_support.h"
 
 namespace {
 
@@ -38,14 +38,7 @@ constexpr int kMarkers = 100;
 constexpr int kFrames = 65000;
 
 std::string Folder() {
-    static std::string folder;
-    if (folder.empty()) {
-        const char* dir = std::getenv("TMPDIR");
-        std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/oxa_c3d_XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back(0);
-        folder = mkdtemp(buffer.data()) ? buffer.data() : "/tmp";
-    }
+    static const std::string folder = oxa_bench::MakeTempFolder("oxa_c3d_");
     return folder;
 }
 
@@ -111,15 +104,6 @@ double Generate(int frames) {
     std::fwrite(bytes.data(), 1, bytes.size(), out);
     std::fclose(out);
     return seconds;
-}
-
-long CurrentRssKb() {
-    long pages = 0, resident = 0;
-    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-        std::fclose(f);
-    }
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 void BM_Write(benchmark::State& state) {
@@ -204,7 +188,7 @@ void BM_Read(benchmark::State& state) {
             VFCurveSetRotationFilterMode(0);
             VOxaSdkManager* manager = VOxaSdkManager::Create();
             VOxaScene* scene = manager->CreateScene();
-            const long before = CurrentRssKb();
+            const long before = oxa_bench::CurrentRssKb();
             const int64_t keysBefore = VFCurve::GetKeyMemoryTotal();
             auto start = Clock::now();
             VOxaReaderVicon reader(manager);

@@ -26,7 +26,7 @@
 
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
-#include "bench_ratio.h"
+#include "bench_support.h"
 #include "formats/geometry/dxf/voxa_reader_dxf.h"
 #include "formats/geometry/dxf/voxa_writer_dxf.h"
 #include "oxa_codec/vstream_options.h"
@@ -137,14 +137,6 @@ size_t GenerateFile(int side) {
 size_t gFileSize = 0;
 double gPeakBytes = 0.0;
 
-long StatusKb(const char* key) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.compare(0, std::strlen(key), key) == 0) return std::atol(line.c_str() + std::strlen(key));
-    return 0;
-}
-
 bool ReadInto(VOxaSdkManager* manager, VOxaScene* scene) {
     VOxaReaderDxf reader(manager);
     std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
@@ -160,9 +152,9 @@ void BM_OurRead(benchmark::State& state) {
         {
             std::ofstream("/proc/self/clear_refs") << "5";  // reset the peak resident size
         }
-        const long before = StatusKb("VmRSS:");
+        const long before = oxa_bench::StatusKb("VmRSS:");
         const bool ok = ReadInto(manager.get(), scene);
-        const long peak = StatusKb("VmHWM:");
+        const long peak = oxa_bench::StatusKb("VmHWM:");
         if (!ok) state.SkipWithError("read failed");
         gPeakBytes = (double)(peak - before) * 1024.0;
     }
@@ -302,25 +294,6 @@ bool SameBytes(const fs::path& a, const fs::path& b) {
     return i == end && j == end;
 }
 
-// The ratio reporter that also keeps each run's median CPU time: on a shared machine the wall
-// times swing with the load, the CPU times much less.
-class CpuRatioReporter : public oxa_bench::RatioReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        RatioReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.aggregate_name.empty() || run.aggregate_name == "median")
-                mCpu[run.run_name.function_name] = run.GetAdjustedCPUTime();
-    }
-    const double* Cpu(const std::string& name) const {
-        auto it = mCpu.find(name);
-        return it == mCpu.end() ? nullptr : &it->second;
-    }
-
-private:
-    std::map<std::string, double> mCpu;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -343,29 +316,18 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond);
 #endif
     benchmark::Initialize(&argc, argv);
-    CpuRatioReporter reporter;
+    oxa_bench::CpuRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     std::printf("\npeak memory added by the read: %.1f MB for a %.1f MB file (%.2f x)\n", gPeakBytes / 1e6,
                 gFileSize / 1e6, gPeakBytes / (double)gFileSize);
-    const double* ourRead = reporter.Find("dxf_read_ours", 0);
-    const double* ourWrite = reporter.Find("dxf_write_ours", 0);
-    const double* fprintfWrite = reporter.Find("dxf_write_fprintf", 0);
-    if (ourWrite && fprintfWrite) std::printf("write: fprintf / ours = %.2f\n", *fprintfWrite / *ourWrite);
-    if (reporter.Cpu("dxf_write_fprintf") && reporter.Cpu("dxf_write_ours"))
-        std::printf("write: fprintf / ours (CPU time) = %.2f\n",
-                    *reporter.Cpu("dxf_write_fprintf") / *reporter.Cpu("dxf_write_ours"));
+    reporter.PrintComparison("write:", "fprintf", "dxf_write_fprintf", "dxf_write_ours");
     std::printf("the fprintf loop wrote %s bytes as our writer\n",
                 SameBytes(Folder() / "ours_out.dxf", Folder() / "fprintf_out.dxf") ? "the same" : "OTHER");
 #ifdef OXA_HAVE_ASSIMP
-    const double* theirRead = reporter.Find("dxf_read_assimp", 0);
-    if (ourRead && theirRead) std::printf("read:  assimp / ours = %.2f\n", *theirRead / *ourRead);
-    if (reporter.Cpu("dxf_read_assimp") && reporter.Cpu("dxf_read_ours"))
-        std::printf("read:  assimp / ours (CPU time) = %.2f\n",
-                    *reporter.Cpu("dxf_read_assimp") / *reporter.Cpu("dxf_read_ours"));
+    reporter.PrintComparison("read: ", "assimp", "dxf_read_assimp", "dxf_read_ours");
 #else
     std::printf("assimp not found at configure time: no comparison row\n");
-    (void)ourRead;
 #endif
     std::error_code error;
     fs::remove_all(Folder(), error);

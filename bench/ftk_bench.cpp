@@ -17,6 +17,7 @@
 
 #include "formats/geometry/3ds/ftk.h"
 
+#include "bench_3ds_scene.h"
 #include "bench_ratio.h"
 
 #ifdef OXA_HAVE_LIB3DS
@@ -72,34 +73,8 @@ Scene MakeScene() {
         scene.mMaterials.push_back(material);
     }
     for (int i = 0; i < kMeshes; ++i) {
-        Ftk::Mesh* mesh = nullptr;
-        Ftk::InitMesh(&mesh, kVertices, kVertices, Ftk::kMeshMapping | Ftk::kMeshSmoothing);
-        std::snprintf(mesh->mName, sizeof mesh->mName, "Mesh%d", i);
-        for (int v = 0; v < kVertices; ++v) {
-            mesh->mVertices[v] = Ftk::Point3{(float)v, (float)(v % 256), (float)i};
-            mesh->mMapping[v] = Ftk::TexVert{(float)(v % 100) / 100.0f, (float)(v % 37) / 37.0f};
-            mesh->mFaces[v] =
-                Ftk::Face{(uint16_t)v, (uint16_t)((v + 1) % kVertices), (uint16_t)((v + 2) % kVertices), 7};
-            mesh->mSmoothing[v] = 1u << (v % 32);
-        }
-        mesh->mMaterialGroupCount = 1;
-        Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
-        std::snprintf(mesh->mMaterialGroups[0].mName, 17, "Mat%d", i % kMaterials);
-        Ftk::AllocMaterialGroupFaces(mesh, 0, kVertices);
-        for (int f = 0; f < kVertices; ++f)
-            mesh->mMaterialGroups[0].mFaces[f] = (uint16_t)f;
-        mesh->mLocalAxes[0] = mesh->mLocalAxes[4] = mesh->mLocalAxes[8] = 1.0f;
-        scene.mMeshes.push_back(mesh);
-
-        Ftk::ObjectMotion* motion = nullptr;
-        Ftk::InitObjectMotion(&motion, kKeys, kKeys, kKeys, 0, 0);
-        std::snprintf(motion->mName, sizeof motion->mName, "Mesh%d", i);
-        for (int k = 0; k < kKeys; ++k) {
-            motion->mPosition.mKeys[k].mFrame = motion->mRotation.mKeys[k].mFrame =
-                motion->mScale.mKeys[k].mFrame = k;
-            motion->mPosition.mValues[3 * k] = (float)k;
-        }
-        scene.mObjectMotions.push_back(motion);
+        scene.mMeshes.push_back(oxa_bench::MakeBench3dsMesh(i, kVertices, kMaterials, 32));
+        scene.mObjectMotions.push_back(oxa_bench::MakeBench3dsMotion(i, kKeys, false));
     }
     Ftk::Camera* camera = nullptr;
     Ftk::InitCamera(&camera);

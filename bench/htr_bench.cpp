@@ -18,7 +18,7 @@
 
 #include "animation/fcurve.h"
 #include "base/platform.h"
-#include "bench/bench_ratio.h"
+#include "bench/bench_support.h"
 #include "formats/motion/htr/voxa_reader_htr.h"
 #include "formats/motion/htr/voxa_writer_htr.h"
 #include "oxa_codec/vstream_options.h"
@@ -36,12 +36,6 @@ std::string gPath;
 double gFileBytes = 0.0;
 double gPeakMb = -1.0;
 double gCurvesMb = 0.0;
-
-long MaxRssKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
 
 // A chain-and-branch skeleton with smooth random motion, written with the file's own writers.
 void Generate() {
@@ -103,14 +97,10 @@ struct ReadScene {
 
 void BM_Read(benchmark::State& state) {
     for (auto _ : state) {
-        long before = MaxRssKb();
-        int64_t keysBefore = VFCurve::GetKeyMemoryTotal();
+        const oxa_bench::MemoryProbe probe;
         auto* read = new ReadScene;
         if (!read->Read()) state.SkipWithError("read failed");
-        if (gPeakMb < 0.0) {
-            gPeakMb = (double)(MaxRssKb() - before) / 1024.0;
-            gCurvesMb = (double)(VFCurve::GetKeyMemoryTotal() - keysBefore) / (1024.0 * 1024.0);
-        }
+        if (gPeakMb < 0.0) probe.Take(gPeakMb, gCurvesMb);
         // Tearing the scene down is not part of the read.
         state.PauseTiming();
         delete read;
@@ -122,44 +112,7 @@ void BM_Read(benchmark::State& state) {
 
 // Every number of the file through std::from_chars, read in blocks as the reader does.
 void BM_FromChars(benchmark::State& state) {
-    std::vector<char> block(1 << 16);
-    for (auto _ : state) {
-        FILE* in = std::fopen(gPath.c_str(), "rb");
-        double sum = 0.0;
-        size_t carry = 0;
-        for (;;) {
-            size_t got = std::fread(block.data() + carry, 1, block.size() - carry, in);
-            size_t length = carry + got;
-            if (length == 0) break;
-            // Up to the last complete line.
-            size_t end = length;
-            while (end > 0 && block[end - 1] != '\n')
-                --end;
-            if (end == 0) end = length;
-            const char* p = block.data();
-            const char* stop = block.data() + end;
-            while (p < stop) {
-                while (p < stop && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r'))
-                    ++p;
-                double value = 0.0;
-                auto result = std::from_chars(p, stop, value);
-                if (result.ec == std::errc()) {
-                    sum += value;
-                    p = result.ptr;
-                } else {
-                    while (p < stop && *p != '\n')
-                        ++p;
-                }
-            }
-            carry = length - end;
-            std::memmove(block.data(), block.data() + end, carry);
-            if (got == 0) break;
-        }
-        std::fclose(in);
-        benchmark::DoNotOptimize(sum);
-    }
-    state.counters["MB/s"] =
-        benchmark::Counter(gFileBytes / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+    oxa_bench::RunFromChars(state, gPath, gFileBytes);
 }
 
 void BM_Write(benchmark::State& state) {
@@ -219,15 +172,9 @@ int main(int argc, char** argv) {
     Generate();
     oxa_bench::RatioReporter reporter;
     oxa_bench::RunBenchmarks(argc, argv, reporter);
-    const double* read = reporter.Find("BM_Read MB/s", 0);
-    const double* loop = reporter.Find("BM_FromChars MB/s", 0);
     std::printf("\nfile: %.1f MB, %d segments x %d frames\n", gFileBytes / 1e6, kSegments, kFrames);
-    if (read && loop && *read > 0.0)
-        std::printf("read time / from_chars loop time: %.2f (target <= 3)\n", *loop / *read);
-    if (gPeakMb >= 0.0)
-        std::printf(
-            "peak memory added by the first read: %.1f MB; curves: %.1f MB; ratio %.2f (target <= 1.5)\n",
-            gPeakMb, gCurvesMb, gCurvesMb > 0.0 ? gPeakMb / gCurvesMb : 0.0);
+    oxa_bench::PrintReadBaseline(reporter);
+    oxa_bench::PrintFirstReadMemory(gPeakMb, gCurvesMb);
     if (const double* write = reporter.Find("BM_Write GB/s", 0))
         std::printf("full write: %.3f GB/s (target >= 0.3)\n", *write);
     if (const double* lines = reporter.Find("BM_WriteLines GB/s", 0))

@@ -35,21 +35,14 @@
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
 
-#include "bench_ratio.h"
+#include "bench_support.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 std::string Folder() {
-    static std::string folder;
-    if (folder.empty()) {
-        const char* dir = std::getenv("TMPDIR");
-        std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/oxa_markers_XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back(0);
-        folder = mkdtemp(buffer.data()) ? buffer.data() : "/tmp";
-    }
+    static const std::string folder = oxa_bench::MakeTempFolder("oxa_markers_");
     return folder;
 }
 
@@ -201,15 +194,6 @@ double ParseNumbers(const std::string& path, double& sum) {
     return (double)count;
 }
 
-long CurrentRssKb() {
-    long pages = 0, resident = 0;
-    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-        std::fclose(f);
-    }
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
 struct Format {
     const char* name;
     const char* extension;
@@ -237,7 +221,7 @@ Result Measure(const Format& format, const std::string& path) {
         VFCurveSetRotationFilterMode(0);
         VOxaSdkManager* manager = VOxaSdkManager::Create();
         VOxaScene* scene = manager->CreateScene();
-        const long before = CurrentRssKb();
+        const long before = oxa_bench::CurrentRssKb();
         const int64_t keysBefore = VFCurve::GetKeyMemoryTotal();
         std::unique_ptr<VOxaReader> reader(format.reader(manager));
         auto start = Clock::now();

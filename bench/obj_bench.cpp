@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_ratio.h"
+#include "bench_support.h"
 #include "formats/geometry/obj/voxa_obj_text.h"
 #include "formats/geometry/obj/voxa_reader_obj.h"
 #include "formats/geometry/obj/voxa_writer_obj.h"
@@ -121,14 +121,6 @@ size_t GenerateFile(int side) {
 size_t gFileSize = 0;
 double gPeakBytes = 0.0;
 
-long StatusKb(const char* key) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.compare(0, std::strlen(key), key) == 0) return std::atol(line.c_str() + std::strlen(key));
-    return 0;
-}
-
 void BM_OurRead(benchmark::State& state) {
     for (auto _ : state) {
         std::unique_ptr<VOxaSdkManager> manager(VOxaSdkManager::Create());
@@ -136,12 +128,12 @@ void BM_OurRead(benchmark::State& state) {
         {
             std::ofstream("/proc/self/clear_refs") << "5";  // reset the peak resident size
         }
-        const long before = StatusKb("VmRSS:");
+        const long before = oxa_bench::StatusKb("VmRSS:");
         VOxaReaderObj reader(manager.get());
         std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
         bool ok = reader.FileOpen(InputPath().c_str()) && reader.Read(scene, options.get());
         reader.FileClose();
-        const long peak = StatusKb("VmHWM:");
+        const long peak = oxa_bench::StatusKb("VmHWM:");
         if (!ok) state.SkipWithError("read failed");
         gPeakBytes = (double)(peak - before) * 1024.0;
     }
@@ -189,25 +181,6 @@ void BM_AssimpWrite(benchmark::State& state) {
 }
 #endif
 
-// The ratio reporter that also keeps each run's median CPU time: on a shared machine the wall
-// times swing with the load, the CPU times much less.
-class CpuRatioReporter : public oxa_bench::RatioReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        RatioReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.aggregate_name.empty() || run.aggregate_name == "median")
-                mCpu[run.run_name.function_name] = run.GetAdjustedCPUTime();
-    }
-    const double* Cpu(const std::string& name) const {
-        auto it = mCpu.find(name);
-        return it == mCpu.end() ? nullptr : &it->second;
-    }
-
-private:
-    std::map<std::string, double> mCpu;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -234,28 +207,16 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond);
 #endif
     benchmark::Initialize(&argc, argv);
-    CpuRatioReporter reporter;
+    oxa_bench::CpuRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     std::printf("\npeak memory added by the read: %.1f MB for a %.1f MB file (%.2f x)\n", gPeakBytes / 1e6,
                 gFileSize / 1e6, gPeakBytes / (double)gFileSize);
-    const double* ourRead = reporter.Find("obj_read_ours", 0);
-    const double* ourWrite = reporter.Find("obj_write_ours", 0);
 #ifdef OXA_HAVE_ASSIMP
-    const double* theirRead = reporter.Find("obj_read_assimp", 0);
-    const double* theirWrite = reporter.Find("obj_write_assimp", 0);
-    if (ourRead && theirRead) std::printf("read:  assimp / ours = %.2f\n", *theirRead / *ourRead);
-    if (reporter.Cpu("obj_read_assimp") && reporter.Cpu("obj_read_ours"))
-        std::printf("read:  assimp / ours (CPU time) = %.2f\n",
-                    *reporter.Cpu("obj_read_assimp") / *reporter.Cpu("obj_read_ours"));
-    if (ourWrite && theirWrite) std::printf("write: assimp / ours = %.2f\n", *theirWrite / *ourWrite);
-    if (reporter.Cpu("obj_write_assimp") && reporter.Cpu("obj_write_ours"))
-        std::printf("write: assimp / ours (CPU time) = %.2f\n",
-                    *reporter.Cpu("obj_write_assimp") / *reporter.Cpu("obj_write_ours"));
+    reporter.PrintComparison("read: ", "assimp", "obj_read_assimp", "obj_read_ours");
+    reporter.PrintComparison("write:", "assimp", "obj_write_assimp", "obj_write_ours");
 #else
     std::printf("assimp not found at configure time: no comparison rows\n");
-    (void)ourRead;
-    (void)ourWrite;
 #endif
     std::error_code error;
     fs::remove_all(Folder(), error);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "bench_3ds_scene.h"
 #include "bench_ratio.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
@@ -22,93 +23,16 @@
 
 namespace {
 
-constexpr int kMeshes = 45;
-constexpr int kVertices = 65535;
-constexpr int kMaterials = 45;
-constexpr int kKeys = 100;
-
 const std::string& ScenePath() {
     static const std::string path =
         (std::filesystem::temp_directory_path() / "writer_3ds_bench_in.3ds").string();
     return path;
 }
 
-// Writes the scene through the toolkit once; false on any error.
+// Writes the scene once; false on any error.
 bool MakeFile() {
-    static int made = -1;
-    if (made >= 0) return made == 1;
-    Ftk::ClearErrors();
-    Ftk::Database* db = nullptr;
-    Ftk::NewDatabase(&db);
-    Ftk::CreateDatabase(db, Ftk::kSceneFile);
-    Ftk::MeshSettings* settings = nullptr;
-    Ftk::InitSettingsBlock(&settings);
-    Ftk::PutSettings(db, settings);
-    Ftk::ReleaseSettings(&settings);
-    for (int m = 0; m < kMaterials; ++m) {
-        Ftk::Material* material = nullptr;
-        Ftk::InitMaterial(&material);
-        std::snprintf(material->mName, sizeof material->mName, "Mat%d", m);
-        material->mDiffuse[0] = (float)(m % 7) / 7.0f;
-        std::snprintf(material->mMaps[Ftk::kTextureMap1].mFileName, 16, "tex%d.png", m);
-        material->mMaps[Ftk::kTextureMap1].mStrength = 1.0f;
-        Ftk::WriteMaterial(db, material);
-        Ftk::ReleaseMaterial(&material);
-    }
-    for (int i = 0; i < kMeshes; ++i) {
-        Ftk::Mesh* mesh = nullptr;
-        Ftk::InitMesh(&mesh, kVertices, kVertices, Ftk::kMeshMapping | Ftk::kMeshSmoothing);
-        std::snprintf(mesh->mName, sizeof mesh->mName, "Mesh%d", i);
-        for (int v = 0; v < kVertices; ++v) {
-            mesh->mVertices[v] = Ftk::Point3{(float)v, (float)(v % 256), (float)i};
-            mesh->mMapping[v] = Ftk::TexVert{(float)(v % 100) / 100.0f, (float)(v % 37) / 37.0f};
-            mesh->mFaces[v] =
-                Ftk::Face{(uint16_t)v, (uint16_t)((v + 1) % kVertices), (uint16_t)((v + 2) % kVertices), 7};
-            mesh->mSmoothing[v] = 1u << (v % 4);
-        }
-        mesh->mMaterialGroupCount = 1;
-        Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
-        std::snprintf(mesh->mMaterialGroups[0].mName, 17, "Mat%d", i % kMaterials);
-        Ftk::AllocMaterialGroupFaces(mesh, 0, kVertices);
-        for (int f = 0; f < kVertices; ++f)
-            mesh->mMaterialGroups[0].mFaces[f] = (uint16_t)f;
-        mesh->mLocalAxes[0] = mesh->mLocalAxes[4] = mesh->mLocalAxes[8] = 1.0f;
-        Ftk::WriteMesh(db, mesh);
-        Ftk::ReleaseMesh(&mesh);
-
-        Ftk::ObjectMotion* motion = nullptr;
-        Ftk::InitObjectMotion(&motion, kKeys, kKeys, kKeys, 0, 0);
-        std::snprintf(motion->mName, sizeof motion->mName, "Mesh%d", i);
-        for (int k = 0; k < kKeys; ++k) {
-            motion->mPosition.mKeys[k].mFrame = motion->mRotation.mKeys[k].mFrame =
-                motion->mScale.mKeys[k].mFrame = k;
-            motion->mPosition.mValues[3 * k] = (float)k;
-            motion->mRotation.mValues[4 * k] = 0.01f;
-        }
-        Ftk::PutObjectMotion(db, motion);
-        Ftk::ReleaseObjectMotion(&motion);
-    }
-    Ftk::Camera* camera = nullptr;
-    Ftk::InitCamera(&camera);
-    std::strcpy(camera->mName, "Camera01");
-    Ftk::WriteCamera(db, camera);
-    Ftk::ReleaseCamera(&camera);
-    Ftk::CameraMotion* cameraMotion = nullptr;
-    Ftk::InitCameraMotion(&cameraMotion, kKeys, 1, 1, kKeys);
-    std::strcpy(cameraMotion->mName, "Camera01");
-    for (int k = 0; k < kKeys; ++k)
-        cameraMotion->mPosition.mKeys[k].mFrame = cameraMotion->mTargetPosition.mKeys[k].mFrame = k;
-    Ftk::PutCameraMotion(db, cameraMotion);
-    Ftk::ReleaseCameraMotion(&cameraMotion);
-    Ftk::File* file = Ftk::OpenFile(ScenePath().c_str(), "wb");
-    if (file) {
-        Ftk::SaveDatabase(file, db);
-        Ftk::CloseFile(file);
-    }
-    Ftk::ReleaseDatabase(&db);
-    made = file && !Ftk::IsErrorPending() ? 1 : 0;
-    Ftk::ClearErrors();
-    return made == 1;
+    static const bool made = oxa_bench::WriteBench3dsScene(ScenePath());
+    return made;
 }
 
 std::string OutPath(const char* name) {

@@ -12,6 +12,7 @@
 #include "formats/motion/amc/voxa_writer_acclaim_amc.h"
 #include "formats/motion/asf/voxa_reader_acclaim_asf.h"
 #include "formats/motion/asf/voxa_writer_acclaim_asf.h"
+#include "fuzz/fuzz_input_file.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -48,12 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return p;
     }();
     const std::string path = Path(".amc");
-    if (FILE* out = std::fopen(path.c_str(), "wb")) {
-        if (size) std::fwrite(data, 1, size, out);
-        std::fclose(out);
-    } else {
-        return 0;
-    }
+    if (!WriteFuzzInput(path, data, size)) return 0;
     std::unique_ptr<VOxaSdkManager> manager(VOxaSdkManager::Create());
     VOxaScene* scene = manager->CreateScene();
     VOxaReaderAcclaimAsf asfReader(manager.get());

@@ -15,6 +15,7 @@
 #include "formats/motion/bvh/voxa_file_biovision.h"
 #include "formats/motion/bvh/voxa_reader_biovision.h"
 #include "formats/motion/bvh/voxa_writer_biovision.h"
+#include "fuzz/fuzz_input_file.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -62,12 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static VOxaScene* scene = manager->CreateScene();
     static const int keep = manager->GetNodeCount();
     const std::string& path = InputPath();
-    if (FILE* out = std::fopen(path.c_str(), "wb")) {
-        if (size) std::fwrite(data, 1, size, out);
-        std::fclose(out);
-    } else {
-        return 0;
-    }
+    if (!WriteFuzzInput(path, data, size)) return 0;
     ParseFile(path);
 
     {

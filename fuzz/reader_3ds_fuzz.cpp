@@ -13,6 +13,7 @@
 #include "base/vtime.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
+#include "fuzz/fuzz_input_file.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
@@ -20,10 +21,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = "/tmp/reader_3ds_fuzz_" + std::to_string(::getpid()) + ".3ds";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return 0;
-    if (size) std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    if (!WriteFuzzInput(path, data, size)) return 0;
 
     Ftk::SetContinueFlag(size % 2 == 1);
     {

@@ -1,62 +1,9 @@
 // Fuzzes the VPM reader: the input is written to a temporary file, read into a scene with the
 // reader's own options, and what was read is written back with the VPM writer.
-#include <unistd.h>
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
-#include <string>
-
 #include "formats/motion/vpm/voxa_puppeteer.h"
-#include "oxa_codec/vstream_options.h"
-#include "scene/voxa_node.h"
-#include "scene/voxa_scene.h"
-#include "scene/voxa_sdk_manager.h"
-
-namespace {
-
-std::string TempName(const char* extension) {
-    const char* dir = std::getenv("TMPDIR");
-    std::string path = dir && *dir ? dir : "/tmp";
-    return path + "/fuzz_vpm_" + std::to_string((long)getpid()) + extension;
-}
-
-}  // namespace
+#include "fuzz/motion_fuzz_harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string input = TempName(".vpm");
-    static const std::string output = TempName("_out.vpm");
-    if (std::FILE* f = std::fopen(input.c_str(), "wb")) {
-        if (size) std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    } else {
-        return 0;
-    }
-    VOxaSdkManager* manager = VOxaSdkManager::Create();
-    VOxaScene* scene = manager->CreateScene();
-    bool read = false;
-    {
-        VOxaReaderPuppeteer reader(manager);
-        if (reader.FileOpen(input.c_str())) {
-            std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
-            if (options) read = reader.Read(scene, options.get());
-            reader.FileClose();
-        }
-    }
-    if (read) {
-        // Every read node is written back, over a few frames.
-        for (int i = 0; i < scene->GetRootNode()->GetChildCount(); ++i)
-            scene->GetRootNode()->GetChild(i)->SetMarked(1, true);
-        VOxaWriterPuppeteer writer(manager);
-        if (writer.FileCreate(output.c_str())) {
-            std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
-            auto* motion = static_cast<VStreamOptionsMotion*>(options.get());
-            motion->SetFrameCount(4);
-            writer.Write(scene, options.get());
-            writer.FileClose();
-        }
-    }
-    delete manager;
-    return 0;
+    static const VMotionFuzzFiles files("vpm");
+    return FuzzMotionRoundTrip<VOxaReaderPuppeteer, VOxaWriterPuppeteer>(files, data, size);
 }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "base/vnumber_text.h"
+#include "tests/support/file_size_limit.h"
 
 namespace {
 
@@ -233,18 +234,13 @@ TEST(text_file, WritesAreByteIdenticalToPrintfAndAtomic) {
     // A failed write keeps the old target.
     {
         // A file-size limit makes the writes fail as a full disk would.
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit small = saved;
-        small.rlim_cur = 4096;
-        setrlimit(RLIMIT_FSIZE, &small);
+        oxa_test::FileSizeLimit limit(4096);
         TextFile full;
         ASSERT_TRUE(full.Open(path.c_str(), "w"));
         std::string block(1 << 17, 'q');
         full.Write(block.data(), block.size());
         EXPECT_FALSE(full.Close());
-        setrlimit(RLIMIT_FSIZE, &saved);
+        limit.Lift();
         EXPECT_EQ(ReadFile(path), want);
     }
     ASSERT_TRUE(file.Open(path.c_str(), "w"));

@@ -21,35 +21,23 @@
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_node.h"
+#include "tests/support/test_files.h"
 
 namespace writer3ds {
 
 namespace fs = std::filesystem;
 
-struct ScratchDir {
-    fs::path path;
-    explicit ScratchDir(const std::string& tag) {
-        path = fs::temp_directory_path() / ("oxa_w3ds_" + tag + "_" + std::to_string(::getpid()));
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~ScratchDir() {
-        std::error_code error;
-        fs::remove_all(path, error);
-    }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
+// A fresh folder, removed with the object.
+struct ScratchDir : oxa_test::ScratchDir {
+    explicit ScratchDir(const std::string& tag) : oxa_test::ScratchDir("oxa_w3ds_", tag) {}
 };
 
 inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return oxa_test::ReadFile(path);
 }
 
 inline void WriteBytes(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
+    oxa_test::WriteFile(path, text);
 }
 
 inline VOxaNode* AddNode(VOxaSdkManager& manager, VOxaNode* parent, const char* name) {

@@ -14,36 +14,23 @@
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
+#include "tests/support/test_files.h"
 
 namespace objtest {
 
 namespace fs = std::filesystem;
 
 // A fresh folder, removed with the object.
-struct ScratchDir {
-    fs::path path;
-    explicit ScratchDir(const std::string& tag) {
-        path = fs::temp_directory_path() / ("oxa_obj_" + tag + "_" + std::to_string(::getpid()));
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~ScratchDir() {
-        std::error_code error;
-        fs::remove_all(path, error);
-    }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
+struct ScratchDir : oxa_test::ScratchDir {
+    explicit ScratchDir(const std::string& tag) : oxa_test::ScratchDir("oxa_obj_", tag) {}
 };
 
 inline std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return oxa_test::ReadFile(path);
 }
 
 inline void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
+    oxa_test::WriteFile(path, text);
 }
 
 // The lines of `text` that start with `prefix`.

@@ -27,6 +27,7 @@
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_info.h"
 #include "scene/voxa_take_node.h"
+#include "tests/support/file_size_limit.h"
 
 namespace {
 
@@ -419,16 +420,11 @@ TEST(amc_writer, FailedWriteKeepsTheTarget) {
     options->SetFrameCount(2000);
     const std::string path = AsfWriteFile("full.amc", "old");
     VOxaWriterAcclaimAmc writer(imported.manager);
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
+    oxa_test::FileSizeLimit limit(4096);
     ASSERT_TRUE(writer.FileCreate(path.c_str()));
     const bool wrote = writer.Write(imported.scene, options.get());
     const bool closed = writer.FileClose();
-    setrlimit(RLIMIT_FSIZE, &saved);
+    limit.Lift();
     EXPECT_FALSE(wrote && closed);
     EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eOUT_OF_DISK_SPACE);
     EXPECT_EQ(AsfReadFile(path), "old");

@@ -28,48 +28,22 @@
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_info.h"
 #include "scene/voxa_take_node.h"
+#include "tests/support/file_size_limit.h"
+#include "tests/support/filter_settings.h"
+#include "tests/support/test_files.h"
 
 namespace markertest {
 
+using oxa_test::ReadFile;
+using oxa_test::WriteFile;
+
 // A folder per process: CTest runs the cases of one file side by side, and several use one name.
 inline std::string TempPath(const std::string& name) {
-    static const std::string folder = [] {
-        std::string path = ::testing::TempDir() + "marker_" + std::to_string(getpid());
-        mkdir(path.c_str(), 0700);
-        return path + "/";
-    }();
+    static const std::string folder = oxa_test::MakeProcessTempFolder("marker_");
     return folder + name;
 }
 
-inline void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Keeps the process-wide import filter settings for one test and puts them back afterwards.
-class FilterSettings {
-public:
-    FilterSettings(int mode, bool reduce)
-        : mMode(VFCurveGetRotationFilterMode()), mReduce(VFCurveGetApplyConstantKeyReducer()) {
-        VFCurveSetRotationFilterMode(mode);
-        VFCurveSetApplyConstantKeyReducer(reduce);
-    }
-    ~FilterSettings() {
-        VFCurveSetRotationFilterMode(mMode);
-        VFCurveSetApplyConstantKeyReducer(mReduce);
-    }
-
-private:
-    int mMode;
-    bool mReduce;
-};
+using oxa_test::FilterSettings;
 
 // Message callback that keeps the last title and text.
 struct Messages {
@@ -93,20 +67,7 @@ struct Messages {
 };
 
 // A file-size limit for one scope: writes past it fail as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &mSaved);
-        rlimit small = mSaved;
-        small.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &mSaved); }
-
-private:
-    rlimit mSaved{};
-};
+using oxa_test::FileSizeLimit;
 
 class Fixture : public ::testing::Test {
 protected:

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/test_files.h"
+
 // Files for the ASF and AMC tests, in a folder of their own below the temporary folder.
 inline std::string AsfTestPath(const std::string& name) {
     static std::string dir = [] {
@@ -27,16 +29,12 @@ inline std::string AsfTestPath(const std::string& name) {
 
 inline std::string AsfWriteFile(const std::string& name, const std::string& text) {
     const std::string path = AsfTestPath(name);
-    std::ofstream out(path, std::ios::binary);
-    out << text;
+    oxa_test::WriteFile(path, text);
     return path;
 }
 
 inline std::string AsfReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return oxa_test::ReadFile(path);
 }
 
 // A skeleton in the public form: length unit 0.45, degrees, upper-case order words, a root

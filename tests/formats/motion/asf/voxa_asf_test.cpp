@@ -20,6 +20,7 @@
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
+#include "tests/support/file_size_limit.h"
 
 namespace {
 
@@ -598,16 +599,11 @@ TEST(asf_writer, FailedWriteKeepsTheTarget) {
     const std::string path = AsfWriteFile("full.asf", "old");
     VOxaWriterAcclaimAsf writer(source.manager);
     VStreamOptions* options = writer.GetWriteOptions();
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
+    oxa_test::FileSizeLimit limit(4096);
     ASSERT_TRUE(writer.FileCreate(path.c_str()));
     const bool wrote = writer.Write(source.scene, options);
     const bool closed = writer.FileClose();
-    setrlimit(RLIMIT_FSIZE, &saved);
+    limit.Lift();
     EXPECT_FALSE(wrote && closed);
     EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eOUT_OF_DISK_SPACE);
     EXPECT_EQ(AsfReadFile(path), "old");

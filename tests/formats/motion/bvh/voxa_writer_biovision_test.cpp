@@ -17,6 +17,7 @@
 #include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node_properties.h"
 #include "tests/formats/motion/bvh/bvh_test_util.h"
+#include "tests/support/file_size_limit.h"
 
 using namespace bvhtest;
 
@@ -404,17 +405,12 @@ TEST_F(bvh_Writer, FailedWriteKeepsTheOldTarget) {
     Node("Hips")->SetMarked(1);
     const std::string path = TempPath("full.bvh");
     WriteFile(path, "old");
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
+    oxa_test::FileSizeLimit limit(4096);
     std::string error;
     // 200,000 frames are far beyond 4 kB: the writes fail as on a full disk.
     const bool ok = WriteScene(
         mScene, path, [](VStreamOptionsMotion* options) { options->SetFrameCount(200000); }, &error);
-    setrlimit(RLIMIT_FSIZE, &saved);
+    limit.Lift();
     EXPECT_FALSE(ok);
     EXPECT_EQ(error, "Out of disk space");
     EXPECT_EQ(ReadFile(path), "old");

@@ -12,6 +12,7 @@
 
 #include "base/platform.h"
 #include "base/vconfig_file.h"
+#include "tests/support/test_files.h"
 
 namespace htr_test {
 
@@ -27,17 +28,11 @@ inline std::string TempPath(const std::string& name) {
 
 inline std::string WriteFile(const std::string& name, const std::string& text) {
     std::string path = TempPath(name);
-    std::ofstream out(path, std::ios::binary);
-    out << text;
+    oxa_test::WriteFile(path, text);
     return path;
 }
 
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using oxa_test::ReadFile;
 
 // Points the settings folder at a folder of the test's own and writes "@Application.txt" with
 // the given "MinimizeRotationOffset" value (no file at all for null).

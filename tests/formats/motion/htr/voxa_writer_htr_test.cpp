@@ -23,6 +23,7 @@
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_node.h"
 #include "tests/formats/motion/htr/htr_test_util.h"
+#include "tests/support/file_size_limit.h"
 
 namespace {
 
@@ -263,14 +264,9 @@ TEST_F(htr_Writer, FailedWriteKeepsTheOldTarget) {
     mScene->GetRootNode()->AddChild(root);
     root->SetMarked(1);
     std::string path = htr_test::WriteFile("full.htr", "old contents\n");
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
+    oxa_test::FileSizeLimit limit(4096);
     bool ok = WriteScene(path, 200000, 30.0);
-    setrlimit(RLIMIT_FSIZE, &saved);
+    limit.Lift();
     EXPECT_FALSE(ok);
     EXPECT_EQ(mLastError, VOxaWriter::eOUT_OF_DISK_SPACE);
     EXPECT_EQ(ReadFile(path), "old contents\n");

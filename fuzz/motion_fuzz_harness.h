@@ -1,0 +1,87 @@
+// Shared driver for the motion-format fuzz targets: the input is written to a per-process
+// temporary file, read into a fresh scene with the reader's own options, and what was read is
+// written back with the matching writer. Each target supplies only its reader and writer.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "fuzz/fuzz_input_file.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+
+// The temporary input and output paths of one target: $TMPDIR (or /tmp) plus
+// "fuzz_<ext>_<pid>.<ext>" and "fuzz_<ext>_<pid>_out.<ext>", so parallel workers never collide.
+struct VMotionFuzzFiles {
+    std::string mInput;
+    std::string mOutput;
+
+    explicit VMotionFuzzFiles(const char* ext) {
+        const char* dir = std::getenv("TMPDIR");
+        std::string stem = dir && *dir ? dir : "/tmp";
+        stem += std::string("/fuzz_") + ext + "_" + std::to_string((long)getpid());
+        mInput = stem + "." + ext;
+        mOutput = stem + "_out." + ext;
+    }
+};
+
+// Writes the marked nodes of `scene` to `output` with a `Writer` built from the manager and
+// `extra`, over a few frames; `tune` may adjust the motion options before writing.
+template <class Writer, class Tune, class... Extra>
+void FuzzMotionWrite(VOxaSdkManager* manager, VOxaScene* scene, const std::string& output, Tune tune,
+                     Extra... extra) {
+    Writer writer(manager, extra...);
+    if (writer.FileCreate(output.c_str())) {
+        std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+        auto* motion = static_cast<VStreamOptionsMotion*>(options.get());
+        motion->SetFrameCount(4);
+        tune(motion);
+        writer.Write(scene, options.get());
+        writer.FileClose();
+    }
+}
+
+// Runs one input through a `Reader` built from the manager and `extra`. When the read succeeds,
+// every node under the root is marked and `writeBack(manager, scene)` is called.
+template <class Reader, class WriteBack, class... Extra>
+int FuzzMotionRead(const VMotionFuzzFiles& files, const uint8_t* data, size_t size, WriteBack writeBack,
+                   Extra... extra) {
+    if (!WriteFuzzInput(files.mInput, data, size)) return 0;
+    VOxaSdkManager* manager = VOxaSdkManager::Create();
+    VOxaScene* scene = manager->CreateScene();
+    bool read = false;
+    {
+        Reader reader(manager, extra...);
+        if (reader.FileOpen(files.mInput.c_str())) {
+            std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+            if (options) read = reader.Read(scene, options.get());
+            reader.FileClose();
+        }
+    }
+    if (read) {
+        for (int i = 0; i < scene->GetRootNode()->GetChildCount(); ++i)
+            scene->GetRootNode()->GetChild(i)->SetMarked(1, true);
+        writeBack(manager, scene);
+    }
+    delete manager;
+    return 0;
+}
+
+// The usual round trip: read, then write every read node back once, over a few frames.
+template <class Reader, class Writer, class... Extra>
+int FuzzMotionRoundTrip(const VMotionFuzzFiles& files, const uint8_t* data, size_t size, Extra... extra) {
+    return FuzzMotionRead<Reader>(
+        files, data, size,
+        [&](VOxaSdkManager* manager, VOxaScene* scene) {
+            FuzzMotionWrite<Writer>(
+                manager, scene, files.mOutput, [](VStreamOptionsMotion*) {}, extra...);
+        },
+        extra...);
+}
