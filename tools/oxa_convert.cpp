@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
+#include "attributes/voxa_geometry_base.h"
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_texture.h"
 #include "attributes/voxa_video.h"
@@ -406,15 +408,34 @@ int Describe(const Arguments& args) {
         takes.push_back({name, span});
     }
     std::vector<std::string> materials, textures, videos, constraints;
-    // Materials and textures as the geometry uses them, whether or not the contents list them.
+    // Materials and textures: those the contents list, then those the geometry uses (readers may
+    // attach them to meshes only), each once.
     VArrayTemplate<VOxaMaterial*> materialArray;
     VArrayTemplate<VOxaTexture*> textureArray;
     scene->FillMaterialArray(materialArray);
     scene->FillTextureArray(textureArray);
+    std::vector<const void*> seen;
+    auto once = [&seen](const void* object) {
+        if (!object || std::find(seen.begin(), seen.end(), object) != seen.end()) return false;
+        seen.push_back(object);
+        return true;
+    };
     for (int k = 0; k < materialArray.GetCount(); ++k)
-        if (VOxaMaterial* m = materialArray[k]) materials.push_back(m->GetName());
+        if (once(materialArray[k])) materials.push_back(materialArray[k]->GetName());
     for (int k = 0; k < textureArray.GetCount(); ++k)
-        if (VOxaTexture* t = textureArray[k]) textures.push_back(t->GetName());
+        if (once(textureArray[k])) textures.push_back(textureArray[k]->GetName());
+    for (const NodeEntry& e : nodes) {
+        const VOxaNodeAttribute* attribute = e.node->GetNodeAttribute();
+        const int type = attribute ? attribute->GetAttributeType() : -1;
+        if (type != VOxaNodeAttribute::eMesh && type != VOxaNodeAttribute::eNurb &&
+            type != VOxaNodeAttribute::ePatch)
+            continue;
+        const auto* geometry = static_cast<const VOxaGeometryBase*>(attribute);
+        for (int k = 0; k < geometry->GetMaterialCount(0); ++k)
+            if (VOxaMaterial* m = geometry->GetMaterial(k, 0); once(m)) materials.push_back(m->GetName());
+        for (int k = 0; k < geometry->GetTextureCount(0); ++k)
+            if (VOxaTexture* t = geometry->GetTexture(k, 0); once(t)) textures.push_back(t->GetName());
+    }
     if (contents)
         for (int k = 0; k < contents->GetVideoCount(); ++k)
             if (VOxaVideo* v = contents->GetVideo(k)) videos.push_back(v->GetName());

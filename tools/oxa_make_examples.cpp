@@ -104,10 +104,10 @@ VOxaMaterial* Material(VOxaSdkManager* manager, const char* name, double r, doub
 VOxaMesh* Cube(VOxaSdkManager* manager, VOxaMaterial* material, double half) {
     VOxaMesh* mesh = manager->CreateMesh();
     mesh->InitControlPoints(8);
+    // Points are positions (w 1); the meshes carry no normals.
+    VgeTVector* points = mesh->GetControlPoints();
     for (int k = 0; k < 8; ++k)
-        mesh->SetControlPointAt(
-            VgeTVector(k & 1 ? half : -half, k & 2 ? half : -half, k & 4 ? half : -half, 0),
-            VgeTVector(0, 0, 0, 0), k);
+        points[k] = VgeTVector(k & 1 ? half : -half, k & 2 ? half : -half, k & 4 ? half : -half, 1);
     static const int kFaces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
                                      {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
     mesh->AddMaterial(material, 0);
@@ -124,13 +124,13 @@ VOxaMesh* Cube(VOxaSdkManager* manager, VOxaMaterial* material, double half) {
 VOxaMesh* Pyramid(VOxaSdkManager* manager, VOxaMaterial* material, double size) {
     VOxaMesh* mesh = manager->CreateMesh();
     mesh->InitControlPoints(5);
-    const VgeTVector points[5] = {{-size, 0, -size, 0},
-                                  {size, 0, -size, 0},
-                                  {size, 0, size, 0},
-                                  {-size, 0, size, 0},
-                                  {0, size * 1.5, 0, 0}};
+    const VgeTVector points[5] = {{-size, 0, -size, 1},
+                                  {size, 0, -size, 1},
+                                  {size, 0, size, 1},
+                                  {-size, 0, size, 1},
+                                  {0, size * 1.5, 0, 1}};
     for (int k = 0; k < 5; ++k)
-        mesh->SetControlPointAt(points[k], VgeTVector(0, 0, 0, 0), k);
+        mesh->GetControlPoints()[k] = points[k];
     static const int kTriangles[6][3] = {{0, 1, 4}, {1, 2, 4}, {2, 3, 4}, {3, 0, 4}, {0, 2, 1}, {0, 3, 2}};
     mesh->AddMaterial(material, 0);
     mesh->InitMaterialIndices(4);

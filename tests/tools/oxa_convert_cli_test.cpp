@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -60,6 +61,7 @@ std::string Example(const char* name) {
 // What --info reports: node count, and per node its attribute and total keys.
 struct Info {
     int nodes = 0;
+    int materials = 0;
     std::map<std::string, int> attributes;  // attribute type -> nodes
     std::map<std::string, int> keys;        // node name without prefix -> keys over all channels
 };
@@ -72,6 +74,7 @@ Info Describe(const std::string& path) {
     std::string line, node;
     const std::regex nodeLine(R"(^\s+(?:\w+::)?(\S+) \[([a-z ]+), [A-Za-z ]+\]$)");
     const std::regex keyLine(R"(^\s+.+: .+, (\d+) keys$)");
+    const std::regex materialsLine(R"(^materials: (\d+)$)");
     std::smatch m;
     while (std::getline(lines, line)) {
         if (std::regex_match(line, m, nodeLine)) {
@@ -80,6 +83,8 @@ Info Describe(const std::string& path) {
             ++info.attributes[m[2]];
         } else if (std::regex_match(line, m, keyLine)) {
             info.keys[node] += std::stoi(m[1]);
+        } else if (std::regex_match(line, m, materialsLine)) {
+            info.materials = std::stoi(m[1]);
         }
     }
     return info;
@@ -150,6 +155,16 @@ TEST(cli, GeometryConvertsBetweenEveryPair) {
                 EXPECT_GE(info.attributes.count("mesh") ? info.attributes.at("mesh") : 0, 1) << from << to;
         }
     }
+    // The materials come through 3DS and OBJ, and the points are the cube's and the pyramid's.
+    EXPECT_EQ(source.materials, 2);
+    EXPECT_EQ(Describe(Folder() + "geo_3ds_to.obj").materials, 2);
+    EXPECT_EQ(Describe(Folder() + "geo_obj_to.3ds").materials, 2);
+    std::istringstream obj(ReadFile(Folder() + "geo_3ds_to.obj"));
+    std::set<std::string> points;
+    for (std::string line; std::getline(obj, line);)
+        if (line.rfind("v ", 0) == 0) points.insert(line);
+    EXPECT_EQ(points.size(), 13u);  // 8 corners and 5 pyramid points, all different
+
     // Animation survives 3DS to 3DS.
     const Info again = Describe(Folder() + "geo_3ds_to.3ds");
     EXPECT_EQ(again.keys.count("Cube") ? again.keys.at("Cube") : 0, source.keys.at("Cube"));
