@@ -7,10 +7,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "base/vsafe_output_file.h"
+#include "formats/geometry/dxf/voxa_dxf_geometry_group.h"
 #include "scene/voxa_global_light_settings.h"
 
 namespace {
@@ -280,4 +283,29 @@ TEST(dxf_file, AxesSwapBothWays) {
     EXPECT_EQ(p[1], 3);
     EXPECT_EQ(p[2], -2);
     EXPECT_EQ(p[3], 1);
+}
+
+// The weld index answers what a scan over every earlier point answers: the smallest index within
+// the tolerance. Points cluster at and just beyond the tolerance, on cell boundaries and far out.
+TEST(dxf_weld, IndexAgreesWithAScanOverEveryPoint) {
+    std::mt19937 random(7);
+    const double cell = 1.0 / 16384.0;
+    const double offsets[] = {0.0, 0.9e-6, 1e-6, 1.1e-6, -0.9e-6, -1.1e-6, 0.5 * cell, -0.5 * cell, 3e-7};
+    std::vector<double> bases = {0.0, 100.0, -2.5, cell * 0.5, -cell * 1.5, 1e9, 123.456789};
+    std::uniform_int_distribution<size_t> pickBase(0, bases.size() - 1);
+    std::uniform_int_distribution<size_t> pickOffset(0, sizeof offsets / sizeof offsets[0] - 1);
+    auto coordinate = [&] { return bases[pickBase(random)] + offsets[pickOffset(random)]; };
+
+    std::vector<VgeTVector> points;
+    VDxfWeldIndex index;
+    index.Build(points.data(), 0);
+    for (int k = 0; k < 4000; ++k) {
+        const VgeTVector p(coordinate(), coordinate(), coordinate(), 1.0);
+        int expected = -1;
+        for (size_t i = 0; i < points.size() && expected < 0; ++i)
+            if (points[i] == p) expected = (int)i;
+        ASSERT_EQ(index.Find(points.data(), p), expected) << k;
+        points.push_back(p);
+        index.Add(points.data(), (int)points.size() - 1);
+    }
 }
