@@ -65,6 +65,23 @@ bool CollectEntries(Ftk::Database* database, uint32_t (*countOf)(Ftk::Database*)
     return true;
 }
 
+// The file's keyframer motions of one kind, appended to `motions`; `count` receives how many the
+// file lists. False when the toolkit stopped.
+template <class Entry, class Record>
+bool CollectMotions(Ftk::Database* database, uint32_t (*countOf)(Ftk::Database*),
+                    void (*get)(Ftk::Database*, uint32_t, Record**), std::vector<Entry>& motions,
+                    uint32_t& count) {
+    count = countOf(database);
+    if (Ftk::Stopped()) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        Entry entry;
+        get(database, i, &entry.mRecord);
+        if (entry.mRecord) motions.push_back(entry);
+        if (Ftk::Stopped()) return false;
+    }
+    return true;
+}
+
 // The affine inverse of the record's local axes (three axis rows, then the origin row), or the
 // identity when the axes are (nearly) singular.
 void InverseLocalMatrix(const float* axes, double out[4][4]) {
@@ -297,16 +314,11 @@ bool VOxaReader3DS::FillTables() {
     // Keyframer motions; without any, one motion per object named as the object. The default
     // motions of lights and cameras carry the record's own placement as single keys, so that a
     // file without keyframer data keeps its lights and cameras where the editor put them.
-    const uint32_t objectMotions = Ftk::CountObjectMotions(mDatabase);
-    if (Ftk::Stopped()) return ToolkitFailure();
-    if (objectMotions > 0) {
-        for (uint32_t i = 0; i < objectMotions; ++i) {
-            MotionEntry<Ftk::ObjectMotion> entry;
-            Ftk::GetObjectMotionByIndex(mDatabase, i, &entry.mRecord);
-            if (entry.mRecord) mObjectMotions.push_back(entry);
-            if (Ftk::Stopped()) return ToolkitFailure();
-        }
-    } else {
+    uint32_t objectMotions = 0;
+    if (!CollectMotions(mDatabase, Ftk::CountObjectMotions, Ftk::GetObjectMotionByIndex, mObjectMotions,
+                        objectMotions))
+        return ToolkitFailure();
+    if (objectMotions == 0) {
         for (const MeshEntry& mesh : mMeshes) {
             MotionEntry<Ftk::ObjectMotion> entry;
             Ftk::InitObjectMotion(&entry.mRecord, 0, 0, 0, 0, 0);
@@ -316,16 +328,11 @@ bool VOxaReader3DS::FillTables() {
         }
     }
     if (mLights) {
-        const uint32_t omniMotions = Ftk::CountOmniLightMotions(mDatabase);
-        if (Ftk::Stopped()) return ToolkitFailure();
-        if (omniMotions > 0) {
-            for (uint32_t i = 0; i < omniMotions; ++i) {
-                MotionEntry<Ftk::OmniLightMotion> entry;
-                Ftk::GetOmniLightMotionByIndex(mDatabase, i, &entry.mRecord);
-                if (entry.mRecord) mOmniMotions.push_back(entry);
-                if (Ftk::Stopped()) return ToolkitFailure();
-            }
-        } else {
+        uint32_t omniMotions = 0;
+        if (!CollectMotions(mDatabase, Ftk::CountOmniLightMotions, Ftk::GetOmniLightMotionByIndex,
+                            mOmniMotions, omniMotions))
+            return ToolkitFailure();
+        if (omniMotions == 0) {
             for (const LightEntry& light : mOmniLights) {
                 MotionEntry<Ftk::OmniLightMotion> entry;
                 Ftk::InitOmniLightMotion(&entry.mRecord, 1, 1);
@@ -339,16 +346,11 @@ bool VOxaReader3DS::FillTables() {
                     std::memcpy(m->mColor.mValues.data(), light.mRecord->mColor, 12);
             }
         }
-        const uint32_t spotMotions = Ftk::CountSpotlightMotions(mDatabase);
-        if (Ftk::Stopped()) return ToolkitFailure();
-        if (spotMotions > 0) {
-            for (uint32_t i = 0; i < spotMotions; ++i) {
-                MotionEntry<Ftk::SpotlightMotion> entry;
-                Ftk::GetSpotlightMotionByIndex(mDatabase, i, &entry.mRecord);
-                if (entry.mRecord) mSpotMotions.push_back(entry);
-                if (Ftk::Stopped()) return ToolkitFailure();
-            }
-        } else {
+        uint32_t spotMotions = 0;
+        if (!CollectMotions(mDatabase, Ftk::CountSpotlightMotions, Ftk::GetSpotlightMotionByIndex,
+                            mSpotMotions, spotMotions))
+            return ToolkitFailure();
+        if (spotMotions == 0) {
             for (const LightEntry& light : mSpotlights) {
                 MotionEntry<Ftk::SpotlightMotion> entry;
                 Ftk::InitSpotlightMotion(&entry.mRecord, 1, 1, 1, 0, 0, 1);
@@ -367,16 +369,11 @@ bool VOxaReader3DS::FillTables() {
         }
     }
     if (mCamera) {
-        const uint32_t cameraMotions = Ftk::CountCameraMotions(mDatabase);
-        if (Ftk::Stopped()) return ToolkitFailure();
-        if (cameraMotions > 0) {
-            for (uint32_t i = 0; i < cameraMotions; ++i) {
-                MotionEntry<Ftk::CameraMotion> entry;
-                Ftk::GetCameraMotionByIndex(mDatabase, i, &entry.mRecord);
-                if (entry.mRecord) mCameraMotions.push_back(entry);
-                if (Ftk::Stopped()) return ToolkitFailure();
-            }
-        } else {
+        uint32_t cameraMotions = 0;
+        if (!CollectMotions(mDatabase, Ftk::CountCameraMotions, Ftk::GetCameraMotionByIndex, mCameraMotions,
+                            cameraMotions))
+            return ToolkitFailure();
+        if (cameraMotions == 0) {
             for (const CameraEntry& camera : mCameras) {
                 MotionEntry<Ftk::CameraMotion> entry;
                 Ftk::InitCameraMotion(&entry.mRecord, 1, 1, 1, 1);
