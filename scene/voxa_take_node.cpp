@@ -4,6 +4,7 @@
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
+#include "attributes/voxa_geometry.h"
 #include "base/vge_matrix.h"
 #include "objects/vdatatype.h"
 #include "objects/voxa_object.h"
@@ -137,6 +138,12 @@ VFCurve* VOxaTakeNode::GetPropertyCurve(VOxaUserProperty* userProperty, int comp
             curve = channel->FCurveGet();
         }
     }
+    if (!curve) mError.SetLastErrorID(eCurveNotFound);
+    return curve;
+}
+
+VFCurve* VOxaTakeNode::GetShapeCurve(VOxaGeometry* geometry, int shapeIndex) {
+    VFCurve* curve = geometry ? geometry->GetShapeChannel(this, shapeIndex) : nullptr;
     if (!curve) mError.SetLastErrorID(eCurveNotFound);
     return curve;
 }

@@ -61,6 +61,10 @@ public:
     // The curve of component `component` of the channel of `userProperty` ("Lcl Translation"
     // is "T", and so on). A channel without children answers its own curve for component 0 only.
     VFCurve* GetPropertyCurve(VOxaUserProperty* userProperty, int component);
+    // The curve of shape `shapeIndex`'s channel of `geometry` in this take. Without it (no
+    // geometry, no such shape, no channel or no curve) the answer is null with "Curve not found"
+    // here and, when there is a geometry, "No shape curve found." on the geometry.
+    VFCurve* GetShapeCurve(VOxaGeometry* geometry, int shapeIndex);
 
     // Node local transform.
     VFCurve* GetTranslationX();

@@ -4,11 +4,15 @@
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
+#include "attributes/voxa_mesh.h"
+#include "attributes/voxa_shape.h"
 #include "objects/vdatatype.h"
 #include "objects/vobject.h"
 #include "objects/voxa_object.h"
 #include "objects/voxa_user_property.h"
 #include "objects/vproperty.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_sdk_manager.h"
 
 namespace {
 
@@ -121,6 +125,55 @@ TEST(scene_TakeNode, CopyAndInterval) {
 
     VOxaTakeNode empty("Empty");
     EXPECT_FALSE(empty.GetAnimationInterval(start, stop));
+}
+
+TEST(scene_TakeNode, ShapeCurve) {
+    VOxaSdkManager manager;
+    VOxaNode* node = manager.CreateNode("Face");
+    ASSERT_NE(node->AddTakeNode("Smile"), nullptr);
+    VOxaMesh* mesh = manager.CreateMesh();
+    node->SetNodeAttribute(mesh);
+    ASSERT_EQ(mesh->AddShape(manager.CreateShape(), "Blink"), 0);
+    ASSERT_EQ(mesh->AddShape(manager.CreateShape(), "Frown"), 1);
+
+    // Each take answers the curve of the shape's own channel in that take.
+    for (int t = 0; t < 2; ++t) {
+        VOxaTakeNode* take = node->GetTakeNode(t);
+        ASSERT_NE(take, nullptr);
+        for (int s = 0; s < 2; ++s) {
+            VFCurveNode* channel = take->GetVFCurveNode()->FindChild(s == 0 ? "Blink" : "Frown");
+            ASSERT_NE(channel, nullptr) << t << " " << s;
+            VFCurve* curve = take->GetShapeCurve(mesh, s);
+            EXPECT_NE(curve, nullptr) << t << " " << s;
+            EXPECT_EQ(curve, channel->FCurveGet()) << t << " " << s;
+        }
+    }
+    EXPECT_NE(node->GetTakeNode(0)->GetShapeCurve(mesh, 1), node->GetTakeNode(1)->GetShapeCurve(mesh, 1));
+
+    // Failures: both objects report, each in its own words.
+    VOxaTakeNode* smile = node->GetTakeNode(1);
+    smile->GetVFCurveNode()->FindChild("Frown")->FCurveReplace(nullptr);
+    EXPECT_EQ(smile->GetShapeCurve(mesh, 1), nullptr) << "channel without curve";
+    EXPECT_EQ(smile->GetLastErrorID(), 0);
+    EXPECT_STREQ(smile->GetLastErrorString(), "Curve not found");
+    EXPECT_STREQ(mesh->GetLastErrorString(), "No shape curve found.");
+
+    VOxaTakeNode elsewhere("Elsewhere");
+    mesh->GetError().ClearError();
+    EXPECT_EQ(elsewhere.GetShapeCurve(mesh, 0), nullptr) << "take without the channel";
+    EXPECT_STREQ(elsewhere.GetLastErrorString(), "Curve not found");
+    EXPECT_STREQ(mesh->GetLastErrorString(), "No shape curve found.");
+
+    VOxaTakeNode* base = node->GetTakeNode(0);
+    base->GetError().ClearError();
+    EXPECT_EQ(base->GetShapeCurve(mesh, 2), nullptr) << "no such shape";
+    EXPECT_EQ(base->GetLastErrorID(), 0);
+    base->GetError().ClearError();
+    EXPECT_EQ(base->GetShapeCurve(mesh, -1), nullptr);
+    EXPECT_EQ(base->GetLastErrorID(), 0);
+    base->GetError().ClearError();
+    EXPECT_EQ(base->GetShapeCurve(nullptr, 0), nullptr) << "no geometry";
+    EXPECT_STREQ(base->GetLastErrorString(), "Curve not found");
 }
 
 TEST(scene_TakeNode, RotateTranslation) {
