@@ -32,4 +32,29 @@ void VFCurveSetUnrollQualityCheck(bool check);
 bool VFCurveGetTcbLeftFromRight();
 void VFCurveSetTcbLeftFromRight(bool leftFromRight);
 
+// Ten further values of the settings block that nothing in the toolkit reads: five doubles
+// (initially 240.0, 5e-13, 0.0005, 5e-13 and 5e-13) and five flags (the first three initially
+// true, the last two false). They are kept so that a host can store and read them back as it
+// does the others; nothing here gives them a meaning.
+double VFCurveGetUnreadDouble1();
+void VFCurveSetUnreadDouble1(double value);
+double VFCurveGetUnreadDouble2();
+void VFCurveSetUnreadDouble2(double value);
+double VFCurveGetUnreadDouble3();
+void VFCurveSetUnreadDouble3(double value);
+double VFCurveGetUnreadDouble4();
+void VFCurveSetUnreadDouble4(double value);
+double VFCurveGetUnreadDouble5();
+void VFCurveSetUnreadDouble5(double value);
+bool VFCurveGetUnreadFlag1();
+void VFCurveSetUnreadFlag1(bool value);
+bool VFCurveGetUnreadFlag2();
+void VFCurveSetUnreadFlag2(bool value);
+bool VFCurveGetUnreadFlag3();
+void VFCurveSetUnreadFlag3(bool value);
+bool VFCurveGetUnreadFlag4();
+void VFCurveSetUnreadFlag4(bool value);
+bool VFCurveGetUnreadFlag5();
+void VFCurveSetUnreadFlag5(bool value);
+
 #endif  // OXA_ANIMATION_ANIM_SETTINGS_H

@@ -65,3 +65,43 @@ TEST(filters_ImportSettings, ConstantKeyReductionFollowsTheSwitch) {
     }
     VFCurveSetApplyConstantKeyReducer(true);
 }
+
+TEST(filters_ImportSettings, UnreadValuesStartAsSetAndKeepTheirOwn) {
+    struct Double {
+        double (*get)();
+        void (*set)(double);
+        double initial;
+    } doubles[] = {{VFCurveGetUnreadDouble1, VFCurveSetUnreadDouble1, 240.0},
+                   {VFCurveGetUnreadDouble2, VFCurveSetUnreadDouble2, 5e-13},
+                   {VFCurveGetUnreadDouble3, VFCurveSetUnreadDouble3, 0.0005},
+                   {VFCurveGetUnreadDouble4, VFCurveSetUnreadDouble4, 5e-13},
+                   {VFCurveGetUnreadDouble5, VFCurveSetUnreadDouble5, 5e-13}};
+    struct Flag {
+        bool (*get)();
+        void (*set)(bool);
+        bool initial;
+    } flags[] = {{VFCurveGetUnreadFlag1, VFCurveSetUnreadFlag1, true},
+                 {VFCurveGetUnreadFlag2, VFCurveSetUnreadFlag2, true},
+                 {VFCurveGetUnreadFlag3, VFCurveSetUnreadFlag3, true},
+                 {VFCurveGetUnreadFlag4, VFCurveSetUnreadFlag4, false},
+                 {VFCurveGetUnreadFlag5, VFCurveSetUnreadFlag5, false}};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(doubles[i].get(), doubles[i].initial) << "double " << i + 1;
+        EXPECT_EQ(flags[i].get(), flags[i].initial) << "flag " << i + 1;
+    }
+    // Each setter reaches its own value only, unchecked, and the readers' settings stay as they were.
+    const double threshold = VFCurveGetUnrollQualityThreshold();
+    for (int i = 0; i < 5; ++i) {
+        doubles[i].set(-1.0 - i);
+        flags[i].set(!flags[i].initial);
+        for (int j = 0; j < 5; ++j) {
+            EXPECT_EQ(doubles[j].get(), j <= i ? -1.0 - j : doubles[j].initial) << i << " " << j;
+            EXPECT_EQ(flags[j].get(), j <= i ? !flags[j].initial : flags[j].initial) << i << " " << j;
+        }
+    }
+    EXPECT_EQ(VFCurveGetUnrollQualityThreshold(), threshold);
+    for (int i = 0; i < 5; ++i) {
+        doubles[i].set(doubles[i].initial);
+        flags[i].set(flags[i].initial);
+    }
+}
