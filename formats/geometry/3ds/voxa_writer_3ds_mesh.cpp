@@ -251,7 +251,8 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
             record->mVertices[(size_t)i] = Ftk::Point3{(float)q[0], (float)-q[2], (float)q[1]};
         }
     }
-    // Mapping coordinates, one per vertex.
+    // Mapping coordinates, one per vertex. An untextured mesh keeps the record's (0, 0) ones:
+    // the chunk is written all the same, as the vertex flags are.
     if (textured) {
         const VgeVector2* uvs = mesh->GetTextureUV();
         const int uvCount = uvs ? mesh->GetTextureUVCount() : 0;
@@ -270,9 +271,6 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
                 }
             }
         }
-    } else {
-        record->mMappingCount = 0;
-        record->mMapping.clear();
     }
 
     // A textured mesh without material gets the grey "Default" one.

@@ -186,7 +186,13 @@ TEST(writer3ds_file, MeshFacesSmoothingVerticesAxesSettingsAndDummies) {
     EXPECT_FLOAT_EQ(m->mLocalAxes[9], 10.0f);
     EXPECT_FLOAT_EQ(m->mLocalAxes[10], -30.0f);
     EXPECT_FLOAT_EQ(m->mLocalAxes[11], 20.0f);
-    EXPECT_EQ(m->mMappingCount, 0);  // untextured
+    // Untextured: one mapping coordinate per vertex all the same, each at (0, 0).
+    ASSERT_EQ(m->mMappingCount, 7);
+    ASSERT_EQ(m->mMapping.size(), 7u);
+    for (const Ftk::TexVert& uv : m->mMapping) {
+        EXPECT_EQ(uv.u, 0.0f);
+        EXPECT_EQ(uv.v, 0.0f);
+    }
     EXPECT_EQ(m->mFlag4014, 1);
 
     Ftk::MeshSettings* settings = nullptr;
@@ -246,6 +252,71 @@ TEST(writer3ds_file, MeshOverSixteenBitsIsNotWrittenButTheRestIs) {
     EXPECT_NE(rig.writer.GetMessageText().Find("\"Huge\" has more than 65535"), -1);
     Loaded file(dir / "big.3ds");
     EXPECT_EQ(file.MeshNames(), (std::vector<std::string>{"Small"}));
+}
+
+namespace {
+
+// A chunk of a written file: its tag and the span of its contents (after the 6-byte header).
+struct Chunk {
+    uint16_t tag = 0;
+    size_t begin = 0, end = 0;
+};
+
+uint32_t ReadLE(const std::string& bytes, size_t at, int size) {
+    uint32_t v = 0;
+    for (int i = size - 1; i >= 0; --i)
+        v = v << 8 | (uint8_t)bytes[at + (size_t)i];
+    return v;
+}
+
+// The chunks that follow one another over [begin, end); empty when a length runs past the span.
+std::vector<Chunk> Chunks(const std::string& bytes, size_t begin, size_t end) {
+    std::vector<Chunk> out;
+    while (begin + 6 <= end) {
+        const uint32_t length = ReadLE(bytes, begin + 2, 4);
+        if (length < 6 || length > end - begin) return {};
+        out.push_back(Chunk{(uint16_t)ReadLE(bytes, begin, 2), begin + 6, begin + length});
+        begin += length;
+    }
+    return out;
+}
+
+Chunk Child(const std::string& bytes, const Chunk& parent, uint16_t tag, size_t skip = 0) {
+    for (const Chunk& c : Chunks(bytes, parent.begin + skip, parent.end))
+        if (c.tag == tag) return c;
+    return Chunk{};
+}
+
+}  // namespace
+
+TEST(writer3ds_file, UntexturedTriangleWritesZeroMappingCoordinatesAndVertexFlags) {
+    ScratchDir dir("tri");
+    Rig rig;
+    AddMesh(rig.manager, rig.Root(), "Tri",
+            {VgeTVector(0, 0, 0, 1), VgeTVector(1, 0, 0, 1), VgeTVector(0, 1, 0, 1)}, {{0, 1, 2}});
+    ASSERT_TRUE(rig.WriteTo(dir / "tri.3ds"));
+    const std::string bytes = ReadBytes(dir / "tri.3ds");
+    EXPECT_EQ(bytes.size(), 570u);
+
+    const std::vector<Chunk> top = Chunks(bytes, 0, bytes.size());
+    ASSERT_EQ(top.size(), 1u);
+    EXPECT_EQ(top[0].tag, 0x4D4D);
+    const Chunk editor = Child(bytes, top[0], 0x3D3D);
+    ASSERT_EQ(editor.tag, 0x3D3D);
+    const Chunk object = Child(bytes, editor, 0x4000);
+    ASSERT_EQ(object.tag, 0x4000);
+    ASSERT_EQ(bytes.compare(object.begin, 4, std::string("Tri\0", 4)), 0);
+    const Chunk mesh = Child(bytes, object, 0x4100, 4);
+    ASSERT_EQ(mesh.tag, 0x4100);
+    const Chunk mapping = Child(bytes, mesh, 0x4140);
+    ASSERT_EQ(mapping.tag, 0x4140);
+    ASSERT_EQ(mapping.end - mapping.begin, 2u + 3 * 8);
+    EXPECT_EQ(ReadLE(bytes, mapping.begin, 2), 3u);
+    for (size_t i = mapping.begin + 2; i < mapping.end; ++i)
+        EXPECT_EQ(bytes[i], '\0') << "coordinate byte " << i - mapping.begin - 2;
+    const Chunk flags = Child(bytes, mesh, 0x4111);
+    ASSERT_EQ(flags.tag, 0x4111);
+    EXPECT_EQ(ReadLE(bytes, flags.begin, 2), 3u);
 }
 
 TEST(writer3ds_materials, CombinationsNamesDefaultMapsAndMessage) {
