@@ -7,6 +7,15 @@
 #include "base/vpath.h"
 #include "base/vsafe_output_file.h"
 
+VgeAMatrix VOxaGeometryWorldMatrix(VOxaNode* node) {
+    if (node == nullptr) return VgeAMatrix();
+    VgeTVector t, r, s;
+    node->GetPivotGlobalTranslation(t, 0);
+    node->GetPivotGlobalRotation(r, 0);
+    node->GetPivotGlobalScaling(s, 0);
+    return VgeAMatrix(t, r, s);
+}
+
 bool VOxaCopyTextureBeside(const char* sourcePath, const char* outputPath, VString& messages) {
     const char* source = sourcePath ? sourcePath : "";
     const VString target =

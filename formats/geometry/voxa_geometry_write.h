@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/vge_matrix.h"
 #include "base/vstring.h"
 #include "scene/voxa_node.h"
 
@@ -28,6 +29,12 @@ void VOxaWalkPreOrder(VOxaNode* root, Visit visit) {
         stack.emplace_back(child, 0);
     }
 }
+
+// The matrix that carries a node's mesh points into world space for the geometry writers: built
+// from the node's global translation, rotation and scaling at the default values with pivot set
+// 0, so rotation pivots, rotation offsets and pre- and post-rotations count and a shear of the
+// global matrix is dropped. Null gives the identity.
+VgeAMatrix VOxaGeometryWorldMatrix(VOxaNode* node);
 
 // Copies the texture file `source` beside the written file `outputPath` (same file name, in the
 // output's folder) unless a file of that name is there already. Only a regular file is copied;

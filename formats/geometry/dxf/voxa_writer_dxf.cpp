@@ -8,6 +8,7 @@
 #include "attributes/voxa_mesh.h"
 #include "base/vge_matrix.h"
 #include "formats/geometry/voxa_geometry_deform.h"
+#include "formats/geometry/voxa_geometry_write.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -239,11 +240,7 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
         return m >= 0 && m < materialCount && hasMaterial[(size_t)m] ? materialColour[(size_t)m] : -1;
     };
 
-    VgeTVector t, r, s;
-    node->GetPivotGlobalTranslation(t, 0);
-    node->GetPivotGlobalRotation(r, 0);
-    node->GetPivotGlobalScaling(s, 0);
-    const VgeAMatrix matrix(t, r, s);
+    const VgeAMatrix matrix = VOxaGeometryWorldMatrix(node);
 
     // Polygons of more than four vertices become a fan of triangles, one face record each.
     int records = 0;

@@ -304,10 +304,9 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
     const int texMapping = mesh->GetTextureMappingMode();
     VArrayTemplate<int>* texIndices = mesh->GetTextureIndices();
 
-    // The matrix of the node's global default transform, rebuilt from its T, R and S (shear
-    // dropped), and the one that carries normals.
-    const VgeAMatrix& global = node->GetDefaultGlobalTransform();
-    VgeAMatrix m(global.GetT(), global.GetR(), global.GetS());
+    // The matrix into world space, as the other geometry writers use it, and the one that
+    // carries normals.
+    VgeAMatrix m = VOxaGeometryWorldMatrix(node);
     VgeAMatrix n = m.Inverse().Transpose();
 
     mOut += "g ";

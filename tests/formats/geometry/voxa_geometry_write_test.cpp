@@ -1,0 +1,173 @@
+#include "formats/geometry/voxa_geometry_write.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "attributes/voxa_mesh.h"
+#include "formats/geometry/dxf/voxa_writer_dxf.h"
+#include "formats/geometry/obj/voxa_writer_obj.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+struct Point {
+    double x, y, z;
+};
+
+// The point turned by the Euler angles (degrees) about X, then Y, then Z.
+Point Turn(Point p, const VgeTVector& angles) {
+    const double k = std::acos(-1.0) / 180.0;
+    double c = std::cos(angles[0] * k), s = std::sin(angles[0] * k);
+    p = {p.x, p.y * c - p.z * s, p.y * s + p.z * c};
+    c = std::cos(angles[1] * k), s = std::sin(angles[1] * k);
+    p = {p.x * c + p.z * s, p.y, -p.x * s + p.z * c};
+    c = std::cos(angles[2] * k), s = std::sin(angles[2] * k);
+    return {p.x * c - p.y * s, p.x * s + p.y * c, p.z};
+}
+
+// One level of the pivot-set transform at default values: scaling, post-rotation, rotation and
+// pre-rotation in turn, then the translation moved by the rotation pivot and offset.
+struct Level {
+    VgeTVector t{0, 0, 0, 0}, r{0, 0, 0, 0}, s{1, 1, 1, 0};
+    VgeTVector pivot{0, 0, 0, 0}, offset{0, 0, 0, 0}, pre{0, 0, 0, 0}, post{0, 0, 0, 0};
+
+    Point Carry(Point p) const {
+        p = {p.x * s[0], p.y * s[1], p.z * s[2]};
+        p = Turn(Turn(Turn(p, post), r), pre);
+        return {p.x + t[0] + pivot[0] + offset[0], p.y + t[1] + pivot[1] + offset[1],
+                p.z + t[2] + pivot[2] + offset[2]};
+    }
+    void ApplyTo(VOxaNode* node) const {
+        node->SetLclTranslation(t);
+        node->SetLclRotation(r);
+        node->SetLclScaling(s);
+        node->SetPivotState(0, 0);
+        node->SetRotationPivot(0, pivot);
+        node->SetRotationOffset(0, offset);
+        node->SetPreRotation(0, pre);
+        node->SetPostRotation(0, post);
+    }
+};
+
+const std::vector<Point> kPoints = {{1, 0, 0}, {0, 2, 0}, {0, 0, 3}, {-1.5, 0.5, 2}};
+
+// The numbers of the (code, value) pairs of every VERTEX record of a polyface mesh (flag 192).
+std::vector<Point> DxfVertices(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::pair<int, std::string>> groups;
+    std::string code, value;
+    while (std::getline(in, code) && std::getline(in, value))
+        groups.emplace_back(std::stoi(code), value);
+    std::vector<Point> out;
+    for (size_t i = 0; i < groups.size(); ++i) {
+        if (groups[i].first != 0 || groups[i].second != "VERTEX") continue;
+        Point p{0, 0, 0};
+        int flag = 0;
+        for (size_t j = i + 1; j < groups.size() && groups[j].first != 0; ++j) {
+            const double v = std::atof(groups[j].second.c_str());
+            if (groups[j].first == 10) p.x = v;
+            if (groups[j].first == 20) p.y = v;
+            if (groups[j].first == 30) p.z = v;
+            if (groups[j].first == 70) flag = std::atoi(groups[j].second.c_str());
+        }
+        // Written Z up: (x, y, z) is stored as (x, -z, y).
+        if (flag == 192) out.push_back({p.x, p.z, -p.y});
+    }
+    return out;
+}
+
+std::vector<Point> ObjVertices(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<Point> out;
+    std::string line;
+    while (std::getline(in, line)) {
+        Point p;
+        if (std::sscanf(line.c_str(), "v %lf %lf %lf", &p.x, &p.y, &p.z) == 3) out.push_back(p);
+    }
+    return out;
+}
+
+void ExpectPoints(const std::vector<Point>& got, const std::vector<Point>& want, const char* what) {
+    ASSERT_EQ(got.size(), want.size()) << what;
+    for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_NEAR(got[i].x, want[i].x, 2e-6) << what << " point " << i;
+        EXPECT_NEAR(got[i].y, want[i].y, 2e-6) << what << " point " << i;
+        EXPECT_NEAR(got[i].z, want[i].z, 2e-6) << what << " point " << i;
+    }
+}
+
+}  // namespace
+
+TEST(geometry_write, WorldPointsOfBothWritersFollowPivotsOffsetsAndPreRotation) {
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaNode* parent = manager.CreateNode("Arm");
+    scene->GetRootNode()->AddChild(parent);
+    VOxaNode* node = manager.CreateNode("Hand");
+    parent->AddChild(node);
+    VOxaMesh* mesh = manager.CreateMesh();
+    node->SetNodeAttribute(mesh);
+    mesh->InitControlPoints((int)kPoints.size());
+    for (size_t i = 0; i < kPoints.size(); ++i)
+        mesh->GetControlPoints()[i] = VgeTVector(kPoints[i].x, kPoints[i].y, kPoints[i].z, 1);
+    mesh->BeginPolygon(-1);
+    for (int i = 0; i < 3; ++i)
+        mesh->AddPolygonVertex(i);
+    mesh->EndPolygon();
+
+    Level arm;
+    arm.t = VgeTVector(5, -2, 1, 0);
+    arm.r = VgeTVector(0, 30, 0, 0);
+    Level hand;
+    hand.t = VgeTVector(1, 2, 3, 0);
+    hand.r = VgeTVector(20, -35, 50, 0);
+    hand.s = VgeTVector(2, 0.5, 1.5, 0);
+    hand.pivot = VgeTVector(0.5, -1, 2, 0);
+    hand.offset = VgeTVector(-3, 0.25, 1, 0);
+    hand.pre = VgeTVector(90, 0, 45, 0);
+    hand.post = VgeTVector(0, 0, -30, 0);
+    arm.ApplyTo(parent);
+    hand.ApplyTo(node);
+
+    std::vector<Point> want;
+    for (const Point& p : kPoints)
+        want.push_back(arm.Carry(hand.Carry(p)));
+
+    oxa_test::ScratchDir dir("oxa_geometry_write_", "world");
+    {
+        VOxaWriterObj writer(&manager);
+        std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+        ASSERT_TRUE(writer.FileCreate((dir / "hand.obj").c_str()));
+        ASSERT_TRUE(writer.Write(scene, options.get()));
+        ASSERT_TRUE(writer.FileClose());
+    }
+    {
+        VOxaWriterDxf writer(&manager);
+        std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+        ASSERT_TRUE(writer.FileCreate((dir / "hand.dxf").c_str()));
+        ASSERT_TRUE(writer.Write(scene, options.get()));
+        ASSERT_TRUE(writer.FileClose());
+    }
+    ExpectPoints(ObjVertices(oxa_test::ReadFile(dir / "hand.obj")), want, "OBJ");
+    ExpectPoints(DxfVertices(oxa_test::ReadFile(dir / "hand.dxf")), want, "DXF");
+
+    // The matrix itself: world points of the node, the identity without one.
+    const VgeAMatrix m = VOxaGeometryWorldMatrix(node);
+    const VgeTVector moved = m.MultT(VgeTVector(kPoints[3].x, kPoints[3].y, kPoints[3].z, 1));
+    EXPECT_NEAR(moved[0], want[3].x, 1e-9);
+    EXPECT_NEAR(moved[1], want[3].y, 1e-9);
+    EXPECT_NEAR(moved[2], want[3].z, 1e-9);
+    const VgeAMatrix none = VOxaGeometryWorldMatrix(nullptr);
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            EXPECT_EQ(none[i][j], i == j ? 1.0 : 0.0) << i << " " << j;
+}
