@@ -264,7 +264,8 @@ TEST(htr_File, EulerExtractionAtThePoles) {
     EXPECT_FLOAT_EQ(curves[5]->KeyGetValue(1), 0.0f);
     // The angles rebuild the rotation at both poles.
     for (int i = 0; i < 2; ++i) {
-        double got[4][4], want[4][4];
+        // The rotation fills the 3x3 part only; the comparison also reads the translation row.
+        double got[4][4] = {}, want[4][4] = {};
         VgeEulerXYZToMatrix(got, curves[3]->KeyGetValue(i), curves[4]->KeyGetValue(i),
                             curves[5]->KeyGetValue(i));
         VgeEulerXYZToMatrix(want, 30, i == 0 ? 90 : -90, 0);

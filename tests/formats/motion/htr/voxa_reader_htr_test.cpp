@@ -160,7 +160,8 @@ TEST_F(htr_Reader, SkeletonUnderTheReferenceNode) {
     EXPECT_EQ(limits.GetMax(1)[0], 180.0);
     // The rotation axis: the bone axis (X turned onto Y) in the default global orientation.
     VgeTVector axis = limits.GetRotationAxis();
-    double got[4][4], want[4][4], turn[4][4];
+    // The rotation fills the 3x3 part only; the comparison also reads the translation row.
+    double got[4][4] = {}, want[4][4] = {}, turn[4][4] = {};
     VgeEulerXYZToMatrix(got, axis[0], axis[1], axis[2]);
     VgeEulerXYZToMatrix(turn, 0, 0, 90);
     VgeEulerXYZToMatrix(want, 10, 0, 0);  // Hips has no rotation
