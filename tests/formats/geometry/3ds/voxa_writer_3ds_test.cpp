@@ -383,6 +383,40 @@ TEST(writer3ds_materials, CombinationsNamesDefaultMapsAndMessage) {
     EXPECT_NE(text.Find("Unable to locate texture file \"/some/where/brick.bmp\""), -1);
 }
 
+TEST(writer3ds_materials, RotatedMapOffsetsAndSelfIllumination) {
+    ScratchDir dir("rot");
+    Rig rig;
+    VOxaMesh* mesh = AddMesh(rig.manager, rig.Root(), "Tile", Square(), {{0, 1, 2}});
+    VOxaMaterial* glow = rig.manager.CreateMaterial("Glow");
+    glow->SetEmissive(VOxaColor(0.3, 0.6, 0.9, 1));
+    glow->SetSpecular(VOxaColor(0.2, 0.4, 0.6, 1));
+    mesh->AddMaterial(glow, 0);
+    VOxaTexture* tile = AddTexture(rig.manager, mesh, "tile.bmp");
+    tile->SetTranslation(0.1, 0.2);
+    tile->SetScale(2, 1);
+    tile->SetRotation(0, 0, 30);
+    mesh->InitMaterialIndices(4);
+    mesh->InitTextureIndices(4);
+    ASSERT_TRUE(rig.WriteTo(dir / "rot.3ds"));
+    EXPECT_EQ(Loaded(dir / "rot.3ds").MaterialNames(), (std::vector<std::string>{"1.Mat0Tex0"}));
+    Loaded file(dir / "rot.3ds");
+    ASSERT_TRUE(file.Ok());
+    auto material = file.Material("1.Mat0Tex0");
+    ASSERT_TRUE(material);
+    // The point (-(0.1 - 0.5) / 2, -(0.2 - 0.5) / 1) turned by -30 degrees, less 0.5 on both.
+    const double k = std::acos(-1.0) / 180.0, px = 0.2, py = 0.3;
+    const double x = px * std::cos(-30 * k) - py * std::sin(-30 * k);
+    const double y = px * std::sin(-30 * k) + py * std::cos(-30 * k);
+    const Ftk::MaterialMap& map = material->mMaps[Ftk::kTextureMap1];
+    EXPECT_FLOAT_EQ(map.mRotation, -30.0f);
+    EXPECT_NEAR(map.mUOffset, x - 0.5, 1e-6);
+    EXPECT_NEAR(map.mVOffset, 0.5 - y, 1e-6);
+    // Self-illumination is the mean of the emissive colour, shine strength a quarter of the
+    // specular sum.
+    EXPECT_NEAR(material->mSelfIllumination, 0.6, 0.01);
+    EXPECT_NEAR(material->mShineStrength, 0.3, 0.01);
+}
+
 TEST(writer3ds_materials, DefaultMaterialNoTextureFacesAndSharedUntexturedMaterial) {
     ScratchDir dir("def");
     Rig rig;

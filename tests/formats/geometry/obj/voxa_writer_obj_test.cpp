@@ -271,6 +271,23 @@ TEST(obj_writer, WorldSpaceAndDeformedMeshWithoutNormals) {
     EXPECT_EQ(Lines(text, "f ")[0], "f 1 2 3");
 }
 
+TEST(obj_writer, ForcedTriangulationSplitsQuadsOnlyWhenSet) {
+    ScratchDir dir("tri");
+    for (int force : {0, 1, 2}) {
+        WriterRig rig;
+        AddMesh(
+            rig.manager, rig.scene, "quad",
+            {VgeTVector(0, 0, 0, 1), VgeTVector(1, 0, 0, 1), VgeTVector(1, 1, 0, 1), VgeTVector(0, 1, 0, 1)},
+            {{0, 1, 2, 3}});
+        static_cast<VStreamOptionsObj*>(rig.options.get())
+            ->SetOptionValue(VStreamOptionsObj::eFORCE_TRIANGULATION, force);
+        const std::string path = dir / ("quad" + std::to_string(force) + ".obj");
+        ASSERT_TRUE(rig.WriteTo(path));
+        // Only the value 1 counts as set.
+        EXPECT_EQ(Lines(ReadText(path), "f ").size(), force == 1 ? 2u : 1u) << force;
+    }
+}
+
 TEST(obj_writer, FormatTableHasTheObjRows) {
     int reader = VOxaFindReaderFormat("OBJ");
     int writer = VOxaFindWriterFormat(".obj");
