@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/formats/motion/aoa/marker_test_util.h"
+#include "tests/formats/motion/read_failure_util.h"
 
 using namespace markertest;
 
@@ -27,6 +28,13 @@ protected:
         WriteFile(path, text);
         VOxaReaderAscension reader(mManager);
         return ReadWith(reader, path, adjust, error);
+    }
+    // The reader's error text for `text` ("" when it reads).
+    std::string Refusal(const std::string& text) {
+        const std::string path = TempPath("refused.brd");
+        WriteFile(path, text);
+        VOxaReaderAscension reader(mManager);
+        return readfailure::Refusal(reader, mScene, path);
     }
     VOxaNode* Sensor(const char* name) {
         VOxaNode* reference = Find("BRD:reference");
@@ -185,6 +193,32 @@ TEST_F(Brd, brd_WriterAndRoundTrip) {
     EXPECT_EQ(Key(a, 2, 1), 3.0f);
     EXPECT_EQ(Key(b, 2, 1), 0.25f);
     EXPECT_EQ(Key(b, 0, 0), -1.0f);
+}
+
+TEST_F(Brd, brd_RefusalsSayWhere) {
+    const std::string first = Record(1, 1, 0, 0, 0);
+    const struct {
+        std::string text;
+        const char* why;
+    } cases[] = {
+        {first + "2\t1\tP\t0\t0\t0\tQ\t0\t0\t0\t1\t0\n",
+         "line 2: the time (seconds and microseconds) is missing after the quaternion"},
+        {first + "\n2\t1\tX\t0\t0\t0\n", "line 3: \"P\" expected after the sensor number"},
+        {first + "2\t1\tP\t0\t0\t0\tR\n", "line 2: \"Q\" expected after the position"},
+        {first + "2\t1\tP\t0\t0\n", "line 2: three position numbers expected after \"P\""},
+        {first + "2\t1\tP\t0\t0\t0\tQ\t0\tzero\n", "line 2: four quaternion numbers expected after \"Q\""},
+        {first + "2\n", "line 2: the sensor number is missing after frame 2"},
+        {"frame 1\n", "line 1: a record starts with its frame number"},
+        {Record(0, 1, 0, 0, 0) + Record(1000000, 1, 0, 0, 0),
+         "frames 0 to 1000000 of 1 sensors are more than 2 records can back"},
+        {Record(0, 1, 0, 0, 0) + "1999\t1\tP 0 0 0 Q 0 0 0 1 0.0000000001 0\n",
+         "the record times give 2.30815e+13 frames per second, which has no usable frame period"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Refusal(c.text), std::string("File is corrupted: ") + c.why) << c.text;
+    // An empty file holds no records, which is not an error.
+    EXPECT_EQ(Refusal(""), "");
+    EXPECT_EQ(Refusal("\r\n"), "");
 }
 
 }  // namespace

@@ -168,7 +168,7 @@ TEST(htr_File, SectionStateMachine) {
     ExpectError(Header(2, 0) + kHierarchy2 + "[BasePosition]\nA 1 2 3 0 0 0\n", "Can't read segment length");
     ExpectError(Header(2, 0) + kHierarchy2 + "[BasePosition]\nA 1 2 3 0 0 0 inf\n",
                 "Can't read segment length");
-    ExpectError("", "Unexpected end of file");
+    ExpectError("", "the file is empty");
 
     // Extra hierarchy lines beyond "NumSegments" are skipped.
     Opened o(Header(2, 0) + "[SegmentNames&Hierarchy]\nA GLOBAL\nB A\nC B\n" + kBase2 + "[A]\n");
