@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "tests/formats/motion/aoa/marker_test_util.h"
@@ -102,6 +103,13 @@ TEST_F(Brd, brd_OrderDuplicatesAndRotations) {
     EXPECT_EQ(angles[1], 0.0);
     const double zero[4] = {0, 0, 0, 0};
     angles = VOxaQuaternionToEulerDegrees(zero);
+    EXPECT_EQ(angles[2], 0.0);
+    // A quarter turn about Y after 30 degrees about X: the pole branch keeps the X angle.
+    const double s15 = std::sin(M_PI / 12), c15 = std::cos(M_PI / 12), h = std::sqrt(0.5);
+    const double pole[4] = {h * s15, h * c15, -h * s15, h * c15};
+    angles = VOxaQuaternionToEulerDegrees(pole);
+    EXPECT_NEAR(angles[0], 30.0, 1e-6);
+    EXPECT_NEAR(angles[1], 90.0, 1e-6);
     EXPECT_EQ(angles[2], 0.0);
 }
 

@@ -163,6 +163,8 @@ TEST(htr_File, SectionStateMachine) {
     ExpectError(Header(2, 0) + "[SegmentNames&Hierarchy]\nA\n", "Can't read parent name");
     ExpectError(Header(2, 0) + kHierarchy2 + "[BasePosition]\nA 1 2\n",
                 "Can't read segment base translation");
+    ExpectError(Header(2, 0) + kHierarchy2 + "[BasePosition]\nA 1 2 1e999 0 0 0 1\n",
+                "Can't read segment base translation");
     ExpectError(Header(2, 0) + kHierarchy2 + "[BasePosition]\nA 1 2 3 0 nan 0 1\n",
                 "Can't read segment base rotation");
     ExpectError(Header(2, 0) + kHierarchy2 + "[BasePosition]\nA 1 2 3 0 0 0\n", "Can't read segment length");

@@ -191,6 +191,21 @@ TEST_F(Mov, mov_WriterAndRoundTrip) {
     EXPECT_EQ(Curve(object, 0)->KeyGetTime(1).Get(), VTime::kOneSecond / 25);
 }
 
+TEST_F(Mov, mov_ShortLinesMustBeBackedByTheFile) {
+    // Lines shorter than the first are padded with zeros, but every value kept must be backed by
+    // the file: n lines of 9 kept values may not pass the file's size plus 65536. With a first
+    // line of ten values and 9364 lines "0" (one of them "00"), the file has 18749 bytes and the
+    // 9365 lines keep exactly 84285 values, the most it may.
+    std::string text = "0 0 0 0 0 0 0 0 0 0\n00\n";
+    for (int k = 1; k < 9364; ++k)
+        text += "0\n";
+    ASSERT_EQ(text.size(), 18749u);
+    EXPECT_EQ(Refusal(text), "");
+    EXPECT_EQ(
+        Refusal(text + "0\n"),
+        "File is corrupted: line 9366: 9366 lines of 9 values are more than the file's 18751 bytes can hold");
+}
+
 TEST_F(Mov, mov_RefusalsSayWhere) {
     EXPECT_EQ(Refusal(""), "File is corrupted: the file is empty");
     EXPECT_EQ(Refusal("\n \n"), "File is corrupted: line 2: the file holds nothing but blank lines");

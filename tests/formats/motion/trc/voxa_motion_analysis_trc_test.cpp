@@ -330,6 +330,10 @@ TEST_F(Trc, trc_TimeCodeFile) {
     EXPECT_EQ(Dialogs::Count(), 0);
     VOxaReaderMotionAnalysisTrc::SetTimeCodeEnabled(true);
     std::remove(tc.c_str());
+    const int modes[][2] = {{24, 11}, {25, 10}, {29, 8},  {30, 6}, {50, 4},
+                            {60, 3},  {100, 2}, {120, 1}, {48, 0}};
+    for (const auto& m : modes)
+        EXPECT_EQ(VOxaTrcTimeModeFromRate(m[0] + 0.5), m[1]) << m[0];
     EXPECT_EQ(VOxaTrcTimeModeFromRate(29.97), 8);
     EXPECT_EQ(VOxaTrcTimeModeFromRate(1e300), 0);
 }
