@@ -77,6 +77,16 @@ bool VOxaMotionSupport::IsSet(const VStreamOptionsMotion* options, int index) {
     return options && options->GetOption(index) == 1;
 }
 
+bool VOxaMotionSupport::Corrupted(VError& error, const char* detail) {
+    VString text(error.GetErrorString(VOxaReader::eFILE_CORRUPTED));
+    if (detail && *detail) {
+        text += ": ";
+        text += detail;
+    }
+    error.SetLastError(VOxaReader::eFILE_CORRUPTED, text.Buffer());
+    return false;
+}
+
 VString VOxaMotionSupport::TakeName(const char* path) {
     return GetFileName(path ? path : "", false);
 }
@@ -261,6 +271,10 @@ bool VOxaReaderMotionBase::IsFileOpen() {
     return mFile != nullptr;
 }
 
+bool VOxaReaderMotionBase::Corrupted(const char* detail) {
+    return VOxaMotionSupport::Corrupted(mError, detail ? detail : mFile ? mFile->GetFailure() : "");
+}
+
 bool VOxaReaderMotionBase::ReadCheckedHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount,
                                              double& frameRate, double& scale) {
     markerCount = 0;
@@ -268,12 +282,26 @@ bool VOxaReaderMotionBase::ReadCheckedHeader(int64_t& markerCount, VTime& startT
     frameRate = 0.0;
     scale = 1.0;
     startTime = VTime(0);
-    if (!mFile->ReadHeader(markerCount, startTime, frameCount, frameRate, scale)) return false;
+    if (!mFile->ReadHeader(markerCount, startTime, frameCount, frameRate, scale)) return Corrupted();
+    char why[160];
     // Every marker needs at least one byte of the file: a larger count is not backed by data.
     const int64_t size = VOxaMotionSupport::FileSize(mFileName.Buffer());
-    if (markerCount < 0 || markerCount > INT_MAX || (size >= 0 && markerCount > size)) return false;
-    if (frameCount < 0) return false;
-    if (!VOxaMotionSupport::IsUsableRate(frameRate) || !std::isfinite(scale)) return false;
+    if (markerCount < 0 || markerCount > INT_MAX || (size >= 0 && markerCount > size)) {
+        std::snprintf(why, sizeof why,
+                      "the header gives %lld markers, more than the file's %lld bytes can hold",
+                      (long long)markerCount, (long long)size);
+        return Corrupted(why);
+    }
+    if (frameCount < 0) {
+        std::snprintf(why, sizeof why, "the header gives %lld frames", (long long)frameCount);
+        return Corrupted(why);
+    }
+    if (!VOxaMotionSupport::IsUsableRate(frameRate)) {
+        std::snprintf(why, sizeof why, "the header's rate of %g frames per second has no usable frame period",
+                      frameRate);
+        return Corrupted(why);
+    }
+    if (!std::isfinite(scale)) return Corrupted("the header's scale is not a finite number");
     return true;
 }
 
@@ -285,10 +313,7 @@ VStreamOptions* VOxaReaderMotionBase::GetReadOptions() {
     int64_t markerCount, frameCount;
     double rate, scale;
     VTime start;
-    if (!ReadCheckedHeader(markerCount, start, frameCount, rate, scale)) {
-        mError.SetLastErrorID(eFILE_CORRUPTED);
-        return nullptr;
-    }
+    if (!ReadCheckedHeader(markerCount, start, frameCount, rate, scale)) return nullptr;
     VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
     if (!options) return nullptr;
     options->SetStartTime(start);
@@ -309,10 +334,7 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
     int64_t markerCount64, fileFrames;
     double rate, scale;
     VTime fileStart;
-    if (!ReadCheckedHeader(markerCount64, fileStart, fileFrames, rate, scale)) {
-        mError.SetLastErrorID(eFILE_CORRUPTED);
-        return false;
-    }
+    if (!ReadCheckedHeader(markerCount64, fileStart, fileFrames, rate, scale)) return false;
     if (markerCount64 == 0) return true;
     const int markerCount = (int)markerCount64;
 
@@ -327,10 +349,8 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
     for (int i = 0; i < markerCount; ++i)
         names.Add("");
     if (!mFile->ReadMarkerNames(
-            names, VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eIMPORT_ACTOR_PREFIX))) {
-        mError.SetLastErrorID(eFILE_CORRUPTED);
-        return false;
-    }
+            names, VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eIMPORT_ACTOR_PREFIX)))
+        return Corrupted();
 
     if (VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eRENAME_DUPLICATE_NAMES)) {
         VNameTable table(8, 64);
@@ -376,6 +396,7 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
     int counter = 0;
     int excess = 0;
     bool ok = true;
+    char why[160] = "";
     for (int j = 0; j < n && ok; ++j) {
         options->Progress("Reading animation frames", (float)((double)j * 50.0 / n));
         frame.SetCount(0);
@@ -387,6 +408,10 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
         if (count - markerCount > excess) excess = count - markerCount;
         const int64_t nodeCount = (int64_t)markerCount + excess;
         if (nodeCount * (j + 1) > pointLimit) {
+            std::snprintf(why, sizeof why,
+                          "frame %d: %lld markers over %d frames are more points than the file's %lld bytes "
+                          "can hold",
+                          j + 1, (long long)nodeCount, j + 1, (long long)fileSize);
             ok = false;
             break;
         }
@@ -415,10 +440,7 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
     }
     frame.Clear();
     if (ok && !mFile->ReadEnd()) ok = false;
-    if (!ok) {
-        mError.SetLastErrorID(eFILE_CORRUPTED);
-        return false;
-    }
+    if (!ok) return Corrupted(why[0] ? why : nullptr);
 
     // Marker nodes, the "*Unnamed_" nodes of extra points, and the reference node over them.
     VOxaSdkManager* manager = GetSdkManager();
@@ -460,7 +482,8 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
     report += ":";
     if (!CheckDuplicateNodeNames(reference, report)) {
         options->Message("Error", report.Buffer(), "Ok");
-        return fail();
+        fail();
+        return Corrupted(report.Buffer());
     }
 
     // Curves, node by node.

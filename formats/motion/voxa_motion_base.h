@@ -75,6 +75,10 @@ public:
     // One frame; `frameNumber` counts from 1.
     virtual bool WriteFrame(const VOxaMarkerFrame& points, int pointCount, VTime time, int frameNumber) = 0;
     virtual bool WriteEnd() = 0;
+
+    // What made the last read operation fail and where ("line 12: ..." in a text file); "" when
+    // the file has nothing to say. The reader appends it to its "File is corrupted" text.
+    virtual const char* GetFailure() const { return ""; }
 };
 
 // The reader of every marker file: turns the file into one marker node per marker name (and one
@@ -120,9 +124,12 @@ protected:
     VString mReferenceName{""};
 
 private:
+    // Error "File is corrupted" with `detail`, or with the file's failure when `detail` is null;
+    // false.
+    bool Corrupted(const char* detail = nullptr);
     // ReadHeader with the checks every format shares: a marker count within 0 .. the file's size
     // in bytes, a frame count not below 0, a rate whose period is at least one tick, a finite
-    // scale.
+    // scale. A failure sets the error "File is corrupted" with what was wrong.
     bool ReadCheckedHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount, double& frameRate,
                            double& scale);
 };
@@ -177,6 +184,9 @@ struct VOxaMotionSupport {
     static VStreamOptionsMotion* ReadTarget(VError& error, VStreamOptions* options, VOxaScene* scene);
     // True when option `index` equals 1 (the reset value is -1).
     static bool IsSet(const VStreamOptionsMotion* options, int index);
+    // Sets the reader error "File is corrupted", followed by ": " and `detail` when there is one
+    // (what was wrong and where, "line 12: ..."); answers false.
+    static bool Corrupted(VError& error, const char* detail);
 
     // The take name of a file: its name without directories and extension.
     static VString TakeName(const char* path);

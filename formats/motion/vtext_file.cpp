@@ -71,6 +71,7 @@ void VTextFile::EmptyLine() {
 bool VTextFile::Open(const char* path, const char* mode) {
     Close();
     mLineNumber = 0;
+    mFailure = "";
     if (!path || !mode) {
         mAtEnd = true;
         return false;
@@ -135,6 +136,8 @@ bool VTextFile::Rewind() {
     mInputPos = mInputLen = 0;
     mInputEof = false;
     mAtEnd = false;
+    // Line numbers count from the start of the file again, so that messages say where.
+    mLineNumber = 0;
     ReadNextLine();
     return true;
 }
@@ -213,8 +216,11 @@ bool VTextFile::ReadNextLine() {
             const unsigned char c = (unsigned char)*p;
             if (mCommentTable[c]) break;
             if (!mSeparatorTable[c]) {
-                const size_t length = std::strlen(p) + (size_t)(p - mLine);
-                if (length && mLine[length - 1] == '\n') mLine[length - 1] = 0;
+                // The line end goes: the newline and the carriage returns before it.
+                size_t length = std::strlen(p) + (size_t)(p - mLine);
+                if (length && mLine[length - 1] == '\n') mLine[--length] = 0;
+                while (length && mLine[length - 1] == '\r')
+                    mLine[--length] = 0;
                 mCursor = p;
                 return true;
             }
@@ -446,6 +452,32 @@ bool VTextFile::PrintError(const char* format, ...) const {
     Compose(mErrorCallback, "error", format, args);
     va_end(args);
     return true;
+}
+
+bool VTextFile::Fail(const char* format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (n < 0) text[0] = 0;
+    // A longer message is cut at the buffer's end.
+    if (mLineNumber > 0) {
+        char where[32];
+        std::snprintf(where, sizeof where, "line %u: ", mLineNumber);
+        mFailure = where;
+        mFailure += text;
+    } else {
+        mFailure = text;
+    }
+    PrintError("%s", text);
+    return false;
+}
+
+bool VTextFile::FailNoText() {
+    if (mLineNumber == 0) return Fail("the file is empty");
+    return Fail(mCommentChars[0] ? "the file holds nothing but blank and comment lines"
+                                 : "the file holds nothing but blank lines");
 }
 
 VTextFile::Callback VTextFile::SetDebugCallback(Callback fn) {

@@ -49,10 +49,12 @@ public:
     bool Close();
     // Closes a written file without putting it in place (the target is untouched).
     void Discard();
+    // Back to the first significant line; line numbers count from the start again.
     bool Rewind();
     // Reads one physical line into the buffer at `offset`, growing the buffer for long lines.
     bool ReadRawLine(uint32_t offset);
-    // Moves to the next significant line: blank lines and comment lines are skipped.
+    // Moves to the next significant line: blank lines and comment lines are skipped. The line end
+    // (the newline and the carriage returns before it) is taken off the line.
     bool ReadNextLine();
     const char* SetSeparators(const char* set);
     const char* SetDelimiters(const char* set);
@@ -104,6 +106,20 @@ public:
     Callback SetErrorCallback(Callback fn);
     void SetDiagnostics(bool on) { mDiagnostics = on; }
 
+    // ---- failures ----
+
+    // Keeps what made a read fail as "line <n>: " and the formatted text (the text alone while no
+    // line has been read), hands the text to PrintError, and answers false, so that a parser can
+    // `return Fail(...)`. A later failure replaces the kept one. The readers append it to their
+    // "File is corrupted" text.
+    bool Fail(const char* format, ...);
+    // Fail with "the file is empty", or, when lines were read, that it holds nothing but blank (or
+    // comment) lines.
+    bool FailNoText();
+    // What made the last read fail, with its line; "" when nothing failed since ClearFailure.
+    const char* GetFailure() const { return mFailure.Buffer(); }
+    void ClearFailure() { mFailure = ""; }
+
     // ---- writing ----
 
     // Two blanks per level, then the formatted text (no newline added).
@@ -134,6 +150,7 @@ protected:
     const char* mName = "";
     bool mAtEnd = true;
     bool mSkippedLines = false;
+    VString mFailure{""};
     Callback mDebugCallback = nullptr;
     Callback mWarningCallback = nullptr;
     Callback mErrorCallback = nullptr;

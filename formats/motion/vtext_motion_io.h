@@ -46,6 +46,11 @@ public:
 protected:
     // Drops what a reader learned from the closed file.
     virtual void OnFileClosed() {}
+    // Error "File is corrupted" followed by what the file says made its read fail and on which
+    // line; false.
+    bool Corrupted() { return VOxaMotionSupport::Corrupted(mError, mFile ? mFile->GetFailure() : ""); }
+    // Error "File is corrupted" followed by `detail`; false.
+    bool Corrupted(const char* detail) { return VOxaMotionSupport::Corrupted(mError, detail); }
 
     File* mFile = nullptr;
     VString mFileName{""};

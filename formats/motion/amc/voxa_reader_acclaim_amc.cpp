@@ -32,7 +32,7 @@ VStreamOptions* VOxaReaderAcclaimAmc::GetReadOptions() {
     options->SetOption(VStreamOptionsMotion::eIMPORT_LIMITS, 0);
     if (!mFile->ScanHeader(options)) {
         mMessageText += mFile->GetMessages();
-        mError.SetLastErrorID(eFILE_CORRUPTED);
+        Corrupted();
         options->Destroy();
         return nullptr;
     }
@@ -52,10 +52,7 @@ bool VOxaReaderAcclaimAmc::Read(VOxaScene* scene, VStreamOptions* options) {
     }
     const bool ok = mFile->ReadFrames(skeleton, motion);
     mMessageText += mFile->GetMessages();
-    if (!ok) {
-        mError.SetLastErrorID(eFILE_CORRUPTED);
-        return false;
-    }
+    if (!ok) return Corrupted();
 
     // The take is named after the file; a name the scene has already gets " 1", " 2" ...
     const VString base = GetFileName(mFileName.Buffer(), false);

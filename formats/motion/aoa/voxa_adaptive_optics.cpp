@@ -28,20 +28,38 @@ bool VOxaFileAdaptiveOptics::ReadWord(const char* word) {
     return ReadToken(token, 63) && SameNoCase(token, word);
 }
 
+bool VOxaFileAdaptiveOptics::ExpectWord(const char* word, const char* after) {
+    const char* at = GetCursor();
+    char token[64];
+    if (ReadToken(token, 63) && SameNoCase(token, word)) return true;
+    if (!at || !*at) return Fail("\"%s\" expected after %s, but the line ends", word, after);
+    return Fail("\"%s\" expected after %s, found \"%.40s\"", word, after, token);
+}
+
 bool VOxaFileAdaptiveOptics::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount,
                                         double& frameRate, double& scale) {
-    if (!Rewind()) return false;
+    ClearFailure();
+    mHeaderFrames = 0;
+    mFramesRead = 0;
+    if (!Rewind() || !GetCursor() || !*GetCursor()) return FailNoText();
     // Lines before the header are skipped whatever they hold.
     while (!ReadWord("frames")) {
-        if (!ReadNextLine()) return false;
+        if (!ReadNextLine()) return Fail("no header line \"frames = <count> markers = <count> Hz = <rate>\"");
     }
     int frames = 0, markers = 0;
     double rate = 0.0;
-    if (!ReadWord("=") || !ReadInt(frames) || !ReadWord("markers") || !ReadWord("=") || !ReadInt(markers) ||
-        !ReadWord("Hz") || !ReadWord("=") || !ReadDouble(rate, 1.0))
-        return false;
-    if (frames < 0 || markers < 0 || !(rate > 0.0)) return false;
+    if (!ExpectWord("=", "\"frames\"")) return false;
+    if (!ReadInt(frames)) return Fail("the frame count after \"frames =\" is not a whole number");
+    if (!ExpectWord("markers", "the frame count") || !ExpectWord("=", "\"markers\"")) return false;
+    if (!ReadInt(markers)) return Fail("the marker count after \"markers =\" is not a whole number");
+    if (!ExpectWord("Hz", "the marker count") || !ExpectWord("=", "\"Hz\"")) return false;
+    if (!ReadDouble(rate, 1.0)) return Fail("the rate after \"Hz =\" is not a number");
+    if (frames < 0) return Fail("a frame count of %d", frames);
+    if (markers < 0) return Fail("a marker count of %d", markers);
+    if (!VOxaMotionSupport::IsUsableRate(rate))
+        return Fail("a rate of %g Hz has no usable frame period", rate);
     mMarkerCount = markers;
+    mHeaderFrames = frames;
     markerCount = markers;
     frameCount = frames;
     frameRate = rate;
@@ -63,15 +81,21 @@ bool VOxaFileAdaptiveOptics::ReadFrame(VOxaMarkerFrame& points, int markerCount,
                                        int& frameCounter, VTime period, bool exactZeroAsOccluded) {
     if (markerCount < 0) return false;
     const int first = points.AddMultiple(markerCount);
-    if (first < 0) return false;
+    if (first < 0) return Fail("frame %d: no room for its %d points", mFramesRead + 1, markerCount);
     VgeTVector* out = static_cast<VgeTVector*>(points.GetBaseArray()) + first;
     for (int k = 0; k < markerCount; ++k) {
         double x, y, z;
-        if (!ReadNextLine() || !ReadDouble(x, 1.0) || !ReadDouble(y, 1.0) || !ReadDouble(z, 1.0))
-            return false;
+        if (!ReadNextLine()) {
+            if (k == 0) return Fail("the file ends after %d of %d frames", mFramesRead, mHeaderFrames);
+            return Fail("the file ends in frame %d after %d of its %d marker lines", mFramesRead + 1, k,
+                        markerCount);
+        }
+        if (!ReadDouble(x, 1.0) || !ReadDouble(y, 1.0) || !ReadDouble(z, 1.0))
+            return Fail("frame %d, marker %d: x, y and z expected", mFramesRead + 1, k + 1);
         const bool zero = exactZeroAsOccluded && x == 0.0 && y == 0.0 && z == 0.0;
         out[k].Set(x, y, z, zero ? 1.0 : 0.0);
     }
+    ++mFramesRead;
     ++frameCounter;
     time += period;
     return true;

@@ -32,12 +32,19 @@ public:
 
     // The marker count of the last header read (0 before).
     int GetMarkerCount() const { return mMarkerCount; }
+    // What made the last read fail, with its line.
+    const char* GetFailure() const override { return VTextFile::GetFailure(); }
 
 private:
     // True when the next token of the line equals `word` without regard to case.
     bool ReadWord(const char* word);
+    // ReadWord, or a failure naming the word, what it should follow (`after`) and what is there.
+    bool ExpectWord(const char* word, const char* after);
 
     int mMarkerCount = 0;
+    // The frame count of the header, and the frames read since it.
+    int mHeaderFrames = 0;
+    int mFramesRead = 0;
 };
 
 // Reader of AOA files, or of MCD files when `isMcd`: the marker reader with the reference name

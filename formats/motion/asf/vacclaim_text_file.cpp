@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -78,11 +79,12 @@ bool VAcclaimTextFile::Error(const char* format, ...) {
     va_copy(copy, args);
     Record("error", format, args);
     va_end(args);
-    if (mDiagnostics && mErrorCallback) {
-        char text[kMessageBytes];
-        std::vsnprintf(text, sizeof text, format, copy);
-        PrintError("%s", text);
-    }
+    // The failure the reader reports, with its line (which also reaches the error receiver).
+    char text[kMessageBytes];
+    std::vsnprintf(text, sizeof text, format, copy);
     va_end(copy);
-    return false;
+    size_t length = std::strlen(text);
+    while (length && text[length - 1] == '\n')
+        text[--length] = 0;
+    return Fail("%s", text);
 }

@@ -19,6 +19,7 @@ public:
     void ClearMessages() {
         mMessages = "";
         mMessageCount = 0;
+        ClearFailure();
     }
 
     // The keyword of `table` that starts the line at the cursor, matched without regard to case
@@ -36,7 +37,8 @@ public:
 
 protected:
     void Warning(const char* format, ...);
-    // Records the error and answers false, so that a handler can `return Error(...)`.
+    // Records the error, keeps it as the read's failure (VTextFile::Fail, with the line) and answers
+    // false, so that a handler can `return Error(...)`.
     bool Error(const char* format, ...);
 
 private:

@@ -84,6 +84,9 @@ bool VOxaFileAcclaimAsf::Read(VOxaAsfScene* scene, bool simplify) {
     if (AsfBone* root = scene->GetRootBone()) mByName.emplace(root->mName.Buffer(), root);
     Restart();
     bool ok = true;
+    if (IsAtEnd())
+        ok = Error(GetLineNumber() == 0 ? "the file is empty\n"
+                                        : "the file holds nothing but blank and comment lines\n");
     while (ok && !IsAtEnd()) {
         switch (MatchKeyword(kTopWords)) {
             case kVersion:

@@ -47,7 +47,7 @@ bool VOxaReaderAcclaimAsf::Read(VOxaScene* scene, VStreamOptions* options) {
     mMessageText += mFile->GetMessages();
     VOxaNode* root = ok ? skeleton->CreateNodes(mManager, "", limits) : nullptr;
     if (!root) {
-        mError.SetLastErrorID(eFILE_CORRUPTED);
+        Corrupted();
         skeleton->Destroy();
         return false;
     }
@@ -58,7 +58,7 @@ bool VOxaReaderAcclaimAsf::Read(VOxaScene* scene, VStreamOptions* options) {
         motion->Message("Error", report.Buffer(), "Ok");
         mMessageText += report;
         mMessageText += "\n";
-        mError.SetLastErrorID(eFILE_CORRUPTED);
+        Corrupted(report.Buffer());
         skeleton->Destroy();
         mManager->DestroyNode(root, true);
         return false;

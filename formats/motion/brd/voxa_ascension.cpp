@@ -39,13 +39,16 @@ bool VOxaFileAscension::ReadRecord(int& frame, int& sensor, VgeTVector& position
     double p[3];
     double q[4];
     double seconds = 0.0, microseconds = 0.0;
-    if (!ReadInt(frame) || !ReadInt(sensor) || !ReadChar(letter) || letter != 'P' || !ReadVector3(p, 1.0))
-        return false;
-    if (!ReadChar(letter) || letter != 'Q') return false;
+    if (!ReadInt(frame)) return Fail("a record starts with its frame number");
+    if (!ReadInt(sensor)) return Fail("the sensor number is missing after frame %d", frame);
+    if (!ReadChar(letter) || letter != 'P') return Fail("\"P\" expected after the sensor number");
+    if (!ReadVector3(p, 1.0)) return Fail("three position numbers expected after \"P\"");
+    if (!ReadChar(letter) || letter != 'Q') return Fail("\"Q\" expected after the position");
     SetCursor(SkipSeparators(GetCursor()));
     for (double& value : q)
-        if (!ReadDouble(value, 1.0)) return false;
-    if (!ReadDouble(seconds, 1.0) || !ReadDouble(microseconds, 1.0)) return false;
+        if (!ReadDouble(value, 1.0)) return Fail("four quaternion numbers expected after \"Q\"");
+    if (!ReadDouble(seconds, 1.0) || !ReadDouble(microseconds, 1.0))
+        return Fail("the time (seconds and microseconds) is missing after the quaternion");
     position.Set(p[0], p[1], p[2], 0.0);
     for (int k = 0; k < 4; ++k)
         quaternion[k] = q[k];
@@ -108,6 +111,7 @@ void VOxaReaderAscension::ClearScan() {
     mFrameRate = 0.0;
     mFirstFrame = mLastFrame = 0;
     mFirstTime = mLastTime = VTime(0);
+    mScanFailure = "";
 }
 
 bool VOxaReaderAscension::Scan() {
@@ -128,6 +132,7 @@ bool VOxaReaderAscension::Scan() {
         if (!mFile->ReadRecord(frame, sensor, position, quaternion, time, first)) {
             if (mFile->NoLine()) break;
             ClearScan();
+            mScanFailure = mFile->GetFailure();
             return false;
         }
         auto found = trackOfSensor.find(sensor);
@@ -179,7 +184,11 @@ bool VOxaReaderAscension::Scan() {
     const int64_t records = recordCount > 0 ? recordCount : 1;
     // Every sensor is keyed at every frame of the span: the keys must be backed by records.
     if (span > INT_MAX || span * sensors > kFramesPerRecord * records) {
+        char why[160];
+        std::snprintf(why, sizeof why, "frames %d to %d of %lld sensors are more than %lld records can back",
+                      mFirstFrame, mLastFrame, (long long)sensors, (long long)records);
         ClearScan();
+        mScanFailure = why;
         return false;
     }
     mFrameCount = (int)span;
@@ -187,7 +196,11 @@ bool VOxaReaderAscension::Scan() {
     double rate = 0.0;
     if (duration != 0.0 && mFrameCount > 1) rate = (mFrameCount - 1) / duration;
     if (rate > 0.0 && !VOxaMotionSupport::IsUsableRate(rate)) {
+        char why[160];
+        std::snprintf(why, sizeof why,
+                      "the record times give %g frames per second, which has no usable frame period", rate);
         ClearScan();
+        mScanFailure = why;
         return false;
     }
     if (!(rate > 0.0)) rate = VTime::GetFrameRate(0);
@@ -203,7 +216,7 @@ VStreamOptions* VOxaReaderAscension::GetReadOptions() {
         return nullptr;
     }
     if (!Scan()) {
-        mError.SetLastErrorID(eFILE_CORRUPTED);
+        Corrupted(mScanFailure.Buffer());
         return nullptr;
     }
     VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
@@ -221,10 +234,7 @@ bool VOxaReaderAscension::Read(VOxaScene* scene, VStreamOptions* streamOptions) 
         mError.SetLastErrorID(eFILE_NOT_OPENED);
         return false;
     }
-    if (!Scan()) {
-        mError.SetLastErrorID(eFILE_CORRUPTED);
-        return false;
-    }
+    if (!Scan()) return Corrupted(mScanFailure.Buffer());
     VStreamOptionsMotion* options = VOxaMotionSupport::ReadTarget(mError, streamOptions, scene);
     if (!options) return false;
     VOxaSdkManager* manager = GetSdkManager();

@@ -50,8 +50,9 @@ public:
 
     // Scans the file into tracks (once per open file). False for a malformed line, or for a frame
     // span the records cannot back (more than 1,000 frames per record over all sensors), or for a
-    // rate whose period is under one tick.
+    // rate whose period is under one tick; GetScanFailure then tells why (and on which line).
     bool Scan();
+    const char* GetScanFailure() const { return mScanFailure.Buffer(); }
 
     // Results of the scan.
     int GetSensorCount() const { return (int)mTracks.size(); }
@@ -85,6 +86,7 @@ private:
     VTime mFirstTime;
     int mLastFrame = 0;
     VTime mLastTime;
+    VString mScanFailure{""};
 };
 
 // Writer of BRD files: one record per marked node and frame, sensor numbers by the node's place

@@ -135,19 +135,6 @@ BvhJoint* VOxaFileBiovision::GetJoint(int index) const {
     return index >= 0 && index < (int)mJoints.size() ? mJoints[(size_t)index].get() : nullptr;
 }
 
-bool VOxaFileBiovision::Fail(const char* format, ...) {
-    char text[512];
-    int n = std::snprintf(text, sizeof text, "line %u: ", GetLineNumber());
-    if (n < 0 || n >= (int)sizeof text) n = 0;
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text + n, sizeof text - (size_t)n, format, args);
-    va_end(args);
-    mFailure = text;
-    PrintError("%s", text);
-    return false;
-}
-
 void VOxaFileBiovision::ClearJoints() {
     mJoints.clear();
     mChannelTotal = 0;
@@ -166,7 +153,7 @@ BvhJoint* VOxaFileBiovision::NewJoint(BvhJoint* parent) {
 }
 
 bool VOxaFileBiovision::ScanHeader(VStreamOptionsMotion* options) {
-    mFailure = "";
+    ClearFailure();
     mLineNumber = 0;
     bool ok = false;
     if (!options) {
@@ -189,7 +176,7 @@ bool VOxaFileBiovision::ScanHeader(VStreamOptionsMotion* options) {
 }
 
 bool VOxaFileBiovision::ReadHierarchy() {
-    mFailure = "";
+    ClearFailure();
     ClearJoints();
     mFrameCount = 0;
     mFrameTime = 0.0;
@@ -329,7 +316,7 @@ bool VOxaFileBiovision::ReadChannels(BvhJoint* joint) {
 }
 
 bool VOxaFileBiovision::ReadMotion(VStreamOptionsMotion* options) {
-    mFailure = "";
+    ClearFailure();
     if (!options) return Fail("no options");
     if (options->GetFrameCount() > mFrameCount) options->SetFrameCount(mFrameCount);
     const int frames = options->GetFrameCount();

@@ -95,8 +95,6 @@ public:
     int GetChannelTotal() const { return mChannelTotal; }
     int GetFrameCount() const { return mFrameCount; }
     double GetFrameTime() const { return mFrameTime; }
-    // What made the last read fail, with its line; "" after a success.
-    const char* GetFailure() const { return mFailure.Buffer(); }
 
     // ---- writing ----
     // "HIERARCHY" and "ROOT <name>" for the root (else "JOINT <name>"), "{", the offset (each
@@ -116,7 +114,6 @@ public:
     bool WriteFrameEnd();
 
 private:
-    bool Fail(const char* format, ...);
     void ClearJoints();
     // Reads "Frames:" and "Frame Time:" from the current line on; with options, applies them.
     bool ReadMotionHeader(VStreamOptionsMotion* options);
@@ -140,7 +137,6 @@ private:
     int mChannelTotal = 0;
     int mFrameCount = 0;
     double mFrameTime = 0.0;
-    VString mFailure{""};
     // The values of one motion line.
     std::vector<double> mValues;
 };

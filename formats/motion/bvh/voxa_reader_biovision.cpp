@@ -8,6 +8,7 @@
 #include "base/vge_quaternion.h"
 #include "base/vpath.h"
 #include "formats/motion/bvh/voxa_file_biovision.h"
+#include "formats/motion/voxa_motion_base.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node.h"
@@ -55,13 +56,7 @@ bool VOxaReaderBiovision::IsFileOpen() {
 }
 
 bool VOxaReaderBiovision::Corrupted(const char* detail) {
-    VString text(mError.GetErrorString(eFILE_CORRUPTED));
-    if (detail && *detail) {
-        text += ": ";
-        text += detail;
-    }
-    mError.SetLastError(eFILE_CORRUPTED, text.Buffer());
-    return false;
+    return VOxaMotionSupport::Corrupted(mError, detail);
 }
 
 VStreamOptions* VOxaReaderBiovision::GetReadOptions() {

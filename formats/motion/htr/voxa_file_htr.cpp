@@ -241,11 +241,11 @@ bool VOxaFileMotionAnalysisHtr::ReadHeaderLine(VStreamOptionsMotion* options) {
     int word = -1;
     switch (key) {
         case eKEY_FILE_TYPE:
-            if ((word = match(kFileTypes)) < 0) return !PrintError("Unknown file type");
+            if ((word = match(kFileTypes)) < 0) return Fail("Unknown file type (%.40s)", GetCursor());
             mFileType = word;
             break;
         case eKEY_DATA_TYPE:
-            if ((word = match(kDataTypes)) < 0) return !PrintError("Unknown data type");
+            if ((word = match(kDataTypes)) < 0) return Fail("Unknown data type (%.40s)", GetCursor());
             mDataType = word;
             break;
         case eKEY_FILE_VERSION:
@@ -255,22 +255,23 @@ bool VOxaFileMotionAnalysisHtr::ReadHeaderLine(VStreamOptionsMotion* options) {
                 PrintWarning("Can't read version");
             break;
         case eKEY_NUM_SEGMENTS:
-            if (!ReadInt(number) || number < 0) return !PrintError("Can't read segment count");
+            if (!ReadInt(number) || number < 0) return Fail("Can't read segment count");
             mNumSegments = number;
             break;
         case eKEY_NUM_FRAMES:
-            if (!ReadInt(number) || number < 0) return !PrintError("Can't read frame count");
+            if (!ReadInt(number) || number < 0) return Fail("Can't read frame count");
             mNumFrames = number;
             if (options) options->SetFrameCount(number);
             break;
         case eKEY_DATA_FRAME_RATE:
             // A rate of 0 or less has no frame period.
-            if (!ReadInt(number) || number <= 0) return !PrintError("Can't read data frame rate");
+            if (!ReadInt(number) || number <= 0) return Fail("Can't read data frame rate");
             mFrameRate = number;
             if (options) options->SetTimeMode(0, (double)number);
             break;
         case eKEY_EULER_ROTATION_ORDER:
-            if ((word = match(kRotationOrders)) < 0) return !PrintError("Unknown euler rotation order");
+            if ((word = match(kRotationOrders)) < 0)
+                return Fail("Unknown euler rotation order (%.40s)", GetCursor());
             mRotationOrderKeyword = word;
             mRotationOrderCode = kRotationOrderCodes[word];
             break;
@@ -283,7 +284,8 @@ bool VOxaFileMotionAnalysisHtr::ReadHeaderLine(VStreamOptionsMotion* options) {
             mCalibrationFactor = kCalibrationFactors[word];
             break;
         case eKEY_ROTATION_UNITS:
-            if ((word = match(kRotationUnits)) < 0) return !PrintError("Unknown rotation units");
+            if ((word = match(kRotationUnits)) < 0)
+                return Fail("Unknown rotation units (%.40s)", GetCursor());
             mRotationUnits = word;
             mRotationFactor = word == eRADIANS ? kRadiansToDegrees : 1.0;
             break;
@@ -295,7 +297,7 @@ bool VOxaFileMotionAnalysisHtr::ReadHeaderLine(VStreamOptionsMotion* options) {
             mGravityAxis = word;
             break;
         case eKEY_BONE_LENGTH_AXIS: {
-            if ((word = match(kAxes)) < 0) return !PrintError("Unknown bone length axis");
+            if ((word = match(kAxes)) < 0) return Fail("Unknown bone length axis (%.40s)", GetCursor());
             mBoneLengthAxis = word;
             // The rotation that turns the X axis onto the bone axis.
             double axis[3] = {0.0, 0.0, 0.0};
@@ -310,7 +312,7 @@ bool VOxaFileMotionAnalysisHtr::ReadHeaderLine(VStreamOptionsMotion* options) {
             double factor = 0.0;
             // The factor divides every length: it must be a positive finite number.
             if (!ReadDouble(factor) || !(factor > 0.0) || !std::isfinite(factor))
-                return !PrintError("Can't read scale factor");
+                return Fail("Can't read scale factor");
             mScaleFactor = factor;
             break;
         }
@@ -322,7 +324,9 @@ bool VOxaFileMotionAnalysisHtr::ReadHeaderLine(VStreamOptionsMotion* options) {
 
 bool VOxaFileMotionAnalysisHtr::ReadHeaderOnly(VStreamOptionsMotion* options) {
     ResetHeader();
-    if (!Rewind()) return !PrintError("Can't rewind file");
+    ClearFailure();
+    if (!Rewind()) return Fail("Can't rewind file");
+    if (IsAtEnd()) return FailNoText();
     bool inHeader = false;
     while (!IsAtEnd()) {
         int section = PeekKeyword(kSections);
@@ -337,14 +341,17 @@ bool VOxaFileMotionAnalysisHtr::ReadHeaderOnly(VStreamOptionsMotion* options) {
         }
         ReadNextLine();
     }
-    return !PrintError("Unexpected end of file");
+    return Fail(inHeader ? "Unexpected end of file in the [Header] section"
+                         : "Unexpected end of file: no [Header] section");
 }
 
 // ---- structure ----
 
 bool VOxaFileMotionAnalysisHtr::ReadStructure() {
     ResetHeader();
-    if (!Rewind()) return !PrintError("Can't rewind file");
+    ClearFailure();
+    if (!Rewind()) return Fail("Can't rewind file");
+    if (IsAtEnd()) return FailNoText();
     mSectionState = eSECTION_NONE;
     bool headerSeen = false;
     bool hierarchySeen = false;
@@ -357,21 +364,22 @@ bool VOxaFileMotionAnalysisHtr::ReadStructure() {
                     headerSeen = true;
                     break;
                 case eHIERARCHY:
-                    if (!headerSeen) return !PrintError("Header not found");
+                    if (!headerSeen) return Fail("Header not found");
                     ClearSegments();
                     mSectionState = eSECTION_HIERARCHY;
                     hierarchySeen = true;
                     break;
                 case eBASE_POSITION:
-                    if (!hierarchySeen) return !PrintError("Hierarchy not found");
+                    if (!hierarchySeen) return Fail("Hierarchy not found");
                     // A file without segments has no skeleton to build.
                     if ((int)mSegments.size() != mNumSegments || mSegments.empty())
-                        return !PrintError("Bad segment count");
+                        return Fail("Bad segment count: NumSegments is %d, the hierarchy lists %d",
+                                    mNumSegments, (int)mSegments.size());
                     mSectionState = eSECTION_BASE;
                     mSegmentCursor = 0;
                     break;
                 default:
-                    return !PrintError("Animation data not found");
+                    return Fail("Animation data not found");
             }
             ReadNextLine();
             continue;
@@ -394,14 +402,28 @@ bool VOxaFileMotionAnalysisHtr::ReadStructure() {
         ReadNextLine();
         if (mSectionState == eSECTION_ANIMATION) return true;
     }
-    return !PrintError("Unexpected end of file");
+    switch (mSectionState) {
+        case eSECTION_HEADER:
+            return Fail("Unexpected end of file in the [Header] section");
+        case eSECTION_HIERARCHY:
+            return Fail(
+                "Unexpected end of file in the [SegmentNames&Hierarchy] section after %d of %d segments",
+                (int)mSegments.size(), mNumSegments);
+        case eSECTION_BASE:
+            return Fail("Unexpected end of file in the [BasePosition] section after %d of %d segments",
+                        mSegmentCursor, (int)mSegments.size());
+        default:
+            return Fail(!headerSeen      ? "Unexpected end of file: no [Header] section"
+                        : !hierarchySeen ? "Unexpected end of file: no [SegmentNames&Hierarchy] section"
+                                         : "Unexpected end of file: no [BasePosition] section");
+    }
 }
 
 bool VOxaFileMotionAnalysisHtr::ReadHierarchyLine() {
     char name[kMaxNameLength + 1];
     char parent[kMaxNameLength + 1];
-    if (!ReadNameToken(name)) return !PrintError("Can't read segment name");
-    if (!ReadNameToken(parent)) return !PrintError("Can't read parent name");
+    if (!ReadNameToken(name)) return Fail("Can't read segment name");
+    if (!ReadNameToken(parent)) return Fail("Can't read parent name");
     AddSegment(name, parent);
     // Further lines of the section are skipped once the count is reached.
     if ((int)mSegments.size() == mNumSegments) mSectionState = eSECTION_NONE;
@@ -412,16 +434,15 @@ bool VOxaFileMotionAnalysisHtr::ReadBasePositionLine() {
     char name[kMaxNameLength + 1];
     double translation[3], rotation[3], length = 0.0;
     const double factor = GetTranslationFactor();
-    if (!ReadNameToken(name)) return !PrintError("Can't read segment name");
+    if (!ReadNameToken(name)) return Fail("Can't read segment name");
     if (!ReadVector3(translation, factor) || !Finite3(translation))
-        return !PrintError("Can't read segment base translation");
+        return Fail("Can't read segment base translation");
     if (!ReadVector3(rotation, mRotationFactor) || !Finite3(rotation))
-        return !PrintError("Can't read segment base rotation");
-    if (!ReadDouble(length, factor) || !std::isfinite(length))
-        return !PrintError("Can't read segment length");
+        return Fail("Can't read segment base rotation");
+    if (!ReadDouble(length, factor) || !std::isfinite(length)) return Fail("Can't read segment length");
     Segment* segment = GetSegment(mSegmentCursor);
     if (!segment || segment->mName != name)
-        return !PrintError("Base position of \"%s\" out of hierarchy order", name);
+        return Fail("Base position of \"%s\" out of hierarchy order", name);
     segment->SetBasePosition(translation, rotation, mRotationOrderCode, length);
     if (++mSegmentCursor == (int)mSegments.size()) {
         mSectionState = eSECTION_ANIMATION;
@@ -435,7 +456,7 @@ bool VOxaFileMotionAnalysisHtr::ReadBasePositionLine() {
 VOxaFileMotionAnalysisHtr::Segment* VOxaFileMotionAnalysisHtr::FindSegmentBlock() {
     char token[kMaxNameLength + 3];
     if (!ReadToken(token, kMaxNameLength + 2)) {
-        PrintError("Can't read frame name");
+        Fail("Can't read frame name");
         return nullptr;
     }
     size_t length = std::strlen(token);
@@ -449,12 +470,11 @@ bool VOxaFileMotionAnalysisHtr::ReadFrameLine(Segment* segment, int index, VTime
     if (!segment) return false;
     int frame = 0;
     double translation[3], angles[3], scale = 1.0;
-    if (!ReadInt(frame)) return !PrintError("Can't read frame number");
+    if (!ReadInt(frame)) return Fail("Can't read frame number");
     if (!ReadVector3(translation, GetTranslationFactor()) || !Finite3(translation))
-        return !PrintError("Can't read frame translation");
-    if (!ReadVector3(angles, mRotationFactor) || !Finite3(angles))
-        return !PrintError("Can't read frame rotation");
-    if (!ReadDouble(scale)) return !PrintError("Can't read frame scaling");
+        return Fail("Can't read frame translation");
+    if (!ReadVector3(angles, mRotationFactor) || !Finite3(angles)) return Fail("Can't read frame rotation");
+    if (!ReadDouble(scale)) return Fail("Can't read frame scaling");
     for (int k = 0; k < 3; ++k)
         translation[k] += segment->mBaseTranslation[k];
     // The frame rotation, then the base rotation (row vectors).
@@ -465,7 +485,7 @@ bool VOxaFileMotionAnalysisHtr::ReadFrameLine(Segment* segment, int index, VTime
     VgeMatrixToEulerXYZ(rotation, product);
     static const double kUnitScaling[3] = {1.0, 1.0, 1.0};
     if (!segment->AddFrameKeys(index, time, translation, rotation, kUnitScaling))
-        return !PrintError("Can't set the keys of frame %d", frame);
+        return Fail("Can't set the keys of frame %d", frame);
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
 #include "base/vpath.h"
+#include "formats/motion/voxa_motion_base.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node.h"
@@ -62,6 +63,10 @@ bool VOxaReaderMotionAnalysisHtr::Fail(int id) {
     return false;
 }
 
+bool VOxaReaderMotionAnalysisHtr::Corrupted(const char* detail) {
+    return VOxaMotionSupport::Corrupted(mError, detail ? detail : mFile ? mFile->GetFailure() : "");
+}
+
 bool VOxaReaderMotionAnalysisHtr::FileOpen(const char* path) {
     if (mFile) FileClose();
     mFile = new VOxaFileMotionAnalysisHtr(false);
@@ -96,7 +101,7 @@ VStreamOptions* VOxaReaderMotionAnalysisHtr::GetReadOptions() {
     }
     VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
     if (!mFile->ReadHeaderOnly(options)) {
-        Fail(eFILE_CORRUPTED);
+        Corrupted();
         options->Destroy();
         return nullptr;
     }
@@ -115,7 +120,7 @@ bool VOxaReaderMotionAnalysisHtr::Read(VOxaScene* scene, VStreamOptions* base) {
     VStreamOptionsMotion* options = static_cast<VStreamOptionsMotion*>(base);
 
     options->Progress("Reading HTR nodes", 0.0f);
-    if (!mFile->ReadStructure()) return Fail(eFILE_CORRUPTED);
+    if (!mFile->ReadStructure()) return Corrupted();
 
     VString takeName = ::GetFileName(mFileName.Buffer(), false);
     VOxaNode* reference = mManager->CreateNode("HTR:reference");
@@ -127,7 +132,7 @@ bool VOxaReaderMotionAnalysisHtr::Read(VOxaScene* scene, VStreamOptions* base) {
     report += ":";
     if (!CheckDuplicateNodeNames(reference, report)) {
         options->Message("Error", report.Buffer());
-        return Fail(eFILE_CORRUPTED);
+        return Corrupted(report.Buffer());
     }
 
     VOxaNode* root = scene->GetRootNode();
@@ -176,7 +181,14 @@ bool VOxaReaderMotionAnalysisHtr::BuildSkeleton(VOxaSdkManager* manager, VOxaNod
         segment->mParentIndex = parentIndex;
         if (parentIndex < 0) {
             // One segment only may stand without a parent segment.
-            if (rootIndex >= 0) return Fail(eFILE_CORRUPTED);
+            if (rootIndex >= 0) {
+                VString why("segments \"");
+                why += mFile->GetSegment(rootIndex)->mName.c_str();
+                why += "\" and \"";
+                why += segment->mName.c_str();
+                why += "\" both have no parent segment";
+                return Corrupted(why.Buffer());
+            }
             rootIndex = i;
         }
 
@@ -204,7 +216,7 @@ bool VOxaReaderMotionAnalysisHtr::BuildSkeleton(VOxaSdkManager* manager, VOxaNod
         for (int c = 0; c < 9; ++c)
             segment->mCurves[c] = curves[c];
     }
-    if (rootIndex < 0) return Fail(eFILE_CORRUPTED);
+    if (rootIndex < 0) return Corrupted("every segment has a parent segment: the hierarchy has no root");
 
     // Every parent chain must end at the root: a cycle (A under B, B under A) beside the root
     // would otherwise become a loop in the scene graph. Depths are memoised, so this is linear.
@@ -217,12 +229,12 @@ bool VOxaReaderMotionAnalysisHtr::BuildSkeleton(VOxaSdkManager* manager, VOxaNod
             depth[k] = -2;  // on the current path
             path.push_back(k);
             k = mFile->GetSegment(k)->mParentIndex;
-            if (k >= 0 && depth[k] == -2) return Fail(eFILE_CORRUPTED);
+            if (k >= 0 && depth[k] == -2) return Corrupted("the segments' parents form a loop");
         }
         int d = k < 0 ? -1 : depth[k];
         for (int p = (int)path.size() - 1; p >= 0; --p) {
             depth[path[p]] = ++d;
-            if (d > kMaxDepth) return Fail(eFILE_CORRUPTED);
+            if (d > kMaxDepth) return Corrupted("segments nested too deep");
         }
     }
 
@@ -313,7 +325,8 @@ void VOxaReaderMotionAnalysisHtr::SetupPassEndNode(VOxaNode* endNode, const Segm
 }
 
 bool VOxaReaderMotionAnalysisHtr::ReadAnimation(VStreamOptionsMotion* options, VOxaNode* rootNode) {
-    if (!mFile || !options || mFile->IsAtEnd()) return Fail(eFILE_CORRUPTED);
+    if (!mFile || !options) return Fail(eFILE_CORRUPTED);
+    if (mFile->IsAtEnd()) return Corrupted("the file ends before the animation data");
     int frameCount = options->GetFrameCount();
     if (frameCount > mFile->GetNumFrames()) {
         frameCount = mFile->GetNumFrames();
@@ -323,28 +336,44 @@ bool VOxaReaderMotionAnalysisHtr::ReadAnimation(VStreamOptionsMotion* options, V
     const VTime period = options->GetFramePeriod();
     // A period under one tick would put every key at the same time; the last key's time must
     // not wrap around.
-    if (period.Get() <= 0) return Fail(eFILE_CORRUPTED);
+    if (period.Get() <= 0) return Corrupted("the frame rate has no usable frame period");
     if (frameCount > 1) {
         int64_t span = 0, last = 0;
         if (__builtin_mul_overflow(period.Get(), (int64_t)(frameCount - 1), &span) ||
             __builtin_add_overflow(start.Get(), span, &last))
-            return Fail(eFILE_CORRUPTED);
+            return Corrupted("the frames reach past the end of the time line");
     }
 
     const int count = mFile->GetSegmentCount();
     const int skipped = mFile->GetNumFrames() - frameCount;
     for (int b = 0; b < count; ++b) {
         options->Progress("Reading HTR nodes", count ? 100.0f * (float)b / (float)count : 100.0f);
-        if (b > 0 && !mFile->ReadNextLine()) return Fail(eFILE_CORRUPTED);
+        if (b > 0 && !mFile->ReadNextLine()) {
+            mFile->Fail("the file ends after %d of %d segment blocks", b, count);
+            return Corrupted();
+        }
+        const char* title = mFile->GetCursor();
         Segment* segment = mFile->FindSegmentBlock();
         // Each block names a segment of the hierarchy, once.
-        if (!segment || segment->mKeysRead) return Fail(eFILE_CORRUPTED);
+        if (!segment || segment->mKeysRead) {
+            if (!segment && !*title) return Corrupted();
+            mFile->Fail(segment ? "the block of segment \"%.40s\" comes twice"
+                                : "\"%.40s\" is not the bracketed name of a segment",
+                        segment ? segment->mName.c_str() : title);
+            return Corrupted();
+        }
         segment->BeginKeys(frameCount);
         VTime time = start;
         for (int i = 0; i < frameCount; ++i, time += period) {
-            if (!mFile->ReadNextLine() || !mFile->ReadFrameLine(segment, i, time)) {
+            if (!mFile->ReadNextLine()) {
+                mFile->Fail("the file ends after %d of the %d frames of segment \"%.40s\"", i, frameCount,
+                            segment->mName.c_str());
                 segment->EndKeys();
-                return Fail(eFILE_CORRUPTED);
+                return Corrupted();
+            }
+            if (!mFile->ReadFrameLine(segment, i, time)) {
+                segment->EndKeys();
+                return Corrupted();
             }
         }
         for (int i = 0; i < skipped && !mFile->IsAtEnd(); ++i)

@@ -58,6 +58,9 @@ public:
 
 private:
     bool Fail(int id);
+    // Error "File is corrupted" followed by `detail`, or by what the file says made its read fail
+    // (with its line) when `detail` is null; false.
+    bool Corrupted(const char* detail = nullptr);
     Segment* SegmentOfNode(const VOxaNode* node) const;
     void SetupPassEndNode(VOxaNode* endNode, const Segment* parent);
     // The segments under `top` parents first, with each one's parent position (-1 for the top);

@@ -28,17 +28,21 @@ bool VOxaFileCorvelundMov::CountLines(int64_t& count) {
 }
 
 bool VOxaFileCorvelundMov::CountValues(int& count) {
-    if (!Rewind()) return false;
+    ClearFailure();
+    if (!Rewind()) return Fail("the file cannot be read");
     count = 0;
     double value;
     while (count < INT_MAX && ReadDouble(value, 1.0))
         ++count;
-    return AtLineEnd();
+    if (AtLineEnd()) return true;
+    char token[41];
+    ReadToken(token, 40);
+    return Fail("value %d of the first line, \"%s\", is not a number", count + 1, token);
 }
 
 bool VOxaFileCorvelundMov::ReadValues(double* values, int count, bool fromStart) {
     if (fromStart) {
-        if (!RewindToFirstLine()) return false;
+        if (!RewindToFirstLine()) return FailNoText();
     } else if (!ReadNextLine()) {
         return false;
     }
@@ -84,13 +88,18 @@ VStreamOptions* VOxaReaderCorvelundMov::GetReadOptions() {
     int values = 0;
     int64_t lines = 0;
     if (!mFile->CountValues(values) || !mFile->CountLines(lines)) {
-        mError.SetLastErrorID(eFILE_CORRUPTED);
+        Corrupted();
         return nullptr;
     }
     double firstTime = 0.0;
     const double rate = EstimateFrameRate(lines, firstTime);
     if (rate > 0.0 && !VOxaMotionSupport::IsUsableRate(rate)) {
-        mError.SetLastErrorID(eFILE_CORRUPTED);
+        char why[160];
+        std::snprintf(why, sizeof why,
+                      "the times of the first lines give %g frames per second, which has no "
+                      "usable frame period",
+                      rate);
+        Corrupted(why);
         return nullptr;
     }
     VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
@@ -113,10 +122,7 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
         return false;
     }
     int valuesPerLine = 0;
-    if (!mFile->CountValues(valuesPerLine)) {
-        mError.SetLastErrorID(eFILE_CORRUPTED);
-        return false;
-    }
+    if (!mFile->CountValues(valuesPerLine)) return Corrupted();
     VStreamOptionsMotion* options = VOxaMotionSupport::AsMotionOptions(streamOptions);
     if (!options) {
         mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
@@ -153,15 +159,13 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
     for (int j = 0; j < n; ++j) {
         options->Progress("Reading MOV animation frames", (float)((double)j * 50.0 / n));
         if (!mFile->ReadValues(line.data(), valuesPerLine, j == 0)) {
-            if (j == 0) {
-                mError.SetLastErrorID(eFILE_CORRUPTED);
-                return false;
-            }
+            if (j == 0) return Corrupted();
             break;
         }
         if ((int64_t)(j + 1) * used > valueLimit) {
-            mError.SetLastErrorID(eFILE_CORRUPTED);
-            return false;
+            mFile->Fail("%d lines of %d values are more than the file's %lld bytes can hold", j + 1, used,
+                        (long long)fileSize);
+            return Corrupted();
         }
         for (int c = 0; c < used; ++c)
             rows.push_back((float)line[(size_t)c + 1]);

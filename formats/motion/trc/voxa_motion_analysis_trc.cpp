@@ -46,9 +46,24 @@ bool VOxaFileMotionAnalysisTrc::ReadField(VString& field) {
     return true;
 }
 
-bool VOxaFileMotionAnalysisTrc::ReadKeywordField(const char* word) {
+bool VOxaFileMotionAnalysisTrc::PeekField(VString& field) const {
+    const char* end = mCursor;
+    while (*end && *end != '\t' && *end != '\r' && *end != '\n')
+        ++end;
+    field = VString(mCursor, (int)(end - mCursor));
+    return end != mCursor;
+}
+
+bool VOxaFileMotionAnalysisTrc::ReadKeywordField(const char* word, const char* place) {
+    // Keywords are matched as case-insensitive prefixes: what follows the word in its field
+    // ("PathFileType  4", "(X/Y/Z) take.trc") is left for the next read.
+    if (const char* after = MatchPrefix(mCursor, word)) {
+        mCursor = const_cast<char*>(SkipSeparators(after));
+        return true;
+    }
     VString field;
-    return ReadField(field) && SameNoCase(field.Buffer(), word);
+    if (!PeekField(field)) return Fail("\"%s\" expected %s, but the line ends", word, place);
+    return Fail("\"%s\" expected %s, found \"%.40s\"", word, place, field.Buffer());
 }
 
 bool VOxaFileMotionAnalysisTrc::ReadFieldAcrossLines(VString& field) {
@@ -58,30 +73,56 @@ bool VOxaFileMotionAnalysisTrc::ReadFieldAcrossLines(VString& field) {
     return ReadField(field);
 }
 
+bool VOxaFileMotionAnalysisTrc::ReadHeaderNumber(double& value, const char* name) {
+    VString field;
+    PeekField(field);
+    if (ReadDouble(value, 1.0) && std::isfinite(value)) return true;
+    return Fail("the %s value \"%.40s\" is not a number", name, field.Buffer());
+}
+
+bool VOxaFileMotionAnalysisTrc::ReadHeaderCount(int& value, const char* name) {
+    VString field;
+    PeekField(field);
+    if (ReadInt(value)) return true;
+    return Fail("the %s value \"%.40s\" is not a whole number", name, field.Buffer());
+}
+
 bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount,
                                            double& frameRate, double& scale) {
-    if (!RewindToFirstLine()) return false;
+    ClearFailure();
+    mHeaderFrames = 0;
+    mFramesRead = 0;
+    if (!RewindToFirstLine()) return FailNoText();
     int type = 0;
-    if (!ReadKeywordField("PathFileType") || !ReadInt(type) || (type != 3 && type != 4) ||
-        !ReadKeywordField("(X/Y/Z)"))
-        return false;
+    if (!ReadKeywordField("PathFileType", "at the start of the file")) return false;
+    VString field;
+    PeekField(field);
+    if (!ReadInt(type)) return Fail("the path file type \"%.40s\" is not a whole number", field.Buffer());
+    if (type != 3 && type != 4) return Fail("path file type %d (3 or 4 expected)", type);
+    if (!ReadKeywordField("(X/Y/Z)", "after the path file type")) return false;
 
     static const char* const kKeywords[] = {"DataRate",           "CameraRate",   "NumFrames",
                                             "NumMarkers",         "Units",        "OrigDataRate",
                                             "OrigDataStartFrame", "OrigNumFrames"};
     const int keywordCount = type == 4 ? 8 : 5;
-    if (!ReadNextLine()) return false;
+    if (!ReadNextLine()) return Fail("the file ends after the first header line");
     for (int k = 0; k < keywordCount; ++k)
-        if (!ReadKeywordField(kKeywords[k])) return false;
+        if (!ReadKeywordField(kKeywords[k], k == 0 ? "at the start of the second header line" : "next"))
+            return false;
 
-    if (!ReadNextLine()) return false;
+    if (!ReadNextLine()) return Fail("the file ends after the second header line");
     double rate = 0.0, cameraRate = 0.0;
     int frames = 0, markers = 0;
-    VString units;
-    if (!ReadDouble(rate, 1.0) || !ReadDouble(cameraRate, 1.0) || !ReadInt(frames) || !ReadInt(markers) ||
-        !ReadField(units))
+    if (!ReadHeaderNumber(rate, "DataRate") || !ReadHeaderNumber(cameraRate, "CameraRate") ||
+        !ReadHeaderCount(frames, "NumFrames") || !ReadHeaderCount(markers, "NumMarkers"))
         return false;
-    if (!(rate > 0.0) || frames < 0 || markers < 0) return false;
+    if (!VOxaMotionSupport::IsUsableRate(rate))
+        return Fail("a DataRate of %g has no usable frame period", rate);
+    if (frames < 0) return Fail("NumFrames is %d", frames);
+    if (markers < 0) return Fail("NumMarkers is %d", markers);
+    // A blank belongs to its field: " mm" is not a unit.
+    VString units;
+    if (!ReadField(units)) return Fail("the line ends before the Units value");
     double unitScale;
     if (SameNoCase(units.Buffer(), "m"))
         unitScale = 100.0;
@@ -90,13 +131,19 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
     else if (SameNoCase(units.Buffer(), "mm"))
         unitScale = 0.1;
     else
-        return false;
+        return Fail("the units \"%.40s\" are not m, cm or mm", units.Buffer());
     if (type == 4) {
         double originalRate = 0.0;
         int startFrame = 0, originalFrames = 0;
-        if (!ReadDouble(originalRate, 1.0) || !ReadInt(startFrame) || !ReadInt(originalFrames)) return false;
+        if (!ReadHeaderNumber(originalRate, "OrigDataRate") ||
+            !ReadHeaderCount(startFrame, "OrigDataStartFrame") ||
+            !ReadHeaderCount(originalFrames, "OrigNumFrames"))
+            return false;
+        // Frames count from 1; writers that count from 0 put 0 here, which is the first frame too.
+        if (startFrame < 1) startFrame = 1;
         startTime.SetSecondDouble(((double)startFrame - 1.0) / rate);
     }
+    mHeaderFrames = frames;
     markerCount = markers;
     frameCount = frames;
     frameRate = rate;
@@ -105,11 +152,18 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
 }
 
 bool VOxaFileMotionAnalysisTrc::ReadMarkerNames(VStringList& names, bool /*actorPrefix*/) {
-    if (!ReadNextLine() || !ReadKeywordField("Frame#") || !ReadKeywordField("Time")) return false;
+    ClearFailure();
+    if (!ReadNextLine()) return Fail("the file ends before the marker names");
+    if (!ReadKeywordField("Frame#", "at the start of the names line") ||
+        !ReadKeywordField("Time", "after \"Frame#\""))
+        return false;
+    const uint32_t namesLine = GetLineNumber();
+    int namesOnLine = 0;
     const int count = names.GetCount();
     VString field;
     for (int i = 0; i < count; ++i) {
-        if (!ReadFieldAcrossLines(field)) return false;
+        if (!ReadFieldAcrossLines(field)) return Fail("the file ends after %d of %d marker names", i, count);
+        if (GetLineNumber() == namesLine) namesOnLine = i + 1;
         if (field.Find("Unnamed") >= 0) {
             field = "*Unnamed_";
             field += i + 1;
@@ -120,12 +174,23 @@ bool VOxaFileMotionAnalysisTrc::ReadMarkerNames(VStringList& names, bool /*actor
         names.SetStringAt(i, field.Buffer());
     }
     // The labels start on a line of their own: X, Y, Z per marker.
-    if (!ReadNextLine()) return false;
+    if (!ReadNextLine()) return Fail("the file ends before the coordinate labels");
     static const char kAxes[3] = {'x', 'y', 'z'};
     for (int i = 0; i < count; ++i) {
-        for (char axis : kAxes) {
-            if (!ReadFieldAcrossLines(field)) return false;
-            if (std::tolower((unsigned char)field[0]) != axis) return false;
+        for (int a = 0; a < 3; ++a) {
+            if (!ReadFieldAcrossLines(field))
+                return Fail("the file ends after %d of %d coordinate labels", 3 * i + a, 3 * count);
+            if (std::tolower((unsigned char)field[0]) == kAxes[a]) continue;
+            // Names that ran on past their line may have taken the labels' place: the header may
+            // promise more markers than the names line holds.
+            if (namesOnLine < count)
+                return Fail(
+                    "coordinate label \"%.40s\" where the %c label of marker %d is expected; NumMarkers "
+                    "is %d, but the names line (line %u) holds %d names",
+                    field.Buffer(), std::toupper((unsigned char)kAxes[a]), i + 1, count, namesLine,
+                    namesOnLine);
+            return Fail("coordinate label \"%.40s\" where the %c label of marker %d is expected",
+                        field.Buffer(), std::toupper((unsigned char)kAxes[a]), i + 1);
         }
     }
     return true;
@@ -133,14 +198,20 @@ bool VOxaFileMotionAnalysisTrc::ReadMarkerNames(VStringList& names, bool /*actor
 
 bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerCount*/, VTime& time,
                                           int& frameCounter, VTime /*period*/, bool /*exactZeroAsOccluded*/) {
-    if (!ReadNextLine()) return false;
+    if (!ReadNextLine()) return Fail("the file ends after %d of %d frames", mFramesRead, mHeaderFrames);
     // Every tab counts on a frame line: an empty field is a missing coordinate.
     const char* saved = SetSeparators("");
     int frame = 0;
     double seconds = 0.0;
     char c = 0;
-    bool ok = ReadInt(frame) && PeekChar(c) && IsWhite(c) && ReadChar(c) && ReadDouble(seconds, 1.0) &&
-              PeekChar(c) && IsWhite(c) && ReadChar(c);
+    bool ok = true;
+    if (!ReadInt(frame) || !PeekChar(c) || !IsWhite(c)) {
+        ok = Fail("frame %d: the line does not start with a frame number and a tab", mFramesRead + 1);
+    } else if (!ReadChar(c) || !ReadDouble(seconds, 1.0) || !PeekChar(c) || !IsWhite(c)) {
+        ok = Fail("frame %d: no time after the frame number", mFramesRead + 1);
+    } else {
+        ReadChar(c);
+    }
     while (ok) {
         VgeTVector point(0.0, 0.0, 0.0, 0.0);
         bool complete = true;
@@ -164,7 +235,7 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
         }
         if (!complete) break;
         if (points.Add(point) < 0) {
-            ok = false;
+            ok = Fail("frame %d: no room for its points", mFramesRead + 1);
             break;
         }
         if (!PeekChar(c) || !IsWhite(c)) break;
@@ -172,6 +243,7 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
     }
     SetSeparators(saved);
     if (!ok) return false;
+    ++mFramesRead;
     frameCounter = frame;
     time.SetSecondDouble(seconds);
     return true;

@@ -22,7 +22,8 @@ public:
     bool Close() override { return VTextFile::Close(); }
     void Discard() override { VTextFile::Discard(); }
 
-    // Type 4 files carry OrigDataStartFrame: the start time becomes (that frame - 1) / rate.
+    // Type 4 files carry OrigDataStartFrame: the start time becomes (that frame - 1) / rate; a start
+    // frame below 1 counts as 1.
     bool ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount, double& frameRate,
                     double& scale) override;
     // Blanks in a name become "_"; a name holding "Unnamed" becomes "*Unnamed_<number>".
@@ -40,14 +41,27 @@ public:
     bool WriteFrame(const VOxaMarkerFrame& points, int pointCount, VTime time, int frameNumber) override;
     bool WriteEnd() override { return !WriteFailed(); }
 
+    // What made the last read fail, with its line.
+    const char* GetFailure() const override { return VTextFile::GetFailure(); }
+
 private:
     // The field at the cursor, whatever its length, up to the next tab or line end; separators
     // after it are skipped. False at the end of the line.
     bool ReadField(VString& field);
-    // The next field equals `word` without regard to case.
-    bool ReadKeywordField(const char* word);
+    // The field at the cursor, the cursor staying; false when the line has ended.
+    bool PeekField(VString& field) const;
+    // `word` starts the field at the cursor, without regard to case; the cursor moves past the word
+    // and the separators after it. Otherwise a failure naming the word, `place` and what is there.
+    bool ReadKeywordField(const char* word, const char* place);
     // The next field, reading on at the next significant line when this one has ended.
     bool ReadFieldAcrossLines(VString& field);
+    // A number (a whole number) of the third header line; a failure names the value `name`.
+    bool ReadHeaderNumber(double& value, const char* name);
+    bool ReadHeaderCount(int& value, const char* name);
+
+    // The frame count of the header, and the frames read since it.
+    int mHeaderFrames = 0;
+    int mFramesRead = 0;
 };
 
 // Reader of TRC files: reference name "TRC"; defaults "UnusedSegments",

@@ -30,24 +30,40 @@ VOxaFilePuppeteer::VOxaFilePuppeteer() : VTextFile("VPM", " \t\r\n", nullptr, tr
 
 bool VOxaFilePuppeteer::ReadSegmentHeader(VString& name, int& frameCount, double& frameTime, bool fromStart) {
     if (fromStart) {
-        if (!RewindToFirstLine()) return false;
+        ClearFailure();
+        if (!RewindToFirstLine()) return FailNoText();
     } else if (!ReadNextLine()) {
-        return false;
+        return Fail("the file ends where a segment was expected");
     }
-    if (ReadKeyword(mKeywords) != 0 || !ReadString(name) || name.IsEmpty()) return false;
-    if (!ReadNextLine() || ReadKeyword(mKeywords) != 1 || !ReadInt(frameCount)) return false;
-    if (!ReadNextLine() || ReadKeyword(mKeywords) != 2 || !ReadDouble(frameTime, 1.0)) return false;
-    return frameCount >= 0 && frameTime > 0.0;
+    if (ReadKeyword(mKeywords) != 0) return Fail("\"Segment:\" expected");
+    if (!ReadString(name) || name.IsEmpty()) return Fail("a segment without a name");
+    if (!ReadNextLine()) return Fail("the file ends in the header of segment \"%.40s\"", name.Buffer());
+    if (ReadKeyword(mKeywords) != 1) return Fail("\"Frames:\" expected in segment \"%.40s\"", name.Buffer());
+    if (!ReadInt(frameCount))
+        return Fail("\"Frames:\" without a whole number in segment \"%.40s\"", name.Buffer());
+    if (!ReadNextLine()) return Fail("the file ends in the header of segment \"%.40s\"", name.Buffer());
+    if (ReadKeyword(mKeywords) != 2)
+        return Fail("\"Frame Time:\" expected in segment \"%.40s\"", name.Buffer());
+    if (!ReadDouble(frameTime, 1.0))
+        return Fail("\"Frame Time:\" without a number in segment \"%.40s\"", name.Buffer());
+    if (frameCount < 0) return Fail("segment \"%.40s\" has %d frames", name.Buffer(), frameCount);
+    if (!(frameTime > 0.0))
+        return Fail("segment \"%.40s\" has a frame time of %g seconds", name.Buffer(), frameTime);
+    return true;
 }
 
 bool VOxaFilePuppeteer::SkipColumnHeader() {
     // The titles and units are not checked; only the two lines must be there.
-    return ReadNextLine() && ReadNextLine();
+    if (!ReadNextLine()) return Fail("the file ends before the column titles");
+    if (!ReadNextLine()) return Fail("the file ends before the column units");
+    return true;
 }
 
 bool VOxaFilePuppeteer::ReadFrame(VgeTVector& translation, VgeTVector& rotation, VgeTVector& scaling) {
     double t[3], r[3], s[3];
-    if (!ReadNextLine() || !ReadVector3(t, 1.0) || !ReadVector3(r, 1.0) || !ReadVector3(s, 1.0)) return false;
+    if (!ReadNextLine()) return false;
+    if (!ReadVector3(t, 1.0) || !ReadVector3(r, 1.0) || !ReadVector3(s, 1.0))
+        return Fail("nine numbers expected (translation, rotation, scaling)");
     translation.Set(t[0] * kInchesToCentimetres, t[1] * kInchesToCentimetres, t[2] * kInchesToCentimetres,
                     0.0);
     rotation.Set(r[0], r[1], r[2], 0.0);
@@ -100,9 +116,13 @@ VStreamOptions* VOxaReaderPuppeteer::GetReadOptions() {
     int frames = 0;
     double frameTime = 0.0;
     // A frame time under one tick would put every key at one time.
-    if (!mFile->ReadSegmentHeader(name, frames, frameTime, true) ||
-        !VOxaMotionSupport::IsUsableRate(1.0 / frameTime)) {
-        mError.SetLastErrorID(eFILE_CORRUPTED);
+    if (!mFile->ReadSegmentHeader(name, frames, frameTime, true)) {
+        Corrupted();
+        return nullptr;
+    }
+    if (!VOxaMotionSupport::IsUsableRate(1.0 / frameTime)) {
+        mFile->Fail("a frame time of %g seconds is shorter than the time resolution", frameTime);
+        Corrupted();
         return nullptr;
     }
     VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
@@ -154,6 +174,9 @@ bool VOxaReaderPuppeteer::ReadSegment(VOxaNode* reference, const char* takeName,
     for (int j = 0; j < n; ++j, time += period) {
         if (j % 64 == 0) options->Progress("Reading VPM nodes", (float)((double)j * 100.0 / n));
         if (!mFile->ReadFrame(t, r, s)) {
+            if (mFile->IsAtEnd())
+                mFile->Fail("the file ends after %d of the %d frames of segment \"%.40s\"", j, frames,
+                            name.Buffer());
             ok = false;
             break;
         }
@@ -203,8 +226,7 @@ bool VOxaReaderPuppeteer::Read(VOxaScene* scene, VStreamOptions* streamOptions) 
     const VString takeName = VOxaMotionSupport::TakeName(mFileName.Buffer());
     if (!ReadSegment(reference, takeName.Buffer(), options, true)) {
         manager->DestroyNode(reference, true);
-        mError.SetLastErrorID(eFILE_CORRUPTED);
-        return false;
+        return Corrupted();
     }
     while (ReadSegment(reference, takeName.Buffer(), options, false)) {
     }
@@ -215,8 +237,7 @@ bool VOxaReaderPuppeteer::Read(VOxaScene* scene, VStreamOptions* streamOptions) 
     if (!CheckDuplicateNodeNames(reference, report)) {
         options->Message("Error", report.Buffer(), "Ok");
         manager->DestroyNode(reference, true);
-        mError.SetLastErrorID(eFILE_CORRUPTED);
-        return false;
+        return Corrupted(report.Buffer());
     }
     if (!scene->GetRootNode()->AddChild(reference)) {
         manager->DestroyNode(reference, true);

@@ -100,7 +100,7 @@ TEST(text_file, CommentsOnlyBeforeTheFirstSignificantCharacter) {
     // A second pass starts again from the first significant line.
     ASSERT_TRUE(file.Rewind());
     EXPECT_FALSE(file.IsAtEnd());
-    EXPECT_STREQ(file.GetCursor(), "word # more\r");
+    EXPECT_STREQ(file.GetCursor(), "word # more");  // the line end is not part of the line
 }
 
 TEST(text_file, KeywordsMatchByPrefixInTableOrder) {
@@ -189,6 +189,61 @@ TEST(text_file, TokensStopAtDelimitersAndLength) {
     EXPECT_EQ(v[0], 2);
     EXPECT_EQ(v[2], 6);
     EXPECT_STREQ(file.GetCursor(), " 4");  // blanks are not separators here
+}
+
+TEST(text_file, LineEndsAreNotPartOfTheLine) {
+    // Tab-separated fields: a field left empty before a CR LF end stays the last one.
+    const std::string path = TempPath("ends.txt");
+    WriteFile(path, "a\tb\t\r\n\r\nc\t\r\r\nd\r");
+    TextFile file("\t\r\n", "");
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    EXPECT_STREQ(file.GetLine(), "a\tb\t");
+    ASSERT_TRUE(file.ReadNextLine());
+    EXPECT_EQ(file.GetLineNumber(), 3u);  // the blank CR LF line is skipped and counted
+    EXPECT_STREQ(file.GetLine(), "c\t");
+    ASSERT_TRUE(file.ReadNextLine());
+    EXPECT_STREQ(file.GetLine(), "d");  // the last line ends with the file
+    // A carriage return inside a line is text like any other.
+    WriteFile(path, "a\rb\n");
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    EXPECT_STREQ(file.GetLine(), "a\rb");
+}
+
+TEST(text_file, FailuresKeepTheirLine) {
+    const std::string path = TempPath("fail.txt");
+    WriteFile(path, "# note\n\nx 1\ny 2\n");
+    TextFile file;
+    file.SetErrorCallback(&Remember);
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    EXPECT_STREQ(file.GetFailure(), "");
+    EXPECT_FALSE(file.Fail("bad %s", "x"));
+    EXPECT_STREQ(file.GetFailure(), "line 3: bad x");
+    EXPECT_EQ(gLastMessage, "TXT read error (line 3): bad x");  // the line is said once
+    ASSERT_TRUE(file.ReadNextLine());
+    EXPECT_FALSE(file.Fail("worse"));
+    EXPECT_STREQ(file.GetFailure(), "line 4: worse");  // the later failure replaces the first
+    // Line numbers count from the start again after a rewind.
+    ASSERT_TRUE(file.Rewind());
+    EXPECT_EQ(file.GetLineNumber(), 3u);
+    file.ClearFailure();
+    EXPECT_STREQ(file.GetFailure(), "");
+    // Nothing read yet: the text alone.
+    WriteFile(path, "");
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    EXPECT_FALSE(file.FailNoText());
+    EXPECT_STREQ(file.GetFailure(), "the file is empty");
+    WriteFile(path, "# note\n\n");
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    EXPECT_FALSE(file.FailNoText());
+    EXPECT_STREQ(file.GetFailure(), "line 2: the file holds nothing but blank and comment lines");
+    WriteFile(path, "\n \n");
+    TextFile plain(" \t\r\n", "");
+    ASSERT_TRUE(plain.Open(path.c_str(), "r"));
+    EXPECT_FALSE(plain.FailNoText());
+    EXPECT_STREQ(plain.GetFailure(), "line 2: the file holds nothing but blank lines");
+    // Opening a file starts without a failure.
+    ASSERT_TRUE(plain.Open(path.c_str(), "r"));
+    EXPECT_STREQ(plain.GetFailure(), "");
 }
 
 TEST(text_file, DiagnosticsCarryNameAndLine) {

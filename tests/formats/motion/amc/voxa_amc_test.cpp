@@ -60,6 +60,7 @@ struct Imported {
     VOxaScene* scene = manager->CreateScene();
     std::unique_ptr<VStreamOptionsMotion> asfOptions;
     std::string messages;
+    std::string error;  // the reader's error text after ReadAmc
 
     explicit Imported(const std::string& asfText = kAsfSample, int referenceNode = 1) {
         const std::string path = AsfWriteFile("skeleton.asf", asfText);
@@ -85,6 +86,7 @@ struct Imported {
             static_cast<VStreamOptionsMotion*>(reader.GetReadOptions()));
         if (!options) {
             messages = reader.GetMessageText().Buffer();
+            error = reader.GetError().GetLastErrorString().Buffer();
             return reader.GetError().GetLastErrorID();
         }
         options->SetAttachedObject(Skeleton(), false);
@@ -92,6 +94,7 @@ struct Imported {
                            asfOptions->GetOption(VStreamOptionsMotion::eIMPORT_CREATE_REFERENCE_NODE));
         const bool ok = reader.Read(scene, options.get());
         messages = reader.GetMessageText().Buffer();
+        error = ok ? "" : reader.GetError().GetLastErrorString().Buffer();
         if (header) *header = options.release();
         return ok ? -1 : reader.GetError().GetLastErrorID();
     }
@@ -298,6 +301,27 @@ TEST(amc_reader, RefusedInput) {
     EXPECT_FALSE(reader.Read(imported.scene, options.get()));
     EXPECT_EQ(reader.GetError().GetLastErrorID(), VOxaReader::eSTREAM_OPTIONS_NOT_SET);
     EXPECT_STREQ(reader.GetError().GetLastErrorString().Buffer(), "Stream options not set");
+}
+
+TEST(amc_reader, RefusalsSayWhere) {
+    KeepFilters keep;
+    const struct {
+        const char* text;
+        const char* why;
+    } cases[] = {
+        {":FULLY-SPECIFIED\n:DEGREES\n", "line 2: Unexpected end of file"},
+        {"# made by hand\n:FORMAT OTHER\n1\n", "line 2: Unsupported DOF line format"},
+        {":DEGREES\nbogus\n", "line 2: Frame number expected"},
+        {":DEGREES\r\n1\r\nroot 0 0 0 0 0 0\r\nlknee 1\r\n", "line 4: Unknown bone name (lknee)"},
+    };
+    for (const auto& c : cases) {
+        Imported imported;
+        EXPECT_EQ(imported.ReadAmc(c.text), VOxaReader::eFILE_CORRUPTED) << c.text;
+        EXPECT_EQ(imported.error, std::string("File is corrupted: ") + c.why) << c.text;
+    }
+    // A file without frames holds no motion, which is not an error.
+    Imported imported;
+    EXPECT_EQ(imported.ReadAmc(""), -1) << imported.error;
 }
 
 TEST(amc_writer, WriteFrameInvertsApplyFrame) {

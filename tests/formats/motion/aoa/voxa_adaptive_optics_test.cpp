@@ -8,6 +8,7 @@
 
 #include "oxa_codec/voxa_io_formats.h"
 #include "tests/formats/motion/aoa/marker_test_util.h"
+#include "tests/formats/motion/read_failure_util.h"
 
 using namespace markertest;
 
@@ -77,6 +78,42 @@ TEST_F(Aoa, aoa_BadHeadersAndFrames) {
     // Text after the last frame is ignored; a leading '+' reads as scanf reads it.
     EXPECT_TRUE(ReadText("aoa_tail.aoa", "frames = 1 markers = 1 Hz = +30\n+1 2 3 trailing\nrest of file\n"));
     EXPECT_EQ(Key(Find("Marker1"), 0, 0), 1.0f);
+}
+
+TEST_F(Aoa, aoa_RefusalsSayWhere) {
+    const struct {
+        const char* text;
+        const char* why;
+    } cases[] = {
+        {"", "the file is empty"},
+        {"\r\n\r\n", "line 2: the file holds nothing but blank lines"},
+        {"notes\nframes = 2 markers\n", "line 2: \"=\" expected after \"markers\", but the line ends"},
+        {"frames : 2\n", "line 1: \"=\" expected after \"frames\", found \":\""},
+        {"frames = 2 markers = x Hz = 60\n",
+         "line 1: the marker count after \"markers =\" is not a whole number"},
+        {"frames = 2 markers = 1 Hz = 0\n", "line 1: a rate of 0 Hz has no usable frame period"},
+        {"frames = -2 markers = 1 Hz = 60\n", "line 1: a frame count of -2"},
+        {"frames=2 markers = 1 Hz = 60\n",
+         "line 1: no header line \"frames = <count> markers = <count> Hz = <rate>\""},
+        {"frames = 900 markers = 2 Hz = 60\n1 2 3\n4 5 6\n\n", "line 4: the file ends after 1 of 900 frames"},
+        {"frames = 2 markers = 2 Hz = 60\n1 2 3\n4 5 6\n7 8 9\n",
+         "line 4: the file ends in frame 2 after 1 of its 2 marker lines"},
+        {"frames = 1 markers = 2 Hz = 60\n1 2 3\n4 five 6\n",
+         "line 3: frame 1, marker 2: x, y and z expected"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = TempPath("aoa_refused.aoa");
+        WriteFile(path, c.text);
+        VOxaReaderAdaptiveOptics reader(mManager, false);
+        EXPECT_EQ(readfailure::Refusal(reader, mScene, path), std::string("File is corrupted: ") + c.why)
+            << c.text;
+    }
+    // Counts the reader checks against the file itself.
+    const std::string path = TempPath("aoa_refused.aoa");
+    WriteFile(path, "frames = 1 markers = 5000 Hz = 60\n1 2 3\n");
+    VOxaReaderAdaptiveOptics reader(mManager, false);
+    EXPECT_EQ(readfailure::Refusal(reader, mScene, path),
+              "File is corrupted: the header gives 5000 markers, more than the file's 40 bytes can hold");
 }
 
 // The file object on its own: each frame read counts one more and moves the time by one period.

@@ -20,6 +20,7 @@
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
+#include "tests/formats/motion/read_failure_util.h"
 #include "tests/support/file_size_limit.h"
 
 namespace {
@@ -210,7 +211,7 @@ TEST(asf_file, RefusedInput) {
         {std::string(kAsfSample).substr(0, std::string(kAsfSample).find(":bonedata")),
          "Unexpected end of file"},
         {":version 1.10\n:name x\n", "Missing :root section"},
-        {"", "Missing :root section"},
+        {"", "the file is empty"},
     };
     for (const Case& c : cases) {
         VOxaAsfScene* scene = VOxaAsfScene::Create();
@@ -219,6 +220,30 @@ TEST(asf_file, RefusedInput) {
         EXPECT_NE(r.messages.find(c.message), std::string::npos) << c.message << "\n" << r.messages;
         scene->Destroy();
     }
+}
+
+TEST(asf_reader, RefusalsSayWhere) {
+    const struct {
+        std::string text;
+        const char* why;
+    } cases[] = {
+        {"", "the file is empty"},
+        {"# only a comment\n\n", "line 2: the file holds nothing but blank and comment lines"},
+        {":version 1.10\n:name x\n", "line 2: Missing :root section"},
+        {":version 1.10\r\n:root\r\n  order TX TY\r\n", "line 3: Unexpected end of file"},
+        {std::string(kAsfSample).substr(0, std::string(kAsfSample).find(":bonedata")) +
+             ":bonedata\n  begin\n",
+         "line 16: Unexpected end of file"},
+        {Replace(kAsfSample, "name lfoot", "name root"), "line 45: Forbidden bone name"},
+    };
+    VOxaSdkManager* manager = VOxaSdkManager::Create();
+    for (const auto& c : cases) {
+        VOxaReaderAcclaimAsf reader(manager);
+        const std::string error =
+            readfailure::Refusal(reader, manager->CreateScene(), AsfWriteFile("refused.asf", c.text));
+        EXPECT_EQ(error, std::string("File is corrupted: ") + c.why);
+    }
+    delete manager;
 }
 
 TEST(asf_file, HierarchyEdgeCases) {

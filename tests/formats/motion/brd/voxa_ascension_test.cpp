@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "tests/formats/motion/aoa/marker_test_util.h"
+#include "tests/formats/motion/read_failure_util.h"
 
 using namespace markertest;
 
@@ -27,6 +29,13 @@ protected:
         WriteFile(path, text);
         VOxaReaderAscension reader(mManager);
         return ReadWith(reader, path, adjust, error);
+    }
+    // The reader's error text for `text` ("" when it reads).
+    std::string Refusal(const std::string& text) {
+        const std::string path = TempPath("refused.brd");
+        WriteFile(path, text);
+        VOxaReaderAscension reader(mManager);
+        return readfailure::Refusal(reader, mScene, path);
     }
     VOxaNode* Sensor(const char* name) {
         VOxaNode* reference = Find("BRD:reference");
@@ -94,6 +103,13 @@ TEST_F(Brd, brd_OrderDuplicatesAndRotations) {
     EXPECT_EQ(angles[1], 0.0);
     const double zero[4] = {0, 0, 0, 0};
     angles = VOxaQuaternionToEulerDegrees(zero);
+    EXPECT_EQ(angles[2], 0.0);
+    // A quarter turn about Y after 30 degrees about X: the pole branch keeps the X angle.
+    const double s15 = std::sin(M_PI / 12), c15 = std::cos(M_PI / 12), h = std::sqrt(0.5);
+    const double pole[4] = {h * s15, h * c15, -h * s15, h * c15};
+    angles = VOxaQuaternionToEulerDegrees(pole);
+    EXPECT_NEAR(angles[0], 30.0, 1e-6);
+    EXPECT_NEAR(angles[1], 90.0, 1e-6);
     EXPECT_EQ(angles[2], 0.0);
 }
 
@@ -185,6 +201,32 @@ TEST_F(Brd, brd_WriterAndRoundTrip) {
     EXPECT_EQ(Key(a, 2, 1), 3.0f);
     EXPECT_EQ(Key(b, 2, 1), 0.25f);
     EXPECT_EQ(Key(b, 0, 0), -1.0f);
+}
+
+TEST_F(Brd, brd_RefusalsSayWhere) {
+    const std::string first = Record(1, 1, 0, 0, 0);
+    const struct {
+        std::string text;
+        const char* why;
+    } cases[] = {
+        {first + "2\t1\tP\t0\t0\t0\tQ\t0\t0\t0\t1\t0\n",
+         "line 2: the time (seconds and microseconds) is missing after the quaternion"},
+        {first + "\n2\t1\tX\t0\t0\t0\n", "line 3: \"P\" expected after the sensor number"},
+        {first + "2\t1\tP\t0\t0\t0\tR\n", "line 2: \"Q\" expected after the position"},
+        {first + "2\t1\tP\t0\t0\n", "line 2: three position numbers expected after \"P\""},
+        {first + "2\t1\tP\t0\t0\t0\tQ\t0\tzero\n", "line 2: four quaternion numbers expected after \"Q\""},
+        {first + "2\n", "line 2: the sensor number is missing after frame 2"},
+        {"frame 1\n", "line 1: a record starts with its frame number"},
+        {Record(0, 1, 0, 0, 0) + Record(1000000, 1, 0, 0, 0),
+         "frames 0 to 1000000 of 1 sensors are more than 2 records can back"},
+        {Record(0, 1, 0, 0, 0) + "1999\t1\tP 0 0 0 Q 0 0 0 1 0.0000000001 0\n",
+         "the record times give 2.30815e+13 frames per second, which has no usable frame period"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Refusal(c.text), std::string("File is corrupted: ") + c.why) << c.text;
+    // An empty file holds no records, which is not an error.
+    EXPECT_EQ(Refusal(""), "");
+    EXPECT_EQ(Refusal("\r\n"), "");
 }
 
 }  // namespace

@@ -163,12 +163,14 @@ TEST(htr_File, SectionStateMachine) {
     ExpectError(Header(2, 0) + "[SegmentNames&Hierarchy]\nA\n", "Can't read parent name");
     ExpectError(Header(2, 0) + kHierarchy2 + "[BasePosition]\nA 1 2\n",
                 "Can't read segment base translation");
+    ExpectError(Header(2, 0) + kHierarchy2 + "[BasePosition]\nA 1 2 1e999 0 0 0 1\n",
+                "Can't read segment base translation");
     ExpectError(Header(2, 0) + kHierarchy2 + "[BasePosition]\nA 1 2 3 0 nan 0 1\n",
                 "Can't read segment base rotation");
     ExpectError(Header(2, 0) + kHierarchy2 + "[BasePosition]\nA 1 2 3 0 0 0\n", "Can't read segment length");
     ExpectError(Header(2, 0) + kHierarchy2 + "[BasePosition]\nA 1 2 3 0 0 0 inf\n",
                 "Can't read segment length");
-    ExpectError("", "Unexpected end of file");
+    ExpectError("", "the file is empty");
 
     // Extra hierarchy lines beyond "NumSegments" are skipped.
     Opened o(Header(2, 0) + "[SegmentNames&Hierarchy]\nA GLOBAL\nB A\nC B\n" + kBase2 + "[A]\n");

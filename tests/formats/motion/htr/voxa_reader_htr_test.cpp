@@ -23,6 +23,7 @@
 #include "scene/voxa_take_info.h"
 #include "scene/voxa_take_node.h"
 #include "tests/formats/motion/htr/htr_test_util.h"
+#include "tests/formats/motion/read_failure_util.h"
 
 namespace {
 
@@ -392,6 +393,50 @@ TEST_F(htr_Reader, RefusedAnimation) {
     ASSERT_TRUE(Open(head + a + b));
     mOptions->SetStartTime(VTime(INT64_MAX - 10));
     EXPECT_FALSE(mReader->Read(mScene, mOptions));
+}
+
+TEST_F(htr_Reader, RefusalsSayWhere) {
+    // Header() puts a comment on line 1 and "[Header]" on line 2; its keys follow one a line.
+    const std::string head = Header(2, 2) + "[SegmentNames&Hierarchy]\nA GLOBAL\nB A\n" +
+                             "[BasePosition]\nA 0 0 0 0 0 0 1\nB 0 0 0 0 0 0 1\n";
+    const std::string a = "[A]\n1 0 0 0 0 0 0 1\n2 0 0 0 0 0 0 1\n";
+    const std::string b = "[B]\n1 0 0 0 0 0 0 1\n2 0 0 0 0 0 0 1\n";
+    const struct {
+        std::string text;
+        const char* why;
+    } cases[] = {
+        {"", "the file is empty"},
+        {"# nothing\n\n", "line 2: the file holds nothing but blank and comment lines"},
+        {"[Header]\nFileType htr\nNumSegments 2\n", "line 3: Unexpected end of file in the [Header] section"},
+        {"words\n", "line 1: Unexpected end of file: no [Header] section"},
+        {"[Header]\nFileType bvh\n[SegmentNames&Hierarchy]\n", "line 2: Unknown file type (bvh)"},
+        {Header(2, 2) + "[SegmentNames&Hierarchy]\nA GLOBAL\n",
+         "line 10: Unexpected end of file in the [SegmentNames&Hierarchy] section after 1 of 2 segments"},
+        {Header(2, 2) + "[SegmentNames&Hierarchy]\nA GLOBAL\n[BasePosition]\n",
+         "line 11: Bad segment count: NumSegments is 2, the hierarchy lists 1"},
+        {head.substr(0, head.size() - 16),
+         "line 13: Unexpected end of file in the [BasePosition] section after 1 of 2 segments"},
+        {head, "the file ends before the animation data"},
+        {head + a + "[C]\n1 0 0 0 0 0 0 1\n", "line 18: \"[C]\" is not the bracketed name of a segment"},
+        {head + a + a, "line 18: the block of segment \"A\" comes twice"},
+        {head + a + "[B]\n1 0 0 0 0 0 0 1\n",
+         "line 19: the file ends after 1 of the 2 frames of segment \"B\""},
+        {head + a + "[B]\n1 0 0 0 nan 0 0 1\n", "line 19: Can't read frame rotation"},
+        {head + a, "line 17: the file ends after 1 of 2 segment blocks"},
+        {Header(2, 1) + "[SegmentNames&Hierarchy]\nA GLOBAL\nB GLOBAL\n[BasePosition]\nA 0 0 0 0 0 0 1\n" +
+             "B 0 0 0 0 0 0 1\n[A]\n1 0 0 0 0 0 0 1\n[B]\n1 0 0 0 0 0 0 1\n",
+         "segments \"A\" and \"B\" both have no parent segment"},
+        {Header(2, 0) +
+             "[SegmentNames&Hierarchy]\nA B\nB A\n[BasePosition]\nA 0 0 0 0 0 0 1\nB 0 0 0 0 0 0 1\n",
+         "every segment has a parent segment: the hierarchy has no root"},
+    };
+    for (const auto& c : cases) {
+        VOxaReaderMotionAnalysisHtr reader(mManager);
+        EXPECT_EQ(readfailure::Refusal(reader, mScene, WriteFile("refused.htr", c.text)),
+                  std::string("File is corrupted: ") + c.why)
+            << c.text;
+    }
+    EXPECT_TRUE(Read(head + a + b));
 }
 
 TEST_F(htr_Reader, RestPoseNeedsASceneAndATopNode) {

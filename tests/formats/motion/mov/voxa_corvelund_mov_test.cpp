@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/formats/motion/aoa/marker_test_util.h"
+#include "tests/formats/motion/read_failure_util.h"
 
 using namespace markertest;
 
@@ -20,6 +21,13 @@ protected:
         WriteFile(path, text);
         VOxaReaderCorvelundMov reader(mManager);
         return ReadWith(reader, path, adjust, error);
+    }
+    // The reader's error text for `text` ("" when it reads).
+    std::string Refusal(const std::string& text) {
+        const std::string path = TempPath("refused.mov");
+        WriteFile(path, text);
+        VOxaReaderCorvelundMov reader(mManager);
+        return readfailure::Refusal(reader, mScene, path);
     }
     VOxaNode* Object(const char* name) {
         VOxaNode* reference = Find("MOV:reference");
@@ -181,6 +189,32 @@ TEST_F(Mov, mov_WriterAndRoundTrip) {
     EXPECT_EQ(Key(object, 2, 1), 6.0f);
     EXPECT_EQ(Key(object, 7, 0), 1.0f);
     EXPECT_EQ(Curve(object, 0)->KeyGetTime(1).Get(), VTime::kOneSecond / 25);
+}
+
+TEST_F(Mov, mov_ShortLinesMustBeBackedByTheFile) {
+    // Lines shorter than the first are padded with zeros, but every value kept must be backed by
+    // the file: n lines of 9 kept values may not pass the file's size plus 65536. With a first
+    // line of ten values and 9364 lines "0" (one of them "00"), the file has 18749 bytes and the
+    // 9365 lines keep exactly 84285 values, the most it may.
+    std::string text = "0 0 0 0 0 0 0 0 0 0\n00\n";
+    for (int k = 1; k < 9364; ++k)
+        text += "0\n";
+    ASSERT_EQ(text.size(), 18749u);
+    EXPECT_EQ(Refusal(text), "");
+    EXPECT_EQ(
+        Refusal(text + "0\n"),
+        "File is corrupted: line 9366: 9366 lines of 9 values are more than the file's 18751 bytes can hold");
+}
+
+TEST_F(Mov, mov_RefusalsSayWhere) {
+    EXPECT_EQ(Refusal(""), "File is corrupted: the file is empty");
+    EXPECT_EQ(Refusal("\n \n"), "File is corrupted: line 2: the file holds nothing but blank lines");
+    EXPECT_EQ(Refusal("0 1 2 3 x 5\n"),
+              "File is corrupted: line 1: value 5 of the first line, \"x\", is not a number");
+    EXPECT_EQ(Refusal("\n0.0 1 inf 3\n"),
+              "File is corrupted: line 2: value 3 of the first line, \"inf\", is not a number");
+    // A CR LF file reads as its LF twin.
+    EXPECT_EQ(Refusal("0 1 2 3\r\n0.1 4 5 6\r\n"), "");
 }
 
 }  // namespace

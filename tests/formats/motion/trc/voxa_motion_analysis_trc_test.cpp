@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <string>
 
+#include "formats/motion/c3d/voxa_file_vicon.h"
 #include "tests/formats/motion/aoa/marker_test_util.h"
+#include "tests/formats/motion/read_failure_util.h"
 
 using namespace markertest;
 
@@ -49,7 +51,29 @@ protected:
         VOxaReaderMotionAnalysisTrc reader(mManager);
         return ReadWith(reader, path, adjust, error);
     }
+    // The reader's error text for `text` ("" when it reads).
+    std::string Refusal(const std::string& text) {
+        const std::string path = TempPath("trc_refused.trc");
+        WriteFile(path, text);
+        VOxaReaderMotionAnalysisTrc reader(mManager);
+        return readfailure::Refusal(reader, mScene, path);
+    }
+    // The names of the marker nodes below the reference node, in order.
+    std::string MarkerNames() {
+        VOxaNode* reference = Find("TRC:optical");
+        std::string names;
+        for (int i = 0; reference && i < reference->GetChildCount(); ++i)
+            names += std::string(reference->GetChild(i)->GetNameWithoutPrefix()) + ";";
+        return names;
+    }
 };
+
+std::string Type4(double rate, int frames, int startFrame) {
+    char values[128];
+    std::snprintf(values, sizeof values, "%g\t%g\t%d\t1\tmm\t%g\t%d\t%d\t\n", rate, rate, frames, rate,
+                  startFrame, frames);
+    return std::string(kType4Header) + values;
+}
 
 TEST_F(Trc, trc_UnitsNamesAndEmptyFields) {
     const std::string text = Type3("mm", 2, 3) +
@@ -136,6 +160,123 @@ TEST_F(Trc, trc_HeaderRules) {
     }
 }
 
+TEST_F(Trc, trc_LineEndsDoNotChangeWhatTheFileHolds) {
+    // A frame line ending in tabs: the carriage return of a CR LF end is not one more empty field.
+    const std::string lf = Type3("mm", 2, 1) + "Frame#\tTime\tA\t\t\t\nX1\tY1\tZ1\t\n\n" +
+                           "1\t0.000\t1\t2\t3\t\t\t\n2\t0.010\t4\t5\t6\t\t\t\n";
+    std::string crlf;
+    for (char c : lf)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    // Several carriage returns, and a last line without its newline, end lines just the same.
+    const std::string mixed = crlf.substr(0, crlf.size() - 2) + "\r\r";
+    for (const std::string& text : {lf, crlf, mixed}) {
+        mScene = mManager->CreateScene();  // each text into a scene of its own
+        ASSERT_TRUE(ReadText("trc_ends.trc", text));
+        EXPECT_EQ(MarkerNames(), "A;");
+        EXPECT_FLOAT_EQ(Key(Find("A"), 2, 1), 0.6f);
+        EXPECT_EQ(Key(Find("A"), 9, 1), 0.0f);
+    }
+}
+
+TEST_F(Trc, trc_StartFrameBelowOneIsTheFirstFrame) {
+    const std::string names = "Frame#\tTime\tA\nX1\tY1\tZ1\n";
+    std::string frames;
+    for (int f = 0; f < 5; ++f)
+        frames +=
+            std::to_string(f) + "\t" + std::to_string(f * 0.004) + "\t1\t2\t" + std::to_string(f) + "\n";
+    for (int startFrame : {0, -7, 1, 3}) {
+        const std::string path = TempPath("trc_start0.trc");
+        WriteFile(path, Type4(250, 5, startFrame) + names + frames);
+        VOxaReaderMotionAnalysisTrc reader(mManager);
+        ASSERT_TRUE(reader.FileOpen(path.c_str()));
+        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+        ASSERT_NE(options, nullptr);
+        const int64_t first = startFrame < 1 ? 0 : startFrame - 1;
+        EXPECT_EQ(static_cast<VStreamOptionsMotion*>(options.get())->GetStartTime().Get(),
+                  first * VTime::kOneSecond / 250)
+            << startFrame;
+    }
+
+    // Read with its own options, the take converts to C3D at its own rate and comes back whole.
+    VTime start(-1);
+    double rate = 0.0;
+    WriteFile(TempPath("trc_start0.trc"), Type4(250, 5, 0) + names + frames);
+    VOxaReaderMotionAnalysisTrc reader(mManager);
+    ASSERT_TRUE(ReadWith(reader, TempPath("trc_start0.trc"), [&](VStreamOptionsMotion& o) {
+        start = o.GetStartTime();
+        rate = o.GetFrameRate();
+    }));
+    EXPECT_EQ(start.Get(), 0);
+    Find("A")->SetMarked(1);  // the marker writers write the marked nodes
+    const std::string c3d = TempPath("trc_start0.c3d");
+    VOxaWriterVicon writer(mManager);
+    ASSERT_TRUE(WriteWith(writer, c3d, [&](VStreamOptionsMotion& o) {
+        o.SetTimeMode(0, rate);
+        o.SetStartTime(start);
+        o.SetFrameCount(5);
+    })) << writer.GetError().GetLastErrorString().Buffer();
+    VOxaReaderVicon back(mManager);
+    ASSERT_TRUE(back.FileOpen(c3d.c_str()));
+    std::unique_ptr<VStreamOptions> options(back.GetReadOptions());
+    ASSERT_NE(options, nullptr) << back.GetError().GetLastErrorString().Buffer();
+    auto* motion = static_cast<VStreamOptionsMotion*>(options.get());
+    EXPECT_EQ(motion->GetFrameCount(), 5);
+    EXPECT_NEAR(motion->GetFrameRate(), 250.0, 1e-3);
+}
+
+TEST_F(Trc, trc_RefusalsSayWhere) {
+    const std::string names = "Frame#\tTime\tA\tB\nX1\tY1\tZ1\tX2\tY2\tZ2\n";
+    const std::string frame = "1\t0\t1\t2\t3\t4\t5\t6\n";
+    // A header that promises more frames than the file holds (a file trimmed by another tool).
+    EXPECT_EQ(Refusal(Type3("mm", 900, 2) + names + frame + frame + frame),
+              "File is corrupted: line 8: the file ends after 3 of 900 frames");
+    // NumMarkers twice the names: the names run on over the labels, and the labels over a frame.
+    EXPECT_EQ(Refusal(Type3("mm", 1, 4) + names + frame),
+              "File is corrupted: line 6: coordinate label \"1\" where the X label of marker 1 is expected; "
+              "NumMarkers is 4, but the names line (line 4) holds 2 names");
+    EXPECT_EQ(Refusal(Type3("mm", 1, 2) + "Frame#\tTime\tA\tB\nX1\tY1\tZ1\tX2\tZ2\tY2\n" + frame),
+              "File is corrupted: line 5: coordinate label \"Z2\" where the Y label of marker 2 is expected");
+    EXPECT_EQ(Refusal(Type3("mm", 1, 2) + "Frame#\tTime\tA\n"),
+              "File is corrupted: line 4: the file ends after 1 of 2 marker names");
+    // Blanks inside the fields of the first line are what follows a keyword; a blank in the units
+    // field makes it another unit.
+    const std::string blanks = "PathFileType  4\t(X/Y/Z) take.trc\n" +
+                               std::string(kType4Header).substr(std::string(kType4Header).find('\n') + 1);
+    EXPECT_EQ(Refusal(blanks + "100\t100\t1\t2\tmm\t100\t1\t1\n" + names + frame), "");
+    EXPECT_EQ(Refusal(blanks + "100\t100\t1\t2\t mm\t100\t1\t1\n" + names + frame),
+              "File is corrupted: line 3: the units \" mm\" are not m, cm or mm");
+    // Empty, cut short, and wrong header values.
+    const std::string line1 = "PathFileType\t3\t(X/Y/Z)\tsample.trc\n";
+    const std::string line2 = "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\n";
+    const struct {
+        std::string text;
+        const char* why;
+    } cases[] = {
+        {"", "the file is empty"},
+        {"\n\r\n\n", "line 3: the file holds nothing but blank lines"},
+        {line1, "line 1: the file ends after the first header line"},
+        {line1 + line2, "line 2: the file ends after the second header line"},
+        {line1 + line2 + "100\t100\t1", "line 3: the NumMarkers value \"\" is not a whole number"},
+        {line1 + line2 + "100\t100\t1\t2", "line 3: the line ends before the Units value"},
+        {Type3("inch", 1, 2), "line 3: the units \"inch\" are not m, cm or mm"},
+        {Type3("mm", -1, 2), "line 3: NumFrames is -1"},
+        {line1 + line2 + "0\t100\t1\t2\tmm\n", "line 3: a DataRate of 0 has no usable frame period"},
+        {line1 + line2 + "fast\t100\t1\t2\tmm\n", "line 3: the DataRate value \"fast\" is not a number"},
+        {"Path\t3\n", "line 1: \"PathFileType\" expected at the start of the file, found \"Path\""},
+        {"PathFileType\t5\t(X/Y/Z)\n", "line 1: path file type 5 (3 or 4 expected)"},
+        {"PathFileType\t4\n", "line 1: \"(X/Y/Z)\" expected after the path file type, but the line ends"},
+        {line1 + "DataRate\tCameraRate\tNumMarkers\n",
+         "line 2: \"NumFrames\" expected next, found \"NumMarkers\""},
+        {Type3("mm", 1, 2) + "Time\tFrame#\n",
+         "line 4: \"Frame#\" expected at the start of the names line, found \"Time\""},
+        {Type3("mm", 1, 2) + names + "1\t0\n", "line 6: frame 1: no time after the frame number"},
+        {Type3("mm", 1, 2) + names + "one\t0\t1\n",
+         "line 6: frame 1: the line does not start with a frame number and a tab"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Refusal(c.text), std::string("File is corrupted: ") + c.why) << c.text;
+}
+
 TEST_F(Trc, trc_TimeCodeFile) {
     const std::string path = TempPath("trc_timecode.trc");
     const std::string tc = TempPath("trc_timecode.tc");
@@ -189,6 +330,10 @@ TEST_F(Trc, trc_TimeCodeFile) {
     EXPECT_EQ(Dialogs::Count(), 0);
     VOxaReaderMotionAnalysisTrc::SetTimeCodeEnabled(true);
     std::remove(tc.c_str());
+    const int modes[][2] = {{24, 11}, {25, 10}, {29, 8},  {30, 6}, {50, 4},
+                            {60, 3},  {100, 2}, {120, 1}, {48, 0}};
+    for (const auto& m : modes)
+        EXPECT_EQ(VOxaTrcTimeModeFromRate(m[0] + 0.5), m[1]) << m[0];
     EXPECT_EQ(VOxaTrcTimeModeFromRate(29.97), 8);
     EXPECT_EQ(VOxaTrcTimeModeFromRate(1e300), 0);
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/formats/motion/aoa/marker_test_util.h"
+#include "tests/formats/motion/read_failure_util.h"
 
 using namespace markertest;
 
@@ -30,6 +31,13 @@ protected:
         WriteFile(path, text);
         VOxaReaderPuppeteer reader(mManager);
         return ReadWith(reader, path, adjust, error);
+    }
+    // The reader's error text for `text` ("" when it reads).
+    std::string Refusal(const std::string& text) {
+        const std::string path = TempPath("refused.vpm");
+        WriteFile(path, text);
+        VOxaReaderPuppeteer reader(mManager);
+        return readfailure::Refusal(reader, mScene, path);
     }
     VOxaNode* Segment(const char* name) {
         VOxaNode* reference = Find("VPM:reference");
@@ -127,6 +135,37 @@ TEST_F(Vpm, vpm_WriterAndRoundTrip) {
     EXPECT_FLOAT_EQ(Key(head, 0, 0), 2.54f);
     EXPECT_FLOAT_EQ(Key(head, 1, 1), 5.08f);
     EXPECT_FLOAT_EQ(Key(hand, 2, 1), -2.54f);
+}
+
+TEST_F(Vpm, vpm_RefusalsSayWhere) {
+    const struct {
+        std::string text;
+        const char* why;
+    } cases[] = {
+        {"", "the file is empty"},
+        {"\t\n", "line 1: the file holds nothing but blank lines"},
+        {"Frames: 3\n", "line 1: \"Segment:\" expected"},
+        {"Segment:\n", "line 1: a segment without a name"},
+        {"Segment: hip\n", "line 1: the file ends in the header of segment \"hip\""},
+        {"Segment: hip\nFrames: 3\n", "line 2: the file ends in the header of segment \"hip\""},
+        {"Segment: hip\nFrame Time: 3\n", "line 2: \"Frames:\" expected in segment \"hip\""},
+        {"Segment: hip\nFrames: three\n", "line 2: \"Frames:\" without a whole number in segment \"hip\""},
+        {"Segment: hip\nFrames: 3\nFrames: 3\n", "line 3: \"Frame Time:\" expected in segment \"hip\""},
+        {"Segment: hip\nFrames: 3\nFrame Time: soon\n",
+         "line 3: \"Frame Time:\" without a number in segment \"hip\""},
+        {"Segment: hip\nFrames: -3\nFrame Time: 0.1\n", "line 3: segment \"hip\" has -3 frames"},
+        {"Segment: hip\nFrames: 3\nFrame Time: 0\n", "line 3: segment \"hip\" has a frame time of 0 seconds"},
+        {"Segment: hip\nFrames: 3\nFrame Time: 1e-12\n",
+         "line 3: a frame time of 1e-12 seconds is shorter than the time resolution"},
+        {"Segment: hip\nFrames: 3\nFrame Time: 0.1\n", "line 3: the file ends before the column titles"},
+        {"Segment: hip\nFrames: 3\nFrame Time: 0.1\nX Y Z\n",
+         "line 4: the file ends before the column units"},
+        {::Segment("hip", 3, 1), "line 6: the file ends after 1 of the 3 frames of segment \"hip\""},
+        {::Segment("hip", 3, 1) + "1 2 3 4 5 6 7 8\n",
+         "line 7: nine numbers expected (translation, rotation, scaling)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Refusal(c.text), std::string("File is corrupted: ") + c.why) << c.text;
 }
 
 }  // namespace
