@@ -310,7 +310,7 @@ void SetFramesToWrite(VStreamOptionsMotion* motion, VOxaScene* scene) {
 // that carries an attribute (other than an optical reference) is marked: reference nodes and plain
 // groups stay out, and a skeleton's root joint becomes the motion root. True when a group of
 // nodes side by side (markers) was given a marked parent as their motion root.
-bool MarkNodesToWrite(VOxaScene* scene) {
+bool MarkNodesToWrite(VOxaScene* scene, bool skeletonOutput) {
     VOxaNode* root = scene->GetRootNode();
     if (!root || root->IsMarked(true)) return false;
     std::vector<VOxaNode*> stack{root};
@@ -326,7 +326,8 @@ bool MarkNodesToWrite(VOxaScene* scene) {
     }
     // Markers hang side by side under their reference node: for the skeleton writers, which start
     // from a single chain, that reference node (where the chain below the scene root forks before
-    // any marked node) becomes the motion root.
+    // any marked node) becomes the motion root. The marker writers would take it for a marker.
+    if (!skeletonOutput) return false;
     for (VOxaNode* node = root->GetChildCount() == 1 ? root->GetChild(0) : nullptr; node;
          node = node->GetChildCount() == 1 ? node->GetChild(0) : nullptr) {
         if (node->IsMarked()) break;
@@ -603,7 +604,11 @@ int Convert(const Arguments& args) {
         // Objects without that take (materials a reader made, say) keep theirs; the nodes switch.
         session.scene->SetCurrentTake(args.take.c_str());
     }
-    session.sideBySide = MarkNodesToWrite(session.scene);
+    const char* skeletonFormats[] = {"bvh", "htr", "asf", "amc"};
+    session.sideBySide = MarkNodesToWrite(
+        session.scene,
+        std::any_of(std::begin(skeletonFormats), std::end(skeletonFormats),
+                    [&out](const char* extension) { return IsFormat(out.c_str(), extension); }));
     if (IsFormat(out.c_str(), "amc")) return ExportAmc(out, format, args, session) ? kExitOk : kExitFile;
     const bool existed = FileExists(out);
     if (!ExportFile(out, format, out, args, session, nullptr, nullptr)) {
@@ -734,12 +739,12 @@ struct TakeEntry {
 
 // The frames of a span at `rate`, its first and last included; 0 for an empty span.
 int FramesOf(const VTimeSpan& span, double rate) {
-    const int64_t start = span.GetStart().Get(), stop = span.GetStop().Get();
-    if (start == VTime::kInfinite || stop == VTime::kInfinite || start == VTime::kMinusInfinite ||
-        stop <= start || !(rate > 0.0))
-        return 0;
-    const double frames = (double)(stop - start) / (double)VTime::kOneSecond * rate;
-    return frames < 1e9 ? (int)(frames + 1e-6) + 1 : 0;
+    // In doubles: an open span's ends are the extremes of the time type, and their difference
+    // would overflow; such a span has no frame count.
+    const double seconds =
+        ((double)span.GetStop().Get() - (double)span.GetStart().Get()) / (double)VTime::kOneSecond;
+    const double frames = seconds * rate;
+    return seconds > 0.0 && frames < 1e9 ? (int)(frames + 1e-6) + 1 : 0;
 }
 
 int Describe(const Arguments& args) {

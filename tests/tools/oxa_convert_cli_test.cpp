@@ -556,8 +556,10 @@ TEST(cli, WarningsAreCountedAndEscaped) {
     // A binary file under a text format's name: what reaches the terminal is printable, every
     // line carries the prefix.
     const std::string binary = Folder() + "binary.obj";
-    WriteText(binary,
-              std::string("\x01\x7f\xff\xfe\x1b[31m\xc3(\x80 x\n\x9b\x02\x03 y\ncaf\xc3\xa9 z\n", 27));
+    // Control bytes, bytes of no UTF-8 character, a code point past U+10FFFF, and one good word.
+    const char text[] =
+        "\x01\x7f\xff\xfe\x1b[31m\xc3(\x80 x\n\x9b\x02\x03 y\n\xf4\x90\x80\x80 w\ncaf\xc3\xa9 z\n";
+    WriteText(binary, std::string(text, sizeof text - 1));
     r = Convert(binary + " " + Folder() + "binary.3ds");
     std::istringstream err(r.err);
     for (std::string line; std::getline(err, line);) {
@@ -566,6 +568,7 @@ TEST(cli, WarningsAreCountedAndEscaped) {
             EXPECT_TRUE(c >= 0x20 && c != 0x7f && c != 0xff && c != 0x9b) << line;
     }
     EXPECT_NE(r.err.find("\\x1b[31m"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\\xf4\\x90\\x80\\x80"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("caf\xc3\xa9"), std::string::npos) << r.err;
 
     // An OBJ cut short names its reason.
@@ -592,6 +595,14 @@ TEST(cli, InfoCountsMeshesAndTakes) {
         << r.out;
     r = Convert("--info --json " + Example("scene.3ds"));
     EXPECT_NE(r.out.find("\"controlPoints\": 8, \"polygons\": 12"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"parent\": \"Model::RootNode\", \"depth\": 1"), std::string::npos) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\"materials\": \\[\"[^\"]+\", \"[^\"]+\"\\]"))) << r.out;
+
+    // Meshes side by side under one group: written as markers, each mesh is one marker.
+    const std::string groups = Folder() + "groups.obj";
+    WriteText(groups, "v 0 0 0\nv 1 0 0\nv 0 1 0\ng one\nf 1 2 3\ng two\nf 1 3 2\n");
+    ASSERT_EQ(Convert(groups + " " + Folder() + "groups.trc").code, 0);
+    EXPECT_EQ(Describe(Folder() + "groups.trc").attributes["marker"], 2);
 }
 
 }  // namespace
