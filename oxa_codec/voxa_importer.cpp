@@ -96,6 +96,7 @@ bool VOxaImporter::Import(VOxaScene* scene, VStreamOptions* options) {
         own = mReader->GetReadOptions();
         if (!own && mReader->GetError().GetLastErrorID() >= 0) {
             TakeReaderError();
+            mMessageText = mReader->GetMessageText();
             DropReader();
             return false;
         }

@@ -425,12 +425,8 @@ std::string SkeletonFor(const std::string& path, const Arguments& args) {
     return "";
 }
 
+// The caller has checked that a reader reads the extension.
 bool ReadScene(const std::string& path, const Arguments& args, Session& session) {
-    if (VOxaFindReaderFormat(VOxaGetFileExtension(path.c_str())) < 0) {
-        std::fprintf(stderr, "oxa-convert: %s: no reader for the extension \"%s\" (see --formats)\n",
-                     path.c_str(), VOxaGetFileExtension(path.c_str()));
-        return false;
-    }
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
         PrintError(path, std::strerror(errno));

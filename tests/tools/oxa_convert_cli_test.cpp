@@ -420,6 +420,8 @@ TEST(cli, FrameRateResamplesTheOutputOnly) {
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.err.find("from 120 to 60"), std::string::npos) << r.err;
     EXPECT_EQ(Header(out, "Frames:"), "Frames:\t121");
+    r = Convert("--time-mode 0 " + bvh + " " + out);  // the default mode, 30 frames per second
+    EXPECT_NE(r.err.find("from 120 to 30"), std::string::npos) << r.err;
 
     // Asking for the file's own rate changes nothing: the first frame stays the first.
     const std::string fast = MakeBvh("fast.bvh", 1000, 50);
@@ -593,6 +595,9 @@ TEST(cli, InfoCountsMeshesAndTakes) {
     EXPECT_NE(r.out.find("\"name\": \"info\", \"start\": 0, \"stop\": 0.2, \"rate\": 120, \"frames\": 25"),
               std::string::npos)
         << r.out;
+    // A take the reader keyed without options: its frames at the scene's rate, both ends counted.
+    EXPECT_EQ(TakeOf(Example("scene.3ds"), "default take").frames, 61);
+    EXPECT_EQ(TakeOf(Example("scene.3ds"), "Default").frames, 0);
     r = Convert("--info --json " + Example("scene.3ds"));
     EXPECT_NE(r.out.find("\"controlPoints\": 8, \"polygons\": 12"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"parent\": \"Model::RootNode\", \"depth\": 1"), std::string::npos) << r.out;
