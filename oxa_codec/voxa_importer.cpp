@@ -1,5 +1,7 @@
 #include "oxa_codec/voxa_importer.h"
 
+#include <sys/stat.h>
+
 #include "oxa_codec/voxa_io_formats.h"
 #include "oxa_codec/voxa_reader.h"
 #include "oxa_codec/vstream_options.h"
@@ -19,9 +21,18 @@ void VOxaImporter::DropReader() {
     mFormat = -1;
 }
 
+// A reader that fails without naming why still leaves a reason: its table's text for the id it
+// set, or "Unidentified error".
 void VOxaImporter::TakeReaderError() {
-    mError.SetLastError(mReader->GetError().GetLastErrorID(),
-                        mReader->GetError().GetLastErrorString().Buffer());
+    const VError& error = mReader->GetError();
+    int id = error.GetLastErrorID();
+    const char* text = error.GetLastErrorString().Buffer();
+    if (!*text) text = error.GetErrorString(id);
+    if (id < 0 || !*text) {
+        id = VOxaReader::eUNIDENTIFIED_ERROR;
+        text = error.GetErrorString(id);
+    }
+    mError.SetLastError(id, *text ? text : "Unidentified error");
 }
 
 bool VOxaImporter::Initialize(const char* fileName) {
@@ -34,6 +45,20 @@ bool VOxaImporter::Initialize(const char* fileName) {
     if (!mReader) {
         mError.SetLastError(VOxaReader::eFILE_NOT_OPENED, "File format not supported");
         return false;
+    }
+    // A directory or an empty file is refused as such before the reader sees it: a reader would
+    // only call either corrupted, or open a directory and fail on its first read.
+    struct stat info {};
+    if (stat(mFileName.Buffer(), &info) == 0) {
+        const char* refusal = S_ISDIR(info.st_mode)                        ? "File is a directory"
+                              : S_ISREG(info.st_mode) && info.st_size == 0 ? "File is empty"
+                                                                           : nullptr;
+        if (refusal) {
+            mError.SetLastError(
+                S_ISDIR(info.st_mode) ? VOxaReader::eFILE_NOT_OPENED : VOxaReader::eFILE_CORRUPTED, refusal);
+            DropReader();
+            return false;
+        }
     }
     if (!mReader->FileOpen(mFileName.Buffer())) {
         TakeReaderError();
@@ -49,8 +74,11 @@ VStreamOptions* VOxaImporter::GetReadOptions() {
         mError.SetLastError(VOxaReader::eFILE_NOT_OPENED, "File not opened");
         return nullptr;
     }
+    // A reader without options of its own answers null without an error; a reader that cannot
+    // make them (its header is unreadable, say) answers null with its error, which is kept.
+    mReader->GetError().ClearError();
     VStreamOptions* options = mReader->GetReadOptions();
-    if (!options) TakeReaderError();
+    if (!options && mReader->GetError().GetLastErrorID() >= 0) TakeReaderError();
     return options;
 }
 
@@ -59,7 +87,20 @@ bool VOxaImporter::Import(VOxaScene* scene, VStreamOptions* options) {
         mError.SetLastError(VOxaReader::eFILE_NOT_OPENED, "File not opened");
         return false;
     }
-    VStreamOptions* own = options ? nullptr : mReader->GetReadOptions();
+    // Without options the reader's own are used; when the reader cannot make them (its header is
+    // unreadable, say) its error stands and the read is not tried, since a read without options
+    // would only replace that error with "Stream options not set".
+    VStreamOptions* own = nullptr;
+    if (!options) {
+        mReader->GetError().ClearError();
+        own = mReader->GetReadOptions();
+        if (!own && mReader->GetError().GetLastErrorID() >= 0) {
+            TakeReaderError();
+            mMessageText = mReader->GetMessageText();
+            DropReader();
+            return false;
+        }
+    }
     bool ok = mReader->Read(scene, options ? options : own);
     if (!ok) TakeReaderError();
     mMessageText = mReader->GetMessageText();

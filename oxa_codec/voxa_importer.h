@@ -22,19 +22,23 @@ public:
     VOxaImporter& operator=(const VOxaImporter&) = delete;
 
     // Drops a file opened before, then opens `fileName` with the reader of its extension. False
-    // when no reader reads that extension (error 3 with the text "File format not supported")
-    // or when the reader cannot open the file (the reader's error); nothing stays open then.
+    // when no reader reads that extension (error 3 with the text "File format not supported"),
+    // for a directory (error 3, "File is a directory") or an empty file (error 0, "File is
+    // empty"), or when the reader cannot open the file (the reader's error); nothing stays open
+    // then. A reader that fails without a text leaves its table's text for the id, or error 7.
     bool Initialize(const char* fileName);
     const char* GetFileName() const { return mFileName.Buffer(); }
     // The reader table index of the open file's format, -1 when none is open.
     int GetFileFormat() const { return mFormat; }
 
-    // A new options object of the open file's reader, which the caller owns; null without a
-    // file or when the reader has none (its error is then copied).
+    // A new options object of the open file's reader, which the caller owns, holding what the
+    // reader found in the file (a motion file's start, frame count and rate). Null without a file
+    // or when the reader has none; when the reader failed to make them (an unreadable header, say)
+    // its error is copied, and it is the error to report.
     VStreamOptions* GetReadOptions();
-    // Reads the open file into `scene` with `options` (null: the reader's own defaults) and
-    // closes it, whether the read worked or not. The reader's warnings are kept in
-    // GetMessageText.
+    // Reads the open file into `scene` with `options` (null: the reader's own defaults; when the
+    // reader cannot make them the read stops with its error) and closes it, whether the read
+    // worked or not. The reader's warnings are kept in GetMessageText.
     bool Import(VOxaScene* scene, VStreamOptions* options = nullptr);
 
     VError& GetError() { return mError; }

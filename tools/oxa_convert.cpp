@@ -2,8 +2,13 @@
 // file holds. Everything goes through the toolkit's importer, exporter and stream options:
 //
 //     oxa-convert IN OUT [--take NAME] [--options FILE] [--frame-rate R] [--time-mode M]
-//     oxa-convert --info [--json] IN
+//                        [--skeleton FILE.asf]
+//     oxa-convert --info [--json] [--skeleton FILE.asf] IN
 //     oxa-convert --formats
+//
+// Motion keeps the frame rate and frame count the source file names unless --frame-rate or
+// --time-mode asks for another, and then only the output is resampled. AMC motion is read over
+// its ASF skeleton and written with one beside it.
 //
 // Exit codes: 0 success, 1 a file could not be read or written, 2 a usage error.
 #include <sys/stat.h>
@@ -11,16 +16,20 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
 #include "attributes/voxa_geometry_base.h"
 #include "attributes/voxa_material.h"
+#include "attributes/voxa_mesh.h"
 #include "attributes/voxa_texture.h"
 #include "attributes/voxa_video.h"
 #include "base/varray.h"
@@ -50,7 +59,8 @@ constexpr int kExitUsage = 2;
 
 const char kUsage[] =
     "usage: oxa-convert IN OUT [--take NAME] [--options FILE] [--frame-rate R] [--time-mode M]\n"
-    "       oxa-convert --info [--json] IN\n"
+    "                          [--skeleton FILE.asf]\n"
+    "       oxa-convert --info [--json] [--skeleton FILE.asf] IN\n"
     "       oxa-convert --formats\n";
 
 struct Arguments {
@@ -60,6 +70,7 @@ struct Arguments {
     bool formats = false;
     std::string take;
     std::string optionsFile;
+    std::string skeleton;
     double frameRate = 0.0;
     int timeMode = -1;
 };
@@ -70,13 +81,126 @@ int Usage(const char* message) {
     return kExitUsage;
 }
 
+bool SameText(const char* a, const char* b) {
+    for (; *a && *b; ++a, ++b)
+        if (std::tolower((unsigned char)*a) != std::tolower((unsigned char)*b)) return false;
+    return *a == *b;
+}
+
+// ---- messages ----
+
+// Text that came from a file, made safe for a terminal: control bytes and bytes that are not
+// part of a well-formed UTF-8 character are written as \xNN; tabs and UTF-8 text stay.
+std::string Printable(const char* text) {
+    std::string out;
+    const unsigned char* p = (const unsigned char*)(text ? text : "");
+    auto escape = [&out](unsigned char c) {
+        char code[8];
+        std::snprintf(code, sizeof code, "\\x%02x", c);
+        out += code;
+    };
+    while (*p) {
+        const unsigned char c = *p;
+        if (c == '\t' || (c >= 0x20 && c < 0x7f)) {
+            out += (char)c;
+            ++p;
+            continue;
+        }
+        // The length of a well-formed UTF-8 sequence starting here (no overlong forms, no
+        // surrogates, no C1 controls), 0 when there is none.
+        int length = 0;
+        if (c >= 0xc2 && c <= 0xdf)
+            length = 2;
+        else if (c >= 0xe0 && c <= 0xef)
+            length = 3;
+        else if (c >= 0xf0 && c <= 0xf4)
+            length = 4;
+        for (int k = 1; k < length; ++k)
+            if ((p[k] & 0xc0) != 0x80) length = 0;
+        if (length) {
+            const unsigned char next = p[1];
+            if ((c == 0xc2 && next < 0xa0) || (c == 0xe0 && next < 0xa0) || (c == 0xed && next > 0x9f) ||
+                (c == 0xf0 && next < 0x90) || (c == 0xf4 && next > 0x8f))
+                length = 0;
+        }
+        if (!length) {
+            escape(c);
+            ++p;
+            continue;
+        }
+        out.append((const char*)p, (size_t)length);
+        p += length;
+    }
+    return out;
+}
+
+// Warnings of readers and writers, gathered while a file is read or written and then printed once
+// per distinct text with the number of times it came, every line with the command's prefix.
+class Messages {
+public:
+    void Add(std::string text) {
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+            text.pop_back();
+        if (text.empty()) return;
+        auto found = mIndex.find(text);
+        if (found != mIndex.end()) {
+            ++mItems[found->second].second;
+            return;
+        }
+        mIndex.emplace(text, mItems.size());
+        mItems.push_back({std::move(text), 1});
+    }
+    // A message text of one warning per line.
+    void AddLines(const char* text) {
+        const char* line = text ? text : "";
+        while (*line) {
+            const char* end = std::strchr(line, '\n');
+            if (!end) end = line + std::strlen(line);
+            Add(std::string(line, (size_t)(end - line)));
+            line = *end ? end + 1 : end;
+        }
+    }
+    void Print(const std::string& where) {
+        for (const auto& [text, count] : mItems) {
+            size_t begin = 0;
+            bool first = true;
+            while (begin <= text.size()) {
+                size_t end = text.find('\n', begin);
+                if (end == std::string::npos) end = text.size();
+                std::string line = text.substr(begin, end - begin);
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                line = Printable(line.c_str());
+                if (first && count > 1) line += " (" + std::to_string(count) + " times)";
+                if (first || !line.empty())
+                    std::fprintf(stderr, "oxa-convert: %s: %s\n", where.c_str(), line.c_str());
+                first = false;
+                begin = end + 1;
+            }
+        }
+        mItems.clear();
+        mIndex.clear();
+    }
+
+private:
+    std::vector<std::pair<std::string, int>> mItems;
+    std::unordered_map<std::string, size_t> mIndex;
+};
+
+Messages gMessages;
+
+void PrintError(const std::string& where, const char* text) {
+    std::fprintf(stderr, "oxa-convert: %s: %s\n", where.c_str(),
+                 text && *text ? Printable(text).c_str() : "failed for an unknown reason");
+}
+
 // ---- progress ----
 
 VProgress gProgress;
 bool gProgressShown = false;
 
 bool PrintProgress(void*, const char* status, float percent) {
-    std::fprintf(stderr, "\r%s %3d%%", status && *status ? status : "working", (int)(percent + 0.5f));
+    std::fprintf(stderr, "\r%s %3d%%", status && *status ? Printable(status).c_str() : "working",
+                 (int)(percent + 0.5f));
     std::fflush(stderr);
     gProgressShown = true;
     return true;
@@ -95,21 +219,28 @@ int QuietDialog(const char*, const char*, const char*, const char*, const char*,
     return 1;
 }
 
-// Warnings that readers and writers show as messages go to standard error, one line each.
-int PrintMessage(const char* title, const char* text, const char*, const char*, const char*, void*) {
+// Messages that readers and writers show through their options are kept with the others.
+int KeepMessage(const char* title, const char* text, const char*, const char*, const char*, void*) {
     EndProgress();
-    std::fprintf(stderr, "oxa-convert: %s%s%s\n", title && *title ? title : "", title && *title ? ": " : "",
-                 text ? text : "");
+    std::string message = title && *title ? std::string(title) + ": " : std::string();
+    gMessages.Add(message + (text ? text : ""));
     return 1;
 }
 
 // ---- options ----
 
-// Applies the settings file's section `section` and the command line's motion settings.
+VStreamOptionsMotion* AsMotion(VStreamOptions* options) {
+    return options && options->IsA(VStreamOptionsMotion::ClassId)
+               ? static_cast<VStreamOptionsMotion*>(options)
+               : nullptr;
+}
+
+// Applies the settings file's section `section` (the motion options by name, the geometry options
+// by name) and the callbacks of the command.
 void ConfigureOptions(VStreamOptions* options, const Arguments& args, const char* section) {
     if (!options) return;
     options->SetDialogCallback(&QuietDialog);
-    options->SetMessageCallback(&PrintMessage);
+    options->SetMessageCallback(&KeepMessage);
     if (isatty(2)) options->SetProgressCallback(&OnProgress);
 
     VConfigFile* config = args.optionsFile.empty() ? nullptr : new VConfigFile(args.optionsFile.c_str());
@@ -122,17 +253,13 @@ void ConfigureOptions(VStreamOptions* options, const Arguments& args, const char
     };
     if (options->IsA(VStreamOptionsMotion::ClassId)) {
         auto* motion = static_cast<VStreamOptionsMotion*>(options);
-        for (int index = 0; index < 18; ++index) {
+        for (int index = 0; index < VStreamOptionsMotion::eOPTION_COUNT; ++index) {
             int value = 0;
             if (readInt(VStreamOptionsMotion::GetOptionName(index), value)) motion->SetOption(index, value);
         }
-        if (args.frameRate > 0.0)
-            motion->SetTimeMode(0, args.frameRate);
-        else if (args.timeMode >= 0)
-            motion->SetTimeMode(args.timeMode);
     } else if (options->IsA(VStreamOptionsBase::ClassId)) {
         auto* base = static_cast<VStreamOptionsBase*>(options);
-        for (int index = 1; index <= 17; ++index) {
+        for (int index = 1; index <= VStreamOptionsBase::kOptionCount; ++index) {
             int value = 0;
             if (readInt(base->GetOptionName(index), value)) base->SetOptionValue(index, value);
         }
@@ -140,11 +267,26 @@ void ConfigureOptions(VStreamOptions* options, const Arguments& args, const char
     delete config;
 }
 
+// Read options: marker files from labs often label two markers alike, so clashes are numbered
+// (with a warning) unless the settings file turns "RenameDuplicateNames" off. The read keeps the
+// start, frame count and rate the reader found in the file.
+void ConfigureOptionsForRead(VStreamOptions* options, const Arguments& args) {
+    if (VStreamOptionsMotion* motion = AsMotion(options))
+        motion->SetOption(VStreamOptionsMotion::eRENAME_DUPLICATE_NAMES, 1);
+    ConfigureOptions(options, args, "Import");
+}
+
+// The frame rate of what was read: the rate the motion reader found in the file, else the
+// scene's own time mode (the rate at which the geometry readers key their animation).
+struct SourceRate {
+    int timeMode = 0;
+    double rate = 0.0;
+    bool custom = false;
+};
+
 // The motion writers write the frames their options name: the take's span, one frame per period
 // of the options' time mode, unless the settings file named a frame count.
-void SetFramesToWrite(VStreamOptions* options, VOxaScene* scene) {
-    if (!options || !options->IsA(VStreamOptionsMotion::ClassId)) return;
-    auto* motion = static_cast<VStreamOptionsMotion*>(options);
+void SetFramesToWrite(VStreamOptionsMotion* motion, VOxaScene* scene) {
     if (motion->GetFrameCount() > 0) return;
     VTime start = VTime::kInfinite, stop = VTime::kMinusInfinite;
     const VOxaTakeInfo* info = scene->GetTakeInfo(scene->GetCurrentTakeName());
@@ -159,17 +301,18 @@ void SetFramesToWrite(VStreamOptions* options, VOxaScene* scene) {
     const double frames = (double)(stop.Get() - start.Get()) / (double)period;
     if (!(frames < 1e9)) return;
     motion->SetStartTime(start);
-    motion->SetFrameCount((int)(frames + 0.5) + 1);
+    motion->SetFrameCount((int)(frames + 1e-6) + 1);
 }
 
 // The motion writers write the marked nodes: the skeleton writers start from the first marked node
 // on the single-child chain below the scene root, the marker writers take every marked node. A
 // host marks what the user selected; readers mark nothing. So when no node is marked, every node
 // that carries an attribute (other than an optical reference) is marked: reference nodes and plain
-// groups stay out, and a skeleton's root joint becomes the motion root.
-void MarkNodesToWrite(VOxaScene* scene) {
+// groups stay out, and a skeleton's root joint becomes the motion root. True when a group of
+// nodes side by side (markers) was given a marked parent as their motion root.
+bool MarkNodesToWrite(VOxaScene* scene, bool skeletonOutput) {
     VOxaNode* root = scene->GetRootNode();
-    if (!root || root->IsMarked(true)) return;
+    if (!root || root->IsMarked(true)) return false;
     std::vector<VOxaNode*> stack{root};
     while (!stack.empty()) {
         VOxaNode* node = stack.back();
@@ -181,52 +324,159 @@ void MarkNodesToWrite(VOxaScene* scene) {
         for (int k = node->GetChildCount() - 1; k >= 0; --k)
             if (VOxaNode* child = node->GetChild(k)) stack.push_back(child);
     }
+    // Markers hang side by side under their reference node: for the skeleton writers, which start
+    // from a single chain, that reference node (where the chain below the scene root forks before
+    // any marked node) becomes the motion root. The marker writers would take it for a marker.
+    if (!skeletonOutput) return false;
+    for (VOxaNode* node = root->GetChildCount() == 1 ? root->GetChild(0) : nullptr; node;
+         node = node->GetChildCount() == 1 ? node->GetChild(0) : nullptr) {
+        if (node->IsMarked()) break;
+        if (node->GetChildCount() > 1) {
+            node->SetMarked(1);
+            return true;
+        }
+    }
+    return false;
 }
 
 // ---- reading ----
 
+// The manager and scene of one run, with the read options kept alive until the scene is written:
+// they hold the rate and frame range the reader found, and the skeleton that AMC motion needs.
 struct Session {
     VOxaSdkManager* manager = nullptr;
     VOxaScene* scene = nullptr;
-    ~Session() { delete manager; }
+    VStreamOptions* readOptions = nullptr;
+    VStreamOptions* skeletonOptions = nullptr;
+    bool sideBySide = false;  // the motion root is a parent of markers, see MarkNodesToWrite
+    ~Session() {
+        if (readOptions) readOptions->Destroy();
+        if (skeletonOptions) skeletonOptions->Destroy();
+        delete manager;
+    }
+
+    SourceRate Rate() const {
+        SourceRate source;
+        if (const VStreamOptionsMotion* motion = AsMotion(readOptions)) {
+            source.timeMode = motion->GetTimeMode();
+            source.rate = motion->GetFrameRate();
+            source.custom = motion->IsCustomFrameRate();
+        }
+        if (!(source.rate > 0.0)) {
+            source.timeMode = scene->GetGlobalTimeSettings().GetTimeMode();
+            source.rate = VTime::GetFrameRate(source.timeMode);
+            source.custom = false;
+        }
+        return source;
+    }
 };
 
-bool ReadScene(const std::string& path, const Arguments& args, Session& session) {
-    if (VOxaFindReaderFormat(VOxaGetFileExtension(path.c_str())) < 0) {
-        std::fprintf(stderr, "oxa-convert: %s: no reader for the extension \"%s\" (see --formats)\n",
-                     path.c_str(), VOxaGetFileExtension(path.c_str()));
+bool IsFormat(const char* path, const char* extension) {
+    return SameText(VOxaGetFileExtension(path), extension);
+}
+
+// Reads `path` into the session's scene with its reader's own options, the command's settings and,
+// when given, `skeleton` attached (the AMC reader animates that skeleton). The options are handed
+// back through `kept`. Every failure prints the first error that stopped the read.
+bool ImportFile(const std::string& path, const Arguments& args, Session& session, VPlug* skeleton,
+                VStreamOptions*& kept) {
+    VOxaImporter* importer = session.manager->CreateImporter();
+    if (!importer) {
+        PrintError(path, "out of memory");
         return false;
     }
+    if (!importer->Initialize(path.c_str())) {
+        PrintError(path, importer->GetError().GetLastErrorString().Buffer());
+        return false;
+    }
+    // The options carry the start, frame count and rate the reader found in the file. A reader
+    // that cannot make them has already met the error that matters.
+    VStreamOptions* options = importer->GetReadOptions();
+    if (!options && importer->GetError().GetLastErrorID() >= 0) {
+        PrintError(path, importer->GetError().GetLastErrorString().Buffer());
+        return false;
+    }
+    ConfigureOptionsForRead(options, args);
+    if (VStreamOptionsMotion* motion = AsMotion(options); motion && skeleton)
+        motion->SetAttachedObject(skeleton, false);
+    const bool ok = importer->Import(session.scene, options);
+    EndProgress();
+    gMessages.AddLines(importer->GetMessageText().Buffer());
+    gMessages.Print(path);
+    if (!ok) {
+        if (options) options->Destroy();
+        PrintError(path, importer->GetError().GetLastErrorString().Buffer());
+        return false;
+    }
+    kept = options;
+    return true;
+}
+
+// The ASF skeleton of an AMC file: the one the command line names, else the file of the same
+// stem with the extension .asf beside it; empty when there is none.
+std::string SkeletonFor(const std::string& path, const Arguments& args) {
+    if (!args.skeleton.empty()) return args.skeleton;
+    const size_t extension = path.size() - std::strlen(VOxaGetFileExtension(path.c_str()));
+    for (const char* suffix : {"asf", "ASF"}) {
+        std::string candidate = path.substr(0, extension) + suffix;
+        struct stat info {};
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return candidate;
+    }
+    return "";
+}
+
+// The caller has checked that a reader reads the extension.
+bool ReadScene(const std::string& path, const Arguments& args, Session& session) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
-        std::fprintf(stderr, "oxa-convert: %s: %s\n", path.c_str(), std::strerror(errno));
+        PrintError(path, std::strerror(errno));
         return false;
     }
     session.manager = VOxaSdkManager::Create();
     session.scene = session.manager ? session.manager->CreateScene() : nullptr;
-    VOxaImporter* importer = session.scene ? session.manager->CreateImporter() : nullptr;
-    if (!importer) {
-        std::fprintf(stderr, "oxa-convert: %s: out of memory\n", path.c_str());
+    if (!session.scene) {
+        PrintError(path, "out of memory");
         return false;
     }
-    if (!importer->Initialize(path.c_str())) {
-        std::fprintf(stderr, "oxa-convert: %s: %s\n", path.c_str(),
-                     importer->GetError().GetLastErrorString().Buffer());
-        return false;
+    VPlug* skeleton = nullptr;
+    if (IsFormat(path.c_str(), "amc")) {
+        const std::string asf = SkeletonFor(path, args);
+        if (asf.empty()) {
+            PrintError(path, "AMC motion needs its ASF skeleton: give --skeleton FILE.asf");
+            return false;
+        }
+        if (!ImportFile(asf, args, session, nullptr, session.skeletonOptions)) return false;
+        const VStreamOptionsMotion* motion = AsMotion(session.skeletonOptions);
+        skeleton = motion ? motion->GetAttachedObject() : nullptr;
+        if (!skeleton) {
+            PrintError(asf, "no ASF skeleton was read from this file");
+            return false;
+        }
     }
-    VStreamOptions* options = importer->GetReadOptions();
-    ConfigureOptions(options, args, "Import");
-    const bool ok = importer->Import(session.scene, options);
-    EndProgress();
-    if (options) options->Destroy();
-    if (!importer->GetMessageText().IsEmpty())
-        std::fprintf(stderr, "oxa-convert: %s: %s\n", path.c_str(), importer->GetMessageText().Buffer());
-    if (!ok) {
-        std::fprintf(stderr, "oxa-convert: %s: %s\n", path.c_str(),
-                     importer->GetError().GetLastErrorString().Buffer());
-        return false;
+    return ImportFile(path, args, session, skeleton, session.readOptions);
+}
+
+// True when the scene holds a node with geometry, a skeleton, a marker or any other attribute,
+// or any animated channel.
+bool HoldsSomething(VOxaScene* scene) {
+    VOxaNode* root = scene->GetRootNode();
+    std::vector<VOxaNode*> stack;
+    if (root) stack.push_back(root);
+    while (!stack.empty()) {
+        VOxaNode* node = stack.back();
+        stack.pop_back();
+        if (node != root && node->GetNodeAttribute()) return true;
+        VTime start = VTime::kInfinite, stop = VTime::kMinusInfinite;
+        if (node->GetAnimationInterval(start, stop)) return true;
+        for (int k = 0; k < node->GetChildCount(); ++k)
+            if (VOxaNode* child = node->GetChild(k)) stack.push_back(child);
     }
-    return true;
+    return false;
+}
+
+void NoteEmpty(const std::string& path, VOxaScene* scene) {
+    if (!HoldsSomething(scene))
+        std::fprintf(stderr, "oxa-convert: %s: no geometry or motion was found in this file\n", path.c_str());
 }
 
 // ---- writing ----
@@ -234,6 +484,93 @@ bool ReadScene(const std::string& path, const Arguments& args, Session& session)
 bool FileExists(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0;
+}
+
+std::string RateText(double rate) {
+    char text[32];
+    VFormatDoubleG(text, sizeof text, rate, 6);
+    return text;
+}
+
+// Sets the frames a motion writer writes: the source's rate unless the command line asks for
+// another (then only the output is resampled, and one line says so), over the current take.
+void SetMotionToWrite(VStreamOptionsMotion* motion, const Arguments& args, Session& session,
+                      const std::string& out, bool announce) {
+    const SourceRate source = session.Rate();
+    if (source.custom)
+        motion->SetTimeMode(0, source.rate);
+    else
+        motion->SetTimeMode(source.timeMode);
+    if (args.frameRate > 0.0)
+        motion->SetTimeMode(0, args.frameRate);
+    else if (args.timeMode >= 0)
+        motion->SetTimeMode(args.timeMode);
+    if (announce && std::fabs(motion->GetFrameRate() - source.rate) > 1e-9 * source.rate)
+        std::fprintf(stderr, "oxa-convert: %s: motion resampled from %s to %s frames per second\n",
+                     out.c_str(), RateText(source.rate).c_str(), RateText(motion->GetFrameRate()).c_str());
+    SetFramesToWrite(motion, session.scene);
+}
+
+// Writes the scene to `path` with the writer of table row `format`; the options are handed back
+// through `kept` (the ASF writer leaves its skeleton there for the AMC writer) or destroyed.
+bool ExportFile(const std::string& path, int format, const std::string& shownAs, const Arguments& args,
+                Session& session, VPlug* skeleton, VStreamOptions** kept, bool announce = true) {
+    VOxaExporter* exporter = session.manager->CreateExporter();
+    if (!exporter || !exporter->Initialize(path.c_str()) || !exporter->SetFileFormat(format)) {
+        PrintError(shownAs, exporter ? exporter->GetError().GetLastErrorString().Buffer() : "out of memory");
+        return false;
+    }
+    VStreamOptions* options = exporter->GetWriteOptions();
+    // Markers move by translation only: a skeleton writer keeps it for every joint.
+    if (VStreamOptionsMotion* motion = AsMotion(options); motion && session.sideBySide)
+        motion->SetOption(VStreamOptionsMotion::eTRANSLATION, 1);
+    ConfigureOptions(options, args, "Export");
+    if (VStreamOptionsMotion* motion = AsMotion(options)) {
+        SetMotionToWrite(motion, args, session, shownAs, announce);
+        if (skeleton) motion->SetAttachedObject(skeleton, false);
+    }
+    const bool ok = exporter->Export(session.scene, options);
+    EndProgress();
+    gMessages.AddLines(exporter->GetMessageText().Buffer());
+    gMessages.Print(shownAs);
+    if (!ok) PrintError(shownAs, exporter->GetError().GetLastErrorString().Buffer());
+    if (ok && kept)
+        *kept = options;
+    else if (options)
+        options->Destroy();
+    return ok;
+}
+
+// AMC motion is written with its ASF skeleton beside it (the same stem, .asf): the ASF writer
+// builds the skeleton the AMC writer samples. Both go to temporary names first and are put in
+// place only when both were written.
+bool ExportAmc(const std::string& out, int format, const Arguments& args, Session& session) {
+    const int asfFormat = VOxaFindWriterFormat("asf");
+    const std::string asf =
+        out.substr(0, out.size() - std::strlen(VOxaGetFileExtension(out.c_str()))) + "asf";
+    const std::string suffix = ".part" + std::to_string((long)getpid());
+    const std::string asfPart = asf + suffix, amcPart = out + suffix;
+    VStreamOptions* asfOptions = nullptr;
+    bool ok = ExportFile(asfPart, asfFormat, asf, args, session, nullptr, &asfOptions, false);
+    const VStreamOptionsMotion* motion = AsMotion(asfOptions);
+    if (ok && (!motion || !motion->GetAttachedObject())) {
+        PrintError(asf, "no ASF skeleton was built from this scene");
+        ok = false;
+    }
+    if (ok) ok = ExportFile(amcPart, format, out, args, session, motion->GetAttachedObject(), nullptr);
+    if (asfOptions) asfOptions->Destroy();
+    if (ok && std::rename(amcPart.c_str(), out.c_str()) != 0) {
+        PrintError(out, std::strerror(errno));
+        ok = false;
+    }
+    if (ok && std::rename(asfPart.c_str(), asf.c_str()) != 0) {
+        PrintError(asf, std::strerror(errno));
+        std::remove(out.c_str());
+        ok = false;
+    }
+    std::remove(asfPart.c_str());
+    std::remove(amcPart.c_str());
+    return ok;
 }
 
 int Convert(const Arguments& args) {
@@ -252,6 +589,7 @@ int Convert(const Arguments& args) {
     }
     Session session;
     if (!ReadScene(in, args, session)) return kExitFile;
+    NoteEmpty(in, session.scene);
     if (!args.take.empty()) {
         VStringList takes;
         session.scene->FillTakeNameArray(takes);
@@ -262,27 +600,16 @@ int Convert(const Arguments& args) {
         // Objects without that take (materials a reader made, say) keep theirs; the nodes switch.
         session.scene->SetCurrentTake(args.take.c_str());
     }
-    VOxaExporter* exporter = session.manager->CreateExporter();
-    if (!exporter || !exporter->Initialize(out.c_str()) || !exporter->SetFileFormat(format)) {
-        std::fprintf(stderr, "oxa-convert: %s: %s\n", out.c_str(),
-                     exporter ? exporter->GetError().GetLastErrorString().Buffer() : "out of memory");
-        return kExitFile;
-    }
+    const char* skeletonFormats[] = {"bvh", "htr", "asf", "amc"};
+    session.sideBySide = MarkNodesToWrite(
+        session.scene,
+        std::any_of(std::begin(skeletonFormats), std::end(skeletonFormats),
+                    [&out](const char* extension) { return IsFormat(out.c_str(), extension); }));
+    if (IsFormat(out.c_str(), "amc")) return ExportAmc(out, format, args, session) ? kExitOk : kExitFile;
     const bool existed = FileExists(out);
-    VStreamOptions* options = exporter->GetWriteOptions();
-    ConfigureOptions(options, args, "Export");
-    SetFramesToWrite(options, session.scene);
-    MarkNodesToWrite(session.scene);
-    const bool ok = exporter->Export(session.scene, options);
-    EndProgress();
-    if (options) options->Destroy();
-    if (!exporter->GetMessageText().IsEmpty())
-        std::fprintf(stderr, "oxa-convert: %s: %s\n", out.c_str(), exporter->GetMessageText().Buffer());
-    if (!ok) {
+    if (!ExportFile(out, format, out, args, session, nullptr, nullptr)) {
         // Writers replace their target only when complete; a file a failed writer created anew goes.
         if (!existed) std::remove(out.c_str());
-        std::fprintf(stderr, "oxa-convert: %s: %s\n", out.c_str(),
-                     exporter->GetError().GetLastErrorString().Buffer());
         return kExitFile;
     }
     return kExitOk;
@@ -321,6 +648,8 @@ struct NodeEntry {
     const VOxaNode* node;
     int depth;
     std::vector<Take> takes;
+    int controlPoints = -1;  // meshes only
+    int polygons = -1;
 };
 
 // The animated curves of one curve-node tree, by their name paths.
@@ -353,6 +682,12 @@ std::vector<NodeEntry> CollectNodes(VOxaScene* scene) {
         auto [node, depth] = stack.back();
         stack.pop_back();
         NodeEntry entry{node, depth, {}};
+        const VOxaNodeAttribute* attribute = node->GetNodeAttribute();
+        if (attribute && attribute->GetAttributeType() == VOxaNodeAttribute::eMesh) {
+            const auto* mesh = static_cast<const VOxaMesh*>(attribute);
+            entry.controlPoints = mesh->GetControlPointsCount();
+            entry.polygons = mesh->GetPolygonCount();
+        }
         for (int t = 0; t < node->GetTakeNodeCount(); ++t) {
             const VOxaTakeNode* takeNode = node->GetTakeNode(t);
             if (!takeNode || !takeNode->GetVFCurveNode()) continue;
@@ -391,21 +726,44 @@ std::string Seconds(VTime time) {
     return text;
 }
 
+struct TakeEntry {
+    std::string name;
+    VTimeSpan span;
+    double rate;
+    int frames;
+};
+
+// The frames of a span at `rate`, its first and last included; 0 for an empty span.
+int FramesOf(const VTimeSpan& span, double rate) {
+    // In doubles: an open span's ends are the extremes of the time type, and their difference
+    // would overflow; such a span has no frame count.
+    const double seconds =
+        ((double)span.GetStop().Get() - (double)span.GetStart().Get()) / (double)VTime::kOneSecond;
+    const double frames = seconds * rate;
+    return seconds > 0.0 && frames < 1e9 ? (int)(frames + 1e-6) + 1 : 0;
+}
+
 int Describe(const Arguments& args) {
     Session session;
     if (!ReadScene(args.files[0], args, session)) return kExitFile;
     VOxaScene* scene = session.scene;
+    NoteEmpty(args.files[0], scene);
     VOxaSceneContents* contents = scene->GetContents();
     const std::vector<NodeEntry> nodes = CollectNodes(scene);
 
     VStringList takeNames;
     scene->FillTakeNameArray(takeNames);
-    std::vector<std::pair<std::string, VTimeSpan>> takes;
+    std::vector<TakeEntry> takes;
+    const SourceRate source = session.Rate();
+    const VStreamOptionsMotion* read = AsMotion(session.readOptions);
+    const std::string readTake = scene->GetCurrentTakeName();
     for (int k = 0; k < takeNames.GetCount(); ++k) {
-        const char* name = takeNames[k];
-        VTimeSpan span;
-        if (const VOxaTakeInfo* info = scene->GetTakeInfo(name)) span = info->mLocalTimeSpan;
-        takes.push_back({name, span});
+        TakeEntry take{takeNames[k], VTimeSpan(), source.rate, 0};
+        if (const VOxaTakeInfo* info = scene->GetTakeInfo(take.name.c_str()))
+            take.span = info->mLocalTimeSpan;
+        take.frames =
+            take.name == readTake && read ? read->GetFrameCount() : FramesOf(take.span, source.rate);
+        takes.push_back(std::move(take));
     }
     std::vector<std::string> materials, textures, videos, constraints;
     // Materials and textures: those the contents list, then those the geometry uses (readers may
@@ -449,11 +807,13 @@ int Describe(const Arguments& args) {
             const VOxaNode* parent = e.node->GetParent();
             std::printf(
                 "%s\n    {\"name\": %s, \"parent\": %s, \"depth\": %d, \"attribute\": %s, \"rotationOrder\": "
-                "%s, "
-                "\"takes\": [",
+                "%s, ",
                 n ? "," : "", JsonString(e.node->GetName()).c_str(),
                 parent ? JsonString(parent->GetName()).c_str() : "null", e.depth,
                 JsonString(AttributeTypeName(e.node)).c_str(), JsonString(RotationOrderName(e.node)).c_str());
+            if (e.controlPoints >= 0)
+                std::printf("\"controlPoints\": %d, \"polygons\": %d, ", e.controlPoints, e.polygons);
+            std::printf("\"takes\": [");
             for (size_t t = 0; t < e.takes.size(); ++t) {
                 std::printf("%s{\"take\": %s, \"channels\": [", t ? ", " : "",
                             JsonString(e.takes[t].name.c_str()).c_str());
@@ -467,10 +827,10 @@ int Describe(const Arguments& args) {
         }
         std::printf("\n  ],\n  \"takes\": [");
         for (size_t t = 0; t < takes.size(); ++t)
-            std::printf("%s\n    {\"name\": %s, \"start\": %s, \"stop\": %s}", t ? "," : "",
-                        JsonString(takes[t].first.c_str()).c_str(),
-                        Seconds(takes[t].second.GetStart()).c_str(),
-                        Seconds(takes[t].second.GetStop()).c_str());
+            std::printf("%s\n    {\"name\": %s, \"start\": %s, \"stop\": %s, \"rate\": %s, \"frames\": %d}",
+                        t ? "," : "", JsonString(takes[t].name.c_str()).c_str(),
+                        Seconds(takes[t].span.GetStart()).c_str(), Seconds(takes[t].span.GetStop()).c_str(),
+                        RateText(takes[t].rate).c_str(), takes[t].frames);
         auto list = [](const char* key, const std::vector<std::string>& names, bool last) {
             std::printf("  %s: [", JsonString(key).c_str());
             for (size_t k = 0; k < names.size(); ++k)
@@ -488,21 +848,25 @@ int Describe(const Arguments& args) {
 
     std::printf("%s\nnodes: %zu\n", args.files[0].c_str(), nodes.size());
     for (const NodeEntry& e : nodes) {
-        std::printf("%*s%s [%s, %s]\n", 2 + 2 * e.depth, "", e.node->GetName(), AttributeTypeName(e.node),
-                    RotationOrderName(e.node));
+        std::printf("%*s%s [%s, %s]\n", 2 + 2 * e.depth, "", Printable(e.node->GetName()).c_str(),
+                    AttributeTypeName(e.node), RotationOrderName(e.node));
+        if (e.controlPoints >= 0)
+            std::printf("%*smesh: %d control points, %d polygons\n", 4 + 2 * e.depth, "", e.controlPoints,
+                        e.polygons);
         for (const Take& take : e.takes)
             for (const Channel& channel : take.channels)
-                std::printf("%*s%s: %s, %d keys\n", 4 + 2 * e.depth, "", take.name.c_str(),
-                            channel.path.c_str(), channel.keys);
+                std::printf("%*s%s: %s, %d keys\n", 4 + 2 * e.depth, "", Printable(take.name.c_str()).c_str(),
+                            Printable(channel.path.c_str()).c_str(), channel.keys);
     }
     std::printf("takes: %zu\n", takes.size());
-    for (const auto& take : takes)
-        std::printf("  %s: %s s to %s s\n", take.first.c_str(), Seconds(take.second.GetStart()).c_str(),
-                    Seconds(take.second.GetStop()).c_str());
+    for (const TakeEntry& take : takes)
+        std::printf("  %s: %s s to %s s, %s frames per second, %d frames\n",
+                    Printable(take.name.c_str()).c_str(), Seconds(take.span.GetStart()).c_str(),
+                    Seconds(take.span.GetStop()).c_str(), RateText(take.rate).c_str(), take.frames);
     auto list = [](const char* title, const std::vector<std::string>& names) {
         std::printf("%s: %zu\n", title, names.size());
         for (const std::string& name : names)
-            std::printf("  %s\n", name.c_str());
+            std::printf("  %s\n", Printable(name.c_str()).c_str());
     };
     list("materials", materials);
     list("textures", textures);
@@ -543,6 +907,8 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& error) 
             if (!value(args.take)) return false;
         } else if (arg == "--options") {
             if (!value(args.optionsFile)) return false;
+        } else if (arg == "--skeleton") {
+            if (!value(args.skeleton)) return false;
         } else if (arg == "--frame-rate") {
             if (!value(text)) return false;
             const char* end = text.c_str() + text.size();
@@ -567,6 +933,10 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& error) 
         }
     }
     if (args.formats) return args.files.empty() || (error = "--formats takes no file", false);
+    if (!args.skeleton.empty() && !IsFormat(args.skeleton.c_str(), "asf"))
+        return (error = "--skeleton names an ASF file (FILE.asf)", false);
+    if (!args.skeleton.empty() && (args.files.empty() || !IsFormat(args.files[0].c_str(), "amc")))
+        return (error = "--skeleton goes with an AMC input", false);
     if (args.info) return args.files.size() == 1 || (error = "--info takes one file", false);
     if (args.json) return (error = "--json goes with --info", false);
     if (args.files.size() != 2) return (error = "give an input and an output file", false);

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cctype>
+#include <memory>
 #include <string>
 
 #include "oxa_codec/voxa_exporter.h"
@@ -8,6 +11,11 @@
 #include "oxa_codec/voxa_io_formats.h"
 #include "oxa_codec/voxa_reader.h"
 #include "oxa_codec/voxa_writer.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -116,6 +124,67 @@ TEST(VOxaImporterExporter, UnknownFormatsFailCleanly) {
     EXPECT_EQ(exporter.GetWriteOptions(), nullptr);
     EXPECT_FALSE(exporter.Export(nullptr));
     EXPECT_EQ(exporter.GetError().GetLastErrorID(), VOxaWriter::eUNIDENTIFIED_ERROR);
+}
+
+// The importer stops at the first failure and keeps its text: a directory or an empty file is
+// refused before a reader sees it, a reader that cannot make its options is not asked to read
+// without them, and a reader that fails without a text still leaves a reason.
+TEST(VOxaImporterExporter, TheFirstFailureIsTheOneReported) {
+    oxa_test::ScratchDir dir("importer_", "first");
+    std::unique_ptr<VOxaSdkManager> manager(VOxaSdkManager::Create());
+    VOxaScene* scene = manager->CreateScene();
+    VOxaImporter importer(manager.get());
+
+    const std::string folder = dir / "folder.bvh";
+    mkdir(folder.c_str(), 0700);
+    EXPECT_FALSE(importer.Initialize(folder.c_str()));
+    EXPECT_STREQ(importer.GetError().GetLastErrorString().Buffer(), "File is a directory");
+    EXPECT_EQ(importer.GetError().GetLastErrorID(), VOxaReader::eFILE_NOT_OPENED);
+    EXPECT_EQ(importer.GetFileFormat(), -1);
+
+    const std::string empty = dir / "empty.obj";
+    oxa_test::WriteFile(empty, "");
+    EXPECT_FALSE(importer.Initialize(empty.c_str()));
+    EXPECT_STREQ(importer.GetError().GetLastErrorString().Buffer(), "File is empty");
+    EXPECT_EQ(importer.GetError().GetLastErrorID(), VOxaReader::eFILE_CORRUPTED);
+
+    // A header cut short: the options fail with the reader's own text, and so does a read that
+    // was given none.
+    const std::string cut = dir / "cut.bvh";
+    oxa_test::WriteFile(cut, "HIERARCHY\nROOT Hips\n{\n  OFFSET 0 0 0\n");
+    ASSERT_TRUE(importer.Initialize(cut.c_str()));
+    EXPECT_EQ(importer.GetReadOptions(), nullptr);
+    const std::string first = importer.GetError().GetLastErrorString().Buffer();
+    EXPECT_EQ(first.rfind("File is corrupted", 0), 0u) << first;
+    EXPECT_FALSE(importer.Import(scene, nullptr));
+    EXPECT_EQ(first, importer.GetError().GetLastErrorString().Buffer());
+    EXPECT_EQ(importer.GetFileFormat(), -1);  // the file was closed
+
+    // A reader that names no reason: its table's text.
+    const std::string points = dir / "points.obj";
+    oxa_test::WriteFile(points, "v 0 0 0\nv 1 0");
+    ASSERT_TRUE(importer.Initialize(points.c_str()));
+    std::unique_ptr<VStreamOptions> options(importer.GetReadOptions());
+    ASSERT_NE(options, nullptr);
+    EXPECT_FALSE(importer.Import(scene, options.get()));
+    EXPECT_STREQ(importer.GetError().GetLastErrorString().Buffer(), "File is corrupted");
+
+    // Options kept alive through the read hold what the file said.
+    const std::string whole = dir / "whole.bvh";
+    oxa_test::WriteFile(
+        whole,
+        "HIERARCHY\nROOT Hips\n{\n  OFFSET 0 0 0\n  CHANNELS 3 Xposition Yposition Zposition\n"
+        "  End Site\n  {\n    OFFSET 0 1 0\n  }\n}\nMOTION\nFrames: 3\nFrame Time: 0.01\n"
+        "0 0 0\n1 1 1\n2 2 2\n");
+    ASSERT_TRUE(importer.Initialize(whole.c_str()));
+    options.reset(importer.GetReadOptions());
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(importer.GetError().GetLastErrorID(), -1);
+    EXPECT_TRUE(importer.Import(scene, options.get()));
+    auto* motion = static_cast<VStreamOptionsMotion*>(options.get());
+    EXPECT_DOUBLE_EQ(motion->GetFrameRate(), 100.0);
+    EXPECT_EQ(motion->GetFrameCount(), 3);
+    EXPECT_NE(scene->GetRootNode()->FindChild("Hips", true), nullptr);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -265,6 +267,347 @@ TEST(cli, JsonDescribesTheSameScene) {
         }
     }
     EXPECT_EQ(depth, 0);
+}
+
+// ---- files the tests make ----
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// A BVH of a root and two joints at `rate` frames per second; every channel moves.
+std::string MakeBvh(const std::string& name, double rate, int frames) {
+    std::ostringstream text;
+    text << "HIERARCHY\nROOT Hips\n{\n  OFFSET 0 90 0\n"
+         << "  CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation\n"
+         << "  JOINT Spine\n  {\n    OFFSET 0 15 0\n    CHANNELS 3 Zrotation Xrotation Yrotation\n"
+         << "    JOINT Head\n    {\n      OFFSET 0 40 0\n      CHANNELS 3 Zrotation Xrotation Yrotation\n"
+         << "      End Site\n      {\n        OFFSET 0 15 0\n      }\n    }\n  }\n}\n"
+         << "MOTION\nFrames:\t" << frames << "\nFrame Time:\t" << 1.0 / rate << "\n";
+    for (int f = 0; f < frames; ++f) {
+        const double t = f / rate;
+        text << 100 * t << " " << 90 + 50 * t << " " << -50 * t << " " << 20 * std::sin(t) << " " << 10 * t
+             << " " << 5 << " " << 15 * std::sin(2 * t) << " 3 " << -40 * t << " " << 70 * t << " " << -2
+             << " " << 30 * t << "\n";
+    }
+    const std::string path = Folder() + name;
+    WriteText(path, text.str());
+    return path;
+}
+
+// A TRC of `names.size()` markers at `rate` frames per second.
+std::string MakeTrc(const std::string& name, double rate, int frames, const std::vector<std::string>& names) {
+    std::ostringstream text;
+    text << "PathFileType\t4\t(X/Y/Z)\t" << name << "\t\n"
+         << "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\tOrigDataRate\tOrigDataStartFrame\tOrigNumFra"
+            "mes\t\n"
+         << rate << "\t" << rate << "\t" << frames << "\t" << names.size() << "\tmm\t" << rate << "\t1\t"
+         << frames << "\t\nFrame#\tTime\t";
+    for (const std::string& marker : names)
+        text << marker << "\t\t\t";
+    text << "\n\t\t";
+    for (size_t m = 1; m <= names.size(); ++m)
+        text << "X" << m << "\tY" << m << "\tZ" << m << "\t";
+    text << "\n\n";
+    for (int f = 0; f < frames; ++f) {
+        text << f + 1 << "\t" << f / rate;
+        for (size_t m = 0; m < names.size(); ++m)
+            text << "\t" << 100.0 * m + f << "\t" << 50 * std::sin(f / rate) << "\t" << 10.0 * m;
+        text << "\n";
+    }
+    const std::string path = Folder() + name;
+    WriteText(path, text.str());
+    return path;
+}
+
+// A C3D at `rate` frames per second, written by the command from a TRC.
+std::string MakeC3d(const std::string& name, double rate, int frames, const std::vector<std::string>& names) {
+    const std::string trc = MakeTrc(name + ".trc", rate, frames, names);
+    const std::string path = Folder() + name;
+    Result r = Convert(trc + " " + path);
+    EXPECT_EQ(r.code, 0) << r.err;
+    return path;
+}
+
+struct TakeLine {
+    double rate = 0.0;
+    int frames = -1;
+};
+
+// The rate and frame count --info gives the take named after the file (or `take`).
+TakeLine TakeOf(const std::string& path, const std::string& take, const std::string& extra = "") {
+    Result r = Convert("--info " + extra + " " + path);
+    EXPECT_EQ(r.code, 0) << path << ": " << r.err;
+    std::smatch m;
+    const std::regex line("\n  " + take + ": \\S+ s to \\S+ s, ([0-9.]+) frames per second, (\\d+) frames\n");
+    TakeLine result;
+    if (std::regex_search(r.out, m, line)) {
+        result.rate = std::stod(m[1]);
+        result.frames = std::stoi(m[2]);
+    } else {
+        ADD_FAILURE() << path << " has no take " << take << ":\n" << r.out;
+    }
+    return result;
+}
+
+// The numbers of a BVH's MOTION section, frame by frame.
+std::vector<std::vector<double>> BvhFrames(const std::string& path) {
+    std::istringstream text(ReadFile(path));
+    std::string line;
+    while (std::getline(text, line) && line.rfind("Frame Time:", 0) != 0) {
+    }
+    std::vector<std::vector<double>> frames;
+    while (std::getline(text, line)) {
+        std::istringstream numbers(line);
+        std::vector<double> values;
+        for (double v; numbers >> v;)
+            values.push_back(v);
+        if (!values.empty()) frames.push_back(values);
+    }
+    return frames;
+}
+
+std::string Header(const std::string& path, const char* key) {
+    const std::string text = ReadFile(path);
+    const size_t at = text.find(key);
+    return at == std::string::npos ? "" : text.substr(at, text.find('\n', at) - at);
+}
+
+TEST(cli, MotionKeepsItsOwnRateAndFrameCount) {
+    const std::string bvh = MakeBvh("rate120.bvh", 120, 241);
+    const std::string c3d = MakeC3d("rate100.c3d", 100, 208, {"Head", "Hand", "Foot"});
+    EXPECT_EQ(TakeOf(bvh, "rate120").rate, 120);
+    EXPECT_EQ(TakeOf(bvh, "rate120").frames, 241);
+    EXPECT_EQ(TakeOf(c3d, "rate100").rate, 100);
+    EXPECT_EQ(TakeOf(c3d, "rate100").frames, 208);
+    for (const auto& [source, rate, frames] :
+         {std::tuple<std::string, double, int>{bvh, 120, 241}, {c3d, 100, 208}}) {
+        for (const char* to : {"bvh", "htr", "trc", "c3d"}) {
+            const std::string stem = "from" + std::to_string((int)rate);
+            const std::string out = Folder() + stem + "." + to;
+            Result r = Convert(source + " " + out);
+            ASSERT_EQ(r.code, 0) << source << " -> " << to << ": " << r.err;
+            EXPECT_EQ(r.err.find("resampled"), std::string::npos) << r.err;
+            const TakeLine take = TakeOf(out, stem);
+            EXPECT_EQ(take.rate, rate) << source << " -> " << to;
+            EXPECT_EQ(take.frames, frames) << source << " -> " << to;
+        }
+    }
+    // The headers say so in the formats' own words.
+    EXPECT_EQ(Header(Folder() + "from120.bvh", "Frames:"), "Frames:\t241");
+    EXPECT_EQ(Header(Folder() + "from100.htr", "NumFrames"), "NumFrames 208");
+    EXPECT_EQ(Header(Folder() + "from100.htr", "DataFrameRate"), "DataFrameRate 100");
+    // Markers written as a skeleton keep their motion: the joints move as the markers did.
+    const auto frames100 = BvhFrames(Folder() + "from100.bvh");
+    ASSERT_EQ(frames100.size(), 208u);
+    EXPECT_NE(frames100.front(), frames100.back());
+}
+
+TEST(cli, FrameRateResamplesTheOutputOnly) {
+    const std::string bvh = MakeBvh("resample.bvh", 120, 241);
+    const std::string out = Folder() + "resampled.bvh";
+    Result r = Convert("--frame-rate 30 " + bvh + " " + out);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("resampled from 120 to 30 frames per second"), std::string::npos) << r.err;
+    EXPECT_EQ(Header(out, "Frames:"), "Frames:\t61");
+    const auto source = BvhFrames(bvh), resampled = BvhFrames(out);
+    ASSERT_EQ(resampled.size(), 61u);
+    // Every fourth source frame, at the same times: the read was not re-timed.
+    for (size_t f = 0; f < resampled.size(); f += 20)
+        for (size_t k = 0; k < 3; ++k)
+            EXPECT_NEAR(resampled[f][k], source[4 * f][k], 1e-3) << f << " " << k;
+    r = Convert("--time-mode 3 " + bvh + " " + out);  // 60 frames per second
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("from 120 to 60"), std::string::npos) << r.err;
+    EXPECT_EQ(Header(out, "Frames:"), "Frames:\t121");
+    r = Convert("--time-mode 0 " + bvh + " " + out);  // the default mode, 30 frames per second
+    EXPECT_NE(r.err.find("from 120 to 30"), std::string::npos) << r.err;
+
+    // Asking for the file's own rate changes nothing: the first frame stays the first.
+    const std::string fast = MakeBvh("fast.bvh", 1000, 50);
+    r = Convert("--frame-rate 1000 " + fast + " " + out);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err.find("resampled"), std::string::npos) << r.err;
+    const auto kept = BvhFrames(out), original = BvhFrames(fast);
+    ASSERT_EQ(kept.size(), 50u);
+    for (size_t f : {0, 1, 49})
+        for (size_t k = 0; k < 3; ++k)
+            EXPECT_NEAR(kept[f][k], original[f][k], 1e-2) << f;
+}
+
+TEST(cli, AmcTravelsWithItsSkeleton) {
+    const std::string bvh = MakeBvh("dance.bvh", 120, 97);
+    const std::string amc = Folder() + "dance.amc", asf = Folder() + "dance.asf";
+    Result r = Convert(bvh + " " + amc);
+    ASSERT_EQ(r.code, 0) << r.err;
+    ASSERT_TRUE(Exists(asf));
+    EXPECT_NE(ReadFile(amc).find(":SAMPLES-PER-SECOND 120"), std::string::npos);
+
+    // Real collections name the two apart: the skeleton is named on the command line.
+    const std::string walking = Folder() + "walking.amc", skeleton = Folder() + "skeleton.asf";
+    WriteText(walking, ReadFile(amc));
+    WriteText(skeleton, ReadFile(asf));
+    r = Convert(walking + " " + Folder() + "walking.bvh");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("AMC motion needs its ASF skeleton: give --skeleton FILE.asf"), std::string::npos);
+    EXPECT_EQ(Convert("--skeleton " + skeleton + " " + bvh + " " + Folder() + "x.bvh").code, 2);
+    EXPECT_EQ(Convert("--skeleton " + bvh + " " + walking + " " + Folder() + "x.bvh").code, 2);
+    EXPECT_EQ(TakeOf(walking, "walking", "--skeleton " + skeleton).frames, 97);
+
+    // BVH -> AMC -> BVH gives the joints, frames and values of BVH -> BVH, within what six digits
+    // and the readers' key filters keep.
+    const std::string direct = Folder() + "dance_direct.bvh";
+    ASSERT_EQ(Convert(bvh + " " + direct).code, 0);
+    for (const std::string& arguments : {"--skeleton " + skeleton + " " + walking, amc}) {
+        const std::string back = Folder() + "dance_back.bvh";
+        r = Convert(arguments + " " + back);
+        ASSERT_EQ(r.code, 0) << arguments << ": " << r.err;
+        // ASF calls its root joint "root"; the other joints keep their names.
+        const std::string text = ReadFile(back);
+        EXPECT_NE(text.find("JOINT Spine\n"), std::string::npos);
+        EXPECT_NE(text.find("JOINT Head\n"), std::string::npos);
+        const auto expected = BvhFrames(direct), got = BvhFrames(back);
+        ASSERT_EQ(got.size(), expected.size());
+        for (size_t f = 0; f < got.size(); ++f) {
+            ASSERT_EQ(got[f].size(), expected[f].size());
+            for (size_t k = 0; k < got[f].size(); ++k)
+                EXPECT_NEAR(got[f][k], expected[f][k], 1e-2 * (1 + std::fabs(expected[f][k])))
+                    << f << " " << k;
+        }
+    }
+
+    // A scene the ASF writer refuses leaves neither file behind.
+    const std::string refused = Folder() + "scene.amc";
+    r = Convert(Example("scene.3ds") + " " + refused);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_FALSE(Exists(refused));
+    EXPECT_FALSE(Exists(Folder() + "scene.asf"));
+}
+
+TEST(cli, ReadersOwnErrorsReachTheUser) {
+    const std::string bvh = MakeBvh("whole.bvh", 30, 3);
+    const std::string amcSkeleton = Folder() + "errors.asf";
+    ASSERT_EQ(Convert(bvh + " " + Folder() + "errors.amc").code, 0);
+    const std::string out = Folder() + "errors_out.htr";
+    auto expectError = [&](const std::string& input, const std::string& text) {
+        Result r = Convert(input + " " + out);
+        EXPECT_EQ(r.code, 1) << input;
+        EXPECT_NE(r.err.find(text), std::string::npos) << input << ": " << r.err;
+        EXPECT_EQ(r.err.find("Stream options not set"), std::string::npos) << input << ": " << r.err;
+        EXPECT_FALSE(Exists(out)) << input;
+    };
+    for (const char* ext : {"trc", "c3d", "bvh", "htr", "amc"}) {
+        const std::string empty = Folder() + "empty." + ext;
+        WriteText(empty, "");
+        const std::string folder = Folder() + "folder." + ext;
+        mkdir(folder.c_str(), 0700);
+        const std::string other = Folder() + "other." + ext;
+        WriteText(other, std::string(ext) == "bvh" ? ReadFile(Example("scene.3ds")) : ReadFile(bvh));
+        const std::string skeleton = std::string(ext) == "amc" ? "--skeleton " + amcSkeleton + " " : "";
+        expectError(skeleton + empty, "File is empty");
+        expectError(skeleton + folder, "File is a directory");
+        expectError(skeleton + other, "File is corrupted");
+    }
+    const std::string text = ReadFile(bvh);
+    const std::string truncated = Folder() + "truncated.bvh";
+    WriteText(truncated, text.substr(0, text.find("MOTION")));
+    expectError(truncated, "no MOTION section");
+    const std::string trc = MakeTrc("truncated.trc", 100, 4, {"A"});
+    WriteText(trc, ReadFile(trc).substr(0, 60));
+    expectError(trc, "File is corrupted");
+}
+
+TEST(cli, MarkersLabelledAlikeAreNumbered) {
+    // Two markers labelled alike: the second label is changed in the C3D's own bytes.
+    std::string bytes = ReadFile(MakeC3d("alike.c3d", 50, 5, {"MRKA", "MRKB", "MRKC"}));
+    const size_t at = bytes.find("MRKB");
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + 3] = 'A';
+    const std::string alike = Folder() + "alike.c3d";
+    WriteText(alike, bytes);
+    const std::string out = Folder() + "alike.trc";
+    Result r = Convert(alike + " " + out);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("Warning: Some objects have been renamed due to naming conflicts:"),
+              std::string::npos);
+    EXPECT_NE(r.err.find("oxa-convert: " + alike + ": MRKA  -->  "), std::string::npos) << r.err;
+    EXPECT_EQ(Describe(out).attributes["marker"], 3);
+
+    // The settings file can turn the renaming off: then the clash is an error.
+    const std::string settings = Folder() + "no_rename.ini";
+    WriteText(settings, "[Import]\nRenameDuplicateNames=0\n");
+    r = Convert("--options " + settings + " " + alike + " " + out);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Duplicate names found"), std::string::npos) << r.err;
+}
+
+TEST(cli, WarningsAreCountedAndEscaped) {
+    // Lines and points only: each warning once with its count, and a note that nothing was found.
+    std::string lines = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
+    for (int k = 0; k < 500; ++k)
+        lines += "l 1 2\n";
+    lines += "p 3\n";
+    const std::string obj = Folder() + "lines.obj";
+    WriteText(obj, lines);
+    Result r = Convert(obj + " " + Folder() + "lines.3ds");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("Object not supported : l (500 times)\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(": Object not supported : p\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("no geometry or motion was found"), std::string::npos) << r.err;
+
+    // A binary file under a text format's name: what reaches the terminal is printable, every
+    // line carries the prefix.
+    const std::string binary = Folder() + "binary.obj";
+    // Control bytes, bytes of no UTF-8 character, a code point past U+10FFFF, and one good word.
+    const char text[] =
+        "\x01\x7f\xff\xfe\x1b[31m\xc3(\x80 x\n\x9b\x02\x03 y\n\xf4\x90\x80\x80 w\ncaf\xc3\xa9 z\n";
+    WriteText(binary, std::string(text, sizeof text - 1));
+    r = Convert(binary + " " + Folder() + "binary.3ds");
+    std::istringstream err(r.err);
+    for (std::string line; std::getline(err, line);) {
+        EXPECT_EQ(line.rfind("oxa-convert: ", 0), 0u) << line;
+        for (unsigned char c : line)
+            EXPECT_TRUE(c >= 0x20 && c != 0x7f && c != 0xff && c != 0x9b) << line;
+    }
+    EXPECT_NE(r.err.find("\\x1b[31m"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\\xf4\\x90\\x80\\x80"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("caf\xc3\xa9"), std::string::npos) << r.err;
+
+    // An OBJ cut short names its reason.
+    const std::string cut = Folder() + "cut.obj";
+    WriteText(cut, "v 0 0 0\nv 1 0 0\nv 0 1");
+    r = Convert(cut + " " + Folder() + "cut.3ds");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("cut.obj: File is corrupted"), std::string::npos) << r.err;
+}
+
+TEST(cli, InfoCountsMeshesAndTakes) {
+    const std::string obj = Folder() + "tetra.obj";
+    WriteText(obj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4 1\n");
+    Result r = Convert("--info " + obj);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("mesh: 13 control points, 4 polygons\n"), std::string::npos) << r.out;
+    r = Convert("--info --json " + obj);
+    EXPECT_NE(r.out.find("\"controlPoints\": 13, \"polygons\": 4"), std::string::npos) << r.out;
+
+    const std::string bvh = MakeBvh("info.bvh", 120, 25);
+    r = Convert("--info --json " + bvh);
+    EXPECT_NE(r.out.find("\"name\": \"info\", \"start\": 0, \"stop\": 0.2, \"rate\": 120, \"frames\": 25"),
+              std::string::npos)
+        << r.out;
+    // A take the reader keyed without options: its frames at the scene's rate, both ends counted.
+    EXPECT_EQ(TakeOf(Example("scene.3ds"), "default take").frames, 61);
+    EXPECT_EQ(TakeOf(Example("scene.3ds"), "Default").frames, 0);
+    r = Convert("--info --json " + Example("scene.3ds"));
+    EXPECT_NE(r.out.find("\"controlPoints\": 8, \"polygons\": 12"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"parent\": \"Model::RootNode\", \"depth\": 1"), std::string::npos) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\"materials\": \\[\"[^\"]+\", \"[^\"]+\"\\]"))) << r.out;
+
+    // Meshes side by side under one group: written as markers, each mesh is one marker.
+    const std::string groups = Folder() + "groups.obj";
+    WriteText(groups, "v 0 0 0\nv 1 0 0\nv 0 1 0\ng one\nf 1 2 3\ng two\nf 1 3 2\n");
+    ASSERT_EQ(Convert(groups + " " + Folder() + "groups.trc").code, 0);
+    EXPECT_EQ(Describe(Folder() + "groups.trc").attributes["marker"], 2);
 }
 
 }  // namespace

@@ -507,6 +507,8 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
         ok = false;
     }
     if (ok) ok = BuildScene(scene);
+    // Every failure names a reason: a line cut short or a group left without a usable face.
+    if (!ok && mError.GetLastErrorID() < 0) mError.SetLastErrorID(eFILE_CORRUPTED);
     mGroups.clear();
     mGroupIndex.clear();
     mMessageText += mWarnings.c_str();
