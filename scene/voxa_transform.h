@@ -3,8 +3,13 @@
 #ifndef OXA_SCENE_VOXA_TRANSFORM_H
 #define OXA_SCENE_VOXA_TRANSFORM_H
 
+#include <cstdint>
+
 #include "base/vge_matrix.h"
 #include "base/vtime.h"
+
+class VFCurveNode;
+class VOxaTakeNode;
 
 // One evaluation cache of a node (a node has two: the current take's and the default take's).
 // The local TRS are the values after limits (rotation in degrees). Construction and Reset clear
@@ -23,9 +28,21 @@ struct VOxaTransformCache {
     double mLocalTranslation[3] = {0, 0, 0};
     double mLocalRotation[3] = {0, 0, 0};
     double mLocalScaling[3] = {1, 1, 1};
+    // The default cache's values hold for this count of transform changes
+    // (VOxaNode::DefaultTransformsChanged); the take cache does not use it.
+    uint32_t mChangeCount = 0;
 
     // Clears both valid bytes.
     void Reset() { mLocalValid = mGlobalValid = false; }
+};
+
+// The "Transform" curve node of one take of a node and its "T", "R" and "S" channels, found once
+// by VOxaNode::HoldTakeChannels so that evaluation at many times does not look them up by name
+// at each. `mTake` is the take they belong to (null: nothing held); a missing node is null.
+struct VOxaHeldChannels {
+    const VOxaTakeNode* mTake = nullptr;
+    VFCurveNode* mTransform = nullptr;
+    VFCurveNode* mChannels[3] = {nullptr, nullptr, nullptr};
 };
 
 // The transform of a node in the stamp-driven evaluation: the local parts (filled by

@@ -369,7 +369,7 @@ TEST_F(scene_NodeEval, CachedFreshAndStampedAgree) {
                1e-7);
 }
 
-TEST_F(scene_NodeEval, CachesClearedOnlyByTakeChangeAndCopy) {
+TEST_F(scene_NodeEval, TakeCacheClearedOnlyByTakeChangeAndCopy) {
     VOxaNode* node = Make("Cached");
     Xf u;
     u.t[0] = 1;
@@ -378,9 +378,9 @@ TEST_F(scene_NodeEval, CachesClearedOnlyByTakeChangeAndCopy) {
     node->EvaluateGlobalTransform(VTime(0));
     VFCurve* x = node->GetDefaultTakeNode()->GetTranslationX();
     x->SetDefaultValue(4.0f);
-    // The default cache keeps its first result; so does the take cache at the same time.
-    EXPECT_EQ(node->GetDefaultGlobalTransform()[3][0], 1.0);
-    EXPECT_EQ(node->GetDefaultLocalTransform()[3][0], 1.0);
+    // The default cache follows the change; the take cache keeps its result at the same time.
+    EXPECT_EQ(node->GetDefaultGlobalTransform()[3][0], 4.0);
+    EXPECT_EQ(node->GetDefaultLocalTransform()[3][0], 4.0);
     EXPECT_EQ(node->EvaluateGlobalTransform(VTime(0))[3][0], 1.0);
     node->SetCurrentTakeNode("Default");
     EXPECT_EQ(node->GetDefaultGlobalTransform()[3][0], 4.0);
@@ -466,9 +466,9 @@ TEST_F(scene_NodeEval, PivotSetGlobalMatrices) {
                           local(VgeTVector(4, 0, 0, 0).mData, cr, 1, zero, zero));
     ExpectSame(child->GetPivotGlobalMatrix(0), plain, "set 0");
 
-    // The cached matrix stays until a refresh is asked for.
+    // A transform change makes the cached matrix stale: the next request computes it afresh.
     parent->SetLclTranslation(VgeTVector(-1, 2, 3, 0));
-    EXPECT_NEAR(child->GetPivotGlobalMatrix(0)[3][0], plain.m[0][3], 1e-9);
+    EXPECT_NEAR(child->GetPivotGlobalMatrix(0)[3][0], plain.m[0][3] - 2.0, 1e-9);
     EXPECT_NEAR(child->GetPivotGlobalMatrix(0, true)[3][0], plain.m[0][3] - 2.0, 1e-9);
 }
 
