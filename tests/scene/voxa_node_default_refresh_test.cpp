@@ -187,9 +187,17 @@ TEST_F(DefaultRefresh, DefaultMatricesFollowEachKindOfChange) {
     EXPECT_EQ(shape->GetDefaultGlobalTransform()[3][0], 1.0);
     EXPECT_EQ(group->GetDefaultLocalTransform()[3][1], 2.0);
 
-    group->SetLclTranslation(VgeTVector(5, 2, 3, 0));
+    VgeTVector pivotGlobal;
+    shape->GetPivotGlobalTranslation(pivotGlobal, 0);
+    EXPECT_EQ(pivotGlobal[0], 1.0);
+    group->SetLclTranslation(VgeTVector(5, -2, 3, 0));
     EXPECT_EQ(group->GetDefaultLocalTransform()[3][0], 5.0);
     EXPECT_EQ(shape->GetDefaultGlobalTransform()[3][0], 5.0);
+    // The pivot-set global matrix (what the DXF writer places geometry with) follows too.
+    shape->GetPivotGlobalTranslation(pivotGlobal, 0);
+    EXPECT_EQ(pivotGlobal[0], 5.0);
+    EXPECT_EQ(pivotGlobal[1], -2.0);
+    EXPECT_EQ(pivotGlobal[2], 3.0);
 
     // Pivots, offsets and the rotation order move the global matrix.
     group->SetRotationOffset(0, VgeTVector(1, 0, 0, 0));
@@ -198,7 +206,7 @@ TEST_F(DefaultRefresh, DefaultMatricesFollowEachKindOfChange) {
     group->SetRotationPivot(0, VgeTVector(1, 0, 0, 0));
     // (0, 0, 0) about the pivot (1, 0, 0) turned 90 degrees about Z lands at (1, -1, 0).
     EXPECT_NEAR(shape->GetDefaultGlobalTransform()[3][0], 7.0, 1e-12);
-    EXPECT_NEAR(shape->GetDefaultGlobalTransform()[3][1], 1.0, 1e-12);
+    EXPECT_NEAR(shape->GetDefaultGlobalTransform()[3][1], -3.0, 1e-12);
     const VgeAMatrix xyz = shape->GetDefaultGlobalTransform();
     group->SetLclRotation(VgeTVector(90, 0, 90, 0));
     group->SetRotationActive(true);
