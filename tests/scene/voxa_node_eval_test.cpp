@@ -264,6 +264,20 @@ TEST_F(scene_NodeEval, InheritTypes) {
     child->UpdateGlobalTransform(7);
 }
 
+TEST_F(scene_NodeEval, UnknownInheritTypeLeavesTheMatrixAsItWas) {
+    VOxaNode* node = Make("Unknown");
+    node->SetLclTranslation(VgeTVector(1, 2, 3, 0));
+    const VgeAMatrix before = node->GetDefaultGlobalTransform();
+    node->SetTransformInheritType((ETransformInheritType)3);
+    node->SetLclTranslation(VgeTVector(7, 8, 9, 0));
+    // Computed afresh after the change, but an inherit type outside 0..2 writes no matrix.
+    const VgeAMatrix& after = node->GetDefaultGlobalTransform();
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(after[r][c], before[r][c]) << r << c;
+    EXPECT_EQ(node->GetDefaultLocalTransform()[3][0], 7.0);
+}
+
 TEST_F(scene_NodeEval, LimitsClampMinimumFirst) {
     VOxaNode* node = Make("Limited");
     VOxaNodeProperties* p = node->GetNodeProperties();
