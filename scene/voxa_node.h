@@ -242,18 +242,18 @@ public:
     // --- Transform evaluation -----------------------------------------------------------------
     // The local matrix of the "Default" take's default T, R, S values (limits applied; pivots,
     // offsets, pre/post-rotation and rotation order are not part of it). Computed once and kept
-    // until a take change or a copy resets the cache, or a transform change anywhere
+    // until a take change or a copy resets the cache, or a transform change
     // (DefaultTransformsChanged) makes it stale.
     const VgeAMatrix& GetDefaultLocalTransform();
     // The global matrix of the default values (the parent's first), kept likewise.
     const VgeAMatrix& GetDefaultGlobalTransform();
-    // Makes every node's default matrices (and pivot-set global matrices) stale, so that the next
-    // request computes them afresh.
-    // Called on a change of a node's properties (the "Lcl" values among them, through the node's
-    // setters or the properties themselves), of its rotation order, pivots, offsets, pre- and
-    // post-rotation, inherit type or rotation activity, and of the hierarchy (a default value
-    // written into a curve of the "Default" take reaches the properties, so it counts too).
-    static void DefaultTransformsChanged();
+    // Makes the default matrices and pivot-set global matrices of this node, and the global ones
+    // of its descendants, stale, so that the next request computes them afresh. Called on a
+    // change of the node's properties (the "Lcl" values among them, through the node's setters
+    // or the properties themselves; a default value written into a curve of the "Default" take
+    // reaches them too), of its rotation order, pivots, offsets, pre- and post-rotation, inherit
+    // type or rotation activity, and of its parent.
+    void DefaultTransformsChanged();
     // The local matrix of the current take at `time`; recomputed only when the take cache is not
     // valid or `time` differs from the cached local time. A missing "T", "R" or "S" curve node
     // leaves that channel's previous values in place.
@@ -301,8 +301,8 @@ public:
     static void SetReferenceEvaluation(bool on);
 
     // --- Pivot-set global matrices (set 0 or 1; any other index is 1) -----------------------
-    // The set's global matrix at the default values; when it is not valid, stale after a
-    // transform change (DefaultTransformsChanged) or `refresh` is true, the whole tree is
+    // The set's global matrix at the default values; when it is not valid (a transform change
+    // makes it stale, see DefaultTransformsChanged) or `refresh` is true, the whole tree is
     // recomputed from the topmost ancestor first.
     const VgeAMatrix& GetPivotGlobalMatrix(int set, bool refresh = false);
     // Row 3 of that matrix (w 0).
@@ -364,8 +364,6 @@ private:
     friend class VOxaSceneContents;
     void InitializeProperties();
     void UpdateMultiFlags();
-    // Clears the default cache when a transform change made it stale.
-    void RefreshDefaultCache();
 
     VError mError;
     bool mConversionFlag = false;

@@ -24,9 +24,6 @@ bool Shortcuts() {
     return !sReferenceEvaluation.load(std::memory_order_relaxed);
 }
 
-// The count of transform changes (VOxaNode::DefaultTransformsChanged).
-std::atomic<uint32_t> sDefaultChanges{0};
-
 // Half a degree in radians: the spheric rotation is built from half angles.
 const double kHalfRadiansPerDegree = 0.008726646259971648;
 
@@ -346,19 +343,41 @@ bool IsSetActive(VOxaNode* node, int set) {
 
 // ---- Default and per-time evaluation ------------------------------------------------------------
 
-void VOxaNode::DefaultTransformsChanged() {
-    sDefaultChanges.fetch_add(1, std::memory_order_relaxed);
+// Drops the default global parts and pivot-set matrices of a node; true when it held any.
+static bool DropDefaultGlobals(VOxaNode* node) {
+    VOxaTransformCache& cache = const_cast<VOxaTransformCache&>(node->GetDefaultTransformCache());
+    bool held = cache.mGlobalValid;
+    cache.mGlobalValid = false;
+    if (VOxaNodeProperties* properties = node->GetNodeProperties()) {
+        VOxaPivotSet& source = properties->GetPivotSet(0);
+        VOxaPivotSet& destination = properties->GetPivotSet(1);
+        held = held || source.mPivotMatrixValid || destination.mPivotMatrixValid;
+        source.mPivotMatrixValid = destination.mPivotMatrixValid = false;
+    }
+    return held;
 }
 
-void VOxaNode::RefreshDefaultCache() {
-    const uint32_t changes = sDefaultChanges.load(std::memory_order_relaxed);
-    if (mDefaultCache.mChangeCount == changes) return;
+void VOxaNode::DefaultTransformsChanged() {
     mDefaultCache.Reset();
-    mDefaultCache.mChangeCount = changes;
+    // A node whose property block is still being made has no children and nothing computed.
+    if (!mProperties) return;
+    DropDefaultGlobals(this);
+    // A node's global parts are computed after its parent's, so a descendant holds them only
+    // below nodes that hold them: the walk stops at the first node without any, and each node
+    // is visited at most once per computation of its parts.
+    std::vector<VOxaNode*> pending;
+    for (int i = GetChildCount() - 1; i >= 0; --i)
+        if (VOxaNode* child = GetChild(i)) pending.push_back(child);
+    while (!pending.empty()) {
+        VOxaNode* node = pending.back();
+        pending.pop_back();
+        if (!DropDefaultGlobals(node)) continue;
+        for (int i = node->GetChildCount() - 1; i >= 0; --i)
+            if (VOxaNode* child = node->GetChild(i)) pending.push_back(child);
+    }
 }
 
 const VgeAMatrix& VOxaNode::GetDefaultLocalTransform() {
-    RefreshDefaultCache();
     VOxaTransformCache& cache = mDefaultCache;
     if (!cache.mLocalValid) {
         ReadTRS(GetDefaultTakeNode(), true, VTime(), cache);
@@ -372,12 +391,8 @@ const VgeAMatrix& VOxaNode::GetDefaultLocalTransform() {
 }
 
 const VgeAMatrix& VOxaNode::GetDefaultGlobalTransform() {
-    RefreshDefaultCache();
     if (mDefaultCache.mGlobalValid) return mDefaultCache.mGlobalMatrix;
-    NodeChain chain(this, [](VOxaNode* n) {
-        n->RefreshDefaultCache();
-        return n->mDefaultCache.mGlobalValid;
-    });
+    NodeChain chain(this, [](VOxaNode* n) { return n->mDefaultCache.mGlobalValid; });
     for (int i = 0; i < chain.GetCount(); ++i) {
         VOxaNode* node = chain.Get(i);
         VOxaTransformCache& cache = node->mDefaultCache;
@@ -442,7 +457,9 @@ const VgeAMatrix& VOxaNode::EvaluateGlobalTransform(VTime time) {
 
 void VOxaNode::ResetTransformCaches() {
     mTakeCache.Reset();
-    mDefaultCache.Reset();
+    // The descendants' default global parts go too, so that they are never held below a node
+    // that does not hold its own.
+    DefaultTransformsChanged();
     ReleaseTakeChannels();
 }
 
@@ -573,8 +590,7 @@ void VOxaNode::SetGlobalTransform(const VgeAMatrix& matrix) {
 void VOxaNode::UpdatePivotSetGlobalMatrices(int set) {
     set = set == 0 ? 0 : 1;
     VOxaNode* top = GetParent();
-    const uint32_t changes = sDefaultChanges.load(std::memory_order_relaxed);
-    ForSubtree(this, [set, top, changes](VOxaNode* node, VOxaNode* parent) {
+    ForSubtree(this, [set, top](VOxaNode* node, VOxaNode* parent) {
         if (!parent) parent = top;
         VOxaPivotSet& pivots = node->mProperties->GetPivotSet(set);
         const bool active = IsSetActive(node, set);
@@ -617,15 +633,12 @@ void VOxaNode::UpdatePivotSetGlobalMatrices(int set) {
         pivots.mPivotGlobalMatrix.SetIdentity();
         VgeMatrixCopyAffine(pivots.mPivotGlobalMatrix.mData, m);
         pivots.mPivotMatrixValid = true;
-        pivots.mPivotMatrixChanges = changes;
     });
 }
 
 const VgeAMatrix& VOxaNode::GetPivotGlobalMatrix(int set, bool refresh) {
     VOxaPivotSet& pivots = mProperties->GetPivotSet(set);
-    // A transform change since the matrix was computed makes it stale, like the default cache.
-    if (!pivots.mPivotMatrixValid || refresh ||
-        pivots.mPivotMatrixChanges != sDefaultChanges.load(std::memory_order_relaxed)) {
+    if (!pivots.mPivotMatrixValid || refresh) {
         VOxaNode* top = this;
         for (VOxaNode* n = GetParent(); n; n = n->GetParent())
             top = n;

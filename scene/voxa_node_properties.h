@@ -1,8 +1,6 @@
 #ifndef OXA_SCENE_VOXA_NODE_PROPERTIES_H
 #define OXA_SCENE_VOXA_NODE_PROPERTIES_H
 
-#include <cstdint>
-
 #include "base/vge_matrix.h"
 #include "base/vge_vector.h"
 #include "objects/voxa_property_handler.h"
@@ -52,8 +50,6 @@ struct VOxaPivotSet {
     bool mRotationSpaceForLimitOnly = false;
     VgeAMatrix mPivotGlobalMatrix;
     bool mPivotMatrixValid = false;
-    // The count of transform changes the matrix was computed at (VOxaNode::DefaultTransformsChanged).
-    uint32_t mPivotMatrixChanges = 0;
     int mPivotState = 1;  // 0 enabled, 1 not enabled
 
     // Back to the defaults above; the pivot matrix itself is kept.

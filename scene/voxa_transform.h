@@ -3,8 +3,6 @@
 #ifndef OXA_SCENE_VOXA_TRANSFORM_H
 #define OXA_SCENE_VOXA_TRANSFORM_H
 
-#include <cstdint>
-
 #include "base/vge_matrix.h"
 #include "base/vtime.h"
 
@@ -28,9 +26,6 @@ struct VOxaTransformCache {
     double mLocalTranslation[3] = {0, 0, 0};
     double mLocalRotation[3] = {0, 0, 0};
     double mLocalScaling[3] = {1, 1, 1};
-    // The default cache's values hold for this count of transform changes
-    // (VOxaNode::DefaultTransformsChanged); the take cache does not use it.
-    uint32_t mChangeCount = 0;
 
     // Clears both valid bytes.
     void Reset() { mLocalValid = mGlobalValid = false; }
