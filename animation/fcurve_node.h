@@ -344,6 +344,11 @@ public:
     // interpolation and the layer chain. Answers the position after the last value written.
     // `lastIndex` is the caller's key-search hint (null: each curve's own).
     double* Evaluate(double* values, VTime time, int* lastIndex = nullptr);
+    // Evaluate for the common channel shape, a node of three plain curve leaves (no time warp,
+    // curve, layer or quaternion interpolation on the node or its leaves): the same three values
+    // and candidate bookkeeping. Null, with nothing written, for a node of any other shape; never
+    // writes more than three values.
+    double* EvaluatePlainLeaves(double* values, VTime time, int* lastIndex = nullptr);
     // The values of the layer `layerID` alone (curve values, or the curves' candidates).
     double* EvaluateLayer(double* values, VTime time, int* lastIndex, int layerID);
     double* CandidateEvaluateLayer(double* values, VTime time, int* lastIndex, int layerID);

@@ -43,6 +43,11 @@ class VFCurveNodeEval {
 public:
     // Full evaluation of a node (time warp, candidate short cut, children, layer composition).
     static double* Full(VFCurveNode* node, double* values, VTime time, int* hint, bool useCandidates);
+    // Full with candidates for the common channel shape, a base node with three plain curve
+    // leaves and nothing else (no time warp, curve, layer or quaternion interpolation on the node
+    // or its leaves), with the same values and the same candidate bookkeeping, without the
+    // general walk. Null, with nothing written, for any other shape.
+    static double* PlainLeaves(VFCurveNode* node, double* values, VTime time, int* hint);
     // The values of one layer node alone: its curves (or their candidates), rotation children
     // through the rotation interpolation; no time warp, no composition.
     static double* Layer(VFCurveNode* node, double* values, VTime time, int* hint, bool candidates);

@@ -19,6 +19,18 @@ struct AxisOrder {
 };
 const AxisOrder kAxisOrders[6] = {{0, 1, 2}, {0, 2, 1}, {1, 2, 0}, {1, 0, 2}, {2, 0, 1}, {2, 1, 0}};
 
+// The cosine and sine of `a` (radians). Zero angles, common in rest poses and unrotated nodes,
+// skip the library: cos(+-0) is 1 and sin(+-0) is +-0 exactly, as the library answers.
+inline void CosSin(double a, double& c, double& s) {
+    if (a == 0.0) {
+        c = 1.0;
+        s = a;
+        return;
+    }
+    c = std::cos(a);
+    s = std::sin(a);
+}
+
 int ValidCode(int code) {
     return code >= 0 && code <= 11 ? code : 0;
 }
@@ -29,9 +41,10 @@ void VgeEulerXYZToMatrix(double out[4][4], double x, double y, double z) {
     x *= kRadiansPerDegree;
     y *= kRadiansPerDegree;
     z *= kRadiansPerDegree;
-    double cx = std::cos(x), sx = std::sin(x);
-    double cy = std::cos(y), sy = std::sin(y);
-    double cz = std::cos(z), sz = std::sin(z);
+    double cx, sx, cy, sy, cz, sz;
+    CosSin(x, cx, sx);
+    CosSin(y, cy, sy);
+    CosSin(z, cz, sz);
     out[0][0] = cy * cz;
     out[0][1] = cy * sz;
     out[0][2] = -sy;

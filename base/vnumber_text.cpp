@@ -132,6 +132,12 @@ const char* VParseDouble(const char* text, const char* end, double& value, bool 
 
 int VFormatInt(char* out, size_t size, long long value) {
     char buffer[24];
+    if (out && size > sizeof buffer) {
+        // Room for any value: straight into the caller's buffer.
+        auto result = std::to_chars(out, out + sizeof buffer, value);
+        *result.ptr = 0;
+        return (int)(result.ptr - out);
+    }
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return Finish(out, size, buffer, (int)(result.ptr - buffer));
 }
@@ -263,6 +269,14 @@ int VFormatDoubleFixed(char* out, size_t size, double value, int decimals) {
     char buffer[400];
     if (decimals < 0) decimals = 6;
     if (decimals > 40) return std::snprintf(out, size, "%.*f", decimals, value);
+    if (out && size > 1) {
+        // Straight into the caller's buffer when the text fits (it does for all but huge values).
+        auto direct = std::to_chars(out, out + size - 1, value, std::chars_format::fixed, decimals);
+        if (direct.ec == std::errc()) {
+            *direct.ptr = 0;
+            return (int)(direct.ptr - out);
+        }
+    }
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     if (result.ec != std::errc()) return std::snprintf(out, size, "%.*f", decimals, value);
     return Finish(out, size, buffer, (int)(result.ptr - buffer));

@@ -9,7 +9,9 @@
 //
 // The program prints the usual table and then the ratios worth watching: chain against tree per
 // node (near 1 when each parent is computed once per time), the repeat against the first pass
-// (small when the cache answers), and the tree against the baseline.
+// (small when the cache answers), and the tree against the baseline. A second pair measures the
+// local transform alone (EvaluateLocalTransform, the take's channels looked up by name or held)
+// against its nine curves evaluated directly and composed with VgeMatrixFromTRS.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -30,6 +32,8 @@ constexpr int kNodeCount = 10000;
 constexpr int kTimeCount = 1000;
 constexpr int kKeyCount = 12;
 constexpr int kFanOut = 22;
+// The local-transform pair samples every fifth time only: it measures a ratio, not a total.
+constexpr int kLocalStep = 5;
 
 using Clock = std::chrono::steady_clock;
 
@@ -91,6 +95,13 @@ struct Scene {
     ~Scene() { delete manager; }
 };
 
+// The nine curves of node i at `time`, each with its own search position.
+void EvaluateNine(const std::vector<VFCurve*>& curves, std::vector<int>& hints, int i, VTime time,
+                  double v[9]) {
+    for (int k = 0; k < 9; ++k)
+        v[k] = curves[(size_t)i * 9 + k]->Evaluate(time, &hints[(size_t)i * 9 + k]);
+}
+
 // Every node at every time, then again at the same time; and the stamped pass.
 void BM_NodeEval(benchmark::State& state) {
     const bool chain = state.range(0) != 0;
@@ -145,8 +156,7 @@ void BM_PlainBaseline(benchmark::State& state) {
             Clock::time_point start = Clock::now();
             for (int i = 0; i < kNodeCount; ++i) {
                 double v[9];
-                for (int k = 0; k < 9; ++k)
-                    v[k] = curves[(size_t)i * 9 + k]->Evaluate(time, &hints[(size_t)i * 9 + k]);
+                EvaluateNine(curves, hints, i, time, v);
                 double local[4][4];
                 VgeMatrixFromTRS(local, v, v + 3, v + 6);
                 const int p = parents[(size_t)i];
@@ -163,6 +173,57 @@ void BM_PlainBaseline(benchmark::State& state) {
         benchmark::Counter(first / ((double)kNodeCount * kTimeCount), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_PlainBaseline)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The local transform alone, per node and time: EvaluateLocalTransform with the take's channels
+// held as a writer holds them (argument 1) or looked up by name at each call (argument 0).
+void BM_LocalEval(benchmark::State& state) {
+    const bool held = state.range(0) != 0;
+    Scene scene(false);
+    if (held)
+        for (VOxaNode* node : scene.nodes)
+            node->HoldTakeChannels();
+    double total = 0;
+    for (auto _ : state) {
+        for (int step = 0; step < kTimeCount; step += kLocalStep) {
+            const VTime time = TimeAt(step);
+            Clock::time_point start = Clock::now();
+            for (VOxaNode* node : scene.nodes)
+                benchmark::DoNotOptimize(node->EvaluateLocalTransform(time)[3][0]);
+            total += NanosecondsSince(start);
+        }
+    }
+    state.counters["ns_per_node"] = benchmark::Counter(
+        total / ((double)kNodeCount * (kTimeCount / kLocalStep)), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_LocalEval)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Its baseline: the nine curves evaluated directly, each with its own search position, and the
+// matrix composed in plain code.
+void BM_PlainLocal(benchmark::State& state) {
+    Scene scene(false);
+    std::vector<VFCurve*> curves((size_t)kNodeCount * 9);
+    std::vector<int> hints((size_t)kNodeCount * 9, 0);
+    for (int i = 0; i < kNodeCount; ++i)
+        TakeCurves(scene.nodes[(size_t)i]->GetCurrentTakeNode(), &curves[(size_t)i * 9]);
+    std::vector<VgeAMatrix> local(kNodeCount);
+    double total = 0;
+    for (auto _ : state) {
+        for (int step = 0; step < kTimeCount; step += kLocalStep) {
+            const VTime time = TimeAt(step);
+            Clock::time_point start = Clock::now();
+            for (int i = 0; i < kNodeCount; ++i) {
+                double v[9];
+                EvaluateNine(curves, hints, i, time, v);
+                VgeMatrixFromTRS(local[(size_t)i].mData, v, v + 3, v + 6);
+            }
+            total += NanosecondsSince(start);
+            benchmark::DoNotOptimize(local.back()[3][0]);
+        }
+    }
+    state.counters["ns_per_node"] = benchmark::Counter(
+        total / ((double)kNodeCount * (kTimeCount / kLocalStep)), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_PlainLocal)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The argument of BM_NodeEval and BM_PlainBaseline: the wide tree or the chain.
 constexpr int kTree = 0;
@@ -190,6 +251,10 @@ void PrintShapeRatios(const oxa_bench::RatioReporter& reporter) {
         {"tree / baseline, first pass", first, kTree, baseline, kTree},
         {"tree stamped / baseline", stamped, kTree, baseline, kTree},
         {"chain / baseline chain, first pass", first, kChain, baseline, kChain},
+        {"local, channels looked up / plain local (target <= 2)", "BM_LocalEval ns_per_node", 0,
+         "BM_PlainLocal ns_per_node", 0},
+        {"local, channels held / plain local (target <= 2)", "BM_LocalEval ns_per_node", 1,
+         "BM_PlainLocal ns_per_node", 0},
     };
     std::printf("\n%-58s %10s %10s %8s\n", "ratio", "numerator", "denominator", "value");
     for (const Ratio& ratio : ratios) {

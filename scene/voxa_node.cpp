@@ -363,6 +363,7 @@ VgeTVector& VOxaNode::GetLclScaling(VgeTVector& out) const {
 // ---- Typed property accessors ---------------------------------------------------------------
 
 void VOxaNode::SetTransformInheritType(ETransformInheritType type) {
+    DefaultTransformsChanged();
     mProperties->SetInheritType(type);
     mProperties->GetTransformSettings().mInheritType = (int)type;
 }
@@ -372,6 +373,7 @@ void VOxaNode::GetTransformInheritType(ETransformInheritType& type) const {
 }
 
 void VOxaNode::SetRotationActive(bool active) {
+    DefaultTransformsChanged();
     if (mLimits) {
         mLimits->SetRotationLimitsActive(active);
     } else {
@@ -416,6 +418,7 @@ OXA_NODE_XYZ_ACCESSORS(PreferedAngle)
 // ---- Pivot sets -----------------------------------------------------------------------------
 
 void VOxaNode::SetRotationOffset(int set, const VgeTVector& value) {
+    DefaultTransformsChanged();
     VOxaPivotSet& pivots = mProperties->GetPivotSet(set);
     StoreXYZ(pivots.mRotationOffset, value);
     if (set != 0) return;
@@ -428,6 +431,7 @@ VgeTVector& VOxaNode::GetRotationOffset(int set) {
 }
 
 void VOxaNode::SetRotationPivot(int set, const VgeTVector& value) {
+    DefaultTransformsChanged();
     VOxaPivotSet& pivots = mProperties->GetPivotSet(set);
     StoreXYZ(pivots.mRotationPivot, value);
     if (set != 0) return;
@@ -448,6 +452,7 @@ VgeTVector& VOxaNode::GetRotationPivotUpdateOffset(int set) {
 }
 
 void VOxaNode::SetPreRotation(int set, const VgeTVector& value) {
+    DefaultTransformsChanged();
     VOxaPivotSet& pivots = mProperties->GetPivotSet(set);
     StoreXYZ(pivots.mPreRotation, value);
     if (set != 0) return;
@@ -461,6 +466,7 @@ VgeTVector& VOxaNode::GetPreRotation(int set) {
 }
 
 void VOxaNode::SetPostRotation(int set, const VgeTVector& value) {
+    DefaultTransformsChanged();
     VOxaPivotSet& pivots = mProperties->GetPivotSet(set);
     StoreXYZ(pivots.mPostRotation, value);
     if (set != 0) return;
@@ -474,6 +480,7 @@ VgeTVector& VOxaNode::GetPostRotation(int set) {
 }
 
 void VOxaNode::SetScalingOffset(int set, const VgeTVector& value) {
+    DefaultTransformsChanged();
     VOxaPivotSet& pivots = mProperties->GetPivotSet(set);
     StoreXYZ(pivots.mScalingOffset, value);
     if (set != 0) return;
@@ -494,6 +501,7 @@ VgeTVector& VOxaNode::GetScalingPivotUpdateOffset(int set) {
 }
 
 void VOxaNode::SetScalingPivot(int set, const VgeTVector& value) {
+    DefaultTransformsChanged();
     VOxaPivotSet& pivots = mProperties->GetPivotSet(set);
     StoreXYZ(pivots.mScalingPivot, value);
     if (set != 0) return;
@@ -533,6 +541,7 @@ VgeTVector& VOxaNode::GetGeometricScaling(int set, VgeTVector& out) const {
 }
 
 void VOxaNode::SetRotationOrder(int set, ERotationOrder order) {
+    DefaultTransformsChanged();
     mProperties->GetPivotSet(set).mRotationOrder = order;
     if (set == 0) mProperties->GetTransformSettings().mRotation.mOrderCode = 2 * (int)order;
 }
@@ -542,6 +551,7 @@ void VOxaNode::GetRotationOrder(int set, ERotationOrder& order) const {
 }
 
 void VOxaNode::SetUseRotationSpaceForLimitOnly(int set, bool on) {
+    DefaultTransformsChanged();
     mProperties->GetPivotSet(set).mRotationSpaceForLimitOnly = on;
     if (set == 0) mProperties->GetTransformSettings().mRotationSpaceForLimitOnly = on;
 }
@@ -551,6 +561,7 @@ bool VOxaNode::GetUseRotationSpaceForLimitOnly(int set) const {
 }
 
 void VOxaNode::SetPivotState(int set, int state) {
+    DefaultTransformsChanged();
     mProperties->GetPivotSet(set).mPivotState = state;
 }
 

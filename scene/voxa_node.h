@@ -241,11 +241,19 @@ public:
 
     // --- Transform evaluation -----------------------------------------------------------------
     // The local matrix of the "Default" take's default T, R, S values (limits applied; pivots,
-    // offsets, pre/post-rotation and rotation order are not part of it). Computed once: the
-    // default cache keeps its first result until a take change or a copy resets it.
+    // offsets, pre/post-rotation and rotation order are not part of it). Computed once and kept
+    // until a take change or a copy resets the cache, or a transform change
+    // (DefaultTransformsChanged) makes it stale.
     const VgeAMatrix& GetDefaultLocalTransform();
-    // The global matrix of the default values (the parent's first), computed once likewise.
+    // The global matrix of the default values (the parent's first), kept likewise.
     const VgeAMatrix& GetDefaultGlobalTransform();
+    // Makes the default matrices and pivot-set global matrices of this node, and the global ones
+    // of its descendants, stale, so that the next request computes them afresh. Called on a
+    // change of the node's properties (the "Lcl" values among them, through the node's setters
+    // or the properties themselves; a default value written into a curve of the "Default" take
+    // reaches them too), of its rotation order, pivots, offsets, pre- and post-rotation, inherit
+    // type or rotation activity, and of its parent.
+    void DefaultTransformsChanged();
     // The local matrix of the current take at `time`; recomputed only when the take cache is not
     // valid or `time` differs from the cached local time. A missing "T", "R" or "S" curve node
     // leaves that channel's previous values in place.
@@ -263,6 +271,9 @@ public:
     // the same stamp and computes the stamped global parts and matrix from the stamped local
     // parts; with `recursive`, every child too.
     void UpdateGlobalTransform(int stamp, bool recursive = false);
+    // UpdateGlobalTransform(stamp) without the parent lookup, for a caller that knows the parent
+    // (null for a root) and has brought it to `stamp` already.
+    void UpdateGlobalTransformBelow(int stamp, VOxaNode* parent);
     // Writes the stamp (descendants too with `recursive`) without evaluating anything.
     void SetEvaluationStamp(int stamp, bool recursive = false);
     // Stores `matrix` as the stamped global matrix; with inherit type 0 also decomposes it into
@@ -276,10 +287,23 @@ public:
     VOxaStampedTransform& GetStampedTransform() { return mStampedTransform; }
     // Resets both caches (hints zeroed, nothing valid); run on a take change and a copy.
     void ResetTransformCaches();
+    // Finds the current take's "T", "R" and "S" curve nodes once and keeps them for
+    // EvaluateLocalTransform, which then reads them without a lookup by name while that take
+    // stays current. For callers that sample a take at many times and change no curve-node
+    // structure meanwhile (the motion writers); ReleaseTakeChannels, a take change or a copy
+    // ends it. The values evaluated are the same either way.
+    void HoldTakeChannels();
+    void ReleaseTakeChannels();
+    bool IsHoldingTakeChannels() const { return mHeldChannels.mTake != nullptr; }
+    // Process-wide: with `on`, evaluation takes the long way, with held channels ignored, each
+    // channel looked up by name and evaluated by the general curve-node walk, and every rotation
+    // matrix rebuilt from its angles. The results are the same; tests compare the two ways.
+    static void SetReferenceEvaluation(bool on);
 
     // --- Pivot-set global matrices (set 0 or 1; any other index is 1) -----------------------
-    // The set's global matrix at the default values; when it is not valid or `refresh` is true,
-    // the whole tree is recomputed from the topmost ancestor first.
+    // The set's global matrix at the default values; when it is not valid (a transform change
+    // makes it stale, see DefaultTransformsChanged) or `refresh` is true, the whole tree is
+    // recomputed from the topmost ancestor first.
     const VgeAMatrix& GetPivotGlobalMatrix(int set, bool refresh = false);
     // Row 3 of that matrix (w 0).
     VgeTVector& GetPivotGlobalTranslation(VgeTVector& out, int set = 0, bool refresh = false);
@@ -360,6 +384,7 @@ private:
     VOxaTransformCache mTakeCache;
     VOxaTransformCache mDefaultCache;
     VOxaStampedTransform mStampedTransform;
+    VOxaHeldChannels mHeldChannels;
 };
 
 #endif  // OXA_SCENE_VOXA_NODE_H

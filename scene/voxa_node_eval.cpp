@@ -5,7 +5,9 @@
 // Every walk over ancestors or descendants here is iterative, so a chain of any depth evaluates
 // without deep recursion; each node of a walk is computed once per time, stamp or refresh.
 
+#include <atomic>
 #include <cmath>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -14,6 +16,13 @@
 #include "scene/voxa_take_node.h"
 
 namespace {
+
+// The long way of evaluation (VOxaNode::SetReferenceEvaluation).
+std::atomic<bool> sReferenceEvaluation{false};
+
+bool Shortcuts() {
+    return !sReferenceEvaluation.load(std::memory_order_relaxed);
+}
 
 // Half a degree in radians: the spheric rotation is built from half angles.
 const double kHalfRadiansPerDegree = 0.008726646259971648;
@@ -46,14 +55,34 @@ void ApplyLimits(const VOxaTransformSettings& settings, double* t, double* r, do
     ApplyLimit(s, settings.mScalingLimit);
 }
 
+// The XYZ rotation matrix of the angles r (degrees) into the 3x3 part of `out`: copied from
+// `xyz` when the caller has it already (built from the same angles), else computed.
+void XYZRotation(double out[4][4], const double* r, const double (*xyz)[4]) {
+    if (xyz)
+        VgeRMatrixCopy(out, xyz);
+    else
+        VgeEulerVectorToMatrix(out, r);
+}
+
+// The XYZ rotation matrix of the angles r that a cache holds already, or null: a valid local
+// matrix is that rotation when it was built from exactly these angles (bit for bit) and a
+// scaling of exactly 1, by which the rows are multiplied without change.
+const double (*CachedXYZ(const VOxaTransformCache& cache, const double* r))[4] {
+    if (!cache.mLocalValid || !Shortcuts()) return nullptr;
+    const double* s = cache.mLocalScaling;
+    if (!(s[0] == 1.0 && s[1] == 1.0 && s[2] == 1.0)) return nullptr;
+    if (std::memcmp(cache.mLocalRotation, r, 3 * sizeof(double)) != 0) return nullptr;
+    return cache.mLocalMatrix.mData;
+}
+
 // The rotation of the angles r (degrees) as the node applies it: through the rotation evaluator
 // (order, pre- and post-rotation) when rotation is active and its space is not kept for the
-// limits only, else the XYZ rotation of the angles.
+// limits only, else the XYZ rotation of the angles. `xyz` (may be null) is the XYZ matrix of r.
 void EffectiveRotation(double out[4][4], const double* r, const VOxaTransformSettings& settings,
-                       bool rotationActive) {
+                       bool rotationActive, const double (*xyz)[4]) {
     const bool useEvaluator = rotationActive && !settings.mRotationSpaceForLimitOnly;
     if (!useEvaluator) {
-        VgeEulerVectorToMatrix(out, r);
+        XYZRotation(out, r, xyz);
         return;
     }
     const VOxaRotationEvaluator& evaluator = settings.mRotation;
@@ -68,7 +97,7 @@ void EffectiveRotation(double out[4][4], const double* r, const VOxaTransformSet
         const int* axes = kAxes[code >> 1];
         VgeEulerToMatrix(out, r[axes[0]], r[axes[1]], r[axes[2]], code);
     } else {
-        VgeEulerVectorToMatrix(out, r);
+        XYZRotation(out, r, xyz);
     }
     if (evaluator.mFlags & 1) VgeMatrixMultRotation(out, evaluator.mPreRotation.mData, out);
     if (evaluator.mFlags & 2) {
@@ -107,14 +136,15 @@ void ClearRotationPart(double m[4][4]) {
 
 // The global translation tg, rotation rg, scaling sg and matrix of a node from its local values
 // (after limits) and its parent's global parts (null for a root). An inherit type outside 0..2
-// leaves the scaling and the matrix as they were.
+// leaves the scaling and the matrix as they were. `xyz` (may be null) is the XYZ matrix of r.
 void ComposeGlobal(VOxaNodeProperties& properties, const double* t, const double* r, const double* s,
-                   const ParentParts* parent, double* tg, double rg[4][4], double sg[4][4], double m[4][4]) {
+                   const double (*xyz)[4], const ParentParts* parent, double* tg, double rg[4][4],
+                   double sg[4][4], double m[4][4]) {
     const VOxaTransformSettings& settings = properties.GetTransformSettings();
     // "RotationActive" is read from the property itself: its setters (the node's and the limits
     // object's) write the property, so the property is never behind.
     double reff[4][4];
-    EffectiveRotation(reff, r, settings, properties.GetRotationActive());
+    EffectiveRotation(reff, r, settings, properties.GetRotationActive(), xyz);
     double p[3];
     PivotTranslation(p, settings, reff, s);
     VgeVector3Add(p, p, t);
@@ -174,13 +204,30 @@ VFCurveNode* ChildNamed(VFCurveNode* node, const char* name) {
     return node->FindChild(name);
 }
 
-// Reads up to three values of one channel ("T", "R" or "S" under "Transform") of a take, either
-// evaluated at `time` or its curves' default values. A missing channel leaves `out` as it is; a
-// channel with fewer than three values replaces only those it has.
-void ReadChannel(VFCurveNode* transform, const char* name, bool defaults, VTime time, int* hint,
-                 double* out) {
-    VFCurveNode* channel = ChildNamed(transform, name);
+// The "Transform" curve node of a take and its "T", "R" and "S" channels (null when missing).
+VFCurveNode* FindChannels(VOxaTakeNode* take, VFCurveNode* channels[3]) {
+    VFCurveNode* transform = ChildNamed(take ? take->GetVFCurveNode() : nullptr, "Transform");
+    static const char* const kNames[3] = {"T", "R", "S"};
+    for (int i = 0; i < 3; ++i)
+        channels[i] = transform ? ChildNamed(transform, kNames[i]) : nullptr;
+    return transform;
+}
+
+// Reads up to three values of one channel of a take, either evaluated at `time` or its curves'
+// default values. A missing channel leaves `out` as it is; a channel with fewer than three values
+// replaces only those it has.
+void ReadChannel(VFCurveNode* channel, bool defaults, VTime time, double* out) {
     if (!channel) return;
+    if (!defaults && Shortcuts()) {
+        // The common shape first: three plain curves, evaluated without sizing a buffer.
+        double three[3];
+        if (channel->EvaluatePlainLeaves(three, time, nullptr)) {
+            out[0] = three[0];
+            out[1] = three[1];
+            out[2] = three[2];
+            return;
+        }
+    }
     int count = defaults ? channel->GetCurveCount() : channel->GetValueCount();
     if (count <= 0) return;
     double local[16];
@@ -190,21 +237,24 @@ void ReadChannel(VFCurveNode* transform, const char* name, bool defaults, VTime 
         heap.resize((size_t)count);
         values = heap.data();
     }
-    double* end = defaults ? channel->GetDefaultValues(values) : channel->Evaluate(values, time, hint);
+    // No shared search hint: the X, Y and Z curves of a channel have their own key counts (after
+    // key reduction), so one position handed from curve to curve would miss at every step and
+    // turn each lookup into a search. Each curve then starts from its own last position.
+    double* end = defaults ? channel->GetDefaultValues(values) : channel->Evaluate(values, time, nullptr);
     int written = (int)(end - values);
     for (int i = 0; i < 3 && i < written; ++i)
         out[i] = values[i];
 }
 
+void ReadTRS(VFCurveNode* const channels[3], bool defaults, VTime time, VOxaTransformCache& cache) {
+    ReadChannel(channels[0], defaults, time, cache.mLocalTranslation);
+    ReadChannel(channels[1], defaults, time, cache.mLocalRotation);
+    ReadChannel(channels[2], defaults, time, cache.mLocalScaling);
+}
+
 void ReadTRS(VOxaTakeNode* take, bool defaults, VTime time, VOxaTransformCache& cache) {
-    VFCurveNode* transform = ChildNamed(take ? take->GetVFCurveNode() : nullptr, "Transform");
-    if (!transform) return;
-    // No shared search hint: the X, Y and Z curves of a channel have their own key counts (after
-    // key reduction), so one position handed from curve to curve would miss at every step and
-    // turn each lookup into a search. Each curve then starts from its own last position.
-    ReadChannel(transform, "T", defaults, time, nullptr, cache.mLocalTranslation);
-    ReadChannel(transform, "R", defaults, time, nullptr, cache.mLocalRotation);
-    ReadChannel(transform, "S", defaults, time, nullptr, cache.mLocalScaling);
+    VFCurveNode* channels[3];
+    if (FindChannels(take, channels)) ReadTRS(channels, defaults, time, cache);
 }
 
 // The chain of `node` and its ancestors up to (not including) the first one for which `done`
@@ -271,11 +321,14 @@ ParentParts PartsOf(const VOxaTransformCache& cache) {
                        cache.mLocalScaling};
 }
 
-// Builds the stamped local parts from local values (degrees for the rotation).
-void StoreStampedLocal(VOxaStampedTransform& stamped, const double* t, const double* r, const double* s) {
+// Builds the stamped local parts from the local values of a cache (degrees for the rotation).
+void StoreStampedLocal(VOxaStampedTransform& stamped, const VOxaTransformCache& cache) {
+    const double* t = cache.mLocalTranslation;
+    const double* r = cache.mLocalRotation;
+    const double* s = cache.mLocalScaling;
     VgeVector3Copy(stamped.mLocalTranslation, t);
     VgeVector3Copy(stamped.mLocalRotationAngles, r);
-    VgeEulerVectorToMatrix(stamped.mLocalRotation.mData, r);
+    XYZRotation(stamped.mLocalRotation.mData, r, CachedXYZ(cache, r));
     ClearRotationPart(stamped.mLocalScaling.mData);
     VgeMatrixSetDiagonal(stamped.mLocalScaling.mData, s);
 }
@@ -289,6 +342,40 @@ bool IsSetActive(VOxaNode* node, int set) {
 }  // namespace
 
 // ---- Default and per-time evaluation ------------------------------------------------------------
+
+// Drops the default global parts and pivot-set matrices of a node; true when it held any.
+static bool DropDefaultGlobals(VOxaNode* node) {
+    VOxaTransformCache& cache = const_cast<VOxaTransformCache&>(node->GetDefaultTransformCache());
+    bool held = cache.mGlobalValid;
+    cache.mGlobalValid = false;
+    if (VOxaNodeProperties* properties = node->GetNodeProperties()) {
+        VOxaPivotSet& source = properties->GetPivotSet(0);
+        VOxaPivotSet& destination = properties->GetPivotSet(1);
+        held = held || source.mPivotMatrixValid || destination.mPivotMatrixValid;
+        source.mPivotMatrixValid = destination.mPivotMatrixValid = false;
+    }
+    return held;
+}
+
+void VOxaNode::DefaultTransformsChanged() {
+    mDefaultCache.Reset();
+    // A node whose property block is still being made has no children and nothing computed.
+    if (!mProperties) return;
+    DropDefaultGlobals(this);
+    // A node's global parts are computed after its parent's, so a descendant holds them only
+    // below nodes that hold them: the walk stops at the first node without any, and each node
+    // is visited at most once per computation of its parts.
+    std::vector<VOxaNode*> pending;
+    for (int i = GetChildCount() - 1; i >= 0; --i)
+        if (VOxaNode* child = GetChild(i)) pending.push_back(child);
+    while (!pending.empty()) {
+        VOxaNode* node = pending.back();
+        pending.pop_back();
+        if (!DropDefaultGlobals(node)) continue;
+        for (int i = node->GetChildCount() - 1; i >= 0; --i)
+            if (VOxaNode* child = node->GetChild(i)) pending.push_back(child);
+    }
+}
 
 const VgeAMatrix& VOxaNode::GetDefaultLocalTransform() {
     VOxaTransformCache& cache = mDefaultCache;
@@ -314,8 +401,9 @@ const VgeAMatrix& VOxaNode::GetDefaultGlobalTransform() {
         ParentParts parts{};
         if (parent) parts = PartsOf(parent->mDefaultCache);
         ComposeGlobal(*node->mProperties, cache.mLocalTranslation, cache.mLocalRotation, cache.mLocalScaling,
-                      parent ? &parts : nullptr, cache.mGlobalTranslation, cache.mGlobalRotation.mData,
-                      cache.mGlobalScaling.mData, cache.mGlobalMatrix.mData);
+                      CachedXYZ(cache, cache.mLocalRotation), parent ? &parts : nullptr,
+                      cache.mGlobalTranslation, cache.mGlobalRotation.mData, cache.mGlobalScaling.mData,
+                      cache.mGlobalMatrix.mData);
         cache.mGlobalValid = true;
     }
     return mDefaultCache.mGlobalMatrix;
@@ -324,7 +412,12 @@ const VgeAMatrix& VOxaNode::GetDefaultGlobalTransform() {
 const VgeAMatrix& VOxaNode::EvaluateLocalTransform(VTime time) {
     VOxaTransformCache& cache = mTakeCache;
     if (cache.mLocalValid && cache.mLocalTime == time) return cache.mLocalMatrix;
-    ReadTRS(GetCurrentTakeNode(), false, time, cache);
+    VOxaTakeNode* take = GetCurrentTakeNode();
+    if (take && take == mHeldChannels.mTake && Shortcuts()) {
+        if (mHeldChannels.mTransform) ReadTRS(mHeldChannels.mChannels, false, time, cache);
+    } else {
+        ReadTRS(take, false, time, cache);
+    }
     ApplyLimits(mProperties->GetTransformSettings(), cache.mLocalTranslation, cache.mLocalRotation,
                 cache.mLocalScaling);
     VgeMatrixFromTRS(cache.mLocalMatrix.mData, cache.mLocalTranslation, cache.mLocalRotation,
@@ -353,8 +446,9 @@ const VgeAMatrix& VOxaNode::EvaluateGlobalTransform(VTime time) {
             parts = PartsOf(parent->mTakeCache);
         }
         ComposeGlobal(*node->mProperties, cache.mLocalTranslation, cache.mLocalRotation, cache.mLocalScaling,
-                      parent ? &parts : nullptr, cache.mGlobalTranslation, cache.mGlobalRotation.mData,
-                      cache.mGlobalScaling.mData, cache.mGlobalMatrix.mData);
+                      CachedXYZ(cache, cache.mLocalRotation), parent ? &parts : nullptr,
+                      cache.mGlobalTranslation, cache.mGlobalRotation.mData, cache.mGlobalScaling.mData,
+                      cache.mGlobalMatrix.mData);
         cache.mGlobalTime = time;
         cache.mGlobalValid = true;
     }
@@ -363,7 +457,26 @@ const VgeAMatrix& VOxaNode::EvaluateGlobalTransform(VTime time) {
 
 void VOxaNode::ResetTransformCaches() {
     mTakeCache.Reset();
-    mDefaultCache.Reset();
+    // The descendants' default global parts go too, so that they are never held below a node
+    // that does not hold its own.
+    DefaultTransformsChanged();
+    ReleaseTakeChannels();
+}
+
+void VOxaNode::HoldTakeChannels() {
+    VOxaTakeNode* take = GetCurrentTakeNode();
+    mHeldChannels = VOxaHeldChannels();
+    if (!take) return;
+    mHeldChannels.mTransform = FindChannels(take, mHeldChannels.mChannels);
+    mHeldChannels.mTake = take;
+}
+
+void VOxaNode::ReleaseTakeChannels() {
+    mHeldChannels = VOxaHeldChannels();
+}
+
+void VOxaNode::SetReferenceEvaluation(bool on) {
+    sReferenceEvaluation.store(on, std::memory_order_relaxed);
 }
 
 // ---- Stamp-driven evaluation ----------------------------------------------------------------
@@ -372,14 +485,10 @@ void VOxaNode::UpdateLocalTRS(VTime time, bool recursive) {
     auto fill = [time](VOxaNode* node, VOxaNode*) {
         if (node->GetCurrentTakeNode() != node->GetDefaultTakeNode()) {
             node->EvaluateLocalTransform(time);
-            const VOxaTransformCache& c = node->mTakeCache;
-            StoreStampedLocal(node->mStampedTransform, c.mLocalTranslation, c.mLocalRotation,
-                              c.mLocalScaling);
+            StoreStampedLocal(node->mStampedTransform, node->mTakeCache);
         } else {
             node->GetDefaultLocalTransform();
-            const VOxaTransformCache& c = node->mDefaultCache;
-            StoreStampedLocal(node->mStampedTransform, c.mLocalTranslation, c.mLocalRotation,
-                              c.mLocalScaling);
+            StoreStampedLocal(node->mStampedTransform, node->mDefaultCache);
         }
     };
     if (recursive)
@@ -391,8 +500,7 @@ void VOxaNode::UpdateLocalTRS(VTime time, bool recursive) {
 void VOxaNode::UpdateLocalTRSFromDefault(bool recursive) {
     auto fill = [](VOxaNode* node, VOxaNode*) {
         node->GetDefaultLocalTransform();
-        const VOxaTransformCache& c = node->mDefaultCache;
-        StoreStampedLocal(node->mStampedTransform, c.mLocalTranslation, c.mLocalRotation, c.mLocalScaling);
+        StoreStampedLocal(node->mStampedTransform, node->mDefaultCache);
     };
     if (recursive)
         ForSubtree(this, fill);
@@ -415,7 +523,10 @@ static void ComputeStampedGlobal(VOxaNode* node, VOxaNode* parent) {
         parts = ParentParts{ps.mGlobalMatrix.mData, ps.mGlobalRotation.mData, ps.mGlobalScaling.mData,
                             parentScaling};
     }
-    ComposeGlobal(*node->GetNodeProperties(), st.mLocalTranslation, st.mLocalRotationAngles, s,
+    // The XYZ matrix of the angles, when the cache they came from holds it.
+    const double(*xyz)[4] = CachedXYZ(node->GetTakeTransformCache(), st.mLocalRotationAngles);
+    if (!xyz) xyz = CachedXYZ(node->GetDefaultTransformCache(), st.mLocalRotationAngles);
+    ComposeGlobal(*node->GetNodeProperties(), st.mLocalTranslation, st.mLocalRotationAngles, s, xyz,
                   parent ? &parts : nullptr, st.mGlobalTranslation, st.mGlobalRotation.mData,
                   st.mGlobalScaling.mData, st.mGlobalMatrix.mData);
 }
@@ -440,6 +551,12 @@ void VOxaNode::UpdateGlobalTransform(int stamp, bool recursive) {
         ForSubtree(this, update);
     else
         update(this, nullptr);
+}
+
+void VOxaNode::UpdateGlobalTransformBelow(int stamp, VOxaNode* parent) {
+    if (mStampedTransform.mStamp == stamp) return;
+    mStampedTransform.mStamp = stamp;
+    ComputeStampedGlobal(this, parent);
 }
 
 void VOxaNode::SetEvaluationStamp(int stamp, bool recursive) {

@@ -185,6 +185,11 @@ VOxaNode* OwnerNodeOf(VPlug* plug) {
 }  // namespace
 
 bool VOxaNodeProperties::ConnectNotify(int event, VPlug* plug, VPlug* other) {
+    // A changed value (the "Lcl" values, pivots, order, limits...) or a changed parent moves the
+    // default transforms.
+    if (event == ePropertyValueChanged && mOwnerNode) mOwnerNode->DefaultTransformsChanged();
+    if ((event == ePlugConnectedSrc || event == ePlugDisconnectedSrc) && plug == this)
+        if (VOxaNode* child = OwnerNodeOf(other)) child->DefaultTransformsChanged();
     if (plug == this && mOwnerNode) {
         VOxaNode* otherNode = OwnerNodeOf(other);
         switch (event) {

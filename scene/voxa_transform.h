@@ -6,6 +6,9 @@
 #include "base/vge_matrix.h"
 #include "base/vtime.h"
 
+class VFCurveNode;
+class VOxaTakeNode;
+
 // One evaluation cache of a node (a node has two: the current take's and the default take's).
 // The local TRS are the values after limits (rotation in degrees). Construction and Reset clear
 // the valid bytes; the values stay as they are. (Curve lookups start from each curve's own last
@@ -26,6 +29,15 @@ struct VOxaTransformCache {
 
     // Clears both valid bytes.
     void Reset() { mLocalValid = mGlobalValid = false; }
+};
+
+// The "Transform" curve node of one take of a node and its "T", "R" and "S" channels, found once
+// by VOxaNode::HoldTakeChannels so that evaluation at many times does not look them up by name
+// at each. `mTake` is the take they belong to (null: nothing held); a missing node is null.
+struct VOxaHeldChannels {
+    const VOxaTakeNode* mTake = nullptr;
+    VFCurveNode* mTransform = nullptr;
+    VFCurveNode* mChannels[3] = {nullptr, nullptr, nullptr};
 };
 
 // The transform of a node in the stamp-driven evaluation: the local parts (filled by

@@ -234,6 +234,57 @@ const VgeAMatrix& VOxaMotionSupport::GlobalMatrix(VOxaNode* node) {
     return node->GetGlobalTransform();
 }
 
+// ---- VOxaMotionSampler ---------------------------------------------------------------------------
+
+VOxaMotionSampler::VOxaMotionSampler(VOxaNode* root) : mRoot(root) {
+    if (!root) return;
+    // Each node before its children, children in index order: the order of the recursive pass.
+    std::vector<std::pair<VOxaNode*, int>> pending{{root, -1}};
+    while (!pending.empty()) {
+        VOxaNode* node = pending.back().first;
+        const int parent = pending.back().second;
+        pending.pop_back();
+        const int index = (int)mNodes.size();
+        mNodes.push_back(node);
+        mParents.push_back(parent);
+        mIndex.emplace(node, index);
+        node->HoldTakeChannels();
+        for (int i = node->GetChildCount() - 1; i >= 0; --i)
+            if (VOxaNode* child = node->GetChild(i)) pending.emplace_back(child, index);
+    }
+}
+
+const VgeAMatrix& VOxaMotionSampler::GlobalMatrix(VOxaNode* node) {
+    auto found = mIndex.find(node);
+    if (found == mIndex.end()) return VOxaMotionSupport::GlobalMatrix(node);
+    // The node and its ancestors up to the first one at stamp 1 (the root is), then downwards.
+    mChain.clear();
+    for (int i = found->second; i >= 0 && mNodes[(size_t)i]->GetStampedTransform().mStamp != 1;
+         i = mParents[(size_t)i])
+        mChain.push_back(i);
+    for (size_t k = mChain.size(); k-- > 0;) {
+        const int i = mChain[k];
+        const int parent = mParents[(size_t)i];
+        mNodes[(size_t)i]->UpdateGlobalTransformBelow(1, parent >= 0 ? mNodes[(size_t)parent] : nullptr);
+    }
+    return node->GetGlobalTransform();
+}
+
+VOxaMotionSampler::~VOxaMotionSampler() {
+    for (VOxaNode* node : mNodes)
+        node->ReleaseTakeChannels();
+}
+
+void VOxaMotionSampler::Evaluate(VTime time) {
+    if (!mRoot) return;
+    for (VOxaNode* node : mNodes) {
+        node->UpdateLocalTRS(time, false);
+        node->SetEvaluationStamp(0, false);
+    }
+    mRoot->SetGlobalTransform(VgeAMatrix());
+    mRoot->SetEvaluationStamp(1, false);
+}
+
 // ---- VOxaReaderMotionBase ------------------------------------------------------------------------
 
 VOxaReaderMotionBase::VOxaReaderMotionBase(VOxaSdkManager* manager) : VOxaReader(manager) {}
@@ -603,6 +654,7 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
         return false;
     }
     VOxaMotionSupport::PrepareHierarchy(root);
+    VOxaMotionSampler sampler(root);
 
     std::vector<VOxaNode*> markers;
     VOxaMotionSupport::CollectMarkedNodes(root, markers);
@@ -633,9 +685,9 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
     VgeTVector* p = static_cast<VgeTVector*>(points.GetBaseArray());
     for (int f = 1; f <= frameCount && ok; ++f) {
         options->Progress("Writing animation frames", (float)((double)f * 100.0 / frameCount));
-        VOxaMotionSupport::EvaluateHierarchy(root, time);
+        sampler.Evaluate(time);
         for (int k = 0; k < markerCount; ++k) {
-            const VgeAMatrix& m = VOxaMotionSupport::GlobalMatrix(markers[(size_t)k]);
+            const VgeAMatrix& m = sampler.GlobalMatrix(markers[(size_t)k]);
             double w = 0.0;
             VFCurve* curve = occlusion[(size_t)k];
             if (!gapsValid && curve && curve->Evaluate(time, &hints[(size_t)k]) > 0.5f) w = 1.0;

@@ -2,6 +2,7 @@
 #define OXA_FORMATS_MOTION_VOXA_MOTION_BASE_H
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "base/varray.h"
@@ -236,6 +237,34 @@ struct VOxaMotionSupport {
     // subtree and 1 on the root: afterwards `GlobalMatrix` brings a node up to date.
     static void EvaluateHierarchy(VOxaNode* root, VTime time);
     static const VgeAMatrix& GlobalMatrix(VOxaNode* node);
+};
+
+// The frame-after-frame sampling of a writer's subtree, with the results of
+// VOxaMotionSupport::EvaluateHierarchy: the subtree's nodes are listed once and each holds its
+// current take's channels (VOxaNode::HoldTakeChannels) for the sampler's life, so a frame costs
+// no walk over the hierarchy and no channel lookup by name. The subtree's structure and curve
+// nodes must not change while the sampler lives (the writers only read the scene).
+class VOxaMotionSampler {
+public:
+    explicit VOxaMotionSampler(VOxaNode* root);
+    // Releases the held channels.
+    ~VOxaMotionSampler();
+    VOxaMotionSampler(const VOxaMotionSampler&) = delete;
+    VOxaMotionSampler& operator=(const VOxaMotionSampler&) = delete;
+
+    // EvaluateHierarchy(root, time): the local transforms at `time`, the identity on the root,
+    // stamps 0 on the subtree and 1 on the root. VOxaMotionSupport::GlobalMatrix then brings a
+    // node up to date.
+    void Evaluate(VTime time);
+    // After Evaluate: VOxaMotionSupport::GlobalMatrix(node), with the parents known from the list.
+    const VgeAMatrix& GlobalMatrix(VOxaNode* node);
+
+private:
+    VOxaNode* mRoot;
+    std::vector<VOxaNode*> mNodes;  // the subtree, each node before its children
+    std::vector<int> mParents;      // the index of each node's parent, -1 for the root
+    std::unordered_map<const VOxaNode*, int> mIndex;
+    std::vector<int> mChain;
 };
 
 #endif  // OXA_FORMATS_MOTION_VOXA_MOTION_BASE_H

@@ -529,24 +529,42 @@ bool VTextFile::WriteChar(char c) {
     return Write(&c, 1);
 }
 
+char* VTextFile::OutputRoom(size_t size) {
+    if (!mOutput.IsOpen() || size > kOutputBlock) return nullptr;
+    if (mOutLen + size > kOutputBlock) FlushOutput();
+    return mOutBuffer + mOutLen;
+}
+
+// The number writers format straight into the output buffer when it has room for the longest
+// text (and its terminating NUL), else through a buffer of that size.
 bool VTextFile::WriteInt(long long value) {
     char buffer[32];
+    if (char* out = OutputRoom(sizeof buffer)) {
+        mOutLen += (size_t)VFormatInt(out, sizeof buffer, value);
+        return !mWriteFailed;
+    }
     const int n = VFormatInt(buffer, sizeof buffer, value);
     return Write(buffer, (size_t)n);
 }
 
 bool VTextFile::WriteG(double value, int precision) {
     char buffer[64];
-    int n = VFormatDoubleG(buffer, sizeof buffer, value, precision);
+    char* out = OutputRoom(sizeof buffer);
+    int n = VFormatDoubleG(out ? out : buffer, sizeof buffer, value, precision);
     if (n >= (int)sizeof buffer) n = (int)sizeof buffer - 1;
-    return Write(buffer, (size_t)n);
+    if (!out) return Write(buffer, (size_t)n);
+    mOutLen += (size_t)n;
+    return !mWriteFailed;
 }
 
 bool VTextFile::WriteFixed(double value, int decimals) {
     char buffer[400];
-    int n = VFormatDoubleFixed(buffer, sizeof buffer, value, decimals);
+    char* out = OutputRoom(sizeof buffer);
+    int n = VFormatDoubleFixed(out ? out : buffer, sizeof buffer, value, decimals);
     if (n >= (int)sizeof buffer) n = (int)sizeof buffer - 1;
-    return Write(buffer, (size_t)n);
+    if (!out) return Write(buffer, (size_t)n);
+    mOutLen += (size_t)n;
+    return !mWriteFailed;
 }
 
 namespace {

@@ -163,6 +163,9 @@ private:
     bool FillInput();
     void EmptyLine();
     bool FlushOutput();
+    // `size` bytes of room at the end of the output buffer (flushed first when needed); null
+    // when no file is open for writing or `size` exceeds the buffer.
+    char* OutputRoom(size_t size);
     bool RestOfLineIs(const char* word) const;
     static void BuildTable(bool* table, const char* set);
 

@@ -264,6 +264,20 @@ TEST_F(scene_NodeEval, InheritTypes) {
     child->UpdateGlobalTransform(7);
 }
 
+TEST_F(scene_NodeEval, UnknownInheritTypeLeavesTheMatrixAsItWas) {
+    VOxaNode* node = Make("Unknown");
+    node->SetLclTranslation(VgeTVector(1, 2, 3, 0));
+    const VgeAMatrix before = node->GetDefaultGlobalTransform();
+    node->SetTransformInheritType((ETransformInheritType)3);
+    node->SetLclTranslation(VgeTVector(7, 8, 9, 0));
+    // Computed afresh after the change, but an inherit type outside 0..2 writes no matrix.
+    const VgeAMatrix& after = node->GetDefaultGlobalTransform();
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(after[r][c], before[r][c]) << r << c;
+    EXPECT_EQ(node->GetDefaultLocalTransform()[3][0], 7.0);
+}
+
 TEST_F(scene_NodeEval, LimitsClampMinimumFirst) {
     VOxaNode* node = Make("Limited");
     VOxaNodeProperties* p = node->GetNodeProperties();
@@ -369,7 +383,7 @@ TEST_F(scene_NodeEval, CachedFreshAndStampedAgree) {
                1e-7);
 }
 
-TEST_F(scene_NodeEval, CachesClearedOnlyByTakeChangeAndCopy) {
+TEST_F(scene_NodeEval, TakeCacheClearedOnlyByTakeChangeAndCopy) {
     VOxaNode* node = Make("Cached");
     Xf u;
     u.t[0] = 1;
@@ -378,9 +392,9 @@ TEST_F(scene_NodeEval, CachesClearedOnlyByTakeChangeAndCopy) {
     node->EvaluateGlobalTransform(VTime(0));
     VFCurve* x = node->GetDefaultTakeNode()->GetTranslationX();
     x->SetDefaultValue(4.0f);
-    // The default cache keeps its first result; so does the take cache at the same time.
-    EXPECT_EQ(node->GetDefaultGlobalTransform()[3][0], 1.0);
-    EXPECT_EQ(node->GetDefaultLocalTransform()[3][0], 1.0);
+    // The default cache follows the change; the take cache keeps its result at the same time.
+    EXPECT_EQ(node->GetDefaultGlobalTransform()[3][0], 4.0);
+    EXPECT_EQ(node->GetDefaultLocalTransform()[3][0], 4.0);
     EXPECT_EQ(node->EvaluateGlobalTransform(VTime(0))[3][0], 1.0);
     node->SetCurrentTakeNode("Default");
     EXPECT_EQ(node->GetDefaultGlobalTransform()[3][0], 4.0);
@@ -466,9 +480,9 @@ TEST_F(scene_NodeEval, PivotSetGlobalMatrices) {
                           local(VgeTVector(4, 0, 0, 0).mData, cr, 1, zero, zero));
     ExpectSame(child->GetPivotGlobalMatrix(0), plain, "set 0");
 
-    // The cached matrix stays until a refresh is asked for.
+    // A transform change makes the cached matrix stale: the next request computes it afresh.
     parent->SetLclTranslation(VgeTVector(-1, 2, 3, 0));
-    EXPECT_NEAR(child->GetPivotGlobalMatrix(0)[3][0], plain.m[0][3], 1e-9);
+    EXPECT_NEAR(child->GetPivotGlobalMatrix(0)[3][0], plain.m[0][3] - 2.0, 1e-9);
     EXPECT_NEAR(child->GetPivotGlobalMatrix(0, true)[3][0], plain.m[0][3] - 2.0, 1e-9);
 }
 

@@ -7,6 +7,7 @@
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
 #include "formats/motion/bvh/voxa_file_biovision.h"
+#include "formats/motion/voxa_motion_base.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node.h"
@@ -235,6 +236,8 @@ bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
 
     CollectNodes(root);
     root->ConvertPivotAnimationAt30Fps();
+    // Every frame evaluates each joint: their channels are found once.
+    const VOxaMotionSampler sampler(root);
 
     bool ok = WriteHierarchy();
     const int frames = motion->GetFrameCount();

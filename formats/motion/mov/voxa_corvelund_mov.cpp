@@ -266,17 +266,18 @@ bool VOxaWriterCorvelundMov::Write(VOxaScene* scene, VStreamOptions* streamOptio
     if (!root) return DropWrite(eUNIDENTIFIED_ERROR);
     std::vector<VOxaNode*> objects;
     VOxaMotionSupport::CollectMarkedNodes(root, objects);
+    VOxaMotionSampler sampler(root);
     const int n = options->GetFrameCount();
     VTime time = options->GetStartTime();
     const VTime period = options->GetFramePeriod();
     bool ok = true;
     for (int f = 0; f < n && ok; ++f, time += period) {
         if (f % 64 == 0) options->Progress("Writing MOV animation frames", (float)((double)f * 100.0 / n));
-        VOxaMotionSupport::EvaluateHierarchy(root, time);
+        sampler.Evaluate(time);
         mFile->WriteG(time.GetSecondDouble());
         mFile->WriteChar('\t');
         for (VOxaNode* object : objects) {
-            const VgeAMatrix& m = VOxaMotionSupport::GlobalMatrix(object);
+            const VgeAMatrix& m = sampler.GlobalMatrix(object);
             for (int g = 0; g < 3; ++g) {
                 if (!present[g]) continue;
                 const VgeTVector v = g == 0 ? m.GetT() : g == 1 ? m.GetR() : m.GetS();

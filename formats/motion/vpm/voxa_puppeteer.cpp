@@ -270,6 +270,7 @@ bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions)
     const VTime period = options->GetFramePeriod();
     std::vector<VOxaNode*> nodes;
     VOxaMotionSupport::CollectMarkedNodes(root, nodes);
+    VOxaMotionSampler sampler(root);
     const size_t count = nodes.size();
 
     // Translation and rotation of every node at every frame, frame after frame.
@@ -289,9 +290,9 @@ bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions)
     }
     for (int f = 0; f < n; ++f, time += period) {
         options->Progress("Computing VPM animation frames", (float)((double)f * 50.0 / n));
-        VOxaMotionSupport::EvaluateHierarchy(root, time);
+        sampler.Evaluate(time);
         for (size_t k = 0; k < count; ++k) {
-            const VgeAMatrix& m = VOxaMotionSupport::GlobalMatrix(nodes[k]);
+            const VgeAMatrix& m = sampler.GlobalMatrix(nodes[k]);
             Sample& sample = buffer[(size_t)f * count + k];
             sample.mTranslation = m.GetT();
             sample.mRotation = m.GetR();

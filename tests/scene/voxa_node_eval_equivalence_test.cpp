@@ -1,0 +1,225 @@
+// The writers' sampling against the long way of evaluation on random scenes: two copies of a
+// scene built from one seed (rotation orders, active rotation, pivots, offsets, pre- and
+// post-rotation, inherit types, limits, keyed and layered takes, nodes left on the default take),
+// one evaluated with VOxaNode::SetReferenceEvaluation and the recursive hierarchy passes, the
+// other through VOxaMotionSampler with held channels. Every local, global and stamped matrix
+// agrees bit for bit at every frame.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "animation/fcurve.h"
+#include "animation/fcurve_node.h"
+#include "formats/motion/voxa_motion_base.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_node_properties.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_node.h"
+
+namespace {
+
+constexpr int kNodes = 14;
+constexpr int kFrames = 45;
+
+VTime FrameTime(int frame) {
+    return VTime(VTime::kOneSecond * frame / 30);
+}
+
+struct RandomScene {
+    VOxaNode* root = nullptr;
+    std::vector<VOxaNode*> nodes;  // root first
+};
+
+void KeyCurve(VFCurve* curve, std::mt19937& random, double base, double spread) {
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    const int keys = (int)(random() % 7);
+    int frame = 0;
+    for (int k = 0; k < keys; ++k) {
+        frame += 1 + (int)(random() % 12);
+        VFCurveKey key;
+        key.Set(FrameTime(frame), (float)(base + spread * unit(random)),
+                k % 3 == 0 ? VFCurveKey::eInterpolationLinear : VFCurveKey::eInterpolationCubic);
+        curve->KeyAdd(FrameTime(frame), key);
+    }
+}
+
+VgeTVector RandomVector(std::mt19937& random, double spread) {
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    return VgeTVector(spread * unit(random), spread * unit(random), spread * unit(random), 0.0);
+}
+
+// The transform settings of one node: each kind present on some nodes only.
+void RandomSettings(VOxaNode* node, std::mt19937& random) {
+    node->SetRotationOrder(0, (ERotationOrder)(random() % 7));
+    if (random() % 2) node->SetRotationActive(true);
+    if (random() % 3 == 0) node->SetUseRotationSpaceForLimitOnly(0, true);
+    if (random() % 2) node->SetRotationPivot(0, RandomVector(random, 3.0));
+    if (random() % 3 == 0) node->SetScalingPivot(0, RandomVector(random, 2.0));
+    if (random() % 3 == 0) node->SetRotationOffset(0, RandomVector(random, 2.0));
+    if (random() % 3 == 0) node->SetScalingOffset(0, RandomVector(random, 1.0));
+    if (random() % 2) node->SetPreRotation(0, RandomVector(random, 60.0));
+    if (random() % 3 == 0) node->SetPostRotation(0, RandomVector(random, 60.0));
+    node->SetTransformInheritType((ETransformInheritType)(random() % 3));
+    if (random() % 3 == 0) {
+        VOxaNodeProperties* p = node->GetNodeProperties();
+        p->SetTranslationMax(VgeTVector(1.5, 2.0, 0.5, 0));
+        p->SetTranslationMaxX(true);
+        p->SetRotationMin(VgeTVector(-20, -30, -10, 0));
+        p->SetRotationMinY(true);
+        p->SetRotationMinZ(true);
+        p->SetScalingMin(VgeTVector(0.9, 0.8, 0.95, 0));
+        p->SetScalingMinX(true);
+        node->UpdatePivotsFromProperties();
+    }
+    node->SetLclTranslation(RandomVector(random, 4.0));
+    node->SetLclRotation(RandomVector(random, 45.0));
+    if (random() % 3 == 0) node->SetLclScaling(VgeTVector(1.25, 0.75, 1.0, 0.0));
+}
+
+// A take "Take1" made current with keys on some curves; the scaling often stays exactly 1.
+// Some rotations carry a second layer, some interpolate in quaternions.
+void RandomTake(VOxaNode* node, std::mt19937& random) {
+    node->AddTakeNode("Take1");
+    node->SetCurrentTakeNode("Take1");
+    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    VFCurve* t[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
+    VFCurve* r[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+    VFCurve* s[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
+    for (int a = 0; a < 3; ++a) {
+        KeyCurve(t[a], random, 0.0, 5.0);
+        KeyCurve(r[a], random, 0.0, 170.0);
+        if (random() % 3 == 0) KeyCurve(s[a], random, 1.0, 0.5);
+    }
+    VFCurveNode* rotation = take->GetVFCurveNode()->FindChild("Transform/R");
+    if (!rotation) return;
+    if (random() % 4 == 0) {
+        rotation->CreateLayerAt(1);
+        if (VFCurveNode* layer = rotation->GetNextLayer()) {
+            layer->CreateFCurves();
+            for (int a = 0; a < layer->GetCount(); ++a)
+                if (VFCurve* curve = layer->Get(a)->FCurveGet()) KeyCurve(curve, random, 0.0, 40.0);
+        }
+    }
+    if (random() % 5 == 0) rotation->SetQuaternionInterpolation(true);
+}
+
+RandomScene Build(VOxaSdkManager* manager, unsigned seed) {
+    std::mt19937 random(seed);
+    RandomScene scene;
+    for (int i = 0; i < kNodes; ++i) {
+        VOxaNode* node = manager->CreateNode(("N" + std::to_string(seed) + "_" + std::to_string(i)).c_str());
+        if (i > 0) scene.nodes[random() % scene.nodes.size()]->AddChild(node);
+        scene.nodes.push_back(node);
+        RandomSettings(node, random);
+        // A few nodes keep only the default take.
+        if (random() % 4 != 0) RandomTake(node, random);
+    }
+    scene.root = scene.nodes[0];
+    return scene;
+}
+
+void ExpectSame(const VgeAMatrix& a, const VgeAMatrix& b, const std::string& what) {
+    ASSERT_EQ(std::memcmp(a.mData, b.mData, sizeof a.mData), 0) << what;
+}
+
+class NodeEvalEquivalence : public ::testing::Test {
+protected:
+    void SetUp() override { mManager = VOxaSdkManager::Create(); }
+    void TearDown() override {
+        VOxaNode::SetReferenceEvaluation(false);
+        delete mManager;
+    }
+    VOxaSdkManager* mManager = nullptr;
+};
+
+}  // namespace
+
+TEST_F(NodeEvalEquivalence, SamplerMatchesTheLongWayOnRandomScenes) {
+    for (unsigned seed = 1; seed <= 25; ++seed) {
+        RandomScene reference = Build(mManager, seed);
+        RandomScene sampled = Build(mManager, seed);
+        VOxaMotionSampler sampler(sampled.root);
+        std::mt19937 order(seed);
+        std::vector<int> asked(kNodes);
+        for (int i = 0; i < kNodes; ++i)
+            asked[(size_t)i] = i;
+        for (int frame = 0; frame < kFrames; ++frame) {
+            // Frames in order, with a step back now and then.
+            const VTime time = FrameTime(frame % 10 == 9 ? frame - 5 : frame);
+            std::shuffle(asked.begin(), asked.end(), order);
+            const std::string at = "seed " + std::to_string(seed) + " frame " + std::to_string(frame);
+
+            VOxaNode::SetReferenceEvaluation(true);
+            VOxaMotionSupport::EvaluateHierarchy(reference.root, time);
+            std::vector<VgeAMatrix> stamped(kNodes);
+            for (int i : asked)
+                stamped[(size_t)i] = VOxaMotionSupport::GlobalMatrix(reference.nodes[(size_t)i]);
+
+            VOxaNode::SetReferenceEvaluation(false);
+            sampler.Evaluate(time);
+            for (int i : asked)
+                ExpectSame(sampler.GlobalMatrix(sampled.nodes[(size_t)i]), stamped[(size_t)i],
+                           at + " stamped node " + std::to_string(i));
+
+            for (int i : asked) {
+                VOxaNode::SetReferenceEvaluation(true);
+                const VgeAMatrix local = reference.nodes[(size_t)i]->EvaluateLocalTransform(time);
+                const VgeAMatrix global = reference.nodes[(size_t)i]->EvaluateGlobalTransform(time);
+                VOxaNode::SetReferenceEvaluation(false);
+                ExpectSame(sampled.nodes[(size_t)i]->EvaluateLocalTransform(time), local,
+                           at + " local node " + std::to_string(i));
+                ExpectSame(sampled.nodes[(size_t)i]->EvaluateGlobalTransform(time), global,
+                           at + " global node " + std::to_string(i));
+            }
+        }
+        for (int i = 0; i < kNodes; ++i) {
+            VOxaNode::SetReferenceEvaluation(true);
+            const VgeAMatrix global = reference.nodes[(size_t)i]->GetDefaultGlobalTransform();
+            VOxaNode::SetReferenceEvaluation(false);
+            ExpectSame(sampled.nodes[(size_t)i]->GetDefaultGlobalTransform(), global,
+                       "seed " + std::to_string(seed) + " default global node " + std::to_string(i));
+        }
+    }
+}
+
+TEST_F(NodeEvalEquivalence, HeldChannelsFollowTheCurrentTakeAndEndWithIt) {
+    RandomScene scene = Build(mManager, 99);
+    VOxaNode* node = nullptr;
+    for (VOxaNode* n : scene.nodes)
+        if (n->GetCurrentTakeNodeIndex() > 0) node = n;
+    ASSERT_NE(node, nullptr);
+    node->HoldTakeChannels();
+    EXPECT_TRUE(node->IsHoldingTakeChannels());
+    const VgeAMatrix onTake = node->EvaluateLocalTransform(FrameTime(7));
+
+    // Back on the default take the held channels of "Take1" are not read: the default values
+    // are, exactly as for a node that holds nothing.
+    node->SetCurrentTakeNode(0);
+    EXPECT_FALSE(node->IsHoldingTakeChannels());
+    const VgeAMatrix onDefault = node->EvaluateLocalTransform(FrameTime(7));
+    VOxaNode::SetReferenceEvaluation(true);
+    node->ResetTransformCaches();
+    const VgeAMatrix longWay = node->EvaluateLocalTransform(FrameTime(7));
+    VOxaNode::SetReferenceEvaluation(false);
+    ExpectSame(onDefault, longWay, "default take");
+
+    // Held again on "Take1": the same matrix as before.
+    node->SetCurrentTakeNode("Take1");
+    node->HoldTakeChannels();
+    EXPECT_TRUE(node->IsHoldingTakeChannels());
+    ExpectSame(node->EvaluateLocalTransform(FrameTime(7)), onTake, "take again");
+    node->ReleaseTakeChannels();
+    EXPECT_FALSE(node->IsHoldingTakeChannels());
+
+    // The sampler holds every node of its subtree while it lives.
+    {
+        VOxaMotionSampler sampler(scene.root);
+        for (VOxaNode* n : scene.nodes)
+            EXPECT_EQ(n->IsHoldingTakeChannels(), n->GetCurrentTakeNode() != nullptr) << n->GetName();
+    }
+    for (VOxaNode* n : scene.nodes)
+        EXPECT_FALSE(n->IsHoldingTakeChannels()) << n->GetName();
+}
