@@ -890,4 +890,10 @@ TEST(c3d_seeds, WriteWhenAsked) {
                 b.Build());
         }
     }
+    // A trial whose parameters give a length beyond the header's 16 bits, over a few frames.
+    Builder b = LongTrial(40);
+    b.records.push_back(Ints("ACTUAL_START_FIELD", Field(1), 2));
+    b.records.push_back(Ints("ACTUAL_END_FIELD", Field(70000), 2));
+    b.records.push_back(Float("FRAMES", 70000, 1));
+    WriteFile(std::string(dir) + "/long_trial.c3d", b.Build());
 }
