@@ -175,6 +175,37 @@ TEST(dxf_file, TellAndSeekPutGroupsBack) {
     std::filesystem::remove(path);
 }
 
+TEST(dxf_file, LineNumbersOfPositions) {
+    std::string text;
+    for (int i = 0; i < 20000; ++i)
+        text += " 10\n" + std::to_string(i) + "\n";
+    VDxfGroupReader memory;
+    memory.OpenMemory(text.data(), text.size());
+    EXPECT_EQ(memory.LineAt(0), 1);
+    EXPECT_EQ(memory.LineAt(3), 1);  // the line end of line 1
+    EXPECT_EQ(memory.LineAt(4), 2);
+    EXPECT_EQ(memory.LineAt((int64_t)text.size() - 1), 40000);
+    EXPECT_EQ(memory.LineAt((int64_t)text.size() + 100), 40001);  // past the end: after the last
+
+    // A file counts the same over several blocks, and the reading goes on where it stood.
+    std::string path = (std::filesystem::temp_directory_path() / "dxf_file_test_lines.dxf").string();
+    std::ofstream(path, std::ios::binary) << text;
+    VDxfGroupReader file;
+    ASSERT_TRUE(file.OpenFile(path.c_str()));
+    for (int i = 0; i < 15000; ++i)
+        ASSERT_TRUE(Read(file).ok);
+    const int64_t here = file.Tell();
+    EXPECT_EQ(file.LineAt(here), 30001);
+    EXPECT_EQ(file.LineAt((int64_t)text.size() - 1), 40000);
+    EXPECT_EQ(file.Tell(), here);
+    for (int i = 15000; i < 20000; ++i)
+        ASSERT_EQ(Read(file).value, std::to_string(i));
+    EXPECT_FALSE(Read(file).ok);
+    EXPECT_TRUE(file.Close());
+    EXPECT_EQ(file.LineAt(5), 1);  // closed
+    std::filesystem::remove(path);
+}
+
 TEST(dxf_file, NumbersParseAsCDoesWhateverTheLocale) {
     std::setlocale(LC_NUMERIC, "de_DE.UTF-8");  // may be absent; the C locale is then kept
     double v = 0;
