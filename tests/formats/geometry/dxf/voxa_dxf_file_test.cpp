@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -217,6 +218,12 @@ TEST(dxf_file, NumbersParseAsCDoesWhateverTheLocale) {
     EXPECT_EQ(v, -0.5);
     EXPECT_TRUE(DxfParseReal("0x1p3", v));
     EXPECT_EQ(v, 8.0);
+    // More digits than the quick path takes: the value strtod gives.
+    for (const char* text :
+         {"1234567890123456789012345", "0.1234567890123456789012345", "98765432109876543210.5"}) {
+        EXPECT_TRUE(DxfParseReal(text, v));
+        EXPECT_EQ(v, std::strtod(text, nullptr)) << text;
+    }
     EXPECT_TRUE(DxfParseReal("1e999", v));
     EXPECT_TRUE(std::isinf(v));
     v = 7;
@@ -280,6 +287,17 @@ TEST(dxf_file, RgbToColourNumber) {
     EXPECT_EQ(DxfColorToAci(0.7, 0.7, 0.7), 253);
     EXPECT_EQ(DxfColorToAci(0.9, 0.9, 0.9), 254);
     EXPECT_EQ(DxfColorToAci(0.95, 0.95, 0.95), 255);
+    // A mean on a limit belongs to the brighter step.
+    EXPECT_EQ(DxfColorToAci(0.53, 0.53, 0.53), 252);
+    EXPECT_EQ(DxfColorToAci(0.66, 0.66, 0.66), 253);
+    EXPECT_EQ(DxfColorToAci(0.93, 0.93, 0.93), 255);
+    // The other exact colours.
+    EXPECT_EQ(DxfColorToAci(1, 1, 0), 2);
+    EXPECT_EQ(DxfColorToAci(0, 1, 0), 3);
+    EXPECT_EQ(DxfColorToAci(0, 1, 1), 4);
+    EXPECT_EQ(DxfColorToAci(0, 0, 1), 5);
+    EXPECT_EQ(DxfColorToAci(1, 0, 1), 6);
+    EXPECT_EQ(DxfColorToAci(0.753, 0.753, 0.753), 9);
     // Hue buckets, ties and brightness.
     EXPECT_EQ(DxfColorToAci(1, 0.5, 0), 30);
     EXPECT_EQ(DxfColorToAci(0.4, 0.2, 0.2), 17);  // green is the middle on its tie with blue

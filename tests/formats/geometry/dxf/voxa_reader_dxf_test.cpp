@@ -444,3 +444,22 @@ TEST(dxf_reader, CorruptedFilesSayWhereTheyEnd) {
     reader.FileClose();
     std::remove(path.c_str());
 }
+
+TEST(dxf_reader, FaceGroupsBesideTheCornersLeaveThemAlone) {
+    // Invisible-edge flags (70), thickness (39) and extrusion (210, 220, 230) are passed over.
+    Groups face = Face("A", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, 3);
+    face.insert(face.end(),
+                {{70, "15"}, {39, "2.5"}, {210, "0"}, {220, "0"}, {230, "1"}, {14, "9"}, {40, "7"}});
+    for (int mode : {kLayer, kEntity}) {
+        Reading r;
+        ASSERT_TRUE(r.Read(File(face), mode)) << mode;
+        VOxaMesh* mesh = MeshOf(r.Child(0));
+        ASSERT_NE(mesh, nullptr);
+        ASSERT_EQ(mesh->GetPolygonCount(), 1);
+        // Corners last to first, in scene axes (x, z, -y).
+        EXPECT_EQ(PolygonPoints(mesh, 0),
+                  (std::vector<std::vector<double>>{{0, 0, -1}, {1, 0, -1}, {1, 0, 0}, {0, 0, 0}}))
+            << mode;
+        EXPECT_EQ(PolygonMaterial(mesh, 0)->GetDiffuse(), VOxaColor(0, 1, 0, 1)) << mode;
+    }
+}

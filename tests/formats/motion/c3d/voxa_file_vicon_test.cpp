@@ -798,6 +798,7 @@ TEST_F(c3d_reader, TrialsLongerThanTheHeaderCounts) {
     b.records.push_back(Float("FRAMES", frames, 2));
     b.records.push_back(Ints("ACTUAL_START_FIELD", Field(1), 1));
     b.records.push_back(Ints("ACTUAL_END_FIELD", Field(frames), 1));
+    b.analog = 1;  // each frame 10 bytes: its point and one analog value
     EXPECT_EQ(ReadError(b.Build()),
               "File is corrupted: frame 65536: the data holds 70000 frames, more than the header's 16-bit "
               "frame numbers count, and no TRIAL or POINT parameter gives the trial's length");
@@ -814,6 +815,20 @@ TEST_F(c3d_reader, TrialsLongerThanTheHeaderCounts) {
     mManager->DestroyNode(mScene->GetRootNode()->GetChild(0), true);
     padded.append(8, '\0');
     EXPECT_NE(ReadError(padded).find("frame 65536: the data holds 65600 frames"), std::string::npos);
+
+    // A trial with analog values after each frame, longer than the read buffer: the points
+    // between the analog values are read in their place throughout.
+    b = LongTrial(100000);
+    b.analog = 2;
+    b.records.push_back(Ints("ACTUAL_START_FIELD", Field(1), 2));
+    b.records.push_back(Ints("ACTUAL_END_FIELD", Field(100000), 2));
+    ASSERT_EQ(ReadError(b.Build()), "");
+    x = Curve(Find("M"), 0);
+    ASSERT_NE(x, nullptr);
+    ASSERT_EQ(x->KeyGetCount(), 100000);
+    for (int f : {0, 29999, 30000, 87381, 87382, 99999})
+        EXPECT_NEAR(x->KeyGetValue(f), -(double)(f % 30000) * 0.1, 1e-4) << f;
+    mManager->DestroyNode(mScene->GetRootNode()->GetChild(0), true);
 
     // Parameters that promise more frames than the data holds: the frame where it ends.
     b = LongTrial(66000);
@@ -871,6 +886,21 @@ TEST_F(c3d_reader, CorruptedFilesSayWhere) {
     EXPECT_STREQ(reader.GetError().GetLastErrorString().Buffer(),
                  "File is corrupted: byte 0: the file is empty");
     EXPECT_EQ(mScene->GetRootNode()->GetChildCount(), 0);
+}
+
+TEST_F(c3d_reader, WrittenUnitsAreMillimetresInFourCharacters) {
+    AddMarked(mScene->GetRootNode(), "Knee", {{1, 2, 3, 0}});
+    const std::string path = OwnPath("units.c3d");
+    VOxaWriterVicon writer(mManager);
+    ASSERT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(1);
+        o.SetTimeMode(6, 0);
+    }));
+    const std::string bytes = ReadFile(path);
+    const size_t at = bytes.find("UNITS");
+    ASSERT_NE(at, std::string::npos);
+    // Offset, then type -1 (characters), one dimension of 4, "mm  ", no description.
+    EXPECT_EQ(bytes.substr(at + 7, 8), std::string("\xff\x01\x04mm  \x00", 8));
 }
 
 TEST(c3d_seeds, WriteWhenAsked) {
