@@ -903,6 +903,23 @@ TEST_F(c3d_reader, WrittenUnitsAreMillimetresInFourCharacters) {
     EXPECT_EQ(bytes.substr(at + 7, 8), std::string("\xff\x01\x04mm  \x00", 8));
 }
 
+TEST(c3d_numbers, UnknownProcessorsAndEmptyViewsChangeNothing) {
+    // A processor code outside 1 to 3 on either side leaves the bytes as they were.
+    for (int from : {0, 1, 2, 3, 4}) {
+        for (int to : {0, 4}) {
+            uint8_t bytes[4] = {0x12, 0x34, 0x56, 0x78};
+            VViconNumbers::ConvertFloat(bytes, from, to);
+            EXPECT_EQ(std::string((const char*)bytes, 4), "\x12\x34\x56\x78") << from << " " << to;
+            VViconNumbers::ConvertFloat(bytes, to, from == 0 ? 1 : from);
+            EXPECT_EQ(std::string((const char*)bytes, 4), "\x12\x34\x56\x78") << to << " " << from;
+        }
+    }
+    // Copying text into a value without data writes nothing.
+    VViconArray empty;
+    VViconArray::CopyString(empty, "abc", 3);
+    EXPECT_EQ(empty.GetElementCount(), 1);
+}
+
 TEST(c3d_seeds, WriteWhenAsked) {
     const char* dir = std::getenv("C3D_SEED_DIR");
     if (!dir || !*dir) GTEST_SKIP() << "C3D_SEED_DIR not set";
