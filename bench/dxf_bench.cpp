@@ -203,8 +203,8 @@ bool WriteWithFprintf(VOxaScene* scene, const fs::path& path) {
     each([&](VOxaNode* node) {
         if (VOxaMesh* mesh = node->GetMesh()) {
             int colour = meshColour(mesh);
-            std::fprintf(f, "  0\nLAYER\n  2\n%s\n 70\n   0\n 62\n   %d\n  6\nCONTINUOUS\n", node->GetName(),
-                         node->GetVisibility() ? colour : -colour);
+            std::fprintf(f, "  0\nLAYER\n  2\n%s\n 70\n   0\n 62\n   %d\n  6\nCONTINUOUS\n",
+                         node->GetNameWithoutPrefix(), node->GetVisibility() ? colour : -colour);
         }
     });
     std::fprintf(f, "  0\nENDTAB\n  0\nENDSEC\n  0\nSECTION\n  2\nBLOCKS\n  0\nENDSEC\n");
@@ -212,7 +212,7 @@ bool WriteWithFprintf(VOxaScene* scene, const fs::path& path) {
     each([&](VOxaNode* node) {
         VOxaMesh* mesh = node->GetMesh();
         if (!mesh) return;
-        const char* name = node->GetName();
+        const char* name = node->GetNameWithoutPrefix();
         const int colour = meshColour(mesh);
         const int materials = mesh->GetMaterialCount(0);
         VArrayTemplate<int>* indices = mesh->GetMaterialIndices();

@@ -411,6 +411,35 @@ bool VDxfGroupReader::ReadGroupSlow(int& code, char* value) {
     return true;
 }
 
+int64_t VDxfGroupReader::LineAt(int64_t position) {
+    if (!mOpen || position <= 0) return 1;
+    if (position > mSize) position = mSize;
+    auto count = [](const char* p, size_t n) {
+        int64_t lines = 0;
+        for (const char* end = p + n; (p = static_cast<const char*>(std::memchr(p, '\n', (size_t)(end - p))));
+             ++p)
+            ++lines;
+        return lines;
+    };
+    if (!mFile) return 1 + count(mBuffer, (size_t)position);
+    // A file: read from its start in blocks of its own, then put the stream back.
+    const off_t here = ftello(mFile);
+    int64_t lines = 0;
+    if (here >= 0 && fseeko(mFile, 0, SEEK_SET) == 0) {
+        std::vector<char> block(1 << 16);
+        int64_t left = position;
+        while (left > 0) {
+            const size_t got =
+                std::fread(block.data(), 1, (size_t)std::min<int64_t>(left, (int64_t)block.size()), mFile);
+            if (got == 0) break;
+            lines += count(block.data(), got);
+            left -= (int64_t)got;
+        }
+        fseeko(mFile, here, SEEK_SET);
+    }
+    return 1 + lines;
+}
+
 bool VDxfGroupReader::Seek(int64_t position) {
     if (!mOpen || position < 0) return false;
     if (position >= mBufferStart && position <= mBufferStart + (int64_t)mEnd) {

@@ -96,6 +96,10 @@ public:
     // Reads one line piece; false when the end of the data was met while reading it.
     bool ReadLine(const char*& text, size_t& size);
 
+    // The number (from 1) of the line that holds byte `position`: 1 + the line ends before it.
+    // Counts over the data from its start, for error messages; the read position is kept.
+    int64_t LineAt(int64_t position);
+
     // The position of the next line, and back to a position told before.
     int64_t Tell() const { return mBufferStart + (int64_t)mPos; }
     bool Seek(int64_t position);

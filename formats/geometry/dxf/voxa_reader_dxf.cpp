@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <unordered_set>
 
 #include "attributes/voxa_material.h"
@@ -134,8 +136,16 @@ bool VOxaReaderDxf::ReadGroup(int& code, char* value) {
     return mFile.ReadGroup(code, value);
 }
 
-bool VOxaReaderDxf::Corrupted() {
-    mError.SetLastErrorID(eFILE_CORRUPTED);
+bool VOxaReaderDxf::Corrupted(const char* what) {
+    // Every failure is the end of the data: the line is the file's last.
+    const int64_t size = mFile.GetSize();
+    const int64_t line = mFile.LineAt(size > 0 ? size - 1 : 0);
+    char where[64];
+    std::snprintf(where, sizeof where, ": line %lld: ", (long long)line);
+    VString text(mError.GetErrorString(eFILE_CORRUPTED));
+    text += where;
+    text += size > 0 ? what : "the file is empty";
+    mError.SetLastError(eFILE_CORRUPTED, text.Buffer());
     return false;
 }
 
@@ -236,15 +246,25 @@ bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
 
     int code = -1;
     char value[kDxfLineSize] = "";
-    // A file that ends before its entities have been read is cut short: "File is corrupted".
+    // A file that ends before its entities have been read is cut short: "File is corrupted", the
+    // line and the section it ends in.
+    std::string section;
+    auto cut = [&]() {
+        std::string what = "the file ends ";
+        what += section.empty() ? "before its ENTITIES section" : "inside its " + section + " section";
+        return Corrupted(what.c_str());
+    };
     for (;;) {
-        if (!ReadGroup(code, value)) return Corrupted();
+        if (!ReadGroup(code, value)) return cut();
         if (Is(value, "EOF")) return true;
+        if (code == 0 && Is(value, "ENDSEC")) section.clear();
         if (code != 0 || !Is(value, "SECTION")) continue;
-        if (!ReadGroup(code, value)) return Corrupted();
+        if (!ReadGroup(code, value)) return cut();
         if (code != 2) continue;
+        section.assign(value, strnlen(value, 64));
         if (Is(value, "TABLES")) {
-            ReadTables();
+            if (!ReadTables()) return cut();
+            section.clear();
         } else if (Is(value, "BLOCKS")) {
             if (mBlocksPosition != mFile.Tell()) {
                 mBlocksPosition = mFile.Tell();
@@ -266,8 +286,8 @@ bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
             ok = ReadEntitiesByLayer(parent);
             break;
     }
-    if (!ok) mError.SetLastErrorID(eFILE_CORRUPTED);
-    return ok;
+    if (!ok) return cut();
+    return true;
 }
 
 bool VOxaReaderDxf::ReadTables() {

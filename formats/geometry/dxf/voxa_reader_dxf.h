@@ -55,10 +55,10 @@ public:
     VStreamOptions* GetReadOptions() override;
 
     // Reads the open file into the scene. False with "File not opened" without a file, with
-    // "Stream options not set" without DXF options; false when the file ends
-    // before the entities have been read ("File is corrupted"; nodes built until then stay in the
-    // scene). A file
-    // without an ENTITIES section before its "EOF" gives true and no geometry.
+    // "Stream options not set" without DXF options; false when the file ends before the entities
+    // have been read ("File is corrupted: line N: the file ends inside its ENTITIES section", or
+    // the section it ends in; nodes built until then stay in the scene). A file without an
+    // ENTITIES section before its "EOF" gives true and no geometry.
     bool Read(VOxaScene* scene, VStreamOptions* options) override;
 
     // One group from the current position (see VDxfGroupReader::ReadGroup).
@@ -132,8 +132,9 @@ protected:
     void ValidateMaterialCache();
     // A node name made unique for the life of the reader.
     VString UniqueName(const char* name);
-    // Sets "File is corrupted" and answers false.
-    bool Corrupted();
+    // Sets "File is corrupted: line N: " and `what` (N the file's last line; "the file is
+    // empty" for an empty file) and answers false.
+    bool Corrupted(const char* what);
     // Appends one warning line (at most a bounded number per Read).
     void Warn(const VString& line);
 

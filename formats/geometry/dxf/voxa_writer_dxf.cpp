@@ -1,6 +1,8 @@
 #include "formats/geometry/dxf/voxa_writer_dxf.h"
 
+#include <cctype>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "attributes/voxa_geometry_converter.h"
@@ -16,14 +18,19 @@
 
 namespace {
 
-// A name as a value line: a line end inside it would start a group of its own, and a line longer
-// than the reader's line room would be read in pieces, so both are kept out.
-VString ValueName(VOxaNode* node) {
-    VString name(node->GetName());
-    const int limit = kDxfLineSize - 2;
+// A node's name as a layer name: without its type prefix ("Model::"), each character that table
+// names may not hold (< > / \ " : ; ? * | = ' `, control characters) and each blank (the reader
+// takes a value up to its first blank) replaced by "_", cut to fit the reader's line room with
+// space for a counter. An empty name becomes "Name".
+VString LayerBase(VOxaNode* node) {
+    VString name(node->GetNameWithoutPrefix());
+    const int limit = kDxfLineSize - 32;
     if (name.GetLen() > limit) name = name.Left(limit);
-    for (int i = 0; i < name.GetLen(); ++i)
-        if (name[i] == '\n' || name[i] == '\r') name[i] = '_';
+    for (int i = 0; i < name.GetLen(); ++i) {
+        const unsigned char c = (unsigned char)name[i];
+        if (c <= ' ' || c == 0x7F || std::strchr("<>/\\\":;?*|='`", c)) name[i] = '_';
+    }
+    if (name.IsEmpty()) name = "Name";
     return name;
 }
 
@@ -116,6 +123,9 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
 
     VDxfGroupWriter out(mFile);
     mOut = &out;
+    mLayerNames.clear();
+    mLayersTaken.clear();
+    mLayerCounters.clear();
     out.GroupText(999, "Morvane Dxf writer for OXA");
     out.GroupText(0, "SECTION");
     out.GroupText(2, "HEADER");
@@ -179,6 +189,29 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
     return true;
 }
 
+VString VOxaWriterDxf::LayerName(VOxaNode* node) {
+    auto found = mLayerNames.find(node);
+    if (found != mLayerNames.end()) return found->second;
+    // Layer names are the same without regard to case: "Cube" and "CUBE" clash, and the second
+    // becomes "CUBE1" (or the next free number).
+    const VString base = LayerBase(node);
+    std::string key(base.Buffer());
+    for (char& c : key)
+        c = (char)std::tolower((unsigned char)c);
+    VString name = base;
+    if (!mLayersTaken.insert(key).second) {
+        int& counter = mLayerCounters[key];
+        std::string numbered;
+        do {
+            numbered = key + std::to_string(++counter);
+        } while (mLayersTaken.count(numbered));
+        mLayersTaken.insert(numbered);
+        name += counter;
+    }
+    mLayerNames.emplace(node, name);
+    return name;
+}
+
 void VOxaWriterDxf::WriteLayerRecursive(VOxaNode* node, bool recursive) {
     WalkNodes(node, recursive, [this](VOxaNode* n) { WriteLayer(n); });
 }
@@ -205,7 +238,7 @@ void VOxaWriterDxf::WriteLayer(VOxaNode* node) {
     const int colour = MeshColour(mesh);
     VDxfGroupWriter& out = *mOut;
     out.GroupText(0, "LAYER");
-    out.GroupText(2, ValueName(node).Buffer());
+    out.GroupText(2, LayerName(node).Buffer());
     out.GroupInt(70, 0);
     out.GroupInt(62, node->GetVisibility() ? colour : -colour);
     out.GroupText(6, "CONTINUOUS");
@@ -214,7 +247,7 @@ void VOxaWriterDxf::WriteLayer(VOxaNode* node) {
 void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
     if (!mOut) return;
     VDxfGroupWriter& out = *mOut;
-    const VString name = ValueName(node);
+    const VString name = LayerName(node);
     const char* layer = name.Buffer();
     const size_t layerLength = std::strlen(layer);
     const int c = mesh->GetControlPointsCount();

@@ -3,6 +3,10 @@
 #ifndef OXA_FORMATS_GEOMETRY_DXF_VOXA_WRITER_DXF_H
 #define OXA_FORMATS_GEOMETRY_DXF_VOXA_WRITER_DXF_H
 
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
 #include "base/vsafe_output_file.h"
 #include "base/vstring.h"
 #include "formats/geometry/dxf/voxa_dxf_file.h"
@@ -15,9 +19,10 @@ class VOxaNode;
 // Writes a scene as a DXF file declaring drawing version AC1008: a HEADER, a TABLES section with
 // the CONTINUOUS line type and one LAYER entry per mesh node (only when the root has children),
 // an empty BLOCKS section and an ENTITIES section with one polyface mesh (POLYLINE with flag 64)
-// per mesh node. Layers and entities carry the node's full name ("Model::" and the name). A
-// hidden node's layer colour is negated. Animation, cameras, lights, textures, normals and UVs
-// are not written, and the hierarchy is flattened.
+// per mesh node. Layers and entities carry the node's name without its type prefix, with the
+// characters table names may not hold and blanks replaced by "_", and numbered where names
+// would clash without regard to case (Cube, CUBE1). A hidden node's layer colour is negated. Animation,
+// cameras, lights, textures, normals and UVs are not written, and the hierarchy is flattened.
 //
 // The writer changes the scene it writes: NURBS surfaces and patches (and meshes, with "Force
 // Triangulation") become triangle meshes on their nodes, and with "Evaluate Link/Shape
@@ -60,6 +65,8 @@ public:
 
 private:
     void WriteLayer(VOxaNode* node);
+    // The node's layer name, the same for both passes and unique within the file.
+    VString LayerName(VOxaNode* node);
     void WritePolyface(VOxaNode* node, VOxaMesh* mesh);
 
     VSafeOutputFile mFile;
@@ -67,6 +74,11 @@ private:
     bool mTriangulate = true;
     bool mEvaluateDeformations = true;
     VDxfGroupWriter* mOut = nullptr;  // during Write
+    // Layer names of one Write: by node, and the names taken (lower case) with the last counter
+    // of each clashing name.
+    std::unordered_map<VOxaNode*, VString> mLayerNames;
+    std::unordered_set<std::string> mLayersTaken;
+    std::unordered_map<std::string, int> mLayerCounters;
 };
 
 // The factory of the exporter's format table.

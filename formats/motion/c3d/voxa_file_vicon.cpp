@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -125,24 +126,136 @@ void VOxaFileVicon::Discard() {
     AbandonWrite();
 }
 
+bool VOxaFileVicon::Fail(const char* where, int64_t n, const char* format, ...) {
+    char text[512];
+    int used = std::snprintf(text, sizeof text, "%s %lld: ", where, (long long)n);
+    if (used < 0 || used >= (int)sizeof text) used = 0;
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text + used, sizeof text - (size_t)used, format, args);
+    va_end(args);
+    mFailure = text;
+    return false;
+}
+
 bool VOxaFileVicon::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount, double& frameRate,
                                double& scale) {
+    mFailure = "";
+    mWarning = "";
     if (!IsReading()) return false;
+    if (mFileSize <= 0) return Fail("byte", 0, "the file is empty");
     mFileProcessor = GetProcessorType(mStream);
     if (mFileProcessor < eVICON_INTEL || mFileProcessor > eVICON_MIPS) mFileProcessor = eVICON_INTEL;
     // The buffer no longer matches the stream after the processor byte was read.
     mBufferOffset = 0;
     mPosition = mFill = 0;
-    if (!ReadHeaderBlock() || mPointCount <= 0) return false;
+    if (!ReadHeaderBlock()) {
+        uint8_t mark[2] = {0, 0};
+        if (mFileSize >= 2 && Seek(0) && ReadUInt8(mark[0]) && ReadUInt8(mark[1]) && (mark[1] & 0xF0) != 0x50)
+            return Fail("byte", 1, "0x%02X where a C3D header has 0x50", mark[1]);
+        return Fail("byte", mFileSize, "the file ends inside the header block");
+    }
+    if (mPointCount <= 0) return Fail("byte", 2, "no 3D points; analog channels are not read");
+    // Every point of a frame takes at least 8 bytes; far more points than the file has bytes are
+    // not backed by data.
+    if (mPointCount > mFileSize)
+        return Fail("byte", 2, "%d 3D points in a file of %lld bytes", mPointCount, (long long)mFileSize);
     // Block numbers count from 1: anything less would place the section before the file.
-    if (mFirstParameterBlock < 1 || mFirstDataBlock < 1) return false;
+    if (mFirstParameterBlock < 1) return Fail("byte", 0, "the parameter section starts at block 0");
+    if (mFirstDataBlock < 1) return Fail("byte", 16, "the data section starts at block 0");
+    if (mFrameRateReplaced) {
+        char text[160];
+        std::snprintf(text, sizeof text, "The C3D frame rate %g is outside (0.001, %g] and is read as 30.",
+                      (double)mStoredFrameRate, (double)kMaxFrameRate);
+        mWarning = text;
+    }
+
+    // Header words 4 and 5 hold 16 bits; a longer trial keeps its length in the parameters.
+    int64_t first = mFirstFrame;
+    int64_t count = (int64_t)mLastFrame - mFirstFrame + 1;
+    int64_t longFirst = 0, longCount = 0;
+    if (ReadLongTrial(longFirst, longCount) && longCount > count) {
+        first = longFirst;
+        count = longCount;
+    } else {
+        // Without such parameters, data far beyond the header's count (more than the padding of
+        // a block) holding more frames than 16 bits count is a trial the header cut short.
+        const bool floating = mScale < 0.0f;
+        const int64_t frameBytes =
+            (int64_t)mPointCount * (floating ? 16 : 8) + (int64_t)mAnalogPerFrame * (floating ? 4 : 2);
+        const int64_t dataBytes = mFileSize - (int64_t)(mFirstDataBlock - 1) * kBlockSize;
+        const int64_t held = dataBytes > 0 ? dataBytes / frameBytes : 0;
+        if (held > kMaxWord && (held - std::max<int64_t>(count, 0)) * frameBytes > kBlockSize)
+            return Fail("frame", kMaxWord + 1,
+                        "the data holds %lld frames, more than the header's 16-bit frame numbers count, and "
+                        "no TRIAL or POINT parameter gives the trial's length",
+                        (long long)held);
+    }
+    if (count < 0)
+        return Fail("byte", 8, "the last frame %d comes before the first frame %d", mLastFrame, mFirstFrame);
+    mTrialFirst = first;
+    mTrialFrames = count;
     markerCount = mPointCount;
-    startTime.SetSecondDouble((double)mFirstFrame / (double)mFrameRate);
-    frameCount = (int64_t)mLastFrame - mFirstFrame + 1;
+    startTime.SetSecondDouble((double)first / (double)mFrameRate);
+    frameCount = count;
     frameRate = mFrameRate;
     scale = 1.0;  // positions come out in centimetres already
     SeekBlock(mFirstParameterBlock - 1);
     return true;
+}
+
+bool VOxaFileVicon::ReadLongTrial(int64_t& first, int64_t& count) {
+    const int64_t position = Tell();
+    const bool ended = mParametersEnded;
+    mParametersEnded = false;
+    // Groups may be declared after their parameters: ids are matched once the section is read.
+    int trialGroup = -1, pointGroup = -1;
+    int64_t start[2] = {-1, -1};  // ACTUAL_START_FIELD, ACTUAL_END_FIELD
+    int startGroup[2] = {0, 0};
+    double frames = -1.0;
+    int framesGroup = 0;
+    if (SeekBlock(mFirstParameterBlock - 1) && Skip(4) == 4) {
+        while (std::unique_ptr<VViconParameter> parameter = ReadParameter()) {
+            if (parameter->IsGroup()) {
+                if (Named(*parameter, "TRIAL")) trialGroup = parameter->GetGroupId();
+                if (Named(*parameter, "POINT")) pointGroup = parameter->GetGroupId();
+                continue;
+            }
+            const VViconArray* value = parameter->GetValue();
+            if (!value) continue;
+            const int field = Named(*parameter, "ACTUAL_START_FIELD") ? 0
+                              : Named(*parameter, "ACTUAL_END_FIELD") ? 1
+                                                                      : -1;
+            if (field >= 0 && value->GetType() == VViconArray::kInt16 && value->GetElementCount() >= 2) {
+                uint16_t words[2];
+                std::memcpy(words, value->GetData(), sizeof words);
+                start[field] = (int64_t)words[0] + ((int64_t)words[1] << 16);
+                startGroup[field] = parameter->GetGroupId();
+            } else if (Named(*parameter, "FRAMES") && value->GetType() == VViconArray::kFloat &&
+                       value->GetElementCount() >= 1) {
+                float f;
+                std::memcpy(&f, value->GetData(), sizeof f);
+                frames = f;
+                framesGroup = parameter->GetGroupId();
+            }
+        }
+    }
+    mParametersEnded = ended;
+    Seek(position);
+    if (start[0] >= 0 && start[1] >= start[0] && startGroup[0] == trialGroup && startGroup[1] == trialGroup &&
+        start[1] > kMaxWord) {
+        first = start[0];
+        count = start[1] - start[0] + 1;
+        return true;
+    }
+    // A float count of whole frames beyond 16 bits; the first frame is the header's.
+    if (framesGroup == pointGroup && frames > kMaxWord && frames <= 4294967295.0 &&
+        frames == std::floor(frames)) {
+        first = mFirstFrame;
+        count = (int64_t)frames;
+        return true;
+    }
+    return false;
 }
 
 bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
@@ -252,7 +365,9 @@ bool VOxaFileVicon::ReadFrame(VOxaMarkerFrame& points, int markerCount, VTime& t
     const bool floating = mScale < 0.0f;
     const size_t pointBytes = floating ? 16 : 8;
     const uint8_t* p = Peek((size_t)markerCount * pointBytes);
-    if (!p) return false;
+    if (!p)
+        return Fail("frame", (int64_t)frameIndex + 1, "the file ends after %d of %lld frames", frameIndex,
+                    (long long)mTrialFrames);
     const int first = points.AddMultiple(markerCount);
     if (first < 0) return false;
     VgeTVector* out = points.GetArray() + first;
@@ -433,6 +548,38 @@ IOxaFileMotionBase* VOxaReaderVicon::CreateMotionFile(const char* path) {
         return nullptr;
     }
     return file;
+}
+
+VStreamOptions* VOxaReaderVicon::GetReadOptions() {
+    VStreamOptions* options = VOxaReaderMotionBase::GetReadOptions();
+    Report(!options);
+    return options;
+}
+
+bool VOxaReaderVicon::Read(VOxaScene* scene, VStreamOptions* options) {
+    const bool ok = VOxaReaderMotionBase::Read(scene, options);
+    Report(!ok);
+    return ok;
+}
+
+void VOxaReaderVicon::Report(bool failed) {
+    const VOxaFileVicon* file = static_cast<const VOxaFileVicon*>(mFile);
+    if (!file) return;
+    const char* warning = file->GetWarning();
+    if (*warning && mMessageText.Find(warning) < 0) {
+        mMessageText += warning;
+        mMessageText += "\n";
+    }
+    // The file's failure follows the leading text, once: a text the base put there stays.
+    const char* failure = file->GetFailure();
+    const char* leading = mError.GetErrorString(eFILE_CORRUPTED);
+    if (!failed || mError.GetLastErrorID() != eFILE_CORRUPTED || !*failure ||
+        mError.GetLastErrorString() != leading)
+        return;
+    VString text(leading);
+    text += ": ";
+    text += failure;
+    mError.SetLastError(eFILE_CORRUPTED, text.Buffer());
 }
 
 void VOxaReaderVicon::SetDefaultReadOptions(VStreamOptionsMotion* options) {

@@ -52,11 +52,32 @@ public:
 
     // Why WriteHeader refused the file (empty when it did not).
     const VString& GetRefusal() const { return mRefusal; }
+    // Why the last ReadHeader or ReadFrame failed, with where: "byte N: ..." for the header,
+    // "frame N: ..." for the data (empty when nothing failed since the last ReadHeader).
+    const char* GetFailure() const { return mFailure.Buffer(); }
+    // A warning of the last ReadHeader (a frame rate read as 30), empty when none.
+    const char* GetWarning() const { return mWarning.Buffer(); }
+    // The first frame and frame count ReadHeader gave: the header's, or for a trial longer than
+    // the header's 16-bit frame numbers, the parameters'.
+    int64_t GetTrialFirstFrame() const { return mTrialFirst; }
+    int64_t GetTrialFrameCount() const { return mTrialFrames; }
     // The signed 1-based scene axis of the file's X, Y and Z; the unit factor.
     const int* GetAxisMap() const { return mAxisMap; }
     double GetUnitFactor() const { return mUnitFactor; }
 
 private:
+    // Sets the failure "<where> <n>: <text>"; answers false.
+    bool Fail(const char* where, int64_t n, const char* format, ...) __attribute__((format(printf, 4, 5)));
+    // The trial's first frame and length from the parameters, for trials whose frame numbers do
+    // not fit the header's 16-bit words: TRIAL:ACTUAL_START_FIELD and ACTUAL_END_FIELD (each two
+    // 16-bit words, low word first), else POINT:FRAMES stored as a float. False when the
+    // parameters give no length beyond 65535 frames. The read position is kept.
+    bool ReadLongTrial(int64_t& first, int64_t& count);
+
+    VString mFailure{""};
+    VString mWarning{""};
+    int64_t mTrialFirst = 0;
+    int64_t mTrialFrames = 0;
     bool mRefused = false;
     VString mRefusal{""};
     std::vector<uint8_t> mFrameBytes;
@@ -66,13 +87,24 @@ private:
 // Reader of C3D files: reference name "C3D"; defaults "UnusedSegments",
 // "ImportAsOpticalSegments", "ImportSetOccludedToLastValidPosition" and "ImportActorPrefix" 1,
 // and the file's "TIMECODES" added to the start time.
+//
+// A corrupted file says where it went wrong: "File is corrupted: byte N: ..." for the header,
+// "File is corrupted: frame N: ..." for the data. A frame rate the header cannot give is read as
+// 30 with a warning in the message text.
 class VOxaReaderVicon : public VOxaReaderMotionBase {
 public:
     explicit VOxaReaderVicon(VOxaSdkManager* manager);
+    VStreamOptions* GetReadOptions() override;
+    bool Read(VOxaScene* scene, VStreamOptions* options) override;
 
 protected:
     IOxaFileMotionBase* CreateMotionFile(const char* path) override;
     void SetDefaultReadOptions(VStreamOptionsMotion* options) override;
+
+private:
+    // After the base's step: the file's warning in the message text and, when the step
+    // `failed`, the file's failure behind "File is corrupted" (unless a text already follows it).
+    void Report(bool failed);
 };
 
 // Writer of C3D files; defaults "UnusedSegments" 1, "ExportGapsAsValidData" 0,

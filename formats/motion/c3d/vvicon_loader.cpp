@@ -533,10 +533,13 @@ bool VViconLoaderBase::ReadHeaderBlock() {
     const uint16_t key = word(150);
     (void)key;  // 12345 when events follow; not checked
     const int events = word(151);
-    // A negative scale means floating-point data; other scales outside (0.001, 1000) and rates
-    // outside (0.001, 1000) are replaced.
+    // A negative scale means floating-point data; other scales outside (0.001, 1000) are
+    // replaced. Rates run from above 0.001 up to kMaxFrameRate (high-speed and force-plate-rate
+    // captures reach thousands of frames per second); anything else, NaN included, becomes 30.
     if (!(mScale < 0.0f) && !(mScale > 0.001f && mScale < 1000.0f)) mScale = 0.1449f;
-    if (!(mFrameRate > 0.001f && mFrameRate < 1000.0f)) mFrameRate = 30.0f;
+    mStoredFrameRate = mFrameRate;
+    mFrameRateReplaced = !(mFrameRate > 0.001f && mFrameRate <= kMaxFrameRate);
+    if (mFrameRateReplaced) mFrameRate = 30.0f;
     // At most 18 events fit the header: times at word 153, displayed flags at word 189, labels at
     // word 199.
     mEventCount = std::min(events, kMaxEvents);

@@ -166,6 +166,9 @@ class VViconLoaderBase {
 public:
     static constexpr int kBlockSize = 512;
     static constexpr int kMaxEvents = 18;
+    // The highest frame rate a header may give; higher ones, and those not above 0.001, are read
+    // as 30.
+    static constexpr float kMaxFrameRate = 1.0e6f;
 
     VViconLoaderBase();
     virtual ~VViconLoaderBase();
@@ -230,6 +233,8 @@ public:
     float GetScale() const { return mScale; }
     int GetFirstDataBlock() const { return mFirstDataBlock; }
     float GetFrameRate() const { return mFrameRate; }
+    float GetStoredFrameRate() const { return mStoredFrameRate; }
+    bool IsFrameRateReplaced() const { return mFrameRateReplaced; }
     int GetEventCount() const { return mEventCount; }
     int GetFileProcessor() const { return mFileProcessor; }
 
@@ -272,6 +277,9 @@ protected:
     int mFirstDataBlock = 0;
     int mAnalogSamplesPerFrame = 0;
     float mFrameRate = 0.0f;
+    // The rate as the header stores it, and whether the rate rule replaced it by 30.
+    float mStoredFrameRate = 0.0f;
+    bool mFrameRateReplaced = false;
     int mEventCount = 0;
     VViconEvent mEvents[kMaxEvents];
 

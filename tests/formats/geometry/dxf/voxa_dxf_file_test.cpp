@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -175,6 +176,37 @@ TEST(dxf_file, TellAndSeekPutGroupsBack) {
     std::filesystem::remove(path);
 }
 
+TEST(dxf_file, LineNumbersOfPositions) {
+    std::string text;
+    for (int i = 0; i < 20000; ++i)
+        text += " 10\n" + std::to_string(i) + "\n";
+    VDxfGroupReader memory;
+    memory.OpenMemory(text.data(), text.size());
+    EXPECT_EQ(memory.LineAt(0), 1);
+    EXPECT_EQ(memory.LineAt(3), 1);  // the line end of line 1
+    EXPECT_EQ(memory.LineAt(4), 2);
+    EXPECT_EQ(memory.LineAt((int64_t)text.size() - 1), 40000);
+    EXPECT_EQ(memory.LineAt((int64_t)text.size() + 100), 40001);  // past the end: after the last
+
+    // A file counts the same over several blocks, and the reading goes on where it stood.
+    std::string path = (std::filesystem::temp_directory_path() / "dxf_file_test_lines.dxf").string();
+    std::ofstream(path, std::ios::binary) << text;
+    VDxfGroupReader file;
+    ASSERT_TRUE(file.OpenFile(path.c_str()));
+    for (int i = 0; i < 15000; ++i)
+        ASSERT_TRUE(Read(file).ok);
+    const int64_t here = file.Tell();
+    EXPECT_EQ(file.LineAt(here), 30001);
+    EXPECT_EQ(file.LineAt((int64_t)text.size() - 1), 40000);
+    EXPECT_EQ(file.Tell(), here);
+    for (int i = 15000; i < 20000; ++i)
+        ASSERT_EQ(Read(file).value, std::to_string(i));
+    EXPECT_FALSE(Read(file).ok);
+    EXPECT_TRUE(file.Close());
+    EXPECT_EQ(file.LineAt(5), 1);  // closed
+    std::filesystem::remove(path);
+}
+
 TEST(dxf_file, NumbersParseAsCDoesWhateverTheLocale) {
     std::setlocale(LC_NUMERIC, "de_DE.UTF-8");  // may be absent; the C locale is then kept
     double v = 0;
@@ -186,6 +218,12 @@ TEST(dxf_file, NumbersParseAsCDoesWhateverTheLocale) {
     EXPECT_EQ(v, -0.5);
     EXPECT_TRUE(DxfParseReal("0x1p3", v));
     EXPECT_EQ(v, 8.0);
+    // More digits than the quick path takes: the value strtod gives.
+    for (const char* text :
+         {"1234567890123456789012345", "0.1234567890123456789012345", "98765432109876543210.5"}) {
+        EXPECT_TRUE(DxfParseReal(text, v));
+        EXPECT_EQ(v, std::strtod(text, nullptr)) << text;
+    }
     EXPECT_TRUE(DxfParseReal("1e999", v));
     EXPECT_TRUE(std::isinf(v));
     v = 7;
@@ -249,6 +287,17 @@ TEST(dxf_file, RgbToColourNumber) {
     EXPECT_EQ(DxfColorToAci(0.7, 0.7, 0.7), 253);
     EXPECT_EQ(DxfColorToAci(0.9, 0.9, 0.9), 254);
     EXPECT_EQ(DxfColorToAci(0.95, 0.95, 0.95), 255);
+    // A mean on a limit belongs to the brighter step.
+    EXPECT_EQ(DxfColorToAci(0.53, 0.53, 0.53), 252);
+    EXPECT_EQ(DxfColorToAci(0.66, 0.66, 0.66), 253);
+    EXPECT_EQ(DxfColorToAci(0.93, 0.93, 0.93), 255);
+    // The other exact colours.
+    EXPECT_EQ(DxfColorToAci(1, 1, 0), 2);
+    EXPECT_EQ(DxfColorToAci(0, 1, 0), 3);
+    EXPECT_EQ(DxfColorToAci(0, 1, 1), 4);
+    EXPECT_EQ(DxfColorToAci(0, 0, 1), 5);
+    EXPECT_EQ(DxfColorToAci(1, 0, 1), 6);
+    EXPECT_EQ(DxfColorToAci(0.753, 0.753, 0.753), 9);
     // Hue buckets, ties and brightness.
     EXPECT_EQ(DxfColorToAci(1, 0.5, 0), 30);
     EXPECT_EQ(DxfColorToAci(0.4, 0.2, 0.2), 17);  // green is the middle on its tie with blue

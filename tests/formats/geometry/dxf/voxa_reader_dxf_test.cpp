@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include "dxf_test_util.h"
 #include "scene/voxa_global_light_settings.h"
@@ -379,8 +383,83 @@ TEST(dxf_reader, TruncatedAndOddFilesNeverCrash) {
     Reading r;
     EXPECT_TRUE(r.Read("  0\nEOF\n"));
     EXPECT_FALSE(r.Read(""));
-    EXPECT_EQ(r.reader.GetError().GetLastErrorString(), "File is corrupted");
+    EXPECT_EQ(r.reader.GetError().GetLastErrorString(), "File is corrupted: line 1: the file is empty");
     EXPECT_FALSE(r.Read(std::string("AutoCAD Binary DXF\r\n\x1a\0\x00\x01", 25)));
     // The last group without a line end is lost: a file ending "EOF" without it fails.
     EXPECT_FALSE(r.Read("  0\nEOF"));
+}
+
+TEST(dxf_reader, CorruptedFilesSayWhereTheyEnd) {
+    auto error = [](const std::string& text, int mode = kLayer) {
+        Reading r;
+        if (r.Read(text, mode)) return std::string("(read)");
+        EXPECT_EQ(r.reader.GetError().GetLastErrorID(), VOxaReader::eFILE_CORRUPTED);
+        return std::string(r.reader.GetError().GetLastErrorString().Buffer());
+    };
+    EXPECT_EQ(error(""), "File is corrupted: line 1: the file is empty");
+    // A header cut short, after a value line and after a code line.
+    const std::string header = "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1009\n";
+    EXPECT_EQ(error(header), "File is corrupted: line 8: the file ends inside its HEADER section");
+    EXPECT_EQ(error(header + "  9\n"), "File is corrupted: line 9: the file ends inside its HEADER section");
+    // A last line without its line end is still the last line; CR LF ends count as one.
+    EXPECT_EQ(error("  0\r\nSECTION\r\n  2\r\nHEADER\r\n  0\r\nENDSEC\r\n  0\r\nEO"),
+              "File is corrupted: line 8: the file ends before its ENTITIES section");
+    EXPECT_EQ(error("999\ncomment only\n"),
+              "File is corrupted: line 2: the file ends before its ENTITIES section");
+    // Cut inside the tables, the blocks and the entities, in every grouping mode.
+    const std::string full = File(Join({Polyface("A", kSquare, {{1, 2, 3, 4}}), Face("A", kSquare)}),
+                                  Layers({{"A", 1}}), Block("B", Face("0", kSquare)));
+    auto cutAfter = [&](const char* marker) {
+        const size_t at = full.find(marker);
+        EXPECT_NE(at, std::string::npos) << marker;
+        return full.substr(0, at + std::strlen(marker));
+    };
+    const std::string tables = cutAfter("ENDTAB\n");
+    EXPECT_EQ(error(tables), "File is corrupted: line " +
+                                 std::to_string(std::count(tables.begin(), tables.end(), '\n')) +
+                                 ": the file ends inside its TABLES section");
+    EXPECT_NE(error(cutAfter("ENDBLK\n")).find(": the file ends inside its BLOCKS section"),
+              std::string::npos);
+    const std::string entities = cutAfter("SEQEND\n");
+    const std::string line = std::to_string(std::count(entities.begin(), entities.end(), '\n'));
+    for (int mode : {kLayer, kBlock, kEntity})
+        EXPECT_EQ(error(entities, mode),
+                  "File is corrupted: line " + line + ": the file ends inside its ENTITIES section")
+            << mode;
+    // A file read from disk names the same line, and the count does not disturb the reading.
+    const std::string path = ::testing::TempDir() + "dxf_cut_" + std::to_string(getpid()) + ".dxf";
+    {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(entities.data(), 1, entities.size(), f);
+        std::fclose(f);
+    }
+    VOxaSdkManager manager;
+    VOxaReaderDxf reader(&manager);
+    ASSERT_TRUE(reader.FileOpen(path.c_str()));
+    std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+    EXPECT_FALSE(reader.Read(manager.CreateScene(), options.get()));
+    EXPECT_EQ(std::string(reader.GetError().GetLastErrorString().Buffer()),
+              "File is corrupted: line " + line + ": the file ends inside its ENTITIES section");
+    reader.FileClose();
+    std::remove(path.c_str());
+}
+
+TEST(dxf_reader, FaceGroupsBesideTheCornersLeaveThemAlone) {
+    // Invisible-edge flags (70), thickness (39) and extrusion (210, 220, 230) are passed over.
+    Groups face = Face("A", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, 3);
+    face.insert(face.end(),
+                {{70, "15"}, {39, "2.5"}, {210, "0"}, {220, "0"}, {230, "1"}, {14, "9"}, {40, "7"}});
+    for (int mode : {kLayer, kEntity}) {
+        Reading r;
+        ASSERT_TRUE(r.Read(File(face), mode)) << mode;
+        VOxaMesh* mesh = MeshOf(r.Child(0));
+        ASSERT_NE(mesh, nullptr);
+        ASSERT_EQ(mesh->GetPolygonCount(), 1);
+        // Corners last to first, in scene axes (x, z, -y).
+        EXPECT_EQ(PolygonPoints(mesh, 0),
+                  (std::vector<std::vector<double>>{{0, 0, -1}, {1, 0, -1}, {1, 0, 0}, {0, 0, 0}}))
+            << mode;
+        EXPECT_EQ(PolygonMaterial(mesh, 0)->GetDiffuse(), VOxaColor(0, 1, 0, 1)) << mode;
+    }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -167,16 +168,16 @@ TEST(dxf_writer, TablesLayersAndColours) {
         "  0\nTABLE\n  2\nLTYPE\n 70\n   1\n  0\nLTYPE\n  2\nCONTINUOUS\n 70\n   64\n"
         "  3\nSolid line\n 72\n   65\n 73\n   0\n 40\n0.0\n  0\nENDTAB\n"
         "  0\nTABLE\n  2\nLAYER\n 70\n   4\n"  // every node below the root
-        "  0\nLAYER\n  2\nModel::Hidden\n 70\n   0\n 62\n   -1\n  6\nCONTINUOUS\n"
-        "  0\nLAYER\n  2\nModel::Two\n 70\n   0\n 62\n   5\n  6\nCONTINUOUS\n"
-        "  0\nLAYER\n  2\nModel::Plain\n 70\n   0\n 62\n   0\n  6\nCONTINUOUS\n"
+        "  0\nLAYER\n  2\nHidden\n 70\n   0\n 62\n   -1\n  6\nCONTINUOUS\n"
+        "  0\nLAYER\n  2\nTwo\n 70\n   0\n 62\n   5\n  6\nCONTINUOUS\n"
+        "  0\nLAYER\n  2\nPlain\n 70\n   0\n 62\n   0\n  6\nCONTINUOUS\n"
         "  0\nENDTAB\n  0\nENDSEC\n";
     ASSERT_EQ(text.substr(0, sizeof kHeader - 1), kHeader);
     EXPECT_EQ(text.substr(sizeof kHeader - 1, tables.size()), tables);
     // The last material's colour on the polyline and its faces; none without material.
-    EXPECT_NE(text.find("  0\nPOLYLINE\n  8\nModel::Two\n 62\n   5\n 66\n   1\n"), std::string::npos);
-    EXPECT_NE(text.find("  0\nPOLYLINE\n  8\nModel::Plain\n 66\n   1\n"), std::string::npos);
-    const std::string plain = text.substr(text.find("Model::Plain\n 66"));
+    EXPECT_NE(text.find("  0\nPOLYLINE\n  8\nTwo\n 62\n   5\n 66\n   1\n"), std::string::npos);
+    EXPECT_NE(text.find("  0\nPOLYLINE\n  8\nPlain\n 66\n   1\n"), std::string::npos);
+    const std::string plain = text.substr(text.find("Plain\n 66"));
     EXPECT_EQ(plain.find(" 62\n"), std::string::npos);
 }
 
@@ -263,4 +264,41 @@ TEST(dxf_writer, RoundTripKeepsPointsAndPolygons) {
     ASSERT_TRUE(layers.Read(text, kLayer, false));
     EXPECT_EQ(layers.Name(layers.Child(0)), "Model::Cube");
     EXPECT_EQ(layers.Child(0)->GetMesh()->GetControlPointsCount(), 8);
+}
+
+TEST(dxf_writer, LayerNamesAreValidAndUnique) {
+    Scene s;
+    const std::vector<std::vector<double>> tri = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    for (const char* name : {"Cube", "cube", "Cube", "Cube1", "Wall 1", "a<b>c/d\\e\"f:g;h?i*j|k=l'm`n",
+                             "Tab\tEnd\x7f", "Model::"})
+        s.Mesh(name, tri, {{0, 1, 2}});
+    const std::string text = s.Write();
+    // Without "Model::", the characters table names may not hold and blanks as "_", names that
+    // clash without regard to case numbered.
+    const std::vector<std::string> layers = {
+        "Cube", "cube1", "Cube2", "Cube11", "Wall_1", "a_b_c_d_e_f_g_h_i_j_k_l_m_n", "Tab_End_", "Name"};
+    std::string table;
+    for (const std::string& layer : layers)
+        table += "  0\nLAYER\n  2\n" + layer + "\n 70\n   0\n 62\n   0\n  6\nCONTINUOUS\n";
+    EXPECT_NE(text.find(table), std::string::npos) << text.substr(0, 1500);
+    // Each polyline and its vertices are on their node's layer.
+    for (const std::string& layer : layers) {
+        EXPECT_EQ(Count(text, "POLYLINE\n  8\n" + layer + "\n"), 1u) << layer;
+        EXPECT_EQ(Count(text, "VERTEX\n  8\n" + layer + "\n"), 4u) << layer;
+    }
+    EXPECT_EQ(Count(text, "::"), 0u);
+    // Read back by layer, every node comes back under the name written, and a node name the
+    // format allows survives the round trip as it was.
+    Reading r;
+    ASSERT_TRUE(r.Read(text, kLayer));
+    std::vector<std::string> names;
+    for (int i = 0; i < r.Root()->GetChildCount(); ++i)
+        names.push_back(r.Name(r.Child(i)));
+    EXPECT_EQ(names.size(), layers.size());
+    for (const std::string& layer : layers)
+        EXPECT_NE(std::find(names.begin(), names.end(), "Model::" + layer), names.end()) << layer;
+
+    // Every Write names afresh: the same scene written twice gives the same text.
+    VOxaWriterDxf writer(&s.manager);
+    EXPECT_EQ(s.Write(false, true, &writer), s.Write(false, true, &writer));
 }

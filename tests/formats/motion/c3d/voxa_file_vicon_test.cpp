@@ -692,6 +692,234 @@ TEST(c3d_formats, RowsInTheFormatTables) {
 }
 
 // Writes the fuzzing seeds (every processor, both data forms) into $C3D_SEED_DIR when it is set.
+namespace {
+
+// One marker "M" over `count` frames of integer data (scale 1: one unit per millimetre), whose x
+// is the frame index modulo 30000.
+Builder LongTrial(int count) {
+    Builder b;
+    b.floating = false;
+    b.scale = 1.0f;
+    b.records = {Group("POINT", 1), Group("TRIAL", 2), Ints("USED", {1}), Table("LABELS", {"M"}, 2)};
+    b.frames.assign((size_t)count, std::vector<Point>(1));
+    for (int f = 0; f < count; ++f)
+        b.frames[(size_t)f][0].x = f % 30000;
+    return b;
+}
+
+// Two 16-bit words, low word first, of a 32-bit frame number.
+std::vector<double> Field(int64_t frame) {
+    return {(double)(frame & 0xFFFF), (double)(frame >> 16)};
+}
+
+}  // namespace
+
+class c3d_reader : public c3d_file {
+protected:
+    // Reads the bytes; "" when the read succeeds, else the reader's error text.
+    std::string ReadError(const std::string& bytes, std::string* messages = nullptr) {
+        const std::string path = OwnPath("reader.c3d");
+        WriteFile(path, bytes);
+        VOxaReaderVicon reader(mManager);
+        const bool ok = ReadWith(reader, path);
+        if (messages) *messages = reader.GetMessageText().Buffer();
+        return ok ? "" : reader.GetError().GetLastErrorString().Buffer();
+    }
+};
+
+TEST_F(c3d_reader, RatesOfAThousandAndMoreAreKept) {
+    for (float rate : {1000.0f, 2000.0f, 1.0e6f}) {
+        SCOPED_TRACE(rate);
+        Builder b = SampleFile(1, true);
+        b.rate = rate;
+        std::string messages;
+        ASSERT_EQ(ReadError(b.Build(), &messages), "");
+        EXPECT_EQ(messages, "");
+        VFCurve* curve = Curve(Find("Toe"), 0);
+        ASSERT_NE(curve, nullptr);
+        // Frame 1 (the first) starts the take at 1 / rate; frames follow at that period.
+        const int64_t period = (int64_t)((double)VTime::kOneSecond / rate);
+        EXPECT_NEAR((double)curve->KeyGetTime(0).Get(), (double)period, 1.0);
+        EXPECT_NEAR((double)(curve->KeyGetTime(2).Get() - curve->KeyGetTime(0).Get()), 2.0 * period, 2.0);
+        mManager->DestroyNode(mScene->GetRootNode()->GetChild(0), true);
+    }
+    // Rates outside (0.001, 1000000] are read as 30, with a warning.
+    for (float rate : {1.5e6f, 0.001f, -5.0f, std::nanf("")}) {
+        SCOPED_TRACE(rate);
+        Builder b = SampleFile(1, true);
+        b.rate = rate;
+        std::string messages;
+        ASSERT_EQ(ReadError(b.Build(), &messages), "");
+        EXPECT_NE(messages.find("is read as 30"), std::string::npos) << messages;
+        VFCurve* curve = Curve(Find("Toe"), 0);
+        ASSERT_NE(curve, nullptr);
+        EXPECT_EQ(curve->KeyGetTime(1).Get() - curve->KeyGetTime(0).Get(), VTime::kOneSecond / 30);
+        mManager->DestroyNode(mScene->GetRootNode()->GetChild(0), true);
+    }
+}
+
+TEST_F(c3d_reader, TrialsLongerThanTheHeaderCounts) {
+    const int frames = 70000;
+    // The trial's frames 1 to 70000 in TRIAL:ACTUAL_START_FIELD and ACTUAL_END_FIELD; the
+    // header's last frame wrapped to 4464.
+    Builder b = LongTrial(frames);
+    b.records.push_back(Ints("ACTUAL_START_FIELD", Field(1), 2));
+    b.records.push_back(Ints("ACTUAL_END_FIELD", Field(frames), 2));
+    const std::string trial = b.Build();
+    ASSERT_EQ(ReadError(trial), "");
+    VFCurve* x = Curve(Find("M"), 0);
+    ASSERT_NE(x, nullptr);
+    ASSERT_EQ(x->KeyGetCount(), frames);
+    EXPECT_NEAR(x->KeyGetValue(frames - 1), -(double)((frames - 1) % 30000) * 0.1, 1e-4);
+    EXPECT_NEAR(x->KeyGetValue(65536), -(double)(65536 % 30000) * 0.1, 1e-4);
+    // Frame 1 at 100 frames per second: the take runs from 0.01 s for 700 s.
+    EXPECT_NEAR(x->KeyGetTime(0).GetSecondDouble(), 0.01, 1e-9);
+    EXPECT_NEAR(x->KeyGetTime(frames - 1).GetSecondDouble(), 700.0, 1e-6);
+    mManager->DestroyNode(mScene->GetRootNode()->GetChild(0), true);
+
+    // POINT:FRAMES as a float, the header's last frame at its 16-bit end; the first frame is
+    // the header's.
+    b = LongTrial(frames);
+    b.lastFrame = 65535;
+    b.firstFrame = 0;
+    b.records.push_back(Float("FRAMES", frames, 1));
+    ASSERT_EQ(ReadError(b.Build()), "");
+    x = Curve(Find("M"), 0);
+    ASSERT_NE(x, nullptr);
+    EXPECT_EQ(x->KeyGetCount(), frames);
+    EXPECT_EQ(x->KeyGetTime(0).Get(), 0);
+    mManager->DestroyNode(mScene->GetRootNode()->GetChild(0), true);
+
+    // The parameters count only in their own groups: a FRAMES float of the TRIAL group and
+    // start and end fields of the POINT group give no length, and the data beyond the header's
+    // count refuses the file, naming the length.
+    b = LongTrial(frames);
+    b.lastFrame = 65535;
+    b.records.push_back(Float("FRAMES", frames, 2));
+    b.records.push_back(Ints("ACTUAL_START_FIELD", Field(1), 1));
+    b.records.push_back(Ints("ACTUAL_END_FIELD", Field(frames), 1));
+    b.analog = 1;  // each frame 10 bytes: its point and one analog value
+    EXPECT_EQ(ReadError(b.Build()),
+              "File is corrupted: frame 65536: the data holds 70000 frames, more than the header's 16-bit "
+              "frame numbers count, and no TRIAL or POINT parameter gives the trial's length");
+    // Short trials keep the header's count whatever the parameters say, and a block of padding
+    // after the last frame is no longer trial.
+    b = LongTrial(65535);
+    b.records.push_back(Ints("ACTUAL_START_FIELD", Field(1), 2));
+    b.records.push_back(Ints("ACTUAL_END_FIELD", Field(40), 2));
+    b.records.push_back(Float("FRAMES", 40, 1));
+    std::string padded = b.Build();
+    padded.append(512, '\0');
+    ASSERT_EQ(ReadError(padded), "");
+    EXPECT_EQ(Curve(Find("M"), 0)->KeyGetCount(), 65535);
+    mManager->DestroyNode(mScene->GetRootNode()->GetChild(0), true);
+    padded.append(8, '\0');
+    EXPECT_NE(ReadError(padded).find("frame 65536: the data holds 65600 frames"), std::string::npos);
+
+    // A trial with analog values after each frame, longer than the read buffer: the points
+    // between the analog values are read in their place throughout.
+    b = LongTrial(100000);
+    b.analog = 2;
+    b.records.push_back(Ints("ACTUAL_START_FIELD", Field(1), 2));
+    b.records.push_back(Ints("ACTUAL_END_FIELD", Field(100000), 2));
+    ASSERT_EQ(ReadError(b.Build()), "");
+    x = Curve(Find("M"), 0);
+    ASSERT_NE(x, nullptr);
+    ASSERT_EQ(x->KeyGetCount(), 100000);
+    for (int f : {0, 29999, 30000, 87381, 87382, 99999})
+        EXPECT_NEAR(x->KeyGetValue(f), -(double)(f % 30000) * 0.1, 1e-4) << f;
+    mManager->DestroyNode(mScene->GetRootNode()->GetChild(0), true);
+
+    // Parameters that promise more frames than the data holds: the frame where it ends.
+    b = LongTrial(66000);
+    b.records.push_back(Ints("ACTUAL_START_FIELD", Field(1), 2));
+    b.records.push_back(Ints("ACTUAL_END_FIELD", Field(frames), 2));
+    EXPECT_EQ(ReadError(b.Build()),
+              "File is corrupted: frame 66001: the file ends after 66000 of 70000 frames");
+}
+
+TEST_F(c3d_reader, CorruptedFilesSayWhere) {
+    // A header that counts 1,149 frames over data that holds 29.
+    Builder b = SampleFile(1, true);
+    b.frames.resize(29, b.frames[0]);
+    b.lastFrame = 1149;
+    EXPECT_EQ(ReadError(b.Build()), "File is corrupted: frame 30: the file ends after 29 of 1149 frames");
+    // Analog-only trials (force plates) have no 3D points.
+    b = SampleFile(1, true);
+    b.pointCount = 0;
+    EXPECT_EQ(ReadError(b.Build()), "File is corrupted: byte 2: no 3D points; analog channels are not read");
+    // An empty file, a header cut short, a header without its mark.
+    const std::string whole = SampleFile(1, true).Build();
+    EXPECT_EQ(ReadError(""), "File is corrupted: byte 0: the file is empty");
+    EXPECT_EQ(ReadError(whole.substr(0, 1)),
+              "File is corrupted: byte 1: the file ends inside the header block");
+    EXPECT_EQ(ReadError(whole.substr(0, 300)),
+              "File is corrupted: byte 300: the file ends inside the header block");
+    std::string unmarked = whole;
+    unmarked[1] = 0x40;
+    EXPECT_EQ(ReadError(unmarked), "File is corrupted: byte 1: 0x40 where a C3D header has 0x50");
+    b = SampleFile(1, true);
+    b.events = 5;
+    EXPECT_EQ(ReadError(b.Build().substr(0, 400)),
+              "File is corrupted: byte 400: the file ends inside the header block");
+    // Block numbers below 1, more points than bytes, a last frame before the first.
+    std::string zero = whole;
+    zero[0] = 0;
+    EXPECT_EQ(ReadError(zero), "File is corrupted: byte 0: the parameter section starts at block 0");
+    zero = whole;
+    zero[16] = zero[17] = 0;
+    EXPECT_EQ(ReadError(zero), "File is corrupted: byte 16: the data section starts at block 0");
+    b = SampleFile(1, true);
+    b.pointCount = 60000;
+    EXPECT_NE(ReadError(b.Build()).find("File is corrupted: byte 2: 60000 3D points in a file of "),
+              std::string::npos);
+    b = SampleFile(1, true);
+    b.firstFrame = 10;
+    b.lastFrame = 5;
+    EXPECT_EQ(ReadError(b.Build()),
+              "File is corrupted: byte 8: the last frame 5 comes before the first frame 10");
+    // Through the read options alone the header's refusal says the same.
+    WriteFile(OwnPath("options.c3d"), "");
+    VOxaReaderVicon reader(mManager);
+    ASSERT_TRUE(reader.FileOpen(OwnPath("options.c3d").c_str()));
+    EXPECT_EQ(reader.GetReadOptions(), nullptr);
+    EXPECT_STREQ(reader.GetError().GetLastErrorString().Buffer(),
+                 "File is corrupted: byte 0: the file is empty");
+    EXPECT_EQ(mScene->GetRootNode()->GetChildCount(), 0);
+}
+
+TEST_F(c3d_reader, WrittenUnitsAreMillimetresInFourCharacters) {
+    AddMarked(mScene->GetRootNode(), "Knee", {{1, 2, 3, 0}});
+    const std::string path = OwnPath("units.c3d");
+    VOxaWriterVicon writer(mManager);
+    ASSERT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(1);
+        o.SetTimeMode(6, 0);
+    }));
+    const std::string bytes = ReadFile(path);
+    const size_t at = bytes.find("UNITS");
+    ASSERT_NE(at, std::string::npos);
+    // Offset, then type -1 (characters), one dimension of 4, "mm  ", no description.
+    EXPECT_EQ(bytes.substr(at + 7, 8), std::string("\xff\x01\x04mm  \x00", 8));
+}
+
+TEST(c3d_numbers, UnknownProcessorsAndEmptyViewsChangeNothing) {
+    // A processor code outside 1 to 3 on either side leaves the bytes as they were.
+    for (int from : {0, 1, 2, 3, 4}) {
+        for (int to : {0, 4}) {
+            uint8_t bytes[4] = {0x12, 0x34, 0x56, 0x78};
+            VViconNumbers::ConvertFloat(bytes, from, to);
+            EXPECT_EQ(std::string((const char*)bytes, 4), "\x12\x34\x56\x78") << from << " " << to;
+            VViconNumbers::ConvertFloat(bytes, to, from == 0 ? 1 : from);
+            EXPECT_EQ(std::string((const char*)bytes, 4), "\x12\x34\x56\x78") << to << " " << from;
+        }
+    }
+    // Copying text into a value without data writes nothing.
+    VViconArray empty;
+    VViconArray::CopyString(empty, "abc", 3);
+    EXPECT_EQ(empty.GetElementCount(), 1);
+}
+
 TEST(c3d_seeds, WriteWhenAsked) {
     const char* dir = std::getenv("C3D_SEED_DIR");
     if (!dir || !*dir) GTEST_SKIP() << "C3D_SEED_DIR not set";
@@ -709,4 +937,10 @@ TEST(c3d_seeds, WriteWhenAsked) {
                 b.Build());
         }
     }
+    // A trial whose parameters give a length beyond the header's 16 bits, over a few frames.
+    Builder b = LongTrial(40);
+    b.records.push_back(Ints("ACTUAL_START_FIELD", Field(1), 2));
+    b.records.push_back(Ints("ACTUAL_END_FIELD", Field(70000), 2));
+    b.records.push_back(Float("FRAMES", 70000, 1));
+    WriteFile(std::string(dir) + "/long_trial.c3d", b.Build());
 }
