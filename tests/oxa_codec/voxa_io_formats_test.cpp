@@ -64,6 +64,9 @@ TEST(VOxaFormatRegistry, RowsAreAppendedAndTheFirstOfAnExtensionIsFound) {
     EXPECT_EQ(VOxaGetReaderFormat(readers + 2), nullptr);
     EXPECT_EQ(VOxaGetWriterFormat(writers)->mCreate, &MakeWriter);
     EXPECT_EQ(VOxaGetWriterFormat(writers + 1), nullptr);
+    // A hidden file's name is all extension.
+    EXPECT_STREQ(VOxaGetFileExtension("dir.v2/.reg"), "reg");
+    EXPECT_STREQ(VOxaGetFileExtension("dir.v2\\x.reg"), "reg");
 
     // Found in any case, with or without the dot; the first row of an extension wins.
     EXPECT_EQ(VOxaFindReaderFormat("reg"), readers);
@@ -71,6 +74,12 @@ TEST(VOxaFormatRegistry, RowsAreAppendedAndTheFirstOfAnExtensionIsFound) {
     EXPECT_EQ(VOxaFindReaderFormat("re"), -1);
     EXPECT_EQ(VOxaFindReaderFormat("regx"), -1);
     EXPECT_EQ(VOxaFindWriterFormat("Reg"), writers);
+    // Case folding covers the whole alphabet, ends included.
+    ASSERT_TRUE(VOxaRegisterWriterFormat({"az", "Alphabet ends (*.az)", &MakeWriter}));
+    EXPECT_EQ(VOxaFindWriterFormat("AZ"), writers + 1);
+    EXPECT_EQ(VOxaFindWriterFormat(".aZ"), writers + 1);
+    ASSERT_TRUE(VOxaRegisterReaderFormat({"ZA", "Alphabet ends (*.za)", &MakeReader}));
+    EXPECT_EQ(VOxaFindReaderFormat("za"), readers + 2);
 
     // The factory of a found row makes the reader.
     VOxaReader* reader = VOxaGetReaderFormat(VOxaFindReaderFormat("reg"))->mCreate(nullptr);

@@ -353,7 +353,11 @@ bool VViconLoaderBase::OpenRead(const char* path) {
     if (!mStream) return false;
     struct stat info;
     mFileSize = fstat(fileno(mStream), &info) == 0 ? (int64_t)info.st_size : 0;
-    mBuffer.assign(kReadBuffer, 0);
+    // A small file gets a buffer of its own size (whole blocks), not the full read buffer: zeroing
+    // a megabyte cost more than reading most files. The buffer grows when a read needs more.
+    const int64_t blocks = std::max<int64_t>(1, (mFileSize + kBlockSize - 1) / kBlockSize);
+    mBuffer.assign(blocks * kBlockSize < (int64_t)kReadBuffer ? (size_t)(blocks * kBlockSize) : kReadBuffer,
+                   0);
     mPosition = mFill = 0;
     mBufferOffset = 0;
     mEnd = false;
