@@ -1,8 +1,6 @@
 // Fuzzes the AMC reader over a fixed small skeleton: the skeleton is read from an ASF file, the
 // input from an AMC file with the options of its header; when that succeeds a few frames of the
-// motion are written back.
-#include <unistd.h>
-
+// motion are written back. The manager and scene live across inputs and are emptied after each.
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -13,6 +11,7 @@
 #include "formats/motion/asf/voxa_reader_acclaim_asf.h"
 #include "formats/motion/asf/voxa_writer_acclaim_asf.h"
 #include "fuzz/fuzz_input_file.h"
+#include "fuzz/fuzz_scene.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -33,32 +32,29 @@ const char kSkeleton[] =
     "    dof tx rz rx\n  end\n"
     ":hierarchy\n  begin\n    root hip\n    hip femur\n    femur tibia\n    tibia foot\n  end\n";
 
-std::string Path(const char* extension) {
-    return "/tmp/amc_fuzz_" + std::to_string(getpid()) + extension;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string skeletonPath = [] {
-        std::string p = Path(".asf");
+        std::string p = FuzzScratchPath("skeleton.asf");
         if (FILE* out = std::fopen(p.c_str(), "wb")) {
             std::fwrite(kSkeleton, 1, sizeof kSkeleton - 1, out);
             std::fclose(out);
         }
         return p;
     }();
-    const std::string path = Path(".amc");
+    static const std::string path = FuzzScratchPath("in.amc");
     if (!WriteFuzzInput(path, data, size)) return 0;
-    std::unique_ptr<VOxaSdkManager> manager(VOxaSdkManager::Create());
-    VOxaScene* scene = manager->CreateScene();
-    VOxaReaderAcclaimAsf asfReader(manager.get());
+    VFuzzSceneScope world;
+    VOxaSdkManager* manager = world.GetManager();
+    VOxaScene* scene = world.GetScene();
+    VOxaReaderAcclaimAsf asfReader(manager);
     if (!asfReader.FileOpen(skeletonPath.c_str())) return 0;
     std::unique_ptr<VStreamOptions> asfOptions(asfReader.GetReadOptions());
     if (!asfReader.Read(scene, asfOptions.get())) return 0;
     auto* skeleton = static_cast<VStreamOptionsMotion*>(asfOptions.get())->GetAttachedObject();
 
-    VOxaReaderAcclaimAmc reader(manager.get());
+    VOxaReaderAcclaimAmc reader(manager);
     if (!reader.FileOpen(path.c_str())) return 0;
     std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
     if (!options) return 0;
@@ -73,15 +69,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     VOxaNode* reference = scene->GetRootNode()->GetChild(0);
     if (!reference || reference->GetChildCount() == 0) return 0;
     reference->GetChild(0)->SetMarked(1);
-    VOxaWriterAcclaimAsf asfWriter(manager.get());
-    const std::string asfOut = Path(".out.asf");
+    VOxaWriterAcclaimAsf asfWriter(manager);
+    static const std::string asfOut = FuzzScratchPath("out.asf");
     if (!asfWriter.FileCreate(asfOut.c_str())) return 0;
     std::unique_ptr<VStreamOptions> writeOptions(asfWriter.GetWriteOptions());
     const bool wrote = asfWriter.Write(scene, writeOptions.get());
     asfWriter.FileClose();
     if (!wrote) return 0;
-    VOxaWriterAcclaimAmc writer(manager.get());
-    const std::string amcOut = Path(".out.amc");
+    VOxaWriterAcclaimAmc writer(manager);
+    static const std::string amcOut = FuzzScratchPath("out.amc");
     if (!writer.FileCreate(amcOut.c_str())) return 0;
     auto* writeMotion = static_cast<VStreamOptionsMotion*>(writeOptions.get());
     const int frames = motion->GetFrameCount();

@@ -1,7 +1,6 @@
 // Fuzzes the ASF reader: the input is written to a file and read into a scene (the low bits of
-// the size choose dummy nodes and limits); when that succeeds the skeleton is written back.
-#include <unistd.h>
-
+// the size choose dummy nodes and limits); when that succeeds the skeleton is written back. The
+// manager and scene live across inputs and are emptied after each.
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -10,6 +9,7 @@
 #include "formats/motion/asf/voxa_reader_acclaim_asf.h"
 #include "formats/motion/asf/voxa_writer_acclaim_asf.h"
 #include "fuzz/fuzz_input_file.h"
+#include "fuzz/fuzz_scene.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -18,7 +18,7 @@
 namespace {
 
 const std::string& InputPath() {
-    static const std::string path = "/tmp/asf_fuzz_" + std::to_string(getpid()) + ".asf";
+    static const std::string path = FuzzScratchPath("in.asf");
     return path;
 }
 
@@ -27,9 +27,10 @@ const std::string& InputPath() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& path = InputPath();
     if (!WriteFuzzInput(path, data, size)) return 0;
-    std::unique_ptr<VOxaSdkManager> manager(VOxaSdkManager::Create());
-    VOxaScene* scene = manager->CreateScene();
-    VOxaReaderAcclaimAsf reader(manager.get());
+    VFuzzSceneScope world;
+    VOxaSdkManager* manager = world.GetManager();
+    VOxaScene* scene = world.GetScene();
+    VOxaReaderAcclaimAsf reader(manager);
     if (!reader.FileOpen(path.c_str())) return 0;
     std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
     if (!options) return 0;
@@ -43,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     VOxaNode* reference = scene->GetRootNode()->GetChild(0);
     if (!reference || reference->GetChildCount() == 0) return 0;
     reference->GetChild(0)->SetMarked(1);
-    VOxaWriterAcclaimAsf writer(manager.get());
-    const std::string written = path + ".out";
+    VOxaWriterAcclaimAsf writer(manager);
+    static const std::string written = FuzzScratchPath("out.asf");
     if (!writer.FileCreate(written.c_str())) return 0;
     std::unique_ptr<VStreamOptions> writeOptions(writer.GetWriteOptions());
     writer.Write(scene, writeOptions.get());

@@ -1,10 +1,8 @@
 // Fuzzes the BVH file and reader: the input is written to a file; the file object parses it with
 // bare curves on its joints (the fast path, most of the parsing), then the reader reads it into a
 // scene with the options its header gives and, when that succeeds, the scene is written back (a
-// few frames). The manager and scene live across inputs: building a scene costs more than
-// parsing most inputs.
-#include <unistd.h>
-
+// few frames). The manager and scene live across inputs and are emptied after each (fuzz_scene.h):
+// building a scene costs more than parsing most inputs.
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -16,6 +14,7 @@
 #include "formats/motion/bvh/voxa_reader_biovision.h"
 #include "formats/motion/bvh/voxa_writer_biovision.h"
 #include "fuzz/fuzz_input_file.h"
+#include "fuzz/fuzz_scene.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -24,7 +23,7 @@
 namespace {
 
 const std::string& InputPath() {
-    static const std::string path = "/tmp/bvh_fuzz_" + std::to_string(getpid()) + ".bvh";
+    static const std::string path = FuzzScratchPath("in.bvh");
     return path;
 }
 
@@ -44,24 +43,12 @@ void ParseFile(const std::string& path) {
     file.ReadMotion(options.get());
 }
 
-// Back to an empty scene: the nodes read into it, and the nodes a failed read left unattached.
-// The first `keep` nodes are the scene's own (root, camera switcher, producer cameras).
-void Tidy(VOxaSdkManager* manager, VOxaScene* scene, int keep) {
-    scene->Clear();
-    while (manager->GetNodeCount() > keep) {
-        VOxaNode* node = manager->GetNode(manager->GetNodeCount() - 1);
-        while (node->GetParent())
-            node = node->GetParent();
-        manager->DestroyNode(node, true);
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static VOxaSdkManager* manager = VOxaSdkManager::Create();
-    static VOxaScene* scene = manager->CreateScene();
-    static const int keep = manager->GetNodeCount();
+    VFuzzScene& world = VFuzzScene::Get();
+    VOxaSdkManager* manager = world.GetManager();
+    VOxaScene* scene = world.GetScene();
     const std::string& path = InputPath();
     if (!WriteFuzzInput(path, data, size)) return 0;
     ParseFile(path);
@@ -76,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (reference && reference->GetChildCount() > 0) {
             reference->GetChild(0)->SetMarked(1);
             VOxaWriterBiovision writer(manager);
-            const std::string written = path + ".out";
+            static const std::string written = FuzzScratchPath("out.bvh");
             if (writer.FileCreate(written.c_str())) {
                 std::unique_ptr<VStreamOptions> writeOptions(writer.GetWriteOptions());
                 auto* motion = static_cast<VStreamOptionsMotion*>(writeOptions.get());
@@ -88,6 +75,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
     }
-    Tidy(manager, scene, keep);
+    world.Reset();
     return 0;
 }

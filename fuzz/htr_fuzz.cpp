@@ -1,29 +1,25 @@
-// Fuzzes the HTR reader: the input is written to a temporary file and read into a fresh scene with
-// the options its header gives (the rotation-offset pass on, the default); inputs of odd length
-// are read without the reference node. (A scene is costly to make, so each input is read once.)
-#include <unistd.h>
-
+// Fuzzes the HTR reader: the input is written to a scratch file and read into the process's scene
+// (emptied after each input) with the options its header gives (the rotation-offset pass on, the
+// default); inputs of odd length are read without the reference node.
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "formats/motion/htr/voxa_reader_htr.h"
+#include "fuzz/fuzz_input_file.h"
+#include "fuzz/fuzz_scene.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/htr_fuzz_" + std::to_string(getpid()) + ".htr";
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return 0;
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    static const std::string path = FuzzScratchPath("in.htr");
+    if (!WriteFuzzInput(path, data, size)) return 0;
 
     {
         const int referenceNode = (int)(size & 1) ^ 1;
-        VOxaSdkManager* manager = VOxaSdkManager::Create();
-        VOxaScene* scene = manager->CreateScene();
-        VOxaReaderMotionAnalysisHtr reader(manager);
+        VFuzzSceneScope world;
+        VOxaScene* scene = world.GetScene();
+        VOxaReaderMotionAnalysisHtr reader(world.GetManager());
         if (reader.FileOpen(path.c_str())) {
             auto* options = static_cast<VStreamOptionsMotion*>(reader.GetReadOptions());
             if (options) {
@@ -33,7 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             reader.FileClose();
         }
-        delete manager;
     }
     return 0;
 }

@@ -1,35 +1,30 @@
 // Shared driver for the motion-format fuzz targets: the input is written to a per-process
-// temporary file, read into a fresh scene with the reader's own options, and what was read is
-// written back with the matching writer. Each target supplies only its reader and writer.
+// scratch file, read into the process's scene (emptied after each input) with the reader's own
+// options, and what was read is written back with the matching writer. Each target supplies only
+// its reader and writer.
 #pragma once
-
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "fuzz/fuzz_input_file.h"
+#include "fuzz/fuzz_scene.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
 
-// The temporary input and output paths of one target: $TMPDIR (or /tmp) plus
-// "fuzz_<ext>_<pid>.<ext>" and "fuzz_<ext>_<pid>_out.<ext>", so parallel workers never collide.
+// The input and output paths of one target, "in.<ext>" and "out.<ext>" in the process's scratch
+// folder, so parallel workers never collide.
 struct VMotionFuzzFiles {
     std::string mInput;
     std::string mOutput;
 
-    explicit VMotionFuzzFiles(const char* ext) {
-        const char* dir = std::getenv("TMPDIR");
-        std::string stem = dir && *dir ? dir : "/tmp";
-        stem += std::string("/fuzz_") + ext + "_" + std::to_string((long)getpid());
-        mInput = stem + "." + ext;
-        mOutput = stem + "_out." + ext;
-    }
+    explicit VMotionFuzzFiles(const char* ext)
+        : mInput(FuzzScratchPath(std::string("in.") + ext)),
+          mOutput(FuzzScratchPath(std::string("out.") + ext)) {}
 };
 
 // Writes the marked nodes of `scene` to `output` with a `Writer` built from the manager and
@@ -54,8 +49,9 @@ template <class Reader, class WriteBack, class... Extra>
 int FuzzMotionRead(const VMotionFuzzFiles& files, const uint8_t* data, size_t size, WriteBack writeBack,
                    Extra... extra) {
     if (!WriteFuzzInput(files.mInput, data, size)) return 0;
-    VOxaSdkManager* manager = VOxaSdkManager::Create();
-    VOxaScene* scene = manager->CreateScene();
+    VFuzzScene& world = VFuzzScene::Get();
+    VOxaSdkManager* manager = world.GetManager();
+    VOxaScene* scene = world.GetScene();
     bool read = false;
     {
         Reader reader(manager, extra...);
@@ -70,7 +66,7 @@ int FuzzMotionRead(const VMotionFuzzFiles& files, const uint8_t* data, size_t si
             scene->GetRootNode()->GetChild(i)->SetMarked(1, true);
         writeBack(manager, scene);
     }
-    delete manager;
+    world.Reset();
     return 0;
 }
 

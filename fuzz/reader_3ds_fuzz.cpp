@@ -1,9 +1,7 @@
-// Fuzzes the 3DS reader: the input is written to a scratch file and read into a fresh scene with
-// the default options. Odd sizes run with the toolkit's continue flag on, so that the reader also
-// meets the partial records a toolkit that carries on after a fault hands back. Every scene that
-// reads is then written back with the 3DS writer, so the writer meets whatever the reader builds.
-#include <unistd.h>
-
+// Fuzzes the 3DS reader: the input is written to a scratch file and read into the process's scene
+// (emptied after each input) with the default options. Odd sizes run with the toolkit's continue flag on, so
+// that the reader also meets the partial records a toolkit that carries on after a fault hands back. Every
+// scene that reads is then written back with the 3DS writer, so the writer meets whatever the reader builds.
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -14,20 +12,22 @@
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "fuzz/fuzz_input_file.h"
+#include "fuzz/fuzz_scene.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_info.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/reader_3ds_fuzz_" + std::to_string(::getpid()) + ".3ds";
+    static const std::string path = FuzzScratchPath("in.3ds");
     if (!WriteFuzzInput(path, data, size)) return 0;
 
     Ftk::SetContinueFlag(size % 2 == 1);
     {
-        VOxaSdkManager manager;
-        VOxaScene* scene = manager.CreateScene();
-        VOxaReader3DS reader(&manager);
+        VFuzzSceneScope world;
+        VOxaSdkManager* manager = world.GetManager();
+        VOxaScene* scene = world.GetScene();
+        VOxaReader3DS reader(manager);
         std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
         const bool read = reader.FileOpen(path.c_str()) && reader.Read(scene, options.get());
         reader.FileClose();
@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                     VTime::kOneSecond <
                                 300;
         if (read && shortTake) {
-            static const std::string out = "/tmp/reader_3ds_fuzz_" + std::to_string(::getpid()) + "_out.3ds";
-            VOxaWriter3DS writer(&manager);
+            static const std::string out = FuzzScratchPath("out.3ds");
+            VOxaWriter3DS writer(manager);
             std::unique_ptr<VStreamOptions> writeOptions(writer.GetWriteOptions());
             if (writer.FileCreate(out.c_str())) writer.Write(scene, writeOptions.get());
             writer.FileClose();

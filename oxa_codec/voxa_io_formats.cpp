@@ -1,77 +1,32 @@
 #include "oxa_codec/voxa_io_formats.h"
 
 #include <cstring>
-
-#include "formats/geometry/3ds/voxa_reader_3ds.h"
-#include "formats/geometry/3ds/voxa_writer_3ds.h"
-#include "formats/geometry/dxf/voxa_reader_dxf.h"
-#include "formats/geometry/dxf/voxa_writer_dxf.h"
-#include "formats/geometry/obj/voxa_reader_obj.h"
-#include "formats/geometry/obj/voxa_writer_obj.h"
-#include "formats/motion/bvh/voxa_reader_biovision.h"
-#include "formats/motion/bvh/voxa_writer_biovision.h"
-
-#include "formats/motion/amc/voxa_reader_acclaim_amc.h"
-#include "formats/motion/amc/voxa_writer_acclaim_amc.h"
-#include "formats/motion/aoa/voxa_adaptive_optics.h"
-#include "formats/motion/asf/voxa_reader_acclaim_asf.h"
-#include "formats/motion/asf/voxa_writer_acclaim_asf.h"
-#include "formats/motion/brd/voxa_ascension.h"
-#include "formats/motion/c3d/voxa_file_vicon.h"
-#include "formats/motion/htr/voxa_reader_htr.h"
-#include "formats/motion/htr/voxa_writer_htr.h"
-#include "formats/motion/mov/voxa_corvelund_mov.h"
-#include "formats/motion/trc/voxa_motion_analysis_trc.h"
-#include "formats/motion/vpm/voxa_puppeteer.h"
+#include <new>
+#include <vector>
 
 namespace {
 
-// The readers, in the order of their indexes. Each format adds its row here, for example
-//     {"obj", "OBJ geometry (*.obj)", &CreateObjReader},
-// A row with a null extension ends the table.
-const VOxaReaderFormat kReaderFormats[] = {
-    {"obj", "OBJ geometry (*.obj)", &CreateObjReader},
-    {"dxf", "DXF (*.dxf)", &CreateDxfReader},
-    {"bvh", "BVH motion capture (*.bvh)", &VOxaCreateReaderBiovision},
-    {"brd", "BRD motion capture (*.brd)", &VOxaCreateBrdReader},
-    {"mov", "MOV motion capture (*.mov)", &VOxaCreateMovReader},
-    {"vpm", "VPM motion capture (*.vpm)", &VOxaCreateVpmReader},
-    {"aoa", "AOA motion capture (*.aoa)", &VOxaCreateAoaReader},
-    {"mcd", "MCD motion capture (*.mcd)", &VOxaCreateMcdReader},
-    {"trc", "TRC motion capture (*.trc)", &VOxaCreateTrcReader},
-    {"htr", "HTR motion capture (*.htr)", &VOxaCreateHtrReader},
-    {"asf", "ASF skeleton (*.asf)", &VOxaCreateReaderAcclaimAsf},
-    {"amc", "AMC motion capture (*.amc)", &VOxaCreateReaderAcclaimAmc},
-    {"c3d", "C3D motion capture (*.c3d)", &VOxaCreateC3dReader},
-    {"3ds", "3DS geometry (*.3ds)", &VOxaCreateReader3DS},
-    {nullptr, nullptr, nullptr},
-};
+// The tables, made on first use so that registrations from any static initialiser find them
+// constructed.
+std::vector<VOxaReaderFormat>& ReaderFormats() {
+    static std::vector<VOxaReaderFormat> formats;
+    return formats;
+}
 
-// The writers, in the order of their indexes (the exporter's format index).
-const VOxaWriterFormat kWriterFormats[] = {
-    {"obj", "OBJ geometry (*.obj)", &CreateObjWriter},
-    {"dxf", "DXF (*.dxf)", &CreateDxfWriter},
-    {"bvh", "BVH motion capture (*.bvh)", &VOxaCreateWriterBiovision},
-    {"brd", "BRD motion capture (*.brd)", &VOxaCreateBrdWriter},
-    {"mov", "MOV motion capture (*.mov)", &VOxaCreateMovWriter},
-    {"vpm", "VPM motion capture (*.vpm)", &VOxaCreateVpmWriter},
-    {"aoa", "AOA motion capture (*.aoa)", &VOxaCreateAoaWriter},
-    {"mcd", "MCD motion capture (*.mcd)", &VOxaCreateMcdWriter},
-    {"trc", "TRC motion capture (*.trc)", &VOxaCreateTrcWriter},
-    {"htr", "HTR motion capture (*.htr)", &VOxaCreateHtrWriter},
-    {"asf", "ASF skeleton (*.asf)", &VOxaCreateWriterAcclaimAsf},
-    {"amc", "AMC motion capture (*.amc)", &VOxaCreateWriterAcclaimAmc},
-    {"c3d", "C3D motion capture (*.c3d)", &VOxaCreateC3dWriter},
-    {"3ds", "3DS geometry (*.3ds)", &CreateWriter3DS},
-    {nullptr, nullptr, nullptr},
-};
+std::vector<VOxaWriterFormat>& WriterFormats() {
+    static std::vector<VOxaWriterFormat> formats;
+    return formats;
+}
 
-template <typename Row, size_t N>
-int CountRows(const Row (&table)[N]) {
-    int count = 0;
-    while ((size_t)count < N && table[count].mExtension)
-        ++count;
-    return count;
+template <typename Row>
+bool AddRow(std::vector<Row>& table, const Row& row) {
+    if (!row.mExtension || !*row.mExtension || !row.mDescription || !row.mCreate) return false;
+    try {
+        table.push_back(row);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 bool SameExtension(const char* a, const char* b) {
@@ -85,39 +40,51 @@ bool SameExtension(const char* a, const char* b) {
     }
 }
 
-template <typename Row, size_t N>
-int FindRow(const Row (&table)[N], const char* extension) {
+template <typename Row>
+const Row* RowAt(const std::vector<Row>& table, int index) {
+    return index >= 0 && (size_t)index < table.size() ? &table[(size_t)index] : nullptr;
+}
+
+template <typename Row>
+int FindRow(const std::vector<Row>& table, const char* extension) {
     if (!extension || !*extension) return -1;
-    const int count = CountRows(table);
-    for (int k = 0; k < count; ++k)
-        if (SameExtension(table[k].mExtension, extension)) return k;
+    for (size_t k = 0; k < table.size(); ++k)
+        if (SameExtension(table[k].mExtension, extension)) return (int)k;
     return -1;
 }
 
 }  // namespace
 
+bool VOxaRegisterReaderFormat(const VOxaReaderFormat& format) {
+    return AddRow(ReaderFormats(), format);
+}
+
+bool VOxaRegisterWriterFormat(const VOxaWriterFormat& format) {
+    return AddRow(WriterFormats(), format);
+}
+
 int VOxaGetReaderFormatCount() {
-    return CountRows(kReaderFormats);
+    return (int)ReaderFormats().size();
 }
 
 const VOxaReaderFormat* VOxaGetReaderFormat(int index) {
-    return index >= 0 && index < VOxaGetReaderFormatCount() ? &kReaderFormats[index] : nullptr;
+    return RowAt(ReaderFormats(), index);
 }
 
 int VOxaFindReaderFormat(const char* extension) {
-    return FindRow(kReaderFormats, extension);
+    return FindRow(ReaderFormats(), extension);
 }
 
 int VOxaGetWriterFormatCount() {
-    return CountRows(kWriterFormats);
+    return (int)WriterFormats().size();
 }
 
 const VOxaWriterFormat* VOxaGetWriterFormat(int index) {
-    return index >= 0 && index < VOxaGetWriterFormatCount() ? &kWriterFormats[index] : nullptr;
+    return RowAt(WriterFormats(), index);
 }
 
 int VOxaFindWriterFormat(const char* extension) {
-    return FindRow(kWriterFormats, extension);
+    return FindRow(WriterFormats(), extension);
 }
 
 const char* VOxaGetFileExtension(const char* path) {

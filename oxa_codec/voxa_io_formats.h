@@ -21,7 +21,16 @@ struct VOxaWriterFormat {
     VOxaWriter* (*mCreate)(VOxaSdkManager* manager);
 };
 
-// The format tables, in index order; each format adds its row in voxa_io_formats.cpp.
+// The format tables, in index order. The codec keeps the tables; the formats floor fills them at
+// start-up from formats/voxa_format_table.cpp, where a new reader or writer adds its row.
+
+// Appends a format to the reader (writer) table; its index is the table's size before the call.
+// The row's strings must live as long as the program (string literals). False, with nothing added,
+// for a row without extension, description or factory. Registration happens before any file is
+// read or written (from static initialisers); the tables are not guarded for other threads.
+bool VOxaRegisterReaderFormat(const VOxaReaderFormat& format);
+bool VOxaRegisterWriterFormat(const VOxaWriterFormat& format);
+
 int VOxaGetReaderFormatCount();
 // The row at `index`, null outside the table.
 const VOxaReaderFormat* VOxaGetReaderFormat(int index);

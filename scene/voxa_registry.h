@@ -56,8 +56,15 @@ public:
         mItems[slot] = nullptr;
         --mCount;
         ++mHoles;
+        // Holes go once they are half the list, so a list that objects keep joining and leaving
+        // without being read (the user-property handles of nodes made and destroyed) stays within
+        // twice its count instead of growing with every object it ever held.
+        if (mHoles > kHolesKept && (size_t)mHoles * 2 > mItems.size()) Compact();
         return true;
     }
+
+    // The entries held, holes included (at most twice the count plus a few).
+    size_t GetStorageSize() const { return mItems.size(); }
 
     // The entry at `index` in list order, null outside [0, count).
     T* Get(int index) const {
@@ -170,6 +177,7 @@ private:
         uint32_t mKeyLength;
         int32_t mMore;  // index into mMore, -1 when the name has one holder
     };
+    static constexpr int kHolesKept = 32;
     static constexpr int32_t kEmpty = -1;
     static constexpr int32_t kRemoved = -2;
 

@@ -95,4 +95,33 @@ TEST(scene_Registry, MassRemovalAndRefill) {
     }
 }
 
+// Objects that join and leave a long-lived list without anybody reading it (the handles of
+// nodes made and destroyed input after input): its storage follows its count, not the number of
+// objects it ever held, and order and lookups stay right across the compactions.
+TEST(scene_Registry, ChurnWithoutReadsKeepsStorageBounded) {
+    std::vector<std::unique_ptr<Item>> kept;
+    for (int i = 0; i < 10; ++i)
+        kept.push_back(std::make_unique<Item>(("kept" + std::to_string(i)).c_str()));
+    VOxaRegistry<Item> registry;
+    for (auto& item : kept)
+        registry.Append(item.get());
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<std::unique_ptr<Item>> passing;
+        for (int i = 0; i < 50; ++i) {
+            passing.push_back(std::make_unique<Item>("passing"));
+            registry.Append(passing.back().get());
+        }
+        for (auto& item : passing)
+            ASSERT_TRUE(registry.Remove(item.get()));
+        ASSERT_LE(registry.GetStorageSize(), (size_t)2 * registry.GetCount() + 100) << round;
+    }
+    ASSERT_EQ(registry.GetCount(), 10);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(registry.Get(i), kept[(size_t)i].get());
+        EXPECT_EQ(registry.IndexOf(kept[(size_t)i].get()), i);
+    }
+    EXPECT_EQ(registry.FindByName("kept7"), kept[7].get());
+    EXPECT_EQ(registry.FindByName("passing"), nullptr);
+}
+
 }  // namespace

@@ -115,18 +115,27 @@ VViconArray::VViconArray(const void* data, uint32_t type, int dimensionCount, co
     }
 }
 
+// The product of dimensions [first, last): 0 when one of them is 0 (whatever the others are: a file
+// may put 255 beside a 0 in every slot), else saturated at the largest int64_t.
+static int64_t DimensionProduct(const std::vector<int>& dimensions, int first, int last) {
+    for (int i = first; i < last; ++i)
+        if (dimensions[(size_t)i] == 0) return 0;
+    int64_t product = 1;
+    for (int i = first; i < last; ++i) {
+        const int64_t d = dimensions[(size_t)i];
+        if (product > std::numeric_limits<int64_t>::max() / d) return std::numeric_limits<int64_t>::max();
+        product *= d;
+    }
+    return product;
+}
+
 int64_t VViconArray::GetElementCount() const {
-    int64_t count = 1;
-    for (int i = 0; i < mDimensionCount; ++i)
-        count *= mDimensions[(size_t)i];
-    return count;
+    return DimensionProduct(mDimensions, 0, mDimensionCount);
 }
 
 bool VViconArray::GetRow(VViconArray& row, int i) const {
     if (i < 0 || i >= GetDimension(0)) return false;
-    int64_t rowSize = 1;
-    for (int k = 1; k < mDimensionCount; ++k)
-        rowSize *= mDimensions[(size_t)k];
+    const int64_t rowSize = DimensionProduct(mDimensions, 1, mDimensionCount);
     row.mData.clear();
     row.mView = GetData() + (size_t)(rowSize * i * GetElementSize());
     row.mType = mType;
@@ -353,7 +362,11 @@ bool VViconLoaderBase::OpenRead(const char* path) {
     if (!mStream) return false;
     struct stat info;
     mFileSize = fstat(fileno(mStream), &info) == 0 ? (int64_t)info.st_size : 0;
-    mBuffer.assign(kReadBuffer, 0);
+    // A small file gets a buffer of its own size (whole blocks), not the full read buffer: zeroing
+    // a megabyte cost more than reading most files. The buffer grows when a read needs more.
+    const int64_t blocks = std::max<int64_t>(1, (mFileSize + kBlockSize - 1) / kBlockSize);
+    mBuffer.assign(blocks * kBlockSize < (int64_t)kReadBuffer ? (size_t)(blocks * kBlockSize) : kReadBuffer,
+                   0);
     mPosition = mFill = 0;
     mBufferOffset = 0;
     mEnd = false;

@@ -1,4 +1,4 @@
-#include "animation/target_baking.h"
+#include "scene/target_baking.h"
 
 #include <cmath>
 #include <memory>

@@ -8,7 +8,7 @@
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
-#include "animation/target_baking.h"
+#include "scene/target_baking.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_node.h"

@@ -1,5 +1,5 @@
-#ifndef OXA_ANIMATION_TARGET_BAKING_H
-#define OXA_ANIMATION_TARGET_BAKING_H
+#ifndef OXA_SCENE_TARGET_BAKING_H
+#define OXA_SCENE_TARGET_BAKING_H
 
 #include "base/vge_vector.h"
 
@@ -32,4 +32,4 @@ bool VFCurveBakeTargets(VOxaNode* node, bool keepAim, bool bakeUp, bool useGiven
 // bracket.
 void VFCurveUnwrapRotation(VFCurve& curve);
 
-#endif  // OXA_ANIMATION_TARGET_BAKING_H
+#endif  // OXA_SCENE_TARGET_BAKING_H
