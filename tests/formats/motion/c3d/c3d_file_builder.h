@@ -145,7 +145,7 @@ public:
                         body += (char)d;
                     if (r.type == 2) {
                         for (double v : r.numbers)
-                            U16(body, (uint16_t)(int16_t)v);
+                            U16(body, (uint16_t)(int32_t)v);  // a word stored signed or unsigned
                     } else if (r.type == 4) {
                         for (double v : r.numbers)
                             F32(body, (float)v);
