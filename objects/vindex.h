@@ -50,6 +50,15 @@ public:
         }
     }
 
+    // Makes room for `count` entries, so that filling the table up to them rehashes nothing.
+    // Reserving on an unbuilt table builds it (empty).
+    void Reserve(size_t count) {
+        size_t size = mSlots.empty() ? 32 : mSlots.size();
+        while (count * 2 > size)
+            size *= 2;
+        if (size != mSlots.size()) Rehash(size);
+    }
+
     // Stores `value` only when `key` is absent (keeps the first entry of a key).
     void Insert(const void* key, int value) {
         if (Find(key) < 0) Set(key, value);
@@ -89,10 +98,11 @@ private:
         h ^= h >> 33;
         return (size_t)h;
     }
-    void Grow() {
+    void Grow() { Rehash(mSlots.empty() ? 32 : mSlots.size() * 2); }
+    void Rehash(size_t size) {
         std::vector<Slot> old;
         old.swap(mSlots);
-        mSlots.assign(old.empty() ? 32 : old.size() * 2, Slot());
+        mSlots.assign(size, Slot());
         mCount = 0;
         for (const Slot& s : old) {
             if (s.key) Set(s.key, s.value);

@@ -87,6 +87,10 @@ void VOxaObject::AddUserProperty(VOxaUserProperty* userProperty) {
     PropertyAdded(userProperty);
 }
 
+void VOxaObject::ReserveUserProperties(int count) {
+    if (count > 0) mUserProperties.reserve(mUserProperties.size() + (size_t)count);
+}
+
 bool VOxaObject::RemoveUserProperty(VOxaUserProperty* userProperty) {
     auto it = std::find(mUserProperties.begin(), mUserProperties.end(), userProperty);
     if (!userProperty || it == mUserProperties.end()) return false;
@@ -105,6 +109,8 @@ bool VOxaObject::IsListed(const VOxaUserProperty* userProperty) const {
                mUserProperties.end();
     }
     if (!mHandleIndex.IsBuilt()) {
+        // Room for the list as far as it was reserved, so that appending rehashes little.
+        mHandleIndex.Reserve(mUserProperties.capacity());
         for (size_t i = 0; i < mUserProperties.size(); ++i)
             mHandleIndex.Set(mUserProperties[i], (int)i);
     }
@@ -117,6 +123,7 @@ VOxaUserProperty* VOxaObject::GetUserProperty(int index) const {
 
 void VOxaObject::RebuildUserIndex() const {
     mUserIndex.Clear();
+    mUserIndex.Reserve(mUserProperties.capacity());
     for (size_t i = 0; i < mUserProperties.size(); ++i) {
         if (mUserProperties[i]->GetProperty()) mUserIndex.Insert(mUserProperties[i]->GetProperty(), (int)i);
     }

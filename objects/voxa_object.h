@@ -119,6 +119,8 @@ public:
 
     // Appends `userProperty` unless it is listed (null is ignored), then calls PropertyAdded.
     void AddUserProperty(VOxaUserProperty* userProperty);
+    // Makes room for `count` more user properties, in the list and its lookup tables.
+    void ReserveUserProperties(int count);
     // Calls PropertyRemoved, then takes `userProperty` out of the list. False when not listed.
     bool RemoveUserProperty(VOxaUserProperty* userProperty);
     int GetUserPropertyCount() const { return (int)mUserProperties.size(); }

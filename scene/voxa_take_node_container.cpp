@@ -315,6 +315,7 @@ bool VOxaTakeNodeContainer::IsChannelAnimatedInAnyTakeByDataType(const char* obj
 void VOxaTakeNodeContainer::CreatePropertyHandles() {
     VOxaPropertyHandler* handler = GetPropertyHandler();
     if (!handler) return;
+    ReserveUserProperties(handler->GetPropertyCount());
     for (int i = 0; i < handler->GetPropertyCount(); ++i) {
         VProperty* property = handler->GetProperty(i);
         if (!property || FindUserPropertyByProperty(property)) continue;
