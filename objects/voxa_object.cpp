@@ -145,8 +145,10 @@ VOxaUserProperty* VOxaObject::FindUserPropertyByProperty(const VProperty* proper
 
 VOxaUserProperty* VOxaObject::FindUserPropertyByName(const char* name) const {
     if (!name) return nullptr;
+    // The first byte settles most mismatches without a call (nodes hold a hundred handles).
     for (VOxaUserProperty* u : mUserProperties) {
-        if (std::strcmp(u->GetName(), name) == 0) return u;
+        const char* own = u->GetName();
+        if (own[0] == name[0] && std::strcmp(own, name) == 0) return u;
     }
     return nullptr;
 }
