@@ -2,21 +2,23 @@
 // (emptied after each input) with the default options. Odd sizes run with the toolkit's continue flag on, so
 // that the reader also meets the partial records a toolkit that carries on after a fault hands back. Every
 // scene that reads is then written back with the 3DS writer, so the writer meets whatever the reader builds.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "base/vstring_list.h"
 #include "base/vtime.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "fuzz/fuzz_input_file.h"
 #include "fuzz/fuzz_scene.h"
 #include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
-#include "scene/voxa_take_info.h"
+#include "scene/voxa_take_node.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = FuzzScratchPath("in.3ds");
@@ -32,17 +34,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const bool read = reader.FileOpen(path.c_str()) && reader.Read(scene, options.get());
         reader.FileClose();
         Ftk::SetContinueFlag(false);
-        // The writer keys every frame of the take: a few hundred bytes can announce a million
-        // frames, which is linear but no use to the fuzzer's time budget.
-        bool shortTake = true;
-        VStringList takes;
-        scene->FillTakeNameArray(takes);
-        for (int k = 0; k < takes.GetCount(); ++k)
-            if (const VOxaTakeInfo* info = scene->GetTakeInfo(takes[k]))
-                shortTake = shortTake &&
-                            (info->mLocalTimeSpan.GetStop().Get() - info->mLocalTimeSpan.GetStart().Get()) /
-                                    VTime::kOneSecond <
-                                300;
+        // The writer keys every frame of each animated node's keys, up to a million: a few hundred
+        // bytes can announce that over many nodes, which is linear but no use to the fuzzer's time
+        // budget. Write back only when the frames all nodes would sample (at 30 a second) are few.
+        double frames = 0.0;
+        std::vector<VOxaNode*> stack{scene->GetRootNode()};
+        while (!stack.empty() && frames <= 100000.0) {
+            VOxaNode* node = stack.back();
+            stack.pop_back();
+            if (!node) continue;
+            frames += 1.0;
+            if (VOxaTakeNode* take = node->GetCurrentTakeNode()) {
+                VTime start(0), stop(0);
+                take->GetAnimationInterval(start, stop);
+                frames += std::max(0.0, (double)stop.Get() / (double)VTime::kOneSecond * 30.0);
+            }
+            for (int c = 0; c < node->GetChildCount(); ++c)
+                stack.push_back(node->GetChild(c));
+        }
+        const bool shortTake = frames <= 100000.0;
         if (read && shortTake) {
             static const std::string out = FuzzScratchPath("out.3ds");
             VOxaWriter3DS writer(manager);
