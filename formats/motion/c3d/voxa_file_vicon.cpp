@@ -552,17 +552,17 @@ IOxaFileMotionBase* VOxaReaderVicon::CreateMotionFile(const char* path) {
 
 VStreamOptions* VOxaReaderVicon::GetReadOptions() {
     VStreamOptions* options = VOxaReaderMotionBase::GetReadOptions();
-    Report(!options);
+    Report();
     return options;
 }
 
 bool VOxaReaderVicon::Read(VOxaScene* scene, VStreamOptions* options) {
     const bool ok = VOxaReaderMotionBase::Read(scene, options);
-    Report(!ok);
+    Report();
     return ok;
 }
 
-void VOxaReaderVicon::Report(bool failed) {
+void VOxaReaderVicon::Report() {
     const VOxaFileVicon* file = static_cast<const VOxaFileVicon*>(mFile);
     if (!file) return;
     const char* warning = file->GetWarning();
@@ -570,16 +570,6 @@ void VOxaReaderVicon::Report(bool failed) {
         mMessageText += warning;
         mMessageText += "\n";
     }
-    // The file's failure follows the leading text, once: a text the base put there stays.
-    const char* failure = file->GetFailure();
-    const char* leading = mError.GetErrorString(eFILE_CORRUPTED);
-    if (!failed || mError.GetLastErrorID() != eFILE_CORRUPTED || !*failure ||
-        mError.GetLastErrorString() != leading)
-        return;
-    VString text(leading);
-    text += ": ";
-    text += failure;
-    mError.SetLastError(eFILE_CORRUPTED, text.Buffer());
 }
 
 void VOxaReaderVicon::SetDefaultReadOptions(VStreamOptionsMotion* options) {

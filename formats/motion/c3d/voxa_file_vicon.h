@@ -54,7 +54,7 @@ public:
     const VString& GetRefusal() const { return mRefusal; }
     // Why the last ReadHeader or ReadFrame failed, with where: "byte N: ..." for the header,
     // "frame N: ..." for the data (empty when nothing failed since the last ReadHeader).
-    const char* GetFailure() const { return mFailure.Buffer(); }
+    const char* GetFailure() const override { return mFailure.Buffer(); }
     // A warning of the last ReadHeader (a frame rate read as 30), empty when none.
     const char* GetWarning() const { return mWarning.Buffer(); }
     // The first frame and frame count ReadHeader gave: the header's, or for a trial longer than
@@ -102,9 +102,9 @@ protected:
     void SetDefaultReadOptions(VStreamOptionsMotion* options) override;
 
 private:
-    // After the base's step: the file's warning in the message text and, when the step
-    // `failed`, the file's failure behind "File is corrupted" (unless a text already follows it).
-    void Report(bool failed);
+    // After the base's step: the file's warning in the message text. A corrupted file's detail
+    // reaches the error through the base, which asks the file for its failure.
+    void Report();
 };
 
 // Writer of C3D files; defaults "UnusedSegments" 1, "ExportGapsAsValidData" 0,
