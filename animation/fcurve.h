@@ -261,6 +261,11 @@ public:
     float EvaluateIndex(double index) const;
     // The value at `time`, extrapolation included.
     float Evaluate(VTime time, int* lastIndex = nullptr) const;
+    // Evaluate at a time between the first and the last key, both included, for a caller that
+    // holds their times while the keys stay as they are: the same value, without reading the end
+    // keys (a pass over many curves at each time would wait on memory for them). Needs at least
+    // two keys.
+    float EvaluateInside(VTime time, int* lastIndex = nullptr) const;
 
     // Slopes on each side of key `index`.
     float KeyGetLeftDerivative(int index) const;
@@ -458,6 +463,9 @@ private:
     // The last key in [lo, hi] before `time` (at it too when `inclusive`); key lo must qualify.
     int LastKeyBefore(int64_t time, int lo, int hi, bool inclusive) const;
     float EvaluateSegment(int index, double u) const;
+    // The value at key `k` plus `fraction` of its segment as the key search answers them (-1:
+    // before the first key, the count: after the last).
+    float LocatedValue(int k, double fraction) const;
     // KeyLocate after mapping `time` through the extrapolation; a held end key is answered as
     // that key with fraction 0.
     int LocateAll(int64_t time, int* hint, double* fraction) const;
@@ -529,6 +537,39 @@ void VFCurveAutoValuesToDerivatives(double& leftDerivative, double& rightDerivat
                                     double rightAuto, const VFCurve* curve, int index);
 void VFCurveDerivativesToAutoValues(double& leftAuto, double& rightAuto, double leftDerivative,
                                     double rightDerivative, const VFCurve* curve, int index);
+
+// A curve evaluated at many times (mostly increasing) while its keys stay as they are, as a writer
+// samples a take: the same values as VFCurve::Evaluate with a search hint of its own, but the end
+// keys' times are read once instead of at every time. Null curve: every value is 0.
+class VFCurveSampler {
+public:
+    VFCurveSampler() = default;
+    explicit VFCurveSampler(const VFCurve* curve) { Reset(curve); }
+    void Reset(const VFCurve* curve) {
+        mCurve = curve;
+        mHint = 0;
+        const int keys = curve ? curve->KeyGetCount() : 0;
+        mInside = keys > 1;
+        if (mInside) {
+            mFirst = curve->KeyGetTime(0).Get();
+            mLast = curve->KeyGetTime(keys - 1).Get();
+        }
+    }
+    const VFCurve* GetCurve() const { return mCurve; }
+    float Evaluate(VTime time) {
+        if (!mCurve) return 0.0f;
+        const int64_t t = time.Get();
+        if (mInside && t >= mFirst && t <= mLast) return mCurve->EvaluateInside(time, &mHint);
+        return mCurve->Evaluate(time, &mHint);
+    }
+
+private:
+    const VFCurve* mCurve = nullptr;
+    bool mInside = false;
+    int mHint = 0;
+    int64_t mFirst = 0;
+    int64_t mLast = 0;
+};
 
 // True when the curve-node tree from `node` (and, with `includeLayers`, its layers) holds at
 // least one key and every key's interpolation shares a bit with `interpolationMask`.

@@ -334,13 +334,49 @@ float VFCurve::Evaluate(VTime time, int* lastIndex) const {
             return (float)(last->mValue + SecondsBetween(t, tN) * slope);
         return (float)(last->mValue + (double)reach / (double)VTime::kOneSecond * slope);
     }
+    if (t >= t0 && t <= tN) return EvaluateInside(time, hint);
     double fraction;
-    int k = (t >= t0 && t <= tN) ? KeyLocate(t, hint, &fraction) : LocateAll(t, hint, &fraction);
+    const int k = LocateAll(t, hint, &fraction);
+    return LocatedValue(k, fraction);
+}
+
+float VFCurve::EvaluateInside(VTime time, int* lastIndex) const {
+    const int n = mKeyCount;
+    int* hint = lastIndex ? lastIndex : &mLastIndex;
+    const int64_t t = time.Get();
+    // Sampling forward at a steady rate finds the time at the hinted key or within the segment
+    // after it: answered here as KeyLocate would, without its general search.
+    const int s = *hint;
+    if (s >= 0 && s < n - 1) {
+        const Key* ks = KeyGetPtr(s);
+        const int64_t ts = ks->mTime.Get();
+        if (t == ts) return ks->mValue;
+        if (t > ts) {
+            const Key* kj = (s + 1) % eKeysPerBlock != 0 ? ks + 1 : KeyGetPtr(s + 1);
+            const int64_t tj = kj->mTime.Get();
+            if (t <= tj) {
+                *hint = s + 1;
+                if (s + 1 + kPrefetchAhead < n) __builtin_prefetch(KeyGetPtr(s + 1 + kPrefetchAhead));
+                if (t == tj) return kj->mValue;
+                const double span = TickDelta(tj, ts);
+                const double fraction = span > 0.0 ? TickDelta(t, ts) / span : 0.0;
+                if (fraction == 0.0) return ks->mValue;
+                return EvaluateSegment(s, fraction);
+            }
+        }
+    }
+    double fraction;
+    const int k = KeyLocate(t, hint, &fraction);
+    return LocatedValue(k, fraction);
+}
+
+float VFCurve::LocatedValue(int k, double fraction) const {
+    const int n = mKeyCount;
     // Sampling walks forward through the keys: the keys a few steps ahead are fetched early, so
     // that a pass over many curves at each time does not wait on memory for every curve.
     if (k >= 0 && k + kPrefetchAhead < n) __builtin_prefetch(KeyGetPtr(k + kPrefetchAhead));
-    if (k < 0) return first->mValue;
-    if (k >= n - 1) return last->mValue;
+    if (k < 0) return KeyGetPtr(0)->mValue;
+    if (k >= n - 1) return KeyGetPtr(n - 1)->mValue;
     if (fraction == 0.0) return KeyGetPtr(k)->mValue;
     return EvaluateSegment(k, fraction);
 }

@@ -349,6 +349,12 @@ public:
     // and candidate bookkeeping. Null, with nothing written, for a node of any other shape; never
     // writes more than three values.
     double* EvaluatePlainLeaves(double* values, VTime time, int* lastIndex = nullptr);
+    // For a caller that evaluates a channel's curves itself at many times while nothing else
+    // changes the channel: the three curves of a node of the plain shape above, when at every
+    // time EvaluatePlainLeaves gives exactly what the curves give (no stored total or candidate
+    // answers with another value, nor ever will by the evaluation's own bookkeeping). False
+    // otherwise.
+    bool GetPlainCurves(VFCurve* curves[3]) const;
     // The values of the layer `layerID` alone (curve values, or the curves' candidates).
     double* EvaluateLayer(double* values, VTime time, int* lastIndex, int layerID);
     double* CandidateEvaluateLayer(double* values, VTime time, int* lastIndex, int layerID);

@@ -515,12 +515,28 @@ double* VFCurveNodeEval::Layer(VFCurveNode* node, double* values, VTime time, in
     return out;
 }
 
-double* VFCurveNodeEval::PlainLeaves(VFCurveNode* node, double* values, VTime time, int* hint) {
+bool VFCurveNodeEval::PlainShape(const VFCurveNode* node, VFCurveNode* leaves[3], VFCurve* curves[3]) {
     if (node->mTimeWarp || node->mFCurve || node->mNextLayer || node->mLayerID != 0 ||
         node->mNodes.GetCount() != 3 || node->mLayerType == eFCURVENODE_LAYER_QUATERNION ||
         (node->mLayerType == eFCURVENODE_LAYER_EULER_ROTATION && node->mQuaternionInterpolation)) {
-        return nullptr;
+        return false;
     }
+    for (int i = 0; i < 3; ++i) {
+        VFCurveNode* leaf = node->mNodes[i];
+        if (!leaf || !leaf->mFCurve || leaf->mNodes.GetCount() != 0 || leaf->mTimeWarp || leaf->mNextLayer ||
+            leaf->mLayerID != 0) {
+            return false;
+        }
+        leaves[i] = leaf;
+        curves[i] = leaf->mFCurve;
+    }
+    return true;
+}
+
+double* VFCurveNodeEval::PlainLeaves(VFCurveNode* node, double* values, VTime time, int* hint) {
+    VFCurveNode* leaves[3];
+    VFCurve* curves[3];
+    if (!PlainShape(node, leaves, curves)) return nullptr;
     // Full's candidate short cut: a stored total answers for `time` when it was stored at that
     // time (or the node takes candidates at any time) and, when an evaluation stored it, every
     // curve below still holds its candidate for that time.
@@ -532,17 +548,6 @@ double* VFCurveNodeEval::PlainLeaves(VFCurveNode* node, double* values, VTime ti
             if (c[i]->CandidateGetTime() != time) return false;
         return true;
     };
-    VFCurveNode* leaves[3];
-    VFCurve* curves[3];
-    for (int i = 0; i < 3; ++i) {
-        VFCurveNode* leaf = node->mNodes[i];
-        if (!leaf || !leaf->mFCurve || leaf->mNodes.GetCount() != 0 || leaf->mTimeWarp || leaf->mNextLayer ||
-            leaf->mLayerID != 0) {
-            return nullptr;
-        }
-        leaves[i] = leaf;
-        curves[i] = leaf->mFCurve;
-    }
     if (storedHolds(node, curves, 3)) {
         for (int i = 0; i < 3; ++i)
             values[i] = node->mCandidateTotalValue[i];
@@ -572,6 +577,32 @@ double* VFCurveNodeEval::PlainLeaves(VFCurveNode* node, double* values, VTime ti
 
 double* VFCurveNode::EvaluatePlainLeaves(double* values, VTime time, int* lastIndex) {
     return VFCurveNodeEval::PlainLeaves(this, values, time, lastIndex);
+}
+
+bool VFCurveNode::GetPlainCurves(VFCurve* curves[3]) const {
+    VFCurveNode* leaves[3];
+    if (!VFCurveNodeEval::PlainShape(this, leaves, curves)) return false;
+    // Stored values answer instead of the curves at their times: they may stay only when they
+    // are what the curves give at those times. The comparison is bit for bit, each curve searched
+    // with a position of its own so that its last position stays as it is.
+    auto plainAt = [&](int curve, VTime time, double value) {
+        int hint = 0;
+        const double plain = curves[curve]->Evaluate(time, &hint);
+        return std::memcmp(&plain, &value, sizeof value) == 0;
+    };
+    for (int i = 0; i < 3; ++i)
+        if (curves[i]->IsCandidate() && !plainAt(i, curves[i]->CandidateGetTime(), curves[i]->CandidateGet()))
+            return false;
+    const VFCurveNode* holders[4] = {this, leaves[0], leaves[1], leaves[2]};
+    for (int h = 0; h < 4; ++h) {
+        const VFCurveNode* n = holders[h];
+        if (n->mTotalCandidateMethod != eTOTAL_STORED) continue;
+        // A total stored by hand, or one that answers at any time, is not the curves' value.
+        if (!n->mTotalFromEvaluation || n->GetCandidateAtAnyTime()) return false;
+        for (int i = h == 0 ? 0 : h - 1; i < (h == 0 ? 3 : h); ++i)
+            if (!plainAt(i, n->mCandidateTotalTime, n->mCandidateTotalValue[h == 0 ? i : 0])) return false;
+    }
+    return true;
 }
 
 double* VFCurveNode::Evaluate(double* values, VTime time, int* lastIndex) {

@@ -48,6 +48,8 @@ public:
     // or its leaves), with the same values and the same candidate bookkeeping, without the
     // general walk. Null, with nothing written, for any other shape.
     static double* PlainLeaves(VFCurveNode* node, double* values, VTime time, int* hint);
+    // True for that shape, with the node's leaves and their curves.
+    static bool PlainShape(const VFCurveNode* node, VFCurveNode* leaves[3], VFCurve* curves[3]);
     // The values of one layer node alone: its curves (or their candidates), rotation children
     // through the rotation interpolation; no time warp, no composition.
     static double* Layer(VFCurveNode* node, double* values, VTime time, int* hint, bool candidates);

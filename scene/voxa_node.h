@@ -289,9 +289,10 @@ public:
     void ResetTransformCaches();
     // Finds the current take's "T", "R" and "S" curve nodes once and keeps them for
     // EvaluateLocalTransform, which then reads them without a lookup by name while that take
-    // stays current. For callers that sample a take at many times and change no curve-node
-    // structure meanwhile (the motion writers); ReleaseTakeChannels, a take change or a copy
-    // ends it. The values evaluated are the same either way.
+    // stays current; channels of three plain curves are read from the curves directly. For
+    // callers that sample a take at many times and change no curve, key or curve-node structure
+    // meanwhile (the motion writers); ReleaseTakeChannels, a take change or a copy ends it. The
+    // values evaluated are the same either way.
     void HoldTakeChannels();
     void ReleaseTakeChannels();
     bool IsHoldingTakeChannels() const { return mHeldChannels.mTake != nullptr; }

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_take_node.h"
@@ -252,6 +253,49 @@ void ReadTRS(VFCurveNode* const channels[3], bool defaults, VTime time, VOxaTran
     ReadChannel(channels[2], defaults, time, cache.mLocalScaling);
 }
 
+// The held channels at `time`: a direct channel from its curves and constants, any other
+// channel evaluated.
+void ReadHeldTRS(const VOxaHeldChannels& held, VTime time, VOxaTransformCache& cache) {
+    double* const out[3] = {cache.mLocalTranslation, cache.mLocalRotation, cache.mLocalScaling};
+    const int64_t t = time.Get();
+    for (int c = 0; c < 3; ++c) {
+        if (!held.mDirect[c]) {
+            ReadChannel(held.mChannels[c], false, time, out[c]);
+            continue;
+        }
+        for (int k = 3 * c; k < 3 * c + 3; ++k) {
+            const VFCurve* curve = held.mCurves[k];
+            if (!curve)
+                out[c][k - 3 * c] = held.mConstants[k];
+            else if (t >= held.mFirstTimes[k] && t <= held.mLastTimes[k])
+                out[c][k - 3 * c] = curve->EvaluateInside(time);
+            else
+                out[c][k - 3 * c] = curve->Evaluate(time);
+        }
+    }
+}
+
+// Fills the direct reading of the held channels (see VOxaHeldChannels).
+void HoldDirect(VOxaHeldChannels& held) {
+    for (int c = 0; c < 3; ++c) {
+        VFCurveNode* channel = held.mChannels[c];
+        VFCurve* curves[3];
+        if (!channel || !channel->GetPlainCurves(curves)) continue;
+        held.mDirect[c] = true;
+        for (int k = 0; k < 3; ++k) {
+            VFCurve* curve = curves[k];
+            const int keys = curve->KeyGetCount();
+            const int at = 3 * c + k;
+            held.mCurves[at] = keys > 1 ? curve : nullptr;
+            held.mConstants[at] = keys > 1 ? 0.0 : (double)curve->Evaluate(VTime(0));
+            if (keys > 1) {
+                held.mFirstTimes[at] = curve->KeyGetTime(0).Get();
+                held.mLastTimes[at] = curve->KeyGetTime(keys - 1).Get();
+            }
+        }
+    }
+}
+
 void ReadTRS(VOxaTakeNode* take, bool defaults, VTime time, VOxaTransformCache& cache) {
     VFCurveNode* channels[3];
     if (FindChannels(take, channels)) ReadTRS(channels, defaults, time, cache);
@@ -414,7 +458,7 @@ const VgeAMatrix& VOxaNode::EvaluateLocalTransform(VTime time) {
     if (cache.mLocalValid && cache.mLocalTime == time) return cache.mLocalMatrix;
     VOxaTakeNode* take = GetCurrentTakeNode();
     if (take && take == mHeldChannels.mTake && Shortcuts()) {
-        if (mHeldChannels.mTransform) ReadTRS(mHeldChannels.mChannels, false, time, cache);
+        if (mHeldChannels.mTransform) ReadHeldTRS(mHeldChannels, time, cache);
     } else {
         ReadTRS(take, false, time, cache);
     }
@@ -469,6 +513,7 @@ void VOxaNode::HoldTakeChannels() {
     if (!take) return;
     mHeldChannels.mTransform = FindChannels(take, mHeldChannels.mChannels);
     mHeldChannels.mTake = take;
+    HoldDirect(mHeldChannels);
 }
 
 void VOxaNode::ReleaseTakeChannels() {

@@ -6,6 +6,7 @@
 #include "base/vge_matrix.h"
 #include "base/vtime.h"
 
+class VFCurve;
 class VFCurveNode;
 class VOxaTakeNode;
 
@@ -34,10 +35,22 @@ struct VOxaTransformCache {
 // The "Transform" curve node of one take of a node and its "T", "R" and "S" channels, found once
 // by VOxaNode::HoldTakeChannels so that evaluation at many times does not look them up by name
 // at each. `mTake` is the take they belong to (null: nothing held); a missing node is null.
+//
+// A channel of the common shape (three plain curves) whose evaluation gives exactly its curves'
+// values is also held as its curves: `mDirect` is set for it, and its three components (T, R, S
+// in x, y, z order) are read from `mCurves`, or from `mConstants` for a curve of at most one key,
+// whose value is the same at every time. The times of each curve's end keys are kept beside it,
+// so that a time between them is evaluated without reading those keys again. Channels of other
+// shapes are evaluated.
 struct VOxaHeldChannels {
     const VOxaTakeNode* mTake = nullptr;
     VFCurveNode* mTransform = nullptr;
     VFCurveNode* mChannels[3] = {nullptr, nullptr, nullptr};
+    bool mDirect[3] = {false, false, false};
+    VFCurve* mCurves[9] = {};
+    int64_t mFirstTimes[9] = {};  // the times of each held curve's first and last keys
+    int64_t mLastTimes[9] = {};
+    double mConstants[9] = {};
 };
 
 // The transform of a node in the stamp-driven evaluation: the local parts (filled by

@@ -255,11 +255,24 @@ VOxaMotionSampler::VOxaMotionSampler(VOxaNode* root) : mRoot(root) {
 }
 
 const VgeAMatrix& VOxaMotionSampler::GlobalMatrix(VOxaNode* node) {
-    auto found = mIndex.find(node);
-    if (found == mIndex.end()) return VOxaMotionSupport::GlobalMatrix(node);
+    // Writers ask for their nodes in the order of the list at every frame: the node after the
+    // last one asked for is tried before the index.
+    int index = -1;
+    for (int i = mLast + 1, end = std::min(mLast + 5, (int)mNodes.size()); i < end; ++i) {
+        if (mNodes[(size_t)i] == node) {
+            index = i;
+            break;
+        }
+    }
+    if (index < 0) {
+        auto found = mIndex.find(node);
+        if (found == mIndex.end()) return VOxaMotionSupport::GlobalMatrix(node);
+        index = found->second;
+    }
+    mLast = index;
     // The node and its ancestors up to the first one at stamp 1 (the root is), then downwards.
     mChain.clear();
-    for (int i = found->second; i >= 0 && mNodes[(size_t)i]->GetStampedTransform().mStamp != 1;
+    for (int i = index; i >= 0 && mNodes[(size_t)i]->GetStampedTransform().mStamp != 1;
          i = mParents[(size_t)i])
         mChain.push_back(i);
     for (size_t k = mChain.size(); k-- > 0;) {
@@ -277,6 +290,7 @@ VOxaMotionSampler::~VOxaMotionSampler() {
 
 void VOxaMotionSampler::Evaluate(VTime time) {
     if (!mRoot) return;
+    mLast = -1;
     for (VOxaNode* node : mNodes) {
         node->UpdateLocalTRS(time, false);
         node->SetEvaluationStamp(0, false);
@@ -661,14 +675,13 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
     const int markerCount = (int)markers.size();
     VStringList names;
     VOxaMarkerFrame points(markerCount > 16 ? markerCount : 16);
-    std::vector<VFCurve*> occlusion((size_t)markerCount, nullptr);
-    std::vector<int> hints((size_t)markerCount, 0);
+    std::vector<VFCurveSampler> occlusion((size_t)markerCount);
     for (int k = 0; k < markerCount; ++k) {
         VOxaNode* node = markers[(size_t)k];
         names.Add(VOxaMotionSupport::NameAfterLastColon(node->GetName()).Buffer());
         const VgeAMatrix& m = VOxaMotionSupport::GlobalMatrix(node);
         points.Add(VgeTVector(m[3][0], m[3][1], m[3][2], 0.0));
-        if (VOxaTakeNode* take = node->GetCurrentTakeNode()) occlusion[(size_t)k] = take->GetOcclusion();
+        if (VOxaTakeNode* take = node->GetCurrentTakeNode()) occlusion[(size_t)k].Reset(take->GetOcclusion());
     }
 
     const int frameCount = options->GetFrameCount();
@@ -689,8 +702,8 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
         for (int k = 0; k < markerCount; ++k) {
             const VgeAMatrix& m = sampler.GlobalMatrix(markers[(size_t)k]);
             double w = 0.0;
-            VFCurve* curve = occlusion[(size_t)k];
-            if (!gapsValid && curve && curve->Evaluate(time, &hints[(size_t)k]) > 0.5f) w = 1.0;
+            VFCurveSampler& curve = occlusion[(size_t)k];
+            if (!gapsValid && curve.GetCurve() && curve.Evaluate(time) > 0.5f) w = 1.0;
             p[k].Set(m[3][0], m[3][1], m[3][2], w);
         }
         ok = mFile->WriteFrame(points, markerCount, time, f);

@@ -265,6 +265,7 @@ private:
     std::vector<int> mParents;      // the index of each node's parent, -1 for the root
     std::unordered_map<const VOxaNode*, int> mIndex;
     std::vector<int> mChain;
+    int mLast = -1;  // the list index of the node GlobalMatrix was last asked for
 };
 
 #endif  // OXA_FORMATS_MOTION_VOXA_MOTION_BASE_H

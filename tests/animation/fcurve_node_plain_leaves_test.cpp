@@ -167,3 +167,58 @@ TEST(FCurveNodePlainLeaves, AnswersOnlyForThreePlainLeaves) {
     EXPECT_EQ(node->EvaluatePlainLeaves(values, Sec(0)), nullptr);
     delete node;
 }
+
+// GetPlainCurves hands out the curves only while evaluation gives exactly their values: stored
+// totals and candidates that agree with the curves may stay, any other answer keeps the channel
+// on the general evaluation.
+TEST(FCurveNodePlainLeaves, PlainCurvesOnlyWhileNothingStoredAnswersOtherwise) {
+    auto fresh = [] {
+        VFCurveNode* node = MakeChannel(kPlain, 11);
+        for (int i = 0; i < 3; ++i) {
+            VFCurve* curve = node->Get(i)->FCurveGet();
+            VFCurveKey key;
+            key.Set(Sec(0.0), 1.0f + (float)i, VFCurveKey::eInterpolationLinear);
+            curve->KeyAdd(Sec(0.0), key);
+            key.Set(Sec(2.0), 5.0f, VFCurveKey::eInterpolationLinear);
+            curve->KeyAdd(Sec(2.0), key);
+        }
+        return node;
+    };
+    VFCurve* curves[3] = {};
+    VFCurveNode* node = fresh();
+    ASSERT_TRUE(node->GetPlainCurves(curves));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(curves[i], node->Get(i)->FCurveGet());
+
+    // An evaluation leaves totals and candidates equal to the curves' values.
+    double values[3];
+    node->Evaluate(values, Sec(0.5));
+    EXPECT_TRUE(node->GetPlainCurves(curves));
+    // A candidate set by hand at another value is not.
+    node->Get(1)->FCurveGet()->CandidateSet(Sec(0.75), 40.0);
+    EXPECT_FALSE(node->GetPlainCurves(curves));
+    delete node;
+
+    // Nor is a total set by hand, or an evaluated total that holds at any time.
+    node = fresh();
+    const double mine[3] = {7.0, 8.0, 9.0};
+    node->CandidateSet(Sec(1.0), mine);
+    EXPECT_FALSE(node->GetPlainCurves(curves));
+    delete node;
+    node = fresh();
+    node->Evaluate(values, Sec(0.5));
+    node->SetCandidateAtAnyTime(true);
+    EXPECT_FALSE(node->GetPlainCurves(curves));
+    delete node;
+
+    // After a key change the stored values go with it: the curves are handed out again, and
+    // evaluation gives their new values.
+    node = fresh();
+    node->Evaluate(values, Sec(1.0));
+    VFCurve* first = node->Get(0)->FCurveGet();
+    first->KeySetValue(1, 6.0f);
+    ASSERT_TRUE(node->GetPlainCurves(curves));
+    node->Evaluate(values, Sec(1.0));
+    EXPECT_EQ(values[0], (double)curves[0]->Evaluate(Sec(1.0)));
+    delete node;
+}

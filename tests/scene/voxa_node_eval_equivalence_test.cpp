@@ -1,9 +1,9 @@
 // The writers' sampling against the long way of evaluation on random scenes: two copies of a
 // scene built from one seed (rotation orders, active rotation, pivots, offsets, pre- and
-// post-rotation, inherit types, limits, keyed and layered takes, nodes left on the default take),
-// one evaluated with VOxaNode::SetReferenceEvaluation and the recursive hierarchy passes, the
-// other through VOxaMotionSampler with held channels. Every local, global and stamped matrix
-// agrees bit for bit at every frame.
+// post-rotation, inherit types, limits, keyed and layered takes, stored candidates, nodes left on
+// the default take), one evaluated with VOxaNode::SetReferenceEvaluation and the recursive hierarchy passes,
+// the other through VOxaMotionSampler with held channels. Every local, global and stamped matrix agrees bit
+// for bit at every frame.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -92,6 +92,25 @@ void RandomTake(VOxaNode* node, std::mt19937& random) {
         KeyCurve(t[a], random, 0.0, 5.0);
         KeyCurve(r[a], random, 0.0, 170.0);
         if (random() % 3 == 0) KeyCurve(s[a], random, 1.0, 0.5);
+    }
+    // Values stored before the sampling: an evaluation's own (they agree with the curves), a
+    // candidate or a total set by hand (they answer instead of the curves).
+    if (VFCurveNode* translation = take->GetVFCurveNode()->FindChild("Transform/T")) {
+        const VTime at = FrameTime((int)(random() % kFrames));
+        double values[3] = {1.0, -2.0, 3.0};
+        switch (random() % 6) {
+            case 0:
+                translation->Evaluate(values, at);
+                break;
+            case 1:
+                t[random() % 3]->CandidateSet(at, 12.5);
+                break;
+            case 2:
+                translation->CandidateSet(at, values);
+                break;
+            default:
+                break;
+        }
     }
     VFCurveNode* rotation = take->GetVFCurveNode()->FindChild("Transform/R");
     if (!rotation) return;

@@ -308,11 +308,10 @@ void VOxaFileAcclaimAmc::PrepareWrite(VOxaAsfScene* scene) {
         for (int c = 0; c < 3; ++c) {
             for (int a = 0; a < 3; ++a) {
                 VFCurveNode* component = channels[c] ? channels[c]->FindChild(kAxes[a]) : nullptr;
-                w.curves[c * 3 + a] = component ? component->FCurveGet() : nullptr;
+                w.curves[c * 3 + a].Reset(component ? component->FCurveGet() : nullptr);
                 // Without a curve node the values are zero translation and rotation and unit
                 // scaling; a component without curve keeps the node's own value.
                 w.defaults[c * 3 + a] = channels[c] ? lcl[c][a] : (c == 2 ? 1.0 : 0.0);
-                w.hints[c * 3 + a] = 0;
             }
         }
         double m[4][4];
@@ -337,7 +336,7 @@ bool VOxaFileAcclaimAmc::WriteFrame(VOxaAsfScene* scene, VTime time, long long f
         WriteBone& w = mWriteBones[i];
         double v[9];
         for (int k = 0; k < 9; ++k)
-            v[k] = w.curves[k] ? (double)w.curves[k]->Evaluate(time, &w.hints[k]) : w.defaults[k];
+            v[k] = w.curves[k].GetCurve() ? (double)w.curves[k].Evaluate(time) : w.defaults[k];
         double* t = v;
         double* r = v + 3;
         double* s = v + 6;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "animation/fcurve.h"
 #include "base/vtime.h"
 #include "formats/motion/asf/vacclaim_text_file.h"
 
@@ -44,14 +45,13 @@ private:
     // What WriteFrame needs of one bone, prepared once.
     struct WriteBone {
         AsfBone* bone;
-        int parent;          // index in the list, -1 for the root
-        VFCurve* curves[9];  // T, R, S components, null when absent
-        double defaults[9];  // the values of the components without curve
-        int hints[9];
-        double frame[3][3];  // parent A x A^-1
-        double offset[3];    // parent offset x A^-1
-        int order;           // rotation order of the dof list
-        double scale[3];     // the scaling evaluated in the current frame
+        int parent;                // index in the list, -1 for the root
+        VFCurveSampler curves[9];  // T, R, S components, without curve when absent
+        double defaults[9];        // the values of the components without curve
+        double frame[3][3];        // parent A x A^-1
+        double offset[3];          // parent offset x A^-1
+        int order;                 // rotation order of the dof list
+        double scale[3];           // the scaling evaluated in the current frame
     };
     std::vector<WriteBone> mWriteBones;
     long long mFramesRead = 0;

@@ -357,17 +357,16 @@ bool VOxaWriterAscension::Write(VOxaScene* scene, VStreamOptions* streamOptions)
     std::vector<VOxaNode*> sensors;
     VOxaMotionSupport::CollectMarkedNodes(root, sensors);
     VOxaMotionSampler sampler(root);
-    std::vector<VFCurve*> occlusion(sensors.size(), nullptr);
-    std::vector<int> hints(sensors.size(), 0);
+    std::vector<VFCurveSampler> occlusion(sensors.size());
     for (size_t k = 0; k < sensors.size(); ++k)
-        if (VOxaTakeNode* take = sensors[k]->GetCurrentTakeNode()) occlusion[k] = take->GetOcclusion();
+        if (VOxaTakeNode* take = sensors[k]->GetCurrentTakeNode()) occlusion[k].Reset(take->GetOcclusion());
 
     bool ok = true;
     for (int f = 0; f < n && ok; ++f, time += period) {
         if (f % 64 == 0) options->Progress("Writing BRD animation frames", (float)((double)f * 100.0 / n));
         sampler.Evaluate(time);
         for (size_t k = 0; k < sensors.size() && ok; ++k) {
-            if (honourOcclusion && occlusion[k] && occlusion[k]->Evaluate(time, &hints[k]) >= 0.5f) continue;
+            if (honourOcclusion && occlusion[k].GetCurve() && occlusion[k].Evaluate(time) >= 0.5f) continue;
             const VgeAMatrix& m = sampler.GlobalMatrix(sensors[k]);
             const VgeVector4 q = m.GetQ();
             const double quaternion[4] = {q[0], q[1], q[2], q[3]};

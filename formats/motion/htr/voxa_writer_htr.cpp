@@ -245,7 +245,7 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
         VgeMatrixTranspose3(baseInverse, w.baseRotation);
         // Without limits the local transform is the plain TRS of the current take's curves.
         VFCurve* curves[9] = {};
-        int hints[9] = {};
+        VFCurveSampler samplers[9];
         bool fast = !fromGlobal && !HasLimits(w.node);
         if (fast) {
             VOxaTakeNode* take = w.node->GetCurrentTakeNode();
@@ -260,6 +260,9 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
                 fast = false;
             }
         }
+        if (fast)
+            for (int c = 0; c < 9; ++c)
+                samplers[c].Reset(curves[c]);
         VTime time = start;
         for (int f = 0; f < frameCount; ++f, time += period) {
             double local[4][4];
@@ -275,7 +278,7 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
                 // The node's own local evaluation without limits, each curve with its own hint.
                 double trs[9];
                 for (int c = 0; c < 9; ++c)
-                    trs[c] = curves[c]->Evaluate(time, &hints[c]);
+                    trs[c] = samplers[c].Evaluate(time);
                 VgeMatrixFromTRS(local, trs, trs + 3, trs + 6);
             } else {
                 VgeMatrixCopyAffine(local, w.node->EvaluateLocalTransform(time).mData);
