@@ -239,6 +239,43 @@ int FormatGFast(char* out, double value, int precision) {
     return (int)(p - out);
 }
 
+// "%.Pf" of a finite `value` for 0 <= P <= 9 and magnitudes below 10^9 without the exact decimal
+// conversion: the value is scaled by 10^P and rounded in double arithmetic, which gives the
+// digits printf gives unless the scaled value lies within the scaling error of a rounding
+// boundary (x.5); then, and outside that range, the answer is 0 and the caller takes the exact
+// path. Otherwise writes the text (not terminated) into `out`, which has kFastFixedRoom bytes,
+// and answers its length.
+constexpr size_t kFastFixedRoom = 32;
+
+int FormatFixedFast(char* out, double value, int decimals) {
+    const bool negative = std::signbit(value);
+    const double magnitude = negative ? -value : value;
+    if (!(magnitude < 1e9)) return 0;  // also NaN
+    const double scaled = magnitude * kPow10[decimals];
+    uint64_t units = (uint64_t)scaled;  // below 10^18
+    const double fraction = scaled - (double)units;
+    const double margin = scaled * 4.5e-16;
+    if (std::fabs(fraction - 0.5) <= margin) return 0;
+    if (fraction > 0.5) ++units;
+    // The digits from the last: the decimals, the point, then at least one digit before it.
+    char text[kFastFixedRoom];
+    char* end = text + sizeof text;
+    char* p = end;
+    for (int i = 0; i < decimals; ++i) {
+        *--p = (char)('0' + units % 10);
+        units /= 10;
+    }
+    if (decimals > 0) *--p = '.';
+    do {
+        *--p = (char)('0' + units % 10);
+        units /= 10;
+    } while (units != 0);
+    if (negative) *--p = '-';
+    const int length = (int)(end - p);
+    std::memcpy(out, p, (size_t)length);
+    return length;
+}
+
 }  // namespace
 
 int VFormatDoubleG(char* out, size_t size, double value, int precision) {
@@ -268,6 +305,17 @@ int VFormatDoubleG(char* out, size_t size, double value, int precision) {
 int VFormatDoubleFixed(char* out, size_t size, double value, int decimals) {
     char buffer[400];
     if (decimals < 0) decimals = 6;
+    // The common case first: a moderate value at a few decimals, rounded in double arithmetic
+    // when that is provably the exact answer.
+    if (decimals <= 9) {
+        const bool direct = out && size >= kFastFixedRoom;
+        const int length = FormatFixedFast(direct ? out : buffer, value, decimals);
+        if (length > 0) {
+            if (!direct) return Finish(out, size, buffer, length);
+            out[length] = 0;
+            return length;
+        }
+    }
     if (decimals > 40) return std::snprintf(out, size, "%.*f", decimals, value);
     if (out && size > 1) {
         // Straight into the caller's buffer when the text fits (it does for all but huge values).

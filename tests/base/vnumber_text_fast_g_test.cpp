@@ -1,5 +1,5 @@
-// VFormatDoubleG answers most values without the exact decimal conversion; whichever path a value
-// takes, the text must be the bytes C's snprintf "%.*g" gives.
+// VFormatDoubleG and VFormatDoubleFixed answer most values without the exact decimal conversion;
+// whichever path a value takes, the text must be the bytes C's snprintf "%.*g" or "%.*f" gives.
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -25,7 +25,70 @@ bool Same(double value, int precision) {
     return false;
 }
 
+bool SameFixed(double value, int decimals) {
+    char expected[400], got[400];
+    const int n = std::snprintf(expected, sizeof expected, "%.*f", decimals, value);
+    const int m = VFormatDoubleFixed(got, sizeof got, value, decimals);
+    if (n == m && std::strcmp(expected, got) == 0) return true;
+    ADD_FAILURE() << "value " << std::hexfloat << value << " decimals " << decimals << ": printf \""
+                  << expected << "\", got \"" << got << "\"";
+    return false;
+}
+
 }  // namespace
+
+TEST(number_text_fastg, FixedMatchesPrintf) {
+    // Signs of zero, halves at each number of decimals, the ends of the fast range, values a
+    // little under a carry into the next digit, and what the fast path leaves to the exact one.
+    const double edges[] = {0.0,
+                            -0.0,
+                            0.5,
+                            1.5,
+                            2.5,
+                            0.125,
+                            0.000005,
+                            0.0000049999,
+                            0.0000051,
+                            9.999995,
+                            9.9999949,
+                            99999.99999,
+                            1e9,
+                            999999999.5,
+                            999999999.4,
+                            1e15,
+                            123456.7890125,
+                            1e-300,
+                            DBL_MAX,
+                            DBL_TRUE_MIN,
+                            (double)0.1f,
+                            -179.999995,
+                            std::numeric_limits<double>::infinity(),
+                            std::numeric_limits<double>::quiet_NaN()};
+    for (double v : edges) {
+        for (int d = 0; d <= 12; ++d) {
+            SameFixed(v, d);
+            SameFixed(-v, d);
+            SameFixed(std::nextafter(v, 0.0), d);
+            SameFixed(std::nextafter(v, INFINITY), d);
+        }
+    }
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-8, 11);
+    int failures = 0;
+    for (int i = 0; i < 200000 && failures < 20; ++i) {
+        const int d = (int)(random() % 10);
+        const double scaled = unit(random) * std::pow(10.0, exponent(random));
+        const double widened = (double)(float)scaled;
+        const double tie = ((double)(random() % 2000000) + 0.5) * std::pow(10.0, -d);
+        for (double v : {scaled, widened, tie})
+            if (!SameFixed(v, d) || !SameFixed(v, 5)) ++failures;
+    }
+    EXPECT_EQ(failures, 0);
+    char small[4];
+    EXPECT_EQ(VFormatDoubleFixed(small, sizeof small, -12.5, 2), 6);
+    EXPECT_STREQ(small, "-12");
+}
 
 TEST(number_text_fastg, EdgeValuesMatchPrintf) {
     const double edges[] = {0.0,
