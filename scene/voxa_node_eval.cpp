@@ -456,6 +456,15 @@ const VgeAMatrix& VOxaNode::GetDefaultGlobalTransform() {
 const VgeAMatrix& VOxaNode::EvaluateLocalTransform(VTime time) {
     VOxaTransformCache& cache = mTakeCache;
     if (cache.mLocalValid && cache.mLocalTime == time) return cache.mLocalMatrix;
+    // The rotation and scaling rows of a valid matrix depend on the rotation and scaling alone:
+    // when neither changed (markers move in translation only) they stay, and only the
+    // translation row is written.
+    double before[6];
+    const bool reuse = cache.mLocalValid && Shortcuts();
+    if (reuse) {
+        std::memcpy(before, cache.mLocalRotation, sizeof cache.mLocalRotation);
+        std::memcpy(before + 3, cache.mLocalScaling, sizeof cache.mLocalScaling);
+    }
     VOxaTakeNode* take = GetCurrentTakeNode();
     if (take && take == mHeldChannels.mTake && Shortcuts()) {
         if (mHeldChannels.mTransform) ReadHeldTRS(mHeldChannels, time, cache);
@@ -464,8 +473,14 @@ const VgeAMatrix& VOxaNode::EvaluateLocalTransform(VTime time) {
     }
     ApplyLimits(mProperties->GetTransformSettings(), cache.mLocalTranslation, cache.mLocalRotation,
                 cache.mLocalScaling);
-    VgeMatrixFromTRS(cache.mLocalMatrix.mData, cache.mLocalTranslation, cache.mLocalRotation,
-                     cache.mLocalScaling);
+    if (reuse && std::memcmp(before, cache.mLocalRotation, sizeof cache.mLocalRotation) == 0 &&
+        std::memcmp(before + 3, cache.mLocalScaling, sizeof cache.mLocalScaling) == 0) {
+        const double* t = cache.mLocalTranslation;
+        VgeMatrixSetTranslation(cache.mLocalMatrix.mData, t[0], t[1], t[2]);
+    } else {
+        VgeMatrixFromTRS(cache.mLocalMatrix.mData, cache.mLocalTranslation, cache.mLocalRotation,
+                         cache.mLocalScaling);
+    }
     cache.mLocalTime = time;
     cache.mLocalValid = true;
     return cache.mLocalMatrix;

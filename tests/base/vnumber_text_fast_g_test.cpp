@@ -88,6 +88,9 @@ TEST(number_text_fastg, FixedMatchesPrintf) {
     char small[4];
     EXPECT_EQ(VFormatDoubleFixed(small, sizeof small, -12.5, 2), 6);
     EXPECT_STREQ(small, "-12");
+    // Beyond the fast range into a small buffer: the exact path, cut like snprintf.
+    EXPECT_EQ(VFormatDoubleFixed(small, sizeof small, 1e12, 2), 16);
+    EXPECT_STREQ(small, "100");
 }
 
 TEST(number_text_fastg, EdgeValuesMatchPrintf) {
