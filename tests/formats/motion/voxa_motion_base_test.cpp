@@ -284,7 +284,9 @@ TEST_F(MarkerBase, marker_WriterNamesGapsAndEmptyScenes) {
     VOxaNode* group = mManager->CreateNode("Group");
     mScene->GetRootNode()->AddChild(group);
     AddMarked(group, "Actor:Head", {P(1, 2, 3), P(4, 5, 6)}, {1});
-    AddMarked(group, "Foot", {P(0.5, 0, 0), P(0.25, 0, 0)});
+    VOxaNode* foot = AddMarked(group, "Foot", {P(0.5, 0, 0), P(0.25, 0, 0)});
+    // Occlusion hides a point only above one half.
+    Curve(foot, 9)->KeySetValue(1, 0.5f);
     const std::string trc = TempPath("marker_writer.trc");
     VOxaWriterMotionAnalysisTrc* writer = new VOxaWriterMotionAnalysisTrc(mManager);
     ASSERT_TRUE(WriteWith(*writer, trc, [](VStreamOptionsMotion& o) {
