@@ -1,6 +1,10 @@
-// Fuzzes the AMC reader over a fixed small skeleton: the skeleton is read from an ASF file, the
-// input from an AMC file with the options of its header; when that succeeds a few frames of the
-// motion are written back. The manager and scene live across inputs and are emptied after each.
+// Fuzzes the AMC reader over a fixed small skeleton. The skeleton's ASF file is read once, with the
+// ASF reader, when the process starts; its bones (which no AMC read changes) serve every input.
+// For each input the skeleton's nodes are made anew under their reference node, as the ASF reader
+// makes them, unless bit 1 of the size is set: then the AMC reader makes them itself. The input is
+// read from an AMC file with the options of its header (bit 0 of the size chooses limits); when
+// that succeeds the skeleton and at most four frames of the motion are written back. The manager
+// and scene live across inputs and are emptied after each.
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -8,6 +12,7 @@
 
 #include "formats/motion/amc/voxa_reader_acclaim_amc.h"
 #include "formats/motion/amc/voxa_writer_acclaim_amc.h"
+#include "formats/motion/asf/voxa_asf_scene.h"
 #include "formats/motion/asf/voxa_reader_acclaim_asf.h"
 #include "formats/motion/asf/voxa_writer_acclaim_asf.h"
 #include "fuzz/fuzz_input_file.h"
@@ -32,27 +37,43 @@ const char kSkeleton[] =
     "    dof tx rz rx\n  end\n"
     ":hierarchy\n  begin\n    root hip\n    hip femur\n    femur tibia\n    tibia foot\n  end\n";
 
+// The skeleton of kSkeleton, read once; null when it cannot be read.
+VOxaAsfScene* Skeleton() {
+    static VOxaAsfScene* const skeleton = []() -> VOxaAsfScene* {
+        const std::string path = FuzzScratchPath("skeleton.asf");
+        if (!WriteFuzzInput(path, reinterpret_cast<const uint8_t*>(kSkeleton), sizeof kSkeleton - 1))
+            return nullptr;
+        VFuzzSceneScope world;
+        VOxaReaderAcclaimAsf reader(world.GetManager());
+        if (!reader.FileOpen(path.c_str())) return nullptr;
+        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+        if (!options || !reader.Read(world.GetScene(), options.get())) return nullptr;
+        auto* motion = static_cast<VStreamOptionsMotion*>(options.get());
+        auto* read = static_cast<VOxaAsfScene*>(motion->GetAttachedObject());
+        motion->SetAttachedObject(read, false);  // no longer the options': kept for the process's life
+        return read;
+    }();
+    return skeleton;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string skeletonPath = [] {
-        std::string p = FuzzScratchPath("skeleton.asf");
-        if (FILE* out = std::fopen(p.c_str(), "wb")) {
-            std::fwrite(kSkeleton, 1, sizeof kSkeleton - 1, out);
-            std::fclose(out);
-        }
-        return p;
-    }();
+    VOxaAsfScene* skeleton = Skeleton();
+    if (!skeleton) return 0;
     static const std::string path = FuzzScratchPath("in.amc");
     if (!WriteFuzzInput(path, data, size)) return 0;
     VFuzzSceneScope world;
     VOxaSdkManager* manager = world.GetManager();
     VOxaScene* scene = world.GetScene();
-    VOxaReaderAcclaimAsf asfReader(manager);
-    if (!asfReader.FileOpen(skeletonPath.c_str())) return 0;
-    std::unique_ptr<VStreamOptions> asfOptions(asfReader.GetReadOptions());
-    if (!asfReader.Read(scene, asfOptions.get())) return 0;
-    auto* skeleton = static_cast<VStreamOptionsMotion*>(asfOptions.get())->GetAttachedObject();
+    if (!(size & 2)) {
+        // The nodes of the skeleton, as the ASF reader leaves them.
+        VOxaNode* root = skeleton->CreateNodes(manager, "", false);
+        VOxaNode* reference = manager->CreateNode(VOxaAsfReferenceNodeName(skeleton->GetName()).Buffer());
+        if (!root || !reference) return 0;
+        scene->GetRootNode()->AddChild(reference);
+        reference->AddChild(root);
+    }
 
     VOxaReaderAcclaimAmc reader(manager);
     if (!reader.FileOpen(path.c_str())) return 0;

@@ -36,10 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Ftk::SetContinueFlag(false);
         // The writer keys every frame of each animated node's keys, up to a million: a few hundred
         // bytes can announce that over many nodes, which is linear but no use to the fuzzer's time
-        // budget. Write back only when the frames all nodes would sample (at 30 a second) are few.
+        // budget. Write back only when the frames all nodes would sample (at 30 a second) are few:
+        // a few seconds of motion on a few nodes meet every path of the writer.
+        constexpr double kMaxFrames = 2000.0;
         double frames = 0.0;
         std::vector<VOxaNode*> stack{scene->GetRootNode()};
-        while (!stack.empty() && frames <= 100000.0) {
+        while (!stack.empty() && frames <= kMaxFrames) {
             VOxaNode* node = stack.back();
             stack.pop_back();
             if (!node) continue;
@@ -52,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (int c = 0; c < node->GetChildCount(); ++c)
                 stack.push_back(node->GetChild(c));
         }
-        const bool shortTake = frames <= 100000.0;
+        const bool shortTake = frames <= kMaxFrames;
         if (read && shortTake) {
             static const std::string out = FuzzScratchPath("out.3ds");
             VOxaWriter3DS writer(manager);

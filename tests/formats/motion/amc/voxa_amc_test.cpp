@@ -230,6 +230,52 @@ TEST(amc_reader, KeysFromFrames) {
     EXPECT_STREQ(imported.scene->GetRootNode()->GetChild(0)->GetName(), "Model::VICON:reference");
 }
 
+TEST(amc_reader, OneSkeletonServesManyReads) {
+    // A read leaves the skeleton as it found it, a failed one too: a third read with the same
+    // skeleton, after a read that failed with keys on its bones, keys exactly as the first, in a
+    // fresh scene whose nodes the AMC reader makes itself or in the first scene reusing them.
+    KeepFilters keep;
+    Imported first;
+    ASSERT_EQ(first.ReadAmc(kMotion, "walk"), -1) << first.messages;
+    EXPECT_EQ(first.ReadAmc("1\nltibia 1\n2\nltibia 2\n3\nlknee 3\n", "bad"), VOxaReader::eFILE_CORRUPTED);
+    ASSERT_EQ(first.ReadAmc(kMotion, "again"), -1) << first.messages;
+
+    VOxaSdkManager* manager = VOxaSdkManager::Create();
+    VOxaScene* fresh = manager->CreateScene();
+    {
+        VOxaReaderAcclaimAmc reader(manager);
+        ASSERT_TRUE(reader.FileOpen(AsfWriteFile("walk.amc", kMotion).c_str()));
+        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+        ASSERT_TRUE(options);
+        static_cast<VStreamOptionsMotion*>(options.get())->SetAttachedObject(first.Skeleton(), false);
+        ASSERT_TRUE(reader.Read(fresh, options.get())) << reader.GetMessageText().Buffer();
+    }
+    int compared = 0;
+    for (const char* bone : {"root", "lfemur", "ltibia", "lfoot"}) {
+        VOxaNode* node = first.Node(bone);
+        VOxaNode* other = fresh->GetRootNode()->FindChild(bone, true);
+        ASSERT_TRUE(node && other) << bone;
+        for (const char* path : {"Transform/T/X", "Transform/T/Y", "Transform/T/Z", "Transform/R/X",
+                                 "Transform/R/Y", "Transform/R/Z"}) {
+            node->SetCurrentTakeNode("walk");
+            VFCurve* expected = Curve(node, path);
+            node->SetCurrentTakeNode("again");
+            for (VFCurve* curve : {Curve(node, path), Curve(other, path)}) {
+                ASSERT_EQ(!expected, !curve) << bone << " " << path;
+                if (!expected) continue;
+                ASSERT_EQ(curve->KeyGetCount(), expected->KeyGetCount()) << bone << " " << path;
+                for (int k = 0; k < curve->KeyGetCount(); ++k) {
+                    EXPECT_EQ(curve->KeyGetTime(k), expected->KeyGetTime(k)) << bone << " " << path;
+                    EXPECT_EQ(curve->KeyGetValue(k), expected->KeyGetValue(k)) << bone << " " << path;
+                }
+                ++compared;
+            }
+        }
+    }
+    EXPECT_GT(compared, 10);
+    delete manager;
+}
+
 TEST(amc_reader, TwoFramesAreEnoughForCurves) {
     // Curves go only with a single key; two keys make a motion and stay.
     KeepFilters keep;
