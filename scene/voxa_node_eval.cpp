@@ -257,21 +257,18 @@ void ReadTRS(VFCurveNode* const channels[3], bool defaults, VTime time, VOxaTran
 // channel evaluated.
 void ReadHeldTRS(const VOxaHeldChannels& held, VTime time, VOxaTransformCache& cache) {
     double* const out[3] = {cache.mLocalTranslation, cache.mLocalRotation, cache.mLocalScaling};
-    const int64_t t = time.Get();
     for (int c = 0; c < 3; ++c) {
-        if (!held.mDirect[c]) {
+        if (held.mDirect[c])
+            std::memcpy(out[c], held.mConstants + 3 * c, 3 * sizeof(double));
+        else
             ReadChannel(held.mChannels[c], false, time, out[c]);
-            continue;
-        }
-        for (int k = 3 * c; k < 3 * c + 3; ++k) {
-            const VFCurve* curve = held.mCurves[k];
-            if (!curve)
-                out[c][k - 3 * c] = held.mConstants[k];
-            else if (t >= held.mFirstTimes[k] && t <= held.mLastTimes[k])
-                out[c][k - 3 * c] = curve->EvaluateInside(time);
-            else
-                out[c][k - 3 * c] = curve->Evaluate(time);
-        }
+    }
+    const int64_t t = time.Get();
+    for (int i = 0; i < held.mCurveSlotCount; ++i) {
+        const int k = held.mCurveSlots[i];
+        const VFCurve* curve = held.mCurves[k];
+        const bool inside = t >= held.mFirstTimes[k] && t <= held.mLastTimes[k];
+        out[k / 3][k % 3] = inside ? curve->EvaluateInside(time) : curve->Evaluate(time);
     }
 }
 
@@ -291,6 +288,7 @@ void HoldDirect(VOxaHeldChannels& held) {
             if (keys > 1) {
                 held.mFirstTimes[at] = curve->KeyGetTime(0).Get();
                 held.mLastTimes[at] = curve->KeyGetTime(keys - 1).Get();
+                held.mCurveSlots[held.mCurveSlotCount++] = (uint8_t)at;
             }
         }
     }

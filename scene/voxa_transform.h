@@ -51,6 +51,9 @@ struct VOxaHeldChannels {
     int64_t mFirstTimes[9] = {};  // the times of each held curve's first and last keys
     int64_t mLastTimes[9] = {};
     double mConstants[9] = {};
+    // The components of the direct channels that have a curve, in order.
+    uint8_t mCurveSlots[9] = {};
+    int mCurveSlotCount = 0;
 };
 
 // The transform of a node in the stamp-driven evaluation: the local parts (filled by
