@@ -316,6 +316,8 @@ void VOxaTakeNodeContainer::CreatePropertyHandles() {
     VOxaPropertyHandler* handler = GetPropertyHandler();
     if (!handler) return;
     ReserveUserProperties(handler->GetPropertyCount());
+    // One allocation for the handles instead of one each.
+    VOxaUserProperty::Block block(handler->GetPropertyCount());
     for (int i = 0; i < handler->GetPropertyCount(); ++i) {
         VProperty* property = handler->GetProperty(i);
         if (!property || FindUserPropertyByProperty(property)) continue;
