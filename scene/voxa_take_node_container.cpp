@@ -499,6 +499,8 @@ void VOxaTakeNodeContainer::SetChannelDefaultsFromUserProperty(VFCurveNode* chan
 
 void VOxaTakeNodeContainer::AddChannelLink(VProperty* property, int component, VFCurve* curve) {
     if (!property || !curve) return;
+    // A node links its transform and visibility curves (ten) at once.
+    if (mChannelLinks.capacity() == 0) mChannelLinks.reserve(16);
     VOxaChannelLink* link = new VOxaChannelLink{property, component, curve, this};
     mChannelLinks.push_back(link);
     curve->CallbackRegister(&VOxaTakeNodeContainer::OnChannelCurveEvent, link);
