@@ -160,6 +160,16 @@ TEST(scene_GlobalCameraSettings, NamesCopiesAndTeardown) {
     }
     EXPECT_EQ(manager.GetNodeCount(), 0) << "the producer nodes go with the settings";
     EXPECT_EQ(manager.GetNodeAttributeCount(), 0) << "and their cameras with them";
+
+    // A camera taken off its node still goes with the settings, on its own.
+    {
+        VOxaGlobalCameraSettings settings(&manager, nullptr);
+        VOxaNode* left = settings.GetProducerLeftNode();
+        EXPECT_EQ(left->SetNodeAttribute(nullptr), settings.GetProducerLeftCamera());
+        EXPECT_EQ(manager.GetNodeAttributeCount(), 7);
+    }
+    EXPECT_EQ(manager.GetNodeCount(), 0);
+    EXPECT_EQ(manager.GetNodeAttributeCount(), 0) << "the detached camera too";
 }
 
 TEST(scene_GlobalCameraSettings, SceneSwitcherAndClear) {
