@@ -491,12 +491,16 @@ void VOxaCamera::ConnectBackgroundVideo(VOxaObject* object) {
 // --- Whole camera -------------------------------------------------------------------------------
 
 void VOxaCamera::Reset() {
+    SetPosition(VgeTVector(0.0, 0.0, -50.0, 1.0));
+    ResetExceptPosition();
+}
+
+void VOxaCamera::ResetExceptPosition() {
     VOxaCameraProperties& p = *mProperties;
     auto setAnimated = [&p](int which, double value) {
         if (VProperty* property = p.GetAnimatedProperty(which)) property->SetDouble(value);
     };
 
-    SetPosition(VgeTVector(0.0, 0.0, -50.0, 1.0));
     mUpVector.Set(0.0, 1.0, 0.0, 1.0);
     mInterestPosition.Set(0.0, 0.0, 0.0, 1.0);
 

@@ -248,6 +248,9 @@ public:
     // 35 mm lens on 35mm TV projection film, vertical aperture, 320 x 200 window size, planes 10
     // and 4000, and the display and rendering defaults. "LockInterestNavigation" is kept.
     void Reset();
+    // Reset without the position, for a caller that sets the position itself right after: the
+    // node's translation (and the curves that mirror it) is written once instead of twice.
+    void ResetExceptPosition();
     // Copies the other camera's settings, except the field-of-view, optical-centre, motion-blur
     // and magnifier values, "ViewCameraToLookAt", "LockInterestNavigation",
     // "DisplayTurnTableIcon", "ShowOpticalCenter", "SafeAreaAspectRatio" and "FilmAspectRatio".

@@ -46,6 +46,11 @@ public:
     // The first property whose name equals `name` byte for byte; null when none (or for null).
     VProperty* FindProperty(const char* name) const;
     int GetPropertyCount() const { return mPropertyCount; }
+    // Makes room for `count` more properties in the list, so that an object that declares many
+    // at once does not regrow it again and again.
+    void ReserveProperties(int count) {
+        if (count > 0) mProperties.reserve(mProperties.size() + (size_t)count);
+    }
     // The property at `index` in list order, null when out of range.
     VProperty* GetProperty(int index) const;
     // Takes `property` out of the list (a created one is deleted). False when not listed here.

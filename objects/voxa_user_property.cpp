@@ -1,6 +1,20 @@
 #include "objects/voxa_user_property.h"
 
+#include <cstdlib>
+
 #include "objects/vproperty.h"
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define OXA_HANDLE_POISONING 1
+#endif
+#endif
+#if !defined(OXA_HANDLE_POISONING) && defined(__SANITIZE_ADDRESS__)
+#define OXA_HANDLE_POISONING 1
+#endif
+#ifdef OXA_HANDLE_POISONING
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace {
 
@@ -47,6 +61,104 @@ VOxaUserProperty::VOxaUserProperty(VOxaSdkManager* owner, VProperty* property)
 
 VOxaUserProperty::VOxaUserProperty(VOxaSdkManager* owner, const char* name, const char* typeName)
     : mOwner(owner), mName(name ? name : ""), mType(TypeOfName(typeName)) {}
+
+// ---- Allocation --------------------------------------------------------------------------------
+//
+// Every handle's memory starts with a header naming the block it lies in (null: a heap
+// allocation of its own), padded so that the handle keeps the strictest alignment.
+
+struct VOxaUserPropertyStorage {
+    int mCapacity;
+    int mUsed;
+    int mLive;     // handles made here and not deleted yet
+    bool mClosed;  // the Block is gone: the last deletion frees the storage
+};
+
+namespace {
+
+using Storage = VOxaUserPropertyStorage;
+
+struct alignas(std::max_align_t) Header {
+    Storage* mStorage;
+};
+
+constexpr std::size_t kSlotSize =
+    (sizeof(Header) + sizeof(VOxaUserProperty) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
+    alignof(std::max_align_t);
+constexpr std::size_t kStorageHead =
+    (sizeof(Storage) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) * alignof(std::max_align_t);
+
+thread_local VOxaUserProperty::Block* tOpenBlock = nullptr;
+thread_local Storage* tOpenStorage = nullptr;
+
+char* SlotAt(Storage* storage, int index) {
+    return reinterpret_cast<char*>(storage) + kStorageHead + (std::size_t)index * kSlotSize;
+}
+
+void* Allocate(std::size_t size) noexcept {
+    Storage* storage = tOpenStorage;
+    if (storage && size == sizeof(VOxaUserProperty) && storage->mUsed < storage->mCapacity) {
+        char* slot = SlotAt(storage, storage->mUsed++);
+        ++storage->mLive;
+        reinterpret_cast<Header*>(slot)->mStorage = storage;
+        return slot + sizeof(Header);
+    }
+    char* memory = static_cast<char*>(std::malloc(sizeof(Header) + size));
+    if (!memory) return nullptr;
+    reinterpret_cast<Header*>(memory)->mStorage = nullptr;
+    return memory + sizeof(Header);
+}
+
+void Release(void* memory) noexcept {
+    if (!memory) return;
+    char* slot = static_cast<char*>(memory) - sizeof(Header);
+    Storage* storage = reinterpret_cast<Header*>(slot)->mStorage;
+    if (!storage) {
+        std::free(slot);
+        return;
+    }
+#ifdef OXA_HANDLE_POISONING
+    ASAN_POISON_MEMORY_REGION(slot, kSlotSize);
+#endif
+    if (--storage->mLive == 0 && storage->mClosed) std::free(storage);
+}
+
+}  // namespace
+
+VOxaUserProperty::Block::Block(int count) : mStorage(nullptr), mOuter(tOpenBlock) {
+    if (count > 0) {
+        mStorage = static_cast<Storage*>(std::malloc(kStorageHead + (std::size_t)count * kSlotSize));
+        if (mStorage) *mStorage = VOxaUserPropertyStorage{count, 0, 0, false};
+    }
+    tOpenBlock = this;
+    tOpenStorage = mStorage;
+}
+
+VOxaUserProperty::Block::~Block() {
+    tOpenBlock = mOuter;
+    tOpenStorage = mOuter ? mOuter->mStorage : nullptr;
+    if (!mStorage) return;
+    mStorage->mClosed = true;
+    if (mStorage->mLive == 0) std::free(mStorage);
+}
+
+void* VOxaUserProperty::operator new(std::size_t size) {
+    void* memory = Allocate(size);
+    if (!memory) throw std::bad_alloc();
+    return memory;
+}
+
+void* VOxaUserProperty::operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size);
+}
+
+void VOxaUserProperty::operator delete(void* memory) noexcept {
+    Release(memory);
+}
+
+void VOxaUserProperty::operator delete(void* memory, const std::nothrow_t&) noexcept {
+    Release(memory);
+}
 
 unsigned VOxaUserProperty::GetBindingStamp() {
     return gBindingStamp;

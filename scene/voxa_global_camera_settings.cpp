@@ -80,7 +80,7 @@ void VOxaGlobalCameraSettings::RestoreDefaultSettings() {
         VOxaCamera* camera = mCameras[i];
         if (!camera) continue;
         const Producer& p = kProducers[i];
-        camera->Reset();
+        camera->ResetExceptPosition();  // the position follows below
         camera->SetFocalLengthFromFieldOfView(kProducerFieldOfView);
         camera->SetProjectionType(p.mProjection);
         camera->SetNearPlane(p.mNearPlane);

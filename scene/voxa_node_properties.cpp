@@ -41,6 +41,11 @@ void VOxaPivotSet::Reset() {
     mPivotState = 1;
 }
 
+namespace {
+// The member properties declared below, one OXA_DECLARE_NODE_PROPERTY each.
+constexpr int kDeclaredPropertyCount = 63;
+}  // namespace
+
 // Declares member property m<Name> under "<Name>" with its accessor pair and lists it.
 #define OXA_DECLARE_NODE_PROPERTY(Name)                                                           \
     m##Name.Declare<&VOxaNodeProperties::Get##Name, &VOxaNodeProperties::Set##Name>(#Name, this); \
@@ -59,6 +64,8 @@ VOxaNodeProperties::VOxaNodeProperties(VOxaNode* owner) : mOwnerNode(owner) {
     for (VPropertyTemplate<VgeTVector>* v : vectors)
         v->SetStoredValue(zero);
 
+    // The declared properties, the two target lists and the four animated ones.
+    ReserveProperties(kDeclaredPropertyCount + 6);
     // Declaration order is the order of the property list, of take channels and of files.
     OXA_DECLARE_NODE_PROPERTY(QuaternionInterpolate);
     OXA_DECLARE_NODE_PROPERTY(RotationOffset);

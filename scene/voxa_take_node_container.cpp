@@ -316,6 +316,8 @@ void VOxaTakeNodeContainer::CreatePropertyHandles() {
     VOxaPropertyHandler* handler = GetPropertyHandler();
     if (!handler) return;
     ReserveUserProperties(handler->GetPropertyCount());
+    // One allocation for the handles instead of one each.
+    VOxaUserProperty::Block block(handler->GetPropertyCount());
     for (int i = 0; i < handler->GetPropertyCount(); ++i) {
         VProperty* property = handler->GetProperty(i);
         if (!property || FindUserPropertyByProperty(property)) continue;
@@ -497,6 +499,8 @@ void VOxaTakeNodeContainer::SetChannelDefaultsFromUserProperty(VFCurveNode* chan
 
 void VOxaTakeNodeContainer::AddChannelLink(VProperty* property, int component, VFCurve* curve) {
     if (!property || !curve) return;
+    // A node links its transform and visibility curves (ten) at once.
+    if (mChannelLinks.capacity() == 0) mChannelLinks.reserve(16);
     VOxaChannelLink* link = new VOxaChannelLink{property, component, curve, this};
     mChannelLinks.push_back(link);
     curve->CallbackRegister(&VOxaTakeNodeContainer::OnChannelCurveEvent, link);

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "animation/fcurve.h"
+#include "animation/fcurve_node.h"
 #include "attributes/voxa_camera.h"
 #include "attributes/voxa_camera_switcher.h"
 #include "scene/voxa_node.h"
@@ -158,6 +160,16 @@ TEST(scene_GlobalCameraSettings, NamesCopiesAndTeardown) {
     }
     EXPECT_EQ(manager.GetNodeCount(), 0) << "the producer nodes go with the settings";
     EXPECT_EQ(manager.GetNodeAttributeCount(), 0) << "and their cameras with them";
+
+    // A camera taken off its node still goes with the settings, on its own.
+    {
+        VOxaGlobalCameraSettings settings(&manager, nullptr);
+        VOxaNode* left = settings.GetProducerLeftNode();
+        EXPECT_EQ(left->SetNodeAttribute(nullptr), settings.GetProducerLeftCamera());
+        EXPECT_EQ(manager.GetNodeAttributeCount(), 7);
+    }
+    EXPECT_EQ(manager.GetNodeCount(), 0);
+    EXPECT_EQ(manager.GetNodeAttributeCount(), 0) << "the detached camera too";
 }
 
 TEST(scene_GlobalCameraSettings, SceneSwitcherAndClear) {
@@ -188,4 +200,41 @@ TEST(scene_GlobalCameraSettings, SceneSwitcherAndClear) {
     EXPECT_TRUE(manager.DestroyScene(scene, true));
     EXPECT_EQ(manager.GetNodeCount(), 0);
     EXPECT_EQ(manager.GetNodeAttributeCount(), 0) << "switcher and producer cameras are gone";
+}
+
+// A restore skips a camera that still holds what the last restore left; every kind of change must
+// still bring the full reset back, also one made without any event.
+TEST(scene_GlobalCameraSettings, RestoreSeesEveryChange) {
+    VOxaSdkManager manager;
+    VOxaGlobalCameraSettings settings(&manager, nullptr);
+    VOxaCamera* front = settings.GetProducerFrontCamera();
+    VOxaCamera* perspective = settings.GetProducerPerspectiveCamera();
+    VOxaNode* topNode = settings.GetProducerTopNode();
+    // A current take other than the default one follows the reset position.
+    ASSERT_NE(topNode->AddTakeNode("Walk"), nullptr);
+    ASSERT_TRUE(topNode->SetCurrentTakeNode("Walk"));
+    VFCurve* walkX = topNode->GetTakeNode(1)->GetVFCurveNode()->FindChild("T/X")->FCurveGet();
+    ASSERT_NE(walkX, nullptr);
+    walkX->SetDefaultValue(9.0f);
+    settings.RestoreDefaultSettings();
+    EXPECT_EQ(walkX->GetDefaultValue(), 0.0f);
+    EXPECT_EQ(front->GetAspectWidth(), 320.0);
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        // Changes that send no event: a curve of the current take, a stored property, a setting
+        // of the camera itself, a zero that differs by its sign only.
+        walkX->SetDefaultValue(9.0f);
+        front->GetProperties()->SetAspectW(1.0);
+        front->SetShowAudio(true);
+        perspective->SetPosition(VgeTVector(-0.0, 71.3, 287.5, 1.0));
+        ASSERT_TRUE(std::signbit(perspective->GetPosition()[0]));
+        settings.RestoreDefaultSettings();
+        EXPECT_EQ(walkX->GetDefaultValue(), 0.0f);
+        EXPECT_EQ(front->GetAspectWidth(), 320.0);
+        EXPECT_FALSE(front->GetShowAudio());
+        EXPECT_FALSE(std::signbit(perspective->GetPosition()[0]));
+        EXPECT_EQ(perspective->GetPosition()[2], 287.5);
+        EXPECT_EQ(settings.GetProducerTopCamera()->GetPosition()[1], 4000.0);
+    }
 }
