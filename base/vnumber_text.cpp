@@ -153,6 +153,12 @@ inline double ScaleByPow10(double value, int k) {
     return k >= 0 ? value * kPow10[k] : value / kPow10[-k];
 }
 
+// "00" to "99", two characters each.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // The room FormatGFast needs in its output: the text is at most 20 characters, but digits are
 // moved in fixed 16-byte copies, which may write past the end of the text.
 constexpr size_t kFastGRoom = 48;
@@ -199,10 +205,14 @@ int FormatGFast(char* out, double value, int precision) {
     }
     // The P significant digits, then the trailing zeros dropped as %g does.
     char text[32] = {};
-    for (int i = precision - 1; i >= 0; --i) {
-        text[i] = (char)('0' + digits % 10);
-        digits /= 10;
+    uint32_t rest = (uint32_t)digits;  // below 10^9
+    int at = precision;
+    for (; at >= 2; at -= 2) {
+        const uint32_t pair = rest % 100;
+        rest /= 100;
+        std::memcpy(text + at - 2, kDigitPairs + 2 * pair, 2);
     }
+    if (at == 1) text[0] = (char)('0' + rest);
     int count = precision;
     while (count > 1 && text[count - 1] == '0')
         --count;
@@ -261,15 +271,24 @@ int FormatFixedFast(char* out, double value, int decimals) {
     char text[kFastFixedRoom];
     char* end = text + sizeof text;
     char* p = end;
-    for (int i = 0; i < decimals; ++i) {
+    // Two digits at a time from a table, one for an odd count.
+    int left = decimals;
+    for (; left >= 2; left -= 2) {
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * (units % 100), 2);
+        units /= 100;
+    }
+    if (left == 1) {
         *--p = (char)('0' + units % 10);
         units /= 10;
     }
     if (decimals > 0) *--p = '.';
-    do {
-        *--p = (char)('0' + units % 10);
-        units /= 10;
-    } while (units != 0);
+    while (units >= 10) {
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * (units % 100), 2);
+        units /= 100;
+    }
+    if (units > 0 || p == end || *p == '.') *--p = (char)('0' + units);
     if (negative) *--p = '-';
     const int length = (int)(end - p);
     std::memcpy(out, p, (size_t)length);
