@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 
@@ -320,13 +321,20 @@ TEST(number_text, ParsesLikeScanf) {
     t = "1e-400";
     EXPECT_EQ(VParseDouble(t, t + 6, d), t + 6);
     EXPECT_EQ(d, 0);
+    t = "10.0e-400 ";  // zeros in the numeral: still an underflow
+    EXPECT_EQ(VParseDouble(t, t + 10, d), t + 9);
+    EXPECT_EQ(d, 0);
+    t = "-inf,";
+    EXPECT_EQ(VParseDouble(t, t + 5, d), t + 4);
+    EXPECT_EQ(d, -std::numeric_limits<double>::infinity());
     t = "NaN";
     EXPECT_EQ(VParseDouble(t, t + 3, d, false), nullptr);
     EXPECT_NE(VParseDouble(t, t + 3, d, true), nullptr);
     EXPECT_TRUE(std::isnan(d));
     char out[8];
-    EXPECT_EQ(VFormatDoubleG(out, sizeof out, 1234567.0), 11);  // "1.23457e+06"
-    EXPECT_STREQ(out, "1.23457");                               // cut like snprintf
+    EXPECT_EQ(VFormatDoubleG(out, sizeof out, 1234567.0), 11);     // "1.23457e+06"
+    EXPECT_STREQ(out, "1.23457");                                  // cut like snprintf
+    EXPECT_EQ(VFormatDoubleG(out, sizeof out, 1.0 / 3.0, -1), 8);  // a negative precision is 6
 }
 
 }  // namespace
