@@ -34,7 +34,9 @@ printf 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned lon
   >"$fuzzer_check/f.cpp"
 if command -v clang++ >/dev/null &&
    clang++ -fsanitize=fuzzer,address,undefined "$fuzzer_check/f.cpp" -o "$fuzzer_check/f" 2>/dev/null; then
-  cc=clang cxx=clang++ fuzz=ON debug_flags="-O1 -gline-tables-only"
+  # -O2: the fuzz targets run up to a tenth more inputs a second than at -O1, and the library
+  # compiles in about the same time (the tests build at -O0 whatever is set here).
+  cc=clang cxx=clang++ fuzz=ON debug_flags="-O2 -gline-tables-only"
 else
   echo "clang with libFuzzer is not available: building with g++, without the fuzz targets"
   cc=gcc cxx=g++ fuzz=OFF debug_flags="-O1 -g1"
