@@ -14,25 +14,25 @@
 
 namespace {
 
-// Compares one value at one precision; answers false (with a message) on a difference.
-bool Same(double value, int precision) {
-    char expected[64], got[64];
-    const int n = std::snprintf(expected, sizeof expected, "%.*g", precision, value);
-    const int m = VFormatDoubleG(got, sizeof got, value, precision);
+// Compares one value's text in "%.*f" (`fixed`) or "%.*g" with snprintf's; answers false (with a
+// message) on a difference.
+bool SameAsPrintf(bool fixed, double value, int digits) {
+    char expected[400], got[400];
+    const int n = std::snprintf(expected, sizeof expected, fixed ? "%.*f" : "%.*g", digits, value);
+    const int m = fixed ? VFormatDoubleFixed(got, sizeof got, value, digits)
+                        : VFormatDoubleG(got, sizeof got, value, digits);
     if (n == m && std::strcmp(expected, got) == 0) return true;
-    ADD_FAILURE() << "value " << std::hexfloat << value << " precision " << precision << ": printf \""
-                  << expected << "\", got \"" << got << "\"";
+    ADD_FAILURE() << "value " << std::hexfloat << value << (fixed ? " decimals " : " precision ") << digits
+                  << ": printf \"" << expected << "\", got \"" << got << "\"";
     return false;
 }
 
+bool Same(double value, int precision) {
+    return SameAsPrintf(false, value, precision);
+}
+
 bool SameFixed(double value, int decimals) {
-    char expected[400], got[400];
-    const int n = std::snprintf(expected, sizeof expected, "%.*f", decimals, value);
-    const int m = VFormatDoubleFixed(got, sizeof got, value, decimals);
-    if (n == m && std::strcmp(expected, got) == 0) return true;
-    ADD_FAILURE() << "value " << std::hexfloat << value << " decimals " << decimals << ": printf \""
-                  << expected << "\", got \"" << got << "\"";
-    return false;
+    return SameAsPrintf(true, value, decimals);
 }
 
 }  // namespace
