@@ -274,6 +274,12 @@ public:
     // After Evaluate: VOxaMotionSupport::GlobalMatrix(node), with the parents known from the list.
     // The matrix stays valid until the next Evaluate.
     const VgeAMatrix& GlobalMatrix(VOxaNode* node);
+    // node->EvaluateLocalTransform(time), the local matrix of the current take, for a writer
+    // that reads local matrices instead of global ones (no Evaluate needed): a node read through
+    // plain held curves is evaluated in its record, any other node by the node itself. The
+    // matrix stays valid until the next call for the same node. The destructor leaves each
+    // node's take cache as the node's own evaluation at the last time asked for leaves it.
+    const VgeAMatrix& LocalMatrix(VOxaNode* node, VTime time);
     // True when the last Evaluate went through the records (for tests).
     bool IsUsingRecords() const { return mRecordFrame; }
 
@@ -285,6 +291,8 @@ private:
     int IndexOf(VOxaNode* node);
     void BuildRecords();
     void EvaluateRecords(VTime time);
+    // The local values of a record of held curves at `time`.
+    void ReadHeld(Record& record, VTime time);
     const VgeAMatrix& RecordGlobal(int index);
     // The global parts the records computed (those of each record's last computation) into the
     // nodes' stamped transforms.

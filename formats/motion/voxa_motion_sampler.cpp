@@ -39,15 +39,19 @@ struct VOxaMotionSampler::Record {
     int mParent = -1;
     int mSlotBegin = 0;
     int mSlotEnd = 0;
-    uint64_t mStamp = 0;  // the global parts are those of sampler frame mStamp
-    double mRaw[9] = {};  // eHELD: the channel values before limits
-    double mTRS[9] = {};  // the local translation, rotation (degrees) and scaling after limits
+    uint64_t mStamp = 0;       // the global parts are those of sampler frame mStamp
+    bool mLocalValid = false;  // LocalMatrix built mLocalMatrix at mLocalTime
+    VTime mLocalTime;
+    double mLocalRS[6] = {};  // the rotation and scaling mLocalMatrix was built from
+    double mRaw[9] = {};      // eHELD: the channel values before limits
+    double mTRS[9] = {};      // the local translation, rotation (degrees) and scaling after limits
     double mGlobalTranslation[3] = {};
     double mXYZAngles[3] = {};  // the angles mXYZ was built from
     VgeAMatrix mGlobalMatrix;
     VgeAMatrix mGlobalRotation;
     VgeAMatrix mGlobalScaling;
     VgeAMatrix mXYZ;
+    VgeAMatrix mLocalMatrix;
     VOxaTransformSettings mSettings;
 };
 
@@ -81,6 +85,9 @@ VOxaMotionSampler::~VOxaMotionSampler() {
             if (mRecords[i].mStamp == mFrame)
                 mNodes[i]->UpdateGlobalTransformBelow(1, mNodes[(size_t)mParents[i]]);
     }
+    // The take caches as the nodes' own local evaluation leaves them.
+    for (size_t i = 0; i < mRecords.size(); ++i)
+        if (mRecords[i].mLocalValid) mNodes[i]->EvaluateLocalTransform(mRecords[i].mLocalTime);
     for (VOxaNode* node : mNodes)
         node->ReleaseTakeChannels();
 }
@@ -175,20 +182,10 @@ void VOxaMotionSampler::EvaluateNodes(VTime time) {
 
 void VOxaMotionSampler::EvaluateRecords(VTime time) {
     ++mFrame;
-    const int64_t t = time.Get();
-    Slot* slots = mSlots.data();
     for (size_t i = 0; i < mRecords.size(); ++i) {
         Record& record = mRecords[i];
         if (record.mKind == Record::eHELD) {
-            for (int k = record.mSlotBegin; k < record.mSlotEnd; ++k) {
-                Slot& slot = slots[k];
-                const bool inside = t >= slot.mFirst && t <= slot.mLast;
-                record.mRaw[slot.mAt] = inside ? slot.mCurve->EvaluateInside(time, &slot.mHint)
-                                               : slot.mCurve->Evaluate(time, &slot.mHint);
-            }
-            std::memcpy(record.mTRS, record.mRaw, sizeof record.mTRS);
-            if (record.mLimited)
-                voxa_node_eval::ApplyLimits(record.mSettings, record.mTRS, record.mTRS + 3, record.mTRS + 6);
+            ReadHeld(record, time);
         } else if (record.mKind == Record::eNODE) {
             VOxaNode* node = mNodes[i];
             node->UpdateLocalTRS(time, false);
@@ -208,6 +205,47 @@ void VOxaMotionSampler::EvaluateRecords(VTime time) {
     root.mGlobalScaling = stamped.mGlobalScaling;
     std::memcpy(root.mGlobalTranslation, stamped.mGlobalTranslation, sizeof root.mGlobalTranslation);
     root.mStamp = mFrame;
+}
+
+void VOxaMotionSampler::ReadHeld(Record& record, VTime time) {
+    // As the node reads its held channels: the constants, each curve's value, then the limits.
+    const int64_t t = time.Get();
+    for (int k = record.mSlotBegin; k < record.mSlotEnd; ++k) {
+        Slot& slot = mSlots[(size_t)k];
+        const bool inside = t >= slot.mFirst && t <= slot.mLast;
+        record.mRaw[slot.mAt] = inside ? slot.mCurve->EvaluateInside(time, &slot.mHint)
+                                       : slot.mCurve->Evaluate(time, &slot.mHint);
+    }
+    std::memcpy(record.mTRS, record.mRaw, sizeof record.mTRS);
+    if (record.mLimited)
+        voxa_node_eval::ApplyLimits(record.mSettings, record.mTRS, record.mTRS + 3, record.mTRS + 6);
+}
+
+const VgeAMatrix& VOxaMotionSampler::LocalMatrix(VOxaNode* node, VTime time) {
+    const int index = IndexOf(node);
+    if (index < 0 || mRecords.empty() || mRecords[(size_t)index].mKind != Record::eHELD) {
+        return node->EvaluateLocalTransform(time);
+    }
+    mLast = index;
+    Record& record = mRecords[(size_t)index];
+    if (!voxa_node_eval::Shortcuts()) {
+        // The node's take cache is the latest now.
+        record.mLocalValid = false;
+        return node->EvaluateLocalTransform(time);
+    }
+    // The rotation and scaling rows depend on the rotation and scaling alone: when neither
+    // changed, only the translation row is written, as the node's own evaluation does.
+    ReadHeld(record, time);
+    const double* t = record.mTRS;
+    if (record.mLocalValid && std::memcmp(record.mLocalRS, t + 3, sizeof record.mLocalRS) == 0) {
+        VgeMatrixSetTranslation(record.mLocalMatrix.mData, t[0], t[1], t[2]);
+    } else {
+        VgeMatrixFromTRS(record.mLocalMatrix.mData, t, t + 3, t + 6);
+        std::memcpy(record.mLocalRS, t + 3, sizeof record.mLocalRS);
+    }
+    record.mLocalValid = true;
+    record.mLocalTime = time;
+    return record.mLocalMatrix;
 }
 
 int VOxaMotionSampler::IndexOf(VOxaNode* node) {

@@ -274,6 +274,36 @@ TEST_F(NodeEvalEquivalence, SamplerLeavesTheNodesAsTheNodesWayDoes) {
     }
 }
 
+// Local matrices as a writer of joint rotations asks for them: the sampler's agree with each
+// node's own evaluation at every frame, and afterwards the nodes hold the same take caches (and
+// stamped transforms, which neither way touches).
+TEST_F(NodeEvalEquivalence, SamplerLocalMatricesAreTheNodesOwn) {
+    for (unsigned seed = 50; seed <= 65; ++seed) {
+        RandomScene reference = Build(mManager, seed);
+        RandomScene sampled = Build(mManager, seed);
+        std::mt19937 order(seed);
+        {
+            VOxaMotionSampler sampler(sampled.root);
+            for (int frame = 0; frame < kFrames; ++frame) {
+                const VTime time = FrameTime(frame % 7 == 6 ? frame - 4 : frame);
+                const bool longWay = order() % 6 == 0;
+                for (int i = 0; i < kNodes; ++i) {
+                    if (order() % 4 == 0) continue;
+                    const VgeAMatrix expected = reference.nodes[(size_t)i]->EvaluateLocalTransform(time);
+                    VOxaNode::SetReferenceEvaluation(longWay);
+                    ExpectSame(sampler.LocalMatrix(sampled.nodes[(size_t)i], time), expected,
+                               "seed " + std::to_string(seed) + " frame " + std::to_string(frame) + " node " +
+                                   std::to_string(i));
+                    VOxaNode::SetReferenceEvaluation(false);
+                }
+            }
+        }
+        for (int i = 0; i < kNodes; ++i)
+            ExpectSameState(sampled.nodes[(size_t)i], reference.nodes[(size_t)i],
+                            "seed " + std::to_string(seed) + " node " + std::to_string(i));
+    }
+}
+
 // The records are left aside where they cannot stand in for the nodes: an inherit type outside
 // 0..2 keeps parts of a node's global transform from one evaluation to the next, and the long way
 // of evaluation is asked for by its switch. The matrices are the nodes' either way.
