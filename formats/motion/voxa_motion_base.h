@@ -291,8 +291,16 @@ private:
     int IndexOf(VOxaNode* node);
     void BuildRecords();
     void EvaluateRecords(VTime time);
-    // The local values of a record of held curves at `time`.
-    void ReadHeld(Record& record, VTime time);
+    // The local values of a record of held curves at `time`; `block` (may be null) holds every
+    // held curve's value at `time`.
+    void ReadHeld(Record& record, VTime time, const float* block);
+    // Every held curve's value at `time` (in the order of mSlots) from the block of frames ahead,
+    // null when `time` does not follow the previous frame at a step that was foreseen or can be
+    // foreseen.
+    const float* BlockValues(VTime time);
+    const float* Block(size_t at) const;
+    // The value of a held curve at `time`, as the node reads it.
+    static float SlotValue(Slot& slot, VTime time);
     const VgeAMatrix& RecordGlobal(int index);
     // The global parts the records computed (those of each record's last computation) into the
     // nodes' stamped transforms.
@@ -311,9 +319,18 @@ private:
 
     std::vector<Record> mRecords;  // one per node, empty when the subtree takes the nodes' way
     std::vector<Slot> mSlots;      // the held curves of the records, record after record
-    unsigned mFrame = 0;           // counts the evaluated frames: a record's global parts are current
-                                   // when its stamp equals it
-    bool mRecordFrame = false;     // the last Evaluate filled the records
+    // The held curves' values at the times of a block of frames ahead, frame after frame: the
+    // frames a writer asks for at a steady step.
+    static constexpr int kBlockFrames = 32;
+    std::vector<float> mBlock;
+    std::vector<int64_t> mBlockTimes;
+    size_t mBlockAt = 0;    // the frame of the block the last Evaluate read
+    int64_t mPrevious = 0;  // the time of the previous frame, and the step to it
+    int64_t mStep = 0;
+    bool mHasPrevious = false;
+    unsigned mFrame = 0;        // counts the evaluated frames: a record's global parts are current
+                                // when its stamp equals it
+    bool mRecordFrame = false;  // the last Evaluate filled the records
     bool mEvaluated = false;
     VTime mTime;  // of the last Evaluate
 };

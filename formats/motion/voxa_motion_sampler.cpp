@@ -180,12 +180,49 @@ void VOxaMotionSampler::EvaluateNodes(VTime time) {
     mRoot->SetEvaluationStamp(1, false);
 }
 
+const float* VOxaMotionSampler::Block(size_t at) const {
+    return mBlock.data() + at * mSlots.size();
+}
+
+const float* VOxaMotionSampler::BlockValues(VTime time) {
+    const int64_t t = time.Get();
+    const int64_t previous = mPrevious;
+    const bool hadPrevious = mHasPrevious;
+    mPrevious = t;
+    mHasPrevious = true;
+    if (mSlots.empty()) return nullptr;
+    if (mBlockAt + 1 < mBlockTimes.size() && mBlockTimes[mBlockAt + 1] == t) return Block(++mBlockAt);
+    // A new block from this frame on when the frames come at a steady step (the same step twice):
+    // each curve is then evaluated at all its times one after another, reading its keys in order,
+    // instead of one time of every curve after another. Frames at other steps are evaluated one by
+    // one, so that irregular times cost no evaluation ahead.
+    mBlockTimes.clear();
+    mBlockAt = 0;
+    const int64_t ticks = hadPrevious && t > previous ? (time - VTime(previous)).Get() : 0;
+    const bool steady = ticks > 0 && ticks == mStep;
+    mStep = ticks;
+    if (!steady) return nullptr;
+    const VTime step(ticks);
+    VTime at = time;
+    for (int k = 0; k < kBlockFrames; ++k, at += step)
+        mBlockTimes.push_back(at.Get());
+    const size_t slots = mSlots.size();
+    mBlock.resize(slots * kBlockFrames);
+    for (size_t j = 0; j < slots; ++j) {
+        Slot& slot = mSlots[j];
+        for (size_t k = 0; k < mBlockTimes.size(); ++k)
+            mBlock[k * slots + j] = SlotValue(slot, VTime(mBlockTimes[k]));
+    }
+    return Block(0);
+}
+
 void VOxaMotionSampler::EvaluateRecords(VTime time) {
     ++mFrame;
+    const float* block = BlockValues(time);
     for (size_t i = 0; i < mRecords.size(); ++i) {
         Record& record = mRecords[i];
         if (record.mKind == Record::eHELD) {
-            ReadHeld(record, time);
+            ReadHeld(record, time, block);
         } else if (record.mKind == Record::eNODE) {
             VOxaNode* node = mNodes[i];
             node->UpdateLocalTRS(time, false);
@@ -207,14 +244,17 @@ void VOxaMotionSampler::EvaluateRecords(VTime time) {
     root.mStamp = mFrame;
 }
 
-void VOxaMotionSampler::ReadHeld(Record& record, VTime time) {
-    // As the node reads its held channels: the constants, each curve's value, then the limits.
+float VOxaMotionSampler::SlotValue(Slot& slot, VTime time) {
     const int64_t t = time.Get();
+    const bool inside = t >= slot.mFirst && t <= slot.mLast;
+    return inside ? slot.mCurve->EvaluateInside(time, &slot.mHint) : slot.mCurve->Evaluate(time, &slot.mHint);
+}
+
+void VOxaMotionSampler::ReadHeld(Record& record, VTime time, const float* block) {
+    // As the node reads its held channels: the constants, each curve's value, then the limits.
     for (int k = record.mSlotBegin; k < record.mSlotEnd; ++k) {
         Slot& slot = mSlots[(size_t)k];
-        const bool inside = t >= slot.mFirst && t <= slot.mLast;
-        record.mRaw[slot.mAt] = inside ? slot.mCurve->EvaluateInside(time, &slot.mHint)
-                                       : slot.mCurve->Evaluate(time, &slot.mHint);
+        record.mRaw[slot.mAt] = block ? block[k] : SlotValue(slot, time);
     }
     std::memcpy(record.mTRS, record.mRaw, sizeof record.mTRS);
     if (record.mLimited)
@@ -235,7 +275,7 @@ const VgeAMatrix& VOxaMotionSampler::LocalMatrix(VOxaNode* node, VTime time) {
     }
     // The rotation and scaling rows depend on the rotation and scaling alone: when neither
     // changed, only the translation row is written, as the node's own evaluation does.
-    ReadHeld(record, time);
+    ReadHeld(record, time, nullptr);
     const double* t = record.mTRS;
     if (record.mLocalValid && std::memcmp(record.mLocalRS, t + 3, sizeof record.mLocalRS) == 0) {
         VgeMatrixSetTranslation(record.mLocalMatrix.mData, t[0], t[1], t[2]);

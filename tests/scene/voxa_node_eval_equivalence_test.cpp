@@ -274,6 +274,33 @@ TEST_F(NodeEvalEquivalence, SamplerLeavesTheNodesAsTheNodesWayDoes) {
     }
 }
 
+// A writer's frames at a steady step, long enough to run through several blocks of frames the
+// sampler evaluates ahead, with the step changed, a frame asked for twice and a jump forward in
+// between: every matrix is still the nodes' own.
+TEST_F(NodeEvalEquivalence, SamplerFramesAheadFollowTheFramesAskedFor) {
+    RandomScene reference = Build(mManager, 77);
+    RandomScene sampled = Build(mManager, 77);
+    VOxaMotionSampler sampler(sampled.root);
+    std::vector<int64_t> ticks;
+    int64_t at = 0;
+    for (int frame = 0; frame < 150; ++frame) {
+        const int64_t step = frame < 70 ? VTime::kOneSecond / 120 : VTime::kOneSecond / 50;
+        if (frame == 40) ticks.push_back(at);  // the same frame again
+        if (frame == 100) at += 37 * step;     // a jump past the frames ahead
+        ticks.push_back(at);
+        at += step;
+    }
+    for (size_t f = 0; f < ticks.size(); ++f) {
+        const VTime time(ticks[f]);
+        VOxaMotionSupport::EvaluateHierarchy(reference.root, time);
+        sampler.Evaluate(time);
+        for (int i = 0; i < kNodes; ++i)
+            ExpectSame(sampler.GlobalMatrix(sampled.nodes[(size_t)i]),
+                       VOxaMotionSupport::GlobalMatrix(reference.nodes[(size_t)i]),
+                       "frame " + std::to_string(f) + " node " + std::to_string(i));
+    }
+}
+
 // Local matrices as a writer of joint rotations asks for them: the sampler's agree with each
 // node's own evaluation at every frame, and afterwards the nodes hold the same take caches (and
 // stamped transforms, which neither way touches).
