@@ -296,6 +296,8 @@ public:
     void HoldTakeChannels();
     void ReleaseTakeChannels();
     bool IsHoldingTakeChannels() const { return mHeldChannels.mTake != nullptr; }
+    // What HoldTakeChannels keeps, for a sampler that reads the held curves itself.
+    const VOxaHeldChannels& GetHeldTakeChannels() const { return mHeldChannels; }
     // Process-wide: with `on`, evaluation takes the long way, with held channels ignored, each
     // channel looked up by name and evaluated by the general curve-node walk, and every rotation
     // matrix rebuilt from its angles. The results are the same; tests compare the two ways.

@@ -14,6 +14,7 @@
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
 #include "scene/voxa_node.h"
+#include "scene/voxa_node_eval_internal.h"
 #include "scene/voxa_take_node.h"
 
 namespace {
@@ -21,9 +22,15 @@ namespace {
 // The long way of evaluation (VOxaNode::SetReferenceEvaluation).
 std::atomic<bool> sReferenceEvaluation{false};
 
+}  // namespace
+
+namespace voxa_node_eval {
+
 bool Shortcuts() {
     return !sReferenceEvaluation.load(std::memory_order_relaxed);
 }
+
+namespace {
 
 // Half a degree in radians: the spheric rotation is built from half angles.
 const double kHalfRadiansPerDegree = 0.008726646259971648;
@@ -31,30 +38,35 @@ const double kHalfRadiansPerDegree = 0.008726646259971648;
 // Axis triples (i, j, k) of the order codes, indexed by code >> 1.
 const int kAxes[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 2, 0}, {1, 0, 2}, {2, 0, 1}, {2, 1, 0}};
 
-// The parent's global parts that a child's global computation reads.
-struct ParentParts {
-    const double (*mMatrix)[4];
-    const double (*mRotation)[4];
-    const double (*mScaling)[4];
-    const double* mLocalScaling;
-};
+// The flags of a limit's enabled minimum and maximum components.
+const int kLimitEnabled = 0x7E;
 
 // Clamps x, y, z to the enabled minimum first and then to the enabled maximum, so that a minimum
 // above the maximum yields the maximum. NaN values pass unchanged.
 void ApplyLimit(double* v, const VOxaEvaluationLimit& limit) {
     const int flags = limit.mFlags;
-    if ((flags & 0x7E) == 0) return;
+    if ((flags & kLimitEnabled) == 0) return;
     for (int i = 0; i < 3; ++i) {
         if ((flags & (0x2 << i)) && limit.mMin[i] > v[i]) v[i] = limit.mMin[i];
         if ((flags & (0x10 << i)) && limit.mMax[i] < v[i]) v[i] = limit.mMax[i];
     }
 }
 
+}  // namespace
+
 void ApplyLimits(const VOxaTransformSettings& settings, double* t, double* r, double* s) {
     ApplyLimit(t, settings.mTranslationLimit);
     ApplyLimit(r, settings.mRotationLimit);
     ApplyLimit(s, settings.mScalingLimit);
 }
+
+bool HasLimits(const VOxaTransformSettings& settings) {
+    return ((settings.mTranslationLimit.mFlags | settings.mRotationLimit.mFlags |
+             settings.mScalingLimit.mFlags) &
+            kLimitEnabled) != 0;
+}
+
+namespace {
 
 // The XYZ rotation matrix of the angles r (degrees) into the 3x3 part of `out`: copied from
 // `xyz` when the caller has it already (built from the same angles), else computed.
@@ -65,6 +77,8 @@ void XYZRotation(double out[4][4], const double* r, const double (*xyz)[4]) {
         VgeEulerVectorToMatrix(out, r);
 }
 
+}  // namespace
+
 // The XYZ rotation matrix of the angles r that a cache holds already, or null: a valid local
 // matrix is that rotation when it was built from exactly these angles (bit for bit) and a
 // scaling of exactly 1, by which the rows are multiplied without change.
@@ -74,6 +88,14 @@ const double (*CachedXYZ(const VOxaTransformCache& cache, const double* r))[4] {
     if (!(s[0] == 1.0 && s[1] == 1.0 && s[2] == 1.0)) return nullptr;
     if (std::memcmp(cache.mLocalRotation, r, 3 * sizeof(double)) != 0) return nullptr;
     return cache.mLocalMatrix.mData;
+}
+
+namespace {
+
+// The rotation evaluator's order codes that EffectiveRotation builds itself (the spheric code 12
+// and the Euler codes 1..10); any other code takes the XYZ rotation of the angles.
+bool EvaluatorBuildsRotation(int code) {
+    return code == 12 || (code > 0 && code <= 10);
 }
 
 // The rotation of the angles r (degrees) as the node applies it: through the rotation evaluator
@@ -94,7 +116,7 @@ void EffectiveRotation(double out[4][4], const double* r, const VOxaTransformSet
         double cz = std::cos(r[2] * kHalfRadiansPerDegree), sz = std::sin(r[2] * kHalfRadiansPerDegree);
         const double q[4] = {sx * cy * cz, cx * sy + sx * sz, cx * sz - sx * sy, cx * cy * cz};
         VgeQuaternionToMatrix(out, q);
-    } else if (code > 0 && code <= 10) {
+    } else if (EvaluatorBuildsRotation(code)) {
         const int* axes = kAxes[code >> 1];
         VgeEulerToMatrix(out, r[axes[0]], r[axes[1]], r[axes[2]], code);
     } else {
@@ -135,17 +157,18 @@ void ClearRotationPart(double m[4][4]) {
         m[r][0] = m[r][1] = m[r][2] = 0.0;
 }
 
-// The global translation tg, rotation rg, scaling sg and matrix of a node from its local values
-// (after limits) and its parent's global parts (null for a root). An inherit type outside 0..2
-// leaves the scaling and the matrix as they were. `xyz` (may be null) is the XYZ matrix of r.
-void ComposeGlobal(VOxaNodeProperties& properties, const double* t, const double* r, const double* s,
-                   const double (*xyz)[4], const ParentParts* parent, double* tg, double rg[4][4],
-                   double sg[4][4], double m[4][4]) {
-    const VOxaTransformSettings& settings = properties.GetTransformSettings();
-    // "RotationActive" is read from the property itself: its setters (the node's and the limits
-    // object's) write the property, so the property is never behind.
+}  // namespace
+
+bool ComposeReadsXYZ(const VOxaTransformSettings& settings, bool rotationActive) {
+    const bool useEvaluator = rotationActive && !settings.mRotationSpaceForLimitOnly;
+    return !useEvaluator || !EvaluatorBuildsRotation(settings.mRotation.mOrderCode);
+}
+
+void ComposeGlobal(const VOxaTransformSettings& settings, bool rotationActive, const double* t,
+                   const double* r, const double* s, const double (*xyz)[4], const ParentParts* parent,
+                   double* tg, double rg[4][4], double sg[4][4], double m[4][4]) {
     double reff[4][4];
-    EffectiveRotation(reff, r, settings, properties.GetRotationActive(), xyz);
+    EffectiveRotation(reff, r, settings, rotationActive, xyz);
     double p[3];
     PivotTranslation(p, settings, reff, s);
     VgeVector3Add(p, p, t);
@@ -195,6 +218,12 @@ void ComposeGlobal(VOxaNodeProperties& properties, const double* t, const double
     }
     VgeMatrixSetTranslation(m, tg[0], tg[1], tg[2]);
 }
+
+}  // namespace voxa_node_eval
+
+using namespace voxa_node_eval;
+
+namespace {
 
 // A child of `node` by name (case ignored), else the first match of the general path lookup,
 // which also knows the transform channels by their data types. The direct scan comes first
@@ -442,7 +471,8 @@ const VgeAMatrix& VOxaNode::GetDefaultGlobalTransform() {
         VOxaNode* parent = chain.GetParentOf(i);
         ParentParts parts{};
         if (parent) parts = PartsOf(parent->mDefaultCache);
-        ComposeGlobal(*node->mProperties, cache.mLocalTranslation, cache.mLocalRotation, cache.mLocalScaling,
+        ComposeGlobal(node->mProperties->GetTransformSettings(), node->mProperties->GetRotationActive(),
+                      cache.mLocalTranslation, cache.mLocalRotation, cache.mLocalScaling,
                       CachedXYZ(cache, cache.mLocalRotation), parent ? &parts : nullptr,
                       cache.mGlobalTranslation, cache.mGlobalRotation.mData, cache.mGlobalScaling.mData,
                       cache.mGlobalMatrix.mData);
@@ -502,7 +532,8 @@ const VgeAMatrix& VOxaNode::EvaluateGlobalTransform(VTime time) {
             if (settings.mInheritType == eINHERIT_Rrs) parent->EvaluateLocalTransform(time);
             parts = PartsOf(parent->mTakeCache);
         }
-        ComposeGlobal(*node->mProperties, cache.mLocalTranslation, cache.mLocalRotation, cache.mLocalScaling,
+        ComposeGlobal(node->mProperties->GetTransformSettings(), node->mProperties->GetRotationActive(),
+                      cache.mLocalTranslation, cache.mLocalRotation, cache.mLocalScaling,
                       CachedXYZ(cache, cache.mLocalRotation), parent ? &parts : nullptr,
                       cache.mGlobalTranslation, cache.mGlobalRotation.mData, cache.mGlobalScaling.mData,
                       cache.mGlobalMatrix.mData);
@@ -584,9 +615,10 @@ static void ComputeStampedGlobal(VOxaNode* node, VOxaNode* parent) {
     // The XYZ matrix of the angles, when the cache they came from holds it.
     const double(*xyz)[4] = CachedXYZ(node->GetTakeTransformCache(), st.mLocalRotationAngles);
     if (!xyz) xyz = CachedXYZ(node->GetDefaultTransformCache(), st.mLocalRotationAngles);
-    ComposeGlobal(*node->GetNodeProperties(), st.mLocalTranslation, st.mLocalRotationAngles, s, xyz,
-                  parent ? &parts : nullptr, st.mGlobalTranslation, st.mGlobalRotation.mData,
-                  st.mGlobalScaling.mData, st.mGlobalMatrix.mData);
+    ComposeGlobal(node->GetNodeProperties()->GetTransformSettings(),
+                  node->GetNodeProperties()->GetRotationActive(), st.mLocalTranslation,
+                  st.mLocalRotationAngles, s, xyz, parent ? &parts : nullptr, st.mGlobalTranslation,
+                  st.mGlobalRotation.mData, st.mGlobalScaling.mData, st.mGlobalMatrix.mData);
 }
 
 void VOxaNode::UpdateGlobalTransform(int stamp, bool recursive) {

@@ -242,30 +242,97 @@ struct VOxaMotionSupport {
 // The frame-after-frame sampling of a writer's subtree, with the results of
 // VOxaMotionSupport::EvaluateHierarchy: the subtree's nodes are listed once and each holds its
 // current take's channels (VOxaNode::HoldTakeChannels) for the sampler's life, so a frame costs
-// no walk over the hierarchy and no channel lookup by name. The subtree's structure and curve
-// nodes must not change while the sampler lives (the writers only read the scene).
+// no walk over the hierarchy and no channel lookup by name. The subtree's structure, curve nodes,
+// keys and transform settings must not change while the sampler lives (the writers only read the
+// scene).
+//
+// A frame is evaluated in the sampler's own records: per node what its local transform needs
+// (the held curves, the constant values, a copy of its transform settings, its parent's place in
+// the list) and its local values and global parts, in contiguous arrays, so that a frame reads a
+// few cache lines per node instead of the nodes' caches and property blocks. The arithmetic is
+// the nodes' own (the same functions in the same order), so every matrix is bit for bit what
+// the nodes' stamped evaluation gives. A node whose take is not read through plain held curves
+// gets its local values from the node's own evaluation; a subtree with an inherit type outside
+// 0..2, or a frame evaluated while VOxaNode::SetReferenceEvaluation is on, takes the nodes' way
+// entirely.
+//
+// The nodes' stamped transforms and take caches are left as that way leaves them: the sampler's
+// destructor evaluates the last frame once more through the nodes, with the global parts of the
+// nodes the last frame asked for.
 class VOxaMotionSampler {
 public:
     explicit VOxaMotionSampler(VOxaNode* root);
-    // Releases the held channels.
+    // Leaves the nodes' evaluated state as the nodes' way leaves it, then releases the held
+    // channels.
     ~VOxaMotionSampler();
     VOxaMotionSampler(const VOxaMotionSampler&) = delete;
     VOxaMotionSampler& operator=(const VOxaMotionSampler&) = delete;
 
-    // EvaluateHierarchy(root, time): the local transforms at `time`, the identity on the root,
-    // stamps 0 on the subtree and 1 on the root. VOxaMotionSupport::GlobalMatrix then brings a
-    // node up to date.
+    // EvaluateHierarchy(root, time): the local transforms at `time`, the identity on the root.
+    // VOxaMotionSampler::GlobalMatrix then brings a node up to date.
     void Evaluate(VTime time);
     // After Evaluate: VOxaMotionSupport::GlobalMatrix(node), with the parents known from the list.
+    // The matrix stays valid until the next Evaluate.
     const VgeAMatrix& GlobalMatrix(VOxaNode* node);
+    // node->EvaluateLocalTransform(time), the local matrix of the current take, for a writer
+    // that reads local matrices instead of global ones (no Evaluate needed): a node read through
+    // plain held curves is evaluated in its record, any other node by the node itself. The
+    // matrix stays valid until the next call for the same node. The destructor leaves each
+    // node's take cache as the node's own evaluation at the last time asked for leaves it.
+    const VgeAMatrix& LocalMatrix(VOxaNode* node, VTime time);
+    // True when the last Evaluate went through the records (for tests).
+    bool IsUsingRecords() const { return mRecordFrame; }
 
 private:
+    struct Record;
+    struct Slot;
+
+    // The list index of `node`, -1 when it is not in the subtree.
+    int IndexOf(VOxaNode* node);
+    void BuildRecords();
+    void EvaluateRecords(VTime time);
+    // The local values of a record of held curves at `time`; `block` (may be null) holds every
+    // held curve's value at `time`.
+    void ReadHeld(Record& record, VTime time, const float* block);
+    // Every held curve's value at `time` (in the order of mSlots) from the block of frames ahead,
+    // null when `time` does not follow the previous frame at a step that was foreseen or can be
+    // foreseen.
+    const float* BlockValues(VTime time);
+    const float* Block(size_t at) const;
+    // The value of a held curve at `time`, as the node reads it.
+    static float SlotValue(Slot& slot, VTime time);
+    const VgeAMatrix& RecordGlobal(int index);
+    // The global parts the records computed (those of each record's last computation) into the
+    // nodes' stamped transforms.
+    void StoreRecordGlobals();
+    // The nodes' way: EvaluateHierarchy through each node, and a node's global matrix from its
+    // stamped parts.
+    void EvaluateNodes(VTime time);
+    const VgeAMatrix& NodeGlobal(int index);
+
     VOxaNode* mRoot;
     std::vector<VOxaNode*> mNodes;  // the subtree, each node before its children
     std::vector<int> mParents;      // the index of each node's parent, -1 for the root
     std::unordered_map<const VOxaNode*, int> mIndex;
     std::vector<int> mChain;
     int mLast = -1;  // the list index of the node GlobalMatrix was last asked for
+
+    std::vector<Record> mRecords;  // one per node, empty when the subtree takes the nodes' way
+    std::vector<Slot> mSlots;      // the held curves of the records, record after record
+    // The held curves' values at the times of a block of frames ahead, frame after frame: the
+    // frames a writer asks for at a steady step.
+    static constexpr int kBlockFrames = 32;
+    std::vector<float> mBlock;
+    std::vector<int64_t> mBlockTimes;
+    size_t mBlockAt = 0;    // the frame of the block the last Evaluate read
+    int64_t mPrevious = 0;  // the time of the previous frame, and the step to it
+    int64_t mStep = 0;
+    bool mHasPrevious = false;
+    unsigned mFrame = 0;        // counts the evaluated frames: a record's global parts are current
+                                // when its stamp equals it
+    bool mRecordFrame = false;  // the last Evaluate filled the records
+    bool mEvaluated = false;
+    VTime mTime;  // of the last Evaluate
 };
 
 #endif  // OXA_FORMATS_MOTION_VOXA_MOTION_BASE_H

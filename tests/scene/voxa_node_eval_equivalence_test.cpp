@@ -2,8 +2,9 @@
 // scene built from one seed (rotation orders, active rotation, pivots, offsets, pre- and
 // post-rotation, inherit types, limits, keyed and layered takes, stored candidates, nodes left on
 // the default take), one evaluated with VOxaNode::SetReferenceEvaluation and the recursive hierarchy passes,
-// the other through VOxaMotionSampler with held channels. Every local, global and stamped matrix agrees bit
-// for bit at every frame.
+// the other through VOxaMotionSampler with held channels and its own records. Every local, global and
+// stamped matrix agrees bit for bit at every frame, and after the sampling the nodes hold what the
+// nodes' own way leaves on them.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -144,6 +145,36 @@ void ExpectSame(const VgeAMatrix& a, const VgeAMatrix& b, const std::string& wha
     ASSERT_EQ(std::memcmp(a.mData, b.mData, sizeof a.mData), 0) << what;
 }
 
+void ExpectSame(const double* a, const double* b, const std::string& what) {
+    ASSERT_EQ(std::memcmp(a, b, 3 * sizeof(double)), 0) << what;
+}
+
+// Everything an evaluation leaves on a node: its stamped transform and its take cache.
+void ExpectSameState(VOxaNode* a, VOxaNode* b, const std::string& what) {
+    const VOxaStampedTransform& x = a->GetStampedTransform();
+    const VOxaStampedTransform& y = b->GetStampedTransform();
+    EXPECT_EQ(x.mStamp, y.mStamp) << what;
+    ExpectSame(x.mLocalTranslation, y.mLocalTranslation, what + " local translation");
+    ExpectSame(x.mLocalRotationAngles, y.mLocalRotationAngles, what + " local angles");
+    ExpectSame(x.mLocalRotation, y.mLocalRotation, what + " local rotation");
+    ExpectSame(x.mLocalScaling, y.mLocalScaling, what + " local scaling");
+    ExpectSame(x.mGlobalMatrix, y.mGlobalMatrix, what + " global matrix");
+    ExpectSame(x.mGlobalTranslation, y.mGlobalTranslation, what + " global translation");
+    ExpectSame(x.mGlobalRotation, y.mGlobalRotation, what + " global rotation");
+    ExpectSame(x.mGlobalScaling, y.mGlobalScaling, what + " global scaling");
+    const VOxaTransformCache& c = a->GetTakeTransformCache();
+    const VOxaTransformCache& d = b->GetTakeTransformCache();
+    EXPECT_EQ(c.mLocalValid, d.mLocalValid) << what;
+    EXPECT_EQ(c.mGlobalValid, d.mGlobalValid) << what;
+    if (c.mLocalValid && d.mLocalValid) {
+        EXPECT_EQ(c.mLocalTime, d.mLocalTime) << what;
+        ExpectSame(c.mLocalMatrix, d.mLocalMatrix, what + " cached local matrix");
+        ExpectSame(c.mLocalTranslation, d.mLocalTranslation, what + " cached translation");
+        ExpectSame(c.mLocalRotation, d.mLocalRotation, what + " cached rotation");
+        ExpectSame(c.mLocalScaling, d.mLocalScaling, what + " cached scaling");
+    }
+}
+
 class NodeEvalEquivalence : public ::testing::Test {
 protected:
     void SetUp() override { mManager = VOxaSdkManager::Create(); }
@@ -179,6 +210,7 @@ TEST_F(NodeEvalEquivalence, SamplerMatchesTheLongWayOnRandomScenes) {
 
             VOxaNode::SetReferenceEvaluation(false);
             sampler.Evaluate(time);
+            ASSERT_TRUE(sampler.IsUsingRecords());
             for (int i : asked)
                 ExpectSame(sampler.GlobalMatrix(sampled.nodes[(size_t)i]), stamped[(size_t)i],
                            at + " stamped node " + std::to_string(i));
@@ -202,6 +234,143 @@ TEST_F(NodeEvalEquivalence, SamplerMatchesTheLongWayOnRandomScenes) {
                        "seed " + std::to_string(seed) + " default global node " + std::to_string(i));
         }
     }
+}
+
+// Some nodes asked for at each frame, in random order, as a writer with some marked nodes asks:
+// after the sampling each node holds the same stamped transform and take cache as after the
+// nodes' own passes over the same frames.
+TEST_F(NodeEvalEquivalence, SamplerLeavesTheNodesAsTheNodesWayDoes) {
+    for (unsigned seed = 30; seed <= 45; ++seed) {
+        RandomScene reference = Build(mManager, seed);
+        RandomScene sampled = Build(mManager, seed);
+        VOxaMotionSupport::PrepareHierarchy(reference.root);
+        VOxaMotionSupport::PrepareHierarchy(sampled.root);
+        std::mt19937 order(seed);
+        const int frames = 3 + (int)(order() % 20);
+        {
+            VOxaMotionSampler sampler(sampled.root);
+            for (int frame = 0; frame < frames; ++frame) {
+                const VTime time = FrameTime(frame * 2);
+                std::vector<int> asked;
+                for (int i = 0; i < kNodes; ++i)
+                    if (order() % 3 == 0) asked.push_back(i);
+                std::shuffle(asked.begin(), asked.end(), order);
+                VOxaMotionSupport::EvaluateHierarchy(reference.root, time);
+                // Now and then a frame the long way, through the nodes.
+                const bool longWay = order() % 5 == 0;
+                VOxaNode::SetReferenceEvaluation(longWay);
+                sampler.Evaluate(time);
+                ASSERT_EQ(sampler.IsUsingRecords(), !longWay);
+                for (int i : asked)
+                    ExpectSame(sampler.GlobalMatrix(sampled.nodes[(size_t)i]),
+                               VOxaMotionSupport::GlobalMatrix(reference.nodes[(size_t)i]),
+                               "seed " + std::to_string(seed) + " node " + std::to_string(i));
+                VOxaNode::SetReferenceEvaluation(false);
+            }
+        }
+        for (int i = 0; i < kNodes; ++i)
+            ExpectSameState(sampled.nodes[(size_t)i], reference.nodes[(size_t)i],
+                            "seed " + std::to_string(seed) + " node " + std::to_string(i));
+    }
+}
+
+// A writer's frames at a steady step, long enough to run through several blocks of frames the
+// sampler evaluates ahead, with the step changed, a frame asked for twice and a jump forward in
+// between: every matrix is still the nodes' own.
+TEST_F(NodeEvalEquivalence, SamplerFramesAheadFollowTheFramesAskedFor) {
+    RandomScene reference = Build(mManager, 77);
+    RandomScene sampled = Build(mManager, 77);
+    VOxaMotionSampler sampler(sampled.root);
+    std::vector<int64_t> ticks;
+    int64_t at = 0;
+    for (int frame = 0; frame < 150; ++frame) {
+        const int64_t step = frame < 70 ? VTime::kOneSecond / 120 : VTime::kOneSecond / 50;
+        if (frame == 40) ticks.push_back(at);  // the same frame again
+        if (frame == 100) at += 37 * step;     // a jump past the frames ahead
+        ticks.push_back(at);
+        at += step;
+    }
+    for (size_t f = 0; f < ticks.size(); ++f) {
+        const VTime time(ticks[f]);
+        VOxaMotionSupport::EvaluateHierarchy(reference.root, time);
+        sampler.Evaluate(time);
+        for (int i = 0; i < kNodes; ++i)
+            ExpectSame(sampler.GlobalMatrix(sampled.nodes[(size_t)i]),
+                       VOxaMotionSupport::GlobalMatrix(reference.nodes[(size_t)i]),
+                       "frame " + std::to_string(f) + " node " + std::to_string(i));
+    }
+}
+
+// Local matrices as a writer of joint rotations asks for them: the sampler's agree with each
+// node's own evaluation at every frame, and afterwards the nodes hold the same take caches (and
+// stamped transforms, which neither way touches).
+TEST_F(NodeEvalEquivalence, SamplerLocalMatricesAreTheNodesOwn) {
+    for (unsigned seed = 50; seed <= 65; ++seed) {
+        RandomScene reference = Build(mManager, seed);
+        RandomScene sampled = Build(mManager, seed);
+        std::mt19937 order(seed);
+        {
+            VOxaMotionSampler sampler(sampled.root);
+            for (int frame = 0; frame < kFrames; ++frame) {
+                const VTime time = FrameTime(frame % 7 == 6 ? frame - 4 : frame);
+                const bool longWay = order() % 6 == 0;
+                for (int i = 0; i < kNodes; ++i) {
+                    if (order() % 4 == 0) continue;
+                    const VgeAMatrix expected = reference.nodes[(size_t)i]->EvaluateLocalTransform(time);
+                    VOxaNode::SetReferenceEvaluation(longWay);
+                    ExpectSame(sampler.LocalMatrix(sampled.nodes[(size_t)i], time), expected,
+                               "seed " + std::to_string(seed) + " frame " + std::to_string(frame) + " node " +
+                                   std::to_string(i));
+                    VOxaNode::SetReferenceEvaluation(false);
+                }
+            }
+        }
+        for (int i = 0; i < kNodes; ++i)
+            ExpectSameState(sampled.nodes[(size_t)i], reference.nodes[(size_t)i],
+                            "seed " + std::to_string(seed) + " node " + std::to_string(i));
+    }
+}
+
+// The records are left aside where they cannot stand in for the nodes: an inherit type outside
+// 0..2 keeps parts of a node's global transform from one evaluation to the next, and the long way
+// of evaluation is asked for by its switch. The matrices are the nodes' either way.
+TEST_F(NodeEvalEquivalence, SamplerTakesTheNodesWayWhereRecordsCannotStandIn) {
+    RandomScene reference = Build(mManager, 7);
+    RandomScene sampled = Build(mManager, 7);
+    for (RandomScene* scene : {&reference, &sampled})
+        scene->nodes[3]->GetNodeProperties()->GetTransformSettings().mInheritType = 3;
+    {
+        VOxaMotionSampler sampler(sampled.root);
+        for (int frame = 0; frame < 6; ++frame) {
+            const VTime time = FrameTime(frame);
+            VOxaMotionSupport::EvaluateHierarchy(reference.root, time);
+            sampler.Evaluate(time);
+            EXPECT_FALSE(sampler.IsUsingRecords());
+            for (int i = kNodes - 1; i >= 0; --i)
+                ExpectSame(sampler.GlobalMatrix(sampled.nodes[(size_t)i]),
+                           VOxaMotionSupport::GlobalMatrix(reference.nodes[(size_t)i]),
+                           "inherit 3, node " + std::to_string(i));
+        }
+    }
+    for (int i = 0; i < kNodes; ++i)
+        ExpectSameState(sampled.nodes[(size_t)i], reference.nodes[(size_t)i],
+                        "inherit 3, node " + std::to_string(i));
+
+    RandomScene plain = Build(mManager, 8);
+    VOxaMotionSampler sampler(plain.root);
+    sampler.Evaluate(FrameTime(2));
+    EXPECT_TRUE(sampler.IsUsingRecords());
+    VOxaNode::SetReferenceEvaluation(true);
+    sampler.Evaluate(FrameTime(3));
+    EXPECT_FALSE(sampler.IsUsingRecords());
+    VOxaNode::SetReferenceEvaluation(false);
+    sampler.Evaluate(FrameTime(4));
+    EXPECT_TRUE(sampler.IsUsingRecords());
+    // A node outside the subtree is brought up to date through the node.
+    VOxaNode* outside = mManager->CreateNode("Outside");
+    outside->SetLclTranslation(VgeTVector(1.0, 2.0, 3.0, 0.0));
+    outside->UpdateLocalTRSFromDefault();
+    EXPECT_EQ(sampler.GlobalMatrix(outside)[3][1], 2.0);
 }
 
 TEST_F(NodeEvalEquivalence, HeldChannelsFollowTheCurrentTakeAndEndWithIt) {

@@ -471,7 +471,9 @@ TEST_F(scene_NodeEval, PivotSetGlobalMatrices) {
     ExpectSame(parent->GetPivotGlobalMatrix(1), pg, "set 1 parent");
 
     VgeTVector v;
-    EXPECT_NEAR(child->GetPivotGlobalTranslation(v, 1)[0], cg.m[0][3], 1e-9);
+    child->GetPivotGlobalTranslation(v, 1);
+    for (int a = 0; a < 3; ++a)
+        EXPECT_NEAR(v[a], cg.m[a][3], 1e-9) << "axis " << a;
     EXPECT_NEAR(parent->GetPivotGlobalScaling(v, 1)[2], 2.0, 1e-9);
     EXPECT_NEAR(parent->GetPivotGlobalRotation(v, 1)[2], 120.0, 1e-9);  // post-rotation 30, then 90
 

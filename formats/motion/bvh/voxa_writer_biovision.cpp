@@ -190,14 +190,14 @@ bool VOxaWriterBiovision::WriteHierarchy() {
     return !mFile->WriteFailed();
 }
 
-bool VOxaWriterBiovision::WriteFrame(VTime time) {
+bool VOxaWriterBiovision::WriteFrame(VTime time, VOxaMotionSampler& sampler) {
     for (size_t i = 0; i < mEntries.size(); ++i) {
         const Entry& entry = mEntries[i];
         if (entry.mEndSite) continue;
         VOxaNode* node = entry.mNode;
         const bool isRoot = entry.mParent < 0;
-        const VgeAMatrix& matrix = isRoot && mGlobalPosition ? node->EvaluateGlobalTransform(time)
-                                                             : node->EvaluateLocalTransform(time);
+        const VgeAMatrix& matrix =
+            isRoot && mGlobalPosition ? node->EvaluateGlobalTransform(time) : sampler.LocalMatrix(node, time);
         const VgeTVector inherited = isRoot ? VgeTVector(1.0, 1.0, 1.0, 0.0) : mScales[(size_t)entry.mParent];
         const VgeTVector t = matrix.GetT();
         const VgeTVector s = matrix.GetS();
@@ -236,8 +236,9 @@ bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
 
     CollectNodes(root);
     root->ConvertPivotAnimationAt30Fps();
-    // Every frame evaluates each joint: their channels are found once.
-    const VOxaMotionSampler sampler(root);
+    // Every frame evaluates each joint: their channels are found once, and the joints read
+    // through them are evaluated in the sampler's records.
+    VOxaMotionSampler sampler(root);
 
     bool ok = WriteHierarchy();
     const int frames = motion->GetFrameCount();
@@ -246,7 +247,7 @@ bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
     ok = ok && mFile->WriteMotionHeader(frames, period.GetSecondDouble());
     for (int i = 0; ok && i < frames; ++i) {
         motion->Progress("Writing BVH nodes", (float)(100LL * i / frames));
-        ok = WriteFrame(time);
+        ok = WriteFrame(time, sampler);
         time = time + period;
     }
     mEntries.clear();

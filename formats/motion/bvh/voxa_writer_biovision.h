@@ -9,6 +9,7 @@
 #include "oxa_codec/voxa_writer.h"
 
 class VOxaFileBiovision;
+class VOxaMotionSampler;
 class VOxaNode;
 class VStreamOptionsMotion;
 
@@ -57,7 +58,7 @@ private:
     bool Fail(int id, const char* text = nullptr);
     void CollectNodes(VOxaNode* root);
     bool WriteHierarchy();
-    bool WriteFrame(VTime time);
+    bool WriteFrame(VTime time, VOxaMotionSampler& sampler);
 
     std::unique_ptr<VOxaFileBiovision> mFile;
     bool mWriteFailed = false;
