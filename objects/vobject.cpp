@@ -28,6 +28,7 @@ bool VObject::AddProperty(VProperty* property) {
     property->mListSlot = (int)mProperties.size();
     mProperties.push_back(property);
     ++mPropertyCount;
+    ++mValueStamp;
     if (mNameIndex.IsBuilt()) {
         mNameIndex.Insert(property->GetName(), property->mListSlot,
                           [this](int slot) { return mProperties[slot]->GetName(); });
@@ -88,6 +89,7 @@ void VObject::DetachProperty(VProperty* property) {
     property->mListObject = nullptr;
     property->mListSlot = -1;
     mNameIndex.Clear();
+    ++mValueStamp;
 }
 
 bool VObject::RemoveProperty(VProperty* property) {

@@ -1,6 +1,7 @@
 #ifndef OXA_OBJECTS_VOBJECT_H
 #define OXA_OBJECTS_VOBJECT_H
 
+#include <cstdint>
 #include <vector>
 
 #include "base/vstring.h"
@@ -76,6 +77,11 @@ public:
     // Called after one of this object's properties changed its value. Nothing in the base.
     virtual void OwnerPropertyChanged(VProperty* property);
 
+    // A count that moves whenever a property of this object is given a value (through its
+    // setter or stored as it is) and whenever the list gains or loses a property: equal stamps
+    // of one object mean that none of its property values was written in between.
+    uint64_t GetValueStamp() const { return mValueStamp; }
+
     // Prepares the object for deletion: drops every connection of the object and of its
     // properties (with events), then empties the property list.
     virtual void Destroying();
@@ -101,6 +107,7 @@ private:
     // out, so that tearing down a long list is not quadratic.
     mutable std::vector<VProperty*> mProperties;
     int mPropertyCount = 0;
+    uint64_t mValueStamp = 0;
     mutable VNameIndex mNameIndex;  // name -> slot, built on demand for long lists
 };
 

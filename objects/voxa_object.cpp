@@ -79,6 +79,11 @@ void VOxaObject::PropertyRemoved(VOxaUserProperty* /*userProperty*/) {}
 
 void VOxaObject::AddUserProperty(VOxaUserProperty* userProperty) {
     if (!userProperty || IsListed(userProperty)) return;
+    AddNewUserProperty(userProperty);
+}
+
+void VOxaObject::AddNewUserProperty(VOxaUserProperty* userProperty) {
+    if (!userProperty) return;
     mUserProperties.push_back(userProperty);
     if (mHandleIndex.IsBuilt()) mHandleIndex.Set(userProperty, (int)mUserProperties.size() - 1);
     if (mUserIndex.IsBuilt() && userProperty->GetProperty()) {

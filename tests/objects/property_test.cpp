@@ -294,6 +294,48 @@ TEST(objects_Property, CreatedPropertiesByValueType) {
     EXPECT_EQ(o.FindProperty("v2")->GetDataType(), nullptr);
 }
 
+// The value stamp moves with every write of a value, stored or through a setter, and with the
+// list; reads leave it where it is.
+TEST(objects_Property, ValueStampFollowsWritesNotReads) {
+    Block block;
+    uint64_t stamp = block.GetValueStamp();
+    auto moved = [&] {
+        bool result = block.GetValueStamp() != stamp;
+        stamp = block.GetValueStamp();
+        return result;
+    };
+    block.mSize.GetValue();
+    double values[4];
+    block.mPivot.GetValue(values);
+    block.FindProperty("Look");
+    EXPECT_FALSE(moved()) << "reads";
+    block.mSize.SetValue(3.0);
+    EXPECT_TRUE(moved()) << "through the setter";
+    block.mShow.SetValue(false);
+    EXPECT_TRUE(moved()) << "the same value again is a write all the same";
+    block.mLook.SetStoredValue(eSphere);
+    EXPECT_TRUE(moved()) << "stored without events";
+    EXPECT_TRUE(block.mSize.SetDouble(1.0));
+    EXPECT_TRUE(moved()) << "generic access";
+    VProperty* created = block.CreateDynamicProperty("Weight", eValueNumber, nullptr);
+    EXPECT_TRUE(moved()) << "a property joins";
+    created->SetDouble(2.0);
+    EXPECT_TRUE(moved()) << "a created property";
+    block.RemoveProperty(created);
+    EXPECT_TRUE(moved()) << "a property leaves";
+
+    // A property listed by another object than the one that declared it moves both.
+    VObject lister;
+    VPropertyTemplate<double> borrowed;
+    borrowed.Declare("Borrowed", &block);
+    lister.AddProperty(&borrowed);
+    const uint64_t listerStamp = lister.GetValueStamp();
+    stamp = block.GetValueStamp();
+    borrowed.SetValue(5.0);
+    EXPECT_TRUE(moved());
+    EXPECT_NE(lister.GetValueStamp(), listerStamp);
+}
+
 TEST(objects_Property, MemberPropertiesLeaveTheListWhenDestroyed) {
     VObject o;
     o.CreateDynamicProperty("created", eValueNumber, nullptr);

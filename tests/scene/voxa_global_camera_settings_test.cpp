@@ -238,3 +238,56 @@ TEST(scene_GlobalCameraSettings, RestoreSeesEveryChange) {
         EXPECT_EQ(settings.GetProducerTopCamera()->GetPosition()[1], 4000.0);
     }
 }
+
+// Changes through the generic property interface, on the node, and a camera moved to another
+// node, are all undone by the next restore after one that had nothing to do.
+TEST(scene_GlobalCameraSettings, RestoreAfterIdleRestoreSeesPropertyAndNodeChanges) {
+    VOxaSdkManager manager;
+    VOxaGlobalCameraSettings settings(&manager, nullptr);
+    settings.RestoreDefaultSettings();  // nothing changed: nothing to do
+    VOxaCamera* back = settings.GetProducerBackCamera();
+    VOxaNode* backNode = settings.GetProducerBackNode();
+
+    VProperty* fieldOfView = back->GetProperties()->FindProperty("FieldOfView");
+    ASSERT_NE(fieldOfView, nullptr);
+    ASSERT_TRUE(fieldOfView->SetDouble(12.0));
+    VProperty* translation = backNode->GetPropertyHandler()->FindProperty("Lcl Translation");
+    ASSERT_NE(translation, nullptr);
+    const double moved[4] = {1.0, 2.0, 3.0, 1.0};
+    ASSERT_TRUE(translation->SetValue(moved));
+    settings.RestoreDefaultSettings();
+    EXPECT_EQ(fieldOfView->GetDouble(), 40.0);
+    EXPECT_EQ(back->GetPosition()[2], -4000.0);
+    EXPECT_EQ(back->GetPosition()[0], 0.0);
+
+    // The camera's own texts count too, each by itself.
+    back->SetBackgroundFileName("background_one.png");
+    settings.RestoreDefaultSettings();
+    EXPECT_EQ(back->GetBackgroundFileName(), nullptr);
+    back->SetBackgroundFileName("background_one.png");
+    settings.RestoreDefaultSettings();
+    back->SetBackgroundMediaName("background_one.png");
+    settings.RestoreDefaultSettings();
+    EXPECT_EQ(back->GetBackgroundMediaName(), nullptr);
+
+    // The camera on a node of its own: the restore places that node.
+    VOxaNode* other = manager.CreateNode("Elsewhere");
+    other->SetNodeAttribute(back);
+    ASSERT_EQ(back->GetNode(), other);
+    settings.RestoreDefaultSettings();
+    EXPECT_EQ(back->GetPosition()[2], -4000.0);
+    VgeTVector otherPosition;
+    EXPECT_EQ(other->GetLclTranslation(otherPosition)[2], -4000.0);
+
+    // A take added since the last restore is no change by itself; its curves are.
+    VOxaNode* rightNode = settings.GetProducerRightNode();
+    ASSERT_NE(rightNode->AddTakeNode("Run"), nullptr);
+    settings.RestoreDefaultSettings();
+    VFCurve* runX = rightNode->GetTakeNode(1)->GetVFCurveNode()->FindChild("T/X")->FCurveGet();
+    ASSERT_NE(runX, nullptr);
+    EXPECT_EQ(runX->GetDefaultValue(), 4000.0f);
+    ASSERT_TRUE(rightNode->SetCurrentTakeNode("Run"));
+    runX->SetDefaultValue(5.0f);
+    settings.RestoreDefaultSettings();
+    EXPECT_EQ(runX->GetDefaultValue(), 4000.0f);
+}
