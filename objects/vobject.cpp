@@ -60,9 +60,13 @@ void VObject::BuildNameIndex() const {
 
 VProperty* VObject::FindProperty(const char* name) const {
     if (!name) return nullptr;
-    if (!mNameIndex.IsBuilt() && mPropertyCount < kIndexThreshold) {
+    if (!mNameIndex.IsBuilt() && (mPropertyCount < kIndexThreshold || mWalkedLookups < kWalkedLookups)) {
+        if (mPropertyCount >= kIndexThreshold) ++mWalkedLookups;
+        // The first byte settles most mismatches without a call.
         for (VProperty* p : mProperties) {
-            if (p && std::strcmp(p->GetName(), name) == 0) return p;
+            if (!p) continue;
+            const char* own = p->GetName();
+            if (own[0] == name[0] && std::strcmp(own, name) == 0) return p;
         }
         return nullptr;
     }

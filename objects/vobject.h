@@ -94,6 +94,9 @@ protected:
 private:
     friend class VProperty;
     static constexpr int kIndexThreshold = 16;
+    // Look-ups a long list answers by walking before it makes its name index: an object that is
+    // asked for a few names only (a node being made) does not pay for an index.
+    static constexpr int kWalkedLookups = 8;
 
     // Called by a property leaving the list (destroyed or removed).
     void DetachProperty(VProperty* property);
@@ -108,7 +111,8 @@ private:
     mutable std::vector<VProperty*> mProperties;
     int mPropertyCount = 0;
     uint64_t mValueStamp = 0;
-    mutable VNameIndex mNameIndex;  // name -> slot, built on demand for long lists
+    mutable VNameIndex mNameIndex;   // name -> slot, built on demand for long lists
+    mutable int mWalkedLookups = 0;  // look-ups of a long list answered by walking
 };
 
 #endif  // OXA_OBJECTS_VOBJECT_H

@@ -137,13 +137,15 @@ void VOxaObject::RebuildUserIndex() const {
 
 VOxaUserProperty* VOxaObject::FindUserPropertyByProperty(const VProperty* property) const {
     if (!property) return nullptr;
-    if (mUserProperties.size() < 16) {
+    const bool indexCurrent = mUserIndex.IsBuilt() && mUserIndexStamp == VOxaUserProperty::GetBindingStamp();
+    if (mUserProperties.size() < 16 || (!indexCurrent && mWalkedUserLookups < kWalkedUserLookups)) {
+        if (mUserProperties.size() >= 16) ++mWalkedUserLookups;
         for (VOxaUserProperty* u : mUserProperties) {
             if (u->GetProperty() == property) return u;
         }
         return nullptr;
     }
-    if (!mUserIndex.IsBuilt() || mUserIndexStamp != VOxaUserProperty::GetBindingStamp()) RebuildUserIndex();
+    if (!indexCurrent) RebuildUserIndex();
     int position = mUserIndex.Find(property);
     return position >= 0 ? mUserProperties[position] : nullptr;
 }

@@ -145,6 +145,10 @@ private:
     // when any handle's binding changed since it was built.
     mutable VPointerIndex mUserIndex;
     mutable unsigned mUserIndexStamp = 0;
+    // Look-ups by property a long list answers by walking before it makes mUserIndex (a node
+    // being made hears of a few value changes only).
+    static constexpr int kWalkedUserLookups = 8;
+    mutable int mWalkedUserLookups = 0;
     mutable VPointerIndex mHandleIndex;  // handle -> position, for long lists
 };
 

@@ -240,6 +240,24 @@ TEST(objects_Property, FindPropertyFirstMatchOnLongLists) {
     }
 }
 
+// The first look-ups of a long list walk it, the later ones use the index: both answer the first
+// holder of a name, also with holes left by a removal.
+TEST(objects_Property, WalkedAndIndexedLookupsAgree) {
+    VObject o;
+    std::vector<VProperty*> made;
+    for (int k = 0; k < 40; ++k)
+        made.push_back(o.CreateDynamicProperty(k % 2 ? "Odd" : ("Even" + std::to_string(k)).c_str(),
+                                               eValueNumber, nullptr));
+    ASSERT_TRUE(o.RemoveProperty(made[1]));  // the first "Odd" leaves a hole
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        EXPECT_EQ(o.FindProperty("Odd"), made[3]);
+        EXPECT_EQ(o.FindProperty("Even38"), made[38]);
+        EXPECT_EQ(o.FindProperty("Even"), nullptr);
+        EXPECT_EQ(o.FindProperty("Odd "), nullptr);
+    }
+}
+
 TEST(objects_Property, RenamingThroughDeclareReachesTheNameIndex) {
     // Enough properties (40) for the lookup to build its name index; then one is declared again
     // under another name.
