@@ -341,6 +341,8 @@ TEST(objects_Property, ValueStampFollowsWritesNotReads) {
     EXPECT_TRUE(moved()) << "a created property";
     block.RemoveProperty(created);
     EXPECT_TRUE(moved()) << "a property leaves";
+    EXPECT_FALSE(block.DestroyProperty(nullptr));
+    EXPECT_FALSE(moved()) << "nothing destroyed";
 
     // A property listed by another object than the one that declared it moves both.
     VObject lister;

@@ -202,6 +202,25 @@ TEST(scene_GlobalCameraSettings, SceneSwitcherAndClear) {
     EXPECT_EQ(manager.GetNodeAttributeCount(), 0) << "switcher and producer cameras are gone";
 }
 
+// Settings made without a manager have no cameras: copying from or into them copies the
+// viewing settings and leaves the cameras alone.
+TEST(scene_GlobalCameraSettings, CopiesWithAndWithoutCameras) {
+    VOxaSdkManager manager;
+    VOxaGlobalCameraSettings withCameras(&manager, nullptr);
+    VOxaGlobalCameraSettings without(nullptr, nullptr);
+    EXPECT_EQ(without.GetProducerTopCamera(), nullptr);
+    withCameras.SetDefaultViewingMode(5);
+    without = withCameras;
+    EXPECT_EQ(without.GetDefaultViewingMode(), 5);
+    EXPECT_EQ(without.GetProducerTopCamera(), nullptr);
+    without.SetDefaultViewingMode(1);
+    withCameras = without;
+    EXPECT_EQ(withCameras.GetDefaultViewingMode(), 1);
+    EXPECT_EQ(withCameras.GetProducerTopCamera()->GetFarPlane(), 30000.0);
+    without.RestoreDefaultSettings();
+    EXPECT_EQ(without.GetDefaultViewingMode(), 0);
+}
+
 // A restore skips a camera that still holds what the last restore left; every kind of change must
 // still bring the full reset back, also one made without any event.
 TEST(scene_GlobalCameraSettings, RestoreSeesEveryChange) {
@@ -259,6 +278,16 @@ TEST(scene_GlobalCameraSettings, RestoreAfterIdleRestoreSeesPropertyAndNodeChang
     EXPECT_EQ(fieldOfView->GetDouble(), 40.0);
     EXPECT_EQ(back->GetPosition()[2], -4000.0);
     EXPECT_EQ(back->GetPosition()[0], 0.0);
+
+    // Each component of the interest position counts.
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        VgeTVector interest(0.0, 0.0, 0.0, 1.0);
+        interest[k] = 5.0;
+        back->SetInterestPosition(interest);
+        settings.RestoreDefaultSettings();
+        EXPECT_EQ(back->GetInterestPosition()[k], 0.0);
+    }
 
     // The camera's own texts count too, each by itself.
     back->SetBackgroundFileName("background_one.png");
