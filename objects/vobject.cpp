@@ -28,6 +28,7 @@ bool VObject::AddProperty(VProperty* property) {
     property->mListSlot = (int)mProperties.size();
     mProperties.push_back(property);
     ++mPropertyCount;
+    ++mValueStamp;
     if (mNameIndex.IsBuilt()) {
         mNameIndex.Insert(property->GetName(), property->mListSlot,
                           [this](int slot) { return mProperties[slot]->GetName(); });
@@ -59,9 +60,13 @@ void VObject::BuildNameIndex() const {
 
 VProperty* VObject::FindProperty(const char* name) const {
     if (!name) return nullptr;
-    if (!mNameIndex.IsBuilt() && mPropertyCount < kIndexThreshold) {
+    if (!mNameIndex.IsBuilt() && (mPropertyCount < kIndexThreshold || mWalkedLookups < kWalkedLookups)) {
+        if (mPropertyCount >= kIndexThreshold) ++mWalkedLookups;
+        // The first byte settles most mismatches without a call.
         for (VProperty* p : mProperties) {
-            if (p && std::strcmp(p->GetName(), name) == 0) return p;
+            if (!p) continue;
+            const char* own = p->GetName();
+            if (own[0] == name[0] && std::strcmp(own, name) == 0) return p;
         }
         return nullptr;
     }
@@ -88,6 +93,7 @@ void VObject::DetachProperty(VProperty* property) {
     property->mListObject = nullptr;
     property->mListSlot = -1;
     mNameIndex.Clear();
+    ++mValueStamp;
 }
 
 bool VObject::RemoveProperty(VProperty* property) {

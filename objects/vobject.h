@@ -1,6 +1,7 @@
 #ifndef OXA_OBJECTS_VOBJECT_H
 #define OXA_OBJECTS_VOBJECT_H
 
+#include <cstdint>
 #include <vector>
 
 #include "base/vstring.h"
@@ -76,6 +77,11 @@ public:
     // Called after one of this object's properties changed its value. Nothing in the base.
     virtual void OwnerPropertyChanged(VProperty* property);
 
+    // A count that moves whenever a property of this object is given a value (through its
+    // setter or stored as it is) and whenever the list gains or loses a property: equal stamps
+    // of one object mean that none of its property values was written in between.
+    uint64_t GetValueStamp() const { return mValueStamp; }
+
     // Prepares the object for deletion: drops every connection of the object and of its
     // properties (with events), then empties the property list.
     virtual void Destroying();
@@ -88,6 +94,9 @@ protected:
 private:
     friend class VProperty;
     static constexpr int kIndexThreshold = 16;
+    // Look-ups a long list answers by walking before it makes its name index: an object that is
+    // asked for a few names only (a node being made) does not pay for an index.
+    static constexpr int kWalkedLookups = 8;
 
     // Called by a property leaving the list (destroyed or removed).
     void DetachProperty(VProperty* property);
@@ -101,7 +110,9 @@ private:
     // out, so that tearing down a long list is not quadratic.
     mutable std::vector<VProperty*> mProperties;
     int mPropertyCount = 0;
-    mutable VNameIndex mNameIndex;  // name -> slot, built on demand for long lists
+    uint64_t mValueStamp = 0;
+    mutable VNameIndex mNameIndex;   // name -> slot, built on demand for long lists
+    mutable int mWalkedLookups = 0;  // look-ups of a long list answered by walking
 };
 
 #endif  // OXA_OBJECTS_VOBJECT_H

@@ -79,6 +79,11 @@ void VOxaObject::PropertyRemoved(VOxaUserProperty* /*userProperty*/) {}
 
 void VOxaObject::AddUserProperty(VOxaUserProperty* userProperty) {
     if (!userProperty || IsListed(userProperty)) return;
+    AddNewUserProperty(userProperty);
+}
+
+void VOxaObject::AddNewUserProperty(VOxaUserProperty* userProperty) {
+    if (!userProperty) return;
     mUserProperties.push_back(userProperty);
     if (mHandleIndex.IsBuilt()) mHandleIndex.Set(userProperty, (int)mUserProperties.size() - 1);
     if (mUserIndex.IsBuilt() && userProperty->GetProperty()) {
@@ -132,13 +137,15 @@ void VOxaObject::RebuildUserIndex() const {
 
 VOxaUserProperty* VOxaObject::FindUserPropertyByProperty(const VProperty* property) const {
     if (!property) return nullptr;
-    if (mUserProperties.size() < 16) {
+    const bool indexCurrent = mUserIndex.IsBuilt() && mUserIndexStamp == VOxaUserProperty::GetBindingStamp();
+    if (mUserProperties.size() < 16 || (!indexCurrent && mWalkedUserLookups < kWalkedUserLookups)) {
+        if (mUserProperties.size() >= 16) ++mWalkedUserLookups;
         for (VOxaUserProperty* u : mUserProperties) {
             if (u->GetProperty() == property) return u;
         }
         return nullptr;
     }
-    if (!mUserIndex.IsBuilt() || mUserIndexStamp != VOxaUserProperty::GetBindingStamp()) RebuildUserIndex();
+    if (!indexCurrent) RebuildUserIndex();
     int position = mUserIndex.Find(property);
     return position >= 0 ? mUserProperties[position] : nullptr;
 }

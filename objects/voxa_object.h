@@ -119,6 +119,9 @@ public:
 
     // Appends `userProperty` unless it is listed (null is ignored), then calls PropertyAdded.
     void AddUserProperty(VOxaUserProperty* userProperty);
+    // AddUserProperty for a handle the caller has just made, so that no list can hold it:
+    // appended without the look-up.
+    void AddNewUserProperty(VOxaUserProperty* userProperty);
     // Makes room for `count` more user properties, in the list and its lookup tables.
     void ReserveUserProperties(int count);
     // Calls PropertyRemoved, then takes `userProperty` out of the list. False when not listed.
@@ -142,6 +145,10 @@ private:
     // when any handle's binding changed since it was built.
     mutable VPointerIndex mUserIndex;
     mutable unsigned mUserIndexStamp = 0;
+    // Look-ups by property a long list answers by walking before it makes mUserIndex (a node
+    // being made hears of a few value changes only).
+    static constexpr int kWalkedUserLookups = 8;
+    mutable int mWalkedUserLookups = 0;
     mutable VPointerIndex mHandleIndex;  // handle -> position, for long lists
 };
 

@@ -28,10 +28,24 @@ VProperty* VOxaPropertyHandler::CreateProperty(const char* name, int valueType, 
         unique += " ";
         unique += counter;
     }
+    return MakeProperty(unique.Buffer(), valueType, dataType, animatable);
+}
+
+VProperty* VOxaPropertyHandler::MakeProperty(const char* name, int valueType, const VDataType* dataType,
+                                             bool animatable) {
     // Through the virtual creation, so that a block may make its own property classes.
-    VProperty* property = CreateDynamicProperty(unique.Buffer(), valueType, dataType);
+    VProperty* property = CreateDynamicProperty(name, valueType, dataType);
     if (property && animatable) property->GetInfo().SetFlag(kPropertyAnimatable, true);
     return property;
+}
+
+VProperty* VOxaPropertyHandler::CreateNewProperty(const char* name, const char* dataTypeName,
+                                                  bool animatable) {
+    const VDataType* dataType = name ? VDataType::Find(dataTypeName) : nullptr;
+    if (!dataType) return nullptr;
+    int valueType = dataType->GetValueType();
+    if (valueType == eValueUndefined) valueType = GetValueTypeOfDataType(dataType);
+    return MakeProperty(name, valueType, dataType, animatable);
 }
 
 VProperty* VOxaPropertyHandler::CreateProperty(const char* name, const char* dataTypeName, bool animatable) {

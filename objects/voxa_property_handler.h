@@ -41,6 +41,14 @@ public:
     // animatable when the record is) and binds the record to it. A bound handle gets nothing
     // new: its property is answered. Null for null or a record of unknown type.
     VProperty* CreateProperty(VOxaUserProperty* userProperty);
+
+protected:
+    // CreateProperty by data-type name for a name no property of the block bears (a block
+    // declaring its own fixed set): the same property, without looking for the name first.
+    VProperty* CreateNewProperty(const char* name, const char* dataTypeName, bool animatable);
+
+private:
+    VProperty* MakeProperty(const char* name, int valueType, const VDataType* dataType, bool animatable);
 };
 
 #endif  // OXA_OBJECTS_VOXA_PROPERTY_HANDLER_H

@@ -15,6 +15,8 @@ void IVObject::Destroy() {
 }
 
 VPlug::~VPlug() {
+    // Most plugs (properties above all) go without a connection: no copies for them.
+    if (mSrc.GetCount() == 0 && mDst.GetCount() == 0) return;
     for (VPlug* src : mSrc.Snapshot()) {
         src->mDst.Remove(this);
         ++src->mStamp;
@@ -69,10 +71,14 @@ bool VPlug::DisconnectSrc(VPlug* src) {
 
 void VPlug::DisconnectAll() {
     // Work on copies: listeners may change the lists while they hear of a removal.
-    for (VPlug* src : mSrc.Snapshot())
-        DisconnectSrc(src);
-    for (VPlug* dst : mDst.Snapshot())
-        dst->DisconnectSrc(this);
+    if (mSrc.GetCount() > 0) {
+        for (VPlug* src : mSrc.Snapshot())
+            DisconnectSrc(src);
+    }
+    if (mDst.GetCount() > 0) {
+        for (VPlug* dst : mDst.Snapshot())
+            dst->DisconnectSrc(this);
+    }
 }
 
 void VPlug::SetFilter(const VClassFilter* filter, int flag) {

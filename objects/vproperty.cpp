@@ -24,6 +24,12 @@ const VDataType* VProperty::GetDataType() const {
     return mInfo.mDataType ? mInfo.mDataType : VDataType::GetDefault(mInfo.mValueType);
 }
 
+void VProperty::ValueWritten() {
+    VObject* owner = GetParentObject();
+    if (owner) ++owner->mValueStamp;
+    if (mListObject && mListObject != owner) ++mListObject->mValueStamp;
+}
+
 void VProperty::SetStateFlag(int bits, bool on) {
     mState = on ? (mState | bits) : (mState & ~bits);
     Notify(ePropertyStateChanged, nullptr);

@@ -149,6 +149,9 @@ protected:
     // Sends the value events around a change.
     void NotifyValueChanging() { Notify(ePropertyValueChanging, nullptr); }
     void NotifyValueChanged() { Notify(ePropertyValueChanged, nullptr); }
+    // Moves the value stamp of the object that declared the property and of the one that lists
+    // it (VObject::GetValueStamp): called for every write of the value.
+    void ValueWritten();
 
 private:
     friend class VObject;
@@ -415,7 +418,10 @@ public:
 
     // The value member itself, without callbacks or events.
     T GetStoredValue() const { return static_cast<T>(mValue); }
-    void SetStoredValue(const T& value) { mValue = static_cast<Storage>(value); }
+    void SetStoredValue(const T& value) {
+        mValue = static_cast<Storage>(value);
+        ValueWritten();
+    }
 
     int GetValue(double* out) const override { return out ? Traits::ToDoubles(GetStorage(), out) : 0; }
     bool SetValue(const double* in) override {
@@ -451,6 +457,7 @@ private:
         } else {
             mValue = value;
         }
+        ValueWritten();
         NotifyValueChanged();
     }
 

@@ -2,9 +2,13 @@
 
 #include <cstring>
 
+#include "animation/fcurve.h"
+#include "animation/fcurve_node.h"
 #include "attributes/voxa_camera.h"
+#include "objects/vproperty.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_node.h"
 
 namespace {
 
@@ -31,6 +35,95 @@ const Producer kProducers[VOxaGlobalCameraSettings::eProducerCount] = {
 };
 const double kProducerFieldOfView = 40.0;
 const char* const kCameraSwitcherName = "Camera Switcher";
+
+// Appends to a fingerprint: numbers go in by their bits, so that a NaN equals itself and -0
+// differs from 0.
+void Put(std::vector<uint64_t>& out, double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    out.push_back(bits);
+}
+
+void PutPointer(std::vector<uint64_t>& out, const void* pointer) {
+    out.push_back((uint64_t)(uintptr_t)pointer);
+}
+
+// The bytes of a text, eight to a number, after its length.
+void PutText(std::vector<uint64_t>& out, const char* text) {
+    const size_t length = text ? std::strlen(text) : 0;
+    out.push_back((uint64_t)length);
+    for (size_t i = 0; i < length; i += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, text + i, length - i < 8 ? length - i : 8);
+        out.push_back(word);
+    }
+}
+
+void PutColor(std::vector<uint64_t>& out, const VOxaColor& color) {
+    Put(out, color.mRed);
+    Put(out, color.mGreen);
+    Put(out, color.mBlue);
+    Put(out, color.mAlpha);
+}
+
+// Which object, and how far its property values have come (VObject::GetValueStamp).
+void PutProperties(std::vector<uint64_t>& out, const VObject* object) {
+    PutPointer(out, object);
+    if (object) out.push_back(object->GetValueStamp());
+}
+
+// Shape, default values and key counts of a curve tree.
+void PutCurves(std::vector<uint64_t>& out, const VFCurveNode* node) {
+    PutPointer(out, node);
+    if (!node) return;
+    const VFCurve* curve = node->FCurveGet();
+    PutPointer(out, curve);
+    if (curve) {
+        Put(out, curve->GetDefaultValue());
+        out.push_back((uint64_t)curve->KeyGetCount());
+    }
+    const int count = node->GetCount();
+    out.push_back((uint64_t)count);
+    for (int i = 0; i < count; ++i)
+        PutCurves(out, node->Get(i));
+}
+
+// What RestoreDefaultSettings sets on a producer camera, and whatever it may touch on the way:
+// the camera's properties and own settings, the properties of the node it is on and the curves
+// of that node's takes. Properties enter by their objects' value stamps, which any write moves,
+// curves by their values. Equal fingerprints mean that restoring would not change a thing.
+void Fingerprint(const VOxaCamera* camera, std::vector<uint64_t>& out) {
+    out.clear();
+    PutProperties(out, camera->GetProperties());
+    Put(out, camera->GetUpVector()[0]);
+    Put(out, camera->GetUpVector()[1]);
+    Put(out, camera->GetUpVector()[2]);
+    Put(out, camera->GetUpVector()[3]);
+    Put(out, camera->GetInterestPosition()[0]);
+    Put(out, camera->GetInterestPosition()[1]);
+    Put(out, camera->GetInterestPosition()[2]);
+    Put(out, camera->GetInterestPosition()[3]);
+    PutText(out, camera->GetBackgroundMediaName());
+    PutText(out, camera->GetBackgroundFileName());
+    out.push_back((uint64_t)camera->GetShowInfoOnMoving());
+    out.push_back((uint64_t)camera->GetDisplaySafeAreaOnRender());
+    out.push_back((uint64_t)camera->GetShowAudio());
+    PutColor(out, camera->GetAudioColor());
+    out.push_back((uint64_t)(int64_t)camera->GetAntialiasingMethod());
+    out.push_back((uint64_t)(int64_t)camera->GetFrameSamplingType());
+
+    const VOxaNode* node = camera->GetNode();
+    PutPointer(out, node);
+    if (!node) return;
+    PutProperties(out, node->GetPropertyHandler());
+    const int takes = node->GetTakeNodeCount();
+    out.push_back((uint64_t)takes);
+    for (int t = 0; t < takes; ++t) {
+        const VOxaTakeNode* take = node->GetTakeNode(t);
+        PutPointer(out, take);
+        if (take) PutCurves(out, take->GetVFCurveNode());
+    }
+}
 
 }  // namespace
 
@@ -79,6 +172,12 @@ void VOxaGlobalCameraSettings::RestoreDefaultSettings() {
     for (int i = 0; i < eProducerCount; ++i) {
         VOxaCamera* camera = mCameras[i];
         if (!camera) continue;
+        // A camera still as the last restore left it is not set again: a scene cleared after
+        // each file seldom has its producer cameras changed, and setting them costs events.
+        if (!mRestored[i].empty()) {
+            Fingerprint(camera, mScratch);
+            if (mScratch == mRestored[i]) continue;
+        }
         const Producer& p = kProducers[i];
         camera->ResetExceptPosition();  // the position follows below
         camera->SetFocalLengthFromFieldOfView(kProducerFieldOfView);
@@ -87,6 +186,7 @@ void VOxaGlobalCameraSettings::RestoreDefaultSettings() {
         camera->SetFarPlane(p.mFarPlane);
         camera->SetPosition(VgeTVector(p.mPosition[0], p.mPosition[1], p.mPosition[2], 1.0));
         camera->SetUpVector(VgeTVector(p.mUp[0], p.mUp[1], p.mUp[2], 1.0));
+        Fingerprint(camera, mRestored[i]);
     }
 }
 

@@ -1,6 +1,9 @@
 #ifndef OXA_SCENE_VOXA_GLOBAL_CAMERA_SETTINGS_H
 #define OXA_SCENE_VOXA_GLOBAL_CAMERA_SETTINGS_H
 
+#include <cstdint>
+#include <vector>
+
 #include "base/verror.h"
 #include "base/vstring.h"
 
@@ -35,7 +38,8 @@ public:
     VOxaGlobalCameraSettings& operator=(const VOxaGlobalCameraSettings& other);
 
     // Default camera "Producer Perspective", viewing mode 0, and every camera reset to its
-    // producer defaults (projection, 40 degree view, planes, position, up vector).
+    // producer defaults (projection, 40 degree view, planes, position, up vector). A camera
+    // that nothing changed since the last restore is left as it is.
     void RestoreDefaultSettings();
 
     const char* GetDefaultCamera() const { return mDefaultCamera.Buffer(); }
@@ -76,6 +80,9 @@ private:
     int mDefaultViewingMode = 0;
     VOxaCamera* mCameras[eProducerCount] = {};
     VOxaNode* mNodes[eProducerCount] = {};
+    // Each camera's state as the last restore left it (empty until then), and room to compare.
+    std::vector<uint64_t> mRestored[eProducerCount];
+    std::vector<uint64_t> mScratch;
     VError mError;
 };
 

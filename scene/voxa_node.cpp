@@ -127,16 +127,17 @@ void VOxaNode::InitializeProperties() {
     p->SetTranslationMaxY(false);
     p->SetTranslationMaxZ(false);
     p->SetRotationSpaceForLimitOnly(false);
-    SetQuaternionInterpolate(false);
+    // Through the member properties, as SetQuaternionInterpolate and the stiffness by name
+    // would find them on a block just made.
+    p->GetQuaternionInterpolateProperty()->SetInt(0);
     p->SetRotationOrder(eEULER_XYZ);
     p->SetAxisLen(10.0);
     p->SetRotationMin(zero);
     p->SetRotationMax(zero);
     p->SetPreRotation(zero);
     p->SetPostRotation(zero);
-    for (const char* name : {"RotationStiffnessX", "RotationStiffnessY", "RotationStiffnessZ"}) {
-        if (VProperty* property = p->FindProperty(name)) property->SetDouble(0.0);
-    }
+    for (int axis = 0; axis < 3; ++axis)
+        p->GetRotationStiffnessProperty(axis)->SetDouble(0.0);
     p->SetRotationActive(false);
     p->SetRotationMinX(false);
     p->SetRotationMinY(false);

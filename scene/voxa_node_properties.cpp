@@ -157,7 +157,8 @@ VOxaNodeProperties::VOxaNodeProperties(VOxaNode* owner) : mOwnerNode(owner) {
     // The animated local transform and visibility live in the property list only.
     const char* const animated[] = {"Lcl Translation", "Lcl Rotation", "Lcl Scaling", "Visibility"};
     for (const char* name : animated) {
-        VProperty* property = CreateProperty(name, name, true);
+        // The declared properties bear none of these names.
+        VProperty* property = CreateNewProperty(name, name, true);
         if (!property) continue;
         property->SetStateFlag(kPropertyAnimated, true);
         if (name == animated[2]) {

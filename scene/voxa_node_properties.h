@@ -122,6 +122,14 @@ public:
     VOxaPivotSet& GetPivotSet(int index) { return mPivotSets[index == 0 ? 0 : 1]; }
     VOxaTransformSettings& GetTransformSettings() { return mTransformSettings; }
 
+    // Member properties a new node sets through the property (with its events), so that it
+    // need not look them up by name: "QuaternionInterpolate" and "RotationStiffnessX", "Y", "Z"
+    // (axis 0, 1, 2; any other axis gives Z).
+    VProperty* GetQuaternionInterpolateProperty() { return &mQuaternionInterpolate; }
+    VProperty* GetRotationStiffnessProperty(int axis) {
+        return axis == 0 ? &mRotationStiffnessX : axis == 1 ? &mRotationStiffnessY : &mRotationStiffnessZ;
+    }
+
     // Typed accessors, in member order.
     void SetQuaternionInterpolate(bool value);
     bool GetQuaternionInterpolate() const;

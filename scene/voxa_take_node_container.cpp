@@ -318,12 +318,19 @@ void VOxaTakeNodeContainer::CreatePropertyHandles() {
     ReserveUserProperties(handler->GetPropertyCount());
     // One allocation for the handles instead of one each.
     VOxaUserProperty::Block block(handler->GetPropertyCount());
+    // Without handles so far (a node being made) no property has one, and each new handle is
+    // the only one of its property: no look-ups.
+    const bool first = GetUserPropertyCount() == 0;
     for (int i = 0; i < handler->GetPropertyCount(); ++i) {
         VProperty* property = handler->GetProperty(i);
-        if (!property || FindUserPropertyByProperty(property)) continue;
+        if (!property || (!first && FindUserPropertyByProperty(property))) continue;
         VOxaUserProperty* userProperty = CreateUserProperty(property);
         if (!userProperty) continue;
-        AddUserProperty(userProperty);
+        if (first) {
+            AddNewUserProperty(userProperty);
+        } else {
+            AddUserProperty(userProperty);
+        }
         userProperty->SetChangeListener(handler);
     }
 }

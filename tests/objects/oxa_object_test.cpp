@@ -264,6 +264,37 @@ TEST(objects_PropertyHandler, ValueChangesReachTheOwnersHandle) {
         delete u;
 }
 
+// Look-ups by property on a long list walk it at first and use the index later; both answer
+// the first handle bound to the property, and follow a new binding.
+TEST(objects_PropertyHandler, WalkedAndIndexedHandleLookupsAgree) {
+    Scene owner(13, "Constraint::C");
+    Handler h(&owner);
+    owner.mHandler = &h;
+    std::vector<VOxaUserProperty*> handles;
+    for (int i = 0; i < 30; ++i) {
+        VProperty* p = h.CreateProperty(("P" + std::to_string(i)).c_str(), "Number", true);
+        handles.push_back(new VOxaUserProperty(nullptr, p));
+        owner.AddUserProperty(handles.back());
+    }
+    // A second handle of P2, listed after the first.
+    auto* second = new VOxaUserProperty(nullptr, h.FindProperty("P2"));
+    handles.push_back(second);
+    owner.AddUserProperty(second);
+    VOxaUserProperty unbound(nullptr, "Later", "Bool");
+    owner.AddUserProperty(&unbound);
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        EXPECT_EQ(owner.FindUserPropertyByProperty(h.FindProperty("P2")), handles[2]);
+        EXPECT_EQ(owner.FindUserPropertyByProperty(h.FindProperty("P29")), handles[29]);
+        if (round == 10) {
+            VProperty* later = h.CreateProperty(&unbound);  // binds: the index must follow
+            EXPECT_EQ(owner.FindUserPropertyByProperty(later), &unbound);
+        }
+    }
+    for (VOxaUserProperty* u : handles)
+        delete u;
+}
+
 TEST(objects_World, GlobalSlot) {
     VWorld* before = VWorld::GetGlobal();
     VWorld* world = VWorld::Create();

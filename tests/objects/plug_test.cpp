@@ -313,6 +313,33 @@ TEST(objects_Plug, DisconnectAllSendsEveryRemoval) {
     EXPECT_EQ(Codes(log), (std::vector<int>{6, 8, 6, 8, 7, 9}));
 }
 
+// A plug connected on one side only: the other side has nothing to let go of, the connected
+// side's peers forget it, whether it disconnects or is deleted.
+TEST(objects_Plug, OneSidedPlugsLeaveTheirPeers) {
+    std::vector<Event> log;
+    Recorder hub("hub", nullptr);
+    Recorder a("a", &log);
+    a.ConnectSrc(&hub);  // hub has a destination and no source
+    log.clear();
+    hub.DisconnectAll();
+    EXPECT_EQ(a.GetSrcCount(), 0);
+    EXPECT_EQ(Codes(log), (std::vector<int>{6, 8}));
+    hub.DisconnectAll();  // nothing left: nothing sent
+    EXPECT_EQ(Codes(log), (std::vector<int>{6, 8}));
+
+    Recorder b("b", nullptr), c("c", nullptr);
+    auto* sourcesOnly = new Recorder("s", nullptr);
+    sourcesOnly->ConnectSrc(&b);
+    auto* destinationsOnly = new Recorder("d", nullptr);
+    c.ConnectSrc(destinationsOnly);
+    delete sourcesOnly;
+    delete destinationsOnly;
+    EXPECT_EQ(b.GetDstCount(), 0);
+    EXPECT_EQ(c.GetSrcCount(), 0);
+    EXPECT_TRUE(b.ConnectSrc(&c)) << "the lists still work";
+    EXPECT_EQ(b.GetSrc(0), &c);
+}
+
 TEST(objects_ObjectList, EntriesLookupAndFilteredViews) {
     VObjectList list;
     Derived a("alpha", nullptr);

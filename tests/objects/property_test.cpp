@@ -240,6 +240,24 @@ TEST(objects_Property, FindPropertyFirstMatchOnLongLists) {
     }
 }
 
+// The first look-ups of a long list walk it, the later ones use the index: both answer the first
+// holder of a name, also with holes left by a removal.
+TEST(objects_Property, WalkedAndIndexedLookupsAgree) {
+    VObject o;
+    std::vector<VProperty*> made;
+    for (int k = 0; k < 40; ++k)
+        made.push_back(o.CreateDynamicProperty(k % 2 ? "Odd" : ("Even" + std::to_string(k)).c_str(),
+                                               eValueNumber, nullptr));
+    ASSERT_TRUE(o.RemoveProperty(made[1]));  // the first "Odd" leaves a hole
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        EXPECT_EQ(o.FindProperty("Odd"), made[3]);
+        EXPECT_EQ(o.FindProperty("Even38"), made[38]);
+        EXPECT_EQ(o.FindProperty("Even"), nullptr);
+        EXPECT_EQ(o.FindProperty("Odd "), nullptr);
+    }
+}
+
 TEST(objects_Property, RenamingThroughDeclareReachesTheNameIndex) {
     // Enough properties (40) for the lookup to build its name index; then one is declared again
     // under another name.
@@ -292,6 +310,50 @@ TEST(objects_Property, CreatedPropertiesByValueType) {
     EXPECT_STREQ(lcl->GetDataType()->GetName(), "Lcl Translation");
     EXPECT_STREQ(o.FindProperty("v13")->GetDataType()->GetName(), "Vector");
     EXPECT_EQ(o.FindProperty("v2")->GetDataType(), nullptr);
+}
+
+// The value stamp moves with every write of a value, stored or through a setter, and with the
+// list; reads leave it where it is.
+TEST(objects_Property, ValueStampFollowsWritesNotReads) {
+    Block block;
+    uint64_t stamp = block.GetValueStamp();
+    auto moved = [&] {
+        bool result = block.GetValueStamp() != stamp;
+        stamp = block.GetValueStamp();
+        return result;
+    };
+    block.mSize.GetValue();
+    double values[4];
+    block.mPivot.GetValue(values);
+    block.FindProperty("Look");
+    EXPECT_FALSE(moved()) << "reads";
+    block.mSize.SetValue(3.0);
+    EXPECT_TRUE(moved()) << "through the setter";
+    block.mShow.SetValue(false);
+    EXPECT_TRUE(moved()) << "the same value again is a write all the same";
+    block.mLook.SetStoredValue(eSphere);
+    EXPECT_TRUE(moved()) << "stored without events";
+    EXPECT_TRUE(block.mSize.SetDouble(1.0));
+    EXPECT_TRUE(moved()) << "generic access";
+    VProperty* created = block.CreateDynamicProperty("Weight", eValueNumber, nullptr);
+    EXPECT_TRUE(moved()) << "a property joins";
+    created->SetDouble(2.0);
+    EXPECT_TRUE(moved()) << "a created property";
+    block.RemoveProperty(created);
+    EXPECT_TRUE(moved()) << "a property leaves";
+    EXPECT_FALSE(block.DestroyProperty(nullptr));
+    EXPECT_FALSE(moved()) << "nothing destroyed";
+
+    // A property listed by another object than the one that declared it moves both.
+    VObject lister;
+    VPropertyTemplate<double> borrowed;
+    borrowed.Declare("Borrowed", &block);
+    lister.AddProperty(&borrowed);
+    const uint64_t listerStamp = lister.GetValueStamp();
+    stamp = block.GetValueStamp();
+    borrowed.SetValue(5.0);
+    EXPECT_TRUE(moved());
+    EXPECT_NE(lister.GetValueStamp(), listerStamp);
 }
 
 TEST(objects_Property, MemberPropertiesLeaveTheListWhenDestroyed) {

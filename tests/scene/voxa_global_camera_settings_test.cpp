@@ -202,6 +202,25 @@ TEST(scene_GlobalCameraSettings, SceneSwitcherAndClear) {
     EXPECT_EQ(manager.GetNodeAttributeCount(), 0) << "switcher and producer cameras are gone";
 }
 
+// Settings made without a manager have no cameras: copying from or into them copies the
+// viewing settings and leaves the cameras alone.
+TEST(scene_GlobalCameraSettings, CopiesWithAndWithoutCameras) {
+    VOxaSdkManager manager;
+    VOxaGlobalCameraSettings withCameras(&manager, nullptr);
+    VOxaGlobalCameraSettings without(nullptr, nullptr);
+    EXPECT_EQ(without.GetProducerTopCamera(), nullptr);
+    withCameras.SetDefaultViewingMode(5);
+    without = withCameras;
+    EXPECT_EQ(without.GetDefaultViewingMode(), 5);
+    EXPECT_EQ(without.GetProducerTopCamera(), nullptr);
+    without.SetDefaultViewingMode(1);
+    withCameras = without;
+    EXPECT_EQ(withCameras.GetDefaultViewingMode(), 1);
+    EXPECT_EQ(withCameras.GetProducerTopCamera()->GetFarPlane(), 30000.0);
+    without.RestoreDefaultSettings();
+    EXPECT_EQ(without.GetDefaultViewingMode(), 0);
+}
+
 // A restore skips a camera that still holds what the last restore left; every kind of change must
 // still bring the full reset back, also one made without any event.
 TEST(scene_GlobalCameraSettings, RestoreSeesEveryChange) {
@@ -237,4 +256,67 @@ TEST(scene_GlobalCameraSettings, RestoreSeesEveryChange) {
         EXPECT_EQ(perspective->GetPosition()[2], 287.5);
         EXPECT_EQ(settings.GetProducerTopCamera()->GetPosition()[1], 4000.0);
     }
+}
+
+// Changes through the generic property interface, on the node, and a camera moved to another
+// node, are all undone by the next restore after one that had nothing to do.
+TEST(scene_GlobalCameraSettings, RestoreAfterIdleRestoreSeesPropertyAndNodeChanges) {
+    VOxaSdkManager manager;
+    VOxaGlobalCameraSettings settings(&manager, nullptr);
+    settings.RestoreDefaultSettings();  // nothing changed: nothing to do
+    VOxaCamera* back = settings.GetProducerBackCamera();
+    VOxaNode* backNode = settings.GetProducerBackNode();
+
+    VProperty* fieldOfView = back->GetProperties()->FindProperty("FieldOfView");
+    ASSERT_NE(fieldOfView, nullptr);
+    ASSERT_TRUE(fieldOfView->SetDouble(12.0));
+    VProperty* translation = backNode->GetPropertyHandler()->FindProperty("Lcl Translation");
+    ASSERT_NE(translation, nullptr);
+    const double moved[4] = {1.0, 2.0, 3.0, 1.0};
+    ASSERT_TRUE(translation->SetValue(moved));
+    settings.RestoreDefaultSettings();
+    EXPECT_EQ(fieldOfView->GetDouble(), 40.0);
+    EXPECT_EQ(back->GetPosition()[2], -4000.0);
+    EXPECT_EQ(back->GetPosition()[0], 0.0);
+
+    // Each component of the interest position counts.
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        VgeTVector interest(0.0, 0.0, 0.0, 1.0);
+        interest[k] = 5.0;
+        back->SetInterestPosition(interest);
+        settings.RestoreDefaultSettings();
+        EXPECT_EQ(back->GetInterestPosition()[k], 0.0);
+    }
+
+    // The camera's own texts count too, each by itself.
+    back->SetBackgroundFileName("background_one.png");
+    settings.RestoreDefaultSettings();
+    EXPECT_EQ(back->GetBackgroundFileName(), nullptr);
+    back->SetBackgroundFileName("background_one.png");
+    settings.RestoreDefaultSettings();
+    back->SetBackgroundMediaName("background_one.png");
+    settings.RestoreDefaultSettings();
+    EXPECT_EQ(back->GetBackgroundMediaName(), nullptr);
+
+    // The camera on a node of its own: the restore places that node.
+    VOxaNode* other = manager.CreateNode("Elsewhere");
+    other->SetNodeAttribute(back);
+    ASSERT_EQ(back->GetNode(), other);
+    settings.RestoreDefaultSettings();
+    EXPECT_EQ(back->GetPosition()[2], -4000.0);
+    VgeTVector otherPosition;
+    EXPECT_EQ(other->GetLclTranslation(otherPosition)[2], -4000.0);
+
+    // A take added since the last restore is no change by itself; its curves are.
+    VOxaNode* rightNode = settings.GetProducerRightNode();
+    ASSERT_NE(rightNode->AddTakeNode("Run"), nullptr);
+    settings.RestoreDefaultSettings();
+    VFCurve* runX = rightNode->GetTakeNode(1)->GetVFCurveNode()->FindChild("T/X")->FCurveGet();
+    ASSERT_NE(runX, nullptr);
+    EXPECT_EQ(runX->GetDefaultValue(), 4000.0f);
+    ASSERT_TRUE(rightNode->SetCurrentTakeNode("Run"));
+    runX->SetDefaultValue(5.0f);
+    settings.RestoreDefaultSettings();
+    EXPECT_EQ(runX->GetDefaultValue(), 4000.0f);
 }

@@ -411,3 +411,31 @@ TEST(scene_TakeNodeContainer, AssignmentCopiesTakesAndLinksTheCopiedDefaultTake)
 
     EXPECT_STREQ(VOxaTakeNodeContainer::GetChannelName("Lcl Rotation"), "R");
 }
+
+// The first handles are made without look-ups; a later call hands out handles only to the
+// properties that came since, and each property keeps a single handle, found by property.
+TEST(scene_TakeNodeContainer, PropertyHandlesOnePerProperty) {
+    TestObject o;
+    const int properties = o.mHandler.GetPropertyCount();
+    ASSERT_EQ(o.GetUserPropertyCount(), properties);
+    for (int i = 0; i < properties; ++i) {
+        VProperty* property = o.mHandler.GetProperty(i);
+        VOxaUserProperty* handle = o.GetUserProperty(i);
+        EXPECT_EQ(handle->GetProperty(), property) << i << ": handles follow the property order";
+        EXPECT_EQ(o.FindUserPropertyByProperty(property), handle) << i;
+    }
+    EXPECT_NE(o.FindUserPropertyByName("Weight"), nullptr);
+
+    o.CreatePropertyHandles();
+    EXPECT_EQ(o.GetUserPropertyCount(), properties) << "no second handle";
+    VProperty* later = o.mHandler.CreateProperty("Later", "Number", true);
+    o.CreatePropertyHandles();
+    ASSERT_EQ(o.GetUserPropertyCount(), properties + 1);
+    EXPECT_EQ(o.GetUserProperty(properties)->GetProperty(), later);
+    EXPECT_EQ(o.FindUserPropertyByProperty(later), o.GetUserProperty(properties));
+    ASSERT_NE(Curve(o.GetTakeNode(0), "Later"), nullptr) << "the added handle made its channel";
+
+    // A value change reaches the new handle's channel: the index found it.
+    later->SetDouble(7.0);
+    EXPECT_EQ(Curve(o.GetTakeNode(0), "Later")->GetDefaultValue(), 7.0f);
+}
