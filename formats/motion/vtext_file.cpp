@@ -63,10 +63,16 @@ void VTextFile::BuildTable(bool* table, const char* set) {
 }
 
 void VTextFile::BuildLeadingSet() {
+    // The separator table holds the set's characters in lower case; so does this string, each once.
     size_t n = 0;
-    for (int c = 1; c < 256; ++c)
-        if (mSeparatorTable[c] && !mCommentTable[c]) mLeadingSet[n++] = (char)c;
-    mLeadingSet[n] = 0;
+    mLeadingSet[0] = 0;
+    for (const char* p = mSeparators; *p && n + 1 < sizeof mLeadingSet; ++p) {
+        const char c = Lower(*p);
+        if (c && !mCommentTable[(unsigned char)c] && !std::memchr(mLeadingSet, c, n)) {
+            mLeadingSet[n++] = c;
+            mLeadingSet[n] = 0;
+        }
+    }
 }
 
 void VTextFile::EmptyLine() {

@@ -232,7 +232,7 @@ TEST(text_file, LeadingSeparatorsCommentsAndNulBytes) {
     // A character that is both a separator and a comment character starts a comment; set
     // characters count in lower case only.
     WriteFile(path, "  ;a\nXa\nxa\n");
-    TextFile marked(" ;x\n", ";");
+    TextFile marked(" ;X\n", ";");
     ASSERT_TRUE(marked.Open(path.c_str(), "r"));
     EXPECT_EQ(marked.GetLineNumber(), 2u);
     EXPECT_STREQ(marked.GetCursor(), "Xa");
