@@ -71,6 +71,11 @@ TEST(text_file, LongLinesGrowTheBufferTwiceByStepThenByHalf) {
     ASSERT_TRUE(file.ReadNextLine());
     EXPECT_STREQ(file.GetLine(), "next");
     EXPECT_EQ(file.GetBufferSize(), 10240u + 2 * 10239u);
+    // The third enlargement is by half.
+    WriteFile(path, std::string(35000, 'a') + "\n");
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    EXPECT_EQ(std::strlen(file.GetLine()), 35000u);
+    EXPECT_EQ(file.GetBufferSize(), (10240u + 2 * 10239u) * 3 / 2);
 
     // A 1 MB line without a line end is read whole, the buffer growing by half after two steps.
     std::string huge(1 << 20, 'b');
