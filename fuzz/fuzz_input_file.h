@@ -36,7 +36,9 @@ inline void RemoveScratchFolder() {
 }  // namespace oxa_fuzz_detail
 
 // The process's scratch folder: /dev/shm/oxa_fuzz_<pid> when /dev/shm is writable, else under
-// $TMPDIR or /tmp. Made on first use.
+// $TMPDIR or /tmp. Made on first use. The pid is written with ten digits, so that the paths have
+// the same length in every process: code that walks a path would otherwise count a different
+// number of steps, and a replayed corpus would show other coverage.
 inline const std::string& FuzzScratchFolder() {
     static const std::string& folder = []() -> const std::string& {
         std::string base;
@@ -47,7 +49,9 @@ inline const std::string& FuzzScratchFolder() {
             base = tmp && *tmp ? tmp : "/tmp";
         }
         std::string& name = oxa_fuzz_detail::ScratchFolderName();
-        name = base + "/oxa_fuzz_" + std::to_string((long)::getpid());
+        char pid[32];
+        std::snprintf(pid, sizeof pid, "%010ld", (long)::getpid());
+        name = base + "/oxa_fuzz_" + pid;
         ::mkdir(name.c_str(), 0700);
         std::atexit(&oxa_fuzz_detail::RemoveScratchFolder);
         return name;

@@ -18,11 +18,21 @@
 
 namespace {
 
-void Store(const std::string& path, std::string_view bytes) {
+bool Store(const std::string& path, std::string_view bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    if (f == nullptr) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && written;
+}
+
+// Writes the library only when it differs from the one the previous input left: most inputs have
+// none, and the empty file is then already there. Nothing but this function writes the file.
+void StoreLibrary(const std::string& path, std::string_view bytes) {
+    static std::string stored;
+    static bool valid = false;
+    if (valid && bytes == stored) return;
+    valid = Store(path, bytes);
+    stored.assign(bytes);
 }
 
 }  // namespace
@@ -38,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string mtlPath = FuzzScratchPath("in.mtl");
     static const std::string outPath = FuzzScratchPath("out.obj");
     Store(objPath, obj);
-    Store(mtlPath, mtl);
+    StoreLibrary(mtlPath, mtl);
 
     VFuzzSceneScope world;
     VOxaSdkManager* manager = world.GetManager();
@@ -56,6 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             writer.Write(scene, options.get());
             writer.FileClose();
         }
+        // The written files go: a later input's "mtllib" could otherwise read them.
+        static const std::string outMtlPath = FuzzScratchPath("out.mtl");
+        std::remove(outPath.c_str());
+        std::remove(outMtlPath.c_str());
     }
     return 0;
 }

@@ -386,10 +386,15 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
         VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eIMPORT_SET_OCCLUDED_TO_LAST_VALID_POSITION);
     PointStore store;
     {
-        const int64_t expected = (int64_t)n * markerCount * 4;
+        // Room for what the header announces, but no more than the file's bytes could hold (a
+        // point or a frame takes at least one byte): a small file that announces many frames
+        // grows the store as its frames come instead of reserving for all of them.
+        const int64_t bytes = std::max<int64_t>(fileSize, 0) + 1;
+        const int64_t points = std::min<int64_t>((int64_t)n * markerCount, bytes);
         store.mValues.reserve(
-            (size_t)std::min<int64_t>(expected, (int64_t)VOxaMotionSupport::kKeyRoomCap * 64));
-        store.mFrameStart.reserve((size_t)std::min<int64_t>((int64_t)n + 1, VOxaMotionSupport::kKeyRoomCap));
+            (size_t)std::min<int64_t>(points * 4, (int64_t)VOxaMotionSupport::kKeyRoomCap * 64));
+        store.mFrameStart.reserve((size_t)std::min<int64_t>(std::min<int64_t>((int64_t)n + 1, bytes),
+                                                            VOxaMotionSupport::kKeyRoomCap));
     }
     VOxaMarkerFrame frame(markerCount < 4096 ? (markerCount > 16 ? markerCount : 16) : 4096);
     VTime time = start;

@@ -34,6 +34,7 @@ VTextFile::VTextFile(const char* name, const char* separators, const char* comme
     BuildTable(mSeparatorTable, mSeparators);
     BuildTable(mDelimiterTable, mDelimiters);
     BuildTable(mCommentTable, mCommentChars);
+    BuildLeadingSet();
     mBufferSize = kInitialBufferSize;
     mLine = (char*)std::malloc(mBufferSize);
     if (!mLine) {
@@ -59,6 +60,19 @@ void VTextFile::BuildTable(bool* table, const char* set) {
     std::memset(table, 0, 256 * sizeof(bool));
     for (const char* p = set; p && *p; ++p)
         table[(unsigned char)Lower(*p)] = true;
+}
+
+void VTextFile::BuildLeadingSet() {
+    // The separator table holds the set's characters in lower case; so does this string, each once.
+    size_t n = 0;
+    mLeadingSet[0] = 0;
+    for (const char* p = mSeparators; *p && n + 1 < sizeof mLeadingSet; ++p) {
+        const char c = Lower(*p);
+        if (c && !mCommentTable[(unsigned char)c] && !std::memchr(mLeadingSet, c, n)) {
+            mLeadingSet[n++] = c;
+            mLeadingSet[n] = 0;
+        }
+    }
 }
 
 void VTextFile::EmptyLine() {
@@ -181,6 +195,7 @@ bool VTextFile::ReadRawLine(uint32_t offset) {
     if (!GetLine(mLine + offset, mBufferSize - offset)) return false;
     for (;;) {
         const size_t length = std::strlen(mLine);
+        mRawLength = length;
         if (length + 1 < mBufferSize || (length && mLine[length - 1] == '\n')) return true;
         // The buffer is full without a line end: enlarge it and read on over the old terminator.
         const uint32_t oldSize = mBufferSize;
@@ -209,22 +224,20 @@ bool VTextFile::ReadNextLine() {
         }
         if (!first) mSkippedLines = true;
         first = false;
-        mLine[mBufferSize - 1] = 0;
         ++mLineNumber;
         mCursor = mLine;
-        for (char* p = mLine; *p; ++p) {
-            const unsigned char c = (unsigned char)*p;
-            if (mCommentTable[c]) break;
-            if (!mSeparatorTable[c]) {
-                // The line end goes: the newline and the carriage returns before it.
-                size_t length = std::strlen(p) + (size_t)(p - mLine);
-                if (length && mLine[length - 1] == '\n') mLine[--length] = 0;
-                while (length && mLine[length - 1] == '\r')
-                    mLine[--length] = 0;
-                mCursor = p;
-                return true;
-            }
-        }
+        // The first character that is no separator, in one call rather than a test per character
+        // (lines are often indented deeply); a blank line or a comment line is skipped.
+        char* p = mLine + std::strspn(mLine, mLeadingSet);
+        const unsigned char c = (unsigned char)*p;
+        if (c == 0 || mCommentTable[c]) continue;
+        // The line end goes: the newline and the carriage returns before it.
+        size_t length = mRawLength;
+        if (length && mLine[length - 1] == '\n') mLine[--length] = 0;
+        while (length && mLine[length - 1] == '\r')
+            mLine[--length] = 0;
+        mCursor = p;
+        return true;
     }
 }
 
@@ -232,6 +245,7 @@ const char* VTextFile::SetSeparators(const char* set) {
     const char* previous = mSeparators;
     mSeparators = set ? set : "";
     BuildTable(mSeparatorTable, mSeparators);
+    BuildLeadingSet();
     return previous;
 }
 

@@ -168,10 +168,15 @@ private:
     char* OutputRoom(size_t size);
     bool RestOfLineIs(const char* word) const;
     static void BuildTable(bool* table, const char* set);
+    // The separators that are not comment characters, as a string for strspn.
+    void BuildLeadingSet();
 
     bool mSeparatorTable[256];
     bool mDelimiterTable[256];
     bool mCommentTable[256];
+    char mLeadingSet[256];
+    // The length (to the first NUL) of the line the last ReadRawLine left in the buffer.
+    size_t mRawLength = 0;
 
     // Block reader under the read stream.
     char* mInput = nullptr;

@@ -12,6 +12,9 @@ namespace {
 constexpr size_t kReadBuffer = 2048 * VViconLoaderBase::kBlockSize;
 // Written bytes are gathered and handed to the file this much at a time.
 constexpr size_t kWriteBuffer = 1 << 20;
+// The gathering buffer starts this large and grows with what is written: most written files are
+// far smaller than kWriteBuffer, and reserving all of it for each one cost more than writing them.
+constexpr size_t kFirstWriteBlock = 1 << 14;
 
 // The byte of a float that holds its sign and high exponent bits, by processor.
 int SignByte(int processor) {
@@ -378,7 +381,7 @@ bool VViconLoaderBase::OpenWrite(const char* path) {
     mWriteFailed = false;
     mWritten = 0;
     mWriteBuffer.clear();
-    mWriteBuffer.reserve(kWriteBuffer);
+    mWriteBuffer.reserve(kFirstWriteBlock);
     return path && mOutput.Open(path, true);
 }
 

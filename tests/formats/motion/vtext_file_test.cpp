@@ -71,6 +71,11 @@ TEST(text_file, LongLinesGrowTheBufferTwiceByStepThenByHalf) {
     ASSERT_TRUE(file.ReadNextLine());
     EXPECT_STREQ(file.GetLine(), "next");
     EXPECT_EQ(file.GetBufferSize(), 10240u + 2 * 10239u);
+    // The third enlargement is by half.
+    WriteFile(path, std::string(35000, 'a') + "\n");
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    EXPECT_EQ(std::strlen(file.GetLine()), 35000u);
+    EXPECT_EQ(file.GetBufferSize(), (10240u + 2 * 10239u) * 3 / 2);
 
     // A 1 MB line without a line end is read whole, the buffer growing by half after two steps.
     std::string huge(1 << 20, 'b');
@@ -208,6 +213,68 @@ TEST(text_file, LineEndsAreNotPartOfTheLine) {
     WriteFile(path, "a\rb\n");
     ASSERT_TRUE(file.Open(path.c_str(), "r"));
     EXPECT_STREQ(file.GetLine(), "a\rb");
+}
+
+TEST(text_file, LeadingSeparatorsCommentsAndNulBytes) {
+    const std::string path = TempPath("leading.txt");
+    // Indented lines, a line of separators without a line end inside the buffer, an indented
+    // comment, a CR LF line, and a last line without a line end.
+    WriteFile(path, std::string(40, ' ') + "\tdeep 1\n \t \r\n\t# note\r\nx\r\r\n   y");
+    TextFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    EXPECT_STREQ(file.GetCursor(), "deep 1");
+    EXPECT_EQ(file.GetCursor() - file.GetLine(), 41);
+    ASSERT_TRUE(file.ReadNextLine());
+    EXPECT_TRUE(file.SkippedLines());
+    EXPECT_EQ(file.GetLineNumber(), 4u);
+    EXPECT_STREQ(file.GetLine(), "x");
+    ASSERT_TRUE(file.ReadNextLine());
+    EXPECT_FALSE(file.SkippedLines());
+    EXPECT_STREQ(file.GetCursor(), "y");
+    EXPECT_FALSE(file.ReadNextLine());
+    EXPECT_EQ(file.GetLineNumber(), 5u);
+
+    // A character that is both a separator and a comment character starts a comment; set
+    // characters count in lower case only.
+    WriteFile(path, "  ;a\nXa\nxa\n");
+    TextFile marked(" ;X\n", ";");
+    ASSERT_TRUE(marked.Open(path.c_str(), "r"));
+    EXPECT_EQ(marked.GetLineNumber(), 2u);
+    EXPECT_STREQ(marked.GetCursor(), "Xa");
+    ASSERT_TRUE(marked.ReadNextLine());
+    EXPECT_STREQ(marked.GetCursor(), "a");
+    // A changed separator set rules the next lines.
+    WriteFile(path, "  a\n--b\n");
+    ASSERT_TRUE(marked.Open(path.c_str(), "r"));
+    marked.SetSeparators("-");
+    EXPECT_STREQ(marked.GetCursor(), "a");  // read with the old set
+    ASSERT_TRUE(marked.ReadNextLine());
+    EXPECT_STREQ(marked.GetCursor(), "b");
+    marked.SetSeparators(" \n");
+
+    // A NUL ends the line's text; the bytes after it up to the line end are dropped, and a line
+    // of separators before a NUL is blank.
+    WriteFile(path, std::string("ab\0cd\n  \0e\nlast\0\n", 17));
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    EXPECT_STREQ(file.GetLine(), "ab");
+    ASSERT_TRUE(file.ReadNextLine());
+    EXPECT_TRUE(file.SkippedLines());
+    EXPECT_STREQ(file.GetLine(), "last");
+    EXPECT_EQ(file.GetLineNumber(), 3u);
+    EXPECT_FALSE(file.ReadNextLine());
+
+    // A NUL early in a line longer than the buffer keeps the buffer's size: the rest of the
+    // physical line is read as the next line.
+    std::string longLine = "ab" + std::string(1, '\0') + std::string(20000, 'c') + "\nz\n";
+    WriteFile(path, longLine);
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    EXPECT_STREQ(file.GetLine(), "ab");
+    EXPECT_EQ(file.GetBufferSize(), VTextFile::kInitialBufferSize);
+    ASSERT_TRUE(file.ReadNextLine());
+    EXPECT_EQ(std::string(file.GetLine()), std::string(20000 - (10240 - 1 - 3), 'c'));
+    ASSERT_TRUE(file.ReadNextLine());
+    EXPECT_STREQ(file.GetLine(), "z");
+    EXPECT_EQ(file.GetLineNumber(), 3u);
 }
 
 TEST(text_file, FailuresKeepTheirLine) {

@@ -1,6 +1,7 @@
 // Element counts of parameter arrays whose dimensions come from a file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -43,6 +44,34 @@ TEST(c3d_array_counts, ACountPast64BitsSaturates) {
     ASSERT_TRUE(table.GetRow(row, 1));
     EXPECT_EQ(row.GetElementCount(), 12);
     EXPECT_EQ(row.GetData() - table.GetData(), 12 * 4);
+}
+
+TEST(c3d_array_counts, WrittenRecordsCarryTheFileFormatsTypeCodes) {
+    // Type byte, dimensions (none for a single element), then the elements.
+    const float rate = 1.0f;
+    const int16_t word = 0x0102;
+    const uint8_t byte = 7;
+    const int one = 1, two = 2;
+    auto written = [](const VViconArray& array, size_t n) {
+        std::vector<uint8_t> out;
+        EXPECT_TRUE(array.Write(out));
+        out.resize(std::min(out.size(), n));
+        return out;
+    };
+    EXPECT_EQ(written(VViconArray(&rate, VViconArray::kFloat, 0, nullptr), 2), (std::vector<uint8_t>{4, 0}));
+    EXPECT_EQ(written(VViconArray(&word, VViconArray::kInt16, 0, nullptr), 9),
+              (std::vector<uint8_t>{2, 0, 0x02, 0x01}));
+    EXPECT_EQ(written(VViconArray(&word, VViconArray::kUInt16, 1, &one), 9),
+              (std::vector<uint8_t>{2, 0, 0x02, 0x01}));
+    EXPECT_EQ(written(VViconArray(&byte, VViconArray::kUInt8, 0, nullptr), 9),
+              (std::vector<uint8_t>{1, 0, 7}));
+    EXPECT_EQ(written(VViconArray("ab", VViconArray::kChar, 1, &two), 9),
+              (std::vector<uint8_t>{0xFF, 1, 2, 'a', 'b'}));
+    // Types the file format has no code for are refused.
+    const double wide = 1.0;
+    std::vector<uint8_t> out;
+    EXPECT_FALSE(VViconArray(&wide, VViconArray::kDouble, 0, nullptr).Write(out));
+    EXPECT_TRUE(out.empty());
 }
 
 }  // namespace
