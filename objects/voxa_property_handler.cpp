@@ -21,7 +21,6 @@ void VOxaPropertyHandler::OwnerPropertyChanged(VProperty* property) {
 VProperty* VOxaPropertyHandler::CreateProperty(const char* name, int valueType, const VDataType* dataType,
                                                bool animatable) {
     if (!name) return nullptr;
-    if (valueType == eValueUndefined) valueType = GetValueTypeOfDataType(dataType);
     VString unique(name);
     for (int counter = 1; FindProperty(unique.Buffer()); ++counter) {
         unique = name;
@@ -33,6 +32,7 @@ VProperty* VOxaPropertyHandler::CreateProperty(const char* name, int valueType, 
 
 VProperty* VOxaPropertyHandler::MakeProperty(const char* name, int valueType, const VDataType* dataType,
                                              bool animatable) {
+    if (valueType == eValueUndefined) valueType = GetValueTypeOfDataType(dataType);
     // Through the virtual creation, so that a block may make its own property classes.
     VProperty* property = CreateDynamicProperty(name, valueType, dataType);
     if (property && animatable) property->GetInfo().SetFlag(kPropertyAnimatable, true);
@@ -42,10 +42,7 @@ VProperty* VOxaPropertyHandler::MakeProperty(const char* name, int valueType, co
 VProperty* VOxaPropertyHandler::CreateNewProperty(const char* name, const char* dataTypeName,
                                                   bool animatable) {
     const VDataType* dataType = name ? VDataType::Find(dataTypeName) : nullptr;
-    if (!dataType) return nullptr;
-    int valueType = dataType->GetValueType();
-    if (valueType == eValueUndefined) valueType = GetValueTypeOfDataType(dataType);
-    return MakeProperty(name, valueType, dataType, animatable);
+    return dataType ? MakeProperty(name, dataType->GetValueType(), dataType, animatable) : nullptr;
 }
 
 VProperty* VOxaPropertyHandler::CreateProperty(const char* name, const char* dataTypeName, bool animatable) {

@@ -48,6 +48,7 @@ protected:
     VProperty* CreateNewProperty(const char* name, const char* dataTypeName, bool animatable);
 
 private:
+    // The property itself, under `name` as it stands; an undefined value type is the data type's.
     VProperty* MakeProperty(const char* name, int valueType, const VDataType* dataType, bool animatable);
 };
 

@@ -331,8 +331,7 @@ private:
     unsigned mFrame = 0;        // counts the evaluated frames: a record's global parts are current
                                 // when its stamp equals it
     bool mRecordFrame = false;  // the last Evaluate filled the records
-    bool mEvaluated = false;
-    VTime mTime;  // of the last Evaluate
+    VTime mTime;                // of the last Evaluate
 };
 
 #endif  // OXA_FORMATS_MOTION_VOXA_MOTION_BASE_H

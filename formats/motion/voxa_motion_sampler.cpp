@@ -53,6 +53,20 @@ struct VOxaMotionSampler::Record {
     VgeAMatrix mXYZ;
     VgeAMatrix mLocalMatrix;
     VOxaTransformSettings mSettings;
+
+    // The global parts, from a node's stamped transform and back into one.
+    void LoadGlobals(const VOxaStampedTransform& stamped) {
+        mGlobalMatrix = stamped.mGlobalMatrix;
+        mGlobalRotation = stamped.mGlobalRotation;
+        mGlobalScaling = stamped.mGlobalScaling;
+        std::memcpy(mGlobalTranslation, stamped.mGlobalTranslation, sizeof mGlobalTranslation);
+    }
+    void StoreGlobals(VOxaStampedTransform& stamped) const {
+        stamped.mGlobalMatrix = mGlobalMatrix;
+        stamped.mGlobalRotation = mGlobalRotation;
+        stamped.mGlobalScaling = mGlobalScaling;
+        std::memcpy(stamped.mGlobalTranslation, mGlobalTranslation, sizeof mGlobalTranslation);
+    }
 };
 
 VOxaMotionSampler::VOxaMotionSampler(VOxaNode* root) : mRoot(root) {
@@ -95,12 +109,7 @@ VOxaMotionSampler::~VOxaMotionSampler() {
 void VOxaMotionSampler::StoreRecordGlobals() {
     for (size_t i = 1; i < mRecords.size(); ++i) {
         const Record& record = mRecords[i];
-        if (record.mStamp == 0) continue;
-        VOxaStampedTransform& stamped = mNodes[i]->GetStampedTransform();
-        stamped.mGlobalMatrix = record.mGlobalMatrix;
-        stamped.mGlobalRotation = record.mGlobalRotation;
-        stamped.mGlobalScaling = record.mGlobalScaling;
-        std::memcpy(stamped.mGlobalTranslation, record.mGlobalTranslation, sizeof record.mGlobalTranslation);
+        if (record.mStamp != 0) record.StoreGlobals(mNodes[i]->GetStampedTransform());
     }
 }
 
@@ -122,11 +131,7 @@ void VOxaMotionSampler::BuildRecords() {
         record.mLimited = voxa_node_eval::HasLimits(record.mSettings);
         record.mParent = mParents[i];
         // The parts ComposeGlobal does not write (the fourth column) stay as the node holds them.
-        const VOxaStampedTransform& stamped = node->GetStampedTransform();
-        record.mGlobalMatrix = stamped.mGlobalMatrix;
-        record.mGlobalRotation = stamped.mGlobalRotation;
-        record.mGlobalScaling = stamped.mGlobalScaling;
-        std::memcpy(record.mGlobalTranslation, stamped.mGlobalTranslation, sizeof record.mGlobalTranslation);
+        record.LoadGlobals(node->GetStampedTransform());
         record.mSlotBegin = record.mSlotEnd = (int)mSlots.size();
 
         VOxaTakeNode* take = node->GetCurrentTakeNode();
@@ -235,12 +240,8 @@ void VOxaMotionSampler::EvaluateRecords(VTime time) {
     }
     // The root's global parts are those of the identity, as the nodes' way sets them.
     mRoot->SetGlobalTransform(VgeAMatrix());
-    const VOxaStampedTransform& stamped = mRoot->GetStampedTransform();
     Record& root = mRecords[0];
-    root.mGlobalMatrix = stamped.mGlobalMatrix;
-    root.mGlobalRotation = stamped.mGlobalRotation;
-    root.mGlobalScaling = stamped.mGlobalScaling;
-    std::memcpy(root.mGlobalTranslation, stamped.mGlobalTranslation, sizeof root.mGlobalTranslation);
+    root.LoadGlobals(mRoot->GetStampedTransform());
     root.mStamp = mFrame;
 }
 
