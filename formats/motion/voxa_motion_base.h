@@ -298,6 +298,9 @@ private:
     // null when `time` does not follow the previous frame at a step that was foreseen or can be
     // foreseen.
     const float* BlockValues(VTime time);
+    // BlockValues(time), once per time: a later ask at the time of the previous one reads the
+    // same block frame (or null again).
+    const float* FrameValues(VTime time);
     const float* Block(size_t at) const;
     // The value of a held curve at `time`, as the node reads it.
     static float SlotValue(Slot& slot, VTime time);

@@ -189,6 +189,15 @@ const float* VOxaMotionSampler::Block(size_t at) const {
     return mBlock.data() + at * mSlots.size();
 }
 
+const float* VOxaMotionSampler::FrameValues(VTime time) {
+    // Every node of a frame asks at the same time: the block frame found for the first serves
+    // the rest.
+    if (mHasPrevious && time.Get() == mPrevious)
+        return mBlockAt < mBlockTimes.size() && mBlockTimes[mBlockAt] == mPrevious ? Block(mBlockAt)
+                                                                                   : nullptr;
+    return BlockValues(time);
+}
+
 const float* VOxaMotionSampler::BlockValues(VTime time) {
     const int64_t t = time.Get();
     const int64_t previous = mPrevious;
@@ -223,7 +232,7 @@ const float* VOxaMotionSampler::BlockValues(VTime time) {
 
 void VOxaMotionSampler::EvaluateRecords(VTime time) {
     ++mFrame;
-    const float* block = BlockValues(time);
+    const float* block = FrameValues(time);
     for (size_t i = 0; i < mRecords.size(); ++i) {
         Record& record = mRecords[i];
         if (record.mKind == Record::eHELD) {
@@ -276,7 +285,8 @@ const VgeAMatrix& VOxaMotionSampler::LocalMatrix(VOxaNode* node, VTime time) {
     }
     // The rotation and scaling rows depend on the rotation and scaling alone: when neither
     // changed, only the translation row is written, as the node's own evaluation does.
-    ReadHeld(record, time, nullptr);
+    const float* block = FrameValues(time);
+    ReadHeld(record, time, block);
     const double* t = record.mTRS;
     if (record.mLocalValid && std::memcmp(record.mLocalRS, t + 3, sizeof record.mLocalRS) == 0) {
         VgeMatrixSetTranslation(record.mLocalMatrix.mData, t[0], t[1], t[2]);

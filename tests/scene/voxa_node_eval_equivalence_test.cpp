@@ -276,7 +276,7 @@ TEST_F(NodeEvalEquivalence, SamplerLeavesTheNodesAsTheNodesWayDoes) {
 
 // A writer's frames at a steady step, long enough to run through several blocks of frames the
 // sampler evaluates ahead, with the step changed, a frame asked for twice and a jump forward in
-// between: every matrix is still the nodes' own.
+// between: every matrix, global or local, is still the nodes' own.
 TEST_F(NodeEvalEquivalence, SamplerFramesAheadFollowTheFramesAskedFor) {
     RandomScene reference = Build(mManager, 77);
     RandomScene sampled = Build(mManager, 77);
@@ -298,6 +298,11 @@ TEST_F(NodeEvalEquivalence, SamplerFramesAheadFollowTheFramesAskedFor) {
             ExpectSame(sampler.GlobalMatrix(sampled.nodes[(size_t)i]),
                        VOxaMotionSupport::GlobalMatrix(reference.nodes[(size_t)i]),
                        "frame " + std::to_string(f) + " node " + std::to_string(i));
+        // Local matrices at the same time read the same frame of the block.
+        for (int i = 0; i < kNodes; ++i)
+            ExpectSame(sampler.LocalMatrix(sampled.nodes[(size_t)i], time),
+                       reference.nodes[(size_t)i]->EvaluateLocalTransform(time),
+                       "local, frame " + std::to_string(f) + " node " + std::to_string(i));
     }
 }
 

@@ -13,14 +13,27 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace oxa_test {
 
 // Creates "<gtest temporary folder><prefix><pid>" and returns it with a trailing '/'. Callers keep
-// the result in a function-local static so the folder is made once per process.
+// the result in a function-local static so the folder is made once per process. The folder and
+// what the tests left in it are removed when the process ends: every test case runs in a process
+// of its own, and a run of the suite would otherwise leave hundreds of folders behind.
 inline std::string MakeProcessTempFolder(const std::string& prefix) {
+    struct Folders {
+        std::vector<std::string> paths;
+        ~Folders() {
+            std::error_code error;
+            for (const std::string& path : paths)
+                std::filesystem::remove_all(path, error);
+        }
+    };
+    static Folders made;
     std::string path = ::testing::TempDir() + prefix + std::to_string(getpid());
     mkdir(path.c_str(), 0700);
+    made.paths.push_back(path);
     return path + "/";
 }
 

@@ -16,6 +16,8 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/support/test_files.h"
+
 namespace {
 
 struct Result {
@@ -25,11 +27,7 @@ struct Result {
 };
 
 std::string Folder() {
-    static const std::string folder = [] {
-        std::string path = ::testing::TempDir() + "cli_" + std::to_string(getpid());
-        mkdir(path.c_str(), 0700);
-        return path + "/";
-    }();
+    static const std::string folder = oxa_test::MakeProcessTempFolder("cli_");
     return folder;
 }
 

@@ -15,11 +15,13 @@
 
 #include "base/vnumber_text.h"
 #include "tests/support/file_size_limit.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
 std::string TempPath(const char* name) {
-    return ::testing::TempDir() + name;
+    static const std::string folder = oxa_test::MakeProcessTempFolder("vtext_");
+    return folder + name;
 }
 
 void WriteFile(const std::string& path, const std::string& text) {

@@ -13,18 +13,8 @@
 
 // Files for the ASF and AMC tests, in a folder of their own below the temporary folder.
 inline std::string AsfTestPath(const std::string& name) {
-    static std::string dir = [] {
-        std::string d = std::string(P_tmpdir) + "/oxa_asf_test_" + std::to_string(getpid());
-        std::string cmd = "mkdir -p " + d;
-        if (std::system(cmd.c_str()) != 0) return std::string(P_tmpdir);
-        // The folder goes with the test program.
-        std::atexit([] {
-            std::string rm = "rm -rf " + std::string(P_tmpdir) + "/oxa_asf_test_" + std::to_string(getpid());
-            if (std::system(rm.c_str()) != 0) return;
-        });
-        return d;
-    }();
-    return dir + "/" + name;
+    static const std::string dir = oxa_test::MakeProcessTempFolder("oxa_asf_test_");
+    return dir + name;
 }
 
 inline std::string AsfWriteFile(const std::string& name, const std::string& text) {

@@ -18,11 +18,7 @@ namespace htr_test {
 
 // Names carry the process id: CTest runs the cases of one file side by side, each in a process.
 inline std::string TempPath(const std::string& name) {
-    static const std::string folder = [] {
-        std::string path = ::testing::TempDir() + "htr_" + std::to_string(getpid());
-        VPlatformCreateDirectory(path.c_str());
-        return path + "/";
-    }();
+    static const std::string folder = oxa_test::MakeProcessTempFolder("htr_");
     return folder + "htr_" + name;
 }
 
