@@ -175,6 +175,13 @@ void ExpectSameState(VOxaNode* a, VOxaNode* b, const std::string& what) {
     }
 }
 
+// ExpectSameState over every node of two scenes built alike, `what` naming the case.
+void ExpectSameStates(const RandomScene& sampled, const RandomScene& reference, const std::string& what) {
+    for (int i = 0; i < kNodes; ++i)
+        ExpectSameState(sampled.nodes[(size_t)i], reference.nodes[(size_t)i],
+                        what + " node " + std::to_string(i));
+}
+
 class NodeEvalEquivalence : public ::testing::Test {
 protected:
     void SetUp() override { mManager = VOxaSdkManager::Create(); }
@@ -268,9 +275,7 @@ TEST_F(NodeEvalEquivalence, SamplerLeavesTheNodesAsTheNodesWayDoes) {
                 VOxaNode::SetReferenceEvaluation(false);
             }
         }
-        for (int i = 0; i < kNodes; ++i)
-            ExpectSameState(sampled.nodes[(size_t)i], reference.nodes[(size_t)i],
-                            "seed " + std::to_string(seed) + " node " + std::to_string(i));
+        ExpectSameStates(sampled, reference, "seed " + std::to_string(seed));
     }
 }
 
@@ -330,9 +335,7 @@ TEST_F(NodeEvalEquivalence, SamplerLocalMatricesAreTheNodesOwn) {
                 }
             }
         }
-        for (int i = 0; i < kNodes; ++i)
-            ExpectSameState(sampled.nodes[(size_t)i], reference.nodes[(size_t)i],
-                            "seed " + std::to_string(seed) + " node " + std::to_string(i));
+        ExpectSameStates(sampled, reference, "seed " + std::to_string(seed));
     }
 }
 
@@ -357,9 +360,7 @@ TEST_F(NodeEvalEquivalence, SamplerTakesTheNodesWayWhereRecordsCannotStandIn) {
                            "inherit 3, node " + std::to_string(i));
         }
     }
-    for (int i = 0; i < kNodes; ++i)
-        ExpectSameState(sampled.nodes[(size_t)i], reference.nodes[(size_t)i],
-                        "inherit 3, node " + std::to_string(i));
+    ExpectSameStates(sampled, reference, "inherit 3,");
 
     RandomScene plain = Build(mManager, 8);
     VOxaMotionSampler sampler(plain.root);

@@ -1,10 +1,7 @@
 #ifndef OXA_TESTS_FORMATS_MOTION_ASF_ASF_TEST_SUPPORT_H
 #define OXA_TESTS_FORMATS_MOTION_ASF_ASF_TEST_SUPPORT_H
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
