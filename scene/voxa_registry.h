@@ -3,13 +3,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <type_traits>
-#include <vector>
-#include <cstdio>
-#include <cstdlib>
 #include <typeinfo>
+#include <vector>
 
 #include "objects/vindex.h"
 #include "objects/voxa_object.h"
@@ -25,11 +25,14 @@
 //
 // Entries mostly leave in runs of what joined together (the property handles of one node, the
 // nodes of one subtree), newest first. A removal therefore looks right after the previous
-// removal and among the newest entries before it turns to a pointer index; the index is made
-// only when an entry is not found there, kept up to date from then on, and dropped when holes
-// are squeezed out, so that a list torn down the usual way never pays for hashing. For scene objects (VOxaObject) the index follows appends
-// and removals as they come; a rename of any object (VOxaObject::GetRenameStamp) makes the next
-// lookup rebuild it.
+// removal and among the newest entries before it turns to a pointer index. That index is made
+// only when an entry is not found there; appends keep it up to date, removals leave their
+// entries in it (a found position is checked against the list), and it is dropped when holes
+// are squeezed out or its left-over entries outnumber the live ones. A list torn down the usual
+// way thus never pays for hashing, and one torn down in another order pays one lookup per run.
+//
+// For scene objects (VOxaObject) the name index follows appends and removals as they come; a
+// rename of any object (VOxaObject::GetRenameStamp) makes the next lookup rebuild it.
 template <typename T>
 class VOxaRegistry {
 public:
@@ -61,7 +64,8 @@ public:
         if constexpr (HasName<T>::value) {
             if (NamesCurrent()) RemoveName(item);
         }
-        if (mSlot.IsBuilt()) mSlot.Erase(item);
+        // The index keeps the entry; it is checked against the list when found.
+        if (mSlot.IsBuilt() && ++mStale > (size_t)mCount + kHolesKept) mSlot.Clear();
         mItems[slot] = nullptr;
         --mCount;
         ++mHoles;
@@ -314,9 +318,9 @@ private:
     // removal (the run that joined before the one leaving); only an entry found in none of
     // these makes the index.
     int Locate(const T* item) const {
-        if (mSlot.IsBuilt()) return mSlot.Find(item);
         const size_t size = mItems.size();
         if (mNext < size && mItems[mNext] == item) return (int)mNext;
+        if (mSlot.IsBuilt()) return Indexed(item);
         int slot = ScanBefore(item, size);
         if (slot < 0 && mNext > 0 && mNext < size) slot = ScanBefore(item, mNext - 1);
         if (slot >= 0 || size <= kScanned) return slot;
@@ -324,7 +328,14 @@ private:
         for (size_t i = 0; i < size; ++i) {
             if (mItems[i]) mSlot.Set(mItems[i], (int)i);
         }
-        return mSlot.Find(item);
+        mStale = 0;
+        return Indexed(item);
+    }
+    // The position the pointer index gives for `item`, when the list still holds it there (the
+    // index keeps the entries of removed objects, and their slots may hold others since).
+    int Indexed(const T* item) const {
+        const int slot = mSlot.Find(item);
+        return slot >= 0 && (size_t)slot < mItems.size() && mItems[(size_t)slot] == item ? slot : -1;
     }
     // The position of `item` among the kScanned entries before `end`, -1 when not there.
     int ScanBefore(const T* item, size_t end) const {
@@ -351,6 +362,7 @@ private:
     mutable std::vector<T*> mItems;  // null entries are holes
     mutable VPointerIndex mSlot;     // item -> position in mItems, when made
     mutable size_t mNext = 0;        // the slot after the last removal
+    mutable size_t mStale = 0;       // removals since the pointer index was made
     int mCount = 0;
     mutable int mHoles = 0;
     // The name index; valid while mNamesStamp is the current rename stamp.
