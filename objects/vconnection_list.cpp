@@ -40,14 +40,15 @@ void VConnectionList::Add(VPlug* plug) {
     }
 }
 
-bool VConnectionList::Remove(const VPlug* plug) {
+int VConnectionList::Take(const VPlug* plug) {
     int slot = Slot(plug);
-    if (slot < 0) return false;
+    if (slot < 0) return -1;
+    const int position = mTree.empty() ? slot : TreePrefix(slot) - 1;
     if (mIndex.IsBuilt()) mIndex.Erase(plug);
     --mLive;
     if (mLive == 0) {
         Clear();
-        return true;
+        return position;
     }
     if (slot == (int)mSlots.size() - 1) {
         // The last slot goes away entirely; trailing holes follow it.
@@ -58,14 +59,14 @@ bool VConnectionList::Remove(const VPlug* plug) {
             mTree.resize(mSlots.size() + 1);
             if (mLive == (int)mSlots.size()) mTree.clear();
         }
-        return true;
+        return position;
     }
     if (mTree.empty()) BuildTree();
     mSlots[slot] = nullptr;
     TreeAdd(slot, -1);
     int holes = (int)mSlots.size() - mLive;
     if (holes > kIndexThreshold && holes > mLive) Compact();
-    return true;
+    return position;
 }
 
 void VConnectionList::Clear() {

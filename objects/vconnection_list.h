@@ -25,7 +25,9 @@ public:
     // Appends `plug` (the caller has made sure it is absent).
     void Add(VPlug* plug);
     // Removes `plug`; false when it was absent.
-    bool Remove(const VPlug* plug);
+    bool Remove(const VPlug* plug) { return Take(plug) >= 0; }
+    // Removes `plug` and answers the position it had, -1 when it was absent.
+    int Take(const VPlug* plug);
     void Clear();
     // The live entries in order.
     std::vector<VPlug*> Snapshot() const;

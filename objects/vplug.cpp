@@ -1,5 +1,7 @@
 #include "objects/vplug.h"
 
+#include <algorithm>
+
 #include "objects/vobject.h"
 
 int VPlug::ClassId = -1;
@@ -17,16 +19,20 @@ void IVObject::Destroy() {
 VPlug::~VPlug() {
     // Most plugs (properties above all) go without a connection: no copies for them.
     if (mSrc.GetCount() == 0 && mDst.GetCount() == 0) return;
-    for (VPlug* src : mSrc.Snapshot()) {
-        src->mDst.Remove(this);
-        ++src->mStamp;
-        ++src->mRemovalStamp;
-    }
-    for (VPlug* dst : mDst.Snapshot()) {
-        dst->mSrc.Remove(this);
-        ++dst->mStamp;
-        ++dst->mRemovalStamp;
-    }
+    for (VPlug* src : mSrc.Snapshot())
+        src->TakeConnection(false, this);
+    for (VPlug* dst : mDst.Snapshot())
+        dst->TakeConnection(true, this);
+}
+
+bool VPlug::TakeConnection(bool srcSide, const VPlug* other) {
+    const int position = (srcSide ? mSrc : mDst).Take(other);
+    if (position < 0) return false;
+    ++mStamp;
+    ++mRemovalStamp;
+    for (const auto& view : mViews)
+        view->Removed(srcSide, other, position);
+    return true;
 }
 
 bool VPlug::Notify(int event, VPlug* other) {
@@ -57,13 +63,7 @@ bool VPlug::DisconnectSrc(VPlug* src) {
     Notify(ePlugDisconnectingSrc, src);
     src->Notify(ePlugDisconnectingDst, this);
     // A listener may have removed it already; the connection was there all the same.
-    if (mSrc.Remove(src)) {
-        src->mDst.Remove(this);
-        ++mStamp;
-        ++src->mStamp;
-        ++mRemovalStamp;
-        ++src->mRemovalStamp;
-    }
+    if (TakeConnection(true, src)) src->TakeConnection(false, this);
     Notify(ePlugDisconnectedSrc, src);
     src->Notify(ePlugDisconnectedDst, this);
     return true;
@@ -116,6 +116,28 @@ void VFilteredPlug::Refresh() const {
     }
     mStamp = mPlug->mStamp;
     mRemovalStamp = mPlug->mRemovalStamp;
+}
+
+void VFilteredPlug::Removed(bool srcSide, const VPlug* plug, int position) {
+    // Only a view that had seen every earlier removal can follow this one in place; any other
+    // filters everything again on its next access.
+    if (mRemovalStamp + 1 != mPlug->mRemovalStamp) return;
+    int& seen = srcSide ? mSrcSeen : mDstSeen;
+    std::vector<VPlug*>& accepted = srcSide ? mSrc : mDst;
+    if (position < seen) {
+        --seen;
+        // An accepted entry sits in the view at most as far in as in the plug's list; the
+        // entries that go first (the last child of a parent being emptied) are found at once.
+        for (int i = std::min(position, (int)accepted.size() - 1); i >= 0; --i) {
+            if (accepted[i] == plug) {
+                accepted.erase(accepted.begin() + i);
+                break;
+            }
+        }
+    }
+    mRemovalStamp = mPlug->mRemovalStamp;
+    // A view that was current stays current; one with appends to catch up on filters just them.
+    if (mStamp + 1 == mPlug->mStamp) mStamp = mPlug->mStamp;
 }
 
 int VFilteredPlug::GetSrcCount() const {

@@ -65,6 +65,9 @@ private:
     friend class VPlug;
     VFilteredPlug(const VPlug* plug, int classId) : mPlug(plug), mClassId(classId) {}
     void Refresh() const;
+    // Follows the removal of `plug`, which was at `position` among the plug's sources
+    // (`srcSide`) or destinations, without filtering the rest again.
+    void Removed(bool srcSide, const VPlug* plug, int position);
 
     const VPlug* mPlug;
     int mClassId;
@@ -151,6 +154,10 @@ protected:
 
 private:
     friend class VFilteredPlug;
+
+    // Takes `other` out of this plug's sources (`srcSide`) or destinations, moves the stamps and
+    // keeps the views in step; false when it was not there.
+    bool TakeConnection(bool srcSide, const VPlug* other);
 
     VObject* mOwner = nullptr;
     int mFlags = kPlugAcceptsSrc | kPlugIsSrc;

@@ -3,9 +3,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <type_traits>
+#include <typeinfo>
 #include <vector>
 
 #include "objects/vindex.h"
@@ -16,11 +19,20 @@
 // access follows that order.
 //
 // Lists of scene objects grow to hundreds of thousands of entries, so membership tests and
-// removals are constant-time (a pointer index), a removal leaves a hole that the next index
-// access squeezes out (tearing a list down is linear, not quadratic), and name lookups go
-// through an index of full names. For scene objects (VOxaObject) the index follows appends
-// and removals as they come; a rename of any object (VOxaObject::GetRenameStamp) makes the next
-// lookup rebuild it.
+// removals are constant-time, a removal leaves a hole that the next index access squeezes out
+// (tearing a list down is linear, not quadratic), and name lookups go through an index of full
+// names.
+//
+// Entries mostly leave in runs of what joined together (the property handles of one node, the
+// nodes of one subtree), newest first. A removal therefore looks right after the previous
+// removal and among the newest entries before it turns to a pointer index. That index is made
+// only when an entry is not found there; appends keep it up to date, removals leave their
+// entries in it (a found position is checked against the list), and it is dropped when holes
+// are squeezed out or its left-over entries outnumber the live ones. A list torn down the usual
+// way thus never pays for hashing, and one torn down in another order pays one lookup per run.
+//
+// For scene objects (VOxaObject) the name index follows appends and removals as they come; a
+// rename of any object (VOxaObject::GetRenameStamp) makes the next lookup rebuild it.
 template <typename T>
 class VOxaRegistry {
 public:
@@ -34,7 +46,7 @@ public:
     // Appends `item` (null is ignored). The caller makes sure it is not listed already.
     void Append(T* item) {
         if (!item) return;
-        mSlot.Set(item, (int)mItems.size());
+        if (mSlot.IsBuilt()) mSlot.Set(item, (int)mItems.size());
         mItems.push_back(item);
         ++mCount;
         if constexpr (HasName<T>::value) {
@@ -43,19 +55,26 @@ public:
     }
 
     // True when `item` is listed.
-    bool Contains(const T* item) const { return item && mSlot.Find(item) >= 0; }
+    bool Contains(const T* item) const { return item && Locate(item) >= 0; }
 
     // Takes `item` out; false when it is not listed.
     bool Remove(const T* item) {
-        int slot = item ? mSlot.Find(item) : -1;
+        int slot = item ? Locate(item) : -1;
         if (slot < 0) return false;
         if constexpr (HasName<T>::value) {
             if (NamesCurrent()) RemoveName(item);
         }
-        mSlot.Erase(item);
+        // The index keeps the entry; it is checked against the list when found.
+        if (mSlot.IsBuilt() && ++mStale > (size_t)mCount + kHolesKept) mSlot.Clear();
         mItems[slot] = nullptr;
         --mCount;
         ++mHoles;
+        mNext = (size_t)slot + 1;
+        // Holes at the end go at once: the newest entries stay last, where removals look first.
+        while (!mItems.empty() && !mItems.back()) {
+            mItems.pop_back();
+            --mHoles;
+        }
         // Holes go once they are half the list, so a list that objects keep joining and leaving
         // without being read (the user-property handles of nodes made and destroyed) stays within
         // twice its count instead of growing with every object it ever held.
@@ -75,9 +94,9 @@ public:
 
     // The position of `item` in list order, -1 when absent.
     int IndexOf(const T* item) const {
-        if (!Contains(item)) return -1;
+        if (!item) return -1;
         Compact();
-        return mSlot.Find(item);
+        return Locate(item);
     }
 
     // The first entry, the last entry (null when empty).
@@ -90,6 +109,7 @@ public:
         mSlot.Clear();
         mCount = 0;
         mHoles = 0;
+        mNext = 0;
         ClearNames();
         mNamesStamp = VOxaObject::GetRenameStamp();
     }
@@ -178,6 +198,9 @@ private:
         int32_t mMore;  // index into mMore, -1 when the name has one holder
     };
     static constexpr int kHolesKept = 32;
+    // How many entries a removal looks through, before the end and before the last removal,
+    // before it makes the pointer index.
+    static constexpr size_t kScanned = 512;
     static constexpr int32_t kEmpty = -1;
     static constexpr int32_t kRemoved = -2;
 
@@ -289,20 +312,57 @@ private:
         return found < 0 ? nullptr : &mEntries[mSlots[found].mEntry];
     }
 
+    // The position of `item` in mItems, -1 when it is not listed. Compares pointers only, so
+    // an object already deleted can be asked about. Without the pointer index it looks right
+    // after the last removal, among the newest entries and among those just before the last
+    // removal (the run that joined before the one leaving); only an entry found in none of
+    // these makes the index.
+    int Locate(const T* item) const {
+        const size_t size = mItems.size();
+        if (mNext < size && mItems[mNext] == item) return (int)mNext;
+        if (mSlot.IsBuilt()) return Indexed(item);
+        int slot = ScanBefore(item, size);
+        if (slot < 0 && mNext > 0 && mNext < size) slot = ScanBefore(item, mNext - 1);
+        if (slot >= 0 || size <= kScanned) return slot;
+        mSlot.Reserve((size_t)mCount);
+        for (size_t i = 0; i < size; ++i) {
+            if (mItems[i]) mSlot.Set(mItems[i], (int)i);
+        }
+        mStale = 0;
+        return Indexed(item);
+    }
+    // The position the pointer index gives for `item`, when the list still holds it there (the
+    // index keeps the entries of removed objects, and their slots may hold others since).
+    int Indexed(const T* item) const {
+        const int slot = mSlot.Find(item);
+        return slot >= 0 && (size_t)slot < mItems.size() && mItems[(size_t)slot] == item ? slot : -1;
+    }
+    // The position of `item` among the kScanned entries before `end`, -1 when not there.
+    int ScanBefore(const T* item, size_t end) const {
+        const size_t stop = end > kScanned ? end - kScanned : 0;
+        for (size_t i = end; i-- > stop;) {
+            if (mItems[i] == item) return (int)i;
+        }
+        return -1;
+    }
+
+    // Squeezes the holes out. The pointer index goes with them; the next entry a removal does
+    // not find among the newest makes it again.
     void Compact() const {
         if (mHoles == 0) return;
         size_t out = 0;
         for (size_t i = 0; i < mItems.size(); ++i) {
-            if (!mItems[i]) continue;
-            if (out != i) mSlot.Set(mItems[i], (int)out);
-            mItems[out++] = mItems[i];
+            if (mItems[i]) mItems[out++] = mItems[i];
         }
         mItems.resize(out);
         mHoles = 0;
+        mSlot.Clear();
     }
 
     mutable std::vector<T*> mItems;  // null entries are holes
-    mutable VPointerIndex mSlot;     // item -> position in mItems
+    mutable VPointerIndex mSlot;     // item -> position in mItems, when made
+    mutable size_t mNext = 0;        // the slot after the last removal
+    mutable size_t mStale = 0;       // removals since the pointer index was made
     int mCount = 0;
     mutable int mHoles = 0;
     // The name index; valid while mNamesStamp is the current rename stamp.

@@ -160,8 +160,10 @@ bool VOxaSdkManager::DestroyNode(VOxaNode* node, bool recursive) {
     }
 
     // Depth first without recursion (a chain of nodes may be as long as the node list): the
-    // subtree goes leaves first, each parent once it has no child left. `skipped` counts the
-    // children of a frame that could not be detached, so the walk never meets them again.
+    // subtree goes leaves first, each parent once it has no child left, and the children of a
+    // parent from the last one, so that every list a node leaves (its parent's children, the
+    // manager's registries) loses its newest entries first. `skipped` counts the last children
+    // of a frame that could not be detached, so the walk never meets them again.
     struct Frame {
         VOxaNode* node;
         int skipped;
@@ -171,8 +173,9 @@ bool VOxaSdkManager::DestroyNode(VOxaNode* node, bool recursive) {
     stack.push_back({node, 0});
     while (!stack.empty()) {
         Frame& top = stack.back();
-        if (top.node->GetChildCount() > top.skipped) {
-            VOxaNode* child = top.node->GetChild(top.skipped);
+        const int children = top.node->GetChildCount();
+        if (children > top.skipped) {
+            VOxaNode* child = top.node->GetChild(children - 1 - top.skipped);
             if (mNodes.Remove(child)) {
                 stack.push_back({child, 0});
                 continue;

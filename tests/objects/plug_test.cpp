@@ -270,31 +270,58 @@ TEST(objects_Plug, LongListsKeepConnectionOrder) {
 }
 
 TEST(objects_Plug, FilteredViewFollowsAppendsAndRemovals) {
-    // Half the sources pass the filter; the view is read after every change and compared with
-    // a filter applied to the plain source list.
+    // Half the peers pass the filter. They are connected on both sides of the hub, taken away
+    // one at a time or deleted, and both views are read after a random number of changes (so
+    // that a view catches up on appends, on removals, or on both at once), then compared with
+    // the filter applied to the plain lists.
     std::vector<std::unique_ptr<VObject>> objects;
     for (int i = 0; i < 200; ++i) {
         objects.emplace_back(i % 2 ? (VObject*)new Derived("d", nullptr) : new VObject());
     }
     VObject hub;
     VFilteredPlug* view = hub.GetFilteredPlug(GetClassFilter(Derived::ClassId));
-    std::mt19937 rng(3);
-    for (int round = 0; round < 600; ++round) {
-        VObject* o = objects[rng() % objects.size()].get();
-        if (hub.IsConnectedSrc(o)) {
-            hub.DisconnectSrc(o);
-        } else {
-            hub.ConnectSrc(o);
-        }
-        std::vector<VPlug*> expected;
+    auto expectView = [&](int round) {
+        std::vector<VPlug*> src, dst;
         for (int i = 0; i < hub.GetSrcCount(); ++i) {
-            if (hub.GetSrc(i)->IsA(Derived::ClassId)) expected.push_back(hub.GetSrc(i));
+            if (hub.GetSrc(i)->IsA(Derived::ClassId)) src.push_back(hub.GetSrc(i));
         }
-        ASSERT_EQ(view->GetSrcCount(), (int)expected.size()) << round;
-        for (size_t i = 0; i < expected.size(); ++i)
-            ASSERT_EQ(view->GetSrc((int)i), expected[i]) << round;
+        for (int i = 0; i < hub.GetDstCount(); ++i) {
+            if (hub.GetDst(i)->IsA(Derived::ClassId)) dst.push_back(hub.GetDst(i));
+        }
+        ASSERT_EQ(view->GetSrcCount(), (int)src.size()) << round;
+        ASSERT_EQ(view->GetDstCount(), (int)dst.size()) << round;
+        for (size_t i = 0; i < src.size(); ++i)
+            ASSERT_EQ(view->GetSrc((int)i), src[i]) << round;
+        for (size_t i = 0; i < dst.size(); ++i)
+            ASSERT_EQ(view->GetDst((int)i), dst[i]) << round;
+        ASSERT_EQ(view->GetSrc(-1), nullptr);
+        ASSERT_EQ(view->GetSrc((int)src.size()), nullptr);
+        ASSERT_EQ(view->GetDst((int)dst.size()), nullptr);
+    };
+    std::mt19937 rng(3);
+    for (int round = 0; round < 1500; ++round) {
+        const size_t k = rng() % objects.size();
+        VObject* o = objects[k].get();
+        const bool asDst = rng() % 3 == 0;
+        if (rng() % 40 == 0) {
+            // Deleted while connected: its peers drop it without events.
+            hub.ConnectSrc(o);
+            o->ConnectSrc(&hub);
+            const bool derived = o->IsA(Derived::ClassId);
+            objects[k].reset(derived ? (VObject*)new Derived("d", nullptr) : new VObject());
+        } else if (asDst ? o->IsConnectedSrc(&hub) : hub.IsConnectedSrc(o)) {
+            asDst ? o->DisconnectSrc(&hub) : hub.DisconnectSrc(o);
+        } else if (rng() % 4 == 0 && hub.GetSrcCount() > 0) {
+            // The last source goes, as when a parent is emptied from its end.
+            hub.DisconnectSrc(hub.GetSrc(hub.GetSrcCount() - 1));
+        } else {
+            asDst ? o->ConnectSrc(&hub) : hub.ConnectSrc(o);
+        }
+        if (rng() % 3 == 0) expectView(round);
     }
+    expectView(-1);
     hub.DisconnectAll();
+    expectView(-2);
 }
 
 TEST(objects_Plug, DisconnectAllSendsEveryRemoval) {

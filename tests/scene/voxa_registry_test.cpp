@@ -17,11 +17,13 @@ public:
 };
 
 // The registry against a plain vector under random appends, removals, renames and lookups:
-// order, index access, membership and the index-th holder of a name must agree throughout.
-TEST(scene_Registry, AgreesWithAPlainListUnderRandomEdits) {
+// order, index access, position, membership and the index-th holder of a name must agree
+// throughout. Run over a short list, where removals find entries among the newest, and a long
+// one, where they need the pointer index and compactions drop it again.
+void ExpectAgreementUnderRandomEdits(int poolSize) {
     std::mt19937 random(7);
     std::vector<std::unique_ptr<Item>> pool;
-    for (int i = 0; i < 400; ++i)
+    for (int i = 0; i < poolSize; ++i)
         pool.push_back(std::make_unique<Item>(("N" + std::to_string(i % 37)).c_str()));
     VOxaRegistry<Item> registry;
     std::vector<Item*> model;
@@ -38,7 +40,15 @@ TEST(scene_Registry, AgreesWithAPlainListUnderRandomEdits) {
                 }
                 break;
             case 2:
-                EXPECT_EQ(registry.Remove(item), listed(item));
+                if (random() % 2 && !model.empty()) {
+                    // The newest entries, as a subtree or a node's handles leave.
+                    for (int k = (int)(random() % 8); k >= 0 && !model.empty(); --k) {
+                        ASSERT_TRUE(registry.Remove(model.back()));
+                        model.pop_back();
+                    }
+                    break;
+                }
+                ASSERT_EQ(registry.Remove(item), listed(item));
                 model.erase(std::remove(model.begin(), model.end(), item), model.end());
                 break;
             case 3:
@@ -70,8 +80,17 @@ TEST(scene_Registry, AgreesWithAPlainListUnderRandomEdits) {
             EXPECT_EQ(registry.Get((int)model.size()), nullptr);
             EXPECT_EQ(registry.Get(-1), nullptr);
         }
-        EXPECT_EQ(registry.Contains(item), listed(item));
+        ASSERT_EQ(registry.Contains(item), listed(item)) << "step " << step;
+        if (step % 13 == 0) {
+            auto at = std::find(model.begin(), model.end(), item);
+            ASSERT_EQ(registry.IndexOf(item), at == model.end() ? -1 : (int)(at - model.begin()));
+        }
     }
+}
+
+TEST(scene_Registry, AgreesWithAPlainListUnderRandomEdits) {
+    ExpectAgreementUnderRandomEdits(400);
+    ExpectAgreementUnderRandomEdits(3000);
 }
 
 // Tearing a long list down from the front, and building it again, keeps lookups right (the
