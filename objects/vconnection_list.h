@@ -24,8 +24,6 @@ public:
     bool Contains(const VPlug* plug) const { return Slot(plug) >= 0; }
     // Appends `plug` (the caller has made sure it is absent).
     void Add(VPlug* plug);
-    // Removes `plug`; false when it was absent.
-    bool Remove(const VPlug* plug) { return Take(plug) >= 0; }
     // Removes `plug` and answers the position it had, -1 when it was absent.
     int Take(const VPlug* plug);
     void Clear();

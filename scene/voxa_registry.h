@@ -3,12 +3,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <type_traits>
-#include <typeinfo>
 #include <vector>
 
 #include "objects/vindex.h"
