@@ -256,6 +256,8 @@ TEST(objects_Plug, LongListsKeepConnectionOrder) {
         int probe = (int)(rng() % expected.size());
         ASSERT_EQ(hub.GetSrc(probe), expected[probe]) << "round " << round;
         ASSERT_EQ(hub.FindSrc(expected[probe]), probe);
+        ASSERT_EQ(hub.GetSrc(-1), nullptr);
+        ASSERT_EQ(hub.GetSrc(hub.GetSrcCount()), nullptr);
     }
     for (size_t i = 0; i < expected.size(); ++i)
         ASSERT_EQ(hub.GetSrc((int)i), expected[i]);
