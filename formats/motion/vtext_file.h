@@ -131,6 +131,8 @@ public:
     bool WriteChar(char c);
     bool WriteInt(long long value);
     bool WriteG(double value, int precision = 6);
+    // `count` values as WriteG writes them at its default precision, each followed by `separator`.
+    bool WriteGs(const double* values, int count, char separator);
     bool WriteFixed(double value, int decimals);
     // False once any write failed since `Open`.
     bool WriteFailed() const { return mWriteFailed; }

@@ -403,11 +403,7 @@ bool Indent(VTextFile& file, int level) {
 }  // namespace
 
 bool VOxaFileBiovision::WriteNumbers(const double* values, int count) {
-    for (int k = 0; k < count; ++k) {
-        WriteG(values[k]);
-        WriteChar(' ');
-    }
-    return !WriteFailed();
+    return WriteGs(values, count, ' ');
 }
 
 bool VOxaFileBiovision::WriteOffset(const double offset[3], int level) {

@@ -372,6 +372,28 @@ TEST(text_file, WritesAreByteIdenticalToPrintfAndAtomic) {
     file.WriteText("new");
     file.Discard();
     EXPECT_EQ(ReadFile(path), want);
+
+    // Runs of numbers with their separators: across buffer flushes, and longer than one buffer.
+    std::string runs;
+    std::vector<double> many(3000);
+    for (size_t i = 0; i < many.size(); ++i)
+        many[i] = values[i % 9] * (double)(i + 1);
+    ASSERT_TRUE(file.Open(path.c_str(), "w"));
+    for (int pass = 0; pass < 2000; ++pass) {
+        file.WriteGs(values, 9, pass % 2 ? '\t' : ' ');
+        for (double v : values) {
+            std::snprintf(expected, sizeof expected, "%g%c", v, pass % 2 ? '\t' : ' ');
+            runs += expected;
+        }
+    }
+    file.WriteGs(values, 0, ' ');
+    file.WriteGs(many.data(), (int)many.size(), ',');
+    for (double v : many) {
+        std::snprintf(expected, sizeof expected, "%g,", v);
+        runs += expected;
+    }
+    ASSERT_TRUE(file.Close());
+    EXPECT_EQ(ReadFile(path), runs);
 }
 
 TEST(number_text, ParsesLikeScanf) {
