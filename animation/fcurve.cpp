@@ -116,7 +116,7 @@ void VFCurve::CallbackRegister(VFCurveCallback callback, void* data) {
 void VFCurve::CallbackUnregister(VFCurveCallback callback, void* data) {
     for (size_t i = mListeners.size(); i-- > 0;) {
         if (mListeners[i].mCallback == callback && mListeners[i].mData == data) {
-            mListeners.erase(mListeners.begin() + (std::ptrdiff_t)i);
+            mListeners.erase(i);
             if ((int)i <= mDeliveryIndex) --mDeliveryIndex;
             return;
         }

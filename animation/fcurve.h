@@ -1,6 +1,7 @@
 #ifndef OXA_ANIMATION_FCURVE_H
 #define OXA_ANIMATION_FCURVE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -501,7 +502,36 @@ private:
         VFCurveCallback mCallback;
         void* mData;
     };
-    std::vector<Listener> mListeners;
+    // The listeners in registration order. A curve nearly always has one or two (the property it
+    // drives, a reference to it): those stay in the curve, more go to the heap.
+    class ListenerList {
+    public:
+        size_t size() const { return mCount; }
+        Listener& operator[](size_t i) { return i < kInline ? mInline[i] : mMore[i - kInline]; }
+        void push_back(const Listener& listener) {
+            if (mCount < kInline)
+                mInline[mCount] = listener;
+            else
+                mMore.push_back(listener);
+            ++mCount;
+        }
+        void erase(size_t i) {
+            for (; i + 1 < mCount; ++i)
+                (*this)[i] = (*this)[i + 1];
+            if (--mCount >= kInline) mMore.pop_back();
+        }
+        void clear() {
+            mCount = 0;
+            mMore.clear();
+        }
+
+    private:
+        static constexpr size_t kInline = 2;
+        Listener mInline[kInline] = {};
+        std::vector<Listener> mMore;
+        size_t mCount = 0;
+    };
+    ListenerList mListeners;
     int mDeliveryIndex;  // the listener being called, -1 outside a delivery
 };
 

@@ -508,7 +508,7 @@ void VOxaTakeNodeContainer::AddChannelLink(VProperty* property, int component, V
     if (!property || !curve) return;
     // A node links its transform and visibility curves (ten) at once.
     if (mChannelLinks.capacity() == 0) mChannelLinks.reserve(16);
-    VOxaChannelLink* link = new VOxaChannelLink{property, component, curve, this};
+    VOxaChannelLink* link = NewChannelLink(property, component, curve);
     mChannelLinks.push_back(link);
     curve->CallbackRegister(&VOxaTakeNodeContainer::OnChannelCurveEvent, link);
 }
@@ -521,7 +521,7 @@ void VOxaTakeNodeContainer::RemoveChannelLink(VOxaChannelLink*& link) {
         if (mChannelLinks[i] != link) continue;
         if (link->mCurve) link->mCurve->CallbackUnregister(&VOxaTakeNodeContainer::OnChannelCurveEvent, link);
         mChannelLinks.erase(mChannelLinks.begin() + (std::ptrdiff_t)i);
-        delete link;
+        FreeChannelLink(link);
         link = nullptr;
         return;
     }
@@ -532,8 +532,31 @@ void VOxaTakeNodeContainer::RemoveAllChannelLinks() {
     links.swap(mChannelLinks);
     for (VOxaChannelLink* link : links) {
         if (link->mCurve) link->mCurve->CallbackUnregister(&VOxaTakeNodeContainer::OnChannelCurveEvent, link);
-        delete link;
+        FreeChannelLink(link);
     }
+}
+
+VOxaChannelLink* VOxaTakeNodeContainer::NewChannelLink(VProperty* property, int component, VFCurve* curve) {
+    for (int i = 0; i < kLocalLinks; ++i) {
+        if (mLocalLinksUsed & (1u << i)) continue;
+        mLocalLinksUsed |= 1u << i;
+        mLocalLinks[i] = VOxaChannelLink{property, component, curve, this};
+        return &mLocalLinks[i];
+    }
+    return new VOxaChannelLink{property, component, curve, this};
+}
+
+void VOxaTakeNodeContainer::FreeChannelLink(VOxaChannelLink* link) {
+    // Compared as addresses: only a local slot lies inside the container's array.
+    const auto at = reinterpret_cast<std::uintptr_t>(link);
+    const auto begin = reinterpret_cast<std::uintptr_t>(mLocalLinks);
+    if (at >= begin && at < begin + sizeof mLocalLinks) {
+        const auto slot = (int)((at - begin) / sizeof(VOxaChannelLink));
+        mLocalLinksUsed &= ~(1u << slot);
+        mLocalLinks[slot] = VOxaChannelLink{};
+        return;
+    }
+    delete link;
 }
 
 VOxaChannelLink* VOxaTakeNodeContainer::GetChannelLink(int index) const {

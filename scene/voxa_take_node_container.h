@@ -1,6 +1,7 @@
 #ifndef OXA_SCENE_VOXA_TAKE_NODE_CONTAINER_H
 #define OXA_SCENE_VOXA_TAKE_NODE_CONTAINER_H
 
+#include <cstdint>
 #include <vector>
 
 #include "base/verror.h"
@@ -145,9 +146,16 @@ private:
     // Writes `value` into the linked component of the link's property.
     static void WriteLinkedProperty(const VOxaChannelLink* link, double value);
     void SetTakeError(const char* text) const;
+    VOxaChannelLink* NewChannelLink(VProperty* property, int component, VFCurve* curve);
+    void FreeChannelLink(VOxaChannelLink* link);
 
     std::vector<VOxaTakeNode*> mTakeNodes;
     std::vector<VOxaChannelLink*> mChannelLinks;
+    // The first links live here, not on the heap: a node links its ten transform and visibility
+    // curves as it is made. A set bit of the mask marks a slot in use.
+    static constexpr int kLocalLinks = 12;
+    VOxaChannelLink mLocalLinks[kLocalLinks] = {};
+    uint32_t mLocalLinksUsed = 0;
     int mCurrentTakeNode = -1;
     VError* mError;
 };

@@ -339,13 +339,37 @@ TEST(FCurve, ListenersThatLeaveDuringDeliveryHideNoOther) {
             }
         }
     };
-    Link links[3];
+    Link links[5];
     VFCurve* curve = VFCurve::Create();
     for (Link& link : links)
         curve->CallbackRegister(&Link::Callback, &link);
     delete curve;
     for (const Link& link : links)
         EXPECT_EQ(link.destroyed, 1);
+}
+
+TEST(FCurve, ListenersKeepTheirOrderWhenOthersLeave) {
+    static std::vector<int> heard;
+    auto listen = [](VFCurve*, VFCurveEvent*, void* data) { heard.push_back(*static_cast<int*>(data)); };
+    int ids[6] = {0, 1, 2, 3, 4, 5};
+    VFCurve curve;
+    for (int& id : ids)
+        curve.CallbackRegister(listen, &id);
+    // Leaving: the first, one from the middle, the last.
+    curve.CallbackUnregister(listen, &ids[0]);
+    curve.CallbackUnregister(listen, &ids[3]);
+    curve.CallbackUnregister(listen, &ids[5]);
+    curve.CallbackUnregister(listen, &ids[5]);  // no longer there: nothing changes
+    curve.SetDefaultValue(1.0f);
+    EXPECT_EQ(heard, (std::vector<int>{1, 2, 4}));
+    heard.clear();
+    curve.CallbackRegister(listen, &ids[0]);
+    curve.CallbackUnregister(listen, &ids[1]);
+    curve.CallbackUnregister(listen, &ids[2]);
+    curve.SetDefaultValue(2.0f);
+    EXPECT_EQ(heard, (std::vector<int>{4, 0}));
+    curve.CallbackUnregister(listen, &ids[4]);
+    curve.CallbackUnregister(listen, &ids[0]);
 }
 
 TEST(FCurve, CountAllAndSettings) {

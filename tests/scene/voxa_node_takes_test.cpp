@@ -95,8 +95,26 @@ TEST_F(scene_NodeTakes, LinksOnlyOnTheDefaultTake) {
         VOxaTakeNode other("dEfAuLt");
         node->CreateTakeNodeChannels(&other);
         EXPECT_EQ(node->GetChannelLinkCount(), links + 10) << "Default in any case is linked";
+        // Every link writes its own property component, the first ones as the later ones.
+        VgeTVector v;
+        other.GetScaleZ()->SetDefaultValue(3.0f);
+        EXPECT_EQ(node->GetLclScaling(v)[2], 3.0);
+        node->GetDefaultTakeNode()->GetTranslationY()->SetDefaultValue(4.0f);
+        EXPECT_EQ(node->GetLclTranslation(v)[1], 4.0);
     }
     EXPECT_EQ(node->GetChannelLinkCount(), links) << "links go with their curves";
+    {
+        // Links made after others went still write their properties.
+        VOxaTakeNode again("Default");
+        node->CreateTakeNodeChannels(&again);
+        EXPECT_EQ(node->GetChannelLinkCount(), links + 10);
+        VgeTVector v;
+        again.GetVisibility()->SetDefaultValue(0.0f);
+        EXPECT_EQ(node->GetVisibilityValue(), 0.0);
+        node->GetDefaultTakeNode()->GetEulerRotationX()->SetDefaultValue(5.0f);
+        EXPECT_EQ(node->GetLclRotation(v)[0], 5.0);
+    }
+    EXPECT_EQ(node->GetChannelLinkCount(), links);
 }
 
 TEST_F(scene_NodeTakes, AnimationIntervalCoversTheSubtree) {
