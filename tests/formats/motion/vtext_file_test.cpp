@@ -38,8 +38,9 @@ std::string ReadFile(const std::string& path) {
 
 class TextFile : public VTextFile {
 public:
-    explicit TextFile(const char* separators = " \t\r\n", const char* comments = "#")
-        : VTextFile("TXT", separators, comments, true, true) {}
+    explicit TextFile(const char* separators = " \t\r\n", const char* comments = "#",
+                      bool caseSensitiveInf = true)
+        : VTextFile("TXT", separators, comments, caseSensitiveInf, true) {}
 };
 
 std::string gLastMessage;
@@ -180,6 +181,18 @@ TEST(text_file, NumbersScaleAndInfinityOnlyAsLastToken) {
     EXPECT_STREQ(asf.GetCursor(), "3");
     EXPECT_FALSE(asf.ReadDoublePair(pair));  // the second value is missing: nothing moves
     EXPECT_STREQ(asf.GetCursor(), "3");
+
+    // Without case-sensitive infinities any case reads, still only as the last token.
+    WriteFile(path, "-INF\nInF\nInf 3\n");
+    TextFile anyCase(" \t\r\n", "#", false);
+    ASSERT_TRUE(anyCase.Open(path.c_str(), "r"));
+    ASSERT_TRUE(anyCase.ReadDouble(d));
+    EXPECT_EQ(d, -HUGE_VAL);
+    ASSERT_TRUE(anyCase.ReadNextLine());
+    ASSERT_TRUE(anyCase.ReadDouble(d));
+    EXPECT_EQ(d, HUGE_VAL);
+    ASSERT_TRUE(anyCase.ReadNextLine());
+    EXPECT_FALSE(anyCase.ReadDouble(d));
 }
 
 TEST(text_file, TokensStopAtDelimitersAndLength) {
