@@ -78,7 +78,7 @@ void VFCurveNode::InitFields() {
 VFCurveNode::VFCurveNode(const char* name, const char* userName, const VDataType* dataType, int layerType,
                          int layerID) {
     InitFields();
-    mInfo = new VFCurveNodeInfo;
+    mInfo = &mOwnInfo;
     mInfo->mName = name ? name : "";
     mInfo->mUserName = userName ? userName : "";
     mInfo->mDataType = dataType;
@@ -89,7 +89,7 @@ VFCurveNode::VFCurveNode(const char* name, const char* userName, const VDataType
 VFCurveNode::VFCurveNode(VFCurveNode* templateNode) {
     InitFields();
     if (templateNode) {
-        mInfo = templateNode->mInfo;
+        mInfo = templateNode->ShareInfo();
         ++mInfo->mRefCount;
         mTemplate = templateNode;
         SetLayerType(templateNode->mLayerType, nullptr);
@@ -101,7 +101,7 @@ VFCurveNode::VFCurveNode(VFCurveNode* templateNode) {
             mCandidateTotalValue[i] = templateNode->mCandidateTotalValue[i];
         mCandidateTotalTime = templateNode->mCandidateTotalTime;
     } else {
-        mInfo = new VFCurveNodeInfo;
+        mInfo = &mOwnInfo;
     }
     mLayerID = 0;
 }
@@ -152,8 +152,17 @@ VFCurveNode* VFCurveNode::CreateForDataType(const VDataType* dataType, const cha
 }
 
 void VFCurveNode::ReleaseInfo() {
-    if (mInfo && --mInfo->mRefCount <= 0) delete mInfo;
+    if (mInfo != &mOwnInfo && mInfo && --mInfo->mRefCount <= 0) delete mInfo;
     mInfo = nullptr;
+}
+
+VFCurveNodeInfo* VFCurveNode::ShareInfo() {
+    if (mInfo == &mOwnInfo) {
+        VFCurveNodeInfo* shared = new VFCurveNodeInfo(mOwnInfo);
+        shared->mRefCount = 1;
+        mInfo = shared;
+    }
+    return mInfo;
 }
 
 VFCurveNode::~VFCurveNode() {
@@ -623,9 +632,10 @@ void VFCurveNode::SetTemplate(VFCurveNode* templateNode, bool recursive) {
     if (!templateNode || templateNode == this) return;
     if (templateNode != mTemplate) {
         if (templateNode->mInfo != mInfo) {
-            ++templateNode->mInfo->mRefCount;
+            VFCurveNodeInfo* shared = templateNode->ShareInfo();
+            ++shared->mRefCount;
             ReleaseInfo();
-            mInfo = templateNode->mInfo;
+            mInfo = shared;
         }
         mTemplate = templateNode;
     }

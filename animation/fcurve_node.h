@@ -514,11 +514,16 @@ private:
 
     void InitFields();
     void ReleaseInfo();
+    // The info to share with another node: an info held in this node moves to the heap first, so
+    // that it outlives this node for the others.
+    VFCurveNodeInfo* ShareInfo();
     VFCurveNode* CopyNode(bool fromTemplate, bool withCurves, bool withEmptyCurves, int layerID) const;
     void CopyLayerChainTo(VFCurveNode* target, bool withCurves) const;
 
     bool mQuaternionInterpolation = false;
     VFCurveNodeInfo* mInfo = nullptr;
+    // A node's own info until another node shares it (most never are): no allocation of its own.
+    VFCurveNodeInfo mOwnInfo;
     unsigned int mFlags = 0x60;
     int mReferenceCount = 0;
     VArrayTemplate<VFCurveNode*> mNodes{16};

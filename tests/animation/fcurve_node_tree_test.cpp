@@ -179,8 +179,12 @@ TEST(FCurveNodeTree, PathLookup) {
 
 TEST(FCurveNodeTree, NameBlocksAreShared) {
     VFCurveNode* base = Vector3Node("T", "Lcl Translation", 1);
+    base->SetUserName("Before");
     VFCurveNode* copy = base->Copy(true, false, true);
     EXPECT_EQ(copy->GetInfo(), base->GetInfo());
+    // What the node held before it was shared is what both see.
+    EXPECT_STREQ(copy->GetUserName(), "Before");
+    EXPECT_STREQ(copy->GetDataTypeName(), "Lcl Translation");
     EXPECT_EQ(copy->GetTemplate(), base);
     EXPECT_EQ(base->GetInfo()->mRefCount, 2);
     base->SetUserName("Moved");
