@@ -204,6 +204,31 @@ TEST(FCurveNodeTree, NameBlocksAreShared) {
     EXPECT_STREQ(other.Get(0)->GetName(), "X");
 }
 
+TEST(FCurveNodeTree, ReferencesFollowTheTreeAndEndEvenInALoop) {
+    VFCurveNode* a = Vector3Node("T", "Lcl Translation", 1);
+    VFCurveNode* b = Vector3Node("T", "Lcl Translation", 1);
+    VFCurveNode* c = Vector3Node("T", "Lcl Translation", 1);
+    a->SetReference(b);
+    b->SetReference(c);
+    EXPECT_EQ(a->GetReference(), b);
+    EXPECT_EQ(a->Get(1)->GetReference(), b->Get(1));
+    EXPECT_EQ(a->GetReferenceRoot(), c);
+    EXPECT_EQ(a->Get(2)->GetReferenceRoot(), c->Get(2));
+    a->SetReference(a, false);  // itself: no reference
+    EXPECT_EQ(a->GetReference(), nullptr);
+    EXPECT_EQ(a->Get(0)->GetReference(), b->Get(0));  // the children keep theirs
+    // A loop ends the walk instead of hanging it, at a node of the loop.
+    c->SetReference(a);
+    a->SetReference(b);
+    const VFCurveNode* root = a->GetReferenceRoot();
+    EXPECT_TRUE(root == a || root == b || root == c);
+    for (VFCurveNode* n : {a, b, c})
+        n->SetReference(nullptr, false);
+    delete a;
+    delete b;
+    delete c;
+}
+
 TEST(FCurveNodeTree, LayerTypeAddsAndRemovesW) {
     VFCurveNode* node = Vector3Node("R", "Lcl Rotation", 2);
     node->SetLayerType(eFCURVENODE_LAYER_QUATERNION);
@@ -334,6 +359,10 @@ TEST(FCurveNodeTree, CurveReplacementAndCounts) {
     EXPECT_EQ(node.FCurveReplace(LinearCurve({{0, 1}, {1, 1}, {2, 1}})), nullptr);
     EXPECT_EQ(node.KeyGetCount(), 3);
     EXPECT_TRUE(node.IsAnimated(false));
+    // A curve without keys is no animation.
+    VFCurveNode still("S", "S", nullptr, 0, 0);
+    still.FCurveSet(VFCurve::Create());
+    EXPECT_FALSE(still.IsAnimated(false));
 
     EXPECT_FALSE(VFCurveNode("Empty", "", nullptr, 0, 0).SetPreExtrapolation(2));
     node.LockAccess();
