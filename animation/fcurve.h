@@ -267,6 +267,12 @@ public:
     // keys (a pass over many curves at each time would wait on memory for them). Needs at least
     // two keys.
     float EvaluateInside(VTime time, int* lastIndex = nullptr) const;
+    // Evaluate at each of `count` ascending times (in ticks) one after another, the values into
+    // out[0], out[stride], ...: the values and the search position Evaluate gives, with the walk
+    // from key to key kept in hand between the times, for a caller that samples a curve at many
+    // frames in a row.
+    void EvaluateAscending(const int64_t* times, int count, float* out, size_t stride,
+                           int* lastIndex = nullptr) const;
 
     // Slopes on each side of key `index`.
     float KeyGetLeftDerivative(int index) const;

@@ -370,6 +370,56 @@ float VFCurve::EvaluateInside(VTime time, int* lastIndex) const {
     return LocatedValue(k, fraction);
 }
 
+void VFCurve::EvaluateAscending(const int64_t* times, int count, float* out, size_t stride,
+                                int* lastIndex) const {
+    int* hint = lastIndex ? lastIndex : &mLastIndex;
+    const int n = mKeyCount;
+    if (n < 2) {
+        for (int k = 0; k < count; ++k)
+            out[(size_t)k * stride] = Evaluate(VTime(times[k]), hint);
+        return;
+    }
+    const int64_t first = KeyGetPtr(0)->mTime.Get();
+    const int64_t last = KeyGetPtr(n - 1)->mTime.Get();
+    // EvaluateInside's step from the hinted key to the next, with the key at the search position
+    // (null when that position is not a segment's start) carried from one time to the next.
+    int s = *hint;
+    const Key* ks = s >= 0 && s < n - 1 ? KeyGetPtr(s) : nullptr;
+    for (int k = 0; k < count; ++k) {
+        const int64_t t = times[k];
+        float* value = out + (size_t)k * stride;
+        if (ks && t >= first && t <= last) {
+            const int64_t ts = ks->mTime.Get();
+            if (t == ts) {
+                *value = ks->mValue;
+                continue;
+            }
+            if (t > ts) {
+                const Key* kj = (s + 1) % eKeysPerBlock != 0 ? ks + 1 : KeyGetPtr(s + 1);
+                const int64_t tj = kj->mTime.Get();
+                if (t <= tj) {
+                    if (s + 1 + kPrefetchAhead < n) __builtin_prefetch(KeyGetPtr(s + 1 + kPrefetchAhead));
+                    if (t == tj) {
+                        *value = kj->mValue;
+                    } else {
+                        const double span = TickDelta(tj, ts);
+                        const double fraction = span > 0.0 ? TickDelta(t, ts) / span : 0.0;
+                        *value = fraction == 0.0 ? ks->mValue : EvaluateSegment(s, fraction);
+                    }
+                    ++s;
+                    ks = s < n - 1 ? kj : nullptr;
+                    continue;
+                }
+            }
+        }
+        *hint = s;
+        *value = Evaluate(VTime(t), hint);
+        s = *hint;
+        ks = s >= 0 && s < n - 1 ? KeyGetPtr(s) : nullptr;
+    }
+    *hint = s;
+}
+
 float VFCurve::LocatedValue(int k, double fraction) const {
     const int n = mKeyCount;
     // Sampling walks forward through the keys: the keys a few steps ahead are fetched early, so

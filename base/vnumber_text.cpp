@@ -177,6 +177,10 @@ int FormatGFast(char* out, double value, int precision) {
     std::memcpy(&bits, &magnitude, sizeof bits);
     const int binaryExponent = (int)(bits >> 52) - 1023;
     int exponent = (binaryExponent * 78913) >> 18;
+    // The estimate is one low for some values: a comparison with the exact power corrects it
+    // where the table reaches, so that the scaling below is right at the first try and its
+    // branches are predictable.
+    if (exponent >= -1 && exponent < 22) exponent += magnitude >= kPow10[exponent + 1];
     const double low = kPow10[precision - 1];
     const double high = kPow10[precision];
     double scaled = 0.0;
@@ -197,7 +201,7 @@ int FormatGFast(char* out, double value, int precision) {
     // The rounding must not depend on the scaling error.
     const double margin = scaled * 4.5e-16;
     if (std::fabs(fraction - 0.5) <= margin) return 0;
-    if (fraction > 0.5) ++digits;
+    digits += fraction > 0.5;  // without a branch: the rounding direction is a coin toss
     if ((double)digits >= high) {
         // 9.999995 rounds up to 10.0000: one digit more before the point.
         digits /= 10;
@@ -218,7 +222,8 @@ int FormatGFast(char* out, double value, int precision) {
         --count;
 
     char* p = out;
-    if (negative) *p++ = '-';
+    *p = '-';  // kept when negative, written over otherwise
+    p += negative;
     if (exponent < -4 || exponent >= precision) {
         p[0] = text[0];
         p[1] = '.';

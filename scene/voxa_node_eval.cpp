@@ -219,6 +219,20 @@ void ComposeGlobal(const VOxaTransformSettings& settings, bool rotationActive, c
     VgeMatrixSetTranslation(m, tg[0], tg[1], tg[2]);
 }
 
+void ComposeGlobalTranslation(const VOxaTransformSettings& settings, const double* t,
+                              const ParentParts* parent, double* tg, double m[4][4]) {
+    // The same operations as ComposeGlobal's, in the same order, so that the values agree to the
+    // bit: the pivot translation of a node without pivots is zero, to which T is added.
+    double p[3] = {0.0, 0.0, 0.0};
+    VgeVector3Add(p, p, t);
+    if (parent)
+        VgeMatrixMultPoint(tg, parent->mMatrix, p);
+    else
+        VgeVector3Copy(tg, p);
+    const int inherit = settings.mInheritType;
+    if (inherit >= 0 && inherit <= 2) VgeMatrixSetTranslation(m, tg[0], tg[1], tg[2]);
+}
+
 }  // namespace voxa_node_eval
 
 using namespace voxa_node_eval;

@@ -41,6 +41,12 @@ void ComposeGlobal(const VOxaTransformSettings& settings, bool rotationActive, c
                    const double* r, const double* s, const double (*xyz)[4], const ParentParts* parent,
                    double* tg, double rg[4][4], double sg[4][4], double m[4][4]);
 
+// What ComposeGlobal writes that depends on the local translation alone: tg and the translation
+// row of m. Valid for a node without offsets or pivots (mPivotFlags of 0) whose rg, sg and the
+// rest of m are those ComposeGlobal gave for the same rotation, scaling and parent parts.
+void ComposeGlobalTranslation(const VOxaTransformSettings& settings, const double* t,
+                              const ParentParts* parent, double* tg, double m[4][4]);
+
 }  // namespace voxa_node_eval
 
 #endif  // OXA_SCENE_VOXA_NODE_EVAL_INTERNAL_H

@@ -331,10 +331,12 @@ private:
     int64_t mPrevious = 0;  // the time of the previous frame, and the step to it
     int64_t mStep = 0;
     bool mHasPrevious = false;
-    unsigned mFrame = 0;        // counts the evaluated frames: a record's global parts are current
-                                // when its stamp equals it
-    bool mRecordFrame = false;  // the last Evaluate filled the records
-    VTime mTime;                // of the last Evaluate
+    unsigned mFrame = 0;         // counts the evaluated frames: a record's global parts are current
+                                 // when its stamp equals it
+    bool mRecordFrame = false;   // the last Evaluate filled the records
+    double mRootParts[35] = {};  // the root record's global rotation, scaling and local scaling
+    bool mRootPartsSeen = false;
+    VTime mTime;  // of the last Evaluate
 };
 
 #endif  // OXA_FORMATS_MOTION_VOXA_MOTION_BASE_H

@@ -47,6 +47,13 @@ struct VOxaMotionSampler::Record {
     double mTRS[9] = {};      // the local translation, rotation (degrees) and scaling after limits
     double mGlobalTranslation[3] = {};
     double mXYZAngles[3] = {};  // the angles mXYZ was built from
+    // The global rotation and scaling (and the matrix but for its translation) depend on the local
+    // rotation and scaling and on the parent's: while none of them changes, a frame recomputes
+    // the translation alone. mPartsVersion changes whenever this record's may have changed.
+    bool mComposed = false;      // mComposedRS and mParentVersion are those of the last ComposeGlobal
+    double mComposedRS[6] = {};  // the local rotation and scaling it was given
+    uint64_t mParentVersion = 0;
+    uint64_t mPartsVersion = 0;
     VgeAMatrix mGlobalMatrix;
     VgeAMatrix mGlobalRotation;
     VgeAMatrix mGlobalScaling;
@@ -166,8 +173,10 @@ void VOxaMotionSampler::Evaluate(VTime time) {
     if (mRecordFrame && !records) {
         // From here on the nodes hold the global parts: those the records computed go to them.
         StoreRecordGlobals();
-        for (Record& record : mRecords)
+        for (Record& record : mRecords) {
             record.mStamp = 0;
+            record.mComposed = false;
+        }
     }
     mRecordFrame = records;
     if (mRecordFrame)
@@ -224,8 +233,8 @@ const float* VOxaMotionSampler::BlockValues(VTime time) {
     mBlock.resize(slots * kBlockFrames);
     for (size_t j = 0; j < slots; ++j) {
         Slot& slot = mSlots[j];
-        for (size_t k = 0; k < mBlockTimes.size(); ++k)
-            mBlock[k * slots + j] = SlotValue(slot, VTime(mBlockTimes[k]));
+        slot.mCurve->EvaluateAscending(mBlockTimes.data(), (int)mBlockTimes.size(), &mBlock[j], slots,
+                                       &slot.mHint);
     }
     return Block(0);
 }
@@ -252,6 +261,17 @@ void VOxaMotionSampler::EvaluateRecords(VTime time) {
     Record& root = mRecords[0];
     root.LoadGlobals(mRoot->GetStampedTransform());
     root.mStamp = mFrame;
+    // The root's parts that its children's rotation and scaling depend on: a change shows as a
+    // new version.
+    double parts[35];
+    std::memcpy(parts, root.mGlobalRotation.mData, 16 * sizeof(double));
+    std::memcpy(parts + 16, root.mGlobalScaling.mData, 16 * sizeof(double));
+    std::memcpy(parts + 32, root.mTRS + 6, 3 * sizeof(double));
+    if (!mRootPartsSeen || std::memcmp(parts, mRootParts, sizeof parts) != 0) {
+        std::memcpy(mRootParts, parts, sizeof parts);
+        mRootPartsSeen = true;
+        ++root.mPartsVersion;
+    }
 }
 
 float VOxaMotionSampler::SlotValue(Slot& slot, VTime time) {
@@ -338,7 +358,17 @@ const VgeAMatrix& VOxaMotionSampler::RecordGlobal(int index) {
     for (size_t k = mChain.size(); k-- > 0;) {
         Record& record = mRecords[(size_t)mChain[k]];
         const Record& parent = mRecords[(size_t)record.mParent];
-        const double* r = record.mTRS + 3;
+        const ParentParts parts{parent.mGlobalMatrix.mData, parent.mGlobalRotation.mData,
+                                parent.mGlobalScaling.mData, parent.mTRS + 6};
+        const double* r = record.mTRS + 3;  // the rotation, then the scaling
+        if (record.mComposed && record.mParentVersion == parent.mPartsVersion &&
+            record.mSettings.mPivotFlags == 0 &&
+            std::memcmp(record.mComposedRS, r, sizeof record.mComposedRS) == 0) {
+            voxa_node_eval::ComposeGlobalTranslation(record.mSettings, record.mTRS, &parts,
+                                                     record.mGlobalTranslation, record.mGlobalMatrix.mData);
+            record.mStamp = mFrame;
+            continue;
+        }
         const double(*xyz)[4] = nullptr;
         if (record.mReadsXYZ) {
             if (!record.mXYZValid || std::memcmp(record.mXYZAngles, r, sizeof record.mXYZAngles) != 0) {
@@ -348,12 +378,14 @@ const VgeAMatrix& VOxaMotionSampler::RecordGlobal(int index) {
             }
             xyz = record.mXYZ.mData;
         }
-        const ParentParts parts{parent.mGlobalMatrix.mData, parent.mGlobalRotation.mData,
-                                parent.mGlobalScaling.mData, parent.mTRS + 6};
         voxa_node_eval::ComposeGlobal(record.mSettings, record.mRotationActive, record.mTRS, r,
                                       record.mTRS + 6, xyz, &parts, record.mGlobalTranslation,
                                       record.mGlobalRotation.mData, record.mGlobalScaling.mData,
                                       record.mGlobalMatrix.mData);
+        std::memcpy(record.mComposedRS, r, sizeof record.mComposedRS);
+        record.mParentVersion = parent.mPartsVersion;
+        record.mComposed = true;
+        ++record.mPartsVersion;
         record.mStamp = mFrame;
     }
     return mRecords[(size_t)index].mGlobalMatrix;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <cmath>
 #include <cstring>
@@ -276,6 +277,46 @@ TEST(FCurveEval, SamplerAndInsideAgreeWithEvaluate) {
     empty.KeyAdd(Sec(2), key);
     onEmpty.Reset(&empty);
     EXPECT_EQ(onEmpty.Evaluate(Sec(-9)), 4.25f);
+}
+
+// Runs of ascending times (the keys' own times, times between them, repeats, runs that start
+// before the first key or end past the last) give Evaluate's values and search position, one
+// time after another, whatever position a run starts from.
+TEST(FCurveEval, AscendingRunsAgreeWithEvaluate) {
+    auto same = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    for (unsigned seed = 1; seed <= 16; ++seed) {
+        std::mt19937 rng(seed);
+        VFCurve curve;
+        std::vector<RefKey> ref;
+        BuildRandom(rng, seed == 16 ? 1 : 2 + (int)(rng() % 90), seed % 3 == 0, curve, ref);
+        curve.SetPreExtrapolation((int)(seed % 4) + 1);
+        curve.SetPostExtrapolation((int)((seed / 4) % 4) + 1);
+        std::vector<int64_t> times;
+        for (size_t k = 0; k < ref.size(); ++k) {
+            const int64_t at = curve.KeyGetTime((int)k).Get();
+            if (rng() % 4 != 0) times.push_back(at);
+            if (rng() % 3 == 0) times.push_back(at + 1 + (int64_t)(rng() % 1000000000));
+            if (rng() % 5 == 0) times.push_back(at);
+        }
+        times.push_back(curve.KeyGetTime(0).Get() - 12345);
+        times.push_back(curve.KeyGetTime((int)ref.size() - 1).Get() + 12345);
+        std::sort(times.begin(), times.end());
+        size_t from = 0;
+        while (from < times.size()) {
+            const int count = std::min<int>(1 + (int)(rng() % 40), (int)(times.size() - from));
+            int start = (int)(rng() % (ref.size() + 2)) - 1;
+            int expectedHint = start, hint = start;
+            std::vector<float> got((size_t)count * 3, -1.0f);
+            curve.EvaluateAscending(&times[from], count, got.data(), 3, &hint);
+            for (int k = 0; k < count; ++k) {
+                const float expected = curve.Evaluate(VTime(times[from + (size_t)k]), &expectedHint);
+                ASSERT_TRUE(same(got[(size_t)k * 3], expected)) << seed << " at " << times[from + (size_t)k];
+                ASSERT_EQ(got[(size_t)k * 3 + 1], -1.0f);  // only every stride-th value is written
+            }
+            ASSERT_EQ(hint, expectedHint) << seed;
+            from += (size_t)count;
+        }
+    }
 }
 
 TEST(FCurveEval, KeyFindFractionsAndHints) {

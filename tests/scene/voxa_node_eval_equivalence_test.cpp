@@ -52,11 +52,20 @@ VgeTVector RandomVector(std::mt19937& random, double spread) {
     return VgeTVector(spread * unit(random), spread * unit(random), spread * unit(random), 0.0);
 }
 
-// The transform settings of one node: each kind present on some nodes only.
-void RandomSettings(VOxaNode* node, std::mt19937& random) {
+// The transform settings of one node: each kind present on some nodes only. A plain node has
+// no pivots or offsets.
+void RandomSettings(VOxaNode* node, std::mt19937& random, bool plain) {
     node->SetRotationOrder(0, (ERotationOrder)(random() % 7));
     if (random() % 2) node->SetRotationActive(true);
     if (random() % 3 == 0) node->SetUseRotationSpaceForLimitOnly(0, true);
+    if (plain) {
+        if (random() % 2) node->SetPreRotation(0, RandomVector(random, 60.0));
+        node->SetTransformInheritType((ETransformInheritType)(random() % 3));
+        node->SetLclTranslation(RandomVector(random, 4.0));
+        node->SetLclRotation(RandomVector(random, 45.0));
+        if (random() % 3 == 0) node->SetLclScaling(VgeTVector(1.25, 0.75, 1.0, 0.0));
+        return;
+    }
     if (random() % 2) node->SetRotationPivot(0, RandomVector(random, 3.0));
     if (random() % 3 == 0) node->SetScalingPivot(0, RandomVector(random, 2.0));
     if (random() % 3 == 0) node->SetRotationOffset(0, RandomVector(random, 2.0));
@@ -81,8 +90,9 @@ void RandomSettings(VOxaNode* node, std::mt19937& random) {
 }
 
 // A take "Take1" made current with keys on some curves; the scaling often stays exactly 1.
-// Some rotations carry a second layer, some interpolate in quaternions.
-void RandomTake(VOxaNode* node, std::mt19937& random) {
+// Some rotations carry a second layer, some interpolate in quaternions. A still take keys the
+// translation only.
+void RandomTake(VOxaNode* node, std::mt19937& random, bool still) {
     node->AddTakeNode("Take1");
     node->SetCurrentTakeNode("Take1");
     VOxaTakeNode* take = node->GetCurrentTakeNode();
@@ -91,6 +101,7 @@ void RandomTake(VOxaNode* node, std::mt19937& random) {
     VFCurve* s[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
     for (int a = 0; a < 3; ++a) {
         KeyCurve(t[a], random, 0.0, 5.0);
+        if (still) continue;
         KeyCurve(r[a], random, 0.0, 170.0);
         if (random() % 3 == 0) KeyCurve(s[a], random, 1.0, 0.5);
     }
@@ -126,16 +137,19 @@ void RandomTake(VOxaNode* node, std::mt19937& random) {
     if (random() % 5 == 0) rotation->SetQuaternionInterpolation(true);
 }
 
-RandomScene Build(VOxaSdkManager* manager, unsigned seed) {
+// A still scene (`still`) has nodes whose rotation and scaling hold while they move: half of its
+// nodes are plain and keep their rotation and scaling, as markers do.
+RandomScene Build(VOxaSdkManager* manager, unsigned seed, bool still = false) {
     std::mt19937 random(seed);
     RandomScene scene;
     for (int i = 0; i < kNodes; ++i) {
         VOxaNode* node = manager->CreateNode(("N" + std::to_string(seed) + "_" + std::to_string(i)).c_str());
         if (i > 0) scene.nodes[random() % scene.nodes.size()]->AddChild(node);
         scene.nodes.push_back(node);
-        RandomSettings(node, random);
+        const bool plain = still && random() % 2;
+        RandomSettings(node, random, plain);
         // A few nodes keep only the default take.
-        if (random() % 4 != 0) RandomTake(node, random);
+        if (random() % 4 != 0) RandomTake(node, random, plain);
     }
     scene.root = scene.nodes[0];
     return scene;
@@ -195,9 +209,10 @@ protected:
 }  // namespace
 
 TEST_F(NodeEvalEquivalence, SamplerMatchesTheLongWayOnRandomScenes) {
-    for (unsigned seed = 1; seed <= 25; ++seed) {
-        RandomScene reference = Build(mManager, seed);
-        RandomScene sampled = Build(mManager, seed);
+    for (unsigned seed = 1; seed <= 50; ++seed) {
+        const bool still = seed > 25;
+        RandomScene reference = Build(mManager, seed, still);
+        RandomScene sampled = Build(mManager, seed, still);
         VOxaMotionSampler sampler(sampled.root);
         std::mt19937 order(seed);
         std::vector<int> asked(kNodes);
@@ -247,9 +262,10 @@ TEST_F(NodeEvalEquivalence, SamplerMatchesTheLongWayOnRandomScenes) {
 // after the sampling each node holds the same stamped transform and take cache as after the
 // nodes' own passes over the same frames.
 TEST_F(NodeEvalEquivalence, SamplerLeavesTheNodesAsTheNodesWayDoes) {
-    for (unsigned seed = 30; seed <= 45; ++seed) {
-        RandomScene reference = Build(mManager, seed);
-        RandomScene sampled = Build(mManager, seed);
+    for (unsigned seed = 30; seed <= 61; ++seed) {
+        const bool still = seed > 45;
+        RandomScene reference = Build(mManager, seed, still);
+        RandomScene sampled = Build(mManager, seed, still);
         VOxaMotionSupport::PrepareHierarchy(reference.root);
         VOxaMotionSupport::PrepareHierarchy(sampled.root);
         std::mt19937 order(seed);
