@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "base/vge_matrix.h"
+
 namespace {
 
 const double kRadiansPerDegree = 0.017453292519943295;
@@ -94,6 +96,24 @@ void VgeMatrixToEulerXYZScaled(double* out, const double m[4][4]) {
             n[r][c] = m[r][c] * f;
     }
     VgeMatrixToEulerXYZ(out, n);
+}
+
+void VgeMatrixToEulerXYZAndScaling(double* angles, double* scaling, const double m[4][4]) {
+    // The two results as VgeMatrixToEulerXYZScaled and VgeMatrixToScaling give them, with the
+    // row lengths and the determinant taken once; each keeps its own rule for the sign (they
+    // differ for a NaN determinant).
+    const double det = VgeMatrixDeterminant3(m);
+    const double angleSign = det < 0.0 ? -1.0 : 1.0;
+    const double scaleSign = det >= 0.0 ? 1.0 : -1.0;
+    double n[4][4];
+    for (int r = 0; r < 3; ++r) {
+        const double len = std::sqrt(m[r][0] * m[r][0] + m[r][1] * m[r][1] + m[r][2] * m[r][2]);
+        scaling[r] = scaleSign * len;
+        const double f = len != 0.0 ? angleSign / len : 0.0;
+        for (int c = 0; c < 3; ++c)
+            n[r][c] = m[r][c] * f;
+    }
+    VgeMatrixToEulerXYZ(angles, n);
 }
 
 // Static-axis Euler construction, written for row vectors: element [a][b] here is element [b][a]

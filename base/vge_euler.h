@@ -31,6 +31,9 @@ void VgeMatrixToEulerXYZ(double* out, const double m[4][4]);
 // length, the three lengths negated when the 3x3 part is left-handed, so that a mirrored matrix
 // yields the angles of its rotation. A zero-length row stays zero.
 void VgeMatrixToEulerXYZScaled(double* out, const double m[4][4]);
+// VgeMatrixToEulerXYZScaled into `angles` and VgeMatrixToScaling into `scaling` (three values
+// each) of the same matrix, the same values in one pass.
+void VgeMatrixToEulerXYZAndScaling(double* angles, double* scaling, const double m[4][4]);
 
 // The 3x3 part of out becomes the rotation of the angles a0, a1, a2 (degrees) about the axes i, j
 // and k of the order code (i, j, i for the repeated-axis codes), in axis order: a0 is the angle

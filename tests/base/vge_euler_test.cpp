@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 
+#include "base/vge_matrix.h"
 #include "tests/base/vge_test_helpers.h"
 
 using vgetest::AxisRotation;
@@ -146,6 +149,29 @@ TEST(VgeEuler, XYZScaledHandlesScalingAndMirroring) {
     VgeMatrixToEulerXYZScaled(a, z.m);
     for (double v : a)
         EXPECT_TRUE(std::isfinite(v));
+}
+
+// The one-pass angles and scaling are those of VgeMatrixToEulerXYZScaled and VgeMatrixToScaling,
+// bit for bit: scaled, mirrored, with a zero row, and with a NaN determinant (where the two keep
+// different signs).
+TEST(VgeEuler, AnglesAndScalingInOnePassMatchTheTwoCalls) {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    for (int i = 0; i < 300; ++i) {
+        Mat m = vgetest::Identity();
+        VgeEulerXYZToMatrix(m.m, 180 * unit(random), 90 * unit(random), 180 * unit(random));
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                m.m[r][c] *= i % 3 == 0 ? 1.0 : 3.0 * unit(random);
+        if (i % 50 == 7) m.m[1][0] = m.m[1][1] = m.m[1][2] = 0.0;
+        if (i % 50 == 9) m.m[2][2] = std::nan("");
+        double angles[3], scaling[3], expectedAngles[3], expectedScaling[3];
+        VgeMatrixToEulerXYZAndScaling(angles, scaling, m.m);
+        VgeMatrixToEulerXYZScaled(expectedAngles, m.m);
+        VgeMatrixToScaling(expectedScaling, m.m);
+        EXPECT_EQ(std::memcmp(angles, expectedAngles, sizeof angles), 0) << i;
+        EXPECT_EQ(std::memcmp(scaling, expectedScaling, sizeof scaling), 0) << i;
+    }
 }
 
 TEST(VgeEuler, EveryOrderCodeIsTheProductOfItsAxisRotations) {

@@ -200,12 +200,13 @@ bool VOxaWriterBiovision::WriteFrame(VTime time, VOxaMotionSampler& sampler) {
             isRoot && mGlobalPosition ? node->EvaluateGlobalTransform(time) : sampler.LocalMatrix(node, time);
         const VgeTVector inherited = isRoot ? VgeTVector(1.0, 1.0, 1.0, 0.0) : mScales[(size_t)entry.mParent];
         const VgeTVector t = matrix.GetT();
-        const VgeTVector s = matrix.GetS();
+        // The scaling and the XYZ angles of the matrix (GetS and GetR) in one pass.
+        double s[3], xyz[3];
+        VgeMatrixToEulerXYZAndScaling(xyz, s, matrix.mData);
         const double translation[3] = {t[0] * inherited[0], t[1] * inherited[1], t[2] * inherited[2]};
         mScales[i] = VgeTVector(inherited[0] * s[0], inherited[1] * s[1], inherited[2] * s[2], 0.0);
 
         // The XYZ angles of the matrix, as the angles of the written order.
-        const VgeTVector xyz = matrix.GetR();
         double rotation[4][4], yxz[3];
         VgeMatrixIdentity(rotation);
         VgeEulerXYZToMatrix(rotation, xyz[0], xyz[1], xyz[2]);
