@@ -288,7 +288,15 @@ TEST(FCurveEval, AscendingRunsAgreeWithEvaluate) {
         std::mt19937 rng(seed);
         VFCurve curve;
         std::vector<RefKey> ref;
-        BuildRandom(rng, seed == 16 ? 1 : 2 + (int)(rng() % 90), seed % 3 == 0, curve, ref);
+        BuildRandom(rng, 2 + (int)(rng() % 90), seed % 3 == 0, curve, ref);
+        if (seed == 16) {
+            // One key: no segment to walk.
+            curve.KeyClear();
+            VFCurveKey key;
+            key.Set(Sec(ref.front().t), 2.5f, VFCurveKey::eInterpolationLinear);
+            curve.KeyAdd(Sec(ref.front().t), key);
+            ref.resize(1);
+        }
         curve.SetPreExtrapolation((int)(seed % 4) + 1);
         curve.SetPostExtrapolation((int)((seed / 4) % 4) + 1);
         std::vector<int64_t> times;
@@ -572,6 +580,10 @@ TEST(FCurveEval, AutoKeysAndSideAccessors) {
     EXPECT_NEAR(curve.KeyGetRightWeight(1), 0.5f, 1e-4);
     EXPECT_NEAR(curve.KeyGetLeftWeight(2), 0.25f, 1e-4);
     EXPECT_FALSE(curve.KeyIsRightWeighted(2));  // the last key has no right side
+    // Not even with the flag set on it directly, nor before the first key.
+    curve.KeyGetPtr(2)->SetTangentWeightMode(VFCurveKey::eWeightedRight, VFCurveKey::eWeightedRight);
+    EXPECT_FALSE(curve.KeyIsRightWeighted(2));
+    EXPECT_FALSE(curve.KeyIsRightWeighted(-1));
     curve.KeySetRightWeighted(1, false);
     EXPECT_FALSE(curve.KeyIsRightWeighted(1));
     curve.KeySetRightVelocity(0, 0.5f);
