@@ -340,6 +340,23 @@ float VFCurve::Evaluate(VTime time, int* lastIndex) const {
     return LocatedValue(k, fraction);
 }
 
+inline const VFCurveKey* VFCurve::StepForward(int s, const Key* ks, int64_t t, float* value) const {
+    const int64_t ts = ks->mTime.Get();
+    if (t <= ts) return nullptr;
+    const Key* kj = (s + 1) % eKeysPerBlock != 0 ? ks + 1 : KeyGetPtr(s + 1);
+    const int64_t tj = kj->mTime.Get();
+    if (t > tj) return nullptr;
+    if (s + 1 + kPrefetchAhead < mKeyCount) __builtin_prefetch(KeyGetPtr(s + 1 + kPrefetchAhead));
+    if (t == tj) {
+        *value = kj->mValue;
+    } else {
+        const double span = TickDelta(tj, ts);
+        const double fraction = span > 0.0 ? TickDelta(t, ts) / span : 0.0;
+        *value = fraction == 0.0 ? ks->mValue : EvaluateSegment(s, fraction);
+    }
+    return kj;
+}
+
 float VFCurve::EvaluateInside(VTime time, int* lastIndex) const {
     const int n = mKeyCount;
     int* hint = lastIndex ? lastIndex : &mLastIndex;
@@ -349,20 +366,11 @@ float VFCurve::EvaluateInside(VTime time, int* lastIndex) const {
     const int s = *hint;
     if (s >= 0 && s < n - 1) {
         const Key* ks = KeyGetPtr(s);
-        const int64_t ts = ks->mTime.Get();
-        if (t == ts) return ks->mValue;
-        if (t > ts) {
-            const Key* kj = (s + 1) % eKeysPerBlock != 0 ? ks + 1 : KeyGetPtr(s + 1);
-            const int64_t tj = kj->mTime.Get();
-            if (t <= tj) {
-                *hint = s + 1;
-                if (s + 1 + kPrefetchAhead < n) __builtin_prefetch(KeyGetPtr(s + 1 + kPrefetchAhead));
-                if (t == tj) return kj->mValue;
-                const double span = TickDelta(tj, ts);
-                const double fraction = span > 0.0 ? TickDelta(t, ts) / span : 0.0;
-                if (fraction == 0.0) return ks->mValue;
-                return EvaluateSegment(s, fraction);
-            }
+        if (t == ks->mTime.Get()) return ks->mValue;
+        float value;
+        if (StepForward(s, ks, t, &value)) {
+            *hint = s + 1;
+            return value;
         }
     }
     double fraction;
@@ -389,27 +397,14 @@ void VFCurve::EvaluateAscending(const int64_t* times, int count, float* out, siz
         const int64_t t = times[k];
         float* value = out + (size_t)k * stride;
         if (ks && t >= first && t <= last) {
-            const int64_t ts = ks->mTime.Get();
-            if (t == ts) {
+            if (t == ks->mTime.Get()) {
                 *value = ks->mValue;
                 continue;
             }
-            if (t > ts) {
-                const Key* kj = (s + 1) % eKeysPerBlock != 0 ? ks + 1 : KeyGetPtr(s + 1);
-                const int64_t tj = kj->mTime.Get();
-                if (t <= tj) {
-                    if (s + 1 + kPrefetchAhead < n) __builtin_prefetch(KeyGetPtr(s + 1 + kPrefetchAhead));
-                    if (t == tj) {
-                        *value = kj->mValue;
-                    } else {
-                        const double span = TickDelta(tj, ts);
-                        const double fraction = span > 0.0 ? TickDelta(t, ts) / span : 0.0;
-                        *value = fraction == 0.0 ? ks->mValue : EvaluateSegment(s, fraction);
-                    }
-                    ++s;
-                    ks = s < n - 1 ? kj : nullptr;
-                    continue;
-                }
+            if (const Key* kj = StepForward(s, ks, t, value)) {
+                ++s;
+                ks = s < n - 1 ? kj : nullptr;
+                continue;
             }
         }
         *hint = s;

@@ -230,19 +230,28 @@ TEST(FCurveEval, SequentialRandomAndHintedSearchesAgree) {
     }
 }
 
+// Two floats with the same bits.
+bool SameBits(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Every pre- and post-extrapolation mode over the seeds.
+void ExtrapolateBySeed(VFCurve& curve, unsigned seed) {
+    curve.SetPreExtrapolation((int)(seed % 4) + 1);
+    curve.SetPostExtrapolation((int)((seed / 4) % 4) + 1);
+}
+
 // A sampler (end key times read once) and EvaluateInside give Evaluate's values bit for bit:
 // forward at a steady rate (at keys, between them, several per segment), with steps back and
 // jumps, beyond both ends under every extrapolation mode, and on keys left out of order by raw
 // time setters, where the search hint decides which segment answers.
 TEST(FCurveEval, SamplerAndInsideAgreeWithEvaluate) {
-    auto same = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
     for (unsigned seed = 1; seed <= 12; ++seed) {
         std::mt19937 rng(seed);
         VFCurve curve;
         std::vector<RefKey> ref;
         BuildRandom(rng, 5 + (int)(rng() % 80), seed % 3 == 0, curve, ref);
-        curve.SetPreExtrapolation((int)(seed % 4) + 1);
-        curve.SetPostExtrapolation((int)((seed / 4) % 4) + 1);
+        ExtrapolateBySeed(curve, seed);
         if (seed % 5 == 0) curve.KeySetTime(2, Sec(ref.back().t + 0.5));  // out of order
         VFCurveSampler sampler(&curve);
         VFCurve copy;
@@ -254,14 +263,15 @@ TEST(FCurveEval, SamplerAndInsideAgreeWithEvaluate) {
             const double seconds = i % 9 == 8 ? t0 + step * (i - 12) : t0 + step * i;
             const VTime t = Sec(seconds);
             const float expected = copy.Evaluate(t, &hint);
-            ASSERT_TRUE(same(sampler.Evaluate(t), expected)) << seed << " at " << seconds;
+            ASSERT_TRUE(SameBits(sampler.Evaluate(t), expected)) << seed << " at " << seconds;
             if (seed % 5 == 0) continue;
             // Keys in order: a search from scratch (no usable hint) finds the same value.
             int cold = -1;
-            ASSERT_TRUE(same(copy.Evaluate(t, &cold), expected)) << seed << " at " << seconds;
+            ASSERT_TRUE(SameBits(copy.Evaluate(t, &cold), expected)) << seed << " at " << seconds;
             if (seconds >= t0 && seconds <= tN) {
                 int inside = i % 2 ? 0 : hint;
-                ASSERT_TRUE(same(curve.EvaluateInside(t, &inside), expected)) << seed << " at " << seconds;
+                ASSERT_TRUE(SameBits(curve.EvaluateInside(t, &inside), expected))
+                    << seed << " at " << seconds;
             }
         }
     }
@@ -283,7 +293,6 @@ TEST(FCurveEval, SamplerAndInsideAgreeWithEvaluate) {
 // before the first key or end past the last) give Evaluate's values and search position, one
 // time after another, whatever position a run starts from.
 TEST(FCurveEval, AscendingRunsAgreeWithEvaluate) {
-    auto same = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
     for (unsigned seed = 1; seed <= 16; ++seed) {
         std::mt19937 rng(seed);
         VFCurve curve;
@@ -297,8 +306,7 @@ TEST(FCurveEval, AscendingRunsAgreeWithEvaluate) {
             curve.KeyAdd(Sec(ref.front().t), key);
             ref.resize(1);
         }
-        curve.SetPreExtrapolation((int)(seed % 4) + 1);
-        curve.SetPostExtrapolation((int)((seed / 4) % 4) + 1);
+        ExtrapolateBySeed(curve, seed);
         std::vector<int64_t> times;
         for (size_t k = 0; k < ref.size(); ++k) {
             const int64_t at = curve.KeyGetTime((int)k).Get();
@@ -318,7 +326,8 @@ TEST(FCurveEval, AscendingRunsAgreeWithEvaluate) {
             curve.EvaluateAscending(&times[from], count, got.data(), 3, &hint);
             for (int k = 0; k < count; ++k) {
                 const float expected = curve.Evaluate(VTime(times[from + (size_t)k]), &expectedHint);
-                ASSERT_TRUE(same(got[(size_t)k * 3], expected)) << seed << " at " << times[from + (size_t)k];
+                ASSERT_TRUE(SameBits(got[(size_t)k * 3], expected))
+                    << seed << " at " << times[from + (size_t)k];
                 ASSERT_EQ(got[(size_t)k * 3 + 1], -1.0f);  // only every stride-th value is written
             }
             ASSERT_EQ(hint, expectedHint) << seed;
