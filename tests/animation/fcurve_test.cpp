@@ -88,6 +88,14 @@ TEST(FCurve, KeyAddReplacesAtEqualTimeAndKeepsOrder) {
     EXPECT_EQ(curve.KeyGetValue(31), value);
     EXPECT_EQ(curve.KeyGetInterpolation(31), VFCurveKey::eInterpolationCubic);
     EXPECT_EQ(curve.KeyGetTangentMode(31), VFCurveKey::eTangentAuto);
+    // A key copied from another curve's key; no curve to copy from adds nothing.
+    VFCurve source;
+    key.SetValue(4.5f);
+    source.KeyAdd(VTime(0), key);
+    EXPECT_EQ(curve.KeyAdd(VTime(3075), &source, 0), 32);
+    EXPECT_EQ(curve.KeyGetValue(32), 4.5f);
+    EXPECT_EQ(curve.KeyAdd(VTime(3080), nullptr, 0), -1);
+    EXPECT_EQ(curve.KeyGetCount(), 62);
 }
 
 TEST(FCurve, RandomEditsMatchASortedModel) {
