@@ -40,6 +40,8 @@ public:
     void AddChannels(VOxaTakeNode* takeNode) override;
     // Deletes the camera's channels from `takeNode` (their links go with the curves).
     void RemoveChannels(VOxaTakeNode* takeNode) override;
+    // Its channels are linked to its properties.
+    bool AddsChannelsFromStateOnly() const override { return false; }
     // Appends the block's 65 properties in list order.
     void CollectChannels(VArrayTemplate<VProperty*>& properties) override;
     // "Camera", and the one flag "Camera".

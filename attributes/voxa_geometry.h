@@ -52,6 +52,8 @@ public:
     // Adds or removes the channel of every shape in one take.
     void AddChannels(VOxaTakeNode* takeNode) override;
     void RemoveChannels(VOxaTakeNode* takeNode) override;
+    // Its shape channels come with node properties.
+    bool AddsChannelsFromStateOnly() const override { return false; }
 
     // --- Links -------------------------------------------------------------------------------
     int GetLinkCount() const { return mLinks.GetCount(); }

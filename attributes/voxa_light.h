@@ -39,6 +39,8 @@ public:
     void AddChannels(VOxaTakeNode* takeNode) override;
     // Deletes those four channels from the take, where present.
     void RemoveChannels(VOxaTakeNode* takeNode) override;
+    // Its channels are linked to its properties.
+    bool AddsChannelsFromStateOnly() const override { return false; }
     // Appends every property of the block.
     void CollectChannels(VArrayTemplate<VProperty*>& properties) override;
     // "Light", and the one flag "Light".

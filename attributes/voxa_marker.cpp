@@ -104,8 +104,17 @@ VOxaMarker::~VOxaMarker() {
     mProperties = nullptr;
 }
 
+void VOxaMarker::StoreKindWithoutChannels(int kind) {
+    // The node's takes keep the channels of the former kind. A default take whose channels are
+    // still to be made would get the new kind's: it is made for the former kind first.
+    VOxaNode* node = GetNode();
+    if (node && kind != mMarkerType && node->HasDeferredDefaultChannels())
+        node->GetDefaultTakeNode()->GetVFCurveNode();
+    mMarkerType = kind;
+}
+
 void VOxaMarker::Reset() {
-    mMarkerType = eSTANDARD;
+    StoreKindWithoutChannels(eSTANDARD);
     SetLook(eCUBE);
     SetSize(100.0);
     SetColor(1.0, 0.0, 0.0);
@@ -115,7 +124,7 @@ void VOxaMarker::Reset() {
 
 VOxaMarker& VOxaMarker::operator=(const VOxaMarker& other) {
     if (&other == this) return *this;
-    mMarkerType = other.mMarkerType;
+    StoreKindWithoutChannels(other.mMarkerType);
     SetLook(other.GetLook());
     SetSize(other.GetSize());
     SetColor(other.GetColor());

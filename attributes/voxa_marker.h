@@ -78,6 +78,9 @@ private:
     // The curve of data type `dataTypeName` in the default take when the kind is `kind`.
     VFCurve* DefaultCurve(int kind, const char* dataTypeName) const;
 
+    // Sets the kind without moving any channel.
+    void StoreKindWithoutChannels(int kind);
+
     int mMarkerType = eSTANDARD;
     VOxaMarkerProperties* mProperties = nullptr;
 };

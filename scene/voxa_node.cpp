@@ -9,6 +9,7 @@
 #include "objects/voxa_user_property.h"
 #include "scene/voxa_node_attribute.h"
 #include "scene/voxa_node_limits.h"
+#include "scene/voxa_take_node.h"
 
 namespace {
 
@@ -83,10 +84,15 @@ VOxaNode::VOxaNode(VOxaSdkManager* manager, const char* name)
     mProperties = new VOxaNodeProperties(this);
     mLimits = new VOxaNodeLimits(this);
     InitializeProperties();
+    // The default take's channels are made when first asked for: most nodes a reader makes are
+    // animated in a take of their own and never have their default take read.
+    DeferDefaultChannels(true);
     AddDefaultTakeNode();
+    StartDeferredDefaults();
     SetVisibility(true);
     SetShadingMode(3);
     CreatePropertyHandles();
+    DeferDefaultChannels(false);
 }
 
 VOxaNode::~VOxaNode() {
@@ -288,6 +294,11 @@ double VOxaNode::GetVisibilityValue() const {
 VOxaNodeAttribute* VOxaNode::SetNodeAttribute(VOxaNodeAttribute* attribute) {
     if (attribute == mAttribute) return nullptr;
     VOxaNodeAttribute* previous = mAttribute;
+    // An attribute whose channels depend on more than its own state gets and gives up its
+    // channels in a made default take, at the time it is set, as it always has.
+    if (HasDeferredDefaultChannels() && !(VOxaNodeAttribute::AddsChannelsFromStateOnly(previous) &&
+                                          VOxaNodeAttribute::AddsChannelsFromStateOnly(attribute)))
+        GetDefaultTakeNode()->GetVFCurveNode();
     mAttribute = attribute;
     if (previous) previous->UnsetNode();
     if (attribute) {

@@ -367,6 +367,10 @@ private:
     friend class VOxaSceneContents;
     void InitializeProperties();
     void UpdateMultiFlags();
+    // The defaults of the transform and visibility channels a made default take would hold:
+    // taken from the properties, then following their changes as the linked curves do.
+    void StartDeferredDefaults();
+    void TrackDeferredDefaults(VOxaUserProperty* userProperty);
 
     VError mError;
     bool mConversionFlag = false;
@@ -388,6 +392,11 @@ private:
     VOxaTransformCache mDefaultCache;
     VOxaStampedTransform mStampedTransform;
     VOxaHeldChannels mHeldChannels;
+    // While the default take's channels are deferred: the defaults of T (X, Y, Z), R, S and
+    // Visibility it would hold. A change to an equal value (0 to -0) leaves a curve's default
+    // as it is, so these follow the changes rather than being read from the properties later.
+    float mDeferredDefaults[10] = {};
+    bool mDeferredDefaultsLive = false;
 };
 
 #endif  // OXA_SCENE_VOXA_NODE_H

@@ -1,21 +1,34 @@
 #include "scene/voxa_node_attribute.h"
 
 #include "scene/voxa_node.h"
+#include "scene/voxa_take_node.h"
 
 void VOxaNodeAttribute::SetNode(VOxaNode* node) {
     mNode = node;
     if (!node) return;
     int count = node->GetTakeNodeCount();
-    for (int i = 0; i < count; ++i)
-        AddChannels(node->GetTakeNode(i));
+    for (int i = 0; i < count; ++i) {
+        VOxaTakeNode* take = node->GetTakeNode(i);
+        // A take whose channels are not made yet gets the node attribute's when they are.
+        if (take && take->HasDeferredChannels() && node->GetNodeAttribute() == this) continue;
+        AddChannels(take);
+    }
 }
 
 void VOxaNodeAttribute::UnsetNode() {
     if (!mNode) return;
     int count = mNode->GetTakeNodeCount();
-    for (int i = 0; i < count; ++i)
-        RemoveChannels(mNode->GetTakeNode(i));
+    for (int i = 0; i < count; ++i) {
+        VOxaTakeNode* take = mNode->GetTakeNode(i);
+        // Channels not made yet hold nothing of this attribute.
+        if (take && take->HasDeferredChannels()) continue;
+        RemoveChannels(take);
+    }
     mNode = nullptr;
+}
+
+bool VOxaNodeAttribute::AddsChannelsFromStateOnly(const VOxaNodeAttribute* attribute) {
+    return !attribute || attribute->AddsChannelsFromStateOnly();
 }
 
 void VOxaNodeAttribute::AddChannels(VOxaTakeNode*) {}

@@ -47,6 +47,12 @@ public:
     // Adds or removes the attribute's channels in one take; nothing in the base.
     virtual void AddChannels(VOxaTakeNode* takeNode);
     virtual void RemoveChannels(VOxaTakeNode* takeNode);
+    // True when AddChannels makes its channels from the attribute's own state at the time and
+    // changes nothing else (no links, no property written), so that a node's default take whose
+    // channels are made later gets the same channels; true in the base, which adds none.
+    virtual bool AddsChannelsFromStateOnly() const { return true; }
+    // The same for `attribute`; true for none.
+    static bool AddsChannelsFromStateOnly(const VOxaNodeAttribute* attribute);
     // Appends the attribute's properties to the node's property array; nothing in the base.
     virtual void CollectChannels(VArrayTemplate<VProperty*>& properties);
     // The names the own-format writer records for the attribute; empty in the base.

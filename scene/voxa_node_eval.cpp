@@ -465,7 +465,14 @@ void VOxaNode::DefaultTransformsChanged() {
 const VgeAMatrix& VOxaNode::GetDefaultLocalTransform() {
     VOxaTransformCache& cache = mDefaultCache;
     if (!cache.mLocalValid) {
-        ReadTRS(GetDefaultTakeNode(), true, VTime(), cache);
+        if (mDeferredDefaultsLive) {
+            // The defaults the default take's curves will hold, without making them.
+            double* const out[3] = {cache.mLocalTranslation, cache.mLocalRotation, cache.mLocalScaling};
+            for (int k = 0; k < 9; ++k)
+                out[k / 3][k % 3] = mDeferredDefaults[k];
+        } else {
+            ReadTRS(GetDefaultTakeNode(), true, VTime(), cache);
+        }
         ApplyLimits(mProperties->GetTransformSettings(), cache.mLocalTranslation, cache.mLocalRotation,
                     cache.mLocalScaling);
         VgeMatrixFromTRS(cache.mLocalMatrix.mData, cache.mLocalTranslation, cache.mLocalRotation,

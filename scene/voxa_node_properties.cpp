@@ -179,7 +179,9 @@ VOxaObject* VOxaNodeProperties::GetOwner() const {
 }
 
 void VOxaNodeProperties::PropertyValueChanged(VOxaUserProperty* userProperty) {
-    if (mOwnerNode) mOwnerNode->VOxaTakeNodeContainer::PropertyValueChanged(userProperty);
+    if (!mOwnerNode) return;
+    mOwnerNode->TrackDeferredDefaults(userProperty);
+    mOwnerNode->VOxaTakeNodeContainer::PropertyValueChanged(userProperty);
 }
 
 namespace {

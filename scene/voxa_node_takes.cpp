@@ -18,6 +18,8 @@
 #include "attributes/voxa_patch.h"
 #include "attributes/voxa_skeleton.h"
 #include "objects/vdatatype.h"
+#include "objects/voxa_user_property.h"
+#include "objects/vproperty.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_node_attribute.h"
 #include "scene/voxa_node_limits.h"
@@ -26,33 +28,85 @@
 
 // ---- Take channels --------------------------------------------------------------------------------
 
+namespace {
+
+struct TransformChannel {
+    const char* mName;
+    const char* mProperty;
+    int mLayerType;
+    double mFallback;
+};
+const TransformChannel kTransformChannels[3] = {
+    {"T", "Lcl Translation", 1, 0.0}, {"R", "Lcl Rotation", 2, 0.0}, {"S", "Lcl Scaling", 3, 1.0}};
+// The index of the visibility default after the nine transform ones.
+constexpr int kVisibilityDefault = 9;
+
+}  // namespace
+
+void VOxaNode::StartDeferredDefaults() {
+    if (!HasDeferredDefaultChannels()) return;
+    for (int c = 0; c < 3; ++c) {
+        const TransformChannel& channel = kTransformChannels[c];
+        VProperty* property = mProperties ? mProperties->FindProperty(channel.mProperty) : nullptr;
+        double value[4] = {channel.mFallback, channel.mFallback, channel.mFallback, 1.0};
+        if (property) property->GetValue(value);
+        for (int k = 0; k < 3; ++k)
+            mDeferredDefaults[3 * c + k] = (float)value[k];
+    }
+    VProperty* visibility = mProperties ? mProperties->FindProperty("Visibility") : nullptr;
+    mDeferredDefaults[kVisibilityDefault] = (float)(visibility ? visibility->GetDouble() : 1.0);
+    mDeferredDefaultsLive = true;
+}
+
+void VOxaNode::TrackDeferredDefaults(VOxaUserProperty* userProperty) {
+    // As the channel of a made default take would follow the property (PropertyValueChanged).
+    if (!mDeferredDefaultsLive || !userProperty || !userProperty->GetFlag(VOxaUserProperty::eAnimatable))
+        return;
+    const char* name = userProperty->GetName();
+    if (std::strcmp(name, "Visibility") == 0) {
+        double value = 0.0;
+        if (!userProperty->GetDouble(value)) return;
+        float& stored = mDeferredDefaults[kVisibilityDefault];
+        if (stored != (float)value) stored = (float)value;
+        return;
+    }
+    for (int c = 0; c < 3; ++c) {
+        if (std::strcmp(name, kTransformChannels[c].mProperty) != 0) continue;
+        double values[4] = {0.0, 0.0, 0.0, 0.0};
+        VProperty* property = userProperty->GetProperty();
+        if (!property || property->GetValue(values) < 3) return;
+        for (int k = 0; k < 3; ++k) {
+            float& stored = mDeferredDefaults[3 * c + k];
+            if (stored != (float)values[k]) stored = (float)values[k];
+        }
+        return;
+    }
+}
+
 void VOxaNode::CreateTakeNodeChannels(VOxaTakeNode* takeNode) {
     if (!takeNode || !takeNode->GetVFCurveNode()) return;
     VFCurveNode* root = takeNode->GetVFCurveNode();
     const bool isDefault = VString(takeNode->GetName()).CompareNoCase("Default") == 0;
     static const float kComponentColors[3][3] = {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}};
     static const char* const kComponents[3] = {"X", "Y", "Z"};
-    struct TransformChannel {
-        const char* mName;
-        const char* mProperty;
-        int mLayerType;
-        double mFallback;
-    };
-    static const TransformChannel kChannels[3] = {
-        {"T", "Lcl Translation", 1, 0.0}, {"R", "Lcl Rotation", 2, 0.0}, {"S", "Lcl Scaling", 3, 1.0}};
+    // While the default take's channels are deferred, every take made (the default one when it
+    // is filled, a new take that would have copied it) takes the defaults it would hold.
+    const bool deferred = mDeferredDefaultsLive;
+    if (deferred && takeNode == GetDefaultTakeNode()) mDeferredDefaultsLive = false;
 
     VFCurveNode* transform = VFCurveNode::CreateFromName("Transform", nullptr, 0, 0);
-    for (const TransformChannel& c : kChannels) {
-        VProperty* property = mProperties ? mProperties->FindProperty(c.mProperty) : nullptr;
-        double value[4] = {c.mFallback, c.mFallback, c.mFallback, 1.0};
+    for (int c = 0; c < 3; ++c) {
+        const TransformChannel& t = kTransformChannels[c];
+        VProperty* property = mProperties ? mProperties->FindProperty(t.mProperty) : nullptr;
+        double value[4] = {t.mFallback, t.mFallback, t.mFallback, 1.0};
         if (property) property->GetValue(value);
         VFCurveNode* channel =
-            VFCurveNode::CreateFromName(c.mName, VDataType::Find(c.mProperty), c.mLayerType, 0);
+            VFCurveNode::CreateFromName(t.mName, VDataType::Find(t.mProperty), t.mLayerType, 0);
         for (int k = 0; k < 3; ++k) {
             VFCurveNode* component = VFCurveNode::CreateFromName(kComponents[k], nullptr, 0, 0);
             VFCurve* curve = VFCurve::Create();
             component->FCurveSet(curve);
-            curve->SetDefaultValue((float)value[k]);
+            curve->SetDefaultValue(deferred ? mDeferredDefaults[3 * c + k] : (float)value[k]);
             curve->SetColor(kComponentColors[k]);
             if (isDefault) AddChannelLink(property, k, curve);
             channel->Add(component);
@@ -66,15 +120,17 @@ void VOxaNode::CreateTakeNodeChannels(VOxaTakeNode* takeNode) {
         VFCurveNode::CreateFromName("Visibility", VDataType::Find("Visibility"), 1, 0);
     VFCurve* visibilityCurve = VFCurve::Create();
     visibilityNode->FCurveSet(visibilityCurve);
-    visibilityCurve->SetDefaultValue((float)visibility);
+    visibilityCurve->SetDefaultValue(deferred ? mDeferredDefaults[kVisibilityDefault] : (float)visibility);
     visibilityCurve->SetColor(0.75f, 0.0f, 0.0f);
     if (isDefault) AddChannelLink(visibilityProperty, 0, visibilityCurve);
 
     root->Add(transform);
     root->Add(visibilityNode);
 
-    // The other animatable properties (user properties made animatable) in property order.
-    if (mProperties) {
+    // The other animatable properties (user properties made animatable) in property order. A
+    // node is made without any: the channels of those added later come with their handles
+    // (PropertyAdded), which makes a deferred default take first.
+    if (mProperties && !deferred) {
         int count = mProperties->GetPropertyCount();
         for (int i = 0; i < count; ++i) {
             VProperty* property = mProperties->GetProperty(i);

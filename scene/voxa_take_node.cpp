@@ -51,7 +51,7 @@ VOxaTakeNode::VOxaTakeNode(const char* name)
 
 VOxaTakeNode::VOxaTakeNode(const VOxaTakeNode& other)
     : mName(other.mName),
-      mRoot(other.mRoot ? other.mRoot->Clone() : VFCurveNode::CreateFromName("Defaults", nullptr, 0, 0)),
+      mRoot(other.Root() ? other.Root()->Clone() : VFCurveNode::CreateFromName("Defaults", nullptr, 0, 0)),
       mError(kTakeNodeErrors, eErrorCount) {}
 
 VOxaTakeNode::~VOxaTakeNode() {
@@ -60,12 +60,24 @@ VOxaTakeNode::~VOxaTakeNode() {
     mRoot = nullptr;
 }
 
+void VOxaTakeNode::DeferChannels(VOxaTakeNodeContainer* owner) {
+    mChannelOwner = owner;
+}
+
+void VOxaTakeNode::FillChannels() const {
+    // Cleared first: the owner's fill reaches this take through its accessors.
+    VOxaTakeNodeContainer* owner = mChannelOwner;
+    mChannelOwner = nullptr;
+    owner->FillDeferredChannels(const_cast<VOxaTakeNode*>(this));
+}
+
 void VOxaTakeNode::SetName(const char* name) {
     mName = name ? name : "";
 }
 
 bool VOxaTakeNode::GetAnimationInterval(VTime& start, VTime& stop) const {
-    return mRoot && mRoot->GetAnimationInterval(start, stop);
+    VFCurveNode* root = Root();
+    return root && root->GetAnimationInterval(start, stop);
 }
 
 // ---- Curve lookup -------------------------------------------------------------------------------
@@ -85,7 +97,7 @@ VFCurveNode* WalkNames(VFCurveNode* root, const char* objectName, const char* ch
 
 VFCurve* VOxaTakeNode::GetVFCurve(const char* objectName, const char* channelName,
                                   const char* componentName) {
-    VFCurveNode* node = WalkNames(mRoot, objectName, channelName);
+    VFCurveNode* node = WalkNames(Root(), objectName, channelName);
     if (node && componentName) node = node->FindChild(componentName);
     VFCurve* curve = node ? node->FCurveGet() : nullptr;
     if (!curve) mError.SetLastErrorID(eCurveNotFound);
@@ -94,7 +106,7 @@ VFCurve* VOxaTakeNode::GetVFCurve(const char* objectName, const char* channelNam
 
 VFCurve* VOxaTakeNode::GetVFCurveByDataType(const char* objectName, const char* channelName,
                                             const VDataType* dataType) {
-    VFCurveNode* node = WalkNames(mRoot, objectName, channelName);
+    VFCurveNode* node = WalkNames(Root(), objectName, channelName);
     if (node && dataType) node = node->FindRecursive(dataType);
     VFCurve* curve = node ? node->FCurveGet() : nullptr;
     if (!curve) mError.SetLastErrorID(eCurveNotFound);
@@ -127,8 +139,9 @@ bool VOxaTakeNode::IsAnimatedByDataType(const char* objectName, const char* chan
 
 VFCurve* VOxaTakeNode::GetPropertyCurve(VOxaUserProperty* userProperty, int component) {
     VFCurveNode* channel = nullptr;
-    if (mRoot && userProperty)
-        channel = mRoot->FindChild(VOxaTakeNodeContainer::GetChannelName(userProperty->GetName()));
+    VFCurveNode* root = Root();
+    if (root && userProperty)
+        channel = root->FindChild(VOxaTakeNodeContainer::GetChannelName(userProperty->GetName()));
     VFCurve* curve = nullptr;
     if (channel) {
         if (channel->GetCount() > 0) {

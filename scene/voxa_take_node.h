@@ -11,6 +11,7 @@ class VFCurveNode;
 class VDataType;
 class VOxaUserProperty;
 class VOxaGeometry;
+class VOxaTakeNodeContainer;
 
 // One take of one animatable object: the take's name and the root of its tree of channels.
 //
@@ -21,6 +22,11 @@ class VOxaGeometry;
 //
 // Lookups never create anything: a missing object, channel, component or curve answers null
 // and sets error 0, "Curve not found". The error object keeps only the last error.
+//
+// A node's default take may be made without its channels (DeferChannels): its owner makes them
+// the first time anything asks for the tree, as they would stand had they been made at once.
+// Most nodes a file reader makes are animated in a take of their own and never have their
+// default take read, so they never pay for it.
 class VOxaTakeNode {
 public:
     enum EError : int { eCurveNotFound = 0, eErrorCount };
@@ -34,7 +40,13 @@ public:
 
     void SetName(const char* name);
     const char* GetName() const { return mName.Buffer(); }
-    VFCurveNode* GetVFCurveNode() const { return mRoot; }
+    VFCurveNode* GetVFCurveNode() const { return Root(); }
+
+    // Leaves the channels to `owner`, which fills them when the tree is first asked for. Only
+    // for a fresh take, before anybody has seen its tree.
+    void DeferChannels(VOxaTakeNodeContainer* owner);
+    // True while the channels are left to the owner.
+    bool HasDeferredChannels() const { return mChannelOwner != nullptr; }
 
     VError& GetError() { return mError; }
     int GetLastErrorID() const { return mError.GetLastErrorID(); }
@@ -171,8 +183,16 @@ public:
     bool RotateTranslation(const VgeTVector& rotation);
 
 private:
+    VFCurveNode* Root() const {
+        if (mChannelOwner) FillChannels();
+        return mRoot;
+    }
+    void FillChannels() const;
+
     VString mName;
     VFCurveNode* mRoot;
+    // The owner that still has to fill the channels, null once it has (or when it never had to).
+    mutable VOxaTakeNodeContainer* mChannelOwner = nullptr;
     VError mError;
 };
 

@@ -179,12 +179,18 @@ VOxaTakeNode* VOxaTakeNodeContainer::AddTakeNode(const char* name) {
         return nullptr;
     }
     VOxaTakeNode* take;
-    if (!mTakeNodes.empty()) {
+    if (!mTakeNodes.empty() && (!mTakeNodes[0]->HasDeferredChannels() || IsDefaultTakeName(name))) {
         take = new VOxaTakeNode(*mTakeNodes[0]);
         take->SetName(name);
     } else {
+        // A copy of a default take not made yet is what a fresh take of another name holds:
+        // the same channels with the properties' values, unlinked.
         take = new VOxaTakeNode(name);
-        CreateTakeNodeChannels(take);
+        if (mTakeNodes.empty() && mDeferDefaultChannels && IsDefaultTakeName(name)) {
+            take->DeferChannels(this);
+        } else {
+            CreateTakeNodeChannels(take);
+        }
     }
     mTakeNodes.push_back(take);
     return take;
@@ -246,6 +252,10 @@ VOxaTakeNode* VOxaTakeNodeContainer::GetTakeNode(int index) const {
 const char* VOxaTakeNodeContainer::GetTakeNodeName(int index) const {
     VOxaTakeNode* take = GetTakeNode(index);
     return take ? take->GetName() : nullptr;
+}
+
+bool VOxaTakeNodeContainer::HasDeferredDefaultChannels() const {
+    return !mTakeNodes.empty() && mTakeNodes[0]->HasDeferredChannels();
 }
 
 VOxaTakeNode* VOxaTakeNodeContainer::GetDefaultTakeNode() const {
@@ -382,6 +392,9 @@ void VOxaTakeNodeContainer::PropertyAdded(VOxaUserProperty* userProperty) {
     int type = userProperty->GetType();
     bool vector = type == VOxaUserProperty::eVector || type == VOxaUserProperty::eColor;
     for (size_t i = 0; i < mTakeNodes.size(); ++i) {
+        // The handles an object makes for its own properties as it is made find the channels
+        // the deferred fill makes; any later handle needs the channels now.
+        if (mDeferDefaultChannels && mTakeNodes[i]->HasDeferredChannels()) continue;
         VFCurveNode* root = mTakeNodes[i]->GetVFCurveNode();
         if (!root) continue;
         VFCurveNode* channel = FindChannel(root, channelName);
@@ -426,15 +439,20 @@ void VOxaTakeNodeContainer::PropertyRemoved(VOxaUserProperty* userProperty) {
 void VOxaTakeNodeContainer::PropertyValueChanged(VOxaUserProperty* userProperty) {
     if (!userProperty || !userProperty->GetFlag(VOxaUserProperty::eAnimatable)) return;
     const char* channelName = GetChannelName(userProperty->GetName());
+    // A take whose channels are not made yet is left alone: its owner keeps the defaults they
+    // are to be made with.
     VFCurveNode* root = nullptr;
-    if (mCurrentTakeNode >= 0 && mCurrentTakeNode < (int)mTakeNodes.size()) {
+    if (mCurrentTakeNode >= 0 && mCurrentTakeNode < (int)mTakeNodes.size() &&
+        !mTakeNodes[mCurrentTakeNode]->HasDeferredChannels()) {
         root = mTakeNodes[mCurrentTakeNode]->GetVFCurveNode();
         if (VFCurveNode* channel = FindChannel(root, channelName))
             SetChannelDefaultsFromUserProperty(channel, userProperty);
     }
     // The default take mirrors the properties whichever take is current (also while the current
     // index points at no take).
-    VFCurveNode* defaultRoot = mTakeNodes.empty() ? nullptr : mTakeNodes[0]->GetVFCurveNode();
+    VFCurveNode* defaultRoot = mTakeNodes.empty() || mTakeNodes[0]->HasDeferredChannels()
+                                   ? nullptr
+                                   : mTakeNodes[0]->GetVFCurveNode();
     if (defaultRoot && defaultRoot != root) {
         if (VFCurveNode* channel = FindChannel(defaultRoot, channelName))
             SetChannelDefaultsFromUserProperty(channel, userProperty);
@@ -559,7 +577,13 @@ void VOxaTakeNodeContainer::FreeChannelLink(VOxaChannelLink* link) {
     delete link;
 }
 
+int VOxaTakeNodeContainer::GetChannelLinkCount() const {
+    if (HasDeferredDefaultChannels()) mTakeNodes[0]->GetVFCurveNode();
+    return (int)mChannelLinks.size();
+}
+
 VOxaChannelLink* VOxaTakeNodeContainer::GetChannelLink(int index) const {
+    if (HasDeferredDefaultChannels()) mTakeNodes[0]->GetVFCurveNode();
     return (index >= 0 && index < (int)mChannelLinks.size()) ? mChannelLinks[index] : nullptr;
 }
 

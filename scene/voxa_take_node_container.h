@@ -93,6 +93,8 @@ public:
 
     // Fills a fresh take with the object's channels.
     virtual void CreateTakeNodeChannels(VOxaTakeNode* takeNode) = 0;
+    // True while the default take's channels are still to be made (see DeferDefaultChannels).
+    bool HasDeferredDefaultChannels() const;
     // Makes a user-property handle bound to `property` (through the manager).
     virtual VOxaUserProperty* CreateUserProperty(VProperty* property) = 0;
 
@@ -126,7 +128,8 @@ public:
     // Removes `link` when it is one of this container's, and sets the caller's pointer to null.
     void RemoveChannelLink(VOxaChannelLink*& link);
     void RemoveAllChannelLinks();
-    int GetChannelLinkCount() const { return (int)mChannelLinks.size(); }
+    // The links of the default take's channels (made first when they were deferred).
+    int GetChannelLinkCount() const;
     VOxaChannelLink* GetChannelLink(int index) const;
 
     // "T", "R", "S" for the three local transform properties; any other name unchanged.
@@ -136,12 +139,20 @@ public:
     VError* GetTakeError() const { return mError; }
 
 protected:
+    // While set, a default take made by AddTakeNode leaves its channels to be made when its
+    // tree is first asked for, and handles added meanwhile do not make it. For the constructor
+    // of an object that keeps, until then, the defaults those channels would hold.
+    void DeferDefaultChannels(bool defer) { mDeferDefaultChannels = defer; }
+
     // Writes the property's value into the defaults of `channel` without echo.
     static void SetChannelDefaultsFromProperty(VFCurveNode* channel, VProperty* property);
     // The same from a handle, creating the curves (or components) the channel lacks.
     static void SetChannelDefaultsFromUserProperty(VFCurveNode* channel, VOxaUserProperty* userProperty);
 
 private:
+    friend class VOxaTakeNode;
+    // Makes the channels of `take`, whose making was deferred.
+    void FillDeferredChannels(VOxaTakeNode* take) { CreateTakeNodeChannels(take); }
     static void OnChannelCurveEvent(VFCurve* curve, VFCurveEvent* event, void* data);
     // Writes `value` into the linked component of the link's property.
     static void WriteLinkedProperty(const VOxaChannelLink* link, double value);
@@ -157,6 +168,7 @@ private:
     VOxaChannelLink mLocalLinks[kLocalLinks] = {};
     uint32_t mLocalLinksUsed = 0;
     int mCurrentTakeNode = -1;
+    bool mDeferDefaultChannels = false;
     VError* mError;
 };
 

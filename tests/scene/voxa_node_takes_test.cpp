@@ -2,15 +2,27 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
 #include "attributes/voxa_camera.h"
 #include "attributes/voxa_camera_switcher.h"
 #include "attributes/voxa_light.h"
+#include "attributes/voxa_marker.h"
 #include "attributes/voxa_mesh.h"
+#include "attributes/voxa_skeleton.h"
 #include "objects/vdatatype.h"
+#include "objects/voxa_property_handler.h"
+#include "objects/voxa_user_property.h"
+#include "objects/vproperty.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_node_attribute.h"
 #include "scene/voxa_node_limits.h"
@@ -25,6 +37,8 @@ protected:
     void TearDown() override { delete mManager; }
     VOxaNode* Make(const char* name) { return mManager->CreateNode(name); }
 
+    // Handles given to nodes; they outlive the manager's objects.
+    std::vector<std::unique_ptr<VOxaUserProperty>> mHandles;
     VOxaSdkManager* mManager = nullptr;
 };
 
@@ -33,6 +47,122 @@ void CollectCurves(VFCurveNode* node, std::set<VFCurve*>& curves) {
     if (node->FCurveGet()) curves.insert(node->FCurveGet());
     for (int i = 0; i < node->GetCount(); ++i)
         CollectCurves(node->Get(i), curves);
+}
+
+// Everything the takes of `node` hold (tree, defaults as bits, keys), its channel links and
+// its transform and visibility values, as text.
+std::string DescribeTakes(VOxaNode* node) {
+    std::string text;
+    char line[160];
+    std::function<void(VFCurveNode*, int)> walk = [&](VFCurveNode* n, int depth) {
+        std::snprintf(line, sizeof line, "%*s%s %s %d", depth, "", n->GetName(),
+                      n->GetDataTypeName() ? n->GetDataTypeName() : "-", n->GetLayerType());
+        text += line;
+        if (VFCurve* curve = n->FCurveGet()) {
+            float value = curve->GetDefaultValue();
+            uint32_t bits;
+            std::memcpy(&bits, &value, sizeof bits);
+            std::snprintf(line, sizeof line, " %08x %g/%g/%g %d", bits, curve->GetColor()[0],
+                          curve->GetColor()[1], curve->GetColor()[2], curve->KeyGetCount());
+            text += line;
+        }
+        text += "\n";
+        for (int i = 0; i < n->GetCount(); ++i)
+            walk(n->Get(i), depth + 1);
+    };
+    for (int t = 0; t < node->GetTakeNodeCount(); ++t) {
+        text += std::string("take ") + node->GetTakeNodeName(t) + "\n";
+        walk(node->GetTakeNode(t)->GetVFCurveNode(), 1);
+    }
+    for (int i = 0; i < node->GetChannelLinkCount(); ++i) {
+        VOxaChannelLink* link = node->GetChannelLink(i);
+        std::snprintf(line, sizeof line, "link %s %d %g\n", link->mProperty->GetName(), link->mComponent,
+                      link->mCurve->GetDefaultValue());
+        text += line;
+    }
+    VgeTVector v;
+    for (const VgeTVector& value :
+         {node->GetLclTranslation(v), node->GetLclRotation(v), node->GetLclScaling(v)}) {
+        std::snprintf(line, sizeof line, "%a %a %a\n", value[0], value[1], value[2]);
+        text += line;
+    }
+    std::snprintf(line, sizeof line, "visibility %a\n", node->GetVisibilityValue());
+    return text + line;
+}
+
+TEST_F(scene_NodeTakes, DefaultTakeMadeLateHoldsWhatOneMadeAtOnceHolds) {
+    // A node's default take is made when first asked for. Each story runs on a node whose take is
+    // asked for at once and on one that is left alone; both end the same.
+    using Story = std::function<void(VOxaNode*)>;
+    const Story stories[] = {
+        // Values followed by the curves, including a zero whose sign a curve does not follow
+        // when it already holds zero, and one it does after another value.
+        [](VOxaNode* n) {
+            n->SetLclTranslation(VgeTVector(-0.0, 5.0, -0.0, 1.0));
+            n->SetLclTranslation(VgeTVector(-0.0, -0.0, 3.0, 1.0));
+            n->SetLclScaling(VgeTVector(2.0, -0.0, 1.0, 1.0));
+            n->SetVisibility(false);
+        },
+        // A marker, a take of its own, then a change of kind with and without its channels.
+        [this](VOxaNode* n) {
+            VOxaMarker* marker = mManager->CreateMarker();
+            marker->SetType(VOxaMarker::eOPTICAL);
+            n->SetNodeAttribute(marker);
+            n->SetLclRotation(VgeTVector(10.0, -0.0, 0.0, 1.0));
+            n->AddTakeNode("Take 001");
+            n->SetCurrentTakeNode(1);
+            n->SetLclRotation(VgeTVector(-0.0, 20.0, 0.0, 1.0));
+            VOxaMarker* ik = mManager->CreateMarker();
+            ik->SetType(VOxaMarker::eIK_EFFECTOR);
+            *marker = *ik;
+        },
+        // Attributes whose channels are linked to their properties, set after values changed.
+        [this](VOxaNode* n) {
+            n->SetLclTranslation(VgeTVector(1.0, 2.0, 3.0, 1.0));
+            n->SetNodeAttribute(mManager->CreateSkeleton());
+            n->SetNodeAttribute(mManager->CreateCamera());
+            n->AddTakeNode("Take 001");
+            VOxaLight* light = mManager->CreateLight();
+            n->SetNodeAttribute(light);
+            light->GetProperties()->GetIntensityProperty()->SetDouble(25.0);
+        },
+        // Animatable user properties added after the node was made, then a take of its own.
+        [this](VOxaNode* n) {
+            // A property marked animatable without a handle's notice gets no channel.
+            n->GetPropertyHandler()->FindProperty("AxisLen")->GetInfo().SetFlag(kPropertyAnimatable, true);
+            for (const char* type : {"Vector", "Color", "Number"}) {
+                mHandles.emplace_back(new VOxaUserProperty(nullptr, type, type));
+                VOxaUserProperty* extra = mHandles.back().get();
+                extra->SetFlag(VOxaUserProperty::eAnimatable, true);
+                n->AddUserProperty(extra);
+                const double v[4] = {7.0, -0.0, 9.0, 0.5};
+                ASSERT_NE(extra->GetProperty(), nullptr) << type;
+                extra->GetProperty()->SetValue(v);
+            }
+            n->AddTakeNode("Take 001");
+        },
+        // A take named like the default one, and a take copied after the default take was read.
+        [](VOxaNode* n) {
+            n->AddTakeNode("default");
+            n->SetLclScaling(VgeTVector(3.0, 3.0, 3.0, 1.0));
+            n->GetDefaultLocalTransform();
+            n->AddTakeNode("Walk");
+        },
+    };
+    for (size_t i = 0; i < sizeof stories / sizeof stories[0]; ++i) {
+        VOxaNode* atOnce = Make("Now");
+        ASSERT_NE(atOnce->GetDefaultTakeNode()->GetVFCurveNode(), nullptr);
+        VOxaNode* late = Make("Later");
+        EXPECT_TRUE(late->HasDeferredDefaultChannels());
+        stories[i](atOnce);
+        stories[i](late);
+        EXPECT_EQ(std::memcmp(late->GetDefaultLocalTransform().mData,
+                              atOnce->GetDefaultLocalTransform().mData, sizeof(double) * 16),
+                  0)
+            << "story " << i;
+        EXPECT_EQ(DescribeTakes(late), DescribeTakes(atOnce)) << "story " << i;
+        EXPECT_FALSE(late->HasDeferredDefaultChannels());
+    }
 }
 
 TEST_F(scene_NodeTakes, ChannelTreeOfANewNode) {
