@@ -615,13 +615,13 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
     const int markerCount = (int)markers.size();
     VStringList names;
     VOxaMarkerFrame points(markerCount > 16 ? markerCount : 16);
-    std::vector<VFCurveSampler> occlusion((size_t)markerCount);
+    std::vector<const VFCurve*> occlusion((size_t)markerCount, nullptr);
     for (int k = 0; k < markerCount; ++k) {
         VOxaNode* node = markers[(size_t)k];
         names.Add(VOxaMotionSupport::NameAfterLastColon(node->GetName()).Buffer());
         const VgeAMatrix& m = VOxaMotionSupport::GlobalMatrix(node);
         points.Add(VgeTVector(m[3][0], m[3][1], m[3][2], 0.0));
-        if (VOxaTakeNode* take = node->GetCurrentTakeNode()) occlusion[(size_t)k].Reset(take->GetOcclusion());
+        if (VOxaTakeNode* take = node->GetCurrentTakeNode()) occlusion[(size_t)k] = take->GetOcclusion();
     }
 
     const int frameCount = options->GetFrameCount();
@@ -636,14 +636,33 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
     bool ok = mFile->WriteHeader(markerCount, time, frameCount, frameRate, scale);
     ok = mFile->WriteMarkerNames(names) && ok;
     VgeTVector* p = static_cast<VgeTVector*>(points.GetBaseArray());
-    for (int f = 1; f <= frameCount && ok; ++f) {
+    // The occlusion curves are evaluated for a block of frames at a time, each curve over the
+    // whole block in one ascending walk (the values Evaluate gives at each frame); row j of
+    // `occluded` holds every marker's value at the block's frame j.
+    constexpr int kOcclusionBlock = 32;
+    std::vector<float> occluded(gapsValid ? 0 : (size_t)markerCount * kOcclusionBlock);
+    std::vector<int> occlusionHints((size_t)markerCount, 0);
+    int64_t blockTimes[kOcclusionBlock];
+    int inBlock = kOcclusionBlock;
+    for (int f = 1; f <= frameCount && ok; ++f, ++inBlock) {
         options->Progress("Writing animation frames", (float)((double)f * 100.0 / frameCount));
         sampler.Evaluate(time);
+        if (!gapsValid && inBlock == kOcclusionBlock) {
+            const int count = std::min(kOcclusionBlock, frameCount - f + 1);
+            VTime at = time;
+            for (int j = 0; j < count; ++j, at += period)
+                blockTimes[j] = at.Get();
+            for (int k = 0; k < markerCount; ++k) {
+                if (const VFCurve* curve = occlusion[(size_t)k])
+                    curve->EvaluateAscending(blockTimes, count, &occluded[(size_t)k], (size_t)markerCount,
+                                             &occlusionHints[(size_t)k]);
+            }
+            inBlock = 0;
+        }
+        const float* row = occluded.empty() ? nullptr : &occluded[(size_t)inBlock * (size_t)markerCount];
         for (int k = 0; k < markerCount; ++k) {
             const VgeAMatrix& m = sampler.GlobalMatrix(markers[(size_t)k]);
-            double w = 0.0;
-            VFCurveSampler& curve = occlusion[(size_t)k];
-            if (!gapsValid && curve.GetCurve() && curve.Evaluate(time) > 0.5f) w = 1.0;
+            const double w = row && occlusion[(size_t)k] && row[k] > 0.5f ? 1.0 : 0.0;
             p[k].Set(m[3][0], m[3][1], m[3][2], w);
         }
         ok = mFile->WriteFrame(points, markerCount, time, f);

@@ -312,6 +312,44 @@ TEST_F(MarkerBase, marker_WriterNamesGapsAndEmptyScenes) {
     EXPECT_NE(ReadFile(trc).find("2\t0.033\t40.00000\t50.00000\t60.00000\t"), std::string::npos);
 }
 
+TEST_F(MarkerBase, marker_WriterGapsOverALongTake) {
+    // Occlusion is read for many frames at a time: gaps next to and across those runs, a marker
+    // that is never hidden and one whose occlusion curve ends early must land on their frames.
+    const int frames = 75;
+    std::vector<VgeTVector> positions;
+    for (int j = 0; j < frames; ++j)
+        positions.push_back(P(j + 1, 0, 0));
+    VOxaNode* group = mManager->CreateNode("Group");
+    mScene->GetRootNode()->AddChild(group);
+    AddMarked(group, "A", positions, {0, 30, 31, 32, 33, 63, 64, 74});
+    AddMarked(group, "B", positions);
+    VOxaNode* c =
+        AddMarked(group, "C", std::vector<VgeTVector>(positions.begin(), positions.begin() + 40), {39});
+    const std::string trc = TempPath("marker_long.trc");
+    VOxaWriterMotionAnalysisTrc writer(mManager);
+    ASSERT_TRUE(WriteWith(writer, trc, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(75);
+        o.SetTimeMode(6);
+    }));
+    const std::string text = ReadFile(trc);
+    // C's last key (hidden) holds past its end.
+    ASSERT_EQ(Curve(c, 9)->KeyGetCount(), 40);
+    for (int j = 0; j < frames; ++j) {
+        const bool hiddenA = j == 0 || (j >= 30 && j <= 33) || j == 63 || j == 64 || j == 74;
+        const bool hiddenC = j >= 39;
+        char x[32];
+        std::snprintf(x, sizeof x, "%.5f", 10.0 * (j + 1));
+        const std::string a = hiddenA ? "\t\t\t" : std::string("\t") + x + "\t0.00000\t0.00000";
+        const std::string b = std::string("\t") + x + "\t0.00000\t0.00000";
+        const std::string cc = hiddenC ? "\t\t\t" : b;
+        const std::string line = "\n" + std::to_string(j + 1) + "\t";
+        const size_t at = text.find(line);
+        ASSERT_NE(at, std::string::npos) << j;
+        const size_t tab = text.find('\t', at + line.size());
+        EXPECT_EQ(text.substr(tab, a.size() + b.size() + cc.size()), a + b + cc) << "frame " << j + 1;
+    }
+}
+
 TEST_F(MarkerBase, marker_WriterFailures) {
     VOxaWriterAdaptiveOptics writer(mManager, false);
     std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
