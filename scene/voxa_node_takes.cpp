@@ -41,19 +41,44 @@ const TransformChannel kTransformChannels[3] = {
 // The index of the visibility default after the nine transform ones.
 constexpr int kVisibilityDefault = 9;
 
+// The properties of the three transform channels and of visibility (null for a missing one), in
+// one walk over the block's properties: the first of each name, as FindProperty answers. A new
+// node has no name index yet, and four lookups would walk the list four times.
+void FindChannelProperties(const VOxaNodeProperties* properties, VProperty* found[4]) {
+    static const char* const kNames[4] = {"Lcl Translation", "Lcl Rotation", "Lcl Scaling", "Visibility"};
+    for (int c = 0; c < 4; ++c)
+        found[c] = nullptr;
+    if (!properties) return;
+    int missing = 4;
+    for (int i = 0, n = properties->GetPropertyCount(); i < n && missing > 0; ++i) {
+        VProperty* property = properties->GetProperty(i);
+        const char* name = property ? property->GetName() : nullptr;
+        if (!name || (name[0] != 'L' && name[0] != 'V')) continue;
+        for (int c = 0; c < 4; ++c) {
+            if (!found[c] && std::strcmp(name, kNames[c]) == 0) {
+                found[c] = property;
+                --missing;
+                break;
+            }
+        }
+    }
+}
+
 }  // namespace
 
 void VOxaNode::StartDeferredDefaults() {
     if (!HasDeferredDefaultChannels()) return;
+    VProperty* properties[4];
+    FindChannelProperties(mProperties, properties);
     for (int c = 0; c < 3; ++c) {
         const TransformChannel& channel = kTransformChannels[c];
-        VProperty* property = mProperties ? mProperties->FindProperty(channel.mProperty) : nullptr;
+        VProperty* property = properties[c];
         double value[4] = {channel.mFallback, channel.mFallback, channel.mFallback, 1.0};
         if (property) property->GetValue(value);
         for (int k = 0; k < 3; ++k)
             mDeferredDefaults[3 * c + k] = (float)value[k];
     }
-    VProperty* visibility = mProperties ? mProperties->FindProperty("Visibility") : nullptr;
+    VProperty* visibility = properties[3];
     mDeferredDefaults[kVisibilityDefault] = (float)(visibility ? visibility->GetDouble() : 1.0);
     mDeferredDefaultsLive = true;
 }
@@ -95,9 +120,11 @@ void VOxaNode::CreateTakeNodeChannels(VOxaTakeNode* takeNode) {
     if (deferred && takeNode == GetDefaultTakeNode()) mDeferredDefaultsLive = false;
 
     VFCurveNode* transform = VFCurveNode::CreateFromName("Transform", nullptr, 0, 0);
+    VProperty* properties[4];
+    FindChannelProperties(mProperties, properties);
     for (int c = 0; c < 3; ++c) {
         const TransformChannel& t = kTransformChannels[c];
-        VProperty* property = mProperties ? mProperties->FindProperty(t.mProperty) : nullptr;
+        VProperty* property = properties[c];
         double value[4] = {t.mFallback, t.mFallback, t.mFallback, 1.0};
         if (property) property->GetValue(value);
         VFCurveNode* channel =
@@ -114,7 +141,7 @@ void VOxaNode::CreateTakeNodeChannels(VOxaTakeNode* takeNode) {
         transform->Add(channel);
     }
 
-    VProperty* visibilityProperty = mProperties ? mProperties->FindProperty("Visibility") : nullptr;
+    VProperty* visibilityProperty = properties[3];
     double visibility = visibilityProperty ? visibilityProperty->GetDouble() : 1.0;
     VFCurveNode* visibilityNode =
         VFCurveNode::CreateFromName("Visibility", VDataType::Find("Visibility"), 1, 0);
