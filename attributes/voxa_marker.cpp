@@ -108,8 +108,7 @@ void VOxaMarker::StoreKindWithoutChannels(int kind) {
     // The node's takes keep the channels of the former kind. A default take whose channels are
     // still to be made would get the new kind's: it is made for the former kind first.
     VOxaNode* node = GetNode();
-    if (node && kind != mMarkerType && node->HasDeferredDefaultChannels())
-        node->GetDefaultTakeNode()->GetVFCurveNode();
+    if (node && kind != mMarkerType) node->MakeDeferredDefaultChannels();
     mMarkerType = kind;
 }
 

@@ -296,9 +296,9 @@ VOxaNodeAttribute* VOxaNode::SetNodeAttribute(VOxaNodeAttribute* attribute) {
     VOxaNodeAttribute* previous = mAttribute;
     // An attribute whose channels depend on more than its own state gets and gives up its
     // channels in a made default take, at the time it is set, as it always has.
-    if (HasDeferredDefaultChannels() && !(VOxaNodeAttribute::AddsChannelsFromStateOnly(previous) &&
-                                          VOxaNodeAttribute::AddsChannelsFromStateOnly(attribute)))
-        GetDefaultTakeNode()->GetVFCurveNode();
+    if (!(VOxaNodeAttribute::AddsChannelsFromStateOnly(previous) &&
+          VOxaNodeAttribute::AddsChannelsFromStateOnly(attribute)))
+        MakeDeferredDefaultChannels();
     mAttribute = attribute;
     if (previous) previous->UnsetNode();
     if (attribute) {

@@ -64,22 +64,32 @@ void FindChannelProperties(const VOxaNodeProperties* properties, VProperty* foun
     }
 }
 
+// The defaults of the nine transform curves and the visibility curve from the values of
+// `properties` (as FindChannelProperties gives them), a missing one's fallback otherwise.
+void ReadChannelDefaults(VProperty* const properties[4], float defaults[10]) {
+    for (int c = 0; c < 3; ++c) {
+        const TransformChannel& channel = kTransformChannels[c];
+        double value[4] = {channel.mFallback, channel.mFallback, channel.mFallback, 1.0};
+        if (properties[c]) properties[c]->GetValue(value);
+        for (int k = 0; k < 3; ++k)
+            defaults[3 * c + k] = (float)value[k];
+    }
+    defaults[kVisibilityDefault] = (float)(properties[3] ? properties[3]->GetDouble() : 1.0);
+}
+
+// A changed value reaches a curve's default as SetDefaultWithoutEcho writes it: an equal value
+// (0 against -0) leaves the default as it is.
+void FollowDefault(float& stored, double value) {
+    if (stored != (float)value) stored = (float)value;
+}
+
 }  // namespace
 
 void VOxaNode::StartDeferredDefaults() {
     if (!HasDeferredDefaultChannels()) return;
     VProperty* properties[4];
     FindChannelProperties(mProperties, properties);
-    for (int c = 0; c < 3; ++c) {
-        const TransformChannel& channel = kTransformChannels[c];
-        VProperty* property = properties[c];
-        double value[4] = {channel.mFallback, channel.mFallback, channel.mFallback, 1.0};
-        if (property) property->GetValue(value);
-        for (int k = 0; k < 3; ++k)
-            mDeferredDefaults[3 * c + k] = (float)value[k];
-    }
-    VProperty* visibility = properties[3];
-    mDeferredDefaults[kVisibilityDefault] = (float)(visibility ? visibility->GetDouble() : 1.0);
+    ReadChannelDefaults(properties, mDeferredDefaults);
     mDeferredDefaultsLive = true;
 }
 
@@ -91,8 +101,7 @@ void VOxaNode::TrackDeferredDefaults(VOxaUserProperty* userProperty) {
     if (std::strcmp(name, "Visibility") == 0) {
         double value = 0.0;
         if (!userProperty->GetDouble(value)) return;
-        float& stored = mDeferredDefaults[kVisibilityDefault];
-        if (stored != (float)value) stored = (float)value;
+        FollowDefault(mDeferredDefaults[kVisibilityDefault], value);
         return;
     }
     for (int c = 0; c < 3; ++c) {
@@ -100,10 +109,8 @@ void VOxaNode::TrackDeferredDefaults(VOxaUserProperty* userProperty) {
         double values[4] = {0.0, 0.0, 0.0, 0.0};
         VProperty* property = userProperty->GetProperty();
         if (!property || property->GetValue(values) < 3) return;
-        for (int k = 0; k < 3; ++k) {
-            float& stored = mDeferredDefaults[3 * c + k];
-            if (stored != (float)values[k]) stored = (float)values[k];
-        }
+        for (int k = 0; k < 3; ++k)
+            FollowDefault(mDeferredDefaults[3 * c + k], values[k]);
         return;
     }
 }
@@ -122,18 +129,22 @@ void VOxaNode::CreateTakeNodeChannels(VOxaTakeNode* takeNode) {
     VFCurveNode* transform = VFCurveNode::CreateFromName("Transform", nullptr, 0, 0);
     VProperty* properties[4];
     FindChannelProperties(mProperties, properties);
+    float defaults[10];
+    if (deferred) {
+        std::memcpy(defaults, mDeferredDefaults, sizeof defaults);
+    } else {
+        ReadChannelDefaults(properties, defaults);
+    }
     for (int c = 0; c < 3; ++c) {
         const TransformChannel& t = kTransformChannels[c];
         VProperty* property = properties[c];
-        double value[4] = {t.mFallback, t.mFallback, t.mFallback, 1.0};
-        if (property) property->GetValue(value);
         VFCurveNode* channel =
             VFCurveNode::CreateFromName(t.mName, VDataType::Find(t.mProperty), t.mLayerType, 0);
         for (int k = 0; k < 3; ++k) {
             VFCurveNode* component = VFCurveNode::CreateFromName(kComponents[k], nullptr, 0, 0);
             VFCurve* curve = VFCurve::Create();
             component->FCurveSet(curve);
-            curve->SetDefaultValue(deferred ? mDeferredDefaults[3 * c + k] : (float)value[k]);
+            curve->SetDefaultValue(defaults[3 * c + k]);
             curve->SetColor(kComponentColors[k]);
             if (isDefault) AddChannelLink(property, k, curve);
             channel->Add(component);
@@ -142,12 +153,11 @@ void VOxaNode::CreateTakeNodeChannels(VOxaTakeNode* takeNode) {
     }
 
     VProperty* visibilityProperty = properties[3];
-    double visibility = visibilityProperty ? visibilityProperty->GetDouble() : 1.0;
     VFCurveNode* visibilityNode =
         VFCurveNode::CreateFromName("Visibility", VDataType::Find("Visibility"), 1, 0);
     VFCurve* visibilityCurve = VFCurve::Create();
     visibilityNode->FCurveSet(visibilityCurve);
-    visibilityCurve->SetDefaultValue(deferred ? mDeferredDefaults[kVisibilityDefault] : (float)visibility);
+    visibilityCurve->SetDefaultValue(defaults[kVisibilityDefault]);
     visibilityCurve->SetColor(0.75f, 0.0f, 0.0f);
     if (isDefault) AddChannelLink(visibilityProperty, 0, visibilityCurve);
 

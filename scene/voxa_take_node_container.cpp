@@ -258,6 +258,10 @@ bool VOxaTakeNodeContainer::HasDeferredDefaultChannels() const {
     return !mTakeNodes.empty() && mTakeNodes[0]->HasDeferredChannels();
 }
 
+void VOxaTakeNodeContainer::MakeDeferredDefaultChannels() const {
+    if (HasDeferredDefaultChannels()) mTakeNodes[0]->GetVFCurveNode();
+}
+
 VOxaTakeNode* VOxaTakeNodeContainer::GetDefaultTakeNode() const {
     return mTakeNodes.empty() ? nullptr : mTakeNodes[0];
 }
@@ -578,12 +582,12 @@ void VOxaTakeNodeContainer::FreeChannelLink(VOxaChannelLink* link) {
 }
 
 int VOxaTakeNodeContainer::GetChannelLinkCount() const {
-    if (HasDeferredDefaultChannels()) mTakeNodes[0]->GetVFCurveNode();
+    MakeDeferredDefaultChannels();
     return (int)mChannelLinks.size();
 }
 
 VOxaChannelLink* VOxaTakeNodeContainer::GetChannelLink(int index) const {
-    if (HasDeferredDefaultChannels()) mTakeNodes[0]->GetVFCurveNode();
+    MakeDeferredDefaultChannels();
     return (index >= 0 && index < (int)mChannelLinks.size()) ? mChannelLinks[index] : nullptr;
 }
 

@@ -95,6 +95,8 @@ public:
     virtual void CreateTakeNodeChannels(VOxaTakeNode* takeNode) = 0;
     // True while the default take's channels are still to be made (see DeferDefaultChannels).
     bool HasDeferredDefaultChannels() const;
+    // Makes them now when they are still to be made (before a change they would not follow).
+    void MakeDeferredDefaultChannels() const;
     // Makes a user-property handle bound to `property` (through the manager).
     virtual VOxaUserProperty* CreateUserProperty(VProperty* property) = 0;
 
