@@ -470,10 +470,12 @@ private:
     // The last key in [lo, hi] before `time` (at it too when `inclusive`); key lo must qualify.
     int LastKeyBefore(int64_t time, int lo, int hi, bool inclusive) const;
     float EvaluateSegment(int index, double u) const;
-    // One step of a forward walk from key `s` (at `ks`): when `t` lies after key s and at or
-    // before key s + 1, the value at `t` into `value` and key s + 1 answered (keys a few steps
-    // ahead are fetched on the way); otherwise null.
-    const VFCurveKey* StepForward(int s, const VFCurveKey* ks, int64_t t, float* value) const;
+    // One step of a forward walk from key `s` (at `ks`) to the key after it (at `kj`): when `t`
+    // lies after key s and at or before key s + 1, the value at `t` into `value` and true (keys
+    // a few steps ahead, from `ahead` when that is not null, are fetched on the way); otherwise
+    // false.
+    bool StepForward(int s, const VFCurveKey* ks, const VFCurveKey* kj, const VFCurveKey* ahead, int64_t t,
+                     float* value) const;
     // The value at key `k` plus `fraction` of its segment as the key search answers them (-1:
     // before the first key, the count: after the last).
     float LocatedValue(int k, double fraction) const;

@@ -340,13 +340,17 @@ float VFCurve::Evaluate(VTime time, int* lastIndex) const {
     return LocatedValue(k, fraction);
 }
 
-inline const VFCurveKey* VFCurve::StepForward(int s, const Key* ks, int64_t t, float* value) const {
+inline bool VFCurve::StepForward(int s, const Key* ks, const Key* kj, const Key* ahead, int64_t t,
+                                 float* value) const {
     const int64_t ts = ks->mTime.Get();
-    if (t <= ts) return nullptr;
-    const Key* kj = (s + 1) % eKeysPerBlock != 0 ? ks + 1 : KeyGetPtr(s + 1);
+    if (t <= ts) return false;
     const int64_t tj = kj->mTime.Get();
-    if (t > tj) return nullptr;
-    if (s + 1 + kPrefetchAhead < mKeyCount) __builtin_prefetch(KeyGetPtr(s + 1 + kPrefetchAhead));
+    if (t > tj) return false;
+    if (ahead) {
+        __builtin_prefetch(ahead);
+    } else if (s + 1 + kPrefetchAhead < mKeyCount) {
+        __builtin_prefetch(KeyGetPtr(s + 1 + kPrefetchAhead));
+    }
     if (t == tj) {
         *value = kj->mValue;
     } else {
@@ -354,7 +358,7 @@ inline const VFCurveKey* VFCurve::StepForward(int s, const Key* ks, int64_t t, f
         const double fraction = span > 0.0 ? TickDelta(t, ts) / span : 0.0;
         *value = fraction == 0.0 ? ks->mValue : EvaluateSegment(s, fraction);
     }
-    return kj;
+    return true;
 }
 
 float VFCurve::EvaluateInside(VTime time, int* lastIndex) const {
@@ -368,7 +372,8 @@ float VFCurve::EvaluateInside(VTime time, int* lastIndex) const {
         const Key* ks = KeyGetPtr(s);
         if (t == ks->mTime.Get()) return ks->mValue;
         float value;
-        if (StepForward(s, ks, t, &value)) {
+        const Key* kj = (s + 1) % eKeysPerBlock != 0 ? ks + 1 : KeyGetPtr(s + 1);
+        if (StepForward(s, ks, kj, nullptr, t, &value)) {
             *hint = s + 1;
             return value;
         }
@@ -390,9 +395,17 @@ void VFCurve::EvaluateAscending(const int64_t* times, int count, float* out, siz
     const int64_t first = KeyGetPtr(0)->mTime.Get();
     const int64_t last = KeyGetPtr(n - 1)->mTime.Get();
     // EvaluateInside's step from the hinted key to the next, with the key at the search position
-    // (null when that position is not a segment's start) carried from one time to the next.
+    // (null when that position is not a segment's start) carried from one time to the next, and
+    // the number of keys after it in its block, so that the next key is found without the block
+    // table while the block lasts.
     int s = *hint;
-    const Key* ks = s >= 0 && s < n - 1 ? KeyGetPtr(s) : nullptr;
+    const Key* ks = nullptr;
+    int after = 0;
+    auto hold = [&] {
+        ks = s >= 0 && s < n - 1 ? KeyGetPtr(s) : nullptr;
+        after = ks ? eKeysPerBlock - 1 - s % eKeysPerBlock : 0;
+    };
+    hold();
     for (int k = 0; k < count; ++k) {
         const int64_t t = times[k];
         float* value = out + (size_t)k * stride;
@@ -401,8 +414,10 @@ void VFCurve::EvaluateAscending(const int64_t* times, int count, float* out, siz
                 *value = ks->mValue;
                 continue;
             }
-            if (const Key* kj = StepForward(s, ks, t, value)) {
+            const Key* kj = after > 0 ? ks + 1 : KeyGetPtr(s + 1);
+            if (StepForward(s, ks, kj, after > kPrefetchAhead ? ks + 1 + kPrefetchAhead : nullptr, t, value)) {
                 ++s;
+                after = after > 0 ? after - 1 : eKeysPerBlock - 1;
                 ks = s < n - 1 ? kj : nullptr;
                 continue;
             }
@@ -410,7 +425,7 @@ void VFCurve::EvaluateAscending(const int64_t* times, int count, float* out, siz
         *hint = s;
         *value = Evaluate(VTime(t), hint);
         s = *hint;
-        ks = s >= 0 && s < n - 1 ? KeyGetPtr(s) : nullptr;
+        hold();
     }
     *hint = s;
 }

@@ -305,6 +305,8 @@ private:
     // The value of a held curve at `time`, as the node reads it.
     static float SlotValue(Slot& slot, VTime time);
     const VgeAMatrix& RecordGlobal(int index);
+    // The global parts of `record` from its parent's, which are of this frame.
+    void ComposeRecordGlobal(Record& record);
     // The global parts the records computed (those of each record's last computation) into the
     // nodes' stamped transforms.
     void StoreRecordGlobals();

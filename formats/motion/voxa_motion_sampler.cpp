@@ -350,43 +350,51 @@ const VgeAMatrix& VOxaMotionSampler::NodeGlobal(int index) {
 }
 
 const VgeAMatrix& VOxaMotionSampler::RecordGlobal(int index) {
+    Record& own = mRecords[(size_t)index];
+    // Most often the parent's parts are of this frame already (the writers ask parents first).
+    if (own.mStamp != mFrame && mRecords[(size_t)own.mParent].mStamp == mFrame) {
+        ComposeRecordGlobal(own);
+        return own.mGlobalMatrix;
+    }
     // The record and its ancestors up to the first one of this frame (the root's is), then
     // downwards, each from its parent's global parts.
     mChain.clear();
     for (int i = index; mRecords[(size_t)i].mStamp != mFrame; i = mParents[(size_t)i])
         mChain.push_back(i);
-    for (size_t k = mChain.size(); k-- > 0;) {
-        Record& record = mRecords[(size_t)mChain[k]];
-        const Record& parent = mRecords[(size_t)record.mParent];
-        const ParentParts parts{parent.mGlobalMatrix.mData, parent.mGlobalRotation.mData,
-                                parent.mGlobalScaling.mData, parent.mTRS + 6};
-        const double* r = record.mTRS + 3;  // the rotation, then the scaling
-        if (record.mComposed && record.mParentVersion == parent.mPartsVersion &&
-            record.mSettings.mPivotFlags == 0 &&
-            std::memcmp(record.mComposedRS, r, sizeof record.mComposedRS) == 0) {
-            voxa_node_eval::ComposeGlobalTranslation(record.mSettings, record.mTRS, &parts,
-                                                     record.mGlobalTranslation, record.mGlobalMatrix.mData);
-            record.mStamp = mFrame;
-            continue;
-        }
-        const double(*xyz)[4] = nullptr;
-        if (record.mReadsXYZ) {
-            if (!record.mXYZValid || std::memcmp(record.mXYZAngles, r, sizeof record.mXYZAngles) != 0) {
-                VgeEulerVectorToMatrix(record.mXYZ.mData, r);
-                std::memcpy(record.mXYZAngles, r, sizeof record.mXYZAngles);
-                record.mXYZValid = true;
-            }
-            xyz = record.mXYZ.mData;
-        }
-        voxa_node_eval::ComposeGlobal(record.mSettings, record.mRotationActive, record.mTRS, r,
-                                      record.mTRS + 6, xyz, &parts, record.mGlobalTranslation,
-                                      record.mGlobalRotation.mData, record.mGlobalScaling.mData,
-                                      record.mGlobalMatrix.mData);
-        std::memcpy(record.mComposedRS, r, sizeof record.mComposedRS);
-        record.mParentVersion = parent.mPartsVersion;
-        record.mComposed = true;
-        ++record.mPartsVersion;
+    for (size_t k = mChain.size(); k-- > 0;)
+        ComposeRecordGlobal(mRecords[(size_t)mChain[k]]);
+    return own.mGlobalMatrix;
+}
+
+void VOxaMotionSampler::ComposeRecordGlobal(Record& record) {
+    const Record& parent = mRecords[(size_t)record.mParent];
+    const ParentParts parts{parent.mGlobalMatrix.mData, parent.mGlobalRotation.mData,
+                            parent.mGlobalScaling.mData, parent.mTRS + 6};
+    const double* r = record.mTRS + 3;  // the rotation, then the scaling
+    if (record.mComposed && record.mParentVersion == parent.mPartsVersion &&
+        record.mSettings.mPivotFlags == 0 &&
+        std::memcmp(record.mComposedRS, r, sizeof record.mComposedRS) == 0) {
+        voxa_node_eval::ComposeGlobalTranslation(record.mSettings, record.mTRS, &parts,
+                                                 record.mGlobalTranslation, record.mGlobalMatrix.mData);
         record.mStamp = mFrame;
+        return;
     }
-    return mRecords[(size_t)index].mGlobalMatrix;
+    const double(*xyz)[4] = nullptr;
+    if (record.mReadsXYZ) {
+        if (!record.mXYZValid || std::memcmp(record.mXYZAngles, r, sizeof record.mXYZAngles) != 0) {
+            VgeEulerVectorToMatrix(record.mXYZ.mData, r);
+            std::memcpy(record.mXYZAngles, r, sizeof record.mXYZAngles);
+            record.mXYZValid = true;
+        }
+        xyz = record.mXYZ.mData;
+    }
+    voxa_node_eval::ComposeGlobal(record.mSettings, record.mRotationActive, record.mTRS, r,
+                                  record.mTRS + 6, xyz, &parts, record.mGlobalTranslation,
+                                  record.mGlobalRotation.mData, record.mGlobalScaling.mData,
+                                  record.mGlobalMatrix.mData);
+    std::memcpy(record.mComposedRS, r, sizeof record.mComposedRS);
+    record.mParentVersion = parent.mPartsVersion;
+    record.mComposed = true;
+    ++record.mPartsVersion;
+    record.mStamp = mFrame;
 }

@@ -84,21 +84,21 @@ void VViconNumbers::StoreDecFloat(float value, uint8_t out[4]) {
     constexpr uint32_t kLargest = 0x7EFFFFFFu;
     uint32_t bits;
     std::memcpy(&bits, &value, 4);
-    if (std::isnan(value)) {
+    const uint32_t magnitude = bits & 0x7FFFFFFFu;
+    if (magnitude > 0x7F800000u) {  // not a number
         bits = 0;
-    } else if ((bits & 0x7FFFFFFFu) > kLargest) {
+    } else if (magnitude > kLargest) {
         bits = (bits & 0x80000000u) | kLargest;
     }
-    uint8_t b[4] = {(uint8_t)bits, (uint8_t)(bits >> 8), (uint8_t)(bits >> 16), (uint8_t)(bits >> 24)};
-    if (b[3] == 0x80) b[3] = 0;
-    if (b[0] == 0 && b[1] == 0 && b[2] == 0 && b[3] == 0) {
-        out[0] = out[1] = out[2] = out[3] = 0;
-        return;
-    }
-    out[0] = b[2];
-    out[1] = (uint8_t)(b[3] + 1);
-    out[2] = b[0];
-    out[3] = b[1];
+    // A negative value with a zero top exponent byte loses its sign byte.
+    if ((bits >> 24) == 0x80u) bits &= 0x00FFFFFFu;
+    // The 16-bit halves swap and the exponent grows by 2 (one in the high byte, which the clamp
+    // above keeps from overflowing): bytes b2, b3 + 1, b0, b1. Zero stays all zero bytes.
+    const uint32_t dec = bits == 0 ? 0 : ((bits << 16) | (bits >> 16)) + 0x100u;
+    out[0] = (uint8_t)dec;
+    out[1] = (uint8_t)(dec >> 8);
+    out[2] = (uint8_t)(dec >> 16);
+    out[3] = (uint8_t)(dec >> 24);
 }
 
 // ---- array ---------------------------------------------------------------------------------------

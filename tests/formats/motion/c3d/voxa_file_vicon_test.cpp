@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "oxa_codec/voxa_io_formats.h"
@@ -146,6 +147,24 @@ TEST(c3d_numbers, FloatConversionsBetweenProcessors) {
     EXPECT_GT(VViconNumbers::LoadFloat(out, 2), 1.0e38f);
     VViconNumbers::StoreDecFloat(NAN, out);
     EXPECT_EQ(VViconNumbers::LoadFloat(out, 2), 0.0f);
+
+    // The exact bytes, by IEEE bit pattern: halves swapped and the exponent raised by 2; the
+    // largest representable magnitude is the clamp; a negative value whose top byte is 0x80 (the
+    // smallest exponents) loses its sign.
+    const struct {
+        uint32_t bits;
+        uint8_t dec[4];
+    } kCases[] = {{0x3F800000u, {0x80, 0x40, 0x00, 0x00}}, {0x40490FDBu, {0x49, 0x41, 0xDB, 0x0F}},
+                  {0x806CE3EEu, {0x6C, 0x01, 0xEE, 0xE3}}, {0x00000001u, {0x00, 0x01, 0x01, 0x00}},
+                  {0x80000001u, {0x00, 0x01, 0x01, 0x00}}, {0x7EFFFFFFu, {0xFF, 0x7F, 0xFF, 0xFF}},
+                  {0x7F000000u, {0xFF, 0x7F, 0xFF, 0xFF}}, {0xFEFFFFFFu, {0xFF, 0xFF, 0xFF, 0xFF}},
+                  {0xFF800001u, {0x00, 0x00, 0x00, 0x00}}};
+    for (const auto& c : kCases) {
+        float value;
+        std::memcpy(&value, &c.bits, 4);
+        VViconNumbers::StoreDecFloat(value, out);
+        EXPECT_EQ(std::memcmp(out, c.dec, 4), 0) << std::hex << c.bits;
+    }
 }
 
 TEST(c3d_numbers, EncodedPointFormAndValidity) {
