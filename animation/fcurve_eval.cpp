@@ -392,12 +392,11 @@ void VFCurve::EvaluateAscending(const int64_t* times, int count, float* out, siz
             out[(size_t)k * stride] = Evaluate(VTime(times[k]), hint);
         return;
     }
-    const int64_t first = KeyGetPtr(0)->mTime.Get();
-    const int64_t last = KeyGetPtr(n - 1)->mTime.Get();
     // EvaluateInside's step from the hinted key to the next, with the key at the search position
     // (null when that position is not a segment's start) carried from one time to the next, and
     // the number of keys after it in its block, so that the next key is found without the block
-    // table while the block lasts.
+    // table while the block lasts. A time the step answers lies at a key or between two, so
+    // within the keys: the end keys, far from the walk in memory, are not read.
     int s = *hint;
     const Key* ks = nullptr;
     int after = 0;
@@ -409,7 +408,7 @@ void VFCurve::EvaluateAscending(const int64_t* times, int count, float* out, siz
     for (int k = 0; k < count; ++k) {
         const int64_t t = times[k];
         float* value = out + (size_t)k * stride;
-        if (ks && t >= first && t <= last) {
+        if (ks) {
             if (t == ks->mTime.Get()) {
                 *value = ks->mValue;
                 continue;
