@@ -627,6 +627,29 @@ TEST(FCurveEval, AutoKeysAndSideAccessors) {
     EXPECT_EQ(curve.KeyGetRightDerivative(1), 5.0f);
 }
 
+// Keys unevenly spaced (0, 1, 3 s): a left side reads the segment before its key only, and a
+// side setter leaves the other side of an auto-break key as it was.
+TEST(FCurveEval, SidesReadAndSetOnlyTheirOwnSegment) {
+    VFCurve curve;
+    curve.KeyAdd(Sec(0));
+    curve.KeyAdd(Sec(1));
+    curve.KeyAdd(Sec(3));
+    curve.KeySetValue(1, 2.0f);
+    curve.KeySetValue(2, 8.0f);
+    // The left control value of the last key, one third of the 2 s segment before it.
+    EXPECT_NEAR(curve.KeyGetLeftBezierTangent(2), 8.0f - curve.KeyGetLeftDerivative(2) * 2.0f / 3.0f, 1e-5);
+    curve.KeySetTangentMode(1, VFCurveKey::eTangentAutoBreak);
+    const float right = curve.KeyGetRightDerivative(1);
+    curve.KeySetLeftAuto(1, 100.0f);
+    EXPECT_NE(curve.KeyGetLeftDerivative(1), right);
+    EXPECT_EQ(curve.KeyGetRightDerivative(1), right);
+    // The last key has no right side: a velocity flag set on it directly gives none.
+    curve.KeyGetPtr(2)->SetDataFloat(4, 0.75f);
+    curve.KeyGetPtr(2)->SetTangentVelocityMode(VFCurveKey::eVelocityRight, VFCurveKey::eVelocityRight);
+    EXPECT_FALSE(curve.KeyIsRightVelocity(2));
+    EXPECT_EQ(curve.KeyGetRightVelocity(2), 0.0f);
+}
+
 TEST(FCurveEval, TangentInfoRoundTripAndFirstKey) {
     VFCurve curve;
     curve.ResizeKeyBuffer(3);
