@@ -643,6 +643,11 @@ TEST(FCurveEval, SidesReadAndSetOnlyTheirOwnSegment) {
     curve.KeySetLeftAuto(1, 100.0f);
     EXPECT_NE(curve.KeyGetLeftDerivative(1), right);
     EXPECT_EQ(curve.KeyGetRightDerivative(1), right);
+    // On a user-break key a left auto value lands as the slope it gives (that of the segment).
+    curve.KeySetTangentMode(1, VFCurveKey::eTangentUserBreak);
+    curve.KeySetLeftDerivative(1, -1.0f);
+    curve.KeySetLeftAuto(1, 100.0f);
+    EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(1), 2.0f);
     // The last key has no right side: a velocity flag set on it directly gives none.
     curve.KeyGetPtr(2)->SetDataFloat(4, 0.75f);
     curve.KeyGetPtr(2)->SetTangentVelocityMode(VFCurveKey::eVelocityRight, VFCurveKey::eVelocityRight);
