@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 namespace {
 
@@ -168,8 +169,11 @@ constexpr size_t kFastGRoom = 48;
 // one rounding (relative error 2^-53), so the rounded digits are certain unless the scaled value
 // lies within that error of a rounding boundary (x.5); then, and for magnitudes the exact powers
 // do not reach, the answer is 0 and the caller takes the exact path. Otherwise writes the text
-// (not terminated) into `out`, which has kFastGRoom bytes, and answers its length.
-int FormatGFast(char* out, double value, int precision) {
+// (not terminated) into `out`, which has kFastGRoom bytes, and answers its length. `Precision` is
+// int, or an integral_constant for the common precision, whose digit loops then unroll.
+template <class Precision>
+inline __attribute__((always_inline)) int FormatGFast(char* out, double value, Precision precisionArgument) {
+    const int precision = precisionArgument;
     const bool negative = value < 0.0;
     const double magnitude = negative ? -value : value;
     // Decimal exponent estimate from the binary one (78913 / 2^18 ~ log10(2)), corrected below.
@@ -210,13 +214,25 @@ int FormatGFast(char* out, double value, int precision) {
     // The P significant digits, then the trailing zeros dropped as %g does.
     char text[32] = {};
     uint32_t rest = (uint32_t)digits;  // below 10^9
-    int at = precision;
-    for (; at >= 2; at -= 2) {
-        const uint32_t pair = rest % 100;
-        rest /= 100;
-        std::memcpy(text + at - 2, kDigitPairs + 2 * pair, 2);
+    if (precision == 6) {
+        // Six digits as three pairs from one product: t / 2^32 approximates rest / 10^4 from
+        // above by less than 6.3e-5, and each pair taken from the fraction multiplies that by
+        // 100, so the last is still off by less than 1.
+        uint64_t t = (uint64_t)rest * 429497u;  // ceil(2^32 / 10^4)
+        std::memcpy(text, kDigitPairs + 2 * (t >> 32), 2);
+        t = (uint64_t)(uint32_t)t * 100u;
+        std::memcpy(text + 2, kDigitPairs + 2 * (t >> 32), 2);
+        t = (uint64_t)(uint32_t)t * 100u;
+        std::memcpy(text + 4, kDigitPairs + 2 * (t >> 32), 2);
+    } else {
+        int at = precision;
+        for (; at >= 2; at -= 2) {
+            const uint32_t pair = rest % 100;
+            rest /= 100;
+            std::memcpy(text + at - 2, kDigitPairs + 2 * pair, 2);
+        }
+        if (at == 1) text[0] = (char)('0' + rest);
     }
-    if (at == 1) text[0] = (char)('0' + rest);
     int count = precision;
     while (count > 1 && text[count - 1] == '0')
         --count;
@@ -252,6 +268,22 @@ int FormatGFast(char* out, double value, int precision) {
         p += count;
     }
     return (int)(p - out);
+}
+
+// FormatGFast with the precision of "%g" (6) as a constant.
+int FormatGFastAny(char* out, double value, int precision) {
+    return precision == 6 ? FormatGFast(out, value, std::integral_constant<int, 6>())
+                          : FormatGFast(out, value, precision);
+}
+
+// "%.Pg" by the exact conversion, for what FormatGFast does not answer.
+__attribute__((noinline)) int FormatDoubleGExact(char* out, size_t size, double value, int precision) {
+    char buffer[64];
+    if (precision > 40) return std::snprintf(out, size, "%.*g", precision, value);
+    // to_chars with a precision converts exactly as printf's %g does in the "C" locale.
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
+    if (result.ec != std::errc()) return std::snprintf(out, size, "%.*g", precision, value);
+    return Finish(out, size, buffer, (int)(result.ptr - buffer));
 }
 
 // "%.Pf" of a finite `value` for 0 <= P <= 9 and magnitudes below 10^9 without the exact decimal
@@ -303,27 +335,40 @@ int FormatFixedFast(char* out, double value, int decimals) {
 }  // namespace
 
 int VFormatDoubleG(char* out, size_t size, double value, int precision) {
-    char buffer[64];
     if (precision < 0) precision = 6;
     // The common case first: a finite non-zero value at a small precision, rounded in double
     // arithmetic when that is provably the exact answer.
     if (precision >= 1 && precision <= 9 && std::isfinite(value) && value != 0.0) {
         if (out && size >= kFastGRoom) {
-            const int length = FormatGFast(out, value, precision);
+            const int length = FormatGFastAny(out, value, precision);
             if (length > 0) {
                 out[length] = 0;
                 return length;
             }
         } else {
-            const int length = FormatGFast(buffer, value, precision);
+            char buffer[kFastGRoom];
+            const int length = FormatGFastAny(buffer, value, precision);
             if (length > 0) return Finish(out, size, buffer, length);
         }
     }
-    if (precision > 40) return std::snprintf(out, size, "%.*g", precision, value);
-    // to_chars with a precision converts exactly as printf's %g does in the "C" locale.
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
-    if (result.ec != std::errc()) return std::snprintf(out, size, "%.*g", precision, value);
-    return Finish(out, size, buffer, (int)(result.ptr - buffer));
+    return FormatDoubleGExact(out, size, value, precision);
+}
+
+char* VFormatDoublesG(char* out, const double* values, int count, char separator) {
+    // At precision 6 FormatGFast writes at most 24 bytes (its 16-byte copies included) and the
+    // exact path at most 14, so each value has room where the values before it took less than
+    // their share.
+    static_assert(kVFormatGRoom >= 24, "room for FormatGFast's writes at precision 6");
+    for (int k = 0; k < count; ++k) {
+        const double value = values[k];
+        int length = 0;
+        if (std::isfinite(value) && value != 0.0)
+            length = FormatGFast(out, value, std::integral_constant<int, 6>());
+        if (length <= 0) length = FormatDoubleGExact(out, kVFormatGRoom, value, 6);
+        out += length;
+        *out++ = separator;
+    }
+    return out;
 }
 
 int VFormatDoubleFixed(char* out, size_t size, double value, int decimals) {

@@ -27,4 +27,10 @@ int VFormatInt(char* out, size_t size, long long value);                      //
 int VFormatDoubleG(char* out, size_t size, double value, int precision = 6);  // "%.Ng"
 int VFormatDoubleFixed(char* out, size_t size, double value, int decimals);   // "%.Nf"
 
+// The room VFormatDoublesG needs for each value.
+constexpr size_t kVFormatGRoom = 32;
+// Writes each of `count` values as "%g" followed by `separator` into `out`, which has room for
+// count * kVFormatGRoom bytes, and answers the end of the text (not terminated).
+char* VFormatDoublesG(char* out, const double* values, int count, char separator);
+
 #endif  // OXA_BASE_VNUMBER_TEXT_H

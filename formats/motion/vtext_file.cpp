@@ -573,18 +573,9 @@ bool VTextFile::WriteG(double value, int precision) {
 
 bool VTextFile::WriteGs(const double* values, int count, char separator) {
     // A frame's numbers go in one run when the buffer has room for the longest text of each.
-    constexpr size_t kRoom = 64;
-    if (count > 0 && (size_t)count <= kOutputBlock / kRoom) {
-        if (char* out = OutputRoom((size_t)count * kRoom)) {
-            char* at = out;
-            for (int k = 0; k < count; ++k) {
-                int n = VFormatDoubleG(at, kRoom, values[k], 6);
-                if (n < 0) n = 0;
-                if (n >= (int)kRoom) n = (int)kRoom - 1;
-                at += n;
-                *at++ = separator;
-            }
-            mOutLen += (size_t)(at - out);
+    if (count > 0 && (size_t)count <= kOutputBlock / kVFormatGRoom) {
+        if (char* out = OutputRoom((size_t)count * kVFormatGRoom)) {
+            mOutLen += (size_t)(VFormatDoublesG(out, values, count, separator) - out);
             return !mWriteFailed;
         }
     }

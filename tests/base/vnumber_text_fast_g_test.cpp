@@ -9,6 +9,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "base/vnumber_text.h"
 
@@ -184,4 +185,55 @@ TEST(number_text_fastg, TruncatesLikeSnprintf) {
     EXPECT_EQ(VFormatDoubleG(small, sizeof small, -123.456, 6), 8);
     EXPECT_STREQ(small, "-123");
     EXPECT_EQ(VFormatDoubleG(nullptr, 0, 1.5e-7, 6), 7);
+}
+
+TEST(number_text_fastg, RunsOfValuesMatchPrintf) {
+    // A run is written into exactly count * kVFormatGRoom bytes (the sanitizer build sees any
+    // write past them) and is the values' "%g" texts, each followed by the separator.
+    auto check = [](const std::vector<double>& values, char separator) {
+        std::vector<char> out(values.size() * kVFormatGRoom);
+        const char* end = VFormatDoublesG(out.data(), values.data(), (int)values.size(), separator);
+        std::string expected;
+        for (double v : values) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%g", v);
+            expected += text;
+            expected += separator;
+        }
+        return std::string(out.data(), (size_t)(end - out.data())) == expected;
+    };
+    // Every six-digit integer, by itself and among others: each pattern of the digit pairs.
+    std::vector<double> run;
+    for (int d = 100000; d < 1000000; ++d) {
+        run.push_back(d % 7 ? (double)d : -(double)d);
+        if (run.size() == 1000) {
+            ASSERT_TRUE(check(run, ' ')) << "six-digit values up to " << d;
+            run.clear();
+        }
+    }
+    // The longest texts one at a time, then the edges and their neighbours as one run.
+    for (double v : {-1.234567e-300, -0.000123456789, -123456.5, -9.999995e+99, -DBL_MAX})
+        EXPECT_TRUE(check({v}, '\t')) << v;
+    const double edges[] = {0.0,
+                            -0.0,
+                            0.5,
+                            999999.5,
+                            999999.4999999,
+                            9.999995,
+                            0.0001,
+                            0.00001,
+                            1e22,
+                            1e-23,
+                            DBL_MIN,
+                            DBL_TRUE_MIN,
+                            (double)0.1f,
+                            180.0,
+                            -179.999999,
+                            std::numeric_limits<double>::infinity(),
+                            std::numeric_limits<double>::quiet_NaN()};
+    for (double v : edges)
+        for (double w : {v, -v, std::nextafter(v, 0.0), std::nextafter(v, INFINITY)})
+            run.push_back(w);
+    EXPECT_TRUE(check(run, '\t'));
+    EXPECT_TRUE(check({}, ' '));
 }
