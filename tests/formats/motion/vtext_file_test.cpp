@@ -128,8 +128,10 @@ TEST(text_file, KeywordsMatchByPrefixInTableOrder) {
     EXPECT_EQ(file.ReadKeyword(shortFirst), 0);
     EXPECT_STREQ(file.GetCursor(), "s: 20");
     EXPECT_EQ(file.ReadKeyword(shortFirst), -1);
+    shortFirst[1].count = 3;
     VTextFile::ResetKeywordCounts(shortFirst);
     EXPECT_EQ(shortFirst[0].count, 0);
+    EXPECT_EQ(shortFirst[1].count, 0);
     const char* frames = "Frames:";
     EXPECT_EQ(VTextFile::MatchPrefix(frames, "FRAME"), frames + 5);
     EXPECT_EQ(VTextFile::MatchPrefix(frames, "Framez"), nullptr);
@@ -381,6 +383,8 @@ TEST(text_file, WritesAreByteIdenticalToPrintfAndAtomic) {
         limit.Lift();
         EXPECT_EQ(ReadFile(path), want);
     }
+    TextFile closed;  // nothing to write to
+    EXPECT_FALSE(closed.Write("x", 1));
     ASSERT_TRUE(file.Open(path.c_str(), "w"));
     file.WriteText("new");
     file.Discard();
@@ -428,6 +432,9 @@ TEST(number_text, ParsesLikeScanf) {
     t = "10.0e-400 ";  // zeros in the numeral: still an underflow
     EXPECT_EQ(VParseDouble(t, t + 10, d), t + 9);
     EXPECT_EQ(d, 0);
+    t = "1e999 ";  // an overflow ends after its exponent's last digit
+    EXPECT_EQ(VParseDouble(t, t + 6, d), t + 5);
+    EXPECT_EQ(d, std::numeric_limits<double>::infinity());
     t = "-inf,";
     EXPECT_EQ(VParseDouble(t, t + 5, d), t + 4);
     EXPECT_EQ(d, -std::numeric_limits<double>::infinity());
