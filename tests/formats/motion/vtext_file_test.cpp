@@ -432,6 +432,9 @@ TEST(number_text, ParsesLikeScanf) {
     t = "10.0e-400 ";  // zeros in the numeral: still an underflow
     EXPECT_EQ(VParseDouble(t, t + 10, d), t + 9);
     EXPECT_EQ(d, 0);
+    t = "\n\v\f\r\t 7";  // every C space before a number
+    EXPECT_EQ(VParseDouble(t, t + 7, d), t + 7);
+    EXPECT_EQ(d, 7);
     t = "1e999 ";  // an overflow ends after its exponent's last digit
     EXPECT_EQ(VParseDouble(t, t + 6, d), t + 5);
     EXPECT_EQ(d, std::numeric_limits<double>::infinity());
