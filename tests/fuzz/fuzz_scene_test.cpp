@@ -6,7 +6,10 @@
 #include <vector>
 
 #include "base/vstring_list.h"
+#include "formats/motion/aoa/voxa_adaptive_optics.h"
+#include "formats/motion/bvh/voxa_reader_biovision.h"
 #include "fuzz/fuzz_scene.h"
+#include "fuzz/motion_fuzz_harness.h"
 #include "oxa_codec/voxa_importer.h"
 #include "scene/voxa_global_time_settings.h"
 #include "scene/voxa_scene_contents.h"
@@ -117,6 +120,36 @@ TEST(VFuzzScene, WhatResetCannotTakeBackMakesAllAnew) {
     EXPECT_EQ(Describe(world.GetManager(), world.GetScene()), fresh);
     const std::string path = std::string(OXA_EXAMPLES_DIR) + "/walk.bvh";
     EXPECT_TRUE(Import(world.GetManager(), world.GetScene(), path.c_str()));
+    world.Reset();
+}
+
+// Marker files announcing more than the limit are not read; the check leaves the reader able to
+// read the file from its start, and readers of other files are never held back.
+TEST(VFuzzScene, MarkerFilesAnnouncingTooManyMarkersAreSkipped) {
+    VFuzzScene& world = VFuzzScene::Get();
+    const std::string path = FuzzScratchPath("limit.aoa");
+    auto announce = [&](int64_t markers) {
+        const std::string text =
+            "frames = 1 markers = " + std::to_string(markers) + " Hz = 60\n" + std::string(2000, '\n');
+        EXPECT_TRUE(WriteFuzzInput(path, reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+        VOxaReaderAdaptiveOptics reader(world.GetManager(), false);
+        EXPECT_TRUE(reader.FileOpen(path.c_str()));
+        const bool skipped = FuzzAnnouncesTooManyMarkers(reader);
+        // The reader still finds its header.
+        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+        EXPECT_NE(options, nullptr);
+        reader.FileClose();
+        return skipped;
+    };
+    EXPECT_FALSE(announce(kFuzzMarkerLimit));
+    EXPECT_TRUE(announce(kFuzzMarkerLimit + 1));
+
+    VOxaReaderBiovision other(world.GetManager());
+    const std::string bvh = std::string(OXA_EXAMPLES_DIR) + "/walk.bvh";
+    ASSERT_TRUE(other.FileOpen(bvh.c_str()));
+    EXPECT_FALSE(FuzzAnnouncesTooManyMarkers(other));
+    other.FileClose();
+    std::remove(path.c_str());
     world.Reset();
 }
 
