@@ -40,9 +40,10 @@ const char* GetMarkerLookName(int value) {
 
 // ---- Property block -----------------------------------------------------------------------------
 
-#define OXA_DECLARE_MARKER_PROPERTY(Name)                                                             \
-    m##Name.Declare<&VOxaMarkerProperties::Get##Name, &VOxaMarkerProperties::Set##Name>(#Name, this); \
-    AddProperty(&m##Name)
+#define OXA_DECLARE_MARKER_PROPERTY(Name)                                                                    \
+    m##Name.Declare<&VOxaMarkerProperties::Get##Name, &VOxaMarkerProperties::Set##Name>(VLiteralName{#Name}, \
+                                                                                        this);               \
+    AddDeclaredProperty(&m##Name)
 
 VOxaMarkerProperties::VOxaMarkerProperties() {
     OXA_DECLARE_MARKER_PROPERTY(Look);

@@ -19,9 +19,10 @@ bool IsLimbType(int type) {
 
 // ---- Property block -----------------------------------------------------------------------------
 
-#define OXA_DECLARE_SKELETON_PROPERTY(Name)                                                               \
-    m##Name.Declare<&VOxaSkeletonProperties::Get##Name, &VOxaSkeletonProperties::Set##Name>(#Name, this); \
-    AddProperty(&m##Name)
+#define OXA_DECLARE_SKELETON_PROPERTY(Name)                                                  \
+    m##Name.Declare<&VOxaSkeletonProperties::Get##Name, &VOxaSkeletonProperties::Set##Name>( \
+        VLiteralName{#Name}, this);                                                          \
+    AddDeclaredProperty(&m##Name)
 
 VOxaSkeletonProperties::VOxaSkeletonProperties() {
     OXA_DECLARE_SKELETON_PROPERTY(Size);

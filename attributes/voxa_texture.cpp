@@ -82,9 +82,10 @@ const char* GetTextureWrapModeName(int value) {
 // ---- Property block -----------------------------------------------------------------------------
 
 // Declares member property m<Name> under "<Name>" with its accessor pair and lists it.
-#define OXA_DECLARE_TEXTURE_PROPERTY(Name)                                                              \
-    m##Name.Declare<&VOxaTextureProperties::Get##Name, &VOxaTextureProperties::Set##Name>(#Name, this); \
-    AddProperty(&m##Name)
+#define OXA_DECLARE_TEXTURE_PROPERTY(Name)                                                 \
+    m##Name.Declare<&VOxaTextureProperties::Get##Name, &VOxaTextureProperties::Set##Name>( \
+        VLiteralName{#Name}, this);                                                        \
+    AddDeclaredProperty(&m##Name)
 
 VOxaTextureProperties::VOxaTextureProperties(VOxaTexture* owner) : mOwner(owner) {
     // The animated placement and alpha come first, created by data type.

@@ -15,8 +15,8 @@ const char kOffsetRSuffix[] = ".Offset R";
 // Declares member property m<Name> under "<Name>" with its accessor pair and lists it.
 #define OXA_DECLARE_PARENT_PROPERTY(Name)                                                                    \
     m##Name.Declare<&VOxaConstraintParentProperties::Get##Name, &VOxaConstraintParentProperties::Set##Name>( \
-        #Name, this);                                                                                        \
-    AddProperty(&m##Name)
+        VLiteralName{#Name}, this);                                                                          \
+    AddDeclaredProperty(&m##Name)
 
 VOxaConstraintParentProperties::VOxaConstraintParentProperties(VOxaConstraintParent* owner) : mOwner(owner) {
     // Declaration order is the order of the property list and of files.

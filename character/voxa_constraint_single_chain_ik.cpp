@@ -42,10 +42,10 @@ const char* GetEvaluateTSAnimName(int value) {
 // ---- VOxaConstraintSingleChainIKProperties ---------------------------------------------------
 
 // Declares member property m<Name> under "<Name>" with its accessor pair and lists it.
-#define OXA_DECLARE_IK_PROPERTY(Name)                                                \
-    m##Name.Declare<&VOxaConstraintSingleChainIKProperties::Get##Name,               \
-                    &VOxaConstraintSingleChainIKProperties::Set##Name>(#Name, this); \
-    AddProperty(&m##Name)
+#define OXA_DECLARE_IK_PROPERTY(Name)                                                              \
+    m##Name.Declare<&VOxaConstraintSingleChainIKProperties::Get##Name,                             \
+                    &VOxaConstraintSingleChainIKProperties::Set##Name>(VLiteralName{#Name}, this); \
+    AddDeclaredProperty(&m##Name)
 
 VOxaConstraintSingleChainIKProperties::VOxaConstraintSingleChainIKProperties(
     VOxaConstraintSingleChainIK* owner)

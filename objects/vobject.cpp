@@ -24,6 +24,18 @@ bool VObject::AddProperty(VProperty* property) {
     if (!property || property->mListObject) return false;
     ConnectNotify(eObjectPropertyAdding, property, nullptr);
     if (property->mListObject) return false;  // a listener listed it meanwhile
+    ListProperty(property);
+    ConnectNotify(eObjectPropertyAdded, property, nullptr);
+    return true;
+}
+
+bool VObject::AddDeclaredProperty(VProperty* property) {
+    if (!property || property->mListObject) return false;
+    ListProperty(property);
+    return true;
+}
+
+void VObject::ListProperty(VProperty* property) {
     property->mListObject = this;
     property->mListSlot = (int)mProperties.size();
     mProperties.push_back(property);
@@ -33,8 +45,6 @@ bool VObject::AddProperty(VProperty* property) {
         mNameIndex.Insert(property->GetName(), property->mListSlot,
                           [this](int slot) { return mProperties[slot]->GetName(); });
     }
-    ConnectNotify(eObjectPropertyAdded, property, nullptr);
-    return true;
 }
 
 void VObject::Compact() const {
@@ -74,12 +84,6 @@ VProperty* VObject::FindProperty(const char* name) const {
     if (!mNameIndex.IsBuilt()) BuildNameIndex();
     int slot = mNameIndex.Find(name, [this](int s) { return mProperties[s]->GetName(); });
     return slot >= 0 ? mProperties[slot] : nullptr;
-}
-
-VProperty* VObject::GetProperty(int index) const {
-    if (index < 0 || index >= mPropertyCount) return nullptr;
-    Compact();
-    return mProperties[index];
 }
 
 void VObject::DetachProperty(VProperty* property) {

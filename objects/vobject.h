@@ -53,7 +53,11 @@ public:
         if (count > 0) mProperties.reserve(mProperties.size() + (size_t)count);
     }
     // The property at `index` in list order, null when out of range.
-    VProperty* GetProperty(int index) const;
+    VProperty* GetProperty(int index) const {
+        if (index < 0 || index >= mPropertyCount) return nullptr;
+        if ((int)mProperties.size() != mPropertyCount) Compact();
+        return mProperties[(size_t)index];
+    }
     // Takes `property` out of the list (a created one is deleted). False when not listed here.
     bool RemoveProperty(VProperty* property);
     // Destroys the property that `userProperty` stands for: removes it from the list, deletes
@@ -90,6 +94,10 @@ public:
 
 protected:
     bool Notify(int event, VPlug* other) override { return ConnectNotify(event, this, other); }
+    // AddProperty for the member properties a constructor declares, without the two events:
+    // nothing can listen to an object that is being made, and no class of the model handles
+    // them in its own ConnectNotify.
+    bool AddDeclaredProperty(VProperty* property);
 
 private:
     friend class VProperty;
@@ -98,6 +106,8 @@ private:
     // asked for a few names only (a node being made) does not pay for an index.
     static constexpr int kWalkedLookups = 8;
 
+    // Appends `property`, which is in no list, and keeps the name index.
+    void ListProperty(VProperty* property);
     // Called by a property leaving the list (destroyed or removed).
     void DetachProperty(VProperty* property);
     // Called when a listed property is renamed.

@@ -9,12 +9,25 @@ VProperty::~VProperty() {
 }
 
 void VProperty::Declare(const char* name, VObject* owner) {
+    mInfo.mLiteralName = nullptr;
     mInfo.mName = name ? name : "";
     SetParentObject(owner);
     if (mListObject) mListObject->DropNameIndex();
 }
 
+void VProperty::Declare(VLiteralName name, VObject* owner) {
+    if (!name.mText) {
+        Declare(static_cast<const char*>(nullptr), owner);
+        return;
+    }
+    mInfo.mLiteralName = name.mText;
+    if (!mInfo.mName.IsEmpty()) mInfo.mName = "";
+    SetParentObject(owner);
+    if (mListObject) mListObject->DropNameIndex();
+}
+
 void VProperty::SetNameAndType(const char* name, int valueType) {
+    mInfo.mLiteralName = nullptr;
     mInfo.mName = name ? name : "";
     mInfo.mValueType = valueType;
     if (mListObject) mListObject->DropNameIndex();

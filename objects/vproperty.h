@@ -61,11 +61,18 @@ enum EGenericEnum : int {};
 // Names an enumeration value; null for a value without a name.
 using VEnumNameCallback = const char* (*)(int value);
 
+// A property name with static storage (a string literal), kept by its address instead of
+// copied. The member properties a class declares are named this way: an object of the scene
+// declares some seventy, and copying their names was a tenth of making one.
+struct VLiteralName {
+    const char* mText;
+};
+
 // The description of a property: name, value type, data type, info flags and the
 // enumeration-name callback.
 class VPropertyInfo {
 public:
-    const char* GetName() const { return mName.Buffer(); }
+    const char* GetName() const { return mLiteralName ? mLiteralName : mName.Buffer(); }
     int GetValueType() const { return mValueType; }
     const VDataType* GetDataType() const { return mDataType; }
     int GetFlags() const { return mFlags; }
@@ -83,6 +90,8 @@ public:
 
 private:
     friend class VProperty;
+    // The name when it was declared as a literal; mName otherwise.
+    const char* mLiteralName = nullptr;
     VString mName;
     int mValueType = eValueUndefined;
     const VDataType* mDataType = nullptr;
@@ -106,6 +115,7 @@ public:
     // Names the property and makes it a child plug of `owner` (which may be null). The owner
     // lists it only once it is added with VObject::AddProperty.
     void Declare(const char* name, VObject* owner);
+    void Declare(VLiteralName name, VObject* owner);
     // Overwrites the name and the value-type code.
     void SetNameAndType(const char* name, int valueType);
 
@@ -398,7 +408,9 @@ public:
 
     // Names the property, makes it a child plug of `owner` and installs the callbacks (either
     // may be null: a null setter leaves the value to the property).
-    void Declare(const char* name, VObject* owner, Getter getter = nullptr, Setter setter = nullptr) {
+    // `name` is a text or a VLiteralName.
+    template <typename Name>
+    void Declare(Name name, VObject* owner, Getter getter = nullptr, Setter setter = nullptr) {
         VProperty::Declare(name, owner);
         mGetter = getter;
         mSetter = setter;
@@ -406,8 +418,8 @@ public:
     // The same with member functions of the owner's class: the getter takes no argument, the
     // setter one (its result is ignored); values convert to and from the stored form.
     // `Setter` nullptr declares a property without setter.
-    template <auto MemberGetter, auto MemberSetter = nullptr, typename Owner>
-    void Declare(const char* name, Owner* owner) {
+    template <auto MemberGetter, auto MemberSetter = nullptr, typename Name, typename Owner>
+    void Declare(Name name, Owner* owner) {
         Declare(name, owner, MakeGetter<MemberGetter>(), MakeSetter<MemberSetter>());
     }
 

@@ -89,7 +89,8 @@ VOxaNode::VOxaNode(VOxaSdkManager* manager, const char* name)
     DeferDefaultChannels(true);
     AddDefaultTakeNode();
     StartDeferredDefaults();
-    SetVisibility(true);
+    // Visible: "Show" and "Visibility" start as true and 1.0 in the property block, so nothing
+    // is set (setting them would only send events nobody can hear yet).
     SetShadingMode(3);
     CreatePropertyHandles();
     DeferDefaultChannels(false);
@@ -171,6 +172,8 @@ void VOxaNode::InitializeProperties() {
 // ---- Hierarchy ------------------------------------------------------------------------------
 
 VOxaNode* VOxaNode::GetParent() const {
+    // Without any connection there is nothing to filter (and no view to make).
+    if (!mProperties || mProperties->GetDstCount() == 0) return nullptr;
     VFilteredPlug* view = HierarchyView(mProperties);
     return view->GetDstCount() > 0 ? NodeOfPlug(view->GetDst(0)) : nullptr;
 }
@@ -203,6 +206,8 @@ VOxaNode* VOxaNode::RemoveChild(VOxaNode* node) {
 }
 
 int VOxaNode::GetChildCount(bool recursive) const {
+    // A leaf, most nodes of a scene, has no source connection at all: nothing to filter.
+    if (!mProperties || mProperties->GetSrcCount() == 0) return 0;
     int count = HierarchyView(mProperties)->GetSrcCount();
     if (!recursive) return count;
     // Iterative, so that a deep chain does not exhaust the stack.

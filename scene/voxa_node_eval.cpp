@@ -449,16 +449,21 @@ void VOxaNode::DefaultTransformsChanged() {
     DropDefaultGlobals(this);
     // A node's global parts are computed after its parent's, so a descendant holds them only
     // below nodes that hold them: the walk stops at the first node without any, and each node
-    // is visited at most once per computation of its parts.
+    // is visited at most once per computation of its parts. Only the children that held some
+    // wait for their own children to be visited, so a change with nothing computed below (a
+    // node being read or built) allocates nothing.
     std::vector<VOxaNode*> pending;
-    for (int i = GetChildCount() - 1; i >= 0; --i)
-        if (VOxaNode* child = GetChild(i)) pending.push_back(child);
+    auto dropChildren = [&pending](VOxaNode* node) {
+        for (int i = node->GetChildCount() - 1; i >= 0; --i) {
+            VOxaNode* child = node->GetChild(i);
+            if (child && DropDefaultGlobals(child)) pending.push_back(child);
+        }
+    };
+    dropChildren(this);
     while (!pending.empty()) {
         VOxaNode* node = pending.back();
         pending.pop_back();
-        if (!DropDefaultGlobals(node)) continue;
-        for (int i = node->GetChildCount() - 1; i >= 0; --i)
-            if (VOxaNode* child = node->GetChild(i)) pending.push_back(child);
+        dropChildren(node);
     }
 }
 

@@ -273,6 +273,54 @@ TEST(objects_Property, RenamingThroughDeclareReachesTheNameIndex) {
     EXPECT_EQ(o.GetProperty(7), p);
 }
 
+// A block that lists its members the way the scene's property blocks do: literal names, no
+// add events.
+class DeclaredBlock : public Block {
+public:
+    DeclaredBlock() {
+        mDepth.Declare<&DeclaredBlock::GetDepth, &DeclaredBlock::SetDepth>(VLiteralName{"Depth"}, this);
+        AddDeclaredProperty(&mDepth);
+        mDepth.SetValue(4.0);
+    }
+    double GetDepth() const { return depth; }
+    void SetDepth(double v) { depth = v; }
+    bool AddAgain() { return AddDeclaredProperty(&mDepth); }
+
+    double depth = 0;
+    VPropertyTemplate<double> mDepth;
+};
+
+TEST(objects_Property, LiteralNamesAndQuietlyListedMembers) {
+    DeclaredBlock b;
+    EXPECT_EQ(Names(b), (std::vector<std::string>{"Size", "Look", "Pivot", "Show", "Depth"}));
+    EXPECT_EQ(b.depth, 4.0);  // the callbacks were installed with the literal name
+    EXPECT_EQ(b.FindProperty("Depth"), &b.mDepth);
+    EXPECT_EQ(b.mDepth.GetListObject(), &b);
+    // Listed without the two add events the base's members came with (its value change came
+    // with its own).
+    int adds = 0;
+    for (const Block::Event& e : b.events) {
+        if (e.code != eObjectPropertyAdding && e.code != eObjectPropertyAdded) continue;
+        ++adds;
+        EXPECT_NE(e.plug, &b.mDepth);
+    }
+    EXPECT_EQ(adds, 8);
+    EXPECT_FALSE(b.AddAgain());
+
+    // Declared again with a text, or renamed, the literal gives way.
+    b.mDepth.Declare("Height", &b);
+    EXPECT_STREQ(b.mDepth.GetName(), "Height");
+    EXPECT_EQ(b.FindProperty("Depth"), nullptr);
+    EXPECT_EQ(b.FindProperty("Height"), &b.mDepth);
+    b.mDepth.Declare(VLiteralName{"Depth"}, &b);
+    EXPECT_EQ(b.FindProperty("Depth"), &b.mDepth);
+    b.mDepth.SetNameAndType("Width", eValueNumber);
+    EXPECT_STREQ(b.mDepth.GetName(), "Width");
+    EXPECT_EQ(b.FindProperty("Width"), &b.mDepth);
+    b.mDepth.Declare(VLiteralName{nullptr}, &b);
+    EXPECT_STREQ(b.mDepth.GetName(), "");
+}
+
 TEST(objects_Property, CreatedPropertiesByValueType) {
     VObject o;
     struct Case {
