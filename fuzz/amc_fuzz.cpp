@@ -66,6 +66,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     VFuzzSceneScope world;
     VOxaSdkManager* manager = world.GetManager();
     VOxaScene* scene = world.GetScene();
+    VOxaReaderAcclaimAmc reader(manager);
+    if (!reader.FileOpen(path.c_str())) return 0;
+    // The header is scanned without the scene; an input it refuses is never read, so the
+    // skeleton's nodes are made only for the others.
+    std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+    if (!options) return 0;
     if (!(size & 2)) {
         // The nodes of the skeleton, as the ASF reader leaves them.
         VOxaNode* root = skeleton->CreateNodes(manager, "", false);
@@ -74,11 +80,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         scene->GetRootNode()->AddChild(reference);
         reference->AddChild(root);
     }
-
-    VOxaReaderAcclaimAmc reader(manager);
-    if (!reader.FileOpen(path.c_str())) return 0;
-    std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
-    if (!options) return 0;
     auto* motion = static_cast<VStreamOptionsMotion*>(options.get());
     motion->SetAttachedObject(skeleton, false);
     motion->SetOption(VStreamOptionsMotion::eIMPORT_LIMITS, size & 1 ? 1 : 0);
