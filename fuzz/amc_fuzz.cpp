@@ -1,10 +1,11 @@
 // Fuzzes the AMC reader over a fixed small skeleton. The skeleton's ASF file is read once, with the
 // ASF reader, when the process starts; its bones (which no AMC read changes) serve every input.
-// For each input the skeleton's nodes are made anew under their reference node, as the ASF reader
-// makes them, unless bit 1 of the size is set: then the AMC reader makes them itself. The input is
-// read from an AMC file with the options of its header (bit 0 of the size chooses limits); when
-// that succeeds the skeleton and at most four frames of the motion are written back. The manager
-// and scene live across inputs and are emptied after each.
+// For each input whose header the reader accepts, the skeleton's nodes are made anew under their
+// reference node, as the ASF reader makes them, unless bit 1 of the size is set: then the AMC
+// reader makes them itself. The input is read from an AMC file with the options of its header
+// (bit 0 of the size chooses limits); when that succeeds the skeleton and at most four frames of
+// the motion are written back. The manager and scene live across inputs and are emptied after
+// each.
 #include <cstdint>
 #include <cstdio>
 #include <memory>
