@@ -8,8 +8,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <vector>
 
+#include "attributes/voxa_camera.h"
+#include "scene/voxa_global_camera_settings.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
@@ -26,6 +29,7 @@ public:
     VOxaScene* GetScene() const { return mScene; }
 
     void Reset() {
+        RestoreProducerBackgrounds();
         mScene->Clear();
         DestroyNewNodes();
         VOxaSdkManager* m = mManager;
@@ -79,9 +83,42 @@ private:
         mManager = VOxaSdkManager::Create();
         mScene = mManager->CreateScene();
         mFresh = Counts();
+        for (int i = 0; i < kProducers; ++i) {
+            mFreshBackgrounds[i] = Producer(i)->GetDefaultBackgroundColor();
+            mBackgroundStamps[i] = 0;
+        }
         mFreshNodes.clear();
         for (int i = 0; i < mManager->GetNodeCount(); ++i)
             mFreshNodes.push_back(mManager->GetNode(i));
+    }
+
+    // The scene's camera i of the seven producer cameras.
+    VOxaCamera* Producer(int i) const {
+        const VOxaGlobalCameraSettings& cameras = mScene->GetGlobalCameraSettings();
+        VOxaCamera* const producers[kProducers] = {
+            cameras.GetProducerPerspectiveCamera(), cameras.GetProducerTopCamera(),
+            cameras.GetProducerBottomCamera(),      cameras.GetProducerFrontCamera(),
+            cameras.GetProducerBackCamera(),        cameras.GetProducerRightCamera(),
+            cameras.GetProducerLeftCamera()};
+        return producers[i];
+    }
+
+    // A 3DS read sets the background colour of the producer cameras, and the scene's Clear
+    // restores their property but leaves the default take's colour curves, which that colour is
+    // read from: they are set back here, before the Clear, so that its own restore sees them
+    // as they were. A camera whose properties were not written since the last look (a change of
+    // those curves writes the property too) is not read again.
+    void RestoreProducerBackgrounds() {
+        for (int i = 0; i < kProducers; ++i) {
+            VOxaCamera* camera = Producer(i);
+            const VObject* properties = camera->GetProperties();
+            if (properties && properties->GetValueStamp() == mBackgroundStamps[i]) continue;
+            const VOxaColor now = camera->GetDefaultBackgroundColor();
+            const VOxaColor& fresh = mFreshBackgrounds[i];
+            if (now.mRed != fresh.mRed || now.mGreen != fresh.mGreen || now.mBlue != fresh.mBlue)
+                camera->SetDefaultBackgroundColor(fresh);
+            if (properties) mBackgroundStamps[i] = properties->GetValueStamp();
+        }
     }
 
     bool IsFresh(const VOxaNode* node) const {
@@ -135,6 +172,9 @@ private:
     VOxaScene* mScene = nullptr;
     CountArray mFresh{};
     std::vector<VOxaNode*> mFreshNodes;
+    static constexpr int kProducers = 7;
+    VOxaColor mFreshBackgrounds[kProducers];
+    uint64_t mBackgroundStamps[kProducers] = {};
     int mRebuilds = 0;
 };
 

@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "attributes/voxa_camera.h"
 #include "base/vstring_list.h"
 #include "formats/motion/aoa/voxa_adaptive_optics.h"
 #include "formats/motion/bvh/voxa_reader_biovision.h"
 #include "fuzz/fuzz_scene.h"
 #include "fuzz/motion_fuzz_harness.h"
 #include "oxa_codec/voxa_importer.h"
+#include "scene/voxa_global_camera_settings.h"
 #include "scene/voxa_global_time_settings.h"
 #include "scene/voxa_scene_contents.h"
 
@@ -41,6 +43,17 @@ std::string Describe(VOxaSdkManager* manager, VOxaScene* scene) {
                 std::to_string(node->GetTakeNodeCount()) + " children " +
                 std::to_string(node->GetChildCount()) + "\n";
     }
+    // The producer cameras' background colours: a 3DS read sets them, and the scene's own
+    // restore leaves the default take's colour curves alone.
+    const VOxaGlobalCameraSettings& cameras = scene->GetGlobalCameraSettings();
+    for (VOxaCamera* camera : {cameras.GetProducerPerspectiveCamera(), cameras.GetProducerTopCamera(),
+                               cameras.GetProducerBottomCamera(), cameras.GetProducerFrontCamera(),
+                               cameras.GetProducerBackCamera(), cameras.GetProducerRightCamera(),
+                               cameras.GetProducerLeftCamera()}) {
+        const VOxaColor color = camera->GetDefaultBackgroundColor();
+        text += "background " + std::to_string(color.mRed) + " " + std::to_string(color.mGreen) + " " +
+                std::to_string(color.mBlue) + "\n";
+    }
     text += "nodes " + std::to_string(manager->GetNodeCount()) + " attributes " +
             std::to_string(manager->GetNodeAttributeCount()) + " materials " +
             std::to_string(manager->GetMaterialCount()) + " user properties " +
@@ -63,7 +76,9 @@ TEST(VFuzzScene, AReadAfterResetMeetsTheFreshScene) {
     const int rebuilds = world.GetRebuildCount();
     const std::string fresh = Describe(manager, scene);
 
-    for (const char* sample : {"walk.bvh", "scene.3ds", "markers.c3d"}) {
+    // The seed sets a black background on the producer cameras.
+    for (const char* sample :
+         {"walk.bvh", "scene.3ds", "markers.c3d", "../fuzz/corpus/reader_3ds/plain.3ds"}) {
         const std::string path = std::string(OXA_EXAMPLES_DIR) + "/" + sample;
         ASSERT_TRUE(Import(manager, scene, path.c_str())) << sample;
         const std::string first = Describe(manager, scene);
