@@ -95,6 +95,22 @@ TEST(VFuzzScene, AReadAfterResetMeetsTheFreshScene) {
     EXPECT_EQ(world.GetRebuildCount(), rebuilds);
 }
 
+TEST(VFuzzScene, AProducerBackgroundOffInOneChannelComesBack) {
+    VFuzzScene& world = VFuzzScene::Get();
+    world.Reset();
+    const std::string fresh = Describe(world.GetManager(), world.GetScene());
+    VOxaCamera* camera = world.GetScene()->GetGlobalCameraSettings().GetProducerFrontCamera();
+    const VOxaColor gray = camera->GetDefaultBackgroundColor();
+    for (int channel = 0; channel < 3; ++channel) {
+        VOxaColor color = gray;
+        (channel == 0 ? color.mRed : channel == 1 ? color.mGreen : color.mBlue) = 0.25;
+        camera->SetDefaultBackgroundColor(color);
+        ASSERT_NE(Describe(world.GetManager(), world.GetScene()), fresh) << channel;
+        world.Reset();
+        EXPECT_EQ(Describe(world.GetManager(), world.GetScene()), fresh) << channel;
+    }
+}
+
 TEST(VFuzzScene, ObjectsOutsideTheSceneGoToo) {
     VFuzzScene& world = VFuzzScene::Get();
     world.Reset();
