@@ -45,10 +45,7 @@ const char* GetLightTypeName(int value) {
 // ---- Property block -----------------------------------------------------------------------------
 
 // Declares member property m<Name> under "<Name>" with its accessor pair and lists it.
-#define OXA_DECLARE_LIGHT_PROPERTY(Name)                                                                   \
-    m##Name.Declare<&VOxaLightProperties::Get##Name, &VOxaLightProperties::Set##Name>(VLiteralName{#Name}, \
-                                                                                      this);               \
-    AddDeclaredProperty(&m##Name)
+#define OXA_DECLARE_LIGHT_PROPERTY(Name) OXA_DECLARE_MEMBER_PROPERTY(VOxaLightProperties, Name)
 
 VOxaLightProperties::VOxaLightProperties() {
     OXA_DECLARE_LIGHT_PROPERTY(LightType);

@@ -40,10 +40,7 @@ const char* GetMarkerLookName(int value) {
 
 // ---- Property block -----------------------------------------------------------------------------
 
-#define OXA_DECLARE_MARKER_PROPERTY(Name)                                                                    \
-    m##Name.Declare<&VOxaMarkerProperties::Get##Name, &VOxaMarkerProperties::Set##Name>(VLiteralName{#Name}, \
-                                                                                        this);               \
-    AddDeclaredProperty(&m##Name)
+#define OXA_DECLARE_MARKER_PROPERTY(Name) OXA_DECLARE_MEMBER_PROPERTY(VOxaMarkerProperties, Name)
 
 VOxaMarkerProperties::VOxaMarkerProperties() {
     OXA_DECLARE_MARKER_PROPERTY(Look);

@@ -19,10 +19,7 @@ bool IsLimbType(int type) {
 
 // ---- Property block -----------------------------------------------------------------------------
 
-#define OXA_DECLARE_SKELETON_PROPERTY(Name)                                                  \
-    m##Name.Declare<&VOxaSkeletonProperties::Get##Name, &VOxaSkeletonProperties::Set##Name>( \
-        VLiteralName{#Name}, this);                                                          \
-    AddDeclaredProperty(&m##Name)
+#define OXA_DECLARE_SKELETON_PROPERTY(Name) OXA_DECLARE_MEMBER_PROPERTY(VOxaSkeletonProperties, Name)
 
 VOxaSkeletonProperties::VOxaSkeletonProperties() {
     OXA_DECLARE_SKELETON_PROPERTY(Size);

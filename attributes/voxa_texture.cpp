@@ -82,10 +82,7 @@ const char* GetTextureWrapModeName(int value) {
 // ---- Property block -----------------------------------------------------------------------------
 
 // Declares member property m<Name> under "<Name>" with its accessor pair and lists it.
-#define OXA_DECLARE_TEXTURE_PROPERTY(Name)                                                 \
-    m##Name.Declare<&VOxaTextureProperties::Get##Name, &VOxaTextureProperties::Set##Name>( \
-        VLiteralName{#Name}, this);                                                        \
-    AddDeclaredProperty(&m##Name)
+#define OXA_DECLARE_TEXTURE_PROPERTY(Name) OXA_DECLARE_MEMBER_PROPERTY(VOxaTextureProperties, Name)
 
 VOxaTextureProperties::VOxaTextureProperties(VOxaTexture* owner) : mOwner(owner) {
     // The animated placement and alpha come first, created by data type.

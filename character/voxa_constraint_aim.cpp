@@ -37,10 +37,7 @@ const char* GetAimWorldUpTypeName(int value) {
 // ---- VOxaConstraintAimProperties ------------------------------------------------------------
 
 // Declares member property m<Name> under "<Name>" with its accessor pair and lists it.
-#define OXA_DECLARE_AIM_PROPERTY(Name)                                                                 \
-    m##Name.Declare<&VOxaConstraintAimProperties::Get##Name, &VOxaConstraintAimProperties::Set##Name>( \
-        VLiteralName{#Name}, this);                                                                    \
-    AddDeclaredProperty(&m##Name)
+#define OXA_DECLARE_AIM_PROPERTY(Name) OXA_DECLARE_MEMBER_PROPERTY(VOxaConstraintAimProperties, Name)
 
 VOxaConstraintAimProperties::VOxaConstraintAimProperties(VOxaConstraintAim* owner) : mOwner(owner) {
     // Declaration order is the order of the property list and of files.

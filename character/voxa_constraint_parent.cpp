@@ -13,10 +13,7 @@ const char kOffsetRSuffix[] = ".Offset R";
 // ---- VOxaConstraintParentProperties ---------------------------------------------------------
 
 // Declares member property m<Name> under "<Name>" with its accessor pair and lists it.
-#define OXA_DECLARE_PARENT_PROPERTY(Name)                                                                    \
-    m##Name.Declare<&VOxaConstraintParentProperties::Get##Name, &VOxaConstraintParentProperties::Set##Name>( \
-        VLiteralName{#Name}, this);                                                                          \
-    AddDeclaredProperty(&m##Name)
+#define OXA_DECLARE_PARENT_PROPERTY(Name) OXA_DECLARE_MEMBER_PROPERTY(VOxaConstraintParentProperties, Name)
 
 VOxaConstraintParentProperties::VOxaConstraintParentProperties(VOxaConstraintParent* owner) : mOwner(owner) {
     // Declaration order is the order of the property list and of files.

@@ -42,10 +42,7 @@ const char* GetEvaluateTSAnimName(int value) {
 // ---- VOxaConstraintSingleChainIKProperties ---------------------------------------------------
 
 // Declares member property m<Name> under "<Name>" with its accessor pair and lists it.
-#define OXA_DECLARE_IK_PROPERTY(Name)                                                              \
-    m##Name.Declare<&VOxaConstraintSingleChainIKProperties::Get##Name,                             \
-                    &VOxaConstraintSingleChainIKProperties::Set##Name>(VLiteralName{#Name}, this); \
-    AddDeclaredProperty(&m##Name)
+#define OXA_DECLARE_IK_PROPERTY(Name) OXA_DECLARE_MEMBER_PROPERTY(VOxaConstraintSingleChainIKProperties, Name)
 
 VOxaConstraintSingleChainIKProperties::VOxaConstraintSingleChainIKProperties(
     VOxaConstraintSingleChainIK* owner)

@@ -172,7 +172,7 @@ private:
     VOxaScene* mScene = nullptr;
     CountArray mFresh{};
     std::vector<VOxaNode*> mFreshNodes;
-    static constexpr int kProducers = 7;
+    static constexpr int kProducers = VOxaGlobalCameraSettings::eProducerCount;
     VOxaColor mFreshBackgrounds[kProducers];
     uint64_t mBackgroundStamps[kProducers] = {};
     int mRebuilds = 0;

@@ -125,4 +125,11 @@ private:
     mutable int mWalkedLookups = 0;  // look-ups of a long list answered by walking
 };
 
+// For the constructor of a VObject class: declares its member property m<Name> under the literal
+// name "<Name>", with the accessors Get<Name> and Set<Name> of `Class`, and lists it without
+// events (AddDeclaredProperty).
+#define OXA_DECLARE_MEMBER_PROPERTY(Class, Name)                                      \
+    m##Name.Declare<&Class::Get##Name, &Class::Set##Name>(VLiteralName{#Name}, this); \
+    AddDeclaredProperty(&m##Name)
+
 #endif  // OXA_OBJECTS_VOBJECT_H

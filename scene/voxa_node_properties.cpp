@@ -47,10 +47,7 @@ constexpr int kDeclaredPropertyCount = 63;
 }  // namespace
 
 // Declares member property m<Name> under "<Name>" with its accessor pair and lists it.
-#define OXA_DECLARE_NODE_PROPERTY(Name)                                                                  \
-    m##Name.Declare<&VOxaNodeProperties::Get##Name, &VOxaNodeProperties::Set##Name>(VLiteralName{#Name}, \
-                                                                                    this);               \
-    AddDeclaredProperty(&m##Name)
+#define OXA_DECLARE_NODE_PROPERTY(Name) OXA_DECLARE_MEMBER_PROPERTY(VOxaNodeProperties, Name)
 
 VOxaNodeProperties::VOxaNodeProperties(VOxaNode* owner) : mOwnerNode(owner) {
     // Every member starts at 0, false or (0, 0, 0); the node's initialisation sets its defaults.
