@@ -237,3 +237,19 @@ TEST(number_text_fastg, RunsOfValuesMatchPrintf) {
     EXPECT_TRUE(check(run, '\t'));
     EXPECT_TRUE(check({}, ' '));
 }
+
+TEST(number_text_fastg, WholeNumbersReachBothEndsOf64Bits) {
+    auto parse = [](const std::string& text, long long& value) {
+        return VParseInt64(text.data(), text.data() + text.size(), value);
+    };
+    long long value = 0;
+    const std::string most = "9223372036854775807", least = "-9223372036854775808";
+    ASSERT_NE(parse(most, value), nullptr);
+    EXPECT_EQ(value, std::numeric_limits<long long>::max());
+    ASSERT_NE(parse(least, value), nullptr);
+    EXPECT_EQ(value, std::numeric_limits<long long>::min());
+    value = 7;
+    EXPECT_EQ(parse("9223372036854775808", value), nullptr);
+    EXPECT_EQ(parse("-9223372036854775809", value), nullptr);
+    EXPECT_EQ(value, 7);
+}
