@@ -258,6 +258,20 @@ bool VOxaFileVicon::ReadLongTrial(int64_t& first, int64_t& count) {
     return false;
 }
 
+int VOxaFileVicon::FindPointGroup() {
+    int group = 1;  // files without a "POINT" group keep their points in group 1
+    if (SeekBlock(mFirstParameterBlock - 1) && Skip(4) == 4) {
+        while (std::unique_ptr<VViconParameter> parameter = ReadParameter()) {
+            if (parameter->IsGroup() && Named(*parameter, "POINT")) {
+                group = parameter->GetGroupId();
+                break;
+            }
+        }
+    }
+    mParametersEnded = false;
+    return group;
+}
+
 bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
     if (!IsReading() || mFirstParameterBlock < 1 || mFirstDataBlock < 1) return false;
     mPointGroupId = 1;
@@ -269,14 +283,19 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
     mParametersEnded = false;
     const int count = names.GetCount();
     int labelled = 0;
+    // Labels, units and screen axes are parameters of the point group: analog channels, force
+    // plates and analysis groups carry their own "UNITS" (say "mV" or "m/s") that say nothing of
+    // the positions. The group may be declared after its parameters, so it is found first.
+    mPointGroupId = FindPointGroup();
+    bool unitsRead = false;
     if (SeekBlock(mFirstParameterBlock - 1) && Skip(4) == 4) {
         while (std::unique_ptr<VViconParameter> parameter = ReadParameter()) {
-            if (Named(*parameter, "POINT")) mPointGroupId = parameter->GetGroupId();
             if (!parameter->IsParameter() || !parameter->GetValue()) continue;
             const char* text = nullptr;
             int length = 0;
+            const bool ofPoints = parameter->GetGroupId() == mPointGroupId;
             if (Named(*parameter, "LABELS")) {
-                if (parameter->GetGroupId() != mPointGroupId || !TextOf(*parameter, text, length)) continue;
+                if (!ofPoints || !TextOf(*parameter, text, length)) continue;
                 const VViconArray* value = parameter->GetValue();
                 if (value->GetDimensionCount() == 1) {
                     // A one-dimensional text is a single label.
@@ -296,7 +315,9 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
             } else if (Named(*parameter, "USES_PREFIXES")) {
                 if (keepPrefixes) mUsesPrefixes = true;
             } else if (Named(*parameter, "UNITS")) {
-                if (!TextOf(*parameter, text, length)) continue;
+                // The first point unit rules; a repeated one would scale the positions again.
+                if (!ofPoints || unitsRead || !TextOf(*parameter, text, length)) continue;
+                unitsRead = true;
                 switch (std::tolower((unsigned char)text[0])) {
                     case 'c':
                         mUnitFactor *= 10.0;
@@ -315,7 +336,7 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
                         break;
                 }
             } else if (Named(*parameter, "X_SCREEN") || Named(*parameter, "Y_SCREEN")) {
-                if (!TextOf(*parameter, text, length)) continue;
+                if (!ofPoints || !TextOf(*parameter, text, length)) continue;
                 const int entry = parameter->GetName()[0] == 'X' ? 0 : 1;
                 int k = 0, sign = 1;
                 if (text[0] == '-' || text[0] == '+') {

@@ -73,6 +73,9 @@ private:
     // 16-bit words, low word first), else POINT:FRAMES stored as a float. False when the
     // parameters give no length beyond 65535 frames. The read position is kept.
     bool ReadLongTrial(int64_t& first, int64_t& count);
+    // The id of the "POINT" group record, 1 when the section declares none. Leaves the stream
+    // anywhere in the parameter section.
+    int FindPointGroup();
 
     VString mFailure{""};
     VString mWarning{""};

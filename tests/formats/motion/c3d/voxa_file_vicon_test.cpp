@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "formats/motion/trc/voxa_motion_analysis_trc.h"
 #include "oxa_codec/voxa_io_formats.h"
 #include "tests/formats/motion/aoa/marker_test_util.h"
 #include "tests/formats/motion/c3d/c3d_file_builder.h"
@@ -413,6 +414,81 @@ TEST_F(c3d_file, c3d_NamesUnitsAndAxes) {
     std::vector<std::string> names;
     ASSERT_TRUE(Names(path, false, names, &file));
     EXPECT_EQ(names[0], "0000");
+}
+
+// Only the point group's "UNITS" scales positions, once: analog channels and force plates carry
+// units of their own ("mV", "m"), and a group may be declared after its parameters.
+TEST_F(c3d_file, c3d_UnitsOfThePointGroupOnly) {
+    const struct {
+        const char* what;
+        std::vector<Record> records;
+        int pointGroup;
+        double file;   // the marker's X in the file's unit
+        double scene;  // the same in centimetres
+    } cases[] = {
+        {"mm beside mV",
+         {Group("POINT", 1), Group("ANALOG", 2), Chars("UNITS", "mm", 1), Table("UNITS", {"mV", "mV"}, 2, 2)},
+         1,
+         20.0,
+         2.0},
+        {"m beside a force plate's m, point group declared last",
+         {Chars("UNITS", "m", 3), Group("FORCE_PLATFORM", 2), Chars("UNITS", "m", 2),
+          Chars("X_SCREEN", "-Y", 2), Group("POINT", 3)},
+         3,
+         0.5,
+         50.0},
+        {"no point unit beside mV",
+         {Group("POINT", 1), Group("ANALOG", 2), Chars("UNITS", "mV", 2)},
+         1,
+         20.0,
+         2.0},
+        {"a repeated point unit",
+         {Group("POINT", 1), Chars("UNITS", "cm", 1), Chars("UNITS", "m", 1)},
+         1,
+         2.0,
+         2.0},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Builder b;
+        b.floating = true;
+        b.scale = -1.0f;
+        b.analog = 2;
+        b.records = c.records;
+        b.records.push_back(Table("LABELS", {"Hip"}, 4, c.pointGroup));
+        Point p;
+        p.x = c.file;
+        p.y = -c.file;
+        p.z = 2 * c.file;
+        b.frames = {{p}, {p}};
+        const std::string name = "c3d_units_" + std::to_string(n++) + ".c3d";
+        ASSERT_TRUE(ReadBytes(name, b.Build()));
+        VOxaNode* hip = Find("Hip");
+        ASSERT_NE(hip, nullptr);
+        // The default axes: file X to scene -X, file Z to scene Y, file Y to scene Z.
+        EXPECT_NEAR(Key(hip, 0, 1), -c.scene, 1e-5);
+        EXPECT_NEAR(Key(hip, 1, 1), 2 * c.scene, 1e-5);
+        EXPECT_NEAR(Key(hip, 2, 1), -c.scene, 1e-5);
+
+        // Written as TRC, the positions stand in millimetres.
+        VOxaWriterMotionAnalysisTrc writer(mManager);
+        const std::string trc = OwnPath("units_" + std::to_string(n) + ".trc");
+        // As the converter marks them: the reference node is the writing root.
+        hip->SetMarked(1);
+        Find("C3D:optical")->SetMarked(1);
+        ASSERT_TRUE(WriteWith(writer, trc, [&](VStreamOptionsMotion& o) {
+            o.SetTimeMode(0, 100.0);
+            o.SetStartTime(Curve(hip, 0)->KeyGetTime(0));
+            o.SetFrameCount(2);
+        }));
+        char row[128];
+        std::snprintf(row, sizeof row, "\t%.5f\t%.5f\t%.5f", -c.scene * 10, 2 * c.scene * 10, -c.scene * 10);
+        EXPECT_NE(ReadFile(trc).find(row), std::string::npos) << ReadFile(trc);
+        std::remove(trc.c_str());
+        TearDown();
+        SetUp();
+    }
 }
 
 TEST_F(c3d_file, c3d_TimeCodes) {
