@@ -491,6 +491,42 @@ TEST_F(c3d_file, c3d_UnitsOfThePointGroupOnly) {
     }
 }
 
+// A mirrored screen map places integer and floating-point data alike, and a file object read again
+// starts from the default map.
+TEST_F(c3d_file, c3d_ScreenAxesAlikeForBothDataForms) {
+    std::vector<std::vector<float>> read[2];
+    for (int floating = 0; floating < 2; ++floating) {
+        Builder b = SampleFile(1, floating == 1);
+        b.records.push_back(Chars("X_SCREEN", "+Y"));
+        b.records.push_back(Chars("Y_SCREEN", "-Z"));
+        ASSERT_TRUE(ReadBytes("c3d_mirror_" + std::to_string(floating) + ".c3d", b.Build()));
+        for (const char* name : {"Hip", "Knee", "Toe"})
+            for (int channel = 0; channel < 3; ++channel)
+                read[floating].push_back({Key(Find(name), channel, 0), Key(Find(name), channel, 2)});
+        TearDown();
+        SetUp();
+    }
+    ASSERT_EQ(read[0].size(), read[1].size());
+    for (size_t i = 0; i < read[0].size(); ++i) {
+        EXPECT_NEAR(read[0][i][0], read[1][i][0], 0.05) << i;
+        EXPECT_NEAR(read[0][i][1], read[1][i][1], 0.05) << i;
+    }
+
+    Builder mirrored = SampleFile(1, true);
+    mirrored.records.push_back(Chars("X_SCREEN", "-Y"));
+    const std::string path = OwnPath("mirror.c3d");
+    WriteFile(path, mirrored.Build());
+    VOxaFileVicon file;
+    std::vector<std::string> names;
+    ASSERT_TRUE(Names(path, false, names, &file));
+    EXPECT_EQ(file.GetAxisMap()[0], -2);
+    file.Close();
+    WriteFile(path, SampleFile(1, true).Build());
+    ASSERT_TRUE(Names(path, false, names, &file));
+    EXPECT_EQ(std::vector<int>(file.GetAxisMap(), file.GetAxisMap() + 3), (std::vector<int>{1, 3, 2}));
+    std::remove(path.c_str());
+}
+
 TEST_F(c3d_file, c3d_TimeCodes) {
     Builder b = SampleFile(1, true);
     ASSERT_TRUE(ReadBytes("c3d_plain.c3d", b.Build()));
