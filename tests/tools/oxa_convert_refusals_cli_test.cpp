@@ -190,6 +190,15 @@ TEST(cli, RatesAndTimeModesThatCannotBeWritten) {
 }
 
 TEST(cli, HelpIsTheUsageOnStandardOutput) {
+    // Unknown options, short or long, are usage errors; the first take is a take like any other.
+    const std::string bvh = MakeBvh("help.bvh");
+    for (const char* option : {"-x", "--x"}) {
+        Result r = Convert(std::string(option) + " " + bvh + " " + Folder() + "help_out.bvh");
+        EXPECT_EQ(r.code, 2) << option;
+        EXPECT_NE(r.err.find("unknown option " + std::string(option)), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(Convert("--take Default " + bvh + " " + Folder() + "help_out.bvh").code, 0);
+
     for (const char* flag : {"--help", "-h"}) {
         Result r = Convert(flag);
         EXPECT_EQ(r.code, 0) << flag;
@@ -317,6 +326,17 @@ TEST(cli, JsonIsUtf8WhateverTheNames) {
     EXPECT_NE(r.out.find("Terraind\\u00e6k\""), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("caf\xc3\xa9\""), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("gr\\u00fcn"), std::string::npos) << r.out;
+
+    // Control bytes are escaped; three-byte characters from U+0800 on stay, an overlong form of
+    // one is taken byte by byte.
+    const std::string odd = "M\x01x\xe2\x82\xac\xe0\xa0\x80\xe0\x9f\xbf";
+    WriteText(Folder() + "odd.mtl", "newmtl " + odd + "\nKd 1 0 0\n");
+    WriteText(obj, "mtllib odd.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl " + odd + "\nf 1 2 3\n");
+    r = Convert("--info --json " + obj);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(IsUtf8(r.out)) << r.out;
+    EXPECT_NE(r.out.find("M\\u0001x\xe2\x82\xac\xe0\xa0\x80\\u00e0\\u009f\\u00bf\""), std::string::npos)
+        << r.out;
 }
 
 }  // namespace
