@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -58,16 +59,38 @@ constexpr int kExitFile = 1;
 constexpr int kExitUsage = 2;
 
 const char kUsage[] =
-    "usage: oxa-convert IN OUT [--take NAME] [--options FILE] [--frame-rate R] [--time-mode M]\n"
+    "usage: oxa-convert IN OUT [--take NAME] [--options FILE] [--frame-rate R | --time-mode M]\n"
     "                          [--skeleton FILE.asf]\n"
     "       oxa-convert --info [--json] [--skeleton FILE.asf] IN\n"
-    "       oxa-convert --formats\n";
+    "       oxa-convert --formats\n"
+    "       oxa-convert --help\n"
+    "\n"
+    "Reads IN with the reader its extension picks and writes OUT with the writer OUT's extension\n"
+    "picks. IN and OUT must be different files.\n"
+    "\n"
+    "  --take NAME         write the take NAME instead of the file's current take\n"
+    "  --options FILE      reader options from FILE's [Import] section and writer options from its\n"
+    "                      [Export] section, one name=value line each, values whole numbers; the\n"
+    "                      keys are listed in README.md, section Settings-file keys\n"
+    "  --frame-rate R      write the motion at R frames per second (a positive number; the output\n"
+    "                      must keep at least one frame)\n"
+    "  --time-mode M       write the motion at the rate of time mode M: 0 the default (30), 1 120,\n"
+    "                      2 100, 3 60, 4 50, 6 30, 8 29.97 drop frame, 10 25, 11 24 frames per\n"
+    "                      second (give --frame-rate or --time-mode, not both)\n"
+    "  --skeleton FILE.asf the ASF skeleton of an AMC input (default: the .asf beside it)\n"
+    "  --info              describe IN: nodes, animated channels, takes, materials, textures\n"
+    "  --json              with --info: the description as JSON\n"
+    "  --formats           list the extensions that can be read and written\n"
+    "  -h, --help          show this text\n"
+    "\n"
+    "Exit codes: 0 success, 1 a file could not be read or written, 2 a usage error.\n";
 
 struct Arguments {
     std::vector<std::string> files;
     bool info = false;
     bool json = false;
     bool formats = false;
+    bool help = false;
     std::string take;
     std::string optionsFile;
     std::string skeleton;
@@ -81,13 +104,62 @@ int Usage(const char* message) {
     return kExitUsage;
 }
 
+// The time modes of the frame-rate table (0 is the default mode).
+bool IsTimeMode(int mode) {
+    for (int known :
+         {VTime::eDEFAULT_MODE, VTime::eFRAMES120, VTime::eFRAMES100, VTime::eFRAMES60, VTime::eFRAMES50,
+          VTime::eFRAMES30, VTime::eNTSC_DROP_FRAME, VTime::ePAL, VTime::eFRAMES24})
+        if (mode == known) return true;
+    return false;
+}
+
 bool SameText(const char* a, const char* b) {
     for (; *a && *b; ++a, ++b)
         if (std::tolower((unsigned char)*a) != std::tolower((unsigned char)*b)) return false;
     return *a == *b;
 }
 
+bool IsFormat(const char* path, const char* extension) {
+    return SameText(VOxaGetFileExtension(path), extension);
+}
+
+bool IsAnyFormat(const std::string& path, std::initializer_list<const char*> extensions) {
+    for (const char* extension : extensions)
+        if (IsFormat(path.c_str(), extension)) return true;
+    return false;
+}
+
+// The writers of joint trees, and those of marker positions.
+bool IsSkeletonFormat(const std::string& path) {
+    return IsAnyFormat(path, {"bvh", "htr", "asf", "amc"});
+}
+bool IsMarkerFormat(const std::string& path) {
+    return IsAnyFormat(path, {"trc", "c3d", "aoa", "mcd", "brd", "mov", "vpm"});
+}
+
 // ---- messages ----
+
+// The length of the well-formed UTF-8 character that starts at `p` (no overlong forms, no
+// surrogates, nothing past U+10FFFF; C1 controls only when `allowC1`), 0 when there is none.
+// The text ends with a 0 byte, which is never a continuation byte.
+int Utf8Length(const unsigned char* p, bool allowC1) {
+    const unsigned char c = p[0];
+    int length = 0;
+    if (c >= 0xc2 && c <= 0xdf)
+        length = 2;
+    else if (c >= 0xe0 && c <= 0xef)
+        length = 3;
+    else if (c >= 0xf0 && c <= 0xf4)
+        length = 4;
+    for (int k = 1; k < length; ++k)
+        if ((p[k] & 0xc0) != 0x80) return 0;
+    if (!length) return 0;
+    const unsigned char next = p[1];
+    if ((!allowC1 && c == 0xc2 && next < 0xa0) || (c == 0xe0 && next < 0xa0) || (c == 0xed && next > 0x9f) ||
+        (c == 0xf0 && next < 0x90) || (c == 0xf4 && next > 0x8f))
+        return 0;
+    return length;
+}
 
 // Text that came from a file, made safe for a terminal: control bytes and bytes that are not
 // part of a well-formed UTF-8 character are written as \xNN; tabs and UTF-8 text stay.
@@ -106,23 +178,8 @@ std::string Printable(const char* text) {
             ++p;
             continue;
         }
-        // The length of a well-formed UTF-8 sequence starting here (no overlong forms, no
-        // surrogates, no C1 controls), 0 when there is none.
-        int length = 0;
-        if (c >= 0xc2 && c <= 0xdf)
-            length = 2;
-        else if (c >= 0xe0 && c <= 0xef)
-            length = 3;
-        else if (c >= 0xf0 && c <= 0xf4)
-            length = 4;
-        for (int k = 1; k < length; ++k)
-            if ((p[k] & 0xc0) != 0x80) length = 0;
-        if (length) {
-            const unsigned char next = p[1];
-            if ((c == 0xc2 && next < 0xa0) || (c == 0xe0 && next < 0xa0) || (c == 0xed && next > 0x9f) ||
-                (c == 0xf0 && next < 0x90) || (c == 0xf4 && next > 0x8f))
-                length = 0;
-        }
+        // C1 controls stay out of a terminal too.
+        const int length = Utf8Length(p, false);
         if (!length) {
             escape(c);
             ++p;
@@ -219,9 +276,54 @@ int QuietDialog(const char*, const char*, const char*, const char*, const char*,
     return 1;
 }
 
-// Messages that readers and writers show through their options are kept with the others.
+// What a reader or writer refused, in the words it showed as an "Error" message (names it cannot
+// take, names found twice): a failed run ends with this reason rather than the error number's.
+std::string gRefusal;
+
+// Prints a refusal: its first line, then each name of its list on a line of its own, without the
+// scene's "Model::" prefix.
+void PrintRefusal(const std::string& where, const std::string& text) {
+    size_t begin = 0;
+    bool first = true;
+    while (begin <= text.size()) {
+        size_t end = text.find('\n', begin);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(begin, end - begin);
+        begin = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!first) {
+            const size_t name = line.find_first_not_of(" \t");
+            if (name == std::string::npos) continue;
+            line = line.substr(name);
+            if (line.rfind("Model::", 0) == 0) line = line.substr(7);
+            line = "    " + line;
+        }
+        std::fprintf(stderr, "oxa-convert: %s: %s\n", where.c_str(), Printable(line.c_str()).c_str());
+        first = false;
+    }
+}
+
+// Ends a read or write: a refusal is printed once, as the reason when the step failed and as a
+// warning when it did not.
+void PrintFailure(const std::string& where, bool ok, const char* error) {
+    std::string refusal;
+    refusal.swap(gRefusal);
+    if (!refusal.empty() && !ok) {
+        PrintRefusal(where, refusal);
+        return;
+    }
+    if (!refusal.empty()) PrintRefusal(where, "Error: " + refusal);
+    if (!ok) PrintError(where, error);
+}
+
+// Messages that readers and writers show through their options are kept with the others; an
+// "Error" is kept as the refusal.
 int KeepMessage(const char* title, const char* text, const char*, const char*, const char*, void*) {
     EndProgress();
+    if (title && SameText(title, "Error") && text && *text) {
+        if (gRefusal.empty()) gRefusal = text;
+        return 1;
+    }
     std::string message = title && *title ? std::string(title) + ": " : std::string();
     gMessages.Add(message + (text ? text : ""));
     return 1;
@@ -233,6 +335,136 @@ VStreamOptionsMotion* AsMotion(VStreamOptions* options) {
     return options && options->IsA(VStreamOptionsMotion::ClassId)
                ? static_cast<VStreamOptionsMotion*>(options)
                : nullptr;
+}
+
+// ---- settings file ----
+
+// One name=value line of a settings file, read by the rules of the toolkit's settings files:
+// lines trimmed, "[name]" starts a section, ";" and "#" start comments.
+struct SettingsEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+    int line;
+};
+
+std::string Trimmed(const std::string& text) {
+    const char* blanks = " \t\v\f";
+    const size_t begin = text.find_first_not_of(blanks);
+    if (begin == std::string::npos) return "";
+    return text.substr(begin, text.find_last_not_of(blanks) - begin + 1);
+}
+
+// Reads the settings file `name` (a leading "@" resolved as the toolkit does); false with the
+// reason in `error` when it is missing, a directory, unreadable or too large.
+bool LoadSettings(const std::string& name, std::vector<SettingsEntry>& entries, std::string& error) {
+    const VString resolved = VConfigFile::ResolveName(name.c_str());
+    const std::string path = resolved.Buffer();
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return (error = std::strerror(errno), false);
+    if (S_ISDIR(info.st_mode)) return (error = "is a directory, not a settings file", false);
+    constexpr long long kMaxSettingsSize = 16LL * 1024 * 1024;  // what the settings reader reads
+    if (info.st_size > kMaxSettingsSize) return (error = "is too large for a settings file", false);
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return (error = std::strerror(errno), false);
+    std::string data;
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 && (long long)data.size() <= kMaxSettingsSize)
+        data.append(chunk, got);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) return (error = "could not be read", false);
+    std::string section;
+    int number = 0;
+    for (size_t at = 0; at < data.size();) {
+        size_t end = at;
+        while (end < data.size() && data[end] != '\n' && data[end] != '\r')
+            ++end;
+        const std::string line = Trimmed(data.substr(at, end - at));
+        ++number;
+        at = end;
+        if (at < data.size() && data[at] == '\r') ++at;
+        if (at < data.size() && data[at] == '\n') ++at;
+        const size_t close = line.find(']');
+        if (line.size() >= 2 && line[0] == '[' && close != std::string::npos && close > 0) {
+            section = Trimmed(line.substr(1, close - 1));
+            continue;
+        }
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos || equals == 0 || line[0] == ';' || line[0] == '#') continue;
+        std::string key = Trimmed(line.substr(0, equals));
+        if (!key.empty()) entries.push_back({section, key, Trimmed(line.substr(equals + 1)), number});
+    }
+    return true;
+}
+
+// The option names of the reader or writer of `path`'s format: the geometry formats name their
+// own, every motion format has the same motion options.
+std::vector<std::string> OptionNames(const std::string& path) {
+    std::vector<std::string> names;
+    VStreamOptionsBase* geometry = nullptr;
+    if (IsFormat(path.c_str(), "3ds"))
+        geometry = VStreamOptions3ds::Create();
+    else if (IsFormat(path.c_str(), "obj"))
+        geometry = VStreamOptionsObj::Create();
+    else if (IsFormat(path.c_str(), "dxf"))
+        geometry = VStreamOptionsDxf::Create();
+    if (geometry) {
+        for (int index = 1; index <= VStreamOptionsBase::kOptionCount; ++index)
+            if (*geometry->GetOptionName(index)) names.push_back(geometry->GetOptionName(index));
+        geometry->Destroy();
+    } else {
+        for (int index = 0; index < VStreamOptionsMotion::eOPTION_COUNT; ++index)
+            names.push_back(VStreamOptionsMotion::GetOptionName(index));
+    }
+    return names;
+}
+
+// Checks the [Import] keys against the reader of `in` and the [Export] keys against the writer of
+// `out` (when there is one): a key neither knows gets a warning with the keys it does know; a
+// known key whose value is not a whole number is an error (false, reason printed).
+bool CheckSettings(const Arguments& args, const std::vector<SettingsEntry>& entries, const std::string& in,
+                   const std::string* out) {
+    struct Side {
+        const char* section;
+        const char* role;
+        const std::string* path;
+    };
+    const Side sides[] = {{"Import", "reader", &in}, {"Export", "writer", out}};
+    for (const Side& side : sides) {
+        const char* extension = side.path ? VOxaGetFileExtension(side.path->c_str()) : "";
+        if (!side.path ||
+            (side.path == &in ? VOxaFindReaderFormat(extension) : VOxaFindWriterFormat(extension)) < 0)
+            continue;
+        const std::vector<std::string> names = OptionNames(*side.path);
+        std::string known;
+        for (const std::string& name : names)
+            known += (known.empty() ? "" : ", ") + name;
+        std::string format = extension;
+        for (char& c : format)
+            c = (char)std::toupper((unsigned char)c);
+        for (const SettingsEntry& entry : entries) {
+            if (!SameText(entry.section.c_str(), side.section)) continue;
+            const std::string where = args.optionsFile + ": line " + std::to_string(entry.line);
+            if (std::find(names.begin(), names.end(), entry.key) == names.end()) {
+                std::fprintf(stderr,
+                             "oxa-convert: %s: \"%s\" is not an option of the %s %s and is ignored; "
+                             "its options under [%s] are: %s\n",
+                             where.c_str(), Printable(entry.key.c_str()).c_str(), format.c_str(), side.role,
+                             side.section, known.c_str());
+                continue;
+            }
+            int value = 0;
+            const char* end = entry.value.c_str() + entry.value.size();
+            if (entry.value.empty() || VParseInt(entry.value.c_str(), end, value) != end) {
+                std::fprintf(stderr, "oxa-convert: %s: the value of %s is \"%s\", not a whole number\n",
+                             where.c_str(), entry.key.c_str(), Printable(entry.value.c_str()).c_str());
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 // Applies the settings file's section `section` (the motion options by name, the geometry options
@@ -284,10 +516,14 @@ struct SourceRate {
     bool custom = false;
 };
 
+// The most frames a motion writer is asked to write.
+constexpr double kMaxFrames = 1e9;
+
 // The motion writers write the frames their options name: the take's span, one frame per period
-// of the options' time mode, unless the settings file named a frame count.
-void SetFramesToWrite(VStreamOptionsMotion* motion, VOxaScene* scene) {
-    if (motion->GetFrameCount() > 0) return;
+// of the options' time mode, unless the settings file named a frame count. False when the span
+// holds more frames at that rate than a writer is asked to write (none are set then).
+bool SetFramesToWrite(VStreamOptionsMotion* motion, VOxaScene* scene) {
+    if (motion->GetFrameCount() > 0) return true;
     VTime start = VTime::kInfinite, stop = VTime::kMinusInfinite;
     const VOxaTakeInfo* info = scene->GetTakeInfo(scene->GetCurrentTakeName());
     if (info && info->mLocalTimeSpan.GetStop().Get() > info->mLocalTimeSpan.GetStart().Get()) {
@@ -297,11 +533,13 @@ void SetFramesToWrite(VStreamOptionsMotion* motion, VOxaScene* scene) {
         root->GetAnimationIntervalRecursive(start, stop);
     }
     const int64_t period = motion->GetFramePeriod().Get();
-    if (period <= 0 || stop.Get() < start.Get() || start.Get() == VTime::kInfinite) return;
-    const double frames = (double)(stop.Get() - start.Get()) / (double)period;
-    if (!(frames < 1e9)) return;
+    if (period <= 0 || stop.Get() < start.Get() || start.Get() == VTime::kInfinite) return true;
+    // In doubles: an open span's ends are the extremes of the time type.
+    const double frames = ((double)stop.Get() - (double)start.Get()) / (double)period;
+    if (!(frames < kMaxFrames)) return false;
     motion->SetStartTime(start);
     motion->SetFrameCount((int)(frames + 1e-6) + 1);
+    return true;
 }
 
 // The motion writers write the marked nodes: the skeleton writers start from the first marked node
@@ -339,6 +577,44 @@ bool MarkNodesToWrite(VOxaScene* scene, bool skeletonOutput) {
     return false;
 }
 
+// The node the skeleton writers start from: down the chain of only children from the scene's
+// root, the first marked node; null at a fork or the end.
+VOxaNode* MotionRoot(VOxaScene* scene) {
+    for (VOxaNode* node = scene->GetRootNode(); node;
+         node = node->GetChildCount() == 1 ? node->GetChild(0) : nullptr)
+        if (node->IsMarked()) return node;
+    return nullptr;
+}
+
+// True when a curve holds two different values.
+bool Varies(const VFCurve* curve) {
+    const int count = curve ? curve->KeyGetCount() : 0;
+    for (int k = 1; k < count; ++k)
+        if (curve->KeyGetValue(k) != curve->KeyGetValue(0)) return true;
+    return false;
+}
+
+// True when some joint below the motion root moves by translation in the current take (capture
+// sets that key every joint's position do): the skeleton writers then keep translation channels.
+bool JointsTranslate(VOxaScene* scene) {
+    VOxaNode* root = MotionRoot(scene);
+    std::vector<VOxaNode*> stack;
+    if (root)
+        for (int k = 0; k < root->GetChildCount(); ++k)
+            if (VOxaNode* child = root->GetChild(k)) stack.push_back(child);
+    while (!stack.empty()) {
+        VOxaNode* node = stack.back();
+        stack.pop_back();
+        if (VOxaTakeNode* take = node->GetCurrentTakeNode())
+            if (Varies(take->GetTranslationX()) || Varies(take->GetTranslationY()) ||
+                Varies(take->GetTranslationZ()))
+                return true;
+        for (int k = 0; k < node->GetChildCount(); ++k)
+            if (VOxaNode* child = node->GetChild(k)) stack.push_back(child);
+    }
+    return false;
+}
+
 // ---- reading ----
 
 // The manager and scene of one run, with the read options kept alive until the scene is written:
@@ -348,7 +624,9 @@ struct Session {
     VOxaScene* scene = nullptr;
     VStreamOptions* readOptions = nullptr;
     VStreamOptions* skeletonOptions = nullptr;
-    bool sideBySide = false;  // the motion root is a parent of markers, see MarkNodesToWrite
+    bool sideBySide = false;       // the motion root is a parent of markers, see MarkNodesToWrite
+    bool jointsTranslate = false;  // a joint below the motion root moves, see JointsTranslate
+    bool usageError = false;       // the command line asked for what cannot be written
     ~Session() {
         if (readOptions) readOptions->Destroy();
         if (skeletonOptions) skeletonOptions->Destroy();
@@ -370,10 +648,6 @@ struct Session {
         return source;
     }
 };
-
-bool IsFormat(const char* path, const char* extension) {
-    return SameText(VOxaGetFileExtension(path), extension);
-}
 
 // Reads `path` into the session's scene with its reader's own options, the command's settings and,
 // when given, `skeleton` attached (the AMC reader animates that skeleton). The options are handed
@@ -403,22 +677,26 @@ bool ImportFile(const std::string& path, const Arguments& args, Session& session
     EndProgress();
     gMessages.AddLines(importer->GetMessageText().Buffer());
     gMessages.Print(path);
+    PrintFailure(path, ok, importer->GetError().GetLastErrorString().Buffer());
     if (!ok) {
         if (options) options->Destroy();
-        PrintError(path, importer->GetError().GetLastErrorString().Buffer());
         return false;
     }
     kept = options;
     return true;
 }
 
+// The file of `path`'s stem with the extension `extension`.
+std::string SkeletonBeside(const std::string& path, const char* extension) {
+    return path.substr(0, path.size() - std::strlen(VOxaGetFileExtension(path.c_str()))) + extension;
+}
+
 // The ASF skeleton of an AMC file: the one the command line names, else the file of the same
 // stem with the extension .asf beside it; empty when there is none.
 std::string SkeletonFor(const std::string& path, const Arguments& args) {
     if (!args.skeleton.empty()) return args.skeleton;
-    const size_t extension = path.size() - std::strlen(VOxaGetFileExtension(path.c_str()));
     for (const char* suffix : {"asf", "ASF"}) {
-        std::string candidate = path.substr(0, extension) + suffix;
+        std::string candidate = SkeletonBeside(path, suffix);
         struct stat info {};
         if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return candidate;
     }
@@ -442,7 +720,10 @@ bool ReadScene(const std::string& path, const Arguments& args, Session& session)
     if (IsFormat(path.c_str(), "amc")) {
         const std::string asf = SkeletonFor(path, args);
         if (asf.empty()) {
-            PrintError(path, "AMC motion needs its ASF skeleton: give --skeleton FILE.asf");
+            const std::string text =
+                "AMC motion needs its ASF skeleton: give --skeleton FILE.asf (there is no " +
+                SkeletonBeside(path, "asf") + ")";
+            PrintError(path, text.c_str());
             return false;
         }
         if (!ImportFile(asf, args, session, nullptr, session.skeletonOptions)) return false;
@@ -481,6 +762,14 @@ void NoteEmpty(const std::string& path, VOxaScene* scene) {
 
 // ---- writing ----
 
+// True when both paths name one existing file, through whatever path or link.
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat first {
+    }, second{};
+    return !a.empty() && !b.empty() && stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 bool FileExists(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0;
@@ -494,7 +783,8 @@ std::string RateText(double rate) {
 
 // Sets the frames a motion writer writes: the source's rate unless the command line asks for
 // another (then only the output is resampled, and one line says so), over the current take.
-void SetMotionToWrite(VStreamOptionsMotion* motion, const Arguments& args, Session& session,
+// False (with the reason printed) when the rate asked for gives more frames than can be written.
+bool SetMotionToWrite(VStreamOptionsMotion* motion, const Arguments& args, Session& session,
                       const std::string& out, bool announce) {
     const SourceRate source = session.Rate();
     if (source.custom)
@@ -505,10 +795,31 @@ void SetMotionToWrite(VStreamOptionsMotion* motion, const Arguments& args, Sessi
         motion->SetTimeMode(0, args.frameRate);
     else if (args.timeMode >= 0)
         motion->SetTimeMode(args.timeMode);
+    if (!SetFramesToWrite(motion, session.scene)) {
+        std::fprintf(stderr,
+                     "oxa-convert: %s: at %s frames per second the take would need more than %.0f frames\n",
+                     out.c_str(), RateText(motion->GetFrameRate()).c_str(), kMaxFrames - 1);
+        return false;
+    }
     if (announce && std::fabs(motion->GetFrameRate() - source.rate) > 1e-9 * source.rate)
         std::fprintf(stderr, "oxa-convert: %s: motion resampled from %s to %s frames per second\n",
                      out.c_str(), RateText(source.rate).c_str(), RateText(motion->GetFrameRate()).c_str());
-    SetFramesToWrite(motion, session.scene);
+    return true;
+}
+
+// True when some node below the scene's root is marked to be written.
+bool HoldsMarkedNode(VOxaScene* scene) {
+    VOxaNode* root = scene->GetRootNode();
+    std::vector<VOxaNode*> stack;
+    if (root) stack.push_back(root);
+    while (!stack.empty()) {
+        VOxaNode* node = stack.back();
+        stack.pop_back();
+        if (node != root && node->IsMarked()) return true;
+        for (int k = 0; k < node->GetChildCount(); ++k)
+            if (VOxaNode* child = node->GetChild(k)) stack.push_back(child);
+    }
+    return false;
 }
 
 // Writes the scene to `path` with the writer of table row `format`; the options are handed back
@@ -521,19 +832,40 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
         return false;
     }
     VStreamOptions* options = exporter->GetWriteOptions();
-    // Markers move by translation only: a skeleton writer keeps it for every joint.
-    if (VStreamOptionsMotion* motion = AsMotion(options); motion && session.sideBySide)
-        motion->SetOption(VStreamOptionsMotion::eTRANSLATION, 1);
+    if (VStreamOptionsMotion* motion = AsMotion(options)) {
+        // Marker writers place each marker where it is in the world: from their motion root, a
+        // skeleton's root joint would stay at the origin and every joint move as if it never
+        // moved or turned. Marker sources hang under a reference node at the origin, so their
+        // markers come out the same either way.
+        if (IsMarkerFormat(shownAs)) motion->SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 1);
+        // Skeleton writers write rotations only unless told otherwise: markers move by translation
+        // only, and some captures key every joint's translation; both keep it for every joint.
+        if (session.sideBySide || session.jointsTranslate)
+            motion->SetOption(VStreamOptionsMotion::eTRANSLATION, 1);
+    }
     ConfigureOptions(options, args, "Export");
     if (VStreamOptionsMotion* motion = AsMotion(options)) {
-        SetMotionToWrite(motion, args, session, shownAs, announce);
+        if (!SetMotionToWrite(motion, args, session, shownAs, announce)) {
+            session.usageError = true;
+            options->Destroy();
+            return false;
+        }
         if (skeleton) motion->SetAttachedObject(skeleton, false);
     }
     const bool ok = exporter->Export(session.scene, options);
     EndProgress();
     gMessages.AddLines(exporter->GetMessageText().Buffer());
     gMessages.Print(shownAs);
-    if (!ok) PrintError(shownAs, exporter->GetError().GetLastErrorString().Buffer());
+    // A motion writer that failed on an empty scene or take says why in the writer's own terms
+    // (a missing root node, a frame range its format cannot hold); the plain reason is shown.
+    std::string reason = exporter->GetError().GetLastErrorString().Buffer();
+    if (const VStreamOptionsMotion* motion = AsMotion(options); motion && !ok) {
+        if (!HoldsMarkedNode(session.scene))
+            reason = "no joints or markers to write";
+        else if (motion->GetFrameCount() == 0 && !IsFormat(shownAs.c_str(), "asf"))
+            reason = "the take has no frames to write";
+    }
+    PrintFailure(shownAs, ok, reason.c_str());
     if (ok && kept)
         *kept = options;
     else if (options)
@@ -546,8 +878,7 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
 // place only when both were written.
 bool ExportAmc(const std::string& out, int format, const Arguments& args, Session& session) {
     const int asfFormat = VOxaFindWriterFormat("asf");
-    const std::string asf =
-        out.substr(0, out.size() - std::strlen(VOxaGetFileExtension(out.c_str()))) + "asf";
+    const std::string asf = SkeletonBeside(out, "asf");
     const std::string suffix = ".part" + std::to_string((long)getpid());
     const std::string asfPart = asf + suffix, amcPart = out + suffix;
     VStreamOptions* asfOptions = nullptr;
@@ -587,6 +918,17 @@ int Convert(const Arguments& args) {
                      in.c_str(), VOxaGetFileExtension(in.c_str()));
         return kExitUsage;
     }
+    // Writing over the input would lose it (an AMC's skeleton and the ASF beside an AMC output count).
+    std::vector<std::string> inputs{in}, outputs{out};
+    if (IsFormat(in.c_str(), "amc")) inputs.push_back(SkeletonFor(in, args));
+    if (IsFormat(out.c_str(), "amc")) outputs.push_back(SkeletonBeside(out, "asf"));
+    for (const std::string& input : inputs)
+        for (const std::string& output : outputs)
+            if (SameFile(input, output)) {
+                std::fprintf(stderr, "oxa-convert: %s: IN and OUT are the same file%s\n", output.c_str(),
+                             output == out ? "" : " (OUT's ASF skeleton is written beside it)");
+                return kExitUsage;
+            }
     Session session;
     if (!ReadScene(in, args, session)) return kExitFile;
     NoteEmpty(in, session.scene);
@@ -600,17 +942,17 @@ int Convert(const Arguments& args) {
         // Objects without that take (materials a reader made, say) keep theirs; the nodes switch.
         session.scene->SetCurrentTake(args.take.c_str());
     }
-    const char* skeletonFormats[] = {"bvh", "htr", "asf", "amc"};
-    session.sideBySide = MarkNodesToWrite(
-        session.scene,
-        std::any_of(std::begin(skeletonFormats), std::end(skeletonFormats),
-                    [&out](const char* extension) { return IsFormat(out.c_str(), extension); }));
-    if (IsFormat(out.c_str(), "amc")) return ExportAmc(out, format, args, session) ? kExitOk : kExitFile;
+    session.sideBySide = MarkNodesToWrite(session.scene, IsSkeletonFormat(out));
+    session.jointsTranslate = IsSkeletonFormat(out) && JointsTranslate(session.scene);
+    if (IsFormat(out.c_str(), "amc")) {
+        if (ExportAmc(out, format, args, session)) return kExitOk;
+        return session.usageError ? kExitUsage : kExitFile;
+    }
     const bool existed = FileExists(out);
     if (!ExportFile(out, format, out, args, session, nullptr, nullptr)) {
         // Writers replace their target only when complete; a file a failed writer created anew goes.
         if (!existed) std::remove(out.c_str());
-        return kExitFile;
+        return session.usageError ? kExitUsage : kExitFile;
     }
     return kExitOk;
 }
@@ -702,18 +1044,27 @@ std::vector<NodeEntry> CollectNodes(VOxaScene* scene) {
     return nodes;
 }
 
+// A JSON string of `text`. JSON is UTF-8: a byte that does not belong to a well-formed UTF-8
+// character (names in older files are often Latin-1) is taken as the Latin-1 character it would
+// be, written \u00XX.
 std::string JsonString(const char* text) {
     std::string out = "\"";
-    for (const unsigned char* p = (const unsigned char*)(text ? text : ""); *p; ++p) {
+    for (const unsigned char* p = (const unsigned char*)(text ? text : ""); *p;) {
+        char escape[8];
         if (*p == '"' || *p == '\\') {
             out += '\\';
-            out += (char)*p;
-        } else if (*p < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", *p);
+            out += (char)*p++;
+        } else if (*p < 0x20 || *p == 0x7f) {
+            std::snprintf(escape, sizeof escape, "\\u%04x", *p++);
             out += escape;
+        } else if (*p < 0x80) {
+            out += (char)*p++;
+        } else if (const int length = Utf8Length(p, true)) {
+            out.append((const char*)p, (size_t)length);
+            p += length;
         } else {
-            out += (char)*p;
+            std::snprintf(escape, sizeof escape, "\\u%04x", *p++);
+            out += escape;
         }
     }
     return out + "\"";
@@ -912,19 +1263,22 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& error) 
         } else if (arg == "--frame-rate") {
             if (!value(text)) return false;
             const char* end = text.c_str() + text.size();
-            if (VParseDouble(text.c_str(), end, args.frameRate, false) != end || !(args.frameRate > 0.0)) {
-                error = "--frame-rate needs a positive number";
+            // A frame must last at least one tick of the time type.
+            if (VParseDouble(text.c_str(), end, args.frameRate, false) != end || !(args.frameRate > 0.0) ||
+                !(args.frameRate <= (double)VTime::kOneSecond)) {
+                error = "--frame-rate needs a positive number of frames per second, not \"" + text + "\"";
                 return false;
             }
         } else if (arg == "--time-mode") {
             if (!value(text)) return false;
             const char* end = text.c_str() + text.size();
-            if (VParseInt(text.c_str(), end, args.timeMode) != end || args.timeMode < 0) {
-                error = "--time-mode needs a time-mode number";
+            if (VParseInt(text.c_str(), end, args.timeMode) != end || !IsTimeMode(args.timeMode)) {
+                error = "--time-mode needs one of the time modes listed below, not \"" + text + "\"";
+                args.timeMode = -1;
                 return false;
             }
         } else if (arg == "-h" || arg == "--help") {
-            return false;
+            args.help = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             error = "unknown option " + arg;
             return false;
@@ -932,6 +1286,9 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& error) 
             args.files.push_back(arg);
         }
     }
+    if (args.help) return true;
+    if (args.frameRate > 0.0 && args.timeMode >= 0)
+        return (error = "give --frame-rate or --time-mode, not both", false);
     if (args.formats) return args.files.empty() || (error = "--formats takes no file", false);
     if (!args.skeleton.empty() && !IsFormat(args.skeleton.c_str(), "asf"))
         return (error = "--skeleton names an ASF file (FILE.asf)", false);
@@ -949,8 +1306,21 @@ int main(int argc, char** argv) {
     Arguments args;
     std::string error;
     if (!ParseArguments(argc, argv, args, error)) return Usage(error.empty() ? nullptr : error.c_str());
+    if (args.help) {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
     gProgress.SetCallback(&PrintProgress, nullptr);
     if (args.formats) return ListFormats();
+    if (!args.optionsFile.empty()) {
+        std::vector<SettingsEntry> settings;
+        if (!LoadSettings(args.optionsFile, settings, error)) {
+            std::fprintf(stderr, "oxa-convert: %s: %s\n", args.optionsFile.c_str(), error.c_str());
+            return kExitUsage;
+        }
+        if (!CheckSettings(args, settings, args.files[0], args.info ? nullptr : &args.files[1]))
+            return kExitUsage;
+    }
     if (args.info) {
         if (VOxaFindReaderFormat(VOxaGetFileExtension(args.files[0].c_str())) < 0) {
             std::fprintf(stderr, "oxa-convert: %s: no reader for the extension \"%s\" (see --formats)\n",

@@ -160,14 +160,15 @@ TEST(VOxaImporterExporter, TheFirstFailureIsTheOneReported) {
     EXPECT_EQ(first, importer.GetError().GetLastErrorString().Buffer());
     EXPECT_EQ(importer.GetFileFormat(), -1);  // the file was closed
 
-    // A reader that names no reason: its table's text.
+    // A read that fails after its options were made: the reader's text.
     const std::string points = dir / "points.obj";
     oxa_test::WriteFile(points, "v 0 0 0\nv 1 0");
     ASSERT_TRUE(importer.Initialize(points.c_str()));
     std::unique_ptr<VStreamOptions> options(importer.GetReadOptions());
     ASSERT_NE(options, nullptr);
     EXPECT_FALSE(importer.Import(scene, options.get()));
-    EXPECT_STREQ(importer.GetError().GetLastErrorString().Buffer(), "File is corrupted");
+    EXPECT_STREQ(importer.GetError().GetLastErrorString().Buffer(),
+                 "File is corrupted: line 2: a vertex (v) needs three numbers");
 
     // Options kept alive through the read hold what the file said.
     const std::string whole = dir / "whole.bvh";

@@ -34,6 +34,7 @@ public:
             if (mPos >= mLen && !Fill()) {
                 if (!carrying) return false;
                 line = mCarry;
+                ++mLineNumber;
                 return true;
             }
             if (mSkipLF) {
@@ -56,6 +57,7 @@ public:
                     mCarry.append(start, (size_t)(p - start));
                     line = mCarry;
                 }
+                ++mLineNumber;
                 return true;
             }
             // The line goes on in the next block.
@@ -73,6 +75,8 @@ public:
     }
     void Skip(size_t count) { mPos = std::min(mLen, mPos + count); }
     bool Failed() const { return mFailed; }
+    // The number of the line Next answered last, counting from 1; 0 before the first.
+    long long LineNumber() const { return mLineNumber; }
 
 private:
     bool Fill() {
@@ -94,6 +98,7 @@ private:
     bool mEnd = false;
     bool mFailed = false;
     bool mSkipLF = false;  // the last line ended in '\r': a '\n' right after belongs to it
+    long long mLineNumber = 0;
     std::string mCarry;
 };
 

@@ -1,6 +1,7 @@
 #include "formats/geometry/obj/voxa_reader_obj.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -339,6 +340,14 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
     bool rational = false;
     int uDegree = 0, vDegree = 0;
     bool ok = true;
+    // A line the reader cannot take ends the read, naming the line and what was wrong there.
+    auto refuse = [&](const char* what) {
+        char text[160];
+        std::snprintf(text, sizeof text, "%s: line %lld: %s", mError.GetErrorString(eFILE_CORRUPTED),
+                      source.LineNumber(), what);
+        mError.SetLastError(eFILE_CORRUPTED, text);
+        ok = false;
+    };
 
     std::string_view keyword, rest;
     while (ok && ReadLine(source, keyword, rest)) {
@@ -347,7 +356,7 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
         if (keyword == "v") {
             double x[4] = {0.0, 0.0, 0.0, 1.0};
             if (ParseDoubles(rest, x, 4) < 3) {
-                ok = false;
+                refuse("a vertex (v) needs three numbers");
                 break;
             }
             mVertices.emplace_back(x[0], x[1], x[2], x[3]);
@@ -377,7 +386,7 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
             mNormalsSeen = true;
             double x[3];
             if (ParseDoubles(rest, x, 3) < 3) {
-                ok = false;
+                refuse("a normal (vn) needs three numbers");
                 break;
             }
             mNormals.emplace_back(x[0], x[1], x[2], 0.0);
@@ -385,14 +394,14 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
             mUVsSeen = true;
             double x[3] = {0.0, 0.0, 0.0};
             if (ParseDoubles(rest, x, 3) < 1) {
-                ok = false;
+                refuse("a texture vertex (vt) needs a number");
                 break;
             }
             mUVs.emplace_back(x[0], x[1]);
         } else if (keyword == "vp") {
             double x[3];
             if (ParseDoubles(rest, x, 3) < 1) {
-                ok = false;
+                refuse("a parameter vertex (vp) needs a number");
                 break;
             }
             // Parameter vertices are checked and counted; nothing reads their values.
@@ -468,7 +477,7 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
             }
         } else if (keyword == "surf") {
             if (curveType == 0) {
-                ok = false;
+                refuse("a surface (surf) comes before any curve type (cstype)");
                 break;
             }
             Surface surface;

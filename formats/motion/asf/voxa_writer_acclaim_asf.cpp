@@ -103,7 +103,13 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
         return false;
     }
     // Names the files could not give back (cut, split, or read as a frame number) are refused too.
-    VString names("Names that cannot be written to ASF and AMC files:");
+    char rule[256];
+    std::snprintf(rule, sizeof rule,
+                  "Names that cannot be written to ASF and AMC files (a name must not be empty, be longer "
+                  "than %d characters, hold a tab, comma, parenthesis or line break, begin with \":\" or "
+                  "\"#\", or be a number):",
+                  AsfBone::kMaxNameLength);
+    VString names(rule);
     if (!VOxaCheckAsfNodeNames(root, false, names)) {
         motion->Message("Error", names.Buffer(), "Ok");
         mError.SetLastErrorID(eUNIDENTIFIED_ERROR);

@@ -142,6 +142,7 @@ bool VOxaFileVicon::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& 
                                double& scale) {
     mFailure = "";
     mWarning = "";
+    mNoPoints = false;
     if (!IsReading()) return false;
     if (mFileSize <= 0) return Fail("byte", 0, "the file is empty");
     mFileProcessor = GetProcessorType(mStream);
@@ -155,7 +156,10 @@ bool VOxaFileVicon::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& 
             return Fail("byte", 1, "0x%02X where a C3D header has 0x50", mark[1]);
         return Fail("byte", mFileSize, "the file ends inside the header block");
     }
-    if (mPointCount <= 0) return Fail("byte", 2, "no 3D points; analog channels are not read");
+    if (mPointCount <= 0) {
+        mNoPoints = true;
+        return Fail("byte", 2, "no 3D points; analog channels are not read");
+    }
     // Every point of a frame takes at least 8 bytes; far more points than the file has bytes are
     // not backed by data.
     if (mPointCount > mFileSize)
@@ -586,6 +590,10 @@ bool VOxaReaderVicon::Read(VOxaScene* scene, VStreamOptions* options) {
 void VOxaReaderVicon::Report() {
     const VOxaFileVicon* file = static_cast<const VOxaFileVicon*>(mFile);
     if (!file) return;
+    // A trial of analog channels only is a valid file this reader does not read: it is refused
+    // with the reason alone, not called corrupted.
+    if (file->HoldsNoPoints() && mError.GetLastErrorID() == eFILE_CORRUPTED)
+        mError.SetLastError(eFILE_CORRUPTED, "the file holds no 3D points; analog channels are not read");
     const char* warning = file->GetWarning();
     if (*warning && mMessageText.Find(warning) < 0) {
         mMessageText += warning;

@@ -55,6 +55,8 @@ public:
     // Why the last ReadHeader or ReadFrame failed, with where: "byte N: ..." for the header,
     // "frame N: ..." for the data (empty when nothing failed since the last ReadHeader).
     const char* GetFailure() const override { return mFailure.Buffer(); }
+    // True when the last ReadHeader failed on a file without 3D points (analog channels only).
+    bool HoldsNoPoints() const { return mNoPoints; }
     // A warning of the last ReadHeader (a frame rate read as 30), empty when none.
     const char* GetWarning() const { return mWarning.Buffer(); }
     // The first frame and frame count ReadHeader gave: the header's, or for a trial longer than
@@ -82,6 +84,7 @@ private:
     int64_t mTrialFirst = 0;
     int64_t mTrialFrames = 0;
     bool mRefused = false;
+    bool mNoPoints = false;
     VString mRefusal{""};
     std::vector<uint8_t> mFrameBytes;
     std::vector<uint32_t> mFrameWords;
@@ -92,8 +95,9 @@ private:
 // and the file's "TIMECODES" added to the start time.
 //
 // A corrupted file says where it went wrong: "File is corrupted: byte N: ..." for the header,
-// "File is corrupted: frame N: ..." for the data. A frame rate the header cannot give is read as
-// 30 with a warning in the message text.
+// "File is corrupted: frame N: ..." for the data; a file of analog channels only is refused with
+// error 0 and the text "the file holds no 3D points; analog channels are not read". A frame rate the header
+// cannot give is read as 30 with a warning in the message text.
 class VOxaReaderVicon : public VOxaReaderMotionBase {
 public:
     explicit VOxaReaderVicon(VOxaSdkManager* manager);

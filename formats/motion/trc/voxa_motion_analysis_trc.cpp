@@ -41,7 +41,14 @@ bool VOxaFileMotionAnalysisTrc::ReadField(VString& field) {
     const char* end = mCursor;
     while (*end && *end != '\t' && *end != '\r' && *end != '\n')
         ++end;
-    field = VString(mCursor, (int)(end - mCursor));
+    // Fields are separated by tabs; blanks around a field's text (" mm") are not part of it.
+    const char* begin = mCursor;
+    const char* last = end;
+    while (begin < last && *begin == ' ')
+        ++begin;
+    while (last > begin && last[-1] == ' ')
+        --last;
+    field = VString(begin, (int)(last - begin));
     mCursor = const_cast<char*>(SkipSeparators(end));
     return true;
 }
@@ -56,7 +63,10 @@ bool VOxaFileMotionAnalysisTrc::PeekField(VString& field) const {
 
 bool VOxaFileMotionAnalysisTrc::ReadKeywordField(const char* word, const char* place) {
     // Keywords are matched as case-insensitive prefixes: what follows the word in its field
-    // ("PathFileType  4", "(X/Y/Z) take.trc") is left for the next read.
+    // ("PathFileType  4", "(X/Y/Z) take.trc") is left for the next read. Blanks before it are
+    // passed over.
+    while (mCursor && *mCursor == ' ')
+        ++mCursor;
     if (const char* after = MatchPrefix(mCursor, word)) {
         mCursor = const_cast<char*>(SkipSeparators(after));
         return true;
@@ -120,7 +130,6 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
         return Fail("a DataRate of %g has no usable frame period", rate);
     if (frames < 0) return Fail("NumFrames is %d", frames);
     if (markers < 0) return Fail("NumMarkers is %d", markers);
-    // A blank belongs to its field: " mm" is not a unit.
     VString units;
     if (!ReadField(units)) return Fail("the line ends before the Units value");
     double unitScale;

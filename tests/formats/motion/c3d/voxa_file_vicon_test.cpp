@@ -978,7 +978,7 @@ TEST_F(c3d_reader, CorruptedFilesSayWhere) {
     // Analog-only trials (force plates) have no 3D points.
     b = SampleFile(1, true);
     b.pointCount = 0;
-    EXPECT_EQ(ReadError(b.Build()), "File is corrupted: byte 2: no 3D points; analog channels are not read");
+    EXPECT_EQ(ReadError(b.Build()), "the file holds no 3D points; analog channels are not read");
     // An empty file, a header cut short, a header without its mark.
     const std::string whole = SampleFile(1, true).Build();
     EXPECT_EQ(ReadError(""), "File is corrupted: byte 0: the file is empty");

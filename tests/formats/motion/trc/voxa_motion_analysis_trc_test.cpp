@@ -238,13 +238,14 @@ TEST_F(Trc, trc_RefusalsSayWhere) {
               "File is corrupted: line 5: coordinate label \"Z2\" where the Y label of marker 2 is expected");
     EXPECT_EQ(Refusal(Type3("mm", 1, 2) + "Frame#\tTime\tA\n"),
               "File is corrupted: line 4: the file ends after 1 of 2 marker names");
-    // Blanks inside the fields of the first line are what follows a keyword; a blank in the units
-    // field makes it another unit.
+    // Blanks inside the fields of the first line are what follows a keyword; blanks around the
+    // units are not part of them.
     const std::string blanks = "PathFileType  4\t(X/Y/Z) take.trc\n" +
                                std::string(kType4Header).substr(std::string(kType4Header).find('\n') + 1);
     EXPECT_EQ(Refusal(blanks + "100\t100\t1\t2\tmm\t100\t1\t1\n" + names + frame), "");
-    EXPECT_EQ(Refusal(blanks + "100\t100\t1\t2\t mm\t100\t1\t1\n" + names + frame),
-              "File is corrupted: line 3: the units \" mm\" are not m, cm or mm");
+    EXPECT_EQ(Refusal(blanks + "100\t100\t1\t2\t mm \t100\t1\t1\n" + names + frame), "");
+    EXPECT_EQ(Refusal(blanks + "100\t100\t1\t2\tm m\t100\t1\t1\n" + names + frame),
+              "File is corrupted: line 3: the units \"m m\" are not m, cm or mm");
     // Empty, cut short, and wrong header values.
     const std::string line1 = "PathFileType\t3\t(X/Y/Z)\tsample.trc\n";
     const std::string line2 = "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\n";
