@@ -408,8 +408,11 @@ ChunkData* ParseRecord(uint32_t tag, const uint8_t* bytes, size_t size) {
         }
         case kDataBytes: {
             BytesData* record = new BytesData;
-            record->mCount = ByteCountOfTag(tag);
-            for (uint32_t i = 0; i < record->mCount; ++i)
+            // The loop runs over a local count: each byte is copied in with memcpy, which as far as
+            // the compiler knows may change mCount, and g++ then warns of a fourth byte.
+            const uint32_t count = ByteCountOfTag(tag);
+            record->mCount = count;
+            for (uint32_t i = 0; i < count; ++i)
                 cursor.U8(record->mValues[i]);
             return record;
         }
