@@ -86,7 +86,11 @@ inline void VgeMatrixMult4(double out[4][4], const double a[4][4], const double 
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
             t[r][c] = b[r][0] * a[0][c] + b[r][1] * a[1][c] + b[r][2] * a[2][c] + b[r][3] * a[3][c];
-    std::memcpy(out, t, sizeof(t));
+    // Row by row rather than one memcpy of the whole block: `out` arrives as a pointer to its first
+    // row, and g++ 12 then takes a 128-byte memcpy through it for a write past a 32-byte row.
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            out[r][c] = t[r][c];
 }
 
 // The inverse of an affine matrix whose three rotation rows are orthogonal (rotation with

@@ -21,9 +21,21 @@ class VFuzzScene {
 public:
     // The process's instance, made on first use.
     static VFuzzScene& Get() {
-        static VFuzzScene* instance = new VFuzzScene();
-        return *instance;
+        if (!sInstance) sInstance = new VFuzzScene();
+        return *sInstance;
     }
+
+    // Frees the process's instance with its manager and everything in it; a later Get makes a new
+    // one. The fuzz targets keep theirs to the end of the process; a test program frees it before
+    // it exits, so that a leak checker finds nothing left.
+    static void Release() {
+        delete sInstance;
+        sInstance = nullptr;
+    }
+
+    ~VFuzzScene() { delete mManager; }
+    VFuzzScene(const VFuzzScene&) = delete;
+    VFuzzScene& operator=(const VFuzzScene&) = delete;
 
     VOxaSdkManager* GetManager() const { return mManager; }
     VOxaScene* GetScene() const { return mScene; }
@@ -168,6 +180,7 @@ private:
         }
     }
 
+    inline static VFuzzScene* sInstance = nullptr;
     VOxaSdkManager* mManager = nullptr;
     VOxaScene* mScene = nullptr;
     CountArray mFresh{};

@@ -4,8 +4,11 @@
 # memcheck in the Release build, and fails on any memory error or leak that memcheck reports.
 # For developers before they resolve an issue; it takes long, so CI does not run it.
 #
-# Usage: scripts/memcheck.sh [-j N] [BUILD_DIR]
+# Usage: scripts/memcheck.sh [-j N] [-x PROGRAM]... [BUILD_DIR]
 #   -j N        tests run side by side (default: the number of cores)
+#   -x PROGRAM  leaves the test program of that name out (for example
+#               test_formats_geometry_dxf_voxa_dxf_realfiles, which alone takes about an hour);
+#               may be given more than once, and a name that is no test program is a usage error
 #   BUILD_DIR   a Release build with tests, reused when it is configured (default build-mut);
 #               it is configured and built when needed
 # Environment: OXA_MEMCHECK_TESTS=REGEX runs only the tests that match; OXA_MEMCHECK_FILES=N
@@ -16,16 +19,20 @@ shopt -s nullglob
 cd "$(dirname "$0")/.."
 root=$PWD
 
+usage="usage: $0 [-j N] [-x PROGRAM]... [BUILD_DIR]"
 jobs=$(nproc)
-while getopts "j:" option; do
+left_out=()
+while getopts "j:x:" option; do
   case $option in
     j) jobs=$OPTARG ;;
-    *) echo "usage: $0 [-j N] [BUILD_DIR]" >&2; exit 2 ;;
+    x) left_out+=("$OPTARG") ;;
+    *) echo "$usage" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
 build=${1:-build-mut}
-[ $# -le 1 ] || { echo "usage: $0 [-j N] [BUILD_DIR]" >&2; exit 2; }
+[ $# -le 1 ] || { echo "$usage" >&2; exit 2; }
+[[ $jobs =~ ^[1-9][0-9]*$ ]] || { echo "-j takes a positive whole number" >&2; exit 2; }
 
 command -v valgrind >/dev/null || { echo "valgrind is not installed" >&2; exit 2; }
 
@@ -54,10 +61,17 @@ valgrind_options=(--tool=memcheck --error-exitcode=99 --leak-check=full
 # Each test program runs whole under valgrind (one process per program rather than per test case:
 # valgrind's start-up would otherwise dominate, and CTest's per-test time limits do not fit its
 # slowdown). The programs that read many real files go first, as they take longest.
+for name in "${left_out[@]}"; do
+  if [ ! -f "$build/tests/$name" ] || [ ! -x "$build/tests/$name" ]; then
+    echo "-x $name: no test program of that name in $build/tests" >&2
+    exit 2
+  fi
+done
 programs=()
 for program in "$build"/tests/test_*; do
   if [ ! -f "$program" ] || [ ! -x "$program" ]; then continue; fi
   [[ $(basename "$program") =~ ${OXA_MEMCHECK_TESTS:-.} ]] || continue
+  [[ " ${left_out[*]} " == *" $(basename "$program") "* ]] && continue
   programs+=("$program")
 done
 [ ${#programs[@]} -gt 0 ] || { echo "no test programs in $build/tests" >&2; exit 2; }
@@ -86,7 +100,7 @@ if ! printf '%s\n' "${programs[@]}" | awk '{ print (/realfiles/ ? 0 : 1) "\t" $0
      cut -f2 | xargs -d '\n' -n 1 -P "$jobs" bash -c 'run_test_program "$0"'; then
   suite_ok=0
 fi
-echo "memcheck: ${#programs[@]} test programs ran"
+echo "memcheck: ${#programs[@]} test programs ran${left_out[*]:+ (left out: ${left_out[*]})}"
 
 # --- oxa-convert over real files ---------------------------------------------------------------
 # Each file is converted into the formats of the other side (geometry to geometry, motion to

@@ -61,6 +61,14 @@ std::string Describe(VOxaSdkManager* manager, VOxaScene* scene) {
     return text;
 }
 
+// The shared scene lives to the end of the program; it is freed when the tests are done, so that
+// a leak checker run over this program finds nothing left.
+class FreeFuzzScene : public ::testing::Environment {
+public:
+    void TearDown() override { VFuzzScene::Release(); }
+};
+::testing::Environment* const kFreeFuzzScene = ::testing::AddGlobalTestEnvironment(new FreeFuzzScene);
+
 bool Import(VOxaSdkManager* manager, VOxaScene* scene, const char* path) {
     VOxaImporter* importer = manager->CreateImporter();
     const bool ok = importer && importer->Initialize(path) && importer->Import(scene);
@@ -152,6 +160,24 @@ TEST(VFuzzScene, WhatResetCannotTakeBackMakesAllAnew) {
     const std::string path = std::string(OXA_EXAMPLES_DIR) + "/walk.bvh";
     EXPECT_TRUE(Import(world.GetManager(), world.GetScene(), path.c_str()));
     world.Reset();
+}
+
+// A released scene is freed with everything in it; the next Get makes a fresh one that reads as
+// the first did.
+TEST(VFuzzScene, ReleaseLeavesTheNextGetAFreshScene) {
+    VFuzzScene& world = VFuzzScene::Get();
+    world.Reset();
+    const std::string fresh = Describe(world.GetManager(), world.GetScene());
+    const std::string path = std::string(OXA_EXAMPLES_DIR) + "/walk.bvh";
+    ASSERT_TRUE(Import(world.GetManager(), world.GetScene(), path.c_str()));
+    VFuzzScene::Release();
+
+    VFuzzScene& again = VFuzzScene::Get();
+    EXPECT_EQ(again.GetRebuildCount(), 0);
+    EXPECT_EQ(Describe(again.GetManager(), again.GetScene()), fresh);
+    EXPECT_TRUE(Import(again.GetManager(), again.GetScene(), path.c_str()));
+    again.Reset();
+    EXPECT_EQ(Describe(again.GetManager(), again.GetScene()), fresh);
 }
 
 // Marker files announcing more than the limit are not read; the check leaves the reader able to

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the toolkit as a static library (optimised, without sanitizers, tests or fuzz targets),
 # installs it into a temporary prefix, checks what was installed, builds a consumer program against
-# the installed CMake package and runs it on the samples, then runs the installed oxa-convert.
+# the installed CMake package with each C++ compiler at hand and runs it on the samples, then runs
+# the installed oxa-convert.
 # Usage: install_test.sh SOURCE_DIR WORK_DIR C_COMPILER CXX_COMPILER GENERATOR [LAUNCHER]
 set -euo pipefail
 src=$1 work=$2 cc=$3 cxx=$4 generator=$5 launcher=${6:-}
@@ -38,20 +39,41 @@ stray=$(cd "$prefix/include/oxa" && find . \( -type f ! -name '*.h' \) -o \( -ty
           ! -regex '\./\(base\|objects\|oxa_codec\|animation\|scene\|attributes\|character\|formats\)\(/.*\)?' \))
 [ -z "$stray" ] || fail "unexpected files or folders under include/oxa: $stray"
 
-# A consumer project that knows the toolkit only through find_package.
-cmake -S "$src/tests/install/consumer" -B "$work/consumer" -G "$generator" -DCMAKE_CXX_COMPILER="$cxx" \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix" >"$work/consumer-configure.log" ||
-  { cat "$work/consumer-configure.log"; fail "configuring the consumer failed"; }
-cmake --build "$work/consumer" -j"$jobs" >"$work/consumer-build.log" ||
-  { cat "$work/consumer-build.log"; fail "building the consumer failed"; }
-
-out=$("$work/consumer/oxa_consumer" "$src/examples/walk.bvh" "$src/examples/scene.3ds") ||
-  fail "the consumer could not read the samples"
-echo "$out"
-for sample in walk.bvh scene.3ds; do
-  count=$(sed -n "s|.*/$sample: \([0-9]*\) nodes$|\1|p" <<<"$out")
-  [ -n "$count" ] && [ "$count" -ge 2 ] || fail "the consumer found no nodes in $sample"
+# A consumer project that knows the toolkit only through find_package and sets no C++ standard: the
+# package carries the toolkit's own requirement. It is built with the library's compiler, with
+# clang++ (whose default standard is older than the headers need) and with the system's default
+# c++ where they are present, each compiler once.
+compilers=()
+seen=()
+for candidate in "$cxx" clang++ c++; do
+  path=$(command -v "$candidate") || continue
+  real=$(readlink -f "$path")
+  [[ " ${seen[*]} " == *" $real "* ]] && continue
+  seen+=("$real")
+  compilers+=("$path")
 done
+n=0
+for compiler in "${compilers[@]}"; do
+  n=$((n + 1))
+  consumer=$work/consumer-$n
+  echo "install test: consumer built with $compiler"
+  cmake -S "$src/tests/install/consumer" -B "$consumer" -G "$generator" -DCMAKE_CXX_COMPILER="$compiler" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix" >"$consumer-configure.log" ||
+    { cat "$consumer-configure.log"; fail "configuring the consumer with $compiler failed"; }
+  cmake --build "$consumer" -j"$jobs" >"$consumer-build.log" ||
+    { cat "$consumer-build.log"; fail "building the consumer with $compiler failed"; }
+
+  out=$("$consumer/oxa_consumer" "$src/examples/walk.bvh" "$src/examples/scene.3ds") ||
+    fail "the consumer built with $compiler could not read the samples"
+  echo "$out"
+  for sample in walk.bvh scene.3ds; do
+    counts=$(sed -n "s|.*/$sample: \([0-9]*\) nodes, \([0-9]*\) below the root node$|\1 \2|p" <<<"$out")
+    read -r count below <<<"$counts"
+    [ -n "$count" ] && [ "$count" -ge 2 ] && [ "${below:-0}" -ge 1 ] ||
+      fail "the consumer built with $compiler found no nodes in $sample"
+  done
+done
+command -v clang++ >/dev/null || echo "install test: clang++ is not installed; the consumer was not built with it"
 
 formats=$("$prefix/bin/oxa-convert" --formats) || fail "the installed oxa-convert --formats failed"
 echo "$formats"

@@ -180,8 +180,9 @@ TEST(cli, SkeletonsKeepJointsAndKeys) {
         const Info info = Describe(path);
         // End sites come back as joints of their own in some formats, never fewer joints.
         EXPECT_GE(info.attributes.at("skeleton"), joints - 3) << to;
-        if (std::string(to) != "asf")
+        if (std::string(to) != "asf") {
             EXPECT_GT(info.keys.count("Spine") ? info.keys.at("Spine") : 0, 0) << to;
+        }
     }
     // BVH written from an HTR read gives the joints and frames again.
     const std::string back = Folder() + "walk_back.bvh";

@@ -1,5 +1,6 @@
 // Chunk data records: which record a tag has, reading one from its chunk's bytes in the source
 // file, writing it back, copying and freeing it.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -408,8 +409,12 @@ ChunkData* ParseRecord(uint32_t tag, const uint8_t* bytes, size_t size) {
         }
         case kDataBytes: {
             BytesData* record = new BytesData;
-            record->mCount = ByteCountOfTag(tag);
-            for (uint32_t i = 0; i < record->mCount; ++i)
+            // ByteCountOfTag gives at most 3. The bound is spelled out, and the loop runs over a
+            // local count rather than mCount, which each byte's memcpy may change as far as the
+            // compiler knows: without both, g++ warns of a fourth byte on a path that never runs.
+            const uint32_t count = std::min<uint32_t>(ByteCountOfTag(tag), sizeof record->mValues);
+            record->mCount = count;
+            for (uint32_t i = 0; i < count; ++i)
                 cursor.U8(record->mValues[i]);
             return record;
         }

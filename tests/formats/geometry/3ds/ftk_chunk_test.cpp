@@ -366,4 +366,68 @@ TEST_F(ftk_chunk, KeyHeaderWidths) {
     Ftk::ReleaseChunk(&node);
 }
 
+// A track's own data: flags, two reserved words, the key count, then per key its frame and spline
+// flags, one float per known spline bit, the values or a morph name.
+Bytes TrackHeader(uint32_t keys) {
+    Bytes out;
+    Put16(out, 0);
+    Put32(out, 0);
+    Put32(out, 0);
+    Put32(out, keys);
+    return out;
+}
+
+// Spline flag bits past the five known ones carry no float, in and out; morph names of the full
+// twelve characters survive, and longer ones are cut to twelve.
+TEST_F(ftk_chunk, TrackKeysRoundTripByteForByte) {
+    Bytes roll = TrackHeader(1);
+    Put32(roll, 3);
+    Put16(roll, 0x21);  // tension and an unknown bit
+    PutFloat(roll, 0.5f);
+    PutFloat(roll, 2.0f);
+    Bytes morph = TrackHeader(2);
+    Put32(morph, 0);
+    Put16(morph, 0);
+    PutString(morph, "twelve_chars");
+    Put32(morph, 5);
+    Put16(morph, 0);
+    PutString(morph, "thirteen_char");
+    Ftk::Database* db =
+        LoadBytes(ChunkBytes(Ftk::FILE_MAIN, {},
+                             {ChunkBytes(Ftk::TRACK_ROLL, roll), ChunkBytes(Ftk::TRACK_MORPH, morph)}),
+                  "tracks.3ds");
+    ASSERT_FALSE(Ftk::IsErrorPending());
+
+    const Ftk::TrackData* rollData = Ftk::GetData<Ftk::TrackData>(Ftk::FindChild(db->mTop, Ftk::TRACK_ROLL));
+    ASSERT_NE(rollData, nullptr);
+    ASSERT_EQ(rollData->mTrack.mKeys.size(), 1u);
+    EXPECT_EQ(rollData->mTrack.mKeys[0].mFrame, 3);
+    EXPECT_EQ(rollData->mTrack.mKeys[0].mSplineFlags, 0x21);
+    EXPECT_EQ(rollData->mTrack.mKeys[0].mTension, 0.5f);
+    ASSERT_EQ(rollData->mTrack.mValues.size(), 1u);
+    EXPECT_EQ(rollData->mTrack.mValues[0], 2.0f);
+    std::vector<uint8_t> out;
+    Ftk::SerializeRecord(Ftk::TRACK_ROLL, rollData, out);
+    EXPECT_EQ(out, roll);
+
+    const Ftk::TrackData* morphData =
+        Ftk::GetData<Ftk::TrackData>(Ftk::FindChild(db->mTop, Ftk::TRACK_MORPH));
+    ASSERT_NE(morphData, nullptr);
+    ASSERT_EQ(morphData->mTrack.mMorphNames.size(), 2u);
+    EXPECT_STREQ(morphData->mTrack.mMorphNames[0].mName, "twelve_chars");
+    EXPECT_STREQ(morphData->mTrack.mMorphNames[1].mName, "thirteen_cha");
+    out.clear();
+    Ftk::SerializeRecord(Ftk::TRACK_MORPH, morphData, out);
+    Bytes cut = TrackHeader(2);
+    Put32(cut, 0);
+    Put16(cut, 0);
+    PutString(cut, "twelve_chars");
+    Put32(cut, 5);
+    Put16(cut, 0);
+    PutString(cut, "thirteen_cha");
+    EXPECT_EQ(out, cut);
+    EXPECT_FALSE(Ftk::IsErrorPending());
+    Ftk::ReleaseDatabase(&db);
+}
+
 }  // namespace
