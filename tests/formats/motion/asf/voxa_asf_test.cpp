@@ -102,6 +102,13 @@ TEST(asf_tokens, OrderFromDofList) {
             bone.AddDof(d);
         EXPECT_EQ(bone.GetDofRotationOrder(), c.code) << c.dofs.size();
     }
+    // Six dofs at most: a seventh is ignored and nothing after the list is touched.
+    AsfBone bone;
+    for (int d : {eASF_TX, eASF_TY, eASF_TZ, eASF_RX, eASF_RY, eASF_RZ, eASF_RX})
+        bone.AddDof(d);
+    EXPECT_EQ(bone.mDofCount, AsfBone::kMaxDofs);
+    EXPECT_EQ(bone.mDofs[5], (int)eASF_RZ);
+    EXPECT_EQ(bone.mAxisOrder, 0);
 }
 
 TEST(asf_file, PublicSkeletonReads) {
