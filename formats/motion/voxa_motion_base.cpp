@@ -154,6 +154,16 @@ VTime VOxaMotionSupport::EndTime(VTime start, VTime period, int64_t n) {
     return n > 0 ? start + period * (n - 1) : start;
 }
 
+VgeTVector VOxaMotionSupport::JointTranslation(const VgeTVector& rest, const VgeTVector& taken) {
+    // Curves keep single precision: a value read back from one is within half a float step
+    // (about 6e-8 relative) of what was stored; a few such steps are allowed.
+    constexpr double kSinglePrecision = 1e-6;
+    const double size = std::max(rest.Length(), taken.Length());
+    for (int k = 0; k < 3; ++k)
+        if (!(std::fabs(taken[k] - rest[k]) <= kSinglePrecision * size)) return taken;
+    return rest;
+}
+
 bool VOxaMotionSupport::EnsureKeyRoom(VFCurve* curve, int64_t index, int64_t& room, int64_t expected) {
     if (index < room) return true;
     if (index >= INT_MAX) return false;

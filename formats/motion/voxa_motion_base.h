@@ -221,6 +221,13 @@ struct VOxaMotionSupport {
     // The constant key reducer over `curves` when the process-wide setting asks for it.
     static void ReduceConstantKeys(VFCurve** curves, int count);
 
+    // The local translation a skeleton writer gives a joint whose frames carry no translation:
+    // `taken`, the translation the joint's current take gives it at the first frame written, where
+    // that is not its default translation `rest`, so that the written skeleton puts the joint where
+    // the scene's evaluation does; `rest` where the two agree to the single precision of curves (a
+    // take that only repeats the defaults), so that the defaults are written exactly.
+    static VgeTVector JointTranslation(const VgeTVector& rest, const VgeTVector& taken);
+
     // The writers' root: the motion root of the scene (unless "ExportFromGlobalPosition" is 1),
     // else the scene's root node.
     static VOxaNode* FindWriteRoot(VOxaWriter& writer, VOxaScene* scene, const VStreamOptionsMotion* options);

@@ -10,6 +10,7 @@
 #include "attributes/voxa_skeleton.h"
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
+#include "formats/motion/voxa_motion_base.h"
 #include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_sdk_manager.h"
@@ -381,7 +382,8 @@ void VOxaAsfScene::Collapse() {
 // ---------------------------------------------------------------------------------------------
 // Export: bones from nodes
 
-bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVector& scale) {
+bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVector& scale,
+                                 VTime firstFrame) {
     if (!node) return false;
     SetName("ASF");
     mLengthUnit = 1.0;
@@ -410,7 +412,14 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
         if (k == 0) continue;
         std::vector<VgeTVector> t((size_t)k);
         for (int i = 0; i < k; ++i) {
-            n->GetChild(i)->GetLclTranslation(t[(size_t)i]);
+            VOxaNode* c = n->GetChild(i);
+            c->GetLclTranslation(t[(size_t)i]);
+            // Without translation dofs a bone starts where the node's current take puts it at the
+            // first frame: a reader may give a take translations other than the defaults (an HTR
+            // segment whose frame was turned, say).
+            if (!translation && c->GetCurrentTakeNodeIndex() != 0)
+                t[(size_t)i] = VOxaMotionSupport::JointTranslation(
+                    t[(size_t)i], c->EvaluateLocalTransform(firstFrame).GetT());
             for (int a = 0; a < 3; ++a)
                 t[(size_t)i][a] *= scale[a];
         }

@@ -142,8 +142,11 @@ public:
     // Removes the bones without dofs below the root, handing their children to their parents.
     void Collapse();
 
-    // Export: name "ASF", length unit 1, the bone tree from the node tree below `node`.
-    bool BuildFromNode(VOxaNode* node, bool translation, const VgeTVector& scale);
+    // Export: name "ASF", length unit 1, the bone tree from the node tree below `node`. Without
+    // `translation` (no translation dofs below the root) a node starts where its current take puts
+    // it at `firstFrame` (VOxaMotionSupport::JointTranslation); with it, at its default
+    // translation, which the AMC translations are then relative to.
+    bool BuildFromNode(VOxaNode* node, bool translation, const VgeTVector& scale, VTime firstFrame);
     // Import: a node tree for the bones; answers the root's node (null on failure).
     VOxaNode* CreateNodes(VOxaSdkManager* manager, const char* takeName, bool limits);
     // Import of motion: reuses the nodes of the bones' names below `parent`, creates the missing

@@ -120,7 +120,7 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
     VgeTVector scale(1.0, 1.0, 1.0, 0.0);
     if (motion->GetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION) == 1 && root->GetParent())
         scale = root->GetParent()->GetDefaultGlobalTransform().GetS();
-    if (!skeleton->BuildFromNode(root, translation, scale)) {
+    if (!skeleton->BuildFromNode(root, translation, scale, motion->GetStartTime())) {
         skeleton->Destroy();
         mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
         return false;

@@ -150,7 +150,7 @@ void VOxaWriterBiovision::CollectNodes(VOxaNode* root) {
     }
 }
 
-bool VOxaWriterBiovision::WriteHierarchy() {
+bool VOxaWriterBiovision::WriteHierarchy(VTime start, VOxaMotionSampler& sampler) {
     // Scales accumulate down the tree: a node's offset takes its ancestors' scalings.
     mScales.assign(mEntries.size(), VgeTVector(1.0, 1.0, 1.0, 0.0));
     std::vector<int> open;  // joints whose block is open, innermost last
@@ -165,7 +165,12 @@ bool VOxaWriterBiovision::WriteHierarchy() {
         const VgeAMatrix& matrix =
             isRoot && mGlobalPosition ? node->GetDefaultGlobalTransform() : node->GetDefaultLocalTransform();
         const VgeTVector inherited = isRoot ? VgeTVector(1.0, 1.0, 1.0, 0.0) : mScales[(size_t)entry.mParent];
-        const VgeTVector t = matrix.GetT();
+        // A joint whose frames carry no translation stays where its current take puts it at the
+        // first frame: a reader may give a take translations other than the defaults (an HTR
+        // segment whose frame was turned, say).
+        VgeTVector t = matrix.GetT();
+        if (!isRoot && mRotationOnly && node->GetCurrentTakeNodeIndex() != 0)
+            t = VOxaMotionSupport::JointTranslation(t, sampler.LocalMatrix(node, start).GetT());
         const VgeTVector s = matrix.GetS();
         const double offset[3] = {t[0] * inherited[0], t[1] * inherited[1], t[2] * inherited[2]};
         mScales[i] = VgeTVector(inherited[0] * s[0], inherited[1] * s[1], inherited[2] * s[2], 0.0);
@@ -241,9 +246,9 @@ bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
     // through them are evaluated in the sampler's records.
     VOxaMotionSampler sampler(root);
 
-    bool ok = WriteHierarchy();
-    const int frames = motion->GetFrameCount();
     VTime time = motion->GetStartTime();
+    bool ok = WriteHierarchy(time, sampler);
+    const int frames = motion->GetFrameCount();
     const VTime period = motion->GetFramePeriod();
     ok = ok && mFile->WriteMotionHeader(frames, period.GetSecondDouble());
     for (int i = 0; ok && i < frames; ++i) {

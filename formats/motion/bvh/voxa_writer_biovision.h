@@ -57,7 +57,9 @@ private:
 
     bool Fail(int id, const char* text = nullptr);
     void CollectNodes(VOxaNode* root);
-    bool WriteHierarchy();
+    // The offsets: the default translations, but a joint without translation channels takes the
+    // translation its current take gives it at `start` (VOxaMotionSupport::JointTranslation).
+    bool WriteHierarchy(VTime start, VOxaMotionSampler& sampler);
     bool WriteFrame(VTime time, VOxaMotionSampler& sampler);
 
     std::unique_ptr<VOxaFileBiovision> mFile;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -392,3 +393,25 @@ TEST_F(MarkerBase, marker_FullDiskKeepsTheTarget) {
 }
 
 }  // namespace
+
+TEST(MotionSupport, JointTranslationKeepsTheDefaultOnlyWhereTheTakeRepeatsIt) {
+    const VgeTVector rest(0.1, -10.1, 1e-3, 0.0);
+    // The take holds the default in single precision: the default is kept exactly.
+    const VgeTVector single((float)0.1, (float)-10.1, (float)1e-3, 0.0);
+    VgeTVector got = VOxaMotionSupport::JointTranslation(rest, single);
+    EXPECT_EQ(got[0], 0.1);
+    EXPECT_EQ(got[1], -10.1);
+    EXPECT_EQ(got[2], 1e-3);
+    // A take that puts the joint elsewhere, even by little more than single precision, wins.
+    const VgeTVector moved(0.1, -10.1 * (1.0 + 4e-6), 1e-3, 0.0);
+    got = VOxaMotionSupport::JointTranslation(rest, moved);
+    EXPECT_EQ(got[1], moved[1]);
+    got = VOxaMotionSupport::JointTranslation(rest, VgeTVector(-10.1, 0.1, 0.0, 0.0));
+    EXPECT_EQ(got[0], -10.1);
+    EXPECT_EQ(got[1], 0.1);
+    // From the origin, any move counts; a take that is not a number is taken as it is.
+    got = VOxaMotionSupport::JointTranslation(VgeTVector(), VgeTVector(0.0, 0.0, 1e-30, 0.0));
+    EXPECT_EQ(got[2], 1e-30);
+    got = VOxaMotionSupport::JointTranslation(rest, VgeTVector(std::nan(""), -10.1, 1e-3, 0.0));
+    EXPECT_TRUE(std::isnan(got[0]));
+}

@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include "asf_test_support.h"
+#include "animation/fcurve.h"
 #include "attributes/voxa_skeleton.h"
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
@@ -20,6 +21,7 @@
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_node.h"
 #include "tests/formats/motion/read_failure_util.h"
 #include "tests/support/file_size_limit.h"
 
@@ -100,6 +102,13 @@ TEST(asf_tokens, OrderFromDofList) {
             bone.AddDof(d);
         EXPECT_EQ(bone.GetDofRotationOrder(), c.code) << c.dofs.size();
     }
+    // Six dofs at most: a seventh is ignored and nothing after the list is touched.
+    AsfBone bone;
+    for (int d : {eASF_TX, eASF_TY, eASF_TZ, eASF_RX, eASF_RY, eASF_RZ, eASF_RX})
+        bone.AddDof(d);
+    EXPECT_EQ(bone.mDofCount, AsfBone::kMaxDofs);
+    EXPECT_EQ(bone.mDofs[5], (int)eASF_RZ);
+    EXPECT_EQ(bone.mAxisOrder, 0);
 }
 
 TEST(asf_file, PublicSkeletonReads) {
@@ -559,6 +568,42 @@ TEST(asf_writer, RoundTripGivesTheSkeletonBack) {
     options2->Destroy();
     readOptions->Destroy();
     options->Destroy();
+    delete manager;
+}
+
+TEST(asf_writer, BonesWithoutTranslationDofsStartWhereTheirTakePutsThem) {
+    // hips -> knee -> foot, each with a take. The foot's take keys a translation other than its
+    // default; the knee's take only repeats its default in single precision.
+    VOxaSdkManager* manager = VOxaSdkManager::Create();
+    VOxaNode* nodes[3] = {};
+    const char* names[3] = {"hips", "knee", "foot"};
+    const double defaults[3] = {0.0, -10.1, -8.0};
+    for (int i = 0; i < 3; ++i) {
+        nodes[i] = manager->CreateNode(names[i]);
+        if (i > 0) nodes[i - 1]->AddChild(nodes[i]);
+        nodes[i]->AddTakeNode("Take");
+        nodes[i]->SetCurrentTakeNode("Take");
+        nodes[i]->SetLclTranslation(VgeTVector(0.0, defaults[i], 0.0, 0.0));
+    }
+    VFCurve* footY = nodes[2]->GetCurrentTakeNode()->GetTranslationY();
+    footY->KeyAppendFast(VTime(VTime::kOneSecond), -12.0f);
+    footY->KeyAppendFast(VTime(2 * VTime::kOneSecond), -20.0f);
+    for (bool translation : {false, true}) {
+        VOxaAsfScene* skeleton = VOxaAsfScene::Create();
+        ASSERT_TRUE(skeleton->BuildFromNode(nodes[0], translation, VgeTVector(1.0, 1.0, 1.0, 0.0),
+                                            VTime(VTime::kOneSecond)));
+        // The knee's bone runs to the foot: from the take's first frame without translation
+        // dofs; from the default with them, the AMC translations being relative to it.
+        AsfBone* knee = skeleton->FindBone("knee");
+        ASSERT_NE(knee, nullptr);
+        EXPECT_NEAR(knee->mLength, translation ? 8.0 : 12.0, 1e-12) << translation;
+        ExpectVector(knee->mDirection, 0.0, -1.0, 0.0);
+        // The root's bone runs to the knee, whose default is kept exactly.
+        AsfBone* dummy = skeleton->FindBone("kneeDummy");
+        ASSERT_NE(dummy, nullptr);
+        EXPECT_EQ(dummy->mLength, 10.1);
+        skeleton->Destroy();
+    }
     delete manager;
 }
 

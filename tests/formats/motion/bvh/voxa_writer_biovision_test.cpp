@@ -352,6 +352,45 @@ TEST_F(bvh_Writer, GlobalPositionMovesOnlyTheRoot) {
     }
 }
 
+TEST_F(bvh_Writer, JointsWithoutTranslationChannelsSitWhereTheirTakePutsThem) {
+    // The scene's evaluation reads the current take: a joint whose take holds a translation
+    // other than its default (an HTR segment in a turned frame, say) is written at the take's
+    // translation at the first frame; the root and, with "Translation" 1, every joint keep their
+    // default offsets, the channels carrying the rest.
+    VOxaNode* hips = Limb("Hips", mScene->GetRootNode(), true);
+    VOxaNode* joint = Limb("Joint", hips, true);
+    VOxaNode* still = Limb("Still", hips, true);
+    Limb("Tip", joint, false);
+    Limb("StillTip", still, false);
+    hips->SetLclTranslation(VgeTVector(1, 2, 3, 0));
+    joint->SetLclTranslation(VgeTVector(0, 5, 0, 0));
+    still->SetLclTranslation(VgeTVector(0.1, 0, 0, 0));  // the take repeats it in single precision
+    VFCurve* hipsX = hips->GetCurrentTakeNode()->GetTranslationX();
+    hipsX->KeyAppendFast(VTime(0), 7.0f);
+    hipsX->KeyAppendFast(VTime(VTime::kOneSecond / 30), 8.0f);
+    VFCurve* jointX = joint->GetCurrentTakeNode()->GetTranslationX();
+    jointX->KeyAppendFast(VTime(0), 4.0f);
+    jointX->KeyAppendFast(VTime(VTime::kOneSecond / 30), 6.0f);
+    joint->GetCurrentTakeNode()->GetTranslationY()->SetDefaultValue(-5.0f);
+    hips->SetMarked(1);
+    for (int translation : {0, 1}) {
+        const std::string path = TempPath("taken.bvh");
+        ASSERT_TRUE(WriteScene(mScene, path, [translation](VStreamOptionsMotion* options) {
+            options->SetOption(VStreamOptionsMotion::eTRANSLATION, translation);
+        }));
+        const std::string text = ReadFile(path);
+        EXPECT_NE(text.find("ROOT Hips\n{\n  OFFSET 1 2 3\n"), std::string::npos) << text;
+        const char* offset = translation ? "  JOINT Joint\n  {\n    OFFSET 0 5 0\n"
+                                         : "  JOINT Joint\n  {\n    OFFSET 4 -5 0\n";
+        EXPECT_NE(text.find(offset), std::string::npos) << translation << "\n" << text;
+        EXPECT_NE(text.find("  JOINT Still\n  {\n    OFFSET 0.1 0 0\n"), std::string::npos) << text;
+        std::istringstream line(text.substr(text.find('\n', text.find("Frame Time:")) + 1));
+        double x = 0.0;
+        line >> x;
+        EXPECT_DOUBLE_EQ(x, 7.0) << "the root's channels";
+    }
+}
+
 TEST_F(bvh_Writer, Errors) {
     VOxaWriterBiovision writer(mManager);
     EXPECT_FALSE(writer.Write(mScene, nullptr));
