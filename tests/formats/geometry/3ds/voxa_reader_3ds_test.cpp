@@ -512,7 +512,11 @@ TEST_F(reader3ds, LightsAndCamerasWithoutKeyframerKeepTheirPlace) {
     rig.Node("Omni")->GetLight()->GetDefaultColor(r, g, b);
     EXPECT_NEAR(r, 0.5, 1e-6);
     ExpectVector(rig.Node("Cam")->GetLclTranslation(t), 0, 0, 10);
-    EXPECT_NEAR(rig.Node("Cam")->GetCamera()->GetDefaultFieldOfView(), 30.0, 1e-5);
+    // The file's horizontal angle, turned back by the film's aspect and squeeze.
+    VOxaCamera* camera = rig.Node("Cam")->GetCamera();
+    const double ratio = camera->GetFilmWidth() / camera->GetFilmHeight() * camera->GetFilmSqueezeRatio();
+    EXPECT_NEAR(camera->GetDefaultFieldOfView(), 2.0 * std::atan(std::tan(M_PI / 12) / ratio) * 180.0 / M_PI,
+                1e-4);
 }
 
 // ---- Animation ---------------------------------------------------------------------------------
@@ -560,9 +564,9 @@ TEST_F(reader3ds, KeysAreSkippedWithoutHolesAndCarryTcb) {
     EXPECT_EQ(take->GetScaleX()->KeyGetCount(), 0);
     VgeTVector s;
     ExpectVector(box->GetLclScaling(s), 2, 4, 3);
-    // The take spans the keys.
+    // The take spans the file's range (the toolkit's default length of 30 frames) and the keys.
     const VOxaTakeInfo* info = rig.scene->GetTakeInfo("default take");
-    EXPECT_EQ(info->mLocalTimeSpan.GetStop().GetFrame(true, VTime::eFRAMES30), 20);
+    EXPECT_EQ(info->mLocalTimeSpan.GetStop().GetFrame(true, VTime::eFRAMES30), 30);
 
     Rig still;
     still.Set(VStreamOptions3ds::eANIM, 0);
