@@ -240,6 +240,10 @@ bool gLookupsStale = true;
 std::unordered_map<uint16_t, NodeEntry*> gById;
 std::unordered_map<std::string, NodeEntry*> gByName;  // "name" (no instance) or "name\ninstance"
 
+bool IsTargetEntry(const NodeEntry* entry) {
+    return entry->mTag == CAMERA_TARGET_NODE || entry->mTag == LIGHT_TARGET_NODE;
+}
+
 void BuildLookups() {
     if (!gLookupsStale) return;
     gById.clear();
@@ -247,10 +251,13 @@ void BuildLookups() {
     for (NodeEntry* entry = gHead; entry; entry = entry->mNext) {
         gById.emplace(entry->mId, entry);
         if (!entry->mHasName) continue;
-        if (entry->mHasInstance && !entry->mInstance.empty())
-            gByName.emplace(entry->mName + '\n' + entry->mInstance, entry);
-        else
-            gByName.emplace(entry->mName, entry);
+        const std::string key = entry->mHasInstance && !entry->mInstance.empty()
+                                    ? entry->mName + '\n' + entry->mInstance
+                                    : entry->mName;
+        // A target node carries its camera's or spotlight's name: that name stands for the
+        // camera or spotlight itself, whichever of the two comes first.
+        auto [found, added] = gByName.emplace(key, entry);
+        if (!added && IsTargetEntry(found->second) && !IsTargetEntry(entry)) found->second = entry;
     }
     gLookupsStale = false;
 }

@@ -227,6 +227,7 @@ void VOxaReader3DS::ReleaseAll() {
     }
     mScene = nullptr;
     mTopParent = nullptr;
+    mFileHasMotions = false;
 }
 
 bool VOxaReader3DS::Read(VOxaScene* scene, VStreamOptions* options) {
@@ -318,6 +319,7 @@ bool VOxaReader3DS::FillTables() {
     if (!CollectMotions(mDatabase, Ftk::CountObjectMotions, Ftk::GetObjectMotionByIndex, mObjectMotions,
                         objectMotions))
         return ToolkitFailure();
+    if (objectMotions > 0) mFileHasMotions = true;
     if (objectMotions == 0) {
         for (const MeshEntry& mesh : mMeshes) {
             MotionEntry<Ftk::ObjectMotion> entry;
@@ -332,6 +334,7 @@ bool VOxaReader3DS::FillTables() {
         if (!CollectMotions(mDatabase, Ftk::CountOmniLightMotions, Ftk::GetOmniLightMotionByIndex,
                             mOmniMotions, omniMotions))
             return ToolkitFailure();
+        if (omniMotions > 0) mFileHasMotions = true;
         if (omniMotions == 0) {
             for (const LightEntry& light : mOmniLights) {
                 MotionEntry<Ftk::OmniLightMotion> entry;
@@ -350,6 +353,7 @@ bool VOxaReader3DS::FillTables() {
         if (!CollectMotions(mDatabase, Ftk::CountSpotlightMotions, Ftk::GetSpotlightMotionByIndex,
                             mSpotMotions, spotMotions))
             return ToolkitFailure();
+        if (spotMotions > 0) mFileHasMotions = true;
         if (spotMotions == 0) {
             for (const LightEntry& light : mSpotlights) {
                 MotionEntry<Ftk::SpotlightMotion> entry;
@@ -373,6 +377,7 @@ bool VOxaReader3DS::FillTables() {
         if (!CollectMotions(mDatabase, Ftk::CountCameraMotions, Ftk::GetCameraMotionByIndex, mCameraMotions,
                             cameraMotions))
             return ToolkitFailure();
+        if (cameraMotions > 0) mFileHasMotions = true;
         if (cameraMotions == 0) {
             for (const CameraEntry& camera : mCameras) {
                 MotionEntry<Ftk::CameraMotion> entry;
@@ -437,6 +442,28 @@ bool VOxaReader3DS::BuildScene(VOxaScene* scene) {
 bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
     VTime start = VTIME_INFINITE, stop = VTIME_MINUS_INFINITE;
     scene->GetRootNode()->GetAnimationIntervalRecursive(start, stop);
+    // The file's own range (its segment, else frame 0 to its length), widened to the keys, so
+    // that a written file keeps it. A file without keyframer nodes has no range of its own.
+    Ftk::KeyframerSettings* settings = nullptr;
+    if (mFileHasMotions) Ftk::InitKeyframerSettings(&settings);
+    if (settings) {
+        settings->mAnimationLength = -1;
+        Ftk::GetKeyframerSettings(mDatabase, settings);
+        int32_t first = 0, last = settings->mAnimationLength;
+        if (settings->mSegmentInUse) {
+            first = settings->mSegmentFirst;
+            last = settings->mSegmentLast;
+        }
+        Ftk::ReleaseKeyframerSettings(&settings);
+        if (Ftk::Stopped()) return ToolkitFailure();
+        if (first >= 0 && last > first) {
+            VTime from, to;
+            from.SetTime(0, 0, 0, first, 0, VTime::eFRAMES30);
+            to.SetTime(0, 0, 0, last, 0, VTime::eFRAMES30);
+            start = std::min(start, from);
+            stop = std::max(stop, to);
+        }
+    }
     if (start == VTIME_INFINITE && stop == VTIME_MINUS_INFINITE) {
         start = VTime(0);
         stop.SetTime(0, 0, 0, 150, 0, VTime::eFRAMES30);

@@ -190,6 +190,8 @@ private:
     VOxaScene* mScene = nullptr;
     VOxaNode* mReferenceNode = nullptr;
     VOxaNode* mTopParent = nullptr;
+    // Whether the file has keyframer nodes of its own (not only the motions made for it).
+    bool mFileHasMotions = false;
 };
 
 // The importer's factory for the "3ds" row: a new reader owned by the caller.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "animation/fcurve.h"
 #include "animation/filters/fcurve_filter_key_reducer.h"
@@ -96,6 +97,17 @@ void KeyQuaternion(const float* value, double q[4]) {
     const double angle = -(double)value[0];
     const double s = std::sin(angle * 0.5);
     VgeQuaternionSet(q, axis[0] * s, axis[1] * s, axis[2] * s, std::cos(angle * 0.5));
+}
+
+// The value of a keyed track at frame 0, which the geometry formats and every other reader of
+// the defaults take as the node's pose. Each curve's default takes it too.
+bool FrameZero(VFCurve** curves, double out[3]) {
+    if (!curves[0] || !curves[1] || !curves[2]) return false;
+    for (int a = 0; a < 3; ++a) {
+        out[a] = curves[a]->Evaluate(VTime(0));
+        curves[a]->SetDefaultValue((float)out[a]);
+    }
+    return true;
 }
 
 void QuaternionToEuler(const double q[4], double angles[3]) {
@@ -214,6 +226,8 @@ bool VOxaReader3DS::ImportPositionTrack(VOxaNode* node, uint32_t keyCount, const
         });
         CloseCurves(curves, 3);
         if (mReduceKeys) ReduceKeys(curves, 3);
+        double p[3];
+        if (FrameZero(curves, p)) node->SetLclTranslation(VgeTVector(p[0], p[1], p[2], 0.0));
         return true;
     }
     double p[3] = {0.0, 0.0, 0.0};
@@ -247,6 +261,8 @@ bool VOxaReader3DS::ImportScaleTrack(VOxaNode* node, uint32_t keyCount, const Ft
         });
         CloseCurves(curves, 3);
         if (mReduceKeys) ReduceKeys(curves, 3);
+        double s[3];
+        if (FrameZero(curves, s)) node->SetLclScaling(VgeTVector(s[0], s[1], s[2], 0.0));
         return true;
     }
     double s[3] = {1.0, 1.0, 1.0};
@@ -304,6 +320,8 @@ bool VOxaReader3DS::ImportRotationTrack(VOxaNode* node, uint32_t keyCount, const
             unroll.Apply(curves, 3);
         }
         if (mReduceKeys) ReduceKeys(curves, 3);
+        double angles[3];
+        if (FrameZero(curves, angles)) node->SetLclRotation(VgeTVector(angles[0], angles[1], angles[2], 0.0));
         return true;
     }
     double q[4];
@@ -343,6 +361,13 @@ bool VOxaReader3DS::ImportColorTrack(VOxaNode* node, uint32_t keyCount, const Ft
         });
         CloseCurves(curves, 3);
         if (mReduceKeys) ReduceKeys(curves, 3);
+        double color[3];
+        if (FrameZero(curves, color))
+            if (VOxaLight* light = node->GetLight()) {
+                VOxaColor value;
+                value.Set(color[0], color[1], color[2], 1.0);
+                light->SetDefaultColor(value);
+            }
         return true;
     }
     float color[3] = {1.0f, 1.0f, 1.0f};
@@ -373,6 +398,10 @@ void VOxaReader3DS::ImportScalarTrack(VFCurve* curve, uint32_t keyCount, const F
         CloseCurves(curves, 1);
         if (mReduceKeys) ReduceKeys(curves, 1);
         defaultValue = std::nan("");
+        if (curve) {
+            defaultValue = curve->Evaluate(VTime(0));
+            curve->SetDefaultValue((float)defaultValue);
+        }
         return;
     }
     defaultValue = keyCount > 0 && values ? (double)values[0] : fallback;
@@ -396,8 +425,30 @@ bool VOxaReader3DS::ImportFieldOfViewTrack(VOxaNode* node, uint32_t keyCount, co
                                            const float* values) {
     if (!node) return true;
     VOxaTakeNode* take = node->GetCurrentTakeNode();
+    // The file holds the horizontal angle; "FieldOfView" holds the angle before the film's aspect
+    // and squeeze, as the writer reads it. Turned back with the same ratio, a trip keeps it.
+    std::vector<float> angles;
+    double fallback = 45.0;
+    if (VOxaCamera* camera = node->GetCamera()) {
+        const double height = camera->GetFilmHeight();
+        const double ratio =
+            height != 0.0 ? camera->GetFilmWidth() / height * camera->GetFilmSqueezeRatio() : 0.0;
+        if (std::isfinite(ratio) && ratio > 0.0) {
+            auto unsqueeze = [ratio](double h) {
+                const double v = std::atan(std::tan(h * 0.008726646259971648) / ratio) * 114.59155902616465;
+                return std::isfinite(v) ? v : h;
+            };
+            if (values) {
+                angles.assign(values, values + keyCount);
+                for (float& angle : angles)
+                    angle = (float)unsqueeze(angle);
+                values = angles.data();
+            }
+            fallback = unsqueeze(fallback);
+        }
+    }
     double value;
-    ImportScalarTrack(take ? take->GetCameraFieldOfView() : nullptr, keyCount, keys, values, 45.0, value);
+    ImportScalarTrack(take ? take->GetCameraFieldOfView() : nullptr, keyCount, keys, values, fallback, value);
     if (!std::isnan(value))
         if (VOxaCamera* camera = node->GetCamera()) camera->SetDefaultFieldOfView(value);
     return true;

@@ -26,6 +26,7 @@
 #include "scene/voxa_renaming_strategy.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_info.h"
 #include "scene/voxa_take_node.h"
 
 namespace {
@@ -97,6 +98,23 @@ double Length3(const VgeTVector& a) {
 
 double ClampUnit(double v) {
     return v < -1.0 ? -1.0 : (v > 1.0 ? 1.0 : v);
+}
+
+// The first point of a position track, when it has one.
+void FirstPoint(const Ftk::Track& track, Ftk::Point3& point) {
+    if (track.mKeyCount == 0 || track.mValues.size() < 3) return;
+    point = Ftk::Point3{track.mValues[0], track.mValues[1], track.mValues[2]};
+}
+
+// A node read from a dummy object is named "$$$DUMMY." and its instance name; it is written as a
+// dummy with that instance name.
+bool IsDummyNodeName(const std::string& name) {
+    return name.size() > std::strlen(kDummyPrefix) &&
+           name.compare(0, std::strlen(kDummyPrefix), kDummyPrefix) == 0;
+}
+
+std::string DummyInstance(const std::string& name) {
+    return IsDummyNodeName(name) ? name.substr(std::strlen(kDummyPrefix)) : name;
 }
 
 bool IsWrittenKind(int type) {
@@ -253,8 +271,25 @@ bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
     Ftk::KeyframerSettings* keyframer = nullptr;
     Ftk::InitKeyframerSettings(&keyframer);
     if (keyframer != nullptr) {
-        const int64_t length = mAnimationStop.GetFrame(true, 0);
-        keyframer->mAnimationLength = (int32_t)std::max<int64_t>(0, std::min<int64_t>(length, INT32_MAX));
+        // The range: the current take's span where it has one (so a file's range comes back),
+        // widened to the written keys; else the keys' interval.
+        VTime first = mAnimationStart, last = mAnimationStop;
+        const VOxaTakeInfo* info = scene->GetTakeInfo(scene->GetCurrentTakeName());
+        if (info != nullptr && info->mLocalTimeSpan.GetStop() > info->mLocalTimeSpan.GetStart()) {
+            first = info->mLocalTimeSpan.GetStart();
+            last = info->mLocalTimeSpan.GetStop();
+            if (mAnimationExported) {
+                first = std::min(first, mAnimationStart);
+                last = std::max(last, mAnimationStop);
+            }
+        }
+        auto frame = [](VTime time) {
+            return (int32_t)std::max<int64_t>(0, std::min<int64_t>(time.GetFrame(true, 0), INT32_MAX));
+        };
+        keyframer->mAnimationLength = frame(last);
+        keyframer->mSegmentInUse = true;
+        keyframer->mSegmentFirst = frame(first);
+        keyframer->mSegmentLast = frame(last);
         Ftk::PutKeyframerSettings(mDatabase, keyframer);
         Ftk::ReleaseKeyframerSettings(&keyframer);
     }
@@ -342,8 +377,22 @@ bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
         std::unordered_set<std::string> used;
         const int nodeCount = mManager->GetNodeCount();
         used.reserve((size_t)nodeCount);
-        for (int i = 0; i < nodeCount; ++i)
-            if (VOxaNode* node = mManager->GetNode(i)) Give3dsName(node, nodeNames, 10, used, "Node");
+        for (int i = 0; i < nodeCount; ++i) {
+            VOxaNode* node = mManager->GetNode(i);
+            if (node == nullptr) continue;
+            const std::string name = node->GetNameWithoutPrefix();
+            const VOxaNodeAttribute* attribute = node->GetNodeAttribute();
+            if (IsDummyNodeName(name) &&
+                (attribute == nullptr || !IsWrittenKind(attribute->GetAttributeType()))) {
+                // A dummy read from a file: its instance name takes the 3DS name, the node keeps
+                // the dummy form so that it is written as a dummy again.
+                node->SetName(DummyInstance(name).c_str());
+                Give3dsName(node, nodeNames, 10, used, "Node");
+                node->SetName((kDummyPrefix + std::string(node->GetNameWithoutPrefix())).c_str());
+                continue;
+            }
+            Give3dsName(node, nodeNames, 10, used, "Node");
+        }
         mMaterialRenaming.reset(new VRenamingStrategy3DS());
         const int materialCount = mManager->GetMaterialCount();
         for (int i = 0; i < materialCount; ++i)
@@ -376,7 +425,27 @@ VOxaMaterial* VOxaWriter3DS::GetDefaultMaterial() {
 }
 
 void VOxaWriter3DS::WriteNode(VOxaNode* node) {
+    CollectTargetNodes();
     VOxaWalkPreOrder(node, [this](VOxaNode* n) { WriteOneNode(n); });
+}
+
+void VOxaWriter3DS::CollectTargetNodes() {
+    mTargetNodes.clear();
+    if (mManager == nullptr) return;
+    const int nodeCount = mManager->GetNodeCount();
+    for (int i = 0; i < nodeCount; ++i) {
+        VOxaNode* node = mManager->GetNode(i);
+        VOxaNode* target = node ? node->GetTarget() : nullptr;
+        if (target == nullptr) continue;
+        const bool camera = mCameras && node->GetCamera() != nullptr;
+        const bool spot =
+            mLights && node->GetLight() != nullptr && node->GetLight()->GetLightType() == VOxaLight::eSPOT;
+        if (!camera && !spot) continue;
+        // A target that is itself a written object keeps its own record.
+        const VOxaNodeAttribute* attribute = target->GetNodeAttribute();
+        if (attribute != nullptr && IsWrittenKind(attribute->GetAttributeType())) continue;
+        mTargetNodes.insert(target);
+    }
 }
 
 void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
@@ -422,11 +491,15 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                 Ftk::ReleaseOmniLightMotion(&motion);
             }
         } else if (light->GetLightType() == VOxaLight::eSPOT) {
+            Ftk::SpotlightMotion* motion = MakeSpotLightMotion(node);
             if (Ftk::Light* record = BuildSpotLight(name.c_str(), t, r, light)) {
+                // Programs that read only the mesh section aim the spot at its frame-0 target.
+                if (motion != nullptr && record->mSpot != nullptr)
+                    FirstPoint(motion->mTargetPosition, record->mSpot->mTarget);
                 Ftk::PutSpotlight(mDatabase, record);
                 Ftk::ReleaseLight(&record);
             }
-            if (Ftk::SpotlightMotion* motion = MakeSpotLightMotion(node)) {
+            if (motion != nullptr) {
                 Ftk::PutSpotlightMotion(mDatabase, motion);
                 Ftk::ReleaseSpotlightMotion(&motion);
             }
@@ -437,11 +510,19 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
         if (!mCameras) return;
         VOxaCamera* camera = node->GetCamera();
         if (camera == nullptr) return;
+        Ftk::CameraMotion* motion = MakeCameraMotion(node);
         if (Ftk::Camera* record = BuildCamera(name.c_str(), t, camera)) {
+            // The record agrees with the keyframer at frame 0: target and lens.
+            if (motion != nullptr) {
+                FirstPoint(motion->mTargetPosition, record->mTarget);
+                if (motion->mFieldOfView.mKeyCount > 0 && !motion->mFieldOfView.mValues.empty() &&
+                    motion->mFieldOfView.mValues[0] > 0.0f)
+                    record->mFieldOfView = motion->mFieldOfView.mValues[0];
+            }
             Ftk::WriteCamera(mDatabase, record);
             Ftk::ReleaseCamera(&record);
         }
-        if (Ftk::CameraMotion* motion = MakeCameraMotion(node)) {
+        if (motion != nullptr) {
             Ftk::PutCameraMotion(mDatabase, motion);
             Ftk::ReleaseCameraMotion(&motion);
         }
@@ -454,10 +535,13 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
         node->GetLclScaling(scaling);
         mUnitFactor = scaling[0] * kInchesPerUnit;
     }
+    // A camera's or spotlight's target travels in that node's target track only: a dummy of its
+    // own would carry its translation a second time.
+    if (mTargetNodes.count(node) != 0) return;
     if ((node->GetParent() != nullptr || mCreateReferenceNode) && !referenceRoot) {
         if (Ftk::ObjectMotion* motion = MakeObjectMotion(node)) {
             Ftk::CopyName(motion->mName, sizeof motion->mName, kDummyName);
-            Ftk::CopyName(motion->mInstanceName, sizeof motion->mInstanceName, name.c_str());
+            Ftk::CopyName(motion->mInstanceName, sizeof motion->mInstanceName, DummyInstance(name).c_str());
             motion->mBoundMin = Ftk::Point3{-0.5f, -0.5f, -0.5f};
             motion->mBoundMax = Ftk::Point3{0.5f, 0.5f, 0.5f};
             Ftk::PutObjectMotion(mDatabase, motion);
@@ -690,7 +774,7 @@ std::string VOxaWriter3DS::ParentField(VOxaNode* parent, bool objectRecord) {
     // The scene's root node has a dummy only with "Create Reference Node"; without one its
     // children are top-level nodes.
     if (parent == mRootNode && !mCreateReferenceNode) return std::string();
-    return Cut((std::string(kDummyPrefix) + name).c_str(), 20);
+    return Cut((std::string(kDummyPrefix) + DummyInstance(name)).c_str(), 20);
 }
 
 Ftk::ObjectMotion* VOxaWriter3DS::MakeObjectMotion(VOxaNode* node) {
@@ -761,7 +845,7 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
                   ParentField(node->GetParent(), false).c_str());
     if (target != nullptr)
         Ftk::CopyName(motion->mTargetParentName, sizeof motion->mTargetParentName,
-                      ParentField(target, false).c_str());
+                      ParentField(target->GetParent(), false).c_str());
 
     SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
     SampleVectorTrack(motion->mColor, red, green, blue, n);
@@ -830,13 +914,6 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
         else
             fovDefault = horizontal(camera->GetDefaultFieldOfView());
     }
-    if (animated && fovCurve != nullptr && fovCurve->KeyGetCount() > 0) {
-        const int keys = fovCurve->KeyGetCount();
-        fovCurve->KeyModifyBegin();
-        for (int i = 0; i < keys; ++i)
-            fovCurve->KeySetValue(i, (float)horizontal(fovCurve->KeyGetValue(i)));
-        fovCurve->KeyModifyEnd();
-    }
     Channel fov = MakeChannel(fovCurve, fovDefault, animated);
     Channel roll =
         MakeChannel(take ? take->GetCameraRoll() : nullptr, camera ? camera->GetRoll() : 0.0, animated);
@@ -850,10 +927,15 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
     const std::string parent = ParentField(node->GetParent(), false);
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName, parent.c_str());
     Ftk::CopyName(motion->mTargetParentName, sizeof motion->mTargetParentName,
-                  target ? ParentField(target, false).c_str() : parent.c_str());
+                  target ? ParentField(target->GetParent(), false).c_str() : parent.c_str());
 
     SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
     SampleScalarTrack(motion->mFieldOfView, fov, n);
+    // The curve holds the angle of the camera's own aperture; the file wants the horizontal one.
+    // The samples are converted, the scene's curve stays as it is.
+    if (fov.mCurve != nullptr)
+        for (float& value : motion->mFieldOfView.mValues)
+            value = (float)horizontal(value);
     SampleScalarTrack(motion->mRoll, roll, n);
     if (target != nullptr) {
         TRSChannels tc = NodeChannels(target, animated);

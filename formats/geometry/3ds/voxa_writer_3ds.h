@@ -32,8 +32,8 @@ class VOxaScene;
 //
 // The writer changes the scene it is given: nodes and materials take their 3DS names (at most 10
 // and 15 characters, unique), NURBS surfaces and patches become triangle meshes, meshes with UVs
-// by polygon vertex are unwelded, a textured mesh without material gains a "Default" material,
-// and the keys of a camera's field-of-view curve are converted to the horizontal angle.
+// by polygon vertex are unwelded, and a textured mesh without material gains a "Default"
+// material.
 //
 // The toolkit's state is process-wide: one Write runs at a time.
 class VOxaWriter3DS : public VOxaWriter {
@@ -153,6 +153,9 @@ private:
     std::string ParentField(VOxaNode* parent, bool objectRecord);
     // Puts the records of one node into the database.
     void WriteOneNode(VOxaNode* node);
+    // Notes the look-at targets of the cameras and spotlights this Write puts out: their
+    // positions go into the target tracks, not into dummy objects.
+    void CollectTargetNodes();
     // The Save steps after a failure: everything released, the target left as it was.
     void Abandon();
 
@@ -168,6 +171,7 @@ private:
     // The renaming of materials, kept for the "Default" material made during the walk.
     std::unique_ptr<VRenamingStrategy3DS> mMaterialRenaming;
     uint32_t mFallbackCounter = 0;
+    std::unordered_set<VOxaNode*> mTargetNodes;
 };
 
 // The exporter's factory for the "3ds" row: a new writer owned by the caller.

@@ -97,6 +97,27 @@ TEST_F(ftk_keyframer, NodesWithoutIdsAndUnknownParents) {
     Ftk::ReleaseDatabase(&db);
 }
 
+TEST_F(ftk_keyframer, ParentNamedLikeATargetIsTheCameraOrSpotlight) {
+    // A target node carries the name of its camera or spotlight; before or after it in the file,
+    // the name stands for the camera or spotlight.
+    Ftk::Database* db =
+        LoadBytes(Scene({Node(Ftk::CAMERA_TARGET_NODE, "Cam", 0, -1), Node(Ftk::CAMERA_NODE, "Cam", 1, -1),
+                         Node(Ftk::LIGHT_TARGET_NODE, "Lamp", 2, -1),
+                         Node(Ftk::SPOTLIGHT_NODE, "Lamp", 3, -1), Node(Ftk::CAMERA_NODE, "Eye", 4, -1),
+                         Node(Ftk::CAMERA_TARGET_NODE, "Eye", 5, -1), Node(Ftk::OBJECT_NODE, "Kid", 6, 1),
+                         Node(Ftk::OBJECT_NODE, "Kid2", 7, 3), Node(Ftk::OBJECT_NODE, "Kid3", 8, 4)}),
+                  "targets.3ds");
+    ASSERT_FALSE(Ftk::IsErrorPending());
+    EXPECT_EQ(ParentOf(db, "Kid", Ftk::OBJECT_NODE), "Cam");
+    std::string path = TempPath("targets_out.3ds");
+    ASSERT_TRUE(SaveTo(db, path));
+    Bytes saved = ReadFile(path);
+    EXPECT_EQ(ParentNumberInFile(saved, "Kid"), 1);
+    EXPECT_EQ(ParentNumberInFile(saved, "Kid2"), 3);
+    EXPECT_EQ(ParentNumberInFile(saved, "Kid3"), 4);
+    Ftk::ReleaseDatabase(&db);
+}
+
 TEST_F(ftk_keyframer, DumpsVisitEachEntryOnce) {
     // Numbers that repeat and loop: 0 -> 1 -> 0, and two entries numbered 2.
     Ftk::Database* db =

@@ -512,7 +512,11 @@ TEST_F(reader3ds, LightsAndCamerasWithoutKeyframerKeepTheirPlace) {
     rig.Node("Omni")->GetLight()->GetDefaultColor(r, g, b);
     EXPECT_NEAR(r, 0.5, 1e-6);
     ExpectVector(rig.Node("Cam")->GetLclTranslation(t), 0, 0, 10);
-    EXPECT_NEAR(rig.Node("Cam")->GetCamera()->GetDefaultFieldOfView(), 30.0, 1e-5);
+    // The file's horizontal angle, turned back by the film's aspect and squeeze.
+    VOxaCamera* camera = rig.Node("Cam")->GetCamera();
+    const double ratio = camera->GetFilmWidth() / camera->GetFilmHeight() * camera->GetFilmSqueezeRatio();
+    EXPECT_NEAR(camera->GetDefaultFieldOfView(), 2.0 * std::atan(std::tan(M_PI / 12) / ratio) * 180.0 / M_PI,
+                1e-4);
 }
 
 // ---- Animation ---------------------------------------------------------------------------------
@@ -560,9 +564,9 @@ TEST_F(reader3ds, KeysAreSkippedWithoutHolesAndCarryTcb) {
     EXPECT_EQ(take->GetScaleX()->KeyGetCount(), 0);
     VgeTVector s;
     ExpectVector(box->GetLclScaling(s), 2, 4, 3);
-    // The take spans the keys.
+    // The take spans the file's range (the toolkit's default length of 30 frames) and the keys.
     const VOxaTakeInfo* info = rig.scene->GetTakeInfo("default take");
-    EXPECT_EQ(info->mLocalTimeSpan.GetStop().GetFrame(true, VTime::eFRAMES30), 20);
+    EXPECT_EQ(info->mLocalTimeSpan.GetStop().GetFrame(true, VTime::eFRAMES30), 30);
 
     Rig still;
     still.Set(VStreamOptions3ds::eANIM, 0);
@@ -579,6 +583,125 @@ TEST_F(reader3ds, KeysAreSkippedWithoutHolesAndCarryTcb) {
     VFCurve* reducedY = reduced.Node("Box")->GetCurrentTakeNode()->GetEulerRotationY();
     EXPECT_LE(reducedY->KeyGetCount(), 3);
     EXPECT_NEAR(reducedY->Evaluate(FrameTimeForTest(20), nullptr), -90.0, 1.0);
+}
+
+TEST_F(reader3ds, KeyedTracksGiveTheirFrameZeroValueToTheDefaults) {
+    const std::string path = BuildFile("frame0.3ds", [](Ftk::Database* db) {
+        PutMesh(db, MakeMesh("Box", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 1, 2, 0}}));
+        Ftk::Light* spot = nullptr;
+        Ftk::InitSpotlight(&spot);
+        std::strcpy(spot->mName, "Spot");
+        Ftk::PutSpotlight(db, spot);
+        Ftk::ReleaseLight(&spot);
+        Ftk::Camera* camera = nullptr;
+        Ftk::InitCamera(&camera);
+        std::strcpy(camera->mName, "Cam");
+        Ftk::WriteCamera(db, camera);
+        Ftk::ReleaseCamera(&camera);
+
+        Ftk::ObjectMotion* motion = nullptr;
+        Ftk::InitObjectMotion(&motion, 0, 0, 0, 0, 0);
+        std::strcpy(motion->mName, "Box");
+        // The first keys lie after frame 0: frame 0 holds the first key's value.
+        SetTrack(motion->mPosition, {Key(5), Key(15)}, {1, 2, 3, 7, 8, 9});
+        const float quarter = (float)(M_PI / 4);
+        SetTrack(motion->mRotation, {Key(0), Key(10)}, {quarter, 0, 0, 1, quarter, 0, 0, 1});
+        SetTrack(motion->mScale, {Key(0), Key(10)}, {2, 3, 4, 1, 1, 1});
+        Ftk::PutObjectMotion(db, motion);
+        Ftk::ReleaseObjectMotion(&motion);
+        Ftk::SpotlightMotion* sm = nullptr;
+        Ftk::InitSpotlightMotion(&sm, 1, 0, 0, 1, 1, 1);
+        std::strcpy(sm->mName, "Spot");
+        SetTrack(sm->mColor, {Key(0), Key(10)}, {0.5f, 0.25f, 1, 1, 1, 1});
+        SetTrack(sm->mHotspot, {Key(0), Key(10)}, {30, 50});
+        Ftk::PutSpotlightMotion(db, sm);
+        Ftk::ReleaseSpotlightMotion(&sm);
+        Ftk::CameraMotion* cm = nullptr;
+        Ftk::InitCameraMotion(&cm, 1, 0, 0, 1);
+        std::strcpy(cm->mName, "Cam");
+        SetTrack(cm->mFieldOfView, {Key(0), Key(10)}, {50, 70});
+        SetTrack(cm->mRoll, {Key(0), Key(10)}, {12, 20});
+        Ftk::PutCameraMotion(db, cm);
+        Ftk::ReleaseCameraMotion(&cm);
+        // The file's range: frames 0 to 40, no segment.
+        Ftk::KeyframerSettings* range = nullptr;
+        Ftk::InitKeyframerSettings(&range);
+        range->mAnimationLength = 40;
+        Ftk::PutKeyframerSettings(db, range);
+        Ftk::ReleaseKeyframerSettings(&range);
+    });
+    Rig rig;
+    rig.Set(VStreamOptions3ds::eRESCALE, 0);
+    ASSERT_TRUE(rig.Read(path)) << rig.reader.GetError().GetLastErrorString().Buffer();
+    VOxaNode* box = rig.Node("Box");
+    VgeTVector v;
+    ExpectVector(box->GetLclTranslation(v), 1, 3, -2);
+    ExpectVector(box->GetLclRotation(v), 0, -45, 0, 1e-3);
+    ExpectVector(box->GetLclScaling(v), 2, 4, 3);
+    VOxaTakeNode* take = box->GetCurrentTakeNode();
+    EXPECT_NEAR(take->GetTranslationY()->GetDefaultValue(), 3, 1e-5);
+    EXPECT_NEAR(take->GetEulerRotationY()->GetDefaultValue(), -45, 1e-3);
+    EXPECT_NEAR(take->GetScaleZ()->GetDefaultValue(), 3, 1e-5);
+    EXPECT_EQ(take->GetTranslationX()->KeyGetCount(), 2);
+
+    VOxaLight* light = rig.Node("Spot")->GetLight();
+    double r, g, b;
+    light->GetDefaultColor(r, g, b);
+    EXPECT_NEAR(r, 0.5, 1e-6);
+    EXPECT_NEAR(g, 0.25, 1e-6);
+    EXPECT_NEAR(light->GetDefaultConeAngle(), 30, 1e-5);
+
+    // The file's horizontal angle of 50 at frame 0, turned back by the film's aspect and squeeze.
+    VOxaCamera* camera = rig.Node("Cam")->GetCamera();
+    const double ratio = camera->GetFilmWidth() / camera->GetFilmHeight() * camera->GetFilmSqueezeRatio();
+    const double angle = 2.0 * std::atan(std::tan(25.0 * M_PI / 180) / ratio) * 180.0 / M_PI;
+    EXPECT_NEAR(camera->GetDefaultFieldOfView(), angle, 1e-3);
+    VFCurve* fov = rig.Node("Cam")->GetCurrentTakeNode()->GetCameraFieldOfView();
+    ASSERT_EQ(fov->KeyGetCount(), 2);
+    EXPECT_NEAR(fov->KeyGetValue(0), angle, 1e-3);
+    EXPECT_NEAR(camera->GetRoll(), 12, 1e-5);
+
+    // The take spans the file's length, past the last key.
+    const VOxaTakeInfo* info = rig.scene->GetTakeInfo("default take");
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->mLocalTimeSpan.GetStart().GetFrame(true, VTime::eFRAMES30), 0);
+    EXPECT_EQ(info->mLocalTimeSpan.GetStop().GetFrame(true, VTime::eFRAMES30), 40);
+}
+
+TEST_F(reader3ds, TheTakeSpansTheFileSegmentAndTheKeys) {
+    auto build = [](const char* name, int first, int last, int length) {
+        return BuildFile(name, [=](Ftk::Database* db) {
+            PutMesh(db, MakeMesh("Box", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 1, 2, 0}}));
+            Ftk::ObjectMotion* motion = nullptr;
+            Ftk::InitObjectMotion(&motion, 0, 0, 0, 0, 0);
+            std::strcpy(motion->mName, "Box");
+            SetTrack(motion->mPosition, {Key(20), Key(30)}, {1, 2, 3, 7, 8, 9});
+            Ftk::PutObjectMotion(db, motion);
+            Ftk::ReleaseObjectMotion(&motion);
+            Ftk::KeyframerSettings* range = nullptr;
+            Ftk::InitKeyframerSettings(&range);
+            range->mAnimationLength = length;
+            range->mSegmentInUse = true;
+            range->mSegmentFirst = first;
+            range->mSegmentLast = last;
+            Ftk::PutKeyframerSettings(db, range);
+            Ftk::ReleaseKeyframerSettings(&range);
+        });
+    };
+    auto span = [](const std::string& path) {
+        Rig rig;
+        EXPECT_TRUE(rig.Read(path));
+        const VOxaTakeInfo* info = rig.scene->GetTakeInfo("default take");
+        if (!info) return std::make_pair(-1, -1);
+        return std::make_pair((int)info->mLocalTimeSpan.GetStart().GetFrame(true, VTime::eFRAMES30),
+                              (int)info->mLocalTimeSpan.GetStop().GetFrame(true, VTime::eFRAMES30));
+    };
+    // The segment, not the length; widened to the keys (20 to 30).
+    EXPECT_EQ(span(build("seg1.3ds", 10, 50, 80)), std::make_pair(10, 50));
+    EXPECT_EQ(span(build("seg2.3ds", 25, 28, 80)), std::make_pair(20, 30));
+    // A segment that starts before 0 or ends where it starts is not a range: the keys' span.
+    EXPECT_EQ(span(build("seg3.3ds", -5, 50, 80)), std::make_pair(20, 30));
+    EXPECT_EQ(span(build("seg4.3ds", 40, 40, 80)), std::make_pair(20, 30));
 }
 
 TEST_F(reader3ds, LightColourCameraRollAndEverySpotlightAreAnimated) {

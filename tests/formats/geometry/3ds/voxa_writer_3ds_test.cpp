@@ -11,6 +11,7 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_texture.h"
 #include "oxa_codec/voxa_io_formats.h"
+#include "scene/voxa_take_info.h"
 #include "tests/formats/geometry/3ds/voxa_writer_3ds_test_util.h"
 
 using namespace writer3ds;
@@ -296,7 +297,7 @@ TEST(writer3ds_file, UntexturedTriangleWritesZeroMappingCoordinatesAndVertexFlag
             {VgeTVector(0, 0, 0, 1), VgeTVector(1, 0, 0, 1), VgeTVector(0, 1, 0, 1)}, {{0, 1, 2}});
     ASSERT_TRUE(rig.WriteTo(dir / "tri.3ds"));
     const std::string bytes = ReadBytes(dir / "tri.3ds");
-    EXPECT_EQ(bytes.size(), 570u);
+    EXPECT_EQ(bytes.size(), 584u);
 
     const std::vector<Chunk> top = Chunks(bytes, 0, bytes.size());
     ASSERT_EQ(top.size(), 1u);
@@ -690,9 +691,188 @@ TEST(writer3ds_lights, ZeroFilmHeightLeavesTheAngleAndTargetsUseTheirOwnFrameCou
     ASSERT_NE(motion, nullptr);
     EXPECT_EQ(motion->mPosition.mKeyCount, 1u);
     EXPECT_EQ(motion->mTargetPosition.mKeyCount, 5u);
-    EXPECT_STREQ(motion->mTargetParentName, "$$$DUMMY.Aim");
+    // The target's parent is the target node's own parent, here the camera's.
+    EXPECT_STREQ(motion->mTargetParentName, motion->mParentName);
     Ftk::ReleaseCameraMotion(&motion);
     EXPECT_TRUE(rig.writer.Save());
+}
+
+TEST(writer3ds_lights, TargetsTravelInTheTargetTrackAndRecordsAgreeWithFrameZero) {
+    ScratchDir dir("targets");
+    Rig rig;
+    VOxaNode* group = AddNode(rig.manager, rig.Root(), "Group");
+    VOxaNode* cam = AddNode(rig.manager, rig.Root(), "Cam");
+    VOxaCamera* camera = rig.manager.CreateCamera();
+    cam->SetNodeAttribute(camera);
+    camera->SetFilmWidth(2.0);
+    camera->SetFilmHeight(1.0);
+    camera->SetFilmSqueezeRatio(1.0);
+    VFCurve* fov = cam->GetCurrentTakeNode()->GetCameraFieldOfView();
+    for (int frame : {0, 10}) {
+        VFCurveKey key;
+        key.Set(Frame30(frame), frame == 0 ? 40.0f : 60.0f, VFCurveKey::eInterpolationLinear);
+        fov->KeyAdd(Frame30(frame), key);
+    }
+    VOxaNode* aim = AddNode(rig.manager, group, "Aim");
+    aim->SetNodeAttribute(rig.manager.CreateMarker());
+    aim->SetLclTranslation(VgeTVector(5, 6, 7, 0));
+    cam->SetTarget(aim);
+    VOxaNode* spot = AddNode(rig.manager, rig.Root(), "Spot");
+    VOxaLight* light = rig.manager.CreateLight();
+    light->SetLightType(VOxaLight::eSPOT);
+    spot->SetNodeAttribute(light);
+    VOxaNode* bulb = AddNode(rig.manager, rig.Root(), "Bulb");
+    bulb->SetLclTranslation(VgeTVector(0, 10, 0, 0));
+    spot->SetTarget(bulb);
+    // A mesh as target keeps its own object.
+    VOxaNode* lamp = AddNode(rig.manager, rig.Root(), "Lamp");
+    VOxaLight* lampLight = rig.manager.CreateLight();
+    lampLight->SetLightType(VOxaLight::eSPOT);
+    lamp->SetNodeAttribute(lampLight);
+    VOxaNode* ball = nullptr;
+    AddMesh(rig.manager, rig.Root(), "Ball", Square(), {{0, 1, 2}}, &ball);
+    lamp->SetTarget(ball);
+    ASSERT_TRUE(rig.WriteTo(dir / "t.3ds"));
+
+    // The scene's own curve keeps its angles.
+    ASSERT_EQ(fov->KeyGetCount(), 2);
+    EXPECT_FLOAT_EQ(fov->KeyGetValue(0), 40.0f);
+    EXPECT_FLOAT_EQ(fov->KeyGetValue(1), 60.0f);
+
+    Loaded file(dir / "t.3ds");
+    ASSERT_TRUE(file.Ok());
+    EXPECT_TRUE(file.Motion("$$$DUMMY.Group"));
+    EXPECT_FALSE(file.Motion("$$$DUMMY.Aim"));
+    EXPECT_FALSE(file.Motion("$$$DUMMY.Bulb"));
+    EXPECT_TRUE(file.Motion("Ball"));
+    Ftk::CameraMotion* camMotion = nullptr;
+    Ftk::GetCameraMotionByName(file.db, "Cam", &camMotion);
+    ASSERT_NE(camMotion, nullptr);
+    EXPECT_STREQ(camMotion->mTargetParentName, "$$$DUMMY.Group");
+    const float horizontal40 = (float)(2 * std::atan(std::tan(M_PI / 9) * 2) * 180 / M_PI);
+    ASSERT_GE(camMotion->mFieldOfView.mValues.size(), 11u);
+    EXPECT_NEAR(camMotion->mFieldOfView.mValues[0], horizontal40, 1e-3);
+    EXPECT_NEAR(camMotion->mFieldOfView.mValues[10], 2 * std::atan(std::tan(M_PI / 6) * 2) * 180 / M_PI,
+                1e-3);
+    Ftk::ReleaseCameraMotion(&camMotion);
+    Ftk::Camera* record = nullptr;
+    Ftk::GetCameraByName(file.db, "Cam", &record);
+    ASSERT_NE(record, nullptr);
+    EXPECT_FLOAT_EQ(record->mTarget.x, 5.0f);
+    EXPECT_FLOAT_EQ(record->mTarget.y, -7.0f);
+    EXPECT_FLOAT_EQ(record->mTarget.z, 6.0f);
+    EXPECT_NEAR(record->mFieldOfView, horizontal40, 1e-2);
+    Ftk::ReleaseCamera(&record);
+    Ftk::Light* spotRecord = nullptr;
+    Ftk::GetSpotlightByName(file.db, "Spot", &spotRecord);
+    ASSERT_NE(spotRecord, nullptr);
+    ASSERT_NE(spotRecord->mSpot, nullptr);
+    EXPECT_FLOAT_EQ(spotRecord->mSpot->mTarget.x, 0.0f);
+    EXPECT_FLOAT_EQ(spotRecord->mSpot->mTarget.y, 0.0f);
+    EXPECT_FLOAT_EQ(spotRecord->mSpot->mTarget.z, 10.0f);
+    Ftk::ReleaseLight(&spotRecord);
+    Ftk::SpotlightMotion* spotMotion = nullptr;
+    Ftk::GetSpotlightMotionByName(file.db, "Spot", &spotMotion);
+    ASSERT_NE(spotMotion, nullptr);
+    EXPECT_STREQ(spotMotion->mTargetParentName, "");
+    Ftk::ReleaseSpotlightMotion(&spotMotion);
+
+    // Without cameras and lights nothing carries the targets: they stay dummies.
+    Rig without;
+    VOxaNode* c = AddNode(without.manager, without.Root(), "Cam");
+    c->SetNodeAttribute(without.manager.CreateCamera());
+    VOxaNode* s = AddNode(without.manager, without.Root(), "Spot");
+    VOxaLight* l = without.manager.CreateLight();
+    l->SetLightType(VOxaLight::eSPOT);
+    s->SetNodeAttribute(l);
+    VOxaNode* p = AddNode(without.manager, without.Root(), "Point");
+    p->SetNodeAttribute(without.manager.CreateLight());
+    c->SetTarget(AddNode(without.manager, without.Root(), "CamAim"));
+    s->SetTarget(AddNode(without.manager, without.Root(), "SpotAim"));
+    p->SetTarget(AddNode(without.manager, without.Root(), "PtAim"));
+    without.options->SetOptionValue(VStreamOptions3ds::eCAMERA, 0);
+    without.options->SetOptionValue(VStreamOptions3ds::eLIGHTS, 0);
+    ASSERT_TRUE(without.WriteTo(dir / "w.3ds"));
+    Loaded bare(dir / "w.3ds");
+    EXPECT_TRUE(bare.Motion("$$$DUMMY.CamAim"));
+    EXPECT_TRUE(bare.Motion("$$$DUMMY.SpotAim"));
+    without.options->SetOptionValue(VStreamOptions3ds::eCAMERA, 1);
+    without.options->SetOptionValue(VStreamOptions3ds::eLIGHTS, 1);
+    ASSERT_TRUE(without.WriteTo(dir / "w2.3ds"));
+    Loaded full(dir / "w2.3ds");
+    EXPECT_FALSE(full.Motion("$$$DUMMY.CamAim"));
+    EXPECT_FALSE(full.Motion("$$$DUMMY.SpotAim"));
+    // A point light has no target track: its target stays a dummy.
+    EXPECT_TRUE(full.Motion("$$$DUMMY.PtAim"));
+}
+
+TEST(writer3ds_names, DummyNodesAreWrittenAsDummiesWithTheirInstanceNames) {
+    ScratchDir dir("dummies");
+    Rig rig;
+    VOxaNode* hips = AddNode(rig.manager, rig.Root(), "$$$DUMMY.Hips");
+    VOxaNode* leg = AddNode(rig.manager, hips, "$$$DUMMY.LeftUpLeg");
+    AddMesh(rig.manager, leg, "Toe", Square(), {{0, 1, 2}});
+    VOxaNode* plain = AddNode(rig.manager, rig.Root(), "Hips");
+    VOxaNode* mesh = nullptr;
+    AddMesh(rig.manager, rig.Root(), "$$$DUMMY.Mesh", Square(), {{0, 1, 2}}, &mesh);
+    ASSERT_TRUE(rig.WriteTo(dir / "d.3ds"));
+    EXPECT_STREQ(hips->GetNameWithoutPrefix(), "$$$DUMMY.Hips");
+    EXPECT_STREQ(leg->GetNameWithoutPrefix(), "$$$DUMMY.LeftUpL");
+    // The plain node's instance name would clash with the dummy's: it is numbered.
+    EXPECT_STREQ(plain->GetNameWithoutPrefix(), "Hips1");
+    // A mesh is an object of its own: its name is cut like any other.
+    EXPECT_EQ(std::string(mesh->GetNameWithoutPrefix()).size(), 7u);
+
+    Loaded file(dir / "d.3ds");
+    ASSERT_TRUE(file.Ok());
+    auto legMotion = file.Motion("$$$DUMMY.LeftUpL");
+    ASSERT_TRUE(legMotion);
+    EXPECT_STREQ(legMotion->mName, "$$$DUMMY");
+    EXPECT_STREQ(legMotion->mInstanceName, "LeftUpL");
+    EXPECT_STREQ(legMotion->mParentName, "$$$DUMMY.Hips");
+    auto toe = file.Motion("Toe");
+    ASSERT_TRUE(toe);
+    EXPECT_STREQ(toe->mParentName, "$$$DUMMY.LeftUpL");
+    EXPECT_TRUE(file.Motion("$$$DUMMY.Hips1"));
+}
+
+TEST(writer3ds_file, KeyframerRangeIsTheTakeSpanWidenedToTheKeys) {
+    ScratchDir dir("range");
+    Rig rig;
+    VOxaNode* node = nullptr;
+    AddMesh(rig.manager, rig.Root(), "Box", Square(), {{0, 1, 2}}, &node);
+    ASSERT_TRUE(rig.scene->CreateTake("walk"));
+    ASSERT_TRUE(rig.scene->SetCurrentTake("walk"));
+    auto range = [&](const char* name) {
+        EXPECT_TRUE(rig.WriteTo(dir / name));
+        Loaded file(dir / name);
+        Ftk::KeyframerSettings* settings = nullptr;
+        Ftk::InitKeyframerSettings(&settings);
+        Ftk::GetKeyframerSettings(file.db, settings);
+        std::vector<int> out = {settings->mAnimationLength, settings->mSegmentInUse ? 1 : 0,
+                                settings->mSegmentFirst, settings->mSegmentLast};
+        Ftk::ReleaseKeyframerSettings(&settings);
+        return out;
+    };
+    auto setSpan = [&](int first, int last) {
+        VOxaTakeInfo info;
+        info.mName = rig.scene->GetCurrentTakeName();
+        info.mLocalTimeSpan.Set(Frame30(first), Frame30(last));
+        info.mReferenceTimeSpan.Set(Frame30(first), Frame30(last));
+        ASSERT_TRUE(rig.scene->SetTakeInfo(info));
+    };
+    // A still scene without a span: 100 frames.
+    EXPECT_EQ(range("still.3ds"), (std::vector<int>{100, 1, 0, 100}));
+    setSpan(5, 300);
+    EXPECT_EQ(range("still_span.3ds"), (std::vector<int>{300, 1, 5, 300}));
+    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), VTime(0), 0, 0, 0);
+    Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), Frame30(20), 1, 2, 3);
+    EXPECT_EQ(range("span.3ds"), (std::vector<int>{300, 1, 0, 300}));
+    setSpan(2, 10);
+    EXPECT_EQ(range("short.3ds"), (std::vector<int>{20, 1, 0, 20}));
+    setSpan(10, 10);
+    EXPECT_EQ(range("empty.3ds"), (std::vector<int>{20, 1, 0, 20}));
 }
 
 TEST(writer3ds_faults, FailedWriteKeepsTheTargetAndStaleErrorsAreCleared) {
