@@ -596,10 +596,18 @@ bool VOxaReader3DS::CreateAttributes() {
         const Ftk::Camera* record = entry.mRecord;
         entry.mCamera->SetNearPlane(record->mNearRange * mUnitFactor);
         entry.mCamera->SetFarPlane(record->mFarRange * mUnitFactor * 10.0);
-        // The record's field of view is 2400 / lens: this gives the lens back in millimetres.
-        if (record->mFieldOfView != 0.0f && std::isfinite(record->mFieldOfView))
-            entry.mCamera->SetFocalLength(2400.0 / record->mFieldOfView);
         entry.mCamera->SetApertureMode(VOxaCameraTypes::eHORIZONTAL);
+        // The record holds the horizontal angle (2400 / lens). The focal length is the one that
+        // gives that angle on the camera's film, so that the camera sees what the file's camera
+        // saw and a writer that derives the angle from the focal length writes the same angle
+        // back. Taken as the lens itself, each trip would narrow the view. Angles no lens can
+        // give keep the lens.
+        const double angle = record->mFieldOfView;
+        if (angle > 0.0 && angle < 180.0) {
+            entry.mCamera->SetFocalLengthFromFieldOfView(angle);
+        } else if (angle != 0.0 && std::isfinite(angle)) {
+            entry.mCamera->SetFocalLength(2400.0 / angle);
+        }
         if (mBackground)
             entry.mCamera->SetDefaultBackgroundColor(
                 VOxaColor(mBackground->mSolid[0], mBackground->mSolid[1], mBackground->mSolid[2], 1.0));

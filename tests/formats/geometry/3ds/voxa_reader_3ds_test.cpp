@@ -456,7 +456,8 @@ TEST_F(reader3ds, InstancesTargetsAndCycles) {
 
     VOxaNode* cam = rig.Node("Cam");
     ASSERT_NE(cam->GetCamera(), nullptr);
-    EXPECT_NEAR(cam->GetCamera()->GetFocalLength(), 50.0, 1e-4);
+    // A 50 mm lens is the 48 degree view the file's camera had.
+    EXPECT_NEAR(cam->GetCamera()->ComputeFieldOfViewFromFocalLength(), 48.0, 1e-4);
     EXPECT_NEAR(cam->GetCamera()->GetNearPlane(), 2.0 * 2.54, 1e-6);
     EXPECT_EQ(cam->GetTarget(), rig.Node("Cam.Target"));
     EXPECT_NE(rig.Node("Cam.Target")->GetMarker(), nullptr);

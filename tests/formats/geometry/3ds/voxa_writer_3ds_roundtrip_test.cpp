@@ -2,6 +2,7 @@
 // materials and the transforms of its nodes frame by frame.
 #include <gtest/gtest.h>
 
+#include "attributes/voxa_camera.h"
 #include "attributes/voxa_material.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "tests/formats/geometry/3ds/voxa_writer_3ds_test_util.h"
@@ -79,5 +80,40 @@ TEST(writer3ds_roundtrip, MeshesMaterialsAndTransformsPerFrame) {
         VgeTVector pb = VgeAMatrix(wb).MultT(readMesh->GetControlPoints()[i]);
         for (int j = 0; j < 3; ++j)
             EXPECT_NEAR(pa[j], pb[j], 1e-3) << i;
+    }
+}
+
+// A camera that nothing animates keeps its angle trip after trip, whether the keyframer is written
+// or not: the reader gives the camera the focal length that shows the file's angle on its film.
+TEST(writer3ds_roundtrip, StillCameraKeepsItsAngle) {
+    for (int anim = 0; anim < 2; ++anim) {
+        SCOPED_TRACE(anim ? "with keyframer" : "without keyframer");
+        ScratchDir dir(anim ? "still_anim" : "still");
+        Rig rig;
+        rig.options->SetOptionValue(VStreamOptions3ds::eANIM, anim);
+        VOxaNode* cam = AddNode(rig.manager, rig.Root(), "Cam");
+        VOxaCamera* camera = rig.manager.CreateCamera();
+        cam->SetNodeAttribute(camera);
+        camera->SetApertureMode(VOxaCameraTypes::eHORIZONTAL);
+        camera->SetFocalLength(35.0);
+        const double angle = camera->ComputeFieldOfViewFromFocalLength();
+        std::string path = dir / "t0.3ds";
+        ASSERT_TRUE(rig.WriteTo(path));
+        for (int trip = 1; trip <= 3; ++trip) {
+            VOxaSdkManager manager;
+            VOxaScene* scene = manager.CreateScene();
+            ASSERT_TRUE(ReadBack(manager, scene, path));
+            VOxaNode* read = scene->GetRootNode()->FindChild("Cam", true);
+            ASSERT_NE(read, nullptr);
+            ASSERT_NE(read->GetCamera(), nullptr);
+            EXPECT_NEAR(read->GetCamera()->ComputeFieldOfViewFromFocalLength(), angle, 0.01)
+                << "trip " << trip;
+            VOxaWriter3DS writer(&manager);
+            std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+            static_cast<VStreamOptionsBase*>(options.get())->SetOptionValue(VStreamOptions3ds::eANIM, anim);
+            path = dir / ("t" + std::to_string(trip) + ".3ds");
+            ASSERT_TRUE(writer.FileCreate(path.c_str()) && writer.Write(scene, options.get()) &&
+                        writer.FileClose());
+        }
     }
 }
