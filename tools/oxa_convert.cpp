@@ -2,13 +2,15 @@
 // file holds. Everything goes through the toolkit's importer, exporter and stream options:
 //
 //     oxa-convert IN OUT [--take NAME] [--options FILE] [--frame-rate R] [--time-mode M]
-//                        [--skeleton FILE.asf]
+//                        [--skeleton FILE.asf] [--texture-dir DIR]...
 //     oxa-convert --info [--json] [--skeleton FILE.asf] IN
 //     oxa-convert --formats
 //
 // Motion keeps the frame rate and frame count the source file names unless --frame-rate or
 // --time-mode asks for another, and then only the output is resampled. AMC motion is read over
-// its ASF skeleton and written with one beside it.
+// its ASF skeleton and written with one beside it. Texture images are copied beside a written
+// OBJ or 3DS file only from the input's folder, the folder of the file that names them, or a
+// folder given with --texture-dir.
 //
 // Exit codes: 0 success, 1 a file could not be read or written, 2 a usage error.
 #include <sys/stat.h>
@@ -59,7 +61,7 @@ constexpr int kExitUsage = 2;
 
 const char kUsage[] =
     "usage: oxa-convert IN OUT [--take NAME] [--options FILE] [--frame-rate R] [--time-mode M]\n"
-    "                          [--skeleton FILE.asf]\n"
+    "                          [--skeleton FILE.asf] [--texture-dir DIR]...\n"
     "       oxa-convert --info [--json] [--skeleton FILE.asf] IN\n"
     "       oxa-convert --formats\n";
 
@@ -73,6 +75,7 @@ struct Arguments {
     std::string skeleton;
     double frameRate = 0.0;
     int timeMode = -1;
+    std::vector<std::string> textureDirs;
 };
 
 int Usage(const char* message) {
@@ -511,6 +514,18 @@ void SetMotionToWrite(VStreamOptionsMotion* motion, const Arguments& args, Sessi
     SetFramesToWrite(motion, session.scene);
 }
 
+// The geometry writers copy texture images from the input's folder and the --texture-dir folders
+// (and from the folder of the file that named each image).
+void AllowTextureFolders(VStreamOptions* options, const Arguments& args) {
+    if (options == nullptr || !options->IsA(VStreamOptionsBase::ClassId) || args.files.empty()) return;
+    auto* geometry = static_cast<VStreamOptionsBase*>(options);
+    const std::string& in = args.files[0];
+    const size_t slash = in.find_last_of('/');
+    geometry->AddTextureFolder(slash == std::string::npos ? "." : in.substr(0, slash + 1).c_str());
+    for (const std::string& folder : args.textureDirs)
+        geometry->AddTextureFolder(folder.c_str());
+}
+
 // Writes the scene to `path` with the writer of table row `format`; the options are handed back
 // through `kept` (the ASF writer leaves its skeleton there for the AMC writer) or destroyed.
 bool ExportFile(const std::string& path, int format, const std::string& shownAs, const Arguments& args,
@@ -525,6 +540,7 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
     if (VStreamOptionsMotion* motion = AsMotion(options); motion && session.sideBySide)
         motion->SetOption(VStreamOptionsMotion::eTRANSLATION, 1);
     ConfigureOptions(options, args, "Export");
+    AllowTextureFolders(options, args);
     if (VStreamOptionsMotion* motion = AsMotion(options)) {
         SetMotionToWrite(motion, args, session, shownAs, announce);
         if (skeleton) motion->SetAttachedObject(skeleton, false);
@@ -923,6 +939,14 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& error) 
                 error = "--time-mode needs a time-mode number";
                 return false;
             }
+        } else if (arg == "--texture-dir") {
+            if (!value(text)) return false;
+            struct stat info {};
+            if (stat(text.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+                error = "--texture-dir " + text + ": no such folder";
+                return false;
+            }
+            args.textureDirs.push_back(text);
         } else if (arg == "-h" || arg == "--help") {
             return false;
         } else if (arg.size() > 1 && arg[0] == '-') {

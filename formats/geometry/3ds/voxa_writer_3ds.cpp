@@ -326,6 +326,7 @@ bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
         mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
     }
     mUnitFactor = mRescale ? kInchesPerUnit : 1.0;
+    mTextureCopier.Begin(options);
 
     Ftk::NewDatabase(&mDatabase);
     if (Ftk::Stopped()) return false;
@@ -962,6 +963,6 @@ Ftk::Camera* VOxaWriter3DS::BuildCamera(const char* name, const VgeTVector& tran
     return record;
 }
 
-bool VOxaWriter3DS::CopyTextureFile(const char* path) {
-    return VOxaCopyTextureBeside(path, mOutputPath.Buffer(), mMessageText);
+bool VOxaWriter3DS::CopyTextureFile(const char* path, const char* sourceFolder) {
+    return mTextureCopier.Copy(path, sourceFolder, mOutputPath.Buffer(), mMessageText);
 }

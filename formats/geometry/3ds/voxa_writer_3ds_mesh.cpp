@@ -37,12 +37,11 @@ float Finite(double value) {
 }
 
 // The map name of a texture (at most 12 characters), and whether the file name had to be
-// replaced by "Tex" and the index.
+// replaced by "Tex" and the index. The image is copied beside the written file under its bare file
+// name, so the map names that, never a folder.
 std::string MapName(const char* fullName, int index, bool* replaced) {
-    const std::string full(fullName ? fullName : "");
     *replaced = false;
-    if (full.size() < 12) return full;
-    const std::string part = GetFileName(full.c_str(), true).Buffer();
+    const std::string part = GetFileName(fullName ? fullName : "", true).Buffer();
     if (part.size() <= 12) return part;
     *replaced = true;
     std::string name = "Tex" + std::to_string(index);
@@ -437,8 +436,8 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         first = second;
         second = nullptr;
     }
-    if (first != nullptr) CopyTextureFile(first->GetFileName());
-    if (second != nullptr) CopyTextureFile(second->GetFileName());
+    if (first != nullptr) CopyTextureFile(first->GetFileName(), first->GetSourceFolder());
+    if (second != nullptr) CopyTextureFile(second->GetFileName(), second->GetSourceFolder());
 
     Ftk::Material* record = nullptr;
     Ftk::InitMaterial(&record);

@@ -138,6 +138,16 @@ bool IsRegularFile(const std::string& path) {
     return std::filesystem::is_regular_file(path, error);
 }
 
+// The folder of `path` as an absolute path, so that a texture named in that file is still found
+// after the working directory changes; "" when it cannot be made.
+std::string AbsoluteFolderOf(const std::string& path) {
+    const VString folder = GetDirectoryName(path.c_str());
+    std::error_code error;
+    std::filesystem::path absolute =
+        std::filesystem::absolute(folder.IsEmpty() ? "." : folder.Buffer(), error);
+    return error ? std::string() : absolute.lexically_normal().string();
+}
+
 }  // namespace
 
 VOxaReader* CreateObjReader(VOxaSdkManager* manager) {
@@ -526,11 +536,11 @@ bool VOxaReaderObj::LoadMaterialLibrary(std::string_view restView) {
     bool ok = true;
     while ((p = NextWord(p, end, word)) != nullptr) {
         any = true;
+        // A library is named relative to the OBJ file's folder; the name as it stands (from the
+        // working directory) is tried after that.
         std::string path(word);
-        if (!IsRegularFile(path)) {
-            VString full = GetFullPath(GetDirectoryName(mObjPath.Buffer()).Buffer(), path.c_str());
-            path = full.Buffer();
-        }
+        const VString full = GetFullPath(GetDirectoryName(mObjPath.Buffer()).Buffer(), path.c_str());
+        if (IsRegularFile(full.Buffer())) path = full.Buffer();
         bool loaded = false;
         for (const MtlLibrary& library : mLibraries)
             if (library.mPath == path) loaded = true;  // read once, however often it is named
@@ -603,10 +613,12 @@ bool VOxaReaderObj::ReadMaterial(const VString& name, VOxaMaterial*& material, V
     texture = nullptr;
     if (mLibraries.empty() || material == nullptr) return false;
     const MtlRecord* record = nullptr;
+    const MtlLibrary* from = nullptr;
     for (const MtlLibrary& library : mLibraries) {
         auto it = library.mFirst.find(std::string(name.Buffer(), (size_t)name.GetLen()));
         if (it != library.mFirst.end()) {
             record = &library.mRecords[(size_t)it->second];
+            from = &library;
             break;
         }
     }
@@ -626,7 +638,11 @@ bool VOxaReaderObj::ReadMaterial(const VString& name, VOxaMaterial*& material, V
     if (record->mHasOpacity) material->SetOpacity(record->mOpacity);
     if (record->mHasMap) {
         texture = mManager->CreateTexture(name.Buffer());
-        if (texture != nullptr) texture->SetFileName(record->mMap.c_str());
+        if (texture != nullptr) {
+            texture->SetFileName(record->mMap.c_str());
+            // The image's name counts from the MTL file's folder.
+            texture->SetSourceFolder(AbsoluteFolderOf(from->mPath).c_str());
+        }
     }
     if (record->mIllum < 2) material->SetShininess(0.0);
     return true;

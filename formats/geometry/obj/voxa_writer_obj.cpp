@@ -135,6 +135,7 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
     mForceTriangulation = objOptions->GetOptionValue(VStreamOptionsObj::eFORCE_TRIANGULATION) == 1;
     mEvaluateDeformations = objOptions->GetOptionValue(VStreamOptionsObj::eEVALUATE_DEFORMATIONS) == 1;
     mMtlNeeded = false;
+    mTextureCopier.Begin(options);
 
     PrepareNodes(root);
 
@@ -240,7 +241,7 @@ void VOxaWriterObj::WriteMaterial(int index) {
     out += '\n';
     if (entry.mTexture != nullptr && entry.mTexture->GetTextureUse() == 0) {
         const char* file = entry.mTexture->GetFileName();
-        CopyTextureFile(file);
+        CopyTextureFile(file, entry.mTexture->GetSourceFolder());
         out += "map_Kd ";
         out += GetFileName(file, true).Buffer();
         out += '\n';
@@ -259,8 +260,8 @@ void VOxaWriterObj::WriteMaterial(int index) {
     mMtlFile.Write(out.data(), out.size());
 }
 
-bool VOxaWriterObj::CopyTextureFile(const char* sourcePath) {
-    return VOxaCopyTextureBeside(sourcePath, mObjPath.Buffer(), mMessageText);
+bool VOxaWriterObj::CopyTextureFile(const char* sourcePath, const char* sourceFolder) {
+    return mTextureCopier.Copy(sourcePath, sourceFolder, mObjPath.Buffer(), mMessageText);
 }
 
 void VOxaWriterObj::WriteNode(VOxaNode* node) {

@@ -731,17 +731,18 @@ TEST(writer3ds_faults, TextureCopyNeverOverwritesAndReportsWriteErrors) {
     WriteBytes(dir / "src/b.bmp", "theirs");
     Rig rig;
     ASSERT_TRUE(rig.writer.FileCreate((dir / "out/x.3ds").c_str()));
-    EXPECT_TRUE(rig.writer.CopyTextureFile((dir / "src/a.bmp").c_str()));
+    const std::string src = dir / "src";
+    EXPECT_TRUE(rig.writer.CopyTextureFile((dir / "src/a.bmp").c_str(), src.c_str()));
     EXPECT_EQ(ReadBytes(dir / "out/a.bmp"), std::string(3000, 'a'));
-    EXPECT_TRUE(rig.writer.CopyTextureFile((dir / "src/a.bmp").c_str()));
-    EXPECT_TRUE(rig.writer.CopyTextureFile((dir / "src/b.bmp").c_str()));
+    EXPECT_TRUE(rig.writer.CopyTextureFile((dir / "src/a.bmp").c_str(), src.c_str()));
+    EXPECT_TRUE(rig.writer.CopyTextureFile((dir / "src/b.bmp").c_str(), src.c_str()));
     EXPECT_EQ(ReadBytes(dir / "out/b.bmp"), "mine");
     EXPECT_FALSE(rig.writer.CopyTextureFile((dir / "src/none.bmp").c_str()));
     EXPECT_NE(rig.writer.GetMessageText().Find("Unable to locate texture file"), -1);
     // A destination that cannot be written: the output folder is gone.
     Rig gone;
     ASSERT_TRUE(gone.writer.FileCreate((dir / "nowhere/x.3ds").c_str()));
-    EXPECT_FALSE(gone.writer.CopyTextureFile((dir / "src/a.bmp").c_str()));
+    EXPECT_FALSE(gone.writer.CopyTextureFile("a.bmp", src.c_str()));
     EXPECT_NE(gone.writer.GetMessageText().Find("Error writing texture file \""), -1);
 }
 

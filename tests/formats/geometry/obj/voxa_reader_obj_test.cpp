@@ -190,6 +190,8 @@ TEST(obj_reader, MaterialsFromTwoLibrariesAndUVsBeforeTexturedMaterial) {
     VOxaTexture* texture = rig.manager.GetTexture("wood", 0);
     ASSERT_NE(texture, nullptr);
     EXPECT_STREQ(texture->GetFileName(), "wood.png");
+    // The image counts from the folder of the MTL file that names it.
+    EXPECT_EQ(std::string(texture->GetSourceFolder()), std::filesystem::absolute(rig.dir.path).string());
     EXPECT_FALSE(texture->GetUVSwap());  // only NURBS textures are swapped
     EXPECT_NE(rig.Messages().find("Unable to read material \"nothere\" in .mtl file\n"), std::string::npos);
 

@@ -112,7 +112,8 @@ TEST(obj_writer, SameMaterialWithTwoTexturesAndTextureCopy) {
     WriterRig rig;
     VOxaMaterial* mat = rig.manager.CreateMaterial("Mat");
     VOxaTexture* wood = rig.manager.CreateTexture("wood");
-    wood->SetFileName((src / "wood.png").c_str());
+    wood->SetFileName("wood.png");
+    wood->SetSourceFolder(src.path.c_str());  // as a reader would set it
     VOxaTexture* stone = rig.manager.CreateTexture("stone");
     stone->SetFileName((src / "stone.png").c_str());  // absent at the source, present at the target
     VOxaTexture* missing = rig.manager.CreateTexture("missing");
