@@ -337,6 +337,8 @@ bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
 
     mDefaultMaterial = nullptr;
     mMaterialNames.clear();
+    mRecordNames.clear();
+    mTexturedNames.clear();
     mFallbackCounter = 0;
     if (mManager != nullptr) {
         VRenamingStrategy3DS nodeNames;

@@ -168,6 +168,9 @@ private:
     VOxaMaterial* mDefaultMaterial = nullptr;
     // Names of scene materials (after renaming) and of generated materials of this Write.
     std::unordered_set<std::string> mMaterialNames;
+    // Names given to material records in this Write, and those of textured records among them.
+    std::unordered_set<std::string> mRecordNames;
+    std::unordered_set<std::string> mTexturedNames;
     // The renaming of materials, kept for the "Default" material made during the walk.
     std::unique_ptr<VRenamingStrategy3DS> mMaterialRenaming;
     uint32_t mFallbackCounter = 0;

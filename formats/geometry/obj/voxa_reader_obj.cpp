@@ -594,11 +594,17 @@ bool VOxaReaderObj::ParseMaterialFile(std::FILE* file, MtlLibrary& library) {
                 record->mHasNs = true;
                 record->mNs = x;
             }
-        } else if (keyword == "Tr" || keyword == "d") {
+        } else if (keyword == "d") {
             double x;
             if (ParseDoubles(rest, &x, 1) == 1) {
-                record->mHasOpacity = true;
-                record->mOpacity = x;
+                record->mHasDissolve = true;
+                record->mDissolve = x;
+            }
+        } else if (keyword == "Tr") {
+            double x;
+            if (ParseDoubles(rest, &x, 1) == 1) {
+                record->mHasTransparency = true;
+                record->mTransparency = x;
             }
         } else if (keyword == "map_Kd") {
             record->mHasMap = true;
@@ -635,7 +641,10 @@ bool VOxaReaderObj::ReadMaterial(const VString& name, VOxaMaterial*& material, V
             material->SetSpecular(color);
     }
     if (record->mHasNs) material->SetShininess(record->mNs * 0.01);
-    if (record->mHasOpacity) material->SetOpacity(record->mOpacity);
+    if (record->mHasDissolve)
+        material->SetOpacity(record->mDissolve);
+    else if (record->mHasTransparency)
+        material->SetOpacity(1.0 - record->mTransparency);
     if (record->mHasMap) {
         texture = mManager->CreateTexture(name.Buffer());
         if (texture != nullptr) {

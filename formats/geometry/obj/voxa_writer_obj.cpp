@@ -254,7 +254,8 @@ void VOxaWriterObj::WriteMaterial(int index) {
     AppendVector3(out, "Ks", specular.mRed, specular.mGreen, specular.mBlue);
     out += "illum 2\nNs ";
     AppendFixed(out, entry.mMaterial->GetShininess() * 100.0);
-    out += "\nTr ";
+    // "d" (dissolve) is the opacity as every reader takes it; "Tr" would mean its complement.
+    out += "\nd ";
     AppendFixed(out, entry.mMaterial->GetOpacity());
     out += '\n';
     mMtlFile.Write(out.data(), out.size());

@@ -411,10 +411,15 @@ TEST(writer3ds_materials, RotatedMapOffsetsAndSelfIllumination) {
     EXPECT_FLOAT_EQ(map.mRotation, -30.0f);
     EXPECT_NEAR(map.mUOffset, x - 0.5, 1e-6);
     EXPECT_NEAR(map.mVOffset, 0.5 - y, 1e-6);
-    // Self-illumination is the mean of the emissive colour, shine strength a quarter of the
-    // specular sum.
+    // Self-illumination is the mean of the emissive colour; the specular colour times the shine
+    // strength times 4/3 gives the specular back, the colour's largest channel full.
     EXPECT_NEAR(material->mSelfIllumination, 0.6, 0.01);
-    EXPECT_NEAR(material->mShineStrength, 0.3, 0.01);
+    EXPECT_NEAR(material->mShineStrength, 0.45, 1e-6);
+    EXPECT_FLOAT_EQ(material->mSpecular[2], 1.0f);
+    const double specular[3] = {0.2, 0.4, 0.6};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(material->mSpecular[i] * material->mShineStrength * 4.0 / 3.0, specular[i], 0.5 / 255)
+            << i;
 }
 
 TEST(writer3ds_materials, DefaultMaterialNoTextureFacesAndSharedUntexturedMaterial) {
@@ -450,8 +455,8 @@ TEST(writer3ds_materials, DefaultMaterialNoTextureFacesAndSharedUntexturedMateri
 TEST(writer3ds_materials, GeneratedNamesThatDoNotFitGetShortUniqueOnes) {
     Rig rig;
     VOxaMesh* mesh = AddMesh(rig.manager, rig.Root(), "M", Square(), {{0, 1, 2}});
-    VOxaMaterial* clash = rig.manager.CreateMaterial("1.Mat0Tex0");
-    mesh->AddMaterial(clash, 0);
+    rig.manager.CreateMaterial("1.Mat0Tex0");  // another material has the generated name
+    mesh->AddMaterial(rig.manager.CreateMaterial("Own"), 0);
     AddTexture(rig.manager, mesh, "t.bmp");
     ScratchDir dir("gen");
     ASSERT_TRUE(rig.writer.FileCreate((dir / "g.3ds").c_str()));

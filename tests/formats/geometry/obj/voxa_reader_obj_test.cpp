@@ -182,7 +182,7 @@ TEST(obj_reader, MaterialsFromTwoLibrariesAndUVsBeforeTexturedMaterial) {
     EXPECT_DOUBLE_EQ(plain->GetDiffuse().mGreen, 0.25);
     EXPECT_DOUBLE_EQ(plain->GetDiffuse().mBlue, 1.0);  // clamped
     EXPECT_NEAR(plain->GetShininess(), 0.5, 1e-6);
-    EXPECT_NEAR(plain->GetOpacity(), 0.4, 1e-6);  // "Tr" is the opacity
+    EXPECT_NEAR(plain->GetOpacity(), 0.6, 1e-6);  // "Tr" is the transparency
     VOxaMaterial* wood = rig.manager.GetMaterial("wood", 0);
     ASSERT_NE(wood, nullptr);
     EXPECT_EQ(wood->GetShininess(), 0.0);  // illum below 2

@@ -70,7 +70,8 @@ TEST(obj_writer, MaterialNamesRenamingAndMtlRecords) {
     EXPECT_NE(mtl.find("# Corvelund material file\n"), std::string::npos);
     EXPECT_NE(mtl.find("\nnewmtl Red_Wood Floor\nKa "), std::string::npos);
     EXPECT_NE(mtl.find("Kd 1.000000 0.500000 0.250000\n"), std::string::npos);
-    EXPECT_NE(mtl.find("illum 2\nNs 50.000000\nTr 0.750000\n"), std::string::npos);
+    EXPECT_NE(mtl.find("illum 2\nNs 50.000000\nd 0.750000\n"), std::string::npos);  // "d": opacity
+    EXPECT_EQ(mtl.find("Tr "), std::string::npos);
     EXPECT_FALSE(rig.manager.GetMaterial("default", 1));  // the writer's own default is gone
 }
 
