@@ -483,6 +483,63 @@ TEST(writer3ds_materials, GeneratedNamesThatDoNotFitGetShortUniqueOnes) {
     EXPECT_TRUE(rig.writer.Save());
 }
 
+TEST(writer3ds_materials, AMaterialReadBackKeepsItsGeneratedNameOnce) {
+    Rig rig;
+    VOxaMesh* mesh = AddMesh(rig.manager, rig.Root(), "M", Square(), {{0, 1, 2}});
+    mesh->AddMaterial(rig.manager.CreateMaterial("1.Mat0Tex0"), 0);
+    AddTexture(rig.manager, mesh, "t.bmp");
+    ScratchDir dir("own");
+    ASSERT_TRUE(rig.writer.FileCreate((dir / "o.3ds").c_str()));
+    ASSERT_TRUE(rig.writer.Prepare(rig.options.get()));
+    rig.writer.mMeshCounter = 1;
+    // The generated name is the material's own: kept.
+    Ftk::Material* textured = rig.writer.BuildMaterial(mesh, 0, 0, 1);
+    // The same material untextured, and the textured combination once more: neither may take the
+    // name of the first record, whose block they would replace.
+    Ftk::Material* plain = rig.writer.BuildMaterial(mesh, 0, 1, 1);
+    Ftk::Material* again = rig.writer.BuildMaterial(mesh, 0, 0, 1);
+    ASSERT_TRUE(textured && plain && again);
+    EXPECT_STREQ(textured->mName, "1.Mat0Tex0");
+    EXPECT_STRNE(plain->mName, "1.Mat0Tex0");
+    EXPECT_STRNE(plain->mName, "");
+    EXPECT_STRNE(again->mName, "1.Mat0Tex0");
+    EXPECT_STRNE(again->mName, plain->mName);
+    Ftk::ReleaseMaterial(&textured);
+    Ftk::ReleaseMaterial(&plain);
+    Ftk::ReleaseMaterial(&again);
+    EXPECT_TRUE(rig.writer.Save());
+}
+
+TEST(writer3ds_materials, SpecularOfNothingAndOfAFullColour) {
+    ScratchDir dir("spec");
+    Rig rig;
+    const double full[3] = {1.0, 0.5, 0.0};
+    const double none[3] = {0.0, 0.0, 0.0};
+    const double* speculars[2] = {full, none};
+    const char* names[2] = {"Full", "None"};
+    for (int k = 0; k < 2; ++k) {
+        VOxaMesh* mesh = AddMesh(rig.manager, rig.Root(), names[k], Square(), {{0, 1, 2}});
+        VOxaMaterial* material = rig.manager.CreateMaterial(names[k]);
+        material->SetSpecular(VOxaColor(speculars[k][0], speculars[k][1], speculars[k][2], 1));
+        mesh->AddMaterial(material, 0);
+        mesh->InitMaterialIndices(4);
+    }
+    ASSERT_TRUE(rig.WriteTo(dir / "spec.3ds"));
+    Loaded file(dir / "spec.3ds");
+    ASSERT_TRUE(file.Ok());
+    auto fullRecord = file.Material("Full");
+    auto noneRecord = file.Material("None");
+    ASSERT_TRUE(fullRecord && noneRecord);
+    // A specular of 1 needs the largest strength, 75 percent, with a full colour.
+    EXPECT_FLOAT_EQ(fullRecord->mShineStrength, 0.75f);
+    EXPECT_FLOAT_EQ(fullRecord->mSpecular[0], 1.0f);
+    EXPECT_NEAR(fullRecord->mSpecular[1], 0.5, 0.6 / 255);  // to the nearest byte
+    EXPECT_FLOAT_EQ(fullRecord->mSpecular[2], 0.0f);
+    EXPECT_FLOAT_EQ(noneRecord->mShineStrength, 0.0f);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FLOAT_EQ(noneRecord->mSpecular[i], 0.0f) << i;
+}
+
 TEST(writer3ds_materials, MappingCoordinatesByControlPointAndByPolygonVertex) {
     ScratchDir dir("uv");
     Rig rig;
