@@ -190,7 +190,7 @@ TEST(geometry_write, TextureCopierTakesImagesFromAllowedFoldersOnly) {
     fs::create_directories(dir / "models/tex");
     fs::create_directories(dir / "textures");
     fs::create_directories(dir / "text");
-    fs::create_directories(dir / "out");
+    fs::create_directories(dir / "out/sub");
     oxa_test::WriteFile(dir / "models/tex/wood.png", "wood");
     oxa_test::WriteFile(dir / "models/leaf.png", "leaf");
     oxa_test::WriteFile(dir / "secret.png", "secret");
@@ -243,6 +243,12 @@ TEST(geometry_write, TextureCopierTakesImagesFromAllowedFoldersOnly) {
     copier.Begin(options);
     EXPECT_TRUE(copier.Copy((dir / "textures/inner.png").c_str(), "", out.c_str(), messages));
     EXPECT_EQ(oxa_test::ReadFile(dir / "out/inner.png"), "leaf");
+    // A relative name of a texture made in memory counts from the working directory.
+    const fs::path cwd = fs::current_path();
+    fs::current_path(dir / "textures");
+    EXPECT_TRUE(copier.Copy("stone.png", nullptr, (dir / "out/sub/scene.obj").c_str(), messages));
+    fs::current_path(cwd);
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out/sub/stone.png"), "stone");
     // After Begin a refused image is reported again, still once.
     messages = "";
     EXPECT_FALSE(copier.Copy((dir / "secret.png").c_str(), nullptr, out.c_str(), messages));
