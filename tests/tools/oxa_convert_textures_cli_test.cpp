@@ -102,8 +102,9 @@ TEST(oxa_convert_textures, ImagesOutsideTheInputFolderAreNotCopied) {
         ASSERT_EQ(r.code, 0) << out << ": " << r.err;
         EXPECT_TRUE(fs::exists(dir / out)) << out;
         EXPECT_EQ(Count(r.err, "passwd\" " + std::string(kRefused)), 1) << out << ": " << r.err;
-        if (hostname)
+        if (hostname) {
             EXPECT_EQ(Count(r.err, "hostname\" " + std::string(kRefused)), 1) << out << ": " << r.err;
+        }
         EXPECT_EQ(Count(r.err, "link.png\" " + std::string(kRefused)), 1) << out << ": " << r.err;
         EXPECT_EQ(Count(r.err, kRefused), hostname ? 3 : 2) << out << ": " << r.err;
         for (const char* name : {"passwd", "hostname", "link.png", "secret.png"})
