@@ -511,7 +511,7 @@ TEST(writer3ds_materials, AMaterialReadBackKeepsItsGeneratedNameOnce) {
 }
 
 TEST(writer3ds_materials, SpecularOfNothingAndOfAFullColour) {
-    ScratchDir dir("spec");
+    ScratchDir dir("specular");
     Rig rig;
     const double full[3] = {1.0, 0.5, 0.0};
     const double none[3] = {0.0, 0.0, 0.0};
@@ -524,8 +524,8 @@ TEST(writer3ds_materials, SpecularOfNothingAndOfAFullColour) {
         mesh->AddMaterial(material, 0);
         mesh->InitMaterialIndices(4);
     }
-    ASSERT_TRUE(rig.WriteTo(dir / "spec.3ds"));
-    Loaded file(dir / "spec.3ds");
+    ASSERT_TRUE(rig.WriteTo(dir / "specular.3ds"));
+    Loaded file(dir / "specular.3ds");
     ASSERT_TRUE(file.Ok());
     auto fullRecord = file.Material("Full");
     auto noneRecord = file.Material("None");
