@@ -201,6 +201,7 @@ VOxaTexture& VOxaTexture::operator=(const VOxaTexture& other) {
     // An empty name is copied too (SetFileName would keep the old one, and the copy would not describe the
     // same texture).
     if (!SetFileName(other.GetFileName())) mFileName = "";
+    mSourceFolder = other.mSourceFolder;
     SetMediaName(other.mMediaName.Buffer());
     SetUVSwap(other.GetUVSwap());
     SetAlphaSource(other.mAlphaSource);

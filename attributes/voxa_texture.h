@@ -89,7 +89,8 @@ public:
 
     // Copies the takes, then the file name (passed on to the video), media name, swap UV, alpha source,
     // cropping, mapping type, planar normal, material use, texture use, blend mode, wrap modes, type name, UV
-    // scaling and UV translation. The relative file name is not copied.
+    // scaling and UV translation, and the source folder that goes with the file name. The relative file name
+    // is not copied.
     VOxaTexture& operator=(const VOxaTexture& other);
 
     // The default placement (0, 0, 0), rotation (0, 0, 0), scaling (1, 1, 1), alpha 1; mapping type UV and
@@ -120,6 +121,12 @@ public:
     // The stored names, never null (empty when unset).
     const char* GetFileName() const { return mFileName.Buffer(); }
     const char* GetRelativeFileName() const { return mRelativeFileName.Buffer(); }
+    // The folder of the file that named the image (an MTL or 3DS file), set by the geometry readers; empty
+    // for a texture made in memory. A relative file name is found from this folder, and the geometry writers
+    // copy the image only from inside it or from a folder their options allow. Not stored in OXA files and
+    // not compared; null is stored as empty.
+    void SetSourceFolder(const char* folder) { mSourceFolder = folder ? folder : ""; }
+    const char* GetSourceFolder() const { return mSourceFolder.Buffer(); }
     // Null is stored as empty.
     void SetMediaName(const char* name) { mMediaName = name ? name : ""; }
     VString& GetMediaName() { return mMediaName; }
@@ -224,6 +231,7 @@ private:
     int mCropping[4] = {0, 0, 0, 0};
     VString mFileName;
     VString mRelativeFileName;
+    VString mSourceFolder;
     VString mMediaName;
     VString mTextureTypeName;
     VgeVector2 mUVScaling;

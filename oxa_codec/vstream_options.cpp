@@ -94,6 +94,10 @@ const VStreamOption* VStreamOptionsBase::GetOption(int index) const {
     return index >= 1 && index <= kOptionCount ? &mOptions[index] : nullptr;
 }
 
+void VStreamOptionsBase::AddTextureFolder(const char* folder) {
+    if (folder != nullptr && *folder != '\0') mTextureFolders.emplace_back(folder);
+}
+
 void VStreamOptionsBase::SetOption(int index, const char* name, int value, unsigned char flag,
                                    unsigned short kind, int second) {
     if (index < 1 || index > kOptionCount) return;

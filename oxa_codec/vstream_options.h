@@ -1,6 +1,9 @@
 #ifndef OXA_OXA_CODEC_VSTREAM_OPTIONS_H
 #define OXA_OXA_CODEC_VSTREAM_OPTIONS_H
 
+#include <string>
+#include <vector>
+
 #include "base/vstring.h"
 #include "base/vtime.h"
 #include "objects/vplug.h"
@@ -82,6 +85,13 @@ public:
     // The whole option record, null for an index outside 1 to 17.
     const VStreamOption* GetOption(int index) const;
 
+    // Folders the geometry writers may copy texture images from, besides the folder of the file
+    // that named each texture (which a texture read from a file remembers). An image elsewhere is
+    // not copied. Null and empty names are ignored; Reset keeps the list.
+    void AddTextureFolder(const char* folder);
+    void ClearTextureFolders() { mTextureFolders.clear(); }
+    const std::vector<std::string>& GetTextureFolders() const { return mTextureFolders; }
+
 protected:
     // Sets every field of option `index`.
     void SetOption(int index, const char* name, int value, unsigned char flag = 0, unsigned short kind = 0,
@@ -90,6 +100,7 @@ protected:
 
 private:
     VStreamOption mOptions[kOptionCount + 1];  // [0] unused
+    std::vector<std::string> mTextureFolders;
 };
 
 // Options of the 3DS reader and writer.

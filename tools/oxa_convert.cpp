@@ -2,13 +2,15 @@
 // file holds. Everything goes through the toolkit's importer, exporter and stream options:
 //
 //     oxa-convert IN OUT [--take NAME] [--options FILE] [--frame-rate R] [--time-mode M]
-//                        [--skeleton FILE.asf]
+//                        [--skeleton FILE.asf] [--texture-dir DIR]...
 //     oxa-convert --info [--json] [--skeleton FILE.asf] IN
 //     oxa-convert --formats
 //
 // Motion keeps the frame rate and frame count the source file names unless --frame-rate or
 // --time-mode asks for another, and then only the output is resampled. AMC motion is read over
-// its ASF skeleton and written with one beside it.
+// its ASF skeleton and written with one beside it. Texture images are copied beside a written
+// OBJ or 3DS file only from the input's folder, the folder of the file that names them, or a
+// folder given with --texture-dir.
 //
 // Exit codes: 0 success, 1 a file could not be read or written, 2 a usage error.
 #include <sys/stat.h>
@@ -60,7 +62,7 @@ constexpr int kExitUsage = 2;
 
 const char kUsage[] =
     "usage: oxa-convert IN OUT [--take NAME] [--options FILE] [--frame-rate R | --time-mode M]\n"
-    "                          [--skeleton FILE.asf]\n"
+    "                          [--skeleton FILE.asf] [--texture-dir DIR]...\n"
     "       oxa-convert --info [--json] [--skeleton FILE.asf] IN\n"
     "       oxa-convert --formats\n"
     "       oxa-convert --help\n"
@@ -78,6 +80,8 @@ const char kUsage[] =
     "                      2 100, 3 60, 4 50, 6 30, 8 29.97 drop frame, 10 25, 11 24 frames per\n"
     "                      second (give --frame-rate or --time-mode, not both)\n"
     "  --skeleton FILE.asf the ASF skeleton of an AMC input (default: the .asf beside it)\n"
+    "  --texture-dir DIR   the OBJ and 3DS writers may also copy texture images from DIR and below\n"
+    "                      (repeatable); images in the input's folder are always copied\n"
     "  --info              describe IN: nodes, animated channels, takes, materials, textures\n"
     "  --json              with --info: the description as JSON\n"
     "  --formats           list the extensions that can be read and written\n"
@@ -96,6 +100,7 @@ struct Arguments {
     std::string skeleton;
     double frameRate = 0.0;
     int timeMode = -1;
+    std::vector<std::string> textureDirs;
 };
 
 int Usage(const char* message) {
@@ -822,6 +827,18 @@ bool HoldsMarkedNode(VOxaScene* scene) {
     return false;
 }
 
+// The geometry writers copy texture images from the input's folder and the --texture-dir folders
+// (and from the folder of the file that named each image).
+void AllowTextureFolders(VStreamOptions* options, const Arguments& args) {
+    if (options == nullptr || !options->IsA(VStreamOptionsBase::ClassId) || args.files.empty()) return;
+    auto* geometry = static_cast<VStreamOptionsBase*>(options);
+    const std::string& in = args.files[0];
+    const size_t slash = in.find_last_of('/');
+    geometry->AddTextureFolder(slash == std::string::npos ? "." : in.substr(0, slash + 1).c_str());
+    for (const std::string& folder : args.textureDirs)
+        geometry->AddTextureFolder(folder.c_str());
+}
+
 // Writes the scene to `path` with the writer of table row `format`; the options are handed back
 // through `kept` (the ASF writer leaves its skeleton there for the AMC writer) or destroyed.
 bool ExportFile(const std::string& path, int format, const std::string& shownAs, const Arguments& args,
@@ -844,6 +861,7 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
             motion->SetOption(VStreamOptionsMotion::eTRANSLATION, 1);
     }
     ConfigureOptions(options, args, "Export");
+    AllowTextureFolders(options, args);
     if (VStreamOptionsMotion* motion = AsMotion(options)) {
         if (!SetMotionToWrite(motion, args, session, shownAs, announce)) {
             session.usageError = true;
@@ -1277,6 +1295,14 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& error) 
                 args.timeMode = -1;
                 return false;
             }
+        } else if (arg == "--texture-dir") {
+            if (!value(text)) return false;
+            struct stat info {};
+            if (stat(text.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+                error = "--texture-dir " + text + ": no such folder";
+                return false;
+            }
+            args.textureDirs.push_back(text);
         } else if (arg == "-h" || arg == "--help") {
             args.help = true;
         } else if (arg.size() > 1 && arg[0] == '-') {

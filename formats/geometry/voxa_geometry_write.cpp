@@ -6,6 +6,7 @@
 
 #include "base/vpath.h"
 #include "base/vsafe_output_file.h"
+#include "oxa_codec/vstream_options.h"
 
 VgeAMatrix VOxaGeometryWorldMatrix(VOxaNode* node) {
     if (node == nullptr) return VgeAMatrix();
@@ -16,18 +17,78 @@ VgeAMatrix VOxaGeometryWorldMatrix(VOxaNode* node) {
     return VgeAMatrix(t, r, s);
 }
 
-bool VOxaCopyTextureBeside(const char* sourcePath, const char* outputPath, VString& messages) {
-    const char* source = sourcePath ? sourcePath : "";
+namespace {
+
+namespace fs = std::filesystem;
+
+// True when `path` is `folder` or lies below it; both are real paths.
+bool IsInside(const fs::path& path, const fs::path& folder) {
+    auto p = path.begin();
+    for (auto f = folder.begin(); f != folder.end(); ++f, ++p) {
+        if (f->empty()) continue;  // the empty last part of a folder written with a final '/'
+        if (p == path.end() || *p != *f) return false;
+    }
+    return true;
+}
+
+// The real path of a folder, empty when it cannot be resolved.
+std::string RealFolder(const char* folder) {
+    std::error_code error;
+    if (folder == nullptr || *folder == '\0') return std::string();
+    fs::path real = fs::canonical(folder, error);
+    if (error || !fs::is_directory(real, error) || error) return std::string();
+    return real.string();
+}
+
+}  // namespace
+
+void VOxaTextureCopier::Begin(const VStreamOptions* options) {
+    mAllowed.clear();
+    mRefused.clear();
+    if (options == nullptr || !options->IsA(VStreamOptionsBase::ClassId)) return;
+    for (const std::string& folder : static_cast<const VStreamOptionsBase*>(options)->GetTextureFolders()) {
+        std::string real = RealFolder(folder.c_str());
+        if (!real.empty()) mAllowed.push_back(std::move(real));
+    }
+}
+
+bool VOxaTextureCopier::Copy(const char* path, const char* sourceFolder, const char* outputPath,
+                             VString& messages) {
+    const char* source = path ? path : "";
     const VString target =
         GetFullPath(GetDirectoryName(outputPath).Buffer(), GetFileName(source, true).Buffer());
     if (FileExists(target.Buffer())) return true;
+
+    // A relative name counts from the folder of the file that named it.
+    const bool hasFolder = sourceFolder != nullptr && *sourceFolder != '\0';
+    std::string named = source;
+    if (hasFolder && *source && IsRelativePath(source)) named = (fs::path(sourceFolder) / source).string();
     // Only regular files: a device or a pipe named as a texture could be read forever.
     std::error_code error;
-    std::FILE* in =
-        *source && std::filesystem::is_regular_file(source, error) ? std::fopen(source, "rb") : nullptr;
+    fs::path real;
+    if (*source) real = fs::canonical(named, error);
+    std::FILE* in = nullptr;
+    if (*source && !error && fs::is_regular_file(real, error) && !error) {
+        bool allowed = false;
+        if (hasFolder) {
+            const std::string folder = RealFolder(sourceFolder);
+            allowed = !folder.empty() && IsInside(real, folder);
+        }
+        for (size_t i = 0; !allowed && i < mAllowed.size(); ++i)
+            allowed = IsInside(real, mAllowed[i]);
+        if (!allowed) {
+            if (mRefused.insert(real.string()).second) {
+                messages += "Texture file \"";
+                messages += named.c_str();
+                messages += "\" is outside the folders textures are copied from; not copied.\n";
+            }
+            return false;
+        }
+        in = std::fopen(real.c_str(), "rb");
+    }
     if (in == nullptr) {
         messages += "Unable to locate texture file \"";
-        messages += source;
+        messages += named.c_str();
         messages += "\".\n";
         return false;
     }

@@ -1,12 +1,16 @@
 #ifndef OXA_FORMATS_GEOMETRY_VOXA_GEOMETRY_WRITE_H
 #define OXA_FORMATS_GEOMETRY_VOXA_GEOMETRY_WRITE_H
 
+#include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "base/vge_matrix.h"
 #include "base/vstring.h"
 #include "scene/voxa_node.h"
+
+class VStreamOptions;
 
 // The nodes of a subtree, each before its children, without recursion (file-built trees can be
 // deep).
@@ -36,11 +40,30 @@ void VOxaWalkPreOrder(VOxaNode* root, Visit visit) {
 // global matrix is dropped. Null gives the identity.
 VgeAMatrix VOxaGeometryWorldMatrix(VOxaNode* node);
 
-// Copies the texture file `source` beside the written file `outputPath` (same file name, in the
-// output's folder) unless a file of that name is there already. Only a regular file is copied;
-// the copy goes through a temporary name, so a failed copy leaves nothing. On failure a line
-// "Unable to locate texture file ..." or "Error writing texture file ..." is appended to
-// `messages` and the answer is false.
-bool VOxaCopyTextureBeside(const char* source, const char* outputPath, VString& messages);
+// Copies the texture images that written materials name beside the written file, from the places
+// the caller allows only: a file named by a hostile model must not end up next to the output.
+//
+// An image is copied when its real path (links resolved) is a regular file inside the folder of
+// the file that named it (the texture's source folder) or below it, or inside one of the folders
+// the writer's options allow. A relative name is found from the source folder, or from the working
+// directory for a texture made in memory. A file of the image's name already beside the output is
+// never overwritten.
+class VOxaTextureCopier {
+public:
+    // Starts a Write: takes the allowed folders of `options` when they are geometry options (none
+    // otherwise) and forgets the images reported so far.
+    void Begin(const VStreamOptions* options);
+
+    // Copies `path`, named by a file in `sourceFolder` (null or empty for none), beside
+    // `outputPath` under its file name. True when a file of that name is there after the call. A
+    // missing image or a failed copy appends "Unable to locate texture file ..." or "Error writing
+    // texture file ..." to `messages`; an image outside the allowed folders is not copied and
+    // appends one line naming it, once per image and Write. A failed copy leaves nothing.
+    bool Copy(const char* path, const char* sourceFolder, const char* outputPath, VString& messages);
+
+private:
+    std::vector<std::string> mAllowed;         // real paths of the folders the options allow
+    std::unordered_set<std::string> mRefused;  // real paths already reported as refused
+};
 
 #endif  // OXA_FORMATS_GEOMETRY_VOXA_GEOMETRY_WRITE_H

@@ -447,8 +447,10 @@ void PutParameters(Chunk* block, int slot, const MaterialMap& map) {
         data->mBytes.assign(map.mParameters.begin(), map.mParameters.begin() + size);
 }
 
+// Rounded to the nearest percent: cutting would lose one percent on many values (0.15f is
+// 14.99999...), and again on every trip through a file.
 int16_t Percent(float value) {
-    return SaturateShort((double)value * 100.0);
+    return SaturateShort(std::round((double)value * 100.0));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "attributes/voxa_camera.h"
 #include "attributes/voxa_layer.h"
@@ -14,6 +16,7 @@
 #include "attributes/voxa_texture.h"
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
+#include "base/vpath.h"
 #include "base/vtime.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_global_camera_settings.h"
@@ -143,6 +146,11 @@ bool VOxaReader3DS::FileOpen(const char* path) {
         return false;
     }
     mFile = file;
+    const VString folder = GetDirectoryName(path);
+    std::error_code error;
+    const std::filesystem::path absolute =
+        std::filesystem::absolute(folder.IsEmpty() ? "." : folder.Buffer(), error);
+    mSourceFolder = error ? std::string() : absolute.lexically_normal().string();
     return true;
 }
 
@@ -504,6 +512,7 @@ bool VOxaReader3DS::CreateMaterials() {
                 }
                 VOxaTexture* texture = mManager->CreateTexture(textureName.c_str());
                 if (texture && !texture->SetFileName(fileName.c_str())) texture = nullptr;
+                if (texture) texture->SetSourceFolder(mSourceFolder.c_str());
                 if (!texture) {
                     mMessageText += "Unable to load texture file: ";
                     mMessageText += fileName.c_str();

@@ -159,6 +159,8 @@ private:
     bool mSmoothGroup = true;
 
     Ftk::File* mFile = nullptr;
+    // The open file's folder, absolute: the textures it names count from there.
+    std::string mSourceFolder;
     Ftk::Database* mDatabase = nullptr;
     Ftk::MeshSettings* mSettings = nullptr;
     Ftk::Background* mBackground = nullptr;

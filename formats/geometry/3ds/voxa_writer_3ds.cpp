@@ -361,6 +361,7 @@ bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
         mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
     }
     mUnitFactor = mRescale ? kInchesPerUnit : 1.0;
+    mTextureCopier.Begin(options);
 
     Ftk::NewDatabase(&mDatabase);
     if (Ftk::Stopped()) return false;
@@ -371,6 +372,8 @@ bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
 
     mDefaultMaterial = nullptr;
     mMaterialNames.clear();
+    mRecordNames.clear();
+    mTexturedNames.clear();
     mFallbackCounter = 0;
     if (mManager != nullptr) {
         VRenamingStrategy3DS nodeNames;
@@ -1044,6 +1047,6 @@ Ftk::Camera* VOxaWriter3DS::BuildCamera(const char* name, const VgeTVector& tran
     return record;
 }
 
-bool VOxaWriter3DS::CopyTextureFile(const char* path) {
-    return VOxaCopyTextureBeside(path, mOutputPath.Buffer(), mMessageText);
+bool VOxaWriter3DS::CopyTextureFile(const char* path, const char* sourceFolder) {
+    return mTextureCopier.Copy(path, sourceFolder, mOutputPath.Buffer(), mMessageText);
 }

@@ -10,6 +10,7 @@
 #include "base/vstring.h"
 #include "base/vtime.h"
 #include "formats/geometry/3ds/ftk.h"
+#include "formats/geometry/voxa_geometry_write.h"
 #include "oxa_codec/voxa_writer.h"
 #include "scene/voxa_renaming_strategy.h"
 
@@ -78,8 +79,10 @@ public:
     // Also puts the camera's background colour into the database.
     Ftk::Camera* BuildCamera(const char* name, const VgeTVector& translation, VOxaCamera* camera);
     // Copies a texture file into the output file's directory unless a file of its name is there;
-    // true when it is there after the call. Failures append their message to the message text.
-    bool CopyTextureFile(const char* path);
+    // true when it is there after the call. The file is found from `sourceFolder` (the folder of
+    // the file that named it, null for none) and copied only from inside it or a folder the
+    // options of the last Write allow. Failures append their message to the message text.
+    bool CopyTextureFile(const char* path, const char* sourceFolder = nullptr);
 
     Ftk::ObjectMotion* MakeObjectMotion(VOxaNode* node);
     Ftk::OmniLightMotion* MakeOmniLightMotion(VOxaNode* node);
@@ -168,10 +171,14 @@ private:
     VOxaMaterial* mDefaultMaterial = nullptr;
     // Names of scene materials (after renaming) and of generated materials of this Write.
     std::unordered_set<std::string> mMaterialNames;
+    // Names given to material records in this Write, and those of textured records among them.
+    std::unordered_set<std::string> mRecordNames;
+    std::unordered_set<std::string> mTexturedNames;
     // The renaming of materials, kept for the "Default" material made during the walk.
     std::unique_ptr<VRenamingStrategy3DS> mMaterialRenaming;
     uint32_t mFallbackCounter = 0;
     std::unordered_set<VOxaNode*> mTargetNodes;
+    VOxaTextureCopier mTextureCopier;
 };
 
 // The exporter's factory for the "3ds" row: a new writer owned by the caller.

@@ -36,13 +36,40 @@ float Finite(double value) {
     return std::isfinite(value) ? (float)value : 0.0f;
 }
 
+// The specular colour and shine strength that a 3DS reader turns back into the scene's specular
+// (colour times strength times 4/3). The file holds the strength in whole percent and the colour
+// in whole bytes, so a specular written as its colour with some other strength would change on
+// every trip. The strength is the smallest percentage that keeps the colour within 1; the colour
+// is chosen in bytes, its largest channel rounded up, so that reading the file and writing it
+// again finds the same percentage and the same bytes.
+void SpecularToFile(const VOxaColor& specular, float colour[3], float& strength) {
+    double s[3] = {specular.mRed, specular.mGreen, specular.mBlue};
+    double top = 0.0;
+    for (double& channel : s) {
+        channel = std::isfinite(channel) ? std::min(std::max(channel, 0.0), 1.0) : 0.0;
+        top = std::max(top, channel);
+    }
+    // The tolerances absorb the float rounding of a value read from a file.
+    const int percent = (int)std::ceil(top * 75.0 - 1e-4);
+    if (percent <= 0) {
+        colour[0] = colour[1] = colour[2] = 0.0f;
+        strength = 0.0f;
+        return;
+    }
+    for (int i = 0; i < 3; ++i) {
+        const double bytes = s[i] * 75.0 / percent * 255.0;
+        const double whole = s[i] == top ? std::ceil(bytes - 1e-3) : std::round(bytes);
+        colour[i] = (float)(std::min(std::max(whole, 0.0), 255.0) / 255.0);
+    }
+    strength = (float)(percent * 0.01);
+}
+
 // The map name of a texture (at most 12 characters), and whether the file name had to be
-// replaced by "Tex" and the index.
+// replaced by "Tex" and the index. The image is copied beside the written file under its bare file
+// name, so the map names that, never a folder.
 std::string MapName(const char* fullName, int index, bool* replaced) {
-    const std::string full(fullName ? fullName : "");
     *replaced = false;
-    if (full.size() < 12) return full;
-    const std::string part = GetFileName(full.c_str(), true).Buffer();
+    const std::string part = GetFileName(fullName ? fullName : "", true).Buffer();
     if (part.size() <= 12) return part;
     *replaced = true;
     std::string name = "Tex" + std::to_string(index);
@@ -437,8 +464,8 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         first = second;
         second = nullptr;
     }
-    if (first != nullptr) CopyTextureFile(first->GetFileName());
-    if (second != nullptr) CopyTextureFile(second->GetFileName());
+    if (first != nullptr) CopyTextureFile(first->GetFileName(), first->GetSourceFolder());
+    if (second != nullptr) CopyTextureFile(second->GetFileName(), second->GetSourceFolder());
 
     Ftk::Material* record = nullptr;
     Ftk::InitMaterial(&record);
@@ -455,8 +482,8 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
             fields[i][1] = (float)colors[i]->mGreen;
             fields[i][2] = (float)colors[i]->mBlue;
         }
+        SpecularToFile(specular, record->mSpecular, record->mShineStrength);
         record->mShininess = Finite(material->GetShininess() * 0.5);
-        record->mShineStrength = Finite((specular.mRed + specular.mGreen + specular.mBlue) * 0.25);
         record->mTransparency = Finite(1.0 - material->GetOpacity());
         record->mSelfIllumination =
             Finite((emissive.mRed + emissive.mGreen + emissive.mBlue) * 0.3333333333333333);
@@ -464,18 +491,27 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
     }
 
     std::string name;
+    const std::string own = material ? std::string(material->GetNameWithoutPrefix()) : std::string();
     if (first == nullptr) {
-        // Untextured: the material's own name, shared by every mesh that uses it alone.
-        name = material ? std::string(material->GetNameWithoutPrefix()).substr(0, 15) : std::string();
-        if (name.empty()) name = UniqueMaterialName(std::string());
+        // Untextured: the material's own name, shared by every mesh that uses it alone, unless a
+        // textured record of this Write has it.
+        name = own.substr(0, 15);
+        if (name.empty() || mTexturedNames.count(name) != 0) name = UniqueMaterialName(std::string());
     } else {
         std::string wanted = std::to_string(mMeshCounter) + ".Mat" + std::to_string(m);
         if (second == nullptr)
             wanted += "Tex" + std::to_string(t1);
         else
             wanted += "T" + std::to_string(t1) + "T" + std::to_string(t2);
-        name = UniqueMaterialName(wanted);
+        // A material read from a file this writer made has that name already: it is its own, not
+        // a clash, as long as no other record took it.
+        if (wanted == own && mRecordNames.count(own) == 0)
+            name = own;
+        else
+            name = UniqueMaterialName(wanted);
+        mTexturedNames.insert(name);
     }
+    mRecordNames.insert(name);
     Ftk::CopyName(record->mName, 16, name.c_str());
 
     VOxaTexture* maps[2] = {first, second};

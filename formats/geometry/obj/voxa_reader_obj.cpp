@@ -139,6 +139,16 @@ bool IsRegularFile(const std::string& path) {
     return std::filesystem::is_regular_file(path, error);
 }
 
+// The folder of `path` as an absolute path, so that a texture named in that file is still found
+// after the working directory changes; "" when it cannot be made.
+std::string AbsoluteFolderOf(const std::string& path) {
+    const VString folder = GetDirectoryName(path.c_str());
+    std::error_code error;
+    std::filesystem::path absolute =
+        std::filesystem::absolute(folder.IsEmpty() ? "." : folder.Buffer(), error);
+    return error ? std::string() : absolute.lexically_normal().string();
+}
+
 }  // namespace
 
 VOxaReader* CreateObjReader(VOxaSdkManager* manager) {
@@ -535,11 +545,11 @@ bool VOxaReaderObj::LoadMaterialLibrary(std::string_view restView) {
     bool ok = true;
     while ((p = NextWord(p, end, word)) != nullptr) {
         any = true;
+        // A library is named relative to the OBJ file's folder; the name as it stands (from the
+        // working directory) is tried after that.
         std::string path(word);
-        if (!IsRegularFile(path)) {
-            VString full = GetFullPath(GetDirectoryName(mObjPath.Buffer()).Buffer(), path.c_str());
-            path = full.Buffer();
-        }
+        const VString full = GetFullPath(GetDirectoryName(mObjPath.Buffer()).Buffer(), path.c_str());
+        if (IsRegularFile(full.Buffer())) path = full.Buffer();
         bool loaded = false;
         for (const MtlLibrary& library : mLibraries)
             if (library.mPath == path) loaded = true;  // read once, however often it is named
@@ -593,11 +603,17 @@ bool VOxaReaderObj::ParseMaterialFile(std::FILE* file, MtlLibrary& library) {
                 record->mHasNs = true;
                 record->mNs = x;
             }
-        } else if (keyword == "Tr" || keyword == "d") {
+        } else if (keyword == "d") {
             double x;
             if (ParseDoubles(rest, &x, 1) == 1) {
-                record->mHasOpacity = true;
-                record->mOpacity = x;
+                record->mHasDissolve = true;
+                record->mDissolve = x;
+            }
+        } else if (keyword == "Tr") {
+            double x;
+            if (ParseDoubles(rest, &x, 1) == 1) {
+                record->mHasTransparency = true;
+                record->mTransparency = x;
             }
         } else if (keyword == "map_Kd") {
             record->mHasMap = true;
@@ -612,10 +628,12 @@ bool VOxaReaderObj::ReadMaterial(const VString& name, VOxaMaterial*& material, V
     texture = nullptr;
     if (mLibraries.empty() || material == nullptr) return false;
     const MtlRecord* record = nullptr;
+    const MtlLibrary* from = nullptr;
     for (const MtlLibrary& library : mLibraries) {
         auto it = library.mFirst.find(std::string(name.Buffer(), (size_t)name.GetLen()));
         if (it != library.mFirst.end()) {
             record = &library.mRecords[(size_t)it->second];
+            from = &library;
             break;
         }
     }
@@ -632,10 +650,17 @@ bool VOxaReaderObj::ReadMaterial(const VString& name, VOxaMaterial*& material, V
             material->SetSpecular(color);
     }
     if (record->mHasNs) material->SetShininess(record->mNs * 0.01);
-    if (record->mHasOpacity) material->SetOpacity(record->mOpacity);
+    if (record->mHasDissolve)
+        material->SetOpacity(record->mDissolve);
+    else if (record->mHasTransparency)
+        material->SetOpacity(1.0 - record->mTransparency);
     if (record->mHasMap) {
         texture = mManager->CreateTexture(name.Buffer());
-        if (texture != nullptr) texture->SetFileName(record->mMap.c_str());
+        if (texture != nullptr) {
+            texture->SetFileName(record->mMap.c_str());
+            // The image's name counts from the MTL file's folder.
+            texture->SetSourceFolder(AbsoluteFolderOf(from->mPath).c_str());
+        }
     }
     if (record->mIllum < 2) material->SetShininess(0.0);
     return true;

@@ -95,8 +95,11 @@ private:
         int mIllum = 2;
         bool mHasNs = false;
         double mNs = 0.0;
-        bool mHasOpacity = false;
-        double mOpacity = 1.0;
+        // "d" is the opacity (dissolve), "Tr" the transparency, 1 - opacity; "d" wins.
+        bool mHasDissolve = false;
+        double mDissolve = 1.0;
+        bool mHasTransparency = false;
+        double mTransparency = 0.0;
         bool mHasMap = false;
         std::string mMap;
     };

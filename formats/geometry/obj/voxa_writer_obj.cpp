@@ -135,6 +135,7 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
     mForceTriangulation = objOptions->GetOptionValue(VStreamOptionsObj::eFORCE_TRIANGULATION) == 1;
     mEvaluateDeformations = objOptions->GetOptionValue(VStreamOptionsObj::eEVALUATE_DEFORMATIONS) == 1;
     mMtlNeeded = false;
+    mTextureCopier.Begin(options);
 
     PrepareNodes(root);
 
@@ -240,7 +241,7 @@ void VOxaWriterObj::WriteMaterial(int index) {
     out += '\n';
     if (entry.mTexture != nullptr && entry.mTexture->GetTextureUse() == 0) {
         const char* file = entry.mTexture->GetFileName();
-        CopyTextureFile(file);
+        CopyTextureFile(file, entry.mTexture->GetSourceFolder());
         out += "map_Kd ";
         out += GetFileName(file, true).Buffer();
         out += '\n';
@@ -253,14 +254,15 @@ void VOxaWriterObj::WriteMaterial(int index) {
     AppendVector3(out, "Ks", specular.mRed, specular.mGreen, specular.mBlue);
     out += "illum 2\nNs ";
     AppendFixed(out, entry.mMaterial->GetShininess() * 100.0);
-    out += "\nTr ";
+    // "d" (dissolve) is the opacity as every reader takes it; "Tr" would mean its complement.
+    out += "\nd ";
     AppendFixed(out, entry.mMaterial->GetOpacity());
     out += '\n';
     mMtlFile.Write(out.data(), out.size());
 }
 
-bool VOxaWriterObj::CopyTextureFile(const char* sourcePath) {
-    return VOxaCopyTextureBeside(sourcePath, mObjPath.Buffer(), mMessageText);
+bool VOxaWriterObj::CopyTextureFile(const char* sourcePath, const char* sourceFolder) {
+    return mTextureCopier.Copy(sourcePath, sourceFolder, mObjPath.Buffer(), mMessageText);
 }
 
 void VOxaWriterObj::WriteNode(VOxaNode* node) {

@@ -7,6 +7,7 @@
 
 #include "base/vsafe_output_file.h"
 #include "base/vstring.h"
+#include "formats/geometry/voxa_geometry_write.h"
 #include "oxa_codec/voxa_writer.h"
 #include "scene/voxa_renaming_strategy.h"
 
@@ -54,8 +55,10 @@ public:
     int FindMaterialEntry(VOxaMaterial* material, VOxaTexture* texture) const;
     // The MTL record of entry `index`.
     void WriteMaterial(int index);
-    // Copies a texture image next to the OBJ file unless a file of that name is there.
-    bool CopyTextureFile(const char* sourcePath);
+    // Copies a texture image next to the OBJ file unless a file of that name is there; the image
+    // is found from `sourceFolder` (the folder of the file that named it, null for none) and
+    // copied only from inside it or a folder the options of the last Write allow.
+    bool CopyTextureFile(const char* sourcePath, const char* sourceFolder = nullptr);
     // Ends the material part of a Write: entries dropped, MTL file put in place. False when the
     // MTL file had a write error.
     bool CloseMaterialFile();
@@ -107,6 +110,7 @@ private:
     // First entry per (material, texture) pair.
     std::unordered_map<std::pair<const void*, const void*>, int, PairHash> mEntryIndex;
     VNumberRenamingStrategy mMaterialRenaming;
+    VOxaTextureCopier mTextureCopier;
     // OBJ text waiting to be written (flushed in large blocks).
     std::string mOut;
 };

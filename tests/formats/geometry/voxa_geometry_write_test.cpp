@@ -171,3 +171,88 @@ TEST(geometry_write, WorldPointsOfBothWritersFollowPivotsOffsetsAndPreRotation) 
         for (int j = 0; j < 4; ++j)
             EXPECT_EQ(none[i][j], i == j ? 1.0 : 0.0) << i << " " << j;
 }
+
+namespace {
+
+// The number of times `part` occurs in `text`.
+int Count(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+}  // namespace
+
+TEST(geometry_write, TextureCopierTakesImagesFromAllowedFoldersOnly) {
+    namespace fs = std::filesystem;
+    oxa_test::ScratchDir dir("texcopy", "");
+    fs::create_directories(dir / "models/tex");
+    fs::create_directories(dir / "textures");
+    fs::create_directories(dir / "text");
+    fs::create_directories(dir / "out/sub");
+    oxa_test::WriteFile(dir / "models/tex/wood.png", "wood");
+    oxa_test::WriteFile(dir / "models/leaf.png", "leaf");
+    oxa_test::WriteFile(dir / "secret.png", "secret");
+    oxa_test::WriteFile(dir / "textures/stone.png", "stone");
+    fs::create_symlink(dir / "secret.png", dir / "models/link.png");
+    fs::create_symlink(dir / "models/leaf.png", dir / "textures/inner.png");
+    const std::string models = dir / "models", out = dir / "out/scene.obj";
+
+    VOxaTextureCopier copier;
+    copier.Begin(nullptr);
+    VString messages;
+    // Below and beside the folder of the file that named them, relative or absolute.
+    EXPECT_TRUE(copier.Copy("tex/wood.png", models.c_str(), out.c_str(), messages)) << messages.Buffer();
+    EXPECT_TRUE(copier.Copy((dir / "models/leaf.png").c_str(), models.c_str(), out.c_str(), messages));
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out/wood.png"), "wood");
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out/leaf.png"), "leaf");
+    EXPECT_TRUE(messages.IsEmpty()) << messages.Buffer();
+
+    // Outside it: up the tree, absolute, or through a link; one line per image, however often.
+    EXPECT_FALSE(copier.Copy("../secret.png", models.c_str(), out.c_str(), messages));
+    EXPECT_FALSE(copier.Copy((dir / "secret.png").c_str(), models.c_str(), out.c_str(), messages));
+    EXPECT_FALSE(copier.Copy("link.png", models.c_str(), out.c_str(), messages));
+    EXPECT_FALSE(copier.Copy("../textures/stone.png", models.c_str(), out.c_str(), messages));
+    EXPECT_FALSE(fs::exists(dir / "out/secret.png"));
+    EXPECT_FALSE(fs::exists(dir / "out/link.png"));
+    EXPECT_FALSE(fs::exists(dir / "out/stone.png"));
+    const std::string text = messages.Buffer();
+    EXPECT_EQ(Count(text, "is outside the folders textures are copied from; not copied."), 2) << text;
+    EXPECT_EQ(Count(text, "/secret.png\" is outside"), 1) << text;
+    EXPECT_EQ(Count(text, "stone.png\" is outside"), 1) << text;
+    // A missing image is reported as such, not as refused.
+    EXPECT_FALSE(copier.Copy("none.png", models.c_str(), out.c_str(), messages));
+    EXPECT_NE(messages.Find("Unable to locate texture file \""), -1);
+
+    // A texture made in memory: only the folders of the options. A folder whose name starts the
+    // same ("text" before "textures") does not count.
+    VStreamOptionsObj* options = VStreamOptionsObj::Create();
+    options->AddTextureFolder("");
+    options->AddTextureFolder((dir / "text").c_str());
+    copier.Begin(options);
+    messages = "";
+    EXPECT_FALSE(copier.Copy((dir / "textures/stone.png").c_str(), nullptr, out.c_str(), messages));
+    EXPECT_EQ(Count(messages.Buffer(), "is outside"), 1) << messages.Buffer();
+    options->AddTextureFolder((dir / "textures/").c_str());
+    copier.Begin(options);
+    EXPECT_TRUE(copier.Copy((dir / "textures/stone.png").c_str(), nullptr, out.c_str(), messages));
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out/stone.png"), "stone");
+    // A link inside an allowed folder to a file inside another allowed folder is fine.
+    options->AddTextureFolder(models.c_str());
+    copier.Begin(options);
+    EXPECT_TRUE(copier.Copy((dir / "textures/inner.png").c_str(), "", out.c_str(), messages));
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out/inner.png"), "leaf");
+    // A relative name of a texture made in memory counts from the working directory.
+    const fs::path cwd = fs::current_path();
+    fs::current_path(dir / "textures");
+    EXPECT_TRUE(copier.Copy("stone.png", nullptr, (dir / "out/sub/scene.obj").c_str(), messages));
+    fs::current_path(cwd);
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out/sub/stone.png"), "stone");
+    // After Begin a refused image is reported again, still once.
+    messages = "";
+    EXPECT_FALSE(copier.Copy((dir / "secret.png").c_str(), nullptr, out.c_str(), messages));
+    EXPECT_FALSE(copier.Copy((dir / "secret.png").c_str(), nullptr, out.c_str(), messages));
+    EXPECT_EQ(Count(messages.Buffer(), "is outside"), 1) << messages.Buffer();
+    options->Destroy();
+}

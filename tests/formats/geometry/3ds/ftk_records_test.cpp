@@ -198,7 +198,8 @@ TEST_F(ftk_material, PercentagesFalloffAndColors) {
     Ftk::Material* material = nullptr;
     Ftk::InitMaterial(&material);
     std::strcpy(material->mName, "Mat");
-    material->mShininess = 0.999f;
+    material->mShininess = 0.994f;
+    material->mShineStrength = 0.15f;  // 14.99999... percent
     material->mTransparencyFalloff = -0.25f;
     material->mDiffuse[0] = 1.0f;
     material->mDiffuse[1] = 0.5f;
@@ -220,7 +221,8 @@ TEST_F(ftk_material, PercentagesFalloffAndColors) {
         return chunk ? (int)Ftk::GetData<Ftk::ShortData>(Ftk::FindChild(chunk, Ftk::PERCENT_INT))->mValue
                      : -1;
     };
-    EXPECT_EQ(percentOf(Ftk::MATERIAL_SHININESS), 99);  // truncated
+    EXPECT_EQ(percentOf(Ftk::MATERIAL_SHININESS), 99);  // rounded to the nearest
+    EXPECT_EQ(percentOf(Ftk::MATERIAL_SHINE_STRENGTH), 15);
     EXPECT_EQ(percentOf(Ftk::MATERIAL_FALLOFF), 25);
     EXPECT_EQ(percentOf(Ftk::MAP_TEXTURE_1), 100);  // rounded
     EXPECT_NE(Ftk::FindChild(block, Ftk::MATERIAL_FALLOFF_IN), nullptr);

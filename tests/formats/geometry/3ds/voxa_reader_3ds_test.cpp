@@ -363,6 +363,10 @@ TEST_F(reader3ds, MaterialColoursAndTexturePlacement) {
     ASSERT_NE(wall, nullptr);
     ASSERT_NE(wallBlue, nullptr);
     ASSERT_NE(dirt, nullptr);
+    // The images count from the folder of the file.
+    const std::string folder = std::filesystem::absolute(path).parent_path().string();
+    EXPECT_EQ(std::string(wall->GetSourceFolder()), folder);
+    EXPECT_EQ(std::string(dirt->GetSourceFolder()), folder);
     EXPECT_STREQ(wall->GetFileName(), "wall.jpg");
     EXPECT_EQ(wall->GetMaterialUse(), 1);      // full strength: the material colour is not used
     EXPECT_EQ(wallBlue->GetMaterialUse(), 0);  // half strength: it is

@@ -412,10 +412,15 @@ TEST(writer3ds_materials, RotatedMapOffsetsAndSelfIllumination) {
     EXPECT_FLOAT_EQ(map.mRotation, -30.0f);
     EXPECT_NEAR(map.mUOffset, x - 0.5, 1e-6);
     EXPECT_NEAR(map.mVOffset, 0.5 - y, 1e-6);
-    // Self-illumination is the mean of the emissive colour, shine strength a quarter of the
-    // specular sum.
+    // Self-illumination is the mean of the emissive colour; the specular colour times the shine
+    // strength times 4/3 gives the specular back, the colour's largest channel full.
     EXPECT_NEAR(material->mSelfIllumination, 0.6, 0.01);
-    EXPECT_NEAR(material->mShineStrength, 0.3, 0.01);
+    EXPECT_NEAR(material->mShineStrength, 0.45, 1e-6);
+    EXPECT_FLOAT_EQ(material->mSpecular[2], 1.0f);
+    const double specular[3] = {0.2, 0.4, 0.6};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(material->mSpecular[i] * material->mShineStrength * 4.0 / 3.0, specular[i], 0.5 / 255)
+            << i;
 }
 
 TEST(writer3ds_materials, DefaultMaterialNoTextureFacesAndSharedUntexturedMaterial) {
@@ -451,8 +456,8 @@ TEST(writer3ds_materials, DefaultMaterialNoTextureFacesAndSharedUntexturedMateri
 TEST(writer3ds_materials, GeneratedNamesThatDoNotFitGetShortUniqueOnes) {
     Rig rig;
     VOxaMesh* mesh = AddMesh(rig.manager, rig.Root(), "M", Square(), {{0, 1, 2}});
-    VOxaMaterial* clash = rig.manager.CreateMaterial("1.Mat0Tex0");
-    mesh->AddMaterial(clash, 0);
+    rig.manager.CreateMaterial("1.Mat0Tex0");  // another material has the generated name
+    mesh->AddMaterial(rig.manager.CreateMaterial("Own"), 0);
     AddTexture(rig.manager, mesh, "t.bmp");
     ScratchDir dir("gen");
     ASSERT_TRUE(rig.writer.FileCreate((dir / "g.3ds").c_str()));
@@ -477,6 +482,63 @@ TEST(writer3ds_materials, GeneratedNamesThatDoNotFitGetShortUniqueOnes) {
     Ftk::ReleaseMaterial(&b);
     Ftk::ReleaseMaterial(&c);
     EXPECT_TRUE(rig.writer.Save());
+}
+
+TEST(writer3ds_materials, AMaterialReadBackKeepsItsGeneratedNameOnce) {
+    Rig rig;
+    VOxaMesh* mesh = AddMesh(rig.manager, rig.Root(), "M", Square(), {{0, 1, 2}});
+    mesh->AddMaterial(rig.manager.CreateMaterial("1.Mat0Tex0"), 0);
+    AddTexture(rig.manager, mesh, "t.bmp");
+    ScratchDir dir("own");
+    ASSERT_TRUE(rig.writer.FileCreate((dir / "o.3ds").c_str()));
+    ASSERT_TRUE(rig.writer.Prepare(rig.options.get()));
+    rig.writer.mMeshCounter = 1;
+    // The generated name is the material's own: kept.
+    Ftk::Material* textured = rig.writer.BuildMaterial(mesh, 0, 0, 1);
+    // The same material untextured, and the textured combination once more: neither may take the
+    // name of the first record, whose block they would replace.
+    Ftk::Material* plain = rig.writer.BuildMaterial(mesh, 0, 1, 1);
+    Ftk::Material* again = rig.writer.BuildMaterial(mesh, 0, 0, 1);
+    ASSERT_TRUE(textured && plain && again);
+    EXPECT_STREQ(textured->mName, "1.Mat0Tex0");
+    EXPECT_STRNE(plain->mName, "1.Mat0Tex0");
+    EXPECT_STRNE(plain->mName, "");
+    EXPECT_STRNE(again->mName, "1.Mat0Tex0");
+    EXPECT_STRNE(again->mName, plain->mName);
+    Ftk::ReleaseMaterial(&textured);
+    Ftk::ReleaseMaterial(&plain);
+    Ftk::ReleaseMaterial(&again);
+    EXPECT_TRUE(rig.writer.Save());
+}
+
+TEST(writer3ds_materials, SpecularOfNothingAndOfAFullColour) {
+    ScratchDir dir("specular");
+    Rig rig;
+    const double full[3] = {1.0, 0.5, 0.0};
+    const double none[3] = {0.0, 0.0, 0.0};
+    const double* speculars[2] = {full, none};
+    const char* names[2] = {"Full", "None"};
+    for (int k = 0; k < 2; ++k) {
+        VOxaMesh* mesh = AddMesh(rig.manager, rig.Root(), names[k], Square(), {{0, 1, 2}});
+        VOxaMaterial* material = rig.manager.CreateMaterial(names[k]);
+        material->SetSpecular(VOxaColor(speculars[k][0], speculars[k][1], speculars[k][2], 1));
+        mesh->AddMaterial(material, 0);
+        mesh->InitMaterialIndices(4);
+    }
+    ASSERT_TRUE(rig.WriteTo(dir / "specular.3ds"));
+    Loaded file(dir / "specular.3ds");
+    ASSERT_TRUE(file.Ok());
+    auto fullRecord = file.Material("Full");
+    auto noneRecord = file.Material("None");
+    ASSERT_TRUE(fullRecord && noneRecord);
+    // A specular of 1 needs the largest strength, 75 percent, with a full colour.
+    EXPECT_FLOAT_EQ(fullRecord->mShineStrength, 0.75f);
+    EXPECT_FLOAT_EQ(fullRecord->mSpecular[0], 1.0f);
+    EXPECT_NEAR(fullRecord->mSpecular[1], 0.5, 0.6 / 255);  // to the nearest byte
+    EXPECT_FLOAT_EQ(fullRecord->mSpecular[2], 0.0f);
+    EXPECT_FLOAT_EQ(noneRecord->mShineStrength, 0.0f);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FLOAT_EQ(noneRecord->mSpecular[i], 0.0f) << i;
 }
 
 TEST(writer3ds_materials, MappingCoordinatesByControlPointAndByPolygonVertex) {
@@ -911,17 +973,18 @@ TEST(writer3ds_faults, TextureCopyNeverOverwritesAndReportsWriteErrors) {
     WriteBytes(dir / "src/b.bmp", "theirs");
     Rig rig;
     ASSERT_TRUE(rig.writer.FileCreate((dir / "out/x.3ds").c_str()));
-    EXPECT_TRUE(rig.writer.CopyTextureFile((dir / "src/a.bmp").c_str()));
+    const std::string src = dir / "src";
+    EXPECT_TRUE(rig.writer.CopyTextureFile((dir / "src/a.bmp").c_str(), src.c_str()));
     EXPECT_EQ(ReadBytes(dir / "out/a.bmp"), std::string(3000, 'a'));
-    EXPECT_TRUE(rig.writer.CopyTextureFile((dir / "src/a.bmp").c_str()));
-    EXPECT_TRUE(rig.writer.CopyTextureFile((dir / "src/b.bmp").c_str()));
+    EXPECT_TRUE(rig.writer.CopyTextureFile((dir / "src/a.bmp").c_str(), src.c_str()));
+    EXPECT_TRUE(rig.writer.CopyTextureFile((dir / "src/b.bmp").c_str(), src.c_str()));
     EXPECT_EQ(ReadBytes(dir / "out/b.bmp"), "mine");
     EXPECT_FALSE(rig.writer.CopyTextureFile((dir / "src/none.bmp").c_str()));
     EXPECT_NE(rig.writer.GetMessageText().Find("Unable to locate texture file"), -1);
     // A destination that cannot be written: the output folder is gone.
     Rig gone;
     ASSERT_TRUE(gone.writer.FileCreate((dir / "nowhere/x.3ds").c_str()));
-    EXPECT_FALSE(gone.writer.CopyTextureFile((dir / "src/a.bmp").c_str()));
+    EXPECT_FALSE(gone.writer.CopyTextureFile("a.bmp", src.c_str()));
     EXPECT_NE(gone.writer.GetMessageText().Find("Error writing texture file \""), -1);
 }
 

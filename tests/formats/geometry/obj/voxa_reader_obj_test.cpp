@@ -182,7 +182,7 @@ TEST(obj_reader, MaterialsFromTwoLibrariesAndUVsBeforeTexturedMaterial) {
     EXPECT_DOUBLE_EQ(plain->GetDiffuse().mGreen, 0.25);
     EXPECT_DOUBLE_EQ(plain->GetDiffuse().mBlue, 1.0);  // clamped
     EXPECT_NEAR(plain->GetShininess(), 0.5, 1e-6);
-    EXPECT_NEAR(plain->GetOpacity(), 0.4, 1e-6);  // "Tr" is the opacity
+    EXPECT_NEAR(plain->GetOpacity(), 0.6, 1e-6);  // "Tr" is the transparency
     VOxaMaterial* wood = rig.manager.GetMaterial("wood", 0);
     ASSERT_NE(wood, nullptr);
     EXPECT_EQ(wood->GetShininess(), 0.0);  // illum below 2
@@ -190,8 +190,11 @@ TEST(obj_reader, MaterialsFromTwoLibrariesAndUVsBeforeTexturedMaterial) {
     VOxaTexture* texture = rig.manager.GetTexture("wood", 0);
     ASSERT_NE(texture, nullptr);
     EXPECT_STREQ(texture->GetFileName(), "wood.png");
+    // The image counts from the folder of the MTL file that names it.
+    EXPECT_EQ(std::string(texture->GetSourceFolder()), std::filesystem::absolute(rig.dir.path).string());
     EXPECT_FALSE(texture->GetUVSwap());  // only NURBS textures are swapped
     EXPECT_NE(rig.Messages().find("Unable to read material \"nothere\" in .mtl file\n"), std::string::npos);
+    EXPECT_EQ(rig.Messages().find("Unable to load material library"), std::string::npos);
 
     VOxaMesh* mesh = rig.MeshOf(0);
     ASSERT_EQ(mesh->GetPolygonCount(), 3);
@@ -312,3 +315,12 @@ TEST(obj_reader, Utf16IsRefusedWithAClearError) {
 }
 
 }  // namespace
+
+TEST(obj_reader, AMissingMaterialLibraryIsReportedBesideOneThatLoads) {
+    ReaderRig rig("r4b");
+    WriteText(rig.dir / "here.mtl", "newmtl red\nKd 1 0 0\n");
+    ASSERT_TRUE(rig.Read(std::string(kSquare) + "mtllib here.mtl gone.mtl\nusemtl red\nf 1 2 3\n"));
+    EXPECT_NE(rig.manager.GetMaterial("red", 0), nullptr);
+    EXPECT_NEAR(rig.manager.GetMaterial("red", 0)->GetDiffuse().mGreen, 0.0, 1e-9);
+    EXPECT_NE(rig.Messages().find("Unable to load material library\n"), std::string::npos);
+}

@@ -70,7 +70,8 @@ TEST(obj_writer, MaterialNamesRenamingAndMtlRecords) {
     EXPECT_NE(mtl.find("# Corvelund material file\n"), std::string::npos);
     EXPECT_NE(mtl.find("\nnewmtl Red_Wood Floor\nKa "), std::string::npos);
     EXPECT_NE(mtl.find("Kd 1.000000 0.500000 0.250000\n"), std::string::npos);
-    EXPECT_NE(mtl.find("illum 2\nNs 50.000000\nTr 0.750000\n"), std::string::npos);
+    EXPECT_NE(mtl.find("illum 2\nNs 50.000000\nd 0.750000\n"), std::string::npos);  // "d": opacity
+    EXPECT_EQ(mtl.find("Tr "), std::string::npos);
     EXPECT_FALSE(rig.manager.GetMaterial("default", 1));  // the writer's own default is gone
 }
 
@@ -112,7 +113,8 @@ TEST(obj_writer, SameMaterialWithTwoTexturesAndTextureCopy) {
     WriterRig rig;
     VOxaMaterial* mat = rig.manager.CreateMaterial("Mat");
     VOxaTexture* wood = rig.manager.CreateTexture("wood");
-    wood->SetFileName((src / "wood.png").c_str());
+    wood->SetFileName("wood.png");
+    wood->SetSourceFolder(src.path.c_str());  // as a reader would set it
     VOxaTexture* stone = rig.manager.CreateTexture("stone");
     stone->SetFileName((src / "stone.png").c_str());  // absent at the source, present at the target
     VOxaTexture* missing = rig.manager.CreateTexture("missing");
