@@ -742,22 +742,30 @@ bool ReadScene(const std::string& path, const Arguments& args, Session& session)
     return ImportFile(path, args, session, skeleton, session.readOptions);
 }
 
-// True when the scene holds a node with geometry, a skeleton, a marker or any other attribute,
-// or any animated channel.
-bool HoldsSomething(VOxaScene* scene) {
+// True when `test` (node, is the root) holds for the scene's root or a node below it.
+template <class Test>
+bool AnyNode(VOxaScene* scene, Test test) {
     VOxaNode* root = scene->GetRootNode();
     std::vector<VOxaNode*> stack;
     if (root) stack.push_back(root);
     while (!stack.empty()) {
         VOxaNode* node = stack.back();
         stack.pop_back();
-        if (node != root && node->GetNodeAttribute()) return true;
-        VTime start = VTime::kInfinite, stop = VTime::kMinusInfinite;
-        if (node->GetAnimationInterval(start, stop)) return true;
+        if (test(node, node == root)) return true;
         for (int k = 0; k < node->GetChildCount(); ++k)
             if (VOxaNode* child = node->GetChild(k)) stack.push_back(child);
     }
     return false;
+}
+
+// True when the scene holds a node with geometry, a skeleton, a marker or any other attribute,
+// or any animated channel.
+bool HoldsSomething(VOxaScene* scene) {
+    return AnyNode(scene, [](VOxaNode* node, bool isRoot) {
+        if (!isRoot && node->GetNodeAttribute()) return true;
+        VTime start = VTime::kInfinite, stop = VTime::kMinusInfinite;
+        return node->GetAnimationInterval(start, stop);
+    });
 }
 
 void NoteEmpty(const std::string& path, VOxaScene* scene) {
@@ -814,17 +822,7 @@ bool SetMotionToWrite(VStreamOptionsMotion* motion, const Arguments& args, Sessi
 
 // True when some node below the scene's root is marked to be written.
 bool HoldsMarkedNode(VOxaScene* scene) {
-    VOxaNode* root = scene->GetRootNode();
-    std::vector<VOxaNode*> stack;
-    if (root) stack.push_back(root);
-    while (!stack.empty()) {
-        VOxaNode* node = stack.back();
-        stack.pop_back();
-        if (node != root && node->IsMarked()) return true;
-        for (int k = 0; k < node->GetChildCount(); ++k)
-            if (VOxaNode* child = node->GetChild(k)) stack.push_back(child);
-    }
-    return false;
+    return AnyNode(scene, [](VOxaNode* node, bool isRoot) { return !isRoot && node->IsMarked(); });
 }
 
 // The geometry writers copy texture images from the input's folder and the --texture-dir folders
