@@ -147,7 +147,7 @@ void BM_PlainTreeBaseline(benchmark::State& state) {
         std::vector<PlainNode*> nodes;
         nodes.reserve(count);
         for (int i = 0; i < count; ++i) {
-            PlainNode* node = new PlainNode{"Model::" + names[i]};
+            PlainNode* node = new PlainNode{"Model::" + names[i], nullptr, {}};
             node->parent = i == 0 ? &root : nodes[(i - 1) / kFanOut];
             node->parent->children.push_back(node);
             byName.emplace(node->name, node);

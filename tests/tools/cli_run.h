@@ -3,6 +3,7 @@
 #ifndef OXA_TESTS_TOOLS_CLI_RUN_H
 #define OXA_TESTS_TOOLS_CLI_RUN_H
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -36,10 +37,24 @@ inline void WriteText(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-// Runs the command with `arguments` (shell words).
-inline Result Convert(const std::string& arguments) {
+inline bool Exists(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
+}
+
+// How often `part` stands in `text`, overlapping runs counted.
+inline int Count(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// Runs the command with `arguments` (shell words), from the folder `cwd` when one is given.
+inline Result Convert(const std::string& arguments, const std::string& cwd = "") {
     const std::string out = Folder() + "stdout.txt", err = Folder() + "stderr.txt";
-    const std::string command = std::string(OXA_CONVERT_PATH) + " " + arguments + " >" + out + " 2>" + err;
+    const std::string command = (cwd.empty() ? std::string() : "cd '" + cwd + "' && ") +
+                                std::string(OXA_CONVERT_PATH) + " " + arguments + " >" + out + " 2>" + err;
     Result result;
     const int status = std::system(command.c_str());
     result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

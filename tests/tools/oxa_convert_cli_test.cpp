@@ -17,42 +17,15 @@
 #include <vector>
 
 #include "tests/support/test_files.h"
+#include "tests/tools/cli_run.h"
 
 namespace {
 
-struct Result {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Folder() {
-    static const std::string folder = oxa_test::MakeProcessTempFolder("cli_");
-    return folder;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool Exists(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0;
-}
-
-Result Convert(const std::string& arguments) {
-    const std::string out = Folder() + "stdout.txt", err = Folder() + "stderr.txt";
-    const std::string command = std::string(OXA_CONVERT_PATH) + " " + arguments + " >" + out + " 2>" + err;
-    Result result;
-    const int status = std::system(command.c_str());
-    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadFile(out);
-    result.err = ReadFile(err);
-    return result;
-}
+using oxa_cli::Convert;
+using oxa_cli::Exists;
+using oxa_cli::Folder;
+using oxa_cli::ReadFile;
+using oxa_cli::Result;
 
 std::string Example(const char* name) {
     return std::string(OXA_EXAMPLES_DIR) + "/" + name;

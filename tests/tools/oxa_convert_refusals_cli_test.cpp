@@ -14,22 +14,12 @@
 namespace {
 
 using oxa_cli::Convert;
+using oxa_cli::Count;
+using oxa_cli::Exists;
 using oxa_cli::Folder;
 using oxa_cli::ReadFile;
 using oxa_cli::Result;
 using oxa_cli::WriteText;
-
-bool Exists(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0;
-}
-
-size_t Count(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
 
 // A BVH of a root and one joint, `frames` frames at 30 per second.
 std::string MakeBvh(const std::string& name, int frames = 3) {
@@ -217,7 +207,7 @@ TEST(cli, NameRefusalsEndTheRunWithTheirReason) {
         const std::string out = Folder() + "spaced_out." + format;
         Result r = Convert(spaced + " " + out);
         EXPECT_EQ(r.code, 1) << format;
-        EXPECT_EQ(Count(r.err, "MR B"), 1u) << r.err;
+        EXPECT_EQ(Count(r.err, "MR B"), 1) << r.err;
         EXPECT_NE(r.err.find("Spaces are not allowed in"), std::string::npos) << r.err;
         EXPECT_NE(r.err.find(":     MR B\n"), std::string::npos) << r.err;
         for (const char* wrong : {"Model::", "\\x0a", "Unidentified error"})
@@ -230,7 +220,7 @@ TEST(cli, NameRefusalsEndTheRunWithTheirReason) {
     Result r = Convert(hash + " " + Folder() + "hash_out.amc");
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("begin with \":\" or \"#\""), std::string::npos) << r.err;
-    EXPECT_EQ(Count(r.err, "#RKC"), 1u) << r.err;
+    EXPECT_EQ(Count(r.err, "#RKC"), 1) << r.err;
     EXPECT_EQ(r.err.find("Unidentified error"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.rfind("#RKC\n"), r.err.size() - 5) << r.err;
 }

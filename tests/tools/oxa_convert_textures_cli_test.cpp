@@ -8,34 +8,18 @@
 #include <string>
 
 #include "tests/support/test_files.h"
+#include "tests/tools/cli_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int code = -1;
-    std::string err;
-};
+using oxa_cli::Count;
+using oxa_cli::Result;
 
 // Runs the program from the folder `cwd`.
-Result ConvertIn(const std::string& cwd, const std::string& arguments) {
-    static const std::string folder = oxa_test::MakeProcessTempFolder("cli_tex_");
-    const std::string err = folder + "stderr.txt";
-    const std::string command =
-        "cd '" + cwd + "' && " + std::string(OXA_CONVERT_PATH) + " " + arguments + " >/dev/null 2>" + err;
-    Result result;
-    const int status = std::system(command.c_str());
-    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.err = oxa_test::ReadFile(err);
-    return result;
-}
-
-int Count(const std::string& text, const std::string& part) {
-    int count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
+oxa_cli::Result ConvertIn(const std::string& cwd, const std::string& arguments) {
+    return oxa_cli::Convert(arguments, cwd);
 }
 
 // An OBJ file of one triangle per material of its MTL file, each material with a diffuse map.
