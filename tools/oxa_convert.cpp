@@ -196,6 +196,23 @@ std::string Printable(const char* text) {
     return out;
 }
 
+// Calls `use` (line, is the first) for each line of `text`, without its line break or a carriage
+// return before it; a text ending in a line break has an empty last line.
+template <class Use>
+void ForEachLine(const std::string& text, Use use) {
+    size_t begin = 0;
+    bool first = true;
+    while (begin <= text.size()) {
+        size_t end = text.find('\n', begin);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(begin, end - begin);
+        begin = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        use(std::move(line), first);
+        first = false;
+    }
+}
+
 // Warnings of readers and writers, gathered while a file is read or written and then printed once
 // per distinct text with the number of times it came, every line with the command's prefix.
 class Messages {
@@ -223,21 +240,14 @@ public:
         }
     }
     void Print(const std::string& where) {
-        for (const auto& [text, count] : mItems) {
-            size_t begin = 0;
-            bool first = true;
-            while (begin <= text.size()) {
-                size_t end = text.find('\n', begin);
-                if (end == std::string::npos) end = text.size();
-                std::string line = text.substr(begin, end - begin);
-                if (!line.empty() && line.back() == '\r') line.pop_back();
+        for (const auto& item : mItems) {
+            const int count = item.second;
+            ForEachLine(item.first, [&](std::string line, bool first) {
                 line = Printable(line.c_str());
                 if (first && count > 1) line += " (" + std::to_string(count) + " times)";
                 if (first || !line.empty())
                     std::fprintf(stderr, "oxa-convert: %s: %s\n", where.c_str(), line.c_str());
-                first = false;
-                begin = end + 1;
-            }
+            });
         }
         mItems.clear();
         mIndex.clear();
@@ -288,24 +298,16 @@ std::string gRefusal;
 // Prints a refusal: its first line, then each name of its list on a line of its own, without the
 // scene's "Model::" prefix.
 void PrintRefusal(const std::string& where, const std::string& text) {
-    size_t begin = 0;
-    bool first = true;
-    while (begin <= text.size()) {
-        size_t end = text.find('\n', begin);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(begin, end - begin);
-        begin = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    ForEachLine(text, [&](std::string line, bool first) {
         if (!first) {
             const size_t name = line.find_first_not_of(" \t");
-            if (name == std::string::npos) continue;
+            if (name == std::string::npos) return;
             line = line.substr(name);
             if (line.rfind("Model::", 0) == 0) line = line.substr(7);
             line = "    " + line;
         }
         std::fprintf(stderr, "oxa-convert: %s: %s\n", where.c_str(), Printable(line.c_str()).c_str());
-        first = false;
-    }
+    });
 }
 
 // Ends a read or write: a refusal is printed once, as the reason when the step failed and as a

@@ -94,6 +94,23 @@ void PutMesh(Ftk::Database* db, Ftk::Mesh* mesh) {
     Ftk::ReleaseMesh(&mesh);
 }
 
+// A spotlight and a camera with nothing but their names.
+void PutPlainSpotlight(Ftk::Database* db, const char* name) {
+    Ftk::Light* spot = nullptr;
+    Ftk::InitSpotlight(&spot);
+    std::strcpy(spot->mName, name);
+    Ftk::PutSpotlight(db, spot);
+    Ftk::ReleaseLight(&spot);
+}
+
+void PutPlainCamera(Ftk::Database* db, const char* name) {
+    Ftk::Camera* camera = nullptr;
+    Ftk::InitCamera(&camera);
+    std::strcpy(camera->mName, name);
+    Ftk::WriteCamera(db, camera);
+    Ftk::ReleaseCamera(&camera);
+}
+
 Ftk::KeyHeader Key(int frame, uint16_t flags = 0, float t = 0, float c = 0, float b = 0) {
     Ftk::KeyHeader key;
     key.mFrame = frame;
@@ -593,16 +610,8 @@ TEST_F(reader3ds, KeysAreSkippedWithoutHolesAndCarryTcb) {
 TEST_F(reader3ds, KeyedTracksGiveTheirFrameZeroValueToTheDefaults) {
     const std::string path = BuildFile("frame0.3ds", [](Ftk::Database* db) {
         PutMesh(db, MakeMesh("Box", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 1, 2, 0}}));
-        Ftk::Light* spot = nullptr;
-        Ftk::InitSpotlight(&spot);
-        std::strcpy(spot->mName, "Spot");
-        Ftk::PutSpotlight(db, spot);
-        Ftk::ReleaseLight(&spot);
-        Ftk::Camera* camera = nullptr;
-        Ftk::InitCamera(&camera);
-        std::strcpy(camera->mName, "Cam");
-        Ftk::WriteCamera(db, camera);
-        Ftk::ReleaseCamera(&camera);
+        PutPlainSpotlight(db, "Spot");
+        PutPlainCamera(db, "Cam");
 
         Ftk::ObjectMotion* motion = nullptr;
         Ftk::InitObjectMotion(&motion, 0, 0, 0, 0, 0);
@@ -716,18 +725,9 @@ TEST_F(reader3ds, LightColourCameraRollAndEverySpotlightAreAnimated) {
         std::strcpy(omni->mName, "Omni");
         Ftk::PutOmniLight(db, omni);
         Ftk::ReleaseLight(&omni);
-        for (const char* name : {"SpotA", "SpotB"}) {
-            Ftk::Light* spot = nullptr;
-            Ftk::InitSpotlight(&spot);
-            std::strcpy(spot->mName, name);
-            Ftk::PutSpotlight(db, spot);
-            Ftk::ReleaseLight(&spot);
-        }
-        Ftk::Camera* camera = nullptr;
-        Ftk::InitCamera(&camera);
-        std::strcpy(camera->mName, "Cam");
-        Ftk::WriteCamera(db, camera);
-        Ftk::ReleaseCamera(&camera);
+        for (const char* name : {"SpotA", "SpotB"})
+            PutPlainSpotlight(db, name);
+        PutPlainCamera(db, "Cam");
 
         Ftk::OmniLightMotion* om = nullptr;
         Ftk::InitOmniLightMotion(&om, 1, 0);
