@@ -203,6 +203,129 @@ VOxaMesh* VOxaWriter3DS::UnweldPolygonUVs(VOxaMesh* mesh) {
     return out;
 }
 
+std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
+    std::vector<VOxaMesh*> parts;
+    if (mesh == nullptr || mManager == nullptr) return parts;
+    const int pointCount = mesh->GetControlPointsCount();
+    const int polygonCount = mesh->GetPolygonCount();
+    auto faces = [&](int p) {
+        const int size = mesh->GetPolygonSize(p);
+        if (size < 3) return 0;
+        for (int k = 0; k < size; ++k) {
+            const int cp = mesh->GetPolygonVertex(p, k);
+            if (cp < 0 || cp >= pointCount) return 0;
+        }
+        return size - 2;
+    };
+    int64_t total = 0;
+    for (int p = 0; p < polygonCount; ++p)
+        total += faces(p);
+    if (pointCount <= kMaxMeshItems && total <= kMaxMeshItems) return parts;
+
+    // Runs of polygons, in order, each with at most kMaxMeshItems points and faces.
+    std::vector<int> owner((size_t)pointCount, -1), local((size_t)pointCount, -1);
+    std::vector<int> starts;
+    int points = 0, faceTotal = 0;
+    for (int p = 0; p < polygonCount; ++p) {
+        const int count = faces(p);
+        if (count == 0) continue;
+        const int size = mesh->GetPolygonSize(p);
+        int fresh = 0;
+        for (int k = 0; k < size; ++k)
+            if (owner[(size_t)mesh->GetPolygonVertex(p, k)] != (int)starts.size() - 1) ++fresh;
+        if (size > kMaxMeshItems) continue;  // no part could hold it
+        if (starts.empty() || points + fresh > kMaxMeshItems || faceTotal + count > kMaxMeshItems) {
+            starts.push_back(p);
+            points = faceTotal = 0;
+            fresh = size;
+        }
+        for (int k = 0; k < size; ++k)
+            owner[(size_t)mesh->GetPolygonVertex(p, k)] = (int)starts.size() - 1;
+        points += fresh;
+        faceTotal += count;
+    }
+    starts.push_back(polygonCount);
+
+    VOxaLayer* layer0 = mesh->GetLayer(0);
+    const VOxaLayerElement* materialElement = layer0 ? layer0->GetMaterials() : nullptr;
+    const VOxaLayerElement* textureElement = layer0 ? layer0->GetTextures() : nullptr;
+    const int materialMapping = mesh->GetMaterialMappingMode();
+    const int textureMapping = mesh->GetTextureMappingMode();
+    const int materialCount = mesh->GetMaterialCount(0);
+    const int textureCount = mesh->GetTextureCount(0);
+    const VgeVector2* uvs = mesh->GetTextureUV();
+    const int uvCount = uvs ? mesh->GetTextureUVCount() : 0;
+    const int uvMapping = mesh->GetTextureUVMappingMode();
+    const VgeTVector* normals = nullptr;
+    if (VOxaLayerElementNormal* element = layer0 ? layer0->GetNormals() : nullptr)
+        if (element->GetMappingMode() == eBY_CONTROL_POINT &&
+            element->GetDirectArray().GetCount() >= pointCount)
+            normals = element->GetDirectArray().GetArray();
+    const VgeTVector* source = mesh->GetControlPoints();
+
+    std::fill(owner.begin(), owner.end(), -1);
+    for (size_t part = 0; part + 1 < starts.size(); ++part) {
+        std::vector<int> used;
+        for (int p = starts[part]; p < starts[part + 1]; ++p) {
+            if (faces(p) == 0 || mesh->GetPolygonSize(p) > kMaxMeshItems) continue;
+            for (int k = 0; k < mesh->GetPolygonSize(p); ++k) {
+                const int cp = mesh->GetPolygonVertex(p, k);
+                if (owner[(size_t)cp] == (int)part) continue;
+                owner[(size_t)cp] = (int)part;
+                local[(size_t)cp] = (int)used.size();
+                used.push_back(cp);
+            }
+        }
+        VOxaMesh* out = mManager->CreateMesh();
+        if (out == nullptr) break;
+        parts.push_back(out);
+        out->InitControlPoints((int)used.size());
+        VgeTVector* target = out->GetControlPoints();
+        if (target == nullptr) continue;
+        for (size_t i = 0; i < used.size(); ++i)
+            target[i] = source[used[i]];
+        if (normals != nullptr) {
+            out->InitNormals();
+            if (VgeTVector* n = out->GetNormals())
+                for (size_t i = 0; i < used.size(); ++i)
+                    n[i] = normals[used[i]];
+        }
+        if (materialCount > 0) {
+            out->InitMaterialIndices(eBY_POLYGON);
+            for (int i = 0; i < materialCount; ++i)
+                out->AddMaterial(mesh->GetMaterial(i, 0), 0);
+        }
+        if (textureCount > 0) {
+            out->InitTextureIndices(eBY_POLYGON);
+            for (int i = 0; i < textureCount; ++i)
+                out->AddTexture(mesh->GetTexture(i, 0), 0);
+        }
+        if (uvCount > 0) {
+            out->InitTextureUVIndices(eBY_POLYGON_VERTEX);
+            out->InitTextureUV(uvCount);
+            if (VgeVector2* copy = out->GetTextureUV()) std::copy(uvs, uvs + uvCount, copy);
+        }
+        for (int p = starts[part]; p < starts[part + 1]; ++p) {
+            if (faces(p) == 0 || mesh->GetPolygonSize(p) > kMaxMeshItems) continue;
+            const int firstPoint = mesh->GetPolygonVertex(p, 0);
+            int m = ElementItem(materialElement, materialMapping, p, firstPoint);
+            if (materialMapping == eNO_MAPPING && materialElement != nullptr) m = 0;
+            if (m < 0 || m >= materialCount) m = -1;
+            int t = ElementItem(textureElement, textureMapping, p, firstPoint);
+            if (t < 0 || t >= textureCount) t = -1;
+            out->BeginPolygon(m, t, -1);
+            for (int k = 0; k < mesh->GetPolygonSize(p); ++k) {
+                const int cp = mesh->GetPolygonVertex(p, k);
+                int uv = -1;
+                if (uvCount > 0) uv = uvMapping == eBY_POLYGON_VERTEX ? mesh->GetTextureUVIndex(p, k) : cp;
+                out->AddPolygonVertex(local[(size_t)cp], uv >= 0 && uv < uvCount ? uv : -1);
+            }
+            out->EndPolygon();
+        }
+    }
+    return parts;
+}
+
 Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& translation,
                                           const VgeTVector& rotation, const VgeTVector& scaling,
                                           const char* name) {

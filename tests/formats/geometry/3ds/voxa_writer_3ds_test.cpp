@@ -43,8 +43,11 @@ VOxaTexture* AddTexture(VOxaSdkManager& manager, VOxaMesh* mesh, const char* fil
 TEST(writer3ds_names, RenamingCutsNumbersAndKeepsEveryNameShortAndUnique) {
     ScratchDir dir("names");
     Rig rig;
-    VOxaNode* a = AddNode(rig.manager, rig.Root(), "LongNameA");
-    VOxaNode* b = AddNode(rig.manager, rig.Root(), "LongNameB");
+    VOxaNode* a = AddNode(rig.manager, rig.Root(), "LongerNameA");
+    VOxaNode* b = AddNode(rig.manager, rig.Root(), "LongerNameB");
+    // Names that fit stay, also one that a cut name would have taken.
+    VOxaNode* fits = AddNode(rig.manager, rig.Root(), "GeoSphere0");
+    VOxaNode* taken = AddNode(rig.manager, rig.Root(), "LongerNa_2");
     // A thousand clashes: the counter would not fit behind seven characters.
     for (int i = 0; i < 1002; ++i)
         AddNode(rig.manager, rig.Root(), "Crowded");
@@ -52,8 +55,14 @@ TEST(writer3ds_names, RenamingCutsNumbersAndKeepsEveryNameShortAndUnique) {
     VOxaMaterial* m1 = rig.manager.CreateMaterial("VeryLongMaterialNameOne");
     VOxaMaterial* m2 = rig.manager.CreateMaterial("VeryLongMaterialNameTwo");
     ASSERT_TRUE(rig.WriteTo(dir / "n.3ds"));
-    EXPECT_STREQ(a->GetNameWithoutPrefix(), "LongNam");
-    EXPECT_STREQ(b->GetNameWithoutPrefix(), "LongNam1");
+    EXPECT_STREQ(a->GetNameWithoutPrefix(), "LongerName");
+    EXPECT_STREQ(b->GetNameWithoutPrefix(), "LongerNa_3");
+    EXPECT_STREQ(fits->GetNameWithoutPrefix(), "GeoSphere0");
+    EXPECT_STREQ(taken->GetNameWithoutPrefix(), "LongerNa_2");
+    // One warning per changed name, naming both forms; none for names that stay.
+    const std::string messages = rig.writer.GetMessageText().Buffer();
+    EXPECT_NE(messages.find("\"LongerNameB\" is written as \"LongerNa_3\""), std::string::npos) << messages;
+    EXPECT_EQ(messages.find("GeoSphere0"), std::string::npos);
     std::set<std::string> seen;
     for (int i = 0; i < rig.manager.GetNodeCount(); ++i) {
         std::string name = rig.manager.GetNode(i)->GetNameWithoutPrefix();
@@ -243,16 +252,20 @@ TEST(writer3ds_file, AveragedNormalsGiveGroupOneAndBadPolygonsAreSkipped) {
     EXPECT_EQ(rig.writer.mMeshCounter, 1);
 }
 
-TEST(writer3ds_file, MeshOverSixteenBitsIsNotWrittenButTheRestIs) {
+TEST(writer3ds_file, MeshOverSixteenBitsKeepsThePointsItsFacesUse) {
     ScratchDir dir("big");
     Rig rig;
     std::vector<VgeTVector> points(70000, VgeTVector(0, 0, 0, 1));
-    AddMesh(rig.manager, rig.Root(), "Huge", points, {{0, 1, 2}});
+    points[69999] = VgeTVector(4, 5, 6, 1);
+    AddMesh(rig.manager, rig.Root(), "Huge", points, {{0, 1, 69999}});
     AddMesh(rig.manager, rig.Root(), "Small", Square(), {{0, 1, 2}});
     ASSERT_TRUE(rig.WriteTo(dir / "big.3ds"));
-    EXPECT_NE(rig.writer.GetMessageText().Find("\"Huge\" has more than 65535"), -1);
     Loaded file(dir / "big.3ds");
-    EXPECT_EQ(file.MeshNames(), (std::vector<std::string>{"Small"}));
+    EXPECT_EQ(file.MeshNames(), (std::vector<std::string>{"Huge", "Small"}));
+    auto huge = file.Mesh("Huge");
+    ASSERT_TRUE(huge);
+    ASSERT_EQ(huge->mVertexCount, 3);
+    EXPECT_FLOAT_EQ(huge->mVertices[2].y, -6.0f);
 }
 
 namespace {
@@ -668,8 +681,9 @@ TEST(writer3ds_lights, OmniSpotCameraBackgroundFieldOfViewAndTargets) {
     Ftk::GetSpotlightByName(file.db, "Spot", &light);
     ASSERT_NE(light, nullptr);
     ASSERT_NE(light->mSpot, nullptr);
+    // Without a falloff of its own the cone is sharp, as in the keyframer.
     EXPECT_FLOAT_EQ(light->mSpot->mHotspot, 60.0f);
-    EXPECT_FLOAT_EQ(light->mSpot->mFalloff, 45.0f);
+    EXPECT_FLOAT_EQ(light->mSpot->mFalloff, 60.0f);
     Ftk::ReleaseLight(&light);
     EXPECT_EQ(Ftk::CountOmniLights(file.db) + Ftk::CountSpotlights(file.db), 2u);  // no sun
     Ftk::Background* background = nullptr;
@@ -879,26 +893,26 @@ TEST(writer3ds_names, DummyNodesAreWrittenAsDummiesWithTheirInstanceNames) {
     AddMesh(rig.manager, rig.Root(), "$$$DUMMY.Mesh", Square(), {{0, 1, 2}}, &mesh);
     ASSERT_TRUE(rig.WriteTo(dir / "d.3ds"));
     EXPECT_STREQ(hips->GetNameWithoutPrefix(), "$$$DUMMY.Hips");
-    EXPECT_STREQ(leg->GetNameWithoutPrefix(), "$$$DUMMY.LeftUpL");
+    EXPECT_STREQ(leg->GetNameWithoutPrefix(), "$$$DUMMY.LeftUpLeg");
     // The plain node's instance name would clash with the dummy's: it is numbered.
-    EXPECT_STREQ(plain->GetNameWithoutPrefix(), "Hips1");
+    EXPECT_STREQ(plain->GetNameWithoutPrefix(), "Hips_2");
     // A mesh is an object of its own: its name is cut like any other.
-    EXPECT_EQ(std::string(mesh->GetNameWithoutPrefix()).size(), 7u);
+    EXPECT_STREQ(mesh->GetNameWithoutPrefix(), "$$$DUMMY.M");
 
     Loaded file(dir / "d.3ds");
     ASSERT_TRUE(file.Ok());
-    auto legMotion = file.Motion("$$$DUMMY.LeftUpL");
+    auto legMotion = file.Motion("$$$DUMMY.LeftUpLeg");
     ASSERT_TRUE(legMotion);
     EXPECT_STREQ(legMotion->mName, "$$$DUMMY");
-    EXPECT_STREQ(legMotion->mInstanceName, "LeftUpL");
+    EXPECT_STREQ(legMotion->mInstanceName, "LeftUpLeg");
     EXPECT_STREQ(legMotion->mParentName, "$$$DUMMY.Hips");
     auto toe = file.Motion("Toe");
     ASSERT_TRUE(toe);
-    EXPECT_STREQ(toe->mParentName, "$$$DUMMY.LeftUpL");
-    EXPECT_TRUE(file.Motion("$$$DUMMY.Hips1"));
+    EXPECT_STREQ(toe->mParentName, "$$$DUMMY.LeftUpLeg");
+    EXPECT_TRUE(file.Motion("$$$DUMMY.Hips_2"));
 }
 
-TEST(writer3ds_file, KeyframerRangeIsTheTakeSpanWidenedToTheKeys) {
+TEST(writer3ds_file, KeyframerRangeIsTheTakeSpanAndItsLength) {
     ScratchDir dir("range");
     Rig rig;
     VOxaNode* node = nullptr;
@@ -930,9 +944,10 @@ TEST(writer3ds_file, KeyframerRangeIsTheTakeSpanWidenedToTheKeys) {
     VOxaTakeNode* take = node->GetCurrentTakeNode();
     Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), VTime(0), 0, 0, 0);
     Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), Frame30(20), 1, 2, 3);
-    EXPECT_EQ(range("span.3ds"), (std::vector<int>{300, 1, 0, 300}));
+    // Keys outside the span change neither the segment nor the length.
+    EXPECT_EQ(range("span.3ds"), (std::vector<int>{300, 1, 5, 300}));
     setSpan(2, 10);
-    EXPECT_EQ(range("short.3ds"), (std::vector<int>{20, 1, 0, 20}));
+    EXPECT_EQ(range("short.3ds"), (std::vector<int>{10, 1, 2, 10}));
     setSpan(10, 10);
     EXPECT_EQ(range("empty.3ds"), (std::vector<int>{20, 1, 0, 20}));
 }
@@ -1004,10 +1019,10 @@ TEST(writer3ds_options, WriterRowOptionsAndReferenceNodeDummies) {
     rig.options->SetOptionValue(VStreamOptions3ds::eRESCALE, 0);
     ASSERT_TRUE(rig.WriteTo(dir / "r.3ds"));
     Loaded file(dir / "r.3ds");
-    EXPECT_TRUE(file.Motion("$$$DUMMY.RootNod"));
+    EXPECT_TRUE(file.Motion("$$$DUMMY.RootNode"));
     auto child = file.Motion("$$$DUMMY.Child");
     ASSERT_TRUE(child);
-    EXPECT_STREQ(child->mParentName, "$$$DUMMY.RootNod");
+    EXPECT_STREQ(child->mParentName, "$$$DUMMY.RootNode");
     Ftk::MeshSettings* settings = nullptr;
     Ftk::GetSettings(file.db, &settings);
     EXPECT_FLOAT_EQ(settings->mMasterScale, 1.0f);
