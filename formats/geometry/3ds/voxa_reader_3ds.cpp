@@ -85,7 +85,8 @@ bool CollectMotions(Ftk::Database* database, uint32_t (*countOf)(Ftk::Database*)
     return true;
 }
 
-// The affine inverse of the record's local axes (three axis rows, then the origin row), or the
+// The matrix from the record's stored points to the object's local points: the affine inverse of
+// its local axes (three axis rows, then the origin row), mirrored in x when the axes are, or the
 // identity when the axes are (nearly) singular.
 void InverseLocalMatrix(const float* axes, double out[4][4]) {
     VgeMatrixIdentity(out);
@@ -114,6 +115,11 @@ void InverseLocalMatrix(const float* axes, double out[4][4]) {
     // Row vectors: p' = p R + o, so p = (p' - o) R^-1 and the translation row is -o R^-1.
     for (int j = 0; j < 3; ++j)
         out[3][j] = -(axes[9] * r[0][j] + axes[10] * r[1][j] + axes[11] * r[2][j]);
+    // A mirrored matrix holds a mirrored object: its points are stored mirrored across the
+    // object's own x axis, so the local points are those of the inverse with x negated.
+    if (det < 0.0)
+        for (int i = 0; i < 4; ++i)
+            out[i][0] = -out[i][0];
 }
 
 // The first texture map of a material has a file name.

@@ -392,12 +392,9 @@ void VOxaWriter3DS::GiveNodeNames() {
     };
     std::vector<Entry> entries;
     std::unordered_set<std::string> used;
-    const int nodeCount = mManager->GetNodeCount();
-    entries.reserve((size_t)nodeCount);
-    used.reserve((size_t)nodeCount);
-    for (int i = 0; i < nodeCount; ++i) {
-        VOxaNode* node = mManager->GetNode(i);
-        if (node == nullptr || mTargetNodes.count(node) != 0) continue;
+    // The nodes of the scene, parents first: nodes outside it are not written.
+    VOxaWalkPreOrder(mRootNode, [&](VOxaNode* node) {
+        if (mTargetNodes.count(node) != 0) return;
         std::string name = node->GetNameWithoutPrefix();
         const VOxaNodeAttribute* attribute = node->GetNodeAttribute();
         const bool dummy =
@@ -410,7 +407,7 @@ void VOxaWriter3DS::GiveNodeNames() {
         // other name is made, so that no made name is another node's own.
         const bool keep = !name.empty() && name.size() <= kMaxNameLength && used.insert(name).second;
         entries.push_back(Entry{node, name, dummy, keep});
-    }
+    });
     for (Entry& entry : entries) {
         std::string name = entry.mName;
         if (!entry.mKeep) {

@@ -206,6 +206,14 @@ VOxaMesh* VOxaWriter3DS::UnweldPolygonUVs(VOxaMesh* mesh) {
 std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
     std::vector<VOxaMesh*> parts;
     if (mesh == nullptr || mManager == nullptr) return parts;
+    // UVs by polygon vertex become points of their own first, as BuildMeshObject would make them.
+    const bool textured = mTextureMapping && mesh->GetTextureCount(0) > 0;
+    if (textured && mesh->GetTextureUVMappingMode() == eBY_POLYGON_VERTEX && mUVPerPolygon) {
+        if (VOxaMesh* unwelded = UnweldPolygonUVs(mesh)) {
+            *mesh = *unwelded;
+            mManager->DestroyNodeAttribute(unwelded);
+        }
+    }
     const int pointCount = mesh->GetControlPointsCount();
     const int polygonCount = mesh->GetPolygonCount();
     auto faces = [&](int p) {
@@ -300,7 +308,15 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
             for (int i = 0; i < textureCount; ++i)
                 out->AddTexture(mesh->GetTexture(i, 0), 0);
         }
-        if (uvCount > 0) {
+        // UVs keep their mapping: by point, the part's own; by polygon vertex, all of them.
+        const bool uvByPoint = uvCount > 0 && uvMapping == eBY_CONTROL_POINT;
+        if (uvByPoint) {
+            out->InitTextureUVIndices(eBY_CONTROL_POINT);
+            out->InitTextureUV((int)used.size());
+            if (VgeVector2* copy = out->GetTextureUV())
+                for (size_t i = 0; i < used.size(); ++i)
+                    if (used[i] < uvCount) copy[i] = uvs[used[i]];
+        } else if (uvCount > 0) {
             out->InitTextureUVIndices(eBY_POLYGON_VERTEX);
             out->InitTextureUV(uvCount);
             if (VgeVector2* copy = out->GetTextureUV()) std::copy(uvs, uvs + uvCount, copy);
@@ -316,8 +332,7 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
             out->BeginPolygon(m, t, -1);
             for (int k = 0; k < mesh->GetPolygonSize(p); ++k) {
                 const int cp = mesh->GetPolygonVertex(p, k);
-                int uv = -1;
-                if (uvCount > 0) uv = uvMapping == eBY_POLYGON_VERTEX ? mesh->GetTextureUVIndex(p, k) : cp;
+                const int uv = uvCount > 0 && !uvByPoint ? mesh->GetTextureUVIndex(p, k) : -1;
                 out->AddPolygonVertex(local[(size_t)cp], uv >= 0 && uv < uvCount ? uv : -1);
             }
             out->EndPolygon();
@@ -384,6 +399,13 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
         for (int j = 0; j < 3; ++j)
             record->mLocalAxes[9 + j] = (float)t[j];
     }
+    // Readers take the points of an object with mirrored local axes as mirrored across its x
+    // axis: such an object's points are stored mirrored so that they come back as they are.
+    const float* a = record->mLocalAxes;
+    const double determinant = (double)a[0] * (a[4] * a[8] - a[5] * a[7]) -
+                               (double)a[1] * (a[3] * a[8] - a[5] * a[6]) +
+                               (double)a[2] * (a[3] * a[7] - a[4] * a[6]);
+    const double mirror = determinant < 0.0 ? -1.0 : 1.0;
     // Vertices in the parent's space: the unconverted local transform, then the axis change.
     {
         double m[4][4];
@@ -397,7 +419,7 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
             const VgeTVector& p = points[i];
             double q[3];
             for (int j = 0; j < 3; ++j)
-                q[j] = p[0] * m[0][j] + p[1] * m[1][j] + p[2] * m[2][j] + translation[j];
+                q[j] = mirror * p[0] * m[0][j] + p[1] * m[1][j] + p[2] * m[2][j] + translation[j];
             record->mVertices[(size_t)i] = Ftk::Point3{(float)q[0], (float)-q[2], (float)q[1]};
         }
     }

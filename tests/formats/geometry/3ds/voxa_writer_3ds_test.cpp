@@ -63,9 +63,10 @@ TEST(writer3ds_names, RenamingCutsNumbersAndKeepsEveryNameShortAndUnique) {
     const std::string messages = rig.writer.GetMessageText().Buffer();
     EXPECT_NE(messages.find("\"LongerNameB\" is written as \"LongerNa_3\""), std::string::npos) << messages;
     EXPECT_EQ(messages.find("GeoSphere0"), std::string::npos);
+    // Every node of the scene (nodes outside it are not written and keep their names).
     std::set<std::string> seen;
-    for (int i = 0; i < rig.manager.GetNodeCount(); ++i) {
-        std::string name = rig.manager.GetNode(i)->GetNameWithoutPrefix();
+    for (int i = 0; i < rig.Root()->GetChildCount(); ++i) {
+        std::string name = rig.Root()->GetChild(i)->GetNameWithoutPrefix();
         EXPECT_FALSE(name.empty());
         EXPECT_LE(name.size(), 10u) << name;
         EXPECT_TRUE(seen.insert(name).second) << name;
