@@ -121,6 +121,9 @@ void BuildTransformScene(const std::string& path) {
         PutNode(db, "$$$DUMMY", "Group", "", {10, 5, 0}, {kPi / 6, 0, 0, 1}, {1, 1, 1});
         PutNode(db, "Solid", "", "$$$DUMMY.Group", {1, 2, 3}, {0, 0, 0, 1}, {-1, -1, -1}, {0.5f, 0, 0});
         PutNode(db, "Solid", "Turned", "", {-5, 0, 0}, {kPi, 0, 0.6f, 0.8f}, {1, 1, 1});
+        PutNode(db, "Solid", "TurnX", "", {0, -6, 0}, {kPi, 1, 0, 0}, {1, 1, 1}, {1, 1, 0});
+        PutNode(db, "Solid", "TurnY", "", {0, 6, 0}, {kPi, 0, 1, 0}, {1, 1, 1}, {0, 2, 1});
+        PutNode(db, "Solid", "TurnZ", "$$$DUMMY.Group", {3, 0, -4}, {kPi, 0, 0, 1}, {2, 2, 2}, {1, 0, 0});
         PutNode(db, "$$$DUMMY", "Stretch", "", {0, 0, 5}, {0, 0, 0, 1}, {1, 1, 2.2f});
         PutNode(db, "Flipped", "", "$$$DUMMY.Stretch", {1, 0, 0}, {0.7f, 1, 0, 0}, {1, 1, 1});
         PutNode(db, "Solid", "Below", "$$$DUMMY.Stretch", {0, 2, 0}, {0.9f, 0.6f, 0, 0.8f}, {1, 0.5f, 1});
@@ -285,7 +288,7 @@ TEST(scene3ds_interop, MirroredInstancedAndScaledNodesKeepTheirWorldVertices) {
     BuildTransformScene(source);
     // lib3ds's own picture: the mirrored solid below the dummy turned inside out, and so on.
     const std::vector<VgeTVector> zUp = WorldVertices(source, false, 1.0);
-    ASSERT_EQ(zUp.size(), 24u);
+    ASSERT_EQ(zUp.size(), 42u);
 
     Session trip;
     ASSERT_TRUE(trip.Read(source));
