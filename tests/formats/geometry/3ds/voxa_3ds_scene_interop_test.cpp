@@ -477,8 +477,11 @@ TEST(scene3ds_interop, MeshBeyondSixteenBitsIsSplitIntoObjectsThatKeepEverything
             triangles.push_back({a, a + 1, a + columns + 1});
             triangles.push_back({a, a + columns + 1, a + columns});
         }
+    // Polygons that make no face: too few corners, a corner beyond the points.
+    std::vector<std::vector<int> > polygons = triangles;
+    polygons.insert(polygons.begin() + 70000, {{5, 6}, {5, 6, columns * rows + 3}});
     VOxaNode* node = nullptr;
-    VOxaMesh* mesh = AddMesh(rig.manager, rig.Root(), "Terrain", points, triangles, &node);
+    VOxaMesh* mesh = AddMesh(rig.manager, rig.Root(), "Terrain", points, polygons, &node);
     VOxaMaterial* material = rig.manager.CreateMaterial("Grass");
     mesh->AddMaterial(material, 0);
     VOxaTexture* texture = rig.manager.CreateTexture("grass");

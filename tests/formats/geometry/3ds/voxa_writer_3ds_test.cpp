@@ -750,6 +750,63 @@ TEST(writer3ds_lights, ParentFieldsAndSpotlightPosition) {
     Ftk::ReleaseSpotlightMotion(&motion);
 }
 
+TEST(writer3ds_lights, LightsAndCamerasBelowADummySitInTheWorldInTheMeshSection) {
+    ScratchDir dir("world");
+    Rig rig;
+    VOxaNode* arm = AddNode(rig.manager, rig.Root(), "Arm");
+    arm->SetLclTranslation(VgeTVector(100, 0, 0, 0));
+    arm->SetLclRotation(VgeTVector(0, 90, 0, 0));
+    // A spot without a target node, looking down its -Y axis from (0, 10, 0) in the arm's space.
+    VOxaNode* lamp = AddNode(rig.manager, arm, "Lamp");
+    VOxaLight* light = rig.manager.CreateLight();
+    light->SetLightType(VOxaLight::eSPOT);
+    lamp->SetNodeAttribute(light);
+    lamp->SetLclTranslation(VgeTVector(0, 10, 0, 0));
+    VOxaNode* bulb = AddNode(rig.manager, arm, "Bulb");
+    bulb->SetNodeAttribute(rig.manager.CreateLight());
+    bulb->SetLclTranslation(VgeTVector(5, 0, 0, 0));
+    VOxaNode* eye = AddNode(rig.manager, arm, "Eye");
+    VOxaCamera* camera = rig.manager.CreateCamera();
+    eye->SetNodeAttribute(camera);
+    camera->SetRoll(-25);
+    eye->SetLclTranslation(VgeTVector(0, 0, 5, 0));
+    ASSERT_TRUE(rig.WriteTo(dir / "w.3ds"));
+
+    Loaded file(dir / "w.3ds");
+    ASSERT_TRUE(file.Ok());
+    auto expect = [](const Ftk::Point3& p, float x, float y, float z, const char* what) {
+        EXPECT_NEAR(p.x, x, 1e-4) << what;
+        EXPECT_NEAR(p.y, y, 1e-4) << what;
+        EXPECT_NEAR(p.z, z, 1e-4) << what;
+    };
+    // The arm turns local x into world -z (Y-up), that is file y 1: (5, 0, 0) lands at
+    // (100, 0, -5) Y-up, (100, 5, 0) in the file.
+    Ftk::Light* record = nullptr;
+    Ftk::GetOmniLightByName(file.db, "Bulb", &record);
+    ASSERT_NE(record, nullptr);
+    expect(record->mPosition, 100, 5, 0, "omni");
+    Ftk::ReleaseLight(&record);
+    Ftk::GetSpotlightByName(file.db, "Lamp", &record);
+    ASSERT_NE(record, nullptr);
+    ASSERT_NE(record->mSpot, nullptr);
+    expect(record->mPosition, 100, 0, 10, "spot");
+    expect(record->mSpot->mTarget, 100, 0, 0, "spot target");
+    Ftk::ReleaseLight(&record);
+    // The keyframer's target is in the arm's space, so it hangs below the arm too.
+    Ftk::SpotlightMotion* motion = nullptr;
+    Ftk::GetSpotlightMotionByName(file.db, "Lamp", &motion);
+    ASSERT_NE(motion, nullptr);
+    EXPECT_STREQ(motion->mTargetParentName, "$$$DUMMY.Arm");
+    Ftk::ReleaseSpotlightMotion(&motion);
+    // (0, 0, 5) in the arm's space is (105, 0, 0) Y-up.
+    Ftk::Camera* eyeRecord = nullptr;
+    Ftk::GetCameraByName(file.db, "Eye", &eyeRecord);
+    ASSERT_NE(eyeRecord, nullptr);
+    expect(eyeRecord->mPosition, 105, 0, 0, "camera");
+    EXPECT_NEAR(eyeRecord->mRoll, -25, 1e-3);
+    Ftk::ReleaseCamera(&eyeRecord);
+}
+
 TEST(writer3ds_lights, ZeroFilmHeightLeavesTheAngleAndTargetsUseTheirOwnFrameCount) {
     ScratchDir dir("cam");
     Rig rig;
