@@ -1,5 +1,6 @@
 #include "formats/geometry/voxa_geometry_write.h"
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -10,11 +11,27 @@
 
 VgeAMatrix VOxaGeometryWorldMatrix(VOxaNode* node) {
     if (node == nullptr) return VgeAMatrix();
-    VgeTVector t, r, s;
-    node->GetPivotGlobalTranslation(t, 0);
-    node->GetPivotGlobalRotation(r, 0);
-    node->GetPivotGlobalScaling(s, 0);
-    return VgeAMatrix(t, r, s);
+    // The whole product of the local matrices: a parent's uneven scaling shears a turned child
+    // and a mirroring flips it, which no translation, rotation and scaling triple can hold.
+    return node->GetPivotGlobalMatrix(0);
+}
+
+VgeAMatrix VOxaGeometryNormalMatrix(const VgeAMatrix& m) {
+    // The transpose of the inverse of the 3x3 part is its cofactor matrix over the determinant.
+    const double(*a)[4] = m.mData;
+    VgeAMatrix n;
+    const double c[3][3] = {{a[1][1] * a[2][2] - a[1][2] * a[2][1], a[1][2] * a[2][0] - a[1][0] * a[2][2],
+                             a[1][0] * a[2][1] - a[1][1] * a[2][0]},
+                            {a[0][2] * a[2][1] - a[0][1] * a[2][2], a[0][0] * a[2][2] - a[0][2] * a[2][0],
+                             a[0][1] * a[2][0] - a[0][0] * a[2][1]},
+                            {a[0][1] * a[1][2] - a[0][2] * a[1][1], a[0][2] * a[1][0] - a[0][0] * a[1][2],
+                             a[0][0] * a[1][1] - a[0][1] * a[1][0]}};
+    const double det = a[0][0] * c[0][0] + a[0][1] * c[0][1] + a[0][2] * c[0][2];
+    if (det == 0.0 || !std::isfinite(det)) return n;
+    for (int r = 0; r < 3; ++r)
+        for (int col = 0; col < 3; ++col)
+            n.mData[r][col] = c[r][col] / det;
+    return n;
 }
 
 namespace {

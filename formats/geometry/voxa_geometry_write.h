@@ -35,10 +35,13 @@ void VOxaWalkPreOrder(VOxaNode* root, Visit visit) {
 }
 
 // The matrix that carries a node's mesh points into world space for the geometry writers: built
-// from the node's global translation, rotation and scaling at the default values with pivot set
-// 0, so rotation pivots, rotation offsets and pre- and post-rotations count and a shear of the
-// global matrix is dropped. Null gives the identity.
+// of the node's local matrices at the default values with pivot set 0, so rotation pivots,
+// rotation offsets and pre- and post-rotations count, and so do the shear of a parent's uneven
+// scaling and a mirroring. Null gives the identity.
 VgeAMatrix VOxaGeometryWorldMatrix(VOxaNode* node);
+// The matrix that carries normals through `m` (the transpose of the inverse of its 3x3 part, no
+// translation), sheared and mirrored matrices included; the identity for a singular `m`.
+VgeAMatrix VOxaGeometryNormalMatrix(const VgeAMatrix& m);
 
 // Copies the texture images that written materials name beside the written file, from the places
 // the caller allows only: a file named by a hostile model must not end up next to the output.

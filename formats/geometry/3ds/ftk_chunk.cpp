@@ -531,7 +531,7 @@ uint32_t SkipToChildren(uint32_t tag, uint32_t available) {
         case VIEW_CAMERA:
         case OBJECT_BLOCK:
         case NODE_INSTANCE_NAME:
-            return SkipString(10, available);
+            return SkipString((uint32_t)kNameCapacity, available);
         case BACKGROUND_BITMAP:
         case MESH_PROCEDURE_NAME:
             return SkipString(12, available);
@@ -539,7 +539,7 @@ uint32_t SkipToChildren(uint32_t tag, uint32_t available) {
         case MAP_FILE_NAME:
             return SkipString(16, available);
         case NODE_HEADER: {
-            uint32_t name = SkipString(10, available);
+            uint32_t name = SkipString((uint32_t)kNameCapacity, available);
             if (!name) return 0;
             return name + 6 < available ? name + 6 : available;
         }

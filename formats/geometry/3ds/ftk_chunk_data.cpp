@@ -194,7 +194,7 @@ uint32_t StringLimitOfTag(uint32_t tag) {
         case OBJECT_BLOCK:
         case LIGHT_EXCLUDE:
         case NODE_INSTANCE_NAME:
-            return 10;
+            return (uint32_t)kNameCapacity;
         case BACKGROUND_BITMAP:
         case MESH_PROCEDURE_NAME:
             return 12;
@@ -535,7 +535,7 @@ ChunkData* ParseRecord(uint32_t tag, const uint8_t* bytes, size_t size) {
         }
         case kDataNodeHeader: {
             NodeHeaderData* record = new NodeHeaderData;
-            cursor.String(record->mName, 10);
+            cursor.String(record->mName, (uint32_t)kNameCapacity);
             cursor.U16(record->mFlags1);
             cursor.U16(record->mFlags2);
             cursor.I16(record->mParent);

@@ -93,6 +93,11 @@ int GetErrorCount();
 // ---- Files --------------------------------------------------------------------------------------
 
 constexpr int kMaxFiles = 252;
+// The longest object or node name a file may hold (other readers take up to 64 characters); the
+// writer keeps to the format's 10.
+constexpr size_t kNameCapacity = 64;
+// A parent or target field: "$$$DUMMY." and an instance name, or a name.
+constexpr size_t kParentNameCapacity = 9 + kNameCapacity;
 constexpr uint8_t kNoFile = 255;
 constexpr int32_t kFileBufferSize = 8192;
 

@@ -35,7 +35,7 @@ struct Spotlight {
 extern const float kDefaultLightColor;
 
 struct Light {
-    char mName[11] = {};
+    char mName[kNameCapacity + 1] = {};
     Point3 mPosition{0.0f, 0.0f, 0.0f};
     float mColor[3] = {};
     float mMultiplier = 1.0f;
@@ -48,7 +48,7 @@ struct Light {
 };
 
 struct Camera {
-    char mName[11] = {};
+    char mName[kNameCapacity + 1] = {};
     Point3 mPosition{0.0f, 0.0f, 0.0f};
     Point3 mTarget{1.0f, 1.0f, 1.0f};
     float mRoll = 0.0f;

@@ -19,7 +19,7 @@ struct MeshMaterialGroup {
 // A mesh. Each array is paired with its count; a put writes count entries and refuses (3) an
 // array shorter than its count.
 struct Mesh {
-    char mName[11] = {};
+    char mName[kNameCapacity + 1] = {};
     uint8_t mHidden = 0;
     uint8_t mFlag4011 = 0;
     uint8_t mMatte = 0;

@@ -11,8 +11,8 @@ namespace Ftk {
 
 // Fields every motion starts with. The parent name is a name or "name.instance".
 struct NodePart {
-    char mName[11] = {};
-    char mParentName[23] = {};
+    char mName[kNameCapacity + 1] = {};
+    char mParentName[kParentNameCapacity + 1] = {};
     uint16_t mFlags1 = 0;
     uint16_t mFlags2 = 0;
 };
@@ -21,7 +21,7 @@ struct CameraMotion : NodePart {
     Track mPosition;     // 3 floats per key, new values (0, 0, 0)
     Track mFieldOfView;  // 1 float, 60
     Track mRoll;         // 1 float, 0
-    char mTargetParentName[23] = {};
+    char mTargetParentName[kParentNameCapacity + 1] = {};
     Track mTargetPosition;
     uint16_t mTargetFlags1 = 0;
     uint16_t mTargetFlags2 = 0;
@@ -38,7 +38,7 @@ struct SpotlightMotion : NodePart {
     Track mHotspot;  // 90
     Track mFalloff;  // 90
     Track mRoll;     // 0
-    char mTargetParentName[23] = {};
+    char mTargetParentName[kParentNameCapacity + 1] = {};
     Track mTargetPosition;
     uint16_t mTargetFlags1 = 0;
     uint16_t mTargetFlags2 = 0;
@@ -46,7 +46,7 @@ struct SpotlightMotion : NodePart {
 
 struct ObjectMotion : NodePart {
     Point3 mPivot{0.0f, 0.0f, 0.0f};
-    char mInstanceName[11] = {};
+    char mInstanceName[kNameCapacity + 1] = {};
     Point3 mBoundMin{0.0f, 0.0f, 0.0f};
     Point3 mBoundMax{0.0f, 0.0f, 0.0f};
     Track mPosition;  // (0, 0, 0)

@@ -85,7 +85,8 @@ bool CollectMotions(Ftk::Database* database, uint32_t (*countOf)(Ftk::Database*)
     return true;
 }
 
-// The affine inverse of the record's local axes (three axis rows, then the origin row), or the
+// The matrix from the record's stored points to the object's local points: the affine inverse of
+// its local axes (three axis rows, then the origin row), mirrored in x when the axes are, or the
 // identity when the axes are (nearly) singular.
 void InverseLocalMatrix(const float* axes, double out[4][4]) {
     VgeMatrixIdentity(out);
@@ -114,6 +115,11 @@ void InverseLocalMatrix(const float* axes, double out[4][4]) {
     // Row vectors: p' = p R + o, so p = (p' - o) R^-1 and the translation row is -o R^-1.
     for (int j = 0; j < 3; ++j)
         out[3][j] = -(axes[9] * r[0][j] + axes[10] * r[1][j] + axes[11] * r[2][j]);
+    // A mirrored matrix holds a mirrored object: its points are stored mirrored across the
+    // object's own x axis, so the local points are those of the inverse with x negated.
+    if (det < 0.0)
+        for (int i = 0; i < 4; ++i)
+            out[i][0] = -out[i][0];
 }
 
 // The first texture map of a material has a file name.
@@ -450,26 +456,27 @@ bool VOxaReader3DS::BuildScene(VOxaScene* scene) {
 bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
     VTime start = VTIME_INFINITE, stop = VTIME_MINUS_INFINITE;
     scene->GetRootNode()->GetAnimationIntervalRecursive(start, stop);
-    // The file's own range (its segment, else frame 0 to its length), widened to the keys, so
-    // that a written file keeps it. A file without keyframer nodes has no range of its own.
+    // The file's own range: its segment (else frame 0 to its length) is the take's span and
+    // frame 0 to its length the reference span, so that a written file keeps both. Only a file
+    // without a keyframer section takes the keys' range.
+    VTime referenceStop = VTIME_MINUS_INFINITE;
     Ftk::KeyframerSettings* settings = nullptr;
-    if (mFileHasMotions) Ftk::InitKeyframerSettings(&settings);
+    Ftk::InitKeyframerSettings(&settings);
     if (settings) {
         settings->mAnimationLength = -1;
         Ftk::GetKeyframerSettings(mDatabase, settings);
-        int32_t first = 0, last = settings->mAnimationLength;
+        const int32_t length = settings->mAnimationLength;
+        int32_t first = 0, last = length;
         if (settings->mSegmentInUse) {
             first = settings->mSegmentFirst;
             last = settings->mSegmentLast;
         }
         Ftk::ReleaseKeyframerSettings(&settings);
         if (Ftk::Stopped()) return ToolkitFailure();
-        if (first >= 0 && last > first) {
-            VTime from, to;
-            from.SetTime(0, 0, 0, first, 0, VTime::eFRAMES30);
-            to.SetTime(0, 0, 0, last, 0, VTime::eFRAMES30);
-            start = std::min(start, from);
-            stop = std::max(stop, to);
+        if (length >= 0 && first >= 0 && last > first) {
+            start.SetTime(0, 0, 0, first, 0, VTime::eFRAMES30);
+            stop.SetTime(0, 0, 0, last, 0, VTime::eFRAMES30);
+            referenceStop.SetTime(0, 0, 0, std::max(length, last), 0, VTime::eFRAMES30);
         }
     }
     if (start == VTIME_INFINITE && stop == VTIME_MINUS_INFINITE) {
@@ -479,7 +486,10 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
     VOxaTakeInfo info;
     info.mName = kTakeName;
     info.mLocalTimeSpan.Set(start, stop);
-    info.mReferenceTimeSpan.Set(start, stop);
+    if (referenceStop == VTIME_MINUS_INFINITE)
+        info.mReferenceTimeSpan.Set(start, stop);
+    else
+        info.mReferenceTimeSpan.Set(VTime(0), std::max(stop, referenceStop));
     scene->SetTakeInfo(info);
     // Objects outside this file have no such take; the nodes of the file take it.
     scene->SetCurrentTake(kTakeName);

@@ -17,11 +17,15 @@
 #include "base/vge_quaternion.h"
 #include "base/vtime.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
+#include "objects/vproperty.h"
 #include "scene/voxa_global_light_settings.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_take_node.h"
 
 namespace {
+
+// The light property that holds a spotlight's falloff angle (the 3DS writer reads it).
+constexpr const char* kFalloffProperty = "Falloff";
 
 // The usable keys of a track: no more than its key headers and its values (`width` floats a key)
 // hold.
@@ -171,9 +175,25 @@ bool VOxaReader3DS::AnimateSpots() {
         ImportConeAngleTrack(node, UsableKeys(m->mHotspot, 1), m->mHotspot.mKeys.data(),
                              m->mHotspot.mValues.data());
         auto found = mSpotByName.find(std::string(m->mName, strnlen(m->mName, sizeof m->mName)));
-        if (VOxaLight* light = node->GetLight())
-            if (found != mSpotByName.end())
-                light->SetDefaultIntensity(mSpotlights[found->second].mRecord->mMultiplier * 100.0);
+        if (VOxaLight* light = node->GetLight()) {
+            const Ftk::Light* record =
+                found != mSpotByName.end() ? mSpotlights[found->second].mRecord : nullptr;
+            if (record) light->SetDefaultIntensity(record->mMultiplier * 100.0);
+            // The falloff: the keyframer's at its first key, else the light record's. The scene's
+            // cone angle is the hotspot; the light keeps the falloff for a 3DS writer.
+            double falloff = std::nan("");
+            if (UsableKeys(m->mFalloff, 1) > 0)
+                falloff = m->mFalloff.mValues[0];
+            else if (record && record->mSpot)
+                falloff = record->mSpot->mFalloff;
+            if (std::isfinite(falloff)) {
+                VOxaLightProperties* block = light->GetProperties();
+                VProperty* property = block ? block->FindProperty(kFalloffProperty) : nullptr;
+                if (!property && block)
+                    property = block->CreateDynamicProperty(kFalloffProperty, eValueNumber, nullptr);
+                if (property) property->SetDouble(falloff);
+            }
+        }
         if (VOxaNode* target = entry.mTargetNode) {
             PrepareTake(target);
             ImportPositionTrack(target, UsableKeys(m->mTargetPosition, 3), m->mTargetPosition.mKeys.data(),

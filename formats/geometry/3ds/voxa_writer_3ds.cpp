@@ -21,6 +21,7 @@
 #include "base/vge_polygon.h"
 #include "base/vpath.h"
 #include "formats/geometry/voxa_geometry_write.h"
+#include "objects/vproperty.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_renaming_strategy.h"
@@ -37,6 +38,8 @@ constexpr int kTimeMode30 = 6;
 constexpr const char* kDummyName = "$$$DUMMY";
 constexpr const char* kDummyPrefix = "$$$DUMMY.";
 constexpr const char* kReferenceRoot = "Oxa_Roo";
+// The light property that holds a spotlight's falloff angle (the 3DS reader makes it).
+constexpr const char* kFalloffProperty = "Falloff";
 
 VTime FrameTime(uint32_t frame) {
     return VTime::GetOneFrameValue(kTimeMode30) * (int64_t)frame;
@@ -100,12 +103,6 @@ double ClampUnit(double v) {
     return v < -1.0 ? -1.0 : (v > 1.0 ? 1.0 : v);
 }
 
-// The first point of a position track, when it has one.
-void FirstPoint(const Ftk::Track& track, Ftk::Point3& point) {
-    if (track.mKeyCount == 0 || track.mValues.size() < 3) return;
-    point = Ftk::Point3{track.mValues[0], track.mValues[1], track.mValues[2]};
-}
-
 // A node read from a dummy object is named "$$$DUMMY." and its instance name; it is written as a
 // dummy with that instance name.
 bool IsDummyNodeName(const std::string& name) {
@@ -115,6 +112,37 @@ bool IsDummyNodeName(const std::string& name) {
 
 std::string DummyInstance(const std::string& name) {
     return IsDummyNodeName(name) ? name.substr(std::strlen(kDummyPrefix)) : name;
+}
+
+// The frame-0 matrix from `parent`'s space to the file's world (the reference root and what lies
+// above it are the file's units, not part of its world), in scene axes.
+VgeAMatrix ParentWorldAtZero(VOxaNode* parent) {
+    VgeAMatrix world;
+    for (VOxaNode* node = parent; node != nullptr; node = node->GetParent()) {
+        if (StartsWith(node->GetNameWithoutPrefix(), kReferenceRoot)) break;
+        const VgeAMatrix local = node->EvaluateLocalTransform(VTime(0));
+        world = local * world;
+    }
+    return world;
+}
+
+// A keyframer point (file axes) given in `parent`'s space, in the file's world at frame 0.
+Ftk::Point3 WorldPoint(VOxaNode* parent, const Ftk::Point3& point) {
+    const VgeTVector scene(point.x, point.z, -point.y, 0.0);
+    const VgeTVector world = ParentWorldAtZero(parent).MultT(scene);
+    return Ftk::Point3{Finite(world[0]), Finite(-world[2]), Finite(world[1])};
+}
+
+// The first point of a position track in the file's world, when the track has one.
+void FirstWorldPoint(const Ftk::Track& track, VOxaNode* parent, Ftk::Point3& point) {
+    if (track.mKeyCount == 0 || track.mValues.size() < 3) return;
+    point = WorldPoint(parent, Ftk::Point3{track.mValues[0], track.mValues[1], track.mValues[2]});
+}
+
+// The first value of a one-float track, when it has one.
+void FirstValue(const Ftk::Track& track, float& value) {
+    if (track.mKeyCount > 0 && !track.mValues.empty() && std::isfinite(track.mValues[0]))
+        value = track.mValues[0];
 }
 
 bool IsWrittenKind(int type) {
@@ -271,22 +299,20 @@ bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
     Ftk::KeyframerSettings* keyframer = nullptr;
     Ftk::InitKeyframerSettings(&keyframer);
     if (keyframer != nullptr) {
-        // The range: the current take's span where it has one (so a file's range comes back),
-        // widened to the written keys; else the keys' interval.
-        VTime first = mAnimationStart, last = mAnimationStop;
+        // The range: the current take's span is the segment and its reference span reaches the
+        // animation's length, so that a file's range comes back as it was; without a take span,
+        // the keys' interval.
+        VTime first = mAnimationStart, last = mAnimationStop, length = mAnimationStop;
         const VOxaTakeInfo* info = scene->GetTakeInfo(scene->GetCurrentTakeName());
         if (info != nullptr && info->mLocalTimeSpan.GetStop() > info->mLocalTimeSpan.GetStart()) {
             first = info->mLocalTimeSpan.GetStart();
             last = info->mLocalTimeSpan.GetStop();
-            if (mAnimationExported) {
-                first = std::min(first, mAnimationStart);
-                last = std::max(last, mAnimationStop);
-            }
+            length = std::max(last, info->mReferenceTimeSpan.GetStop());
         }
         auto frame = [](VTime time) {
             return (int32_t)std::max<int64_t>(0, std::min<int64_t>(time.GetFrame(true, 0), INT32_MAX));
         };
-        keyframer->mAnimationLength = frame(last);
+        keyframer->mAnimationLength = frame(length);
         keyframer->mSegmentInUse = true;
         keyframer->mSegmentFirst = frame(first);
         keyframer->mSegmentLast = frame(last);
@@ -343,6 +369,69 @@ std::string VOxaWriter3DS::UniqueMaterialName(const std::string& wanted) {
     }
 }
 
+std::string VOxaWriter3DS::PartName(const std::string& name, size_t number) {
+    for (size_t counter = number;; ++counter) {
+        const std::string digits = "_" + std::to_string(counter);
+        std::string candidate =
+            name.substr(0, kMaxNameLength - std::min(digits.size(), kMaxNameLength)) + digits;
+        candidate.resize(std::min(candidate.size(), kMaxNameLength));
+        if (mNodeNames.insert(candidate).second) return candidate;
+    }
+}
+
+void VOxaWriter3DS::GiveNodeNames() {
+    // A node read from a dummy object is named "$$$DUMMY." and its instance name: the instance
+    // name takes the 3DS name, the node keeps the dummy form so that it is written as a dummy
+    // again. Look-at targets that travel in their camera's or spotlight's track are not written
+    // and keep their names.
+    struct Entry {
+        VOxaNode* mNode;
+        std::string mName;
+        bool mDummy;
+        bool mKeep;
+    };
+    std::vector<Entry> entries;
+    std::unordered_set<std::string> used;
+    // The nodes of the scene, parents first: nodes outside it are not written.
+    VOxaWalkPreOrder(mRootNode, [&](VOxaNode* node) {
+        if (mTargetNodes.count(node) != 0) return;
+        std::string name = node->GetNameWithoutPrefix();
+        const VOxaNodeAttribute* attribute = node->GetNodeAttribute();
+        const bool dummy =
+            IsDummyNodeName(name) && (attribute == nullptr || !IsWrittenKind(attribute->GetAttributeType()));
+        if (dummy) name = DummyInstance(name);
+        // A type prefix ("Type::Name") is no part of the 3DS name.
+        const size_t separator = name.find("::");
+        if (separator != std::string::npos) name = name.substr(separator + 2);
+        // Names that fit and come first keep their form; every one of them is taken before any
+        // other name is made, so that no made name is another node's own.
+        const bool keep = !name.empty() && name.size() <= kMaxNameLength && used.insert(name).second;
+        entries.push_back(Entry{node, name, dummy, keep});
+    });
+    for (Entry& entry : entries) {
+        std::string name = entry.mName;
+        if (!entry.mKeep) {
+            std::string stem = name.empty() ? std::string("Node") : name;
+            std::string candidate = stem.substr(0, kMaxNameLength);
+            for (uint32_t counter = 2; used.count(candidate) != 0; ++counter) {
+                const std::string digits = "_" + std::to_string(counter);
+                candidate = stem.substr(0, kMaxNameLength - std::min(digits.size(), kMaxNameLength)) + digits;
+                candidate.resize(std::min(candidate.size(), kMaxNameLength));
+            }
+            used.insert(candidate);
+            mMessageText += "Node \"";
+            mMessageText += entry.mName.c_str();
+            mMessageText += "\" is written as \"";
+            mMessageText += candidate.c_str();
+            mMessageText += "\": 3DS names hold 10 characters and must differ.\n";
+            name = candidate;
+        }
+        if (entry.mDummy) name = kDummyPrefix + name;
+        if (name != entry.mNode->GetNameWithoutPrefix()) entry.mNode->SetName(name.c_str());
+    }
+    mNodeNames = std::move(used);
+}
+
 bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
     mRootNode = mScene ? mScene->GetRootNode() : nullptr;
     if (options != nullptr && options->IsA(VStreamOptions3ds::ClassId)) {
@@ -375,27 +464,9 @@ bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
     mRecordNames.clear();
     mTexturedNames.clear();
     mFallbackCounter = 0;
+    CollectTargetNodes();
     if (mManager != nullptr) {
-        VRenamingStrategy3DS nodeNames;
-        std::unordered_set<std::string> used;
-        const int nodeCount = mManager->GetNodeCount();
-        used.reserve((size_t)nodeCount);
-        for (int i = 0; i < nodeCount; ++i) {
-            VOxaNode* node = mManager->GetNode(i);
-            if (node == nullptr) continue;
-            const std::string name = node->GetNameWithoutPrefix();
-            const VOxaNodeAttribute* attribute = node->GetNodeAttribute();
-            if (IsDummyNodeName(name) &&
-                (attribute == nullptr || !IsWrittenKind(attribute->GetAttributeType()))) {
-                // A dummy read from a file: its instance name takes the 3DS name, the node keeps
-                // the dummy form so that it is written as a dummy again.
-                node->SetName(DummyInstance(name).c_str());
-                Give3dsName(node, nodeNames, 10, used, "Node");
-                node->SetName((kDummyPrefix + std::string(node->GetNameWithoutPrefix())).c_str());
-                continue;
-            }
-            Give3dsName(node, nodeNames, 10, used, "Node");
-        }
+        GiveNodeNames();
         mMaterialRenaming.reset(new VRenamingStrategy3DS());
         const int materialCount = mManager->GetMaterialCount();
         for (int i = 0; i < materialCount; ++i)
@@ -469,14 +540,32 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                 mManager->DestroyGeometryConverter(converter);
             }
         }
-        if (Ftk::Mesh* record = BuildMeshObject(node->GetMesh(), t, r, s, name.c_str())) {
-            Ftk::WriteMesh(mDatabase, record);
-            Ftk::ReleaseMesh(&record);
+        // A mesh beyond the format's limits goes out as several objects, "Name", "Name_2", ...,
+        // each with the node's animation; children hang below the first.
+        std::vector<VOxaMesh*> parts = SplitMesh(node->GetMesh());
+        const size_t count = parts.empty() ? 1 : parts.size();
+        for (size_t i = 0; i < count; ++i) {
+            const std::string partName = i == 0 ? name : PartName(name, i + 1);
+            VOxaMesh* mesh = parts.empty() ? node->GetMesh() : parts[i];
+            if (Ftk::Mesh* record = BuildMeshObject(mesh, t, r, s, partName.c_str())) {
+                Ftk::WriteMesh(mDatabase, record);
+                Ftk::ReleaseMesh(&record);
+            }
+            if (Ftk::ObjectMotion* motion = MakeObjectMotion(node)) {
+                Ftk::CopyName(motion->mName, sizeof motion->mName, partName.c_str());
+                Ftk::PutObjectMotion(mDatabase, motion);
+                Ftk::ReleaseObjectMotion(&motion);
+            }
         }
-        if (Ftk::ObjectMotion* motion = MakeObjectMotion(node)) {
-            Ftk::PutObjectMotion(mDatabase, motion);
-            Ftk::ReleaseObjectMotion(&motion);
+        if (parts.size() > 1) {
+            mMessageText += "Mesh \"";
+            mMessageText += name.c_str();
+            mMessageText += "\" has more than 65535 points or faces and is written as ";
+            mMessageText += std::to_string(parts.size()).c_str();
+            mMessageText += " objects.\n";
         }
+        for (VOxaMesh* part : parts)
+            if (mManager != nullptr) mManager->DestroyNodeAttribute(part);
         mTextureMapping = textureMapping;
         return;
     }
@@ -485,20 +574,31 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
         VOxaLight* light = node->GetLight();
         if (light == nullptr) return;
         if (light->GetLightType() == VOxaLight::ePOINT) {
+            Ftk::OmniLightMotion* motion = MakeOmniLightMotion(node);
             if (Ftk::Light* record = BuildOmniLight(name.c_str(), t, light)) {
+                // The mesh section holds the light where the keyframer puts it at frame 0.
+                if (motion != nullptr)
+                    FirstWorldPoint(motion->mPosition, node->GetParent(), record->mPosition);
                 Ftk::PutOmniLight(mDatabase, record);
                 Ftk::ReleaseLight(&record);
             }
-            if (Ftk::OmniLightMotion* motion = MakeOmniLightMotion(node)) {
+            if (motion != nullptr) {
                 Ftk::PutOmniLightMotion(mDatabase, motion);
                 Ftk::ReleaseOmniLightMotion(&motion);
             }
         } else if (light->GetLightType() == VOxaLight::eSPOT) {
             Ftk::SpotlightMotion* motion = MakeSpotLightMotion(node);
             if (Ftk::Light* record = BuildSpotLight(name.c_str(), t, r, light)) {
-                // Programs that read only the mesh section aim the spot at its frame-0 target.
-                if (motion != nullptr && record->mSpot != nullptr)
-                    FirstPoint(motion->mTargetPosition, record->mSpot->mTarget);
+                // Programs that read only the mesh section see the spot as the keyframer shows
+                // it at frame 0: place, target, hotspot and falloff.
+                if (motion != nullptr && record->mSpot != nullptr) {
+                    VOxaNode* target = node->GetTarget();
+                    FirstWorldPoint(motion->mPosition, node->GetParent(), record->mPosition);
+                    FirstWorldPoint(motion->mTargetPosition, target ? target->GetParent() : node->GetParent(),
+                                    record->mSpot->mTarget);
+                    FirstValue(motion->mHotspot, record->mSpot->mHotspot);
+                    FirstValue(motion->mFalloff, record->mSpot->mFalloff);
+                }
                 Ftk::PutSpotlight(mDatabase, record);
                 Ftk::ReleaseLight(&record);
             }
@@ -515,9 +615,13 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
         if (camera == nullptr) return;
         Ftk::CameraMotion* motion = MakeCameraMotion(node);
         if (Ftk::Camera* record = BuildCamera(name.c_str(), t, camera)) {
-            // The record agrees with the keyframer at frame 0: target and lens.
+            // The record agrees with the keyframer at frame 0: place, target, lens and roll.
             if (motion != nullptr) {
-                FirstPoint(motion->mTargetPosition, record->mTarget);
+                VOxaNode* target = node->GetTarget();
+                FirstWorldPoint(motion->mPosition, node->GetParent(), record->mPosition);
+                FirstWorldPoint(motion->mTargetPosition, target ? target->GetParent() : node->GetParent(),
+                                record->mTarget);
+                FirstValue(motion->mRoll, record->mRoll);
                 if (motion->mFieldOfView.mKeyCount > 0 && !motion->mFieldOfView.mValues.empty() &&
                     motion->mFieldOfView.mValues[0] > 0.0f)
                     record->mFieldOfView = motion->mFieldOfView.mValues[0];
@@ -773,7 +877,9 @@ std::string VOxaWriter3DS::ParentField(VOxaNode* parent, bool objectRecord) {
     VOxaNodeAttribute* attribute = parent->GetNodeAttribute();
     if (attribute != nullptr && IsWrittenKind(attribute->GetAttributeType())) return Cut(name, 20);
     if (objectRecord && StartsWith(name, kReferenceRoot))
-        return mCreateReferenceNode ? std::string(kDummyPrefix) + "RootNod" : std::string();
+        return mCreateReferenceNode && mRootNode != nullptr
+                   ? std::string(kDummyPrefix) + mRootNode->GetNameWithoutPrefix()
+                   : std::string();
     // The scene's root node has a dummy only with "Create Reference Node"; without one its
     // children are top-level nodes.
     if (parent == mRootNode && !mCreateReferenceNode) return std::string();
@@ -846,13 +952,18 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
                   ParentField(node->GetParent(), false).c_str());
-    if (target != nullptr)
-        Ftk::CopyName(motion->mTargetParentName, sizeof motion->mTargetParentName,
-                      ParentField(target->GetParent(), false).c_str());
+    // A spot without a target node aims at a point in its own parent's space.
+    Ftk::CopyName(motion->mTargetParentName, sizeof motion->mTargetParentName,
+                  ParentField(target ? target->GetParent() : node->GetParent(), false).c_str());
 
     SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
     SampleVectorTrack(motion->mColor, red, green, blue, n);
+    // The falloff the file gave the light, else the cone angle.
     Channel falloff = coneAngle;
+    if (VProperty* stored = light ? light->GetProperties()->FindProperty(kFalloffProperty) : nullptr) {
+        falloff = Channel();
+        falloff.mValue = stored->GetDouble();
+    }
     SampleScalarTrack(motion->mHotspot, coneAngle, n);
     SampleScalarTrack(motion->mFalloff, falloff, n);
     SampleScalarTrack(motion->mRoll, roll, 1);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "base/vge_vector.h"
 #include "base/vstring.h"
@@ -66,6 +67,11 @@ public:
     // A mesh record for the node's mesh, or null (no mesh, no polygons, too large).
     Ftk::Mesh* BuildMeshObject(VOxaMesh* mesh, const VgeTVector& translation, const VgeTVector& rotation,
                                const VgeTVector& scaling, const char* name);
+    // The parts of a mesh beyond the 3DS limits (kMaxMeshItems points or faces): new meshes
+    // (made by the manager, the caller destroys them) of runs of its polygons, each within the
+    // limits, with the points, normals, UVs, materials and textures of layer 0 they use. Empty
+    // when the mesh fits.
+    std::vector<VOxaMesh*> SplitMesh(VOxaMesh* mesh);
     // The material record of a face combination; t1 and t2 equal to the texture count stand for
     // no texture.
     Ftk::Material* BuildMaterial(VOxaMesh* mesh, int m, int t1, int t2);
@@ -121,6 +127,8 @@ public:
     static constexpr uint32_t kMaxFrames = 1u << 20;
     // The 3DS fields that hold counts and indexes are 16-bit.
     static constexpr int kMaxMeshItems = 65535;
+    // Object and node names of 3DS.
+    static constexpr size_t kMaxNameLength = 10;
 
     // --- Options and state (tests read them) --------------------------------------------------
     bool mTextureMapping = true;
@@ -148,6 +156,13 @@ private:
     // empty and is new; else a cut stem with a counter that is.
     void Give3dsName(VOxaObject* object, VRenamingStrategy3DS& strategy, int limit,
                      std::unordered_set<std::string>& used, const char* emptyStem);
+    // Gives every node that can be written its 3DS name: its own when it has at most 10
+    // characters and no node before it has it, else a cut or numbered one that no other node has,
+    // with a warning naming both.
+    void GiveNodeNames();
+    // The name of part `number` (2, 3, ...) of a split mesh: "Name_2" cut to fit, one that no node
+    // of this Write has.
+    std::string PartName(const std::string& name, size_t number);
     // A material name of at most 15 characters no other material of this Write has.
     std::string UniqueMaterialName(const std::string& wanted);
     // The material "Default" of this Write, made on first use.
@@ -178,6 +193,8 @@ private:
     std::unique_ptr<VRenamingStrategy3DS> mMaterialRenaming;
     uint32_t mFallbackCounter = 0;
     std::unordered_set<VOxaNode*> mTargetNodes;
+    // The node names of this Write, for the names of mesh parts.
+    std::unordered_set<std::string> mNodeNames;
     VOxaTextureCopier mTextureCopier;
 };
 

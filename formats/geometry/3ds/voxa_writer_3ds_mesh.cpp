@@ -203,6 +203,144 @@ VOxaMesh* VOxaWriter3DS::UnweldPolygonUVs(VOxaMesh* mesh) {
     return out;
 }
 
+std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
+    std::vector<VOxaMesh*> parts;
+    if (mesh == nullptr || mManager == nullptr) return parts;
+    // UVs by polygon vertex become points of their own first, as BuildMeshObject would make them.
+    const bool textured = mTextureMapping && mesh->GetTextureCount(0) > 0;
+    if (textured && mesh->GetTextureUVMappingMode() == eBY_POLYGON_VERTEX && mUVPerPolygon) {
+        if (VOxaMesh* unwelded = UnweldPolygonUVs(mesh)) {
+            *mesh = *unwelded;
+            mManager->DestroyNodeAttribute(unwelded);
+        }
+    }
+    const int pointCount = mesh->GetControlPointsCount();
+    const int polygonCount = mesh->GetPolygonCount();
+    auto faces = [&](int p) {
+        const int size = mesh->GetPolygonSize(p);
+        if (size < 3) return 0;
+        for (int k = 0; k < size; ++k) {
+            const int cp = mesh->GetPolygonVertex(p, k);
+            if (cp < 0 || cp >= pointCount) return 0;
+        }
+        return size - 2;
+    };
+    int64_t total = 0;
+    for (int p = 0; p < polygonCount; ++p)
+        total += faces(p);
+    if (pointCount <= kMaxMeshItems && total <= kMaxMeshItems) return parts;
+
+    // Runs of polygons, in order, each with at most kMaxMeshItems points and faces.
+    std::vector<int> owner((size_t)pointCount, -1), local((size_t)pointCount, -1);
+    std::vector<int> starts;
+    int points = 0, faceTotal = 0;
+    for (int p = 0; p < polygonCount; ++p) {
+        const int count = faces(p);
+        if (count == 0) continue;
+        const int size = mesh->GetPolygonSize(p);
+        int fresh = 0;
+        for (int k = 0; k < size; ++k)
+            if (owner[(size_t)mesh->GetPolygonVertex(p, k)] != (int)starts.size() - 1) ++fresh;
+        if (size > kMaxMeshItems) continue;  // no part could hold it
+        if (starts.empty() || points + fresh > kMaxMeshItems || faceTotal + count > kMaxMeshItems) {
+            starts.push_back(p);
+            points = faceTotal = 0;
+            fresh = size;
+        }
+        for (int k = 0; k < size; ++k)
+            owner[(size_t)mesh->GetPolygonVertex(p, k)] = (int)starts.size() - 1;
+        points += fresh;
+        faceTotal += count;
+    }
+    starts.push_back(polygonCount);
+
+    VOxaLayer* layer0 = mesh->GetLayer(0);
+    const VOxaLayerElement* materialElement = layer0 ? layer0->GetMaterials() : nullptr;
+    const VOxaLayerElement* textureElement = layer0 ? layer0->GetTextures() : nullptr;
+    const int materialMapping = mesh->GetMaterialMappingMode();
+    const int textureMapping = mesh->GetTextureMappingMode();
+    const int materialCount = mesh->GetMaterialCount(0);
+    const int textureCount = mesh->GetTextureCount(0);
+    const VgeVector2* uvs = mesh->GetTextureUV();
+    const int uvCount = uvs ? mesh->GetTextureUVCount() : 0;
+    const int uvMapping = mesh->GetTextureUVMappingMode();
+    const VgeTVector* normals = nullptr;
+    if (VOxaLayerElementNormal* element = layer0 ? layer0->GetNormals() : nullptr)
+        if (element->GetMappingMode() == eBY_CONTROL_POINT &&
+            element->GetDirectArray().GetCount() >= pointCount)
+            normals = element->GetDirectArray().GetArray();
+    const VgeTVector* source = mesh->GetControlPoints();
+
+    std::fill(owner.begin(), owner.end(), -1);
+    for (size_t part = 0; part + 1 < starts.size(); ++part) {
+        std::vector<int> used;
+        for (int p = starts[part]; p < starts[part + 1]; ++p) {
+            if (faces(p) == 0 || mesh->GetPolygonSize(p) > kMaxMeshItems) continue;
+            for (int k = 0; k < mesh->GetPolygonSize(p); ++k) {
+                const int cp = mesh->GetPolygonVertex(p, k);
+                if (owner[(size_t)cp] == (int)part) continue;
+                owner[(size_t)cp] = (int)part;
+                local[(size_t)cp] = (int)used.size();
+                used.push_back(cp);
+            }
+        }
+        VOxaMesh* out = mManager->CreateMesh();
+        if (out == nullptr) break;
+        parts.push_back(out);
+        out->InitControlPoints((int)used.size());
+        VgeTVector* target = out->GetControlPoints();
+        if (target == nullptr) continue;
+        for (size_t i = 0; i < used.size(); ++i)
+            target[i] = source[used[i]];
+        if (normals != nullptr) {
+            out->InitNormals();
+            if (VgeTVector* n = out->GetNormals())
+                for (size_t i = 0; i < used.size(); ++i)
+                    n[i] = normals[used[i]];
+        }
+        if (materialCount > 0) {
+            out->InitMaterialIndices(eBY_POLYGON);
+            for (int i = 0; i < materialCount; ++i)
+                out->AddMaterial(mesh->GetMaterial(i, 0), 0);
+        }
+        if (textureCount > 0) {
+            out->InitTextureIndices(eBY_POLYGON);
+            for (int i = 0; i < textureCount; ++i)
+                out->AddTexture(mesh->GetTexture(i, 0), 0);
+        }
+        // UVs keep their mapping: by point, the part's own; by polygon vertex, all of them.
+        const bool uvByPoint = uvCount > 0 && uvMapping == eBY_CONTROL_POINT;
+        if (uvByPoint) {
+            out->InitTextureUVIndices(eBY_CONTROL_POINT);
+            out->InitTextureUV((int)used.size());
+            if (VgeVector2* copy = out->GetTextureUV())
+                for (size_t i = 0; i < used.size(); ++i)
+                    if (used[i] < uvCount) copy[i] = uvs[used[i]];
+        } else if (uvCount > 0) {
+            out->InitTextureUVIndices(eBY_POLYGON_VERTEX);
+            out->InitTextureUV(uvCount);
+            if (VgeVector2* copy = out->GetTextureUV()) std::copy(uvs, uvs + uvCount, copy);
+        }
+        for (int p = starts[part]; p < starts[part + 1]; ++p) {
+            if (faces(p) == 0 || mesh->GetPolygonSize(p) > kMaxMeshItems) continue;
+            const int firstPoint = mesh->GetPolygonVertex(p, 0);
+            int m = ElementItem(materialElement, materialMapping, p, firstPoint);
+            if (materialMapping == eNO_MAPPING && materialElement != nullptr) m = 0;
+            if (m < 0 || m >= materialCount) m = -1;
+            int t = ElementItem(textureElement, textureMapping, p, firstPoint);
+            if (t < 0 || t >= textureCount) t = -1;
+            out->BeginPolygon(m, t, -1);
+            for (int k = 0; k < mesh->GetPolygonSize(p); ++k) {
+                const int cp = mesh->GetPolygonVertex(p, k);
+                const int uv = uvCount > 0 && !uvByPoint ? mesh->GetTextureUVIndex(p, k) : -1;
+                out->AddPolygonVertex(local[(size_t)cp], uv >= 0 && uv < uvCount ? uv : -1);
+            }
+            out->EndPolygon();
+        }
+    }
+    return parts;
+}
+
 Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& translation,
                                           const VgeTVector& rotation, const VgeTVector& scaling,
                                           const char* name) {
@@ -261,6 +399,13 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
         for (int j = 0; j < 3; ++j)
             record->mLocalAxes[9 + j] = (float)t[j];
     }
+    // Readers take the points of an object with mirrored local axes as mirrored across its x
+    // axis: such an object's points are stored mirrored so that they come back as they are.
+    const float* a = record->mLocalAxes;
+    const double determinant = (double)a[0] * (a[4] * a[8] - a[5] * a[7]) -
+                               (double)a[1] * (a[3] * a[8] - a[5] * a[6]) +
+                               (double)a[2] * (a[3] * a[7] - a[4] * a[6]);
+    const double mirror = determinant < 0.0 ? -1.0 : 1.0;
     // Vertices in the parent's space: the unconverted local transform, then the axis change.
     {
         double m[4][4];
@@ -274,7 +419,7 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
             const VgeTVector& p = points[i];
             double q[3];
             for (int j = 0; j < 3; ++j)
-                q[j] = p[0] * m[0][j] + p[1] * m[1][j] + p[2] * m[2][j] + translation[j];
+                q[j] = mirror * p[0] * m[0][j] + p[1] * m[1][j] + p[2] * m[2][j] + translation[j];
             record->mVertices[(size_t)i] = Ftk::Point3{(float)q[0], (float)-q[2], (float)q[1]};
         }
     }

@@ -309,7 +309,7 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
     // The matrix into world space, as the other geometry writers use it, and the one that
     // carries normals.
     VgeAMatrix m = VOxaGeometryWorldMatrix(node);
-    VgeAMatrix n = m.Inverse().Transpose();
+    VgeAMatrix n = VOxaGeometryNormalMatrix(m);
 
     mOut += "g ";
     mOut += node->GetNameWithoutPrefix();

@@ -146,23 +146,26 @@ TEST_F(ftk_chunk, CountsAreCheckedAgainstTheChunk) {
 }
 
 TEST_F(ftk_chunk, StringLimits) {
-    // Ten characters is the object name's limit; eleven is a read error.
+    // Object names are read up to 64 characters, as other readers take them; 65 is a read error.
+    const std::string longest(64, 'n');
     Ftk::Database* db = LoadBytes(
-        ChunkBytes(Ftk::FILE_MAIN, {},
-                   {ChunkBytes(Ftk::EDITOR_DATA, {}, {ChunkBytes(Ftk::OBJECT_BLOCK, Text("0123456789"))})}),
-        "ten.3ds");
+        ChunkBytes(
+            Ftk::FILE_MAIN, {},
+            {ChunkBytes(Ftk::EDITOR_DATA, {}, {ChunkBytes(Ftk::OBJECT_BLOCK, Text(longest.c_str()))})}),
+        "sixty-four.3ds");
     EXPECT_FALSE(Ftk::IsErrorPending());
     Ftk::ReleaseDatabase(&db);
-    db = LoadBytes(
-        ChunkBytes(Ftk::FILE_MAIN, {},
-                   {ChunkBytes(Ftk::EDITOR_DATA, {}, {ChunkBytes(Ftk::OBJECT_BLOCK, Text("0123456789A"))})}),
-        "eleven.3ds");
+    const std::string tooLong(65, 'n');
+    db = LoadBytes(ChunkBytes(Ftk::FILE_MAIN, {},
+                              {ChunkBytes(Ftk::EDITOR_DATA, {},
+                                          {ChunkBytes(Ftk::OBJECT_BLOCK, Text(tooLong.c_str()))})}),
+                   "sixty-five.3ds");
     EXPECT_TRUE(Has(Ftk::ERR_READING_FILE));
     Ftk::ReleaseDatabase(&db);
 
     // A failed string read leaves an empty string; an extended-data string is bounded by its chunk.
     Reset();
-    Bytes exclude = ChunkBytes(Ftk::LIGHT_EXCLUDE, Bytes(12, 'x'));
+    Bytes exclude = ChunkBytes(Ftk::LIGHT_EXCLUDE, Bytes(66, 'x'));
     Bytes name = ChunkBytes(Ftk::EXTENDED_DATA_NAME, Bytes{'a', 'b'});
     db = LoadBytes(ChunkBytes(Ftk::FILE_MAIN, {}, {exclude, name}), "strings.3ds");
     ASSERT_FALSE(Ftk::IsErrorPending());

@@ -477,7 +477,7 @@ TEST(trip3ds_interop, DummyHierarchyKeepsItsInstanceNamesThroughTwoTrips) {
 
     Session read;
     ASSERT_TRUE(read.Read(files[1]));
-    VOxaNode* node = read.Node("$$$DUMMY.LeftUpL");
+    VOxaNode* node = read.Node("$$$DUMMY.LeftUpLeg");
     ASSERT_NE(node, nullptr);
     EXPECT_STREQ(node->GetParent()->GetNameWithoutPrefix(), "$$$DUMMY.Hips");
 #endif

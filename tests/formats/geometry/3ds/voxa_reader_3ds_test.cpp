@@ -194,12 +194,13 @@ TEST_F(reader3ds, NoKeyframerGivesOneNodePerMeshWithUnitFactor) {
     ASSERT_EQ(mesh->GetPolygonCount(), 1);
     // (x, y, z) becomes (x, z, -y), times 2.54 x 0.1.
     ExpectVector(Point(mesh, 0), 0.254, 0.762, -0.508);
-    // The ambient colour of the file, and the default take spanning 0 to frame 150.
+    // The ambient colour of the file, and the default take spanning the file's keyframer header:
+    // 0 to frame 30, the length the toolkit gives a new file.
     EXPECT_NEAR(rig.scene->GetGlobalLightSettings().GetAmbientColor().mGreen, 0.5, 1e-6);
     const VOxaTakeInfo* info = rig.scene->GetTakeInfo("default take");
     ASSERT_NE(info, nullptr);
     VTime stop;
-    stop.SetTime(0, 0, 0, 150, 0, VTime::eFRAMES30);
+    stop.SetTime(0, 0, 0, 30, 0, VTime::eFRAMES30);
     EXPECT_EQ(info->mLocalTimeSpan.GetStop(), stop);
     EXPECT_STREQ(rig.scene->GetCurrentTakeName(), "default take");
 
@@ -710,9 +711,9 @@ TEST_F(reader3ds, TheTakeSpansTheFileSegmentAndTheKeys) {
         return std::make_pair((int)info->mLocalTimeSpan.GetStart().GetFrame(true, VTime::eFRAMES30),
                               (int)info->mLocalTimeSpan.GetStop().GetFrame(true, VTime::eFRAMES30));
     };
-    // The segment, not the length; widened to the keys (20 to 30).
+    // The segment as it is, not the length, also where keys (20 to 30) lie outside it.
     EXPECT_EQ(span(build("seg1.3ds", 10, 50, 80)), std::make_pair(10, 50));
-    EXPECT_EQ(span(build("seg2.3ds", 25, 28, 80)), std::make_pair(20, 30));
+    EXPECT_EQ(span(build("seg2.3ds", 25, 28, 80)), std::make_pair(25, 28));
     // A segment that starts before 0 or ends where it starts is not a range: the keys' span.
     EXPECT_EQ(span(build("seg3.3ds", -5, 50, 80)), std::make_pair(20, 30));
     EXPECT_EQ(span(build("seg4.3ds", 40, 40, 80)), std::make_pair(20, 30));

@@ -43,8 +43,11 @@ VOxaTexture* AddTexture(VOxaSdkManager& manager, VOxaMesh* mesh, const char* fil
 TEST(writer3ds_names, RenamingCutsNumbersAndKeepsEveryNameShortAndUnique) {
     ScratchDir dir("names");
     Rig rig;
-    VOxaNode* a = AddNode(rig.manager, rig.Root(), "LongNameA");
-    VOxaNode* b = AddNode(rig.manager, rig.Root(), "LongNameB");
+    VOxaNode* a = AddNode(rig.manager, rig.Root(), "LongerNameA");
+    VOxaNode* b = AddNode(rig.manager, rig.Root(), "LongerNameB");
+    // Names that fit stay, also one that a cut name would have taken.
+    VOxaNode* fits = AddNode(rig.manager, rig.Root(), "GeoSphere0");
+    VOxaNode* taken = AddNode(rig.manager, rig.Root(), "LongerNa_2");
     // A thousand clashes: the counter would not fit behind seven characters.
     for (int i = 0; i < 1002; ++i)
         AddNode(rig.manager, rig.Root(), "Crowded");
@@ -52,11 +55,18 @@ TEST(writer3ds_names, RenamingCutsNumbersAndKeepsEveryNameShortAndUnique) {
     VOxaMaterial* m1 = rig.manager.CreateMaterial("VeryLongMaterialNameOne");
     VOxaMaterial* m2 = rig.manager.CreateMaterial("VeryLongMaterialNameTwo");
     ASSERT_TRUE(rig.WriteTo(dir / "n.3ds"));
-    EXPECT_STREQ(a->GetNameWithoutPrefix(), "LongNam");
-    EXPECT_STREQ(b->GetNameWithoutPrefix(), "LongNam1");
+    EXPECT_STREQ(a->GetNameWithoutPrefix(), "LongerName");
+    EXPECT_STREQ(b->GetNameWithoutPrefix(), "LongerNa_3");
+    EXPECT_STREQ(fits->GetNameWithoutPrefix(), "GeoSphere0");
+    EXPECT_STREQ(taken->GetNameWithoutPrefix(), "LongerNa_2");
+    // One warning per changed name, naming both forms; none for names that stay.
+    const std::string messages = rig.writer.GetMessageText().Buffer();
+    EXPECT_NE(messages.find("\"LongerNameB\" is written as \"LongerNa_3\""), std::string::npos) << messages;
+    EXPECT_EQ(messages.find("GeoSphere0"), std::string::npos);
+    // Every node of the scene (nodes outside it are not written and keep their names).
     std::set<std::string> seen;
-    for (int i = 0; i < rig.manager.GetNodeCount(); ++i) {
-        std::string name = rig.manager.GetNode(i)->GetNameWithoutPrefix();
+    for (int i = 0; i < rig.Root()->GetChildCount(); ++i) {
+        std::string name = rig.Root()->GetChild(i)->GetNameWithoutPrefix();
         EXPECT_FALSE(name.empty());
         EXPECT_LE(name.size(), 10u) << name;
         EXPECT_TRUE(seen.insert(name).second) << name;
@@ -243,16 +253,20 @@ TEST(writer3ds_file, AveragedNormalsGiveGroupOneAndBadPolygonsAreSkipped) {
     EXPECT_EQ(rig.writer.mMeshCounter, 1);
 }
 
-TEST(writer3ds_file, MeshOverSixteenBitsIsNotWrittenButTheRestIs) {
+TEST(writer3ds_file, MeshOverSixteenBitsKeepsThePointsItsFacesUse) {
     ScratchDir dir("big");
     Rig rig;
     std::vector<VgeTVector> points(70000, VgeTVector(0, 0, 0, 1));
-    AddMesh(rig.manager, rig.Root(), "Huge", points, {{0, 1, 2}});
+    points[69999] = VgeTVector(4, 5, 6, 1);
+    AddMesh(rig.manager, rig.Root(), "Huge", points, {{0, 1, 69999}});
     AddMesh(rig.manager, rig.Root(), "Small", Square(), {{0, 1, 2}});
     ASSERT_TRUE(rig.WriteTo(dir / "big.3ds"));
-    EXPECT_NE(rig.writer.GetMessageText().Find("\"Huge\" has more than 65535"), -1);
     Loaded file(dir / "big.3ds");
-    EXPECT_EQ(file.MeshNames(), (std::vector<std::string>{"Small"}));
+    EXPECT_EQ(file.MeshNames(), (std::vector<std::string>{"Huge", "Small"}));
+    auto huge = file.Mesh("Huge");
+    ASSERT_TRUE(huge);
+    ASSERT_EQ(huge->mVertexCount, 3);
+    EXPECT_FLOAT_EQ(huge->mVertices[2].y, -6.0f);
 }
 
 namespace {
@@ -668,8 +682,9 @@ TEST(writer3ds_lights, OmniSpotCameraBackgroundFieldOfViewAndTargets) {
     Ftk::GetSpotlightByName(file.db, "Spot", &light);
     ASSERT_NE(light, nullptr);
     ASSERT_NE(light->mSpot, nullptr);
+    // Without a falloff of its own the cone is sharp, as in the keyframer.
     EXPECT_FLOAT_EQ(light->mSpot->mHotspot, 60.0f);
-    EXPECT_FLOAT_EQ(light->mSpot->mFalloff, 45.0f);
+    EXPECT_FLOAT_EQ(light->mSpot->mFalloff, 60.0f);
     Ftk::ReleaseLight(&light);
     EXPECT_EQ(Ftk::CountOmniLights(file.db) + Ftk::CountSpotlights(file.db), 2u);  // no sun
     Ftk::Background* background = nullptr;
@@ -733,6 +748,63 @@ TEST(writer3ds_lights, ParentFieldsAndSpotlightPosition) {
     EXPECT_FLOAT_EQ(motion->mPosition.mValues[1], -3.0f);
     EXPECT_FLOAT_EQ(motion->mPosition.mValues[2], 2.0f);
     Ftk::ReleaseSpotlightMotion(&motion);
+}
+
+TEST(writer3ds_lights, LightsAndCamerasBelowADummySitInTheWorldInTheMeshSection) {
+    ScratchDir dir("world");
+    Rig rig;
+    VOxaNode* arm = AddNode(rig.manager, rig.Root(), "Arm");
+    arm->SetLclTranslation(VgeTVector(100, 0, 0, 0));
+    arm->SetLclRotation(VgeTVector(0, 90, 0, 0));
+    // A spot without a target node, looking down its -Y axis from (0, 10, 0) in the arm's space.
+    VOxaNode* lamp = AddNode(rig.manager, arm, "Lamp");
+    VOxaLight* light = rig.manager.CreateLight();
+    light->SetLightType(VOxaLight::eSPOT);
+    lamp->SetNodeAttribute(light);
+    lamp->SetLclTranslation(VgeTVector(0, 10, 0, 0));
+    VOxaNode* bulb = AddNode(rig.manager, arm, "Bulb");
+    bulb->SetNodeAttribute(rig.manager.CreateLight());
+    bulb->SetLclTranslation(VgeTVector(5, 0, 0, 0));
+    VOxaNode* eye = AddNode(rig.manager, arm, "Eye");
+    VOxaCamera* camera = rig.manager.CreateCamera();
+    eye->SetNodeAttribute(camera);
+    camera->SetRoll(-25);
+    eye->SetLclTranslation(VgeTVector(0, 0, 5, 0));
+    ASSERT_TRUE(rig.WriteTo(dir / "w.3ds"));
+
+    Loaded file(dir / "w.3ds");
+    ASSERT_TRUE(file.Ok());
+    auto expect = [](const Ftk::Point3& p, float x, float y, float z, const char* what) {
+        EXPECT_NEAR(p.x, x, 1e-4) << what;
+        EXPECT_NEAR(p.y, y, 1e-4) << what;
+        EXPECT_NEAR(p.z, z, 1e-4) << what;
+    };
+    // The arm turns local x into world -z (Y-up), that is file y 1: (5, 0, 0) lands at
+    // (100, 0, -5) Y-up, (100, 5, 0) in the file.
+    Ftk::Light* record = nullptr;
+    Ftk::GetOmniLightByName(file.db, "Bulb", &record);
+    ASSERT_NE(record, nullptr);
+    expect(record->mPosition, 100, 5, 0, "omni");
+    Ftk::ReleaseLight(&record);
+    Ftk::GetSpotlightByName(file.db, "Lamp", &record);
+    ASSERT_NE(record, nullptr);
+    ASSERT_NE(record->mSpot, nullptr);
+    expect(record->mPosition, 100, 0, 10, "spot");
+    expect(record->mSpot->mTarget, 100, 0, 0, "spot target");
+    Ftk::ReleaseLight(&record);
+    // The keyframer's target is in the arm's space, so it hangs below the arm too.
+    Ftk::SpotlightMotion* motion = nullptr;
+    Ftk::GetSpotlightMotionByName(file.db, "Lamp", &motion);
+    ASSERT_NE(motion, nullptr);
+    EXPECT_STREQ(motion->mTargetParentName, "$$$DUMMY.Arm");
+    Ftk::ReleaseSpotlightMotion(&motion);
+    // (0, 0, 5) in the arm's space is (105, 0, 0) Y-up.
+    Ftk::Camera* eyeRecord = nullptr;
+    Ftk::GetCameraByName(file.db, "Eye", &eyeRecord);
+    ASSERT_NE(eyeRecord, nullptr);
+    expect(eyeRecord->mPosition, 105, 0, 0, "camera");
+    EXPECT_NEAR(eyeRecord->mRoll, -25, 1e-3);
+    Ftk::ReleaseCamera(&eyeRecord);
 }
 
 TEST(writer3ds_lights, ZeroFilmHeightLeavesTheAngleAndTargetsUseTheirOwnFrameCount) {
@@ -879,26 +951,26 @@ TEST(writer3ds_names, DummyNodesAreWrittenAsDummiesWithTheirInstanceNames) {
     AddMesh(rig.manager, rig.Root(), "$$$DUMMY.Mesh", Square(), {{0, 1, 2}}, &mesh);
     ASSERT_TRUE(rig.WriteTo(dir / "d.3ds"));
     EXPECT_STREQ(hips->GetNameWithoutPrefix(), "$$$DUMMY.Hips");
-    EXPECT_STREQ(leg->GetNameWithoutPrefix(), "$$$DUMMY.LeftUpL");
+    EXPECT_STREQ(leg->GetNameWithoutPrefix(), "$$$DUMMY.LeftUpLeg");
     // The plain node's instance name would clash with the dummy's: it is numbered.
-    EXPECT_STREQ(plain->GetNameWithoutPrefix(), "Hips1");
+    EXPECT_STREQ(plain->GetNameWithoutPrefix(), "Hips_2");
     // A mesh is an object of its own: its name is cut like any other.
-    EXPECT_EQ(std::string(mesh->GetNameWithoutPrefix()).size(), 7u);
+    EXPECT_STREQ(mesh->GetNameWithoutPrefix(), "$$$DUMMY.M");
 
     Loaded file(dir / "d.3ds");
     ASSERT_TRUE(file.Ok());
-    auto legMotion = file.Motion("$$$DUMMY.LeftUpL");
+    auto legMotion = file.Motion("$$$DUMMY.LeftUpLeg");
     ASSERT_TRUE(legMotion);
     EXPECT_STREQ(legMotion->mName, "$$$DUMMY");
-    EXPECT_STREQ(legMotion->mInstanceName, "LeftUpL");
+    EXPECT_STREQ(legMotion->mInstanceName, "LeftUpLeg");
     EXPECT_STREQ(legMotion->mParentName, "$$$DUMMY.Hips");
     auto toe = file.Motion("Toe");
     ASSERT_TRUE(toe);
-    EXPECT_STREQ(toe->mParentName, "$$$DUMMY.LeftUpL");
-    EXPECT_TRUE(file.Motion("$$$DUMMY.Hips1"));
+    EXPECT_STREQ(toe->mParentName, "$$$DUMMY.LeftUpLeg");
+    EXPECT_TRUE(file.Motion("$$$DUMMY.Hips_2"));
 }
 
-TEST(writer3ds_file, KeyframerRangeIsTheTakeSpanWidenedToTheKeys) {
+TEST(writer3ds_file, KeyframerRangeIsTheTakeSpanAndItsLength) {
     ScratchDir dir("range");
     Rig rig;
     VOxaNode* node = nullptr;
@@ -930,9 +1002,10 @@ TEST(writer3ds_file, KeyframerRangeIsTheTakeSpanWidenedToTheKeys) {
     VOxaTakeNode* take = node->GetCurrentTakeNode();
     Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), VTime(0), 0, 0, 0);
     Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), Frame30(20), 1, 2, 3);
-    EXPECT_EQ(range("span.3ds"), (std::vector<int>{300, 1, 0, 300}));
+    // Keys outside the span change neither the segment nor the length.
+    EXPECT_EQ(range("span.3ds"), (std::vector<int>{300, 1, 5, 300}));
     setSpan(2, 10);
-    EXPECT_EQ(range("short.3ds"), (std::vector<int>{20, 1, 0, 20}));
+    EXPECT_EQ(range("short.3ds"), (std::vector<int>{10, 1, 2, 10}));
     setSpan(10, 10);
     EXPECT_EQ(range("empty.3ds"), (std::vector<int>{20, 1, 0, 20}));
 }
@@ -1004,10 +1077,10 @@ TEST(writer3ds_options, WriterRowOptionsAndReferenceNodeDummies) {
     rig.options->SetOptionValue(VStreamOptions3ds::eRESCALE, 0);
     ASSERT_TRUE(rig.WriteTo(dir / "r.3ds"));
     Loaded file(dir / "r.3ds");
-    EXPECT_TRUE(file.Motion("$$$DUMMY.RootNod"));
+    EXPECT_TRUE(file.Motion("$$$DUMMY.RootNode"));
     auto child = file.Motion("$$$DUMMY.Child");
     ASSERT_TRUE(child);
-    EXPECT_STREQ(child->mParentName, "$$$DUMMY.RootNod");
+    EXPECT_STREQ(child->mParentName, "$$$DUMMY.RootNode");
     Ftk::MeshSettings* settings = nullptr;
     Ftk::GetSettings(file.db, &settings);
     EXPECT_FLOAT_EQ(settings->mMasterScale, 1.0f);
