@@ -8,6 +8,7 @@
 #include "base/vnumber_text.h"
 #include "formats/motion/asf/voxa_asf_scene.h"
 #include "formats/motion/asf/voxa_file_acclaim_asf.h"
+#include "formats/motion/voxa_motion_base.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -80,10 +81,9 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
         return false;
     }
     VOxaNode* root = FindMotionRootNode(scene);
-    if (!root) {
-        mError.SetLastError(eFILE_NOT_CREATED, "Scene must have a single root node.");
-        return false;
-    }
+    if (!root)
+        return VOxaMotionSupport::Refuse(
+            mError, VOxaMotionSupport::NoRootRefusal(scene, "Scene must have a single root node."));
     VStreamOptionsMotion* motion = options && options->IsA(VStreamOptionsMotion::ClassId)
                                        ? static_cast<VStreamOptionsMotion*>(options)
                                        : nullptr;
