@@ -233,6 +233,13 @@ TEST_F(Writers, SkeletonNamesWithLineBreaksAndALeadingHashReadBack) {
         EXPECT_NE(again.Node("Spine_MOTION"), nullptr) << format;
         EXPECT_NE(again.Node("Head"), nullptr) << format;
     }
+    // ASF and AMC refuse such names before writing, any control character among them.
+    Node("#Hips")->SetName("Hips");
+    Node("Spine\nMOTION")->SetName("Spine\x01");
+    EXPECT_FALSE(Write(TempPath("names.asf"), true).written);
+    EXPECT_FALSE(Exists(TempPath("names.asf")));
+    Node("Spine\x01")->SetName("Spine");
+    EXPECT_TRUE(Write(TempPath("names.asf"), true).written);
 }
 
 TEST_F(Writers, VpmSegmentNamesWithBlanksReadBackDistinct) {

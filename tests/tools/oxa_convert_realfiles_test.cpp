@@ -24,7 +24,7 @@ const char* const kFormats[] = {"3ds", "obj", "dxf", "bvh", "htr", "asf", "amc",
                                 "c3d", "trc", "brd", "mov", "vpm", "aoa", "mcd"};
 constexpr int kFormatCount = (int)(sizeof kFormats / sizeof kFormats[0]);
 // Inputs per format, and the drawings taken from the large drawing collection.
-constexpr size_t kWindow = 20;
+constexpr size_t kWindow = 15;
 constexpr size_t kDrawings = 40;
 
 // Conversions known to write a file that does not read, each with the problem; the format's owner
