@@ -658,6 +658,11 @@ std::vector<VString> VTextFile::WritableNames(const std::vector<VString>& names,
     std::unordered_set<std::string> taken;
     for (size_t i = 0; i < names.size(); ++i) {
         VString name(names[i]);
+        // An empty name would leave its field or token out.
+        if (name.IsEmpty()) {
+            name = "_";
+            changed[i] = true;
+        }
         for (int k = 0; k < name.GetLen(); ++k) {
             const unsigned char c = (unsigned char)name[k];
             if (c < 32 || c == 127 || (c == ' ' && (rules & kBlanks)) ||

@@ -128,7 +128,8 @@ public:
     // a name as one token), a leading '#' (a reader that takes such a line for a comment).
     enum NameRule : unsigned { kControlOnly = 0, kBlanks = 1, kLeadingHash = 2 };
     // The names a text writer writes for `names`, in order: every control character (a byte below
-    // 32, or 127; line breaks and tabs among them) becomes '_', and so does what `rules` adds. A name
+    // 32, or 127; line breaks and tabs among them) becomes '_', and so does what `rules` adds; an
+    // empty name (a field or token the reader would not see) is written as "_". A name
     // that had to change and then equals another name of the list, without regard to case, takes
     // the first of the suffixes "_2", "_3", ... that keeps it distinct. Names that need no change
     // are kept as they are.

@@ -212,10 +212,11 @@ TEST(WritableNames, ControlCharactersAndTheFormatsOwnRulesKeepNamesDistinct) {
     EXPECT_STREQ(htr[0].Buffer(), "_hip_2");
     EXPECT_STREQ(htr[2].Buffer(), "a#b");
     const std::vector<VString> vpm =
-        VTextFile::WritableNames({"r asis", "l asis", "\x7f"}, VTextFile::kBlanks);
+        VTextFile::WritableNames({"r asis", "l asis", "\x7f", ""}, VTextFile::kBlanks);
     EXPECT_STREQ(vpm[0].Buffer(), "r_asis");
     EXPECT_STREQ(vpm[1].Buffer(), "l_asis");
     EXPECT_STREQ(vpm[2].Buffer(), "_");
+    EXPECT_STREQ(vpm[3].Buffer(), "__2");
 }
 
 TEST_F(Writers, SkeletonNamesWithLineBreaksAndALeadingHashReadBack) {
@@ -254,6 +255,20 @@ TEST_F(Writers, VpmSegmentNamesWithBlanksReadBackDistinct) {
     again.Read("vpm", oxa_test::ReadFile(path));
     EXPECT_NE(again.Node("r_asis_2"), nullptr);
     EXPECT_NE(again.Node("r_asis"), nullptr);
+}
+
+TEST_F(Writers, TrcMarkerNamesWithoutTextOrWithATabReadBack) {
+    Read("aoa", kAoa);
+    Node("Marker1")->SetName("Actor:");
+    Node("Marker2")->SetName("Tab\tName");
+    Node("Actor:")->SetMarked(1);
+    Node("Tab\tName")->SetMarked(1);
+    const std::string path = TempPath("names.trc");
+    ASSERT_TRUE(Write(path, true).written);
+    Session again;
+    again.Read("trc", oxa_test::ReadFile(path));
+    EXPECT_NE(again.Node("_"), nullptr);
+    EXPECT_NE(again.Node("Tab_Name"), nullptr);
 }
 
 TEST(C3dLabels, AFileWithoutLabelsWritesItsParameters) {

@@ -155,9 +155,12 @@ bool VOxaWriterBiovision::WriteHierarchy(VTime start, VOxaMotionSampler& sampler
     mScales.assign(mEntries.size(), VgeTVector(1.0, 1.0, 1.0, 0.0));
     // The joint names as the file can hold them: a control character would end or split a line.
     std::vector<VString> names;
-    names.reserve(mEntries.size());
-    for (const Entry& entry : mEntries)
-        names.push_back(VString(entry.mEndSite ? "" : entry.mNode->GetNameWithoutPrefix()));
+    std::vector<size_t> nameOf(mEntries.size(), 0);
+    for (size_t i = 0; i < mEntries.size(); ++i) {
+        if (mEntries[i].mEndSite) continue;
+        nameOf[i] = names.size();
+        names.push_back(VString(mEntries[i].mNode->GetNameWithoutPrefix()));
+    }
     names = VTextFile::WritableNames(names, VTextFile::kControlOnly);
     std::vector<int> open;  // joints whose block is open, innermost last
     for (size_t i = 0; i < mEntries.size(); ++i) {
@@ -184,7 +187,7 @@ bool VOxaWriterBiovision::WriteHierarchy(VTime start, VOxaMotionSampler& sampler
             mFile->WriteEndSite(offset, entry.mLevel);
             continue;
         }
-        mFile->WriteJointHeader(names[i].Buffer(), isRoot, offset, mRotationOnly, true, entry.mLevel);
+        mFile->WriteJointHeader(names[nameOf[i]].Buffer(), isRoot, offset, mRotationOnly, true, entry.mLevel);
         if (entry.mLeaf) {
             const double end[3] = {entry.mLeafEnd[0] * mScales[i][0], entry.mLeafEnd[1] * mScales[i][1],
                                    entry.mLeafEnd[2] * mScales[i][2]};
