@@ -822,11 +822,6 @@ bool SetMotionToWrite(VStreamOptionsMotion* motion, const Arguments& args, Sessi
     return true;
 }
 
-// True when some node below the scene's root is marked to be written.
-bool HoldsMarkedNode(VOxaScene* scene) {
-    return AnyNode(scene, [](VOxaNode* node, bool isRoot) { return !isRoot && node->IsMarked(); });
-}
-
 // The geometry writers copy texture images from the input's folder and the --texture-dir folders
 // (and from the folder of the file that named each image).
 void AllowTextureFolders(VStreamOptions* options, const Arguments& args) {
@@ -874,16 +869,8 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
     EndProgress();
     gMessages.AddLines(exporter->GetMessageText().Buffer());
     gMessages.Print(shownAs);
-    // A motion writer that failed on an empty scene or take says why in the writer's own terms
-    // (a missing root node, a frame range its format cannot hold); the plain reason is shown.
-    std::string reason = exporter->GetError().GetLastErrorString().Buffer();
-    if (const VStreamOptionsMotion* motion = AsMotion(options); motion && !ok) {
-        if (!HoldsMarkedNode(session.scene))
-            reason = "no joints or markers to write";
-        else if (motion->GetFrameCount() == 0 && !IsFormat(shownAs.c_str(), "asf"))
-            reason = "the take has no frames to write";
-    }
-    PrintFailure(shownAs, ok, reason.c_str());
+    // A writer refuses a scene that gives it nothing its format holds with the plain reason.
+    PrintFailure(shownAs, ok, exporter->GetError().GetLastErrorString().Buffer());
     if (ok && kept)
         *kept = options;
     else if (options)

@@ -5,9 +5,25 @@
 #include <filesystem>
 #include <system_error>
 
+#include "attributes/voxa_mesh.h"
 #include "base/vpath.h"
 #include "base/vsafe_output_file.h"
 #include "oxa_codec/vstream_options.h"
+
+bool VOxaHoldsGeometry(VOxaNode* root) {
+    bool found = false;
+    VOxaWalkPreOrder(root, [&found](VOxaNode* node) {
+        const VOxaNodeAttribute* attribute = found ? nullptr : node->GetNodeAttribute();
+        if (!attribute) return;
+        const int type = attribute->GetAttributeType();
+        if (type == VOxaNodeAttribute::eNurb || type == VOxaNodeAttribute::ePatch) {
+            found = true;
+        } else if (const VOxaMesh* mesh = node->GetMesh()) {
+            found = mesh->GetPolygonCount() > 0;
+        }
+    });
+    return found;
+}
 
 VgeAMatrix VOxaGeometryWorldMatrix(VOxaNode* node) {
     if (node == nullptr) return VgeAMatrix();

@@ -34,6 +34,13 @@ void VOxaWalkPreOrder(VOxaNode* root, Visit visit) {
     }
 }
 
+// The refusal of the OBJ and DXF writers when a scene holds nothing they write.
+constexpr const char* kVOxaNoGeometry = "no geometry to write";
+
+// True when a node of the subtree carries a mesh with at least one polygon, or a NURBS surface or
+// patch (the writers turn those into triangles): what the OBJ and DXF writers can write.
+bool VOxaHoldsGeometry(VOxaNode* root);
+
 // The matrix that carries a node's mesh points into world space for the geometry writers: built
 // of the node's local matrices at the default values with pivot set 0, so rotation pivots,
 // rotation offsets and pre- and post-rotations count, and so do the shear of a parent's uneven

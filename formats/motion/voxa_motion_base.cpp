@@ -203,6 +203,34 @@ VOxaNode* VOxaMotionSupport::FindWriteRoot(VOxaWriter& writer, VOxaScene* scene,
     return root;
 }
 
+const char* VOxaMotionSupport::MarkerRefusal(size_t markerCount, const VStreamOptionsMotion* options) {
+    if (markerCount == 0) return kNoMarkers;
+    if (!options || options->GetFrameCount() <= 0) return kNoFrames;
+    return nullptr;
+}
+
+const char* VOxaMotionSupport::NoRootRefusal(VOxaScene* scene, const char* forked) {
+    VOxaNode* root = scene ? scene->GetRootNode() : nullptr;
+    std::vector<VOxaNode*> pending;
+    if (root)
+        for (int i = 0; i < root->GetChildCount(); ++i)
+            pending.push_back(root->GetChild(i));
+    while (!pending.empty()) {
+        VOxaNode* node = pending.back();
+        pending.pop_back();
+        if (!node) continue;
+        if (node->IsMarked()) return forked;
+        for (int i = 0; i < node->GetChildCount(); ++i)
+            pending.push_back(node->GetChild(i));
+    }
+    return kNoJoints;
+}
+
+bool VOxaMotionSupport::Refuse(VError& error, const char* text) {
+    error.SetLastError(VOxaWriter::eFILE_NOT_CREATED, text);
+    return false;
+}
+
 void VOxaMotionSupport::CollectMarkedNodes(VOxaNode* root, std::vector<VOxaNode*>& nodes) {
     if (!root) return;
     std::vector<VOxaNode*> pending{root};
@@ -617,11 +645,15 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
         mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
         return false;
     }
+    std::vector<VOxaNode*> markers;
+    VOxaMotionSupport::CollectMarkedNodes(root, markers);
+    if (const char* refusal = VOxaMotionSupport::MarkerRefusal(markers.size(), options)) {
+        DiscardFile();
+        return VOxaMotionSupport::Refuse(mError, refusal);
+    }
     VOxaMotionSupport::PrepareHierarchy(root);
     VOxaMotionSampler sampler(root);
 
-    std::vector<VOxaNode*> markers;
-    VOxaMotionSupport::CollectMarkedNodes(root, markers);
     const int markerCount = (int)markers.size();
     VStringList names;
     VOxaMarkerFrame points(markerCount > 16 ? markerCount : 16);

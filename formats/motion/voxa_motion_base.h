@@ -228,6 +228,21 @@ struct VOxaMotionSupport {
     // take that only repeats the defaults), so that the defaults are written exactly.
     static VgeTVector JointTranslation(const VgeTVector& rest, const VgeTVector& taken);
 
+    // What a motion writer refuses before it writes anything, when the scene gives it nothing its
+    // format can hold: the skeleton writers without a joint, every marker writer without a marked
+    // node, and the AMC and marker writers when the options name no frame.
+    static constexpr const char* kNoJoints = "no joints to write";
+    static constexpr const char* kNoMarkers = "no markers or joints to write";
+    static constexpr const char* kNoFrames = "the take has no frames to write";
+    // The refusal of a marker writer with `markerCount` nodes to write over the options' frames
+    // (kNoMarkers first, then kNoFrames); null when it has both.
+    static const char* MarkerRefusal(size_t markerCount, const VStreamOptionsMotion* options);
+    // The refusal of a skeleton writer that found no motion root: kNoJoints when no node below
+    // the scene's root is marked, else `forked` (the marked nodes lie beyond a fork).
+    static const char* NoRootRefusal(VOxaScene* scene, const char* forked);
+    // Sets the writer error "File not created" with `text`; false.
+    static bool Refuse(VError& error, const char* text);
+
     // The writers' root: the motion root of the scene (unless "ExportFromGlobalPosition" is 1),
     // else the scene's root node.
     static VOxaNode* FindWriteRoot(VOxaWriter& writer, VOxaScene* scene, const VStreamOptionsMotion* options);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <unordered_set>
 
 #include "base/vnumber_text.h"
 
@@ -634,4 +636,62 @@ bool VTextFile::WriteIndented(int level, const char* format, ...) {
     va_end(args);
     if (!ok) mWriteFailed = true;
     return ok && !mWriteFailed;
+}
+
+// ---- names ----
+
+namespace {
+
+std::string LowerKey(const char* text) {
+    std::string key(text ? text : "");
+    for (char& c : key)
+        c = (char)std::tolower((unsigned char)c);
+    return key;
+}
+
+}  // namespace
+
+std::vector<VString> VTextFile::WritableNames(const std::vector<VString>& names, unsigned rules) {
+    std::vector<VString> out;
+    out.reserve(names.size());
+    std::vector<bool> changed(names.size(), false);
+    std::unordered_set<std::string> taken;
+    for (size_t i = 0; i < names.size(); ++i) {
+        VString name(names[i]);
+        // An empty name would leave its field or token out.
+        if (name.IsEmpty()) {
+            name = "_";
+            changed[i] = true;
+        }
+        for (int k = 0; k < name.GetLen(); ++k) {
+            const unsigned char c = (unsigned char)name[k];
+            if (c < 32 || c == 127 || (c == ' ' && (rules & kBlanks)) ||
+                (k == 0 && c == '#' && (rules & kLeadingHash))) {
+                name[k] = '_';
+                changed[i] = true;
+            }
+        }
+        // The names kept as they are come first: a changed name gives way to them.
+        if (!changed[i]) taken.insert(LowerKey(name.Buffer()));
+        out.push_back(name);
+    }
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (!changed[i]) continue;
+        std::string key = LowerKey(out[i].Buffer());
+        if (taken.count(key)) {
+            const VString base = out[i];
+            for (int n = 2;; ++n) {
+                VString numbered = base;
+                numbered += "_";
+                numbered += n;
+                key = LowerKey(numbered.Buffer());
+                if (!taken.count(key)) {
+                    out[i] = numbered;
+                    break;
+                }
+            }
+        }
+        taken.insert(key);
+    }
+    return out;
 }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include <vector>
+
 #include "base/vsafe_output_file.h"
 #include "base/vstring.h"
 
@@ -119,6 +121,19 @@ public:
     // What made the last read fail, with its line; "" when nothing failed since ClearFailure.
     const char* GetFailure() const { return mFailure.Buffer(); }
     void ClearFailure() { mFailure = ""; }
+
+    // ---- names ----
+
+    // What a format cannot hold in a name besides control characters: blanks (a reader that takes
+    // a name as one token), a leading '#' (a reader that takes such a line for a comment).
+    enum NameRule : unsigned { kControlOnly = 0, kBlanks = 1, kLeadingHash = 2 };
+    // The names a text writer writes for `names`, in order: every control character (a byte below
+    // 32, or 127; line breaks and tabs among them) becomes '_', and so does what `rules` adds; an
+    // empty name (a field or token the reader would not see) is written as "_". A name
+    // that had to change and then equals another name of the list, without regard to case, takes
+    // the first of the suffixes "_2", "_3", ... that keeps it distinct. Names that need no change
+    // are kept as they are.
+    static std::vector<VString> WritableNames(const std::vector<VString>& names, unsigned rules);
 
     // ---- writing ----
 

@@ -63,9 +63,13 @@ for compiler in "${compilers[@]}"; do
   cmake --build "$consumer" -j"$jobs" >"$consumer-build.log" ||
     { cat "$consumer-build.log"; fail "building the consumer with $compiler failed"; }
 
-  out=$("$consumer/oxa_consumer" "$src/examples/walk.bvh" "$src/examples/scene.3ds") ||
-    fail "the consumer built with $compiler could not read the samples"
+  # The BVH sample written to TRC from the program, with the calls oxa-convert makes: its 12 joints
+  # become markers over its 61 frames.
+  out=$("$consumer/oxa_consumer" --trc "$consumer/walk.trc" "$src/examples/walk.bvh" "$src/examples/scene.3ds") ||
+    fail "the consumer built with $compiler could not read the samples or write TRC"
   echo "$out"
+  grep -q "/walk.trc: 61 frames, 12 markers$" <<<"$out" ||
+    fail "the consumer built with $compiler did not write walk.bvh to TRC with its 61 frames and 12 markers"
   for sample in walk.bvh scene.3ds; do
     counts=$(sed -n "s|.*/$sample: \([0-9]*\) nodes, \([0-9]*\) below the root node$|\1 \2|p" <<<"$out")
     read -r count below <<<"$counts"

@@ -118,6 +118,11 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
         mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
         return false;
     }
+    if (!VOxaHoldsGeometry(root)) {
+        mFile.Abandon();
+        mError.SetLastError(eFILE_NOT_CREATED, kVOxaNoGeometry);
+        return false;
+    }
     const int n = root->GetChildCount();
     const int total = root->GetChildCount(true);
 

@@ -138,6 +138,11 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
     mTextureCopier.Begin(options);
 
     PrepareNodes(root);
+    if (!VOxaHoldsGeometry(root)) {
+        mObjFile.Abandon();
+        mError.SetLastError(eFILE_NOT_CREATED, kVOxaNoGeometry);
+        return false;
+    }
 
     mOut += "# \n# Corvelund OBJ file\n# Created with Morvane OXA\n# \n";
     if (mMtlNeeded) {

@@ -7,6 +7,7 @@
 #include "base/vge_matrix.h"
 #include "formats/motion/amc/voxa_file_acclaim_amc.h"
 #include "formats/motion/asf/voxa_asf_scene.h"
+#include "formats/motion/voxa_motion_base.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -77,10 +78,9 @@ bool VOxaWriterAcclaimAmc::Write(VOxaScene* scene, VStreamOptions* options) {
         return false;
     }
     VOxaNode* root = FindMotionRootNode(scene);
-    if (!root) {
-        mError.SetLastError(eFILE_NOT_CREATED, "Scene must have a single root node.");
-        return false;
-    }
+    if (!root)
+        return VOxaMotionSupport::Refuse(
+            mError, VOxaMotionSupport::NoRootRefusal(scene, "Scene must have a single root node."));
     VStreamOptionsMotion* motion = options && options->IsA(VStreamOptionsMotion::ClassId)
                                        ? static_cast<VStreamOptionsMotion*>(options)
                                        : nullptr;
@@ -91,6 +91,8 @@ bool VOxaWriterAcclaimAmc::Write(VOxaScene* scene, VStreamOptions* options) {
         mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
         return false;
     }
+    // A file of no frame is a header its reader refuses.
+    if (motion->GetFrameCount() <= 0) return VOxaMotionSupport::Refuse(mError, VOxaMotionSupport::kNoFrames);
     root->ConvertPivotAnimationAt30Fps();
     BindBones(skeleton, root);
 

@@ -8,6 +8,7 @@
 #include "base/vnumber_text.h"
 #include "formats/motion/asf/voxa_asf_scene.h"
 #include "formats/motion/asf/voxa_file_acclaim_asf.h"
+#include "formats/motion/voxa_motion_base.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -43,9 +44,13 @@ bool VOxaCheckAsfNodeNames(VOxaNode* node, bool self, VString& report) {
         const char* name = current->GetNameWithoutPrefix();
         const size_t length = std::strlen(name);
         double number;
-        // Names that the reader would cut, split, take for a frame number, a keyword or a comment.
-        const bool bad = length == 0 || length > (size_t)AsfBone::kMaxNameLength ||
-                         std::strpbrk(name, "\t,()\r\n") != nullptr || name[0] == ':' || name[0] == '#' ||
+        // Names that the reader would cut, split, take for a frame number, a keyword or a comment;
+        // a control character would break the line.
+        bool control = false;
+        for (size_t k = 0; k < length && !control; ++k)
+            control = (unsigned char)name[k] < 32 || name[k] == 127;
+        const bool bad = length == 0 || length > (size_t)AsfBone::kMaxNameLength || control ||
+                         std::strpbrk(name, ",()") != nullptr || name[0] == ':' || name[0] == '#' ||
                          VParseDouble(name, name + length, number, false) != nullptr;
         if (bad) {
             report += "\n    ";
@@ -80,10 +85,9 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
         return false;
     }
     VOxaNode* root = FindMotionRootNode(scene);
-    if (!root) {
-        mError.SetLastError(eFILE_NOT_CREATED, "Scene must have a single root node.");
-        return false;
-    }
+    if (!root)
+        return VOxaMotionSupport::Refuse(
+            mError, VOxaMotionSupport::NoRootRefusal(scene, "Scene must have a single root node."));
     VStreamOptionsMotion* motion = options && options->IsA(VStreamOptionsMotion::ClassId)
                                        ? static_cast<VStreamOptionsMotion*>(options)
                                        : nullptr;
@@ -106,7 +110,8 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
     char rule[256];
     std::snprintf(rule, sizeof rule,
                   "Names that cannot be written to ASF and AMC files (a name must not be empty, be longer "
-                  "than %d characters, hold a tab, comma, parenthesis or line break, begin with \":\" or "
+                  "than %d characters, hold a control character (a tab or line break), comma or parenthesis, "
+                  "begin with \":\" or "
                   "\"#\", or be a number):",
                   AsfBone::kMaxNameLength);
     VString names(rule);

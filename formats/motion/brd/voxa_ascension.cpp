@@ -356,6 +356,10 @@ bool VOxaWriterAscension::Write(VOxaScene* scene, VStreamOptions* streamOptions)
 
     std::vector<VOxaNode*> sensors;
     VOxaMotionSupport::CollectMarkedNodes(root, sensors);
+    if (const char* refusal = VOxaMotionSupport::MarkerRefusal(sensors.size(), options)) {
+        mFile->Discard();
+        return VOxaMotionSupport::Refuse(mError, refusal);
+    }
     VOxaMotionSampler sampler(root);
     std::vector<VFCurveSampler> occlusion(sensors.size());
     for (size_t k = 0; k < sensors.size(); ++k)

@@ -153,6 +153,15 @@ void VOxaWriterBiovision::CollectNodes(VOxaNode* root) {
 bool VOxaWriterBiovision::WriteHierarchy(VTime start, VOxaMotionSampler& sampler) {
     // Scales accumulate down the tree: a node's offset takes its ancestors' scalings.
     mScales.assign(mEntries.size(), VgeTVector(1.0, 1.0, 1.0, 0.0));
+    // The joint names as the file can hold them: a control character would end or split a line.
+    std::vector<VString> names;
+    std::vector<size_t> nameOf(mEntries.size(), 0);
+    for (size_t i = 0; i < mEntries.size(); ++i) {
+        if (mEntries[i].mEndSite) continue;
+        nameOf[i] = names.size();
+        names.push_back(VString(mEntries[i].mNode->GetNameWithoutPrefix()));
+    }
+    names = VTextFile::WritableNames(names, VTextFile::kControlOnly);
     std::vector<int> open;  // joints whose block is open, innermost last
     for (size_t i = 0; i < mEntries.size(); ++i) {
         const Entry& entry = mEntries[i];
@@ -178,8 +187,7 @@ bool VOxaWriterBiovision::WriteHierarchy(VTime start, VOxaMotionSampler& sampler
             mFile->WriteEndSite(offset, entry.mLevel);
             continue;
         }
-        mFile->WriteJointHeader(node->GetNameWithoutPrefix(), isRoot, offset, mRotationOnly, true,
-                                entry.mLevel);
+        mFile->WriteJointHeader(names[nameOf[i]].Buffer(), isRoot, offset, mRotationOnly, true, entry.mLevel);
         if (entry.mLeaf) {
             const double end[3] = {entry.mLeafEnd[0] * mScales[i][0], entry.mLeafEnd[1] * mScales[i][1],
                                    entry.mLeafEnd[2] * mScales[i][2]};
@@ -226,8 +234,16 @@ bool VOxaWriterBiovision::WriteFrame(VTime time, VOxaMotionSampler& sampler) {
 bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
     if (!mFile) return Fail(eFILE_NOT_OPENED);
     VOxaNode* root = FindMotionRootNode(scene);
-    if (!root) return Fail(eFILE_NOT_CREATED, "Can not find root node.");
+    if (!root) {
+        mWriteFailed = true;
+        return Fail(eFILE_NOT_CREATED, VOxaMotionSupport::NoRootRefusal(scene, "Can not find root node."));
+    }
     if (!options || !options->IsA(VStreamOptionsMotion::ClassId)) return Fail(eSTREAM_OPTIONS_NOT_SET);
+    // A root the hierarchy would write as an End Site alone (a lone mesh, say) is no skeleton.
+    if (IsEndSiteNode(root)) {
+        mWriteFailed = true;
+        return Fail(eFILE_NOT_CREATED, VOxaMotionSupport::kNoJoints);
+    }
     VStreamOptionsMotion* motion = static_cast<VStreamOptionsMotion*>(options);
     VString report("Spaces are not allowed in BVH node names:");
     if (!CheckSpaceInNodeNameRecursive(root, report)) {

@@ -526,7 +526,8 @@ bool VOxaFileVicon::WriteLabels(const std::vector<VString>& names) {
         VViconArray::CopyString(row, names[(size_t)i].Buffer(), width);
     const int descriptionSizes[2] = {rows, 32};
     VViconArray descriptions(nullptr, VViconArray::kChar, 2, descriptionSizes);
-    std::memset(descriptions.GetMutableData(), ' ', (size_t)rows * 32);
+    // A file without labels has no description data to fill.
+    if (rows > 0) std::memset(descriptions.GetMutableData(), ' ', (size_t)rows * 32);
     bool ok = VViconParameter("LABELS", 1, false, nullptr, &labels).Write(mSection);
     ok = ok && VViconParameter("DESCRIPTIONS", 1, false, nullptr, &descriptions).Write(mSection);
     if (!ok) mWriteFailed = true;

@@ -9,6 +9,7 @@
 #include "attributes/voxa_skeleton.h"
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
+#include "formats/motion/voxa_motion_base.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node.h"
@@ -141,7 +142,10 @@ int VOxaWriterMotionAnalysisHtr::GetWholeFrameRate(VTime period) {
 bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) {
     if (!mFile || !mFile->IsOpen()) return Fail(eFILE_NOT_OPENED);
     VOxaNode* root = FindMotionRootNode(scene);
-    if (!root) return Fail(eFILE_NOT_CREATED, "Can not find root node.");
+    if (!root) {
+        mFile->Discard();
+        return Fail(eFILE_NOT_CREATED, VOxaMotionSupport::NoRootRefusal(scene, "Can not find root node."));
+    }
     if (!base || !base->IsA(VStreamOptionsMotion::ClassInfo.GetId())) return Fail(eSTREAM_OPTIONS_NOT_SET);
     VStreamOptionsMotion* options = static_cast<VStreamOptionsMotion*>(base);
 
@@ -224,21 +228,30 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
     mSegmentCount = (int)work.size();
     mFrameCount = frameCount;
 
+    // The segment names as the file can hold them: a control character would end or split a line,
+    // a leading '#' would make the reader take the line for a comment.
+    std::vector<VString> written;
+    written.reserve(work.size());
+    for (const WorkNode& w : work)
+        written.push_back(VString(w.node->GetNameWithoutPrefix()));
+    written = VTextFile::WritableNames(written, VTextFile::kLeadingHash);
+
     VOxaFileMotionAnalysisHtr& file = *mFile;
     file.WriteHeader(mSegmentCount, frameCount, rate);
     file.WriteHierarchyTitle();
-    for (const WorkNode& w : work)
-        file.WriteHierarchyLine(w.node->GetNameWithoutPrefix(),
-                                w.parent >= 0 ? work[w.parent].node->GetNameWithoutPrefix() : nullptr);
+    for (size_t s = 0; s < work.size(); ++s)
+        file.WriteHierarchyLine(written[s].Buffer(),
+                                work[s].parent >= 0 ? written[(size_t)work[s].parent].Buffer() : nullptr);
     file.WriteBasePositionTitle();
-    for (const WorkNode& w : work)
-        file.WriteBasePositionLine(w.node->GetNameWithoutPrefix(), w.baseTranslation, w.baseAngles, w.length);
+    for (size_t s = 0; s < work.size(); ++s)
+        file.WriteBasePositionLine(written[s].Buffer(), work[s].baseTranslation, work[s].baseAngles,
+                                   work[s].length);
 
     // Segment by segment, each frame's local transform relative to the base position.
     for (int s = 0; s < (int)work.size(); ++s) {
         const WorkNode& w = work[s];
         options->Progress("Writing HTR nodes", 50.0f + 50.0f * (float)s / (float)work.size());
-        file.WriteSegmentTitle(w.node->GetNameWithoutPrefix());
+        file.WriteSegmentTitle(written[(size_t)s].Buffer());
         VOxaNode* parentNode = w.parent >= 0 ? work[w.parent].node : nullptr;
         double baseInverse[4][4];
         VgeMatrixIdentity(baseInverse);

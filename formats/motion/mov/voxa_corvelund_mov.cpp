@@ -266,6 +266,10 @@ bool VOxaWriterCorvelundMov::Write(VOxaScene* scene, VStreamOptions* streamOptio
     if (!root) return DropWrite(eUNIDENTIFIED_ERROR);
     std::vector<VOxaNode*> objects;
     VOxaMotionSupport::CollectMarkedNodes(root, objects);
+    if (const char* refusal = VOxaMotionSupport::MarkerRefusal(objects.size(), options)) {
+        mFile->Discard();
+        return VOxaMotionSupport::Refuse(mError, refusal);
+    }
     VOxaMotionSampler sampler(root);
     const int n = options->GetFrameCount();
     VTime time = options->GetStartTime();

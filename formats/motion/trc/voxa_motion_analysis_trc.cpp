@@ -286,16 +286,14 @@ bool VOxaFileMotionAnalysisTrc::WriteHeader(int markerCount, VTime startTime, in
 bool VOxaFileMotionAnalysisTrc::WriteMarkerNames(const VStringList& names) {
     const int count = names.GetCount();
     WriteText("Frame#\tTime\t");
-    for (int i = 0; i < count; ++i) {
-        // A tab or line end inside a name would shift every later field: it is written as "_".
-        const char* name = names[i];
-        const size_t length = std::strlen(name);
-        if (std::strpbrk(name, "\t\r\n")) {
-            for (size_t k = 0; k < length; ++k)
-                WriteChar(name[k] == '\t' || name[k] == '\r' || name[k] == '\n' ? '_' : name[k]);
-        } else {
-            Write(name, length);
-        }
+    // A tab or line end inside a name would shift every later field: control characters are
+    // written as "_".
+    std::vector<VString> list;
+    list.reserve((size_t)count);
+    for (int i = 0; i < count; ++i)
+        list.push_back(VString(names[i]));
+    for (const VString& name : WritableNames(list, kControlOnly)) {
+        Write(name.Buffer(), (size_t)name.GetLen());
         WriteText("\t\t\t");
     }
     WriteText("\n\t\t");

@@ -270,6 +270,10 @@ bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions)
     const VTime period = options->GetFramePeriod();
     std::vector<VOxaNode*> nodes;
     VOxaMotionSupport::CollectMarkedNodes(root, nodes);
+    if (const char* refusal = VOxaMotionSupport::MarkerRefusal(nodes.size(), options)) {
+        mFile->Discard();
+        return VOxaMotionSupport::Refuse(mError, refusal);
+    }
     VOxaMotionSampler sampler(root);
     const size_t count = nodes.size();
 
@@ -300,11 +304,17 @@ bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions)
     }
     const double frameTime = period.GetSecondDouble();
     const VgeTVector unit(1.0, 1.0, 1.0, 0.0);
+    // The reader takes a segment's name as one token: blanks, like control characters, are
+    // written as "_".
+    std::vector<VString> names;
+    names.reserve(count);
+    for (VOxaNode* node : nodes)
+        names.push_back(VOxaMotionSupport::NameAfterLastColon(node->GetName()));
+    names = VTextFile::WritableNames(names, VTextFile::kBlanks);
     bool ok = true;
     for (size_t k = 0; k < count && ok; ++k) {
         options->Progress("Writing VPM nodes", (float)(50.0 + (double)k * 50.0 / count));
-        const VString name = VOxaMotionSupport::NameAfterLastColon(nodes[k]->GetName());
-        mFile->WriteSegmentHeader(name.Buffer(), n, frameTime);
+        mFile->WriteSegmentHeader(names[k].Buffer(), n, frameTime);
         mFile->WriteColumnHeader();
         for (int f = 0; f < n && ok; ++f) {
             const Sample& sample = buffer[(size_t)f * count + k];

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -274,13 +275,14 @@ TEST_F(MarkerBase, marker_WriterNamesGapsAndEmptyScenes) {
     const std::string path = TempPath("marker_writer.aoa");
     {
         VOxaWriterAdaptiveOptics writer(mManager, false);
-        ASSERT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {
+        ASSERT_FALSE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {
             o.SetFrameCount(2);
             o.SetTimeMode(6);
         }));
+        EXPECT_STREQ(writer.GetError().GetLastErrorString().Buffer(), "no markers or joints to write");
     }
-    // No marked node: a header with 0 markers and empty frames.
-    EXPECT_EQ(ReadFile(path), "frames = 2 markers = 0 Hz = 30\n");
+    // No marked node: no file.
+    EXPECT_FALSE(std::ifstream(path).good());
 
     VOxaNode* group = mManager->CreateNode("Group");
     mScene->GetRootNode()->AddChild(group);

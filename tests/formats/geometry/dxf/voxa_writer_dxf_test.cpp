@@ -146,13 +146,6 @@ TEST(dxf_writer, FailedOutputIsReportedAndLeavesTheTarget) {
     fs::remove(path);
 }
 
-TEST(dxf_writer, EmptySceneHasNoTables) {
-    Scene s;
-    EXPECT_EQ(s.Write(), std::string(kHeader) +
-                             "  0\nENDSEC\n  0\nSECTION\n  2\nBLOCKS\n  0\nENDSEC\n"
-                             "  0\nSECTION\n  2\nENTITIES\n  0\nENDSEC\n  0\nEOF\n");
-}
-
 TEST(dxf_writer, TablesLayersAndColours) {
     Scene s;
     VOxaMaterial* blue = s.Material("blue", 0, 0, 1);

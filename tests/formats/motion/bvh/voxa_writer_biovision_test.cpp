@@ -417,7 +417,7 @@ TEST_F(bvh_Writer, Errors) {
     VOxaNode* hips = Limb("Hips", mScene->GetRootNode(), false);
     EXPECT_FALSE(writer.Write(mScene, options.get()));
     EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eFILE_NOT_CREATED);
-    EXPECT_STREQ(writer.GetError().GetLastErrorString().Buffer(), "Can not find root node.");
+    EXPECT_STREQ(writer.GetError().GetLastErrorString().Buffer(), "no joints to write");
     hips->SetMarked(1);
     EXPECT_FALSE(writer.Write(mScene, nullptr));
     EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eSTREAM_OPTIONS_NOT_SET);

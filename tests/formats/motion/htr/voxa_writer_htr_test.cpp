@@ -223,7 +223,7 @@ TEST_F(htr_Writer, RefusedScenesAndFiles) {
     mScene->GetRootNode()->AddChild(root);
     EXPECT_FALSE(WriteScene(TempPath("none.htr"), 1, 30.0));
     EXPECT_EQ(mLastError, VOxaWriter::eFILE_NOT_CREATED);
-    EXPECT_EQ(mLastText, "Can not find root node.");
+    EXPECT_EQ(mLastText, "no joints to write");
 
     // Missing options.
     root->SetMarked(1);

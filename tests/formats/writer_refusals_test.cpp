@@ -1,0 +1,284 @@
+// What every writer does with a scene its format cannot hold, driven through the format table as a
+// program drives it: a refusal with the plain reason and no file, never a success that writes a
+// file its reader refuses. Then the names the text writers cannot hold as they stand, written so
+// that their readers give them back, and a marker file without labels.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "attributes/voxa_mesh.h"
+#include "formats/motion/c3d/voxa_file_vicon.h"
+#include "formats/motion/vtext_file.h"
+#include "oxa_codec/voxa_io_formats.h"
+#include "oxa_codec/voxa_reader.h"
+#include "oxa_codec/voxa_writer.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_info.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+std::string TempPath(const std::string& name) {
+    static const std::string folder = oxa_test::MakeProcessTempFolder("writer_refusals_");
+    return folder + name;
+}
+
+bool Exists(const std::string& path) {
+    return std::ifstream(path).good();
+}
+
+// A skeleton of three joints over four frames, and two markers beside it in the marker test.
+const char kBvh[] =
+    "HIERARCHY\nROOT Hips\n{\n  OFFSET 0 0 0\n"
+    "  CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation\n"
+    "  JOINT Spine\n  {\n    OFFSET 0 10 0\n    CHANNELS 3 Zrotation Xrotation Yrotation\n"
+    "    JOINT Head\n    {\n      OFFSET 0 5 0\n      CHANNELS 3 Zrotation Xrotation Yrotation\n"
+    "      End Site\n      {\n        OFFSET 0 3 0\n      }\n    }\n  }\n}\n"
+    "MOTION\nFrames: 4\nFrame Time: 0.04\n"
+    "0 0 0 0 0 0 0 0 0 0 0 0\n1 0 0 10 0 0 0 0 0 0 0 0\n2 0 0 20 0 0 0 0 0 0 0 0\n"
+    "3 0 0 30 0 0 0 0 0 0 0 0\n";
+const char kAoa[] = "frames = 3 markers = 2 Hz = 25\n1 2 3\n4 5 6\n1 2 4\n4 5 7\n1 2 5\n4 5 8\n";
+
+// A manager with one scene, filled by a reader and written by the writers as a program does it.
+struct Session {
+    Session() : mManager(VOxaSdkManager::Create()), mScene(mManager->CreateScene()) {}
+    ~Session() {
+        mReadOptions.reset();
+        mWriteOptions.reset();
+        delete mManager;
+    }
+
+    // Reads `text` as a file of `extension` with its reader's own options, kept for writing.
+    void Read(const std::string& extension, const std::string& text) {
+        const std::string path = TempPath("in." + extension);
+        oxa_test::WriteFile(path, text);
+        std::unique_ptr<VOxaReader> reader(
+            VOxaGetReaderFormat(VOxaFindReaderFormat(extension.c_str()))->mCreate(mManager));
+        ASSERT_TRUE(reader->FileOpen(path.c_str()));
+        mReadOptions.reset(reader->GetReadOptions());
+        ASSERT_NE(mReadOptions, nullptr);
+        ASSERT_TRUE(reader->Read(mScene, mReadOptions.get()))
+            << reader->GetError().GetLastErrorString().Buffer();
+        reader->FileClose();
+    }
+
+    struct Outcome {
+        bool written = false;
+        std::string error;
+    };
+    // Writes the scene to `path` as a program does: the writer's own options, with the frames of
+    // the read take when `frames` (and the skeleton an ASF write left, for AMC).
+    Outcome Write(const std::string& path, bool frames, VPlug* skeleton = nullptr) {
+        std::unique_ptr<VOxaWriter> writer(
+            VOxaGetWriterFormat(VOxaFindWriterFormat(VOxaGetFileExtension(path.c_str())))->mCreate(mManager));
+        Outcome outcome;
+        if (!writer->FileCreate(path.c_str())) {
+            outcome.error = writer->GetError().GetLastErrorString().Buffer();
+            return outcome;
+        }
+        mWriteOptions.reset(writer->GetWriteOptions());
+        if (mWriteOptions && mWriteOptions->IsA(VStreamOptionsMotion::ClassId)) {
+            auto* motion = static_cast<VStreamOptionsMotion*>(mWriteOptions.get());
+            auto* read = static_cast<VStreamOptionsMotion*>(mReadOptions.get());
+            if (frames && read) {
+                motion->SetTimeMode(0, read->GetFrameRate());
+                motion->SetStartTime(read->GetStartTime());
+                motion->SetFrameCount(read->GetFrameCount());
+            }
+            if (skeleton) motion->SetAttachedObject(skeleton, false);
+        }
+        outcome.written = writer->Write(mScene, mWriteOptions.get());
+        if (!outcome.written) outcome.error = writer->GetError().GetLastErrorString().Buffer();
+        const bool closed = writer->FileClose();
+        outcome.written = outcome.written && closed;
+        return outcome;
+    }
+
+    VOxaNode* Node(const char* name) { return mScene->GetRootNode()->FindChild(name, true); }
+
+    VOxaSdkManager* mManager = nullptr;
+    VOxaScene* mScene = nullptr;
+    std::unique_ptr<VStreamOptions> mReadOptions;
+    std::unique_ptr<VStreamOptions> mWriteOptions;
+};
+
+class Writers : public ::testing::Test, public Session {};
+
+const char* const kSkeletonFormats[] = {"bvh", "htr", "asf", "amc"};
+const char* const kMarkerFormats[] = {"trc", "c3d", "aoa", "mcd", "brd", "mov", "vpm"};
+
+TEST_F(Writers, NothingMarkedIsRefusedWithoutAFile) {
+    Read("bvh", kBvh);
+    // Read as a program reads it: nothing is marked, so there is nothing to write.
+    for (const char* format : kSkeletonFormats) {
+        const std::string path = TempPath(std::string("unmarked.") + format);
+        const Outcome outcome = Write(path, true);
+        EXPECT_FALSE(outcome.written) << format;
+        EXPECT_EQ(outcome.error, "no joints to write") << format;
+        EXPECT_FALSE(Exists(path)) << format;
+    }
+    for (const char* format : kMarkerFormats) {
+        const std::string path = TempPath(std::string("unmarked.") + format);
+        oxa_test::WriteFile(path, "old");
+        const Outcome outcome = Write(path, true);
+        EXPECT_FALSE(outcome.written) << format;
+        EXPECT_EQ(outcome.error, "no markers or joints to write") << format;
+        EXPECT_EQ(oxa_test::ReadFile(path), "old") << format;
+    }
+    // Marked joints beyond a fork: the skeleton writers say that they found no single root.
+    VOxaNode* hips = Node("Hips");
+    hips->SetMarked(1, true);
+    mScene->GetRootNode()->AddChild(mManager->CreateNode("Beside"));
+    EXPECT_EQ(Write(TempPath("fork.bvh"), true).error, "Can not find root node.");
+    EXPECT_EQ(Write(TempPath("fork.asf"), true).error, "Scene must have a single root node.");
+}
+
+TEST_F(Writers, ATakeWithoutFramesIsRefusedByAmcAndTheMarkerWriters) {
+    Read("bvh", kBvh);
+    Node("Hips")->SetMarked(1, true);
+    for (const char* format : kMarkerFormats) {
+        const std::string path = TempPath(std::string("still.") + format);
+        const Outcome outcome = Write(path, false);
+        EXPECT_FALSE(outcome.written) << format;
+        EXPECT_EQ(outcome.error, "the take has no frames to write") << format;
+        EXPECT_FALSE(Exists(path)) << format;
+    }
+    // AMC frames are the motion of the skeleton an ASF write builds.
+    ASSERT_TRUE(Write(TempPath("still.asf"), false).written);
+    VPlug* skeleton = static_cast<VStreamOptionsMotion*>(mWriteOptions.get())->GetAttachedObject();
+    ASSERT_NE(skeleton, nullptr);
+    std::unique_ptr<VStreamOptions> asfOptions = std::move(mWriteOptions);
+    const Outcome amc = Write(TempPath("still.amc"), false, skeleton);
+    EXPECT_FALSE(amc.written);
+    EXPECT_EQ(amc.error, "the take has no frames to write");
+    EXPECT_FALSE(Exists(TempPath("still.amc")));
+    EXPECT_TRUE(Write(TempPath("moving.amc"), true, skeleton).written);
+}
+
+TEST_F(Writers, ALoneMeshIsNoSkeletonAndAMeshWithoutFacesIsNoGeometry) {
+    Read("bvh", kBvh);
+    // A 3DS file of dummies, cameras or lights is still a file.
+    EXPECT_TRUE(Write(TempPath("dummies.3ds"), false).written);
+    // The geometry writers: a skeleton has no face.
+    for (const char* format : {"obj", "dxf"}) {
+        const std::string path = TempPath(std::string("skeleton.") + format);
+        const Outcome outcome = Write(path, false);
+        EXPECT_FALSE(outcome.written) << format;
+        EXPECT_EQ(outcome.error, "no geometry to write") << format;
+        EXPECT_FALSE(Exists(path)) << format;
+    }
+    // A mesh of points without polygons is no geometry either; one triangle is.
+    VOxaNode* node = mManager->CreateNode("Cloud");
+    VOxaMesh* mesh = mManager->CreateMesh();
+    mesh->InitControlPoints(3);
+    node->SetNodeAttribute(mesh);
+    mScene->GetRootNode()->AddChild(node);
+    EXPECT_EQ(Write(TempPath("cloud.obj"), false).error, "no geometry to write");
+    // Alone and marked, the mesh would be a BVH End Site without a joint.
+    node->SetMarked(1);
+    VOxaNode* skeleton = Node("Hips");
+    while (skeleton->GetParent() != mScene->GetRootNode())
+        skeleton = skeleton->GetParent();
+    mScene->GetRootNode()->RemoveChild(skeleton);
+    const Outcome bvh = Write(TempPath("mesh.bvh"), true);
+    EXPECT_FALSE(bvh.written);
+    EXPECT_EQ(bvh.error, "no joints to write");
+    EXPECT_FALSE(Exists(TempPath("mesh.bvh")));
+    mesh->BeginPolygon();
+    for (int k = 0; k < 3; ++k)
+        mesh->AddPolygonVertex(k);
+    mesh->EndPolygon();
+    EXPECT_TRUE(Write(TempPath("triangle.obj"), false).written);
+    EXPECT_TRUE(Write(TempPath("triangle.dxf"), false).written);
+}
+
+// ---- names ----
+
+TEST(WritableNames, ControlCharactersAndTheFormatsOwnRulesKeepNamesDistinct) {
+    const std::vector<VString> names = {"a\nb", "a_b", "A\tB", "#hip", "r asis", "ok"};
+    const std::vector<VString> plain = VTextFile::WritableNames(names, VTextFile::kControlOnly);
+    // The name kept as it is wins; the changed ones are numbered past it, without regard to case.
+    const char* const expected[] = {"a_b_2", "a_b", "A_B_3", "#hip", "r asis", "ok"};
+    for (size_t i = 0; i < names.size(); ++i)
+        EXPECT_STREQ(plain[i].Buffer(), expected[i]) << i;
+    const std::vector<VString> htr =
+        VTextFile::WritableNames({"#hip", "_hip", "a#b"}, VTextFile::kLeadingHash);
+    EXPECT_STREQ(htr[0].Buffer(), "_hip_2");
+    EXPECT_STREQ(htr[2].Buffer(), "a#b");
+    const std::vector<VString> vpm =
+        VTextFile::WritableNames({"r asis", "l asis", "\x7f", ""}, VTextFile::kBlanks);
+    EXPECT_STREQ(vpm[0].Buffer(), "r_asis");
+    EXPECT_STREQ(vpm[1].Buffer(), "l_asis");
+    EXPECT_STREQ(vpm[2].Buffer(), "_");
+    EXPECT_STREQ(vpm[3].Buffer(), "__2");
+}
+
+TEST_F(Writers, SkeletonNamesWithLineBreaksAndALeadingHashReadBack) {
+    Read("bvh", kBvh);
+    Node("Hips")->SetName("#Hips");
+    Node("Spine")->SetName("Spine\nMOTION");
+    Node("#Hips")->SetMarked(1, true);
+    for (const char* format : {"htr", "bvh"}) {
+        const std::string path = TempPath(std::string("names.") + format);
+        ASSERT_TRUE(Write(path, true).written) << format;
+        Session again;
+        again.Read(format, oxa_test::ReadFile(path));
+        // HTR takes a leading '#' for a comment; BVH reads it as part of the name.
+        EXPECT_NE(again.Node(std::strcmp(format, "htr") == 0 ? "_Hips" : "#Hips"), nullptr) << format;
+        EXPECT_NE(again.Node("Spine_MOTION"), nullptr) << format;
+        EXPECT_NE(again.Node("Head"), nullptr) << format;
+    }
+    // ASF and AMC refuse such names before writing, any control character among them.
+    Node("#Hips")->SetName("Hips");
+    Node("Spine\nMOTION")->SetName("Spine\x01");
+    EXPECT_FALSE(Write(TempPath("names.asf"), true).written);
+    EXPECT_FALSE(Exists(TempPath("names.asf")));
+    Node("Spine\x01")->SetName("Spine");
+    EXPECT_TRUE(Write(TempPath("names.asf"), true).written);
+}
+
+TEST_F(Writers, VpmSegmentNamesWithBlanksReadBackDistinct) {
+    Read("aoa", kAoa);
+    Node("Marker1")->SetName("r asis");
+    Node("Marker2")->SetName("r_asis");
+    Node("r asis")->SetMarked(1);
+    Node("r_asis")->SetMarked(1);
+    const std::string path = TempPath("blanks.vpm");
+    ASSERT_TRUE(Write(path, true).written);
+    Session again;
+    again.Read("vpm", oxa_test::ReadFile(path));
+    EXPECT_NE(again.Node("r_asis_2"), nullptr);
+    EXPECT_NE(again.Node("r_asis"), nullptr);
+}
+
+TEST_F(Writers, TrcMarkerNamesWithoutTextOrWithATabReadBack) {
+    Read("aoa", kAoa);
+    Node("Marker1")->SetName("Actor:");
+    Node("Marker2")->SetName("Tab\tName");
+    Node("Actor:")->SetMarked(1);
+    Node("Tab\tName")->SetMarked(1);
+    const std::string path = TempPath("names.trc");
+    ASSERT_TRUE(Write(path, true).written);
+    Session again;
+    again.Read("trc", oxa_test::ReadFile(path));
+    EXPECT_NE(again.Node("_"), nullptr);
+    EXPECT_NE(again.Node("Tab_Name"), nullptr);
+}
+
+TEST(C3dLabels, AFileWithoutLabelsWritesItsParameters) {
+    const std::string path = TempPath("nolabels.c3d");
+    VOxaFileVicon file;
+    ASSERT_TRUE(file.Open(path.c_str(), "wb"));
+    ASSERT_TRUE(file.WriteHeader(0, VTime(0), 1, 30.0, -1.0));
+    EXPECT_TRUE(file.WriteMarkerNames(VStringList()));
+    EXPECT_TRUE(file.WriteEnd());
+    EXPECT_TRUE(file.Close());
+}
+
+}  // namespace
