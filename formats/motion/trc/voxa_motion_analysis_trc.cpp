@@ -108,7 +108,7 @@ bool VOxaFileMotionAnalysisTrc::FindFirstFrameLine(int markerCount, int& frame, 
     const char* after = MatchPrefix(GetCursor(), "Frame#");
     if (!after || !SetCursor(SkipSeparators(after))) return false;
     VString field;
-    for (int i = 0; i < markerCount + 1; ++i)  // "Time" and the names
+    for (int64_t i = 0; i < (int64_t)markerCount + 1; ++i)  // "Time" and the names
         if (!ReadFieldAcrossLines(field)) return false;
     if (!ReadNextLine()) return false;
     for (int64_t i = 0; i < 3 * (int64_t)markerCount; ++i)

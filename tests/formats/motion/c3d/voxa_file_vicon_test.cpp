@@ -638,6 +638,32 @@ TEST_F(c3d_file, c3d_ScreenAxesGiveARotation) {
             EXPECT_NEAR(got[vertical].v[1], lengths[vertical], 0.3);
         }
     }
+
+    // Both screen axes along one lab axis name no frame: the up axis is kept, and the positions
+    // still form a right-handed frame, not a mirror image or a flattened one.
+    for (const char* right : {"+Z", "-Z", "+X"}) {
+        SCOPED_TRACE(right);
+        Builder b = SampleFile(1, true);
+        b.analog = 0;
+        const char* up = right[1] == 'X' ? "-X" : "+Z";
+        b.records = {Group("POINT", 1), Table("LABELS", {"LabX", "LabY", "LabZ"}, 4),
+                     Chars("X_SCREEN", right), Chars("Y_SCREEN", up)};
+        std::vector<Point> frame(3);
+        for (int m = 0; m < 3; ++m)
+            (&frame[(size_t)m].x)[m] = lengths[m];
+        b.frames = {frame};
+        const std::vector<std::vector<double>> rows =
+            TrcRows(C3dToTrc("c3d_screen_same_" + std::to_string(n++), b.Build()));
+        ASSERT_EQ(rows.size(), 1u);
+        ASSERT_EQ(rows[0].size(), 2u + 9u);
+        Vec got[3];
+        for (int m = 0; m < 3; ++m)
+            for (int c = 0; c < 3; ++c)
+                got[m].v[c] = rows[0][2 + 3 * (size_t)m + (size_t)c];
+        EXPECT_NEAR(dot(cross(got[0], got[1]), got[2]), lengths[0] * lengths[1] * lengths[2], 1.0);
+        const int vertical = up[1] - 'X';
+        EXPECT_NEAR(got[vertical].v[1], up[0] == '-' ? -lengths[vertical] : lengths[vertical], 0.3);
+    }
 }
 
 // Frames count from 1: frame n lies at (n - 1) / rate, a stored first frame 0 reads as frame 1,

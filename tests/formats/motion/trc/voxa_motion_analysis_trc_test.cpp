@@ -259,6 +259,8 @@ TEST_F(Trc, trc_HeaderRules) {
         EXPECT_FALSE(ReadText("trc_bad.trc", text, nullptr, &error)) << text;
         EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED) << text;
     }
+    // No markers at all is an empty take, not a corrupted file.
+    EXPECT_TRUE(ReadText("trc_none.trc", Type3("mm", 1, 0) + "Frame#\tTime\n\n1\t0\n"));
 }
 
 TEST_F(Trc, trc_LineEndsDoNotChangeWhatTheFileHolds) {
