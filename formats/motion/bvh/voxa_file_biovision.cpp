@@ -215,13 +215,7 @@ bool VOxaFileBiovision::ReadMotionHeader(VStreamOptionsMotion* options) {
         // Below one tick every frame would fall on the same time.
         if (frameTime * (double)VTime::kOneSecond < 1.0)
             return Fail("a frame time of %g seconds is shorter than the time resolution", frameTime);
-        // A whole-number rate; a fraction above one half rounds up. A frame time above two
-        // seconds still gives one frame per second, not none.
-        const double exact = 1.0 / frameTime;
-        double rate = std::floor(exact);
-        if (exact - rate > 0.5) rate += 1.0;
-        if (rate < 1.0) rate = 1.0;
-        options->SetTimeMode(0, rate);
+        options->SetTimeMode(0, VOxaFileBiovision::RateOfFrameTime(frameTime));
     } else {
         mFrameTime = 1.0 / options->GetFrameRate();
     }
@@ -459,11 +453,31 @@ bool VOxaFileBiovision::WriteEndSite(const double offset[3], int level) {
     return !WriteFailed();
 }
 
+double VOxaFileBiovision::RateOfFrameTime(double frameTime) {
+    // Frame times are written with a few digits: 0.0333333 is 30 frames per second, and 0.0333667
+    // the 29.97 of video. Rates that are no whole number (12.5) are kept as they are.
+    const double exact = 1.0 / frameTime;
+    const double whole = std::nearbyint(exact);
+    return whole >= 1.0 && std::fabs(exact - whole) <= kWholeRateTolerance * exact ? whole : exact;
+}
+
 bool VOxaFileBiovision::WriteMotionHeader(int frameCount, double frameTime) {
     WriteText("MOTION\nFrames:\t");
     WriteInt(frameCount);
     WriteText("\nFrame Time:\t");
-    WriteG(frameTime);
+    // Six digits give a whole rate back; any other rate gets the digits that give it back.
+    int precision = 6;
+    if (frameTime > 0.0 && frameTime < DBL_MAX) {
+        const double rate = 1.0 / frameTime;
+        if (RateOfFrameTime(frameTime) != std::nearbyint(rate)) {
+            char text[40];
+            for (; precision < 17; ++precision) {
+                VFormatDoubleG(text, sizeof text, frameTime, precision);
+                if (std::fabs(std::strtod(text, nullptr) * rate - 1.0) <= 1e-12) break;
+            }
+        }
+    }
+    WriteG(frameTime, precision);
     WriteChar('\n');
     return !WriteFailed();
 }

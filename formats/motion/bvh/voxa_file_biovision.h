@@ -75,11 +75,18 @@ public:
     // Key room reserved before any motion line is read; more grows as frames arrive.
     static constexpr int kKeyReserve = 4096;
 
+    // A rate this close (relative) to a whole number is that number.
+    static constexpr double kWholeRateTolerance = 1e-4;
+
+    // The frame rate of a frame time (positive, finite): 1 / frame time, or the whole number
+    // within kWholeRateTolerance of it.
+    static double RateOfFrameTime(double frameTime);
+
     explicit VOxaFileBiovision(bool diagnostics = false);
     ~VOxaFileBiovision() override;
 
-    // Finds the motion header and puts the frame rate (1 / frame time rounded to a whole number,
-    // at least 1) and the frame count into `options`. A frame time of 0, negative or infinite
+    // Finds the motion header and puts the frame rate (`RateOfFrameTime`) and the frame count
+    // into `options`. A frame time of 0, negative or infinite
     // leaves the options' rate in place. "ImportCreateReferenceNode" becomes 1 in any case.
     // Fails without a motion header, or when the frame time is below one tick.
     bool ScanHeader(VStreamOptionsMotion* options);
@@ -105,6 +112,8 @@ public:
                           bool zxyOrder, int level);
     bool WriteJointEnd(int level);
     bool WriteEndSite(const double offset[3], int level);
+    // The frame time has six significant digits when its rate is a whole number, else as many as
+    // give the rate back.
     bool WriteMotionHeader(int frameCount, double frameTime);
     // The values of one joint on a motion line: the rotation only for a non-root joint with
     // `rotationOnly`, else the translation and the rotation; the rotation given as X, Y, Z and

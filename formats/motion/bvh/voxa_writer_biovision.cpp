@@ -266,7 +266,10 @@ bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
     bool ok = WriteHierarchy(time, sampler);
     const int frames = motion->GetFrameCount();
     const VTime period = motion->GetFramePeriod();
-    ok = ok && mFile->WriteMotionHeader(frames, period.GetSecondDouble());
+    // A custom rate's own frame time, not the period's whole ticks.
+    const double frameTime =
+        motion->IsCustomFrameRate() ? 1.0 / motion->GetFrameRate() : period.GetSecondDouble();
+    ok = ok && mFile->WriteMotionHeader(frames, frameTime);
     for (int i = 0; ok && i < frames; ++i) {
         motion->Progress("Writing BVH nodes", (float)(100LL * i / frames));
         ok = WriteFrame(time, sampler);

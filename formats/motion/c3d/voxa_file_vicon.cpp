@@ -72,6 +72,26 @@ inline bool FourthValid(float fourth) {
     return (int16_t)(uint16_t)((uint64_t)(int64_t)whole & 0xFFFF) >= 0;
 }
 
+// The cross product of two distinct signed lab axes (from 1): the third axis, signed.
+int CrossAxis(int a, int b) {
+    const int i = std::abs(a) - 1, j = std::abs(b) - 1;
+    const int turn = (j - i + 3) % 3 == 1 ? 1 : -1;  // X x Y = Z, Y x X = -Z
+    return (3 - i - j + 1) * turn * (a < 0 ? -1 : 1) * (b < 0 ? -1 : 1);
+}
+
+// Where each file axis goes in the Y-up scene, from the lab axes pointing right and up on the
+// screen (signed, from 1): scene Y is the up axis, scene X the right axis negated (so the usual
+// +X, +Z reads a file point (x, y, z) as (-x, z, y)), and scene Z the axis that makes the three a
+// right-handed frame, never a mirror image. Entry i of `map` is the scene axis (from 1) of file axis
+// i, negative when the value is negated. Two screen axes along one lab axis give no frame: the
+// right axis then becomes the first lab axis beside the up axis.
+void ScreenAxisMap(int right, int up, int map[3]) {
+    if (std::abs(right) == std::abs(up)) right = std::abs(up) == 1 ? 2 : 1;
+    const int scene[3] = {-right, up, CrossAxis(-right, up)};
+    for (int c = 0; c < 3; ++c)
+        map[std::abs(scene[c]) - 1] = scene[c] < 0 ? -(c + 1) : c + 1;
+}
+
 // The float points of one frame into scene points: each file axis i goes to scene component
 // target[i] times factor[i]. The usual map (file (x, y, z) to scene (-x, z, y)) has a loop of its
 // own that the compiler can keep free of indexed stores.
@@ -197,10 +217,13 @@ bool VOxaFileVicon::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& 
     }
     if (count < 0)
         return Fail("byte", 8, "the last frame %d comes before the first frame %d", mLastFrame, mFirstFrame);
+    // Frames count from 1: frame n lies at (n - 1) / rate. Writers that count from 0 put 0 for the
+    // first frame, which is the first frame too.
+    if (first < 1) first = 1;
     mTrialFirst = first;
     mTrialFrames = count;
     markerCount = mPointCount;
-    startTime.SetSecondDouble((double)first / (double)mFrameRate);
+    startTime.SetSecondDouble((double)(first - 1) / (double)mFrameRate);
     frameCount = count;
     frameRate = mFrameRate;
     scale = 1.0;  // positions come out in centimetres already
@@ -281,10 +304,9 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
     mPointGroupId = 1;
     mUsesPrefixes = false;
     mUnitFactor = 0.1;
-    mAxisMap[0] = 1;
-    mAxisMap[1] = 3;
-    mAxisMap[2] = 2;
     mParametersEnded = false;
+    // The lab axes that point right (X_SCREEN) and up (Y_SCREEN) on the screen, signed and from 1.
+    int screen[2] = {1, 3};
     const int count = names.GetCount();
     int labelled = 0;
     // Labels, units and screen axes are parameters of the point group: analog channels, force
@@ -341,7 +363,6 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
                 }
             } else if (Named(*parameter, "X_SCREEN") || Named(*parameter, "Y_SCREEN")) {
                 if (!ofPoints || !TextOf(*parameter, text, length)) continue;
-                const int entry = parameter->GetName()[0] == 'X' ? 0 : 1;
                 int k = 0, sign = 1;
                 if (text[0] == '-' || text[0] == '+') {
                     sign = text[0] == '-' ? -1 : 1;
@@ -350,20 +371,12 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
                 if (k >= length) continue;
                 const int letter = std::tolower((unsigned char)text[k]);
                 if (letter < 'x' || letter > 'z') continue;
-                const int axis = letter - 'x' + 1;
-                // The entry that held this axis takes the one being replaced, so the map stays a
-                // permutation.
-                for (int e = 0; e < 3; ++e) {
-                    if (std::abs(mAxisMap[e]) == axis) {
-                        mAxisMap[e] = std::abs(mAxisMap[entry]) * sign;
-                        break;
-                    }
-                }
-                mAxisMap[entry] = axis * sign;
+                screen[parameter->GetName()[0] == 'X' ? 0 : 1] = (letter - 'x' + 1) * sign;
             }
             // "USED", "SCALE", "RATE", "DATA_START" and "FRAMES": the header's fields rule.
         }
     }
+    ScreenAxisMap(screen[0], screen[1], mAxisMap);
     for (int i = labelled; i < count; ++i) {
         char text[16];
         std::snprintf(text, sizeof text, "%04d", i);
@@ -397,14 +410,13 @@ bool VOxaFileVicon::ReadFrame(VOxaMarkerFrame& points, int markerCount, VTime& t
     if (first < 0) return false;
     VgeTVector* out = points.GetArray() + first;
 
-    // Where each file axis goes and with which sign: the file's X is negated for a positive entry,
-    // Y and Z for a negative one.
+    // Where each file axis goes, negated for a negative entry.
     int target[3];
     double sign[3];
     for (int i = 0; i < 3; ++i) {
         const int a = mAxisMap[i];
         target[i] = (a < 0 ? -a : a) - 1;
-        sign[i] = i == 0 ? (a > 0 ? -1.0 : 1.0) : (a < 0 ? -1.0 : 1.0);
+        sign[i] = a < 0 ? -1.0 : 1.0;
     }
     if (floating) {
         const double unit = mUnitFactor;
@@ -469,16 +481,17 @@ bool VOxaFileVicon::WriteHeader(int markerCount, VTime startTime, int frameCount
     if (!IsWriting()) return false;
     // Marker counts and frame numbers live in 16-bit fields: a value that does not fit would
     // wrap into another one, so the file is refused.
-    const double first = std::nearbyint(startTime.GetSecondDouble() * frameRate);
+    // Frames count from 1: a take that starts at 0 s starts at frame 1.
+    const double first = std::nearbyint(startTime.GetSecondDouble() * frameRate) + 1.0;
     const double last = first + (double)frameCount - 1.0;
     char text[256];
     if (markerCount < 0 || markerCount > kMaxWord) {
         std::snprintf(text, sizeof text, "A C3D file holds at most %d markers; the scene has %d.", kMaxWord,
                       markerCount);
         mRefusal = text;
-    } else if (!(first >= 0.0 && first <= kMaxWord && last >= 0.0 && last <= kMaxWord)) {
+    } else if (!(first >= 1.0 && first <= kMaxWord && last >= 1.0 && last <= kMaxWord)) {
         std::snprintf(text, sizeof text,
-                      "C3D frame numbers run from 0 to %d; the take would need frames %.0f to %.0f.",
+                      "C3D frame numbers run from 1 to %d; the take would need frames %.0f to %.0f.",
                       kMaxWord, std::isfinite(first) ? first : 0.0, std::isfinite(last) ? last : 0.0);
         mRefusal = text;
     }

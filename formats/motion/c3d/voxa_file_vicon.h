@@ -63,7 +63,8 @@ public:
     // the header's 16-bit frame numbers, the parameters'.
     int64_t GetTrialFirstFrame() const { return mTrialFirst; }
     int64_t GetTrialFrameCount() const { return mTrialFrames; }
-    // The signed 1-based scene axis of the file's X, Y and Z; the unit factor.
+    // The scene axis (from 1) of the file's X, Y and Z, negative where the value is negated (the
+    // usual screen axes give (-1, 3, 2)); the unit factor.
     const int* GetAxisMap() const { return mAxisMap; }
     double GetUnitFactor() const { return mUnitFactor; }
 

@@ -287,7 +287,7 @@ protected:
     int mPointGroupId = 1;
     bool mUsesPrefixes = false;
     double mUnitFactor = 0.1;
-    int mAxisMap[3] = {1, 3, 2};
+    int mAxisMap[3] = {-1, 3, 2};
     bool mParametersEnded = false;
 
     int mFileProcessor = eVICON_INTEL;

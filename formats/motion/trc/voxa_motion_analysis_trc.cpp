@@ -24,6 +24,12 @@ bool IsWhite(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// "NaN" in any letter case, alone in its field.
+bool IsNaNField(const char* p) {
+    return p && std::tolower((unsigned char)p[0]) == 'n' && std::tolower((unsigned char)p[1]) == 'a' &&
+           std::tolower((unsigned char)p[2]) == 'n' && (p[3] == 0 || IsWhite(p[3]));
+}
+
 bool gTimeCodeEnabled = true;
 
 }  // namespace
@@ -97,9 +103,29 @@ bool VOxaFileMotionAnalysisTrc::ReadHeaderCount(int& value, const char* name) {
     return Fail("the %s value \"%.40s\" is not a whole number", name, field.Buffer());
 }
 
+bool VOxaFileMotionAnalysisTrc::FindFirstFrameLine(int markerCount, int& frame, double& seconds) {
+    if (!ReadNextLine()) return false;
+    const char* after = MatchPrefix(GetCursor(), "Frame#");
+    if (!after || !SetCursor(SkipSeparators(after))) return false;
+    VString field;
+    for (int64_t i = 0; i < (int64_t)markerCount + 1; ++i)  // "Time" and the names
+        if (!ReadFieldAcrossLines(field)) return false;
+    if (!ReadNextLine()) return false;
+    for (int64_t i = 0; i < 3 * (int64_t)markerCount; ++i)
+        if (!ReadFieldAcrossLines(field)) return false;
+    if (!ReadNextLine()) return false;
+    const char* saved = SetSeparators("");
+    char c = 0;
+    const bool found = ReadInt(frame) && PeekChar(c) && IsWhite(c) && ReadChar(c) &&
+                       ReadDouble(seconds, 1.0) && std::isfinite(seconds);
+    SetSeparators(saved);
+    return found;
+}
+
 bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount,
                                            double& frameRate, double& scale) {
     ClearFailure();
+    mWarning = "";
     mHeaderFrames = 0;
     mFramesRead = 0;
     if (!RewindToFirstLine()) return FailNoText();
@@ -152,6 +178,32 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
         if (startFrame < 1) startFrame = 1;
         startTime.SetSecondDouble(((double)startFrame - 1.0) / rate);
     }
+    // The frame lines carry their own times: the take starts at the first one's, whatever the
+    // header says.
+    int lineFrame = 0;
+    double lineSeconds = 0.0;
+    if (frames > 0 && FindFirstFrameLine(markers, lineFrame, lineSeconds)) {
+        const double headerSeconds = startTime.GetSecondDouble();
+        if (type == 4 && !(std::fabs(lineSeconds - headerSeconds) <= 0.5 / rate)) {
+            char text[200];
+            std::snprintf(
+                text, sizeof text,
+                "The first frame line (frame %d at %.6g s) does not match OrigDataStartFrame (%.6g s); "
+                "the take starts at %.6g s.",
+                lineFrame, lineSeconds, headerSeconds, lineSeconds);
+            mWarning = text;
+        }
+        // The nearest tick: a line at 0.7 s does not start the take a tick before it.
+        const double ticks = std::nearbyint(lineSeconds * (double)VTime::kOneSecond);
+        if (std::fabs(ticks) < 9.0e18)
+            startTime = VTime((int64_t)ticks);
+        else
+            startTime.SetSecondDouble(lineSeconds);
+    }
+    // Back to the end of the header for the names.
+    ClearFailure();
+    if (!RewindToFirstLine() || !ReadNextLine() || !ReadNextLine())
+        return Fail("the file could not be read again after its header");
     mHeaderFrames = frames;
     markerCount = markers;
     frameCount = frames;
@@ -232,6 +284,10 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
             }
             if (IsWhite(c)) {
                 point[3] = 1.0;
+            } else if (IsNaNField(GetCursor())) {
+                // "NaN" in any case marks a gap as an empty field does.
+                point[3] = 1.0;
+                SetCursor(GetCursor() + 3);
             } else {
                 double value = 0.0;
                 if (!ReadDouble(value, 1.0)) {
@@ -267,6 +323,7 @@ bool VOxaFileMotionAnalysisTrc::WriteHeader(int markerCount, VTime startTime, in
     double startFrame = std::floor(startTime.GetSecondDouble() * frameRate + 1.0 + 0.5);
     if (!(startFrame >= (double)INT_MIN)) startFrame = (double)INT_MIN;  // NaN too
     if (startFrame > (double)INT_MAX) startFrame = (double)INT_MAX;
+    mStartFrame = (int64_t)startFrame;
     WriteFixed(frameRate, 2);
     WriteChar('\t');
     WriteFixed(frameRate, 2);
@@ -313,7 +370,8 @@ bool VOxaFileMotionAnalysisTrc::WriteFrame(const VOxaMarkerFrame& points, int po
                                            int frameNumber) {
     const VgeTVector* p = static_cast<const VgeTVector*>(points.GetBaseArray());
     if (pointCount > points.GetCount()) pointCount = points.GetCount();
-    WriteInt(frameNumber);
+    // Frame numbers go on from OrigDataStartFrame, so that each line's number and time agree.
+    WriteInt(mStartFrame + frameNumber - 1);
     WriteChar('\t');
     WriteFixed(time.GetSecondDouble(), 3);
     for (int k = 0; k < pointCount; ++k) {
@@ -367,6 +425,29 @@ void VOxaReaderMotionAnalysisTrc::SetTimeCodeEnabled(bool on) {
 
 bool VOxaReaderMotionAnalysisTrc::IsTimeCodeEnabled() {
     return gTimeCodeEnabled;
+}
+
+VStreamOptions* VOxaReaderMotionAnalysisTrc::GetReadOptions() {
+    VStreamOptions* options = VOxaReaderMotionBase::GetReadOptions();
+    Report();
+    return options;
+}
+
+bool VOxaReaderMotionAnalysisTrc::Read(VOxaScene* scene, VStreamOptions* options) {
+    const bool ok = VOxaReaderMotionBase::Read(scene, options);
+    Report();
+    return ok;
+}
+
+void VOxaReaderMotionAnalysisTrc::Report() {
+    const VOxaFileMotionAnalysisTrc* file = static_cast<const VOxaFileMotionAnalysisTrc*>(mFile);
+    if (!file) return;
+    // The header is read for the options and again for the read: the warning is given once.
+    const char* warning = file->GetWarning();
+    if (*warning && mMessageText.Find(warning) < 0) {
+        mMessageText += warning;
+        mMessageText += "\n";
+    }
 }
 
 IOxaFileMotionBase* VOxaReaderMotionAnalysisTrc::CreateMotionFile(const char* path) {

@@ -8,8 +8,8 @@
 // Three header lines ("PathFileType" with the type 3 or 4, the keyword line, the value line), a
 // line of marker names after "Frame#" and "Time", a line of coordinate labels (X1 Y1 Z1 ...), then
 // one line per frame: frame number, time in seconds, and x, y, z per marker, where an empty field
-// is a missing coordinate. Units "m", "cm" or "mm" set the scale to centimetres; the writer
-// writes millimetres.
+// or "NaN" (any case) is a missing coordinate. Units "m", "cm" or "mm" set the scale to centimetres; the
+// writer writes millimetres.
 class VOxaFileMotionAnalysisTrc : public VTextFile, public IOxaFileMotionBase {
 public:
     // Rewinds and answers whether the file has a significant line (the end flag of a former
@@ -22,8 +22,10 @@ public:
     bool Close() override { return VTextFile::Close(); }
     void Discard() override { VTextFile::Discard(); }
 
-    // Type 4 files carry OrigDataStartFrame: the start time becomes (that frame - 1) / rate; a start
-    // frame below 1 counts as 1.
+    // The start time is the time of the first frame line. Without frame lines it is, for type 4
+    // files, (OrigDataStartFrame - 1) / rate (a start frame below 1 counts as 1); where the first
+    // line's time and OrigDataStartFrame disagree by more than half a frame, the line wins and
+    // `GetWarning` says so.
     bool ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount, double& frameRate,
                     double& scale) override;
     // Blanks in a name become "_"; a name holding "Unnamed" becomes "*Unnamed_<number>".
@@ -37,12 +39,16 @@ public:
     bool WriteHeader(int markerCount, VTime startTime, int frameCount, double frameRate,
                      double scale) override;
     bool WriteMarkerNames(const VStringList& names) override;
-    // An occluded point (w above 0.5) is written as three empty fields.
+    // An occluded point (w above 0.5) is written as three empty fields. Frame numbers go on from
+    // the header's OrigDataStartFrame.
     bool WriteFrame(const VOxaMarkerFrame& points, int pointCount, VTime time, int frameNumber) override;
     bool WriteEnd() override { return !WriteFailed(); }
 
     // What made the last read fail, with its line.
     const char* GetFailure() const override { return VTextFile::GetFailure(); }
+    // A warning of the last ReadHeader (the frame lines and OrigDataStartFrame disagree), empty
+    // when none.
+    const char* GetWarning() const { return mWarning.Buffer(); }
 
 private:
     // The field at the cursor, whatever its length, up to the next tab or line end; separators
@@ -59,9 +65,16 @@ private:
     bool ReadHeaderNumber(double& value, const char* name);
     bool ReadHeaderCount(int& value, const char* name);
 
+    // After the header: skips the names and labels and reads the first frame line's number and
+    // time. False when there is no such line; the read position is then anywhere.
+    bool FindFirstFrameLine(int markerCount, int& frame, double& seconds);
+
     // The frame count of the header, and the frames read since it.
     int mHeaderFrames = 0;
     int mFramesRead = 0;
+    VString mWarning{""};
+    // The number of the first frame written.
+    int64_t mStartFrame = 1;
 };
 
 // Reader of TRC files: reference name "TRC"; defaults "UnusedSegments",
@@ -75,12 +88,17 @@ public:
     static void SetTimeCodeEnabled(bool on);
     static bool IsTimeCodeEnabled();
 
+    // As the base's, with the file's warning added to the message text once.
+    VStreamOptions* GetReadOptions() override;
+    bool Read(VOxaScene* scene, VStreamOptions* options) override;
+
 protected:
     IOxaFileMotionBase* CreateMotionFile(const char* path) override;
     void SetDefaultReadOptions(VStreamOptionsMotion* options) override;
 
 private:
     void ApplyTimeCodeFile(VStreamOptionsMotion* options);
+    void Report();
 };
 
 // Writer of TRC files; defaults "UnusedSegments" 1, "ExportGapsAsValidData" and

@@ -159,7 +159,16 @@ TEST(bvh_File, RateRoundingAndItsFallback) {
         const char* frameTime;
         double rate;
     };
-    const Case cases[] = {{"0.0333333", 30}, {"0.0416667", 24}, {".0083333", 120}, {"0.01", 100}, {"3", 1}};
+    // Within 1e-4 (relative) of a whole number: that number; otherwise 1 / frame time.
+    const Case cases[] = {{"0.0333333", 30},
+                          {"0.0416667", 24},
+                          {".0083333", 120},
+                          {"0.01", 100},
+                          {"3", 1.0 / 3.0},
+                          {"0.08", 12.5},
+                          {"0.0333667", 1 / 0.0333667},
+                          {"0.03332", 1 / 0.03332},
+                          {"0.0333334", 30}};
     for (const Case& c : cases) {
         Parsed parsed(WithMotionHeader("4", c.frameTime));
         ASSERT_TRUE(parsed.mFile.ScanHeader(parsed.mOptions.get())) << c.frameTime;

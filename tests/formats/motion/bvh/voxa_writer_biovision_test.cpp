@@ -178,6 +178,49 @@ TEST_F(bvh_Writer, RoundTripKeepsOffsetsEndSitesAndValues) {
     EXPECT_LT(MaxDifference(got, FromChannels(zyx, spine, 3)), 1e-4);
 }
 
+// A frame time whose rate is a whole number within 1e-4 (relative) is that rate; any other rate
+// (12.5, the 29.97 of video) is kept as 1 / frame time. BVH -> BVH writes the take's own frame
+// time, so a take keeps its length.
+TEST_F(bvh_Writer, EveryRateKeepsItsFrameTime) {
+    const struct {
+        const char* frameTime;
+        double rate;
+    } cases[] = {{"0.08", 12.5}, {"0.0333667", 1.0 / 0.0333667}, {"0.0333333", 30.0}, {"0.0400001", 25.0}};
+    const std::string chain = kChain;
+    const size_t at = chain.find("0.0333333");
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.frameTime);
+        mScene = mManager->CreateScene();
+        const std::string path = TempPath("rate_" + std::to_string(n++) + ".bvh");
+        WriteFile(path, chain.substr(0, at) + c.frameTime + chain.substr(at + 9));
+        double rate = 0.0;
+        std::string error;
+        ASSERT_TRUE(ReadPath(
+            path, [&](VStreamOptionsMotion* o) { rate = o->GetFrameRate(); }, &error))
+            << error;
+        EXPECT_NEAR(rate, c.rate, 1e-9 * c.rate);
+        // The fourth frame lies three frame times after the first.
+        VOxaNode* hips = mScene->GetRootNode()->FindChild("Hips", true);
+        ASSERT_NE(hips, nullptr);
+        VFCurve* x = hips->GetCurrentTakeNode()->GetTranslationX();
+        ASSERT_EQ(x->KeyGetCount(), 4);
+        EXPECT_NEAR((double)(x->KeyGetTime(3) - x->KeyGetTime(0)).Get(), 3.0 * VTime::kOneSecond / c.rate,
+                    4.0);
+
+        hips->SetMarked(1);
+        const std::string out = TempPath("rate_out.bvh");
+        ASSERT_TRUE(WriteScene(
+            mScene, out, [&](VStreamOptionsMotion* o) { o->SetTimeMode(0, rate); }, &error))
+            << error;
+        const std::string text = ReadFile(out);
+        char header[64];
+        std::snprintf(header, sizeof header, "Frame Time:\t%s\n",
+                      c.rate == std::floor(c.rate) ? (c.rate == 30.0 ? "0.0333333" : "0.04") : c.frameTime);
+        EXPECT_NE(text.find(header), std::string::npos) << text.substr(text.find("MOTION"), 40);
+    }
+}
+
 TEST_F(bvh_Writer, SixChannelsEverywhereWithTranslation) {
     ASSERT_TRUE(ReadText("chain6.bvh", kChain));
     Node("Hips")->SetMarked(1);

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 
 #include "formats/motion/trc/voxa_motion_analysis_trc.h"
@@ -66,6 +67,24 @@ Builder SampleFile(int processor, bool floating) {
     return b;
 }
 
+// The numbers of each TRC frame line (the lines after the blank line that ends the labels).
+std::vector<std::vector<double>> TrcRows(const std::string& text) {
+    std::vector<std::vector<double>> rows;
+    const size_t blank = text.find("\n\n");
+    if (blank == std::string::npos) return rows;
+    std::istringstream lines(text.substr(blank + 2));
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::vector<double> row;
+        std::istringstream fields(line);
+        double value;
+        while (fields >> value)
+            row.push_back(value);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
 class c3d_file : public Fixture {
 protected:
     bool ReadBytes(const std::string& name, const std::string& bytes, const Adjust& adjust = nullptr,
@@ -82,6 +101,40 @@ protected:
         EXPECT_NEAR(Key(node, 0, frame), -p.x * 0.1, tolerance);
         EXPECT_NEAR(Key(node, 1, frame), p.z * 0.1, tolerance);
         EXPECT_NEAR(Key(node, 2, frame), p.y * 0.1, tolerance);
+    }
+
+    // The C3D bytes read and written again as TRC at the read take's rate, start and length: the
+    // TRC text ("" when either step fails). The read nodes are gone afterwards.
+    std::string C3dToTrc(const std::string& name, const std::string& bytes) {
+        const std::string path = OwnPath(name + ".c3d");
+        WriteFile(path, bytes);
+        VOxaReaderVicon reader(mManager);
+        VTime start;
+        double rate = 0.0;
+        int frames = 0;
+        const bool read = ReadWith(reader, path, [&](VStreamOptionsMotion& o) {
+            start = o.GetStartTime();
+            rate = o.GetFrameRate();
+            frames = o.GetFrameCount();
+        });
+        std::remove(path.c_str());
+        VOxaNode* reference = Find("C3D:optical");
+        if (!read || !reference) return "";
+        // As the converter marks them: the reference node is the writing root.
+        reference->SetMarked(1);
+        for (int i = 0; i < reference->GetChildCount(); ++i)
+            reference->GetChild(i)->SetMarked(1);
+        const std::string trc = OwnPath(name + ".trc");
+        VOxaWriterMotionAnalysisTrc writer(mManager);
+        const bool written = WriteWith(writer, trc, [&](VStreamOptionsMotion& o) {
+            o.SetTimeMode(0, rate);
+            o.SetStartTime(start);
+            o.SetFrameCount(frames);
+        });
+        mManager->DestroyNode(reference, true);
+        const std::string text = written ? ReadFile(trc) : "";
+        std::remove(trc.c_str());
+        return text;
     }
 
     // The file's names and start time as the reader sees them, through the file object alone.
@@ -260,8 +313,9 @@ TEST_F(c3d_file, c3d_SameDataInEveryProcessorAndForm) {
             VOxaNode* knee = Find("Knee");
             EXPECT_EQ(Key(knee, 9, 1), 1.0f);
             EXPECT_EQ(Key(knee, 0, 1), Key(knee, 0, 0));
-            // First frame 1 at 100 frames per second: the take starts at 0.01 s.
-            EXPECT_EQ(Curve(knee, 0)->KeyGetTime(0).Get(), VTime::kOneSecond / 100);
+            // Frame n lies at (n - 1) / rate: first frame 1 starts the take at 0 s.
+            EXPECT_EQ(Curve(knee, 0)->KeyGetTime(0).Get(), 0);
+            EXPECT_EQ(Curve(knee, 0)->KeyGetTime(1).Get(), VTime::kOneSecond / 100);
         }
     }
 }
@@ -366,12 +420,12 @@ TEST_F(c3d_file, c3d_NamesUnitsAndAxes) {
         // Prefixes kept: every ':' becomes '_'; the third marker has no label.
         EXPECT_EQ(names, (std::vector<std::string>{"Bob_Hip", "Bob_Left_Knee", "0002"}));
         EXPECT_DOUBLE_EQ(file.GetUnitFactor(), 100.0);
-        // X_SCREEN "-Y": entry 0 becomes -2, the entry that held 2 takes |1| x -1; then
-        // Y_SCREEN "+X": entry 1 becomes 1 and the entry that held 1 takes 3.
+        // Right -Y and up +X: scene X is +Y, scene Y is +X and scene Z is Y x X = -Z, so the
+        // file's X goes to scene Y, its Y to scene X and its Z, negated, to scene Z.
         const int* map = file.GetAxisMap();
-        EXPECT_EQ(map[0], -2);
+        EXPECT_EQ(map[0], 2);
         EXPECT_EQ(map[1], 1);
-        EXPECT_EQ(map[2], 3);
+        EXPECT_EQ(map[2], -3);
     }
     {
         VOxaFileVicon file;
@@ -379,15 +433,14 @@ TEST_F(c3d_file, c3d_NamesUnitsAndAxes) {
         ASSERT_TRUE(Names(path, false, names, &file));
         EXPECT_EQ(names, (std::vector<std::string>{"Hip", "Left_Knee", "0002"}));
     }
-    // Through the reader: file (x, y, z) goes to scene y = -x... by the map above, times 100.
+    // Through the reader: file (x, y, z) in metres is the scene point (y, x, -z) x 100.
     ASSERT_TRUE(ReadBytes("c3d_axes.c3d", b.Build()));
     VOxaNode* hip = Find("Bob_Hip");
     ASSERT_NE(hip, nullptr);
     const Point& p = b.frames[0][0];
-    // Map (-2, 1, 3): file X to scene Y kept (negative entry), Y to scene X, Z to scene Z.
-    EXPECT_NEAR(Key(hip, 1, 0), p.x * 100.0, 1e-2);
     EXPECT_NEAR(Key(hip, 0, 0), p.y * 100.0, 1e-2);
-    EXPECT_NEAR(Key(hip, 2, 0), p.z * 100.0, 1e-2);
+    EXPECT_NEAR(Key(hip, 1, 0), p.x * 100.0, 1e-2);
+    EXPECT_NEAR(Key(hip, 2, 0), -p.z * 100.0, 1e-2);
 
     // Unit letters, and parameters of the wrong type are not used.
     const struct {
@@ -404,7 +457,7 @@ TEST_F(c3d_file, c3d_NamesUnitsAndAxes) {
         std::vector<std::string> names;
         ASSERT_TRUE(Names(upath, false, names, &file));
         EXPECT_NEAR(file.GetUnitFactor(), c.factor, 1e-12) << c.units;
-        EXPECT_EQ(file.GetAxisMap()[0], 1);
+        EXPECT_EQ(file.GetAxisMap()[0], -1);
     }
     // LABELS of another group than POINT are not names.
     Builder g = SampleFile(3, true);
@@ -491,7 +544,7 @@ TEST_F(c3d_file, c3d_UnitsOfThePointGroupOnly) {
     }
 }
 
-// A mirrored screen map places integer and floating-point data alike, and a file object read again
+// Other screen axes place integer and floating-point data alike, and a file object read again
 // starts from the default map.
 TEST_F(c3d_file, c3d_ScreenAxesAlikeForBothDataForms) {
     std::vector<std::vector<float>> read[2];
@@ -499,7 +552,7 @@ TEST_F(c3d_file, c3d_ScreenAxesAlikeForBothDataForms) {
         Builder b = SampleFile(1, floating == 1);
         b.records.push_back(Chars("X_SCREEN", "+Y"));
         b.records.push_back(Chars("Y_SCREEN", "-Z"));
-        ASSERT_TRUE(ReadBytes("c3d_mirror_" + std::to_string(floating) + ".c3d", b.Build()));
+        ASSERT_TRUE(ReadBytes("c3d_screen_" + std::to_string(floating) + ".c3d", b.Build()));
         for (const char* name : {"Hip", "Knee", "Toe"})
             for (int channel = 0; channel < 3; ++channel)
                 read[floating].push_back({Key(Find(name), channel, 0), Key(Find(name), channel, 2)});
@@ -512,18 +565,151 @@ TEST_F(c3d_file, c3d_ScreenAxesAlikeForBothDataForms) {
         EXPECT_NEAR(read[0][i][1], read[1][i][1], 0.05) << i;
     }
 
-    Builder mirrored = SampleFile(1, true);
-    mirrored.records.push_back(Chars("X_SCREEN", "-Y"));
-    const std::string path = OwnPath("mirror.c3d");
-    WriteFile(path, mirrored.Build());
+    // Right -Y with the usual up +Z: scene (y, z, x), so the file's X goes to scene Z.
+    Builder turned = SampleFile(1, true);
+    turned.records.push_back(Chars("X_SCREEN", "-Y"));
+    const std::string path = OwnPath("turned.c3d");
+    WriteFile(path, turned.Build());
     VOxaFileVicon file;
     std::vector<std::string> names;
     ASSERT_TRUE(Names(path, false, names, &file));
-    EXPECT_EQ(file.GetAxisMap()[0], -2);
+    EXPECT_EQ(std::vector<int>(file.GetAxisMap(), file.GetAxisMap() + 3), (std::vector<int>{3, 1, 2}));
     file.Close();
     WriteFile(path, SampleFile(1, true).Build());
     ASSERT_TRUE(Names(path, false, names, &file));
-    EXPECT_EQ(std::vector<int>(file.GetAxisMap(), file.GetAxisMap() + 3), (std::vector<int>{1, 3, 2}));
+    EXPECT_EQ(std::vector<int>(file.GetAxisMap(), file.GetAxisMap() + 3), (std::vector<int>{-1, 3, 2}));
+    std::remove(path.c_str());
+}
+
+// Screen axes name the lab axes that point right (X_SCREEN) and up (Y_SCREEN). Read, the scene's Y
+// is the up axis, its X the right axis negated and its Z their cross product: a rotation of the
+// lab, never a mirror image. Three markers on the lab's X, Y and Z axes must come out of C3D ->
+// TRC as a right-handed frame with the up axis on Y.
+TEST_F(c3d_file, c3d_ScreenAxesGiveARotation) {
+    struct Vec {
+        double v[3];
+    };
+    auto axis = [](const char* text) {
+        Vec a{{0, 0, 0}};
+        a.v[text[1] - 'X'] = text[0] == '-' ? -1.0 : 1.0;
+        return a;
+    };
+    auto cross = [](const Vec& a, const Vec& b) {
+        return Vec{{a.v[1] * b.v[2] - a.v[2] * b.v[1], a.v[2] * b.v[0] - a.v[0] * b.v[2],
+                    a.v[0] * b.v[1] - a.v[1] * b.v[0]}};
+    };
+    auto dot = [](const Vec& a, const Vec& b) { return a.v[0] * b.v[0] + a.v[1] * b.v[1] + a.v[2] * b.v[2]; };
+    const double lengths[3] = {100.0, 200.0, 300.0};  // unlike lengths tell the axes apart
+    const char* const screens[][2] = {{"+X", "+Z"}, {"+Y", "+Z"}, {"+X", "+Y"}, {"-Y", "+Z"}, {"+Z", "+Y"}};
+    int n = 0;
+    for (const auto& screen : screens) {
+        for (bool floating : {true, false}) {
+            SCOPED_TRACE(std::string(screen[0]) + "/" + screen[1] + (floating ? " float" : " integer"));
+            Builder b = SampleFile(1, floating);
+            b.analog = 0;
+            b.records = {Group("POINT", 1), Table("LABELS", {"LabX", "LabY", "LabZ"}, 4),
+                         Chars("X_SCREEN", screen[0]), Chars("Y_SCREEN", screen[1])};
+            std::vector<Point> frame(3);
+            for (int m = 0; m < 3; ++m)
+                (&frame[(size_t)m].x)[m] = lengths[m];
+            b.frames = {frame};
+            const std::vector<std::vector<double>> rows =
+                TrcRows(C3dToTrc("c3d_screen_" + std::to_string(n++), b.Build()));
+            ASSERT_EQ(rows.size(), 1u);
+            ASSERT_EQ(rows[0].size(), 2u + 9u);
+            // The scene's axes in lab coordinates.
+            const Vec right = axis(screen[0]), up = axis(screen[1]);
+            const Vec sceneX{{-right.v[0], -right.v[1], -right.v[2]}};
+            const Vec sceneZ = cross(sceneX, up);
+            Vec got[3];
+            for (int m = 0; m < 3; ++m) {
+                Vec lab{{0, 0, 0}};
+                lab.v[m] = lengths[m];
+                for (int c = 0; c < 3; ++c)
+                    got[m].v[c] = rows[0][2 + 3 * (size_t)m + (size_t)c];
+                EXPECT_NEAR(got[m].v[0], dot(lab, sceneX), 0.3) << m;
+                EXPECT_NEAR(got[m].v[1], dot(lab, up), 0.3) << m;
+                EXPECT_NEAR(got[m].v[2], dot(lab, sceneZ), 0.3) << m;
+            }
+            // Right-handed: (X x Y) . Z of the three positions has the sign of the lab's.
+            EXPECT_GT(dot(cross(got[0], got[1]), got[2]), 0.0);
+            // The marker on the up axis stands straight up.
+            const int vertical = screen[1][1] - 'X';
+            EXPECT_NEAR(got[vertical].v[1], lengths[vertical], 0.3);
+        }
+    }
+
+    // Both screen axes along one lab axis name no frame: the up axis is kept, and the positions
+    // still form a right-handed frame, not a mirror image or a flattened one.
+    for (const char* right : {"+Z", "-Z", "+X"}) {
+        SCOPED_TRACE(right);
+        Builder b = SampleFile(1, true);
+        b.analog = 0;
+        const char* up = right[1] == 'X' ? "-X" : "+Z";
+        b.records = {Group("POINT", 1), Table("LABELS", {"LabX", "LabY", "LabZ"}, 4),
+                     Chars("X_SCREEN", right), Chars("Y_SCREEN", up)};
+        std::vector<Point> frame(3);
+        for (int m = 0; m < 3; ++m)
+            (&frame[(size_t)m].x)[m] = lengths[m];
+        b.frames = {frame};
+        const std::vector<std::vector<double>> rows =
+            TrcRows(C3dToTrc("c3d_screen_same_" + std::to_string(n++), b.Build()));
+        ASSERT_EQ(rows.size(), 1u);
+        ASSERT_EQ(rows[0].size(), 2u + 9u);
+        Vec got[3];
+        for (int m = 0; m < 3; ++m)
+            for (int c = 0; c < 3; ++c)
+                got[m].v[c] = rows[0][2 + 3 * (size_t)m + (size_t)c];
+        EXPECT_NEAR(dot(cross(got[0], got[1]), got[2]), lengths[0] * lengths[1] * lengths[2], 1.0);
+        const int vertical = up[1] - 'X';
+        EXPECT_NEAR(got[vertical].v[1], up[0] == '-' ? -lengths[vertical] : lengths[vertical], 0.3);
+    }
+}
+
+// Frames count from 1: frame n lies at (n - 1) / rate, a stored first frame 0 reads as frame 1,
+// and the writer writes the frame that starts the take as start x rate + 1.
+TEST_F(c3d_file, c3d_FramesCountFromOne) {
+    const struct {
+        int first;           // the header's first frame
+        const char* header;  // the TRC values line from OrigDataRate on
+        const char* line;    // the TRC's first frame line up to its points
+    } cases[] = {
+        {1, "100.00\t1\t2\t", "1\t0.000\t"},
+        {0, "100.00\t1\t2\t", "1\t0.000\t"},
+        {41, "100.00\t41\t2\t", "41\t0.400\t"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        Builder b = SampleFile(1, true);
+        b.frames.resize(2);
+        b.firstFrame = c.first;
+        const std::string trc = C3dToTrc("c3d_first_" + std::to_string(n++), b.Build());
+        EXPECT_NE(trc.find(std::string("\tmm\t") + c.header + "\n"), std::string::npos) << trc;
+        EXPECT_NE(trc.find(std::string("\n") + c.line), std::string::npos) << trc;
+    }
+
+    // C3D -> C3D keeps the first frame: frame 41 starts at 0.4 s and is written as frame 41.
+    Builder b = SampleFile(1, true);
+    b.firstFrame = 41;
+    ASSERT_TRUE(ReadBytes("c3d_first_again.c3d", b.Build()));
+    VOxaNode* reference = Find("C3D:optical");
+    ASSERT_NE(reference, nullptr);
+    reference->SetMarked(1);
+    for (int i = 0; i < reference->GetChildCount(); ++i)
+        reference->GetChild(i)->SetMarked(1);
+    const VTime start = Curve(Find("Hip"), 0)->KeyGetTime(0);
+    EXPECT_EQ(start.Get(), VTime::kOneSecond * 40 / 100);
+    const std::string path = OwnPath("first_again.c3d");
+    VOxaWriterVicon writer(mManager);
+    ASSERT_TRUE(WriteWith(writer, path, [&](VStreamOptionsMotion& o) {
+        o.SetTimeMode(0, 100.0);
+        o.SetStartTime(start);
+        o.SetFrameCount(3);
+    }));
+    const std::string bytes = ReadFile(path);
+    EXPECT_EQ(Word(bytes, 6), 41);
+    EXPECT_EQ(Word(bytes, 8), 43);
     std::remove(path.c_str());
 }
 
@@ -557,6 +743,7 @@ TEST_F(c3d_file, c3d_HeaderRules) {
     Builder b = SampleFile(1, false);
     b.scale = 0.0f;
     b.rate = 0.0f;
+    b.firstFrame = 2;
     b.frames = {{{1000.0, 0.0, 0.0, true}}};
     std::string bytes = b.Build();
     // The builder divided by 0: write the integer 100 by hand.
@@ -566,7 +753,7 @@ TEST_F(c3d_file, c3d_HeaderRules) {
     ASSERT_TRUE(ReadBytes("c3d_scale0.c3d", bytes));
     VOxaNode* hip = Find("Hip");
     EXPECT_NEAR(Key(hip, 0, 0), -100 * 0.1449f * 0.1, 1e-5);
-    EXPECT_EQ(Curve(hip, 0)->KeyGetTime(0).Get(), VTime::kOneSecond / 30);
+    EXPECT_EQ(Curve(hip, 0)->KeyGetTime(0).Get(), VTime::kOneSecond / 30);  // frame 2 at 30 per second
 
     // The parameter section may start at another block: the processor byte is found there.
     Builder moved = SampleFile(3, true);
@@ -623,8 +810,8 @@ TEST_F(c3d_file, c3d_WriterLayout) {
     ASSERT_GE(bytes.size(), 1024u);
     EXPECT_EQ(Word(bytes, 0), 0x5002);  // parameter block 2
     EXPECT_EQ(Word(bytes, 2), 2);       // markers
-    EXPECT_EQ(Word(bytes, 6), 0);       // first frame: start 0
-    EXPECT_EQ(Word(bytes, 8), 2);       // last frame
+    EXPECT_EQ(Word(bytes, 6), 1);       // first frame: start 0 s is frame 1
+    EXPECT_EQ(Word(bytes, 8), 3);       // last frame
     EXPECT_EQ(VViconNumbers::LoadFloat((const uint8_t*)bytes.data() + 12, 2), -1.0f);
     EXPECT_EQ(VViconNumbers::LoadFloat((const uint8_t*)bytes.data() + 20, 2), 30.0f);
     EXPECT_EQ(Word(bytes, 298), 12345);
@@ -665,14 +852,14 @@ TEST_F(c3d_file, c3d_WriterLayout) {
     EXPECT_EQ((uint8_t)ints[first + 7], 0);
     EXPECT_EQ((uint8_t)ints[first + 8 + 8 + 7], 0x80);  // frame 2, first marker: invalid
 
-    // The first frame is the rounded start x rate: 1.5 s at 30 frames per second is frame 45.
+    // The first frame is the rounded start x rate + 1: 1.5 s at 30 frames per second is frame 46.
     ASSERT_TRUE(WriteWith(writer, path, [&](VStreamOptionsMotion& o) {
         frames3(o);
         o.SetStartTime(VTime(VTime::kOneSecond * 3 / 2));
     }));
     const std::string later = ReadFile(path);
-    EXPECT_EQ(Word(later, 6), 45);
-    EXPECT_EQ(Word(later, 8), 47);
+    EXPECT_EQ(Word(later, 6), 46);
+    EXPECT_EQ(Word(later, 8), 48);
 }
 
 TEST_F(c3d_file, c3d_RoundTrips) {
@@ -706,7 +893,7 @@ TEST_F(c3d_file, c3d_RoundTrips) {
         EXPECT_EQ(Key(hip, 9, 1), 1.0f);
         EXPECT_EQ(Key(hip, 9, 0), 0.0f);
         EXPECT_NEAR(Key(knee, 0, 1), 400.0, floating ? 1e-4 : 0.0145);
-        // The first frame is 0: the take starts at 0.
+        // Written as frame 1, the first frame reads back at 0 s.
         EXPECT_EQ(Curve(knee, 0)->KeyGetTime(0).Get(), 0);
         EXPECT_EQ(Curve(knee, 0)->KeyGetTime(2).Get(), VTime::GetOneFrameValue(6).Get() * 2);
         std::swap(scene, mScene);
@@ -868,9 +1055,9 @@ TEST_F(c3d_reader, RatesOfAThousandAndMoreAreKept) {
         EXPECT_EQ(messages, "");
         VFCurve* curve = Curve(Find("Toe"), 0);
         ASSERT_NE(curve, nullptr);
-        // Frame 1 (the first) starts the take at 1 / rate; frames follow at that period.
+        // Frame 1 (the first) starts the take at 0 s; frames follow at that period.
         const int64_t period = (int64_t)((double)VTime::kOneSecond / rate);
-        EXPECT_NEAR((double)curve->KeyGetTime(0).Get(), (double)period, 1.0);
+        EXPECT_EQ(curve->KeyGetTime(0).Get(), 0);
         EXPECT_NEAR((double)(curve->KeyGetTime(2).Get() - curve->KeyGetTime(0).Get()), 2.0 * period, 2.0);
         mManager->DestroyNode(mScene->GetRootNode()->GetChild(0), true);
     }
@@ -903,9 +1090,9 @@ TEST_F(c3d_reader, TrialsLongerThanTheHeaderCounts) {
     ASSERT_EQ(x->KeyGetCount(), frames);
     EXPECT_NEAR(x->KeyGetValue(frames - 1), -(double)((frames - 1) % 30000) * 0.1, 1e-4);
     EXPECT_NEAR(x->KeyGetValue(65536), -(double)(65536 % 30000) * 0.1, 1e-4);
-    // Frame 1 at 100 frames per second: the take runs from 0.01 s for 700 s.
-    EXPECT_NEAR(x->KeyGetTime(0).GetSecondDouble(), 0.01, 1e-9);
-    EXPECT_NEAR(x->KeyGetTime(frames - 1).GetSecondDouble(), 700.0, 1e-6);
+    // Frame 1 at 100 frames per second: the take runs from 0 s to 699.99 s.
+    EXPECT_EQ(x->KeyGetTime(0).Get(), 0);
+    EXPECT_NEAR(x->KeyGetTime(frames - 1).GetSecondDouble(), 699.99, 1e-6);
     mManager->DestroyNode(mScene->GetRootNode()->GetChild(0), true);
 
     // POINT:FRAMES as a float, the header's last frame at its 16-bit end; the first frame is

@@ -124,6 +124,107 @@ TEST_F(Trc, trc_ExtraGroupsAndTrailingBlank) {
     EXPECT_EQ(Find("*Unnamed_3"), nullptr);
 }
 
+// "NaN" in any letter case is a gap, as an empty field is: the point is occluded and the markers
+// after it on the line are still read.
+TEST_F(Trc, trc_NaNIsAGap) {
+    const std::string text = Type3("mm", 2, 4) +
+                             "Frame#\tTime\tA\tB\tC\tD\n"
+                             "X1\tY1\tZ1\tX2\tY2\tZ2\tX3\tY3\tZ3\tX4\tY4\tZ4\n"
+                             "1\t0.00\t10\t20\t30\tNaN\tNaN\tNaN\t40\t50\t60\t70\tnan\t90\n"
+                             "2\t0.01\t11\t21\t31\t12\t22\t32\tnAN\t51\t61\t71\t81\tNAN\n";
+    ASSERT_TRUE(ReadText("trc_nan.trc", text, [](VStreamOptionsMotion& o) {
+        o.SetOption(VStreamOptionsMotion::eIMPORT_SET_OCCLUDED_TO_LAST_VALID_POSITION, 0);
+    }));
+    EXPECT_EQ(MarkerNames(), "A;B;C;D;");  // no "*Unnamed_" points either
+    const struct {
+        const char* marker;
+        int frame;
+        float x, y, z, occluded;
+    } want[] = {
+        {"A", 0, 1.0f, 2.0f, 3.0f, 0.0f}, {"B", 0, 0.0f, 0.0f, 0.0f, 1.0f}, {"C", 0, 4.0f, 5.0f, 6.0f, 0.0f},
+        {"D", 0, 7.0f, 0.0f, 9.0f, 1.0f}, {"B", 1, 1.2f, 2.2f, 3.2f, 0.0f}, {"C", 1, 0.0f, 5.1f, 6.1f, 1.0f},
+        {"D", 1, 7.1f, 8.1f, 0.0f, 1.0f},
+    };
+    for (const auto& w : want) {
+        SCOPED_TRACE(std::string(w.marker) + " " + std::to_string(w.frame));
+        VOxaNode* node = Find(w.marker);
+        ASSERT_NE(node, nullptr);
+        EXPECT_FLOAT_EQ(Key(node, 0, w.frame), w.x);
+        EXPECT_FLOAT_EQ(Key(node, 1, w.frame), w.y);
+        EXPECT_FLOAT_EQ(Key(node, 2, w.frame), w.z);
+        EXPECT_EQ(Key(node, 9, w.frame), w.occluded);
+    }
+    // A word that only starts with "nan" is no gap: it ends the line's points as before.
+    mScene = mManager->CreateScene();
+    const std::string word =
+        Type3("mm", 1, 2) + "Frame#\tTime\tA\tB\nX1\tY1\tZ1\tX2\tY2\tZ2\n" + "1\t0.00\tnano\t2\t3\t4\t5\t6\n";
+    ASSERT_TRUE(ReadText("trc_nano.trc", word));
+    EXPECT_EQ(Key(Find("A"), 9, 0), 1.0f);
+    EXPECT_EQ(Key(Find("B"), 9, 0), 1.0f);
+}
+
+// The take starts at the first frame line's time, whatever OrigDataStartFrame says; where the two
+// disagree the reader says so once. Written again, each line keeps its frame number and time.
+TEST_F(Trc, trc_TheFrameLinesGiveTheStart) {
+    const std::string names = "Frame#\tTime\tA\nX1\tY1\tZ1\n";
+    const struct {
+        std::string header;
+        int firstFrame;  // of the lines, at (firstFrame - 1) / 100 s
+        bool warned;
+    } cases[] = {
+        {Type4(100, 3, 1), 41, true},      // OrigDataStartFrame 1, lines from 0.40 s
+        {Type4(100, 3, 101), 101, false},  // frames numbered from 101, and the header agrees
+        {Type3("mm", 3, 1), 41, false},    // no OrigDataStartFrame to disagree with
+        {Type4(100, 3, 41), 1, true},      // the header says 0.40 s, the lines 0 s
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(n);
+        std::string lines;
+        for (int f = c.firstFrame; f < c.firstFrame + 3; ++f) {
+            char line[64];
+            std::snprintf(line, sizeof line, "%d\t%.3f\t1\t2\t%d\n", f, (f - 1) / 100.0, f);
+            lines += line;
+        }
+        const std::string path = TempPath("trc_lines_" + std::to_string(n++) + ".trc");
+        WriteFile(path, c.header + names + lines);
+        VOxaReaderMotionAnalysisTrc reader(mManager);
+        mScene = mManager->CreateScene();
+        VTime start(-1);
+        ASSERT_TRUE(ReadWith(reader, path, [&](VStreamOptionsMotion& o) { start = o.GetStartTime(); }));
+        const int64_t want = (int64_t)(c.firstFrame - 1) * VTime::kOneSecond / 100;
+        EXPECT_EQ(start.Get(), want);
+        VFCurve* x = Curve(Find("A"), 0);
+        ASSERT_NE(x, nullptr);
+        EXPECT_EQ(x->KeyGetTime(0).Get(), want);
+        EXPECT_EQ(x->KeyGetTime(2).Get() - x->KeyGetTime(0).Get(), 2 * VTime::kOneSecond / 100);
+        const std::string messages = reader.GetMessageText().Buffer();
+        const size_t said = messages.find("OrigDataStartFrame");
+        EXPECT_EQ(said != std::string::npos, c.warned) << messages;
+        if (said != std::string::npos)
+            EXPECT_EQ(messages.find("OrigDataStartFrame", said + 1), std::string::npos);
+
+        // TRC -> TRC: the header's start frame and every line's number and time stay.
+        Find("A")->SetMarked(1);
+        Find("TRC:optical")->SetMarked(1);
+        const std::string again = TempPath("trc_lines_again.trc");
+        VOxaWriterMotionAnalysisTrc writer(mManager);
+        ASSERT_TRUE(WriteWith(writer, again, [&](VStreamOptionsMotion& o) {
+            o.SetTimeMode(0, 100.0);
+            o.SetStartTime(start);
+            o.SetFrameCount(3);
+        }));
+        const std::string text = ReadFile(again);
+        char header[64], first[64], last[64];
+        std::snprintf(header, sizeof header, "\tmm\t100.00\t%d\t3\t\n", c.firstFrame);
+        std::snprintf(first, sizeof first, "\n%d\t%.3f\t", c.firstFrame, (c.firstFrame - 1) / 100.0);
+        std::snprintf(last, sizeof last, "\n%d\t%.3f\t", c.firstFrame + 2, (c.firstFrame + 1) / 100.0);
+        EXPECT_NE(text.find(header), std::string::npos) << text;
+        EXPECT_NE(text.find(first), std::string::npos) << text;
+        EXPECT_NE(text.find(last), std::string::npos) << text;
+    }
+}
+
 TEST_F(Trc, trc_HeaderRules) {
     const std::string path = TempPath("trc_start.trc");
     WriteFile(path, std::string(kType4Header) + "100\t100\t1\t1\tmm\t100\t101\t1\n" +
@@ -158,6 +259,8 @@ TEST_F(Trc, trc_HeaderRules) {
         EXPECT_FALSE(ReadText("trc_bad.trc", text, nullptr, &error)) << text;
         EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED) << text;
     }
+    // No markers at all is an empty take, not a corrupted file.
+    EXPECT_TRUE(ReadText("trc_none.trc", Type3("mm", 1, 0) + "Frame#\tTime\n\n1\t0\n"));
 }
 
 TEST_F(Trc, trc_LineEndsDoNotChangeWhatTheFileHolds) {
@@ -180,13 +283,18 @@ TEST_F(Trc, trc_LineEndsDoNotChangeWhatTheFileHolds) {
 
 TEST_F(Trc, trc_StartFrameBelowOneIsTheFirstFrame) {
     const std::string names = "Frame#\tTime\tA\nX1\tY1\tZ1\n";
-    std::string frames;
-    for (int f = 0; f < 5; ++f)
-        frames +=
-            std::to_string(f) + "\t" + std::to_string(f * 0.004) + "\t1\t2\t" + std::to_string(f) + "\n";
+    // Five frame lines from frame `first` (from 1) on, at 250 frames per second.
+    auto lines = [](int first) {
+        std::string text;
+        for (int f = first; f < first + 5; ++f)
+            text += std::to_string(f) + "\t" + std::to_string((f - 1) * 0.004) + "\t1\t2\t" +
+                    std::to_string(f) + "\n";
+        return text;
+    };
+    const std::string frames = lines(1);
     for (int startFrame : {0, -7, 1, 3}) {
         const std::string path = TempPath("trc_start0.trc");
-        WriteFile(path, Type4(250, 5, startFrame) + names + frames);
+        WriteFile(path, Type4(250, 5, startFrame) + names + lines(startFrame < 1 ? 1 : startFrame));
         VOxaReaderMotionAnalysisTrc reader(mManager);
         ASSERT_TRUE(reader.FileOpen(path.c_str()));
         std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
