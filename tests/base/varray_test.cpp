@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -209,4 +210,33 @@ TEST(VBaseArray, LargeBlocksGrowFromWhatTheyHold) {
     a.Add(Point4{{1, 2, 3, 4}});
     EXPECT_EQ(a.GetCapacity(), 1);
     EXPECT_EQ(a[0].v[3], 4.0);
+}
+
+// Arrays of different item sizes do not move into each other: the target is left empty with the
+// other's block size, and the other keeps its items.
+TEST(VBaseArray, MoveBetweenItemSizesLeavesTheTargetEmpty) {
+    VBaseArray ints(16, (int)sizeof(int));
+    const int one = 1;
+    ASSERT_EQ(ints.Add(&one), 0);
+    VBaseArray points(8, (int)sizeof(Point4));
+    const Point4 p{{1, 2, 3, 4}};
+    ASSERT_EQ(points.Add(&p), 0);
+    ints = std::move(points);
+    EXPECT_EQ(ints.GetCount(), 0);
+    EXPECT_EQ(ints.GetCapacity(), 0);
+    EXPECT_EQ(ints.GetBlockSize(), 8);
+    EXPECT_EQ(ints.GetItemSize(), (int)sizeof(int));
+    EXPECT_EQ(points.GetCount(), 1);  // NOLINT(bugprone-use-after-move): the move was refused
+    EXPECT_EQ(static_cast<const Point4*>(points.GetAt(0))->v[2], 3.0);
+
+    // The same sizes move: the items and the storage change hands.
+    VBaseArray more(16, (int)sizeof(int));
+    const int two = 2;
+    ASSERT_EQ(more.Add(&two), 0);
+    ints = std::move(more);
+    EXPECT_EQ(ints.GetCount(), 1);
+    EXPECT_EQ(*static_cast<const int*>(ints.GetAt(0)), 2);
+    EXPECT_EQ(ints.GetBlockSize(), 16);
+    EXPECT_EQ(more.GetCount(), 0);  // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(more.GetCapacity(), 0);
 }
