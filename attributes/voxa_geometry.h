@@ -52,8 +52,8 @@ public:
     // Adds or removes the channel of every shape in one take.
     void AddChannels(VOxaTakeNode* takeNode) override;
     void RemoveChannels(VOxaTakeNode* takeNode) override;
-    // Its shape channels come with node properties.
-    bool AddsChannelsFromStateOnly() const override { return false; }
+    // Its shape channels come with node properties; without shapes it has no channels at all.
+    bool AddsChannelsFromStateOnly() const override { return mShapes.GetCount() == 0; }
 
     // --- Links -------------------------------------------------------------------------------
     int GetLinkCount() const { return mLinks.GetCount(); }

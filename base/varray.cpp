@@ -30,12 +30,12 @@ VBaseArray& VBaseArray::operator=(const VBaseArray& other) {
 
 VBaseArray::VBaseArray(VBaseArray&& other) noexcept
     : mCount(other.mCount),
-      mBlockCount(other.mBlockCount),
+      mCapacity(other.mCapacity),
       mBlockSize(other.mBlockSize),
       mItemSize(other.mItemSize),
       mData(other.mData) {
     other.mCount = 0;
-    other.mBlockCount = 0;
+    other.mCapacity = 0;
     other.mData = nullptr;
 }
 
@@ -48,11 +48,11 @@ VBaseArray& VBaseArray::operator=(VBaseArray&& other) noexcept {
     }
     std::free(mData);
     mCount = other.mCount;
-    mBlockCount = other.mBlockCount;
+    mCapacity = other.mCapacity;
     mBlockSize = other.mBlockSize;
     mData = other.mData;
     other.mCount = 0;
-    other.mBlockCount = 0;
+    other.mCapacity = 0;
     other.mData = nullptr;
     return *this;
 }
@@ -63,23 +63,33 @@ VBaseArray::~VBaseArray() {
 
 bool VBaseArray::Grow(int n) {
     if (n < 0) return false;
-    long long capacity = (long long)mBlockCount * mBlockSize;
-    if (n <= capacity) return true;
-    long long needBlocks = ((long long)n + mBlockSize - 1) / mBlockSize;
-    long long stepBlocks = mBlockCount / 4;
-    if (stepBlocks < 1) stepBlocks = 1;
-    long long blocks = mBlockCount + stepBlocks;
-    if (blocks < needBlocks) blocks = needBlocks;
-    // Keep counts and byte sizes within int and a sane allocation size.
-    const long long maxBytes = (long long)INT_MAX;
-    if (blocks * mBlockSize > INT_MAX || blocks * mBlockSize * mItemSize > maxBytes) {
-        blocks = needBlocks;
-        if (blocks * mBlockSize > INT_MAX || blocks * mBlockSize * mItemSize > maxBytes) return false;
+    if (n <= mCapacity) return true;
+    const long long blockBytes = (long long)mBlockSize * mItemSize;
+    long long items;
+    if (blockBytes > kSmallBlockBytes && n < mBlockSize) {
+        // Below one block of a large block: room for what is asked, at least twice what there is.
+        items = 2LL * mCapacity;
+        if (items < n) items = n;
+        if (items > mBlockSize) items = mBlockSize;
+    } else {
+        // Whole blocks only: a storage below one block becomes the first block.
+        const long long blockCount = (long long)mCapacity / mBlockSize;
+        const long long needBlocks = ((long long)n + mBlockSize - 1) / mBlockSize;
+        long long stepBlocks = blockCount / 4;
+        if (stepBlocks < 1) stepBlocks = 1;
+        long long blocks = blockCount + stepBlocks;
+        if (blocks < needBlocks) blocks = needBlocks;
+        items = blocks * mBlockSize;
+        // Keep counts and byte sizes within int and a sane allocation size.
+        if (items > INT_MAX || items * mItemSize > (long long)INT_MAX) {
+            items = needBlocks * mBlockSize;
+            if (items > INT_MAX || items * mItemSize > (long long)INT_MAX) return false;
+        }
     }
-    void* p = std::realloc(mData, (size_t)(blocks * mBlockSize * mItemSize));
+    void* p = std::realloc(mData, (size_t)(items * mItemSize));
     if (!p) return false;
     mData = static_cast<unsigned char*>(p);
-    mBlockCount = (int)blocks;
+    mCapacity = (int)items;
     return true;
 }
 
@@ -131,7 +141,7 @@ void VBaseArray::Clear() {
     std::free(mData);
     mData = nullptr;
     mCount = 0;
-    mBlockCount = 0;
+    mCapacity = 0;
 }
 
 bool VBaseArray::SetCount(int n) {

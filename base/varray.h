@@ -5,13 +5,15 @@
 #include <cstddef>
 #include <type_traits>
 
-// An untyped growable array of fixed-size items. Storage is always a whole number of blocks of
-// `block size` items; it grows when full and is only given back by Clear (or Resize to a smaller
-// count). Items are moved as raw bytes, so they must not own resources or point into themselves.
+// An untyped growable array of fixed-size items. It grows when full and its storage is only
+// given back by Clear (or Resize to a smaller count). Items are moved as raw bytes, so they must
+// not own resources or point into themselves.
 //
-// Growth: when full the array grows by whole blocks, at least one block and at least a quarter
-// of the blocks it already has, so that appending n items costs O(n) copies even with the small
-// blocks (16) that most owners use.
+// Growth goes by what the array holds. An array whose block takes more than kSmallBlockBytes
+// starts with room for what it is asked to hold and doubles that room while it is below one
+// block: a mesh of three vertices does not pay for 256 of them. From one block on (and from the
+// start for small blocks) the storage is a whole number of blocks and grows by at least one block
+// and at least a quarter of the blocks it has, so that appending n items costs O(n) copies.
 class VBaseArray {
 public:
     // Makes an empty array; a block size below 1 is taken as 1, an item size below 1 as 1.
@@ -25,12 +27,16 @@ public:
     VBaseArray& operator=(VBaseArray&& other) noexcept;
     virtual ~VBaseArray();
 
+    // A block of at most this many bytes is allocated whole from the first item on.
+    static constexpr int kSmallBlockBytes = 256;
+
     int GetCount() const { return mCount; }
-    int GetBlockCount() const { return mBlockCount; }
+    // The number of blocks the storage has begun (a storage below one block counts as one).
+    int GetBlockCount() const { return (int)(((long long)mCapacity + mBlockSize - 1) / mBlockSize); }
     int GetBlockSize() const { return mBlockSize; }
     int GetItemSize() const { return mItemSize; }
-    // Number of items the current storage holds (block count x block size).
-    int GetCapacity() const { return mBlockCount * mBlockSize; }
+    // Number of items the current storage holds.
+    int GetCapacity() const { return mCapacity; }
 
     // Inserts a copy of `item` (GetItemSize() bytes; null inserts zeroes) at `index`, moving
     // the tail up. An index past the count is clamped to it (appends); a negative one to 0.
@@ -70,7 +76,7 @@ protected:
     bool Grow(int n);
 
     int mCount = 0;
-    int mBlockCount = 0;
+    int mCapacity = 0;
     int mBlockSize = 1;
     int mItemSize = 1;
     unsigned char* mData = nullptr;

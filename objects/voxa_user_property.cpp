@@ -1,6 +1,7 @@
 #include "objects/voxa_user_property.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "objects/vproperty.h"
 
@@ -60,12 +61,24 @@ VOxaUserProperty::VOxaUserProperty(VOxaSdkManager* owner, VProperty* property)
     : mOwner(owner), mProperty(property) {}
 
 VOxaUserProperty::VOxaUserProperty(VOxaSdkManager* owner, const char* name, const char* typeName)
-    : mOwner(owner), mName(name ? name : ""), mType(TypeOfName(typeName)) {}
+    : mOwner(owner), mType(TypeOfName(typeName)) {
+    const std::size_t length = name ? std::strlen(name) : 0;
+    mName = static_cast<char*>(std::malloc(length + 1));
+    if (mName) {
+        if (length > 0) std::memcpy(mName, name, length);
+        mName[length] = '\0';
+    }
+}
+
+VOxaUserProperty::~VOxaUserProperty() {
+    std::free(mName);
+}
 
 // ---- Allocation --------------------------------------------------------------------------------
 //
 // Every handle's memory starts with a header naming the block it lies in (null: a heap
-// allocation of its own), padded so that the handle keeps the strictest alignment.
+// allocation of its own), padded to the handle's own alignment: a handle holds pointers and
+// integers only, and an object makes one for each of its properties, so the slots are kept tight.
 
 struct VOxaUserPropertyStorage {
     int mCapacity;
@@ -78,15 +91,15 @@ namespace {
 
 using Storage = VOxaUserPropertyStorage;
 
-struct alignas(std::max_align_t) Header {
+constexpr std::size_t kAlign = alignof(VOxaUserProperty) > alignof(Storage*) ? alignof(VOxaUserProperty)
+                                                                             : alignof(Storage*);
+
+struct alignas(kAlign) Header {
     Storage* mStorage;
 };
 
-constexpr std::size_t kSlotSize =
-    (sizeof(Header) + sizeof(VOxaUserProperty) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
-    alignof(std::max_align_t);
-constexpr std::size_t kStorageHead =
-    (sizeof(Storage) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) * alignof(std::max_align_t);
+constexpr std::size_t kSlotSize = (sizeof(Header) + sizeof(VOxaUserProperty) + kAlign - 1) / kAlign * kAlign;
+constexpr std::size_t kStorageHead = (sizeof(Storage) + kAlign - 1) / kAlign * kAlign;
 
 thread_local VOxaUserProperty::Block* tOpenBlock = nullptr;
 thread_local Storage* tOpenStorage = nullptr;
@@ -178,7 +191,8 @@ void VOxaUserProperty::Unbind() {
 }
 
 const char* VOxaUserProperty::GetName() const {
-    return mProperty ? mProperty->GetName() : mName.Buffer();
+    if (mProperty) return mProperty->GetName();
+    return mName ? mName : "";
 }
 
 int VOxaUserProperty::GetType() const {

@@ -29,6 +29,7 @@ public:
     VOxaUserProperty(VOxaSdkManager* owner, const char* name, const char* typeName);
     VOxaUserProperty(const VOxaUserProperty&) = delete;
     VOxaUserProperty& operator=(const VOxaUserProperty&) = delete;
+    ~VOxaUserProperty();
 
     VOxaSdkManager* GetOwner() const { return mOwner; }
     VProperty* GetProperty() const { return mProperty; }
@@ -90,7 +91,9 @@ private:
     VOxaSdkManager* mOwner;
     VProperty* mProperty = nullptr;
     VOxaPropertyHandler* mListener = nullptr;
-    VString mName;
+    // The record's name (a copy on the heap); null for a handle made bound, which has its
+    // property's name: an object makes one of those for each of its properties.
+    char* mName = nullptr;
     int mType = eUnknown;
     int mFlags = 0;
 };

@@ -18,19 +18,26 @@ void IVObject::Destroy() {
 
 VPlug::~VPlug() {
     // Most plugs (properties above all) go without a connection: no copies for them.
-    if (mSrc.GetCount() == 0 && mDst.GetCount() == 0) return;
-    for (VPlug* src : mSrc.Snapshot())
+    if (!mLinks || (mLinks->mSrc.GetCount() == 0 && mLinks->mDst.GetCount() == 0)) return;
+    for (VPlug* src : mLinks->mSrc.Snapshot())
         src->TakeConnection(false, this);
-    for (VPlug* dst : mDst.Snapshot())
+    for (VPlug* dst : mLinks->mDst.Snapshot())
         dst->TakeConnection(true, this);
 }
 
+VPlug::Links& VPlug::GetLinks() const {
+    if (!mLinks) mLinks.reset(new Links());
+    return *mLinks;
+}
+
 bool VPlug::TakeConnection(bool srcSide, const VPlug* other) {
-    const int position = (srcSide ? mSrc : mDst).Take(other);
+    if (!mLinks) return false;
+    Links& links = *mLinks;
+    const int position = (srcSide ? links.mSrc : links.mDst).Take(other);
     if (position < 0) return false;
-    ++mStamp;
-    ++mRemovalStamp;
-    for (const auto& view : mViews)
+    ++links.mStamp;
+    ++links.mRemovalStamp;
+    for (const auto& view : links.mViews)
         view->Removed(srcSide, other, position);
     return true;
 }
@@ -42,24 +49,26 @@ bool VPlug::Notify(int event, VPlug* other) {
 bool VPlug::ConnectSrc(VPlug* src, int /*type*/) {
     if (!src || src == this) return false;
     if (!(mFlags & kPlugAcceptsSrc) || !(src->mFlags & kPlugIsSrc)) return false;
-    if (mSrc.Contains(src)) return false;
+    if (IsConnectedSrc(src)) return false;
     if (!Notify(ePlugAcceptSrc, src)) return false;
     if (!src->Notify(ePlugAcceptDst, this)) return false;
     Notify(ePlugConnectingSrc, src);
     src->Notify(ePlugConnectingDst, this);
     // A listener may have made the same connection meanwhile.
-    if (mSrc.Contains(src)) return false;
-    mSrc.Add(src);
-    src->mDst.Add(this);
-    ++mStamp;
-    ++src->mStamp;
+    if (IsConnectedSrc(src)) return false;
+    Links& links = GetLinks();
+    Links& srcLinks = src->GetLinks();
+    links.mSrc.Add(src);
+    srcLinks.mDst.Add(this);
+    ++links.mStamp;
+    ++srcLinks.mStamp;
     Notify(ePlugConnectedSrc, src);
     src->Notify(ePlugConnectedDst, this);
     return true;
 }
 
 bool VPlug::DisconnectSrc(VPlug* src) {
-    if (!src || !mSrc.Contains(src)) return false;
+    if (!src || !IsConnectedSrc(src)) return false;
     Notify(ePlugDisconnectingSrc, src);
     src->Notify(ePlugDisconnectingDst, this);
     // A listener may have removed it already; the connection was there all the same.
@@ -71,12 +80,12 @@ bool VPlug::DisconnectSrc(VPlug* src) {
 
 void VPlug::DisconnectAll() {
     // Work on copies: listeners may change the lists while they hear of a removal.
-    if (mSrc.GetCount() > 0) {
-        for (VPlug* src : mSrc.Snapshot())
+    if (GetSrcCount() > 0) {
+        for (VPlug* src : mLinks->mSrc.Snapshot())
             DisconnectSrc(src);
     }
-    if (mDst.GetCount() > 0) {
-        for (VPlug* dst : mDst.Snapshot())
+    if (GetDstCount() > 0) {
+        for (VPlug* dst : mLinks->mDst.Snapshot())
             dst->DisconnectSrc(this);
     }
 }
@@ -88,16 +97,19 @@ void VPlug::SetFilter(const VClassFilter* filter, int flag) {
 
 VFilteredPlug* VPlug::GetFilteredPlug(const VClassFilter* filter) const {
     int classId = filter ? filter->GetClassId() : -1;
-    for (const auto& view : mViews) {
+    Links& links = GetLinks();
+    for (const auto& view : links.mViews) {
         if (view->mClassId == classId) return view.get();
     }
-    mViews.push_back(std::unique_ptr<VFilteredPlug>(new VFilteredPlug(this, classId)));
-    return mViews.back().get();
+    links.mViews.push_back(std::unique_ptr<VFilteredPlug>(new VFilteredPlug(this, classId)));
+    return links.mViews.back().get();
 }
 
 void VFilteredPlug::Refresh() const {
-    if (mStamp == mPlug->mStamp) return;
-    if (mRemovalStamp != mPlug->mRemovalStamp) {
+    // A view exists only once its plug has its links.
+    const VPlug::Links& links = *mPlug->mLinks;
+    if (mStamp == links.mStamp) return;
+    if (mRemovalStamp != links.mRemovalStamp) {
         // Something was removed: filter everything again.
         mSrc.clear();
         mDst.clear();
@@ -114,14 +126,15 @@ void VFilteredPlug::Refresh() const {
         VPlug* p = mPlug->GetDst(mDstSeen);
         if (filter.Accepts(p)) mDst.push_back(p);
     }
-    mStamp = mPlug->mStamp;
-    mRemovalStamp = mPlug->mRemovalStamp;
+    mStamp = links.mStamp;
+    mRemovalStamp = links.mRemovalStamp;
 }
 
 void VFilteredPlug::Removed(bool srcSide, const VPlug* plug, int position) {
     // Only a view that had seen every earlier removal can follow this one in place; any other
     // filters everything again on its next access.
-    if (mRemovalStamp + 1 != mPlug->mRemovalStamp) return;
+    const VPlug::Links& links = *mPlug->mLinks;
+    if (mRemovalStamp + 1 != links.mRemovalStamp) return;
     int& seen = srcSide ? mSrcSeen : mDstSeen;
     std::vector<VPlug*>& accepted = srcSide ? mSrc : mDst;
     if (position < seen) {
@@ -135,9 +148,9 @@ void VFilteredPlug::Removed(bool srcSide, const VPlug* plug, int position) {
             }
         }
     }
-    mRemovalStamp = mPlug->mRemovalStamp;
+    mRemovalStamp = links.mRemovalStamp;
     // A view that was current stays current; one with appends to catch up on filters just them.
-    if (mStamp + 1 == mPlug->mStamp) mStamp = mPlug->mStamp;
+    if (mStamp + 1 == links.mStamp) mStamp = links.mStamp;
 }
 
 int VFilteredPlug::GetSrcCount() const {

@@ -124,16 +124,16 @@ public:
     // Removes every source and destination connection of this plug, with events.
     void DisconnectAll();
 
-    bool IsConnectedSrc(const VPlug* src) const { return mSrc.Contains(src); }
-    bool IsConnectedDst(const VPlug* dst) const { return mDst.Contains(dst); }
-    int GetSrcCount() const { return mSrc.GetCount(); }
+    bool IsConnectedSrc(const VPlug* src) const { return mLinks && mLinks->mSrc.Contains(src); }
+    bool IsConnectedDst(const VPlug* dst) const { return mLinks && mLinks->mDst.Contains(dst); }
+    int GetSrcCount() const { return mLinks ? mLinks->mSrc.GetCount() : 0; }
     // The source at `index` in connection order, null when out of range.
-    VPlug* GetSrc(int index) const { return mSrc.Get(index); }
+    VPlug* GetSrc(int index) const { return mLinks ? mLinks->mSrc.Get(index) : nullptr; }
     // The position of `src` among the sources, -1 when absent.
-    int FindSrc(const VPlug* src) const { return mSrc.Find(src); }
-    int GetDstCount() const { return mDst.GetCount(); }
-    VPlug* GetDst(int index) const { return mDst.Get(index); }
-    int FindDst(const VPlug* dst) const { return mDst.Find(dst); }
+    int FindSrc(const VPlug* src) const { return mLinks ? mLinks->mSrc.Find(src) : -1; }
+    int GetDstCount() const { return mLinks ? mLinks->mDst.GetCount() : 0; }
+    VPlug* GetDst(int index) const { return mLinks ? mLinks->mDst.Get(index) : nullptr; }
+    int FindDst(const VPlug* dst) const { return mLinks ? mLinks->mDst.Find(dst) : -1; }
 
     // Installs a class filter (null: none); with flag kPlugFilteredChild (8) the plug is also
     // marked a filtered child of its owner, without it that mark is cleared.
@@ -150,7 +150,7 @@ protected:
     // ConnectNotify, or to the plug itself when it is an object. True when nobody listens.
     virtual bool Notify(int event, VPlug* other);
     // Changes whenever a connection of this plug is made or removed.
-    unsigned GetConnectionStamp() const { return mStamp; }
+    unsigned GetConnectionStamp() const { return mLinks ? mLinks->mStamp : 0; }
 
 private:
     friend class VFilteredPlug;
@@ -159,14 +159,23 @@ private:
     // keeps the views in step; false when it was not there.
     bool TakeConnection(bool srcSide, const VPlug* other);
 
+    // The connections, their stamps and the filtered views. Most plugs (the properties of a
+    // scene object above all) never get a connection nor a view: they carry a null pointer
+    // instead, and the record is made on the first connection or view and kept from then on, so
+    // that the stamps only ever move forward.
+    struct Links {
+        unsigned mStamp = 0;
+        unsigned mRemovalStamp = 0;  // changes on removals only
+        VConnectionList mSrc;
+        VConnectionList mDst;
+        std::vector<std::unique_ptr<VFilteredPlug>> mViews;
+    };
+    Links& GetLinks() const;
+
     VObject* mOwner = nullptr;
     int mFlags = kPlugAcceptsSrc | kPlugIsSrc;
     int mFilterClassId = -1;
-    unsigned mStamp = 0;
-    unsigned mRemovalStamp = 0;  // changes on removals only
-    VConnectionList mSrc;
-    VConnectionList mDst;
-    mutable std::vector<std::unique_ptr<VFilteredPlug>> mViews;
+    mutable std::unique_ptr<Links> mLinks;
 };
 
 #endif  // OXA_OBJECTS_VPLUG_H

@@ -69,10 +69,22 @@ struct VLiteralName {
 };
 
 // The description of a property: name, value type, data type, info flags and the
-// enumeration-name callback.
+// enumeration-name callback. A name declared as a literal is kept by its address; any other is
+// copied onto the heap, so that the description of a property stays a few words.
+//
+// A class shares one description among all its objects for each member property it declares
+// (OXA_DECLARE_MEMBER_PROPERTY): a property points to its description, and gets a copy of its
+// own only when something in it is changed (GetInfo, SetValueType, SetDataType, a new name).
 class VPropertyInfo {
 public:
-    const char* GetName() const { return mLiteralName ? mLiteralName : mName.Buffer(); }
+    VPropertyInfo() = default;
+    // A description named by a literal, of value type `valueType`, without flags.
+    VPropertyInfo(VLiteralName name, int valueType) : mName(name.mText), mValueType(valueType) {}
+    VPropertyInfo(const VPropertyInfo& other);
+    VPropertyInfo& operator=(const VPropertyInfo& other);
+    ~VPropertyInfo();
+
+    const char* GetName() const { return mName ? mName : ""; }
     int GetValueType() const { return mValueType; }
     const VDataType* GetDataType() const { return mDataType; }
     int GetFlags() const { return mFlags; }
@@ -90,13 +102,17 @@ public:
 
 private:
     friend class VProperty;
-    // The name when it was declared as a literal; mName otherwise.
-    const char* mLiteralName = nullptr;
-    VString mName;
-    int mValueType = eValueUndefined;
+    // Keeps a copy of `name` (null: the empty name).
+    void SetCopiedName(const char* name);
+    // Keeps `name` itself, which has static storage.
+    void SetLiteralName(const char* name);
+
+    const char* mName = nullptr;  // null reads as ""
     const VDataType* mDataType = nullptr;
-    int mFlags = 0;
     VEnumNameCallback mEnumName = nullptr;
+    int mValueType = eValueUndefined;
+    int mFlags = 0;
+    bool mOwnsName = false;  // mName is a heap copy this description frees
 };
 
 // A named, typed value of an object. A property is a child plug of its owner object; the
@@ -109,7 +125,7 @@ private:
 class VProperty : public VPlug {
     VOBJECT_DECLARE_CLASS()
 public:
-    VProperty() = default;
+    VProperty();
     ~VProperty() override;
 
     // Names the property and makes it a child plug of `owner` (which may be null). The owner
@@ -119,16 +135,23 @@ public:
     // Overwrites the name and the value-type code.
     void SetNameAndType(const char* name, int valueType);
 
-    const char* GetName() const { return mInfo.GetName(); }
-    VPropertyInfo& GetInfo() { return mInfo; }
-    const VPropertyInfo& GetInfo() const { return mInfo; }
-    int GetValueType() const { return mInfo.mValueType; }
-    void SetValueType(int valueType) { mInfo.mValueType = valueType; }
+    // Names the property with a shared description (which must outlive the property and match
+    // its value type) and makes it a child plug of `owner`.
+    void Declare(const VPropertyInfo* shared, VObject* owner);
+
+    const char* GetName() const { return mInfo->GetName(); }
+    // The description, made the property's own first when it was shared.
+    VPropertyInfo& GetInfo() { return OwnInfo(); }
+    const VPropertyInfo& GetInfo() const { return *mInfo; }
+    int GetValueType() const { return mInfo->mValueType; }
+    void SetValueType(int valueType);
     // The property's own data type, else the default data type of its value type (null for
     // value types without one).
     const VDataType* GetDataType() const;
-    void SetDataType(const VDataType* dataType) { mInfo.mDataType = dataType; }
-    bool IsAnimatable() const { return mInfo.HasFlag(kPropertyAnimatable); }
+    void SetDataType(const VDataType* dataType);
+    bool IsAnimatable() const { return mInfo->HasFlag(kPropertyAnimatable); }
+    // True while the property uses a shared description (for tests of the sharing).
+    bool SharesInfo() const { return !mOwnsInfo; }
 
     int GetStateFlags() const { return mState; }
     bool HasStateFlag(int bits) const { return (mState & bits) == bits; }
@@ -167,11 +190,16 @@ private:
     friend class VObject;
     friend class VPropertyObjectList* CreatePropertyObjectList(VObject*, const char*, int, int, int, int,
                                                                int);
-    VPropertyInfo mInfo;
-    int mState = 0;
-    bool mOwnedByObject = false;
+    // The description the property's own copy, made from the shared one it had.
+    VPropertyInfo& OwnInfo();
+
+    // Shared (a class's, or the nameless one of a value type) until changed, then owned.
+    const VPropertyInfo* mInfo;
     VObject* mListObject = nullptr;
+    int mState = 0;
     int mListSlot = -1;
+    bool mOwnedByObject = false;
+    bool mOwnsInfo = false;
 };
 
 namespace vproperty_detail {

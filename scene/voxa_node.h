@@ -1,6 +1,7 @@
 #ifndef OXA_SCENE_VOXA_NODE_H
 #define OXA_SCENE_VOXA_NODE_H
 
+#include <memory>
 #include <vector>
 
 #include "base/verror.h"
@@ -280,11 +281,14 @@ public:
     // the stamped global translation, rotation and scaling (a mirrored matrix gives all-negative
     // scale factors).
     void SetGlobalTransform(const VgeAMatrix& matrix);
-    const VgeAMatrix& GetGlobalTransform() const { return mStampedTransform.mGlobalMatrix; }
+    const VgeAMatrix& GetGlobalTransform() const { return Eval().mStampedTransform.mGlobalMatrix; }
     // The caches and the stamped record, for callers that read the evaluated parts.
-    const VOxaTransformCache& GetTakeTransformCache() const { return mTakeCache; }
-    const VOxaTransformCache& GetDefaultTransformCache() const { return mDefaultCache; }
-    VOxaStampedTransform& GetStampedTransform() { return mStampedTransform; }
+    const VOxaTransformCache& GetTakeTransformCache() const { return Eval().mTakeCache; }
+    const VOxaTransformCache& GetDefaultTransformCache() const { return Eval().mDefaultCache; }
+    // True once the node has evaluation records (the caches above): made by the first evaluation
+    // or the first read of a cache, none before.
+    bool HasTransformCaches() const { return mEval != nullptr; }
+    VOxaStampedTransform& GetStampedTransform() { return Eval().mStampedTransform; }
     // Resets both caches (hints zeroed, nothing valid); run on a take change and a copy.
     void ResetTransformCaches();
     // Finds the current take's "T", "R" and "S" curve nodes once and keeps them for
@@ -295,9 +299,9 @@ public:
     // values evaluated are the same either way.
     void HoldTakeChannels();
     void ReleaseTakeChannels();
-    bool IsHoldingTakeChannels() const { return mHeldChannels.mTake != nullptr; }
+    bool IsHoldingTakeChannels() const { return mEval && mEval->mHeldChannels.mTake != nullptr; }
     // What HoldTakeChannels keeps, for a sampler that reads the held curves itself.
-    const VOxaHeldChannels& GetHeldTakeChannels() const { return mHeldChannels; }
+    const VOxaHeldChannels& GetHeldTakeChannels() const { return Eval().mHeldChannels; }
     // Process-wide: with `on`, evaluation takes the long way, with held channels ignored, each
     // channel looked up by name and evaluated by the general curve-node walk, and every rotation
     // matrix rebuilt from its angles. The results are the same; tests compare the two ways.
@@ -388,10 +392,12 @@ private:
     inline static CharacterLinkReleaser sCharacterLinkReleaser = nullptr;
     int mCullingMode = eCULLING_OFF;
     VOxaSceneContents* mSceneContents = nullptr;
-    VOxaTransformCache mTakeCache;
-    VOxaTransformCache mDefaultCache;
-    VOxaStampedTransform mStampedTransform;
-    VOxaHeldChannels mHeldChannels;
+    // The evaluation records, made on first use (Eval).
+    VOxaNodeEvalState& Eval() const {
+        if (!mEval) mEval.reset(new VOxaNodeEvalState());
+        return *mEval;
+    }
+    mutable std::unique_ptr<VOxaNodeEvalState> mEval;
     // While the default take's channels are deferred: the defaults of T (X, Y, Z), R, S and
     // Visibility it would hold. A change to an equal value (0 to -0) leaves a curve's default
     // as it is, so these follow the changes rather than being read from the properties later.

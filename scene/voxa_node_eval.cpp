@@ -430,9 +430,13 @@ bool IsSetActive(VOxaNode* node, int set) {
 
 // Drops the default global parts and pivot-set matrices of a node; true when it held any.
 static bool DropDefaultGlobals(VOxaNode* node) {
-    VOxaTransformCache& cache = const_cast<VOxaTransformCache&>(node->GetDefaultTransformCache());
-    bool held = cache.mGlobalValid;
-    cache.mGlobalValid = false;
+    bool held = false;
+    // A node never evaluated holds no global parts in its caches.
+    if (node->HasTransformCaches()) {
+        VOxaTransformCache& cache = const_cast<VOxaTransformCache&>(node->GetDefaultTransformCache());
+        held = cache.mGlobalValid;
+        cache.mGlobalValid = false;
+    }
     if (VOxaNodeProperties* properties = node->GetNodeProperties()) {
         VOxaPivotSet& source = properties->GetPivotSet(0);
         VOxaPivotSet& destination = properties->GetPivotSet(1);
@@ -443,7 +447,8 @@ static bool DropDefaultGlobals(VOxaNode* node) {
 }
 
 void VOxaNode::DefaultTransformsChanged() {
-    mDefaultCache.Reset();
+    // A node never evaluated has nothing to forget.
+    if (mEval) mEval->mDefaultCache.Reset();
     // A node whose property block is still being made has no children and nothing computed.
     if (!mProperties) return;
     DropDefaultGlobals(this);
@@ -468,7 +473,7 @@ void VOxaNode::DefaultTransformsChanged() {
 }
 
 const VgeAMatrix& VOxaNode::GetDefaultLocalTransform() {
-    VOxaTransformCache& cache = mDefaultCache;
+    VOxaTransformCache& cache = Eval().mDefaultCache;
     if (!cache.mLocalValid) {
         if (mDeferredDefaultsLive) {
             // The defaults the default take's curves will hold, without making them.
@@ -488,15 +493,15 @@ const VgeAMatrix& VOxaNode::GetDefaultLocalTransform() {
 }
 
 const VgeAMatrix& VOxaNode::GetDefaultGlobalTransform() {
-    if (mDefaultCache.mGlobalValid) return mDefaultCache.mGlobalMatrix;
-    NodeChain chain(this, [](VOxaNode* n) { return n->mDefaultCache.mGlobalValid; });
+    if (Eval().mDefaultCache.mGlobalValid) return Eval().mDefaultCache.mGlobalMatrix;
+    NodeChain chain(this, [](VOxaNode* n) { return n->Eval().mDefaultCache.mGlobalValid; });
     for (int i = 0; i < chain.GetCount(); ++i) {
         VOxaNode* node = chain.Get(i);
-        VOxaTransformCache& cache = node->mDefaultCache;
+        VOxaTransformCache& cache = node->Eval().mDefaultCache;
         node->GetDefaultLocalTransform();
         VOxaNode* parent = chain.GetParentOf(i);
         ParentParts parts{};
-        if (parent) parts = PartsOf(parent->mDefaultCache);
+        if (parent) parts = PartsOf(parent->Eval().mDefaultCache);
         ComposeGlobal(node->mProperties->GetTransformSettings(), node->mProperties->GetRotationActive(),
                       cache.mLocalTranslation, cache.mLocalRotation, cache.mLocalScaling,
                       CachedXYZ(cache, cache.mLocalRotation), parent ? &parts : nullptr,
@@ -504,11 +509,11 @@ const VgeAMatrix& VOxaNode::GetDefaultGlobalTransform() {
                       cache.mGlobalMatrix.mData);
         cache.mGlobalValid = true;
     }
-    return mDefaultCache.mGlobalMatrix;
+    return Eval().mDefaultCache.mGlobalMatrix;
 }
 
 const VgeAMatrix& VOxaNode::EvaluateLocalTransform(VTime time) {
-    VOxaTransformCache& cache = mTakeCache;
+    VOxaTransformCache& cache = Eval().mTakeCache;
     if (cache.mLocalValid && cache.mLocalTime == time) return cache.mLocalMatrix;
     // The rotation and scaling rows of a valid matrix depend on the rotation and scaling alone:
     // when neither changed (markers move in translation only) they stay, and only the
@@ -520,8 +525,8 @@ const VgeAMatrix& VOxaNode::EvaluateLocalTransform(VTime time) {
         std::memcpy(before + 3, cache.mLocalScaling, sizeof cache.mLocalScaling);
     }
     VOxaTakeNode* take = GetCurrentTakeNode();
-    if (take && take == mHeldChannels.mTake && Shortcuts()) {
-        if (mHeldChannels.mTransform) ReadHeldTRS(mHeldChannels, time, cache);
+    if (take && take == Eval().mHeldChannels.mTake && Shortcuts()) {
+        if (Eval().mHeldChannels.mTransform) ReadHeldTRS(Eval().mHeldChannels, time, cache);
     } else {
         ReadTRS(take, false, time, cache);
     }
@@ -541,13 +546,14 @@ const VgeAMatrix& VOxaNode::EvaluateLocalTransform(VTime time) {
 }
 
 const VgeAMatrix& VOxaNode::EvaluateGlobalTransform(VTime time) {
-    if (mTakeCache.mGlobalValid && mTakeCache.mGlobalTime == time) return mTakeCache.mGlobalMatrix;
+    if (Eval().mTakeCache.mGlobalValid && Eval().mTakeCache.mGlobalTime == time)
+        return Eval().mTakeCache.mGlobalMatrix;
     NodeChain chain(this, [time](VOxaNode* n) {
-        return n->mTakeCache.mGlobalValid && n->mTakeCache.mGlobalTime == time;
+        return n->Eval().mTakeCache.mGlobalValid && n->Eval().mTakeCache.mGlobalTime == time;
     });
     for (int i = 0; i < chain.GetCount(); ++i) {
         VOxaNode* node = chain.Get(i);
-        VOxaTransformCache& cache = node->mTakeCache;
+        VOxaTransformCache& cache = node->Eval().mTakeCache;
         node->EvaluateLocalTransform(time);
         const VOxaTransformSettings& settings = node->mProperties->GetTransformSettings();
         VOxaNode* parent = chain.GetParentOf(i);
@@ -556,7 +562,7 @@ const VgeAMatrix& VOxaNode::EvaluateGlobalTransform(VTime time) {
             // The parent's global parts are at `time` already; its local scaling, which the
             // "Rrs" inheritance reads, may have been asked for at another time since.
             if (settings.mInheritType == eINHERIT_Rrs) parent->EvaluateLocalTransform(time);
-            parts = PartsOf(parent->mTakeCache);
+            parts = PartsOf(parent->Eval().mTakeCache);
         }
         ComposeGlobal(node->mProperties->GetTransformSettings(), node->mProperties->GetRotationActive(),
                       cache.mLocalTranslation, cache.mLocalRotation, cache.mLocalScaling,
@@ -566,11 +572,11 @@ const VgeAMatrix& VOxaNode::EvaluateGlobalTransform(VTime time) {
         cache.mGlobalTime = time;
         cache.mGlobalValid = true;
     }
-    return mTakeCache.mGlobalMatrix;
+    return Eval().mTakeCache.mGlobalMatrix;
 }
 
 void VOxaNode::ResetTransformCaches() {
-    mTakeCache.Reset();
+    if (mEval) mEval->mTakeCache.Reset();
     // The descendants' default global parts go too, so that they are never held below a node
     // that does not hold its own.
     DefaultTransformsChanged();
@@ -579,15 +585,16 @@ void VOxaNode::ResetTransformCaches() {
 
 void VOxaNode::HoldTakeChannels() {
     VOxaTakeNode* take = GetCurrentTakeNode();
-    mHeldChannels = VOxaHeldChannels();
+    ReleaseTakeChannels();
     if (!take) return;
-    mHeldChannels.mTransform = FindChannels(take, mHeldChannels.mChannels);
-    mHeldChannels.mTake = take;
-    HoldDirect(mHeldChannels);
+    VOxaHeldChannels& held = Eval().mHeldChannels;
+    held.mTransform = FindChannels(take, held.mChannels);
+    held.mTake = take;
+    HoldDirect(held);
 }
 
 void VOxaNode::ReleaseTakeChannels() {
-    mHeldChannels = VOxaHeldChannels();
+    if (mEval) mEval->mHeldChannels = VOxaHeldChannels();
 }
 
 void VOxaNode::SetReferenceEvaluation(bool on) {
@@ -600,10 +607,10 @@ void VOxaNode::UpdateLocalTRS(VTime time, bool recursive) {
     auto fill = [time](VOxaNode* node, VOxaNode*) {
         if (node->GetCurrentTakeNode() != node->GetDefaultTakeNode()) {
             node->EvaluateLocalTransform(time);
-            StoreStampedLocal(node->mStampedTransform, node->mTakeCache);
+            StoreStampedLocal(node->Eval().mStampedTransform, node->Eval().mTakeCache);
         } else {
             node->GetDefaultLocalTransform();
-            StoreStampedLocal(node->mStampedTransform, node->mDefaultCache);
+            StoreStampedLocal(node->Eval().mStampedTransform, node->Eval().mDefaultCache);
         }
     };
     if (recursive)
@@ -615,7 +622,7 @@ void VOxaNode::UpdateLocalTRS(VTime time, bool recursive) {
 void VOxaNode::UpdateLocalTRSFromDefault(bool recursive) {
     auto fill = [](VOxaNode* node, VOxaNode*) {
         node->GetDefaultLocalTransform();
-        StoreStampedLocal(node->mStampedTransform, node->mDefaultCache);
+        StoreStampedLocal(node->Eval().mStampedTransform, node->Eval().mDefaultCache);
     };
     if (recursive)
         ForSubtree(this, fill);
@@ -649,17 +656,17 @@ static void ComputeStampedGlobal(VOxaNode* node, VOxaNode* parent) {
 
 void VOxaNode::UpdateGlobalTransform(int stamp, bool recursive) {
     auto update = [stamp](VOxaNode* self, VOxaNode* knownParent) {
-        if (self->mStampedTransform.mStamp == stamp) return;
+        if (self->Eval().mStampedTransform.mStamp == stamp) return;
         // Inside a walk the parent was brought up to date just before its children.
-        if (knownParent && knownParent->mStampedTransform.mStamp == stamp) {
-            self->mStampedTransform.mStamp = stamp;
+        if (knownParent && knownParent->Eval().mStampedTransform.mStamp == stamp) {
+            self->Eval().mStampedTransform.mStamp = stamp;
             ComputeStampedGlobal(self, knownParent);
             return;
         }
-        NodeChain chain(self, [stamp](VOxaNode* n) { return n->mStampedTransform.mStamp == stamp; });
+        NodeChain chain(self, [stamp](VOxaNode* n) { return n->Eval().mStampedTransform.mStamp == stamp; });
         for (int i = 0; i < chain.GetCount(); ++i) {
             VOxaNode* node = chain.Get(i);
-            node->mStampedTransform.mStamp = stamp;
+            node->Eval().mStampedTransform.mStamp = stamp;
             ComputeStampedGlobal(node, chain.GetParentOf(i));
         }
     };
@@ -670,20 +677,21 @@ void VOxaNode::UpdateGlobalTransform(int stamp, bool recursive) {
 }
 
 void VOxaNode::UpdateGlobalTransformBelow(int stamp, VOxaNode* parent) {
-    if (mStampedTransform.mStamp == stamp) return;
-    mStampedTransform.mStamp = stamp;
+    if (Eval().mStampedTransform.mStamp == stamp) return;
+    Eval().mStampedTransform.mStamp = stamp;
     ComputeStampedGlobal(this, parent);
 }
 
 void VOxaNode::SetEvaluationStamp(int stamp, bool recursive) {
     if (recursive)
-        ForSubtree(this, [stamp](VOxaNode* node, VOxaNode*) { node->mStampedTransform.mStamp = stamp; });
+        ForSubtree(this,
+                   [stamp](VOxaNode* node, VOxaNode*) { node->Eval().mStampedTransform.mStamp = stamp; });
     else
-        mStampedTransform.mStamp = stamp;
+        Eval().mStampedTransform.mStamp = stamp;
 }
 
 void VOxaNode::SetGlobalTransform(const VgeAMatrix& matrix) {
-    VOxaStampedTransform& st = mStampedTransform;
+    VOxaStampedTransform& st = Eval().mStampedTransform;
     st.mGlobalMatrix = matrix;
     if (mProperties->GetTransformSettings().mInheritType != eINHERIT_RrSs) return;
     // Translation, signed row lengths (all negative for a mirrored matrix) and the rows divided

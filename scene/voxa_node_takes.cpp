@@ -323,7 +323,7 @@ VOxaNode& VOxaNode::Copy(const VOxaNode& other) {
 
     // The evaluated transforms were this node's own: nothing cached survives the copy.
     ResetTransformCaches();
-    mStampedTransform.mStamp = -1;
+    if (mEval) mEval->mStampedTransform.mStamp = -1;
 
     // The limit records and switches; the limits stay attached to this node.
     if (mLimits && other.mLimits) {

@@ -72,6 +72,7 @@ public:
             mItems.pop_back();
             --mHoles;
         }
+        if (mFront > mItems.size()) mFront = mItems.size();
         // Holes go once they are half the list, so a list that objects keep joining and leaving
         // without being read (the user-property handles of nodes made and destroyed) stays within
         // twice its count instead of growing with every object it ever held.
@@ -107,6 +108,7 @@ public:
         mCount = 0;
         mHoles = 0;
         mNext = 0;
+        mFront = 0;
         ClearNames();
         mNamesStamp = VOxaObject::GetRenameStamp();
     }
@@ -321,6 +323,10 @@ private:
         int slot = ScanBefore(item, size);
         if (slot < 0 && mNext > 0 && mNext < size) slot = ScanBefore(item, mNext - 1);
         if (slot >= 0 || size <= kScanned) return slot;
+        // The oldest entries are the other usual end: a scene torn down from its root, which was
+        // made first, leaves from the front.
+        slot = ScanFront(item);
+        if (slot >= 0) return slot;
         mSlot.Reserve((size_t)mCount);
         for (size_t i = 0; i < size; ++i) {
             if (mItems[i]) mSlot.Set(mItems[i], (int)i);
@@ -343,6 +349,20 @@ private:
         return -1;
     }
 
+    // The position of `item` among the kScanned entries from the first live one, -1 when not
+    // there. Every slot before mFront is a hole, so that the walk to the first live entry is paid
+    // once for each hole.
+    int ScanFront(const T* item) const {
+        const size_t size = mItems.size();
+        while (mFront < size && !mItems[mFront])
+            ++mFront;
+        const size_t stop = size - mFront > kScanned ? mFront + kScanned : size;
+        for (size_t i = mFront; i < stop; ++i) {
+            if (mItems[i] == item) return (int)i;
+        }
+        return -1;
+    }
+
     // Squeezes the holes out. The pointer index goes with them; the next entry a removal does
     // not find among the newest makes it again.
     void Compact() const {
@@ -353,12 +373,14 @@ private:
         }
         mItems.resize(out);
         mHoles = 0;
+        mFront = 0;
         mSlot.Clear();
     }
 
     mutable std::vector<T*> mItems;  // null entries are holes
     mutable VPointerIndex mSlot;     // item -> position in mItems, when made
     mutable size_t mNext = 0;        // the slot after the last removal
+    mutable size_t mFront = 0;       // every slot before it is a hole
     mutable size_t mStale = 0;       // removals since the pointer index was made
     int mCount = 0;
     mutable int mHoles = 0;

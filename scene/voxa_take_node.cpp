@@ -76,6 +76,9 @@ void VOxaTakeNode::SetName(const char* name) {
 }
 
 bool VOxaTakeNode::GetAnimationInterval(VTime& start, VTime& stop) const {
+    // Channels still to be made would hold their defaults only, no key: nothing to widen with,
+    // and no reason to make them.
+    if (HasDeferredChannels()) return false;
     VFCurveNode* root = Root();
     return root && root->GetAnimationInterval(start, stop);
 }

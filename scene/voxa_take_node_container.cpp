@@ -82,9 +82,7 @@ VFCurve* CurveOf(VFCurveNode* node) {
 // ---- Construction -------------------------------------------------------------------------------
 
 VOxaTakeNodeContainer::VOxaTakeNodeContainer(VOxaSdkManager* manager, const char* name, VError* error)
-    : VOxaObject(manager, name), mError(error) {
-    mTakeNodes.reserve(16);
-}
+    : VOxaObject(manager, name), mError(error) {}
 
 VOxaTakeNodeContainer::~VOxaTakeNodeContainer() {
     // Deleting the default take destroys its curves, whose destroy events drop their links.
@@ -297,6 +295,8 @@ bool VOxaTakeNodeContainer::SetCurrentTakeNode(const char* name) {
 
 bool VOxaTakeNodeContainer::GetAnimationInterval(VTime& start, VTime& stop) {
     if (mCurrentTakeNode < 0 || mCurrentTakeNode >= (int)mTakeNodes.size()) return false;
+    // A take whose channels are still to be made has no key yet.
+    if (mTakeNodes[mCurrentTakeNode]->HasDeferredChannels()) return false;
     VFCurveNode* root = mTakeNodes[mCurrentTakeNode]->GetVFCurveNode();
     if (!root) return false;
     VTime localStart(VTime::kInfinite);

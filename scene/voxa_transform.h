@@ -77,4 +77,13 @@ struct VOxaStampedTransform {
     VgeAMatrix mGlobalScaling;
 };
 
+// The evaluation records of a node, made the first time its transforms are evaluated: a node
+// that a reader makes and a writer writes without evaluating it does not carry them.
+struct VOxaNodeEvalState {
+    VOxaTransformCache mTakeCache;
+    VOxaTransformCache mDefaultCache;
+    VOxaStampedTransform mStampedTransform;
+    VOxaHeldChannels mHeldChannels;
+};
+
 #endif  // OXA_SCENE_VOXA_TRANSFORM_H

@@ -1037,7 +1037,8 @@ std::vector<NodeEntry> CollectNodes(VOxaScene* scene) {
         }
         for (int t = 0; t < node->GetTakeNodeCount(); ++t) {
             const VOxaTakeNode* takeNode = node->GetTakeNode(t);
-            if (!takeNode || !takeNode->GetVFCurveNode()) continue;
+            // A take whose channels are still to be made has no key: not made just to be listed.
+            if (!takeNode || takeNode->HasDeferredChannels() || !takeNode->GetVFCurveNode()) continue;
             Take take{takeNode->GetName(), {}};
             CollectChannels(takeNode->GetVFCurveNode(), take.channels);
             if (!take.channels.empty()) entry.takes.push_back(std::move(take));

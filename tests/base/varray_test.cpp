@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -153,4 +154,89 @@ TEST(VArrayTemplate, RandomEditsMatchAVector) {
         }
     }
     ExpectSame(a, ref);
+}
+
+// An array whose block takes more than kSmallBlockBytes starts with room for what it holds and
+// doubles it up to one block; from there it grows by whole blocks.
+TEST(VBaseArray, LargeBlocksGrowFromWhatTheyHold) {
+    static_assert(sizeof(Point4) * 256 > VBaseArray::kSmallBlockBytes, "a large block");
+    // From empty: exactly the count asked for, zeroed.
+    VArrayTemplate<Point4> three(256);
+    ASSERT_TRUE(three.SetCount(3));
+    EXPECT_EQ(three.GetCapacity(), 3);
+    EXPECT_EQ(three.GetBlockCount(), 1);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(three[i].v[0], 0.0);
+    ASSERT_TRUE(three.SetCount(4));  // twice what it held
+    EXPECT_EQ(three.GetCapacity(), 6);
+    // A copy holds what the original holds.
+    VArrayTemplate<Point4> copy(three);
+    EXPECT_EQ(copy.GetCapacity(), 4);
+    EXPECT_EQ(copy.GetCount(), 4);
+
+    // From one element: 1, 2, 4, ... up to one block, then whole blocks; every item kept.
+    VArrayTemplate<Point4> a(256);
+    std::vector<int> capacities;
+    for (int i = 0; i < 600; ++i) {
+        const int before = a.GetCapacity();
+        ASSERT_EQ(a.Add(Point4{{(double)i, -i * 1.0, 0.5 * i, 1.0}}), i);
+        if (a.GetCapacity() != before) capacities.push_back(a.GetCapacity());
+    }
+    EXPECT_EQ(capacities, (std::vector<int>{1, 2, 4, 8, 16, 32, 64, 128, 256, 512, 768}));
+    for (int i = 0; i < 600; ++i)
+        ASSERT_EQ(a[i].v[1], -i * 1.0) << "at " << i;
+    EXPECT_EQ(a.GetBlockCount(), 3);
+
+    // A count past one block from empty takes whole blocks at once.
+    VArrayTemplate<Point4> big(256);
+    ASSERT_TRUE(big.SetCount(300));
+    EXPECT_EQ(big.GetCapacity(), 512);
+    // A partial storage that must pass one block becomes exactly one block when that is enough.
+    VArrayTemplate<Point4> partial(256);
+    ASSERT_TRUE(partial.SetCount(200));
+    ASSERT_TRUE(partial.SetCount(256));
+    EXPECT_EQ(partial.GetCapacity(), 256);
+
+    // The limit: a block of exactly kSmallBlockBytes is still taken whole, one more item is not.
+    VArrayTemplate<int> small(VBaseArray::kSmallBlockBytes / (int)sizeof(int));
+    small.Add(1);
+    EXPECT_EQ(small.GetCapacity(), VBaseArray::kSmallBlockBytes / (int)sizeof(int));
+    VArrayTemplate<int> large(VBaseArray::kSmallBlockBytes / (int)sizeof(int) + 1);
+    large.Add(1);
+    EXPECT_EQ(large.GetCapacity(), 1);
+
+    // Clear gives everything back; the next growth starts small again.
+    a.Clear();
+    a.Add(Point4{{1, 2, 3, 4}});
+    EXPECT_EQ(a.GetCapacity(), 1);
+    EXPECT_EQ(a[0].v[3], 4.0);
+}
+
+// Arrays of different item sizes do not move into each other: the target is left empty with the
+// other's block size, and the other keeps its items.
+TEST(VBaseArray, MoveBetweenItemSizesLeavesTheTargetEmpty) {
+    VBaseArray ints(16, (int)sizeof(int));
+    const int one = 1;
+    ASSERT_EQ(ints.Add(&one), 0);
+    VBaseArray points(8, (int)sizeof(Point4));
+    const Point4 p{{1, 2, 3, 4}};
+    ASSERT_EQ(points.Add(&p), 0);
+    ints = std::move(points);
+    EXPECT_EQ(ints.GetCount(), 0);
+    EXPECT_EQ(ints.GetCapacity(), 0);
+    EXPECT_EQ(ints.GetBlockSize(), 8);
+    EXPECT_EQ(ints.GetItemSize(), (int)sizeof(int));
+    EXPECT_EQ(points.GetCount(), 1);  // NOLINT(bugprone-use-after-move): the move was refused
+    EXPECT_EQ(static_cast<const Point4*>(points.GetAt(0))->v[2], 3.0);
+
+    // The same sizes move: the items and the storage change hands.
+    VBaseArray more(16, (int)sizeof(int));
+    const int two = 2;
+    ASSERT_EQ(more.Add(&two), 0);
+    ints = std::move(more);
+    EXPECT_EQ(ints.GetCount(), 1);
+    EXPECT_EQ(*static_cast<const int*>(ints.GetAt(0)), 2);
+    EXPECT_EQ(ints.GetBlockSize(), 16);
+    EXPECT_EQ(more.GetCount(), 0);  // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(more.GetCapacity(), 0);
 }

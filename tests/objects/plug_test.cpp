@@ -408,3 +408,32 @@ TEST(objects_ObjectList, EntriesLookupAndFilteredViews) {
     EXPECT_EQ(list.GetCount(), 0);
     EXPECT_EQ(a.GetDstCount(), 0);
 }
+
+namespace {
+
+// Makes the connection it hears being made itself, as a listener may.
+class EagerListener : public VObject {
+public:
+    bool ConnectNotify(int event, VPlug* plug, VPlug* other) override {
+        if (event == ePlugConnectingSrc && plug == this && other && !reentered) {
+            reentered = true;
+            inner = ConnectSrc(other);
+        }
+        return VObject::ConnectNotify(event, plug, other);
+    }
+    bool reentered = false;
+    bool inner = false;
+};
+
+}  // namespace
+
+TEST(objects_Plug, AConnectionAListenerMadeMeanwhileIsNotMadeTwice) {
+    EagerListener dst;
+    VObject src;
+    EXPECT_FALSE(dst.ConnectSrc(&src)) << "the listener's connection came first";
+    EXPECT_TRUE(dst.inner);
+    EXPECT_EQ(dst.GetSrcCount(), 1);
+    EXPECT_EQ(src.GetDstCount(), 1);
+    EXPECT_EQ(dst.GetSrc(0), &src);
+    EXPECT_EQ(src.GetDst(0), &dst);
+}

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "objects/vdatatype.h"
 #include "objects/vobject.h"
 #include "objects/vproperty.h"
 #include "objects/vproperty_object_list.h"
@@ -513,4 +514,111 @@ TEST(objects_ObjectListProperty, FiltersDecideWhatIsListed) {
     EXPECT_EQ(list.GetAt(0), static_cast<VObject*>(nullptr));  // a property is not an object
     list.SetObjectFilter(0, -1);
     EXPECT_EQ(list.GetCount(), 3);
+}
+
+namespace {
+
+// Members declared the way scene objects declare theirs, so that objects share descriptions.
+class SharedBlock : public VObject {
+public:
+    SharedBlock() {
+        OXA_DECLARE_MEMBER_PROPERTY(SharedBlock, Width);
+        OXA_DECLARE_MEMBER_PROPERTY(SharedBlock, Look);
+    }
+    double GetWidth() const { return mWidth.GetStoredValue(); }
+    void SetWidth(double v) { mWidth.SetStoredValue(v); }
+    ELook GetLook() const { return mLook.GetStoredValue(); }
+    void SetLook(ELook v) { mLook.SetStoredValue(v); }
+
+    VPropertyTemplate<double> mWidth;
+    VPropertyTemplate<ELook> mLook;
+};
+
+}  // namespace
+
+TEST(objects_Property, DescriptionsAreSharedUntilChanged) {
+    SharedBlock a, b;
+    const SharedBlock& ca = a;
+    const SharedBlock& cb = b;
+    // Before anything is set: one description for both objects, their class defaults readable.
+    EXPECT_TRUE(a.mWidth.SharesInfo());
+    EXPECT_EQ(&ca.mWidth.GetInfo(), &cb.mWidth.GetInfo());
+    EXPECT_STREQ(a.mWidth.GetName(), "Width");
+    EXPECT_EQ(a.mWidth.GetValueType(), eValueNumber);
+    EXPECT_EQ(b.mLook.GetValueType(), eValueEnum);
+    EXPECT_EQ(a.mWidth.GetValue(), 0.0);
+    EXPECT_EQ(a.FindProperty("Look"), &a.mLook);
+
+    // Values are each object's own.
+    a.mWidth.SetValue(2.5);
+    EXPECT_EQ(a.mWidth.GetValue(), 2.5);
+    EXPECT_EQ(b.mWidth.GetValue(), 0.0);
+    EXPECT_TRUE(a.mWidth.SharesInfo());  // a value is not a description
+
+    // A change of the description is the changing object's alone.
+    a.mLook.GetInfo().SetEnumNameCallback(LookName);
+    EXPECT_FALSE(a.mLook.SharesInfo());
+    EXPECT_STREQ(a.mLook.GetInfo().GetEnumName(2), "Sphere");
+    EXPECT_STREQ(a.mLook.GetName(), "Look");
+    EXPECT_EQ(a.mLook.GetValueType(), eValueEnum);
+    EXPECT_TRUE(b.mLook.SharesInfo());
+    EXPECT_EQ(cb.mLook.GetInfo().GetEnumName(2), nullptr);
+    EXPECT_FALSE(cb.mLook.GetInfo().HasFlag(kPropertyEnumNames));
+
+    // Setting what it already holds keeps the shared description; anything else does not.
+    b.mWidth.SetValueType(eValueNumber);
+    b.mWidth.SetDataType(nullptr);
+    EXPECT_TRUE(b.mWidth.SharesInfo());
+    b.mWidth.SetValueType(eValueReal);
+    EXPECT_FALSE(b.mWidth.SharesInfo());
+    EXPECT_EQ(b.mWidth.GetValueType(), eValueReal);
+    EXPECT_EQ(a.mWidth.GetValueType(), eValueNumber);
+    EXPECT_STREQ(b.mWidth.GetName(), "Width");
+    a.mWidth.SetDataType(VDataType::GetDefault(eValueVector));
+    EXPECT_EQ(a.mWidth.GetInfo().GetDataType(), VDataType::GetDefault(eValueVector));
+    EXPECT_EQ(cb.mWidth.GetInfo().GetDataType(), nullptr);
+
+    // A renamed object leaves the other's name alone, and its own name is a copy.
+    std::string name = "Breadth";
+    b.mWidth.Declare(name.c_str(), &b);
+    name = "Changed";
+    EXPECT_STREQ(b.mWidth.GetName(), "Breadth");
+    EXPECT_STREQ(a.mWidth.GetName(), "Width");
+    EXPECT_EQ(b.FindProperty("Breadth"), &b.mWidth);
+    b.mWidth.SetNameAndType(b.mWidth.GetName(), eValueNumber);  // its own name given back
+    EXPECT_STREQ(b.mWidth.GetName(), "Breadth");
+
+    // A nameless property takes the value type of its class, and another one, without a copy.
+    VPropertyTemplate<int> count;
+    EXPECT_EQ(count.GetValueType(), eValueInteger);
+    EXPECT_STREQ(count.GetName(), "");
+    EXPECT_TRUE(count.SharesInfo());
+    count.SetValueType(eValueEnum);
+    EXPECT_EQ(count.GetValueType(), eValueEnum);
+    EXPECT_TRUE(count.SharesInfo());
+    VPropertyTemplate<int> other;
+    EXPECT_EQ(other.GetValueType(), eValueInteger);  // the first one's change is its own
+}
+
+TEST(objects_Property, DescriptionsCopyTheirNames) {
+    VPropertyTemplate<double> named;
+    std::string text = "Own name";
+    named.Declare(text.c_str(), nullptr);
+    named.GetInfo().SetFlag(kPropertyAnimatable, true);
+    VPropertyInfo copy(named.GetInfo());
+    VPropertyInfo assigned;
+    assigned = named.GetInfo();
+    named.Declare("Other", nullptr);
+    EXPECT_STREQ(copy.GetName(), "Own name");
+    EXPECT_STREQ(assigned.GetName(), "Own name");
+    EXPECT_TRUE(assigned.HasFlag(kPropertyAnimatable));
+    EXPECT_EQ(assigned.GetValueType(), eValueNumber);
+    const VPropertyInfo& alias = assigned;
+    assigned = alias;  // self-assignment keeps the name
+    EXPECT_STREQ(assigned.GetName(), "Own name");
+    VPropertyInfo literal(VLiteralName{"Literal"}, eValueBool);
+    assigned = literal;
+    EXPECT_EQ(assigned.GetName(), literal.GetName());  // a literal is kept by its address
+    EXPECT_EQ(assigned.GetValueType(), eValueBool);
+    EXPECT_FALSE(assigned.HasFlag(kPropertyAnimatable));
 }

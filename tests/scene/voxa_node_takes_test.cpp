@@ -418,3 +418,66 @@ TEST_F(scene_NodeTakes, MarksAndTheirRecursiveQuery) {
 }
 
 }  // namespace
+
+// A node whose properties were never given a value holds its class's defaults: a copy of it gives
+// those to a node that had its own, and the two then read alike everywhere.
+TEST_F(scene_NodeTakes, CopyOfANodeWhosePropertiesWereNeverSet) {
+    VOxaNode* fresh = Make("Fresh");
+    VOxaNode* used = Make("Used");
+    EXPECT_FALSE(fresh->HasTransformCaches()) << "made without evaluation records";
+    EXPECT_TRUE(fresh->HasDeferredDefaultChannels());
+    used->SetLclTranslation(VgeTVector(1, 2, 3, 1));
+    used->SetLclScaling(VgeTVector(2, 2, 2, 1));
+    used->SetVisibility(false);
+    used->SetRotationPivot(0, VgeTVector(4, 5, 6, 0));
+    used->EvaluateGlobalTransform(VTime(0));
+    EXPECT_TRUE(used->HasTransformCaches());
+
+    used->Copy(*fresh);
+    VOxaNodeProperties* from = fresh->GetNodeProperties();
+    VOxaNodeProperties* to = used->GetNodeProperties();
+    ASSERT_EQ(to->GetPropertyCount(), from->GetPropertyCount());
+    for (int i = 0; i < from->GetPropertyCount(); ++i) {
+        VProperty* a = from->GetProperty(i);
+        VProperty* b = to->GetProperty(i);
+        ASSERT_STREQ(a->GetName(), b->GetName());
+        double va[4] = {0, 0, 0, 0}, vb[4] = {0, 0, 0, 0};
+        ASSERT_EQ(a->GetValue(va), b->GetValue(vb)) << a->GetName();
+        for (int k = 0; k < 4; ++k)
+            EXPECT_EQ(va[k], vb[k]) << a->GetName() << " component " << k;
+    }
+    EXPECT_EQ(std::memcmp(used->GetDefaultLocalTransform().mData, fresh->GetDefaultLocalTransform().mData,
+                          sizeof(double) * 16),
+              0);
+    EXPECT_EQ(std::memcmp(used->EvaluateGlobalTransform(VTime(0)).mData,
+                          fresh->EvaluateGlobalTransform(VTime(0)).mData, sizeof(double) * 16),
+              0);
+    EXPECT_TRUE(used->GetVisibility());
+    EXPECT_EQ(DescribeTakes(used), DescribeTakes(fresh));
+}
+
+// A take whose channels are still to be made has no key: asking for the animation interval
+// answers so without making them, and keys set later are found.
+TEST_F(scene_NodeTakes, AnimationIntervalLeavesDeferredChannelsAlone) {
+    VOxaNode* node = Make("Quiet");
+    ASSERT_TRUE(node->HasDeferredDefaultChannels());
+    VTime start(10), stop(20);
+    EXPECT_FALSE(node->GetAnimationInterval(start, stop));
+    EXPECT_FALSE(node->GetDefaultTakeNode()->GetAnimationInterval(start, stop));
+    EXPECT_TRUE(node->HasDeferredDefaultChannels()) << "not made to be asked";
+    EXPECT_EQ(start.Get(), 10);
+    EXPECT_EQ(stop.Get(), 20);
+
+    VFCurve* curve = node->GetDefaultTakeNode()->GetTranslationY();
+    ASSERT_NE(curve, nullptr);
+    EXPECT_FALSE(node->HasDeferredDefaultChannels());
+    curve->KeyAdd(VTime(5));
+    curve->KeyAdd(VTime(40));
+    EXPECT_TRUE(node->GetAnimationInterval(start, stop));
+    EXPECT_EQ(start.Get(), 5);
+    EXPECT_EQ(stop.Get(), 40);
+    VTime takeStart(100), takeStop(0);
+    EXPECT_TRUE(node->GetDefaultTakeNode()->GetAnimationInterval(takeStart, takeStop));
+    EXPECT_EQ(takeStart.Get(), 5);
+    EXPECT_EQ(takeStop.Get(), 40);
+}

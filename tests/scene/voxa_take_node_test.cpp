@@ -87,7 +87,9 @@ TEST(scene_TakeNode, CurveLookup) {
     VObject block;
     VOxaUserProperty rotation(nullptr, block.CreateDynamicProperty("Lcl Rotation", eValueVector, nullptr));
     VOxaUserProperty intensity(nullptr, block.CreateDynamicProperty("Intensity", eValueNumber, nullptr));
+    EXPECT_EQ(take.GetPropertyCurve(&rotation, 0), take.GetEulerRotationX());
     EXPECT_EQ(take.GetPropertyCurve(&rotation, 1), take.GetEulerRotationY());
+    EXPECT_EQ(take.GetPropertyCurve(&rotation, -1), nullptr);
     EXPECT_EQ(take.GetPropertyCurve(&rotation, 3), nullptr);
     EXPECT_EQ(take.GetPropertyCurve(&intensity, 0), take.GetLightIntensity());
     EXPECT_EQ(take.GetPropertyCurve(&intensity, 1), nullptr);
