@@ -1,14 +1,22 @@
-// The keyframer part of the 3DS reader: tracks of the file's motions become TCB curves of the take
+// The keyframer part of the 3DS reader: tracks of the file's motions become curves of the take
 // "default take" (30 frames per second), or default values when a track holds one key or less.
+//
+// The curves follow the path that 3DS players give the keys. Between keys a 3DS track is a
+// Kochanek-Bartels spline whose tangents are scaled by the spacing of the keys around each key;
+// rotations are quaternion splines through keys that each turn relative to the one before. The
+// file's keys are kept as TCB keys where the toolkit's evaluation of them gives that path, as
+// keys with their 3DS slopes where a spline needs other tangents, and a rotation that Euler
+// curves through its keys cannot follow is given a key at every frame of its path.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "animation/euler_continuity.h"
 #include "animation/fcurve.h"
 #include "animation/filters/fcurve_filter_key_reducer.h"
-#include "animation/filters/fcurve_filter_unroll.h"
 #include "attributes/voxa_camera.h"
 #include "attributes/voxa_light.h"
 #include "attributes/voxa_marker.h"
@@ -44,21 +52,57 @@ void TcbOf(const Ftk::KeyHeader& key, float& tension, float& continuity, float& 
     bias = (key.mSplineFlags & 0x4) ? key.mBias : 0.0f;
 }
 
-// Walks the keys in file order and calls `take(index, key)` for each key taken: the first, then
-// every key whose frame lies after the frame of the last one taken. Answers the number taken,
-// so that the curves hold those keys only, in order.
-template <class Take>
-int ForEachTakenKey(uint32_t keyCount, const Ftk::KeyHeader* keys, Take take) {
-    int taken = 0;
-    int32_t lastFrame = 0;
+// A key the curves take: the first of the track, then every key whose frame lies after the frame
+// of the last one taken. `index` is its place in the file's track.
+struct TakenKey {
+    int32_t frame;
+    float tension, continuity, bias;
+    uint32_t index;
+};
+
+std::vector<TakenKey> TakenKeys(uint32_t keyCount, const Ftk::KeyHeader* keys) {
+    std::vector<TakenKey> taken;
+    taken.reserve(keyCount);
     for (uint32_t i = 0; i < keyCount; ++i) {
-        if (taken > 0 && keys[i].mFrame <= lastFrame) continue;
-        lastFrame = keys[i].mFrame;
-        take(taken, i);
-        ++taken;
+        if (!taken.empty() && keys[i].mFrame <= taken.back().frame) continue;
+        TakenKey key;
+        key.frame = keys[i].mFrame;
+        TcbOf(keys[i], key.tension, key.continuity, key.bias);
+        key.index = i;
+        taken.push_back(key);
     }
     return taken;
 }
+
+// The tangents of key k of a 3DS spline as multiples of the change from the key before (g1) and
+// of the change to the key after (g3), each in the units of the segment it serves: incoming =
+// in[0] g1 + in[1] g3, outgoing = out[0] g1 + out[1] g3. Interior keys take the
+// Kochanek-Bartels tangents of their tension, continuity and bias, scaled by the spacing of
+// the keys around them (a scale that moves toward 1 as the continuity moves away from 0); the
+// end keys take the change along their one segment, whatever their parameters.
+struct Tangent {
+    double in[2] = {1.0, 0.0};
+    double out[2] = {0.0, 1.0};
+};
+
+Tangent TangentOf(const std::vector<TakenKey>& keys, size_t k) {
+    Tangent t;
+    if (k == 0 || k + 1 >= keys.size()) return t;
+    const double T = keys[k].tension, C = keys[k].continuity, B = keys[k].bias;
+    const double before = (double)keys[k].frame - keys[k - 1].frame;
+    const double after = (double)keys[k + 1].frame - keys[k].frame;
+    const double c = std::fabs(C);
+    double in = 2.0 * before / (before + after), out = 2.0 * after / (before + after);
+    in += c - c * in;
+    out += c - c * out;
+    t.in[0] = 0.5 * (1.0 - T) * (1.0 - C) * (1.0 + B) * in;
+    t.in[1] = 0.5 * (1.0 - T) * (1.0 + C) * (1.0 - B) * in;
+    t.out[0] = 0.5 * (1.0 - T) * (1.0 + C) * (1.0 + B) * out;
+    t.out[1] = 0.5 * (1.0 - T) * (1.0 - C) * (1.0 - B) * out;
+    return t;
+}
+
+constexpr double kFramesPerSecond = 30.0;
 
 void OpenCurves(VFCurve** curves, int count, uint32_t keyCount) {
     for (int c = 0; c < count; ++c) {
@@ -117,6 +161,193 @@ void QuaternionToEuler(const double q[4], double angles[3]) {
     VgeMatrixToEulerXYZ(angles, m);
 }
 
+// Keys of a track on its curves (`width` values a key in `values`, curves that are null are left
+// out): TCB keys with the file's parameters where the toolkit's slopes at the keys are the 3DS
+// ones, otherwise keys that hold the 3DS slopes themselves (cubic, user tangents, broken), so
+// that the curve follows the file's spline either way.
+void SetSplineKeys(VFCurve** curves, int width, const std::vector<TakenKey>& keys,
+                   const std::vector<float>& values) {
+    const size_t n = keys.size();
+    OpenCurves(curves, width, (uint32_t)n);
+    for (size_t k = 0; k < n; ++k) {
+        const VTime time = FrameTime(keys[k].frame);
+        for (int a = 0; a < width; ++a)
+            if (curves[a])
+                curves[a]->KeySetTCB((int)k, time, values[k * width + a], keys[k].tension, keys[k].continuity,
+                                     keys[k].bias);
+    }
+    CloseCurves(curves, width);
+    std::vector<double> in(n, 0.0), out(n, 0.0);
+    for (int a = 0; a < width; ++a) {
+        VFCurve* curve = curves[a];
+        if (!curve) continue;
+        bool same = true;
+        for (size_t k = 0; k < n; ++k) {
+            const Tangent t = TangentOf(keys, k);
+            const double g1 = k > 0 ? (double)values[k * width + a] - values[(k - 1) * width + a] : 0.0;
+            const double g3 = k + 1 < n ? (double)values[(k + 1) * width + a] - values[k * width + a] : 0.0;
+            // Per segment to per second.
+            if (k > 0)
+                in[k] =
+                    (t.in[0] * g1 + t.in[1] * g3) / (keys[k].frame - keys[k - 1].frame) * kFramesPerSecond;
+            if (k + 1 < n)
+                out[k] =
+                    (t.out[0] * g1 + t.out[1] * g3) / (keys[k + 1].frame - keys[k].frame) * kFramesPerSecond;
+            auto differs = [](double have, double want) {
+                return !(std::fabs(have - want) <= 1e-5 * (1.0 + std::fabs(want)));
+            };
+            if ((k > 0 && differs(curve->KeyGetLeftDerivative((int)k), in[k])) ||
+                (k + 1 < n && differs(curve->KeyGetRightDerivative((int)k), out[k])))
+                same = false;
+        }
+        if (same) continue;
+        curve->KeyModifyBegin();
+        for (size_t k = 0; k < n; ++k) {
+            // A key holds its right slope and the left slope of the key after it.
+            const double right = k + 1 < n ? out[k] : in[k];
+            const double nextLeft = k + 1 < n ? in[k + 1] : in[k];
+            curve->KeySet((int)k, FrameTime(keys[k].frame), values[k * width + a],
+                          VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentUserBreak, (float)right,
+                          (float)nextLeft);
+        }
+        curve->KeyModifyEnd();
+    }
+}
+
+// ---- Rotation paths ------------------------------------------------------------------------------
+
+struct Quat {
+    double x = 0.0, y = 0.0, z = 0.0, w = 1.0;
+};
+
+Quat Multiply(const Quat& a, const Quat& b) {
+    Quat r;
+    r.x = a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y;
+    r.y = a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x;
+    r.z = a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w;
+    r.w = a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z;
+    return r;
+}
+
+// exp of the pure quaternion g: the turn by 2|g| about g's direction.
+Quat Exp(const std::array<double, 3>& g) {
+    const double half = std::sqrt(g[0] * g[0] + g[1] * g[1] + g[2] * g[2]);
+    Quat q;
+    if (!(half > 1e-15)) return q;
+    const double s = std::sin(half) / half;
+    q.x = g[0] * s;
+    q.y = g[1] * s;
+    q.z = g[2] * s;
+    q.w = std::cos(half);
+    return q;
+}
+
+// The log of a unit quaternion, of the shorter of the two turns it stands for.
+std::array<double, 3> ShortLog(Quat q) {
+    if (q.w < 0.0) q = Quat{-q.x, -q.y, -q.z, -q.w};
+    const double length = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z);
+    if (!(length > 1e-15)) return {0.0, 0.0, 0.0};
+    const double half = std::atan2(length, q.w) / length;
+    return {q.x * half, q.y * half, q.z * half};
+}
+
+// Spherical interpolation from a to b along the arc between them as they are (no sign flip,
+// so that an arc of more than 90 degrees, a turn of more than 180, keeps its way round).
+Quat Slerp(const Quat& a, const Quat& b, double u) {
+    const double dot = std::max(-1.0, std::min(1.0, a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w));
+    const double angle = std::acos(dot);
+    const double s = std::sin(angle);
+    double ka = 1.0 - u, kb = u;
+    if (s > 1e-9) {
+        ka = std::sin((1.0 - u) * angle) / s;
+        kb = std::sin(u * angle) / s;
+    }
+    return Quat{ka * a.x + kb * b.x, ka * a.y + kb * b.y, ka * a.z + kb * b.z, ka * a.w + kb * b.w};
+}
+
+// The orientation of a 3DS rotation track between its keys, in the file's axes. Each key turns
+// by its angle about its axis from the orientation of the key before; between two keys the
+// orientation moves along that turn (more than half a turn included), bent toward the
+// neighbouring keys by a quaternion spline whose inner points come from the keys' tangents
+// (taken over the shorter form of each turn).
+class RotationPath {
+public:
+    RotationPath(const std::vector<TakenKey>& keys, const float* values) {
+        const size_t n = keys.size();
+        mOrientation.resize(n);
+        mTurn.resize(n);
+        std::vector<std::array<double, 3>> shortTurn(n);
+        Quat orientation;
+        for (size_t k = 0; k < n; ++k) {
+            const float* v = values + (size_t)keys[k].index * 4;
+            double axis[3] = {v[1], v[2], v[3]};
+            const double length = std::sqrt(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2]);
+            const double half =
+                std::isfinite(length) && length > 0.0 && std::isfinite(v[0]) ? 0.5 * v[0] / length : 0.0;
+            mTurn[k] = {axis[0] * half, axis[1] * half, axis[2] * half};
+            const Quat turn = Exp(mTurn[k]);
+            shortTurn[k] = ShortLog(turn);
+            Quat next = Multiply(orientation, turn);
+            const double norm =
+                std::sqrt(next.x * next.x + next.y * next.y + next.z * next.z + next.w * next.w);
+            if (norm > 0.0 && std::isfinite(norm))
+                orientation = Quat{next.x / norm, next.y / norm, next.z / norm, next.w / norm};
+            mOrientation[k] = orientation;
+        }
+        mOut = mOrientation;
+        mIn = mOrientation;
+        for (size_t k = 1; k + 1 < n; ++k) {
+            const Tangent t = TangentOf(keys, k);
+            std::array<double, 3> toOut, toIn;
+            for (int a = 0; a < 3; ++a) {
+                const double g1 = shortTurn[k][a], g3 = shortTurn[k + 1][a];
+                toOut[a] = 0.5 * (t.out[0] * g1 + t.out[1] * g3 - g3);
+                toIn[a] = 0.5 * (g1 - t.in[0] * g1 - t.in[1] * g3);
+            }
+            mOut[k] = Multiply(mOrientation[k], Exp(toOut));
+            mIn[k] = Multiply(mOrientation[k], Exp(toIn));
+        }
+    }
+
+    const Quat& AtKey(size_t k) const { return mOrientation[k]; }
+
+    // The orientation at fraction u of the segment from key k to key k + 1.
+    Quat Between(size_t k, double u) const {
+        const std::array<double, 3>& g = mTurn[k + 1];
+        const Quat along = Multiply(mOrientation[k], Exp({g[0] * u, g[1] * u, g[2] * u}));
+        const Quat inner = Slerp(mOut[k], mIn[k + 1], u);
+        return Slerp(along, inner, 2.0 * u * (1.0 - u));
+    }
+
+private:
+    std::vector<Quat> mOrientation, mOut, mIn;
+    std::vector<std::array<double, 3>> mTurn;
+};
+
+// Euler angles (degrees, the scene's axes) of a file orientation: the file's Z-up axes turned
+// Y-up with the angle's sense turned, as KeyQuaternion does for one key.
+void FileOrientationToEuler(const Quat& q, double angles[3]) {
+    double scene[4];
+    VgeQuaternionSet(scene, -q.x, -q.z, q.y, q.w);
+    QuaternionToEuler(scene, angles);
+}
+
+// Whether two sets of Euler angles give the same orientation (to about 0.001 degree).
+bool SameOrientation(const double a[3], const double b[3]) {
+    double ma[4][4], mb[4][4];
+    VgeMatrixIdentity(ma);
+    VgeMatrixIdentity(mb);
+    VgeEulerXYZToMatrix(ma, a[0], a[1], a[2]);
+    VgeEulerXYZToMatrix(mb, b[0], b[1], b[2]);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            if (!(std::fabs(ma[r][c] - mb[r][c]) <= 2e-5)) return false;
+    return true;
+}
+
+// The most frames of rotation paths one read walks; longer tracks keep their keys only.
+constexpr int64_t kRotationFrameBudget = 1000000;
+
 }  // namespace
 
 void VOxaReader3DS::PrepareTake(VOxaNode* node) {
@@ -126,6 +357,7 @@ void VOxaReader3DS::PrepareTake(VOxaNode* node) {
 }
 
 bool VOxaReader3DS::AnimateObjects() {
+    mRotationFrames = 0;
     for (auto& entry : mObjectMotions) {
         VOxaNode* node = entry.mNode;
         const Ftk::ObjectMotion* m = entry.mRecord;
@@ -214,17 +446,15 @@ bool VOxaReader3DS::ImportPositionTrack(VOxaNode* node, uint32_t keyCount, const
         curves[2] = take->GetTranslationZ();
     }
     if (keyCount > 1 && mAnim && keys && values) {
-        OpenCurves(curves, 3, keyCount);
-        ForEachTakenKey(keyCount, keys, [&](int index, uint32_t i) {
+        const std::vector<TakenKey> taken = TakenKeys(keyCount, keys);
+        std::vector<float> points(taken.size() * 3);
+        for (size_t k = 0; k < taken.size(); ++k) {
             double p[3];
-            ToScene(values + (size_t)i * 3, p);
-            float t, c, b;
-            TcbOf(keys[i], t, c, b);
-            const VTime time = FrameTime(keys[i].mFrame);
+            ToScene(values + (size_t)taken[k].index * 3, p);
             for (int a = 0; a < 3; ++a)
-                if (curves[a]) curves[a]->KeySetTCB(index, time, (float)p[a], t, c, b);
-        });
-        CloseCurves(curves, 3);
+                points[k * 3 + a] = (float)p[a];
+        }
+        SetSplineKeys(curves, 3, taken, points);
         if (mReduceKeys) ReduceKeys(curves, 3);
         double p[3];
         if (FrameZero(curves, p)) node->SetLclTranslation(VgeTVector(p[0], p[1], p[2], 0.0));
@@ -249,17 +479,15 @@ bool VOxaReader3DS::ImportScaleTrack(VOxaNode* node, uint32_t keyCount, const Ft
         curves[2] = take->GetScaleZ();
     }
     if (keyCount > 1 && mAnim && keys && values) {
-        OpenCurves(curves, 3, keyCount);
-        ForEachTakenKey(keyCount, keys, [&](int index, uint32_t i) {
-            const float* v = values + (size_t)i * 3;
-            const float s[3] = {v[0], v[2], v[1]};
-            float t, c, b;
-            TcbOf(keys[i], t, c, b);
-            const VTime time = FrameTime(keys[i].mFrame);
-            for (int a = 0; a < 3; ++a)
-                if (curves[a]) curves[a]->KeySetTCB(index, time, s[a], t, c, b);
-        });
-        CloseCurves(curves, 3);
+        const std::vector<TakenKey> taken = TakenKeys(keyCount, keys);
+        std::vector<float> scales(taken.size() * 3);
+        for (size_t k = 0; k < taken.size(); ++k) {
+            const float* v = values + (size_t)taken[k].index * 3;
+            scales[k * 3] = v[0];
+            scales[k * 3 + 1] = v[2];
+            scales[k * 3 + 2] = v[1];
+        }
+        SetSplineKeys(curves, 3, taken, scales);
         if (mReduceKeys) ReduceKeys(curves, 3);
         double s[3];
         if (FrameZero(curves, s)) node->SetLclScaling(VgeTVector(s[0], s[1], s[2], 0.0));
@@ -288,40 +516,75 @@ bool VOxaReader3DS::ImportRotationTrack(VOxaNode* node, uint32_t keyCount, const
         curves[2] = take->GetEulerRotationZ();
     }
     if (keyCount > 1 && mAnim && keys && values) {
-        // Each key turns relative to the previous one: the orientations accumulate.
-        double orientation[4] = {0.0, 0.0, 0.0, 1.0};
-        OpenCurves(curves, 3, keyCount);
-        ForEachTakenKey(keyCount, keys, [&](int index, uint32_t i) {
-            double q[4];
-            KeyQuaternion(values + (size_t)i * 4, q);
-            const double* Q = orientation;
-            double r[4];
-            r[0] = q[3] * Q[0] + q[0] * Q[3] + q[1] * Q[2] - q[2] * Q[1];
-            r[1] = q[3] * Q[1] - q[0] * Q[2] + q[1] * Q[3] + q[2] * Q[0];
-            r[2] = q[3] * Q[2] + q[0] * Q[1] - q[1] * Q[0] + q[2] * Q[3];
-            r[3] = q[3] * Q[3] - q[0] * Q[0] - q[1] * Q[1] - q[2] * Q[2];
-            const double length = std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2] + r[3] * r[3]);
-            if (length > 0.0 && std::isfinite(length))
-                for (int k = 0; k < 4; ++k)
-                    orientation[k] = r[k] / length;
-            double angles[3];
-            QuaternionToEuler(orientation, angles);
-            float t, c, b;
-            TcbOf(keys[i], t, c, b);
-            const VTime time = FrameTime(keys[i].mFrame);
+        const std::vector<TakenKey> taken = TakenKeys(keyCount, keys);
+        const RotationPath path(taken, values);
+        const size_t n = taken.size();
+        const int32_t first = taken.front().frame;
+        const int64_t span = (int64_t)taken.back().frame - first + 1;
+        // The path is walked frame by frame, so that the angles stay continuous along it however
+        // far it turns between two keys; past the budget only the keys are looked at.
+        const bool walk = span <= kRotationFrameBudget - mRotationFrames;
+        std::vector<double> angles(walk ? (size_t)span * 3 : n * 3);
+        if (walk) {
+            mRotationFrames += span;
+            size_t k = 0;
+            for (int64_t f = 0; f < span; ++f) {
+                const int64_t frame = first + f;
+                while (k + 1 < n && taken[k + 1].frame <= frame)
+                    ++k;
+                const Quat q = frame == taken[k].frame
+                                   ? path.AtKey(k)
+                                   : path.Between(k, (double)(frame - taken[k].frame) /
+                                                         (double)(taken[k + 1].frame - taken[k].frame));
+                FileOrientationToEuler(q, &angles[(size_t)f * 3]);
+                if (f > 0)
+                    MakeEulerContinuous(&angles[(size_t)f * 3], &angles[(size_t)f * 3],
+                                        &angles[(size_t)(f - 1) * 3]);
+            }
+        } else {
+            for (size_t k = 0; k < n; ++k) {
+                FileOrientationToEuler(path.AtKey(k), &angles[k * 3]);
+                if (k > 0) MakeEulerContinuous(&angles[k * 3], &angles[k * 3], &angles[(k - 1) * 3]);
+            }
+        }
+        auto keyAngles = [&](size_t k) { return &angles[(walk ? (size_t)(taken[k].frame - first) : k) * 3]; };
+        OpenCurves(curves, 3, (uint32_t)n);
+        for (size_t k = 0; k < n; ++k) {
+            const VTime time = FrameTime(taken[k].frame);
             for (int a = 0; a < 3; ++a)
-                if (curves[a]) curves[a]->KeySetTCB(index, time, (float)angles[a], t, c, b);
-        });
+                if (curves[a])
+                    curves[a]->KeySetTCB((int)k, time, (float)keyAngles(k)[a], taken[k].tension,
+                                         taken[k].continuity, taken[k].bias);
+        }
         CloseCurves(curves, 3);
-        if (curves[0] && curves[1] && curves[2]) {
-            VFCurveFilterUnroll unroll;
-            unroll.SetQualityThreshold(0.25);
-            unroll.SetQualityCheck(true);
-            unroll.Apply(curves, 3);
+        // Euler curves through the keys follow the path when it turns about one of their axes,
+        // or not at all: checked at every frame, and where they part from it every frame of the
+        // path becomes a key.
+        if (walk && curves[0] && curves[1] && curves[2]) {
+            bool follows = true;
+            int hints[3] = {0, 0, 0};
+            for (int64_t f = 0; f < span && follows; ++f) {
+                const VTime time = FrameTime((int32_t)(first + f));
+                double curve[3];
+                for (int a = 0; a < 3; ++a)
+                    curve[a] = curves[a]->Evaluate(time, &hints[a]);
+                follows = SameOrientation(curve, &angles[(size_t)f * 3]);
+            }
+            if (!follows) {
+                for (int a = 0; a < 3; ++a)
+                    curves[a]->KeyClear();
+                OpenCurves(curves, 3, (uint32_t)span);
+                for (int64_t f = 0; f < span; ++f) {
+                    const VTime time = FrameTime((int32_t)(first + f));
+                    for (int a = 0; a < 3; ++a)
+                        curves[a]->KeySetTCB((int)f, time, (float)angles[(size_t)f * 3 + a]);
+                }
+                CloseCurves(curves, 3);
+            }
         }
         if (mReduceKeys) ReduceKeys(curves, 3);
-        double angles[3];
-        if (FrameZero(curves, angles)) node->SetLclRotation(VgeTVector(angles[0], angles[1], angles[2], 0.0));
+        double zero[3];
+        if (FrameZero(curves, zero)) node->SetLclRotation(VgeTVector(zero[0], zero[1], zero[2], 0.0));
         return true;
     }
     double q[4];
@@ -350,16 +613,11 @@ bool VOxaReader3DS::ImportColorTrack(VOxaNode* node, uint32_t keyCount, const Ft
         curves[2] = take->GetColorB();
     }
     if (keyCount > 1 && mAnim && keys && values) {
-        OpenCurves(curves, 3, keyCount);
-        ForEachTakenKey(keyCount, keys, [&](int index, uint32_t i) {
-            const float* v = values + (size_t)i * 3;
-            float t, c, b;
-            TcbOf(keys[i], t, c, b);
-            const VTime time = FrameTime(keys[i].mFrame);
-            for (int a = 0; a < 3; ++a)
-                if (curves[a]) curves[a]->KeySetTCB(index, time, v[a], t, c, b);
-        });
-        CloseCurves(curves, 3);
+        const std::vector<TakenKey> taken = TakenKeys(keyCount, keys);
+        std::vector<float> colors(taken.size() * 3);
+        for (size_t k = 0; k < taken.size(); ++k)
+            std::memcpy(&colors[k * 3], values + (size_t)taken[k].index * 3, 3 * sizeof(float));
+        SetSplineKeys(curves, 3, taken, colors);
         if (mReduceKeys) ReduceKeys(curves, 3);
         double color[3];
         if (FrameZero(curves, color))
@@ -389,13 +647,11 @@ void VOxaReader3DS::ImportScalarTrack(VFCurve* curve, uint32_t keyCount, const F
                                       const float* values, double fallback, double& defaultValue) {
     VFCurve* curves[1] = {curve};
     if (keyCount > 1 && mAnim && keys && values) {
-        OpenCurves(curves, 1, keyCount);
-        ForEachTakenKey(keyCount, keys, [&](int index, uint32_t i) {
-            float t, c, b;
-            TcbOf(keys[i], t, c, b);
-            if (curve) curve->KeySetTCB(index, FrameTime(keys[i].mFrame), values[i], t, c, b);
-        });
-        CloseCurves(curves, 1);
+        const std::vector<TakenKey> taken = TakenKeys(keyCount, keys);
+        std::vector<float> numbers(taken.size());
+        for (size_t k = 0; k < taken.size(); ++k)
+            numbers[k] = values[taken[k].index];
+        SetSplineKeys(curves, 1, taken, numbers);
         if (mReduceKeys) ReduceKeys(curves, 1);
         defaultValue = std::nan("");
         if (curve) {
