@@ -24,6 +24,7 @@
 #include "base/vge_matrix.h"
 #include "base/vge_quaternion.h"
 #include "base/vtime.h"
+#include "formats/geometry/3ds/ftk_spline.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "scene/voxa_global_light_settings.h"
 #include "scene/voxa_node.h"
@@ -52,55 +53,26 @@ void TcbOf(const Ftk::KeyHeader& key, float& tension, float& continuity, float& 
     bias = (key.mSplineFlags & 0x4) ? key.mBias : 0.0f;
 }
 
-// A key the curves take: the first of the track, then every key whose frame lies after the frame
-// of the last one taken. `index` is its place in the file's track.
-struct TakenKey {
-    int32_t frame;
-    float tension, continuity, bias;
-    uint32_t index;
-};
+// The keys the curves take: the first of the track, then every key whose frame lies after the
+// frame of the last one taken. `index` holds their places in the file's track.
+struct TakenKeys {
+    std::vector<Ftk::SplineKey> keys;
+    std::vector<uint32_t> index;
 
-std::vector<TakenKey> TakenKeys(uint32_t keyCount, const Ftk::KeyHeader* keys) {
-    std::vector<TakenKey> taken;
-    taken.reserve(keyCount);
-    for (uint32_t i = 0; i < keyCount; ++i) {
-        if (!taken.empty() && keys[i].mFrame <= taken.back().frame) continue;
-        TakenKey key;
-        key.frame = keys[i].mFrame;
-        TcbOf(keys[i], key.tension, key.continuity, key.bias);
-        key.index = i;
-        taken.push_back(key);
+    TakenKeys(uint32_t keyCount, const Ftk::KeyHeader* file) {
+        keys.reserve(keyCount);
+        index.reserve(keyCount);
+        for (uint32_t i = 0; i < keyCount; ++i) {
+            if (!keys.empty() && file[i].mFrame <= keys.back().frame) continue;
+            Ftk::SplineKey key;
+            key.frame = file[i].mFrame;
+            TcbOf(file[i], key.tension, key.continuity, key.bias);
+            keys.push_back(key);
+            index.push_back(i);
+        }
     }
-    return taken;
-}
-
-// The tangents of key k of a 3DS spline as multiples of the change from the key before (g1) and
-// of the change to the key after (g3), each in the units of the segment it serves: incoming =
-// in[0] g1 + in[1] g3, outgoing = out[0] g1 + out[1] g3. Interior keys take the
-// Kochanek-Bartels tangents of their tension, continuity and bias, scaled by the spacing of
-// the keys around them (a scale that moves toward 1 as the continuity moves away from 0); the
-// end keys take the change along their one segment, whatever their parameters.
-struct Tangent {
-    double in[2] = {1.0, 0.0};
-    double out[2] = {0.0, 1.0};
+    size_t size() const { return keys.size(); }
 };
-
-Tangent TangentOf(const std::vector<TakenKey>& keys, size_t k) {
-    Tangent t;
-    if (k == 0 || k + 1 >= keys.size()) return t;
-    const double T = keys[k].tension, C = keys[k].continuity, B = keys[k].bias;
-    const double before = (double)keys[k].frame - keys[k - 1].frame;
-    const double after = (double)keys[k + 1].frame - keys[k].frame;
-    const double c = std::fabs(C);
-    double in = 2.0 * before / (before + after), out = 2.0 * after / (before + after);
-    in += c - c * in;
-    out += c - c * out;
-    t.in[0] = 0.5 * (1.0 - T) * (1.0 - C) * (1.0 + B) * in;
-    t.in[1] = 0.5 * (1.0 - T) * (1.0 + C) * (1.0 - B) * in;
-    t.out[0] = 0.5 * (1.0 - T) * (1.0 + C) * (1.0 + B) * out;
-    t.out[1] = 0.5 * (1.0 - T) * (1.0 - C) * (1.0 - B) * out;
-    return t;
-}
 
 constexpr double kFramesPerSecond = 30.0;
 
@@ -165,8 +137,8 @@ void QuaternionToEuler(const double q[4], double angles[3]) {
 // out): TCB keys with the file's parameters where the toolkit's slopes at the keys are the 3DS
 // ones, otherwise keys that hold the 3DS slopes themselves (cubic, user tangents, broken), so
 // that the curve follows the file's spline either way.
-void SetSplineKeys(VFCurve** curves, int width, const std::vector<TakenKey>& keys,
-                   const std::vector<float>& values) {
+void SetSplineKeys(VFCurve** curves, int width, const TakenKeys& taken, const std::vector<float>& values) {
+    const std::vector<Ftk::SplineKey>& keys = taken.keys;
     const size_t n = keys.size();
     OpenCurves(curves, width, (uint32_t)n);
     for (size_t k = 0; k < n; ++k) {
@@ -183,16 +155,10 @@ void SetSplineKeys(VFCurve** curves, int width, const std::vector<TakenKey>& key
         if (!curve) continue;
         bool same = true;
         for (size_t k = 0; k < n; ++k) {
-            const Tangent t = TangentOf(keys, k);
-            const double g1 = k > 0 ? (double)values[k * width + a] - values[(k - 1) * width + a] : 0.0;
-            const double g3 = k + 1 < n ? (double)values[(k + 1) * width + a] - values[k * width + a] : 0.0;
-            // Per segment to per second.
-            if (k > 0)
-                in[k] =
-                    (t.in[0] * g1 + t.in[1] * g3) / (keys[k].frame - keys[k - 1].frame) * kFramesPerSecond;
-            if (k + 1 < n)
-                out[k] =
-                    (t.out[0] * g1 + t.out[1] * g3) / (keys[k + 1].frame - keys[k].frame) * kFramesPerSecond;
+            Ftk::SplineSlopes(keys.data(), values.data(), n, width, a, k, in[k], out[k]);
+            // Per frame to per second.
+            in[k] *= kFramesPerSecond;
+            out[k] *= kFramesPerSecond;
             auto differs = [](double have, double want) {
                 return !(std::fabs(have - want) <= 1e-5 * (1.0 + std::fabs(want)));
             };
@@ -214,119 +180,9 @@ void SetSplineKeys(VFCurve** curves, int width, const std::vector<TakenKey>& key
     }
 }
 
-// ---- Rotation paths ------------------------------------------------------------------------------
-
-struct Quat {
-    double x = 0.0, y = 0.0, z = 0.0, w = 1.0;
-};
-
-Quat Multiply(const Quat& a, const Quat& b) {
-    Quat r;
-    r.x = a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y;
-    r.y = a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x;
-    r.z = a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w;
-    r.w = a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z;
-    return r;
-}
-
-// exp of the pure quaternion g: the turn by 2|g| about g's direction.
-Quat Exp(const std::array<double, 3>& g) {
-    const double half = std::sqrt(g[0] * g[0] + g[1] * g[1] + g[2] * g[2]);
-    Quat q;
-    if (!(half > 1e-15)) return q;
-    const double s = std::sin(half) / half;
-    q.x = g[0] * s;
-    q.y = g[1] * s;
-    q.z = g[2] * s;
-    q.w = std::cos(half);
-    return q;
-}
-
-// The log of a unit quaternion, of the shorter of the two turns it stands for.
-std::array<double, 3> ShortLog(Quat q) {
-    if (q.w < 0.0) q = Quat{-q.x, -q.y, -q.z, -q.w};
-    const double length = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z);
-    if (!(length > 1e-15)) return {0.0, 0.0, 0.0};
-    const double half = std::atan2(length, q.w) / length;
-    return {q.x * half, q.y * half, q.z * half};
-}
-
-// Spherical interpolation from a to b along the arc between them as they are (no sign flip,
-// so that an arc of more than 90 degrees, a turn of more than 180, keeps its way round).
-Quat Slerp(const Quat& a, const Quat& b, double u) {
-    const double dot = std::max(-1.0, std::min(1.0, a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w));
-    const double angle = std::acos(dot);
-    const double s = std::sin(angle);
-    double ka = 1.0 - u, kb = u;
-    if (s > 1e-9) {
-        ka = std::sin((1.0 - u) * angle) / s;
-        kb = std::sin(u * angle) / s;
-    }
-    return Quat{ka * a.x + kb * b.x, ka * a.y + kb * b.y, ka * a.z + kb * b.z, ka * a.w + kb * b.w};
-}
-
-// The orientation of a 3DS rotation track between its keys, in the file's axes. Each key turns
-// by its angle about its axis from the orientation of the key before; between two keys the
-// orientation moves along that turn (more than half a turn included), bent toward the
-// neighbouring keys by a quaternion spline whose inner points come from the keys' tangents
-// (taken over the shorter form of each turn).
-class RotationPath {
-public:
-    RotationPath(const std::vector<TakenKey>& keys, const float* values) {
-        const size_t n = keys.size();
-        mOrientation.resize(n);
-        mTurn.resize(n);
-        std::vector<std::array<double, 3>> shortTurn(n);
-        Quat orientation;
-        for (size_t k = 0; k < n; ++k) {
-            const float* v = values + (size_t)keys[k].index * 4;
-            double axis[3] = {v[1], v[2], v[3]};
-            const double length = std::sqrt(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2]);
-            const double half =
-                std::isfinite(length) && length > 0.0 && std::isfinite(v[0]) ? 0.5 * v[0] / length : 0.0;
-            mTurn[k] = {axis[0] * half, axis[1] * half, axis[2] * half};
-            const Quat turn = Exp(mTurn[k]);
-            shortTurn[k] = ShortLog(turn);
-            Quat next = Multiply(orientation, turn);
-            const double norm =
-                std::sqrt(next.x * next.x + next.y * next.y + next.z * next.z + next.w * next.w);
-            if (norm > 0.0 && std::isfinite(norm))
-                orientation = Quat{next.x / norm, next.y / norm, next.z / norm, next.w / norm};
-            mOrientation[k] = orientation;
-        }
-        mOut = mOrientation;
-        mIn = mOrientation;
-        for (size_t k = 1; k + 1 < n; ++k) {
-            const Tangent t = TangentOf(keys, k);
-            std::array<double, 3> toOut, toIn;
-            for (int a = 0; a < 3; ++a) {
-                const double g1 = shortTurn[k][a], g3 = shortTurn[k + 1][a];
-                toOut[a] = 0.5 * (t.out[0] * g1 + t.out[1] * g3 - g3);
-                toIn[a] = 0.5 * (g1 - t.in[0] * g1 - t.in[1] * g3);
-            }
-            mOut[k] = Multiply(mOrientation[k], Exp(toOut));
-            mIn[k] = Multiply(mOrientation[k], Exp(toIn));
-        }
-    }
-
-    const Quat& AtKey(size_t k) const { return mOrientation[k]; }
-
-    // The orientation at fraction u of the segment from key k to key k + 1.
-    Quat Between(size_t k, double u) const {
-        const std::array<double, 3>& g = mTurn[k + 1];
-        const Quat along = Multiply(mOrientation[k], Exp({g[0] * u, g[1] * u, g[2] * u}));
-        const Quat inner = Slerp(mOut[k], mIn[k + 1], u);
-        return Slerp(along, inner, 2.0 * u * (1.0 - u));
-    }
-
-private:
-    std::vector<Quat> mOrientation, mOut, mIn;
-    std::vector<std::array<double, 3>> mTurn;
-};
-
 // Euler angles (degrees, the scene's axes) of a file orientation: the file's Z-up axes turned
 // Y-up with the angle's sense turned, as KeyQuaternion does for one key.
-void FileOrientationToEuler(const Quat& q, double angles[3]) {
+void FileOrientationToEuler(const Ftk::Quat& q, double angles[3]) {
     double scene[4];
     VgeQuaternionSet(scene, -q.x, -q.z, q.y, q.w);
     QuaternionToEuler(scene, angles);
@@ -446,11 +302,11 @@ bool VOxaReader3DS::ImportPositionTrack(VOxaNode* node, uint32_t keyCount, const
         curves[2] = take->GetTranslationZ();
     }
     if (keyCount > 1 && mAnim && keys && values) {
-        const std::vector<TakenKey> taken = TakenKeys(keyCount, keys);
+        const TakenKeys taken(keyCount, keys);
         std::vector<float> points(taken.size() * 3);
         for (size_t k = 0; k < taken.size(); ++k) {
             double p[3];
-            ToScene(values + (size_t)taken[k].index * 3, p);
+            ToScene(values + (size_t)taken.index[k] * 3, p);
             for (int a = 0; a < 3; ++a)
                 points[k * 3 + a] = (float)p[a];
         }
@@ -479,10 +335,10 @@ bool VOxaReader3DS::ImportScaleTrack(VOxaNode* node, uint32_t keyCount, const Ft
         curves[2] = take->GetScaleZ();
     }
     if (keyCount > 1 && mAnim && keys && values) {
-        const std::vector<TakenKey> taken = TakenKeys(keyCount, keys);
+        const TakenKeys taken(keyCount, keys);
         std::vector<float> scales(taken.size() * 3);
         for (size_t k = 0; k < taken.size(); ++k) {
-            const float* v = values + (size_t)taken[k].index * 3;
+            const float* v = values + (size_t)taken.index[k] * 3;
             scales[k * 3] = v[0];
             scales[k * 3 + 1] = v[2];
             scales[k * 3 + 2] = v[1];
@@ -516,27 +372,23 @@ bool VOxaReader3DS::ImportRotationTrack(VOxaNode* node, uint32_t keyCount, const
         curves[2] = take->GetEulerRotationZ();
     }
     if (keyCount > 1 && mAnim && keys && values) {
-        const std::vector<TakenKey> taken = TakenKeys(keyCount, keys);
-        const RotationPath path(taken, values);
+        const TakenKeys taken(keyCount, keys);
+        const std::vector<Ftk::SplineKey>& frames = taken.keys;
         const size_t n = taken.size();
-        const int32_t first = taken.front().frame;
-        const int64_t span = (int64_t)taken.back().frame - first + 1;
+        std::vector<float> turns(n * 4);
+        for (size_t k = 0; k < n; ++k)
+            std::memcpy(&turns[k * 4], values + (size_t)taken.index[k] * 4, 4 * sizeof(float));
+        const Ftk::RotationPath path(frames.data(), turns.data(), n);
+        const int32_t first = frames.front().frame;
+        const int64_t span = (int64_t)frames.back().frame - first + 1;
         // The path is walked frame by frame, so that the angles stay continuous along it however
         // far it turns between two keys; past the budget only the keys are looked at.
         const bool walk = span <= kRotationFrameBudget - mRotationFrames;
         std::vector<double> angles(walk ? (size_t)span * 3 : n * 3);
         if (walk) {
             mRotationFrames += span;
-            size_t k = 0;
             for (int64_t f = 0; f < span; ++f) {
-                const int64_t frame = first + f;
-                while (k + 1 < n && taken[k + 1].frame <= frame)
-                    ++k;
-                const Quat q = frame == taken[k].frame
-                                   ? path.AtKey(k)
-                                   : path.Between(k, (double)(frame - taken[k].frame) /
-                                                         (double)(taken[k + 1].frame - taken[k].frame));
-                FileOrientationToEuler(q, &angles[(size_t)f * 3]);
+                FileOrientationToEuler(path.At((double)(first + f)), &angles[(size_t)f * 3]);
                 if (f > 0)
                     MakeEulerContinuous(&angles[(size_t)f * 3], &angles[(size_t)f * 3],
                                         &angles[(size_t)(f - 1) * 3]);
@@ -547,14 +399,16 @@ bool VOxaReader3DS::ImportRotationTrack(VOxaNode* node, uint32_t keyCount, const
                 if (k > 0) MakeEulerContinuous(&angles[k * 3], &angles[k * 3], &angles[(k - 1) * 3]);
             }
         }
-        auto keyAngles = [&](size_t k) { return &angles[(walk ? (size_t)(taken[k].frame - first) : k) * 3]; };
+        auto keyAngles = [&](size_t k) {
+            return &angles[(walk ? (size_t)(frames[k].frame - first) : k) * 3];
+        };
         OpenCurves(curves, 3, (uint32_t)n);
         for (size_t k = 0; k < n; ++k) {
-            const VTime time = FrameTime(taken[k].frame);
+            const VTime time = FrameTime(frames[k].frame);
             for (int a = 0; a < 3; ++a)
                 if (curves[a])
-                    curves[a]->KeySetTCB((int)k, time, (float)keyAngles(k)[a], taken[k].tension,
-                                         taken[k].continuity, taken[k].bias);
+                    curves[a]->KeySetTCB((int)k, time, (float)keyAngles(k)[a], frames[k].tension,
+                                         frames[k].continuity, frames[k].bias);
         }
         CloseCurves(curves, 3);
         // Euler curves through the keys follow the path when it turns about one of their axes,
@@ -613,10 +467,10 @@ bool VOxaReader3DS::ImportColorTrack(VOxaNode* node, uint32_t keyCount, const Ft
         curves[2] = take->GetColorB();
     }
     if (keyCount > 1 && mAnim && keys && values) {
-        const std::vector<TakenKey> taken = TakenKeys(keyCount, keys);
+        const TakenKeys taken(keyCount, keys);
         std::vector<float> colors(taken.size() * 3);
         for (size_t k = 0; k < taken.size(); ++k)
-            std::memcpy(&colors[k * 3], values + (size_t)taken[k].index * 3, 3 * sizeof(float));
+            std::memcpy(&colors[k * 3], values + (size_t)taken.index[k] * 3, 3 * sizeof(float));
         SetSplineKeys(curves, 3, taken, colors);
         if (mReduceKeys) ReduceKeys(curves, 3);
         double color[3];
@@ -647,10 +501,10 @@ void VOxaReader3DS::ImportScalarTrack(VFCurve* curve, uint32_t keyCount, const F
                                       const float* values, double fallback, double& defaultValue) {
     VFCurve* curves[1] = {curve};
     if (keyCount > 1 && mAnim && keys && values) {
-        const std::vector<TakenKey> taken = TakenKeys(keyCount, keys);
+        const TakenKeys taken(keyCount, keys);
         std::vector<float> numbers(taken.size());
         for (size_t k = 0; k < taken.size(); ++k)
-            numbers[k] = values[taken[k].index];
+            numbers[k] = values[taken.index[k]];
         SetSplineKeys(curves, 1, taken, numbers);
         if (mReduceKeys) ReduceKeys(curves, 1);
         defaultValue = std::nan("");

@@ -223,10 +223,13 @@ TEST(anim3ds_interop, RotationsTurnBetweenKeysAsLib3dsTurnsThem) {
         ExpectSamePlay(source, Play(files[0], last), 0.5, 1.0, 1e-3, std::string(c.name) + " after one trip");
         ExpectSamePlay(source, Play(files[2], last), 0.5, 1.0, 1e-3,
                        std::string(c.name) + " after three trips");
-        // A key a frame at most, trip after trip.
-        for (const std::string& file : files)
-            for (uint32_t count : KeyCounts(file))
-                EXPECT_LE(count, (uint32_t)last + 1) << c.name << " " << file;
+        // A key a frame at most, trip after trip; a steady turn about the up axis keeps its keys.
+        for (const std::string& file : files) {
+            const std::vector<uint32_t> counts = KeyCounts(file);
+            ASSERT_EQ(counts.size(), 3u) << file;
+            EXPECT_LE(counts[1], (uint32_t)last + 1) << c.name << " " << file;
+            if (std::string(c.name) == "upright") EXPECT_EQ(counts[1], 4u) << file;
+        }
     }
     // A steady turn about the scene's up axis is one Euler angle moving evenly: the keys as they
     // are follow it, and no key is added.
@@ -264,13 +267,80 @@ TEST(anim3ds_interop, PositionsAndScalesBetweenUnevenKeysFollowLib3ds) {
             extent = std::max(extent, std::fabs(m[12 + c]));
     ExpectSamePlay(source, Play(files[0], 64), 0.5, 1e-3, 1e-3 * extent, "after one trip");
     ExpectSamePlay(source, Play(files[2], 64), 0.5, 1e-3, 1e-3 * extent, "after three trips");
+    // The position keeps its three keys trip after trip; the scale, whose keys carry tension,
+    // continuity and bias the scene's curves do not keep, gets a key a frame, as does the
+    // rotation, which has no keys.
     for (const std::string& file : files)
-        for (uint32_t count : KeyCounts(file))
-            EXPECT_LE(count, 65u) << file;
+        EXPECT_EQ(KeyCounts(file), (std::vector<uint32_t>{3, 65, 65})) << file;
 
     // The reader keeps the file's keys: their slopes carry the spacing.
     Session read;
     ASSERT_TRUE(read.Read(path));
     EXPECT_EQ(read.Curve("Ball", 1)->KeyGetCount(), 3);
+#endif
+}
+
+TEST(anim3ds_interop, OverlongRotationTracksKeepTheirKeysOnly) {
+    // Keys more than a million frames apart: the path is not walked frame by frame (that would
+    // take a key a frame), and the curves hold the file's keys.
+    ScratchDir dir("anim_long");
+    const std::string path = dir / "long.3ds";
+    BuildFile(path, 100, [](Ftk::ObjectMotion* m) {
+        SetTrack(m->mRotation, {Key(0), Key(1500000), Key(1500010)},
+                 {0, 0, 0, 1, 3.0f, 0.3f, 0.5f, 0.8f, 3.0f, 0.3f, 0.5f, 0.8f});
+    });
+    Session read;
+    ASSERT_TRUE(read.Read(path));
+    for (int axis = 3; axis < 6; ++axis)
+        EXPECT_EQ(read.Curve("Ball", axis)->KeyGetCount(), 3) << axis;
+}
+
+TEST(anim3ds_interop, SceneCurvesAreWrittenAsKeysWhereLib3dsPlaysThemSo) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds is not installed (Debian package lib3ds-dev)";
+#else
+    ScratchDir dir("anim_written");
+    Rig rig;
+    VOxaNode* node = nullptr;
+    AddMesh(rig.manager, rig.Root(), "Ball", Square(), {{0, 1, 2, 3}}, &node);
+    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    // Straight lines between unevenly spaced keys, and a turn about the up axis.
+    Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), VTime(0), 0, 0, 0);
+    Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), Frame30(5), 10, 20, -5);
+    Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), Frame30(20), 40, 0, 10);
+    Key3(take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(), VTime(0), 0, 0, 0);
+    Key3(take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(), Frame30(10), 0, 90,
+         0);
+    Key3(take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(), Frame30(20), 0, 100,
+         0);
+    // Cubic keys with automatic tangents, which 3DS keys cannot give: a key a frame.
+    VFCurve* scales[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
+    for (VFCurve* curve : scales) {
+        VFCurveKey key;
+        key.Set(VTime(0), 1.0f);
+        curve->KeyAdd(VTime(0), key);
+        key.Set(Frame30(3), 2.0f);
+        curve->KeyAdd(Frame30(3), key);
+        key.Set(Frame30(20), 1.5f);
+        curve->KeyAdd(Frame30(20), key);
+    }
+    const std::string path = dir / "scene.3ds";
+    ASSERT_TRUE(rig.WriteTo(path));
+    EXPECT_EQ(KeyCounts(path), (std::vector<uint32_t>{3, 3, 21}));
+
+    const auto played = Play(path, 20);
+    ASSERT_EQ(played.size(), 21u);
+    for (int f = 0; f <= 20; ++f) {
+        // The scene's own world matrix, in the file's axes (x, -z, y) and units (inches).
+        const VgeAMatrix m = node->EvaluateGlobalTransform(Frame30(f));
+        const int axis[3] = {0, 2, 1};
+        const double sign[3] = {1, -1, 1};
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(played[f][12 + c], sign[c] * m.mData[3][axis[c]] / 2.54, 1e-3) << "frame " << f;
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(played[f][r * 4 + c], sign[r] * sign[c] * m.mData[axis[r]][axis[c]], 1e-4)
+                    << "frame " << f << " " << r << c;
+    }
 #endif
 }
