@@ -202,7 +202,7 @@ bool SameOrientation(const double a[3], const double b[3]) {
 }
 
 // The most frames of rotation paths one read walks; longer tracks keep their keys only.
-constexpr int64_t kRotationFrameBudget = 1000000;
+constexpr int64_t kRotationFrameBudget = 200000;
 
 }  // namespace
 

@@ -281,7 +281,7 @@ TEST(anim3ds_interop, PositionsAndScalesBetweenUnevenKeysFollowLib3ds) {
 }
 
 TEST(anim3ds_interop, OverlongRotationTracksKeepTheirKeysOnly) {
-    // Keys more than a million frames apart: the path is not walked frame by frame (that would
+    // Keys a million frames and more apart: the path is not walked frame by frame (that would
     // take a key a frame), and the curves hold the file's keys.
     ScratchDir dir("anim_long");
     const std::string path = dir / "long.3ds";
