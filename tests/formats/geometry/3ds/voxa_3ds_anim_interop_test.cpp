@@ -281,18 +281,25 @@ TEST(anim3ds_interop, PositionsAndScalesBetweenUnevenKeysFollowLib3ds) {
 }
 
 TEST(anim3ds_interop, OverlongRotationTracksKeepTheirKeysOnly) {
-    // Keys a million frames and more apart: the path is not walked frame by frame (that would
-    // take a key a frame), and the curves hold the file's keys.
+    // Keys a million frames apart: the path is not walked frame by frame (that would take a key a
+    // frame), and the curves hold the file's keys, each turning on from the one before: 100
+    // degrees about the file's Z axis a key is -100 degrees about the scene's Y axis a key.
     ScratchDir dir("anim_long");
     const std::string path = dir / "long.3ds";
-    BuildFile(path, 100, [](Ftk::ObjectMotion* m) {
-        SetTrack(m->mRotation, {Key(0), Key(1500000), Key(1500010)},
-                 {0, 0, 0, 1, 3.0f, 0.3f, 0.5f, 0.8f, 3.0f, 0.3f, 0.5f, 0.8f});
+    const float turn = 100.0f * 0.017453292f;
+    BuildFile(path, 100, [&](Ftk::ObjectMotion* m) {
+        SetTrack(m->mRotation, {Key(0), Key(1000000), Key(2000000)},
+                 {0, 0, 0, 1, turn, 0, 0, 1, turn, 0, 0, 1});
     });
     Session read;
     ASSERT_TRUE(read.Read(path));
-    for (int axis = 3; axis < 6; ++axis)
-        EXPECT_EQ(read.Curve("Ball", axis)->KeyGetCount(), 3) << axis;
+    const float expected[3][3] = {{0, 0, 0}, {0, -100, 0}, {0, -200, 0}};
+    for (int axis = 0; axis < 3; ++axis) {
+        VFCurve* curve = read.Curve("Ball", axis + 3);
+        ASSERT_EQ(curve->KeyGetCount(), 3) << axis;
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(curve->KeyGetValue(k), expected[k][axis], 1e-3) << axis << " " << k;
+    }
 }
 
 TEST(anim3ds_interop, SceneCurvesAreWrittenAsKeysWhereLib3dsPlaysThemSo) {
