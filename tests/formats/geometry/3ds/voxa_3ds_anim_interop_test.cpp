@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "attributes/voxa_camera.h"
 #include "formats/geometry/3ds/ftk.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "tests/formats/geometry/3ds/voxa_writer_3ds_test_util.h"
@@ -350,4 +351,34 @@ TEST(anim3ds_interop, SceneCurvesAreWrittenAsKeysWhereLib3dsPlaysThemSo) {
                     << "frame " << f << " " << r << c;
     }
 #endif
+}
+
+TEST(anim3ds_interop, CameraRollIsWrittenAKeyAFrameOnlyWithoutATarget) {
+    // Without a target each frame's roll takes the correction of that frame's view: a key a
+    // frame, though the roll curve itself is a straight line. With a target the line's keys do.
+    for (bool targeted : {false, true}) {
+        ScratchDir dir(targeted ? "roll_target" : "roll_free");
+        Rig rig;
+        VOxaNode* node = AddNode(rig.manager, rig.Root(), "Cam");
+        node->SetNodeAttribute(rig.manager.CreateCamera());
+        if (targeted) node->SetTarget(AddNode(rig.manager, rig.Root(), "Aim"));
+        VOxaTakeNode* take = node->GetCurrentTakeNode();
+        for (int frame : {0, 10}) {
+            VFCurveKey key;
+            key.Set(Frame30(frame), frame * 3.0f, VFCurveKey::eInterpolationLinear);
+            take->GetCameraRoll()->KeyAdd(Frame30(frame), key);
+        }
+        Key3(take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(), VTime(0), 0, 0,
+             0);
+        Key3(take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(), Frame30(10), 20,
+             40, 0);
+        ASSERT_TRUE(rig.WriteTo(dir / "c.3ds"));
+        Loaded file(dir / "c.3ds");
+        ASSERT_TRUE(file.Ok());
+        Ftk::CameraMotion* motion = nullptr;
+        Ftk::GetCameraMotionByName(file.db, "Cam", &motion);
+        ASSERT_NE(motion, nullptr);
+        EXPECT_EQ(motion->mRoll.mKeyCount, targeted ? 2u : 11u) << targeted;
+        Ftk::ReleaseCameraMotion(&motion);
+    }
 }
