@@ -157,6 +157,9 @@ private:
     bool mRescale = true;
     bool mReduceKeys = false;
     bool mSmoothGroup = true;
+    // Frames of rotation paths walked during one read (see ImportRotationTrack): bounded, so that
+    // a file of many long tracks takes neither unbounded time nor unbounded memory.
+    int64_t mRotationFrames = 0;
 
     Ftk::File* mFile = nullptr;
     // The open file's folder, absolute: the textures it names count from there.

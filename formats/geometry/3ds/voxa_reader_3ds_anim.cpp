@@ -1,14 +1,22 @@
-// The keyframer part of the 3DS reader: tracks of the file's motions become TCB curves of the take
+// The keyframer part of the 3DS reader: tracks of the file's motions become curves of the take
 // "default take" (30 frames per second), or default values when a track holds one key or less.
+//
+// The curves follow the path that 3DS players give the keys. Between keys a 3DS track is a
+// Kochanek-Bartels spline whose tangents are scaled by the spacing of the keys around each key;
+// rotations are quaternion splines through keys that each turn relative to the one before. The
+// file's keys are kept as TCB keys where the toolkit's evaluation of them gives that path, as
+// keys with their 3DS slopes where a spline needs other tangents, and a rotation that Euler
+// curves through its keys cannot follow is given a key at every frame of its path.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "animation/euler_continuity.h"
 #include "animation/fcurve.h"
 #include "animation/filters/fcurve_filter_key_reducer.h"
-#include "animation/filters/fcurve_filter_unroll.h"
 #include "attributes/voxa_camera.h"
 #include "attributes/voxa_light.h"
 #include "attributes/voxa_marker.h"
@@ -16,6 +24,7 @@
 #include "base/vge_matrix.h"
 #include "base/vge_quaternion.h"
 #include "base/vtime.h"
+#include "formats/geometry/3ds/ftk_spline.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "objects/vproperty.h"
 #include "scene/voxa_global_light_settings.h"
@@ -48,21 +57,28 @@ void TcbOf(const Ftk::KeyHeader& key, float& tension, float& continuity, float& 
     bias = (key.mSplineFlags & 0x4) ? key.mBias : 0.0f;
 }
 
-// Walks the keys in file order and calls `take(index, key)` for each key taken: the first, then
-// every key whose frame lies after the frame of the last one taken. Answers the number taken,
-// so that the curves hold those keys only, in order.
-template <class Take>
-int ForEachTakenKey(uint32_t keyCount, const Ftk::KeyHeader* keys, Take take) {
-    int taken = 0;
-    int32_t lastFrame = 0;
-    for (uint32_t i = 0; i < keyCount; ++i) {
-        if (taken > 0 && keys[i].mFrame <= lastFrame) continue;
-        lastFrame = keys[i].mFrame;
-        take(taken, i);
-        ++taken;
+// The keys the curves take: the first of the track, then every key whose frame lies after the
+// frame of the last one taken. `index` holds their places in the file's track.
+struct TakenKeys {
+    std::vector<Ftk::SplineKey> keys;
+    std::vector<uint32_t> index;
+
+    TakenKeys(uint32_t keyCount, const Ftk::KeyHeader* file) {
+        keys.reserve(keyCount);
+        index.reserve(keyCount);
+        for (uint32_t i = 0; i < keyCount; ++i) {
+            if (!keys.empty() && file[i].mFrame <= keys.back().frame) continue;
+            Ftk::SplineKey key;
+            key.frame = file[i].mFrame;
+            TcbOf(file[i], key.tension, key.continuity, key.bias);
+            keys.push_back(key);
+            index.push_back(i);
+        }
     }
-    return taken;
-}
+    size_t size() const { return keys.size(); }
+};
+
+constexpr double kFramesPerSecond = 30.0;
 
 void OpenCurves(VFCurve** curves, int count, uint32_t keyCount) {
     for (int c = 0; c < count; ++c) {
@@ -121,6 +137,77 @@ void QuaternionToEuler(const double q[4], double angles[3]) {
     VgeMatrixToEulerXYZ(angles, m);
 }
 
+// Keys of a track on its curves (`width` values a key in `values`, curves that are null are left
+// out): TCB keys with the file's parameters where the toolkit's slopes at the keys are the 3DS
+// ones, otherwise keys that hold the 3DS slopes themselves (cubic, user tangents, broken), so
+// that the curve follows the file's spline either way.
+void SetSplineKeys(VFCurve** curves, int width, const TakenKeys& taken, const std::vector<float>& values) {
+    const std::vector<Ftk::SplineKey>& keys = taken.keys;
+    const size_t n = keys.size();
+    OpenCurves(curves, width, (uint32_t)n);
+    for (size_t k = 0; k < n; ++k) {
+        const VTime time = FrameTime(keys[k].frame);
+        for (int a = 0; a < width; ++a)
+            if (curves[a])
+                curves[a]->KeySetTCB((int)k, time, values[k * width + a], keys[k].tension, keys[k].continuity,
+                                     keys[k].bias);
+    }
+    CloseCurves(curves, width);
+    std::vector<double> in(n, 0.0), out(n, 0.0);
+    for (int a = 0; a < width; ++a) {
+        VFCurve* curve = curves[a];
+        if (!curve) continue;
+        bool same = true;
+        for (size_t k = 0; k < n; ++k) {
+            Ftk::SplineSlopes(keys.data(), values.data(), n, width, a, k, in[k], out[k]);
+            // Per frame to per second.
+            in[k] *= kFramesPerSecond;
+            out[k] *= kFramesPerSecond;
+            auto differs = [](double have, double want) {
+                return !(std::fabs(have - want) <= 1e-5 * (1.0 + std::fabs(want)));
+            };
+            if ((k > 0 && differs(curve->KeyGetLeftDerivative((int)k), in[k])) ||
+                (k + 1 < n && differs(curve->KeyGetRightDerivative((int)k), out[k])))
+                same = false;
+        }
+        if (same) continue;
+        curve->KeyModifyBegin();
+        for (size_t k = 0; k < n; ++k) {
+            // A key holds its right slope and the left slope of the key after it.
+            const double right = k + 1 < n ? out[k] : in[k];
+            const double nextLeft = k + 1 < n ? in[k + 1] : in[k];
+            curve->KeySet((int)k, FrameTime(keys[k].frame), values[k * width + a],
+                          VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentUserBreak, (float)right,
+                          (float)nextLeft);
+        }
+        curve->KeyModifyEnd();
+    }
+}
+
+// Euler angles (degrees, the scene's axes) of a file orientation: the file's Z-up axes turned
+// Y-up with the angle's sense turned, as KeyQuaternion does for one key.
+void FileOrientationToEuler(const Ftk::Quat& q, double angles[3]) {
+    double scene[4];
+    VgeQuaternionSet(scene, -q.x, -q.z, q.y, q.w);
+    QuaternionToEuler(scene, angles);
+}
+
+// Whether two sets of Euler angles give the same orientation (to about 0.001 degree).
+bool SameOrientation(const double a[3], const double b[3]) {
+    double ma[4][4], mb[4][4];
+    VgeMatrixIdentity(ma);
+    VgeMatrixIdentity(mb);
+    VgeEulerXYZToMatrix(ma, a[0], a[1], a[2]);
+    VgeEulerXYZToMatrix(mb, b[0], b[1], b[2]);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            if (!(std::fabs(ma[r][c] - mb[r][c]) <= 2e-5)) return false;
+    return true;
+}
+
+// The most frames of rotation paths one read walks; longer tracks keep their keys only.
+constexpr int64_t kRotationFrameBudget = 200000;
+
 }  // namespace
 
 void VOxaReader3DS::PrepareTake(VOxaNode* node) {
@@ -130,6 +217,7 @@ void VOxaReader3DS::PrepareTake(VOxaNode* node) {
 }
 
 bool VOxaReader3DS::AnimateObjects() {
+    mRotationFrames = 0;
     for (auto& entry : mObjectMotions) {
         VOxaNode* node = entry.mNode;
         const Ftk::ObjectMotion* m = entry.mRecord;
@@ -234,17 +322,15 @@ bool VOxaReader3DS::ImportPositionTrack(VOxaNode* node, uint32_t keyCount, const
         curves[2] = take->GetTranslationZ();
     }
     if (keyCount > 1 && mAnim && keys && values) {
-        OpenCurves(curves, 3, keyCount);
-        ForEachTakenKey(keyCount, keys, [&](int index, uint32_t i) {
+        const TakenKeys taken(keyCount, keys);
+        std::vector<float> points(taken.size() * 3);
+        for (size_t k = 0; k < taken.size(); ++k) {
             double p[3];
-            ToScene(values + (size_t)i * 3, p);
-            float t, c, b;
-            TcbOf(keys[i], t, c, b);
-            const VTime time = FrameTime(keys[i].mFrame);
+            ToScene(values + (size_t)taken.index[k] * 3, p);
             for (int a = 0; a < 3; ++a)
-                if (curves[a]) curves[a]->KeySetTCB(index, time, (float)p[a], t, c, b);
-        });
-        CloseCurves(curves, 3);
+                points[k * 3 + a] = (float)p[a];
+        }
+        SetSplineKeys(curves, 3, taken, points);
         if (mReduceKeys) ReduceKeys(curves, 3);
         double p[3];
         if (FrameZero(curves, p)) node->SetLclTranslation(VgeTVector(p[0], p[1], p[2], 0.0));
@@ -269,17 +355,15 @@ bool VOxaReader3DS::ImportScaleTrack(VOxaNode* node, uint32_t keyCount, const Ft
         curves[2] = take->GetScaleZ();
     }
     if (keyCount > 1 && mAnim && keys && values) {
-        OpenCurves(curves, 3, keyCount);
-        ForEachTakenKey(keyCount, keys, [&](int index, uint32_t i) {
-            const float* v = values + (size_t)i * 3;
-            const float s[3] = {v[0], v[2], v[1]};
-            float t, c, b;
-            TcbOf(keys[i], t, c, b);
-            const VTime time = FrameTime(keys[i].mFrame);
-            for (int a = 0; a < 3; ++a)
-                if (curves[a]) curves[a]->KeySetTCB(index, time, s[a], t, c, b);
-        });
-        CloseCurves(curves, 3);
+        const TakenKeys taken(keyCount, keys);
+        std::vector<float> scales(taken.size() * 3);
+        for (size_t k = 0; k < taken.size(); ++k) {
+            const float* v = values + (size_t)taken.index[k] * 3;
+            scales[k * 3] = v[0];
+            scales[k * 3 + 1] = v[2];
+            scales[k * 3 + 2] = v[1];
+        }
+        SetSplineKeys(curves, 3, taken, scales);
         if (mReduceKeys) ReduceKeys(curves, 3);
         double s[3];
         if (FrameZero(curves, s)) node->SetLclScaling(VgeTVector(s[0], s[1], s[2], 0.0));
@@ -308,40 +392,73 @@ bool VOxaReader3DS::ImportRotationTrack(VOxaNode* node, uint32_t keyCount, const
         curves[2] = take->GetEulerRotationZ();
     }
     if (keyCount > 1 && mAnim && keys && values) {
-        // Each key turns relative to the previous one: the orientations accumulate.
-        double orientation[4] = {0.0, 0.0, 0.0, 1.0};
-        OpenCurves(curves, 3, keyCount);
-        ForEachTakenKey(keyCount, keys, [&](int index, uint32_t i) {
-            double q[4];
-            KeyQuaternion(values + (size_t)i * 4, q);
-            const double* Q = orientation;
-            double r[4];
-            r[0] = q[3] * Q[0] + q[0] * Q[3] + q[1] * Q[2] - q[2] * Q[1];
-            r[1] = q[3] * Q[1] - q[0] * Q[2] + q[1] * Q[3] + q[2] * Q[0];
-            r[2] = q[3] * Q[2] + q[0] * Q[1] - q[1] * Q[0] + q[2] * Q[3];
-            r[3] = q[3] * Q[3] - q[0] * Q[0] - q[1] * Q[1] - q[2] * Q[2];
-            const double length = std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2] + r[3] * r[3]);
-            if (length > 0.0 && std::isfinite(length))
-                for (int k = 0; k < 4; ++k)
-                    orientation[k] = r[k] / length;
-            double angles[3];
-            QuaternionToEuler(orientation, angles);
-            float t, c, b;
-            TcbOf(keys[i], t, c, b);
-            const VTime time = FrameTime(keys[i].mFrame);
+        const TakenKeys taken(keyCount, keys);
+        const std::vector<Ftk::SplineKey>& frames = taken.keys;
+        const size_t n = taken.size();
+        std::vector<float> turns(n * 4);
+        for (size_t k = 0; k < n; ++k)
+            std::memcpy(&turns[k * 4], values + (size_t)taken.index[k] * 4, 4 * sizeof(float));
+        const Ftk::RotationPath path(frames.data(), turns.data(), n);
+        const int32_t first = frames.front().frame;
+        const int64_t span = (int64_t)frames.back().frame - first + 1;
+        // The path is walked frame by frame, so that the angles stay continuous along it however
+        // far it turns between two keys; past the budget only the keys are looked at.
+        const bool walk = span <= kRotationFrameBudget - mRotationFrames;
+        std::vector<double> angles(walk ? (size_t)span * 3 : n * 3);
+        if (walk) {
+            mRotationFrames += span;
+            for (int64_t f = 0; f < span; ++f) {
+                FileOrientationToEuler(path.At((double)(first + f)), &angles[(size_t)f * 3]);
+                if (f > 0)
+                    MakeEulerContinuous(&angles[(size_t)f * 3], &angles[(size_t)f * 3],
+                                        &angles[(size_t)(f - 1) * 3]);
+            }
+        } else {
+            for (size_t k = 0; k < n; ++k) {
+                FileOrientationToEuler(path.AtKey(k), &angles[k * 3]);
+                if (k > 0) MakeEulerContinuous(&angles[k * 3], &angles[k * 3], &angles[(k - 1) * 3]);
+            }
+        }
+        auto keyAngles = [&](size_t k) {
+            return &angles[(walk ? (size_t)(frames[k].frame - first) : k) * 3];
+        };
+        OpenCurves(curves, 3, (uint32_t)n);
+        for (size_t k = 0; k < n; ++k) {
+            const VTime time = FrameTime(frames[k].frame);
             for (int a = 0; a < 3; ++a)
-                if (curves[a]) curves[a]->KeySetTCB(index, time, (float)angles[a], t, c, b);
-        });
+                if (curves[a])
+                    curves[a]->KeySetTCB((int)k, time, (float)keyAngles(k)[a], frames[k].tension,
+                                         frames[k].continuity, frames[k].bias);
+        }
         CloseCurves(curves, 3);
-        if (curves[0] && curves[1] && curves[2]) {
-            VFCurveFilterUnroll unroll;
-            unroll.SetQualityThreshold(0.25);
-            unroll.SetQualityCheck(true);
-            unroll.Apply(curves, 3);
+        // Euler curves through the keys follow the path when it turns about one of their axes,
+        // or not at all: checked at every frame, and where they part from it every frame of the
+        // path becomes a key.
+        if (walk && curves[0] && curves[1] && curves[2]) {
+            bool follows = true;
+            int hints[3] = {0, 0, 0};
+            for (int64_t f = 0; f < span && follows; ++f) {
+                const VTime time = FrameTime((int32_t)(first + f));
+                double curve[3];
+                for (int a = 0; a < 3; ++a)
+                    curve[a] = curves[a]->Evaluate(time, &hints[a]);
+                follows = SameOrientation(curve, &angles[(size_t)f * 3]);
+            }
+            if (!follows) {
+                for (int a = 0; a < 3; ++a)
+                    curves[a]->KeyClear();
+                OpenCurves(curves, 3, (uint32_t)span);
+                for (int64_t f = 0; f < span; ++f) {
+                    const VTime time = FrameTime((int32_t)(first + f));
+                    for (int a = 0; a < 3; ++a)
+                        curves[a]->KeySetTCB((int)f, time, (float)angles[(size_t)f * 3 + a]);
+                }
+                CloseCurves(curves, 3);
+            }
         }
         if (mReduceKeys) ReduceKeys(curves, 3);
-        double angles[3];
-        if (FrameZero(curves, angles)) node->SetLclRotation(VgeTVector(angles[0], angles[1], angles[2], 0.0));
+        double zero[3];
+        if (FrameZero(curves, zero)) node->SetLclRotation(VgeTVector(zero[0], zero[1], zero[2], 0.0));
         return true;
     }
     double q[4];
@@ -370,16 +487,11 @@ bool VOxaReader3DS::ImportColorTrack(VOxaNode* node, uint32_t keyCount, const Ft
         curves[2] = take->GetColorB();
     }
     if (keyCount > 1 && mAnim && keys && values) {
-        OpenCurves(curves, 3, keyCount);
-        ForEachTakenKey(keyCount, keys, [&](int index, uint32_t i) {
-            const float* v = values + (size_t)i * 3;
-            float t, c, b;
-            TcbOf(keys[i], t, c, b);
-            const VTime time = FrameTime(keys[i].mFrame);
-            for (int a = 0; a < 3; ++a)
-                if (curves[a]) curves[a]->KeySetTCB(index, time, v[a], t, c, b);
-        });
-        CloseCurves(curves, 3);
+        const TakenKeys taken(keyCount, keys);
+        std::vector<float> colors(taken.size() * 3);
+        for (size_t k = 0; k < taken.size(); ++k)
+            std::memcpy(&colors[k * 3], values + (size_t)taken.index[k] * 3, 3 * sizeof(float));
+        SetSplineKeys(curves, 3, taken, colors);
         if (mReduceKeys) ReduceKeys(curves, 3);
         double color[3];
         if (FrameZero(curves, color))
@@ -409,13 +521,11 @@ void VOxaReader3DS::ImportScalarTrack(VFCurve* curve, uint32_t keyCount, const F
                                       const float* values, double fallback, double& defaultValue) {
     VFCurve* curves[1] = {curve};
     if (keyCount > 1 && mAnim && keys && values) {
-        OpenCurves(curves, 1, keyCount);
-        ForEachTakenKey(keyCount, keys, [&](int index, uint32_t i) {
-            float t, c, b;
-            TcbOf(keys[i], t, c, b);
-            if (curve) curve->KeySetTCB(index, FrameTime(keys[i].mFrame), values[i], t, c, b);
-        });
-        CloseCurves(curves, 1);
+        const TakenKeys taken(keyCount, keys);
+        std::vector<float> numbers(taken.size());
+        for (size_t k = 0; k < taken.size(); ++k)
+            numbers[k] = values[taken.index[k]];
+        SetSplineKeys(curves, 1, taken, numbers);
         if (mReduceKeys) ReduceKeys(curves, 1);
         defaultValue = std::nan("");
         if (curve) {

@@ -19,7 +19,9 @@
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
 #include "base/vge_polygon.h"
+#include "base/vge_quaternion.h"
 #include "base/vpath.h"
+#include "formats/geometry/3ds/ftk_spline.h"
 #include "formats/geometry/voxa_geometry_write.h"
 #include "objects/vproperty.h"
 #include "oxa_codec/vstream_options.h"
@@ -757,22 +759,186 @@ double VOxaWriter3DS::Channel::At(VTime time) {
     return mCurve != nullptr ? (double)mCurve->Evaluate(time, &mLastIndex) : mValue;
 }
 
+namespace {
+
+using Channel = VOxaWriter3DS::Channel;
+
+// The frames at which the channels' curves hold keys, each with the spline parameters of the
+// first curve keyed there: true when there are keys, every key lies on a frame from 0 to
+// count - 1 and there are fewer such frames than `count`.
+bool KeyFrames(Channel* const* channels, int width, uint32_t count, std::vector<Ftk::SplineKey>& keys) {
+    keys.clear();
+    std::vector<std::pair<Ftk::SplineKey, int>> found;
+    for (int c = 0; c < width; ++c) {
+        const VFCurve* curve = channels[c]->mCurve;
+        if (curve == nullptr) continue;
+        const int n = curve->KeyGetCount();
+        if ((uint32_t)n >= count) return false;
+        for (int i = 0; i < n; ++i) {
+            const VTime time = curve->KeyGetTime(i);
+            const int64_t frame = time.GetFrame(true, kTimeMode30);
+            if (frame < 0 || frame >= (int64_t)count || FrameTime((uint32_t)frame) != time) return false;
+            Ftk::SplineKey key;
+            key.frame = (int32_t)frame;
+            const unsigned interpolation = curve->KeyGetInterpolation(i);
+            if (interpolation == VFCurveKey::eInterpolationLinear) {
+                key.continuity = -1.0f;  // tangents along the segments on either side: straight lines
+            } else if (interpolation == VFCurveKey::eInterpolationCubic &&
+                       curve->KeyGetTangentMode(i) == VFCurveKey::eTangentTCB) {
+                key.tension = curve->KeyGetDataRaw(i, VFCurveKey::eTCBTension);
+                key.continuity = curve->KeyGetDataRaw(i, VFCurveKey::eTCBContinuity);
+                key.bias = curve->KeyGetDataRaw(i, VFCurveKey::eTCBBias);
+            }
+            found.emplace_back(key, c);
+        }
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& a, const auto& b) { return a.first.frame < b.first.frame; });
+    for (const auto& entry : found)
+        if (keys.empty() || keys.back().frame != entry.first.frame) keys.push_back(entry.first);
+    return !keys.empty() && keys.size() < count;
+}
+
+// Whether two values agree to float precision (relative to their size).
+bool Agree(double written, double wanted) {
+    return std::fabs(written - wanted) <= 1e-5 * (1.0 + std::fabs(wanted));
+}
+
+// Fills the track with `keys` and their values (`width` floats a key).
+void PutKeys(Ftk::Track& track, const std::vector<Ftk::SplineKey>& keys, const std::vector<float>& values,
+             int width) {
+    SizeTrack(track, (uint32_t)keys.size(), width);
+    for (size_t k = 0; k < keys.size(); ++k) {
+        track.mKeys[k] = KeyAt((uint32_t)keys[k].frame);
+        track.mKeys[k].mTension = keys[k].tension;
+        track.mKeys[k].mContinuity = keys[k].continuity;
+        track.mKeys[k].mBias = keys[k].bias;
+    }
+    std::copy(values.begin(), values.end(), track.mValues.begin());
+}
+
+// Writes the channels' own keys when their 3DS spline gives the channels' values at every frame;
+// `convert` turns the channels' values at a time into the track's `width` floats. False (the
+// track untouched) otherwise.
+template <class Convert>
+bool PutExactKeys(Ftk::Track& track, Channel* const* channels, int width, uint32_t count, Convert convert) {
+    std::vector<Ftk::SplineKey> keys;
+    if (!KeyFrames(channels, width, count, keys)) return false;
+    std::vector<float> values(keys.size() * (size_t)width);
+    for (size_t k = 0; k < keys.size(); ++k)
+        convert(FrameTime((uint32_t)keys[k].frame), &values[k * width]);
+    float wanted[3];
+    double played[3];
+    for (uint32_t f = 0; f < count; ++f) {
+        convert(FrameTime(f), wanted);
+        Ftk::EvaluateSpline(keys.data(), values.data(), keys.size(), width, (double)f, played);
+        for (int a = 0; a < width; ++a)
+            if (!Agree(played[a], wanted[a])) return false;
+    }
+    PutKeys(track, keys, values, width);
+    return true;
+}
+
+// The key values of the turn from orientation `previous` to `c` (row-vector rotation matrices):
+// angle -2 acos(w) and the axis in the file's axes; a turn of (nearly) nothing as angle 0 about
+// (-1, 0, 0).
+void RelativeRotation(const double previous[4][4], const double c[4][4], float values[4]) {
+    // inverse(previous) x c: the rotation from the previous key's orientation to this one.
+    double inverse[3][3];
+    for (int i = 0; i < 3; ++i) {
+        const double length2 = previous[i][0] * previous[i][0] + previous[i][1] * previous[i][1] +
+                               previous[i][2] * previous[i][2];
+        for (int j = 0; j < 3; ++j)
+            inverse[j][i] = length2 > 0.0 ? previous[i][j] / length2 : 0.0;
+    }
+    double relative[4][4];
+    VgeMatrixIdentity(relative);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            relative[i][j] = inverse[i][0] * c[0][j] + inverse[i][1] * c[1][j] + inverse[i][2] * c[2][j];
+    double q[4];
+    VOxaWriter3DS::MatrixToQuaternion(relative, q);
+    const double length = std::sqrt(q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+    double axis[3] = {0.0, 0.0, 0.0};
+    if (length > 0.0)
+        for (int i = 0; i < 3; ++i)
+            axis[i] = q[i + 1] / length;
+    // Rounding can carry w a little past 1, where acos has no value.
+    values[0] = (float)(-2.0 * std::acos(ClampUnit(q[0])));
+    values[1] = (float)axis[0];
+    values[2] = (float)-axis[2];
+    values[3] = (float)axis[1];
+    bool finite = true;
+    for (int i = 0; i < 4; ++i)
+        finite = finite && std::isfinite(values[i]);
+    if (!finite || (std::fabs(values[0]) < 1e-5f && std::fabs(values[1]) < 1e-5f &&
+                    std::fabs(values[2]) < 1e-5f && std::fabs(values[3]) < 1e-5f)) {
+        values[0] = 0.0f;
+        values[1] = -1.0f;
+        if (!finite) values[2] = values[3] = 0.0f;
+    }
+}
+
+// Whether a file orientation is the rotation of row-vector matrix m (to about 0.001 degree).
+bool SameTurn(const Ftk::Quat& file, const double m[4][4]) {
+    double q[4], r[4][4];
+    // File axes to the scene's, the angle's sense turned (as the reader reads a key).
+    VgeQuaternionSet(q, -file.x, -file.z, file.y, file.w);
+    VgeMatrixIdentity(r);
+    VgeQuaternionToMatrix(r, q);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            if (!(std::fabs(r[i][j] - m[i][j]) <= 2e-5)) return false;
+    return true;
+}
+
+}  // namespace
+
 void VOxaWriter3DS::SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
                                         uint32_t count) {
-    SizeTrack(track, count, 3);
-    for (uint32_t k = 0; k < count; ++k) {
-        const VTime time = FrameTime(k);
+    Channel* channels[3] = {&x, &y, &z};
+    auto convert = [&](VTime time, float* v) {
         const double px = x.At(time), py = y.At(time), pz = z.At(time);
-        track.mKeys[k] = KeyAt(k);
-        float* v = &track.mValues[(size_t)k * 3];
         v[0] = (float)px;
         v[1] = (float)-pz;
         v[2] = (float)py;
+    };
+    if (PutExactKeys(track, channels, 3, count, convert)) return;
+    SizeTrack(track, count, 3);
+    for (uint32_t k = 0; k < count; ++k) {
+        track.mKeys[k] = KeyAt(k);
+        convert(FrameTime(k), &track.mValues[(size_t)k * 3]);
     }
 }
 
 void VOxaWriter3DS::SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
                                         uint32_t count) {
+    // The channels' own keys, each turning from the key before, when their quaternion path is the
+    // curves' orientation at every frame.
+    Channel* channels[3] = {&x, &y, &z};
+    std::vector<Ftk::SplineKey> keys;
+    if (KeyFrames(channels, 3, count, keys)) {
+        std::vector<float> values(keys.size() * 4);
+        double previous[4][4], c[4][4];
+        VgeMatrixIdentity(previous);
+        for (size_t k = 0; k < keys.size(); ++k) {
+            const VTime time = FrameTime((uint32_t)keys[k].frame);
+            EulerMatrix(c, x.At(time), y.At(time), z.At(time));
+            RelativeRotation(previous, c, &values[k * 4]);
+            VgeMatrixCopy(previous, c);
+        }
+        const Ftk::RotationPath path(keys.data(), values.data(), keys.size());
+        bool exact = true;
+        for (uint32_t f = 0; f < count && exact; ++f) {
+            const VTime time = FrameTime(f);
+            EulerMatrix(c, x.At(time), y.At(time), z.At(time));
+            exact = SameTurn(path.At((double)f), c);
+        }
+        if (exact) {
+            PutKeys(track, keys, values, 4);
+            return;
+        }
+    }
     SizeTrack(track, count, 4);
     double previous[4][4];
     VgeMatrixIdentity(previous);
@@ -780,75 +946,52 @@ void VOxaWriter3DS::SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& 
         const VTime time = FrameTime(k);
         double c[4][4];
         EulerMatrix(c, x.At(time), y.At(time), z.At(time));
-        // inverse(previous) x c: the rotation from the previous key's orientation to this one.
-        double inverse[3][3];
-        for (int i = 0; i < 3; ++i) {
-            const double length2 = previous[i][0] * previous[i][0] + previous[i][1] * previous[i][1] +
-                                   previous[i][2] * previous[i][2];
-            for (int j = 0; j < 3; ++j)
-                inverse[j][i] = length2 > 0.0 ? previous[i][j] / length2 : 0.0;
-        }
-        double relative[4][4];
-        VgeMatrixIdentity(relative);
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j)
-                relative[i][j] = inverse[i][0] * c[0][j] + inverse[i][1] * c[1][j] + inverse[i][2] * c[2][j];
-        double q[4];
-        MatrixToQuaternion(relative, q);
-        const double length = std::sqrt(q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
-        double axis[3] = {0.0, 0.0, 0.0};
-        if (length > 0.0)
-            for (int i = 0; i < 3; ++i)
-                axis[i] = q[i + 1] / length;
-        // Rounding can carry w a little past 1, where acos has no value.
-        float values[4] = {(float)(-2.0 * std::acos(ClampUnit(q[0]))), (float)axis[0], (float)-axis[2],
-                           (float)axis[1]};
-        bool finite = true;
-        for (float value : values)
-            finite = finite && std::isfinite(value);
-        if (!finite || (std::fabs(values[0]) < 1e-5f && std::fabs(values[1]) < 1e-5f &&
-                        std::fabs(values[2]) < 1e-5f && std::fabs(values[3]) < 1e-5f)) {
-            values[0] = 0.0f;
-            values[1] = -1.0f;
-            if (!finite) values[2] = values[3] = 0.0f;
-        }
         track.mKeys[k] = KeyAt(k);
-        std::memcpy(&track.mValues[(size_t)k * 4], values, sizeof values);
+        RelativeRotation(previous, c, &track.mValues[(size_t)k * 4]);
         VgeMatrixCopy(previous, c);
     }
 }
 
 void VOxaWriter3DS::SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, uint32_t count) {
-    SizeTrack(track, count, 3);
-    for (uint32_t k = 0; k < count; ++k) {
-        const VTime time = FrameTime(k);
+    Channel* channels[3] = {&x, &y, &z};
+    auto convert = [&](VTime time, float* v) {
         double sx = x.At(time), sy = y.At(time), sz = z.At(time);
         if (std::fabs(sx) < 1e-5 && std::fabs(sy) < 1e-5 && std::fabs(sz) < 1e-5) sx = sy = sz = 1.0;
-        track.mKeys[k] = KeyAt(k);
-        float* v = &track.mValues[(size_t)k * 3];
         v[0] = (float)sx;
         v[1] = (float)sz;
         v[2] = (float)sy;
+    };
+    if (PutExactKeys(track, channels, 3, count, convert)) return;
+    SizeTrack(track, count, 3);
+    for (uint32_t k = 0; k < count; ++k) {
+        track.mKeys[k] = KeyAt(k);
+        convert(FrameTime(k), &track.mValues[(size_t)k * 3]);
     }
 }
 
 void VOxaWriter3DS::SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c, uint32_t count) {
-    SizeTrack(track, count, 3);
-    for (uint32_t k = 0; k < count; ++k) {
-        const VTime time = FrameTime(k);
-        track.mKeys[k] = KeyAt(k);
-        float* v = &track.mValues[(size_t)k * 3];
+    Channel* channels[3] = {&a, &b, &c};
+    auto convert = [&](VTime time, float* v) {
         v[0] = (float)a.At(time);
         v[1] = (float)b.At(time);
         v[2] = (float)c.At(time);
+    };
+    if (PutExactKeys(track, channels, 3, count, convert)) return;
+    SizeTrack(track, count, 3);
+    for (uint32_t k = 0; k < count; ++k) {
+        track.mKeys[k] = KeyAt(k);
+        convert(FrameTime(k), &track.mValues[(size_t)k * 3]);
     }
 }
 
-void VOxaWriter3DS::SampleScalarTrack(Ftk::Track& track, Channel& a, uint32_t count) {
+void VOxaWriter3DS::SampleScalarTrack(Ftk::Track& track, Channel& a, uint32_t count, bool everyFrame) {
+    Channel* channels[1] = {&a};
+    auto convert = [&](VTime time, float* v) { v[0] = (float)a.At(time); };
+    if (!everyFrame && PutExactKeys(track, channels, 1, count, convert)) return;
     SizeTrack(track, count, 1);
     for (uint32_t k = 0; k < count; ++k) {
         track.mKeys[k] = KeyAt(k);
-        track.mValues[k] = (float)a.At(FrameTime(k));
+        convert(FrameTime(k), &track.mValues[k]);
     }
 }
 
@@ -1044,13 +1187,15 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
                   target ? ParentField(target->GetParent(), false).c_str() : parent.c_str());
 
     SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
-    SampleScalarTrack(motion->mFieldOfView, fov, n);
     // The curve holds the angle of the camera's own aperture; the file wants the horizontal one.
-    // The samples are converted, the scene's curve stays as it is.
+    // The samples are converted, the scene's curve stays as it is: a key a frame, as the
+    // conversion does not keep the curve's shape between keys.
+    SampleScalarTrack(motion->mFieldOfView, fov, n, convert);
     if (fov.mCurve != nullptr)
         for (float& value : motion->mFieldOfView.mValues)
             value = (float)horizontal(value);
-    SampleScalarTrack(motion->mRoll, roll, n);
+    // Without a target each frame's roll gets its own correction below: a key a frame.
+    SampleScalarTrack(motion->mRoll, roll, n, target == nullptr);
     if (target != nullptr) {
         TRSChannels tc = NodeChannels(target, animated);
         SamplePositionTrack(motion->mTargetPosition, tc.t[0], tc.t[1], tc.t[2], targetCount);

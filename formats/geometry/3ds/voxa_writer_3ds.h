@@ -116,12 +116,16 @@ public:
         int mLastIndex = 0;
         double At(VTime time);
     };
-    // Key k at frame k (30 frames per second), flags 7, spline values 0.
+    // The tracks of frames 0 to count - 1 (30 frames per second), flags 7. Where the curves'
+    // keys all lie on those frames and 3DS keys there (tension, continuity and bias from the
+    // curve's keys, continuity -1 for linear ones) play back as the curves at every frame, those
+    // keys are written; otherwise key k at frame k, spline values 0. `everyFrame` asks for the
+    // latter always.
     static void SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, uint32_t count);
     static void SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, uint32_t count);
     static void SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, uint32_t count);
     static void SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c, uint32_t count);
-    static void SampleScalarTrack(Ftk::Track& track, Channel& a, uint32_t count);
+    static void SampleScalarTrack(Ftk::Track& track, Channel& a, uint32_t count, bool everyFrame = false);
 
     // The most keys a track gets; later frames of longer animations are not written.
     static constexpr uint32_t kMaxFrames = 1u << 20;
