@@ -95,14 +95,14 @@ TEST(obj_reader, IndexResolutionAndCorners) {
     EXPECT_FALSE(VOxaReaderObj::ParseFaceCorner("1/99999999999", v, t, n));
 }
 
-TEST(obj_reader, NegativeIndicesDefaultGroupAndBadCornersDropped) {
+TEST(obj_reader, NegativeIndicesDefaultGroupAndShortFacesDropped) {
     ReaderRig rig("r1");
-    ASSERT_TRUE(rig.Read(std::string(kSquare) + "f -3 -2 -1\nf 1 2 9\nf 1 0 2\nf 1 2\n"));
+    ASSERT_TRUE(rig.Read(std::string(kSquare) + "f -3 -2 -1\nf 1 2\n"));
     ASSERT_EQ(rig.scene->GetRootNode()->GetChildCount(), 1);
     EXPECT_STREQ(rig.Child(0)->GetName(), "Model::default");
     VOxaMesh* mesh = rig.MeshOf(0);
     ASSERT_NE(mesh, nullptr);
-    // Only the first face survives: 9 is out of range (leaving two corners), 0 is invalid.
+    // Only the first face survives: the second has two corners.
     ASSERT_EQ(mesh->GetPolygonCount(), 1);
     EXPECT_EQ(mesh->GetControlPoints()[0][0], 1.0);  // vertex 2 of 4
     EXPECT_EQ(mesh->GetControlPoints()[2][1], 1.0);
@@ -168,7 +168,7 @@ TEST(obj_reader, TriplesBecomeControlPointsWithFlatOrAveragedNormals) {
     EXPECT_EQ(shared[3], 0.0);
 }
 
-TEST(obj_reader, MaterialsFromTwoLibrariesAndUVsBeforeTexturedMaterial) {
+TEST(obj_reader, MaterialsFromTwoLibrariesAndUVsWithAnyMaterial) {
     ReaderRig rig("r4");
     WriteText(rig.dir / "a.mtl", "newmtl plain\nKd 0.5 0.25 2\nNs 50\nTr 0.4\nillum 2\n");
     WriteText(rig.dir / "b.mtl",
@@ -198,18 +198,24 @@ TEST(obj_reader, MaterialsFromTwoLibrariesAndUVsBeforeTexturedMaterial) {
 
     VOxaMesh* mesh = rig.MeshOf(0);
     ASSERT_EQ(mesh->GetPolygonCount(), 3);
-    // Faces before the textured material lose their UVs; the last one keeps them.
-    EXPECT_EQ(mesh->GetTextureUVIndex(0, 0), -1);
-    EXPECT_EQ(mesh->GetTextureUVIndex(1, 0), -1);
-    EXPECT_EQ(mesh->GetTextureUVIndex(2, 2), 2);
-    // The face without material gets index 0; the others their materials; "_empty_" texture first.
+    // Every face keeps its UVs, textured material or not.
+    ASSERT_EQ(mesh->GetTextureUVCount(), 9);  // one per control point: flat normals split them
+    EXPECT_EQ(mesh->GetTextureUV()[mesh->GetTextureUVIndex(0, 1)][0], 1.0);
+    EXPECT_EQ(mesh->GetTextureUV()[mesh->GetTextureUVIndex(1, 2)][1], 1.0);
+    EXPECT_EQ(mesh->GetTextureUV()[mesh->GetTextureUVIndex(2, 2)][1], 1.0);
+    // The face without material gets index 0; the others their materials; only the textured
+    // material's face has a texture.
     VArrayTemplate<int>* materials = mesh->GetMaterialIndices();
     ASSERT_NE(materials, nullptr);
     EXPECT_EQ((*materials)[0], 0);
     EXPECT_EQ(mesh->GetMaterial((*materials)[1], 0), plain);
     EXPECT_EQ(mesh->GetMaterial((*materials)[2], 0), wood);
-    EXPECT_STREQ(mesh->GetTexture(0, 0)->GetNameWithoutPrefix(), "_empty_");
-    EXPECT_EQ((*mesh->GetTextureIndices())[2], 1);
+    ASSERT_EQ(mesh->GetTextureCount(0), 1);
+    VArrayTemplate<int>* textures = mesh->GetTextureIndices();
+    ASSERT_NE(textures, nullptr);
+    EXPECT_EQ((*textures)[0], -1);
+    EXPECT_EQ((*textures)[1], -1);
+    EXPECT_EQ((*textures)[2], 0);
 }
 
 TEST(obj_reader, KnownTripleReusesItsUVPosition) {

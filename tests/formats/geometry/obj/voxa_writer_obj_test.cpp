@@ -65,10 +65,10 @@ TEST(obj_writer, MaterialNamesRenamingAndMtlRecords) {
     EXPECT_EQ(Lines(text, "mtllib"), std::vector<std::string>{"mtllib scene.mtl"});
     // "default" is recorded first, so the scene's material and the default one are both numbered.
     EXPECT_EQ(Lines(text, "usemtl"),
-              (std::vector<std::string>{"usemtl Red_Wood Floor", "usemtl default1", "usemtl default2"}));
+              (std::vector<std::string>{"usemtl Red_Wood_Floor", "usemtl default1", "usemtl default2"}));
     std::string mtl = ReadText(dir / "scene.mtl");
     EXPECT_NE(mtl.find("# Corvelund material file\n"), std::string::npos);
-    EXPECT_NE(mtl.find("\nnewmtl Red_Wood Floor\nKa "), std::string::npos);
+    EXPECT_NE(mtl.find("\nnewmtl Red_Wood_Floor\nKa "), std::string::npos);
     EXPECT_NE(mtl.find("Kd 1.000000 0.500000 0.250000\n"), std::string::npos);
     EXPECT_NE(mtl.find("illum 2\nNs 50.000000\nd 0.750000\n"), std::string::npos);  // "d": opacity
     EXPECT_EQ(mtl.find("Tr "), std::string::npos);
