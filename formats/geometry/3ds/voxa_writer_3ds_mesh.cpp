@@ -43,8 +43,8 @@ float Finite(double value) {
 // is chosen in bytes, its largest channel rounded up, so that reading the file and writing it
 // again finds the same percentage and the same bytes. A specular beyond what the file can hold
 // (4/3) is scaled down as a whole, so that its hue stays.
-void SpecularToFile(const VOxaColor& specular, float colour[3], float& strength) {
-    double s[3] = {specular.mRed, specular.mGreen, specular.mBlue};
+void SpecularToFile(const VgeTVector& specular, float colour[3], float& strength) {
+    double s[3] = {specular[0], specular[1], specular[2]};
     double top = 0.0;
     for (double& channel : s) {
         channel = std::isfinite(channel) ? std::max(channel, 0.0) : 0.0;
@@ -505,7 +505,10 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
             fields[i][1] = (float)colors[i]->mGreen;
             fields[i][2] = (float)colors[i]->mBlue;
         }
-        SpecularToFile(specular, record->mSpecular, record->mShineStrength);
+        // Unclamped: a highlight above 1 in one channel keeps its hue.
+        VgeTVector strongSpecular;
+        material->GetDefaultSpecular(strongSpecular);
+        SpecularToFile(strongSpecular, record->mSpecular, record->mShineStrength);
         // A 3DS reader takes twice the file's shininess; the file holds at most 100%.
         record->mShininess = std::min(Finite(material->GetShininess() * 0.5), 1.0f);
         record->mTransparency = Finite(1.0 - material->GetOpacity());

@@ -134,6 +134,46 @@ TEST(obj_reader, GroupsMergeWithoutCaseAndSortByName) {
     EXPECT_EQ(body->GetPolygonCount(), 2);
 }
 
+TEST(obj_reader, EachObjectIsANodeAndItsGroupsStayWithinIt) {
+    ReaderRig rig("objects");
+    ASSERT_TRUE(rig.Read(std::string(kSquare) + "o Left side\nf 1 2 3\ng part\nf 1 3 4\n"
+                                                "o Right\nf 2 3 4\ng part\nf 1 2 4\ng PART\nf 4 3 2\n"));
+    // Sorted by name: Left_side, part, part1 (the second object's), Right.
+    std::vector<std::pair<std::string, int>> nodes;
+    for (int i = 0; i < rig.scene->GetRootNode()->GetChildCount(); ++i)
+        nodes.emplace_back(rig.Child(i)->GetNameWithoutPrefix(), rig.MeshOf(i)->GetPolygonCount());
+    EXPECT_EQ(nodes, (std::vector<std::pair<std::string, int>>{
+                         {"Left_side", 1}, {"part", 1}, {"part1", 2}, {"Right", 1}}));
+    EXPECT_EQ(rig.Messages().find("Object not supported"), std::string::npos);
+}
+
+TEST(obj_reader, FaceIndicesOfZeroOrPastWhatWasReadRefuseTheFile) {
+    const std::string three = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\n";
+    // Line 6 in every case, after the five lines above.
+    const std::pair<const char*, const char*> cases[] = {
+        {"f 1 2 12\n", "vertex 12 of 3"},
+        {"f 0 1 2\n", "vertex 0"},
+        {"f -4 1 2\n", "vertex -4 of 3"},
+        {"f 1/2 2/1 3/1\n", "texture coordinate 2 of 1"},
+        {"f 1/0 2/1 3/1\n", "texture coordinate 0"},
+        {"f 1//1 2//1 3//2\n", "normal 2 of 1"},
+        {"f 1 a 2\n", "without a vertex index"},
+    };
+    for (const auto& [face, why] : cases) {
+        ReaderRig rig("badindex");
+        EXPECT_FALSE(rig.Read(three + face)) << face;
+        const std::string error = rig.reader.GetError().GetLastErrorString().Buffer();
+        EXPECT_EQ(rig.reader.GetError().GetLastErrorID(), VOxaReader::eFILE_CORRUPTED) << face;
+        EXPECT_NE(error.find("line 6"), std::string::npos) << face << ": " << error;
+        EXPECT_NE(error.find(why), std::string::npos) << face << ": " << error;
+        EXPECT_EQ(rig.scene->GetRootNode()->GetChildCount(), 0) << face;
+    }
+    // The same indices within range are taken, the last ones counted back from the end.
+    ReaderRig rig("goodindex");
+    ASSERT_TRUE(rig.Read(three + "f 1/1/1 2/-1/-1 -1/1/1\n"));
+    EXPECT_EQ(rig.MeshOf(0)->GetPolygonCount(), 1);
+}
+
 TEST(obj_reader, TriplesBecomeControlPointsWithFlatOrAveragedNormals) {
     // A cube with per-face normals: 24 distinct position-normal pairs.
     std::string cube =
