@@ -32,6 +32,15 @@ inline std::string ObjName(std::string_view name) {
     return out;
 }
 
+// Text of one line as a file name stands in it: line breaks and other control characters
+// become '_', blanks stay.
+inline std::string ObjLineText(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if ((unsigned char)c < 0x20 || c == 0x7F) c = '_';
+    return out;
+}
+
 // Names made distinct: a name met before becomes the name followed by the first number that
 // makes it new ("Mat", "Mat1", "Mat2"); with `ignoreCase`, names that differ in case only clash
 // too. Each clash costs a lookup or two, not a walk over the names taken.

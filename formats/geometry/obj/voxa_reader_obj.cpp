@@ -654,8 +654,8 @@ bool VOxaReaderObj::ReadMaterial(const VString& name, VOxaMaterial*& material, V
     if (record == nullptr) return false;
     for (int c = 0; c < 3; ++c) {
         if (!record->mHasColor[c]) continue;
-        VOxaColor color(record->mColor[c][0], record->mColor[c][1], record->mColor[c][2], 1.0);
-        color.Set(record->mColor[c][0], record->mColor[c][1], record->mColor[c][2], 1.0);  // clamps
+        const VOxaColor color(record->mColor[c][0], record->mColor[c][1], record->mColor[c][2],
+                              1.0);  // clamps
         if (c == 0)
             material->SetAmbient(color);
         else if (c == 1)

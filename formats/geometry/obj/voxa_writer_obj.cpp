@@ -124,6 +124,9 @@ VString VOxaWriterObj::MakeMaterialPath(const char* objPath) {
     nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
     for (size_t i = nameStart; i < path.size(); ++i)
         path[i] = voxa_obj::LowerAscii(path[i]);
+    // The name is written after "mtllib": a line break in it would end that line.
+    path.replace(nameStart, std::string::npos,
+                 voxa_obj::ObjLineText(std::string_view(path).substr(nameStart)));
     size_t at = path.find(".obj", nameStart);
     if (at == std::string::npos)
         path += ".mtl";
@@ -265,7 +268,7 @@ void VOxaWriterObj::WriteMaterial(int index) {
         const char* file = entry.mTexture->GetFileName();
         CopyTextureFile(file, entry.mTexture->GetSourceFolder());
         out += "map_Kd ";
-        out += GetFileName(file, true).Buffer();
+        out += voxa_obj::ObjLineText(GetFileName(file, true).Buffer());
         out += '\n';
     }
     VOxaColor ambient = entry.mMaterial->GetAmbient();

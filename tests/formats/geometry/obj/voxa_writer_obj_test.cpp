@@ -172,6 +172,32 @@ TEST(obj_writer, CornerFormsAndUVNumberingByMode) {
     EXPECT_EQ(rig.writer.GetNextUVIndex(), 5);
 }
 
+TEST(obj_writer, OneSwappedTextureForAllAndMaterialsByControlPoint) {
+    ScratchDir dir("w5b");
+    WriterRig rig;
+    // One texture for the whole mesh, with u and v swapped: every UV line is swapped.
+    VOxaTexture* swapped = rig.manager.CreateTexture("swapped");
+    swapped->SetFileName("swapped.png");
+    swapped->SetUVSwap(true);
+    VOxaMesh* all = AddMesh(rig.manager, rig.scene, "all", Triangle(), {{0, 1, 2}});
+    all->AddTexture(swapped, 0);
+    all->InitTextureIndices(4);
+    all->InitTextureUVIndices(1);
+    for (int i = 0; i < 3; ++i)
+        all->AddTextureUV(VgeVector2(0.25 * i, 1.0));
+    // Materials by control point: a polygon takes the material its first corner's point names.
+    VOxaMesh* points = AddMesh(rig.manager, rig.scene, "points", Triangle(), {{0, 1, 2}, {1, 2, 0}});
+    points->AddMaterial(rig.manager.CreateMaterial("first"), 0);
+    points->AddMaterial(rig.manager.CreateMaterial("second"), 0);
+    points->InitMaterialIndices(1);
+    ASSERT_TRUE(rig.WriteTo(dir / "mapped.obj"));
+    const std::string text = ReadText(dir / "mapped.obj");
+    EXPECT_EQ(Lines(text, "vt "), (std::vector<std::string>{"vt 1.000000 0.000000", "vt 1.000000 0.250000",
+                                                            "vt 1.000000 0.500000"}));
+    EXPECT_EQ(Lines(text, "usemtl"),
+              (std::vector<std::string>{"usemtl default1", "usemtl first", "usemtl second"}));
+}
+
 TEST(obj_writer, TexturesByPolygonNumberUVsPerCornerAndSwap) {
     ScratchDir dir("w5");
     WriterRig rig;
@@ -310,6 +336,18 @@ TEST(obj_writer, NamesBecomeOneWordOnOneLineAndStayDistinct) {
     EXPECT_EQ(Lines(text, "usemtl "), (std::vector<std::string>{"usemtl a_b_c", "usemtl a_b_c1", "usemtl x_y",
                                                                 "usemtl red_mat_one", "usemtl red_mat_two"}));
     EXPECT_EQ(Lines(ReadText(dir / "names.mtl"), "newmtl ").size(), 5u);
+
+    // File names stay on their line too: a texture's after "map_Kd", the library's after "mtllib".
+    WriterRig textured;
+    VOxaMesh* mesh = AddMesh(textured.manager, textured.scene, "t", Triangle(), {{0, 1, 2}});
+    VOxaTexture* texture = textured.manager.CreateTexture("odd");
+    texture->SetFileName("tex\nNs 9.png");
+    mesh->AddTexture(texture, 0);
+    mesh->InitTextureIndices(4);
+    ASSERT_TRUE(textured.WriteTo(dir / "odd.obj"));
+    EXPECT_EQ(Lines(ReadText(dir / "odd.mtl"), "map_Kd"), std::vector<std::string>{"map_Kd tex_Ns 9.png"});
+    EXPECT_TRUE(Lines(ReadText(dir / "odd.mtl"), "Ns 9").empty());
+    EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/out/A\nb.obj").Buffer(), "/out/a_b.mtl");
 }
 
 TEST(obj_writer, WorldSpaceAndDeformedMeshWithoutNormals) {
