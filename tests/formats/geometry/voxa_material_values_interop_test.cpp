@@ -578,3 +578,65 @@ TEST(material_values_interop, MaterialNamesWithBlanksStayTwoMaterialsInAssimp) {
     EXPECT_EQ(diffuse["red_mat_two"].r, 0.0f);
 #endif
 }
+
+TEST(material_values_interop, ASecondMapStaysWithItsMaterialOverTwoTrips) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    // Made by lib3ds: a material with two maps on the first face, a plain one on the second.
+    Lib3dsFile* file = lib3ds_file_new();
+    ASSERT_NE(file, nullptr);
+    Lib3dsMaterial* duo = lib3ds_material_new();
+    std::strcpy(duo->name, "Duo");
+    std::strcpy(duo->texture1_map.name, "wall.jpg");
+    duo->texture1_map.percent = 1.0f;
+    std::strcpy(duo->texture2_map.name, "dirt.jpg");
+    duo->texture2_map.percent = 0.5f;
+    lib3ds_file_insert_material(file, duo);
+    Lib3dsMaterial* plain = lib3ds_material_new();
+    std::strcpy(plain->name, "Plain");
+    lib3ds_file_insert_material(file, plain);
+    Lib3dsMesh* mesh = lib3ds_mesh_new("Quad");
+    lib3ds_mesh_new_point_list(mesh, 4);
+    lib3ds_mesh_new_texel_list(mesh, 4);
+    const float points[4][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 3; ++j)
+            mesh->pointL[i].pos[j] = points[i][j];
+        mesh->texelL[i][0] = points[i][0];
+        mesh->texelL[i][1] = points[i][1];
+    }
+    lib3ds_mesh_new_face_list(mesh, 2);
+    const Lib3dsWord corners[2][3] = {{0, 1, 2}, {0, 2, 3}};
+    for (int f = 0; f < 2; ++f) {
+        std::strcpy(mesh->faceL[f].material, f == 0 ? "Duo" : "Plain");
+        for (int i = 0; i < 3; ++i)
+            mesh->faceL[f].points[i] = corners[f][i];
+    }
+    lib3ds_file_insert_mesh(file, mesh);
+    const std::string start = Folder() + "duo0.3ds";
+    ASSERT_TRUE(lib3ds_file_save(file, start.c_str()));
+    lib3ds_file_free(file);
+
+    std::string from = start;
+    for (int trip = 1; trip <= 2; ++trip) {
+        const std::string to = Folder() + "duo" + std::to_string(trip) + ".3ds";
+        ASSERT_TRUE(Trip(from, to)) << "trip " << trip;
+        from = to;
+        Lib3dsFile* read = lib3ds_file_load(to.c_str());
+        ASSERT_NE(read, nullptr) << to;
+        ASSERT_NE(read->meshes, nullptr);
+        ASSERT_EQ(read->meshes->faces, 2u);
+        // Each face's material, with its two map names.
+        std::vector<std::string> looks;
+        for (int f = 0; f < 2; ++f) {
+            Lib3dsMaterial* m = lib3ds_file_material_by_name(read, read->meshes->faceL[f].material);
+            ASSERT_NE(m, nullptr) << "trip " << trip << " face " << f;
+            looks.push_back(std::string(m->texture1_map.name) + "|" + m->texture2_map.name);
+        }
+        EXPECT_EQ(looks, (std::vector<std::string>{"wall.jpg|dirt.jpg", "|"})) << "trip " << trip;
+        EXPECT_STREQ(read->meshes->faceL[1].material, "Plain") << "trip " << trip;
+        lib3ds_file_free(read);
+    }
+#endif
+}
