@@ -30,15 +30,22 @@ const char* const kChannelNames[eChannelCount] = {"Emissive", "Ambient",      "D
                                                   "Opacity",  "Reflectivity", "Shininess"};
 const double kScalarDefaults[eChannelCount] = {0.0, 0.0, 0.0, 0.0, 1.0, 0.3, 6.4};
 const double kShininessScale = 128.0;
+// Shininess is held up to 10 (1280 on the property's scale): an OBJ "Ns" of up to 1000 is Ns / 100,
+// and a 3DS shininess of 100% is 2, so no file's value is cut on the way through the scene.
+const double kShininessMax = 10.0;
 
 bool IsColorChannel(int channel) {
     return channel < eOpacity;
 }
 
-double Clamp01(double value) {
+double Clamp(double value, double high) {
     if (value < 0.0) return 0.0;
-    if (value > 1.0) return 1.0;
+    if (value > high) return high;
     return value;  // NaN is kept as given
+}
+
+double Clamp01(double value) {
+    return Clamp(value, 1.0);
 }
 
 // The curve of the root's child `channel`, or of that child's child `component`; null when
@@ -276,10 +283,10 @@ double VOxaMaterial::GetDefaultOpacity() const {
     return GetDefaultScalar(eOpacity);
 }
 void VOxaMaterial::SetDefaultShininess(double shininess) {
-    SetDefaultScalar(eShininess, Clamp01(shininess) * kShininessScale);
+    SetDefaultScalar(eShininess, Clamp(shininess, kShininessMax) * kShininessScale);
 }
 double VOxaMaterial::GetDefaultShininess() const {
-    return Clamp01(GetDefaultScalar(eShininess) * (1.0 / kShininessScale));
+    return Clamp(GetDefaultScalar(eShininess) * (1.0 / kShininessScale), kShininessMax);
 }
 void VOxaMaterial::SetDefaultReflectivity(double reflectivity) {
     SetDefaultScalar(eReflectivity, Clamp01(reflectivity));

@@ -12,7 +12,7 @@
 class VOxaMaterial;
 
 // The property block of a material: "Emissive", "Ambient", "Diffuse", "Specular" (colours),
-// "Opacity", "Reflectivity" and "Shininess" (numbers, shininess on the 0..128 scale), in that
+// "Opacity", "Reflectivity" and "Shininess" (numbers, shininess 128 for 1.0 and up to 1280), in that
 // order. It keeps its owner material; a change of an animatable property is passed to the
 // owner's take nodes.
 class VOxaMaterialProperties : public VOxaPropertyHandler {
@@ -97,7 +97,8 @@ public:
 
     // Default-take values. Colours go to the X, Y, Z curves unclamped (the getters leave the
     // fourth component alone). Opacity and reflectivity are clamped to [0, 1] on set; shininess
-    // is given on the 0..1 scale and stored times 128. Without the default take or the channel,
+    // is given with 1.0 as the usual highlight (an OBJ "Ns" of 100), clamped to [0, 10], and
+    // stored times 128. Without the default take or the channel,
     // setters write the property only and getters answer the property.
     void SetDefaultEmissive(const VgeTVector& color);
     void GetDefaultEmissive(VgeTVector& color) const;
@@ -110,7 +111,7 @@ public:
     void SetDefaultOpacity(double opacity);
     double GetDefaultOpacity() const;
     void SetDefaultShininess(double shininess);
-    // On the 0..1 scale, clamped.
+    // Clamped to [0, 10].
     double GetDefaultShininess() const;
     void SetDefaultReflectivity(double reflectivity);
     double GetDefaultReflectivity() const;

@@ -109,10 +109,15 @@ TEST(attributes_Material, ClampsAndShininessScale) {
     material->SetShininess(0.5);
     EXPECT_FLOAT_EQ(shininess->GetDefaultValue(), 64.0f);
     EXPECT_DOUBLE_EQ(PropertyNumber(material, "Shininess"), 64.0) << "the property follows the curve";
+    // Up to 10, so that an OBJ "Ns 1000" and a 3DS shininess of 100% (2) are held as they are.
     material->SetShininess(2.0);
-    EXPECT_FLOAT_EQ(shininess->GetDefaultValue(), 128.0f);
+    EXPECT_FLOAT_EQ(shininess->GetDefaultValue(), 256.0f);
+    material->SetShininess(12.0);
+    EXPECT_FLOAT_EQ(shininess->GetDefaultValue(), 1280.0f);
     shininess->SetDefaultValue(200.0f);
-    EXPECT_DOUBLE_EQ(material->GetShininess(), 1.0);
+    EXPECT_DOUBLE_EQ(material->GetShininess(), 1.5625);
+    shininess->SetDefaultValue(2000.0f);
+    EXPECT_DOUBLE_EQ(material->GetShininess(), 10.0);
     shininess->SetDefaultValue(-5.0f);
     EXPECT_DOUBLE_EQ(material->GetShininess(), 0.0);
 

@@ -546,9 +546,14 @@ bool VOxaReader3DS::CreateMaterials() {
         material->SetAmbient(color);
         color.Set(d[0], d[1], d[2], 1.0);
         material->SetDiffuse(color);
-        color.Set(s[0] * k, s[1] * k, s[2] * k, 1.0);
-        material->SetSpecular(color);
-        material->SetShininess(std::min(2.0 * record->mShininess, 1.0));
+        // Not clamped per channel: a strong highlight (up to 4/3) keeps the colour's hue, and the
+        // writer finds the colour and strength again.
+        VgeTVector specular;
+        for (int c = 0; c < 3; ++c)
+            specular[c] = std::isfinite(s[c] * k) ? std::max(0.0, s[c] * k) : 0.0;
+        material->SetDefaultSpecular(specular);
+        // Twice the file's value, 100% being 2: the material holds it whole.
+        material->SetShininess(2.0 * record->mShininess);
         color.Set(d[0] * e, d[1] * e, d[2] * e, 1.0);
         material->SetEmissive(color);
         material->SetOpacity(1.0 - record->mTransparency);
@@ -742,7 +747,8 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
         uvArray[v] = VgeVector2(record.mMapping[v].u, record.mMapping[v].v);
 
     // 4. Face-material groups: per face, its material and two texture indices.
-    std::vector<int32_t> faceMaterial(faceCount, 0), faceTexture1(faceCount, 0), faceTexture2(faceCount, 0);
+    // A face keeps the texture of its own material, or none (-1): it never borrows another's.
+    std::vector<int32_t> faceMaterial(faceCount, 0), faceTexture1(faceCount, -1), faceTexture2(faceCount, -1);
     bool twoTextured = false;
     const size_t groupCount = std::min<size_t>(record.mMaterialGroupCount, record.mMaterialGroups.size());
     for (size_t g = 0; g < groupCount; ++g) {
@@ -824,16 +830,14 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
     for (uint32_t f = 0; f < faceCount; ++f) {
         if (!faceValid[f]) continue;
         int material = mMaterials && faceMaterial[f] >= 0 ? faceMaterial[f] : 0;
-        int texture = 0;
-        if (mTextureMapping) {
-            texture = faceTexture2[f] >= 1 ? faceTexture2[f] : faceTexture1[f];
-            if (texture < 0) texture = 0;
-        }
+        // Layer 0 holds the second map where the face has one, else the first; layer 1 then holds
+        // the first map. -1: none.
+        int texture = -1;
+        if (mTextureMapping) texture = faceTexture2[f] >= 0 ? faceTexture2[f] : faceTexture1[f];
         mesh->BeginPolygon(material, texture, -1);
         if (layer1) {
             layer1->GetMaterials()->GetIndexArray().Add(material);
-            const int first = faceTexture2[f] >= 0 && faceTexture1[f] >= 0 ? faceTexture1[f] : 0;
-            layer1->GetTextures()->GetIndexArray().Add(first);
+            layer1->GetTextures()->GetIndexArray().Add(faceTexture2[f] >= 0 ? faceTexture1[f] : -1);
         }
         const uint32_t corners[3] = {faces[f].a, faces[f].b, faces[f].c};
         for (int k = 0; k < 3; ++k)

@@ -41,13 +41,20 @@ float Finite(double value) {
 // in whole bytes, so a specular written as its colour with some other strength would change on
 // every trip. The strength is the smallest percentage that keeps the colour within 1; the colour
 // is chosen in bytes, its largest channel rounded up, so that reading the file and writing it
-// again finds the same percentage and the same bytes.
-void SpecularToFile(const VOxaColor& specular, float colour[3], float& strength) {
-    double s[3] = {specular.mRed, specular.mGreen, specular.mBlue};
+// again finds the same percentage and the same bytes. A specular beyond what the file can hold
+// (4/3) is scaled down as a whole, so that its hue stays.
+void SpecularToFile(const VgeTVector& specular, float colour[3], float& strength) {
+    double s[3] = {specular[0], specular[1], specular[2]};
     double top = 0.0;
     for (double& channel : s) {
-        channel = std::isfinite(channel) ? std::min(std::max(channel, 0.0), 1.0) : 0.0;
+        channel = std::isfinite(channel) ? std::max(channel, 0.0) : 0.0;
         top = std::max(top, channel);
+    }
+    constexpr double kMost = 4.0 / 3.0;
+    if (top > kMost) {
+        for (double& channel : s)
+            channel *= kMost / top;
+        top = kMost;
     }
     // The tolerances absorb the float rounding of a value read from a file.
     const int percent = (int)std::ceil(top * 75.0 - 1e-4);
@@ -62,6 +69,22 @@ void SpecularToFile(const VOxaColor& specular, float colour[3], float& strength)
         colour[i] = (float)(std::min(std::max(whole, 0.0), 255.0) / 255.0);
     }
     strength = (float)(percent * 0.01);
+}
+
+// The self-illumination that a 3DS reader turns back into the emissive colour (diffuse times
+// self-illumination): the factor that best carries the diffuse onto the emissive, within [0, 1].
+// An average of the emissive channels would shrink on every trip by the diffuse's own average.
+// A black diffuse carries nothing: the emissive's average is all there is to write.
+float SelfIllumination(const VOxaColor& emissive, const VOxaColor& diffuse) {
+    const double e[3] = {emissive.mRed, emissive.mGreen, emissive.mBlue};
+    const double d[3] = {diffuse.mRed, diffuse.mGreen, diffuse.mBlue};
+    double across = 0.0, squared = 0.0;
+    for (int i = 0; i < 3; ++i) {
+        across += e[i] * d[i];
+        squared += d[i] * d[i];
+    }
+    const double value = squared > 1e-12 ? across / squared : (e[0] + e[1] + e[2]) / 3.0;
+    return std::isfinite(value) ? (float)std::min(std::max(value, 0.0), 1.0) : 0.0f;
 }
 
 // The map name of a texture (at most 12 characters), and whether the file name had to be
@@ -627,11 +650,14 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
             fields[i][1] = (float)colors[i]->mGreen;
             fields[i][2] = (float)colors[i]->mBlue;
         }
-        SpecularToFile(specular, record->mSpecular, record->mShineStrength);
-        record->mShininess = Finite(material->GetShininess() * 0.5);
+        // Unclamped: a highlight above 1 in one channel keeps its hue.
+        VgeTVector strongSpecular;
+        material->GetDefaultSpecular(strongSpecular);
+        SpecularToFile(strongSpecular, record->mSpecular, record->mShineStrength);
+        // A 3DS reader takes twice the file's shininess; the file holds at most 100%.
+        record->mShininess = std::min(Finite(material->GetShininess() * 0.5), 1.0f);
         record->mTransparency = Finite(1.0 - material->GetOpacity());
-        record->mSelfIllumination =
-            Finite((emissive.mRed + emissive.mGreen + emissive.mBlue) * 0.3333333333333333);
+        record->mSelfIllumination = SelfIllumination(emissive, diffuse);
         record->mTwoSided = 1;
     }
 

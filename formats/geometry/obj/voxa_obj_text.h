@@ -1,6 +1,6 @@
 // Number text of the OBJ and MTL files: printing as C's "%lf" (fixed, six decimals) and "%d" do
-// in the "C" locale, and parsing as "%lf" and "%d" do, whatever the host locale. Inline, so the
-// reader's and writer's loops pay no call per number.
+// in the "C" locale, and parsing as "%lf" and "%d" do, whatever the host locale; and the names
+// the files hold. Inline, so the reader's and writer's loops pay no call per number.
 #ifndef OXA_FORMATS_GEOMETRY_OBJ_VOXA_OBJ_TEXT_H
 #define OXA_FORMATS_GEOMETRY_OBJ_VOXA_OBJ_TEXT_H
 
@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace voxa_obj {
 
@@ -20,6 +22,56 @@ namespace voxa_obj {
 inline bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
+
+// A name as OBJ and MTL lines hold it: every blank, line break and other control character
+// becomes '_', so that the name is one word on one line ("red mat one" is "red_mat_one").
+inline std::string ObjName(std::string_view name) {
+    std::string out(name);
+    for (char& c : out)
+        if ((unsigned char)c <= 0x20 || c == 0x7F) c = '_';
+    return out;
+}
+
+// Text of one line as a file name stands in it: line breaks and other control characters
+// become '_', blanks stay.
+inline std::string ObjLineText(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if ((unsigned char)c < 0x20 || c == 0x7F) c = '_';
+    return out;
+}
+
+// Names made distinct: a name met before becomes the name followed by the first number that
+// makes it new ("Mat", "Mat1", "Mat2"); with `ignoreCase`, names that differ in case only clash
+// too. Each clash costs a lookup or two, not a walk over the names taken.
+class VNameSet {
+public:
+    explicit VNameSet(bool ignoreCase) : mIgnoreCase(ignoreCase) {}
+    std::string Take(const std::string& name) {
+        if (mUsed.insert(Key(name)).second) return name;
+        int& next = mNext[Key(name)];
+        for (;;) {
+            std::string candidate = name + std::to_string(++next);
+            if (mUsed.insert(Key(candidate)).second) return candidate;
+        }
+    }
+    void Clear() {
+        mUsed.clear();
+        mNext.clear();
+    }
+
+private:
+    std::string Key(const std::string& name) const {
+        if (!mIgnoreCase) return name;
+        std::string key(name);
+        for (char& c : key)
+            if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
+        return key;
+    }
+    bool mIgnoreCase;
+    std::unordered_set<std::string> mUsed;
+    std::unordered_map<std::string, int> mNext;
+};
 
 inline const char* SkipSpace(const char* p, const char* end) {
     while (p < end && IsSpace(*p))

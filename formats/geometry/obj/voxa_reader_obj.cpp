@@ -211,20 +211,25 @@ int VOxaReaderObj::ResolveIndex(int i, int count) {
 
 namespace {
 
-// Cuts the corner text [p, end) at "/" into up to three numbers (missing ones 0). False when a
-// number's digits do not fit an int. Text after a number up to the next "/" is ignored, as "%d"
-// leaves it.
-inline bool CutCorner(const char* p, const char* end, int values[3]) {
+// Cuts the corner text [p, end) at "/" into up to three numbers (missing ones 0); bit i of
+// `present` is set when part i holds a number. False when a number's digits do not fit an int.
+// Text after a number up to the next "/" is ignored, as "%d" leaves it.
+inline bool CutCorner(const char* p, const char* end, int values[3], int& present) {
     values[0] = values[1] = values[2] = 0;
+    present = 0;
     for (int part = 0; part < 3; ++part) {
         const char* stop = p;
         while (stop < end && *stop != '/')
             ++stop;
-        if (stop > p && ParseInt(p, stop, values[part]) == nullptr) {
-            const char* s = voxa_obj::SkipSpace(p, stop);
-            if (s < stop && (*s == '+' || *s == '-')) ++s;
-            if (s < stop && *s >= '0' && *s <= '9') return false;  // digits that overflow an int
-            values[part] = 0;
+        if (stop > p) {
+            if (ParseInt(p, stop, values[part]) != nullptr) {
+                present |= 1 << part;
+            } else {
+                const char* s = voxa_obj::SkipSpace(p, stop);
+                if (s < stop && (*s == '+' || *s == '-')) ++s;
+                if (s < stop && *s >= '0' && *s <= '9') return false;  // digits that overflow an int
+                values[part] = 0;
+            }
         }
         if (stop >= end) break;
         p = stop + 1;
@@ -234,11 +239,12 @@ inline bool CutCorner(const char* p, const char* end, int values[3]) {
 
 // The common corner in one pass: up to three parts separated by "/", each empty or an optional
 // "-" and at most nine digits, the last followed by white space or the end. Sets the values
-// (missing ones 0) and moves p past the corner; false, p unchanged, for anything else, which
-// CutCorner reads.
-inline bool FastCorner(const char*& p, const char* end, int values[3]) {
+// (missing ones 0) and `present` as CutCorner does, and moves p past the corner; false, p
+// unchanged, for anything else, which CutCorner reads.
+inline bool FastCorner(const char*& p, const char* end, int values[3], int& present) {
     const char* q = p;
     values[0] = values[1] = values[2] = 0;
+    present = 0;
     for (int part = 0;; ++part) {
         const bool negative = q < end && *q == '-';
         if (negative) ++q;
@@ -249,6 +255,7 @@ inline bool FastCorner(const char*& p, const char* end, int values[3]) {
             ++q;
         }
         if (negative && q == digits) return false;
+        if (q > digits) present |= 1 << part;
         values[part] = negative ? -v : v;
         if (q >= end || voxa_obj::IsSpace(*q)) break;
         if (*q != '/' || part == 2) return false;
@@ -261,8 +268,8 @@ inline bool FastCorner(const char*& p, const char* end, int values[3]) {
 }  // namespace
 
 bool VOxaReaderObj::ParseFaceCorner(std::string_view text, int& v, int& t, int& n) {
-    int values[3];
-    if (!CutCorner(text.data(), text.data() + text.size(), values)) return false;
+    int values[3], present;
+    if (!CutCorner(text.data(), text.data() + text.size(), values, present)) return false;
     v = values[0];
     t = values[1];
     n = values[2];
@@ -302,8 +309,10 @@ bool VOxaReaderObj::ReadLine(voxa_obj::VLineSource& source, std::string_view& ke
     return true;
 }
 
-int VOxaReaderObj::FindOrAddGroup(const VString& name) {
-    std::string key = LowerCopy(std::string_view(name.Buffer(), (size_t)name.GetLen()));
+int VOxaReaderObj::FindOrAddGroup(const VString& name, int object) {
+    // Groups of one object merge by name; those of different objects never do.
+    std::string key =
+        std::to_string(object) + ':' + LowerCopy(std::string_view(name.Buffer(), (size_t)name.GetLen()));
     auto it = mGroupIndex.find(key);
     if (it != mGroupIndex.end()) return it->second;
     std::unique_ptr<Container> container(new Container());
@@ -343,6 +352,7 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
     if (bom.size() == 3 && bom == "\xEF\xBB\xBF") source.Skip(3);
 
     VString groupName("default");
+    int object = 0;  // counts the "o" lines met
     int group = -1;  // container of the current group, looked up at the first face
     int smoothing = 0;
     int material = -1;
@@ -371,11 +381,17 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
             }
             mVertices.emplace_back(x[0], x[1], x[2], x[3]);
         } else if (keyword == "f") {
-            if (group < 0) group = FindOrAddGroup(groupName);
+            if (group < 0) group = FindOrAddGroup(groupName, object);
             Container& container = *mGroups[(size_t)group];
             const size_t corners = container.mCorners.size();
             Polygon polygon{(int)corners, 0, smoothing, material, true, true};
-            if (!ParseFace(container, rest) || container.mCorners.size() - corners < 3) {
+            std::string error;
+            if (!ParseFace(container, rest, error)) {
+                container.mCorners.resize(corners);
+                refuse(error.c_str());
+                break;
+            }
+            if (container.mCorners.size() - corners < 3) {
                 container.mCorners.resize(corners);  // dropped
                 continue;
             }
@@ -386,11 +402,8 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
             }
             if (!polygon.mHasNormals) container.mAllNormals = false;
             if (!polygon.mHasUVs) container.mAllUVs = false;
-            const bool textured = material >= 0 && mMaterials[(size_t)material].mTexture != nullptr;
-            if (textured)
+            if (material >= 0 && mMaterials[(size_t)material].mTexture != nullptr)
                 container.mSomeTexture = true;
-            else
-                container.mAllTextures = false;
             container.mPolygons.push_back(polygon);
         } else if (keyword == "vn") {
             mNormalsSeen = true;
@@ -440,10 +453,11 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
             mMaterials.push_back(MaterialSlot{name, newMaterial, texture});
             material = (int)mMaterials.size() - 1;
             mMaterialIndex.emplace(std::move(key), material);
-        } else if (keyword == "g") {
-            std::string name(rest);
-            size_t blank = name.find(' ');
-            if (blank != std::string::npos) name[blank] = '_';
+        } else if (keyword == "g" || keyword == "o") {
+            // Each object starts a node of its own; a group inside it names the node its faces
+            // go to. Blanks in a name become '_'.
+            if (keyword == "o") ++object;
+            const std::string name = voxa_obj::ObjName(rest);
             groupName = name.empty() ? "default" : name.c_str();
             group = -1;
         } else if (keyword == "s") {
@@ -452,8 +466,8 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
                 smoothing = value;
             else if (rest.substr(0, 3) == "off")
                 smoothing = 0;
-        } else if (keyword == "mg" || keyword == "o") {
-            // Merging groups and object names are not kept.
+        } else if (keyword == "mg") {
+            // Merging groups are not kept.
         } else if (keyword == "cstype") {
             std::string_view first, second;
             const char* end = rest.data() + rest.size();
@@ -640,8 +654,8 @@ bool VOxaReaderObj::ReadMaterial(const VString& name, VOxaMaterial*& material, V
     if (record == nullptr) return false;
     for (int c = 0; c < 3; ++c) {
         if (!record->mHasColor[c]) continue;
-        VOxaColor color(record->mColor[c][0], record->mColor[c][1], record->mColor[c][2], 1.0);
-        color.Set(record->mColor[c][0], record->mColor[c][1], record->mColor[c][2], 1.0);  // clamps
+        const VOxaColor color(record->mColor[c][0], record->mColor[c][1], record->mColor[c][2],
+                              1.0);  // clamps
         if (c == 0)
             material->SetAmbient(color);
         else if (c == 1)
@@ -666,32 +680,62 @@ bool VOxaReaderObj::ReadMaterial(const VString& name, VOxaMaterial*& material, V
     return true;
 }
 
-bool VOxaReaderObj::ParseFace(Container& container, std::string_view rest) {
+namespace {
+
+// Why a face's index cannot be taken: "a face (f) names vertex 12 of 3".
+std::string BadIndex(const char* what, int index, int count) {
+    if (index == 0) return std::string("a face (f) names ") + what + " 0 (indices count from 1)";
+    return std::string("a face (f) names ") + what + " " + std::to_string(index) + " of " +
+           std::to_string(count);
+}
+
+}  // namespace
+
+bool VOxaReaderObj::ParseFace(Container& container, std::string_view rest, std::string& error) {
     const char* p = rest.data();
     const char* end = p + rest.size();
     const int vertexCount = (int)mVertices.size();
     const int normalCount = (int)mNormals.size();
-    const int uvCount = mTexturedMaterialSeen ? (int)mUVs.size() : 0;
-    int words = 0;
+    const int uvCount = (int)mUVs.size();
     for (;;) {
         p = voxa_obj::SkipSpace(p, end);
         if (p >= end) break;
         const char* start = p;
-        ++words;
-        int values[3];
-        if (!FastCorner(p, end, values)) {
+        int values[3], present;
+        if (!FastCorner(p, end, values, present)) {
             while (p < end && !voxa_obj::IsSpace(*p))
                 ++p;
-            if (!CutCorner(start, p, values)) return false;
+            if (!CutCorner(start, p, values, present)) {
+                error = "a face (f) has an index too large to read";
+                return false;
+            }
         }
-        if (values[0] == 0) return false;
-        Corner corner{ResolveIndex(values[0], vertexCount), ResolveIndex(values[1], uvCount),
-                      ResolveIndex(values[2], normalCount)};
-        if (corner.mVertex < 0) continue;  // a corner without a vertex adds nothing
+        if ((present & 1) == 0) {
+            error = "a face (f) has a corner without a vertex index";
+            return false;
+        }
+        Corner corner{ResolveIndex(values[0], vertexCount), -1, -1};
+        if (corner.mVertex < 0) {
+            error = BadIndex("vertex", values[0], vertexCount);
+            return false;
+        }
+        if (present & 2) {
+            corner.mUV = ResolveIndex(values[1], uvCount);
+            if (corner.mUV < 0) {
+                error = BadIndex("texture coordinate", values[1], uvCount);
+                return false;
+            }
+        }
+        if (present & 4) {
+            corner.mNormal = ResolveIndex(values[2], normalCount);
+            if (corner.mNormal < 0) {
+                error = BadIndex("normal", values[2], normalCount);
+                return false;
+            }
+        }
         container.mCorners.push_back(corner);
     }
-    // The caller drops what was added when this fails.
-    return words >= 3;
+    return true;
 }
 
 bool VOxaReaderObj::ComputeMissingNormals(Container& container, const std::vector<int>& order) {
@@ -867,24 +911,14 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container) {
             std::memcpy(static_cast<void*>(element->GetDirectArray().GetArray()), uvList.data(),
                         uvList.size() * sizeof(VgeVector2));
     }
-    int emptyTexture = -1;
-    if (container.mSomeTexture) {
-        mesh->InitTextureIndices(eBY_POLYGON);
-        if (!container.mAllTextures) {
-            VOxaTexture* empty = mManager->CreateTexture("_empty_");
-            if (empty != nullptr) {
-                empty->SetDefaultAlpha(0.0);
-                emptyTexture = mesh->AddTexture(empty, 0);
-            }
-        }
-    }
-    (void)emptyTexture;
+    // Polygons of an untextured material get texture index -1: none, not another's texture.
+    if (container.mSomeTexture) mesh->InitTextureIndices(eBY_POLYGON);
 
     // Per material slot, its index and its texture's index in the mesh (-2: not added yet).
     std::vector<int> materialIndex(mMaterials.size(), -2), textureIndex(mMaterials.size(), -2);
     for (int p : order) {
         const Polygon& polygon = container.mPolygons[(size_t)p];
-        int m = 0, t = 0;
+        int m = 0, t = -1;
         if (mMtllibSeen && polygon.mMaterial >= 0) {
             const size_t s = (size_t)polygon.mMaterial;
             if (materialIndex[s] == -2) {
@@ -897,8 +931,7 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container) {
             m = materialIndex[s];
             if (mMaterials[s].mTexture != nullptr) {
                 if (textureIndex[s] == -2) {
-                    int index = mesh->AddTexture(mMaterials[s].mTexture, 0);
-                    textureIndex[s] = index < 0 ? 0 : index;
+                    textureIndex[s] = mesh->AddTexture(mMaterials[s].mTexture, 0);
                 }
                 t = textureIndex[s];
             }

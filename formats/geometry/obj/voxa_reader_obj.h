@@ -24,7 +24,8 @@ class VLineSource;
 }
 
 // Reads a text OBJ file, with the MTL material libraries it names, into a scene. Each group of
-// faces becomes one node with one mesh (below a reference node named after the file when the
+// faces, and each object ("o"; a group inside an object stays within it), becomes one node with
+// one mesh (below a reference node named after the file when the
 // option "Create Reference Node" is 1); rational B-spline surfaces become NURBS nodes below the
 // scene's root; materials and diffuse texture maps come from the MTL files. Free-form curves and
 // unknown keywords are skipped and reported in the message text.
@@ -43,8 +44,9 @@ public:
     // A new VStreamOptionsObj owned by the caller.
     VStreamOptions* GetReadOptions() override;
     // Null or foreign options: error 6, false. No open file: error 3, false. UTF-16 text:
-    // error 0, false. A malformed "v", "vn", "vt" or "vp" line, or a "surf" before a supported
-    // "cstype": false, nothing built from the groups. Each Read starts from empty tables.
+    // error 0, false. A malformed "v", "vn", "vt" or "vp" line, a face index of 0 or past what
+    // was read so far, or a "surf" before a supported "cstype": error 0 naming the line, false,
+    // nothing built from the groups. Each Read starts from empty tables.
     bool Read(VOxaScene* scene, VStreamOptions* options) override;
 
     // 1..count gives i - 1; -count..-1 counts back from the end (count + i); else -1.
@@ -79,7 +81,6 @@ private:
         std::vector<Corner> mCorners;
         bool mAllNormals = true;
         bool mAllUVs = true;
-        bool mAllTextures = true;
         bool mSomeTexture = false;
     };
     struct MaterialSlot {
@@ -126,15 +127,19 @@ private:
     bool LoadMaterialLibrary(std::string_view rest);
     bool ParseMaterialFile(std::FILE* file, MtlLibrary& library);
     bool ReadMaterial(const VString& name, VOxaMaterial*& material, VOxaTexture*& texture);
-    bool ParseFace(Container& container, std::string_view rest);
+    // Adds the corners of a face line to the container. False, with `error` saying why, when a
+    // corner names no vertex, an index 0, or one past what was read so far (vertices, texture
+    // coordinates, normals); the caller then removes what was added and refuses the file.
+    bool ParseFace(Container& container, std::string_view rest, std::string& error);
     bool ComputeMissingNormals(Container& container, const std::vector<int>& order);
     VOxaMesh* BuildGroupMesh(Container& container);
     void ParseSurface(Surface& surface, std::string_view rest);
     void ParseSurfaceParameters(Surface& surface, std::string_view rest);
     VOxaNurb* BuildNurbs(const Surface& surface);
     bool BuildScene(VOxaScene* scene);
-    // The container of a group, made when missing (names compare without regard to case).
-    int FindOrAddGroup(const VString& name);
+    // The container of a group of the object numbered `object`, made when missing (names
+    // compare without regard to case).
+    int FindOrAddGroup(const VString& name, int object);
     void Warn(const char* text) { mWarnings += text; }
 
     std::FILE* mFile = nullptr;

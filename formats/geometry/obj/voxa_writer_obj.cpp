@@ -1,5 +1,6 @@
 #include "formats/geometry/obj/voxa_writer_obj.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -26,14 +27,6 @@ namespace {
 
 constexpr size_t kFlushSize = 1 << 20;
 
-// A name with its first blank (only the first) replaced by "_".
-VString FirstBlankToUnderscore(const char* name) {
-    VString out(name ? name : "");
-    int at = out.Find(' ');
-    if (at >= 0) out[at] = '_';
-    return out;
-}
-
 void AppendVector3(std::string& out, const char* keyword, double x, double y, double z) {
     out += keyword;
     out += ' ';
@@ -45,12 +38,31 @@ void AppendVector3(std::string& out, const char* keyword, double x, double y, do
     out += '\n';
 }
 
+// A normal or UV component that is not a finite number is written as 0: OBJ readers refuse "nan".
+double FiniteOrZero(double value) {
+    return std::isfinite(value) ? value : 0.0;
+}
+
 void AppendUV(std::string& out, double u, double v) {
     out += "vt ";
-    AppendFixed(out, u);
+    AppendFixed(out, FiniteOrZero(u));
     out += ' ';
-    AppendFixed(out, v);
+    AppendFixed(out, FiniteOrZero(v));
     out += '\n';
+}
+
+void AppendNormal(std::string& out, const VgeTVector& n) {
+    AppendVector3(out, "vn", FiniteOrZero(n[0]), FiniteOrZero(n[1]), FiniteOrZero(n[2]));
+}
+
+// Per control point, whether a polygon of the mesh names it.
+std::vector<char> UsedControlPoints(const VOxaMesh* mesh, int pointCount) {
+    std::vector<char> used((size_t)pointCount, 0);
+    const int corners = mesh->GetPolygonVertexCount();
+    const int* vertices = mesh->GetPolygonVertices();
+    for (int i = 0; vertices != nullptr && i < corners; ++i)
+        if (vertices[i] >= 0 && vertices[i] < pointCount) used[(size_t)vertices[i]] = 1;
+    return used;
 }
 
 }  // namespace
@@ -80,6 +92,7 @@ bool VOxaWriterObj::FileCreate(const char* path) {
     mNextVertex = 1;
     mNextUV = 1;
     mNextNormal = 1;
+    mGroupNames.Clear();
     mOut.clear();
     return true;
 }
@@ -111,6 +124,9 @@ VString VOxaWriterObj::MakeMaterialPath(const char* objPath) {
     nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
     for (size_t i = nameStart; i < path.size(); ++i)
         path[i] = voxa_obj::LowerAscii(path[i]);
+    // The name is written after "mtllib": a line break in it would end that line.
+    path.replace(nameStart, std::string::npos,
+                 voxa_obj::ObjLineText(std::string_view(path).substr(nameStart)));
     size_t at = path.find(".obj", nameStart);
     if (at == std::string::npos)
         path += ".mtl";
@@ -135,6 +151,7 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
     mForceTriangulation = objOptions->GetOptionValue(VStreamOptionsObj::eFORCE_TRIANGULATION) == 1;
     mEvaluateDeformations = objOptions->GetOptionValue(VStreamOptionsObj::eEVALUATE_DEFORMATIONS) == 1;
     mMtlNeeded = false;
+    mRefused = false;
     mTextureCopier.Begin(options);
 
     PrepareNodes(root);
@@ -150,8 +167,7 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
         mOut += "mtllib ";
         mOut += mMtlName.Buffer();
         mOut += "\n\n";
-        VOxaObjectName name("default");
-        mMaterialRenaming.Rename(name);
+        mMaterialNames.Take("default");
         if (mManager != nullptr) mDefaultMaterial = mManager->CreateMaterial("default");
     }
 
@@ -160,6 +176,14 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
     if (mDefaultMaterial != nullptr) {
         if (mManager != nullptr) mManager->DestroyMaterial(mDefaultMaterial);
         mDefaultMaterial = nullptr;
+    }
+    if (mRefused) {
+        // Neither file is put in place: the OBJ file's close answers false.
+        mMtlFile.Abandon();
+        CloseMaterialFile();
+        mOut.clear();
+        mObjFile.MarkFailed();
+        return false;
     }
     const bool materialsOk = CloseMaterialFile();
 
@@ -207,7 +231,7 @@ bool VOxaWriterObj::OpenMaterialFile() {
 bool VOxaWriterObj::CloseMaterialFile() {
     mEntries.clear();
     mEntryIndex.clear();
-    mMaterialRenaming.Clear();
+    mMaterialNames.Clear();
     bool ok = true;
     if (mMtlFile.IsOpen()) ok = mMtlFile.Commit();
     mMtlName = "";
@@ -219,15 +243,16 @@ int VOxaWriterObj::FindMaterialEntry(VOxaMaterial* material, VOxaTexture* textur
     return it == mEntryIndex.end() ? -1 : it->second;
 }
 
-void VOxaWriterObj::UseMaterial(VOxaMaterial* material, VOxaTexture* texture, bool keepName) {
+void VOxaWriterObj::UseMaterial(VOxaMaterial* material, VOxaTexture* texture) {
     if (material == nullptr) return;
+    // A texture that gives no "map_Kd" line is none: the pair is the material alone.
+    if (texture != nullptr && (texture->GetTextureUse() != 0 || *texture->GetFileName() == '\0'))
+        texture = nullptr;
     int index = FindMaterialEntry(material, texture);
     if (index < 0) {
-        VString name = keepName ? VString(material->GetNameWithoutPrefix())
-                                : FirstBlankToUnderscore(material->GetNameWithoutPrefix());
-        VOxaObjectName pair(name.Buffer());
-        mMaterialRenaming.Rename(pair);
-        mEntries.push_back(MaterialEntry{material, texture, VString(pair.GetCurrent())});
+        // One word on one line, and distinct from the other materials' names.
+        const std::string name = mMaterialNames.Take(voxa_obj::ObjName(material->GetNameWithoutPrefix()));
+        mEntries.push_back(MaterialEntry{material, texture, VString(name.c_str())});
         index = (int)mEntries.size() - 1;
         mEntryIndex.emplace(std::make_pair((const void*)material, (const void*)texture), index);
         WriteMaterial(index);
@@ -248,7 +273,7 @@ void VOxaWriterObj::WriteMaterial(int index) {
         const char* file = entry.mTexture->GetFileName();
         CopyTextureFile(file, entry.mTexture->GetSourceFolder());
         out += "map_Kd ";
-        out += GetFileName(file, true).Buffer();
+        out += voxa_obj::ObjLineText(GetFileName(file, true).Buffer());
         out += '\n';
     }
     VOxaColor ambient = entry.mMaterial->GetAmbient();
@@ -273,7 +298,7 @@ bool VOxaWriterObj::CopyTextureFile(const char* sourcePath, const char* sourceFo
 void VOxaWriterObj::WriteNode(VOxaNode* node) {
     if (node == nullptr) return;
     VOxaNodeAttribute* attribute = node->GetNodeAttribute();
-    if (attribute == nullptr || attribute->GetAttributeType() != VOxaNodeAttribute::eMesh) return;
+    if (mRefused || attribute == nullptr || attribute->GetAttributeType() != VOxaNodeAttribute::eMesh) return;
     WriteMesh(node);
     if (mOut.size() >= kFlushSize) FlushObj();
 }
@@ -316,8 +341,10 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
     VgeAMatrix m = VOxaGeometryWorldMatrix(node);
     VgeAMatrix n = VOxaGeometryNormalMatrix(m);
 
+    // One word on one line, and distinct from the other groups' names in any case, as readers
+    // merge groups of one name.
     mOut += "g ";
-    mOut += node->GetNameWithoutPrefix();
+    mOut += mGroupNames.Take(voxa_obj::ObjName(node->GetNameWithoutPrefix()));
     mOut += '\n';
 
     if (mEvaluateDeformations && (mesh->GetShapeCount() > 0 || mesh->GetLinkCount() > 0) &&
@@ -341,11 +368,40 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
                 normals[i] = ends[(size_t)i] - points[i];
     }
 
+    // Vertices. A point that is not a finite number cannot be written: one that no polygon uses
+    // is left out (the later ones number on without it); one that a polygon uses fails the Write.
+    std::vector<int> vertexNumber;  // OBJ number per control point, once one is left out
+    std::vector<char> used;
+    int written = 0;
     for (int i = 0; i < cpCount; ++i) {
         VgeTVector p = m.MultT(points[i]);
+        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) {
+            if (vertexNumber.empty()) {
+                vertexNumber.resize((size_t)cpCount, 0);
+                for (int j = 0; j < i; ++j)
+                    vertexNumber[(size_t)j] = vbase + j;
+                used = UsedControlPoints(mesh, cpCount);
+            }
+            if (used[(size_t)i]) {
+                std::string text = "Mesh \"";
+                text += node->GetNameWithoutPrefix();
+                text += "\": control point " + std::to_string(i) +
+                        " is not a finite number and a polygon uses it; OBJ cannot hold it";
+                mError.SetLastError(eUNIDENTIFIED_ERROR, text.c_str());
+                mRefused = true;
+                return;
+            }
+            continue;
+        }
+        if (!vertexNumber.empty()) vertexNumber[(size_t)i] = vbase + written;
         AppendVector3(mOut, "v", p[0], p[1], p[2]);
+        ++written;
     }
-    mNextVertex += cpCount;
+    mNextVertex += written;
+    auto vertexIndex = [&](int c) -> long long {
+        if (!vertexNumber.empty() && c >= 0 && c < cpCount) return vertexNumber[(size_t)c];
+        return (long long)c + vbase;
+    };
 
     // Texture coordinates.
     auto textureAt = [&](int polygon) -> VOxaTexture* {
@@ -366,15 +422,17 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
     bool uvLines = false;           // "vt" lines were written for this mesh
     bool uvPerCorner = false;       // one "vt" line per corner that has a UV
     std::vector<char> cornerHasUV;  // per polygon vertex, for uvPerCorner
+    // UVs are written whether or not a texture uses them.
     if (uvs != nullptr && uvCount > 0) {
-        if (texCount == 0 || texMapping == eALL_SAME) {
-            VOxaTexture* last = texCount > 0 ? mesh->GetTexture(texCount - 1, 0) : nullptr;
+        if (texCount == 0 || texMapping != eBY_POLYGON) {
+            VOxaTexture* last =
+                texCount > 0 && texMapping == eALL_SAME ? mesh->GetTexture(texCount - 1, 0) : nullptr;
             const bool swap = last != nullptr && last->GetUVSwap();
             for (int i = 0; i < uvCount; ++i)
                 swap ? AppendUV(mOut, uvs[i][1], uvs[i][0]) : AppendUV(mOut, uvs[i][0], uvs[i][1]);
             mNextUV += uvCount;
             uvLines = true;
-        } else if (texMapping == eBY_POLYGON) {
+        } else {
             uvPerCorner = true;
             uvLines = true;
             cornerHasUV.reserve((size_t)mesh->GetPolygonVertexCount());
@@ -399,7 +457,7 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
         for (int i = 0; i < cpCount; ++i) {
             VgeTVector v = n.MultT(normals[i]);  // column 3 holds the translation: not read
             v.Normalize();
-            AppendVector3(mOut, "vn", v[0], v[1], v[2]);
+            AppendNormal(mOut, v);
         }
         mNextNormal += cpCount;
         hasNormals = true;
@@ -411,7 +469,7 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
                 mesh->GetPolygonVertexNormal(p, k, normal);
                 VgeTVector v = n.MultT(normal);
                 v.Normalize();
-                AppendVector3(mOut, "vn", v[0], v[1], v[2]);
+                AppendNormal(mOut, v);
                 ++mNextNormal;
             }
         }
@@ -425,9 +483,9 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
     if (has && uniform) {
         VOxaTexture* texture = texCount > 0 ? mesh->GetTexture(texCount - 1, 0) : nullptr;
         VOxaMaterial* material = matCount > 0 ? mesh->GetMaterial(matCount - 1, 0) : mDefaultMaterial;
-        UseMaterial(material, texture, false);
+        UseMaterial(material, texture);
     } else if (!has && mMtlNeeded) {
-        UseMaterial(mDefaultMaterial, nullptr, true);
+        UseMaterial(mDefaultMaterial, nullptr);
     }
 
     // Faces.
@@ -454,14 +512,14 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
             if (material != previousMaterial || texture != previousTexture) {
                 previousMaterial = material;
                 previousTexture = texture;
-                UseMaterial(material, texture, false);
+                UseMaterial(material, texture);
             }
         }
         mOut += 'f';
         for (int k = 0; k < size; ++k, ++corner) {
             const int c = mesh->GetPolygonVertex(p, k);
             mOut += ' ';
-            AppendInt(mOut, (long long)c + vbase);
+            AppendInt(mOut, vertexIndex(c));
             int uvIndex = 0;  // 0: no UV part
             if (uvLines) {
                 if (uvPerCorner) {

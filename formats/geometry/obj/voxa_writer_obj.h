@@ -7,9 +7,9 @@
 
 #include "base/vsafe_output_file.h"
 #include "base/vstring.h"
+#include "formats/geometry/obj/voxa_obj_text.h"
 #include "formats/geometry/voxa_geometry_write.h"
 #include "oxa_codec/voxa_writer.h"
-#include "scene/voxa_renaming_strategy.h"
 
 class VOxaMaterial;
 class VOxaNode;
@@ -63,9 +63,9 @@ public:
     // MTL file had a write error.
     bool CloseMaterialFile();
 
-    // The MTL path derived from an OBJ path: the file-name part in lower case with its first
-    // ".obj" (any case) replaced by ".mtl", or ".mtl" appended when it holds none; the directory
-    // is kept as given.
+    // The MTL path derived from an OBJ path: the file-name part in lower case, its control
+    // characters made '_', with its first ".obj" (any case) replaced by ".mtl", or ".mtl"
+    // appended when it holds none; the directory is kept as given.
     static VString MakeMaterialPath(const char* objPath);
 
     // What the MTL name is now (the bare name after "mtllib" during a Write).
@@ -89,7 +89,7 @@ private:
     // Writes one mesh node.
     void WriteMesh(VOxaNode* node);
     // Emits "usemtl" for the pair, making its entry (and MTL record) when new.
-    void UseMaterial(VOxaMaterial* material, VOxaTexture* texture, bool keepName);
+    void UseMaterial(VOxaMaterial* material, VOxaTexture* texture);
     // Moves the OBJ text gathered so far into the file.
     void FlushObj();
 
@@ -109,7 +109,11 @@ private:
     std::vector<MaterialEntry> mEntries;
     // First entry per (material, texture) pair.
     std::unordered_map<std::pair<const void*, const void*>, int, PairHash> mEntryIndex;
-    VNumberRenamingStrategy mMaterialRenaming;
+    // Names written after "newmtl" in this Write, and after "g" since FileCreate.
+    voxa_obj::VNameSet mMaterialNames{false};
+    voxa_obj::VNameSet mGroupNames{true};
+    // A mesh could not be written (a point that is not a finite number): the Write fails.
+    bool mRefused = false;
     VOxaTextureCopier mTextureCopier;
     // OBJ text waiting to be written (flushed in large blocks).
     std::string mOut;

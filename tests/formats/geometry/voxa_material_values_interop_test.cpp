@@ -1,6 +1,7 @@
-// Material values as independent readers see them: the opacity of our MTL files in assimp, and the
-// transparency, specular, shine strength, shininess and names of our 3DS files in lib3ds, over
-// repeated trips through our readers and writers.
+// Material values as independent readers see them: the opacity and names of our MTL files in
+// assimp, and the transparency, specular, shine strength, shininess, self-illumination, names and
+// texture maps of our 3DS files in lib3ds and assimp, over repeated trips through our readers and
+// writers.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_texture.h"
+#include "formats/geometry/3ds/ftk.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "formats/geometry/obj/voxa_reader_obj.h"
@@ -228,7 +230,7 @@ TEST(material_values_interop, SpecularShineStrengthAndShininessHoldOverTrips) {
     ASSERT_TRUE(lib3ds_file_save(file, start.c_str()));
     lib3ds_file_free(file);
 
-    std::vector<std::map<std::string, Lib3dsValues> > trips;
+    std::vector<std::map<std::string, Lib3dsValues>> trips;
     std::string from = start;
     for (int trip = 1; trip <= 5; ++trip) {
         const std::string to = Folder() + "trip" + std::to_string(trip) + ".3ds";
@@ -285,7 +287,7 @@ TEST(material_values_interop, MaterialNamesWrittenOnceHoldOverTwoMoreTrips) {
         paths.push_back(Folder() + "names" + std::to_string(trip) + ".3ds");
         ASSERT_TRUE(Trip(paths[paths.size() - 2], paths.back()));
     }
-    std::vector<std::vector<std::string> > names;
+    std::vector<std::vector<std::string>> names;
     for (const std::string& path : paths) {
         names.emplace_back();
         for (const auto& entry : Lib3dsMaterials(path))
@@ -298,7 +300,7 @@ TEST(material_values_interop, MaterialNamesWrittenOnceHoldOverTwoMoreTrips) {
     // So do those of a real file.
     const std::string test1 = "/usr/share/assimp/models/3DS/test1.3ds";
     if (!std::filesystem::is_regular_file(test1)) return;
-    std::vector<std::vector<std::string> > real;
+    std::vector<std::vector<std::string>> real;
     std::string from = test1;
     for (int trip = 1; trip <= 3; ++trip) {
         const std::string to = Folder() + "test1_" + std::to_string(trip) + ".3ds";
@@ -311,5 +313,330 @@ TEST(material_values_interop, MaterialNamesWrittenOnceHoldOverTwoMoreTrips) {
     EXPECT_FALSE(real[0].empty());
     EXPECT_EQ(real[1], real[0]);
     EXPECT_EQ(real[2], real[0]);
+#endif
+}
+
+// ---- Values and textures that must not change on any number of trips --------------------------
+
+namespace {
+
+#ifdef OXA_HAVE_LIB3DS
+// Writes a 3DS file with the chunk layer: one triangle of material `material`.
+void Write3dsWithMaterial(const std::string& path, Ftk::Material* material) {
+    Ftk::ClearErrors();
+    Ftk::Database* db = nullptr;
+    Ftk::NewDatabase(&db);
+    Ftk::CreateDatabase(db, Ftk::kSceneFile);
+    Ftk::MeshSettings* settings = nullptr;
+    Ftk::InitSettingsBlock(&settings);
+    Ftk::PutSettings(db, settings);
+    Ftk::ReleaseSettings(&settings);
+    Ftk::WriteMaterial(db, material);
+    Ftk::Mesh* mesh = nullptr;
+    Ftk::InitMesh(&mesh, 3, 1, 0);
+    std::strcpy(mesh->mName, "Tri");
+    mesh->mVertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    mesh->mFaces = {{0, 1, 2, 7}};
+    mesh->mMaterialGroupCount = 1;
+    Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
+    std::strcpy(mesh->mMaterialGroups[0].mName, material->mName);
+    Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
+    mesh->mMaterialGroups[0].mFaces[0] = 0;
+    Ftk::WriteMesh(db, mesh);
+    Ftk::ReleaseMesh(&mesh);
+    Ftk::File* file = Ftk::OpenFile(path.c_str(), "wb");
+    Ftk::SaveDatabase(file, db);
+    Ftk::CloseFile(file);
+    Ftk::ReleaseDatabase(&db);
+    EXPECT_FALSE(Ftk::IsErrorPending()) << path;
+}
+#endif
+
+#ifdef OXA_HAVE_ASSIMP
+// The emissive colour of each material of a file as assimp reads it, by name (a 3DS file's
+// self-illumination percentage is its grey level).
+std::map<std::string, aiColor3D> AssimpEmissive(const std::string& path) {
+    std::map<std::string, aiColor3D> out;
+    Assimp::Importer importer;
+    const aiScene* read = importer.ReadFile(path, 0);
+    EXPECT_NE(read, nullptr) << importer.GetErrorString();
+    for (unsigned i = 0; read != nullptr && i < read->mNumMaterials; ++i) {
+        aiString name;
+        aiColor3D emissive(-1, -1, -1);
+        read->mMaterials[i]->Get(AI_MATKEY_NAME, name);
+        read->mMaterials[i]->Get(AI_MATKEY_COLOR_EMISSIVE, emissive);
+        out[name.C_Str()] = emissive;
+    }
+    return out;
+}
+#endif
+
+// Per polygon of the first mesh under the scene's root: its material's name and its texture's
+// file name ("" when the polygon has none).
+std::vector<std::pair<std::string, std::string>> PolygonLooks(VOxaScene* scene) {
+    std::vector<std::pair<std::string, std::string>> out;
+    VOxaMesh* mesh = nullptr;
+    std::vector<VOxaNode*> stack = {scene->GetRootNode()};
+    while (!stack.empty() && mesh == nullptr) {
+        VOxaNode* node = stack.back();
+        stack.pop_back();
+        mesh = node->GetMesh();
+        for (int i = node->GetChildCount() - 1; i >= 0; --i)
+            stack.push_back(node->GetChild(i));
+    }
+    EXPECT_NE(mesh, nullptr);
+    if (mesh == nullptr) return out;
+    VArrayTemplate<int>* materials = mesh->GetMaterialIndices();
+    VArrayTemplate<int>* textures = mesh->GetTextureIndices();
+    for (int p = 0; p < mesh->GetPolygonCount(); ++p) {
+        VOxaMaterial* material =
+            materials && p < materials->GetCount() ? mesh->GetMaterial((*materials)[p], 0) : nullptr;
+        VOxaTexture* texture =
+            textures && p < textures->GetCount() ? mesh->GetTexture((*textures)[p], 0) : nullptr;
+        out.emplace_back(material ? material->GetNameWithoutPrefix() : "(none)",
+                         texture ? texture->GetFileName() : "");
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(material_values_interop, SelfIlluminationShininessAndSpecularHueHoldOverThreeTrips) {
+#if !defined(OXA_HAVE_LIB3DS) || !defined(OXA_HAVE_ASSIMP)
+    GTEST_SKIP() << "not installed: lib3ds-dev and libassimp-dev (the libraries and their headers)";
+#else
+    // A fully self-illuminated material, shininess 70% and a warm specular at full strength: a
+    // strong highlight whose colour times strength times 4/3 passes 1 in red.
+    Ftk::Material* material = nullptr;
+    Ftk::InitMaterial(&material);
+    std::strcpy(material->mName, "Fighter");
+    const float diffuse[3] = {0.6f, 0.45f, 0.3f}, specular[3] = {0.88f, 0.71f, 0.29f};
+    for (int i = 0; i < 3; ++i) {
+        material->mDiffuse[i] = diffuse[i];
+        material->mSpecular[i] = specular[i];
+    }
+    material->mShineStrength = 1.0f;
+    material->mShininess = 0.7f;
+    material->mSelfIllumination = 1.0f;
+    const std::string start = Folder() + "fighter0.3ds";
+    Write3dsWithMaterial(start, material);
+    Ftk::ReleaseMaterial(&material);
+
+    // What the independent readers see in the first file is what every trip must keep.
+    const Lib3dsValues first = Lib3dsMaterials(start)["Fighter"];
+    ASSERT_NEAR(first.shininess, 0.7, 1e-6);
+    ASSERT_NEAR(first.shinStrength, 1.0, 1e-6);
+    ASSERT_NEAR(AssimpEmissive(start)["Fighter"].r, 1.0, 1e-6);
+    std::string from = start;
+    for (int trip = 1; trip <= 3; ++trip) {
+        const std::string to = Folder() + "fighter" + std::to_string(trip) + ".3ds";
+        ASSERT_TRUE(Trip(from, to)) << "trip " << trip;
+        from = to;
+        std::map<std::string, Lib3dsValues> materials = Lib3dsMaterials(to);
+        ASSERT_EQ(materials.count("Fighter"), 1u) << "trip " << trip;
+        const Lib3dsValues& now = materials["Fighter"];
+        EXPECT_NEAR(now.shininess, 0.7, 1e-6) << "trip " << trip;
+        // Colour times strength: the highlight itself, within a byte of the colour and a percent
+        // of the strength; its hue (green and blue against red) within rounding.
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(now.specular[i] * now.shinStrength, first.specular[i] * first.shinStrength, 0.006)
+                << "trip " << trip << " channel " << i;
+        EXPECT_NEAR(now.specular[1] / now.specular[0], first.specular[1] / first.specular[0], 0.01) << trip;
+        EXPECT_NEAR(now.specular[2] / now.specular[0], first.specular[2] / first.specular[0], 0.01) << trip;
+        const aiColor3D emissive = AssimpEmissive(to)["Fighter"];
+        EXPECT_NEAR(emissive.r, 1.0, 1e-6) << "self-illumination, trip " << trip;
+    }
+#endif
+}
+
+TEST(material_values_interop, TexturedAndUntexturedMaterialsKeepTheirOwnTexturesThrough3dsAndObj) {
+#if !defined(OXA_HAVE_LIB3DS) || !defined(OXA_HAVE_ASSIMP)
+    GTEST_SKIP() << "not installed: lib3ds-dev and libassimp-dev (the libraries and their headers)";
+#else
+    // Four triangles: a textured material on the first and last, two plain colours between.
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaNode* node = manager.CreateNode("Cube");
+    scene->GetRootNode()->AddChild(node);
+    VOxaMesh* mesh = manager.CreateMesh();
+    node->SetNodeAttribute(mesh);
+    mesh->InitControlPoints(6);
+    for (int i = 0; i < 6; ++i)
+        mesh->GetControlPoints()[i] = VgeTVector(i % 3, i / 3, 0, 1);
+    mesh->InitTextureUVIndices(1);
+    for (int i = 0; i < 6; ++i)
+        mesh->AddTextureUV(VgeVector2((i % 3) * 0.5, i / 3));
+    VOxaMaterial* painted = manager.CreateMaterial("Painted");
+    VOxaMaterial* red = manager.CreateMaterial("Red");
+    VOxaMaterial* blue = manager.CreateMaterial("Blue");
+    red->SetDiffuse(VOxaColor(1, 0, 0, 1));
+    blue->SetDiffuse(VOxaColor(0, 0, 1, 1));
+    VOxaTexture* image = manager.CreateTexture("cube");
+    image->SetFileName("cube.tga");
+    mesh->InitMaterialIndices(3);
+    mesh->InitTextureIndices(3);
+    mesh->AddMaterial(painted, 0);
+    mesh->AddMaterial(red, 0);
+    mesh->AddMaterial(blue, 0);
+    mesh->AddTexture(image, 0);
+    const int faces[4][3] = {{0, 1, 4}, {0, 4, 3}, {1, 2, 5}, {1, 5, 4}};
+    const int materialOf[4] = {0, 1, 2, 0}, textureOf[4] = {0, -1, -1, 0};
+    for (int f = 0; f < 4; ++f) {
+        mesh->BeginPolygon(materialOf[f], textureOf[f], -1);
+        for (int v : faces[f])
+            mesh->AddPolygonVertex(v, -1);
+        mesh->EndPolygon();
+    }
+    const std::vector<std::pair<std::string, std::string>> looks = PolygonLooks(scene);
+    ASSERT_EQ(looks[1], std::make_pair(std::string("Red"), std::string()));
+
+    // 3DS, twice: lib3ds finds the texture on the textured material only, and the plain ones
+    // under their own names; our reader gives each polygon its material and texture back.
+    const std::string once = Folder() + "looks1.3ds", twice = Folder() + "looks2.3ds",
+                      obj = Folder() + "looks.obj";
+    ASSERT_TRUE(WriteWithOurs(manager, scene, obj));
+    ASSERT_TRUE(WriteWithOurs(manager, scene, once));
+    ASSERT_TRUE(Trip(once, twice));
+    for (const std::string& path : {once, twice}) {
+        Lib3dsFile* file = lib3ds_file_load(path.c_str());
+        ASSERT_NE(file, nullptr) << path;
+        std::map<std::string, std::string> maps;
+        for (Lib3dsMaterial* m = file->materials; m != nullptr; m = m->next)
+            maps[m->name] = m->texture1_map.name;
+        EXPECT_EQ(maps,
+                  (std::map<std::string, std::string>{{"1.Mat0Tex0", "cube.tga"}, {"Red", ""}, {"Blue", ""}}))
+            << path;
+        ASSERT_NE(file->meshes, nullptr);
+        ASSERT_EQ(file->meshes->faces, 4u);
+        const char* expected[4] = {"1.Mat0Tex0", "Red", "Blue", "1.Mat0Tex0"};
+        for (int f = 0; f < 4; ++f)
+            EXPECT_STREQ(file->meshes->faceL[f].material, expected[f]) << path << " face " << f;
+        lib3ds_file_free(file);
+
+        VOxaSdkManager readManager;
+        VOxaScene* read = ReadWithOurs(readManager, path);
+        ASSERT_NE(read, nullptr);
+        std::vector<std::pair<std::string, std::string>> want = looks;
+        for (auto& look : want)
+            if (look.first == "Painted") look.first = "1.Mat0Tex0";
+        EXPECT_EQ(PolygonLooks(read), want) << path;
+    }
+
+    // OBJ: assimp finds the diffuse map on the textured material only; our reader gives each
+    // polygon its own material and texture, under the materials' own names.
+    Assimp::Importer importer;
+    const aiScene* read = importer.ReadFile(obj, 0);
+    ASSERT_NE(read, nullptr) << importer.GetErrorString();
+    std::map<std::string, std::string> maps;
+    for (unsigned i = 0; i < read->mNumMaterials; ++i) {
+        aiString name, map;
+        read->mMaterials[i]->Get(AI_MATKEY_NAME, name);
+        read->mMaterials[i]->GetTexture(aiTextureType_DIFFUSE, 0, &map);
+        if (std::string(name.C_Str()) != AI_DEFAULT_MATERIAL_NAME) maps[name.C_Str()] = map.C_Str();
+    }
+    EXPECT_EQ(maps, (std::map<std::string, std::string>{{"Painted", "cube.tga"}, {"Red", ""}, {"Blue", ""}}));
+    VOxaSdkManager objManager;
+    VOxaScene* back = ReadWithOurs(objManager, obj);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(PolygonLooks(back), looks);
+#endif
+}
+
+TEST(material_values_interop, MaterialNamesWithBlanksStayTwoMaterialsInAssimp) {
+#ifndef OXA_HAVE_ASSIMP
+    GTEST_SKIP() << "not installed: libassimp-dev (the assimp library and its headers)";
+#else
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaMaterial* one = manager.CreateMaterial("red mat one");
+    VOxaMaterial* two = manager.CreateMaterial("red mat two");
+    one->SetDiffuse(VOxaColor(1, 0, 0, 1));
+    two->SetDiffuse(VOxaColor(0, 0, 1, 1));
+    AddTriangle(manager, scene, "Left", one);
+    AddTriangle(manager, scene, "Right", two);
+    const std::string path = Folder() + "blanks.obj";
+    ASSERT_TRUE(WriteWithOurs(manager, scene, path));
+
+    // Each mesh assimp makes keeps the diffuse colour of its own material.
+    Assimp::Importer importer;
+    const aiScene* read = importer.ReadFile(path, 0);
+    ASSERT_NE(read, nullptr) << importer.GetErrorString();
+    std::map<std::string, aiColor3D> diffuse;
+    for (unsigned i = 0; i < read->mNumMeshes; ++i) {
+        const aiMaterial* material = read->mMaterials[read->mMeshes[i]->mMaterialIndex];
+        aiString name;
+        aiColor3D colour;
+        material->Get(AI_MATKEY_NAME, name);
+        material->Get(AI_MATKEY_COLOR_DIFFUSE, colour);
+        diffuse[name.C_Str()] = colour;
+    }
+    ASSERT_EQ(diffuse.size(), 2u);
+    ASSERT_EQ(diffuse.count("red_mat_one"), 1u);
+    ASSERT_EQ(diffuse.count("red_mat_two"), 1u);
+    EXPECT_EQ(diffuse["red_mat_one"].r, 1.0f);
+    EXPECT_EQ(diffuse["red_mat_two"].b, 1.0f);
+    EXPECT_EQ(diffuse["red_mat_two"].r, 0.0f);
+#endif
+}
+
+TEST(material_values_interop, ASecondMapStaysWithItsMaterialOverTwoTrips) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    // Made by lib3ds: a material with two maps on the first face, a plain one on the second.
+    Lib3dsFile* file = lib3ds_file_new();
+    ASSERT_NE(file, nullptr);
+    Lib3dsMaterial* duo = lib3ds_material_new();
+    std::strcpy(duo->name, "Duo");
+    std::strcpy(duo->texture1_map.name, "wall.jpg");
+    duo->texture1_map.percent = 1.0f;
+    std::strcpy(duo->texture2_map.name, "dirt.jpg");
+    duo->texture2_map.percent = 0.5f;
+    lib3ds_file_insert_material(file, duo);
+    Lib3dsMaterial* plain = lib3ds_material_new();
+    std::strcpy(plain->name, "Plain");
+    lib3ds_file_insert_material(file, plain);
+    Lib3dsMesh* mesh = lib3ds_mesh_new("Quad");
+    lib3ds_mesh_new_point_list(mesh, 4);
+    lib3ds_mesh_new_texel_list(mesh, 4);
+    const float points[4][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 3; ++j)
+            mesh->pointL[i].pos[j] = points[i][j];
+        mesh->texelL[i][0] = points[i][0];
+        mesh->texelL[i][1] = points[i][1];
+    }
+    lib3ds_mesh_new_face_list(mesh, 2);
+    const Lib3dsWord corners[2][3] = {{0, 1, 2}, {0, 2, 3}};
+    for (int f = 0; f < 2; ++f) {
+        std::strcpy(mesh->faceL[f].material, f == 0 ? "Duo" : "Plain");
+        for (int i = 0; i < 3; ++i)
+            mesh->faceL[f].points[i] = corners[f][i];
+    }
+    lib3ds_file_insert_mesh(file, mesh);
+    const std::string start = Folder() + "duo0.3ds";
+    ASSERT_TRUE(lib3ds_file_save(file, start.c_str()));
+    lib3ds_file_free(file);
+
+    std::string from = start;
+    for (int trip = 1; trip <= 2; ++trip) {
+        const std::string to = Folder() + "duo" + std::to_string(trip) + ".3ds";
+        ASSERT_TRUE(Trip(from, to)) << "trip " << trip;
+        from = to;
+        Lib3dsFile* read = lib3ds_file_load(to.c_str());
+        ASSERT_NE(read, nullptr) << to;
+        ASSERT_NE(read->meshes, nullptr);
+        ASSERT_EQ(read->meshes->faces, 2u);
+        // Each face's material, with its two map names.
+        std::vector<std::string> looks;
+        for (int f = 0; f < 2; ++f) {
+            Lib3dsMaterial* m = lib3ds_file_material_by_name(read, read->meshes->faceL[f].material);
+            ASSERT_NE(m, nullptr) << "trip " << trip << " face " << f;
+            looks.push_back(std::string(m->texture1_map.name) + "|" + m->texture2_map.name);
+        }
+        EXPECT_EQ(looks, (std::vector<std::string>{"wall.jpg|dirt.jpg", "|"})) << "trip " << trip;
+        EXPECT_STREQ(read->meshes->faceL[1].material, "Plain") << "trip " << trip;
+        lib3ds_file_free(read);
+    }
 #endif
 }

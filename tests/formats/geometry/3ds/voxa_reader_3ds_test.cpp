@@ -373,7 +373,7 @@ TEST_F(reader3ds, MaterialColoursAndTexturePlacement) {
     EXPECT_NEAR(red->GetShininess(), 0.6, 1e-6);
     EXPECT_NEAR(red->GetEmissive().mRed, 0.4, byte);
     EXPECT_NEAR(red->GetOpacity(), 0.75, 1e-6);
-    EXPECT_NEAR(rig.manager.GetMaterial("Blue", 0)->GetShininess(), 1.0, 1e-6);  // 2 x 0.9, limited
+    EXPECT_NEAR(rig.manager.GetMaterial("Blue", 0)->GetShininess(), 1.8, 1e-6);  // 2 x 0.9, whole
 
     VOxaTexture* wall = rig.manager.GetTexture("wall.jpg", 0);
     VOxaTexture* wallBlue = rig.manager.GetTexture("wall.jpg-1", 0);

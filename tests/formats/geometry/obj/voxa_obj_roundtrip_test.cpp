@@ -3,6 +3,7 @@
 
 #include <map>
 #include <memory>
+#include <sstream>
 #include <tuple>
 
 #include "formats/geometry/obj/voxa_reader_obj.h"
@@ -87,6 +88,66 @@ TEST(obj_roundtrip, PositionsNormalsUVsAndMaterialsSurvive) {
     EXPECT_NEAR(red->GetOpacity(), 0.5, 1e-6);
     VOxaMesh* box = static_cast<VOxaMesh*>(back->GetRootNode()->GetChild(0)->GetNodeAttribute());
     EXPECT_EQ(box->GetMaterial(0, 0), red);
+}
+
+// ---- OBJ to OBJ, judged by the text ------------------------------------------------------------
+
+// Reads `text` (with `mtl` as m.mtl beside it) and writes it again; the written OBJ and MTL text.
+std::pair<std::string, std::string> Trip(const ScratchDir& dir, const std::string& text,
+                                         const std::string& mtl) {
+    WriteText(dir / "in.obj", text);
+    WriteText(dir / "m.mtl", mtl);
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaReaderObj reader(&manager);
+    std::unique_ptr<VStreamOptions> ropt(reader.GetReadOptions());
+    EXPECT_TRUE(reader.FileOpen((dir / "in.obj").c_str()) && reader.Read(scene, ropt.get()))
+        << reader.GetError().GetLastErrorString().Buffer();
+    VOxaWriterObj writer(&manager);
+    std::unique_ptr<VStreamOptions> wopt(writer.GetWriteOptions());
+    EXPECT_TRUE(writer.FileCreate((dir / "out.obj").c_str()) && writer.Write(scene, wopt.get()) &&
+                writer.FileClose());
+    return {ReadText(dir / "out.obj"), ReadText(dir / "out.mtl")};
+}
+
+// Per face corner of an OBJ text, in file order: "x y z / u v" as the v and vt lines it names
+// give them ("x y z / -" without a UV).
+std::vector<std::string> CornerText(const std::string& text) {
+    std::vector<std::string> vs, vts, out;
+    for (const std::string& line : Lines(text, "v "))
+        vs.push_back(line.substr(2));
+    for (const std::string& line : Lines(text, "vt "))
+        vts.push_back(line.substr(3));
+    for (const std::string& line : Lines(text, "f ")) {
+        std::istringstream corners(line.substr(2));
+        std::string corner;
+        while (corners >> corner) {
+            const size_t slash = corner.find('/');
+            const int v = std::stoi(corner.substr(0, slash));
+            const std::string rest = slash == std::string::npos ? "" : corner.substr(slash + 1);
+            const int t = rest.empty() || rest[0] == '/' ? 0 : std::stoi(rest);
+            out.push_back(vs.at((size_t)v - 1) + " / " + (t > 0 ? vts.at((size_t)t - 1) : "-"));
+        }
+    }
+    return out;
+}
+
+TEST(obj_roundtrip, UntexturedUVsObjectsAndHighNsSurviveATrip) {
+    ScratchDir dir("texttrip");
+    // Two objects; the material has no texture, a shininess above 100 and the faces have UVs.
+    const std::string in =
+        "mtllib m.mtl\n"
+        "v 0.000000 0.000000 0.000000\nv 1.000000 0.000000 0.000000\nv 1.000000 1.000000 0.000000\n"
+        "v 0.000000 1.000000 0.000000\n"
+        "vt 0.250000 0.500000\nvt 0.750000 0.500000\nvt 0.500000 1.000000\n"
+        "o First\nusemtl shiny\nf 1/1 2/2 3/3\no Second\nf 1/3 3/2 4/1\n";
+    const auto [obj, mtl] = Trip(dir, in, "newmtl shiny\nKd 1 0 0\nillum 2\nNs 400\n");
+    EXPECT_EQ(Lines(obj, "g "), (std::vector<std::string>{"g First", "g Second"}));
+    EXPECT_EQ(CornerText(obj), CornerText(in));
+    EXPECT_EQ(Lines(mtl, "Ns "), std::vector<std::string>{"Ns 400.000000"});
+    // The most an MTL file is known to hold comes back too.
+    const auto [obj2, mtl2] = Trip(dir, in, "newmtl shiny\nNs 1000\n");
+    EXPECT_EQ(Lines(mtl2, "Ns "), std::vector<std::string>{"Ns 1000.000000"});
 }
 
 }  // namespace

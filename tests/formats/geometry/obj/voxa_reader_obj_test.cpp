@@ -95,14 +95,14 @@ TEST(obj_reader, IndexResolutionAndCorners) {
     EXPECT_FALSE(VOxaReaderObj::ParseFaceCorner("1/99999999999", v, t, n));
 }
 
-TEST(obj_reader, NegativeIndicesDefaultGroupAndBadCornersDropped) {
+TEST(obj_reader, NegativeIndicesDefaultGroupAndShortFacesDropped) {
     ReaderRig rig("r1");
-    ASSERT_TRUE(rig.Read(std::string(kSquare) + "f -3 -2 -1\nf 1 2 9\nf 1 0 2\nf 1 2\n"));
+    ASSERT_TRUE(rig.Read(std::string(kSquare) + "f -3 -2 -1\nf 1 2\n"));
     ASSERT_EQ(rig.scene->GetRootNode()->GetChildCount(), 1);
     EXPECT_STREQ(rig.Child(0)->GetName(), "Model::default");
     VOxaMesh* mesh = rig.MeshOf(0);
     ASSERT_NE(mesh, nullptr);
-    // Only the first face survives: 9 is out of range (leaving two corners), 0 is invalid.
+    // Only the first face survives: the second has two corners.
     ASSERT_EQ(mesh->GetPolygonCount(), 1);
     EXPECT_EQ(mesh->GetControlPoints()[0][0], 1.0);  // vertex 2 of 4
     EXPECT_EQ(mesh->GetControlPoints()[2][1], 1.0);
@@ -132,6 +132,46 @@ TEST(obj_reader, GroupsMergeWithoutCaseAndSortByName) {
     EXPECT_STREQ(reference->GetChild(1)->GetName(), "Model::Body");
     VOxaMesh* body = dynamic_cast<VOxaMesh*>(reference->GetChild(1)->GetNodeAttribute());
     EXPECT_EQ(body->GetPolygonCount(), 2);
+}
+
+TEST(obj_reader, EachObjectIsANodeAndItsGroupsStayWithinIt) {
+    ReaderRig rig("objects");
+    ASSERT_TRUE(rig.Read(std::string(kSquare) + "o Left side\nf 1 2 3\ng part\nf 1 3 4\n"
+                                                "o Right\nf 2 3 4\ng part\nf 1 2 4\ng PART\nf 4 3 2\n"));
+    // Sorted by name: Left_side, part, part1 (the second object's), Right.
+    std::vector<std::pair<std::string, int>> nodes;
+    for (int i = 0; i < rig.scene->GetRootNode()->GetChildCount(); ++i)
+        nodes.emplace_back(rig.Child(i)->GetNameWithoutPrefix(), rig.MeshOf(i)->GetPolygonCount());
+    EXPECT_EQ(nodes, (std::vector<std::pair<std::string, int>>{
+                         {"Left_side", 1}, {"part", 1}, {"part1", 2}, {"Right", 1}}));
+    EXPECT_EQ(rig.Messages().find("Object not supported"), std::string::npos);
+}
+
+TEST(obj_reader, FaceIndicesOfZeroOrPastWhatWasReadRefuseTheFile) {
+    const std::string three = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\n";
+    // Line 6 in every case, after the five lines above.
+    const std::pair<const char*, const char*> cases[] = {
+        {"f 1 2 12\n", "vertex 12 of 3"},
+        {"f 0 1 2\n", "vertex 0"},
+        {"f -4 1 2\n", "vertex -4 of 3"},
+        {"f 1/2 2/1 3/1\n", "texture coordinate 2 of 1"},
+        {"f 1/0 2/1 3/1\n", "texture coordinate 0"},
+        {"f 1//1 2//1 3//2\n", "normal 2 of 1"},
+        {"f 1 a 2\n", "without a vertex index"},
+    };
+    for (const auto& [face, why] : cases) {
+        ReaderRig rig("badindex");
+        EXPECT_FALSE(rig.Read(three + face)) << face;
+        const std::string error = rig.reader.GetError().GetLastErrorString().Buffer();
+        EXPECT_EQ(rig.reader.GetError().GetLastErrorID(), VOxaReader::eFILE_CORRUPTED) << face;
+        EXPECT_NE(error.find("line 6"), std::string::npos) << face << ": " << error;
+        EXPECT_NE(error.find(why), std::string::npos) << face << ": " << error;
+        EXPECT_EQ(rig.scene->GetRootNode()->GetChildCount(), 0) << face;
+    }
+    // The same indices within range are taken, the last ones counted back from the end.
+    ReaderRig rig("goodindex");
+    ASSERT_TRUE(rig.Read(three + "f 1/1/1 2/-1/-1 -1/1/1\n"));
+    EXPECT_EQ(rig.MeshOf(0)->GetPolygonCount(), 1);
 }
 
 TEST(obj_reader, TriplesBecomeControlPointsWithFlatOrAveragedNormals) {
@@ -168,7 +208,7 @@ TEST(obj_reader, TriplesBecomeControlPointsWithFlatOrAveragedNormals) {
     EXPECT_EQ(shared[3], 0.0);
 }
 
-TEST(obj_reader, MaterialsFromTwoLibrariesAndUVsBeforeTexturedMaterial) {
+TEST(obj_reader, MaterialsFromTwoLibrariesAndUVsWithAnyMaterial) {
     ReaderRig rig("r4");
     WriteText(rig.dir / "a.mtl", "newmtl plain\nKd 0.5 0.25 2\nNs 50\nTr 0.4\nillum 2\n");
     WriteText(rig.dir / "b.mtl",
@@ -198,18 +238,24 @@ TEST(obj_reader, MaterialsFromTwoLibrariesAndUVsBeforeTexturedMaterial) {
 
     VOxaMesh* mesh = rig.MeshOf(0);
     ASSERT_EQ(mesh->GetPolygonCount(), 3);
-    // Faces before the textured material lose their UVs; the last one keeps them.
-    EXPECT_EQ(mesh->GetTextureUVIndex(0, 0), -1);
-    EXPECT_EQ(mesh->GetTextureUVIndex(1, 0), -1);
-    EXPECT_EQ(mesh->GetTextureUVIndex(2, 2), 2);
-    // The face without material gets index 0; the others their materials; "_empty_" texture first.
+    // Every face keeps its UVs, textured material or not.
+    ASSERT_EQ(mesh->GetTextureUVCount(), 9);  // one per control point: flat normals split them
+    EXPECT_EQ(mesh->GetTextureUV()[mesh->GetTextureUVIndex(0, 1)][0], 1.0);
+    EXPECT_EQ(mesh->GetTextureUV()[mesh->GetTextureUVIndex(1, 2)][1], 1.0);
+    EXPECT_EQ(mesh->GetTextureUV()[mesh->GetTextureUVIndex(2, 2)][1], 1.0);
+    // The face without material gets index 0; the others their materials; only the textured
+    // material's face has a texture.
     VArrayTemplate<int>* materials = mesh->GetMaterialIndices();
     ASSERT_NE(materials, nullptr);
     EXPECT_EQ((*materials)[0], 0);
     EXPECT_EQ(mesh->GetMaterial((*materials)[1], 0), plain);
     EXPECT_EQ(mesh->GetMaterial((*materials)[2], 0), wood);
-    EXPECT_STREQ(mesh->GetTexture(0, 0)->GetNameWithoutPrefix(), "_empty_");
-    EXPECT_EQ((*mesh->GetTextureIndices())[2], 1);
+    ASSERT_EQ(mesh->GetTextureCount(0), 1);
+    VArrayTemplate<int>* textures = mesh->GetTextureIndices();
+    ASSERT_NE(textures, nullptr);
+    EXPECT_EQ((*textures)[0], -1);
+    EXPECT_EQ((*textures)[1], -1);
+    EXPECT_EQ((*textures)[2], 0);
 }
 
 TEST(obj_reader, KnownTripleReusesItsUVPosition) {

@@ -4,6 +4,7 @@
 
 #include <sys/resource.h>
 
+#include <cmath>
 #include <csignal>
 #include <memory>
 
@@ -65,10 +66,10 @@ TEST(obj_writer, MaterialNamesRenamingAndMtlRecords) {
     EXPECT_EQ(Lines(text, "mtllib"), std::vector<std::string>{"mtllib scene.mtl"});
     // "default" is recorded first, so the scene's material and the default one are both numbered.
     EXPECT_EQ(Lines(text, "usemtl"),
-              (std::vector<std::string>{"usemtl Red_Wood Floor", "usemtl default1", "usemtl default2"}));
+              (std::vector<std::string>{"usemtl Red_Wood_Floor", "usemtl default1", "usemtl default2"}));
     std::string mtl = ReadText(dir / "scene.mtl");
     EXPECT_NE(mtl.find("# Corvelund material file\n"), std::string::npos);
-    EXPECT_NE(mtl.find("\nnewmtl Red_Wood Floor\nKa "), std::string::npos);
+    EXPECT_NE(mtl.find("\nnewmtl Red_Wood_Floor\nKa "), std::string::npos);
     EXPECT_NE(mtl.find("Kd 1.000000 0.500000 0.250000\n"), std::string::npos);
     EXPECT_NE(mtl.find("illum 2\nNs 50.000000\nd 0.750000\n"), std::string::npos);  // "d": opacity
     EXPECT_EQ(mtl.find("Tr "), std::string::npos);
@@ -171,6 +172,32 @@ TEST(obj_writer, CornerFormsAndUVNumberingByMode) {
     EXPECT_EQ(rig.writer.GetNextUVIndex(), 5);
 }
 
+TEST(obj_writer, OneSwappedTextureForAllAndMaterialsByControlPoint) {
+    ScratchDir dir("w5b");
+    WriterRig rig;
+    // One texture for the whole mesh, with u and v swapped: every UV line is swapped.
+    VOxaTexture* swapped = rig.manager.CreateTexture("swapped");
+    swapped->SetFileName("swapped.png");
+    swapped->SetUVSwap(true);
+    VOxaMesh* all = AddMesh(rig.manager, rig.scene, "all", Triangle(), {{0, 1, 2}});
+    all->AddTexture(swapped, 0);
+    all->InitTextureIndices(4);
+    all->InitTextureUVIndices(1);
+    for (int i = 0; i < 3; ++i)
+        all->AddTextureUV(VgeVector2(0.25 * i, 1.0));
+    // Materials by control point: a polygon takes the material its first corner's point names.
+    VOxaMesh* points = AddMesh(rig.manager, rig.scene, "points", Triangle(), {{0, 1, 2}, {1, 2, 0}});
+    points->AddMaterial(rig.manager.CreateMaterial("first"), 0);
+    points->AddMaterial(rig.manager.CreateMaterial("second"), 0);
+    points->InitMaterialIndices(1);
+    ASSERT_TRUE(rig.WriteTo(dir / "mapped.obj"));
+    const std::string text = ReadText(dir / "mapped.obj");
+    EXPECT_EQ(Lines(text, "vt "), (std::vector<std::string>{"vt 1.000000 0.000000", "vt 1.000000 0.250000",
+                                                            "vt 1.000000 0.500000"}));
+    EXPECT_EQ(Lines(text, "usemtl"),
+              (std::vector<std::string>{"usemtl default1", "usemtl first", "usemtl second"}));
+}
+
 TEST(obj_writer, TexturesByPolygonNumberUVsPerCornerAndSwap) {
     ScratchDir dir("w5");
     WriterRig rig;
@@ -253,6 +280,74 @@ TEST(obj_writer, AFailedWriteIsReportedAndLeavesNoFile) {
     EXPECT_EQ(rig.writer.GetError().GetLastErrorID(), VOxaWriter::eOUT_OF_DISK_SPACE);
     EXPECT_FALSE(closed);
     EXPECT_FALSE(fs::exists(dir / "full.obj"));
+}
+
+TEST(obj_writer, PointsThatAreNotNumbersAreLeftOutOrRefused) {
+    ScratchDir dir("nan");
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    {
+        // Unused points that are not numbers are left out; the faces name the others.
+        WriterRig rig;
+        AddMesh(rig.manager, rig.scene, "a",
+                {VgeTVector(1, 0, 0, 1), VgeTVector(nan, nan, nan, 1), VgeTVector(2, 0, 0, 1),
+                 VgeTVector(0, inf, 0, 1), VgeTVector(3, 0, 0, 1)},
+                {{0, 2, 4}});
+        AddMesh(rig.manager, rig.scene, "b", Triangle(5.0), {{2, 1, 0}});
+        ASSERT_TRUE(rig.WriteTo(dir / "left.obj"));
+        const std::string text = ReadText(dir / "left.obj");
+        EXPECT_EQ(text.find("nan"), std::string::npos);
+        EXPECT_EQ(text.find("inf"), std::string::npos);
+        EXPECT_EQ(Lines(text, "v ").size(), 6u);
+        EXPECT_EQ(Lines(text, "v ")[1], "v 2.000000 0.000000 0.000000");
+        EXPECT_EQ(Lines(text, "f "), (std::vector<std::string>{"f 1 2 3", "f 6 5 4"}));
+    }
+    {
+        // A face on such a point cannot be written: the Write fails naming it, and leaves no file.
+        WriterRig rig;
+        AddMesh(rig.manager, rig.scene, "ok", Triangle(), {{0, 1, 2}});
+        AddMesh(rig.manager, rig.scene, "broken",
+                {VgeTVector(0, 0, 0, 1), VgeTVector(1, 0, 0, 1), VgeTVector(nan, 1, 0, 1)}, {{0, 1, 2}});
+        EXPECT_FALSE(rig.WriteTo(dir / "used.obj"));
+        const std::string error = rig.writer.GetError().GetLastErrorString().Buffer();
+        EXPECT_NE(error.find("\"broken\""), std::string::npos) << error;
+        EXPECT_NE(error.find("control point 2"), std::string::npos) << error;
+        EXPECT_FALSE(fs::exists(dir / "used.obj"));
+        EXPECT_FALSE(fs::exists(dir / "used.mtl"));
+    }
+}
+
+TEST(obj_writer, NamesBecomeOneWordOnOneLineAndStayDistinct) {
+    ScratchDir dir("names");
+    WriterRig rig;
+    // Node names: a line break that would add a "v" line, blanks, and clashes after the change
+    // or in case only (readers merge such groups).
+    const char* nodes[] = {"C\nv ", "my node", "my_node", "Box", "BOX"};
+    const char* materials[] = {"a b\tc", "a_b_c", "x\ry", "red mat one", "red mat two"};
+    for (int i = 0; i < 5; ++i) {
+        VOxaMesh* mesh = AddMesh(rig.manager, rig.scene, nodes[i], Triangle(i), {{0, 1, 2}});
+        mesh->AddMaterial(rig.manager.CreateMaterial(materials[i]), 0);
+        mesh->InitMaterialIndices(4);
+    }
+    ASSERT_TRUE(rig.WriteTo(dir / "names.obj"));
+    const std::string text = ReadText(dir / "names.obj");
+    EXPECT_EQ(Lines(text, "g "),
+              (std::vector<std::string>{"g C_v_", "g my_node", "g my_node1", "g Box", "g BOX1"}));
+    EXPECT_EQ(Lines(text, "v ").size(), 15u);
+    EXPECT_EQ(Lines(text, "usemtl "), (std::vector<std::string>{"usemtl a_b_c", "usemtl a_b_c1", "usemtl x_y",
+                                                                "usemtl red_mat_one", "usemtl red_mat_two"}));
+    EXPECT_EQ(Lines(ReadText(dir / "names.mtl"), "newmtl ").size(), 5u);
+
+    // File names stay on their line too: a texture's after "map_Kd", the library's after "mtllib".
+    WriterRig textured;
+    VOxaMesh* mesh = AddMesh(textured.manager, textured.scene, "t", Triangle(), {{0, 1, 2}});
+    VOxaTexture* texture = textured.manager.CreateTexture("odd");
+    texture->SetFileName("tex\nNs 9.png");
+    mesh->AddTexture(texture, 0);
+    mesh->InitTextureIndices(4);
+    ASSERT_TRUE(textured.WriteTo(dir / "odd.obj"));
+    EXPECT_EQ(Lines(ReadText(dir / "odd.mtl"), "map_Kd"), std::vector<std::string>{"map_Kd tex_Ns 9.png"});
+    EXPECT_TRUE(Lines(ReadText(dir / "odd.mtl"), "Ns 9").empty());
+    EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/out/A\nb.obj").Buffer(), "/out/a_b.mtl");
 }
 
 TEST(obj_writer, WorldSpaceAndDeformedMeshWithoutNormals) {
