@@ -241,9 +241,10 @@ void VOxaWriterObj::WriteMaterial(int index) {
     out += '\n';
     if (entry.mTexture != nullptr && entry.mTexture->GetTextureUse() == 0) {
         const char* file = entry.mTexture->GetFileName();
-        CopyTextureFile(file, entry.mTexture->GetSourceFolder());
+        VString name;
+        CopyTextureFile(file, entry.mTexture->GetSourceFolder(), &name);
         out += "map_Kd ";
-        out += GetFileName(file, true).Buffer();
+        out += name.Buffer();
         out += '\n';
     }
     VOxaColor ambient = entry.mMaterial->GetAmbient();
@@ -261,8 +262,8 @@ void VOxaWriterObj::WriteMaterial(int index) {
     mMtlFile.Write(out.data(), out.size());
 }
 
-bool VOxaWriterObj::CopyTextureFile(const char* sourcePath, const char* sourceFolder) {
-    return mTextureCopier.Copy(sourcePath, sourceFolder, mObjPath.Buffer(), mMessageText);
+bool VOxaWriterObj::CopyTextureFile(const char* sourcePath, const char* sourceFolder, VString* givenName) {
+    return mTextureCopier.Copy(sourcePath, sourceFolder, mObjPath.Buffer(), mMessageText, givenName);
 }
 
 void VOxaWriterObj::WriteNode(VOxaNode* node) {
