@@ -445,10 +445,11 @@ bool CheckSettings(const Arguments& args, const std::vector<SettingsEntry>& entr
     const Side sides[] = {{"Import", "reader", &in}, {"Export", "writer", out}};
     for (const SettingsEntry& entry : entries)
         if (!SameText(entry.section.c_str(), "Import") && !SameText(entry.section.c_str(), "Export"))
-            std::fprintf(stderr,
-                         "oxa-convert: %s: line %d: \"%s\" is outside the [Import] and [Export] sections and is "
-                         "ignored\n",
-                         args.optionsFile.c_str(), entry.line, Printable(entry.key.c_str()).c_str());
+            std::fprintf(
+                stderr,
+                "oxa-convert: %s: line %d: \"%s\" is outside the [Import] and [Export] sections and is "
+                "ignored\n",
+                args.optionsFile.c_str(), entry.line, Printable(entry.key.c_str()).c_str());
     for (const Side& side : sides) {
         const char* extension = side.path ? VOxaGetFileExtension(side.path->c_str()) : "";
         if (!side.path ||
@@ -965,7 +966,8 @@ std::vector<RunFile> MaterialLibraries(const std::string& obj) {
 // given when the folder cannot be resolved.
 std::string PlacedName(const std::string& path) {
     const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash ? slash : 1);
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : path.substr(0, slash ? slash : 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     char* real = realpath(folder.c_str(), nullptr);
     if (!real) return path;
@@ -979,7 +981,8 @@ std::string PlacedName(const std::string& path) {
 bool SameTarget(const std::string& output, const std::string& input) {
     if (output.empty() || input.empty()) return false;
     if (SameFile(output, input)) return true;
-    struct stat a {}, b{};
+    struct stat a {
+    }, b{};
     if (stat(output.c_str(), &a) == 0 && stat(input.c_str(), &b) == 0) return false;
     return PlacedName(output) == PlacedName(input);
 }
@@ -993,8 +996,9 @@ bool WritesOverInput(const std::vector<RunFile>& outputs, const std::vector<RunF
                 std::fprintf(stderr, "oxa-convert: %s: IN and OUT are the same file%s\n", output.path.c_str(),
                              output.role == "OUT" ? "" : (" (" + output.role + ")").c_str());
             else
-                std::fprintf(stderr, "oxa-convert: %s (%s) and %s (%s) are the same file; nothing was written\n",
-                             output.path.c_str(), output.role.c_str(), input.path.c_str(), input.role.c_str());
+                std::fprintf(
+                    stderr, "oxa-convert: %s (%s) and %s (%s) are the same file; nothing was written\n",
+                    output.path.c_str(), output.role.c_str(), input.path.c_str(), input.role.c_str());
             return true;
         }
     return false;
@@ -1021,7 +1025,8 @@ bool CheckInputFile(const std::string& path) {
 // not be a folder. False with the reason printed.
 bool CheckOutputFile(const std::string& path) {
     const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash ? slash : 1);
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : path.substr(0, slash ? slash : 1);
     struct stat info {};
     if (stat(folder.c_str(), &info) != 0) {
         std::fprintf(stderr, "oxa-convert: the folder %s does not exist\n", folder.c_str());
@@ -1089,7 +1094,8 @@ int Convert(const Arguments& args) {
     // Every file the run writes, worked out before anything is read.
     std::vector<RunFile> outputs{{out, "OUT"}};
     if (IsFormat(out.c_str(), "obj"))
-        outputs.push_back({VOxaWriterObj::MakeMaterialPath(out.c_str()).Buffer(), "the MTL file written beside OUT"});
+        outputs.push_back(
+            {VOxaWriterObj::MakeMaterialPath(out.c_str()).Buffer(), "the MTL file written beside OUT"});
     if (IsFormat(out.c_str(), "amc"))
         outputs.push_back({SkeletonBeside(out, "asf"), "OUT's ASF skeleton is written beside it"});
     for (const RunFile& output : outputs)
@@ -1126,8 +1132,9 @@ int Convert(const Arguments& args) {
     // go and every file that was there stays as it was.
     gStage = Stage::eWriting;
     VSafeOutputGroup files;
-    const bool ok = IsFormat(out.c_str(), "amc") ? ExportAmc(out, format, args, session)
-                                                 : ExportFile(out, format, out, args, session, nullptr, nullptr);
+    const bool ok = IsFormat(out.c_str(), "amc")
+                        ? ExportAmc(out, format, args, session)
+                        : ExportFile(out, format, out, args, session, nullptr, nullptr);
     if (!ok) return session.usageError ? kExitUsage : kExitFile;
     if (!files.Commit()) {
         PrintError(files.FailedPath(), std::strerror(files.FailedErrno()));

@@ -173,7 +173,9 @@ bool VOxaTextureCopier::Copy(const char* path, const char* sourceFolder, const c
     if (in == nullptr) {
         // The image may have been put beside the output before.
         struct stat info {};
-        if (*source && ::lstat(InFolder(outFolder, bare.Buffer()).c_str(), &info) == 0 && S_ISREG(info.st_mode)) return true;
+        if (*source && ::lstat(InFolder(outFolder, bare.Buffer()).c_str(), &info) == 0 &&
+            S_ISREG(info.st_mode))
+            return true;
         messages += "Unable to locate texture file \"";
         messages += named.c_str();
         messages += "\".\n";

@@ -77,9 +77,9 @@ public:
               VString* givenName = nullptr);
 
 private:
-    std::vector<std::string> mAllowed;                     // real paths of the folders the options allow
-    std::unordered_set<std::string> mRefused;              // images already reported as refused
-    std::unordered_set<std::string> mTaken;                // names given in the output's folder
+    std::vector<std::string> mAllowed;                    // real paths of the folders the options allow
+    std::unordered_set<std::string> mRefused;             // images already reported as refused
+    std::unordered_set<std::string> mTaken;               // names given in the output's folder
     std::unordered_map<std::string, std::string> mGiven;  // real path of an image -> its name
 };
 
