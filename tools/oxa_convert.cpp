@@ -1526,11 +1526,10 @@ int main(int argc, char** argv) {
                          args.files[0].c_str(), VOxaGetFileExtension(args.files[0].c_str()));
             return kExitUsage;
         }
-        return Describe(args);
     }
     // An allocation failure ends the run; the files it was writing are removed on the way here.
     try {
-        return Convert(args);
+        return args.info ? Describe(args) : Convert(args);
     } catch (const std::bad_alloc&) {
         EndProgress();
         if (gStage == Stage::eReading)
