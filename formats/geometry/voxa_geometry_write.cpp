@@ -189,6 +189,7 @@ bool VOxaTextureCopier::Copy(const char* path, const char* sourceFolder, const c
     const std::string stem = GetFileName(own.c_str(), false).Buffer();
     const std::string extension = own.substr(stem.size());
     std::string name = own;
+    mTaken.insert(GetFileName(outputPath, true).Buffer());
     bool occupied = false, keep = false;
     for (int n = 2; n <= kMaxNameTries; ++n) {
         const std::string target = InFolder(outFolder, name);

@@ -76,6 +76,10 @@ public:
     bool Copy(const char* path, const char* sourceFolder, const char* outputPath, VString& messages,
               VString* givenName = nullptr);
 
+    // Keeps `name` in the output's folder from the images until the next Begin: the writer's own
+    // files (the output itself is kept by Copy) are not images.
+    void Reserve(const char* name) { mTaken.insert(name ? name : ""); }
+
 private:
     std::vector<std::string> mAllowed;                    // real paths of the folders the options allow
     std::unordered_set<std::string> mRefused;             // images already reported as refused

@@ -301,3 +301,28 @@ TEST(cli_files, RealModelsComeOutWithTheirImages) {
     EXPECT_EQ(ReadFile(dir / "tds/test.png"), ReadFile((cube.parent_path() / "test.png").string()));
     EXPECT_NE(ReadFile(dir / "tds/cube.3ds").find(std::string("test.png") + '\0'), std::string::npos);
 }
+
+TEST(cli_files, NotEnoughMemoryEndsTheRunAndChangesNothing) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-sanitized program ends on an allocation failure instead of throwing";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "an address-sanitized program ends on an allocation failure instead of throwing";
+#endif
+#endif
+    oxa_test::ScratchDir dir("cli_files", "memory");
+    fs::create_directories(dir / "out");
+    // Many groups of one triangle each: far more memory than the file's size.
+    std::string obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
+    for (int g = 0; g < 100000; ++g)
+        obj += "g g" + std::to_string(g) + "\nf 1 2 3\n";
+    WriteFile(dir / "many.obj", obj);
+    WriteFile(dir / "out/many.3ds", "old");
+    Result r = RunIn(dir.path.string(), "many.obj out/many.3ds", "ulimit -v 200000; ");
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_TRUE(r.err.find("not enough memory to read many.obj") != std::string::npos ||
+                r.err.find("not enough memory to write out/many.3ds") != std::string::npos)
+        << r.err;
+    EXPECT_EQ(Names(dir / "out"), (std::set<std::string>{"many.3ds"}));
+    EXPECT_EQ(ReadFile(dir / "out/many.3ds"), "old");
+}

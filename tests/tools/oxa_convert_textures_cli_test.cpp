@@ -145,9 +145,13 @@ TEST(oxa_convert_textures, ImageNamesAreFoundAsTheirFilesAndKeepApart) {
     oxa_test::WriteFile(dir / "models/sub2/same.png", "same two");
     oxa_test::WriteFile(dir / "models/kept.png", "kept");
     oxa_test::WriteFile(dir / "models/other.png", "ours");
+    // Images named as the files the run writes.
+    oxa_test::WriteFile(dir / "models/sub/n.obj", "image obj");
+    oxa_test::WriteFile(dir / "models/sub/n.3ds", "image 3ds");
+    oxa_test::WriteFile(dir / "models/sub/n.mtl", "image mtl");
     WriteModel(dir / "models", "n",
                {"sub/a:b.png", ".\\sub\\back.png", "UPPER.PNG", "sub1/same.png", "sub2/same.png", "kept.png",
-                "other.png", "C:\\models\\kept.png"});
+                "other.png", "C:\\models\\kept.png", "sub/n.obj", "sub/n.3ds", "sub/n.mtl"});
     // Already in the output folders: the same bytes (kept as they are) and other bytes (never
     // overwritten).
     for (const char* out : {"out_obj", "out_3ds"}) {
@@ -174,6 +178,13 @@ TEST(oxa_convert_textures, ImageNamesAreFoundAsTheirFilesAndKeepApart) {
         EXPECT_EQ(oxa_test::ReadFile(folder + "other_2.png"), "ours") << out;
         EXPECT_FALSE(fs::exists(folder + "kept_2.png")) << out;
     }
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out_obj/n_2.obj"), "image obj");
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out_obj/n.3ds"), "image 3ds");
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out_obj/n_2.mtl"), "image mtl");
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out_3ds/n.obj"), "image obj");
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out_3ds/n_2.3ds"), "image 3ds");
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out_3ds/n.mtl"), "image mtl");
+    EXPECT_NE(mtl.find("map_Kd n_2.mtl\n"), std::string::npos) << mtl;
     // Each material names the file its image has.
     for (const char* name :
          {"a:b.png", "back.png", "upper.png", "same.png", "same_2.png", "kept.png", "other_2.png"}) {

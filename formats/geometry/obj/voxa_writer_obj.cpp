@@ -136,6 +136,7 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
     mEvaluateDeformations = objOptions->GetOptionValue(VStreamOptionsObj::eEVALUATE_DEFORMATIONS) == 1;
     mMtlNeeded = false;
     mTextureCopier.Begin(options);
+    mTextureCopier.Reserve(GetFileName(MakeMaterialPath(mObjPath.Buffer()).Buffer(), true).Buffer());
 
     PrepareNodes(root);
 
