@@ -65,6 +65,7 @@ std::FILE* VCreateTemporaryFor(const std::string& target, std::string& temporary
             return nullptr;
         }
         temporaryPath = name;
+        if (tCurrentGroup) tCurrentGroup->mMade.push_back(name);  // removed if the run fails
         return stream;
     }
     errno = EEXIST;
@@ -164,9 +165,14 @@ std::vector<std::string> VSafeOutputGroup::Targets() const {
 }
 
 void VSafeOutputGroup::Abandon() {
+    // Every temporary file made meanwhile goes, also one still open (its writer was stopped by an
+    // allocation failure, say) or one given up already.
     for (const Entry& entry : mEntries)
         ::unlink(entry.temporary.c_str());
+    for (const std::string& made : mMade)
+        ::unlink(made.c_str());
     mEntries.clear();
+    mMade.clear();
 }
 
 bool VSafeOutputGroup::Commit() {
@@ -175,9 +181,13 @@ bool VSafeOutputGroup::Commit() {
     if (mOuter) {
         for (const Entry& entry : mEntries)
             mOuter->Add(entry.temporary, entry.target);
+        mOuter->mMade.insert(mOuter->mMade.end(), mMade.begin(), mMade.end());
         mEntries.clear();
+        mMade.clear();
         return true;
     }
+    // The temporaries not handed to the group were removed by their files.
+    mMade.clear();
     auto fail = [this](const std::string& path, int error) {
         mFailedPath = path;
         mFailedErrno = error;

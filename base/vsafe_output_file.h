@@ -73,7 +73,8 @@ private:
 // over their targets in the order they joined; a nested group hands them to the group around it
 // instead. When a target cannot be replaced (it is a folder, say), the targets replaced before it
 // get their old files back and every temporary file is removed. Destroying a group that was not
-// committed, or `Abandon`, removes every temporary file: no target changes.
+// committed, or `Abandon`, removes every temporary file made while it was current, also those of
+// files still open: no target changes.
 //
 //     VSafeOutputGroup run;
 //     if (!WriteEverything()) return false;   // the group's destructor removes the temporaries
@@ -98,6 +99,7 @@ public:
 
 private:
     friend class VSafeOutputFile;
+    friend std::FILE* VCreateTemporaryFor(const std::string&, std::string&, bool);
     struct Entry {
         std::string temporary;
         std::string target;
@@ -105,6 +107,7 @@ private:
     void Add(const std::string& temporary, const std::string& target);
 
     std::vector<Entry> mEntries;
+    std::vector<std::string> mMade;  // every temporary file made while the group was current
     VSafeOutputGroup* mOuter = nullptr;
     std::string mFailedPath;
     int mFailedErrno = 0;

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <initializer_list>
 #include <new>
 #include <string>
@@ -646,6 +647,9 @@ struct Session {
     bool jointsTranslate = false;  // a joint below the motion root moves, see JointsTranslate
     bool usageError = false;       // the command line asked for what cannot be written
     ~Session() {
+        // Unwinding from an allocation failure: the run is ending, and tearing a scene down takes
+        // memory too; the system takes it all back.
+        if (std::uncaught_exceptions() > 0) return;
         if (readOptions) readOptions->Destroy();
         if (skeletonOptions) skeletonOptions->Destroy();
         delete manager;

@@ -75,18 +75,21 @@ TEST(safe_output, AGroupPutsItsFilesInPlaceTogetherOrNotAtAll) {
     oxa_test::ScratchDir dir("safe_", "group");
     const std::string a = dir / "a", b = dir / "b";
     WriteFile(a, "old a");
-    VSafeOutputFile file;
+    VSafeOutputFile file, stopped;
     {
         VSafeOutputGroup run;
         EXPECT_EQ(VSafeOutputGroup::Current(), &run);
+        // A file whose writer never finished (its object outlives the group).
+        ASSERT_TRUE(stopped.Open((dir / "c").c_str()));
         ASSERT_TRUE(WriteWhole(file, a, "new a"));
         ASSERT_TRUE(WriteWhole(file, b, "new b"));
         // Written but not yet in place.
         EXPECT_EQ(ReadFile(a), "old a");
         EXPECT_FALSE(fs::exists(b));
         EXPECT_EQ(run.Targets(), (std::vector<std::string>{a, b}));
-        // Never committed: the temporaries go, the targets stay.
+        // Never committed: the temporaries go, also the open one; the targets stay.
     }
+    EXPECT_TRUE(stopped.IsOpen());
     EXPECT_EQ(VSafeOutputGroup::Current(), nullptr);
     EXPECT_EQ(Names(dir.path.string()), (std::set<std::string>{"a"}));
     EXPECT_EQ(ReadFile(a), "old a");
