@@ -66,9 +66,16 @@ TEST(safe_output, TemporariesAreFreshFilesBesideTheTarget) {
     const std::string longest = dir / std::string(255, 'x');
     EXPECT_TRUE(WriteWhole(c, longest, "long"));
     EXPECT_EQ(ReadFile(longest), "long");
-    // A folder that is not there: nothing to create.
+    // A folder that is not there: nothing to create, and the system's reason is kept.
     EXPECT_FALSE(c.Open((dir / "missing/d.bin").c_str()));
     EXPECT_FALSE(c.IsOpen());
+    std::string temporary = "stale";
+    errno = 0;
+    EXPECT_EQ(VCreateTemporaryFor(dir / "missing/d.bin", temporary), nullptr);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_TRUE(temporary.empty());
+    EXPECT_FALSE(c.Open(nullptr));
+    EXPECT_FALSE(c.Open(""));
 }
 
 TEST(safe_output, AGroupPutsItsFilesInPlaceTogetherOrNotAtAll) {
