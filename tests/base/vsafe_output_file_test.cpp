@@ -143,7 +143,7 @@ TEST(safe_output, AGroupThatCannotReplaceATargetChangesNothing) {
     EXPECT_EQ(Names(dir.path.string()), (std::set<std::string>{"a", "folder"}));
     {
         // A rename that fails halfway: the targets replaced before it get their old files back,
-        // a target that was new goes again.
+        // a target that was new goes again, and the files after it are not put in place.
         VSafeOutputGroup run;
         ASSERT_TRUE(WriteWhole(file, b, "new b"));
         ASSERT_TRUE(WriteWhole(file, a, "new a"));
@@ -151,6 +151,7 @@ TEST(safe_output, AGroupThatCannotReplaceATargetChangesNothing) {
         const std::string lost = file.TemporaryPath();
         ASSERT_TRUE(file.Commit());
         ASSERT_EQ(unlink(lost.c_str()), 0);
+        ASSERT_TRUE(WriteWhole(file, dir / "d", "new d"));
         EXPECT_FALSE(run.Commit());
         EXPECT_EQ(run.FailedPath(), c);
         EXPECT_EQ(run.FailedErrno(), ENOENT);
