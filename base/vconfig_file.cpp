@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "base/platform.h"
 #include "base/vpath.h"
+#include "base/vsafe_output_file.h"
 
 namespace {
 
@@ -137,8 +139,9 @@ bool VConfigFile::Flush() {
 bool VConfigFile::Save() {
     if (mPath.IsEmpty() || !CreateDirectoryPath(mPath)) return false;
     VString target = VPlatformNativePath(mPath);
-    VString temp = target + ".tmp";
-    FILE* f = std::fopen(temp, "wb");
+    std::string temporary;
+    FILE* f = VCreateTemporaryFor(target.Buffer(), temporary, true);
+    const char* temp = temporary.c_str();
     if (!f) return false;
     bool ok = true;
     for (size_t k = 0; k < mSections.size(); ++k) {

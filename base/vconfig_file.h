@@ -18,8 +18,8 @@
 //
 // A cached file is read once, at construction, and a changed cache is written back by Flush or
 // the destructor. An uncached file is read again by every ReadValue and written by every
-// WriteValue. Writing goes to "<path>.tmp" first and then takes the file's place. A missing or
-// unreadable file reads as empty, so every key answers its default.
+// WriteValue. Writing goes to a new temporary file beside it first and then takes the file's place. A missing
+// or unreadable file reads as empty, so every key answers its default.
 class VConfigFile {
 public:
     explicit VConfigFile(const char* name, bool cached = true);

@@ -4,12 +4,22 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
-// An output file that never leaves a half-written target. `Open` creates "<path>.tmp" beside the
-// target and every write goes there; `Commit` flushes and closes it and only then renames it over
-// the target, so readers see the old file or the complete new one. A failed write is remembered:
-// `Commit` after one removes the temporary file, leaves the target untouched and answers false.
-// Destroying or `Abandon`ing an uncommitted file removes the temporary file as well.
+// Creates a new temporary file in the folder of `target` under a fresh unique name (".oxa" and
+// random letters, short enough for any target name), exclusively and never through a link, and
+// opens it for writing ("wb" when binary, else "w"). Null (errno set) when it cannot be created.
+std::FILE* VCreateTemporaryFor(const std::string& target, std::string& temporaryPath, bool binary = true);
+
+// An output file that never leaves a half-written target. `Open` creates a temporary file of its
+// own beside the target (see VCreateTemporaryFor) and every write goes there; `Commit` flushes and
+// closes it and only then renames it over the target, so readers see the old file or the complete
+// new one. A failed write is remembered: `Commit` after one removes the temporary file, leaves
+// the target untouched and answers false. Destroying or `Abandon`ing an uncommitted file removes
+// the temporary file as well.
+//
+// While a VSafeOutputGroup is current on the thread, `Commit` hands the written temporary file to
+// the group instead of renaming it: the group puts all its files in place together.
 //
 //     VSafeOutputFile out;
 //     if (!out.Open(path, false)) return Fail(...);
@@ -40,8 +50,9 @@ public:
     bool CheckStream();
     bool Failed() const { return mFailed; }
 
-    // Flushes, closes and renames into place. True only when the file was open, no write failed,
-    // and the flush, close and rename succeeded; otherwise the temporary file is removed.
+    // Flushes, closes and renames into place (or hands the file to the current group). True only
+    // when the file was open, no write failed, and the flush, close and rename succeeded;
+    // otherwise the temporary file is removed.
     bool Commit();
     // Closes and removes the temporary file; the target is untouched.
     void Abandon();
@@ -54,6 +65,52 @@ private:
     std::string mPath;
     std::string mTempPath;
     bool mFailed = false;
+};
+
+// The files of one run, put in place together. While a group exists it is the current group of
+// its thread (groups nest: the newest is current until it is destroyed), and every
+// VSafeOutputFile committed meanwhile joins it as a written temporary file. `Commit` renames them
+// over their targets in the order they joined; a nested group hands them to the group around it
+// instead. When a target cannot be replaced (it is a folder, say), the targets replaced before it
+// get their old files back and every temporary file is removed. Destroying a group that was not
+// committed, or `Abandon`, removes every temporary file made while it was current, also those of
+// files still open: no target changes.
+//
+//     VSafeOutputGroup run;
+//     if (!WriteEverything()) return false;   // the group's destructor removes the temporaries
+//     if (!run.Commit()) Report(run.FailedPath(), run.FailedErrno());
+class VSafeOutputGroup {
+public:
+    VSafeOutputGroup();
+    ~VSafeOutputGroup();
+    VSafeOutputGroup(const VSafeOutputGroup&) = delete;
+    VSafeOutputGroup& operator=(const VSafeOutputGroup&) = delete;
+
+    static VSafeOutputGroup* Current();
+
+    bool Commit();
+    void Abandon();
+
+    // The targets waiting to be put in place, in order.
+    std::vector<std::string> Targets() const;
+    // After a failed Commit: the target that could not be replaced and the system's error number.
+    const std::string& FailedPath() const { return mFailedPath; }
+    int FailedErrno() const { return mFailedErrno; }
+
+private:
+    friend class VSafeOutputFile;
+    friend std::FILE* VCreateTemporaryFor(const std::string&, std::string&, bool);
+    struct Entry {
+        std::string temporary;
+        std::string target;
+    };
+    void Add(const std::string& temporary, const std::string& target);
+
+    std::vector<Entry> mEntries;
+    std::vector<std::string> mMade;  // every temporary file made while the group was current
+    VSafeOutputGroup* mOuter = nullptr;
+    std::string mFailedPath;
+    int mFailedErrno = 0;
 };
 
 #endif  // OXA_BASE_VSAFE_OUTPUT_FILE_H

@@ -6,6 +6,8 @@
 #include <new>
 #include <numeric>
 
+#include "base/vsafe_output_file.h"
+
 using namespace voxa_format;
 
 namespace {
@@ -90,8 +92,7 @@ bool VOxa::FileCreate(const char* path, bool binary) {
     mError.ClearError();
     if (!path || !*path) return Fail(eFILE_NOT_CREATED);
     mPath = path;
-    mTempPath = mPath + ".tmp";
-    mTempFile = std::fopen(mTempPath.c_str(), "wb");
+    mTempFile = VCreateTemporaryFor(mPath, mTempPath, true);
     if (!mTempFile) {
         Reset();
         return Fail(eFILE_NOT_CREATED);

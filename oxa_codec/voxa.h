@@ -70,8 +70,9 @@ public:
 
     // ---- opening and closing ----
 
-    // Starts writing a file at `path` in the binary or text form. The temporary file
-    // (`path` + ".tmp") is created at once so that a folder that cannot be written fails here
+    // Starts writing a file at `path` in the binary or text form. The temporary file (a
+    // new file of its own beside `path`) is created at once so that a folder that cannot be written fails
+    // here
     // ("File not created"). Closes whatever was open before.
     bool FileCreate(const char* path, bool binary);
     // Starts writing into memory; FileClose then leaves the bytes in GetMemoryData.

@@ -1,5 +1,6 @@
 #include "oxa_codec/voxa_exporter.h"
 
+#include "base/vsafe_output_file.h"
 #include "oxa_codec/voxa_io_formats.h"
 #include "oxa_codec/voxa_writer.h"
 #include "oxa_codec/vstream_options.h"
@@ -64,6 +65,9 @@ VStreamOptions* VOxaExporter::GetWriteOptions() {
 
 bool VOxaExporter::Export(VOxaScene* scene, VStreamOptions* options) {
     if (!MakeWriter()) return false;
+    // Every file the writer makes (an OBJ's MTL file and images too) is put in place only when
+    // the whole Write succeeded: a failed Write leaves the files that were there as they were.
+    VSafeOutputGroup files;
     if (!mWriter->FileCreate(mFileName.Buffer())) {
         TakeWriterError();
         DropWriter();
@@ -79,5 +83,9 @@ bool VOxaExporter::Export(VOxaScene* scene, VStreamOptions* options) {
     mMessageText = mWriter->GetMessageText();
     delete own;
     DropWriter();
+    if (ok && !files.Commit()) {
+        mError.SetLastError(VOxaWriter::eFILE_NOT_CREATED, "File not created");
+        ok = false;
+    }
     return ok;
 }

@@ -22,7 +22,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <initializer_list>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -39,9 +41,12 @@
 #include "base/vconfig_file.h"
 #include "base/vnumber_text.h"
 #include "base/vprogress.h"
+#include "base/vsafe_output_file.h"
 #include "base/vstring_list.h"
 #include "base/vtime.h"
 #include "character/voxa_constraint.h"
+#include "formats/geometry/obj/voxa_writer_obj.h"
+#include "formats/geometry/voxa_geometry_write.h"
 #include "oxa_codec/voxa_exporter.h"
 #include "oxa_codec/voxa_importer.h"
 #include "oxa_codec/voxa_io_formats.h"
@@ -439,6 +444,13 @@ bool CheckSettings(const Arguments& args, const std::vector<SettingsEntry>& entr
         const std::string* path;
     };
     const Side sides[] = {{"Import", "reader", &in}, {"Export", "writer", out}};
+    for (const SettingsEntry& entry : entries)
+        if (!SameText(entry.section.c_str(), "Import") && !SameText(entry.section.c_str(), "Export"))
+            std::fprintf(
+                stderr,
+                "oxa-convert: %s: line %d: \"%s\" is outside the [Import] and [Export] sections and is "
+                "ignored\n",
+                args.optionsFile.c_str(), entry.line, Printable(entry.key.c_str()).c_str());
     for (const Side& side : sides) {
         const char* extension = side.path ? VOxaGetFileExtension(side.path->c_str()) : "";
         if (!side.path ||
@@ -635,6 +647,9 @@ struct Session {
     bool jointsTranslate = false;  // a joint below the motion root moves, see JointsTranslate
     bool usageError = false;       // the command line asked for what cannot be written
     ~Session() {
+        // Unwinding from an allocation failure: the run is ending, and tearing a scene down takes
+        // memory too; the system takes it all back.
+        if (std::uncaught_exceptions() > 0) return;
         if (readOptions) readOptions->Destroy();
         if (skeletonOptions) skeletonOptions->Destroy();
         delete manager;
@@ -710,13 +725,11 @@ std::string SkeletonFor(const std::string& path, const Arguments& args) {
     return "";
 }
 
+bool CheckInputFile(const std::string& path);
+
 // The caller has checked that a reader reads the extension.
 bool ReadScene(const std::string& path, const Arguments& args, Session& session) {
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) {
-        PrintError(path, std::strerror(errno));
-        return false;
-    }
+    if (!CheckInputFile(path) || (!args.skeleton.empty() && !CheckInputFile(args.skeleton))) return false;
     session.manager = VOxaSdkManager::Create();
     session.scene = session.manager ? session.manager->CreateScene() : nullptr;
     if (!session.scene) {
@@ -783,11 +796,6 @@ bool SameFile(const std::string& a, const std::string& b) {
     }, second{};
     return !a.empty() && !b.empty() && stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-
-bool FileExists(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0;
 }
 
 std::string RateText(double rate) {
@@ -879,35 +887,185 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
 }
 
 // AMC motion is written with its ASF skeleton beside it (the same stem, .asf): the ASF writer
-// builds the skeleton the AMC writer samples. Both go to temporary names first and are put in
-// place only when both were written.
+// builds the skeleton the AMC writer samples. Both join the run's files, put in place together.
 bool ExportAmc(const std::string& out, int format, const Arguments& args, Session& session) {
     const int asfFormat = VOxaFindWriterFormat("asf");
     const std::string asf = SkeletonBeside(out, "asf");
-    const std::string suffix = ".part" + std::to_string((long)getpid());
-    const std::string asfPart = asf + suffix, amcPart = out + suffix;
     VStreamOptions* asfOptions = nullptr;
-    bool ok = ExportFile(asfPart, asfFormat, asf, args, session, nullptr, &asfOptions, false);
+    bool ok = ExportFile(asf, asfFormat, asf, args, session, nullptr, &asfOptions, false);
     const VStreamOptionsMotion* motion = AsMotion(asfOptions);
     if (ok && (!motion || !motion->GetAttachedObject())) {
         PrintError(asf, "no ASF skeleton was built from this scene");
         ok = false;
     }
-    if (ok) ok = ExportFile(amcPart, format, out, args, session, motion->GetAttachedObject(), nullptr);
+    if (ok) ok = ExportFile(out, format, out, args, session, motion->GetAttachedObject(), nullptr);
     if (asfOptions) asfOptions->Destroy();
-    if (ok && std::rename(amcPart.c_str(), out.c_str()) != 0) {
-        PrintError(out, std::strerror(errno));
-        ok = false;
-    }
-    if (ok && std::rename(asfPart.c_str(), asf.c_str()) != 0) {
-        PrintError(asf, std::strerror(errno));
-        std::remove(out.c_str());
-        ok = false;
-    }
-    std::remove(asfPart.c_str());
-    std::remove(amcPart.c_str());
     return ok;
 }
+
+// A file of the run, read or written, with what it is to the run.
+struct RunFile {
+    std::string path;
+    std::string role;
+};
+
+// The MTL libraries an OBJ file names on its "mtllib" lines, each where the reader finds it: in
+// the OBJ file's folder, else from the working directory.
+std::vector<RunFile> MaterialLibraries(const std::string& obj) {
+    std::vector<RunFile> libraries;
+    std::FILE* file = std::fopen(obj.c_str(), "rb");
+    if (!file) return libraries;
+    const size_t slash = obj.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : obj.substr(0, slash + 1);
+    std::string line;
+    auto scan = [&]() {
+        const char* blanks = " \t\r\v\f";
+        size_t at = line.find_first_not_of(blanks);
+        if (at == std::string::npos || line.compare(at, 6, "mtllib") != 0) return;
+        at += 6;
+        if (at < line.size() && !std::strchr(blanks, line[at])) return;
+        while ((at = line.find_first_not_of(blanks, at)) != std::string::npos) {
+            const size_t end = std::min(line.find_first_of(blanks, at), line.size());
+            const std::string name = line.substr(at, end - at);
+            at = end;
+            if (name.empty()) continue;
+            struct stat info {};
+            const std::string beside = name[0] == '/' ? name : folder + name;
+            const bool found = stat(beside.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+            libraries.push_back({found ? beside : name, "the input's MTL library"});
+        }
+    };
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        for (size_t k = 0; k < got; ++k) {
+            if (chunk[k] != '\n') {
+                // Only the start of a line can hold the keyword; a long line is not kept whole.
+                if (line.size() < 65536) line += chunk[k];
+                continue;
+            }
+            scan();
+            line.clear();
+        }
+    }
+    scan();
+    std::fclose(file);
+    return libraries;
+}
+
+// `path` as the file system finds it: the real path of its folder and its own name; the path as
+// given when the folder cannot be resolved.
+std::string PlacedName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : path.substr(0, slash ? slash : 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    char* real = realpath(folder.c_str(), nullptr);
+    if (!real) return path;
+    std::string placed = real;
+    std::free(real);
+    return (placed == "/" ? placed : placed + "/") + name;
+}
+
+// True when writing `output` would change the file `input`: one existing file through whatever
+// path or link, or the same name in the same folder.
+bool SameTarget(const std::string& output, const std::string& input) {
+    if (output.empty() || input.empty()) return false;
+    if (SameFile(output, input)) return true;
+    struct stat a {
+    }, b{};
+    if (stat(output.c_str(), &a) == 0 && stat(input.c_str(), &b) == 0) return false;
+    return PlacedName(output) == PlacedName(input);
+}
+
+// Refuses (true, reason printed) when a file the run writes is a file it reads.
+bool WritesOverInput(const std::vector<RunFile>& outputs, const std::vector<RunFile>& inputs) {
+    for (const RunFile& output : outputs)
+        for (const RunFile& input : inputs) {
+            if (!SameTarget(output.path, input.path)) continue;
+            if (input.role == "IN")
+                std::fprintf(stderr, "oxa-convert: %s: IN and OUT are the same file%s\n", output.path.c_str(),
+                             output.role == "OUT" ? "" : (" (" + output.role + ")").c_str());
+            else
+                std::fprintf(
+                    stderr, "oxa-convert: %s (%s) and %s (%s) are the same file; nothing was written\n",
+                    output.path.c_str(), output.role.c_str(), input.path.c_str(), input.role.c_str());
+            return true;
+        }
+    return false;
+}
+
+// Checks a file the run reads: it must exist and be a regular file once links are followed (a
+// device or a pipe could be read forever). False with the reason printed.
+bool CheckInputFile(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        std::fprintf(stderr, "oxa-convert: %s %s\n", path.c_str(),
+                     errno == ENOENT ? "does not exist" : std::strerror(errno));
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        std::fprintf(stderr, "oxa-convert: %s is %s, not a file that can be read\n", path.c_str(),
+                     S_ISDIR(info.st_mode) ? "a folder" : "a device, pipe or socket");
+        return false;
+    }
+    return true;
+}
+
+// Checks a file the run writes: its folder must exist and be a folder, and the file itself must
+// not be a folder. False with the reason printed.
+bool CheckOutputFile(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : path.substr(0, slash ? slash : 1);
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0) {
+        std::fprintf(stderr, "oxa-convert: the folder %s does not exist\n", folder.c_str());
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        std::fprintf(stderr, "oxa-convert: %s is not a folder\n", folder.c_str());
+        return false;
+    }
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        std::fprintf(stderr, "oxa-convert: %s is a folder\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+// The texture images of the scene that a geometry writer would copy, found as the writers find
+// them.
+std::vector<RunFile> TextureImages(VOxaScene* scene) {
+    std::vector<RunFile> images;
+    VArrayTemplate<VOxaTexture*> textures;
+    scene->FillTextureArray(textures);
+    std::vector<const VOxaTexture*> seen;
+    auto add = [&](const VOxaTexture* texture) {
+        if (!texture || std::find(seen.begin(), seen.end(), texture) != seen.end()) return;
+        seen.push_back(texture);
+        const std::string path = VOxaTextureFilePath(texture->GetFileName(), texture->GetSourceFolder());
+        if (!path.empty()) images.push_back({path, "a texture image it copies"});
+    };
+    for (int k = 0; k < textures.GetCount(); ++k)
+        add(textures[k]);
+    AnyNode(scene, [&](VOxaNode* node, bool) {
+        const VOxaNodeAttribute* attribute = node->GetNodeAttribute();
+        const int type = attribute ? attribute->GetAttributeType() : -1;
+        if (type == VOxaNodeAttribute::eMesh || type == VOxaNodeAttribute::eNurb ||
+            type == VOxaNodeAttribute::ePatch) {
+            const auto* geometry = static_cast<const VOxaGeometryBase*>(attribute);
+            for (int k = 0; k < geometry->GetTextureCount(0); ++k)
+                add(geometry->GetTexture(k, 0));
+        }
+        return false;
+    });
+    return images;
+}
+
+// What the run is doing, for the words of an allocation failure.
+enum class Stage { eReading, eWriting };
+Stage gStage = Stage::eReading;
 
 int Convert(const Arguments& args) {
     const std::string& in = args.files[0];
@@ -923,17 +1081,24 @@ int Convert(const Arguments& args) {
                      in.c_str(), VOxaGetFileExtension(in.c_str()));
         return kExitUsage;
     }
-    // Writing over the input would lose it (an AMC's skeleton and the ASF beside an AMC output count).
-    std::vector<std::string> inputs{in}, outputs{out};
-    if (IsFormat(in.c_str(), "amc")) inputs.push_back(SkeletonFor(in, args));
-    if (IsFormat(out.c_str(), "amc")) outputs.push_back(SkeletonBeside(out, "asf"));
-    for (const std::string& input : inputs)
-        for (const std::string& output : outputs)
-            if (SameFile(input, output)) {
-                std::fprintf(stderr, "oxa-convert: %s: IN and OUT are the same file%s\n", output.c_str(),
-                             output == out ? "" : " (OUT's ASF skeleton is written beside it)");
-                return kExitUsage;
-            }
+    if (!CheckInputFile(in) || (!args.skeleton.empty() && !CheckInputFile(args.skeleton))) return kExitFile;
+    // Every file the run writes, worked out before anything is read.
+    std::vector<RunFile> outputs{{out, "OUT"}};
+    if (IsFormat(out.c_str(), "obj"))
+        outputs.push_back(
+            {VOxaWriterObj::MakeMaterialPath(out.c_str()).Buffer(), "the MTL file written beside OUT"});
+    if (IsFormat(out.c_str(), "amc"))
+        outputs.push_back({SkeletonBeside(out, "asf"), "OUT's ASF skeleton is written beside it"});
+    for (const RunFile& output : outputs)
+        if (!CheckOutputFile(output.path)) return kExitFile;
+    // Writing over a file the run reads would lose it.
+    std::vector<RunFile> inputs{{in, "IN"}};
+    if (IsFormat(in.c_str(), "amc")) inputs.push_back({SkeletonFor(in, args), "the ASF skeleton of IN"});
+    if (IsFormat(in.c_str(), "obj"))
+        for (RunFile& library : MaterialLibraries(in))
+            inputs.push_back(std::move(library));
+    if (WritesOverInput(outputs, inputs)) return kExitUsage;
+
     Session session;
     if (!ReadScene(in, args, session)) return kExitFile;
     NoteEmpty(in, session.scene);
@@ -947,17 +1112,24 @@ int Convert(const Arguments& args) {
         // Objects without that take (materials a reader made, say) keep theirs; the nodes switch.
         session.scene->SetCurrentTake(args.take.c_str());
     }
+    // The images a geometry writer copies are known now: none may be a file the run writes.
+    if (IsAnyFormat(out, {"obj", "3ds"}) && WritesOverInput(outputs, TextureImages(session.scene)))
+        return kExitUsage;
     session.sideBySide = MarkNodesToWrite(session.scene, IsSkeletonFormat(out));
     session.jointsTranslate = IsSkeletonFormat(out) && JointsTranslate(session.scene);
-    if (IsFormat(out.c_str(), "amc")) {
-        if (ExportAmc(out, format, args, session)) return kExitOk;
-        return session.usageError ? kExitUsage : kExitFile;
-    }
-    const bool existed = FileExists(out);
-    if (!ExportFile(out, format, out, args, session, nullptr, nullptr)) {
-        // Writers replace their target only when complete; a file a failed writer created anew goes.
-        if (!existed) std::remove(out.c_str());
-        return session.usageError ? kExitUsage : kExitFile;
+
+    // Every file of the run goes to a temporary file of its own and is put in place only when all
+    // were written; on any failure (or an allocation failure thrown through here) the temporaries
+    // go and every file that was there stays as it was.
+    gStage = Stage::eWriting;
+    VSafeOutputGroup files;
+    const bool ok = IsFormat(out.c_str(), "amc")
+                        ? ExportAmc(out, format, args, session)
+                        : ExportFile(out, format, out, args, session, nullptr, nullptr);
+    if (!ok) return session.usageError ? kExitUsage : kExitFile;
+    if (!files.Commit()) {
+        PrintError(files.FailedPath(), std::strerror(files.FailedErrno()));
+        return kExitFile;
     }
     return kExitOk;
 }
@@ -1286,8 +1458,12 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& error) 
         } else if (arg == "--texture-dir") {
             if (!value(text)) return false;
             struct stat info {};
-            if (stat(text.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-                error = "--texture-dir " + text + ": no such folder";
+            if (stat(text.c_str(), &info) != 0) {
+                error = "--texture-dir: " + text + " does not exist";
+                return false;
+            }
+            if (!S_ISDIR(info.st_mode)) {
+                error = "--texture-dir: " + text + " is not a folder";
                 return false;
             }
             args.textureDirs.push_back(text);
@@ -1327,6 +1503,7 @@ int main(int argc, char** argv) {
     gProgress.SetCallback(&PrintProgress, nullptr);
     if (args.formats) return ListFormats();
     if (!args.optionsFile.empty()) {
+        if (!CheckInputFile(VConfigFile::ResolveName(args.optionsFile.c_str()).Buffer())) return kExitFile;
         std::vector<SettingsEntry> settings;
         if (!LoadSettings(args.optionsFile, settings, error)) {
             std::fprintf(stderr, "oxa-convert: %s: %s\n", args.optionsFile.c_str(), error.c_str());
@@ -1341,7 +1518,16 @@ int main(int argc, char** argv) {
                          args.files[0].c_str(), VOxaGetFileExtension(args.files[0].c_str()));
             return kExitUsage;
         }
-        return Describe(args);
     }
-    return Convert(args);
+    // An allocation failure ends the run; the files it was writing are removed on the way here.
+    try {
+        return args.info ? Describe(args) : Convert(args);
+    } catch (const std::bad_alloc&) {
+        EndProgress();
+        if (gStage == Stage::eReading)
+            std::fprintf(stderr, "oxa-convert: not enough memory to read %s\n", args.files[0].c_str());
+        else
+            std::fprintf(stderr, "oxa-convert: not enough memory to write %s\n", args.files[1].c_str());
+        return kExitFile;
+    }
 }

@@ -1,7 +1,12 @@
 #include "formats/geometry/voxa_geometry_write.h"
 
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -54,6 +59,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The most names tried for one image ("name_2.ext" and on) in the output's folder.
+constexpr int kMaxNameTries = 10000;
+
 // True when `path` is `folder` or lies below it; both are real paths.
 bool IsInside(const fs::path& path, const fs::path& folder) {
     auto p = path.begin();
@@ -73,11 +81,73 @@ std::string RealFolder(const char* folder) {
     return real.string();
 }
 
+// True when the file at `path` holds exactly the bytes of `in` (read from its start).
+bool SameBytes(std::FILE* in, const char* path) {
+    std::FILE* other = std::fopen(path, "rb");
+    if (other == nullptr) return false;
+    bool same = std::fseek(in, 0, SEEK_SET) == 0;
+    char a[4096], b[4096];
+    while (same) {
+        const size_t got = std::fread(a, 1, sizeof a, in);
+        const size_t theirs = std::fread(b, 1, sizeof b, other);
+        same = got == theirs && std::memcmp(a, b, got) == 0;
+        if (got == 0) break;
+    }
+    same = same && !std::ferror(in) && !std::ferror(other);
+    std::fclose(other);
+    return same;
+}
+
+// The file `name` in `folder` (the folder part of a path, empty or ending in a separator): a
+// name is never read as a path of its own.
+std::string InFolder(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    const char last = folder.back();
+    return last == '/' || last == '\\' ? folder + name : folder + "/" + name;
+}
+
+// Is `c` a letter?
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
 }  // namespace
+
+std::string VOxaTextureFilePath(const char* name, const char* sourceFolder) {
+    std::string path = name ? name : "";
+    // A drive name ("C:\", "C:/") belongs to another system.
+    if (path.size() >= 3 && IsLetter(path[0]) && path[1] == ':' && (path[2] == '/' || path[2] == '\\'))
+        return std::string();
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    if (path.empty()) return path;
+    // Only a leading '/' makes a name absolute; a relative one counts from the folder of the file
+    // that named it (from the working directory when there is none).
+    if (path[0] != '/' && sourceFolder != nullptr && *sourceFolder != '\0')
+        path = (fs::path(sourceFolder) / path).string();
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0) return path;
+    // Not there: a file of that folder whose name differs only in letter case (the first such
+    // name in byte order, so that the choice does not depend on the folder's listing order).
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string best;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir))
+            if (::strcasecmp(entry->d_name, file.c_str()) == 0 && (best.empty() || best > entry->d_name))
+                best = entry->d_name;
+        ::closedir(dir);
+    }
+    if (best.empty()) return path;
+    return slash == std::string::npos ? best : folder + best;
+}
 
 void VOxaTextureCopier::Begin(const VStreamOptions* options) {
     mAllowed.clear();
     mRefused.clear();
+    mTaken.clear();
+    mGiven.clear();
     if (options == nullptr || !options->IsA(VStreamOptionsBase::ClassId)) return;
     for (const std::string& folder : static_cast<const VStreamOptionsBase*>(options)->GetTextureFolders()) {
         std::string real = RealFolder(folder.c_str());
@@ -86,22 +156,27 @@ void VOxaTextureCopier::Begin(const VStreamOptions* options) {
 }
 
 bool VOxaTextureCopier::Copy(const char* path, const char* sourceFolder, const char* outputPath,
-                             VString& messages) {
+                             VString& messages, VString* givenName) {
     const char* source = path ? path : "";
-    const VString target =
-        GetFullPath(GetDirectoryName(outputPath).Buffer(), GetFileName(source, true).Buffer());
-    if (FileExists(target.Buffer())) return true;
-
-    // A relative name counts from the folder of the file that named it.
+    const VString bare = GetFileName(source, true);
+    if (givenName != nullptr) *givenName = bare;
     const bool hasFolder = sourceFolder != nullptr && *sourceFolder != '\0';
-    std::string named = source;
-    if (hasFolder && *source && IsRelativePath(source)) named = (fs::path(sourceFolder) / source).string();
+    const std::string named = VOxaTextureFilePath(source, sourceFolder);
+    if (named.empty()) {
+        // A drive name was written on another system: it lies outside every allowed folder.
+        if (*source && mRefused.insert(source).second) {
+            messages += "Texture file \"";
+            messages += source;
+            messages += "\" is outside the folders textures are copied from; not copied.\n";
+        }
+        return false;
+    }
     // Only regular files: a device or a pipe named as a texture could be read forever.
     std::error_code error;
     fs::path real;
     if (*source) real = fs::canonical(named, error);
-    std::FILE* in = nullptr;
-    if (*source && !error && fs::is_regular_file(real, error) && !error) {
+    const bool found = *source && !error && fs::is_regular_file(real, error) && !error;
+    if (found) {
         bool allowed = false;
         if (hasFolder) {
             const std::string folder = RealFolder(sourceFolder);
@@ -117,30 +192,82 @@ bool VOxaTextureCopier::Copy(const char* path, const char* sourceFolder, const c
             }
             return false;
         }
-        in = std::fopen(real.c_str(), "rb");
     }
+    // One image, one name: an image met before keeps the name it was given.
+    if (found) {
+        auto given = mGiven.find(real.string());
+        if (given != mGiven.end()) {
+            if (givenName != nullptr) *givenName = given->second.c_str();
+            return true;
+        }
+    }
+    std::FILE* in = found ? std::fopen(real.c_str(), "rb") : nullptr;
+    const std::string outFolder = GetDirectoryName(outputPath).Buffer();
     if (in == nullptr) {
+        // The image may have been put beside the output before.
+        struct stat info {};
+        if (*source && ::lstat(InFolder(outFolder, bare.Buffer()).c_str(), &info) == 0 &&
+            S_ISREG(info.st_mode))
+            return true;
         messages += "Unable to locate texture file \"";
         messages += named.c_str();
         messages += "\".\n";
         return false;
     }
-    VSafeOutputFile out;
-    bool ok = out.Open(target.Buffer(), true);
-    char block[1024];
-    while (ok) {
-        const size_t count = std::fread(block, 1, sizeof block, in);
-        if (count == 0) break;
-        ok = out.Write(block, count);
+    // The name in the output's folder: the image's own, unless another image of this Write took
+    // it or a different file (or a link, or a folder) is there; then "name_2.ext", "name_3.ext"...
+    // A file there with the image's bytes is kept as it is.
+    // The name is the image file's own: the name in the material may differ in letter case.
+    const std::string own = fs::path(named).filename().string();
+    const std::string stem = GetFileName(own.c_str(), false).Buffer();
+    const std::string extension = own.substr(stem.size());
+    std::string name = own;
+    mTaken.insert(GetFileName(outputPath, true).Buffer());
+    bool occupied = false, keep = false;
+    for (int n = 2; n <= kMaxNameTries; ++n) {
+        const std::string target = InFolder(outFolder, name);
+        if (mTaken.count(name) == 0) {
+            struct stat info {};
+            if (::lstat(target.c_str(), &info) != 0) break;
+            if (S_ISREG(info.st_mode) && SameBytes(in, target.c_str())) {
+                keep = true;
+                break;
+            }
+            occupied = true;
+        }
+        name = stem + "_" + std::to_string(n) + extension;
     }
-    if (ok && (std::ferror(in) || !std::feof(in))) ok = false;
+    const std::string target = InFolder(outFolder, name);
+    bool ok = true;
+    if (!keep) {
+        VSafeOutputFile out;
+        ok = std::fseek(in, 0, SEEK_SET) == 0 && out.Open(target.c_str(), true);
+        char block[4096];
+        while (ok) {
+            const size_t count = std::fread(block, 1, sizeof block, in);
+            if (count == 0) break;
+            ok = out.Write(block, count);
+        }
+        if (ok && (std::ferror(in) || !std::feof(in))) ok = false;
+        if (ok) ok = out.Commit();
+        if (!ok) {
+            out.Abandon();
+            messages += "Error writing texture file \"";
+            messages += target.c_str();
+            messages += "\".\n";
+        }
+    }
     std::fclose(in);
-    if (ok) ok = out.Commit();
-    if (!ok) {
-        out.Abandon();
-        messages += "Error writing texture file \"";
-        messages += target.Buffer();
-        messages += "\".\n";
+    if (!ok) return false;
+    if (occupied) {
+        messages += "Texture file \"";
+        messages += named.c_str();
+        messages += "\" is copied as \"";
+        messages += name.c_str();
+        messages += "\": a different file of its name is already in the output's folder.\n";
     }
-    return ok;
+    mTaken.insert(name);
+    mGiven.emplace(real.string(), name);
+    if (givenName != nullptr) *givenName = name.c_str();
+    return true;
 }

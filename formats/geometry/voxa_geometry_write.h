@@ -2,6 +2,7 @@
 #define OXA_FORMATS_GEOMETRY_VOXA_GEOMETRY_WRITE_H
 
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -50,30 +51,50 @@ VgeAMatrix VOxaGeometryWorldMatrix(VOxaNode* node);
 // translation), sheared and mirrored matrices included; the identity for a singular `m`.
 VgeAMatrix VOxaGeometryNormalMatrix(const VgeAMatrix& m);
 
+// The file a texture's image name points to: '\\' and '/' both separate folders, only a leading
+// '/' makes the name absolute, and a relative name counts from `sourceFolder` (the folder of the
+// file that named it; the working directory when null or empty). When no file has the exact name,
+// a file of that folder whose name differs only in letter case is taken. Empty for a name with a
+// drive ("C:\\", "C:/"), which belongs to another system.
+std::string VOxaTextureFilePath(const char* name, const char* sourceFolder);
+
 // Copies the texture images that written materials name beside the written file, from the places
 // the caller allows only: a file named by a hostile model must not end up next to the output.
 //
-// An image is copied when its real path (links resolved) is a regular file inside the folder of
-// the file that named it (the texture's source folder) or below it, or inside one of the folders
-// the writer's options allow. A relative name is found from the source folder, or from the working
-// directory for a texture made in memory. A file of the image's name already beside the output is
-// never overwritten.
+// An image (found by VOxaTextureFilePath) is copied when its real path (links resolved) is a
+// regular file inside the folder of the file that named it (the texture's source folder) or below
+// it, or inside one of the folders the writer's options allow.
+//
+// In the output's folder each image takes its own file name, unless a different image of this
+// Write took that name already, or a different file (or a link, or a folder) is there: then it
+// takes "name_2.ext", "name_3.ext"... A file there with the image's very bytes is kept and used.
+// A file already in the output's folder is never overwritten or followed.
 class VOxaTextureCopier {
 public:
     // Starts a Write: takes the allowed folders of `options` when they are geometry options (none
-    // otherwise) and forgets the images reported so far.
+    // otherwise) and forgets the images reported and named so far.
     void Begin(const VStreamOptions* options);
 
     // Copies `path`, named by a file in `sourceFolder` (null or empty for none), beside
-    // `outputPath` under its file name. True when a file of that name is there after the call. A
-    // missing image or a failed copy appends "Unable to locate texture file ..." or "Error writing
-    // texture file ..." to `messages`; an image outside the allowed folders is not copied and
-    // appends one line naming it, once per image and Write. A failed copy leaves nothing.
-    bool Copy(const char* path, const char* sourceFolder, const char* outputPath, VString& messages);
+    // `outputPath`. True when the image is there after the call; `givenName` (when not null)
+    // receives the file name the image has in the output's folder (the bare name of `path` when
+    // it was not copied), for the written file to name. A missing image or a failed copy appends
+    // "Unable to locate texture file ..." or "Error writing texture file ..." to `messages`; an
+    // image outside the allowed folders is not copied and appends one line naming it, once per
+    // image and Write; an image that had to take another name than its own because of a file
+    // already there appends one line saying so. A failed copy leaves nothing.
+    bool Copy(const char* path, const char* sourceFolder, const char* outputPath, VString& messages,
+              VString* givenName = nullptr);
+
+    // Keeps `name` in the output's folder from the images until the next Begin: the writer's own
+    // files (the output itself is kept by Copy) are not images.
+    void Reserve(const char* name) { mTaken.insert(name ? name : ""); }
 
 private:
-    std::vector<std::string> mAllowed;         // real paths of the folders the options allow
-    std::unordered_set<std::string> mRefused;  // real paths already reported as refused
+    std::vector<std::string> mAllowed;                    // real paths of the folders the options allow
+    std::unordered_set<std::string> mRefused;             // images already reported as refused
+    std::unordered_set<std::string> mTaken;               // names given in the output's folder
+    std::unordered_map<std::string, std::string> mGiven;  // real path of an image -> its name
 };
 
 #endif  // OXA_FORMATS_GEOMETRY_VOXA_GEOMETRY_WRITE_H

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -186,6 +187,26 @@ TEST(VOxaImporterExporter, TheFirstFailureIsTheOneReported) {
     EXPECT_DOUBLE_EQ(motion->GetFrameRate(), 100.0);
     EXPECT_EQ(motion->GetFrameCount(), 3);
     EXPECT_NE(scene->GetRootNode()->FindChild("Hips", true), nullptr);
+}
+
+// A Write that fails changes no file: the target keeps its bytes, and no file is left beside it.
+TEST(VOxaImporterExporter, AFailedExportKeepsTheTarget) {
+    oxa_test::ScratchDir dir("exporter_", "failed");
+    std::unique_ptr<VOxaSdkManager> manager(VOxaSdkManager::Create());
+    VOxaScene* scene = manager->CreateScene();
+    const std::string target = dir / "good.bvh";
+    oxa_test::WriteFile(target, "old motion");
+    VOxaExporter exporter(manager.get());
+    ASSERT_TRUE(exporter.Initialize(target.c_str()));
+    ASSERT_TRUE(exporter.SetFileFormat(VOxaFindWriterFormat("bvh")));
+    EXPECT_FALSE(exporter.Export(scene));  // nothing to write: no root joint
+    EXPECT_EQ(oxa_test::ReadFile(target), "old motion");
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+        (void)entry;
+        ++files;
+    }
+    EXPECT_EQ(files, 1u);
 }
 
 }  // namespace

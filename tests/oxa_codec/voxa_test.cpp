@@ -830,9 +830,10 @@ TEST_F(VOxaFiles, WritesGoThroughATemporaryName) {
     oxa.FieldWriteBegin("A");
     oxa.FieldWriteI(1);
     oxa.FieldWriteEnd();
-    // Until FileClose the target keeps its old bytes and the new ones sit under ".tmp".
+    // Until FileClose the target keeps its old bytes; the new ones sit in a temporary file of a
+    // fresh name, never "<name>.tmp" (a name a user's own file may have).
     EXPECT_EQ(Contents(mPath), "old contents");
-    EXPECT_TRUE(Exists(mPath + ".tmp"));
+    EXPECT_FALSE(Exists(mPath + ".tmp"));
     // A write left unbalanced fails at close and the old file survives.
     EXPECT_FALSE(oxa.FileClose());
     EXPECT_EQ(Contents(mPath), "old contents");

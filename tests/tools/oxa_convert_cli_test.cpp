@@ -477,7 +477,7 @@ TEST(cli, ReadersOwnErrorsReachTheUser) {
         WriteText(other, std::string(ext) == "bvh" ? ReadFile(Example("scene.3ds")) : ReadFile(bvh));
         const std::string skeleton = std::string(ext) == "amc" ? "--skeleton " + amcSkeleton + " " : "";
         expectError(skeleton + empty, "File is empty");
-        expectError(skeleton + folder, "File is a directory");
+        expectError(skeleton + folder, folder + " is a folder, not a file that can be read");
         expectError(skeleton + other, "File is corrupted");
     }
     const std::string text = ReadFile(bvh);

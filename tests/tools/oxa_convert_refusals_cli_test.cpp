@@ -104,11 +104,11 @@ TEST(cli, InAndOutTheSameFileIsRefusedUntouched) {
 TEST(cli, SettingsFileRefusalsAndWarnings) {
     const std::string bvh = MakeBvh("settings.bvh");
     const std::string out = Folder() + "settings_out.3ds";
-    // Missing, or a directory: exit 2 naming it, nothing written.
+    // Missing, or a directory: exit 1 naming it, nothing written.
     for (const std::string& settings : {Folder() + "missing.ini", Folder()}) {
         Result r = Convert("--options " + settings + " " + bvh + " " + out);
-        EXPECT_EQ(r.code, 2) << settings;
-        EXPECT_NE(r.err.find("oxa-convert: " + settings + ": "), std::string::npos) << r.err;
+        EXPECT_EQ(r.code, 1) << settings;
+        EXPECT_NE(r.err.find("oxa-convert: " + settings + " "), std::string::npos) << r.err;
         EXPECT_FALSE(Exists(out));
     }
     // A key that is no option of that format: a warning naming it and the known keys.
@@ -121,13 +121,18 @@ TEST(cli, SettingsFileRefusalsAndWarnings) {
         << r.err;
     EXPECT_NE(r.err.find("Rescale"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("ImportCreateReferenceNode\" is not"), std::string::npos) << r.err;
-    // The motion options are the keys of a motion format; another section is not checked.
-    WriteText(typo, "[Import]\nRescale=0\n[Other]\nAnything=x\n");
+    // The motion options are the keys of a motion format; a line of another section, or of none,
+    // is warned about with its line number (a misspelt section name would lose its keys unseen).
+    WriteText(typo, "Before=1\n[Import]\nRescale=0\n[Imprt]\nAnything=x\n");
     r = Convert("--options " + typo + " " + bvh + " " + out);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.err.find("\"Rescale\" is not an option of the BVH reader"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("RenameDuplicateNames"), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.find("Anything"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("typo.ini: line 5: \"Anything\" is outside the [Import] and [Export] sections"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("typo.ini: line 1: \"Before\" is outside"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Anything\" is not an option"), std::string::npos) << r.err;
     // A value that is not a whole number.
     std::remove(out.c_str());
     for (const char* value : {"1.5", "yes", "", "2x"}) {

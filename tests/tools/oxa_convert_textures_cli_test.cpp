@@ -49,6 +49,7 @@ TEST(oxa_convert_textures, ImagesBesideAndBelowTheMaterialFileAreCopiedFromAnyFo
     oxa_test::WriteFile(dir / "a.mtl", "newmtl m0\nmap_Kd decoy.png\n");
 
     // Run from the folder above the model's.
+    fs::create_directories(dir / "out_obj");
     Result obj = ConvertIn(dir.path.string(), "models/a.obj out_obj/a.obj");
     ASSERT_EQ(obj.code, 0) << obj.err;
     EXPECT_EQ(obj.err.find("texture"), std::string::npos) << obj.err;
@@ -113,6 +114,7 @@ TEST(oxa_convert_textures, TextureDirAllowsOneSiblingFolder) {
     oxa_test::WriteFile(dir / "other/bark.png", "bark");
     WriteModel(dir / "models", "s", {"../textures/stone.png", "../other/bark.png"});
 
+    fs::create_directories(dir / "plain");
     Result without = ConvertIn(dir.path.string(), "models/s.obj plain/s.obj");
     ASSERT_EQ(without.code, 0) << without.err;
     EXPECT_EQ(Count(without.err, kRefused), 2) << without.err;
@@ -129,5 +131,70 @@ TEST(oxa_convert_textures, TextureDirAllowsOneSiblingFolder) {
     // The option names a folder that is there.
     Result missing = ConvertIn(dir.path.string(), "models/s.obj x/s.obj --texture-dir nowhere");
     EXPECT_EQ(missing.code, 2) << missing.err;
-    EXPECT_NE(missing.err.find("--texture-dir nowhere"), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find("--texture-dir: nowhere does not exist"), std::string::npos) << missing.err;
+}
+
+TEST(oxa_convert_textures, ImageNamesAreFoundAsTheirFilesAndKeepApart) {
+    oxa_test::ScratchDir dir("cli_tex", "names");
+    for (const char* folder : {"models/sub", "models/sub1", "models/sub2", "run", "out_obj", "out_3ds"})
+        fs::create_directories(dir / folder);
+    oxa_test::WriteFile(dir / "models/sub/a:b.png", "colon");
+    oxa_test::WriteFile(dir / "models/sub/back.png", "back");
+    oxa_test::WriteFile(dir / "models/upper.png", "upper");
+    oxa_test::WriteFile(dir / "models/sub1/same.png", "same one");
+    oxa_test::WriteFile(dir / "models/sub2/same.png", "same two");
+    oxa_test::WriteFile(dir / "models/kept.png", "kept");
+    oxa_test::WriteFile(dir / "models/other.png", "ours");
+    // Images named as the files the run writes.
+    oxa_test::WriteFile(dir / "models/sub/n.obj", "image obj");
+    oxa_test::WriteFile(dir / "models/sub/n.3ds", "image 3ds");
+    oxa_test::WriteFile(dir / "models/sub/n.mtl", "image mtl");
+    WriteModel(dir / "models", "n",
+               {"sub/a:b.png", ".\\sub\\back.png", "UPPER.PNG", "sub1/same.png", "sub2/same.png", "kept.png",
+                "other.png", "C:\\models\\kept.png", "sub/n.obj", "sub/n.3ds", "sub/n.mtl"});
+    // Already in the output folders: the same bytes (kept as they are) and other bytes (never
+    // overwritten).
+    for (const char* out : {"out_obj", "out_3ds"}) {
+        oxa_test::WriteFile(dir / (std::string(out) + "/kept.png"), "kept");
+        oxa_test::WriteFile(dir / (std::string(out) + "/other.png"), "theirs");
+    }
+
+    Result obj = ConvertIn(dir / "run", "../models/n.obj ../out_obj/n.obj");
+    ASSERT_EQ(obj.code, 0) << obj.err;
+    Result tds = ConvertIn(dir / "run", "../models/n.obj ../out_3ds/n.3ds");
+    ASSERT_EQ(tds.code, 0) << tds.err;
+    EXPECT_FALSE(fs::exists(dir / "run/a:b.png"));
+    const std::string mtl = oxa_test::ReadFile(dir / "out_obj/n.mtl");
+    const std::string bytes = oxa_test::ReadFile(dir / "out_3ds/n.3ds");
+    for (const char* out : {"out_obj/", "out_3ds/"}) {
+        const std::string folder = dir / out;
+        EXPECT_EQ(oxa_test::ReadFile(folder + "a:b.png"), "colon") << out;
+        EXPECT_EQ(oxa_test::ReadFile(folder + "back.png"), "back") << out;
+        EXPECT_EQ(oxa_test::ReadFile(folder + "upper.png"), "upper") << out;
+        EXPECT_EQ(oxa_test::ReadFile(folder + "same.png"), "same one") << out;
+        EXPECT_EQ(oxa_test::ReadFile(folder + "same_2.png"), "same two") << out;
+        EXPECT_EQ(oxa_test::ReadFile(folder + "kept.png"), "kept") << out;
+        EXPECT_EQ(oxa_test::ReadFile(folder + "other.png"), "theirs") << out;
+        EXPECT_EQ(oxa_test::ReadFile(folder + "other_2.png"), "ours") << out;
+        EXPECT_FALSE(fs::exists(folder + "kept_2.png")) << out;
+    }
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out_obj/n_2.obj"), "image obj");
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out_obj/n.3ds"), "image 3ds");
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out_obj/n_2.mtl"), "image mtl");
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out_3ds/n.obj"), "image obj");
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out_3ds/n_2.3ds"), "image 3ds");
+    EXPECT_EQ(oxa_test::ReadFile(dir / "out_3ds/n.mtl"), "image mtl");
+    EXPECT_NE(mtl.find("map_Kd n_2.mtl\n"), std::string::npos) << mtl;
+    // Each material names the file its image has.
+    for (const char* name :
+         {"a:b.png", "back.png", "upper.png", "same.png", "same_2.png", "kept.png", "other_2.png"}) {
+        EXPECT_NE(mtl.find("map_Kd " + std::string(name) + "\n"), std::string::npos) << name << "\n" << mtl;
+        EXPECT_NE(bytes.find(std::string(name) + '\0'), std::string::npos) << name;
+    }
+    // The image that had to take another name is said once per run; a drive name is refused.
+    for (const Result* r : {&obj, &tds}) {
+        EXPECT_EQ(Count(r->err, "copied as \"other_2.png\""), 1) << r->err;
+        EXPECT_EQ(Count(r->err, "copied as"), 1) << r->err;
+        EXPECT_EQ(Count(r->err, "C:\\models\\kept.png\" " + std::string(kRefused)), 1) << r->err;
+    }
 }

@@ -1303,6 +1303,6 @@ Ftk::Camera* VOxaWriter3DS::BuildCamera(const char* name, const VgeTVector& tran
     return record;
 }
 
-bool VOxaWriter3DS::CopyTextureFile(const char* path, const char* sourceFolder) {
-    return mTextureCopier.Copy(path, sourceFolder, mOutputPath.Buffer(), mMessageText);
+bool VOxaWriter3DS::CopyTextureFile(const char* path, const char* sourceFolder, VString* givenName) {
+    return mTextureCopier.Copy(path, sourceFolder, mOutputPath.Buffer(), mMessageText, givenName);
 }

@@ -88,7 +88,7 @@ public:
     // true when it is there after the call. The file is found from `sourceFolder` (the folder of
     // the file that named it, null for none) and copied only from inside it or a folder the
     // options of the last Write allow. Failures append their message to the message text.
-    bool CopyTextureFile(const char* path, const char* sourceFolder = nullptr);
+    bool CopyTextureFile(const char* path, const char* sourceFolder = nullptr, VString* givenName = nullptr);
 
     Ftk::ObjectMotion* MakeObjectMotion(VOxaNode* node);
     Ftk::OmniLightMotion* MakeOmniLightMotion(VOxaNode* node);

@@ -632,8 +632,10 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         first = second;
         second = nullptr;
     }
-    if (first != nullptr) CopyTextureFile(first->GetFileName(), first->GetSourceFolder());
-    if (second != nullptr) CopyTextureFile(second->GetFileName(), second->GetSourceFolder());
+    // Each map names the file its image has beside the output.
+    VString givenNames[2];
+    if (first != nullptr) CopyTextureFile(first->GetFileName(), first->GetSourceFolder(), &givenNames[0]);
+    if (second != nullptr) CopyTextureFile(second->GetFileName(), second->GetSourceFolder(), &givenNames[1]);
 
     Ftk::Material* record = nullptr;
     Ftk::InitMaterial(&record);
@@ -693,11 +695,11 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         if (texture == nullptr) continue;
         Ftk::MaterialMap& map = record->mMaps[slots[i]];
         bool replaced = false;
-        const std::string mapName = MapName(texture->GetFileName(), indexes[i], &replaced);
+        const std::string mapName = MapName(givenNames[i].Buffer(), indexes[i], &replaced);
         Ftk::CopyName(map.mFileName, 13, mapName.c_str());
         if (replaced) {
             mMessageText += "Texture name file: \"";
-            mMessageText += GetFileName(texture->GetFileName(), true);
+            mMessageText += givenNames[i];
             mMessageText += "\" is too long.\nChange manually texture name: \"Tex";
             mMessageText += std::to_string(indexes[i]).c_str();
             mMessageText += "\" in material \"";

@@ -153,6 +153,7 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
     mMtlNeeded = false;
     mRefused = false;
     mTextureCopier.Begin(options);
+    mTextureCopier.Reserve(GetFileName(MakeMaterialPath(mObjPath.Buffer()).Buffer(), true).Buffer());
 
     PrepareNodes(root);
     if (!VOxaHoldsGeometry(root)) {
@@ -271,9 +272,10 @@ void VOxaWriterObj::WriteMaterial(int index) {
     out += '\n';
     if (entry.mTexture != nullptr && entry.mTexture->GetTextureUse() == 0) {
         const char* file = entry.mTexture->GetFileName();
-        CopyTextureFile(file, entry.mTexture->GetSourceFolder());
+        VString name;
+        CopyTextureFile(file, entry.mTexture->GetSourceFolder(), &name);
         out += "map_Kd ";
-        out += voxa_obj::ObjLineText(GetFileName(file, true).Buffer());
+        out += voxa_obj::ObjLineText(name.Buffer());
         out += '\n';
     }
     VOxaColor ambient = entry.mMaterial->GetAmbient();
@@ -291,8 +293,8 @@ void VOxaWriterObj::WriteMaterial(int index) {
     mMtlFile.Write(out.data(), out.size());
 }
 
-bool VOxaWriterObj::CopyTextureFile(const char* sourcePath, const char* sourceFolder) {
-    return mTextureCopier.Copy(sourcePath, sourceFolder, mObjPath.Buffer(), mMessageText);
+bool VOxaWriterObj::CopyTextureFile(const char* sourcePath, const char* sourceFolder, VString* givenName) {
+    return mTextureCopier.Copy(sourcePath, sourceFolder, mObjPath.Buffer(), mMessageText, givenName);
 }
 
 void VOxaWriterObj::WriteNode(VOxaNode* node) {

@@ -58,7 +58,8 @@ public:
     // Copies a texture image next to the OBJ file unless a file of that name is there; the image
     // is found from `sourceFolder` (the folder of the file that named it, null for none) and
     // copied only from inside it or a folder the options of the last Write allow.
-    bool CopyTextureFile(const char* sourcePath, const char* sourceFolder = nullptr);
+    bool CopyTextureFile(const char* sourcePath, const char* sourceFolder = nullptr,
+                         VString* givenName = nullptr);
     // Ends the material part of a Write: entries dropped, MTL file put in place. False when the
     // MTL file had a write error.
     bool CloseMaterialFile();

@@ -224,6 +224,20 @@ TEST(geometry_write, TextureCopierTakesImagesFromAllowedFoldersOnly) {
     // A missing image is reported as such, not as refused.
     EXPECT_FALSE(copier.Copy("none.png", models.c_str(), out.c_str(), messages));
     EXPECT_NE(messages.Find("Unable to locate texture file \""), -1);
+    // A missing image whose file was put beside the output before is there; a folder of its
+    // name is not an image.
+    messages = "";
+    oxa_test::WriteFile(dir / "out/before.png", "before");
+    fs::create_directories(dir / "out/folder.png");
+    EXPECT_TRUE(copier.Copy("before.png", models.c_str(), out.c_str(), messages));
+    EXPECT_TRUE(messages.IsEmpty()) << messages.Buffer();
+    EXPECT_FALSE(copier.Copy("folder.png", models.c_str(), out.c_str(), messages));
+    EXPECT_NE(messages.Find("Unable to locate texture file \""), -1);
+    // A drive name belongs to another system, with either separator.
+    messages = "";
+    for (const char* name : {"C:/models/leaf.png", "d:\\models\\leaf.png"})
+        EXPECT_FALSE(copier.Copy(name, models.c_str(), out.c_str(), messages)) << name;
+    EXPECT_EQ(Count(messages.Buffer(), "is outside the folders"), 2) << messages.Buffer();
 
     // A texture made in memory: only the folders of the options. A folder whose name starts the
     // same ("text" before "textures") does not count.

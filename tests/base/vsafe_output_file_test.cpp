@@ -1,0 +1,177 @@
+#include "base/vsafe_output_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "tests/support/test_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using oxa_test::ReadFile;
+using oxa_test::WriteFile;
+
+std::set<std::string> Names(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+bool WriteWhole(VSafeOutputFile& file, const std::string& path, const std::string& text) {
+    return file.Open(path.c_str()) && file.WriteText(text.c_str()) && file.Commit();
+}
+
+}  // namespace
+
+TEST(safe_output, TemporariesAreFreshFilesBesideTheTarget) {
+    oxa_test::ScratchDir dir("safe_", "fresh");
+    fs::create_directories(dir / "elsewhere");
+    WriteFile(dir / "elsewhere/victim", "victim");
+    // What a suffix-named temporary would have met: a user's file and a link leading out.
+    WriteFile(dir / "a.bin.tmp", "mine");
+    fs::create_symlink("elsewhere/victim", dir / "b.bin.tmp");
+    VSafeOutputFile a, b;
+    ASSERT_TRUE(a.Open((dir / "a.bin").c_str()));
+    ASSERT_TRUE(b.Open((dir / "b.bin").c_str()));
+    // Two files, two temporaries, both regular files of the target's folder.
+    EXPECT_NE(a.TemporaryPath(), b.TemporaryPath());
+    for (const VSafeOutputFile* file : {&a, &b}) {
+        EXPECT_EQ(fs::path(file->TemporaryPath()).parent_path(), fs::path(dir / "a.bin").parent_path());
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file->TemporaryPath())));
+    }
+    EXPECT_TRUE(a.WriteText("new a"));
+    EXPECT_TRUE(b.WriteText("new b"));
+    EXPECT_TRUE(a.Commit());
+    EXPECT_TRUE(b.Commit());
+    EXPECT_EQ(ReadFile(dir / "a.bin"), "new a");
+    EXPECT_EQ(ReadFile(dir / "b.bin"), "new b");
+    EXPECT_EQ(ReadFile(dir / "a.bin.tmp"), "mine");
+    EXPECT_EQ(ReadFile(dir / "elsewhere/victim"), "victim");
+    EXPECT_EQ(Names(dir.path.string()),
+              (std::set<std::string>{"a.bin", "a.bin.tmp", "b.bin", "b.bin.tmp", "elsewhere"}));
+
+    // A target that is a link becomes the new file; the linked file stays.
+    fs::create_symlink("elsewhere/victim", dir / "c.bin");
+    VSafeOutputFile c;
+    ASSERT_TRUE(WriteWhole(c, dir / "c.bin", "new c"));
+    EXPECT_FALSE(fs::is_symlink(fs::symlink_status(dir / "c.bin")));
+    EXPECT_EQ(ReadFile(dir / "elsewhere/victim"), "victim");
+    // The longest name a folder takes; a bare name is written in the working folder.
+    const std::string longest = dir / std::string(255, 'x');
+    EXPECT_TRUE(WriteWhole(c, longest, "long"));
+    EXPECT_EQ(ReadFile(longest), "long");
+    // A folder that is not there: nothing to create, and the system's reason is kept.
+    EXPECT_FALSE(c.Open((dir / "missing/d.bin").c_str()));
+    EXPECT_FALSE(c.IsOpen());
+    std::string temporary = "stale";
+    errno = 0;
+    EXPECT_EQ(VCreateTemporaryFor(dir / "missing/d.bin", temporary), nullptr);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_TRUE(temporary.empty());
+    EXPECT_FALSE(c.Open(nullptr));
+    EXPECT_FALSE(c.Open(""));
+}
+
+TEST(safe_output, AGroupPutsItsFilesInPlaceTogetherOrNotAtAll) {
+    oxa_test::ScratchDir dir("safe_", "group");
+    const std::string a = dir / "a", b = dir / "b";
+    WriteFile(a, "old a");
+    VSafeOutputFile file, stopped;
+    {
+        VSafeOutputGroup run;
+        EXPECT_EQ(VSafeOutputGroup::Current(), &run);
+        // A file whose writer never finished (its object outlives the group).
+        ASSERT_TRUE(stopped.Open((dir / "c").c_str()));
+        ASSERT_TRUE(WriteWhole(file, a, "new a"));
+        ASSERT_TRUE(WriteWhole(file, b, "new b"));
+        // Written but not yet in place.
+        EXPECT_EQ(ReadFile(a), "old a");
+        EXPECT_FALSE(fs::exists(b));
+        EXPECT_EQ(run.Targets(), (std::vector<std::string>{a, b}));
+        // Never committed: the temporaries go, also the open one; the targets stay.
+    }
+    EXPECT_TRUE(stopped.IsOpen());
+    EXPECT_EQ(VSafeOutputGroup::Current(), nullptr);
+    EXPECT_EQ(Names(dir.path.string()), (std::set<std::string>{"a"}));
+    EXPECT_EQ(ReadFile(a), "old a");
+
+    {
+        VSafeOutputGroup run;
+        {
+            // A nested group hands its files to the one around it.
+            VSafeOutputGroup inner;
+            ASSERT_TRUE(WriteWhole(file, a, "new a"));
+            EXPECT_TRUE(inner.Commit());
+            EXPECT_EQ(ReadFile(a), "old a");
+        }
+        EXPECT_EQ(VSafeOutputGroup::Current(), &run);
+        ASSERT_TRUE(WriteWhole(file, b, "new b"));
+        EXPECT_TRUE(run.Commit());
+        EXPECT_TRUE(run.Targets().empty());
+    }
+    EXPECT_EQ(ReadFile(a), "new a");
+    EXPECT_EQ(ReadFile(b), "new b");
+    EXPECT_EQ(Names(dir.path.string()), (std::set<std::string>{"a", "b"}));
+    // Without a group each file is in place at its Commit.
+    ASSERT_TRUE(WriteWhole(file, a, "alone"));
+    EXPECT_EQ(ReadFile(a), "alone");
+}
+
+TEST(safe_output, AGroupThatCannotReplaceATargetChangesNothing) {
+    oxa_test::ScratchDir dir("safe_", "fail");
+    const std::string a = dir / "a", b = dir / "b", c = dir / "c", folder = dir / "folder";
+    WriteFile(a, "old a");
+    fs::create_directories(folder);
+    VSafeOutputFile file;
+    {
+        // A folder at a target is found before anything changes.
+        VSafeOutputGroup run;
+        ASSERT_TRUE(WriteWhole(file, a, "new a"));
+        ASSERT_TRUE(WriteWhole(file, folder, "new folder"));
+        EXPECT_FALSE(run.Commit());
+        EXPECT_EQ(run.FailedPath(), folder);
+        EXPECT_EQ(run.FailedErrno(), EISDIR);
+    }
+    EXPECT_EQ(ReadFile(a), "old a");
+    EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_EQ(Names(dir.path.string()), (std::set<std::string>{"a", "folder"}));
+    {
+        // A rename that fails halfway: the targets replaced before it get their old files back,
+        // a target that was new goes again, and the files after it are not put in place.
+        VSafeOutputGroup run;
+        ASSERT_TRUE(WriteWhole(file, b, "new b"));
+        ASSERT_TRUE(WriteWhole(file, a, "new a"));
+        ASSERT_TRUE(file.Open(c.c_str()));
+        const std::string lost = file.TemporaryPath();
+        ASSERT_TRUE(file.Commit());
+        ASSERT_EQ(unlink(lost.c_str()), 0);
+        ASSERT_TRUE(WriteWhole(file, dir / "d", "new d"));
+        EXPECT_FALSE(run.Commit());
+        EXPECT_EQ(run.FailedPath(), c);
+        EXPECT_EQ(run.FailedErrno(), ENOENT);
+    }
+    EXPECT_EQ(ReadFile(a), "old a");
+    EXPECT_EQ(Names(dir.path.string()), (std::set<std::string>{"a", "folder"}));
+}
+
+TEST(safe_output, AFailedFileIsNeverPutInPlace) {
+    oxa_test::ScratchDir dir("safe_", "failed");
+    const std::string a = dir / "a";
+    WriteFile(a, "old a");
+    VSafeOutputGroup run;
+    VSafeOutputFile file;
+    ASSERT_TRUE(file.Open(a.c_str()));
+    file.WriteText("half");
+    file.MarkFailed();
+    EXPECT_FALSE(file.Commit());
+    EXPECT_TRUE(run.Targets().empty());
+    EXPECT_TRUE(run.Commit());
+    EXPECT_EQ(ReadFile(a), "old a");
+    EXPECT_EQ(Names(dir.path.string()), (std::set<std::string>{"a"}));
+}
