@@ -6,8 +6,8 @@
 
 #include <sys/resource.h>
 
-#include "asf_test_support.h"
 #include "animation/fcurve.h"
+#include "asf_test_support.h"
 #include "attributes/voxa_skeleton.h"
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
@@ -500,12 +500,15 @@ TEST(asf_writer, RoundTripGivesTheSkeletonBack) {
     ASSERT_TRUE(writer.FileClose());
     VOxaAsfScene* built = static_cast<VOxaAsfScene*>(options->GetAttachedObject());
     ASSERT_NE(built, nullptr);
-    // The hips' two children start at different places: each gets a dummy bone; the leaves'
-    // zero-length bones (head, foot) carry nothing and are gone.
+    // The hips' two children start at different places: each gets a dummy bone. The leaves are
+    // joints with names: they stay, as bones of length 0 at their parents' ends.
     ASSERT_NE(built->FindBone("spineDummy"), nullptr);
     ASSERT_NE(built->FindBone("legDummy"), nullptr);
-    EXPECT_EQ(built->FindBone("head"), nullptr);
     EXPECT_EQ(built->FindBone("spine")->mParent, built->FindBone("spineDummy"));
+    for (const char* leaf : {"head", "foot"}) {
+        ASSERT_NE(built->FindBone(leaf), nullptr) << leaf;
+        EXPECT_EQ(built->FindBone(leaf)->mLength, 0.0) << leaf;
+    }
     const std::string text = AsfReadFile(path);
     EXPECT_NE(text.find("  axis xyz\n  order  tx ty tz rx ry rz\n"), std::string::npos) << text;
     EXPECT_NE(text.find("    dof rx ry rz\n"), std::string::npos);
@@ -521,24 +524,21 @@ TEST(asf_writer, RoundTripGivesTheSkeletonBack) {
     ASSERT_TRUE(reader.Read(scene, readOptions)) << reader.GetMessageText().Buffer();
     VOxaNode* root = scene->GetRootNode()->FindChild("root", false);
     ASSERT_NE(root, nullptr);
-    // Leaves come back as end nodes of their parents' bones.
-    const char* names[][2] = {{"spine", "spine"}, {"leg", "leg"}, {"head", "spine_End"}, {"foot", "leg_End"}};
-    for (auto& pair : names) {
-        const char* name = pair[0];
+    // Every joint comes back by name, the leaves too.
+    for (const char* name : {"spine", "leg", "head", "foot"}) {
         VOxaNode* original = source.hips->FindChild(name);
-        VOxaNode* copy = root->FindChild(pair[1]);
+        VOxaNode* copy = root->FindChild(name);
         ASSERT_NE(copy, nullptr) << name;
         // The dummies are collapsed again: the parents match.
         EXPECT_STREQ(
             copy->GetParent()->GetNameWithoutPrefix(),
             original->GetParent() == source.hips ? "root" : original->GetParent()->GetNameWithoutPrefix());
-        if (copy->GetChildCount() == 0 && original->GetChildCount() == 0 && pair[0] != pair[1]) {
-            // An end node has no rotation of its own.
-            VgeTVector a, b;
-            original->GetLclTranslation(a);
-            copy->GetLclTranslation(b);
-            ExpectVector(b, a[0], a[1], a[2], 1e-3);
-            continue;
+        // A leaf ends in an end node where it starts.
+        if (original->GetChildCount() == 0) {
+            ASSERT_EQ(copy->GetChildCount(), 1) << name;
+            VgeTVector t;
+            copy->GetChild(0)->GetLclTranslation(t);
+            ExpectVector(t, 0.0, 0.0, 0.0, 0.0);
         }
         VgeTVector a, b;
         original->GetLclTranslation(a);
