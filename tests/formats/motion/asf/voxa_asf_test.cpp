@@ -15,6 +15,7 @@
 #include "formats/motion/asf/voxa_file_acclaim_asf.h"
 #include "formats/motion/asf/voxa_reader_acclaim_asf.h"
 #include "formats/motion/asf/voxa_writer_acclaim_asf.h"
+#include "formats/motion/voxa_motion_base.h"
 #include "oxa_codec/voxa_io_formats.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_limits_adapter.h"
@@ -167,6 +168,34 @@ TEST(asf_file, CollapseHandsChildrenToTheParent) {
     // The root's children keep their order, the femur in the hip joint's place.
     ASSERT_EQ(scene->GetRootBone()->mChildren.size(), 2u);
     EXPECT_EQ(scene->GetRootBone()->mChildren[0], femur);
+    scene->Destroy();
+}
+
+TEST(asf_file, CollapseKeepsALeafWithoutDofs) {
+    // A bone without dofs at the end of a chain carries no children to hand on: it is a joint with
+    // a name and a place, and stays; the one with children goes.
+    std::string text = Replace(kAsfSample, ":hierarchy",
+                               "  begin\n    id 6\n    name ltoes\n    direction 0 0 1\n    length 2\n"
+                               "    axis 0 0 0 XYZ\n  end\n:hierarchy");
+    text = Replace(text, "    ltibia lfoot\n", "    ltibia lfoot\n    lfoot ltoes\n");
+    VOxaAsfScene* scene = VOxaAsfScene::Create();
+    ASSERT_TRUE(ReadAsf(text, scene, true).ok);
+    EXPECT_EQ(scene->FindBone("lhipjoint"), nullptr);
+    AsfBone* toes = scene->FindBone("ltoes");
+    ASSERT_NE(toes, nullptr);
+    EXPECT_EQ(toes->mParent, scene->FindBone("lfoot"));
+    // Its node ends in an end node of the shape every skeleton reader gives its ends.
+    VOxaSdkManager* manager = VOxaSdkManager::Create();
+    VOxaNode* root = scene->CreateNodes(manager, "", false);
+    ASSERT_NE(root, nullptr);
+    VOxaNode* node = root->FindChild("ltoes");
+    ASSERT_NE(node, nullptr);
+    EXPECT_NEAR(node->GetNodeProperties()->GetAxisLen(), 2.0 * kCm, 1e-9) << "the bone length";
+    ASSERT_EQ(node->GetChildCount(), 1);
+    EXPECT_STREQ(node->GetChild(0)->GetNameWithoutPrefix(), "ltoes_End");
+    EXPECT_TRUE(VOxaMotionSupport::IsEndNode(node->GetChild(0)));
+    EXPECT_FALSE(VOxaMotionSupport::IsEndNode(node));
+    delete manager;
     scene->Destroy();
 }
 
