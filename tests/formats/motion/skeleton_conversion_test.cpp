@@ -536,12 +536,14 @@ struct BvhFigure {
                 in >> n;
                 for (int i = 0; i < n; ++i, ++slots) {
                     in >> word;
+                    Joint& joint = figure.joints.back();
                     const int axis = word[0] - 'X';
-                    if (word.find("position") != std::string::npos)
-                        figure.joints.back().position[(size_t)axis] = slots;
-                    else
-                        figure.joints.back().rotationAxes.push_back(axis),
-                            figure.joints.back().rotationSlots.push_back(slots);
+                    if (word.find("position") != std::string::npos) {
+                        joint.position[(size_t)axis] = slots;
+                    } else {
+                        joint.rotationAxes.push_back(axis);
+                        joint.rotationSlots.push_back(slots);
+                    }
                 }
             }
         }
@@ -924,7 +926,7 @@ TEST_P(SkeletonConversion, AsfFigureThroughHtrKeepsEndsAndTurns) {
     ASSERT_EQ(second.FrameCount(), kFrames);
     const double tolerance = 1e-4 * FigureSize(reference[0]);
     double worst[3] = {0.0, 0.0, 0.0};
-    std::string where[3];
+    std::string where[3], at[3];
     for (int f = 0; f < kFrames; ++f) {
         Positions got, gotAgain;
         std::map<std::string, Mat> turns, turnsAgain;
@@ -933,18 +935,16 @@ TEST_P(SkeletonConversion, AsfFigureThroughHtrKeepsEndsAndTurns) {
         ASSERT_EQ(Names(got), Names(reference[(size_t)f]))
             << "the joints and the five bone ends, nothing else";
         ASSERT_EQ(Names(gotAgain), Names(reference[(size_t)f]));
-        std::string at;
-        const double d[3] = {Farthest(got, reference[(size_t)f], at), 0.0, 0.0};
-        for (int k = 0; k < 1; ++k)
-            if (d[k] > worst[k]) worst[k] = d[k], where[k] = at + " at frame " + std::to_string(f);
-        const double again2 = Farthest(gotAgain, reference[(size_t)f], at);
-        if (again2 > worst[1]) worst[1] = again2, where[1] = at + " at frame " + std::to_string(f);
-        const double turn = WidestTurn(turnsAgain, turns, at);
-        if (turn > worst[2]) worst[2] = turn, where[2] = at + " at frame " + std::to_string(f);
+        // The farthest joints of each HTR from the reference, and the widest change of turn.
+        const double found[3] = {Farthest(got, reference[(size_t)f], where[0]),
+                                 Farthest(gotAgain, reference[(size_t)f], where[1]),
+                                 WidestTurn(turnsAgain, turns, where[2])};
+        for (int k = 0; k < 3; ++k)
+            if (found[k] > worst[k]) worst[k] = found[k], at[k] = where[k] + " at frame " + std::to_string(f);
     }
-    EXPECT_LE(worst[0], tolerance) << "AMC -> HTR: " << where[0];
-    EXPECT_LE(worst[1], tolerance) << "HTR -> HTR: " << where[1];
-    EXPECT_LE(worst[2], 1e-2) << "HTR -> HTR turns " << where[2] << " by degrees";
+    EXPECT_LE(worst[0], tolerance) << "AMC -> HTR: " << at[0];
+    EXPECT_LE(worst[1], tolerance) << "HTR -> HTR: " << at[1];
+    EXPECT_LE(worst[2], 1e-2) << "HTR -> HTR turns " << at[2] << " by degrees";
 }
 
 // Joints that end where they start and never move, three below one head and one below a leg:
