@@ -1,5 +1,5 @@
-// The HTR reader: the skeleton, end nodes, rest pose, reference node, frame counts, the
-// rotation-offset pass, and refused input.
+// The HTR reader: the skeleton, end nodes, rest pose, reference node, frame counts, segments
+// that keep the file's turns whatever the settings say, and refused input.
 
 #include <gtest/gtest.h>
 
@@ -282,9 +282,9 @@ TEST_F(htr_Reader, EverySegmentKeepsTheFilesPlaceAndOrientationWhateverTheSettin
         EXPECT_EQ(endOn[k], endOff[k]);
 }
 
-TEST_F(htr_Reader, ThePassLeavesNodesThatWereThereBefore) {
-    // Without the reference node the skeleton joins the root's children; the pass starts at the
-    // skeleton's root, not at the root's first child.
+TEST_F(htr_Reader, TheReadLeavesNodesThatWereThereBefore) {
+    // Without the reference node the skeleton joins the root's children; the nodes that were
+    // there before are not taken for segments or end nodes.
     htr_test::UseSettings(nullptr);
     VOxaNode* prop = mManager->CreateNode("Prop");
     VOxaNode* lamp = mManager->CreateNode("Lamp");
