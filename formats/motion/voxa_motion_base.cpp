@@ -17,6 +17,7 @@
 #include "base/vname_table.h"
 #include "base/vpath.h"
 #include "oxa_codec/vstream_options.h"
+#include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
@@ -192,6 +193,12 @@ void VOxaMotionSupport::ReduceConstantKeys(VFCurve** curves, int count) {
         if (!curves[k]) return;
     VFCurveFilterConstantKeyReducer reducer;
     reducer.Apply(curves, count);
+}
+
+bool VOxaMotionSupport::IsEndNode(VOxaNode* node) {
+    if (!node || node->GetChildCount() != 0 || !node->GetNodeProperties()) return false;
+    VOxaNodeLimitsAdapter limits(node->GetLimits());
+    return !limits.GetAuto(1) && node->GetNodeProperties()->GetAxisLen() == 0.0;
 }
 
 VOxaNode* VOxaMotionSupport::FindWriteRoot(VOxaWriter& writer, VOxaScene* scene,

@@ -243,6 +243,12 @@ struct VOxaMotionSupport {
     // Sets the writer error "File not created" with `text`; false.
     static bool Refuse(VError& error, const char* text);
 
+    // True for an end node as the skeleton readers make them (the BVH "End Site", the "_End"
+    // node of a leaf HTR segment or ASF bone): no children, rotation limits active (not
+    // automatic) and a bone length ("AxisLen") of 0. It marks where its parent's bone ends and is
+    // no joint of its own.
+    static bool IsEndNode(VOxaNode* node);
+
     // The writers' root: the motion root of the scene (unless "ExportFromGlobalPosition" is 1),
     // else the scene's root node.
     static VOxaNode* FindWriteRoot(VOxaWriter& writer, VOxaScene* scene, const VStreamOptionsMotion* options);

@@ -20,6 +20,7 @@ namespace {
 const VTextFile::Keyword kAmcWords[] = {{":FORMAT", 0},
                                         {":FULLY-SPECIFIED", 0},
                                         {":DEGREES", 0},
+                                        {":RADIANS", 0},
                                         {":ASF-FILE", 0},
                                         {":ASF-PATH", 0},
                                         {":SAMPLES-PER-SECOND", 0},
@@ -28,7 +29,7 @@ const VTextFile::Keyword kAmcWords[] = {{":FORMAT", 0},
                                         {":SMPTE", 0},
                                         {":", 0},
                                         {"", 0}};
-enum { kFormat = 0, kSamplesPerSecond = 5, kFrameRange = 6, kOtherKeyword = 9 };
+enum { kFormat = 0, kDegrees = 2, kRadians = 3, kSamplesPerSecond = 6, kFrameRange = 7, kOtherKeyword = 10 };
 
 // The axes (0 x, 1 y, 2 z) of the even rotation-order codes, first applied first.
 const int kOrderAxes[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 2, 0}, {1, 0, 2}, {2, 0, 1}, {2, 1, 0}};
@@ -155,9 +156,9 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
     std::vector<long long> lastFrame(bones.size(), -1);
 
     const double lengthFactor = kCentimetresPerInch / scene->GetLengthUnit();
-    const double angleFactor = scene->GetAngleFactor();
-    const double valueLimit =
-        VOxaAsfScene::kMaxMagnitude / std::fmax(1.0, std::fmax(lengthFactor, angleFactor));
+    // The unit of ":units angle" in the ASF, unless the AMC names its own.
+    double angleFactor = scene->GetAngleFactor();
+    double valueLimit = VOxaAsfScene::kMaxMagnitude / std::fmax(1.0, std::fmax(lengthFactor, angleFactor));
 
     bool ok = true;
     long long frames = 0;
@@ -174,6 +175,10 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
                     ok = Error("Unsupported DOF line format\n");
                     break;
                 }
+            } else if (k == kDegrees || k == kRadians) {
+                angleFactor = k == kDegrees ? 1.0 : VOxaAsfScene::kRadiansFactor;
+                valueLimit =
+                    VOxaAsfScene::kMaxMagnitude / std::fmax(1.0, std::fmax(lengthFactor, angleFactor));
             } else if (k == kOtherKeyword) {
                 Warning("Ignoring unknown keyword (%s)\n", keyword);
             }

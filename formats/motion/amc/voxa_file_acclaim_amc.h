@@ -15,8 +15,8 @@ class VStreamOptionsMotion;
 
 // The AMC motion file of an ASF skeleton: header keywords, then frames, each a frame number line
 // followed by one line per bone with its dof values in the order of the bone's dof list.
-// Translations are in ASF length units, angles in degrees (or radians after ":units angle rad"
-// in the ASF file).
+// Translations are in ASF length units; angles in the unit of the AMC's own ":DEGREES" or
+// ":RADIANS" line, and without one in that of the ASF's ":units angle" (degrees by default).
 class VOxaFileAcclaimAmc : public VAcclaimTextFile {
 public:
     explicit VOxaFileAcclaimAmc(bool diagnostics = false);

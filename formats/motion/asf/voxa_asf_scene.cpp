@@ -349,14 +349,16 @@ void VOxaAsfScene::Collapse() {
     std::vector<AsfBone*> order = GetBonesDepthFirst();
     for (size_t k = order.size(); k-- > 0;) {
         AsfBone* p = order[k];
+        // A bone without dofs but with children only carries them to where they start; one
+        // without children is a joint of its own, with a name and a place, and stays.
         bool any = false;
         for (AsfBone* c : p->mChildren)
-            any = any || c->mDofCount == 0;
+            any = any || (c->mDofCount == 0 && !c->mChildren.empty());
         if (!any) continue;
         std::vector<AsfBone*> kept;
         kept.reserve(p->mChildren.size());
         for (AsfBone* c : p->mChildren) {
-            if (c->mDofCount != 0) {
+            if (c->mDofCount != 0 || c->mChildren.empty()) {
                 kept.push_back(c);
                 continue;
             }
@@ -487,8 +489,9 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
     }
     if (!Complete()) return false;
 
-    // Leaves of zero length without animation carry nothing: an end marker, or a node that only
-    // gave its parent a direction. Parents left bare by the removal are looked at too.
+    // An end node (a reader's mark of where its parent's bone ends) without animation is no
+    // joint: its place is its parent bone's end. Every other node is a joint with a name and
+    // stays a bone, of length 0 where nothing follows it.
     std::vector<AsfBone*> order = GetBonesDepthFirst();
     for (size_t k = order.size(); k-- > 0;) {
         AsfBone* p = order[k];
@@ -496,6 +499,7 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
         bool removed = false;
         for (AsfBone* c : p->mChildren) {
             const bool bare = c->mChildren.empty() && c->mLength == 0.0 &&
+                              VOxaMotionSupport::IsEndNode(c->mBoundNode) &&
                               !IsAnimatedChannel(c->mBoundNode, "Transform/T") &&
                               !IsAnimatedChannel(c->mBoundNode, "Transform/R");
             if (bare) {
@@ -574,7 +578,12 @@ VOxaNode* VOxaAsfScene::MakeNode(AsfBone* bone, VOxaSdkManager* manager, const c
         node->SetNodeAttribute(skeleton);
     }
     SetupNode(node, bone, takeName, limits);
-    if (bone->mChildren.empty() && bone->mLength > 0.0) {
+    // The bone length, where the skeleton writers read it back (as the BVH and HTR readers keep
+    // it).
+    if (node->GetNodeProperties()) node->GetNodeProperties()->SetAxisLen(bone->mLength);
+    // Every leaf bone ends in an end node, also one of length 0: it is a joint of its own (a
+    // skeleton writer writes it as one, ended where it starts).
+    if (bone->mChildren.empty() && (bone->mParent || bone->mLength > 0.0)) {
         VString endName = bone->mName;
         endName += "_End";
         if (VOxaNode* end = manager->CreateNode(endName.Buffer())) {
@@ -586,6 +595,12 @@ VOxaNode* VOxaAsfScene::MakeNode(AsfBone* bone, VOxaSdkManager* manager, const c
             double t[3];
             VgeMatrixMultVector3(t, bone->mAxisInverse, bone->mOffset);
             end->SetLclTranslation(ToVector(t));
+            // The shape of the end nodes of the other skeleton readers, so that the writers
+            // know it for the bone's end and write no joint for it.
+            VOxaNodeLimitsAdapter endLimits(end->GetLimits());
+            endLimits.SetAuto(1, false);
+            endLimits.SetAxisLength(0.0);
+            if (end->GetNodeProperties()) end->GetNodeProperties()->SetAxisLen(0.0);
             node->AddChild(end);
         }
     }

@@ -139,7 +139,8 @@ public:
     // Completion after reading: offsets, parent frames and default translation and rotation of
     // every bone. False when the tree is deeper than kMaxDepth.
     bool Complete();
-    // Removes the bones without dofs below the root, handing their children to their parents.
+    // Removes the bones without dofs that have children, handing their children to their
+    // parents. A bone without dofs and without children is a joint of its own and stays.
     void Collapse();
 
     // Export: name "ASF", length unit 1, the bone tree from the node tree below `node`. Without

@@ -235,7 +235,8 @@ bool VOxaFileAcclaimAsf::ReadRoot() {
                 }
                 break;
             case 3:
-                if (!ReadVector3(root->mAxisAngles)) {
+                // Angles in the unit of ":units angle", kept in degrees.
+                if (!ReadVector3(root->mAxisAngles, mScene->GetAngleFactor())) {
                     root->mAxisAngles[0] = root->mAxisAngles[1] = root->mAxisAngles[2] = 0.0;
                     Warning("Can't read orientation, using 0.0 0.0 0.0\n");
                 }
@@ -295,7 +296,8 @@ bool VOxaFileAcclaimAsf::ReadBoneLine(AsfBone* bone, unsigned& seen) {
             seen |= kSeenLength;
             return true;
         case kAxis: {
-            if (!ReadVector3(bone->mAxisAngles)) return Error("Can't read bone local coordinate system\n");
+            if (!ReadVector3(bone->mAxisAngles, mScene->GetAngleFactor()))
+                return Error("Can't read bone local coordinate system\n");
             const int code = ReadToken(token, 63) ? OrderCode(token) : -1;
             if (code < 0) return Error("Unknown rotation order\n");
             bone->mAxisOrder = code;

@@ -37,18 +37,6 @@ VOxaTakeNode* UseTake(VOxaNode* node, const char* name) {
     return take;
 }
 
-// Rows divided by their lengths, all three negated when the 3x3 part is mirrored.
-void NormalizeRotation(double m[4][4]) {
-    const double sign = VgeMatrixIsRightHanded(m) ? 1.0 : -1.0;
-    for (int r = 0; r < 3; ++r) {
-        double length = std::sqrt(m[r][0] * m[r][0] + m[r][1] * m[r][1] + m[r][2] * m[r][2]);
-        if (length == 0.0) continue;
-        double f = sign / length;
-        for (int c = 0; c < 3; ++c)
-            m[r][c] *= f;
-    }
-}
-
 }  // namespace
 
 VOxaReaderMotionAnalysisHtr::VOxaReaderMotionAnalysisHtr(VOxaSdkManager* manager) : VOxaReader(manager) {}
@@ -80,9 +68,6 @@ bool VOxaReaderMotionAnalysisHtr::FileOpen(const char* path) {
 
 bool VOxaReaderMotionAnalysisHtr::FileClose() {
     mFileName = "";
-    mNodeSegments.clear();
-    mPassTop = nullptr;
-    mPassOrder.clear();
     mSkeletonRoot = nullptr;
     if (!mFile) return Fail(eFILE_NOT_OPENED);
     delete mFile;
@@ -106,11 +91,6 @@ VStreamOptions* VOxaReaderMotionAnalysisHtr::GetReadOptions() {
         return nullptr;
     }
     return options;
-}
-
-VOxaReaderMotionAnalysisHtr::Segment* VOxaReaderMotionAnalysisHtr::SegmentOfNode(const VOxaNode* node) const {
-    auto found = mNodeSegments.find(node);
-    return found == mNodeSegments.end() ? nullptr : found->second;
 }
 
 bool VOxaReaderMotionAnalysisHtr::Read(VOxaScene* scene, VStreamOptions* base) {
@@ -166,9 +146,7 @@ bool VOxaReaderMotionAnalysisHtr::Read(VOxaScene* scene, VStreamOptions* base) {
 bool VOxaReaderMotionAnalysisHtr::BuildSkeleton(VOxaSdkManager* manager, VOxaNode* parent,
                                                 const char* takeName, VStreamOptionsMotion*) {
     const int count = mFile->GetSegmentCount();
-    mNodeSegments.clear();
     mSkeletonRoot = nullptr;
-    mPassTop = nullptr;
     if (!manager || !parent || count <= 0) return Fail(eFILE_CORRUPTED);
     // The node above the skeleton carries the take too, so that the whole read switches to it.
     if (!parent->SetCurrentTakeNode(takeName)) UseTake(parent, takeName);
@@ -199,7 +177,6 @@ bool VOxaReaderMotionAnalysisHtr::BuildSkeleton(VOxaSdkManager* manager, VOxaNod
         SetBoneLength(node, segment->mBoneLength);
         node->SetNodeAttribute(skeleton);
         segment->mNode = node;
-        mNodeSegments[node] = segment;
 
         double angles[3];
         VgeMatrixToEulerXYZ(angles, segment->mBaseRotation);
@@ -301,30 +278,7 @@ void VOxaReaderMotionAnalysisHtr::SetupEndNode(Segment* segment, VOxaNode* endNo
     SetBoneLength(endNode, 0.0);
 }
 
-void VOxaReaderMotionAnalysisHtr::SetupPassEndNode(VOxaNode* endNode, const Segment* parent) {
-    VgeTVector translation;
-    endNode->GetLclTranslation(translation);
-    if (parent) {
-        // The pass turns the parent's frame by its S; the inverse turn keeps the end point where
-        // the file puts it.
-        double t[3] = {translation[0], translation[1], translation[2]};
-        double inverse[4][4];
-        VgeMatrixIdentity(inverse);
-        VgeMatrixTranspose3(inverse, parent->mSecondMatrix);
-        VgeMatrixMultVector3(t, inverse, t);
-        translation = VgeTVector(t[0], t[1], t[2], 0.0);
-    }
-    endNode->SetLclTranslation(translation);
-    VOxaNodeLimitsAdapter limits(endNode->GetLimits());
-    limits.SetAuto(eTRANSLATION, false);
-    limits.SetAuto(eROTATION, false);
-    limits.SetEnable(eTRANSLATION, true);
-    limits.SetDefault(eTRANSLATION, translation);
-    limits.SetAxisLength(0.0);
-    SetBoneLength(endNode, 0.0);
-}
-
-bool VOxaReaderMotionAnalysisHtr::ReadAnimation(VStreamOptionsMotion* options, VOxaNode* rootNode) {
+bool VOxaReaderMotionAnalysisHtr::ReadAnimation(VStreamOptionsMotion* options, VOxaNode*) {
     if (!mFile || !options) return Fail(eFILE_CORRUPTED);
     if (mFile->IsAtEnd()) return Corrupted("the file ends before the animation data");
     int frameCount = options->GetFrameCount();
@@ -382,100 +336,11 @@ bool VOxaReaderMotionAnalysisHtr::ReadAnimation(VStreamOptionsMotion* options, V
         segment->mKeysRead = true;
     }
 
-    if (mFile->GetMinimizeRotationOffset() && frameCount > 0) {
-        // The pass starts at the skeleton's root: the first child of `rootNode` may be a node
-        // that was in the scene before the read.
-        VOxaNode* top = mSkeletonRoot ? mSkeletonRoot : (rootNode ? rootNode->GetChild(0) : nullptr);
-        if (!top || !PreparePass(top)) return Fail(eFILE_CORRUPTED);
-        for (int c = 0; c < count; ++c)
-            for (VFCurve* curve : mFile->GetSegment(c)->mCurves)
-                if (curve) curve->KeyModifyBegin();
-        bool ok = true;
-        for (int i = 0; i < frameCount && ok; ++i)
-            ok = MinimizeRotationOffset(top, i);
-        for (int c = 0; c < count; ++c)
-            for (VFCurve* curve : mFile->GetSegment(c)->mCurves)
-                if (curve) curve->KeyModifyEnd();
-        if (!ok) return Fail(eFILE_CORRUPTED);
-    }
-
     for (int c = 0; c < count; ++c) {
         Segment* segment = mFile->GetSegment(c);
         ApplyJointImportFilters(&segment->mCurves[0], &segment->mCurves[3]);
     }
     options->Progress("Reading HTR nodes", 100.0f);
-    return true;
-}
-
-bool VOxaReaderMotionAnalysisHtr::PreparePass(VOxaNode* top) {
-    mPassTop = nullptr;
-    mPassOrder.clear();
-    if (!top) return false;
-    std::vector<std::pair<VOxaNode*, int>> pending{{top, -1}};
-    while (!pending.empty()) {
-        VOxaNode* node = pending.back().first;
-        int parent = pending.back().second;
-        pending.pop_back();
-        Segment* segment = SegmentOfNode(node);
-        if (!segment) {
-            // Only the end nodes stand without a segment.
-            if (node->GetChildCount() > 0) return false;
-            SetupPassEndNode(node, SegmentOfNode(node->GetParent()));
-            continue;
-        }
-        mPassOrder.push_back({segment, parent});
-        int self = (int)mPassOrder.size() - 1;
-        for (int c = node->GetChildCount() - 1; c >= 0; --c)
-            pending.emplace_back(node->GetChild(c), self);
-    }
-    mPassMatrices.assign(mPassOrder.size() * 32, 0.0);
-    mPassTop = top;
-    return true;
-}
-
-bool VOxaReaderMotionAnalysisHtr::MinimizeRotationOffset(VOxaNode* top, int frameIndex) {
-    if (top != mPassTop && !PreparePass(top)) return false;
-    double identity[4][4];
-    VgeMatrixIdentity(identity);
-    for (size_t k = 0; k < mPassOrder.size(); ++k) {
-        const PassEntry& entry = mPassOrder[k];
-        VFCurve** curves = entry.segment->mCurves;
-        for (int c = 0; c < 6; ++c)
-            if (!curves[c] || curves[c]->KeyGetCount() <= frameIndex) return false;
-        // G and H of this entry; F and N those of its parent (the identity for the top).
-        double(*G)[4] = reinterpret_cast<double(*)[4]>(&mPassMatrices[k * 32]);
-        double(*H)[4] = reinterpret_cast<double(*)[4]>(&mPassMatrices[k * 32 + 16]);
-        const bool top = entry.parent < 0;
-        const double(*F)[4] =
-            top ? identity : reinterpret_cast<double(*)[4]>(&mPassMatrices[entry.parent * 32]);
-        const double(*N)[4] =
-            top ? identity : reinterpret_cast<double(*)[4]>(&mPassMatrices[entry.parent * 32 + 16]);
-
-        double local[4][4];
-        VgeMatrixIdentity(local);
-        VgeEulerXYZToMatrix(local, curves[3]->KeyGetValue(frameIndex), curves[4]->KeyGetValue(frameIndex),
-                            curves[5]->KeyGetValue(frameIndex));
-        VgeMatrixSetTranslation(local, curves[0]->KeyGetValue(frameIndex), curves[1]->KeyGetValue(frameIndex),
-                                curves[2]->KeyGetValue(frameIndex));
-        VgeMatrixIdentity(G);
-        VgeMatrixMultAffine(G, F, local);  // G = L x F
-        // H = S x G with the rotation of S only, so H keeps G's position.
-        VgeMatrixIdentity(H);
-        VgeMatrixMultRotation(H, G, entry.segment->mSecondMatrix);
-        H[3][0] = G[3][0];
-        H[3][1] = G[3][1];
-        H[3][2] = G[3][2];
-        double relative[4][4];
-        VgeMatrixIdentity(relative);
-        VgeMatrixMultInverse(relative, N, H);  // H x N^-1
-        NormalizeRotation(relative);
-        double angles[3];
-        VgeMatrixToEulerXYZ(angles, relative);
-        for (int c = 0; c < 3; ++c) {
-            curves[c]->KeySetValue(frameIndex, (float)relative[3][c]);
-            curves[3 + c]->KeySetValue(frameIndex, (float)angles[c]);
-        }
-    }
     return true;
 }
 

@@ -1,9 +1,6 @@
 #ifndef OXA_FORMATS_MOTION_HTR_VOXA_READER_HTR_H
 #define OXA_FORMATS_MOTION_HTR_VOXA_READER_HTR_H
 
-#include <unordered_map>
-#include <vector>
-
 #include "formats/motion/htr/voxa_file_htr.h"
 #include "oxa_codec/voxa_reader.h"
 
@@ -44,12 +41,11 @@ public:
     void SetupSegmentLimits(Segment* segment);
     // The end node's translation along the bone axis and its fixed limits.
     void SetupEndNode(Segment* segment, VOxaNode* endNode);
-    // The segment blocks into the curves, the rotation-offset pass and the curve filters.
+    // The segment blocks into the curves, then the curve filters. Every segment keeps the
+    // orientation the file gives it at every frame, whatever the "MinimizeRotationOffset"
+    // setting says: a pass that turned each segment by its rest orientation moved the frames of
+    // a file read and written again, and the end markers with them.
     bool ReadAnimation(VStreamOptionsMotion* options, VOxaNode* rootNode);
-    // The rotation-offset pass at one frame index over the tree under `top`: each segment's keys
-    // become the local transform of S x G, with G its global matrix as read and S the rotation of
-    // its default global matrix, so global positions are kept.
-    bool MinimizeRotationOffset(VOxaNode* top, int frameIndex);
     // The rest pose "<name of top>_RESTPOSE" with each segment's base transform (local).
     VOxaPose* CreateRestPose(VOxaScene* scene, VOxaNode* top);
 
@@ -61,27 +57,11 @@ private:
     // Error "File is corrupted" followed by `detail`, or by what the file says made its read fail
     // (with its line) when `detail` is null; false.
     bool Corrupted(const char* detail = nullptr);
-    Segment* SegmentOfNode(const VOxaNode* node) const;
-    void SetupPassEndNode(VOxaNode* endNode, const Segment* parent);
-    // The segments under `top` parents first, with each one's parent position (-1 for the top);
-    // the end nodes met on the way are set up for the pass. False for a node with children but
-    // without a segment.
-    bool PreparePass(VOxaNode* top);
-
-    struct PassEntry {
-        Segment* segment;
-        int parent;
-    };
-    VOxaNode* mPassTop = nullptr;
-    std::vector<PassEntry> mPassOrder;
-    // Per entry, the global matrix as read (G) and the moved one (H) at the current frame.
-    std::vector<double> mPassMatrices;
 
     VOxaFileMotionAnalysisHtr* mFile = nullptr;
     VString mFileName;
     // The root segment's node, set by BuildSkeleton.
     VOxaNode* mSkeletonRoot = nullptr;
-    std::unordered_map<const VOxaNode*, Segment*> mNodeSegments;
 };
 
 // The factory of the importer's "htr" row.

@@ -46,6 +46,29 @@ bool HasLimits(VOxaNode* node) {
            limits->mScalingLimits.IsLimitActive();
 }
 
+// The rotation that turns the Y axis (the bone length axis written) onto the unit vector `d`,
+// in row-vector form: (0, 1, 0) x turn = d. The identity, exactly, for d along +Y.
+void TurnYOnto(double turn[4][4], const double d[3]) {
+    VgeMatrixIdentity(turn);
+    if (d[0] == 0.0 && d[2] == 0.0) {
+        if (d[1] < 0.0) turn[1][1] = turn[2][2] = -1.0;  // half a turn about X
+        return;
+    }
+    // Rodrigues' rotation about Y x d by the angle between them: R = I + [v] + [v]^2 / (1 + c)
+    // in column form with v = Y x d = (d.z, 0, -d.x) and c = d.y; the row form is its transpose.
+    const double v[3] = {d[2], 0.0, -d[0]};
+    const double c = d[1];
+    const double k = c > -1.0 ? 1.0 / (1.0 + c) : 0.0;
+    const double cross[3][3] = {{0.0, -v[2], v[1]}, {v[2], 0.0, -v[0]}, {-v[1], v[0], 0.0}};
+    for (int r = 0; r < 3; ++r)
+        for (int col = 0; col < 3; ++col) {
+            double square = 0.0;
+            for (int i = 0; i < 3; ++i)
+                square += cross[r][i] * cross[i][col];
+            turn[col][r] = (r == col ? 1.0 : 0.0) + cross[r][col] + square * k;
+        }
+}
+
 // One segment of the written hierarchy.
 struct WorkNode {
     VOxaNode* node = nullptr;
@@ -55,6 +78,10 @@ struct WorkNode {
     double baseAngles[3] = {0.0, 0.0, 0.0};
     double restGlobal[4][4];  // scene units, for base positions given as global matrices
     double length = 0.0;      // file units
+    // The turn of the segment's frame that points its bone axis at its end node: the segment
+    // is written turned by it, so that the end lies its bone length along the axis.
+    double turn[4][4];
+    bool turned = false;
 };
 
 }  // namespace
@@ -127,9 +154,7 @@ double VOxaWriterMotionAnalysisHtr::GetAxisLength(VOxaNode* node) {
 }
 
 bool VOxaWriterMotionAnalysisHtr::IsEndNode(VOxaNode* node) {
-    if (!node || node->GetChildCount() != 0) return false;
-    VOxaNodeLimitsAdapter limits(node->GetLimits());
-    return !limits.GetAuto(1) && GetAxisLength(node) == 0.0;
+    return VOxaMotionSupport::IsEndNode(node);
 }
 
 int VOxaWriterMotionAnalysisHtr::GetWholeFrameRate(VTime period) {
@@ -218,6 +243,27 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
         NormalizeRotation(w.baseRotation);
         VgeMatrixToEulerXYZ(w.baseAngles, w.baseRotation);
         w.length = GetAxisLength(w.node) / mUnitFactor;
+        // A segment whose bone ends in an end node: the bone reaches that end, as far and in
+        // the direction the scene puts it.
+        VgeMatrixIdentity(w.turn);
+        VOxaNode* end = w.node->GetChildCount() == 1 ? w.node->GetChild(0) : nullptr;
+        if (end && IsEndNode(end)) {
+            VgeTVector e;
+            end->GetLclTranslation(e);
+            const double length = std::sqrt(e[0] * e[0] + e[1] * e[1] + e[2] * e[2]);
+            w.length = length / mUnitFactor;
+            if (length > 0.0 && std::isfinite(length)) {
+                const double d[3] = {e[0] / length, e[1] / length, e[2] / length};
+                TurnYOnto(w.turn, d);
+                w.turned = !(d[0] == 0.0 && d[1] == 1.0 && d[2] == 0.0);
+            }
+        }
+        if (w.turned) {
+            double base[4][4];
+            VgeMatrixCopy(base, w.baseRotation);
+            VgeRMatrixMult(w.baseRotation, w.turn, base);
+            VgeMatrixToEulerXYZ(w.baseAngles, w.baseRotation);
+        }
     }
 
     const int frameCount = options->GetFrameCount();
@@ -300,6 +346,11 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
             for (int k = 0; k < 3; ++k)
                 translation[k] = AsKey(local[3][k] / mUnitFactor - w.baseTranslation[k]);
             NormalizeRotation(local);
+            if (w.turned) {
+                double plain[4][4];
+                VgeMatrixCopy(plain, local);
+                VgeRMatrixMult(local, w.turn, plain);
+            }
             // local = relative x base, so relative = local x base^-1.
             VgeMatrixIdentity(rotation);
             VgeMatrixMultRotation(rotation, baseInverse, local);

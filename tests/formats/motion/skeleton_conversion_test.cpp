@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <sstream>
@@ -172,10 +173,13 @@ std::vector<Positions> ReferencePositions() {
     return frames;
 }
 
-std::string AsfText() {
+// Angles in degrees, or in radians (":units angle rad").
+std::string AsfText(bool radians = false) {
+    const double unit = radians ? kPi / 180.0 : 1.0;
     std::ostringstream out;
     out.precision(17);
-    out << ":version 1.10\n:name figure\n:units\n  mass 1.0\n  length 1.0\n  angle deg\n"
+    out << ":version 1.10\n:name figure\n:units\n  mass 1.0\n  length 1.0\n  angle "
+        << (radians ? "rad" : "deg") << "\n"
         << ":documentation\n  axis angles as capture skeletons have them\n"
         << ":root\n  order TX TY TZ RX RY RZ\n  axis XYZ\n  position 0 0 0\n  orientation 0 0 0\n"
         << ":bonedata\n";
@@ -183,9 +187,10 @@ std::string AsfText() {
         const Bone& bone = kBones[b];
         out << "  begin\n    id " << b + 1 << "\n    name " << bone.name << "\n    direction "
             << bone.direction[0] << " " << bone.direction[1] << " " << bone.direction[2] << "\n    length "
-            << bone.length << "\n    axis " << bone.axis[0] << " " << bone.axis[1] << " " << bone.axis[2]
-            << " XYZ\n    dof rx ry rz\n    limits (-180.0 180.0)\n      (-180.0 180.0)\n      (-180.0 "
-               "180.0)\n"
+            << bone.length << "\n    axis " << bone.axis[0] * unit << " " << bone.axis[1] * unit << " "
+            << bone.axis[2] * unit << " XYZ\n    dof rx ry rz\n    limits (" << -180 * unit << " "
+            << 180 * unit << ")\n      (" << -180 * unit << " " << 180 * unit << ")\n      (" << -180 * unit
+            << " " << 180 * unit << ")\n"
             << "  end\n";
     }
     out << ":hierarchy\n  begin\n";
@@ -203,18 +208,20 @@ std::string AsfText() {
     return out.str();
 }
 
-std::string AmcText() {
+// Angles in radians with `radians`, and `unitLine` (":DEGREES", ":RADIANS" or "") in the header.
+std::string AmcText(bool radians = false, const char* unitLine = ":DEGREES") {
+    const double unit = radians ? kPi / 180.0 : 1.0;
     std::ostringstream out;
     out.precision(12);
-    out << ":FULLY-SPECIFIED\n:DEGREES\n:SAMPLES-PER-SECOND " << kRate << "\n";
+    out << ":FULLY-SPECIFIED\n" << unitLine << "\n:SAMPLES-PER-SECOND " << kRate << "\n";
     for (int f = 0; f < kFrames; ++f) {
         double t[3], r[3];
         RootValues(f, t, r);
-        out << f + 1 << "\nroot " << t[0] << " " << t[1] << " " << t[2] << " " << r[0] << " " << r[1] << " "
-            << r[2] << "\n";
+        out << f + 1 << "\nroot " << t[0] << " " << t[1] << " " << t[2] << " " << r[0] * unit << " "
+            << r[1] * unit << " " << r[2] * unit << "\n";
         for (int b = 0; b < kBoneCount; ++b) {
             BoneValues(b, f, r);
-            out << kBones[b].name << " " << r[0] << " " << r[1] << " " << r[2] << "\n";
+            out << kBones[b].name << " " << r[0] * unit << " " << r[1] * unit << " " << r[2] * unit << "\n";
         }
     }
     return out.str();
@@ -471,12 +478,541 @@ TEST_P(SkeletonConversion, EveryJointKeepsItsPlaceBetweenEveryPairOfFormats) {
                     ASSERT_TRUE(loaded.Read(source.second)) << what;
                     ASSERT_TRUE(loaded.Write(path, translation)) << what;
                 }
-                // The HTR writer passes over the end sites the BVH reader makes and keeps the
-                // bone's length along the segment's own axis instead, which need not point at the
-                // end site. (The ASF reader's end nodes are written as segments.)
-                ExpectPositions(path, reference, source.first != "bvh" || target != "htr", what);
+                ExpectPositions(path, reference, true, what);
             }
         }
+    }
+}
+
+// ---- independent readers of the written files, from each format's rules ----
+
+// A rotation of angles about x, y and z applied in the order of `channels` (the BVH channel
+// letters): the last channel turns a point first.
+Mat TurnChannels(const std::vector<int>& axes, const std::vector<double>& degrees) {
+    Mat out = Turn(0, 0.0);
+    for (size_t i = 0; i < axes.size(); ++i)
+        out = Multiply(Turn(axes[i], degrees[i]), out);
+    return out;
+}
+
+// A BVH file: joints with offsets and channels, end sites named "<joint>_End", and the motion.
+struct BvhFigure {
+    struct Joint {
+        std::string name;
+        int parent = -1;
+        Vec offset{};
+        std::vector<int> position;  // channel slots of X, Y, Z position (-1 when absent)
+        std::vector<int> rotationAxes;
+        std::vector<int> rotationSlots;
+        bool endSite = false;
+    };
+    std::vector<Joint> joints;
+    std::vector<std::vector<double>> frames;
+
+    static BvhFigure Parse(const std::string& text) {
+        BvhFigure figure;
+        std::istringstream in(text);
+        std::string word;
+        std::vector<int> open;
+        int slots = 0;
+        while (in >> word && word != "MOTION") {
+            if (word == "ROOT" || word == "JOINT" || word == "End") {
+                Joint joint;
+                in >> joint.name;
+                joint.endSite = word == "End";
+                joint.parent = open.empty() ? -1 : open.back();
+                if (joint.endSite) joint.name = figure.joints[(size_t)joint.parent].name + "_End";
+                joint.position = {-1, -1, -1};
+                figure.joints.push_back(joint);
+            } else if (word == "{") {
+                open.push_back((int)figure.joints.size() - 1);
+            } else if (word == "}") {
+                open.pop_back();
+            } else if (word == "OFFSET") {
+                for (double& v : figure.joints.back().offset.v)
+                    in >> v;
+            } else if (word == "CHANNELS") {
+                int n = 0;
+                in >> n;
+                for (int i = 0; i < n; ++i, ++slots) {
+                    in >> word;
+                    Joint& joint = figure.joints.back();
+                    const int axis = word[0] - 'X';
+                    if (word.find("position") != std::string::npos) {
+                        joint.position[(size_t)axis] = slots;
+                    } else {
+                        joint.rotationAxes.push_back(axis);
+                        joint.rotationSlots.push_back(slots);
+                    }
+                }
+            }
+        }
+        int count = 0;
+        double seconds = 0.0;
+        in >> word >> count >> word >> word >> seconds;
+        figure.frames.assign((size_t)count, std::vector<double>((size_t)slots));
+        for (auto& frame : figure.frames)
+            for (double& v : frame)
+                in >> v;
+        return figure;
+    }
+
+    // Every joint's and end site's world position and turn at frame f.
+    void Pose(int f, Positions& positions, std::map<std::string, Mat>* turns = nullptr) const {
+        std::vector<Mat> world(joints.size());
+        std::vector<Vec> place(joints.size());
+        const std::vector<double>& values = frames[(size_t)f];
+        for (size_t j = 0; j < joints.size(); ++j) {
+            const Joint& joint = joints[j];
+            Vec offset = joint.offset;
+            for (int k = 0; k < 3; ++k)
+                if (joint.position[(size_t)k] >= 0) offset.v[k] += values[(size_t)joint.position[(size_t)k]];
+            std::vector<double> degrees;
+            for (int slot : joint.rotationSlots)
+                degrees.push_back(values[(size_t)slot]);
+            const Mat local = TurnChannels(joint.rotationAxes, degrees);
+            if (joint.parent < 0) {
+                world[j] = local;
+                place[j] = offset;
+            } else {
+                world[j] = Multiply(local, world[(size_t)joint.parent]);
+                place[j] = Add(place[(size_t)joint.parent], Apply(offset, world[(size_t)joint.parent]));
+            }
+            positions[joint.name] = place[j];
+            if (turns) (*turns)[joint.name] = world[j];
+        }
+    }
+};
+
+// An HTR file as written (EulerRotationOrder ZYX, millimetres, degrees, bone length axis Y): each
+// segment's turn is its frame rotation, then its base rotation, then its parent's turn; a leaf
+// segment ends its bone length along its Y axis, at "<segment>_End". Positions in centimetres.
+struct HtrFigure {
+    struct Segment {
+        std::string name, parent;
+        double base[7] = {};
+        std::vector<std::array<double, 6>> frames;
+    };
+    std::vector<Segment> segments;
+    std::map<std::string, std::string> header;
+
+    static HtrFigure Parse(const std::string& text) {
+        HtrFigure figure;
+        std::istringstream in(text);
+        std::string line, section;
+        Segment* block = nullptr;
+        while (std::getline(in, line)) {
+            if (line.empty() || line[0] == '#') continue;
+            std::istringstream fields(line);
+            if (line[0] == '[') {
+                section = line;
+                block = nullptr;
+                for (Segment& s : figure.segments)
+                    if ("[" + s.name + "]" == line) block = &s;
+                continue;
+            }
+            if (section == "[Header]") {
+                std::string key, value;
+                fields >> key >> value;
+                figure.header[key] = value;
+            } else if (section == "[SegmentNames&Hierarchy]") {
+                Segment s;
+                fields >> s.name >> s.parent;
+                figure.segments.push_back(s);
+            } else if (section == "[BasePosition]") {
+                std::string name;
+                fields >> name;
+                for (Segment& s : figure.segments)
+                    if (s.name == name)
+                        for (double& v : s.base)
+                            fields >> v;
+            } else if (block) {
+                int number = 0;
+                std::array<double, 6> values{};
+                fields >> number;
+                for (double& v : values)
+                    fields >> v;
+                block->frames.push_back(values);
+            }
+        }
+        return figure;
+    }
+
+    bool IsLeaf(const Segment& segment) const {
+        for (const Segment& s : segments)
+            if (s.parent == segment.name) return false;
+        return true;
+    }
+
+    void Pose(int f, Positions& positions, std::map<std::string, Mat>* turns = nullptr) const {
+        std::map<std::string, Mat> world;
+        std::map<std::string, Vec> place;
+        for (const Segment& s : segments) {  // parents come first
+            const std::array<double, 6>& frame = s.frames.at((size_t)f);
+            const double frameAngles[3] = {frame[3], frame[4], frame[5]};
+            const Mat local = Multiply(TurnXYZ(frameAngles), TurnXYZ(s.base + 3));
+            const Vec t{{(s.base[0] + frame[0]) / 10.0, (s.base[1] + frame[1]) / 10.0,
+                         (s.base[2] + frame[2]) / 10.0}};
+            if (s.parent == "GLOBAL") {
+                world[s.name] = local;
+                place[s.name] = t;
+            } else {
+                world[s.name] = Multiply(local, world.at(s.parent));
+                place[s.name] = Add(place.at(s.parent), Apply(t, world.at(s.parent)));
+            }
+            positions[s.name] = place[s.name];
+            if (IsLeaf(s))
+                positions[s.name + "_End"] =
+                    Add(place[s.name], Apply({{0.0, s.base[6] / 10.0, 0.0}}, world[s.name]));
+            if (turns) (*turns)[s.name] = world[s.name];
+        }
+    }
+    int FrameCount() const { return segments.empty() ? 0 : (int)segments[0].frames.size(); }
+};
+
+// A TRC file's markers, frame by frame, in centimetres (the file in millimetres).
+std::vector<Positions> ReadTrc(const std::string& text) {
+    std::istringstream in(text);
+    std::string line;
+    std::vector<std::string> names;
+    std::vector<Positions> frames;
+    for (int n = 0; std::getline(in, line); ++n) {
+        std::vector<std::string> fields;
+        std::istringstream split(line);
+        for (std::string field; std::getline(split, field, '\t');)
+            fields.push_back(field);
+        if (n == 2) EXPECT_EQ(fields.at(4), "mm");
+        if (n == 3)
+            for (size_t i = 2; i < fields.size(); i += 3)
+                names.push_back(fields[i]);
+        if (n < 5 || fields.size() < 2 + 3 * names.size()) continue;
+        Positions positions;
+        for (size_t m = 0; m < names.size(); ++m)
+            for (int k = 0; k < 3; ++k)
+                positions[names[m]].v[k] = std::stod(fields[2 + 3 * m + (size_t)k]) / 10.0;
+        frames.push_back(positions);
+    }
+    return frames;
+}
+
+// The largest distance between the places of the same names; every name of `want` must be in
+// `got` (a name missing makes it infinite).
+double Farthest(const Positions& got, const Positions& want, std::string& where) {
+    double worst = 0.0;
+    for (const auto& entry : want) {
+        auto found = got.find(entry.first);
+        double d = INFINITY;
+        if (found != got.end()) {
+            d = 0.0;
+            for (int k = 0; k < 3; ++k)
+                d += (found->second.v[k] - entry.second.v[k]) * (found->second.v[k] - entry.second.v[k]);
+            d = std::sqrt(d);
+        }
+        if (d > worst || (std::isinf(d) && !std::isinf(worst))) {
+            worst = d;
+            where = entry.first;
+        }
+    }
+    return worst;
+}
+
+// The largest angle (degrees) between two turns of the same names.
+double WidestTurn(const std::map<std::string, Mat>& a, const std::map<std::string, Mat>& b,
+                  std::string& where) {
+    double worst = 0.0;
+    for (const auto& entry : a) {
+        const Mat d = Multiply(entry.second, Transpose(b.at(entry.first)));
+        const double c = std::max(-1.0, std::min(1.0, (d.m[0][0] + d.m[1][1] + d.m[2][2] - 1.0) / 2.0));
+        const double angle = std::acos(c) * 180.0 / kPi;
+        if (angle > worst) {
+            worst = angle;
+            where = entry.first;
+        }
+    }
+    return worst;
+}
+
+std::vector<std::string> Names(const Positions& positions) {
+    std::vector<std::string> names;
+    for (const auto& entry : positions)
+        names.push_back(entry.first);
+    return names;
+}
+
+// A figure whose leaf joints end where they start (zero End Site offsets), as most captures end
+// their heads, hands and feet, and one leg whose end lies off the joint's axes.
+const char* const kBvhEnds = R"(HIERARCHY
+ROOT Hips
+{
+  OFFSET 0 0 0
+  CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation
+  JOINT Spine
+  {
+    OFFSET 0 10 0
+    CHANNELS 3 Zrotation Xrotation Yrotation
+    JOINT Head
+    {
+      OFFSET 0 30 2
+      CHANNELS 3 Zrotation Xrotation Yrotation
+      End Site
+      {
+        OFFSET 0 0 0
+      }
+    }
+  }
+  JOINT LeftLeg
+  {
+    OFFSET 9 -6 0
+    CHANNELS 3 Zrotation Xrotation Yrotation
+    JOINT LeftFoot
+    {
+      OFFSET 0 -42 1
+      CHANNELS 3 Zrotation Xrotation Yrotation
+      End Site
+      {
+        OFFSET 0 0 0
+      }
+    }
+  }
+  JOINT RightLeg
+  {
+    OFFSET -9 -6 0
+    CHANNELS 3 Zrotation Xrotation Yrotation
+    End Site
+    {
+      OFFSET 4 -40 12
+    }
+  }
+}
+MOTION
+Frames: 4
+Frame Time: 0.0333333
+2 90 3 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0
+4 91 2 20 -15 40 10 5 -20 30 10 -5 15 -25 35 -10 20 5 40 30 -20
+6 92 1 45 30 80 -20 15 10 -35 25 60 40 10 -70 5 -30 45 -50 10 60
+8 93 0 -30 60 120 35 -40 25 50 -45 -80 -15 70 20 -60 15 -10 25 -75 30
+)";
+
+// A head ending in three joints of their own that never move and end where they start, and a
+// foot ending in such a joint: they must come back by name and place. The root stays at the
+// origin: a TRC holds the markers in the frame of the skeleton's root.
+const char* const kBvhEndJoints = R"(HIERARCHY
+ROOT Hips
+{
+  OFFSET 0 0 0
+  CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation
+  JOINT Spine
+  {
+    OFFSET 0 10 0
+    CHANNELS 3 Zrotation Xrotation Yrotation
+    JOINT Head
+    {
+      OFFSET 0 20 1
+      CHANNELS 3 Zrotation Xrotation Yrotation
+      JOINT HeadTop_End
+      {
+        OFFSET 0 12 0
+        CHANNELS 3 Zrotation Xrotation Yrotation
+        End Site
+        {
+          OFFSET 0 0 0
+        }
+      }
+      JOINT LeftEye
+      {
+        OFFSET 3 8 4
+        CHANNELS 3 Zrotation Xrotation Yrotation
+        End Site
+        {
+          OFFSET 0 0 0
+        }
+      }
+      JOINT RightEye
+      {
+        OFFSET -3 8 4
+        CHANNELS 3 Zrotation Xrotation Yrotation
+        End Site
+        {
+          OFFSET 0 0 0
+        }
+      }
+    }
+  }
+  JOINT Leg
+  {
+    OFFSET 8 -5 0
+    CHANNELS 3 Zrotation Xrotation Yrotation
+    JOINT Toes_L
+    {
+      OFFSET 0 -40 5
+      CHANNELS 3 Zrotation Xrotation Yrotation
+      End Site
+      {
+        OFFSET 0 0 0
+      }
+    }
+  }
+}
+MOTION
+Frames: 3
+Frame Time: 0.0333333
+0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0
+0 0 0 0 0 0 15 -10 5 20 10 -5 0 0 0 0 0 0 0 0 0 30 10 5 0 0 0
+0 0 0 0 0 0 30 -20 10 40 20 -10 0 0 0 0 0 0 0 0 0 60 20 10 0 0 0
+)";
+
+// A zero End Site ends its joint's bone at the joint: after HTR its end is where the BVH puts it
+// (not a bone length of 100 mm away), an end off the joint's axes too; no end becomes a segment,
+// and HTR -> HTR keeps every segment's turn and every end.
+TEST_P(SkeletonConversion, BvhEndSitesKeepTheirPlacesThroughHtr) {
+    const std::string tag = GetParam() ? GetParam() : "default";
+    const BvhFigure bvh = BvhFigure::Parse(kBvhEnds);
+    const std::string source = htr_test::WriteFile("skeleton_ends_" + tag + ".bvh", kBvhEnds);
+    const std::string once = TempPath("ends_" + tag + "_once.htr"),
+                      twice = TempPath("ends_" + tag + "_twice.htr");
+    {
+        Loaded loaded;
+        ASSERT_TRUE(loaded.Read(source));
+        ASSERT_TRUE(loaded.Write(once));
+    }
+    {
+        Loaded loaded;
+        ASSERT_TRUE(loaded.Read(once));
+        ASSERT_TRUE(loaded.Write(twice));
+    }
+    const HtrFigure first = HtrFigure::Parse(htr_test::ReadFile(once));
+    const HtrFigure second = HtrFigure::Parse(htr_test::ReadFile(twice));
+    for (const HtrFigure* htr : {&first, &second}) {
+        EXPECT_EQ(htr->header.at("EulerRotationOrder"), "ZYX");
+        EXPECT_EQ(htr->header.at("BoneLengthAxis"), "Y");
+        ASSERT_EQ(htr->FrameCount(), 4);
+        // One segment per joint: the end sites are the leaf segments' bone ends.
+        ASSERT_EQ(htr->segments.size(), 6u);
+        for (const auto& segment : htr->segments)
+            if (segment.name == "Head" || segment.name == "LeftFoot")
+                EXPECT_EQ(segment.base[6], 0.0) << segment.name;
+    }
+    for (int f = 0; f < 4; ++f) {
+        Positions want, got, again;
+        std::map<std::string, Mat> turns, turnsAgain;
+        bvh.Pose(f, want);
+        first.Pose(f, got, &turns);
+        second.Pose(f, again, &turnsAgain);
+        EXPECT_EQ(Names(got), Names(want)) << "frame " << f;
+        std::string where;
+        EXPECT_LT(Farthest(got, want, where), 1e-3) << "BVH -> HTR: " << where << " at frame " << f;
+        EXPECT_LT(Farthest(again, want, where), 1e-3) << "HTR -> HTR: " << where << " at frame " << f;
+        EXPECT_LT(WidestTurn(turnsAgain, turns, where), 1e-3) << "HTR -> HTR: " << where << " at frame " << f;
+    }
+}
+
+// The ASF figure (bones with axis angles) through HTR, and that HTR through HTR again: every
+// joint and bone end where the ASF/AMC rules put it, no segment made of an end node, and every
+// segment's turn kept from one HTR to the next.
+TEST_P(SkeletonConversion, AsfFigureThroughHtrKeepsEndsAndTurns) {
+    const std::string tag = GetParam() ? GetParam() : "default";
+    const std::vector<Positions> reference = ReferencePositions();
+    const std::map<std::string, std::string> sources = MakeSources("turns_" + tag);
+    ASSERT_EQ(sources.size(), 3u);
+    const std::string again = TempPath("turns_" + tag + "_again.htr");
+    {
+        Loaded loaded;
+        ASSERT_TRUE(loaded.Read(sources.at("htr")));
+        ASSERT_TRUE(loaded.Write(again));
+    }
+    const HtrFigure first = HtrFigure::Parse(htr_test::ReadFile(sources.at("htr")));
+    const HtrFigure second = HtrFigure::Parse(htr_test::ReadFile(again));
+    ASSERT_EQ(first.FrameCount(), kFrames);
+    ASSERT_EQ(second.FrameCount(), kFrames);
+    const double tolerance = 1e-4 * FigureSize(reference[0]);
+    double worst[3] = {0.0, 0.0, 0.0};
+    std::string where[3], at[3];
+    for (int f = 0; f < kFrames; ++f) {
+        Positions got, gotAgain;
+        std::map<std::string, Mat> turns, turnsAgain;
+        first.Pose(f, got, &turns);
+        second.Pose(f, gotAgain, &turnsAgain);
+        ASSERT_EQ(Names(got), Names(reference[(size_t)f]))
+            << "the joints and the five bone ends, nothing else";
+        ASSERT_EQ(Names(gotAgain), Names(reference[(size_t)f]));
+        // The farthest joints of each HTR from the reference, and the widest change of turn.
+        const double found[3] = {Farthest(got, reference[(size_t)f], where[0]),
+                                 Farthest(gotAgain, reference[(size_t)f], where[1]),
+                                 WidestTurn(turnsAgain, turns, where[2])};
+        for (int k = 0; k < 3; ++k)
+            if (found[k] > worst[k]) worst[k] = found[k], at[k] = where[k] + " at frame " + std::to_string(f);
+    }
+    EXPECT_LE(worst[0], tolerance) << "AMC -> HTR: " << at[0];
+    EXPECT_LE(worst[1], tolerance) << "HTR -> HTR: " << at[1];
+    EXPECT_LE(worst[2], 1e-2) << "HTR -> HTR turns " << at[2] << " by degrees";
+}
+
+// Joints that end where they start and never move, three below one head and one below a leg:
+// after ASF/AMC each comes back by its name and at its place, in a TRC and in a BVH written from
+// the AMC.
+TEST(SkeletonEnds, BvhEndJointsComeBackByNameFromAmc) {
+    const std::string tag = "joints";
+    const BvhFigure bvh = BvhFigure::Parse(kBvhEndJoints);
+    const std::string source = htr_test::WriteFile("skeleton_endjoints_" + tag + ".bvh", kBvhEndJoints);
+    const std::string amc = TempPath("endjoints_" + tag + ".amc");
+    const std::string trc = TempPath("endjoints_" + tag + ".trc"),
+                      back = TempPath("endjoints_" + tag + "_back.bvh");
+    {
+        Loaded loaded;
+        ASSERT_TRUE(loaded.Read(source));
+        ASSERT_TRUE(loaded.Write(amc));
+    }
+    {
+        Loaded loaded;
+        ASSERT_TRUE(loaded.Read(amc));
+        ASSERT_TRUE(loaded.Write(trc));
+        ASSERT_TRUE(loaded.Write(back));
+    }
+    const std::vector<Positions> markers = ReadTrc(htr_test::ReadFile(trc));
+    const BvhFigure written = BvhFigure::Parse(htr_test::ReadFile(back));
+    ASSERT_EQ(markers.size(), 3u);
+    ASSERT_EQ(written.frames.size(), 3u);
+    for (int f = 0; f < 3; ++f) {
+        Positions want, all, got;
+        bvh.Pose(f, all);
+        written.Pose(f, got);
+        // The ASF root takes the name "root".
+        for (const char* name : {"Spine", "Head", "HeadTop_End", "LeftEye", "RightEye", "Leg", "Toes_L"})
+            want[name] = all[name];
+        want["root"] = all["Hips"];
+        std::string where;
+        EXPECT_LT(Farthest(markers[(size_t)f], want, where), 1e-3)
+            << "AMC -> TRC: " << where << " at frame " << f;
+        EXPECT_LT(Farthest(got, want, where), 1e-3) << "AMC -> BVH: " << where << " at frame " << f;
+    }
+    for (const char* name : {"HeadTop_End", "LeftEye", "RightEye", "Toes_L"}) {
+        bool joint = false;
+        for (const auto& j : written.joints)
+            joint = joint || (j.name == name && !j.endSite);
+        EXPECT_TRUE(joint) << name << " is a joint of the BVH written from the AMC";
+    }
+}
+
+// The same figure with its angles in degrees and in radians: ":units angle rad" turns the bones'
+// axis angles and the AMC values, and an AMC line ":DEGREES" or ":RADIANS" decides for its values.
+TEST(SkeletonUnits, RadiansAndDegreesGiveTheSameFigure) {
+    const std::string tag = "units";
+    const std::vector<Positions> reference = ReferencePositions();
+    struct Case {
+        const char* name;
+        bool asfRadians, amcRadians;
+        const char* unitLine;
+    } cases[] = {
+        {"deg", false, false, ":DEGREES"},
+        {"rad", true, true, ""},
+        {"rad_amc_degrees", true, false, ":DEGREES"},
+        {"deg_amc_radians", false, true, ":RADIANS"},
+    };
+    for (const Case& c : cases) {
+        const std::string stem = "skeleton_units_" + tag + "_" + c.name;
+        htr_test::WriteFile(stem + ".asf", AsfText(c.asfRadians));
+        const std::string amc = htr_test::WriteFile(stem + ".amc", AmcText(c.amcRadians, c.unitLine));
+        ExpectPositions(amc, reference, true, c.name);
     }
 }
 

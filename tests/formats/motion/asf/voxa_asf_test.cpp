@@ -15,6 +15,7 @@
 #include "formats/motion/asf/voxa_file_acclaim_asf.h"
 #include "formats/motion/asf/voxa_reader_acclaim_asf.h"
 #include "formats/motion/asf/voxa_writer_acclaim_asf.h"
+#include "formats/motion/voxa_motion_base.h"
 #include "oxa_codec/voxa_io_formats.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_limits_adapter.h"
@@ -167,6 +168,34 @@ TEST(asf_file, CollapseHandsChildrenToTheParent) {
     // The root's children keep their order, the femur in the hip joint's place.
     ASSERT_EQ(scene->GetRootBone()->mChildren.size(), 2u);
     EXPECT_EQ(scene->GetRootBone()->mChildren[0], femur);
+    scene->Destroy();
+}
+
+TEST(asf_file, CollapseKeepsALeafWithoutDofs) {
+    // A bone without dofs at the end of a chain carries no children to hand on: it is a joint with
+    // a name and a place, and stays; the one with children goes.
+    std::string text = Replace(kAsfSample, ":hierarchy",
+                               "  begin\n    id 6\n    name ltoes\n    direction 0 0 1\n    length 2\n"
+                               "    axis 0 0 0 XYZ\n  end\n:hierarchy");
+    text = Replace(text, "    ltibia lfoot\n", "    ltibia lfoot\n    lfoot ltoes\n");
+    VOxaAsfScene* scene = VOxaAsfScene::Create();
+    ASSERT_TRUE(ReadAsf(text, scene, true).ok);
+    EXPECT_EQ(scene->FindBone("lhipjoint"), nullptr);
+    AsfBone* toes = scene->FindBone("ltoes");
+    ASSERT_NE(toes, nullptr);
+    EXPECT_EQ(toes->mParent, scene->FindBone("lfoot"));
+    // Its node ends in an end node of the shape every skeleton reader gives its ends.
+    VOxaSdkManager* manager = VOxaSdkManager::Create();
+    VOxaNode* root = scene->CreateNodes(manager, "", false);
+    ASSERT_NE(root, nullptr);
+    VOxaNode* node = root->FindChild("ltoes");
+    ASSERT_NE(node, nullptr);
+    EXPECT_NEAR(node->GetNodeProperties()->GetAxisLen(), 2.0 * kCm, 1e-9) << "the bone length";
+    ASSERT_EQ(node->GetChildCount(), 1);
+    EXPECT_STREQ(node->GetChild(0)->GetNameWithoutPrefix(), "ltoes_End");
+    EXPECT_TRUE(VOxaMotionSupport::IsEndNode(node->GetChild(0)));
+    EXPECT_FALSE(VOxaMotionSupport::IsEndNode(node));
+    delete manager;
     scene->Destroy();
 }
 
@@ -500,12 +529,15 @@ TEST(asf_writer, RoundTripGivesTheSkeletonBack) {
     ASSERT_TRUE(writer.FileClose());
     VOxaAsfScene* built = static_cast<VOxaAsfScene*>(options->GetAttachedObject());
     ASSERT_NE(built, nullptr);
-    // The hips' two children start at different places: each gets a dummy bone; the leaves'
-    // zero-length bones (head, foot) carry nothing and are gone.
+    // The hips' two children start at different places: each gets a dummy bone. The leaves are
+    // joints with names: they stay, as bones of length 0 at their parents' ends.
     ASSERT_NE(built->FindBone("spineDummy"), nullptr);
     ASSERT_NE(built->FindBone("legDummy"), nullptr);
-    EXPECT_EQ(built->FindBone("head"), nullptr);
     EXPECT_EQ(built->FindBone("spine")->mParent, built->FindBone("spineDummy"));
+    for (const char* leaf : {"head", "foot"}) {
+        ASSERT_NE(built->FindBone(leaf), nullptr) << leaf;
+        EXPECT_EQ(built->FindBone(leaf)->mLength, 0.0) << leaf;
+    }
     const std::string text = AsfReadFile(path);
     EXPECT_NE(text.find("  axis xyz\n  order  tx ty tz rx ry rz\n"), std::string::npos) << text;
     EXPECT_NE(text.find("    dof rx ry rz\n"), std::string::npos);
@@ -521,24 +553,21 @@ TEST(asf_writer, RoundTripGivesTheSkeletonBack) {
     ASSERT_TRUE(reader.Read(scene, readOptions)) << reader.GetMessageText().Buffer();
     VOxaNode* root = scene->GetRootNode()->FindChild("root", false);
     ASSERT_NE(root, nullptr);
-    // Leaves come back as end nodes of their parents' bones.
-    const char* names[][2] = {{"spine", "spine"}, {"leg", "leg"}, {"head", "spine_End"}, {"foot", "leg_End"}};
-    for (auto& pair : names) {
-        const char* name = pair[0];
+    // Every joint comes back by name, the leaves too.
+    for (const char* name : {"spine", "leg", "head", "foot"}) {
         VOxaNode* original = source.hips->FindChild(name);
-        VOxaNode* copy = root->FindChild(pair[1]);
+        VOxaNode* copy = root->FindChild(name);
         ASSERT_NE(copy, nullptr) << name;
         // The dummies are collapsed again: the parents match.
         EXPECT_STREQ(
             copy->GetParent()->GetNameWithoutPrefix(),
             original->GetParent() == source.hips ? "root" : original->GetParent()->GetNameWithoutPrefix());
-        if (copy->GetChildCount() == 0 && original->GetChildCount() == 0 && pair[0] != pair[1]) {
-            // An end node has no rotation of its own.
-            VgeTVector a, b;
-            original->GetLclTranslation(a);
-            copy->GetLclTranslation(b);
-            ExpectVector(b, a[0], a[1], a[2], 1e-3);
-            continue;
+        // A leaf ends in an end node where it starts.
+        if (original->GetChildCount() == 0) {
+            ASSERT_EQ(copy->GetChildCount(), 1) << name;
+            VgeTVector t;
+            copy->GetChild(0)->GetLclTranslation(t);
+            ExpectVector(t, 0.0, 0.0, 0.0, 0.0);
         }
         VgeTVector a, b;
         original->GetLclTranslation(a);

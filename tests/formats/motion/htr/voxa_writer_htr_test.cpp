@@ -7,6 +7,8 @@
 
 #include <cmath>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -18,6 +20,7 @@
 #include "formats/motion/htr/voxa_writer_htr.h"
 #include "oxa_codec/voxa_io_formats.h"
 #include "oxa_codec/vstream_options.h"
+#include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
@@ -151,6 +154,68 @@ TEST_F(htr_Writer, RoundTripGivesBackSkeletonBaseAndKeys) {
     delete again;
     delete manager;
     delete reader;
+}
+
+TEST_F(htr_Writer, LeafBonesReachTheirEndNodes) {
+    // Three leaves ending in end nodes (as the skeleton readers make them): one straight down,
+    // one off every axis of its turned joint, one at the joint itself.
+    VOxaNode* root = mManager->CreateNode("Root");
+    mScene->GetRootNode()->AddChild(root);
+    root->SetMarked(1);
+    struct Leaf {
+        const char* name;
+        VgeTVector translation, rotation, end;
+    } leaves[] = {
+        {"Arm", VgeTVector(10, 0, 0, 0), VgeTVector(0, 0, 30, 0), VgeTVector(0, -5, 0, 0)},
+        {"Leg", VgeTVector(0, -10, 0, 0), VgeTVector(10, -20, 0, 0), VgeTVector(3, 0, 4, 0)},
+        {"Neck", VgeTVector(0, 12, 0, 0), VgeTVector(0, 0, 0, 0), VgeTVector(0, 0, 0, 0)},
+    };
+    for (const Leaf& leaf : leaves) {
+        VOxaNode* node = mManager->CreateNode(leaf.name);
+        node->SetLclTranslation(leaf.translation);
+        node->SetLclRotation(leaf.rotation);
+        root->AddChild(node);
+        VOxaNode* end = mManager->CreateNode((std::string(leaf.name) + "_End").c_str());
+        end->SetLclTranslation(leaf.end);
+        VOxaNodeLimitsAdapter(end->GetLimits()).SetAuto(1, false);
+        end->GetNodeProperties()->SetAxisLen(0.0);
+        node->AddChild(end);
+    }
+    const std::string path = TempPath("leaf_ends.htr");
+    ASSERT_TRUE(WriteScene(path, 1, 30.0));
+    const std::string text = ReadFile(path);
+    EXPECT_EQ(text.find("_End"), std::string::npos) << "no end node is a segment";
+    // Each leaf's end, from the file's rules: the segment turns by its frame rotation, then its
+    // base rotation (both XYZ angles, order "ZYX"); the end lies the bone length along its Y axis.
+    for (const Leaf& leaf : leaves) {
+        double base[7], frame[7];
+        const std::string name = std::string("\n") + leaf.name + "\t";
+        const size_t at = text.find(name, text.find("[BasePosition]"));
+        const size_t frameAt = text.find("[" + std::string(leaf.name) + "]\n1\t");
+        ASSERT_NE(at, std::string::npos) << leaf.name;
+        ASSERT_NE(frameAt, std::string::npos) << leaf.name;
+        ASSERT_EQ(std::sscanf(text.c_str() + at + name.size(), "%lf %lf %lf %lf %lf %lf %lf", &base[0],
+                              &base[1], &base[2], &base[3], &base[4], &base[5], &base[6]),
+                  7);
+        ASSERT_EQ(std::sscanf(text.c_str() + frameAt + std::strlen(leaf.name) + 5, "%lf %lf %lf %lf %lf %lf",
+                              &frame[0], &frame[1], &frame[2], &frame[3], &frame[4], &frame[5]),
+                  6);
+        const double length =
+            std::sqrt(leaf.end[0] * leaf.end[0] + leaf.end[1] * leaf.end[1] + leaf.end[2] * leaf.end[2]);
+        EXPECT_NEAR(base[6], length * 10.0, 1e-3) << leaf.name << ": the bone length in millimetres";
+        double b[4][4], f[4][4], turn[4][4], y[3] = {0.0, base[6] / 10.0, 0.0};
+        Rotation(b, base[3], base[4], base[5]);
+        Rotation(f, frame[3], frame[4], frame[5]);
+        VgeMatrixIdentity(turn);
+        VgeMatrixMultRotation(turn, b, f);  // the frame rotation, then the base rotation
+        VgeMatrixMultVector3(y, turn, y);
+        // The scene's end, in the root's frame (the root stays in place).
+        const VgeAMatrix& end =
+            root->FindChild((std::string(leaf.name) + "_End").c_str())->GetDefaultGlobalTransform();
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR((base[k] + frame[k]) / 10.0 + y[k], end.mData[3][k], 1e-4)
+                << leaf.name << " axis " << k;
+    }
 }
 
 TEST_F(htr_Writer, BasePositionsFromTheRestPose) {
