@@ -50,17 +50,23 @@ inline int Count(const std::string& text, const std::string& part) {
     return count;
 }
 
-// Runs the command with `arguments` (shell words), from the folder `cwd` when one is given.
-inline Result Convert(const std::string& arguments, const std::string& cwd = "") {
-    const std::string out = Folder() + "stdout.txt", err = Folder() + "stderr.txt";
-    const std::string command = (cwd.empty() ? std::string() : "cd '" + cwd + "' && ") +
-                                std::string(OXA_CONVERT_PATH) + " " + arguments + " >" + out + " 2>" + err;
+// Runs the shell command `command`, which sends its output to the files `out` and `err`: its exit
+// code (-1 when it did not exit) and the two texts.
+inline Result RunCollecting(const std::string& command, const std::string& out, const std::string& err) {
     Result result;
     const int status = std::system(command.c_str());
     result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.out = ReadFile(out);
     result.err = ReadFile(err);
     return result;
+}
+
+// Runs the command with `arguments` (shell words), from the folder `cwd` when one is given.
+inline Result Convert(const std::string& arguments, const std::string& cwd = "") {
+    const std::string out = Folder() + "stdout.txt", err = Folder() + "stderr.txt";
+    const std::string command = (cwd.empty() ? std::string() : "cd '" + cwd + "' && ") +
+                                std::string(OXA_CONVERT_PATH) + " " + arguments + " >" + out + " 2>" + err;
+    return RunCollecting(command, out, err);
 }
 
 }  // namespace oxa_cli

@@ -27,15 +27,9 @@ namespace {
 // run before it, e.g. limits) and a time limit: a run that waits on a pipe or device ends.
 Result RunIn(const std::string& cwd, const std::string& arguments, const std::string& prefix = "") {
     const std::string out = oxa_cli::Folder() + "files_out.txt", err = oxa_cli::Folder() + "files_err.txt";
-    std::string command = "cd '" + cwd + "' && " + prefix + "exec timeout -k 2 30 " + OXA_CONVERT_PATH + " " +
-                          arguments + " >" + out + " 2>" + err;
-    command = "sh -c \"" + command + "\"";
-    Result result;
-    const int status = std::system(command.c_str());
-    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadFile(out);
-    result.err = ReadFile(err);
-    return result;
+    const std::string command = "cd '" + cwd + "' && " + prefix + "exec timeout -k 2 30 " + OXA_CONVERT_PATH +
+                                " " + arguments + " >" + out + " 2>" + err;
+    return oxa_cli::RunCollecting("sh -c \"" + command + "\"", out, err);
 }
 
 const char kBvh[] =

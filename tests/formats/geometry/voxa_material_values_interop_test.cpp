@@ -21,6 +21,7 @@
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
+#include "tests/formats/geometry/3ds/ftk_scene_file_test_util.h"
 #include "tests/support/corpus.h"
 #include "tests/support/test_files.h"
 
@@ -323,32 +324,22 @@ namespace {
 #ifdef OXA_HAVE_LIB3DS
 // Writes a 3DS file with the chunk layer: one triangle of material `material`.
 void Write3dsWithMaterial(const std::string& path, Ftk::Material* material) {
-    Ftk::ClearErrors();
-    Ftk::Database* db = nullptr;
-    Ftk::NewDatabase(&db);
-    Ftk::CreateDatabase(db, Ftk::kSceneFile);
-    Ftk::MeshSettings* settings = nullptr;
-    Ftk::InitSettingsBlock(&settings);
-    Ftk::PutSettings(db, settings);
-    Ftk::ReleaseSettings(&settings);
-    Ftk::WriteMaterial(db, material);
-    Ftk::Mesh* mesh = nullptr;
-    Ftk::InitMesh(&mesh, 3, 1, 0);
-    std::strcpy(mesh->mName, "Tri");
-    mesh->mVertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-    mesh->mFaces = {{0, 1, 2, 7}};
-    mesh->mMaterialGroupCount = 1;
-    Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
-    std::strcpy(mesh->mMaterialGroups[0].mName, material->mName);
-    Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
-    mesh->mMaterialGroups[0].mFaces[0] = 0;
-    Ftk::WriteMesh(db, mesh);
-    Ftk::ReleaseMesh(&mesh);
-    Ftk::File* file = Ftk::OpenFile(path.c_str(), "wb");
-    Ftk::SaveDatabase(file, db);
-    Ftk::CloseFile(file);
-    Ftk::ReleaseDatabase(&db);
-    EXPECT_FALSE(Ftk::IsErrorPending()) << path;
+    EXPECT_TRUE(ftkscene::WriteSceneFile(path, [&](Ftk::Database* db) {
+        ftkscene::PutMeshSettings(db);
+        Ftk::WriteMaterial(db, material);
+        Ftk::Mesh* mesh = nullptr;
+        Ftk::InitMesh(&mesh, 3, 1, 0);
+        std::strcpy(mesh->mName, "Tri");
+        mesh->mVertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+        mesh->mFaces = {{0, 1, 2, 7}};
+        mesh->mMaterialGroupCount = 1;
+        Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
+        std::strcpy(mesh->mMaterialGroups[0].mName, material->mName);
+        Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
+        mesh->mMaterialGroups[0].mFaces[0] = 0;
+        Ftk::WriteMesh(db, mesh);
+        Ftk::ReleaseMesh(&mesh);
+    })) << path;
 }
 #endif
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <initializer_list>
 #include <map>
 #include <sstream>
 #include <string>
@@ -433,6 +434,15 @@ std::map<std::string, std::string> MakeSources(const std::string& tag) {
         sources[extension] = path;
     }
     return sources;
+}
+
+// Reads `from` once and writes each file of `to` from that reading (use under
+// ASSERT_NO_FATAL_FAILURE: a failed read or write ends the test).
+void ConvertFile(const std::string& from, std::initializer_list<std::string> to) {
+    Loaded loaded;
+    ASSERT_TRUE(loaded.Read(from)) << from;
+    for (const std::string& path : to)
+        ASSERT_TRUE(loaded.Write(path)) << path;
 }
 
 class SkeletonConversion : public ::testing::TestWithParam<const char*> {
@@ -870,16 +880,8 @@ TEST_P(SkeletonConversion, BvhEndSitesKeepTheirPlacesThroughHtr) {
     const std::string source = htr_test::WriteFile("skeleton_ends_" + tag + ".bvh", kBvhEnds);
     const std::string once = TempPath("ends_" + tag + "_once.htr"),
                       twice = TempPath("ends_" + tag + "_twice.htr");
-    {
-        Loaded loaded;
-        ASSERT_TRUE(loaded.Read(source));
-        ASSERT_TRUE(loaded.Write(once));
-    }
-    {
-        Loaded loaded;
-        ASSERT_TRUE(loaded.Read(once));
-        ASSERT_TRUE(loaded.Write(twice));
-    }
+    ASSERT_NO_FATAL_FAILURE(ConvertFile(source, {once}));
+    ASSERT_NO_FATAL_FAILURE(ConvertFile(once, {twice}));
     const HtrFigure first = HtrFigure::Parse(htr_test::ReadFile(once));
     const HtrFigure second = HtrFigure::Parse(htr_test::ReadFile(twice));
     for (const HtrFigure* htr : {&first, &second}) {
@@ -915,11 +917,7 @@ TEST_P(SkeletonConversion, AsfFigureThroughHtrKeepsEndsAndTurns) {
     const std::map<std::string, std::string> sources = MakeSources("turns_" + tag);
     ASSERT_EQ(sources.size(), 3u);
     const std::string again = TempPath("turns_" + tag + "_again.htr");
-    {
-        Loaded loaded;
-        ASSERT_TRUE(loaded.Read(sources.at("htr")));
-        ASSERT_TRUE(loaded.Write(again));
-    }
+    ASSERT_NO_FATAL_FAILURE(ConvertFile(sources.at("htr"), {again}));
     const HtrFigure first = HtrFigure::Parse(htr_test::ReadFile(sources.at("htr")));
     const HtrFigure second = HtrFigure::Parse(htr_test::ReadFile(again));
     ASSERT_EQ(first.FrameCount(), kFrames);
@@ -957,17 +955,8 @@ TEST(SkeletonEnds, BvhEndJointsComeBackByNameFromAmc) {
     const std::string amc = TempPath("endjoints_" + tag + ".amc");
     const std::string trc = TempPath("endjoints_" + tag + ".trc"),
                       back = TempPath("endjoints_" + tag + "_back.bvh");
-    {
-        Loaded loaded;
-        ASSERT_TRUE(loaded.Read(source));
-        ASSERT_TRUE(loaded.Write(amc));
-    }
-    {
-        Loaded loaded;
-        ASSERT_TRUE(loaded.Read(amc));
-        ASSERT_TRUE(loaded.Write(trc));
-        ASSERT_TRUE(loaded.Write(back));
-    }
+    ASSERT_NO_FATAL_FAILURE(ConvertFile(source, {amc}));
+    ASSERT_NO_FATAL_FAILURE(ConvertFile(amc, {trc, back}));
     const std::vector<Positions> markers = ReadTrc(htr_test::ReadFile(trc));
     const BvhFigure written = BvhFigure::Parse(htr_test::ReadFile(back));
     ASSERT_EQ(markers.size(), 3u);

@@ -17,6 +17,8 @@
 #include "attributes/voxa_camera.h"
 #include "formats/geometry/3ds/ftk.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
+#include "tests/formats/geometry/3ds/ftk_scene_file_test_util.h"
+#include "tests/formats/geometry/3ds/voxa_3ds_interop_test_util.h"
 #include "tests/formats/geometry/3ds/voxa_writer_3ds_test_util.h"
 
 #ifdef OXA_HAVE_LIB3DS
@@ -46,52 +48,33 @@ void SetTrack(Ftk::Track& track, const std::vector<Ftk::KeyHeader>& keys, const 
 
 // A file of one triangle mesh "Ball" whose keyframer motion `fill` sets, frames 0 to `last`.
 void BuildFile(const std::string& path, int last, const std::function<void(Ftk::ObjectMotion*)>& fill) {
-    Ftk::ClearErrors();
-    Ftk::Database* db = nullptr;
-    Ftk::NewDatabase(&db);
-    Ftk::CreateDatabase(db, Ftk::kSceneFile);
-    Ftk::Mesh* mesh = nullptr;
-    Ftk::InitMesh(&mesh, 3, 1, 0);
-    std::strcpy(mesh->mName, "Ball");
-    mesh->mVertices[0] = Ftk::Point3{0, 0, 0};
-    mesh->mVertices[1] = Ftk::Point3{10, 0, 0};
-    mesh->mVertices[2] = Ftk::Point3{0, 10, 0};
-    mesh->mFaces[0] = Ftk::Face{0, 1, 2, 7};
-    const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
-    std::memcpy(mesh->mLocalAxes, identity, sizeof identity);
-    Ftk::WriteMesh(db, mesh);
-    Ftk::ReleaseMesh(&mesh);
-    Ftk::KeyframerSettings settings;
-    settings.mAnimationLength = last;
-    settings.mSegmentLast = last;
-    Ftk::PutKeyframerSettings(db, &settings);
-    Ftk::ObjectMotion* motion = nullptr;
-    Ftk::InitObjectMotion(&motion, 0, 0, 0, 0, 0);
-    std::strcpy(motion->mName, "Ball");
-    fill(motion);
-    Ftk::PutObjectMotion(db, motion);
-    Ftk::ReleaseObjectMotion(&motion);
-    Ftk::File* file = Ftk::OpenFile(path.c_str(), "wb");
-    Ftk::SaveDatabase(file, db);
-    Ftk::CloseFile(file);
-    Ftk::ReleaseDatabase(&db);
-    ASSERT_FALSE(Ftk::IsErrorPending()) << path;
+    ASSERT_TRUE(ftkscene::WriteSceneFile(path, [&](Ftk::Database* db) {
+        Ftk::Mesh* mesh = nullptr;
+        Ftk::InitMesh(&mesh, 3, 1, 0);
+        std::strcpy(mesh->mName, "Ball");
+        mesh->mVertices[0] = Ftk::Point3{0, 0, 0};
+        mesh->mVertices[1] = Ftk::Point3{10, 0, 0};
+        mesh->mVertices[2] = Ftk::Point3{0, 10, 0};
+        mesh->mFaces[0] = Ftk::Face{0, 1, 2, 7};
+        const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+        std::memcpy(mesh->mLocalAxes, identity, sizeof identity);
+        Ftk::WriteMesh(db, mesh);
+        Ftk::ReleaseMesh(&mesh);
+        Ftk::KeyframerSettings settings;
+        settings.mAnimationLength = last;
+        settings.mSegmentLast = last;
+        Ftk::PutKeyframerSettings(db, &settings);
+        Ftk::ObjectMotion* motion = nullptr;
+        Ftk::InitObjectMotion(&motion, 0, 0, 0, 0, 0);
+        std::strcpy(motion->mName, "Ball");
+        fill(motion);
+        Ftk::PutObjectMotion(db, motion);
+        Ftk::ReleaseObjectMotion(&motion);
+    })) << path;
 }
 
-struct Session {
-    VOxaSdkManager manager;
-    VOxaScene* scene = manager.CreateScene();
-
-    bool Read(const std::string& path) {
-        VOxaReader3DS reader(&manager);
-        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
-        return reader.FileOpen(path.c_str()) && reader.Read(scene, options.get()) && reader.FileClose();
-    }
-    bool Write(const std::string& path) {
-        VOxaWriter3DS writer(&manager);
-        std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
-        return writer.FileCreate(path.c_str()) && writer.Write(scene, options.get()) && writer.FileClose();
-    }
+// A scene read from a 3DS file, with the translation and rotation curves of its nodes at hand.
+struct Session : interop3ds::Session {
     VFCurve* Curve(const char* node, int which) {
         VOxaTakeNode* take = manager.GetNode(node, 0)->GetCurrentTakeNode();
         VFCurve* curves[] = {take->GetTranslationX(),   take->GetTranslationY(),   take->GetTranslationZ(),

@@ -24,6 +24,8 @@
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "formats/geometry/dxf/voxa_writer_dxf.h"
 #include "formats/geometry/obj/voxa_writer_obj.h"
+#include "tests/formats/geometry/3ds/ftk_scene_file_test_util.h"
+#include "tests/formats/geometry/3ds/voxa_3ds_interop_test_util.h"
 #include "tests/formats/geometry/3ds/voxa_writer_3ds_test_util.h"
 
 #ifdef OXA_HAVE_LIB3DS
@@ -37,6 +39,7 @@
 #include <lib3ds/vector.h>
 #endif
 
+using namespace interop3ds;
 using namespace writer3ds;
 
 namespace {
@@ -48,21 +51,10 @@ constexpr float kPi = 3.14159265358979f;
 // ---- Source files, record by record -------------------------------------------------------------
 
 void Build(const std::string& path, const std::function<void(Ftk::Database*)>& fill) {
-    Ftk::ClearErrors();
-    Ftk::Database* db = nullptr;
-    Ftk::NewDatabase(&db);
-    Ftk::CreateDatabase(db, Ftk::kSceneFile);
-    Ftk::MeshSettings* settings = nullptr;
-    Ftk::InitSettingsBlock(&settings);
-    settings->mMasterScale = 1.0f;
-    Ftk::PutSettings(db, settings);
-    Ftk::ReleaseSettings(&settings);
-    fill(db);
-    Ftk::File* file = Ftk::OpenFile(path.c_str(), "wb");
-    Ftk::SaveDatabase(file, db);
-    Ftk::CloseFile(file);
-    Ftk::ReleaseDatabase(&db);
-    EXPECT_FALSE(Ftk::IsErrorPending()) << path;
+    EXPECT_TRUE(ftkscene::WriteSceneFile(path, [&](Ftk::Database* db) {
+        ftkscene::PutMeshSettings(db, [](Ftk::MeshSettings* settings) { settings->mMasterScale = 1.0f; });
+        fill(db);
+    })) << path;
     Ftk::ClearErrors();
 }
 
@@ -130,152 +122,11 @@ void BuildTransformScene(const std::string& path) {
     });
 }
 
-// ---- lib3ds's side --------------------------------------------------------------------------------
-
-struct File3ds {
-    Lib3dsFile* file;
-    explicit File3ds(const std::string& path) : file(lib3ds_file_load(path.c_str())) {}
-    ~File3ds() {
-        if (file) lib3ds_file_free(file);
-    }
-};
-
-void Walk(Lib3dsNode* node, const std::function<void(Lib3dsNode*)>& visit) {
-    for (; node; node = node->next) {
-        visit(node);
-        Walk(node->childs, visit);
-    }
-}
-
-// The world position of every mesh vertex at `frame` as lib3ds places it, in the file's Z-up
-// axes and master-scale units times `scale`, or in the scene's Y-up axes.
-std::vector<VgeTVector> WorldVertices(const std::string& path, bool yUp, double scale, float frame = 0.0f) {
-    std::vector<VgeTVector> out;
-    File3ds loaded(path);
-    EXPECT_NE(loaded.file, nullptr) << path;
-    if (!loaded.file) return out;
-    Lib3dsFile* file = loaded.file;
-    scale *= file->master_scale > 0.0f ? file->master_scale : 1.0;
-    lib3ds_file_eval(file, frame);
-    Walk(file->nodes, [&](Lib3dsNode* node) {
-        if (node->type != LIB3DS_OBJECT_NODE) return;
-        Lib3dsMesh* mesh = lib3ds_file_mesh_by_name(file, node->name);
-        if (!mesh) return;
-        Lib3dsMatrix m, inverse;
-        lib3ds_matrix_copy(m, node->matrix);
-        lib3ds_matrix_translate_xyz(m, -node->data.object.pivot[0], -node->data.object.pivot[1],
-                                    -node->data.object.pivot[2]);
-        lib3ds_matrix_copy(inverse, mesh->matrix);
-        lib3ds_matrix_inv(inverse);
-        lib3ds_matrix_mult(m, inverse);
-        for (Lib3dsDword i = 0; i < mesh->points; ++i) {
-            Lib3dsVector p;
-            lib3ds_vector_transform(p, m, mesh->pointL[i].pos);
-            if (yUp)
-                out.emplace_back(p[0] * scale, p[2] * scale, -p[1] * scale, 0.0);
-            else
-                out.emplace_back(p[0] * scale, p[1] * scale, p[2] * scale, 0.0);
-        }
-    });
-    return out;
-}
-
-// ---- The written files ------------------------------------------------------------------------
-
-struct Session {
-    VOxaSdkManager manager;
-    VOxaScene* scene = manager.CreateScene();
-    std::string messages;
-
-    bool Read(const std::string& path) {
-        VOxaReader3DS reader(&manager);
-        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
-        return reader.FileOpen(path.c_str()) && reader.Read(scene, options.get()) && reader.FileClose();
-    }
-    template <class Writer>
-    bool Write(const std::string& path) {
-        Writer writer(&manager);
-        std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
-        const bool ok =
-            writer.FileCreate(path.c_str()) && writer.Write(scene, options.get()) && writer.FileClose();
-        messages = writer.GetMessageText().Buffer();
-        return ok;
-    }
-};
-
-std::vector<VgeTVector> ObjVertices(const std::string& path) {
-    std::vector<VgeTVector> out;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.size() < 2 || line[0] != 'v' || line[1] != ' ') continue;
-        std::istringstream values(line.substr(2));
-        double x, y, z;
-        if (values >> x >> y >> z) out.emplace_back(x, y, z, 0.0);
-    }
-    return out;
-}
-
-// The points of the polyface VERTEX records of a DXF file (flags 64 and 128).
-std::vector<VgeTVector> DxfVertices(const std::string& path) {
-    std::vector<VgeTVector> out;
-    std::ifstream in(path);
-    std::string code, value;
-    bool vertex = false;
-    double p[3] = {0, 0, 0};
-    int flags = 0;
-    auto flush = [&] {
-        if (vertex && (flags & 128) && (flags & 64)) out.emplace_back(p[0], p[1], p[2], 0.0);
-        vertex = false;
-    };
-    while (std::getline(in, code) && std::getline(in, value)) {
-        const int group = std::atoi(code.c_str());
-        if (group == 0) {
-            flush();
-            vertex = value.find("VERTEX") != std::string::npos;
-            flags = 0;
-        } else if (vertex && group >= 10 && group <= 30 && group % 10 == 0) {
-            p[group / 10 - 1] = std::atof(value.c_str());
-        } else if (vertex && group == 70) {
-            flags = std::atoi(value.c_str());
-        }
-    }
-    flush();
-    return out;
-}
-
-double Extent(const std::vector<VgeTVector>& points) {
-    double size = 0.0;
-    for (const VgeTVector& p : points)
-        size = std::max({size, std::fabs(p[0]), std::fabs(p[1]), std::fabs(p[2])});
-    return size;
-}
-
-// The same points (as sets, each within 1e-3 of the extent of `expected`).
-void ExpectSamePoints(const std::vector<VgeTVector>& expected, const std::vector<VgeTVector>& actual,
-                      const std::string& what) {
-    ASSERT_FALSE(expected.empty()) << what;
-    ASSERT_FALSE(actual.empty()) << what;
-    const double tolerance = 1e-3 * Extent(expected);
-    auto distance = [](const VgeTVector& p, const std::vector<VgeTVector>& set) {
-        double best = 1e300;
-        for (const VgeTVector& q : set)
-            best = std::min(
-                best, std::max({std::fabs(p[0] - q[0]), std::fabs(p[1] - q[1]), std::fabs(p[2] - q[2])}));
-        return best;
-    };
-    int reported = 0;
-    for (const VgeTVector& p : expected)
-        if (distance(p, actual) > tolerance && reported++ < 4)
-            ADD_FAILURE() << what << ": (" << p[0] << ", " << p[1] << ", " << p[2] << ") is missing";
-    for (const VgeTVector& p : actual)
-        if (distance(p, expected) > tolerance && reported++ < 8)
-            ADD_FAILURE() << what << ": (" << p[0] << ", " << p[1] << ", " << p[2] << ") is misplaced";
-}
-
 #endif  // OXA_HAVE_LIB3DS
 
+#ifndef OXA_HAVE_LIB3DS
 const char* const kNoLib3ds = "lib3ds is not installed (Debian package lib3ds-dev)";
+#endif
 
 }  // namespace
 
@@ -293,22 +144,25 @@ TEST(scene3ds_interop, MirroredInstancedAndScaledNodesKeepTheirWorldVertices) {
     Session trip;
     ASSERT_TRUE(trip.Read(source));
     ASSERT_TRUE(trip.Write<VOxaWriter3DS>(dir / "trip.3ds"));
-    ExpectSamePoints(zUp, WorldVertices(dir / "trip.3ds", false, 1.0), "3DS -> 3DS");
+    ExpectSamePoints(zUp, WorldVertices(dir / "trip.3ds", false, 1.0), 1e-3 * Extent(zUp), "3DS -> 3DS");
     // Twice over: the written file reads back as it was written.
     Session again;
     ASSERT_TRUE(again.Read(dir / "trip.3ds"));
     ASSERT_TRUE(again.Write<VOxaWriter3DS>(dir / "trip2.3ds"));
-    ExpectSamePoints(zUp, WorldVertices(dir / "trip2.3ds", false, 1.0), "3DS -> 3DS -> 3DS");
+    ExpectSamePoints(zUp, WorldVertices(dir / "trip2.3ds", false, 1.0), 1e-3 * Extent(zUp),
+                     "3DS -> 3DS -> 3DS");
 
     // OBJ: Y-up centimetres; DXF: Z-up centimetres.
     Session obj;
     ASSERT_TRUE(obj.Read(source));
     ASSERT_TRUE(obj.Write<VOxaWriterObj>(dir / "out.obj"));
-    ExpectSamePoints(WorldVertices(source, true, 2.54), ObjVertices(dir / "out.obj"), "3DS -> OBJ");
+    const std::vector<VgeTVector> yUpCm = WorldVertices(source, true, 2.54);
+    ExpectSamePoints(yUpCm, ObjVertices(dir / "out.obj"), 1e-3 * Extent(yUpCm), "3DS -> OBJ");
     Session dxf;
     ASSERT_TRUE(dxf.Read(source));
     ASSERT_TRUE(dxf.Write<VOxaWriterDxf>(dir / "out.dxf"));
-    ExpectSamePoints(WorldVertices(source, false, 2.54), DxfVertices(dir / "out.dxf"), "3DS -> DXF");
+    const std::vector<VgeTVector> zUpCm = WorldVertices(source, false, 2.54);
+    ExpectSamePoints(zUpCm, DxfVertices(dir / "out.dxf"), 1e-3 * Extent(zUpCm), "3DS -> DXF");
 #endif
 }
 

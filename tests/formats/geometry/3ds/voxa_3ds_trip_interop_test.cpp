@@ -22,6 +22,7 @@
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "formats/geometry/dxf/voxa_writer_dxf.h"
 #include "formats/geometry/obj/voxa_writer_obj.h"
+#include "tests/formats/geometry/3ds/voxa_3ds_interop_test_util.h"
 #include "tests/formats/geometry/3ds/voxa_writer_3ds_test_util.h"
 #include "tests/support/corpus.h"
 
@@ -35,6 +36,7 @@
 #include <lib3ds/vector.h>
 #endif
 
+using namespace interop3ds;
 using namespace writer3ds;
 
 namespace {
@@ -44,28 +46,6 @@ const char* const kNoLib3ds = "lib3ds is not installed (Debian package lib3ds-de
 #endif
 
 // ---- The toolkit's side: reading and writing files ----------------------------------------------
-
-struct Session {
-    VOxaSdkManager manager;
-    VOxaScene* scene = manager.CreateScene();
-
-    bool Read(const std::string& path) {
-        VOxaReader3DS reader(&manager);
-        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
-        return reader.FileOpen(path.c_str()) && reader.Read(scene, options.get()) && reader.FileClose();
-    }
-    template <class Writer>
-    bool Write(const std::string& path) {
-        Writer writer(&manager);
-        std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
-        return writer.FileCreate(path.c_str()) && writer.Write(scene, options.get()) && writer.FileClose();
-    }
-    VOxaNode* Node(const char* name) {
-        for (int i = 0; i < manager.GetNodeCount(); ++i)
-            if (std::string(manager.GetNode(i)->GetNameWithoutPrefix()) == name) return manager.GetNode(i);
-        return nullptr;
-    }
-};
 
 // Reads `path` and writes it again as `out`, `trips` times over (each trip from the file the last
 // one wrote).
@@ -223,123 +203,7 @@ void ExpectSamePoses(const Evaluation& a, const Evaluation& b, double tolerance,
     }
 }
 
-// The world positions of every mesh vertex at frame 0, in the scene's axes and centimetres
-// (Y-up: a file point (x, y, z) is (x, z, -y)) or in the file's Z-up axes.
-std::vector<VgeTVector> WorldVertices(const std::string& path, bool yUp) {
-    std::vector<VgeTVector> out;
-    Lib3dsFile* file = lib3ds_file_load(path.c_str());
-    EXPECT_NE(file, nullptr) << path;
-    if (!file) return out;
-    const double scale = 2.54 * (file->master_scale > 0.0f ? file->master_scale : 1.0);
-    lib3ds_file_eval(file, 0.0f);
-    std::vector<Lib3dsNode*> stack;
-    for (Lib3dsNode* node = file->nodes; node; node = node->next)
-        stack.push_back(node);
-    while (!stack.empty()) {
-        Lib3dsNode* node = stack.back();
-        stack.pop_back();
-        for (Lib3dsNode* child = node->childs; child; child = child->next)
-            stack.push_back(child);
-        if (node->type != LIB3DS_OBJECT_NODE) continue;
-        Lib3dsMesh* mesh = lib3ds_file_mesh_by_name(file, node->name);
-        if (!mesh) continue;
-        Lib3dsMatrix m, inverse;
-        lib3ds_matrix_copy(m, node->matrix);
-        lib3ds_matrix_translate_xyz(m, -node->data.object.pivot[0], -node->data.object.pivot[1],
-                                    -node->data.object.pivot[2]);
-        lib3ds_matrix_copy(inverse, mesh->matrix);
-        lib3ds_matrix_inv(inverse);
-        lib3ds_matrix_mult(m, inverse);
-        for (Lib3dsDword i = 0; i < mesh->points; ++i) {
-            Lib3dsVector p;
-            lib3ds_vector_transform(p, m, mesh->pointL[i].pos);
-            if (yUp)
-                out.emplace_back(p[0] * scale, p[2] * scale, -p[1] * scale, 0.0);
-            else
-                out.emplace_back(p[0] * scale, p[1] * scale, p[2] * scale, 0.0);
-        }
-    }
-    lib3ds_file_free(file);
-    return out;
-}
-
 #endif  // OXA_HAVE_LIB3DS
-
-// The vertices of an OBJ file ("v" lines).
-std::vector<VgeTVector> ObjVertices(const std::string& path) {
-    std::vector<VgeTVector> out;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.size() < 2 || line[0] != 'v' || line[1] != ' ') continue;
-        std::istringstream values(line.substr(2));
-        double x, y, z;
-        if (values >> x >> y >> z) out.emplace_back(x, y, z, 0.0);
-    }
-    return out;
-}
-
-// The points of a DXF file's VERTEX entities (group codes 10, 20, 30), leaving out the face
-// records, whose points are all 0.
-std::vector<VgeTVector> DxfVertices(const std::string& path) {
-    std::vector<VgeTVector> out;
-    std::ifstream in(path);
-    std::string code, value;
-    bool vertex = false;
-    double p[3] = {0, 0, 0};
-    int flags = 0;
-    auto flush = [&] {
-        if (vertex && (flags & 128) && (flags & 64)) out.emplace_back(p[0], p[1], p[2], 0.0);
-        vertex = false;
-    };
-    while (std::getline(in, code) && std::getline(in, value)) {
-        const int group = std::atoi(code.c_str());
-        if (group == 0) {
-            flush();
-            vertex = value.find("VERTEX") != std::string::npos;
-            flags = 0;
-        } else if (vertex && group >= 10 && group <= 30 && group % 10 == 0) {
-            p[group / 10 - 1] = std::atof(value.c_str());
-        } else if (vertex && group == 70) {
-            flags = std::atoi(value.c_str());
-        }
-    }
-    flush();
-    return out;
-}
-
-// Every point of `a` has a point of `b` within `tolerance`, and the other way round.
-void ExpectSamePoints(const std::vector<VgeTVector>& a, const std::vector<VgeTVector>& b, double tolerance,
-                      const std::string& what) {
-    ASSERT_FALSE(a.empty()) << what;
-    ASSERT_FALSE(b.empty()) << what;
-    auto near = [&](const VgeTVector& p, const std::vector<VgeTVector>& set) {
-        double best = 1e300;
-        for (const VgeTVector& q : set)
-            best = std::min(
-                best, std::max({std::fabs(p[0] - q[0]), std::fabs(p[1] - q[1]), std::fabs(p[2] - q[2])}));
-        return best;
-    };
-    int reported = 0;
-    for (const VgeTVector& p : a) {
-        const double d = near(p, b);
-        if (d > tolerance && reported++ < 3)
-            ADD_FAILURE() << what << ": (" << p[0] << ", " << p[1] << ", " << p[2] << ") is " << d << " away";
-    }
-    for (const VgeTVector& p : b) {
-        const double d = near(p, a);
-        if (d > tolerance && reported++ < 6)
-            ADD_FAILURE() << what << ": written (" << p[0] << ", " << p[1] << ", " << p[2] << ") is " << d
-                          << " away";
-    }
-}
-
-double Extent(const std::vector<VgeTVector>& points) {
-    double size = 0.0;
-    for (const VgeTVector& p : points)
-        size = std::max({size, std::fabs(p[0]), std::fabs(p[1]), std::fabs(p[2])});
-    return size;
-}
 
 const char* const kDebianFiles[] = {"CameraRollAnim.3ds", "CameraRollAnimWithChildObject.3ds",
                                     "TargetCameraAnim.3ds", "RotatingCube.3DS"};
@@ -495,13 +359,13 @@ TEST(trip3ds_interop, StaticFormatsShowTheFrameZeroPose) {
         Session session;
         ASSERT_TRUE(session.Read(path)) << path;
         ASSERT_TRUE(session.Write<VOxaWriterObj>(dir / "out.obj")) << path;
-        const std::vector<VgeTVector> expected = WorldVertices(path, true);
+        const std::vector<VgeTVector> expected = WorldVertices(path, true, 2.54);
         ExpectSamePoints(expected, ObjVertices(dir / "out.obj"), 1e-4 * Extent(expected), path + " as OBJ");
 
         Session again;
         ASSERT_TRUE(again.Read(path)) << path;
         ASSERT_TRUE(again.Write<VOxaWriterDxf>(dir / "out.dxf")) << path;
-        const std::vector<VgeTVector> zUp = WorldVertices(path, false);
+        const std::vector<VgeTVector> zUp = WorldVertices(path, false, 2.54);
         ExpectSamePoints(zUp, DxfVertices(dir / "out.dxf"), 1e-4 * Extent(zUp), path + " as DXF");
     }
 #endif

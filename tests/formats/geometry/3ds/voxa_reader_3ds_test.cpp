@@ -28,6 +28,7 @@
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_info.h"
 #include "scene/voxa_take_node.h"
+#include "tests/formats/geometry/3ds/ftk_scene_file_test_util.h"
 
 namespace {
 
@@ -49,25 +50,18 @@ struct ScratchCleaner {
 // A 3DS file built through the toolkit: `fill` puts records into a fresh scene database.
 std::string BuildFile(const std::string& name, const std::function<void(Ftk::Database*)>& fill,
                       float masterScale = 1.0f) {
-    Ftk::ClearErrors();
-    Ftk::Database* db = nullptr;
-    Ftk::NewDatabase(&db);
-    Ftk::CreateDatabase(db, Ftk::kSceneFile);
-    Ftk::MeshSettings* settings = nullptr;
-    Ftk::InitSettingsBlock(&settings);
-    settings->mMasterScale = masterScale;
-    settings->mAmbient[0] = 0.25f;
-    settings->mAmbient[1] = 0.5f;
-    settings->mAmbient[2] = 0.75f;
-    Ftk::PutSettings(db, settings);
-    Ftk::ReleaseSettings(&settings);
-    fill(db);
     const std::string path = Scratch(name).string();
-    Ftk::File* file = Ftk::OpenFile(path.c_str(), "wb");
-    Ftk::SaveDatabase(file, db);
-    Ftk::CloseFile(file);
-    Ftk::ReleaseDatabase(&db);
-    EXPECT_FALSE(Ftk::IsErrorPending()) << "building " << name;
+    EXPECT_TRUE(ftkscene::WriteSceneFile(path,
+                                         [&](Ftk::Database* db) {
+                                             ftkscene::PutMeshSettings(db, [&](Ftk::MeshSettings* settings) {
+                                                 settings->mMasterScale = masterScale;
+                                                 settings->mAmbient[0] = 0.25f;
+                                                 settings->mAmbient[1] = 0.5f;
+                                                 settings->mAmbient[2] = 0.75f;
+                                             });
+                                             fill(db);
+                                         }))
+        << "building " << name;
     // Seeds for the fuzz target, when asked for.
     if (const char* seeds = std::getenv("OXA_READER3DS_SEEDS"))
         fs::copy_file(path, fs::path(seeds) / name, fs::copy_options::overwrite_existing);
