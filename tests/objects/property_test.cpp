@@ -598,6 +598,16 @@ TEST(objects_Property, DescriptionsAreSharedUntilChanged) {
     EXPECT_TRUE(count.SharesInfo());
     VPropertyTemplate<int> other;
     EXPECT_EQ(other.GetValueType(), eValueInteger);  // the first one's change is its own
+    count.SetValueType(eValueUndefined);
+    EXPECT_EQ(count.GetValueType(), eValueUndefined);
+    EXPECT_TRUE(count.SharesInfo());
+
+    // A property without a value of its own sets nothing.
+    VProperty bare;
+    const double in[4] = {1.0, 2.0, 3.0, 4.0};
+    EXPECT_FALSE(bare.SetValue(in));
+    EXPECT_FALSE(bare.SetDouble(1.0));
+    EXPECT_FALSE(bare.SetInt(1));
 }
 
 namespace {
