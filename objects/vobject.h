@@ -128,15 +128,17 @@ private:
 // For the constructor of a VObject class: declares its member property m<Name> under the literal
 // name "<Name>", with the accessors Get<Name> and Set<Name> of `Class`, and lists it without
 // events (AddDeclaredProperty). Every object of the class shares the property's description
-// (one per expansion of this macro) until it changes something in it.
-#define OXA_DECLARE_MEMBER_PROPERTY(Class, Name)                                                         \
-    m##Name.Declare<&Class::Get##Name, &Class::Set##Name>(                                               \
-        [] {                                                                                             \
-            static const VPropertyInfo info(VLiteralName{#Name},                                         \
-                                            std::decay_t<decltype(Class::m##Name)>::Traits::kValueType); \
-            return &info;                                                                                \
-        }(),                                                                                             \
-        this);                                                                                           \
+// (one per expansion of this macro), accessors included, until it changes something in it.
+#define OXA_DECLARE_MEMBER_PROPERTY(Class, Name)                                                    \
+    m##Name.Declare<&Class::Get##Name, &Class::Set##Name>(                                          \
+        [] {                                                                                        \
+            static const VPropertyInfo info =                                                       \
+                std::decay_t<decltype(Class::m##Name)>::template MakeMemberInfo<&Class::Get##Name,  \
+                                                                                &Class::Set##Name>( \
+                    VLiteralName{#Name});                                                           \
+            return &info;                                                                           \
+        }(),                                                                                        \
+        this);                                                                                      \
     AddDeclaredProperty(&m##Name)
 
 #endif  // OXA_OBJECTS_VOBJECT_H

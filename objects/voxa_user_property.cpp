@@ -57,21 +57,31 @@ int TypeOfValueType(int valueType) {
 
 }  // namespace
 
+struct VOxaUserProperty::Record {
+    int mType;
+    int mFlags;
+    char mName[1];  // as long as the name needs
+};
+
+VOxaUserProperty::Record* VOxaUserProperty::MakeRecord(const char* name, int type) {
+    const std::size_t length = name ? std::strlen(name) : 0;
+    Record* record = static_cast<Record*>(std::malloc(offsetof(Record, mName) + length + 1));
+    if (!record) return nullptr;
+    record->mType = type;
+    record->mFlags = 0;
+    if (length > 0) std::memcpy(record->mName, name, length);
+    record->mName[length] = '\0';
+    return record;
+}
+
 VOxaUserProperty::VOxaUserProperty(VOxaSdkManager* owner, VProperty* property)
     : mOwner(owner), mProperty(property) {}
 
 VOxaUserProperty::VOxaUserProperty(VOxaSdkManager* owner, const char* name, const char* typeName)
-    : mOwner(owner), mType(TypeOfName(typeName)) {
-    const std::size_t length = name ? std::strlen(name) : 0;
-    mName = static_cast<char*>(std::malloc(length + 1));
-    if (mName) {
-        if (length > 0) std::memcpy(mName, name, length);
-        mName[length] = '\0';
-    }
-}
+    : mOwner(owner), mRecord(MakeRecord(name, TypeOfName(typeName))) {}
 
 VOxaUserProperty::~VOxaUserProperty() {
-    std::free(mName);
+    std::free(mRecord);
 }
 
 // ---- Allocation --------------------------------------------------------------------------------
@@ -192,20 +202,28 @@ void VOxaUserProperty::Unbind() {
 
 const char* VOxaUserProperty::GetName() const {
     if (mProperty) return mProperty->GetName();
-    return mName ? mName : "";
+    return mRecord ? mRecord->mName : "";
 }
 
 int VOxaUserProperty::GetType() const {
-    return mProperty ? TypeOfValueType(mProperty->GetValueType()) : mType;
+    if (mProperty) return TypeOfValueType(mProperty->GetValueType());
+    return mRecord ? mRecord->mType : eUnknown;
 }
 
 bool VOxaUserProperty::GetFlag(int flag) const {
     if (flag != eAnimatable) return false;
-    return mProperty ? mProperty->IsAnimatable() : (mFlags & eAnimatable) != 0;
+    if (mProperty) return mProperty->IsAnimatable();
+    return mRecord && (mRecord->mFlags & eAnimatable) != 0;
 }
 
 void VOxaUserProperty::SetFlag(int flag, bool on) {
-    mFlags = on ? (mFlags | flag) : (mFlags & ~flag);
+    if (!mRecord) {
+        // A handle made bound has no record: it gets a nameless one of type 0 for its flags.
+        if (!on || flag == 0) return;
+        mRecord = MakeRecord(nullptr, eUnknown);
+        if (!mRecord) return;
+    }
+    mRecord->mFlags = on ? (mRecord->mFlags | flag) : (mRecord->mFlags & ~flag);
 }
 
 bool VOxaUserProperty::GetDouble(double& value) const {

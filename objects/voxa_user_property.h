@@ -88,14 +88,17 @@ public:
     static void operator delete(void* memory, const std::nothrow_t&) noexcept;
 
 private:
+    // The name, type and flags of an unbound record, on the heap with the name's characters.
+    struct Record;
+    // A record named `name` of type `type` without flags; null when memory ran out.
+    static Record* MakeRecord(const char* name, int type);
+
     VOxaSdkManager* mOwner;
     VProperty* mProperty = nullptr;
     VOxaPropertyHandler* mListener = nullptr;
-    // The record's name (a copy on the heap); null for a handle made bound, which has its
-    // property's name: an object makes one of those for each of its properties.
-    char* mName = nullptr;
-    int mType = eUnknown;
-    int mFlags = 0;
+    // Null for a handle made bound whose flags were never set, which has its property's name and
+    // type: an object makes one of those for each of its properties.
+    Record* mRecord = nullptr;
 };
 
 #endif  // OXA_OBJECTS_VOXA_USER_PROPERTY_H

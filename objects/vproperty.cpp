@@ -32,7 +32,7 @@ bool IsTypeInfo(const VPropertyInfo* info) {
 
 }  // namespace
 
-VProperty::VProperty() : mInfo(TypeInfos()) {}
+VProperty::VProperty() : mInfo(TypeInfos()), mListSlot(-1), mOwnedByObject(false), mOwnsInfo(false) {}
 
 VProperty::~VProperty() {
     if (mListObject) mListObject->DetachProperty(this);
@@ -66,16 +66,30 @@ void VProperty::Declare(const VPropertyInfo* shared, VObject* owner) {
         Declare(static_cast<const char*>(nullptr), owner);
         return;
     }
+    // Value callbacks the property has are kept; one without takes those of the description
+    // (which only a property template's member declaration gives callbacks).
+    const VPropertyCallback getter = mInfo->mGetter;
+    const VPropertyCallback setter = mInfo->mSetter;
     if (mOwnsInfo) delete mInfo;
     mInfo = shared;
     mOwnsInfo = false;
+    if (getter || setter) SetCallbacks(getter, setter);
     SetParentObject(owner);
     if (mListObject) mListObject->DropNameIndex();
+}
+
+void VProperty::SetCallbacks(VPropertyCallback getter, VPropertyCallback setter) {
+    if (mInfo->mGetter == getter && mInfo->mSetter == setter) return;
+    VPropertyInfo& info = OwnInfo();
+    info.mGetter = getter;
+    info.mSetter = setter;
 }
 
 VPropertyInfo::VPropertyInfo(const VPropertyInfo& other)
     : mDataType(other.mDataType),
       mEnumName(other.mEnumName),
+      mGetter(other.mGetter),
+      mSetter(other.mSetter),
       mValueType(other.mValueType),
       mFlags(other.mFlags) {
     if (other.mOwnsName) {
@@ -94,6 +108,8 @@ VPropertyInfo& VPropertyInfo::operator=(const VPropertyInfo& other) {
     }
     mDataType = other.mDataType;
     mEnumName = other.mEnumName;
+    mGetter = other.mGetter;
+    mSetter = other.mSetter;
     mValueType = other.mValueType;
     mFlags = other.mFlags;
     return *this;

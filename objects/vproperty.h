@@ -61,6 +61,10 @@ enum EGenericEnum : int {};
 // Names an enumeration value; null for a value without a name.
 using VEnumNameCallback = const char* (*)(int value);
 
+// A value callback of a property template as its description keeps it; the template casts it
+// back to its own getter or setter type.
+using VPropertyCallback = void (*)();
+
 // A property name with static storage (a string literal), kept by its address instead of
 // copied. The member properties a class declares are named this way: an object of the scene
 // declares some seventy, and copying their names was a tenth of making one.
@@ -68,9 +72,9 @@ struct VLiteralName {
     const char* mText;
 };
 
-// The description of a property: name, value type, data type, info flags and the
-// enumeration-name callback. A name declared as a literal is kept by its address; any other is
-// copied onto the heap, so that the description of a property stays a few words.
+// The description of a property: name, value type, data type, info flags, the
+// enumeration-name callback and a property template's value callbacks. A name declared as a literal is kept
+// by its address; any other is copied onto the heap, so that the description of a property stays a few words.
 //
 // A class shares one description among all its objects for each member property it declares
 // (OXA_DECLARE_MEMBER_PROPERTY): a property points to its description, and gets a copy of its
@@ -100,6 +104,11 @@ public:
     // The name of enumeration value `value`, null without a callback or a name.
     const char* GetEnumName(int value) const { return mEnumName ? mEnumName(value) : nullptr; }
 
+    // A description named by a literal, of value type `valueType`, with the value callbacks
+    // of a property template (see VPropertyTemplate::MakeMemberInfo).
+    VPropertyInfo(VLiteralName name, int valueType, VPropertyCallback getter, VPropertyCallback setter)
+        : mName(name.mText), mGetter(getter), mSetter(setter), mValueType(valueType) {}
+
 private:
     friend class VProperty;
     // Keeps a copy of `name` (null: the empty name).
@@ -110,6 +119,10 @@ private:
     const char* mName = nullptr;  // null reads as ""
     const VDataType* mDataType = nullptr;
     VEnumNameCallback mEnumName = nullptr;
+    // The value callbacks of a property template (its getter and setter, of the template's own
+    // types): a class's member properties share them with their description.
+    VPropertyCallback mGetter = nullptr;
+    VPropertyCallback mSetter = nullptr;
     int mValueType = eValueUndefined;
     int mFlags = 0;
     bool mOwnsName = false;  // mName is a heap copy this description frees
@@ -179,6 +192,12 @@ public:
     bool IsOwnedByObject() const { return mOwnedByObject; }
 
 protected:
+    // The value callbacks of a property template, kept in the description (a description that
+    // is shared is copied first when they differ from its own).
+    VPropertyCallback GetGetterCallback() const { return mInfo->mGetter; }
+    VPropertyCallback GetSetterCallback() const { return mInfo->mSetter; }
+    void SetCallbacks(VPropertyCallback getter, VPropertyCallback setter);
+
     // Sends the value events around a change.
     void NotifyValueChanging() { Notify(ePropertyValueChanging, nullptr); }
     void NotifyValueChanged() { Notify(ePropertyValueChanged, nullptr); }
@@ -197,9 +216,11 @@ private:
     const VPropertyInfo* mInfo;
     VObject* mListObject = nullptr;
     int mState = 0;
-    int mListSlot = -1;
-    bool mOwnedByObject = false;
-    bool mOwnsInfo = false;
+    // The slot and the two marks share one word, so that a value of up to four bytes follows
+    // without padding (a property is one of some seventy in every node).
+    int mListSlot : 30;
+    bool mOwnedByObject : 1;
+    bool mOwnsInfo : 1;
 };
 
 namespace vproperty_detail {
@@ -440,8 +461,8 @@ public:
     template <typename Name>
     void Declare(Name name, VObject* owner, Getter getter = nullptr, Setter setter = nullptr) {
         VProperty::Declare(name, owner);
-        mGetter = getter;
-        mSetter = setter;
+        SetCallbacks(reinterpret_cast<VPropertyCallback>(getter),
+                     reinterpret_cast<VPropertyCallback>(setter));
     }
     // The same with member functions of the owner's class: the getter takes no argument, the
     // setter one (its result is ignored); values convert to and from the stored form.
@@ -449,6 +470,14 @@ public:
     template <auto MemberGetter, auto MemberSetter = nullptr, typename Name, typename Owner>
     void Declare(Name name, Owner* owner) {
         Declare(name, owner, MakeGetter<MemberGetter>(), MakeSetter<MemberSetter>());
+    }
+    // The description a class shares among its objects for a member property of this type named
+    // `name`, with the member accessors of the member form of Declare.
+    template <auto MemberGetter, auto MemberSetter = nullptr>
+    static VPropertyInfo MakeMemberInfo(VLiteralName name) {
+        return VPropertyInfo(name, Traits::kValueType,
+                             reinterpret_cast<VPropertyCallback>(MakeGetter<MemberGetter>()),
+                             reinterpret_cast<VPropertyCallback>(MakeSetter<MemberSetter>()));
     }
 
     // The value: through the getter when there is one (the answer is kept as the stored value).
@@ -487,13 +516,16 @@ public:
 
 private:
     const Storage& GetStorage() const {
-        if (mGetter && GetParentObject()) mValue = mGetter(GetParentObject());
+        if (VPropertyCallback getter = GetGetterCallback()) {
+            if (GetParentObject()) mValue = reinterpret_cast<Getter>(getter)(GetParentObject());
+        }
         return mValue;
     }
     void SetStorage(const Storage& value) {
         NotifyValueChanging();
-        if (mSetter && GetParentObject()) {
-            mSetter(GetParentObject(), value);
+        VPropertyCallback setter = GetSetterCallback();
+        if (setter && GetParentObject()) {
+            reinterpret_cast<Setter>(setter)(GetParentObject(), value);
         } else {
             mValue = value;
         }
@@ -526,9 +558,9 @@ private:
         }
     }
 
-    mutable Storage mValue;  // refreshed by reads through the getter
-    Getter mGetter = nullptr;
-    Setter mSetter = nullptr;
+    // Refreshed by reads through the getter. The callbacks live in the description, so that a
+    // member property is its plug, its description pointer and its value.
+    mutable Storage mValue;
 };
 
 #endif  // OXA_OBJECTS_VPROPERTY_H

@@ -165,8 +165,8 @@ void VOxaNode::InitializeProperties() {
     p->SetGeometricTranslation(zero);
     p->SetGeometricRotation(zero);
     p->SetGeometricScaling(VgeTVector(1.0, 1.0, 1.0, 1.0));
-    p->GetPivotSet(0).Reset();
-    p->GetPivotSet(1).Reset();
+    p->ResetPivotSet(0);
+    p->ResetPivotSet(1);
 }
 
 // ---- Hierarchy ------------------------------------------------------------------------------

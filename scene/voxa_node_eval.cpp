@@ -438,10 +438,13 @@ static bool DropDefaultGlobals(VOxaNode* node) {
         cache.mGlobalValid = false;
     }
     if (VOxaNodeProperties* properties = node->GetNodeProperties()) {
-        VOxaPivotSet& source = properties->GetPivotSet(0);
-        VOxaPivotSet& destination = properties->GetPivotSet(1);
-        held = held || source.mPivotMatrixValid || destination.mPivotMatrixValid;
-        source.mPivotMatrixValid = destination.mPivotMatrixValid = false;
+        // Set 1 not made yet holds no pivot matrix either.
+        for (int set = 0; set < 2; ++set) {
+            if (VOxaPivotSet* pivots = properties->FindPivotSet(set)) {
+                held = held || pivots->mPivotMatrixValid;
+                pivots->mPivotMatrixValid = false;
+            }
+        }
     }
     return held;
 }

@@ -1,6 +1,8 @@
 #ifndef OXA_SCENE_VOXA_NODE_PROPERTIES_H
 #define OXA_SCENE_VOXA_NODE_PROPERTIES_H
 
+#include <memory>
+
 #include "base/vge_matrix.h"
 #include "base/vge_vector.h"
 #include "objects/voxa_property_handler.h"
@@ -118,8 +120,24 @@ public:
     VPropertyObjectList* GetLookAtProperty() const { return mLookAtProperty; }
     VPropertyObjectList* GetUpVectorProperty() const { return mUpVectorProperty; }
 
-    // Pivot set 0 or 1 (any other index is taken as 1).
-    VOxaPivotSet& GetPivotSet(int index) { return mPivotSets[index == 0 ? 0 : 1]; }
+    // Pivot set 0 or 1 (any other index is taken as 1). Set 1 is made with its defaults when
+    // first asked for: most nodes never convert their pivots.
+    VOxaPivotSet& GetPivotSet(int index) {
+        if (index == 0) return mSourcePivots;
+        if (!mDestinationPivots) mDestinationPivots.reset(new VOxaPivotSet);
+        return *mDestinationPivots;
+    }
+    // Pivot set `index` when it was made (set 0 always is), else null.
+    VOxaPivotSet* FindPivotSet(int index) { return index == 0 ? &mSourcePivots : mDestinationPivots.get(); }
+    // Pivot set `index` back to its defaults (VOxaPivotSet::Reset); set 1 when it was never
+    // made holds them already.
+    void ResetPivotSet(int index) {
+        if (index == 0) {
+            mSourcePivots.Reset();
+        } else if (mDestinationPivots) {
+            mDestinationPivots->Reset();
+        }
+    }
     VOxaTransformSettings& GetTransformSettings() { return mTransformSettings; }
 
     // Member properties a new node sets through the property (with its events), so that it
@@ -324,7 +342,8 @@ private:
     VPropertyObjectList* mUpVectorProperty = nullptr;
     VPropertyTemplate<bool> mShow;
     VPropertyTemplate<bool> mNegativePercentShapeSupport;
-    VOxaPivotSet mPivotSets[2];
+    VOxaPivotSet mSourcePivots;
+    std::unique_ptr<VOxaPivotSet> mDestinationPivots;
     VOxaNode* mOwnerNode;
     VOxaTransformSettings mTransformSettings;
 };

@@ -144,7 +144,7 @@ void VOxaNode::UpdatePivotsFromProperties() {
         VOxaPivotSet& source = p->GetPivotSet(0);
         source.mPivotState = 0;
         source.mPivotMatrixValid = false;
-        p->GetPivotSet(1).Reset();
+        p->ResetPivotSet(1);
     }
 
     if (!mLimits) return;

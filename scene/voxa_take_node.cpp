@@ -45,14 +45,16 @@ VString SourceName(const VOxaObject* source) {
 }  // namespace
 
 VOxaTakeNode::VOxaTakeNode(const char* name)
-    : mName(name ? name : ""),
-      mRoot(VFCurveNode::CreateFromName("Defaults", nullptr, 0, 0)),
-      mError(kTakeNodeErrors, eErrorCount) {}
+    : mName(name ? name : ""), mError(kTakeNodeErrors, eErrorCount) {}
 
 VOxaTakeNode::VOxaTakeNode(const VOxaTakeNode& other)
     : mName(other.mName),
-      mRoot(other.Root() ? other.Root()->Clone() : VFCurveNode::CreateFromName("Defaults", nullptr, 0, 0)),
+      mRoot(other.Root() ? other.Root()->Clone() : nullptr),
       mError(kTakeNodeErrors, eErrorCount) {}
+
+void VOxaTakeNode::MakeRoot() const {
+    mRoot = VFCurveNode::CreateFromName("Defaults", nullptr, 0, 0);
+}
 
 VOxaTakeNode::~VOxaTakeNode() {
     DeleteReferenceChildren(mRoot);

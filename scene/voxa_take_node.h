@@ -31,7 +31,7 @@ class VOxaTakeNode {
 public:
     enum EError : int { eCurveNotFound = 0, eErrorCount };
 
-    // A take named `name` with a fresh, empty root "Defaults".
+    // A take named `name` with an empty root "Defaults" (made when first asked for).
     explicit VOxaTakeNode(const char* name);
     // The other's name and a deep copy of its whole channel tree, keys included.
     VOxaTakeNode(const VOxaTakeNode& other);
@@ -185,12 +185,17 @@ public:
 private:
     VFCurveNode* Root() const {
         if (mChannelOwner) FillChannels();
+        if (!mRoot) MakeRoot();
         return mRoot;
     }
     void FillChannels() const;
+    // Makes the empty root "Defaults".
+    void MakeRoot() const;
 
     VString mName;
-    VFCurveNode* mRoot;
+    // Made when the tree is first asked for: a take that nobody looks at (the default take of
+    // most nodes a reader makes) has none.
+    mutable VFCurveNode* mRoot = nullptr;
     // The owner that still has to fill the channels, null once it has (or when it never had to).
     mutable VOxaTakeNodeContainer* mChannelOwner = nullptr;
     VError mError;

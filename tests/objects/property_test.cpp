@@ -598,6 +598,78 @@ TEST(objects_Property, DescriptionsAreSharedUntilChanged) {
     EXPECT_TRUE(count.SharesInfo());
     VPropertyTemplate<int> other;
     EXPECT_EQ(other.GetValueType(), eValueInteger);  // the first one's change is its own
+    count.SetValueType(eValueUndefined);
+    EXPECT_EQ(count.GetValueType(), eValueUndefined);
+    EXPECT_TRUE(count.SharesInfo());
+
+    // A property without a value of its own sets nothing.
+    VProperty bare;
+    const double in[4] = {1.0, 2.0, 3.0, 4.0};
+    EXPECT_FALSE(bare.SetValue(in));
+    EXPECT_FALSE(bare.SetDouble(1.0));
+    EXPECT_FALSE(bare.SetInt(1));
+}
+
+namespace {
+
+int gGetterCalls = 0;
+double gHeld = 0.0;
+double CountedGet(VObject*) {
+    ++gGetterCalls;
+    return gHeld;
+}
+void HeldSet(VObject*, double value) {
+    gHeld = value;
+}
+
+}  // namespace
+
+// The accessors of a property live with its description: they stay when the description becomes
+// the property's own, when it is renamed or given a shared description, and they are no other
+// property's.
+TEST(objects_Property, AccessorsFollowTheirProperty) {
+    SharedBlock a, b;
+    a.mWidth.GetInfo().SetFlag(kPropertyAnimatable, true);  // a's own description now
+    EXPECT_FALSE(a.mWidth.SharesInfo());
+    a.mWidth.SetValue(4.0);
+    EXPECT_EQ(a.GetWidth(), 4.0);  // still through the setter
+    a.SetWidth(5.0);
+    EXPECT_EQ(a.mWidth.GetValue(), 5.0);
+    EXPECT_EQ(b.mWidth.GetValue(), 0.0);
+
+    VObject owner;
+    VPropertyTemplate<double> held;
+    held.Declare("Held", &owner, CountedGet, HeldSet);
+    VPropertyTemplate<double> plain;
+    plain.Declare("Plain", &owner);
+    gGetterCalls = 0;
+    gHeld = 0.0;
+    held.SetValue(2.0);
+    EXPECT_EQ(gHeld, 2.0);
+    EXPECT_EQ(held.GetValue(), 2.0);
+    EXPECT_EQ(gGetterCalls, 1);
+    plain.SetValue(3.0);
+    EXPECT_EQ(gHeld, 2.0);  // the other property stores its own value
+    EXPECT_EQ(plain.GetStoredValue(), 3.0);
+
+    held.SetNameAndType("Renamed", eValueNumber);
+    held.SetValue(6.0);
+    EXPECT_EQ(gHeld, 6.0);
+    static const VPropertyInfo shared(VLiteralName{"Shared"}, eValueNumber);
+    held.VProperty::Declare(&shared, &owner);
+    EXPECT_STREQ(held.GetName(), "Shared");
+    held.SetValue(7.0);
+    EXPECT_EQ(gHeld, 7.0);
+    EXPECT_EQ(held.GetDouble(), 7.0);
+    EXPECT_FALSE(held.SharesInfo());  // the accessors are its own
+
+    // Declared again without accessors, the value is the property's.
+    held.Declare("Held", &owner);
+    held.SetValue(8.0);
+    EXPECT_EQ(gHeld, 7.0);
+    EXPECT_EQ(held.GetValue(), 8.0);
+    held.Declare(&shared, &owner);
+    EXPECT_TRUE(held.SharesInfo());
 }
 
 TEST(objects_Property, DescriptionsCopyTheirNames) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "objects/voxa_user_property.h"
+#include "objects/vproperty.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -109,3 +111,43 @@ TEST(objects_UserPropertyBlock, DeletedRoomIsPoisoned) {
     delete second;
 }
 #endif
+
+// A handle made bound keeps its flags for when it is unbound: it then reads as a nameless record
+// of type 0 with those flags. Records keep their name, type and flags whatever their length.
+TEST(objects_UserPropertyBlock, FlagsOfBoundHandlesOutliveTheBinding) {
+    VPropertyTemplate<double> value;
+    value.Declare("Weight", nullptr);
+    VOxaUserProperty bound(nullptr, &value);
+    EXPECT_FALSE(bound.GetFlag(VOxaUserProperty::eAnimatable));
+    bound.SetFlag(VOxaUserProperty::eAnimatable, true);
+    EXPECT_FALSE(bound.GetFlag(VOxaUserProperty::eAnimatable));  // the property's flag counts
+    EXPECT_STREQ(bound.GetName(), "Weight");
+    EXPECT_EQ(bound.GetType(), VOxaUserProperty::eReal);
+    bound.Unbind();
+    EXPECT_TRUE(bound.GetFlag(VOxaUserProperty::eAnimatable));
+    EXPECT_STREQ(bound.GetName(), "");
+    EXPECT_EQ(bound.GetType(), VOxaUserProperty::eUnknown);
+    bound.SetFlag(VOxaUserProperty::eAnimatable, false);
+    EXPECT_FALSE(bound.GetFlag(VOxaUserProperty::eAnimatable));
+
+    VOxaUserProperty plain(nullptr, &value);
+    plain.SetFlag(VOxaUserProperty::eAnimatable, false);
+    plain.Unbind();
+    EXPECT_FALSE(plain.GetFlag(VOxaUserProperty::eAnimatable));
+    EXPECT_STREQ(plain.GetName(), "");
+    EXPECT_EQ(plain.GetType(), VOxaUserProperty::eUnknown);
+    EXPECT_TRUE(plain.Bind(&value));
+    EXPECT_STREQ(plain.GetName(), "Weight");
+
+    const std::string longName(300, 'n');
+    VOxaUserProperty record(nullptr, longName.c_str(), "vector");
+    record.SetFlag(VOxaUserProperty::eAnimatable, true);
+    EXPECT_EQ(record.GetName(), longName);
+    EXPECT_EQ(record.GetType(), VOxaUserProperty::eVector);
+    EXPECT_TRUE(record.GetFlag(VOxaUserProperty::eAnimatable));
+    EXPECT_FALSE(record.GetFlag(2));
+    VOxaUserProperty nameless(nullptr, nullptr, "Bool");
+    EXPECT_STREQ(nameless.GetName(), "");
+    EXPECT_EQ(nameless.GetType(), VOxaUserProperty::eBool);
+    EXPECT_FALSE(nameless.GetFlag(VOxaUserProperty::eAnimatable));
+}

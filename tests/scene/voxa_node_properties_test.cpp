@@ -143,6 +143,39 @@ TEST_F(scene_NodeProperties, DefaultsOfANewNode) {
     bare->Destroy();
 }
 
+// The destination pivot set is made when first asked for; until then it reads as its defaults,
+// and changes of the source set or of the transform defaults do not make it.
+TEST_F(scene_NodeProperties, DestinationPivotSetMadeWhenAskedFor) {
+    EXPECT_NE(mBlock->FindPivotSet(0), nullptr);
+    EXPECT_EQ(mBlock->FindPivotSet(1), nullptr);
+    mNode->SetRotationOffset(0, VgeTVector(1.0, 2.0, 3.0, 1.0));
+    mNode->SetLclTranslation(VgeTVector(4.0, 5.0, 6.0, 1.0));
+    mNode->SetPivotState(0, 0);
+    EXPECT_EQ(mBlock->FindPivotSet(1), nullptr);
+    mBlock->ResetPivotSet(1);
+    EXPECT_EQ(mBlock->FindPivotSet(1), nullptr);
+
+    // First asked for: the defaults, then values of its own.
+    VgeTVector& offset = mNode->GetRotationOffset(1);
+    ASSERT_NE(mBlock->FindPivotSet(1), nullptr);
+    EXPECT_EQ(mBlock->FindPivotSet(1), &mBlock->GetPivotSet(1));
+    EXPECT_EQ(mBlock->GetPivotSet(7).mPivotState, 1);  // any index but 0 is set 1
+    EXPECT_EQ(offset[0] + offset[1] + offset[2], 0.0);
+    VgeTVector scaling;
+    EXPECT_EQ(mNode->GetGeometricScaling(1, scaling)[0], 1.0);
+    mNode->SetRotationOffset(1, VgeTVector(7.0, 8.0, 9.0, 1.0));
+    EXPECT_EQ(mNode->GetRotationOffset(1)[1], 8.0);
+    EXPECT_EQ(mNode->GetRotationOffset(0)[1], 2.0);
+    mBlock->ResetPivotSet(1);
+    EXPECT_EQ(mNode->GetRotationOffset(1)[1], 0.0);
+    EXPECT_EQ(mNode->GetRotationOffset(0)[1], 2.0);
+    mNode->ResetPivotSet(0);  // the node's reset of the source set leaves set 1 alone
+    EXPECT_EQ(mNode->GetRotationOffset(0)[1], 0.0);
+    mNode->SetRotationOffset(1, VgeTVector(7.0, 8.0, 9.0, 1.0));
+    mNode->ResetPivotSet(0);
+    EXPECT_EQ(mNode->GetRotationOffset(1)[1], 8.0);
+}
+
 TEST_F(scene_NodeProperties, EnumerationNamesIncludingRepeatsAndGaps) {
     VProperty* order = mBlock->FindProperty("RotationOrder");
     EXPECT_EQ(order->GetValueType(), eValueEnum);

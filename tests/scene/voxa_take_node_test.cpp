@@ -129,6 +129,29 @@ TEST(scene_TakeNode, CopyAndInterval) {
     EXPECT_FALSE(empty.GetAnimationInterval(start, stop));
 }
 
+// A take's root is made when first asked for: a take nobody looked at answers lookups, intervals
+// and copies as one with an empty "Defaults" root, and keeps one root from then on.
+TEST(scene_TakeNode, RootMadeWhenAskedFor) {
+    VOxaTakeNode untouched("Untouched");
+    VTime start(5), stop(6);
+    EXPECT_FALSE(untouched.GetAnimationInterval(start, stop));
+    EXPECT_EQ(start.Get(), 5);
+    EXPECT_EQ(untouched.GetTranslationX(), nullptr);
+    EXPECT_EQ(untouched.GetLastErrorID(), VOxaTakeNode::eCurveNotFound);
+
+    VOxaTakeNode fresh("Fresh");
+    VOxaTakeNode copy(fresh);  // copied before anybody asked for the original's tree
+    VFCurveNode* root = copy.GetVFCurveNode();
+    ASSERT_NE(root, nullptr);
+    EXPECT_STREQ(root->GetName(), "Defaults");
+    EXPECT_EQ(root->GetCount(), 0);
+    EXPECT_EQ(copy.GetVFCurveNode(), root);
+    ASSERT_NE(fresh.GetVFCurveNode(), nullptr);
+    EXPECT_NE(fresh.GetVFCurveNode(), root);
+    EXPECT_STREQ(fresh.GetVFCurveNode()->GetName(), "Defaults");
+    EXPECT_EQ(fresh.GetVFCurveNode(), fresh.GetVFCurveNode());
+}
+
 TEST(scene_TakeNode, ShapeCurve) {
     VOxaSdkManager manager;
     VOxaNode* node = manager.CreateNode("Face");
