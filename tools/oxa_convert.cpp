@@ -938,14 +938,16 @@ std::vector<RunFile> MaterialLibraries(const std::string& obj) {
     char chunk[4096];
     size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        for (size_t k = 0; k < got; ++k) {
-            if (chunk[k] != '\n') {
-                // Only the start of a line can hold the keyword; a long line is not kept whole.
-                if (line.size() < 65536) line += chunk[k];
-                continue;
-            }
+        size_t k = 0;
+        while (k < got) {
+            const char* newline = static_cast<const char*>(std::memchr(chunk + k, '\n', got - k));
+            const size_t end = newline ? (size_t)(newline - chunk) : got;
+            // Only the start of a line can hold the keyword; a long line is not kept whole.
+            if (line.size() < 65536) line.append(chunk + k, std::min(end - k, 65536 - line.size()));
+            if (!newline) break;
             scan();
             line.clear();
+            k = end + 1;
         }
     }
     scan();

@@ -371,12 +371,22 @@ std::string VOxaWriter3DS::UniqueMaterialName(const std::string& wanted) {
     }
 }
 
+namespace {
+
+// `stem` cut so that "_" and `counter` follow it within a 3DS name.
+std::string NumberedName(const std::string& stem, size_t counter) {
+    constexpr size_t kMaxNameLength = VOxaWriter3DS::kMaxNameLength;
+    const std::string digits = "_" + std::to_string(counter);
+    std::string name = stem.substr(0, kMaxNameLength - std::min(digits.size(), kMaxNameLength)) + digits;
+    name.resize(std::min(name.size(), kMaxNameLength));
+    return name;
+}
+
+}  // namespace
+
 std::string VOxaWriter3DS::PartName(const std::string& name, size_t number) {
     for (size_t counter = number;; ++counter) {
-        const std::string digits = "_" + std::to_string(counter);
-        std::string candidate =
-            name.substr(0, kMaxNameLength - std::min(digits.size(), kMaxNameLength)) + digits;
-        candidate.resize(std::min(candidate.size(), kMaxNameLength));
+        std::string candidate = NumberedName(name, counter);
         if (mNodeNames.insert(candidate).second) return candidate;
     }
 }
@@ -415,11 +425,8 @@ void VOxaWriter3DS::GiveNodeNames() {
         if (!entry.mKeep) {
             std::string stem = name.empty() ? std::string("Node") : name;
             std::string candidate = stem.substr(0, kMaxNameLength);
-            for (uint32_t counter = 2; used.count(candidate) != 0; ++counter) {
-                const std::string digits = "_" + std::to_string(counter);
-                candidate = stem.substr(0, kMaxNameLength - std::min(digits.size(), kMaxNameLength)) + digits;
-                candidate.resize(std::min(candidate.size(), kMaxNameLength));
-            }
+            for (size_t counter = 2; used.count(candidate) != 0; ++counter)
+                candidate = NumberedName(stem, counter);
             used.insert(candidate);
             mMessageText += "Node \"";
             mMessageText += entry.mName.c_str();
