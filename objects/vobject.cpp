@@ -11,7 +11,7 @@ VOBJECT_IMPLEMENT_CLASS(VObject, VPlug);
 VObject::~VObject() {
     for (size_t i = mProperties.size(); i-- > 0;) {
         VProperty* p = mProperties[i];
-        if (!p) continue;
+        if (!p || IsDeferredSlot(p)) continue;
         p->mListObject = nullptr;
         p->mListSlot = -1;
         if (p->mOwnedByObject) delete p;
@@ -35,6 +35,56 @@ bool VObject::AddDeclaredProperty(VProperty* property) {
     return true;
 }
 
+void VObject::AddDeferredProperty(const VDeferredProperty* declaration) {
+    if (!declaration) return;
+    const size_t slot = mProperties.size();
+    mProperties.push_back(reinterpret_cast<VProperty*>(reinterpret_cast<uintptr_t>(declaration) | 1u));
+    ++mPropertyCount;
+    ++mValueStamp;
+    if (mNameIndex.IsBuilt()) {
+        mNameIndex.Insert(declaration->mInfo->GetName(), (int)slot,
+                          [this](int s) { return SlotName(mProperties[s]); });
+    }
+}
+
+const char* VObject::SlotName(const VProperty* slot) {
+    return IsDeferredSlot(slot) ? DeferredOf(slot)->mInfo->GetName() : slot->GetName();
+}
+
+VProperty* VObject::MakeDeferred(size_t slot) const {
+    const VDeferredProperty* declaration = DeferredOf(mProperties[slot]);
+    VObject* self = const_cast<VObject*>(this);
+    VProperty* property = declaration->mMake(self, declaration->mInfo);
+    if (!property) return nullptr;
+    property->mListObject = self;
+    property->mListSlot = (int)slot;
+    property->mOwnedByObject = true;
+    property->mState = declaration->mState;
+    mProperties[slot] = property;
+    return property;
+}
+
+const VPropertyInfo* VObject::GetPropertyInfo(int index) const {
+    if (index < 0 || index >= mPropertyCount) return nullptr;
+    if ((int)mProperties.size() != mPropertyCount) Compact();
+    const VProperty* slot = mProperties[(size_t)index];
+    return IsDeferredSlot(slot) ? DeferredOf(slot)->mInfo : &slot->GetInfo();
+}
+
+VProperty* VObject::GetDeclaredProperty(const VDeferredProperty* declaration) const {
+    if (!declaration) return nullptr;
+    Compact();
+    for (size_t i = 0; i < mProperties.size(); ++i) {
+        VProperty* p = mProperties[i];
+        if (IsDeferredSlot(p)) {
+            if (DeferredOf(p) == declaration) return MakeDeferred(i);
+        } else if (&static_cast<const VProperty*>(p)->GetInfo() == declaration->mInfo) {
+            return p;
+        }
+    }
+    return nullptr;
+}
+
 void VObject::ListProperty(VProperty* property) {
     property->mListObject = this;
     property->mListSlot = (int)mProperties.size();
@@ -43,7 +93,7 @@ void VObject::ListProperty(VProperty* property) {
     ++mValueStamp;
     if (mNameIndex.IsBuilt()) {
         mNameIndex.Insert(property->GetName(), property->mListSlot,
-                          [this](int slot) { return mProperties[slot]->GetName(); });
+                          [this](int slot) { return SlotName(mProperties[slot]); });
     }
 }
 
@@ -53,7 +103,7 @@ void VObject::Compact() const {
     for (size_t i = 0; i < mProperties.size(); ++i) {
         VProperty* p = mProperties[i];
         if (!p) continue;
-        p->mListSlot = (int)out;
+        if (!IsDeferredSlot(p)) p->mListSlot = (int)out;
         mProperties[out++] = p;
     }
     mProperties.resize(out);
@@ -62,9 +112,9 @@ void VObject::Compact() const {
 
 void VObject::BuildNameIndex() const {
     Compact();
-    auto nameAt = [this](int slot) { return mProperties[slot]->GetName(); };
+    auto nameAt = [this](int slot) { return SlotName(mProperties[slot]); };
     for (size_t i = 0; i < mProperties.size(); ++i) {
-        mNameIndex.Insert(mProperties[i]->GetName(), (int)i, nameAt);
+        mNameIndex.Insert(SlotName(mProperties[i]), (int)i, nameAt);
     }
 }
 
@@ -73,17 +123,20 @@ VProperty* VObject::FindProperty(const char* name) const {
     if (!mNameIndex.IsBuilt() && (mPropertyCount < kIndexThreshold || mWalkedLookups < kWalkedLookups)) {
         if (mPropertyCount >= kIndexThreshold) ++mWalkedLookups;
         // The first byte settles most mismatches without a call.
-        for (VProperty* p : mProperties) {
+        for (size_t i = 0; i < mProperties.size(); ++i) {
+            VProperty* p = mProperties[i];
             if (!p) continue;
-            const char* own = p->GetName();
-            if (own[0] == name[0] && std::strcmp(own, name) == 0) return p;
+            const char* own = SlotName(p);
+            if (own[0] == name[0] && std::strcmp(own, name) == 0)
+                return IsDeferredSlot(p) ? MakeDeferred(i) : p;
         }
         return nullptr;
     }
     if ((int)mProperties.size() != mPropertyCount) Compact();
     if (!mNameIndex.IsBuilt()) BuildNameIndex();
-    int slot = mNameIndex.Find(name, [this](int s) { return mProperties[s]->GetName(); });
-    return slot >= 0 ? mProperties[slot] : nullptr;
+    int slot = mNameIndex.Find(name, [this](int s) { return SlotName(mProperties[s]); });
+    if (slot < 0) return nullptr;
+    return IsDeferredSlot(mProperties[(size_t)slot]) ? MakeDeferred((size_t)slot) : mProperties[(size_t)slot];
 }
 
 void VObject::DetachProperty(VProperty* property) {
@@ -184,6 +237,15 @@ void VObject::OwnerPropertyChanged(VProperty* /*property*/) {}
 
 void VObject::Destroying() {
     DisconnectAll();
+    // Properties never made have no connection to drop and nothing to delete.
+    for (VProperty*& p : mProperties) {
+        if (p && IsDeferredSlot(p)) {
+            p = nullptr;
+            --mPropertyCount;
+            ++mValueStamp;
+        }
+    }
+    mNameIndex.Clear();
     Compact();
     std::vector<VProperty*> properties = mProperties;
     for (VProperty* p : properties)

@@ -9,7 +9,9 @@
 #include "objects/vplug.h"
 
 class VProperty;
+class VPropertyInfo;
 class VDataType;
+struct VDeferredProperty;
 class VOxaUserProperty;
 
 // Events an object sends to itself around a change of its property list (the plug is the
@@ -56,8 +58,12 @@ public:
     VProperty* GetProperty(int index) const {
         if (index < 0 || index >= mPropertyCount) return nullptr;
         if ((int)mProperties.size() != mPropertyCount) Compact();
-        return mProperties[(size_t)index];
+        VProperty* property = mProperties[(size_t)index];
+        return IsDeferredSlot(property) ? MakeDeferred((size_t)index) : property;
     }
+    // The description of the property at `index` (its name, type and flags), null out of range.
+    // Unlike GetProperty it does not make a member property that was not made yet.
+    const VPropertyInfo* GetPropertyInfo(int index) const;
     // Takes `property` out of the list (a created one is deleted). False when not listed here.
     bool RemoveProperty(VProperty* property);
     // Destroys the property that `userProperty` stands for: removes it from the list, deletes
@@ -98,6 +104,16 @@ protected:
     // nothing can listen to an object that is being made, and no class of the model handles
     // them in its own ConnectNotify.
     bool AddDeclaredProperty(VProperty* property);
+    // Lists a member property that is made when first asked for (GetProperty, FindProperty,
+    // GetDeclaredProperty): a slot with its shared description until then. No events, as for
+    // AddDeclaredProperty. The object keeps the value and moves its value stamp itself
+    // (NoteValueWritten); the property made is the object's to delete.
+    void AddDeferredProperty(const VDeferredProperty* declaration);
+    // The property listed for `declaration`, made now when it was not yet; null when it is no
+    // longer listed (or memory ran out).
+    VProperty* GetDeclaredProperty(const VDeferredProperty* declaration) const;
+    // Moves the value stamp, for a value the object keeps itself.
+    void NoteValueWritten() { ++mValueStamp; }
 
 private:
     friend class VProperty;
@@ -114,6 +130,19 @@ private:
     void DropNameIndex() { mNameIndex.Clear(); }
     void Compact() const;
     void BuildNameIndex() const;
+
+    // A slot of a property not made yet holds its declaration's address with the lowest bit
+    // set (declarations are aligned, properties too).
+    static bool IsDeferredSlot(const VProperty* slot) {
+        return (reinterpret_cast<uintptr_t>(slot) & 1u) != 0;
+    }
+    static const VDeferredProperty* DeferredOf(const VProperty* slot) {
+        return reinterpret_cast<const VDeferredProperty*>(reinterpret_cast<uintptr_t>(slot) & ~uintptr_t(1));
+    }
+    // The name of the property in `slot`, made or not.
+    static const char* SlotName(const VProperty* slot);
+    // Makes the property of the deferred slot `slot` and puts it in its place.
+    VProperty* MakeDeferred(size_t slot) const;
 
     VString mName;
     // List slots; a removed property leaves a hole until the next index access squeezes them

@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <new>
 #include <type_traits>
 
 #include "base/vge_vector.h"
@@ -562,5 +563,25 @@ private:
     // member property is its plug, its description pointer and its value.
     mutable Storage mValue;
 };
+
+// A member property a class lists without making it: the description every object of the
+// class shares, the function that makes the property of one object when it is first asked
+// for, and the state flags it starts with. An object of the scene lists some seventy member
+// properties and most are never touched one by one: until then each costs a slot of the
+// list, and the value lives in the object (reached through the description's accessors).
+struct VDeferredProperty {
+    const VPropertyInfo* mInfo;
+    VProperty* (*mMake)(VObject* owner, const VPropertyInfo* info);
+    int mState;
+};
+
+// VDeferredProperty::mMake for a property template of T: the property, declared with the
+// shared description `info` (which holds the accessors); null when memory ran out.
+template <typename T>
+VProperty* MakeDeferredPropertyTemplate(VObject* owner, const VPropertyInfo* info) {
+    auto* property = new (std::nothrow) VPropertyTemplate<T>();
+    if (property) property->VProperty::Declare(info, owner);
+    return property;
+}
 
 #endif  // OXA_OBJECTS_VPROPERTY_H

@@ -134,17 +134,20 @@ void VOxaNode::InitializeProperties() {
     p->SetTranslationMaxY(false);
     p->SetTranslationMaxZ(false);
     p->SetRotationSpaceForLimitOnly(false);
-    // Through the member properties, as SetQuaternionInterpolate and the stiffness by name
-    // would find them on a block just made.
-    p->GetQuaternionInterpolateProperty()->SetInt(0);
+    // Set through the properties, these would tell the node that its default transforms moved;
+    // nothing can hear their events yet, so the accessors and one such call do the same without
+    // making the properties.
+    p->SetQuaternionInterpolate(false);
     p->SetRotationOrder(eEULER_XYZ);
     p->SetAxisLen(10.0);
     p->SetRotationMin(zero);
     p->SetRotationMax(zero);
     p->SetPreRotation(zero);
     p->SetPostRotation(zero);
-    for (int axis = 0; axis < 3; ++axis)
-        p->GetRotationStiffnessProperty(axis)->SetDouble(0.0);
+    p->SetRotationStiffnessX(0.0);
+    p->SetRotationStiffnessY(0.0);
+    p->SetRotationStiffnessZ(0.0);
+    DefaultTransformsChanged();
     p->SetRotationActive(false);
     p->SetRotationMinX(false);
     p->SetRotationMinY(false);

@@ -1,5 +1,8 @@
 #include "scene/voxa_node_properties.h"
 
+#include <type_traits>
+#include <utility>
+
 #include "objects/voxa_user_property.h"
 #include "scene/voxa_node.h"
 
@@ -42,98 +45,126 @@ void VOxaPivotSet::Reset() {
 }
 
 namespace {
-// The member properties declared below, one OXA_DECLARE_NODE_PROPERTY each.
-constexpr int kDeclaredPropertyCount = 63;
+
+// The member properties of the block in list order (the order of take channels and files),
+// split where the two target lists come: X(Name, state flags, enumeration names).
+#define OXA_NODE_PROPERTIES_BEFORE_TARGETS(X)                  \
+    X(QuaternionInterpolate, 0, nullptr)                       \
+    X(RotationOffset, 0, nullptr)                              \
+    X(RotationPivot, 0, nullptr)                               \
+    X(RotationPivotUpdateOffset, kPropertyNotSaved, nullptr)   \
+    X(ScalingOffset, 0, nullptr)                               \
+    X(ScalingPivot, 0, nullptr)                                \
+    X(ScalingPivotUpdateOffset, kPropertyNotSaved, nullptr)    \
+    X(TranslationActive, 0, nullptr)                           \
+    X(TranslationMin, 0, nullptr)                              \
+    X(TranslationMax, 0, nullptr)                              \
+    X(TranslationMinX, 0, nullptr)                             \
+    X(TranslationMinY, 0, nullptr)                             \
+    X(TranslationMinZ, 0, nullptr)                             \
+    X(TranslationMaxX, 0, nullptr)                             \
+    X(TranslationMaxY, 0, nullptr)                             \
+    X(TranslationMaxZ, 0, nullptr)                             \
+    X(RotationOrder, 0, &GetRotationOrderName)                 \
+    X(RotationSpaceForLimitOnly, 0, nullptr)                   \
+    /* The stiffness values come before "AxisLen" in files. */ \
+    X(RotationStiffnessX, 0, nullptr)                          \
+    X(RotationStiffnessY, 0, nullptr)                          \
+    X(RotationStiffnessZ, 0, nullptr)                          \
+    X(AxisLen, 0, nullptr)                                     \
+    X(PreRotation, 0, nullptr)                                 \
+    X(PostRotation, 0, nullptr)                                \
+    X(RotationActive, 0, nullptr)                              \
+    X(RotationMin, 0, nullptr)                                 \
+    X(RotationMax, 0, nullptr)                                 \
+    X(RotationMinX, 0, nullptr)                                \
+    X(RotationMinY, 0, nullptr)                                \
+    X(RotationMinZ, 0, nullptr)                                \
+    X(RotationMaxX, 0, nullptr)                                \
+    X(RotationMaxY, 0, nullptr)                                \
+    X(RotationMaxZ, 0, nullptr)                                \
+    X(InheritType, 0, &GetTransformInheritTypeName)            \
+    X(ScalingActive, 0, nullptr)                               \
+    X(ScalingMin, 0, nullptr)                                  \
+    X(ScalingMax, 0, nullptr)                                  \
+    X(ScalingMinX, 0, nullptr)                                 \
+    X(ScalingMinY, 0, nullptr)                                 \
+    X(ScalingMinZ, 0, nullptr)                                 \
+    X(ScalingMaxX, 0, nullptr)                                 \
+    X(ScalingMaxY, 0, nullptr)                                 \
+    X(ScalingMaxZ, 0, nullptr)                                 \
+    X(GeometricTranslation, 0, nullptr)                        \
+    X(GeometricRotation, 0, nullptr)                           \
+    X(GeometricScaling, 0, nullptr)                            \
+    X(MinDampRangeX, 0, nullptr)                               \
+    X(MinDampRangeY, 0, nullptr)                               \
+    X(MinDampRangeZ, 0, nullptr)                               \
+    X(MaxDampRangeX, 0, nullptr)                               \
+    X(MaxDampRangeY, 0, nullptr)                               \
+    X(MaxDampRangeZ, 0, nullptr)                               \
+    X(MinDampStrengthX, 0, nullptr)                            \
+    X(MinDampStrengthY, 0, nullptr)                            \
+    X(MinDampStrengthZ, 0, nullptr)                            \
+    X(MaxDampStrengthX, 0, nullptr)                            \
+    X(MaxDampStrengthY, 0, nullptr)                            \
+    X(MaxDampStrengthZ, 0, nullptr)                            \
+    X(PreferedAngleX, 0, nullptr)                              \
+    X(PreferedAngleY, 0, nullptr)                              \
+    X(PreferedAngleZ, 0, nullptr)
+#define OXA_NODE_PROPERTIES_AFTER_TARGETS(X) \
+    X(Show, 0, nullptr)                      \
+    X(NegativePercentShapeSupport, 0, nullptr)
+
+// The value type a member property has: that of its typed getter.
+template <auto Getter>
+struct NodeValue {
+    using Type = std::decay_t<decltype((std::declval<const VOxaNodeProperties&>().*Getter)())>;
+};
+
+// The shared description of a member property: literal name, value type, accessors and, for
+// an enumeration, its value names.
+template <auto Getter, auto Setter>
+VPropertyInfo MakeNodeInfo(const char* name, VEnumNameCallback enumNames) {
+    using T = typename NodeValue<Getter>::Type;
+    VPropertyInfo info = VPropertyTemplate<T>::template MakeMemberInfo<Getter, Setter>(VLiteralName{name});
+    if (enumNames) info.SetEnumNameCallback(enumNames);
+    return info;
+}
+
+// One description and one declaration for each member property, shared by every block.
+struct NodeDeclarations {
+#define OXA_NODE_DECLARATION(Name, State, EnumNames)                                                    \
+    VPropertyInfo Name##Info =                                                                          \
+        MakeNodeInfo<&VOxaNodeProperties::Get##Name, &VOxaNodeProperties::Set##Name>(#Name, EnumNames); \
+    VDeferredProperty Name{                                                                             \
+        &Name##Info,                                                                                    \
+        &MakeDeferredPropertyTemplate<typename NodeValue<&VOxaNodeProperties::Get##Name>::Type>, State};
+    OXA_NODE_PROPERTIES_BEFORE_TARGETS(OXA_NODE_DECLARATION)
+    OXA_NODE_PROPERTIES_AFTER_TARGETS(OXA_NODE_DECLARATION)
+#undef OXA_NODE_DECLARATION
+};
+
+// The member properties, the two target lists and the four animated ones.
+#define OXA_NODE_COUNT(Name, State, EnumNames) +1
+constexpr int kNodePropertyCount = 0 OXA_NODE_PROPERTIES_BEFORE_TARGETS(OXA_NODE_COUNT)
+                                       OXA_NODE_PROPERTIES_AFTER_TARGETS(OXA_NODE_COUNT) +
+                                   6;
+#undef OXA_NODE_COUNT
+
+const NodeDeclarations& Declarations() {
+    static const NodeDeclarations declarations;
+    return declarations;
+}
+
 }  // namespace
 
-// Declares member property m<Name> under "<Name>" with its accessor pair and lists it.
-#define OXA_DECLARE_NODE_PROPERTY(Name) OXA_DECLARE_MEMBER_PROPERTY(VOxaNodeProperties, Name)
-
 VOxaNodeProperties::VOxaNodeProperties(VOxaNode* owner) : mOwnerNode(owner) {
-    // Every member starts at 0, false or (0, 0, 0); the node's initialisation sets its defaults.
-    const VgeTVector zero(0.0, 0.0, 0.0, 1.0);
-    VPropertyTemplate<VgeTVector>* vectors[] = {
-        &mRotationOffset,    &mRotationPivot,   &mRotationPivotUpdateOffset,
-        &mScalingOffset,     &mScalingPivot,    &mScalingPivotUpdateOffset,
-        &mTranslationMin,    &mTranslationMax,  &mPreRotation,
-        &mPostRotation,      &mRotationMin,     &mRotationMax,
-        &mScalingMin,        &mScalingMax,      &mGeometricTranslation,
-        &mGeometricRotation, &mGeometricScaling};
-    for (VPropertyTemplate<VgeTVector>* v : vectors)
-        v->SetStoredValue(zero);
-
-    // The declared properties, the two target lists and the four animated ones.
-    ReserveProperties(kDeclaredPropertyCount + 6);
-    // Declaration order is the order of the property list, of take channels and of files.
-    OXA_DECLARE_NODE_PROPERTY(QuaternionInterpolate);
-    OXA_DECLARE_NODE_PROPERTY(RotationOffset);
-    OXA_DECLARE_NODE_PROPERTY(RotationPivot);
-    OXA_DECLARE_NODE_PROPERTY(RotationPivotUpdateOffset);
-    mRotationPivotUpdateOffset.SetStateFlag(kPropertyNotSaved, true);
-    OXA_DECLARE_NODE_PROPERTY(ScalingOffset);
-    OXA_DECLARE_NODE_PROPERTY(ScalingPivot);
-    OXA_DECLARE_NODE_PROPERTY(ScalingPivotUpdateOffset);
-    mScalingPivotUpdateOffset.SetStateFlag(kPropertyNotSaved, true);
-    OXA_DECLARE_NODE_PROPERTY(TranslationActive);
-    OXA_DECLARE_NODE_PROPERTY(TranslationMin);
-    OXA_DECLARE_NODE_PROPERTY(TranslationMax);
-    OXA_DECLARE_NODE_PROPERTY(TranslationMinX);
-    OXA_DECLARE_NODE_PROPERTY(TranslationMinY);
-    OXA_DECLARE_NODE_PROPERTY(TranslationMinZ);
-    OXA_DECLARE_NODE_PROPERTY(TranslationMaxX);
-    OXA_DECLARE_NODE_PROPERTY(TranslationMaxY);
-    OXA_DECLARE_NODE_PROPERTY(TranslationMaxZ);
-    OXA_DECLARE_NODE_PROPERTY(RotationOrder);
-    mRotationOrder.SetValueType(eValueEnum);
-    mRotationOrder.GetInfo().SetEnumNameCallback(&GetRotationOrderName);
-    OXA_DECLARE_NODE_PROPERTY(RotationSpaceForLimitOnly);
-    // The stiffness values come before "AxisLen" in files although their members follow
-    // "RotationMax".
-    OXA_DECLARE_NODE_PROPERTY(RotationStiffnessX);
-    OXA_DECLARE_NODE_PROPERTY(RotationStiffnessY);
-    OXA_DECLARE_NODE_PROPERTY(RotationStiffnessZ);
-    OXA_DECLARE_NODE_PROPERTY(AxisLen);
-    OXA_DECLARE_NODE_PROPERTY(PreRotation);
-    OXA_DECLARE_NODE_PROPERTY(PostRotation);
-    OXA_DECLARE_NODE_PROPERTY(RotationActive);
-    OXA_DECLARE_NODE_PROPERTY(RotationMin);
-    OXA_DECLARE_NODE_PROPERTY(RotationMax);
-    OXA_DECLARE_NODE_PROPERTY(RotationMinX);
-    OXA_DECLARE_NODE_PROPERTY(RotationMinY);
-    OXA_DECLARE_NODE_PROPERTY(RotationMinZ);
-    OXA_DECLARE_NODE_PROPERTY(RotationMaxX);
-    OXA_DECLARE_NODE_PROPERTY(RotationMaxY);
-    OXA_DECLARE_NODE_PROPERTY(RotationMaxZ);
-    OXA_DECLARE_NODE_PROPERTY(InheritType);
-    mInheritType.SetValueType(eValueEnum);
-    mInheritType.GetInfo().SetEnumNameCallback(&GetTransformInheritTypeName);
-    OXA_DECLARE_NODE_PROPERTY(ScalingActive);
-    OXA_DECLARE_NODE_PROPERTY(ScalingMin);
-    OXA_DECLARE_NODE_PROPERTY(ScalingMax);
-    OXA_DECLARE_NODE_PROPERTY(ScalingMinX);
-    OXA_DECLARE_NODE_PROPERTY(ScalingMinY);
-    OXA_DECLARE_NODE_PROPERTY(ScalingMinZ);
-    OXA_DECLARE_NODE_PROPERTY(ScalingMaxX);
-    OXA_DECLARE_NODE_PROPERTY(ScalingMaxY);
-    OXA_DECLARE_NODE_PROPERTY(ScalingMaxZ);
-    OXA_DECLARE_NODE_PROPERTY(GeometricTranslation);
-    OXA_DECLARE_NODE_PROPERTY(GeometricRotation);
-    OXA_DECLARE_NODE_PROPERTY(GeometricScaling);
-    OXA_DECLARE_NODE_PROPERTY(MinDampRangeX);
-    OXA_DECLARE_NODE_PROPERTY(MinDampRangeY);
-    OXA_DECLARE_NODE_PROPERTY(MinDampRangeZ);
-    OXA_DECLARE_NODE_PROPERTY(MaxDampRangeX);
-    OXA_DECLARE_NODE_PROPERTY(MaxDampRangeY);
-    OXA_DECLARE_NODE_PROPERTY(MaxDampRangeZ);
-    OXA_DECLARE_NODE_PROPERTY(MinDampStrengthX);
-    OXA_DECLARE_NODE_PROPERTY(MinDampStrengthY);
-    OXA_DECLARE_NODE_PROPERTY(MinDampStrengthZ);
-    OXA_DECLARE_NODE_PROPERTY(MaxDampStrengthX);
-    OXA_DECLARE_NODE_PROPERTY(MaxDampStrengthY);
-    OXA_DECLARE_NODE_PROPERTY(MaxDampStrengthZ);
-    OXA_DECLARE_NODE_PROPERTY(PreferedAngleX);
-    OXA_DECLARE_NODE_PROPERTY(PreferedAngleY);
-    OXA_DECLARE_NODE_PROPERTY(PreferedAngleZ);
+    // Every value starts at 0, false or (0, 0, 0) but "Show" and "NegativePercentShapeSupport"
+    // (true); the node's initialisation sets its defaults.
+    const NodeDeclarations& d = Declarations();
+    ReserveProperties(kNodePropertyCount);
+#define OXA_NODE_LIST(Name, State, EnumNames) AddDeferredProperty(&d.Name);
+    OXA_NODE_PROPERTIES_BEFORE_TARGETS(OXA_NODE_LIST)
 
     // Look-at and up-vector targets: the source connections from other node blocks.
     const int classId = VOxaNodeProperties::ClassId;
@@ -147,15 +178,13 @@ VOxaNodeProperties::VOxaNodeProperties(VOxaNode* owner) : mOwnerNode(owner) {
         list->SetStateFlag(kPropertyState1, true);
     }
 
-    OXA_DECLARE_NODE_PROPERTY(Show);
-    mShow.SetStoredValue(true);
-    OXA_DECLARE_NODE_PROPERTY(NegativePercentShapeSupport);
-    mNegativePercentShapeSupport.SetStoredValue(true);
+    OXA_NODE_PROPERTIES_AFTER_TARGETS(OXA_NODE_LIST)
+#undef OXA_NODE_LIST
 
     // The animated local transform and visibility live in the property list only.
     const char* const animated[] = {"Lcl Translation", "Lcl Rotation", "Lcl Scaling", "Visibility"};
     for (const char* name : animated) {
-        // The declared properties bear none of these names.
+        // The member properties bear none of these names.
         VProperty* property = CreateNewProperty(name, name, true);
         if (!property) continue;
         property->SetStateFlag(kPropertyAnimated, true);
@@ -168,7 +197,16 @@ VOxaNodeProperties::VOxaNodeProperties(VOxaNode* owner) : mOwnerNode(owner) {
     }
 }
 
-#undef OXA_DECLARE_NODE_PROPERTY
+VProperty* VOxaNodeProperties::GetQuaternionInterpolateProperty() {
+    return GetDeclaredProperty(&Declarations().QuaternionInterpolate);
+}
+
+VProperty* VOxaNodeProperties::GetRotationStiffnessProperty(int axis) {
+    const NodeDeclarations& d = Declarations();
+    return GetDeclaredProperty(axis == 0   ? &d.RotationStiffnessX
+                               : axis == 1 ? &d.RotationStiffnessY
+                                           : &d.RotationStiffnessZ);
+}
 
 VOxaNodeProperties::~VOxaNodeProperties() = default;
 
@@ -234,23 +272,25 @@ bool VOxaNodeProperties::ConnectNotify(int event, VPlug* plug, VPlug* other) {
     return VOxaPropertyHandler::ConnectNotify(event, plug, other);
 }
 
-// Accessors: the stored member values, without events. Vectors keep x, y, z; w reads 1.
+// Accessors: the member values, without events; each write moves the block's value stamp.
+// Vectors keep x, y, z; w reads 1.
 #define OXA_NODE_SCALAR_ACCESSORS(Name, Type)        \
     void VOxaNodeProperties::Set##Name(Type value) { \
-        m##Name.SetStoredValue(value);               \
+        m##Name = value;                             \
+        NoteValueWritten();                          \
     }                                                \
     Type VOxaNodeProperties::Get##Name() const {     \
-        return m##Name.GetStoredValue();             \
+        return m##Name;                              \
     }
-#define OXA_NODE_VECTOR_ACCESSORS(Name)                           \
-    void VOxaNodeProperties::Set##Name(const VgeTVector& value) { \
-        VgeTVector stored = m##Name.GetStoredValue();             \
-        stored.Set(value[0], value[1], value[2], stored[3]);      \
-        m##Name.SetStoredValue(stored);                           \
-    }                                                             \
-    VgeTVector VOxaNodeProperties::Get##Name() const {            \
-        VgeTVector stored = m##Name.GetStoredValue();             \
-        return VgeTVector(stored[0], stored[1], stored[2], 1.0);  \
+#define OXA_NODE_VECTOR_ACCESSORS(Name)                             \
+    void VOxaNodeProperties::Set##Name(const VgeTVector& value) {   \
+        m##Name.mX = value[0];                                      \
+        m##Name.mY = value[1];                                      \
+        m##Name.mZ = value[2];                                      \
+        NoteValueWritten();                                         \
+    }                                                               \
+    VgeTVector VOxaNodeProperties::Get##Name() const {              \
+        return VgeTVector(m##Name.mX, m##Name.mY, m##Name.mZ, 1.0); \
     }
 
 OXA_NODE_SCALAR_ACCESSORS(QuaternionInterpolate, bool)

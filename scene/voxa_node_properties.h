@@ -142,11 +142,9 @@ public:
 
     // Member properties a new node sets through the property (with its events), so that it
     // need not look them up by name: "QuaternionInterpolate" and "RotationStiffnessX", "Y", "Z"
-    // (axis 0, 1, 2; any other axis gives Z).
-    VProperty* GetQuaternionInterpolateProperty() { return &mQuaternionInterpolate; }
-    VProperty* GetRotationStiffnessProperty(int axis) {
-        return axis == 0 ? &mRotationStiffnessX : axis == 1 ? &mRotationStiffnessY : &mRotationStiffnessZ;
-    }
+    // (axis 0, 1, 2; any other axis gives Z). The property is made when it was not yet.
+    VProperty* GetQuaternionInterpolateProperty();
+    VProperty* GetRotationStiffnessProperty(int axis);
 
     // Typed accessors, in member order.
     void SetQuaternionInterpolate(bool value);
@@ -277,71 +275,78 @@ public:
     bool GetNegativePercentShapeSupport() const;
 
 private:
-    VPropertyTemplate<bool> mQuaternionInterpolate;
-    VPropertyTemplate<VgeTVector> mRotationOffset;
-    VPropertyTemplate<VgeTVector> mRotationPivot;
-    VPropertyTemplate<VgeTVector> mRotationPivotUpdateOffset;
-    VPropertyTemplate<VgeTVector> mScalingOffset;
-    VPropertyTemplate<VgeTVector> mScalingPivot;
-    VPropertyTemplate<VgeTVector> mScalingPivotUpdateOffset;
-    VPropertyTemplate<bool> mTranslationActive;
-    VPropertyTemplate<VgeTVector> mTranslationMin;
-    VPropertyTemplate<VgeTVector> mTranslationMax;
-    VPropertyTemplate<bool> mTranslationMinX;
-    VPropertyTemplate<bool> mTranslationMinY;
-    VPropertyTemplate<bool> mTranslationMinZ;
-    VPropertyTemplate<bool> mTranslationMaxX;
-    VPropertyTemplate<bool> mTranslationMaxY;
-    VPropertyTemplate<bool> mTranslationMaxZ;
-    VPropertyTemplate<ERotationOrder> mRotationOrder;
-    VPropertyTemplate<bool> mRotationSpaceForLimitOnly;
-    VPropertyTemplate<double> mAxisLen;
-    VPropertyTemplate<VgeTVector> mPreRotation;
-    VPropertyTemplate<VgeTVector> mPostRotation;
-    VPropertyTemplate<bool> mRotationActive;
-    VPropertyTemplate<VgeTVector> mRotationMin;
-    VPropertyTemplate<VgeTVector> mRotationMax;
-    VPropertyTemplate<double> mRotationStiffnessX;
-    VPropertyTemplate<double> mRotationStiffnessY;
-    VPropertyTemplate<double> mRotationStiffnessZ;
-    VPropertyTemplate<bool> mRotationMinX;
-    VPropertyTemplate<bool> mRotationMinY;
-    VPropertyTemplate<bool> mRotationMinZ;
-    VPropertyTemplate<bool> mRotationMaxX;
-    VPropertyTemplate<bool> mRotationMaxY;
-    VPropertyTemplate<bool> mRotationMaxZ;
-    VPropertyTemplate<ETransformInheritType> mInheritType;
-    VPropertyTemplate<bool> mScalingActive;
-    VPropertyTemplate<VgeTVector> mScalingMin;
-    VPropertyTemplate<VgeTVector> mScalingMax;
-    VPropertyTemplate<bool> mScalingMinX;
-    VPropertyTemplate<bool> mScalingMinY;
-    VPropertyTemplate<bool> mScalingMinZ;
-    VPropertyTemplate<bool> mScalingMaxX;
-    VPropertyTemplate<bool> mScalingMaxY;
-    VPropertyTemplate<bool> mScalingMaxZ;
-    VPropertyTemplate<VgeTVector> mGeometricTranslation;
-    VPropertyTemplate<VgeTVector> mGeometricRotation;
-    VPropertyTemplate<VgeTVector> mGeometricScaling;
-    VPropertyTemplate<double> mMinDampRangeX;
-    VPropertyTemplate<double> mMinDampRangeY;
-    VPropertyTemplate<double> mMinDampRangeZ;
-    VPropertyTemplate<double> mMaxDampRangeX;
-    VPropertyTemplate<double> mMaxDampRangeY;
-    VPropertyTemplate<double> mMaxDampRangeZ;
-    VPropertyTemplate<double> mMinDampStrengthX;
-    VPropertyTemplate<double> mMinDampStrengthY;
-    VPropertyTemplate<double> mMinDampStrengthZ;
-    VPropertyTemplate<double> mMaxDampStrengthX;
-    VPropertyTemplate<double> mMaxDampStrengthY;
-    VPropertyTemplate<double> mMaxDampStrengthZ;
-    VPropertyTemplate<double> mPreferedAngleX;
-    VPropertyTemplate<double> mPreferedAngleY;
-    VPropertyTemplate<double> mPreferedAngleZ;
+    // x, y, z of a vector property (w reads 1).
+    struct Vector3 {
+        double mX = 0.0, mY = 0.0, mZ = 0.0;
+    };
+
+    // The values of the member properties. The properties themselves are made when first asked
+    // for (AddDeferredProperty); their accessors are the typed ones below, so both reach these.
+    bool mQuaternionInterpolate = false;
+    bool mTranslationActive = false;
+    bool mTranslationMinX = false;
+    bool mTranslationMinY = false;
+    bool mTranslationMinZ = false;
+    bool mTranslationMaxX = false;
+    bool mTranslationMaxY = false;
+    bool mTranslationMaxZ = false;
+    bool mRotationSpaceForLimitOnly = false;
+    bool mRotationActive = false;
+    bool mRotationMinX = false;
+    bool mRotationMinY = false;
+    bool mRotationMinZ = false;
+    bool mRotationMaxX = false;
+    bool mRotationMaxY = false;
+    bool mRotationMaxZ = false;
+    bool mScalingActive = false;
+    bool mScalingMinX = false;
+    bool mScalingMinY = false;
+    bool mScalingMinZ = false;
+    bool mScalingMaxX = false;
+    bool mScalingMaxY = false;
+    bool mScalingMaxZ = false;
+    bool mShow = true;
+    bool mNegativePercentShapeSupport = true;
+    ERotationOrder mRotationOrder = eEULER_XYZ;
+    ETransformInheritType mInheritType = eINHERIT_RrSs;
+    double mAxisLen = 0.0;
+    double mRotationStiffnessX = 0.0;
+    double mRotationStiffnessY = 0.0;
+    double mRotationStiffnessZ = 0.0;
+    double mMinDampRangeX = 0.0;
+    double mMinDampRangeY = 0.0;
+    double mMinDampRangeZ = 0.0;
+    double mMaxDampRangeX = 0.0;
+    double mMaxDampRangeY = 0.0;
+    double mMaxDampRangeZ = 0.0;
+    double mMinDampStrengthX = 0.0;
+    double mMinDampStrengthY = 0.0;
+    double mMinDampStrengthZ = 0.0;
+    double mMaxDampStrengthX = 0.0;
+    double mMaxDampStrengthY = 0.0;
+    double mMaxDampStrengthZ = 0.0;
+    double mPreferedAngleX = 0.0;
+    double mPreferedAngleY = 0.0;
+    double mPreferedAngleZ = 0.0;
+    Vector3 mRotationOffset;
+    Vector3 mRotationPivot;
+    Vector3 mRotationPivotUpdateOffset;
+    Vector3 mScalingOffset;
+    Vector3 mScalingPivot;
+    Vector3 mScalingPivotUpdateOffset;
+    Vector3 mTranslationMin;
+    Vector3 mTranslationMax;
+    Vector3 mPreRotation;
+    Vector3 mPostRotation;
+    Vector3 mRotationMin;
+    Vector3 mRotationMax;
+    Vector3 mScalingMin;
+    Vector3 mScalingMax;
+    Vector3 mGeometricTranslation;
+    Vector3 mGeometricRotation;
+    Vector3 mGeometricScaling;
     VPropertyObjectList* mLookAtProperty = nullptr;
     VPropertyObjectList* mUpVectorProperty = nullptr;
-    VPropertyTemplate<bool> mShow;
-    VPropertyTemplate<bool> mNegativePercentShapeSupport;
     VOxaPivotSet mSourcePivots;
     std::unique_ptr<VOxaPivotSet> mDestinationPivots;
     VOxaNode* mOwnerNode;

@@ -50,13 +50,14 @@ void FindChannelProperties(const VOxaNodeProperties* properties, VProperty* foun
         found[c] = nullptr;
     if (!properties) return;
     int missing = 4;
+    // Names are read from the descriptions, so that member properties not made yet stay so.
     for (int i = 0, n = properties->GetPropertyCount(); i < n && missing > 0; ++i) {
-        VProperty* property = properties->GetProperty(i);
-        const char* name = property ? property->GetName() : nullptr;
+        const VPropertyInfo* info = properties->GetPropertyInfo(i);
+        const char* name = info ? info->GetName() : nullptr;
         if (!name || (name[0] != 'L' && name[0] != 'V')) continue;
         for (int c = 0; c < 4; ++c) {
             if (!found[c] && std::strcmp(name, kNames[c]) == 0) {
-                found[c] = property;
+                found[c] = properties->GetProperty(i);
                 --missing;
                 break;
             }
@@ -170,8 +171,10 @@ void VOxaNode::CreateTakeNodeChannels(VOxaTakeNode* takeNode) {
     if (mProperties && !deferred) {
         int count = mProperties->GetPropertyCount();
         for (int i = 0; i < count; ++i) {
+            const VPropertyInfo* info = mProperties->GetPropertyInfo(i);
+            if (!info || !info->HasFlag(kPropertyAnimatable)) continue;
             VProperty* property = mProperties->GetProperty(i);
-            if (!property || !property->IsAnimatable() || property == visibilityProperty) continue;
+            if (!property || property == visibilityProperty) continue;
             const char* name = property->GetName();
             if (std::strcmp(name, "Lcl Translation") == 0 || std::strcmp(name, "Lcl Rotation") == 0 ||
                 std::strcmp(name, "Lcl Scaling") == 0 || std::strcmp(name, "Visibility") == 0) {

@@ -217,3 +217,31 @@ TEST_F(scene_NodeProperties, PropertyModelAndAccessorsShareTheValues) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(scene_NodeProperties, MemberPropertiesMadeLateReadWhatWasSetBefore) {
+    // Values the node's construction and the accessors wrote before any property was asked for.
+    const uint64_t stamp = mBlock->GetValueStamp();
+    mBlock->SetScalingMax(VgeTVector(2.0, 3.0, 4.0, 9.0));
+    EXPECT_GT(mBlock->GetValueStamp(), stamp) << "an accessor write moves the stamp";
+    double out[4] = {0, 0, 0, 0};
+    ASSERT_EQ(mBlock->FindProperty("ScalingMax")->GetValue(out), 4);
+    EXPECT_EQ(out[1], 3.0);
+    EXPECT_EQ(out[3], 1.0);
+    EXPECT_EQ(mBlock->FindProperty("AxisLen")->GetDouble(), 10.0);
+    EXPECT_EQ(mBlock->FindProperty("GeometricScaling")->GetValue(out), 4);
+    EXPECT_EQ(out[0] + out[1] + out[2], 3.0);
+    EXPECT_TRUE(mBlock->FindProperty("RotationPivotUpdateOffset")->HasStateFlag(kPropertyNotSaved));
+    EXPECT_FALSE(mBlock->FindProperty("RotationPivot")->HasStateFlag(kPropertyNotSaved));
+
+    // The properties a node sets by pointer are the listed ones.
+    VProperty* quaternion = mBlock->GetQuaternionInterpolateProperty();
+    EXPECT_EQ(quaternion, mBlock->GetProperty(0));
+    EXPECT_EQ(mBlock->GetRotationStiffnessProperty(1), mBlock->FindProperty("RotationStiffnessY"));
+    EXPECT_EQ(mBlock->GetRotationStiffnessProperty(9), mBlock->FindProperty("RotationStiffnessZ"));
+    ASSERT_TRUE(quaternion->SetInt(1));
+    EXPECT_TRUE(mBlock->GetQuaternionInterpolate());
+}
+
+}  // namespace
