@@ -177,10 +177,8 @@ VProperty* NewTemplate(int valueType) {
     return p;
 }
 
-}  // namespace
-
-VProperty* VObject::CreateDynamicProperty(const char* name, int valueType, const VDataType* dataType) {
-    if (!name) return nullptr;
+// A new property of the class that holds `valueType`, null for a value type without one.
+VProperty* NewPropertyOfType(int valueType) {
     VProperty* p = nullptr;
     switch (valueType) {
         case eValueInteger:
@@ -215,8 +213,30 @@ VProperty* VObject::CreateDynamicProperty(const char* name, int valueType, const
         default:
             return nullptr;
     }
+    return p;
+}
+
+}  // namespace
+
+VProperty* VObject::CreateDynamicProperty(const char* name, int valueType, const VDataType* dataType) {
+    if (!name) return nullptr;
+    VProperty* p = NewPropertyOfType(valueType);
+    if (!p) return nullptr;
     p->Declare(name, this);
     p->SetDataType(dataType);
+    p->mOwnedByObject = true;
+    if (!AddProperty(p)) {
+        delete p;
+        return nullptr;
+    }
+    return p;
+}
+
+VProperty* VObject::CreateSharedProperty(const VPropertyInfo* shared) {
+    if (!shared) return nullptr;
+    VProperty* p = NewPropertyOfType(shared->GetValueType());
+    if (!p) return nullptr;
+    p->Declare(shared, this);
     p->mOwnedByObject = true;
     if (!AddProperty(p)) {
         delete p;

@@ -104,6 +104,10 @@ protected:
     // nothing can listen to an object that is being made, and no class of the model handles
     // them in its own ConnectNotify.
     bool AddDeclaredProperty(VProperty* property);
+    // CreateDynamicProperty for a property described by `shared` (which must outlive the
+    // object): the property uses that description until something in it changes, instead of a
+    // copy of its own. Null (nothing created) for null or a value type without property class.
+    VProperty* CreateSharedProperty(const VPropertyInfo* shared);
     // Lists a member property that is made when first asked for (GetProperty, FindProperty,
     // GetDeclaredProperty): a slot with its shared description until then. No events, as for
     // AddDeclaredProperty. The object keeps the value and moves its value stamp itself

@@ -92,6 +92,7 @@ public:
     const char* GetName() const { return mName ? mName : ""; }
     int GetValueType() const { return mValueType; }
     const VDataType* GetDataType() const { return mDataType; }
+    void SetDataType(const VDataType* dataType) { mDataType = dataType; }
     int GetFlags() const { return mFlags; }
     bool HasFlag(int bits) const { return (mFlags & bits) == bits; }
     void SetFlag(int bits, bool on) { mFlags = on ? (mFlags | bits) : (mFlags & ~bits); }

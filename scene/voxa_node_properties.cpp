@@ -156,6 +156,29 @@ const NodeDeclarations& Declarations() {
     return declarations;
 }
 
+// The descriptions of the animated properties: named by their data type, of its value type,
+// animatable. A name without data type has no property.
+struct AnimatedDescriptions {
+    VPropertyInfo mInfo[4];
+    bool mHas[4] = {false, false, false, false};
+    AnimatedDescriptions() {
+        static const char* const kNames[4] = {"Lcl Translation", "Lcl Rotation", "Lcl Scaling", "Visibility"};
+        for (int i = 0; i < 4; ++i) {
+            const VDataType* dataType = VDataType::Find(kNames[i]);
+            if (!dataType) continue;
+            mInfo[i] = VPropertyInfo(VLiteralName{kNames[i]}, dataType->GetValueType());
+            mInfo[i].SetDataType(dataType);
+            mInfo[i].SetFlag(kPropertyAnimatable, true);
+            mHas[i] = true;
+        }
+    }
+};
+
+const AnimatedDescriptions& Animated() {
+    static const AnimatedDescriptions descriptions;
+    return descriptions;
+}
+
 }  // namespace
 
 VOxaNodeProperties::VOxaNodeProperties(VOxaNode* owner) : mOwnerNode(owner) {
@@ -181,17 +204,17 @@ VOxaNodeProperties::VOxaNodeProperties(VOxaNode* owner) : mOwnerNode(owner) {
     OXA_NODE_PROPERTIES_AFTER_TARGETS(OXA_NODE_LIST)
 #undef OXA_NODE_LIST
 
-    // The animated local transform and visibility live in the property list only.
-    const char* const animated[] = {"Lcl Translation", "Lcl Rotation", "Lcl Scaling", "Visibility"};
-    for (const char* name : animated) {
-        // The member properties bear none of these names.
-        VProperty* property = CreateNewProperty(name, name, true);
+    // The animated local transform and visibility live in the property list only; every block
+    // shares their descriptions (the member properties bear none of these names).
+    const AnimatedDescriptions& animated = Animated();
+    for (int i = 0; i < 4; ++i) {
+        VProperty* property = animated.mHas[i] ? CreateSharedProperty(&animated.mInfo[i]) : nullptr;
         if (!property) continue;
         property->SetStateFlag(kPropertyAnimated, true);
-        if (name == animated[2]) {
+        if (i == 2) {
             const double one[4] = {1.0, 1.0, 1.0, 1.0};
             property->SetValue(one);
-        } else if (name == animated[3]) {
+        } else if (i == 3) {
             property->SetDouble(1.0);
         }
     }

@@ -142,4 +142,46 @@ TEST_F(objects_DeferredProperty, DestroyingDropsSlotsWithoutMakingThem) {
     delete block;
 }
 
+// Counts the list events an object hears.
+class ListeningObject : public VObject {
+public:
+    bool ConnectNotify(int event, VPlug* plug, VPlug* other) override {
+        if (event == eObjectPropertyAdded) ++mAdded;
+        return VObject::ConnectNotify(event, plug, other);
+    }
+    using VObject::CreateSharedProperty;
+    int mAdded = 0;
+};
+
+TEST(objects_SharedProperty, CreatedPropertiesShareOneDescriptionUntilChanged) {
+    VPropertyInfo info(VLiteralName{"Lcl Scaling"}, eValueVector);
+    info.SetDataType(VDataType::GetDefault(eValueVector));
+    info.SetFlag(kPropertyAnimatable, true);
+    ListeningObject a, b;
+    VProperty* pa = a.CreateSharedProperty(&info);
+    VProperty* pb = b.CreateSharedProperty(&info);
+    ASSERT_NE(pa, nullptr);
+    ASSERT_NE(pb, nullptr);
+    EXPECT_EQ(a.mAdded, 1) << "listed with the list events";
+    EXPECT_TRUE(pa->IsOwnedByObject());
+    EXPECT_EQ(pa->GetParentObject(), &a);
+    EXPECT_EQ(&static_cast<const VProperty*>(pa)->GetInfo(), &info);
+    EXPECT_EQ(pa->GetValueType(), eValueVector);
+    EXPECT_TRUE(pa->IsAnimatable());
+    EXPECT_EQ(a.FindProperty("Lcl Scaling"), pa);
+    // Values are each property's own; a changed description is the changing one's alone.
+    const double v[4] = {2.0, 3.0, 4.0, 1.0};
+    ASSERT_TRUE(pa->SetValue(v));
+    double out[4] = {0, 0, 0, 0};
+    pb->GetValue(out);
+    EXPECT_EQ(out[0], 0.0);
+    pb->GetInfo().SetFlag(kPropertyAnimatable, false);
+    EXPECT_TRUE(pa->IsAnimatable());
+    EXPECT_TRUE(info.HasFlag(kPropertyAnimatable));
+    EXPECT_EQ(a.CreateSharedProperty(nullptr), nullptr);
+    VPropertyInfo untyped(VLiteralName{"Nothing"}, eValueUndefined);
+    EXPECT_EQ(a.CreateSharedProperty(&untyped), nullptr);
+    EXPECT_EQ(a.GetPropertyCount(), 1);
+}
+
 }  // namespace
