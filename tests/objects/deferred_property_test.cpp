@@ -120,6 +120,13 @@ TEST_F(objects_DeferredProperty, NameIndexAndRemovalKeepSlotsInOrder) {
     // Removing a property before them moves them up; what is not made is made where it now is.
     ASSERT_TRUE(block.RemoveProperty(block.FindProperty("Extra0")));
     EXPECT_EQ(block.GetPropertyCount(), 21);
+    EXPECT_STREQ(block.GetPropertyInfo(2)->GetName(), "Extra1") << "the hole is squeezed out first";
+    // A property of another object is not this one's to remove.
+    LazyBlock other;
+    VProperty* foreign = other.GetProperty(0);
+    EXPECT_FALSE(block.RemoveProperty(foreign));
+    EXPECT_EQ(foreign->GetListObject(), &other);
+    EXPECT_EQ(block.GetPropertyCount(), 21);
     EXPECT_EQ(block.GetProperty(1), hidden);
     ASSERT_TRUE(block.RemoveProperty(hidden));  // made by the object: deleted by it
     EXPECT_EQ(block.GetPropertyCount(), 20);
