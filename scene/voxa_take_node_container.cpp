@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <unordered_set>
 
 #include "animation/fcurve.h"
@@ -559,7 +560,8 @@ void VOxaTakeNodeContainer::RemoveAllChannelLinks() {
 }
 
 VOxaChannelLink* VOxaTakeNodeContainer::NewChannelLink(VProperty* property, int component, VFCurve* curve) {
-    for (int i = 0; i < kLocalLinks; ++i) {
+    if (!mLocalLinks) mLocalLinks.reset(new (std::nothrow) VOxaChannelLink[kLocalLinks]());
+    for (int i = 0; mLocalLinks && i < kLocalLinks; ++i) {
         if (mLocalLinksUsed & (1u << i)) continue;
         mLocalLinksUsed |= 1u << i;
         mLocalLinks[i] = VOxaChannelLink{property, component, curve, this};
@@ -571,8 +573,8 @@ VOxaChannelLink* VOxaTakeNodeContainer::NewChannelLink(VProperty* property, int 
 void VOxaTakeNodeContainer::FreeChannelLink(VOxaChannelLink* link) {
     // Compared as addresses: only a local slot lies inside the container's array.
     const auto at = reinterpret_cast<std::uintptr_t>(link);
-    const auto begin = reinterpret_cast<std::uintptr_t>(mLocalLinks);
-    if (at >= begin && at < begin + sizeof mLocalLinks) {
+    const auto begin = reinterpret_cast<std::uintptr_t>(mLocalLinks.get());
+    if (mLocalLinks && at >= begin && at < begin + kLocalLinks * sizeof(VOxaChannelLink)) {
         const auto slot = (int)((at - begin) / sizeof(VOxaChannelLink));
         mLocalLinksUsed &= ~(1u << slot);
         mLocalLinks[slot] = VOxaChannelLink{};

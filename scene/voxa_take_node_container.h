@@ -2,6 +2,7 @@
 #define OXA_SCENE_VOXA_TAKE_NODE_CONTAINER_H
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "base/verror.h"
@@ -164,10 +165,11 @@ private:
 
     std::vector<VOxaTakeNode*> mTakeNodes;
     std::vector<VOxaChannelLink*> mChannelLinks;
-    // The first links live here, not on the heap: a node links its ten transform and visibility
-    // curves as it is made. A set bit of the mask marks a slot in use.
+    // The first links share one allocation, made with the first link: a node links its ten
+    // transform and visibility curves at once when its default take is filled, and most nodes
+    // a reader makes never have it filled. A set bit of the mask marks a slot in use.
     static constexpr int kLocalLinks = 12;
-    VOxaChannelLink mLocalLinks[kLocalLinks] = {};
+    std::unique_ptr<VOxaChannelLink[]> mLocalLinks;
     uint32_t mLocalLinksUsed = 0;
     int mCurrentTakeNode = -1;
     bool mDeferDefaultChannels = false;
