@@ -124,9 +124,12 @@ void VOxaSdkManager::CompactPendingHandles() {
 }
 
 void VOxaSdkManager::DeleteTakeObject(VOxaObject* object, bool destroying) {
-    // Handles still to be made are not made for an object that goes: it leaves the list.
-    if (object->HasPendingUserProperties())
-        DropPendingHandles(static_cast<VOxaTakeNodeContainer*>(object), false);
+    // Handles still to be made are not made for an object that goes: it leaves the list of the
+    // manager that made it. Another manager's would have kept listing them.
+    if (object->HasPendingUserProperties()) {
+        if (VOxaSdkManager* owner = object->GetSdkManager())
+            owner->DropPendingHandles(static_cast<VOxaTakeNodeContainer*>(object), owner != this);
+    }
     // The scratch list is taken over for the duration, so that a destruction that destroys
     // further objects through this manager gets a list of its own.
     std::vector<VOxaUserProperty*> handles;
