@@ -78,25 +78,33 @@ void VOxaObject::PropertyAdded(VOxaUserProperty* /*userProperty*/) {}
 void VOxaObject::PropertyRemoved(VOxaUserProperty* /*userProperty*/) {}
 
 void VOxaObject::AddUserProperty(VOxaUserProperty* userProperty) {
+    MakePendingUserProperties();
     if (!userProperty || IsListed(userProperty)) return;
     AddNewUserProperty(userProperty);
 }
 
 void VOxaObject::AddNewUserProperty(VOxaUserProperty* userProperty) {
+    MakePendingUserProperties();
     if (!userProperty) return;
+    AppendUserProperty(userProperty);
+    PropertyAdded(userProperty);
+}
+
+void VOxaObject::AppendUserProperty(VOxaUserProperty* userProperty) {
     mUserProperties.push_back(userProperty);
     if (mHandleIndex.IsBuilt()) mHandleIndex.Set(userProperty, (int)mUserProperties.size() - 1);
     if (mUserIndex.IsBuilt() && userProperty->GetProperty()) {
         mUserIndex.Insert(userProperty->GetProperty(), (int)mUserProperties.size() - 1);
     }
-    PropertyAdded(userProperty);
 }
 
 void VOxaObject::ReserveUserProperties(int count) {
+    MakePendingUserProperties();
     if (count > 0) mUserProperties.reserve(mUserProperties.size() + (size_t)count);
 }
 
 bool VOxaObject::RemoveUserProperty(VOxaUserProperty* userProperty) {
+    MakePendingUserProperties();
     auto it = std::find(mUserProperties.begin(), mUserProperties.end(), userProperty);
     if (!userProperty || it == mUserProperties.end()) return false;
     PropertyRemoved(userProperty);
@@ -109,6 +117,7 @@ bool VOxaObject::RemoveUserProperty(VOxaUserProperty* userProperty) {
 }
 
 bool VOxaObject::IsListed(const VOxaUserProperty* userProperty) const {
+    MakePendingUserProperties();
     if (mUserProperties.size() < 16) {
         return std::find(mUserProperties.begin(), mUserProperties.end(), userProperty) !=
                mUserProperties.end();
@@ -123,6 +132,7 @@ bool VOxaObject::IsListed(const VOxaUserProperty* userProperty) const {
 }
 
 VOxaUserProperty* VOxaObject::GetUserProperty(int index) const {
+    MakePendingUserProperties();
     return (index >= 0 && index < (int)mUserProperties.size()) ? mUserProperties[index] : nullptr;
 }
 
@@ -137,6 +147,7 @@ void VOxaObject::RebuildUserIndex() const {
 
 VOxaUserProperty* VOxaObject::FindUserPropertyByProperty(const VProperty* property) const {
     if (!property) return nullptr;
+    MakePendingUserProperties();
     const bool indexCurrent = mUserIndex.IsBuilt() && mUserIndexStamp == VOxaUserProperty::GetBindingStamp();
     if (mUserProperties.size() < 16 || (!indexCurrent && mWalkedUserLookups < kWalkedUserLookups)) {
         if (mUserProperties.size() >= 16) ++mWalkedUserLookups;
@@ -152,10 +163,23 @@ VOxaUserProperty* VOxaObject::FindUserPropertyByProperty(const VProperty* proper
 
 VOxaUserProperty* VOxaObject::FindUserPropertyByName(const char* name) const {
     if (!name) return nullptr;
+    MakePendingUserProperties();
     // The first byte settles most mismatches without a call (nodes hold a hundred handles).
     for (VOxaUserProperty* u : mUserProperties) {
         const char* own = u->GetName();
         if (own[0] == name[0] && std::strcmp(own, name) == 0) return u;
     }
     return nullptr;
+}
+
+VProperty* VOxaObject::FindUserPropertyTargetByName(const char* name) const {
+    if (!name) return nullptr;
+    if (mPendingHandleSlot >= 0) {
+        // The handles to be made follow the handler's properties one for one and in order, and a
+        // handle made for a property bears its name.
+        VOxaPropertyHandler* handler = GetPropertyHandler();
+        return handler ? handler->FindProperty(name) : nullptr;
+    }
+    VOxaUserProperty* handle = FindUserPropertyByName(name);
+    return handle ? handle->GetProperty() : nullptr;
 }

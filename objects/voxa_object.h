@@ -72,6 +72,10 @@ VString VOxaMakeObjectName(const char* prefix, const char* name);
 // 13; "Pose::" 9 and 11; "ControlSetPlug::" 12; for 10, "Deformer::" or "SubDeformer::" when the
 // object is a deformer, nothing for a generic node). It lists the user-property handles of its
 // properties (not owned: the manager owns them).
+//
+// An object may leave the handles of its own properties to be made when first asked for (see
+// VOxaTakeNodeContainer::CreatePropertyHandles): every operation on the list below makes them
+// first, so that the list always reads as if they had been made with the object.
 class VOxaObject : public VOxaPlug {
 public:
     // `owner` is the manager that made the object; `name` is taken as it is, prefix included.
@@ -126,13 +130,37 @@ public:
     void ReserveUserProperties(int count);
     // Calls PropertyRemoved, then takes `userProperty` out of the list. False when not listed.
     bool RemoveUserProperty(VOxaUserProperty* userProperty);
-    int GetUserPropertyCount() const { return (int)mUserProperties.size(); }
+    int GetUserPropertyCount() const {
+        MakePendingUserProperties();
+        return (int)mUserProperties.size();
+    }
     // The user property at `index`, null out of range.
     VOxaUserProperty* GetUserProperty(int index) const;
     // The first user property bound to `property`; null when none or for null.
     VOxaUserProperty* FindUserPropertyByProperty(const VProperty* property) const;
     // The first user property whose name equals `name` byte for byte; null when none.
     VOxaUserProperty* FindUserPropertyByName(const char* name) const;
+    // The property FindUserPropertyByName(name) is bound to, null when none: for reading a
+    // value. Handles still to be made are not made for it: the first of them named `name` would
+    // be bound to the first property of that name of the property handler.
+    VProperty* FindUserPropertyTargetByName(const char* name) const;
+
+    // True while the handles of the object's own properties are still to be made.
+    bool HasPendingUserProperties() const { return mPendingHandleSlot >= 0; }
+    // Makes them now when they are still to be made (the operations on the list do).
+    void MakePendingUserProperties() const {
+        if (mPendingHandleSlot >= 0) MakePendingHandles();
+    }
+
+protected:
+    // Makes the handles left to be made (mPendingHandleSlot is set); nothing in the base.
+    virtual void MakePendingHandles() const {}
+    // Appends `userProperty` (not null, not listed) to the list without calling PropertyAdded.
+    void AppendUserProperty(VOxaUserProperty* userProperty);
+
+    // While the handles of the object's own properties are still to be made, the object's
+    // place in its manager's list of such objects; -1 otherwise.
+    int mPendingHandleSlot = -1;
 
 private:
     void RebuildUserIndex() const;

@@ -18,6 +18,13 @@ void VOxaPropertyHandler::OwnerPropertyChanged(VProperty* property) {
     if (userProperty) PropertyValueChanged(userProperty);
 }
 
+bool VOxaPropertyHandler::ConnectNotify(int event, VPlug* plug, VPlug* other) {
+    if (event == eObjectPropertyAdding) {
+        if (VOxaObject* owner = GetOwner()) owner->MakePendingUserProperties();
+    }
+    return VObject::ConnectNotify(event, plug, other);
+}
+
 VProperty* VOxaPropertyHandler::CreateProperty(const char* name, int valueType, const VDataType* dataType,
                                                bool animatable) {
     if (!name) return nullptr;

@@ -26,6 +26,9 @@ public:
     // Looks up the owner's user property bound to `property` and, when there is one, calls
     // PropertyValueChanged with it.
     void OwnerPropertyChanged(VProperty* property) override;
+    // Before a property joins the block, the owner's handles still to be made are made: they
+    // are those of the properties the block held when the owner left them to be made.
+    bool ConnectNotify(int event, VPlug* plug, VPlug* other) override;
 
     // Creates a property of `valueType` with `dataType` (null: none of its own) through the
     // object's CreateDynamicProperty; a value type of 0 takes the data type's. A name that a property

@@ -7,6 +7,7 @@
 #include "attributes/voxa_marker.h"
 #include "objects/vclass_info.h"
 #include "objects/voxa_user_property.h"
+#include "objects/vproperty.h"
 #include "scene/voxa_node_attribute.h"
 #include "scene/voxa_node_limits.h"
 #include "scene/voxa_take_node.h"
@@ -97,6 +98,8 @@ VOxaNode::VOxaNode(VOxaSdkManager* manager, const char* name)
 }
 
 VOxaNode::~VOxaNode() {
+    // Handles still to be made are not made for a node that goes.
+    ReleasePendingHandles();
     // The characters whose slots (links, control-set links, effectors) still hold this node
     // let it go; the records go with the node.
     std::vector<VOxaNodeCharacterLink> links;
@@ -292,9 +295,9 @@ bool VOxaNode::GetVisibility() const {
 }
 
 double VOxaNode::GetVisibilityValue() const {
-    double value = 1.0;
-    if (VOxaUserProperty* handle = FindUserPropertyByName("Visibility")) handle->GetDouble(value);
-    return value;
+    // Read through the handle's property, so that reading makes no handles.
+    const VProperty* visibility = FindUserPropertyTargetByName("Visibility");
+    return visibility ? visibility->GetDouble() : 1.0;
 }
 
 // ---- Node attribute -------------------------------------------------------------------------
@@ -343,13 +346,14 @@ void SetHandleVector(const VOxaNode* node, const char* name, const VgeTVector& v
         handle->SetVector(value[0], value[1], value[2]);
 }
 
+// Read through the handle's property, so that reading makes no handles.
 VgeTVector& GetHandleVector(const VOxaNode* node, const char* name, VgeTVector& out) {
-    VOxaUserProperty* handle = node->FindUserPropertyByName(name);
-    double x, y, z;
-    if (handle && handle->GetVector(x, y, z)) {
-        out[0] = x;
-        out[1] = y;
-        out[2] = z;
+    const VProperty* property = node->FindUserPropertyTargetByName(name);
+    double v[4] = {0.0, 0.0, 0.0, 0.0};
+    if (property && property->GetValue(v) >= 3) {
+        out[0] = v[0];
+        out[1] = v[1];
+        out[2] = v[2];
     }
     return out;
 }

@@ -70,6 +70,10 @@ void StoreLimit(const LimitValues& values, VOxaLimits& limits, VOxaEvaluationLim
 // ---- Object slots -------------------------------------------------------------------------------
 
 void VOxaNode::Destroying() {
+    // The block is about to drop its properties: handles still to be made are made for the
+    // properties the node had (the manager's DeleteTakeObject takes the node out of its list
+    // first, so that a node being destroyed makes none).
+    MakePendingUserProperties();
     // The default take's curves are linked to properties that the block is about to drop.
     RemoveAllChannelLinks();
     if (mProperties) mProperties->Destroying();

@@ -64,7 +64,72 @@ bool VOxaSdkManager::NotFound() {
     return false;
 }
 
+void VOxaSdkManager::DeferPropertyHandles(VOxaTakeNodeContainer* object, int count) {
+    object->mPendingHandleSlot = (int)mPendingHandles.size();
+    mPendingHandles.push_back(PendingHandles{object, count});
+    ++mPendingObjects;
+    mPendingHandleCount += count;
+}
+
+void VOxaSdkManager::MakePendingHandles(int slot) {
+    ++mMakingHandles;
+    while (mPendingFront < mPendingHandles.size() && (int)mPendingFront <= slot) {
+        PendingHandles entry = mPendingHandles[mPendingFront];
+        mPendingHandles[mPendingFront++].mObject = nullptr;
+        if (!entry.mObject) continue;
+        entry.mObject->mPendingHandleSlot = -1;
+        --mPendingObjects;
+        mPendingHandleCount -= entry.mCount;
+        entry.mObject->MakeDeferredHandles();
+    }
+    --mMakingHandles;
+    CompactPendingHandles();
+}
+
+void VOxaSdkManager::MakeAllPendingHandles() {
+    if (mPendingObjects > 0 && mMakingHandles == 0) MakePendingHandles((int)mPendingHandles.size() - 1);
+}
+
+void VOxaSdkManager::DropPendingHandles(VOxaTakeNodeContainer* object, bool keepCount) {
+    const int slot = object->mPendingHandleSlot;
+    if (slot < 0) return;
+    object->mPendingHandleSlot = -1;
+    PendingHandles& entry = mPendingHandles[(size_t)slot];
+    --mPendingObjects;
+    mPendingHandleCount -= entry.mCount;
+    if (keepCount) mReleasedHandleCount += entry.mCount;
+    entry.mObject = nullptr;
+    CompactPendingHandles();
+}
+
+void VOxaSdkManager::CompactPendingHandles() {
+    // Slots are renumbered only outside MakePendingHandles, which walks them.
+    if (mMakingHandles > 0) return;
+    if (mPendingObjects == 0) {
+        mPendingHandles.clear();
+        mPendingFront = 0;
+        return;
+    }
+    const size_t unused = mPendingHandles.size() - (size_t)mPendingObjects;
+    if (unused < 64 || unused < (size_t)mPendingObjects) return;
+    size_t out = 0;
+    for (size_t i = mPendingFront; i < mPendingHandles.size(); ++i) {
+        PendingHandles entry = mPendingHandles[i];
+        if (!entry.mObject) continue;
+        entry.mObject->mPendingHandleSlot = (int)out;
+        mPendingHandles[out++] = entry;
+    }
+    mPendingHandles.resize(out);
+    mPendingFront = 0;
+}
+
 void VOxaSdkManager::DeleteTakeObject(VOxaObject* object, bool destroying) {
+    // Handles still to be made are not made for an object that goes: it leaves the list of the
+    // manager that made it. Another manager's would have kept listing them.
+    if (object->HasPendingUserProperties()) {
+        if (VOxaSdkManager* owner = object->GetSdkManager())
+            owner->DropPendingHandles(static_cast<VOxaTakeNodeContainer*>(object), owner != this);
+    }
     // The scratch list is taken over for the duration, so that a destruction that destroys
     // further objects through this manager gets a list of its own.
     std::vector<VOxaUserProperty*> handles;
@@ -310,6 +375,7 @@ VOxaVideo* VOxaSdkManager::GetVideo(const char* name, int index) {
 }
 
 VOxaUserProperty* VOxaSdkManager::GetUserProperty(const char* name) {
+    MakeAllPendingHandles();
     return mUserProperties.FindByName(name);
 }
 
@@ -332,6 +398,16 @@ void VOxaSdkManager::DestroyAllObjects() {
     DrainRegistry(mTextures, [this](VOxaTexture* texture) { DeleteTakeObject(texture, true); });
     DrainRegistry(mVideos, [this](VOxaVideo* video) { DeleteTakeObject(video, true); });
     DestroyAllPoses();
+    // Objects still holding handles to be made (made without the manager's registries) are let
+    // go: the handles they would hold go with the others.
+    for (size_t i = mPendingFront; i < mPendingHandles.size(); ++i) {
+        if (VOxaTakeNodeContainer* object = mPendingHandles[i].mObject) object->mPendingHandleSlot = -1;
+    }
+    mPendingHandles.clear();
+    mPendingFront = 0;
+    mPendingObjects = 0;
+    mPendingHandleCount = 0;
+    mReleasedHandleCount = 0;
     DrainRegistry(mUserProperties, [](VOxaUserProperty* userProperty) { delete userProperty; });
     DrainRegistry(mGenericNodes, [this](VOxaGenericNode* node) { DeleteTakeObject(node, false); });
     DrainRegistry(mThumbnails, [](VOxaThumbnail* thumbnail) { delete thumbnail; });
@@ -387,6 +463,7 @@ VOxaVideo* VOxaSdkManager::CreateVideo(const char* name) {
 }
 
 VOxaUserProperty* VOxaSdkManager::CreateUserProperty(VProperty* property) {
+    MakeAllPendingHandles();
     VOxaUserProperty* userProperty = NewUserProperty(property);
     mUserProperties.Append(userProperty);
     return userProperty;
@@ -394,6 +471,7 @@ VOxaUserProperty* VOxaSdkManager::CreateUserProperty(VProperty* property) {
 
 VOxaUserProperty* VOxaSdkManager::CreateUserProperty(VOxaSdkManager* owner, const char* name,
                                                      const char* typeName) {
+    MakeAllPendingHandles();
     VOxaUserProperty* userProperty = NewUserProperty(owner, name, typeName);
     mUserProperties.Append(userProperty);
     return userProperty;

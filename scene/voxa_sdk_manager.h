@@ -19,6 +19,7 @@ class VOxaScene;
 class VOxaSceneInfo;
 class VOxaTexture;
 class VOxaThumbnail;
+class VOxaTakeNodeContainer;
 class VOxaUserProperty;
 class VOxaVideo;
 class VProperty;
@@ -169,7 +170,8 @@ public:
     virtual VOxaMaterial* GetMaterial(const char* name, int index);
     virtual VOxaTexture* GetTexture(const char* name, int index);
     virtual VOxaVideo* GetVideo(const char* name, int index);
-    // The first user property named `name`; null without error.
+    // The first user property named `name`; null without error. The handles objects left to be
+    // made are made first (VOxaTakeNodeContainer::CreatePropertyHandles).
     virtual VOxaUserProperty* GetUserProperty(const char* name);
     // The first generic node whose full name is `fullName`; none: error 0, null.
     virtual VOxaGenericNode* GetGenericNode(const char* fullName);
@@ -189,6 +191,8 @@ public:
     VOxaMaterial* CreateMaterial(const char* name);
     VOxaTexture* CreateTexture(const char* name);
     VOxaVideo* CreateVideo(const char* name);
+    // A handle from NewUserProperty, listed after every handle made so far (the handles objects
+    // left to be made are made first).
     VOxaUserProperty* CreateUserProperty(VProperty* property);
     VOxaUserProperty* CreateUserProperty(VOxaSdkManager* owner, const char* name, const char* typeName);
     // The name is used as it is (no prefix).
@@ -252,7 +256,10 @@ public:
     VOxaTexture* GetTexture(int index) const { return mTextures.Get(index); }
     int GetVideoCount() const { return mVideos.GetCount(); }
     VOxaVideo* GetVideo(int index) const { return mVideos.Get(index); }
-    int GetUserPropertyCount() const { return mUserProperties.GetCount(); }
+    // Handles objects left to be made count as made (VOxaTakeNodeContainer::CreatePropertyHandles).
+    int GetUserPropertyCount() const {
+        return mUserProperties.GetCount() + mPendingHandleCount + mReleasedHandleCount;
+    }
     int GetGenericNodeCount() const { return mGenericNodes.GetCount(); }
     VOxaGenericNode* GetGenericNode(int index) const { return mGenericNodes.Get(index); }
     int GetThumbnailCount() const { return mThumbnails.GetCount(); }
@@ -281,6 +288,7 @@ protected:
     VOxaRegistry<VOxaTexture> mTextures;
     VOxaRegistry<VOxaVideo> mVideos;
     VOxaRegistry<VOxaPose> mPoses;
+    // Lists a handle once it is made: not those objects left to be made (see the count).
     VOxaRegistry<VOxaUserProperty> mUserProperties;
     VOxaRegistry<VOxaThumbnail> mThumbnails;
     VOxaRegistry<VOxaSceneInfo> mSceneInfos;
@@ -293,6 +301,37 @@ protected:
     VError mError;
 
 private:
+    friend class VOxaTakeNodeContainer;
+
+    // --- Handles left to be made (VOxaTakeNodeContainer::CreatePropertyHandles) --------------
+    // Lists `object`, whose `count` handles are left to be made, after the others.
+    void DeferPropertyHandles(VOxaTakeNodeContainer* object, int count);
+    // Makes the handles of the objects listed up to and including `slot`, in list order.
+    void MakePendingHandles(int slot);
+    // Makes the handles of every listed object, before the handle list is appended to or read
+    // (nothing while handles are being made: those of one object follow each other).
+    void MakeAllPendingHandles();
+    // Takes `object` out of the list without making its handles. With `keepCount` (an object
+    // deleted without the manager, whose handles would have stayed listed) its handles still
+    // count.
+    void DropPendingHandles(VOxaTakeNodeContainer* object, bool keepCount);
+    // Squeezes out the slots of the objects made or dropped.
+    void CompactPendingHandles();
+
+    struct PendingHandles {
+        VOxaTakeNodeContainer* mObject;  // null once made or dropped
+        int mCount;
+    };
+    // In the order the objects left their handles; the ones before mPendingFront are made.
+    std::vector<PendingHandles> mPendingHandles;
+    size_t mPendingFront = 0;
+    int mPendingObjects = 0;
+    int mPendingHandleCount = 0;
+    // Handles of objects deleted without the manager while theirs were still to be made.
+    int mReleasedHandleCount = 0;
+    // Depth of MakePendingHandles.
+    int mMakingHandles = 0;
+
     // The geometry registries' part of DestroyAllObjects (voxa_sdk_manager_geometry.cpp).
     void DestroyAllLinks();
     void DestroyAllShapes();

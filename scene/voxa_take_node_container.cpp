@@ -11,6 +11,7 @@
 #include "objects/voxa_property_handler.h"
 #include "objects/voxa_user_property.h"
 #include "objects/vproperty.h"
+#include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_node.h"
 #include "scene/voxa_take_node_internal.h"
 
@@ -86,6 +87,7 @@ VOxaTakeNodeContainer::VOxaTakeNodeContainer(VOxaSdkManager* manager, const char
     : VOxaObject(manager, name), mError(error) {}
 
 VOxaTakeNodeContainer::~VOxaTakeNodeContainer() {
+    ReleasePendingHandles();
     // Deleting the default take destroys its curves, whose destroy events drop their links.
     for (int i = (int)mTakeNodes.size() - 1; i >= 0; --i)
         delete mTakeNodes[i];
@@ -330,6 +332,18 @@ bool VOxaTakeNodeContainer::IsChannelAnimatedInAnyTakeByDataType(const char* obj
 void VOxaTakeNodeContainer::CreatePropertyHandles() {
     VOxaPropertyHandler* handler = GetPropertyHandler();
     if (!handler) return;
+    VOxaSdkManager* manager = GetSdkManager();
+    const int count = handler->GetPropertyCount();
+    if (manager && count > 0 && !HasPendingUserProperties() && GetUserPropertyCount() == 0 &&
+        AddsNoChannels()) {
+        // What PropertyAdded does for a bound handle while no channel is made.
+        for (int i = 0; i < count; ++i) {
+            VProperty* property = handler->GetProperty(i);
+            if (property && property->IsAnimatable()) property->SetStateFlag(kPropertyAnimated, true);
+        }
+        manager->DeferPropertyHandles(this, count);
+        return;
+    }
     ReserveUserProperties(handler->GetPropertyCount());
     // One allocation for the handles instead of one each.
     VOxaUserProperty::Block block(handler->GetPropertyCount());
@@ -345,6 +359,52 @@ void VOxaTakeNodeContainer::CreatePropertyHandles() {
             AddNewUserProperty(userProperty);
         } else {
             AddUserProperty(userProperty);
+        }
+        userProperty->SetChangeListener(handler);
+    }
+}
+
+bool VOxaTakeNodeContainer::AddsNoChannels() const {
+    if (!mDeferDefaultChannels) return false;
+    for (const VOxaTakeNode* take : mTakeNodes) {
+        if (!take->HasDeferredChannels()) return false;
+    }
+    return true;
+}
+
+void VOxaTakeNodeContainer::MakePendingHandles() const {
+    if (VOxaSdkManager* manager = GetSdkManager()) manager->MakePendingHandles(mPendingHandleSlot);
+}
+
+void VOxaTakeNodeContainer::ReleasePendingHandles() {
+    if (mPendingHandleSlot < 0) return;
+    if (VOxaSdkManager* manager = GetSdkManager()) manager->DropPendingHandles(this, true);
+    mPendingHandleSlot = -1;
+}
+
+void VOxaTakeNodeContainer::MakeDeferredHandles() {
+    VOxaPropertyHandler* handler = GetPropertyHandler();
+    VOxaSdkManager* manager = GetSdkManager();
+    if (!handler || !manager) return;
+    // The handler holds the properties it held when the handles were left to be made: a
+    // property joining it makes them first.
+    const int count = handler->GetPropertyCount();
+    ReserveUserProperties(count);
+    VOxaUserProperty::Block block(count);
+    for (int i = 0; i < count; ++i) {
+        VProperty* property = handler->GetProperty(i);
+        if (!property) continue;
+        VOxaUserProperty* userProperty = manager->CreateUserProperty(property);
+        if (!userProperty) continue;
+        AppendUserProperty(userProperty);
+        // A handle bound to its property had PropertyAdded's effect when it was left to be made;
+        // any other (a manager's own kind of handle) has it now, adding channels only where a
+        // take has made its own since.
+        if (userProperty->GetProperty() != property) {
+            const bool defer = mDeferDefaultChannels;
+            mDeferDefaultChannels = true;
+            VOxaTakeNodeContainer::PropertyAdded(userProperty);
+            mDeferDefaultChannels = defer;
         }
         userProperty->SetChangeListener(handler);
     }

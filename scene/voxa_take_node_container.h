@@ -105,6 +105,16 @@ public:
     // Gives every property of the property handler that has no handle on this object yet a
     // handle (CreateUserProperty), adds it (PropertyAdded runs) and makes the handler its
     // change listener.
+    //
+    // An object being made under a manager, without handles yet, while its default channels are
+    // deferred (DeferDefaultChannels, so that adding a handle makes no channel) leaves the
+    // handles to be made when its list is first used: each handle costs memory, and most
+    // objects a reader makes never have theirs asked for. Only what the adds would have done to
+    // the properties is done now (animatable ones are marked animated). The handles are then
+    // made through the manager's CreateUserProperty, in the manager's order: whenever the
+    // handles of one object are made, those every object left earlier are made first, and the
+    // manager makes all of them before it lists any other handle or looks one up. The manager's
+    // handle list and count thus always read as if the handles had been made with the objects.
     void CreatePropertyHandles();
     // Creates the channel of the animatable `property` in `takeNode` unless the root has a
     // child of that name already; links it on the default take ("Default" in any case) and sets
@@ -142,6 +152,13 @@ public:
     VError* GetTakeError() const { return mError; }
 
 protected:
+    // Makes the handles CreatePropertyHandles left to be made (see there).
+    void MakePendingHandles() const override;
+    // Leaves the manager's list of objects whose handles are still to be made, without making
+    // them (the object is going). The manager keeps counting them, as it kept the handles of an
+    // object deleted without it.
+    void ReleasePendingHandles();
+
     // While set, a default take made by AddTakeNode leaves its channels to be made when its
     // tree is first asked for, and handles added meanwhile do not make it. For the constructor
     // of an object that keeps, until then, the defaults those channels would hold.
@@ -154,6 +171,13 @@ protected:
 
 private:
     friend class VOxaTakeNode;
+    friend class VOxaSdkManager;
+    // Makes the handles the manager finds still to be made for this object (the manager has
+    // taken it out of its list already).
+    void MakeDeferredHandles();
+    // True when adding a bound handle makes no channel: every take defers its channels, and
+    // the object has them deferred (see PropertyAdded).
+    bool AddsNoChannels() const;
     // Makes the channels of `take`, whose making was deferred.
     void FillDeferredChannels(VOxaTakeNode* take) { CreateTakeNodeChannels(take); }
     static void OnChannelCurveEvent(VFCurve* curve, VFCurveEvent* event, void* data);
