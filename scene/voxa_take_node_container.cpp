@@ -337,9 +337,13 @@ void VOxaTakeNodeContainer::CreatePropertyHandles() {
     if (manager && count > 0 && !HasPendingUserProperties() && GetUserPropertyCount() == 0 &&
         AddsNoChannels()) {
         // What PropertyAdded does for a bound handle while no channel is made.
+        // Member properties not made yet are not animatable: their descriptions say so without
+        // making them.
         for (int i = 0; i < count; ++i) {
-            VProperty* property = handler->GetProperty(i);
-            if (property && property->IsAnimatable()) property->SetStateFlag(kPropertyAnimated, true);
+            const VPropertyInfo* info = handler->GetPropertyInfo(i);
+            if (!info || !info->HasFlag(kPropertyAnimatable)) continue;
+            if (VProperty* property = handler->GetProperty(i))
+                property->SetStateFlag(kPropertyAnimated, true);
         }
         manager->DeferPropertyHandles(this, count);
         return;
