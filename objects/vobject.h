@@ -25,8 +25,9 @@ enum EObjectEvent {
 // properties. The list keeps the order in which properties were added; that order is the
 // order of index access, of property blocks in files and of animation channels.
 //
-// The list holds member properties (declared by a derived class, destroyed with it) and
-// properties the object created (CreateDynamicProperty), which it owns and deletes.
+// The list holds member properties (declared by a derived class, destroyed with it), member
+// properties listed to be made when first asked for (AddDeferredProperty) and properties the
+// object created (CreateDynamicProperty); the object owns and deletes those it made or created.
 //
 // Every event of the object's own plug and of its properties' plugs reaches ConnectNotify.
 class VObject : public VPlug {
@@ -54,7 +55,8 @@ public:
     void ReserveProperties(int count) {
         if (count > 0) mProperties.reserve(mProperties.size() + (size_t)count);
     }
-    // The property at `index` in list order, null when out of range.
+    // The property at `index` in list order (made now when it was listed to be made when first
+    // asked for), null when out of range.
     VProperty* GetProperty(int index) const {
         if (index < 0 || index >= mPropertyCount) return nullptr;
         if ((int)mProperties.size() != mPropertyCount) Compact();
