@@ -111,8 +111,8 @@ void VFilteredPlug::Refresh() const {
     if (mStamp == links.mStamp) return;
     if (mRemovalStamp != links.mRemovalStamp) {
         // Something was removed: filter everything again.
-        mSrc.clear();
-        mDst.clear();
+        mSrc.Clear();
+        mDst.Clear();
         mSrcSeen = 0;
         mDstSeen = 0;
     }
@@ -120,11 +120,11 @@ void VFilteredPlug::Refresh() const {
     VClassFilter filter(mClassId);
     for (int n = mPlug->GetSrcCount(); mSrcSeen < n; ++mSrcSeen) {
         VPlug* p = mPlug->GetSrc(mSrcSeen);
-        if (filter.Accepts(p)) mSrc.push_back(p);
+        if (filter.Accepts(p)) mSrc.Append(p);
     }
     for (int n = mPlug->GetDstCount(); mDstSeen < n; ++mDstSeen) {
         VPlug* p = mPlug->GetDst(mDstSeen);
-        if (filter.Accepts(p)) mDst.push_back(p);
+        if (filter.Accepts(p)) mDst.Append(p);
     }
     mStamp = links.mStamp;
     mRemovalStamp = links.mRemovalStamp;
@@ -136,14 +136,14 @@ void VFilteredPlug::Removed(bool srcSide, const VPlug* plug, int position) {
     const VPlug::Links& links = *mPlug->mLinks;
     if (mRemovalStamp + 1 != links.mRemovalStamp) return;
     int& seen = srcSide ? mSrcSeen : mDstSeen;
-    std::vector<VPlug*>& accepted = srcSide ? mSrc : mDst;
+    Accepted& accepted = srcSide ? mSrc : mDst;
     if (position < seen) {
         --seen;
         // An accepted entry sits in the view at most as far in as in the plug's list; the
         // entries that go first (the last child of a parent being emptied) are found at once.
-        for (int i = std::min(position, (int)accepted.size() - 1); i >= 0; --i) {
-            if (accepted[i] == plug) {
-                accepted.erase(accepted.begin() + i);
+        for (int i = std::min(position, accepted.Size() - 1); i >= 0; --i) {
+            if (accepted.At(i) == plug) {
+                accepted.Erase(i);
                 break;
             }
         }
@@ -153,28 +153,42 @@ void VFilteredPlug::Removed(bool srcSide, const VPlug* plug, int position) {
     if (mStamp + 1 == links.mStamp) mStamp = links.mStamp;
 }
 
+void VFilteredPlug::Accepted::Erase(int index) {
+    if (index == 0) {
+        mItems[(size_t)mFront++] = nullptr;
+        if (mFront == (int)mItems.size()) {
+            Clear();
+        } else if (mFront > 16 && 2 * mFront > (int)mItems.size()) {
+            mItems.erase(mItems.begin(), mItems.begin() + mFront);
+            mFront = 0;
+        }
+        return;
+    }
+    mItems.erase(mItems.begin() + mFront + index);
+}
+
 int VFilteredPlug::GetSrcCount() const {
     Refresh();
-    return (int)mSrc.size();
+    return mSrc.Size();
 }
 
 VPlug* VFilteredPlug::GetSrc(int index) const {
     Refresh();
-    return (index >= 0 && index < (int)mSrc.size()) ? mSrc[index] : nullptr;
+    return (index >= 0 && index < mSrc.Size()) ? mSrc.At(index) : nullptr;
 }
 
 int VFilteredPlug::GetDstCount() const {
     Refresh();
-    return (int)mDst.size();
+    return mDst.Size();
 }
 
 VPlug* VFilteredPlug::GetDst(int index) const {
     Refresh();
-    return (index >= 0 && index < (int)mDst.size()) ? mDst[index] : nullptr;
+    return (index >= 0 && index < mDst.Size()) ? mDst.At(index) : nullptr;
 }
 
 VPlug* VFilteredPlug::Get(int index) const {
     Refresh();
-    if (index < (int)mSrc.size()) return GetSrc(index);
-    return GetDst(index - (int)mSrc.size());
+    if (index < mSrc.Size()) return GetSrc(index);
+    return GetDst(index - mSrc.Size());
 }

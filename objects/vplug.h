@@ -76,8 +76,23 @@ private:
     mutable unsigned mRemovalStamp = ~0u;
     mutable int mSrcSeen = 0;
     mutable int mDstSeen = 0;
-    mutable std::vector<VPlug*> mSrc;
-    mutable std::vector<VPlug*> mDst;
+    // The accepted entries of one side. Removals come mostly from the front (a parent's children
+    // destroyed in the order they were made) or the back: a front removal moves the start
+    // instead of every entry, and the unused front goes once it is half the storage.
+    struct Accepted {
+        std::vector<VPlug*> mItems;
+        int mFront = 0;
+        int Size() const { return (int)mItems.size() - mFront; }
+        VPlug* At(int index) const { return mItems[(size_t)(mFront + index)]; }
+        void Clear() {
+            mItems.clear();
+            mFront = 0;
+        }
+        void Append(VPlug* plug) { mItems.push_back(plug); }
+        void Erase(int index);
+    };
+    mutable Accepted mSrc;
+    mutable Accepted mDst;
 };
 
 // The base of every object of the object model: its class identity, its owner (the object it

@@ -326,6 +326,40 @@ TEST(objects_Plug, FilteredViewFollowsAppendsAndRemovals) {
     expectView(-2);
 }
 
+TEST(objects_Plug, FilteredViewFollowsRemovalsFromTheFront) {
+    // Children destroyed in the order they were made leave from the front of the view; new ones
+    // join at the back meanwhile. The view must read as the filter over the plain list at every
+    // step, across the points where its unused front is let go.
+    std::vector<std::unique_ptr<VObject>> objects;
+    for (int i = 0; i < 160; ++i)
+        objects.emplace_back(i % 4 ? (VObject*)new Derived("d", nullptr) : new VObject());
+    VObject hub;
+    VFilteredPlug* view = hub.GetFilteredPlug(GetClassFilter(Derived::ClassId));
+    for (int i = 0; i < 120; ++i)
+        hub.ConnectSrc(objects[i].get());
+    auto expectView = [&](int step) {
+        std::vector<VPlug*> src;
+        for (int i = 0; i < hub.GetSrcCount(); ++i) {
+            if (hub.GetSrc(i)->IsA(Derived::ClassId)) src.push_back(hub.GetSrc(i));
+        }
+        ASSERT_EQ(view->GetSrcCount(), (int)src.size()) << step;
+        for (size_t i = 0; i < src.size(); ++i)
+            ASSERT_EQ(view->GetSrc((int)i), src[i]) << step;
+        ASSERT_EQ(view->Get((int)src.size()), nullptr) << step;
+    };
+    expectView(-1);
+    int next = 120;
+    for (int step = 0; hub.GetSrcCount() > 0; ++step) {
+        hub.DisconnectSrc(hub.GetSrc(0));
+        if (step % 5 == 0 && next < (int)objects.size()) hub.ConnectSrc(objects[next++].get());
+        if (step % 3 == 0) expectView(step);
+    }
+    expectView(-2);
+    // Empty, then used again.
+    hub.ConnectSrc(objects[1].get());
+    expectView(-3);
+}
+
 TEST(objects_Plug, DisconnectAllSendsEveryRemoval) {
     std::vector<Event> log;
     Recorder hub("hub", &log);
