@@ -341,9 +341,13 @@ int VOxaNode::GetNodeAttributeType() const {
 
 namespace {
 
+// Written through the handle's property as the handle writes it, (x, y, z, 1), so that writing
+// makes no handles either: the block passes the change on as the handle would.
 void SetHandleVector(const VOxaNode* node, const char* name, const VgeTVector& value) {
-    if (VOxaUserProperty* handle = node->FindUserPropertyByName(name))
-        handle->SetVector(value[0], value[1], value[2]);
+    if (VProperty* property = node->FindUserPropertyTargetByName(name)) {
+        const double v[4] = {value[0], value[1], value[2], 1.0};
+        property->SetValue(v);
+    }
 }
 
 // Read through the handle's property, so that reading makes no handles.

@@ -243,6 +243,18 @@ void VOxaNodeProperties::PropertyValueChanged(VOxaUserProperty* userProperty) {
     mOwnerNode->VOxaTakeNodeContainer::PropertyValueChanged(userProperty);
 }
 
+void VOxaNodeProperties::OwnerPropertyChanged(VProperty* property) {
+    if (!mOwnerNode || !mOwnerNode->HasPendingUserProperties()) {
+        VOxaPropertyHandler::OwnerPropertyChanged(property);
+        return;
+    }
+    // Every property the block listed when the node left its handles to be made gets one, and a
+    // property joining the block makes them first: `property` would have its own.
+    VOxaUserProperty standIn(mOwnerNode->GetSdkManager(), property);
+    standIn.SetChangeListener(this);
+    PropertyValueChanged(&standIn);
+}
+
 namespace {
 
 // The node whose block `plug` is, null for any other plug.

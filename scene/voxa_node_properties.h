@@ -114,6 +114,10 @@ public:
     VOxaNode* GetOwnerNode() const { return mOwnerNode; }
     VOxaObject* GetOwner() const override;
     void PropertyValueChanged(VOxaUserProperty* userProperty) override;
+    // While the node's handles are still to be made, a change is passed on with a stand-in for
+    // the handle that would be bound to `property` (made handles read everything from their
+    // property), so that a reader setting the values of each node does not make them all.
+    void OwnerPropertyChanged(VProperty* property) override;
     bool ConnectNotify(int event, VPlug* plug, VPlug* other) override;
     int GetTypeCode() const override { return -1; }
 

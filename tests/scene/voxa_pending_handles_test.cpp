@@ -256,17 +256,49 @@ TEST(scene_PendingHandles, ValueChangeReportsTheHandleMadeForIt) {
     EXPECT_TRUE(earlier.mHandler->mChanged.empty());
 }
 
-TEST(scene_PendingHandles, NodeValueChangeReachesItsDefaultTake) {
+TEST(scene_PendingHandles, NodeValueChangesMakeNoHandlesAndReachTheDefaultTakeAsMadeOnesDo) {
+    // Two nodes changed alike: one with its handles left to be made, one with them made first.
     VOxaSdkManager manager;
-    VOxaNode* node = manager.CreateNode("Lamp");
-    ASSERT_TRUE(node->HasPendingUserProperties());
-    node->SetVisibility(false);
-    EXPECT_FALSE(node->HasPendingUserProperties());
-    VFCurveNode* root = node->GetDefaultTakeNode()->GetVFCurveNode();
-    int index = root->Find("Visibility");
-    ASSERT_GE(index, 0);
-    ASSERT_NE(root->Get(index)->FCurveGet(), nullptr);
-    EXPECT_EQ(root->Get(index)->FCurveGet()->GetDefaultValue(), 0.0f);
+    VOxaNode* made = manager.CreateNode("Made");
+    VOxaNode* lazy = manager.CreateNode("Lamp");
+    const int n = PropertyCount(made);
+    ASSERT_EQ(made->GetUserPropertyCount(), n);
+    ASSERT_TRUE(lazy->HasPendingUserProperties()) << "made after the other one";
+    for (VOxaNode* node : {lazy, made}) {
+        node->SetVisibility(false);
+        node->SetLclTranslation(VgeTVector(4.0, 5.0, 6.0, 1.0));
+        node->SetLclRotation(VgeTVector(0.0, 30.0, 0.0, 1.0));
+    }
+    EXPECT_TRUE(lazy->HasPendingUserProperties()) << "value changes make no handles";
+    EXPECT_EQ(manager.GetUserPropertyCount(), 2 * n);
+
+    for (const char* channel : {"Visibility", "Transform/T", "Transform/R"}) {
+        std::vector<float> defaults[2];
+        int k = 0;
+        for (VOxaNode* node : {lazy, made}) {
+            VFCurveNode* root = node->GetDefaultTakeNode()->GetVFCurveNode();
+            ASSERT_NE(root, nullptr);
+            VFCurveNode* found = root->FindChild(channel);
+            ASSERT_NE(found, nullptr) << channel;
+            if (found->FCurveGet()) defaults[k].push_back(found->FCurveGet()->GetDefaultValue());
+            for (int c = 0; c < found->GetCount(); ++c) {
+                if (found->Get(c)->FCurveGet())
+                    defaults[k].push_back(found->Get(c)->FCurveGet()->GetDefaultValue());
+            }
+            ++k;
+        }
+        EXPECT_FALSE(defaults[0].empty()) << channel;
+        EXPECT_EQ(defaults[0], defaults[1]) << channel;
+    }
+    VFCurveNode* root = lazy->GetDefaultTakeNode()->GetVFCurveNode();
+    EXPECT_EQ(root->FindChild("Visibility")->FCurveGet()->GetDefaultValue(), 0.0f);
+    EXPECT_EQ(root->FindChild("Transform/T")->Get(1)->FCurveGet()->GetDefaultValue(), 5.0f);
+
+    // Made later, the handles are those made with the node.
+    EXPECT_EQ(lazy->GetUserPropertyCount(), n);
+    EXPECT_FALSE(lazy->HasPendingUserProperties());
+    EXPECT_EQ(lazy->FindUserPropertyByName("Lcl Translation")->GetProperty(),
+              lazy->GetPropertyHandler()->FindProperty("Lcl Translation"));
 }
 
 TEST(scene_PendingHandles, PropertyJoiningLaterGetsNoHandle) {
@@ -309,9 +341,9 @@ TEST(scene_PendingHandles, ReadingValuesMakesNoHandles) {
     EXPECT_EQ(node->FindUserPropertyTargetByName("No such"), nullptr);
     EXPECT_TRUE(node->HasPendingUserProperties());
 
-    // Writing goes through the handle.
+    // Writing goes through the property the handle would be bound to.
     node->SetLclTranslation(VgeTVector(4.0, 5.0, 6.0, 1.0));
-    EXPECT_FALSE(node->HasPendingUserProperties());
+    EXPECT_TRUE(node->HasPendingUserProperties());
     node->GetLclTranslation(out);
     EXPECT_EQ(out[1], 5.0);
     EXPECT_EQ(node->GetVisibilityValue(), 0.25);
