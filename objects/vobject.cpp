@@ -82,6 +82,12 @@ VProperty* VObject::GetDeclaredProperty(const VDeferredProperty* declaration) co
             return p;
         }
     }
+    // A made property whose description became its own (a flag set, say) is known by its name.
+    const char* name = declaration->mInfo->GetName();
+    for (VProperty* p : mProperties) {
+        if (!IsDeferredSlot(p) && p->mOwnedByObject && p->mOwnsInfo && std::strcmp(p->GetName(), name) == 0)
+            return p;
+    }
     return nullptr;
 }
 

@@ -115,8 +115,9 @@ protected:
     // AddDeclaredProperty. The object keeps the value and moves its value stamp itself
     // (NoteValueWritten); the property made is the object's to delete.
     void AddDeferredProperty(const VDeferredProperty* declaration);
-    // The property listed for `declaration`, made now when it was not yet; null when it is no
-    // longer listed (or memory ran out).
+    // The property listed for `declaration`, made now when it was not yet (once made, with a
+    // description of its own, it is known by its name); null when it is no longer listed (or
+    // memory ran out).
     VProperty* GetDeclaredProperty(const VDeferredProperty* declaration) const;
     // Moves the value stamp, for a value the object keeps itself.
     void NoteValueWritten() { ++mValueStamp; }

@@ -91,6 +91,12 @@ TEST_F(objects_DeferredProperty, ListedWithoutBeingMadeUntilAskedFor) {
     EXPECT_EQ(block.GetDeclaredProperty(&LazyBlock::Width()), width);
     EXPECT_EQ(LazyBlock::sMade, 1);
 
+    // Given a description of its own, it is still the declaration's property.
+    width->GetInfo().SetFlag(kPropertyAnimatable, true);
+    EXPECT_FALSE(width->SharesInfo());
+    EXPECT_EQ(block.GetDeclaredProperty(&LazyBlock::Width()), width);
+    EXPECT_FALSE(LazyBlock::Width().mInfo->HasFlag(kPropertyAnimatable));
+
     // Written through the property, the value reaches the object, with the stamp moved.
     const uint64_t stamp = block.GetValueStamp();
     ASSERT_TRUE(width->SetDouble(7.25));
