@@ -336,9 +336,9 @@ void VOxaTakeNodeContainer::CreatePropertyHandles() {
     const int count = handler->GetPropertyCount();
     if (manager && count > 0 && !HasPendingUserProperties() && GetUserPropertyCount() == 0 &&
         AddsNoChannels()) {
-        // What PropertyAdded does for a bound handle while no channel is made.
-        // Member properties not made yet are not animatable: their descriptions say so without
-        // making them.
+        // What PropertyAdded does for a bound handle while no channel is made: the animatable
+        // properties are marked animated. Descriptions tell which, so that member properties not
+        // made yet stay so.
         for (int i = 0; i < count; ++i) {
             const VPropertyInfo* info = handler->GetPropertyInfo(i);
             if (!info || !info->HasFlag(kPropertyAnimatable)) continue;
