@@ -54,19 +54,33 @@ void TurnYOnto(double turn[4][4], const double d[3]) {
         if (d[1] < 0.0) turn[1][1] = turn[2][2] = -1.0;  // half a turn about X
         return;
     }
-    // Rodrigues' rotation about Y x d by the angle between them: R = I + [v] + [v]^2 / (1 + c)
-    // in column form with v = Y x d = (d.z, 0, -d.x) and c = d.y; the row form is its transpose.
-    const double v[3] = {d[2], 0.0, -d[0]};
-    const double c = d[1];
-    const double k = c > -1.0 ? 1.0 / (1.0 + c) : 0.0;
+    // Rodrigues' rotation about a x d by the angle between them, R = I + [v] + [v]^2 / (1 + c), in
+    // column form with v = a x d and c = a . d; the row form is its transpose. It is taken from
+    // a = +Y when d leans that way, else from a = -Y after half a turn about X (which takes +Y to
+    // -Y): 1 + c then stays at least 1, where near -Y it would vanish and lose the turn.
+    const bool flip = d[1] < 0.0;
+    const double sign = flip ? -1.0 : 1.0;
+    const double v[3] = {sign * d[2], 0.0, -sign * d[0]};
+    const double k = 1.0 / (1.0 + sign * d[1]);
     const double cross[3][3] = {{0.0, -v[2], v[1]}, {v[2], 0.0, -v[0]}, {-v[1], v[0], 0.0}};
+    double rodrigues[4][4];
+    VgeMatrixIdentity(rodrigues);
     for (int r = 0; r < 3; ++r)
         for (int col = 0; col < 3; ++col) {
             double square = 0.0;
             for (int i = 0; i < 3; ++i)
                 square += cross[r][i] * cross[i][col];
-            turn[col][r] = (r == col ? 1.0 : 0.0) + cross[r][col] + square * k;
+            rodrigues[col][r] = (r == col ? 1.0 : 0.0) + cross[r][col] + square * k;
         }
+    if (!flip) {
+        VgeMatrixCopy(turn, rodrigues);
+        return;
+    }
+    // The half turn first, then the turn from -Y onto d (row vectors).
+    double half[4][4];
+    VgeMatrixIdentity(half);
+    half[1][1] = half[2][2] = -1.0;
+    VgeRMatrixMult(turn, half, rodrigues);
 }
 
 // One segment of the written hierarchy.

@@ -97,6 +97,11 @@ struct Bone {
 
 const double kSin20 = std::sin(20.0 * kPi / 180.0), kCos20 = std::cos(20.0 * kPi / 180.0);
 
+// Toes whose axis frame is turned about all three axes and that point straight down that frame's
+// Y axis: the direction (0, -1, 0) turned by the axis, as capture skeletons have toes and fingers.
+const double kToesAxis[3] = {30, 40, 50};
+const Vec kToesDown = Apply({{0, -1, 0}}, TurnXYZ(kToesAxis));
+
 // Parents before children.
 const Bone kBones[] = {
     {"spine", "root", {0, 1, 0}, 6.0, {5, 0, 0}},
@@ -106,6 +111,7 @@ const Bone kBones[] = {
     {"rhumerus", "spine", {-1, 0, 0}, 5.0, {0, 0, 90}},
     {"lfemur", "root", {kSin20, -kCos20, 0}, 7.0, {0, 0, 20}},
     {"ltibia", "lfemur", {0, -1, 0}, 7.0, {0, 0, 20}},
+    {"ltoes", "ltibia", {kToesDown.v[0], kToesDown.v[1], kToesDown.v[2]}, 2.0, {30, 40, 50}},
     {"rfemur", "root", {-kSin20, -kCos20, 0}, 7.0, {0, 0, -20}},
     {"rtibia", "rfemur", {0, -1, 0}, 7.0, {0, 0, -20}},
 };
