@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "animation/fcurve.h"
@@ -168,7 +170,7 @@ void VOxaFileMotionAnalysisHtr::ResetHeader() {
     mFileVersion = 1;
     mNumSegments = 0;
     mNumFrames = 0;
-    mFrameRate = 60;
+    mFrameRate = 60.0;
     mRotationOrderKeyword = 0;
     mCalibrationUnits = eMM;
     mRotationUnits = eDEGREES;
@@ -263,12 +265,15 @@ bool VOxaFileMotionAnalysisHtr::ReadHeaderLine(VStreamOptionsMotion* options) {
             mNumFrames = number;
             if (options) options->SetFrameCount(number);
             break;
-        case eKEY_DATA_FRAME_RATE:
-            // A rate of 0 or less has no frame period.
-            if (!ReadInt(number) || number <= 0) return Fail("Can't read data frame rate");
-            mFrameRate = number;
-            if (options) options->SetTimeMode(0, (double)number);
+        case eKEY_DATA_FRAME_RATE: {
+            // A whole or a fractional rate ("29.97"); one of 0 or less has no frame period.
+            double rate = 0.0;
+            if (!ReadDouble(rate) || !(rate > 0.0) || !std::isfinite(rate))
+                return Fail("Can't read data frame rate");
+            mFrameRate = rate;
+            if (options) options->SetTimeMode(0, rate);
             break;
+        }
         case eKEY_EULER_ROTATION_ORDER:
             if ((word = match(kRotationOrders)) < 0)
                 return Fail("Unknown euler rotation order (%.40s)", GetCursor());
@@ -491,14 +496,28 @@ bool VOxaFileMotionAnalysisHtr::ReadFrameLine(Segment* segment, int index, VTime
 
 // ---- writing ----
 
-bool VOxaFileMotionAnalysisHtr::WriteHeader(int segmentCount, int frameCount, int frameRate) {
+void VOxaFileMotionAnalysisHtr::FormatFrameRate(char* out, size_t size, double rate) {
+    if (rate == std::floor(rate) && std::fabs(rate) < 2147483648.0) {
+        std::snprintf(out, size, "%d", (int)rate);
+        return;
+    }
+    // The fewest significant digits that read back as the same number.
+    for (int digits = 6; digits <= 17; ++digits) {
+        std::snprintf(out, size, "%.*g", digits, rate);
+        if (std::strtod(out, nullptr) == rate) return;
+    }
+}
+
+bool VOxaFileMotionAnalysisHtr::WriteHeader(int segmentCount, int frameCount, double frameRate) {
     WriteIndented(0, "[Header]\n");
     WriteIndented(0, "FileType HTR\n");
     WriteIndented(0, "DataType HTRS\n");
     WriteIndented(0, "FileVersion 1\n");
     WriteIndented(0, "NumSegments %d\n", segmentCount);
     WriteIndented(0, "NumFrames %d\n", frameCount);
-    WriteIndented(0, "DataFrameRate %d\n", frameRate);
+    char rate[40];
+    FormatFrameRate(rate, sizeof rate, frameRate);
+    WriteIndented(0, "DataFrameRate %s\n", rate);
     WriteIndented(0, "EulerRotationOrder ZYX\n");
     WriteIndented(0, "CalibrationUnits mm\n");
     WriteIndented(0, "RotationUnits Degrees\n");

@@ -117,7 +117,10 @@ public:
     }
 
     // ---- writing (each writes the line of the file layout) ----
-    bool WriteHeader(int segmentCount, int frameCount, int frameRate);
+    // A whole frame rate is written as an integer, any other with the decimals that read back as
+    // the same number ("12.5", "29.97").
+    bool WriteHeader(int segmentCount, int frameCount, double frameRate);
+    static void FormatFrameRate(char* out, size_t size, double rate);
     bool WriteHierarchyTitle();
     // A null parent writes "GLOBAL".
     bool WriteHierarchyLine(const char* name, const char* parent);
@@ -134,7 +137,7 @@ public:
     int GetFileVersion() const { return mFileVersion; }
     int GetNumSegments() const { return mNumSegments; }
     int GetNumFrames() const { return mNumFrames; }
-    int GetFrameRate() const { return mFrameRate; }
+    double GetFrameRate() const { return mFrameRate; }
     int GetRotationOrderKeyword() const { return mRotationOrderKeyword; }
     int GetCalibrationUnits() const { return mCalibrationUnits; }
     int GetRotationUnits() const { return mRotationUnits; }
@@ -167,7 +170,7 @@ private:
     int mFileVersion = 1;
     int mNumSegments = 0;
     int mNumFrames = 0;
-    int mFrameRate = 60;
+    double mFrameRate = 60.0;
     int mRotationOrderKeyword = 0;
     int mCalibrationUnits = eMM;
     int mRotationUnits = eDEGREES;

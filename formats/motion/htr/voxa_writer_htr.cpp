@@ -171,11 +171,11 @@ bool VOxaWriterMotionAnalysisHtr::IsEndNode(VOxaNode* node) {
     return VOxaMotionSupport::IsEndNode(node);
 }
 
-int VOxaWriterMotionAnalysisHtr::GetWholeFrameRate(VTime period) {
-    double seconds = period.GetSecondDouble();
-    if (!(seconds > 0.0)) return 0;
-    double rate = 1.0 / seconds;
-    return rate < 2147483647.0 ? (int)rate : 2147483647;
+double VOxaWriterMotionAnalysisHtr::GetFileFrameRate(const VStreamOptionsMotion& options) {
+    const double rate = options.GetFrameRate();
+    if (rate > 0.0 && std::isfinite(rate)) return rate;
+    const double seconds = options.GetFramePeriod().GetSecondDouble();
+    return seconds > 0.0 ? 1.0 / seconds : 0.0;
 }
 
 bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) {
@@ -283,8 +283,8 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
     const int frameCount = options->GetFrameCount();
     const VTime start = options->GetStartTime();
     const VTime period = options->GetFramePeriod();
-    const int rate = GetWholeFrameRate(period);
-    if (rate <= 0) return Fail(eSTREAM_OPTIONS_NOT_SET);
+    const double rate = GetFileFrameRate(*options);
+    if (!(rate > 0.0) || !(period.Get() > 0)) return Fail(eSTREAM_OPTIONS_NOT_SET);
     mSegmentCount = (int)work.size();
     mFrameCount = frameCount;
 

@@ -36,8 +36,8 @@ public:
     static double GetAxisLength(VOxaNode* node);
     // No children, rotation limits active and bone length 0.
     static bool IsEndNode(VOxaNode* node);
-    // The whole frame rate of a period: 1 / period in seconds, truncated (29.97 gives 29).
-    static int GetWholeFrameRate(VTime period);
+    // The frame rate the file states: the options' rate, whole or not (0 when they have none).
+    static double GetFileFrameRate(const VStreamOptionsMotion& options);
 
     VOxaFileMotionAnalysisHtr* GetFile() const { return mFile; }
     // File values are scene values divided by it (centimetres to millimetres).

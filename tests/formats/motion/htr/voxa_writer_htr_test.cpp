@@ -24,6 +24,7 @@
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_info.h"
 #include "scene/voxa_take_node.h"
 #include "tests/formats/motion/htr/htr_test_util.h"
 #include "tests/support/file_size_limit.h"
@@ -257,23 +258,50 @@ TEST_F(htr_Writer, BasePositionsFromTheRestPose) {
     EXPECT_EQ(ReadFile(global), text);
 }
 
-TEST_F(htr_Writer, WholeFrameRates) {
+// The rate the file states: a whole rate as an integer, any other with its decimals, and a file
+// read back has the rate it states and a take of (frames - 1) / rate seconds.
+TEST_F(htr_Writer, FrameRatesKeepTheirDecimals) {
+    std::string source = htr_test::WriteFile("rates.htr", htr_test::SampleFile());
+    delete ReadInto(mManager, mScene, source);
+    mScene->GetRootNode()->FindChild("Hips", true)->SetMarked(1);
+    const int frames = 80;
+    struct Case {
+        double rate;
+        const char* line;
+    } cases[] = {{12.5, "DataFrameRate 12.5\n"}, {29.97, "DataFrameRate 29.97\n"},
+                 {30.0, "DataFrameRate 30\n"},   {120.0, "DataFrameRate 120\n"},
+                 {0.5, "DataFrameRate 0.5\n"},   {107.527, "DataFrameRate 107.527\n"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const std::string path = TempPath("rate.htr");
+        ASSERT_TRUE(WriteScene(path, frames, c.rate));
+        const std::string text = ReadFile(path);
+        EXPECT_NE(text.find(std::string("\nNumFrames 80\n") + c.line), std::string::npos)
+            << text.substr(0, 200);
+
+        VOxaSdkManager* manager = VOxaSdkManager::Create();
+        VOxaScene* scene = manager->CreateScene();
+        VOxaReaderMotionAnalysisHtr reader(manager);
+        ASSERT_TRUE(reader.FileOpen(path.c_str()));
+        auto* options = static_cast<VStreamOptionsMotion*>(reader.GetReadOptions());
+        ASSERT_NE(options, nullptr);
+        EXPECT_EQ(options->GetFrameRate(), c.rate);
+        EXPECT_TRUE(reader.Read(scene, options));
+        options->Destroy();
+        VOxaTakeInfo* info = scene->GetTakeInfo(scene->GetCurrentTakeName());
+        ASSERT_NE(info, nullptr);
+        EXPECT_NEAR(info->mLocalTimeSpan.GetDuration().GetSecondDouble(), (frames - 1) / c.rate, 1e-6);
+        delete manager;
+    }
+    // The frame rate of a time mode: 29.97 drop frame keeps all the digits of 30000 / 1001.
     VStreamOptionsMotion options;
-    for (int mode : {1, 2, 3, 4, 6, 10, 11}) {
-        options.SetTimeMode(mode);
-        EXPECT_EQ(VOxaWriterMotionAnalysisHtr::GetWholeFrameRate(options.GetFramePeriod()),
-                  (int)options.GetFrameRate())
-            << "mode " << mode;
-    }
-    for (int rate = 24; rate <= 120; ++rate) {
-        options.SetTimeMode(0, (double)rate);
-        EXPECT_EQ(VOxaWriterMotionAnalysisHtr::GetWholeFrameRate(options.GetFramePeriod()), rate);
-    }
-    options.SetTimeMode(0, 29.97);
-    EXPECT_EQ(VOxaWriterMotionAnalysisHtr::GetWholeFrameRate(options.GetFramePeriod()), 29);
     options.SetTimeMode(8);
-    EXPECT_EQ(VOxaWriterMotionAnalysisHtr::GetWholeFrameRate(options.GetFramePeriod()), 29);
-    EXPECT_EQ(VOxaWriterMotionAnalysisHtr::GetWholeFrameRate(VTime(0)), 0);
+    EXPECT_DOUBLE_EQ(VOxaWriterMotionAnalysisHtr::GetFileFrameRate(options), 30000.0 / 1001.0);
+    char text[40];
+    VOxaFileMotionAnalysisHtr::FormatFrameRate(text, sizeof text, 30000.0 / 1001.0);
+    EXPECT_EQ(std::strtod(text, nullptr), 30000.0 / 1001.0) << text;
+    options.SetTimeMode(0, 25.0);
+    EXPECT_EQ(VOxaWriterMotionAnalysisHtr::GetFileFrameRate(options), 25.0);
 }
 
 TEST_F(htr_Writer, RefusedScenesAndFiles) {
