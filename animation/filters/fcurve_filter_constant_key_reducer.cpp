@@ -1,5 +1,7 @@
 #include "animation/filters/fcurve_filter_constant_key_reducer.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -29,6 +31,49 @@ NodeKind KindOf(VFCurveNode& node) {
         return NodeKind::kTranslation;
     }
     return NodeKind::kOther;
+}
+
+// Rounds of the check below before it gives up and keeps every key it would drop. Putting a key
+// back changes the curve only next to it, so one or two rounds settle in practice.
+constexpr int kMaxCheckRounds = 8;
+
+// Keeps (clears in `removed`) every dropped key at whose time the curve through the remaining keys
+// leaves the band the key was dropped in, [lo[k], hi[k]], until no dropped key does. A kept key
+// reshapes the segments around it, so the dropped keys are checked again after each round; each
+// round is one walk over the curve.
+void KeepKeysOutsideTheirBand(const VFCurve& curve, std::vector<char>& removed, const std::vector<float>& lo,
+                              const std::vector<float>& hi) {
+    const int count = curve.KeyGetCount();
+    std::vector<int> dropped;
+    std::vector<int64_t> times;
+    std::vector<float> values;
+    VFCurve trial;
+    for (int round = 0; round < kMaxCheckRounds; ++round) {
+        dropped.clear();
+        times.clear();
+        for (int k = 0; k < count; ++k)
+            if (removed[(size_t)k]) {
+                dropped.push_back(k);
+                times.push_back(curve.KeyGetTime(k).Get());
+            }
+        if (dropped.empty()) return;
+        trial.CopyFrom(&curve, true);
+        RemoveMarkedKeys(trial, removed);
+        values.resize(times.size());
+        int hint = 0;
+        trial.EvaluateAscending(times.data(), (int)times.size(), values.data(), 1, &hint);
+        bool kept = false;
+        for (size_t d = 0; d < dropped.size(); ++d) {
+            const int k = dropped[d];
+            if (values[d] < lo[(size_t)k] || values[d] > hi[(size_t)k] || values[d] != values[d]) {
+                removed[(size_t)k] = 0;
+                kept = true;
+            }
+        }
+        if (!kept) return;
+    }
+    // Not settled: every key stays, so the curve is the one it was.
+    std::fill(removed.begin(), removed.end(), 0);
 }
 
 }  // namespace
@@ -93,6 +138,8 @@ bool VFCurveFilterConstantKeyReducer::Apply(VFCurve& curve) {
     // keys already scanned, nearest last, which are the upper neighbours of the
     // next keys tested once a run is gone.
     std::vector<char> removed((size_t)count, 0);
+    // The band each removed key was tested against.
+    std::vector<float> bandLo((size_t)count, 0.0f), bandHi((size_t)count, 0.0f);
     std::vector<int> above;
     int present = count;
     bool clearAll = false;
@@ -153,6 +200,10 @@ bool VFCurveFilterConstantKeyReducer::Apply(VFCurve& curve) {
             }
         }
         if (run > 0) {
+            for (int k = runStart; k < runStart + run; ++k) {
+                bandLo[(size_t)k] = lo;
+                bandHi[(size_t)k] = hi;
+            }
             if (run != present) {
                 for (int k = runStart; k < runStart + run; ++k)
                     removed[(size_t)k] = 1;
@@ -173,6 +224,8 @@ bool VFCurveFilterConstantKeyReducer::Apply(VFCurve& curve) {
         curve.SetDefaultValue(value);
         return true;
     }
+    // A key is dropped only where the curve through the keys that stay keeps within its band.
+    KeepKeysOutsideTheirBand(curve, removed, bandLo, bandHi);
     RemoveMarkedKeys(curve, removed);
     return true;
 }

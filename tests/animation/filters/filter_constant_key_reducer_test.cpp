@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -17,20 +19,31 @@ std::vector<VTime> KeyTimes(const VFCurve& curve) {
     return times;
 }
 
-// The reduction written the plain way: every finished run is removed at once
-// with KeyRemoveRange, and the tests read the curve as it is after each
-// removal.
-void ReferenceReduce(VFCurve& curve, int first, int last, double tolerance) {
+// The runs of the reduction written the plain way on a copy of the curve: every finished run is
+// removed at once with KeyRemoveRange, and the scan reads the copy as it is after each removal.
+// The answer: for each key, whether a run took it and the band of that run; an empty answer when
+// every key qualified (the curve is cleared).
+struct Band {
+    bool removed = false;
+    float lo = 0.0f, hi = 0.0f;
+};
+std::vector<Band> ReferenceRuns(const VFCurve& curve, int first, int last, double tolerance) {
+    const int count = curve.KeyGetCount();
+    CurvePtr work(curve.Copy());
+    std::vector<int> original(count);  // the original index of each key of `work`
+    for (int k = 0; k < count; ++k)
+        original[(size_t)k] = k;
+    std::vector<Band> bands((size_t)count);
     int i = last;
     while (i >= first) {
-        double v = curve.KeyGetValue(i);
+        double v = work->KeyGetValue(i);
         float lo = (float)(v - tolerance), hi = (float)(v + tolerance);
         auto ok = [&](int j) {
             for (int k = j - 2; k <= j + 2; ++k) {
                 if (k < first || k > last) continue;
-                float value = curve.KeyGetValue(k);
+                float value = work->KeyGetValue(k);
                 if (value < lo || value > hi) return false;
-                if ((curve.KeyGetInterpolation(k) & 8) && !curve.KeyIsDefaultAuto(k)) return false;
+                if ((work->KeyGetInterpolation(k) & 8) && !work->KeyIsDefaultAuto(k)) return false;
             }
             return true;
         };
@@ -46,16 +59,41 @@ void ReferenceReduce(VFCurve& curve, int first, int last, double tolerance) {
             }
         }
         if (run > 0) {
-            if (run != curve.KeyGetCount()) {
-                curve.KeyRemoveRange(runStart, runStart + run - 1);
-            } else {
-                float value = curve.KeyGetValue(0);
-                curve.KeyClear();
-                curve.SetDefaultValue(value);
-            }
+            if (run == work->KeyGetCount()) return {};
+            for (int k = runStart; k < runStart + run; ++k)
+                bands[(size_t)original[(size_t)k]] = {true, lo, hi};
+            work->KeyRemoveRange(runStart, runStart + run - 1);
+            original.erase(original.begin() + runStart, original.begin() + runStart + run);
             last -= run;
         }
     }
+    return bands;
+}
+
+// The whole reduction the plain way: the runs above; then, on fresh copies, the keys of the runs
+// are taken out one by one, and each whose time finds that curve outside the band of its run
+// stays, until every key taken out is inside its band.
+void ReferenceReduce(VFCurve& curve, int first, int last, double tolerance) {
+    std::vector<Band> bands = ReferenceRuns(curve, first, last, tolerance);
+    if (bands.empty()) {
+        float value = curve.KeyGetValue(0);
+        curve.KeyClear();
+        curve.SetDefaultValue(value);
+        return;
+    }
+    CurvePtr work;
+    for (bool back = true; back;) {
+        work.reset(curve.Copy());
+        for (int k = (int)bands.size() - 1; k >= 0; --k)
+            if (bands[(size_t)k].removed) work->KeyRemoveRange(k, k);
+        back = false;
+        for (size_t k = 0; k < bands.size(); ++k) {
+            if (!bands[k].removed) continue;
+            const float value = work->Evaluate(curve.KeyGetTime((int)k));
+            if (value < bands[k].lo || value > bands[k].hi) bands[k].removed = false, back = true;
+        }
+    }
+    curve.CopyFrom(work.get(), true);
 }
 
 }  // namespace
@@ -165,5 +203,54 @@ TEST(filters_ConstantKeyReducer, MatchesRemovingRunByRun) {
             EXPECT_NEAR(curve->Evaluate(Frames(f)), reference->Evaluate(Frames(f)), 1e-4)
                 << round << " " << f;
         }
+    }
+}
+
+// Channels that move slowly, less than the band from key to key, so that long runs qualify: a
+// noisy wander (which the reduction used to leave four times the tolerance away), slow sines and a
+// drift. At the time of every key the reducer drops, the curve through the keys it keeps is
+// inside the band of the run that took the key; the kept keys are the channel's own.
+TEST(filters_ConstantKeyReducer, CurveThroughKeptKeysStaysInTheBandOfDroppedKeys) {
+    const double kTwoPi = 6.283185307179586;
+    std::vector<std::pair<const char*, std::vector<float>>> channels;
+    std::mt19937 random(2940);
+    std::vector<float> wander;
+    double x = 0.0;
+    for (int i = 0; i < 200; ++i) {
+        x += ((double)(random() % 1000) / 1000.0 - 0.5) * 0.008;
+        wander.push_back((float)x);
+    }
+    channels.push_back({"wander", wander});
+    const double sines[][2] = {{0.05, 0.0}, {0.02, 0.0}, {0.0, 0.0015}, {0.03, 0.0006}};
+    for (const auto& sine : sines) {
+        std::vector<float> values;
+        for (int i = 0; i < 240; ++i)
+            values.push_back((float)(sine[0] * std::sin(kTwoPi * i / 240.0) + sine[1] * i));
+        channels.push_back({"sine", values});
+    }
+    for (const auto& channel : channels) {
+        SCOPED_TRACE(channel.first);
+        const std::vector<float>& values = channel.second;
+        CurvePtr curve = FrameCurve(values);
+        VFCurveFilterConstantKeyReducer filter;
+        const std::vector<Band> bands =
+            ReferenceRuns(*curve, 0, curve->KeyGetCount() - 1, filter.GetValueTolerance());
+        ASSERT_EQ(bands.size(), values.size());
+        EXPECT_TRUE(filter.Apply(*curve));
+        EXPECT_LT(curve->KeyGetCount(), (int)values.size()) << "some keys go";
+        int kept = 0;
+        for (int i = 0; i < (int)values.size(); ++i) {
+            if (kept < curve->KeyGetCount() && curve->KeyGetTime(kept) == Frames(i)) {
+                EXPECT_EQ(curve->KeyGetValue(kept), values[(size_t)i]) << "kept key at frame " << i;
+                ++kept;
+                continue;
+            }
+            const Band& band = bands[(size_t)i];
+            ASSERT_TRUE(band.removed) << "frame " << i << " was in no run";
+            const float at = curve->Evaluate(Frames(i));
+            EXPECT_TRUE(at >= band.lo && at <= band.hi)
+                << "frame " << i << ": " << at << " outside [" << band.lo << ", " << band.hi << "]";
+        }
+        EXPECT_EQ(kept, curve->KeyGetCount()) << "every key at a frame of the channel";
     }
 }
