@@ -41,6 +41,12 @@ struct PointStore {
     const float* Point(size_t frame, size_t k) const { return &mValues[mFrameStart[frame] + 4 * k]; }
 };
 
+// A stored point that is a gap: its occlusion flag is exactly 1, as the gap filling of the
+// frames reads it.
+inline bool IsGap(const float* point) {
+    return point[3] == 1.0f;
+}
+
 }  // namespace
 
 // ---- IOxaFileMotionBase ------------------------------------------------------------------------
@@ -550,20 +556,27 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
             curve->ResizeKeyBuffer(frames);
             curve->KeyModifyBegin();
         }
+        // With gaps filled, a gap holds the marker's last seen position, and the gaps before it is
+        // first seen hold that first position: the curves never fall to the origin in a gap (a
+        // format without gaps, a skeleton's, writes the curves as they are). A marker never seen
+        // keeps the file's values.
+        const float* held = nullptr;
+        if (fillGaps)
+            for (int j = 0; j < frames && !held; ++j)
+                if ((size_t)i < store.PointCount((size_t)j) && !IsGap(store.Point((size_t)j, (size_t)i)))
+                    held = store.Point((size_t)j, (size_t)i);
+        static const float kMissing[4] = {0.0f, 0.0f, 0.0f, 1.0f};
         VTime keyTime = start;
         for (int j = 0; j < frames; ++j, keyTime += period) {
-            if ((size_t)i < store.PointCount((size_t)j)) {
-                const float* p = store.Point((size_t)j, (size_t)i);
-                VOxaMotionSupport::SetCubicKey(curves[0], j, keyTime, p[0]);
-                VOxaMotionSupport::SetCubicKey(curves[1], j, keyTime, p[1]);
-                VOxaMotionSupport::SetCubicKey(curves[2], j, keyTime, p[2]);
-                VOxaMotionSupport::SetConstantKey(curves[3], j, keyTime, p[3]);
-            } else {
-                VOxaMotionSupport::SetCubicKey(curves[0], j, keyTime, 0.0);
-                VOxaMotionSupport::SetCubicKey(curves[1], j, keyTime, 0.0);
-                VOxaMotionSupport::SetCubicKey(curves[2], j, keyTime, 0.0);
-                VOxaMotionSupport::SetConstantKey(curves[3], j, keyTime, 1.0);
-            }
+            const float* p =
+                (size_t)i < store.PointCount((size_t)j) ? store.Point((size_t)j, (size_t)i) : kMissing;
+            const bool gap = IsGap(p);
+            if (!gap && fillGaps) held = p;
+            const float* at = gap && held ? held : p;
+            VOxaMotionSupport::SetCubicKey(curves[0], j, keyTime, at[0]);
+            VOxaMotionSupport::SetCubicKey(curves[1], j, keyTime, at[1]);
+            VOxaMotionSupport::SetCubicKey(curves[2], j, keyTime, at[2]);
+            VOxaMotionSupport::SetConstantKey(curves[3], j, keyTime, p[3]);
         }
         for (VFCurve* curve : curves)
             curve->KeyModifyEnd();

@@ -281,6 +281,18 @@ bool VOxaReaderAscension::Read(VOxaScene* scene, VStreamOptions* streamOptions) 
         size_t cursor = 0;
         VgeTVector lastPosition(0.0, 0.0, 0.0, 0.0);
         VgeTVector lastRotation(0.0, 0.0, 0.0, 0.0);
+        if (fill) {
+            // The frames before the sensor is first seen hold its first record, as later gaps hold
+            // the last one.
+            for (const Record& record : records) {
+                if (record.mFrame < (int64_t)mFirstFrame) continue;
+                if (record.mFrame < (int64_t)mFirstFrame + n) {
+                    lastPosition.Set(record.mPosition[0], record.mPosition[1], record.mPosition[2], 0.0);
+                    lastRotation = VOxaQuaternionToEulerDegrees(record.mQuaternion);
+                }
+                break;
+            }
+        }
         VTime time = start;
         for (int j = 0; j < n; ++j, time += period) {
             int64_t keyRoom = room;

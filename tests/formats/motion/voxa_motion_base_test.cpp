@@ -136,12 +136,53 @@ TEST_F(MarkerBase, marker_ExtraAndMissingPoints) {
     ASSERT_NE(third, nullptr);
     ASSERT_NE(fourth, nullptr);
     EXPECT_EQ(Key(third, 0, 0), 7.0f);
-    // Frames with fewer points key the missing markers at 0 with occlusion 1.
-    EXPECT_EQ(Key(Find("B"), 0, 1), 0.0f);
+    // Frames with fewer points key the missing markers as gaps (occlusion 1), held at the last
+    // position seen, or before the first one at that first position.
+    EXPECT_EQ(Key(Find("B"), 0, 1), 2.0f);
     EXPECT_EQ(Key(Find("B"), 9, 1), 1.0f);
+    EXPECT_EQ(Key(third, 0, 1), 7.0f);
     EXPECT_EQ(Key(fourth, 9, 0), 1.0f);
+    EXPECT_EQ(Key(fourth, 0, 0), 4.0f);
+    EXPECT_EQ(Key(fourth, 0, 1), 4.0f);
     EXPECT_EQ(Key(fourth, 0, 2), 4.0f);
     EXPECT_EQ(Key(fourth, 9, 2), 0.0f);
+}
+
+// Gaps before a marker is first seen hold its first position, in every axis, and a marker never
+// seen keeps the file's values; without gap filling the file's values stay.
+TEST_F(MarkerBase, marker_LeadingGapsHoldTheFirstPosition) {
+    Script script;
+    script.markers = 3;
+    script.frames = 5;
+    script.names = {"Late", "Never", "Early"};
+    script.scale = 10.0;
+    script.points = {{P(0, 0, 0, 1.0), P(5, 5, 5, 1.0), P(1, 1, 1)},
+                     {P(0, 0, 0, 1.0), P(0, 0, 0, 1.0), P(2, 2, 2)},
+                     {P(3, -4, 5), P(0, 0, 0, 1.0), P(0, 0, 0, 1.0)},
+                     {P(0, 0, 0, 1.0), P(0, 0, 0, 1.0), P(4, 4, 4)},
+                     {P(6, 7, 8), P(0, 0, 0, 1.0), P(5, 5, 5)}};
+    ASSERT_TRUE(ReadScript(script));
+    VOxaNode* late = Find("Late");
+    const float first[3] = {30.0f, -40.0f, 50.0f};
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_EQ(Key(late, axis, 0), first[axis]) << axis;
+        EXPECT_EQ(Key(late, axis, 1), first[axis]) << axis;
+        EXPECT_EQ(Key(late, axis, 3), first[axis]) << "a later gap holds the last position";
+    }
+    EXPECT_EQ(Key(late, 0, 4), 60.0f);
+    EXPECT_EQ(Key(late, 9, 0), 1.0f) << "still a gap";
+    EXPECT_EQ(Key(late, 9, 2), 0.0f);
+    EXPECT_EQ(Key(Find("Never"), 0, 0), 50.0f);
+    EXPECT_EQ(Key(Find("Never"), 0, 1), 50.0f);
+    EXPECT_EQ(Key(Find("Early"), 0, 2), 20.0f);
+
+    Script plain = script;
+    plain.names = {"LateToo", "NeverToo", "EarlyToo"};
+    ASSERT_TRUE(ReadScript(plain, [](VStreamOptionsMotion& o) {
+        o.SetOption(VStreamOptionsMotion::eIMPORT_SET_OCCLUDED_TO_LAST_VALID_POSITION, 0);
+    }));
+    EXPECT_EQ(Key(Find("LateToo"), 1, 0), 0.0f);
+    EXPECT_EQ(Key(Find("LateToo"), 1, 3), 0.0f);
 }
 
 TEST_F(MarkerBase, marker_GapsFilledOnlyForExactOcclusion) {

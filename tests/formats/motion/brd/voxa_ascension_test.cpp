@@ -65,7 +65,8 @@ TEST_F(Brd, brd_RateStartAndGaps) {
     EXPECT_EQ(Key(second, 9, 0), 1.0f);
     EXPECT_EQ(Key(second, 9, 1), 0.0f);
     EXPECT_EQ(Key(second, 9, 2), 1.0f);
-    EXPECT_EQ(Key(second, 0, 0), 0.0f);  // nothing before the first record
+    EXPECT_EQ(Key(second, 0, 0), 4.0f);  // before its first record: the first position
+    EXPECT_EQ(Key(second, 2, 0), 6.0f);
     EXPECT_EQ(Key(second, 0, 2), 4.0f);  // the last valid position is held
     EXPECT_EQ(Key(Sensor("Marker1"), 1, 1), 8.0f);
 

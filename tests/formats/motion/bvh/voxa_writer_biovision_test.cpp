@@ -8,11 +8,13 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "attributes/voxa_skeleton.h"
 #include "base/vge_euler.h"
+#include "formats/motion/trc/voxa_motion_analysis_trc.h"
 #include "oxa_codec/voxa_io_formats.h"
 #include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node_properties.h"
@@ -496,4 +498,67 @@ TEST_F(bvh_Writer, FailedWriteKeepsTheOldTarget) {
     EXPECT_FALSE(ok);
     EXPECT_EQ(error, "Out of disk space");
     EXPECT_EQ(ReadFile(path), "old");
+}
+
+// A marker that is a gap in the first frames of a TRC take, written to BVH (which has no gaps):
+// those frames hold the marker's first seen position, never the origin, and the later gap holds
+// the last one. The positions are the file's millimetres in the scene's centimetres.
+TEST_F(bvh_Writer, LeadingGapOfAMarkerHoldsItsFirstPosition) {
+    const std::string trc =
+        "PathFileType\t4\t(X/Y/Z)\tgap.trc\t\n"
+        "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\tOrigDataRate\tOrigDataStartFrame\tOrigNumFrames"
+        "\t\n"
+        "30\t30\t5\t2\tmm\t30\t1\t5\t\n"
+        "Frame#\tTime\tLate\t\t\tAlways\t\t\t\n"
+        "\t\tX1\tY1\tZ1\tX2\tY2\tZ2\t\n"
+        "\n"
+        "1\t0.0\t\t\t\t10\t20\t30\t\n"
+        "2\t0.033333\t\t\t\t11\t21\t31\t\n"
+        "3\t0.066667\t120\t-40\t250\t12\t22\t32\t\n"
+        "4\t0.1\t\t\t\t13\t23\t33\t\n"
+        "5\t0.133333\t150\t-70\t280\t14\t24\t34\t\n";
+    const std::string source = TempPath("leading_gap.trc");
+    WriteFile(source, trc);
+    {
+        VOxaReaderMotionAnalysisTrc reader(mManager);
+        ASSERT_TRUE(reader.FileOpen(source.c_str()));
+        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+        ASSERT_NE(options, nullptr);
+        ASSERT_TRUE(reader.Read(mScene, options.get())) << reader.GetError().GetLastErrorString().Buffer();
+    }
+    VOxaNode* reference = mScene->GetRootNode()->GetChild(0);
+    ASSERT_NE(reference, nullptr);
+    reference->SetMarked(1);
+    const std::string path = TempPath("leading_gap.bvh");
+    ASSERT_TRUE(WriteScene(mScene, path, [](VStreamOptionsMotion* o) {
+        o->SetFrameCount(5);
+        o->SetOption(VStreamOptionsMotion::eTRANSLATION, 1);
+    }));
+
+    // The motion lines: the reference's six channels, then six per marker in file order, each
+    // starting with its X, Y and Z position.
+    std::vector<std::vector<double>> lines;
+    {
+        std::istringstream in(ReadFile(path));
+        std::string line;
+        while (std::getline(in, line) && line.rfind("Frame Time:", 0) != 0) {
+        }
+        while (std::getline(in, line)) {
+            std::istringstream numbers(line);
+            std::vector<double> values;
+            for (double v; numbers >> v;)
+                values.push_back(v);
+            if (!values.empty()) lines.push_back(values);
+        }
+    }
+    ASSERT_EQ(lines.size(), 5u);
+    const double late[5][3] = {{12, -4, 25}, {12, -4, 25}, {12, -4, 25}, {12, -4, 25}, {15, -7, 28}};
+    for (size_t f = 0; f < 5; ++f) {
+        ASSERT_EQ(lines[f].size(), 18u) << "frame " << f;
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(lines[f][6 + (size_t)k], late[f][k], 1e-4) << "Late, frame " << f << ", axis " << k;
+            EXPECT_NEAR(lines[f][12 + (size_t)k], (10.0 + 10.0 * k + (double)f) / 10.0, 1e-4)
+                << "Always, frame " << f << ", axis " << k;
+        }
+    }
 }

@@ -90,9 +90,10 @@ TEST_F(Trc, trc_UnitsNamesAndEmptyFields) {
     EXPECT_NE(Find("*Unnamed_3"), nullptr);
     EXPECT_FLOAT_EQ(Key(knee, 0, 0), 1.0f);  // millimetres to centimetres
     EXPECT_FLOAT_EQ(Key(knee, 2, 1), 3.1f);
-    // Three empty fields: the point is (0, 0, 0) and occluded.
+    // Three empty fields: the point is occluded, and before the marker is first seen it holds the
+    // first position it has.
     VOxaNode* hip = Find("Hip");
-    EXPECT_EQ(Key(hip, 0, 0), 0.0f);
+    EXPECT_FLOAT_EQ(Key(hip, 0, 0), 0.1f);
     EXPECT_EQ(Key(hip, 9, 0), 1.0f);
     EXPECT_FLOAT_EQ(Key(hip, 1, 1), 0.2f);
     // The second line has only two groups: the third marker is occluded there and holds its
@@ -100,7 +101,7 @@ TEST_F(Trc, trc_UnitsNamesAndEmptyFields) {
     VOxaNode* third = Find("*Unnamed_3");
     EXPECT_FLOAT_EQ(Key(third, 0, 0), 5.0f);
     EXPECT_EQ(Key(third, 9, 1), 1.0f);
-    EXPECT_EQ(Key(third, 0, 1), 0.0f);
+    EXPECT_FLOAT_EQ(Key(third, 0, 1), 5.0f);
     EXPECT_EQ(Curve(third, 0)->KeyGetTime(1).Get(), VTime::kOneSecond / 100);
 }
 
