@@ -242,11 +242,32 @@ bool MakeMarkers(const std::string& path) {
     return ok;
 }
 
+const char kUsage[] = "usage: oxa-make-examples DIR\n";
+const char kHelp[] =
+    "Writes the sample files into the folder DIR, which must exist:\n"
+    "  scene.3ds    a cube and a pyramid with materials, moving and turning, a camera and a light\n"
+    "  walk.bvh     a small skeleton swinging its limbs\n"
+    "  markers.c3d  four markers circling\n"
+    "Files of those names in DIR are replaced.\n"
+    "\n"
+    "  -h, --help  print this help and exit\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fputs("usage: oxa-make-examples DIR\n", stderr);
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (argc == 2 && (first == "--help" || first == "-h")) {
+        std::fputs(kUsage, stdout);
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    // A folder whose name starts with '-' is given as ./-name.
+    if (argc != 2 || first.empty() || first[0] == '-') {
+        if (argc == 2 && !first.empty() && first[0] == '-')
+            std::fprintf(stderr, "oxa-make-examples: unknown option '%s'\n", first.c_str());
+        else
+            std::fputs(kUsage, stderr);
+        std::fputs("Try 'oxa-make-examples --help' for more information.\n", stderr);
         return 2;
     }
     const std::string dir = std::string(argv[1]) + "/";

@@ -152,6 +152,8 @@ bool VTextFile::Rewind() {
     mInputPos = mInputLen = 0;
     mInputEof = false;
     mAtEnd = false;
+    // A UTF-8 byte-order mark (which some editors put first) is no part of the first line.
+    if (FillInput() && mInputLen >= 3 && std::memcmp(mInput, "\xEF\xBB\xBF", 3) == 0) mInputPos = 3;
     // Line numbers count from the start of the file again, so that messages say where.
     mLineNumber = 0;
     ReadNextLine();

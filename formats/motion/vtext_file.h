@@ -44,14 +44,16 @@ public:
     // ---- opening and lines ----
 
     // Opens `path` with an fopen mode. A read mode positions the file on its first significant line
-    // (true even when there is none); a write mode ('w' or 'a' in it) starts the temporary file.
+    // (true even when there is none), past a leading UTF-8 byte-order mark; a write mode ('w' or
+    // 'a' in it) starts the temporary file.
     bool Open(const char* path, const char* mode);
     // Closes the stream. For a written file, puts it in place: false when a write failed (the
     // target is then untouched). True only when a stream was open and closing it succeeded.
     bool Close();
     // Closes a written file without putting it in place (the target is untouched).
     void Discard();
-    // Back to the first significant line; line numbers count from the start again.
+    // Back to the first significant line (past a UTF-8 byte-order mark); line numbers count from
+    // the start again.
     bool Rewind();
     // Reads one physical line into the buffer at `offset`, growing the buffer for long lines.
     bool ReadRawLine(uint32_t offset);

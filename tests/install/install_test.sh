@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the toolkit as a static library (optimised, without sanitizers, tests or fuzz targets),
-# installs it into a temporary prefix, checks what was installed, builds a consumer program against
-# the installed CMake package with each C++ compiler at hand and runs it on the samples, then runs
-# the installed oxa-convert.
+# installs it into a temporary prefix, checks what was installed, builds the README's example and a
+# consumer program against the installed CMake package with each C++ compiler at hand and runs them
+# on the samples, then runs the installed oxa-convert.
 # Usage: install_test.sh SOURCE_DIR WORK_DIR C_COMPILER CXX_COMPILER GENERATOR [LAUNCHER]
 set -euo pipefail
 src=$1 work=$2 cc=$3 cxx=$4 generator=$5 launcher=${6:-}
@@ -25,15 +25,16 @@ cmake --build "$work/lib" --target oxa oxa-convert -j"$jobs" >"$work/lib-build.l
 cmake --install "$work/lib" --prefix "$prefix" >"$work/install.log" ||
   { cat "$work/install.log"; fail "installing failed"; }
 
-# What was installed: the archive, the package, the program, and headers under include/oxa/ in
-# their floor folders; nothing of the tests, benchmarks or fuzz targets.
+# What was installed: the archive, the package, the program, the README, and headers under
+# include/oxa/ in their floor folders; nothing of the tests, benchmarks or fuzz targets.
 for file in lib/liboxa.a lib/cmake/oxa/oxaConfig.cmake lib/cmake/oxa/oxaTargets.cmake bin/oxa-convert \
             include/oxa/scene/voxa_scene.h include/oxa/base/verror.h include/oxa/oxa_codec/voxa_io_formats.h \
-            include/oxa/formats/motion/bvh/voxa_reader_biovision.h; do
+            include/oxa/formats/motion/bvh/voxa_reader_biovision.h share/doc/oxa/README.md; do
   [ -e "$prefix/$file" ] || fail "$file was not installed"
 done
+cmp -s "$src/README.md" "$prefix/share/doc/oxa/README.md" || fail "share/doc/oxa/README.md is not the README"
 stray=$(cd "$prefix" && find . -type f ! -path './include/oxa/*' ! -path './lib/cmake/oxa/*' \
-          ! -name liboxa.a ! -name oxa-convert | sort)
+          ! -name liboxa.a ! -name oxa-convert ! -path ./share/doc/oxa/README.md | sort)
 [ -z "$stray" ] || fail "unexpected files installed: $stray"
 stray=$(cd "$prefix/include/oxa" && find . \( -type f ! -name '*.h' \) -o \( -type d -path './*' \
           ! -regex '\./\(base\|objects\|oxa_codec\|animation\|scene\|attributes\|character\|formats\)\(/.*\)?' \))
@@ -63,19 +64,27 @@ for compiler in "${compilers[@]}"; do
   cmake --build "$consumer" -j"$jobs" >"$consumer-build.log" ||
     { cat "$consumer-build.log"; fail "building the consumer with $compiler failed"; }
 
-  # The BVH sample written to TRC from the program, with the calls oxa-convert makes: its 12 joints
-  # become markers over its 61 frames.
-  out=$("$consumer/oxa_consumer" --trc "$consumer/walk.trc" "$src/examples/walk.bvh" "$src/examples/scene.3ds") ||
-    fail "the consumer built with $compiler could not read the samples or write TRC"
-  echo "$out"
-  grep -q "/walk.trc: 61 frames, 12 markers$" <<<"$out" ||
-    fail "the consumer built with $compiler did not write walk.bvh to TRC with its 61 frames and 12 markers"
-  for sample in walk.bvh scene.3ds; do
-    counts=$(sed -n "s|.*/$sample: \([0-9]*\) nodes, \([0-9]*\) below the root node$|\1 \2|p" <<<"$out")
-    read -r count below <<<"$counts"
-    [ -n "$count" ] && [ "$count" -ge 2 ] && [ "${below:-0}" -ge 1 ] ||
-      fail "the consumer built with $compiler found no nodes in $sample"
+  # The README's example writes each sample to another format: the 3DS scene's meshes to OBJ, the
+  # BVH skeleton's joints and the C3D markers to TRC markers over the same frames. The consumer
+  # reads the samples and what was written.
+  for pair in scene.3ds:scene.obj walk.bvh:walk.trc markers.c3d:markers.trc; do
+    "$consumer/read_write" "$src/examples/${pair%%:*}" "$consumer/${pair#*:}" ||
+      fail "the example built with $compiler could not write ${pair%%:*} to ${pair#*:}"
   done
+  out=$("$consumer/oxa_consumer" "$src/examples/scene.3ds" "$consumer/scene.obj" "$src/examples/walk.bvh" \
+          "$consumer/walk.trc" "$src/examples/markers.c3d" "$consumer/markers.trc") ||
+    fail "the consumer built with $compiler could not read the samples and what the example wrote"
+  echo "$out"
+  # count FILE WHAT: the number the consumer printed before WHAT for FILE, 0 when none.
+  count() { sed -n "s|^.*/$1: .* \([0-9][0-9]*\) $2\(,.*\)\?$|\1|p" <<<"$out" | grep . || echo 0; }
+  [ "$(count scene.3ds meshes)" -ge 1 ] && [ "$(count scene.obj meshes)" = "$(count scene.3ds meshes)" ] ||
+    fail "the example built with $compiler did not write the meshes of scene.3ds to OBJ"
+  [ "$(count walk.bvh joints)" -ge 2 ] && [ "$(count walk.trc markers)" = "$(count walk.bvh joints)" ] &&
+    [ "$(count walk.bvh frames)" -ge 2 ] && [ "$(count walk.trc frames)" = "$(count walk.bvh frames)" ] ||
+    fail "the example built with $compiler did not write the joints of walk.bvh to TRC over its frames"
+  [ "$(count markers.c3d markers)" -ge 2 ] && [ "$(count markers.trc markers)" = "$(count markers.c3d markers)" ] &&
+    [ "$(count markers.c3d frames)" -ge 2 ] && [ "$(count markers.trc frames)" = "$(count markers.c3d frames)" ] ||
+    fail "the example built with $compiler did not write the markers of markers.c3d to TRC over its frames"
 done
 command -v clang++ >/dev/null || echo "install test: clang++ is not installed; the consumer was not built with it"
 

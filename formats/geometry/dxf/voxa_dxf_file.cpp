@@ -315,6 +315,7 @@ bool VDxfGroupReader::OpenFile(const char* path) {
     mBufferStart = 0;
     mFileEnd = false;
     mChunk = kMaxChunk;
+    SkipByteOrderMark();
     return true;
 }
 
@@ -328,6 +329,12 @@ void VDxfGroupReader::OpenMemory(const void* data, size_t size) {
     mSize = (int64_t)size;
     mBufferStart = 0;
     mFileEnd = true;
+    SkipByteOrderMark();
+}
+
+void VDxfGroupReader::SkipByteOrderMark() {
+    if (mFile) Fill();
+    if (mEnd - mPos >= 3 && std::memcmp(mBuffer + mPos, "\xEF\xBB\xBF", 3) == 0) mPos += 3;
 }
 
 bool VDxfGroupReader::Close() {

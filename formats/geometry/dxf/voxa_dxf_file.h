@@ -8,7 +8,8 @@
 // is cut at the first one); a value line holding only blanks leaves the caller's value as it was.
 // A group read fails when the end of the data is met while reading its code line or its value
 // line, so a last value line without line end loses its group. Numbers are parsed as C's "%d" and
-// "%lf" parse them in the C locale, whatever the host locale.
+// "%lf" parse them in the C locale, whatever the host locale. A UTF-8 byte-order mark before the
+// first line is skipped.
 //
 // Writing (VDxfGroupWriter): code lines right-aligned in three columns, integers after three
 // blanks ("   %d"), reals with six decimals ("%lf"), names as they are; every line ends with "\n".
@@ -111,6 +112,9 @@ private:
 
     // Makes at least kAhead bytes available after mPos when the file has them.
     void Fill();
+    // Steps over a UTF-8 byte-order mark at the start, which some editors write: it is no part of
+    // the first code line.
+    void SkipByteOrderMark();
     // The common group in one pass: a code line of blanks and at most nine digits, and a value
     // line whose word is followed by its line end. False, nothing changed, for anything else,
     // which ReadGroupSlow reads line piece by line piece. Needs kAhead bytes after mPos.

@@ -588,6 +588,8 @@ bool VOxaReaderObj::LoadMaterialLibrary(std::string_view restView) {
 
 bool VOxaReaderObj::ParseMaterialFile(std::FILE* file, MtlLibrary& library) {
     voxa_obj::VLineSource source(file, 1 << 16);
+    // A UTF-8 byte-order mark is no part of the first line.
+    if (source.Peek(3) == "\xEF\xBB\xBF") source.Skip(3);
     std::string_view keyword, rest;
     MtlRecord* record = nullptr;
     while (ReadLine(source, keyword, rest)) {

@@ -498,6 +498,7 @@ void VOxaReaderMotionAnalysisTrc::ApplyTimeCodeFile(VStreamOptionsMotion* option
     if (read) {
         const char* p = lines[0];
         const char* end = p + std::strlen(p);
+        if (std::strncmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;  // a UTF-8 byte-order mark
         int* parts[4] = {&hours, &minutes, &seconds, &frames};
         bool parsed = true;
         for (int k = 0; k < 4 && parsed; ++k) {

@@ -112,6 +112,31 @@ TEST(text_file, CommentsOnlyBeforeTheFirstSignificantCharacter) {
     EXPECT_STREQ(file.GetCursor(), "word # more");  // the line end is not part of the line
 }
 
+TEST(text_file, AByteOrderMarkAtTheStartIsSkipped) {
+    const std::string path = TempPath("bom.txt");
+    // The mark is no part of the first line, which keeps its number, also after a rewind; a
+    // comment line after the mark is still a comment.
+    WriteFile(path, "\xEF\xBB\xBF# comment\nfirst 1\n\xEF\xBB\xBFsecond\n");
+    TextFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    for (int pass = 0; pass < 2; ++pass) {
+        EXPECT_STREQ(file.GetLine(), "first 1");
+        EXPECT_EQ(file.GetLineNumber(), 2u);
+        // Only at the start of the file.
+        ASSERT_TRUE(file.ReadNextLine());
+        EXPECT_STREQ(file.GetLine(), "\xEF\xBB\xBFsecond");
+        ASSERT_TRUE(file.Rewind());
+    }
+    // A file of the mark alone holds nothing; a mark cut short is text.
+    WriteFile(path, "\xEF\xBB\xBF");
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    EXPECT_TRUE(file.IsAtEnd());
+    EXPECT_EQ(file.GetLineNumber(), 0u);
+    WriteFile(path, "\xEF\xBB\n");
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    EXPECT_STREQ(file.GetLine(), "\xEF\xBB");
+}
+
 TEST(text_file, KeywordsMatchByPrefixInTableOrder) {
     const std::string path = TempPath("keywords.txt");
     WriteFile(path, "Frame Time: 0.01\nFrames: 20\n");

@@ -463,3 +463,40 @@ TEST(dxf_reader, FaceGroupsBesideTheCornersLeaveThemAlone) {
         EXPECT_EQ(PolygonMaterial(mesh, 0)->GetDiffuse(), VOxaColor(0, 1, 0, 1)) << mode;
     }
 }
+
+TEST(dxf_reader, AByteOrderMarkBeforeTheFirstLineIsSkipped) {
+    // The first group opens the ENTITIES section: with the mark taken for part of its code line,
+    // the section would not be found.
+    const std::string text = Text(Join({Section("ENTITIES", Face("A", kSquare)), {{0, "EOF"}}}));
+    const std::string marked = "\xEF\xBB\xBF" + text;
+    const std::vector<std::vector<double>> corners = {{0, 0, -1}, {1, 0, -1}, {1, 0, 0}, {0, 0, 0}};
+    {
+        Reading r;
+        ASSERT_TRUE(r.Read(marked));
+        ASSERT_EQ(r.Root()->GetChildCount(), 1);
+        EXPECT_EQ(r.Name(r.Child(0)), "Model::A");
+        ASSERT_NE(MeshOf(r.Child(0)), nullptr);
+        EXPECT_EQ(PolygonPoints(MeshOf(r.Child(0)), 0), corners);
+    }
+    // From a file, whose first block is read when it is opened.
+    const std::string path = ::testing::TempDir() + "dxf_bom_" + std::to_string(getpid()) + ".dxf";
+    for (const std::string& content : {marked, text}) {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(content.data(), 1, content.size(), file);
+        std::fclose(file);
+        VOxaSdkManager manager;
+        VOxaScene* scene = manager.CreateScene();
+        VOxaReaderDxf reader(&manager);
+        ASSERT_TRUE(reader.FileOpen(path.c_str()));
+        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+        static_cast<VStreamOptionsDxf*>(options.get())
+            ->SetOptionValue(VStreamOptionsDxf::eCREATE_REFERENCE_NODE, 0);
+        ASSERT_TRUE(reader.Read(scene, options.get())) << reader.GetError().GetLastErrorString().Buffer();
+        ASSERT_EQ(scene->GetRootNode()->GetChildCount(), 1);
+        ASSERT_NE(MeshOf(scene->GetRootNode()->GetChild(0)), nullptr);
+        EXPECT_EQ(PolygonPoints(MeshOf(scene->GetRootNode()->GetChild(0)), 0), corners);
+        reader.FileClose();
+    }
+    std::remove(path.c_str());
+}

@@ -360,6 +360,20 @@ TEST(obj_reader, Utf16IsRefusedWithAClearError) {
     EXPECT_EQ(rig.reader.GetError().GetLastErrorID(), VOxaReader::eFILE_NOT_OPENED);
 }
 
+TEST(obj_reader, AByteOrderMarkBeforeTheObjOrMtlTextIsSkipped) {
+    ReaderRig rig("r10");
+    const std::string mark = "\xEF\xBB\xBF";
+    WriteText(rig.dir / "a.mtl", mark + "newmtl red\nKd 1 0 0\n");
+    ASSERT_TRUE(rig.Read(mark + "mtllib a.mtl\n" + kSquare + "usemtl red\nf 1 2 3\n"));
+    VOxaMaterial* red = rig.manager.GetMaterial("red", 0);
+    ASSERT_NE(red, nullptr);
+    EXPECT_EQ(red->GetDiffuse(), VOxaColor(1, 0, 0, 1));
+    EXPECT_EQ(rig.Messages().find("Unable to read material"), std::string::npos) << rig.Messages();
+    VOxaMesh* mesh = rig.MeshOf(0);
+    ASSERT_EQ(mesh->GetPolygonCount(), 1);
+    EXPECT_EQ(mesh->GetMaterial((*mesh->GetMaterialIndices())[0], 0), red);
+}
+
 }  // namespace
 
 TEST(obj_reader, AMissingMaterialLibraryIsReportedBesideOneThatLoads) {

@@ -417,6 +417,12 @@ TEST_F(Trc, trc_TimeCodeFile) {
     EXPECT_EQ(options().Get(), hour.Get());
     EXPECT_EQ(Dialogs::Count(), 1);
     EXPECT_EQ(Dialogs::Last(), "Load trc_timecode.tc?");
+    // A UTF-8 byte-order mark before the first line is skipped.
+    WriteFile(tc,
+              "\xEF\xBB\xBF"
+              "01:00:00:00\nSMPTE\n30\n");
+    EXPECT_EQ(options().Get(), hour.Get());
+    EXPECT_EQ(Dialogs::Last(), "Load trc_timecode.tc?");
 
     WriteFile(tc, "00:00:01:30\nEBU\n25\n");
     EXPECT_EQ(options().Get(), 0);
