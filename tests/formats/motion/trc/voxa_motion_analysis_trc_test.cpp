@@ -414,6 +414,8 @@ TEST_F(Trc, trc_RefusalsSayWhere) {
         {Type3("mm", 1, 2) + "Time\tFrame#\n",
          "line 4: \"Frame#\" expected at the start of the names line, found \"Time\""},
         {Type3("mm", 1, 2) + names + "1\t0\n", "line 6: frame 1: no time after the frame number"},
+        {Type3("mm", 1, 2) + names + "1\t0.1s\t1\t2\t3\n", "line 6: frame 1: no time after the frame number"},
+        {Type3("mm", 1, 2) + names + "1 zero 1 2 3\n", "line 6: frame 1: no time after the frame number"},
         {Type3("mm", 1, 2) + names + "one\t0\t1\n",
          "line 6: frame 1: the line does not start with a frame number and a tab"},
     };
