@@ -539,13 +539,17 @@ struct SourceRate {
 constexpr double kMaxFrames = 1e9;
 
 // The motion writers write the frames their options name: the take's span, one frame per period
-// of the options' time mode, unless the settings file named a frame count. False when the span
-// holds more frames at that rate than a writer is asked to write (none are set then).
-bool SetFramesToWrite(VStreamOptionsMotion* motion, VOxaScene* scene) {
+// of the options' time mode, unless the settings file named a frame count. `readFrames` is the
+// frame count the reader gave the take it made (-1 when unknown): a take of one frame spans a
+// single instant, as a take of none does. False when the span holds more frames at that rate than
+// a writer is asked to write (none are set then).
+bool SetFramesToWrite(VStreamOptionsMotion* motion, VOxaScene* scene, int readFrames) {
     if (motion->GetFrameCount() > 0) return true;
     VTime start = VTime::kInfinite, stop = VTime::kMinusInfinite;
     const VOxaTakeInfo* info = scene->GetTakeInfo(scene->GetCurrentTakeName());
-    if (info && info->mLocalTimeSpan.GetStop().Get() > info->mLocalTimeSpan.GetStart().Get()) {
+    const bool oneFrame = info && readFrames > 0 &&
+                          info->mLocalTimeSpan.GetStop().Get() == info->mLocalTimeSpan.GetStart().Get();
+    if (info && (oneFrame || info->mLocalTimeSpan.GetStop().Get() > info->mLocalTimeSpan.GetStart().Get())) {
         start = info->mLocalTimeSpan.GetStart();
         stop = info->mLocalTimeSpan.GetStop();
     } else if (VOxaNode* root = scene->GetRootNode()) {
@@ -818,7 +822,8 @@ bool SetMotionToWrite(VStreamOptionsMotion* motion, const Arguments& args, Sessi
         motion->SetTimeMode(0, args.frameRate);
     else if (args.timeMode >= 0)
         motion->SetTimeMode(args.timeMode);
-    if (!SetFramesToWrite(motion, session.scene)) {
+    const VStreamOptionsMotion* read = AsMotion(session.readOptions);
+    if (!SetFramesToWrite(motion, session.scene, read && args.take.empty() ? read->GetFrameCount() : -1)) {
         std::fprintf(stderr,
                      "oxa-convert: %s: at %s frames per second the take would need more than %.0f frames\n",
                      out.c_str(), RateText(motion->GetFrameRate()).c_str(), kMaxFrames - 1);

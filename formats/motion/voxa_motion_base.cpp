@@ -16,6 +16,7 @@
 #include "base/vge_matrix.h"
 #include "base/vname_table.h"
 #include "base/vpath.h"
+#include "formats/motion/vtext_file.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node.h"
@@ -241,6 +242,26 @@ const char* VOxaMotionSupport::NoRootRefusal(VOxaScene* scene, const char* forke
 
 bool VOxaMotionSupport::Refuse(VError& error, const char* text) {
     error.SetLastError(VOxaWriter::eFILE_NOT_CREATED, text);
+    return false;
+}
+
+bool VOxaMotionSupport::IsWritable(double value) {
+    return VTextFile::IsWritableNumber(value);
+}
+
+bool VOxaMotionSupport::IsWritable(const VgeTVector& value) {
+    return IsWritable(value[0]) && IsWritable(value[1]) && IsWritable(value[2]);
+}
+
+bool VOxaMotionSupport::EndTextWrite(VTextFile& file, VError& error, bool ok) {
+    if (*file.GetUnwritableNumber()) {
+        const VString text(file.GetUnwritableNumber());
+        file.Discard();
+        return Refuse(error, text.Buffer());
+    }
+    if (ok && !file.WriteFailed()) return true;
+    file.Discard();
+    error.SetLastErrorID(VOxaWriter::eOUT_OF_DISK_SPACE);
     return false;
 }
 
@@ -687,7 +708,7 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
     }
 
     const int frameCount = options->GetFrameCount();
-    VTime time = options->GetStartTime();
+    const VTime start = options->GetStartTime();
     const double frameRate = options->GetFrameRate();
     const VTime period = options->GetFramePeriod();
     const bool gapsValid =
@@ -695,8 +716,6 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
     const double scale =
         VOxaMotionSupport::IsSet(options, VStreamOptionsMotion::eEXPORT_C3D_REAL_FORMAT) ? -1.0 : 1.0;
 
-    bool ok = mFile->WriteHeader(markerCount, time, frameCount, frameRate, scale);
-    ok = mFile->WriteMarkerNames(names) && ok;
     VgeTVector* p = static_cast<VgeTVector*>(points.GetBaseArray());
     // The occlusion curves are evaluated for a block of frames at a time, each curve over the
     // whole block in one ascending walk (the values Evaluate gives at each frame); row j of
@@ -705,30 +724,78 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
     std::vector<float> occluded(gapsValid ? 0 : (size_t)markerCount * kOcclusionBlock);
     std::vector<int> occlusionHints((size_t)markerCount, 0);
     int64_t blockTimes[kOcclusionBlock];
-    int inBlock = kOcclusionBlock;
-    for (int f = 1; f <= frameCount && ok; ++f, ++inBlock) {
-        options->Progress("Writing animation frames", (float)((double)f * 100.0 / frameCount));
-        sampler.Evaluate(time);
-        if (!gapsValid && inBlock == kOcclusionBlock) {
-            const int count = std::min(kOcclusionBlock, frameCount - f + 1);
-            VTime at = time;
-            for (int j = 0; j < count; ++j, at += period)
-                blockTimes[j] = at.Get();
-            for (int k = 0; k < markerCount; ++k) {
-                if (const VFCurve* curve = occlusion[(size_t)k])
-                    curve->EvaluateAscending(blockTimes, count, &occluded[(size_t)k], (size_t)markerCount,
-                                             &occlusionHints[(size_t)k]);
+    // A position the file cannot hold (not a finite number, or beyond the largest written) is a
+    // gap at the origin; the first one is named in a warning.
+    int64_t unwritable = 0;
+    VString firstUnwritable;
+    bool noteUnwritable = false;
+    // Every frame's points in turn into `points`, then visit(time, f) with f from 1; stops when
+    // visit answers false.
+    auto forEachFrame = [&](auto&& visit) {
+        std::fill(occlusionHints.begin(), occlusionHints.end(), 0);
+        VTime time = start;
+        int inBlock = kOcclusionBlock;
+        for (int f = 1; f <= frameCount; ++f, ++inBlock, time += period) {
+            sampler.Evaluate(time);
+            if (!gapsValid && inBlock == kOcclusionBlock) {
+                const int count = std::min(kOcclusionBlock, frameCount - f + 1);
+                VTime at = time;
+                for (int j = 0; j < count; ++j, at += period)
+                    blockTimes[j] = at.Get();
+                for (int k = 0; k < markerCount; ++k) {
+                    if (const VFCurve* curve = occlusion[(size_t)k])
+                        curve->EvaluateAscending(blockTimes, count, &occluded[(size_t)k], (size_t)markerCount,
+                                                 &occlusionHints[(size_t)k]);
+                }
+                inBlock = 0;
             }
-            inBlock = 0;
+            const float* row = occluded.empty() ? nullptr : &occluded[(size_t)inBlock * (size_t)markerCount];
+            for (int k = 0; k < markerCount; ++k) {
+                const VgeAMatrix& m = sampler.GlobalMatrix(markers[(size_t)k]);
+                const double w = row && occlusion[(size_t)k] && row[k] > 0.5f ? 1.0 : 0.0;
+                p[k].Set(m[3][0], m[3][1], m[3][2], w);
+                if (VOxaMotionSupport::IsWritable(p[k])) continue;
+                p[k].Set(0.0, 0.0, 0.0, 1.0);
+                if (noteUnwritable && unwritable++ == 0) {
+                    char text[400];
+                    std::snprintf(text, sizeof text,
+                                  "\"%.200s\" at frame %d has a position that is not a finite number or lies "
+                                  "beyond +-1e30",
+                                  names[k], f);
+                    firstUnwritable = text;
+                }
+            }
+            if (!visit(time, f)) return false;
         }
-        const float* row = occluded.empty() ? nullptr : &occluded[(size_t)inBlock * (size_t)markerCount];
-        for (int k = 0; k < markerCount; ++k) {
-            const VgeAMatrix& m = sampler.GlobalMatrix(markers[(size_t)k]);
-            const double w = row && occlusion[(size_t)k] && row[k] > 0.5f ? 1.0 : 0.0;
-            p[k].Set(m[3][0], m[3][1], m[3][2], w);
-        }
-        ok = mFile->WriteFrame(points, markerCount, time, f);
-        time += period;
+        return true;
+    };
+
+    // A file of scaled integers is told the largest coordinate it is to hold before its header.
+    if (mFile->NeedsLargestCoordinate(scale)) {
+        double largest = 0.0;
+        forEachFrame([&](VTime, int) {
+            for (int k = 0; k < markerCount; ++k)
+                if (p[k][3] < 0.5)
+                    largest = std::max({largest, std::fabs(p[k][0]), std::fabs(p[k][1]), std::fabs(p[k][2])});
+            return true;
+        });
+        mFile->SetLargestCoordinate(largest);
+    }
+
+    bool ok = mFile->WriteHeader(markerCount, start, frameCount, frameRate, scale);
+    ok = mFile->WriteMarkerNames(names) && ok;
+    noteUnwritable = true;
+    if (ok)
+        forEachFrame([&](VTime time, int f) {
+            options->Progress("Writing animation frames", (float)((double)f * 100.0 / frameCount));
+            ok = mFile->WriteFrame(points, markerCount, time, f);
+            return ok;
+        });
+    if (unwritable > 0) {
+        char text[600];
+        std::snprintf(text, sizeof text, "%s; it is written as a gap (%lld such positions in all).\n",
+                      firstUnwritable.Buffer(), (long long)unwritable);
+        mMessageText += text;
     }
     ok = mFile->WriteEnd() && ok;
     if (!ok) {

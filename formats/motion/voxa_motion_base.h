@@ -76,6 +76,11 @@ public:
     // One frame; `frameNumber` counts from 1.
     virtual bool WriteFrame(const VOxaMarkerFrame& points, int pointCount, VTime time, int frameNumber) = 0;
     virtual bool WriteEnd() = 0;
+    // True when the header to be written with `scale` depends on the largest coordinate of the
+    // take (a file of scaled integers): the writer then hands it to SetLargestCoordinate, in scene
+    // units and over the points written as valid, before WriteHeader. The base: false.
+    virtual bool NeedsLargestCoordinate(double /*scale*/) const { return false; }
+    virtual void SetLargestCoordinate(double /*largest*/) {}
 
     // What made the last read operation fail and where ("line 12: ..." in a text file); "" when
     // the file has nothing to say. The reader appends it to its "File is corrupted" text.
@@ -242,6 +247,16 @@ struct VOxaMotionSupport {
     static const char* NoRootRefusal(VOxaScene* scene, const char* forked);
     // Sets the writer error "File not created" with `text`; false.
     static bool Refuse(VError& error, const char* text);
+    // True for a value a motion writer may put in a file: finite and within
+    // +-VTextFile::kLargestNumber. A marker or sensor whose value is not is written as a gap where
+    // the format has gaps; elsewhere the file is refused.
+    static bool IsWritable(double value);
+    static bool IsWritable(const VgeTVector& value);
+    // The end of a text motion writer's Write: true when `ok` and every write succeeded. When the
+    // file met a number it cannot hold, the text is dropped and the writer error "File not
+    // created" names the node and frame (VTextFile::GetUnwritableNumber); when a write failed
+    // otherwise, the text is dropped with error "Out of disk space".
+    static bool EndTextWrite(class VTextFile& file, VError& error, bool ok);
 
     // True for an end node as the skeleton readers make them (the BVH "End Site", the "_End"
     // node of a leaf HTR segment or ASF bone): no children, rotation limits active (not

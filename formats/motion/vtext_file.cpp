@@ -95,6 +95,9 @@ bool VTextFile::Open(const char* path, const char* mode) {
     if (std::strchr(mode, 'w') || std::strchr(mode, 'a')) {
         // Appending would need the old contents in the temporary file; the formats only create.
         mWriteFailed = false;
+        mUnwritable = "";
+        mSubjectNode = nullptr;
+        mSubjectFrame = 0;
         mOutLen = 0;
         if (!mOutBuffer) mOutBuffer = (char*)std::malloc(kOutputBlock);
         if (!mOutBuffer || !mOutput.Open(path, std::strchr(mode, 'b') != nullptr)) {
@@ -565,7 +568,28 @@ bool VTextFile::WriteInt(long long value) {
     return Write(buffer, (size_t)n);
 }
 
+bool VTextFile::RefuseNumber(double value) {
+    if (mUnwritable.IsEmpty()) {
+        char text[400];
+        const char* what = std::isnan(value)   ? "a value that is not a number"
+                           : std::isinf(value) ? "an infinite value"
+                                               : "a value beyond +-1e30";
+        if (mSubjectNode && mSubjectFrame > 0)
+            std::snprintf(text, sizeof text, "\"%.200s\" has %s at frame %lld (%g); the file is not written.",
+                          mSubjectNode, what, mSubjectFrame, value);
+        else if (mSubjectNode)
+            std::snprintf(text, sizeof text, "\"%.200s\" has %s (%g); the file is not written.", mSubjectNode,
+                          what, value);
+        else
+            std::snprintf(text, sizeof text, "The scene has %s (%g); the file is not written.", what, value);
+        mUnwritable = text;
+    }
+    mWriteFailed = true;
+    return false;
+}
+
 bool VTextFile::WriteG(double value, int precision) {
+    if (!IsWritableNumber(value)) return RefuseNumber(value);
     char buffer[64];
     char* out = OutputRoom(sizeof buffer);
     int n = VFormatDoubleG(out ? out : buffer, sizeof buffer, value, precision);
@@ -576,6 +600,8 @@ bool VTextFile::WriteG(double value, int precision) {
 }
 
 bool VTextFile::WriteGs(const double* values, int count, char separator) {
+    for (int k = 0; k < count; ++k)
+        if (!IsWritableNumber(values[k])) return RefuseNumber(values[k]);
     // A frame's numbers go in one run when the buffer has room for the longest text of each.
     if (count > 0 && (size_t)count <= kOutputBlock / kVFormatGRoom) {
         if (char* out = OutputRoom((size_t)count * kVFormatGRoom)) {
@@ -591,6 +617,7 @@ bool VTextFile::WriteGs(const double* values, int count, char separator) {
 }
 
 bool VTextFile::WriteFixed(double value, int decimals) {
+    if (!IsWritableNumber(value)) return RefuseNumber(value);
     char buffer[400];
     char* out = OutputRoom(sizeof buffer);
     int n = VFormatDoubleFixed(out ? out : buffer, sizeof buffer, value, decimals);

@@ -154,6 +154,26 @@ public:
     // False once any write failed since `Open`.
     bool WriteFailed() const { return mWriteFailed; }
 
+    // ---- numbers a file cannot hold ----
+
+    // The largest magnitude a writer puts in a file: far beyond any length or angle of a capture,
+    // and far enough inside single precision (where the readers keep their keys) that a unit
+    // conversion on reading stays finite.
+    static constexpr double kLargestNumber = 1e30;
+    // True for a finite number within +-kLargestNumber.
+    static bool IsWritableNumber(double value) { return value >= -kLargestNumber && value <= kLargestNumber; }
+    // Names what the numbers written next belong to (a node, `frame` counted from 1; 0 for the
+    // file's header): the text of an unwritable number names it. `node` must live until the next
+    // call or the end of the write.
+    void SetNumberSubject(const char* node, long long frame) {
+        mSubjectNode = node;
+        mSubjectFrame = frame;
+    }
+    // WriteG, WriteGs and WriteFixed write no number that IsWritableNumber refuses: the first one
+    // is noted with its subject, the write counts as failed (Close puts nothing in place), and
+    // this text says what it was; "" while every number was writable.
+    const char* GetUnwritableNumber() const { return mUnwritable.Buffer(); }
+
 protected:
     // The read stream (null when closed or writing).
     std::FILE* mFile = nullptr;
@@ -208,6 +228,12 @@ private:
     char* mOutBuffer = nullptr;
     size_t mOutLen = 0;
     bool mWriteFailed = false;
+
+    // Notes an unwritable number (the first one) and fails the write; false.
+    bool RefuseNumber(double value);
+    const char* mSubjectNode = nullptr;
+    long long mSubjectFrame = 0;
+    VString mUnwritable{""};
 };
 
 #endif  // OXA_FORMATS_MOTION_VTEXT_FILE_H

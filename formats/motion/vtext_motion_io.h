@@ -108,6 +108,10 @@ protected:
         if (!options) DropWrite(eSTREAM_OPTIONS_NOT_SET);
         return options;
     }
+    // The end of a Write: true when every write succeeded. A number the file cannot hold drops
+    // the text and refuses the file with the text naming the node and frame
+    // (VTextFile::GetUnwritableNumber); any other failed write drops it with "Out of disk space".
+    bool EndWrite(bool ok) { return VOxaMotionSupport::EndTextWrite(*mFile, mError, ok); }
     // Drops the written text (the target keeps its former contents) and sets `errorId`; false.
     bool DropWrite(int errorId) {
         mFile->Discard();

@@ -4,11 +4,15 @@
 // that their readers give them back, and a marker file without labels.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "animation/fcurve.h"
 #include "attributes/voxa_mesh.h"
 #include "formats/motion/c3d/voxa_file_vicon.h"
 #include "formats/motion/vtext_file.h"
@@ -20,6 +24,7 @@
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_info.h"
+#include "scene/voxa_take_node.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -159,6 +164,113 @@ TEST_F(Writers, ATakeWithoutFramesIsRefusedByAmcAndTheMarkerWriters) {
     EXPECT_EQ(amc.error, "the take has no frames to write");
     EXPECT_FALSE(Exists(TempPath("still.amc")));
     EXPECT_TRUE(Write(TempPath("moving.amc"), true, skeleton).written);
+}
+
+// The float of 4 bytes in DEC format: the IEEE bits as two 16-bit words, high word first, with an
+// exponent 2 larger.
+float DecFloat(const std::string& bytes, size_t at) {
+    const auto b = [&](size_t k) { return (uint32_t)(uint8_t)bytes[at + k]; };
+    uint32_t u = (b(0) << 16) | (b(1) << 24) | b(2) | (b(3) << 8);
+    if (u != 0) u -= 2u << 23;
+    float f;
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> Split(const std::string& line, char separator) {
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    for (std::string field; std::getline(in, field, separator);)
+        fields.push_back(field);
+    return fields;
+}
+
+TEST_F(Writers, ValuesNoFileCanHoldAreGapsOrRefusals) {
+    for (const double bad : {std::nan(""), std::strtod("1e309", nullptr)}) {
+        SCOPED_TRACE(bad);
+        mScene = mManager->CreateScene();
+        Read("bvh", kBvh);
+        Node("Hips")->SetMarked(1, true);
+        // At the third frame the spine turns by an angle no file can say: the head (and its end)
+        // is then nowhere.
+        VFCurve* turn = Node("Spine")->GetCurrentTakeNode()->GetEulerRotationZ();
+        turn->KeyClear();
+        for (int f = 0; f < 4; ++f) {
+            const VTime time(f * VTime::kOneSecond / 25);
+            VFCurveKey key;
+            key.Set(time, f == 2 ? (float)bad : 5.0f * (float)f, VFCurveKey::eInterpolationLinear);
+            turn->KeyAdd(time, key);
+        }
+
+        // Formats without gaps refuse, naming the node and the frame, and leave no file.
+        for (const char* format : {"bvh", "htr", "mov", "vpm"}) {
+            const std::string path = TempPath(std::string("bad.") + format);
+            const Outcome outcome = Write(path, true);
+            EXPECT_FALSE(outcome.written) << format;
+            EXPECT_NE(outcome.error.find("\"Spine\" has"), std::string::npos)
+                << format << ": " << outcome.error;
+            EXPECT_NE(outcome.error.find("frame 3"), std::string::npos) << format << ": " << outcome.error;
+            EXPECT_FALSE(Exists(path)) << format;
+        }
+        ASSERT_TRUE(Write(TempPath("bad.asf"), true).written);
+        VPlug* skeleton = static_cast<VStreamOptionsMotion*>(mWriteOptions.get())->GetAttachedObject();
+        std::unique_ptr<VStreamOptions> asfOptions = std::move(mWriteOptions);
+        const Outcome amc = Write(TempPath("bad.amc"), true, skeleton);
+        EXPECT_FALSE(amc.written);
+        EXPECT_NE(amc.error.find("\"Spine\" has"), std::string::npos) << amc.error;
+        EXPECT_NE(amc.error.find("frame 3"), std::string::npos) << amc.error;
+        EXPECT_FALSE(Exists(TempPath("bad.amc")));
+
+        // Formats with gaps write the point as one. The markers are Hips, Spine, Head and
+        // Head_End: the head (third) is a gap at the third frame, not at the second.
+        for (const char* format : {"trc", "c3d", "aoa", "mcd", "brd"}) {
+            const std::string path = TempPath(std::string("gap.") + format);
+            ASSERT_TRUE(Write(path, true).written) << format;
+            const std::string text = oxa_test::ReadFile(path);
+            const std::vector<std::string> lines = Lines(text);
+            if (std::string(format) == "trc") {
+                // Six header lines, then frame lines of tab-separated fields: frame, time, and x, y,
+                // z per marker, those of a gap empty.
+                ASSERT_GE(lines.size(), 10u);
+                const std::vector<std::string> second = Split(lines[7], '\t'), third = Split(lines[8], '\t');
+                ASSERT_GE(third.size(), 11u);
+                EXPECT_EQ(third[0], "3");
+                for (int k = 8; k <= 10; ++k) {
+                    EXPECT_EQ(third[(size_t)k], "") << k;
+                    EXPECT_NE(second[(size_t)k], "") << k;
+                }
+                EXPECT_NE(third[5], "");
+            } else if (std::string(format) == "c3d") {
+                // Float data from the data block (header word 9) on: 16 bytes per point, the fourth
+                // value negative for a gap.
+                const size_t data = (size_t)(((uint8_t)text[16] | ((uint8_t)text[17] << 8)) - 1) * 512;
+                const size_t frame = 4 * 16;
+                EXPECT_LT(DecFloat(text, data + 2 * frame + 2 * 16 + 12), 0.0f);
+                EXPECT_GE(DecFloat(text, data + 1 * frame + 2 * 16 + 12), 0.0f);
+                EXPECT_GE(DecFloat(text, data + 2 * frame + 0 * 16 + 12), 0.0f);
+            } else if (std::string(format) == "brd") {
+                // Records of frame (from 0), sensor, ...: none for the head at frame 2.
+                EXPECT_EQ(text.find("\n2\t2\tP"), std::string::npos);
+                EXPECT_NE(text.find("\n1\t2\tP"), std::string::npos);
+                EXPECT_NE(text.find("\n2\t0\tP"), std::string::npos);
+            } else {
+                // AOA and MCD: a header line, then one line per marker and frame; 0 0 0 is a gap.
+                ASSERT_EQ(lines.size(), 17u) << format;
+                EXPECT_EQ(lines[1 + 2 * 4 + 2], "0 0 0") << format;
+                EXPECT_NE(lines[1 + 1 * 4 + 2], "0 0 0") << format;
+            }
+            EXPECT_EQ(text.find("nan"), std::string::npos) << format;
+            EXPECT_EQ(text.find("inf"), std::string::npos) << format;
+        }
+    }
 }
 
 TEST_F(Writers, ALoneMeshIsNoSkeletonAndAMeshWithoutFacesIsNoGeometry) {

@@ -254,6 +254,47 @@ TEST(cli, EmptyScenesAndTakesSayWhatIsMissing) {
     EXPECT_NE(r.err.find("(there is no " + Folder() + "lonely.asf)"), std::string::npos) << r.err;
 }
 
+TEST(cli, OneFrameTakesAreWrittenToEveryMotionFormat) {
+    // A take of one frame spans a single instant; it is still a frame to write. The BVH has a root
+    // and one joint with its end: two joints, three markers.
+    const std::string bvh = MakeBvh("one.bvh", 1);
+    for (const char* format : {"trc", "c3d", "amc", "htr", "bvh", "brd", "mov", "vpm", "aoa", "mcd"}) {
+        const std::string out = Folder() + "one_out." + format;
+        const Result r = Convert(bvh + " " + out);
+        ASSERT_EQ(r.code, 0) << format << ": " << r.err;
+        const std::string text = ReadFile(out);
+        const std::string f = format;
+        if (f == "trc") {
+            // NumFrames (third field of the third line) and one frame line after the blank line.
+            EXPECT_NE(text.find("\n30.00\t30.00\t1\t3\tmm\t"), std::string::npos) << text;
+            EXPECT_EQ(Count(text.substr(text.find("\n\n")), "\n1\t0.000\t"), 1) << text;
+        } else if (f == "c3d") {
+            // Header words 4 and 5: first and last frame numbers.
+            ASSERT_GE(text.size(), 512u);
+            EXPECT_EQ(text.substr(6, 2), std::string("\1\0", 2));
+            EXPECT_EQ(text.substr(8, 2), std::string("\1\0", 2));
+        } else if (f == "amc") {
+            EXPECT_NE(text.find(":DEGREES\n1\n"), std::string::npos) << text;
+            EXPECT_EQ(text.find("\n2\n"), std::string::npos) << text;
+        } else if (f == "htr") {
+            EXPECT_NE(text.find("NumFrames 1\n"), std::string::npos) << text;
+        } else if (f == "bvh") {
+            EXPECT_NE(text.find("Frames:\t1\n"), std::string::npos) << text;
+        } else if (f == "brd") {
+            // Records of frame 0 only, one per sensor.
+            EXPECT_EQ(Count(text, "\n0\t"), 2) << text;
+            EXPECT_EQ(text.find("\n1\t"), std::string::npos) << text;
+        } else if (f == "mov") {
+            EXPECT_EQ(Count(text, "\n"), 1) << text;
+        } else if (f == "vpm") {
+            EXPECT_EQ(Count(text, "Frames:\t1\n"), 3) << text;
+        } else {
+            EXPECT_EQ(text.substr(0, 31), "frames = 1 markers = 3 Hz = 30\n") << text;
+            EXPECT_EQ(Count(text, "\n"), 4) << text;
+        }
+    }
+}
+
 TEST(cli, ReadersSayWhatIsWrongInTheirOwnWords) {
     // A C3D of analog channels only is refused, not called corrupt.
     const std::string analog = MakeC3d("analog.c3d", [](std::string& b) { b[2] = b[3] = 0; });

@@ -363,6 +363,7 @@ bool VOxaFileAcclaimAmc::WriteFrame(VOxaAsfScene* scene, VTime time, long long f
             w.scale[a] = s[a];
         const AsfBone* b = w.bone;
         if (b->mDofCount == 0) continue;
+        SetNumberSubject(b->mBoundNode ? b->mBoundNode->GetNameWithoutPrefix() : b->mName.Buffer(), frame);
 
         // Translation: (T x parent A - parent offset) x A^-1, in file units.
         double ft[3];

@@ -122,6 +122,9 @@ bool VOxaWriterAcclaimAmc::Write(VOxaScene* scene, VStreamOptions* options) {
         time += period;
     }
     if (mFile->WriteFailed()) {
+        // A number the file cannot hold is named with its bone and frame.
+        if (*mFile->GetUnwritableNumber())
+            return VOxaMotionSupport::Refuse(mError, mFile->GetUnwritableNumber());
         mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
         return false;
     }

@@ -493,6 +493,7 @@ bool VOxaFileAcclaimAsf::Write(VOxaAsfScene* scene) {
     int id = 0;
     for (AsfBone* b : bones) {
         if (b == root) continue;
+        SetNumberSubject(b->mName.Buffer(), 0);
         WriteText("  begin\n    id ");
         WriteInt(++id);
         WriteText("\n    name ");

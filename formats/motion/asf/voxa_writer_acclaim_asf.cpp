@@ -134,6 +134,9 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
     const bool written = mFile->Write(skeleton);
     motion->SetAttachedObject(skeleton, true);
     if (!written) {
+        // A number the file cannot hold is named with its bone.
+        if (*mFile->GetUnwritableNumber())
+            return VOxaMotionSupport::Refuse(mError, mFile->GetUnwritableNumber());
         mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
         return false;
     }

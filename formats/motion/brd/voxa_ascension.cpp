@@ -386,11 +386,16 @@ bool VOxaWriterAscension::Write(VOxaScene* scene, VStreamOptions* streamOptions)
             const VgeAMatrix& m = sampler.GlobalMatrix(sensors[k]);
             const VgeVector4 q = m.GetQ();
             const double quaternion[4] = {q[0], q[1], q[2], q[3]};
+            // A sensor without a place the file can hold has no record at this frame: a gap.
+            if (!VOxaMotionSupport::IsWritable(m.GetT()) || !VOxaMotionSupport::IsWritable(quaternion[0]) ||
+                !VOxaMotionSupport::IsWritable(quaternion[1]) ||
+                !VOxaMotionSupport::IsWritable(quaternion[2]) ||
+                !VOxaMotionSupport::IsWritable(quaternion[3]))
+                continue;
             ok = mFile->WriteRecord(f, (int)k, m.GetT(), quaternion, time);
         }
     }
-    if (!ok || mFile->WriteFailed()) return DropWrite(eOUT_OF_DISK_SPACE);
-    return true;
+    return EndWrite(ok);
 }
 
 VOxaReader* VOxaCreateBrdReader(VOxaSdkManager* manager) {

@@ -170,6 +170,7 @@ bool VOxaWriterBiovision::WriteHierarchy(VTime start, VOxaMotionSampler& sampler
             open.pop_back();
         }
         VOxaNode* node = entry.mNode;
+        mFile->SetNumberSubject(node->GetNameWithoutPrefix(), 0);
         const bool isRoot = entry.mParent < 0;
         const VgeAMatrix& matrix =
             isRoot && mGlobalPosition ? node->GetDefaultGlobalTransform() : node->GetDefaultLocalTransform();
@@ -203,11 +204,12 @@ bool VOxaWriterBiovision::WriteHierarchy(VTime start, VOxaMotionSampler& sampler
     return !mFile->WriteFailed();
 }
 
-bool VOxaWriterBiovision::WriteFrame(VTime time, VOxaMotionSampler& sampler) {
+bool VOxaWriterBiovision::WriteFrame(VTime time, int frame, VOxaMotionSampler& sampler) {
     for (size_t i = 0; i < mEntries.size(); ++i) {
         const Entry& entry = mEntries[i];
         if (entry.mEndSite) continue;
         VOxaNode* node = entry.mNode;
+        mFile->SetNumberSubject(node->GetNameWithoutPrefix(), frame);
         const bool isRoot = entry.mParent < 0;
         const VgeAMatrix& matrix =
             isRoot && mGlobalPosition ? node->EvaluateGlobalTransform(time) : sampler.LocalMatrix(node, time);
@@ -272,7 +274,7 @@ bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
     ok = ok && mFile->WriteMotionHeader(frames, frameTime);
     for (int i = 0; ok && i < frames; ++i) {
         motion->Progress("Writing BVH nodes", (float)(100LL * i / frames));
-        ok = WriteFrame(time, sampler);
+        ok = WriteFrame(time, i + 1, sampler);
         time = time + period;
     }
     mEntries.clear();
@@ -281,6 +283,8 @@ bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
     mRoot = nullptr;
     if (!ok) {
         mWriteFailed = true;
+        // A number the file cannot hold is named with its joint and frame.
+        if (*mFile->GetUnwritableNumber()) return Fail(eFILE_NOT_CREATED, mFile->GetUnwritableNumber());
         return Fail(eOUT_OF_DISK_SPACE);
     }
     return true;

@@ -60,7 +60,7 @@ private:
     // The offsets: the default translations, but a joint without translation channels takes the
     // translation its current take gives it at `start` (VOxaMotionSupport::JointTranslation).
     bool WriteHierarchy(VTime start, VOxaMotionSampler& sampler);
-    bool WriteFrame(VTime time, VOxaMotionSampler& sampler);
+    bool WriteFrame(VTime time, int frame, VOxaMotionSampler& sampler);
 
     std::unique_ptr<VOxaFileBiovision> mFile;
     bool mWriteFailed = false;

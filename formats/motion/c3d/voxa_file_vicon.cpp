@@ -1,10 +1,14 @@
 #include "formats/motion/c3d/voxa_file_vicon.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "oxa_codec/vstream_options.h"
 
@@ -12,6 +16,21 @@ namespace {
 
 bool Named(const VViconParameter& parameter, const char* name) {
     return std::strcmp(parameter.GetName(), name) == 0;
+}
+
+// 1 for "LABELS", n for "LABELS<n>" (n from 2, no leading zero: the parts that name the
+// markers past the first 255), 0 for any other name.
+int LabelsPart(const char* name) {
+    if (std::strncmp(name, "LABELS", 6) != 0) return 0;
+    const char* digits = name + 6;
+    if (!*digits) return 1;
+    if (*digits == '0') return 0;
+    int part = 0;
+    for (const char* p = digits; *p; ++p) {
+        if (*p < '0' || *p > '9' || p - digits >= 4) return 0;
+        part = part * 10 + (*p - '0');
+    }
+    return part >= 2 ? part : 0;
 }
 
 // A non-empty character value: its text and length.
@@ -62,11 +81,12 @@ inline float LoadIntel(const uint8_t* p) {
     return f;
 }
 
-// Valid when the fourth value, cut to a whole number and taken as a signed 16-bit integer, is
-// not negative. Values without a whole number are invalid.
+// Valid when the fourth value (the residual) is not below 0 and, cut to a whole number and taken
+// as a signed 16-bit integer, is not negative. Any residual below 0 marks the point invalid, also
+// one above -1 that would cut to 0. Values without a whole number are invalid.
 inline bool FourthValid(float fourth) {
     if (fourth >= 0.0f && fourth < 32768.0f) return true;
-    if (!std::isfinite(fourth)) return false;
+    if (!(fourth >= 0.0f) || !std::isfinite(fourth)) return false;
     const double whole = std::trunc((double)fourth);
     if (std::fabs(whole) >= 9.0e18) return true;  // the low 16 bits are zero
     return (int16_t)(uint16_t)((uint64_t)(int64_t)whole & 0xFFFF) >= 0;
@@ -314,30 +334,28 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
     // the positions. The group may be declared after its parameters, so it is found first.
     mPointGroupId = FindPointGroup();
     bool unitsRead = false;
+    // The rows of LABELS, LABELS2, ... by part number; a part past the marker count names none.
+    std::map<int, std::vector<VString>> parts;
     if (SeekBlock(mFirstParameterBlock - 1) && Skip(4) == 4) {
         while (std::unique_ptr<VViconParameter> parameter = ReadParameter()) {
             if (!parameter->IsParameter() || !parameter->GetValue()) continue;
             const char* text = nullptr;
             int length = 0;
             const bool ofPoints = parameter->GetGroupId() == mPointGroupId;
-            if (Named(*parameter, "LABELS")) {
-                if (!ofPoints || !TextOf(*parameter, text, length)) continue;
+            if (const int part = LabelsPart(parameter->GetName())) {
+                if (!ofPoints || !TextOf(*parameter, text, length) || part > count) continue;
+                std::vector<VString>& rows = parts[part];
+                rows.clear();
                 const VViconArray* value = parameter->GetValue();
                 if (value->GetDimensionCount() == 1) {
                     // A one-dimensional text is a single label.
-                    if (count > 0) {
-                        names.SetStringAt(0, RowText(text, length).Buffer());
-                        labelled = 1;
-                    }
+                    rows.push_back(RowText(text, length));
                     continue;
                 }
-                int rows = value->GetDimension(0);
-                if (rows > kMaxLabels) rows = kMaxLabels;
-                if (rows > count) rows = count;
+                const int n = std::min(value->GetDimension(0), kMaxLabels);
                 VViconArray row;
-                for (int i = 0; i < rows && value->GetRow(row, i); ++i)
-                    names.SetStringAt(i, RowText(row.GetString(), (int)row.GetElementCount()).Buffer());
-                if (rows > labelled) labelled = rows;
+                for (int i = 0; i < n && value->GetRow(row, i); ++i)
+                    rows.push_back(RowText(row.GetString(), (int)row.GetElementCount()));
             } else if (Named(*parameter, "USES_PREFIXES")) {
                 if (keepPrefixes) mUsesPrefixes = true;
             } else if (Named(*parameter, "UNITS")) {
@@ -377,6 +395,14 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
         }
     }
     ScreenAxisMap(screen[0], screen[1], mAxisMap);
+    // LABELS names the first markers, LABELS2 the next ones, and so on up to the first part the
+    // file lacks.
+    int expected = 1;
+    for (const auto& part : parts) {
+        if (part.first != expected++ || part.second.empty()) break;
+        for (size_t i = 0; i < part.second.size() && labelled < count; ++i)
+            names.SetStringAt(labelled++, part.second[i].Buffer());
+    }
     for (int i = labelled; i < count; ++i) {
         char text[16];
         std::snprintf(text, sizeof text, "%04d", i);
@@ -503,7 +529,7 @@ bool VOxaFileVicon::WriteHeader(int markerCount, VTime startTime, int frameCount
     mPointCount = markerCount;
     mAnalogPerFrame = 0;
     mMaxGap = 0;
-    mScale = scale < 0.0 ? -1.0f : 0.14490029f;
+    mScale = scale < 0.0 ? -1.0f : mIntegerScale;
     mFirstDataBlock = 0;
     mFrameRate = (float)frameRate;
     mAnalogSamplesPerFrame = 1;
@@ -513,36 +539,92 @@ bool VOxaFileVicon::WriteHeader(int markerCount, VTime startTime, int frameCount
     return WriteHeaderBlock();
 }
 
+void VOxaFileVicon::SetLargestCoordinate(double largest) {
+    // A coordinate c (centimetres) is written as the 16-bit integer c / (scale x 0.1) cut toward
+    // zero, so a scale s holds it when c / (s x 0.1) <= 32767.
+    auto holds = [largest](float s) { return largest / ((double)s * 0.1) <= 32767.0; };
+    mIntegerScale = kIntegerScale;
+    mWriteWarning = "";
+    if (!(largest >= 0.0) || holds(kIntegerScale)) return;
+    // Readers replace a scale of 1000 or more: the largest float below it is the limit.
+    const float limit = std::nextafter(1000.0f, 0.0f);
+    float s = holds(limit) ? (float)(largest / (0.1 * 32767.0)) : limit;
+    while (s < limit && !holds(s))
+        s = std::nextafter(s, limit);
+    mIntegerScale = s;
+    char text[300];
+    if (holds(s))
+        std::snprintf(
+            text, sizeof text,
+            "The integer C3D scale %.8g cannot hold the largest coordinate (%g mm); the file's scale is "
+            "%.8g.",
+            (double)kIntegerScale, largest * 10.0, (double)s);
+    else
+        std::snprintf(
+            text, sizeof text,
+            "The integer C3D scale %.8g cannot hold the largest coordinate (%g mm); the file's scale is "
+            "%.8g, the largest a reader takes, and points beyond %g mm are written as gaps.",
+            (double)kIntegerScale, largest * 10.0, (double)s, (double)s * 32767.0);
+    mWriteWarning = text;
+}
+
 bool VOxaFileVicon::WriteMarkerNames(const VStringList& names) {
     if (mRefused || !IsWriting()) return false;
     std::vector<VString> list;
     list.reserve((size_t)names.GetCount());
     for (int i = 0; i < names.GetCount(); ++i)
         list.push_back(VString(names[i]));
-    bool ok = WriteParameterSection();
-    ok = ok && WriteLabels(list);
+    // The section's block count is one byte: when the 32-blank descriptions of many markers
+    // would take it past 255 blocks, each description is one blank.
+    bool ok = true;
+    for (int descriptionWidth : {32, 1}) {
+        ok = WriteParameterSection() && WriteLabels(list, descriptionWidth);
+        if (!ok || mSection.size() + 2 <= (size_t)kMaxParameterBlocks * kBlockSize) break;
+    }
+    if (ok && mSection.size() + 2 > (size_t)kMaxParameterBlocks * kBlockSize) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "The names of %d markers do not fit the %d blocks of a C3D parameter section.",
+                      names.GetCount(), kMaxParameterBlocks);
+        mRefusal = text;
+        mRefused = true;
+        AbandonWrite();
+        return false;
+    }
     ok = ok && FinishParameterSection();
     return ok && !WriteFailed();
 }
 
-bool VOxaFileVicon::WriteLabels(const std::vector<VString>& names) {
-    const int rows = (int)std::min<size_t>(names.size(), kMaxLabels);
+bool VOxaFileVicon::WriteLabels(const std::vector<VString>& names, int descriptionWidth) {
     int longest = 0;
-    for (int i = 0; i < rows; ++i)
-        longest = std::max(longest, names[(size_t)i].GetLen());
+    for (const VString& name : names)
+        longest = std::max(longest, name.GetLen());
     const int width = std::min(longest, 254) + 1;
-    const int labelSizes[2] = {rows, width};
-    VViconArray labels(nullptr, VViconArray::kChar, 2, labelSizes);
-    VViconArray row;
-    // Each row: the name, then blanks.
-    for (int i = 0; i < rows && labels.GetRow(row, i); ++i)
-        VViconArray::CopyString(row, names[(size_t)i].Buffer(), width);
-    const int descriptionSizes[2] = {rows, 32};
-    VViconArray descriptions(nullptr, VViconArray::kChar, 2, descriptionSizes);
-    // A file without labels has no description data to fill.
-    if (rows > 0) std::memset(descriptions.GetMutableData(), ' ', (size_t)rows * 32);
-    bool ok = VViconParameter("LABELS", 1, false, nullptr, &labels).Write(mSection);
-    ok = ok && VViconParameter("DESCRIPTIONS", 1, false, nullptr, &descriptions).Write(mSection);
+    // Dimensions are single bytes: each parameter holds 255 rows, and the markers past them are
+    // named by LABELS2, LABELS3, ... (with DESCRIPTIONS2, ...). A file without markers has one
+    // empty LABELS.
+    const size_t count = names.size();
+    const size_t parts = count == 0 ? 1 : (count + kMaxLabels - 1) / kMaxLabels;
+    bool ok = true;
+    for (size_t part = 0; part < parts && ok; ++part) {
+        const size_t first = part * kMaxLabels;
+        const int rows = (int)std::min<size_t>(count - first, kMaxLabels);
+        const std::string suffix = part == 0 ? std::string() : std::to_string(part + 1);
+        const int labelSizes[2] = {rows, width};
+        VViconArray labels(nullptr, VViconArray::kChar, 2, labelSizes);
+        VViconArray row;
+        // Each row: the name, then blanks.
+        for (int i = 0; i < rows && labels.GetRow(row, i); ++i)
+            VViconArray::CopyString(row, names[first + (size_t)i].Buffer(), width);
+        const int descriptionSizes[2] = {rows, descriptionWidth};
+        VViconArray descriptions(nullptr, VViconArray::kChar, 2, descriptionSizes);
+        // A file without labels has no description data to fill.
+        if (rows > 0)
+            std::memset(descriptions.GetMutableData(), ' ', (size_t)rows * (size_t)descriptionWidth);
+        ok = VViconParameter(("LABELS" + suffix).c_str(), 1, false, nullptr, &labels).Write(mSection);
+        ok = ok && VViconParameter(("DESCRIPTIONS" + suffix).c_str(), 1, false, nullptr, &descriptions)
+                       .Write(mSection);
+    }
     if (!ok) mWriteFailed = true;
     return ok;
 }
@@ -628,7 +710,14 @@ VOxaWriterVicon::VOxaWriterVicon(VOxaSdkManager* manager) : VOxaWriterMotionBase
 }
 
 bool VOxaWriterVicon::Write(VOxaScene* scene, VStreamOptions* options) {
-    if (VOxaWriterMotionBase::Write(scene, options)) return true;
+    if (VOxaWriterMotionBase::Write(scene, options)) {
+        const VOxaFileVicon* file = static_cast<const VOxaFileVicon*>(mFile);
+        if (!file->GetWriteWarning().IsEmpty()) {
+            mMessageText += file->GetWriteWarning();
+            mMessageText += "\n";
+        }
+        return true;
+    }
     // A refused file says why in place of the base's "Out of disk space".
     const VOxaFileVicon* file = mFile ? static_cast<const VOxaFileVicon*>(mFile) : nullptr;
     if (file && !file->GetRefusal().IsEmpty())

@@ -16,8 +16,13 @@ class VOxaFileVicon : public VViconLoaderBase, public IOxaFileMotionBase {
 public:
     // Frame numbers and counts live in 16-bit fields.
     static constexpr int kMaxWord = 0xFFFF;
-    // The reader takes at most this many labels; the writer writes at most this many rows.
+    // The rows of one LABELS parameter (its dimensions are bytes); more markers are named by
+    // LABELS2, LABELS3, ...
     static constexpr int kMaxLabels = 255;
+    // The parameter section's block count is one byte.
+    static constexpr int kMaxParameterBlocks = 255;
+    // The usual scale of integer data: 0.1449 mm per unit.
+    static constexpr float kIntegerScale = 0.14490029f;
 
     VOxaFileVicon() = default;
     ~VOxaFileVicon() override;
@@ -34,17 +39,27 @@ public:
                    bool exactZeroAsOccluded) override;
     bool ReadEnd() override { return true; }
 
-    // Refuses (false, with `GetRefusal`) marker counts and frame numbers beyond 16 bits.
+    // Refuses (false, with `GetRefusal`) marker counts and frame numbers beyond 16 bits; and
+    // WriteMarkerNames names that take the parameter section past 255 blocks.
     bool WriteHeader(int markerCount, VTime startTime, int frameCount, double frameRate,
                      double scale) override;
     bool WriteMarkerNames(const VStringList& names) override;
     bool WriteFrame(const VOxaMarkerFrame& points, int pointCount, VTime time, int frameNumber) override;
     bool WriteEnd() override;
+    // Integer data (a `scale` not below 0) takes a scale that holds the largest coordinate.
+    bool NeedsLargestCoordinate(double scale) const override { return scale >= 0.0; }
+    // The integer scale for coordinates up to `largest` (scene units): the usual 0.14490029 when
+    // that holds them, else the smallest float that does (noted in GetWriteWarning), at most
+    // the largest scale a reader takes (below 1000): points beyond that are written as gaps.
+    void SetLargestCoordinate(double largest) override;
+    // What the writer changed without refusing (the integer scale), empty when nothing.
+    const VString& GetWriteWarning() const { return mWriteWarning; }
 
-    // "LABELS" (one row per marker, as long as the longest name plus 1) and "DESCRIPTIONS" (32
-    // blanks per marker) of group 1. Rows past 255 and names past 254 characters do not fit the
-    // one-byte dimensions and are left out.
-    bool WriteLabels(const std::vector<VString>& names);
+    // "LABELS" (one row per marker, as long as the longest name plus 1) and "DESCRIPTIONS"
+    // (`descriptionWidth` blanks per marker) of group 1, 255 rows each; the markers past them go
+    // to "LABELS2" and "DESCRIPTIONS2", then "LABELS3", ... Names past 254 characters do not fit
+    // the one-byte dimensions and are cut.
+    bool WriteLabels(const std::vector<VString>& names, int descriptionWidth = 32);
     // Adds the time of a "TIMECODES" parameter (at least four 16-bit integers: hours, minutes,
     // seconds, frames in the default time mode) to the options' start time. The read position is
     // kept.
@@ -87,6 +102,9 @@ private:
     bool mRefused = false;
     bool mNoPoints = false;
     VString mRefusal{""};
+    VString mWriteWarning{""};
+    // The integer scale WriteHeader writes.
+    float mIntegerScale = kIntegerScale;
     std::vector<uint8_t> mFrameBytes;
     std::vector<uint32_t> mFrameWords;
 };

@@ -696,9 +696,9 @@ bool VViconLoaderBase::ReadPoint(VViconPoint& point, float scale, int extra, dou
         const float fourth = VViconNumbers::LoadFloat(p + 12, mFileProcessor);
         point.mResidual = fourth;
         point.mCameraBits = 0;
-        // Valid when the fourth value, cut to a whole number and taken as a signed 16-bit
-        // integer, is not negative.
-        if (!std::isfinite(fourth)) {
+        // Valid when the fourth value is not below 0 (a residual between -1 and 0 too) and, cut
+        // to a whole number and taken as a signed 16-bit integer, is not negative.
+        if (!(fourth >= 0.0f) || !std::isfinite(fourth)) {
             point.mValid = false;
         } else {
             const double whole = std::trunc((double)fourth);

@@ -303,9 +303,11 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
         file.WriteHierarchyLine(written[s].Buffer(),
                                 work[s].parent >= 0 ? written[(size_t)work[s].parent].Buffer() : nullptr);
     file.WriteBasePositionTitle();
-    for (size_t s = 0; s < work.size(); ++s)
+    for (size_t s = 0; s < work.size(); ++s) {
+        file.SetNumberSubject(work[s].node->GetNameWithoutPrefix(), 0);
         file.WriteBasePositionLine(written[s].Buffer(), work[s].baseTranslation, work[s].baseAngles,
                                    work[s].length);
+    }
 
     // Segment by segment, each frame's local transform relative to the base position.
     for (int s = 0; s < (int)work.size(); ++s) {
@@ -337,7 +339,8 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
             for (int c = 0; c < 9; ++c)
                 samplers[c].Reset(curves[c]);
         VTime time = start;
-        for (int f = 0; f < frameCount; ++f, time += period) {
+        for (int f = 0; f < frameCount && !file.WriteFailed(); ++f, time += period) {
+            file.SetNumberSubject(w.node->GetNameWithoutPrefix(), f + 1);
             double local[4][4];
             VgeMatrixIdentity(local);
             if (fromGlobal) {
@@ -379,7 +382,10 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
     options->Progress("Writing HTR nodes", 100.0f);
 
     if (file.WriteFailed()) {
+        // A number the file cannot hold is named with its segment and frame.
+        const VString unwritable(file.GetUnwritableNumber());
         file.Discard();
+        if (!unwritable.IsEmpty()) return Fail(eFILE_NOT_CREATED, unwritable.Buffer());
         return Fail(eOUT_OF_DISK_SPACE);
     }
     // Puts the file in place; a failed flush or rename keeps the old target.

@@ -281,6 +281,7 @@ bool VOxaWriterCorvelundMov::Write(VOxaScene* scene, VStreamOptions* streamOptio
         mFile->WriteG(time.GetSecondDouble());
         mFile->WriteChar('\t');
         for (VOxaNode* object : objects) {
+            mFile->SetNumberSubject(object->GetNameWithoutPrefix(), f + 1);
             const VgeAMatrix& m = sampler.GlobalMatrix(object);
             for (int g = 0; g < 3; ++g) {
                 if (!present[g]) continue;
@@ -291,10 +292,9 @@ bool VOxaWriterCorvelundMov::Write(VOxaScene* scene, VStreamOptions* streamOptio
                 }
             }
         }
-        ok = mFile->WriteChar('\n');
+        ok = mFile->WriteChar('\n') && !mFile->WriteFailed();
     }
-    if (!ok || mFile->WriteFailed()) return DropWrite(eOUT_OF_DISK_SPACE);
-    return true;
+    return EndWrite(ok);
 }
 
 VOxaReader* VOxaCreateMovReader(VOxaSdkManager* manager) {

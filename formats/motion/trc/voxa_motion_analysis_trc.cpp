@@ -32,6 +32,79 @@ bool IsNaNField(const char* p) {
 
 bool gTimeCodeEnabled = true;
 
+// The fields of a frame line, in turn. A line that holds a tab is split at tabs: blanks around a
+// field's text pad it ("       NaN" is one field) and a field of blanks only is empty. A line
+// without tabs is split at runs of blanks and has no empty fields.
+class FrameFields {
+public:
+    explicit FrameFields(const char* line)
+        : mAt(line), mEnd(line + std::strlen(line)), mTabs(std::memchr(line, '\t', (size_t)(mEnd - line))) {}
+
+    // The next field's text without its padding, [begin, end); false when the line has no more.
+    bool Next(const char*& begin, const char*& end) {
+        if (!mAt) return false;
+        if (mTabs) {
+            // A line that ends at a tab holds no field after it (a blank there is an empty field).
+            if (mAt == mEnd && mFields > 0) {
+                mAt = nullptr;
+                return false;
+            }
+            ++mFields;
+            const char* tab = static_cast<const char*>(std::memchr(mAt, '\t', (size_t)(mEnd - mAt)));
+            const char* stop = tab ? tab : mEnd;
+            begin = mAt;
+            end = stop;
+            while (begin < end && IsWhite(*begin))
+                ++begin;
+            while (end > begin && IsWhite(end[-1]))
+                --end;
+            mAt = tab ? tab + 1 : nullptr;
+            return true;
+        }
+        while (mAt < mEnd && IsWhite(*mAt))
+            ++mAt;
+        if (mAt == mEnd) {
+            mAt = nullptr;
+            return false;
+        }
+        begin = mAt;
+        while (mAt < mEnd && !IsWhite(*mAt))
+            ++mAt;
+        end = mAt;
+        return true;
+    }
+
+    // True when a separator follows the last field (the line goes on).
+    bool More() const { return mAt && (mTabs || mAt < mEnd); }
+
+private:
+    const char* mAt;  // null once the line is done
+    const char* mEnd;
+    bool mTabs;
+    int mFields = 0;
+};
+
+// A field that is a whole number, or a number, and nothing else.
+bool IntField(const char* begin, const char* end, int& value) {
+    return begin < end && VParseInt(begin, end, value) == end;
+}
+
+bool NumberField(const char* begin, const char* end, double& value) {
+    return begin < end && VParseDouble(begin, end, value, false) == end;
+}
+
+// "NaN" in any letter case, alone in its field.
+bool IsNaNText(const char* begin, const char* end) {
+    return end - begin == 3 && IsNaNField(begin);
+}
+
+// The frame number and time that start a frame line.
+bool ReadFrameStart(FrameFields& fields, int& frame, double& seconds) {
+    const char *begin, *end;
+    return fields.Next(begin, end) && IntField(begin, end, frame) && fields.Next(begin, end) &&
+           NumberField(begin, end, seconds) && std::isfinite(seconds);
+}
+
 }  // namespace
 
 // ---- file ----------------------------------------------------------------------------------------
@@ -114,12 +187,8 @@ bool VOxaFileMotionAnalysisTrc::FindFirstFrameLine(int markerCount, int& frame, 
     for (int64_t i = 0; i < 3 * (int64_t)markerCount; ++i)
         if (!ReadFieldAcrossLines(field)) return false;
     if (!ReadNextLine()) return false;
-    const char* saved = SetSeparators("");
-    char c = 0;
-    const bool found = ReadInt(frame) && PeekChar(c) && IsWhite(c) && ReadChar(c) &&
-                       ReadDouble(seconds, 1.0) && std::isfinite(seconds);
-    SetSeparators(saved);
-    return found;
+    FrameFields fields(GetCursor());
+    return ReadFrameStart(fields, frame, seconds);
 }
 
 bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount,
@@ -260,54 +329,33 @@ bool VOxaFileMotionAnalysisTrc::ReadMarkerNames(VStringList& names, bool /*actor
 bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerCount*/, VTime& time,
                                           int& frameCounter, VTime /*period*/, bool /*exactZeroAsOccluded*/) {
     if (!ReadNextLine()) return Fail("the file ends after %d of %d frames", mFramesRead, mHeaderFrames);
-    // Every tab counts on a frame line: an empty field is a missing coordinate.
-    const char* saved = SetSeparators("");
+    FrameFields fields(GetCursor());
     int frame = 0;
     double seconds = 0.0;
-    char c = 0;
-    bool ok = true;
-    if (!ReadInt(frame) || !PeekChar(c) || !IsWhite(c)) {
-        ok = Fail("frame %d: the line does not start with a frame number and a tab", mFramesRead + 1);
-    } else if (!ReadChar(c) || !ReadDouble(seconds, 1.0) || !PeekChar(c) || !IsWhite(c)) {
-        ok = Fail("frame %d: no time after the frame number", mFramesRead + 1);
-    } else {
-        ReadChar(c);
-    }
-    while (ok) {
+    const char *begin, *end;
+    if (!fields.Next(begin, end) || !IntField(begin, end, frame) || !fields.More())
+        return Fail("frame %d: the line does not start with a frame number and a tab", mFramesRead + 1);
+    if (!fields.Next(begin, end) || !NumberField(begin, end, seconds) || !std::isfinite(seconds) ||
+        !fields.More())
+        return Fail("frame %d: no time after the frame number", mFramesRead + 1);
+    // Groups of three fields, one per marker: an empty field or "NaN" is a missing coordinate
+    // (the point is occluded). A group cut short by the end of the line, and a field that is
+    // neither, end the line's points.
+    for (;;) {
         VgeTVector point(0.0, 0.0, 0.0, 0.0);
-        bool complete = true;
-        for (int axis = 0; axis < 3 && complete; ++axis) {
-            if (!PeekChar(c)) {
-                // The line ended inside the group: the group is dropped.
-                complete = false;
-                break;
-            }
-            if (IsWhite(c)) {
+        int axis = 0;
+        for (; axis < 3 && fields.Next(begin, end); ++axis) {
+            if (begin == end || IsNaNText(begin, end)) {
                 point[3] = 1.0;
-            } else if (IsNaNField(GetCursor())) {
-                // "NaN" in any case marks a gap as an empty field does.
-                point[3] = 1.0;
-                SetCursor(GetCursor() + 3);
-            } else {
-                double value = 0.0;
-                if (!ReadDouble(value, 1.0)) {
-                    complete = false;
-                    break;
-                }
-                point[axis] = value;
+                continue;
             }
-            if (axis < 2) complete = PeekChar(c) && IsWhite(c) && ReadChar(c);
+            double value = 0.0;
+            if (!NumberField(begin, end, value)) break;
+            point[axis] = value;
         }
-        if (!complete) break;
-        if (points.Add(point) < 0) {
-            ok = Fail("frame %d: no room for its points", mFramesRead + 1);
-            break;
-        }
-        if (!PeekChar(c) || !IsWhite(c)) break;
-        ReadChar(c);
+        if (axis < 3) break;
+        if (points.Add(point) < 0) return Fail("frame %d: no room for its points", mFramesRead + 1);
     }
-    SetSeparators(saved);
-    if (!ok) return false;
     ++mFramesRead;
     frameCounter = frame;
     time.SetSecondDouble(seconds);

@@ -317,14 +317,14 @@ bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions)
         mFile->WriteSegmentHeader(names[k].Buffer(), n, frameTime);
         mFile->WriteColumnHeader();
         for (int f = 0; f < n && ok; ++f) {
+            mFile->SetNumberSubject(nodes[k]->GetNameWithoutPrefix(), f + 1);
             const Sample& sample = buffer[(size_t)f * count + k];
             ok = mFile->WriteFrame(sample.mTranslation, sample.mRotation, unit);
         }
         ok = ok && !mFile->WriteFailed();
     }
     std::free(buffer);
-    if (!ok) return DropWrite(eOUT_OF_DISK_SPACE);
-    return true;
+    return EndWrite(ok);
 }
 
 VOxaReader* VOxaCreateVpmReader(VOxaSdkManager* manager) {

@@ -373,13 +373,59 @@ TEST(text_file, DiagnosticsCarryNameAndLine) {
     EXPECT_TRUE(gLastMessage.empty());
 }
 
+TEST(text_file, NumbersNoFileCanHoldFailTheWriteAndSayWhose) {
+    const std::string path = TempPath("unwritable.txt");
+    // Up to 1e30 either way is written; beyond it, and what is not a finite number, is not.
+    for (double good : {1e30, -1e30, 0.0, -0.0, 1e-300})
+        EXPECT_TRUE(VTextFile::IsWritableNumber(good)) << good;
+    for (double bad : {1.0000001e30, -1.0000001e30, HUGE_VAL, -HUGE_VAL, std::nan("")})
+        EXPECT_FALSE(VTextFile::IsWritableNumber(bad)) << bad;
+    struct Case {
+        int writer;  // 0 WriteG, 1 WriteFixed, 2 WriteGs
+        double value;
+        const char* subject;
+        long long frame;
+        const char* says;
+    };
+    const Case cases[] = {
+        {0, std::nan(""), "Hips", 3, "\"Hips\" has a value that is not a number at frame 3"},
+        {1, -HUGE_VAL, "Knee", 0, "\"Knee\" has an infinite value (-inf)"},
+        {2, 2e30, nullptr, 0, "The scene has a value beyond +-1e30 (2e+30)"},
+    };
+    for (const Case& c : cases) {
+        WriteFile(path, "old");
+        TextFile file;
+        ASSERT_TRUE(file.Open(path.c_str(), "w"));
+        file.WriteG(1.5);
+        file.SetNumberSubject(c.subject, c.frame);
+        const double run[3] = {1.0, c.value, HUGE_VAL};
+        const bool written = c.writer == 0   ? file.WriteG(c.value)
+                             : c.writer == 1 ? file.WriteFixed(c.value, 3)
+                                             : file.WriteGs(run, 3, ' ');
+        EXPECT_FALSE(written) << c.says;
+        // The first one is named; later ones change nothing.
+        file.SetNumberSubject("Other", 9);
+        EXPECT_FALSE(file.WriteG(std::nan("")));
+        EXPECT_EQ(std::string(file.GetUnwritableNumber()).find(c.says), 0u) << file.GetUnwritableNumber();
+        EXPECT_TRUE(file.WriteFailed());
+        EXPECT_FALSE(file.Close());
+        EXPECT_EQ(ReadFile(path), "old");
+        // A new file starts clean.
+        ASSERT_TRUE(file.Open(path.c_str(), "w"));
+        EXPECT_STREQ(file.GetUnwritableNumber(), "");
+        file.WriteG(1e30);
+        EXPECT_TRUE(file.Close());
+        EXPECT_EQ(ReadFile(path), "1e+30");
+    }
+}
+
 TEST(text_file, WritesAreByteIdenticalToPrintfAndAtomic) {
     const std::string path = TempPath("out.txt");
     WriteFile(path, "old");
     TextFile file;
     ASSERT_TRUE(file.Open(path.c_str(), "w"));
     file.WriteIndented(2, "x\n");
-    const double values[] = {0.0, -0.0, 1.0 / 3, 123456789.0, 1e-7, 2.5e300, 0.0001, 100000.0, 1e6};
+    const double values[] = {0.0, -0.0, 1.0 / 3, 123456789.0, 1e-7, 2.5e26, 0.0001, 100000.0, 1e6};
     char expected[4096] = {0};
     std::string want = "    x\n";
     for (double v : values) {

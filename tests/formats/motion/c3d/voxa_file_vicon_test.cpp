@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -902,8 +903,9 @@ TEST_F(c3d_file, c3d_RoundTrips) {
 
 TEST_F(c3d_file, c3d_WriterLimitsAndFailures) {
     VOxaNode* root = mScene->GetRootNode();
-    // 500 m is beyond 16 bits of integer data: clamped and written invalid.
-    AddMarked(root, "Far", {{50000, 0, 0, 0}, {1, 2, 3, 0}});
+    // 500 km is beyond 16 bits of integer data at any scale a reader takes: clamped and
+    // written invalid.
+    AddMarked(root, "Far", {{5e7, 0, 0, 0}, {1, 2, 3, 0}});
     AddMarked(root, "Near", {{1, 2, 3, 0}, {1, 2, 3, 0}});
     const std::string path = TempPath("c3d_limits.c3d");
     VOxaWriterVicon writer(mManager);
@@ -976,7 +978,44 @@ TEST_F(c3d_file, c3d_RefusedAndUnplacedWritesReportFailure) {
     EXPECT_EQ(ReadFile(path), "old");
 }
 
-TEST_F(c3d_file, c3d_ManyMarkersKeepTheFirst255Labels) {
+// A parameter of a C3D file, found by the format's rules: records from the first parameter block
+// (header byte 0) on, each a name length, a group id, the name, the offset of the next record, and
+// for a parameter its type, dimensions (fastest first) and elements.
+struct Parameter {
+    int group = 0;
+    std::vector<int> dims;
+    std::string data;
+};
+
+std::map<std::string, Parameter> Parameters(const std::string& bytes) {
+    std::map<std::string, Parameter> out;
+    size_t at = (size_t)((uint8_t)bytes[0] - 1) * 512 + 4;
+    while (at + 2 <= bytes.size()) {
+        const int length = std::abs((int8_t)bytes[at]);
+        const int id = (int8_t)bytes[at + 1];
+        if (length == 0 || id == 0) break;
+        const std::string name = bytes.substr(at + 2, (size_t)length);
+        const size_t offset = at + 2 + (size_t)length;
+        const uint16_t next = Word(bytes, offset);
+        if (id > 0) {
+            Parameter& p = out[name];
+            p.group = id;
+            const int type = (int8_t)bytes[offset + 2];
+            const int count = (uint8_t)bytes[offset + 3];
+            size_t size = (size_t)std::abs(type);
+            for (int d = 0; d < count; ++d) {
+                p.dims.push_back((uint8_t)bytes[offset + 4 + (size_t)d]);
+                size *= (size_t)p.dims.back();
+            }
+            p.data = bytes.substr(offset + 4 + (size_t)count, size);
+        }
+        if (next == 0) break;
+        at = offset + next;
+    }
+    return out;
+}
+
+TEST_F(c3d_file, c3d_MarkersPast255AreNamedByLabels2) {
     VOxaNode* root = mScene->GetRootNode();
     for (int m = 0; m < 300; ++m)
         AddMarked(root, ("M" + std::to_string(m)).c_str(), {{(double)m, 0, 0, 0}});
@@ -986,12 +1025,128 @@ TEST_F(c3d_file, c3d_ManyMarkersKeepTheFirst255Labels) {
         o.SetFrameCount(1);
         o.SetTimeMode(6, 0);
     }));
+    // 255 rows per parameter (its dimensions are bytes), the rest in LABELS2 and DESCRIPTIONS2,
+    // rows as wide as the longest name plus one.
+    std::map<std::string, Parameter> parameters = Parameters(ReadFile(path));
+    EXPECT_EQ(parameters["LABELS"].dims, (std::vector<int>{5, 255}));
+    EXPECT_EQ(parameters["LABELS2"].dims, (std::vector<int>{5, 45}));
+    EXPECT_EQ(parameters["DESCRIPTIONS"].dims, (std::vector<int>{32, 255}));
+    EXPECT_EQ(parameters["DESCRIPTIONS2"].dims, (std::vector<int>{32, 45}));
+    EXPECT_EQ(parameters["LABELS2"].group, parameters["LABELS"].group);
+    EXPECT_EQ(parameters["LABELS"].data.substr(254 * 5, 5), "M254 ");
+    EXPECT_EQ(parameters["LABELS2"].data.substr(0, 5), "M255 ");
+    EXPECT_EQ(parameters["LABELS2"].data.substr(44 * 5, 5), "M299 ");
+    EXPECT_EQ(parameters.count("LABELS3"), 0u);
     VOxaFileVicon file;
     std::vector<std::string> names;
     ASSERT_TRUE(Names(path, false, names, &file));
     ASSERT_EQ(names.size(), 300u);
     EXPECT_EQ(names[254], "M254");
-    EXPECT_EQ(names[255], "0255");
+    EXPECT_EQ(names[255], "M255");
+    EXPECT_EQ(names[299], "M299");
+
+    // A file made by hand: LABELS2 before LABELS, and a third part for the last marker. Labels
+    // a part lacks are numbered.
+    Builder b;
+    std::vector<std::string> first, second;
+    for (int m = 0; m < 255; ++m)
+        first.push_back("A" + std::to_string(m));
+    second = {"B0", "B1"};
+    b.records = {Group("POINT", 1), Table("LABELS2", second, 4), Table("LABELS", first, 5),
+                 Table("LABELS4", {"D0"}, 4), Table("LABELS3", {"C0"}, 4)};
+    b.frames.assign(1, std::vector<Point>(260));
+    const std::string built = TempPath("c3d_labels2.c3d");
+    WriteFile(built, b.Build());
+    VOxaFileVicon handMade;
+    ASSERT_TRUE(Names(built, false, names, &handMade));
+    ASSERT_EQ(names.size(), 260u);
+    EXPECT_EQ(names[0], "A0");
+    EXPECT_EQ(names[254], "A254");
+    EXPECT_EQ(names[255], "B0");
+    EXPECT_EQ(names[256], "B1");
+    EXPECT_EQ(names[257], "C0");
+    EXPECT_EQ(names[258], "D0");
+    EXPECT_EQ(names[259], "0259");
+}
+
+TEST_F(c3d_file, c3d_NegativeResidualsAreGaps) {
+    // Float data: the fourth value of a point is its residual; any value below 0 marks the point
+    // invalid, also one that a cut to a whole number would make 0.
+    Builder b;
+    b.records = {Group("POINT", 1), Table("LABELS", {"M"}, 2)};
+    b.frames.assign(4, std::vector<Point>(1));
+    for (int f = 0; f < 4; ++f)
+        b.frames[(size_t)f][0].x = 100.0 * (f + 1);
+    std::string bytes = b.Build();
+    const size_t data = (size_t)(Word(bytes, 16) - 1) * 512;
+    const float residuals[4] = {0.5f, -0.0816f, -0.0f, -3.0f};
+    for (int f = 0; f < 4; ++f)
+        std::memcpy(&bytes[data + (size_t)f * 16 + 12], &residuals[f], 4);
+    ASSERT_TRUE(ReadBytes("c3d_residuals.c3d", bytes));
+    VOxaNode* m = Find("M");
+    EXPECT_EQ(Key(m, 9, 0), 0.0f);
+    EXPECT_EQ(Key(m, 9, 1), 1.0f);
+    EXPECT_EQ(Key(m, 9, 2), 0.0f);  // -0 is not below 0
+    EXPECT_EQ(Key(m, 9, 3), 1.0f);
+    // The gap holds the last valid position, never the invalid point's own.
+    EXPECT_FLOAT_EQ(Key(m, 0, 1), -10.0f);
+    EXPECT_FLOAT_EQ(Key(m, 0, 2), -30.0f);
+}
+
+// The float of 4 bytes in DEC format: the IEEE bits as two 16-bit words, high word first, with an
+// exponent 2 larger.
+float DecFloat(const std::string& bytes, size_t at) {
+    const auto b = [&](size_t k) { return (uint32_t)(uint8_t)bytes[at + k]; };
+    uint32_t u = (b(0) << 16) | (b(1) << 24) | b(2) | (b(3) << 8);
+    if (u != 0) u -= 2u << 23;
+    float f;
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+
+TEST_F(c3d_file, c3d_IntegerScaleHoldsTheLargestCoordinate) {
+    VOxaNode* root = mScene->GetRootNode();
+    AddMarked(root, "Near", {{100, 20, 30, 0}, {110, 20, 30, 0}});
+    const std::string path = TempPath("c3d_scale.c3d");
+    auto integer = [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(2);
+        o.SetTimeMode(6, 0);
+        o.SetOption(VStreamOptionsMotion::eEXPORT_C3D_REAL_FORMAT, 0);
+    };
+    {
+        VOxaWriterVicon writer(mManager);
+        ASSERT_TRUE(WriteWith(writer, path, integer));
+        EXPECT_EQ(writer.GetMessageText(), VString(""));
+        EXPECT_FLOAT_EQ(DecFloat(ReadFile(path), 12), 0.14490029f);  // enough: kept
+    }
+    // A marker 10 m out: beyond 0.1449 mm x 32767.
+    AddMarked(root, "Far", {{-1000, 0, 0, 0}, {1000, 0, 0, 0}});
+    VOxaWriterVicon writer(mManager);
+    ASSERT_TRUE(WriteWith(writer, path, integer));
+    EXPECT_NE(std::string(writer.GetMessageText().Buffer()).find("scale"), std::string::npos);
+    const std::string bytes = ReadFile(path);
+    const float scale = DecFloat(bytes, 12);
+    EXPECT_GE(scale * 32767.0, 10000.0);
+    EXPECT_LT(scale, 0.3052f * 1.001f);  // about the smallest that holds 10 m
+    // The SCALE parameter says the same.
+    std::map<std::string, Parameter> parameters = Parameters(bytes);
+    ASSERT_EQ(parameters["SCALE"].data.size(), 4u);
+    EXPECT_EQ(DecFloat(parameters["SCALE"].data, 0), scale);
+    // Points (-x, z, y) in units of the scale, millimetres: Near then Far, frame after frame.
+    const size_t data = (size_t)(Word(bytes, 16) - 1) * 512;
+    const double far[2] = {-10000.0, 10000.0};
+    for (int f = 0; f < 2; ++f) {
+        const size_t at = data + (size_t)f * 16;
+        EXPECT_EQ((int16_t)Word(bytes, at), (int16_t)std::trunc(-(1000.0 + 100.0 * f) / scale));
+        EXPECT_EQ((int16_t)Word(bytes, at + 2), (int16_t)std::trunc(300.0 / scale));
+        EXPECT_EQ((int16_t)Word(bytes, at + 8), (int16_t)std::trunc(-far[f] / scale));
+        EXPECT_EQ((uint8_t)bytes[at + 15], 0);  // valid
+    }
+    // Read back, within one step of the scale.
+    mScene = mManager->CreateScene();
+    VOxaReaderVicon reader(mManager);
+    ASSERT_TRUE(ReadWith(reader, path));
+    EXPECT_NEAR(Key(Find("Far"), 0, 1), 1000.0, scale * 0.1);
 }
 
 TEST(c3d_formats, RowsInTheFormatTables) {

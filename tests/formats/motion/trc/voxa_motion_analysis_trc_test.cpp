@@ -264,6 +264,41 @@ TEST_F(Trc, trc_HeaderRules) {
     EXPECT_TRUE(ReadText("trc_none.trc", Type3("mm", 1, 0) + "Frame#\tTime\n\n1\t0\n"));
 }
 
+TEST_F(Trc, trc_TabsSplitLinesThatHaveThemAndBlanksPadFields) {
+    // Tab-separated lines whose fields are padded with blanks ("       NaN" is one field, a field of
+    // blanks only is empty), then a line without tabs, split at runs of blanks.
+    const std::string text =
+        Type3("mm", 3, 3) + "Frame#\tTime\tA\t\t\tB\t\t\tC\t\t\t\n" +
+        "\tX1\tY1\tZ1\tX2\tY2\tZ2\tX3\tY3\tZ3\n\n" +
+        "  1\t 0.000\t   1.5\t   2.5\t   3.5\t       NaN\t       NaN\t       NaN\t  10\t  20\t  30\n" +
+        "2\t0.010\t     4\t     5\t     6\t     7\t   NaN\t     9\t      \t      \t      \n" +
+        "3   0.020  7  8  9   11 12 13    14 15 16\n";
+    ASSERT_TRUE(ReadText("trc_padded.trc", text));
+    EXPECT_EQ(MarkerNames(), "A;B;C;");
+    VOxaNode* a = Find("A");
+    VOxaNode* b = Find("B");
+    VOxaNode* c = Find("C");
+    // Millimetres in the file, centimetres in the scene.
+    const float expectA[3][3] = {{0.15f, 0.25f, 0.35f}, {0.4f, 0.5f, 0.6f}, {0.7f, 0.8f, 0.9f}};
+    for (int f = 0; f < 3; ++f) {
+        for (int axis = 0; axis < 3; ++axis)
+            EXPECT_FLOAT_EQ(Key(a, axis, f), expectA[f][axis]) << f << " " << axis;
+        EXPECT_EQ(Key(a, 9, f), 0.0f) << f;
+    }
+    // B: a gap of three NaN fields, then one NaN among numbers, then valid.
+    EXPECT_EQ(Key(b, 9, 0), 1.0f);
+    EXPECT_EQ(Key(b, 9, 1), 1.0f);
+    EXPECT_EQ(Key(b, 9, 2), 0.0f);
+    EXPECT_FLOAT_EQ(Key(b, 0, 2), 1.1f);
+    // C: valid, a gap of blank fields, valid; every value in its own column.
+    EXPECT_FLOAT_EQ(Key(c, 0, 0), 1.0f);
+    EXPECT_FLOAT_EQ(Key(c, 2, 0), 3.0f);
+    EXPECT_EQ(Key(c, 9, 0), 0.0f);
+    EXPECT_EQ(Key(c, 9, 1), 1.0f);
+    EXPECT_FLOAT_EQ(Key(c, 0, 2), 1.4f);
+    EXPECT_FLOAT_EQ(Key(c, 2, 2), 1.6f);
+}
+
 TEST_F(Trc, trc_LineEndsDoNotChangeWhatTheFileHolds) {
     // A frame line ending in tabs: the carriage return of a CR LF end is not one more empty field.
     const std::string lf = Type3("mm", 2, 1) + "Frame#\tTime\tA\t\t\t\nX1\tY1\tZ1\t\n\n" +
@@ -380,6 +415,8 @@ TEST_F(Trc, trc_RefusalsSayWhere) {
         {Type3("mm", 1, 2) + "Time\tFrame#\n",
          "line 4: \"Frame#\" expected at the start of the names line, found \"Time\""},
         {Type3("mm", 1, 2) + names + "1\t0\n", "line 6: frame 1: no time after the frame number"},
+        {Type3("mm", 1, 2) + names + "1\t0.1s\t1\t2\t3\n", "line 6: frame 1: no time after the frame number"},
+        {Type3("mm", 1, 2) + names + "1 zero 1 2 3\n", "line 6: frame 1: no time after the frame number"},
         {Type3("mm", 1, 2) + names + "one\t0\t1\n",
          "line 6: frame 1: the line does not start with a frame number and a tab"},
     };
