@@ -680,11 +680,16 @@ std::string LowerKey(const char* text) {
 
 }  // namespace
 
-std::vector<VString> VTextFile::WritableNames(const std::vector<VString>& names, unsigned rules) {
+std::vector<VString> VTextFile::WritableNames(const std::vector<VString>& names, unsigned rules,
+                                              const char* const* reserved) {
     std::vector<VString> out;
     out.reserve(names.size());
     std::vector<bool> changed(names.size(), false);
-    std::unordered_set<std::string> taken;
+    // The reserved words stay free: a name that equals one takes a suffix.
+    std::unordered_set<std::string> words;
+    for (const char* const* word = reserved; word && *word; ++word)
+        words.insert(LowerKey(*word));
+    std::unordered_set<std::string> taken(words);
     for (size_t i = 0; i < names.size(); ++i) {
         VString name(names[i]);
         // An empty name would leave its field or token out.
@@ -695,11 +700,14 @@ std::vector<VString> VTextFile::WritableNames(const std::vector<VString>& names,
         for (int k = 0; k < name.GetLen(); ++k) {
             const unsigned char c = (unsigned char)name[k];
             if (c < 32 || c == 127 || (c == ' ' && (rules & kBlanks)) ||
-                (k == 0 && c == '#' && (rules & kLeadingHash))) {
+                (k == 0 && c == '#' && (rules & kLeadingHash)) ||
+                ((c == '{' || c == '}') && (rules & kBraces)) ||
+                (k == 0 && c == '[' && (rules & kLeadingBracket))) {
                 name[k] = '_';
                 changed[i] = true;
             }
         }
+        if (!changed[i] && words.count(LowerKey(name.Buffer()))) changed[i] = true;
         // The names kept as they are come first: a changed name gives way to them.
         if (!changed[i]) taken.insert(LowerKey(name.Buffer()));
         out.push_back(name);

@@ -127,15 +127,26 @@ public:
     // ---- names ----
 
     // What a format cannot hold in a name besides control characters: blanks (a reader that takes
-    // a name as one token), a leading '#' (a reader that takes such a line for a comment).
-    enum NameRule : unsigned { kControlOnly = 0, kBlanks = 1, kLeadingHash = 2 };
+    // a name as one token), a leading '#' (a reader that takes such a line for a comment), braces
+    // (a reader that takes them for the start or end of a block), a leading '[' (a reader that
+    // takes such a line for a section title).
+    enum NameRule : unsigned {
+        kControlOnly = 0,
+        kBlanks = 1,
+        kLeadingHash = 2,
+        kBraces = 4,
+        kLeadingBracket = 8
+    };
     // The names a text writer writes for `names`, in order: every control character (a byte below
     // 32, or 127; line breaks and tabs among them) becomes '_', and so does what `rules` adds; an
-    // empty name (a field or token the reader would not see) is written as "_". A name
-    // that had to change and then equals another name of the list, without regard to case, takes
-    // the first of the suffixes "_2", "_3", ... that keeps it distinct. Names that need no change
-    // are kept as they are.
-    static std::vector<VString> WritableNames(const std::vector<VString>& names, unsigned rules);
+    // empty name (a field or token the reader would not see) is written as "_". `reserved` (null,
+    // or a list ended by null) holds words the format gives a meaning of its own: a name equal to
+    // one of them, without regard to case, has to change too. A name that had to change and then
+    // equals another name of the list or a reserved word, without regard to case, takes the first
+    // of the suffixes "_2", "_3", ... that keeps it distinct. Names that need no change are kept as
+    // they are.
+    static std::vector<VString> WritableNames(const std::vector<VString>& names, unsigned rules,
+                                              const char* const* reserved = nullptr);
 
     // ---- writing ----
 

@@ -50,6 +50,14 @@ const char kBvh[] =
     "3 0 0 30 0 0 0 0 0 0 0 0\n";
 const char kAoa[] = "frames = 3 markers = 2 Hz = 25\n1 2 3\n4 5 6\n1 2 4\n4 5 7\n1 2 5\n4 5 8\n";
 
+// The messages the writers showed, "<title>: <text>" one a line.
+std::string gShown;
+
+int KeepShown(const char* title, const char* text, const char*, const char*, const char*, void*) {
+    gShown += std::string(title ? title : "") + ": " + (text ? text : "") + "\n";
+    return 1;
+}
+
 // A manager with one scene, filled by a reader and written by the writers as a program does it.
 struct Session {
     Session() : mManager(VOxaSdkManager::Create()), mScene(mManager->CreateScene()) {}
@@ -88,6 +96,7 @@ struct Session {
             return outcome;
         }
         mWriteOptions.reset(writer->GetWriteOptions());
+        if (mWriteOptions) mWriteOptions->SetMessageCallback(&KeepShown);
         if (mWriteOptions && mWriteOptions->IsA(VStreamOptionsMotion::ClassId)) {
             auto* motion = static_cast<VStreamOptionsMotion*>(mWriteOptions.get());
             auto* read = static_cast<VStreamOptionsMotion*>(mReadOptions.get());
@@ -329,6 +338,15 @@ TEST(WritableNames, ControlCharactersAndTheFormatsOwnRulesKeepNamesDistinct) {
     EXPECT_STREQ(vpm[1].Buffer(), "l_asis");
     EXPECT_STREQ(vpm[2].Buffer(), "_");
     EXPECT_STREQ(vpm[3].Buffer(), "__2");
+    // Braces anywhere, a leading '[', and reserved words, which a name kept as it is cannot take.
+    static const char* const kReserved[] = {"GLOBAL", nullptr};
+    const std::vector<VString> safe =
+        VTextFile::WritableNames({"a{b}", "[x]", "x[", "Global", "global_2", "a_b_"},
+                                 VTextFile::kBraces | VTextFile::kLeadingBracket, kReserved);
+    const char* const expectedSafe[] = {"a_b__2", "_x]", "x[", "Global_3", "global_2", "a_b_"};
+    for (size_t i = 0; i < safe.size(); ++i)
+        EXPECT_STREQ(safe[i].Buffer(), expectedSafe[i]) << i;
+    EXPECT_STREQ(VTextFile::WritableNames({"{"}, VTextFile::kControlOnly)[0].Buffer(), "{");
 }
 
 TEST_F(Writers, SkeletonNamesWithLineBreaksAndALeadingHashReadBack) {
@@ -353,6 +371,148 @@ TEST_F(Writers, SkeletonNamesWithLineBreaksAndALeadingHashReadBack) {
     EXPECT_FALSE(Exists(TempPath("names.asf")));
     Node("Spine\x01")->SetName("Spine");
     EXPECT_TRUE(Write(TempPath("names.asf"), true).written);
+}
+
+// Lines of `text` that begin with `start` after blanks.
+int CountLines(const std::string& text, const std::string& start) {
+    int count = 0;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        const size_t first = text.find_first_not_of(' ', at);
+        if (first < end && text.compare(first, start.size(), start) == 0) ++count;
+        at = end + 1;
+    }
+    return count;
+}
+
+TEST_F(Writers, MarkersNamedLikeEndNodesReadBackFromEverySkeletonFormat) {
+    Read("aoa", kAoa);
+    // A leaf "Head" whose end the readers would name "Head_End", beside a marker of that name.
+    Node("Marker1")->SetName("Head");
+    Node("Marker2")->SetName("Head_End");
+    mScene->GetRootNode()->GetChild(0)->SetMarked(1, true);
+    const std::string asf = TempPath("ends.asf");
+    ASSERT_TRUE(Write(asf, true).written);
+    std::unique_ptr<VStreamOptions> asfOptions = std::move(mWriteOptions);
+    VPlug* skeleton = static_cast<VStreamOptionsMotion*>(asfOptions.get())->GetAttachedObject();
+    ASSERT_TRUE(Write(TempPath("ends.amc"), true, skeleton).written);
+    ASSERT_TRUE(Write(TempPath("ends.bvh"), true).written);
+    ASSERT_TRUE(Write(TempPath("ends.htr"), true).written);
+
+    // Both names are written as they are; each leaf ends in an end site of its own.
+    const std::string bvh = oxa_test::ReadFile(TempPath("ends.bvh"));
+    EXPECT_EQ(CountLines(bvh, "JOINT Head\n"), 1);
+    EXPECT_EQ(CountLines(bvh, "JOINT Head_End\n"), 1);
+    EXPECT_EQ(CountLines(bvh, "End Site"), 2);
+    const std::string htr = oxa_test::ReadFile(TempPath("ends.htr"));
+    EXPECT_EQ(CountLines(htr, "Head\t"), 2);  // hierarchy and base position
+    EXPECT_EQ(CountLines(htr, "Head_End\t"), 2);
+    EXPECT_EQ(CountLines(oxa_test::ReadFile(asf), "name Head\n"), 1);
+    EXPECT_EQ(CountLines(oxa_test::ReadFile(asf), "name Head_End\n"), 1);
+    const std::string amc = oxa_test::ReadFile(TempPath("ends.amc"));
+    EXPECT_EQ(CountLines(amc, "Head "), 3);
+    EXPECT_EQ(CountLines(amc, "Head_End "), 3);
+
+    // Read back, the end of "Head" is "Head_End_2": "Head_End" stays the file's joint.
+    for (const char* format : {"bvh", "htr", "asf"}) {
+        Session again;
+        again.Read(format, oxa_test::ReadFile(TempPath(std::string("ends.") + format)));
+        VOxaNode* head = again.Node("Head");
+        VOxaNode* marker = again.Node("Head_End");
+        VOxaNode* end = again.Node("Head_End_2");
+        ASSERT_TRUE(head && marker && end) << format;
+        EXPECT_EQ(end->GetParent(), head) << format;
+        EXPECT_EQ(head->GetChildCount(), 1) << format;
+        ASSERT_NE(again.Node("Head_End_End"), nullptr) << format;
+        EXPECT_EQ(again.Node("Head_End_End")->GetParent(), marker) << format;
+        if (std::strcmp(format, "asf") != 0) continue;
+        // The motion reads onto those nodes.
+        std::unique_ptr<VOxaReader> reader(
+            VOxaGetReaderFormat(VOxaFindReaderFormat("amc"))->mCreate(again.mManager));
+        ASSERT_TRUE(reader->FileOpen(TempPath("ends.amc").c_str()));
+        std::unique_ptr<VStreamOptions> options(reader->GetReadOptions());
+        ASSERT_NE(options, nullptr);
+        static_cast<VStreamOptionsMotion*>(options.get())
+            ->SetAttachedObject(
+                static_cast<VStreamOptionsMotion*>(again.mReadOptions.get())->GetAttachedObject(), false);
+        EXPECT_TRUE(reader->Read(again.mScene, options.get()))
+            << reader->GetError().GetLastErrorString().Buffer();
+    }
+}
+
+TEST_F(Writers, ReservedAcclaimNamesAreRenamedWithAWarning) {
+    Read("aoa", kAoa);
+    Node("Marker1")->SetName("root");
+    Node("Marker2")->SetName("root_2");
+    mScene->GetRootNode()->GetChild(0)->SetMarked(1, true);
+    gShown.clear();
+    const std::string asf = TempPath("reserved.asf");
+    ASSERT_TRUE(Write(asf, true).written);
+    std::unique_ptr<VStreamOptions> asfOptions = std::move(mWriteOptions);
+    VPlug* skeleton = static_cast<VStreamOptionsMotion*>(asfOptions.get())->GetAttachedObject();
+    ASSERT_TRUE(Write(TempPath("reserved.amc"), true, skeleton).written);
+    // "root" names the root bone alone: the marker takes the first free suffix, and says so once.
+    EXPECT_EQ(gShown,
+              "Warning: Node \"root\" is written as \"root_3\": ASF and AMC files reserve the name "
+              "\"root\".\n");
+    const std::string text = oxa_test::ReadFile(asf);
+    EXPECT_EQ(CountLines(text, "name root_3\n"), 1);
+    EXPECT_EQ(CountLines(text, "name root_2\n"), 1);
+    EXPECT_EQ(CountLines(text, "name root\n"), 0);
+    // Each frame: the root bone, then the two markers with their own values.
+    const std::string amc = oxa_test::ReadFile(TempPath("reserved.amc"));
+    EXPECT_EQ(CountLines(amc, "root "), 3);
+    EXPECT_EQ(CountLines(amc, "root_3 "), 3);
+    EXPECT_EQ(CountLines(amc, "root_2 "), 3);
+
+    // The words of the hierarchy section, without regard to case.
+    Node("root")->SetName("End");
+    Node("root_2")->SetName("begin");
+    gShown.clear();
+    ASSERT_TRUE(Write(asf, true).written);
+    EXPECT_NE(gShown.find("\"End\" is written as \"End_2\""), std::string::npos) << gShown;
+    EXPECT_NE(gShown.find("\"begin\" is written as \"begin_2\""), std::string::npos) << gShown;
+    Session again;
+    again.Read("asf", oxa_test::ReadFile(asf));
+    EXPECT_NE(again.Node("End_2"), nullptr);
+    EXPECT_NE(again.Node("begin_2"), nullptr);
+}
+
+TEST_F(Writers, NamesReadAsStructureAreWrittenSafe) {
+    Read("bvh", kBvh);
+    Node("Hips")->SetMarked(1, true);
+    // BVH: braces open and close blocks.
+    Node("Spine")->SetName("{");
+    Node("Head")->SetName("}");
+    const std::string bvhPath = TempPath("braces.bvh");
+    ASSERT_TRUE(Write(bvhPath, true).written);
+    const std::string bvh = oxa_test::ReadFile(bvhPath);
+    EXPECT_EQ(CountLines(bvh, "JOINT _\n"), 1);
+    EXPECT_EQ(CountLines(bvh, "JOINT __2\n"), 1);
+    EXPECT_EQ(bvh.find("JOINT {"), std::string::npos);
+    EXPECT_EQ(bvh.find("JOINT }"), std::string::npos);
+    {
+        Session again;
+        again.Read("bvh", bvh);
+        ASSERT_NE(again.Node("__2"), nullptr);
+        EXPECT_EQ(again.Node("__2")->GetParent(), again.Node("_"));
+    }
+    // HTR: a line that begins with '[' is a section title, "GLOBAL" the root segment's parent.
+    Node("{")->SetName("[Header]");
+    Node("}")->SetName("global");
+    const std::string htrPath = TempPath("sections.htr");
+    ASSERT_TRUE(Write(htrPath, true).written);
+    const std::string htr = oxa_test::ReadFile(htrPath);
+    EXPECT_NE(htr.find("\n_Header]\tHips\n"), std::string::npos) << htr;
+    EXPECT_NE(htr.find("\nglobal_2\t_Header]\n"), std::string::npos) << htr;
+    EXPECT_NE(htr.find("\n[global_2]\n"), std::string::npos) << htr;
+    Session again;
+    again.Read("htr", htr);
+    ASSERT_NE(again.Node("global_2"), nullptr);
+    EXPECT_EQ(again.Node("global_2")->GetParent(), again.Node("_Header]"));
+    EXPECT_EQ(again.Node("_Header]")->GetParent(), again.Node("Hips"));
 }
 
 TEST_F(Writers, VpmSegmentNamesWithBlanksReadBackDistinct) {

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
@@ -29,7 +30,15 @@ const VTextFile::Keyword kAmcWords[] = {{":FORMAT", 0},
                                         {":SMPTE", 0},
                                         {":", 0},
                                         {"", 0}};
-enum { kFormat = 0, kDegrees = 2, kRadians = 3, kSamplesPerSecond = 6, kFrameRange = 7, kOtherKeyword = 10 };
+enum {
+    kFormat = 0,
+    kFullySpecified = 1,
+    kDegrees = 2,
+    kRadians = 3,
+    kSamplesPerSecond = 6,
+    kFrameRange = 7,
+    kOtherKeyword = 10
+};
 
 // The axes (0 x, 1 y, 2 z) of the even rotation-order codes, first applied first.
 const int kOrderAxes[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 2, 0}, {1, 0, 2}, {2, 0, 1}, {2, 1, 0}};
@@ -160,6 +169,20 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
     double angleFactor = scene->GetAngleFactor();
     double valueLimit = VOxaAsfScene::kMaxMagnitude / std::fmax(1.0, std::fmax(lengthFactor, angleFactor));
 
+    // In a fully specified file every frame gives its bones: a last frame that gives fewer bones
+    // with dofs than the frame before it (the first: than the skeleton has) is one the file ends
+    // inside of, and is dropped. A frame's lines are held until the frame is complete.
+    bool fullySpecified = false;
+    int expected = 0;
+    for (const AsfBone* b : bones)
+        expected += b->mDofCount > 0 ? 1 : 0;
+    struct BoneLine {
+        AsfBone* bone;
+        double values[AsfBone::kMaxDofs];
+    };
+    std::vector<BoneLine> lines;
+    lines.reserve(bones.size());
+
     bool ok = true;
     long long frames = 0;
     VTime previous;
@@ -175,6 +198,8 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
                     ok = Error("Unsupported DOF line format\n");
                     break;
                 }
+            } else if (k == kFullySpecified) {
+                fullySpecified = true;
             } else if (k == kDegrees || k == kRadians) {
                 angleFactor = k == kDegrees ? 1.0 : VOxaAsfScene::kRadiansFactor;
                 valueLimit =
@@ -208,8 +233,13 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
             options->Progress("Reading AMC animation frames", (float)percent);
             lastPercent = percent;
         }
+        // The frame number as written, for a message about the frame.
+        char label[32];
+        std::snprintf(label, sizeof label, "%.*s", (int)(end - mCursor), mCursor);
         ReadNextLine();
         size_t predicted = 0;
+        int given = 0;  // bones with dofs that the frame gives
+        lines.clear();
         while (!IsAtEnd() && !AtNumber()) {
             // The bone name: a token of at most 50 characters.
             const char* p = mCursor;
@@ -255,9 +285,22 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
                 v = SkipSeparators(next);
             }
             if (!ok) break;
-            bones[(size_t)found]->ApplyFrame(values, time, lengthFactor, angleFactor);
+            // A line cut short counts as a bone not given.
+            if (bones[(size_t)found]->mDofCount > 0 && n >= bones[(size_t)found]->mDofCount) ++given;
+            BoneLine line{bones[(size_t)found], {}};
+            std::memcpy(line.values, values, sizeof values);
+            lines.push_back(line);
             ReadNextLine();
         }
+        if (!ok) break;
+        if (fullySpecified && IsAtEnd() && given < expected) {
+            Warning("the file ends after %d of the %d bones of frame %s: the frame is dropped\n", given,
+                    expected, label);
+            break;
+        }
+        expected = given;
+        for (const BoneLine& line : lines)
+            line.bone->ApplyFrame(line.values, time, lengthFactor, angleFactor);
         ++frames;
         if (count > 0 && frames >= count) break;
     }

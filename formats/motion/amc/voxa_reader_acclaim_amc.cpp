@@ -84,7 +84,9 @@ bool VOxaReaderAcclaimAmc::Read(VOxaScene* scene, VStreamOptions* options) {
     skeleton->UpdateNodes(parent, mManager, takeName.Buffer(), limits);
 
     const VTime start = motion->GetStartTime();
-    const long long count = motion->GetFrameCount() > 0 ? motion->GetFrameCount() : mFile->GetFramesRead();
+    // The frames read: fewer than the options name when the file ends inside a frame.
+    long long count = motion->GetFrameCount() > 0 ? motion->GetFrameCount() : mFile->GetFramesRead();
+    if (mFile->GetFramesRead() > 0 && mFile->GetFramesRead() < count) count = mFile->GetFramesRead();
     VOxaTakeInfo info;
     info.mName = takeName;
     const VTime stop = start + motion->GetFramePeriod() * (count > 0 ? count - 1 : 0);

@@ -16,8 +16,9 @@
 namespace {
 
 // Binds the bones to the nodes below `root`: the root bone to `root`, every other bone to the
-// node of its name below its parent bone's node (a direct child first, then deeper). A bone whose
-// node is missing is skipped and its children are searched below the same node.
+// node of its name (of its node's name, for a renamed bone) below its parent bone's node (a direct child
+// first, then deeper). A bone whose node is missing is skipped and its children are searched below the same
+// node.
 void BindBones(VOxaAsfScene* skeleton, VOxaNode* root) {
     struct Item {
         AsfBone* bone;
@@ -30,8 +31,10 @@ void BindBones(VOxaAsfScene* skeleton, VOxaNode* root) {
         AsfBone* b = item.bone;
         VOxaNode* node = root;
         if (item.below) {
-            node = item.below->FindChild(b->mName.Buffer(), false);
-            if (!node) node = item.below->FindChild(b->mName.Buffer(), true);
+            // A bone renamed for the files is bound by its node's name.
+            const char* name = b->mNodeName.IsEmpty() ? b->mName.Buffer() : b->mNodeName.Buffer();
+            node = item.below->FindChild(name, false);
+            if (!node) node = item.below->FindChild(name, true);
         }
         b->mBoundNode = node;
         b->mBoundT = b->mBoundR = b->mBoundS = nullptr;

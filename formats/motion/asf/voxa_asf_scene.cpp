@@ -1,7 +1,11 @@
 #include "formats/motion/asf/voxa_asf_scene.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <string>
 #include <utility>
 
 #include "animation/anim_import_filters.h"
@@ -11,6 +15,7 @@
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
 #include "formats/motion/voxa_motion_base.h"
+#include "formats/motion/voxa_motion_names.h"
 #include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_sdk_manager.h"
@@ -384,8 +389,8 @@ void VOxaAsfScene::Collapse() {
 // ---------------------------------------------------------------------------------------------
 // Export: bones from nodes
 
-bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVector& scale,
-                                 VTime firstFrame) {
+bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVector& scale, VTime firstFrame,
+                                 std::vector<std::pair<VString, VString>>* renamed) {
     if (!node) return false;
     SetName("ASF");
     mLengthUnit = 1.0;
@@ -404,6 +409,7 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
         AsfBone* bone;
     };
     std::vector<Item> stack{{node, root}};
+    std::unordered_set<const AsfBone*> dummyBones;
     int count = 1;
     while (!stack.empty()) {
         Item item = stack.back();
@@ -449,6 +455,7 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
                 AsfBone* d = new AsfBone();
                 d->mName = c->GetNameWithoutPrefix();
                 d->mName += "Dummy";
+                dummyBones.insert(d);
                 VgeMatrixCopy(d->mAxis, b->mAxis);
                 VgeMatrixCopy(d->mAxisInverse, b->mAxisInverse);
                 VgeMatrixToEulerXYZ(d->mAxisAngles, d->mAxis);
@@ -511,8 +518,54 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
         }
         if (removed) p->mChildren.swap(kept);
     }
+    SeparateNames(dummyBones, renamed);
     mIndexValid = false;
     return true;
+}
+
+namespace {
+
+std::string LowerName(const VString& name) {
+    std::string key(name.Buffer());
+    for (char& c : key)
+        c = (char)std::tolower((unsigned char)c);
+    return key;
+}
+
+}  // namespace
+
+void VOxaAsfScene::SeparateNames(const std::unordered_set<const AsfBone*>& dummies,
+                                 std::vector<std::pair<VString, VString>>* renamed) {
+    static const char* const kReserved[] = {"root", "begin", "end"};
+    const std::vector<AsfBone*> bones = GetBonesDepthFirst();
+    // The names kept as they are, and the reserved words, are taken; the names to change are
+    // numbered past them in depth-first order.
+    std::unordered_set<std::string> taken(std::begin(kReserved), std::end(kReserved));
+    std::vector<AsfBone*> changing;
+    for (AsfBone* bone : bones) {
+        if (bone == mRoot) continue;
+        const std::string key = LowerName(bone->mName);
+        const bool reserved =
+            std::find(std::begin(kReserved), std::end(kReserved), key) != std::end(kReserved);
+        if (reserved || dummies.count(bone))
+            changing.push_back(bone);
+        else
+            taken.insert(key);
+    }
+    for (AsfBone* bone : changing) {
+        const VString base = bone->mName;
+        std::string key = LowerName(base);
+        for (int n = 2; taken.count(key); ++n) {
+            bone->mName = base;
+            bone->mName += "_";
+            bone->mName += n;
+            key = LowerName(bone->mName);
+        }
+        taken.insert(key);
+        if (bone->mName == base || dummies.count(bone)) continue;
+        bone->mNodeName = base;
+        if (renamed) renamed->push_back({base, bone->mName});
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -583,10 +636,9 @@ VOxaNode* VOxaAsfScene::MakeNode(AsfBone* bone, VOxaSdkManager* manager, const c
     if (node->GetNodeProperties()) node->GetNodeProperties()->SetAxisLen(bone->mLength);
     // Every leaf bone ends in an end node, also one of length 0: it is a joint of its own (a
     // skeleton writer writes it as one, ended where it starts).
-    if (bone->mChildren.empty() && (bone->mParent || bone->mLength > 0.0)) {
-        VString endName = bone->mName;
-        endName += "_End";
-        if (VOxaNode* end = manager->CreateNode(endName.Buffer())) {
+    const auto endName = mEndNames.find(bone);
+    if (endName != mEndNames.end()) {
+        if (VOxaNode* end = manager->CreateNode(endName->second.Buffer())) {
             if (VOxaSkeleton* skeleton = manager->CreateSkeleton()) {
                 skeleton->SetSkeletonType(VOxaSkeleton::eLIMB_NODE);
                 end->SetNodeAttribute(skeleton);
@@ -605,6 +657,20 @@ VOxaNode* VOxaAsfScene::MakeNode(AsfBone* bone, VOxaSdkManager* manager, const c
         }
     }
     return node;
+}
+
+void VOxaAsfScene::NameEndNodes() {
+    mEndNames.clear();
+    const std::vector<AsfBone*> bones = GetBonesDepthFirst();
+    VOxaMadeUpNames madeUp;
+    for (const AsfBone* bone : bones)
+        madeUp.Use(bone->mName.Buffer());
+    for (const AsfBone* bone : bones) {
+        if (!bone->mChildren.empty() || !(bone->mParent || bone->mLength > 0.0)) continue;
+        VString wanted = bone->mName;
+        wanted += "_End";
+        mEndNames[bone] = madeUp.Claim(wanted.Buffer());
+    }
 }
 
 VOxaNode* VOxaAsfScene::CreateSubtree(AsfBone* top, VOxaSdkManager* manager, const char* takeName,
@@ -632,11 +698,13 @@ VOxaNode* VOxaAsfScene::CreateSubtree(AsfBone* top, VOxaSdkManager* manager, con
 }
 
 VOxaNode* VOxaAsfScene::CreateNodes(VOxaSdkManager* manager, const char* takeName, bool limits) {
+    NameEndNodes();
     return CreateSubtree(mRoot, manager, takeName, limits);
 }
 
 void VOxaAsfScene::UpdateNodes(VOxaNode* parent, VOxaSdkManager* manager, const char* takeName, bool limits) {
     if (!parent || !mRoot || !manager) return;
+    NameEndNodes();
     VOxaNode* rootNode = parent->FindChild(mRoot->mName.Buffer(), true);
     if (!rootNode || !rootNode->GetParent()) {
         if (VOxaNode* created = CreateSubtree(mRoot, manager, takeName, limits)) parent->AddChild(created);

@@ -3,6 +3,8 @@
 
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "base/vge_vector.h"
@@ -81,6 +83,9 @@ public:
 
     // Export binding: the node and its "Transform" curve nodes (null when absent).
     VOxaNode* mBoundNode = nullptr;
+    // The name of the node the bone is written for, when the bone's name had to differ from it
+    // (empty otherwise): the AMC writer binds the bone to its node by this name.
+    VString mNodeName{""};
     VFCurveNode* mBoundT = nullptr;
     VFCurveNode* mBoundR = nullptr;
     VFCurveNode* mBoundS = nullptr;
@@ -147,7 +152,12 @@ public:
     // `translation` (no translation dofs below the root) a node starts where its current take puts
     // it at `firstFrame` (VOxaMotionSupport::JointTranslation); with it, at its default
     // translation, which the AMC translations are then relative to.
-    bool BuildFromNode(VOxaNode* node, bool translation, const VgeTVector& scale, VTime firstFrame);
+    // A bone whose name the files give a meaning of their own ("root", and "begin" and "end" of
+    // the hierarchy section, without regard to case) takes the first of the suffixes "_2", "_3",
+    // ... that no other bone has; so does a made-up "<name>Dummy" bone whose name a bone has.
+    // `renamed` (may be null) receives each renamed node's name and the bone's name.
+    bool BuildFromNode(VOxaNode* node, bool translation, const VgeTVector& scale, VTime firstFrame,
+                       std::vector<std::pair<VString, VString>>* renamed = nullptr);
     // Import: a node tree for the bones; answers the root's node (null on failure).
     VOxaNode* CreateNodes(VOxaSdkManager* manager, const char* takeName, bool limits);
     // Import of motion: reuses the nodes of the bones' names below `parent`, creates the missing
@@ -162,6 +172,11 @@ private:
     // Nodes for `bone` and its subtree; answers the top node.
     VOxaNode* CreateSubtree(AsfBone* bone, VOxaSdkManager* manager, const char* takeName, bool limits);
     void BuildIndex() const;
+    // The renaming of BuildFromNode; `dummies` holds the made-up bones.
+    void SeparateNames(const std::unordered_set<const AsfBone*>& dummies,
+                       std::vector<std::pair<VString, VString>>* renamed);
+    // Names the end node of every leaf bone "<bone>_End", clear of the bones' names (mEndNames).
+    void NameEndNodes();
 
     double mMassUnit = 1.0;
     double mLengthUnit = 1.0;
@@ -169,6 +184,8 @@ private:
     AsfBone* mRoot = nullptr;
     mutable std::unordered_map<std::string, AsfBone*> mIndex;
     mutable bool mIndexValid = false;
+    // The names of the end nodes that MakeNode makes, by bone.
+    std::unordered_map<const AsfBone*, VString> mEndNames;
 };
 
 #endif  // OXA_FORMATS_MOTION_ASF_VOXA_ASF_SCENE_H

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "base/vge_matrix.h"
@@ -101,11 +102,6 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
         mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
         return false;
     }
-    if (root->FindChild("root", true)) {
-        motion->Message("Error", "Model name \"root\" is only allowed for the ASF root node.", "Ok");
-        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
-        return false;
-    }
     // Names the files could not give back (cut, split, or read as a frame number) are refused too.
     char rule[256];
     std::snprintf(rule, sizeof rule,
@@ -125,10 +121,22 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
     VgeTVector scale(1.0, 1.0, 1.0, 0.0);
     if (motion->GetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION) == 1 && root->GetParent())
         scale = root->GetParent()->GetDefaultGlobalTransform().GetS();
-    if (!skeleton->BuildFromNode(root, translation, scale, motion->GetStartTime())) {
+    std::vector<std::pair<VString, VString>> renamed;
+    if (!skeleton->BuildFromNode(root, translation, scale, motion->GetStartTime(), &renamed)) {
         skeleton->Destroy();
         mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
         return false;
+    }
+    // Names the files reserve ("root" for the root bone, the words of the hierarchy section).
+    for (const auto& names : renamed) {
+        VString text("Node \"");
+        text += names.first;
+        text += "\" is written as \"";
+        text += names.second;
+        text += "\": ASF and AMC files reserve the name \"";
+        text += names.first;
+        text += "\".";
+        motion->Message("Warning", text.Buffer(), "Ok");
     }
     motion->Progress("Writing ASF node hierarchy", 0.0f);
     const bool written = mFile->Write(skeleton);

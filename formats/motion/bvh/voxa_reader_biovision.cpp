@@ -9,6 +9,7 @@
 #include "base/vpath.h"
 #include "formats/motion/bvh/voxa_file_biovision.h"
 #include "formats/motion/voxa_motion_base.h"
+#include "formats/motion/voxa_motion_names.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node.h"
@@ -93,12 +94,19 @@ VgeTVector AimX(const double d[3]) {
 }  // namespace
 
 bool VOxaReaderBiovision::CreateNodes(VOxaNode* reference, const char* takeName) {
+    // An end site is named after its joint, clear of the names the file gives its joints.
+    VOxaMadeUpNames madeUp;
+    for (int i = 0; i < mFile->GetJointCount(); ++i) {
+        const BvhJoint* joint = mFile->GetJoint(i);
+        if (!(joint->mEndSite && joint->mParent)) madeUp.Use(joint->mName);
+    }
     for (int i = 0; i < mFile->GetJointCount(); ++i) {
         BvhJoint* joint = mFile->GetJoint(i);
         VString name(joint->mName);
         if (joint->mEndSite && joint->mParent) {
-            name = joint->mParent->mName;
-            name += "_End";
+            VString wanted(joint->mParent->mName);
+            wanted += "_End";
+            name = madeUp.Claim(wanted.Buffer());
         }
         VOxaNode* node = mManager->CreateNode(name.Buffer());
         if (!node) return false;

@@ -153,7 +153,8 @@ void VOxaWriterBiovision::CollectNodes(VOxaNode* root) {
 bool VOxaWriterBiovision::WriteHierarchy(VTime start, VOxaMotionSampler& sampler) {
     // Scales accumulate down the tree: a node's offset takes its ancestors' scalings.
     mScales.assign(mEntries.size(), VgeTVector(1.0, 1.0, 1.0, 0.0));
-    // The joint names as the file can hold them: a control character would end or split a line.
+    // The joint names as the file can hold them: a control character would end or split a line,
+    // a brace would read as the start or end of a block.
     std::vector<VString> names;
     std::vector<size_t> nameOf(mEntries.size(), 0);
     for (size_t i = 0; i < mEntries.size(); ++i) {
@@ -161,7 +162,7 @@ bool VOxaWriterBiovision::WriteHierarchy(VTime start, VOxaMotionSampler& sampler
         nameOf[i] = names.size();
         names.push_back(VString(mEntries[i].mNode->GetNameWithoutPrefix()));
     }
-    names = VTextFile::WritableNames(names, VTextFile::kControlOnly);
+    names = VTextFile::WritableNames(names, VTextFile::kBraces);
     std::vector<int> open;  // joints whose block is open, innermost last
     for (size_t i = 0; i < mEntries.size(); ++i) {
         const Entry& entry = mEntries[i];

@@ -12,6 +12,7 @@
 #include "base/vge_matrix.h"
 #include "base/vpath.h"
 #include "formats/motion/voxa_motion_base.h"
+#include "formats/motion/voxa_motion_names.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node.h"
@@ -222,13 +223,17 @@ bool VOxaReaderMotionAnalysisHtr::BuildSkeleton(VOxaSdkManager* manager, VOxaNod
     }
     mSkeletonRoot = mFile->GetSegment(rootIndex)->mNode;
 
+    // The end node of a leaf segment is named after it, clear of the names of the segments.
+    VOxaMadeUpNames madeUp;
+    for (int i = 0; i < count; ++i)
+        madeUp.Use(mFile->GetSegment(i)->mName.c_str());
     for (int i = 0; i < count; ++i) {
         Segment* segment = mFile->GetSegment(i);
         bool leaf = segment->mNode->GetChildCount() == 0;
         SetupSegmentLimits(segment);
         if (!leaf) continue;
-        std::string endName = segment->mName + "_End";
-        VOxaNode* end = manager->CreateNode(endName.c_str());
+        const VString endName = madeUp.Claim((segment->mName + "_End").c_str());
+        VOxaNode* end = manager->CreateNode(endName.Buffer());
         VOxaSkeleton* skeleton = manager->CreateSkeleton();
         if (!end || !skeleton) return Fail(eFILE_CORRUPTED);
         skeleton->SetSkeletonType(VOxaSkeleton::eLIMB_NODE);

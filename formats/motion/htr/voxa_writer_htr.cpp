@@ -289,12 +289,15 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
     mFrameCount = frameCount;
 
     // The segment names as the file can hold them: a control character would end or split a line,
-    // a leading '#' would make the reader take the line for a comment.
+    // a leading '#' would make the reader take the line for a comment, a leading '[' for a section
+    // title, and "GLOBAL" names the parent of the root segment.
     std::vector<VString> written;
     written.reserve(work.size());
     for (const WorkNode& w : work)
         written.push_back(VString(w.node->GetNameWithoutPrefix()));
-    written = VTextFile::WritableNames(written, VTextFile::kLeadingHash);
+    static const char* const kReserved[] = {"GLOBAL", nullptr};
+    written =
+        VTextFile::WritableNames(written, VTextFile::kLeadingHash | VTextFile::kLeadingBracket, kReserved);
 
     VOxaFileMotionAnalysisHtr& file = *mFile;
     file.WriteHeader(mSegmentCount, frameCount, rate);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -280,7 +281,9 @@ TEST(amc_reader, TwoFramesAreEnoughForCurves) {
     // Curves go only with a single key; two keys make a motion and stay.
     KeepFilters keep;
     Imported imported;
-    const std::string twoFrames = std::string(kMotion).substr(0, std::string(kMotion).find("4\n"));
+    // The second frame given whole: a fully specified file that ends inside a frame drops it.
+    const std::string twoFrames =
+        std::string(kMotion).substr(0, std::string(kMotion).find("4\n")) + "lowerback 5 6 7\n";
     ASSERT_EQ(imported.ReadAmc(twoFrames), -1) << imported.messages;
     VOxaNode* root = imported.Node("root");
     for (const char* path : {"Transform/T/X", "Transform/T/Y", "Transform/T/Z", "Transform/R/X",
@@ -294,6 +297,48 @@ TEST(amc_reader, TwoFramesAreEnoughForCurves) {
     ASSERT_NE(femur, nullptr);
     EXPECT_EQ(femur->KeyGetCount(), 2);
     EXPECT_NEAR(femur->KeyGetValue(1), 11.0, 1e-4);
+}
+
+TEST(amc_reader, AFullySpecifiedFrameTheFileEndsInsideIsDropped) {
+    KeepFilters keep;
+    // Two whole frames of the five bones with dofs, then a third cut after two bones, or inside
+    // the line of its last bone.
+    const std::string whole =
+        ":FULLY-SPECIFIED\n:DEGREES\n:SAMPLES-PER-SECOND 120\n"
+        "1\nroot 1 2 3 10 20 30\nlfemur 10 20 30\nltibia 30\nlfoot 1 90 90\nlowerback 5 6 7\n"
+        "2\nroot 2 2 3 11 20 30\nlfemur 11 21 31\nltibia 31\nlfoot 2 80 90\nlowerback 6 6 7\n";
+    const struct {
+        std::string third;
+        const char* warning;
+    } cases[] = {
+        {"3\nroot 3 2 3 12 20 30\nlfemur 12 22 32\n", "the file ends after 2 of the 5 bones of frame 3"},
+        {"3\nroot 3 2 3 12 20 30\nlfemur 12 22 32\nltibia 32\nlfoot 3 70 85\nlowerback 7 6",
+         "the file ends after 4 of the 5 bones of frame 3"},
+        {"3\n", "the file ends after 0 of the 5 bones of frame 3"},
+    };
+    for (const auto& c : cases) {
+        Imported imported;
+        ASSERT_EQ(imported.ReadAmc(whole + c.third, "cut"), -1) << imported.error;
+        EXPECT_NE(imported.messages.find(c.warning), std::string::npos) << imported.messages;
+        EXPECT_NE(imported.messages.find("the frame is dropped"), std::string::npos) << imported.messages;
+        // The keys and the take are those of frames 1 and 2.
+        for (const char* bone : {"root", "lfemur", "lowerback"}) {
+            VFCurve* rx = Curve(imported.Node(bone), "Transform/R/X");
+            ASSERT_NE(rx, nullptr) << bone;
+            EXPECT_EQ(rx->KeyGetCount(), 2) << bone << c.third;
+        }
+        EXPECT_EQ(imported.scene->GetTakeInfo("cut")->mLocalTimeSpan.GetStop(), kPeriod);
+    }
+    // Whole, or without the header that promises every bone in every frame, the third frame stays.
+    for (const std::string& text :
+         {whole + "3\nroot 3 2 3 12 20 30\nlfemur 12 22 32\nltibia 32\nlfoot 3 70 85\nlowerback 7 6 7\n",
+          whole.substr(std::strlen(":FULLY-SPECIFIED\n")) + "3\nroot 3 2 3 12 20 30\nlfemur 12 22 32\n"}) {
+        Imported imported;
+        ASSERT_EQ(imported.ReadAmc(text, "kept"), -1) << imported.error;
+        EXPECT_EQ(imported.messages.find("dropped"), std::string::npos) << imported.messages;
+        EXPECT_EQ(Curve(imported.Node("lfemur"), "Transform/R/X")->KeyGetCount(), 3);
+        EXPECT_EQ(imported.scene->GetTakeInfo("kept")->mLocalTimeSpan.GetStop(), kPeriod * 2);
+    }
 }
 
 TEST(amc_reader, ValuesUpToTheMagnitudeBound) {

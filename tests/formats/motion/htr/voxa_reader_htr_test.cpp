@@ -343,7 +343,8 @@ TEST_F(htr_Reader, RefusedHierarchies) {
                               "[BasePosition]\nR 0 0 0 0 0 0 1\nA 0 0 0 0 0 0 1\nA 0 0 0 0 0 0 1\n[R]\n";
     gMessage.clear();
     EXPECT_FALSE(Read(twice, "twice.htr"));
-    EXPECT_EQ(gMessage, "Duplicate names found in htr_twice:\n    Model::A\n    Model::A_End");
+    // The end nodes the reader makes are named clear of each other: the file's own names clash.
+    EXPECT_EQ(gMessage, "Duplicate names found in htr_twice:\n    Model::A");
 }
 
 TEST_F(htr_Reader, RefusedAnimation) {
