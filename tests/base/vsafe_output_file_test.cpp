@@ -260,13 +260,32 @@ TEST(safe_output, AFailedWriteKeepsTheSystemsReason) {
         EXPECT_FALSE(file.Commit());
         EXPECT_EQ(run.WriteFailedPath(), dir / "big");
         EXPECT_EQ(run.WriteFailedErrno(), EFBIG);
-        // A stream that failed under formatted writes says so at Commit; the first reason stays.
+        // The first reason of the run stays.
+        VSafeOutputFile second;
+        ASSERT_TRUE(second.Open((dir / "second").c_str()));
+        EXPECT_FALSE(second.Write(big.data(), big.size()));
+        second.Abandon();
+        EXPECT_EQ(run.WriteFailedPath(), dir / "big");
+    }
+    {
+        // A stream that failed under formatted writes says why at Commit.
+        VSafeOutputGroup run;
         VSafeOutputFile printed;
         ASSERT_TRUE(printed.Open((dir / "printed").c_str(), false));
         for (int k = 0; k < 1000; ++k)
             std::fprintf(printed.Stream(), "%s\n", "a line of text that goes past the limit");
+        errno = 0;
         EXPECT_FALSE(printed.Commit());
-        EXPECT_EQ(run.WriteFailedPath(), dir / "big");
+        EXPECT_EQ(run.WriteFailedPath(), dir / "printed");
+        EXPECT_EQ(run.WriteFailedErrno(), EFBIG);
+        // A failure whose reason the system does not tell has none.
+        VSafeOutputFile healthy;
+        ASSERT_TRUE(healthy.Open((dir / "healthy").c_str()));
+        ASSERT_TRUE(healthy.WriteText("short"));
+        errno = ENOENT;
+        healthy.MarkFailed();
+        EXPECT_EQ(healthy.FailedErrno(), 0);
+        EXPECT_FALSE(healthy.Commit());
     }
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, oldHandler);
