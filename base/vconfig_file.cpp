@@ -158,7 +158,9 @@ bool VConfigFile::Save() {
     ok = (std::fclose(f) == 0) && ok;
     if (!ok || std::rename(temp, target) != 0) {
         std::remove(temp);
+        VForgetTemporary(temporary);
         return false;
     }
+    VForgetTemporary(temporary);
     return true;
 }

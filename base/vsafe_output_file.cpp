@@ -1,13 +1,19 @@
 #include "base/vsafe_output_file.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <new>
 
 namespace {
 
@@ -39,7 +45,94 @@ constexpr int kNameTries = 100;
 
 thread_local VSafeOutputGroup* tCurrentGroup = nullptr;
 
+// ---- the register of temporaries ----
+//
+// A signal handler may walk it at any moment, so it holds plain C strings behind atomic pointers,
+// in blocks that are linked once and never freed; changes are made under a lock by ordinary
+// code. A path taken off while the handler runs is not freed: the process is ending anyway.
+
+struct RegisterBlock {
+    static constexpr int kSlots = 64;
+    std::atomic<char*> slots[kSlots] = {};
+    std::atomic<RegisterBlock*> next{nullptr};
+};
+
+RegisterBlock gFirstBlock;
+std::atomic<bool> gRemoving{false};
+
+std::mutex& RegisterLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+void Remember(const std::string& path) {
+    char* copy = static_cast<char*>(std::malloc(path.size() + 1));
+    if (!copy) return;
+    std::memcpy(copy, path.c_str(), path.size() + 1);
+    std::lock_guard<std::mutex> hold(RegisterLock());
+    for (RegisterBlock* block = &gFirstBlock;; block = block->next.load()) {
+        for (std::atomic<char*>& slot : block->slots)
+            if (!slot.load()) {
+                slot.store(copy);
+                return;
+            }
+        if (!block->next.load()) {
+            RegisterBlock* added = new (std::nothrow) RegisterBlock;
+            if (!added) {
+                std::free(copy);
+                return;
+            }
+            block->next.store(added);
+        }
+    }
+}
+
+// The error number that says why a write to the file `fd` failed: `error` when it is one a write
+// gives, else what the file and its device show (the size limit reached, no space left); 0 when
+// nothing tells.
+int WriteFailureReason(int fd, int error) {
+    switch (error) {
+        case ENOSPC:
+        case EFBIG:
+        case EDQUOT:
+        case EIO:
+        case EROFS:
+        case EACCES:
+        case EPERM:
+            return error;
+        default:
+            break;
+    }
+    struct stat info {};
+    struct rlimit limit {};
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && ::getrlimit(RLIMIT_FSIZE, &limit) == 0 &&
+        limit.rlim_cur != RLIM_INFINITY && (rlim_t)info.st_size >= limit.rlim_cur)
+        return EFBIG;
+    struct statvfs device {};
+    if (fd >= 0 && ::fstatvfs(fd, &device) == 0 && device.f_bavail == 0) return ENOSPC;
+    return 0;
+}
+
 }  // namespace
+
+void VForgetTemporary(const std::string& temporaryPath) {
+    std::lock_guard<std::mutex> hold(RegisterLock());
+    for (RegisterBlock* block = &gFirstBlock; block; block = block->next.load())
+        for (std::atomic<char*>& slot : block->slots) {
+            char* path = slot.load();
+            if (!path || temporaryPath != path) continue;
+            slot.store(nullptr);
+            if (!gRemoving.load()) std::free(path);
+            return;
+        }
+}
+
+void VRemoveTemporaries() {
+    gRemoving.store(true);
+    for (RegisterBlock* block = &gFirstBlock; block; block = block->next.load())
+        for (std::atomic<char*>& slot : block->slots)
+            if (const char* path = slot.load()) ::unlink(path);
+}
 
 std::FILE* VCreateTemporaryFor(const std::string& target, std::string& temporaryPath, bool binary) {
     temporaryPath.clear();
@@ -56,6 +149,9 @@ std::FILE* VCreateTemporaryFor(const std::string& target, std::string& temporary
             if (errno == EEXIST) continue;
             return nullptr;
         }
+        // A file put in place of another keeps its permissions.
+        struct stat old {};
+        if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 0777);
         std::FILE* stream = ::fdopen(fd, binary ? "wb" : "w");
         if (!stream) {
             const int error = errno;
@@ -65,12 +161,23 @@ std::FILE* VCreateTemporaryFor(const std::string& target, std::string& temporary
             return nullptr;
         }
         temporaryPath = name;
+        Remember(name);
         if (tCurrentGroup) tCurrentGroup->mMade.push_back(name);  // removed if the run fails
         return stream;
     }
     errno = EEXIST;
     return nullptr;
 }
+
+namespace {
+
+// Removes a temporary file of the safe-output code.
+void RemoveTemporary(const std::string& path) {
+    ::unlink(path.c_str());
+    VForgetTemporary(path);
+}
+
+}  // namespace
 
 VSafeOutputFile::~VSafeOutputFile() {
     Abandon();
@@ -80,10 +187,21 @@ bool VSafeOutputFile::Open(const char* path, bool binary) {
     Abandon();
     if (!path || !*path) return false;
     mStream = VCreateTemporaryFor(path, mTempPath, binary);
-    if (!mStream) return false;
+    if (!mStream) {
+        if (tCurrentGroup) tCurrentGroup->NoteWriteFailure(path, errno);
+        return false;
+    }
     mPath = path;
     mFailed = false;
+    mErrno = 0;
     return true;
+}
+
+void VSafeOutputFile::NoteFailure(int error) {
+    mFailed = true;
+    if (mErrno) return;
+    mErrno = WriteFailureReason(mStream ? ::fileno(mStream) : -1, error);
+    if (tCurrentGroup && !mPath.empty()) tCurrentGroup->NoteWriteFailure(mPath, mErrno);
 }
 
 bool VSafeOutputFile::Write(const void* data, size_t size) {
@@ -92,7 +210,7 @@ bool VSafeOutputFile::Write(const void* data, size_t size) {
         return false;
     }
     if (size && std::fwrite(data, 1, size, mStream) != size) {
-        mFailed = true;
+        NoteFailure(errno);
         return false;
     }
     return true;
@@ -103,38 +221,47 @@ bool VSafeOutputFile::WriteText(const char* text) {
 }
 
 bool VSafeOutputFile::CheckStream() {
-    if (!mStream || std::ferror(mStream)) mFailed = true;
+    if (!mStream || std::ferror(mStream)) NoteFailure(errno);
     return !mFailed;
 }
 
 bool VSafeOutputFile::Commit() {
     if (!mStream) return false;
-    bool ok = !mFailed && !std::ferror(mStream);
-    ok = std::fflush(mStream) == 0 && ok;
-    ok = std::fclose(mStream) == 0 && ok;
+    if (mFailed || std::ferror(mStream)) NoteFailure(errno);
+    if (std::fflush(mStream) != 0) NoteFailure(errno);
+    const bool closed = std::fclose(mStream) == 0;
+    const int closeErrno = errno;
     mStream = nullptr;
+    if (!closed) NoteFailure(closeErrno);
+    bool ok = !mFailed;
     if (ok && tCurrentGroup) {
         tCurrentGroup->Add(mTempPath, mPath);
-    } else if (!ok || std::rename(mTempPath.c_str(), mPath.c_str()) != 0) {
+    } else if (ok && std::rename(mTempPath.c_str(), mPath.c_str()) == 0) {
         // rename replaces the target in one step, so readers see the old file or the new one.
-        ::unlink(mTempPath.c_str());
+        VForgetTemporary(mTempPath);
+    } else {
+        RemoveTemporary(mTempPath);
         ok = false;
     }
     mPath.clear();
     mTempPath.clear();
     mFailed = false;
+    mErrno = 0;
     return ok;
 }
 
 void VSafeOutputFile::Abandon() {
     if (mStream) {
+        // A writer that saw its stream fail gives up the file: the reason is kept for the run.
+        if (std::ferror(mStream)) NoteFailure(errno);
         std::fclose(mStream);
         mStream = nullptr;
-        ::unlink(mTempPath.c_str());
+        RemoveTemporary(mTempPath);
     }
     mPath.clear();
     mTempPath.clear();
     mFailed = false;
+    mErrno = 0;
 }
 
 // ---- groups ----
@@ -145,6 +272,8 @@ VSafeOutputGroup::VSafeOutputGroup() : mOuter(tCurrentGroup) {
 
 VSafeOutputGroup::~VSafeOutputGroup() {
     Abandon();
+    // Why a file of a nested group failed is the run's reason too.
+    if (mOuter && !mWriteFailedPath.empty()) mOuter->NoteWriteFailure(mWriteFailedPath, mWriteFailedErrno);
     // Groups end in the reverse order of their start; the outer one is current again.
     if (tCurrentGroup == this) tCurrentGroup = mOuter;
 }
@@ -155,6 +284,12 @@ VSafeOutputGroup* VSafeOutputGroup::Current() {
 
 void VSafeOutputGroup::Add(const std::string& temporary, const std::string& target) {
     mEntries.push_back({temporary, target});
+}
+
+void VSafeOutputGroup::NoteWriteFailure(const std::string& target, int error) {
+    if (!mWriteFailedPath.empty()) return;
+    mWriteFailedPath = target;
+    mWriteFailedErrno = error;
 }
 
 std::vector<std::string> VSafeOutputGroup::Targets() const {
@@ -168,9 +303,9 @@ void VSafeOutputGroup::Abandon() {
     // Every temporary file made meanwhile goes, also one still open (its writer was stopped by an
     // allocation failure, say) or one given up already.
     for (const Entry& entry : mEntries)
-        ::unlink(entry.temporary.c_str());
+        RemoveTemporary(entry.temporary);
     for (const std::string& made : mMade)
-        ::unlink(made.c_str());
+        RemoveTemporary(made);
     mEntries.clear();
     mMade.clear();
 }
@@ -181,6 +316,7 @@ bool VSafeOutputGroup::Commit() {
     if (mOuter) {
         for (const Entry& entry : mEntries)
             mOuter->Add(entry.temporary, entry.target);
+        if (!mWriteFailedPath.empty()) mOuter->NoteWriteFailure(mWriteFailedPath, mWriteFailedErrno);
         mOuter->mMade.insert(mOuter->mMade.end(), mMade.begin(), mMade.end());
         mEntries.clear();
         mMade.clear();
@@ -220,11 +356,13 @@ bool VSafeOutputGroup::Commit() {
         }
     }
     size_t done = 0;
-    for (; done < mEntries.size(); ++done)
+    for (; done < mEntries.size(); ++done) {
         if (std::rename(mEntries[done].temporary.c_str(), mEntries[done].target.c_str()) != 0) {
             fail(mEntries[done].target, errno);
             break;
         }
+        VForgetTemporary(mEntries[done].temporary);
+    }
     const bool ok = done == mEntries.size();
     if (!ok) {
         for (size_t k = done; k-- > 0;) {
@@ -235,7 +373,7 @@ bool VSafeOutputGroup::Commit() {
             }
         }
         for (size_t k = done; k < mEntries.size(); ++k)
-            ::unlink(mEntries[k].temporary.c_str());
+            RemoveTemporary(mEntries[k].temporary);
     }
     for (const std::string& backup : backups)
         if (!backup.empty()) ::unlink(backup.c_str());

@@ -1,6 +1,7 @@
 #ifndef OXA_BASE_VSAFE_OUTPUT_FILE_H
 #define OXA_BASE_VSAFE_OUTPUT_FILE_H
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -8,8 +9,21 @@
 
 // Creates a new temporary file in the folder of `target` under a fresh unique name (".oxa" and
 // random letters, short enough for any target name), exclusively and never through a link, and
-// opens it for writing ("wb" when binary, else "w"). Null (errno set) when it cannot be created.
+// opens it for writing ("wb" when binary, else "w"). The file gets the permission bits of the
+// regular file at `target` when there is one (a file put in its place keeps them), else the
+// usual mode less the umask. Null (errno set) when it cannot be created.
+//
+// Every temporary file is listed in the process's register of temporaries until the safe-output
+// code renames or removes it; whoever renames or removes one of its own calls
+// VForgetTemporary.
 std::FILE* VCreateTemporaryFor(const std::string& target, std::string& temporaryPath, bool binary = true);
+
+// Takes `temporaryPath` off the register of temporaries (it was renamed or removed).
+void VForgetTemporary(const std::string& temporaryPath);
+
+// Removes every temporary file on the register. It only calls unlink, so a signal handler may
+// call it: a program stopped by a signal leaves no temporary behind.
+void VRemoveTemporaries();
 
 // An output file that never leaves a half-written target. `Open` creates a temporary file of its
 // own beside the target (see VCreateTemporaryFor) and every write goes there; `Commit` flushes and
@@ -45,10 +59,12 @@ public:
     // Writes a NUL-terminated text.
     bool WriteText(const char* text);
     // Records a failure seen by the caller (a negative printf result, say): Commit will refuse.
-    void MarkFailed() { mFailed = true; }
+    void MarkFailed() { NoteFailure(errno); }
     // Marks the file failed when the stream's error indicator is set; true when all is well.
     bool CheckStream();
     bool Failed() const { return mFailed; }
+    // The system's error number of the first failed write, flush or close (0 when none is known).
+    int FailedErrno() const { return mErrno; }
 
     // Flushes, closes and renames into place (or hands the file to the current group). True only
     // when the file was open, no write failed, and the flush, close and rename succeeded;
@@ -65,6 +81,9 @@ private:
     std::string mPath;
     std::string mTempPath;
     bool mFailed = false;
+    int mErrno = 0;
+
+    void NoteFailure(int error);
 };
 
 // The files of one run, put in place together. While a group exists it is the current group of
@@ -96,6 +115,10 @@ public:
     // After a failed Commit: the target that could not be replaced and the system's error number.
     const std::string& FailedPath() const { return mFailedPath; }
     int FailedErrno() const { return mFailedErrno; }
+    // The first file of the group that could not be created or written, and the system's error
+    // number (0 when it is not known); empty when every write went well.
+    const std::string& WriteFailedPath() const { return mWriteFailedPath; }
+    int WriteFailedErrno() const { return mWriteFailedErrno; }
 
 private:
     friend class VSafeOutputFile;
@@ -105,12 +128,15 @@ private:
         std::string target;
     };
     void Add(const std::string& temporary, const std::string& target);
+    void NoteWriteFailure(const std::string& target, int error);
 
     std::vector<Entry> mEntries;
     std::vector<std::string> mMade;  // every temporary file made while the group was current
     VSafeOutputGroup* mOuter = nullptr;
     std::string mFailedPath;
     int mFailedErrno = 0;
+    std::string mWriteFailedPath;
+    int mWriteFailedErrno = 0;
 };
 
 #endif  // OXA_BASE_VSAFE_OUTPUT_FILE_H

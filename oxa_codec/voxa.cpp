@@ -62,6 +62,7 @@ void VOxa::DropTemporary() {
         std::fclose(mTempFile);
         mTempFile = nullptr;
         std::remove(mTempPath.c_str());
+        VForgetTemporary(mTempPath);
     }
 }
 
@@ -288,8 +289,10 @@ bool VOxa::CommitFile() {
     // rename replaces the target in one step, so readers see the old file or the new one.
     if (!ok || std::rename(mTempPath.c_str(), mPath.c_str()) != 0) {
         std::remove(mTempPath.c_str());
+        VForgetTemporary(mTempPath);
         return Fail(eFILE_NOT_WRITTEN);
     }
+    VForgetTemporary(mTempPath);
     return true;
 }
 

@@ -58,6 +58,12 @@
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_info.h"
 #include "scene/voxa_take_node.h"
+#include "tools/oxa_run_plan.h"
+
+// Where the install puts the README; a build that is not installed names the one of the sources.
+#ifndef OXA_README_PATH
+#define OXA_README_PATH "README.md"
+#endif
 
 namespace {
 
@@ -78,21 +84,34 @@ const char kUsage[] =
     "  --take NAME         write the take NAME instead of the file's current take\n"
     "  --options FILE      reader options from FILE's [Import] section and writer options from its\n"
     "                      [Export] section, one name=value line each, values whole numbers; the\n"
-    "                      keys are listed in README.md, section Settings-file keys\n"
+    "                      keys are listed in the README, section Settings-file keys:\n"
+    "                      " OXA_README_PATH
+    "\n"
     "  --frame-rate R      write the motion at R frames per second (a positive number; the output\n"
     "                      must keep at least one frame)\n"
     "  --time-mode M       write the motion at the rate of time mode M: 0 the default (30), 1 120,\n"
     "                      2 100, 3 60, 4 50, 6 30, 8 29.97 drop frame, 10 25, 11 24 frames per\n"
     "                      second (give --frame-rate or --time-mode, not both)\n"
     "  --skeleton FILE.asf the ASF skeleton of an AMC input (default: the .asf beside it)\n"
-    "  --texture-dir DIR   the OBJ and 3DS writers may also copy texture images from DIR and below\n"
-    "                      (repeatable); images in the input's folder are always copied\n"
+    "  --texture-dir DIR   also allow the OBJ and 3DS writers to copy texture images that lie in\n"
+    "                      DIR or below it to OUT's folder (repeatable); images are not looked\n"
+    "                      for in DIR, each is taken from where the input names it; those in\n"
+    "                      the input's folder are always allowed\n"
     "  --info              describe IN: nodes, animated channels, takes, materials, textures\n"
     "  --json              with --info: the description as JSON\n"
     "  --formats           list the extensions that can be read and written\n"
     "  -h, --help          show this text\n"
     "\n"
     "Exit codes: 0 success, 1 a file could not be read or written, 2 a usage error.\n";
+
+// One name=value line of a settings file, read by the rules of the toolkit's settings files:
+// lines trimmed, "[name]" starts a section, ";" and "#" start comments.
+struct SettingsEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+    int line;
+};
 
 struct Arguments {
     std::vector<std::string> files;
@@ -106,11 +125,15 @@ struct Arguments {
     double frameRate = 0.0;
     int timeMode = -1;
     std::vector<std::string> textureDirs;
+    std::vector<SettingsEntry> settings;  // the lines of the --options file
 };
 
-int Usage(const char* message) {
-    if (message) std::fprintf(stderr, "oxa-convert: %s\n", message);
-    std::fputs(kUsage, stderr);
+// A usage error: one line that says what was wrong, and where the usage is.
+std::string Printable(const char* text);
+
+int Usage(const std::string& message) {
+    std::fprintf(stderr, "oxa-convert: %s\nTry 'oxa-convert --help' for more information.\n",
+                 Printable(message.c_str()).c_str());
     return kExitUsage;
 }
 
@@ -201,6 +224,13 @@ std::string Printable(const char* text) {
     return out;
 }
 
+std::string Trimmed(const std::string& text) {
+    const char* blanks = " \t\v\f";
+    const size_t begin = text.find_first_not_of(blanks);
+    if (begin == std::string::npos) return "";
+    return text.substr(begin, text.find_last_not_of(blanks) - begin + 1);
+}
+
 // Calls `use` (line, is the first) for each line of `text`, without its line break or a carriage
 // return before it; a text ending in a line break has an empty last line.
 template <class Use>
@@ -244,6 +274,28 @@ public:
             line = *end ? end + 1 : end;
         }
     }
+    // Forgets the warnings that are lines of `text` (the reason a step failed, printed with it).
+    void Drop(const char* text) {
+        std::vector<std::string> lines;
+        ForEachLine(text ? text : "", [&](std::string line, bool) { lines.push_back(Trimmed(line)); });
+        std::vector<std::pair<std::string, int>> kept;
+        // A line of the reason may start with the error's general words ("File is corrupted: ").
+        auto inReason = [&lines](const std::string& warning) {
+            for (const std::string& line : lines)
+                if (line == warning ||
+                    (line.size() > warning.size() + 2 &&
+                     line.compare(line.size() - warning.size(), std::string::npos, warning) == 0 &&
+                     line.compare(line.size() - warning.size() - 2, 2, ": ") == 0))
+                    return true;
+            return false;
+        };
+        for (auto& item : mItems)
+            if (!inReason(Trimmed(item.first))) kept.push_back(std::move(item));
+        mItems = std::move(kept);
+        mIndex.clear();
+        for (size_t k = 0; k < mItems.size(); ++k)
+            mIndex.emplace(mItems[k].first, k);
+    }
     void Print(const std::string& where) {
         for (const auto& item : mItems) {
             const int count = item.second;
@@ -268,6 +320,18 @@ Messages gMessages;
 void PrintError(const std::string& where, const char* text) {
     std::fprintf(stderr, "oxa-convert: %s: %s\n", where.c_str(),
                  text && *text ? Printable(text).c_str() : "failed for an unknown reason");
+}
+
+// Prints `problem` (when there is one) as a line of its own; true when there is none.
+bool PrintProblem(const std::string& problem) {
+    if (problem.empty()) return true;
+    std::fprintf(stderr, "oxa-convert: %s\n", Printable(problem.c_str()).c_str());
+    return false;
+}
+
+// Checks a file the run reads (see oxa_run::CheckInputFile); false with the reason printed.
+bool CheckInputFile(const std::string& path) {
+    return PrintProblem(oxa_run::CheckInputFile(path));
 }
 
 // ---- progress ----
@@ -317,15 +381,26 @@ void PrintRefusal(const std::string& where, const std::string& text) {
 
 // Ends a read or write: a refusal is printed once, as the reason when the step failed and as a
 // warning when it did not.
-void PrintFailure(const std::string& where, bool ok, const char* error) {
+// A failed write whose file the system refused (`systemReason`, naming the file) says that
+// instead of the writer's general words.
+void PrintFailure(const std::string& where, bool ok, const char* error,
+                  const std::string& systemReason = "") {
     std::string refusal;
     refusal.swap(gRefusal);
+    if (!ok && !systemReason.empty()) {
+        std::fprintf(stderr, "oxa-convert: %s\n", Printable(systemReason.c_str()).c_str());
+        return;
+    }
     if (!refusal.empty() && !ok) {
         PrintRefusal(where, refusal);
         return;
     }
     if (!refusal.empty()) PrintRefusal(where, "Error: " + refusal);
-    if (!ok) PrintError(where, error);
+    if (ok) return;
+    if (error && std::strchr(error, '\n'))
+        PrintRefusal(where, error);  // a reason with a list of names, one a line
+    else
+        PrintError(where, error);
 }
 
 // Messages that readers and writers show through their options are kept with the others; an
@@ -351,22 +426,6 @@ VStreamOptionsMotion* AsMotion(VStreamOptions* options) {
 
 // ---- settings file ----
 
-// One name=value line of a settings file, read by the rules of the toolkit's settings files:
-// lines trimmed, "[name]" starts a section, ";" and "#" start comments.
-struct SettingsEntry {
-    std::string section;
-    std::string key;
-    std::string value;
-    int line;
-};
-
-std::string Trimmed(const std::string& text) {
-    const char* blanks = " \t\v\f";
-    const size_t begin = text.find_first_not_of(blanks);
-    if (begin == std::string::npos) return "";
-    return text.substr(begin, text.find_last_not_of(blanks) - begin + 1);
-}
-
 // Reads the settings file `name` (a leading "@" resolved as the toolkit does); false with the
 // reason in `error` when it is missing, a directory, unreadable or too large.
 bool LoadSettings(const std::string& name, std::vector<SettingsEntry>& entries, std::string& error) {
@@ -387,6 +446,8 @@ bool LoadSettings(const std::string& name, std::vector<SettingsEntry>& entries, 
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) return (error = "could not be read", false);
+    // A byte-order mark some editors put before UTF-8 text is not part of the first line.
+    if (data.compare(0, 3, "\xEF\xBB\xBF") == 0) data.erase(0, 3);
     std::string section;
     int number = 0;
     for (size_t at = 0; at < data.size();) {
@@ -494,13 +555,16 @@ void ConfigureOptions(VStreamOptions* options, const Arguments& args, const char
     options->SetMessageCallback(&KeepMessage);
     if (isatty(2)) options->SetProgressCallback(&OnProgress);
 
-    VConfigFile* config = args.optionsFile.empty() ? nullptr : new VConfigFile(args.optionsFile.c_str());
+    // The first line of the key in the first section of that name, as the settings files of the
+    // toolkit are read: sections without regard to case, keys as they are written.
     auto readInt = [&](const char* key, int& value) {
-        if (!config || !key || !*key) return false;
-        VString text = config->ReadValue(section, key, "");
-        if (text.IsEmpty()) return false;
-        const char* begin = text.Buffer();
-        return VParseInt(begin, begin + text.GetLen(), value) != nullptr;
+        if (!key || !*key) return false;
+        for (const SettingsEntry& entry : args.settings) {
+            if (!SameText(entry.section.c_str(), section) || entry.key != key) continue;
+            const char* begin = entry.value.c_str();
+            return !entry.value.empty() && VParseInt(begin, begin + entry.value.size(), value) != nullptr;
+        }
+        return false;
     };
     if (options->IsA(VStreamOptionsMotion::ClassId)) {
         auto* motion = static_cast<VStreamOptionsMotion*>(options);
@@ -515,7 +579,6 @@ void ConfigureOptions(VStreamOptions* options, const Arguments& args, const char
             if (readInt(base->GetOptionName(index), value)) base->SetOptionValue(index, value);
         }
     }
-    delete config;
 }
 
 // Read options: marker files from labs often label two markers alike, so clashes are numbered
@@ -702,6 +765,7 @@ bool ImportFile(const std::string& path, const Arguments& args, Session& session
     const bool ok = importer->Import(session.scene, options);
     EndProgress();
     gMessages.AddLines(importer->GetMessageText().Buffer());
+    if (!ok) gMessages.Drop(importer->GetError().GetLastErrorString().Buffer());
     gMessages.Print(path);
     PrintFailure(path, ok, importer->GetError().GetLastErrorString().Buffer());
     if (!ok) {
@@ -712,28 +776,10 @@ bool ImportFile(const std::string& path, const Arguments& args, Session& session
     return true;
 }
 
-// The file of `path`'s stem with the extension `extension`.
-std::string SkeletonBeside(const std::string& path, const char* extension) {
-    return path.substr(0, path.size() - std::strlen(VOxaGetFileExtension(path.c_str()))) + extension;
-}
-
-// The ASF skeleton of an AMC file: the one the command line names, else the file of the same
-// stem with the extension .asf beside it; empty when there is none.
-std::string SkeletonFor(const std::string& path, const Arguments& args) {
-    if (!args.skeleton.empty()) return args.skeleton;
-    for (const char* suffix : {"asf", "ASF"}) {
-        std::string candidate = SkeletonBeside(path, suffix);
-        struct stat info {};
-        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return candidate;
-    }
-    return "";
-}
-
-bool CheckInputFile(const std::string& path);
-
 // The caller has checked that a reader reads the extension.
 bool ReadScene(const std::string& path, const Arguments& args, Session& session) {
     if (!CheckInputFile(path) || (!args.skeleton.empty() && !CheckInputFile(args.skeleton))) return false;
+
     session.manager = VOxaSdkManager::Create();
     session.scene = session.manager ? session.manager->CreateScene() : nullptr;
     if (!session.scene) {
@@ -742,14 +788,15 @@ bool ReadScene(const std::string& path, const Arguments& args, Session& session)
     }
     VPlug* skeleton = nullptr;
     if (IsFormat(path.c_str(), "amc")) {
-        const std::string asf = SkeletonFor(path, args);
+        const std::string asf = oxa_run::SkeletonFor(path, args.skeleton);
         if (asf.empty()) {
             const std::string text =
                 "AMC motion needs its ASF skeleton: give --skeleton FILE.asf (there is no " +
-                SkeletonBeside(path, "asf") + ")";
+                oxa_run::FileBeside(path, "asf") + ")";
             PrintError(path, text.c_str());
             return false;
         }
+        if (!CheckInputFile(asf)) return false;
         if (!ImportFile(asf, args, session, nullptr, session.skeletonOptions)) return false;
         const VStreamOptionsMotion* motion = AsMotion(session.skeletonOptions);
         skeleton = motion ? motion->GetAttachedObject() : nullptr;
@@ -793,14 +840,6 @@ void NoteEmpty(const std::string& path, VOxaScene* scene) {
 }
 
 // ---- writing ----
-
-// True when both paths name one existing file, through whatever path or link.
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat first {
-    }, second{};
-    return !a.empty() && !b.empty() && stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
 
 std::string RateText(double rate) {
     char text[32];
@@ -881,9 +920,14 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
     const bool ok = exporter->Export(session.scene, options);
     EndProgress();
     gMessages.AddLines(exporter->GetMessageText().Buffer());
+    if (!ok) gMessages.Drop(exporter->GetError().GetLastErrorString().Buffer());
     gMessages.Print(shownAs);
-    // A writer refuses a scene that gives it nothing its format holds with the plain reason.
-    PrintFailure(shownAs, ok, exporter->GetError().GetLastErrorString().Buffer());
+    // A file that could not be created or written fails with the system's reason (no space, the
+    // size limit); a writer refuses a scene that gives it nothing its format holds with the plain
+    // reason.
+    const VSafeOutputGroup* files = VSafeOutputGroup::Current();
+    PrintFailure(shownAs, ok, exporter->GetError().GetLastErrorString().Buffer(),
+                 files ? oxa_run::WriteFailure(*files) : std::string());
     if (ok && kept)
         *kept = options;
     else if (options)
@@ -895,7 +939,7 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
 // builds the skeleton the AMC writer samples. Both join the run's files, put in place together.
 bool ExportAmc(const std::string& out, int format, const Arguments& args, Session& session) {
     const int asfFormat = VOxaFindWriterFormat("asf");
-    const std::string asf = SkeletonBeside(out, "asf");
+    const std::string asf = oxa_run::FileBeside(out, "asf");
     VStreamOptions* asfOptions = nullptr;
     bool ok = ExportFile(asf, asfFormat, asf, args, session, nullptr, &asfOptions, false);
     const VStreamOptionsMotion* motion = AsMotion(asfOptions);
@@ -906,168 +950,6 @@ bool ExportAmc(const std::string& out, int format, const Arguments& args, Sessio
     if (ok) ok = ExportFile(out, format, out, args, session, motion->GetAttachedObject(), nullptr);
     if (asfOptions) asfOptions->Destroy();
     return ok;
-}
-
-// A file of the run, read or written, with what it is to the run.
-struct RunFile {
-    std::string path;
-    std::string role;
-};
-
-// The MTL libraries an OBJ file names on its "mtllib" lines, each where the reader finds it: in
-// the OBJ file's folder, else from the working directory.
-std::vector<RunFile> MaterialLibraries(const std::string& obj) {
-    std::vector<RunFile> libraries;
-    std::FILE* file = std::fopen(obj.c_str(), "rb");
-    if (!file) return libraries;
-    const size_t slash = obj.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string() : obj.substr(0, slash + 1);
-    std::string line;
-    auto scan = [&]() {
-        const char* blanks = " \t\r\v\f";
-        size_t at = line.find_first_not_of(blanks);
-        if (at == std::string::npos || line.compare(at, 6, "mtllib") != 0) return;
-        at += 6;
-        if (at < line.size() && !std::strchr(blanks, line[at])) return;
-        while ((at = line.find_first_not_of(blanks, at)) != std::string::npos) {
-            const size_t end = std::min(line.find_first_of(blanks, at), line.size());
-            const std::string name = line.substr(at, end - at);
-            at = end;
-            if (name.empty()) continue;
-            struct stat info {};
-            const std::string beside = name[0] == '/' ? name : folder + name;
-            const bool found = stat(beside.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-            libraries.push_back({found ? beside : name, "the input's MTL library"});
-        }
-    };
-    char chunk[4096];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        size_t k = 0;
-        while (k < got) {
-            const char* newline = static_cast<const char*>(std::memchr(chunk + k, '\n', got - k));
-            const size_t end = newline ? (size_t)(newline - chunk) : got;
-            // Only the start of a line can hold the keyword; a long line is not kept whole.
-            if (line.size() < 65536) line.append(chunk + k, std::min(end - k, 65536 - line.size()));
-            if (!newline) break;
-            scan();
-            line.clear();
-            k = end + 1;
-        }
-    }
-    scan();
-    std::fclose(file);
-    return libraries;
-}
-
-// `path` as the file system finds it: the real path of its folder and its own name; the path as
-// given when the folder cannot be resolved.
-std::string PlacedName(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string(".") : path.substr(0, slash ? slash : 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    char* real = realpath(folder.c_str(), nullptr);
-    if (!real) return path;
-    std::string placed = real;
-    std::free(real);
-    return (placed == "/" ? placed : placed + "/") + name;
-}
-
-// True when writing `output` would change the file `input`: one existing file through whatever
-// path or link, or the same name in the same folder.
-bool SameTarget(const std::string& output, const std::string& input) {
-    if (output.empty() || input.empty()) return false;
-    if (SameFile(output, input)) return true;
-    struct stat a {
-    }, b{};
-    if (stat(output.c_str(), &a) == 0 && stat(input.c_str(), &b) == 0) return false;
-    return PlacedName(output) == PlacedName(input);
-}
-
-// Refuses (true, reason printed) when a file the run writes is a file it reads.
-bool WritesOverInput(const std::vector<RunFile>& outputs, const std::vector<RunFile>& inputs) {
-    for (const RunFile& output : outputs)
-        for (const RunFile& input : inputs) {
-            if (!SameTarget(output.path, input.path)) continue;
-            if (input.role == "IN")
-                std::fprintf(stderr, "oxa-convert: %s: IN and OUT are the same file%s\n", output.path.c_str(),
-                             output.role == "OUT" ? "" : (" (" + output.role + ")").c_str());
-            else
-                std::fprintf(
-                    stderr, "oxa-convert: %s (%s) and %s (%s) are the same file; nothing was written\n",
-                    output.path.c_str(), output.role.c_str(), input.path.c_str(), input.role.c_str());
-            return true;
-        }
-    return false;
-}
-
-// Checks a file the run reads: it must exist and be a regular file once links are followed (a
-// device or a pipe could be read forever). False with the reason printed.
-bool CheckInputFile(const std::string& path) {
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) {
-        std::fprintf(stderr, "oxa-convert: %s %s\n", path.c_str(),
-                     errno == ENOENT ? "does not exist" : std::strerror(errno));
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        std::fprintf(stderr, "oxa-convert: %s is %s, not a file that can be read\n", path.c_str(),
-                     S_ISDIR(info.st_mode) ? "a folder" : "a device, pipe or socket");
-        return false;
-    }
-    return true;
-}
-
-// Checks a file the run writes: its folder must exist and be a folder, and the file itself must
-// not be a folder. False with the reason printed.
-bool CheckOutputFile(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string(".") : path.substr(0, slash ? slash : 1);
-    struct stat info {};
-    if (stat(folder.c_str(), &info) != 0) {
-        std::fprintf(stderr, "oxa-convert: the folder %s does not exist\n", folder.c_str());
-        return false;
-    }
-    if (!S_ISDIR(info.st_mode)) {
-        std::fprintf(stderr, "oxa-convert: %s is not a folder\n", folder.c_str());
-        return false;
-    }
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        std::fprintf(stderr, "oxa-convert: %s is a folder\n", path.c_str());
-        return false;
-    }
-    return true;
-}
-
-// The texture images of the scene that a geometry writer would copy, found as the writers find
-// them.
-std::vector<RunFile> TextureImages(VOxaScene* scene) {
-    std::vector<RunFile> images;
-    VArrayTemplate<VOxaTexture*> textures;
-    scene->FillTextureArray(textures);
-    std::vector<const VOxaTexture*> seen;
-    auto add = [&](const VOxaTexture* texture) {
-        if (!texture || std::find(seen.begin(), seen.end(), texture) != seen.end()) return;
-        seen.push_back(texture);
-        const std::string path = VOxaTextureFilePath(texture->GetFileName(), texture->GetSourceFolder());
-        if (!path.empty()) images.push_back({path, "a texture image it copies"});
-    };
-    for (int k = 0; k < textures.GetCount(); ++k)
-        add(textures[k]);
-    AnyNode(scene, [&](VOxaNode* node, bool) {
-        const VOxaNodeAttribute* attribute = node->GetNodeAttribute();
-        const int type = attribute ? attribute->GetAttributeType() : -1;
-        if (type == VOxaNodeAttribute::eMesh || type == VOxaNodeAttribute::eNurb ||
-            type == VOxaNodeAttribute::ePatch) {
-            const auto* geometry = static_cast<const VOxaGeometryBase*>(attribute);
-            for (int k = 0; k < geometry->GetTextureCount(0); ++k)
-                add(geometry->GetTexture(k, 0));
-        }
-        return false;
-    });
-    return images;
 }
 
 // What the run is doing, for the words of an allocation failure.
@@ -1090,21 +972,12 @@ int Convert(const Arguments& args) {
     }
     if (!CheckInputFile(in) || (!args.skeleton.empty() && !CheckInputFile(args.skeleton))) return kExitFile;
     // Every file the run writes, worked out before anything is read.
-    std::vector<RunFile> outputs{{out, "OUT"}};
-    if (IsFormat(out.c_str(), "obj"))
-        outputs.push_back(
-            {VOxaWriterObj::MakeMaterialPath(out.c_str()).Buffer(), "the MTL file written beside OUT"});
-    if (IsFormat(out.c_str(), "amc"))
-        outputs.push_back({SkeletonBeside(out, "asf"), "OUT's ASF skeleton is written beside it"});
-    for (const RunFile& output : outputs)
-        if (!CheckOutputFile(output.path)) return kExitFile;
+    const std::vector<oxa_run::RunFile> outputs = oxa_run::OutputsOf(out);
+    for (const oxa_run::RunFile& output : outputs)
+        if (!PrintProblem(oxa_run::CheckOutputFile(output.path))) return kExitFile;
     // Writing over a file the run reads would lose it.
-    std::vector<RunFile> inputs{{in, "IN"}};
-    if (IsFormat(in.c_str(), "amc")) inputs.push_back({SkeletonFor(in, args), "the ASF skeleton of IN"});
-    if (IsFormat(in.c_str(), "obj"))
-        for (RunFile& library : MaterialLibraries(in))
-            inputs.push_back(std::move(library));
-    if (WritesOverInput(outputs, inputs)) return kExitUsage;
+    if (!PrintProblem(oxa_run::WritesOverInput(outputs, oxa_run::InputsOf(in, args.skeleton))))
+        return kExitUsage;
 
     Session session;
     if (!ReadScene(in, args, session)) return kExitFile;
@@ -1120,7 +993,8 @@ int Convert(const Arguments& args) {
         session.scene->SetCurrentTake(args.take.c_str());
     }
     // The images a geometry writer copies are known now: none may be a file the run writes.
-    if (IsAnyFormat(out, {"obj", "3ds"}) && WritesOverInput(outputs, TextureImages(session.scene)))
+    if (IsAnyFormat(out, {"obj", "3ds"}) &&
+        !PrintProblem(oxa_run::WritesOverInput(outputs, oxa_run::TextureImages(session.scene))))
         return kExitUsage;
     session.sideBySide = MarkNodesToWrite(session.scene, IsSkeletonFormat(out));
     session.jointsTranslate = IsSkeletonFormat(out) && JointsTranslate(session.scene);
@@ -1134,11 +1008,7 @@ int Convert(const Arguments& args) {
                         ? ExportAmc(out, format, args, session)
                         : ExportFile(out, format, out, args, session, nullptr, nullptr);
     if (!ok) return session.usageError ? kExitUsage : kExitFile;
-    if (!files.Commit()) {
-        PrintError(files.FailedPath(), std::strerror(files.FailedErrno()));
-        return kExitFile;
-    }
-    return kExitOk;
+    return PrintProblem(oxa_run::CommitRun(files)) ? kExitOk : kExitFile;
 }
 
 // ---- description ----
@@ -1458,7 +1328,7 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& error) 
             if (!value(text)) return false;
             const char* end = text.c_str() + text.size();
             if (VParseInt(text.c_str(), end, args.timeMode) != end || !IsTimeMode(args.timeMode)) {
-                error = "--time-mode needs one of the time modes listed below, not \"" + text + "\"";
+                error = "--time-mode needs one of the time modes --help lists, not \"" + text + "\"";
                 args.timeMode = -1;
                 return false;
             }
@@ -1502,7 +1372,8 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& error) 
 int main(int argc, char** argv) {
     Arguments args;
     std::string error;
-    if (!ParseArguments(argc, argv, args, error)) return Usage(error.empty() ? nullptr : error.c_str());
+    if (!ParseArguments(argc, argv, args, error))
+        return Usage(error.empty() ? "give an input and an output file" : error);
     if (args.help) {
         std::fputs(kUsage, stdout);
         return kExitOk;
@@ -1511,7 +1382,7 @@ int main(int argc, char** argv) {
     if (args.formats) return ListFormats();
     if (!args.optionsFile.empty()) {
         if (!CheckInputFile(VConfigFile::ResolveName(args.optionsFile.c_str()).Buffer())) return kExitFile;
-        std::vector<SettingsEntry> settings;
+        std::vector<SettingsEntry>& settings = args.settings;
         if (!LoadSettings(args.optionsFile, settings, error)) {
             std::fprintf(stderr, "oxa-convert: %s: %s\n", args.optionsFile.c_str(), error.c_str());
             return kExitUsage;
@@ -1527,6 +1398,8 @@ int main(int argc, char** argv) {
         }
     }
     // An allocation failure ends the run; the files it was writing are removed on the way here.
+    // A stopped run, or one past the file-size limit, leaves no temporary file behind.
+    if (!args.info) oxa_run::GuardTemporaries();
     try {
         return args.info ? Describe(args) : Convert(args);
     } catch (const std::bad_alloc&) {

@@ -1,8 +1,12 @@
 #include "base/vsafe_output_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 
 #include <filesystem>
 #include <set>
@@ -174,4 +178,126 @@ TEST(safe_output, AFailedFileIsNeverPutInPlace) {
     EXPECT_TRUE(run.Commit());
     EXPECT_EQ(ReadFile(a), "old a");
     EXPECT_EQ(Names(dir.path.string()), (std::set<std::string>{"a"}));
+}
+
+TEST(safe_output, AReplacedFileKeepsItsPermissions) {
+    oxa_test::ScratchDir dir("safe_", "modes");
+    auto modeOf = [](const std::string& path) {
+        struct stat info {};
+        return stat(path.c_str(), &info) == 0 ? (int)(info.st_mode & 07777) : -1;
+    };
+    WriteFile(dir / "private", "old");
+    WriteFile(dir / "shared", "old");
+    chmod((dir / "private").c_str(), 0600);
+    chmod((dir / "shared").c_str(), 0754);
+    VSafeOutputFile file;
+    ASSERT_TRUE(WriteWhole(file, dir / "private", "new"));
+    EXPECT_EQ(modeOf(dir / "private"), 0600);
+    {
+        VSafeOutputGroup run;
+        ASSERT_TRUE(WriteWhole(file, dir / "shared", "new"));
+        ASSERT_TRUE(WriteWhole(file, dir / "fresh", "new"));
+        ASSERT_TRUE(run.Commit());
+    }
+    EXPECT_EQ(ReadFile(dir / "shared"), "new");
+    EXPECT_EQ(modeOf(dir / "shared"), 0754);
+    // A new file: the usual mode less the umask.
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(modeOf(dir / "fresh"), (int)(0666 & ~mask));
+}
+
+TEST(safe_output, TheRegisterOfTemporariesListsWhatIsStillThere) {
+    oxa_test::ScratchDir dir("safe_", "register");
+    WriteFile(dir / "kept", "old");
+    VSafeOutputFile written, open;
+    {
+        VSafeOutputGroup run;
+        ASSERT_TRUE(WriteWhole(written, dir / "kept", "new"));  // handed to the group
+        ASSERT_TRUE(open.Open((dir / "other").c_str()));        // still being written
+        ASSERT_TRUE(open.WriteText("half"));
+        std::string own;
+        std::FILE* raw = VCreateTemporaryFor(dir / "raw", own);
+        ASSERT_NE(raw, nullptr);
+        std::fclose(raw);
+        EXPECT_EQ(Names(dir.path.string()).size(), 4u);
+        // What a signal handler does: every temporary goes, every target stays.
+        VRemoveTemporaries();
+        EXPECT_EQ(Names(dir.path.string()), (std::set<std::string>{"kept"}));
+        EXPECT_EQ(ReadFile(dir / "kept"), "old");
+        open.Abandon();
+    }
+    // Files renamed into place or removed are off the register: removing what is left touches
+    // neither them nor a file that later took such a name.
+    VSafeOutputFile later;
+    ASSERT_TRUE(WriteWhole(later, dir / "later", "done"));
+    ASSERT_TRUE(later.Open((dir / "gone").c_str()));
+    const std::string gone = later.TemporaryPath();
+    later.Abandon();
+    WriteFile(gone, "a user's file");
+    VRemoveTemporaries();
+    EXPECT_EQ(ReadFile(dir / "later"), "done");
+    EXPECT_EQ(ReadFile(gone), "a user's file");
+}
+
+TEST(safe_output, AFailedWriteKeepsTheSystemsReason) {
+    oxa_test::ScratchDir dir("safe_", "reason");
+    // Past the file-size limit a write fails with EFBIG (the signal that would end the process
+    // is ignored meanwhile).
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string big(64 * 1024, 'x');
+    {
+        VSafeOutputGroup run;
+        VSafeOutputFile file;
+        ASSERT_TRUE(file.Open((dir / "big").c_str()));
+        EXPECT_FALSE(file.Write(big.data(), big.size()));
+        EXPECT_EQ(file.FailedErrno(), EFBIG);
+        EXPECT_FALSE(file.Commit());
+        EXPECT_EQ(run.WriteFailedPath(), dir / "big");
+        EXPECT_EQ(run.WriteFailedErrno(), EFBIG);
+        // The first reason of the run stays.
+        VSafeOutputFile second;
+        ASSERT_TRUE(second.Open((dir / "second").c_str()));
+        EXPECT_FALSE(second.Write(big.data(), big.size()));
+        second.Abandon();
+        EXPECT_EQ(run.WriteFailedPath(), dir / "big");
+    }
+    {
+        // A stream that failed under formatted writes says why at Commit.
+        VSafeOutputGroup run;
+        VSafeOutputFile printed;
+        ASSERT_TRUE(printed.Open((dir / "printed").c_str(), false));
+        for (int k = 0; k < 1000; ++k)
+            std::fprintf(printed.Stream(), "%s\n", "a line of text that goes past the limit");
+        errno = 0;
+        EXPECT_FALSE(printed.Commit());
+        EXPECT_EQ(run.WriteFailedPath(), dir / "printed");
+        EXPECT_EQ(run.WriteFailedErrno(), EFBIG);
+        // A failure whose reason the system does not tell has none.
+        VSafeOutputFile healthy;
+        ASSERT_TRUE(healthy.Open((dir / "healthy").c_str()));
+        ASSERT_TRUE(healthy.WriteText("short"));
+        errno = ENOENT;
+        healthy.MarkFailed();
+        EXPECT_EQ(healthy.FailedErrno(), 0);
+        EXPECT_FALSE(healthy.Commit());
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(Names(dir.path.string()), std::set<std::string>{});
+    // A nested group hands its reason to the one around it, committed or not; a file that cannot
+    // be created gives its reason too.
+    VSafeOutputGroup outer;
+    {
+        VSafeOutputGroup inner;
+        VSafeOutputFile file;
+        EXPECT_FALSE(file.Open((dir / "no/such/folder/x").c_str()));
+    }
+    EXPECT_EQ(outer.WriteFailedPath(), dir / "no/such/folder/x");
+    EXPECT_EQ(outer.WriteFailedErrno(), ENOENT);
 }

@@ -200,8 +200,8 @@ TEST(cli, HelpIsTheUsageOnStandardOutput) {
         EXPECT_TRUE(r.err.empty()) << r.err;
         for (const char* part :
              {"usage: oxa-convert", "--take NAME", "--options FILE", "--frame-rate R", "--time-mode M",
-              "--skeleton FILE.asf", "--info", "--json", "--formats", "README.md, section Settings-file keys",
-              "8 29.97 drop frame", "11 24", "Exit codes"})
+              "--skeleton FILE.asf", "--info", "--json", "--formats", "README, section Settings-file keys",
+              "share/doc/oxa/README.md", "8 29.97 drop frame", "11 24", "Exit codes"})
             EXPECT_NE(r.out.find(part), std::string::npos) << part;
     }
 }

@@ -13,6 +13,7 @@
 #include "attributes/voxa_texture.h"
 #include "base/vpath.h"
 #include "formats/geometry/obj/voxa_obj_line.h"
+#include "formats/geometry/obj/voxa_obj_mtllib.h"
 #include "formats/geometry/obj/voxa_obj_text.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_global_light_settings.h"
@@ -27,7 +28,7 @@ using voxa_obj::Trim;
 
 namespace {
 
-constexpr size_t kKeywordLength = 20;
+using voxa_obj::kKeywordLength;
 
 std::string LowerCopy(std::string_view text) {
     std::string out(text);
@@ -278,35 +279,7 @@ bool VOxaReaderObj::ParseFaceCorner(std::string_view text, int& v, int& t, int& 
 
 bool VOxaReaderObj::ReadLine(voxa_obj::VLineSource& source, std::string_view& keyword,
                              std::string_view& rest) {
-    std::string_view line;
-    for (;;) {
-        if (!source.Next(line)) return false;
-        const char* p = voxa_obj::SkipSpace(line.data(), line.data() + line.size());
-        const char* end = line.data() + line.size();
-        if (p >= end) continue;  // a blank line: the keyword is looked for on the next one
-        const char* k = p;
-        while (p < end && !voxa_obj::IsSpace(*p) && (size_t)(p - k) < kKeywordLength)
-            ++p;
-        keyword = std::string_view(k, (size_t)(p - k));
-        rest = Trim(std::string_view(p, (size_t)(end - p)));
-        break;
-    }
-    if (rest.empty() || rest.back() != '\\') return true;
-    // Continuation lines: the backslash becomes a blank and the next line is appended.
-    std::string& joined = mLineBuffer;
-    mKeywordBuffer.assign(keyword);
-    joined.assign(rest);
-    while (!joined.empty() && joined.back() == '\\') {
-        joined.back() = ' ';
-        std::string_view next;
-        if (!source.Next(next)) break;
-        joined.append(next);
-        while (!joined.empty() && voxa_obj::IsSpace(joined.back()))
-            joined.pop_back();
-    }
-    keyword = mKeywordBuffer;
-    rest = Trim(joined);
-    return true;
+    return voxa_obj::NextKeywordLine(source, mKeywordBuffer, mLineBuffer, keyword, rest);
 }
 
 int VOxaReaderObj::FindOrAddGroup(const VString& name, int object) {
@@ -342,14 +315,11 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
     std::rewind(mFile);
 
     voxa_obj::VLineSource source(mFile);
-    std::string_view bom = source.Peek(3);
-    if (bom.size() >= 2 &&
-        ((bom[0] == '\xFF' && bom[1] == '\xFE') || (bom[0] == '\xFE' && bom[1] == '\xFF'))) {
+    if (!voxa_obj::SkipByteOrderMark(source)) {
         mError.SetLastErrorID(eFILE_CORRUPTED);
         mMessageText += "UTF-16 text is not supported\n";
         return false;
     }
-    if (bom.size() == 3 && bom == "\xEF\xBB\xBF") source.Skip(3);
 
     VString groupName("default");
     int object = 0;  // counts the "o" lines met
@@ -552,26 +522,19 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
 bool VOxaReaderObj::LoadMaterialLibrary(std::string_view restView) {
     // A copy: reading the libraries reuses the line buffers that the view may point into.
     const std::string rest(restView);
-    const char* p = rest.data();
-    const char* end = p + rest.size();
-    std::string_view word;
     bool any = false;
     bool ok = true;
-    while ((p = NextWord(p, end, word)) != nullptr) {
+    voxa_obj::ForEachLibraryName(rest, [&](std::string_view name) {
         any = true;
         // A library is named relative to the OBJ file's folder; the name as it stands (from the
         // working directory) is tried after that.
-        std::string path(word);
-        const VString full = GetFullPath(GetDirectoryName(mObjPath.Buffer()).Buffer(), path.c_str());
-        if (IsRegularFile(full.Buffer())) path = full.Buffer();
-        bool loaded = false;
+        const std::string path = voxa_obj::LibraryPath(mObjPath.Buffer(), name);
         for (const MtlLibrary& library : mLibraries)
-            if (library.mPath == path) loaded = true;  // read once, however often it is named
-        if (loaded) continue;
+            if (library.mPath == path) return;  // read once, however often it is named
         std::FILE* file = IsRegularFile(path) ? std::fopen(path.c_str(), "rb") : nullptr;
         if (file == nullptr) {
             ok = false;
-            continue;
+            return;
         }
         MtlLibrary library;
         library.mPath = path;
@@ -579,10 +542,10 @@ bool VOxaReaderObj::LoadMaterialLibrary(std::string_view restView) {
         std::fclose(file);
         if (!parsed) {
             ok = false;
-            continue;
+            return;
         }
         mLibraries.push_back(std::move(library));
-    }
+    });
     return any && ok;
 }
 

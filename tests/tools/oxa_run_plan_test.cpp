@@ -1,0 +1,155 @@
+#include "tools/oxa_run_plan.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/vsafe_output_file.h"
+#include "tests/support/test_files.h"
+
+namespace fs = std::filesystem;
+using oxa_test::WriteFile;
+
+namespace {
+
+std::vector<std::string> Paths(const std::vector<oxa_run::RunFile>& files) {
+    std::vector<std::string> paths;
+    for (const oxa_run::RunFile& file : files)
+        paths.push_back(file.path);
+    return paths;
+}
+
+}  // namespace
+
+TEST(run_plan, TheFilesOfARun) {
+    oxa_test::ScratchDir dir("run_plan", "files");
+    using List = std::vector<std::string>;
+    EXPECT_EQ(Paths(oxa_run::OutputsOf(dir / "o.obj")), (List{dir / "o.obj", dir / "o.mtl"}));
+    EXPECT_EQ(Paths(oxa_run::OutputsOf(dir / "o.AMC")), (List{dir / "o.AMC", dir / "o.asf"}));
+    EXPECT_EQ(Paths(oxa_run::OutputsOf(dir / "o.dxf")), List{dir / "o.dxf"});
+    // An OBJ's libraries as its reader finds them, after a byte-order mark too.
+    WriteFile(dir / "lib.mtl", "newmtl m\n");
+    WriteFile(dir / "in.obj", "\xEF\xBB\xBFmtllib lib.mtl\n");
+    EXPECT_EQ(Paths(oxa_run::InputsOf(dir / "in.obj", "")), (List{dir / "in.obj", dir / "lib.mtl"}));
+    // An AMC's skeleton: the one named, else the regular file beside it, else what is there.
+    EXPECT_EQ(oxa_run::SkeletonFor(dir / "w.amc", "given.asf"), "given.asf");
+    EXPECT_EQ(oxa_run::SkeletonFor(dir / "w.amc", ""), "");
+    ASSERT_EQ(mkfifo((dir / "w.asf").c_str(), 0600), 0);
+    EXPECT_EQ(oxa_run::SkeletonFor(dir / "w.amc", ""), dir / "w.asf");
+    WriteFile(dir / "w.ASF", "");
+    EXPECT_EQ(oxa_run::SkeletonFor(dir / "w.amc", ""), dir / "w.ASF");
+    EXPECT_EQ(Paths(oxa_run::InputsOf(dir / "w.amc", "")), (List{dir / "w.amc", dir / "w.ASF"}));
+}
+
+TEST(run_plan, ChecksSayWhatIsWrong) {
+    oxa_test::ScratchDir dir("run_plan", "checks");
+    WriteFile(dir / "in.bvh", "x");
+    ASSERT_EQ(mkfifo((dir / "pipe.bvh").c_str(), 0600), 0);
+    fs::create_directories(dir / "folder.bvh");
+    EXPECT_EQ(oxa_run::CheckInputFile(dir / "in.bvh"), "");
+    EXPECT_EQ(oxa_run::CheckInputFile(dir / "none.bvh"), dir / "none.bvh" + " does not exist");
+    EXPECT_EQ(oxa_run::CheckInputFile(dir / "pipe.bvh"),
+              dir / "pipe.bvh" + " is a device, pipe or socket, not a file that can be read");
+    EXPECT_EQ(oxa_run::CheckInputFile(dir / "folder.bvh"),
+              dir / "folder.bvh" + " is a folder, not a file that can be read");
+    if (geteuid() != 0) {
+        chmod((dir / "in.bvh").c_str(), 0);
+        EXPECT_EQ(oxa_run::CheckInputFile(dir / "in.bvh"),
+                  dir / "in.bvh" + ": cannot be opened: permission denied");
+    }
+    EXPECT_EQ(oxa_run::CheckOutputFile(dir / "out.bvh"), "");
+    EXPECT_EQ(oxa_run::CheckOutputFile(dir / "folder.bvh"), dir / "folder.bvh" + " is a folder");
+    EXPECT_EQ(oxa_run::CheckOutputFile(dir / "no/out.bvh"), "the folder " + dir / "no" + " does not exist");
+    EXPECT_EQ(oxa_run::CheckOutputFile(dir / "in.bvh/out.bvh"), dir / "in.bvh" + " is not a folder");
+
+    // Outputs over inputs, by another path or a link too.
+    fs::create_symlink(dir / "in.bvh", dir / "link.bvh");
+    const std::vector<oxa_run::RunFile> inputs{{dir / "in.bvh", "IN"}, {dir / "lib.mtl", "the library"}};
+    EXPECT_EQ(oxa_run::WritesOverInput({{dir / "other.bvh", "OUT"}}, inputs), "");
+    EXPECT_EQ(oxa_run::WritesOverInput({{dir / "link.bvh", "OUT"}}, inputs),
+              dir / "link.bvh" + ": IN and OUT are the same file");
+    EXPECT_EQ(oxa_run::WritesOverInput({{dir / "folder.bvh/../in.bvh", "the side file"}}, inputs),
+              dir / "folder.bvh/../in.bvh" + ": IN and OUT are the same file (the side file)");
+    // A file not there yet is the same when its folder and name are.
+    EXPECT_EQ(oxa_run::WritesOverInput({{dir / "folder.bvh/../lib.mtl", "the MTL"}}, inputs),
+              dir / "folder.bvh/../lib.mtl" + " (the MTL) and " + dir / "lib.mtl" +
+                  " (the library) are the same file; nothing was written");
+}
+
+TEST(run_plan, ReasonsAreTheSystems) {
+    EXPECT_EQ(oxa_run::ReasonOf(EFBIG), "the file size limit was reached");
+    EXPECT_EQ(oxa_run::ReasonOf(ENOSPC), "no space left on the device");
+    EXPECT_EQ(oxa_run::ReasonOf(EDQUOT), "the disk quota was reached");
+    EXPECT_EQ(oxa_run::ReasonOf(EACCES), "permission denied");
+    EXPECT_EQ(oxa_run::ReasonOf(EPERM), "permission denied");
+    EXPECT_EQ(oxa_run::ReasonOf(EROFS), "the file system is read-only");
+    EXPECT_EQ(oxa_run::ReasonOf(EISDIR), "it is a folder");
+    EXPECT_EQ(oxa_run::ReasonOf(EIO), std::strerror(EIO));
+
+    oxa_test::ScratchDir dir("run_plan", "reasons");
+    VSafeOutputGroup run;
+    EXPECT_EQ(oxa_run::WriteFailure(run), "");
+    VSafeOutputFile file;
+    ASSERT_FALSE(file.Open((dir / "none/x.dxf").c_str()));
+    EXPECT_EQ(oxa_run::WriteFailure(run),
+              dir / "none/x.dxf" + ": could not be written: " + std::strerror(ENOENT));
+}
+
+TEST(run_plan, ACommitHeldOffByAStopSignalChangesNothing) {
+    oxa_test::ScratchDir dir("run_plan", "commit");
+    WriteFile(dir / "target", "old");
+    {
+        VSafeOutputGroup run;
+        VSafeOutputFile file;
+        ASSERT_TRUE(file.Open((dir / "target").c_str()));
+        ASSERT_TRUE(file.WriteText("new"));
+        ASSERT_TRUE(file.Commit());
+        EXPECT_EQ(oxa_run::CommitRun(run), "");
+    }
+    EXPECT_EQ(oxa_test::ReadFile(dir / "target"), "new");
+    // A target that cannot be replaced: its path and the reason.
+    fs::create_directories(dir / "folder");
+    {
+        VSafeOutputGroup run;
+        VSafeOutputFile file;
+        ASSERT_TRUE(file.Open((dir / "folder").c_str()));
+        ASSERT_TRUE(file.Commit());
+        EXPECT_EQ(oxa_run::CommitRun(run), dir / "folder" + ": it is a folder");
+    }
+    // A stop signal that came before the renames: the temporaries go, no target changes, and the
+    // signal (held off here) ends the run when it is let through.
+    sigset_t block, old;
+    sigemptyset(&block);
+    sigaddset(&block, SIGHUP);
+    ASSERT_EQ(sigprocmask(SIG_BLOCK, &block, &old), 0);
+    ASSERT_EQ(raise(SIGHUP), 0);
+    {
+        VSafeOutputGroup run;
+        VSafeOutputFile file;
+        ASSERT_TRUE(file.Open((dir / "target").c_str()));
+        ASSERT_TRUE(file.WriteText("newer"));
+        ASSERT_TRUE(file.Commit());
+        EXPECT_EQ(oxa_run::CommitRun(run), "");
+    }
+    sigset_t pending;
+    sigpending(&pending);
+    EXPECT_EQ(sigismember(&pending, SIGHUP), 1);
+    // Drop the pending signal before letting it through.
+    signal(SIGHUP, SIG_IGN);
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    signal(SIGHUP, SIG_DFL);
+    EXPECT_EQ(oxa_test::ReadFile(dir / "target"), "new");
+    int entries = 0;
+    for (const auto& entry : fs::directory_iterator(dir.path)) {
+        (void)entry;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 2);  // target and folder
+}

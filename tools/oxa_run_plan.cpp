@@ -1,0 +1,261 @@
+#include "tools/oxa_run_plan.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+#include "attributes/voxa_geometry_base.h"
+#include "attributes/voxa_texture.h"
+#include "base/varray.h"
+#include "base/vsafe_output_file.h"
+#include "formats/geometry/obj/voxa_obj_mtllib.h"
+#include "formats/geometry/obj/voxa_writer_obj.h"
+#include "formats/geometry/voxa_geometry_write.h"
+#include "oxa_codec/voxa_io_formats.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_node_attribute.h"
+#include "scene/voxa_scene.h"
+
+namespace oxa_run {
+
+namespace {
+
+bool SameText(const char* a, const char* b) {
+    for (; *a && *b; ++a, ++b)
+        if (std::tolower((unsigned char)*a) != std::tolower((unsigned char)*b)) return false;
+    return *a == *b;
+}
+
+bool IsFormat(const std::string& path, const char* extension) {
+    return SameText(VOxaGetFileExtension(path.c_str()), extension);
+}
+
+// The folder of `path` without its final '/' ("." for a bare name, "/" for the root).
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash ? slash : 1);
+}
+
+// True when both paths name one existing file, through whatever path or link.
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat first {
+    }, second{};
+    return !a.empty() && !b.empty() && stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// `path` as the file system finds it: the real path of its folder and its own name; the path as
+// given when the folder cannot be resolved.
+std::string PlacedName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    char* real = realpath(FolderOf(path).c_str(), nullptr);
+    if (!real) return path;
+    std::string placed = real;
+    std::free(real);
+    return (placed == "/" ? placed : placed + "/") + name;
+}
+
+const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t StopSignalSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : kStopSignals)
+        sigaddset(&set, sig);
+    return set;
+}
+
+// Removes the run's temporaries, then ends the process as the signal would have: the default
+// action comes back and the signal, raised again, is delivered when the handler returns.
+extern "C" void StopRun(int sig) {
+    VRemoveTemporaries();
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(sig, &action, nullptr);
+    raise(sig);
+}
+
+}  // namespace
+
+std::string FileBeside(const std::string& path, const char* extension) {
+    return path.substr(0, path.size() - std::strlen(VOxaGetFileExtension(path.c_str()))) + extension;
+}
+
+std::string SkeletonFor(const std::string& amc, const std::string& skeleton) {
+    if (!skeleton.empty()) return skeleton;
+    std::string existing;
+    for (const char* suffix : {"asf", "ASF"}) {
+        std::string candidate = FileBeside(amc, suffix);
+        struct stat info {};
+        if (stat(candidate.c_str(), &info) != 0) continue;
+        if (S_ISREG(info.st_mode)) return candidate;
+        // Something that is not a file: the read says what it is.
+        if (existing.empty()) existing = std::move(candidate);
+    }
+    return existing;
+}
+
+std::string CheckInputFile(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0)
+        return path + (errno == ENOENT ? " does not exist" : ": " + ReasonOf(errno));
+    if (!S_ISREG(info.st_mode))
+        return path + " is " + (S_ISDIR(info.st_mode) ? "a folder" : "a device, pipe or socket") +
+               ", not a file that can be read";
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return path + ": cannot be opened: " + ReasonOf(errno);
+    close(fd);
+    return "";
+}
+
+std::string CheckOutputFile(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0) return "the folder " + folder + " does not exist";
+    if (!S_ISDIR(info.st_mode)) return folder + " is not a folder";
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return path + " is a folder";
+    return "";
+}
+
+std::vector<RunFile> OutputsOf(const std::string& out) {
+    std::vector<RunFile> outputs{{out, "OUT"}};
+    if (IsFormat(out, "obj"))
+        outputs.push_back(
+            {VOxaWriterObj::MakeMaterialPath(out.c_str()).Buffer(), "the MTL file written beside OUT"});
+    if (IsFormat(out, "amc"))
+        outputs.push_back({FileBeside(out, "asf"), "OUT's ASF skeleton is written beside it"});
+    return outputs;
+}
+
+std::vector<RunFile> InputsOf(const std::string& in, const std::string& skeleton) {
+    std::vector<RunFile> inputs{{in, "IN"}};
+    if (IsFormat(in, "amc")) inputs.push_back({SkeletonFor(in, skeleton), "the ASF skeleton of IN"});
+    if (IsFormat(in, "obj"))
+        for (std::string& library : voxa_obj::MaterialLibraryFiles(in))
+            inputs.push_back({std::move(library), "the input's MTL library"});
+    return inputs;
+}
+
+std::vector<RunFile> TextureImages(VOxaScene* scene) {
+    std::vector<RunFile> images;
+    std::vector<const VOxaTexture*> seen;
+    auto add = [&](const VOxaTexture* texture) {
+        if (!texture || std::find(seen.begin(), seen.end(), texture) != seen.end()) return;
+        seen.push_back(texture);
+        const std::string path = VOxaTextureFilePath(texture->GetFileName(), texture->GetSourceFolder());
+        if (!path.empty()) images.push_back({path, "a texture image it copies"});
+    };
+    VArrayTemplate<VOxaTexture*> textures;
+    scene->FillTextureArray(textures);
+    for (int k = 0; k < textures.GetCount(); ++k)
+        add(textures[k]);
+    std::vector<VOxaNode*> stack;
+    if (VOxaNode* root = scene->GetRootNode()) stack.push_back(root);
+    while (!stack.empty()) {
+        VOxaNode* node = stack.back();
+        stack.pop_back();
+        const VOxaNodeAttribute* attribute = node->GetNodeAttribute();
+        const int type = attribute ? attribute->GetAttributeType() : -1;
+        if (type == VOxaNodeAttribute::eMesh || type == VOxaNodeAttribute::eNurb ||
+            type == VOxaNodeAttribute::ePatch) {
+            const auto* geometry = static_cast<const VOxaGeometryBase*>(attribute);
+            for (int k = 0; k < geometry->GetTextureCount(0); ++k)
+                add(geometry->GetTexture(k, 0));
+        }
+        for (int k = 0; k < node->GetChildCount(); ++k)
+            if (VOxaNode* child = node->GetChild(k)) stack.push_back(child);
+    }
+    return images;
+}
+
+bool SameTarget(const std::string& output, const std::string& input) {
+    if (output.empty() || input.empty()) return false;
+    if (SameFile(output, input)) return true;
+    struct stat a {
+    }, b{};
+    if (stat(output.c_str(), &a) == 0 && stat(input.c_str(), &b) == 0) return false;
+    return PlacedName(output) == PlacedName(input);
+}
+
+std::string WritesOverInput(const std::vector<RunFile>& outputs, const std::vector<RunFile>& inputs) {
+    for (const RunFile& output : outputs)
+        for (const RunFile& input : inputs) {
+            if (!SameTarget(output.path, input.path)) continue;
+            if (input.role == "IN")
+                return output.path + ": IN and OUT are the same file" +
+                       (output.role == "OUT" ? "" : " (" + output.role + ")");
+            return output.path + " (" + output.role + ") and " + input.path + " (" + input.role +
+                   ") are the same file; nothing was written";
+        }
+    return "";
+}
+
+std::string ReasonOf(int error) {
+    switch (error) {
+        case EFBIG:
+            return "the file size limit was reached";
+        case ENOSPC:
+            return "no space left on the device";
+        case EDQUOT:
+            return "the disk quota was reached";
+        case EACCES:
+        case EPERM:
+            return "permission denied";
+        case EROFS:
+            return "the file system is read-only";
+        case EISDIR:
+            return "it is a folder";
+        default:
+            return std::strerror(error);
+    }
+}
+
+std::string WriteFailure(const VSafeOutputGroup& group) {
+    if (group.WriteFailedPath().empty() || group.WriteFailedErrno() == 0) return "";
+    return group.WriteFailedPath() + ": could not be written: " + ReasonOf(group.WriteFailedErrno());
+}
+
+void GuardTemporaries() {
+    struct sigaction action {};
+    action.sa_handler = &StopRun;
+    // One stopping signal at a time: a second one waits until the first has cleaned up.
+    action.sa_mask = StopSignalSet();
+    for (int sig : kStopSignals) {
+        struct sigaction old {};
+        // A signal the caller ignores (a run started with nohup) stays ignored.
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        sigaction(sig, &action, nullptr);
+    }
+    // Past the file-size limit a write fails with EFBIG, which the writers report, instead of
+    // ending the process with the temporaries left behind.
+    signal(SIGXFSZ, SIG_IGN);
+}
+
+std::string CommitRun(VSafeOutputGroup& group) {
+    const sigset_t stop = StopSignalSet();
+    sigset_t old;
+    sigprocmask(SIG_BLOCK, &stop, &old);
+    sigset_t pending;
+    sigemptyset(&pending);
+    sigpending(&pending);
+    bool stopped = false;
+    for (int sig : kStopSignals)
+        if (sigismember(&pending, sig) == 1) stopped = true;
+    std::string failure;
+    if (stopped)
+        group.Abandon();  // the signal is delivered below and ends the run
+    else if (!group.Commit())
+        failure = group.FailedPath() + ": " + ReasonOf(group.FailedErrno());
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    return failure;
+}
+
+}  // namespace oxa_run
