@@ -132,6 +132,8 @@ void VRemoveTemporaries() {
     for (RegisterBlock* block = &gFirstBlock; block; block = block->next.load())
         for (std::atomic<char*>& slot : block->slots)
             if (const char* path = slot.load()) ::unlink(path);
+    // Paths taken off from now on may be freed again: nothing reads them any more.
+    gRemoving.store(false);
 }
 
 std::FILE* VCreateTemporaryFor(const std::string& target, std::string& temporaryPath, bool binary) {
