@@ -288,7 +288,7 @@ bool VOxaTextureCopier::Copy(const char* path, const char* sourceFolder, const c
         messages += "\" is copied as \"";
         messages += name.c_str();
         messages += "\": a different file of its name is already in the output's folder.\n";
-    } else if (name != own) {
+    } else if (mNameLimit > 0 && own.size() > mNameLimit) {
         messages += "Texture file \"";
         messages += named.c_str();
         messages += "\" is copied as \"";
