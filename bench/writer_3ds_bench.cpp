@@ -2,18 +2,25 @@
 // faces with mapping coordinates, smoothing groups and a material each, keyframed motions, a
 // camera): the file is made with the toolkit, read once into a scene, and the scene is written.
 // Beside it, when lib3ds (lib3ds-dev) was found at configure time, lib3ds loads the same file once
-// and saves it. The program prints each time and lib3ds's time over ours.
+// and saves it. The program prints each time and lib3ds's time over ours. A second pair writes
+// many one-triangle meshes with 10 shared materials and without materials, and prints the two as a
+// ratio: meshes that share materials cost no more for it.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "attributes/voxa_layer.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_mesh.h"
 #include "bench_3ds_scene.h"
 #include "bench_ratio.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
 
@@ -65,6 +72,47 @@ void BM_Writer3dsWrite(benchmark::State& state) {
 }
 BENCHMARK(BM_Writer3dsWrite)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// Many one-triangle meshes, each with one of 10 shared materials (argument 1) or none (0):
+// writing them should take about as long either way, however many meshes there are.
+constexpr int kManyMeshes = 20000;
+
+void BM_Writer3dsManyMeshes(benchmark::State& state) {
+    const bool withMaterials = state.range(0) != 0;
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    std::vector<VOxaMaterial*> materials;
+    if (withMaterials)
+        for (int i = 0; i < 10; ++i)
+            materials.push_back(manager.CreateMaterial(("Mat" + std::to_string(i)).c_str()));
+    for (int i = 0; i < kManyMeshes; ++i) {
+        VOxaNode* node = manager.CreateNode(("M" + std::to_string(i)).c_str());
+        scene->GetRootNode()->AddChild(node);
+        VOxaMesh* mesh = manager.CreateMesh();
+        node->SetNodeAttribute(mesh);
+        mesh->InitControlPoints(3);
+        mesh->GetControlPoints()[0] = VgeTVector(i, 0, 0, 1);
+        mesh->GetControlPoints()[1] = VgeTVector(i + 1, 0, 0, 1);
+        mesh->GetControlPoints()[2] = VgeTVector(i, 1, 0, 1);
+        if (withMaterials) {
+            mesh->AddMaterial(materials[(size_t)(i % 10)], 0);
+            mesh->InitMaterialIndices(eBY_POLYGON);
+        }
+        mesh->BeginPolygon(withMaterials ? 0 : -1, -1, -1);
+        for (int k = 0; k < 3; ++k)
+            mesh->AddPolygonVertex(k, -1);
+        mesh->EndPolygon();
+    }
+    const std::string out = OutPath("writer_3ds_bench_many.3ds");
+    for (auto _ : state) {
+        VOxaWriter3DS writer(&manager);
+        std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+        if (!writer.FileCreate(out.c_str()) || !writer.Write(scene, options.get()))
+            state.SkipWithError("the writer failed");
+    }
+    std::remove(out.c_str());
+}
+BENCHMARK(BM_Writer3dsManyMeshes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
+
 #ifdef OXA_HAVE_LIB3DS
 void BM_Lib3dsSave(benchmark::State& state) {
     if (!MakeFile()) {
@@ -97,6 +145,11 @@ int main(int argc, char** argv) {
         std::printf("%-8s %14.1f %14.1f %14.2f\n", "save", *ours, *theirs, *ours > 0 ? *theirs / *ours : 0.0);
     else if (ours)
         std::printf("%-8s %14.1f %14s %s\n", "save", *ours, "-", "(lib3ds-dev not found at configure time)");
+    const double* plain = reporter.Find("BM_Writer3dsManyMeshes", 0);
+    const double* shared = reporter.Find("BM_Writer3dsManyMeshes", 1);
+    if (plain && shared)
+        std::printf("%d one-triangle meshes: with 10 shared materials %.1f ms, without %.1f ms, ratio %.2f\n",
+                    kManyMeshes, *shared, *plain, *plain > 0 ? *shared / *plain : 0.0);
     std::remove(ScenePath().c_str());
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -113,6 +114,16 @@ bool IsLetter(char c) {
 
 }  // namespace
 
+std::vector<char> VOxaUsedControlPoints(const VOxaMesh* mesh, int pointCount) {
+    std::vector<char> used((size_t)std::max(pointCount, 0), 0);
+    if (mesh == nullptr) return used;
+    const int corners = mesh->GetPolygonVertexCount();
+    const int* vertices = mesh->GetPolygonVertices();
+    for (int i = 0; vertices != nullptr && i < corners; ++i)
+        if (vertices[i] >= 0 && vertices[i] < pointCount) used[(size_t)vertices[i]] = 1;
+    return used;
+}
+
 std::string VOxaTextureFilePath(const char* name, const char* sourceFolder) {
     std::string path = name ? name : "";
     // A drive name ("C:\", "C:/") belongs to another system.
@@ -221,7 +232,19 @@ bool VOxaTextureCopier::Copy(const char* path, const char* sourceFolder, const c
     const std::string own = fs::path(named).filename().string();
     const std::string stem = GetFileName(own.c_str(), false).Buffer();
     const std::string extension = own.substr(stem.size());
-    std::string name = own;
+    // Under a name limit, a name too long becomes the stem's first characters (at most 8 with
+    // the suffix), "~" and a number, and the extension (cut to three letters when it has more than
+    // four): "stem~1.ext".
+    auto fitted = [&](const std::string& wanted, int number) {
+        if (mNameLimit == 0 || wanted.size() <= mNameLimit) return wanted;
+        const std::string suffix = "~" + std::to_string(number);
+        const std::string ending = extension.size() <= 5 ? extension : extension.substr(0, 4);
+        const size_t used = suffix.size() + ending.size();
+        const size_t eight = suffix.size() < 8 ? 8 - suffix.size() : 1;
+        const size_t room = mNameLimit > used ? mNameLimit - used : 1;
+        return stem.substr(0, std::min(eight, room)) + suffix + ending;
+    };
+    std::string name = fitted(own, 1);
     mTaken.insert(GetFileName(outputPath, true).Buffer());
     bool occupied = false, keep = false;
     for (int n = 2; n <= kMaxNameTries; ++n) {
@@ -235,7 +258,7 @@ bool VOxaTextureCopier::Copy(const char* path, const char* sourceFolder, const c
             }
             occupied = true;
         }
-        name = stem + "_" + std::to_string(n) + extension;
+        name = fitted(stem + "_" + std::to_string(n) + extension, n);
     }
     const std::string target = InFolder(outFolder, name);
     bool ok = true;
@@ -265,6 +288,14 @@ bool VOxaTextureCopier::Copy(const char* path, const char* sourceFolder, const c
         messages += "\" is copied as \"";
         messages += name.c_str();
         messages += "\": a different file of its name is already in the output's folder.\n";
+    } else if (mNameLimit > 0 && own.size() > mNameLimit) {
+        messages += "Texture file \"";
+        messages += named.c_str();
+        messages += "\" is copied as \"";
+        messages += name.c_str();
+        messages += "\": the written file names its images in at most ";
+        messages += std::to_string(mNameLimit).c_str();
+        messages += " characters.\n";
     }
     mTaken.insert(name);
     mGiven.emplace(real.string(), name);

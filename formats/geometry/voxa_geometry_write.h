@@ -11,6 +11,7 @@
 #include "base/vstring.h"
 #include "scene/voxa_node.h"
 
+class VOxaMesh;
 class VStreamOptions;
 
 // The nodes of a subtree, each before its children, without recursion (file-built trees can be
@@ -41,6 +42,10 @@ constexpr const char* kVOxaNoGeometry = "no geometry to write";
 // True when a node of the subtree carries a mesh with at least one polygon, or a NURBS surface or
 // patch (the writers turn those into triangles): what the OBJ and DXF writers can write.
 bool VOxaHoldsGeometry(VOxaNode* root);
+
+// Which of the first `pointCount` control points a polygon of the mesh names (1) and which none
+// (0): a writer that cannot hold a point leaves out an unused one and refuses a used one.
+std::vector<char> VOxaUsedControlPoints(const VOxaMesh* mesh, int pointCount);
 
 // The matrix that carries a node's mesh points into world space for the geometry writers: built
 // of the node's local matrices at the default values with pivot set 0, so rotation pivots,
@@ -90,11 +95,16 @@ public:
     // files (the output itself is kept by Copy) are not images.
     void Reserve(const char* name) { mTaken.insert(name ? name : ""); }
 
+    // Names in the output's folder of at most `limit` bytes (0: no limit): an image whose name is
+    // longer takes a short one of its own ("stem~1.ext"), and Copy says so in `messages`.
+    void SetNameLimit(size_t limit) { mNameLimit = limit; }
+
 private:
     std::vector<std::string> mAllowed;                    // real paths of the folders the options allow
     std::unordered_set<std::string> mRefused;             // images already reported as refused
     std::unordered_set<std::string> mTaken;               // names given in the output's folder
     std::unordered_map<std::string, std::string> mGiven;  // real path of an image -> its name
+    size_t mNameLimit = 0;
 };
 
 #endif  // OXA_FORMATS_GEOMETRY_VOXA_GEOMETRY_WRITE_H

@@ -296,7 +296,22 @@ void MarkMaterialsStale(Database* database) {
 
 void NoteMaterialAdded(Database* database, Chunk* block, const char* name) {
     if (!database || !block || database->mMaterialsStale || !database->mMaterialIndex) return;
-    if (!IsLastOfTag(block, MATERIAL_BLOCK)) {
+    // The block goes at the end of the index when no material block follows it. Materials stand
+    // before the objects, so the walk starts at the last block the index holds: it meets the new
+    // block after the few chunks between them, not after every object of the file.
+    const std::vector<NameIndexEntry>& entries = database->mMaterialIndex->mEntries;
+    bool last = false;
+    if (entries.empty()) {
+        last = true;  // the index is current and holds no block: there is no other
+    } else {
+        for (Chunk* node = entries.back().mChunk->mNext; node; node = node->mNext) {
+            if (node == block) {
+                last = true;  // every block the index holds stands before it
+                break;
+            }
+        }
+    }
+    if (!last) {
         database->mMaterialsStale = 1;
         return;
     }

@@ -550,10 +550,8 @@ void WriteMaterial(Database* database, Material* material) {
         }
     }
     if (extended) AppendChild(block, extended);
-    if (existed)
-        MarkMaterialsStale(database);
-    else
-        NoteMaterialAdded(database, block, name);
+    // A replaced block keeps its place and its name: the index still holds.
+    if (!existed) NoteMaterialAdded(database, block, name);
 }
 
 void DeleteMaterialByIndex(Database* database, uint32_t index) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 #include "attributes/voxa_camera.h"
@@ -745,10 +746,24 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
     VgeVector2* uvArray = uvs->GetDirectArray().GetArray();
     for (uint32_t v = 0; v < vertexCount && v < uvCount; ++v)
         uvArray[v] = VgeVector2(record.mMapping[v].u, record.mMapping[v].v);
+    // Each face's smoothing mask, one per polygon (0 for a mesh without masks), for a writer to
+    // put back: points split for their mapping coordinates do not tell the masks again.
+    VOxaLayerElementPolygonGroup* masks = layer0->GetPolygonGroups();
+    if (!masks) {
+        masks = new (std::nothrow) VOxaLayerElementPolygonGroup;
+        if (!masks) return false;
+        layer0->SetPolygonGroups(masks);
+    }
+    masks->SetMappingMode(eBY_POLYGON);
+    masks->SetReferenceMode(eDIRECT);
+    masks->GetDirectArray().Clear();
+    masks->GetIndexArray().Clear();
 
     // 4. Face-material groups: per face, its material and two texture indices.
-    // A face keeps the texture of its own material, or none (-1): it never borrows another's.
-    std::vector<int32_t> faceMaterial(faceCount, 0), faceTexture1(faceCount, -1), faceTexture2(faceCount, -1);
+    // A face keeps the material and texture of its own group, or none (-1): a face that no group
+    // lists has no material, and it never borrows another's.
+    std::vector<int32_t> faceMaterial(faceCount, -1), faceTexture1(faceCount, -1),
+        faceTexture2(faceCount, -1);
     bool twoTextured = false;
     const size_t groupCount = std::min<size_t>(record.mMaterialGroupCount, record.mMaterialGroups.size());
     for (size_t g = 0; g < groupCount; ++g) {
@@ -829,12 +844,13 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
         points[e] = points[entries[(size_t)e].mSource];
     for (uint32_t f = 0; f < faceCount; ++f) {
         if (!faceValid[f]) continue;
-        int material = mMaterials && faceMaterial[f] >= 0 ? faceMaterial[f] : 0;
+        const int material = mMaterials ? faceMaterial[f] : -1;
         // Layer 0 holds the second map where the face has one, else the first; layer 1 then holds
         // the first map. -1: none.
         int texture = -1;
         if (mTextureMapping) texture = faceTexture2[f] >= 0 ? faceTexture2[f] : faceTexture1[f];
         mesh->BeginPolygon(material, texture, -1);
+        masks->GetDirectArray().Add((int)faceMask(f));
         if (layer1) {
             layer1->GetMaterials()->GetIndexArray().Add(material);
             layer1->GetTextures()->GetIndexArray().Add(faceTexture2[f] >= 0 ? faceTexture1[f] : -1);

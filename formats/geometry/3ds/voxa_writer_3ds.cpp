@@ -276,6 +276,10 @@ bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
         return false;
     }
     WriteNode(mRootNode);
+    if (mRefused) {
+        Abandon();
+        return false;
+    }
 
     if (mAmbientLight) {
         VOxaColor ambient = scene->GetGlobalLightSettings().GetAmbientColor();
@@ -460,6 +464,12 @@ bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
     }
     mUnitFactor = mRescale ? kInchesPerUnit : 1.0;
     mTextureCopier.Begin(options);
+    // A map names its image in at most 12 characters: a longer image name is copied short.
+    mTextureCopier.SetNameLimit(12);
+    mPlainRecords.clear();
+    mUncopiedMapNames.clear();
+    mMapNames.clear();
+    mRefused = false;
 
     Ftk::NewDatabase(&mDatabase);
     if (Ftk::Stopped()) return false;
@@ -532,6 +542,7 @@ void VOxaWriter3DS::CollectTargetNodes() {
 }
 
 void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
+    if (mRefused) return;
     VgeTVector t, r, s;
     LocalTRS(node, t, r, s);
     VOxaNodeAttribute* attribute = node->GetNodeAttribute();

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -75,6 +76,9 @@ public:
     // The material record of a face combination; t1 and t2 equal to the texture count stand for
     // no texture.
     Ftk::Material* BuildMaterial(VOxaMesh* mesh, int m, int t1, int t2);
+    // The name of the material record of a face combination: the record is built and put into
+    // the database, except for a material without maps whose record this Write put already.
+    std::string PutMaterial(VOxaMesh* mesh, int m, int t1, int t2);
     // A new mesh (made by the manager) whose every polygon vertex is a control point of its own
     // with its UV, mapped by control point; the UVs of swapped textures exchanged.
     VOxaMesh* UnweldPolygonUVs(VOxaMesh* mesh);
@@ -196,6 +200,15 @@ private:
     // The renaming of materials, kept for the "Default" material made during the walk.
     std::unique_ptr<VRenamingStrategy3DS> mMaterialRenaming;
     uint32_t mFallbackCounter = 0;
+    // The record name of each scene material written without maps in this Write: meshes that
+    // share a material share its record, built and put once.
+    std::unordered_map<const VOxaMaterial*, std::string> mPlainRecords;
+    // Map names given to images that could not be copied (by the image's name), and all names
+    // given to maps in this Write, so that no two images share one.
+    std::unordered_map<std::string, std::string> mUncopiedMapNames;
+    std::unordered_set<std::string> mMapNames;
+    // A mesh that cannot be written refused the Write: the walk stops and no file is left.
+    bool mRefused = false;
     std::unordered_set<VOxaNode*> mTargetNodes;
     // The node names of this Write, for the names of mesh parts.
     std::unordered_set<std::string> mNodeNames;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "base/vge_polygon.h"
 #include "base/vpath.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
+#include "formats/geometry/voxa_geometry_write.h"
 #include "scene/voxa_sdk_manager.h"
 
 namespace {
@@ -87,17 +89,19 @@ float SelfIllumination(const VOxaColor& emissive, const VOxaColor& diffuse) {
     return std::isfinite(value) ? (float)std::min(std::max(value, 0.0), 1.0) : 0.0f;
 }
 
-// The map name of a texture (at most 12 characters), and whether the file name had to be
-// replaced by "Tex" and the index. The image is copied beside the written file under its bare file
-// name, so the map names that, never a folder.
-std::string MapName(const char* fullName, int index, bool* replaced) {
-    *replaced = false;
-    const std::string part = GetFileName(fullName ? fullName : "", true).Buffer();
-    if (part.size() <= 12) return part;
-    *replaced = true;
-    std::string name = "Tex" + std::to_string(index);
-    if (name.size() > 12) name = "T" + std::to_string(index);
-    return name.substr(0, 12);
+// A name of at most 12 characters for an image whose name is longer: the stem's first characters
+// (at most 8 with the suffix), "~" and `number`, and the extension (cut to three letters when it
+// has more), as the texture copier names such images.
+std::string ShortMapName(const std::string& name, int number) {
+    const size_t dot = name.find_last_of('.');
+    const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    const std::string extension = name.substr(stem.size());
+    const std::string suffix = "~" + std::to_string(number);
+    const std::string ending = extension.size() <= 5 ? extension : extension.substr(0, 4);
+    const size_t eight = suffix.size() < 8 ? 8 - suffix.size() : 1;
+    const size_t used = suffix.size() + ending.size();
+    const size_t room = used < 12 ? 12 - used : 1;
+    return stem.substr(0, std::min(eight, room)) + suffix + ending;
 }
 
 // Offsets, scales, rotation and tiling of a map from its texture.
@@ -134,6 +138,24 @@ bool UsableTexture(const VOxaTexture* texture) {
     return texture != nullptr && texture->GetMappingType() == 6 && texture->GetTextureUse() == 0;
 }
 
+// The two maps of a face combination: the textures t1 and t2 of layer 0 that are UV-mapped
+// standard textures with a file name, the second moving up when the first is not.
+void ResolveMaps(VOxaMesh* mesh, int t1, int t2, VOxaTexture*& first, VOxaTexture*& second) {
+    const int textureCount = mesh->GetTextureCount(0);
+    first = t1 >= 0 && t1 < textureCount ? mesh->GetTexture(t1, 0) : nullptr;
+    second = t2 >= 0 && t2 < textureCount ? mesh->GetTexture(t2, 0) : nullptr;
+    if (!UsableTexture(second)) second = nullptr;
+    if (!UsableTexture(first)) {
+        first = second;
+        second = nullptr;
+    }
+    if (second != nullptr && *second->GetFileName() == '\0') second = nullptr;
+    if (first != nullptr && *first->GetFileName() == '\0') {
+        first = second;
+        second = nullptr;
+    }
+}
+
 // One face's material and textures: texture values equal to the texture count stand for none.
 struct FaceKey {
     int mMaterial;
@@ -148,6 +170,191 @@ struct FaceKey {
         return mMaterial == o.mMaterial && mFirst == o.mFirst && mSecond == o.mSecond;
     }
 };
+
+// A written face: its polygon and, per corner, the position in the polygon and the control point.
+struct FaceSource {
+    int mPolygon;
+    int mPosition[3];
+    int mPoint[3];
+};
+
+// The smoothing masks a mesh keeps for its polygons (a polygon-group element of layer 0, one
+// value per polygon or one for all), or null when it keeps none that fit its polygons.
+const VOxaLayerElementPolygonGroup* MaskElement(const VOxaMesh* mesh) {
+    const VOxaLayer* layer = mesh->GetLayerCount() > 0 ? mesh->GetLayer(0) : nullptr;
+    const VOxaLayerElementPolygonGroup* element = layer ? layer->GetPolygonGroups() : nullptr;
+    if (element == nullptr) return nullptr;
+    const int mapping = element->GetMappingMode();
+    const int polygons = mesh->GetPolygonCount();
+    if (mapping == eALL_SAME) return element->GetReferenceMode() == eDIRECT ? element : nullptr;
+    if (mapping != eBY_POLYGON) return nullptr;
+    if (element->GetReferenceMode() == eDIRECT)
+        return element->GetDirectArray().GetCount() == polygons ? element : nullptr;
+    return element->GetIndexArray().GetCount() == polygons ? element : nullptr;
+}
+
+uint32_t MaskOf(const VOxaLayerElementPolygonGroup* element, int polygon) {
+    const int item = ElementItem(element, element->GetMappingMode(), polygon, -1);
+    const VArrayTemplate<int>& direct = element->GetDirectArray();
+    return item >= 0 && item < direct.GetCount() ? (uint32_t)direct.GetAt(item) : 0u;
+}
+
+// Smoothing masks for faces that have none to keep: faces that share an edge (by position) and,
+// at both its ends, a normal are smoothed together; faces that share an edge and not its normals
+// share no bit. Each edge to smooth gets a bit that the faces across the hard edges of its two
+// faces do not hold, the bit one of them has already where that can be, so that a smooth surface
+// keeps one bit. A face with no edge to smooth gets 0 (flat). A mesh without normals is one
+// smooth surface (every face 1).
+std::vector<uint32_t> MasksFromNormals(const VOxaMesh* mesh, const std::vector<FaceSource>& faces) {
+    const size_t count = faces.size();
+    std::vector<uint32_t> masks(count, 0u);
+    std::vector<VgeTVector> normals(count * 3);
+    for (size_t f = 0; f < count; ++f) {
+        for (int k = 0; k < 3; ++k) {
+            VgeTVector& n = normals[f * 3 + (size_t)k];
+            if (!mesh->GetPolygonVertexNormal(faces[f].mPolygon, faces[f].mPosition[k], n)) {
+                std::fill(masks.begin(), masks.end(), 1u);
+                return masks;
+            }
+            const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+            if (length > 0.0 && std::isfinite(length))
+                for (int j = 0; j < 3; ++j)
+                    n[j] /= length;
+        }
+    }
+    auto same = [](const VgeTVector& x, const VgeTVector& y) {
+        for (int j = 0; j < 3; ++j)
+            if (!(std::fabs(x[j] - y[j]) <= 1e-4)) return false;
+        return true;
+    };
+
+    // One number per position: points split for their UVs or normals still meet.
+    const VgeTVector* points = mesh->GetControlPoints();
+    const int pointCount = mesh->GetControlPointsCount();
+    std::vector<int> usedPoints;
+    std::vector<int> place((size_t)pointCount, -1);
+    for (const FaceSource& face : faces)
+        for (int cp : face.mPoint)
+            if (place[(size_t)cp] < 0) {
+                place[(size_t)cp] = 0;
+                usedPoints.push_back(cp);
+            }
+    auto less = [&](int x, int y) {
+        const VgeTVector& p = points[x];
+        const VgeTVector& q = points[y];
+        if (p[0] != q[0]) return p[0] < q[0];
+        if (p[1] != q[1]) return p[1] < q[1];
+        return p[2] < q[2];
+    };
+    std::sort(usedPoints.begin(), usedPoints.end(), less);
+    int id = -1;
+    for (size_t i = 0; i < usedPoints.size(); ++i) {
+        if (i == 0 || less(usedPoints[i - 1], usedPoints[i])) ++id;
+        place[(size_t)usedPoints[i]] = id;
+    }
+
+    // Edges by their two positions; the faces along one edge follow each other.
+    struct Edge {
+        int mLow, mHigh;
+        uint32_t mFace;
+        uint8_t mLowCorner, mHighCorner;
+    };
+    std::vector<Edge> edges;
+    edges.reserve(count * 3);
+    for (size_t f = 0; f < count; ++f) {
+        for (int k = 0; k < 3; ++k) {
+            const int k2 = (k + 1) % 3;
+            int u = place[(size_t)faces[f].mPoint[k]], v = place[(size_t)faces[f].mPoint[k2]];
+            if (u == v) continue;
+            uint8_t cu = (uint8_t)k, cv = (uint8_t)k2;
+            if (u > v) {
+                std::swap(u, v);
+                std::swap(cu, cv);
+            }
+            edges.push_back(Edge{u, v, (uint32_t)f, cu, cv});
+        }
+    }
+    std::sort(edges.begin(), edges.end(), [](const Edge& x, const Edge& y) {
+        if (x.mLow != y.mLow) return x.mLow < y.mLow;
+        if (x.mHigh != y.mHigh) return x.mHigh < y.mHigh;
+        return x.mFace < y.mFace;
+    });
+    std::vector<std::pair<uint32_t, uint32_t>> smooth, hard;
+    auto judge = [&](const Edge& x, const Edge& y) {
+        if (x.mFace == y.mFace) return;
+        const bool alike = same(normals[x.mFace * 3 + x.mLowCorner], normals[y.mFace * 3 + y.mLowCorner]) &&
+                           same(normals[x.mFace * 3 + x.mHighCorner], normals[y.mFace * 3 + y.mHighCorner]);
+        (alike ? smooth : hard).emplace_back(x.mFace, y.mFace);
+    };
+    for (size_t start = 0; start < edges.size();) {
+        size_t end = start + 1;
+        while (end < edges.size() && edges[end].mLow == edges[start].mLow &&
+               edges[end].mHigh == edges[start].mHigh)
+            ++end;
+        // An edge of many faces (not a surface) is judged between neighbours in the run only.
+        const size_t run = end - start;
+        for (size_t i = start; i < end; ++i)
+            for (size_t j = i + 1; j < end && (run <= 8 || j == i + 1); ++j)
+                judge(edges[i], edges[j]);
+        start = end;
+    }
+
+    // Neighbours across each kind of edge, as offsets into one list per kind.
+    auto neighbours = [count](const std::vector<std::pair<uint32_t, uint32_t>>& pairs,
+                              std::vector<uint32_t>& first, std::vector<uint32_t>& list) {
+        first.assign(count + 1, 0);
+        for (const auto& pair : pairs) {
+            ++first[pair.first + 1];
+            ++first[pair.second + 1];
+        }
+        for (size_t f = 0; f < count; ++f)
+            first[f + 1] += first[f];
+        list.resize(first[count]);
+        std::vector<uint32_t> next(first.begin(), first.end() - 1);
+        for (const auto& pair : pairs) {
+            list[next[pair.first]++] = pair.second;
+            list[next[pair.second]++] = pair.first;
+        }
+    };
+    std::vector<uint32_t> smoothFirst, smoothList, hardFirst, hardList;
+    neighbours(smooth, smoothFirst, smoothList);
+    neighbours(hard, hardFirst, hardList);
+
+    auto join = [&](uint32_t f, uint32_t g) {
+        if (masks[f] & masks[g]) return;
+        uint32_t forbidden = 0;
+        for (uint32_t i = hardFirst[f]; i < hardFirst[f + 1]; ++i)
+            forbidden |= masks[hardList[i]];
+        for (uint32_t i = hardFirst[g]; i < hardFirst[g + 1]; ++i)
+            forbidden |= masks[hardList[i]];
+        uint32_t choice = (masks[f] | masks[g]) & ~forbidden;
+        if (choice == 0) choice = ~forbidden;
+        if (choice == 0) return;  // no bit left: the edge stays hard
+        const uint32_t bit = choice & (~choice + 1u);
+        masks[f] |= bit;
+        masks[g] |= bit;
+    };
+    // Each smooth surface from one face outwards, so that its bits spread from face to face.
+    std::vector<char> seen(count, 0);
+    std::vector<uint32_t> queue;
+    for (size_t start = 0; start < count; ++start) {
+        if (seen[start]) continue;
+        seen[start] = 1;
+        queue.assign(1, (uint32_t)start);
+        for (size_t at = 0; at < queue.size(); ++at) {
+            const uint32_t f = queue[at];
+            for (uint32_t i = smoothFirst[f]; i < smoothFirst[f + 1]; ++i) {
+                const uint32_t g = smoothList[i];
+                join(f, g);
+                if (!seen[g]) {
+                    seen[g] = 1;
+                    queue.push_back(g);
+                }
+            }
+        }
+    }
+    return masks;
+}
 
 }  // namespace
 
@@ -293,6 +500,7 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
             element->GetDirectArray().GetCount() >= pointCount)
             normals = element->GetDirectArray().GetArray();
     const VgeTVector* source = mesh->GetControlPoints();
+    const VOxaLayerElementPolygonGroup* keptMasks = MaskElement(mesh);
 
     std::fill(owner.begin(), owner.end(), -1);
     for (size_t part = 0; part + 1 < starts.size(); ++part) {
@@ -344,8 +552,18 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
             out->InitTextureUV(uvCount);
             if (VgeVector2* copy = out->GetTextureUV()) std::copy(uvs, uvs + uvCount, copy);
         }
+        VOxaLayerElementPolygonGroup* masks = nullptr;
+        if (keptMasks != nullptr && out->GetLayerCount() == 0) out->CreateLayer();
+        if (keptMasks != nullptr && out->GetLayerCount() > 0 && out->GetLayer(0) != nullptr) {
+            masks = new (std::nothrow) VOxaLayerElementPolygonGroup;
+            if (masks != nullptr) {
+                masks->SetMappingMode(eBY_POLYGON);
+                out->GetLayer(0)->SetPolygonGroups(masks);
+            }
+        }
         for (int p = starts[part]; p < starts[part + 1]; ++p) {
             if (faces(p) == 0 || mesh->GetPolygonSize(p) > kMaxMeshItems) continue;
+            if (masks != nullptr) masks->GetDirectArray().Add((int)MaskOf(keptMasks, p));
             const int firstPoint = mesh->GetPolygonVertex(p, 0);
             int m = ElementItem(materialElement, materialMapping, p, firstPoint);
             if (materialMapping == eNO_MAPPING && materialElement != nullptr) m = 0;
@@ -398,17 +616,8 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
         mMessageText += "\" has more than 65535 control points or faces and is not written.\n";
         return nullptr;
     }
-    ++mMeshCounter;
-
-    Ftk::Mesh* record = nullptr;
-    Ftk::InitMesh(&record, (uint16_t)pointCount, (uint16_t)faceCount, 0xFFFF);
-    if (record == nullptr || Ftk::Stopped()) {
-        Ftk::ReleaseMesh(&record);
-        return nullptr;
-    }
-    Ftk::CopyName(record->mName, sizeof record->mName, name ? name : "");
-
     // Local axes: the converted local transform.
+    float axes[12];
     {
         const VgeTVector t = ConvertPosition(translation);
         const VgeTVector r = ConvertRotation(rotation);
@@ -418,18 +627,23 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
         VgeEulerXYZToMatrix(m, r[0], r[1], r[2]);
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j)
-                record->mLocalAxes[i * 3 + j] = (float)(m[i][j] * s[i]);
+                axes[i * 3 + j] = Finite(m[i][j] * s[i]);
         for (int j = 0; j < 3; ++j)
-            record->mLocalAxes[9 + j] = (float)t[j];
+            axes[9 + j] = Finite(t[j]);
     }
     // Readers take the points of an object with mirrored local axes as mirrored across its x
     // axis: such an object's points are stored mirrored so that they come back as they are.
-    const float* a = record->mLocalAxes;
+    const float* a = axes;
     const double determinant = (double)a[0] * (a[4] * a[8] - a[5] * a[7]) -
                                (double)a[1] * (a[3] * a[8] - a[5] * a[6]) +
                                (double)a[2] * (a[3] * a[7] - a[4] * a[6]);
     const double mirror = determinant < 0.0 ? -1.0 : 1.0;
-    // Vertices in the parent's space: the unconverted local transform, then the axis change.
+    // Vertices in the parent's space: the unconverted local transform, then the axis change. A
+    // point that is not a finite number as a float cannot be written: one that no polygon uses
+    // is left out (vertexOf numbers the others on), one that a polygon uses refuses the Write.
+    std::vector<Ftk::Point3> vertices((size_t)pointCount);
+    std::vector<int> vertexOf;
+    int kept = pointCount;
     {
         double m[4][4];
         VgeMatrixIdentity(m);
@@ -438,31 +652,69 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
             for (int j = 0; j < 3; ++j)
                 m[i][j] *= scaling[i];
         const VgeTVector* points = mesh->GetControlPoints();
+        std::vector<char> used;
+        kept = 0;
         for (int i = 0; i < pointCount; ++i) {
             const VgeTVector& p = points[i];
             double q[3];
             for (int j = 0; j < 3; ++j)
                 q[j] = mirror * p[0] * m[0][j] + p[1] * m[1][j] + p[2] * m[2][j] + translation[j];
-            record->mVertices[(size_t)i] = Ftk::Point3{(float)q[0], (float)-q[2], (float)q[1]};
+            const Ftk::Point3 v{(float)q[0], (float)-q[2], (float)q[1]};
+            if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) {
+                if (vertexOf.empty()) {
+                    used = VOxaUsedControlPoints(mesh, pointCount);
+                    vertexOf.resize((size_t)pointCount);
+                    for (int j = 0; j < i; ++j)
+                        vertexOf[(size_t)j] = j;
+                }
+                if (used[(size_t)i]) {
+                    std::string text = "Mesh \"";
+                    text += name ? name : "";
+                    text += "\": control point " + std::to_string(i) +
+                            " is not a finite number and a polygon uses it; 3DS cannot hold it";
+                    mError.SetLastError(eUNIDENTIFIED_ERROR, text.c_str());
+                    mRefused = true;
+                    return nullptr;
+                }
+                vertexOf[(size_t)i] = -1;
+                continue;
+            }
+            if (!vertexOf.empty()) vertexOf[(size_t)i] = kept;
+            vertices[(size_t)kept++] = v;
         }
     }
+    auto vertexIndex = [&](int cp) { return vertexOf.empty() ? cp : vertexOf[(size_t)cp]; };
+    ++mMeshCounter;
+
+    Ftk::Mesh* record = nullptr;
+    Ftk::InitMesh(&record, (uint16_t)kept, (uint16_t)faceCount, 0xFFFF);
+    if (record == nullptr || Ftk::Stopped()) {
+        Ftk::ReleaseMesh(&record);
+        return nullptr;
+    }
+    Ftk::CopyName(record->mName, sizeof record->mName, name ? name : "");
+    std::copy(axes, axes + 12, record->mLocalAxes);
+    std::copy(vertices.begin(), vertices.begin() + kept, record->mVertices.begin());
     // Mapping coordinates, one per vertex. An untextured mesh keeps the record's (0, 0) ones:
     // the chunk is written all the same, as the vertex flags are.
     if (textured) {
         const VgeVector2* uvs = mesh->GetTextureUV();
         const int uvCount = uvs ? mesh->GetTextureUVCount() : 0;
         const int uvMapping = mesh->GetTextureUVMappingMode();
+        auto put = [&](int cp, const VgeVector2& uv) {
+            const int v = vertexIndex(cp);
+            if (v >= 0) record->mMapping[(size_t)v] = Ftk::TexVert{Finite(uv[0]), Finite(uv[1])};
+        };
         if (uvMapping == eBY_CONTROL_POINT) {
             for (int i = 0; i < pointCount && i < uvCount; ++i)
-                record->mMapping[(size_t)i] = Ftk::TexVert{(float)uvs[i][0], (float)uvs[i][1]};
+                put(i, uvs[i]);
         } else if (uvMapping == eBY_POLYGON_VERTEX) {
             for (int p = 0; p < polygonCount; ++p) {
                 const int size = mesh->GetPolygonSize(p);
                 for (int k = 0; k < size; ++k) {
                     const int cp = mesh->GetPolygonVertex(p, k);
                     const int uv = mesh->GetTextureUVIndex(p, k);
-                    if (cp >= 0 && cp < pointCount && uv >= 0 && uv < uvCount)
-                        record->mMapping[(size_t)cp] = Ftk::TexVert{(float)uvs[uv][0], (float)uvs[uv][1]};
+                    if (cp >= 0 && cp < pointCount && uv >= 0 && uv < uvCount) put(cp, uvs[uv]);
                 }
             }
         }
@@ -489,18 +741,11 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     const int materialMapping = mesh->GetMaterialMappingMode();
     const int textureMapping = mesh->GetTextureMappingMode();
 
-    const VgeTVector* points = mesh->GetControlPoints();
-    const VgeTVector* normals = nullptr;
-    if (VOxaLayerElementNormal* element = layer0 ? layer0->GetNormals() : nullptr)
-        if (element->GetMappingMode() == eBY_CONTROL_POINT &&
-            element->GetDirectArray().GetCount() >= pointCount)
-            normals = element->GetDirectArray().GetArray();
-
     std::vector<int> corners;
     std::vector<std::pair<FaceKey, uint16_t>> faceKeys;
     if (hasMaterials) faceKeys.reserve((size_t)faceCount);
-    uint64_t running = 2;
-    auto doubled = [](uint64_t v) { return v * 2 > 0xFFFFFFFFull ? (uint64_t)2 : v * 2; };
+    std::vector<FaceSource> sources;
+    sources.reserve((size_t)faceCount);
     uint32_t face = 0;
     for (int p = 0; p < polygonCount; ++p) {
         const int size = mesh->GetPolygonSize(p);
@@ -545,35 +790,31 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
             const int a = mesh->GetPolygonVertex(p, corners[(size_t)i * 3]);
             const int b = mesh->GetPolygonVertex(p, corners[(size_t)i * 3 + 1]);
             const int c = mesh->GetPolygonVertex(p, corners[(size_t)i * 3 + 2]);
-            record->mFaces[face] = Ftk::Face{(uint16_t)a, (uint16_t)b, (uint16_t)c, 7};
-            uint32_t group = 1;
-            if (normals != nullptr) {
-                const VgeTVector& A = points[a];
-                const VgeTVector& B = points[b];
-                const VgeTVector& C = points[c];
-                const double u[3] = {C[0] - B[0], C[1] - B[1], C[2] - B[2]};
-                const double v[3] = {A[0] - B[0], A[1] - B[1], A[2] - B[2]};
-                double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
-                               u[0] * v[1] - u[1] * v[0]};
-                const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-                if (length > 0.0 && std::isfinite(length)) {
-                    for (double& x : n)
-                        x /= length;
-                    bool flat = true;
-                    for (int corner : {a, b, c})
-                        for (int j = 0; j < 3 && flat; ++j)
-                            flat = std::fabs(normals[corner][j] - n[j]) <= 1e-6;
-                    if (flat) {
-                        const uint64_t own = doubled(running);
-                        running = doubled(own);
-                        group = (uint32_t)own;
-                    }
-                }
-            }
-            record->mSmoothing[face] = group;
+            record->mFaces[face] =
+                Ftk::Face{(uint16_t)vertexIndex(a), (uint16_t)vertexIndex(b), (uint16_t)vertexIndex(c), 7};
+            sources.push_back(
+                FaceSource{p,
+                           {corners[(size_t)i * 3], corners[(size_t)i * 3 + 1], corners[(size_t)i * 3 + 2]},
+                           {a, b, c}});
             if (hasMaterials && m >= 0) faceKeys.emplace_back(key, (uint16_t)face);
         }
     }
+
+    // Smoothing: the masks the mesh keeps (a 3DS file's, read back), else masks from its normals.
+    // A mesh whose faces are all flat writes none, as a file without them.
+    std::vector<uint32_t> masks;
+    if (const VOxaLayerElementPolygonGroup* kept = MaskElement(mesh)) {
+        masks.reserve(sources.size());
+        for (const FaceSource& source : sources)
+            masks.push_back(MaskOf(kept, source.mPolygon));
+    } else {
+        masks = MasksFromNormals(mesh, sources);
+    }
+    if (std::all_of(masks.begin(), masks.end(), [](uint32_t mask) { return mask == 0; }))
+        record->mSmoothing.clear();
+    else
+        std::copy(masks.begin(), masks.begin() + std::min(masks.size(), record->mSmoothing.size()),
+                  record->mSmoothing.begin());
 
     // Face-material lists: one per combination, in ascending order, each face in face order.
     if (hasMaterials && !faceKeys.empty()) {
@@ -596,11 +837,8 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
                 const FaceKey& key = faceKeys[starts[g]].first;
                 const size_t count = starts[g + 1] - starts[g];
                 Ftk::AllocMaterialGroupFaces(record, (uint16_t)g, (uint16_t)count);
-                if (Ftk::Material* material = BuildMaterial(mesh, key.mMaterial, key.mFirst, key.mSecond)) {
-                    Ftk::CopyName(record->mMaterialGroups[g].mName, 16, material->mName);
-                    Ftk::WriteMaterial(mDatabase, material);
-                    Ftk::ReleaseMaterial(&material);
-                }
+                const std::string materialName = PutMaterial(mesh, key.mMaterial, key.mFirst, key.mSecond);
+                Ftk::CopyName(record->mMaterialGroups[g].mName, 16, materialName.c_str());
             }
             for (size_t g = 0; g < groups; ++g) {
                 Ftk::MeshMaterialGroup& group = record->mMaterialGroups[g];
@@ -616,22 +854,31 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     return record;
 }
 
+std::string VOxaWriter3DS::PutMaterial(VOxaMesh* mesh, int m, int t1, int t2) {
+    if (mesh == nullptr) return std::string();
+    VOxaMaterial* material = mesh->GetMaterial(m, 0);
+    VOxaTexture *first = nullptr, *second = nullptr;
+    ResolveMaps(mesh, t1, t2, first, second);
+    const bool plain = first == nullptr && material != nullptr;
+    if (plain) {
+        auto found = mPlainRecords.find(material);
+        if (found != mPlainRecords.end()) return found->second;
+    }
+    Ftk::Material* record = BuildMaterial(mesh, m, t1, t2);
+    if (record == nullptr) return std::string();
+    char name[sizeof record->mName];
+    Ftk::CopyName(name, sizeof name, record->mName);
+    Ftk::WriteMaterial(mDatabase, record);
+    Ftk::ReleaseMaterial(&record);
+    if (plain) mPlainRecords.emplace(material, name);
+    return name;
+}
+
 Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t2) {
     if (mesh == nullptr) return nullptr;
     VOxaMaterial* material = mesh->GetMaterial(m, 0);
-    const int textureCount = mesh->GetTextureCount(0);
-    VOxaTexture* first = t1 >= 0 && t1 < textureCount ? mesh->GetTexture(t1, 0) : nullptr;
-    VOxaTexture* second = t2 >= 0 && t2 < textureCount ? mesh->GetTexture(t2, 0) : nullptr;
-    if (!UsableTexture(second)) second = nullptr;
-    if (!UsableTexture(first)) {
-        first = second;
-        second = nullptr;
-    }
-    if (second != nullptr && *second->GetFileName() == '\0') second = nullptr;
-    if (first != nullptr && *first->GetFileName() == '\0') {
-        first = second;
-        second = nullptr;
-    }
+    VOxaTexture *first = nullptr, *second = nullptr;
+    ResolveMaps(mesh, t1, t2, first, second);
     // Each map names the file its image has beside the output.
     VString givenNames[2];
     if (first != nullptr) CopyTextureFile(first->GetFileName(), first->GetSourceFolder(), &givenNames[0]);
@@ -688,26 +935,38 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
     Ftk::CopyName(record->mName, 16, name.c_str());
 
     VOxaTexture* maps[2] = {first, second};
-    const int indexes[2] = {t1, t2};
     const int slots[2] = {Ftk::kTextureMap1, Ftk::kTextureMap2};
     for (int i = 0; i < 2; ++i) {
         VOxaTexture* texture = maps[i];
         if (texture == nullptr) continue;
         Ftk::MaterialMap& map = record->mMaps[slots[i]];
-        bool replaced = false;
-        const std::string mapName = MapName(givenNames[i].Buffer(), indexes[i], &replaced);
-        Ftk::CopyName(map.mFileName, 13, mapName.c_str());
-        if (replaced) {
-            mMessageText += "Texture name file: \"";
-            mMessageText += givenNames[i];
-            mMessageText += "\" is too long.\nChange manually texture name: \"Tex";
-            mMessageText += std::to_string(indexes[i]).c_str();
-            mMessageText += "\" in material \"";
-            mMessageText += record->mName;
-            mMessageText += "\" by \"";
-            mMessageText += texture->GetFileName();
-            mMessageText += "\" for proper work\n\n";
+        // The name the image has beside the output; an image that could not be copied there and
+        // whose name is too long gets a short one of its own, and the user is told to put it there.
+        std::string mapName = givenNames[i].Buffer();
+        if (mapName.size() > 12) {
+            const std::string full = texture->GetFileName();
+            auto known = mUncopiedMapNames.find(full);
+            if (known != mUncopiedMapNames.end()) {
+                mapName = known->second;
+            } else {
+                const std::string wanted = mapName;
+                for (int n = 1; n < 1000000; ++n) {
+                    mapName = ShortMapName(wanted, n);
+                    if (mMapNames.count(mapName) == 0) break;
+                }
+                mUncopiedMapNames.emplace(full, mapName);
+                mTextureCopier.Reserve(mapName.c_str());
+                mMessageText += "Texture file \"";
+                mMessageText += full.c_str();
+                mMessageText += "\" is named \"";
+                mMessageText += mapName.c_str();
+                mMessageText +=
+                    "\" in the written file (a map name has at most 12 characters): put the image "
+                    "beside the file under that name.\n";
+            }
         }
+        mMapNames.insert(mapName);
+        Ftk::CopyName(map.mFileName, 13, mapName.c_str());
         if (i == 0) {
             map.mStrength = 1.0f;
         } else {

@@ -55,16 +55,6 @@ void AppendNormal(std::string& out, const VgeTVector& n) {
     AppendVector3(out, "vn", FiniteOrZero(n[0]), FiniteOrZero(n[1]), FiniteOrZero(n[2]));
 }
 
-// Per control point, whether a polygon of the mesh names it.
-std::vector<char> UsedControlPoints(const VOxaMesh* mesh, int pointCount) {
-    std::vector<char> used((size_t)pointCount, 0);
-    const int corners = mesh->GetPolygonVertexCount();
-    const int* vertices = mesh->GetPolygonVertices();
-    for (int i = 0; vertices != nullptr && i < corners; ++i)
-        if (vertices[i] >= 0 && vertices[i] < pointCount) used[(size_t)vertices[i]] = 1;
-    return used;
-}
-
 }  // namespace
 
 VOxaWriter* CreateObjWriter(VOxaSdkManager* manager) {
@@ -382,7 +372,7 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
                 vertexNumber.resize((size_t)cpCount, 0);
                 for (int j = 0; j < i; ++j)
                     vertexNumber[(size_t)j] = vbase + j;
-                used = UsedControlPoints(mesh, cpCount);
+                used = VOxaUsedControlPoints(mesh, cpCount);
             }
             if (used[(size_t)i]) {
                 std::string text = "Mesh \"";

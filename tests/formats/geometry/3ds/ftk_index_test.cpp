@@ -72,6 +72,52 @@ TEST_F(ftk_index, PutsKeepTheIndexInTreeOrder) {
     EXPECT_FALSE(Ftk::IsErrorPending());
 }
 
+TEST_F(ftk_index, MaterialPutsAmongObjectsKeepTheIndex) {
+    auto putMaterial = [&](const char* name, float red) {
+        Ftk::Material* material = nullptr;
+        Ftk::InitMaterial(&material);
+        std::strcpy(material->mName, name);
+        material->mDiffuse[0] = red;
+        Ftk::WriteMaterial(mA, material);
+        Ftk::ReleaseMaterial(&material);
+    };
+    PutMesh(mA, "One", 1);
+    putMaterial("Red", 1.0f);
+    PutMesh(mA, "Two", 2);
+    putMaterial("Blue", 0.0f);
+    // A new material goes in before the objects, after the materials: still the index's last.
+    EXPECT_EQ(mA->mMaterialsStale, 0);
+    // Put again under its name: replaced in place, the index holds.
+    putMaterial("Red", 0.5f);
+    EXPECT_EQ(mA->mMaterialsStale, 0);
+    ASSERT_EQ(Ftk::CountMaterials(mA), 2u);
+    const char* order[2] = {"Red", "Blue"};
+    for (uint32_t i = 0; i < 2; ++i) {
+        Ftk::Material* material = nullptr;
+        Ftk::GetMaterialByIndex(mA, i, &material);
+        ASSERT_NE(material, nullptr);
+        EXPECT_STREQ(material->mName, order[i]);
+        if (i == 0) EXPECT_NEAR(material->mDiffuse[0], 0.5f, 1.0f / 255);
+        Ftk::ReleaseMaterial(&material);
+    }
+    // A material block out of place (after an object) makes the next put rebuild the index, which
+    // then lists the blocks in tree order.
+    Ftk::Chunk* stray = nullptr;
+    Ftk::NewChunkWithTag(&stray, Ftk::MATERIAL_BLOCK);
+    Ftk::AppendChild(Ftk::GetEditorChunk(mA, false), stray);
+    Ftk::MakeData<Ftk::StringData>(Ftk::AddChild(Ftk::MATERIAL_NAME, stray))->mText = "Stray";
+    Ftk::MarkMaterialsStale(mA);
+    EXPECT_EQ(Ftk::CountMaterials(mA), 3u);
+    putMaterial("Green", 0.0f);
+    EXPECT_EQ(mA->mMaterialsStale, 1);
+    Ftk::Material* material = nullptr;
+    Ftk::GetMaterialByIndex(mA, 3, &material);
+    ASSERT_NE(material, nullptr);
+    EXPECT_STREQ(material->mName, "Stray");
+    Ftk::ReleaseMaterial(&material);
+    EXPECT_FALSE(Ftk::IsErrorPending());
+}
+
 TEST_F(ftk_index, DeleteAndCopyObjects) {
     PutMesh(mA, "One", 1);
     PutMesh(mA, "Two", 2);

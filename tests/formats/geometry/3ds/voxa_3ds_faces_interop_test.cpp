@@ -1,0 +1,425 @@
+// Faces of written 3DS files as lib3ds reads them: smoothing masks over one and two trips, faces
+// without material, map names of long image names and points that are not finite numbers.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "attributes/voxa_layer.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_mesh.h"
+#include "attributes/voxa_texture.h"
+#include "formats/geometry/3ds/ftk.h"
+#include "tests/formats/geometry/3ds/ftk_scene_file_test_util.h"
+#include "tests/formats/geometry/3ds/voxa_3ds_interop_test_util.h"
+#include "tests/formats/geometry/3ds/voxa_writer_3ds_test_util.h"
+
+#ifdef OXA_HAVE_LIB3DS
+#include <lib3ds/material.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using interop3ds::Session;
+using writer3ds::ScratchDir;
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A mesh node of quads, each with four points of its own, the normal and UV given per corner.
+struct QuadMesh {
+    std::vector<VgeTVector> points, normals;
+    std::vector<VgeVector2> uvs;
+    void Add(const VgeTVector (&p)[4], const VgeTVector (&n)[4], const VgeVector2 (&t)[4]) {
+        for (int k = 0; k < 4; ++k) {
+            points.push_back(p[k]);
+            normals.push_back(n[k]);
+            uvs.push_back(t[k]);
+        }
+    }
+    VOxaMesh* Build(VOxaSdkManager& manager, VOxaNode* parent, const char* name) {
+        std::vector<std::vector<int>> polygons;
+        for (int q = 0; q < (int)points.size() / 4; ++q)
+            polygons.push_back({q * 4, q * 4 + 1, q * 4 + 2, q * 4 + 3});
+        VOxaMesh* mesh = writer3ds::AddMesh(manager, parent, name, points, polygons);
+        mesh->InitNormals();
+        for (size_t i = 0; i < normals.size(); ++i)
+            mesh->GetNormals()[i] = normals[i];
+        mesh->InitTextureUVIndices(eBY_CONTROL_POINT);
+        mesh->InitTextureUV((int)uvs.size());
+        for (size_t i = 0; i < uvs.size(); ++i)
+            mesh->GetTextureUV()[i] = uvs[i];
+        return mesh;
+    }
+};
+
+VgeTVector Unit(double x, double y, double z) {
+    const double l = std::sqrt(x * x + y * y + z * z);
+    return VgeTVector(x / l, y / l, z / l, 0.0);
+}
+
+// A unit cube whose faces have points and normals of their own, except along the edge x = 1,
+// y = 1, where the faces +X and +Y take the same slanted normal: that edge is smooth, the other
+// edges are hard.
+void AddCube(VOxaSdkManager& manager, VOxaNode* parent) {
+    QuadMesh cube;
+    const VgeVector2 t[4] = {VgeVector2(0, 0), VgeVector2(1, 0), VgeVector2(1, 1), VgeVector2(0, 1)};
+    const VgeTVector diagonal = Unit(1, 1, 0);
+    for (int axis = 0; axis < 3; ++axis) {
+        for (int side = 0; side < 2; ++side) {
+            const int u = (axis + 1) % 3, v = (axis + 2) % 3;
+            VgeTVector p[4], n[4];
+            const double corner[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+            for (int k = 0; k < 4; ++k) {
+                const int kk = side == 0 ? 3 - k : k;  // outward winding
+                VgeTVector& point = p[k];
+                point = VgeTVector(0, 0, 0, 1);
+                point[axis] = side;
+                point[u] = corner[kk][0];
+                point[v] = corner[kk][1];
+                n[k] = VgeTVector(0, 0, 0, 0);
+                n[k][axis] = side == 0 ? -1 : 1;
+                if (side == 1 && axis < 2 && point[0] == 1 && point[1] == 1) n[k] = diagonal;
+            }
+            cube.Add(p, n, t);
+        }
+    }
+    cube.Build(manager, parent, "Cube");
+}
+
+// A torus of 12 x 8 quads, each with points of its own (as when points are split for their
+// UVs), normals of the smooth surface and a texture.
+void AddTorus(VOxaSdkManager& manager, VOxaNode* parent) {
+    QuadMesh torus;
+    const int around = 12, across = 8;
+    auto at = [&](int i, int j, VgeTVector& p, VgeTVector& n) {
+        const double a = 2 * kPi * (i % around) / around, b = 2 * kPi * (j % across) / across;
+        n = VgeTVector(std::cos(a) * std::cos(b), std::sin(b), std::sin(a) * std::cos(b), 0);
+        p = VgeTVector(std::cos(a) * 3 + n[0], n[1], std::sin(a) * 3 + n[2], 1);
+    };
+    for (int i = 0; i < around; ++i) {
+        for (int j = 0; j < across; ++j) {
+            VgeTVector p[4], n[4];
+            const int di[4] = {0, 0, 1, 1}, dj[4] = {0, 1, 1, 0};
+            VgeVector2 t[4];
+            for (int k = 0; k < 4; ++k) {
+                at(i + di[k], j + dj[k], p[k], n[k]);
+                t[k] = VgeVector2((double)(i + di[k]) / around, (double)(j + dj[k]) / across);
+            }
+            torus.Add(p, n, t);
+        }
+    }
+    VOxaMesh* mesh = torus.Build(manager, parent, "Torus");
+    VOxaMaterial* material = manager.CreateMaterial("Ring");
+    mesh->AddMaterial(material, 0);
+    VOxaTexture* texture = manager.CreateTexture("ring.bmp");
+    texture->SetFileName("ring.bmp");
+    mesh->AddTexture(texture, 0);
+}
+
+#ifdef OXA_HAVE_LIB3DS
+struct Lib3dsOwner {
+    Lib3dsFile* file;
+    explicit Lib3dsOwner(const std::string& path) : file(lib3ds_file_load(path.c_str())) {}
+    ~Lib3dsOwner() {
+        if (file) lib3ds_file_free(file);
+    }
+};
+
+// The edges of a mesh that two faces share (points compared by position): per edge, whether
+// the faces' masks share a bit, with its two ends.
+struct SharedEdge {
+    std::vector<float> a, b;
+    bool smooth;
+    std::array<float, 3> normalF, normalG;
+};
+
+std::vector<SharedEdge> SharedEdges(const Lib3dsMesh* mesh) {
+    std::map<std::vector<float>, int> ids;
+    std::vector<std::vector<float>> position;
+    std::vector<int> id(mesh->points);
+    for (Lib3dsDword i = 0; i < mesh->points; ++i) {
+        std::vector<float> p(mesh->pointL[i].pos, mesh->pointL[i].pos + 3);
+        auto found = ids.emplace(p, (int)ids.size());
+        if (found.second) position.push_back(p);
+        id[i] = found.first->second;
+    }
+    auto normal = [&](const Lib3dsFace& face) {
+        const float* p0 = mesh->pointL[face.points[0]].pos;
+        const float* p1 = mesh->pointL[face.points[1]].pos;
+        const float* p2 = mesh->pointL[face.points[2]].pos;
+        const double u[3] = {p1[0] - p0[0], p1[1] - p0[1], p1[2] - p0[2]};
+        const double v[3] = {p2[0] - p0[0], p2[1] - p0[1], p2[2] - p0[2]};
+        const double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+        const double l = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        return std::array<float, 3>{(float)(n[0] / l), (float)(n[1] / l), (float)(n[2] / l)};
+    };
+    std::map<std::pair<int, int>, std::vector<Lib3dsDword>> faces;
+    for (Lib3dsDword f = 0; f < mesh->faces; ++f)
+        for (int k = 0; k < 3; ++k) {
+            const int u = id[mesh->faceL[f].points[k]], v = id[mesh->faceL[f].points[(k + 1) % 3]];
+            faces[{std::min(u, v), std::max(u, v)}].push_back(f);
+        }
+    std::vector<SharedEdge> out;
+    for (const auto& edge : faces) {
+        if (edge.second.size() != 2) continue;
+        const Lib3dsFace& f = mesh->faceL[edge.second[0]];
+        const Lib3dsFace& g = mesh->faceL[edge.second[1]];
+        out.push_back(SharedEdge{position[(size_t)edge.first.first], position[(size_t)edge.first.second],
+                                 (f.smoothing & g.smoothing) != 0, normal(f), normal(g)});
+    }
+    return out;
+}
+
+// Checks the cube and the torus of a written file: the cube's edges are smooth where its two
+// faces lie in one plane (the halves of one side) and along x = 1, z = 1 (the scene's x = 1,
+// y = 1), hard elsewhere; every edge of the torus is smooth.
+void ExpectCubeAndTorus(const std::string& path, const std::string& trip) {
+    Lib3dsOwner file(path);
+    ASSERT_TRUE(file.file) << trip;
+    Lib3dsMesh* cube = lib3ds_file_mesh_by_name(file.file, "Cube");
+    Lib3dsMesh* torus = lib3ds_file_mesh_by_name(file.file, "Torus");
+    ASSERT_TRUE(cube && torus) << trip;
+    const std::vector<SharedEdge> cubeEdges = SharedEdges(cube);
+    ASSERT_EQ(cubeEdges.size(), 18u) << trip;  // 12 edges of the cube, 6 diagonals
+    int smooth = 0;
+    for (const SharedEdge& edge : cubeEdges) {
+        const bool flat = std::fabs(edge.normalF[0] - edge.normalG[0]) +
+                              std::fabs(edge.normalF[1] - edge.normalG[1]) +
+                              std::fabs(edge.normalF[2] - edge.normalG[2]) <
+                          1e-5;
+        const bool slanted = edge.a[0] == 1 && edge.b[0] == 1 && edge.a[2] == 1 && edge.b[2] == 1;
+        EXPECT_EQ(edge.smooth, flat || slanted)
+            << trip << ": edge (" << edge.a[0] << " " << edge.a[1] << " " << edge.a[2] << ") - (" << edge.b[0]
+            << " " << edge.b[1] << " " << edge.b[2] << ")";
+        smooth += edge.smooth;
+    }
+    EXPECT_EQ(smooth, 7) << trip;
+    const std::vector<SharedEdge> torusEdges = SharedEdges(torus);
+    EXPECT_EQ(torusEdges.size(), 12u * 8u * 3u) << trip;  // two sides and a diagonal per quad
+    for (const SharedEdge& edge : torusEdges)
+        ASSERT_TRUE(edge.smooth) << trip << ": a hard edge in the torus";
+}
+#endif
+
+}  // namespace
+
+TEST(faces3ds_interop, SmoothingOfACubeAndATexturedTorusHoldsOverTwoTrips) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
+#else
+    ScratchDir dir("smooth");
+    const std::string first = dir / "first.3ds", second = dir / "second.3ds", third = dir / "third.3ds";
+    {
+        Session session;
+        AddCube(session.manager, session.scene->GetRootNode());
+        AddTorus(session.manager, session.scene->GetRootNode());
+        ASSERT_TRUE(session.Write(first));
+    }
+    ExpectCubeAndTorus(first, "first trip");
+    {
+        Session session;
+        ASSERT_TRUE(session.Read(first));
+        ASSERT_TRUE(session.Write(second));
+    }
+    ExpectCubeAndTorus(second, "second trip");
+    {
+        // The masks of the file come back exactly, bit for bit, on a further trip.
+        Session session;
+        ASSERT_TRUE(session.Read(second));
+        ASSERT_TRUE(session.Write(third));
+    }
+    Lib3dsOwner before(second), after(third);
+    ASSERT_TRUE(before.file && after.file);
+    for (const char* name : {"Cube", "Torus"}) {
+        Lib3dsMesh* a = lib3ds_file_mesh_by_name(before.file, name);
+        Lib3dsMesh* b = lib3ds_file_mesh_by_name(after.file, name);
+        ASSERT_TRUE(a && b);
+        ASSERT_EQ(a->faces, b->faces);
+        for (Lib3dsDword f = 0; f < a->faces; ++f)
+            EXPECT_EQ(a->faceL[f].smoothing, b->faceL[f].smoothing) << name << " face " << f;
+    }
+#endif
+}
+
+TEST(faces3ds_interop, FileMasksAndFacesOutsideEveryMaterialGroupAreKept) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
+#else
+    ScratchDir dir("kept");
+    const std::string path = dir / "in.3ds", out = dir / "out.3ds";
+    // "Flat": two triangles sharing an edge and no smoothing chunk. "Odd": masks that normals
+    // could not tell (5 and 3 share a bit, 8 none), and a material group that lists face 1 only.
+    ASSERT_TRUE(ftkscene::WriteSceneFile(path, [](Ftk::Database* db) {
+        ftkscene::PutMeshSettings(db);
+        Ftk::Material* material = nullptr;
+        Ftk::InitMaterial(&material);
+        std::strcpy(material->mName, "Red");
+        material->mDiffuse[0] = 1.0f;
+        Ftk::WriteMaterial(db, material);
+        Ftk::ReleaseMaterial(&material);
+        const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+        for (const char* name : {"Flat", "Odd"}) {
+            const bool odd = std::strcmp(name, "Odd") == 0;
+            Ftk::Mesh* mesh = nullptr;
+            Ftk::InitMesh(&mesh, 4, (uint16_t)(odd ? 3 : 2), odd ? (uint32_t)Ftk::kMeshSmoothing : 0u);
+            std::strcpy(mesh->mName, name);
+            mesh->mVertices = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 1}};
+            if (odd) {
+                mesh->mFaces = {{0, 1, 2, 7}, {0, 2, 3, 7}, {1, 2, 3, 7}};
+                mesh->mSmoothing = {5, 3, 8};
+                mesh->mMaterialGroupCount = 1;
+                Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
+                std::strcpy(mesh->mMaterialGroups[0].mName, "Red");
+                Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
+                mesh->mMaterialGroups[0].mFaces[0] = 1;
+            } else {
+                mesh->mFaces = {{0, 1, 2, 7}, {0, 2, 3, 7}};
+            }
+            std::memcpy(mesh->mLocalAxes, identity, sizeof identity);
+            Ftk::WriteMesh(db, mesh);
+            Ftk::ReleaseMesh(&mesh);
+        }
+    }));
+    Session session;
+    ASSERT_TRUE(session.Read(path));
+    // In the scene: the faces no group lists have no material.
+    VOxaMesh* odd = session.Node("Odd")->GetMesh();
+    ASSERT_EQ(odd->GetPolygonCount(), 3);
+    ASSERT_NE(odd->GetMaterialIndices(), nullptr);
+    EXPECT_EQ(odd->GetMaterial(odd->GetMaterialIndices()->GetAt(0), 0), nullptr);
+    EXPECT_NE(odd->GetMaterial(odd->GetMaterialIndices()->GetAt(1), 0), nullptr);
+    EXPECT_EQ(odd->GetMaterial(odd->GetMaterialIndices()->GetAt(2), 0), nullptr);
+    ASSERT_TRUE(session.Write(out));
+
+    Lib3dsOwner file(out);
+    ASSERT_TRUE(file.file);
+    Lib3dsMesh* flat = lib3ds_file_mesh_by_name(file.file, "Flat");
+    Lib3dsMesh* written = lib3ds_file_mesh_by_name(file.file, "Odd");
+    ASSERT_TRUE(flat && written);
+    for (Lib3dsDword f = 0; f < flat->faces; ++f)
+        EXPECT_EQ(flat->faceL[f].smoothing, 0u) << f;
+    ASSERT_EQ(written->faces, 3u);
+    const Lib3dsDword masks[3] = {5, 3, 8};
+    for (Lib3dsDword f = 0; f < 3; ++f)
+        EXPECT_EQ(written->faceL[f].smoothing, masks[f]) << f;
+    EXPECT_STREQ(written->faceL[0].material, "");
+    EXPECT_STRNE(written->faceL[1].material, "");
+    EXPECT_STREQ(written->faceL[2].material, "");
+#endif
+}
+
+TEST(faces3ds_interop, LongImageNamesGetMapNamesOfTheirOwnWithTheImagesBesideThem) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
+#else
+    ScratchDir dir("maps");
+    const fs::path images = dir / "images";
+    const fs::path outFolder = dir / "out";
+    fs::create_directories(images);
+    fs::create_directories(outFolder);
+    const char* names[3] = {"wal67ar_small.jpg", "SpiderTex.jpg", "engineflare1.jpg"};
+    for (int i = 0; i < 3; ++i)
+        writer3ds::WriteBytes((images / names[i]).string(), std::string("image ") + names[i]);
+    Session session;
+    VOxaMesh* mesh =
+        writer3ds::AddMesh(session.manager, session.scene->GetRootNode(), "Spider",
+                           {VgeTVector(0, 0, 0, 1), VgeTVector(1, 0, 0, 1), VgeTVector(0, 1, 0, 1)},
+                           {{0, 1, 2}, {0, 1, 2}, {0, 1, 2}});
+    mesh->InitMaterialIndices(eBY_POLYGON);
+    mesh->InitTextureIndices(eBY_POLYGON);
+    for (int i = 0; i < 3; ++i) {
+        mesh->AddMaterial(session.manager.CreateMaterial(("M" + std::to_string(i)).c_str()), 0);
+        VOxaTexture* texture = session.manager.CreateTexture(names[i]);
+        texture->SetFileName(names[i]);
+        texture->SetSourceFolder(images.string().c_str());
+        mesh->AddTexture(texture, 0);
+        mesh->GetMaterialIndices()->Add(i);
+        mesh->GetTextureIndices()->Add(i);
+    }
+    const std::string out = (outFolder / "spider.3ds").string();
+    ASSERT_TRUE(session.Write(out));
+
+    Lib3dsOwner file(out);
+    ASSERT_TRUE(file.file);
+    std::set<std::string> mapNames;
+    int maps = 0;
+    for (Lib3dsMaterial* material = file.file->materials; material; material = material->next) {
+        const std::string map = material->texture1_map.name;
+        if (map.empty()) continue;
+        ++maps;
+        EXPECT_LE(map.size(), 12u) << map;
+        mapNames.insert(map);
+        // The map names a file beside the output that holds one of the images.
+        const std::string bytes = writer3ds::ReadBytes((outFolder / map).string());
+        bool found = false;
+        for (const char* name : names)
+            if (bytes == std::string("image ") + name) {
+                found = true;
+                // The warning says which image took the name.
+                if (std::strlen(name) > 12)
+                    EXPECT_NE(session.messages.find(std::string(name) + "\" is copied as \"" + map + "\""),
+                              std::string::npos)
+                        << session.messages;
+            }
+        EXPECT_TRUE(found) << map;
+    }
+    EXPECT_EQ(maps, 3);
+    EXPECT_EQ(mapNames.size(), 3u);
+#endif
+}
+
+TEST(faces3ds_interop, PointsThatAreNotFiniteAsFloatsAreLeftOutOrRefuseTheWrite) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
+#else
+    ScratchDir dir("finite");
+    for (double bad : {std::nan(""), 1e300}) {
+        // Used by a polygon: the Write fails, naming the mesh, and leaves no file.
+        {
+            Session session;
+            writer3ds::AddMesh(session.manager, session.scene->GetRootNode(), "Broken",
+                               {VgeTVector(0, 0, 0, 1), VgeTVector(bad, 0, 0, 1), VgeTVector(0, 1, 0, 1)},
+                               {{0, 1, 2}});
+            VOxaWriter3DS writer(&session.manager);
+            std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+            const std::string path = dir / "used.3ds";
+            ASSERT_TRUE(writer.FileCreate(path.c_str()));
+            EXPECT_FALSE(writer.Write(session.scene, options.get())) << bad;
+            const std::string error = writer.GetError().GetLastErrorString().Buffer();
+            EXPECT_NE(error.find("Broken"), std::string::npos) << error;
+            EXPECT_FALSE(fs::exists(path)) << bad;
+        }
+        // Used by no polygon: left out, the faces keep their points.
+        Session session;
+        writer3ds::AddMesh(session.manager, session.scene->GetRootNode(), "Spare",
+                           {VgeTVector(0, 0, 0, 1), VgeTVector(bad, 0, 0, 1), VgeTVector(2, 0, 0, 1),
+                            VgeTVector(0, 3, 0, 1)},
+                           {{0, 2, 3}});
+        const std::string path = dir / "spare.3ds";
+        ASSERT_TRUE(session.Write(path)) << bad;
+        Lib3dsOwner file(path);
+        ASSERT_TRUE(file.file);
+        Lib3dsMesh* mesh = lib3ds_file_mesh_by_name(file.file, "Spare");
+        ASSERT_TRUE(mesh);
+        ASSERT_EQ(mesh->points, 3u);
+        for (Lib3dsDword i = 0; i < mesh->points; ++i)
+            for (int j = 0; j < 3; ++j)
+                EXPECT_TRUE(std::isfinite(mesh->pointL[i].pos[j]));
+        ASSERT_EQ(mesh->faces, 1u);
+        // Scene (2, 0, 0) and (0, 3, 0) are file (2, 0, 0) and (0, 0, 3).
+        const float* b = mesh->pointL[mesh->faceL[0].points[1]].pos;
+        const float* c = mesh->pointL[mesh->faceL[0].points[2]].pos;
+        EXPECT_FLOAT_EQ(b[0], 2.0f);
+        EXPECT_FLOAT_EQ(c[2], 3.0f);
+    }
+#endif
+}
