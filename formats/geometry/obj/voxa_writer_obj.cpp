@@ -124,9 +124,9 @@ VString VOxaWriterObj::MakeMaterialPath(const char* objPath) {
     nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
     for (size_t i = nameStart; i < path.size(); ++i)
         path[i] = voxa_obj::LowerAscii(path[i]);
-    // The name is written after "mtllib": a line break in it would end that line.
-    path.replace(nameStart, std::string::npos,
-                 voxa_obj::ObjLineText(std::string_view(path).substr(nameStart)));
+    // The name is written after "mtllib", which readers split into names at blanks: the file is
+    // named as one word ("my scene.obj" gets "my_scene.mtl").
+    path.replace(nameStart, std::string::npos, voxa_obj::ObjName(std::string_view(path).substr(nameStart)));
     size_t at = path.find(".obj", nameStart);
     if (at == std::string::npos)
         path += ".mtl";

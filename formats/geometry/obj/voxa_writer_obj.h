@@ -64,9 +64,10 @@ public:
     // MTL file had a write error.
     bool CloseMaterialFile();
 
-    // The MTL path derived from an OBJ path: the file-name part in lower case, its control
-    // characters made '_', with its first ".obj" (any case) replaced by ".mtl", or ".mtl"
-    // appended when it holds none; the directory is kept as given.
+    // The MTL path derived from an OBJ path: the file-name part in lower case, its blanks and
+    // control characters made '_' (the name after "mtllib" is one word), with its first ".obj"
+    // (any case) replaced by ".mtl", or ".mtl" appended when it holds none; the directory is
+    // kept as given.
     static VString MakeMaterialPath(const char* objPath);
 
     // What the MTL name is now (the bare name after "mtllib" during a Write).

@@ -104,6 +104,8 @@ TEST(obj_writer, MaterialPathKeepsDirectoryAndFindsObjInAnyCase) {
     EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/Out/Dir.obj/Model.Obj").Buffer(),
                  "/Out/Dir.obj/model.mtl");
     EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/out/Model.txt").Buffer(), "/out/model.txt.mtl");
+    // The name after "mtllib" is one word: blanks in the file name become '_', the folder stays.
+    EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/my dir/My Scene.obj").Buffer(), "/my dir/my_scene.mtl");
 }
 
 TEST(obj_writer, SameMaterialWithTwoTexturesAndTextureCopy) {
