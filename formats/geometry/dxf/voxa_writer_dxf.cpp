@@ -1,5 +1,6 @@
 #include "formats/geometry/dxf/voxa_writer_dxf.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -19,26 +20,47 @@
 namespace {
 
 // A node's name as a layer name: without its type prefix ("Model::"), each character that table
-// names may not hold (< > / \ " : ; ? * | = ' `, control characters) and each blank (the reader
-// takes a value up to its first blank) replaced by "_", cut to fit the reader's line room with
-// space for a counter. An empty name becomes "Name".
+// names may not hold (< > / \ " : ; ? * | = ' `, control characters) replaced by "_", and so is a
+// blank at either end (readers trim the value line; blanks inside stay), cut to fit the reader's
+// line room with space for a counter. An empty name becomes "Name".
 VString LayerBase(VOxaNode* node) {
     VString name(node->GetNameWithoutPrefix());
     const int limit = kDxfLineSize - 32;
     if (name.GetLen() > limit) name = name.Left(limit);
-    for (int i = 0; i < name.GetLen(); ++i) {
+    const int last = name.GetLen() - 1;
+    for (int i = 0; i <= last; ++i) {
         const unsigned char c = (unsigned char)name[i];
-        if (c <= ' ' || c == 0x7F || std::strchr("<>/\\\":;?*|='`", c)) name[i] = '_';
+        if (c < ' ' || c == 0x7F || std::strchr("<>/\\\":;?*|='`", c) || (c == ' ' && (i == 0 || i == last)))
+            name[i] = '_';
     }
     if (name.IsEmpty()) name = "Name";
     return name;
 }
 
-// The colour of a mesh: that of the last material of layer 0, 0 without material.
+// The colour of a mesh, which its layer and polyline take: 0 without material; with materials by
+// polygon, that of the material most polygons use (the one of lower index on a tie), so that a
+// layer read with faces of other colours keeps its own; otherwise that of the last material of
+// layer 0.
 int MeshColour(VOxaMesh* mesh) {
     const int count = mesh->GetMaterialCount(0);
     if (count <= 0) return 0;
-    VOxaMaterial* material = mesh->GetMaterial(count - 1, 0);
+    int chosen = count - 1;
+    const VArrayTemplate<int>* indices = mesh->GetMaterialIndices();
+    if (mesh->GetMaterialMappingMode() == eBY_POLYGON && indices != nullptr) {
+        std::vector<int> uses((size_t)count, 0);
+        const int polygons = std::min(mesh->GetPolygonCount(), indices->GetCount());
+        int most = 0;
+        for (int k = 0; k < polygons; ++k) {
+            const int m = (*indices)[k];
+            if (m < 0 || m >= count) continue;
+            const int n = ++uses[(size_t)m];
+            if (n > most || (n == most && m < chosen)) {
+                most = n;
+                chosen = m;
+            }
+        }
+    }
+    VOxaMaterial* material = mesh->GetMaterial(chosen, 0);
     return material ? VOxaWriterDxf::ColorToAci(material->GetDiffuse()) : 0;
 }
 

@@ -20,9 +20,11 @@ class VOxaNode;
 // the CONTINUOUS line type and one LAYER entry per mesh node (only when the root has children),
 // an empty BLOCKS section and an ENTITIES section with one polyface mesh (POLYLINE with flag 64)
 // per mesh node. Layers and entities carry the node's name without its type prefix, with the
-// characters table names may not hold and blanks replaced by "_", and numbered where names
-// would clash without regard to case (Cube, CUBE1). A hidden node's layer colour is negated. Animation,
-// cameras, lights, textures, normals and UVs are not written, and the hierarchy is flattened.
+// characters table names may not hold and blanks at either end replaced by "_" (blanks inside
+// stay), and numbered where names would clash without regard to case (Cube, CUBE1). A layer's
+// colour is that of the material most of its mesh's polygons use; a hidden node's is negated.
+// Animation, cameras, lights, textures, normals and UVs are not written, and the hierarchy is
+// flattened.
 //
 // The writer changes the scene it writes: NURBS surfaces and patches (and meshes, with "Force
 // Triangulation") become triangle meshes on their nodes, and with "Evaluate Link/Shape

@@ -263,13 +263,14 @@ TEST(dxf_writer, LayerNamesAreValidAndUnique) {
     Scene s;
     const std::vector<std::vector<double>> tri = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
     for (const char* name : {"Cube", "cube", "Cube", "Cube1", "Wall 1", "a<b>c/d\\e\"f:g;h?i*j|k=l'm`n",
-                             "Tab\tEnd\x7f", "Model::"})
+                             "Tab\tEnd\x7f", "Model::", " edge "})
         s.Mesh(name, tri, {{0, 1, 2}});
     const std::string text = s.Write();
-    // Without "Model::", the characters table names may not hold and blanks as "_", names that
-    // clash without regard to case numbered.
-    const std::vector<std::string> layers = {
-        "Cube", "cube1", "Cube2", "Cube11", "Wall_1", "a_b_c_d_e_f_g_h_i_j_k_l_m_n", "Tab_End_", "Name"};
+    // Without "Model::", the characters table names may not hold and blanks at either end (which
+    // readers trim) as "_", names that clash without regard to case numbered.
+    const std::vector<std::string> layers = {"Cube",     "cube1",  "Cube2",
+                                             "Cube11",   "Wall 1", "a_b_c_d_e_f_g_h_i_j_k_l_m_n",
+                                             "Tab_End_", "Name",   "_edge_"};
     std::string table;
     for (const std::string& layer : layers)
         table += "  0\nLAYER\n  2\n" + layer + "\n 70\n   0\n 62\n   0\n  6\nCONTINUOUS\n";
