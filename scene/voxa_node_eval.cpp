@@ -714,53 +714,97 @@ void VOxaNode::SetGlobalTransform(const VgeAMatrix& matrix) {
 
 // ---- Pivot-set global matrices --------------------------------------------------------------
 
+// The pivot-set global matrix of `node` from its local values t, r (degrees) and s under
+// `parent` (null for none), whose set matrix is `parentGlobal`.
+static void ComposePivotSetMatrix(VOxaNode* node, VOxaNode* parent, int set, VgeTVector t,
+                                  const VgeTVector& r, const VgeTVector& s, const VgeAMatrix* parentGlobal,
+                                  VgeAMatrix& out) {
+    VOxaPivotSet& pivots = node->GetNodeProperties()->GetPivotSet(set);
+    const bool active = IsSetActive(node, set);
+    if (active) VgeVector3Add(t.mData, t.mData, pivots.mRotationPivot.mData);
+    if (parent && IsSetActive(parent, set)) {
+        // The parent's rotation pivot, turned back by the parent's post-rotation.
+        VOxaPivotSet& parentPivots = parent->GetNodeProperties()->GetPivotSet(set);
+        double post[4][4];
+        VgeEulerVectorToMatrix(post, parentPivots.mPostRotation.mData);
+        VgeMatrixTranspose3(post, post);
+        double shift[3];
+        VgeMatrixMultVector3(shift, post, parentPivots.mRotationPivot.mData);
+        VgeVector3Subtract(t.mData, t.mData, shift);
+    }
+    double pre[4][4], post[4][4];
+    VgeMatrixIdentity(pre);
+    VgeMatrixIdentity(post);
+    if (active) {
+        VgeVector3Add(t.mData, t.mData, pivots.mRotationOffset.mData);
+        VgeEulerVectorToMatrix(pre, pivots.mPreRotation.mData);
+        VgeEulerVectorToMatrix(post, pivots.mPostRotation.mData);
+    }
+    // S, then post-rotation, then R, then pre-rotation, then the translation.
+    double m[4][4];
+    VgeMatrixIdentity(m);
+    VgeMatrixScaleRows(m, post, s.mData);
+    double rotation[4][4];
+    VgeEulerVectorToMatrix(rotation, r.mData);
+    VgeMatrixMultRotation(m, rotation, m);
+    VgeMatrixMultRotation(m, pre, m);
+    VgeMatrixSetTranslation(m, t[0], t[1], t[2]);
+    if (parentGlobal) VgeMatrixMultAffine(m, parentGlobal->mData, m);
+    out.SetIdentity();
+    VgeMatrixCopyAffine(out.mData, m);
+}
+
 void VOxaNode::UpdatePivotSetGlobalMatrices(int set) {
     set = set == 0 ? 0 : 1;
     VOxaNode* top = GetParent();
     ForSubtree(this, [set, top](VOxaNode* node, VOxaNode* parent) {
         if (!parent) parent = top;
-        VOxaPivotSet& pivots = node->mProperties->GetPivotSet(set);
-        const bool active = IsSetActive(node, set);
         VgeTVector t(0, 0, 0, 0), r(0, 0, 0, 0), s(1, 1, 1, 0);
         node->GetLclTranslation(t);
         node->GetLclRotation(r);
         node->GetLclScaling(s);
-        if (active) VgeVector3Add(t.mData, t.mData, pivots.mRotationPivot.mData);
-        if (parent && IsSetActive(parent, set)) {
-            // The parent's rotation pivot, turned back by the parent's post-rotation.
-            VOxaPivotSet& parentPivots = parent->mProperties->GetPivotSet(set);
-            double post[4][4];
-            VgeEulerVectorToMatrix(post, parentPivots.mPostRotation.mData);
-            VgeMatrixTranspose3(post, post);
-            double shift[3];
-            VgeMatrixMultVector3(shift, post, parentPivots.mRotationPivot.mData);
-            VgeVector3Subtract(t.mData, t.mData, shift);
-        }
-        double pre[4][4], post[4][4];
-        VgeMatrixIdentity(pre);
-        VgeMatrixIdentity(post);
-        if (active) {
-            VgeVector3Add(t.mData, t.mData, pivots.mRotationOffset.mData);
-            VgeEulerVectorToMatrix(pre, pivots.mPreRotation.mData);
-            VgeEulerVectorToMatrix(post, pivots.mPostRotation.mData);
-        }
-        // S, then post-rotation, then R, then pre-rotation, then the translation.
-        double m[4][4];
-        VgeMatrixIdentity(m);
-        VgeMatrixScaleRows(m, post, s.mData);
-        double rotation[4][4];
-        VgeEulerVectorToMatrix(rotation, r.mData);
-        VgeMatrixMultRotation(m, rotation, m);
-        VgeMatrixMultRotation(m, pre, m);
-        VgeMatrixSetTranslation(m, t[0], t[1], t[2]);
-        if (parent) {
-            const VOxaPivotSet& parentPivots = parent->mProperties->GetPivotSet(set);
-            VgeMatrixMultAffine(m, parentPivots.mPivotGlobalMatrix.mData, m);
-        }
-        pivots.mPivotGlobalMatrix.SetIdentity();
-        VgeMatrixCopyAffine(pivots.mPivotGlobalMatrix.mData, m);
+        VOxaPivotSet& pivots = node->mProperties->GetPivotSet(set);
+        const VgeAMatrix* parentGlobal =
+            parent ? &parent->mProperties->GetPivotSet(set).mPivotGlobalMatrix : nullptr;
+        ComposePivotSetMatrix(node, parent, set, t, r, s, parentGlobal, pivots.mPivotGlobalMatrix);
         pivots.mPivotMatrixValid = true;
     });
+}
+
+VgeAMatrix VOxaNode::GetPivotGlobalMatrixAt(int set, VTime time) {
+    set = set == 0 ? 0 : 1;
+    // The chain from the topmost ancestor down; a chain that no take animates is the default.
+    std::vector<VOxaNode*> chain;
+    bool animated = false;
+    for (VOxaNode* n = this; n; n = n->GetParent()) {
+        chain.push_back(n);
+        VOxaTakeNode* take = n->GetCurrentTakeNode();
+        VFCurveNode* channels[3];
+        if (take && take != n->GetDefaultTakeNode() && FindChannels(take, channels)) animated = true;
+    }
+    if (!animated) return GetPivotGlobalMatrix(set);
+    VgeAMatrix global;
+    for (size_t i = chain.size(); i-- > 0;) {
+        VOxaNode* node = chain[i];
+        VOxaNode* parent = i + 1 < chain.size() ? chain[i + 1] : nullptr;
+        // The default values, replaced by what the current take's channels give at `time`.
+        VOxaTransformCache values;
+        VgeTVector t(0, 0, 0, 0), r(0, 0, 0, 0), s(1, 1, 1, 0);
+        node->GetLclTranslation(t);
+        node->GetLclRotation(r);
+        node->GetLclScaling(s);
+        VgeVector3Copy(values.mLocalTranslation, t.mData);
+        VgeVector3Copy(values.mLocalRotation, r.mData);
+        VgeVector3Copy(values.mLocalScaling, s.mData);
+        VOxaTakeNode* take = node->GetCurrentTakeNode();
+        if (take && take != node->GetDefaultTakeNode()) ReadTRS(take, false, time, values);
+        VgeVector3Copy(t.mData, values.mLocalTranslation);
+        VgeVector3Copy(r.mData, values.mLocalRotation);
+        VgeVector3Copy(s.mData, values.mLocalScaling);
+        const VgeAMatrix above = global;
+        ComposePivotSetMatrix(node, parent, set, t, r, s, parent ? &above : nullptr, global);
+    }
+    return global;
 }
 
 const VgeAMatrix& VOxaNode::GetPivotGlobalMatrix(int set, bool refresh) {

@@ -55,16 +55,6 @@ void AppendNormal(std::string& out, const VgeTVector& n) {
     AppendVector3(out, "vn", FiniteOrZero(n[0]), FiniteOrZero(n[1]), FiniteOrZero(n[2]));
 }
 
-// Per control point, whether a polygon of the mesh names it.
-std::vector<char> UsedControlPoints(const VOxaMesh* mesh, int pointCount) {
-    std::vector<char> used((size_t)pointCount, 0);
-    const int corners = mesh->GetPolygonVertexCount();
-    const int* vertices = mesh->GetPolygonVertices();
-    for (int i = 0; vertices != nullptr && i < corners; ++i)
-        if (vertices[i] >= 0 && vertices[i] < pointCount) used[(size_t)vertices[i]] = 1;
-    return used;
-}
-
 }  // namespace
 
 VOxaWriter* CreateObjWriter(VOxaSdkManager* manager) {
@@ -155,6 +145,7 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
     mTextureCopier.Begin(options);
     mTextureCopier.Reserve(GetFileName(MakeMaterialPath(mObjPath.Buffer()).Buffer(), true).Buffer());
 
+    mStart = VOxaGeometryTakeStart(scene);
     PrepareNodes(root);
     if (!VOxaHoldsGeometry(root)) {
         mObjFile.Abandon();
@@ -340,7 +331,7 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
 
     // The matrix into world space, as the other geometry writers use it, and the one that
     // carries normals.
-    VgeAMatrix m = VOxaGeometryWorldMatrix(node);
+    VgeAMatrix m = VOxaGeometryWorldMatrix(node, mStart);
     VgeAMatrix n = VOxaGeometryNormalMatrix(m);
 
     // One word on one line, and distinct from the other groups' names in any case, as readers
@@ -372,36 +363,24 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
 
     // Vertices. A point that is not a finite number cannot be written: one that no polygon uses
     // is left out (the later ones number on without it); one that a polygon uses fails the Write.
-    std::vector<int> vertexNumber;  // OBJ number per control point, once one is left out
-    std::vector<char> used;
+    std::vector<VgeTVector>& world = mWorld;
+    std::vector<int>& vertexNumber =
+        mVertexNumbers;  // OBJ number - vbase per control point, once one is left out
+    std::string refusal;
+    if (!VOxaGeometryWorldPoints(node, mesh, m, "OBJ", world, vertexNumber, refusal)) {
+        mError.SetLastError(eUNIDENTIFIED_ERROR, refusal.c_str());
+        mRefused = true;
+        return;
+    }
     int written = 0;
-    for (int i = 0; i < cpCount; ++i) {
-        VgeTVector p = m.MultT(points[i]);
-        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) {
-            if (vertexNumber.empty()) {
-                vertexNumber.resize((size_t)cpCount, 0);
-                for (int j = 0; j < i; ++j)
-                    vertexNumber[(size_t)j] = vbase + j;
-                used = UsedControlPoints(mesh, cpCount);
-            }
-            if (used[(size_t)i]) {
-                std::string text = "Mesh \"";
-                text += node->GetNameWithoutPrefix();
-                text += "\": control point " + std::to_string(i) +
-                        " is not a finite number and a polygon uses it; OBJ cannot hold it";
-                mError.SetLastError(eUNIDENTIFIED_ERROR, text.c_str());
-                mRefused = true;
-                return;
-            }
-            continue;
-        }
-        if (!vertexNumber.empty()) vertexNumber[(size_t)i] = vbase + written;
-        AppendVector3(mOut, "v", p[0], p[1], p[2]);
+    for (size_t i = 0; i < world.size(); ++i) {
+        if (!vertexNumber.empty() && vertexNumber[i] < 0) continue;
+        AppendVector3(mOut, "v", world[i][0], world[i][1], world[i][2]);
         ++written;
     }
     mNextVertex += written;
     auto vertexIndex = [&](int c) -> long long {
-        if (!vertexNumber.empty() && c >= 0 && c < cpCount) return vertexNumber[(size_t)c];
+        if (!vertexNumber.empty() && c >= 0 && c < cpCount) return (long long)vertexNumber[(size_t)c] + vbase;
         return (long long)c + vbase;
     };
 

@@ -116,6 +116,11 @@ private:
     voxa_obj::VNameSet mGroupNames{true};
     // A mesh could not be written (a point that is not a finite number): the Write fails.
     bool mRefused = false;
+    // Where the meshes are placed: the start of the current take.
+    VTime mStart;
+    // One mesh's world positions and vertex numbers, kept to be reused by the next mesh.
+    std::vector<VgeTVector> mWorld;
+    std::vector<int> mVertexNumbers;
     VOxaTextureCopier mTextureCopier;
     // OBJ text waiting to be written (flushed in large blocks).
     std::string mOut;
