@@ -312,11 +312,11 @@ public:
     // makes it stale, see DefaultTransformsChanged) or `refresh` is true, the whole tree is
     // recomputed from the topmost ancestor first.
     const VgeAMatrix& GetPivotGlobalMatrix(int set, bool refresh = false);
-    // The set's global matrix where the current take plays the node at `time`: the local values
-    // of each node of the chain that the current take animates are its channels' values at
-    // `time` (the defaults where a channel is missing), those of the others their defaults; the
-    // same composition as GetPivotGlobalMatrix, which it answers when no node of the chain is
-    // animated. Nothing is cached.
+    // The set's global matrix where the current take plays the node at `time`: each node of the
+    // chain takes the values of its current take's translation, rotation and scaling channels
+    // that have keys at `time`, and its default values for the others; the same composition as
+    // GetPivotGlobalMatrix, which it answers when no channel of the chain has keys. Nothing is
+    // cached.
     VgeAMatrix GetPivotGlobalMatrixAt(int set, VTime time);
     // Row 3 of that matrix (w 0).
     VgeTVector& GetPivotGlobalTranslation(VgeTVector& out, int set = 0, bool refresh = false);

@@ -771,38 +771,54 @@ void VOxaNode::UpdatePivotSetGlobalMatrices(int set) {
     });
 }
 
+// Whether a channel of a take moves: a curve of it has a key (a channel of another shape than
+// three plain curves counts as moving).
+static bool ChannelHasKeys(VFCurveNode* channel) {
+    if (!channel) return false;
+    VFCurve* curves[3];
+    if (!channel->GetPlainCurves(curves)) return true;
+    return curves[0]->KeyGetCount() > 0 || curves[1]->KeyGetCount() > 0 || curves[2]->KeyGetCount() > 0;
+}
+
 VgeAMatrix VOxaNode::GetPivotGlobalMatrixAt(int set, VTime time) {
     set = set == 0 ? 0 : 1;
-    // The chain from the topmost ancestor down; a chain that no take animates is the default.
-    std::vector<VOxaNode*> chain;
+    // The chain from the node up to the root, and per node the channels of its current take
+    // that have keys (null for the others); a chain without any is at its default values.
+    struct Link {
+        VOxaNode* node;
+        VFCurveNode* moving[3];
+    };
+    std::vector<Link> chain;
     bool animated = false;
     for (VOxaNode* n = this; n; n = n->GetParent()) {
-        chain.push_back(n);
+        Link link{n, {nullptr, nullptr, nullptr}};
         VOxaTakeNode* take = n->GetCurrentTakeNode();
         VFCurveNode* channels[3];
-        if (take && take != n->GetDefaultTakeNode() && FindChannels(take, channels)) animated = true;
+        if (take && take != n->GetDefaultTakeNode() && FindChannels(take, channels)) {
+            for (int c = 0; c < 3; ++c) {
+                if (ChannelHasKeys(channels[c])) {
+                    link.moving[c] = channels[c];
+                    animated = true;
+                }
+            }
+        }
+        chain.push_back(link);
     }
     if (!animated) return GetPivotGlobalMatrix(set);
     VgeAMatrix global;
     for (size_t i = chain.size(); i-- > 0;) {
-        VOxaNode* node = chain[i];
-        VOxaNode* parent = i + 1 < chain.size() ? chain[i + 1] : nullptr;
-        // The default values, replaced by what the current take's channels give at `time`.
-        VOxaTransformCache values;
-        VgeTVector t(0, 0, 0, 0), r(0, 0, 0, 0), s(1, 1, 1, 0);
-        node->GetLclTranslation(t);
-        node->GetLclRotation(r);
-        node->GetLclScaling(s);
-        VgeVector3Copy(values.mLocalTranslation, t.mData);
-        VgeVector3Copy(values.mLocalRotation, r.mData);
-        VgeVector3Copy(values.mLocalScaling, s.mData);
-        VOxaTakeNode* take = node->GetCurrentTakeNode();
-        if (take && take != node->GetDefaultTakeNode()) ReadTRS(take, false, time, values);
-        VgeVector3Copy(t.mData, values.mLocalTranslation);
-        VgeVector3Copy(r.mData, values.mLocalRotation);
-        VgeVector3Copy(s.mData, values.mLocalScaling);
+        VOxaNode* node = chain[i].node;
+        VOxaNode* parent = i + 1 < chain.size() ? chain[i + 1].node : nullptr;
+        // The default values, with those of the moving channels at `time`.
+        VgeTVector values[3] = {VgeTVector(0, 0, 0, 0), VgeTVector(0, 0, 0, 0), VgeTVector(1, 1, 1, 0)};
+        node->GetLclTranslation(values[0]);
+        node->GetLclRotation(values[1]);
+        node->GetLclScaling(values[2]);
+        for (int c = 0; c < 3; ++c)
+            ReadChannel(chain[i].moving[c], false, time, values[c].mData);
         const VgeAMatrix above = global;
-        ComposePivotSetMatrix(node, parent, set, t, r, s, parent ? &above : nullptr, global);
+        ComposePivotSetMatrix(node, parent, set, values[0], values[1], values[2], parent ? &above : nullptr,
+                              global);
     }
     return global;
 }
