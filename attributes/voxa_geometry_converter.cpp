@@ -206,7 +206,10 @@ VOxaMesh* VOxaGeometryConverter::TriangulateMesh(VOxaMesh* source) {
             triangle[1] = 1;
             triangle[2] = 2;
         } else {
-            VgeTriangulatePolygon(triangle, size);
+            // A polygon cut short by the vertex array names no points: the plain split.
+            const bool whole = start + size <= vertexCount;
+            VgeTriangulatePolygon(triangle, size, source->GetControlPoints(), source->GetControlPointsCount(),
+                                  whole ? vertices + start : nullptr);
         }
         for (int c = 0; c < corners; c += 3) {
             result->BeginPolygon(material, texture, -1);

@@ -91,6 +91,11 @@ public:
         return mPolygonVertices.empty() ? nullptr : mPolygonVertices.data();
     }
     int GetPolygonVertexCount() const { return (int)mPolygonVertices.size(); }
+    // The control-point indices of one polygon, its size in a row; null out of range or empty.
+    const int* GetPolygonVertices(int polygon) const {
+        const int at = PolygonVertexPosition(polygon, 0);
+        return at >= 0 ? mPolygonVertices.data() + at : nullptr;
+    }
     // The normal of that polygon vertex from layer 0, honouring the normal mapping (by control
     // point or by polygon vertex, direct or index-to-direct); `normal` is left unchanged when
     // there is none. Answers whether it was set.

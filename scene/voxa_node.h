@@ -312,6 +312,12 @@ public:
     // makes it stale, see DefaultTransformsChanged) or `refresh` is true, the whole tree is
     // recomputed from the topmost ancestor first.
     const VgeAMatrix& GetPivotGlobalMatrix(int set, bool refresh = false);
+    // The set's global matrix where the current take plays the node at `time`: each node of the
+    // chain takes the values of its current take's translation, rotation and scaling channels
+    // that have keys at `time`, and its default values for the others; the same composition as
+    // GetPivotGlobalMatrix, which it answers when no channel of the chain has keys. Nothing is
+    // cached.
+    VgeAMatrix GetPivotGlobalMatrixAt(int set, VTime time);
     // Row 3 of that matrix (w 0).
     VgeTVector& GetPivotGlobalTranslation(VgeTVector& out, int set = 0, bool refresh = false);
     // The row lengths, all negated when the 3x3 part is left-handed (w 0).

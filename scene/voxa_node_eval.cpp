@@ -714,53 +714,113 @@ void VOxaNode::SetGlobalTransform(const VgeAMatrix& matrix) {
 
 // ---- Pivot-set global matrices --------------------------------------------------------------
 
+// The pivot-set global matrix of `node` from its local values t, r (degrees) and s under
+// `parent` (null for none), whose set matrix is `parentGlobal`.
+static void ComposePivotSetMatrix(VOxaNode* node, VOxaNode* parent, int set, VgeTVector t,
+                                  const VgeTVector& r, const VgeTVector& s, const VgeAMatrix* parentGlobal,
+                                  VgeAMatrix& out) {
+    VOxaPivotSet& pivots = node->GetNodeProperties()->GetPivotSet(set);
+    const bool active = IsSetActive(node, set);
+    if (active) VgeVector3Add(t.mData, t.mData, pivots.mRotationPivot.mData);
+    if (parent && IsSetActive(parent, set)) {
+        // The parent's rotation pivot, turned back by the parent's post-rotation.
+        VOxaPivotSet& parentPivots = parent->GetNodeProperties()->GetPivotSet(set);
+        double post[4][4];
+        VgeEulerVectorToMatrix(post, parentPivots.mPostRotation.mData);
+        VgeMatrixTranspose3(post, post);
+        double shift[3];
+        VgeMatrixMultVector3(shift, post, parentPivots.mRotationPivot.mData);
+        VgeVector3Subtract(t.mData, t.mData, shift);
+    }
+    double pre[4][4], post[4][4];
+    VgeMatrixIdentity(pre);
+    VgeMatrixIdentity(post);
+    if (active) {
+        VgeVector3Add(t.mData, t.mData, pivots.mRotationOffset.mData);
+        VgeEulerVectorToMatrix(pre, pivots.mPreRotation.mData);
+        VgeEulerVectorToMatrix(post, pivots.mPostRotation.mData);
+    }
+    // S, then post-rotation, then R, then pre-rotation, then the translation.
+    double m[4][4];
+    VgeMatrixIdentity(m);
+    VgeMatrixScaleRows(m, post, s.mData);
+    double rotation[4][4];
+    VgeEulerVectorToMatrix(rotation, r.mData);
+    VgeMatrixMultRotation(m, rotation, m);
+    VgeMatrixMultRotation(m, pre, m);
+    VgeMatrixSetTranslation(m, t[0], t[1], t[2]);
+    if (parentGlobal) VgeMatrixMultAffine(m, parentGlobal->mData, m);
+    out.SetIdentity();
+    VgeMatrixCopyAffine(out.mData, m);
+}
+
 void VOxaNode::UpdatePivotSetGlobalMatrices(int set) {
     set = set == 0 ? 0 : 1;
     VOxaNode* top = GetParent();
     ForSubtree(this, [set, top](VOxaNode* node, VOxaNode* parent) {
         if (!parent) parent = top;
-        VOxaPivotSet& pivots = node->mProperties->GetPivotSet(set);
-        const bool active = IsSetActive(node, set);
         VgeTVector t(0, 0, 0, 0), r(0, 0, 0, 0), s(1, 1, 1, 0);
         node->GetLclTranslation(t);
         node->GetLclRotation(r);
         node->GetLclScaling(s);
-        if (active) VgeVector3Add(t.mData, t.mData, pivots.mRotationPivot.mData);
-        if (parent && IsSetActive(parent, set)) {
-            // The parent's rotation pivot, turned back by the parent's post-rotation.
-            VOxaPivotSet& parentPivots = parent->mProperties->GetPivotSet(set);
-            double post[4][4];
-            VgeEulerVectorToMatrix(post, parentPivots.mPostRotation.mData);
-            VgeMatrixTranspose3(post, post);
-            double shift[3];
-            VgeMatrixMultVector3(shift, post, parentPivots.mRotationPivot.mData);
-            VgeVector3Subtract(t.mData, t.mData, shift);
-        }
-        double pre[4][4], post[4][4];
-        VgeMatrixIdentity(pre);
-        VgeMatrixIdentity(post);
-        if (active) {
-            VgeVector3Add(t.mData, t.mData, pivots.mRotationOffset.mData);
-            VgeEulerVectorToMatrix(pre, pivots.mPreRotation.mData);
-            VgeEulerVectorToMatrix(post, pivots.mPostRotation.mData);
-        }
-        // S, then post-rotation, then R, then pre-rotation, then the translation.
-        double m[4][4];
-        VgeMatrixIdentity(m);
-        VgeMatrixScaleRows(m, post, s.mData);
-        double rotation[4][4];
-        VgeEulerVectorToMatrix(rotation, r.mData);
-        VgeMatrixMultRotation(m, rotation, m);
-        VgeMatrixMultRotation(m, pre, m);
-        VgeMatrixSetTranslation(m, t[0], t[1], t[2]);
-        if (parent) {
-            const VOxaPivotSet& parentPivots = parent->mProperties->GetPivotSet(set);
-            VgeMatrixMultAffine(m, parentPivots.mPivotGlobalMatrix.mData, m);
-        }
-        pivots.mPivotGlobalMatrix.SetIdentity();
-        VgeMatrixCopyAffine(pivots.mPivotGlobalMatrix.mData, m);
+        VOxaPivotSet& pivots = node->mProperties->GetPivotSet(set);
+        const VgeAMatrix* parentGlobal =
+            parent ? &parent->mProperties->GetPivotSet(set).mPivotGlobalMatrix : nullptr;
+        ComposePivotSetMatrix(node, parent, set, t, r, s, parentGlobal, pivots.mPivotGlobalMatrix);
         pivots.mPivotMatrixValid = true;
     });
+}
+
+// Whether a channel of a take moves: a curve of it has a key (a channel of another shape than
+// three plain curves counts as moving).
+static bool ChannelHasKeys(VFCurveNode* channel) {
+    if (!channel) return false;
+    VFCurve* curves[3];
+    if (!channel->GetPlainCurves(curves)) return true;
+    return curves[0]->KeyGetCount() > 0 || curves[1]->KeyGetCount() > 0 || curves[2]->KeyGetCount() > 0;
+}
+
+VgeAMatrix VOxaNode::GetPivotGlobalMatrixAt(int set, VTime time) {
+    set = set == 0 ? 0 : 1;
+    // The chain from the node up to the root, and per node the channels of its current take
+    // that have keys (null for the others); a chain without any is at its default values.
+    struct Link {
+        VOxaNode* node;
+        VFCurveNode* moving[3];
+    };
+    std::vector<Link> chain;
+    bool animated = false;
+    for (VOxaNode* n = this; n; n = n->GetParent()) {
+        Link link{n, {nullptr, nullptr, nullptr}};
+        VOxaTakeNode* take = n->GetCurrentTakeNode();
+        VFCurveNode* channels[3];
+        if (take && take != n->GetDefaultTakeNode() && FindChannels(take, channels)) {
+            for (int c = 0; c < 3; ++c) {
+                if (ChannelHasKeys(channels[c])) {
+                    link.moving[c] = channels[c];
+                    animated = true;
+                }
+            }
+        }
+        chain.push_back(link);
+    }
+    if (!animated) return GetPivotGlobalMatrix(set);
+    VgeAMatrix global;
+    for (size_t i = chain.size(); i-- > 0;) {
+        VOxaNode* node = chain[i].node;
+        VOxaNode* parent = i + 1 < chain.size() ? chain[i + 1].node : nullptr;
+        // The default values, with those of the moving channels at `time`.
+        VgeTVector values[3] = {VgeTVector(0, 0, 0, 0), VgeTVector(0, 0, 0, 0), VgeTVector(1, 1, 1, 0)};
+        node->GetLclTranslation(values[0]);
+        node->GetLclRotation(values[1]);
+        node->GetLclScaling(values[2]);
+        for (int c = 0; c < 3; ++c)
+            ReadChannel(chain[i].moving[c], false, time, values[c].mData);
+        const VgeAMatrix above = global;
+        ComposePivotSetMatrix(node, parent, set, values[0], values[1], values[2], parent ? &above : nullptr,
+                              global);
+    }
+    return global;
 }
 
 const VgeAMatrix& VOxaNode::GetPivotGlobalMatrix(int set, bool refresh) {

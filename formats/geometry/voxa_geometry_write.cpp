@@ -15,6 +15,8 @@
 #include "base/vpath.h"
 #include "base/vsafe_output_file.h"
 #include "oxa_codec/vstream_options.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_take_info.h"
 
 bool VOxaHoldsGeometry(VOxaNode* root) {
     bool found = false;
@@ -31,11 +33,54 @@ bool VOxaHoldsGeometry(VOxaNode* root) {
     return found;
 }
 
-VgeAMatrix VOxaGeometryWorldMatrix(VOxaNode* node) {
+VgeAMatrix VOxaGeometryWorldMatrix(VOxaNode* node, VTime start) {
     if (node == nullptr) return VgeAMatrix();
     // The whole product of the local matrices: a parent's uneven scaling shears a turned child
     // and a mirroring flips it, which no translation, rotation and scaling triple can hold.
-    return node->GetPivotGlobalMatrix(0);
+    return node->GetPivotGlobalMatrixAt(0, start);
+}
+
+VTime VOxaGeometryTakeStart(VOxaScene* scene) {
+    const VOxaTakeInfo* info = scene ? scene->GetTakeInfo(scene->GetCurrentTakeName()) : nullptr;
+    return info ? info->mLocalTimeSpan.GetStart() : VTime();
+}
+
+bool VOxaGeometryWorldPoints(VOxaNode* node, const VOxaMesh* mesh, const VgeAMatrix& m, const char* format,
+                             std::vector<VgeTVector>& world, std::vector<int>& numbers,
+                             std::string& message) {
+    const int count = mesh->GetControlPointsCount();
+    const VgeTVector* points = mesh->GetControlPoints();
+    world.resize(points != nullptr && count > 0 ? (size_t)count : 0);
+    numbers.clear();
+    std::vector<char> used;
+    int written = 0;
+    for (size_t i = 0; i < world.size(); ++i) {
+        const VgeTVector p = m.MultT(points[i]);
+        world[i] = p;
+        if (std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2])) {
+            if (!numbers.empty()) numbers[i] = written;
+            ++written;
+            continue;
+        }
+        if (numbers.empty()) {
+            // The first point left out: the numbers so far are the points' own, and the
+            // polygons tell which points are used.
+            numbers.resize(world.size(), -1);
+            for (size_t j = 0; j < i; ++j)
+                numbers[j] = (int)j;
+            used = VOxaUsedControlPoints(mesh, (int)world.size());
+        }
+        if (used[i]) {
+            message = "Mesh \"";
+            message += node ? node->GetNameWithoutPrefix() : "";
+            message +=
+                "\": control point " + std::to_string(i) + " is not a finite number and a polygon uses it; ";
+            message += format;
+            message += " cannot hold it";
+            return false;
+        }
+    }
+    return true;
 }
 
 VgeAMatrix VOxaGeometryNormalMatrix(const VgeAMatrix& m) {

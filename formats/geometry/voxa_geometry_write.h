@@ -9,9 +9,11 @@
 
 #include "base/vge_matrix.h"
 #include "base/vstring.h"
+#include "base/vtime.h"
 #include "scene/voxa_node.h"
 
 class VOxaMesh;
+class VOxaScene;
 class VStreamOptions;
 
 // The nodes of a subtree, each before its children, without recursion (file-built trees can be
@@ -48,10 +50,23 @@ bool VOxaHoldsGeometry(VOxaNode* root);
 std::vector<char> VOxaUsedControlPoints(const VOxaMesh* mesh, int pointCount);
 
 // The matrix that carries a node's mesh points into world space for the geometry writers: built
-// of the node's local matrices at the default values with pivot set 0, so rotation pivots,
-// rotation offsets and pre- and post-rotations count, and so do the shear of a parent's uneven
-// scaling and a mirroring. Null gives the identity.
-VgeAMatrix VOxaGeometryWorldMatrix(VOxaNode* node);
+// of the node's local matrices with pivot set 0, so rotation pivots, rotation offsets and pre- and
+// post-rotations count, and so do the shear of a parent's uneven scaling and a mirroring. The
+// local values are those the current take plays at `start` (see VOxaGeometryTakeStart) for a
+// node that the current take animates, the default values for the others. Null gives the
+// identity.
+VgeAMatrix VOxaGeometryWorldMatrix(VOxaNode* node, VTime start = VTime());
+// The start of the scene's current take (its local span), where the geometry writers place the
+// meshes; 0 without a take.
+VTime VOxaGeometryTakeStart(VOxaScene* scene);
+
+// The world positions of a mesh's control points, through `m`, as a geometry writer writes them.
+// A position that is not a finite number cannot be written: a point that no polygon uses is left
+// out, and then `numbers` holds each point's number among those written (-1 for one left out;
+// empty when every point is written). A point that a polygon uses makes the answer false, with
+// `message` naming the mesh, the point and `format`.
+bool VOxaGeometryWorldPoints(VOxaNode* node, const VOxaMesh* mesh, const VgeAMatrix& m, const char* format,
+                             std::vector<VgeTVector>& world, std::vector<int>& numbers, std::string& message);
 // The matrix that carries normals through `m` (the transpose of the inverse of its 3x3 part, no
 // translation), sheared and mirrored matrices included; the identity for a singular `m`.
 VgeAMatrix VOxaGeometryNormalMatrix(const VgeAMatrix& m);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <utility>
@@ -113,5 +114,169 @@ TEST(VgeTriangulatePolygon, ConvexAndConcavePolygons) {
         for (int k = 0; k < n - 2; ++k)
             sum += SignedArea(p, tr[3 * k], tr[3 * k + 1], tr[3 * k + 2]);
         EXPECT_NEAR(sum, PolygonArea(p, n), 1e-12) << "n " << n;
+    }
+}
+
+namespace {
+
+// The cut of a polygon by the position-aware split, checked: n - 2 triangles over the corners
+// whose edges pair up (each outline edge once in the outline's direction, each inner edge once
+// each way), each facing the polygon's way (`normal`) with an area above zero, adding up to the
+// polygon's area. Answers the triangles.
+std::vector<int> CheckedCut(const std::vector<VgeTVector>& points, const double normal[3], const char* what) {
+    const int n = static_cast<int>(points.size());
+    std::vector<int> index(n);
+    for (int i = 0; i < n; ++i)
+        index[i] = n - 1 - i;  // the corners name the points backwards: the split must follow them
+    std::vector<VgeTVector> stored(points.rbegin(), points.rend());
+    std::vector<int> t(3 * (n - 2) + 3, -7);
+    VgeTriangulatePolygon(t.data(), n, stored.data(), n, index.data());
+    EXPECT_EQ(t[3 * (n - 2)], -7) << what << ": overrun";
+    t.resize(3 * (n - 2));
+    std::map<std::pair<int, int>, int> edges;
+    double sum = 0.0, polygon = 0.0;
+    for (int k = 0; k < n - 2; ++k) {
+        const VgeTVector& a = points[t[3 * k]];
+        const VgeTVector& b = points[t[3 * k + 1]];
+        const VgeTVector& c = points[t[3 * k + 2]];
+        const double u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+        const double v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+        const double cross[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                                 u[0] * v[1] - u[1] * v[0]};
+        const double facing = 0.5 * (cross[0] * normal[0] + cross[1] * normal[1] + cross[2] * normal[2]);
+        EXPECT_GT(facing, 1e-12) << what << ": triangle " << k << " folds or is empty";
+        sum += facing;
+        for (int e = 0; e < 3; ++e)
+            ++edges[{t[3 * k + e], t[3 * k + (e + 1) % 3]}];
+    }
+    for (int i = 0; i < n; ++i) {
+        const VgeTVector& a = points[i];
+        const VgeTVector& b = points[(i + 1) % n];
+        const double cross[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
+                                 a[0] * b[1] - a[1] * b[0]};
+        polygon += 0.5 * (cross[0] * normal[0] + cross[1] * normal[1] + cross[2] * normal[2]);
+        EXPECT_EQ(edges[std::make_pair(i, (i + 1) % n)], 1) << what << ": outline edge " << i;
+    }
+    for (const auto& e : edges) {
+        const bool outline = e.first.second == (e.first.first + 1) % n;
+        EXPECT_EQ(e.second, 1) << what;
+        if (!outline) {
+            EXPECT_EQ(edges.count({e.first.second, e.first.first}), 1u) << what << ": lone inner edge";
+        }
+    }
+    EXPECT_NEAR(sum, polygon, 1e-9 * std::fabs(polygon)) << what;
+    return t;
+}
+
+std::vector<VgeTVector> Flat(const std::vector<std::pair<double, double>>& xy) {
+    std::vector<VgeTVector> out;
+    for (const auto& p : xy)
+        out.emplace_back(p.first, p.second, 0.0, 1.0);
+    return out;
+}
+
+}  // namespace
+
+TEST(VgeTriangulatePolygon, ConcavePolygonsAreCutIntoEarsThatCoverThem) {
+    const double up[3] = {0, 0, 1};
+    // An L: the split without positions folds at the reflex corner 3.
+    const std::vector<VgeTVector> l = Flat({{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}});
+    CheckedCut(l, up, "L");
+    // The L turned the other way round (clockwise seen from +Z) faces -Z, and its triangles too.
+    const double down[3] = {0, 0, -1};
+    CheckedCut(std::vector<VgeTVector>(l.rbegin(), l.rend()), down, "L backwards");
+    // The L standing in a tilted plane (x, y, z) -> (x, y * 0.6, y * 0.8).
+    std::vector<VgeTVector> tilted;
+    for (const VgeTVector& p : l)
+        tilted.emplace_back(p[0], p[1] * 0.6, p[1] * 0.8, 1.0);
+    const double slope[3] = {0, -0.8, 0.6};
+    CheckedCut(tilted, slope, "tilted L");
+    // Darts with the reflex corner at each place, and a comb of many teeth.
+    for (int r = 0; r < 4; ++r) {
+        std::vector<std::pair<double, double>> dart = {{-1, -1}, {0, 0.5}, {1, -1}, {0, 2}};
+        std::rotate(dart.begin(), dart.begin() + r, dart.end());
+        CheckedCut(Flat(dart), up, "dart");
+    }
+    std::vector<std::pair<double, double>> comb = {{0, 0}};
+    for (int tooth = 0; tooth < 40; ++tooth) {
+        comb.push_back({2.0 * tooth, 3.0});
+        comb.push_back({2.0 * tooth + 1, 3.0});
+        comb.push_back({2.0 * tooth + 1, 1.0});
+        comb.push_back({2.0 * tooth + 2, 1.0});
+    }
+    comb.push_back({80, 0});
+    CheckedCut(Flat(comb), down, "comb");  // clockwise seen from +Z
+    // A star of 33 points (66 corners).
+    std::vector<std::pair<double, double>> star;
+    for (int i = 0; i < 66; ++i) {
+        const double r = i % 2 ? 0.3 : 1.0;
+        star.push_back({r * std::cos(2 * M_PI * i / 66), r * std::sin(2 * M_PI * i / 66)});
+    }
+    CheckedCut(Flat(star), up, "star");
+    // A spiral of 2,000 corners: every ear is found without a full search per cut.
+    std::vector<std::pair<double, double>> spiral;
+    for (int i = 0; i < 1000; ++i)
+        spiral.push_back({(10 + 0.01 * i) * std::cos(0.02 * i), (10 + 0.01 * i) * std::sin(0.02 * i)});
+    for (int i = 999; i >= 0; --i)
+        spiral.push_back({(10.5 + 0.01 * i) * std::cos(0.02 * i), (10.5 + 0.01 * i) * std::sin(0.02 * i)});
+    CheckedCut(Flat(spiral), down, "spiral");
+}
+
+TEST(VgeTriangulatePolygon, ConvexAndUnusablePolygonsKeepThePlainSplit) {
+    auto cut = [](const std::vector<VgeTVector>& points, std::vector<int> index = {}) {
+        const int n = static_cast<int>(points.size());
+        if (index.empty())
+            for (int i = 0; i < n; ++i)
+                index.push_back(i);
+        std::vector<int> t(3 * (n - 2));
+        VgeTriangulatePolygon(t.data(), n, points.data(), n, index.data());
+        return t;
+    };
+    // Convex, also with corners on a line and with a corner bent by rounding only.
+    EXPECT_EQ(cut(Flat({{0, 0}, {1, 0}, {2, 0}, {2, 1}, {0, 1}})), Split(5));
+    EXPECT_EQ(cut(Flat({{0, 0}, {1, 1e-17}, {2, 0}, {2, 1}, {1, 1}, {0, 1}})), Split(6));
+    EXPECT_EQ(cut(Flat({{0, 0}, {1, -1e-17}, {2, 0}, {2, 1}, {1, 1}, {0, 1}})), Split(6));
+    // No plane, a point that is not a number, a corner naming no point.
+    const std::vector<VgeTVector> line = Flat({{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}});
+    EXPECT_EQ(cut(line), Split(5));
+    std::vector<VgeTVector> l = Flat({{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}});
+    EXPECT_NE(cut(l), Split(6));
+    l[4][0] = std::nan("");
+    EXPECT_EQ(cut(l), Split(6));
+    l[4][0] = 1;
+    EXPECT_EQ(cut(l, {0, 1, 2, 3, 6, 5}), Split(6));
+    EXPECT_EQ(cut(l, {0, 1, 2, 3, -1, 5}), Split(6));
+    int untouched = -3;
+    EXPECT_FALSE(VgeTriangulateConcavePolygon(&untouched, 6, nullptr, 6, nullptr));
+    EXPECT_EQ(untouched, -3);
+    // A triangle is its own split, whatever its positions.
+    EXPECT_EQ(cut(Flat({{0, 0}, {0, 1}, {1, 0}})), Split(3));
+}
+
+TEST(VgeTriangulatePolygon, OutlinesThatCrossThemselvesStillGiveTriangles) {
+    // A bow tie of six corners and a hexagram walked in one line: no ear may be left at some
+    // point, yet every call ends with n - 2 triangles of distinct corners.
+    const std::vector<std::vector<std::pair<double, double>>> shapes = {
+        {{0, 0}, {2, 2}, {2, 0}, {1, 0.2}, {0, 2}, {-0.5, 1}},
+        {{0, 3}, {1, -1}, {-2, 1}, {2, 1}, {-1, -1}, {0.2, 0}, {0, 0.5}},
+        {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}, {1, 0}, {1, 1}, {0.5, 2}}};
+    for (const auto& shape : shapes) {
+        const std::vector<VgeTVector> points = Flat(shape);
+        const int n = static_cast<int>(points.size());
+        std::vector<int> index(n);
+        for (int i = 0; i < n; ++i)
+            index[i] = i;
+        std::vector<int> t(3 * (n - 2) + 1, -7);
+        VgeTriangulatePolygon(t.data(), n, points.data(), n, index.data());
+        EXPECT_EQ(t.back(), -7);
+        for (int k = 0; k < n - 2; ++k) {
+            for (int e = 0; e < 3; ++e) {
+                EXPECT_GE(t[3 * k + e], 0);
+                EXPECT_LT(t[3 * k + e], n);
+            }
+            EXPECT_NE(t[3 * k], t[3 * k + 1]);
+            EXPECT_NE(t[3 * k + 1], t[3 * k + 2]);
+            EXPECT_NE(t[3 * k], t[3 * k + 2]);
+        }
     }
 }

@@ -785,7 +785,8 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
 
         const int triangles = size - 2;
         corners.resize((size_t)triangles * 3);
-        VgeTriangulatePolygon(corners.data(), size);
+        VgeTriangulatePolygon(corners.data(), size, points, mesh->GetControlPointsCount(),
+                              mesh->GetPolygonVertices(p));
         for (int i = 0; i < triangles; ++i, ++face) {
             const int a = mesh->GetPolygonVertex(p, corners[(size_t)i * 3]);
             const int b = mesh->GetPolygonVertex(p, corners[(size_t)i * 3 + 1]);

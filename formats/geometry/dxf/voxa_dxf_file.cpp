@@ -198,22 +198,17 @@ double Unit(double v) {
 
 int DxfColorToAci(double red, double green, double blue) {
     const double r = Unit(red), g = Unit(green), b = Unit(blue);
-    struct Exact {
-        double r, g, b;
-        int number;
-    };
-    static const Exact kExact[] = {{1, 0, 0, 1},
-                                   {1, 1, 0, 2},
-                                   {0, 1, 0, 3},
-                                   {0, 1, 1, 4},
-                                   {0, 0, 1, 5},
-                                   {1, 0, 1, 6},
-                                   {1, 1, 1, 7},
-                                   {0.502, 0.502, 0.502, 8},
-                                   {0.753, 0.753, 0.753, 9},
-                                   {0, 0, 0, 250}};
-    for (const Exact& e : kExact)
-        if (r == e.r && g == e.g && b == e.b) return e.number;
+    // The palette's fixed colours 1 to 9 and black give their own numbers (the greys 250 to 254
+    // fall in their own steps below; white is 7, not 255). Colours are often held in single
+    // precision (0.502 reads back as 0.50199997), so they are compared so.
+    const float rf = (float)r, gf = (float)g, bf = (float)b;
+    for (int number = 1; number <= 9; ++number) {
+        VOxaColor palette(0.0, 0.0, 0.0, 1.0);
+        DxfAciToColor(number, palette);
+        if (rf == (float)palette.mRed && gf == (float)palette.mGreen && bf == (float)palette.mBlue)
+            return number;
+    }
+    if (r == 0.0 && g == 0.0 && b == 0.0) return 250;
 
     // Channels 0 red, 1 green, 2 blue. The maximum: red when not below the others, else green
     // when not below blue, else blue. Of the other two the earlier is the middle on a tie.
@@ -402,6 +397,7 @@ bool VDxfGroupReader::ReadGroupSlow(int& code, char* value) {
         case ParsedInt::eNone:
             break;
     }
+    mLineHeld = false;
     if (!ReadLine(text, size)) return false;
     const char* p = text;
     const char* end = text + size;
@@ -414,6 +410,18 @@ bool VDxfGroupReader::ReadGroupSlow(int& code, char* value) {
         const size_t n = (size_t)(p - start);  // at most kPiece
         std::memcpy(value, start, n);
         value[n] = '\0';
+        // The whole line, when more than the word: up to a zero byte, without the blanks and
+        // the line end after its last word.
+        const char* last = p;
+        while (p < end && *p) {
+            if (!IsBlank(*p)) last = p + 1;
+            ++p;
+        }
+        if (last > start + n) {
+            std::memcpy(mLine, start, (size_t)(last - start));
+            mLine[last - start] = '\0';
+            mLineHeld = true;
+        }
     }
     return true;
 }

@@ -4,8 +4,9 @@
 // Reading (VDxfGroupReader): every line is read with room for 1239 characters including its line
 // end; a longer line is read in pieces, each piece counting as one line. The code is the integer
 // the code line starts with (blanks skipped); a code line without a number leaves the caller's code
-// as it was. The value is the first blank-delimited word of the value line (a value holding blanks
-// is cut at the first one); a value line holding only blanks leaves the caller's value as it was.
+// as it was. The value is the first blank-delimited word of the value line; a value line holding
+// only blanks leaves the caller's value as it was. ValueLine gives the whole line for the values
+// that may hold blanks (layer names).
 // A group read fails when the end of the data is met while reading its code line or its value
 // line, so a last value line without line end loses its group. Numbers are parsed as C's "%d" and
 // "%lf" parse them in the C locale, whatever the host locale. A UTF-8 byte-order mark before the
@@ -94,6 +95,10 @@ public:
         if (mEnd - mPos >= kAhead && ReadPlainGroup(code, value)) return true;
         return ReadGroupSlow(code, value);
     }
+    // The value line of the group just read, trimmed of blanks at both ends, for the names that
+    // may hold blanks ("red mat one"); `value` (the word ReadGroup gave) when the line is that
+    // word or holds only blanks. Valid until the next read.
+    const char* ValueLine(const char* value) const { return mLineHeld ? mLine : value; }
     // Reads one line piece; false when the end of the data was met while reading it.
     bool ReadLine(const char*& text, size_t& size);
 
@@ -131,7 +136,10 @@ private:
     int64_t mBufferStart = 0;
     int64_t mSize = 0;
     bool mFileEnd = true;  // nothing more to read into the buffer
-    size_t mChunk = 0;     // bytes to read at the next refill
+    // The last value line, when it holds more than its first word.
+    bool mLineHeld = false;
+    char mLine[kDxfLineSize];
+    size_t mChunk = 0;  // bytes to read at the next refill
 };
 
 inline bool VDxfGroupReader::ReadPlainGroup(int& code, char* value) {
@@ -173,6 +181,7 @@ inline bool VDxfGroupReader::ReadPlainGroup(int& code, char* value) {
         std::memcpy(value, word, size);
     value[size] = '\0';
     code = parsed;
+    mLineHeld = false;
     mPos = (size_t)(p + 1 - mBuffer);
     return true;
 }

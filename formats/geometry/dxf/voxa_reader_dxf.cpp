@@ -312,7 +312,7 @@ bool VOxaReaderDxf::ReadTables() {
                 inEntry = layers && Is(value, "LAYER");
                 if (Is(value, "ENDTAB")) break;
             } else if (inEntry) {
-                if (code == 2) CopyValue(name, value);
+                if (code == 2) CopyValue(name, mFile.ValueLine(value));
                 if (code == 62) DxfParseInt(value, colour);
             }
         }
@@ -411,7 +411,7 @@ static bool ReadEntityFields(VOxaReaderDxf& reader, VDxfGroupReader& file, DxfEn
         if (!reader.ReadGroup(code, value)) return false;
         if (code == 0) return file.Seek(position);
         if (code == 8) {
-            CopyValue(f.layer, value);
+            CopyValue(f.layer, file.ValueLine(value));
         } else if (code == 62) {
             DxfParseInt(value, f.colour);
         } else if (code >= 10 && code <= 33 && code % 10 <= 3) {
@@ -467,7 +467,7 @@ void VOxaReaderDxf::ReadPolylineIntoGroup(IGroupSource& groups) {
     for (;;) {
         if (!ReadGroup(code, value)) return;
         if (code == 0) break;
-        if (code == 8) CopyValue(layer, value);
+        if (code == 8) CopyValue(layer, mFile.ValueLine(value));
         if (code == 62) DxfParseInt(value, own);
         if (code == 70) DxfParseInt(value, flags);
     }
@@ -601,7 +601,7 @@ VOxaMesh* VOxaReaderDxf::ReadPolylineMesh() {
     for (;;) {
         if (!ReadGroup(code, value)) return nullptr;
         if (code == 0) break;
-        if (code == 8) CopyValue(layer, value);
+        if (code == 8) CopyValue(layer, mFile.ValueLine(value));
         if (code == 62) DxfParseInt(value, own);
         if (code == 70) DxfParseInt(value, flags);
     }

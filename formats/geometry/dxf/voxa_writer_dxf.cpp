@@ -1,5 +1,6 @@
 #include "formats/geometry/dxf/voxa_writer_dxf.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -9,6 +10,7 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
 #include "base/vge_matrix.h"
+#include "base/vge_polygon.h"
 #include "formats/geometry/voxa_geometry_deform.h"
 #include "formats/geometry/voxa_geometry_write.h"
 #include "oxa_codec/vstream_options.h"
@@ -19,26 +21,47 @@
 namespace {
 
 // A node's name as a layer name: without its type prefix ("Model::"), each character that table
-// names may not hold (< > / \ " : ; ? * | = ' `, control characters) and each blank (the reader
-// takes a value up to its first blank) replaced by "_", cut to fit the reader's line room with
-// space for a counter. An empty name becomes "Name".
+// names may not hold (< > / \ " : ; ? * | = ' `, control characters) replaced by "_", and so is a
+// blank at either end (readers trim the value line; blanks inside stay), cut to fit the reader's
+// line room with space for a counter. An empty name becomes "Name".
 VString LayerBase(VOxaNode* node) {
     VString name(node->GetNameWithoutPrefix());
     const int limit = kDxfLineSize - 32;
     if (name.GetLen() > limit) name = name.Left(limit);
-    for (int i = 0; i < name.GetLen(); ++i) {
+    const int last = name.GetLen() - 1;
+    for (int i = 0; i <= last; ++i) {
         const unsigned char c = (unsigned char)name[i];
-        if (c <= ' ' || c == 0x7F || std::strchr("<>/\\\":;?*|='`", c)) name[i] = '_';
+        if (c < ' ' || c == 0x7F || std::strchr("<>/\\\":;?*|='`", c) || (c == ' ' && (i == 0 || i == last)))
+            name[i] = '_';
     }
     if (name.IsEmpty()) name = "Name";
     return name;
 }
 
-// The colour of a mesh: that of the last material of layer 0, 0 without material.
+// The colour of a mesh, which its layer and polyline take: 0 without material; with materials by
+// polygon, that of the material most polygons use (the one of lower index on a tie), so that a
+// layer read with faces of other colours keeps its own; otherwise that of the last material of
+// layer 0.
 int MeshColour(VOxaMesh* mesh) {
     const int count = mesh->GetMaterialCount(0);
     if (count <= 0) return 0;
-    VOxaMaterial* material = mesh->GetMaterial(count - 1, 0);
+    int chosen = count - 1;
+    const VArrayTemplate<int>* indices = mesh->GetMaterialIndices();
+    if (mesh->GetMaterialMappingMode() == eBY_POLYGON && indices != nullptr) {
+        std::vector<int> uses((size_t)count, 0);
+        const int polygons = std::min(mesh->GetPolygonCount(), indices->GetCount());
+        int most = 0;
+        for (int k = 0; k < polygons; ++k) {
+            const int m = (*indices)[k];
+            if (m < 0 || m >= count) continue;
+            const int n = ++uses[(size_t)m];
+            if (n > most || (n == most && m < chosen)) {
+                most = n;
+                chosen = m;
+            }
+        }
+    }
+    VOxaMaterial* material = mesh->GetMaterial(chosen, 0);
     return material ? VOxaWriterDxf::ColorToAci(material->GetDiffuse()) : 0;
 }
 
@@ -126,6 +149,8 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
     const int n = root->GetChildCount();
     const int total = root->GetChildCount(true);
 
+    mStart = VOxaGeometryTakeStart(scene);
+    mRefused = false;
     VDxfGroupWriter out(mFile);
     mOut = &out;
     mLayerNames.clear();
@@ -185,6 +210,12 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
     }
     out.GroupText(0, "ENDSEC");
     out.GroupText(0, "EOF");
+    if (mRefused) {
+        // A mesh could not be written: no file is left.
+        mOut = nullptr;
+        mFile.Abandon();
+        return false;
+    }
     const bool ok = out.Flush();
     mOut = nullptr;
     if (!ok) {
@@ -223,7 +254,7 @@ void VOxaWriterDxf::WriteLayerRecursive(VOxaNode* node, bool recursive) {
 
 void VOxaWriterDxf::WritePolyfaceRecursive(VOxaNode* node, bool recursive) {
     WalkNodes(node, recursive, [this](VOxaNode* n) {
-        if (VOxaMesh* mesh = n->GetMesh()) WritePolyface(n, mesh);
+        if (VOxaMesh* mesh = n->GetMesh(); mesh && !mRefused) WritePolyface(n, mesh);
     });
 }
 
@@ -255,7 +286,6 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
     const VString name = LayerName(node);
     const char* layer = name.Buffer();
     const size_t layerLength = std::strlen(layer);
-    const int c = mesh->GetControlPointsCount();
     const int p = mesh->GetPolygonCount();
     const int mapping = mesh->GetMaterialMappingMode();
     const VArrayTemplate<int>* indices = mesh->GetMaterialIndices();
@@ -278,9 +308,31 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
         return m >= 0 && m < materialCount && hasMaterial[(size_t)m] ? materialColour[(size_t)m] : -1;
     };
 
-    const VgeAMatrix matrix = VOxaGeometryWorldMatrix(node);
+    const VgeAMatrix matrix = VOxaGeometryWorldMatrix(node, mStart);
 
-    // Polygons of more than four vertices become a fan of triangles, one face record each.
+    VgeTVector* points = mesh->GetControlPoints();
+    if (mEvaluateDeformations && points) {
+        if (mesh->GetShapeCount() > 0) ApplyShapeDeformation(mesh, points);
+        if (mesh->GetLinkCount() > 0) ApplySkinDeformation(matrix, mesh, points);
+    }
+    // A point that is not a finite number is left out when no polygon uses it; one that a polygon
+    // uses cannot be written, and the Write fails.
+    std::string refusal;
+    if (!VOxaGeometryWorldPoints(node, mesh, matrix, "DXF", mWorld, mNumbers, refusal)) {
+        mError.SetLastError(eUNIDENTIFIED_ERROR, refusal.c_str());
+        mRefused = true;
+        return;
+    }
+    int written = 0;
+    for (size_t i = 0; i < mWorld.size(); ++i)
+        if (mNumbers.empty() || mNumbers[i] >= 0) ++written;
+    // The 1-based number of a control point among the vertices written.
+    auto number = [&](int i) {
+        return (!mNumbers.empty() && i >= 0 && i < (int)mNumbers.size() ? mNumbers[(size_t)i] : i) + 1;
+    };
+
+    // Polygons of more than four vertices become triangles, one face record each: a fan, or for
+    // a polygon the fan would fold, its cut into ears.
     int records = 0;
     for (int k = 0; k < p; ++k) {
         const int size = mesh->GetPolygonSize(k);
@@ -295,16 +347,12 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
     out.GroupText(20, "0.0");
     out.GroupText(30, "0.0");
     out.GroupInt(70, 64);
-    out.GroupInt(71, c);
+    out.GroupInt(71, written);
     out.GroupInt(72, records);
 
-    VgeTVector* points = mesh->GetControlPoints();
-    if (mEvaluateDeformations && points) {
-        if (mesh->GetShapeCount() > 0) ApplyShapeDeformation(mesh, points);
-        if (mesh->GetLinkCount() > 0) ApplySkinDeformation(matrix, mesh, points);
-    }
-    for (int i = 0; i < c; ++i) {
-        const VgeTVector q = matrix.MultT(points[i]);
+    for (int i = 0; i < (int)mWorld.size(); ++i) {
+        if (!mNumbers.empty() && mNumbers[(size_t)i] < 0) continue;
+        const VgeTVector& q = mWorld[(size_t)i];
         out.GroupText(0, "VERTEX");
         out.GroupText(8, layer, layerLength);
         if (mapping == 1) {
@@ -338,13 +386,25 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
         if (size <= 4) {
             // The vertices in reverse order; the reader turns them around again.
             for (int j = 0; j < size; ++j)
-                out.GroupInt(71 + j, mesh->GetPolygonVertex(k, size - 1 - j) + 1);
+                out.GroupInt(71 + j, number(mesh->GetPolygonVertex(k, size - 1 - j)));
             continue;
         }
-        const int i0 = mesh->GetPolygonVertex(k, 0);
-        out.GroupInt(71, mesh->GetPolygonVertex(k, 2) + 1);
-        out.GroupInt(72, mesh->GetPolygonVertex(k, 1) + 1);
-        out.GroupInt(73, i0 + 1);
+        mCorners.resize((size_t)(size - 2) * 3);
+        if (!VgeTriangulateConcavePolygon(mCorners.data(), size, mWorld.data(), (int)mWorld.size(),
+                                          mesh->GetPolygonVertices(k))) {
+            for (int j = 0; j < size - 2; ++j) {
+                mCorners[(size_t)j * 3] = 0;
+                mCorners[(size_t)j * 3 + 1] = j + 1;
+                mCorners[(size_t)j * 3 + 2] = j + 2;
+            }
+        }
+        // Each triangle's corners in reverse order, as above.
+        auto corner = [&](int j, int x) {
+            return number(mesh->GetPolygonVertex(k, mCorners[(size_t)j * 3 + 2 - x]));
+        };
+        out.GroupInt(71, corner(0, 0));
+        out.GroupInt(72, corner(0, 1));
+        out.GroupInt(73, corner(0, 2));
         for (int j = 1; j <= size - 3; ++j) {
             out.GroupText(0, "VERTEX");
             out.GroupText(8, layer, layerLength);
@@ -356,9 +416,9 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
             out.GroupText(20, "0.0");
             out.GroupText(30, "0.0");
             out.GroupInt(70, 128);
-            out.GroupInt(71, mesh->GetPolygonVertex(k, j + 2) + 1);
-            out.GroupInt(72, mesh->GetPolygonVertex(k, j + 1) + 1);
-            out.GroupInt(73, i0 + 1);
+            out.GroupInt(71, corner(j, 0));
+            out.GroupInt(72, corner(j, 1));
+            out.GroupInt(73, corner(j, 2));
         }
     }
     out.GroupText(0, "SEQEND");

@@ -6,9 +6,12 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
+#include "base/vge_vector.h"
 #include "base/vsafe_output_file.h"
 #include "base/vstring.h"
+#include "base/vtime.h"
 #include "formats/geometry/dxf/voxa_dxf_file.h"
 #include "oxa_codec/voxa_writer.h"
 #include "scene/voxa_global_light_settings.h"
@@ -20,9 +23,11 @@ class VOxaNode;
 // the CONTINUOUS line type and one LAYER entry per mesh node (only when the root has children),
 // an empty BLOCKS section and an ENTITIES section with one polyface mesh (POLYLINE with flag 64)
 // per mesh node. Layers and entities carry the node's name without its type prefix, with the
-// characters table names may not hold and blanks replaced by "_", and numbered where names
-// would clash without regard to case (Cube, CUBE1). A hidden node's layer colour is negated. Animation,
-// cameras, lights, textures, normals and UVs are not written, and the hierarchy is flattened.
+// characters table names may not hold and blanks at either end replaced by "_" (blanks inside
+// stay), and numbered where names would clash without regard to case (Cube, CUBE1). A layer's
+// colour is that of the material most of its mesh's polygons use; a hidden node's is negated.
+// Animation, cameras, lights, textures, normals and UVs are not written, and the hierarchy is
+// flattened.
 //
 // The writer changes the scene it writes: NURBS surfaces and patches (and meshes, with "Force
 // Triangulation") become triangle meshes on their nodes, and with "Evaluate Link/Shape
@@ -47,8 +52,10 @@ public:
     VStreamOptions* GetWriteOptions() override;
 
     // Writes the scene. False with "File not opened" when no file was created, with "Stream
-    // options not set" for missing or foreign options (nothing written), and with "Out of disk
-    // space" when the output could not be written.
+    // options not set" for missing or foreign options (nothing written), with "Out of disk
+    // space" when the output could not be written, and with a message naming the mesh, leaving
+    // no file, when a polygon uses a point that is not a finite number (unused ones are left
+    // out). Meshes are placed where the current take plays them at its start.
     bool Write(VOxaScene* scene, VStreamOptions* options) override;
 
     // The two passes over the nodes, a node then its children in index order (with `recursive`).
@@ -74,6 +81,14 @@ private:
     bool mTriangulate = true;
     bool mEvaluateDeformations = true;
     VDxfGroupWriter* mOut = nullptr;  // during Write
+    // Where the meshes are placed: the start of the current take.
+    VTime mStart;
+    // A mesh could not be written (a point that is not a finite number): the Write fails.
+    bool mRefused = false;
+    // One mesh's world positions, vertex numbers and triangle corners, reused by the next.
+    std::vector<VgeTVector> mWorld;
+    std::vector<int> mNumbers;
+    std::vector<int> mCorners;
     // Layer names of one Write: by node, and the names taken (lower case) with the last counter
     // of each clashing name.
     std::unordered_map<VOxaNode*, VString> mLayerNames;

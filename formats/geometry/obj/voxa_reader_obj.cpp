@@ -403,9 +403,9 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
             mMtllibSeen = true;
             if (!LoadMaterialLibrary(rest)) Warn("Unable to load material library\n");
         } else if (keyword == "usemtl") {
-            std::string_view word;
-            if (NextWord(rest.data(), rest.data() + rest.size(), word) == nullptr) continue;
-            std::string key(word);
+            // The name is the rest of the line: "red mat one" and "red mat two" are two materials.
+            if (rest.empty()) continue;
+            std::string key(rest);
             auto it = mMaterialIndex.find(key);
             if (it != mMaterialIndex.end()) {
                 material = it->second;
@@ -557,11 +557,10 @@ bool VOxaReaderObj::ParseMaterialFile(std::FILE* file, MtlLibrary& library) {
     MtlRecord* record = nullptr;
     while (ReadLine(source, keyword, rest)) {
         if (keyword == "newmtl") {
-            std::string_view word;
-            if (NextWord(rest.data(), rest.data() + rest.size(), word) == nullptr) word = std::string_view();
+            // The name is the rest of the line, as "usemtl" takes it.
             library.mRecords.emplace_back();
             record = &library.mRecords.back();
-            record->mName.assign(word);
+            record->mName.assign(rest);
             library.mFirst.emplace(record->mName, (int)library.mRecords.size() - 1);
             continue;
         }

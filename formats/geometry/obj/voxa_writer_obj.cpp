@@ -114,9 +114,9 @@ VString VOxaWriterObj::MakeMaterialPath(const char* objPath) {
     nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
     for (size_t i = nameStart; i < path.size(); ++i)
         path[i] = voxa_obj::LowerAscii(path[i]);
-    // The name is written after "mtllib": a line break in it would end that line.
-    path.replace(nameStart, std::string::npos,
-                 voxa_obj::ObjLineText(std::string_view(path).substr(nameStart)));
+    // The name is written after "mtllib", which readers split into names at blanks: the file is
+    // named as one word ("my scene.obj" gets "my_scene.mtl").
+    path.replace(nameStart, std::string::npos, voxa_obj::ObjName(std::string_view(path).substr(nameStart)));
     size_t at = path.find(".obj", nameStart);
     if (at == std::string::npos)
         path += ".mtl";
@@ -145,6 +145,7 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
     mTextureCopier.Begin(options);
     mTextureCopier.Reserve(GetFileName(MakeMaterialPath(mObjPath.Buffer()).Buffer(), true).Buffer());
 
+    mStart = VOxaGeometryTakeStart(scene);
     PrepareNodes(root);
     if (!VOxaHoldsGeometry(root)) {
         mObjFile.Abandon();
@@ -330,7 +331,7 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
 
     // The matrix into world space, as the other geometry writers use it, and the one that
     // carries normals.
-    VgeAMatrix m = VOxaGeometryWorldMatrix(node);
+    VgeAMatrix m = VOxaGeometryWorldMatrix(node, mStart);
     VgeAMatrix n = VOxaGeometryNormalMatrix(m);
 
     // One word on one line, and distinct from the other groups' names in any case, as readers
@@ -362,36 +363,24 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
 
     // Vertices. A point that is not a finite number cannot be written: one that no polygon uses
     // is left out (the later ones number on without it); one that a polygon uses fails the Write.
-    std::vector<int> vertexNumber;  // OBJ number per control point, once one is left out
-    std::vector<char> used;
+    std::vector<VgeTVector>& world = mWorld;
+    std::vector<int>& vertexNumber =
+        mVertexNumbers;  // OBJ number - vbase per control point, once one is left out
+    std::string refusal;
+    if (!VOxaGeometryWorldPoints(node, mesh, m, "OBJ", world, vertexNumber, refusal)) {
+        mError.SetLastError(eUNIDENTIFIED_ERROR, refusal.c_str());
+        mRefused = true;
+        return;
+    }
     int written = 0;
-    for (int i = 0; i < cpCount; ++i) {
-        VgeTVector p = m.MultT(points[i]);
-        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) {
-            if (vertexNumber.empty()) {
-                vertexNumber.resize((size_t)cpCount, 0);
-                for (int j = 0; j < i; ++j)
-                    vertexNumber[(size_t)j] = vbase + j;
-                used = VOxaUsedControlPoints(mesh, cpCount);
-            }
-            if (used[(size_t)i]) {
-                std::string text = "Mesh \"";
-                text += node->GetNameWithoutPrefix();
-                text += "\": control point " + std::to_string(i) +
-                        " is not a finite number and a polygon uses it; OBJ cannot hold it";
-                mError.SetLastError(eUNIDENTIFIED_ERROR, text.c_str());
-                mRefused = true;
-                return;
-            }
-            continue;
-        }
-        if (!vertexNumber.empty()) vertexNumber[(size_t)i] = vbase + written;
-        AppendVector3(mOut, "v", p[0], p[1], p[2]);
+    for (size_t i = 0; i < world.size(); ++i) {
+        if (!vertexNumber.empty() && vertexNumber[i] < 0) continue;
+        AppendVector3(mOut, "v", world[i][0], world[i][1], world[i][2]);
         ++written;
     }
     mNextVertex += written;
     auto vertexIndex = [&](int c) -> long long {
-        if (!vertexNumber.empty() && c >= 0 && c < cpCount) return vertexNumber[(size_t)c];
+        if (!vertexNumber.empty() && c >= 0 && c < cpCount) return (long long)vertexNumber[(size_t)c] + vbase;
         return (long long)c + vbase;
     };
 

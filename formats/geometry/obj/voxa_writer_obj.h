@@ -64,9 +64,10 @@ public:
     // MTL file had a write error.
     bool CloseMaterialFile();
 
-    // The MTL path derived from an OBJ path: the file-name part in lower case, its control
-    // characters made '_', with its first ".obj" (any case) replaced by ".mtl", or ".mtl"
-    // appended when it holds none; the directory is kept as given.
+    // The MTL path derived from an OBJ path: the file-name part in lower case, its blanks and
+    // control characters made '_' (the name after "mtllib" is one word), with its first ".obj"
+    // (any case) replaced by ".mtl", or ".mtl" appended when it holds none; the directory is
+    // kept as given.
     static VString MakeMaterialPath(const char* objPath);
 
     // What the MTL name is now (the bare name after "mtllib" during a Write).
@@ -115,6 +116,11 @@ private:
     voxa_obj::VNameSet mGroupNames{true};
     // A mesh could not be written (a point that is not a finite number): the Write fails.
     bool mRefused = false;
+    // Where the meshes are placed: the start of the current take.
+    VTime mStart;
+    // One mesh's world positions and vertex numbers, kept to be reused by the next mesh.
+    std::vector<VgeTVector> mWorld;
+    std::vector<int> mVertexNumbers;
     VOxaTextureCopier mTextureCopier;
     // OBJ text waiting to be written (flushed in large blocks).
     std::string mOut;

@@ -93,27 +93,39 @@ TEST(dxf_file, LineFormatsMatchTheCFormats) {
 TEST(dxf_file, ReadGroupParsingRules) {
     const std::string data =
         "  0\nSECTION\n"
-        "  8\nWall 1\n"       // a value is cut at its first blank
-        "no number\nvalue\n"  // a code line without a number keeps the code
-        " 62\n     \n"        // a blank value line keeps the value
-        "+70\n  +64\r\n"      // CRLF and a leading '+'
-        "99999999999\nbig\n"  // a code beyond int
-        "  0\nEOF";           // the last value line has no line end
+        "  8\nWall 1\n"             // a value is cut at its first blank; the line is whole
+        "  8\n red mat one \t\r\n"  // the line trimmed at both ends
+        "  8\nred \n"               // a word and blanks: the line is the word
+        "no number\nvalue\n"        // a code line without a number keeps the code
+        " 62\n     \n"              // a blank value line keeps the value
+        "+70\n  +64\r\n"            // CRLF and a leading '+'
+        "99999999999\nbig\n"        // a code beyond int
+        "  0\nEOF";                 // the last value line has no line end
     VDxfGroupReader reader;
     reader.OpenMemory(data.data(), data.size());
     Group g = Read(reader);
     EXPECT_TRUE(g.ok);
     EXPECT_EQ(g.code, 0);
     EXPECT_EQ(g.value, "SECTION");
+    EXPECT_STREQ(reader.ValueLine("SECTION"), "SECTION");
     g = Read(reader);
     EXPECT_EQ(g.code, 8);
     EXPECT_EQ(g.value, "Wall");
+    EXPECT_STREQ(reader.ValueLine(g.value.c_str()), "Wall 1");
+    g = Read(reader);
+    EXPECT_EQ(g.value, "red");
+    EXPECT_STREQ(reader.ValueLine(g.value.c_str()), "red mat one");
+    g = Read(reader);
+    EXPECT_EQ(g.value, "red");
+    EXPECT_STREQ(reader.ValueLine("word"), "word");  // nothing held beyond the word
     g = Read(reader, 8, "Wall");
     EXPECT_EQ(g.code, 8);
     EXPECT_EQ(g.value, "value");
+    EXPECT_STREQ(reader.ValueLine("value"), "value");  // a plain line holds nothing either
     g = Read(reader, 8, "value");
     EXPECT_EQ(g.code, 62);
     EXPECT_EQ(g.value, "value");
+    EXPECT_STREQ(reader.ValueLine("value"), "value");  // a blank line keeps the value
     g = Read(reader);
     EXPECT_EQ(g.code, 70);
     EXPECT_EQ(g.value, "+64");
@@ -316,6 +328,15 @@ TEST(dxf_file, RgbToColourNumber) {
     EXPECT_EQ(DxfColorToAci(c.mRed, c.mGreen, c.mBlue), 7);
     DxfAciToColor(12, c);
     EXPECT_EQ(DxfColorToAci(c.mRed, c.mGreen, c.mBlue), 12);
+    // Colours held in single precision keep the fixed and grey numbers: 8 stays 8 (not 251), 9
+    // stays 9 (not 253), 7 stays 7, and each grey of 250 to 254 stays.
+    for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 250, 251, 252, 253, 254}) {
+        DxfAciToColor(n, c);
+        EXPECT_EQ(DxfColorToAci((float)c.mRed, (float)c.mGreen, (float)c.mBlue), n) << n;
+    }
+    // Only within single precision: a colour a little further off is not the fixed one.
+    EXPECT_EQ(DxfColorToAci(0.5021, 0.5021, 0.5021), 251);
+    EXPECT_EQ(DxfColorToAci(0.999, 0, 0), 10);
     // Every number maps to a palette number; out-of-range input stays within it.
     for (int n = 1; n <= 255; ++n) {
         DxfAciToColor(n, c);

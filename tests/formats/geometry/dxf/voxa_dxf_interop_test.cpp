@@ -2,6 +2,7 @@
 // counts and layer names and its audit finds nothing; assimp gives our vertex and face counts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,10 +14,12 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
 #include "formats/geometry/dxf/voxa_writer_dxf.h"
+#include "formats/geometry/obj/voxa_writer_obj.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
+#include "tests/formats/geometry/dxf/dxf_test_util.h"
 #include "tests/support/corpus.h"
 
 namespace {
@@ -168,4 +171,64 @@ TEST(dxf_interop, AssimpGivesOurVertexAndFaceCounts) {
     EXPECT_EQ(figure(joined.output, "Vertices:"), w.vertices) << joined.output;
     EXPECT_EQ(figure(joined.output, "Meshes:"), (int)w.polyfaces.size()) << joined.output;
     fs::remove(w.path);
+}
+
+TEST(dxf_interop, LayerNamesWithBlanksAndColourNumbersSurvive) {
+    const std::string python = EzdxfPython();
+    if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
+    // A layer of four words and colour 8: two faces take the layer's colour, one its own 7 (the
+    // last material the mesh gets).
+    auto tri = [](double z) {
+        return std::vector<std::vector<double>>{{0, 0, z}, {1, 0, z}, {0, 1, z}, {0, 1, z}};
+    };
+    const std::string layer = "red mat one two";
+    const std::string source =
+        dxftest::File(dxftest::Join({dxftest::Face(layer, tri(0)), dxftest::Face(layer, tri(1)),
+                                     dxftest::Face(layer, tri(2), 7)}),
+                      dxftest::Layers({{layer, 8}}));
+    dxftest::Reading r;
+    ASSERT_TRUE(r.Read(source));
+    ASSERT_EQ(r.Root()->GetChildCount(), 1);
+    const fs::path dxf =
+        fs::temp_directory_path() / ("dxf_interop_names_" + std::to_string(::getpid()) + ".dxf");
+    const fs::path obj =
+        fs::temp_directory_path() / ("dxf_interop_names_" + std::to_string(::getpid()) + ".obj");
+    {
+        VOxaWriterDxf writer(&r.manager);
+        std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+        ASSERT_TRUE(writer.FileCreate(dxf.string().c_str()));
+        ASSERT_TRUE(writer.Write(r.scene, options.get()));
+        ASSERT_TRUE(writer.FileClose());
+    }
+    fs::path probe = fs::temp_directory_path() / ("dxf_interop_layers_" + std::to_string(::getpid()) + ".py");
+    std::ofstream(probe) << R"(
+import sys, ezdxf
+doc = ezdxf.readfile(sys.argv[1])
+for l in doc.layers: print('LAYER', l.dxf.color, l.dxf.name)
+for e in doc.modelspace():
+    print('FACES', e.dxf.layer + ':', ' '.join(str(v.dxf.color) for v in e.vertices if v.is_face_record))
+)";
+    corpustest::RunResult result = corpustest::RunProgram({python, probe.string(), dxf.string()});
+    ASSERT_EQ(result.status, 0) << result.output;
+    const std::vector<std::string> lines = Lines(result.output);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "LAYER 8 red mat one two"), lines.end()) << result.output;
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "FACES red mat one two: 8 8 7"), lines.end())
+        << result.output;
+    // OBJ cannot hold the blanks in a group name.
+    {
+        VOxaWriterObj writer(&r.manager);
+        std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+        ASSERT_TRUE(writer.FileCreate(obj.string().c_str()));
+        ASSERT_TRUE(writer.Write(r.scene, options.get()));
+        ASSERT_TRUE(writer.FileClose());
+    }
+    std::ifstream in(obj);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("\ng red_mat_one_two\n"), std::string::npos) << text.str();
+    fs::path mtl = obj;
+    fs::remove(mtl.replace_extension(".mtl"));
+    fs::remove(obj);
+    fs::remove(probe);
+    fs::remove(dxf);
 }

@@ -86,7 +86,7 @@ TEST(dxf_reader, LayersInCaselessOrderAndRenamedAcrossReads) {
     EXPECT_EQ(r.Name(r.Child(0)), "Model::A");
     EXPECT_EQ(r.Name(r.Child(1)), "Model::b");  // first spelling; "B" joins it
     EXPECT_EQ(MeshOf(r.Child(1))->GetPolygonCount(), 2);
-    EXPECT_EQ(r.Name(r.Child(2)), "Model::Wall");  // cut at the blank
+    EXPECT_EQ(r.Name(r.Child(2)), "Model::Wall 1");  // the whole value line
     // The same reader counts on: a second read of the same file numbers the names.
     ASSERT_TRUE(r.Read(text));
     ASSERT_EQ(r.Root()->GetChildCount(), 6);

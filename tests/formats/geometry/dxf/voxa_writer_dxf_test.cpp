@@ -4,13 +4,16 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "animation/fcurve.h"
 #include "dxf_test_util.h"
 #include "scene/voxa_global_light_settings.h"
+#include "scene/voxa_take_node.h"
 
 using namespace dxftest;
 
@@ -214,6 +217,25 @@ TEST(dxf_writer, LargePolygonsBecomeAFan) {
     EXPECT_EQ(Polygon(mesh, 0), (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(Polygon(mesh, 1), (std::vector<int>{0, 2, 3}));
     EXPECT_EQ(Polygon(mesh, 3), (std::vector<int>{0, 4, 5}));
+
+    // An L, which the fan would fold (its reflex corner is 2), is cut into triangles that cover
+    // its area of 3, each facing +Y in the scene as the L does.
+    Scene l;
+    l.Mesh("L", {{2, 0, 0}, {2, 0, -1}, {1, 0, -1}, {1, 0, -2}, {0, 0, -2}, {0, 0, 0}}, {{0, 1, 2, 3, 4, 5}});
+    Reading back;
+    ASSERT_TRUE(back.Read(l.Write(), kEntity));
+    mesh = back.Child(0)->GetMesh();
+    ASSERT_EQ(mesh->GetPolygonCount(), 4);
+    double area = 0;
+    for (int k = 0; k < 4; ++k) {
+        const std::vector<std::vector<double>> t = PolygonPoints(mesh, k);
+        // The Y component of (b - a) x (c - a): (dz1 dx2 - dx1 dz2).
+        const double facing =
+            0.5 * ((t[1][2] - t[0][2]) * (t[2][0] - t[0][0]) - (t[1][0] - t[0][0]) * (t[2][2] - t[0][2]));
+        EXPECT_GT(facing, 0.0) << "triangle " << k;
+        area += facing;
+    }
+    EXPECT_NEAR(area, 3.0, 1e-9);
 }
 
 TEST(dxf_writer, ForcedTriangulationAndTransforms) {
@@ -224,6 +246,19 @@ TEST(dxf_writer, ForcedTriangulationAndTransforms) {
     EXPECT_EQ(Count(text, " 70\n   128\n"), 2u);
     EXPECT_EQ(node->GetMesh()->GetPolygonSize(0), 3);  // the scene itself was triangulated
     EXPECT_NE(text.find(" 10\n11.000000\n 20\n-0.000000\n 30\n1.000000\n"), std::string::npos);
+
+    // A mesh the current take moves is placed where the take has it at its start: the take's
+    // X translation track starts at frame 10 (at 20) and the take at frame 0.
+    ASSERT_TRUE(s.scene->CreateTake("move"));
+    ASSERT_TRUE(s.scene->SetCurrentTake("move"));
+    VFCurveKey key;
+    const VTime frame = VTime::GetOneFrameValue(6);
+    key.Set(frame * 10, 20.0f, VFCurveKey::eInterpolationLinear);
+    node->GetCurrentTakeNode()->GetTranslationX()->KeyAdd(frame * 10, key);
+    key.Set(frame * 20, 30.0f, VFCurveKey::eInterpolationLinear);
+    node->GetCurrentTakeNode()->GetTranslationX()->KeyAdd(frame * 20, key);
+    const std::string moved = s.Write(true);
+    EXPECT_NE(moved.find(" 10\n21.000000\n 20\n-0.000000\n 30\n1.000000\n"), std::string::npos);
 }
 
 TEST(dxf_writer, RoundTripKeepsPointsAndPolygons) {
@@ -263,13 +298,14 @@ TEST(dxf_writer, LayerNamesAreValidAndUnique) {
     Scene s;
     const std::vector<std::vector<double>> tri = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
     for (const char* name : {"Cube", "cube", "Cube", "Cube1", "Wall 1", "a<b>c/d\\e\"f:g;h?i*j|k=l'm`n",
-                             "Tab\tEnd\x7f", "Model::"})
+                             "Tab\tEnd\x7f", "Model::", " edge "})
         s.Mesh(name, tri, {{0, 1, 2}});
     const std::string text = s.Write();
-    // Without "Model::", the characters table names may not hold and blanks as "_", names that
-    // clash without regard to case numbered.
-    const std::vector<std::string> layers = {
-        "Cube", "cube1", "Cube2", "Cube11", "Wall_1", "a_b_c_d_e_f_g_h_i_j_k_l_m_n", "Tab_End_", "Name"};
+    // Without "Model::", the characters table names may not hold and blanks at either end (which
+    // readers trim) as "_", names that clash without regard to case numbered.
+    const std::vector<std::string> layers = {"Cube",     "cube1",  "Cube2",
+                                             "Cube11",   "Wall 1", "a_b_c_d_e_f_g_h_i_j_k_l_m_n",
+                                             "Tab_End_", "Name",   "_edge_"};
     std::string table;
     for (const std::string& layer : layers)
         table += "  0\nLAYER\n  2\n" + layer + "\n 70\n   0\n 62\n   0\n  6\nCONTINUOUS\n";
@@ -294,4 +330,48 @@ TEST(dxf_writer, LayerNamesAreValidAndUnique) {
     // Every Write names afresh: the same scene written twice gives the same text.
     VOxaWriterDxf writer(&s.manager);
     EXPECT_EQ(s.Write(false, true, &writer), s.Write(false, true, &writer));
+}
+
+TEST(dxf_writer, PointsThatAreNotNumbersAreLeftOutOrRefused) {
+    const double nan = std::nan("");
+    {
+        // An unused point that is not a number is left out, and the faces number the others; a
+        // large point that is a number is written as one.
+        Scene s;
+        s.Mesh("a", {{1, 0, 0}, {nan, nan, nan}, {2, 0, 0}, {0, 1e300, 0}, {3, 0, 0}},
+               {{0, 2, 4}, {4, 3, 0}});
+        const std::string text = s.Write();
+        ASSERT_FALSE(text.empty());
+        EXPECT_EQ(text.find("nan"), std::string::npos);
+        EXPECT_EQ(text.find("inf"), std::string::npos);
+        EXPECT_NE(text.find(" 70\n   64\n 71\n   4\n 72\n   2\n"), std::string::npos);  // 4 points
+        EXPECT_EQ(Count(text, "   192\n"), 4u);
+        EXPECT_NE(text.find(" 10\n2.000000\n"), std::string::npos);
+        // Corners in reverse: (0, 2, 4) as 5, 3, 1 of the full list is 4, 2, 1 of what is written.
+        EXPECT_NE(text.find(" 71\n   4\n 72\n   2\n 73\n   1\n"), std::string::npos);
+        EXPECT_NE(text.find(" 71\n   1\n 72\n   3\n 73\n   4\n"), std::string::npos);
+        Reading r;
+        ASSERT_TRUE(r.Read(text));
+        VOxaMesh* mesh = r.Child(0)->GetMesh();
+        ASSERT_EQ(mesh->GetControlPointsCount(), 4);
+        EXPECT_EQ(mesh->GetControlPoints()[2][1], 1e300);
+    }
+    {
+        // A face on such a point cannot be written: the Write fails naming the mesh and leaves no
+        // file.
+        Scene s;
+        s.Mesh("fine", kCube, kCubeFaces);
+        s.Mesh("broken", {{0, 0, 0}, {1, 0, 0}, {nan, 1, 0}}, {{0, 1, 2}});
+        const fs::path path =
+            fs::temp_directory_path() / ("dxf_writer_nan_" + std::to_string(::getpid()) + ".dxf");
+        VOxaWriterDxf writer(&s.manager);
+        ASSERT_TRUE(writer.FileCreate(path.string().c_str()));
+        std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+        EXPECT_FALSE(writer.Write(s.scene, options.get()));
+        writer.FileClose();
+        const std::string error = writer.GetError().GetLastErrorString().Buffer();
+        EXPECT_NE(error.find("\"broken\""), std::string::npos) << error;
+        EXPECT_NE(error.find("control point 2"), std::string::npos) << error;
+        EXPECT_FALSE(fs::exists(path));
+    }
 }

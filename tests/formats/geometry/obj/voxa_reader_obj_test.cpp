@@ -384,3 +384,24 @@ TEST(obj_reader, AMissingMaterialLibraryIsReportedBesideOneThatLoads) {
     EXPECT_NEAR(rig.manager.GetMaterial("red", 0)->GetDiffuse().mGreen, 0.0, 1e-9);
     EXPECT_NE(rig.Messages().find("Unable to load material library\n"), std::string::npos);
 }
+
+TEST(obj_reader, MaterialNamesAreTheRestOfTheirLine) {
+    ReaderRig rig("r4c");
+    WriteText(rig.dir / "m.mtl", "newmtl red mat one\nKd 1 0 0\nnewmtl \t red mat two  \nKd 0 0 1\n");
+    ASSERT_TRUE(rig.Read(std::string(kSquare) +
+                         "mtllib m.mtl\nusemtl red mat one\nf 1 2 3\nusemtl  red mat two \t\nf 1 3 4\n"));
+    VOxaMaterial* one = rig.manager.GetMaterial("red mat one", 0);
+    VOxaMaterial* two = rig.manager.GetMaterial("red mat two", 0);
+    ASSERT_NE(one, nullptr);
+    ASSERT_NE(two, nullptr);
+    EXPECT_EQ(one->GetDiffuse().mRed, 1.0);
+    EXPECT_EQ(two->GetDiffuse().mBlue, 1.0);
+    EXPECT_EQ(two->GetDiffuse().mRed, 0.0);
+    EXPECT_EQ(rig.Messages().find("Unable to read material"), std::string::npos) << rig.Messages();
+    VOxaMesh* mesh = rig.MeshOf(0);
+    ASSERT_EQ(mesh->GetPolygonCount(), 2);
+    VArrayTemplate<int>* materials = mesh->GetMaterialIndices();
+    ASSERT_NE(materials, nullptr);
+    EXPECT_EQ(mesh->GetMaterial((*materials)[0], 0), one);
+    EXPECT_EQ(mesh->GetMaterial((*materials)[1], 0), two);
+}

@@ -8,11 +8,14 @@
 #include <csignal>
 #include <memory>
 
+#include "animation/fcurve.h"
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_shape.h"
 #include "attributes/voxa_texture.h"
 #include "oxa_codec/voxa_io_formats.h"
 #include "oxa_codec/vstream_options.h"
+#include "scene/voxa_take_info.h"
+#include "scene/voxa_take_node.h"
 #include "tests/formats/geometry/obj/obj_test_util.h"
 
 using namespace objtest;
@@ -104,6 +107,8 @@ TEST(obj_writer, MaterialPathKeepsDirectoryAndFindsObjInAnyCase) {
     EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/Out/Dir.obj/Model.Obj").Buffer(),
                  "/Out/Dir.obj/model.mtl");
     EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/out/Model.txt").Buffer(), "/out/model.txt.mtl");
+    // The name after "mtllib" is one word: blanks in the file name become '_', the folder stays.
+    EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/my dir/My Scene.obj").Buffer(), "/my dir/my_scene.mtl");
 }
 
 TEST(obj_writer, SameMaterialWithTwoTexturesAndTextureCopy) {
@@ -366,6 +371,49 @@ TEST(obj_writer, WorldSpaceAndDeformedMeshWithoutNormals) {
     EXPECT_EQ(Lines(text, "v ")[0], "v 0.000000 1.000000 10.000000");
     EXPECT_TRUE(Lines(text, "vn").empty());  // deformed without normals: carries none
     EXPECT_EQ(Lines(text, "f ")[0], "f 1 2 3");
+}
+
+TEST(obj_writer, MeshesArePlacedWhereTheTakePlaysThemAtItsStart) {
+    ScratchDir dir("start");
+    WriterRig rig;
+    VOxaNode* node = nullptr;
+    AddMesh(rig.manager, rig.scene, "turned", Triangle(), {{0, 1, 2}}, &node);
+    VOxaNode* still = nullptr;
+    AddMesh(rig.manager, rig.scene, "still", Triangle(), {{0, 1, 2}}, &still);
+    node->SetLclTranslation(VgeTVector(0, 0, 5, 0));  // not animated: the default counts
+    still->SetLclRotation(VgeTVector(0, 90, 0, 0));
+    ASSERT_TRUE(rig.scene->CreateTake("turn"));
+    ASSERT_TRUE(rig.scene->SetCurrentTake("turn"));
+    // The rotation track starts at frame 10 (90 degrees about Y) and ends at frame 20 (180).
+    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    const VTime frame = VTime::GetOneFrameValue(6);
+    for (auto [at, angle] : {std::pair<int, float>{10, 90.0f}, {20, 180.0f}}) {
+        VFCurveKey key;
+        key.Set(frame * at, angle, VFCurveKey::eInterpolationLinear);
+        take->GetEulerRotationY()->KeyAdd(frame * at, key);
+    }
+    auto span = [&](int first) {
+        VOxaTakeInfo info;
+        info.mName = "turn";
+        info.mLocalTimeSpan.Set(frame * first, frame * 20);
+        info.mReferenceTimeSpan = info.mLocalTimeSpan;
+        ASSERT_TRUE(rig.scene->SetTakeInfo(info));
+    };
+    // From frame 0 the take holds the first key: +X turned 90 degrees about Y is -Z, then moved
+    // by 5 along Z.
+    span(0);
+    ASSERT_TRUE(rig.WriteTo(dir / "start.obj"));
+    std::vector<std::string> v = Lines(ReadText(dir / "start.obj"), "v ");
+    ASSERT_EQ(v.size(), 6u);
+    EXPECT_EQ(v[1], "v 0.000000 0.000000 4.000000");
+    EXPECT_EQ(v[2], "v 0.000000 1.000000 5.000000");
+    EXPECT_EQ(v[4], "v 0.000000 0.000000 -1.000000");  // a node the take leaves alone: its defaults
+    // A take that starts at frame 15 plays it halfway, at 135 degrees.
+    span(15);
+    ASSERT_TRUE(rig.WriteTo(dir / "half.obj"));
+    v = Lines(ReadText(dir / "half.obj"), "v ");
+    ASSERT_EQ(v.size(), 6u);
+    EXPECT_EQ(v[1], "v -0.707107 0.000000 4.292893");
 }
 
 TEST(obj_writer, ForcedTriangulationSplitsQuadsOnlyWhenSet) {
