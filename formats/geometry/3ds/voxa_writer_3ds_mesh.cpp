@@ -785,7 +785,7 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
 
         const int triangles = size - 2;
         corners.resize((size_t)triangles * 3);
-        VgeTriangulatePolygon(corners.data(), size, points, mesh->GetControlPointsCount(),
+        VgeTriangulatePolygon(corners.data(), size, mesh->GetControlPoints(), mesh->GetControlPointsCount(),
                               mesh->GetPolygonVertices(p));
         for (int i = 0; i < triangles; ++i, ++face) {
             const int a = mesh->GetPolygonVertex(p, corners[(size_t)i * 3]);
