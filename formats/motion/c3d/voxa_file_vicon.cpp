@@ -540,8 +540,8 @@ bool VOxaFileVicon::WriteHeader(int markerCount, VTime startTime, int frameCount
 }
 
 void VOxaFileVicon::SetLargestCoordinate(double largest) {
-    // A coordinate c (centimetres) is written as the 16-bit integer c / (scale x 0.1) cut toward
-    // zero, so a scale s holds it when c / (s x 0.1) <= 32767.
+    // A coordinate c (centimetres) is written as the 16-bit integer nearest c / (scale x 0.1), so
+    // a scale s holds it when c / (s x 0.1) <= 32767.
     auto holds = [largest](float s) { return largest / ((double)s * 0.1) <= 32767.0; };
     mIntegerScale = kIntegerScale;
     mWriteWarning = "";

@@ -802,10 +802,12 @@ size_t VViconNumbers::EncodePoint(const double coordinates[3], bool valid, float
         StoreDecFloat(valid ? 0.0f : -1.0f, out + 12);
         return 16;
     }
-    // Coordinates beyond 16 bits (or not numbers) are clamped and the point is marked invalid.
+    // Each coordinate is written as the nearest whole number of steps, so a reader that multiplies
+    // by the scale is off by half a step at most. Coordinates beyond 16 bits (or not numbers) are
+    // clamped and the point is marked invalid.
     const double step = (double)scale * unitFactor;
     for (int a = 0; a < 3; ++a) {
-        const double v = std::trunc(coordinates[a] / step);
+        const double v = std::round(coordinates[a] / step);
         int16_t i;
         if (v >= -32768.0 && v <= 32767.0) {
             i = (int16_t)v;

@@ -238,6 +238,12 @@ TEST(c3d_numbers, EncodedPointFormAndValidity) {
     EXPECT_EQ(out[4] | out[5] << 8, 60);
     EXPECT_EQ(out[6], 0);
     EXPECT_EQ(out[7], 0);
+    // An integer coordinate is the nearest whole number of steps, on either side of zero.
+    const double between[3] = {0.0479, -0.0479, 0.0421};
+    ASSERT_EQ(VViconNumbers::EncodePoint(between, true, 0.1f, 0.1, out), 8u);
+    EXPECT_EQ((int16_t)(out[0] | out[1] << 8), 5);
+    EXPECT_EQ((int16_t)(out[2] | out[3] << 8), -5);
+    EXPECT_EQ((int16_t)(out[4] | out[5] << 8), 4);
     ASSERT_EQ(VViconNumbers::EncodePoint(point, true, -1.0f, 0.1, out), 16u);
     EXPECT_FLOAT_EQ(VViconNumbers::LoadFloat(out + 8, 2), 30.0f);
     EXPECT_EQ(VViconNumbers::LoadFloat(out + 12, 2), 0.0f);
@@ -1137,9 +1143,9 @@ TEST_F(c3d_file, c3d_IntegerScaleHoldsTheLargestCoordinate) {
     const double far[2] = {-10000.0, 10000.0};
     for (int f = 0; f < 2; ++f) {
         const size_t at = data + (size_t)f * 16;
-        EXPECT_EQ((int16_t)Word(bytes, at), (int16_t)std::trunc(-(1000.0 + 100.0 * f) / scale));
-        EXPECT_EQ((int16_t)Word(bytes, at + 2), (int16_t)std::trunc(300.0 / scale));
-        EXPECT_EQ((int16_t)Word(bytes, at + 8), (int16_t)std::trunc(-far[f] / scale));
+        EXPECT_EQ((int16_t)Word(bytes, at), (int16_t)std::round(-(1000.0 + 100.0 * f) / scale));
+        EXPECT_EQ((int16_t)Word(bytes, at + 2), (int16_t)std::round(300.0 / scale));
+        EXPECT_EQ((int16_t)Word(bytes, at + 8), (int16_t)std::round(-far[f] / scale));
         EXPECT_EQ((uint8_t)bytes[at + 15], 0);  // valid
     }
     // Read back, within one step of the scale.
