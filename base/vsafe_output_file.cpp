@@ -151,9 +151,15 @@ std::FILE* VCreateTemporaryFor(const std::string& target, std::string& temporary
             if (errno == EEXIST) continue;
             return nullptr;
         }
-        // A file put in place of another keeps its permissions.
+        // A file put in place of another keeps its owner where the process may give it (as root),
+        // and its permissions.
         struct stat old {};
-        if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 0777);
+        if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+            if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+                // Not allowed: the file becomes the process's own, as any file it makes.
+            }
+            ::fchmod(fd, old.st_mode & 0777);
+        }
         std::FILE* stream = ::fdopen(fd, binary ? "wb" : "w");
         if (!stream) {
             const int error = errno;

@@ -60,9 +60,9 @@
 #include "scene/voxa_take_node.h"
 #include "tools/oxa_run_plan.h"
 
-// Where the install puts the README; a build that is not installed names the one of the sources.
-#ifndef OXA_README_PATH
-#define OXA_README_PATH "README.md"
+// Where the install puts the README, below the install prefix.
+#ifndef OXA_README_IN_PREFIX
+#define OXA_README_IN_PREFIX "share/doc/oxa/README.md"
 #endif
 
 namespace {
@@ -85,8 +85,7 @@ const char kUsage[] =
     "  --options FILE      reader options from FILE's [Import] section and writer options from its\n"
     "                      [Export] section, one name=value line each, values whole numbers; the\n"
     "                      keys are listed in the README, section Settings-file keys:\n"
-    "                      " OXA_README_PATH
-    "\n"
+    "                      @README@\n"
     "  --frame-rate R      write the motion at R frames per second (a positive number; the output\n"
     "                      must keep at least one frame)\n"
     "  --time-mode M       write the motion at the rate of time mode M: 0 the default (30), 1 120,\n"
@@ -130,6 +129,23 @@ struct Arguments {
 
 // A usage error: one line that says what was wrong, and where the usage is.
 std::string Printable(const char* text);
+
+// The README the install put beside this program: the prefix is the folder above the one that
+// holds the program (prefix/bin/oxa-convert). A program that was not installed there names the
+// place in words.
+std::string ReadmePath() {
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length > 0) {
+        std::string prefix(self, (size_t)length);
+        for (int up = 0; up < 2 && !prefix.empty(); ++up)
+            prefix.erase(std::min(prefix.rfind('/'), prefix.size()));
+        const std::string readme = prefix + "/" + OXA_README_IN_PREFIX;
+        struct stat info {};
+        if (stat(readme.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return readme;
+    }
+    return std::string(OXA_README_IN_PREFIX) + " under the install prefix";
+}
 
 int Usage(const std::string& message) {
     std::fprintf(stderr, "oxa-convert: %s\nTry 'oxa-convert --help' for more information.\n",
@@ -1375,7 +1391,10 @@ int main(int argc, char** argv) {
     if (!ParseArguments(argc, argv, args, error))
         return Usage(error.empty() ? "give an input and an output file" : error);
     if (args.help) {
-        std::fputs(kUsage, stdout);
+        std::string usage = kUsage;
+        const size_t at = usage.find("@README@");
+        if (at != std::string::npos) usage.replace(at, 8, ReadmePath());
+        std::fputs(usage.c_str(), stdout);
         return kExitOk;
     }
     gProgress.SetCallback(&PrintProgress, nullptr);

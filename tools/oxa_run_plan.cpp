@@ -254,7 +254,10 @@ std::string CommitRun(VSafeOutputGroup& group) {
         group.Abandon();  // the signal is delivered below and ends the run
     else if (!group.Commit())
         failure = group.FailedPath() + ": " + ReasonOf(group.FailedErrno());
-    sigprocmask(SIG_SETMASK, &old, nullptr);
+    // Once the files are in place the run has done its work: a stopping signal that comes while
+    // the process winds down stays held off, so that the exit status never calls a run that
+    // changed files stopped.
+    if (stopped || !failure.empty()) sigprocmask(SIG_SETMASK, &old, nullptr);
     return failure;
 }
 

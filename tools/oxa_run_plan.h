@@ -68,7 +68,7 @@ void GuardTemporaries();
 
 // Puts the files of `group` in place, with the stopping signals held off meanwhile: a signal that
 // came before the renames removes the temporaries and ends the run with no file changed. Empty
-// when done; else why not.
+// when done, and the stopping signals then stay held off until the process ends; else why not.
 std::string CommitRun(VSafeOutputGroup& group);
 
 }  // namespace oxa_run

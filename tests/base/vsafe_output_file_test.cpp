@@ -205,6 +205,16 @@ TEST(safe_output, AReplacedFileKeepsItsPermissions) {
     const mode_t mask = umask(0);
     umask(mask);
     EXPECT_EQ(modeOf(dir / "fresh"), (int)(0666 & ~mask));
+    // Run as root over another user's file, the file stays that user's.
+    if (geteuid() == 0) {
+        WriteFile(dir / "theirs", "old");
+        ASSERT_EQ(chown((dir / "theirs").c_str(), 65534, 65534), 0);
+        ASSERT_TRUE(WriteWhole(file, dir / "theirs", "new"));
+        struct stat info {};
+        ASSERT_EQ(stat((dir / "theirs").c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, 65534u);
+        EXPECT_EQ(info.st_gid, 65534u);
+    }
 }
 
 TEST(safe_output, TheRegisterOfTemporariesListsWhatIsStillThere) {

@@ -93,4 +93,7 @@ echo "$formats"
 for ext in bvh 3ds c3d obj; do
   grep -qw "$ext" <<<"$formats" || fail "the installed oxa-convert lists no $ext format"
 done
+# --help sends the reader to the README the install put below this prefix.
+"$prefix/bin/oxa-convert" --help | grep -qF "$(cd "$prefix" && pwd -P)/share/doc/oxa/README.md" ||
+  fail "the installed oxa-convert --help does not name $prefix/share/doc/oxa/README.md"
 echo "install test: passed"

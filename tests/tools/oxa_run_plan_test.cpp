@@ -111,7 +111,15 @@ TEST(run_plan, ACommitHeldOffByAStopSignalChangesNothing) {
         ASSERT_TRUE(file.Open((dir / "target").c_str()));
         ASSERT_TRUE(file.WriteText("new"));
         ASSERT_TRUE(file.Commit());
+        sigset_t before;
+        sigprocmask(SIG_BLOCK, nullptr, &before);
         EXPECT_EQ(oxa_run::CommitRun(run), "");
+        // Done: a late stop signal can no longer end the run as stopped.
+        sigset_t after;
+        sigprocmask(SIG_BLOCK, nullptr, &after);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP})
+            EXPECT_EQ(sigismember(&after, sig), 1) << sig;
+        sigprocmask(SIG_SETMASK, &before, nullptr);
     }
     EXPECT_EQ(oxa_test::ReadFile(dir / "target"), "new");
     // A target that cannot be replaced: its path and the reason.
