@@ -38,7 +38,7 @@ NodeKind KindOf(VFCurveNode& node) {
 constexpr int kMaxCheckRounds = 8;
 
 // Keeps (clears in `removed`) every dropped key at whose time the curve through the remaining keys
-// leaves the band the key was dropped in, [lo[k], hi[k]], until no dropped key does. A kept key
+// leaves the key's band [lo[k], hi[k]], until no dropped key does. A kept key
 // reshapes the segments around it, so the dropped keys are checked again after each round; each
 // round is one walk over the curve.
 void KeepKeysOutsideTheirBand(const VFCurve& curve, std::vector<char>& removed, const std::vector<float>& lo,
@@ -200,9 +200,13 @@ bool VFCurveFilterConstantKeyReducer::Apply(VFCurve& curve) {
             }
         }
         if (run > 0) {
+            // A dropped key must be reproduced within the tolerance of its own value as well as
+            // stay in its run's band: a key near one edge of the run's band could otherwise end
+            // up near the other edge, twice the tolerance away from its value.
             for (int k = runStart; k < runStart + run; ++k) {
-                bandLo[(size_t)k] = lo;
-                bandHi[(size_t)k] = hi;
+                const double own = curve.KeyGetValue(k);
+                bandLo[(size_t)k] = std::max(lo, (float)(own - mValueTolerance));
+                bandHi[(size_t)k] = std::min(hi, (float)(own + mValueTolerance));
             }
             if (run != present) {
                 for (int k = runStart; k < runStart + run; ++k)
