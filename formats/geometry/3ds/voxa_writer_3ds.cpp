@@ -51,10 +51,18 @@ bool StartsWith(const char* text, const char* prefix) {
     return text != nullptr && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
+// The first `limit` bytes of `text` at most, without cutting a UTF-8 character in two: a byte
+// left without the rest of its character would read as another character, or as none.
+std::string Cut(const std::string& text, size_t limit) {
+    if (text.size() <= limit) return text;
+    size_t end = limit;
+    while (end > 0 && ((unsigned char)text[end] & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
 std::string Cut(const char* text, size_t limit) {
-    std::string s(text ? text : "");
-    if (s.size() > limit) s.resize(limit);
-    return s;
+    return Cut(std::string(text ? text : ""), limit);
 }
 
 float Finite(double value) {
@@ -381,9 +389,7 @@ namespace {
 std::string NumberedName(const std::string& stem, size_t counter) {
     constexpr size_t kMaxNameLength = VOxaWriter3DS::kMaxNameLength;
     const std::string digits = "_" + std::to_string(counter);
-    std::string name = stem.substr(0, kMaxNameLength - std::min(digits.size(), kMaxNameLength)) + digits;
-    name.resize(std::min(name.size(), kMaxNameLength));
-    return name;
+    return Cut(Cut(stem, kMaxNameLength - std::min(digits.size(), kMaxNameLength)) + digits, kMaxNameLength);
 }
 
 }  // namespace
@@ -428,7 +434,7 @@ void VOxaWriter3DS::GiveNodeNames() {
         std::string name = entry.mName;
         if (!entry.mKeep) {
             std::string stem = name.empty() ? std::string("Node") : name;
-            std::string candidate = stem.substr(0, kMaxNameLength);
+            std::string candidate = Cut(stem, kMaxNameLength);
             for (size_t counter = 2; used.count(candidate) != 0; ++counter)
                 candidate = NumberedName(stem, counter);
             used.insert(candidate);

@@ -308,6 +308,34 @@ TEST(scene3ds_interop, LongObjectNamesAreReadWhole) {
     File3ds trip(dir / "trip.3ds");
     ASSERT_NE(trip.file, nullptr);
     EXPECT_NE(lib3ds_file_mesh_by_name(trip.file, "SeventeenC"), nullptr);
+
+    // A name cut at 10 bytes keeps whole UTF-8 characters: the "é" whose first byte is the 10th
+    // goes whole.
+    const char* const wide =
+        "\xC3\x9Cn\xC3\xAF"
+        "c\xC3\xB8"
+        "d\xC3\xA9 na\xC3\xAFve";
+    const std::string utf8Source = dir / "utf8.3ds";
+    Build(utf8Source, [&](Ftk::Database* db) {
+        const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+        PutSolid(db, wide, identity);
+        PutNode(db, wide, "", "", {1, 2, 3}, {0, 0, 0, 1}, {1, 1, 1});
+    });
+    Session utf8;
+    VOxaReader3DS utf8Reader(&utf8.manager);
+    std::unique_ptr<VStreamOptions> utf8Options(utf8Reader.GetReadOptions());
+    ASSERT_TRUE(utf8Reader.FileOpen(utf8Source.c_str()));
+    ASSERT_TRUE(utf8Reader.Read(utf8.scene, utf8Options.get()));
+    utf8Reader.FileClose();
+    ASSERT_TRUE(utf8.Write<VOxaWriter3DS>(dir / "utf8_trip.3ds"));
+    File3ds utf8Trip(dir / "utf8_trip.3ds");
+    ASSERT_NE(utf8Trip.file, nullptr);
+    EXPECT_NE(lib3ds_file_mesh_by_name(utf8Trip.file,
+                                       "\xC3\x9Cn\xC3\xAF"
+                                       "c\xC3\xB8"
+                                       "d"),
+              nullptr)
+        << utf8.messages;
 #endif
 }
 
