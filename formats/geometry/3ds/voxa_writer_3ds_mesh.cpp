@@ -201,10 +201,12 @@ uint32_t MaskOf(const VOxaLayerElementPolygonGroup* element, int polygon) {
 
 // Smoothing masks for faces that have none to keep: faces that share an edge (by position) and,
 // at both its ends, a normal are smoothed together; faces that share an edge and not its normals
-// share no bit. Each edge to smooth gets a bit that the faces across the hard edges of its two
-// faces do not hold, the bit one of them has already where that can be, so that a smooth surface
-// keeps one bit. A face with no edge to smooth gets 0 (flat). A mesh without normals is one
-// smooth surface (every face 1).
+// share no bit. Readers smooth each point over the faces around it that share a bit, so around
+// one point, faces that no chain of smooth edges joins there (faces meeting only at a corner
+// across a hard edge) share no bit either. Each edge to smooth gets a bit that none of those
+// faces holds, the bit one of them has already where that can be, so that a smooth surface
+// keeps one bit; with no bit left the edge stays hard. A face with no edge to smooth gets 0
+// (flat). A mesh without normals is one smooth surface (every face 1).
 std::vector<uint32_t> MasksFromNormals(const VOxaMesh* mesh, const std::vector<FaceSource>& faces) {
     const size_t count = faces.size();
     std::vector<uint32_t> masks(count, 0u);
@@ -279,12 +281,36 @@ std::vector<uint32_t> MasksFromNormals(const VOxaMesh* mesh, const std::vector<F
         if (x.mHigh != y.mHigh) return x.mHigh < y.mHigh;
         return x.mFace < y.mFace;
     });
+    // The faces around one point that smooth edges join there: one set per corner (face * 3 +
+    // corner), a face's corners at one point in one set.
+    std::vector<uint32_t> parent(count * 3);
+    for (size_t i = 0; i < parent.size(); ++i)
+        parent[i] = (uint32_t)i;
+    auto find = [&](uint32_t i) {
+        while (parent[i] != i)
+            i = parent[i] = parent[parent[i]];
+        return i;
+    };
+    auto unite = [&](uint32_t i, uint32_t j) {
+        i = find(i);
+        j = find(j);
+        if (i != j) parent[std::max(i, j)] = std::min(i, j);
+    };
+    for (size_t f = 0; f < count; ++f)
+        for (int k = 0; k < 3; ++k)
+            for (int j = k + 1; j < 3; ++j)
+                if (place[(size_t)faces[f].mPoint[k]] == place[(size_t)faces[f].mPoint[j]])
+                    unite((uint32_t)(f * 3 + (size_t)k), (uint32_t)(f * 3 + (size_t)j));
     std::vector<std::pair<uint32_t, uint32_t>> smooth, hard;
     auto judge = [&](const Edge& x, const Edge& y) {
         if (x.mFace == y.mFace) return;
         const bool alike = same(normals[x.mFace * 3 + x.mLowCorner], normals[y.mFace * 3 + y.mLowCorner]) &&
                            same(normals[x.mFace * 3 + x.mHighCorner], normals[y.mFace * 3 + y.mHighCorner]);
         (alike ? smooth : hard).emplace_back(x.mFace, y.mFace);
+        if (alike) {
+            unite(x.mFace * 3 + x.mLowCorner, y.mFace * 3 + y.mLowCorner);
+            unite(x.mFace * 3 + x.mHighCorner, y.mFace * 3 + y.mHighCorner);
+        }
     };
     for (size_t start = 0; start < edges.size();) {
         size_t end = start + 1;
@@ -320,9 +346,30 @@ std::vector<uint32_t> MasksFromNormals(const VOxaMesh* mesh, const std::vector<F
     neighbours(smooth, smoothFirst, smoothList);
     neighbours(hard, hardFirst, hardList);
 
+    // Per point, the bits of the faces around it, and per set of joined corners, their faces'
+    // bits. A bit at a point belongs to one set only, so the bits of the other sets there are
+    // the point's bits less the set's own.
+    std::vector<uint32_t> root(count * 3);
+    for (size_t i = 0; i < root.size(); ++i)
+        root[i] = find((uint32_t)i);
+    std::vector<uint32_t> pointBits((size_t)id + 1, 0u), setBits(count * 3, 0u);
+    auto others = [&](uint32_t f) {
+        uint32_t bits = 0;
+        for (int k = 0; k < 3; ++k)
+            bits |=
+                pointBits[(size_t)place[(size_t)faces[f].mPoint[k]]] & ~setBits[root[f * 3 + (uint32_t)k]];
+        return bits;
+    };
+    auto give = [&](uint32_t f, uint32_t bit) {
+        masks[f] |= bit;
+        for (int k = 0; k < 3; ++k) {
+            pointBits[(size_t)place[(size_t)faces[f].mPoint[k]]] |= bit;
+            setBits[root[f * 3 + (uint32_t)k]] |= bit;
+        }
+    };
     auto join = [&](uint32_t f, uint32_t g) {
         if (masks[f] & masks[g]) return;
-        uint32_t forbidden = 0;
+        uint32_t forbidden = others(f) | others(g);
         for (uint32_t i = hardFirst[f]; i < hardFirst[f + 1]; ++i)
             forbidden |= masks[hardList[i]];
         for (uint32_t i = hardFirst[g]; i < hardFirst[g + 1]; ++i)
@@ -331,8 +378,8 @@ std::vector<uint32_t> MasksFromNormals(const VOxaMesh* mesh, const std::vector<F
         if (choice == 0) choice = ~forbidden;
         if (choice == 0) return;  // no bit left: the edge stays hard
         const uint32_t bit = choice & (~choice + 1u);
-        masks[f] |= bit;
-        masks[g] |= bit;
+        give(f, bit);
+        give(g, bit);
     };
     // Each smooth surface from one face outwards, so that its bits spread from face to face.
     std::vector<char> seen(count, 0);

@@ -423,3 +423,113 @@ TEST(faces3ds_interop, PointsThatAreNotFiniteAsFloatsAreLeftOutOrRefuseTheWrite)
     }
 #endif
 }
+
+// A unit cube whose top-front edge (z = 1, y = 0) is smooth and whose other edges are hard: the
+// faces that meet only at a corner across a hard edge share no bit, or a reader would smooth the
+// corner (the bottom would lean towards the front at the origin).
+TEST(faces3ds_interop, FacesMeetingAtAHardCornerShareNoBit) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
+#else
+    ScratchDir dir("corner");
+    const std::string path = dir / "cube.3ds";
+    {
+        const double v[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+        const VgeTVector down(0, 0, -1, 0), up(0, 0, 1, 0), front(0, -1, 0, 0), slant = Unit(0, -1, 1);
+        struct Side {
+            int corner[4];
+            VgeTVector normal[4];
+        };
+        const Side sides[6] = {
+            {{0, 3, 2, 1}, {down, down, down, down}},
+            {{4, 5, 6, 7}, {slant, slant, up, up}},
+            {{0, 1, 5, 4}, {front, front, slant, slant}},
+            {{1, 2, 6, 5}, {Unit(1, 0, 0), Unit(1, 0, 0), Unit(1, 0, 0), Unit(1, 0, 0)}},
+            {{2, 3, 7, 6}, {Unit(0, 1, 0), Unit(0, 1, 0), Unit(0, 1, 0), Unit(0, 1, 0)}},
+            {{3, 0, 4, 7}, {Unit(-1, 0, 0), Unit(-1, 0, 0), Unit(-1, 0, 0), Unit(-1, 0, 0)}}};
+        QuadMesh cube;
+        const VgeVector2 t[4] = {VgeVector2(0, 0), VgeVector2(1, 0), VgeVector2(1, 1), VgeVector2(0, 1)};
+        for (const Side& side : sides) {
+            VgeTVector p[4];
+            for (int k = 0; k < 4; ++k)
+                p[k] = VgeTVector(v[side.corner[k]][0], v[side.corner[k]][1], v[side.corner[k]][2], 1);
+            cube.Add(p, side.normal, t);
+        }
+        Session session;
+        cube.Build(session.manager, session.scene->GetRootNode(), "Cube");
+        ASSERT_TRUE(session.Write(path));
+    }
+    Lib3dsOwner file(path);
+    ASSERT_TRUE(file.file);
+    Lib3dsMesh* mesh = lib3ds_file_mesh_by_name(file.file, "Cube");
+    ASSERT_TRUE(mesh);
+    ASSERT_EQ(mesh->faces, 12u);
+
+    // Faces by the positions of their corners, and the edges that should be smooth: those
+    // between the halves of one side, and the scene's edge z = 1, y = 0 (the file's y = -1, z = 0).
+    auto key = [&](Lib3dsWord point) {
+        const float* p = mesh->pointL[point].pos;
+        return std::array<long, 3>{std::lround(p[0]), std::lround(p[1]), std::lround(p[2])};
+    };
+    auto normal = [&](Lib3dsDword f) {
+        const auto a = key(mesh->faceL[f].points[0]), b = key(mesh->faceL[f].points[1]),
+                   c = key(mesh->faceL[f].points[2]);
+        const long u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]},
+                   w[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+        return std::array<long, 3>{u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2],
+                                   u[0] * w[1] - u[1] * w[0]};
+    };
+    auto corners = [&](Lib3dsDword f) {
+        std::set<std::array<long, 3>> out;
+        for (int k = 0; k < 3; ++k)
+            out.insert(key(mesh->faceL[f].points[k]));
+        return out;
+    };
+    auto smoothEdge = [&](Lib3dsDword f, Lib3dsDword g) {
+        std::vector<std::array<long, 3>> shared;
+        const auto cf = corners(f), cg = corners(g);
+        std::set_intersection(cf.begin(), cf.end(), cg.begin(), cg.end(), std::back_inserter(shared));
+        if (shared.size() != 2) return false;
+        if (normal(f) == normal(g)) return true;
+        return shared[0][1] == -1 && shared[0][2] == 0 && shared[1][1] == -1 && shared[1][2] == 0;
+    };
+    // Around each position, the faces that a chain of smooth edges joins there may share bits;
+    // other faces there must not. Faces across a smooth edge share a bit.
+    std::map<std::array<long, 3>, std::vector<Lib3dsDword>> around;
+    for (Lib3dsDword f = 0; f < mesh->faces; ++f)
+        for (const auto& p : corners(f))
+            around[p].push_back(f);
+    ASSERT_EQ(around.size(), 8u);
+    int smooth = 0;
+    for (const auto& fan : around) {
+        const std::vector<Lib3dsDword>& faces = fan.second;
+        std::vector<size_t> group(faces.size());
+        for (size_t i = 0; i < faces.size(); ++i)
+            group[i] = i;
+        for (bool changed = true; changed;) {
+            changed = false;
+            for (size_t i = 0; i < faces.size(); ++i)
+                for (size_t j = 0; j < faces.size(); ++j)
+                    if (group[j] < group[i] && smoothEdge(faces[i], faces[j])) {
+                        group[i] = group[j];
+                        changed = true;
+                    }
+        }
+        for (size_t i = 0; i < faces.size(); ++i)
+            for (size_t j = i + 1; j < faces.size(); ++j) {
+                const bool shares = (mesh->faceL[faces[i]].smoothing & mesh->faceL[faces[j]].smoothing) != 0;
+                const std::string where = "at (" + std::to_string(fan.first[0]) + " " +
+                                          std::to_string(fan.first[1]) + " " + std::to_string(fan.first[2]) +
+                                          "), faces " + std::to_string(faces[i]) + " and " +
+                                          std::to_string(faces[j]);
+                if (group[i] != group[j]) EXPECT_FALSE(shares) << where;
+                if (smoothEdge(faces[i], faces[j])) {
+                    EXPECT_TRUE(shares) << where;
+                    smooth += normal(faces[i]) != normal(faces[j]);
+                }
+            }
+    }
+    EXPECT_EQ(smooth, 2);  // the slanted edge, seen from both its ends
+#endif
+}
