@@ -69,6 +69,20 @@ inline Result Convert(const std::string& arguments, const std::string& cwd = "")
     return RunCollecting(command, out, err);
 }
 
+// Runs the command from `cwd` with `arguments` (shell words) after the shell commands `prefix`
+// (limits, say), its output going to files named after `stem`. With `limitSeconds` above 0 it
+// runs under `timeout`, so that a run that waits on a pipe or device ends; without, signals sent
+// to the run reach the command itself.
+inline Result RunIn(const std::string& cwd, const std::string& arguments, const std::string& prefix,
+                    const std::string& stem, int limitSeconds) {
+    const std::string out = Folder() + stem + "_out.txt", err = Folder() + stem + "_err.txt";
+    const std::string limit =
+        limitSeconds > 0 ? "timeout -k 2 " + std::to_string(limitSeconds) + " " : std::string();
+    const std::string command = "cd '" + cwd + "' && " + prefix + "exec " + limit + OXA_CONVERT_PATH + " " +
+                                arguments + " >" + out + " 2>" + err;
+    return RunCollecting("sh -c \"" + command + "\"", out, err);
+}
+
 }  // namespace oxa_cli
 
 #endif  // OXA_TESTS_TOOLS_CLI_RUN_H

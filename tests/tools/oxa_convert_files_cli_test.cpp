@@ -26,10 +26,7 @@ namespace {
 // Runs the command from `cwd` with `arguments` (shell words), through `prefix` (shell commands
 // run before it, e.g. limits) and a time limit: a run that waits on a pipe or device ends.
 Result RunIn(const std::string& cwd, const std::string& arguments, const std::string& prefix = "") {
-    const std::string out = oxa_cli::Folder() + "files_out.txt", err = oxa_cli::Folder() + "files_err.txt";
-    const std::string command = "cd '" + cwd + "' && " + prefix + "exec timeout -k 2 30 " + OXA_CONVERT_PATH +
-                                " " + arguments + " >" + out + " 2>" + err;
-    return oxa_cli::RunCollecting("sh -c \"" + command + "\"", out, err);
+    return oxa_cli::RunIn(cwd, arguments, prefix, "files", 30);
 }
 
 const char kBvh[] =

@@ -25,10 +25,7 @@ namespace {
 
 // Runs the command from `cwd` with `arguments` (shell words) after the shell commands `prefix`.
 Result RunIn(const std::string& cwd, const std::string& arguments, const std::string& prefix = "") {
-    const std::string out = oxa_cli::Folder() + "run_out.txt", err = oxa_cli::Folder() + "run_err.txt";
-    const std::string command = "cd '" + cwd + "' && " + prefix + "exec " + OXA_CONVERT_PATH + " " +
-                                arguments + " >" + out + " 2>" + err;
-    return oxa_cli::RunCollecting("sh -c \"" + command + "\"", out, err);
+    return oxa_cli::RunIn(cwd, arguments, prefix, "run", 0);
 }
 
 // The temporary files of runs in `folder`.
