@@ -121,6 +121,8 @@ VOxaMaterial& VOxaMaterial::operator=(const VOxaMaterial& other) {
     if (this == &other) return *this;
     VOxaTakeNodeContainer::operator=(other);
     mShadingModel = other.mShadingModel;
+    for (int r = 0; r < eMAP_ROLE_COUNT; ++r)
+        mMaps[r] = other.mMaps[r];
     return *this;
 }
 
@@ -136,6 +138,20 @@ void VOxaMaterial::Reset() {
 void VOxaMaterial::ResetAll() {
     ResetTakeNodes();
     Reset();
+}
+
+void VOxaMaterial::SetMap(EMapRole role, VOxaTexture* texture) {
+    if (role >= 0 && role < eMAP_ROLE_COUNT) mMaps[role] = texture;
+}
+
+VOxaTexture* VOxaMaterial::GetMap(EMapRole role) const {
+    return role >= 0 && role < eMAP_ROLE_COUNT ? mMaps[role] : nullptr;
+}
+
+bool VOxaMaterial::HasMaps() const {
+    for (VOxaTexture* map : mMaps)
+        if (map != nullptr) return true;
+    return false;
 }
 
 void VOxaMaterial::SetShadingModel(const char* model) {
@@ -357,5 +373,7 @@ bool VOxaMaterial::IsEqual(const VOxaMaterial& other) const {
     if (GetDefaultOpacity() != other.GetDefaultOpacity()) return false;
     if (GetDefaultShininess() != other.GetDefaultShininess()) return false;
     if (GetDefaultReflectivity() != other.GetDefaultReflectivity()) return false;
+    for (int r = 0; r < eMAP_ROLE_COUNT; ++r)
+        if (mMaps[r] != other.mMaps[r]) return false;
     return mShadingModel.CompareNoCase(other.mShadingModel.Buffer()) == 0;
 }

@@ -10,6 +10,7 @@
 #include "scene/voxa_take_node_container.h"
 
 class VOxaMaterial;
+class VOxaTexture;
 
 // The property block of a material: "Emissive", "Ambient", "Diffuse", "Specular" (colours),
 // "Opacity", "Reflectivity" and "Shininess" (numbers, shininess 128 for 1.0 and up to 1280), in that
@@ -62,7 +63,20 @@ public:
     // Destroys the property block.
     ~VOxaMaterial() override;
 
-    // Copies the takes and the shading model; the multi-layer flag is kept.
+    // The image maps a material can carry besides the colour textures its meshes hold per polygon:
+    // each role holds at most one texture. The diffuse colour's own texture stays on the meshes.
+    enum EMapRole : int {
+        eMAP_SPECULAR = 0,    // specular colour (OBJ "map_Ks", 3DS specular map)
+        eMAP_SHININESS = 1,   // specular exponent or glossiness (OBJ "map_Ns", 3DS shininess map)
+        eMAP_OPACITY = 2,     // dissolve / opacity (OBJ "map_d", 3DS opacity map)
+        eMAP_BUMP = 3,        // bump (OBJ "map_bump"/"bump", 3DS bump map)
+        eMAP_EMISSIVE = 4,    // self-illumination (3DS self-illumination map)
+        eMAP_REFLECTION = 5,  // reflection (OBJ "refl", 3DS reflection map)
+        eMAP_AMBIENT = 6,     // ambient colour (OBJ "map_Ka")
+        eMAP_ROLE_COUNT = 7
+    };
+
+    // Copies the takes, the shading model and the maps; the multi-layer flag is kept.
     VOxaMaterial& operator=(const VOxaMaterial& other);
 
     // The property block drops its connections (to the nodes that use the material) and its
@@ -94,6 +108,13 @@ public:
     const char* GetShadingModel() const { return mShadingModel.Buffer(); }
     void SetMultiLayer(bool on) { mMultiLayer = on; }
     bool GetMultiLayer() const { return mMultiLayer; }
+
+    // The texture of a map role, not owned (the manager owns textures, as it does the ones meshes
+    // hold); null clears the role. A role out of range is ignored (set) or has no texture (get).
+    void SetMap(EMapRole role, VOxaTexture* texture);
+    VOxaTexture* GetMap(EMapRole role) const;
+    // True when any role holds a texture.
+    bool HasMaps() const;
 
     // Default-take values. Colours go to the X, Y, Z curves unclamped (the getters leave the
     // fourth component alone). Opacity and reflectivity are clamped to [0, 1] on set; shininess
@@ -133,7 +154,8 @@ public:
     double GetReflectivity() const { return GetDefaultReflectivity(); }
 
     // True when the full names are equal exactly, the default colours, opacity, shininess and
-    // reflectivity are equal exactly and the shading models are equal ignoring case.
+    // reflectivity are equal exactly, every map role holds the same texture and the shading models
+    // are equal ignoring case.
     bool IsEqual(const VOxaMaterial& other) const;
 
 private:
@@ -145,6 +167,7 @@ private:
     VError mError;
     VString mShadingModel;
     bool mMultiLayer = false;
+    VOxaTexture* mMaps[eMAP_ROLE_COUNT] = {};
     VOxaMaterialProperties* mProperties = nullptr;
 };
 

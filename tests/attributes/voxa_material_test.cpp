@@ -7,6 +7,7 @@
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
+#include "attributes/voxa_texture.h"
 #include "objects/voxa_user_property.h"
 #include "objects/vproperty.h"
 #include "scene/voxa_node.h"
@@ -209,6 +210,32 @@ TEST(attributes_Material, IsEqual) {
     b->SetShininess(6.4 / 128.0);
     b->SetShadingModel("lambert");
     EXPECT_FALSE(a->IsEqual(*b));
+}
+
+TEST(attributes_Material, MapsByRoleCopiedAndCompared) {
+    VOxaSdkManager manager;
+    VOxaMaterial* a = manager.CreateMaterial("Wood");
+    VOxaMaterial* b = manager.CreateMaterial("Wood");
+    VOxaTexture* bump = manager.CreateTexture("grain");
+    VOxaTexture* gloss = manager.CreateTexture("gloss");
+    EXPECT_FALSE(a->HasMaps());
+    a->SetMap(VOxaMaterial::eMAP_BUMP, bump);
+    a->SetMap(VOxaMaterial::eMAP_SPECULAR, gloss);
+    a->SetMap(VOxaMaterial::eMAP_ROLE_COUNT, gloss);  // out of range: ignored
+    EXPECT_TRUE(a->HasMaps());
+    EXPECT_EQ(a->GetMap(VOxaMaterial::eMAP_BUMP), bump);
+    EXPECT_EQ(a->GetMap(VOxaMaterial::eMAP_SPECULAR), gloss);
+    EXPECT_EQ(a->GetMap(VOxaMaterial::eMAP_OPACITY), nullptr);
+    EXPECT_EQ(a->GetMap(VOxaMaterial::eMAP_ROLE_COUNT), nullptr);
+    EXPECT_FALSE(a->IsEqual(*b)) << "a material with a bump map is not one without";
+
+    *b = *a;
+    EXPECT_EQ(b->GetMap(VOxaMaterial::eMAP_BUMP), bump) << "assignment copies the maps";
+    EXPECT_TRUE(a->IsEqual(*b));
+    b->SetMap(VOxaMaterial::eMAP_BUMP, nullptr);
+    EXPECT_FALSE(a->IsEqual(*b));
+    b->SetMap(VOxaMaterial::eMAP_SPECULAR, nullptr);
+    EXPECT_FALSE(b->HasMaps());
 }
 
 TEST(attributes_Material, RegistersWithTheSceneOfAUsingNode) {
