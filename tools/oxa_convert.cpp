@@ -1212,7 +1212,12 @@ int Describe(const Arguments& args) {
             continue;
         const auto* geometry = static_cast<const VOxaGeometryBase*>(attribute);
         for (int k = 0; k < geometry->GetMaterialCount(0); ++k)
-            if (VOxaMaterial* m = geometry->GetMaterial(k, 0); once(m)) materials.push_back(m->GetName());
+            if (VOxaMaterial* m = geometry->GetMaterial(k, 0); once(m)) {
+                materials.push_back(m->GetName());
+                for (int r = 0; r < VOxaMaterial::eMAP_ROLE_COUNT; ++r)
+                    if (VOxaTexture* t = m->GetMap(static_cast<VOxaMaterial::EMapRole>(r)); once(t))
+                        textures.push_back(t->GetName());
+            }
         for (int k = 0; k < geometry->GetTextureCount(0); ++k)
             if (VOxaTexture* t = geometry->GetTexture(k, 0); once(t)) textures.push_back(t->GetName());
     }

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "attributes/voxa_geometry_base.h"
+#include "attributes/voxa_material.h"
 #include "attributes/voxa_texture.h"
 #include "base/varray.h"
 #include "base/vsafe_output_file.h"
@@ -169,6 +170,11 @@ std::vector<RunFile> TextureImages(VOxaScene* scene) {
             const auto* geometry = static_cast<const VOxaGeometryBase*>(attribute);
             for (int k = 0; k < geometry->GetTextureCount(0); ++k)
                 add(geometry->GetTexture(k, 0));
+            // The maps a material carries besides its colour texture are copied as well.
+            for (int k = 0; k < geometry->GetMaterialCount(0); ++k)
+                if (const VOxaMaterial* material = geometry->GetMaterial(k, 0))
+                    for (int r = 0; r < VOxaMaterial::eMAP_ROLE_COUNT; ++r)
+                        add(material->GetMap(static_cast<VOxaMaterial::EMapRole>(r)));
         }
         for (int k = 0; k < node->GetChildCount(); ++k)
             if (VOxaNode* child = node->GetChild(k)) stack.push_back(child);
