@@ -1,10 +1,13 @@
 // oxa-convert: reads a scene from one file format and writes it in another, or describes what a
 // file holds. Everything goes through the toolkit's importer, exporter and stream options:
 //
-//     oxa-convert IN OUT [--take NAME] [--options FILE] [--frame-rate R] [--time-mode M]
+//     oxa-convert [-q] IN OUT [--take NAME] [--options FILE] [--frame-rate R] [--time-mode M]
 //                        [--skeleton FILE.asf] [--texture-dir DIR]...
-//     oxa-convert --info [--json] [--skeleton FILE.asf] IN
+//     oxa-convert --info [--json] [--take NAME] [--skeleton FILE.asf] IN
 //     oxa-convert --formats
+//
+// Options may stand anywhere; one with a value takes it as the next word or after "="
+// (--frame-rate=60), and "--" ends the options (a file may be named "-w.bvh").
 //
 // Motion keeps the frame rate and frame count the source file names unless --frame-rate or
 // --time-mode asks for another, and then only the output is resampled. AMC motion is read over
@@ -72,22 +75,25 @@ constexpr int kExitFile = 1;
 constexpr int kExitUsage = 2;
 
 const char kUsage[] =
-    "usage: oxa-convert IN OUT [--take NAME] [--options FILE] [--frame-rate R | --time-mode M]\n"
+    "usage: oxa-convert [-q] IN OUT [--take NAME] [--options FILE] [--frame-rate R | --time-mode M]\n"
     "                          [--skeleton FILE.asf] [--texture-dir DIR]...\n"
-    "       oxa-convert --info [--json] [--skeleton FILE.asf] IN\n"
+    "       oxa-convert --info [--json] [--take NAME] [--skeleton FILE.asf] IN\n"
     "       oxa-convert --formats\n"
     "       oxa-convert --help\n"
     "\n"
     "Reads IN with the reader its extension picks and writes OUT with the writer OUT's extension\n"
-    "picks. IN and OUT must be different files.\n"
+    "picks. IN and OUT must be different files. An option with a value takes it as the next word\n"
+    "or after \"=\" (--frame-rate=60); each is given once, but --texture-dir; \"--\" ends the options.\n"
     "\n"
-    "  --take NAME         write the take NAME instead of the file's current take\n"
+    "  --take NAME         write the take NAME instead of the file's current take (with --info:\n"
+    "                      describe only that take)\n"
     "  --options FILE      reader options from FILE's [Import] section and writer options from its\n"
     "                      [Export] section, one name=value line each, values whole numbers; the\n"
     "                      keys are listed in the README, section Settings-file keys:\n"
     "                      @README@\n"
-    "  --frame-rate R      write the motion at R frames per second (a positive number; the output\n"
-    "                      must keep at least one frame)\n"
+    "  --frame-rate R      write the motion at R frames per second (a plain decimal number such as\n"
+    "                      30 or 29.97, above 0; the output must keep at least one frame); not for\n"
+    "                      OBJ and DXF, which hold no motion, nor 3DS, always written at 30\n"
     "  --time-mode M       write the motion at the rate of time mode M: 0 the default (30), 1 120,\n"
     "                      2 100, 3 60, 4 50, 6 30, 8 29.97 drop frame, 10 25, 11 24 frames per\n"
     "                      second (give --frame-rate or --time-mode, not both)\n"
@@ -99,6 +105,7 @@ const char kUsage[] =
     "  --info              describe IN: nodes, animated channels, takes, materials, textures\n"
     "  --json              with --info: the description as JSON\n"
     "  --formats           list the extensions that can be read and written\n"
+    "  -q, --quiet         print no warnings, notes or progress; errors are still printed\n"
     "  -h, --help          show this text\n"
     "\n"
     "Exit codes: 0 success, 1 a file could not be read or written, 2 a usage error.\n";
@@ -1077,7 +1084,8 @@ bool IsFolderGiven(const std::string& path, bool input) {
     if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
         return !PrintProblem(input ? oxa_run::CheckInputFile(path) : oxa_run::CheckOutputFile(path));
     if (path.back() != '/') return false;
-    std::fprintf(stderr, "oxa-convert: %s is a folder (the name ends with \"/\"), not a file\n", path.c_str());
+    std::fprintf(stderr, "oxa-convert: %s is a folder (the name ends with \"/\"), not a file\n",
+                 path.c_str());
     return true;
 }
 
@@ -1126,7 +1134,11 @@ int Convert(const Arguments& args) {
     // The 3DS keyframer keys whole frames at 30 fps, whatever rate the motion was read at.
     const auto animOff = [&args] {
         for (const SettingsEntry& entry : args.settings)
-            if (SameText(entry.section.c_str(), "Export") && entry.key == "Anim") return entry.value != "1";
+            if (SameText(entry.section.c_str(), "Export") && entry.key == "Anim") {
+                int value = 0;
+                const char* begin = entry.value.c_str();
+                return VParseInt(begin, begin + entry.value.size(), value) == nullptr || value != 1;
+            }
         return false;
     };
     if (IsFormat(out.c_str(), "3ds") && !animOff() && HoldsMotion(session.scene)) {
