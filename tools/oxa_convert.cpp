@@ -1540,7 +1540,11 @@ bool TakeValue(Option id, const std::string& name, const std::string& value, Arg
         case Option::eOptions:
         case Option::eSkeleton:
         case Option::eTextureDir:
-            if (value.empty()) return (error = name + " needs a file name, not an empty one", false);
+            if (value.empty())
+                return (error = name +
+                                (id == Option::eTextureDir ? " needs a folder name" : " needs a file name") +
+                                ", not an empty one",
+                        false);
             break;
         case Option::eFrameRate: {
             if (!IsPlainDecimal(value, true))

@@ -87,7 +87,7 @@ TEST(cli_habits, OptionsAndFileNamesAsGnuToolsTakeThem) {
     Result r = Convert("-- -w.bvh -o.htr", Folder());
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(Exists(Folder() + "-o.htr"));
-    ExpectUsageError("-w.bvh x.htr", "unknown option -w.bvh");
+    ExpectUsageError("-w.bvh " + Folder() + "x.htr", "unknown option -w.bvh");
 
     // --name=value for the options with a value.
     r = Convert("--frame-rate=60 --take=habits " + bvh + " " + Folder() + "eq.htr");
@@ -114,11 +114,16 @@ TEST(cli_habits, OptionsAndFileNamesAsGnuToolsTakeThem) {
     // Repeated options, empty names and too many files.
     ExpectUsageError("--take habits --take Default " + bvh + " " + Folder() + "twice.htr",
                      "--take is given twice", Folder() + "twice.htr");
-    ExpectUsageError("--options a.txt --options=b.txt " + bvh + " x.htr", "--options is given twice");
-    ExpectUsageError("--options '' " + bvh + " x.htr", "--options needs a file name");
-    ExpectUsageError("--skeleton '' " + bvh + " x.htr", "--skeleton needs a file name");
-    ExpectUsageError("'' " + Folder() + "x.htr", "a file name is empty");
-    ExpectUsageError(bvh + " a.htr b.htr", "too many file names");
+    ExpectUsageError("--options a.txt --options=b.txt " + bvh + " " + Folder() + "x.htr",
+                     "--options is given twice", Folder() + "x.htr");
+    ExpectUsageError("--options '' " + bvh + " " + Folder() + "x.htr", "--options needs a file name",
+                     Folder() + "x.htr");
+    ExpectUsageError("--skeleton '' " + bvh + " " + Folder() + "x.htr", "--skeleton needs a file name",
+                     Folder() + "x.htr");
+    ExpectUsageError("--texture-dir= " + bvh + " " + Folder() + "x.obj", "--texture-dir needs a folder name",
+                     Folder() + "x.obj");
+    ExpectUsageError("'' " + Folder() + "x.htr", "a file name is empty", Folder() + "x.htr");
+    ExpectUsageError(bvh + " " + Folder() + "a.htr b.htr", "too many file names", Folder() + "a.htr");
     ExpectUsageError("--info " + bvh + " " + bvh, "too many file names");
 
     // A folder as IN or OUT is called a folder.
