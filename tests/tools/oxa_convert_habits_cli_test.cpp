@@ -304,6 +304,19 @@ TEST(cli_habits, LongNamesAndKeysAreShownCut) {
     ASSERT_EQ(r.code, 0);
     EXPECT_NE(r.err.find("KKK... (1000000 bytes)"), std::string::npos) << r.err.substr(0, 600);
     EXPECT_LT(r.err.size(), 2000u);
+    // The cut keeps whole UTF-8 characters: "a" and 63 two-byte characters fill 127 of the 128
+    // bytes kept. A text of continuation bytes alone keeps none of them.
+    std::string accented = "a";
+    for (int k = 0; k < 300; ++k)
+        accented += "\xc3\xa9";
+    WriteText(file, "[Import]\n" + accented + "=1\n" + std::string(300, '\x80') + "=1\n");
+    r = Convert("--options " + file + " " + MakeBvh("cut2.bvh", 30, 3) + " " + Folder() + "cut2.htr");
+    ASSERT_EQ(r.code, 0);
+    std::string kept = "a";
+    for (int k = 0; k < 63; ++k)
+        kept += "\xc3\xa9";
+    EXPECT_NE(r.err.find("\"" + kept + "... (601 bytes)\""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("line 3: \"... (300 bytes)\""), std::string::npos) << r.err;
     r = Convert("--" + std::string(5000, 'x'));
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("xxx... (5002 bytes)"), std::string::npos);
