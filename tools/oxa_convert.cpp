@@ -1,10 +1,13 @@
 // oxa-convert: reads a scene from one file format and writes it in another, or describes what a
 // file holds. Everything goes through the toolkit's importer, exporter and stream options:
 //
-//     oxa-convert IN OUT [--take NAME] [--options FILE] [--frame-rate R] [--time-mode M]
+//     oxa-convert [-q] IN OUT [--take NAME] [--options FILE] [--frame-rate R] [--time-mode M]
 //                        [--skeleton FILE.asf] [--texture-dir DIR]...
-//     oxa-convert --info [--json] [--skeleton FILE.asf] IN
+//     oxa-convert --info [--json] [--take NAME] [--skeleton FILE.asf] IN
 //     oxa-convert --formats
+//
+// Options may stand anywhere; one with a value takes it as the next word or after "="
+// (--frame-rate=60), and "--" ends the options (a file may be named "-w.bvh").
 //
 // Motion keeps the frame rate and frame count the source file names unless --frame-rate or
 // --time-mode asks for another, and then only the output is resampled. AMC motion is read over
@@ -72,22 +75,25 @@ constexpr int kExitFile = 1;
 constexpr int kExitUsage = 2;
 
 const char kUsage[] =
-    "usage: oxa-convert IN OUT [--take NAME] [--options FILE] [--frame-rate R | --time-mode M]\n"
+    "usage: oxa-convert [-q] IN OUT [--take NAME] [--options FILE] [--frame-rate R | --time-mode M]\n"
     "                          [--skeleton FILE.asf] [--texture-dir DIR]...\n"
-    "       oxa-convert --info [--json] [--skeleton FILE.asf] IN\n"
+    "       oxa-convert --info [--json] [--take NAME] [--skeleton FILE.asf] IN\n"
     "       oxa-convert --formats\n"
     "       oxa-convert --help\n"
     "\n"
     "Reads IN with the reader its extension picks and writes OUT with the writer OUT's extension\n"
-    "picks. IN and OUT must be different files.\n"
+    "picks. IN and OUT must be different files. An option with a value takes it as the next word\n"
+    "or after \"=\" (--frame-rate=60); each is given once, but --texture-dir; \"--\" ends the options.\n"
     "\n"
-    "  --take NAME         write the take NAME instead of the file's current take\n"
+    "  --take NAME         write the take NAME instead of the file's current take (with --info:\n"
+    "                      describe only that take)\n"
     "  --options FILE      reader options from FILE's [Import] section and writer options from its\n"
     "                      [Export] section, one name=value line each, values whole numbers; the\n"
     "                      keys are listed in the README, section Settings-file keys:\n"
     "                      @README@\n"
-    "  --frame-rate R      write the motion at R frames per second (a positive number; the output\n"
-    "                      must keep at least one frame)\n"
+    "  --frame-rate R      write the motion at R frames per second (a plain decimal number such as\n"
+    "                      30 or 29.97, above 0; the output must keep at least one frame); not for\n"
+    "                      OBJ and DXF, which hold no motion, nor 3DS, always written at 30\n"
     "  --time-mode M       write the motion at the rate of time mode M: 0 the default (30), 1 120,\n"
     "                      2 100, 3 60, 4 50, 6 30, 8 29.97 drop frame, 10 25, 11 24 frames per\n"
     "                      second (give --frame-rate or --time-mode, not both)\n"
@@ -99,6 +105,7 @@ const char kUsage[] =
     "  --info              describe IN: nodes, animated channels, takes, materials, textures\n"
     "  --json              with --info: the description as JSON\n"
     "  --formats           list the extensions that can be read and written\n"
+    "  -q, --quiet         print no warnings, notes or progress; errors are still printed\n"
     "  -h, --help          show this text\n"
     "\n"
     "Exit codes: 0 success, 1 a file could not be read or written, 2 a usage error.\n";
@@ -118,6 +125,7 @@ struct Arguments {
     bool json = false;
     bool formats = false;
     bool help = false;
+    bool quiet = false;
     std::string take;
     std::string optionsFile;
     std::string skeleton;
@@ -126,6 +134,9 @@ struct Arguments {
     std::vector<std::string> textureDirs;
     std::vector<SettingsEntry> settings;  // the lines of the --options file
 };
+
+// Warnings and notes stay unsaid with --quiet; errors are always printed.
+bool gQuiet = false;
 
 // A usage error: one line that says what was wrong, and where the usage is.
 std::string Printable(const char* text);
@@ -240,6 +251,23 @@ std::string Printable(const char* text) {
     return out;
 }
 
+// Text that came from a file or the command line, made printable and cut when it is longer than
+// a message can usefully show: a long text keeps its first bytes (whole UTF-8 characters) and says
+// how long it was.
+std::string Shown(const std::string& text) {
+    constexpr size_t kLongest = 256, kKept = 128;
+    if (text.size() <= kLongest) return Printable(text.c_str());
+    size_t cut = kKept;
+    while (cut > 0 && ((unsigned char)text[cut] & 0xc0) == 0x80)
+        --cut;
+    return Printable(text.substr(0, cut).c_str()) + "... (" + std::to_string(text.size()) + " bytes)";
+}
+
+// Prints a warning or a note, one line with the command's prefix, unless the run is quiet.
+void Warn(const std::string& line) {
+    if (!gQuiet) std::fprintf(stderr, "oxa-convert: %s\n", line.c_str());
+}
+
 std::string Trimmed(const std::string& text) {
     const char* blanks = " \t\v\f";
     const size_t begin = text.find_first_not_of(blanks);
@@ -314,9 +342,10 @@ public:
     }
     void Print(const std::string& where) {
         for (const auto& item : mItems) {
+            if (gQuiet) break;
             const int count = item.second;
             ForEachLine(item.first, [&](std::string line, bool first) {
-                line = Printable(line.c_str());
+                line = Shown(line);
                 if (first && count > 1) line += " (" + std::to_string(count) + " times)";
                 if (first || !line.empty())
                     std::fprintf(stderr, "oxa-convert: %s: %s\n", where.c_str(), line.c_str());
@@ -352,14 +381,25 @@ bool CheckInputFile(const std::string& path) {
 
 // ---- progress ----
 
+// The progress line names the stage ("reading walk.bvh") and its whole percent; it is drawn
+// again only when that number changes, as readers report each frame.
 VProgress gProgress;
 bool gProgressShown = false;
+std::string gProgressStage = "working";
+int gProgressPercent = -1;
 
-bool PrintProgress(void*, const char* status, float percent) {
-    std::fprintf(stderr, "\r%s %3d%%", status && *status ? Printable(status).c_str() : "working",
-                 (int)(percent + 0.5f));
+// Names the stage the progress line shows: `doing` and the file's name without its folder.
+void SetProgressStage(const char* doing, const std::string& path) {
+    gProgressStage = std::string(doing) + " " + Shown(path.substr(path.find_last_of('/') + 1));
+}
+
+bool PrintProgress(void*, const char*, float percent) {
+    const int whole = (int)percent;
+    if (gProgressShown && whole == gProgressPercent) return true;
+    std::fprintf(stderr, "\r%s %3d%%", gProgressStage.c_str(), whole);
     std::fflush(stderr);
     gProgressShown = true;
+    gProgressPercent = whole;
     return true;
 }
 
@@ -370,6 +410,7 @@ void OnProgress(void*, const char* text, float percent) {
 void EndProgress() {
     if (gProgressShown) std::fputc('\n', stderr);
     gProgressShown = false;
+    gProgressPercent = -1;
 }
 
 int QuietDialog(const char*, const char*, const char*, const char*, const char*, void*) {
@@ -391,7 +432,7 @@ void PrintRefusal(const std::string& where, const std::string& text) {
             if (line.rfind("Model::", 0) == 0) line = line.substr(7);
             line = "    " + line;
         }
-        std::fprintf(stderr, "oxa-convert: %s: %s\n", where.c_str(), Printable(line.c_str()).c_str());
+        std::fprintf(stderr, "oxa-convert: %s: %s\n", where.c_str(), Shown(line).c_str());
     });
 }
 
@@ -411,7 +452,7 @@ void PrintFailure(const std::string& where, bool ok, const char* error,
         PrintRefusal(where, refusal);
         return;
     }
-    if (!refusal.empty()) PrintRefusal(where, "Error: " + refusal);
+    if (!refusal.empty() && !gQuiet) PrintRefusal(where, "Error: " + refusal);
     if (ok) return;
     if (error && std::strchr(error, '\n'))
         PrintRefusal(where, error);  // a reason with a list of names, one a line
@@ -443,8 +484,11 @@ VStreamOptionsMotion* AsMotion(VStreamOptions* options) {
 // ---- settings file ----
 
 // Reads the settings file `name` (a leading "@" resolved as the toolkit does); false with the
-// reason in `error` when it is missing, a directory, unreadable or too large.
-bool LoadSettings(const std::string& name, std::vector<SettingsEntry>& entries, std::string& error) {
+// reason in `error` when it is missing, a directory, unreadable, too large, or not 8-bit text (a
+// UTF-16 file, a NUL byte). A line that is neither a section, a comment nor a key=value line gets
+// a warning in `warnings`, as its option would otherwise be lost without a word.
+bool LoadSettings(const std::string& name, std::vector<SettingsEntry>& entries,
+                  std::vector<std::string>& warnings, std::string& error) {
     const VString resolved = VConfigFile::ResolveName(name.c_str());
     const std::string path = resolved.Buffer();
     struct stat info {};
@@ -464,6 +508,8 @@ bool LoadSettings(const std::string& name, std::vector<SettingsEntry>& entries, 
     if (failed) return (error = "could not be read", false);
     // A byte-order mark some editors put before UTF-8 text is not part of the first line.
     if (data.compare(0, 3, "\xEF\xBB\xBF") == 0) data.erase(0, 3);
+    if (data.compare(0, 2, "\xFF\xFE") == 0 || data.compare(0, 2, "\xFE\xFF") == 0)
+        return (error = "line 1: the file is UTF-16 text; a settings file is UTF-8 or ASCII text", false);
     std::string section;
     int number = 0;
     for (size_t at = 0; at < data.size();) {
@@ -475,15 +521,29 @@ bool LoadSettings(const std::string& name, std::vector<SettingsEntry>& entries, 
         at = end;
         if (at < data.size() && data[at] == '\r') ++at;
         if (at < data.size() && data[at] == '\n') ++at;
+        // Text read as C strings ends at a NUL: the value would silently lose its end.
+        if (line.find('\0') != std::string::npos)
+            return (error = "line " + std::to_string(number) +
+                            ": holds a NUL byte; a settings file is UTF-8 or ASCII text",
+                    false);
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         const size_t close = line.find(']');
         if (line.size() >= 2 && line[0] == '[' && close != std::string::npos && close > 0) {
             section = Trimmed(line.substr(1, close - 1));
             continue;
         }
+        const std::string where = "line " + std::to_string(number) + ": \"" + Shown(line) + "\" ";
         const size_t equals = line.find('=');
-        if (equals == std::string::npos || equals == 0 || line[0] == ';' || line[0] == '#') continue;
+        if (equals == std::string::npos) {
+            warnings.push_back(where + "is not a key=value line and is ignored");
+            continue;
+        }
         std::string key = Trimmed(line.substr(0, equals));
-        if (!key.empty()) entries.push_back({section, key, Trimmed(line.substr(equals + 1)), number});
+        if (key.empty()) {
+            warnings.push_back(where + "names no key and is ignored");
+            continue;
+        }
+        entries.push_back({section, key, Trimmed(line.substr(equals + 1)), number});
     }
     return true;
 }
@@ -510,30 +570,54 @@ std::vector<std::string> OptionNames(const std::string& path) {
     return names;
 }
 
+// Where an option of the reader or writer of `path`'s format acts: when a file is read (under
+// [Import]), when one is written (under [Export]), both, or neither (0: the option has no effect).
+constexpr int kActsOnRead = 1, kActsOnWrite = 2;
+int WhereOptionActs(const std::string& path, const std::string& key) {
+    if (IsFormat(path.c_str(), "3ds")) {
+        if (key == "Reduce Keys" || key == "Smooth Group") return kActsOnRead;
+        if (key == "UV per polygon") return kActsOnWrite;
+        return kActsOnRead | kActsOnWrite;
+    }
+    if (IsAnyFormat(path, {"obj", "dxf"})) {
+        if (key == "Create Reference Node" || key == "Weld Vertices" || key == "Layer~Block~Entity")
+            return kActsOnRead;
+        if (key == "Force Triangulation" || key == "Evaluate Link/Shape deformations") return kActsOnWrite;
+        return 0;
+    }
+    if (key == "UnusedSegments" || key == "ExportRequireSingleRootNode") return 0;
+    if (key.rfind("Import", 0) == 0 || key == "RenameDuplicateNames") return kActsOnRead;
+    if (key.rfind("Export", 0) == 0) return kActsOnWrite;
+    return kActsOnRead | kActsOnWrite;
+}
+
 // Checks the [Import] keys against the reader of `in` and the [Export] keys against the writer of
-// `out` (when there is one): a key neither knows gets a warning with the keys it does know; a
-// known key whose value is not a whole number is an error (false, reason printed).
+// `out` (when there is one): a key that is not an option acting there gets a warning with the
+// keys that do; such a key whose value is not a whole number is an error (false, reason printed).
 bool CheckSettings(const Arguments& args, const std::vector<SettingsEntry>& entries, const std::string& in,
                    const std::string* out) {
     struct Side {
         const char* section;
         const char* role;
         const std::string* path;
+        int acts;
     };
-    const Side sides[] = {{"Import", "reader", &in}, {"Export", "writer", out}};
+    const Side sides[] = {{"Import", "reader", &in, kActsOnRead}, {"Export", "writer", out, kActsOnWrite}};
     for (const SettingsEntry& entry : entries)
         if (!SameText(entry.section.c_str(), "Import") && !SameText(entry.section.c_str(), "Export"))
-            std::fprintf(
-                stderr,
-                "oxa-convert: %s: line %d: \"%s\" is outside the [Import] and [Export] sections and is "
-                "ignored\n",
-                args.optionsFile.c_str(), entry.line, Printable(entry.key.c_str()).c_str());
+            Warn(args.optionsFile + ": line " + std::to_string(entry.line) + ": \"" + Shown(entry.key) +
+                 "\" is outside the [Import] and [Export] sections and is ignored");
     for (const Side& side : sides) {
         const char* extension = side.path ? VOxaGetFileExtension(side.path->c_str()) : "";
         if (!side.path ||
             (side.path == &in ? VOxaFindReaderFormat(extension) : VOxaFindWriterFormat(extension)) < 0)
             continue;
-        const std::vector<std::string> names = OptionNames(*side.path);
+        std::vector<std::string> names = OptionNames(*side.path);
+        names.erase(std::remove_if(names.begin(), names.end(),
+                                   [&](const std::string& name) {
+                                       return !(WhereOptionActs(*side.path, name) & side.acts);
+                                   }),
+                    names.end());
         std::string known;
         for (const std::string& name : names)
             known += (known.empty() ? "" : ", ") + name;
@@ -544,18 +628,15 @@ bool CheckSettings(const Arguments& args, const std::vector<SettingsEntry>& entr
             if (!SameText(entry.section.c_str(), side.section)) continue;
             const std::string where = args.optionsFile + ": line " + std::to_string(entry.line);
             if (std::find(names.begin(), names.end(), entry.key) == names.end()) {
-                std::fprintf(stderr,
-                             "oxa-convert: %s: \"%s\" is not an option of the %s %s and is ignored; "
-                             "its options under [%s] are: %s\n",
-                             where.c_str(), Printable(entry.key.c_str()).c_str(), format.c_str(), side.role,
-                             side.section, known.c_str());
+                Warn(where + ": \"" + Shown(entry.key) + "\" is not an option of the " + format + " " +
+                     side.role + " and is ignored; its options under [" + side.section + "] are: " + known);
                 continue;
             }
             int value = 0;
             const char* end = entry.value.c_str() + entry.value.size();
             if (entry.value.empty() || VParseInt(entry.value.c_str(), end, value) != end) {
                 std::fprintf(stderr, "oxa-convert: %s: the value of %s is \"%s\", not a whole number\n",
-                             where.c_str(), entry.key.c_str(), Printable(entry.value.c_str()).c_str());
+                             where.c_str(), entry.key.c_str(), Shown(entry.value).c_str());
                 return false;
             }
         }
@@ -569,7 +650,7 @@ void ConfigureOptions(VStreamOptions* options, const Arguments& args, const char
     if (!options) return;
     options->SetDialogCallback(&QuietDialog);
     options->SetMessageCallback(&KeepMessage);
-    if (isatty(2)) options->SetProgressCallback(&OnProgress);
+    if (!gQuiet && isatty(2)) options->SetProgressCallback(&OnProgress);
 
     // The first line of the key in the first section of that name, as the settings files of the
     // toolkit are read: sections without regard to case, keys as they are written.
@@ -776,6 +857,7 @@ bool ImportFile(const std::string& path, const Arguments& args, Session& session
         return false;
     }
     ConfigureOptionsForRead(options, args);
+    SetProgressStage("reading", path);
     if (VStreamOptionsMotion* motion = AsMotion(options); motion && skeleton)
         motion->SetAttachedObject(skeleton, false);
     const bool ok = importer->Import(session.scene, options);
@@ -851,8 +933,7 @@ bool HoldsSomething(VOxaScene* scene) {
 }
 
 void NoteEmpty(const std::string& path, VOxaScene* scene) {
-    if (!HoldsSomething(scene))
-        std::fprintf(stderr, "oxa-convert: %s: no geometry or motion was found in this file\n", path.c_str());
+    if (!HoldsSomething(scene)) Warn(path + ": no geometry or motion was found in this file");
 }
 
 // ---- writing ----
@@ -885,8 +966,8 @@ bool SetMotionToWrite(VStreamOptionsMotion* motion, const Arguments& args, Sessi
         return false;
     }
     if (announce && std::fabs(motion->GetFrameRate() - source.rate) > 1e-9 * source.rate)
-        std::fprintf(stderr, "oxa-convert: %s: motion resampled from %s to %s frames per second\n",
-                     out.c_str(), RateText(source.rate).c_str(), RateText(motion->GetFrameRate()).c_str());
+        Warn(out + ": motion resampled from " + RateText(source.rate) + " to " +
+             RateText(motion->GetFrameRate()) + " frames per second");
     return true;
 }
 
@@ -925,6 +1006,7 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
     }
     ConfigureOptions(options, args, "Export");
     AllowTextureFolders(options, args);
+    SetProgressStage("writing", shownAs);
     if (VStreamOptionsMotion* motion = AsMotion(options)) {
         if (!SetMotionToWrite(motion, args, session, shownAs, announce)) {
             session.usageError = true;
@@ -936,6 +1018,9 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
     const bool ok = exporter->Export(session.scene, options);
     EndProgress();
     gMessages.AddLines(exporter->GetMessageText().Buffer());
+    // An image left behind because of where it lies can be let in with --texture-dir.
+    if (std::strstr(exporter->GetMessageText().Buffer(), "is outside the folders textures are copied from"))
+        gMessages.Add("to copy such an image, give --texture-dir with a folder it lies in (or below)");
     if (!ok) gMessages.Drop(exporter->GetError().GetLastErrorString().Buffer());
     gMessages.Print(shownAs);
     // A file that could not be created or written fails with the system's reason (no space, the
@@ -972,9 +1057,50 @@ bool ExportAmc(const std::string& out, int format, const Arguments& args, Sessio
 enum class Stage { eReading, eWriting };
 Stage gStage = Stage::eReading;
 
+// The takes of the scene for a message: their names in quotes, separated by commas.
+std::string TakeList(VOxaScene* scene) {
+    VStringList takes;
+    scene->FillTakeNameArray(takes);
+    std::string list;
+    for (int k = 0; k < takes.GetCount(); ++k)
+        list += (k ? ", \"" : "\"") + Shown(takes[k]) + "\"";
+    return list.empty() ? "the file has no take" : "its takes are " + list;
+}
+
+// True (with the reason printed) when the take --take names is not in the scene.
+bool TakeMissing(const Arguments& args, VOxaScene* scene) {
+    VStringList takes;
+    scene->FillTakeNameArray(takes);
+    if (args.take.empty() || takes.Find(args.take.c_str()) >= 0) return false;
+    std::fprintf(stderr, "oxa-convert: %s: no take named \"%s\"; %s\n", args.files[0].c_str(),
+                 Shown(args.take).c_str(), TakeList(scene).c_str());
+    return true;
+}
+
+// True (with the reason printed) when `path`, a file the command reads (`input`) or writes, names
+// a folder: one that exists, or a name that ends with "/".
+bool IsFolderGiven(const std::string& path, bool input) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return !PrintProblem(input ? oxa_run::CheckInputFile(path) : oxa_run::CheckOutputFile(path));
+    if (path.back() != '/') return false;
+    std::fprintf(stderr, "oxa-convert: %s is a folder (the name ends with \"/\"), not a file\n",
+                 path.c_str());
+    return true;
+}
+
+// True when the current take of the scene animates some node.
+bool HoldsMotion(VOxaScene* scene) {
+    return AnyNode(scene, [](VOxaNode* node, bool) {
+        VTime start = VTime::kInfinite, stop = VTime::kMinusInfinite;
+        return node->GetAnimationInterval(start, stop) && stop.Get() > start.Get();
+    });
+}
+
 int Convert(const Arguments& args) {
     const std::string& in = args.files[0];
     const std::string& out = args.files[1];
+    if (IsFolderGiven(in, true) || IsFolderGiven(out, false)) return kExitFile;
     const int format = VOxaFindWriterFormat(VOxaGetFileExtension(out.c_str()));
     if (format < 0) {
         std::fprintf(stderr, "oxa-convert: %s: no writer for the extension \"%s\" (see --formats)\n",
@@ -998,20 +1124,29 @@ int Convert(const Arguments& args) {
     Session session;
     if (!ReadScene(in, args, session)) return kExitFile;
     NoteEmpty(in, session.scene);
-    if (!args.take.empty()) {
-        VStringList takes;
-        session.scene->FillTakeNameArray(takes);
-        if (takes.Find(args.take.c_str()) < 0) {
-            std::fprintf(stderr, "oxa-convert: %s: no take named \"%s\"\n", in.c_str(), args.take.c_str());
-            return kExitUsage;
-        }
-        // Objects without that take (materials a reader made, say) keep theirs; the nodes switch.
-        session.scene->SetCurrentTake(args.take.c_str());
-    }
+    if (TakeMissing(args, session.scene)) return kExitUsage;
+    // Objects without that take (materials a reader made, say) keep theirs; the nodes switch.
+    if (!args.take.empty()) session.scene->SetCurrentTake(args.take.c_str());
     // The images a geometry writer copies are known now: none may be a file the run writes.
     if (IsAnyFormat(out, {"obj", "3ds"}) &&
         !PrintProblem(oxa_run::WritesOverInput(outputs, oxa_run::TextureImages(session.scene))))
         return kExitUsage;
+    // The 3DS keyframer keys whole frames at 30 fps, whatever rate the motion was read at.
+    const auto animOff = [&args] {
+        for (const SettingsEntry& entry : args.settings)
+            if (SameText(entry.section.c_str(), "Export") && entry.key == "Anim") {
+                int value = 0;
+                const char* begin = entry.value.c_str();
+                return VParseInt(begin, begin + entry.value.size(), value) == nullptr || value != 1;
+            }
+        return false;
+    };
+    if (IsFormat(out.c_str(), "3ds") && !animOff() && HoldsMotion(session.scene)) {
+        const double rate = session.Rate().rate;
+        if (std::fabs(rate - 30.0) > 1e-9)
+            Warn(out + ": motion resampled from " + RateText(rate) +
+                 " to 30 fps: 3DS keys are whole frames at 30 fps");
+    }
     session.sideBySide = MarkNodesToWrite(session.scene, IsSkeletonFormat(out));
     session.jointsTranslate = IsSkeletonFormat(out) && JointsTranslate(session.scene);
 
@@ -1086,7 +1221,9 @@ void CollectChannels(const VFCurveNode* root, std::vector<Channel>& channels) {
     }
 }
 
-std::vector<NodeEntry> CollectNodes(VOxaScene* scene) {
+// The nodes of the scene with their animated channels, those of the take `onlyTake` when it is
+// not empty.
+std::vector<NodeEntry> CollectNodes(VOxaScene* scene, const std::string& onlyTake) {
     std::vector<NodeEntry> nodes;
     std::vector<std::pair<const VOxaNode*, int>> stack;
     if (scene->GetRootNode()) stack.push_back({scene->GetRootNode(), 0});
@@ -1104,6 +1241,7 @@ std::vector<NodeEntry> CollectNodes(VOxaScene* scene) {
             const VOxaTakeNode* takeNode = node->GetTakeNode(t);
             // A take whose channels are still to be made has no key: not made just to be listed.
             if (!takeNode || takeNode->HasDeferredChannels() || !takeNode->GetVFCurveNode()) continue;
+            if (!onlyTake.empty() && onlyTake != takeNode->GetName()) continue;
             Take take{takeNode->GetName(), {}};
             CollectChannels(takeNode->GetVFCurveNode(), take.channels);
             if (!take.channels.empty()) entry.takes.push_back(std::move(take));
@@ -1170,8 +1308,9 @@ int Describe(const Arguments& args) {
     if (!ReadScene(args.files[0], args, session)) return kExitFile;
     VOxaScene* scene = session.scene;
     NoteEmpty(args.files[0], scene);
+    if (TakeMissing(args, scene)) return kExitUsage;
     VOxaSceneContents* contents = scene->GetContents();
-    const std::vector<NodeEntry> nodes = CollectNodes(scene);
+    const std::vector<NodeEntry> nodes = CollectNodes(scene, args.take);
 
     VStringList takeNames;
     scene->FillTakeNameArray(takeNames);
@@ -1180,6 +1319,8 @@ int Describe(const Arguments& args) {
     const VStreamOptionsMotion* read = AsMotion(session.readOptions);
     const std::string readTake = scene->GetCurrentTakeName();
     for (int k = 0; k < takeNames.GetCount(); ++k) {
+        // With --take only that take is described.
+        if (!args.take.empty() && args.take != takeNames[k]) continue;
         TakeEntry take{takeNames[k], VTimeSpan(), source.rate, 0};
         if (const VOxaTakeInfo* info = scene->GetTakeInfo(take.name.c_str()))
             take.span = info->mLocalTimeSpan;
@@ -1302,79 +1443,229 @@ int Describe(const Arguments& args) {
     return kExitOk;
 }
 
+// The formats each side supports in three groups, geometry, skeletons and markers (any other
+// format of the tables after them), each group in a fixed order.
 int ListFormats() {
-    std::printf("read:\n");
-    for (int k = 0; k < VOxaGetReaderFormatCount(); ++k)
-        std::printf("  %-5s %s\n", VOxaGetReaderFormat(k)->mExtension, VOxaGetReaderFormat(k)->mDescription);
-    std::printf("write:\n");
-    for (int k = 0; k < VOxaGetWriterFormatCount(); ++k)
-        std::printf("  %-5s %s\n", VOxaGetWriterFormat(k)->mExtension, VOxaGetWriterFormat(k)->mDescription);
+    struct Group {
+        const char* title;
+        std::vector<const char*> extensions;
+    };
+    const Group groups[] = {{"geometry", {"3ds", "obj", "dxf"}},
+                            {"skeletons", {"bvh", "htr", "asf", "amc"}},
+                            {"markers", {"c3d", "trc", "brd", "mov", "vpm", "aoa", "mcd"}}};
+    auto list = [&groups](const char* side, int count, auto row) {
+        std::printf("%s:\n", side);
+        std::vector<bool> listed((size_t)count, false);
+        auto print = [&](int k) {
+            listed[(size_t)k] = true;
+            std::printf("    %-5s %s\n", row(k)->mExtension, row(k)->mDescription);
+        };
+        for (const Group& group : groups) {
+            bool titled = false;
+            for (const char* extension : group.extensions)
+                for (int k = 0; k < count; ++k)
+                    if (!listed[(size_t)k] && SameText(row(k)->mExtension, extension)) {
+                        if (!titled) std::printf("  %s:\n", group.title);
+                        titled = true;
+                        print(k);
+                    }
+        }
+        if (std::find(listed.begin(), listed.end(), false) == listed.end()) return;
+        std::printf("  other:\n");
+        for (int k = 0; k < count; ++k)
+            if (!listed[(size_t)k]) print(k);
+    };
+    list("read", VOxaGetReaderFormatCount(), VOxaGetReaderFormat);
+    list("write", VOxaGetWriterFormatCount(), VOxaGetWriterFormat);
     return kExitOk;
 }
 
+// The options of the command line. Each is given once, but for the flags and --texture-dir; an
+// option with a value takes it as the next word or after "=" (--frame-rate=60).
+enum class Option {
+    eInfo,
+    eJson,
+    eFormats,
+    eHelp,
+    eQuiet,
+    eTake,
+    eOptions,
+    eSkeleton,
+    eFrameRate,
+    eTimeMode,
+    eTextureDir
+};
+
+struct OptionSpec {
+    Option id;
+    const char* name;
+    const char* shortName;  // or null
+    bool takesValue;
+    bool repeatable;
+};
+
+const OptionSpec kOptions[] = {
+    {Option::eInfo, "--info", nullptr, false, true},
+    {Option::eJson, "--json", nullptr, false, true},
+    {Option::eFormats, "--formats", nullptr, false, true},
+    {Option::eHelp, "--help", "-h", false, true},
+    {Option::eQuiet, "--quiet", "-q", false, true},
+    {Option::eTake, "--take", nullptr, true, false},
+    {Option::eOptions, "--options", nullptr, true, false},
+    {Option::eSkeleton, "--skeleton", nullptr, true, false},
+    {Option::eFrameRate, "--frame-rate", nullptr, true, false},
+    {Option::eTimeMode, "--time-mode", nullptr, true, false},
+    {Option::eTextureDir, "--texture-dir", nullptr, true, true},
+};
+
+// True when `text` is a plain decimal number: digits with at most one decimal point, nothing
+// else (no sign, blank, exponent or hexadecimal form).
+bool IsPlainDecimal(const std::string& text, bool allowPoint) {
+    bool digit = false, point = false;
+    for (char c : text) {
+        if (c >= '0' && c <= '9')
+            digit = true;
+        else if (c == '.' && allowPoint && !point)
+            point = true;
+        else
+            return false;
+    }
+    return digit;
+}
+
+// Takes the value of one option; false with the reason in `error`.
+bool TakeValue(Option id, const std::string& name, const std::string& value, Arguments& args,
+               std::string& error) {
+    const std::string shown = "\"" + Shown(value) + "\"";
+    switch (id) {
+        case Option::eTake:
+            if (value.empty()) return (error = "--take needs a take name, not an empty one", false);
+            args.take = value;
+            return true;
+        case Option::eOptions:
+        case Option::eSkeleton:
+        case Option::eTextureDir:
+            if (value.empty())
+                return (error = name +
+                                (id == Option::eTextureDir ? " needs a folder name" : " needs a file name") +
+                                ", not an empty one",
+                        false);
+            break;
+        case Option::eFrameRate: {
+            if (!IsPlainDecimal(value, true))
+                return (error =
+                            "--frame-rate needs a plain decimal number of frames per second (such as 30 "
+                            "or 29.97), not " +
+                            shown,
+                        false);
+            const char* end = value.c_str() + value.size();
+            // A frame must last at least one tick of the time type.
+            if (VParseDouble(value.c_str(), end, args.frameRate, false) != end || !(args.frameRate > 0.0) ||
+                !(args.frameRate <= (double)VTime::kOneSecond)) {
+                args.frameRate = 0.0;
+                return (error = "--frame-rate " + Shown(value) +
+                                " is out of range: a rate lies above 0 and at most " +
+                                std::to_string(VTime::kOneSecond) + " frames per second",
+                        false);
+            }
+            return true;
+        }
+        case Option::eTimeMode: {
+            const char* end = value.c_str() + value.size();
+            if (!IsPlainDecimal(value, false) || VParseInt(value.c_str(), end, args.timeMode) != end ||
+                !IsTimeMode(args.timeMode)) {
+                args.timeMode = -1;
+                return (error = "--time-mode needs one of the time modes --help lists, not " + shown, false);
+            }
+            return true;
+        }
+        default:
+            return true;
+    }
+    if (id == Option::eOptions) {
+        args.optionsFile = value;
+    } else if (id == Option::eSkeleton) {
+        args.skeleton = value;
+    } else {
+        struct stat info {};
+        if (stat(value.c_str(), &info) != 0)
+            return (error = "--texture-dir: " + Shown(value) + " does not exist", false);
+        if (!S_ISDIR(info.st_mode))
+            return (error = "--texture-dir: " + Shown(value) + " is not a folder", false);
+        args.textureDirs.push_back(value);
+    }
+    return true;
+}
+
+// The format of OUT when it holds no motion, or holds it at a rate of its own: why --frame-rate
+// and --time-mode cannot act on it; empty when they can.
+std::string RateRefusal(const std::string& out, const char* option) {
+    if (IsFormat(out.c_str(), "3ds"))
+        return std::string(option) +
+               " cannot change the rate of a 3DS file: 3DS keys are whole frames at 30 fps";
+    if (IsAnyFormat(out, {"obj", "dxf"})) {
+        std::string format = VOxaGetFileExtension(out.c_str());
+        for (char& c : format)
+            c = (char)std::toupper((unsigned char)c);
+        return std::string(option) + " has nothing to act on: " + format + " files hold no motion";
+    }
+    return "";
+}
+
 bool ParseArguments(int argc, char** argv, Arguments& args, std::string& error) {
+    bool optionsEnded = false;
+    std::vector<int> given(sizeof kOptions / sizeof kOptions[0], 0);
     for (int k = 1; k < argc; ++k) {
         const std::string arg = argv[k];
-        auto value = [&](std::string& out) {
-            if (k + 1 >= argc) {
-                error = arg + " needs a value";
-                return false;
-            }
-            out = argv[++k];
-            return true;
-        };
-        std::string text;
-        if (arg == "--info") {
-            args.info = true;
-        } else if (arg == "--json") {
-            args.json = true;
-        } else if (arg == "--formats") {
-            args.formats = true;
-        } else if (arg == "--take") {
-            if (!value(args.take)) return false;
-        } else if (arg == "--options") {
-            if (!value(args.optionsFile)) return false;
-        } else if (arg == "--skeleton") {
-            if (!value(args.skeleton)) return false;
-        } else if (arg == "--frame-rate") {
-            if (!value(text)) return false;
-            const char* end = text.c_str() + text.size();
-            // A frame must last at least one tick of the time type.
-            if (VParseDouble(text.c_str(), end, args.frameRate, false) != end || !(args.frameRate > 0.0) ||
-                !(args.frameRate <= (double)VTime::kOneSecond)) {
-                error = "--frame-rate needs a positive number of frames per second, not \"" + text + "\"";
-                return false;
-            }
-        } else if (arg == "--time-mode") {
-            if (!value(text)) return false;
-            const char* end = text.c_str() + text.size();
-            if (VParseInt(text.c_str(), end, args.timeMode) != end || !IsTimeMode(args.timeMode)) {
-                error = "--time-mode needs one of the time modes --help lists, not \"" + text + "\"";
-                args.timeMode = -1;
-                return false;
-            }
-        } else if (arg == "--texture-dir") {
-            if (!value(text)) return false;
-            struct stat info {};
-            if (stat(text.c_str(), &info) != 0) {
-                error = "--texture-dir: " + text + " does not exist";
-                return false;
-            }
-            if (!S_ISDIR(info.st_mode)) {
-                error = "--texture-dir: " + text + " is not a folder";
-                return false;
-            }
-            args.textureDirs.push_back(text);
-        } else if (arg == "-h" || arg == "--help") {
-            args.help = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            error = "unknown option " + arg;
-            return false;
-        } else {
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            if (arg.empty()) return (error = "a file name is empty", false);
             args.files.push_back(arg);
+            continue;
+        }
+        const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
+        const std::string name = arg.substr(0, equals);
+        size_t index = 0;
+        while (index < given.size() && name != kOptions[index].name &&
+               !(kOptions[index].shortName && name == kOptions[index].shortName))
+            ++index;
+        if (index == given.size()) return (error = "unknown option " + Shown(name), false);
+        const OptionSpec& spec = kOptions[index];
+        if (given[index]++ && !spec.repeatable) return (error = name + " is given twice", false);
+        if (!spec.takesValue) {
+            if (equals != std::string::npos) return (error = name + " takes no value", false);
+        } else if (equals == std::string::npos && k + 1 >= argc) {
+            return (error = name + " needs a value", false);
+        }
+        switch (spec.id) {
+            case Option::eInfo:
+                args.info = true;
+                break;
+            case Option::eJson:
+                args.json = true;
+                break;
+            case Option::eFormats:
+                args.formats = true;
+                break;
+            case Option::eHelp:
+                args.help = true;
+                break;
+            case Option::eQuiet:
+                args.quiet = true;
+                break;
+            default:
+                if (!TakeValue(spec.id, name,
+                               equals != std::string::npos ? arg.substr(equals + 1) : argv[++k], args, error))
+                    return false;
         }
     }
     if (args.help) return true;
+    const char* rateOption = args.frameRate > 0.0 ? "--frame-rate"
+                             : args.timeMode >= 0 ? "--time-mode"
+                                                  : nullptr;
     if (args.frameRate > 0.0 && args.timeMode >= 0)
         return (error = "give --frame-rate or --time-mode, not both", false);
     if (args.formats) return args.files.empty() || (error = "--formats takes no file", false);
@@ -1382,9 +1673,20 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& error) 
         return (error = "--skeleton names an ASF file (FILE.asf)", false);
     if (!args.skeleton.empty() && (args.files.empty() || !IsFormat(args.files[0].c_str(), "amc")))
         return (error = "--skeleton goes with an AMC input", false);
-    if (args.info) return args.files.size() == 1 || (error = "--info takes one file", false);
+    if (args.info) {
+        if (rateOption)
+            return (error = std::string(rateOption) + " goes with a conversion, not with --info", false);
+        if (args.files.size() > 1)
+            return (error = "--info takes one file; too many file names: " + Shown(args.files[1]), false);
+        return !args.files.empty() || (error = "--info takes one file", false);
+    }
     if (args.json) return (error = "--json goes with --info", false);
+    if (args.files.size() > 2)
+        return (
+            error = "too many file names: give an input and an output file, not also " + Shown(args.files[2]),
+            false);
     if (args.files.size() != 2) return (error = "give an input and an output file", false);
+    if (rateOption && !(error = RateRefusal(args.files[1], rateOption)).empty()) return false;
     return true;
 }
 
@@ -1395,6 +1697,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!ParseArguments(argc, argv, args, error))
         return Usage(error.empty() ? "give an input and an output file" : error);
+    gQuiet = args.quiet;
     if (args.help) {
         std::string usage = kUsage;
         const size_t at = usage.find("@README@");
@@ -1407,14 +1710,18 @@ int main(int argc, char** argv) {
     if (!args.optionsFile.empty()) {
         if (!CheckInputFile(VConfigFile::ResolveName(args.optionsFile.c_str()).Buffer())) return kExitFile;
         std::vector<SettingsEntry>& settings = args.settings;
-        if (!LoadSettings(args.optionsFile, settings, error)) {
+        std::vector<std::string> warnings;
+        if (!LoadSettings(args.optionsFile, settings, warnings, error)) {
             std::fprintf(stderr, "oxa-convert: %s: %s\n", args.optionsFile.c_str(), error.c_str());
             return kExitUsage;
         }
+        for (const std::string& warning : warnings)
+            Warn(args.optionsFile + ": " + warning);
         if (!CheckSettings(args, settings, args.files[0], args.info ? nullptr : &args.files[1]))
             return kExitUsage;
     }
     if (args.info) {
+        if (IsFolderGiven(args.files[0], true)) return kExitFile;
         if (VOxaFindReaderFormat(VOxaGetFileExtension(args.files[0].c_str())) < 0) {
             std::fprintf(stderr, "oxa-convert: %s: no reader for the extension \"%s\" (see --formats)\n",
                          args.files[0].c_str(), VOxaGetFileExtension(args.files[0].c_str()));

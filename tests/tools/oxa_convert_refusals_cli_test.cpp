@@ -161,12 +161,12 @@ TEST(cli, RatesAndTimeModesThatCannotBeWritten) {
         EXPECT_EQ(r.code, 2) << rate;
     }
     // A rate that would leave the writer no frame it can write.
-    Result r = Convert("--frame-rate 1e9 " + bvh + " " + out);
+    Result r = Convert("--frame-rate 1000000000 " + bvh + " " + out);
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("would need more than"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("resampled"), std::string::npos) << r.err;
     EXPECT_FALSE(Exists(out));
-    r = Convert("--frame-rate 1e9 " + bvh + " " + Folder() + "rates_out.amc");
+    r = Convert("--frame-rate 1000000000 " + bvh + " " + Folder() + "rates_out.amc");
     EXPECT_EQ(r.code, 2);
     EXPECT_FALSE(Exists(Folder() + "rates_out.amc"));
     // Both: refused, one says which to give.

@@ -118,6 +118,8 @@ TEST(oxa_convert_textures, TextureDirAllowsOneSiblingFolder) {
     Result without = ConvertIn(dir.path.string(), "models/s.obj plain/s.obj");
     ASSERT_EQ(without.code, 0) << without.err;
     EXPECT_EQ(Count(without.err, kRefused), 2) << without.err;
+    // One line points to the option that lets such images in.
+    EXPECT_EQ(Count(without.err, "give --texture-dir with a folder"), 1) << without.err;
     EXPECT_FALSE(fs::exists(dir / "plain/stone.png"));
 
     fs::create_directories(dir / "allowed");
