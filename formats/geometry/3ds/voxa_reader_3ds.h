@@ -123,6 +123,10 @@ private:
     // Step by step parts of Read.
     bool FillTables();
     bool CreateMaterials();
+    // The texture of one map of material `material` (its image, source folder and parameters),
+    // named as the image or, when that name is taken, as the image, "-", the material's index and
+    // `suffix`; null with a message when it cannot be made.
+    VOxaTexture* CreateMapTexture(const Ftk::MaterialMap& map, size_t material, const char* suffix);
     bool AttachNodes(VOxaScene* scene);
     bool CreateTake(VOxaScene* scene);
     // Adds `child` below the node named `parentName` (or the top parent when there is none or
@@ -169,6 +173,7 @@ private:
     Ftk::Background* mBackground = nullptr;
     double mUnitFactor = 1.0;
     float mAmbient[3] = {0.0f, 0.0f, 0.0f};
+    bool mAmbientInFile = false;
 
     std::vector<MeshEntry> mMeshes;
     std::vector<Ftk::Material*> mMaterialRecords;

@@ -25,6 +25,7 @@
 #include "formats/geometry/voxa_geometry_write.h"
 #include "objects/vproperty.h"
 #include "oxa_codec/vstream_options.h"
+#include "scene/voxa_global_light_settings.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_renaming_strategy.h"
 #include "scene/voxa_scene.h"
@@ -289,9 +290,13 @@ bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
         return false;
     }
 
-    if (mAmbientLight) {
-        VOxaColor ambient = scene->GetGlobalLightSettings().GetAmbientColor();
-        ambient.Set(ambient.mRed, ambient.mGreen, ambient.mBlue, ambient.mAlpha);
+    // The scene's ambient light, unless it is the one every new scene has (which no file gave
+    // it): that is written black, so that no reader lights the materials with it.
+    const VOxaColor ambient = scene->GetGlobalLightSettings().GetAmbientColor();
+    const VOxaColor untouched = VOxaGlobalLightSettings().GetAmbientColor();
+    const bool heldAmbient = ambient.mRed != untouched.mRed || ambient.mGreen != untouched.mGreen ||
+                             ambient.mBlue != untouched.mBlue || ambient.mAlpha != untouched.mAlpha;
+    if (mAmbientLight && heldAmbient) {
         mSettings->mAmbient[0] = (float)ambient.mRed;
         mSettings->mAmbient[1] = (float)ambient.mGreen;
         mSettings->mAmbient[2] = (float)ambient.mBlue;
@@ -314,11 +319,11 @@ bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
     Ftk::InitKeyframerSettings(&keyframer);
     if (keyframer != nullptr) {
         // The range: the current take's span is the segment and its reference span reaches the
-        // animation's length, so that a file's range comes back as it was; without a take span,
-        // the keys' interval.
+        // animation's length, so that a file's range comes back as it was (a one-frame span
+        // stays one frame); without a take span, the keys' interval.
         VTime first = mAnimationStart, last = mAnimationStop, length = mAnimationStop;
         const VOxaTakeInfo* info = scene->GetTakeInfo(scene->GetCurrentTakeName());
-        if (info != nullptr && info->mLocalTimeSpan.GetStop() > info->mLocalTimeSpan.GetStart()) {
+        if (info != nullptr && info->mLocalTimeSpan.GetStop() >= info->mLocalTimeSpan.GetStart()) {
             first = info->mLocalTimeSpan.GetStart();
             last = info->mLocalTimeSpan.GetStop();
             length = std::max(last, info->mReferenceTimeSpan.GetStop());
@@ -340,33 +345,33 @@ bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
     return true;
 }
 
-void VOxaWriter3DS::Give3dsName(VOxaObject* object, VRenamingStrategy3DS& strategy, int limit,
-                                std::unordered_set<std::string>& used, const char* emptyStem) {
-    VOxaObjectName pair = object->GetObjectName();
-    strategy.RenameToLength(pair, limit);
-    object->SetName(pair.GetCurrent());
-    std::string name = object->GetNameWithoutPrefix();
-    if (name.empty() || name.size() > (size_t)limit || used.count(name) != 0) {
-        // Clash counters past 999 and names that come out empty get a cut stem with a counter
-        // that fits and is unique.
+void VOxaWriter3DS::GiveMaterialName(VOxaMaterial* material) {
+    constexpr size_t kLimit = 15;
+    const std::string original = material->GetNameWithoutPrefix();
+    std::string name = original;
+    if (name.empty() || name.size() > kLimit || mMaterialNames.count(name) != 0) {
+        // A name too long is cut; one that comes out empty or taken gets a counter that fits.
         std::string stem;
         for (char c : name)
             if (c != ':') stem += c;
-        if (stem.empty()) stem = emptyStem;
-        for (uint32_t counter = 1;; ++counter) {
+        if (stem.empty()) stem = "Material";
+        name = stem.substr(0, kLimit);
+        for (uint32_t counter = 1; mMaterialNames.count(name) != 0; ++counter) {
             const std::string digits = std::to_string(counter);
-            const size_t keep = digits.size() >= (size_t)limit ? 0 : (size_t)limit - digits.size();
-            std::string candidate = stem.substr(0, std::min(stem.size(), keep)) + digits;
-            if (candidate.size() > (size_t)limit) candidate.resize((size_t)limit);
-            if (used.count(candidate) == 0) {
-                name = candidate;
-                break;
-            }
+            name = stem.substr(0, kLimit - std::min(kLimit, digits.size())) + digits;
+            if (name.size() > kLimit) name.resize(kLimit);
         }
-        object->SetName(name.c_str());
-        name = object->GetNameWithoutPrefix();
+        if (!original.empty()) {
+            mMessageText += "Material \"";
+            mMessageText += original.c_str();
+            mMessageText += "\" is written as \"";
+            mMessageText += name.c_str();
+            mMessageText += "\": 3DS material names hold 15 characters and must differ.\n";
+        }
+        material->SetName(name.c_str());
+        name = material->GetNameWithoutPrefix();
     }
-    used.insert(name);
+    mMaterialNames.insert(name);
 }
 
 std::string VOxaWriter3DS::UniqueMaterialName(const std::string& wanted) {
@@ -492,11 +497,9 @@ bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
     CollectTargetNodes();
     if (mManager != nullptr) {
         GiveNodeNames();
-        mMaterialRenaming.reset(new VRenamingStrategy3DS());
         const int materialCount = mManager->GetMaterialCount();
         for (int i = 0; i < materialCount; ++i)
-            if (VOxaMaterial* material = mManager->GetMaterial(i))
-                Give3dsName(material, *mMaterialRenaming, 15, mMaterialNames, "Material");
+            if (VOxaMaterial* material = mManager->GetMaterial(i)) GiveMaterialName(material);
     }
 
     mAnimationExported = mAnimation;
@@ -518,8 +521,7 @@ VOxaMaterial* VOxaWriter3DS::GetDefaultMaterial() {
     mDefaultMaterial->SetAmbient(VOxaColor(0.588, 0.588, 0.588, 1.0));
     mDefaultMaterial->SetDiffuse(VOxaColor(0.588, 0.588, 0.588, 1.0));
     mDefaultMaterial->SetSpecular(VOxaColor(0.0, 0.0, 0.0, 1.0));
-    if (!mMaterialRenaming) mMaterialRenaming.reset(new VRenamingStrategy3DS());
-    Give3dsName(mDefaultMaterial, *mMaterialRenaming, 15, mMaterialNames, "Material");
+    GiveMaterialName(mDefaultMaterial);
     return mDefaultMaterial;
 }
 
