@@ -83,6 +83,11 @@ public:
     bool ImportFieldOfViewTrack(VOxaNode* node, uint32_t keyCount, const Ftk::KeyHeader* keys,
                                 const float* values);
     bool ImportRollTrack(VOxaNode* node, uint32_t keyCount, const Ftk::KeyHeader* keys, const float* values);
+    // Keeps the static section's point `where` (the file's world) of a light, camera or target in
+    // the property `name` of the attribute's property `block` when the keyframer `track` starts
+    // elsewhere, so that a writer's static section shows what this file's did.
+    template <class Block>
+    void KeepStaticPoint(Block* block, const char* name, const Ftk::Track& track, const Ftk::Point3& where);
 
     // File units to scene units, as the last Read computed it.
     double GetUnitFactor() const { return mUnitFactor; }

@@ -43,6 +43,11 @@ constexpr const char* kDummyPrefix = "$$$DUMMY.";
 constexpr const char* kReferenceRoot = "Oxa_Roo";
 // The light property that holds a spotlight's falloff angle (the 3DS reader makes it).
 constexpr const char* kFalloffProperty = "Falloff";
+// A read file's static section where it differs from its keyframer's frame 0 (scene axes and
+// units, the world; the roll in degrees).
+constexpr const char* kStaticPositionProperty = "3DS Static Position";
+constexpr const char* kStaticTargetProperty = "3DS Static Target";
+constexpr const char* kStaticRollProperty = "3DS Static Roll";
 
 VTime FrameTime(uint32_t frame) {
     return VTime::GetOneFrameValue(kTimeMode30) * (int64_t)frame;
@@ -148,6 +153,18 @@ Ftk::Point3 WorldPoint(VOxaNode* parent, const Ftk::Point3& point) {
 void FirstWorldPoint(const Ftk::Track& track, VOxaNode* parent, Ftk::Point3& point) {
     if (track.mKeyCount == 0 || track.mValues.size() < 3) return;
     point = WorldPoint(parent, Ftk::Point3{track.mValues[0], track.mValues[1], track.mValues[2]});
+}
+
+// The static point kept in the property `name` of an attribute's property block, in file axes;
+// false when there is none.
+template <class Block>
+bool StaticPoint(Block* block, const char* name, Ftk::Point3& point) {
+    const VProperty* property = block ? block->FindProperty(name) : nullptr;
+    double v[4] = {0.0, 0.0, 0.0, 0.0};
+    if (property == nullptr || property->GetValue(v) < 3) return false;
+    if (!std::isfinite(v[0]) || !std::isfinite(v[1]) || !std::isfinite(v[2])) return false;
+    point = Ftk::Point3{(float)v[0], (float)-v[2], (float)v[1]};
+    return true;
 }
 
 // The first value of a one-float track, when it has one.
@@ -604,9 +621,11 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
         if (light->GetLightType() == VOxaLight::ePOINT) {
             Ftk::OmniLightMotion* motion = MakeOmniLightMotion(node);
             if (Ftk::Light* record = BuildOmniLight(name.c_str(), t, light)) {
-                // The mesh section holds the light where the keyframer puts it at frame 0.
+                // The mesh section holds the light where the keyframer puts it at frame 0, or
+                // where a read file's static section had it.
                 if (motion != nullptr)
                     FirstWorldPoint(motion->mPosition, node->GetParent(), record->mPosition);
+                StaticPoint(light->GetProperties(), kStaticPositionProperty, record->mPosition);
                 Ftk::PutOmniLight(mDatabase, record);
                 Ftk::ReleaseLight(&record);
             }
@@ -627,6 +646,10 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                     FirstValue(motion->mHotspot, record->mSpot->mHotspot);
                     FirstValue(motion->mFalloff, record->mSpot->mFalloff);
                 }
+                // Or where a read file's static section had them.
+                StaticPoint(light->GetProperties(), kStaticPositionProperty, record->mPosition);
+                if (record->mSpot != nullptr)
+                    StaticPoint(light->GetProperties(), kStaticTargetProperty, record->mSpot->mTarget);
                 Ftk::PutSpotlight(mDatabase, record);
                 Ftk::ReleaseLight(&record);
             }
@@ -653,6 +676,13 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                 if (motion->mFieldOfView.mKeyCount > 0 && !motion->mFieldOfView.mValues.empty() &&
                     motion->mFieldOfView.mValues[0] > 0.0f)
                     record->mFieldOfView = motion->mFieldOfView.mValues[0];
+            }
+            // Or, where a read file's static section showed the camera elsewhere, that.
+            StaticPoint(camera->GetProperties(), kStaticPositionProperty, record->mPosition);
+            StaticPoint(camera->GetProperties(), kStaticTargetProperty, record->mTarget);
+            if (const VProperty* roll = camera->GetProperties()->FindProperty(kStaticRollProperty)) {
+                double value = 0.0;
+                if (roll->GetValue(&value) >= 1 && std::isfinite(value)) record->mRoll = (float)value;
             }
             Ftk::WriteCamera(mDatabase, record);
             Ftk::ReleaseCamera(&record);
