@@ -400,8 +400,8 @@ TEST_F(reader3ds, MaterialColoursAndTexturePlacement) {
     EXPECT_EQ(mesh->GetMaterial(0, 0), red);  // the group order decides
     EXPECT_EQ((*mesh->GetMaterialIndices())[1], 0);
     EXPECT_EQ((*mesh->GetMaterialIndices())[0], 1);
-    // The second layer: Red's faces use dirt.jpg on layer 0 and wall.jpg on layer 1.
-    ASSERT_GE(mesh->GetLayerCount(), 2);
+    // The second layer (and no more): Red's faces use dirt.jpg on layer 0 and wall.jpg on layer 1.
+    ASSERT_EQ(mesh->GetLayerCount(), 2);
     VOxaLayer* layer1 = mesh->GetLayer(1);
     ASSERT_NE(layer1->GetTextures(), nullptr);
     EXPECT_EQ(layer1->GetTextures()->GetBlendMode(), eADD);
