@@ -335,6 +335,7 @@ void GetSettings(Database* database, MeshSettings** block) {
     if (ShortData* size = GetData<ShortData>(FindChild(editor, SHADOW_MAP_SIZE)))
         settings->mShadowMapSize = size->mValue;
     if (Chunk* ambient = FindChild(editor, AMBIENT_COLOR)) {
+        settings->mAmbientInFile = true;
         // Each colour found replaces the one before; the byte colours count 256 steps.
         const uint32_t order[4] = {COLOR_FLOAT, COLOR_BYTE, COLOR_FLOAT_GAMMA, COLOR_BYTE_GAMMA};
         for (uint32_t tag : order)

@@ -47,6 +47,8 @@ struct MeshSettings {
     float mShadowFilter = 3.0f;
     float mAmbient[3] = {0.39216f, 0.39216f, 0.39216f};
     Point3 mConstructionOrigin{0.0f, 0.0f, 0.0f};
+    // Set by GetSettings when the file has an ambient colour (mAmbient is then the file's).
+    bool mAmbientInFile = false;
 };
 
 struct KeyframerSettings {

@@ -60,10 +60,12 @@ void PutPercent(Chunk* parent, uint32_t tag, int16_t value) {
     if (ShortData* data = MakeData<ShortData>(NewPart(PERCENT_INT, chunk))) data->mValue = value;
 }
 
+// To the nearest byte: a cut would darken every colour by up to one step on each trip through a
+// file (1/3 would come back as 84/255).
 void PutBytes(Chunk* parent, uint32_t tag, const float color[3]) {
     if (BytesData* data = MakeData<BytesData>(NewPart(tag, parent)))
         for (int i = 0; i < 3; ++i)
-            data->mValues[i] = SaturateByte((double)color[i] * 255.0);
+            data->mValues[i] = SaturateByte(std::round((double)color[i] * 255.0));
 }
 
 void ReadBytesColor(Chunk* chunk, float out[3]) {

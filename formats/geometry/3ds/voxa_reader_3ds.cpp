@@ -299,7 +299,9 @@ bool VOxaReader3DS::FillTables() {
     Ftk::GetSettings(mDatabase, &mSettings);
     if (Ftk::Stopped()) return ToolkitFailure();
     if (mSettings->mMasterScale > 0.0f) mUnitFactor *= mSettings->mMasterScale;
-    std::memcpy(mAmbient, mSettings->mAmbient, sizeof mAmbient);
+    // A file without an ambient colour has no ambient light.
+    if (mSettings->mAmbientInFile) std::memcpy(mAmbient, mSettings->mAmbient, sizeof mAmbient);
+    mAmbientInFile = mSettings->mAmbientInFile;
     Ftk::GetBackground(mDatabase, &mBackground);
     if (Ftk::Stopped()) return ToolkitFailure();
 
@@ -418,7 +420,9 @@ bool VOxaReader3DS::BuildScene(VOxaScene* scene) {
     if (!scene || !mManager || !scene->GetRootNode()) return false;
     mScene = scene;
     VOxaGlobalLightSettings& lights = scene->GetGlobalLightSettings();
-    const double alpha = lights.GetAmbientColor().mAlpha;
+    // An ambient colour the file holds is marked by alpha 1, so that writers tell it from a
+    // scene's default one.
+    const double alpha = mAmbientLight && mAmbientInFile ? 1.0 : lights.GetAmbientColor().mAlpha;
     if (mAmbientLight)
         lights.SetAmbientColor(VOxaColor(mAmbient[0], mAmbient[1], mAmbient[2], alpha));
     else
@@ -474,7 +478,7 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
         }
         Ftk::ReleaseKeyframerSettings(&settings);
         if (Ftk::Stopped()) return ToolkitFailure();
-        if (length >= 0 && first >= 0 && last > first) {
+        if (length >= 0 && first >= 0 && last >= first) {
             start.SetTime(0, 0, 0, first, 0, VTime::eFRAMES30);
             stop.SetTime(0, 0, 0, last, 0, VTime::eFRAMES30);
             referenceStop.SetTime(0, 0, 0, std::max(length, last), 0, VTime::eFRAMES30);
@@ -499,6 +503,70 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
 
 // ---- Materials and textures -------------------------------------------------------------------
 
+namespace {
+
+// The material maps other than the two colour textures, with the role each takes in a material
+// and the suffix that tells its texture from another of the same image.
+struct RoleMap {
+    int mSlot;
+    VOxaMaterial::EMapRole mRole;
+    const char* mSuffix;
+};
+constexpr RoleMap kRoleMaps[] = {
+    {Ftk::kOpacityMap, VOxaMaterial::eMAP_OPACITY, ".opacity"},
+    {Ftk::kBumpMap, VOxaMaterial::eMAP_BUMP, ".bump"},
+    {Ftk::kSpecularMap, VOxaMaterial::eMAP_SPECULAR, ".specular"},
+    {Ftk::kShininessMap, VOxaMaterial::eMAP_SHININESS, ".shininess"},
+    {Ftk::kSelfIllumMap, VOxaMaterial::eMAP_EMISSIVE, ".selfillum"},
+    {Ftk::kReflectionMap, VOxaMaterial::eMAP_REFLECTION, ".reflection"},
+};
+
+// Strength, offsets, scales, rotation and tiling of a map, given to its texture.
+void ApplyMapParameters(VOxaTexture* texture, const Ftk::MaterialMap& map) {
+    texture->SetDefaultAlpha(map.mStrength);
+    texture->SetBlendMode(0);
+    const double us = map.mUScale, vs = map.mVScale;
+    const double uo = map.mUOffset, vo = map.mVOffset;
+    if (map.mRotation == 0.0f) {
+        // A zero scale has no reciprocal: its centring term is left out.
+        const double cu = us != 0.0 ? (1.0 - 1.0 / us) * 0.5 : 0.0;
+        const double cv = vs != 0.0 ? (1.0 - 1.0 / vs) * 0.5 : 0.0;
+        texture->SetTranslation(-us * (cu + uo), -vs * (cv - vo));
+    } else {
+        double m[4][4];
+        VgeMatrixIdentity(m);
+        VgeEulerXYZToMatrix(m, 0.0, 0.0, -map.mRotation);
+        const double p[3] = {-us * (uo + 0.5), -vs * (0.5 - vo), 0.0};
+        double q[3];
+        VgeMatrixMultVector3(q, m, p);
+        texture->SetTranslation(q[0] + 0.5, q[1] + 0.5);
+        texture->SetRotation(0.0, 0.0, -map.mRotation);
+    }
+    texture->SetScale(us, vs);
+    const int wrap = map.mTiling == 1 ? 0 : 1;
+    texture->SetWrapMode(wrap, wrap);
+}
+
+}  // namespace
+
+VOxaTexture* VOxaReader3DS::CreateMapTexture(const Ftk::MaterialMap& map, size_t material,
+                                             const char* suffix) {
+    const std::string fileName = FieldName(map.mFileName);
+    std::string textureName = fileName;
+    if (mManager->GetTexture(fileName.c_str(), 0)) textureName += "-" + std::to_string(material) + suffix;
+    VOxaTexture* texture = mManager->CreateTexture(textureName.c_str());
+    if (texture && !texture->SetFileName(fileName.c_str())) texture = nullptr;
+    if (!texture) {
+        mMessageText += "Unable to load texture file: ";
+        mMessageText += fileName.c_str();
+        mMessageText += " .\n";
+        return nullptr;
+    }
+    texture->SetSourceFolder(mSourceFolder.c_str());
+    ApplyMapParameters(texture, map);
+    return texture;
+}
+
 bool VOxaReader3DS::CreateMaterials() {
     for (size_t i = 0; i < mMaterialRecords.size(); ++i) {
         const Ftk::Material* record = mMaterialRecords[i];
@@ -512,26 +580,17 @@ bool VOxaReader3DS::CreateMaterials() {
 
         TexturePair pair;
         if (mTextureMapping) {
-            for (int layer = 0; layer < 2; ++layer) {
-                const int slot = layer == 0 ? Ftk::kTextureMap1 : Ftk::kTextureMap2;
-                if (!HasMap(record, slot)) continue;
-                const std::string fileName = FieldName(record->mMaps[slot].mFileName);
-                std::string textureName = fileName;
-                if (mManager->GetTexture(fileName.c_str(), 0)) {
-                    textureName += "-" + std::to_string(i);
-                    if (layer == 1) textureName += ".2";
-                }
-                VOxaTexture* texture = mManager->CreateTexture(textureName.c_str());
-                if (texture && !texture->SetFileName(fileName.c_str())) texture = nullptr;
-                if (texture) texture->SetSourceFolder(mSourceFolder.c_str());
-                if (!texture) {
-                    mMessageText += "Unable to load texture file: ";
-                    mMessageText += fileName.c_str();
-                    mMessageText += " .\n";
-                    continue;
-                }
-                (layer == 0 ? pair.mFirst : pair.mSecond) = texture;
+            if (HasMap(record, Ftk::kTextureMap1)) {
+                pair.mFirst = CreateMapTexture(record->mMaps[Ftk::kTextureMap1], i, "");
+                if (pair.mFirst)
+                    pair.mFirst->SetMaterialUse(record->mMaps[Ftk::kTextureMap1].mStrength >= 1.0f ? 1 : 0);
             }
+            if (HasMap(record, Ftk::kTextureMap2))
+                pair.mSecond = CreateMapTexture(record->mMaps[Ftk::kTextureMap2], i, ".2");
+            for (const RoleMap& role : kRoleMaps)
+                if (HasMap(record, role.mSlot))
+                    material->SetMap(role.mRole,
+                                     CreateMapTexture(record->mMaps[role.mSlot], i, role.mSuffix));
         }
         mMaterialTextures[i] = pair;
         AddFirst(mTextureMap, Lower(name), pair);
@@ -547,8 +606,8 @@ bool VOxaReader3DS::CreateMaterials() {
         material->SetAmbient(color);
         color.Set(d[0], d[1], d[2], 1.0);
         material->SetDiffuse(color);
-        // Not clamped per channel: a strong highlight (up to 4/3) keeps the colour's hue, and the
-        // writer finds the colour and strength again.
+        // Not clamped per channel: a strong highlight keeps the colour's hue, and the writer finds
+        // the colour and strength again.
         VgeTVector specular;
         for (int c = 0; c < 3; ++c)
             specular[c] = std::isfinite(s[c] * k) ? std::max(0.0, s[c] * k) : 0.0;
@@ -558,35 +617,6 @@ bool VOxaReader3DS::CreateMaterials() {
         color.Set(d[0] * e, d[1] * e, d[2] * e, 1.0);
         material->SetEmissive(color);
         material->SetOpacity(1.0 - record->mTransparency);
-
-        for (int layer = 0; layer < 2; ++layer) {
-            VOxaTexture* texture = layer == 0 ? pair.mFirst : pair.mSecond;
-            if (!texture) continue;
-            const Ftk::MaterialMap& map = record->mMaps[layer == 0 ? Ftk::kTextureMap1 : Ftk::kTextureMap2];
-            texture->SetDefaultAlpha(map.mStrength);
-            if (layer == 0) texture->SetMaterialUse(map.mStrength >= 1.0f ? 1 : 0);
-            texture->SetBlendMode(0);
-            const double us = map.mUScale, vs = map.mVScale;
-            const double uo = map.mUOffset, vo = map.mVOffset;
-            if (map.mRotation == 0.0f) {
-                // A zero scale has no reciprocal: its centring term is left out.
-                const double cu = us != 0.0 ? (1.0 - 1.0 / us) * 0.5 : 0.0;
-                const double cv = vs != 0.0 ? (1.0 - 1.0 / vs) * 0.5 : 0.0;
-                texture->SetTranslation(-us * (cu + uo), -vs * (cv - vo));
-            } else {
-                double m[4][4];
-                VgeMatrixIdentity(m);
-                VgeEulerXYZToMatrix(m, 0.0, 0.0, -map.mRotation);
-                const double p[3] = {-us * (uo + 0.5), -vs * (0.5 - vo), 0.0};
-                double q[3];
-                VgeMatrixMultVector3(q, m, p);
-                texture->SetTranslation(q[0] + 0.5, q[1] + 0.5);
-                texture->SetRotation(0.0, 0.0, -map.mRotation);
-            }
-            texture->SetScale(us, vs);
-            const int wrap = map.mTiling == 1 ? 0 : 1;
-            texture->SetWrapMode(wrap, wrap);
-        }
     }
     return true;
 }

@@ -83,6 +83,11 @@ public:
     bool ImportFieldOfViewTrack(VOxaNode* node, uint32_t keyCount, const Ftk::KeyHeader* keys,
                                 const float* values);
     bool ImportRollTrack(VOxaNode* node, uint32_t keyCount, const Ftk::KeyHeader* keys, const float* values);
+    // Keeps the static section's point `where` (the file's world) of a light, camera or target in
+    // the property `name` of the attribute's property `block` when the keyframer `track` starts
+    // elsewhere, so that a writer's static section shows what this file's did.
+    template <class Block>
+    void KeepStaticPoint(Block* block, const char* name, const Ftk::Track& track, const Ftk::Point3& where);
 
     // File units to scene units, as the last Read computed it.
     double GetUnitFactor() const { return mUnitFactor; }
@@ -123,6 +128,10 @@ private:
     // Step by step parts of Read.
     bool FillTables();
     bool CreateMaterials();
+    // The texture of one map of material `material` (its image, source folder and parameters),
+    // named as the image or, when that name is taken, as the image, "-", the material's index and
+    // `suffix`; null with a message when it cannot be made.
+    VOxaTexture* CreateMapTexture(const Ftk::MaterialMap& map, size_t material, const char* suffix);
     bool AttachNodes(VOxaScene* scene);
     bool CreateTake(VOxaScene* scene);
     // Adds `child` below the node named `parentName` (or the top parent when there is none or
@@ -169,6 +178,7 @@ private:
     Ftk::Background* mBackground = nullptr;
     double mUnitFactor = 1.0;
     float mAmbient[3] = {0.0f, 0.0f, 0.0f};
+    bool mAmbientInFile = false;
 
     std::vector<MeshEntry> mMeshes;
     std::vector<Ftk::Material*> mMaterialRecords;

@@ -36,6 +36,22 @@ namespace {
 // The light property that holds a spotlight's falloff angle (the 3DS writer reads it).
 constexpr const char* kFalloffProperty = "Falloff";
 
+// Where a file's static section puts a light, camera or target when its keyframer puts it
+// elsewhere at frame 0 (scene axes and units, the world), and the camera's roll there: kept for a
+// 3DS writer, whose static section would otherwise show the keyframer's frame 0.
+constexpr const char* kStaticPositionProperty = "3DS Static Position";
+constexpr const char* kStaticTargetProperty = "3DS Static Target";
+constexpr const char* kStaticRollProperty = "3DS Static Roll";
+
+// The property `name` of a property block, made as a dynamic one of `type` when missing.
+template <class Block>
+VProperty* DynamicProperty(Block* block, const char* name, int type) {
+    if (!block) return nullptr;
+    VProperty* property = block->FindProperty(name);
+    if (!property) property = block->CreateDynamicProperty(name, type, nullptr);
+    return property;
+}
+
 // The usable keys of a track: no more than its key headers and its values (`width` floats a key)
 // hold.
 uint32_t UsableKeys(const Ftk::Track& track, int width) {
@@ -245,8 +261,12 @@ bool VOxaReader3DS::AnimateLights() {
         ImportColorTrack(node, UsableKeys(m->mColor, 3), m->mColor.mKeys.data(), m->mColor.mValues.data());
         auto found = mOmniByName.find(std::string(m->mName, strnlen(m->mName, sizeof m->mName)));
         if (VOxaLight* light = node->GetLight())
-            if (found != mOmniByName.end())
-                light->SetDefaultIntensity(mOmniLights[found->second].mRecord->mMultiplier * 100.0);
+            if (found != mOmniByName.end()) {
+                const Ftk::Light* record = mOmniLights[found->second].mRecord;
+                light->SetDefaultIntensity(record->mMultiplier * 100.0);
+                KeepStaticPoint(light->GetProperties(), kStaticPositionProperty, m->mPosition,
+                                record->mPosition);
+            }
     }
     return true;
 }
@@ -267,6 +287,12 @@ bool VOxaReader3DS::AnimateSpots() {
             const Ftk::Light* record =
                 found != mSpotByName.end() ? mSpotlights[found->second].mRecord : nullptr;
             if (record) light->SetDefaultIntensity(record->mMultiplier * 100.0);
+            if (record)
+                KeepStaticPoint(light->GetProperties(), kStaticPositionProperty, m->mPosition,
+                                record->mPosition);
+            if (record && record->mSpot)
+                KeepStaticPoint(light->GetProperties(), kStaticTargetProperty, m->mTargetPosition,
+                                record->mSpot->mTarget);
             // The falloff: the keyframer's at its first key, else the light record's. The scene's
             // cone angle is the hotspot; the light keeps the falloff for a 3DS writer.
             double falloff = std::nan("");
@@ -307,6 +333,16 @@ bool VOxaReader3DS::AnimateCameras() {
             ImportPositionTrack(target, UsableKeys(m->mTargetPosition, 3), m->mTargetPosition.mKeys.data(),
                                 m->mTargetPosition.mValues.data());
         }
+        auto found = mCameraByName.find(std::string(m->mName, strnlen(m->mName, sizeof m->mName)));
+        VOxaCamera* camera = node->GetCamera();
+        if (found == mCameraByName.end() || !camera) continue;
+        const Ftk::Camera* record = mCameras[found->second].mRecord;
+        KeepStaticPoint(camera->GetProperties(), kStaticPositionProperty, m->mPosition, record->mPosition);
+        KeepStaticPoint(camera->GetProperties(), kStaticTargetProperty, m->mTargetPosition, record->mTarget);
+        if (UsableKeys(m->mRoll, 1) > 0 && m->mRoll.mValues[0] != record->mRoll &&
+            std::isfinite(record->mRoll))
+            if (VProperty* roll = DynamicProperty(camera->GetProperties(), kStaticRollProperty, eValueNumber))
+                roll->SetDouble(record->mRoll);
     }
     return true;
 }
@@ -593,4 +629,19 @@ bool VOxaReader3DS::ImportRollTrack(VOxaNode* node, uint32_t keyCount, const Ftk
     if (!std::isnan(value))
         if (VOxaCamera* camera = node->GetCamera()) camera->SetDefaultRoll(value);
     return true;
+}
+
+template <class Block>
+void VOxaReader3DS::KeepStaticPoint(Block* block, const char* name, const Ftk::Track& track,
+                                    const Ftk::Point3& where) {
+    if (UsableKeys(track, 3) == 0) return;
+    const float file[3] = {where.x, where.y, where.z};
+    if (std::memcmp(file, track.mValues.data(), sizeof file) == 0) return;
+    if (!std::isfinite(file[0]) || !std::isfinite(file[1]) || !std::isfinite(file[2])) return;
+    double p[3];
+    ToScene(file, p);
+    if (VProperty* property = DynamicProperty(block, name, eValueVector)) {
+        const double values[4] = {p[0], p[1], p[2], 1.0};
+        property->SetValue(values);
+    }
 }

@@ -25,6 +25,7 @@
 #include "formats/geometry/voxa_geometry_write.h"
 #include "objects/vproperty.h"
 #include "oxa_codec/vstream_options.h"
+#include "scene/voxa_global_light_settings.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_renaming_strategy.h"
 #include "scene/voxa_scene.h"
@@ -42,6 +43,11 @@ constexpr const char* kDummyPrefix = "$$$DUMMY.";
 constexpr const char* kReferenceRoot = "Oxa_Roo";
 // The light property that holds a spotlight's falloff angle (the 3DS reader makes it).
 constexpr const char* kFalloffProperty = "Falloff";
+// A read file's static section where it differs from its keyframer's frame 0 (scene axes and
+// units, the world; the roll in degrees).
+constexpr const char* kStaticPositionProperty = "3DS Static Position";
+constexpr const char* kStaticTargetProperty = "3DS Static Target";
+constexpr const char* kStaticRollProperty = "3DS Static Roll";
 
 VTime FrameTime(uint32_t frame) {
     return VTime::GetOneFrameValue(kTimeMode30) * (int64_t)frame;
@@ -147,6 +153,18 @@ Ftk::Point3 WorldPoint(VOxaNode* parent, const Ftk::Point3& point) {
 void FirstWorldPoint(const Ftk::Track& track, VOxaNode* parent, Ftk::Point3& point) {
     if (track.mKeyCount == 0 || track.mValues.size() < 3) return;
     point = WorldPoint(parent, Ftk::Point3{track.mValues[0], track.mValues[1], track.mValues[2]});
+}
+
+// The static point kept in the property `name` of an attribute's property block, in file axes;
+// false when there is none.
+template <class Block>
+bool StaticPoint(Block* block, const char* name, Ftk::Point3& point) {
+    const VProperty* property = block ? block->FindProperty(name) : nullptr;
+    double v[4] = {0.0, 0.0, 0.0, 0.0};
+    if (property == nullptr || property->GetValue(v) < 3) return false;
+    if (!std::isfinite(v[0]) || !std::isfinite(v[1]) || !std::isfinite(v[2])) return false;
+    point = Ftk::Point3{(float)v[0], (float)-v[2], (float)v[1]};
+    return true;
 }
 
 // The first value of a one-float track, when it has one.
@@ -289,9 +307,13 @@ bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
         return false;
     }
 
-    if (mAmbientLight) {
-        VOxaColor ambient = scene->GetGlobalLightSettings().GetAmbientColor();
-        ambient.Set(ambient.mRed, ambient.mGreen, ambient.mBlue, ambient.mAlpha);
+    // The scene's ambient light, unless it is the one every new scene has (which no file gave
+    // it): that is written black, so that no reader lights the materials with it.
+    const VOxaColor ambient = scene->GetGlobalLightSettings().GetAmbientColor();
+    const VOxaColor untouched = VOxaGlobalLightSettings().GetAmbientColor();
+    const bool heldAmbient = ambient.mRed != untouched.mRed || ambient.mGreen != untouched.mGreen ||
+                             ambient.mBlue != untouched.mBlue || ambient.mAlpha != untouched.mAlpha;
+    if (mAmbientLight && heldAmbient) {
         mSettings->mAmbient[0] = (float)ambient.mRed;
         mSettings->mAmbient[1] = (float)ambient.mGreen;
         mSettings->mAmbient[2] = (float)ambient.mBlue;
@@ -314,11 +336,11 @@ bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
     Ftk::InitKeyframerSettings(&keyframer);
     if (keyframer != nullptr) {
         // The range: the current take's span is the segment and its reference span reaches the
-        // animation's length, so that a file's range comes back as it was; without a take span,
-        // the keys' interval.
+        // animation's length, so that a file's range comes back as it was (a one-frame span
+        // stays one frame); without a take span, the keys' interval.
         VTime first = mAnimationStart, last = mAnimationStop, length = mAnimationStop;
         const VOxaTakeInfo* info = scene->GetTakeInfo(scene->GetCurrentTakeName());
-        if (info != nullptr && info->mLocalTimeSpan.GetStop() > info->mLocalTimeSpan.GetStart()) {
+        if (info != nullptr && info->mLocalTimeSpan.GetStop() >= info->mLocalTimeSpan.GetStart()) {
             first = info->mLocalTimeSpan.GetStart();
             last = info->mLocalTimeSpan.GetStop();
             length = std::max(last, info->mReferenceTimeSpan.GetStop());
@@ -340,33 +362,33 @@ bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
     return true;
 }
 
-void VOxaWriter3DS::Give3dsName(VOxaObject* object, VRenamingStrategy3DS& strategy, int limit,
-                                std::unordered_set<std::string>& used, const char* emptyStem) {
-    VOxaObjectName pair = object->GetObjectName();
-    strategy.RenameToLength(pair, limit);
-    object->SetName(pair.GetCurrent());
-    std::string name = object->GetNameWithoutPrefix();
-    if (name.empty() || name.size() > (size_t)limit || used.count(name) != 0) {
-        // Clash counters past 999 and names that come out empty get a cut stem with a counter
-        // that fits and is unique.
+void VOxaWriter3DS::GiveMaterialName(VOxaMaterial* material) {
+    constexpr size_t kLimit = 15;
+    const std::string original = material->GetNameWithoutPrefix();
+    std::string name = original;
+    if (name.empty() || name.size() > kLimit || mMaterialNames.count(name) != 0) {
+        // A name too long is cut; one that comes out empty or taken gets a counter that fits.
         std::string stem;
         for (char c : name)
             if (c != ':') stem += c;
-        if (stem.empty()) stem = emptyStem;
-        for (uint32_t counter = 1;; ++counter) {
+        if (stem.empty()) stem = "Material";
+        name = stem.substr(0, kLimit);
+        for (uint32_t counter = 1; mMaterialNames.count(name) != 0; ++counter) {
             const std::string digits = std::to_string(counter);
-            const size_t keep = digits.size() >= (size_t)limit ? 0 : (size_t)limit - digits.size();
-            std::string candidate = stem.substr(0, std::min(stem.size(), keep)) + digits;
-            if (candidate.size() > (size_t)limit) candidate.resize((size_t)limit);
-            if (used.count(candidate) == 0) {
-                name = candidate;
-                break;
-            }
+            name = stem.substr(0, kLimit - std::min(kLimit, digits.size())) + digits;
+            if (name.size() > kLimit) name.resize(kLimit);
         }
-        object->SetName(name.c_str());
-        name = object->GetNameWithoutPrefix();
+        if (!original.empty()) {
+            mMessageText += "Material \"";
+            mMessageText += original.c_str();
+            mMessageText += "\" is written as \"";
+            mMessageText += name.c_str();
+            mMessageText += "\": 3DS material names hold 15 characters and must differ.\n";
+        }
+        material->SetName(name.c_str());
+        name = material->GetNameWithoutPrefix();
     }
-    used.insert(name);
+    mMaterialNames.insert(name);
 }
 
 std::string VOxaWriter3DS::UniqueMaterialName(const std::string& wanted) {
@@ -492,11 +514,9 @@ bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
     CollectTargetNodes();
     if (mManager != nullptr) {
         GiveNodeNames();
-        mMaterialRenaming.reset(new VRenamingStrategy3DS());
         const int materialCount = mManager->GetMaterialCount();
         for (int i = 0; i < materialCount; ++i)
-            if (VOxaMaterial* material = mManager->GetMaterial(i))
-                Give3dsName(material, *mMaterialRenaming, 15, mMaterialNames, "Material");
+            if (VOxaMaterial* material = mManager->GetMaterial(i)) GiveMaterialName(material);
     }
 
     mAnimationExported = mAnimation;
@@ -518,8 +538,7 @@ VOxaMaterial* VOxaWriter3DS::GetDefaultMaterial() {
     mDefaultMaterial->SetAmbient(VOxaColor(0.588, 0.588, 0.588, 1.0));
     mDefaultMaterial->SetDiffuse(VOxaColor(0.588, 0.588, 0.588, 1.0));
     mDefaultMaterial->SetSpecular(VOxaColor(0.0, 0.0, 0.0, 1.0));
-    if (!mMaterialRenaming) mMaterialRenaming.reset(new VRenamingStrategy3DS());
-    Give3dsName(mDefaultMaterial, *mMaterialRenaming, 15, mMaterialNames, "Material");
+    GiveMaterialName(mDefaultMaterial);
     return mDefaultMaterial;
 }
 
@@ -602,9 +621,11 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
         if (light->GetLightType() == VOxaLight::ePOINT) {
             Ftk::OmniLightMotion* motion = MakeOmniLightMotion(node);
             if (Ftk::Light* record = BuildOmniLight(name.c_str(), t, light)) {
-                // The mesh section holds the light where the keyframer puts it at frame 0.
+                // The mesh section holds the light where the keyframer puts it at frame 0, or
+                // where a read file's static section had it.
                 if (motion != nullptr)
                     FirstWorldPoint(motion->mPosition, node->GetParent(), record->mPosition);
+                StaticPoint(light->GetProperties(), kStaticPositionProperty, record->mPosition);
                 Ftk::PutOmniLight(mDatabase, record);
                 Ftk::ReleaseLight(&record);
             }
@@ -625,6 +646,10 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                     FirstValue(motion->mHotspot, record->mSpot->mHotspot);
                     FirstValue(motion->mFalloff, record->mSpot->mFalloff);
                 }
+                // Or where a read file's static section had them.
+                StaticPoint(light->GetProperties(), kStaticPositionProperty, record->mPosition);
+                if (record->mSpot != nullptr)
+                    StaticPoint(light->GetProperties(), kStaticTargetProperty, record->mSpot->mTarget);
                 Ftk::PutSpotlight(mDatabase, record);
                 Ftk::ReleaseLight(&record);
             }
@@ -651,6 +676,13 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                 if (motion->mFieldOfView.mKeyCount > 0 && !motion->mFieldOfView.mValues.empty() &&
                     motion->mFieldOfView.mValues[0] > 0.0f)
                     record->mFieldOfView = motion->mFieldOfView.mValues[0];
+            }
+            // Or, where a read file's static section showed the camera elsewhere, that.
+            StaticPoint(camera->GetProperties(), kStaticPositionProperty, record->mPosition);
+            StaticPoint(camera->GetProperties(), kStaticTargetProperty, record->mTarget);
+            if (const VProperty* roll = camera->GetProperties()->FindProperty(kStaticRollProperty)) {
+                double value = 0.0;
+                if (roll->GetValue(&value) >= 1 && std::isfinite(value)) record->mRoll = (float)value;
             }
             Ftk::WriteCamera(mDatabase, record);
             Ftk::ReleaseCamera(&record);

@@ -24,6 +24,7 @@ class VOxaMesh;
 class VOxaNode;
 class VOxaObject;
 class VOxaScene;
+class VOxaTexture;
 
 // Writes a scene as a 3DS mesh file: one object per mesh, light and camera node, a material per
 // combination of material and textures that a mesh's faces use, and a keyframer node per written
@@ -68,6 +69,8 @@ public:
     // A mesh record for the node's mesh, or null (no mesh, no polygons, too large).
     Ftk::Mesh* BuildMeshObject(VOxaMesh* mesh, const VgeTVector& translation, const VgeTVector& rotation,
                                const VgeTVector& scaling, const char* name);
+    // True when the mesh's UVs are written (texture mapping on and the mesh holds UVs).
+    bool WritesUVs(const VOxaMesh* mesh) const;
     // The parts of a mesh beyond the 3DS limits (kMaxMeshItems points or faces): new meshes
     // (made by the manager, the caller destroys them) of runs of its polygons, each within the
     // limits, with the points, normals, UVs, materials and textures of layer 0 they use. Empty
@@ -76,6 +79,9 @@ public:
     // The material record of a face combination; t1 and t2 equal to the texture count stand for
     // no texture.
     Ftk::Material* BuildMaterial(VOxaMesh* mesh, int m, int t1, int t2);
+    // Gives a map the name of its image beside the output (`givenName`), or a short one of at
+    // most 12 characters when that is longer, with a message.
+    void NameMap(Ftk::MaterialMap& map, const VOxaTexture* texture, const VString& givenName);
     // The name of the material record of a face combination: the record is built and put into
     // the database, except for a material without maps whose record this Write put already.
     std::string PutMaterial(VOxaMesh* mesh, int m, int t1, int t2);
@@ -160,10 +166,9 @@ public:
     const VString& GetOutputPath() const { return mOutputPath; }
 
 private:
-    // Gives `object` its 3DS name: the renaming strategy's answer when it fits `limit`, is not
-    // empty and is new; else a cut stem with a counter that is.
-    void Give3dsName(VOxaObject* object, VRenamingStrategy3DS& strategy, int limit,
-                     std::unordered_set<std::string>& used, const char* emptyStem);
+    // Gives a material its 3DS name: its own when it has at most 15 characters and no material
+    // before it has it, else a cut or numbered one that no other has, with a warning naming both.
+    void GiveMaterialName(VOxaMaterial* material);
     // Gives every node that can be written its 3DS name: its own when it has at most 10
     // characters and no node before it has it, else a cut or numbered one that no other node has,
     // with a warning naming both.
@@ -198,7 +203,6 @@ private:
     std::unordered_set<std::string> mRecordNames;
     std::unordered_set<std::string> mTexturedNames;
     // The renaming of materials, kept for the "Default" material made during the walk.
-    std::unique_ptr<VRenamingStrategy3DS> mMaterialRenaming;
     uint32_t mFallbackCounter = 0;
     // The record name of each scene material written without maps in this Write: meshes that
     // share a material share its record, built and put once.

@@ -43,8 +43,9 @@ float Finite(double value) {
 // in whole bytes, so a specular written as its colour with some other strength would change on
 // every trip. The strength is the smallest percentage that keeps the colour within 1; the colour
 // is chosen in bytes, its largest channel rounded up, so that reading the file and writing it
-// again finds the same percentage and the same bytes. A specular beyond what the file can hold
-// (4/3) is scaled down as a whole, so that its hue stays.
+// again finds the same percentage and the same bytes. A strength above 100% is kept (files hold
+// highlights of several hundred percent); only a specular beyond the largest percentage the file
+// can hold is scaled down as a whole, so that its hue stays.
 void SpecularToFile(const VgeTVector& specular, float colour[3], float& strength) {
     double s[3] = {specular[0], specular[1], specular[2]};
     double top = 0.0;
@@ -52,7 +53,7 @@ void SpecularToFile(const VgeTVector& specular, float colour[3], float& strength
         channel = std::isfinite(channel) ? std::max(channel, 0.0) : 0.0;
         top = std::max(top, channel);
     }
-    constexpr double kMost = 4.0 / 3.0;
+    constexpr double kMost = 32767.0 / 75.0;
     if (top > kMost) {
         for (double& channel : s)
             channel *= kMost / top;
@@ -480,12 +481,15 @@ VOxaMesh* VOxaWriter3DS::UnweldPolygonUVs(VOxaMesh* mesh) {
     return out;
 }
 
+bool VOxaWriter3DS::WritesUVs(const VOxaMesh* mesh) const {
+    return mTextureMapping && mesh->GetTextureUV() != nullptr && mesh->GetTextureUVCount() > 0;
+}
+
 std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
     std::vector<VOxaMesh*> parts;
     if (mesh == nullptr || mManager == nullptr) return parts;
     // UVs by polygon vertex become points of their own first, as BuildMeshObject would make them.
-    const bool textured = mTextureMapping && mesh->GetTextureCount(0) > 0;
-    if (textured && mesh->GetTextureUVMappingMode() == eBY_POLYGON_VERTEX && mUVPerPolygon) {
+    if (WritesUVs(mesh) && mesh->GetTextureUVMappingMode() == eBY_POLYGON_VERTEX && mUVPerPolygon) {
         if (VOxaMesh* unwelded = UnweldPolygonUVs(mesh)) {
             *mesh = *unwelded;
             mManager->DestroyNodeAttribute(unwelded);
@@ -634,7 +638,8 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
                                           const char* name) {
     if (mesh == nullptr) return nullptr;
     bool textured = mTextureMapping && mesh->GetTextureCount(0) > 0;
-    if (textured && mesh->GetTextureUVMappingMode() == eBY_POLYGON_VERTEX && mUVPerPolygon) {
+    const bool withUVs = WritesUVs(mesh);
+    if (withUVs && mesh->GetTextureUVMappingMode() == eBY_POLYGON_VERTEX && mUVPerPolygon) {
         if (VOxaMesh* unwelded = UnweldPolygonUVs(mesh)) {
             *mesh = *unwelded;
             mManager->DestroyNodeAttribute(unwelded);
@@ -742,9 +747,10 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     Ftk::CopyName(record->mName, sizeof record->mName, name ? name : "");
     std::copy(axes, axes + 12, record->mLocalAxes);
     std::copy(vertices.begin(), vertices.begin() + kept, record->mVertices.begin());
-    // Mapping coordinates, one per vertex. An untextured mesh keeps the record's (0, 0) ones:
-    // the chunk is written all the same, as the vertex flags are.
-    if (textured) {
+    // Mapping coordinates, one per vertex, whether or not a material shows an image through them.
+    // A mesh without UVs keeps the record's (0, 0) ones: the chunk is written all the same, as the
+    // vertex flags are.
+    if (withUVs) {
         const VgeVector2* uvs = mesh->GetTextureUV();
         const int uvCount = uvs ? mesh->GetTextureUVCount() : 0;
         const int uvMapping = mesh->GetTextureUVMappingMode();
@@ -902,6 +908,36 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     return record;
 }
 
+void VOxaWriter3DS::NameMap(Ftk::MaterialMap& map, const VOxaTexture* texture, const VString& givenName) {
+    // The name the image has beside the output; an image that could not be copied there and
+    // whose name is too long gets a short one of its own, and the user is told to put it there.
+    std::string mapName = givenName.Buffer();
+    if (mapName.size() > 12) {
+        const std::string full = texture->GetFileName();
+        auto known = mUncopiedMapNames.find(full);
+        if (known != mUncopiedMapNames.end()) {
+            mapName = known->second;
+        } else {
+            const std::string wanted = mapName;
+            for (int n = 1; n < 1000000; ++n) {
+                mapName = ShortMapName(wanted, n);
+                if (mMapNames.count(mapName) == 0) break;
+            }
+            mUncopiedMapNames.emplace(full, mapName);
+            mTextureCopier.Reserve(mapName.c_str());
+            mMessageText += "Texture file \"";
+            mMessageText += full.c_str();
+            mMessageText += "\" is named \"";
+            mMessageText += mapName.c_str();
+            mMessageText +=
+                "\" in the written file (a map name has at most 12 characters): put the image "
+                "beside the file under that name.\n";
+        }
+    }
+    mMapNames.insert(mapName);
+    Ftk::CopyName(map.mFileName, 13, mapName.c_str());
+}
+
 std::string VOxaWriter3DS::PutMaterial(VOxaMesh* mesh, int m, int t1, int t2) {
     if (mesh == nullptr) return std::string();
     VOxaMaterial* material = mesh->GetMaterial(m, 0);
@@ -988,33 +1024,7 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         VOxaTexture* texture = maps[i];
         if (texture == nullptr) continue;
         Ftk::MaterialMap& map = record->mMaps[slots[i]];
-        // The name the image has beside the output; an image that could not be copied there and
-        // whose name is too long gets a short one of its own, and the user is told to put it there.
-        std::string mapName = givenNames[i].Buffer();
-        if (mapName.size() > 12) {
-            const std::string full = texture->GetFileName();
-            auto known = mUncopiedMapNames.find(full);
-            if (known != mUncopiedMapNames.end()) {
-                mapName = known->second;
-            } else {
-                const std::string wanted = mapName;
-                for (int n = 1; n < 1000000; ++n) {
-                    mapName = ShortMapName(wanted, n);
-                    if (mMapNames.count(mapName) == 0) break;
-                }
-                mUncopiedMapNames.emplace(full, mapName);
-                mTextureCopier.Reserve(mapName.c_str());
-                mMessageText += "Texture file \"";
-                mMessageText += full.c_str();
-                mMessageText += "\" is named \"";
-                mMessageText += mapName.c_str();
-                mMessageText +=
-                    "\" in the written file (a map name has at most 12 characters): put the image "
-                    "beside the file under that name.\n";
-            }
-        }
-        mMapNames.insert(mapName);
-        Ftk::CopyName(map.mFileName, 13, mapName.c_str());
+        NameMap(map, texture, givenNames[i]);
         if (i == 0) {
             map.mStrength = 1.0f;
         } else {
@@ -1023,6 +1033,28 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
             map.mStrength = Finite(alpha);
         }
         SetMapParameters(map, texture);
+    }
+
+    // The material's other maps, each with its image beside the output.
+    static const std::pair<VOxaMaterial::EMapRole, int> kRoleSlots[] = {
+        {VOxaMaterial::eMAP_OPACITY, Ftk::kOpacityMap},
+        {VOxaMaterial::eMAP_BUMP, Ftk::kBumpMap},
+        {VOxaMaterial::eMAP_SPECULAR, Ftk::kSpecularMap},
+        {VOxaMaterial::eMAP_SHININESS, Ftk::kShininessMap},
+        {VOxaMaterial::eMAP_EMISSIVE, Ftk::kSelfIllumMap},
+        {VOxaMaterial::eMAP_REFLECTION, Ftk::kReflectionMap},
+    };
+    if (material != nullptr && mTextureMapping) {
+        for (const auto& roleSlot : kRoleSlots) {
+            VOxaTexture* texture = material->GetMap(roleSlot.first);
+            if (texture == nullptr || *texture->GetFileName() == '\0') continue;
+            VString given;
+            CopyTextureFile(texture->GetFileName(), texture->GetSourceFolder(), &given);
+            Ftk::MaterialMap& map = record->mMaps[roleSlot.second];
+            NameMap(map, texture, given);
+            map.mStrength = Finite(texture->GetDefaultAlpha());
+            SetMapParameters(map, texture);
+        }
     }
     return record;
 }

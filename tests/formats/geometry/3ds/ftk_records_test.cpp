@@ -202,8 +202,8 @@ TEST_F(ftk_material, PercentagesFalloffAndColors) {
     material->mShineStrength = 0.15f;  // 14.99999... percent
     material->mTransparencyFalloff = -0.25f;
     material->mDiffuse[0] = 1.0f;
-    material->mDiffuse[1] = 0.5f;
-    material->mDiffuse[2] = 1.5f;  // saturates
+    material->mDiffuse[1] = 0.3333f;  // 84.99 bytes: the nearest byte is 85
+    material->mDiffuse[2] = 1.5f;     // saturates
     material->mMaps[Ftk::kTextureMap1].mStrength = 0.999f;
     std::strcpy(material->mMaps[Ftk::kTextureMap1].mFileName, "wood.png");
     material->mMaps[Ftk::kTextureMap1].mParameters = {7, 7};
@@ -233,7 +233,7 @@ TEST_F(ftk_material, PercentagesFalloffAndColors) {
     EXPECT_EQ(ChildTags(diffuse), (std::vector<uint32_t>{Ftk::COLOR_BYTE, Ftk::COLOR_BYTE_GAMMA}));
     Ftk::BytesData* bytes = Ftk::GetData<Ftk::BytesData>(diffuse->mChildren);
     EXPECT_EQ(bytes->mValues[0], 255);
-    EXPECT_EQ(bytes->mValues[1], 127);
+    EXPECT_EQ(bytes->mValues[1], 85);
     EXPECT_EQ(bytes->mValues[2], 255);
 
     Ftk::Material* back = nullptr;
@@ -241,7 +241,7 @@ TEST_F(ftk_material, PercentagesFalloffAndColors) {
     ASSERT_NE(back, nullptr);
     EXPECT_FLOAT_EQ(back->mTransparencyFalloff, -0.25f);
     EXPECT_FLOAT_EQ(back->mShininess, 0.99f);
-    EXPECT_FLOAT_EQ(back->mDiffuse[1], 127.0f / 255.0f);  // material bytes count 255 steps
+    EXPECT_FLOAT_EQ(back->mDiffuse[1], 85.0f / 255.0f);  // material bytes count 255 steps
     EXPECT_STREQ(back->mMaps[Ftk::kTextureMap1].mFileName, "wood.png");
     EXPECT_EQ(back->mMaps[Ftk::kTextureMap1].mParameters, (std::vector<uint8_t>{7, 7}));
     Ftk::ReleaseMaterial(&back);

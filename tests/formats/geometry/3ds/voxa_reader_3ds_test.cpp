@@ -400,8 +400,8 @@ TEST_F(reader3ds, MaterialColoursAndTexturePlacement) {
     EXPECT_EQ(mesh->GetMaterial(0, 0), red);  // the group order decides
     EXPECT_EQ((*mesh->GetMaterialIndices())[1], 0);
     EXPECT_EQ((*mesh->GetMaterialIndices())[0], 1);
-    // The second layer: Red's faces use dirt.jpg on layer 0 and wall.jpg on layer 1.
-    ASSERT_GE(mesh->GetLayerCount(), 2);
+    // The second layer (and no more): Red's faces use dirt.jpg on layer 0 and wall.jpg on layer 1.
+    ASSERT_EQ(mesh->GetLayerCount(), 2);
     VOxaLayer* layer1 = mesh->GetLayer(1);
     ASSERT_NE(layer1->GetTextures(), nullptr);
     EXPECT_EQ(layer1->GetTextures()->GetBlendMode(), eADD);
@@ -708,9 +708,11 @@ TEST_F(reader3ds, TheTakeSpansTheFileSegmentAndTheKeys) {
     // The segment as it is, not the length, also where keys (20 to 30) lie outside it.
     EXPECT_EQ(span(build("seg1.3ds", 10, 50, 80)), std::make_pair(10, 50));
     EXPECT_EQ(span(build("seg2.3ds", 25, 28, 80)), std::make_pair(25, 28));
-    // A segment that starts before 0 or ends where it starts is not a range: the keys' span.
+    // A segment that starts before 0 or ends before it starts is not a range: the keys' span.
     EXPECT_EQ(span(build("seg3.3ds", -5, 50, 80)), std::make_pair(20, 30));
-    EXPECT_EQ(span(build("seg4.3ds", 40, 40, 80)), std::make_pair(20, 30));
+    EXPECT_EQ(span(build("seg5.3ds", 40, 39, 80)), std::make_pair(20, 30));
+    // A one-frame segment stays one frame.
+    EXPECT_EQ(span(build("seg4.3ds", 40, 40, 80)), std::make_pair(40, 40));
 }
 
 TEST_F(reader3ds, LightColourCameraRollAndEverySpotlightAreAnimated) {

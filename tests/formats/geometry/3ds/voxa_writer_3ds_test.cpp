@@ -72,8 +72,12 @@ TEST(writer3ds_names, RenamingCutsNumbersAndKeepsEveryNameShortAndUnique) {
         EXPECT_TRUE(seen.insert(name).second) << name;
     }
     EXPECT_FALSE(std::string(colons->GetNameWithoutPrefix()).empty());
-    EXPECT_STREQ(m1->GetNameWithoutPrefix(), "VeryLongMate");
-    EXPECT_STREQ(m2->GetNameWithoutPrefix(), "VeryLongMate1");
+    // Material names hold 15 characters: cut there, numbered on a clash, and warned.
+    EXPECT_STREQ(m1->GetNameWithoutPrefix(), "VeryLongMateria");
+    EXPECT_STREQ(m2->GetNameWithoutPrefix(), "VeryLongMateri1");
+    EXPECT_NE(messages.find("\"VeryLongMaterialNameTwo\" is written as \"VeryLongMateri1\""),
+              std::string::npos)
+        << messages;
 }
 
 TEST(writer3ds_axes, PositionScalingAndRotationThroughTheQuaternion) {
@@ -1005,8 +1009,9 @@ TEST(writer3ds_file, KeyframerRangeIsTheTakeSpanAndItsLength) {
     EXPECT_EQ(range("span.3ds"), (std::vector<int>{300, 1, 5, 300}));
     setSpan(2, 10);
     EXPECT_EQ(range("short.3ds"), (std::vector<int>{10, 1, 2, 10}));
+    // A one-frame span stays one frame.
     setSpan(10, 10);
-    EXPECT_EQ(range("empty.3ds"), (std::vector<int>{20, 1, 0, 20}));
+    EXPECT_EQ(range("one.3ds"), (std::vector<int>{10, 1, 10, 10}));
 }
 
 TEST(writer3ds_faults, FailedWriteKeepsTheTargetAndStaleErrorsAreCleared) {

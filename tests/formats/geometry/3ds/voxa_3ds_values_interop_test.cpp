@@ -1,0 +1,561 @@
+// Values of our 3DS files as lib3ds reads them, after trips through our readers and writers: UVs
+// of untextured meshes, every map of a material with its image, the ambient light, colours,
+// specular levels, material names and the keyframer segment. Without lib3ds's development
+// package the tests skip.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_mesh.h"
+#include "attributes/voxa_texture.h"
+#include "formats/geometry/3ds/ftk.h"
+#include "formats/geometry/3ds/voxa_reader_3ds.h"
+#include "formats/geometry/3ds/voxa_writer_3ds.h"
+#include "formats/geometry/obj/voxa_reader_obj.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+#include "tests/formats/geometry/3ds/ftk_scene_file_test_util.h"
+#include "tests/support/test_files.h"
+
+#ifdef OXA_HAVE_LIB3DS
+#include <lib3ds/camera.h>
+#include <lib3ds/file.h>
+#include <lib3ds/light.h>
+#include <lib3ds/material.h>
+#include <lib3ds/mesh.h>
+#include <lib3ds/node.h>
+#endif
+
+namespace {
+
+std::string Folder() {
+    static const std::string folder = oxa_test::MakeProcessTempFolder("values3ds_");
+    return folder;
+}
+
+bool EndsWith(const std::string& text, const char* end) {
+    const size_t n = std::strlen(end);
+    return text.size() >= n && text.compare(text.size() - n, n, end) == 0;
+}
+
+// One trip: our reader of the source's format, then our 3DS writer, in a manager of its own.
+// `messages` gets the writer's message text.
+bool Trip(const std::string& from, const std::string& to, std::string* messages = nullptr) {
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaReaderObj objReader(&manager);
+    VOxaReader3DS tdsReader(&manager);
+    VOxaReader& reader = EndsWith(from, ".obj") ? static_cast<VOxaReader&>(objReader) : tdsReader;
+    VStreamOptions* readOptions = reader.GetReadOptions();
+    bool ok = reader.FileOpen(from.c_str()) && reader.Read(scene, readOptions);
+    reader.FileClose();
+    readOptions->Destroy();
+    EXPECT_TRUE(ok) << "our reader: " << from;
+    if (!ok) return false;
+    VOxaWriter3DS writer(&manager);
+    VStreamOptions* writeOptions = writer.GetWriteOptions();
+    ok = writer.FileCreate(to.c_str()) && writer.Write(scene, writeOptions) && writer.FileClose();
+    writeOptions->Destroy();
+    if (messages) *messages = writer.GetMessageText().Buffer();
+    EXPECT_TRUE(ok) << "our writer: " << to;
+    return ok;
+}
+
+#ifdef OXA_HAVE_LIB3DS
+
+struct Lib3dsOwner {
+    Lib3dsFile* file;
+    explicit Lib3dsOwner(const std::string& path) : file(lib3ds_file_load(path.c_str())) {}
+    ~Lib3dsOwner() {
+        if (file) lib3ds_file_free(file);
+    }
+};
+
+// A quad of two triangles with a UV per point, its faces in `material` (none when empty).
+Lib3dsMesh* Quad(const char* material) {
+    Lib3dsMesh* mesh = lib3ds_mesh_new("Quad");
+    lib3ds_mesh_new_point_list(mesh, 4);
+    lib3ds_mesh_new_texel_list(mesh, 4);
+    const float points[4][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 3; ++j)
+            mesh->pointL[i].pos[j] = points[i][j];
+        // UVs that differ from the points, so that each corner shows where its own UV went.
+        mesh->texelL[i][0] = 0.25f + 0.5f * points[i][0];
+        mesh->texelL[i][1] = 0.125f + 0.75f * points[i][1];
+    }
+    lib3ds_mesh_new_face_list(mesh, 2);
+    const Lib3dsWord corners[2][3] = {{0, 1, 2}, {0, 2, 3}};
+    for (int f = 0; f < 2; ++f) {
+        std::strcpy(mesh->faceL[f].material, material);
+        for (int i = 0; i < 3; ++i)
+            mesh->faceL[f].points[i] = corners[f][i];
+    }
+    return mesh;
+}
+
+// The UV lib3ds finds at each face corner, as "x,y:u,v" with the corner's point (x, y) given as a
+// share of the mesh's extent (so that a unit scale does not matter).
+std::vector<std::string> CornerUVs(const std::string& path) {
+    std::vector<std::string> out;
+    Lib3dsOwner read(path);
+    EXPECT_NE(read.file, nullptr) << path;
+    if (!read.file) return out;
+    for (Lib3dsMesh* mesh = read.file->meshes; mesh; mesh = mesh->next) {
+        float extent = 0.0f;
+        for (Lib3dsDword v = 0; v < mesh->points; ++v)
+            for (int a = 0; a < 3; ++a)
+                extent = std::max(extent, std::fabs(mesh->pointL[v].pos[a]));
+        if (extent == 0.0f) extent = 1.0f;
+        for (Lib3dsDword f = 0; f < mesh->faces; ++f) {
+            for (int k = 0; k < 3; ++k) {
+                const Lib3dsWord v = mesh->faceL[f].points[k];
+                char text[96];
+                const float u = v < mesh->texels ? mesh->texelL[v][0] : -1.0f;
+                const float w = v < mesh->texels ? mesh->texelL[v][1] : -1.0f;
+                // Adding 0 turns a negative zero into zero.
+                std::snprintf(text, sizeof text, "%.3f,%.3f:%.4f,%.4f",
+                              mesh->pointL[v].pos[0] / extent + 0.0f, mesh->pointL[v].pos[1] / extent + 0.0f,
+                              u, w);
+                out.push_back(text);
+            }
+        }
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+#endif
+
+}  // namespace
+
+TEST(values3ds_interop, UntexturedMeshesKeepTheirUVs) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    // From OBJ: a material without image and UVs on every corner.
+    const std::string obj = Folder() + "uv.obj", fromObj = Folder() + "uv_obj.3ds";
+    oxa_test::WriteFile(Folder() + "uv.mtl", "newmtl plain\nKd 1 0 0\n");
+    oxa_test::WriteFile(obj,
+                        "mtllib uv.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\n"
+                        "vt 0.25 0.5\nvt 0.75 0.5\nvt 0.25 0.875\nusemtl plain\nf 1/1 2/2 3/3\n");
+    ASSERT_TRUE(Trip(obj, fromObj));
+    // The OBJ's Y is up, 3DS's Z: the OBJ point (x, y, 0) lies at (x, 0) in the file's X-Y plane.
+    EXPECT_EQ(CornerUVs(fromObj),
+              (std::vector<std::string>{"0.000,0.000:0.2500,0.5000", "0.000,0.000:0.2500,0.8750",
+                                        "1.000,0.000:0.7500,0.5000"}))
+        << "lib3ds's UVs of the OBJ's triangle";
+
+    // From 3DS (made by lib3ds): an untextured material and texture vertices.
+    Lib3dsFile* file = lib3ds_file_new();
+    ASSERT_NE(file, nullptr);
+    Lib3dsMaterial* plain = lib3ds_material_new();
+    std::strcpy(plain->name, "Plain");
+    lib3ds_file_insert_material(file, plain);
+    lib3ds_file_insert_mesh(file, Quad("Plain"));
+    const std::string start = Folder() + "uv0.3ds", trip = Folder() + "uv1.3ds";
+    ASSERT_TRUE(lib3ds_file_save(file, start.c_str()));
+    lib3ds_file_free(file);
+    ASSERT_TRUE(Trip(start, trip));
+    const std::vector<std::string> before = CornerUVs(start), after = CornerUVs(trip);
+    ASSERT_EQ(before.size(), 4u);
+    EXPECT_EQ(after, before);
+#endif
+}
+
+TEST(values3ds_interop, EveryMapOfAMaterialTravelsWithItsImage) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    namespace fs = std::filesystem;
+    const std::string source = Folder() + "maps_src/", target = Folder() + "maps_out/";
+    fs::create_directories(source);
+    fs::create_directories(target);
+    struct Expected {
+        Lib3dsTextureMap Lib3dsMaterial::*slot;
+        const char* what;
+        const char* image;
+        float percent, uScale, vScale, uOffset, vOffset, rotation;
+    };
+    // Every map with parameters of its own.
+    const Expected maps[] = {
+        {&Lib3dsMaterial::texture1_map, "texture 1", "wall.png", 1.0f, 1, 1, 0, 0, 0},
+        {&Lib3dsMaterial::texture2_map, "texture 2", "dirt.png", 0.5f, 1, 1, 0, 0, 0},
+        {&Lib3dsMaterial::opacity_map, "opacity", "cut.png", 0.75f, 2, 2, 0.25f, 0.5f, 0},
+        {&Lib3dsMaterial::bump_map, "bump", "bump.png", 0.3f, 1, 4, 0, 0, 0},
+        {&Lib3dsMaterial::specular_map, "specular", "spec.png", 0.6f, 1, 1, 0, 0, 30},
+        {&Lib3dsMaterial::shininess_map, "shininess", "gloss.png", 0.4f, 3, 1, 0.5f, 0, 0},
+        {&Lib3dsMaterial::self_illum_map, "self-illumination", "glow.png", 0.9f, 1, 1, 0, 0, 0},
+        {&Lib3dsMaterial::reflection_map, "reflection", "sky.png", 0.2f, 1, 1, 0, 0, 0},
+    };
+    Lib3dsFile* file = lib3ds_file_new();
+    ASSERT_NE(file, nullptr);
+    Lib3dsMaterial* material = lib3ds_material_new();
+    std::strcpy(material->name, "Many");
+    for (const Expected& e : maps) {
+        Lib3dsTextureMap& map = material->*e.slot;
+        std::strcpy(map.name, e.image);
+        map.percent = e.percent;
+        map.scale[0] = e.uScale;
+        map.scale[1] = e.vScale;
+        map.offset[0] = e.uOffset;
+        map.offset[1] = e.vOffset;
+        map.rotation = e.rotation;
+        oxa_test::WriteFile(source + e.image, std::string("image ") + e.image);
+    }
+    lib3ds_file_insert_material(file, material);
+    lib3ds_file_insert_mesh(file, Quad("Many"));
+    const std::string start = source + "maps.3ds", trip = target + "maps.3ds";
+    ASSERT_TRUE(lib3ds_file_save(file, start.c_str()));
+    lib3ds_file_free(file);
+    ASSERT_TRUE(Trip(start, trip));
+
+    Lib3dsOwner read(trip);
+    ASSERT_NE(read.file, nullptr);
+    ASSERT_NE(read.file->meshes, nullptr);
+    Lib3dsMaterial* written = lib3ds_file_material_by_name(read.file, read.file->meshes->faceL[0].material);
+    ASSERT_NE(written, nullptr);
+    for (const Expected& e : maps) {
+        const Lib3dsTextureMap& map = written->*e.slot;
+        const std::string name = map.name;
+        ASSERT_FALSE(name.empty()) << e.what << " map lost";
+        EXPECT_EQ(name, e.image) << e.what;
+        // The image is beside the written file under the map's name.
+        EXPECT_EQ(oxa_test::ReadFile(target + name), std::string("image ") + e.image)
+            << e.what << ": " << name;
+        EXPECT_NEAR(map.percent, e.percent, 0.006) << e.what;
+        // The reflection map carries its strength and image only.
+        if (e.slot == &Lib3dsMaterial::reflection_map) continue;
+        EXPECT_NEAR(map.scale[0], e.uScale, 1e-4) << e.what;
+        EXPECT_NEAR(map.scale[1], e.vScale, 1e-4) << e.what;
+        EXPECT_NEAR(map.offset[0], e.uOffset, 1e-4) << e.what;
+        EXPECT_NEAR(map.offset[1], e.vOffset, 1e-4) << e.what;
+        EXPECT_NEAR(map.rotation, e.rotation, 1e-3) << e.what;
+    }
+#endif
+}
+
+TEST(values3ds_interop, AMapImageWithALongNameGetsAShortOneBesideTheFile) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    const std::string source = Folder() + "long_src/", target = Folder() + "long_out/";
+    std::filesystem::create_directories(source);
+    std::filesystem::create_directories(target);
+    oxa_test::WriteFile(source + "bumpy_surface.png", "bumpy");
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaNode* node = manager.CreateNode("Tri");
+    scene->GetRootNode()->AddChild(node);
+    VOxaMesh* mesh = manager.CreateMesh();
+    node->SetNodeAttribute(mesh);
+    mesh->InitControlPoints(3);
+    mesh->GetControlPoints()[1] = VgeTVector(1, 0, 0, 1);
+    mesh->GetControlPoints()[2] = VgeTVector(0, 1, 0, 1);
+    mesh->BeginPolygon(-1, -1, -1);
+    for (int i = 0; i < 3; ++i)
+        mesh->AddPolygonVertex(i, -1);
+    mesh->EndPolygon();
+    VOxaMaterial* material = manager.CreateMaterial("Rough");
+    VOxaTexture* bump = manager.CreateTexture("bumpy");
+    bump->SetFileName("bumpy_surface.png");
+    bump->SetSourceFolder(source.c_str());
+    bump->SetDefaultAlpha(0.4);
+    material->SetMap(VOxaMaterial::eMAP_BUMP, bump);
+    mesh->AddMaterial(material, 0);
+    mesh->InitMaterialIndices(4);
+    VOxaWriter3DS writer(&manager);
+    VStreamOptions* options = writer.GetWriteOptions();
+    const std::string path = target + "long.3ds";
+    ASSERT_TRUE(writer.FileCreate(path.c_str()) && writer.Write(scene, options) && writer.FileClose());
+    options->Destroy();
+
+    Lib3dsOwner read(path);
+    ASSERT_NE(read.file, nullptr);
+    Lib3dsMaterial* written = lib3ds_file_material_by_name(read.file, "Rough");
+    ASSERT_NE(written, nullptr);
+    const std::string name = written->bump_map.name;
+    ASSERT_FALSE(name.empty()) << "bump map lost";
+    EXPECT_LE(name.size(), 12u) << name;
+    EXPECT_NEAR(written->bump_map.percent, 0.4, 0.006);
+    EXPECT_EQ(oxa_test::ReadFile(target + name), "bumpy") << name;
+#endif
+}
+
+TEST(values3ds_interop, ColoursSpecularLevelsAndNamesKeepTheirValues) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    // A third is 85 of 255 steps when rounded, 84 (0.3294) when cut.
+    const std::string obj = Folder() + "third.obj", fromObj = Folder() + "third.3ds";
+    oxa_test::WriteFile(Folder() + "third.mtl",
+                        "newmtl third\nKa 0.3333 0.6667 0.3333\nKd 0.3333 0.3333 0.6667\n");
+    oxa_test::WriteFile(obj, "mtllib third.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl third\nf 1 2 3\n");
+    ASSERT_TRUE(Trip(obj, fromObj));
+    {
+        Lib3dsOwner read(fromObj);
+        ASSERT_NE(read.file, nullptr);
+        Lib3dsMaterial* m = lib3ds_file_material_by_name(read.file, "third");
+        ASSERT_NE(m, nullptr);
+        const float ambient[3] = {0.3333f, 0.6667f, 0.3333f}, diffuse[3] = {0.3333f, 0.3333f, 0.6667f};
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR(m->ambient[i], ambient[i], 0.5 / 255) << "ambient " << i;
+            EXPECT_NEAR(m->diffuse[i], diffuse[i], 0.5 / 255) << "diffuse " << i;
+        }
+    }
+
+    // A specular level of 351% and a 15-character untextured name (made with the toolkit: lib3ds
+    // keeps only the low byte of a percentage above 255 when it writes one).
+    const std::string start = Folder() + "level0.3ds";
+    ASSERT_TRUE(ftkscene::WriteSceneFile(start, [](Ftk::Database* db) {
+        ftkscene::PutMeshSettings(db);
+        Ftk::Material* material = nullptr;
+        Ftk::InitMaterial(&material);
+        std::strcpy(material->mName, "Color 4 - White");
+        for (int i = 0; i < 3; ++i) {
+            material->mDiffuse[i] = 1.0f;
+            material->mSpecular[i] = 0.9f;
+        }
+        material->mShineStrength = 3.51f;
+        material->mShininess = 0.25f;
+        Ftk::WriteMaterial(db, material);
+        Ftk::ReleaseMaterial(&material);
+        Ftk::Mesh* mesh = nullptr;
+        Ftk::InitMesh(&mesh, 3, 1, 0);
+        std::strcpy(mesh->mName, "Tri");
+        mesh->mVertices[1] = Ftk::Point3{1, 0, 0};
+        mesh->mVertices[2] = Ftk::Point3{0, 1, 0};
+        mesh->mFaces[0] = Ftk::Face{0, 1, 2, 7};
+        mesh->mMaterialGroupCount = 1;
+        Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
+        std::strcpy(mesh->mMaterialGroups[0].mName, "Color 4 - White");
+        Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
+        mesh->mMaterialGroups[0].mFaces[0] = 0;
+        Ftk::WriteMesh(db, mesh);
+        Ftk::ReleaseMesh(&mesh);
+    }));
+    std::string from = start;
+    for (int trip = 1; trip <= 2; ++trip) {
+        const std::string to = Folder() + "level" + std::to_string(trip) + ".3ds";
+        std::string messages;
+        ASSERT_TRUE(Trip(from, to, &messages));
+        from = to;
+        EXPECT_EQ(messages.find("Color 4"), std::string::npos) << "no name was cut: " << messages;
+        Lib3dsOwner read(to);
+        ASSERT_NE(read.file, nullptr);
+        ASSERT_NE(read.file->meshes, nullptr);
+        EXPECT_STREQ(read.file->meshes->faceL[0].material, "Color 4 - White") << "trip " << trip;
+        Lib3dsMaterial* m = lib3ds_file_material_by_name(read.file, "Color 4 - White");
+        ASSERT_NE(m, nullptr) << "trip " << trip;
+        // What a reader makes of the highlight: colour times level.
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(m->specular[i] * m->shin_strength, 0.9 * 3.51, 0.02) << "trip " << trip;
+        EXPECT_GT(m->shin_strength, 1.0f) << "trip " << trip;
+    }
+#endif
+}
+
+TEST(values3ds_interop, NoAmbientLightIsAddedAndAFilesAmbientStays) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    // OBJ holds no ambient light.
+    const std::string obj = Folder() + "amb.obj", fromObj = Folder() + "amb_obj.3ds";
+    oxa_test::WriteFile(obj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    ASSERT_TRUE(Trip(obj, fromObj));
+    {
+        Lib3dsOwner read(fromObj);
+        ASSERT_NE(read.file, nullptr);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(read.file->ambient[i], 0.0f) << "OBJ -> 3DS, channel " << i;
+    }
+    // A 3DS file without an ambient colour, and one with (0.25, 0.5, 0.4).
+    auto build = [](const std::string& path, bool ambient) {
+        EXPECT_TRUE(ftkscene::WriteSceneFile(path, [&](Ftk::Database* db) {
+            if (ambient) {
+                ftkscene::PutMeshSettings(db, [](Ftk::MeshSettings* settings) {
+                    settings->mAmbient[0] = 0.25f;
+                    settings->mAmbient[1] = 0.5f;
+                    settings->mAmbient[2] = 0.4f;
+                });
+            }
+            Ftk::Mesh* mesh = nullptr;
+            Ftk::InitMesh(&mesh, 3, 1, 0);
+            std::strcpy(mesh->mName, "Tri");
+            mesh->mVertices[1] = Ftk::Point3{1, 0, 0};
+            mesh->mVertices[2] = Ftk::Point3{0, 1, 0};
+            mesh->mFaces[0] = Ftk::Face{0, 1, 2, 7};
+            Ftk::WriteMesh(db, mesh);
+            Ftk::ReleaseMesh(&mesh);
+        }));
+        Ftk::ClearErrors();
+    };
+    const std::string none = Folder() + "amb_none.3ds", with = Folder() + "amb_with.3ds";
+    build(none, false);
+    build(with, true);
+    const float expected[2][3] = {{0, 0, 0}, {0.25f, 0.5f, 0.4f}};
+    const std::string sources[2] = {none, with};
+    for (int k = 0; k < 2; ++k) {
+        const std::string to = Folder() + "amb_trip" + std::to_string(k) + ".3ds";
+        ASSERT_TRUE(Trip(sources[k], to));
+        Lib3dsOwner read(to);
+        ASSERT_NE(read.file, nullptr);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(read.file->ambient[i], expected[k][i], 1e-6) << sources[k] << " channel " << i;
+    }
+#endif
+}
+
+TEST(values3ds_interop, AOneFrameSegmentStaysOneFrame) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    const std::string start = Folder() + "seg0.3ds", trip = Folder() + "seg1.3ds";
+    ASSERT_TRUE(ftkscene::WriteSceneFile(start, [](Ftk::Database* db) {
+        ftkscene::PutMeshSettings(db);
+        Ftk::Mesh* mesh = nullptr;
+        Ftk::InitMesh(&mesh, 3, 1, 0);
+        std::strcpy(mesh->mName, "Tri");
+        mesh->mVertices[1] = Ftk::Point3{1, 0, 0};
+        mesh->mVertices[2] = Ftk::Point3{0, 1, 0};
+        mesh->mFaces[0] = Ftk::Face{0, 1, 2, 7};
+        Ftk::WriteMesh(db, mesh);
+        Ftk::ReleaseMesh(&mesh);
+        Ftk::KeyframerSettings* range = nullptr;
+        Ftk::InitKeyframerSettings(&range);
+        range->mAnimationLength = 1;
+        range->mSegmentInUse = true;
+        range->mSegmentFirst = 0;
+        range->mSegmentLast = 0;
+        Ftk::PutKeyframerSettings(db, range);
+        Ftk::ReleaseKeyframerSettings(&range);
+    }));
+    ASSERT_TRUE(Trip(start, trip));
+    Lib3dsOwner before(start), after(trip);
+    ASSERT_NE(before.file, nullptr);
+    ASSERT_NE(after.file, nullptr);
+    EXPECT_EQ(before.file->segment_from, 0);
+    EXPECT_EQ(before.file->segment_to, 0);
+    EXPECT_EQ(after.file->segment_from, 0);
+    EXPECT_EQ(after.file->segment_to, 0);
+    EXPECT_EQ(after.file->frames, before.file->frames);
+#endif
+}
+
+TEST(values3ds_interop, StaticCameraAndLightSectionsKeepTheirOwnValues) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    // The static sections place the camera, the spot and the omni light apart from where the
+    // keyframer (one key each) has them; a reader that skips the keyframer sees the former.
+    auto one = [](Ftk::Track& track, std::initializer_list<float> values) {
+        track.mKeyCount = 1;
+        track.mKeys.assign(1, Ftk::KeyHeader());
+        track.mValues.assign(values.begin(), values.end());
+    };
+    const std::string start = Folder() + "static0.3ds";
+    ASSERT_TRUE(ftkscene::WriteSceneFile(start, [&](Ftk::Database* db) {
+        ftkscene::PutMeshSettings(db);
+        Ftk::Camera* camera = nullptr;
+        Ftk::InitCamera(&camera);
+        std::strcpy(camera->mName, "Cam");
+        camera->mPosition = Ftk::Point3{0, -300, 50};
+        camera->mTarget = Ftk::Point3{5, 6, 7};
+        camera->mRoll = 61;
+        camera->mFieldOfView = 50;
+        Ftk::WriteCamera(db, camera);
+        Ftk::ReleaseCamera(&camera);
+        Ftk::CameraMotion* cm = nullptr;
+        Ftk::InitCameraMotion(&cm, 1, 1, 1, 1);
+        std::strcpy(cm->mName, "Cam");
+        one(cm->mPosition, {0, -90, 20});
+        one(cm->mFieldOfView, {50});
+        one(cm->mRoll, {0});
+        one(cm->mTargetPosition, {0, 0, 0});
+        Ftk::PutCameraMotion(db, cm);
+        Ftk::ReleaseCameraMotion(&cm);
+
+        Ftk::Light* spot = nullptr;
+        Ftk::InitSpotlight(&spot);
+        std::strcpy(spot->mName, "Spot");
+        spot->mPosition = Ftk::Point3{40, 50, 60};
+        spot->mSpot->mTarget = Ftk::Point3{1, 2, 3};
+        spot->mSpot->mHotspot = 30;
+        spot->mSpot->mFalloff = 45;
+        Ftk::PutSpotlight(db, spot);
+        Ftk::ReleaseLight(&spot);
+        Ftk::SpotlightMotion* sm = nullptr;
+        Ftk::InitSpotlightMotion(&sm, 1, 1, 1, 1, 1, 1);
+        std::strcpy(sm->mName, "Spot");
+        one(sm->mPosition, {10, 20, 30});
+        one(sm->mHotspot, {30});
+        one(sm->mFalloff, {45});
+        one(sm->mTargetPosition, {0, 0, 0});
+        Ftk::PutSpotlightMotion(db, sm);
+        Ftk::ReleaseSpotlightMotion(&sm);
+
+        Ftk::Light* omni = nullptr;
+        Ftk::InitLight(&omni);
+        std::strcpy(omni->mName, "Omni");
+        omni->mPosition = Ftk::Point3{-7, 8, 9};
+        Ftk::PutOmniLight(db, omni);
+        Ftk::ReleaseLight(&omni);
+        Ftk::OmniLightMotion* om = nullptr;
+        Ftk::InitOmniLightMotion(&om, 1, 1);
+        std::strcpy(om->mName, "Omni");
+        one(om->mPosition, {1, 1, 1});
+        one(om->mColor, {1, 1, 1});
+        Ftk::PutOmniLightMotion(db, om);
+        Ftk::ReleaseOmniLightMotion(&om);
+    }));
+    const std::string trip1 = Folder() + "static1.3ds", trip2 = Folder() + "static2.3ds";
+    ASSERT_TRUE(Trip(start, trip1));
+    ASSERT_TRUE(Trip(trip1, trip2));
+    Lib3dsOwner source(start), written(trip2);
+    ASSERT_NE(source.file, nullptr);
+    ASSERT_NE(written.file, nullptr);
+    // The files' scale: ours are written in their master scale's units.
+    const float scale = written.file->master_scale / source.file->master_scale;
+    auto near3 = [&](const Lib3dsVector a, const Lib3dsVector b, const char* what) {
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(b[i] * scale, a[i], 1e-3) << what << " " << i;
+    };
+    Lib3dsCamera* c0 = lib3ds_file_camera_by_name(source.file, "Cam");
+    Lib3dsCamera* c2 = lib3ds_file_camera_by_name(written.file, "Cam");
+    ASSERT_NE(c0, nullptr);
+    ASSERT_NE(c2, nullptr);
+    near3(c0->position, c2->position, "camera position");
+    near3(c0->target, c2->target, "camera target");
+    EXPECT_NEAR(c2->roll, c0->roll, 1e-3);
+    Lib3dsLight* s0 = lib3ds_file_light_by_name(source.file, "Spot");
+    Lib3dsLight* s2 = lib3ds_file_light_by_name(written.file, "Spot");
+    ASSERT_NE(s0, nullptr);
+    ASSERT_NE(s2, nullptr);
+    near3(s0->position, s2->position, "spot position");
+    near3(s0->spot, s2->spot, "spot target");
+    Lib3dsLight* o0 = lib3ds_file_light_by_name(source.file, "Omni");
+    Lib3dsLight* o2 = lib3ds_file_light_by_name(written.file, "Omni");
+    ASSERT_NE(o0, nullptr);
+    ASSERT_NE(o2, nullptr);
+    near3(o0->position, o2->position, "omni position");
+    // The keyframer still places the camera where it did.
+    Lib3dsNode* node = lib3ds_file_node_by_name(written.file, "Cam", LIB3DS_CAMERA_NODE);
+    ASSERT_NE(node, nullptr);
+    lib3ds_file_eval(written.file, 0);
+    const float keyed[3] = {0, -90, 20};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(node->data.camera.pos[i] * scale, keyed[i], 1e-3) << "keyframer camera " << i;
+    EXPECT_NEAR(node->data.camera.roll, 0.0f, 1e-3);
+#endif
+}
