@@ -206,7 +206,9 @@ bool VOxaReaderBiovision::Read(VOxaScene* scene, VStreamOptions* options) {
         root->AddChild(reference);
     }
 
-    if (!mFile->ReadMotion(motion)) return Corrupted(mFile->GetFailure());
+    const bool read = mFile->ReadMotion(motion);
+    mMessageText += mFile->GetWarnings();
+    if (!read) return Corrupted(mFile->GetFailure());
 
     VOxaTakeInfo info;
     info.mName = takeName;

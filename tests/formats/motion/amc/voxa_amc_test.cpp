@@ -212,11 +212,14 @@ TEST(amc_reader, KeysFromFrames) {
     VOxaNode* root = imported.Node("root");
     EXPECT_NEAR(Value(root, "T", 0, 0), 1.0 * kCm, 1e-4);
     EXPECT_NEAR(Value(root, "R", 2, 0), 30.0, 1e-4);
-    // A bone with a single key loses its curves; its default stays.
+    // A bone given in the first frame only keeps that frame's values for the whole take: its
+    // frame is the root's, so rx ry rz of (5, 6, 7) are the XYZ angles themselves.
     VOxaNode* back = imported.Node("lowerback");
     VFCurve* backRx = Curve(back, "Transform/R/X");
-    EXPECT_TRUE(!backRx || backRx->KeyGetCount() == 0);
-    EXPECT_NEAR(Value(back, "R", 0, 0), 0.0, 1e-9);
+    ASSERT_NE(backRx, nullptr);
+    EXPECT_EQ(backRx->KeyGetCount(), 1);
+    for (int a = 0; a < 3; ++a)
+        EXPECT_NEAR(Value(back, "R", a, kPeriod * 3), 5.0 + a, 1e-4) << a;
 
     // The take: named after the file, current, with its time span; a second import of the same
     // file gets " 1".
@@ -277,8 +280,40 @@ TEST(amc_reader, OneSkeletonServesManyReads) {
     delete manager;
 }
 
+TEST(amc_reader, OneFrameKeepsEveryValue) {
+    // A file of a single frame is a pose: every bone keeps the values of that frame, as keys that
+    // hold for the whole take.
+    KeepFilters keep;
+    Imported imported;
+    ASSERT_EQ(imported.ReadAmc(":FULLY-SPECIFIED\n:DEGREES\n1\n"
+                               "root 0 10 0 10 20 30\nlfemur 10 20 30\nltibia 30\n"
+                               "lfoot 1 90 90\nlowerback 5 6 7\n",
+                               "pose"),
+              -1)
+        << imported.messages;
+    VOxaNode* root = imported.Node("root");
+    // The root's frame is the scene's: its values are the translation (in centimetres, 2.54 per
+    // inch over the length unit 0.45) and the XYZ angles as written.
+    const double rootT[3] = {0.0, 10.0 * kCm, 0.0}, rootR[3] = {10.0, 20.0, 30.0};
+    for (int a = 0; a < 3; ++a) {
+        EXPECT_NEAR(Value(root, "T", a, 0), rootT[a], 1e-4) << a;
+        EXPECT_NEAR(Value(root, "R", a, 0), rootR[a], 1e-4) << a;
+        EXPECT_NEAR(Value(imported.Node("lowerback"), "R", a, 0), 5.0 + a, 1e-4) << a;
+    }
+    // lfemur's frame is turned 20 degrees about z from its parent's: (10, 20, 30) reads (10, 20, 50).
+    const double femurR[3] = {10.0, 20.0, 50.0};
+    for (int a = 0; a < 3; ++a)
+        EXPECT_NEAR(Value(imported.Node("lfemur"), "R", a, 0), femurR[a], 1e-4) << a;
+    EXPECT_NEAR(Value(imported.Node("ltibia"), "R", 0, 0), 30.0, 1e-4);
+    for (const char* bone : {"root", "lfemur", "ltibia", "lfoot", "lowerback"}) {
+        VFCurve* rx = Curve(imported.Node(bone), "Transform/R/X");
+        ASSERT_NE(rx, nullptr) << bone;
+        EXPECT_EQ(rx->KeyGetCount(), 1) << bone;
+    }
+    EXPECT_EQ(imported.scene->GetTakeInfo("pose")->mLocalTimeSpan.GetStop(), VTime(0));
+}
+
 TEST(amc_reader, TwoFramesAreEnoughForCurves) {
-    // Curves go only with a single key; two keys make a motion and stay.
     KeepFilters keep;
     Imported imported;
     // The second frame given whole: a fully specified file that ends inside a frame drops it.
