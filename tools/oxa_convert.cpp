@@ -73,8 +73,8 @@ constexpr int kExitUsage = 2;
 
 const char kUsage[] =
     "usage: oxa-convert IN OUT [--take NAME] [--options FILE] [--frame-rate R | --time-mode M]\n"
-    "                          [--skeleton FILE.asf] [--texture-dir DIR]...\n"
-    "       oxa-convert --info [--json] [--skeleton FILE.asf] IN\n"
+    "                          [--skeleton FILE.asf] [--input-rate R] [--texture-dir DIR]...\n"
+    "       oxa-convert --info [--json] [--skeleton FILE.asf] [--input-rate R] IN\n"
     "       oxa-convert --formats\n"
     "       oxa-convert --help\n"
     "\n"
@@ -92,6 +92,9 @@ const char kUsage[] =
     "                      2 100, 3 60, 4 50, 6 30, 8 29.97 drop frame, 10 25, 11 24 frames per\n"
     "                      second (give --frame-rate or --time-mode, not both)\n"
     "  --skeleton FILE.asf the ASF skeleton of an AMC input (default: the .asf beside it)\n"
+    "  --input-rate R      read IN at R frames per second when the file names no rate of its own\n"
+    "                      (an AMC without :SAMPLES-PER-SECOND, read at 30 otherwise); a rate the\n"
+    "                      file names is kept\n"
     "  --texture-dir DIR   also allow the OBJ and 3DS writers to copy texture images that lie in\n"
     "                      DIR or below it to OUT's folder (repeatable); images are not looked\n"
     "                      for in DIR, each is taken from where the input names it; those in\n"
@@ -123,6 +126,7 @@ struct Arguments {
     std::string skeleton;
     double frameRate = 0.0;
     int timeMode = -1;
+    double inputRate = 0.0;  // the rate of an input that names none; 0 when not given
     std::vector<std::string> textureDirs;
     std::vector<SettingsEntry> settings;  // the lines of the --options file
 };
@@ -754,6 +758,28 @@ struct Session {
     }
 };
 
+std::string RateText(double rate);
+
+// --input-rate: motion options whose reader found no rate in the file (they keep the default time
+// mode) take `rate`; the start the reader worked out keeps its frame number. A rate the file names
+// stays, with a note.
+void ApplyInputRate(const std::string& path, VStreamOptionsMotion* motion, double rate) {
+    if (!motion || !(rate > 0.0)) return;
+    if (motion->IsCustomFrameRate()) {
+        std::fprintf(
+            stderr,
+            "oxa-convert: %s: the file names its own rate (%s frames per second): --input-rate is not used\n",
+            path.c_str(), RateText(motion->GetFrameRate()).c_str());
+        return;
+    }
+    const int64_t period = motion->GetFramePeriod().Get();
+    const double first = period > 0 ? std::round((double)motion->GetStartTime().Get() / (double)period) : 0.0;
+    motion->SetTimeMode(0, rate);
+    VTime start;
+    start.SetSecondDouble(first / rate);
+    motion->SetStartTime(start);
+}
+
 // Reads `path` into the session's scene with its reader's own options, the command's settings and,
 // when given, `skeleton` attached (the AMC reader animates that skeleton). The options are handed
 // back through `kept`. Every failure prints the first error that stopped the read.
@@ -776,6 +802,7 @@ bool ImportFile(const std::string& path, const Arguments& args, Session& session
         return false;
     }
     ConfigureOptionsForRead(options, args);
+    if (!IsFormat(path.c_str(), "asf")) ApplyInputRate(path, AsMotion(options), args.inputRate);
     if (VStreamOptionsMotion* motion = AsMotion(options); motion && skeleton)
         motion->SetAttachedObject(skeleton, false);
     const bool ok = importer->Import(session.scene, options);
@@ -1338,6 +1365,14 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& error) 
             if (VParseDouble(text.c_str(), end, args.frameRate, false) != end || !(args.frameRate > 0.0) ||
                 !(args.frameRate <= (double)VTime::kOneSecond)) {
                 error = "--frame-rate needs a positive number of frames per second, not \"" + text + "\"";
+                return false;
+            }
+        } else if (arg == "--input-rate") {
+            if (!value(text)) return false;
+            const char* end = text.c_str() + text.size();
+            if (VParseDouble(text.c_str(), end, args.inputRate, false) != end || !(args.inputRate > 0.0) ||
+                !(args.inputRate <= (double)VTime::kOneSecond)) {
+                error = "--input-rate needs a positive number of frames per second, not \"" + text + "\"";
                 return false;
             }
         } else if (arg == "--time-mode") {

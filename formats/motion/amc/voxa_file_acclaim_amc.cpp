@@ -184,6 +184,7 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
     lines.reserve(bones.size());
 
     bool ok = true;
+    bool namedRate = false;  // a ":SAMPLES-PER-SECOND" line
     long long frames = 0;
     VTime previous;
     int lastPercent = -1;
@@ -200,6 +201,8 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
                 }
             } else if (k == kFullySpecified) {
                 fullySpecified = true;
+            } else if (k == kSamplesPerSecond) {
+                namedRate = true;
             } else if (k == kDegrees || k == kRadians) {
                 angleFactor = k == kDegrees ? 1.0 : VOxaAsfScene::kRadiansFactor;
                 valueLimit =
@@ -307,6 +310,12 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
     for (AsfBone* b : bones)
         b->FinishReadCurves();
     mFramesRead = frames;
+    // Nothing in the file gives its frames a time: say which rate they were read at.
+    if (ok && !namedRate && frames > 1)
+        Warning(
+            "the file names no frame rate (:SAMPLES-PER-SECOND): its frames are read at %g frames per "
+            "second\n",
+            options->GetFrameRate());
     return ok;
 }
 

@@ -104,6 +104,7 @@ public:
     bool ReadMotion(VStreamOptionsMotion* options);
     // The warnings of the last ReadHierarchy and ReadMotion, one line each; "" without.
     const char* GetWarnings() const { return mWarnings.Buffer(); }
+    void ClearWarnings() { mWarnings = ""; }
 
     int GetJointCount() const { return (int)mJoints.size(); }
     BvhJoint* GetJoint(int index) const;

@@ -174,7 +174,10 @@ bool VOxaReaderBiovision::Read(VOxaScene* scene, VStreamOptions* options) {
         return false;
     }
     VStreamOptionsMotion* motion = static_cast<VStreamOptionsMotion*>(options);
-    if (!mFile->ReadHierarchy()) return Corrupted(mFile->GetFailure());
+    const bool hierarchy = mFile->ReadHierarchy();
+    mMessageText += mFile->GetWarnings();
+    mFile->ClearWarnings();
+    if (!hierarchy) return Corrupted(mFile->GetFailure());
 
     VOxaNode* reference = mManager->CreateNode("BVH:reference");
     if (!reference) {

@@ -556,6 +556,48 @@ TEST(amc_writer, RoundTripThroughTheScene) {
     }
 }
 
+TEST(amc_writer, ValuesItsReaderWouldRefuseAreRefused) {
+    // The ASF writer's length unit is 1 (inches): a file value v is read as v x 2.54 cm, which the
+    // reader takes up to 1e30 - so the writer writes at most 1e30 / 2.54 inches. A root 1.9e30 cm
+    // away at frame 2 (7.5e29 inches in the file) is refused, naming the node and the frame, and
+    // the target stays; 9.9e29 cm (3.9e29 inches) is written and reads back.
+    KeepFilters keep;
+    for (const double centimetres : {1.9e30, 9.9e29}) {
+        Imported first(kAsfSample, 0);
+        ASSERT_EQ(first.ReadAmc(kMotion, "walk"), -1) << first.messages;
+        VOxaNode* root = first.Node("root");
+        root->SetMarked(1);
+        Curve(root, "Transform/T/X")->KeySetValue(1, (float)centimetres);
+        const std::string asfPath = AsfTestPath("far.asf");
+        const std::string amcPath = AsfWriteFile("far.amc", "old");
+        VOxaWriterAcclaimAsf asfWriter(first.manager);
+        ASSERT_TRUE(asfWriter.FileCreate(asfPath.c_str()));
+        std::unique_ptr<VStreamOptionsMotion> options(
+            static_cast<VStreamOptionsMotion*>(asfWriter.GetWriteOptions()));
+        ASSERT_TRUE(asfWriter.Write(first.scene, options.get()));
+        ASSERT_TRUE(asfWriter.FileClose());
+        options->SetTimeMode(0, 120.0);
+        options->SetFrameCount(3);
+        options->SetStartTime(VTime(0));
+        VOxaWriterAcclaimAmc amcWriter(first.manager);
+        ASSERT_TRUE(amcWriter.FileCreate(amcPath.c_str()));
+        const bool written = amcWriter.Write(first.scene, options.get());
+        amcWriter.FileClose();
+        if (centimetres > 1e30) {
+            EXPECT_FALSE(written);
+            const std::string error = amcWriter.GetError().GetLastErrorString().Buffer();
+            EXPECT_NE(error.find("\"root\" has a value beyond +-3.93701e+29 at frame 2"), std::string::npos)
+                << error;
+            EXPECT_EQ(AsfReadFile(amcPath), "old");
+            continue;
+        }
+        ASSERT_TRUE(written) << amcWriter.GetError().GetLastErrorString().Buffer();
+        Imported second(AsfReadFile(asfPath), 0);
+        ASSERT_EQ(second.ReadAmc(AsfReadFile(amcPath), "far"), -1) << second.messages;
+        EXPECT_NEAR(Value(second.Node("root"), "T", 0, kPeriod) / centimetres, 1.0, 1e-5);
+    }
+}
+
 TEST(amc_writer, FailedWriteKeepsTheTarget) {
     KeepFilters keep;
     Imported imported(kAsfSample, 0);
