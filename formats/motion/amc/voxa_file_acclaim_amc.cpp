@@ -184,7 +184,8 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
     lines.reserve(bones.size());
 
     bool ok = true;
-    bool namedRate = false;  // a ":SAMPLES-PER-SECOND" line
+    bool namedRate = false;     // a ":SAMPLES-PER-SECOND" line
+    long long rangeFrames = 0;  // the frames a ":FRAME-RANGE" line names
     long long frames = 0;
     VTime previous;
     int lastPercent = -1;
@@ -203,6 +204,11 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
                 fullySpecified = true;
             } else if (k == kSamplesPerSecond) {
                 namedRate = true;
+            } else if (k == kFrameRange) {
+                int a = 0, b = 0;
+                char dash = 0;
+                if (ReadInt(a) && ReadChar(dash) && dash == '-' && ReadInt(b) && b >= a)
+                    rangeFrames = (long long)b - (long long)a + 1;
             } else if (k == kDegrees || k == kRadians) {
                 angleFactor = k == kDegrees ? 1.0 : VOxaAsfScene::kRadiansFactor;
                 valueLimit =
@@ -310,6 +316,10 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
     for (AsfBone* b : bones)
         b->FinishReadCurves();
     mFramesRead = frames;
+    // The file ends before the frames the header's range names.
+    if (ok && frames < rangeFrames && IsAtEnd())
+        Warning("the file holds %lld of the %lld frames its :FRAME-RANGE names: %lld frames are read\n",
+                frames, rangeFrames, frames);
     // Nothing in the file gives its frames a time: say which rate they were read at.
     if (ok && !namedRate && frames > 1)
         Warning(

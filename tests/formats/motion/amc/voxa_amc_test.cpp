@@ -376,6 +376,31 @@ TEST(amc_reader, AFullySpecifiedFrameTheFileEndsInsideIsDropped) {
     }
 }
 
+TEST(amc_reader, FewerFramesThanTheRangeNamesAreSaid) {
+    // A range of 1-5 over a file of two frames: the two are read, with both counts; a range
+    // that the frames fill, or a read asked for fewer, says nothing.
+    KeepFilters keep;
+    const std::string frames = "1\nltibia 1\n2\nltibia 2\n";
+    const struct {
+        std::string text;
+        bool warned;
+    } cases[] = {
+        {":FRAME-RANGE 1-5\n" + frames, true}, {":FRAME-RANGE 1-2\n" + frames, false}, {frames, false}};
+    for (const auto& c : cases) {
+        Imported imported;
+        VStreamOptionsMotion* header = nullptr;
+        ASSERT_EQ(imported.ReadAmc(c.text, "range", &header), -1) << imported.messages;
+        std::unique_ptr<VStreamOptionsMotion> owned(header);
+        EXPECT_EQ(header->GetFrameCount(), 2) << c.text;
+        EXPECT_EQ(imported.messages.find(
+                      "the file holds 2 of the 5 frames its :FRAME-RANGE names: 2 frames are read") !=
+                      std::string::npos,
+                  c.warned)
+            << c.text << imported.messages;
+        EXPECT_EQ(Curve(imported.Node("ltibia"), "Transform/R/X")->KeyGetCount(), 2);
+    }
+}
+
 TEST(amc_reader, ValuesUpToTheMagnitudeBound) {
     // With one ASF length unit per inch and degrees, file values map 1:1 and the bound is
     // 1e30 itself: a value of that magnitude is read, the next double above it is refused.
