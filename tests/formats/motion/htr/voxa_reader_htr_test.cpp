@@ -393,8 +393,10 @@ TEST_F(htr_Reader, AFileCutInsideItsLastBlockGivesTheWholeFrames) {
             EXPECT_NEAR(Value("B", 0, i), 0.1 * (i + 1), 1e-5) << i;
         }
         EXPECT_LE(Curve("A", 0)->KeyGetCount(), 2);
-        EXPECT_EQ(mScene->GetTakeInfo("walk")->mLocalTimeSpan.GetStop(), mOptions->GetFramePeriod());
-        mScene->Clear();
+        const VOxaTakeInfo* info = mScene->GetTakeInfo("htr_walk");
+        ASSERT_NE(info, nullptr);
+        EXPECT_EQ(info->mLocalTimeSpan.GetStop(), mOptions->GetFramePeriod());
+        mScene = mManager->CreateScene();
     }
 }
 
