@@ -311,6 +311,15 @@ TEST(amc_reader, OneFrameKeepsEveryValue) {
         EXPECT_EQ(rx->KeyGetCount(), 1) << bone;
     }
     EXPECT_EQ(imported.scene->GetTakeInfo("pose")->mLocalTimeSpan.GetStop(), VTime(0));
+    // A single frame has no timing for a missing rate to change: nothing is said about it.
+    EXPECT_EQ(imported.messages.find("names no frame rate"), std::string::npos) << imported.messages;
+    Imported two;
+    ASSERT_EQ(two.ReadAmc("1\nltibia 1\n2\nltibia 2\n", "two"), -1) << two.messages;
+    EXPECT_NE(
+        two.messages.find("the file names no frame rate (:SAMPLES-PER-SECOND): its frames are read at 30 "
+                          "frames per second"),
+        std::string::npos)
+        << two.messages;
 }
 
 TEST(amc_reader, TwoFramesAreEnoughForCurves) {
