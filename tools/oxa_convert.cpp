@@ -76,8 +76,8 @@ constexpr int kExitUsage = 2;
 
 const char kUsage[] =
     "usage: oxa-convert [-q] IN OUT [--take NAME] [--options FILE] [--frame-rate R | --time-mode M]\n"
-    "                          [--skeleton FILE.asf] [--texture-dir DIR]...\n"
-    "       oxa-convert --info [--json] [--take NAME] [--skeleton FILE.asf] IN\n"
+    "                          [--skeleton FILE.asf] [--input-rate R] [--texture-dir DIR]...\n"
+    "       oxa-convert --info [--json] [--take NAME] [--skeleton FILE.asf] [--input-rate R] IN\n"
     "       oxa-convert --formats\n"
     "       oxa-convert --help\n"
     "\n"
@@ -98,6 +98,9 @@ const char kUsage[] =
     "                      2 100, 3 60, 4 50, 6 30, 8 29.97 drop frame, 10 25, 11 24 frames per\n"
     "                      second (give --frame-rate or --time-mode, not both)\n"
     "  --skeleton FILE.asf the ASF skeleton of an AMC input (default: the .asf beside it)\n"
+    "  --input-rate R      read IN at R frames per second when the file names no rate of its own\n"
+    "                      (an AMC without :SAMPLES-PER-SECOND, read at 30 otherwise); a rate the\n"
+    "                      file names is kept\n"
     "  --texture-dir DIR   also allow the OBJ and 3DS writers to copy texture images that lie in\n"
     "                      DIR or below it to OUT's folder (repeatable); images are not looked\n"
     "                      for in DIR, each is taken from where the input names it; those in\n"
@@ -131,6 +134,7 @@ struct Arguments {
     std::string skeleton;
     double frameRate = 0.0;
     int timeMode = -1;
+    double inputRate = 0.0;  // the rate of an input that names none; 0 when not given
     std::vector<std::string> textureDirs;
     std::vector<SettingsEntry> settings;  // the lines of the --options file
 };
@@ -835,6 +839,26 @@ struct Session {
     }
 };
 
+std::string RateText(double rate);
+
+// --input-rate: motion options whose reader found no rate in the file (they keep the default time
+// mode) take `rate`; the start the reader worked out keeps its frame number. A rate the file names
+// stays, with a note.
+void ApplyInputRate(const std::string& path, VStreamOptionsMotion* motion, double rate) {
+    if (!motion || !(rate > 0.0)) return;
+    if (motion->IsCustomFrameRate()) {
+        Warn(Shown(path) + ": the file names its own rate (" + RateText(motion->GetFrameRate()) +
+             " frames per second): --input-rate is not used");
+        return;
+    }
+    const int64_t period = motion->GetFramePeriod().Get();
+    const double first = period > 0 ? std::round((double)motion->GetStartTime().Get() / (double)period) : 0.0;
+    motion->SetTimeMode(0, rate);
+    VTime start;
+    start.SetSecondDouble(first / rate);
+    motion->SetStartTime(start);
+}
+
 // Reads `path` into the session's scene with its reader's own options, the command's settings and,
 // when given, `skeleton` attached (the AMC reader animates that skeleton). The options are handed
 // back through `kept`. Every failure prints the first error that stopped the read.
@@ -858,6 +882,7 @@ bool ImportFile(const std::string& path, const Arguments& args, Session& session
     }
     ConfigureOptionsForRead(options, args);
     SetProgressStage("reading", path);
+    if (!IsFormat(path.c_str(), "asf")) ApplyInputRate(path, AsMotion(options), args.inputRate);
     if (VStreamOptionsMotion* motion = AsMotion(options); motion && skeleton)
         motion->SetAttachedObject(skeleton, false);
     const bool ok = importer->Import(session.scene, options);
@@ -1492,6 +1517,7 @@ enum class Option {
     eOptions,
     eSkeleton,
     eFrameRate,
+    eInputRate,
     eTimeMode,
     eTextureDir
 };
@@ -1514,6 +1540,7 @@ const OptionSpec kOptions[] = {
     {Option::eOptions, "--options", nullptr, true, false},
     {Option::eSkeleton, "--skeleton", nullptr, true, false},
     {Option::eFrameRate, "--frame-rate", nullptr, true, false},
+    {Option::eInputRate, "--input-rate", nullptr, true, false},
     {Option::eTimeMode, "--time-mode", nullptr, true, false},
     {Option::eTextureDir, "--texture-dir", nullptr, true, true},
 };
@@ -1551,19 +1578,21 @@ bool TakeValue(Option id, const std::string& name, const std::string& value, Arg
                                 ", not an empty one",
                         false);
             break;
-        case Option::eFrameRate: {
+        case Option::eFrameRate:
+        case Option::eInputRate: {
             if (!IsPlainDecimal(value, true))
-                return (error =
-                            "--frame-rate needs a plain decimal number of frames per second (such as 30 "
-                            "or 29.97), not " +
-                            shown,
+                return (error = name +
+                                " needs a plain decimal number of frames per second (such as 30 "
+                                "or 29.97), not " +
+                                shown,
                         false);
+            double& rate = id == Option::eFrameRate ? args.frameRate : args.inputRate;
             const char* end = value.c_str() + value.size();
             // A frame must last at least one tick of the time type.
-            if (VParseDouble(value.c_str(), end, args.frameRate, false) != end || !(args.frameRate > 0.0) ||
-                !(args.frameRate <= (double)VTime::kOneSecond)) {
-                args.frameRate = 0.0;
-                return (error = "--frame-rate " + Shown(value) +
+            if (VParseDouble(value.c_str(), end, rate, false) != end || !(rate > 0.0) ||
+                !(rate <= (double)VTime::kOneSecond)) {
+                rate = 0.0;
+                return (error = name + " " + Shown(value) +
                                 " is out of range: a rate lies above 0 and at most " +
                                 std::to_string(VTime::kOneSecond) + " frames per second",
                         false);

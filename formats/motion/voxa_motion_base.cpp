@@ -233,11 +233,51 @@ const char* VOxaMotionSupport::NoRootRefusal(VOxaScene* scene, const char* forke
         VOxaNode* node = pending.back();
         pending.pop_back();
         if (!node) continue;
-        if (node->IsMarked()) return forked;
+        if (node->IsMarked() && IsJoint(node)) return forked;
         for (int i = 0; i < node->GetChildCount(); ++i)
             pending.push_back(node->GetChild(i));
     }
     return kNoJoints;
+}
+
+void VOxaMotionSupport::WarnCutNames(VStreamOptionsMotion* options, const std::vector<VString>& original,
+                                     const std::vector<VString>& written, int maxBytes, const char* format) {
+    if (!options) return;
+    for (size_t i = 0; i < original.size() && i < written.size(); ++i) {
+        if (original[i].GetLen() <= maxBytes) continue;
+        VString text("Node \"");
+        text += original[i];
+        text += "\" is written as \"";
+        text += written[i];
+        text += "\": ";
+        text += format;
+        text += " names hold at most ";
+        text += maxBytes;
+        text += " bytes.";
+        options->Message("Warning", text.Buffer(), "Ok");
+    }
+}
+
+bool VOxaMotionSupport::IsJoint(const VOxaNode* node) {
+    if (!node) return false;
+    const VOxaNodeAttribute* attribute = node->GetNodeAttribute();
+    if (!attribute) return true;
+    const int type = attribute->GetAttributeType();
+    return type == VOxaNodeAttribute::eNull || type == VOxaNodeAttribute::eMarker ||
+           type == VOxaNodeAttribute::eSkeleton;
+}
+
+bool VOxaMotionSupport::HasJoints(VOxaNode* root) {
+    std::vector<VOxaNode*> pending;
+    if (root) pending.push_back(root);
+    while (!pending.empty()) {
+        VOxaNode* node = pending.back();
+        pending.pop_back();
+        if (IsJoint(node)) return true;
+        for (int i = 0; i < node->GetChildCount(); ++i)
+            if (VOxaNode* child = node->GetChild(i)) pending.push_back(child);
+    }
+    return false;
 }
 
 bool VOxaMotionSupport::Refuse(VError& error, const char* text) {

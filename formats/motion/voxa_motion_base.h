@@ -243,8 +243,19 @@ struct VOxaMotionSupport {
     // (kNoMarkers first, then kNoFrames); null when it has both.
     static const char* MarkerRefusal(size_t markerCount, const VStreamOptionsMotion* options);
     // The refusal of a skeleton writer that found no motion root: kNoJoints when no node below
-    // the scene's root is marked, else `forked` (the marked nodes lie beyond a fork).
+    // the scene's root is a marked joint (IsJoint), else `forked` (the marked nodes lie beyond a
+    // fork).
     static const char* NoRootRefusal(VOxaScene* scene, const char* forked);
+    // True for a node a skeleton writer can write as a joint: one without an attribute (a group),
+    // or with a skeleton, marker or null attribute. Geometry, cameras and lights are no joints.
+    static bool IsJoint(const VOxaNode* node);
+    // True when `root` or a node below it is a joint: the skeleton writers (BVH, HTR, ASF)
+    // refuse a motion root without one with kNoJoints.
+    static bool HasJoints(VOxaNode* root);
+    // Shows a warning through the options' message receiver for each name of `written` that is
+    // `original` cut to the `maxBytes` a reader of `format` takes.
+    static void WarnCutNames(VStreamOptionsMotion* options, const std::vector<VString>& original,
+                             const std::vector<VString>& written, int maxBytes, const char* format);
     // Sets the writer error "File not created" with `text`; false.
     static bool Refuse(VError& error, const char* text);
     // True for a value a motion writer may put in a file: finite and within

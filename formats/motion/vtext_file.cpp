@@ -571,9 +571,14 @@ bool VTextFile::WriteInt(long long value) {
 bool VTextFile::RefuseNumber(double value) {
     if (mUnwritable.IsEmpty()) {
         char text[400];
+        char beyond[64];
+        if (mLargest == kLargestNumber)
+            std::snprintf(beyond, sizeof beyond, "a value beyond +-1e30");
+        else
+            std::snprintf(beyond, sizeof beyond, "a value beyond +-%g", mLargest);
         const char* what = std::isnan(value)   ? "a value that is not a number"
                            : std::isinf(value) ? "an infinite value"
-                                               : "a value beyond +-1e30";
+                                               : beyond;
         if (mSubjectNode && mSubjectFrame > 0)
             std::snprintf(text, sizeof text, "\"%.200s\" has %s at frame %lld (%g); the file is not written.",
                           mSubjectNode, what, mSubjectFrame, value);
@@ -589,7 +594,7 @@ bool VTextFile::RefuseNumber(double value) {
 }
 
 bool VTextFile::WriteG(double value, int precision) {
-    if (!IsWritableNumber(value)) return RefuseNumber(value);
+    if (!Writable(value)) return RefuseNumber(value);
     char buffer[64];
     char* out = OutputRoom(sizeof buffer);
     int n = VFormatDoubleG(out ? out : buffer, sizeof buffer, value, precision);
@@ -601,7 +606,7 @@ bool VTextFile::WriteG(double value, int precision) {
 
 bool VTextFile::WriteGs(const double* values, int count, char separator) {
     for (int k = 0; k < count; ++k)
-        if (!IsWritableNumber(values[k])) return RefuseNumber(values[k]);
+        if (!Writable(values[k])) return RefuseNumber(values[k]);
     // A frame's numbers go in one run when the buffer has room for the longest text of each.
     if (count > 0 && (size_t)count <= kOutputBlock / kVFormatGRoom) {
         if (char* out = OutputRoom((size_t)count * kVFormatGRoom)) {
@@ -617,7 +622,7 @@ bool VTextFile::WriteGs(const double* values, int count, char separator) {
 }
 
 bool VTextFile::WriteFixed(double value, int decimals) {
-    if (!IsWritableNumber(value)) return RefuseNumber(value);
+    if (!Writable(value)) return RefuseNumber(value);
     char buffer[400];
     char* out = OutputRoom(sizeof buffer);
     int n = VFormatDoubleFixed(out ? out : buffer, sizeof buffer, value, decimals);
@@ -680,8 +685,18 @@ std::string LowerKey(const char* text) {
 
 }  // namespace
 
+int VTextFile::CutLength(const char* text, int length, int maxBytes) {
+    if (length <= maxBytes) return length;
+    if (maxBytes <= 0) return 0;
+    int cut = maxBytes;
+    // A byte 10xxxxxx continues a character: the cut goes before the character's first byte.
+    while (cut > 0 && ((unsigned char)text[cut] & 0xC0) == 0x80)
+        --cut;
+    return cut;
+}
+
 std::vector<VString> VTextFile::WritableNames(const std::vector<VString>& names, unsigned rules,
-                                              const char* const* reserved) {
+                                              const char* const* reserved, int maxBytes) {
     std::vector<VString> out;
     out.reserve(names.size());
     std::vector<bool> changed(names.size(), false);
@@ -707,6 +722,10 @@ std::vector<VString> VTextFile::WritableNames(const std::vector<VString>& names,
                 changed[i] = true;
             }
         }
+        if (maxBytes > 0 && name.GetLen() > maxBytes) {
+            name = VString(name.Buffer(), CutLength(name.Buffer(), name.GetLen(), maxBytes));
+            changed[i] = true;
+        }
         if (!changed[i] && words.count(LowerKey(name.Buffer()))) changed[i] = true;
         // The names kept as they are come first: a changed name gives way to them.
         if (!changed[i]) taken.insert(LowerKey(name.Buffer()));
@@ -718,9 +737,14 @@ std::vector<VString> VTextFile::WritableNames(const std::vector<VString>& names,
         if (taken.count(key)) {
             const VString base = out[i];
             for (int n = 2;; ++n) {
-                VString numbered = base;
-                numbered += "_";
-                numbered += n;
+                VString suffix("_");
+                suffix += n;
+                // The suffix fits the room by cutting the name before it.
+                VString numbered = maxBytes > 0 && base.GetLen() + suffix.GetLen() > maxBytes
+                                       ? VString(base.Buffer(), CutLength(base.Buffer(), base.GetLen(),
+                                                                          maxBytes - suffix.GetLen()))
+                                       : base;
+                numbered += suffix;
                 key = LowerKey(numbered.Buffer());
                 if (!taken.count(key)) {
                     out[i] = numbered;

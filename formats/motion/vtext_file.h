@@ -144,9 +144,12 @@ public:
     // one of them, without regard to case, has to change too. A name that had to change and then
     // equals another name of the list or a reserved word, without regard to case, takes the first
     // of the suffixes "_2", "_3", ... that keeps it distinct. Names that need no change are kept as
-    // they are.
+    // they are. With `maxBytes` above 0 a longer name is cut to that many bytes (whole UTF-8
+    // characters) and counts as changed; a suffix then takes its room from the end of the name.
     static std::vector<VString> WritableNames(const std::vector<VString>& names, unsigned rules,
-                                              const char* const* reserved = nullptr);
+                                              const char* const* reserved = nullptr, int maxBytes = 0);
+    // The length of `text`'s first `maxBytes` bytes cut back to the start of a UTF-8 character.
+    static int CutLength(const char* text, int length, int maxBytes);
 
     // ---- writing ----
 
@@ -180,7 +183,11 @@ public:
         mSubjectNode = node;
         mSubjectFrame = frame;
     }
-    // WriteG, WriteGs and WriteFixed write no number that IsWritableNumber refuses: the first one
+    // Lowers the largest magnitude WriteG, WriteGs and WriteFixed write (at most kLargestNumber):
+    // for a file whose reader scales its numbers up on reading.
+    void SetLargestNumber(double largest) { mLargest = largest < kLargestNumber ? largest : kLargestNumber; }
+    // WriteG, WriteGs and WriteFixed write no number that IsWritableNumber refuses, nor one beyond
+    // SetLargestNumber's magnitude: the first one
     // is noted with its subject, the write counts as failed (Close puts nothing in place), and
     // this text says what it was; "" while every number was writable.
     const char* GetUnwritableNumber() const { return mUnwritable.Buffer(); }
@@ -242,6 +249,8 @@ private:
 
     // Notes an unwritable number (the first one) and fails the write; false.
     bool RefuseNumber(double value);
+    bool Writable(double value) const { return value >= -mLargest && value <= mLargest; }
+    double mLargest = kLargestNumber;
     const char* mSubjectNode = nullptr;
     long long mSubjectFrame = 0;
     VString mUnwritable{""};

@@ -184,6 +184,8 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
     lines.reserve(bones.size());
 
     bool ok = true;
+    bool namedRate = false;     // a ":SAMPLES-PER-SECOND" line
+    long long rangeFrames = 0;  // the frames a ":FRAME-RANGE" line names
     long long frames = 0;
     VTime previous;
     int lastPercent = -1;
@@ -200,6 +202,13 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
                 }
             } else if (k == kFullySpecified) {
                 fullySpecified = true;
+            } else if (k == kSamplesPerSecond) {
+                namedRate = true;
+            } else if (k == kFrameRange) {
+                int a = 0, b = 0;
+                char dash = 0;
+                if (ReadInt(a) && ReadChar(dash) && dash == '-' && ReadInt(b) && b >= a)
+                    rangeFrames = (long long)b - (long long)a + 1;
             } else if (k == kDegrees || k == kRadians) {
                 angleFactor = k == kDegrees ? 1.0 : VOxaAsfScene::kRadiansFactor;
                 valueLimit =
@@ -307,6 +316,16 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
     for (AsfBone* b : bones)
         b->FinishReadCurves();
     mFramesRead = frames;
+    // The file ends before the frames the header's range names.
+    if (ok && frames < rangeFrames && IsAtEnd())
+        Warning("the file holds %lld of the %lld frames its :FRAME-RANGE names: %lld frames are read\n",
+                frames, rangeFrames, frames);
+    // Nothing in the file gives its frames a time: say which rate they were read at.
+    if (ok && !namedRate && frames > 1)
+        Warning(
+            "the file names no frame rate (:SAMPLES-PER-SECOND): its frames are read at %g frames per "
+            "second\n",
+            options->GetFrameRate());
     return ok;
 }
 
@@ -380,6 +399,9 @@ bool VOxaFileAcclaimAmc::WriteFrame(VOxaAsfScene* scene, VTime time, long long f
     WriteInt(frame);
     WriteChar('\n');
     const double toFile = scene->GetLengthUnit() * kInchesPerCentimetre;
+    // The reader takes values whose lengths in centimetres stay within the magnitude bound.
+    SetLargestNumber(VOxaAsfScene::kMaxMagnitude /
+                     std::fmax(1.0, kCentimetresPerInch / scene->GetLengthUnit()));
     for (size_t i = 0; i < mWriteBones.size(); ++i) {
         WriteBone& w = mWriteBones[i];
         double v[9];

@@ -84,9 +84,11 @@ bool VOxaReaderAcclaimAmc::Read(VOxaScene* scene, VStreamOptions* options) {
     skeleton->UpdateNodes(parent, mManager, takeName.Buffer(), limits);
 
     const VTime start = motion->GetStartTime();
-    // The frames read: fewer than the options name when the file ends inside a frame.
+    // The frames read: fewer than the options name when the file ends inside a frame. The options
+    // tell them from now on.
     long long count = motion->GetFrameCount() > 0 ? motion->GetFrameCount() : mFile->GetFramesRead();
     if (mFile->GetFramesRead() > 0 && mFile->GetFramesRead() < count) count = mFile->GetFramesRead();
+    motion->SetFrameCount((int)count);
     VOxaTakeInfo info;
     info.mName = takeName;
     const VTime stop = start + motion->GetFramePeriod() * (count > 0 ? count - 1 : 0);

@@ -14,6 +14,7 @@
 #include "attributes/voxa_skeleton.h"
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
+#include "base/vnumber_text.h"
 #include "formats/motion/voxa_motion_base.h"
 #include "formats/motion/voxa_motion_names.h"
 #include "scene/voxa_limits_adapter.h"
@@ -209,8 +210,10 @@ void AsfBone::FinishReadCurves() {
         if (mReadT[i]) mReadT[i]->KeyModifyEnd();
         if (mReadR[i]) mReadR[i]->KeyModifyEnd();
     }
-    const bool keepT = mReadT[0] && mReadT[0]->KeyGetCount() >= 2;
-    const bool keepR = mReadR[0] && mReadR[0]->KeyGetCount() >= 2;
+    // A single key is a motion too (a one-frame file, or a bone given in one frame only): its
+    // value holds for the whole take. Curves without keys go.
+    const bool keepT = mReadT[0] && mReadT[0]->KeyGetCount() >= 1;
+    const bool keepR = mReadR[0] && mReadR[0]->KeyGetCount() >= 1;
     for (int i = 0; i < 3; ++i) {
         if (!keepT) {
             delete mReadT[i];
@@ -525,6 +528,12 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
 
 namespace {
 
+// True for a name that an AMC reader would read as a frame number: one that begins with a number.
+bool StartsWithNumber(const char* name) {
+    double number;
+    return name && *name && VParseDouble(name, name + std::strlen(name), number, false) != nullptr;
+}
+
 std::string LowerName(const VString& name) {
     std::string key(name.Buffer());
     for (char& c : key)
@@ -546,14 +555,22 @@ void VOxaAsfScene::SeparateNames(const std::unordered_set<const AsfBone*>& dummi
         if (bone == mRoot) continue;
         const std::string key = LowerName(bone->mName);
         const bool reserved =
-            std::find(std::begin(kReserved), std::end(kReserved), key) != std::end(kReserved);
+            std::find(std::begin(kReserved), std::end(kReserved), key) != std::end(kReserved) ||
+            StartsWithNumber(bone->mName.Buffer());
         if (reserved || dummies.count(bone))
             changing.push_back(bone);
         else
             taken.insert(key);
     }
     for (AsfBone* bone : changing) {
-        const VString base = bone->mName;
+        const VString original = bone->mName;
+        // A name an AMC reader would take for a frame number gets a leading "_".
+        VString base = original;
+        if (StartsWithNumber(original.Buffer())) {
+            base = "_";
+            base += original;
+            bone->mName = base;
+        }
         std::string key = LowerName(base);
         for (int n = 2; taken.count(key); ++n) {
             bone->mName = base;
@@ -562,9 +579,9 @@ void VOxaAsfScene::SeparateNames(const std::unordered_set<const AsfBone*>& dummi
             key = LowerName(bone->mName);
         }
         taken.insert(key);
-        if (bone->mName == base || dummies.count(bone)) continue;
-        bone->mNodeName = base;
-        if (renamed) renamed->push_back({base, bone->mName});
+        if (bone->mName == original || dummies.count(bone)) continue;
+        bone->mNodeName = original;
+        if (renamed) renamed->push_back({original, bone->mName});
     }
 }
 

@@ -54,7 +54,7 @@ public:
     void CreateReadCurves();
     // One AMC line: `values` in dof order (six, missing ones 0) become one key on each read curve.
     void ApplyFrame(const double* values, VTime time, double lengthFactor, double angleFactor);
-    // Closes the brackets; curves with fewer than two keys are destroyed, the others tidied by the
+    // Closes the brackets; curves without keys are destroyed, the others tidied by the
     // import filters of the settings.
     void FinishReadCurves();
     void DestroyReadCurves();

@@ -50,9 +50,10 @@ bool VOxaCheckAsfNodeNames(VOxaNode* node, bool self, VString& report) {
         bool control = false;
         for (size_t k = 0; k < length && !control; ++k)
             control = (unsigned char)name[k] < 32 || name[k] == 127;
-        const bool bad = length == 0 || length > (size_t)AsfBone::kMaxNameLength || control ||
-                         std::strpbrk(name, ",()") != nullptr || name[0] == ':' || name[0] == '#' ||
-                         VParseDouble(name, name + length, number, false) != nullptr;
+        // A name that begins with a number is written with a leading "_", which has to fit too.
+        const bool numeric = VParseDouble(name, name + length, number, false) != nullptr;
+        const bool bad = length == 0 || length + (numeric ? 1 : 0) > (size_t)AsfBone::kMaxNameLength ||
+                         control || std::strpbrk(name, ",()") != nullptr || name[0] == ':' || name[0] == '#';
         if (bad) {
             report += "\n    ";
             report += name;
@@ -96,6 +97,9 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
         mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
         return false;
     }
+    // A tree of geometry (a lone mesh, say) is no skeleton.
+    if (!VOxaMotionSupport::HasJoints(root))
+        return VOxaMotionSupport::Refuse(mError, VOxaMotionSupport::kNoJoints);
     VString report("Spaces are not allowed in ASF node names:");
     if (!CheckSpaceInNodeNameRecursive(root, report)) {
         motion->Message("Error", report.Buffer(), "OK");
@@ -104,12 +108,12 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
     }
     // Names the files could not give back (cut, split, or read as a frame number) are refused too.
     char rule[256];
-    std::snprintf(rule, sizeof rule,
-                  "Names that cannot be written to ASF and AMC files (a name must not be empty, be longer "
-                  "than %d characters, hold a control character (a tab or line break), comma or parenthesis, "
-                  "begin with \":\" or "
-                  "\"#\", or be a number):",
-                  AsfBone::kMaxNameLength);
+    std::snprintf(
+        rule, sizeof rule,
+        "Names that cannot be written to ASF and AMC files (a name must not be empty, be longer "
+        "than %d characters (a name that begins with a number: %d), hold a control character (a tab "
+        "or line break), comma or parenthesis, or begin with \":\" or \"#\"):",
+        AsfBone::kMaxNameLength, AsfBone::kMaxNameLength - 1);
     VString names(rule);
     if (!VOxaCheckAsfNodeNames(root, false, names)) {
         motion->Message("Error", names.Buffer(), "Ok");
@@ -127,15 +131,21 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
         mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
         return false;
     }
-    // Names the files reserve ("root" for the root bone, the words of the hierarchy section).
+    // Names the files reserve ("root" for the root bone, the words of the hierarchy section), and
+    // names an AMC reader would take for frame numbers.
     for (const auto& names : renamed) {
         VString text("Node \"");
         text += names.first;
         text += "\" is written as \"";
         text += names.second;
-        text += "\": ASF and AMC files reserve the name \"";
-        text += names.first;
-        text += "\".";
+        double number;
+        if (VParseDouble(names.first.Buffer(), names.first.Buffer() + names.first.GetLen(), number, false)) {
+            text += "\": an AMC file reads a name that begins with a number as a frame number.";
+        } else {
+            text += "\": ASF and AMC files reserve the name \"";
+            text += names.first;
+            text += "\".";
+        }
         motion->Message("Warning", text.Buffer(), "Ok");
     }
     motion->Progress("Writing ASF node hierarchy", 0.0f);

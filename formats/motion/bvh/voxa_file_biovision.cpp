@@ -152,6 +152,17 @@ BvhJoint* VOxaFileBiovision::NewJoint(BvhJoint* parent) {
     return joint;
 }
 
+void VOxaFileBiovision::Warn(const char* format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    mWarnings += "BVH: ";
+    mWarnings += text;
+    mWarnings += "\n";
+}
+
 bool VOxaFileBiovision::ScanHeader(VStreamOptionsMotion* options) {
     ClearFailure();
     mLineNumber = 0;
@@ -177,6 +188,7 @@ bool VOxaFileBiovision::ScanHeader(VStreamOptionsMotion* options) {
 
 bool VOxaFileBiovision::ReadHierarchy() {
     ClearFailure();
+    mWarnings = "";
     ClearJoints();
     mFrameCount = 0;
     mFrameTime = 0.0;
@@ -207,18 +219,25 @@ bool VOxaFileBiovision::ReadMotionHeader(VStreamOptionsMotion* options) {
     if (!ReadNextLine() || ReadKeyword(mFrameTimeKeywords) != 0) return Fail("\"Frame Time:\" expected");
     double frameTime = 0.0;
     if (!ReadDouble(frameTime) || std::isnan(frameTime)) return Fail("\"Frame Time:\" without a number");
-    if (count < 0) count = 0;
+    if (count < 0) {
+        Warn("\"Frames:\" of %d is read as 0 frames", count);
+        count = 0;
+    }
+    // The frame time gives the take its rate: without a usable one no rate is known.
+    if (!(frameTime > 0.0))
+        return Fail("\"Frame Time:\" of %g seconds: a frame time must be above 0", frameTime);
+    // Below one tick every frame would fall on the same time.
+    if (frameTime * (double)VTime::kOneSecond < 1.0)
+        return Fail("\"Frame Time:\" of %g seconds: a frame time shorter than the time resolution",
+                    frameTime);
+    // The last frame's time must stay on the time line.
+    if (!(frameTime * (double)(count > 1 ? count : 1) * (double)VTime::kOneSecond < kMaxTakeTicks))
+        return Fail("\"Frame Time:\" of %g seconds: %d frames of it reach past the end of the time line",
+                    frameTime, count);
     mFrameCount = count;
     mFrameTime = frameTime;
     if (!options) return true;
-    if (frameTime > 0.0 && frameTime < DBL_MAX) {
-        // Below one tick every frame would fall on the same time.
-        if (frameTime * (double)VTime::kOneSecond < 1.0)
-            return Fail("a frame time of %g seconds is shorter than the time resolution", frameTime);
-        options->SetTimeMode(0, VOxaFileBiovision::RateOfFrameTime(frameTime));
-    } else {
-        mFrameTime = 1.0 / options->GetFrameRate();
-    }
+    options->SetTimeMode(0, VOxaFileBiovision::RateOfFrameTime(frameTime));
     options->SetFrameCount(count);
     return true;
 }
@@ -273,6 +292,10 @@ bool VOxaFileBiovision::ReadRoot() {
 
 bool VOxaFileBiovision::ReadJointStart(BvhJoint* joint) {
     if (!ReadToken(joint->mName, BvhJoint::kMaxNameLength)) return Fail("a joint without a name");
+    // More on the line: a name longer than a joint holds, read cut.
+    if (*GetCursor())
+        Warn("line %u: the joint name \"%s...\" is longer than %d bytes: it is read as \"%s\"", mLineNumber,
+             joint->mName, BvhJoint::kMaxNameLength, joint->mName);
     if (!ReadNextLine() || ReadKeyword(mJointKeywords) != eOPEN)
         return Fail("\"{\" expected after joint \"%s\"", joint->mName);
     if (!ReadNextLine() || ReadKeyword(mJointKeywords) != eOFFSET)
@@ -337,25 +360,33 @@ bool VOxaFileBiovision::ReadMotion(VStreamOptionsMotion* options) {
     mValues.assign((size_t)mChannelTotal, 0.0);
     double* values = mValues.data();
     bool ok = true;
+    int read = 0;  // whole frames read
     for (int i = 0; i < frames && ok; ++i) {
         options->Progress("", (float)(100LL * i / frames));
-        if (!ReadNextLine()) {
-            ok = Fail("the file ends after %d of %d frames", i, frames);
-            break;
-        }
+        if (!ReadNextLine()) break;  // the file ends early: the frames read stay
         // One pass over the line: the end is found once, not per number.
         const char* p = GetCursor();
         const char* end = p + std::strlen(p);
+        int missing = -1;  // the first value missing or unreadable
         for (int k = 0; k < mChannelTotal; ++k) {
             const char* next = VParseDouble(p, end, values[k], false);
             if (!next || !std::isfinite(values[k])) {
-                ok = Fail("frame %d: value %d of %d is missing or not a finite number", i + 1, k + 1,
-                          mChannelTotal);
+                missing = k;
                 break;
             }
             p = next;
         }
-        if (!ok) break;
+        if (missing >= 0) {
+            // The last line of a file cut while it was written is dropped; inside the file a
+            // line without its values is an error.
+            const bool cut = *SkipSeparators(p) == '\0';  // nothing but the values read
+            const uint32_t line = mLineNumber;
+            if (cut && !ReadNextLine()) break;
+            mLineNumber = line;  // the message names the frame's line
+            ok = Fail("frame %d: value %d of %d is missing or not a finite number", i + 1, missing + 1,
+                      mChannelTotal);
+            break;
+        }
         const double* slice = values;
         for (BvhJoint* joint : keyed) {
             joint->ComputeFrame(slice);
@@ -363,6 +394,17 @@ bool VOxaFileBiovision::ReadMotion(VStreamOptionsMotion* options) {
             slice += joint->mChannelCount;
         }
         time = time + period;
+        read = i + 1;
+    }
+    if (ok && read < frames) {
+        Warn("the file holds %d of the %d frames its header names: %d frames are read", read, mFrameCount,
+             read);
+        options->SetFrameCount(read);
+    } else if (ok && frames == mFrameCount && ReadNextLine()) {
+        Warn(
+            "the file holds more frame lines than the %d its header names: the lines after frame %d are not "
+            "read",
+            mFrameCount, mFrameCount);
     }
 
     for (BvhJoint* joint : keyed) {

@@ -68,12 +68,15 @@ public:
     // Nesting deeper than this fails: real skeletons stay far below it, and the tree is walked
     // without recursion anyway.
     static constexpr int kMaxDepth = 1000;
-    // More joints than this fail: each becomes a scene node, and adding thousands of children to
-    // one node costs the scene graph time that grows faster than their number. Real skeletons
-    // have a few hundred joints at most.
-    static constexpr int kMaxJoints = 2048;
+    // More joints than this (end sites counted) fail: each becomes a scene node. Capture sets
+    // of a few thousand markers, each a joint with an end site, stay below it; the writer
+    // refuses a hierarchy beyond it.
+    static constexpr int kMaxJoints = 20000;
     // Key room reserved before any motion line is read; more grows as frames arrive.
     static constexpr int kKeyReserve = 4096;
+
+    // The longest take a file may name, in ticks: its last frame must stay on the time line.
+    static constexpr double kMaxTakeTicks = 9.0e18;
 
     // A rate this close (relative) to a whole number is that number.
     static constexpr double kWholeRateTolerance = 1e-4;
@@ -86,16 +89,22 @@ public:
     ~VOxaFileBiovision() override;
 
     // Finds the motion header and puts the frame rate (`RateOfFrameTime`) and the frame count
-    // into `options`. A frame time of 0, negative or infinite
-    // leaves the options' rate in place. "ImportCreateReferenceNode" becomes 1 in any case.
-    // Fails without a motion header, or when the frame time is below one tick.
+    // into `options`. "ImportCreateReferenceNode" becomes 1 in any case. Fails without a motion
+    // header, with a negative frame count, and with a frame time that is 0 or below, below one
+    // tick, or so long that the frames reach past the end of the time line.
     bool ScanHeader(VStreamOptionsMotion* options);
     // Reads the joints and the motion header from the start of the file.
     bool ReadHierarchy();
     // Reads the frames that follow the motion header into the curves attached to the joints
     // (at most the options' frame count, which is lowered to the file's), then runs the import
-    // filters on them. Keys set before a failure stay.
+    // filters on them. Keys set before a failure stay. A file that ends before the frames its
+    // header names (its last line cut short included) gives the whole frames it holds: the
+    // options' frame count is lowered to them, with a warning. Lines beyond the header's count
+    // are not read, with a warning.
     bool ReadMotion(VStreamOptionsMotion* options);
+    // The warnings of the last ReadHierarchy and ReadMotion, one line each; "" without.
+    const char* GetWarnings() const { return mWarnings.Buffer(); }
+    void ClearWarnings() { mWarnings = ""; }
 
     int GetJointCount() const { return (int)mJoints.size(); }
     BvhJoint* GetJoint(int index) const;
@@ -133,6 +142,7 @@ private:
     bool ReadOffset(BvhJoint* joint);
     bool ReadChannels(BvhJoint* joint);
     BvhJoint* NewJoint(BvhJoint* parent);
+    void Warn(const char* format, ...) __attribute__((format(printf, 2, 3)));
     bool WriteOffset(const double offset[3], int level);
     bool WriteNumbers(const double* values, int count);
 
@@ -148,6 +158,7 @@ private:
     double mFrameTime = 0.0;
     // The values of one motion line.
     std::vector<double> mValues;
+    VString mWarnings{""};
 };
 
 #endif  // OXA_FORMATS_MOTION_BVH_VOXA_FILE_BIOVISION_H

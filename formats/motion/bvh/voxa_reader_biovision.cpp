@@ -174,7 +174,10 @@ bool VOxaReaderBiovision::Read(VOxaScene* scene, VStreamOptions* options) {
         return false;
     }
     VStreamOptionsMotion* motion = static_cast<VStreamOptionsMotion*>(options);
-    if (!mFile->ReadHierarchy()) return Corrupted(mFile->GetFailure());
+    const bool hierarchy = mFile->ReadHierarchy();
+    mMessageText += mFile->GetWarnings();
+    mFile->ClearWarnings();
+    if (!hierarchy) return Corrupted(mFile->GetFailure());
 
     VOxaNode* reference = mManager->CreateNode("BVH:reference");
     if (!reference) {
@@ -206,7 +209,9 @@ bool VOxaReaderBiovision::Read(VOxaScene* scene, VStreamOptions* options) {
         root->AddChild(reference);
     }
 
-    if (!mFile->ReadMotion(motion)) return Corrupted(mFile->GetFailure());
+    const bool read = mFile->ReadMotion(motion);
+    mMessageText += mFile->GetWarnings();
+    if (!read) return Corrupted(mFile->GetFailure());
 
     VOxaTakeInfo info;
     info.mName = takeName;

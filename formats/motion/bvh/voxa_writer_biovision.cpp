@@ -1,6 +1,7 @@
 #include "formats/motion/bvh/voxa_writer_biovision.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "attributes/voxa_skeleton.h"
@@ -162,7 +163,9 @@ bool VOxaWriterBiovision::WriteHierarchy(VTime start, VOxaMotionSampler& sampler
         nameOf[i] = names.size();
         names.push_back(VString(mEntries[i].mNode->GetNameWithoutPrefix()));
     }
-    names = VTextFile::WritableNames(names, VTextFile::kBraces);
+    const std::vector<VString> original = names;
+    names = VTextFile::WritableNames(names, VTextFile::kBraces, nullptr, BvhJoint::kMaxNameLength);
+    VOxaMotionSupport::WarnCutNames(mOptions, original, names, BvhJoint::kMaxNameLength, "BVH joint");
     std::vector<int> open;  // joints whose block is open, innermost last
     for (size_t i = 0; i < mEntries.size(); ++i) {
         const Entry& entry = mEntries[i];
@@ -242,8 +245,9 @@ bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
         return Fail(eFILE_NOT_CREATED, VOxaMotionSupport::NoRootRefusal(scene, "Can not find root node."));
     }
     if (!options || !options->IsA(VStreamOptionsMotion::ClassId)) return Fail(eSTREAM_OPTIONS_NOT_SET);
-    // A root the hierarchy would write as an End Site alone (a lone mesh, say) is no skeleton.
-    if (IsEndSiteNode(root)) {
+    // A root the hierarchy would write as an End Site alone, or a tree of geometry (a lone mesh,
+    // say), is no skeleton.
+    if (IsEndSiteNode(root) || !VOxaMotionSupport::HasJoints(root)) {
         mWriteFailed = true;
         return Fail(eFILE_NOT_CREATED, VOxaMotionSupport::kNoJoints);
     }
@@ -260,6 +264,21 @@ bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
     mGlobalPosition = motion->GetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION) == 1;
 
     CollectNodes(root);
+    // Every entry is a joint or an end site of the file, and a leaf joint adds its end site:
+    // the reader takes no more than its limit.
+    size_t joints = 0;
+    for (const Entry& entry : mEntries)
+        joints += entry.mLeaf ? 2 : 1;
+    if (joints > (size_t)VOxaFileBiovision::kMaxJoints) {
+        mEntries.clear();
+        mOptions = nullptr;
+        mRoot = nullptr;
+        mWriteFailed = true;
+        char text[160];
+        std::snprintf(text, sizeof text, "%zu joints and end sites are more than the %d a BVH file may hold",
+                      joints, VOxaFileBiovision::kMaxJoints);
+        return Fail(eFILE_NOT_CREATED, text);
+    }
     root->ConvertPivotAnimationAt30Fps();
     // Every frame evaluates each joint: their channels are found once, and the joints read
     // through them are evaluated in the sampler's records.

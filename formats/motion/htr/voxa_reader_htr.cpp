@@ -1,6 +1,7 @@
 #include "formats/motion/htr/voxa_reader_htr.h"
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -324,17 +325,37 @@ bool VOxaReaderMotionAnalysisHtr::ReadAnimation(VStreamOptionsMotion* options, V
         segment->BeginKeys(frameCount);
         VTime time = start;
         for (int i = 0; i < frameCount; ++i, time += period) {
-            if (!mFile->ReadNextLine()) {
+            const bool line = mFile->ReadNextLine();
+            const char first = line ? *mFile->GetCursor() : '\0';
+            if (line && mFile->ReadFrameLine(segment, i, time)) continue;
+            // The file ends here, or its last line is a frame line cut short (it begins with the
+            // frame number) while it was written.
+            const bool ended = !line || ((first >= '0' && first <= '9') && !mFile->ReadNextLine());
+            segment->EndKeys();
+            // The file ends inside the last segment's block: every segment has its first i
+            // frames, which are read.
+            if (ended && b == count - 1 && i > 0) {
+                for (int k = 0; k <= b; ++k)
+                    for (VFCurve* curve : mFile->GetSegment(k)->mCurves)
+                        if (curve && curve->KeyGetCount() > i)
+                            curve->KeyRemoveRange(i, curve->KeyGetCount() - 1);
+                char text[160];
+                std::snprintf(
+                    text, sizeof text,
+                    "HTR: the file holds %d of the %d frames its header names: %d frames are read\n", i,
+                    mFile->GetNumFrames(), i);
+                mMessageText += text;
+                frameCount = i;
+                options->SetFrameCount(i);
+                segment->mKeysRead = true;
+                break;
+            }
+            if (!line)
                 mFile->Fail("the file ends after %d of the %d frames of segment \"%.40s\"", i, frameCount,
                             segment->mName.c_str());
-                segment->EndKeys();
-                return Corrupted();
-            }
-            if (!mFile->ReadFrameLine(segment, i, time)) {
-                segment->EndKeys();
-                return Corrupted();
-            }
+            return Corrupted();
         }
+        if (segment->mKeysRead) break;
         for (int i = 0; i < skipped && !mFile->IsAtEnd(); ++i)
             mFile->ReadNextLine();
         segment->EndKeys();

@@ -187,6 +187,11 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
     }
     if (!base || !base->IsA(VStreamOptionsMotion::ClassInfo.GetId())) return Fail(eSTREAM_OPTIONS_NOT_SET);
     VStreamOptionsMotion* options = static_cast<VStreamOptionsMotion*>(base);
+    // A tree of geometry (a lone mesh, say) is no skeleton.
+    if (!VOxaMotionSupport::HasJoints(root)) {
+        mFile->Discard();
+        return Fail(eFILE_NOT_CREATED, VOxaMotionSupport::kNoJoints);
+    }
 
     VString names("");
     if (!CheckSpaceInNodeNameRecursive(root, names)) {
@@ -296,8 +301,12 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
     for (const WorkNode& w : work)
         written.push_back(VString(w.node->GetNameWithoutPrefix()));
     static const char* const kReserved[] = {"GLOBAL", nullptr};
-    written =
-        VTextFile::WritableNames(written, VTextFile::kLeadingHash | VTextFile::kLeadingBracket, kReserved);
+    const std::vector<VString> original = written;
+    // Longer names would be read cut, and the base positions would not match their segments.
+    const int maxBytes = VOxaFileMotionAnalysisHtr::kMaxNameLength;
+    written = VTextFile::WritableNames(written, VTextFile::kLeadingHash | VTextFile::kLeadingBracket,
+                                       kReserved, maxBytes);
+    VOxaMotionSupport::WarnCutNames(options, original, written, maxBytes, "HTR segment");
 
     VOxaFileMotionAnalysisHtr& file = *mFile;
     file.WriteHeader(mSegmentCount, frameCount, rate);

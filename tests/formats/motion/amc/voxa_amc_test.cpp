@@ -212,11 +212,14 @@ TEST(amc_reader, KeysFromFrames) {
     VOxaNode* root = imported.Node("root");
     EXPECT_NEAR(Value(root, "T", 0, 0), 1.0 * kCm, 1e-4);
     EXPECT_NEAR(Value(root, "R", 2, 0), 30.0, 1e-4);
-    // A bone with a single key loses its curves; its default stays.
+    // A bone given in the first frame only keeps that frame's values for the whole take: its
+    // frame is the root's, so rx ry rz of (5, 6, 7) are the XYZ angles themselves.
     VOxaNode* back = imported.Node("lowerback");
     VFCurve* backRx = Curve(back, "Transform/R/X");
-    EXPECT_TRUE(!backRx || backRx->KeyGetCount() == 0);
-    EXPECT_NEAR(Value(back, "R", 0, 0), 0.0, 1e-9);
+    ASSERT_NE(backRx, nullptr);
+    EXPECT_EQ(backRx->KeyGetCount(), 1);
+    for (int a = 0; a < 3; ++a)
+        EXPECT_NEAR(Value(back, "R", a, kPeriod * 3), 5.0 + a, 1e-4) << a;
 
     // The take: named after the file, current, with its time span; a second import of the same
     // file gets " 1".
@@ -277,8 +280,49 @@ TEST(amc_reader, OneSkeletonServesManyReads) {
     delete manager;
 }
 
+TEST(amc_reader, OneFrameKeepsEveryValue) {
+    // A file of a single frame is a pose: every bone keeps the values of that frame, as keys that
+    // hold for the whole take.
+    KeepFilters keep;
+    Imported imported;
+    ASSERT_EQ(imported.ReadAmc(":FULLY-SPECIFIED\n:DEGREES\n1\n"
+                               "root 0 10 0 10 20 30\nlfemur 10 20 30\nltibia 30\n"
+                               "lfoot 1 90 90\nlowerback 5 6 7\n",
+                               "pose"),
+              -1)
+        << imported.messages;
+    VOxaNode* root = imported.Node("root");
+    // The root's frame is the scene's: its values are the translation (in centimetres, 2.54 per
+    // inch over the length unit 0.45) and the XYZ angles as written.
+    const double rootT[3] = {0.0, 10.0 * kCm, 0.0}, rootR[3] = {10.0, 20.0, 30.0};
+    for (int a = 0; a < 3; ++a) {
+        EXPECT_NEAR(Value(root, "T", a, 0), rootT[a], 1e-4) << a;
+        EXPECT_NEAR(Value(root, "R", a, 0), rootR[a], 1e-4) << a;
+        EXPECT_NEAR(Value(imported.Node("lowerback"), "R", a, 0), 5.0 + a, 1e-4) << a;
+    }
+    // lfemur's frame is turned 20 degrees about z from its parent's: (10, 20, 30) reads (10, 20, 50).
+    const double femurR[3] = {10.0, 20.0, 50.0};
+    for (int a = 0; a < 3; ++a)
+        EXPECT_NEAR(Value(imported.Node("lfemur"), "R", a, 0), femurR[a], 1e-4) << a;
+    EXPECT_NEAR(Value(imported.Node("ltibia"), "R", 0, 0), 30.0, 1e-4);
+    for (const char* bone : {"root", "lfemur", "ltibia", "lfoot", "lowerback"}) {
+        VFCurve* rx = Curve(imported.Node(bone), "Transform/R/X");
+        ASSERT_NE(rx, nullptr) << bone;
+        EXPECT_EQ(rx->KeyGetCount(), 1) << bone;
+    }
+    EXPECT_EQ(imported.scene->GetTakeInfo("pose")->mLocalTimeSpan.GetStop(), VTime(0));
+    // A single frame has no timing for a missing rate to change: nothing is said about it.
+    EXPECT_EQ(imported.messages.find("names no frame rate"), std::string::npos) << imported.messages;
+    Imported two;
+    ASSERT_EQ(two.ReadAmc("1\nltibia 1\n2\nltibia 2\n", "two"), -1) << two.messages;
+    EXPECT_NE(
+        two.messages.find("the file names no frame rate (:SAMPLES-PER-SECOND): its frames are read at 30 "
+                          "frames per second"),
+        std::string::npos)
+        << two.messages;
+}
+
 TEST(amc_reader, TwoFramesAreEnoughForCurves) {
-    // Curves go only with a single key; two keys make a motion and stay.
     KeepFilters keep;
     Imported imported;
     // The second frame given whole: a fully specified file that ends inside a frame drops it.
@@ -338,6 +382,31 @@ TEST(amc_reader, AFullySpecifiedFrameTheFileEndsInsideIsDropped) {
         EXPECT_EQ(imported.messages.find("dropped"), std::string::npos) << imported.messages;
         EXPECT_EQ(Curve(imported.Node("lfemur"), "Transform/R/X")->KeyGetCount(), 3);
         EXPECT_EQ(imported.scene->GetTakeInfo("kept")->mLocalTimeSpan.GetStop(), kPeriod * 2);
+    }
+}
+
+TEST(amc_reader, FewerFramesThanTheRangeNamesAreSaid) {
+    // A range of 1-5 over a file of two frames: the two are read, with both counts; a range
+    // that the frames fill, or a read asked for fewer, says nothing.
+    KeepFilters keep;
+    const std::string frames = "1\nltibia 1\n2\nltibia 2\n";
+    const struct {
+        std::string text;
+        bool warned;
+    } cases[] = {
+        {":FRAME-RANGE 1-5\n" + frames, true}, {":FRAME-RANGE 1-2\n" + frames, false}, {frames, false}};
+    for (const auto& c : cases) {
+        Imported imported;
+        VStreamOptionsMotion* header = nullptr;
+        ASSERT_EQ(imported.ReadAmc(c.text, "range", &header), -1) << imported.messages;
+        std::unique_ptr<VStreamOptionsMotion> owned(header);
+        EXPECT_EQ(header->GetFrameCount(), 2) << c.text;
+        EXPECT_EQ(imported.messages.find(
+                      "the file holds 2 of the 5 frames its :FRAME-RANGE names: 2 frames are read") !=
+                      std::string::npos,
+                  c.warned)
+            << c.text << imported.messages;
+        EXPECT_EQ(Curve(imported.Node("ltibia"), "Transform/R/X")->KeyGetCount(), 2);
     }
 }
 
@@ -518,6 +587,48 @@ TEST(amc_writer, RoundTripThroughTheScene) {
                     << name << frame << axis;
             }
         }
+    }
+}
+
+TEST(amc_writer, ValuesItsReaderWouldRefuseAreRefused) {
+    // The ASF writer's length unit is 1 (inches): a file value v is read as v x 2.54 cm, which the
+    // reader takes up to 1e30 - so the writer writes at most 1e30 / 2.54 inches. A root 1.9e30 cm
+    // away at frame 2 (7.5e29 inches in the file) is refused, naming the node and the frame, and
+    // the target stays; 9.9e29 cm (3.9e29 inches) is written and reads back.
+    KeepFilters keep;
+    for (const double centimetres : {1.9e30, 9.9e29}) {
+        Imported first(kAsfSample, 0);
+        ASSERT_EQ(first.ReadAmc(kMotion, "walk"), -1) << first.messages;
+        VOxaNode* root = first.Node("root");
+        root->SetMarked(1);
+        Curve(root, "Transform/T/X")->KeySetValue(1, (float)centimetres);
+        const std::string asfPath = AsfTestPath("far.asf");
+        const std::string amcPath = AsfWriteFile("far.amc", "old");
+        VOxaWriterAcclaimAsf asfWriter(first.manager);
+        ASSERT_TRUE(asfWriter.FileCreate(asfPath.c_str()));
+        std::unique_ptr<VStreamOptionsMotion> options(
+            static_cast<VStreamOptionsMotion*>(asfWriter.GetWriteOptions()));
+        ASSERT_TRUE(asfWriter.Write(first.scene, options.get()));
+        ASSERT_TRUE(asfWriter.FileClose());
+        options->SetTimeMode(0, 120.0);
+        options->SetFrameCount(3);
+        options->SetStartTime(VTime(0));
+        VOxaWriterAcclaimAmc amcWriter(first.manager);
+        ASSERT_TRUE(amcWriter.FileCreate(amcPath.c_str()));
+        const bool written = amcWriter.Write(first.scene, options.get());
+        amcWriter.FileClose();
+        if (centimetres > 1e30) {
+            EXPECT_FALSE(written);
+            const std::string error = amcWriter.GetError().GetLastErrorString().Buffer();
+            EXPECT_NE(error.find("\"root\" has a value beyond +-3.93701e+29 at frame 2"), std::string::npos)
+                << error;
+            EXPECT_EQ(AsfReadFile(amcPath), "old");
+            continue;
+        }
+        ASSERT_TRUE(written) << amcWriter.GetError().GetLastErrorString().Buffer();
+        Imported second(AsfReadFile(asfPath), 0);
+        ASSERT_EQ(second.ReadAmc(AsfReadFile(amcPath), "far"), -1) << second.messages;
+        EXPECT_NEAR(Value(second.Node("root"), "T", 0, kPeriod) / centimetres, 1.0, 1e-5);
     }
 }
 

@@ -248,7 +248,7 @@ TEST_F(bvh_Reader, ErrorsSayWhatAndWhere) {
     // A short motion line: the nodes stay, with the keys read before it.
     const std::string shortLine =
         "HIERARCHY\nROOT A\n{\nOFFSET 0 0 0\nCHANNELS 2 Xrotation Yrotation\n}\n"
-        "MOTION\nFrames: 2\nFrame Time: 0.1\n1 2\n3\n";
+        "MOTION\nFrames: 3\nFrame Time: 0.1\n1 2\n3\n4 5\n";
     EXPECT_FALSE(ReadText("short_line.bvh", shortLine, &error));
     EXPECT_NE(error.find("line 11: frame 2: value 2 of 2"), std::string::npos) << error;
     ASSERT_NE(Node("A"), nullptr);

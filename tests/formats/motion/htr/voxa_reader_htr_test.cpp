@@ -354,10 +354,9 @@ TEST_F(htr_Reader, RefusedAnimation) {
     const std::string b = "[B]\n1 0 0 0 0 0 0 1\n2 0 0 0 0 0 0 1\n";
     EXPECT_TRUE(Read(head + b + a)) << "blocks in any order";
     // A block naming no segment, a block given twice, a truncated block, NaN, no animation.
-    for (const std::string& text :
-         {head + a + "[C]\n1 0 0 0 0 0 0 1\n2 0 0 0 0 0 0 1\n", head + a + a,
-          head + a + "[B]\n1 0 0 0 0 0 0 1\n", head + a + "[B]\n1 0 0 0 0 0 0 1\n[A]\n",
-          head + a + "[B]\n1 0 0 0 nan 0 0 1\n2 0 0 0 0 0 0 1\n", head}) {
+    for (const std::string& text : {head + a + "[C]\n1 0 0 0 0 0 0 1\n2 0 0 0 0 0 0 1\n", head + a + a,
+                                    head + "[A]\n1 0 0 0 0 0 0 1\n", head + a + "[B]\n1 0 0 0 0 0 0 1\n[A]\n",
+                                    head + a + "[B]\n1 0 0 0 nan 0 0 1\n2 0 0 0 0 0 0 1\n", head}) {
         EXPECT_FALSE(Read(text)) << text;
         EXPECT_EQ(mReader->GetError().GetLastErrorID(), VOxaReader::eFILE_CORRUPTED);
     }
@@ -372,6 +371,33 @@ TEST_F(htr_Reader, RefusedAnimation) {
     ASSERT_TRUE(Open(head + a + b));
     mOptions->SetStartTime(VTime(INT64_MAX - 10));
     EXPECT_FALSE(mReader->Read(mScene, mOptions));
+}
+
+TEST_F(htr_Reader, AFileCutInsideItsLastBlockGivesTheWholeFrames) {
+    // Blocks come segment by segment: a file cut in its last block holds every segment's first
+    // frames. Those are read, with a warning that gives both counts.
+    const std::string head = Header(2, 3) + "[SegmentNames&Hierarchy]\nA GLOBAL\nB A\n" +
+                             "[BasePosition]\nA 0 0 0 0 0 0 1\nB 0 10 0 0 0 0 1\n";
+    const std::string a = "[A]\n1 10 0 0 0 0 0 1\n2 20 0 0 0 0 0 1\n3 30 0 0 0 0 0 1\n";
+    for (const std::string& b : {std::string("[B]\n1 1 0 0 0 0 0 1\n2 2 0 0 0 0 0 1\n"),
+                                 std::string("[B]\n1 1 0 0 0 0 0 1\n2 2 0 0 0 0 0 1\n3 3 0 0")}) {
+        ASSERT_TRUE(Read(head + a + b)) << b << mReader->GetError().GetLastErrorString().Buffer();
+        EXPECT_EQ(mOptions->GetFrameCount(), 2);
+        EXPECT_NE(std::string(mReader->GetMessageText().Buffer())
+                      .find("HTR: the file holds 2 of the 3 frames its header names: 2 frames are read"),
+                  std::string::npos)
+            << mReader->GetMessageText().Buffer();
+        // Millimetres to centimetres: A at x = 1 and 2 cm, B at its base plus 0.1 and 0.2 cm.
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_NEAR(Value("A", 0, i), 1.0 * (i + 1), 1e-5) << i;
+            EXPECT_NEAR(Value("B", 0, i), 0.1 * (i + 1), 1e-5) << i;
+        }
+        EXPECT_LE(Curve("A", 0)->KeyGetCount(), 2);
+        const VOxaTakeInfo* info = mScene->GetTakeInfo("htr_walk");
+        ASSERT_NE(info, nullptr);
+        EXPECT_EQ(info->mLocalTimeSpan.GetStop(), mOptions->GetFramePeriod());
+        mScene = mManager->CreateScene();
+    }
 }
 
 TEST_F(htr_Reader, RefusalsSayWhere) {
@@ -398,8 +424,7 @@ TEST_F(htr_Reader, RefusalsSayWhere) {
         {head, "the file ends before the animation data"},
         {head + a + "[C]\n1 0 0 0 0 0 0 1\n", "line 18: \"[C]\" is not the bracketed name of a segment"},
         {head + a + a, "line 18: the block of segment \"A\" comes twice"},
-        {head + a + "[B]\n1 0 0 0 0 0 0 1\n",
-         "line 19: the file ends after 1 of the 2 frames of segment \"B\""},
+        {head + "[A]\n1 0 0 0 0 0 0 1\n", "line 16: the file ends after 1 of the 2 frames of segment \"A\""},
         {head + a + "[B]\n1 0 0 0 nan 0 0 1\n", "line 19: Can't read frame rotation"},
         {head + a, "line 17: the file ends after 1 of 2 segment blocks"},
         {Header(2, 1) + "[SegmentNames&Hierarchy]\nA GLOBAL\nB GLOBAL\n[BasePosition]\nA 0 0 0 0 0 0 1\n" +
