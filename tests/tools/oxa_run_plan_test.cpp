@@ -68,6 +68,9 @@ TEST(run_plan, ChecksSayWhatIsWrong) {
     EXPECT_EQ(oxa_run::CheckOutputFile(dir / "folder.bvh"), dir / "folder.bvh" + " is a folder");
     EXPECT_EQ(oxa_run::CheckOutputFile(dir / "no/out.bvh"), "the folder " + dir / "no" + " does not exist");
     EXPECT_EQ(oxa_run::CheckOutputFile(dir / "in.bvh/out.bvh"), dir / "in.bvh" + " is not a folder");
+    EXPECT_EQ(oxa_run::CheckOutputFile(dir / "in.bvh"), "");
+    EXPECT_EQ(oxa_run::CheckOutputFile("/dev/null"),
+              "/dev/null is a device, pipe or socket, not a file that can be written");
 
     // Outputs over inputs, by another path or a link too.
     fs::create_symlink(dir / "in.bvh", dir / "link.bvh");
@@ -129,8 +132,26 @@ TEST(run_plan, ACommitHeldOffByAStopSignalChangesNothing) {
         VSafeOutputFile file;
         ASSERT_TRUE(file.Open((dir / "folder").c_str()));
         ASSERT_TRUE(file.Commit());
-        EXPECT_EQ(oxa_run::CommitRun(run), dir / "folder" + ": it is a folder");
+        EXPECT_EQ(oxa_run::CommitRun(run), dir / "folder" + " is a folder");
     }
+    // A pipe that came where a file of the run goes after it was checked: nothing is put in
+    // place, the file written before it included.
+    {
+        VSafeOutputGroup run;
+        VSafeOutputFile first, second;
+        ASSERT_TRUE(first.Open((dir / "target").c_str()));
+        ASSERT_TRUE(first.WriteText("newer"));
+        ASSERT_TRUE(first.Commit());
+        ASSERT_TRUE(second.Open((dir / "pipe").c_str()));
+        ASSERT_TRUE(second.Commit());
+        ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+        EXPECT_EQ(oxa_run::CommitRun(run),
+                  dir / "pipe" + " is a device, pipe or socket, not a file that can be written");
+    }
+    EXPECT_EQ(oxa_test::ReadFile(dir / "target"), "new");
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
+    for (const auto& entry : fs::directory_iterator(dir.path))
+        EXPECT_NE(entry.path().filename().string().rfind(".oxa", 0), 0u) << entry.path();
     // A stop signal that came before the renames: the temporaries go, no target changes, and the
     // signal (held off here) ends the run when it is let through.
     sigset_t block, old;
@@ -159,5 +180,5 @@ TEST(run_plan, ACommitHeldOffByAStopSignalChangesNothing) {
         (void)entry;
         ++entries;
     }
-    EXPECT_EQ(entries, 2);  // target and folder
+    EXPECT_EQ(entries, 3);  // target, folder and pipe
 }
