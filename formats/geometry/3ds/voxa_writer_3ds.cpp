@@ -21,6 +21,7 @@
 #include "base/vge_polygon.h"
 #include "base/vge_quaternion.h"
 #include "base/vpath.h"
+#include "base/vprintable_text.h"
 #include "formats/geometry/3ds/ftk_spline.h"
 #include "formats/geometry/voxa_geometry_write.h"
 #include "objects/vproperty.h"
@@ -439,9 +440,9 @@ void VOxaWriter3DS::GiveNodeNames() {
                 candidate = NumberedName(stem, counter);
             used.insert(candidate);
             mMessageText += "Node \"";
-            mMessageText += entry.mName.c_str();
+            mMessageText += VPrintableText(entry.mName.c_str()).c_str();
             mMessageText += "\" is written as \"";
-            mMessageText += candidate.c_str();
+            mMessageText += VPrintableText(candidate.c_str()).c_str();
             mMessageText += "\": 3DS names hold 10 characters and must differ.\n";
             name = candidate;
         }
