@@ -37,9 +37,11 @@
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_texture.h"
 #include "attributes/voxa_video.h"
+#include "base/oxa_version.h"
 #include "base/varray.h"
 #include "base/vconfig_file.h"
 #include "base/vnumber_text.h"
+#include "base/vprintable_text.h"
 #include "base/vprogress.h"
 #include "base/vsafe_output_file.h"
 #include "base/vstring_list.h"
@@ -77,6 +79,7 @@ const char kUsage[] =
     "       oxa-convert --info [--json] [--skeleton FILE.asf] IN\n"
     "       oxa-convert --formats\n"
     "       oxa-convert --help\n"
+    "       oxa-convert --version\n"
     "\n"
     "Reads IN with the reader its extension picks and writes OUT with the writer OUT's extension\n"
     "picks. IN and OUT must be different files.\n"
@@ -100,6 +103,7 @@ const char kUsage[] =
     "  --json              with --info: the description as JSON\n"
     "  --formats           list the extensions that can be read and written\n"
     "  -h, --help          show this text\n"
+    "  --version           show the version of the program\n"
     "\n"
     "Exit codes: 0 success, 1 a file could not be read or written, 2 a usage error.\n";
 
@@ -129,6 +133,7 @@ struct Arguments {
 
 // A usage error: one line that says what was wrong, and where the usage is.
 std::string Printable(const char* text);
+std::string Printable(const std::string& text);
 
 // The README the install put beside this program: the prefix is the folder above the one that
 // holds the program (prefix/bin/oxa-convert). A program that was not installed there names the
@@ -188,56 +193,14 @@ bool IsMarkerFormat(const std::string& path) {
 
 // ---- messages ----
 
-// The length of the well-formed UTF-8 character that starts at `p` (no overlong forms, no
-// surrogates, nothing past U+10FFFF; C1 controls only when `allowC1`), 0 when there is none.
-// The text ends with a 0 byte, which is never a continuation byte.
-int Utf8Length(const unsigned char* p, bool allowC1) {
-    const unsigned char c = p[0];
-    int length = 0;
-    if (c >= 0xc2 && c <= 0xdf)
-        length = 2;
-    else if (c >= 0xe0 && c <= 0xef)
-        length = 3;
-    else if (c >= 0xf0 && c <= 0xf4)
-        length = 4;
-    for (int k = 1; k < length; ++k)
-        if ((p[k] & 0xc0) != 0x80) return 0;
-    if (!length) return 0;
-    const unsigned char next = p[1];
-    if ((!allowC1 && c == 0xc2 && next < 0xa0) || (c == 0xe0 && next < 0xa0) || (c == 0xed && next > 0x9f) ||
-        (c == 0xf0 && next < 0x90) || (c == 0xf4 && next > 0x8f))
-        return 0;
-    return length;
+// Text that came from a file (or a name given on the command line), made safe for a terminal: see
+// VPrintableText. Every message and every line of --info goes through it.
+std::string Printable(const char* text) {
+    return VPrintableText(text);
 }
 
-// Text that came from a file, made safe for a terminal: control bytes and bytes that are not
-// part of a well-formed UTF-8 character are written as \xNN; tabs and UTF-8 text stay.
-std::string Printable(const char* text) {
-    std::string out;
-    const unsigned char* p = (const unsigned char*)(text ? text : "");
-    auto escape = [&out](unsigned char c) {
-        char code[8];
-        std::snprintf(code, sizeof code, "\\x%02x", c);
-        out += code;
-    };
-    while (*p) {
-        const unsigned char c = *p;
-        if (c == '\t' || (c >= 0x20 && c < 0x7f)) {
-            out += (char)c;
-            ++p;
-            continue;
-        }
-        // C1 controls stay out of a terminal too.
-        const int length = Utf8Length(p, false);
-        if (!length) {
-            escape(c);
-            ++p;
-            continue;
-        }
-        out.append((const char*)p, (size_t)length);
-        p += length;
-    }
-    return out;
+std::string Printable(const std::string& text) {
+    return Printable(text.c_str());
 }
 
 std::string Trimmed(const std::string& text) {
@@ -319,7 +282,7 @@ public:
                 line = Printable(line.c_str());
                 if (first && count > 1) line += " (" + std::to_string(count) + " times)";
                 if (first || !line.empty())
-                    std::fprintf(stderr, "oxa-convert: %s: %s\n", where.c_str(), line.c_str());
+                    std::fprintf(stderr, "oxa-convert: %s: %s\n", Printable(where).c_str(), line.c_str());
             });
         }
         mItems.clear();
@@ -334,7 +297,7 @@ private:
 Messages gMessages;
 
 void PrintError(const std::string& where, const char* text) {
-    std::fprintf(stderr, "oxa-convert: %s: %s\n", where.c_str(),
+    std::fprintf(stderr, "oxa-convert: %s: %s\n", Printable(where).c_str(),
                  text && *text ? Printable(text).c_str() : "failed for an unknown reason");
 }
 
@@ -391,7 +354,8 @@ void PrintRefusal(const std::string& where, const std::string& text) {
             if (line.rfind("Model::", 0) == 0) line = line.substr(7);
             line = "    " + line;
         }
-        std::fprintf(stderr, "oxa-convert: %s: %s\n", where.c_str(), Printable(line.c_str()).c_str());
+        std::fprintf(stderr, "oxa-convert: %s: %s\n", Printable(where).c_str(),
+                     Printable(line.c_str()).c_str());
     });
 }
 
@@ -527,7 +491,7 @@ bool CheckSettings(const Arguments& args, const std::vector<SettingsEntry>& entr
                 stderr,
                 "oxa-convert: %s: line %d: \"%s\" is outside the [Import] and [Export] sections and is "
                 "ignored\n",
-                args.optionsFile.c_str(), entry.line, Printable(entry.key.c_str()).c_str());
+                Printable(args.optionsFile).c_str(), entry.line, Printable(entry.key.c_str()).c_str());
     for (const Side& side : sides) {
         const char* extension = side.path ? VOxaGetFileExtension(side.path->c_str()) : "";
         if (!side.path ||
@@ -542,7 +506,7 @@ bool CheckSettings(const Arguments& args, const std::vector<SettingsEntry>& entr
             c = (char)std::toupper((unsigned char)c);
         for (const SettingsEntry& entry : entries) {
             if (!SameText(entry.section.c_str(), side.section)) continue;
-            const std::string where = args.optionsFile + ": line " + std::to_string(entry.line);
+            const std::string where = Printable(args.optionsFile) + ": line " + std::to_string(entry.line);
             if (std::find(names.begin(), names.end(), entry.key) == names.end()) {
                 std::fprintf(stderr,
                              "oxa-convert: %s: \"%s\" is not an option of the %s %s and is ignored; "
@@ -852,7 +816,8 @@ bool HoldsSomething(VOxaScene* scene) {
 
 void NoteEmpty(const std::string& path, VOxaScene* scene) {
     if (!HoldsSomething(scene))
-        std::fprintf(stderr, "oxa-convert: %s: no geometry or motion was found in this file\n", path.c_str());
+        std::fprintf(stderr, "oxa-convert: %s: no geometry or motion was found in this file\n",
+                     Printable(path).c_str());
 }
 
 // ---- writing ----
@@ -881,12 +846,13 @@ bool SetMotionToWrite(VStreamOptionsMotion* motion, const Arguments& args, Sessi
     if (!SetFramesToWrite(motion, session.scene, read && args.take.empty() ? read->GetFrameCount() : -1)) {
         std::fprintf(stderr,
                      "oxa-convert: %s: at %s frames per second the take would need more than %.0f frames\n",
-                     out.c_str(), RateText(motion->GetFrameRate()).c_str(), kMaxFrames - 1);
+                     Printable(out).c_str(), RateText(motion->GetFrameRate()).c_str(), kMaxFrames - 1);
         return false;
     }
     if (announce && std::fabs(motion->GetFrameRate() - source.rate) > 1e-9 * source.rate)
         std::fprintf(stderr, "oxa-convert: %s: motion resampled from %s to %s frames per second\n",
-                     out.c_str(), RateText(source.rate).c_str(), RateText(motion->GetFrameRate()).c_str());
+                     Printable(out).c_str(), RateText(source.rate).c_str(),
+                     RateText(motion->GetFrameRate()).c_str());
     return true;
 }
 
@@ -978,12 +944,12 @@ int Convert(const Arguments& args) {
     const int format = VOxaFindWriterFormat(VOxaGetFileExtension(out.c_str()));
     if (format < 0) {
         std::fprintf(stderr, "oxa-convert: %s: no writer for the extension \"%s\" (see --formats)\n",
-                     out.c_str(), VOxaGetFileExtension(out.c_str()));
+                     Printable(out).c_str(), Printable(VOxaGetFileExtension(out.c_str())).c_str());
         return kExitUsage;
     }
     if (VOxaFindReaderFormat(VOxaGetFileExtension(in.c_str())) < 0) {
         std::fprintf(stderr, "oxa-convert: %s: no reader for the extension \"%s\" (see --formats)\n",
-                     in.c_str(), VOxaGetFileExtension(in.c_str()));
+                     Printable(in).c_str(), Printable(VOxaGetFileExtension(in.c_str())).c_str());
         return kExitUsage;
     }
     if (!CheckInputFile(in) || (!args.skeleton.empty() && !CheckInputFile(args.skeleton))) return kExitFile;
@@ -1002,7 +968,8 @@ int Convert(const Arguments& args) {
         VStringList takes;
         session.scene->FillTakeNameArray(takes);
         if (takes.Find(args.take.c_str()) < 0) {
-            std::fprintf(stderr, "oxa-convert: %s: no take named \"%s\"\n", in.c_str(), args.take.c_str());
+            std::fprintf(stderr, "oxa-convert: %s: no take named \"%s\"\n", Printable(in).c_str(),
+                         Printable(args.take).c_str());
             return kExitUsage;
         }
         // Objects without that take (materials a reader made, say) keep theirs; the nodes switch.
@@ -1130,8 +1097,15 @@ std::string JsonString(const char* text) {
             out += escape;
         } else if (*p < 0x80) {
             out += (char)*p++;
-        } else if (const int length = Utf8Length(p, true)) {
-            out.append((const char*)p, (size_t)length);
+        } else if (const int length = VUtf8CharLength(p, true)) {
+            // A mark that turns the direction of the text is written as its escape, which JSON
+            // reads as the same character.
+            if (const unsigned mark = VDirectionMark(p, length)) {
+                std::snprintf(escape, sizeof escape, "\\u%04x", mark);
+                out += escape;
+            } else {
+                out.append((const char*)p, (size_t)length);
+            }
             p += length;
         } else {
             std::snprintf(escape, sizeof escape, "\\u%04x", *p++);
@@ -1268,7 +1242,7 @@ int Describe(const Arguments& args) {
         return kExitOk;
     }
 
-    std::printf("%s\nnodes: %zu\n", args.files[0].c_str(), nodes.size());
+    std::printf("%s\nnodes: %zu\n", Printable(args.files[0]).c_str(), nodes.size());
     for (const NodeEntry& e : nodes) {
         std::printf("%*s%s [%s, %s]\n", 2 + 2 * e.depth, "", Printable(e.node->GetName()).c_str(),
                     AttributeTypeName(e.node), RotationOrderName(e.node));
@@ -1383,9 +1357,21 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& error) 
     return true;
 }
 
+// True when the command line asks for the version: "--version" among the options (before a "--"
+// that ends them). It is answered before anything else is looked at, as --help is.
+bool AsksForVersion(int argc, char** argv) {
+    for (int k = 1; k < argc && std::strcmp(argv[k], "--") != 0; ++k)
+        if (std::strcmp(argv[k], "--version") == 0) return true;
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (AsksForVersion(argc, argv)) {
+        std::printf("oxa-convert (OXA scene toolkit) %s\n", OXA_VERSION_STRING);
+        return kExitOk;
+    }
     Arguments args;
     std::string error;
     if (!ParseArguments(argc, argv, args, error))
@@ -1403,7 +1389,8 @@ int main(int argc, char** argv) {
         if (!CheckInputFile(VConfigFile::ResolveName(args.optionsFile.c_str()).Buffer())) return kExitFile;
         std::vector<SettingsEntry>& settings = args.settings;
         if (!LoadSettings(args.optionsFile, settings, error)) {
-            std::fprintf(stderr, "oxa-convert: %s: %s\n", args.optionsFile.c_str(), error.c_str());
+            std::fprintf(stderr, "oxa-convert: %s: %s\n", Printable(args.optionsFile).c_str(),
+                         Printable(error).c_str());
             return kExitUsage;
         }
         if (!CheckSettings(args, settings, args.files[0], args.info ? nullptr : &args.files[1]))
@@ -1412,7 +1399,8 @@ int main(int argc, char** argv) {
     if (args.info) {
         if (VOxaFindReaderFormat(VOxaGetFileExtension(args.files[0].c_str())) < 0) {
             std::fprintf(stderr, "oxa-convert: %s: no reader for the extension \"%s\" (see --formats)\n",
-                         args.files[0].c_str(), VOxaGetFileExtension(args.files[0].c_str()));
+                         Printable(args.files[0]).c_str(),
+                         Printable(VOxaGetFileExtension(args.files[0].c_str())).c_str());
             return kExitUsage;
         }
     }
@@ -1424,9 +1412,11 @@ int main(int argc, char** argv) {
     } catch (const std::bad_alloc&) {
         EndProgress();
         if (gStage == Stage::eReading)
-            std::fprintf(stderr, "oxa-convert: not enough memory to read %s\n", args.files[0].c_str());
+            std::fprintf(stderr, "oxa-convert: not enough memory to read %s\n",
+                         Printable(args.files[0]).c_str());
         else
-            std::fprintf(stderr, "oxa-convert: not enough memory to write %s\n", args.files[1].c_str());
+            std::fprintf(stderr, "oxa-convert: not enough memory to write %s\n",
+                         Printable(args.files[1]).c_str());
         return kExitFile;
     }
 }
