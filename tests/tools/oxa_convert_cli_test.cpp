@@ -17,6 +17,7 @@
 #include <tuple>
 #include <vector>
 
+#include "base/oxa_version.h"
 #include "tests/support/test_files.h"
 #include "tests/tools/cli_run.h"
 
@@ -663,4 +664,19 @@ TEST(cli, NamesFromFilesCannotForgeLinesOrTurnTheText) {
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out.find("\xe2\x80\xae"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"Model::box\\u202eevil_long_name\""), std::string::npos) << r.out;
+}
+
+TEST(cli, VersionInTheGnuForm) {
+    const std::string expected = std::string("oxa-convert (OXA scene toolkit) ") + OXA_VERSION_STRING + "\n";
+    EXPECT_TRUE(std::regex_match(
+        expected, std::regex("oxa-convert \\(OXA scene toolkit\\) [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+        << expected;
+    // Alone, or among other words: the version is the answer, and nothing is read or written.
+    for (const char* args : {"--version", "--info --version nothing.bvh", "a.bvh --version b.trc"}) {
+        Result r = Convert(args);
+        EXPECT_EQ(r.code, 0) << args << ": " << r.err;
+        EXPECT_EQ(r.out, expected) << args;
+        EXPECT_EQ(r.err, "") << args;
+    }
+    EXPECT_NE(Convert("--help").out.find("--version"), std::string::npos);
 }
