@@ -254,9 +254,9 @@ void GuardTemporaries() {
     for (int sig : GuardedSignals()) {
         struct sigaction old {};
         // A signal the caller ignores (a run started with nohup) stays ignored, and one that has
-        // a handler already (a sanitizer's crash report) keeps it.
-        if (sigaction(sig, nullptr, &old) != 0 || (old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL)
-            continue;
+        // a handler already (a sanitizer's crash report) keeps it: only the default action is
+        // replaced. (A handler that takes information shares its place with sa_handler.)
+        if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
         sigaction(sig, &action, nullptr);
     }
     // Past the file-size limit a write fails with EFBIG, which the writers report, instead of

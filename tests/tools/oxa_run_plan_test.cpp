@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -120,8 +121,16 @@ TEST(run_plan, ACommitHeldOffByAStopSignalChangesNothing) {
         // Done: a late stop signal can no longer end the run as stopped.
         sigset_t after;
         sigprocmask(SIG_BLOCK, nullptr, &after);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        // Every signal from outside that ends a process stays held off; a fault is never held
+        // off (it would end the process without a word).
+        std::vector<int> held = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGALRM, SIGUSR1,   SIGUSR2,
+                                 SIGPIPE, SIGPOLL, SIGVTALRM, SIGPROF, SIGXCPU, SIGSTKFLT, SIGPWR};
+        for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig)
+            held.push_back(sig);
+        for (int sig : held)
             EXPECT_EQ(sigismember(&after, sig), 1) << sig;
+        for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS, SIGCHLD})
+            EXPECT_EQ(sigismember(&after, sig) == 1, sigismember(&before, sig) == 1) << sig;
         sigprocmask(SIG_SETMASK, &before, nullptr);
     }
     EXPECT_EQ(oxa_test::ReadFile(dir / "target"), "new");
@@ -181,4 +190,47 @@ TEST(run_plan, ACommitHeldOffByAStopSignalChangesNothing) {
         ++entries;
     }
     EXPECT_EQ(entries, 3);  // target, folder and pipe
+}
+
+namespace {
+
+extern "C" void CallersOwnHandler(int) {}
+
+}  // namespace
+
+TEST(run_plan, GuardingKeepsWhatTheCallerSet) {
+    // In a child of its own: the guard changes how the process meets signals.
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        signal(SIGUSR1, SIG_IGN);
+        signal(SIGUSR2, &CallersOwnHandler);
+        struct sigaction withInfo {};
+        withInfo.sa_flags = SA_SIGINFO;
+        withInfo.sa_sigaction = [](int, siginfo_t*, void*) {};
+        sigaction(SIGPROF, &withInfo, nullptr);
+        for (int sig : {SIGQUIT, SIGPIPE, SIGRTMAX, SIGTRAP})
+            signal(sig, SIG_DFL);
+        oxa_run::GuardTemporaries();
+        int failures = 0;
+        struct sigaction now {};
+        sigaction(SIGUSR1, nullptr, &now);
+        failures += now.sa_handler != SIG_IGN;  // ignored by the caller: stays ignored
+        sigaction(SIGUSR2, nullptr, &now);
+        failures += (now.sa_handler != &CallersOwnHandler) << 1;
+        sigaction(SIGPROF, nullptr, &now);
+        failures += !(now.sa_flags & SA_SIGINFO) << 2;
+        for (int sig : {SIGQUIT, SIGPIPE, SIGRTMAX, SIGTRAP}) {
+            sigaction(sig, nullptr, &now);
+            failures += (now.sa_handler == SIG_DFL || now.sa_handler == SIG_IGN) << 3;
+        }
+        sigaction(SIGXFSZ, nullptr, &now);
+        failures += (now.sa_handler != SIG_IGN) << 4;
+        _exit(failures);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "bits: 1 an ignored signal, 2 a handler, 4 a handler with "
+                                         "information, 8 a signal left without the clean-up, 16 SIGXFSZ";
 }
