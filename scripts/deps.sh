@@ -5,17 +5,38 @@
 # optional: when they cannot be installed (no registry, say) the run goes on and the tests that
 # need them are skipped with a message naming what is missing.
 set -euo pipefail
-pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev)
+pkgs=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev)
 optional=()
 [ "${1:-}" = "--test" ] && optional=(assimp-testmodels librecad-data assimp-utils lib3ds-dev python3-ezdxf libassimp-dev)
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
+# clang's libFuzzer runtime: true when a fuzz target links with the installed clang.
+fuzzer_links() {
+  command -v clang++ >/dev/null || return 1
+  local out
+  out=$(mktemp -d) || return 1
+  echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' |
+    clang++ -x c++ -fsanitize=fuzzer - -o "$out/fuzz" >/dev/null 2>&1
+  local status=$?
+  rm -rf "$out"
+  return $status
+}
+# The Debian package of that runtime for the installed clang, named after its major version
+# (libclang-rt-N-dev); empty when clang is not there.
+fuzzer_package() {
+  local major
+  major=$(clang++ --version 2>/dev/null | sed -n 's/.*clang version \([0-9][0-9]*\)\..*/\1/p' | head -n 1)
+  [ -n "$major" ] && echo "libclang-rt-$major-dev"
+}
+
 missing=()
 for p in "${pkgs[@]}"; do installed "$p" || missing+=("$p"); done
 missing_optional=()
 for p in "${optional[@]}"; do installed "$p" || missing_optional+=("$p"); done
-[ ${#missing[@]} -eq 0 ] && [ ${#missing_optional[@]} -eq 0 ] && exit 0
+fuzzer_ok=1
+[ ${#missing[@]} -eq 0 ] && ! fuzzer_links && fuzzer_ok=0
+[ ${#missing[@]} -eq 0 ] && [ ${#missing_optional[@]} -eq 0 ] && [ "$fuzzer_ok" -eq 1 ] && exit 0
 
 sudo_cmd=""
 [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
@@ -27,6 +48,17 @@ $sudo_cmd apt-get update -qq </dev/null && updated=1 || echo "apt-get update fai
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   apt_install "${missing[@]}"
+fi
+
+# The fuzzer runtime goes with the clang just installed or found, whatever its version. Without it
+# the test build falls back to g++ and the fuzzing is skipped.
+if ! fuzzer_links; then
+  runtime=$(fuzzer_package)
+  if [ -n "$runtime" ] && ! installed "$runtime"; then
+    echo "Installing clang's fuzzer runtime: $runtime"
+    apt_install "$runtime" || true
+  fi
+  fuzzer_links || echo "NOTE: clang's fuzzer runtime${runtime:+ ($runtime)} could not be installed; the fuzzing will be skipped"
 fi
 
 if [ ${#missing_optional[@]} -gt 0 ]; then

@@ -40,9 +40,11 @@
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_texture.h"
 #include "attributes/voxa_video.h"
+#include "base/oxa_version.h"
 #include "base/varray.h"
 #include "base/vconfig_file.h"
 #include "base/vnumber_text.h"
+#include "base/vprintable_text.h"
 #include "base/vprogress.h"
 #include "base/vsafe_output_file.h"
 #include "base/vstring_list.h"
@@ -80,6 +82,7 @@ const char kUsage[] =
     "       oxa-convert --info [--json] [--take NAME] [--skeleton FILE.asf] [--input-rate R] IN\n"
     "       oxa-convert --formats\n"
     "       oxa-convert --help\n"
+    "       oxa-convert --version\n"
     "\n"
     "Reads IN with the reader its extension picks and writes OUT with the writer OUT's extension\n"
     "picks. IN and OUT must be different files. An option with a value takes it as the next word\n"
@@ -110,6 +113,7 @@ const char kUsage[] =
     "  --formats           list the extensions that can be read and written\n"
     "  -q, --quiet         print no warnings, notes or progress; errors are still printed\n"
     "  -h, --help          show this text\n"
+    "  --version           show the version of the program\n"
     "\n"
     "Exit codes: 0 success, 1 a file could not be read or written, 2 a usage error.\n";
 
@@ -144,6 +148,7 @@ bool gQuiet = false;
 
 // A usage error: one line that says what was wrong, and where the usage is.
 std::string Printable(const char* text);
+std::string Printable(const std::string& text);
 
 // The README the install put beside this program: the prefix is the folder above the one that
 // holds the program (prefix/bin/oxa-convert). A program that was not installed there names the
@@ -203,56 +208,14 @@ bool IsMarkerFormat(const std::string& path) {
 
 // ---- messages ----
 
-// The length of the well-formed UTF-8 character that starts at `p` (no overlong forms, no
-// surrogates, nothing past U+10FFFF; C1 controls only when `allowC1`), 0 when there is none.
-// The text ends with a 0 byte, which is never a continuation byte.
-int Utf8Length(const unsigned char* p, bool allowC1) {
-    const unsigned char c = p[0];
-    int length = 0;
-    if (c >= 0xc2 && c <= 0xdf)
-        length = 2;
-    else if (c >= 0xe0 && c <= 0xef)
-        length = 3;
-    else if (c >= 0xf0 && c <= 0xf4)
-        length = 4;
-    for (int k = 1; k < length; ++k)
-        if ((p[k] & 0xc0) != 0x80) return 0;
-    if (!length) return 0;
-    const unsigned char next = p[1];
-    if ((!allowC1 && c == 0xc2 && next < 0xa0) || (c == 0xe0 && next < 0xa0) || (c == 0xed && next > 0x9f) ||
-        (c == 0xf0 && next < 0x90) || (c == 0xf4 && next > 0x8f))
-        return 0;
-    return length;
+// Text that came from a file (or a name given on the command line), made safe for a terminal: see
+// VPrintableText. Every message and every line of --info goes through it.
+std::string Printable(const char* text) {
+    return VPrintableText(text);
 }
 
-// Text that came from a file, made safe for a terminal: control bytes and bytes that are not
-// part of a well-formed UTF-8 character are written as \xNN; tabs and UTF-8 text stay.
-std::string Printable(const char* text) {
-    std::string out;
-    const unsigned char* p = (const unsigned char*)(text ? text : "");
-    auto escape = [&out](unsigned char c) {
-        char code[8];
-        std::snprintf(code, sizeof code, "\\x%02x", c);
-        out += code;
-    };
-    while (*p) {
-        const unsigned char c = *p;
-        if (c == '\t' || (c >= 0x20 && c < 0x7f)) {
-            out += (char)c;
-            ++p;
-            continue;
-        }
-        // C1 controls stay out of a terminal too.
-        const int length = Utf8Length(p, false);
-        if (!length) {
-            escape(c);
-            ++p;
-            continue;
-        }
-        out.append((const char*)p, (size_t)length);
-        p += length;
-    }
-    return out;
+std::string Printable(const std::string& text) {
+    return Printable(text.c_str());
 }
 
 // Text that came from a file or the command line, made printable and cut when it is longer than
@@ -267,9 +230,41 @@ std::string Shown(const std::string& text) {
     return Printable(text.substr(0, cut).c_str()) + "... (" + std::to_string(text.size()) + " bytes)";
 }
 
+// A message line from a reader or writer, made printable: a quoted name over what a message can
+// usefully show is cut as Shown cuts it, so the words around it (what is wrong with the name) stay
+// whole; a line still past a few kilobytes keeps its start and its end.
+std::string ShownLine(const std::string& line) {
+    constexpr size_t kLongestName = 256, kLongestLine = 4096, kKeptEnd = 512;
+    std::string out;
+    size_t at = 0;
+    while (at < line.size()) {
+        const size_t open = line.find('"', at);
+        const size_t close = open == std::string::npos ? std::string::npos : line.find('"', open + 1);
+        if (close == std::string::npos) {
+            out += line.substr(at);
+            break;
+        }
+        out += line.substr(at, open + 1 - at);
+        const std::string name = line.substr(open + 1, close - open - 1);
+        out += name.size() > kLongestName ? Shown(name) : name;
+        out += '"';
+        at = close + 1;
+    }
+    if (out.size() > kLongestLine) {
+        size_t head = kLongestLine - kKeptEnd, tail = out.size() - kKeptEnd;
+        while (head > 0 && ((unsigned char)out[head] & 0xc0) == 0x80)
+            --head;
+        while (tail < out.size() && ((unsigned char)out[tail] & 0xc0) == 0x80)
+            ++tail;
+        out = out.substr(0, head) + " ... (" + std::to_string(out.size()) + " bytes) ... " + out.substr(tail);
+    }
+    return Printable(out);
+}
+
 // Prints a warning or a note, one line with the command's prefix, unless the run is quiet.
 void Warn(const std::string& line) {
-    if (!gQuiet) std::fprintf(stderr, "oxa-convert: %s\n", line.c_str());
+    // The line may hold paths and names as given; escaped text passes through unchanged.
+    if (!gQuiet) std::fprintf(stderr, "oxa-convert: %s\n", Printable(line).c_str());
 }
 
 std::string Trimmed(const std::string& text) {
@@ -349,10 +344,10 @@ public:
             if (gQuiet) break;
             const int count = item.second;
             ForEachLine(item.first, [&](std::string line, bool first) {
-                line = Shown(line);
+                line = ShownLine(line);
                 if (first && count > 1) line += " (" + std::to_string(count) + " times)";
                 if (first || !line.empty())
-                    std::fprintf(stderr, "oxa-convert: %s: %s\n", where.c_str(), line.c_str());
+                    std::fprintf(stderr, "oxa-convert: %s: %s\n", Printable(where).c_str(), line.c_str());
             });
         }
         mItems.clear();
@@ -367,7 +362,7 @@ private:
 Messages gMessages;
 
 void PrintError(const std::string& where, const char* text) {
-    std::fprintf(stderr, "oxa-convert: %s: %s\n", where.c_str(),
+    std::fprintf(stderr, "oxa-convert: %s: %s\n", Printable(where).c_str(),
                  text && *text ? Printable(text).c_str() : "failed for an unknown reason");
 }
 
@@ -436,7 +431,7 @@ void PrintRefusal(const std::string& where, const std::string& text) {
             if (line.rfind("Model::", 0) == 0) line = line.substr(7);
             line = "    " + line;
         }
-        std::fprintf(stderr, "oxa-convert: %s: %s\n", where.c_str(), Shown(line).c_str());
+        std::fprintf(stderr, "oxa-convert: %s: %s\n", Printable(where).c_str(), ShownLine(line).c_str());
     });
 }
 
@@ -630,7 +625,7 @@ bool CheckSettings(const Arguments& args, const std::vector<SettingsEntry>& entr
             c = (char)std::toupper((unsigned char)c);
         for (const SettingsEntry& entry : entries) {
             if (!SameText(entry.section.c_str(), side.section)) continue;
-            const std::string where = args.optionsFile + ": line " + std::to_string(entry.line);
+            const std::string where = Printable(args.optionsFile) + ": line " + std::to_string(entry.line);
             if (std::find(names.begin(), names.end(), entry.key) == names.end()) {
                 Warn(where + ": \"" + Shown(entry.key) + "\" is not an option of the " + format + " " +
                      side.role + " and is ignored; its options under [" + side.section + "] are: " + known);
@@ -987,7 +982,7 @@ bool SetMotionToWrite(VStreamOptionsMotion* motion, const Arguments& args, Sessi
     if (!SetFramesToWrite(motion, session.scene, read && args.take.empty() ? read->GetFrameCount() : -1)) {
         std::fprintf(stderr,
                      "oxa-convert: %s: at %s frames per second the take would need more than %.0f frames\n",
-                     out.c_str(), RateText(motion->GetFrameRate()).c_str(), kMaxFrames - 1);
+                     Printable(out).c_str(), RateText(motion->GetFrameRate()).c_str(), kMaxFrames - 1);
         return false;
     }
     if (announce && std::fabs(motion->GetFrameRate() - source.rate) > 1e-9 * source.rate)
@@ -1129,12 +1124,12 @@ int Convert(const Arguments& args) {
     const int format = VOxaFindWriterFormat(VOxaGetFileExtension(out.c_str()));
     if (format < 0) {
         std::fprintf(stderr, "oxa-convert: %s: no writer for the extension \"%s\" (see --formats)\n",
-                     out.c_str(), VOxaGetFileExtension(out.c_str()));
+                     Printable(out).c_str(), Printable(VOxaGetFileExtension(out.c_str())).c_str());
         return kExitUsage;
     }
     if (VOxaFindReaderFormat(VOxaGetFileExtension(in.c_str())) < 0) {
         std::fprintf(stderr, "oxa-convert: %s: no reader for the extension \"%s\" (see --formats)\n",
-                     in.c_str(), VOxaGetFileExtension(in.c_str()));
+                     Printable(in).c_str(), Printable(VOxaGetFileExtension(in.c_str())).c_str());
         return kExitUsage;
     }
     if (!CheckInputFile(in) || (!args.skeleton.empty() && !CheckInputFile(args.skeleton))) return kExitFile;
@@ -1293,8 +1288,15 @@ std::string JsonString(const char* text) {
             out += escape;
         } else if (*p < 0x80) {
             out += (char)*p++;
-        } else if (const int length = Utf8Length(p, true)) {
-            out.append((const char*)p, (size_t)length);
+        } else if (const int length = VUtf8CharLength(p, true)) {
+            // A mark that turns the direction of the text is written as its escape, which JSON
+            // reads as the same character.
+            if (const unsigned mark = VDirectionMark(p, length)) {
+                std::snprintf(escape, sizeof escape, "\\u%04x", mark);
+                out += escape;
+            } else {
+                out.append((const char*)p, (size_t)length);
+            }
             p += length;
         } else {
             std::snprintf(escape, sizeof escape, "\\u%04x", *p++);
@@ -1439,7 +1441,7 @@ int Describe(const Arguments& args) {
         return kExitOk;
     }
 
-    std::printf("%s\nnodes: %zu\n", args.files[0].c_str(), nodes.size());
+    std::printf("%s\nnodes: %zu\n", Printable(args.files[0]).c_str(), nodes.size());
     for (const NodeEntry& e : nodes) {
         std::printf("%*s%s [%s, %s]\n", 2 + 2 * e.depth, "", Printable(e.node->GetName()).c_str(),
                     AttributeTypeName(e.node), RotationOrderName(e.node));
@@ -1719,9 +1721,21 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& error) 
     return true;
 }
 
+// True when the command line asks for the version: "--version" among the options (before a "--"
+// that ends them). It is answered before anything else is looked at, as --help is.
+bool AsksForVersion(int argc, char** argv) {
+    for (int k = 1; k < argc && std::strcmp(argv[k], "--") != 0; ++k)
+        if (std::strcmp(argv[k], "--version") == 0) return true;
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (AsksForVersion(argc, argv)) {
+        std::printf("oxa-convert (OXA scene toolkit) %s\n", OXA_VERSION_STRING);
+        return kExitOk;
+    }
     Arguments args;
     std::string error;
     if (!ParseArguments(argc, argv, args, error))
@@ -1741,7 +1755,8 @@ int main(int argc, char** argv) {
         std::vector<SettingsEntry>& settings = args.settings;
         std::vector<std::string> warnings;
         if (!LoadSettings(args.optionsFile, settings, warnings, error)) {
-            std::fprintf(stderr, "oxa-convert: %s: %s\n", args.optionsFile.c_str(), error.c_str());
+            std::fprintf(stderr, "oxa-convert: %s: %s\n", Printable(args.optionsFile).c_str(),
+                         Printable(error).c_str());
             return kExitUsage;
         }
         for (const std::string& warning : warnings)
@@ -1753,7 +1768,8 @@ int main(int argc, char** argv) {
         if (IsFolderGiven(args.files[0], true)) return kExitFile;
         if (VOxaFindReaderFormat(VOxaGetFileExtension(args.files[0].c_str())) < 0) {
             std::fprintf(stderr, "oxa-convert: %s: no reader for the extension \"%s\" (see --formats)\n",
-                         args.files[0].c_str(), VOxaGetFileExtension(args.files[0].c_str()));
+                         Printable(args.files[0]).c_str(),
+                         Printable(VOxaGetFileExtension(args.files[0].c_str())).c_str());
             return kExitUsage;
         }
     }
@@ -1765,9 +1781,11 @@ int main(int argc, char** argv) {
     } catch (const std::bad_alloc&) {
         EndProgress();
         if (gStage == Stage::eReading)
-            std::fprintf(stderr, "oxa-convert: not enough memory to read %s\n", args.files[0].c_str());
+            std::fprintf(stderr, "oxa-convert: not enough memory to read %s\n",
+                         Printable(args.files[0]).c_str());
         else
-            std::fprintf(stderr, "oxa-convert: not enough memory to write %s\n", args.files[1].c_str());
+            std::fprintf(stderr, "oxa-convert: not enough memory to write %s\n",
+                         Printable(args.files[1]).c_str());
         return kExitFile;
     }
 }

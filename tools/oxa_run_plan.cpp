@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "attributes/voxa_geometry_base.h"
 #include "attributes/voxa_material.h"
@@ -63,14 +64,32 @@ std::string PlacedName(const std::string& path) {
     return (placed == "/" ? placed : placed + "/") + name;
 }
 
-const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// The signals that end a process by default and come from outside it (a user, a timer, a closed
+// pipe, a resource limit); the real-time signals, numbered at run time, join them. They are held
+// off while the files are put in place.
+const int kStopSignals[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGALRM, SIGUSR1,   SIGUSR2,
+                            SIGPIPE, SIGPOLL, SIGVTALRM, SIGPROF, SIGXCPU, SIGSTKFLT, SIGPWR};
+// The signals a fault of the process itself raises (or abort): they end it as well, and are
+// never held off, which would make the fault end the process without the clean-up.
+const int kFaultSignals[] = {SIGTRAP, SIGSYS, SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL};
 
 sigset_t StopSignalSet() {
     sigset_t set;
     sigemptyset(&set);
     for (int sig : kStopSignals)
         sigaddset(&set, sig);
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig)
+        sigaddset(&set, sig);
     return set;
+}
+
+// Every signal GuardTemporaries looks after.
+std::vector<int> GuardedSignals() {
+    std::vector<int> signals(std::begin(kStopSignals), std::end(kStopSignals));
+    signals.insert(signals.end(), std::begin(kFaultSignals), std::end(kFaultSignals));
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig)
+        signals.push_back(sig);
+    return signals;
 }
 
 // Removes the run's temporaries, then ends the process as the signal would have: the default
@@ -122,7 +141,11 @@ std::string CheckOutputFile(const std::string& path) {
     struct stat info {};
     if (stat(folder.c_str(), &info) != 0) return "the folder " + folder + " does not exist";
     if (!S_ISDIR(info.st_mode)) return folder + " is not a folder";
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return path + " is a folder";
+    if (stat(path.c_str(), &info) != 0) return "";
+    if (S_ISDIR(info.st_mode)) return path + " is a folder";
+    // Writing puts a new file in the place of the old: a device, pipe or socket there would be
+    // replaced by a plain file instead of receiving the data.
+    if (!S_ISREG(info.st_mode)) return path + " is a device, pipe or socket, not a file that can be written";
     return "";
 }
 
@@ -234,10 +257,12 @@ void GuardTemporaries() {
     action.sa_handler = &StopRun;
     // One stopping signal at a time: a second one waits until the first has cleaned up.
     action.sa_mask = StopSignalSet();
-    for (int sig : kStopSignals) {
+    for (int sig : GuardedSignals()) {
         struct sigaction old {};
-        // A signal the caller ignores (a run started with nohup) stays ignored.
-        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        // A signal the caller ignores (a run started with nohup) stays ignored, and one that has
+        // a handler already (a sanitizer's crash report) keeps it: only the default action is
+        // replaced. (A handler that takes information shares its place with sa_handler.)
+        if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
         sigaction(sig, &action, nullptr);
     }
     // Past the file-size limit a write fails with EFBIG, which the writers report, instead of
@@ -253,11 +278,15 @@ std::string CommitRun(VSafeOutputGroup& group) {
     sigemptyset(&pending);
     sigpending(&pending);
     bool stopped = false;
-    for (int sig : kStopSignals)
-        if (sigismember(&pending, sig) == 1) stopped = true;
+    for (int sig = 1; sig < NSIG; ++sig)
+        if (sigismember(&stop, sig) == 1 && sigismember(&pending, sig) == 1) stopped = true;
     std::string failure;
-    if (stopped)
-        group.Abandon();  // the signal is delivered below and ends the run
+    // The side files found while writing (copied images) are checked as OUT was, and all of them
+    // again: none is put in the place of something that came there meanwhile.
+    for (const std::string& target : group.Targets())
+        if (failure.empty()) failure = CheckOutputFile(target);
+    if (stopped || !failure.empty())
+        group.Abandon();  // a stopping signal is delivered below and ends the run
     else if (!group.Commit())
         failure = group.FailedPath() + ": " + ReasonOf(group.FailedErrno());
     // Once the files are in place the run has done its work: a stopping signal that comes while

@@ -30,8 +30,9 @@ std::string SkeletonFor(const std::string& amc, const std::string& skeleton);
 // or a pipe could be read forever) and open for reading.
 std::string CheckInputFile(const std::string& path);
 
-// Checks a file the run writes: its folder must exist and be a folder, and the file itself must
-// not be a folder.
+// Checks a file the run writes: its folder must exist and be a folder, and the file itself, once
+// links are followed, must be a regular file or not exist (a folder, device, pipe or socket is
+// left as it is).
 std::string CheckOutputFile(const std::string& path);
 
 // The files a run writes for OUT: OUT, the MTL file beside an OBJ, the ASF skeleton beside an AMC.
@@ -61,14 +62,18 @@ std::string ReasonOf(int error);
 // reached"); empty when the group saw no such failure or its reason is unknown.
 std::string WriteFailure(const VSafeOutputGroup& group);
 
-// From here on, SIGINT, SIGTERM and SIGHUP remove every temporary file of the run and then end
-// the process as the signal does by default, and a write past the file-size limit fails (EFBIG)
-// instead of ending the process.
+// From here on, every signal whose default action ends the process (SIGINT, SIGTERM, SIGHUP,
+// SIGQUIT, SIGPIPE, SIGALRM, the user and real-time signals, the faults, ...) removes every
+// temporary file of the run and then ends the process as it does by default; a signal the caller
+// ignores stays ignored. A write past the file-size limit fails (EFBIG) instead of ending the
+// process.
 void GuardTemporaries();
 
 // Puts the files of `group` in place, with the stopping signals held off meanwhile: a signal that
-// came before the renames removes the temporaries and ends the run with no file changed. Empty
-// when done, and the stopping signals then stay held off until the process ends; else why not.
+// came before the renames removes the temporaries and ends the run with no file changed. Every
+// target is checked again as CheckOutputFile does; when one fails, nothing is put in place.
+// Empty when done, and the stopping signals then stay held off until the process ends; else why
+// not.
 std::string CommitRun(VSafeOutputGroup& group);
 
 }  // namespace oxa_run

@@ -13,6 +13,7 @@
 
 #include "attributes/voxa_mesh.h"
 #include "base/vpath.h"
+#include "base/vprintable_text.h"
 #include "base/vsafe_output_file.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_scene.h"
@@ -222,7 +223,7 @@ bool VOxaTextureCopier::Copy(const char* path, const char* sourceFolder, const c
         // A drive name was written on another system: it lies outside every allowed folder.
         if (*source && mRefused.insert(source).second) {
             messages += "Texture file \"";
-            messages += source;
+            messages += VPrintableText(source).c_str();
             messages += "\" is outside the folders textures are copied from; not copied.\n";
         }
         return false;
@@ -243,7 +244,7 @@ bool VOxaTextureCopier::Copy(const char* path, const char* sourceFolder, const c
         if (!allowed) {
             if (mRefused.insert(real.string()).second) {
                 messages += "Texture file \"";
-                messages += named.c_str();
+                messages += VPrintableText(named.c_str()).c_str();
                 messages += "\" is outside the folders textures are copied from; not copied.\n";
             }
             return false;
@@ -266,7 +267,7 @@ bool VOxaTextureCopier::Copy(const char* path, const char* sourceFolder, const c
             S_ISREG(info.st_mode))
             return true;
         messages += "Unable to locate texture file \"";
-        messages += named.c_str();
+        messages += VPrintableText(named.c_str()).c_str();
         messages += "\".\n";
         return false;
     }
@@ -321,7 +322,7 @@ bool VOxaTextureCopier::Copy(const char* path, const char* sourceFolder, const c
         if (!ok) {
             out.Abandon();
             messages += "Error writing texture file \"";
-            messages += target.c_str();
+            messages += VPrintableText(target.c_str()).c_str();
             messages += "\".\n";
         }
     }
@@ -329,15 +330,15 @@ bool VOxaTextureCopier::Copy(const char* path, const char* sourceFolder, const c
     if (!ok) return false;
     if (occupied) {
         messages += "Texture file \"";
-        messages += named.c_str();
+        messages += VPrintableText(named.c_str()).c_str();
         messages += "\" is copied as \"";
-        messages += name.c_str();
+        messages += VPrintableText(name.c_str()).c_str();
         messages += "\": a different file of its name is already in the output's folder.\n";
     } else if (mNameLimit > 0 && own.size() > mNameLimit) {
         messages += "Texture file \"";
-        messages += named.c_str();
+        messages += VPrintableText(named.c_str()).c_str();
         messages += "\" is copied as \"";
-        messages += name.c_str();
+        messages += VPrintableText(name.c_str()).c_str();
         messages += "\": the written file names its images in at most ";
         messages += std::to_string(mNameLimit).c_str();
         messages += " characters.\n";

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the toolkit as a static library (optimised, without sanitizers, tests or fuzz targets),
-# installs it into a temporary prefix, checks what was installed, builds the README's example and a
-# consumer program against the installed CMake package with each C++ compiler at hand and runs them
-# on the samples, then runs the installed oxa-convert.
+# installs it into a temporary prefix, checks what was installed, builds the README's example, a
+# consumer program and a plug-in (a shared library that links the toolkit) against the installed
+# CMake package with each C++ compiler at hand and runs them on the samples, checks that the
+# package answers find_package by its version, then runs the installed oxa-convert.
 # Usage: install_test.sh SOURCE_DIR WORK_DIR C_COMPILER CXX_COMPILER GENERATOR [LAUNCHER]
 set -euo pipefail
 src=$1 work=$2 cc=$3 cxx=$4 generator=$5 launcher=${6:-}
@@ -27,8 +28,8 @@ cmake --install "$work/lib" --prefix "$prefix" >"$work/install.log" ||
 
 # What was installed: the archive, the package, the program, the README, and headers under
 # include/oxa/ in their floor folders; nothing of the tests, benchmarks or fuzz targets.
-for file in lib/liboxa.a lib/cmake/oxa/oxaConfig.cmake lib/cmake/oxa/oxaTargets.cmake bin/oxa-convert \
-            include/oxa/scene/voxa_scene.h include/oxa/base/verror.h include/oxa/oxa_codec/voxa_io_formats.h \
+for file in lib/liboxa.a lib/cmake/oxa/oxaConfig.cmake lib/cmake/oxa/oxaConfigVersion.cmake \
+            lib/cmake/oxa/oxaTargets.cmake bin/oxa-convert include/oxa/base/oxa_version.h include/oxa/scene/voxa_scene.h include/oxa/base/verror.h include/oxa/oxa_codec/voxa_io_formats.h \
             include/oxa/formats/motion/bvh/voxa_reader_biovision.h share/doc/oxa/README.md; do
   [ -e "$prefix/$file" ] || fail "$file was not installed"
 done
@@ -71,6 +72,10 @@ for compiler in "${compilers[@]}"; do
     "$consumer/read_write" "$src/examples/${pair%%:*}" "$consumer/${pair#*:}" ||
       fail "the example built with $compiler could not write ${pair%%:*} to ${pair#*:}"
   done
+  # A plug-in with the toolkit inside, loaded at run time by a program that does not link it.
+  "$consumer/plugin_host" "$consumer/liboxa_plugin.so" "$src/examples/scene.3ds" "$consumer/plugin.obj" ||
+    fail "the plug-in built with $compiler could not be loaded or could not convert scene.3ds"
+  grep -q '^f ' "$consumer/plugin.obj" || fail "the plug-in built with $compiler wrote no faces to plugin.obj"
   out=$("$consumer/oxa_consumer" "$src/examples/scene.3ds" "$consumer/scene.obj" "$src/examples/walk.bvh" \
           "$consumer/walk.trc" "$src/examples/markers.c3d" "$consumer/markers.trc") ||
     fail "the consumer built with $compiler could not read the samples and what the example wrote"
@@ -88,6 +93,26 @@ for compiler in "${compilers[@]}"; do
 done
 command -v clang++ >/dev/null || echo "install test: clang++ is not installed; the consumer was not built with it"
 
+# The package's version: a project that asks for another major version does not get it.
+version=$(sed -n 's/^project(oxa VERSION \([0-9.]*\) .*/\1/p' "$src/CMakeLists.txt")
+[ -n "$version" ] || fail "no version in the project() line of CMakeLists.txt"
+major=${version%%.*}
+mkdir -p "$work/versions"
+cat >"$work/versions/CMakeLists.txt" <<EOF
+cmake_minimum_required(VERSION 3.16)
+project(oxa_versions LANGUAGES NONE)
+find_package(oxa $((major + 1)).0 CONFIG QUIET)
+if(oxa_FOUND)
+  message(FATAL_ERROR "find_package(oxa $((major + 1)).0) took version \${oxa_VERSION}")
+endif()
+find_package(oxa $major.0 CONFIG QUIET)
+if(NOT oxa_VERSION STREQUAL "$version")
+  message(FATAL_ERROR "find_package(oxa $major.0) found version '\${oxa_VERSION}', not $version")
+endif()
+EOF
+cmake -S "$work/versions" -B "$work/versions/build" -DCMAKE_PREFIX_PATH="$prefix" >"$work/versions.log" 2>&1 ||
+  { cat "$work/versions.log"; fail "the package does not answer find_package by its version $version"; }
+
 formats=$("$prefix/bin/oxa-convert" --formats) || fail "the installed oxa-convert --formats failed"
 echo "$formats"
 for ext in bvh 3ds c3d obj; do
@@ -96,4 +121,8 @@ done
 # --help sends the reader to the README the install put below this prefix.
 "$prefix/bin/oxa-convert" --help | grep -qF "$(cd "$prefix" && pwd -P)/share/doc/oxa/README.md" ||
   fail "the installed oxa-convert --help does not name $prefix/share/doc/oxa/README.md"
+# The GNU form of --version.
+first=$("$prefix/bin/oxa-convert" --version | head -n 1)
+[ "$first" = "oxa-convert (OXA scene toolkit) $version" ] ||
+  fail "the installed oxa-convert --version says \"$first\", not \"oxa-convert (OXA scene toolkit) $version\""
 echo "install test: passed"

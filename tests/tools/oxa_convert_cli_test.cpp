@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -16,6 +17,7 @@
 #include <tuple>
 #include <vector>
 
+#include "base/oxa_version.h"
 #include "tests/support/test_files.h"
 #include "tests/tools/cli_run.h"
 
@@ -585,3 +587,96 @@ TEST(cli, InfoCountsMeshesAndTakes) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 3DS chunk: its tag, its length with the six bytes of its header, then its data.
+std::string Chunk(uint16_t tag, const std::string& data) {
+    std::string chunk(6, '\0');
+    const uint32_t length = (uint32_t)(data.size() + 6);
+    chunk[0] = (char)(tag & 0xff);
+    chunk[1] = (char)(tag >> 8);
+    for (int k = 0; k < 4; ++k)
+        chunk[2 + k] = (char)((length >> (8 * k)) & 0xff);
+    return chunk + data;
+}
+
+std::string U16(uint16_t value) {
+    return std::string{(char)(value & 0xff), (char)(value >> 8)};
+}
+
+std::string F32(float value) {
+    std::string bytes(4, '\0');
+    std::memcpy(&bytes[0], &value, 4);  // the test runs on a little-endian machine, as 3DS is
+    return bytes;
+}
+
+// A 3DS file of one textured triangle named `node` whose material "mat" has the texture map `map`.
+std::string TriangleWithMap(const std::string& node, const std::string& map) {
+    std::string points = U16(3);
+    for (float v : {0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f, 0.f})
+        points += F32(v);
+    const std::string group = Chunk(0x4130, std::string("mat", 4) + U16(1) + U16(0));
+    const std::string faces = Chunk(0x4120, U16(1) + U16(0) + U16(1) + U16(2) + U16(7) + group);
+    std::string uvs = U16(3);
+    for (float v : {0.f, 0.f, 1.f, 0.f, 0.f, 1.f})
+        uvs += F32(v);
+    const std::string mesh = Chunk(0x4100, Chunk(0x4110, points) + Chunk(0x4140, uvs) + faces);
+    const std::string material =
+        Chunk(0xafff, Chunk(0xa000, std::string("mat", 4)) + Chunk(0xa200, Chunk(0xa300, map + '\0')));
+    return Chunk(0x4d4d, Chunk(0x0002, std::string("\x03\0\0\0", 4)) +
+                             Chunk(0x3d3d, material + Chunk(0x4000, node + '\0' + mesh)));
+}
+
+}  // namespace
+
+TEST(cli, NamesFromFilesCannotForgeLinesOrTurnTheText) {
+    // A map name with a line break and a line of its own after it; a node name with a right-to-left
+    // override that would show the rest of the line backwards.
+    const std::string file = Folder() + "forged.3ds";
+    WriteText(file, TriangleWithMap("box\xe2\x80\xae"
+                                    "evil_long_name",
+                                    "a.png\n"
+                                    "newmtl X"));
+    for (const char* out : {"forged.obj", "forged_out.3ds"}) {
+        Result r = Convert(file + " " + Folder() + out);
+        EXPECT_EQ(r.code, 0) << out << ": " << r.err;
+        std::istringstream err(r.err);
+        for (std::string line; std::getline(err, line);) {
+            EXPECT_EQ(line.rfind("oxa-convert: ", 0), 0u) << out << ": " << line;
+            EXPECT_EQ(line.find("oxa-convert: " + std::string(Folder()) + out + ": newmtl"),
+                      std::string::npos)
+                << line;
+        }
+        EXPECT_EQ(r.err.find("\xe2\x80\xae"), std::string::npos) << out << ": " << r.err;
+    }
+    Result r = Convert(file + " " + Folder() + "forged.obj");
+    EXPECT_NE(r.err.find("a.png\\x0anewmtl X"), std::string::npos) << r.err;
+    r = Convert(file + " " + Folder() + "forged_out.3ds");
+    EXPECT_NE(r.err.find("box\\u202eevil_long_name"), std::string::npos) << r.err;
+
+    r = Convert("--info " + file);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.find("\xe2\x80\xae"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("box\\u202eevil_long_name ["), std::string::npos) << r.out;
+    // JSON keeps the character, written as its escape.
+    r = Convert("--info --json " + file);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.find("\xe2\x80\xae"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"Model::box\\u202eevil_long_name\""), std::string::npos) << r.out;
+}
+
+TEST(cli, VersionInTheGnuForm) {
+    const std::string expected = std::string("oxa-convert (OXA scene toolkit) ") + OXA_VERSION_STRING + "\n";
+    EXPECT_TRUE(std::regex_match(
+        expected, std::regex("oxa-convert \\(OXA scene toolkit\\) [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+        << expected;
+    // Alone, or among other words: the version is the answer, and nothing is read or written.
+    for (const char* args : {"--version", "--info --version nothing.bvh", "a.bvh --version b.trc"}) {
+        Result r = Convert(args);
+        EXPECT_EQ(r.code, 0) << args << ": " << r.err;
+        EXPECT_EQ(r.out, expected) << args;
+        EXPECT_EQ(r.err, "") << args;
+    }
+    EXPECT_NE(Convert("--help").out.find("--version"), std::string::npos);
+}

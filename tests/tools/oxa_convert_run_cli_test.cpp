@@ -2,6 +2,7 @@
 // keeps, and how it words what went wrong.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/support/test_files.h"
 #include "tests/tools/cli_run.h"
@@ -108,7 +110,12 @@ TEST(cli_run, AStoppedRunLeavesEveryFileAsItWas) {
     oxa_test::ScratchDir dir("cli_run", "signals");
     WriteFile(dir / "big.obj", Grid(400));
     const std::string old = "old drawing\n";
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    // Every signal whose default action ends a process, from a user, a timer, a closed pipe, a
+    // resource limit or a fault.
+    std::vector<int> signals = {SIGINT,  SIGTERM,   SIGHUP,  SIGQUIT,  SIGALRM,      SIGUSR1,   SIGUSR2,
+                                SIGPIPE, SIGVTALRM, SIGPROF, SIGXCPU,  SIGPOLL,      SIGSTKFLT, SIGPWR,
+                                SIGTRAP, SIGSYS,    SIGABRT, SIGRTMIN, SIGRTMIN + 5, SIGRTMAX};
+    for (int sig : signals) {
         WriteFile(dir / "big.dxf", old);
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
@@ -116,6 +123,9 @@ TEST(cli_run, AStoppedRunLeavesEveryFileAsItWas) {
             if (chdir(dir.path.c_str()) != 0) _exit(127);
             // The run must meet the signal's default meaning, also under a caller that ignores it.
             signal(sig, SIG_DFL);
+            // Those that dump core need not.
+            const struct rlimit noCore = {0, 0};
+            setrlimit(RLIMIT_CORE, &noCore);
             std::freopen("/dev/null", "w", stderr);
             execl(OXA_CONVERT_PATH, "oxa-convert", "big.obj", "big.dxf", (char*)nullptr);
             _exit(127);
@@ -154,6 +164,44 @@ TEST(cli_run, AStoppedRunLeavesEveryFileAsItWas) {
     EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
     EXPECT_EQ(Temporaries(dir.path.string()), 0);
     EXPECT_EQ(ReadFile(dir / "big.dxf"), old);
+}
+
+TEST(cli_run, DevicesPipesAndSocketsAreNotWrittenOver) {
+    oxa_test::ScratchDir dir("cli_run", "devices");
+    WriteFile(dir / "in.obj", "mtllib in.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl red\nf 1 2 3\n");
+    WriteFile(dir / "in.mtl", "newmtl red\nKd 1 0 0\n");
+    ASSERT_EQ(mkfifo((dir / "pipe.obj").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((dir / "side.mtl").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((dir / "walk.asf").c_str(), 0600), 0);
+    fs::create_symlink("/dev/null", dir / "null.dxf");
+    WriteFile(dir / "walk.bvh",
+              "HIERARCHY\nROOT Hips\n{\n  OFFSET 0 0 0\n  CHANNELS 6 Xposition Yposition Zposition Zrotation "
+              "Xrotation Yrotation\n  End Site\n  {\n    OFFSET 0 10 0\n  }\n}\nMOTION\nFrames: 2\n"
+              "Frame Time: 0.033333\n0 0 0 0 0 0\n1 0 0 0 0 0\n");
+    struct Case {
+        const char* args;
+        const char* refused;
+    };
+    for (const Case& c : {Case{"in.obj pipe.obj", "pipe.obj"}, Case{"in.obj null.dxf", "null.dxf"},
+                          Case{"in.obj side.obj", "side.mtl"}, Case{"walk.bvh walk.amc", "walk.asf"}}) {
+        // A run that wrote to the pipe would wait for a reader: the time limit ends it.
+        Result r = oxa_cli::RunIn(dir.path.string(), c.args, "", "devices", 20);
+        EXPECT_EQ(r.code, 1) << c.args << ": " << r.err;
+        EXPECT_NE(r.err.find(std::string(c.refused) +
+                             " is a device, pipe or socket, not a file that can be written"),
+                  std::string::npos)
+            << c.args << ": " << r.err;
+    }
+    for (const char* name : {"pipe.obj", "side.mtl", "walk.asf"}) {
+        struct stat info {};
+        EXPECT_EQ(lstat((dir / name).c_str(), &info), 0) << name;
+        EXPECT_TRUE(S_ISFIFO(info.st_mode)) << name << " was replaced";
+    }
+    EXPECT_TRUE(fs::is_symlink(dir / "null.dxf"));
+    EXPECT_EQ(fs::read_symlink(dir / "null.dxf"), "/dev/null");
+    for (const char* name : {"side.obj", "walk.amc"})
+        EXPECT_FALSE(fs::exists(dir / name)) << name;
+    EXPECT_EQ(Temporaries(dir.path.string()), 0);
 }
 
 TEST(cli_run, AWritePastTheSizeLimitIsAFailedWrite) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -68,6 +69,9 @@ TEST(run_plan, ChecksSayWhatIsWrong) {
     EXPECT_EQ(oxa_run::CheckOutputFile(dir / "folder.bvh"), dir / "folder.bvh" + " is a folder");
     EXPECT_EQ(oxa_run::CheckOutputFile(dir / "no/out.bvh"), "the folder " + dir / "no" + " does not exist");
     EXPECT_EQ(oxa_run::CheckOutputFile(dir / "in.bvh/out.bvh"), dir / "in.bvh" + " is not a folder");
+    EXPECT_EQ(oxa_run::CheckOutputFile(dir / "in.bvh"), "");
+    EXPECT_EQ(oxa_run::CheckOutputFile("/dev/null"),
+              "/dev/null is a device, pipe or socket, not a file that can be written");
 
     // Outputs over inputs, by another path or a link too.
     fs::create_symlink(dir / "in.bvh", dir / "link.bvh");
@@ -117,8 +121,16 @@ TEST(run_plan, ACommitHeldOffByAStopSignalChangesNothing) {
         // Done: a late stop signal can no longer end the run as stopped.
         sigset_t after;
         sigprocmask(SIG_BLOCK, nullptr, &after);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        // Every signal from outside that ends a process stays held off; a fault is never held
+        // off (it would end the process without a word).
+        std::vector<int> held = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGALRM, SIGUSR1,   SIGUSR2,
+                                 SIGPIPE, SIGPOLL, SIGVTALRM, SIGPROF, SIGXCPU, SIGSTKFLT, SIGPWR};
+        for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig)
+            held.push_back(sig);
+        for (int sig : held)
             EXPECT_EQ(sigismember(&after, sig), 1) << sig;
+        for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS, SIGCHLD})
+            EXPECT_EQ(sigismember(&after, sig) == 1, sigismember(&before, sig) == 1) << sig;
         sigprocmask(SIG_SETMASK, &before, nullptr);
     }
     EXPECT_EQ(oxa_test::ReadFile(dir / "target"), "new");
@@ -129,8 +141,26 @@ TEST(run_plan, ACommitHeldOffByAStopSignalChangesNothing) {
         VSafeOutputFile file;
         ASSERT_TRUE(file.Open((dir / "folder").c_str()));
         ASSERT_TRUE(file.Commit());
-        EXPECT_EQ(oxa_run::CommitRun(run), dir / "folder" + ": it is a folder");
+        EXPECT_EQ(oxa_run::CommitRun(run), dir / "folder" + " is a folder");
     }
+    // A pipe that came where a file of the run goes after it was checked: nothing is put in
+    // place, the file written before it included.
+    {
+        VSafeOutputGroup run;
+        VSafeOutputFile first, second;
+        ASSERT_TRUE(first.Open((dir / "target").c_str()));
+        ASSERT_TRUE(first.WriteText("newer"));
+        ASSERT_TRUE(first.Commit());
+        ASSERT_TRUE(second.Open((dir / "pipe").c_str()));
+        ASSERT_TRUE(second.Commit());
+        ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+        EXPECT_EQ(oxa_run::CommitRun(run),
+                  dir / "pipe" + " is a device, pipe or socket, not a file that can be written");
+    }
+    EXPECT_EQ(oxa_test::ReadFile(dir / "target"), "new");
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
+    for (const auto& entry : fs::directory_iterator(dir.path))
+        EXPECT_NE(entry.path().filename().string().rfind(".oxa", 0), 0u) << entry.path();
     // A stop signal that came before the renames: the temporaries go, no target changes, and the
     // signal (held off here) ends the run when it is let through.
     sigset_t block, old;
@@ -159,5 +189,48 @@ TEST(run_plan, ACommitHeldOffByAStopSignalChangesNothing) {
         (void)entry;
         ++entries;
     }
-    EXPECT_EQ(entries, 2);  // target and folder
+    EXPECT_EQ(entries, 3);  // target, folder and pipe
+}
+
+namespace {
+
+extern "C" void CallersOwnHandler(int) {}
+
+}  // namespace
+
+TEST(run_plan, GuardingKeepsWhatTheCallerSet) {
+    // In a child of its own: the guard changes how the process meets signals.
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        signal(SIGUSR1, SIG_IGN);
+        signal(SIGUSR2, &CallersOwnHandler);
+        struct sigaction withInfo {};
+        withInfo.sa_flags = SA_SIGINFO;
+        withInfo.sa_sigaction = [](int, siginfo_t*, void*) {};
+        sigaction(SIGPROF, &withInfo, nullptr);
+        for (int sig : {SIGQUIT, SIGPIPE, SIGRTMAX, SIGTRAP})
+            signal(sig, SIG_DFL);
+        oxa_run::GuardTemporaries();
+        int failures = 0;
+        struct sigaction now {};
+        sigaction(SIGUSR1, nullptr, &now);
+        failures += now.sa_handler != SIG_IGN;  // ignored by the caller: stays ignored
+        sigaction(SIGUSR2, nullptr, &now);
+        failures += (now.sa_handler != &CallersOwnHandler) << 1;
+        sigaction(SIGPROF, nullptr, &now);
+        failures += !(now.sa_flags & SA_SIGINFO) << 2;
+        for (int sig : {SIGQUIT, SIGPIPE, SIGRTMAX, SIGTRAP}) {
+            sigaction(sig, nullptr, &now);
+            failures += (now.sa_handler == SIG_DFL || now.sa_handler == SIG_IGN) << 3;
+        }
+        sigaction(SIGXFSZ, nullptr, &now);
+        failures += (now.sa_handler != SIG_IGN) << 4;
+        _exit(failures);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "bits: 1 an ignored signal, 2 a handler, 4 a handler with "
+                                         "information, 8 a signal left without the clean-up, 16 SIGXFSZ";
 }

@@ -18,6 +18,7 @@
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
 #include "base/vpath.h"
+#include "base/vprintable_text.h"
 #include "base/vtime.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_global_camera_settings.h"
@@ -175,7 +176,8 @@ VStreamOptions* VOxaReader3DS::GetReadOptions() {
 }
 
 void VOxaReader3DS::Warn(const std::string& line) {
-    mMessageText += line.c_str();
+    // One warning, one line: names from the file show their control bytes as escapes.
+    mMessageText += VPrintableText(line.c_str()).c_str();
     mMessageText += "\n";
 }
 
@@ -558,7 +560,7 @@ VOxaTexture* VOxaReader3DS::CreateMapTexture(const Ftk::MaterialMap& map, size_t
     if (texture && !texture->SetFileName(fileName.c_str())) texture = nullptr;
     if (!texture) {
         mMessageText += "Unable to load texture file: ";
-        mMessageText += fileName.c_str();
+        mMessageText += VPrintableText(fileName.c_str()).c_str();
         mMessageText += " .\n";
         return nullptr;
     }

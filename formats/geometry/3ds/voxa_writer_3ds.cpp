@@ -21,6 +21,7 @@
 #include "base/vge_polygon.h"
 #include "base/vge_quaternion.h"
 #include "base/vpath.h"
+#include "base/vprintable_text.h"
 #include "formats/geometry/3ds/ftk_spline.h"
 #include "formats/geometry/voxa_geometry_write.h"
 #include "objects/vproperty.h"
@@ -380,9 +381,9 @@ void VOxaWriter3DS::GiveMaterialName(VOxaMaterial* material) {
         }
         if (!original.empty()) {
             mMessageText += "Material \"";
-            mMessageText += original.c_str();
+            mMessageText += VPrintableText(original.c_str()).c_str();
             mMessageText += "\" is written as \"";
-            mMessageText += name.c_str();
+            mMessageText += VPrintableText(name.c_str()).c_str();
             mMessageText += "\": 3DS material names hold 15 characters and must differ.\n";
         }
         material->SetName(name.c_str());
@@ -461,9 +462,9 @@ void VOxaWriter3DS::GiveNodeNames() {
                 candidate = NumberedName(stem, counter);
             used.insert(candidate);
             mMessageText += "Node \"";
-            mMessageText += entry.mName.c_str();
+            mMessageText += VPrintableText(entry.mName.c_str()).c_str();
             mMessageText += "\" is written as \"";
-            mMessageText += candidate.c_str();
+            mMessageText += VPrintableText(candidate.c_str()).c_str();
             mMessageText += "\": 3DS names hold 10 characters and must differ.\n";
             name = candidate;
         }
@@ -604,7 +605,7 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
         }
         if (parts.size() > 1) {
             mMessageText += "Mesh \"";
-            mMessageText += name.c_str();
+            mMessageText += VPrintableText(name.c_str()).c_str();
             mMessageText += "\" has more than 65535 points or faces and is written as ";
             mMessageText += std::to_string(parts.size()).c_str();
             mMessageText += " objects.\n";
@@ -1061,7 +1062,7 @@ uint32_t VOxaWriter3DS::GetFrameCount(VOxaNode* node, bool animated) {
     if (frames < 0) return 1;
     if (frames >= (int64_t)kMaxFrames) {
         mMessageText += "Animation of \"";
-        mMessageText += node->GetNameWithoutPrefix();
+        mMessageText += VPrintableText(node->GetNameWithoutPrefix()).c_str();
         mMessageText += "\" is cut to ";
         mMessageText += std::to_string(kMaxFrames).c_str();
         mMessageText += " frames.\n";

@@ -16,6 +16,7 @@
 #include "base/vge_matrix.h"
 #include "base/vge_polygon.h"
 #include "base/vpath.h"
+#include "base/vprintable_text.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "formats/geometry/voxa_geometry_write.h"
 #include "scene/voxa_sdk_manager.h"
@@ -664,7 +665,7 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     if (faceCount == 0) return nullptr;
     if (pointCount > kMaxMeshItems || faceCount > kMaxMeshItems) {
         mMessageText += "Mesh \"";
-        mMessageText += name ? name : "";
+        mMessageText += VPrintableText(name).c_str();
         mMessageText += "\" has more than 65535 control points or faces and is not written.\n";
         return nullptr;
     }
@@ -926,9 +927,9 @@ void VOxaWriter3DS::NameMap(Ftk::MaterialMap& map, const VOxaTexture* texture, c
             mUncopiedMapNames.emplace(full, mapName);
             mTextureCopier.Reserve(mapName.c_str());
             mMessageText += "Texture file \"";
-            mMessageText += full.c_str();
+            mMessageText += VPrintableText(full.c_str()).c_str();
             mMessageText += "\" is named \"";
-            mMessageText += mapName.c_str();
+            mMessageText += VPrintableText(mapName.c_str()).c_str();
             mMessageText +=
                 "\" in the written file (a map name has at most 12 characters): put the image "
                 "beside the file under that name.\n";

@@ -2,8 +2,12 @@
 //     <file>: <n> nodes, <n> below the root node, <n> meshes, <n> joints, <n> markers[, <n> frames]
 // (the frames of a motion file, as its reader found them). Reading goes through the format table
 // that the library fills from a static initialiser, so it fails when the link dropped that
-// initialiser. The node header brings the property templates, which need C++17.
+// initialiser. The node header brings the property templates, which need C++17. It first checks
+// that the installed version header names the version the CMake package said it is.
 #include <cstdio>
+#include <cstring>
+
+#include <oxa/base/oxa_version.h>
 
 #include <oxa/oxa_codec/voxa_importer.h>
 #include <oxa/oxa_codec/vstream_options.h>
@@ -30,6 +34,15 @@ int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: oxa_consumer FILE...\n");
         return 2;
+    }
+    char version[32];
+    std::snprintf(version, sizeof version, "%d.%d.%d", OXA_VERSION_MAJOR, OXA_VERSION_MINOR,
+                  OXA_VERSION_PATCH);
+    if (std::strcmp(OXA_VERSION_STRING, OXA_PACKAGE_VERSION) != 0 ||
+        std::strcmp(version, OXA_VERSION_STRING) != 0) {
+        std::fprintf(stderr, "oxa_consumer: the version header says %s (%s), the package %s\n",
+                     OXA_VERSION_STRING, version, OXA_PACKAGE_VERSION);
+        return 1;
     }
     VOxaSdkManager* manager = VOxaSdkManager::Create();
     if (!manager) return 1;

@@ -1,0 +1,61 @@
+#include "base/vprintable_text.h"
+
+#include <cstdio>
+
+int VUtf8CharLength(const unsigned char* p, bool allowC1) {
+    const unsigned char c = p[0];
+    int length = 0;
+    if (c >= 0xc2 && c <= 0xdf)
+        length = 2;
+    else if (c >= 0xe0 && c <= 0xef)
+        length = 3;
+    else if (c >= 0xf0 && c <= 0xf4)
+        length = 4;
+    for (int k = 1; k < length; ++k)
+        if ((p[k] & 0xc0) != 0x80) return 0;
+    if (!length) return 0;
+    const unsigned char next = p[1];
+    if ((!allowC1 && c == 0xc2 && next < 0xa0) || (c == 0xe0 && next < 0xa0) || (c == 0xed && next > 0x9f) ||
+        (c == 0xf0 && next < 0x90) || (c == 0xf4 && next > 0x8f))
+        return 0;
+    return length;
+}
+
+unsigned VDirectionMark(const unsigned char* p, int length) {
+    if (length == 2 && p[0] == 0xd8 && p[1] == 0x9c) return 0x061c;
+    if (length != 3 || p[0] != 0xe2) return 0;
+    const unsigned code = 0x2000u | ((p[1] & 0x3fu) << 6) | (p[2] & 0x3fu);
+    const bool mark = code == 0x200e || code == 0x200f || (code >= 0x202a && code <= 0x202e) ||
+                      (code >= 0x2066 && code <= 0x2069);
+    return mark ? code : 0;
+}
+
+std::string VPrintableText(const char* text) {
+    std::string out;
+    const unsigned char* p = (const unsigned char*)(text ? text : "");
+    char code[8];
+    while (*p) {
+        const unsigned char c = *p;
+        if (c == '\t' || (c >= 0x20 && c < 0x7f)) {
+            out += (char)c;
+            ++p;
+            continue;
+        }
+        // C1 controls drive a terminal as C0 controls do.
+        const int length = VUtf8CharLength(p, false);
+        if (!length) {
+            std::snprintf(code, sizeof code, "\\x%02x", c);
+            out += code;
+            ++p;
+            continue;
+        }
+        if (const unsigned mark = VDirectionMark(p, length)) {
+            std::snprintf(code, sizeof code, "\\u%04x", mark);
+            out += code;
+        } else {
+            out.append((const char*)p, (size_t)length);
+        }
+        p += length;
+    }
+    return out;
+}

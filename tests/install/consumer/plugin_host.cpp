@@ -1,0 +1,32 @@
+// Loads the plug-in at run time, as a host program loads its plug-ins, and has it convert a file:
+//     plugin_host PLUGIN.so IN OUT
+// prints the number of nodes the plug-in read.
+#include <dlfcn.h>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: plugin_host PLUGIN.so IN OUT\n");
+        return 2;
+    }
+    void* plugin = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+    if (!plugin) {
+        std::fprintf(stderr, "plugin_host: %s\n", dlerror());
+        return 1;
+    }
+    using Convert = int (*)(const char*, const char*);
+    const auto convert = reinterpret_cast<Convert>(dlsym(plugin, "oxa_plugin_convert"));
+    if (!convert) {
+        std::fprintf(stderr, "plugin_host: %s\n", dlerror());
+        return 1;
+    }
+    const int nodes = convert(argv[2], argv[3]);
+    if (nodes < 0) {
+        std::fprintf(stderr, "plugin_host: the plug-in could not convert %s to %s\n", argv[2], argv[3]);
+        return 1;
+    }
+    std::printf("%s: %d nodes\n", argv[2], nodes);
+    dlclose(plugin);
+    return 0;
+}
