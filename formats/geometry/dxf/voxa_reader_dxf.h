@@ -5,6 +5,7 @@
 #define OXA_FORMATS_GEOMETRY_DXF_VOXA_READER_DXF_H
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -17,6 +18,11 @@
 #include "scene/voxa_renaming_strategy.h"
 
 class VOxaColor;
+
+// A linear map of scene points (row-major; the identity when made).
+struct DxfLinear {
+    double m[3][3] = {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}};
+};
 class VOxaMaterial;
 class VOxaMesh;
 class VOxaNode;
@@ -67,6 +73,10 @@ public:
     // Colour number to RGB (see DxfAciToColor).
     static void AciToColor(int number, VOxaColor& color) { DxfAciToColor(number, color); }
 
+    // The name the group just read holds (its whole value line, blanks inside kept) in UTF-8,
+    // into `to` (room for kDxfLineSize bytes).
+    void TakeName(char* to, const char* value) { DxfNameToUtf8(mFile.ValueLine(value), mCodePage, to); }
+
     int GetGroupingMode() const { return mGroupingMode; }
     int GetMaterialCounter() const { return mMaterialCounter; }
     // The material made for a colour number (1 to 255), null when none yet.
@@ -105,21 +115,32 @@ protected:
 
     // Entity mode: one mesh per entity (null when it gives none).
     VOxaMesh* ReadPolylineMesh();
-    VOxaMesh* Read3DFaceMesh();
+    // A 3DFACE, or with `solid` a SOLID or TRACE (corners 1, 2, 4, 3 around its outline).
+    VOxaMesh* Read3DFaceMesh(bool solid = false);
     VOxaMesh* ReadLineMesh();
     // Layer and block modes: the entity into the group its layer names.
     void ReadPolylineIntoGroup(IGroupSource& groups);
-    void Read3DFaceIntoGroup(IGroupSource& groups);
+    void Read3DFaceIntoGroup(IGroupSource& groups, bool solid = false);
     void ReadLineIntoGroup(IGroupSource& groups);
-    // One VERTEX after its "0"/"VERTEX" group; true when another VERTEX follows.
-    bool ReadVertex(DxfGeometryGroup& group, int base, int colour);
+    // A POLYLINE's header groups up to the code 0 that ends them (left in `code`, `value`); false
+    // when the file ends.
+    struct PolylineHeader;
+    bool ReadPolylineHeader(PolylineHeader& header, int& code, char* value);
+    // The VERTEX records after the header (when `value` is "VERTEX") into the group, and the faces
+    // they make: a polyface mesh's records, a 3D polyline's segments, a polygon mesh's quadrangles.
+    void ReadPolylineVertices(DxfGeometryGroup& group, const PolylineHeader& header, int colour,
+                              const char* value);
+    // One VERTEX after its "0"/"VERTEX" group; true when another VERTEX follows. With
+    // `polygonMesh`, a vertex of flag 64 is a point of the mesh.
+    bool ReadVertex(DxfGeometryGroup& group, int base, int colour, bool polygonMesh = false);
     // A mesh from a group; null when the manager makes none or a face record is malformed.
     VOxaMesh* BuildMesh(DxfGeometryGroup& group);
 
-    // Blocks and block references.
+    // Blocks and block references. `outer`, when not null, is the linear part of the placement of
+    // an enclosing instance that flattens its block: it goes into the points (see ReadBlock).
     bool ReadBlock(VOxaNode* parent, const char* name, const double insert[7], bool topLevel,
-                   const VgeTVector& basePoint);
-    bool ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase);
+                   const VgeTVector& basePoint, const DxfLinear* outer);
+    bool ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase, const DxfLinear* outer = nullptr);
     bool FindBlock(const char* name);
     bool ReadBlockHeader(double& x, double& y, double& z);
 
@@ -135,6 +156,9 @@ protected:
     // Sets "File is corrupted: line N: " and `what` (N the file's last line; "the file is
     // empty" for an empty file) and answers false.
     bool Corrupted(const char* what);
+    // Counts an entity of a kind that is not read; ReportSkipped warns once per kind with its count.
+    void Skipped(const char* kind);
+    void ReportSkipped();
     // Appends one warning line (at most a bounded number per Read).
     void Warn(const VString& line);
 
@@ -144,6 +168,8 @@ protected:
     int64_t mBlocksPosition = 0;
     VNumberRenamingStrategy mRenaming;
     int mGroupingMode = 0;
+    // The code page the file's header names, for the names it holds.
+    DxfCodePage mCodePage = DxfCodePage::eNone;
     bool mWeld = true;
     bool mCreateReferenceNode = true;
     VStringPairList mLayerTable{20};
@@ -163,6 +189,7 @@ protected:
     int64_t mBlockGroupsRead = 0;
     int64_t mBlockGroupBudget = 0;
     int mWarnings = 0;
+    std::map<std::string, int> mSkipped;  // kinds of entities not read, in name order
 };
 
 // The factory of the importer's format table.

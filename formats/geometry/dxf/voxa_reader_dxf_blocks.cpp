@@ -4,6 +4,7 @@
 // reads the whole ENTITIES section as one block named "ENTITIES".
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 
 #include "attributes/voxa_mesh.h"
@@ -23,14 +24,59 @@ const double kDefaultInsert[7] = {0.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0.0};
 }  // namespace
 
 bool VOxaReaderDxf::ReadEntitiesAsBlock(VOxaNode* parent) {
-    return ReadBlock(parent, "ENTITIES", kDefaultInsert, true, VgeTVector());
+    return ReadBlock(parent, "ENTITIES", kDefaultInsert, true, VgeTVector(), nullptr);
 }
 
+namespace {
+
+// The linear part of an instance's placement in scene axes: its rotation about the vertical
+// after its scale, (sx, sy, sz) of DXF being (sx, sz, sy) in the scene.
+DxfLinear InsertLinear(const double insert[7]) {
+    const double a = insert[6] * (M_PI / 180.0);
+    const double c = std::cos(a), s = std::sin(a);
+    const double sx = insert[3], sy = insert[5], sz = insert[4];
+    DxfLinear m;
+    m.m[0][0] = c * sx, m.m[0][1] = 0.0, m.m[0][2] = s * sz;
+    m.m[1][0] = 0.0, m.m[1][1] = sy, m.m[1][2] = 0.0;
+    m.m[2][0] = -s * sx, m.m[2][1] = 0.0, m.m[2][2] = c * sz;
+    return m;
+}
+
+DxfLinear Multiply(const DxfLinear& a, const DxfLinear& b) {
+    DxfLinear m;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            m.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j];
+    return m;
+}
+
+VgeTVector Apply(const DxfLinear& m, const VgeTVector& p) {
+    return VgeTVector(m.m[0][0] * p[0] + m.m[0][1] * p[1] + m.m[0][2] * p[2],
+                      m.m[1][0] * p[0] + m.m[1][1] * p[1] + m.m[1][2] * p[2],
+                      m.m[2][0] * p[0] + m.m[2][1] * p[1] + m.m[2][2] * p[2], p[3]);
+}
+
+// A scale that flattens the block onto a plane, a line or a point: a node scaled so could not be
+// inverted, which the writers need (and 3DS keeps in its files).
+bool Flattens(const double insert[7]) {
+    for (int k = 3; k < 6; ++k)
+        if (!(std::fabs(insert[k]) >= 1e-12)) return true;
+    return false;
+}
+
+}  // namespace
+
 bool VOxaReaderDxf::ReadBlock(VOxaNode* parent, const char* name, const double insert[7], bool topLevel,
-                              const VgeTVector& basePoint) {
+                              const VgeTVector& basePoint, const DxfLinear* outer) {
     DxfGeometryGroup group;
     SingleGroup source(group);
     bool empty = true, nested = false;
+    // An instance that flattens its block, and every instance inside it, carries its placement's
+    // linear part in its points: its node is only moved, and the instances inside it are placed
+    // through that part too.
+    DxfLinear linear;
+    const bool baked = outer || Flattens(insert);
+    if (baked) linear = outer ? Multiply(*outer, InsertLinear(insert)) : InsertLinear(insert);
     VOxaNode* node = mManager->CreateNode(name);
     if (!node) return false;
 
@@ -47,9 +93,9 @@ bool VOxaReaderDxf::ReadBlock(VOxaNode* parent, const char* name, const double i
         if (Is(value, "POLYLINE")) {
             empty = false;
             ReadPolylineIntoGroup(source);
-        } else if (Is(value, "3DFACE")) {
+        } else if (Is(value, "3DFACE") || Is(value, "SOLID") || Is(value, "TRACE")) {
             empty = false;
-            Read3DFaceIntoGroup(source);
+            Read3DFaceIntoGroup(source, !Is(value, "3DFACE"));
         } else if (Is(value, "LINE")) {
             empty = false;
             ReadLineIntoGroup(source);
@@ -57,11 +103,13 @@ bool VOxaReaderDxf::ReadBlock(VOxaNode* parent, const char* name, const double i
             // The ENTITIES section's references are siblings of its node; a block's are children
             // of the block's node, placed in the block's own coordinates.
             if (topLevel) {
-                ReadInsert(parent, VgeTVector());
+                ReadInsert(parent, VgeTVector(), nullptr);
             } else {
                 nested = true;
-                ReadInsert(node, basePoint);
+                ReadInsert(node, basePoint, baked ? &linear : nullptr);
             }
+        } else {
+            Skipped(value);
         }
     }
 
@@ -75,12 +123,24 @@ bool VOxaReaderDxf::ReadBlock(VOxaNode* parent, const char* name, const double i
                 p.mData[2] -= base[2];
             }
         }
+        if (baked) {
+            for (VgeTVector& p : group.mPoints)
+                p = Apply(linear, p);
+        }
         if (VOxaMesh* mesh = BuildMesh(group)) node->SetNodeAttribute(mesh);
     } else if (!nested) {
         mManager->DestroyNode(node);
         return true;
     }
 
+    if (baked) {
+        const VgeTVector at =
+            Apply(outer ? *outer : DxfLinear(), DxfToScenePoint(insert[0], insert[1], insert[2]));
+        if (at[0] != 0.0 || at[1] != 0.0 || at[2] != 0.0)
+            node->SetLclTranslation(VgeTVector(at[0], at[1], at[2], 0.0));
+        parent->AddChild(node);
+        return true;
+    }
     const double sx = insert[3], sy = insert[4], sz = insert[5], angle = insert[6];
     if (sx != 1.0 || sy != 1.0 || sz != 1.0) node->SetLclScaling(VgeTVector(sx, sz, sy, 0.0));
     if (angle != 0.0) node->SetLclRotation(VgeTVector(0.0, angle, 0.0, 0.0));
@@ -90,7 +150,7 @@ bool VOxaReaderDxf::ReadBlock(VOxaNode* parent, const char* name, const double i
     return true;
 }
 
-bool VOxaReaderDxf::ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase) {
+bool VOxaReaderDxf::ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase, const DxfLinear* outer) {
     double record[7];
     std::memcpy(record, kDefaultInsert, sizeof record);
     char name[kDxfLineSize] = "";
@@ -103,7 +163,7 @@ bool VOxaReaderDxf::ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase
         if (code == 0) break;
         switch (code) {
             case 2:
-                std::memcpy(name, value, std::strlen(value) + 1);
+                TakeName(name, value);
                 break;
             case 10:
                 DxfParseReal(value, record[0]);
@@ -153,7 +213,7 @@ bool VOxaReaderDxf::ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase
             record[2] -= enclosingBase[2];
             ++mBlockInstances;
             mBlocksBeingRead.push_back(name);
-            ReadBlock(parent, nodeName.Buffer(), record, false, VgeTVector(bx, by, bz, 0.0));
+            ReadBlock(parent, nodeName.Buffer(), record, false, VgeTVector(bx, by, bz, 0.0), outer);
             mBlocksBeingRead.pop_back();
         }
     }
@@ -200,7 +260,9 @@ bool VOxaReaderDxf::FindBlock(const char* name) {
                     break;
                 }
                 if (code == 2) {
-                    mBlockIndex.emplace(std::string(value), mFile.Tell());
+                    char blockName[kDxfLineSize];
+                    TakeName(blockName, value);
+                    mBlockIndex.emplace(std::string(blockName), mFile.Tell());
                     break;
                 }
                 if (code == 0) {
