@@ -298,6 +298,14 @@ bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
             break;
         }
     }
+    // Block references that fan out past the bounds are refused before anything is built.
+    if (!CheckBlockReferences()) {
+        if (parent != scene->GetRootNode()) {
+            scene->GetRootNode()->RemoveChild(parent);
+            mManager->DestroyNode(parent);
+        }
+        return false;
+    }
     bool ok;
     switch (mGroupingMode) {
         case VStreamOptionsDxf::eBY_ENTITY:

@@ -43,7 +43,9 @@ class VOxaReaderDxf : public VOxaReader {
 public:
     // A block reference nested deeper than this is skipped with a warning.
     static constexpr int kMaxBlockDepth = 32;
-    // Block instances made by one Read at most; further references are skipped with a warning.
+    // Block instances one Read makes at most. A file whose INSERTs would make more, or read more
+    // groups through them than 2^22 or half the file's size in bytes (whichever is more), is
+    // refused before anything is read.
     static constexpr int kMaxBlockInstances = 1 << 16;
 
     explicit VOxaReaderDxf(VOxaSdkManager* manager);
@@ -142,6 +144,13 @@ protected:
                    const VgeTVector& basePoint, const DxfLinear* outer);
     bool ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase, const DxfLinear* outer = nullptr);
     bool FindBlock(const char* name);
+    // Finds the BLOCKS section (from the current place when none came before) and indexes its
+    // blocks; false when the file has none.
+    bool EnsureBlockIndex();
+    // Works out, from the current place in the ENTITIES section, how many block instances its
+    // INSERTs would make and how many groups they would read; false, with the error set, when
+    // that passes kMaxBlockInstances or the group bound. The place is kept.
+    bool CheckBlockReferences();
     bool ReadBlockHeader(double& x, double& y, double& z);
 
     // The colour of an entity: its own number, else (0, 256 or none) its layer's absolute
@@ -180,8 +189,14 @@ protected:
     int mLastLayerColour = 0;
     bool mLastLayerValid = false;
 
-    // Blocks: the first position of each block name, built by one scan of the BLOCKS section.
-    std::unordered_map<std::string, int64_t> mBlockIndex;
+    // Blocks: the first place of each block name (just after its name), built by one scan of the
+    // BLOCKS section, with the groups up to its end and the block names of its INSERTs.
+    struct DxfBlockEntry {
+        int64_t position = 0;
+        int64_t groups = 0;
+        std::vector<std::string> inserts;
+    };
+    std::unordered_map<std::string, DxfBlockEntry> mBlockIndex;
     bool mBlockIndexBuilt = false;
     int64_t mNoBlocksFrom = -1;  // a search from here on finds no BLOCKS section
     std::vector<std::string> mBlocksBeingRead;

@@ -5,7 +5,12 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "attributes/voxa_mesh.h"
 #include "formats/geometry/dxf/voxa_reader_dxf.h"
@@ -222,58 +227,174 @@ bool VOxaReaderDxf::ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase
     return true;
 }
 
-bool VOxaReaderDxf::FindBlock(const char* name) {
-    if (!mBlockIndexBuilt) {
-        int code = -1;
-        char value[kDxfLineSize] = "";
-        if (mBlocksPosition == 0) {
-            // No BLOCKS section came before the entities: look for one after the current place.
-            // Once found its place is kept, so that references inside blocks find it too.
-            const int64_t from = mFile.Tell();
-            if (mNoBlocksFrom >= 0 && from >= mNoBlocksFrom) return false;
-            bool found = false;
-            while (!found && mFile.ReadGroup(code, value)) {
-                if (code != 0 || !Is(value, "SECTION")) continue;
-                if (!mFile.ReadGroup(code, value)) break;
-                found = code == 2 && Is(value, "BLOCKS");
-            }
-            if (!found) {
-                mNoBlocksFrom = mNoBlocksFrom < 0 ? from : std::min(mNoBlocksFrom, from);
-                return false;
-            }
-            mBlocksPosition = mFile.Tell();
-        } else if (!mFile.Seek(mBlocksPosition)) {
+bool VOxaReaderDxf::EnsureBlockIndex() {
+    if (mBlockIndexBuilt) return true;
+    int code = -1;
+    char value[kDxfLineSize] = "";
+    if (mBlocksPosition == 0) {
+        // No BLOCKS section came before the entities: look for one after the current place.
+        // Once found its place is kept, so that references inside blocks find it too.
+        const int64_t from = mFile.Tell();
+        if (mNoBlocksFrom >= 0 && from >= mNoBlocksFrom) return false;
+        bool found = false;
+        while (!found && mFile.ReadGroup(code, value)) {
+            if (code != 0 || !Is(value, "SECTION")) continue;
+            if (!mFile.ReadGroup(code, value)) break;
+            found = code == 2 && Is(value, "BLOCKS");
+        }
+        if (!found) {
+            mNoBlocksFrom = mNoBlocksFrom < 0 ? from : std::min(mNoBlocksFrom, from);
             return false;
         }
-        // One scan records where each block name is first met, as a scan for each name would
-        // find it: BLOCK entries up to "EOF", or up to an "ENDSEC" met before a BLOCK's name.
-        mBlockIndex.clear();
-        mBlockIndexBuilt = true;
-        bool done = false;
-        while (!done && mFile.ReadGroup(code, value)) {
-            if (code != 0) continue;
-            if (Is(value, "EOF")) break;
-            if (!Is(value, "BLOCK")) continue;
-            for (;;) {
-                if (!mFile.ReadGroup(code, value)) {
-                    done = true;
-                    break;
-                }
-                if (code == 2) {
-                    char blockName[kDxfLineSize];
-                    TakeName(blockName, value);
-                    mBlockIndex.emplace(std::string(blockName), mFile.Tell());
-                    break;
-                }
-                if (code == 0) {
-                    done = Is(value, "ENDSEC");
-                    break;
-                }
+        mBlocksPosition = mFile.Tell();
+    } else if (!mFile.Seek(mBlocksPosition)) {
+        return false;
+    }
+    // One scan records where each block name is first met, as a scan for each name would find
+    // it: BLOCK entries up to "EOF", or up to an "ENDSEC" met before a BLOCK's name. It also
+    // notes what reading the block costs: its groups up to "ENDBLK" and the blocks its INSERTs
+    // name.
+    mBlockIndex.clear();
+    mBlockIndexBuilt = true;
+    bool done = false;
+    DxfBlockEntry* current = nullptr;
+    bool inInsert = false;
+    char blockName[kDxfLineSize];
+    while (!done && mFile.ReadGroup(code, value)) {
+        if (current) {
+            ++current->groups;
+            if (code == 0) {
+                inInsert = Is(value, "INSERT");
+                if (inInsert) current->inserts.emplace_back();
+                if (Is(value, "ENDBLK") || Is(value, "ENDSEC")) current = nullptr;
+            } else if (code == 2 && inInsert) {
+                // The last name of an INSERT counts, as its reader takes it.
+                TakeName(blockName, value);
+                current->inserts.back() = blockName;
+            }
+        }
+        if (code != 0) continue;
+        if (Is(value, "EOF")) break;
+        if (!Is(value, "BLOCK")) continue;
+        current = nullptr;
+        for (;;) {
+            if (!mFile.ReadGroup(code, value)) {
+                done = true;
+                break;
+            }
+            if (code == 2) {
+                TakeName(blockName, value);
+                auto added = mBlockIndex.emplace(std::string(blockName), DxfBlockEntry{mFile.Tell(), 0, {}});
+                // A later block of a name already met is never read.
+                current = added.second ? &added.first->second : nullptr;
+                inInsert = false;
+                break;
+            }
+            if (code == 0) {
+                done = Is(value, "ENDSEC");
+                break;
             }
         }
     }
+    return true;
+}
+
+bool VOxaReaderDxf::FindBlock(const char* name) {
+    if (!EnsureBlockIndex()) return false;
     auto it = mBlockIndex.find(name);
-    return it != mBlockIndex.end() && mFile.Seek(it->second);
+    return it != mBlockIndex.end() && mFile.Seek(it->second.position);
+}
+
+bool VOxaReaderDxf::CheckBlockReferences() {
+    // The INSERTs of the ENTITIES section, from here to its end.
+    const int64_t start = mFile.Tell();
+    std::vector<std::string> top;
+    int code = -1;
+    char value[kDxfLineSize] = "";
+    char name[kDxfLineSize];
+    bool inInsert = false;
+    while (mFile.ReadGroup(code, value)) {
+        if (code == 0) {
+            if (Is(value, "ENDSEC") || Is(value, "ENDBLK") || Is(value, "EOF")) break;
+            inInsert = Is(value, "INSERT");
+            if (inInsert) top.emplace_back();
+        } else if (code == 2 && inInsert) {
+            TakeName(name, value);
+            top.back() = name;
+        }
+    }
+    bool ok = true;
+    if (!top.empty() && EnsureBlockIndex()) {
+        // What the references would read, worked out as ReadInsert reads them: a block being read
+        // is not read again inside itself, nor one nested too deeply. The count of a block whose
+        // expansion met neither is the same wherever it is referenced, and is kept; sums stop
+        // growing past the bounds. Every step stands for at least one group a reference reads,
+        // so the steps are bounded as the groups are.
+        struct Cost {
+            int64_t instances = 0, groups = 0;
+        };
+        std::unordered_map<std::string, Cost> known;
+        std::vector<const std::string*> open;
+        int64_t steps = 0;
+        const int64_t instanceLimit = kMaxBlockInstances, groupLimit = mBlockGroupBudget;
+        auto over = [&](const Cost& c) { return c.instances > instanceLimit || c.groups > groupLimit; };
+        std::function<Cost(const std::string&, bool&)> expand = [&](const std::string& block, bool& partial) {
+            Cost cost;
+            if (++steps > groupLimit) {
+                cost.groups = groupLimit + 1;
+                return cost;
+            }
+            for (const std::string* o : open)
+                if (*o == block) {
+                    partial = true;
+                    return cost;
+                }
+            if ((int)open.size() >= kMaxBlockDepth) {
+                partial = true;
+                return cost;
+            }
+            auto entry = mBlockIndex.find(block);
+            if (entry == mBlockIndex.end()) return cost;
+            auto seen = known.find(block);
+            if (seen != known.end()) return seen->second;
+            cost.instances = 1;
+            cost.groups = entry->second.groups;
+            bool mine = false;
+            open.push_back(&entry->first);
+            for (const std::string& inner : entry->second.inserts) {
+                const Cost c = expand(inner, mine);
+                cost.instances += c.instances;
+                // The group that ends the INSERT is read again when the block has been read.
+                cost.groups += c.groups + 1;
+                if (over(cost)) break;
+            }
+            open.pop_back();
+            if (mine)
+                partial = true;
+            else
+                known.emplace(block, cost);
+            return cost;
+        };
+        Cost total;
+        for (const std::string& block : top) {
+            bool partial = false;
+            const Cost c = expand(block, partial);
+            total.instances += c.instances;
+            total.groups += c.groups;
+            if (over(total)) break;
+        }
+        if (over(total)) {
+            char text[256];
+            std::snprintf(text, sizeof text,
+                          "Too many block references: the file's INSERTs would make more than %d block "
+                          "instances or read more than %lld groups through them; nothing was read",
+                          kMaxBlockInstances, (long long)mBlockGroupBudget);
+            mError.SetLastError(eUNIDENTIFIED_ERROR, text);
+            ok = false;
+        }
+    }
+    mFile.Seek(start);
+    return ok;
 }
 
 bool VOxaReaderDxf::ReadBlockHeader(double& x, double& y, double& z) {

@@ -804,3 +804,68 @@ TEST(dxf_reader, EntitiesNotReadAreNamedOncePerKind) {
         EXPECT_EQ(message.find("SEQEND"), std::string::npos) << message;
     }
 }
+
+TEST(dxf_reader, BlockReferencesPastTheBoundsAreRefusedBeforeAnythingIsBuilt) {
+    // B0 holds a face; each further block inserts the one before ten times, so an instance of
+    // Bk makes 1 + 10 + ... + 10^k block instances.
+    Groups blocks = Block("B0", Face("0", kSquare));
+    for (int k = 1; k <= 5; ++k) {
+        Groups inserts;
+        for (int i = 0; i < 10; ++i)
+            inserts = Join({inserts, Insert("B" + std::to_string(k - 1), {(double)i, 0, 0})});
+        blocks = Join({blocks, Block("B" + std::to_string(k), inserts)});
+    }
+    auto descendants = [](VOxaNode* node) {
+        int n = 0;
+        VOxaWalkPreOrder(node, [&](VOxaNode*) { ++n; });
+        return n - 1;
+    };
+    // 111,111 and 6 x 11,111 = 66,666 instances are past 65,536, 5 x 11,111 = 55,555 are not (its
+    // blocks come after the entities: the section is found by looking ahead).
+    struct Case {
+        Groups entities;
+        bool refused;
+    };
+    Groups six, five;
+    for (int i = 0; i < 6; ++i) {
+        six = Join({six, Insert("B4")});
+        if (i < 5) five = Join({five, Insert("B4")});
+    }
+    for (const Case& c : {Case{Insert("B5"), true}, Case{six, true}, Case{five, false}}) {
+        for (bool reference : {false, true}) {
+            Reading r;
+            const bool read = r.Read(File(Join({Face("A", kSquare), c.entities}), {}, blocks, !c.refused),
+                                     kLayer, true, reference);
+            EXPECT_EQ(read, !c.refused) << c.entities.size();
+            if (c.refused) {
+                EXPECT_EQ(r.reader.GetError().GetLastErrorString(),
+                          "Too many block references: the file's INSERTs would make more than 65536 block "
+                          "instances or read more than 4194304 groups through them; nothing was read");
+                EXPECT_EQ(r.Root()->GetChildCount(), 0);
+            } else {
+                EXPECT_EQ(descendants(r.Root()), 55555 + 1 + (reference ? 1 : 0));
+                EXPECT_EQ(r.reader.GetMessageText().Find("Too many"), -1);
+            }
+            if (!c.refused) break;  // the big one once
+        }
+    }
+    // A few instances of a block that is large: the groups they would read are bounded too.
+    Groups big;
+    for (int i = 0; i < 25000; ++i) {
+        const Groups face =
+            Face("0", {{(double)i, 0, 0}, {i + 1.0, 0, 0}, {i + 1.0, 1, 0}, {(double)i, 1, 0}});
+        big.insert(big.end(), face.begin(), face.end());
+    }
+    Groups thirteen;
+    for (int i = 0; i < 13; ++i)
+        thirteen = Join({thirteen, Insert("Big")});
+    Reading r;
+    EXPECT_FALSE(r.Read(File(thirteen, {}, Block("Big", big))));
+    EXPECT_EQ(r.Root()->GetChildCount(), 0);
+    // A block that refers to itself is read once, the reference skipped, as before.
+    Reading self;
+    ASSERT_TRUE(
+        self.Read(File(Insert("S"), {}, Block("S", Join({Face("0", kSquare), Insert("S"), Insert("S")})))));
+    EXPECT_EQ(descendants(self.Root()), 1);
+    EXPECT_NE(self.reader.GetMessageText().Find("refers to itself"), -1);
+}
