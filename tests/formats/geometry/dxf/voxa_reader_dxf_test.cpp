@@ -758,6 +758,17 @@ TEST(dxf_reader, PolygonMeshesSolidsAndTraces) {
                     EXPECT_EQ(PolygonPoints(mesh, k), quad(i, j)) << c.flags << " quad " << i << " " << j;
         }
     }
+    // Without a colour the mesh has no materials; with one, its faces take it.
+    {
+        Reading r;
+        Groups coloured = PolygonMesh("C", 3, 3, 16, grid);
+        coloured.insert(coloured.begin() + 2, {62, "1"});
+        ASSERT_TRUE(r.Read(File(Join({PolygonMesh("M", 3, 3, 16, grid), coloured})), kEntity));
+        EXPECT_EQ(MeshOf(r.Child(0))->GetMaterialCount(0), 0);
+        EXPECT_EQ(MeshOf(r.Child(0))->GetMaterialMappingMode(), 0);  // no material element
+        ASSERT_EQ(MeshOf(r.Child(1))->GetMaterialCount(0), 1);
+        EXPECT_EQ(PolygonMaterial(MeshOf(r.Child(1)), 3)->GetDiffuse(), VOxaColor(1, 0, 0, 1));
+    }
     // A mesh that names more vertices than it has is not read, and says so.
     {
         Reading r;
@@ -868,4 +879,18 @@ TEST(dxf_reader, BlockReferencesPastTheBoundsAreRefusedBeforeAnythingIsBuilt) {
         self.Read(File(Insert("S"), {}, Block("S", Join({Face("0", kSquare), Insert("S"), Insert("S")})))));
     EXPECT_EQ(descendants(self.Root()), 1);
     EXPECT_NE(self.reader.GetMessageText().Find("refers to itself"), -1);
+}
+
+TEST(dxf_reader, InstancesInsideABlockAreMovedByItsBasePoint) {
+    // Outer's base point is (2, 3, 4): its instance of Inner at (3, 5, 7) lies at (1, 2, 3) in
+    // Outer's own coordinates, which is (1, 3, -2) in the scene's.
+    const Groups blocks =
+        Join({Block("Inner", Face("0", kSquare)), Block("Outer", Insert("Inner", {3, 5, 7}), {2, 3, 4})});
+    Reading r;
+    ASSERT_TRUE(r.Read(File(Insert("Outer"), {}, blocks)));
+    ASSERT_EQ(r.Root()->GetChildCount(), 1);
+    ASSERT_EQ(r.Child(0)->GetChildCount(), 1);
+    VgeTVector at;
+    r.Child(0)->GetChild(0)->GetLclTranslation(at);
+    EXPECT_EQ(at, VgeTVector(1, 3, -2, 0));
 }
