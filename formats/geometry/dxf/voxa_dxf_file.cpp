@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -271,6 +272,209 @@ int DxfColorToAci(double red, double green, double blue) {
         number += 8;
     if (q > 0.2) number += 1;
     return number;
+}
+
+// ---- Names -------------------------------------------------------------------------------------
+
+namespace {
+
+// Windows-1252 bytes 0x80 to 0x9F; the five it leaves undefined stand for the C1 controls of
+// the same number. The bytes 0xA0 to 0xFF are the code points of the same number.
+const uint16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// The Windows-1252 byte of a code point, 0 when the code page has none (the undefined five are
+// not given: they are no characters there).
+unsigned char Cp1252Byte(uint32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return (unsigned char)c;
+    for (int i = 0; i < 32; ++i)
+        if (kCp1252High[i] == c && c > 0xFF) return (unsigned char)(0x80 + i);
+    return 0;
+}
+
+// Decodes one UTF-8 character at [p, end): its code point and length; length 0 when the bytes
+// there are no UTF-8 character (overlong forms and surrogates included).
+size_t DecodeUtf8(const unsigned char* p, const unsigned char* end, uint32_t& c) {
+    const size_t avail = (size_t)(end - p);
+    if (avail == 0) return 0;
+    if (p[0] < 0x80) {
+        c = p[0];
+        return 1;
+    }
+    size_t n;
+    uint32_t min;
+    if ((p[0] & 0xE0) == 0xC0) {
+        n = 2, min = 0x80, c = p[0] & 0x1Fu;
+    } else if ((p[0] & 0xF0) == 0xE0) {
+        n = 3, min = 0x800, c = p[0] & 0x0Fu;
+    } else if ((p[0] & 0xF8) == 0xF0) {
+        n = 4, min = 0x10000, c = p[0] & 0x07u;
+    } else {
+        return 0;
+    }
+    if (avail < n) return 0;
+    for (size_t i = 1; i < n; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return 0;
+        c = (c << 6) | (p[i] & 0x3Fu);
+    }
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+    return n;
+}
+
+void AppendUtf8(std::string& out, uint32_t c) {
+    if (c < 0x80) {
+        out += (char)c;
+    } else if (c < 0x800) {
+        out += (char)(0xC0 | (c >> 6));
+        out += (char)(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += (char)(0xE0 | (c >> 12));
+        out += (char)(0x80 | ((c >> 6) & 0x3F));
+        out += (char)(0x80 | (c & 0x3F));
+    } else {
+        out += (char)(0xF0 | (c >> 18));
+        out += (char)(0x80 | ((c >> 12) & 0x3F));
+        out += (char)(0x80 | ((c >> 6) & 0x3F));
+        out += (char)(0x80 | (c & 0x3F));
+    }
+}
+
+// The value of the four hexadecimal digits of an escape "\U+XXXX" at p, -1 when p holds none.
+long EscapeAt(const char* p) {
+    if (p[0] != '\\' || (p[1] != 'U' && p[1] != 'u') || p[2] != '+') return -1;
+    long value = 0;
+    for (int i = 3; i < 7; ++i) {
+        const char h = p[i];
+        int digit;
+        if (h >= '0' && h <= '9')
+            digit = h - '0';
+        else if (h >= 'a' && h <= 'f')
+            digit = h - 'a' + 10;
+        else if (h >= 'A' && h <= 'F')
+            digit = h - 'A' + 10;
+        else
+            return -1;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+bool ValidUtf8(const unsigned char* p, const unsigned char* end) {
+    uint32_t c;
+    while (p < end) {
+        const size_t n = DecodeUtf8(p, end, c);
+        if (n == 0) return false;
+        p += n;
+    }
+    return true;
+}
+
+}  // namespace
+
+DxfCodePage DxfCodePageOf(const char* value) {
+    if (!value || !*value) return DxfCodePage::eNone;
+    const size_t n = std::strlen(value);
+    // "ANSI_1252", and the "1252" some writers put alone.
+    if (n >= 4 && std::strcmp(value + n - 4, "1252") == 0 &&
+        (n == 4 || !std::isdigit((unsigned char)value[n - 5])))
+        return DxfCodePage::eAnsi1252;
+    return DxfCodePage::eOther;
+}
+
+void DxfNameToUtf8(const char* name, DxfCodePage page, char* out) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(name);
+    const size_t size = strnlen(name, kDxfLineSize - 1);
+    const unsigned char* end = p + size;
+    // Most names are plain ASCII without escapes: copied as they are.
+    bool plain = true;
+    for (const unsigned char* q = p; q < end && plain; ++q)
+        plain = *q < 0x80 && *q != '\\';
+    if (plain) {
+        if (out != name) std::memmove(out, name, size);
+        out[size] = '\0';
+        return;
+    }
+    const bool cp1252 = page == DxfCodePage::eAnsi1252 || (page == DxfCodePage::eNone && !ValidUtf8(p, end));
+    std::string text;
+    text.reserve(size * 2);
+    // Whole characters only: a result too long for a value is cut before the one that does not fit.
+    auto put = [&](uint32_t c) {
+        std::string one;
+        AppendUtf8(one, c);
+        if (text.size() + one.size() > (size_t)kDxfLineSize - 1) return false;
+        text += one;
+        return true;
+    };
+    while (p < end) {
+        const long escape = EscapeAt(reinterpret_cast<const char*>(p));
+        if (escape >= 0) {
+            uint32_t c = (uint32_t)escape;
+            size_t used = 7;
+            if (c >= 0xD800 && c <= 0xDBFF) {
+                const long low = end - p >= 14 ? EscapeAt(reinterpret_cast<const char*>(p + 7)) : -1;
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    c = 0x10000 + ((c - 0xD800) << 10) + ((uint32_t)low - 0xDC00);
+                    used = 14;
+                }
+            }
+            // A surrogate without its other half is no character: the escape stays as text.
+            if (c < 0xD800 || c > 0xDFFF) {
+                if (!put(c)) break;
+                p += used;
+                continue;
+            }
+        }
+        uint32_t c = *p;
+        size_t used = 1;
+        if (c >= 0x80) {
+            if (cp1252) {
+                c = c < 0xA0 ? kCp1252High[c - 0x80] : c;
+            } else if (page == DxfCodePage::eNone) {
+                used = DecodeUtf8(p, end, c);
+            } else {
+                // Another code page: the byte stays as it is.
+                if (text.size() + 1 > (size_t)kDxfLineSize - 1) break;
+                text += (char)*p++;
+                continue;
+            }
+        }
+        if (!put(c)) break;
+        p += used;
+    }
+    std::memcpy(out, text.data(), text.size());
+    out[text.size()] = '\0';
+}
+
+std::string DxfNameFromUtf8(const char* name, size_t limit) {
+    std::string out;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(name ? name : "");
+    const unsigned char* end = p + std::strlen(reinterpret_cast<const char*>(p));
+    char escape[16];
+    while (p < end) {
+        uint32_t c = 0;
+        size_t n = DecodeUtf8(p, end, c);
+        std::string piece;
+        if (n == 0) {
+            piece = "_";
+            n = 1;
+        } else if (unsigned char b = Cp1252Byte(c)) {
+            piece = (char)b;
+        } else if (c < 0x10000) {
+            std::snprintf(escape, sizeof escape, "\\U+%04X", (unsigned)c);
+            piece = escape;
+        } else {
+            const uint32_t v = c - 0x10000;
+            std::snprintf(escape, sizeof escape, "\\U+%04X\\U+%04X", (unsigned)(0xD800 + (v >> 10)),
+                          (unsigned)(0xDC00 + (v & 0x3FF)));
+            piece = escape;
+        }
+        if (out.size() + piece.size() > limit) break;
+        out += piece;
+        p += n;
+    }
+    return out;
 }
 
 // ---- Reading ----------------------------------------------------------------------------------

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "base/vge_vector.h"
@@ -62,6 +63,25 @@ void DxfAciToColor(int number, VOxaColor& color);
 // RGB to the nearest colour number of the palette, always 1 to 255. Components are taken within
 // [0, 1] (a value outside, or not a number, counts as the nearest bound).
 int DxfColorToAci(double red, double green, double blue);
+
+// Names (layers, blocks) and their characters. A file of this era holds one byte per character
+// in the code page its header names ("$DWGCODEPAGE", such as "ANSI_1252"), and writes a character
+// outside it as "\U+XXXX" (hexadecimal; a character beyond U+FFFF as two such escapes, a pair of
+// UTF-16 surrogates). The scene keeps names in UTF-8.
+enum class DxfCodePage {
+    eNone,      // the header names none: UTF-8 when the bytes are valid UTF-8, else Windows-1252
+    eAnsi1252,  // Windows-1252
+    eOther,     // another code page: bytes other than escapes are kept as they are
+};
+// The code page a "$DWGCODEPAGE" value names.
+DxfCodePage DxfCodePageOf(const char* value);
+// A name as the file holds it to UTF-8, with its "\U+XXXX" escapes decoded, into `out` (room for
+// kDxfLineSize bytes; a longer result is cut before the character that does not fit).
+void DxfNameToUtf8(const char* name, DxfCodePage page, char* out);
+// A UTF-8 name as a Windows-1252 file holds it: characters of that code page as their byte, any
+// other as "\U+XXXX" escapes, a byte that is not UTF-8 as "_"; at most `limit` bytes, cut
+// before the character that does not fit.
+std::string DxfNameFromUtf8(const char* name, size_t limit);
 
 // Axis conversion between DXF (Z-up) and the scene (Y-up); the two are each other's inverse.
 inline VgeTVector DxfToScenePoint(double x, double y, double z) {

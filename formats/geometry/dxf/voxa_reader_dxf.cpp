@@ -28,14 +28,6 @@ inline bool Is(const char* value, const char* keyword) {
     return std::strcmp(value, keyword) == 0;
 }
 
-// Copies a value (at most kDxfLineSize bytes with its zero) into a buffer of that size.
-inline void CopyValue(char* to, const char* from) {
-    // Not strncpy: it would fill the rest of the buffer with zeros on every copy.
-    const size_t n = strnlen(from, kDxfLineSize - 1);
-    std::memcpy(to, from, n);
-    to[n] = '\0';
-}
-
 // The scene index of a face-record index k of a polyline whose first point is `base`: |k| + base
 // - 1 (the sign marks an invisible edge); -1 when that is beyond int.
 int FaceIndex(int k, int base) {
@@ -156,6 +148,30 @@ void VOxaReaderDxf::Warn(const VString& line) {
     mMessageText += mWarnings > kMaxWarnings ? VString("Further warnings were left out.") : line;
 }
 
+void VOxaReaderDxf::Skipped(const char* kind) {
+    // The records that close a sequence or stand alone by mistake are no entities of their own.
+    if (Is(kind, "SEQEND") || Is(kind, "VERTEX") || Is(kind, "EOF") || !*kind) return;
+    auto found = mSkipped.find(kind);
+    if (found != mSkipped.end()) {
+        ++found->second;
+    } else if (mSkipped.size() < 64) {
+        // A file of many kinds names the first few; the rest are not worth a line each.
+        mSkipped.emplace(std::string(kind, strnlen(kind, 64)), 1);
+    }
+}
+
+void VOxaReaderDxf::ReportSkipped() {
+    for (const auto& kind : mSkipped) {
+        VString line(kind.second);
+        line += " ";
+        line += kind.first.c_str();
+        line += kind.second == 1 ? " entity was" : " entities were";
+        line += " not read: only POLYLINE, 3DFACE, SOLID, TRACE, LINE and INSERT are.";
+        Warn(line);
+    }
+    mSkipped.clear();
+}
+
 VString VOxaReaderDxf::UniqueName(const char* name) {
     VOxaObjectName pair(name);
     mRenaming.Rename(pair);
@@ -234,6 +250,7 @@ bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
     // small file cannot ask for unbounded work (blocks inserting blocks ten times each, say).
     mBlockGroupBudget = std::max<int64_t>((int64_t)1 << 22, mFile.GetSize() / 2);
     mWarnings = 0;
+    mSkipped.clear();
 
     if (mCreateReferenceNode) {
         VString name = GetFileName(mFileName.Buffer(), false) + "_root";
@@ -254,9 +271,16 @@ bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
         what += section.empty() ? "before its ENTITIES section" : "inside its " + section + " section";
         return Corrupted(what.c_str());
     };
+    mCodePage = DxfCodePage::eNone;
     for (;;) {
         if (!ReadGroup(code, value)) return cut();
         if (Is(value, "EOF")) return true;
+        if (code == 9 && Is(value, "$DWGCODEPAGE")) {
+            // The code page of the names that follow (the HEADER comes first).
+            if (!ReadGroup(code, value)) return cut();
+            mCodePage = DxfCodePageOf(value);
+            continue;
+        }
         if (code == 0 && Is(value, "ENDSEC")) section.clear();
         if (code != 0 || !Is(value, "SECTION")) continue;
         if (!ReadGroup(code, value)) return cut();
@@ -274,6 +298,14 @@ bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
             break;
         }
     }
+    // Block references that fan out past the bounds are refused before anything is built.
+    if (!CheckBlockReferences()) {
+        if (parent != scene->GetRootNode()) {
+            scene->GetRootNode()->RemoveChild(parent);
+            mManager->DestroyNode(parent);
+        }
+        return false;
+    }
     bool ok;
     switch (mGroupingMode) {
         case VStreamOptionsDxf::eBY_ENTITY:
@@ -286,6 +318,7 @@ bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
             ok = ReadEntitiesByLayer(parent);
             break;
     }
+    ReportSkipped();
     if (!ok) return cut();
     return true;
 }
@@ -312,7 +345,7 @@ bool VOxaReaderDxf::ReadTables() {
                 inEntry = layers && Is(value, "LAYER");
                 if (Is(value, "ENDTAB")) break;
             } else if (inEntry) {
-                if (code == 2) CopyValue(name, mFile.ValueLine(value));
+                if (code == 2) TakeName(name, value);
                 if (code == 62) DxfParseInt(value, colour);
             }
         }
@@ -329,11 +362,14 @@ bool VOxaReaderDxf::ReadEntitiesByEntity(VOxaNode* parent) {
         if (code != 0) continue;
         if (Is(value, "ENDSEC") || Is(value, "ENDBLK")) return true;
         const bool polyline = Is(value, "POLYLINE"), face = Is(value, "3DFACE"), line = Is(value, "LINE");
-        if (polyline || face || line) {
+        const bool solid = Is(value, "SOLID") || Is(value, "TRACE");
+        if (polyline || face || line || solid) {
             VString name = UniqueName(value);
             VOxaNode* node = mManager->CreateNode(name.Buffer());
             if (!node) return false;
-            VOxaMesh* mesh = polyline ? ReadPolylineMesh() : face ? Read3DFaceMesh() : ReadLineMesh();
+            VOxaMesh* mesh = polyline          ? ReadPolylineMesh()
+                             : (face || solid) ? Read3DFaceMesh(solid)
+                                               : ReadLineMesh();
             if (mesh) {
                 if (line) node->SetShadingMode(1);
                 node->SetNodeAttribute(mesh);
@@ -343,6 +379,8 @@ bool VOxaReaderDxf::ReadEntitiesByEntity(VOxaNode* parent) {
             }
         } else if (Is(value, "INSERT")) {
             ReadInsert(parent, VgeTVector());
+        } else {
+            Skipped(value);
         }
     }
 }
@@ -358,11 +396,15 @@ bool VOxaReaderDxf::ReadEntitiesByLayer(VOxaNode* parent) {
         if (Is(value, "POLYLINE"))
             ReadPolylineIntoGroup(groups);
         else if (Is(value, "3DFACE"))
-            Read3DFaceIntoGroup(groups);
+            Read3DFaceIntoGroup(groups, false);
+        else if (Is(value, "SOLID") || Is(value, "TRACE"))
+            Read3DFaceIntoGroup(groups, true);
         else if (Is(value, "LINE"))
             ReadLineIntoGroup(groups);
         else if (Is(value, "INSERT"))
             ReadInsert(parent, VgeTVector());
+        else
+            Skipped(value);
     }
     const int count = groups.GetCount();
     for (int i = 0; i < count; ++i) {
@@ -397,6 +439,11 @@ struct DxfEntityFields {
     DxfEntityFields() { std::memcpy(layer, kDefaultLayer, sizeof kDefaultLayer); }
 
     VgeTVector Scene(int k) const { return DxfToScenePoint(corner[k][0], corner[k][1], corner[k][2]); }
+    // A SOLID or TRACE lists its corners 1, 2, 4, 3 around its outline: put them in order.
+    void SolidOrder() {
+        for (int a = 0; a < 3; ++a)
+            std::swap(corner[2][a], corner[3][a]);
+    }
 };
 
 }  // namespace
@@ -411,7 +458,7 @@ static bool ReadEntityFields(VOxaReaderDxf& reader, VDxfGroupReader& file, DxfEn
         if (!reader.ReadGroup(code, value)) return false;
         if (code == 0) return file.Seek(position);
         if (code == 8) {
-            CopyValue(f.layer, file.ValueLine(value));
+            reader.TakeName(f.layer, value);
         } else if (code == 62) {
             DxfParseInt(value, f.colour);
         } else if (code >= 10 && code <= 33 && code % 10 <= 3) {
@@ -420,9 +467,10 @@ static bool ReadEntityFields(VOxaReaderDxf& reader, VDxfGroupReader& file, DxfEn
     }
 }
 
-void VOxaReaderDxf::Read3DFaceIntoGroup(IGroupSource& groups) {
+void VOxaReaderDxf::Read3DFaceIntoGroup(IGroupSource& groups, bool solid) {
     DxfEntityFields f;
     if (!ReadEntityFields(*this, mFile, f)) return;
+    if (solid) f.SolidOrder();
     const VgeTVector c0 = f.Scene(0);
     if (f.Scene(1) == c0 && f.Scene(2) == c0) return;  // a point, not a face
     DxfGeometryGroup* group = groups.GroupFor(f.layer);
@@ -439,7 +487,7 @@ void VOxaReaderDxf::Read3DFaceIntoGroup(IGroupSource& groups) {
     }
     group->mFaces.push_back(s);
     group->mFaces.push_back(colour);
-    for (int k = s - 1; k >= 0; --k)
+    for (int k = 0; k < s; ++k)
         group->mFaces.push_back(group->WeldPoint(corners[k], mWeld));
 }
 
@@ -458,33 +506,73 @@ void VOxaReaderDxf::ReadLineIntoGroup(IGroupSource& groups) {
     group->mFaces.insert(group->mFaces.end(), {3, colour, a, b, a});
 }
 
+// The header of a POLYLINE, read up to the group that ends it (left in `value`).
+struct VOxaReaderDxf::PolylineHeader {
+    char layer[kDxfLineSize];
+    int own = 0, flags = 0, m = 0, n = 0;
+    PolylineHeader() { std::memcpy(layer, kDefaultLayer, sizeof kDefaultLayer); }
+    // A polygon mesh: M x N vertices in rows of N.
+    bool PolygonMesh() const { return (flags & 16) != 0 && (flags & 64) == 0; }
+    // Neither a 3D polyline, a polygon mesh nor a polyface mesh: a 2D outline, which gives nothing.
+    bool Flat() const { return (flags & (8 | 16 | 64)) == 0; }
+};
+
+bool VOxaReaderDxf::ReadPolylineHeader(PolylineHeader& h, int& code, char* value) {
+    for (;;) {
+        if (!ReadGroup(code, value)) return false;
+        if (code == 0) return true;
+        if (code == 8) TakeName(h.layer, value);
+        if (code == 62) DxfParseInt(value, h.own);
+        if (code == 70) DxfParseInt(value, h.flags);
+        if (code == 71) DxfParseInt(value, h.m);
+        if (code == 72) DxfParseInt(value, h.n);
+    }
+}
+
+void VOxaReaderDxf::ReadPolylineVertices(DxfGeometryGroup& group, const PolylineHeader& h, int colour,
+                                         const char* value) {
+    const int base = group.GetPointCount();
+    if (Is(value, "VERTEX")) {
+        while (ReadVertex(group, base, colour, h.PolygonMesh())) {
+        }
+    }
+    if (h.Flat()) Skipped("POLYLINE (2D)");
+    const int last = group.GetPointCount() - 1;
+    if (h.PolygonMesh()) {
+        // Quadrangles between rows i, i + 1 and columns j, j + 1, and with the closed flags (1 in
+        // M, 32 in N) between the last row or column and the first. The vertices must be there.
+        const long long m = h.m, n = h.n, count = (long long)last - base + 1;
+        if (m < 2 || n < 2 || m * n > count) {
+            Warn(VString("A polygon mesh of ") + VString((int)std::min<long long>(m, INT_MAX)) + " x " +
+                 VString((int)std::min<long long>(n, INT_MAX)) + " vertices has " + VString((int)count) +
+                 "; it was not read.");
+            return;
+        }
+        if (colour > 0) group.SetMaterialFlag();
+        const long long rows = (h.flags & 1) ? m : m - 1, columns = (h.flags & 32) ? n : n - 1;
+        auto at = [&](long long i, long long j) { return (int)(base + (i % m) * n + (j % n)); };
+        group.mFaces.reserve(group.mFaces.size() + (size_t)(rows * columns * 6));
+        for (long long i = 0; i < rows; ++i)
+            for (long long j = 0; j < columns; ++j)
+                group.mFaces.insert(group.mFaces.end(),
+                                    {4, colour, at(i, j), at(i, j + 1), at(i + 1, j + 1), at(i + 1, j)});
+        return;
+    }
+    // A closed 3D polyline gets a segment from its last vertex back to its first.
+    if (h.flags == 9 && last - base >= 1)
+        group.mFaces.insert(group.mFaces.end(), {3, colour, base, last, base});
+}
+
 void VOxaReaderDxf::ReadPolylineIntoGroup(IGroupSource& groups) {
     int code = -1;
     char value[kDxfLineSize] = "";
-    char layer[kDxfLineSize];
-    std::memcpy(layer, kDefaultLayer, sizeof kDefaultLayer);
-    int own = 0, flags = 0;
-    for (;;) {
-        if (!ReadGroup(code, value)) return;
-        if (code == 0) break;
-        if (code == 8) CopyValue(layer, mFile.ValueLine(value));
-        if (code == 62) DxfParseInt(value, own);
-        if (code == 70) DxfParseInt(value, flags);
-    }
-    DxfGeometryGroup* group = groups.GroupFor(layer);
-    const int colour = ResolveColour(own, layer);
-    const int base = group->GetPointCount();
-    if (Is(value, "VERTEX")) {
-        while (ReadVertex(*group, base, colour)) {
-        }
-    }
-    // A closed 3D polyline gets a segment from its last vertex back to its first.
-    const int last = group->GetPointCount() - 1;
-    if (flags == 9 && last - base >= 1)
-        group->mFaces.insert(group->mFaces.end(), {3, colour, base, last, base});
+    PolylineHeader h;
+    if (!ReadPolylineHeader(h, code, value)) return;
+    DxfGeometryGroup* group = groups.GroupFor(h.layer);
+    ReadPolylineVertices(*group, h, ResolveColour(h.own, h.layer), value);
 }
 
-bool VOxaReaderDxf::ReadVertex(DxfGeometryGroup& group, int base, int colour) {
+bool VOxaReaderDxf::ReadVertex(DxfGeometryGroup& group, int base, int colour, bool polygonMesh) {
     int code = -1;
     char value[kDxfLineSize] = "";
     double x = 0, y = 0, z = 0;
@@ -528,16 +616,15 @@ bool VOxaReaderDxf::ReadVertex(DxfGeometryGroup& group, int base, int colour) {
         if (colour > 0) group.SetMaterialFlag();
         if (k[0] != 0 && k[1] != 0) {
             const int s = k[2] == 0 ? 2 : (k[3] != 0 ? 4 : 3);
+            // The corners in file order: a face is counter-clockwise seen from its front in
+            // DXF as in the scene (the axis change is a rotation).
             faces.push_back(s);
             faces.push_back(colour);
-            if (s == 2) {
-                faces.push_back(FaceIndex(k[0], base));
-                faces.push_back(FaceIndex(k[1], base));
-            } else {
-                for (int j = s - 1; j >= 0; --j)
-                    faces.push_back(FaceIndex(k[j], base));
-            }
+            for (int j = 0; j < s; ++j)
+                faces.push_back(FaceIndex(k[j], base));
         }
+    } else if (polygonMesh && (flags & 64) != 0 && (flags & 128) == 0) {
+        group.AppendPoint(DxfToScenePoint(x, y, z));
     } else if (flags == 32) {
         const int i = group.AppendPoint(DxfToScenePoint(x, y, z));
         if (i > base) faces.insert(faces.end(), {3, colour, i, i - 1, i});
@@ -591,32 +678,22 @@ VOxaMesh* VOxaReaderDxf::BuildMesh(DxfGeometryGroup& group) {
 
 VOxaMesh* VOxaReaderDxf::ReadPolylineMesh() {
     DxfGeometryGroup group;
-    SingleGroup source(group);
-    // The header decides whether any VERTEX follows; ReadPolylineIntoGroup reads it the same way.
     int code = -1;
     char value[kDxfLineSize] = "";
-    char layer[kDxfLineSize];
-    std::memcpy(layer, kDefaultLayer, sizeof kDefaultLayer);
-    int own = 0, flags = 0;
-    for (;;) {
-        if (!ReadGroup(code, value)) return nullptr;
-        if (code == 0) break;
-        if (code == 8) CopyValue(layer, mFile.ValueLine(value));
-        if (code == 62) DxfParseInt(value, own);
-        if (code == 70) DxfParseInt(value, flags);
+    PolylineHeader h;
+    if (!ReadPolylineHeader(h, code, value)) return nullptr;
+    if (!Is(value, "VERTEX")) {
+        if (h.Flat()) Skipped("POLYLINE (2D)");
+        return nullptr;
     }
-    if (!Is(value, "VERTEX")) return nullptr;
-    const int colour = ResolveColour(own, layer);
-    while (ReadVertex(group, 0, colour)) {
-    }
-    const int last = group.GetPointCount() - 1;
-    if (flags == 9 && last >= 1) group.mFaces.insert(group.mFaces.end(), {3, colour, 0, last, 0});
+    ReadPolylineVertices(group, h, ResolveColour(h.own, h.layer), value);
     return BuildMesh(group);
 }
 
-VOxaMesh* VOxaReaderDxf::Read3DFaceMesh() {
+VOxaMesh* VOxaReaderDxf::Read3DFaceMesh(bool solid) {
     DxfEntityFields f;
     if (!ReadEntityFields(*this, mFile, f)) return nullptr;
+    if (solid) f.SolidOrder();
     VOxaMesh* mesh = mManager->CreateMesh();
     if (!mesh) return nullptr;
     const bool triangle = f.corner[3][0] == f.corner[2][0] && f.corner[3][1] == f.corner[2][1] &&
@@ -625,7 +702,7 @@ VOxaMesh* VOxaReaderDxf::Read3DFaceMesh() {
     mesh->InitControlPoints(s);
     VgeTVector* points = mesh->GetControlPoints();
     for (int k = 0; k < s; ++k)
-        points[k] = f.Scene(s - 1 - k);
+        points[k] = f.Scene(k);
     const int colour = ResolveColour(f.colour, f.layer);
     int material = -1;
     if (colour > 0) {

@@ -5,6 +5,7 @@
 #define OXA_FORMATS_GEOMETRY_DXF_VOXA_READER_DXF_H
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -17,6 +18,11 @@
 #include "scene/voxa_renaming_strategy.h"
 
 class VOxaColor;
+
+// A linear map of scene points (row-major; the identity when made).
+struct DxfLinear {
+    double m[3][3] = {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}};
+};
 class VOxaMaterial;
 class VOxaMesh;
 class VOxaNode;
@@ -37,7 +43,9 @@ class VOxaReaderDxf : public VOxaReader {
 public:
     // A block reference nested deeper than this is skipped with a warning.
     static constexpr int kMaxBlockDepth = 32;
-    // Block instances made by one Read at most; further references are skipped with a warning.
+    // Block instances one Read makes at most. A file whose INSERTs would make more, or read more
+    // groups through them than 2^22 or half the file's size in bytes (whichever is more), is
+    // refused before anything is read.
     static constexpr int kMaxBlockInstances = 1 << 16;
 
     explicit VOxaReaderDxf(VOxaSdkManager* manager);
@@ -66,6 +74,10 @@ public:
 
     // Colour number to RGB (see DxfAciToColor).
     static void AciToColor(int number, VOxaColor& color) { DxfAciToColor(number, color); }
+
+    // The name the group just read holds (its whole value line, blanks inside kept) in UTF-8,
+    // into `to` (room for kDxfLineSize bytes).
+    void TakeName(char* to, const char* value) { DxfNameToUtf8(mFile.ValueLine(value), mCodePage, to); }
 
     int GetGroupingMode() const { return mGroupingMode; }
     int GetMaterialCounter() const { return mMaterialCounter; }
@@ -105,22 +117,40 @@ protected:
 
     // Entity mode: one mesh per entity (null when it gives none).
     VOxaMesh* ReadPolylineMesh();
-    VOxaMesh* Read3DFaceMesh();
+    // A 3DFACE, or with `solid` a SOLID or TRACE (corners 1, 2, 4, 3 around its outline).
+    VOxaMesh* Read3DFaceMesh(bool solid = false);
     VOxaMesh* ReadLineMesh();
     // Layer and block modes: the entity into the group its layer names.
     void ReadPolylineIntoGroup(IGroupSource& groups);
-    void Read3DFaceIntoGroup(IGroupSource& groups);
+    void Read3DFaceIntoGroup(IGroupSource& groups, bool solid = false);
     void ReadLineIntoGroup(IGroupSource& groups);
-    // One VERTEX after its "0"/"VERTEX" group; true when another VERTEX follows.
-    bool ReadVertex(DxfGeometryGroup& group, int base, int colour);
+    // A POLYLINE's header groups up to the code 0 that ends them (left in `code`, `value`); false
+    // when the file ends.
+    struct PolylineHeader;
+    bool ReadPolylineHeader(PolylineHeader& header, int& code, char* value);
+    // The VERTEX records after the header (when `value` is "VERTEX") into the group, and the faces
+    // they make: a polyface mesh's records, a 3D polyline's segments, a polygon mesh's quadrangles.
+    void ReadPolylineVertices(DxfGeometryGroup& group, const PolylineHeader& header, int colour,
+                              const char* value);
+    // One VERTEX after its "0"/"VERTEX" group; true when another VERTEX follows. With
+    // `polygonMesh`, a vertex of flag 64 is a point of the mesh.
+    bool ReadVertex(DxfGeometryGroup& group, int base, int colour, bool polygonMesh = false);
     // A mesh from a group; null when the manager makes none or a face record is malformed.
     VOxaMesh* BuildMesh(DxfGeometryGroup& group);
 
-    // Blocks and block references.
+    // Blocks and block references. `outer`, when not null, is the linear part of the placement of
+    // an enclosing instance that flattens its block: it goes into the points (see ReadBlock).
     bool ReadBlock(VOxaNode* parent, const char* name, const double insert[7], bool topLevel,
-                   const VgeTVector& basePoint);
-    bool ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase);
+                   const VgeTVector& basePoint, const DxfLinear* outer);
+    bool ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase, const DxfLinear* outer = nullptr);
     bool FindBlock(const char* name);
+    // Finds the BLOCKS section (from the current place when none came before) and indexes its
+    // blocks; false when the file has none.
+    bool EnsureBlockIndex();
+    // Works out, from the current place in the ENTITIES section, how many block instances its
+    // INSERTs would make and how many groups they would read; false, with the error set, when
+    // that passes kMaxBlockInstances or the group bound. The place is kept.
+    bool CheckBlockReferences();
     bool ReadBlockHeader(double& x, double& y, double& z);
 
     // The colour of an entity: its own number, else (0, 256 or none) its layer's absolute
@@ -135,6 +165,9 @@ protected:
     // Sets "File is corrupted: line N: " and `what` (N the file's last line; "the file is
     // empty" for an empty file) and answers false.
     bool Corrupted(const char* what);
+    // Counts an entity of a kind that is not read; ReportSkipped warns once per kind with its count.
+    void Skipped(const char* kind);
+    void ReportSkipped();
     // Appends one warning line (at most a bounded number per Read).
     void Warn(const VString& line);
 
@@ -144,6 +177,8 @@ protected:
     int64_t mBlocksPosition = 0;
     VNumberRenamingStrategy mRenaming;
     int mGroupingMode = 0;
+    // The code page the file's header names, for the names it holds.
+    DxfCodePage mCodePage = DxfCodePage::eNone;
     bool mWeld = true;
     bool mCreateReferenceNode = true;
     VStringPairList mLayerTable{20};
@@ -154,8 +189,14 @@ protected:
     int mLastLayerColour = 0;
     bool mLastLayerValid = false;
 
-    // Blocks: the first position of each block name, built by one scan of the BLOCKS section.
-    std::unordered_map<std::string, int64_t> mBlockIndex;
+    // Blocks: the first place of each block name (just after its name), built by one scan of the
+    // BLOCKS section, with the groups up to its end and the block names of its INSERTs.
+    struct DxfBlockEntry {
+        int64_t position = 0;
+        int64_t groups = 0;
+        std::vector<std::string> inserts;
+    };
+    std::unordered_map<std::string, DxfBlockEntry> mBlockIndex;
     bool mBlockIndexBuilt = false;
     int64_t mNoBlocksFrom = -1;  // a search from here on finds no BLOCKS section
     std::vector<std::string> mBlocksBeingRead;
@@ -163,6 +204,7 @@ protected:
     int64_t mBlockGroupsRead = 0;
     int64_t mBlockGroupBudget = 0;
     int mWarnings = 0;
+    std::map<std::string, int> mSkipped;  // kinds of entities not read, in name order
 };
 
 // The factory of the importer's format table.

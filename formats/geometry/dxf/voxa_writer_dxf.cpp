@@ -22,23 +22,23 @@ namespace {
 
 // A node's name as a layer name: without its type prefix ("Model::"), each character that table
 // names may not hold (< > / \ " : ; ? * | = ' `, control characters) replaced by "_", and so is a
-// blank at either end (readers trim the value line; blanks inside stay), cut to fit the reader's
-// line room with space for a counter. An empty name becomes "Name".
+// blank at either end (readers trim the value line; blanks inside stay). The file names the code
+// page Windows-1252: characters of it are written as its bytes, others as "\U+XXXX" escapes. Cut
+// to fit the reader's line room with space for a counter. An empty name becomes "Name".
 VString LayerBase(VOxaNode* node) {
     VString name(node->GetNameWithoutPrefix());
-    const int limit = kDxfLineSize - 32;
-    if (name.GetLen() > limit) name = name.Left(limit);
     const int last = name.GetLen() - 1;
     for (int i = 0; i <= last; ++i) {
         const unsigned char c = (unsigned char)name[i];
         if (c < ' ' || c == 0x7F || std::strchr("<>/\\\":;?*|='`", c) || (c == ' ' && (i == 0 || i == last)))
             name[i] = '_';
     }
-    if (name.IsEmpty()) name = "Name";
-    return name;
+    VString encoded(DxfNameFromUtf8(name.Buffer(), kDxfLineSize - 32).c_str());
+    if (encoded.IsEmpty()) encoded = "Name";
+    return encoded;
 }
 
-// The colour of a mesh, which its layer and polyline take: 0 without material; with materials by
+// The colour of a mesh, which its polyline takes: 0 without material; with materials by
 // polygon, that of the material most polygons use (the one of lower index on a tie), so that a
 // layer read with faces of other colours keeps its own; otherwise that of the last material of
 // layer 0.
@@ -161,6 +161,9 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
     out.GroupText(2, "HEADER");
     out.GroupText(9, "$ACADVER");
     out.GroupText(1, "AC1008");
+    // The code page of the names (layers) in the file.
+    out.GroupText(9, "$DWGCODEPAGE");
+    out.GroupText(3, "ANSI_1252");
     out.GroupText(9, "$UCSORG");
     out.GroupText(10, "0.0");
     out.GroupText(20, "0.0");
@@ -276,7 +279,10 @@ void VOxaWriterDxf::WriteLayer(VOxaNode* node) {
     out.GroupText(0, "LAYER");
     out.GroupText(2, LayerName(node).Buffer());
     out.GroupInt(70, 0);
-    out.GroupInt(62, node->GetVisibility() ? colour : -colour);
+    // A layer has a colour of its own (0 would be "by block", which a layer cannot be): white
+    // when its mesh has no material.
+    const int layerColour = colour > 0 ? colour : 7;
+    out.GroupInt(62, node->GetVisibility() ? layerColour : -layerColour);
     out.GroupText(6, "CONTINUOUS");
 }
 
@@ -384,9 +390,10 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
         out.GroupText(30, "0.0");
         out.GroupInt(70, 128);
         if (size <= 4) {
-            // The vertices in reverse order; the reader turns them around again.
+            // The vertices in polygon order: DXF faces, like the scene's polygons, are counter-
+            // clockwise seen from their front.
             for (int j = 0; j < size; ++j)
-                out.GroupInt(71 + j, number(mesh->GetPolygonVertex(k, size - 1 - j)));
+                out.GroupInt(71 + j, number(mesh->GetPolygonVertex(k, j)));
             continue;
         }
         mCorners.resize((size_t)(size - 2) * 3);
@@ -398,9 +405,9 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
                 mCorners[(size_t)j * 3 + 2] = j + 2;
             }
         }
-        // Each triangle's corners in reverse order, as above.
+        // Each triangle's corners in the polygon's turning, as above.
         auto corner = [&](int j, int x) {
-            return number(mesh->GetPolygonVertex(k, mCorners[(size_t)j * 3 + 2 - x]));
+            return number(mesh->GetPolygonVertex(k, mCorners[(size_t)j * 3 + x]));
         };
         out.GroupInt(71, corner(0, 0));
         out.GroupInt(72, corner(0, 1));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "attributes/voxa_mesh.h"
 #include "formats/geometry/dxf/voxa_writer_dxf.h"
 #include "formats/geometry/obj/voxa_writer_obj.h"
+#include "formats/geometry/voxa_geometry_write.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -231,4 +233,260 @@ for e in doc.modelspace():
     fs::remove(obj);
     fs::remove(probe);
     fs::remove(dxf);
+}
+
+namespace {
+
+// ezdxf's faces of a file, inserts expanded: one line per face, "F <layer>|x y z|x y z|...".
+const char kFaces[] = R"(
+import sys, ezdxf
+doc = ezdxf.readfile(sys.argv[1])
+def out(layer, pts):
+    print('F ' + layer + '|' + '|'.join('%.12g %.12g %.12g' % (p[0], p[1], p[2]) for p in pts))
+def handle(e, depth=0):
+    t = e.dxftype(); layer = e.dxf.get('layer', '0')
+    if t == '3DFACE':
+        v = [e.dxf.vtx0, e.dxf.vtx1, e.dxf.vtx2, e.dxf.vtx3]
+        out(layer, v[:3] if tuple(v[3]) == tuple(v[2]) else v)
+    elif t in ('SOLID', 'TRACE'):
+        v = [e.dxf.vtx0, e.dxf.vtx1, e.dxf.vtx3, e.dxf.vtx2]
+        out(layer, v[:3] if tuple(v[3]) == tuple(v[2]) else v)
+    elif t == 'POLYLINE' and e.is_poly_face_mesh:
+        for face in e.faces(): out(layer, [v.dxf.location for v in face[:-1]])
+    elif t == 'POLYLINE' and e.is_polygon_mesh:
+        m, n = e.dxf.m_count, e.dxf.n_count
+        vs = [v.dxf.location for v in e.vertices]
+        for i in range(m - 1):
+            for j in range(n - 1):
+                out(layer, [vs[i*n+j], vs[i*n+j+1], vs[(i+1)*n+j+1], vs[(i+1)*n+j]])
+    elif t == 'INSERT' and depth < 8:
+        for v in e.virtual_entities(): handle(v, depth + 1)
+for e in doc.modelspace(): handle(e)
+for l in doc.layers: print('L ' + l.dxf.name)
+)";
+
+using Face = std::vector<std::vector<double>>;
+
+struct EzdxfFaces {
+    std::vector<Face> faces;  // in DXF axes
+    std::vector<std::string> faceLayers;
+    std::vector<std::string> layers;
+};
+
+EzdxfFaces ReadWithEzdxf(const std::string& python, const fs::path& file) {
+    EzdxfFaces result;
+    const fs::path probe =
+        fs::temp_directory_path() / ("dxf_interop_faces_" + std::to_string(::getpid()) + ".py");
+    std::ofstream(probe) << kFaces;
+    corpustest::RunResult r = corpustest::RunProgram({python, probe.string(), file.string()});
+    fs::remove(probe);
+    EXPECT_EQ(r.status, 0) << r.output;
+    for (const std::string& line : Lines(r.output)) {
+        if (line.rfind("L ", 0) == 0) result.layers.push_back(line.substr(2));
+        if (line.rfind("F ", 0) != 0) continue;
+        std::istringstream in(line.substr(2));
+        std::string part;
+        std::getline(in, part, '|');
+        result.faceLayers.push_back(part);
+        Face face;
+        while (std::getline(in, part, '|')) {
+            std::istringstream p(part);
+            std::vector<double> v(3);
+            p >> v[0] >> v[1] >> v[2];
+            face.push_back(v);
+        }
+        result.faces.push_back(face);
+    }
+    return result;
+}
+
+// The signed volume a set of closed faces bounds: positive when they turn counter-clockwise
+// seen from outside.
+double SignedVolume(const std::vector<Face>& faces) {
+    double sum = 0;
+    for (const Face& p : faces)
+        for (size_t j = 1; j + 1 < p.size(); ++j)
+            sum += (p[0][0] * (p[j][1] * p[j + 1][2] - p[j][2] * p[j + 1][1]) -
+                    p[0][1] * (p[j][0] * p[j + 1][2] - p[j][2] * p[j + 1][0]) +
+                    p[0][2] * (p[j][0] * p[j + 1][1] - p[j][1] * p[j + 1][0])) /
+                   6.0;
+    return sum;
+}
+
+// Every face of the meshes below the root, in world space and DXF axes.
+std::vector<Face> OurFaces(dxftest::Reading& r) {
+    std::vector<Face> faces;
+    VOxaWalkPreOrder(r.Root(), [&](VOxaNode* node) {
+        VOxaMesh* mesh = node->GetMesh();
+        if (!mesh) return;
+        const VgeAMatrix m = VOxaGeometryWorldMatrix(node);
+        for (int k = 0; k < mesh->GetPolygonCount(); ++k) {
+            Face face;
+            for (int j = 0; j < mesh->GetPolygonSize(k); ++j) {
+                const VgeTVector q = m.MultT(mesh->GetControlPoints()[mesh->GetPolygonVertex(k, j)]);
+                face.push_back({q[0], -q[2], q[1]});
+            }
+            faces.push_back(face);
+        }
+    });
+    return faces;
+}
+
+fs::path TempFile(const char* stem) {
+    return fs::temp_directory_path() / (std::string(stem) + "_" + std::to_string(::getpid()) + ".dxf");
+}
+
+}  // namespace
+
+TEST(dxf_interop, ACubeKeepsItsFacingThroughDxfBothWays) {
+    const std::string python = EzdxfPython();
+    if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
+    // Our cube, each face counter-clockwise seen from outside (signed volume +1), written: ezdxf
+    // finds the same volume.
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaNode* node = manager.CreateNode("Cube");
+    VOxaMesh* mesh = manager.CreateMesh();
+    const std::vector<std::vector<double>> v = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                                {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    const std::vector<std::vector<int>> quads = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
+                                                 {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
+    mesh->InitControlPoints(8);
+    for (int i = 0; i < 8; ++i)
+        mesh->GetControlPoints()[i] = VgeTVector(v[i][0], v[i][1], v[i][2], 1);
+    std::vector<Face> source;
+    for (const auto& q : quads) {
+        mesh->BeginPolygon();
+        Face face;
+        for (int i : q) {
+            mesh->AddPolygonVertex(i);
+            face.push_back(v[(size_t)i]);
+        }
+        mesh->EndPolygon();
+        source.push_back(face);
+    }
+    ASSERT_NEAR(SignedVolume(source), 1.0, 1e-12);
+    node->SetNodeAttribute(mesh);
+    scene->GetRootNode()->AddChild(node);
+    const fs::path written = TempFile("dxf_interop_cube");
+    for (int triangulate : {0, 1}) {
+        VOxaWriterDxf writer(&manager);
+        std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+        static_cast<VStreamOptionsDxf*>(options.get())
+            ->SetOptionValue(VStreamOptionsDxf::eFORCE_TRIANGULATION, triangulate);
+        ASSERT_TRUE(writer.FileCreate(written.string().c_str()));
+        ASSERT_TRUE(writer.Write(scene, options.get()));
+        ASSERT_TRUE(writer.FileClose());
+        const EzdxfFaces read = ReadWithEzdxf(python, written);
+        ASSERT_EQ(read.faces.size(), triangulate ? 12u : 6u);
+        EXPECT_NEAR(SignedVolume(read.faces), 1.0, 1e-9) << "triangulate " << triangulate;
+    }
+    fs::remove(written);
+
+    // A cube of 3DFACEs as ezdxf reads it (volume +1), read by us: the same volume.
+    dxftest::Groups faces;
+    for (const auto& q : quads) {
+        Face corners;
+        for (int i : q)
+            corners.push_back(v[(size_t)i]);
+        faces = dxftest::Join({faces, dxftest::Face("A", corners)});
+    }
+    const fs::path file = TempFile("dxf_interop_cube_faces");
+    std::ofstream(file) << dxftest::File(faces);
+    const EzdxfFaces theirs = ReadWithEzdxf(python, file);
+    ASSERT_EQ(theirs.faces.size(), 6u);
+    EXPECT_NEAR(SignedVolume(theirs.faces), 1.0, 1e-9);
+    dxftest::Reading r;
+    ASSERT_TRUE(r.Read(dxftest::File(faces)));
+    EXPECT_NEAR(SignedVolume(OurFaces(r)), 1.0, 1e-9);
+    fs::remove(file);
+}
+
+TEST(dxf_interop, LayerNamesOfOtherAlphabetsReachEzdxf) {
+    const std::string python = EzdxfPython();
+    if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    const std::string name =
+        "Gr\xC3\xBC\xC3\x9F"
+        "e_W\xC3\xBC"
+        "rfel \xE2\x82\xAC";  // Grüße_Würfel €
+    VOxaNode* node = manager.CreateNode(name.c_str());
+    VOxaMesh* mesh = manager.CreateMesh();
+    mesh->InitControlPoints(3);
+    mesh->GetControlPoints()[1] = VgeTVector(1, 0, 0, 1);
+    mesh->GetControlPoints()[2] = VgeTVector(0, 1, 0, 1);
+    mesh->BeginPolygon();
+    for (int i = 0; i < 3; ++i)
+        mesh->AddPolygonVertex(i);
+    mesh->EndPolygon();
+    node->SetNodeAttribute(mesh);
+    scene->GetRootNode()->AddChild(node);
+    const fs::path written = TempFile("dxf_interop_names");
+    VOxaWriterDxf writer(&manager);
+    std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+    ASSERT_TRUE(writer.FileCreate(written.string().c_str()));
+    ASSERT_TRUE(writer.Write(scene, options.get()));
+    ASSERT_TRUE(writer.FileClose());
+    const EzdxfFaces read = ReadWithEzdxf(python, written);
+    EXPECT_NE(std::find(read.layers.begin(), read.layers.end(), name), read.layers.end());
+    ASSERT_EQ(read.faceLayers.size(), 1u);
+    EXPECT_EQ(read.faceLayers[0], name);
+    fs::remove(written);
+}
+
+TEST(dxf_interop, BlocksPolygonMeshesAndSolidsAsEzdxfReadsThem) {
+    const std::string python = EzdxfPython();
+    if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
+    using dxftest::Groups;
+    // Two blocks whose names share a first word, an instance of the second flattened (z scale 0)
+    // and turned; a 3 x 3 polygon mesh; a SOLID quadrangle and a SOLID triangle.
+    const Groups blocks = dxftest::Join(
+        {dxftest::Block("BOX BLOCK",
+                        dxftest::Join({dxftest::Face("0", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}),
+                                       dxftest::Face("0", {{2, 0, 0}, {3, 0, 0}, {3, 1, 0}, {2, 1, 0}})})),
+         dxftest::Block("BOX BASE",
+                        dxftest::Face("0", {{100, 200, 5}, {101, 200, 5}, {100, 201, 7}, {100, 201, 7}}))});
+    Groups mesh{{0, "POLYLINE"}, {8, "M"}, {66, "1"}, {70, "16"}, {71, "3"}, {72, "3"}};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            mesh.insert(mesh.end(), {{0, "VERTEX"},
+                                     {8, "M"},
+                                     {10, dxftest::Num(j)},
+                                     {20, dxftest::Num(i)},
+                                     {30, dxftest::Num(i * j * 0.5)},
+                                     {70, "64"}});
+    mesh.push_back({0, "SEQEND"});
+    const Groups solids = {{0, "SOLID"}, {8, "S"},  {10, "0"}, {20, "0"}, {30, "0"}, {11, "2"}, {21, "0"},
+                           {31, "0"},    {12, "0"}, {22, "1"}, {32, "0"}, {13, "2"}, {23, "1"}, {33, "0"},
+                           {0, "SOLID"}, {8, "S"},  {10, "5"}, {20, "0"}, {30, "0"}, {11, "6"}, {21, "0"},
+                           {31, "0"},    {12, "5"}, {22, "1"}, {32, "0"}, {13, "5"}, {23, "1"}, {33, "0"}};
+    const std::string text = dxftest::File(
+        dxftest::Join({dxftest::Insert("BOX BASE", {10, 20, 30}, {2, 1, 0}, 90), mesh, solids}), {}, blocks);
+    const fs::path file = TempFile("dxf_interop_kinds");
+    std::ofstream(file) << text;
+    const EzdxfFaces theirs = ReadWithEzdxf(python, file);
+    ASSERT_EQ(theirs.faces.size(), 1u + 4u + 2u);
+    for (int mode : {0, 1, 2}) {
+        dxftest::Reading r;
+        ASSERT_TRUE(r.Read(text, mode, false));
+        std::vector<Face> ours = OurFaces(r);
+        ASSERT_EQ(ours.size(), theirs.faces.size()) << "mode " << mode;
+        // The same faces, corner by corner, in whatever order the nodes come.
+        std::vector<bool> matched(ours.size(), false);
+        for (const Face& face : theirs.faces) {
+            bool found = false;
+            for (size_t k = 0; k < ours.size() && !found; ++k) {
+                if (matched[k] || ours[k].size() != face.size()) continue;
+                bool same = true;
+                for (size_t c = 0; c < face.size() && same; ++c)
+                    for (int a = 0; a < 3; ++a)
+                        same = same && std::fabs(ours[k][c][a] - face[c][a]) < 1e-6;
+                if (same) matched[k] = found = true;
+            }
+            EXPECT_TRUE(found) << "mode " << mode << ": a face of ezdxf's starting at " << face[0][0] << " "
+                               << face[0][1] << " " << face[0][2] << " is not ours";
+        }
+    }
+    fs::remove(file);
 }

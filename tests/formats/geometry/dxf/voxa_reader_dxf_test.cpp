@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 
 #include "dxf_test_util.h"
+#include "formats/geometry/voxa_geometry_write.h"
 #include "scene/voxa_global_light_settings.h"
 
 using namespace dxftest;
@@ -114,8 +116,8 @@ TEST(dxf_reader, FacesTrianglesAndDegenerates) {
         ASSERT_EQ(mesh->GetPolygonCount(), 2);  // the point-like face is dropped
         EXPECT_EQ(mesh->GetPolygonSize(0), 3);
         EXPECT_EQ(mesh->GetPolygonSize(1), 4);
-        // The corners come reversed from the file and the scene is Y-up: (x, z, -y).
-        EXPECT_EQ(PolygonPoints(mesh, 0), (Points{{1, 0, -1}, {1, 0, 0}, {0, 0, 0}}));
+        // The corners come in file order and the scene is Y-up: (x, z, -y).
+        EXPECT_EQ(PolygonPoints(mesh, 0), (Points{{0, 0, 0}, {1, 0, 0}, {1, 0, -1}}));
         EXPECT_EQ(mesh->GetControlPointsCount(), 7);
     }
     {
@@ -125,7 +127,7 @@ TEST(dxf_reader, FacesTrianglesAndDegenerates) {
         EXPECT_EQ(MeshOf(r.Child(0))->GetPolygonSize(0), 4);
     }
     // Both modes: a repeated fourth corner makes a triangle only when x, y and z all repeat, and
-    // the corners come reversed.
+    // the corners come in file order.
     const Points tilted = {{0, 0, 0}, {1, 0, 2}, {3, 1, 5}, {3, 1, 5}};
     const Points quad = {{0, 0, 0}, {1, 0, 2}, {3, 1, 5}, {3, 1, 3}};
     for (int mode : {kLayer, kEntity}) {
@@ -135,8 +137,8 @@ TEST(dxf_reader, FacesTrianglesAndDegenerates) {
         VOxaMesh* second = mode == kLayer ? first : MeshOf(r.Child(1));
         const int k = mode == kLayer ? 1 : 0;
         ASSERT_NE(second, nullptr);
-        EXPECT_EQ(PolygonPoints(first, 0), (Points{{3, 5, -1}, {1, 2, 0}, {0, 0, 0}})) << mode;
-        EXPECT_EQ(PolygonPoints(second, k), (Points{{3, 3, -1}, {3, 5, -1}, {1, 2, 0}, {0, 0, 0}})) << mode;
+        EXPECT_EQ(PolygonPoints(first, 0), (Points{{0, 0, 0}, {1, 2, 0}, {3, 5, -1}})) << mode;
+        EXPECT_EQ(PolygonPoints(second, k), (Points{{0, 0, 0}, {1, 2, 0}, {3, 5, -1}, {3, 3, -1}})) << mode;
         EXPECT_EQ(first->GetControlPointsCount(), mode == kLayer ? 7 : 3) << mode;
     }
 }
@@ -246,7 +248,7 @@ TEST(dxf_reader, PolylinesClosedAndNegativeIndexes) {
                    Polyface("C", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}, {{-1, 2, 3}, {1, 2, 4}, {1, 2}})}))));
     VOxaMesh* faces = MeshOf(r.Child(2));
     ASSERT_EQ(faces->GetPolygonCount(), 3);  // the record naming a fourth point is dropped
-    EXPECT_EQ(Polygon(faces, 1), (std::vector<int>{4, 3, 2}));
+    EXPECT_EQ(Polygon(faces, 1), (std::vector<int>{2, 3, 4}));
     EXPECT_EQ(Polygon(faces, 2), (std::vector<int>{2, 3, 2}));  // a two-index record: a line
     // Two vertices are enough to close: the closing segment runs back over the only one.
     for (int mode : {kLayer, kEntity}) {
@@ -308,7 +310,7 @@ TEST(dxf_reader, BlocksNamedAndPlaced) {
     VOxaNode* up = r.Child(3);
     EXPECT_EQ(r.Name(up), "Model::Up");
     ASSERT_NE(MeshOf(up), nullptr);
-    EXPECT_EQ(PolygonPoints(MeshOf(up), 0), (Points{{1, 0, -1}, {1, 0, 0}, {0, 0, 0}}));
+    EXPECT_EQ(PolygonPoints(MeshOf(up), 0), (Points{{0, 0, 0}, {1, 0, 0}, {1, 0, -1}}));
 }
 
 TEST(dxf_reader, BlockModeNestedBlocksAndBasePoints) {
@@ -334,7 +336,7 @@ TEST(dxf_reader, BlockModeNestedBlocksAndBasePoints) {
         EXPECT_EQ(r.Name(inner), "Model::Inner");
         // The block's points are relative to its base point; the insertion point is the
         // translation.
-        EXPECT_EQ(PolygonPoints(MeshOf(inner), 0), (Points{{1, 0, -1}, {1, 0, 0}, {0, 0, 0}}));
+        EXPECT_EQ(PolygonPoints(MeshOf(inner), 0), (Points{{0, 0, 0}, {1, 0, 0}, {1, 0, -1}}));
         VgeTVector v;
         inner->GetLclTranslation(v);
         EXPECT_EQ(v, VgeTVector(5, 0, 0, 0));
@@ -456,9 +458,9 @@ TEST(dxf_reader, FaceGroupsBesideTheCornersLeaveThemAlone) {
         VOxaMesh* mesh = MeshOf(r.Child(0));
         ASSERT_NE(mesh, nullptr);
         ASSERT_EQ(mesh->GetPolygonCount(), 1);
-        // Corners last to first, in scene axes (x, z, -y).
+        // Corners in file order, in scene axes (x, z, -y).
         EXPECT_EQ(PolygonPoints(mesh, 0),
-                  (std::vector<std::vector<double>>{{0, 0, -1}, {1, 0, -1}, {1, 0, 0}, {0, 0, 0}}))
+                  (std::vector<std::vector<double>>{{0, 0, 0}, {1, 0, 0}, {1, 0, -1}, {0, 0, -1}}))
             << mode;
         EXPECT_EQ(PolygonMaterial(mesh, 0)->GetDiffuse(), VOxaColor(0, 1, 0, 1)) << mode;
     }
@@ -469,7 +471,7 @@ TEST(dxf_reader, AByteOrderMarkBeforeTheFirstLineIsSkipped) {
     // the section would not be found.
     const std::string text = Text(Join({Section("ENTITIES", Face("A", kSquare)), {{0, "EOF"}}}));
     const std::string marked = "\xEF\xBB\xBF" + text;
-    const std::vector<std::vector<double>> corners = {{0, 0, -1}, {1, 0, -1}, {1, 0, 0}, {0, 0, 0}};
+    const std::vector<std::vector<double>> corners = {{0, 0, 0}, {1, 0, 0}, {1, 0, -1}, {0, 0, -1}};
     {
         Reading r;
         ASSERT_TRUE(r.Read(marked));
@@ -499,4 +501,396 @@ TEST(dxf_reader, AByteOrderMarkBeforeTheFirstLineIsSkipped) {
         reader.FileClose();
     }
     std::remove(path.c_str());
+}
+
+namespace {
+
+// Where DXF puts a block point p of an instance: its scale, then its rotation about Z, then the
+// insertion point (the block's base point at the origin).
+std::vector<double> Placed(std::vector<double> p, std::vector<double> at, std::vector<double> scale,
+                           double angle) {
+    const double a = angle * M_PI / 180.0;
+    const double x = p[0] * scale[0], y = p[1] * scale[1], z = p[2] * scale[2];
+    return {x * std::cos(a) - y * std::sin(a) + at[0], x * std::sin(a) + y * std::cos(a) + at[1], z + at[2]};
+}
+
+// The world positions of a node's mesh points, and whether its world matrix can be inverted.
+Points WorldPoints(VOxaNode* node, bool& invertible) {
+    const VgeAMatrix m = VOxaGeometryWorldMatrix(node);
+    invertible = std::fabs(VgeMatrixDeterminant3(m.mData)) > 1e-9;
+    Points out;
+    VOxaMesh* mesh = node->GetMesh();
+    for (int i = 0; mesh && i < mesh->GetControlPointsCount(); ++i) {
+        const VgeTVector q = m.MultT(mesh->GetControlPoints()[i]);
+        out.push_back({q[0], q[1], q[2]});
+    }
+    return out;
+}
+
+void ExpectNear(const Points& expected, const Points& actual, const std::string& what) {
+    ASSERT_EQ(expected.size(), actual.size()) << what;
+    for (size_t i = 0; i < expected.size(); ++i)
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(expected[i][k], actual[i][k], 1e-9) << what << " point " << i << " axis " << k;
+}
+
+}  // namespace
+
+TEST(dxf_reader, InstancesThatFlattenTheirBlockPutItIntoThePoints) {
+    // A raised square, placed by an instance of z scale 0 (a 2D drawing's habit), of scale
+    // (2, 3, 0) turned by 90 degrees, and inside a block whose instance flattens it, beside an
+    // inner instance of its own placement.
+    const Points square = {{100, 200, 5}, {101, 200, 5}, {101, 201, 5}, {100, 201, 5}};
+    const Groups blocks = Join({Block("Door", Face("0", square)),
+                                Block("Frame", Insert("Door", {1, 2, 0}, {1, 2, 3}, 30), {0, 0, 0})});
+    struct Case {
+        std::vector<double> at, scale;
+        double angle;
+    };
+    const std::vector<Case> cases = {{{0, 0, 0}, {1, 1, 0}, 0}, {{10, 20, 30}, {2, 3, 0}, 90}};
+    for (const Case& c : cases) {
+        const std::string what =
+            "scale " + Num(c.scale[0]) + " " + Num(c.scale[1]) + " angle " + Num(c.angle);
+        for (int mode : {kLayer, kBlock}) {
+            Reading r;
+            ASSERT_TRUE(r.Read(
+                File(Join({Insert("Door", c.at, c.scale, c.angle), Insert("Frame", c.at, c.scale, c.angle)}),
+                     {}, blocks),
+                mode))
+                << what;
+            VOxaNode* door = nullptr;
+            VOxaNode* inner = nullptr;
+            for (int i = 0; i < r.Root()->GetChildCount(); ++i) {
+                if (r.Name(r.Child(i)) == "Model::Door") door = r.Child(i);
+                if (r.Name(r.Child(i)) == "Model::Frame" && r.Child(i)->GetChildCount() == 1)
+                    inner = r.Child(i)->GetChild(0);
+            }
+            ASSERT_NE(door, nullptr) << what;
+            ASSERT_NE(inner, nullptr) << what;
+            Points expectDoor, expectInner;
+            for (const auto& p : square) {
+                const auto d = Placed(p, c.at, c.scale, c.angle);
+                expectDoor.push_back({d[0], d[2], -d[1]});
+                const auto i = Placed(Placed(p, {1, 2, 0}, {1, 2, 3}, 30), c.at, c.scale, c.angle);
+                expectInner.push_back({i[0], i[2], -i[1]});
+            }
+            bool invertible = false;
+            ExpectNear(expectDoor, WorldPoints(door, invertible), what + " door");
+            EXPECT_TRUE(invertible) << what << " door";
+            ExpectNear(expectInner, WorldPoints(inner, invertible), what + " inner");
+            EXPECT_TRUE(invertible) << what << " inner";
+            VgeTVector scale;
+            door->GetLclScaling(scale);
+            EXPECT_EQ(scale, VgeTVector(1, 1, 1, 0)) << what;
+        }
+    }
+    // An instance that does not flatten keeps its placement on its node.
+    Reading r;
+    ASSERT_TRUE(r.Read(File(Insert("Door", {1, 2, 3}, {2, 3, 4}, 90), {}, blocks)));
+    VgeTVector scale;
+    r.Child(0)->GetLclScaling(scale);
+    EXPECT_EQ(scale, VgeTVector(2, 4, 3, 0));
+}
+
+TEST(dxf_reader, BlockNamesAreTheWholeLine) {
+    // Two blocks whose names share their first word: the instance of the second is its triangle,
+    // not the first one's two squares.
+    const Points triangle = {{0, 0, 0}, {4, 0, 0}, {0, 3, 0}, {0, 3, 0}};
+    const Groups blocks =
+        Join({Block("BOX BLOCK",
+                    Join({Face("0", kSquare), Face("0", {{2, 0, 0}, {3, 0, 0}, {3, 1, 0}, {2, 1, 0}})})),
+              Block("BOX BASE", Face("0", triangle))});
+    for (int mode : {kLayer, kBlock, kEntity}) {
+        Reading r;
+        ASSERT_TRUE(r.Read(File(Insert("BOX BASE"), {}, blocks), mode)) << mode;
+        ASSERT_EQ(r.Root()->GetChildCount(), 1) << mode;
+        EXPECT_EQ(r.Name(r.Child(0)), "Model::BOX BASE") << mode;
+        VOxaMesh* mesh = MeshOf(r.Child(0));
+        ASSERT_NE(mesh, nullptr) << mode;
+        ASSERT_EQ(mesh->GetPolygonCount(), 1) << mode;
+        EXPECT_EQ(PolygonPoints(mesh, 0), (Points{{0, 0, 0}, {4, 0, 0}, {0, 0, -3}})) << mode;
+    }
+}
+
+TEST(dxf_reader, ACubeKeepsItsFacing) {
+    // A unit cube of 3DFACEs and of a polyface mesh, each face counter-clockwise seen from
+    // outside in DXF's axes: its signed volume there is +1, and the axis change is a rotation.
+    const Points v = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    const std::vector<std::vector<int>> faces = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
+                                                 {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
+    auto volume = [](const std::vector<Points>& polygons) {
+        double sum = 0;
+        for (const Points& p : polygons)
+            for (size_t j = 1; j + 1 < p.size(); ++j)
+                sum += (p[0][0] * (p[j][1] * p[j + 1][2] - p[j][2] * p[j + 1][1]) -
+                        p[0][1] * (p[j][0] * p[j + 1][2] - p[j][2] * p[j + 1][0]) +
+                        p[0][2] * (p[j][0] * p[j + 1][1] - p[j][1] * p[j + 1][0])) /
+                       6.0;
+        return sum;
+    };
+    std::vector<Points> source;
+    Groups entities;
+    std::vector<std::vector<int>> records;
+    for (const auto& f : faces) {
+        Points corners;
+        for (int i : f)
+            corners.push_back(v[(size_t)i]);
+        source.push_back(corners);
+        entities = Join({entities, Face("A", corners)});
+        records.push_back({f[0] + 1, f[1] + 1, f[2] + 1, f[3] + 1});
+    }
+    ASSERT_NEAR(volume(source), 1.0, 1e-12);
+    for (const Groups& cube : {entities, Polyface("A", v, records)}) {
+        for (int mode : {kLayer, kEntity}) {
+            Reading r;
+            ASSERT_TRUE(r.Read(File(cube), mode));
+            std::vector<Points> read;
+            for (int c = 0; c < r.Root()->GetChildCount(); ++c) {
+                VOxaMesh* mesh = MeshOf(r.Child(c));
+                for (int k = 0; mesh && k < mesh->GetPolygonCount(); ++k)
+                    read.push_back(PolygonPoints(mesh, k));
+            }
+            ASSERT_EQ(read.size(), 6u) << mode;
+            EXPECT_NEAR(volume(read), 1.0, 1e-12) << mode;
+        }
+    }
+}
+
+TEST(dxf_reader, NamesInTheHeadersCodePageAndEscapes) {
+    const std::string utf8 =
+        "Gr\xC3\xBC\xC3\x9F"
+        "e";  // Grüße
+    const std::string cp1252 =
+        "Gr\xFC\xDF"
+        "e";
+    struct Case {
+        std::string page, name, expected;
+    };
+    const std::vector<Case> cases = {
+        {"ANSI_1252", cp1252, utf8},
+        {"ANSI_1252", "\x80 \x81", "\xE2\x82\xAC \xC2\x81"},  // the euro sign; an undefined byte
+        {"", cp1252, utf8},                                   // no code page, not UTF-8
+        {"", utf8, utf8},                                     // no code page, UTF-8
+        {"ANSI_1251", "\xC0", "\xC0"},                        // another code page: kept
+        {"ANSI_1252", "\\U+03A9 \\u+03a9", "\xCE\xA9 \xCE\xA9"},
+        {"", "\\U+D83D\\U+DE00", "\xF0\x9F\x98\x80"},    // a pair of surrogates
+        {"", "\\U+D83D x \\U+12", "\\U+D83D x \\U+12"},  // no character: kept as text
+        {"", "a\\b", "a\\b"},
+    };
+    for (const Case& c : cases) {
+        Groups header = {{9, "$ACADVER"}, {1, "AC1009"}};
+        if (!c.page.empty()) header.insert(header.end(), {{9, "$DWGCODEPAGE"}, {3, c.page}});
+        const std::string text = Text(Join({Section("HEADER", header),
+                                            Section("TABLES", Layers({{c.name, -3}})),
+                                            Section("ENTITIES", Face(c.name, kSquare)),
+                                            {{0, "EOF"}}}));
+        Reading r;
+        ASSERT_TRUE(r.Read(text)) << c.name;
+        ASSERT_EQ(r.Root()->GetChildCount(), 1) << c.name;
+        EXPECT_EQ(r.Name(r.Child(0)), "Model::" + c.expected) << c.page << " " << c.name;
+        // The layer's table entry is found under the same name: the layer is off.
+        EXPECT_FALSE(r.Child(0)->GetVisibility()) << c.name;
+    }
+    // A name that grows past the room of a value is cut before the character that does not fit.
+    const std::string longName(1000, '\xFC');
+    char out[kDxfLineSize];
+    DxfNameToUtf8(longName.c_str(), DxfCodePage::eAnsi1252, out);
+    EXPECT_EQ(std::strlen(out), (size_t)(kDxfLineSize - 2));
+    EXPECT_EQ(std::string(out, 2), "\xC3\xBC");
+}
+
+namespace {
+
+// A polygon mesh of M x N vertices (rows of N) with its POLYLINE flags (16, with 1 or 32 closed).
+Groups PolygonMesh(const std::string& layer, int m, int n, int flags, const Points& points) {
+    Groups g{
+        {0, "POLYLINE"},        {8, layer}, {66, "1"}, {70, std::to_string(flags)}, {71, std::to_string(m)},
+        {72, std::to_string(n)}};
+    for (const auto& p : points)
+        g.insert(g.end(),
+                 {{0, "VERTEX"}, {8, layer}, {10, Num(p[0])}, {20, Num(p[1])}, {30, Num(p[2])}, {70, "64"}});
+    g.push_back({0, "SEQEND"});
+    return g;
+}
+
+Groups Solid(const std::string& kind, const Points& corners) {
+    Groups g{{0, kind}, {8, "S"}};
+    for (size_t k = 0; k < corners.size(); ++k)
+        g.insert(g.end(), {{10 + (int)k, Num(corners[k][0])},
+                           {20 + (int)k, Num(corners[k][1])},
+                           {30 + (int)k, Num(corners[k][2])}});
+    return g;
+}
+
+std::vector<double> ToScene(const std::vector<double>& p) {
+    return {p[0], p[2], -p[1]};
+}
+
+}  // namespace
+
+TEST(dxf_reader, PolygonMeshesSolidsAndTraces) {
+    // A 3 x 3 grid of points (x = column, y = row, z = row * column).
+    Points grid;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            grid.push_back({(double)j, (double)i, (double)(i * j)});
+    // Quadrangle (i, j): vertices (i, j), (i, j + 1), (i + 1, j + 1), (i + 1, j), wrapping round
+    // in a closed direction.
+    auto quad = [&](int i, int j) {
+        Points q;
+        for (auto [a, b] : std::vector<std::pair<int, int>>{{i, j}, {i, j + 1}, {i + 1, j + 1}, {i + 1, j}})
+            q.push_back(ToScene(grid[(size_t)((a % 3) * 3 + b % 3)]));
+        return q;
+    };
+    struct Case {
+        int flags, rows, columns;
+    };
+    for (const Case& c : {Case{16, 2, 2}, Case{16 | 32, 2, 3}, Case{16 | 1, 3, 2}, Case{16 | 1 | 32, 3, 3}}) {
+        for (int mode : {kLayer, kEntity, kBlock}) {
+            Reading r;
+            ASSERT_TRUE(r.Read(File(PolygonMesh("M", 3, 3, c.flags, grid)), mode, false));
+            VOxaMesh* mesh = MeshOf(r.Child(0));
+            ASSERT_NE(mesh, nullptr);
+            ASSERT_EQ(mesh->GetPolygonCount(), c.rows * c.columns) << c.flags << " mode " << mode;
+            int k = 0;
+            for (int i = 0; i < c.rows; ++i)
+                for (int j = 0; j < c.columns; ++j, ++k)
+                    EXPECT_EQ(PolygonPoints(mesh, k), quad(i, j)) << c.flags << " quad " << i << " " << j;
+        }
+    }
+    // Without a colour the mesh has no materials; with one, its faces take it.
+    {
+        Reading r;
+        Groups coloured = PolygonMesh("C", 3, 3, 16, grid);
+        coloured.insert(coloured.begin() + 2, {62, "1"});
+        ASSERT_TRUE(r.Read(File(Join({PolygonMesh("M", 3, 3, 16, grid), coloured})), kEntity));
+        EXPECT_EQ(MeshOf(r.Child(0))->GetMaterialCount(0), 0);
+        EXPECT_EQ(MeshOf(r.Child(0))->GetMaterialMappingMode(), 0);  // no material element
+        ASSERT_EQ(MeshOf(r.Child(1))->GetMaterialCount(0), 1);
+        EXPECT_EQ(PolygonMaterial(MeshOf(r.Child(1)), 3)->GetDiffuse(), VOxaColor(1, 0, 0, 1));
+    }
+    // A mesh that names more vertices than it has is not read, and says so.
+    {
+        Reading r;
+        ASSERT_TRUE(r.Read(File(PolygonMesh("M", 4, 3, 16, grid))));
+        EXPECT_EQ(MeshOf(r.Child(0))->GetPolygonCount(), 0);
+        EXPECT_NE(r.reader.GetMessageText().Find("A polygon mesh of 4 x 3 vertices has 9"), -1)
+            << r.reader.GetMessageText().Buffer();
+    }
+    // A SOLID (and a TRACE) goes round its corners 1, 2, 4, 3; a triangle repeats its third.
+    const Points corners = {{0, 0, 1}, {2, 0, 1}, {0, 1, 1}, {2, 1, 1}};
+    const Points triangle = {{5, 0, 0}, {6, 0, 0}, {5, 1, 0}, {5, 1, 0}};
+    for (int mode : {kLayer, kEntity}) {
+        Reading r;
+        ASSERT_TRUE(
+            r.Read(File(Join({Solid("SOLID", corners), Solid("TRACE", corners), Solid("SOLID", triangle)})),
+                   mode, false));
+        std::vector<Points> faces;
+        for (int c = 0; c < r.Root()->GetChildCount(); ++c)
+            for (int k = 0; k < MeshOf(r.Child(c))->GetPolygonCount(); ++k)
+                faces.push_back(PolygonPoints(MeshOf(r.Child(c)), k));
+        const Points outline = {ToScene(corners[0]), ToScene(corners[1]), ToScene(corners[3]),
+                                ToScene(corners[2])};
+        ASSERT_EQ(faces.size(), 3u) << mode;
+        EXPECT_EQ(faces[0], outline) << mode;
+        EXPECT_EQ(faces[1], outline) << mode;
+        EXPECT_EQ(faces[2], (Points{ToScene(triangle[0]), ToScene(triangle[1]), ToScene(triangle[2])}))
+            << mode;
+    }
+}
+
+TEST(dxf_reader, EntitiesNotReadAreNamedOncePerKind) {
+    const Groups circle = {{0, "CIRCLE"}, {8, "0"}, {10, "0"}, {20, "0"}, {30, "0"}, {40, "1"}};
+    const Groups text = {{0, "TEXT"}, {8, "0"}, {1, "hello"}};
+    const Groups flat = {{0, "POLYLINE"}, {8, "0"},  {66, "1"}, {70, "1"},    {0, "VERTEX"},
+                         {10, "0"},       {20, "0"}, {70, "0"}, {0, "SEQEND"}};
+    for (int mode : {kLayer, kEntity, kBlock}) {
+        Reading r;
+        ASSERT_TRUE(r.Read(File(Join({circle, text, Face("A", kSquare), circle, flat})), mode));
+        const std::string message = r.reader.GetMessageText().Buffer();
+        EXPECT_NE(message.find("2 CIRCLE entities were not read"), std::string::npos) << message;
+        EXPECT_NE(message.find("1 TEXT entity was not read"), std::string::npos) << message;
+        EXPECT_NE(message.find("1 POLYLINE (2D) entity was not read"), std::string::npos) << message;
+        EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 2) << message;
+        EXPECT_EQ(message.find("SEQEND"), std::string::npos) << message;
+    }
+}
+
+TEST(dxf_reader, BlockReferencesPastTheBoundsAreRefusedBeforeAnythingIsBuilt) {
+    // B0 holds a face; each further block inserts the one before ten times, so an instance of
+    // Bk makes 1 + 10 + ... + 10^k block instances.
+    Groups blocks = Block("B0", Face("0", kSquare));
+    for (int k = 1; k <= 5; ++k) {
+        Groups inserts;
+        for (int i = 0; i < 10; ++i)
+            inserts = Join({inserts, Insert("B" + std::to_string(k - 1), {(double)i, 0, 0})});
+        blocks = Join({blocks, Block("B" + std::to_string(k), inserts)});
+    }
+    auto descendants = [](VOxaNode* node) {
+        int n = 0;
+        VOxaWalkPreOrder(node, [&](VOxaNode*) { ++n; });
+        return n - 1;
+    };
+    // 111,111 and 6 x 11,111 = 66,666 instances are past 65,536, 5 x 11,111 = 55,555 are not (its
+    // blocks come after the entities: the section is found by looking ahead).
+    struct Case {
+        Groups entities;
+        bool refused;
+    };
+    Groups six, five;
+    for (int i = 0; i < 6; ++i) {
+        six = Join({six, Insert("B4")});
+        if (i < 5) five = Join({five, Insert("B4")});
+    }
+    for (const Case& c : {Case{Insert("B5"), true}, Case{six, true}, Case{five, false}}) {
+        for (bool reference : {false, true}) {
+            Reading r;
+            const bool read = r.Read(File(Join({Face("A", kSquare), c.entities}), {}, blocks, !c.refused),
+                                     kLayer, true, reference);
+            EXPECT_EQ(read, !c.refused) << c.entities.size();
+            if (c.refused) {
+                EXPECT_EQ(r.reader.GetError().GetLastErrorString(),
+                          "Too many block references: the file's INSERTs would make more than 65536 block "
+                          "instances or read more than 4194304 groups through them; nothing was read");
+                EXPECT_EQ(r.Root()->GetChildCount(), 0);
+            } else {
+                EXPECT_EQ(descendants(r.Root()), 55555 + 1 + (reference ? 1 : 0));
+                EXPECT_EQ(r.reader.GetMessageText().Find("Too many"), -1);
+            }
+            if (!c.refused) break;  // the big one once
+        }
+    }
+    // A few instances of a block that is large: the groups they would read are bounded too.
+    Groups big;
+    for (int i = 0; i < 25000; ++i) {
+        const Groups face =
+            Face("0", {{(double)i, 0, 0}, {i + 1.0, 0, 0}, {i + 1.0, 1, 0}, {(double)i, 1, 0}});
+        big.insert(big.end(), face.begin(), face.end());
+    }
+    Groups thirteen;
+    for (int i = 0; i < 13; ++i)
+        thirteen = Join({thirteen, Insert("Big")});
+    Reading r;
+    EXPECT_FALSE(r.Read(File(thirteen, {}, Block("Big", big))));
+    EXPECT_EQ(r.Root()->GetChildCount(), 0);
+    // A block that refers to itself is read once, the reference skipped, as before.
+    Reading self;
+    ASSERT_TRUE(
+        self.Read(File(Insert("S"), {}, Block("S", Join({Face("0", kSquare), Insert("S"), Insert("S")})))));
+    EXPECT_EQ(descendants(self.Root()), 1);
+    EXPECT_NE(self.reader.GetMessageText().Find("refers to itself"), -1);
+}
+
+TEST(dxf_reader, InstancesInsideABlockAreMovedByItsBasePoint) {
+    // Outer's base point is (2, 3, 4): its instance of Inner at (3, 5, 7) lies at (1, 2, 3) in
+    // Outer's own coordinates, which is (1, 3, -2) in the scene's.
+    const Groups blocks =
+        Join({Block("Inner", Face("0", kSquare)), Block("Outer", Insert("Inner", {3, 5, 7}), {2, 3, 4})});
+    Reading r;
+    ASSERT_TRUE(r.Read(File(Insert("Outer"), {}, blocks)));
+    ASSERT_EQ(r.Root()->GetChildCount(), 1);
+    ASSERT_EQ(r.Child(0)->GetChildCount(), 1);
+    VgeTVector at;
+    r.Child(0)->GetChild(0)->GetLclTranslation(at);
+    EXPECT_EQ(at, VgeTVector(1, 3, -2, 0));
 }

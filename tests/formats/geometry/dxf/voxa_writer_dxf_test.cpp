@@ -93,6 +93,7 @@ size_t Count(const std::string& text, const std::string& what) {
 
 const char kHeader[] =
     "999\nMorvane Dxf writer for OXA\n  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1008\n"
+    "  9\n$DWGCODEPAGE\n  3\nANSI_1252\n"
     "  9\n$UCSORG\n 10\n0.0\n 20\n0.0\n 30\n0.0\n  9\n$UCSXDIR\n 10\n1.0\n 20\n0.0\n 30\n0.0\n"
     "  9\n$TILEMODE\n 70\n   1\n  9\n$UCSYDIR\n 10\n0.0\n 20\n1.0\n 30\n0.0\n  0\nENDSEC\n"
     "  0\nSECTION\n  2\nTABLES\n";
@@ -166,7 +167,7 @@ TEST(dxf_writer, TablesLayersAndColours) {
         "  0\nTABLE\n  2\nLAYER\n 70\n   4\n"  // every node below the root
         "  0\nLAYER\n  2\nHidden\n 70\n   0\n 62\n   -1\n  6\nCONTINUOUS\n"
         "  0\nLAYER\n  2\nTwo\n 70\n   0\n 62\n   5\n  6\nCONTINUOUS\n"
-        "  0\nLAYER\n  2\nPlain\n 70\n   0\n 62\n   0\n  6\nCONTINUOUS\n"
+        "  0\nLAYER\n  2\nPlain\n 70\n   0\n 62\n   7\n  6\nCONTINUOUS\n"  // white without material
         "  0\nENDTAB\n  0\nENDSEC\n";
     ASSERT_EQ(text.substr(0, sizeof kHeader - 1), kHeader);
     EXPECT_EQ(text.substr(sizeof kHeader - 1, tables.size()), tables);
@@ -190,9 +191,9 @@ TEST(dxf_writer, PolyfaceRecords) {
     Scene t;
     t.Mesh("Tri", {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, {{0, 1, 2}});
     text = t.Write();
-    // (x, y, z) is written as X = x, Y = -z, Z = y; indices reversed and 1-based.
+    // (x, y, z) is written as X = x, Y = -z, Z = y; indices in polygon order and 1-based.
     EXPECT_NE(text.find(" 10\n1.000000\n 20\n-3.000000\n 30\n2.000000\n 70\n   192\n"), std::string::npos);
-    EXPECT_NE(text.find(" 70\n   128\n 71\n   3\n 72\n   2\n 73\n   1\n  0\nSEQEND"), std::string::npos);
+    EXPECT_NE(text.find(" 70\n   128\n 71\n   1\n 72\n   2\n 73\n   3\n  0\nSEQEND"), std::string::npos);
 }
 
 TEST(dxf_writer, LargePolygonsBecomeAFan) {
@@ -203,12 +204,12 @@ TEST(dxf_writer, LargePolygonsBecomeAFan) {
     const std::string text = s.Write();
     EXPECT_NE(text.find(" 71\n   6\n 72\n   4\n"), std::string::npos);  // four face records
     EXPECT_EQ(Count(text, " 70\n   128\n"), 4u);
-    // The first triangle, then (i(j+2), i(j+1), i0) with the one-blank colour line.
-    EXPECT_NE(text.find(" 71\n   3\n 72\n   2\n 73\n   1\n"), std::string::npos);
+    // The first triangle, then (i0, i(j+1), i(j+2)) with the one-blank colour line.
+    EXPECT_NE(text.find(" 71\n   1\n 72\n   2\n 73\n   3\n"), std::string::npos);
     EXPECT_NE(
-        text.find(" 62\n 1\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 70\n   128\n 71\n   4\n 72\n   3\n 73\n   1\n"),
+        text.find(" 62\n 1\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 70\n   128\n 71\n   1\n 72\n   3\n 73\n   4\n"),
         std::string::npos);
-    EXPECT_NE(text.find(" 71\n   6\n 72\n   5\n 73\n   1\n"), std::string::npos);
+    EXPECT_NE(text.find(" 71\n   1\n 72\n   5\n 73\n   6\n"), std::string::npos);
     // Read back, the fan covers the hexagon with triangles of the polygon's orientation.
     Reading r;
     ASSERT_TRUE(r.Read(text, kEntity));
@@ -308,7 +309,7 @@ TEST(dxf_writer, LayerNamesAreValidAndUnique) {
                                              "Tab_End_", "Name",   "_edge_"};
     std::string table;
     for (const std::string& layer : layers)
-        table += "  0\nLAYER\n  2\n" + layer + "\n 70\n   0\n 62\n   0\n  6\nCONTINUOUS\n";
+        table += "  0\nLAYER\n  2\n" + layer + "\n 70\n   0\n 62\n   7\n  6\nCONTINUOUS\n";
     EXPECT_NE(text.find(table), std::string::npos) << text.substr(0, 1500);
     // Each polyline and its vertices are on their node's layer.
     for (const std::string& layer : layers) {
@@ -347,9 +348,9 @@ TEST(dxf_writer, PointsThatAreNotNumbersAreLeftOutOrRefused) {
         EXPECT_NE(text.find(" 70\n   64\n 71\n   4\n 72\n   2\n"), std::string::npos);  // 4 points
         EXPECT_EQ(Count(text, "   192\n"), 4u);
         EXPECT_NE(text.find(" 10\n2.000000\n"), std::string::npos);
-        // Corners in reverse: (0, 2, 4) as 5, 3, 1 of the full list is 4, 2, 1 of what is written.
-        EXPECT_NE(text.find(" 71\n   4\n 72\n   2\n 73\n   1\n"), std::string::npos);
-        EXPECT_NE(text.find(" 71\n   1\n 72\n   3\n 73\n   4\n"), std::string::npos);
+        // Corners (0, 2, 4) as 1, 3, 5 of the full list are 1, 2, 4 of what is written.
+        EXPECT_NE(text.find(" 71\n   1\n 72\n   2\n 73\n   4\n"), std::string::npos);
+        EXPECT_NE(text.find(" 71\n   4\n 72\n   3\n 73\n   1\n"), std::string::npos);
         Reading r;
         ASSERT_TRUE(r.Read(text));
         VOxaMesh* mesh = r.Child(0)->GetMesh();
@@ -374,4 +375,45 @@ TEST(dxf_writer, PointsThatAreNotNumbersAreLeftOutOrRefused) {
         EXPECT_NE(error.find("control point 2"), std::string::npos) << error;
         EXPECT_FALSE(fs::exists(path));
     }
+}
+
+TEST(dxf_writer, LayerNamesInTheNamedCodePage) {
+    // Characters of Windows-1252 as its bytes, others as escapes; the header names the code page
+    // and the reader gives back the names the scene had.
+    Scene s;
+    const std::vector<std::string> names = {
+        "Gr\xC3\xBC\xC3\x9F"
+        "e_W\xC3\xBC"
+        "rfel",
+        "\xCE\xA9mega", "\xF0\x9F\x98\x80x",
+        "\xE2\x82\xAC"
+        "5"};
+    const std::vector<std::string> layers = {
+        "Gr\xFC\xDF"
+        "e_W\xFC"
+        "rfel",
+        "\\U+03A9mega", "\\U+D83D\\U+DE00x",
+        "\x80"
+        "5"};
+    const std::vector<std::vector<double>> tri = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    for (const std::string& name : names)
+        s.Mesh(name.c_str(), tri, {{0, 1, 2}});
+    s.Mesh("bad\xC3(", tri, {{0, 1, 2}});  // not UTF-8: the stray byte becomes "_"
+    const std::string text = s.Write();
+    EXPECT_NE(text.find("  9\n$DWGCODEPAGE\n  3\nANSI_1252\n"), std::string::npos);
+    for (const std::string& layer : layers) {
+        EXPECT_NE(text.find("  0\nLAYER\n  2\n" + layer + "\n"), std::string::npos) << layer;
+        EXPECT_NE(text.find("  0\nPOLYLINE\n  8\n" + layer + "\n"), std::string::npos) << layer;
+    }
+    EXPECT_NE(text.find("  0\nLAYER\n  2\nbad_(\n"), std::string::npos);
+    Reading r;
+    ASSERT_TRUE(r.Read(text));
+    std::vector<std::string> read;
+    for (int i = 0; i < r.Root()->GetChildCount(); ++i)
+        read.push_back(r.Name(r.Child(i)));
+    for (const std::string& name : names)
+        EXPECT_NE(std::find(read.begin(), read.end(), "Model::" + name), read.end()) << name;
+    // A long name is cut before an escape that does not fit, never inside it.
+    const std::string cut = DxfNameFromUtf8(std::string(300, 'a').append("\xCE\xA9").c_str(), 305);
+    EXPECT_EQ(cut, std::string(300, 'a'));
 }
