@@ -199,8 +199,9 @@ uint32_t StringLimitOfTag(uint32_t tag) {
         case MESH_PROCEDURE_NAME:
             return 12;
         case MATERIAL_NAME:
-        case MAP_FILE_NAME:
             return 16;
+        case MAP_FILE_NAME:
+            return 64;
         case NODE_PARENT_NAME:
             return 512;
         default:
@@ -430,7 +431,9 @@ ChunkData* ParseRecord(uint32_t tag, const uint8_t* bytes, size_t size) {
         }
         case kDataString: {
             StringData* record = new StringData;
-            cursor.String(record->mText, StringLimitOfTag(tag));
+            // A map's image name longer than any program writes is cut, not a reason to refuse the
+            // whole file: the map then names an image that is not found, and says which.
+            cursor.String(record->mText, StringLimitOfTag(tag), tag == MAP_FILE_NAME);
             return record;
         }
         case kDataShadowParams: {

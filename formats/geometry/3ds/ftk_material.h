@@ -14,7 +14,9 @@ namespace Ftk {
 enum MapTiling : int32_t { kMapTiled = 1, kMapDecal = 2, kMapBoth = 3 };
 
 struct MaterialMap {
-    char mFileName[16] = {};  // empty: no map
+    // Empty: no map. Files of other programs name maps of up to 64 bytes; this toolkit writes at
+    // most 12 (an 8.3 name).
+    char mFileName[65] = {};
     float mStrength = 0.0f;
     int32_t mTiling = kMapTiled;
     uint8_t mFlag0100 = 0;

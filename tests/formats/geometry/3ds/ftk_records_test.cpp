@@ -277,7 +277,7 @@ TEST_F(ftk_material, MapSubChunksOnlyWhenNeeded) {
     EXPECT_EQ(back.mGreenTint[1], 1.0f);
     Ftk::ReleaseChunk(&container);
 
-    // A 16-character map name fits its chunk but not the 15-character field: it is cut.
+    // A 16-character map name, as other programs write them, is read whole; past 64 it is cut.
     Bytes block = ChunkBytes(
         Ftk::MATERIAL_BLOCK, {},
         {ChunkBytes(Ftk::MATERIAL_NAME, Text("Long")),
@@ -286,7 +286,7 @@ TEST_F(ftk_material, MapSubChunksOnlyWhenNeeded) {
     Ftk::Material* material = nullptr;
     Ftk::GetMaterialByIndex(db, 0, &material);
     ASSERT_NE(material, nullptr);
-    EXPECT_STREQ(material->mMaps[Ftk::kTextureMap1].mFileName, "0123456789abcde");
+    EXPECT_STREQ(material->mMaps[Ftk::kTextureMap1].mFileName, "0123456789abcdef");
     Ftk::ReleaseMaterial(&material);
     Ftk::ReleaseDatabase(&db);
     EXPECT_FALSE(Ftk::IsErrorPending());

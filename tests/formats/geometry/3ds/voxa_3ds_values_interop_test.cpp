@@ -293,6 +293,60 @@ TEST(values3ds_interop, AMapImageWithALongNameGetsAShortOneBesideTheFile) {
 #endif
 }
 
+TEST(values3ds_interop, MapNamesOtherProgramsWriteLongAreRead) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    const std::string source = Folder() + "wide_src/", target = Folder() + "wide_out/";
+    std::filesystem::create_directories(source);
+    std::filesystem::create_directories(target);
+    // lib3ds keeps map names of up to 63 bytes and writes them whole.
+    const std::string image = "a_rather_long_texture_image_name_40b.png";
+    ASSERT_EQ(image.size(), 40u);
+    oxa_test::WriteFile(source + image, "wide");
+    Lib3dsFile* file = lib3ds_file_new();
+    Lib3dsMaterial* material = lib3ds_material_new();
+    std::strcpy(material->name, "Wide");
+    std::strcpy(material->texture1_map.name, image.c_str());
+    material->texture1_map.percent = 1.0f;
+    std::strcpy(material->bump_map.name, image.c_str());
+    material->bump_map.percent = 0.5f;
+    lib3ds_file_insert_material(file, material);
+    lib3ds_file_insert_mesh(file, Quad("Wide"));
+    const std::string start = source + "wide.3ds", trip = target + "wide.3ds";
+    ASSERT_TRUE(lib3ds_file_save(file, start.c_str()));
+    lib3ds_file_free(file);
+
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaReader3DS reader(&manager);
+    VStreamOptions* options = reader.GetReadOptions();
+    ASSERT_TRUE(reader.FileOpen(start.c_str()) && reader.Read(scene, options))
+        << reader.GetError().GetLastErrorString().Buffer();
+    reader.FileClose();
+    options->Destroy();
+    VOxaMaterial* read = nullptr;
+    for (int k = 0; k < manager.GetMaterialCount() && !read; ++k)
+        if (std::string(manager.GetMaterial(k)->GetNameWithoutPrefix()) == "Wide")
+            read = manager.GetMaterial(k);
+    ASSERT_NE(read, nullptr);
+    ASSERT_NE(read->GetMap(VOxaMaterial::eMAP_BUMP), nullptr);
+    EXPECT_STREQ(read->GetMap(VOxaMaterial::eMAP_BUMP)->GetFileName(), image.c_str());
+
+    // Written again, the image goes beside the file under a short name of its own.
+    ASSERT_TRUE(Trip(start, trip));
+    Lib3dsOwner again(trip);
+    ASSERT_NE(again.file, nullptr);
+    ASSERT_NE(again.file->meshes, nullptr);
+    Lib3dsMaterial* written = lib3ds_file_material_by_name(again.file, again.file->meshes->faceL[0].material);
+    ASSERT_NE(written, nullptr);
+    const std::string name = written->bump_map.name;
+    ASSERT_FALSE(name.empty());
+    EXPECT_LE(name.size(), 12u) << name;
+    EXPECT_EQ(oxa_test::ReadFile(target + name), "wide") << name;
+#endif
+}
+
 TEST(values3ds_interop, ColoursSpecularLevelsAndNamesKeepTheirValues) {
 #ifndef OXA_HAVE_LIB3DS
     GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
