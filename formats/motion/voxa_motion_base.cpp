@@ -541,6 +541,8 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
     VTime time = start;
     int counter = 0;
     int excess = 0;
+    int64_t unreadable = 0;
+    int firstUnreadableFrame = 0, firstUnreadableMarker = 0;
     bool ok = true;
     char why[160] = "";
     for (int j = 0; j < n && ok; ++j) {
@@ -581,6 +583,17 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
                 out[2] = (float)(p[2] * scale);
             }
             out[3] = (float)p[3];
+            // A coordinate beyond what a key holds (or not a number) is no position: a gap.
+            if (out[3] != 1.0f &&
+                !(VTextFile::IsWritableNumber(out[0]) && VTextFile::IsWritableNumber(out[1]) &&
+                  VTextFile::IsWritableNumber(out[2]))) {
+                if (unreadable++ == 0) {
+                    firstUnreadableFrame = j + 1;
+                    firstUnreadableMarker = k + 1;
+                }
+                out[0] = out[1] = out[2] = 0.0f;
+                out[3] = 1.0f;
+            }
         }
         store.mFrameStart.push_back(store.mValues.size());
     }
@@ -675,6 +688,15 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
 
     if (!scene->GetRootNode()->AddChild(reference)) return fail();
     VOxaMotionSupport::FinishTake(scene, takeName.Buffer(), start, end, options->GetTimeMode());
+    if (unreadable > 0) {
+        char text[240];
+        std::snprintf(
+            text, sizeof text,
+            "%lld points have a coordinate beyond +-1e30 or not a number and are read as gaps (the first "
+            "at frame %d, marker %d).\n",
+            (long long)unreadable, firstUnreadableFrame, firstUnreadableMarker);
+        mMessageText += text;
+    }
     return true;
 }
 

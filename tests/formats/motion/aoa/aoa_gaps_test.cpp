@@ -101,3 +101,26 @@ TEST_F(AoaGaps, APointAtTheOriginIsNotReadAsAGap) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(AoaGaps, CoordinatesBeyondAKeyAreGapsWithAWarning) {
+    // 1e300 does not fit the single precision of a key: the point is a gap, and the read says so.
+    const std::string path = TempPath("huge.aoa");
+    WriteFile(path, "frames = 2 markers = 1 Hz = 30\n1 2 3\n1e300 0 0\n");
+    VOxaReaderAdaptiveOptics reader(mManager, false);
+    ASSERT_TRUE(ReadWith(reader, path));
+    VOxaNode* marker = Find("Marker1");
+    ASSERT_NE(marker, nullptr);
+    EXPECT_EQ(Key(marker, 9, 1), 1.0f);
+    EXPECT_EQ(Key(marker, 0, 1), 1.0f);  // the gap holds the last seen position
+    EXPECT_NE(
+        std::string(reader.GetMessageText().Buffer())
+            .find(
+                "1 points have a coordinate beyond +-1e30 or not a number and are read as gaps (the first at "
+                "frame 2, marker 1)."),
+        std::string::npos)
+        << reader.GetMessageText().Buffer();
+}
+
+}  // namespace
