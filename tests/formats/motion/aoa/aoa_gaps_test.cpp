@@ -71,20 +71,25 @@ TEST_F(AoaGaps, GapsFollowTheSettingInAoaAndMcd) {
 }
 
 TEST_F(AoaGaps, APointAtTheOriginIsNotReadAsAGap) {
-    // A marker that stands at the origin in frame 1 and moves 2 cm along x in frame 2.
-    AddMarked(mScene->GetRootNode(), "Root", {VgeTVector(0, 0, 0, 0), VgeTVector(2, 0, 0, 0)});
+    // A marker that stands at the origin in frame 1 and moves 2 cm along x in frame 2, then to
+    // (0, 2, 0) and (0, 0, 2), which are no gaps.
+    AddMarked(
+        mScene->GetRootNode(), "Root",
+        {VgeTVector(0, 0, 0, 0), VgeTVector(2, 0, 0, 0), VgeTVector(0, 2, 0, 0), VgeTVector(0, 0, 2, 0)});
     const std::string path = TempPath("origin.aoa");
     VOxaWriterAdaptiveOptics writer(mManager, false);
     ASSERT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {
-        o.SetFrameCount(2);
+        o.SetFrameCount(4);
         o.SetTimeMode(6);
         o.SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 1);
     }));
     const std::vector<std::string> rows = Rows(ReadFile(path));
-    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows.size(), 4u);
     // One step of the sixth significant digit at 0.1: 1e-06, which is not exactly 0, 0, 0.
     EXPECT_EQ(rows[0], "1e-06 0 0");
     EXPECT_EQ(rows[1], "2 0 0");
+    EXPECT_EQ(rows[2], "0 2 0");
+    EXPECT_EQ(rows[3], "0 0 2");
     const std::string messages = writer.GetMessageText().Buffer();
     EXPECT_NE(messages.find("1 seen points lie at exactly 0, 0, 0, which the AOA reader takes for a gap"),
               std::string::npos)
@@ -98,6 +103,15 @@ TEST_F(AoaGaps, APointAtTheOriginIsNotReadAsAGap) {
     EXPECT_EQ(Key(marker, 9, 0), 0.0f);
     EXPECT_EQ(Key(marker, 9, 1), 0.0f);
     EXPECT_NEAR(Key(marker, 0, 0), 0.0f, 1e-5);
+
+    // Placed from its motion root (the default), the lone marker is the root and stays at the
+    // origin in every frame: each frame is a seen point moved off it.
+    VOxaWriterAdaptiveOptics local(mManager, false);
+    ASSERT_TRUE(WriteWith(local, path, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(4);
+        o.SetTimeMode(6);
+    }));
+    EXPECT_EQ(Rows(ReadFile(path)), std::vector<std::string>(4, "1e-06 0 0"));
 }
 
 }  // namespace
