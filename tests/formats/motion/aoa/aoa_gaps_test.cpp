@@ -95,6 +95,16 @@ TEST_F(AoaGaps, APointAtTheOriginIsNotReadAsAGap) {
               std::string::npos)
         << messages;
 
+    const std::string localPath = TempPath("origin_local.aoa");
+    // Placed from its motion root (the default), the lone marker is the root and stays at the
+    // origin in every frame: each frame is a seen point moved off it.
+    VOxaWriterAdaptiveOptics local(mManager, false);
+    ASSERT_TRUE(WriteWith(local, localPath, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(4);
+        o.SetTimeMode(6);
+    }));
+    EXPECT_EQ(Rows(ReadFile(localPath)), std::vector<std::string>(4, "1e-06 0 0"));
+
     // Read back, the point is seen in both frames.
     VOxaReaderAdaptiveOptics reader(mManager, false);
     ASSERT_TRUE(ReadWith(reader, path));
@@ -103,15 +113,6 @@ TEST_F(AoaGaps, APointAtTheOriginIsNotReadAsAGap) {
     EXPECT_EQ(Key(marker, 9, 0), 0.0f);
     EXPECT_EQ(Key(marker, 9, 1), 0.0f);
     EXPECT_NEAR(Key(marker, 0, 0), 0.0f, 1e-5);
-
-    // Placed from its motion root (the default), the lone marker is the root and stays at the
-    // origin in every frame: each frame is a seen point moved off it.
-    VOxaWriterAdaptiveOptics local(mManager, false);
-    ASSERT_TRUE(WriteWith(local, path, [](VStreamOptionsMotion& o) {
-        o.SetFrameCount(4);
-        o.SetTimeMode(6);
-    }));
-    EXPECT_EQ(Rows(ReadFile(path)), std::vector<std::string>(4, "1e-06 0 0"));
 }
 
 }  // namespace
