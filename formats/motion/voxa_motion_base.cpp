@@ -3,9 +3,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "animation/anim_settings.h"
@@ -58,6 +62,10 @@ void* IOxaFileMotionBase::QueryInterface(int interfaceId) {
 
 void IOxaFileMotionBase::Destroy() {
     delete this;
+}
+
+double IOxaFileMotionBase::GetLargestPosition() const {
+    return VTextFile::kLargestNumber;
 }
 
 // ---- VOxaMotionSupport -----------------------------------------------------------------------
@@ -324,6 +332,67 @@ VString VOxaMotionSupport::NameAfterLastColon(const char* name) {
     return colon < 0 ? text : text.Mid(colon + 1);
 }
 
+namespace {
+
+std::string LowerName(const VString& name) {
+    std::string key(name.Buffer(), (size_t)name.GetLen());
+    for (char& c : key)
+        c = (char)std::tolower((unsigned char)c);
+    return key;
+}
+
+}  // namespace
+
+std::vector<VString> VOxaMotionSupport::CutMarkerNames(const std::vector<VOxaNode*>& nodes,
+                                                       VString& warning) {
+    std::vector<VString> out;
+    out.reserve(nodes.size());
+    std::vector<bool> cut(nodes.size(), false);
+    // Each name taken, lower case, with the index of the node that took it.
+    std::unordered_map<std::string, size_t> taken;
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        // A prefix is what the name holds before a ':' past the node's own "Model::".
+        const char* own = nodes[i]->GetNameWithoutPrefix();
+        out.push_back(NameAfterLastColon(nodes[i]->GetName()));
+        cut[i] = std::strchr(own ? own : "", ':') != nullptr;
+        if (!cut[i]) taken.emplace(LowerName(out[i]), i);
+    }
+    // The next suffix to try for each name that met another, so that many alike cost no search
+    // from "_2" each.
+    std::unordered_map<std::string, int> nextSuffix;
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        if (!cut[i]) continue;
+        const std::string key = LowerName(out[i]);
+        const auto met = taken.find(key);
+        if (met == taken.end()) {
+            taken.emplace(key, i);
+            continue;
+        }
+        int& suffix = nextSuffix.emplace(key, 2).first->second;
+        VString numbered;
+        std::string numberedKey;
+        for (;; ++suffix) {
+            numbered = out[i];
+            numbered += "_";
+            numbered += suffix;
+            numberedKey = LowerName(numbered);
+            if (!taken.count(numberedKey)) break;
+        }
+        ++suffix;
+        char text[700];
+        std::snprintf(
+            text, sizeof text,
+            "\"%.200s\" and \"%.200s\" are both named \"%.100s\" once their prefixes are cut; \"%.200s\" "
+            "is written as \"%.120s\".\n",
+            nodes[met->second]->GetNameWithoutPrefix(), nodes[i]->GetNameWithoutPrefix(), out[i].Buffer(),
+            nodes[i]->GetNameWithoutPrefix(), numbered.Buffer());
+        warning += text;
+        out[i] = numbered;
+        taken.emplace(numberedKey, i);
+    }
+    return out;
+}
+
 void VOxaMotionSupport::PrepareHierarchy(VOxaNode* root) {
     if (!root) return;
     root->ConvertPivotAnimationAt30Fps();
@@ -512,6 +581,8 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
     VTime time = start;
     int counter = 0;
     int excess = 0;
+    int64_t unreadable = 0;
+    int firstUnreadableFrame = 0, firstUnreadableMarker = 0;
     bool ok = true;
     char why[160] = "";
     for (int j = 0; j < n && ok; ++j) {
@@ -552,6 +623,17 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
                 out[2] = (float)(p[2] * scale);
             }
             out[3] = (float)p[3];
+            // A coordinate beyond what a key holds (or not a number) is no position: a gap.
+            if (out[3] != 1.0f &&
+                !(VTextFile::IsWritableNumber(out[0]) && VTextFile::IsWritableNumber(out[1]) &&
+                  VTextFile::IsWritableNumber(out[2]))) {
+                if (unreadable++ == 0) {
+                    firstUnreadableFrame = j + 1;
+                    firstUnreadableMarker = k + 1;
+                }
+                out[0] = out[1] = out[2] = 0.0f;
+                out[3] = 1.0f;
+            }
         }
         store.mFrameStart.push_back(store.mValues.size());
     }
@@ -646,6 +728,15 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
 
     if (!scene->GetRootNode()->AddChild(reference)) return fail();
     VOxaMotionSupport::FinishTake(scene, takeName.Buffer(), start, end, options->GetTimeMode());
+    if (unreadable > 0) {
+        char text[240];
+        std::snprintf(
+            text, sizeof text,
+            "%lld points have a coordinate beyond +-1e30 or not a number and are read as gaps (the first "
+            "at frame %d, marker %d).\n",
+            (long long)unreadable, firstUnreadableFrame, firstUnreadableMarker);
+        mMessageText += text;
+    }
     return true;
 }
 
@@ -737,11 +828,13 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
 
     const int markerCount = (int)markers.size();
     VStringList names;
+    VString renamed("");
+    for (const VString& name : VOxaMotionSupport::CutMarkerNames(markers, renamed))
+        names.Add(name.Buffer());
     VOxaMarkerFrame points(markerCount > 16 ? markerCount : 16);
     std::vector<const VFCurve*> occlusion((size_t)markerCount, nullptr);
     for (int k = 0; k < markerCount; ++k) {
         VOxaNode* node = markers[(size_t)k];
-        names.Add(VOxaMotionSupport::NameAfterLastColon(node->GetName()).Buffer());
         const VgeAMatrix& m = VOxaMotionSupport::GlobalMatrix(node);
         points.Add(VgeTVector(m[3][0], m[3][1], m[3][2], 0.0));
         if (VOxaTakeNode* take = node->GetCurrentTakeNode()) occlusion[(size_t)k] = take->GetOcclusion();
@@ -764,8 +857,9 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
     std::vector<float> occluded(gapsValid ? 0 : (size_t)markerCount * kOcclusionBlock);
     std::vector<int> occlusionHints((size_t)markerCount, 0);
     int64_t blockTimes[kOcclusionBlock];
-    // A position the file cannot hold (not a finite number, or beyond the largest written) is a
-    // gap at the origin; the first one is named in a warning.
+    // A position the file cannot hold (not a finite number, or beyond the largest the file
+    // writes) is a gap at the origin; the first one is named in a warning.
+    const double largest = mFile->GetLargestPosition();
     int64_t unwritable = 0;
     VString firstUnwritable;
     bool noteUnwritable = false;
@@ -794,14 +888,16 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
                 const VgeAMatrix& m = sampler.GlobalMatrix(markers[(size_t)k]);
                 const double w = row && occlusion[(size_t)k] && row[k] > 0.5f ? 1.0 : 0.0;
                 p[k].Set(m[3][0], m[3][1], m[3][2], w);
-                if (VOxaMotionSupport::IsWritable(p[k])) continue;
+                if (VOxaMotionSupport::IsWritable(p[k]) && std::fabs(p[k][0]) <= largest &&
+                    std::fabs(p[k][1]) <= largest && std::fabs(p[k][2]) <= largest)
+                    continue;
                 p[k].Set(0.0, 0.0, 0.0, 1.0);
                 if (noteUnwritable && unwritable++ == 0) {
                     char text[400];
                     std::snprintf(text, sizeof text,
                                   "\"%.200s\" at frame %d has a position that is not a finite number or lies "
-                                  "beyond +-1e30",
-                                  names[k], f);
+                                  "beyond +-%g",
+                                  names[k], f, largest);
                     firstUnwritable = text;
                 }
             }
@@ -822,6 +918,7 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
         mFile->SetLargestCoordinate(largest);
     }
 
+    mMessageText += renamed;
     bool ok = mFile->WriteHeader(markerCount, start, frameCount, frameRate, scale);
     ok = mFile->WriteMarkerNames(names) && ok;
     noteUnwritable = true;
@@ -840,8 +937,13 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
     ok = mFile->WriteEnd() && ok;
     if (!ok) {
         DiscardFile();
+        // A file that refused what it was given says why; any other failed write is a full disk.
+        const char* refusal = mFile->GetWriteRefusal();
+        if (refusal && *refusal) return VOxaMotionSupport::Refuse(mError, refusal);
         mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
         return false;
     }
+    const char* warning = mFile->GetWriteNotes();
+    if (warning && *warning) mMessageText += warning;
     return true;
 }

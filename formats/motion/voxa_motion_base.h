@@ -82,6 +82,17 @@ public:
     virtual bool NeedsLargestCoordinate(double /*scale*/) const { return false; }
     virtual void SetLargestCoordinate(double /*largest*/) {}
 
+    // The largest coordinate (scene units) the file writes: a point beyond it is written as a gap,
+    // with a warning. The base: VTextFile::kLargestNumber.
+    virtual double GetLargestPosition() const;
+    // Why the last write operation refused what it was given (a number or rate the file cannot
+    // hold), "" when it refused nothing: the writer reports it in place of a full disk.
+    virtual const char* GetWriteRefusal() const { return ""; }
+    // Lines ("...\n" each) on what the written file changed without refusing (points moved so
+    // that the reader does not take them for gaps), "" when nothing; the writer adds them to its
+    // message text.
+    virtual const char* GetWriteNotes() const { return ""; }
+
     // What made the last read operation fail and where ("line 12: ..." in a text file); "" when
     // the file has nothing to say. The reader appends it to its "File is corrupted" text.
     virtual const char* GetFailure() const { return ""; }
@@ -283,6 +294,11 @@ struct VOxaMotionSupport {
     static void CollectMarkedNodes(VOxaNode* root, std::vector<VOxaNode*>& nodes);
     // A node's name after its last ':' (the whole name when there is none).
     static VString NameAfterLastColon(const char* name);
+    // The names a marker writer writes for `nodes`: each node's name after its last ':'. Names
+    // that had no prefix come first; a cut name that then equals one before it, without regard to
+    // case, takes the first of "_2", "_3", ... that keeps it distinct, and `warning` gets a line
+    // naming both nodes (it is left as it is when no name had to change).
+    static std::vector<VString> CutMarkerNames(const std::vector<VOxaNode*>& nodes, VString& warning);
     // Prepares the root for sampling: its pivot animation is converted, the evaluation cache of
     // the subtree is filled from the default transform, the root's global transform becomes the
     // identity and the stamps are reset.

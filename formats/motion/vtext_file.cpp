@@ -136,6 +136,7 @@ bool VTextFile::Close() {
     }
     mInputPos = mInputLen = 0;
     mInputEof = false;
+    mAfterCr = false;
     mOutLen = 0;
     mLineNumber = 0;
     mAtEnd = true;
@@ -154,6 +155,7 @@ bool VTextFile::Rewind() {
     std::clearerr(mFile);
     mInputPos = mInputLen = 0;
     mInputEof = false;
+    mAfterCr = false;
     mAtEnd = false;
     // A UTF-8 byte-order mark (which some editors put first) is no part of the first line.
     if (FillInput() && mInputLen >= 3 && std::memcmp(mInput, "\xEF\xBB\xBF", 3) == 0) mInputPos = 3;
@@ -180,11 +182,27 @@ bool VTextFile::GetLine(char* out, uint32_t room) {
     bool any = false;
     while (stored + 1 < room) {
         if (mInputPos >= mInputLen && !FillInput()) break;
+        // The newline of a CR LF pair whose CR ended the line before.
+        if (mAfterCr) {
+            mAfterCr = false;
+            if (mInput[mInputPos] == '\n') {
+                ++mInputPos;
+                continue;
+            }
+        }
         const char* start = mInput + mInputPos;
         size_t available = mInputLen - mInputPos;
         size_t want = room - 1 - stored;
         if (available > want) available = want;
         const char* newline = (const char*)std::memchr(start, '\n', available);
+        if (mCrEndsLines) {
+            // A carriage return ends the line as a newline does; the newline after it is no line.
+            const size_t before = newline ? (size_t)(newline - start) : available;
+            if (const char* cr = (const char*)std::memchr(start, '\r', before)) {
+                newline = cr;
+                mAfterCr = true;
+            }
+        }
         const size_t take = newline ? (size_t)(newline - start) + 1 : available;
         std::memcpy(out + stored, start, take);
         stored += (uint32_t)take;
@@ -203,7 +221,9 @@ bool VTextFile::ReadRawLine(uint32_t offset) {
     for (;;) {
         const size_t length = std::strlen(mLine);
         mRawLength = length;
-        if (length + 1 < mBufferSize || (length && mLine[length - 1] == '\n')) return true;
+        if (length + 1 < mBufferSize ||
+            (length && (mLine[length - 1] == '\n' || (mCrEndsLines && mLine[length - 1] == '\r'))))
+            return true;
         // The buffer is full without a line end: enlarge it and read on over the old terminator.
         const uint32_t oldSize = mBufferSize;
         const uint32_t oldGrowths = (oldSize - kInitialBufferSize) / kGrowStep;

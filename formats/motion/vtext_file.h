@@ -60,6 +60,9 @@ public:
     // Moves to the next significant line: blank lines and comment lines are skipped. The line end
     // (the newline and the carriage returns before it) is taken off the line.
     bool ReadNextLine();
+    // When on, a carriage return alone ends a line as a newline does (files from systems whose
+    // lines end so); a CR LF pair stays one line end. Off at construction.
+    void SetCrEndsLines(bool on) { mCrEndsLines = on; }
     const char* SetSeparators(const char* set);
     const char* SetDelimiters(const char* set);
 
@@ -240,6 +243,8 @@ private:
     size_t mInputPos = 0;
     size_t mInputLen = 0;
     bool mInputEof = false;
+    bool mCrEndsLines = false;
+    bool mAfterCr = false;  // the last line ended at a carriage return
 
     // Output: a buffer in front of the temporary file.
     VSafeOutputFile mOutput;

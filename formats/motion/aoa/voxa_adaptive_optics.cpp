@@ -1,6 +1,7 @@
 #include "formats/motion/aoa/voxa_adaptive_optics.h"
 
 #include <cctype>
+#include <cstdio>
 
 #include "oxa_codec/vstream_options.h"
 
@@ -16,7 +17,8 @@ bool SameNoCase(const char* a, const char* b) {
 
 // ---- file ----------------------------------------------------------------------------------------
 
-VOxaFileAdaptiveOptics::VOxaFileAdaptiveOptics() : VTextFile("AOA", " \t\r\n", nullptr, true, false) {}
+VOxaFileAdaptiveOptics::VOxaFileAdaptiveOptics(bool isMcd)
+    : VTextFile("AOA", " \t\r\n", nullptr, true, false), mIsMcd(isMcd) {}
 
 VOxaFileAdaptiveOptics::~VOxaFileAdaptiveOptics() {
     VTextFile::Close();
@@ -117,12 +119,34 @@ bool VOxaFileAdaptiveOptics::WriteFrame(const VOxaMarkerFrame& points, int point
     const VgeTVector* p = static_cast<const VgeTVector*>(points.GetBaseArray());
     if (pointCount > points.GetCount()) pointCount = points.GetCount();
     for (int k = 0; k < pointCount; ++k) {
-        WriteG(p[k][0]);
+        if (p[k][3] > 0.5) {
+            WriteText("0 0 0\n");
+            continue;
+        }
+        double x = p[k][0];
+        if (x == 0.0 && p[k][1] == 0.0 && p[k][2] == 0.0) {
+            x = kOriginStep;
+            ++mMovedOffOrigin;
+        }
+        WriteG(x);
         WriteChar(' ');
         WriteG(p[k][1]);
         WriteChar(' ');
         WriteG(p[k][2]);
         WriteChar('\n');
+    }
+    return !WriteFailed();
+}
+
+bool VOxaFileAdaptiveOptics::WriteEnd() {
+    if (mMovedOffOrigin > 0) {
+        char text[300];
+        std::snprintf(
+            text, sizeof text,
+            "%lld seen points lie at exactly 0, 0, 0, which the %s reader takes for a gap; they are "
+            "written %g from it along x.\n",
+            mMovedOffOrigin, mIsMcd ? "MCD" : "AOA", kOriginStep);
+        mNotes = text;
     }
     return !WriteFailed();
 }
@@ -151,12 +175,12 @@ void VOxaReaderAdaptiveOptics::SetDefaultReadOptions(VStreamOptionsMotion* optio
 }
 
 VOxaWriterAdaptiveOptics::VOxaWriterAdaptiveOptics(VOxaSdkManager* manager, bool isMcd)
-    : VOxaWriterMotionBase(manager) {
+    : VOxaWriterMotionBase(manager), mIsMcd(isMcd) {
     mDescription = isMcd ? "Superfluo MCD File Exporter" : "Adaptive Optics AOA File Exporter";
 }
 
 IOxaFileMotionBase* VOxaWriterAdaptiveOptics::CreateMotionFile(const char* path) {
-    VOxaFileAdaptiveOptics* file = new VOxaFileAdaptiveOptics();
+    VOxaFileAdaptiveOptics* file = new VOxaFileAdaptiveOptics(mIsMcd);
     if (!file->Open(path, "w")) {
         file->Destroy();
         return nullptr;

@@ -10,7 +10,8 @@
 // generated ("Marker1" ...); there is no start time and no scale.
 class VOxaFileAdaptiveOptics : public VTextFile, public IOxaFileMotionBase {
 public:
-    VOxaFileAdaptiveOptics();
+    // `isMcd` names the format in the writer's notes.
+    explicit VOxaFileAdaptiveOptics(bool isMcd = false);
     ~VOxaFileAdaptiveOptics() override;
 
     bool Open(const char* path, const char* mode) override { return VTextFile::Open(path, mode); }
@@ -27,8 +28,17 @@ public:
     bool WriteHeader(int markerCount, VTime startTime, int frameCount, double frameRate,
                      double scale) override;
     bool WriteMarkerNames(const VStringList&) override { return !WriteFailed(); }
+    // A gap (w above 0.5) is written "0 0 0", which the reader takes for a gap; a seen point at
+    // exactly 0, 0, 0 is written kOriginStep from it along x, so that it is not read as one.
     bool WriteFrame(const VOxaMarkerFrame& points, int pointCount, VTime time, int frameNumber) override;
-    bool WriteEnd() override { return !WriteFailed(); }
+    // Notes how many seen points were moved off the origin.
+    bool WriteEnd() override;
+    const char* GetWriteRefusal() const override { return GetUnwritableNumber(); }
+    const char* GetWriteNotes() const override { return mNotes.Buffer(); }
+
+    // How far a seen point at the origin is moved: the step of the sixth significant digit the
+    // file writes, at a coordinate of 0.1 (a micrometre in centimetres).
+    static constexpr double kOriginStep = 1.0e-6;
 
     // The marker count of the last header read (0 before).
     int GetMarkerCount() const { return mMarkerCount; }
@@ -41,7 +51,11 @@ private:
     // ReadWord, or a failure naming the word, what it should follow (`after`) and what is there.
     bool ExpectWord(const char* word, const char* after);
 
+    bool mIsMcd = false;
     int mMarkerCount = 0;
+    // Seen points written off the origin, and the note on them.
+    long long mMovedOffOrigin = 0;
+    VString mNotes{""};
     // The frame count of the header, and the frames read since it.
     int mHeaderFrames = 0;
     int mFramesRead = 0;
@@ -67,6 +81,9 @@ public:
 protected:
     IOxaFileMotionBase* CreateMotionFile(const char* path) override;
     void SetDefaultWriteOptions(VStreamOptionsMotion* options) override;
+
+private:
+    bool mIsMcd;
 };
 
 // Factories of the format table.

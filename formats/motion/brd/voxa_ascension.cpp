@@ -26,7 +26,10 @@ constexpr int64_t kFramesPerRecord = 1000;
 
 // ---- file ----------------------------------------------------------------------------------------
 
-VOxaFileAscension::VOxaFileAscension() : VTextFile("BRD", " \t\r\n", nullptr, true, false) {}
+VOxaFileAscension::VOxaFileAscension() : VTextFile("BRD", " \t\r\n", nullptr, true, false) {
+    // One record a line: lines that end in a carriage return alone must not run together.
+    SetCrEndsLines(true);
+}
 
 bool VOxaFileAscension::ReadRecord(int& frame, int& sensor, VgeTVector& position, double quaternion[4],
                                    VTime& time, bool fromStart) {
@@ -378,6 +381,11 @@ bool VOxaWriterAscension::Write(VOxaScene* scene, VStreamOptions* streamOptions)
         if (VOxaTakeNode* take = sensors[k]->GetCurrentTakeNode()) occlusion[k].Reset(take->GetOcclusion());
 
     bool ok = true;
+    // Records written per sensor; records left out because the file cannot hold their values,
+    // with the first of them.
+    std::vector<int64_t> written(sensors.size(), 0);
+    int64_t unwritable = 0;
+    char firstUnwritable[300] = "";
     for (int f = 0; f < n && ok; ++f, time += period) {
         if (f % 64 == 0) options->Progress("Writing BRD animation frames", (float)((double)f * 100.0 / n));
         sampler.Evaluate(time);
@@ -390,12 +398,53 @@ bool VOxaWriterAscension::Write(VOxaScene* scene, VStreamOptions* streamOptions)
             if (!VOxaMotionSupport::IsWritable(m.GetT()) || !VOxaMotionSupport::IsWritable(quaternion[0]) ||
                 !VOxaMotionSupport::IsWritable(quaternion[1]) ||
                 !VOxaMotionSupport::IsWritable(quaternion[2]) ||
-                !VOxaMotionSupport::IsWritable(quaternion[3]))
+                !VOxaMotionSupport::IsWritable(quaternion[3])) {
+                if (unwritable++ == 0)
+                    std::snprintf(firstUnwritable, sizeof firstUnwritable, "\"%.200s\" at frame %d",
+                                  sensors[k]->GetNameWithoutPrefix(), f + 1);
                 continue;
+            }
             ok = mFile->WriteRecord(f, (int)k, m.GetT(), quaternion, time);
+            ++written[k];
         }
     }
-    return EndWrite(ok);
+    if (!ok) return EndWrite(ok);
+    // A sensor without a record is not in the file at all: its reader would not know it.
+    VString unseen("");
+    int unseenCount = 0;
+    for (size_t k = 0; k < sensors.size(); ++k) {
+        if (written[k] > 0) continue;
+        if (unseenCount++ > 0) unseen += ", ";
+        unseen += "\"";
+        unseen += sensors[k]->GetNameWithoutPrefix();
+        unseen += "\"";
+    }
+    if (unseenCount == (int)sensors.size()) {
+        mFile->Discard();
+        VString text(
+            "No sensor has a frame the BRD file can hold (each is occluded, or its values lie beyond "
+            "+-1e30, in every frame): ");
+        text += unseen;
+        text += "; the file is not written.";
+        return VOxaMotionSupport::Refuse(mError, text.Buffer());
+    }
+    if (!EndWrite(ok)) return false;
+    if (unwritable > 0) {
+        char text[500];
+        std::snprintf(
+            text, sizeof text,
+            "%lld sensor records hold values beyond +-1e30 or not a number (the first %s); they are "
+            "left out, as gaps.\n",
+            (long long)unwritable, firstUnwritable);
+        mMessageText += text;
+    }
+    if (unseenCount > 0) {
+        VString text("The BRD file holds no record of ");
+        text += unseen;
+        text += " (occluded, or beyond +-1e30, in every frame): the sensor is left out of the file.\n";
+        mMessageText += text;
+    }
+    return true;
 }
 
 VOxaReader* VOxaCreateBrdReader(VOxaSdkManager* manager) {

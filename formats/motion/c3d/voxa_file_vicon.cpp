@@ -237,6 +237,26 @@ bool VOxaFileVicon::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& 
     }
     if (count < 0)
         return Fail("byte", 8, "the last frame %d comes before the first frame %d", mLastFrame, mFirstFrame);
+    {
+        // A file cut short is read as far as its whole frames go (one at least: a file cut before
+        // its first frame is refused).
+        const bool floating = mScale < 0.0f;
+        const int64_t frameBytes =
+            (int64_t)mPointCount * (floating ? 16 : 8) + (int64_t)mAnalogPerFrame * (floating ? 4 : 2);
+        const int64_t dataBytes = mFileSize - (int64_t)(mFirstDataBlock - 1) * kBlockSize;
+        const int64_t held = dataBytes > 0 ? dataBytes / frameBytes : 0;
+        if (held > 0 && held < count) {
+            char text[200];
+            std::snprintf(
+                text, sizeof text,
+                "The header gives %lld frames, but the file ends after %lld whole frames; those %lld "
+                "are read.",
+                (long long)count, (long long)held, (long long)held);
+            if (!mWarning.IsEmpty()) mWarning += "\n";
+            mWarning += text;
+            count = held;
+        }
+    }
     // Frames count from 1: frame n lies at (n - 1) / rate. Writers that count from 0 put 0 for the
     // first frame, which is the first frame too.
     if (first < 1) first = 1;
@@ -514,6 +534,11 @@ bool VOxaFileVicon::WriteHeader(int markerCount, VTime startTime, int frameCount
     if (markerCount < 0 || markerCount > kMaxWord) {
         std::snprintf(text, sizeof text, "A C3D file holds at most %d markers; the scene has %d.", kMaxWord,
                       markerCount);
+        mRefusal = text;
+    } else if (!((float)frameRate > 0.001f && (float)frameRate <= kMaxFrameRate)) {
+        std::snprintf(text, sizeof text,
+                      "A C3D file holds frame rates above 0.001 and up to %g; the take's rate is %g.",
+                      (double)kMaxFrameRate, frameRate);
         mRefusal = text;
     } else if (!(first >= 1.0 && first <= kMaxWord && last >= 1.0 && last <= kMaxWord)) {
         std::snprintf(text, sizeof text,

@@ -17,7 +17,10 @@
 
 // ---- file ----------------------------------------------------------------------------------------
 
-VOxaFileCorvelundMov::VOxaFileCorvelundMov() : VTextFile("MOV", " \t\r\n", nullptr, true, false) {}
+VOxaFileCorvelundMov::VOxaFileCorvelundMov() : VTextFile("MOV", " \t\r\n", nullptr, true, false) {
+    // One frame a line: lines that end in a carriage return alone must not run together.
+    SetCrEndsLines(true);
+}
 
 bool VOxaFileCorvelundMov::CountLines(int64_t& count) {
     if (!Rewind()) return false;

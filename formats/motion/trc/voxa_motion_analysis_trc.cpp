@@ -176,17 +176,16 @@ bool VOxaFileMotionAnalysisTrc::ReadHeaderCount(int& value, const char* name) {
     return Fail("the %s value \"%.40s\" is not a whole number", name, field.Buffer());
 }
 
-bool VOxaFileMotionAnalysisTrc::FindFirstFrameLine(int markerCount, int& frame, double& seconds) {
-    if (!ReadNextLine()) return false;
-    const char* after = MatchPrefix(GetCursor(), "Frame#");
-    if (!after || !SetCursor(SkipSeparators(after))) return false;
-    VString field;
-    for (int64_t i = 0; i < (int64_t)markerCount + 1; ++i)  // "Time" and the names
-        if (!ReadFieldAcrossLines(field)) return false;
-    if (!ReadNextLine()) return false;
-    for (int64_t i = 0; i < 3 * (int64_t)markerCount; ++i)
-        if (!ReadFieldAcrossLines(field)) return false;
-    if (!ReadNextLine()) return false;
+bool VOxaFileMotionAnalysisTrc::FindFirstFrameLine(int markerCount, int& frame, double& seconds,
+                                                   uint32_t& line) {
+    // The names and labels are passed as the reader passes them, so that the line found is the
+    // one it reads first.
+    if (markerCount > kMaxScannedMarkers) return false;
+    VStringList names;
+    for (int i = 0; i < markerCount; ++i)
+        names.Add("");
+    if (!ReadMarkerNames(names, false) || !ReadNextLine()) return false;
+    line = GetLineNumber();
     FrameFields fields(GetCursor());
     return ReadFrameStart(fields, frame, seconds);
 }
@@ -197,6 +196,8 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
     mWarning = "";
     mHeaderFrames = 0;
     mFramesRead = 0;
+    mDroppedValues = 0;
+    mFirstDropped = "";
     if (!RewindToFirstLine()) return FailNoText();
     int type = 0;
     if (!ReadKeywordField("PathFileType", "at the start of the file")) return false;
@@ -251,15 +252,16 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
     // header says.
     int lineFrame = 0;
     double lineSeconds = 0.0;
-    if (frames > 0 && FindFirstFrameLine(markers, lineFrame, lineSeconds)) {
+    uint32_t lineNumber = 0;
+    if (frames > 0 && FindFirstFrameLine(markers, lineFrame, lineSeconds, lineNumber)) {
         const double headerSeconds = startTime.GetSecondDouble();
         if (type == 4 && !(std::fabs(lineSeconds - headerSeconds) <= 0.5 / rate)) {
-            char text[200];
+            char text[240];
             std::snprintf(
                 text, sizeof text,
-                "The first frame line (frame %d at %.6g s) does not match OrigDataStartFrame (%.6g s); "
-                "the take starts at %.6g s.",
-                lineFrame, lineSeconds, headerSeconds, lineSeconds);
+                "The first frame line (line %u: frame %d at %.6g s) does not match OrigDataStartFrame "
+                "(%.6g s); the take starts at %.6g s.",
+                lineNumber, lineFrame, lineSeconds, headerSeconds, lineSeconds);
             mWarning = text;
         }
         // The nearest tick: a line at 0.7 s does not start the take a tick before it.
@@ -268,6 +270,24 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
             startTime = VTime((int64_t)ticks);
         else
             startTime.SetSecondDouble(lineSeconds);
+        // The frame lines the file holds, counted once: a file cut short is read as far as it goes.
+        if (mFramesPresent < 0) {
+            int64_t present = 1;
+            while (present < frames && ReadNextLine())
+                ++present;
+            mFramesPresent = present;
+        }
+    }
+    // A file cut before its first frame line is refused by the frame reader.
+    if (mFramesPresent > 0 && mFramesPresent < frames) {
+        char text[200];
+        std::snprintf(
+            text, sizeof text,
+            "The header gives %d frames, but the file ends after %lld frame lines; those %lld are read.",
+            frames, (long long)mFramesPresent, (long long)mFramesPresent);
+        if (!mWarning.IsEmpty()) mWarning += "\n";
+        mWarning += text;
+        frames = (int)mFramesPresent;
     }
     // Back to the end of the header for the names.
     ClearFailure();
@@ -338,6 +358,7 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
     if (!fields.Next(begin, end) || !NumberField(begin, end, seconds) || !std::isfinite(seconds) ||
         !fields.More())
         return Fail("frame %d: no time after the frame number", mFramesRead + 1);
+    const int first = points.GetCount();
     // Groups of three fields, one per marker: an empty field or "NaN" is a missing coordinate
     // (the point is occluded). A group cut short by the end of the line, and a field that is
     // neither, end the line's points.
@@ -351,6 +372,18 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
             }
             double value = 0.0;
             if (!NumberField(begin, end, value)) break;
+            if (!IsWritableNumber(value)) {
+                // Beyond what a key holds once scaled: the coordinate is missing, and said so.
+                if (mDroppedValues++ == 0) {
+                    char text[200];
+                    std::snprintf(text, sizeof text, "frame %d, marker %d: %.40s", mFramesRead + 1,
+                                  (int)points.GetCount() - first + 1,
+                                  VString(begin, (int)(end - begin)).Buffer());
+                    mFirstDropped = text;
+                }
+                point[3] = 1.0;
+                continue;
+            }
             point[axis] = value;
         }
         if (axis < 3) break;
@@ -372,15 +405,27 @@ bool VOxaFileMotionAnalysisTrc::WriteHeader(int markerCount, VTime startTime, in
     if (!(startFrame >= (double)INT_MIN)) startFrame = (double)INT_MIN;  // NaN too
     if (startFrame > (double)INT_MAX) startFrame = (double)INT_MAX;
     mStartFrame = (int64_t)startFrame;
-    WriteFixed(frameRate, 2);
+    mTimeDecimals = TimeDecimals(frameRate, startTime.GetSecondDouble());
+    char rate[64];
+    if (!VOxaMotionSupport::IsUsableRate(frameRate) || !RateText(frameRate, rate, sizeof rate)) {
+        char text[200];
+        std::snprintf(
+            text, sizeof text,
+            "A TRC file cannot hold the frame rate %g: its DataRate would not read back as a usable "
+            "rate; the file is not written.",
+            frameRate);
+        mRefusal = text;
+        return false;
+    }
+    WriteText(rate);
     WriteChar('\t');
-    WriteFixed(frameRate, 2);
+    WriteText(rate);
     WriteChar('\t');
     WriteInt(frameCount);
     WriteChar('\t');
     WriteInt(markerCount);
     WriteText("\tmm\t");
-    WriteFixed(frameRate, 2);
+    WriteText(rate);
     WriteChar('\t');
     WriteInt((long long)startFrame);
     WriteChar('\t');
@@ -421,7 +466,7 @@ bool VOxaFileMotionAnalysisTrc::WriteFrame(const VOxaMarkerFrame& points, int po
     // Frame numbers go on from OrigDataStartFrame, so that each line's number and time agree.
     WriteInt(mStartFrame + frameNumber - 1);
     WriteChar('\t');
-    WriteFixed(time.GetSecondDouble(), 3);
+    WriteFixed(time.GetSecondDouble(), mTimeDecimals);
     for (int k = 0; k < pointCount; ++k) {
         if (p[k][3] > 0.5) {
             WriteText("\t\t\t");
@@ -433,6 +478,44 @@ bool VOxaFileMotionAnalysisTrc::WriteFrame(const VOxaMarkerFrame& points, int po
         }
     }
     return WriteText(" \n");
+}
+
+bool VOxaFileMotionAnalysisTrc::RateText(double rate, char* out, size_t size) {
+    if (!out || size == 0) return false;
+    out[0] = 0;
+    if (!std::isfinite(rate)) return false;
+    char text[400];
+    for (int decimals = 2; decimals <= 17; ++decimals) {
+        const int n = VFormatDoubleFixed(text, sizeof text, rate, decimals);
+        double back = 0.0;
+        if (n <= 0 || (size_t)n >= size || !VParseDouble(text, text + n, back, false) || back != rate)
+            continue;
+        std::memcpy(out, text, (size_t)n + 1);
+        return true;
+    }
+    return false;
+}
+
+int VOxaFileMotionAnalysisTrc::TimeDecimals(double rate, double start) {
+    if (!(rate > 0.0) || !std::isfinite(rate)) return 3;
+    // Whole milliseconds: the period and the start are whole numbers of them.
+    const double period = 1000.0 / rate;
+    const double startMs = start * 1000.0;
+    if (std::fabs(period - std::nearbyint(period)) <= 1e-9 * period &&
+        std::fabs(startMs - std::nearbyint(startMs)) <= 1e-6)
+        return 3;
+    // Half a unit of the last decimal is at most a twentieth of a frame.
+    const int decimals = (int)std::ceil(std::log10(10.0 * rate) - 1e-9);
+    return decimals < 3 ? 3 : decimals > 9 ? 9 : decimals;
+}
+
+VString VOxaFileMotionAnalysisTrc::GetDroppedWarning() const {
+    if (mDroppedValues == 0) return VString("");
+    char text[400];
+    std::snprintf(text, sizeof text,
+                  "%lld coordinates lie beyond +-1e30 and are read as gaps (the first at %s).",
+                  mDroppedValues, mFirstDropped.Buffer());
+    return VString(text);
 }
 
 // ---- reader ----------------------------------------------------------------------------------------
@@ -494,6 +577,11 @@ void VOxaReaderMotionAnalysisTrc::Report() {
     const char* warning = file->GetWarning();
     if (*warning && mMessageText.Find(warning) < 0) {
         mMessageText += warning;
+        mMessageText += "\n";
+    }
+    const VString dropped = file->GetDroppedWarning();
+    if (!dropped.IsEmpty() && mMessageText.Find(dropped.Buffer()) < 0) {
+        mMessageText += dropped;
         mMessageText += "\n";
     }
 }

@@ -43,12 +43,29 @@ public:
     // the header's OrigDataStartFrame.
     bool WriteFrame(const VOxaMarkerFrame& points, int pointCount, VTime time, int frameNumber) override;
     bool WriteEnd() override { return !WriteFailed(); }
+    // Positions are written in millimetres: ten times the scene's centimetres.
+    double GetLargestPosition() const override { return kLargestNumber / 10.0; }
+    const char* GetWriteRefusal() const override {
+        return mRefusal.IsEmpty() ? GetUnwritableNumber() : mRefusal.Buffer();
+    }
+
+    // The DataRate text of `rate`: with two decimals when they read back as `rate`, else with the
+    // fewest decimals that do ("107.527"); false (and "") when no text of at most 17 decimals
+    // reads back as it.
+    static bool RateText(double rate, char* out, size_t size);
+    // The decimals of the Time column at `rate`, from `start` seconds: 3 when every frame time is a
+    // whole number of milliseconds, else enough that a time is off by at most a twentieth of a frame
+    // (at most 9).
+    static int TimeDecimals(double rate, double start);
 
     // What made the last read fail, with its line.
     const char* GetFailure() const override { return VTextFile::GetFailure(); }
-    // A warning of the last ReadHeader (the frame lines and OrigDataStartFrame disagree), empty
-    // when none.
+    // The warnings of the last ReadHeader (the frame lines and OrigDataStartFrame disagree; the
+    // file ends before its NumFrames), one per line, empty when none.
     const char* GetWarning() const { return mWarning.Buffer(); }
+    // A warning on the coordinates the frames read so far dropped as gaps (numbers beyond
+    // +-1e30), empty when none.
+    VString GetDroppedWarning() const;
 
 private:
     // The field at the cursor, whatever its length, up to the next tab or line end; separators
@@ -65,16 +82,26 @@ private:
     bool ReadHeaderNumber(double& value, const char* name);
     bool ReadHeaderCount(int& value, const char* name);
 
-    // After the header: skips the names and labels and reads the first frame line's number and
-    // time. False when there is no such line; the read position is then anywhere.
-    bool FindFirstFrameLine(int markerCount, int& frame, double& seconds);
+    // After the header: reads the names and labels as ReadMarkerNames does, then the first frame
+    // line's number, time and line number. False when there is no such line, or when the header
+    // gives more than kMaxScannedMarkers markers; the read position is then anywhere.
+    bool FindFirstFrameLine(int markerCount, int& frame, double& seconds, uint32_t& line);
+    static constexpr int kMaxScannedMarkers = 1 << 20;
 
     // The frame count of the header, and the frames read since it.
     int mHeaderFrames = 0;
     int mFramesRead = 0;
     VString mWarning{""};
-    // The number of the first frame written.
+    // The number of the first frame written, and the decimals of its Time column.
     int64_t mStartFrame = 1;
+    int mTimeDecimals = 3;
+    // Why WriteHeader refused the take, "" when it did not.
+    VString mRefusal{""};
+    // The frame lines the file holds (up to the header's count), -1 until counted.
+    int64_t mFramesPresent = -1;
+    // Coordinates read as gaps because they lie beyond what the reader keeps, and the first one.
+    long long mDroppedValues = 0;
+    VString mFirstDropped{""};
 };
 
 // Reader of TRC files: reference name "TRC"; defaults "UnusedSegments",

@@ -306,10 +306,8 @@ bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions)
     const VgeTVector unit(1.0, 1.0, 1.0, 0.0);
     // The reader takes a segment's name as one token: blanks, like control characters, are
     // written as "_".
-    std::vector<VString> names;
-    names.reserve(count);
-    for (VOxaNode* node : nodes)
-        names.push_back(VOxaMotionSupport::NameAfterLastColon(node->GetName()));
+    VString renamed("");
+    std::vector<VString> names = VOxaMotionSupport::CutMarkerNames(nodes, renamed);
     names = VTextFile::WritableNames(names, VTextFile::kBlanks);
     bool ok = true;
     for (size_t k = 0; k < count && ok; ++k) {
@@ -324,7 +322,9 @@ bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions)
         ok = ok && !mFile->WriteFailed();
     }
     std::free(buffer);
-    return EndWrite(ok);
+    if (!EndWrite(ok)) return false;
+    mMessageText += renamed;
+    return true;
 }
 
 VOxaReader* VOxaCreateVpmReader(VOxaSdkManager* manager) {

@@ -248,7 +248,6 @@ TEST_F(Trc, trc_HeaderRules) {
         Type3("mm", 1, -1) + names,
         Type3("mm", 1, 1) + "Frame#\tTime\tA\nX1\tZ1\tY1\n1\t0\t1\t2\t3\n",  // labels out of order
         Type3("mm", 1, 1) + "Frame\tTime\tA\nX1\tY1\tZ1\n1\t0\t1\t2\t3\n",   // no "Frame#"
-        Type3("mm", 2, 1) + names,                                           // a frame is missing
         Type3("mm", 1, 1) + "Frame#\tTime\tA\nX1\tY1\tZ1\n1\tx\t1\t2\t3\n",  // a word for the time
         std::string("PathFileType\t5\t(X/Y/Z)\n") + "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\n" +
             "100\t100\t1\t1\tmm\n" + names,
@@ -371,9 +370,9 @@ TEST_F(Trc, trc_StartFrameBelowOneIsTheFirstFrame) {
 TEST_F(Trc, trc_RefusalsSayWhere) {
     const std::string names = "Frame#\tTime\tA\tB\nX1\tY1\tZ1\tX2\tY2\tZ2\n";
     const std::string frame = "1\t0\t1\t2\t3\t4\t5\t6\n";
-    // A header that promises more frames than the file holds (a file trimmed by another tool).
-    EXPECT_EQ(Refusal(Type3("mm", 900, 2) + names + frame + frame + frame),
-              "File is corrupted: line 8: the file ends after 3 of 900 frames");
+    // A header that promises frames the file does not hold at all.
+    EXPECT_EQ(Refusal(Type3("mm", 900, 2) + names),
+              "File is corrupted: line 5: the file ends after 0 of 900 frames");
     // NumMarkers twice the names: the names run on over the labels, and the labels over a frame.
     EXPECT_EQ(Refusal(Type3("mm", 1, 4) + names + frame),
               "File is corrupted: line 6: coordinate label \"1\" where the X label of marker 1 is expected; "

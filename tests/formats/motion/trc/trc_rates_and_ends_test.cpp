@@ -1,0 +1,228 @@
+// TRC (and C3D) rates, files cut short, and values beyond what the formats hold.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "formats/motion/c3d/voxa_file_vicon.h"
+#include "formats/motion/trc/voxa_motion_analysis_trc.h"
+#include "tests/formats/motion/aoa/marker_test_util.h"
+
+using namespace markertest;
+
+namespace {
+
+class TrcRates : public Fixture {
+protected:
+    // A type 3 TRC in millimetres of one marker A over `lines` frame lines at 100 Hz, whose
+    // header gives `frames`; frame j holds x = j.
+    static std::string Cut(int frames, int lines) {
+        std::string text = std::string("PathFileType\t3\t(X/Y/Z)\tcut.trc\n") +
+                           "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\n100\t100\t" +
+                           std::to_string(frames) + "\t1\tmm\nFrame#\tTime\tA\t\t\t\n\t\tX1\tY1\tZ1\n\n";
+        for (int j = 0; j < lines; ++j) {
+            char line[80];
+            std::snprintf(line, sizeof line, "%d\t%.2f\t%d\t0\t0\n", j + 1, j / 100.0, j);
+            text += line;
+        }
+        return text;
+    }
+    std::string ReadMessages(VOxaReader& reader, const std::string& path, int* frameCount = nullptr) {
+        if (!reader.FileOpen(path.c_str())) return "not opened";
+        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+        if (!options) return reader.GetError().GetLastErrorString().Buffer();
+        if (frameCount) *frameCount = static_cast<VStreamOptionsMotion*>(options.get())->GetFrameCount();
+        const bool ok = reader.Read(mScene, options.get());
+        reader.FileClose();
+        return ok ? reader.GetMessageText().Buffer() : reader.GetError().GetLastErrorString().Buffer();
+    }
+};
+
+TEST_F(TrcRates, RatesAreWrittenWithTheDigitsTheyHave) {
+    AddMarked(mScene->GetRootNode(), "A", {VgeTVector(1, 2, 3, 0), VgeTVector(2, 2, 3, 0)});
+    struct Case {
+        double rate;
+        const char* text;  // the DataRate as the format's rules give it
+        int decimals;      // of the Time column
+    };
+    // Two decimals where they hold the rate; else the shortest decimal that reads back the same.
+    // Time: three decimals for whole milliseconds, else enough that half the last digit is at most
+    // a twentieth of a frame: ceil(log10(10 x rate)).
+    for (const Case& c : {Case{107.527, "107.527", 4}, Case{0.004, "0.004", 3}, Case{30.0, "30.00", 3},
+                          Case{250.0, "250.00", 3}, Case{120.0, "120.00", 4}, Case{29.97, "29.97", 3}}) {
+        SCOPED_TRACE(c.text);
+        const std::string path = TempPath("rate.trc");
+        VOxaWriterMotionAnalysisTrc writer(mManager);
+        ASSERT_TRUE(WriteWith(writer, path, [&](VStreamOptionsMotion& o) {
+            o.SetFrameCount(60);
+            o.SetTimeMode(0, c.rate);
+        }));
+        const std::string text = ReadFile(path);
+        const std::string rate(c.text);
+        EXPECT_NE(text.find("\n" + rate + "\t" + rate + "\t60\t1\tmm\t" + rate + "\t1\t60\t\n"),
+                  std::string::npos)
+            << text;
+        // Frame 50's time, 49 periods in.
+        char line[80];
+        std::snprintf(line, sizeof line, "\n50\t%.*f\t", c.decimals, 49.0 / c.rate);
+        EXPECT_NE(text.find(line), std::string::npos) << line << text.substr(text.find("\n49\t"), 200);
+
+        // Read back, the rate is the take's.
+        VOxaReaderMotionAnalysisTrc reader(mManager);
+        ASSERT_TRUE(reader.FileOpen(path.c_str()));
+        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+        ASSERT_NE(options, nullptr);
+        EXPECT_EQ(static_cast<VStreamOptionsMotion*>(options.get())->GetFrameRate(), c.rate);
+    }
+}
+
+TEST_F(TrcRates, RatesAFileCannotHoldAreRefused) {
+    AddMarked(mScene->GetRootNode(), "A", {VgeTVector(1, 2, 3, 0), VgeTVector(2, 2, 3, 0)});
+    // A C3D reader takes rates above 0.001 and up to a million as they are, others as 30.
+    for (double rate : {2.0e6, 0.0005}) {
+        SCOPED_TRACE(rate);
+        const std::string path = TempPath("rate.c3d");
+        WriteFile(path, "before");
+        VOxaWriterVicon writer(mManager);
+        int error = -1;
+        EXPECT_FALSE(WriteWith(
+            writer, path,
+            [&](VStreamOptionsMotion& o) {
+                o.SetFrameCount(2);
+                o.SetTimeMode(0, rate);
+            },
+            &error));
+        char expected[200];
+        std::snprintf(expected, sizeof expected,
+                      "A C3D file holds frame rates above 0.001 and up to 1e+06; the take's rate is %g.",
+                      rate);
+        EXPECT_STREQ(writer.GetError().GetLastErrorString().Buffer(), expected);
+        EXPECT_EQ(ReadFile(path), "before");
+    }
+}
+
+TEST_F(TrcRates, FilesCutShortReadTheirWholeFrames) {
+    // 73 of 900 frames.
+    const std::string path = TempPath("cut.trc");
+    WriteFile(path, Cut(900, 73));
+    VOxaReaderMotionAnalysisTrc reader(mManager);
+    int frames = -1;
+    const std::string messages = ReadMessages(reader, path, &frames);
+    EXPECT_EQ(frames, 73) << "the count the read options give";
+    EXPECT_NE(messages.find(
+                  "The header gives 900 frames, but the file ends after 73 frame lines; those 73 are read."),
+              std::string::npos)
+        << messages;
+    VOxaNode* a = Find("A");
+    ASSERT_NE(a, nullptr);
+    VFCurve* x = Curve(a, 0);
+    ASSERT_EQ(x->KeyGetCount(), 73);
+    EXPECT_EQ(x->KeyGetValue(72), 7.2f);  // 72 mm
+
+    // A whole file says nothing; a file with no frame line at all is refused.
+    WriteFile(path, Cut(5, 5));
+    VOxaReaderMotionAnalysisTrc whole(mManager);
+    EXPECT_EQ(ReadMessages(whole, path), "");
+    WriteFile(path, Cut(5, 0));
+    VOxaReaderMotionAnalysisTrc empty(mManager);
+    EXPECT_EQ(ReadMessages(empty, path), "File is corrupted: line 6: the file ends after 0 of 5 frames");
+}
+
+TEST_F(TrcRates, C3dCutShortReadsItsWholeFrames) {
+    std::vector<VgeTVector> positions;
+    for (int j = 0; j < 900; ++j)
+        positions.push_back(VgeTVector(j, 0, 0, 0));
+    AddMarked(mScene->GetRootNode(), "A", positions);
+    const std::string path = TempPath("cut.c3d");
+    VOxaWriterVicon writer(mManager);
+    ASSERT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(900);
+        o.SetTimeMode(6);
+        o.SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 1);
+    }));
+    // Header word 9 is the first data block; a frame of one float point is 16 bytes. Cut in the
+    // middle of frame 74.
+    std::string bytes = ReadFile(path);
+    const int dataBlock = (unsigned char)bytes[16] | ((unsigned char)bytes[17] << 8);
+    bytes.resize((size_t)(dataBlock - 1) * 512 + 73 * 16 + 5);
+    WriteFile(path, bytes);
+    VOxaScene* kept = mScene;
+    mScene = mManager->CreateScene();
+    VOxaReaderVicon reader(mManager);
+    int frames = -1;
+    const std::string messages = ReadMessages(reader, path, &frames);
+    EXPECT_EQ(frames, 73);
+    EXPECT_NE(messages.find(
+                  "The header gives 900 frames, but the file ends after 73 whole frames; those 73 are read."),
+              std::string::npos)
+        << messages;
+    VFCurve* x = Curve(Find("A"), 0);
+    ASSERT_NE(x, nullptr);
+    ASSERT_EQ(x->KeyGetCount(), 73);
+    EXPECT_EQ(x->KeyGetValue(72), 72.0f);
+    mManager->DestroyScene(mScene);
+    mScene = kept;
+}
+
+TEST_F(TrcRates, ValuesBeyondTheFormatAreGapsWithAWarning) {
+    // Writing: 2e29 cm is 2e30 mm, beyond the largest number written: a gap, said so, not a full
+    // disk.
+    AddMarked(mScene->GetRootNode(), "A", {VgeTVector(2e29, 0, 0, 0), VgeTVector(1, 2, 3, 0)});
+    const std::string path = TempPath("large.trc");
+    VOxaWriterMotionAnalysisTrc writer(mManager);
+    ASSERT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(2);
+        o.SetTimeMode(6);
+        o.SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 1);
+    }));
+    EXPECT_NE(
+        std::string(writer.GetMessageText().Buffer())
+            .find("\"A\" at frame 1 has a position that is not a finite number or lies beyond +-1e+29; it "
+                  "is written as a gap (1 such positions in all)."),
+        std::string::npos)
+        << writer.GetMessageText().Buffer();
+    const std::string text = ReadFile(path);
+    EXPECT_NE(text.find("\n1\t0.000\t\t\t \n2\t0.033\t10.00000\t20.00000\t30.00000 \n"), std::string::npos)
+        << text;
+
+    // Reading: a coordinate of 1e300 is a gap, said so.
+    const std::string read = TempPath("large_read.trc");
+    std::string file = Cut(2, 2);
+    file.replace(file.rfind("\t0\t0\n"), 5, "\t1e300\t0\n");
+    WriteFile(read, file);
+    VOxaScene* kept = mScene;
+    mScene = mManager->CreateScene();
+    VOxaReaderMotionAnalysisTrc reader(mManager);
+    const std::string messages = ReadMessages(reader, read);
+    EXPECT_NE(
+        messages.find("1 coordinates lie beyond +-1e30 and are read as gaps (the first at frame 2, marker 1: "
+                      "1e300)."),
+        std::string::npos)
+        << messages;
+    EXPECT_EQ(Key(Find("A"), 9, 1), 1.0f);
+    mManager->DestroyScene(mScene);
+    mScene = kept;
+}
+
+TEST_F(TrcRates, TheStartWarningNamesTheLineRead) {
+    // A type 4 header whose OrigDataStartFrame (1, 0 s) disagrees with the first frame line
+    // (frame 11 at 0.1 s), which is line 7 after a blank line.
+    const std::string text = std::string("PathFileType\t4\t(X/Y/Z)\tstart.trc\n") +
+                             "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\tOrigDataRate\tOrigDataStart"
+                             "Frame\tOrigNumFrames\n" +
+                             "100\t100\t2\t1\tmm\t100\t1\t2\nFrame#\tTime\tA\t\t\t\n\t\tX1\tY1\tZ1\n\n11\t0."
+                             "1\t1\t2\t3\n12\t0.11\t1\t2\t3\n";
+    const std::string path = TempPath("start.trc");
+    WriteFile(path, text);
+    VOxaReaderMotionAnalysisTrc reader(mManager);
+    const std::string messages = ReadMessages(reader, path);
+    EXPECT_NE(
+        messages.find("The first frame line (line 7: frame 11 at 0.1 s) does not match OrigDataStartFrame (0 "
+                      "s); the take starts at 0.1 s."),
+        std::string::npos)
+        << messages;
+}
+
+}  // namespace
