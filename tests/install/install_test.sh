@@ -96,4 +96,8 @@ done
 # --help sends the reader to the README the install put below this prefix.
 "$prefix/bin/oxa-convert" --help | grep -qF "$(cd "$prefix" && pwd -P)/share/doc/oxa/README.md" ||
   fail "the installed oxa-convert --help does not name $prefix/share/doc/oxa/README.md"
+# Memory that runs out: the tests' programs carry AddressSanitizer, which cannot run under an
+# address-space limit, so the installed program, built without it, is run under such limits here.
+bash "$src/tests/install/memory_limits_test.sh" "$prefix/bin/oxa-convert" "$work/memory" ||
+  fail "the installed oxa-convert did not end cleanly where memory ran out"
 echo "install test: passed"
