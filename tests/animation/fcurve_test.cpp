@@ -97,6 +97,13 @@ TEST(FCurve, KeyStorageThatCannotBeHadChangesNothing) {
         EXPECT_TRUE(curve.IsStorageValid());
         for (int i = 0; i < 25; ++i)
             ASSERT_EQ(curve.KeyGetValue(i), (float)i);
+        // Keys added one by one take the blocks they fill and no more.
+        VFCurve added;
+        const int64_t emptyCurve = VFCurve::GetKeyMemoryTotal();
+        for (int i = 0; i < 25; ++i)
+            ASSERT_EQ(added.KeyAdd(VTime(i), VFCurveKey()), i);
+        EXPECT_EQ(VFCurve::GetKeyMemoryTotal() - emptyCurve,
+                  (int64_t)(25 * sizeof(VFCurveKey) + sizeof(void*)));
         // The curve works on once memory is there again.
         EXPECT_TRUE(curve.ResizeKeyBuffer(100));
         EXPECT_EQ(curve.KeyAppendFast(VTime(25), 25.0f), 25);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <random>
 #include <utility>
 #include <vector>
@@ -269,4 +270,9 @@ TEST(VArray, GrowthThatFailsChangesNothingAndIsCounted) {
     oxa_alloc::Fail(-1);
     ExpectSame(a, {0, 1, 7});
     EXPECT_EQ(oxa_alloc::FailureCount() - before, 7u);
+    // A size past what one allocation may hold is refused before any allocation is tried.
+    VArrayTemplate<double> huge(1);
+    EXPECT_FALSE(huge.SetCount(INT_MAX / 8 + 1));
+    EXPECT_EQ(huge.AddMultiple(INT_MAX / 8 + 1), -1);
+    EXPECT_EQ(huge.GetCount(), 0);
 }

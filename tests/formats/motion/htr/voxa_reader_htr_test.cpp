@@ -342,6 +342,17 @@ TEST_F(htr_Reader, RefusedHierarchies) {
         << mReader->GetError().GetLastErrorString().Buffer();
     // Refused before the segments' nodes are made: at most the reference node was.
     EXPECT_LE(mManager->GetNodeCount() - nodesBefore, 1);
+    // A chain whose deepest segment lies exactly at the cap is read.
+    const int most = VOxaReaderMotionAnalysisHtr::kMaxDepth + 1;
+    std::string chain = Header(most, 0) + "[SegmentNames&Hierarchy]\nS0 GLOBAL\n";
+    std::string chainBase = "[BasePosition]\nS0 0 0 0 0 0 0 1\n";
+    std::string blocks = "[S0]\n";
+    for (int i = 1; i < most; ++i) {
+        chain += "S" + std::to_string(i) + " S" + std::to_string(i - 1) + "\n";
+        chainBase += "S" + std::to_string(i) + " 0 1 0 0 0 0 1\n";
+        blocks += "[S" + std::to_string(i) + "]\n";
+    }
+    EXPECT_TRUE(Read(chain + chainBase + blocks)) << mReader->GetError().GetLastErrorString().Buffer();
 
     // Duplicate names reach the options' message receiver.
     const std::string twice = Header(3, 0) + "[SegmentNames&Hierarchy]\nR GLOBAL\nA R\nA R\n" +
