@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "base/vallocation_hook.h"
@@ -59,6 +60,17 @@ std::string GridObj() {
     return text;
 }
 
+// Two markers over 30 frames.
+std::string SmallTrc() {
+    std::string text =
+        "PathFileType\t3\t(X/Y/Z)\tsmall.trc\nDataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\n"
+        "30\t30\t30\t2\tmm\nFrame#\tTime\tA\t\t\tB\nX1\tY1\tZ1\tX2\tY2\tZ2\n";
+    for (int f = 0; f < 30; ++f)
+        text += std::to_string(f + 1) + "\t" + std::to_string(f / 30.0) + "\t1\t2\t" + std::to_string(f) +
+                "\t4\t5\t6\n";
+    return text;
+}
+
 struct ReadResult {
     bool ok = false;
     int id = -1;
@@ -86,7 +98,8 @@ ReadResult ReadWith(const std::string& path, long long allowed) {
 
 TEST(memory, AReadThatRunsOutFailsWithThatErrorAtEveryPoint) {
     for (const auto& [name, text] :
-         {std::make_pair("walk.bvh", SmallBvh()), std::make_pair("grid.obj", GridObj())}) {
+         {std::make_pair("walk.bvh", SmallBvh()), std::make_pair("grid.obj", GridObj()),
+          std::make_pair("small.trc", SmallTrc())}) {
         const std::string path = TempPath(name);
         oxa_test::WriteFile(path, text);
         const ReadResult whole = ReadWith(path, -1);
@@ -112,9 +125,10 @@ TEST(memory, AReadThatRunsOutFailsWithThatErrorAtEveryPoint) {
 }
 
 TEST(memory, AWriteThatRunsOutFailsAndLeavesTheFileAsItWas) {
-    const std::string source = TempPath("grid_source.obj");
-    oxa_test::WriteFile(source, GridObj());
-    for (const char* extension : {"3ds", "dxf", "obj"}) {
+    const std::string grid = TempPath("grid_source.obj");
+    oxa_test::WriteFile(grid, GridObj());
+    for (const auto& [source, extension] :
+         {std::make_pair(grid, "3ds"), std::make_pair(grid, "dxf"), std::make_pair(grid, "obj")}) {
         const std::string target = TempPath(std::string("out.") + extension);
         std::string whole;
         int failed = 0;
@@ -156,5 +170,6 @@ TEST(memory, AWriteThatRunsOutFailsAndLeavesTheFileAsItWas) {
         }
         // The OBJ writer keeps nothing in the switched storage: it has nothing to fail there.
         if (std::string(extension) != "obj") EXPECT_GT(failed, 0) << extension;
+        std::remove(target.c_str());
     }
 }
