@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/vallocation_hook.h"
+
 namespace {
 
 // Bytes held by the key storage of every curve of the process.
@@ -16,9 +18,13 @@ VTime gTimeTolerance(0);
 
 constexpr size_t kBlockBytes = sizeof(VFCurveKey) * VFCurve::eKeysPerBlock;
 
+// A zeroed block of keys, or null when memory has run out.
 VFCurveKey* AllocateBlock() {
-    void* block = std::calloc(VFCurve::eKeysPerBlock, sizeof(VFCurveKey));
-    if (!block) std::abort();  // memory exhaustion is not recoverable here
+    void* block = oxa_alloc::Allowed() ? std::calloc(VFCurve::eKeysPerBlock, sizeof(VFCurveKey)) : nullptr;
+    if (!block) {
+        oxa_alloc::NoteFailure();
+        return nullptr;
+    }
     gKeyMemoryTotal += (int64_t)kBlockBytes;
     return static_cast<VFCurveKey*>(block);
 }
@@ -91,9 +97,9 @@ void VFCurve::KeyModifyBegin() {
     mNotifyNow = false;
 }
 
-void VFCurve::KeyModifyBegin(int keyCount) {
+bool VFCurve::KeyModifyBegin(int keyCount) {
     KeyModifyBegin();
-    ResizeKeyBuffer(keyCount);
+    return ResizeKeyBuffer(keyCount);
 }
 
 void VFCurve::KeyModifyEnd() {
@@ -166,35 +172,58 @@ void VFCurve::DeliverPending() {
 
 // ---- Key storage ------------------------------------------------------------------------------------
 
-void VFCurve::ResizeKeyBuffer(int keyCount) {
-    if (keyCount < 0) return;
+bool VFCurve::ResizeKeyBuffer(int keyCount) {
+    if (keyCount < 0) return true;
+    if (keyCount == 0 && !mBlocks) {
+        EmptyCandidate();
+        return true;
+    }
+    int length = mCapacity / eKeysPerBlock;
     if (keyCount > mCapacity) {
-        int oldLength = mCapacity / eKeysPerBlock;
         int steps = (keyCount + eKeysPerTableStep - 1) / eKeysPerTableStep;
-        int newLength = steps * eBlocksPerTableStep;
-        if (newLength > mTableReserve) {
-            // The table the curve reports grows in steps of 64 blocks; the allocation underneath
-            // grows geometrically so that adding keys one by one stays linear overall.
-            int reserve = std::max(newLength, mTableReserve > INT_MAX / 2 ? newLength : 2 * mTableReserve);
-            VFCurveKey** table = static_cast<VFCurveKey**>(std::calloc((size_t)reserve, sizeof(VFCurveKey*)));
-            if (!table) std::abort();
-            if (mBlocks) {
-                std::memcpy(table, mBlocks, sizeof(VFCurveKey*) * (size_t)oldLength);
-                std::free(mBlocks);
-            }
-            mBlocks = table;
-            mTableReserve = reserve;
+        length = steps * eBlocksPerTableStep;
+    }
+    const int lastNeeded = keyCount > 0 ? (keyCount - 1) / eKeysPerBlock : 0;
+    // The table the curve reports grows in steps of 64 blocks; the allocation underneath holds the
+    // blocks in use and grows geometrically, so that a curve of a few keys keeps a table of a few
+    // pointers and adding keys one by one stays linear overall.
+    if (lastNeeded >= mTableReserve) {
+        int reserve = mTableReserve > length / 2 ? length : std::max(2 * mTableReserve, lastNeeded + 1);
+        if (reserve < lastNeeded + 1) reserve = lastNeeded + 1;
+        if (reserve > length) reserve = length;
+        VFCurveKey** table =
+            oxa_alloc::Allowed()
+                ? static_cast<VFCurveKey**>(std::calloc((size_t)reserve, sizeof(VFCurveKey*)))
+                : nullptr;
+        if (!table) {
+            oxa_alloc::NoteFailure();
+            return false;
         }
-        gKeyMemoryTotal += (int64_t)(newLength - oldLength) * (int64_t)sizeof(VFCurveKey*);
-        mCapacity = newLength * eKeysPerBlock;
+        if (mBlocks) {
+            std::memcpy(table, mBlocks, sizeof(VFCurveKey*) * (size_t)(mLastBlock + 1));
+            std::free(mBlocks);
+        }
+        gKeyMemoryTotal += (int64_t)(reserve - mTableReserve) * (int64_t)sizeof(VFCurveKey*);
+        mBlocks = table;
+        mTableReserve = reserve;
     }
-    if (mBlocks) {
-        int lastNeeded = keyCount > 0 ? (keyCount - 1) / eKeysPerBlock : 0;
-        for (int b = mLastBlock + 1; b <= lastNeeded; ++b)
-            mBlocks[b] = AllocateBlock();
-        if (lastNeeded > mLastBlock) mLastBlock = lastNeeded;
+    // The blocks one by one: when one cannot be had, those allocated here are given back, so that
+    // a failure leaves the keys and the room as they were.
+    const int firstNew = mLastBlock + 1;
+    for (int b = firstNew; b <= lastNeeded; ++b) {
+        mBlocks[b] = AllocateBlock();
+        if (!mBlocks[b]) {
+            for (int k = firstNew; k < b; ++k) {
+                FreeBlock(mBlocks[k]);
+                mBlocks[k] = nullptr;
+            }
+            return false;
+        }
     }
+    if (lastNeeded > mLastBlock) mLastBlock = lastNeeded;
+    mCapacity = length * eKeysPerBlock;
     EmptyCandidate();
+    return true;
 }
 
 void VFCurve::FreeStorage() {
@@ -202,7 +231,7 @@ void VFCurve::FreeStorage() {
         for (int b = 0; b <= mLastBlock; ++b)
             FreeBlock(mBlocks[b]);
         std::free(mBlocks);
-        gKeyMemoryTotal -= (int64_t)(mCapacity / eKeysPerBlock) * (int64_t)sizeof(VFCurveKey*);
+        gKeyMemoryTotal -= (int64_t)mTableReserve * (int64_t)sizeof(VFCurveKey*);
     }
     mBlocks = nullptr;
     mCapacity = 0;
@@ -229,14 +258,16 @@ void VFCurve::KeyShrink() {
     if (groups > mKeyCount / eKeysPerTableStep + 1) {
         int newGroups = (mKeyCount + eKeysPerTableStep - 1) / eKeysPerTableStep;
         int newLength = newGroups * eBlocksPerTableStep;
+        mCapacity = newLength * eKeysPerBlock;
+        // A smaller table is only a saving: when it cannot be had the larger one stays.
+        if (mTableReserve <= newLength) return;
         VFCurveKey** table = static_cast<VFCurveKey**>(std::calloc((size_t)newLength, sizeof(VFCurveKey*)));
-        if (!table) std::abort();
+        if (!table) return;
         std::memcpy(table, mBlocks, sizeof(VFCurveKey*) * (size_t)(mLastBlock + 1));
         std::free(mBlocks);
+        gKeyMemoryTotal -= (int64_t)(mTableReserve - newLength) * (int64_t)sizeof(VFCurveKey*);
         mBlocks = table;
         mTableReserve = newLength;
-        gKeyMemoryTotal -= (int64_t)(length - newLength) * (int64_t)sizeof(VFCurveKey*);
-        mCapacity = newLength * eKeysPerBlock;
     }
 }
 
@@ -317,7 +348,7 @@ int VFCurve::KeyAdd(VTime time, const VFCurveKey& keyIn, int* lastIndex) {
     // A copy first: the key may be one of this curve's own, which the insertion moves.
     const VFCurveKey key = keyIn;
     EmptyCandidate();
-    ResizeKeyBuffer(mKeyCount + 1);
+    if (!ResizeKeyBuffer(mKeyCount + 1)) return -1;
     int index = 0;
     if (mKeyCount > 0) {
         // The integer search gives the insertion point, so that a fraction rounded to a whole
@@ -360,7 +391,7 @@ bool VFCurve::KeySet(int index, const VFCurve* source, int sourceIndex) {
 int VFCurve::KeyAppend(VTime time, const VFCurve* source, int sourceIndex) {
     if (!source) return -1;
     VFCurveKey key = *source->KeyGetPtr(sourceIndex);
-    if (mKeyCount + 1 > AllocatedKeySlots()) ResizeKeyBuffer(mKeyCount + 1);
+    if (mKeyCount + 1 > AllocatedKeySlots() && !ResizeKeyBuffer(mKeyCount + 1)) return -1;
     int index = mKeyCount;
     VFCurveKey* slot = KeyGetPtr(index);
     *slot = key;
@@ -371,7 +402,7 @@ int VFCurve::KeyAppend(VTime time, const VFCurve* source, int sourceIndex) {
 }
 
 int VFCurve::KeyAppendFast(VTime time, float value) {
-    if (mKeyCount + 1 > AllocatedKeySlots()) ResizeKeyBuffer(mKeyCount + 1);
+    if (mKeyCount + 1 > AllocatedKeySlots() && !ResizeKeyBuffer(mKeyCount + 1)) return -1;
     int index = mKeyCount;
     VFCurveKey* slot = KeyGetPtr(index);
     *slot = DefaultKey();

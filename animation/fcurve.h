@@ -85,9 +85,10 @@ public:
     VFCurve& operator=(const VFCurve&) = delete;
 
     // Opens a modification bracket: changes are recorded but delivered only when the outermost
-    // bracket closes. The counted form also makes room for `keyCount` keys.
+    // bracket closes. The counted form also makes room for `keyCount` keys and answers false
+    // (the bracket still open) when that room could not be had.
     void KeyModifyBegin();
-    void KeyModifyBegin(int keyCount);
+    bool KeyModifyBegin(int keyCount);
     // Closes a bracket; the outermost close empties the candidate and delivers the pending
     // record. The counted form first sets the key count (ignored when negative or beyond the
     // prepared slots).
@@ -118,8 +119,9 @@ public:
 
     // Makes room for `keyCount` keys: grows the block table (in steps of 1,600 keys) and
     // allocates the blocks up to the one holding key keyCount - 1. The key count is not changed;
-    // the candidate is emptied. A negative count does nothing.
-    void ResizeKeyBuffer(int keyCount);
+    // the candidate is emptied. A negative count does nothing. False when memory ran out: the
+    // keys and the room are then as they were.
+    bool ResizeKeyBuffer(int keyCount);
     // Frees the blocks past the last key and shrinks an oversized table; without keys frees all.
     void KeyShrink();
     // Removes every key and frees the storage; inside a bracket raises eEventKeyRemoved for 0 and
@@ -148,7 +150,7 @@ public:
     // Adds `key` at `time`. When a key already sits exactly at `time` it is replaced (KeySet) and
     // its index returned; otherwise later keys move up one slot, eEventKeyAdded is raised and the
     // new index is returned (and stored through `lastIndex` when given). -1 when the key could
-    // not be placed (a replacement out of order).
+    // not be placed (a replacement out of order, or no memory for one more key).
     int KeyAdd(VTime time, const VFCurveKey& key, int* lastIndex = nullptr);
     // Adds a cubic auto key (auto values 0) whose value is the curve's value at `time`: the
     // curve's value there does not change.
@@ -158,10 +160,11 @@ public:
     // KeySet with a copy of `source`'s key `sourceIndex`.
     bool KeySet(int index, const VFCurve* source, int sourceIndex);
     // Copies `source`'s key to the end with time `time`, without order check; raises
-    // eEventKeyAdded with the new index and returns it.
+    // eEventKeyAdded with the new index and returns it (-1, nothing changed, when memory ran out).
     int KeyAppend(VTime time, const VFCurve* source, int sourceIndex);
     // Bulk loading: writes a cubic auto key (auto values 0, weights 1/3) at the end, counts one
-    // change but raises no event. Callers append in time order. Returns the index.
+    // change but raises no event. Callers append in time order. Returns the index, or -1 (nothing
+    // changed) when memory ran out.
     int KeyAppendFast(VTime time, float value);
     // Writes `key` into slot `index`. Fails when the key's time is not after key index-1's or not
     // before key index+1's, or when the slot was not prepared (ResizeKeyBuffer). An existing slot

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_internal.h"
@@ -161,7 +162,11 @@ void VFCurve::CopyFrom(const VFCurve* source, bool withKeys) {
             SetDefaultValue(source->mDefaultValue);
         int oldCount = mKeyCount;
         int count = source->mKeyCount;
-        ResizeKeyBuffer(count);
+        if (!ResizeKeyBuffer(count)) {
+            // No room for the copy: this curve keeps its keys and the caller hears of it.
+            KeyModifyEnd();
+            throw std::bad_alloc();
+        }
         if (oldCount > 0) {
             CallbackAddEvent(eEventKeyRemoved, 0);
             CallbackAddEvent(eEventKeyRemoved, oldCount - 1);

@@ -290,7 +290,7 @@ bool VFCurve::RetrieveKeys(VOxa* oxa, int version, int keyCount) {
     const char timeType = in.Peek();
     if (binary && !IsNumberType(timeType)) return false;
 
-    ResizeKeyBuffer(keyCount);
+    if (!ResizeKeyBuffer(keyCount)) return false;
     std::vector<unsigned char> drop((size_t)keyCount, 0);
     // Keys whose stored values are Bezier control values (after a legacy "B" key).
     std::vector<unsigned char> legacyBezier;

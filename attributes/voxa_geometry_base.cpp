@@ -7,6 +7,7 @@
 
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_texture.h"
+#include "base/vallocation_hook.h"
 #include "objects/vclass_info.h"
 #include "objects/voxa_property_handler.h"
 #include "objects/vplug.h"
@@ -64,6 +65,7 @@ int CountOf(const VOxaLayerContainer& container, int layerIndex) {
         std::sort(values.begin(), values.end());
         distinct = (int)(std::unique(values.begin(), values.end()) - values.begin());
     } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
         return 0;
     }
     const VFilteredPlug* view = ConnectedView(container.GetNode(), Kind::ClassId());

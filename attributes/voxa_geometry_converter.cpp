@@ -14,6 +14,7 @@
 #include "attributes/voxa_shape.h"
 #include "attributes/voxa_surface_evaluator.h"
 #include "attributes/voxa_weight_table.h"
+#include "base/vallocation_hook.h"
 #include "base/vge_polygon.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_sdk_manager.h"
@@ -482,6 +483,7 @@ VOxaMesh* VOxaGeometryConverter::TriangulateNurb(VOxaNurb* nurb) {
         weights.resize((size_t)points);
         weighted.resize((size_t)points * 3);
     } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
         VOXASurfaceEvaluator::Destroy(evaluator);
         return nullptr;
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "attributes/voxa_mesh_internal.h"
+#include "base/vallocation_hook.h"
 #include "scene/voxa_node.h"
 
 VOxaMesh* VOxaNode::GetMesh() const {
@@ -165,12 +166,15 @@ void VOxaMesh::BeginPolygon(int materialIndex, int textureIndex, int group) {
     VOxaPolygon polygon;
     polygon.mFirst = (int)mPolygonVertices.size();
     polygon.mGroup = group;
+    mPolygonRefused = true;
     if (mPolygons.size() >= (size_t)INT_MAX) return;
     try {
         mPolygons.push_back(polygon);
     } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
         return;
     }
+    mPolygonRefused = false;
     VOxaLayer* layer = GetOrCreateLayer0();
     if (layer == nullptr) return;
     const int polygonCount = (int)mPolygons.size();
@@ -194,11 +198,12 @@ void VOxaMesh::BeginPolygon(int materialIndex, int textureIndex, int group) {
 
 int VOxaMesh::AddPolygonVertex(int index, int textureUVIndex) {
     const int polygonCount = (int)mPolygons.size();
-    if (polygonCount == 0) return 0;
+    if (polygonCount == 0 || mPolygonRefused) return 0;
     if (mPolygonVertices.size() >= (size_t)INT_MAX) return mPolygons.back().mSize;
     try {
         mPolygonVertices.push_back(index);
     } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
         return mPolygons.back().mSize;
     }
     if (textureUVIndex != -1) {
@@ -434,6 +439,7 @@ bool VOxaMesh::CheckVertexNormalsWinding() const {
     try {
         sums.resize((size_t)mControlPoints.GetCount());
     } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
         return false;
     }
     AccumulateCornerNormals(false, sums.data());
@@ -461,6 +467,7 @@ VOxaMesh& VOxaMesh::operator=(const VOxaMesh& other) {
         mPolygons = other.mPolygons;
         mPolygonVertices = other.mPolygonVertices;
     } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
         // Out of memory: no polygons rather than half of them.
         mPolygons.clear();
         mPolygonVertices.clear();

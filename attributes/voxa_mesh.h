@@ -190,6 +190,9 @@ private:
     // each record about once.
     std::vector<VOxaPolygon> mPolygons;
     std::vector<int> mPolygonVertices;
+    // Set when the last BeginPolygon could not add its polygon: the vertices added after it are
+    // dropped rather than joined to the polygon before.
+    bool mPolygonRefused = false;
 };
 
 #endif  // OXA_ATTRIBUTES_VOXA_MESH_H

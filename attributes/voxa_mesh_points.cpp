@@ -9,6 +9,7 @@
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_mesh_internal.h"
 #include "attributes/voxa_shape.h"
+#include "base/vallocation_hook.h"
 #include "objects/vproperty.h"
 
 using namespace voxa_mesh_detail;
@@ -273,6 +274,7 @@ void VOxaMesh::BuildPointSplitTable(VOxaPointSplitTable& table, int flag) {
             }
         }
     } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
         table.Clear();
     }
 }
@@ -385,6 +387,7 @@ void VOxaMesh::SplitPoints(const VOxaPointSplitTable& table) {
             }
         }
     } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
         // Not enough memory for the working lists: nothing was changed.
     }
 }
@@ -418,6 +421,7 @@ bool VOxaMesh::FindDuplicatePoints(VArrayTemplate<int>& map, int flag, bool find
     try {
         cells.reset(new CellTable(pointCount));
     } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
         return false;
     }
     if (!map.SetCount(pointCount)) return false;
@@ -543,6 +547,7 @@ void VOxaMesh::MergeDuplicatePoints(const VArrayTemplate<int>& map) {
             CompactLayers(*shape, survives);
         }
     } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
         // Not enough memory for the working lists: nothing was changed.
     }
 }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <utility>
 
+#include "base/vallocation_hook.h"
+
 VBaseArray::VBaseArray(int blockSize, int itemSize)
     : mBlockSize(blockSize < 1 ? 1 : blockSize), mItemSize(itemSize < 1 ? 1 : itemSize) {}
 
@@ -86,8 +88,11 @@ bool VBaseArray::Grow(int n) {
             if (items > INT_MAX || items * mItemSize > (long long)INT_MAX) return false;
         }
     }
-    void* p = std::realloc(mData, (size_t)(items * mItemSize));
-    if (!p) return false;
+    void* p = oxa_alloc::Allowed() ? std::realloc(mData, (size_t)(items * mItemSize)) : nullptr;
+    if (!p) {
+        oxa_alloc::NoteFailure();
+        return false;
+    }
     mData = static_cast<unsigned char*>(p);
     mCapacity = (int)items;
     return true;
@@ -103,7 +108,10 @@ int VBaseArray::InsertAt(int index, const void* item) {
         unsigned char* copy = mItemSize <= (int)sizeof(local)
                                   ? local
                                   : static_cast<unsigned char*>(std::malloc((size_t)mItemSize));
-        if (!copy) return -1;
+        if (!copy) {
+            oxa_alloc::NoteFailure();
+            return -1;
+        }
         std::memcpy(copy, p, (size_t)mItemSize);
         int at = InsertAt(index, copy);
         if (copy != local) std::free(copy);

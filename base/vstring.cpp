@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/vallocation_hook.h"
+
 namespace {
 
 int Sign(int v) {
@@ -151,11 +153,17 @@ bool VString::Reserve(int capacity) {
     char* p;
     if (mData == mInline) {
         p = static_cast<char*>(std::malloc((size_t)newCapacity + 1));
-        if (!p) return false;
+        if (!p) {
+            oxa_alloc::NoteFailure();
+            return false;
+        }
         std::memcpy(p, mInline, (size_t)mLen + 1);
     } else {
         p = static_cast<char*>(std::realloc(mData, (size_t)newCapacity + 1));
-        if (!p) return false;
+        if (!p) {
+            oxa_alloc::NoteFailure();
+            return false;
+        }
     }
     mData = p;
     mCapacity = newCapacity;

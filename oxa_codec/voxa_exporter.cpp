@@ -1,5 +1,8 @@
 #include "oxa_codec/voxa_exporter.h"
 
+#include <new>
+
+#include "base/vallocation_hook.h"
 #include "base/vsafe_output_file.h"
 #include "oxa_codec/voxa_io_formats.h"
 #include "oxa_codec/voxa_writer.h"
@@ -58,7 +61,12 @@ bool VOxaExporter::MakeWriter() {
 
 VStreamOptions* VOxaExporter::GetWriteOptions() {
     if (!MakeWriter()) return nullptr;
-    VStreamOptions* options = mWriter->GetWriteOptions();
+    VStreamOptions* options = nullptr;
+    try {
+        options = mWriter->GetWriteOptions();
+    } catch (const std::bad_alloc&) {
+        mWriter->GetError().SetLastErrorID(VOxaWriter::eNOT_ENOUGH_MEMORY);
+    }
     if (!options) TakeWriterError();
     return options;
 }
@@ -73,10 +81,31 @@ bool VOxaExporter::Export(VOxaScene* scene, VStreamOptions* options) {
         DropWriter();
         return false;
     }
-    VStreamOptions* own = options ? nullptr : mWriter->GetWriteOptions();
-    bool ok = mWriter->Write(scene, options ? options : own);
+    // Memory that runs out anywhere in the write ends it with that error, and the file is not
+    // put in place: nothing is thrown to the caller, and a write that met an allocation failure
+    // and went on without what it could not have is not a success.
+    const unsigned long long failures = oxa_alloc::FailureCount();
+    VStreamOptions* own = nullptr;
+    bool ok = false;
+    try {
+        own = options ? nullptr : mWriter->GetWriteOptions();
+        ok = mWriter->Write(scene, options ? options : own);
+    } catch (const std::bad_alloc&) {
+        mWriter->GetError().SetLastErrorID(VOxaWriter::eNOT_ENOUGH_MEMORY);
+    }
     if (!ok) TakeWriterError();
-    if (!mWriter->FileClose() && ok) {
+    bool closed = false;
+    try {
+        closed = mWriter->FileClose();
+    } catch (const std::bad_alloc&) {
+        if (ok) mWriter->GetError().SetLastErrorID(VOxaWriter::eNOT_ENOUGH_MEMORY);
+    }
+    if (!closed && ok) {
+        TakeWriterError();
+        ok = false;
+    }
+    if (oxa_alloc::FailureCount() != failures) {
+        mWriter->GetError().SetLastErrorID(VOxaWriter::eNOT_ENOUGH_MEMORY);
         TakeWriterError();
         ok = false;
     }

@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <new>
+
+#include "base/vallocation_hook.h"
 #include "oxa_codec/voxa_io_formats.h"
 #include "oxa_codec/voxa_reader.h"
 #include "oxa_codec/vstream_options.h"
@@ -60,7 +63,13 @@ bool VOxaImporter::Initialize(const char* fileName) {
             return false;
         }
     }
-    if (!mReader->FileOpen(mFileName.Buffer())) {
+    bool opened = false;
+    try {
+        opened = mReader->FileOpen(mFileName.Buffer());
+    } catch (const std::bad_alloc&) {
+        mReader->GetError().SetLastErrorID(VOxaReader::eNOT_ENOUGH_MEMORY);
+    }
+    if (!opened) {
         TakeReaderError();
         DropReader();
         return false;
@@ -77,7 +86,12 @@ VStreamOptions* VOxaImporter::GetReadOptions() {
     // A reader without options of its own answers null without an error; a reader that cannot
     // make them (its header is unreadable, say) answers null with its error, which is kept.
     mReader->GetError().ClearError();
-    VStreamOptions* options = mReader->GetReadOptions();
+    VStreamOptions* options = nullptr;
+    try {
+        options = mReader->GetReadOptions();
+    } catch (const std::bad_alloc&) {
+        mReader->GetError().SetLastErrorID(VOxaReader::eNOT_ENOUGH_MEMORY);
+    }
     if (!options && mReader->GetError().GetLastErrorID() >= 0) TakeReaderError();
     return options;
 }
@@ -93,7 +107,11 @@ bool VOxaImporter::Import(VOxaScene* scene, VStreamOptions* options) {
     VStreamOptions* own = nullptr;
     if (!options) {
         mReader->GetError().ClearError();
-        own = mReader->GetReadOptions();
+        try {
+            own = mReader->GetReadOptions();
+        } catch (const std::bad_alloc&) {
+            mReader->GetError().SetLastErrorID(VOxaReader::eNOT_ENOUGH_MEMORY);
+        }
         if (!own && mReader->GetError().GetLastErrorID() >= 0) {
             TakeReaderError();
             mMessageText = mReader->GetMessageText();
@@ -101,7 +119,20 @@ bool VOxaImporter::Import(VOxaScene* scene, VStreamOptions* options) {
             return false;
         }
     }
-    bool ok = mReader->Read(scene, options ? options : own);
+    // Memory that runs out anywhere in the read ends it with that error: nothing is thrown to
+    // the caller, and a read that met an allocation failure and went on without what it could
+    // not have (or failed for it under another name) is not a success.
+    const unsigned long long failures = oxa_alloc::FailureCount();
+    bool ok = false;
+    try {
+        ok = mReader->Read(scene, options ? options : own);
+    } catch (const std::bad_alloc&) {
+        mReader->GetError().SetLastErrorID(VOxaReader::eNOT_ENOUGH_MEMORY);
+    }
+    if (oxa_alloc::FailureCount() != failures) {
+        mReader->GetError().SetLastErrorID(VOxaReader::eNOT_ENOUGH_MEMORY);
+        ok = false;
+    }
     if (!ok) TakeReaderError();
     mMessageText = mReader->GetMessageText();
     delete own;

@@ -11,6 +11,7 @@ const char* const kReaderMessages[VOxaReader::eERROR_COUNT] = {
     "Wrong password",
     "Stream options not set",
     "Unidentified error",
+    "Not enough memory",
 };
 
 }  // namespace

@@ -26,6 +26,7 @@ public:
         eWRONG_PASSWORD = 5,
         eSTREAM_OPTIONS_NOT_SET = 6,
         eUNIDENTIFIED_ERROR = 7,
+        eNOT_ENOUGH_MEMORY = 8,
         eERROR_COUNT
     };
 

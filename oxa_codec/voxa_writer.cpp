@@ -3,8 +3,8 @@
 namespace {
 
 const char* const kWriterMessages[VOxaWriter::eERROR_COUNT] = {
-    "File is corrupted", "File not opened",        "File not created",
-    "Out of disk space", "Stream options not set", "Unidentified error",
+    "File is corrupted",      "File not opened",    "File not created",  "Out of disk space",
+    "Stream options not set", "Unidentified error", "Not enough memory",
 };
 
 }  // namespace

@@ -23,6 +23,7 @@ public:
         eOUT_OF_DISK_SPACE = 3,
         eSTREAM_OPTIONS_NOT_SET = 4,
         eUNIDENTIFIED_ERROR = 5,
+        eNOT_ENOUGH_MEMORY = 6,
         eERROR_COUNT
     };
 

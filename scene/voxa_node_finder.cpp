@@ -102,7 +102,11 @@ void VOxaNodeFinderDuplicateName::RebuildNameIndex() {
 void VOxaNodeFinderDuplicateName::AppendNode(VOxaNode* node) {
     int position = mNodes.Add(node);
     if (position < 0) return;
-    mNameCounts.Add(0);
+    // Without its count the node is not listed at all: the lists stay of one length.
+    if (mNameCounts.Add(0) < 0) {
+        mNodes.RemoveAt(position);
+        return;
+    }
     mNodeSlots.Insert(node, position);
     auto nameAt = [this](int at) { return mNodes[at]->GetName(); };
     int first = mNodeNames.Find(node->GetName(), nameAt);

@@ -386,6 +386,17 @@ VOxaGenericNode* VOxaSdkManager::GetGenericNode(const char* fullName) {
 }
 
 void VOxaSdkManager::DestroyAllObjects() {
+    // Handles still to be made are let go first, for every object: everything goes, and an
+    // object's destruction that touched a later object's properties would otherwise make the
+    // handles of every object before that one only to destroy them again.
+    for (size_t i = mPendingFront; i < mPendingHandles.size(); ++i) {
+        if (VOxaTakeNodeContainer* object = mPendingHandles[i].mObject) object->mPendingHandleSlot = -1;
+    }
+    mPendingHandles.clear();
+    mPendingFront = 0;
+    mPendingObjects = 0;
+    mPendingHandleCount = 0;
+    mReleasedHandleCount = 0;
     DrainRegistry(mScenes, [](VOxaScene* scene) { delete scene; });
     DrainRegistry(mNodeAttributes, [](VOxaNodeAttribute* attribute) {
         if (VOxaNode* node = attribute->GetNode()) node->SetNodeAttribute(nullptr);
@@ -398,16 +409,6 @@ void VOxaSdkManager::DestroyAllObjects() {
     DrainRegistry(mTextures, [this](VOxaTexture* texture) { DeleteTakeObject(texture, true); });
     DrainRegistry(mVideos, [this](VOxaVideo* video) { DeleteTakeObject(video, true); });
     DestroyAllPoses();
-    // Objects still holding handles to be made (made without the manager's registries) are let
-    // go: the handles they would hold go with the others.
-    for (size_t i = mPendingFront; i < mPendingHandles.size(); ++i) {
-        if (VOxaTakeNodeContainer* object = mPendingHandles[i].mObject) object->mPendingHandleSlot = -1;
-    }
-    mPendingHandles.clear();
-    mPendingFront = 0;
-    mPendingObjects = 0;
-    mPendingHandleCount = 0;
-    mReleasedHandleCount = 0;
     DrainRegistry(mUserProperties, [](VOxaUserProperty* userProperty) { delete userProperty; });
     DrainRegistry(mGenericNodes, [this](VOxaGenericNode* node) { DeleteTakeObject(node, false); });
     DrainRegistry(mThumbnails, [](VOxaThumbnail* thumbnail) { delete thumbnail; });

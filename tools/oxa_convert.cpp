@@ -55,6 +55,8 @@
 #include "oxa_codec/voxa_exporter.h"
 #include "oxa_codec/voxa_importer.h"
 #include "oxa_codec/voxa_io_formats.h"
+#include "oxa_codec/voxa_reader.h"
+#include "oxa_codec/voxa_writer.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_node_attribute.h"
@@ -885,7 +887,12 @@ bool ImportFile(const std::string& path, const Arguments& args, Session& session
     gMessages.AddLines(importer->GetMessageText().Buffer());
     if (!ok) gMessages.Drop(importer->GetError().GetLastErrorString().Buffer());
     gMessages.Print(path);
-    PrintFailure(path, ok, importer->GetError().GetLastErrorString().Buffer());
+    if (!ok && importer->GetError().GetLastErrorID() == VOxaReader::eNOT_ENOUGH_MEMORY) {
+        gRefusal.clear();
+        std::fprintf(stderr, "oxa-convert: not enough memory to read %s\n", Printable(path.c_str()).c_str());
+    } else {
+        PrintFailure(path, ok, importer->GetError().GetLastErrorString().Buffer());
+    }
     if (!ok) {
         if (options) options->Destroy();
         return false;
@@ -1047,8 +1054,14 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
     // size limit); a writer refuses a scene that gives it nothing its format holds with the plain
     // reason.
     const VSafeOutputGroup* files = VSafeOutputGroup::Current();
-    PrintFailure(shownAs, ok, exporter->GetError().GetLastErrorString().Buffer(),
-                 files ? oxa_run::WriteFailure(*files) : std::string());
+    if (!ok && exporter->GetError().GetLastErrorID() == VOxaWriter::eNOT_ENOUGH_MEMORY) {
+        gRefusal.clear();
+        std::fprintf(stderr, "oxa-convert: not enough memory to write %s\n",
+                     Printable(shownAs.c_str()).c_str());
+    } else {
+        PrintFailure(shownAs, ok, exporter->GetError().GetLastErrorString().Buffer(),
+                     files ? oxa_run::WriteFailure(*files) : std::string());
+    }
     if (ok && kept)
         *kept = options;
     else if (options)

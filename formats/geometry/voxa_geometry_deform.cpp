@@ -7,6 +7,7 @@
 #include "attributes/voxa_geometry.h"
 #include "attributes/voxa_link.h"
 #include "attributes/voxa_shape.h"
+#include "base/vallocation_hook.h"
 #include "scene/voxa_node.h"
 
 VgeAMatrix GetNodeLocalMatrix(VOxaNode* node) {
@@ -60,6 +61,7 @@ void ApplyShapeDeformation(VOxaGeometry* mesh, VgeTVector* points) {
     try {
         result.assign(points, points + count);
     } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
         return;  // nothing changed rather than a partial deformation
     }
     for (int i = 0; i < shapeCount; ++i) {
@@ -101,6 +103,7 @@ void ApplySkinDeformation(const VgeAMatrix& meshGlobal, VOxaGeometry* mesh, VgeT
         matrices.resize((size_t)count);
         sums.assign((size_t)count, 0.0);
     } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
         return;
     }
     for (VSkinMatrix& m : matrices) {

@@ -1,6 +1,7 @@
 #include "formats/motion/voxa_motion_base.h"
 
 #include <sys/stat.h>
+#include <new>
 
 #include <algorithm>
 #include <cctype>
@@ -187,7 +188,7 @@ bool VOxaMotionSupport::EnsureKeyRoom(VFCurve* curve, int64_t index, int64_t& ro
     int64_t grown = room == 0 ? std::min<int64_t>(expected, kKeyRoomCap) : room + room / 2;
     if (grown <= index) grown = index + 1;
     if (grown > INT_MAX) grown = INT_MAX;
-    curve->ResizeKeyBuffer((int)grown);
+    if (!curve->ResizeKeyBuffer((int)grown)) throw std::bad_alloc();
     room = grown;
     return true;
 }
@@ -473,6 +474,11 @@ bool VOxaReaderMotionBase::ReadCheckedHeader(int64_t& markerCount, VTime& startT
                       (long long)markerCount, (long long)size);
         return Corrupted(why);
     }
+    if (markerCount > VOxaMotionSupport::kMaxMarkers) {
+        std::snprintf(why, sizeof why, "the header gives %lld markers, more than %d", (long long)markerCount,
+                      VOxaMotionSupport::kMaxMarkers);
+        return Corrupted(why);
+    }
     if (frameCount < 0) {
         std::snprintf(why, sizeof why, "the header gives %lld frames", (long long)frameCount);
         return Corrupted(why);
@@ -595,6 +601,12 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
         const int count = frame.GetCount();
         if (count - markerCount > excess) excess = count - markerCount;
         const int64_t nodeCount = (int64_t)markerCount + excess;
+        if (nodeCount > VOxaMotionSupport::kMaxMarkers) {
+            std::snprintf(why, sizeof why, "frame %d: %lld points, more than %d markers", j + 1,
+                          (long long)nodeCount, VOxaMotionSupport::kMaxMarkers);
+            ok = false;
+            break;
+        }
         if (nodeCount * (j + 1) > pointLimit) {
             std::snprintf(why, sizeof why,
                           "frame %d: %lld markers over %d frames are more points than the file's %lld bytes "
@@ -696,7 +708,7 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
                               take->GetOcclusion()};
         for (VFCurve* curve : curves) {
             if (!curve) return fail();
-            curve->ResizeKeyBuffer(frames);
+            if (!curve->ResizeKeyBuffer(frames)) throw std::bad_alloc();
             curve->KeyModifyBegin();
         }
         // With gaps filled, a gap holds the marker's last seen position, and the gaps before it is

@@ -193,6 +193,9 @@ struct VOxaMotionSupport {
     // Key room made ahead of the data: counts from a file reserve at most this many keys, and the
     // room grows as keys arrive.
     static constexpr int kKeyRoomCap = 1 << 16;
+    // Most marker nodes a file may ask for: what a C3D file can hold. Each becomes a node with
+    // its curves, so a small file must not ask for more than any capture has.
+    static constexpr int kMaxMarkers = 65535;
 
     // The options as motion options, null when they are missing or of another kind.
     static VStreamOptionsMotion* AsMotionOptions(VStreamOptions* options);

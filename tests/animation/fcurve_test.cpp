@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "animation/fcurve.h"
+#include "base/vallocation_hook.h"
 
 namespace {
 
@@ -38,10 +39,12 @@ TEST(FCurve, StorageGrowsInBlocksAndTableSteps) {
         EXPECT_TRUE(curve.IsStorageValid());
         for (int i = 0; i < 25; ++i)
             curve.KeyAppendFast(VTime(i), (float)i);
+        // The table holds the blocks in use: a curve of a few keys pays for one pointer, not 64.
         int64_t oneBlock = VFCurve::GetKeyMemoryTotal() - before;
-        EXPECT_EQ(oneBlock, (int64_t)(25 * sizeof(VFCurveKey) + 64 * sizeof(void*)));
+        EXPECT_EQ(oneBlock, (int64_t)(25 * sizeof(VFCurveKey) + sizeof(void*)));
         curve.KeyAppendFast(VTime(25), 25.0f);  // the 26th key takes a second block
-        EXPECT_EQ(VFCurve::GetKeyMemoryTotal() - before, oneBlock + (int64_t)(25 * sizeof(VFCurveKey)));
+        EXPECT_EQ(VFCurve::GetKeyMemoryTotal() - before,
+                  oneBlock + (int64_t)(25 * sizeof(VFCurveKey) + sizeof(void*)));
         for (int i = 26; i < 1601; ++i)
             curve.KeyAppendFast(VTime(i), (float)i);
         // 1,601 keys: 65 blocks and a table of 128 pointers.
@@ -59,6 +62,54 @@ TEST(FCurve, StorageGrowsInBlocksAndTableSteps) {
         EXPECT_EQ(curve.KeyGetValue(29), 29.0f);
     }
     EXPECT_EQ(VFCurve::GetKeyMemoryTotal(), before);
+}
+
+// Key storage that cannot be had is reported by the growing operations, leaves the keys and the
+// room as they were (blocks taken before the failing one are given back) and is counted; nothing
+// ends the process.
+TEST(FCurve, KeyStorageThatCannotBeHadChangesNothing) {
+    const int64_t memoryBefore = VFCurve::GetKeyMemoryTotal();
+    const unsigned long long failuresBefore = oxa_alloc::FailureCount();
+    {
+        VFCurve curve;
+        for (int i = 0; i < 25; ++i)
+            ASSERT_EQ(curve.KeyAppendFast(VTime(i), (float)i), i);
+        const int64_t held = VFCurve::GetKeyMemoryTotal();
+
+        oxa_alloc::Fail(0);
+        EXPECT_EQ(curve.KeyAppendFast(VTime(100), 1.0f), -1);
+        EXPECT_EQ(curve.KeyAdd(VTime(100), VFCurveKey()), -1);
+        EXPECT_EQ(curve.KeyAdd(VTime(100)), -1);
+        EXPECT_EQ(curve.KeyAppend(VTime(100), &curve, 0), -1);
+        EXPECT_FALSE(curve.ResizeKeyBuffer(26));
+        EXPECT_FALSE(curve.KeyModifyBegin(26));
+        curve.KeyModifyEnd();
+        // Three more blocks with room for one of them: that one is given back.
+        oxa_alloc::Fail(2);
+        EXPECT_FALSE(curve.ResizeKeyBuffer(100));
+        oxa_alloc::Fail(-1);
+
+        EXPECT_EQ(oxa_alloc::FailureCount() - failuresBefore, 7u);
+        // The blocks are given back; only the table may have grown.
+        EXPECT_LT(VFCurve::GetKeyMemoryTotal() - held, (int64_t)(25 * sizeof(VFCurveKey)));
+        EXPECT_FALSE(curve.KeySetTCB(25, VTime(100), 1.0f)) << "no slot was made ready";
+        EXPECT_EQ(curve.KeyGetCount(), 25);
+        EXPECT_TRUE(curve.IsStorageValid());
+        for (int i = 0; i < 25; ++i)
+            ASSERT_EQ(curve.KeyGetValue(i), (float)i);
+        // Keys added one by one take the blocks they fill and no more.
+        VFCurve added;
+        const int64_t emptyCurve = VFCurve::GetKeyMemoryTotal();
+        for (int i = 0; i < 25; ++i)
+            ASSERT_EQ(added.KeyAdd(VTime(i), VFCurveKey()), i);
+        EXPECT_EQ(VFCurve::GetKeyMemoryTotal() - emptyCurve,
+                  (int64_t)(25 * sizeof(VFCurveKey) + sizeof(void*)));
+        // The curve works on once memory is there again.
+        EXPECT_TRUE(curve.ResizeKeyBuffer(100));
+        EXPECT_EQ(curve.KeyAppendFast(VTime(25), 25.0f), 25);
+        EXPECT_TRUE(curve.IsStorageValid());
+    }
+    EXPECT_EQ(VFCurve::GetKeyMemoryTotal(), memoryBefore);
 }
 
 TEST(FCurve, KeyAddReplacesAtEqualTimeAndKeepsOrder) {

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <random>
 #include <utility>
 #include <vector>
+
+#include "base/vallocation_hook.h"
 
 namespace {
 
@@ -239,4 +242,37 @@ TEST(VBaseArray, MoveBetweenItemSizesLeavesTheTargetEmpty) {
     EXPECT_EQ(ints.GetBlockSize(), 16);
     EXPECT_EQ(more.GetCount(), 0);  // NOLINT(bugprone-use-after-move)
     EXPECT_EQ(more.GetCapacity(), 0);
+}
+
+// Storage that cannot grow leaves the array as it was, says so through every growing operation,
+// and is counted, so that a read or write that met it can tell.
+TEST(VArray, GrowthThatFailsChangesNothingAndIsCounted) {
+    VArrayTemplate<int> a(4);
+    for (int i = 0; i < 4; ++i)
+        ASSERT_EQ(a.Add(i), i);
+    const unsigned long long before = oxa_alloc::FailureCount();
+    oxa_alloc::Fail(0);
+    EXPECT_EQ(a.Add(9), -1);
+    EXPECT_EQ(a.InsertAt(0, 9), -1);
+    EXPECT_EQ(a.Add(a[1]), -1) << "an item of the array itself";
+    EXPECT_EQ(a.AddMultiple(3), -1);
+    EXPECT_FALSE(a.SetCount(100));
+    EXPECT_FALSE(a.Resize(5));
+    VArrayTemplate<int> copy(a);
+    oxa_alloc::Fail(-1);
+    EXPECT_EQ(oxa_alloc::FailureCount() - before, 7u);
+    EXPECT_EQ(copy.GetCount(), 0) << "a copy without storage is empty, not half made";
+    ExpectSame(a, {0, 1, 2, 3});
+    // Within the storage it has, nothing is allocated and nothing fails.
+    oxa_alloc::Fail(0);
+    EXPECT_TRUE(a.SetCount(2));
+    EXPECT_EQ(a.Add(7), 2);
+    oxa_alloc::Fail(-1);
+    ExpectSame(a, {0, 1, 7});
+    EXPECT_EQ(oxa_alloc::FailureCount() - before, 7u);
+    // A size past what one allocation may hold is refused before any allocation is tried.
+    VArrayTemplate<double> huge(1);
+    EXPECT_FALSE(huge.SetCount(INT_MAX / 8 + 1));
+    EXPECT_EQ(huge.AddMultiple(INT_MAX / 8 + 1), -1);
+    EXPECT_EQ(huge.GetCount(), 0);
 }

@@ -125,4 +125,8 @@ done
 first=$("$prefix/bin/oxa-convert" --version | head -n 1)
 [ "$first" = "oxa-convert (OXA scene toolkit) $version" ] ||
   fail "the installed oxa-convert --version says \"$first\", not \"oxa-convert (OXA scene toolkit) $version\""
+# Memory that runs out: the tests' programs carry AddressSanitizer, which cannot run under an
+# address-space limit, so the installed program, built without it, is run under such limits here.
+bash "$src/tests/install/memory_limits_test.sh" "$prefix/bin/oxa-convert" "$work/memory" ||
+  fail "the installed oxa-convert did not end cleanly where memory ran out"
 echo "install test: passed"

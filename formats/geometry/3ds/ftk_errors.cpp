@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "base/vallocation_hook.h"
 #include "formats/geometry/3ds/ftk_core.h"
 
 namespace Ftk {
@@ -60,6 +61,9 @@ const char* ErrorText(int32_t code) {
 
 void PushError(int32_t code) {
     if (code == NO_FTK_ERRORS) return;
+    // Counted with the other allocation failures, so that the read or write that met it fails
+    // as short of memory.
+    if (code == ERR_NO_MEM) oxa_alloc::NoteFailure();
     gErrorPending = true;
     for (int i = 0; i < kErrorStackSize; ++i) {
         if (gErrors[i].mCode != 0) continue;

@@ -11,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -99,7 +100,7 @@ constexpr double kFramesPerSecond = 30.0;
 void OpenCurves(VFCurve** curves, int count, uint32_t keyCount) {
     for (int c = 0; c < count; ++c) {
         if (!curves[c]) continue;
-        curves[c]->ResizeKeyBuffer((int)keyCount);
+        if (!curves[c]->ResizeKeyBuffer((int)keyCount)) throw std::bad_alloc();
         curves[c]->KeyModifyBegin();
     }
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -194,14 +195,14 @@ void AsfBone::ApplyFrame(const double* values, VTime time, double lengthFactor, 
         double out[3];
         VgeMatrixMultVector3(out, mReadFrame, t);
         for (int i = 0; i < 3; ++i)
-            mReadT[i]->KeyAppendFast(time, (float)(out[i] + mReadOffset[i]));
+            if (mReadT[i]->KeyAppendFast(time, (float)(out[i] + mReadOffset[i])) < 0) throw std::bad_alloc();
     }
     if (mReadR[0]) {
         VgeRMatrixMult(m, m, mReadFrame);
         double angles[3];
         VgeMatrixToEulerXYZ(angles, m);
         for (int i = 0; i < 3; ++i)
-            mReadR[i]->KeyAppendFast(time, (float)angles[i]);
+            if (mReadR[i]->KeyAppendFast(time, (float)angles[i]) < 0) throw std::bad_alloc();
     }
 }
 

@@ -185,6 +185,14 @@ bool VOxaReaderAscension::Scan() {
     const int64_t span = (int64_t)mLastFrame - mFirstFrame + 1;
     const int64_t sensors = mTracks.empty() ? 1 : (int64_t)mTracks.size();
     const int64_t records = recordCount > 0 ? recordCount : 1;
+    if (sensors > VOxaMotionSupport::kMaxMarkers) {
+        char why[160];
+        std::snprintf(why, sizeof why, "%lld sensors, more than %d", (long long)sensors,
+                      VOxaMotionSupport::kMaxMarkers);
+        ClearScan();
+        mScanFailure = why;
+        return false;
+    }
     // Every sensor is keyed at every frame of the span: the keys must be backed by records.
     if (span > INT_MAX || span * sensors > kFramesPerRecord * records) {
         char why[160];

@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "animation/anim_import_filters.h"
 #include "animation/euler_continuity.h"
@@ -95,11 +96,11 @@ namespace {
 void SetKey(VFCurve* curve, int frame, VTime time, double value) {
     if (!curve) return;
     if (curve->KeyGetCount() == frame) {
-        curve->KeyAppendFast(time, (float)value);
+        if (curve->KeyAppendFast(time, (float)value) < 0) throw std::bad_alloc();
         return;
     }
     // Out of sequence: through the slot itself.
-    curve->ResizeKeyBuffer(frame + 1);
+    if (!curve->ResizeKeyBuffer(frame + 1)) throw std::bad_alloc();
     curve->KeySet(frame, time, (float)value);
 }
 
@@ -352,7 +353,7 @@ bool VOxaFileBiovision::ReadMotion(VStreamOptionsMotion* options) {
             const bool used = c < BvhJoint::eRX ? joint->HasSixChannels() : joint->HasRotationChannel();
             VFCurve* curve = joint->mCurves[c];
             if (!curve || !used) continue;
-            curve->ResizeKeyBuffer(reserve);
+            if (!curve->ResizeKeyBuffer(reserve)) throw std::bad_alloc();
             curve->KeyModifyBegin();
         }
     }

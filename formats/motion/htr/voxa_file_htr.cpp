@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "animation/fcurve.h"
 #include "base/vconfig_file.h"
@@ -108,7 +109,7 @@ void VOxaFileMotionAnalysisHtr::Segment::BeginKeys(int frameCount) {
     for (VFCurve* curve : mCurves) {
         if (!curve) continue;
         curve->KeyModifyBegin();
-        curve->ResizeKeyBuffer(reserve);
+        if (!curve->ResizeKeyBuffer(reserve)) throw std::bad_alloc();
     }
     mKeySlots = reserve;
     mKeysOpen = true;
@@ -121,7 +122,7 @@ bool VOxaFileMotionAnalysisHtr::Segment::AddFrameKeys(int index, VTime time, con
         // Grow by doubling as frame lines arrive: linear overall, and backed by the lines read.
         int slots = mKeySlots > (1 << 29) ? index + 1 : std::max(index + 1, 2 * mKeySlots);
         for (VFCurve* curve : mCurves)
-            if (curve) curve->ResizeKeyBuffer(slots);
+            if (curve && !curve->ResizeKeyBuffer(slots)) throw std::bad_alloc();
         mKeySlots = slots;
     }
     const double* values[3] = {translation, rotation, scaling};
@@ -132,7 +133,7 @@ bool VOxaFileMotionAnalysisHtr::Segment::AddFrameKeys(int index, VTime time, con
         // Keys arrive in time order: appending writes the same cubic automatic key (weights 1/3)
         // without a per-key notification.
         if (index == curve->KeyGetCount() && (index == 0 || curve->KeyGetTime(index - 1) < time)) {
-            curve->KeyAppendFast(time, value);
+            if (curve->KeyAppendFast(time, value) < 0) throw std::bad_alloc();
             continue;
         }
         if (!curve->KeySet(index, time, value, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentAuto,
@@ -258,6 +259,9 @@ bool VOxaFileMotionAnalysisHtr::ReadHeaderLine(VStreamOptionsMotion* options) {
             break;
         case eKEY_NUM_SEGMENTS:
             if (!ReadInt(number) || number < 0) return Fail("Can't read segment count");
+            // Each segment becomes a joint node with its curves: a short file must not ask for
+            // more of them than a skeleton has.
+            if (number > kMaxSegments) return Fail("%d segments: more than %d", number, kMaxSegments);
             mNumSegments = number;
             break;
         case eKEY_NUM_FRAMES:

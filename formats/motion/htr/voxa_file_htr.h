@@ -46,6 +46,8 @@ public:
 
     // Longest segment or parent name.
     static constexpr int kMaxNameLength = 255;
+    // Most segments a file may declare (as many as the BVH reader takes joints).
+    static constexpr int kMaxSegments = 2048;
     // Key slots a segment prepares before any frame line is read; more are added as lines come,
     // so a frame count claimed by the header never sizes an allocation by itself.
     static constexpr int kKeyReserveCap = 1600;

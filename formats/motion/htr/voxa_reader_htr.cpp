@@ -171,7 +171,32 @@ bool VOxaReaderMotionAnalysisHtr::BuildSkeleton(VOxaSdkManager* manager, VOxaNod
             }
             rootIndex = i;
         }
+    }
+    if (rootIndex < 0) return Corrupted("every segment has a parent segment: the hierarchy has no root");
 
+    // Every parent chain must end at the root: a cycle (A under B, B under A) beside the root
+    // would otherwise become a loop in the scene graph. Depths are memoised, so this is linear.
+    std::vector<int> depth(count, -1);
+    std::vector<int> path;
+    for (int i = 0; i < count; ++i) {
+        int k = i;
+        path.clear();
+        while (k >= 0 && depth[k] < 0) {
+            depth[k] = -2;  // on the current path
+            path.push_back(k);
+            k = mFile->GetSegment(k)->mParentIndex;
+            if (k >= 0 && depth[k] == -2) return Corrupted("the segments' parents form a loop");
+        }
+        int d = k < 0 ? -1 : depth[k];
+        for (int p = (int)path.size() - 1; p >= 0; --p) {
+            depth[path[p]] = ++d;
+            if (d > kMaxDepth) return Corrupted("segments nested too deep");
+        }
+    }
+
+    // The nodes only once the hierarchy is known to be sound: a refused file costs no nodes.
+    for (int i = 0; i < count; ++i) {
+        Segment* segment = mFile->GetSegment(i);
         VOxaNode* node = manager->CreateNode(segment->mName.c_str());
         VOxaSkeleton* skeleton = manager->CreateSkeleton();
         if (!node || !skeleton) return Fail(eFILE_CORRUPTED);
@@ -194,27 +219,6 @@ bool VOxaReaderMotionAnalysisHtr::BuildSkeleton(VOxaSdkManager* manager, VOxaNod
                               take->GetScaleX(),         take->GetScaleY(),         take->GetScaleZ()};
         for (int c = 0; c < 9; ++c)
             segment->mCurves[c] = curves[c];
-    }
-    if (rootIndex < 0) return Corrupted("every segment has a parent segment: the hierarchy has no root");
-
-    // Every parent chain must end at the root: a cycle (A under B, B under A) beside the root
-    // would otherwise become a loop in the scene graph. Depths are memoised, so this is linear.
-    std::vector<int> depth(count, -1);
-    std::vector<int> path;
-    for (int i = 0; i < count; ++i) {
-        int k = i;
-        path.clear();
-        while (k >= 0 && depth[k] < 0) {
-            depth[k] = -2;  // on the current path
-            path.push_back(k);
-            k = mFile->GetSegment(k)->mParentIndex;
-            if (k >= 0 && depth[k] == -2) return Corrupted("the segments' parents form a loop");
-        }
-        int d = k < 0 ? -1 : depth[k];
-        for (int p = (int)path.size() - 1; p >= 0; --p) {
-            depth[path[p]] = ++d;
-            if (d > kMaxDepth) return Corrupted("segments nested too deep");
-        }
     }
 
     for (int i = 0; i < count; ++i) {

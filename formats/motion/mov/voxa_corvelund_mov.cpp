@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <new>
 #include <vector>
 
 #include "animation/anim_import_filters.h"
@@ -149,6 +150,10 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
     const VTime end = VOxaMotionSupport::EndTime(start, period, n);
     const int objects = valuesPerLine > 1 ? (valuesPerLine - 1) / (3 * groups) : 0;
     const int used = objects * 3 * groups;  // the columns after the time that become keys
+    if (objects > VOxaMotionSupport::kMaxMarkers) {
+        mFile->Fail("%d markers on a line, more than %d", objects, VOxaMotionSupport::kMaxMarkers);
+        return Corrupted();
+    }
 
     // Rows: the used columns of each line in single precision, as the keys keep them. Every line
     // must back its values: a file whose short lines would ask for more keys than it has bytes is
@@ -209,7 +214,7 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
             for (int a = 0; a < 3; ++a) {
                 VFCurve* curve = curves[g][a];
                 if (!curve) return fail();
-                curve->ResizeKeyBuffer(rowCount);
+                if (!curve->ResizeKeyBuffer(rowCount)) throw std::bad_alloc();
                 curve->KeyModifyBegin();
                 VTime time = start;
                 const float* value = rows.data() + column + a;

@@ -228,7 +228,15 @@ bool VOxaReaderPuppeteer::Read(VOxaScene* scene, VStreamOptions* streamOptions) 
         manager->DestroyNode(reference, true);
         return Corrupted();
     }
+    // Each segment is a marker node with its curves: no more of them than a capture has.
+    int segments = 1;
     while (ReadSegment(reference, takeName.Buffer(), options, false)) {
+        if (++segments > VOxaMotionSupport::kMaxMarkers) {
+            manager->DestroyNode(reference, true);
+            char why[96];
+            std::snprintf(why, sizeof why, "more than %d segments", VOxaMotionSupport::kMaxMarkers);
+            return Corrupted(why);
+        }
     }
 
     VString report("Duplicate names found in ");

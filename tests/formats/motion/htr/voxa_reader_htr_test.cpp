@@ -336,7 +336,23 @@ TEST_F(htr_Reader, RefusedHierarchies) {
         deep += "S" + std::to_string(i) + " S" + std::to_string(i - 1) + "\n";
         base += "S" + std::to_string(i) + " 0 1 0 0 0 0 1\n";
     }
+    const int nodesBefore = mManager->GetNodeCount();
     EXPECT_FALSE(Read(deep + base + "[S0]\n"));
+    EXPECT_NE(mReader->GetError().GetLastErrorString().Find("nested too deep"), -1)
+        << mReader->GetError().GetLastErrorString().Buffer();
+    // Refused before the segments' nodes are made: at most the reference node was.
+    EXPECT_LE(mManager->GetNodeCount() - nodesBefore, 1);
+    // A chain whose deepest segment lies exactly at the cap is read.
+    const int most = VOxaReaderMotionAnalysisHtr::kMaxDepth + 1;
+    std::string chain = Header(most, 0) + "[SegmentNames&Hierarchy]\nS0 GLOBAL\n";
+    std::string chainBase = "[BasePosition]\nS0 0 0 0 0 0 0 1\n";
+    std::string blocks = "[S0]\n";
+    for (int i = 1; i < most; ++i) {
+        chain += "S" + std::to_string(i) + " S" + std::to_string(i - 1) + "\n";
+        chainBase += "S" + std::to_string(i) + " 0 1 0 0 0 0 1\n";
+        blocks += "[S" + std::to_string(i) + "]\n";
+    }
+    EXPECT_TRUE(Read(chain + chainBase + blocks)) << mReader->GetError().GetLastErrorString().Buffer();
 
     // Duplicate names reach the options' message receiver.
     const std::string twice = Header(3, 0) + "[SegmentNames&Hierarchy]\nR GLOBAL\nA R\nA R\n" +
@@ -345,6 +361,36 @@ TEST_F(htr_Reader, RefusedHierarchies) {
     EXPECT_FALSE(Read(twice, "twice.htr"));
     // The end nodes the reader makes are named clear of each other: the file's own names clash.
     EXPECT_EQ(gMessage, "Duplicate names found in htr_twice:\n    Model::A");
+}
+
+// A file declares how many segments it has; each becomes a joint node with its curves, so a
+// count past what the reader takes is refused from the header, before anything is built.
+TEST_F(htr_Reader, SegmentCountIsBounded) {
+    const int most = VOxaFileMotionAnalysisHtr::kMaxSegments;
+    ASSERT_EQ(most, 2048) << "as many segments as the BVH reader takes joints";
+    auto flat = [](int segments) {
+        std::string text = Header(segments, 0) + "[SegmentNames&Hierarchy]\nS0 GLOBAL\n";
+        std::string base = "[BasePosition]\nS0 0 0 0 0 0 0 1\n";
+        std::string blocks = "[S0]\n";
+        for (int i = 1; i < segments; ++i) {
+            text += "S" + std::to_string(i) + " S0\n";
+            base += "S" + std::to_string(i) + " 0 1 0 0 0 0 1\n";
+            blocks += "[S" + std::to_string(i) + "]\n";
+        }
+        return text + base + blocks;
+    };
+    const int nodesBefore = mManager->GetNodeCount();
+    EXPECT_FALSE(Read(flat(most + 1)));
+    EXPECT_NE(mReader->GetError().GetLastErrorString().Find("2049 segments: more than 2048"), -1)
+        << mReader->GetError().GetLastErrorString().Buffer();
+    EXPECT_EQ(mManager->GetNodeCount(), nodesBefore);
+    // A count far past the bound in a tiny file is refused the same way.
+    EXPECT_FALSE(Read(Header(100000, 1) + "[SegmentNames&Hierarchy]\nS0 GLOBAL\n"));
+    EXPECT_NE(mReader->GetError().GetLastErrorString().Find("more than 2048"), -1);
+    EXPECT_EQ(mManager->GetNodeCount(), nodesBefore);
+
+    ASSERT_TRUE(Read(flat(most))) << mReader->GetError().GetLastErrorString().Buffer();
+    EXPECT_NE(Node("S2047"), nullptr);
 }
 
 TEST_F(htr_Reader, RefusedAnimation) {

@@ -423,6 +423,30 @@ TEST_F(Trc, trc_RefusalsSayWhere) {
         EXPECT_EQ(Refusal(c.text), std::string("File is corrupted: ") + c.why) << c.text;
 }
 
+// Every marker becomes a node with its curves: a file may not ask for more of them than a C3D
+// file can hold, whether its header counts them or a frame line brings them.
+TEST_F(Trc, trc_MarkerCountIsBounded) {
+    auto oneFrame = [](int markers, int points) {
+        std::string text = Type3("mm", 1, markers) + "Frame#\tTime";
+        for (int i = 0; i < markers; ++i)
+            text += "\tm" + std::to_string(i) + "\t\t";
+        text += "\n\t";
+        for (int i = 1; i <= markers; ++i)
+            text += "\tX" + std::to_string(i) + "\tY" + std::to_string(i) + "\tZ" + std::to_string(i);
+        text += "\n1\t0";
+        for (int i = 0; i < points; ++i)
+            text += "\t1\t2\t3";
+        return text + "\n";
+    };
+    const int nodesBefore = mManager->GetNodeCount();
+    EXPECT_EQ(Refusal(oneFrame(100000, 100000)),
+              "File is corrupted: the header gives 100000 markers, more than 65535");
+    EXPECT_EQ(Refusal(oneFrame(2, 70000)),
+              "File is corrupted: frame 1: 70000 points, more than 65535 markers");
+    EXPECT_EQ(mManager->GetNodeCount(), nodesBefore);
+    EXPECT_EQ(Refusal(oneFrame(3, 3)), "");
+}
+
 TEST_F(Trc, trc_TimeCodeFile) {
     const std::string path = TempPath("trc_timecode.trc");
     const std::string tc = TempPath("trc_timecode.tc");

@@ -1,0 +1,29 @@
+#ifndef OXA_BASE_VALLOCATION_HOOK_H
+#define OXA_BASE_VALLOCATION_HOOK_H
+
+// Allocation failures that are handled where they happen (an array that cannot grow, a working
+// list given up, a key block that cannot be had) are counted here, so that a whole read or write
+// can tell afterwards that it went on with less than it needed and fail with "Not enough memory"
+// instead of answering success.
+//
+// It also holds a switch for tests that makes the storage of the growable arrays and of the
+// function-curve keys fail as if memory had run out, so that the way callers handle a failed
+// allocation can be tried without exhausting the machine. Off unless a test sets it; when off it
+// costs one load.
+namespace oxa_alloc {
+
+// Counts one allocation failure.
+void NoteFailure();
+// The number of allocation failures counted since the process started.
+unsigned long long FailureCount();
+
+// After Fail(n), n more allocations through the switch succeed and every one after them fails,
+// until Fail(-1) turns the switch off again.
+void Fail(long long allowed);
+// False when the switch says this allocation is to fail as if memory had run out (the failure is
+// then counted by whoever handles it).
+bool Allowed();
+
+}  // namespace oxa_alloc
+
+#endif  // OXA_BASE_VALLOCATION_HOOK_H

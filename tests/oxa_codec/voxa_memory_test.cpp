@@ -1,0 +1,177 @@
+// Memory that runs out in a read or a write: the importer and the exporter end it with "Not
+// enough memory", never with success for less than the file holds, and a failed write leaves the
+// file that was there as it was. The failures are made by the allocation switch of the growable
+// arrays and the key storage, at every point from the first allocation on.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "base/vallocation_hook.h"
+#include "oxa_codec/voxa_exporter.h"
+#include "oxa_codec/voxa_importer.h"
+#include "oxa_codec/voxa_io_formats.h"
+#include "oxa_codec/voxa_reader.h"
+#include "oxa_codec/voxa_writer.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+#include "tests/support/test_files.h"
+
+// A read cut off part way may leave objects that it had made but not yet handed to their owner;
+// what is checked here is the result of every run, not what such a run leaves.
+extern "C" const char* __lsan_default_options() {
+    return "detect_leaks=0";
+}
+
+namespace {
+
+std::string TempPath(const std::string& name) {
+    static const std::string folder = oxa_test::MakeProcessTempFolder("memory_");
+    return folder + name;
+}
+
+// Three joints over 40 frames.
+std::string SmallBvh() {
+    std::string text =
+        "HIERARCHY\nROOT Hips\n{\n  OFFSET 0 0 0\n"
+        "  CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation\n"
+        "  JOINT Spine\n  {\n    OFFSET 0 10 0\n    CHANNELS 3 Zrotation Xrotation Yrotation\n"
+        "    End Site\n    {\n      OFFSET 0 10 0\n    }\n  }\n}\n"
+        "MOTION\nFrames: 40\nFrame Time: 0.0333333\n";
+    for (int f = 0; f < 40; ++f)
+        text += std::to_string(f) + " 1 2 " + std::to_string(f % 7) + " 3 4 5 " + std::to_string(f) + " 6\n";
+    return text;
+}
+
+// A grid of 12 x 12 quads.
+std::string GridObj() {
+    std::string text;
+    for (int y = 0; y <= 12; ++y)
+        for (int x = 0; x <= 12; ++x)
+            text += "v " + std::to_string(x) + " " + std::to_string(y) + " 0\n";
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 12; ++x) {
+            const int a = y * 13 + x + 1;
+            text += "f " + std::to_string(a) + " " + std::to_string(a + 1) + " " + std::to_string(a + 14) +
+                    " " + std::to_string(a + 13) + "\n";
+        }
+    return text;
+}
+
+// Two markers over 30 frames.
+std::string SmallTrc() {
+    std::string text =
+        "PathFileType\t3\t(X/Y/Z)\tsmall.trc\nDataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\n"
+        "30\t30\t30\t2\tmm\nFrame#\tTime\tA\t\t\tB\nX1\tY1\tZ1\tX2\tY2\tZ2\n";
+    for (int f = 0; f < 30; ++f)
+        text += std::to_string(f + 1) + "\t" + std::to_string(f / 30.0) + "\t1\t2\t" + std::to_string(f) +
+                "\t4\t5\t6\n";
+    return text;
+}
+
+struct ReadResult {
+    bool ok = false;
+    int id = -1;
+    std::string text;
+    int children = 0;
+};
+
+// Reads `path` into a new scene with `allowed` allocations through the switch (-1: no limit).
+ReadResult ReadWith(const std::string& path, long long allowed) {
+    ReadResult result;
+    VOxaSdkManager* manager = VOxaSdkManager::Create();
+    VOxaScene* scene = manager->CreateScene();
+    VOxaImporter* importer = manager->CreateImporter();
+    oxa_alloc::Fail(allowed);
+    result.ok = importer->Initialize(path.c_str()) && importer->Import(scene);
+    oxa_alloc::Fail(-1);
+    result.id = importer->GetError().GetLastErrorID();
+    result.text = importer->GetError().GetLastErrorString().Buffer();
+    result.children = scene->GetRootNode()->GetChildCount();
+    delete manager;
+    return result;
+}
+
+}  // namespace
+
+TEST(memory, AReadThatRunsOutFailsWithThatErrorAtEveryPoint) {
+    for (const auto& [name, text] :
+         {std::make_pair("walk.bvh", SmallBvh()), std::make_pair("grid.obj", GridObj()),
+          std::make_pair("small.trc", SmallTrc())}) {
+        const std::string path = TempPath(name);
+        oxa_test::WriteFile(path, text);
+        const ReadResult whole = ReadWith(path, -1);
+        ASSERT_TRUE(whole.ok) << name << ": " << whole.text;
+        int failed = 0;
+        for (long long allowed = 0;; allowed += allowed < 64 ? 1 : allowed / 4) {
+            const unsigned long long before = oxa_alloc::FailureCount();
+            const ReadResult r = ReadWith(path, allowed);
+            const bool ranOut = oxa_alloc::FailureCount() != before;
+            if (!ranOut) {
+                EXPECT_TRUE(r.ok) << name << " with " << allowed << " allocations: " << r.text;
+                EXPECT_EQ(r.children, whole.children);
+                break;
+            }
+            ++failed;
+            ASSERT_FALSE(r.ok) << name << ": a read that ran out of memory after " << allowed
+                               << " allocations answered success";
+            EXPECT_EQ(r.id, VOxaReader::eNOT_ENOUGH_MEMORY) << name << " after " << allowed << ": " << r.text;
+            EXPECT_EQ(r.text, "Not enough memory") << name << " after " << allowed;
+        }
+        EXPECT_GT(failed, 3) << name;
+    }
+}
+
+TEST(memory, AWriteThatRunsOutFailsAndLeavesTheFileAsItWas) {
+    const std::string grid = TempPath("grid_source.obj");
+    oxa_test::WriteFile(grid, GridObj());
+    for (const auto& [source, extension] :
+         {std::make_pair(grid, "3ds"), std::make_pair(grid, "dxf"), std::make_pair(grid, "obj")}) {
+        const std::string target = TempPath(std::string("out.") + extension);
+        std::string whole;
+        int failed = 0;
+        for (long long allowed = -1;; allowed += allowed < 64 ? 1 : allowed / 4) {
+            VOxaSdkManager* manager = VOxaSdkManager::Create();
+            VOxaScene* scene = manager->CreateScene();
+            VOxaImporter* importer = manager->CreateImporter();
+            ASSERT_TRUE(importer->Initialize(source.c_str()) && importer->Import(scene));
+            oxa_test::WriteFile(target, "old");
+            VOxaExporter* exporter = manager->CreateExporter();
+            ASSERT_TRUE(exporter->Initialize(target.c_str()));
+            ASSERT_TRUE(exporter->SetFileFormat(VOxaFindWriterFormat(extension)));
+            const unsigned long long before = oxa_alloc::FailureCount();
+            oxa_alloc::Fail(allowed);
+            const bool ok = exporter->Export(scene);
+            oxa_alloc::Fail(-1);
+            const bool ranOut = oxa_alloc::FailureCount() != before;
+            const std::string error = exporter->GetError().GetLastErrorString().Buffer();
+            const int id = exporter->GetError().GetLastErrorID();
+            delete manager;
+            const std::string written = oxa_test::ReadFile(target);
+            if (allowed < 0) {
+                ASSERT_TRUE(ok) << extension << ": " << error;
+                whole = written;
+                continue;
+            }
+            if (!ranOut) {
+                EXPECT_TRUE(ok) << extension << " with " << allowed << " allocations: " << error;
+                EXPECT_EQ(written, whole) << extension;
+                break;
+            }
+            ++failed;
+            ASSERT_FALSE(ok) << extension << ": a write that ran out of memory after " << allowed
+                             << " allocations answered success";
+            EXPECT_EQ(id, VOxaWriter::eNOT_ENOUGH_MEMORY)
+                << extension << " after " << allowed << ": " << error;
+            EXPECT_EQ(error, "Not enough memory") << extension << " after " << allowed;
+            EXPECT_EQ(written, "old") << extension << " after " << allowed;
+        }
+        // The OBJ writer keeps nothing in the switched storage: it has nothing to fail there.
+        if (std::string(extension) != "obj") {
+            EXPECT_GT(failed, 0) << extension;
+        }
+        std::remove(target.c_str());
+    }
+}
