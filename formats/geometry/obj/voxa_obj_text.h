@@ -1,10 +1,12 @@
-// Number text of the OBJ and MTL files: printing as C's "%lf" (fixed, six decimals) and "%d" do
-// in the "C" locale, and parsing as "%lf" and "%d" do, whatever the host locale; and the names
-// the files hold. Inline, so the reader's and writer's loops pay no call per number.
+// Number text of the OBJ and MTL files: printing in the shortest form that reads back the same
+// number (or as C's "%lf" and "%d" do in the "C" locale), and parsing as "%lf" and "%d" do,
+// whatever the host locale; and the names the files hold. Inline, so the reader's and writer's loops pay no
+// call per number.
 #ifndef OXA_FORMATS_GEOMETRY_OBJ_VOXA_OBJ_TEXT_H
 #define OXA_FORMATS_GEOMETRY_OBJ_VOXA_OBJ_TEXT_H
 
 #include <cctype>
+#include <cfloat>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -85,6 +87,19 @@ inline void AppendFixed(std::string& out, double value) {
     char buffer[400];  // the largest double is 309 digits before the point
     std::to_chars_result r =
         std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, 6);
+    out.append(buffer, (size_t)(r.ptr - buffer));
+}
+
+// Appends value in the fewest digits that read back as the same number. A value a float holds
+// exactly (a point read from a file of floats, say) is written as that float's shortest text, so
+// 0.1f gives "0.1" rather than the seventeen digits of its double; any other value as a double's.
+inline void AppendShortest(std::string& out, double value) {
+    char buffer[64];
+    std::to_chars_result r;
+    if (std::fabs(value) <= (double)FLT_MAX && (double)(float)value == value)
+        r = std::to_chars(buffer, buffer + sizeof(buffer), (float)value);
+    else
+        r = std::to_chars(buffer, buffer + sizeof(buffer), value);
     out.append(buffer, (size_t)(r.ptr - buffer));
 }
 

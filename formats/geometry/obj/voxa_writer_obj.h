@@ -58,6 +58,9 @@ public:
     // Copies a texture image next to the OBJ file unless a file of that name is there; the image
     // is found from `sourceFolder` (the folder of the file that named it, null for none) and
     // copied only from inside it or a folder the options of the last Write allow.
+    // Writes "keyword [options] file" for the texture, its image copied next to the OBJ file;
+    // nothing for a texture without a file name.
+    void AppendMapLine(std::string& out, const char* keyword, VOxaTexture* texture);
     bool CopyTextureFile(const char* sourcePath, const char* sourceFolder = nullptr,
                          VString* givenName = nullptr);
     // Ends the material part of a Write: entries dropped, MTL file put in place. False when the
@@ -121,6 +124,8 @@ private:
     // One mesh's world positions and vertex numbers, kept to be reused by the next mesh.
     std::vector<VgeTVector> mWorld;
     std::vector<int> mVertexNumbers;
+    std::vector<char> mBadNormals;
+    std::vector<int> mOwnNormals;
     VOxaTextureCopier mTextureCopier;
     // OBJ text waiting to be written (flushed in large blocks).
     std::string mOut;
