@@ -90,16 +90,23 @@ inline void AppendFixed(std::string& out, double value) {
     out.append(buffer, (size_t)(r.ptr - buffer));
 }
 
-// Appends value in the fewest digits that read back as the same number. A value a float holds
-// exactly (a point read from a file of floats, say) is written as that float's shortest text, so
-// 0.1f gives "0.1" rather than the seventeen digits of its double; any other value as a double's.
+// Appends value in the fewest digits that read back as the same double.
 inline void AppendShortest(std::string& out, double value) {
     char buffer[64];
-    std::to_chars_result r;
-    if (std::fabs(value) <= (double)FLT_MAX && (double)(float)value == value)
-        r = std::to_chars(buffer, buffer + sizeof(buffer), (float)value);
-    else
-        r = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    out.append(buffer, (size_t)(r.ptr - buffer));
+}
+
+// Appends a value that the scene holds in single precision (a material's colours and factors, a
+// texture's placement) in the fewest digits that read back as that float: 0.1f gives "0.1", not
+// the seventeen digits of its double. A value that is no float is written as a double.
+inline void AppendShortestSingle(std::string& out, double value) {
+    if (!(std::fabs(value) <= (double)FLT_MAX) || (double)(float)value != value) {
+        AppendShortest(out, value);
+        return;
+    }
+    char buffer[64];
+    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof(buffer), (float)value);
     out.append(buffer, (size_t)(r.ptr - buffer));
 }
 

@@ -23,6 +23,7 @@
 
 using voxa_obj::AppendInt;
 using voxa_obj::AppendShortest;
+using voxa_obj::AppendShortestSingle;
 
 namespace {
 
@@ -36,6 +37,18 @@ void AppendVector3(std::string& out, const char* keyword, double x, double y, do
     AppendShortest(out, y);
     out += ' ';
     AppendShortest(out, z);
+    out += '\n';
+}
+
+// A colour of a material, held in single precision.
+void AppendColor(std::string& out, const char* keyword, const VOxaColor& color) {
+    out += keyword;
+    out += ' ';
+    AppendShortestSingle(out, color.mRed);
+    out += ' ';
+    AppendShortestSingle(out, color.mGreen);
+    out += ' ';
+    AppendShortestSingle(out, color.mBlue);
     out += '\n';
 }
 
@@ -275,14 +288,14 @@ void VOxaWriterObj::WriteMaterial(int index) {
     VOxaColor ambient = entry.mMaterial->GetAmbient();
     VOxaColor diffuse = entry.mMaterial->GetDiffuse();
     VOxaColor specular = entry.mMaterial->GetSpecular();
-    AppendVector3(out, "Ka", ambient.mRed, ambient.mGreen, ambient.mBlue);
-    AppendVector3(out, "Kd", diffuse.mRed, diffuse.mGreen, diffuse.mBlue);
-    AppendVector3(out, "Ks", specular.mRed, specular.mGreen, specular.mBlue);
+    AppendColor(out, "Ka", ambient);
+    AppendColor(out, "Kd", diffuse);
+    AppendColor(out, "Ks", specular);
     out += "illum 2\nNs ";
-    AppendShortest(out, entry.mMaterial->GetShininess() * 100.0);
+    AppendShortestSingle(out, (float)(entry.mMaterial->GetShininess() * 100.0));
     // "d" (dissolve) is the opacity as every reader takes it; "Tr" would mean its complement.
     out += "\nd ";
-    AppendShortest(out, entry.mMaterial->GetOpacity());
+    AppendShortestSingle(out, entry.mMaterial->GetOpacity());
     out += '\n';
     mMtlFile.Write(out.data(), out.size());
 }
@@ -299,18 +312,18 @@ void VOxaWriterObj::AppendMapLine(std::string& out, const char* keyword, VOxaTex
         (tu != 0.0 || tv != 0.0)) {
         // All three numbers: some readers take three whatever follows.
         out += " -o ";
-        AppendShortest(out, tu);
+        AppendShortestSingle(out, tu);
         out += ' ';
-        AppendShortest(out, tv);
+        AppendShortestSingle(out, tv);
         out += " 0";
     }
     const double su = texture->GetScaleU(), sv = texture->GetScaleV();
     if (!voxa_obj::HasMapOption(options, "-s") && std::isfinite(su) && std::isfinite(sv) &&
         (su != 1.0 || sv != 1.0)) {
         out += " -s ";
-        AppendShortest(out, su);
+        AppendShortestSingle(out, su);
         out += ' ';
-        AppendShortest(out, sv);
+        AppendShortestSingle(out, sv);
         out += " 1";
     }
     // A reflection map names its projection; a sphere when none was read.

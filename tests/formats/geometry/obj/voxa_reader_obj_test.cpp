@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "formats/geometry/obj/voxa_obj_text.h"
@@ -417,6 +418,35 @@ TEST(obj_reader, MaterialNamesAreTheRestOfTheirLine) {
     ASSERT_NE(materials, nullptr);
     EXPECT_EQ(mesh->GetMaterial((*materials)[0], 0), one);
     EXPECT_EQ(mesh->GetMaterial((*materials)[1], 0), two);
+}
+
+TEST(obj_text, NumbersAreWrittenInTheFewestDigitsThatReadBackTheSameValue) {
+    auto shortest = [](double value) {
+        std::string out;
+        voxa_obj::AppendShortest(out, value);
+        return out;
+    };
+    auto single = [](double value) {
+        std::string out;
+        voxa_obj::AppendShortestSingle(out, value);
+        return out;
+    };
+    // Doubles: exact, however many digits that takes; a double that a float can hold too
+    // (612.70703125) keeps its digits.
+    for (double value : {0.0012345678901234567, 612.70703125, 1.0 / 3.0, -2.5e-300, 1e21, 0.1, -0.0, 7.0}) {
+        const std::string text = shortest(value);
+        EXPECT_EQ(std::strtod(text.c_str(), nullptr), value) << text;
+    }
+    EXPECT_EQ(shortest(612.70703125), "612.70703125");
+    EXPECT_EQ(shortest(0.1), "0.1");
+    EXPECT_EQ(shortest(5.0), "5");
+    // Values held in single precision read back as that float, in its own shortest form.
+    EXPECT_EQ(single((double)0.1f), "0.1");
+    EXPECT_EQ(std::strtof(single((double)0.123456789f).c_str(), nullptr), 0.123456789f);
+    // A value that is no float is written as the double it is.
+    EXPECT_EQ(single(0.1), "0.1");
+    EXPECT_EQ(single(1.0 / 3.0), shortest(1.0 / 3.0));
+    EXPECT_EQ(single(1e300), "1e+300");
 }
 
 TEST(obj_mtl_map, OptionsAreTakenByTheirCountAndTheFileIsTheRest) {
