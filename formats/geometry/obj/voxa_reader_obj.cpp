@@ -429,10 +429,13 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
         } else if (keyword == "mtllib") {
             mMtllibSeen = true;
             if (rest.empty()) Warn("Unable to load material library: \"mtllib\" names no file\n");
+            const size_t loaded = mLibraries.size();
             LoadMaterialLibrary(rest);
-            // Materials named before their library was read take its values now.
-            for (MaterialSlot& slot : mMaterials)
-                if (!slot.mResolved) ResolveMaterial(slot);
+            // Materials named before their library was read take its values now (each library
+            // is read once, so this walk happens at most once per library).
+            if (mLibraries.size() > loaded)
+                for (MaterialSlot& slot : mMaterials)
+                    if (!slot.mResolved) ResolveMaterial(slot);
         } else if (keyword == "usemtl") {
             // The name is the rest of the line: "red mat one" and "red mat two" are two materials.
             if (rest.empty()) continue;
