@@ -29,7 +29,8 @@ class VLineSource;
 // faces, and each object ("o"; a group inside an object stays within it), becomes one node with
 // one mesh (below a reference node named after the file when the
 // option "Create Reference Node" is 1); rational B-spline surfaces become NURBS nodes below the
-// scene's root; materials and diffuse texture maps come from the MTL files. Free-form curves and
+// scene's root; materials, their colour texture and their other image maps (with their
+// options) come from the MTL files, wherever the "mtllib" lines stand. Free-form curves and
 // unknown keywords are skipped and reported in the message text.
 //
 // Lines of any length are read, with "\n", "\r\n" or "\r" ends and backslash continuation; every

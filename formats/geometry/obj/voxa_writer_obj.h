@@ -16,9 +16,11 @@ class VOxaNode;
 class VOxaTexture;
 
 // Writes the meshes of a scene into an OBJ file with a companion MTL material file beside it and
-// copies of the diffuse texture images next to both. One group per mesh node, its vertices in
-// world space at the default values, texture coordinates, normals, material switches and faces;
-// cameras, lights, animation and the hierarchy are not written.
+// copies of the texture images of its maps (colour and the material's other maps) next to both.
+// One group per mesh node, its vertices in world space at the default values, texture
+// coordinates, normals, material switches and faces; cameras, lights, animation and the
+// hierarchy are not written. Numbers are written in the fewest digits that read back as the
+// value held; a corner whose normal is zero takes its polygon's own normal.
 //
 // The writer changes the scene it is given: NURBS surfaces and patches (and meshes when
 // triangulation is forced) become triangle meshes, and with deformations on, meshes keep their
