@@ -774,7 +774,8 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
     VOxaLayerElementUV* uvs = layer0 ? layer0->GetUVs() : nullptr;
     if (!layer0 || !uvs || mesh->GetControlPointsCount() != pointCount) return false;
     // The UV of vertex v sits at index v; a vertex beyond the mapping coordinates gets (0, 0).
-    if (!uvs->GetDirectArray().SetCount((int)vertexCount)) return false;
+    // A mesh without mapping coordinates has no UVs (its corners name none).
+    if (!uvs->GetDirectArray().SetCount(uvCount > 0 ? (int)vertexCount : 0)) return false;
     VgeVector2* uvArray = uvs->GetDirectArray().GetArray();
     for (uint32_t v = 0; v < vertexCount && v < uvCount; ++v)
         uvArray[v] = VgeVector2(record.mMapping[v].u, record.mMapping[v].v);
@@ -889,7 +890,7 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
         }
         const uint32_t corners[3] = {faces[f].a, faces[f].b, faces[f].c};
         for (int k = 0; k < 3; ++k)
-            mesh->AddPolygonVertex(cornerPoint[(size_t)f * 3 + k], (int)corners[k]);
+            mesh->AddPolygonVertex(cornerPoint[(size_t)f * 3 + k], uvCount > 0 ? (int)corners[k] : -1);
         mesh->EndPolygon();
     }
     if (layer1) {

@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "attributes/voxa_texture.h"
 #include "base/vpath.h"
+#include "objects/voxa_property_handler.h"
+#include "objects/vproperty.h"
 
 namespace voxa_obj {
 
@@ -82,6 +85,124 @@ std::vector<std::string> MaterialLibraryFiles(const std::string& objPath) {
     }
     std::fclose(file);
     return files;
+}
+
+namespace {
+
+// The values an option takes: fixed (min == max) or one to three numbers.
+struct MapOption {
+    const char* mName;
+    int mMin;
+    int mMax;
+};
+
+const MapOption kMapOptions[] = {
+    {"-blendu", 1, 1}, {"-blendv", 1, 1}, {"-cc", 1, 1},      {"-clamp", 1, 1}, {"-texres", 1, 1},
+    {"-bm", 1, 1},     {"-boost", 1, 1},  {"-imfchan", 1, 1}, {"-type", 1, 1},  {"-mm", 2, 2},
+    {"-o", 1, 3},      {"-s", 1, 3},      {"-t", 1, 3},
+};
+
+bool IsNumber(std::string_view word) {
+    double value;
+    return ParseDouble(word.data(), word.data() + word.size(), value) == word.data() + word.size();
+}
+
+}  // namespace
+
+bool ParseMapLine(std::string_view rest, MapLine& out) {
+    out = MapLine();
+    const char* p = rest.data();
+    const char* end = p + rest.size();
+    std::string_view word;
+    for (;;) {
+        const char* start = SkipSpace(p, end);
+        const char* after = NextWord(p, end, word);
+        if (after == nullptr) return false;
+        const MapOption* option = nullptr;
+        for (const MapOption& known : kMapOptions)
+            if (word == known.mName) option = &known;
+        // The last word is the file, whatever it looks like.
+        if (option == nullptr || SkipSpace(after, end) >= end) {
+            out.mFile.assign(Trim(std::string_view(start, (size_t)(end - start))));
+            return !out.mFile.empty();
+        }
+        // Take the option's values, leaving at least one word for the file.
+        double values[3] = {0.0, 0.0, 0.0};
+        int taken = 0;
+        const char* q = after;
+        std::string_view value;
+        while (taken < option->mMax) {
+            const char* next = NextWord(q, end, value);
+            if (next == nullptr || SkipSpace(next, end) >= end) break;
+            if (option->mMin != option->mMax && !IsNumber(value)) break;
+            if (taken < 3) ParseDouble(value.data(), value.data() + value.size(), values[taken]);
+            ++taken;
+            q = next;
+        }
+        if (taken < option->mMin) {
+            // Too few words for its values: the rest of the line is the file.
+            out.mFile.assign(Trim(std::string_view(start, (size_t)(end - start))));
+            return !out.mFile.empty();
+        }
+        const std::string_view text = Trim(std::string_view(start, (size_t)(q - start)));
+        const bool scale = word == "-s", offset = word == "-o";
+        if (scale || offset) {
+            double* into = scale ? out.mScale : out.mOffset;
+            const double w = scale ? 1.0 : 0.0;
+            // A missing v or w takes its default (1 for a scale, 0 for an offset).
+            into[0] = values[0];
+            into[1] = taken >= 2 ? values[1] : w;
+            into[2] = taken >= 3 ? values[2] : w;
+            (scale ? out.mHasScale : out.mHasOffset) = true;
+            if (into[2] == w) {
+                p = q;
+                continue;
+            }
+        }
+        // Kept as it stands, one blank between the words.
+        const char* r = text.data();
+        const char* rend = r + text.size();
+        std::string_view part;
+        while ((r = NextWord(r, rend, part)) != nullptr) {
+            if (!out.mOptions.empty()) out.mOptions += ' ';
+            out.mOptions.append(part);
+        }
+        p = q;
+    }
+}
+
+namespace {
+
+const char kMapOptionsProperty[] = "OBJ Map Options";
+
+}  // namespace
+
+void SetMapOptions(VOxaTexture* texture, const char* options) {
+    VOxaPropertyHandler* block = texture ? texture->GetPropertyHandler() : nullptr;
+    if (block == nullptr) return;
+    VProperty* property = block->FindProperty(kMapOptionsProperty);
+    if (property == nullptr) {
+        if (options == nullptr || *options == '\0') return;
+        property = block->CreateProperty(kMapOptionsProperty, eValueString, nullptr);
+    }
+    if (auto* text = dynamic_cast<VPropertyTemplate<VString>*>(property))
+        text->SetValue(VString(options ? options : ""));
+}
+
+std::string GetMapOptions(const VOxaTexture* texture) {
+    VOxaPropertyHandler* block = texture ? texture->GetPropertyHandler() : nullptr;
+    VProperty* property = block ? block->FindProperty(kMapOptionsProperty) : nullptr;
+    auto* text = dynamic_cast<VPropertyTemplate<VString>*>(property);
+    return text ? std::string(text->GetValue().Buffer()) : std::string();
+}
+
+bool HasMapOption(std::string_view options, std::string_view name) {
+    const char* p = options.data();
+    const char* end = p + options.size();
+    std::string_view word;
+    while ((p = NextWord(p, end, word)) != nullptr)
+        if (word == name) return true;
+    return false;
 }
 
 }  // namespace voxa_obj

@@ -11,6 +11,8 @@
 #include "formats/geometry/obj/voxa_obj_line.h"
 #include "formats/geometry/obj/voxa_obj_text.h"
 
+class VOxaTexture;
+
 namespace voxa_obj {
 
 // Keywords are compared on at most this many characters.
@@ -36,6 +38,36 @@ void ForEachLibraryName(std::string_view rest, Use use) {
     while ((p = NextWord(p, end, word)) != nullptr)
         use(word);
 }
+
+// An image map line of an MTL file ("map_Kd -s 2 2 1 -o 0.5 0.5 0 wood grain.png"): the options
+// before the file, then the file name, which is the rest of the line and may hold blanks.
+struct MapLine {
+    std::string mFile;
+    // "-s" and "-o": their u and v go to the texture's scale and translation (their w is 1 and 0
+    // when absent).
+    bool mHasScale = false;
+    bool mHasOffset = false;
+    double mScale[3] = {1.0, 1.0, 1.0};
+    double mOffset[3] = {0.0, 0.0, 0.0};
+    // The other options as they stand, one blank apart ("-clamp on -bm 0.5"), and a "-s" or "-o"
+    // whose w is not its default, which the texture cannot hold.
+    std::string mOptions;
+};
+
+// Reads the rest of a map line. An option is a known name ("-blendu", "-blendv", "-cc", "-clamp",
+// "-texres", "-bm", "-boost", "-imfchan", "-type" with one value, "-mm" with two, "-o", "-s", "-t"
+// with one to three numbers); an option never takes the line's last word, which is always part of
+// the file. The file starts at the first word that is not an option. False when no file is left.
+bool ParseMapLine(std::string_view rest, MapLine& out);
+
+// The options of a map line that the texture holds in no other field (MapLine::mOptions), kept in
+// the texture's string property "OBJ Map Options" so that the line is written back with them.
+// Setting "" on a texture without the property adds nothing.
+void SetMapOptions(VOxaTexture* texture, const char* options);
+std::string GetMapOptions(const VOxaTexture* texture);
+
+// Whether the option text `options` (as MapLine keeps it) holds the option `name` ("-s").
+bool HasMapOption(std::string_view options, std::string_view name);
 
 // The file a library named `name` in the OBJ file `objPath` is read from: the name taken from the
 // OBJ file's folder when a regular file is there, else the name as it stands (from the working

@@ -1,10 +1,12 @@
-// Number text of the OBJ and MTL files: printing as C's "%lf" (fixed, six decimals) and "%d" do
-// in the "C" locale, and parsing as "%lf" and "%d" do, whatever the host locale; and the names
-// the files hold. Inline, so the reader's and writer's loops pay no call per number.
+// Number text of the OBJ and MTL files: printing in the shortest form that reads back the same
+// number (or as C's "%lf" and "%d" do in the "C" locale), and parsing as "%lf" and "%d" do,
+// whatever the host locale; and the names the files hold. Inline, so the reader's and writer's loops pay no
+// call per number.
 #ifndef OXA_FORMATS_GEOMETRY_OBJ_VOXA_OBJ_TEXT_H
 #define OXA_FORMATS_GEOMETRY_OBJ_VOXA_OBJ_TEXT_H
 
 #include <cctype>
+#include <cfloat>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -85,6 +87,26 @@ inline void AppendFixed(std::string& out, double value) {
     char buffer[400];  // the largest double is 309 digits before the point
     std::to_chars_result r =
         std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, 6);
+    out.append(buffer, (size_t)(r.ptr - buffer));
+}
+
+// Appends value in the fewest digits that read back as the same double.
+inline void AppendShortest(std::string& out, double value) {
+    char buffer[64];
+    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    out.append(buffer, (size_t)(r.ptr - buffer));
+}
+
+// Appends a value that the scene holds in single precision (a material's colours and factors, a
+// texture's placement) in the fewest digits that read back as that float: 0.1f gives "0.1", not
+// the seventeen digits of its double. A value that is no float is written as a double.
+inline void AppendShortestSingle(std::string& out, double value) {
+    if (!(std::fabs(value) <= (double)FLT_MAX) || (double)(float)value != value) {
+        AppendShortest(out, value);
+        return;
+    }
+    char buffer[64];
+    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof(buffer), (float)value);
     out.append(buffer, (size_t)(r.ptr - buffer));
 }
 

@@ -1,6 +1,7 @@
 #include "formats/geometry/obj/voxa_reader_obj.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -135,6 +136,20 @@ private:
     std::vector<Entry> mEntries;
 };
 
+// The MTL keywords of the material's map roles, in role order; each role is read from the first
+// keyword listed for it (and "map_Bump" and "bump" as "map_bump").
+static_assert(VOxaMaterial::eMAP_ROLE_COUNT == 7, "one keyword per map role");
+const char* const kMapKeywords[] = {"map_Ks", "map_Ns", "map_d", "map_bump", "map_Ke", "refl", "map_Ka"};
+
+// The map slot of an MTL keyword (a role, or the colour map after them), -1 for other keywords.
+int MapIndex(std::string_view keyword) {
+    if (keyword == "map_Kd") return 7;
+    for (int role = 0; role < VOxaMaterial::eMAP_ROLE_COUNT; ++role)
+        if (keyword == kMapKeywords[role]) return role;
+    if (keyword == "bump" || keyword == "map_Bump") return VOxaMaterial::eMAP_BUMP;
+    return -1;
+}
+
 bool IsRegularFile(const std::string& path) {
     std::error_code error;
     return std::filesystem::is_regular_file(path, error);
@@ -194,6 +209,8 @@ void VOxaReaderObj::Clear() {
     mNormalsSeen = mMtllibSeen = mTexturedMaterialSeen = mUVsSeen = false;
     mGroups.clear();
     mGroupIndex.clear();
+    mGroupNames.Clear();
+    mGroupSpelling.clear();
     mMaterials.clear();
     mMaterialIndex.clear();
     mLibraries.clear();
@@ -282,14 +299,26 @@ bool VOxaReaderObj::ReadLine(voxa_obj::VLineSource& source, std::string_view& ke
     return voxa_obj::NextKeywordLine(source, mKeywordBuffer, mLineBuffer, keyword, rest);
 }
 
-int VOxaReaderObj::FindOrAddGroup(const VString& name, int object) {
-    // Groups of one object merge by name; those of different objects never do.
-    std::string key =
-        std::to_string(object) + ':' + LowerCopy(std::string_view(name.Buffer(), (size_t)name.GetLen()));
+int VOxaReaderObj::FindOrAddGroup(const std::string& name, int object) {
+    // Groups of one object merge by name as read; those of different objects never do.
+    std::string key = std::to_string(object) + ':' + name;
     auto it = mGroupIndex.find(key);
     if (it != mGroupIndex.end()) return it->second;
+    // The node name is one word; names that only the case or a blank against '_' tell apart
+    // would give one node name (or names that programs merge): the later group is numbered.
+    const std::string word = voxa_obj::ObjName(name);
+    const std::string nodeName = mGroupNames.Take(word);
+    const auto spelled = mGroupSpelling.emplace(LowerCopy(word), name);
+    // The same name in another object is numbered as nodes of one name are, without a word.
+    if (nodeName != word && (spelled.second || spelled.first->second != name)) {
+        mWarnings += "Group \"";
+        mWarnings += name;
+        mWarnings += "\" is named \"";
+        mWarnings += nodeName;
+        mWarnings += "\": another group's name differs from it only in case or blanks\n";
+    }
     std::unique_ptr<Container> container(new Container());
-    container->mName = name;
+    container->mName = nodeName.c_str();
     mGroups.push_back(std::move(container));
     const int index = (int)mGroups.size() - 1;
     mGroupIndex.emplace(std::move(key), index);
@@ -321,9 +350,9 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
         return false;
     }
 
-    VString groupName("default");
-    int object = 0;  // counts the "o" lines met
-    int group = -1;  // container of the current group, looked up at the first face
+    std::string groupName("default");  // as read
+    int object = 0;                    // counts the "o" lines met
+    int group = -1;                    // container of the current group, looked up at the first face
     int smoothing = 0;
     int material = -1;
     int curveType = 0;
@@ -372,8 +401,6 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
             }
             if (!polygon.mHasNormals) container.mAllNormals = false;
             if (!polygon.mHasUVs) container.mAllUVs = false;
-            if (material >= 0 && mMaterials[(size_t)material].mTexture != nullptr)
-                container.mSomeTexture = true;
             container.mPolygons.push_back(polygon);
         } else if (keyword == "vn") {
             mNormalsSeen = true;
@@ -401,7 +428,14 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
             ++mParameterVertexCount;
         } else if (keyword == "mtllib") {
             mMtllibSeen = true;
-            if (!LoadMaterialLibrary(rest)) Warn("Unable to load material library\n");
+            if (rest.empty()) Warn("Unable to load material library: \"mtllib\" names no file\n");
+            const size_t loaded = mLibraries.size();
+            LoadMaterialLibrary(rest);
+            // Materials named before their library was read take its values now (each library
+            // is read once, so this walk happens at most once per library).
+            if (mLibraries.size() > loaded)
+                for (MaterialSlot& slot : mMaterials)
+                    if (!slot.mResolved) ResolveMaterial(slot);
         } else if (keyword == "usemtl") {
             // The name is the rest of the line: "red mat one" and "red mat two" are two materials.
             if (rest.empty()) continue;
@@ -412,23 +446,17 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
                 continue;
             }
             VString name(key.c_str());
-            VOxaMaterial* newMaterial = nullptr;
-            VOxaTexture* texture = nullptr;
-            if (!ReadMaterial(name, newMaterial, texture)) {
-                mWarnings += "Unable to read material \"";
-                mWarnings += key;
-                mWarnings += "\" in .mtl file\n";
-            }
-            if (texture != nullptr) mTexturedMaterialSeen = true;
-            mMaterials.push_back(MaterialSlot{name, newMaterial, texture});
+            // The material exists at once, with its default values until a library defines it.
+            VOxaMaterial* newMaterial = mManager ? mManager->CreateMaterial(name.Buffer()) : nullptr;
+            mMaterials.push_back(MaterialSlot{name, newMaterial, nullptr, false});
+            ResolveMaterial(mMaterials.back());
             material = (int)mMaterials.size() - 1;
             mMaterialIndex.emplace(std::move(key), material);
         } else if (keyword == "g" || keyword == "o") {
             // Each object starts a node of its own; a group inside it names the node its faces
             // go to. Blanks in a name become '_'.
             if (keyword == "o") ++object;
-            const std::string name = voxa_obj::ObjName(rest);
-            groupName = name.empty() ? "default" : name.c_str();
+            groupName = rest.empty() ? std::string("default") : std::string(rest);
             group = -1;
         } else if (keyword == "s") {
             int value;
@@ -486,7 +514,7 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
             }
             VOxaNurb* nurb = BuildNurbs(surface);
             if (nurb != nullptr) {
-                VOxaObjectName name(groupName.Buffer());
+                VOxaObjectName name(voxa_obj::ObjName(groupName).c_str());
                 mNodeRenaming.Rename(name);
                 VOxaNode* node = mManager->CreateNode(name.GetCurrent());
                 if (node != nullptr) {
@@ -503,6 +531,12 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
             mWarnings += keyword;
             mWarnings += "\n";
         }
+    }
+    for (const MaterialSlot& slot : mMaterials) {
+        if (slot.mResolved) continue;
+        mWarnings += "Unable to read material \"";
+        mWarnings += slot.mName.Buffer();
+        mWarnings += "\" in .mtl file\n";
     }
     mLibraries.clear();
     if (source.Failed()) {
@@ -532,15 +566,14 @@ bool VOxaReaderObj::LoadMaterialLibrary(std::string_view restView) {
         for (const MtlLibrary& library : mLibraries)
             if (library.mPath == path) return;  // read once, however often it is named
         std::FILE* file = IsRegularFile(path) ? std::fopen(path.c_str(), "rb") : nullptr;
-        if (file == nullptr) {
-            ok = false;
-            return;
-        }
         MtlLibrary library;
         library.mPath = path;
-        const bool parsed = ParseMaterialFile(file, library);
-        std::fclose(file);
+        const bool parsed = file != nullptr && ParseMaterialFile(file, library);
+        if (file != nullptr) std::fclose(file);
         if (!parsed) {
+            mWarnings += "Unable to load material library \"";
+            mWarnings += name;
+            mWarnings += "\"\n";
             ok = false;
             return;
         }
@@ -593,22 +626,22 @@ bool VOxaReaderObj::ParseMaterialFile(std::FILE* file, MtlLibrary& library) {
                 record->mHasTransparency = true;
                 record->mTransparency = x;
             }
-        } else if (keyword == "map_Kd") {
-            record->mHasMap = true;
-            record->mMap.assign(Trim(rest));
+        } else {
+            const int map = MapIndex(keyword);
+            if (map >= 0) record->mHasMap[map] = voxa_obj::ParseMapLine(rest, record->mMaps[map]);
         }
     }
     return !source.Failed();
 }
 
-bool VOxaReaderObj::ReadMaterial(const VString& name, VOxaMaterial*& material, VOxaTexture*& texture) {
-    material = mManager ? mManager->CreateMaterial(name.Buffer()) : nullptr;
-    texture = nullptr;
-    if (mLibraries.empty() || material == nullptr) return false;
+bool VOxaReaderObj::ResolveMaterial(MaterialSlot& slot) {
+    VOxaMaterial* material = slot.mMaterial;
+    if (material == nullptr) return false;
     const MtlRecord* record = nullptr;
     const MtlLibrary* from = nullptr;
+    const std::string name(slot.mName.Buffer(), (size_t)slot.mName.GetLen());
     for (const MtlLibrary& library : mLibraries) {
-        auto it = library.mFirst.find(std::string(name.Buffer(), (size_t)name.GetLen()));
+        auto it = library.mFirst.find(name);
         if (it != library.mFirst.end()) {
             record = &library.mRecords[(size_t)it->second];
             from = &library;
@@ -616,6 +649,7 @@ bool VOxaReaderObj::ReadMaterial(const VString& name, VOxaMaterial*& material, V
         }
     }
     if (record == nullptr) return false;
+    slot.mResolved = true;
     for (int c = 0; c < 3; ++c) {
         if (!record->mHasColor[c]) continue;
         const VOxaColor color(record->mColor[c][0], record->mColor[c][1], record->mColor[c][2],
@@ -632,16 +666,31 @@ bool VOxaReaderObj::ReadMaterial(const VString& name, VOxaMaterial*& material, V
         material->SetOpacity(record->mDissolve);
     else if (record->mHasTransparency)
         material->SetOpacity(1.0 - record->mTransparency);
-    if (record->mHasMap) {
-        texture = mManager->CreateTexture(name.Buffer());
-        if (texture != nullptr) {
-            texture->SetFileName(record->mMap.c_str());
-            // The image's name counts from the MTL file's folder.
-            texture->SetSourceFolder(AbsoluteFolderOf(from->mPath).c_str());
-        }
+    if (record->mHasMap[kDiffuseMap]) {
+        slot.mTexture = MakeMapTexture(slot.mName.Buffer(), record->mMaps[kDiffuseMap], *from);
+        if (slot.mTexture != nullptr) mTexturedMaterialSeen = true;
+    }
+    for (int role = 0; role < VOxaMaterial::eMAP_ROLE_COUNT; ++role) {
+        if (!record->mHasMap[role]) continue;
+        const std::string textureName = name + "_" + kMapKeywords[role];
+        material->SetMap(static_cast<VOxaMaterial::EMapRole>(role),
+                         MakeMapTexture(textureName.c_str(), record->mMaps[role], *from));
     }
     if (record->mIllum < 2) material->SetShininess(0.0);
     return true;
+}
+
+VOxaTexture* VOxaReaderObj::MakeMapTexture(const char* name, const voxa_obj::MapLine& map,
+                                           const MtlLibrary& from) {
+    VOxaTexture* texture = mManager ? mManager->CreateTexture(name) : nullptr;
+    if (texture == nullptr) return nullptr;
+    texture->SetFileName(map.mFile.c_str());
+    // The image's name counts from the MTL file's folder.
+    texture->SetSourceFolder(AbsoluteFolderOf(from.mPath).c_str());
+    if (map.mHasScale) texture->SetScale(map.mScale[0], map.mScale[1]);
+    if (map.mHasOffset) texture->SetTranslation(map.mOffset[0], map.mOffset[1]);
+    if (!map.mOptions.empty()) voxa_obj::SetMapOptions(texture, map.mOptions.c_str());
+    return texture;
 }
 
 namespace {
@@ -706,13 +755,21 @@ bool VOxaReaderObj::ComputeMissingNormals(Container& container, const std::vecto
     if (container.mPolygons.empty()) return false;
     std::vector<VgeTVector> faceNormals(container.mPolygons.size());
     std::vector<char> faceDone(container.mPolygons.size(), 0);
+    std::vector<int> faceIndex(container.mPolygons.size(), -1);  // a face's own normal, once added
     auto faceNormal = [&](int p) -> const VgeTVector& {
         if (!faceDone[(size_t)p]) {
+            // Newell's method over every corner: a polygon whose first three corners lie on a
+            // line still gets its normal.
             const Polygon& polygon = container.mPolygons[(size_t)p];
             const Corner* c = &container.mCorners[(size_t)polygon.mFirst];
-            const VgeTVector& p0 = mVertices[(size_t)c[0].mVertex];
-            VgeTVector n =
-                (mVertices[(size_t)c[1].mVertex] - p0).CrossProduct(mVertices[(size_t)c[2].mVertex] - p0);
+            VgeTVector n(0.0, 0.0, 0.0, 0.0);
+            for (int k = 0; k < polygon.mCount; ++k) {
+                const VgeTVector& a = mVertices[(size_t)c[k].mVertex];
+                const VgeTVector& b = mVertices[(size_t)c[(k + 1) % polygon.mCount].mVertex];
+                n[0] += (a[1] - b[1]) * (a[2] + b[2]);
+                n[1] += (a[2] - b[2]) * (a[0] + b[0]);
+                n[2] += (a[0] - b[0]) * (a[1] + b[1]);
+            }
             n.Normalize();
             n[3] = 0.0;
             faceNormals[(size_t)p] = n;
@@ -770,7 +827,10 @@ bool VOxaReaderObj::ComputeMissingNormals(Container& container, const std::vecto
                         sum += mNormals[(size_t)corner.mNormal];
                     }
                 }
-                if (missing) {
+                // Unit normals that cancel (faces back to back in one smoothing group) leave
+                // no direction: each corner then takes its own face's normal.
+                const double length = std::sqrt(sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2]);
+                if (missing && length > 1e-6 * (double)(e - u)) {
                     sum.Normalize();
                     sum[3] = 0.0;
                     mNormals.push_back(sum);
@@ -778,6 +838,17 @@ bool VOxaReaderObj::ComputeMissingNormals(Container& container, const std::vecto
                     for (size_t i = u; i < e; ++i) {
                         Corner& corner = container.mCorners[(size_t)uses[i].mCorner];
                         if (corner.mNormal < 0) corner.mNormal = index;
+                    }
+                } else if (missing) {
+                    for (size_t i = u; i < e; ++i) {
+                        Corner& corner = container.mCorners[(size_t)uses[i].mCorner];
+                        if (corner.mNormal >= 0) continue;
+                        int& own = faceIndex[(size_t)uses[i].mPolygon];
+                        if (own < 0) {
+                            mNormals.push_back(faceNormal(uses[i].mPolygon));
+                            own = (int)mNormals.size() - 1;
+                        }
+                        corner.mNormal = own;
                     }
                 }
                 u = e;
@@ -803,6 +874,12 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container) {
     if (!std::is_sorted(order.begin(), order.end(), bySmoothing))
         std::stable_sort(order.begin(), order.end(), bySmoothing);
     if (!container.mAllNormals && !ComputeMissingNormals(container, order)) return nullptr;
+    // Known once every library is read: a material may be defined after its faces.
+    for (const Polygon& polygon : container.mPolygons)
+        if (polygon.mMaterial >= 0 && mMaterials[(size_t)polygon.mMaterial].mTexture != nullptr) {
+            container.mSomeTexture = true;
+            break;
+        }
     VOxaMesh* mesh = mManager ? mManager->CreateMesh() : nullptr;
     if (mesh == nullptr) return nullptr;
 

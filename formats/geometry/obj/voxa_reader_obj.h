@@ -10,6 +10,8 @@
 
 #include "base/vge_vector.h"
 #include "base/vstring.h"
+#include "formats/geometry/obj/voxa_obj_mtllib.h"
+#include "formats/geometry/obj/voxa_obj_text.h"
 #include "oxa_codec/voxa_reader.h"
 #include "scene/voxa_renaming_strategy.h"
 
@@ -27,7 +29,8 @@ class VLineSource;
 // faces, and each object ("o"; a group inside an object stays within it), becomes one node with
 // one mesh (below a reference node named after the file when the
 // option "Create Reference Node" is 1); rational B-spline surfaces become NURBS nodes below the
-// scene's root; materials and diffuse texture maps come from the MTL files. Free-form curves and
+// scene's root; materials, their colour texture and their other image maps (with their
+// options) come from the MTL files, wherever the "mtllib" lines stand. Free-form curves and
 // unknown keywords are skipped and reported in the message text.
 //
 // Lines of any length are read, with "\n", "\r\n" or "\r" ends and backslash continuation; every
@@ -87,7 +90,12 @@ private:
         VString mName;
         VOxaMaterial* mMaterial;
         VOxaTexture* mTexture;
+        // Found in a library: a "usemtl" may come before the "mtllib" that defines it.
+        bool mResolved;
     };
+    // The map lines of a record: the colour map ("map_Kd") and one per material map role.
+    static constexpr int kDiffuseMap = 7;  // after the material's map roles
+    static constexpr int kMapCount = kDiffuseMap + 1;
     // One "newmtl" record of an MTL file.
     struct MtlRecord {
         std::string mName;
@@ -101,8 +109,8 @@ private:
         double mDissolve = 1.0;
         bool mHasTransparency = false;
         double mTransparency = 0.0;
-        bool mHasMap = false;
-        std::string mMap;
+        bool mHasMap[kMapCount] = {};
+        voxa_obj::MapLine mMaps[kMapCount];
     };
     struct MtlLibrary {
         std::string mPath;
@@ -126,7 +134,11 @@ private:
     bool ReadLine(voxa_obj::VLineSource& source, std::string_view& keyword, std::string_view& rest);
     bool LoadMaterialLibrary(std::string_view rest);
     bool ParseMaterialFile(std::FILE* file, MtlLibrary& library);
-    bool ReadMaterial(const VString& name, VOxaMaterial*& material, VOxaTexture*& texture);
+    // Fills the slot's material (and colour texture) from the first library that defines it;
+    // false, nothing changed, when none does (yet).
+    bool ResolveMaterial(MaterialSlot& slot);
+    // A texture for the map line, its image found from the folder of the library `from`.
+    VOxaTexture* MakeMapTexture(const char* name, const voxa_obj::MapLine& map, const MtlLibrary& from);
     // Adds the corners of a face line to the container. False, with `error` saying why, when a
     // corner names no vertex, an index 0, or one past what was read so far (vertices, texture
     // coordinates, normals); the caller then removes what was added and refuses the file.
@@ -139,7 +151,9 @@ private:
     bool BuildScene(VOxaScene* scene);
     // The container of a group of the object numbered `object`, made when missing (names
     // compare without regard to case).
-    int FindOrAddGroup(const VString& name, int object);
+    // Groups whose names differ (in case, or a blank against '_') stay apart: the later one is
+    // numbered, with a warning.
+    int FindOrAddGroup(const std::string& name, int object);
     void Warn(const char* text) { mWarnings += text; }
 
     std::FILE* mFile = nullptr;
@@ -152,7 +166,11 @@ private:
     bool mUVsSeen = false;
 
     std::vector<std::unique_ptr<Container>> mGroups;
-    std::unordered_map<std::string, int> mGroupIndex;  // lower-case name -> group
+    std::unordered_map<std::string, int> mGroupIndex;  // object and name as read -> group
+    // The node names the groups get, apart in any case, and, by lower-case node name, the name
+    // as read that first gave it.
+    voxa_obj::VNameSet mGroupNames{true};
+    std::unordered_map<std::string, std::string> mGroupSpelling;
     std::vector<MaterialSlot> mMaterials;
     std::unordered_map<std::string, int> mMaterialIndex;  // name -> first slot
     std::vector<MtlLibrary> mLibraries;

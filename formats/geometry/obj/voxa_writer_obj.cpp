@@ -12,6 +12,7 @@
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_texture.h"
 #include "base/vpath.h"
+#include "formats/geometry/obj/voxa_obj_mtllib.h"
 #include "formats/geometry/obj/voxa_obj_text.h"
 #include "formats/geometry/voxa_geometry_deform.h"
 #include "formats/geometry/voxa_geometry_write.h"
@@ -20,8 +21,9 @@
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
 
-using voxa_obj::AppendFixed;
 using voxa_obj::AppendInt;
+using voxa_obj::AppendShortest;
+using voxa_obj::AppendShortestSingle;
 
 namespace {
 
@@ -30,11 +32,23 @@ constexpr size_t kFlushSize = 1 << 20;
 void AppendVector3(std::string& out, const char* keyword, double x, double y, double z) {
     out += keyword;
     out += ' ';
-    AppendFixed(out, x);
+    AppendShortest(out, x);
     out += ' ';
-    AppendFixed(out, y);
+    AppendShortest(out, y);
     out += ' ';
-    AppendFixed(out, z);
+    AppendShortest(out, z);
+    out += '\n';
+}
+
+// A colour of a material, held in single precision.
+void AppendColor(std::string& out, const char* keyword, const VOxaColor& color) {
+    out += keyword;
+    out += ' ';
+    AppendShortestSingle(out, color.mRed);
+    out += ' ';
+    AppendShortestSingle(out, color.mGreen);
+    out += ' ';
+    AppendShortestSingle(out, color.mBlue);
     out += '\n';
 }
 
@@ -45,9 +59,9 @@ double FiniteOrZero(double value) {
 
 void AppendUV(std::string& out, double u, double v) {
     out += "vt ";
-    AppendFixed(out, FiniteOrZero(u));
+    AppendShortest(out, FiniteOrZero(u));
     out += ' ';
-    AppendFixed(out, FiniteOrZero(v));
+    AppendShortest(out, FiniteOrZero(v));
     out += '\n';
 }
 
@@ -261,27 +275,67 @@ void VOxaWriterObj::WriteMaterial(int index) {
     out += "\nnewmtl ";
     out += entry.mName.Buffer();
     out += '\n';
-    if (entry.mTexture != nullptr && entry.mTexture->GetTextureUse() == 0) {
-        const char* file = entry.mTexture->GetFileName();
-        VString name;
-        CopyTextureFile(file, entry.mTexture->GetSourceFolder(), &name);
-        out += "map_Kd ";
-        out += voxa_obj::ObjLineText(name.Buffer());
-        out += '\n';
-    }
+    if (entry.mTexture != nullptr && entry.mTexture->GetTextureUse() == 0)
+        AppendMapLine(out, "map_Kd", entry.mTexture);
+    // The material's other maps, in the order of their roles.
+    static const char* const keywords[] = {"map_Ks", "map_Ns", "map_d", "map_bump",
+                                           "map_Ke", "refl",   "map_Ka"};
+    static_assert(sizeof(keywords) / sizeof(keywords[0]) == VOxaMaterial::eMAP_ROLE_COUNT,
+                  "a keyword per role");
+    for (int role = 0; role < VOxaMaterial::eMAP_ROLE_COUNT; ++role)
+        if (VOxaTexture* map = entry.mMaterial->GetMap(static_cast<VOxaMaterial::EMapRole>(role)))
+            AppendMapLine(out, keywords[role], map);
     VOxaColor ambient = entry.mMaterial->GetAmbient();
     VOxaColor diffuse = entry.mMaterial->GetDiffuse();
     VOxaColor specular = entry.mMaterial->GetSpecular();
-    AppendVector3(out, "Ka", ambient.mRed, ambient.mGreen, ambient.mBlue);
-    AppendVector3(out, "Kd", diffuse.mRed, diffuse.mGreen, diffuse.mBlue);
-    AppendVector3(out, "Ks", specular.mRed, specular.mGreen, specular.mBlue);
+    AppendColor(out, "Ka", ambient);
+    AppendColor(out, "Kd", diffuse);
+    AppendColor(out, "Ks", specular);
     out += "illum 2\nNs ";
-    AppendFixed(out, entry.mMaterial->GetShininess() * 100.0);
+    AppendShortestSingle(out, (float)(entry.mMaterial->GetShininess() * 100.0));
     // "d" (dissolve) is the opacity as every reader takes it; "Tr" would mean its complement.
     out += "\nd ";
-    AppendFixed(out, entry.mMaterial->GetOpacity());
+    AppendShortestSingle(out, entry.mMaterial->GetOpacity());
     out += '\n';
     mMtlFile.Write(out.data(), out.size());
+}
+
+void VOxaWriterObj::AppendMapLine(std::string& out, const char* keyword, VOxaTexture* texture) {
+    if (*texture->GetFileName() == '\0') return;
+    VString name;
+    CopyTextureFile(texture->GetFileName(), texture->GetSourceFolder(), &name);
+    const std::string options = voxa_obj::GetMapOptions(texture);
+    out += keyword;
+    // The texture's placement, unless the kept options give it (with a w of their own).
+    const double tu = texture->GetTranslationU(), tv = texture->GetTranslationV();
+    if (!voxa_obj::HasMapOption(options, "-o") && std::isfinite(tu) && std::isfinite(tv) &&
+        (tu != 0.0 || tv != 0.0)) {
+        // All three numbers: some readers take three whatever follows.
+        out += " -o ";
+        AppendShortestSingle(out, tu);
+        out += ' ';
+        AppendShortestSingle(out, tv);
+        out += " 0";
+    }
+    const double su = texture->GetScaleU(), sv = texture->GetScaleV();
+    if (!voxa_obj::HasMapOption(options, "-s") && std::isfinite(su) && std::isfinite(sv) &&
+        (su != 1.0 || sv != 1.0)) {
+        out += " -s ";
+        AppendShortestSingle(out, su);
+        out += ' ';
+        AppendShortestSingle(out, sv);
+        out += " 1";
+    }
+    // A reflection map names its projection; a sphere when none was read.
+    if (std::strcmp(keyword, "refl") == 0 && !voxa_obj::HasMapOption(options, "-type"))
+        out += " -type sphere";
+    if (!options.empty()) {
+        out += ' ';
+        out += voxa_obj::ObjLineText(options);
+    }
+    out += ' ';
+    out += voxa_obj::ObjLineText(name.Buffer());
+    out += '\n';
 }
 
 bool VOxaWriterObj::CopyTextureFile(const char* sourcePath, const char* sourceFolder, VString* givenName) {
@@ -432,29 +486,73 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
         }
     }
 
-    // Normals.
+    // Normals. One that is zero or not a number (smoothing whose face normals cancel, say) is
+    // marked: the corners that use it take their polygon's own normal instead.
     bool hasNormals = false;
+    std::vector<char>& badNormal = mBadNormals;  // per control point, or per polygon vertex
+    badNormal.clear();
+    bool anyBad = false;
+    auto appendNormal = [&](const VgeTVector& normal) {
+        VgeTVector v = n.MultT(normal);  // column 3 holds the translation: not read
+        v.Normalize();
+        const double length2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
+        const bool bad = !(length2 > 0.0) || !std::isfinite(length2);
+        badNormal.push_back(bad);
+        anyBad = anyBad || bad;
+        AppendNormal(mOut, v);
+    };
     if (normals != nullptr) {
-        for (int i = 0; i < cpCount; ++i) {
-            VgeTVector v = n.MultT(normals[i]);  // column 3 holds the translation: not read
-            v.Normalize();
-            AppendNormal(mOut, v);
-        }
+        badNormal.reserve((size_t)cpCount);
+        for (int i = 0; i < cpCount; ++i)
+            appendNormal(normals[i]);
         mNextNormal += cpCount;
         hasNormals = true;
     } else if (normalsByCorner) {
+        badNormal.reserve((size_t)mesh->GetPolygonVertexCount());
         for (int p = 0; p < polygonCount; ++p) {
             const int size = mesh->GetPolygonSize(p);
             for (int k = 0; k < size; ++k) {
                 VgeTVector normal;
                 mesh->GetPolygonVertexNormal(p, k, normal);
-                VgeTVector v = n.MultT(normal);
-                v.Normalize();
-                AppendNormal(mOut, v);
+                appendNormal(normal);
                 ++mNextNormal;
             }
         }
         hasNormals = true;
+    }
+    // The own normal of each polygon that has a corner marked, by Newell's method over all its
+    // corners (so a polygon whose first corners lie on a line still gets one), in world space.
+    std::vector<int>& ownNormal = mOwnNormals;  // per polygon, its "vn" number, 0 none
+    ownNormal.clear();
+    if (anyBad) {
+        ownNormal.assign((size_t)polygonCount, 0);
+        int corner = 0;
+        for (int p = 0; p < polygonCount; ++p) {
+            const int size = mesh->GetPolygonSize(p);
+            bool marked = false;
+            for (int k = 0; k < size; ++k) {
+                const size_t at =
+                    normals != nullptr ? (size_t)mesh->GetPolygonVertex(p, k) : (size_t)(corner + k);
+                if (at < badNormal.size() && badNormal[at]) marked = true;
+            }
+            corner += size;
+            if (!marked) continue;
+            VgeTVector own(0.0, 0.0, 0.0, 0.0);
+            for (int k = 0; k < size; ++k) {
+                const int a = mesh->GetPolygonVertex(p, k), b = mesh->GetPolygonVertex(p, (k + 1) % size);
+                if (a < 0 || b < 0 || (size_t)a >= world.size() || (size_t)b >= world.size()) continue;
+                const VgeTVector& pa = world[(size_t)a];
+                const VgeTVector& pb = world[(size_t)b];
+                own[0] += (pa[1] - pb[1]) * (pa[2] + pb[2]);
+                own[1] += (pa[2] - pb[2]) * (pa[0] + pb[0]);
+                own[2] += (pa[0] - pb[0]) * (pa[1] + pb[1]);
+            }
+            // A polygon without area has no normal of its own: it keeps the one it has.
+            if (!(own[0] * own[0] + own[1] * own[1] + own[2] * own[2] > 0.0)) continue;
+            own.Normalize();
+            AppendNormal(mOut, own);
+            ownNormal[(size_t)p] = mNextNormal++;
+        }
     }
 
     // Material selection.
@@ -514,8 +612,12 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
                 }
             }
             int normalIndex = 0;
-            if (hasNormals)
+            if (hasNormals) {
+                const size_t at = normals != nullptr ? (size_t)c : (size_t)(nrunning - nbase);
                 normalIndex = normals != nullptr ? (c >= 0 && c < cpCount ? c + nbase : 0) : nrunning++;
+                if (!ownNormal.empty() && ownNormal[(size_t)p] != 0 && at < badNormal.size() && badNormal[at])
+                    normalIndex = ownNormal[(size_t)p];
+            }
             if (uvIndex == 0 && normalIndex == 0) continue;
             mOut += '/';
             if (uvIndex != 0) AppendInt(mOut, uvIndex);

@@ -16,9 +16,11 @@ class VOxaNode;
 class VOxaTexture;
 
 // Writes the meshes of a scene into an OBJ file with a companion MTL material file beside it and
-// copies of the diffuse texture images next to both. One group per mesh node, its vertices in
-// world space at the default values, texture coordinates, normals, material switches and faces;
-// cameras, lights, animation and the hierarchy are not written.
+// copies of the texture images of its maps (colour and the material's other maps) next to both.
+// One group per mesh node, its vertices in world space at the default values, texture
+// coordinates, normals, material switches and faces; cameras, lights, animation and the
+// hierarchy are not written. Numbers are written in the fewest digits that read back as the
+// value held; a corner whose normal is zero takes its polygon's own normal.
 //
 // The writer changes the scene it is given: NURBS surfaces and patches (and meshes when
 // triangulation is forced) become triangle meshes, and with deformations on, meshes keep their
@@ -58,6 +60,9 @@ public:
     // Copies a texture image next to the OBJ file unless a file of that name is there; the image
     // is found from `sourceFolder` (the folder of the file that named it, null for none) and
     // copied only from inside it or a folder the options of the last Write allow.
+    // Writes "keyword [options] file" for the texture, its image copied next to the OBJ file;
+    // nothing for a texture without a file name.
+    void AppendMapLine(std::string& out, const char* keyword, VOxaTexture* texture);
     bool CopyTextureFile(const char* sourcePath, const char* sourceFolder = nullptr,
                          VString* givenName = nullptr);
     // Ends the material part of a Write: entries dropped, MTL file put in place. False when the
@@ -121,6 +126,8 @@ private:
     // One mesh's world positions and vertex numbers, kept to be reused by the next mesh.
     std::vector<VgeTVector> mWorld;
     std::vector<int> mVertexNumbers;
+    std::vector<char> mBadNormals;
+    std::vector<int> mOwnNormals;
     VOxaTextureCopier mTextureCopier;
     // OBJ text waiting to be written (flushed in large blocks).
     std::string mOut;

@@ -2,6 +2,7 @@
 #ifndef OXA_TESTS_FORMATS_GEOMETRY_OBJ_OBJ_TEST_UTIL_H
 #define OXA_TESTS_FORMATS_GEOMETRY_OBJ_OBJ_TEST_UTIL_H
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -62,6 +63,20 @@ inline VOxaMesh* AddMesh(VOxaSdkManager& manager, VOxaScene* scene, const char* 
     }
     if (nodeOut) *nodeOut = node;
     return mesh;
+}
+
+// The numbers after the keyword of an OBJ line, each within 1e-12 of the one expected.
+inline void ExpectNumbers(const std::string& line, const std::vector<double>& expected) {
+    std::istringstream in(line);
+    std::string keyword;
+    in >> keyword;
+    std::vector<double> numbers;
+    double value;
+    while (in >> value)
+        numbers.push_back(value);
+    ASSERT_EQ(numbers.size(), expected.size()) << line;
+    for (size_t i = 0; i < numbers.size(); ++i)
+        EXPECT_NEAR(numbers[i], expected[i], 1e-12) << line;
 }
 
 inline std::vector<VgeTVector> Triangle(double x = 0.0) {

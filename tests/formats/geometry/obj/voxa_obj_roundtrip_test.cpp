@@ -1,6 +1,8 @@
 // A written file read back gives the same positions, normals, UVs and materials.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -137,17 +139,97 @@ TEST(obj_roundtrip, UntexturedUVsObjectsAndHighNsSurviveATrip) {
     // Two objects; the material has no texture, a shininess above 100 and the faces have UVs.
     const std::string in =
         "mtllib m.mtl\n"
-        "v 0.000000 0.000000 0.000000\nv 1.000000 0.000000 0.000000\nv 1.000000 1.000000 0.000000\n"
-        "v 0.000000 1.000000 0.000000\n"
-        "vt 0.250000 0.500000\nvt 0.750000 0.500000\nvt 0.500000 1.000000\n"
+        "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n"
+        "vt 0.25 0.5\nvt 0.75 0.5\nvt 0.5 1\n"
         "o First\nusemtl shiny\nf 1/1 2/2 3/3\no Second\nf 1/3 3/2 4/1\n";
     const auto [obj, mtl] = Trip(dir, in, "newmtl shiny\nKd 1 0 0\nillum 2\nNs 400\n");
     EXPECT_EQ(Lines(obj, "g "), (std::vector<std::string>{"g First", "g Second"}));
     EXPECT_EQ(CornerText(obj), CornerText(in));
-    EXPECT_EQ(Lines(mtl, "Ns "), std::vector<std::string>{"Ns 400.000000"});
+    EXPECT_EQ(Lines(mtl, "Ns "), std::vector<std::string>{"Ns 400"});
     // The most an MTL file is known to hold comes back too.
     const auto [obj2, mtl2] = Trip(dir, in, "newmtl shiny\nNs 1000\n");
-    EXPECT_EQ(Lines(mtl2, "Ns "), std::vector<std::string>{"Ns 1000.000000"});
+    EXPECT_EQ(Lines(mtl2, "Ns "), std::vector<std::string>{"Ns 1000"});
+}
+
+// The numbers after `keyword` on every line that starts with it, as strtod reads them.
+std::vector<double> Numbers(const std::string& text, const std::string& keyword) {
+    std::vector<double> out;
+    for (const std::string& line : Lines(text, keyword + " ")) {
+        const char* p = line.c_str() + keyword.size();
+        for (;;) {
+            char* end = nullptr;
+            const double value = std::strtod(p, &end);
+            if (end == p) break;
+            out.push_back(value);
+            p = end;
+        }
+    }
+    return out;
+}
+
+TEST(obj_roundtrip, ASmallModelsNumbersComeBackExactly) {
+    ScratchDir dir("exact");
+    // A model 0.008 units across, given to seventeen digits; colours of many digits.
+    const std::string in =
+        "mtllib m.mtl\n"
+        "v 0.0012345678901234567 -0.0031415926535897932 0.0079999999999999999\n"
+        "v 0.0000012345678901234 0.0050000000000000001 -0.0027182818284590452\n"
+        "v -0.0009876543210987654 0.0011111111111111111 0.0022222222222222222\n"
+        "vt 0.33333333333333331 0.66666666666666663\nvt 0.1 0.2\nvt 1e-7 0.99999999999999989\n"
+        "vn 0.57735026918962573 0.57735026918962573 0.57735026918962573\n"
+        "usemtl fine\nf 1/1/1 2/2/1 3/3/1\n";
+    const auto [obj, mtl] = Trip(dir, in, "newmtl fine\nKd 0.123456789012345678 0.2 0.3\n");
+    // Each value written reads back as the very double read.
+    EXPECT_EQ(Numbers(obj, "v"), Numbers(in, "v"));
+    EXPECT_EQ(Numbers(obj, "vt"), Numbers(in, "vt"));
+    EXPECT_EQ(Numbers(obj, "vn"), std::vector<double>(9, Numbers(in, "vn")[0]));  // one per point
+    // Colours are held in single precision: the float's shortest text reads back as that float.
+    std::vector<float> kd;
+    for (double value : Numbers(mtl, "Kd"))
+        kd.push_back((float)value);
+    EXPECT_EQ(kd, (std::vector<float>{0.123456789012345678f, 0.2f, 0.3f}));
+    EXPECT_NE(mtl.find("\nKd 0.12345679 0.2 0.3\n"), std::string::npos) << mtl;
+    // In the fewest digits: "0.1", not "0.100000" or seventeen digits.
+    EXPECT_NE(obj.find("\nvt 0.1 0.2\n"), std::string::npos) << obj;
+}
+
+TEST(obj_roundtrip, EveryMapAndItsOptionsSurviveAndTheImagesAreCopied) {
+    ScratchDir dir("maps_trip");
+    fs::create_directories(dir.path / "in");
+    fs::create_directories(dir.path / "out");
+    const char* images[] = {"wood grain.png", "spec.png", "shine.png", "alpha.png",
+                            "bumps.png",      "sky.png",  "amb.png",   "glow.png"};
+    for (const char* image : images)
+        WriteText(dir.path / "in" / image, std::string("image ") + image);
+    WriteText(dir.path / "in" / "m.mtl",
+              "newmtl m\nKd 1 1 1\nmap_Kd -s 2 2 1 -o 0.5 0.25 0 -clamp on wood grain.png\n"
+              "map_Ks -imfchan r spec.png\nmap_Ns shine.png\nmap_d alpha.png\nbump -bm 0.5 bumps.png\n"
+              "refl -type sphere sky.png\nmap_Ka amb.png\nmap_Ke glow.png\n");
+    WriteText(dir.path / "in" / "in.obj",
+              "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nusemtl m\nf 1/1 2/2 3/3\n");
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaReaderObj reader(&manager);
+    std::unique_ptr<VStreamOptions> ropt(reader.GetReadOptions());
+    ASSERT_TRUE(reader.FileOpen((dir.path / "in" / "in.obj").c_str()) && reader.Read(scene, ropt.get()));
+    VOxaWriterObj writer(&manager);
+    std::unique_ptr<VStreamOptions> wopt(writer.GetWriteOptions());
+    ASSERT_TRUE(writer.FileCreate((dir.path / "out" / "out.obj").c_str()) &&
+                writer.Write(scene, wopt.get()) && writer.FileClose());
+    const std::string mtl = ReadText(dir.path / "out" / "out.mtl");
+    const char* lines[] = {"map_Kd -o 0.5 0.25 0 -s 2 2 1 -clamp on wood grain.png",
+                           "map_Ks -imfchan r spec.png",
+                           "map_Ns shine.png",
+                           "map_d alpha.png",
+                           "map_bump -bm 0.5 bumps.png",
+                           "map_Ke glow.png",
+                           "refl -type sphere sky.png",
+                           "map_Ka amb.png"};
+    for (const char* line : lines)
+        EXPECT_NE(mtl.find(std::string("\n") + line + "\n"), std::string::npos) << line << "\n" << mtl;
+    // Each image is copied beside the written file, whole.
+    for (const char* image : images)
+        EXPECT_EQ(ReadText(dir.path / "out" / image), std::string("image ") + image) << image;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "formats/geometry/obj/voxa_obj_text.h"
@@ -120,31 +121,41 @@ TEST(obj_reader, NegativeIndicesDefaultGroupAndShortFacesDropped) {
     EXPECT_EQ(coloured->GetControlPoints()[2][0], 7.0);
 }
 
-TEST(obj_reader, GroupsMergeWithoutCaseAndSortByName) {
+TEST(obj_reader, GroupsMergeOnlyByTheirExactNameAndSortByName) {
     ReaderRig rig("r2", true);
-    ASSERT_TRUE(rig.Read(std::string(kSquare) + "g Body\nf 1 2 3\ng arm left\nf 1 2 3\ng BODY\nf 1 3 4\n",
+    ASSERT_TRUE(rig.Read(std::string(kSquare) + "g Body\nf 1 2 3\ng arm left\nf 1 2 3\ng BODY\nf 1 3 4\n"
+                                                "g arm_left\nf 2 3 4\ng Body\nf 1 2 4\n",
                          "Figure.obj"));
     VOxaNode* reference = rig.Child(0);
     ASSERT_NE(reference, nullptr);
     EXPECT_STREQ(reference->GetName(), "Model::Figure_root");
-    ASSERT_EQ(reference->GetChildCount(), 2);
-    EXPECT_STREQ(reference->GetChild(0)->GetName(), "Model::arm_left");
-    EXPECT_STREQ(reference->GetChild(1)->GetName(), "Model::Body");
-    VOxaMesh* body = dynamic_cast<VOxaMesh*>(reference->GetChild(1)->GetNodeAttribute());
-    EXPECT_EQ(body->GetPolygonCount(), 2);
+    // Body and BODY, "arm left" and arm_left are four groups; the later spelling is numbered.
+    std::vector<std::pair<std::string, int>> nodes;
+    for (int i = 0; i < reference->GetChildCount(); ++i)
+        nodes.emplace_back(
+            reference->GetChild(i)->GetNameWithoutPrefix(),
+            dynamic_cast<VOxaMesh*>(reference->GetChild(i)->GetNodeAttribute())->GetPolygonCount());
+    EXPECT_EQ(nodes, (std::vector<std::pair<std::string, int>>{
+                         {"arm_left", 1}, {"arm_left1", 1}, {"Body", 2}, {"BODY1", 1}}));
+    EXPECT_NE(rig.Messages().find("Group \"BODY\" is named \"BODY1\""), std::string::npos) << rig.Messages();
+    EXPECT_NE(rig.Messages().find("Group \"arm_left\" is named \"arm_left1\""), std::string::npos);
+    EXPECT_EQ(rig.Messages().find("Group \"Body\""), std::string::npos);
 }
 
 TEST(obj_reader, EachObjectIsANodeAndItsGroupsStayWithinIt) {
     ReaderRig rig("objects");
     ASSERT_TRUE(rig.Read(std::string(kSquare) + "o Left side\nf 1 2 3\ng part\nf 1 3 4\n"
                                                 "o Right\nf 2 3 4\ng part\nf 1 2 4\ng PART\nf 4 3 2\n"));
-    // Sorted by name: Left_side, part, part1 (the second object's), Right.
+    // Sorted by name: Left_side, part, part1 (the second object's), PART2, Right.
     std::vector<std::pair<std::string, int>> nodes;
     for (int i = 0; i < rig.scene->GetRootNode()->GetChildCount(); ++i)
         nodes.emplace_back(rig.Child(i)->GetNameWithoutPrefix(), rig.MeshOf(i)->GetPolygonCount());
     EXPECT_EQ(nodes, (std::vector<std::pair<std::string, int>>{
-                         {"Left_side", 1}, {"part", 1}, {"part1", 2}, {"Right", 1}}));
+                         {"Left_side", 1}, {"part", 1}, {"part1", 1}, {"PART2", 1}, {"Right", 1}}));
     EXPECT_EQ(rig.Messages().find("Object not supported"), std::string::npos);
+    // Only the name that differs in case is reported; the same name in another object is not.
+    EXPECT_NE(rig.Messages().find("Group \"PART\" is named \"PART2\""), std::string::npos) << rig.Messages();
+    EXPECT_EQ(rig.Messages().find("Group \"part\""), std::string::npos) << rig.Messages();
 }
 
 TEST(obj_reader, FaceIndicesOfZeroOrPastWhatWasReadRefuseTheFile) {
@@ -382,7 +393,10 @@ TEST(obj_reader, AMissingMaterialLibraryIsReportedBesideOneThatLoads) {
     ASSERT_TRUE(rig.Read(std::string(kSquare) + "mtllib here.mtl gone.mtl\nusemtl red\nf 1 2 3\n"));
     EXPECT_NE(rig.manager.GetMaterial("red", 0), nullptr);
     EXPECT_NEAR(rig.manager.GetMaterial("red", 0)->GetDiffuse().mGreen, 0.0, 1e-9);
-    EXPECT_NE(rig.Messages().find("Unable to load material library\n"), std::string::npos);
+    // The message names the library that is missing, and only that one.
+    EXPECT_NE(rig.Messages().find("Unable to load material library \"gone.mtl\"\n"), std::string::npos)
+        << rig.Messages();
+    EXPECT_EQ(rig.Messages().find("here.mtl"), std::string::npos) << rig.Messages();
 }
 
 TEST(obj_reader, MaterialNamesAreTheRestOfTheirLine) {
@@ -404,4 +418,177 @@ TEST(obj_reader, MaterialNamesAreTheRestOfTheirLine) {
     ASSERT_NE(materials, nullptr);
     EXPECT_EQ(mesh->GetMaterial((*materials)[0], 0), one);
     EXPECT_EQ(mesh->GetMaterial((*materials)[1], 0), two);
+}
+
+TEST(obj_text, NumbersAreWrittenInTheFewestDigitsThatReadBackTheSameValue) {
+    auto shortest = [](double value) {
+        std::string out;
+        voxa_obj::AppendShortest(out, value);
+        return out;
+    };
+    auto single = [](double value) {
+        std::string out;
+        voxa_obj::AppendShortestSingle(out, value);
+        return out;
+    };
+    // Doubles: exact, however many digits that takes; a double that a float can hold too
+    // (612.70703125) keeps its digits.
+    for (double value : {0.0012345678901234567, 612.70703125, 1.0 / 3.0, -2.5e-300, 1e21, 0.1, -0.0, 7.0}) {
+        const std::string text = shortest(value);
+        EXPECT_EQ(std::strtod(text.c_str(), nullptr), value) << text;
+    }
+    EXPECT_EQ(shortest(612.70703125), "612.70703125");
+    EXPECT_EQ(shortest(0.1), "0.1");
+    EXPECT_EQ(shortest(5.0), "5");
+    // Values held in single precision read back as that float, in its own shortest form.
+    EXPECT_EQ(single((double)0.1f), "0.1");
+    EXPECT_EQ(std::strtof(single((double)0.123456789f).c_str(), nullptr), 0.123456789f);
+    // A value that is no float is written as the double it is.
+    EXPECT_EQ(single(0.1), "0.1");
+    EXPECT_EQ(single(1.0 / 3.0), shortest(1.0 / 3.0));
+    EXPECT_EQ(single(1e300), "1e+300");
+}
+
+TEST(obj_mtl_map, OptionsAreTakenByTheirCountAndTheFileIsTheRest) {
+    voxa_obj::MapLine map;
+    ASSERT_TRUE(voxa_obj::ParseMapLine("-s 2 2 1 -o 0.5 0.25 0 -clamp on wood grain.png", map));
+    EXPECT_EQ(map.mFile, "wood grain.png");
+    EXPECT_TRUE(map.mHasScale && map.mHasOffset);
+    EXPECT_EQ(map.mScale[0], 2.0);
+    EXPECT_EQ(map.mScale[1], 2.0);
+    EXPECT_EQ(map.mOffset[0], 0.5);
+    EXPECT_EQ(map.mOffset[1], 0.25);
+    EXPECT_EQ(map.mOptions, "-clamp on");
+    // One value: v and w keep their defaults (1 for a scale, 0 for an offset).
+    ASSERT_TRUE(voxa_obj::ParseMapLine("-s 3 -o 0.5 t.png", map));
+    EXPECT_EQ(map.mScale[1], 1.0);
+    EXPECT_EQ(map.mOffset[1], 0.0);
+    EXPECT_EQ(map.mOptions, "");
+    // A w that is not its default stays among the kept options.
+    ASSERT_TRUE(voxa_obj::ParseMapLine("-s 1 1 2 t.png", map));
+    EXPECT_EQ(map.mOptions, "-s 1 1 2");
+    // Fixed counts: "-mm" two words, "-imfchan" and "-type" one, whatever they look like.
+    ASSERT_TRUE(voxa_obj::ParseMapLine("-mm 0 1  -imfchan  l -type sphere -bm 0.5 b.png", map));
+    EXPECT_EQ(map.mFile, "b.png");
+    EXPECT_EQ(map.mOptions, "-mm 0 1 -imfchan l -type sphere -bm 0.5");
+    // At most three numbers; the last word is always the file, even a number or an option.
+    ASSERT_TRUE(voxa_obj::ParseMapLine("-o 1 2 3 4 five.png", map));
+    EXPECT_EQ(map.mFile, "4 five.png");
+    ASSERT_TRUE(voxa_obj::ParseMapLine("-s 2 3", map));
+    EXPECT_EQ(map.mFile, "3");
+    EXPECT_EQ(map.mScale[0], 2.0);
+    ASSERT_TRUE(voxa_obj::ParseMapLine("-clamp", map));
+    EXPECT_EQ(map.mFile, "-clamp");
+    // A word that is no known option starts the file.
+    ASSERT_TRUE(voxa_obj::ParseMapLine("-x 1 a.png", map));
+    EXPECT_EQ(map.mFile, "-x 1 a.png");
+    EXPECT_FALSE(voxa_obj::ParseMapLine("   ", map));
+    EXPECT_TRUE(voxa_obj::HasMapOption("-mm 0 1 -s 1 1 2", "-s"));
+    EXPECT_FALSE(voxa_obj::HasMapOption("-mm 0 1", "-s"));
+}
+
+TEST(obj_reader, EveryMapOfAMaterialIsReadWithItsOptions) {
+    ReaderRig rig("maps");
+    WriteText(rig.dir / "m.mtl",
+              "newmtl m\nKd 1 1 1\nmap_Kd -s 2 2 1 -o 0.5 0.25 0 -clamp on wood grain.png\n"
+              "map_Ks -imfchan r spec.png\nmap_Ns shine.png\nmap_d alpha.png\nmap_bump -bm 0.5 bumps.png\n"
+              "refl -type sphere sky.png\nmap_Ka amb.png\nmap_Ke glow.png\n"
+              "newmtl n\nbump -bm 2 alt bump.png\nmap_Kd -s 3 tex.png\n");
+    ASSERT_TRUE(rig.Read(std::string(kSquare) + "mtllib m.mtl\nusemtl m\nf 1 2 3\nusemtl n\nf 1 3 4\n"));
+    VOxaMaterial* m = rig.manager.GetMaterial("m", 0);
+    VOxaMaterial* n = rig.manager.GetMaterial("n", 0);
+    ASSERT_TRUE(m != nullptr && n != nullptr);
+    const std::string folder = std::filesystem::absolute(rig.dir.path).lexically_normal().string();
+    struct Expected {
+        VOxaMaterial::EMapRole role;
+        const char* file;
+        const char* options;
+    };
+    const Expected expected[] = {{VOxaMaterial::eMAP_SPECULAR, "spec.png", "-imfchan r"},
+                                 {VOxaMaterial::eMAP_SHININESS, "shine.png", ""},
+                                 {VOxaMaterial::eMAP_OPACITY, "alpha.png", ""},
+                                 {VOxaMaterial::eMAP_BUMP, "bumps.png", "-bm 0.5"},
+                                 {VOxaMaterial::eMAP_EMISSIVE, "glow.png", ""},
+                                 {VOxaMaterial::eMAP_REFLECTION, "sky.png", "-type sphere"},
+                                 {VOxaMaterial::eMAP_AMBIENT, "amb.png", ""}};
+    for (const Expected& e : expected) {
+        VOxaTexture* map = m->GetMap(e.role);
+        ASSERT_NE(map, nullptr) << e.file;
+        EXPECT_STREQ(map->GetFileName(), e.file);
+        EXPECT_EQ(voxa_obj::GetMapOptions(map), e.options) << e.file;
+        // Found from the MTL file's folder, as the colour map is.
+        EXPECT_EQ(std::string(map->GetSourceFolder()), folder);
+    }
+    ASSERT_NE(n->GetMap(VOxaMaterial::eMAP_BUMP), nullptr);
+    EXPECT_STREQ(n->GetMap(VOxaMaterial::eMAP_BUMP)->GetFileName(), "alt bump.png");
+    EXPECT_EQ(n->GetMap(VOxaMaterial::eMAP_SPECULAR), nullptr);
+    // The colour map stays on the mesh, its -s and -o in the texture's scale and translation.
+    VOxaMesh* mesh = rig.MeshOf(0);
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->GetTextureCount(0), 2);
+    VOxaTexture* wood = mesh->GetTexture(0, 0);
+    EXPECT_STREQ(wood->GetFileName(), "wood grain.png");
+    EXPECT_EQ(wood->GetScaleU(), 2.0);
+    EXPECT_EQ(wood->GetScaleV(), 2.0);
+    EXPECT_EQ(wood->GetTranslationU(), 0.5);
+    EXPECT_EQ(wood->GetTranslationV(), 0.25);
+    EXPECT_EQ(voxa_obj::GetMapOptions(wood), "-clamp on");
+    VOxaTexture* tex = mesh->GetTexture(1, 0);
+    EXPECT_STREQ(tex->GetFileName(), "tex.png");
+    EXPECT_EQ(tex->GetScaleU(), 3.0);
+    EXPECT_EQ(tex->GetScaleV(), 1.0);
+}
+
+TEST(obj_reader, AMaterialNamedBeforeItsLibraryTakesItsValues) {
+    ReaderRig rig("late_mtllib");
+    WriteText(rig.dir / "m.mtl", "newmtl red\nKd 1 0 0\nmap_Kd r.png\nnewmtl blue\nKd 0 0 1\n");
+    ASSERT_TRUE(rig.Read(std::string(kSquare) + "usemtl red\nf 1 2 3\nmtllib m.mtl\nusemtl blue\nf 1 3 4\n"
+                                                "usemtl nowhere\nf 2 3 4\n"));
+    VOxaMaterial* red = rig.manager.GetMaterial("red", 0);
+    ASSERT_NE(red, nullptr);
+    EXPECT_EQ(red->GetDiffuse(), VOxaColor(1, 0, 0, 1));
+    EXPECT_EQ(rig.manager.GetMaterial("blue", 0)->GetDiffuse(), VOxaColor(0, 0, 1, 1));
+    VOxaMesh* mesh = rig.MeshOf(0);
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->GetPolygonCount(), 3);
+    EXPECT_EQ(mesh->GetMaterial((*mesh->GetMaterialIndices())[0], 0), red);
+    // The red faces carry its colour map; the others none.
+    ASSERT_NE(mesh->GetTextureIndices(), nullptr);
+    ASSERT_GE((*mesh->GetTextureIndices())[0], 0);
+    EXPECT_STREQ(mesh->GetTexture((*mesh->GetTextureIndices())[0], 0)->GetFileName(), "r.png");
+    EXPECT_EQ((*mesh->GetTextureIndices())[1], -1);
+    // Only the material that no library defines is reported.
+    EXPECT_EQ(rig.Messages().find("\"red\""), std::string::npos) << rig.Messages();
+    EXPECT_NE(rig.Messages().find("Unable to read material \"nowhere\""), std::string::npos)
+        << rig.Messages();
+}
+
+TEST(obj_reader, NoFaceWithAreaGetsAZeroNormal) {
+    // A face and its back in one smoothing group: their normals cancel at every point, so each
+    // corner takes its own face's normal.
+    ReaderRig rig("cancel");
+    ASSERT_TRUE(rig.Read("v 0 0 0\nv 2 0 0\nv 0 2 0\ns 1\nf 1 2 3\nf 1 3 2\n"));
+    VOxaMesh* mesh = rig.MeshOf(0);
+    ASSERT_NE(mesh, nullptr);
+    for (int p = 0; p < 2; ++p)
+        for (int k = 0; k < 3; ++k) {
+            VgeTVector n;
+            ASSERT_TRUE(mesh->GetPolygonVertexNormal(p, k, n));
+            EXPECT_EQ(n[0], 0.0);
+            EXPECT_EQ(n[1], 0.0);
+            EXPECT_EQ(n[2], p == 0 ? 1.0 : -1.0) << "polygon " << p << " corner " << k;
+        }
+    // A polygon whose first three corners lie on a line: its normal is from all its corners.
+    ReaderRig line("line");
+    ASSERT_TRUE(line.Read("v 0 0 0\nv 1 0 0\nv 2 0 0\nv 2 0 1\nv 0 0 1\nf 1 2 3 4 5\n"));
+    mesh = line.MeshOf(0);
+    ASSERT_NE(mesh, nullptr);
+    for (int k = 0; k < 5; ++k) {
+        VgeTVector n;
+        ASSERT_TRUE(mesh->GetPolygonVertexNormal(0, k, n));
+        // Counter-clockwise seen from -y: the normal is -y.
+        EXPECT_NEAR(n[0], 0.0, 1e-15);
+        EXPECT_NEAR(n[1], -1.0, 1e-15);
+        EXPECT_NEAR(n[2], 0.0, 1e-15);
+    }
 }

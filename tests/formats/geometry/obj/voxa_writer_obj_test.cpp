@@ -47,7 +47,7 @@ TEST(obj_writer, NoMaterialsGiveNoMtllibAndVerticesNumberAcrossMeshes) {
     EXPECT_EQ(text.compare(0, header.size(), header), 0);
     EXPECT_EQ(Lines(text, "g "), (std::vector<std::string>{"g first", "g second"}));
     EXPECT_EQ(Lines(text, "f "), (std::vector<std::string>{"f 1 2 3", "f 4 5 6"}));
-    EXPECT_EQ(Lines(text, "v ")[3], "v 5.000000 0.000000 0.000000");
+    EXPECT_EQ(Lines(text, "v ")[3], "v 5 0 0");
 }
 
 TEST(obj_writer, MaterialNamesRenamingAndMtlRecords) {
@@ -73,8 +73,8 @@ TEST(obj_writer, MaterialNamesRenamingAndMtlRecords) {
     std::string mtl = ReadText(dir / "scene.mtl");
     EXPECT_NE(mtl.find("# Corvelund material file\n"), std::string::npos);
     EXPECT_NE(mtl.find("\nnewmtl Red_Wood_Floor\nKa "), std::string::npos);
-    EXPECT_NE(mtl.find("Kd 1.000000 0.500000 0.250000\n"), std::string::npos);
-    EXPECT_NE(mtl.find("illum 2\nNs 50.000000\nd 0.750000\n"), std::string::npos);  // "d": opacity
+    EXPECT_NE(mtl.find("Kd 1 0.5 0.25\n"), std::string::npos);
+    EXPECT_NE(mtl.find("illum 2\nNs 50\nd 0.75\n"), std::string::npos);  // "d": opacity
     EXPECT_EQ(mtl.find("Tr "), std::string::npos);
     EXPECT_FALSE(rig.manager.GetMaterial("default", 1));  // the writer's own default is gone
 }
@@ -172,8 +172,8 @@ TEST(obj_writer, CornerFormsAndUVNumberingByMode) {
     std::string text = ReadText(dir / "forms.obj");
     EXPECT_EQ(Lines(text, "f "),
               (std::vector<std::string>{"f 1//1 2//2 3//3", "f 4/1 5/2 6/3", "f 7/4 8/4 9", "f 12 11 10"}));
-    EXPECT_EQ(Lines(text, "vn "), std::vector<std::string>(3, "vn 0.000000 0.000000 1.000000"));
-    EXPECT_EQ(Lines(text, "vt ")[3], "vt 0.500000 0.500000");
+    EXPECT_EQ(Lines(text, "vn "), std::vector<std::string>(3, "vn 0 0 1"));
+    EXPECT_EQ(Lines(text, "vt ")[3], "vt 0.5 0.5");
     EXPECT_EQ(rig.writer.GetNextUVIndex(), 5);
 }
 
@@ -197,8 +197,7 @@ TEST(obj_writer, OneSwappedTextureForAllAndMaterialsByControlPoint) {
     points->InitMaterialIndices(1);
     ASSERT_TRUE(rig.WriteTo(dir / "mapped.obj"));
     const std::string text = ReadText(dir / "mapped.obj");
-    EXPECT_EQ(Lines(text, "vt "), (std::vector<std::string>{"vt 1.000000 0.000000", "vt 1.000000 0.250000",
-                                                            "vt 1.000000 0.500000"}));
+    EXPECT_EQ(Lines(text, "vt "), (std::vector<std::string>{"vt 1 0", "vt 1 0.25", "vt 1 0.5"}));
     EXPECT_EQ(Lines(text, "usemtl"),
               (std::vector<std::string>{"usemtl default1", "usemtl first", "usemtl second"}));
 }
@@ -228,8 +227,8 @@ TEST(obj_writer, TexturesByPolygonNumberUVsPerCornerAndSwap) {
     std::string text = ReadText(dir / "bypoly.obj");
     std::vector<std::string> vt = Lines(text, "vt ");
     ASSERT_EQ(vt.size(), 6u);
-    EXPECT_EQ(vt[0], "vt 0.100000 0.200000");
-    EXPECT_EQ(vt[3], "vt 0.200000 0.100000");  // the second polygon's texture swaps
+    EXPECT_EQ(vt[0], "vt 0.1 0.2");
+    EXPECT_EQ(vt[3], "vt 0.2 0.1");  // the second polygon's texture swaps
     EXPECT_EQ(Lines(text, "f "), (std::vector<std::string>{"f 1/1 2/2 3/3", "f 1/4 2/5 3/6"}));
     // The default material carries each texture: two entries, switched per polygon.
     EXPECT_EQ(Lines(text, "usemtl"), (std::vector<std::string>{"usemtl default1", "usemtl default2"}));
@@ -242,6 +241,8 @@ TEST(obj_writer, NormalCounterStateAndErrors) {
     AddMesh(rig.manager, rig.scene, "plain", Triangle(), {{0, 1, 2}});
     VOxaMesh* n = AddMesh(rig.manager, rig.scene, "normals", Triangle(), {{0, 1, 2}});
     n->InitNormals(3);
+    for (int i = 0; i < 3; ++i)
+        n->GetNormals()[i] = VgeTVector(0, 0, 1, 0);
     // Without FileCreate: error 1.
     EXPECT_FALSE(rig.writer.Write(rig.scene, rig.options.get()));
     EXPECT_EQ(rig.writer.GetError().GetLastErrorID(), VOxaWriter::eFILE_NOT_OPENED);
@@ -303,7 +304,7 @@ TEST(obj_writer, PointsThatAreNotNumbersAreLeftOutOrRefused) {
         EXPECT_EQ(text.find("nan"), std::string::npos);
         EXPECT_EQ(text.find("inf"), std::string::npos);
         EXPECT_EQ(Lines(text, "v ").size(), 6u);
-        EXPECT_EQ(Lines(text, "v ")[1], "v 2.000000 0.000000 0.000000");
+        EXPECT_EQ(Lines(text, "v ")[1], "v 2 0 0");
         EXPECT_EQ(Lines(text, "f "), (std::vector<std::string>{"f 1 2 3", "f 6 5 4"}));
     }
     {
@@ -368,7 +369,7 @@ TEST(obj_writer, WorldSpaceAndDeformedMeshWithoutNormals) {
     mesh->SetDefaultShapeChannelValue(mesh->AddShape(shape, "up"), 0.5);
     ASSERT_TRUE(rig.WriteTo(dir / "deformed.obj"));
     std::string text = ReadText(dir / "deformed.obj");
-    EXPECT_EQ(Lines(text, "v ")[0], "v 0.000000 1.000000 10.000000");
+    EXPECT_EQ(Lines(text, "v ")[0], "v 0 1 10");
     EXPECT_TRUE(Lines(text, "vn").empty());  // deformed without normals: carries none
     EXPECT_EQ(Lines(text, "f ")[0], "f 1 2 3");
 }
@@ -405,15 +406,15 @@ TEST(obj_writer, MeshesArePlacedWhereTheTakePlaysThemAtItsStart) {
     ASSERT_TRUE(rig.WriteTo(dir / "start.obj"));
     std::vector<std::string> v = Lines(ReadText(dir / "start.obj"), "v ");
     ASSERT_EQ(v.size(), 6u);
-    EXPECT_EQ(v[1], "v 0.000000 0.000000 4.000000");
-    EXPECT_EQ(v[2], "v 0.000000 1.000000 5.000000");
-    EXPECT_EQ(v[4], "v 0.000000 0.000000 -1.000000");  // a node the take leaves alone: its defaults
+    ExpectNumbers(v[1], {0, 0, 4});
+    ExpectNumbers(v[2], {0, 1, 5});
+    ExpectNumbers(v[4], {0, 0, -1});  // a node the take leaves alone: its defaults
     // A take that starts at frame 15 plays it halfway, at 135 degrees.
     span(15);
     ASSERT_TRUE(rig.WriteTo(dir / "half.obj"));
     v = Lines(ReadText(dir / "half.obj"), "v ");
     ASSERT_EQ(v.size(), 6u);
-    EXPECT_EQ(v[1], "v -0.707107 0.000000 4.292893");
+    ExpectNumbers(v[1], {-std::sqrt(0.5), 0, 5 - std::sqrt(0.5)});
 }
 
 TEST(obj_writer, ForcedTriangulationSplitsQuadsOnlyWhenSet) {
@@ -444,3 +445,42 @@ TEST(obj_writer, FormatTableHasTheObjRows) {
 }
 
 }  // namespace
+
+TEST(obj_writer, AFaceWithAreaNeverGetsAZeroNormal) {
+    // Per-point normals summed over a face and its back (one smoothing group) are zero; a
+    // polygon vertex normal of nothing is zero too. Each face then names its own normal.
+    ScratchDir dir("zero_normals");
+    WriterRig rig;
+    const std::vector<VgeTVector> points = {VgeTVector(0, 0, 0, 1), VgeTVector(2, 0, 0, 1),
+                                            VgeTVector(0, 0, 3, 1), VgeTVector(5, 5, 5, 1)};
+    VOxaMesh* sheet = AddMesh(rig.manager, rig.scene, "sheet", points, {{0, 1, 2}, {0, 2, 1}, {3, 3, 3}});
+    sheet->InitNormals(4);
+    sheet->GetNormals()[3] = VgeTVector(0, 1, 0, 0);  // a good normal stays
+    ASSERT_TRUE(rig.WriteTo(dir / "zero.obj"));
+    const std::string text = ReadText(dir / "zero.obj");
+    std::vector<std::vector<double>> vn;
+    for (const std::string& line : Lines(text, "vn ")) {
+        std::istringstream in(line.substr(3));
+        double x, y, z;
+        in >> x >> y >> z;
+        vn.push_back({x, y, z});
+    }
+    // The face normals from the points: (p1 - p0) x (p2 - p0), made unit length.
+    const std::vector<std::vector<double>> expected = {{0, -1, 0}, {0, 1, 0}};
+    const std::vector<std::string> faces = Lines(text, "f ");
+    ASSERT_EQ(faces.size(), 3u);
+    for (size_t f = 0; f < 2; ++f) {
+        std::istringstream in(faces[f].substr(2));
+        std::string corner;
+        int corners = 0;
+        while (in >> corner) {
+            const int normal = std::stoi(corner.substr(corner.rfind('/') + 1));
+            ASSERT_TRUE(normal >= 1 && normal <= (int)vn.size()) << faces[f];
+            EXPECT_EQ(vn[(size_t)normal - 1], expected[f]) << faces[f];
+            ++corners;
+        }
+        EXPECT_EQ(corners, 3);
+    }
+    // A face without area keeps the normal of its point.
+    EXPECT_EQ(faces[2], "f 4//4 4//4 4//4");
+}

@@ -1,0 +1,122 @@
+// Our OBJ and MTL files read by an independent reader, the assimp library (libassimp-dev): every
+// map of a material under its own kind, and a normal for every corner of a face with area.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#ifdef OXA_HAVE_ASSIMP
+#include <assimp/material.h>
+#include <assimp/scene.h>
+#include <assimp/Importer.hpp>
+#endif
+
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_texture.h"
+#include "formats/geometry/obj/voxa_reader_obj.h"
+#include "formats/geometry/obj/voxa_writer_obj.h"
+#include "oxa_codec/vstream_options.h"
+#include "tests/formats/geometry/obj/obj_test_util.h"
+
+using namespace objtest;
+
+namespace {
+
+#ifdef OXA_HAVE_ASSIMP
+// The file of the first texture of `type`, "" when the material has none.
+std::string TextureOf(const aiMaterial* material, aiTextureType type) {
+    aiString path;
+    if (material->GetTextureCount(type) == 0 || material->GetTexture(type, 0, &path) != AI_SUCCESS) return "";
+    return path.C_Str();
+}
+#endif
+
+TEST(obj_maps_interop, AssimpFindsEveryMapOfAMaterialWeReadAndWrote) {
+#ifndef OXA_HAVE_ASSIMP
+    GTEST_SKIP() << "the assimp library is not installed (Debian package libassimp-dev)";
+#else
+    ScratchDir dir("maps_interop");
+    fs::create_directories(dir.path / "in");
+    fs::create_directories(dir.path / "out");
+    WriteText(dir.path / "in" / "m.mtl",
+              "newmtl m\nKd 1 1 1\nmap_Kd -s 2 2 1 -o 0.5 0.25 0 wood.png\nmap_Ks spec.png\n"
+              "map_Ns shine.png\nmap_d alpha.png\nmap_bump -bm 0.5 bumps.png\nrefl -type sphere sky.png\n"
+              "map_Ka amb.png\nmap_Ke glow.png\n");
+    for (const char* image :
+         {"wood.png", "spec.png", "shine.png", "alpha.png", "bumps.png", "sky.png", "amb.png", "glow.png"})
+        WriteText(dir.path / "in" / image, "image");
+    WriteText(dir.path / "in" / "in.obj",
+              "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nusemtl m\nf 1/1 2/2 3/3\n");
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaReaderObj reader(&manager);
+    std::unique_ptr<VStreamOptions> ropt(reader.GetReadOptions());
+    ASSERT_TRUE(reader.FileOpen((dir.path / "in" / "in.obj").c_str()) && reader.Read(scene, ropt.get()));
+    VOxaWriterObj writer(&manager);
+    std::unique_ptr<VStreamOptions> wopt(writer.GetWriteOptions());
+    const std::string out = (dir.path / "out" / "out.obj").string();
+    ASSERT_TRUE(writer.FileCreate(out.c_str()) && writer.Write(scene, wopt.get()) && writer.FileClose());
+
+    Assimp::Importer importer;
+    const aiScene* read = importer.ReadFile(out, 0);
+    ASSERT_NE(read, nullptr) << importer.GetErrorString();
+    const aiMaterial* material = nullptr;
+    for (unsigned i = 0; i < read->mNumMaterials; ++i) {
+        aiString name;
+        read->mMaterials[i]->Get(AI_MATKEY_NAME, name);
+        if (std::string(name.C_Str()) == "m") material = read->mMaterials[i];
+    }
+    ASSERT_NE(material, nullptr);
+    EXPECT_EQ(TextureOf(material, aiTextureType_DIFFUSE), "wood.png");
+    EXPECT_EQ(TextureOf(material, aiTextureType_SPECULAR), "spec.png");
+    EXPECT_EQ(TextureOf(material, aiTextureType_SHININESS), "shine.png");
+    EXPECT_EQ(TextureOf(material, aiTextureType_OPACITY), "alpha.png");
+    EXPECT_EQ(TextureOf(material, aiTextureType_HEIGHT), "bumps.png");
+    // (The library keeps no reflection map of an MTL file: "refl" is judged by the trip tests.)
+    EXPECT_EQ(TextureOf(material, aiTextureType_AMBIENT), "amb.png");
+    EXPECT_EQ(TextureOf(material, aiTextureType_EMISSIVE), "glow.png");
+#endif
+}
+
+TEST(obj_maps_interop, AssimpReadsANonZeroNormalAtEveryCornerOfFacesWhosePointNormalsCancel) {
+#ifndef OXA_HAVE_ASSIMP
+    GTEST_SKIP() << "the assimp library is not installed (Debian package libassimp-dev)";
+#else
+    ScratchDir dir("normals_interop");
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    // A sheet and its back sharing points, their point normals zero (smoothed together).
+    VOxaMesh* mesh = AddMesh(manager, scene, "sheet",
+                             {VgeTVector(0, 0, 0, 1), VgeTVector(2, 0, 0, 1), VgeTVector(0, 3, 0, 1)},
+                             {{0, 1, 2}, {0, 2, 1}});
+    mesh->InitNormals(3);
+    VOxaWriterObj writer(&manager);
+    std::unique_ptr<VStreamOptions> wopt(writer.GetWriteOptions());
+    const std::string out = dir / "sheet.obj";
+    ASSERT_TRUE(writer.FileCreate(out.c_str()) && writer.Write(scene, wopt.get()) && writer.FileClose());
+    Assimp::Importer importer;
+    const aiScene* read = importer.ReadFile(out, 0);
+    ASSERT_NE(read, nullptr) << importer.GetErrorString();
+    int faces = 0;
+    for (unsigned m = 0; m < read->mNumMeshes; ++m) {
+        const aiMesh* part = read->mMeshes[m];
+        ASSERT_TRUE(part->HasNormals());
+        for (unsigned f = 0; f < part->mNumFaces; ++f, ++faces) {
+            const aiFace& face = part->mFaces[f];
+            ASSERT_EQ(face.mNumIndices, 3u);
+            const aiVector3D a = part->mVertices[face.mIndices[1]] - part->mVertices[face.mIndices[0]];
+            const aiVector3D b = part->mVertices[face.mIndices[2]] - part->mVertices[face.mIndices[0]];
+            const aiVector3D own = (a ^ b).Normalize();
+            for (unsigned k = 0; k < 3; ++k) {
+                const aiVector3D& n = part->mNormals[face.mIndices[k]];
+                EXPECT_NEAR(n.x, own.x, 1e-6);
+                EXPECT_NEAR(n.y, own.y, 1e-6);
+                EXPECT_NEAR(n.z, own.z, 1e-6);
+            }
+        }
+    }
+    EXPECT_EQ(faces, 2);
+#endif
+}
+
+}  // namespace
