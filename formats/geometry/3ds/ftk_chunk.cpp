@@ -536,9 +536,9 @@ uint32_t SkipToChildren(uint32_t tag, uint32_t available) {
         case MESH_PROCEDURE_NAME:
             return SkipString(12, available);
         case MATERIAL_NAME:
-            return SkipString(16, available);
         case MAP_FILE_NAME:
-            // Other programs write map names longer than an 8.3 name: the chunk holds the string.
+            // Other programs write material and map names longer than this toolkit does: the
+            // chunk holds the string.
             return SkipString(available, available);
         case NODE_HEADER: {
             uint32_t name = SkipString((uint32_t)kNameCapacity, available);

@@ -199,7 +199,6 @@ uint32_t StringLimitOfTag(uint32_t tag) {
         case MESH_PROCEDURE_NAME:
             return 12;
         case MATERIAL_NAME:
-            return 16;
         case MAP_FILE_NAME:
             return 64;
         case NODE_PARENT_NAME:
@@ -431,9 +430,9 @@ ChunkData* ParseRecord(uint32_t tag, const uint8_t* bytes, size_t size) {
         }
         case kDataString: {
             StringData* record = new StringData;
-            // A map's image name longer than any program writes is cut, not a reason to refuse the
-            // whole file: the map then names an image that is not found, and says which.
-            cursor.String(record->mText, StringLimitOfTag(tag), tag == MAP_FILE_NAME);
+            // A material or map image name longer than any program writes is cut, not a reason to
+            // refuse the whole file (face groups name their material cut the same way).
+            cursor.String(record->mText, StringLimitOfTag(tag), tag == MAP_FILE_NAME || tag == MATERIAL_NAME);
             return record;
         }
         case kDataShadowParams: {
@@ -492,7 +491,7 @@ ChunkData* ParseRecord(uint32_t tag, const uint8_t* bytes, size_t size) {
         }
         case kDataFaceMaterial: {
             std::string name;
-            cursor.String(name, 16);
+            cursor.String(name, 64, true);
             if (cursor.Failed()) return nullptr;
             uint16_t count;
             if (!CountedItems(cursor, 2, &count)) return nullptr;

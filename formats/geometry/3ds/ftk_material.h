@@ -60,7 +60,8 @@ enum MaterialMapSlot : int {
 };
 
 struct Material {
-    char mName[17] = {};
+    // Other programs write names of up to 64 bytes; this toolkit writes at most 15.
+    char mName[65] = {};
     float mAmbient[3] = {};
     float mDiffuse[3] = {};
     float mSpecular[3] = {};

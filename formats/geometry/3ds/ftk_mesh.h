@@ -11,7 +11,7 @@
 namespace Ftk {
 
 struct MeshMaterialGroup {
-    char mName[17] = {};
+    char mName[65] = {};  // as a material's name
     uint16_t mFaceCount = 0;
     std::vector<uint16_t> mFaces;
 };

@@ -347,6 +347,47 @@ TEST(values3ds_interop, MapNamesOtherProgramsWriteLongAreRead) {
 #endif
 }
 
+TEST(values3ds_interop, MaterialNamesOtherProgramsWriteLongAreRead) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    // Other programs name materials past 16 bytes ("DefaultMaterial_0"); lib3ds keeps up to 63.
+    const std::string names[] = {"DefaultMaterial_0", std::string(40, 'm') + "_long_material_name"};
+    const std::string path = Folder() + "long_material.3ds";
+    Lib3dsFile* file = lib3ds_file_new();
+    for (const std::string& name : names) {
+        Lib3dsMaterial* material = lib3ds_material_new();
+        std::strcpy(material->name, name.c_str());
+        material->diffuse[0] = 0.25f;
+        lib3ds_file_insert_material(file, material);
+        Lib3dsMesh* mesh = Quad(name.c_str());
+        std::snprintf(mesh->name, sizeof mesh->name, "M%zu", name.size());
+        lib3ds_file_insert_mesh(file, mesh);
+    }
+    ASSERT_TRUE(lib3ds_file_save(file, path.c_str()));
+    lib3ds_file_free(file);
+
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaReader3DS reader(&manager);
+    VStreamOptions* options = reader.GetReadOptions();
+    ASSERT_TRUE(reader.FileOpen(path.c_str()) && reader.Read(scene, options))
+        << reader.GetError().GetLastErrorString().Buffer();
+    reader.FileClose();
+    options->Destroy();
+    for (const std::string& name : names) {
+        const std::string mesh = "M" + std::to_string(name.size());
+        VOxaNode* node = scene->GetRootNode()->FindChild(("Model::" + mesh).c_str(), true);
+        ASSERT_NE(node, nullptr) << mesh;
+        auto* geometry = static_cast<VOxaMesh*>(node->GetNodeAttribute());
+        ASSERT_NE(geometry, nullptr) << mesh;
+        ASSERT_EQ(geometry->GetMaterialCount(0), 1) << mesh;
+        EXPECT_EQ(std::string(geometry->GetMaterial(0, 0)->GetNameWithoutPrefix()), name)
+            << "the faces keep the material their group names";
+    }
+#endif
+}
+
 TEST(values3ds_interop, ColoursSpecularLevelsAndNamesKeepTheirValues) {
 #ifndef OXA_HAVE_LIB3DS
     GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
