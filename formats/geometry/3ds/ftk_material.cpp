@@ -74,15 +74,28 @@ void ReadBytesColor(Chunk* chunk, float out[3]) {
             out[i] = (float)data->mValues[i] * kByteToUnit;
 }
 
+void ReadFloatColor(Chunk* chunk, float out[3]) {
+    if (FloatsData* data = GetData<FloatsData>(chunk))
+        for (int i = 0; i < 3; ++i)
+            out[i] = data->mValues[i];
+}
+
 // The colour of a colour chunk: its byte colour, replaced by the gamma one when there is one.
+// Other programs write material colours as floats: a float colour (and its gamma one) is read the
+// same way where no byte colour is given.
 void ReadMaterialColor(Chunk* chunk, float out[3]) {
-    Chunk* bytes = FindChild(chunk, COLOR_BYTE);
-    if (!bytes) {
+    if (Chunk* bytes = FindChild(chunk, COLOR_BYTE)) {
+        ReadBytesColor(bytes, out);
+        if (Chunk* gamma = FindChild(chunk, COLOR_BYTE_GAMMA)) ReadBytesColor(gamma, out);
+        return;
+    }
+    Chunk* floats = FindChild(chunk, COLOR_FLOAT);
+    if (!floats) {
         Fail(ERR_UNFOUND_CHUNK);
         return;
     }
-    ReadBytesColor(bytes, out);
-    if (Chunk* gamma = FindChild(chunk, COLOR_BYTE_GAMMA)) ReadBytesColor(gamma, out);
+    ReadFloatColor(floats, out);
+    if (Chunk* gamma = FindChild(chunk, COLOR_FLOAT_GAMMA)) ReadFloatColor(gamma, out);
 }
 
 bool CheckMaterialDatabase(Database* database) {

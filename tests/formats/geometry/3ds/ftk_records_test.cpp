@@ -292,6 +292,28 @@ TEST_F(ftk_material, MapSubChunksOnlyWhenNeeded) {
     EXPECT_FALSE(Ftk::IsErrorPending());
 }
 
+TEST_F(ftk_material, FloatColoursAsOtherProgramsWriteThem) {
+    // Material colours given as floats only (no byte colour), a gamma float colour over one of them.
+    Bytes block = ChunkBytes(
+        Ftk::MATERIAL_BLOCK, {},
+        {ChunkBytes(Ftk::MATERIAL_NAME, Text("DefaultMaterial_0")),
+         ChunkBytes(Ftk::MATERIAL_AMBIENT, {}, {ChunkBytes(Ftk::COLOR_FLOAT, Floats({0.1f, 0.2f, 0.3f}))}),
+         ChunkBytes(Ftk::MATERIAL_DIFFUSE, {},
+                    {ChunkBytes(Ftk::COLOR_FLOAT, Floats({0.6f, 0.6f, 0.6f})),
+                     ChunkBytes(Ftk::COLOR_FLOAT_GAMMA, Floats({0.5f, 0.25f, 0.125f}))})});
+    Ftk::Database* db = LoadBytes(ChunkBytes(Ftk::FILE_MATLIB, {}, {block}), "float.mli");
+    Ftk::Material* material = nullptr;
+    Ftk::GetMaterialByIndex(db, 0, &material);
+    ASSERT_NE(material, nullptr);
+    EXPECT_FALSE(Ftk::IsErrorPending());
+    EXPECT_STREQ(material->mName, "DefaultMaterial_0") << "names past 16 bytes are read whole";
+    EXPECT_FLOAT_EQ(material->mAmbient[1], 0.2f);
+    EXPECT_FLOAT_EQ(material->mDiffuse[0], 0.5f);
+    EXPECT_FLOAT_EQ(material->mDiffuse[2], 0.125f);
+    Ftk::ReleaseMaterial(&material);
+    Ftk::ReleaseDatabase(&db);
+}
+
 TEST_F(ftk_material, ReflectionAndForeignChildren) {
     Ftk::Material* material = nullptr;
     Ftk::InitMaterial(&material);
