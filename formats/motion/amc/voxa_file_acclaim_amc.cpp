@@ -281,10 +281,16 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
             double values[AsfBone::kMaxDofs] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
             int n = 0;
             const char* v = SkipSeparators(q);
-            while (*v) {
+            while (*v && *v != '#') {  // a '#' starts a comment after the values
                 double value;
                 const char* next = VParseDouble(v, NumberEnd(v), value, false);
-                if (!next) break;
+                // Text that is not a finite number ("nan", "inf", a word) is refused rather than
+                // read as a line cut short, which would zero the bone's values.
+                if (!next) {
+                    ok = Error("value %d of bone %.*s is not a finite number (%.*s)\n", n + 1,
+                               (int)name.size(), name.data(), (int)(NumberEnd(v) - v), v);
+                    break;
+                }
                 if (!(std::fabs(value) <= valueLimit)) {
                     ok = Error("Value out of range (%.*s)\n", (int)(NumberEnd(v) - v), v);
                     break;
@@ -320,9 +326,10 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
     if (ok && frames < rangeFrames && IsAtEnd())
         Warning("the file holds %lld of the %lld frames its :FRAME-RANGE names: %lld frames are read\n",
                 frames, rangeFrames, frames);
-    // Nothing in the file gives its frames a time: say which rate they were read at.
-    if (ok && !namedRate && frames > 1)
-        Warning(
+    // Nothing in the file gives its frames a time: say which rate they were read at. The warning
+    // is about the header, not about the line the read stopped at.
+    if (ok && !namedRate && frames > 0)
+        FileWarning(
             "the file names no frame rate (:SAMPLES-PER-SECOND): its frames are read at %g frames per "
             "second\n",
             options->GetFrameRate());

@@ -45,11 +45,13 @@ int VAcclaimTextFile::FindWord(const Keyword* table, const char* token) {
     return -1;
 }
 
-void VAcclaimTextFile::Record(const char* kind, const char* format, va_list args) {
+void VAcclaimTextFile::Record(const char* kind, bool withLine, const char* format, va_list args) {
     if (mMessageCount >= kMaxMessages) return;
     ++mMessageCount;
     char buffer[kMessageBytes];
-    int used = std::snprintf(buffer, sizeof buffer, "%s read %s (line %u): ", mName, kind, mLineNumber);
+    int used = withLine
+                   ? std::snprintf(buffer, sizeof buffer, "%s read %s (line %u): ", mName, kind, mLineNumber)
+                   : std::snprintf(buffer, sizeof buffer, "%s read %s: ", mName, kind);
     if (used < 0) used = 0;
     if ((size_t)used < sizeof buffer)
         std::vsnprintf(buffer + used, sizeof buffer - (size_t)used, format, args);
@@ -57,13 +59,10 @@ void VAcclaimTextFile::Record(const char* kind, const char* format, va_list args
     if (mMessages.GetLen() == 0 || mMessages.Buffer()[mMessages.GetLen() - 1] != '\n') mMessages += "\n";
 }
 
-void VAcclaimTextFile::Warning(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
+void VAcclaimTextFile::WarningAt(bool withLine, const char* format, va_list args) {
     va_list copy;
     va_copy(copy, args);
-    Record("warning", format, args);
-    va_end(args);
+    Record("warning", withLine, format, args);
     if (mDiagnostics && mWarningCallback) {
         char text[kMessageBytes];
         std::vsnprintf(text, sizeof text, format, copy);
@@ -72,12 +71,26 @@ void VAcclaimTextFile::Warning(const char* format, ...) {
     va_end(copy);
 }
 
+void VAcclaimTextFile::Warning(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    WarningAt(true, format, args);
+    va_end(args);
+}
+
+void VAcclaimTextFile::FileWarning(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    WarningAt(false, format, args);
+    va_end(args);
+}
+
 bool VAcclaimTextFile::Error(const char* format, ...) {
     va_list args;
     va_start(args, format);
     va_list copy;
     va_copy(copy, args);
-    Record("error", format, args);
+    Record("error", true, format, args);
     va_end(args);
     // The failure the reader reports, with its line (which also reaches the error receiver).
     char text[kMessageBytes];

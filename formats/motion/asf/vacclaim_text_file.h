@@ -37,12 +37,15 @@ public:
 
 protected:
     void Warning(const char* format, ...);
+    // A warning about the file as a whole, kept without a line number.
+    void FileWarning(const char* format, ...);
     // Records the error, keeps it as the read's failure (VTextFile::Fail, with the line) and answers
     // false, so that a handler can `return Error(...)`.
     bool Error(const char* format, ...);
 
 private:
-    void Record(const char* kind, const char* format, va_list args);
+    void WarningAt(bool withLine, const char* format, va_list args);
+    void Record(const char* kind, bool withLine, const char* format, va_list args);
 
     VString mMessages{""};
     int mMessageCount = 0;

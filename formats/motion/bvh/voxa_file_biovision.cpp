@@ -6,7 +6,10 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <string>
+#include <unordered_set>
 
 #include "animation/anim_import_filters.h"
 #include "animation/euler_continuity.h"
@@ -202,6 +205,7 @@ bool VOxaFileBiovision::ReadHierarchy() {
             case eHIERARCHY:
                 if (!ReadNextLine()) return Fail("the file ends after HIERARCHY");
                 if (!ReadRoot()) return false;
+                SeparateCutNames();
                 ReadNextLine();
                 break;
             case eMOTION:
@@ -291,12 +295,59 @@ bool VOxaFileBiovision::ReadRoot() {
     return true;
 }
 
+void VOxaFileBiovision::SeparateCutNames() {
+    // The names read whole keep their names; a cut name that meets one of them, or a cut name
+    // before it, takes the first free suffix, its room taken from the end of the name.
+    std::unordered_set<std::string> taken;
+    bool anyCut = false;
+    for (const std::unique_ptr<BvhJoint>& joint : mJoints) {
+        if (joint->mEndSite) continue;
+        if (joint->mNameCut)
+            anyCut = true;
+        else
+            taken.insert(joint->mName);
+    }
+    if (!anyCut) return;
+    for (const std::unique_ptr<BvhJoint>& joint : mJoints) {
+        if (joint->mEndSite || !joint->mNameCut) continue;
+        if (!taken.count(joint->mName)) {
+            taken.insert(joint->mName);
+            continue;
+        }
+        const std::string base = joint->mName;
+        for (int n = 2;; ++n) {
+            char suffix[16];
+            const int suffixLength = std::snprintf(suffix, sizeof suffix, "_%d", n);
+            const int room = BvhJoint::kMaxNameLength - suffixLength;
+            std::string numbered(base, 0, (size_t)CutLength(base.c_str(), (int)base.size(), room));
+            numbered += suffix;
+            if (taken.insert(numbered).second) {
+                Warn("the cut joint name \"%s\" is also another joint's: it is read as \"%s\"", base.c_str(),
+                     numbered.c_str());
+                std::memcpy(joint->mName, numbered.c_str(), numbered.size() + 1);
+                break;
+            }
+        }
+    }
+}
+
 bool VOxaFileBiovision::ReadJointStart(BvhJoint* joint) {
-    if (!ReadToken(joint->mName, BvhJoint::kMaxNameLength)) return Fail("a joint without a name");
-    // More on the line: a name longer than a joint holds, read cut.
-    if (*GetCursor())
+    // The name is the rest of the line, blanks inside it included (`JOINT Upper Spine`).
+    const char* name = SkipSeparators(GetCursor());
+    int length = (int)std::strlen(name);
+    while (length > 0 && (name[length - 1] == ' ' || name[length - 1] == '\t' || name[length - 1] == '\r' ||
+                          name[length - 1] == '\n'))
+        --length;
+    if (length == 0) return Fail("a joint without a name");
+    // A name longer than a joint holds is read cut, on a whole UTF-8 character.
+    const int kept = CutLength(name, length, BvhJoint::kMaxNameLength);
+    std::memcpy(joint->mName, name, (size_t)kept);
+    joint->mName[kept] = 0;
+    if (kept < length) {
+        joint->mNameCut = true;
         Warn("line %u: the joint name \"%s...\" is longer than %d bytes: it is read as \"%s\"", mLineNumber,
              joint->mName, BvhJoint::kMaxNameLength, joint->mName);
+    }
     if (!ReadNextLine() || ReadKeyword(mJointKeywords) != eOPEN)
         return Fail("\"{\" expected after joint \"%s\"", joint->mName);
     if (!ReadNextLine() || ReadKeyword(mJointKeywords) != eOFFSET)
@@ -402,10 +453,15 @@ bool VOxaFileBiovision::ReadMotion(VStreamOptionsMotion* options) {
              read);
         options->SetFrameCount(read);
     } else if (ok && frames == mFrameCount && ReadNextLine()) {
+        // The lines present, counted to the end of the file, for the warning.
+        long long lines = (long long)mFrameCount + 1;
+        while (ReadNextLine())
+            ++lines;
         Warn(
-            "the file holds more frame lines than the %d its header names: the lines after frame %d are not "
-            "read",
-            mFrameCount, mFrameCount);
+            "the file holds %lld frame lines, more than the %d its header names: the lines after frame %d "
+            "are "
+            "not read",
+            lines, mFrameCount, mFrameCount);
     }
 
     for (BvhJoint* joint : keyed) {

@@ -34,6 +34,7 @@ struct BvhJoint {
     int mChannelCount = 0;
     int mChannels[kMaxChannels] = {};
     bool mEndSite = false;
+    bool mNameCut = false;  // the file's name was longer than mName holds
     double mOffset[3] = {0.0, 0.0, 0.0};
     // The frame being read: translation, and rotation as XYZ Euler degrees.
     double mTranslation[3] = {0.0, 0.0, 0.0};
@@ -137,6 +138,8 @@ private:
     bool ReadMotionHeader(VStreamOptionsMotion* options);
     // The root block, from its "ROOT" line (current) to its closing "}".
     bool ReadRoot();
+    // Names cut to the same bytes as another joint's are told apart with "_2", "_3", ...
+    void SeparateCutNames();
     // A "JOINT" or "ROOT" line's name, then "{", "OFFSET" and "CHANNELS" on the next lines.
     bool ReadJointStart(BvhJoint* joint);
     bool ReadOffset(BvhJoint* joint);

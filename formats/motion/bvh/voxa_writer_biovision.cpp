@@ -269,14 +269,28 @@ bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
     size_t joints = 0;
     for (const Entry& entry : mEntries)
         joints += entry.mLeaf ? 2 : 1;
+    char text[400];
+    text[0] = 0;
     if (joints > (size_t)VOxaFileBiovision::kMaxJoints) {
+        std::snprintf(text, sizeof text, "%zu joints and end sites are more than the %d a BVH file may hold",
+                      joints, VOxaFileBiovision::kMaxJoints);
+    } else {
+        // The reader takes joints nested up to its depth (the root on the first level); an end
+        // site below the deepest joint is still read.
+        for (const Entry& entry : mEntries) {
+            if (entry.mEndSite || entry.mLevel < VOxaFileBiovision::kMaxDepth) continue;
+            std::snprintf(
+                text, sizeof text,
+                "joint \"%.200s\" is nested %d levels deep: a BVH file may nest joints %d levels deep",
+                entry.mNode->GetNameWithoutPrefix(), entry.mLevel + 1, VOxaFileBiovision::kMaxDepth);
+            break;
+        }
+    }
+    if (text[0]) {
         mEntries.clear();
         mOptions = nullptr;
         mRoot = nullptr;
         mWriteFailed = true;
-        char text[160];
-        std::snprintf(text, sizeof text, "%zu joints and end sites are more than the %d a BVH file may hold",
-                      joints, VOxaFileBiovision::kMaxJoints);
         return Fail(eFILE_NOT_CREATED, text);
     }
     root->ConvertPivotAnimationAt30Fps();

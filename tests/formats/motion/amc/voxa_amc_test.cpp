@@ -311,15 +311,24 @@ TEST(amc_reader, OneFrameKeepsEveryValue) {
         EXPECT_EQ(rx->KeyGetCount(), 1) << bone;
     }
     EXPECT_EQ(imported.scene->GetTakeInfo("pose")->mLocalTimeSpan.GetStop(), VTime(0));
-    // A single frame has no timing for a missing rate to change: nothing is said about it.
-    EXPECT_EQ(imported.messages.find("names no frame rate"), std::string::npos) << imported.messages;
-    Imported two;
-    ASSERT_EQ(two.ReadAmc("1\nltibia 1\n2\nltibia 2\n", "two"), -1) << two.messages;
-    EXPECT_NE(
-        two.messages.find("the file names no frame rate (:SAMPLES-PER-SECOND): its frames are read at 30 "
-                          "frames per second"),
-        std::string::npos)
-        << two.messages;
+}
+
+TEST(amc_reader, AMissingRateIsSaidWithoutALine) {
+    // Whatever the number of frames, a file without ":SAMPLES-PER-SECOND" is read at the default
+    // 30 frames per second, and says so about the file, not about the last line read.
+    KeepFilters keep;
+    const std::string said =
+        "AMC read warning: the file names no frame rate (:SAMPLES-PER-SECOND): its frames are read at 30 "
+        "frames per second";
+    for (const char* text : {"1\nltibia 1\n", "1\nltibia 1\n2\nltibia 2\n# end\n\n"}) {
+        Imported imported;
+        ASSERT_EQ(imported.ReadAmc(text, "rate"), -1) << imported.messages;
+        EXPECT_NE(imported.messages.find(said), std::string::npos) << text << imported.messages;
+        EXPECT_EQ(imported.messages.find("(line"), std::string::npos) << text << imported.messages;
+    }
+    Imported named;
+    ASSERT_EQ(named.ReadAmc(":SAMPLES-PER-SECOND 30\n1\nltibia 1\n", "rate"), -1) << named.messages;
+    EXPECT_EQ(named.messages.find("names no frame rate"), std::string::npos) << named.messages;
 }
 
 TEST(amc_reader, TwoFramesAreEnoughForCurves) {
@@ -442,6 +451,12 @@ TEST(amc_reader, RefusedInput) {
         {"1\nltibia 1\n1.5\nltibia 2\n", "Frame numbers must increase (1.5)"},
         {"1\nltibia 1\n1e18\nltibia 2\n", "Frame number out of range (1e18)"},
         {"1\nltibia 1e300\n", "Value out of range"},
+        // Text that is not a finite number is refused, in a file of one frame as of many.
+        {"1\nroot 0 0 nan 0 0 0\n", "value 3 of bone root is not a finite number (nan)"},
+        {"1\nltibia inf\n", "value 1 of bone ltibia is not a finite number (inf)"},
+        {"1\nltibia 1\n2\nlfemur 1 -Infinity 2\n",
+         "value 2 of bone lfemur is not a finite number (-Infinity)"},
+        {"1\nlfoot 1 abc 2\n", "value 2 of bone lfoot is not a finite number (abc)"},
         {":SAMPLES-PER-SECOND 120\n", "Unexpected end of file"},
     };
     for (const Case& c : cases) {
@@ -473,6 +488,8 @@ TEST(amc_reader, RefusalsSayWhere) {
         {"# made by hand\n:FORMAT OTHER\n1\n", "line 2: Unsupported DOF line format"},
         {":DEGREES\nbogus\n", "line 2: Frame number expected"},
         {":DEGREES\r\n1\r\nroot 0 0 0 0 0 0\r\nlknee 1\r\n", "line 4: Unknown bone name (lknee)"},
+        {":DEGREES\n1\nroot 0 0 0 0 0 0\nltibia nan\n",
+         "line 4: value 1 of bone ltibia is not a finite number (nan)"},
     };
     for (const auto& c : cases) {
         Imported imported;

@@ -118,6 +118,42 @@ TEST(bvh_File, EndSiteWithoutBlockAndCaseInsensitiveKeywords) {
     EXPECT_EQ(parsed.mFile.GetFrameCount(), 1);
 }
 
+TEST(bvh_File, JointNamesAreTheRestOfTheLine) {
+    // A joint's name is its whole line after the keyword, blanks inside it kept and those around
+    // it dropped; a name over 127 bytes is cut before the UTF-8 character the cut would split.
+    const auto joint = [](const std::string& name) {
+        return "JOINT " + name + "\n{\nOFFSET 0 1 0\nCHANNELS 0\n}\n";
+    };
+    const std::string accented =
+        std::string(126, 'a') + "\xC3\xA9" + "b";  // 129 bytes, the cut at 127 inside
+    Parsed parsed("HIERARCHY\nROOT   Upper Spine \t\r\n{\nOFFSET 0 0 0\nCHANNELS 0\n" + joint("Left Arm") +
+                  joint(accented) + "}\nMOTION\nFrames: 0\nFrame Time: 0.1\n");
+    ASSERT_TRUE(parsed.Hierarchy()) << parsed.mFile.GetFailure();
+    ASSERT_EQ(parsed.mFile.GetJointCount(), 3);
+    EXPECT_STREQ(parsed.Joint(0)->mName, "Upper Spine");
+    EXPECT_STREQ(parsed.Joint(1)->mName, "Left Arm");
+    EXPECT_EQ(std::string(parsed.Joint(2)->mName), std::string(126, 'a'));
+    EXPECT_EQ(std::string(parsed.mFile.GetWarnings()),
+              "BVH: line 11: the joint name \"" + std::string(126, 'a') +
+                  "...\" is longer than 127 bytes: " + "it is read as \"" + std::string(126, 'a') + "\"\n");
+
+    // Names that are the same in their first 127 bytes are kept apart: the suffix takes its room
+    // from the end of the name. A name read whole keeps its name before a cut one.
+    const std::string x(127, 'x');
+    Parsed apart("HIERARCHY\nROOT R\n{\nOFFSET 0 0 0\nCHANNELS 0\n" + joint(x + "Left") + joint(x + "Right") +
+                 joint(x) + "}\nMOTION\nFrames: 0\nFrame Time: 0.1\n");
+    ASSERT_TRUE(apart.Hierarchy()) << apart.mFile.GetFailure();
+    ASSERT_EQ(apart.mFile.GetJointCount(), 4);
+    EXPECT_EQ(std::string(apart.Joint(1)->mName), x.substr(0, 125) + "_2");
+    EXPECT_EQ(std::string(apart.Joint(2)->mName), x.substr(0, 125) + "_3");
+    EXPECT_EQ(std::string(apart.Joint(3)->mName), x);
+    const std::string warnings = apart.mFile.GetWarnings();
+    EXPECT_NE(warnings.find("the cut joint name \"" + x + "\" is also another joint's: it is read as \"" +
+                            x.substr(0, 125) + "_3\""),
+              std::string::npos)
+        << warnings;
+}
+
 TEST(bvh_File, ComputeFrameLastChannelTurnsFirst) {
     BvhJoint joint;
     joint.mChannelCount = 5;
@@ -443,7 +479,11 @@ TEST(bvh_File, FramesFewerOrMoreThanTheHeaderNames) {
         {"Frames: 3\nFrame Time: 0.1\n1 0\n2 0\n3\n", 2,
          "BVH: the file holds 2 of the 3 frames its header names: 2 frames are read\n"},
         {"Frames: 2\nFrame Time: 0.1\n1 0\n2 0\n3 0\n\n", 2,
-         "BVH: the file holds more frame lines than the 2 its header names: the lines after frame 2 are "
+         "BVH: the file holds 3 frame lines, more than the 2 its header names: the lines after frame 2 are "
+         "not read\n"},
+        // Blank lines between the rows are no rows.
+        {"Frames: 2\nFrame Time: 0.1\n1 0\n2 0\n3 0\n\n4 0\n5 0\n", 2,
+         "BVH: the file holds 5 frame lines, more than the 2 its header names: the lines after frame 2 are "
          "not read\n"},
         {"Frames: 2\nFrame Time: 0.1\n1 0\n2 0\n\n", 2, ""},
     };

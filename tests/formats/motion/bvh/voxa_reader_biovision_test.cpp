@@ -260,3 +260,17 @@ TEST_F(bvh_Reader, ErrorsSayWhatAndWhere) {
     EXPECT_FALSE(ReadText("twice_b.bvh", twice, &error));
     EXPECT_NE(error.find("Duplicate names found in twice_b.bvh:\n    Model::B"), std::string::npos) << error;
 }
+
+TEST_F(bvh_Reader, NamesWithBlanksAndLongNamesMakeTheirNodes) {
+    // Two names that share their first 127 bytes become two nodes, not a duplicate.
+    const std::string x(127, 'x');
+    const std::string text = "HIERARCHY\nROOT Upper Spine\n{\nOFFSET 0 0 0\nCHANNELS 0\nJOINT " + x +
+                             "1\n{\nOFFSET 0 1 0\nCHANNELS 0\n}\nJOINT " + x +
+                             "2\n{\nOFFSET 0 2 0\nCHANNELS 0\n}\n}\nMOTION\nFrames: 0\nFrame Time: 0.1\n";
+    std::string error;
+    ASSERT_TRUE(ReadText("long_names.bvh", text, &error)) << error;
+    ASSERT_NE(Node("Upper Spine"), nullptr);
+    ASSERT_NE(Node(x.c_str()), nullptr);
+    ASSERT_NE(Node((x.substr(0, 125) + "_2").c_str()), nullptr);
+    EXPECT_EQ(Node((x.substr(0, 125) + "_2").c_str())->GetParent(), Node("Upper Spine"));
+}

@@ -484,6 +484,31 @@ TEST_F(bvh_Writer, Errors) {
     EXPECT_NE(dynamic_cast<VOxaWriterBiovision*>(made.get()), nullptr);
 }
 
+TEST_F(bvh_Writer, NestingDeeperThanAReaderTakesIsRefused) {
+    // A chain of 1,000 joints one below the other, the last keyed (a joint, with its end site
+    // added): written, and read back.
+    VOxaNode* last = mScene->GetRootNode();
+    for (int i = 0; i < VOxaFileBiovision::kMaxDepth; ++i)
+        last = Limb(("J" + std::to_string(i)).c_str(), last, i == VOxaFileBiovision::kMaxDepth - 1);
+    Node("J0")->SetMarked(1);
+    const std::string deep = TempPath("deep.bvh");
+    std::string error;
+    ASSERT_TRUE(WriteScene(mScene, deep, &error)) << error;
+    {
+        VOxaFileBiovision file;
+        ASSERT_TRUE(file.Open(deep.c_str(), "r"));
+        ASSERT_TRUE(file.ReadHierarchy()) << file.GetFailure();
+        EXPECT_EQ(file.GetJointCount(), VOxaFileBiovision::kMaxDepth + 1);
+    }
+    // One level more: refused before anything is written, naming the joint; no file is left.
+    Limb("J1000", last, true);
+    const std::string deeper = TempPath("deeper.bvh");
+    EXPECT_FALSE(WriteScene(mScene, deeper, &error));
+    EXPECT_EQ(error,
+              "joint \"J1000\" is nested 1001 levels deep: a BVH file may nest joints 1000 levels deep");
+    EXPECT_NE(access(deeper.c_str(), F_OK), 0);
+}
+
 TEST_F(bvh_Writer, FailedWriteKeepsTheOldTarget) {
     ASSERT_TRUE(ReadText("big.bvh", kChain));
     Node("Hips")->SetMarked(1);
