@@ -737,7 +737,8 @@ std::vector<VString> VTextFile::WritableNames(const std::vector<VString>& names,
             if (c < 32 || c == 127 || (c == ' ' && (rules & kBlanks)) ||
                 (k == 0 && c == '#' && (rules & kLeadingHash)) ||
                 ((c == '{' || c == '}') && (rules & kBraces)) ||
-                (k == 0 && c == '[' && (rules & kLeadingBracket))) {
+                (k == 0 && c == '[' && (rules & kLeadingBracket)) ||
+                ((c == '#' || c == '[' || c == ']') && (rules & kSectionMarks))) {
                 name[k] = '_';
                 changed[i] = true;
             }

@@ -132,13 +132,15 @@ public:
     // What a format cannot hold in a name besides control characters: blanks (a reader that takes
     // a name as one token), a leading '#' (a reader that takes such a line for a comment), braces
     // (a reader that takes them for the start or end of a block), a leading '[' (a reader that
-    // takes such a line for a section title).
+    // takes such a line for a section title), '#', '[' and ']' anywhere (a reader that takes '#' for
+    // the start of a comment and ends a section title at the first ']').
     enum NameRule : unsigned {
         kControlOnly = 0,
         kBlanks = 1,
         kLeadingHash = 2,
         kBraces = 4,
-        kLeadingBracket = 8
+        kLeadingBracket = 8,
+        kSectionMarks = 16
     };
     // The names a text writer writes for `names`, in order: every control character (a byte below
     // 32, or 127; line breaks and tabs among them) becomes '_', and so does what `rules` adds; an
