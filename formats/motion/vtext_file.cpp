@@ -260,6 +260,7 @@ bool VTextFile::ReadNextLine() {
         if (c == 0 || mCommentTable[c]) continue;
         // The line end goes: the newline and the carriage returns before it.
         size_t length = mRawLength;
+        mLineEnded = length && (mLine[length - 1] == '\n' || (mCrEndsLines && mLine[length - 1] == '\r'));
         if (length && mLine[length - 1] == '\n') mLine[--length] = 0;
         while (length && mLine[length - 1] == '\r')
             mLine[--length] = 0;

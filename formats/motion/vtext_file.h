@@ -69,6 +69,8 @@ public:
     bool IsOpen() const { return mFile != nullptr || mOutput.IsOpen(); }
     bool IsAtEnd() const { return mAtEnd; }
     bool SkippedLines() const { return mSkippedLines; }
+    // False when the current line is the file's last and no line end follows it (a file cut there).
+    bool LineEnded() const { return mLineEnded; }
     uint32_t GetLineNumber() const { return mLineNumber; }
     uint32_t GetBufferSize() const { return mBufferSize; }
     const char* GetLine() const { return mLine; }
@@ -212,6 +214,7 @@ protected:
     const char* mName = "";
     bool mAtEnd = true;
     bool mSkippedLines = false;
+    bool mLineEnded = true;
     VString mFailure{""};
     Callback mDebugCallback = nullptr;
     Callback mWarningCallback = nullptr;
