@@ -391,6 +391,19 @@ std::vector<VString> VOxaMotionSupport::CutMarkerNames(const std::vector<VOxaNod
         out[i] = numbered;
         taken.emplace(numberedKey, i);
     }
+    // A name with nothing after its prefix (at most one is left empty: the others were numbered)
+    // would leave its label empty: it is named "_", or the first free of "_2", "_3", ..., as the
+    // text writers name an empty name.
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (!out[i].IsEmpty()) continue;
+        VString name("_");
+        for (int suffix = 2; taken.count(LowerName(name)); ++suffix) {
+            name = "_";
+            name += suffix;
+        }
+        out[i] = name;
+        taken.emplace(LowerName(name), i);
+    }
     return out;
 }
 

@@ -300,7 +300,8 @@ struct VOxaMotionSupport {
     // The names a marker writer writes for `nodes`: each node's name after its last ':'. Names
     // that had no prefix come first; a cut name that then equals one before it, without regard to
     // case, takes the first of "_2", "_3", ... that keeps it distinct, and `warning` gets a line
-    // naming both nodes (it is left as it is when no name had to change).
+    // naming both nodes (it is left as it is when no name had to change). A name left empty is
+    // then named "_" (or the first free of "_2", "_3", ...).
     static std::vector<VString> CutMarkerNames(const std::vector<VOxaNode*>& nodes, VString& warning);
     // Prepares the root for sampling: its pivot animation is converted, the evaluation cache of
     // the subtree is filled from the default transform, the root's global transform becomes the

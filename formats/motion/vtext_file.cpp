@@ -260,6 +260,7 @@ bool VTextFile::ReadNextLine() {
         if (c == 0 || mCommentTable[c]) continue;
         // The line end goes: the newline and the carriage returns before it.
         size_t length = mRawLength;
+        mLineEnded = length && (mLine[length - 1] == '\n' || (mCrEndsLines && mLine[length - 1] == '\r'));
         if (length && mLine[length - 1] == '\n') mLine[--length] = 0;
         while (length && mLine[length - 1] == '\r')
             mLine[--length] = 0;
@@ -737,7 +738,8 @@ std::vector<VString> VTextFile::WritableNames(const std::vector<VString>& names,
             if (c < 32 || c == 127 || (c == ' ' && (rules & kBlanks)) ||
                 (k == 0 && c == '#' && (rules & kLeadingHash)) ||
                 ((c == '{' || c == '}') && (rules & kBraces)) ||
-                (k == 0 && c == '[' && (rules & kLeadingBracket))) {
+                (k == 0 && c == '[' && (rules & kLeadingBracket)) ||
+                ((c == '#' || c == '[' || c == ']') && (rules & kSectionMarks))) {
                 name[k] = '_';
                 changed[i] = true;
             }

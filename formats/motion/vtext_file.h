@@ -69,6 +69,8 @@ public:
     bool IsOpen() const { return mFile != nullptr || mOutput.IsOpen(); }
     bool IsAtEnd() const { return mAtEnd; }
     bool SkippedLines() const { return mSkippedLines; }
+    // False when the current line is the file's last and no line end follows it (a file cut there).
+    bool LineEnded() const { return mLineEnded; }
     uint32_t GetLineNumber() const { return mLineNumber; }
     uint32_t GetBufferSize() const { return mBufferSize; }
     const char* GetLine() const { return mLine; }
@@ -132,13 +134,15 @@ public:
     // What a format cannot hold in a name besides control characters: blanks (a reader that takes
     // a name as one token), a leading '#' (a reader that takes such a line for a comment), braces
     // (a reader that takes them for the start or end of a block), a leading '[' (a reader that
-    // takes such a line for a section title).
+    // takes such a line for a section title), '#', '[' and ']' anywhere (a reader that takes '#' for
+    // the start of a comment and ends a section title at the first ']').
     enum NameRule : unsigned {
         kControlOnly = 0,
         kBlanks = 1,
         kLeadingHash = 2,
         kBraces = 4,
-        kLeadingBracket = 8
+        kLeadingBracket = 8,
+        kSectionMarks = 16
     };
     // The names a text writer writes for `names`, in order: every control character (a byte below
     // 32, or 127; line breaks and tabs among them) becomes '_', and so does what `rules` adds; an
@@ -210,6 +214,7 @@ protected:
     const char* mName = "";
     bool mAtEnd = true;
     bool mSkippedLines = false;
+    bool mLineEnded = true;
     VString mFailure{""};
     Callback mDebugCallback = nullptr;
     Callback mWarningCallback = nullptr;

@@ -499,20 +499,20 @@ TEST_F(Writers, NamesReadAsStructureAreWrittenSafe) {
         ASSERT_NE(again.Node("__2"), nullptr);
         EXPECT_EQ(again.Node("__2")->GetParent(), again.Node("_"));
     }
-    // HTR: a line that begins with '[' is a section title, "GLOBAL" the root segment's parent.
+    // HTR: a '[' or ']' ends or starts a section title, "GLOBAL" is the root segment's parent.
     Node("{")->SetName("[Header]");
     Node("}")->SetName("global");
     const std::string htrPath = TempPath("sections.htr");
     ASSERT_TRUE(Write(htrPath, true).written);
     const std::string htr = oxa_test::ReadFile(htrPath);
-    EXPECT_NE(htr.find("\n_Header]\tHips\n"), std::string::npos) << htr;
-    EXPECT_NE(htr.find("\nglobal_2\t_Header]\n"), std::string::npos) << htr;
+    EXPECT_NE(htr.find("\n_Header_\tHips\n"), std::string::npos) << htr;
+    EXPECT_NE(htr.find("\nglobal_2\t_Header_\n"), std::string::npos) << htr;
     EXPECT_NE(htr.find("\n[global_2]\n"), std::string::npos) << htr;
     Session again;
     again.Read("htr", htr);
     ASSERT_NE(again.Node("global_2"), nullptr);
-    EXPECT_EQ(again.Node("global_2")->GetParent(), again.Node("_Header]"));
-    EXPECT_EQ(again.Node("_Header]")->GetParent(), again.Node("Hips"));
+    EXPECT_EQ(again.Node("global_2")->GetParent(), again.Node("_Header_"));
+    EXPECT_EQ(again.Node("_Header_")->GetParent(), again.Node("Hips"));
 }
 
 TEST_F(Writers, VpmSegmentNamesWithBlanksReadBackDistinct) {

@@ -225,8 +225,15 @@ void VOxaFileMotionAnalysisHtr::EulerToMatrix(double out[4][4], const double ang
     VgeEulerToMatrix(out, angles[axes[0]], angles[axes[1]], angles[axes[2]], orderCode);
 }
 
-bool VOxaFileMotionAnalysisHtr::ReadNameToken(char* buffer) {
-    return ReadToken(buffer, kMaxNameLength);
+bool VOxaFileMotionAnalysisHtr::ReadNameToken(std::string& name) {
+    // The whole token, however long: a name cut short would leave its rest to be read as the next
+    // field of the line.
+    const char* start = GetCursor();
+    if (!start || !*start) return false;
+    const size_t length = std::strcspn(start, mDelimiters);
+    name.assign(start, length);
+    SetCursor(SkipSeparators(start + length));
+    return true;
 }
 
 // ---- header ----
@@ -429,18 +436,17 @@ bool VOxaFileMotionAnalysisHtr::ReadStructure() {
 }
 
 bool VOxaFileMotionAnalysisHtr::ReadHierarchyLine() {
-    char name[kMaxNameLength + 1];
-    char parent[kMaxNameLength + 1];
+    std::string name, parent;
     if (!ReadNameToken(name)) return Fail("Can't read segment name");
     if (!ReadNameToken(parent)) return Fail("Can't read parent name");
-    AddSegment(name, parent);
+    AddSegment(name.c_str(), parent.c_str());
     // Further lines of the section are skipped once the count is reached.
     if ((int)mSegments.size() == mNumSegments) mSectionState = eSECTION_NONE;
     return true;
 }
 
 bool VOxaFileMotionAnalysisHtr::ReadBasePositionLine() {
-    char name[kMaxNameLength + 1];
+    std::string name;
     double translation[3], rotation[3], length = 0.0;
     const double factor = GetTranslationFactor();
     if (!ReadNameToken(name)) return Fail("Can't read segment name");
@@ -451,7 +457,7 @@ bool VOxaFileMotionAnalysisHtr::ReadBasePositionLine() {
     if (!ReadDouble(length, factor) || !std::isfinite(length)) return Fail("Can't read segment length");
     Segment* segment = GetSegment(mSegmentCursor);
     if (!segment || segment->mName != name)
-        return Fail("Base position of \"%s\" out of hierarchy order", name);
+        return Fail("Base position of \"%.200s\" out of hierarchy order", name.c_str());
     segment->SetBasePosition(translation, rotation, mRotationOrderCode, length);
     if (++mSegmentCursor == (int)mSegments.size()) {
         mSectionState = eSECTION_ANIMATION;
@@ -463,16 +469,15 @@ bool VOxaFileMotionAnalysisHtr::ReadBasePositionLine() {
 // ---- animation ----
 
 VOxaFileMotionAnalysisHtr::Segment* VOxaFileMotionAnalysisHtr::FindSegmentBlock() {
-    char token[kMaxNameLength + 3];
-    if (!ReadToken(token, kMaxNameLength + 2)) {
+    std::string token;
+    if (!ReadNameToken(token)) {
         Fail("Can't read frame name");
         return nullptr;
     }
-    size_t length = std::strlen(token);
     // "[name]" with the segment's name exactly.
+    const size_t length = token.size();
     if (length < 2 || token[0] != '[' || token[length - 1] != ']') return nullptr;
-    token[length - 1] = 0;
-    return FindSegment(token + 1);
+    return FindSegment(token.substr(1, length - 2).c_str());
 }
 
 bool VOxaFileMotionAnalysisHtr::ReadFrameLine(Segment* segment, int index, VTime time) {

@@ -44,7 +44,7 @@ public:
     enum ECalibration : int { eMM = 0, eCM = 1, eIN = 2 };
     enum ERotationUnits : int { eDEGREES = 0, eRADIANS = 1 };
 
-    // Longest segment or parent name.
+    // Longest segment or parent name the writer writes (the reader takes names of any length).
     static constexpr int kMaxNameLength = 255;
     // Most segments a file may declare (as many as the BVH reader takes joints).
     static constexpr int kMaxSegments = 2048;
@@ -163,7 +163,7 @@ public:
 
 private:
     void ResetHeader();
-    bool ReadNameToken(char* buffer);
+    bool ReadNameToken(std::string& name);
     Segment* AddSegment(const char* name, const char* parent);
     void ClearSegments();
 

@@ -221,6 +221,19 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
         }
     }
 
+    // The reader takes at most kMaxSegments segments: a larger hierarchy would make a file that
+    // cannot be read back.
+    if (work.size() > (size_t)VOxaFileMotionAnalysisHtr::kMaxSegments) {
+        VString text;
+        text += (int)work.size();
+        text += " segments to write: an HTR file holds at most ";
+        text += VOxaFileMotionAnalysisHtr::kMaxSegments;
+        text += ".";
+        mFile->Discard();
+        options->Message("Error", text.Buffer());
+        return Fail(eFILE_NOT_CREATED, text.Buffer());
+    }
+
     options->Progress("Converting HTR nodes", 0.0f);
     VString poseName(root->GetNameWithoutPrefix());
     poseName += "_RESTPOSE";
@@ -294,8 +307,8 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
     mFrameCount = frameCount;
 
     // The segment names as the file can hold them: a control character would end or split a line,
-    // a leading '#' would make the reader take the line for a comment, a leading '[' for a section
-    // title, and "GLOBAL" names the parent of the root segment.
+    // a '#' would start a comment, a '[' or ']' would make a segment's block title end early or a
+    // line read as a section title, and "GLOBAL" names the parent of the root segment.
     std::vector<VString> written;
     written.reserve(work.size());
     for (const WorkNode& w : work)
@@ -304,9 +317,19 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
     const std::vector<VString> original = written;
     // Longer names would be read cut, and the base positions would not match their segments.
     const int maxBytes = VOxaFileMotionAnalysisHtr::kMaxNameLength;
-    written = VTextFile::WritableNames(written, VTextFile::kLeadingHash | VTextFile::kLeadingBracket,
-                                       kReserved, maxBytes);
+    written = VTextFile::WritableNames(written, VTextFile::kSectionMarks, kReserved, maxBytes);
     VOxaMotionSupport::WarnCutNames(options, original, written, maxBytes, "HTR segment");
+    for (size_t s = 0; s < written.size(); ++s) {
+        if (original[s].GetLen() > maxBytes || written[s] == original[s]) continue;
+        VString text("Node \"");
+        text += original[s];
+        text += "\" is written as \"";
+        text += written[s];
+        text +=
+            "\": HTR segment names cannot hold control characters, '#', '[' or ']', nor be empty or "
+            "\"GLOBAL\".";
+        options->Message("Warning", text.Buffer(), "Ok");
+    }
 
     VOxaFileMotionAnalysisHtr& file = *mFile;
     file.WriteHeader(mSegmentCount, frameCount, rate);

@@ -271,10 +271,27 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
         else
             startTime.SetSecondDouble(lineSeconds);
         // The frame lines the file holds, counted once: a file cut short is read as far as it goes.
+        // A last line that the file's end cuts between its fields (no line end, fewer fields than
+        // the header's columns) is no whole frame: its missing markers would read as gaps.
         if (mFramesPresent < 0) {
+            const int64_t columns = 2 + 3 * (int64_t)markers;
+            auto isCut = [this, columns] {
+                if (LineEnded()) return false;
+                FrameFields fields(GetCursor());
+                const char *begin, *end;
+                int64_t count = 0;
+                while (count < columns && fields.Next(begin, end))
+                    ++count;
+                return count < columns;
+            };
             int64_t present = 1;
-            while (present < frames && ReadNextLine())
+            bool lastCut = isCut();
+            while (present < frames && ReadNextLine()) {
                 ++present;
+                lastCut = isCut();
+            }
+            // A lone frame line is kept, cut or not: the take has at least its first frame.
+            if (lastCut && present > 1) --present;
             mFramesPresent = present;
         }
     }

@@ -1024,6 +1024,22 @@ std::map<std::string, Parameter> Parameters(const std::string& bytes) {
     return out;
 }
 
+TEST_F(c3d_file, c3d_NamesEmptyAfterTheirPrefixAreWrittenAsUnderscore) {
+    VOxaNode* root = mScene->GetRootNode();
+    for (const char* name : {"A:", "B:", "c"})
+        AddMarked(root, name, {{1, 2, 3, 0}});
+    const std::string path = TempPath("c3d_empty_names.c3d");
+    VOxaWriterVicon writer(mManager);
+    ASSERT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(1);
+        o.SetTimeMode(6, 0);
+    }));
+    // Three rows as wide as "_2" plus one blank: "_", then "_2" for the second one alike.
+    std::map<std::string, Parameter> parameters = Parameters(ReadFile(path));
+    EXPECT_EQ(parameters["LABELS"].dims, (std::vector<int>{3, 3}));
+    EXPECT_EQ(parameters["LABELS"].data, "_  _2 c  ");
+}
+
 TEST_F(c3d_file, c3d_MarkersPast255AreNamedByLabels2) {
     VOxaNode* root = mScene->GetRootNode();
     for (int m = 0; m < 300; ++m)

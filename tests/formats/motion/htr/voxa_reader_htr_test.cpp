@@ -393,6 +393,32 @@ TEST_F(htr_Reader, SegmentCountIsBounded) {
     EXPECT_NE(Node("S2047"), nullptr);
 }
 
+TEST_F(htr_Reader, LongSegmentNamesAreReadWhole) {
+    // The keys of "Spine" in the sample as it stands.
+    ASSERT_TRUE(Read(SampleFile()));
+    double want[3][6];
+    for (int i = 0; i < 3; ++i)
+        for (int c = 0; c < 6; ++c)
+            want[i][c] = Value("Spine", c, i);
+
+    // The sample with "Spine" renamed to a name of 300 bytes in every section.
+    const std::string longName = "Spine" + std::string(295, 'x');
+    std::string text = SampleFile();
+    for (size_t at = text.find("Spine"); at != std::string::npos;
+         at = text.find("Spine", at + longName.size()))
+        text.replace(at, 5, longName);
+    mScene = mManager->CreateScene();
+    ASSERT_TRUE(Read(text)) << mReader->GetError().GetLastErrorString().Buffer();
+    VOxaNode* spine = Node(longName.c_str());
+    ASSERT_NE(spine, nullptr);
+    ASSERT_NE(Node("Head"), nullptr);
+    EXPECT_EQ(Node("Head")->GetParent(), spine);
+    EXPECT_EQ(spine->GetParent(), Node("Hips"));
+    for (int i = 0; i < 3; ++i)
+        for (int c = 0; c < 6; ++c)
+            EXPECT_EQ(Value(longName.c_str(), c, i), want[i][c]) << "frame " << i << " channel " << c;
+}
+
 TEST_F(htr_Reader, RefusedAnimation) {
     const std::string head = Header(2, 2) + "[SegmentNames&Hierarchy]\nA GLOBAL\nB A\n" +
                              "[BasePosition]\nA 0 0 0 0 0 0 1\nB 0 0 0 0 0 0 1\n";

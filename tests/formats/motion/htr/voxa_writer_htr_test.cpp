@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "animation/fcurve.h"
 #include "attributes/voxa_pose.h"
@@ -350,6 +351,88 @@ TEST_F(htr_Writer, RefusedScenesAndFiles) {
     VOxaWriter* made = VOxaGetWriterFormat(row)->mCreate(mManager);
     EXPECT_NE(dynamic_cast<VOxaWriterMotionAnalysisHtr*>(made), nullptr);
     delete made;
+}
+
+TEST_F(htr_Writer, NoMoreSegmentsThanTheReaderTakes) {
+    VOxaNode* root = mManager->CreateNode("Root");
+    mScene->GetRootNode()->AddChild(root);
+    root->SetMarked(1);
+    // The root and 2047 children: 2048 segments, the most a file may hold.
+    for (int i = 0; i < VOxaFileMotionAnalysisHtr::kMaxSegments - 1; ++i)
+        root->AddChild(mManager->CreateNode(("m" + std::to_string(i)).c_str()));
+    const std::string fits = TempPath("most.htr");
+    ASSERT_TRUE(WriteScene(fits, 1, 30.0)) << mLastText;
+    EXPECT_NE(ReadFile(fits).find("NumSegments 2048\n"), std::string::npos);
+    VOxaSdkManager* other = VOxaSdkManager::Create();
+    delete ReadInto(other, other->CreateScene(), fits);
+    delete other;
+
+    // One more is refused before anything is written: the target keeps what it held.
+    root->AddChild(mManager->CreateNode("one_more"));
+    const std::string path = htr_test::WriteFile("toomany.htr", "old contents\n");
+    gMessage.clear();
+    EXPECT_FALSE(WriteScene(path, 1, 30.0));
+    EXPECT_EQ(mLastError, VOxaWriter::eFILE_NOT_CREATED);
+    EXPECT_EQ(mLastText, "2049 segments to write: an HTR file holds at most 2048.");
+    EXPECT_EQ(gMessage, "Error|" + mLastText);
+    EXPECT_EQ(ReadFile(path), "old contents\n");
+    const std::string fresh = TempPath("toomany_new.htr");
+    EXPECT_FALSE(WriteScene(fresh, 1, 30.0));
+    EXPECT_NE(access(fresh.c_str(), F_OK), 0);
+}
+
+TEST_F(htr_Writer, CommentAndSectionMarksInNamesAreWrittenAsUnderscores) {
+    VOxaNode* root = mManager->CreateNode("Root");
+    mScene->GetRootNode()->AddChild(root);
+    root->SetMarked(1);
+    // "a_b" is kept as it is: the changed "a#b" gives way to it.
+    for (const char* name : {"a_b", "a#b", "x]y", "[Header]", "p[q"})
+        root->AddChild(mManager->CreateNode(name));
+    std::vector<std::string> warnings;
+    gMessage.clear();
+    const std::string path = TempPath("marks.htr");
+    auto* writer = new VOxaWriterMotionAnalysisHtr(mManager);
+    ASSERT_TRUE(writer->FileCreate(path.c_str()));
+    auto* options = static_cast<VStreamOptionsMotion*>(writer->GetWriteOptions());
+    options->SetFrameCount(1);
+    options->SetTimeMode(0, 30.0);
+    static std::vector<std::string>* sink = nullptr;
+    sink = &warnings;
+    options->SetMessageCallback(
+        [](const char* title, const char* text, const char*, const char*, const char*, void*) {
+            sink->push_back(std::string(title) + "|" + text);
+            return 1;
+        });
+    EXPECT_TRUE(writer->Write(mScene, options));
+    options->Destroy();
+    delete writer;
+
+    const std::string text = ReadFile(path);
+    for (const char* line : {"a_b\tRoot\n", "a_b_2\tRoot\n", "x_y\tRoot\n", "_Header_\tRoot\n", "p_q\tRoot\n",
+                             "\n[a_b_2]\n", "\n[x_y]\n", "\n[_Header_]\n", "\n[p_q]\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << " missing in\n" << text;
+    // No '#' anywhere, and the only brackets are those of the section titles.
+    EXPECT_EQ(text.find('#'), std::string::npos);
+    size_t at = 0;
+    while ((at = text.find('[', at)) != std::string::npos) {
+        const size_t end = text.find('\n', at);
+        EXPECT_EQ(text[end - 1], ']') << text.substr(at, end - at);
+        EXPECT_EQ(text.substr(at + 1, end - at - 2).find_first_of("[]"), std::string::npos)
+            << text.substr(at, end - at);
+        at = end;
+    }
+    ASSERT_EQ(warnings.size(), 4u);
+    EXPECT_EQ(warnings[0].rfind("Warning|Node \"a#b\" is written as \"a_b_2\": ", 0), 0u) << warnings[0];
+    EXPECT_EQ(warnings[2].rfind("Warning|Node \"[Header]\" is written as \"_Header_\": ", 0), 0u)
+        << warnings[2];
+
+    // Read back, each segment under its written name.
+    VOxaSdkManager* other = VOxaSdkManager::Create();
+    VOxaScene* scene = other->CreateScene();
+    delete ReadInto(other, scene, path);
+    for (const char* name : {"a_b", "a_b_2", "x_y", "_Header_", "p_q"})
+        EXPECT_NE(scene->GetRootNode()->FindChild(name, true), nullptr) << name;
+    delete other;
 }
 
 TEST_F(htr_Writer, FailedWriteKeepsTheOldTarget) {

@@ -130,6 +130,46 @@ TEST_F(TrcRates, FilesCutShortReadTheirWholeFrames) {
     EXPECT_EQ(ReadMessages(empty, path), "File is corrupted: line 6: the file ends after 0 of 5 frames");
 }
 
+TEST_F(TrcRates, ALastLineCutBetweenItsFieldsIsDropped) {
+    // Markers A and B over three frames; the last line as `last` gives it.
+    auto file = [](const std::string& last) {
+        return std::string("PathFileType\t3\t(X/Y/Z)\tcut.trc\n") +
+               "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\n100\t100\t3\t2\tmm\n"
+               "Frame#\tTime\tA\t\t\tB\t\t\t\n\t\tX1\tY1\tZ1\tX2\tY2\tZ2\n\n"
+               "1\t0.00\t0\t0\t0\t10\t0\t0\n2\t0.01\t1\t0\t0\t11\t0\t0\n" +
+               last;
+    };
+    const std::string path = TempPath("cut_fields.trc");
+    struct Case {
+        const char* last;
+        int frames;  // the frames read
+        bool warned;
+    };
+    const Case cases[] = {
+        {"3\t0.02\t2\t0\t0", 2, true},             // no line end, B's fields missing
+        {"3\t0.02\t2\t0\t0\t12", 2, true},         // no line end, B's Y and Z missing
+        {"3\t0.02\t2\t0\t0\n", 3, false},          // a whole line that leaves B out: a gap
+        {"3\t0.02\t2\t0\t0\t12\t0\t0", 3, false},  // every field there, only the line end missing
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.last);
+        WriteFile(path, file(c.last));
+        VOxaReaderMotionAnalysisTrc reader(mManager);
+        int frames = -1;
+        const std::string messages = ReadMessages(reader, path, &frames);
+        EXPECT_EQ(frames, c.frames);
+        const bool warned =
+            messages.find(
+                "The header gives 3 frames, but the file ends after 2 frame lines; those 2 are read.") !=
+            std::string::npos;
+        EXPECT_EQ(warned, c.warned) << messages;
+        VOxaNode* a = Find("A");
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(Curve(a, 0)->KeyGetCount(), c.frames);
+        mScene->Clear();
+    }
+}
+
 TEST_F(TrcRates, C3dCutShortReadsItsWholeFrames) {
     std::vector<VgeTVector> positions;
     for (int j = 0; j < 900; ++j)
