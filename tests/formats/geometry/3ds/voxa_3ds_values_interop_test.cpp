@@ -695,3 +695,46 @@ TEST(values3ds_interop, TheFirstTextureMapIsTheObjDiffuseMap) {
     EXPECT_STREQ(written->texture2_map.name, "t2.png");
 #endif
 }
+
+TEST(values3ds_interop, MeshesWithoutUVsGetNoMappingCoordinates) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    // From OBJ: a box corner without "vt" lines; then once more from our own 3DS file.
+    const std::string obj = Folder() + "nouv.obj", fromObj = Folder() + "nouv_obj.3ds";
+    oxa_test::WriteFile(obj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 3 2\nf 1 2 4\nf 1 4 3\n");
+    ASSERT_TRUE(Trip(obj, fromObj));
+    {
+        Lib3dsOwner read(fromObj);
+        ASSERT_NE(read.file, nullptr);
+        ASSERT_NE(read.file->meshes, nullptr);
+        EXPECT_EQ(read.file->meshes->faces, 3u);
+        EXPECT_EQ(read.file->meshes->texels, 0u) << "texels made up for a mesh from OBJ without UVs";
+    }
+    ASSERT_TRUE(TripToObj(fromObj, Folder() + "nouv_back.obj"));
+    const std::string back = oxa_test::ReadFile(Folder() + "nouv_back.obj");
+    EXPECT_TRUE(LinesOf(back, "vt").empty()) << back;
+
+    // From 3DS (made by lib3ds): a mesh without texels, untextured and textured.
+    for (const char* image : {"", "wood.png"}) {
+        Lib3dsFile* file = lib3ds_file_new();
+        ASSERT_NE(file, nullptr);
+        Lib3dsMaterial* material = lib3ds_material_new();
+        std::strcpy(material->name, "Mat");
+        std::strcpy(material->texture1_map.name, image);
+        lib3ds_file_insert_material(file, material);
+        Lib3dsMesh* mesh = Quad("Mat");
+        lib3ds_mesh_free_texel_list(mesh);
+        lib3ds_file_insert_mesh(file, mesh);
+        const std::string start = Folder() + "nouv0.3ds", trip = Folder() + "nouv1.3ds";
+        ASSERT_TRUE(lib3ds_file_save(file, start.c_str()));
+        lib3ds_file_free(file);
+        ASSERT_TRUE(Trip(start, trip));
+        Lib3dsOwner read(trip);
+        ASSERT_NE(read.file, nullptr);
+        ASSERT_NE(read.file->meshes, nullptr);
+        EXPECT_EQ(read.file->meshes->faces, 2u) << image;
+        EXPECT_EQ(read.file->meshes->texels, 0u) << "map image \"" << image << "\"";
+    }
+#endif
+}
