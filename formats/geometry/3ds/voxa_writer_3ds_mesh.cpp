@@ -740,7 +740,9 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     ++mMeshCounter;
 
     Ftk::Mesh* record = nullptr;
-    Ftk::InitMesh(&record, (uint16_t)kept, (uint16_t)faceCount, 0xFFFF);
+    // A mesh without UVs gets no mapping coordinates: made-up (0, 0) ones would read back as UVs.
+    const uint32_t arrays = withUVs ? 0xFFFFu : 0xFFFFu & ~(uint32_t)Ftk::kMeshMapping;
+    Ftk::InitMesh(&record, (uint16_t)kept, (uint16_t)faceCount, arrays);
     if (record == nullptr || Ftk::Stopped()) {
         Ftk::ReleaseMesh(&record);
         return nullptr;
@@ -749,8 +751,6 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     std::copy(axes, axes + 12, record->mLocalAxes);
     std::copy(vertices.begin(), vertices.begin() + kept, record->mVertices.begin());
     // Mapping coordinates, one per vertex, whether or not a material shows an image through them.
-    // A mesh without UVs keeps the record's (0, 0) ones: the chunk is written all the same, as the
-    // vertex flags are.
     if (withUVs) {
         const VgeVector2* uvs = mesh->GetTextureUV();
         const int uvCount = uvs ? mesh->GetTextureUVCount() : 0;

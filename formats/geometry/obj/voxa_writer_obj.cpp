@@ -438,9 +438,24 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
         return (long long)c + vbase;
     };
 
+    // A two-textured mesh keeps, per polygon, its first (base) map on the second texture layer
+    // and the map laid over it on layer 0; the base map is the one OBJ's "map_Kd" stands for.
+    const VOxaLayer* baseLayer = mesh->GetLayerCountOfType(VOxaLayerElement::eTEXTURE) >= 2
+                                     ? mesh->GetLayerOfType(1, VOxaLayerElement::eTEXTURE)
+                                     : nullptr;
+    const VOxaLayerElementTexture* baseTextures = baseLayer ? baseLayer->GetTextures() : nullptr;
+    if (baseTextures != nullptr && (baseTextures->GetMappingMode() != eBY_POLYGON ||
+                                    baseTextures->GetReferenceMode() != eINDEX_TO_DIRECT))
+        baseTextures = nullptr;
+
     // Texture coordinates.
     auto textureAt = [&](int polygon) -> VOxaTexture* {
         if (texMapping == eALL_SAME) return texCount > 0 ? mesh->GetTexture(texCount - 1, 0) : nullptr;
+        if (texMapping == eBY_POLYGON && baseTextures != nullptr &&
+            polygon < baseTextures->GetIndexArray().GetCount()) {
+            const int base = baseTextures->GetIndexArray().GetAt(polygon);
+            if (base >= 0 && base < texCount) return mesh->GetTexture(base, 0);
+        }
         if (texMapping == eBY_POLYGON && texIndices != nullptr && polygon < texIndices->GetCount())
             return mesh->GetTexture((*texIndices)[polygon], 0);
         return nullptr;

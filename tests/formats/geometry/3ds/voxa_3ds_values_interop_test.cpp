@@ -20,6 +20,7 @@
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "formats/geometry/obj/voxa_reader_obj.h"
+#include "formats/geometry/obj/voxa_writer_obj.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -69,6 +70,40 @@ bool Trip(const std::string& from, const std::string& to, std::string* messages 
     if (messages) *messages = writer.GetMessageText().Buffer();
     EXPECT_TRUE(ok) << "our writer: " << to;
     return ok;
+}
+
+// Our 3DS reader, then our OBJ writer.
+bool TripToObj(const std::string& from, const std::string& to) {
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaReader3DS reader(&manager);
+    VStreamOptions* readOptions = reader.GetReadOptions();
+    bool ok = reader.FileOpen(from.c_str()) && reader.Read(scene, readOptions);
+    reader.FileClose();
+    readOptions->Destroy();
+    EXPECT_TRUE(ok) << "our reader: " << from;
+    if (!ok) return false;
+    VOxaWriterObj writer(&manager);
+    VStreamOptions* writeOptions = writer.GetWriteOptions();
+    ok = writer.FileCreate(to.c_str()) && writer.Write(scene, writeOptions) && writer.FileClose();
+    writeOptions->Destroy();
+    EXPECT_TRUE(ok) << "our OBJ writer: " << to;
+    return ok;
+}
+
+// The lines of `text` that start with `keyword` and a space.
+std::vector<std::string> LinesOf(const std::string& text, const std::string& keyword) {
+    std::vector<std::string> out;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.compare(0, keyword.size() + 1, keyword + " ") == 0) out.push_back(line);
+        at = end + 1;
+    }
+    return out;
 }
 
 #ifdef OXA_HAVE_LIB3DS
@@ -652,5 +687,95 @@ TEST(values3ds_interop, StaticCameraAndLightSectionsKeepTheirOwnValues) {
     for (int i = 0; i < 3; ++i)
         EXPECT_NEAR(node->data.camera.pos[i] * scale, keyed[i], 1e-3) << "keyframer camera " << i;
     EXPECT_NEAR(node->data.camera.roll, 0.0f, 1e-3);
+#endif
+}
+
+TEST(values3ds_interop, TheFirstTextureMapIsTheObjDiffuseMap) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    namespace fs = std::filesystem;
+    const std::string source = Folder() + "two_src/", target = Folder() + "two_out/";
+    fs::create_directories(source);
+    fs::create_directories(target);
+    // Texture 1 is the base image at full strength; texture 2 is laid over it at half.
+    Lib3dsFile* file = lib3ds_file_new();
+    ASSERT_NE(file, nullptr);
+    Lib3dsMaterial* material = lib3ds_material_new();
+    std::strcpy(material->name, "Two");
+    std::strcpy(material->texture1_map.name, "t1.png");
+    material->texture1_map.percent = 1.0f;
+    std::strcpy(material->texture2_map.name, "t2.png");
+    material->texture2_map.percent = 0.5f;
+    lib3ds_file_insert_material(file, material);
+    lib3ds_file_insert_mesh(file, Quad("Two"));
+    oxa_test::WriteFile(source + "t1.png", "image t1");
+    oxa_test::WriteFile(source + "t2.png", "image t2");
+    const std::string start = source + "two.3ds";
+    ASSERT_TRUE(lib3ds_file_save(file, start.c_str()));
+    lib3ds_file_free(file);
+
+    ASSERT_TRUE(TripToObj(start, target + "two.obj"));
+    const std::string mtl = oxa_test::ReadFile(target + "two.mtl");
+    const std::vector<std::string> diffuse = LinesOf(mtl, "map_Kd");
+    ASSERT_EQ(diffuse.size(), 1u) << mtl;
+    EXPECT_EQ(diffuse[0], "map_Kd t1.png") << mtl;
+    EXPECT_EQ(mtl.find("t2.png"), std::string::npos) << "texture 2 has no place in OBJ:\n" << mtl;
+    EXPECT_EQ(oxa_test::ReadFile(target + "t1.png"), "image t1");
+    EXPECT_FALSE(fs::exists(target + "t2.png"));
+
+    // A 3DS trip still keeps both maps in their slots.
+    const std::string trip = target + "two.3ds";
+    ASSERT_TRUE(Trip(start, trip));
+    Lib3dsOwner read(trip);
+    ASSERT_NE(read.file, nullptr);
+    ASSERT_NE(read.file->meshes, nullptr);
+    Lib3dsMaterial* written = lib3ds_file_material_by_name(read.file, read.file->meshes->faceL[0].material);
+    ASSERT_NE(written, nullptr);
+    EXPECT_STREQ(written->texture1_map.name, "t1.png");
+    EXPECT_STREQ(written->texture2_map.name, "t2.png");
+#endif
+}
+
+TEST(values3ds_interop, MeshesWithoutUVsGetNoMappingCoordinates) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    // From OBJ: a box corner without "vt" lines; then once more from our own 3DS file.
+    const std::string obj = Folder() + "nouv.obj", fromObj = Folder() + "nouv_obj.3ds";
+    oxa_test::WriteFile(obj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 3 2\nf 1 2 4\nf 1 4 3\n");
+    ASSERT_TRUE(Trip(obj, fromObj));
+    {
+        Lib3dsOwner read(fromObj);
+        ASSERT_NE(read.file, nullptr);
+        ASSERT_NE(read.file->meshes, nullptr);
+        EXPECT_EQ(read.file->meshes->faces, 3u);
+        EXPECT_EQ(read.file->meshes->texels, 0u) << "texels made up for a mesh from OBJ without UVs";
+    }
+    ASSERT_TRUE(TripToObj(fromObj, Folder() + "nouv_back.obj"));
+    const std::string back = oxa_test::ReadFile(Folder() + "nouv_back.obj");
+    EXPECT_TRUE(LinesOf(back, "vt").empty()) << back;
+
+    // From 3DS (made by lib3ds): a mesh without texels, untextured and textured.
+    for (const char* image : {"", "wood.png"}) {
+        Lib3dsFile* file = lib3ds_file_new();
+        ASSERT_NE(file, nullptr);
+        Lib3dsMaterial* material = lib3ds_material_new();
+        std::strcpy(material->name, "Mat");
+        std::strcpy(material->texture1_map.name, image);
+        lib3ds_file_insert_material(file, material);
+        Lib3dsMesh* mesh = Quad("Mat");
+        lib3ds_mesh_free_texel_list(mesh);
+        lib3ds_file_insert_mesh(file, mesh);
+        const std::string start = Folder() + "nouv0.3ds", trip = Folder() + "nouv1.3ds";
+        ASSERT_TRUE(lib3ds_file_save(file, start.c_str()));
+        lib3ds_file_free(file);
+        ASSERT_TRUE(Trip(start, trip));
+        Lib3dsOwner read(trip);
+        ASSERT_NE(read.file, nullptr);
+        ASSERT_NE(read.file->meshes, nullptr);
+        EXPECT_EQ(read.file->meshes->faces, 2u) << image;
+        EXPECT_EQ(read.file->meshes->texels, 0u) << "map image \"" << image << "\"";
+    }
 #endif
 }

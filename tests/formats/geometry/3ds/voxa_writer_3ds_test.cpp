@@ -201,13 +201,9 @@ TEST(writer3ds_file, MeshFacesSmoothingVerticesAxesSettingsAndDummies) {
     EXPECT_FLOAT_EQ(m->mLocalAxes[9], 10.0f);
     EXPECT_FLOAT_EQ(m->mLocalAxes[10], -30.0f);
     EXPECT_FLOAT_EQ(m->mLocalAxes[11], 20.0f);
-    // Untextured: one mapping coordinate per vertex all the same, each at (0, 0).
-    ASSERT_EQ(m->mMappingCount, 7);
-    ASSERT_EQ(m->mMapping.size(), 7u);
-    for (const Ftk::TexVert& uv : m->mMapping) {
-        EXPECT_EQ(uv.u, 0.0f);
-        EXPECT_EQ(uv.v, 0.0f);
-    }
+    // No UVs: no mapping coordinates.
+    EXPECT_EQ(m->mMappingCount, 0);
+    EXPECT_TRUE(m->mMapping.empty());
     EXPECT_EQ(m->mFlag4014, 1);
 
     Ftk::MeshSettings* settings = nullptr;
@@ -306,14 +302,15 @@ Chunk Child(const std::string& bytes, const Chunk& parent, uint16_t tag, size_t 
 
 }  // namespace
 
-TEST(writer3ds_file, UntexturedTriangleWritesZeroMappingCoordinatesAndVertexFlags) {
+TEST(writer3ds_file, TriangleWithoutUVsWritesVertexFlagsButNoMappingCoordinates) {
     ScratchDir dir("tri");
     Rig rig;
     AddMesh(rig.manager, rig.Root(), "Tri",
             {VgeTVector(0, 0, 0, 1), VgeTVector(1, 0, 0, 1), VgeTVector(0, 1, 0, 1)}, {{0, 1, 2}});
     ASSERT_TRUE(rig.WriteTo(dir / "tri.3ds"));
     const std::string bytes = ReadBytes(dir / "tri.3ds");
-    EXPECT_EQ(bytes.size(), 584u);
+    // 584 bytes with a mapping chunk of 6 + 2 + 3 * 8 bytes.
+    EXPECT_EQ(bytes.size(), 552u);
 
     const std::vector<Chunk> top = Chunks(bytes, 0, bytes.size());
     ASSERT_EQ(top.size(), 1u);
@@ -325,12 +322,7 @@ TEST(writer3ds_file, UntexturedTriangleWritesZeroMappingCoordinatesAndVertexFlag
     ASSERT_EQ(bytes.compare(object.begin, 4, std::string("Tri\0", 4)), 0);
     const Chunk mesh = Child(bytes, object, 0x4100, 4);
     ASSERT_EQ(mesh.tag, 0x4100);
-    const Chunk mapping = Child(bytes, mesh, 0x4140);
-    ASSERT_EQ(mapping.tag, 0x4140);
-    ASSERT_EQ(mapping.end - mapping.begin, 2u + 3 * 8);
-    EXPECT_EQ(ReadLE(bytes, mapping.begin, 2), 3u);
-    for (size_t i = mapping.begin + 2; i < mapping.end; ++i)
-        EXPECT_EQ(bytes[i], '\0') << "coordinate byte " << i - mapping.begin - 2;
+    EXPECT_EQ(Child(bytes, mesh, 0x4140).tag, 0) << "mapping coordinates written for a mesh without UVs";
     const Chunk flags = Child(bytes, mesh, 0x4111);
     ASSERT_EQ(flags.tag, 0x4111);
     EXPECT_EQ(ReadLE(bytes, flags.begin, 2), 3u);
