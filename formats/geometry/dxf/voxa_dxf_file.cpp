@@ -679,7 +679,7 @@ bool VDxfGroupReader::Seek(int64_t position) {
 namespace {
 
 constexpr size_t kWriteBlock = 1 << 16;
-constexpr size_t kNumberRoom = 400;  // the longest "%lf" of a double is 317 bytes
+constexpr size_t kNumberRoom = 40;  // the shortest round-trip text of a double is at most 24 bytes
 
 }  // namespace
 
@@ -725,7 +725,11 @@ void VDxfGroupWriter::IntOneBlank(int value) {
 void VDxfGroupWriter::Real(double value) {
     Reserve(kNumberRoom);
     char* out = mBuffer.data() + mUsed;
-    char* end = std::to_chars(out, out + kNumberRoom - 1, value, std::chars_format::fixed, 6).ptr;
+    // The shortest text that reads back as the same double ("0.1", "1.2e-06", "-3"), so small
+    // models keep their shape. Text like "inf" or "nan" is not a DXF number: such a value
+    // (the writer refuses them earlier) is written as 0.
+    if (!std::isfinite(value)) value = 0.0;
+    char* end = std::to_chars(out, out + kNumberRoom - 1, value).ptr;
     *end++ = '\n';
     mUsed = (size_t)(end - mBuffer.data());
 }

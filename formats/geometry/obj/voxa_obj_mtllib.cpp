@@ -58,6 +58,11 @@ std::string LibraryPath(const std::string& objPath, std::string_view name) {
     return std::filesystem::is_regular_file(full.Buffer(), error) ? std::string(full.Buffer()) : named;
 }
 
+bool LibraryExists(const std::string& objPath, std::string_view name) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(LibraryPath(objPath, name), error);
+}
+
 std::vector<std::string> MaterialLibraryFiles(const std::string& objPath) {
     std::vector<std::string> files;
     std::error_code error;
@@ -71,7 +76,7 @@ std::vector<std::string> MaterialLibraryFiles(const std::string& objPath) {
         auto next = [&]() { return NextKeywordLine(source, keywordBuffer, lineBuffer, keyword, rest); };
         while (next()) {
             if (keyword == "mtllib") {
-                ForEachLibraryName(rest, [&](std::string_view name) {
+                ForEachLibraryName(objPath, rest, [&](std::string_view name) {
                     std::string path = LibraryPath(objPath, name);
                     if (std::find(files.begin(), files.end(), path) == files.end())
                         files.push_back(std::move(path));

@@ -4,6 +4,7 @@
 #ifndef OXA_FORMATS_GEOMETRY_OBJ_VOXA_OBJ_MTLLIB_H
 #define OXA_FORMATS_GEOMETRY_OBJ_VOXA_OBJ_MTLLIB_H
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,12 +29,25 @@ bool NextKeywordLine(VLineSource& source, std::string& keywordBuffer, std::strin
 // How the text starts: a UTF-8 byte-order mark is skipped (true); UTF-16 text is not read (false).
 bool SkipByteOrderMark(VLineSource& source);
 
-// Calls `use` for each library name of the rest of an "mtllib" line: the names are the words of
-// the line, split at blanks.
+// The file a library named `name` in the OBJ file `objPath` is read from: the name taken from the
+// OBJ file's folder when a regular file is there, else the name as it stands (from the working
+// directory).
+std::string LibraryPath(const std::string& objPath, std::string_view name);
+
+// Whether a library named `name` in the OBJ file `objPath` is a regular file.
+bool LibraryExists(const std::string& objPath, std::string_view name);
+
+// Calls `use` for each library name of the rest of an "mtllib" line of the OBJ file `objPath`.
+// The names are the words of the line, split at blanks; but when the whole rest holds a blank
+// and names an existing file ("my lib.mtl"), it is that one name.
 template <class Use>
-void ForEachLibraryName(std::string_view rest, Use use) {
+void ForEachLibraryName(const std::string& objPath, std::string_view rest, Use use) {
     const char* p = rest.data();
     const char* end = p + rest.size();
+    if (std::find_if(p, end, [](char c) { return IsSpace(c); }) != end && LibraryExists(objPath, rest)) {
+        use(rest);
+        return;
+    }
     std::string_view word;
     while ((p = NextWord(p, end, word)) != nullptr)
         use(word);
@@ -68,11 +82,6 @@ std::string GetMapOptions(const VOxaTexture* texture);
 
 // Whether the option text `options` (as MapLine keeps it) holds the option `name` ("-s").
 bool HasMapOption(std::string_view options, std::string_view name);
-
-// The file a library named `name` in the OBJ file `objPath` is read from: the name taken from the
-// OBJ file's folder when a regular file is there, else the name as it stands (from the working
-// directory).
-std::string LibraryPath(const std::string& objPath, std::string_view name);
 
 // The files of the libraries that reading the OBJ file `objPath` opens, each once, in the order
 // the file names them. Empty when the file cannot be read.

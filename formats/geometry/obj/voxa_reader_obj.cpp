@@ -558,7 +558,7 @@ bool VOxaReaderObj::LoadMaterialLibrary(std::string_view restView) {
     const std::string rest(restView);
     bool any = false;
     bool ok = true;
-    voxa_obj::ForEachLibraryName(rest, [&](std::string_view name) {
+    voxa_obj::ForEachLibraryName(mObjPath.Buffer(), rest, [&](std::string_view name) {
         any = true;
         // A library is named relative to the OBJ file's folder; the name as it stands (from the
         // working directory) is tried after that.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -489,4 +490,58 @@ TEST(dxf_interop, BlocksPolygonMeshesAndSolidsAsEzdxfReadsThem) {
         }
     }
     fs::remove(file);
+}
+
+TEST(dxf_interop, EzdxfReadsEveryCoordinateAsTheSameDouble) {
+    const std::string python = EzdxfPython();
+    if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
+    // Values six decimals lose or change: tiny ones, ones past the sixth decimal, huge ones, the
+    // smallest subnormal.
+    const std::vector<std::vector<double>> points = {
+        {1.2e-6, 3e-7, 0.30000000000000004}, {-4.9e-7, 123456.78901234567, 1e-300}, {0.1, -2.5e20, 5e-324}};
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaNode* node = manager.CreateNode("Small");
+    VOxaMesh* mesh = manager.CreateMesh();
+    mesh->InitControlPoints(3);
+    for (int i = 0; i < 3; ++i)
+        mesh->GetControlPoints()[i] =
+            VgeTVector(points[(size_t)i][0], points[(size_t)i][1], points[(size_t)i][2], 1);
+    mesh->BeginPolygon();
+    for (int i = 0; i < 3; ++i)
+        mesh->AddPolygonVertex(i);
+    mesh->EndPolygon();
+    node->SetNodeAttribute(mesh);
+    scene->GetRootNode()->AddChild(node);
+    const fs::path written = TempFile("dxf_interop_precision");
+    VOxaWriterDxf writer(&manager);
+    std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+    ASSERT_TRUE(writer.FileCreate(written.string().c_str()));
+    ASSERT_TRUE(writer.Write(scene, options.get()));
+    ASSERT_TRUE(writer.FileClose());
+    const fs::path probe =
+        fs::temp_directory_path() / ("dxf_interop_exact_" + std::to_string(::getpid()) + ".py");
+    // repr gives the shortest text of the double ezdxf holds, which strtod reads back exactly.
+    std::ofstream(probe) << R"(
+import sys, ezdxf
+doc = ezdxf.readfile(sys.argv[1])
+for e in doc.modelspace():
+    for v in e.vertices:
+        if v.is_poly_face_mesh_vertex: print(repr(v.dxf.location.x), repr(v.dxf.location.y), repr(v.dxf.location.z))
+)";
+    corpustest::RunResult r = corpustest::RunProgram({python, probe.string(), written.string()});
+    fs::remove(probe);
+    ASSERT_EQ(r.status, 0) << r.output;
+    const std::vector<std::string> lines = Lines(r.output);
+    ASSERT_EQ(lines.size(), points.size()) << r.output;
+    for (size_t i = 0; i < points.size(); ++i) {
+        std::istringstream in(lines[i]);
+        std::string x, y, z;
+        in >> x >> y >> z;
+        // DXF axes: X = x, Y = -z, Z = y.
+        EXPECT_EQ(std::strtod(x.c_str(), nullptr), points[i][0]) << lines[i];
+        EXPECT_EQ(std::strtod(y.c_str(), nullptr), -points[i][2]) << lines[i];
+        EXPECT_EQ(std::strtod(z.c_str(), nullptr), points[i][1]) << lines[i];
+    }
+    fs::remove(written);
 }

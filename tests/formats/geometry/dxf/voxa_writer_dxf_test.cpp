@@ -192,7 +192,7 @@ TEST(dxf_writer, PolyfaceRecords) {
     t.Mesh("Tri", {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, {{0, 1, 2}});
     text = t.Write();
     // (x, y, z) is written as X = x, Y = -z, Z = y; indices in polygon order and 1-based.
-    EXPECT_NE(text.find(" 10\n1.000000\n 20\n-3.000000\n 30\n2.000000\n 70\n   192\n"), std::string::npos);
+    EXPECT_NE(text.find(" 10\n1\n 20\n-3\n 30\n2\n 70\n   192\n"), std::string::npos);
     EXPECT_NE(text.find(" 70\n   128\n 71\n   1\n 72\n   2\n 73\n   3\n  0\nSEQEND"), std::string::npos);
 }
 
@@ -246,7 +246,7 @@ TEST(dxf_writer, ForcedTriangulationAndTransforms) {
     const std::string text = s.Write(true);
     EXPECT_EQ(Count(text, " 70\n   128\n"), 2u);
     EXPECT_EQ(node->GetMesh()->GetPolygonSize(0), 3);  // the scene itself was triangulated
-    EXPECT_NE(text.find(" 10\n11.000000\n 20\n-0.000000\n 30\n1.000000\n"), std::string::npos);
+    EXPECT_NE(text.find(" 10\n11\n 20\n-0\n 30\n1\n"), std::string::npos);
 
     // A mesh the current take moves is placed where the take has it at its start: the take's
     // X translation track starts at frame 10 (at 20) and the take at frame 0.
@@ -259,7 +259,7 @@ TEST(dxf_writer, ForcedTriangulationAndTransforms) {
     key.Set(frame * 20, 30.0f, VFCurveKey::eInterpolationLinear);
     node->GetCurrentTakeNode()->GetTranslationX()->KeyAdd(frame * 20, key);
     const std::string moved = s.Write(true);
-    EXPECT_NE(moved.find(" 10\n21.000000\n 20\n-0.000000\n 30\n1.000000\n"), std::string::npos);
+    EXPECT_NE(moved.find(" 10\n21\n 20\n-0\n 30\n1\n"), std::string::npos);
 }
 
 TEST(dxf_writer, RoundTripKeepsPointsAndPolygons) {
@@ -347,7 +347,7 @@ TEST(dxf_writer, PointsThatAreNotNumbersAreLeftOutOrRefused) {
         EXPECT_EQ(text.find("inf"), std::string::npos);
         EXPECT_NE(text.find(" 70\n   64\n 71\n   4\n 72\n   2\n"), std::string::npos);  // 4 points
         EXPECT_EQ(Count(text, "   192\n"), 4u);
-        EXPECT_NE(text.find(" 10\n2.000000\n"), std::string::npos);
+        EXPECT_NE(text.find(" 10\n2\n"), std::string::npos);
         // Corners (0, 2, 4) as 1, 3, 5 of the full list are 1, 2, 4 of what is written.
         EXPECT_NE(text.find(" 71\n   1\n 72\n   2\n 73\n   4\n"), std::string::npos);
         EXPECT_NE(text.find(" 71\n   4\n 72\n   3\n 73\n   1\n"), std::string::npos);

@@ -68,3 +68,33 @@ TEST(obj_mtllib, TheReaderLoadsTheLibrariesListed) {
         EXPECT_DOUBLE_EQ(manager.GetMaterial("blue", 0)->GetDiffuse().mBlue, 1.0);
     }
 }
+
+TEST(obj_mtllib, ANameWithBlanksIsWholeWhenThatFileExists) {
+    ScratchDir dir("mtllib_blanks");
+    WriteText(dir / "my lib.mtl", "newmtl red\nKd 1 0 0\n");
+    WriteText(dir / "a.mtl", "newmtl a\n");
+    WriteText(dir / "b.mtl", "newmtl b\n");
+    auto files = [&](const std::string& text) {
+        WriteText(dir / "m.obj", text);
+        return MaterialLibraryFiles(dir / "m.obj");
+    };
+    using List = std::vector<std::string>;
+    EXPECT_EQ(files("mtllib my lib.mtl\n"), List{dir / "my lib.mtl"});
+    EXPECT_EQ(files("mtllib   my lib.mtl  \n"), List{dir / "my lib.mtl"});
+    // Blanks that name no file: the words are the libraries, as they always were.
+    EXPECT_EQ(files("mtllib a.mtl b.mtl\n"), (List{dir / "a.mtl", dir / "b.mtl"}));
+    EXPECT_EQ(files("mtllib my  lib.mtl\n"), (List{"my", "lib.mtl"}));
+
+    // The reader loads the whole name and warns of nothing.
+    WriteText(dir / "m.obj", "mtllib my lib.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl red\nf 1 2 3\n");
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaReaderObj reader(&manager);
+    std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+    ASSERT_TRUE(reader.FileOpen((dir / "m.obj").c_str()));
+    ASSERT_TRUE(reader.Read(scene, options.get()));
+    ASSERT_NE(manager.GetMaterial("red", 0), nullptr);
+    EXPECT_DOUBLE_EQ(manager.GetMaterial("red", 0)->GetDiffuse().mRed, 1.0);
+    const std::string messages = reader.GetMessageText().Buffer();
+    EXPECT_EQ(messages.find("Unable to load material library"), std::string::npos) << messages;
+}
