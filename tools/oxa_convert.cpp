@@ -220,15 +220,26 @@ std::string Printable(const std::string& text) {
     return Printable(text.c_str());
 }
 
+// The nearest place at or around `at` (moving back, or forward with `forward`) where a UTF-8
+// character starts, so that a cut there splits none.
+size_t CharacterStart(const std::string& text, size_t at, bool forward) {
+    auto continuation = [&text](size_t k) { return ((unsigned char)text[k] & 0xc0) == 0x80; };
+    if (forward)
+        while (at < text.size() && continuation(at))
+            ++at;
+    else
+        while (at > 0 && at < text.size() && continuation(at))
+            --at;
+    return at;
+}
+
 // Text that came from a file or the command line, made printable and cut when it is longer than
 // a message can usefully show: a long text keeps its first bytes (whole UTF-8 characters) and says
 // how long it was.
 std::string Shown(const std::string& text) {
     constexpr size_t kLongest = 256, kKept = 128;
     if (text.size() <= kLongest) return Printable(text.c_str());
-    size_t cut = kKept;
-    while (cut > 0 && ((unsigned char)text[cut] & 0xc0) == 0x80)
-        --cut;
+    const size_t cut = CharacterStart(text, kKept, false);
     return Printable(text.substr(0, cut).c_str()) + "... (" + std::to_string(text.size()) + " bytes)";
 }
 
@@ -253,11 +264,8 @@ std::string ShownLine(const std::string& line) {
         at = close + 1;
     }
     if (out.size() > kLongestLine) {
-        size_t head = kLongestLine - kKeptEnd, tail = out.size() - kKeptEnd;
-        while (head > 0 && ((unsigned char)out[head] & 0xc0) == 0x80)
-            --head;
-        while (tail < out.size() && ((unsigned char)out[tail] & 0xc0) == 0x80)
-            ++tail;
+        const size_t head = CharacterStart(out, kLongestLine - kKeptEnd, false);
+        const size_t tail = CharacterStart(out, out.size() - kKeptEnd, true);
         out = out.substr(0, head) + " ... (" + std::to_string(out.size()) + " bytes) ... " + out.substr(tail);
     }
     return Printable(out);
