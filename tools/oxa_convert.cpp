@@ -706,6 +706,8 @@ struct SourceRate {
 
 // The most frames a motion writer is asked to write.
 constexpr double kMaxFrames = 1e9;
+// The highest rate --frame-rate and --input-rate take.
+constexpr double kMaxRate = 1e6;
 
 // The motion writers write the frames their options name: the take's span, one frame per period
 // of the options' time mode, unless the settings file named a frame count. `readFrames` is the
@@ -1611,13 +1613,13 @@ bool TakeValue(Option id, const std::string& name, const std::string& value, Arg
                         false);
             double& rate = id == Option::eFrameRate ? args.frameRate : args.inputRate;
             const char* end = value.c_str() + value.size();
-            // A frame must last at least one tick of the time type.
+            // Every writer must write the rate and its reader take it back: the time fields of
+            // the finest formats count microseconds.
             if (VParseDouble(value.c_str(), end, rate, false) != end || !(rate > 0.0) ||
-                !(rate <= (double)VTime::kOneSecond)) {
+                !(rate <= kMaxRate)) {
                 rate = 0.0;
                 return (error = name + " " + Shown(value) +
-                                " is out of range: a rate lies above 0 and at most " +
-                                std::to_string(VTime::kOneSecond) + " frames per second",
+                                " is out of range: a rate lies above 0 and at most 1000000 frames per second",
                         false);
             }
             return true;

@@ -160,13 +160,16 @@ TEST(cli, RatesAndTimeModesThatCannotBeWritten) {
         Result r = Convert("--frame-rate " + std::string(rate) + " " + bvh + " " + out);
         EXPECT_EQ(r.code, 2) << rate;
     }
-    // A rate that would leave the writer no frame it can write.
-    Result r = Convert("--frame-rate 1000000000 " + bvh + " " + out);
-    EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("would need more than"), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.find("resampled"), std::string::npos) << r.err;
-    EXPECT_FALSE(Exists(out));
-    r = Convert("--frame-rate 1000000000 " + bvh + " " + Folder() + "rates_out.amc");
+    // A rate above what every writer can write and read back (the finest time fields count
+    // microseconds), for the output or the input.
+    for (const char* option : {"--frame-rate", "--input-rate"}) {
+        Result r = Convert(std::string(option) + " 1000000.5 " + bvh + " " + out);
+        EXPECT_EQ(r.code, 2) << option;
+        EXPECT_NE(r.err.find("at most 1000000 frames per second"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("resampled"), std::string::npos) << r.err;
+        EXPECT_FALSE(Exists(out));
+    }
+    Result r = Convert("--frame-rate 1000000000 " + bvh + " " + Folder() + "rates_out.amc");
     EXPECT_EQ(r.code, 2);
     EXPECT_FALSE(Exists(Folder() + "rates_out.amc"));
     // Both: refused, one says which to give.
@@ -208,7 +211,17 @@ TEST(cli, HelpIsTheUsageOnStandardOutput) {
 
 TEST(cli, NameRefusalsEndTheRunWithTheirReason) {
     const std::string spaced = MakeC3d("spaced.c3d", [](std::string& b) { Relabel(b, "MRKB", "MR B"); });
-    for (const char* format : {"bvh", "htr", "amc"}) {
+    // BVH writes the blank as '_', with a warning naming both names.
+    {
+        const std::string out = Folder() + "spaced_out.bvh";
+        Result r = Convert(spaced + " " + out);
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_NE(r.err.find("Node \"MR B\" is written as \"MR_B\": BVH joint names hold no blanks."),
+                  std::string::npos)
+            << r.err;
+        EXPECT_NE(ReadFile(out).find("JOINT MR_B\n"), std::string::npos);
+    }
+    for (const char* format : {"htr", "amc"}) {
         const std::string out = Folder() + "spaced_out." + format;
         Result r = Convert(spaced + " " + out);
         EXPECT_EQ(r.code, 1) << format;

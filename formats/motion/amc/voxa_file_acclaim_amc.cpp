@@ -13,6 +13,7 @@
 #include "base/vge_matrix.h"
 #include "base/vnumber_text.h"
 #include "formats/motion/asf/voxa_asf_scene.h"
+#include "formats/motion/voxa_skeleton_support.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 
@@ -95,6 +96,7 @@ bool VOxaFileAcclaimAmc::ScanHeader(VStreamOptionsMotion* options) {
     double rate = 0.0;
     int first = 0, last = 0;
     long long frames = 0;
+    int firstNumber = 1;
     while (!IsAtEnd()) {
         if (AtKeywordLine()) {
             char token[64];
@@ -124,6 +126,7 @@ bool VOxaFileAcclaimAmc::ScanHeader(VStreamOptionsMotion* options) {
         }
         int number = 0;
         if (!ReadInt(number)) return Error("Frame number expected\n");
+        if (frames == 0) firstNumber = number;
         ++frames;
         do
             ReadNextLine();
@@ -131,9 +134,13 @@ bool VOxaFileAcclaimAmc::ScanHeader(VStreamOptionsMotion* options) {
     }
     if (haveRate) options->SetTimeMode(0, rate);
     const VTime period = options->GetFramePeriod();
+    // The take starts at the range's first frame; without a range, at the first frame's number
+    // (frames count from 1 at time 0).
     long long start = 0;
     if (haveRange && __builtin_mul_overflow((long long)period.Get(), (long long)first, &start))
         return Error("Frame range out of range\n");
+    if (!haveRange && __builtin_mul_overflow((long long)period.Get(), (long long)firstNumber - 1, &start))
+        return Error("Frame number out of range (%d)\n", firstNumber);
     // 64 bits: a range of -2e9 to 2e9 does not fit an int.
     long long count = frames;
     if (haveRange) {
@@ -187,6 +194,7 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
     bool namedRate = false;     // a ":SAMPLES-PER-SECOND" line
     long long rangeFrames = 0;  // the frames a ":FRAME-RANGE" line names
     long long frames = 0;
+    double firstNumber = 1.0;
     VTime previous;
     int lastPercent = -1;
     Restart();
@@ -226,8 +234,10 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
             ok = Error("Unknown keyword\n");
             break;
         }
+        // The first frame is at the take's start; the others follow by their numbers.
+        if (frames == 0) firstNumber = std::trunc(number);
         VTime time;
-        if (!FrameTime(number, start, period, time)) {
+        if (!FrameTime(number - firstNumber + 1.0, start, period, time)) {
             ok = Error("Frame number out of range (%.*s)\n", (int)(end - mCursor), mCursor);
             break;
         }
@@ -292,7 +302,8 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
                     break;
                 }
                 if (!(std::fabs(value) <= valueLimit)) {
-                    ok = Error("Value out of range (%.*s)\n", (int)(NumberEnd(v) - v), v);
+                    ok = Error("value %d of bone %.*s at frame %s lies beyond +-%g (%.*s)\n", n + 1,
+                               (int)name.size(), name.data(), label, valueLimit, (int)(NumberEnd(v) - v), v);
                     break;
                 }
                 if (n < AsfBone::kMaxDofs) values[n] = value;  // the first six count
@@ -341,8 +352,11 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
 bool VOxaFileAcclaimAmc::WriteHeader(bool ratePresent, double rate, bool rangePresent, long long first,
                                      long long last) {
     if (ratePresent) {
+        // The digits that read back as the same rate (23.976023976023978, not 23.976).
+        char text[40];
+        VOxaSkeletonSupport::FormatRate(text, sizeof text, rate);
         WriteText(":SAMPLES-PER-SECOND ");
-        WriteG(rate);
+        WriteText(text);
         WriteChar('\n');
     }
     if (rangePresent) {

@@ -31,7 +31,7 @@ VStreamOptions* VOxaReaderAcclaimAmc::GetReadOptions() {
     options->SetOption(VStreamOptionsMotion::eIMPORT_DUMMY_NODES, 0);
     options->SetOption(VStreamOptionsMotion::eIMPORT_LIMITS, 0);
     if (!mFile->ScanHeader(options)) {
-        mMessageText += mFile->GetMessages();
+        mMessageText += mFile->GetWarnings();
         Corrupted();
         options->Destroy();
         return nullptr;
@@ -51,7 +51,7 @@ bool VOxaReaderAcclaimAmc::Read(VOxaScene* scene, VStreamOptions* options) {
         return false;
     }
     const bool ok = mFile->ReadFrames(skeleton, motion);
-    mMessageText += mFile->GetMessages();
+    mMessageText += mFile->GetWarnings();
     if (!ok) return Corrupted();
 
     // The take is named after the file; a name the scene has already gets " 1", " 2" ...

@@ -8,6 +8,7 @@
 #include "formats/motion/amc/voxa_file_acclaim_amc.h"
 #include "formats/motion/asf/voxa_asf_scene.h"
 #include "formats/motion/voxa_motion_base.h"
+#include "formats/motion/voxa_skeleton_support.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -96,6 +97,9 @@ bool VOxaWriterAcclaimAmc::Write(VOxaScene* scene, VStreamOptions* options) {
     }
     // A file of no frame is a header its reader refuses.
     if (motion->GetFrameCount() <= 0) return VOxaMotionSupport::Refuse(mError, VOxaMotionSupport::kNoFrames);
+    VString refusal("");
+    if (!VOxaSkeletonSupport::FramesFit(motion, refusal))
+        return VOxaMotionSupport::Refuse(mError, refusal.Buffer());
     root->ConvertPivotAnimationAt30Fps();
     BindBones(skeleton, root);
 
@@ -103,8 +107,10 @@ bool VOxaWriterAcclaimAmc::Write(VOxaScene* scene, VStreamOptions* options) {
     const VTime period = motion->GetFramePeriod();
     const double rate = motion->GetFrameRate();
     VTime time = motion->GetStartTime();
-    const double firstValue = std::round(time.GetSecondDouble() * rate);
-    const long long first = std::fabs(firstValue) < 9.0e18 ? (long long)firstValue : 0;
+    // Frames count from 1 at time 0: the numbers keep a later start (frame 11 at 0.1 s and 100
+    // frames per second), and so does the range, which counts from 0.
+    const long long number = VOxaSkeletonSupport::FirstFrameNumber(time, rate);
+    const long long first = number - 1;
     VOxaNode* parent = motion->GetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION) == 1
                            ? root->GetParent()
                            : nullptr;
@@ -121,7 +127,7 @@ bool VOxaWriterAcclaimAmc::Write(VOxaScene* scene, VStreamOptions* options) {
             lastPercent = percent;
         }
         const double(*matrix)[4] = parent ? parent->EvaluateGlobalTransform(time).mData : nullptr;
-        mFile->WriteFrame(skeleton, time, n, matrix);
+        mFile->WriteFrame(skeleton, time, number + n - 1, matrix);
         time += period;
     }
     if (mFile->WriteFailed()) {

@@ -55,8 +55,13 @@ void VAcclaimTextFile::Record(const char* kind, bool withLine, const char* forma
     if (used < 0) used = 0;
     if ((size_t)used < sizeof buffer)
         std::vsnprintf(buffer + used, sizeof buffer - (size_t)used, format, args);
+    const bool newline = buffer[0] && buffer[std::strlen(buffer) - 1] == '\n';
     mMessages += buffer;
-    if (mMessages.GetLen() == 0 || mMessages.Buffer()[mMessages.GetLen() - 1] != '\n') mMessages += "\n";
+    if (!newline) mMessages += "\n";
+    if (std::strcmp(kind, "warning") == 0) {
+        mWarnings += buffer;
+        if (!newline) mWarnings += "\n";
+    }
 }
 
 void VAcclaimTextFile::WarningAt(bool withLine, const char* format, va_list args) {

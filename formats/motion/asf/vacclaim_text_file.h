@@ -16,8 +16,12 @@ public:
 
     // The warnings and errors of the last read, one line each.
     const VString& GetMessages() const { return mMessages; }
+    // The warnings alone: what a reader adds to its message text (the error that stopped a read
+    // is its failure, said once).
+    const VString& GetWarnings() const { return mWarnings; }
     void ClearMessages() {
         mMessages = "";
+        mWarnings = "";
         mMessageCount = 0;
         ClearFailure();
     }
@@ -48,6 +52,7 @@ private:
     void Record(const char* kind, bool withLine, const char* format, va_list args);
 
     VString mMessages{""};
+    VString mWarnings{""};
     int mMessageCount = 0;
 };
 

@@ -18,6 +18,7 @@
 #include "base/vnumber_text.h"
 #include "formats/motion/voxa_motion_base.h"
 #include "formats/motion/voxa_motion_names.h"
+#include "formats/motion/voxa_skeleton_support.h"
 #include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_sdk_manager.h"
@@ -394,7 +395,8 @@ void VOxaAsfScene::Collapse() {
 // Export: bones from nodes
 
 bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVector& scale, VTime firstFrame,
-                                 std::vector<std::pair<VString, VString>>* renamed) {
+                                 std::vector<std::pair<VString, VString>>* renamed,
+                                 std::vector<VOxaNode*>* leftOut) {
     if (!node) return false;
     SetName("ASF");
     mLengthUnit = 1.0;
@@ -420,11 +422,12 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
         stack.pop_back();
         VOxaNode* n = item.node;
         AsfBone* b = item.bone;
-        const int k = n->GetChildCount();
+        const std::vector<VOxaNode*> children = VOxaSkeletonSupport::WrittenChildren(n, leftOut);
+        const int k = (int)children.size();
         if (k == 0) continue;
         std::vector<VgeTVector> t((size_t)k);
         for (int i = 0; i < k; ++i) {
-            VOxaNode* c = n->GetChild(i);
+            VOxaNode* c = children[(size_t)i];
             c->GetLclTranslation(t[(size_t)i]);
             // Without translation dofs a bone starts where the node's current take puts it at the
             // first frame: a reader may give a take translations other than the defaults (an HTR
@@ -452,7 +455,7 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
             b->mLength = 0.0;
         }
         for (int i = 0; i < k; ++i) {
-            VOxaNode* c = n->GetChild(i);
+            VOxaNode* c = children[(size_t)i];
             if (count + 2 > kMaxBones) return false;
             AsfBone* parent = b;
             if (dummies) {

@@ -155,9 +155,12 @@ public:
     // A bone whose name the files give a meaning of their own ("root", and "begin" and "end" of
     // the hierarchy section, without regard to case) takes the first of the suffixes "_2", "_3",
     // ... that no other bone has; so does a made-up "<name>Dummy" bone whose name a bone has.
-    // `renamed` (may be null) receives each renamed node's name and the bone's name.
+    // `renamed` (may be null) receives each renamed node's name and the bone's name. A marker
+    // that no frame saw (VOxaSkeletonSupport::IsNeverSeen) gets no bone; `leftOut` (may be null)
+    // receives it.
     bool BuildFromNode(VOxaNode* node, bool translation, const VgeTVector& scale, VTime firstFrame,
-                       std::vector<std::pair<VString, VString>>* renamed = nullptr);
+                       std::vector<std::pair<VString, VString>>* renamed = nullptr,
+                       std::vector<VOxaNode*>* leftOut = nullptr);
     // Import: a node tree for the bones; answers the root's node (null on failure).
     VOxaNode* CreateNodes(VOxaSdkManager* manager, const char* takeName, bool limits);
     // Import of motion: reuses the nodes of the bones' names below `parent`, creates the missing

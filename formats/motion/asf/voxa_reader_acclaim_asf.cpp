@@ -44,7 +44,7 @@ bool VOxaReaderAcclaimAsf::Read(VOxaScene* scene, VStreamOptions* options) {
     const bool simplify = motion->GetOption(VStreamOptionsMotion::eIMPORT_DUMMY_NODES) != 1;
     const bool limits = motion->GetOption(VStreamOptionsMotion::eIMPORT_LIMITS) == 1;
     const bool ok = mFile->Read(skeleton, simplify);
-    mMessageText += mFile->GetMessages();
+    mMessageText += mFile->GetWarnings();
     VOxaNode* root = ok ? skeleton->CreateNodes(mManager, "", limits) : nullptr;
     if (!root) {
         Corrupted();

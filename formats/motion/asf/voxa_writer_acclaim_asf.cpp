@@ -10,6 +10,7 @@
 #include "formats/motion/asf/voxa_asf_scene.h"
 #include "formats/motion/asf/voxa_file_acclaim_asf.h"
 #include "formats/motion/voxa_motion_base.h"
+#include "formats/motion/voxa_skeleton_support.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -126,11 +127,18 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
     if (motion->GetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION) == 1 && root->GetParent())
         scale = root->GetParent()->GetDefaultGlobalTransform().GetS();
     std::vector<std::pair<VString, VString>> renamed;
-    if (!skeleton->BuildFromNode(root, translation, scale, motion->GetStartTime(), &renamed)) {
+    std::vector<VOxaNode*> leftOut;
+    if (!skeleton->BuildFromNode(root, translation, scale, motion->GetStartTime(), &renamed, &leftOut)) {
         skeleton->Destroy();
         mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
         return false;
     }
+    // Markers hang below a reference node: when none was ever seen, nothing is left to write.
+    if (!leftOut.empty() && skeleton->GetRootBone()->mChildren.empty() && !VOxaMotionSupport::IsJoint(root)) {
+        skeleton->Destroy();
+        return VOxaMotionSupport::Refuse(mError, VOxaMotionSupport::kNoJoints);
+    }
+    VOxaSkeletonSupport::WarnLeftOut(motion, leftOut, "AMC");
     // Names the files reserve ("root" for the root bone, the words of the hierarchy section), and
     // names an AMC reader would take for frame numbers.
     for (const auto& names : renamed) {

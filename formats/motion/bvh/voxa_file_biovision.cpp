@@ -552,27 +552,51 @@ bool VOxaFileBiovision::WriteEndSite(const double offset[3], int level) {
     return !WriteFailed();
 }
 
+namespace {
+
+// The fewest significant digits (1 to 17) that give `value` back.
+int SignificantDigits(double value) {
+    char text[40];
+    for (int digits = 1; digits < 17; ++digits) {
+        VFormatDoubleG(text, sizeof text, value, digits);
+        if (std::strtod(text, nullptr) == value) return digits;
+    }
+    return 17;
+}
+
+// Frame times written for a whole rate have a few digits (0.0333333, 0.008333, 0.04166667); the
+// writer gives any other rate near a whole number more than this many.
+constexpr int kWholeRateDigits = 8;
+
+}  // namespace
+
 double VOxaFileBiovision::RateOfFrameTime(double frameTime) {
     // Frame times are written with a few digits: 0.0333333 is 30 frames per second, and 0.0333667
-    // the 29.97 of video. Rates that are no whole number (12.5) are kept as they are.
+    // the 29.97 of video. Rates that are no whole number (12.5) are kept as they are, and so is a
+    // frame time near a whole rate's that is given with more digits than a whole rate's needs
+    // (119.99 frames per second).
     const double exact = 1.0 / frameTime;
     const double whole = std::nearbyint(exact);
-    return whole >= 1.0 && std::fabs(exact - whole) <= kWholeRateTolerance * exact ? whole : exact;
+    return whole >= 1.0 && std::fabs(exact - whole) <= kWholeRateTolerance * exact &&
+                   SignificantDigits(frameTime) <= kWholeRateDigits
+               ? whole
+               : exact;
 }
 
 bool VOxaFileBiovision::WriteMotionHeader(int frameCount, double frameTime) {
     WriteText("MOTION\nFrames:\t");
     WriteInt(frameCount);
     WriteText("\nFrame Time:\t");
-    // Six digits give a whole rate back; any other rate gets the digits that give it back.
+    // Six digits give a whole rate back; any other rate gets the fewest digits that give it back
+    // as the reader takes it (at least kWholeRateDigits + 1 near a whole number).
     int precision = 6;
     if (frameTime > 0.0 && frameTime < DBL_MAX) {
         const double rate = 1.0 / frameTime;
-        if (RateOfFrameTime(frameTime) != std::nearbyint(rate)) {
+        if (rate != std::nearbyint(rate)) {
             char text[40];
             for (; precision < 17; ++precision) {
                 VFormatDoubleG(text, sizeof text, frameTime, precision);
-                if (std::fabs(std::strtod(text, nullptr) * rate - 1.0) <= 1e-12) break;
+                if (RateOfFrameTime(std::strtod(text, nullptr)) == rate) break;
             }
         }
     }

@@ -83,7 +83,8 @@ public:
     static constexpr double kWholeRateTolerance = 1e-4;
 
     // The frame rate of a frame time (positive, finite): 1 / frame time, or the whole number
-    // within kWholeRateTolerance of it.
+    // within kWholeRateTolerance of it when the frame time has at most eight significant digits
+    // (as files give whole rates: 0.0333333 is 30).
     static double RateOfFrameTime(double frameTime);
 
     explicit VOxaFileBiovision(bool diagnostics = false);
@@ -122,8 +123,8 @@ public:
                           bool zxyOrder, int level);
     bool WriteJointEnd(int level);
     bool WriteEndSite(const double offset[3], int level);
-    // The frame time has six significant digits when its rate is a whole number, else as many as
-    // give the rate back.
+    // The frame time has six significant digits when its rate is a whole number, else the fewest
+    // that RateOfFrameTime turns back into the same rate.
     bool WriteMotionHeader(int frameCount, double frameTime);
     // The values of one joint on a motion line: the rotation only for a non-root joint with
     // `rotationOnly`, else the translation and the rotation; the rotation given as X, Y, Z and

@@ -118,8 +118,9 @@ bool VOxaReaderBiovision::CreateNodes(VOxaNode* reference, const char* takeName)
         VOxaNode* parent = joint->mParent ? joint->mParent->mNode : reference;
         if (!parent || !parent->AddChild(node)) return false;
 
-        VgeTVector translation(0.0, 0.0, 0.0, 0.0);
-        if (joint->mParent) translation.Set(joint->mOffset[0], joint->mOffset[1], joint->mOffset[2], 0.0);
+        // Every joint stands at its offset, the root too: a root without position channels
+        // stays there in every frame (its position channels, where it has them, replace it).
+        const VgeTVector translation(joint->mOffset[0], joint->mOffset[1], joint->mOffset[2], 0.0);
         node->SetLclTranslation(translation);
         node->SetLclRotation(VgeTVector(0.0, 0.0, 0.0, 0.0));
         node->AddTakeNode(takeName);

@@ -9,6 +9,7 @@
 #include "base/vge_matrix.h"
 #include "formats/motion/bvh/voxa_file_biovision.h"
 #include "formats/motion/voxa_motion_base.h"
+#include "formats/motion/voxa_skeleton_support.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node.h"
@@ -96,23 +97,15 @@ bool VOxaWriterBiovision::IsEndSiteNode(VOxaNode* node) {
     if (!node || node->GetChildCount() != 0) return false;
     VOxaNode* parent = node->GetParent();
     if (parent && parent->GetChildCount() != 1) return false;
-    VOxaSkeleton* skeleton = node->GetSkeleton();
-    if (!skeleton || skeleton->GetSkeletonType() != VOxaSkeleton::eLIMB_NODE) return true;
-    if (node->GetCurrentTakeNodeIndex() == 0) return true;
-    VOxaTakeNode* take = node->GetCurrentTakeNode();
-    if (!take) return true;
-    static const char* const kChannels[2] = {"T", "R"};
-    static const char* const kComponents[3] = {"X", "Y", "Z"};
-    bool keyed = false;
-    for (const char* channel : kChannels) {
-        for (const char* component : kComponents)
-            keyed = keyed || take->IsAnimated("Transform", channel, component);
-    }
-    return !keyed || std::strstr(node->GetName(), "_EndSite") != nullptr;
+    // The end a skeleton reader puts below a leaf joint (a BVH End Site, the "_End" node of an
+    // HTR segment or ASF bone) marks where its parent's bone ends. Any other leaf is a joint of
+    // its own (the head of a skeleton built in code), unless its name says it is an end site.
+    return VOxaMotionSupport::IsEndNode(node) || std::strstr(node->GetName(), "_EndSite") != nullptr;
 }
 
 void VOxaWriterBiovision::CollectNodes(VOxaNode* root) {
     mEntries.clear();
+    mLeftOut.clear();
     // Depth first, children in order, without recursion: push children last first.
     struct Pending {
         VOxaNode* node;
@@ -127,9 +120,10 @@ void VOxaWriterBiovision::CollectNodes(VOxaNode* root) {
         entry.mNode = item.node;
         entry.mParent = item.parent;
         entry.mLevel = item.level;
-        entry.mEndSite = IsEndSiteNode(item.node);
-        const int children = item.node->GetChildCount();
-        entry.mLeaf = !entry.mEndSite && children == 0;
+        // The root is always a joint: a single marker is a skeleton of one joint.
+        entry.mEndSite = item.parent >= 0 && IsEndSiteNode(item.node);
+        const std::vector<VOxaNode*> children = VOxaSkeletonSupport::WrittenChildren(item.node, &mLeftOut);
+        entry.mLeaf = !entry.mEndSite && children.empty();
         if (entry.mLeaf) {
             // Taken before the pivot conversion, which clears the rotation axis.
             VOxaNodeLimitsAdapter limits(item.node->GetLimits());
@@ -145,9 +139,8 @@ void VOxaWriterBiovision::CollectNodes(VOxaNode* root) {
         const int index = (int)mEntries.size();
         mEntries.push_back(entry);
         if (entry.mEndSite) continue;
-        for (int i = children - 1; i >= 0; --i) {
-            if (VOxaNode* child = item.node->GetChild(i)) pending.push_back({child, index, item.level + 1});
-        }
+        for (size_t i = children.size(); i-- > 0;)
+            pending.push_back({children[i], index, item.level + 1});
     }
 }
 
@@ -164,8 +157,21 @@ bool VOxaWriterBiovision::WriteHierarchy(VTime start, VOxaMotionSampler& sampler
         names.push_back(VString(mEntries[i].mNode->GetNameWithoutPrefix()));
     }
     const std::vector<VString> original = names;
-    names = VTextFile::WritableNames(names, VTextFile::kBraces, nullptr, BvhJoint::kMaxNameLength);
+    // Readers take a name as one word: a blank is written as '_'.
+    names = VTextFile::WritableNames(names, VTextFile::kBraces | VTextFile::kBlanks, nullptr,
+                                     BvhJoint::kMaxNameLength);
     VOxaMotionSupport::WarnCutNames(mOptions, original, names, BvhJoint::kMaxNameLength, "BVH joint");
+    for (size_t n = 0; n < names.size(); ++n) {
+        if (original[n].GetLen() > BvhJoint::kMaxNameLength ||
+            std::strchr(original[n].Buffer(), ' ') == nullptr)
+            continue;
+        VString text("Node \"");
+        text += original[n];
+        text += "\" is written as \"";
+        text += names[n];
+        text += "\": BVH joint names hold no blanks.";
+        mOptions->Message("Warning", text.Buffer(), "Ok");
+    }
     std::vector<int> open;  // joints whose block is open, innermost last
     for (size_t i = 0; i < mEntries.size(); ++i) {
         const Entry& entry = mEntries[i];
@@ -245,18 +251,16 @@ bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
         return Fail(eFILE_NOT_CREATED, VOxaMotionSupport::NoRootRefusal(scene, "Can not find root node."));
     }
     if (!options || !options->IsA(VStreamOptionsMotion::ClassId)) return Fail(eSTREAM_OPTIONS_NOT_SET);
-    // A root the hierarchy would write as an End Site alone, or a tree of geometry (a lone mesh,
-    // say), is no skeleton.
-    if (IsEndSiteNode(root) || !VOxaMotionSupport::HasJoints(root)) {
+    // A tree of geometry (a lone mesh, say) is no skeleton.
+    if (!VOxaMotionSupport::HasJoints(root)) {
         mWriteFailed = true;
         return Fail(eFILE_NOT_CREATED, VOxaMotionSupport::kNoJoints);
     }
     VStreamOptionsMotion* motion = static_cast<VStreamOptionsMotion*>(options);
-    VString report("Spaces are not allowed in BVH node names:");
-    if (!CheckSpaceInNodeNameRecursive(root, report)) {
-        motion->Message("Error", report.Buffer(), "OK");
+    VString refusal("");
+    if (!VOxaSkeletonSupport::FramesFit(motion, refusal)) {
         mWriteFailed = true;
-        return Fail(eUNIDENTIFIED_ERROR, report.Buffer());
+        return Fail(eFILE_NOT_CREATED, refusal.Buffer());
     }
     mOptions = motion;
     mRoot = root;
@@ -292,6 +296,26 @@ bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
         mRoot = nullptr;
         mWriteFailed = true;
         return Fail(eFILE_NOT_CREATED, text);
+    }
+    VOxaSkeletonSupport::WarnLeftOut(motion, mLeftOut, "BVH");
+    // Markers hang below a reference node: when none was ever seen, nothing is left to write.
+    if (mEntries.size() == 1 && !mLeftOut.empty() && !VOxaMotionSupport::IsJoint(root)) {
+        mEntries.clear();
+        mLeftOut.clear();
+        mOptions = nullptr;
+        mRoot = nullptr;
+        mWriteFailed = true;
+        return Fail(eFILE_NOT_CREATED, VOxaMotionSupport::kNoJoints);
+    }
+    mLeftOut.clear();
+    // The file has no field for a start: its frames read back from 0.
+    if (motion->GetStartTime().Get() != 0 && motion->GetFrameCount() > 0) {
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "The take starts at %g s: BVH holds no start time, so its frames are read back "
+                      "from 0 s.",
+                      motion->GetStartTime().GetSecondDouble());
+        motion->Message("Warning", text, "Ok");
     }
     root->ConvertPivotAnimationAt30Fps();
     // Every frame evaluates each joint: their channels are found once, and the joints read

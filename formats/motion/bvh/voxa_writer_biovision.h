@@ -16,15 +16,17 @@ class VStreamOptionsMotion;
 // Exports the node tree below the scene's motion root (the first marked node down the chain of
 // only children from the root node) as a BVH file, sampling every frame of the options' range.
 // The root joint has six channels; the others three rotations Z, X, Y unless "Translation" is 1,
-// which gives every joint six. Values are in scene units, without axis conversion. A leaf node
-// that is not animated (or is named "..._EndSite") becomes an end site; an animated leaf becomes
-// a joint whose end site is rebuilt from its limits' rotation axis and its "AxisLen".
+// which gives every joint six. Values are in scene units, without axis conversion. A reader's
+// end node (or a leaf named "..._EndSite") becomes an end site; any other leaf becomes a joint
+// whose end site is rebuilt from its limits' rotation axis and its "AxisLen". A marker occluded
+// in every frame is left out with a warning; blanks in names are written as '_' with a warning.
 //
 // The file is written under a temporary name and put in place by FileClose only when every write
 // succeeded: a failed write keeps the old target (error 3 "Out of disk space").
 //
-// Errors: 1 "File not opened" (FileCreate: "Cannot open file "<name>" for writing."), 2 "Can not
-// find root node.", 3 "Out of disk space", 4 "Stream options not set", 5 spaces in node names.
+// Errors: 1 "File not opened" (FileCreate: "Cannot open file "<name>" for writing."), 2 ("Can not
+// find root node.", "no joints to write" or frames the time line cannot hold), 3 "Out of disk
+// space", 4 "Stream options not set".
 class VOxaWriterBiovision : public VOxaWriter {
 public:
     explicit VOxaWriterBiovision(VOxaSdkManager* manager);
@@ -40,8 +42,8 @@ public:
     bool Write(VOxaScene* scene, VStreamOptions* options) override;
 
     // True for a node written as an end site: a leaf whose parent (if any) has one child, and
-    // which is no limb-node skeleton, or is on the default take, or has no keys on its translation
-    // and rotation curves, or has keys but a name holding "_EndSite".
+    // which is an end node as the skeleton readers make them (VOxaMotionSupport::IsEndNode) or
+    // has a name holding "_EndSite". Every other leaf is a joint with an end site of its own.
     static bool IsEndSiteNode(VOxaNode* node);
 
 private:
@@ -70,6 +72,7 @@ private:
     bool mGlobalPosition = false;
     bool mRotationOnly = true;
     std::vector<Entry> mEntries;
+    std::vector<VOxaNode*> mLeftOut;  // never-seen markers, see VOxaSkeletonSupport
     std::vector<VgeTVector> mScales;
 };
 

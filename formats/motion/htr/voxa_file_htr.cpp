@@ -7,6 +7,8 @@
 #include <cstring>
 #include <new>
 
+#include <strings.h>
+
 #include "animation/fcurve.h"
 #include "base/vconfig_file.h"
 #include "base/vge_euler.h"
@@ -60,8 +62,38 @@ const VTextFile::Keyword kDataTypes[] = {{"HTRS", 0}, {"", 0}};
 const VTextFile::Keyword kRotationOrders[] = {{"ZYX", 0}, {"YXZ", 0}, {"XZY", 0}, {"ZXY", 0},
                                               {"YZX", 0}, {"XYZ", 0}, {"", 0}};
 const int kRotationOrderCodes[] = {0, 8, 4, 6, 2, 10};
-const VTextFile::Keyword kCalibrationUnits[] = {{"mm", 0}, {"cm", 0}, {"in", 0}, {"", 0}};
-const double kCalibrationFactors[] = {0.1, 1.0, 2.54};
+// The length units a "CalibrationUnits" line may name, each by any of its words (whole words, in
+// any case), with the scene centimetres of one of them; the unit's code is its row.
+struct LengthUnit {
+    const char* words;  // separated by blanks
+    double centimetres;
+};
+const LengthUnit kLengthUnits[] = {
+    {"mm millimeter millimeters millimetre millimetres", 0.1},
+    {"cm centimeter centimeters centimetre centimetres", 1.0},
+    {"in inch inches", 2.54},
+    {"dm decimeter decimeters decimetre decimetres", 10.0},
+    {"m meter meters metre metres", 100.0},
+    {"ft foot feet", 30.48},
+    {"yd yard yards", 91.44},
+    {"km kilometer kilometers kilometre kilometres", 100000.0},
+};
+
+// The row of kLengthUnits one of whose words `unit` is, -1 when none.
+int FindLengthUnit(const std::string& unit) {
+    const size_t n = sizeof kLengthUnits / sizeof kLengthUnits[0];
+    for (size_t row = 0; row < n; ++row) {
+        for (const char* word = kLengthUnits[row].words; *word;) {
+            const size_t length = std::strcspn(word, " ");
+            if (length == unit.size() && strncasecmp(word, unit.c_str(), length) == 0) return (int)row;
+            word += length;
+            while (*word == ' ')
+                ++word;
+        }
+    }
+    return -1;
+}
+
 const VTextFile::Keyword kRotationUnits[] = {{"Degrees", 0}, {"Radians", 0}, {"", 0}};
 const VTextFile::Keyword kAxes[] = {{"X", 0}, {"Y", 0}, {"Z", 0}, {"", 0}};
 
@@ -182,6 +214,8 @@ void VOxaFileMotionAnalysisHtr::ResetHeader() {
     mCalibrationFactor = 0.1;
     mRotationFactor = 1.0;
     VgeMatrixIdentity(mBoneAxisMatrix);
+    mWarnings = "";
+    mBadScaleSeen = false;
 }
 
 void VOxaFileMotionAnalysisHtr::ClearSegments() {
@@ -291,14 +325,23 @@ bool VOxaFileMotionAnalysisHtr::ReadHeaderLine(VStreamOptionsMotion* options) {
             mRotationOrderKeyword = word;
             mRotationOrderCode = kRotationOrderCodes[word];
             break;
-        case eKEY_CALIBRATION_UNITS:
-            if ((word = match(kCalibrationUnits)) < 0) {
+        case eKEY_CALIBRATION_UNITS: {
+            std::string unit;
+            const int found = ReadNameToken(unit) ? FindLengthUnit(unit) : -1;
+            if (found < 0) {
                 PrintWarning("Unknown calibration units");
+                char text[200];
+                std::snprintf(text, sizeof text,
+                              "HTR: unknown CalibrationUnits \"%.60s\" on line %u: lengths are read as "
+                              "millimetres\n",
+                              unit.c_str(), (unsigned)mLineNumber);
+                mWarnings += text;
                 break;
             }
-            mCalibrationUnits = word;
-            mCalibrationFactor = kCalibrationFactors[word];
+            mCalibrationUnits = found;
+            mCalibrationFactor = kLengthUnits[found].centimetres;
             break;
+        }
         case eKEY_ROTATION_UNITS:
             if ((word = match(kRotationUnits)) < 0)
                 return Fail("Unknown rotation units (%.40s)", GetCursor());
@@ -348,7 +391,10 @@ bool VOxaFileMotionAnalysisHtr::ReadHeaderOnly(VStreamOptionsMotion* options) {
         int section = PeekKeyword(kSections);
         if (section >= 0) {
             if (inHeader) {
-                if (options) options->SetOption(VStreamOptionsMotion::eIMPORT_CREATE_REFERENCE_NODE, 1);
+                if (options) {
+                    options->SetOption(VStreamOptionsMotion::eIMPORT_CREATE_REFERENCE_NODE, 1);
+                    ReadStart(options);
+                }
                 return true;
             }
             inHeader = section == eHEADER;
@@ -359,6 +405,29 @@ bool VOxaFileMotionAnalysisHtr::ReadHeaderOnly(VStreamOptionsMotion* options) {
     }
     return Fail(inHeader ? "Unexpected end of file in the [Header] section"
                          : "Unexpected end of file: no [Header] section");
+}
+
+void VOxaFileMotionAnalysisHtr::ReadStart(VStreamOptionsMotion* options) {
+    // The first line after the base positions that is no section of the layout titles the first
+    // segment's block; the line after it is that segment's first frame.
+    bool basePositions = false;
+    while (ReadNextLine()) {
+        const int section = PeekKeyword(kSections);
+        if (section == eEND_OF_FILE) return;
+        if (section >= 0) {
+            basePositions = section == eBASE_POSITION;
+            continue;
+        }
+        if (!basePositions || *GetCursor() != '[') continue;
+        int first = 1;
+        if (!ReadNextLine() || !ReadInt(first)) return;
+        // Frames count from 1 at time 0.
+        const int64_t period = options->GetFramePeriod().Get();
+        int64_t start = 0;
+        if (period > 0 && !__builtin_mul_overflow(period, (int64_t)first - 1, &start))
+            options->SetStartTime(VTime(start));
+        return;
+    }
 }
 
 // ---- structure ----
@@ -488,7 +557,24 @@ bool VOxaFileMotionAnalysisHtr::ReadFrameLine(Segment* segment, int index, VTime
     if (!ReadVector3(translation, GetTranslationFactor()) || !Finite3(translation))
         return Fail("Can't read frame translation");
     if (!ReadVector3(angles, mRotationFactor) || !Finite3(angles)) return Fail("Can't read frame rotation");
-    if (!ReadDouble(scale)) return Fail("Can't read frame scaling");
+    if (!ReadDouble(scale) || !std::isfinite(scale)) return Fail("Can't read frame scaling");
+    // A segment's scale factor scales its bone; one of 0 or below would fold it away.
+    if (!(scale > 0.0)) {
+        if (!mBadScaleSeen) {
+            char text[200];
+            std::snprintf(text, sizeof text,
+                          "HTR: segment \"%.60s\" has the scale factor %g on line %u: a scale factor of 0 "
+                          "or below is read as 1\n",
+                          segment->mName.c_str(), scale, (unsigned)mLineNumber);
+            mWarnings += text;
+            mBadScaleSeen = true;
+        }
+        scale = 1.0;
+    }
+    if (scale != 1.0 || !segment->mScales.empty()) {
+        if (segment->mScales.size() <= (size_t)index) segment->mScales.resize((size_t)index + 1, 1.0f);
+        segment->mScales[(size_t)index] = (float)scale;
+    }
     for (int k = 0; k < 3; ++k)
         translation[k] += segment->mBaseTranslation[k];
     // The frame rotation, then the base rotation (row vectors).
@@ -573,8 +659,8 @@ bool VOxaFileMotionAnalysisHtr::WriteSegmentTitle(const char* name) {
     return WriteText("]\n");
 }
 
-bool VOxaFileMotionAnalysisHtr::WriteFrameLine(int frame, const double translation[3],
-                                               const double rotation[3]) {
+bool VOxaFileMotionAnalysisHtr::WriteFrameLine(long long frame, const double translation[3],
+                                               const double rotation[3], double scale) {
     WriteInt(frame);
     for (int k = 0; k < 3; ++k) {
         WriteChar('\t');
@@ -584,7 +670,10 @@ bool VOxaFileMotionAnalysisHtr::WriteFrameLine(int frame, const double translati
         WriteChar('\t');
         WriteG(rotation[k] + 0.0);
     }
-    return WriteText("\t1.0\n");
+    if (scale == 1.0) return WriteText("\t1.0\n");
+    WriteChar('\t');
+    WriteG(scale);
+    return WriteChar('\n');
 }
 
 bool VOxaFileMotionAnalysisHtr::WriteEndOfFile() {

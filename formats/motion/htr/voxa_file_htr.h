@@ -41,7 +41,9 @@ public:
         eSECTION_BASE = 2,
         eSECTION_ANIMATION = 100
     };
-    enum ECalibration : int { eMM = 0, eCM = 1, eIN = 2 };
+    // "CalibrationUnits": millimetres, centimetres, inches, and the other common length units
+    // (decimetres, metres, feet, yards, kilometres; words such as "meters" or "inches" too).
+    enum ECalibration : int { eMM = 0, eCM = 1, eIN = 2, eDM = 3, eM = 4, eFT = 5, eYD = 6, eKM = 7 };
     enum ERotationUnits : int { eDEGREES = 0, eRADIANS = 1 };
 
     // Longest segment or parent name the writer writes (the reader takes names of any length).
@@ -80,6 +82,9 @@ public:
         double mBoneLength = 0.0;
         double mSecondMatrix[4][4];
         VFCurve* mCurves[9];
+        // The scale factor of each frame read ("SF": the scale of the segment's bone), empty
+        // while every one was 1.
+        std::vector<float> mScales;
 
         // Working state of the reader (not part of the file).
         int mParentIndex = -1;
@@ -94,8 +99,9 @@ public:
 
     // From the top of the file up to the first section after "[Header]": applies the header lines
     // ("NumFrames" becomes the options' frame count, "DataFrameRate" their custom rate), then sets
-    // option 8 "ImportCreateReferenceNode" to 1. False when the file ends first or a header line
-    // fails.
+    // option 8 "ImportCreateReferenceNode" to 1 and the options' start from the number of the first
+    // segment's first frame (frames count from 1 at time 0). False when the file ends first or a
+    // header line fails.
     bool ReadHeaderOnly(VStreamOptionsMotion* options);
     // Reads header, hierarchy and base positions from the top of the file and stops on the first
     // line of the animation data.
@@ -130,7 +136,9 @@ public:
     bool WriteBasePositionLine(const char* name, const double translation[3], const double rotation[3],
                                double length);
     bool WriteSegmentTitle(const char* name);
-    bool WriteFrameLine(int frame, const double translation[3], const double rotation[3]);
+    // The scale factor is written "1.0" when it is 1.
+    bool WriteFrameLine(long long frame, const double translation[3], const double rotation[3],
+                        double scale = 1.0);
     bool WriteEndOfFile();
 
     // ---- header values ----
@@ -153,6 +161,9 @@ public:
     double GetTranslationFactor() const { return mCalibrationFactor / mScaleFactor; }
     const double (*GetBoneAxisMatrix() const)[4] { return mBoneAxisMatrix; }
     int GetSectionState() const { return mSectionState; }
+    // The warnings of the last header read a user should see (an unknown unit), one line each.
+    const char* GetWarnings() const { return mWarnings.Buffer(); }
+    void ClearWarnings() { mWarnings = ""; }
     // True unless the settings file "@Application.txt" gives "MinimizeRotationOffset" of section
     // "MotionImportHTR" a value other than "Yes" (compared without regard to case).
     bool GetMinimizeRotationOffset() const { return mMinimizeRotationOffset; }
@@ -163,6 +174,9 @@ public:
 
 private:
     void ResetHeader();
+    // The options' start from the first frame line of the first segment block (0 when there is
+    // none to read).
+    void ReadStart(VStreamOptionsMotion* options);
     bool ReadNameToken(std::string& name);
     Segment* AddSegment(const char* name, const char* parent);
     void ClearSegments();
@@ -189,6 +203,8 @@ private:
     std::unordered_map<std::string, int> mSegmentIndex;
     int mSegmentCursor = 0;
     bool mMinimizeRotationOffset = true;
+    VString mWarnings{""};
+    bool mBadScaleSeen = false;
 };
 
 #endif  // OXA_FORMATS_MOTION_HTR_VOXA_FILE_HTR_H

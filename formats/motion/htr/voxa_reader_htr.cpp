@@ -102,7 +102,10 @@ bool VOxaReaderMotionAnalysisHtr::Read(VOxaScene* scene, VStreamOptions* base) {
     VStreamOptionsMotion* options = static_cast<VStreamOptionsMotion*>(base);
 
     options->Progress("Reading HTR nodes", 0.0f);
-    if (!mFile->ReadStructure()) return Corrupted();
+    const bool structure = mFile->ReadStructure();
+    mMessageText += mFile->GetWarnings();
+    mFile->ClearWarnings();
+    if (!structure) return Corrupted();
 
     VString takeName = ::GetFileName(mFileName.Buffer(), false);
     VOxaNode* reference = mManager->CreateNode("HTR:reference");
@@ -128,7 +131,10 @@ bool VOxaReaderMotionAnalysisHtr::Read(VOxaScene* scene, VStreamOptions* base) {
         root->AddChild(reference);
     }
 
-    if (!ReadAnimation(options, top)) return false;
+    const bool animation = ReadAnimation(options, top);
+    mMessageText += mFile->GetWarnings();
+    mFile->ClearWarnings();
+    if (!animation) return false;
 
     VTime start = options->GetStartTime();
     int frames = options->GetFrameCount();
@@ -366,12 +372,42 @@ bool VOxaReaderMotionAnalysisHtr::ReadAnimation(VStreamOptionsMotion* options, V
         segment->mKeysRead = true;
     }
 
+    ApplyScaleFactors(frameCount);
     for (int c = 0; c < count; ++c) {
         Segment* segment = mFile->GetSegment(c);
         ApplyJointImportFilters(&segment->mCurves[0], &segment->mCurves[3]);
     }
     options->Progress("Reading HTR nodes", 100.0f);
     return true;
+}
+
+void VOxaReaderMotionAnalysisHtr::ApplyScaleFactors(int frameCount) {
+    const int count = mFile->GetSegmentCount();
+    auto factor = [](const Segment* segment, int frame) {
+        return frame < (int)segment->mScales.size() ? (double)segment->mScales[(size_t)frame] : 1.0;
+    };
+    for (int i = 0; i < count; ++i) {
+        Segment* segment = mFile->GetSegment(i);
+        const Segment* parent = mFile->GetSegment(segment->mParentIndex);
+        const bool parentScaled = parent && !parent->mScales.empty();
+        if (segment->mScales.empty() && !parentScaled) continue;
+        for (VFCurve* curve : segment->mCurves)
+            if (curve) curve->KeyModifyBegin();
+        for (int f = 0; f < frameCount; ++f) {
+            const double parentFactor = parentScaled ? factor(parent, f) : 1.0;
+            const float scale = (float)(factor(segment, f) / parentFactor);
+            for (int c = 0; c < 9; ++c) {
+                VFCurve* curve = segment->mCurves[c];
+                if (!curve || f >= curve->KeyGetCount()) continue;
+                if (c >= 6)
+                    curve->KeySetValue(f, scale);
+                else if (c < 3 && parentScaled)
+                    curve->KeySetValue(f, (float)(curve->KeyGetValue(f) / parentFactor));
+            }
+        }
+        for (VFCurve* curve : segment->mCurves)
+            if (curve) curve->KeyModifyEnd();
+    }
 }
 
 VOxaPose* VOxaReaderMotionAnalysisHtr::CreateRestPose(VOxaScene* scene, VOxaNode* top) {

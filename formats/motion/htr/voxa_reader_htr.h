@@ -46,6 +46,12 @@ public:
     // setting says: a pass that turned each segment by its rest orientation moved the frames of
     // a file read and written again, and the end markers with them.
     bool ReadAnimation(VStreamOptionsMotion* options, VOxaNode* rootNode);
+    // The scale factors of the frames read ("SF", the scale of a segment's bone) as scalings:
+    // each segment's node scales alike along its axes so that its whole scale is its own scale
+    // factor (its scaling keys hold it divided by its parent's), and a segment whose parent is
+    // scaled has its translation keys divided by the parent's factor, which keeps it where the
+    // file puts it. Only the end of a bone (a leaf's end node) moves with its scale factor.
+    void ApplyScaleFactors(int frameCount);
     // The rest pose "<name of top>_RESTPOSE" with each segment's base transform (local).
     VOxaPose* CreateRestPose(VOxaScene* scene, VOxaNode* top);
 

@@ -10,6 +10,7 @@
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
 #include "formats/motion/voxa_motion_base.h"
+#include "formats/motion/voxa_skeleton_support.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node.h"
@@ -96,7 +97,26 @@ struct WorkNode {
     // is written turned by it, so that the end lies its bone length along the axis.
     double turn[4][4];
     bool turned = false;
+    bool scaled = false;  // the node's scaling is not 1 everywhere (IsScaled)
 };
+
+// True when the node's scaling is not the unit scaling or its current take animates it.
+bool IsScaled(VOxaNode* node) {
+    VgeTVector s;
+    node->GetLclScaling(s);
+    if (s[0] != 1.0 || s[1] != 1.0 || s[2] != 1.0) return true;
+    VOxaTakeNode* take = node->GetCurrentTakeNodeIndex() != 0 ? node->GetCurrentTakeNode() : nullptr;
+    return take && (take->IsAnimated("Transform", "S", "X") || take->IsAnimated("Transform", "S", "Y") ||
+                    take->IsAnimated("Transform", "S", "Z"));
+}
+
+// The scale of a matrix that scales alike along its axes: the mean length of its rotation rows.
+double UniformScale(const double m[4][4]) {
+    double sum = 0.0;
+    for (int r = 0; r < 3; ++r)
+        sum += std::sqrt(m[r][0] * m[r][0] + m[r][1] * m[r][1] + m[r][2] * m[r][2]);
+    return sum / 3.0;
+}
 
 }  // namespace
 
@@ -205,6 +225,7 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
     // The hierarchy depth first from the root, each node before its children; end nodes are
     // passed over.
     std::vector<WorkNode> work;
+    std::vector<VOxaNode*> leftOut;  // markers never seen
     {
         std::vector<std::pair<VOxaNode*, int>> pending{{root, -1}};
         while (!pending.empty()) {
@@ -216,9 +237,15 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
             work.back().node = node;
             work.back().parent = parent;
             int self = (int)work.size() - 1;
-            for (int c = node->GetChildCount() - 1; c >= 0; --c)
-                pending.emplace_back(node->GetChild(c), self);
+            const std::vector<VOxaNode*> children = VOxaSkeletonSupport::WrittenChildren(node, &leftOut);
+            for (size_t c = children.size(); c-- > 0;)
+                pending.emplace_back(children[c], self);
         }
+    }
+    // Markers hang below a reference node: when none was ever seen, nothing is left to write.
+    if (work.size() == 1 && !leftOut.empty() && !VOxaMotionSupport::IsJoint(root)) {
+        mFile->Discard();
+        return Fail(eFILE_NOT_CREATED, VOxaMotionSupport::kNoJoints);
     }
 
     // The reader takes at most kMaxSegments segments: a larger hierarchy would make a file that
@@ -234,10 +261,18 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
         return Fail(eFILE_NOT_CREATED, text.Buffer());
     }
 
+    VString refusal("");
+    if (!VOxaSkeletonSupport::FramesFit(options, refusal)) {
+        mFile->Discard();
+        return Fail(eFILE_NOT_CREATED, refusal.Buffer());
+    }
+    VOxaSkeletonSupport::WarnLeftOut(options, leftOut, "HTR");
+
     options->Progress("Converting HTR nodes", 0.0f);
     VString poseName(root->GetNameWithoutPrefix());
     poseName += "_RESTPOSE";
     VOxaPose* pose = FindRestPose(scene, poseName.Buffer());
+    bool anyScaled = false;
     for (WorkNode& w : work) {
         double matrix[4][4];
         VgeMatrixIdentity(matrix);
@@ -290,6 +325,8 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
                 w.turned = !(d[0] == 0.0 && d[1] == 1.0 && d[2] == 0.0);
             }
         }
+        w.scaled = IsScaled(w.node);
+        anyScaled = anyScaled || w.scaled;
         if (w.turned) {
             double base[4][4];
             VgeMatrixCopy(base, w.baseRotation);
@@ -344,6 +381,8 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
                                    work[s].length);
     }
 
+    // Frames count from 1 at time 0: a take that starts later keeps its start in the numbers.
+    const long long firstNumber = VOxaSkeletonSupport::FirstFrameNumber(start, rate);
     // Segment by segment, each frame's local transform relative to the base position.
     for (int s = 0; s < (int)work.size(); ++s) {
         const WorkNode& w = work[s];
@@ -376,15 +415,21 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
         VTime time = start;
         for (int f = 0; f < frameCount && !file.WriteFailed(); ++f, time += period) {
             file.SetNumberSubject(w.node->GetNameWithoutPrefix(), f + 1);
+            // The scale of the parent's bone and of this one ("SF"): a segment's translation is
+            // given unscaled in its parent's frame, and its scale factor is its whole scale.
+            double parentScale = 1.0, scale = 1.0;
             double local[4][4];
             VgeMatrixIdentity(local);
             if (fromGlobal) {
                 const VgeAMatrix& global = w.node->EvaluateGlobalTransform(time);
-                if (parentNode)
-                    VgeMatrixMultInverse(local, parentNode->EvaluateGlobalTransform(time).mData,
-                                         global.mData);
-                else
+                if (anyScaled) scale = UniformScale(global.mData);
+                if (parentNode) {
+                    const VgeAMatrix& parentGlobal = parentNode->EvaluateGlobalTransform(time);
+                    if (anyScaled) parentScale = UniformScale(parentGlobal.mData);
+                    VgeMatrixMultInverse(local, parentGlobal.mData, global.mData);
+                } else {
                     VgeMatrixCopyAffine(local, global.mData);
+                }
             } else if (fast) {
                 // The node's own local evaluation without limits, each curve with its own hint.
                 double trs[9];
@@ -394,9 +439,15 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
             } else {
                 VgeMatrixCopyAffine(local, w.node->EvaluateLocalTransform(time).mData);
             }
+            if (anyScaled && !fromGlobal) {
+                for (int a = w.parent; a >= 0; a = work[a].parent)
+                    if (work[a].scaled)
+                        parentScale *= UniformScale(work[a].node->EvaluateLocalTransform(time).mData);
+                scale = parentScale * (w.scaled ? UniformScale(local) : 1.0);
+            }
             double translation[3], angles[3], rotation[4][4];
             for (int k = 0; k < 3; ++k)
-                translation[k] = AsKey(local[3][k] / mUnitFactor - w.baseTranslation[k]);
+                translation[k] = AsKey(local[3][k] * parentScale / mUnitFactor - w.baseTranslation[k]);
             NormalizeRotation(local);
             if (w.turned) {
                 double plain[4][4];
@@ -409,7 +460,7 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
             VgeMatrixToEulerXYZ(angles, rotation);
             for (int k = 0; k < 3; ++k)
                 angles[k] = AsKey(angles[k]);
-            file.WriteFrameLine(f + 1, translation, angles);
+            file.WriteFrameLine(firstNumber + f, translation, angles, AsKey(scale));
         }
         if (file.WriteFailed()) break;
     }

@@ -85,17 +85,18 @@ struct Imported {
         EXPECT_TRUE(reader.FileOpen(path.c_str()));
         std::unique_ptr<VStreamOptionsMotion> options(
             static_cast<VStreamOptionsMotion*>(reader.GetReadOptions()));
+        // The messages: the reader's warnings, then the error that stopped it.
         if (!options) {
-            messages = reader.GetMessageText().Buffer();
             error = reader.GetError().GetLastErrorString().Buffer();
+            messages = std::string(reader.GetMessageText().Buffer()) + error;
             return reader.GetError().GetLastErrorID();
         }
         options->SetAttachedObject(Skeleton(), false);
         options->SetOption(VStreamOptionsMotion::eIMPORT_CREATE_REFERENCE_NODE,
                            asfOptions->GetOption(VStreamOptionsMotion::eIMPORT_CREATE_REFERENCE_NODE));
         const bool ok = reader.Read(scene, options.get());
-        messages = reader.GetMessageText().Buffer();
         error = ok ? "" : reader.GetError().GetLastErrorString().Buffer();
+        messages = std::string(reader.GetMessageText().Buffer()) + error;
         if (header) *header = options.release();
         return ok ? -1 : reader.GetError().GetLastErrorID();
     }
@@ -435,7 +436,12 @@ TEST(amc_reader, ValuesUpToTheMagnitudeBound) {
     Imported imported(asf);
     EXPECT_EQ(imported.ReadAmc(std::string("1\nltibia ") + above + "\n"), VOxaReader::eFILE_CORRUPTED)
         << above;
-    EXPECT_NE(imported.messages.find("Value out of range"), std::string::npos) << imported.messages;
+    // The value is named with its bone and frame, once.
+    EXPECT_EQ(imported.messages,
+              "File is corrupted: line 2: value 1 of bone ltibia at frame 1 lies beyond "
+              "+-1e+30 (" +
+                  std::string(above) + ")")
+        << imported.messages;
 }
 
 TEST(amc_reader, RefusedInput) {
@@ -450,7 +456,7 @@ TEST(amc_reader, RefusedInput) {
         {"2\nltibia 1\n1\nltibia 2\n", "Frame numbers must increase (1)"},
         {"1\nltibia 1\n1.5\nltibia 2\n", "Frame numbers must increase (1.5)"},
         {"1\nltibia 1\n1e18\nltibia 2\n", "Frame number out of range (1e18)"},
-        {"1\nltibia 1e300\n", "Value out of range"},
+        {"1\nltibia 1e300\n", "value 1 of bone ltibia at frame 1 lies beyond"},
         // Text that is not a finite number is refused, in a file of one frame as of many.
         {"1\nroot 0 0 nan 0 0 0\n", "value 3 of bone root is not a finite number (nan)"},
         {"1\nltibia inf\n", "value 1 of bone ltibia is not a finite number (inf)"},

@@ -73,10 +73,11 @@ TEST_F(bvh_Reader, NodesNamesAndTake) {
     EXPECT_EQ(hips->GetParent(), reference);
     ASSERT_NE(hips->GetSkeleton(), nullptr);
     EXPECT_EQ(hips->GetSkeleton()->GetSkeletonType(), VOxaSkeleton::eLIMB_NODE);
-    // The root's offset is not its translation; the others' are.
+    // Every joint stands at its offset, the root too (its position channels replace it).
     VgeTVector t;
     hips->GetLclTranslation(t);
-    EXPECT_EQ(t[0], 0.0);
+    EXPECT_EQ(t[0], 5.0);
+    EXPECT_EQ(t[2], 7.0);
     Node("Hand")->GetLclTranslation(t);
     EXPECT_EQ(t[2], -3.0);
     // End sites are named after their joint.

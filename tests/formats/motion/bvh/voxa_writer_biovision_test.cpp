@@ -260,7 +260,7 @@ TEST_F(bvh_Writer, EndSiteTestAndLeafEndSitesFromTheLimits) {
     VOxaNode* leg = Limb("Leg", hips, true);
     VOxaNode* toe = Limb("Toe_EndSite", leg, true);  // animated, but named as an end site
     VOxaNode* neck = Limb("Neck", hips, true);
-    VOxaNode* still = Limb("Still", neck, false);  // no keys: an end site
+    VOxaNode* still = Limb("Still", neck, false);  // no keys: still a joint of its own
     hand->SetLclTranslation(VgeTVector(0, 4, 0, 0));
     toe->SetLclTranslation(VgeTVector(0, -2, 0, 0));
     still->SetLclTranslation(VgeTVector(1, 1, 0, 0));
@@ -268,15 +268,24 @@ TEST_F(bvh_Writer, EndSiteTestAndLeafEndSitesFromTheLimits) {
 
     EXPECT_FALSE(VOxaWriterBiovision::IsEndSiteNode(hand));
     EXPECT_TRUE(VOxaWriterBiovision::IsEndSiteNode(toe));
-    EXPECT_TRUE(VOxaWriterBiovision::IsEndSiteNode(still));
+    EXPECT_FALSE(VOxaWriterBiovision::IsEndSiteNode(still));
     EXPECT_FALSE(VOxaWriterBiovision::IsEndSiteNode(arm));
-    // On the default take, or without a limb-node skeleton, a leaf is an end site.
+    // On the default take, or without a limb-node skeleton, a leaf is still a joint: only the
+    // end a reader makes (rotation limits active, bone length 0) is an end site.
     hand->SetCurrentTakeNode(0);
-    EXPECT_TRUE(VOxaWriterBiovision::IsEndSiteNode(hand));
+    EXPECT_FALSE(VOxaWriterBiovision::IsEndSiteNode(hand));
     hand->SetCurrentTakeNode("Take");
     hand->GetSkeleton()->SetSkeletonType(VOxaSkeleton::eLIMB);
-    EXPECT_TRUE(VOxaWriterBiovision::IsEndSiteNode(hand));
+    EXPECT_FALSE(VOxaWriterBiovision::IsEndSiteNode(hand));
     hand->GetSkeleton()->SetSkeletonType(VOxaSkeleton::eLIMB_NODE);
+    {
+        VOxaNodeLimitsAdapter end(still->GetLimits());
+        end.SetAuto(1, false);
+        still->GetNodeProperties()->SetAxisLen(0.0);
+        EXPECT_TRUE(VOxaWriterBiovision::IsEndSiteNode(still));
+        end.SetAuto(1, true);
+        EXPECT_FALSE(VOxaWriterBiovision::IsEndSiteNode(still));
+    }
     // A leaf beside a sibling is never an end site.
     VOxaNode* finger = Limb("Finger", arm, false);
     EXPECT_FALSE(VOxaWriterBiovision::IsEndSiteNode(finger));
@@ -308,24 +317,27 @@ TEST_F(bvh_Writer, EndSiteTestAndLeafEndSitesFromTheLimits) {
                         "    End Site\n    {\n      OFFSET 0 -2 0\n    }\n  }\n"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("    End Site\n    {\n      OFFSET 1 1 0\n    }\n"), std::string::npos) << text;
+    // The still leaf is a joint with an end site of its own (its bone length is 0).
+    EXPECT_NE(text.find("    JOINT Still\n    {\n      OFFSET 1 1 0\n      CHANNELS 3 Zrotation Xrotation "
+                        "Yrotation\n      End Site\n      {\n        OFFSET 0 0 0\n      }\n    }\n"),
+              std::string::npos)
+        << text;
     EXPECT_EQ(text.find("Toe_EndSite"), std::string::npos);
-    EXPECT_EQ(text.find("Still"), std::string::npos);
-    // Four joints with values: root six, others three.
+    // Five joints with values: root six, others three.
     const std::string motion = text.substr(text.find("Frame Time:"));
     const std::string line = motion.substr(motion.find('\n') + 1);
     std::istringstream first(line.substr(0, line.find('\n')));
     std::vector<double> numbers;
     for (double v; first >> v;)
         numbers.push_back(v);
-    EXPECT_EQ(numbers.size(), 6u + 3 * 4);
+    EXPECT_EQ(numbers.size(), 6u + 3 * 5);
 }
 
 TEST_F(bvh_Writer, RotationsAreWrittenInTheYXZOrderWithItsSingularCase) {
     VOxaNode* root = mScene->GetRootNode();
     VOxaNode* hips = Limb("Hips", root, false);
     VOxaNode* joint = Limb("Joint", hips, false);
-    Limb("Tip", joint, false);
+    Limb("Tip", joint, false);  // a joint too: three values more
     struct Case {
         double z, x, y;  // the written channel values
         bool singular;
@@ -349,7 +361,7 @@ TEST_F(bvh_Writer, RotationsAreWrittenInTheYXZOrderWithItsSingularCase) {
         std::vector<double> numbers;
         for (double v; line >> v;)
             numbers.push_back(v);
-        ASSERT_EQ(numbers.size(), 9u);
+        ASSERT_EQ(numbers.size(), 12u);
         const double written[3] = {numbers[6], numbers[7], numbers[8]};
         EXPECT_LT(MaxDifference(FromChannels(zxy, written, 3), m), 1e-5) << c.z << " " << c.x << " " << c.y;
         if (c.singular) {
@@ -390,7 +402,7 @@ TEST_F(bvh_Writer, GlobalPositionMovesOnlyTheRoot) {
         std::vector<double> numbers;
         for (double v; line >> v;)
             numbers.push_back(v);
-        ASSERT_EQ(numbers.size(), 9u);
+        ASSERT_EQ(numbers.size(), 12u);
         EXPECT_DOUBLE_EQ(numbers[0], global ? 101.0 : 1.0);
         EXPECT_DOUBLE_EQ(numbers[1], global ? 22.0 : 2.0);
         EXPECT_DOUBLE_EQ(numbers[2], 3.0);
@@ -466,16 +478,26 @@ TEST_F(bvh_Writer, Errors) {
     hips->SetMarked(1);
     EXPECT_FALSE(writer.Write(mScene, nullptr));
     EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eSTREAM_OPTIONS_NOT_SET);
-    // Spaces: the message first, then error 5; the old file stays.
-    Limb("Left Arm", hips, false);
-    gMessages = 0;
-    motion->SetMessageCallback(&CountMessage);
+    // Frames the time line cannot hold: refused, the old file stays.
+    motion->SetTimeMode(0, 1e-9);
+    motion->SetFrameCount(2);
     EXPECT_FALSE(writer.Write(mScene, options.get()));
-    EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eUNIDENTIFIED_ERROR);
-    EXPECT_EQ(gMessages, 1);
-    EXPECT_EQ(gMessage, "Spaces are not allowed in BVH node names:\n    Model::Left Arm");
+    EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eFILE_NOT_CREATED);
+    EXPECT_STREQ(writer.GetError().GetLastErrorString().Buffer(),
+                 "at 1e-09 frames per second a frame lasts longer than the time line holds: the take "
+                 "cannot be written");
+    motion->SetTimeMode(0, 1e-8);
+    EXPECT_TRUE(writer.Write(mScene, options.get()));  // two frames 1e8 s apart fit
+    ASSERT_TRUE(writer.FileCreate(path.c_str()));
+    motion->SetFrameCount(3);
+    EXPECT_FALSE(writer.Write(mScene, options.get()));
+    EXPECT_STREQ(writer.GetError().GetLastErrorString().Buffer(),
+                 "at 1e-08 frames per second the take's 3 frames reach past the end of the time line: the "
+                 "take cannot be written");
     EXPECT_TRUE(writer.FileClose());
     EXPECT_EQ(ReadFile(path), "old");
+    motion->SetTimeMode(0, 30.0);
+    motion->SetFrameCount(0);
 
     // Through the format table.
     const int row = VOxaFindWriterFormat("bvh");

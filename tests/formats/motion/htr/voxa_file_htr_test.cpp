@@ -139,14 +139,36 @@ TEST(htr_File, HeaderErrorsAndWarnings) {
                     "Can't read scale factor");
     ExpectError(Structure(Header(2, 0, "DataFrameRate 0\n")), "Can't read data frame rate");
 
-    // Warnings leave the read going and keep the values.
-    Opened o(
-        Structure(Header(2, 0, "FileVersion x\nCalibrationUnits ft\nGlobalAxisofGravity Q\nUnknownKey 5\n")));
+    // Warnings leave the read going and keep the values; an unknown unit is said to the user.
+    Opened o(Structure(
+        Header(2, 0, "FileVersion x\nCalibrationUnits furlong\nGlobalAxisofGravity Q\nUnknownKey 5\n")));
     EXPECT_TRUE(o.file.ReadStructure());
     EXPECT_EQ(o.file.GetCalibrationUnits(), VOxaFileMotionAnalysisHtr::eMM);
+    EXPECT_DOUBLE_EQ(o.file.GetTranslationFactor(), 0.1);
     EXPECT_EQ(o.file.GetGravityAxis(), 1);
     EXPECT_EQ(o.file.GetFileVersion(), 1);
     EXPECT_NE(gWarning.find("HTR read warning"), std::string::npos);
+    EXPECT_NE(std::string(o.file.GetWarnings()).find("unknown CalibrationUnits \"furlong\""),
+              std::string::npos)
+        << o.file.GetWarnings();
+
+    // Every common length unit is read as what it says, as a whole word in any case.
+    const struct {
+        const char* unit;
+        double centimetres;
+    } units[] = {{"mm", 0.1},       {"MM", 0.1},       {"cm", 1.0},      {"dm", 10.0},        {"m", 100.0},
+                 {"meters", 100.0}, {"Metres", 100.0}, {"in", 2.54},     {"inches", 2.54},    {"ft", 30.48},
+                 {"feet", 30.48},   {"yd", 91.44},     {"km", 100000.0}, {"millimeters", 0.1}};
+    for (const auto& unit : units) {
+        Opened u(Structure(Header(2, 0, std::string("CalibrationUnits ") + unit.unit + "\n")));
+        ASSERT_TRUE(u.file.ReadStructure()) << unit.unit;
+        EXPECT_DOUBLE_EQ(u.file.GetTranslationFactor(), unit.centimetres) << unit.unit;
+        EXPECT_STREQ(u.file.GetWarnings(), "") << unit.unit;
+    }
+    // A prefix of a unit is no unit.
+    Opened prefix(Structure(Header(2, 0, "CalibrationUnits mmm\n")));
+    ASSERT_TRUE(prefix.file.ReadStructure());
+    EXPECT_NE(std::string(prefix.file.GetWarnings()).find("mmm"), std::string::npos);
 }
 
 TEST(htr_File, SectionStateMachine) {

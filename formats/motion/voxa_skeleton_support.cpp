@@ -1,0 +1,119 @@
+#include "formats/motion/voxa_skeleton_support.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "animation/fcurve.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_take_node.h"
+
+namespace {
+
+// Most nodes one warning names; the rest are counted.
+constexpr size_t kNamedLeftOut = 20;
+// Frame numbers are written as whole numbers the readers take as ints.
+constexpr double kLargestFrameNumber = 2.0e9;
+
+}  // namespace
+
+bool VOxaSkeletonSupport::IsNeverSeen(VOxaNode* node) {
+    if (!node || node->GetCurrentTakeNodeIndex() == 0) return false;
+    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    VFCurve* occlusion = take ? take->GetOcclusion() : nullptr;
+    const int count = occlusion ? occlusion->KeyGetCount() : 0;
+    if (count == 0) return false;
+    // The marker readers key occlusion with constant interpolation: every key above one half
+    // keeps the curve there between the keys too.
+    for (int k = 0; k < count; ++k)
+        if (!(occlusion->KeyGetValue(k) > 0.5f)) return false;
+    return true;
+}
+
+std::vector<VOxaNode*> VOxaSkeletonSupport::WrittenChildren(VOxaNode* node, std::vector<VOxaNode*>* leftOut) {
+    std::vector<VOxaNode*> children;
+    const int count = node ? node->GetChildCount() : 0;
+    children.reserve((size_t)count);
+    for (int i = 0; i < count; ++i) {
+        VOxaNode* child = node->GetChild(i);
+        if (!child) continue;
+        if (child->GetChildCount() == 0 && IsNeverSeen(child)) {
+            if (leftOut) leftOut->push_back(child);
+            continue;
+        }
+        children.push_back(child);
+    }
+    return children;
+}
+
+void VOxaSkeletonSupport::WarnLeftOut(VStreamOptionsMotion* options, const std::vector<VOxaNode*>& leftOut,
+                                      const char* format) {
+    if (!options || leftOut.empty()) return;
+    VString text("");
+    text += (int)leftOut.size();
+    text += leftOut.size() == 1 ? " marker is" : " markers are";
+    text += " occluded in every frame and left out (";
+    text += format;
+    text += " holds no gaps): ";
+    for (size_t i = 0; i < leftOut.size() && i < kNamedLeftOut; ++i) {
+        if (i > 0) text += ", ";
+        text += "\"";
+        text += leftOut[i]->GetNameWithoutPrefix();
+        text += "\"";
+    }
+    if (leftOut.size() > kNamedLeftOut) {
+        text += " and ";
+        text += (int)(leftOut.size() - kNamedLeftOut);
+        text += " more";
+    }
+    options->Message("Warning", text.Buffer(), "Ok");
+}
+
+bool VOxaSkeletonSupport::FramesFit(const VStreamOptionsMotion* options, VString& refusal) {
+    if (!options) return true;
+    const int64_t period = options->GetFramePeriod().Get();
+    const int64_t start = options->GetStartTime().Get();
+    const int count = options->GetFrameCount();
+    // In doubles: the product may pass the 64-bit range.
+    const double last = (double)start + (double)period * (double)(count > 1 ? count - 1 : 0);
+    if (period > 0 && period < VTime::kInfinite && std::fabs(last) < 9.0e18) return true;
+    char rate[40];
+    std::snprintf(rate, sizeof rate, "%g", FrameRate(options));
+    refusal = "at ";
+    refusal += rate;
+    refusal += " frames per second ";
+    if (period > 0 && period < VTime::kInfinite) {
+        refusal += "the take's ";
+        refusal += count;
+        refusal += " frames reach past the end of the time line";
+    } else {
+        refusal += "a frame lasts longer than the time line holds";
+    }
+    refusal += ": the take cannot be written";
+    return false;
+}
+
+long long VOxaSkeletonSupport::FirstFrameNumber(VTime start, double rate) {
+    const double first = std::round(start.GetSecondDouble() * rate) + 1.0;
+    return std::fabs(first) <= kLargestFrameNumber ? (long long)first : 1;
+}
+
+double VOxaSkeletonSupport::FrameRate(const VStreamOptionsMotion* options) {
+    const double rate = options ? options->GetFrameRate() : 0.0;
+    if (rate > 0.0 && std::isfinite(rate)) return rate;
+    const double seconds = options ? options->GetFramePeriod().GetSecondDouble() : 0.0;
+    return seconds > 0.0 ? 1.0 / seconds : 0.0;
+}
+
+void VOxaSkeletonSupport::FormatRate(char* out, size_t size, double rate) {
+    // A whole rate as a whole number ("1000000", not "1e+06").
+    if (rate == std::floor(rate) && std::fabs(rate) < 1e15) {
+        std::snprintf(out, size, "%.0f", rate);
+        return;
+    }
+    for (int digits = 6; digits <= 17; ++digits) {
+        std::snprintf(out, size, "%.*g", digits, rate);
+        if (std::strtod(out, nullptr) == rate) return;
+    }
+}
