@@ -591,8 +591,9 @@ bool VOxaFileBiovision::WriteMotionHeader(int frameCount, double frameTime) {
     // as the reader takes it (at least kWholeRateDigits + 1 near a whole number).
     int precision = 6;
     if (frameTime > 0.0 && frameTime < DBL_MAX) {
+        // 1 / (1 / 30) may differ from 30 in its last bit: that is still a whole rate.
         const double rate = 1.0 / frameTime;
-        if (rate != std::nearbyint(rate)) {
+        if (std::fabs(rate - std::nearbyint(rate)) > 1e-12 * rate) {
             char text[40];
             for (; precision < 17; ++precision) {
                 VFormatDoubleG(text, sizeof text, frameTime, precision);

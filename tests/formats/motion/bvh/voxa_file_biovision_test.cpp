@@ -204,7 +204,11 @@ TEST(bvh_File, RateRoundingAndItsFallback) {
                           {"0.08", 12.5},
                           {"0.0333667", 1 / 0.0333667},
                           {"0.03332", 1 / 0.03332},
-                          {"0.0333334", 30}};
+                          {"0.0333334", 30},
+                          {"0.04166667", 24},
+                          // More digits than a whole rate's frame time has: a rate near one.
+                          {"0.008334027835652971", 1 / 0.008334027835652971},
+                          {"0.0333334444", 1 / 0.0333334444}};
     for (const Case& c : cases) {
         Parsed parsed(WithMotionHeader("4", c.frameTime));
         ASSERT_TRUE(parsed.mFile.ScanHeader(parsed.mOptions.get())) << c.frameTime;

@@ -333,6 +333,31 @@ TEST_F(bvh_Writer, EndSiteTestAndLeafEndSitesFromTheLimits) {
     EXPECT_EQ(numbers.size(), 6u + 3 * 5);
 }
 
+TEST_F(bvh_Writer, AStillLeafJointBuiltInCodeStaysAJoint) {
+    // Hips > Spine > Head, none of them keyed: Head is a joint with an end site of its own, not
+    // the end site of Spine, and reads back as Head.
+    VOxaNode* hips = Limb("Hips", mScene->GetRootNode(), false);
+    VOxaNode* spine = Limb("Spine", hips, false);
+    VOxaNode* head = Limb("Head", spine, false);
+    spine->SetLclTranslation(VgeTVector(0, 10, 0, 0));
+    head->SetLclTranslation(VgeTVector(0, 8, 1, 0));
+    hips->SetMarked(1);
+    const std::string path = TempPath("leaf.bvh");
+    std::string error;
+    ASSERT_TRUE(WriteScene(mScene, path, &error)) << error;
+    const std::string text = ReadFile(path);
+    EXPECT_NE(text.find("    JOINT Head\n    {\n      OFFSET 0 8 1\n      CHANNELS 3 Zrotation Xrotation "
+                        "Yrotation\n      End Site\n"),
+              std::string::npos)
+        << text;
+    VOxaFileBiovision file;
+    ASSERT_TRUE(file.Open(path.c_str(), "r"));
+    ASSERT_TRUE(file.ReadHierarchy()) << file.GetFailure();
+    ASSERT_EQ(file.GetJointCount(), 4);
+    EXPECT_STREQ(file.GetJoint(2)->mName, "Head");
+    EXPECT_TRUE(file.GetJoint(3)->mEndSite);
+}
+
 TEST_F(bvh_Writer, RotationsAreWrittenInTheYXZOrderWithItsSingularCase) {
     VOxaNode* root = mScene->GetRootNode();
     VOxaNode* hips = Limb("Hips", root, false);
