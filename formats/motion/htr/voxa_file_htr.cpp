@@ -558,14 +558,16 @@ bool VOxaFileMotionAnalysisHtr::ReadFrameLine(Segment* segment, int index, VTime
         return Fail("Can't read frame translation");
     if (!ReadVector3(angles, mRotationFactor) || !Finite3(angles)) return Fail("Can't read frame rotation");
     if (!ReadDouble(scale) || !std::isfinite(scale)) return Fail("Can't read frame scaling");
-    // A segment's scale factor scales its bone; one of 0 or below would fold it away.
-    if (!(scale > 0.0)) {
+    // A segment's scale factor scales its bone; one of 0 or below would fold it away, and one far
+    // from 1 would take a child's translation, which is divided by it, out of single precision.
+    if (!(scale >= kMinScaleFactor && scale <= kMaxScaleFactor)) {
         if (!mBadScaleSeen) {
             char text[200];
             std::snprintf(text, sizeof text,
-                          "HTR: segment \"%.60s\" has the scale factor %g on line %u: a scale factor of 0 "
-                          "or below is read as 1\n",
-                          segment->mName.c_str(), scale, (unsigned)mLineNumber);
+                          "HTR: segment \"%.60s\" has the scale factor %g on line %u: a scale factor "
+                          "outside %g to %g is read as 1\n",
+                          segment->mName.c_str(), scale, (unsigned)mLineNumber, kMinScaleFactor,
+                          kMaxScaleFactor);
             mWarnings += text;
             mBadScaleSeen = true;
         }

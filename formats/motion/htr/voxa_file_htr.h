@@ -53,6 +53,9 @@ public:
     // Key slots a segment prepares before any frame line is read; more are added as lines come,
     // so a frame count claimed by the header never sizes an allocation by itself.
     static constexpr int kKeyReserveCap = 1600;
+    // The scale factors of frame lines taken as they stand; any other is read as 1 with a warning.
+    static constexpr double kMinScaleFactor = 1e-6;
+    static constexpr double kMaxScaleFactor = 1e6;
 
     // One segment: its names, the node built for it, its base transform, the reader's working
     // matrix and the nine curves (translation, rotation, scaling; X, Y, Z each) it fills.

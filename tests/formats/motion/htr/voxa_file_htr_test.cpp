@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "animation/fcurve.h"
 #include "base/vge_euler.h"
@@ -219,6 +220,42 @@ TEST(htr_File, HeaderOnlyFillsTheOptions) {
     VStreamOptionsMotion* other = VStreamOptionsMotion::Create();
     EXPECT_FALSE(bad.file.ReadHeaderOnly(other)) << "the file ends inside the header";
     other->Destroy();
+}
+
+TEST(htr_File, ScaleFactorsPerFrameAndTheFirstFrameNumber) {
+    // Frames numbered from 5 at 20 per second: the take starts at 4 / 20 s.
+    Opened o(Header(1, 4, "DataFrameRate 20\n") + "[SegmentNames&Hierarchy]\nA GLOBAL\n" +
+             "[BasePosition]\nA 0 0 0 0 0 0 10\n[A]\n5 0 0 0 0 0 0 1.0\n6 0 0 0 0 0 0 2.5\n"
+             "7 0 0 0 0 0 0 0\n8 0 0 0 0 0 0 1e9\n");
+    VStreamOptionsMotion options;
+    ASSERT_TRUE(o.file.ReadHeaderOnly(&options));
+    VTime start;
+    start.SetSecondDouble(4.0 / 20.0);
+    EXPECT_EQ(options.GetStartTime().Get(), (options.GetFramePeriod() * 4).Get());
+    EXPECT_NEAR(options.GetStartTime().GetSecondDouble(), start.GetSecondDouble(), 1e-9);
+    ASSERT_TRUE(o.file.ReadStructure());
+    VOxaFileMotionAnalysisHtr::Segment* a = o.file.FindSegmentBlock();
+    ASSERT_NE(a, nullptr);
+    a->BeginKeys(4);
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(o.file.ReadNextLine());
+        ASSERT_TRUE(o.file.ReadFrameLine(a, i, VTime(i + 1)));
+    }
+    a->EndKeys();
+    // Each frame's factor; 0 and 1e9 are read as 1, with one warning.
+    EXPECT_EQ(a->mScales, (std::vector<float>{1.0f, 2.5f, 1.0f, 1.0f}));
+    const std::string warnings = o.file.GetWarnings();
+    EXPECT_NE(warnings.find("has the scale factor 0 on line"), std::string::npos) << warnings;
+    EXPECT_EQ(warnings.find("1e+09"), std::string::npos) << warnings;
+    // A file whose every factor is 1 keeps none.
+    Opened plain(Header(1, 1) +
+                 "[SegmentNames&Hierarchy]\nA GLOBAL\n[BasePosition]\nA 0 0 0 0 0 0 10\n[A]\n" +
+                 "1 0 0 0 0 0 0 1.0\n");
+    ASSERT_TRUE(plain.file.ReadStructure());
+    VOxaFileMotionAnalysisHtr::Segment* p = plain.file.FindSegmentBlock();
+    ASSERT_TRUE(plain.file.ReadNextLine());
+    ASSERT_TRUE(plain.file.ReadFrameLine(p, 0, VTime(1)));
+    EXPECT_TRUE(p->mScales.empty());
 }
 
 TEST(htr_File, FrameLineAddsTheBaseAndComposesFrameBeforeBase) {
