@@ -254,6 +254,13 @@ TEST(cli_skeleton_values, HtrScaleFactorsAndUnits) {
             const std::vector<double> line = NumbersAfter(htr, segment, f + 1);
             ASSERT_EQ(line.size(), 8u) << segment;
             EXPECT_NEAR(line[7], factors[(size_t)f], 1e-6) << segment << " frame " << f + 1;
+            // A scaled segment keeps its turn: B about x, C about z by 10 and 30 degrees a frame.
+            if (segment != "[A]")
+                EXPECT_NEAR(line[segment == "[B]" ? 4 : 6],
+                            (segment == "[B]" ? 10.0 : (f == 1 ? 30.0 : 40.0)) * (f > 0 ? 1 : 0) *
+                                (segment == "[B]" ? f : 1),
+                            1e-3)
+                    << segment << " frame " << f + 1;
         }
     }
     // TRC: forward kinematics of the file, in millimetres. A segment turns by its base and frame
