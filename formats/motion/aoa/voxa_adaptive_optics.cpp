@@ -154,7 +154,7 @@ bool VOxaFileAdaptiveOptics::WriteHeader(int markerCount, VTime startTime, int f
         char text[200];
         std::snprintf(
             text, sizeof text,
-            "The take starts at %.17g s; %s files hold no start, so it reads back starting at 0 s.\n",
+            "The take starts at %g s; %s files hold no start, so it reads back starting at 0 s.\n",
             startTime.GetSecondDouble(), mIsMcd ? "MCD" : "AOA");
         mStartNote = text;
     }

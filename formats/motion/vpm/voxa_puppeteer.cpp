@@ -339,7 +339,7 @@ bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions)
         char text[200];
         std::snprintf(
             text, sizeof text,
-            "The take starts at %.17g s; VPM files hold no start, so it reads back starting at 0 s.\n",
+            "The take starts at %g s; VPM files hold no start, so it reads back starting at 0 s.\n",
             time.GetSecondDouble());
         notes += text;
     }

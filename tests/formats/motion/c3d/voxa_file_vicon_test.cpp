@@ -1445,6 +1445,12 @@ TEST(c3d_seeds, WriteWhenAsked) {
     b.records.push_back(Ints("ACTUAL_END_FIELD", Field(70000), 2));
     b.records.push_back(Float("FRAMES", 70000, 1));
     WriteFile(std::string(dir) + "/long_trial.c3d", b.Build());
+    // Events in the header and the EVENT group, with analog values after each frame.
+    Builder events = SampleFile(1, true);
+    events.events = 2;
+    events.records.push_back(Group("EVENT", 3));
+    events.records.push_back(Ints("USED", {2}, 3));
+    WriteFile(std::string(dir) + "/events.c3d", events.Build());
 }
 
 TEST_F(c3d_file, c3d_LongLabelsCutAlikeAreKeptApart) {
