@@ -74,6 +74,20 @@ TEST_F(MovTimes, FramesStandAtTheTimesTheFileGives) {
     EXPECT_EQ(take->mLocalTimeSpan.GetStart().Get(), 0);
     EXPECT_EQ(take->mLocalTimeSpan.GetStop().Get(), 4 * VTime::kOneSecond);
     EXPECT_NE(messages.find("The frame times are uneven (line 3"), std::string::npos) << messages;
+    // Another rate asked for spaces the frames evenly at it.
+    TearDown();
+    SetUp();
+    {
+        const std::string path = TempPath("asked.mov");
+        WriteFile(path, "0 1 2 3\n1 2 2 3\n1.5 3 2 3\n2 4 2 3\n4 5 2 3\n");
+        VOxaReaderCorvelundMov reader(mManager);
+        ASSERT_TRUE(ReadWith(reader, path, [](VStreamOptionsMotion& o) {
+            o.SetOption(VStreamOptionsMotion::eROTATION, 0);
+            o.SetOption(VStreamOptionsMotion::eSCALING, 0);
+            o.SetTimeMode(0, 10.0);
+        }));
+        EXPECT_EQ(Curve(Find("Marker0"), 0)->KeyGetTime(2).Get(), VTime::kOneSecond / 5);
+    }
 
     // One odd time among even ones: the rate is still that of the whole column (30), the odd
     // line keeps its time, and the warning names it.
