@@ -176,3 +176,24 @@ TEST(MotionExport, ASkeletonBesideAMeshIsRefusedSayingWhatToDo) {
     EXPECT_NE(error.find("forks at the scene's root: write a scene that holds the skeleton alone"), std::string::npos)
         << error;
 }
+
+// Markers side by side further down the chain (their reference node below a plain group) still get
+// their reference node as the skeleton writers' root.
+TEST(MotionExport, MarkersBelowAGroupToASkeletonWriter) {
+    Session s;
+    s.Read("aoa", kAoa);
+    VOxaNode* root = s.scene->GetRootNode();
+    ASSERT_EQ(root->GetChildCount(), 1);
+    VOxaNode* reference = root->GetChild(0);
+    VOxaNode* group = s.manager->CreateNode("Group");
+    ASSERT_TRUE(root->RemoveChild(reference) != nullptr);
+    root->AddChild(group);
+    group->AddChild(reference);
+    const std::string out = TempPath("grouped.htr");
+    VStreamOptionsMotion* motion = s.WriteOptions(out);
+    ASSERT_TRUE(VOxaPrepareMotionExport(s.scene, VOxaFindWriterFormat("htr"), motion, Session::Motion(s.read)));
+    EXPECT_TRUE(reference->IsMarked());
+    EXPECT_FALSE(group->IsMarked());
+    EXPECT_EQ(motion->GetOption(VStreamOptionsMotion::eTRANSLATION), 1);
+    EXPECT_TRUE(s.exporter->Export(s.scene, motion)) << s.exporter->GetError().GetLastErrorString().Buffer();
+}
