@@ -266,21 +266,39 @@ const char* VOxaMotionSupport::MarkerRefusal(size_t markerCount, const VStreamOp
     return nullptr;
 }
 
-const char* VOxaMotionSupport::NoRootRefusal(VOxaScene* scene, const char* forked) {
+VString VOxaMotionSupport::NoRootRefusal(VOxaScene* scene, const char* forked) {
     VOxaNode* root = scene ? scene->GetRootNode() : nullptr;
     std::vector<VOxaNode*> pending;
     if (root)
         for (int i = 0; i < root->GetChildCount(); ++i)
             pending.push_back(root->GetChild(i));
-    while (!pending.empty()) {
+    bool markedJoint = false;
+    while (!pending.empty() && !markedJoint) {
         VOxaNode* node = pending.back();
         pending.pop_back();
         if (!node) continue;
-        if (node->IsMarked() && IsJoint(node)) return forked;
+        markedJoint = node->IsMarked() && IsJoint(node);
         for (int i = 0; i < node->GetChildCount(); ++i)
             pending.push_back(node->GetChild(i));
     }
-    return kNoJoints;
+    if (!markedJoint) return VString(kNoJoints);
+    // The skeleton writers start down the chain of only children from the scene's root: say where
+    // that chain forks and what to do about it.
+    VOxaNode* fork = root;
+    while (fork && fork->GetChildCount() == 1)
+        fork = fork->GetChild(0);
+    VString text(forked);
+    text += " A skeleton is written from the first marked node down the chain of only children below "
+            "the scene's root, and that chain forks at ";
+    if (fork == root) {
+        text += "the scene's root";
+    } else {
+        text += "\"";
+        text += fork ? fork->GetName() : "";
+        text += "\"";
+    }
+    text += ": write a scene that holds the skeleton alone (its geometry to a geometry format).";
+    return text;
 }
 
 namespace {

@@ -271,8 +271,8 @@ struct VOxaMotionSupport {
     static const char* MarkerRefusal(size_t markerCount, const VStreamOptionsMotion* options);
     // The refusal of a skeleton writer that found no motion root: kNoJoints when no node below
     // the scene's root is a marked joint (IsJoint), else `forked` (the marked nodes lie beyond a
-    // fork).
-    static const char* NoRootRefusal(VOxaScene* scene, const char* forked);
+    // fork) followed by where the chain forks and what to do.
+    static VString NoRootRefusal(VOxaScene* scene, const char* forked);
     // True for a node a skeleton writer can write as a joint: one without an attribute (a group),
     // or with a skeleton, marker or null attribute. Geometry, cameras and lights are no joints.
     static bool IsJoint(const VOxaNode* node);
