@@ -447,7 +447,8 @@ void VOxaReader3DS::KeepSceneValues(VOxaScene* scene) {
         if (property) property->SetDouble(value);
     };
     keep(kShadowMapSizeProperty, eValueInteger, mSettings ? mSettings->mShadowMapSize : 512);
-    if (mBackground && mBackground->mActive == Ftk::kSolidBackground) keep(kSolidBackgroundProperty, eValueBool, 1.0);
+    if (mBackground && mBackground->mActive == Ftk::kSolidBackground)
+        keep(kSolidBackgroundProperty, eValueBool, 1.0);
     Ftk::Fog fog;
     if (mDatabase && Ftk::GetFog(mDatabase, &fog)) {
         VOxaGlobalLightSettings& lights = scene->GetGlobalLightSettings();

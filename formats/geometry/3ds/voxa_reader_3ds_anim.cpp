@@ -255,7 +255,8 @@ bool VOxaReader3DS::AnimateObjects() {
     return true;
 }
 
-void VOxaReader3DS::ImportHideTrack(VOxaNode* node, bool hidden, uint32_t keyCount, const Ftk::KeyHeader* keys) {
+void VOxaReader3DS::ImportHideTrack(VOxaNode* node, bool hidden, uint32_t keyCount,
+                                    const Ftk::KeyHeader* keys) {
     node->SetVisibility(!hidden);
     VOxaTakeNode* take = node->GetCurrentTakeNode();
     VFCurve* curve = take ? take->GetVisibility() : nullptr;

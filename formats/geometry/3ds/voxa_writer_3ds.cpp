@@ -340,7 +340,8 @@ bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
     VOxaNode* root = scene->GetRootNode();
     const VProperty* mapSize = RootProperty(root, kShadowMapSizeProperty);
     const double size = mapSize ? mapSize->GetDouble() : kDefaultShadowMapSize;
-    mSettings->mShadowMapSize = size >= 1.0 && size <= 32767.0 ? (int16_t)size : (int16_t)kDefaultShadowMapSize;
+    mSettings->mShadowMapSize =
+        size >= 1.0 && size <= 32767.0 ? (int16_t)size : (int16_t)kDefaultShadowMapSize;
     mSettings->mRayTraceBias = 3.0f;
     mSettings->mShadowFilter = 3.0f;
     mSettings->mReserved = 0.0f;
