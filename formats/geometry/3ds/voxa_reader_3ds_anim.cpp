@@ -26,6 +26,7 @@
 #include "base/vge_quaternion.h"
 #include "base/vtime.h"
 #include "formats/geometry/3ds/ftk_spline.h"
+#include "formats/geometry/3ds/voxa_3ds_rotation_keys.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "objects/vproperty.h"
 #include "scene/voxa_global_light_settings.h"
@@ -527,6 +528,8 @@ bool VOxaReader3DS::ImportRotationTrack(VOxaNode* node, uint32_t keyCount, const
             }
         }
         if (mReduceKeys) ReduceKeys(curves, 3);
+        // The file's own keys, for a 3DS writer to put back while the curves turn as they do.
+        if (n == keyCount) KeepRotationKeys(node, keys, values, keyCount);
         double zero[3];
         if (FrameZero(curves, zero)) node->SetLclRotation(VgeTVector(zero[0], zero[1], zero[2], 0.0));
         return true;

@@ -23,6 +23,7 @@
 #include "base/vpath.h"
 #include "base/vprintable_text.h"
 #include "formats/geometry/3ds/ftk_spline.h"
+#include "formats/geometry/3ds/voxa_3ds_rotation_keys.h"
 #include "formats/geometry/voxa_geometry_write.h"
 #include "objects/vproperty.h"
 #include "oxa_codec/vstream_options.h"
@@ -1120,10 +1121,39 @@ Ftk::ObjectMotion* VOxaWriter3DS::MakeObjectMotion(VOxaNode* node) {
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
                   ParentField(node->GetParent(), true).c_str());
     SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
-    SampleRotationTrack(motion->mRotation, c.r[0], c.r[1], c.r[2], n);
+    if (!animated || !PutKeptRotationKeys(motion->mRotation, node, c.r[0], c.r[1], c.r[2], n))
+        SampleRotationTrack(motion->mRotation, c.r[0], c.r[1], c.r[2], n);
     SampleScaleTrack(motion->mScale, c.s[0], c.s[1], c.s[2], n);
     if (animated) SampleHideTrack(motion->mHide, node, n);
     return motion;
+}
+
+bool VOxaWriter3DS::PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Channel& x, Channel& y, Channel& z,
+                                        uint32_t count) {
+    std::vector<Ftk::KeyHeader> kept;
+    std::vector<float> values;
+    if (!KeptRotationKeys(node, kept, values)) return false;
+    // The keys as the reader took them: frames rising, each within the frames written.
+    std::vector<Ftk::SplineKey> keys(kept.size());
+    for (size_t k = 0; k < kept.size(); ++k) {
+        if ((k > 0 && kept[k].mFrame <= kept[k - 1].mFrame) || kept[k].mFrame >= (int64_t)count) return false;
+        keys[k].frame = kept[k].mFrame;
+        keys[k].tension = (kept[k].mSplineFlags & 0x1) ? kept[k].mTension : 0.0f;
+        keys[k].continuity = (kept[k].mSplineFlags & 0x2) ? kept[k].mContinuity : 0.0f;
+        keys[k].bias = (kept[k].mSplineFlags & 0x4) ? kept[k].mBias : 0.0f;
+    }
+    // Written back only while the curves turn as the keys do at every frame.
+    const Ftk::RotationPath path(keys.data(), values.data(), keys.size());
+    double c[4][4];
+    for (uint32_t f = 0; f < count; ++f) {
+        const VTime time = FrameTime(f);
+        EulerMatrix(c, x.At(time), y.At(time), z.At(time));
+        if (!SameTurn(path.At((double)f), c)) return false;
+    }
+    track.mKeyCount = (uint32_t)kept.size();
+    track.mKeys = kept;
+    track.mValues = values;
+    return true;
 }
 
 void VOxaWriter3DS::SampleHideTrack(Ftk::Track& track, VOxaNode* node, uint32_t count) {

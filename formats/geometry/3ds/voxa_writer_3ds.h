@@ -132,6 +132,10 @@ public:
         int mLastIndex = 0;
         double At(VTime time);
     };
+    // The rotation keys a read file held for the node (kept by the 3DS reader), when the curves
+    // turn as those keys do at each of `count` frames; false (the track untouched) otherwise.
+    static bool PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Channel& x, Channel& y, Channel& z,
+                                    uint32_t count);
     // The tracks of frames 0 to count - 1 (30 frames per second), flags 7. Where the curves'
     // keys all lie on those frames and 3DS keys there (tension, continuity and bias from the
     // curve's keys, continuity -1 for linear ones) play back as the curves at every frame, those
