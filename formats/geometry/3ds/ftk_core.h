@@ -250,7 +250,8 @@ void CopyName(char* field, size_t size, const char* text);
 // so that names that differ only past the cut stay apart and every chunk naming the same object
 // cuts it the same way. Each cut name is noted for TakeCutNames.
 std::string FitName(const std::string& name);
-// The names cut since the last call (whole name, kept name), each once, in the order first cut;
+// The names cut since the last call (whole name, kept name), each once, in the order first cut
+// (the first 1024 of them);
 // empties the list.
 std::vector<std::pair<std::string, std::string>> TakeCutNames();
 

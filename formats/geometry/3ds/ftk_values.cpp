@@ -321,7 +321,9 @@ void CopyName(char* field, size_t size, const char* text) {
 
 namespace {
 
-// The names FitName cut, in order, and the whole names among them.
+// The names FitName cut, in order, and the whole names among them; no more than kMaxCutNames
+// are noted (a caller that never takes them keeps a bounded list).
+constexpr size_t kMaxCutNames = 1024;
 std::vector<std::pair<std::string, std::string>> gCutNames;
 std::unordered_set<std::string> gCutWholeNames;
 
@@ -338,7 +340,7 @@ std::string FitName(const std::string& name) {
     char mark[10];
     std::snprintf(mark, sizeof mark, "~%08x", hash);
     std::string kept = name.substr(0, kNameCapacity - 9) + mark;
-    if (gCutWholeNames.insert(name).second) gCutNames.emplace_back(name, kept);
+    if (gCutNames.size() < kMaxCutNames && gCutWholeNames.insert(name).second) gCutNames.emplace_back(name, kept);
     return kept;
 }
 
