@@ -251,8 +251,7 @@ void CopyName(char* field, size_t size, const char* text);
 // cuts it the same way. Each cut name is noted for TakeCutNames.
 std::string FitName(const std::string& name);
 // The names cut since the last call (whole name, kept name), each once, in the order first cut
-// (the first 1024 of them);
-// empties the list.
+// (the first 1024 of them); empties the list.
 std::vector<std::pair<std::string, std::string>> TakeCutNames();
 
 // ---- Chunk data records -------------------------------------------------------------------------
