@@ -12,8 +12,9 @@
 
 class VOxaNode;
 
-// The node property that holds the keys, as text: per key its frame, spline flags, tension,
-// continuity, bias, ease to, ease from, angle and axis x, y, z.
+// The node property that holds the keys, as text: a line per key with its frame, spline flags,
+// the spline values the flags name (tension, continuity, bias, ease to, ease from) and its angle
+// and axis x, y, z.
 constexpr const char* kKeptRotationKeysProperty = "3DS Rotation Keys";
 
 // Keeps `count` keys (4 values each in `values`) on the node, replacing any kept before.
