@@ -76,7 +76,11 @@ TEST(rotation_keys3ds, KeysComeBackBitForBit) {
     EXPECT_EQ(keys[2].mTension, -1.0f);
     EXPECT_EQ(keys[2].mContinuity, 0.0f);
     EXPECT_EQ(keys[2].mBias, 0.7f);
-    // Keeping none leaves no keys behind.
+    // Keeping again replaces the keys; keeping none leaves no keys behind.
+    KeepRotationKeys(node, &in[1], &turns[4], 1);
+    ASSERT_TRUE(KeptRotationKeys(node, keys, values));
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].mFrame, 7);
     KeepRotationKeys(node, in.data(), turns.data(), 0);
     EXPECT_FALSE(KeptRotationKeys(node, keys, values));
 }
