@@ -206,6 +206,7 @@ int ChunkRank(uint32_t tag) {
         case USE_BACKGROUND_GRADIENT:
             return 12;
         case FOG:
+        case USE_FOG:
             return 11;
         case LAYER_FOG:
             return 10;
@@ -531,7 +532,8 @@ uint32_t SkipToChildren(uint32_t tag, uint32_t available) {
         case VIEW_CAMERA:
         case OBJECT_BLOCK:
         case NODE_INSTANCE_NAME:
-            return SkipString((uint32_t)kNameCapacity, available);
+            // Object and node names of any length are read (and cut when kept, FitName).
+            return SkipString(available, available);
         case BACKGROUND_BITMAP:
         case MESH_PROCEDURE_NAME:
             return SkipString(12, available);
@@ -541,7 +543,7 @@ uint32_t SkipToChildren(uint32_t tag, uint32_t available) {
             // chunk holds the string.
             return SkipString(available, available);
         case NODE_HEADER: {
-            uint32_t name = SkipString((uint32_t)kNameCapacity, available);
+            uint32_t name = SkipString(available, available);
             if (!name) return 0;
             return name + 6 < available ? name + 6 : available;
         }

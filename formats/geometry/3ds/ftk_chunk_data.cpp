@@ -188,13 +188,22 @@ uint32_t ByteCountOfTag(uint32_t tag) {
     return DataKindOfTag(tag) == kDataBytes ? 3 : 0;
 }
 
+namespace {
+
+// Tags whose string names an object or a keyframer node.
+bool IsObjectNameTag(uint32_t tag) {
+    return tag == VIEW_CAMERA || tag == OBJECT_BLOCK || tag == LIGHT_EXCLUDE || tag == NODE_INSTANCE_NAME;
+}
+
+}  // namespace
+
 uint32_t StringLimitOfTag(uint32_t tag) {
     switch (tag) {
         case VIEW_CAMERA:
         case OBJECT_BLOCK:
         case LIGHT_EXCLUDE:
         case NODE_INSTANCE_NAME:
-            return (uint32_t)kNameCapacity;
+            return 0;  // the chunk's whole string: FitName keeps it
         case BACKGROUND_BITMAP:
         case MESH_PROCEDURE_NAME:
             return 12;
@@ -433,6 +442,10 @@ ChunkData* ParseRecord(uint32_t tag, const uint8_t* bytes, size_t size) {
             // A material or map image name longer than any program writes is cut, not a reason to
             // refuse the whole file (face groups name their material cut the same way).
             cursor.String(record->mText, StringLimitOfTag(tag), tag == MAP_FILE_NAME || tag == MATERIAL_NAME);
+            if (IsObjectNameTag(tag)) {
+                // Object and node names: any length the chunk holds, long ones cut apart.
+                record->mText = FitName(record->mText);
+            }
             return record;
         }
         case kDataShadowParams: {
@@ -537,7 +550,8 @@ ChunkData* ParseRecord(uint32_t tag, const uint8_t* bytes, size_t size) {
         }
         case kDataNodeHeader: {
             NodeHeaderData* record = new NodeHeaderData;
-            cursor.String(record->mName, (uint32_t)kNameCapacity);
+            cursor.String(record->mName, 0);
+            record->mName = FitName(record->mName);
             cursor.U16(record->mFlags1);
             cursor.U16(record->mFlags2);
             cursor.I16(record->mParent);

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "formats/geometry/3ds/ftk_tags.h"
@@ -93,11 +94,12 @@ int GetErrorCount();
 // ---- Files --------------------------------------------------------------------------------------
 
 constexpr int kMaxFiles = 252;
-// The longest object or node name a file may hold (other readers take up to 64 characters); the
-// writer keeps to the format's 10.
+// The longest object or node name kept whole (other readers take up to 64 characters); a file's
+// longer names are cut (FitName). The writer keeps to the format's 10.
 constexpr size_t kNameCapacity = 64;
-// A parent or target field: "$$$DUMMY." and an instance name, or a name.
-constexpr size_t kParentNameCapacity = 9 + kNameCapacity;
+// A parent or target field: a name, a point and an instance name ("$$$DUMMY." and an instance
+// name among them).
+constexpr size_t kParentNameCapacity = 2 * kNameCapacity + 1;
 constexpr uint8_t kNoFile = 255;
 constexpr int32_t kFileBufferSize = 8192;
 
@@ -243,6 +245,14 @@ uint32_t BoundedLength(const char* text, uint32_t limit);
 char* DuplicateString(const char* text);
 // Copies `text` into a field of `size` bytes, cut to size - 1 characters, NUL-terminated.
 void CopyName(char* field, size_t size, const char* text);
+// An object or node name of a file as the toolkit keeps it: whole up to kNameCapacity bytes;
+// a longer one cut to that length, ending in "~" and eight hex digits made from the whole name,
+// so that names that differ only past the cut stay apart and every chunk naming the same object
+// cuts it the same way. Each cut name is noted for TakeCutNames.
+std::string FitName(const std::string& name);
+// The names cut since the last call (whole name, kept name), each once, in the order first cut
+// (the first 1024 of them); empties the list.
+std::vector<std::pair<std::string, std::string>> TakeCutNames();
 
 // ---- Chunk data records -------------------------------------------------------------------------
 

@@ -320,6 +320,7 @@ void AddNodeEntry(Chunk* node) {
         return;
     }
     NodeEntry* entry = NewNodeEntry();
+    entry->mChunk = node;
     Chunk* header = nullptr;
     FindChunk(node, NODE_HEADER, &header);
     NodeHeaderData* data = GetData<NodeHeaderData>(header);
@@ -379,14 +380,13 @@ NodeEntry* FindNodeEntryByName(const char* name) {
 
 void SetParentNames(Chunk* keyframer) {
     if (!keyframer) return;
+    // Through the entries, which number nodes without an id chunk by their place in the list (as
+    // other programs write them, parents named by that place).
     for (uint32_t tag : kNodeTags) {
-        for (Chunk* node = keyframer->mChildren; node; node = node->mNext) {
-            if (node->mTag != tag) continue;
-            Chunk* header = FindChild(node, NODE_HEADER);
-            int32_t id = GetNodeId(node);
-            if (!header || id < 0) continue;
-            NodeEntry* entry = FindNodeEntryById((uint16_t)id);
-            if (!entry || entry->mParent == -1) continue;
+        for (NodeEntry* entry = gHead; entry; entry = entry->mNext) {
+            if (entry->mTag != tag || !entry->mChunk) continue;
+            Chunk* header = FindChild(entry->mChunk, NODE_HEADER);
+            if (!header || entry->mParent == -1) continue;
             NodeEntry* parent = FindNodeEntryById((uint16_t)entry->mParent);
             if (!parent || !parent->mHasName) continue;
             std::string name = parent->mName;

@@ -24,6 +24,7 @@ struct NodeEntry {
     std::string mInstance;
     bool mHasInstance = false;
     int16_t mParent = -1;
+    Chunk* mChunk = nullptr;  // the node's chunk (CollectNodes)
     NodeEntry* mNext = nullptr;
 };
 

@@ -677,4 +677,50 @@ void CopyBackground(Database* destination, Database* source) {
     }
 }
 
+bool GetFog(Database* database, Fog* fog) {
+    if (!database || !fog) {
+        Fail(ERR_INVALID_ARG);
+        return false;
+    }
+    Chunk* editor = GetEditorChunk(database, false);
+    Chunk* chunk = editor ? FindChild(editor, FOG) : nullptr;
+    if (!chunk) return false;
+    if (RawData* data = GetData<RawData>(chunk)) {
+        if (data->mBytes.size() >= 16) {
+            float* values[4] = {&fog->mNearPlane, &fog->mNearDensity, &fog->mFarPlane, &fog->mFarDensity};
+            for (int i = 0; i < 4; ++i) {
+                float value;
+                std::memcpy(&value, data->mBytes.data() + 4 * i, 4);
+                *values[i] = OrderFloatIn(value);
+            }
+        }
+    }
+    ColorFrom(FindChild(chunk, COLOR_FLOAT), fog->mColor);
+    fog->mBackground = FindChild(chunk, FOG_BACKGROUND) != nullptr;
+    fog->mInUse = FindChild(editor, USE_FOG) != nullptr;
+    return true;
+}
+
+void PutFog(Database* database, const Fog& fog) {
+    if (!CheckDatabase(database, false)) return;
+    Chunk* editor = GetEditorChunk(database, true);
+    if (!editor) return;
+    Chunk* chunk = nullptr;
+    ReplaceOrAddChild(editor, FOG, &chunk);
+    if (!chunk) return;
+    if (RawData* data = MakeData<RawData>(chunk)) {
+        data->mBytes.resize(16);
+        const float values[4] = {fog.mNearPlane, fog.mNearDensity, fog.mFarPlane, fog.mFarDensity};
+        for (int i = 0; i < 4; ++i) {
+            const float value = OrderFloatOut(values[i]);
+            std::memcpy(data->mBytes.data() + 4 * i, &value, 4);
+        }
+    }
+    PutFloats(chunk, COLOR_FLOAT, {fog.mColor[0], fog.mColor[1], fog.mColor[2]});
+    if (fog.mBackground) NewPart(FOG_BACKGROUND, chunk);
+    Chunk* flag = FindChild(editor, USE_FOG);
+    if (fog.mInUse && !flag) NewPart(USE_FOG, editor);
+    if (!fog.mInUse && flag) RemoveChild(editor, flag);
+}
+
 }  // namespace Ftk

@@ -76,6 +76,18 @@ struct Background {
     int32_t mActive = kNoBackground;
 };
 
+// The fog of the editor section: its planes and densities (percent), colour, whether it fogs the
+// background and whether it is in use.
+struct Fog {
+    float mNearPlane = 0.0f;
+    float mNearDensity = 0.0f;
+    float mFarPlane = 1000.0f;
+    float mFarDensity = 100.0f;
+    float mColor[3] = {};
+    bool mBackground = false;  // FOG_BACKGROUND
+    bool mInUse = false;       // USE_FOG
+};
+
 void InitLight(Light** light);
 void InitSpotlight(Light** light);
 void ReleaseLight(Light** light);
@@ -117,6 +129,11 @@ void ReleaseBackground(Background** background);
 void GetBackground(Database* database, Background** background);
 void PutBackground(Database* database, Background* background);
 void CopyBackground(Database* destination, Database* source);
+// The database's fog: true when the editor section holds a FOG chunk (its values in `fog`; a
+// chunk too short for its four values keeps the defaults); false, `fog` untouched, otherwise.
+bool GetFog(Database* database, Fog* fog);
+// Puts the fog into the database, replacing its FOG chunk and use flag.
+void PutFog(Database* database, const Fog& fog);
 
 }  // namespace Ftk
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <unordered_set>
 
 #include "formats/geometry/3ds/ftk_core.h"
 
@@ -316,6 +317,38 @@ void CopyName(char* field, size_t size, const char* text) {
             ++length;
     if (length) std::memcpy(field, text, length);
     field[length] = '\0';
+}
+
+namespace {
+
+// The names FitName cut, in order, and the whole names among them; no more than kMaxCutNames
+// are noted (a caller that never takes them keeps a bounded list).
+constexpr size_t kMaxCutNames = 1024;
+std::vector<std::pair<std::string, std::string>> gCutNames;
+std::unordered_set<std::string> gCutWholeNames;
+
+}  // namespace
+
+std::string FitName(const std::string& name) {
+    if (name.size() <= kNameCapacity) return name;
+    // FNV-1a over the whole name.
+    uint32_t hash = 2166136261u;
+    for (unsigned char c : name) {
+        hash ^= c;
+        hash *= 16777619u;
+    }
+    char mark[10];
+    std::snprintf(mark, sizeof mark, "~%08x", hash);
+    std::string kept = name.substr(0, kNameCapacity - 9) + mark;
+    if (gCutNames.size() < kMaxCutNames && gCutWholeNames.insert(name).second) gCutNames.emplace_back(name, kept);
+    return kept;
+}
+
+std::vector<std::pair<std::string, std::string>> TakeCutNames() {
+    std::vector<std::pair<std::string, std::string>> names;
+    names.swap(gCutNames);
+    gCutWholeNames.clear();
+    return names;
 }
 
 void NewStringList(StringList** list, uint32_t capacity) {

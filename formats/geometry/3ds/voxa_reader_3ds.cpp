@@ -20,6 +20,7 @@
 #include "base/vpath.h"
 #include "base/vprintable_text.h"
 #include "base/vtime.h"
+#include "objects/vproperty.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_global_camera_settings.h"
 #include "scene/voxa_global_light_settings.h"
@@ -33,6 +34,14 @@ VOxaReader* VOxaCreateReader3DS(VOxaSdkManager* manager) {
 }
 
 namespace {
+
+// Root-node properties that keep the file's scene values for a 3DS writer: the shadow-map size,
+// the solid background being in use (made only then), and the fog values the scene's own fog does not hold
+// (the near density as a fraction, whether the fog covers the background).
+constexpr const char* kShadowMapSizeProperty = "3DS Shadow Map Size";
+constexpr const char* kSolidBackgroundProperty = "3DS Solid Background";
+constexpr const char* kFogNearDensityProperty = "3DS Fog Near Density";
+constexpr const char* kFogBackgroundProperty = "3DS Fog Background";
 
 // A name field of a toolkit record, which may fill its array without a terminating NUL.
 template <size_t N>
@@ -89,17 +98,23 @@ bool CollectMotions(Ftk::Database* database, uint32_t (*countOf)(Ftk::Database*)
 
 // The matrix from the record's stored points to the object's local points: the affine inverse of
 // its local axes (three axis rows, then the origin row), mirrored in x when the axes are, or the
-// identity when the axes are (nearly) singular.
+// identity when the axes are (nearly) singular. Singular is judged against the lengths of the
+// axes, not their size: axes that scale by 0.01 (as other programs write centimetre models) are
+// as sound as unit ones.
 void InverseLocalMatrix(const float* axes, double out[4][4]) {
     VgeMatrixIdentity(out);
     double m[3][3];
-    for (int r = 0; r < 3; ++r)
+    double lengths = 1.0;
+    for (int r = 0; r < 3; ++r) {
         for (int c = 0; c < 3; ++c)
             m[r][c] = axes[r * 3 + c];
+        lengths *= std::sqrt(m[r][0] * m[r][0] + m[r][1] * m[r][1] + m[r][2] * m[r][2]);
+    }
     const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
                        m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
                        m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-    if (!(std::fabs(det) >= (double)1e-6f)) return;  // NaN lands here too
+    // NaN and infinite axes land here too.
+    if (!std::isfinite(det) || !std::isfinite(lengths) || !(std::fabs(det) > 1e-6 * lengths)) return;
     const double inv = 1.0 / det;
     double r[3][3];
     r[0][0] = (m[1][1] * m[2][2] - m[1][2] * m[2][1]) * inv;
@@ -275,7 +290,11 @@ bool VOxaReader3DS::Read(VOxaScene* scene, VStreamOptions* options) {
         return false;
     }
     mScene = scene;
+    Ftk::TakeCutNames();  // none of an earlier file's
     bool ok = FillTables() && BuildScene(scene);
+    for (const auto& cut : Ftk::TakeCutNames())
+        Warn("Name \"" + cut.first + "\" is longer than " + std::to_string(Ftk::kNameCapacity) +
+             " bytes and is read as \"" + cut.second + "\"");
     if (ok && Ftk::Stopped()) ok = ToolkitFailure();
     // Success or not, nothing of this file stays with the toolkit.
     ReleaseAll();
@@ -418,6 +437,33 @@ bool VOxaReader3DS::FillTables() {
     return true;
 }
 
+void VOxaReader3DS::KeepSceneValues(VOxaScene* scene) {
+    // Values of the file that the scene has no place for go to its root node, for a 3DS writer.
+    VOxaNodeProperties* root = scene->GetRootNode()->GetNodeProperties();
+    auto keep = [&](const char* name, int type, double value) {
+        if (!root) return;
+        VProperty* property = root->FindProperty(name);
+        if (!property) property = root->CreateDynamicProperty(name, type, nullptr);
+        if (property) property->SetDouble(value);
+    };
+    keep(kShadowMapSizeProperty, eValueInteger, mSettings ? mSettings->mShadowMapSize : 512);
+    if (mBackground && mBackground->mActive == Ftk::kSolidBackground)
+        keep(kSolidBackgroundProperty, eValueBool, 1.0);
+    Ftk::Fog fog;
+    if (mDatabase && Ftk::GetFog(mDatabase, &fog)) {
+        VOxaGlobalLightSettings& lights = scene->GetGlobalLightSettings();
+        const double scale = mCreateReferenceNode ? 1.0 : mUnitFactor;
+        lights.SetFogEnable(fog.mInUse);
+        lights.SetFogColor(VOxaColor(fog.mColor[0], fog.mColor[1], fog.mColor[2], 1.0));
+        // The end first: the start is kept within [0, end].
+        lights.SetFogEnd(fog.mFarPlane * scale);
+        lights.SetFogStart(fog.mNearPlane * scale);
+        lights.SetFogDensity(fog.mFarDensity * 0.01);
+        keep(kFogNearDensityProperty, eValueNumber, fog.mNearDensity * 0.01);
+        keep(kFogBackgroundProperty, eValueBool, fog.mBackground);
+    }
+}
+
 bool VOxaReader3DS::BuildScene(VOxaScene* scene) {
     if (!scene || !mManager || !scene->GetRootNode()) return false;
     mScene = scene;
@@ -441,6 +487,7 @@ bool VOxaReader3DS::BuildScene(VOxaScene* scene) {
         for (VOxaCamera* camera : producers)
             if (camera) camera->SetDefaultBackgroundColor(background);
     }
+    KeepSceneValues(scene);
 
     mMaterialTextures.assign(mMaterialRecords.size(), TexturePair());
     if (mMaterials && !CreateMaterials()) return false;

@@ -65,7 +65,13 @@ public:
     bool ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh);
     // One node per keyframer motion (with its attribute when one of its name exists).
     bool CreateNodes();
+    // The file's fog as the scene's, and the scene values that only a 3DS file holds (shadow-map
+    // size, solid background in use, fog near density and background) as root-node properties.
+    void KeepSceneValues(VOxaScene* scene);
     bool AnimateObjects();
+    // The node's visibility: shown unless `hidden` (the object's hidden flag); a hide track's
+    // keys (each turns the hiding over) make the visibility curve's steps.
+    void ImportHideTrack(VOxaNode* node, bool hidden, uint32_t keyCount, const Ftk::KeyHeader* keys);
     bool AnimateLights();
     bool AnimateSpots();
     bool AnimateCameras();

@@ -26,6 +26,7 @@
 #include "base/vge_quaternion.h"
 #include "base/vtime.h"
 #include "formats/geometry/3ds/ftk_spline.h"
+#include "formats/geometry/3ds/voxa_3ds_rotation_keys.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "objects/vproperty.h"
 #include "scene/voxa_global_light_settings.h"
@@ -247,8 +248,36 @@ bool VOxaReader3DS::AnimateObjects() {
             !ImportScaleTrack(node, UsableKeys(m->mScale, 3), m->mScale.mKeys.data(),
                               m->mScale.mValues.data()))
             return false;
+        auto mesh = mMeshByName.find(std::string(m->mName, strnlen(m->mName, sizeof m->mName)));
+        const bool hidden = mesh != mMeshByName.end() && mMeshes[mesh->second].mRecord &&
+                            mMeshes[mesh->second].mRecord->mHidden != 0;
+        ImportHideTrack(node, hidden, UsableKeys(m->mHide, 0), m->mHide.mKeys.data());
     }
     return true;
+}
+
+void VOxaReader3DS::ImportHideTrack(VOxaNode* node, bool hidden, uint32_t keyCount,
+                                    const Ftk::KeyHeader* keys) {
+    node->SetVisibility(!hidden);
+    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    VFCurve* curve = take ? take->GetVisibility() : nullptr;
+    if (!mAnim || !curve || keyCount == 0 || !keys) return;
+    // Each key turns the object's hiding over; before the first it is shown. The curve steps
+    // between 1 (shown) and 0 (hidden); a key at frame 0 shows the object up to a later first turn.
+    const TakenKeys taken(keyCount, keys);
+    const bool leading = taken.keys.front().frame > 0;
+    OpenCurves(&curve, 1, (uint32_t)(taken.size() + (leading ? 1 : 0)));
+    int index = 0;
+    if (leading) curve->KeySet(index++, FrameTime(0), 1.0f, VFCurveKey::eInterpolationConstant);
+    bool hiddenNow = false;
+    for (size_t k = 0; k < taken.size(); ++k) {
+        hiddenNow = !hiddenNow;
+        curve->KeySet(index++, FrameTime(taken.keys[k].frame), hiddenNow ? 0.0f : 1.0f,
+                      VFCurveKey::eInterpolationConstant);
+    }
+    CloseCurves(&curve, 1);
+    curve->SetDefaultValue(curve->Evaluate(VTime(0)));
+    node->SetVisibility(curve->Evaluate(VTime(0)) >= 0.5f);
 }
 
 bool VOxaReader3DS::AnimateLights() {
@@ -281,12 +310,17 @@ bool VOxaReader3DS::AnimateSpots() {
         ImportPositionTrack(node, UsableKeys(m->mPosition, 3), m->mPosition.mKeys.data(),
                             m->mPosition.mValues.data());
         ImportColorTrack(node, UsableKeys(m->mColor, 3), m->mColor.mKeys.data(), m->mColor.mValues.data());
-        ImportConeAngleTrack(node, UsableKeys(m->mHotspot, 1), m->mHotspot.mKeys.data(),
-                             m->mHotspot.mValues.data());
         auto found = mSpotByName.find(std::string(m->mName, strnlen(m->mName, sizeof m->mName)));
+        const Ftk::Light* record = found != mSpotByName.end() ? mSpotlights[found->second].mRecord : nullptr;
+        if (UsableKeys(m->mHotspot, 1) == 0 && record && record->mSpot) {
+            // No hotspot track: the light's own hotspot holds.
+            const Ftk::KeyHeader key;
+            ImportConeAngleTrack(node, 1, &key, &record->mSpot->mHotspot);
+        } else {
+            ImportConeAngleTrack(node, UsableKeys(m->mHotspot, 1), m->mHotspot.mKeys.data(),
+                                 m->mHotspot.mValues.data());
+        }
         if (VOxaLight* light = node->GetLight()) {
-            const Ftk::Light* record =
-                found != mSpotByName.end() ? mSpotlights[found->second].mRecord : nullptr;
             if (record) light->SetDefaultIntensity(record->mMultiplier * 100.0);
             if (record)
                 KeepStaticPoint(light->GetProperties(), kStaticPositionProperty, m->mPosition,
@@ -494,6 +528,8 @@ bool VOxaReader3DS::ImportRotationTrack(VOxaNode* node, uint32_t keyCount, const
             }
         }
         if (mReduceKeys) ReduceKeys(curves, 3);
+        // The file's own keys, for a 3DS writer to put back while the curves turn as they do.
+        if (n == keyCount) KeepRotationKeys(node, keys, values, keyCount);
         double zero[3];
         if (FrameZero(curves, zero)) node->SetLclRotation(VgeTVector(zero[0], zero[1], zero[2], 0.0));
         return true;

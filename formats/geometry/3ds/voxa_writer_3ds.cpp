@@ -23,9 +23,11 @@
 #include "base/vpath.h"
 #include "base/vprintable_text.h"
 #include "formats/geometry/3ds/ftk_spline.h"
+#include "formats/geometry/3ds/voxa_3ds_rotation_keys.h"
 #include "formats/geometry/voxa_geometry_write.h"
 #include "objects/vproperty.h"
 #include "oxa_codec/vstream_options.h"
+#include "scene/voxa_global_camera_settings.h"
 #include "scene/voxa_global_light_settings.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_renaming_strategy.h"
@@ -49,6 +51,20 @@ constexpr const char* kFalloffProperty = "Falloff";
 constexpr const char* kStaticPositionProperty = "3DS Static Position";
 constexpr const char* kStaticTargetProperty = "3DS Static Target";
 constexpr const char* kStaticRollProperty = "3DS Static Roll";
+// Root-node properties of a read file's scene values (the 3DS reader makes them): the shadow-map
+// size, whether the solid background is in use, the fog's near density (a fraction) and whether
+// the fog covers the background.
+constexpr const char* kShadowMapSizeProperty = "3DS Shadow Map Size";
+constexpr const char* kSolidBackgroundProperty = "3DS Solid Background";
+constexpr const char* kFogNearDensityProperty = "3DS Fog Near Density";
+constexpr const char* kFogBackgroundProperty = "3DS Fog Background";
+// A root-node property, or null.
+const VProperty* RootProperty(VOxaNode* root, const char* name) {
+    VOxaNodeProperties* block = root ? root->GetNodeProperties() : nullptr;
+    return block ? block->FindProperty(name) : nullptr;
+}
+// The shadow-map size of a scene that names none.
+constexpr int kDefaultShadowMapSize = 500;
 
 VTime FrameTime(uint32_t frame) {
     return VTime::GetOneFrameValue(kTimeMode30) * (int64_t)frame;
@@ -322,11 +338,16 @@ bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
         mSettings->mAmbient[0] = mSettings->mAmbient[1] = mSettings->mAmbient[2] = 0.0f;
     }
     mSettings->mMasterScale = mRescale ? Finite(mUnitFactor) : 1.0f;
-    mSettings->mShadowMapSize = 500;
+    VOxaNode* root = scene->GetRootNode();
+    const VProperty* mapSize = RootProperty(root, kShadowMapSizeProperty);
+    const double size = mapSize ? mapSize->GetDouble() : kDefaultShadowMapSize;
+    mSettings->mShadowMapSize =
+        size >= 1.0 && size <= 32767.0 ? (int16_t)size : (int16_t)kDefaultShadowMapSize;
     mSettings->mRayTraceBias = 3.0f;
     mSettings->mShadowFilter = 3.0f;
     mSettings->mReserved = 0.0f;
     Ftk::PutSettings(mDatabase, mSettings);
+    PutSceneValues(scene);
     if (Ftk::Stopped()) {
         mError.SetLastErrorID(mOutputFile ? eUNIDENTIFIED_ERROR : eFILE_NOT_CREATED);
         Abandon();
@@ -499,6 +520,7 @@ bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
     mUncopiedMapNames.clear();
     mMapNames.clear();
     mRefused = false;
+    mCameraBackground = false;
 
     Ftk::NewDatabase(&mDatabase);
     if (Ftk::Stopped()) return false;
@@ -594,6 +616,7 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
             const std::string partName = i == 0 ? name : PartName(name, i + 1);
             VOxaMesh* mesh = parts.empty() ? node->GetMesh() : parts[i];
             if (Ftk::Mesh* record = BuildMeshObject(mesh, t, r, s, partName.c_str())) {
+                record->mHidden = node->GetVisibility() ? 0 : 1;
                 Ftk::WriteMesh(mDatabase, record);
                 Ftk::ReleaseMesh(&record);
             }
@@ -1098,9 +1121,59 @@ Ftk::ObjectMotion* VOxaWriter3DS::MakeObjectMotion(VOxaNode* node) {
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
                   ParentField(node->GetParent(), true).c_str());
     SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
-    SampleRotationTrack(motion->mRotation, c.r[0], c.r[1], c.r[2], n);
+    if (!animated || !PutKeptRotationKeys(motion->mRotation, node, c.r[0], c.r[1], c.r[2], n))
+        SampleRotationTrack(motion->mRotation, c.r[0], c.r[1], c.r[2], n);
     SampleScaleTrack(motion->mScale, c.s[0], c.s[1], c.s[2], n);
+    if (animated) SampleHideTrack(motion->mHide, node, n);
     return motion;
+}
+
+bool VOxaWriter3DS::PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Channel& x, Channel& y, Channel& z,
+                                        uint32_t count) {
+    std::vector<Ftk::KeyHeader> kept;
+    std::vector<float> values;
+    if (!KeptRotationKeys(node, kept, values)) return false;
+    // The keys as the reader took them: frames rising, each within the frames written.
+    std::vector<Ftk::SplineKey> keys(kept.size());
+    for (size_t k = 0; k < kept.size(); ++k) {
+        if ((k > 0 && kept[k].mFrame <= kept[k - 1].mFrame) || kept[k].mFrame >= (int64_t)count) return false;
+        keys[k].frame = kept[k].mFrame;
+        keys[k].tension = (kept[k].mSplineFlags & 0x1) ? kept[k].mTension : 0.0f;
+        keys[k].continuity = (kept[k].mSplineFlags & 0x2) ? kept[k].mContinuity : 0.0f;
+        keys[k].bias = (kept[k].mSplineFlags & 0x4) ? kept[k].mBias : 0.0f;
+    }
+    // Written back only while the curves turn as the keys do at every frame.
+    const Ftk::RotationPath path(keys.data(), values.data(), keys.size());
+    double c[4][4];
+    for (uint32_t f = 0; f < count; ++f) {
+        const VTime time = FrameTime(f);
+        EulerMatrix(c, x.At(time), y.At(time), z.At(time));
+        if (!SameTurn(path.At((double)f), c)) return false;
+    }
+    track.mKeyCount = (uint32_t)kept.size();
+    track.mKeys = kept;
+    track.mValues = values;
+    return true;
+}
+
+void VOxaWriter3DS::SampleHideTrack(Ftk::Track& track, VOxaNode* node, uint32_t count) {
+    // Each key of a hide track turns the object's hiding over; it starts shown.
+    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    VFCurve* curve = take ? take->GetVisibility() : nullptr;
+    if (curve == nullptr || curve->KeyGetCount() == 0) return;
+    std::vector<uint32_t> turns;
+    bool hidden = false;
+    int hint = 0;
+    for (uint32_t f = 0; f < count; ++f) {
+        const bool hiddenHere = !(curve->Evaluate(FrameTime(f), &hint) >= 0.5f);
+        if (hiddenHere != hidden) turns.push_back(f);
+        hidden = hiddenHere;
+    }
+    SizeTrack(track, (uint32_t)turns.size(), 0);
+    for (size_t k = 0; k < turns.size(); ++k) {
+        track.mKeys[k] = KeyAt(turns[k]);
+        track.mKeys[k].mSplineFlags = 0;
+    }
 }
 
 Ftk::OmniLightMotion* VOxaWriter3DS::MakeOmniLightMotion(VOxaNode* node) {
@@ -1345,19 +1418,51 @@ Ftk::Light* VOxaWriter3DS::BuildSpotLight(const char* name, const VgeTVector& tr
 Ftk::Camera* VOxaWriter3DS::BuildCamera(const char* name, const VgeTVector& translation, VOxaCamera* camera) {
     Ftk::Camera* record = NewPlacedRecord(Ftk::InitCamera, name, ConvertPosition(translation));
     if (record == nullptr) return nullptr;
-    if (camera != nullptr && mDatabase != nullptr) {
-        const VOxaColor color = camera->GetDefaultBackgroundColor();
+    if (camera != nullptr) {
+        // The last camera written gives the file's solid background (PutSceneValues puts it).
+        mBackgroundColor = camera->GetDefaultBackgroundColor();
+        mCameraBackground = true;
+    }
+    return record;
+}
+
+void VOxaWriter3DS::PutSceneValues(VOxaScene* scene) {
+    VOxaNode* root = scene->GetRootNode();
+    // The solid background: a written camera's colour, else the scene's (its perspective
+    // camera's) when a read file had one; in use when the file had it in use.
+    const VProperty* inUse = RootProperty(root, kSolidBackgroundProperty);
+    VOxaCamera* producer = scene->GetGlobalCameraSettings().GetProducerPerspectiveCamera();
+    if (mCameraBackground || (inUse && producer)) {
+        const VOxaColor color = mCameraBackground ? mBackgroundColor : producer->GetDefaultBackgroundColor();
         Ftk::Background* background = nullptr;
         Ftk::InitBackground(&background);
         if (background != nullptr) {
             background->mSolid[0] = (float)color.mRed;
             background->mSolid[1] = (float)color.mGreen;
             background->mSolid[2] = (float)color.mBlue;
+            if (inUse && inUse->GetDouble() != 0.0) background->mActive = Ftk::kSolidBackground;
             Ftk::PutBackground(mDatabase, background);
             Ftk::ReleaseBackground(&background);
         }
     }
-    return record;
+    // The fog, when the scene's is on or a read file had one.
+    const VOxaGlobalLightSettings& lights = scene->GetGlobalLightSettings();
+    const VProperty* nearDensity = RootProperty(root, kFogNearDensityProperty);
+    if (lights.GetFogEnable() || nearDensity) {
+        Ftk::Fog fog;
+        const VOxaColor color = lights.GetFogColor();
+        fog.mColor[0] = (float)color.mRed;
+        fog.mColor[1] = (float)color.mGreen;
+        fog.mColor[2] = (float)color.mBlue;
+        fog.mNearPlane = Finite(lights.GetFogStart());
+        fog.mFarPlane = Finite(lights.GetFogEnd());
+        fog.mNearDensity = nearDensity ? Finite(nearDensity->GetDouble() * 100.0) : 0.0f;
+        fog.mFarDensity = Finite(lights.GetFogDensity() * 100.0);
+        const VProperty* background = RootProperty(root, kFogBackgroundProperty);
+        fog.mBackground = background && background->GetDouble() != 0.0;
+        fog.mInUse = lights.GetFogEnable();
+        Ftk::PutFog(mDatabase, fog);
+    }
 }
 
 bool VOxaWriter3DS::CopyTextureFile(const char* path, const char* sourceFolder, VString* givenName) {

@@ -14,6 +14,7 @@
 #include "formats/geometry/3ds/ftk.h"
 #include "formats/geometry/voxa_geometry_write.h"
 #include "oxa_codec/voxa_writer.h"
+#include "scene/voxa_global_light_settings.h"
 #include "scene/voxa_renaming_strategy.h"
 
 class VFCurve;
@@ -107,7 +108,12 @@ public:
 
     // The number of keys of a node's tracks: with animation, the frame at 30 frames per second of
     // the end of the node's current take interval plus 1 (at least 1, at most kMaxFrames); else 1.
+    // The solid background and the fog into the database (after the scene walk).
+    void PutSceneValues(VOxaScene* scene);
     uint32_t GetFrameCount(VOxaNode* node, bool animated);
+    // The hide track of a node whose visibility is animated: a key at every frame (of `count`)
+    // where the node turns hidden or shown. Nothing for a node without visibility keys.
+    void SampleHideTrack(Ftk::Track& track, VOxaNode* node, uint32_t count);
 
     // --- Conversions shared by the builders ---------------------------------------------------
     // Y-up scene axes to Z-up 3DS axes.
@@ -126,6 +132,10 @@ public:
         int mLastIndex = 0;
         double At(VTime time);
     };
+    // The rotation keys a read file held for the node (kept by the 3DS reader), when the curves
+    // turn as those keys do at each of `count` frames; false (the track untouched) otherwise.
+    static bool PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Channel& x, Channel& y, Channel& z,
+                                    uint32_t count);
     // The tracks of frames 0 to count - 1 (30 frames per second), flags 7. Where the curves'
     // keys all lie on those frames and 3DS keys there (tension, continuity and bias from the
     // curve's keys, continuity -1 for linear ones) play back as the curves at every frame, those
@@ -213,6 +223,9 @@ private:
     std::unordered_set<std::string> mMapNames;
     // A mesh that cannot be written refused the Write: the walk stops and no file is left.
     bool mRefused = false;
+    // The background colour of the last camera written, when one was.
+    VOxaColor mBackgroundColor;
+    bool mCameraBackground = false;
     std::unordered_set<VOxaNode*> mTargetNodes;
     // The node names of this Write, for the names of mesh parts.
     std::unordered_set<std::string> mNodeNames;

@@ -669,18 +669,21 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
         mMessageText += "\" has more than 65535 control points or faces and is not written.\n";
         return nullptr;
     }
-    // Local axes: the converted local transform.
+    // Local axes: the local transform (scaling, then rotation) expressed in the file's axes. The
+    // matrix is moved between the axes as it stands: going through Euler angles again would snap
+    // angles near the gimbal poles, and the keyframer would then place the points elsewhere.
     float axes[12];
     {
         const VgeTVector t = ConvertPosition(translation);
-        const VgeTVector r = ConvertRotation(rotation);
-        const VgeTVector s = ConvertScaling(scaling);
         double m[4][4];
         VgeMatrixIdentity(m);
-        VgeEulerXYZToMatrix(m, r[0], r[1], r[2]);
+        VgeEulerXYZToMatrix(m, rotation[0], rotation[1], rotation[2]);
+        // Scene axis of each file axis (x, z, y) and its sign: file (x, y, z) = scene (x, -z, y).
+        static const int kAxis[3] = {0, 2, 1};
+        static const double kSign[3] = {1.0, -1.0, 1.0};
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j)
-                axes[i * 3 + j] = Finite(m[i][j] * s[i]);
+                axes[i * 3 + j] = Finite(kSign[i] * kSign[j] * m[kAxis[i]][kAxis[j]] * scaling[kAxis[i]]);
         for (int j = 0; j < 3; ++j)
             axes[9 + j] = Finite(t[j]);
     }

@@ -146,7 +146,7 @@ TEST_F(ftk_chunk, CountsAreCheckedAgainstTheChunk) {
 }
 
 TEST_F(ftk_chunk, StringLimits) {
-    // Object names are read up to 64 characters, as other readers take them; 65 is a read error.
+    // Object names are kept whole up to 64 characters, as other readers take them.
     const std::string longest(64, 'n');
     Ftk::Database* db = LoadBytes(
         ChunkBytes(
@@ -155,12 +155,39 @@ TEST_F(ftk_chunk, StringLimits) {
         "sixty-four.3ds");
     EXPECT_FALSE(Ftk::IsErrorPending());
     Ftk::ReleaseDatabase(&db);
-    const std::string tooLong(65, 'n');
-    db = LoadBytes(ChunkBytes(Ftk::FILE_MAIN, {},
-                              {ChunkBytes(Ftk::EDITOR_DATA, {},
-                                          {ChunkBytes(Ftk::OBJECT_BLOCK, Text(tooLong.c_str()))})}),
-                   "sixty-five.3ds");
-    EXPECT_TRUE(Has(Ftk::ERR_READING_FILE));
+    // Longer names are read and cut apart: two that differ only past the cut stay two, and the
+    // same name cuts the same way wherever it stands.
+    Ftk::TakeCutNames();
+    const std::string longA = std::string(70, 'n') + "A", longB = std::string(70, 'n') + "B";
+    Bytes header = Text(longA.c_str());
+    header.insert(header.end(), {0, 0, 0, 0, 0xFF, 0xFF});
+    db = LoadBytes(
+        ChunkBytes(Ftk::FILE_MAIN, {},
+                   {ChunkBytes(Ftk::EDITOR_DATA, {},
+                               {ChunkBytes(Ftk::OBJECT_BLOCK, Text(longA.c_str())),
+                                ChunkBytes(Ftk::OBJECT_BLOCK, Text(longB.c_str()))}),
+                    ChunkBytes(Ftk::KEYFRAMER_DATA, {},
+                               {ChunkBytes(Ftk::OBJECT_NODE, {}, {ChunkBytes(Ftk::NODE_HEADER, header)})})}),
+        "seventy-one.3ds");
+    EXPECT_FALSE(Ftk::IsErrorPending());
+    Ftk::Chunk* editor = Ftk::FindChild(db->mTop, Ftk::EDITOR_DATA);
+    ASSERT_NE(editor, nullptr);
+    ASSERT_NE(editor->mChildren, nullptr);
+    ASSERT_NE(editor->mChildren->mNext, nullptr);
+    const std::string keptA = Ftk::GetData<Ftk::StringData>(editor->mChildren)->mText;
+    const std::string keptB = Ftk::GetData<Ftk::StringData>(editor->mChildren->mNext)->mText;
+    EXPECT_EQ(keptA.size(), Ftk::kNameCapacity);
+    EXPECT_EQ(keptB.size(), Ftk::kNameCapacity);
+    EXPECT_EQ(keptA.substr(0, 55), longA.substr(0, 55));
+    EXPECT_NE(keptA, keptB);
+    Ftk::Chunk* node = Ftk::FindChild(db->mTop, Ftk::KEYFRAMER_DATA)->mChildren;
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(Ftk::GetData<Ftk::NodeHeaderData>(Ftk::FindChild(node, Ftk::NODE_HEADER))->mName, keptA);
+    const auto cut = Ftk::TakeCutNames();
+    ASSERT_EQ(cut.size(), 2u);  // the object and its node name one object: noted once
+    EXPECT_EQ(cut[0], std::make_pair(longA, keptA));
+    EXPECT_EQ(cut[1], std::make_pair(longB, keptB));
+    EXPECT_TRUE(Ftk::TakeCutNames().empty());
     Ftk::ReleaseDatabase(&db);
 
     // A failed string read leaves an empty string; an extended-data string is bounded by its chunk.

@@ -87,10 +87,14 @@ TEST_F(ftk_keyframer, InstanceParentsAndRenumbering) {
 TEST_F(ftk_keyframer, NodesWithoutIdsAndUnknownParents) {
     Ftk::Database* db = LoadBytes(
         Scene({Node(Ftk::OBJECT_NODE, "A", -1, -1), Node(Ftk::OBJECT_NODE, "B", -1, 0)}), "noids.3ds");
-    EXPECT_EQ(ParentOf(db, "B", Ftk::OBJECT_NODE), "");  // renumbered, but no node gets a parent name
+    // Numbered by their places, as other programs write them: B's parent number 0 is A.
+    EXPECT_EQ(ParentOf(db, "B", Ftk::OBJECT_NODE), "A");
     // A parent name that names no node is written as 0xFFFF.
     Ftk::Chunk* b = Ftk::FindNodeByName(db, "B", Ftk::OBJECT_NODE);
-    Ftk::AddParentName(Ftk::FindChild(b, Ftk::NODE_HEADER), "Ghost");
+    Ftk::StringData* parent =
+        Ftk::GetData<Ftk::StringData>(Ftk::FindChild(Ftk::FindChild(b, Ftk::NODE_HEADER), Ftk::NODE_PARENT_NAME));
+    ASSERT_NE(parent, nullptr);
+    parent->mText = "Ghost";
     std::string path = TempPath("ghost.3ds");
     ASSERT_TRUE(SaveTo(db, path));
     EXPECT_EQ(ParentNumberInFile(ReadFile(path), "B"), -1);

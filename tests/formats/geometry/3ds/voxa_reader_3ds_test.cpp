@@ -29,6 +29,7 @@
 #include "scene/voxa_take_info.h"
 #include "scene/voxa_take_node.h"
 #include "tests/formats/geometry/3ds/ftk_scene_file_test_util.h"
+#include "tests/formats/geometry/3ds/ftk_test_util.h"
 
 namespace {
 
@@ -489,7 +490,7 @@ TEST_F(reader3ds, InstancesTargetsAndCycles) {
     ASSERT_NE(spotTake->GetColorR(), nullptr);
     EXPECT_EQ(spotTake->GetColorR()->KeyGetCount(), 1);
     EXPECT_EQ(spotTake->GetLightConeAngle()->KeyGetCount(), 1);
-    EXPECT_NEAR(spot->GetLight()->GetDefaultConeAngle(), 45.0, 1e-6);  // no hotspot value
+    EXPECT_NEAR(spot->GetLight()->GetDefaultConeAngle(), 44.0, 1e-6);  // no hotspot track: the light's own
     EXPECT_EQ(cam->GetCurrentTakeNode()->GetCameraFieldOfView()->KeyGetCount(), 1);
     EXPECT_EQ(cam->GetCurrentTakeNode()->GetCameraRoll()->KeyGetCount(), 1);
 
@@ -854,3 +855,61 @@ TEST_F(reader3ds, FailedReadDoesNotStopTheNextOne) {
 }
 
 }  // namespace
+
+TEST_F(reader3ds, ObjectNamesLongerThanOtherReadersTakeAreCutApartWithAWarning) {
+    // Two objects whose 70-byte names differ only in their last byte and one of 65 bytes, each
+    // with a keyframer node of its name: none refuses the file, and none takes another's mesh.
+    using namespace ftktest;
+    const std::string longA = std::string(69, 'L') + "A", longB = std::string(69, 'L') + "B";
+    const std::string just = std::string(64, 'J') + "x";
+    auto object = [](const std::string& name, int triangles) {
+        Bytes points;
+        Put16(points, (uint16_t)(triangles + 2));
+        for (int i = 0; i < triangles + 2; ++i)
+            for (float v : {(float)i, (float)(i % 2), 0.0f})
+                PutFloat(points, v);
+        Bytes faces;
+        Put16(faces, (uint16_t)triangles);
+        for (int i = 0; i < triangles; ++i)
+            for (int v : {i, i + 1, i + 2, 7})
+                Put16(faces, (uint16_t)v);
+        return ChunkBytes(
+            Ftk::OBJECT_BLOCK, Text(name),
+            {ChunkBytes(Ftk::TRIANGLE_MESH, {},
+                        {ChunkBytes(Ftk::MESH_VERTICES, points), ChunkBytes(Ftk::MESH_FACES, faces)})});
+    };
+    auto node = [](const std::string& name, uint16_t id) {
+        Bytes header = Text(name);
+        for (uint16_t v : {0, 0, 0xFFFF})
+            Put16(header, v);
+        return ChunkBytes(Ftk::OBJECT_NODE, {},
+                          {ChunkBytes(Ftk::NODE_ID, Shorts({id})), ChunkBytes(Ftk::NODE_HEADER, header)});
+    };
+    const std::string path = Scratch("long_names.3ds").string();
+    WriteFile(
+        path,
+        ChunkBytes(Ftk::FILE_MAIN, {},
+                   {ChunkBytes(Ftk::EDITOR_DATA, {}, {object(longA, 1), object(longB, 2), object(just, 3)}),
+                    ChunkBytes(Ftk::KEYFRAMER_DATA, {}, {node(longA, 0), node(longB, 1), node(just, 2)})}));
+    Rig rig;
+    ASSERT_TRUE(rig.Read(path)) << rig.reader.GetError().GetLastErrorString().Buffer();
+    std::vector<int> counts;
+    std::vector<std::string> names;
+    for (int i = 0; i < rig.manager.GetNodeCount(); ++i) {
+        VOxaNode* n = rig.manager.GetNode(i);
+        if (!n->GetMesh()) continue;
+        counts.push_back(n->GetMesh()->GetControlPointsCount());
+        names.push_back(n->GetNameWithoutPrefix());
+    }
+    EXPECT_EQ(counts, (std::vector<int>{3, 4, 5}));
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_NE(names[0], names[1]);
+    for (const std::string& name : names)
+        EXPECT_EQ(name.size(), 64u) << name;
+    EXPECT_EQ(names[0].substr(0, 55), longA.substr(0, 55));
+    EXPECT_EQ(names[2].substr(0, 55), just.substr(0, 55));
+    const std::string messages = rig.Messages();
+    for (const std::string& name : {longA, longB, just})
+        EXPECT_NE(messages.find("Name \"" + name + "\" is longer than 64 bytes"), std::string::npos)
+            << messages;
+}

@@ -1,0 +1,26 @@
+// A node's 3DS rotation track as a file held it. The 3DS reader keeps it on the node; the 3DS
+// writer writes it back unchanged while the node's rotation curves still turn as the track does,
+// so that a file's rotation keys come back as they were, however the scene's Euler curves hold
+// the turns between them.
+#ifndef OXA_FORMATS_GEOMETRY_3DS_VOXA_3DS_ROTATION_KEYS_H
+#define OXA_FORMATS_GEOMETRY_3DS_VOXA_3DS_ROTATION_KEYS_H
+
+#include <cstdint>
+#include <vector>
+
+#include "formats/geometry/3ds/ftk.h"
+
+class VOxaNode;
+
+// The node property that holds the keys, as text: a line per key with its frame, spline flags,
+// the spline values the flags name (tension, continuity, bias, ease to, ease from) and its angle
+// and axis x, y, z.
+constexpr const char* kKeptRotationKeysProperty = "3DS Rotation Keys";
+
+// Keeps `count` keys (4 values each in `values`) on the node, replacing any kept before.
+void KeepRotationKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const float* values, uint32_t count);
+// The keys kept on the node: false (both vectors empty) when it holds none or the text does not
+// read as whole keys with finite values.
+bool KeptRotationKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys, std::vector<float>& values);
+
+#endif  // OXA_FORMATS_GEOMETRY_3DS_VOXA_3DS_ROTATION_KEYS_H
