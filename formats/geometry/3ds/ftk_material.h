@@ -10,8 +10,9 @@
 
 namespace Ftk {
 
-// Tiling values of MaterialMap::mTiling.
-enum MapTiling : int32_t { kMapTiled = 1, kMapDecal = 2, kMapBoth = 3 };
+// Tiling values of MaterialMap::mTiling: tiled (no tiling bit), decal (bits 0x0011), both
+// (bit 0x0001 alone) and no tile (bit 0x0010 alone).
+enum MapTiling : int32_t { kMapTiled = 1, kMapDecal = 2, kMapBoth = 3, kMapNoTile = 4 };
 
 struct MaterialMap {
     // Empty: no map. Files of other programs name maps of up to 64 bytes; this toolkit writes at
@@ -107,6 +108,9 @@ void ReadMaterialMap(Chunk* container, MaterialMap* map);
 float ReadPercent(Chunk* chunk);
 void WriteMaterial(Database* database, Material* material);
 void WriteMaterialMap(Chunk* container, const MaterialMap* map);
+// The map's flag word (chunk 0xA351) from its tiling, flags and tint mode, and the other way round.
+uint16_t MapFlags(const MaterialMap& map);
+void SetMapFlags(MaterialMap& map, uint16_t flags);
 void DeleteMaterialByIndex(Database* database, uint32_t index);
 void DeleteMaterialByName(Database* database, const char* name);
 void CopyMaterialByIndex(Database* destination, Database* source, uint32_t index);

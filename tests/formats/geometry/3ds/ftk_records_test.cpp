@@ -240,7 +240,8 @@ TEST_F(ftk_material, PercentagesFalloffAndColors) {
     Ftk::GetMaterialByName(mDb, "Mat", &back);
     ASSERT_NE(back, nullptr);
     EXPECT_FLOAT_EQ(back->mTransparencyFalloff, -0.25f);
-    EXPECT_FLOAT_EQ(back->mShininess, 0.99f);
+    // Between whole percents: the rounded integer and the exact float beside it, read first.
+    EXPECT_FLOAT_EQ(back->mShininess, 0.994f);
     EXPECT_FLOAT_EQ(back->mDiffuse[1], 85.0f / 255.0f);  // material bytes count 255 steps
     EXPECT_STREQ(back->mMaps[Ftk::kTextureMap1].mFileName, "wood.png");
     EXPECT_EQ(back->mMaps[Ftk::kTextureMap1].mParameters, (std::vector<uint8_t>{7, 7}));

@@ -412,14 +412,15 @@ TEST(writer3ds_materials, RotatedMapOffsetsAndSelfIllumination) {
     ASSERT_TRUE(file.Ok());
     auto material = file.Material("1.Mat0Tex0");
     ASSERT_TRUE(material);
-    // The point (-(0.1 - 0.5) / 2, -(0.2 - 0.5) / 1) turned by -30 degrees, less 0.5 on both.
-    const double k = std::acos(-1.0) / 180.0, px = 0.2, py = 0.3;
-    const double x = px * std::cos(-30 * k) - py * std::sin(-30 * k);
-    const double y = px * std::sin(-30 * k) + py * std::cos(-30 * k);
+    // A reader places the map at (-2 (u + 0.5), -1 (0.5 - v)) turned by -30 degrees, plus 0.5:
+    // the translation less 0.5, (-0.4, -0.3), turned back and then unscaled gives the offsets.
+    const double k = std::acos(-1.0) / 180.0, dx = -0.4, dy = -0.3;
+    const double x = dx * std::cos(-30 * k) - dy * std::sin(-30 * k);
+    const double y = dx * std::sin(-30 * k) + dy * std::cos(-30 * k);
     const Ftk::MaterialMap& map = material->mMaps[Ftk::kTextureMap1];
     EXPECT_FLOAT_EQ(map.mRotation, -30.0f);
-    EXPECT_NEAR(map.mUOffset, x - 0.5, 1e-6);
-    EXPECT_NEAR(map.mVOffset, 0.5 - y, 1e-6);
+    EXPECT_NEAR(map.mUOffset, -x / 2 - 0.5, 1e-6);
+    EXPECT_NEAR(map.mVOffset, y / 1 + 0.5, 1e-6);
     // Self-illumination is the factor that best carries the diffuse (0.8 grey) onto the emissive
     // (least squares: 1.44 / 1.92); the specular colour times the shine strength times 4/3 gives
     // the specular back, the colour's largest channel full.

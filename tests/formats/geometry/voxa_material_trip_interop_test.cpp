@@ -1,0 +1,219 @@
+// Materials and maps over trips between 3DS and OBJ, judged by independent readers: lib3ds for
+// the values of our 3DS files (two-sided flag, highlight colour and strength, map percentages,
+// flags, blur and placement) and assimp for our MTL files, plus the warnings for values the target
+// format cannot hold.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "formats/geometry/3ds/voxa_reader_3ds.h"
+#include "formats/geometry/3ds/voxa_writer_3ds.h"
+#include "formats/geometry/obj/voxa_reader_obj.h"
+#include "formats/geometry/obj/voxa_writer_obj.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
+#include "tests/support/test_files.h"
+
+#ifdef OXA_HAVE_ASSIMP
+#include <assimp/material.h>
+#include <assimp/scene.h>
+
+#include <assimp/Importer.hpp>
+#endif
+#ifdef OXA_HAVE_LIB3DS
+#include <lib3ds/file.h>
+#include <lib3ds/material.h>
+#include <lib3ds/mesh.h>
+#endif
+
+namespace {
+
+std::string Folder() {
+    static const std::string folder = oxa_test::MakeProcessTempFolder("mattrip_");
+    return folder;
+}
+
+bool IsObj(const std::string& path) {
+    return path.size() > 4 && path.compare(path.size() - 4, 4, ".obj") == 0;
+}
+
+// One trip through our reader of `from`'s format and our writer of `to`'s, in a manager of its
+// own; `messages` gets the reader's and the writer's message text.
+bool Trip(const std::string& from, const std::string& to, std::string* messages = nullptr) {
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaReaderObj objReader(&manager);
+    VOxaReader3DS tdsReader(&manager);
+    VOxaReader& reader = IsObj(from) ? static_cast<VOxaReader&>(objReader) : tdsReader;
+    VStreamOptions* readOptions = reader.GetReadOptions();
+    bool ok = reader.FileOpen(from.c_str()) && reader.Read(scene, readOptions);
+    reader.FileClose();
+    readOptions->Destroy();
+    EXPECT_TRUE(ok) << "our reader: " << from;
+    if (!ok) return false;
+    VOxaWriterObj objWriter(&manager);
+    VOxaWriter3DS tdsWriter(&manager);
+    VOxaWriter& writer = IsObj(to) ? static_cast<VOxaWriter&>(objWriter) : tdsWriter;
+    VStreamOptions* writeOptions = writer.GetWriteOptions();
+    ok = writer.FileCreate(to.c_str()) && writer.Write(scene, writeOptions) && writer.FileClose();
+    writeOptions->Destroy();
+    if (messages)
+        *messages = std::string(reader.GetMessageText().Buffer()) + writer.GetMessageText().Buffer();
+    EXPECT_TRUE(ok) << "our writer: " << to;
+    return ok;
+}
+
+// How many lines of `text` hold `part`.
+int LinesWith(const std::string& text, const std::string& part) {
+    int count = 0;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        if (text.substr(at, end - at).find(part) != std::string::npos) ++count;
+        at = end + 1;
+    }
+    return count;
+}
+
+#ifdef OXA_HAVE_LIB3DS
+
+struct Lib3dsOwner {
+    Lib3dsFile* file;
+    explicit Lib3dsOwner(const std::string& path) : file(lib3ds_file_load(path.c_str())) {}
+    ~Lib3dsOwner() {
+        if (file) lib3ds_file_free(file);
+    }
+};
+
+// A quad named `name` with UVs, its faces in `material`, at height `z`.
+Lib3dsMesh* Quad(const char* name, const char* material, float z) {
+    Lib3dsMesh* mesh = lib3ds_mesh_new(name);
+    lib3ds_mesh_new_point_list(mesh, 4);
+    lib3ds_mesh_new_texel_list(mesh, 4);
+    const float points[4][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 2; ++j)
+            mesh->pointL[i].pos[j] = points[i][j];
+        mesh->pointL[i].pos[2] = z;
+        mesh->texelL[i][0] = points[i][0];
+        mesh->texelL[i][1] = points[i][1];
+    }
+    lib3ds_mesh_new_face_list(mesh, 2);
+    const Lib3dsWord corners[2][3] = {{0, 1, 2}, {0, 2, 3}};
+    for (int f = 0; f < 2; ++f) {
+        std::strcpy(mesh->faceL[f].material, material);
+        for (int i = 0; i < 3; ++i)
+            mesh->faceL[f].points[i] = corners[f][i];
+    }
+    return mesh;
+}
+
+// The material of the faces of mesh `mesh` in a file lib3ds has read, or null.
+Lib3dsMaterial* MaterialOfMesh(Lib3dsFile* file, const char* mesh) {
+    Lib3dsMesh* found = lib3ds_file_mesh_by_name(file, mesh);
+    if (!found || found->faces == 0) return nullptr;
+    return lib3ds_file_material_by_name(file, found->faceL[0].material);
+}
+
+void ExpectSameMap(const Lib3dsTextureMap& source, const Lib3dsTextureMap& trip, const char* what) {
+    EXPECT_STREQ(trip.name, source.name) << what;
+    EXPECT_NEAR(trip.percent, source.percent, 0.005) << what;
+    EXPECT_EQ(trip.flags, source.flags) << what;
+    EXPECT_NEAR(trip.blur, source.blur, 1e-6) << what;
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_NEAR(trip.scale[i], source.scale[i], 1e-5) << what;
+        EXPECT_NEAR(trip.offset[i], source.offset[i], 1e-5) << what;
+    }
+    EXPECT_NEAR(trip.rotation, source.rotation, 1e-4) << what;
+}
+
+void ExpectSameMaterial(const Lib3dsMaterial& source, const Lib3dsMaterial& trip, const char* what) {
+    EXPECT_EQ(trip.two_sided, source.two_sided) << what;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(trip.specular[i], source.specular[i], 1e-6) << what << " specular " << i;
+    EXPECT_NEAR(trip.shin_strength, source.shin_strength, 1e-6) << what;
+    EXPECT_NEAR(trip.shininess, source.shininess, 1e-6) << what;
+    ExpectSameMap(source.texture1_map, trip.texture1_map, what);
+    ExpectSameMap(source.bump_map, trip.bump_map, what);
+    ExpectSameMap(source.reflection_map, trip.reflection_map, what);
+}
+
+#endif
+
+}  // namespace
+
+TEST(material_trip_interop, A3dsTripKeepsMaterialsAsLib3dsReadsTheSource) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    const std::string source = Folder() + "same_src/", target = Folder() + "same_out/";
+    std::filesystem::create_directories(source);
+    std::filesystem::create_directories(target);
+    for (const char* image : {"wall.png", "sky.png", "bump.png"})
+        oxa_test::WriteFile(source + image, image);
+    Lib3dsFile* file = lib3ds_file_new();
+    // One-sided, a white highlight of strength 0, a diffuse map at 90% that is mirrored and not
+    // tiled, blurred, turned and scaled unevenly; a bump map at 75%; a reflection map whose flag
+    // word is 0.
+    Lib3dsMaterial* plain = lib3ds_material_new();
+    std::strcpy(plain->name, "OneSided");
+    plain->two_sided = 0;
+    plain->specular[0] = plain->specular[1] = plain->specular[2] = 1.0f;
+    plain->shin_strength = 0.0f;
+    plain->shininess = 0.3f;
+    std::strcpy(plain->texture1_map.name, "wall.png");
+    plain->texture1_map.percent = 0.9f;
+    plain->texture1_map.flags = LIB3DS_MIRROR | LIB3DS_NO_TILE;
+    plain->texture1_map.blur = 0.25f;
+    plain->texture1_map.rotation = 30.0f;
+    plain->texture1_map.scale[0] = 2.0f;
+    plain->texture1_map.scale[1] = 3.0f;
+    plain->texture1_map.offset[0] = 0.25f;
+    plain->texture1_map.offset[1] = 0.5f;
+    std::strcpy(plain->bump_map.name, "bump.png");
+    plain->bump_map.percent = 0.75f;
+    plain->bump_map.flags = LIB3DS_NEGATE;
+    std::strcpy(plain->reflection_map.name, "sky.png");
+    plain->reflection_map.percent = 0.2f;
+    plain->reflection_map.flags = 0;
+    lib3ds_file_insert_material(file, plain);
+    // Two-sided, a highlight colour whose strength is not the one a refactoring would choose.
+    Lib3dsMaterial* shiny = lib3ds_material_new();
+    std::strcpy(shiny->name, "TwoSided");
+    shiny->two_sided = 1;
+    shiny->specular[0] = 0.9f;
+    shiny->specular[1] = 0.6f;
+    shiny->specular[2] = 0.3f;
+    shiny->shin_strength = 0.37f;
+    shiny->shininess = 0.05f;
+    lib3ds_file_insert_material(file, shiny);
+    lib3ds_file_insert_mesh(file, Quad("A", "OneSided", 0.0f));
+    lib3ds_file_insert_mesh(file, Quad("B", "TwoSided", 2.0f));
+    const std::string start = source + "same.3ds", once = target + "once.3ds", twice = target + "twice.3ds";
+    ASSERT_TRUE(lib3ds_file_save(file, start.c_str()));
+    lib3ds_file_free(file);
+    ASSERT_TRUE(Trip(start, once));
+    ASSERT_TRUE(Trip(once, twice));
+
+    Lib3dsOwner before(start);
+    ASSERT_NE(before.file, nullptr);
+    for (const std::string& path : {once, twice}) {
+        Lib3dsOwner after(path);
+        ASSERT_NE(after.file, nullptr) << path;
+        for (const char* mesh : {"A", "B"}) {
+            Lib3dsMaterial* expected = MaterialOfMesh(before.file, mesh);
+            Lib3dsMaterial* actual = MaterialOfMesh(after.file, mesh);
+            ASSERT_NE(expected, nullptr) << mesh;
+            ASSERT_NE(actual, nullptr) << path << " " << mesh;
+            ExpectSameMaterial(*expected, *actual, (path + " " + mesh).c_str());
+        }
+    }
+#endif
+}
