@@ -1,6 +1,9 @@
 #include "formats/geometry/voxa_material_extras.h"
 
+#include <algorithm>
+
 #include "base/vge_vector.h"
+#include "base/vprintable_text.h"
 #include "objects/voxa_object.h"
 #include "objects/voxa_property_handler.h"
 #include "objects/vproperty.h"
@@ -55,6 +58,35 @@ bool GetColor(const VOxaObject* object, const char* name, double value[3]) {
     for (int i = 0; i < 3; ++i)
         value[i] = color[i];
     return true;
+}
+
+void UnheldValues::Note(const std::string& material, const std::string& what) {
+    auto found = mIndex.find(material);
+    if (found == mIndex.end()) {
+        found = mIndex.emplace(material, mNotes.size()).first;
+        mNotes.emplace_back(material, std::vector<std::string>());
+    }
+    std::vector<std::string>& values = mNotes[found->second].second;
+    if (std::find(values.begin(), values.end(), what) == values.end()) values.push_back(what);
+}
+
+std::string UnheldValues::TakeText(const char* format) {
+    std::string text;
+    for (const auto& note : mNotes) {
+        text += "Material \"";
+        text += VPrintableText(note.first.c_str()).c_str();
+        text += "\": the ";
+        text += format;
+        text += " file cannot hold ";
+        for (size_t i = 0; i < note.second.size(); ++i) {
+            if (i > 0) text += i + 1 == note.second.size() ? " and " : ", ";
+            text += note.second[i];
+        }
+        text += ".\n";
+    }
+    mNotes.clear();
+    mIndex.clear();
+    return text;
 }
 
 }  // namespace voxa_extras

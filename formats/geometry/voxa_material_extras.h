@@ -6,6 +6,11 @@
 #ifndef OXA_FORMATS_GEOMETRY_VOXA_MATERIAL_EXTRAS_H
 #define OXA_FORMATS_GEOMETRY_VOXA_MATERIAL_EXTRAS_H
 
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
 class VOxaObject;
 
 namespace voxa_extras {
@@ -28,6 +33,21 @@ bool GetNumber(const VOxaObject* object, const char* name, double& value);
 // The same for three numbers (a colour).
 void SetColor(VOxaObject* object, const char* name, const double value[3]);
 bool GetColor(const VOxaObject* object, const char* name, double value[3]);
+
+// What a writer's format cannot hold of each material, gathered while the materials are written
+// so that each material is named in one warning.
+class UnheldValues {
+public:
+    // Notes `what` ("its map rotation") for the material named `material`, once.
+    void Note(const std::string& material, const std::string& what);
+    // One line per material noted, in the order first noted ("Material \"Red\": the 3DS file
+    // cannot hold its map rotation and its ambient map.\n"), then forgets them.
+    std::string TakeText(const char* format);
+
+private:
+    std::vector<std::pair<std::string, std::vector<std::string>>> mNotes;
+    std::unordered_map<std::string, size_t> mIndex;
+};
 
 }  // namespace voxa_extras
 

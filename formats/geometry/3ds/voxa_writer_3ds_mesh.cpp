@@ -18,6 +18,7 @@
 #include "base/vpath.h"
 #include "base/vprintable_text.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
+#include "formats/geometry/obj/voxa_obj_mtllib.h"
 #include "formats/geometry/voxa_geometry_write.h"
 #include "formats/geometry/voxa_material_extras.h"
 #include "scene/voxa_sdk_manager.h"
@@ -980,6 +981,13 @@ void VOxaWriter3DS::NameMap(Ftk::MaterialMap& map, const VOxaTexture* texture, c
     Ftk::CopyName(map.mFileName, 13, mapName.c_str());
 }
 
+void VOxaWriter3DS::NoteMapOptions(const VOxaMaterial* material, const VOxaTexture* texture) {
+    // The options of an MTL map line that no field of a 3DS map holds ("-mm 0 1", "-cc on").
+    const std::string options = voxa_obj::GetMapOptions(texture);
+    if (material != nullptr && !options.empty())
+        mUnheld.Note(material->GetNameWithoutPrefix(), "its map options \"" + options + "\"");
+}
+
 std::string VOxaWriter3DS::PutMaterial(VOxaMesh* mesh, int m, int t1, int t2) {
     if (mesh == nullptr) return std::string();
     VOxaMaterial* material = mesh->GetMaterial(m, 0);
@@ -1030,10 +1038,22 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         material->GetDefaultSpecular(strongSpecular);
         if (!KeptSpecular(material, strongSpecular, record->mSpecular, record->mShineStrength))
             SpecularToFile(strongSpecular, record->mSpecular, record->mShineStrength);
+        const std::string own = material->GetNameWithoutPrefix();
         // A 3DS reader takes twice the file's shininess; the file holds at most 100%.
         record->mShininess = std::min(Finite(material->GetShininess() * 0.5), 1.0f);
+        if (material->GetShininess() * 0.5 > 1.0 + 1e-6)
+            mUnheld.Note(own, "its shininess above 100% (an OBJ Ns above 200)");
         record->mTransparency = Finite(1.0 - material->GetOpacity());
         record->mSelfIllumination = SelfIllumination(emissive, diffuse);
+        // The glow is the diffuse colour times the self-illumination: another hue is lost.
+        VgeTVector glow;
+        material->GetDefaultEmissive(glow);
+        const double carried[3] = {diffuse.mRed, diffuse.mGreen, diffuse.mBlue};
+        for (int i = 0; i < 3; ++i)
+            if (std::fabs(carried[i] * record->mSelfIllumination - glow[i]) > 0.5 / 255.0)
+                mUnheld.Note(own, "its glow colour apart from the diffuse colour (an OBJ Ke)");
+        if (material->GetMap(VOxaMaterial::eMAP_AMBIENT) != nullptr)
+            mUnheld.Note(own, "its ambient map (an OBJ map_Ka)");
         // As the 3DS file it came from says; drawn from both sides when no such file says.
         double twoSided = 1.0;
         voxa_extras::GetNumber(material, voxa_extras::kTwoSided3ds, twoSided);
@@ -1079,6 +1099,7 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
             map.mStrength = Finite(alpha);
         }
         SetMapParameters(map, texture);
+        NoteMapOptions(material, texture);
     }
 
     // The material's other maps, each with its image beside the output.
@@ -1100,6 +1121,7 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
             NameMap(map, texture, given);
             map.mStrength = Finite(texture->GetDefaultAlpha());
             SetMapParameters(map, texture);
+            NoteMapOptions(material, texture);
         }
     }
     return record;

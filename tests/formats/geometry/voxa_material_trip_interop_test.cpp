@@ -217,3 +217,141 @@ TEST(material_trip_interop, A3dsTripKeepsMaterialsAsLib3dsReadsTheSource) {
     }
 #endif
 }
+
+namespace {
+
+#ifdef OXA_HAVE_ASSIMP
+// The values assimp reads of one material of an OBJ file.
+struct AssimpMaterial {
+    bool found = false;
+    aiColor3D specular, emissive;
+    float shininess = -1.0f, bumpMultiplier = -1.0f;
+    int diffuseWrap = -1;
+};
+
+AssimpMaterial ReadWithAssimp(const std::string& path, const std::string& name) {
+    AssimpMaterial out;
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(path, 0);
+    EXPECT_NE(scene, nullptr) << path << ": " << importer.GetErrorString();
+    if (!scene) return out;
+    for (unsigned i = 0; i < scene->mNumMaterials; ++i) {
+        const aiMaterial* m = scene->mMaterials[i];
+        aiString n;
+        m->Get(AI_MATKEY_NAME, n);
+        if (name != n.C_Str()) continue;
+        out.found = true;
+        m->Get(AI_MATKEY_COLOR_SPECULAR, out.specular);
+        m->Get(AI_MATKEY_COLOR_EMISSIVE, out.emissive);
+        m->Get(AI_MATKEY_SHININESS, out.shininess);
+        m->Get(AI_MATKEY_MAPPINGMODE_U(aiTextureType_DIFFUSE, 0), out.diffuseWrap);
+        aiGetMaterialFloat(m, "$tex.bumpmult", aiTextureType_HEIGHT, 0, &out.bumpMultiplier);
+    }
+    return out;
+}
+#endif
+
+}  // namespace
+
+TEST(material_trip_interop, ObjValuesHoldThroughObjAnd3dsOrAreNamed) {
+#ifndef OXA_HAVE_ASSIMP
+    GTEST_SKIP() << "not installed: libassimp-dev (the assimp library and its headers)";
+#else
+    const std::string source = Folder() + "obj_src/", target = Folder() + "obj_out/";
+    std::filesystem::create_directories(source);
+    std::filesystem::create_directories(target);
+    for (const char* image : {"wall.png", "bump.png", "amb.png"})
+        oxa_test::WriteFile(source + image, image);
+    oxa_test::WriteFile(
+        source + "m.mtl",
+        "newmtl Glow\nKa 0.1 0.1 0.1\nKd 0.5 0.25 0.125\nKs 1.5 1.5 1.5\nKe 0.2 0.4 0.6\nNs 5\n"
+        "map_Kd -clamp on wall.png\nmap_bump -bm 0.75 bump.png\nmap_Ka amb.png\n\n"
+        "newmtl Hard\nKd 1 1 1\nKs 0.5 0.5 0.5\nNs 500\n");
+    oxa_test::WriteFile(source + "m.obj",
+                        "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
+                        "usemtl Glow\nf 1/1 2/2 3/3\nusemtl Hard\nf 1/1 3/3 4/4\n");
+    // OBJ to OBJ: every value as it was, and nothing to warn of.
+    std::string messages;
+    ASSERT_TRUE(Trip(source + "m.obj", target + "same.obj", &messages));
+    EXPECT_EQ(LinesWith(messages, "cannot hold"), 0) << messages;
+    AssimpMaterial glow = ReadWithAssimp(target + "same.obj", "Glow");
+    ASSERT_TRUE(glow.found);
+    EXPECT_FLOAT_EQ(glow.specular.r, 1.5f);
+    EXPECT_FLOAT_EQ(glow.emissive.r, 0.2f);
+    EXPECT_FLOAT_EQ(glow.emissive.g, 0.4f);
+    EXPECT_FLOAT_EQ(glow.emissive.b, 0.6f);
+    EXPECT_FLOAT_EQ(glow.shininess, 5.0f);
+    EXPECT_EQ(glow.diffuseWrap, (int)aiTextureMapMode_Clamp);
+    EXPECT_FLOAT_EQ(glow.bumpMultiplier, 0.75f);
+    EXPECT_FLOAT_EQ(ReadWithAssimp(target + "same.obj", "Hard").shininess, 500.0f);
+
+    // Through 3DS: the bump strength, the clamping and the shininess between whole percents come
+    // back; the glow's own hue, the ambient map and a shininess above 100% are named, once per
+    // material.
+    ASSERT_TRUE(Trip(source + "m.obj", target + "m.3ds", &messages));
+    EXPECT_EQ(LinesWith(messages, "Material \"Glow\""), 1) << messages;
+    EXPECT_EQ(LinesWith(messages, "ambient map"), 1) << messages;
+    EXPECT_EQ(LinesWith(messages, "glow colour"), 1) << messages;
+    EXPECT_EQ(LinesWith(messages, "Material \"Hard\": the 3DS file cannot hold its shininess"), 1)
+        << messages;
+#ifdef OXA_HAVE_LIB3DS
+    {
+        Lib3dsOwner tds(target + "m.3ds");
+        ASSERT_NE(tds.file, nullptr);
+        Lib3dsMaterial* written = MaterialOfMesh(tds.file, tds.file->meshes ? tds.file->meshes->name : "");
+        ASSERT_NE(written, nullptr);
+        EXPECT_NEAR(written->bump_map.percent, 0.75f, 1e-6);
+        EXPECT_EQ(written->texture1_map.flags, LIB3DS_NO_TILE);
+    }
+#endif
+    ASSERT_TRUE(Trip(target + "m.3ds", target + "back.obj", &messages));
+    glow = ReadWithAssimp(target + "back.obj", "1.Mat0Tex0");
+    ASSERT_TRUE(glow.found);
+    EXPECT_NEAR(glow.specular.r, 1.5f, 0.006f);
+    EXPECT_FLOAT_EQ(glow.shininess, 5.0f);
+    EXPECT_EQ(glow.diffuseWrap, (int)aiTextureMapMode_Clamp);
+    EXPECT_FLOAT_EQ(glow.bumpMultiplier, 0.75f);
+#endif
+}
+
+TEST(material_trip_interop, A3dsToObjTripKeepsWhatMtlHoldsAndNamesTheRest) {
+#if !defined(OXA_HAVE_LIB3DS) || !defined(OXA_HAVE_ASSIMP)
+    GTEST_SKIP() << "not installed: lib3ds-dev and libassimp-dev";
+#else
+    const std::string source = Folder() + "to_obj_src/", target = Folder() + "to_obj_out/";
+    std::filesystem::create_directories(source);
+    std::filesystem::create_directories(target);
+    for (const char* image : {"wall.png", "dirt.png", "bump.png"})
+        oxa_test::WriteFile(source + image, image);
+    Lib3dsFile* file = lib3ds_file_new();
+    Lib3dsMaterial* material = lib3ds_material_new();
+    std::strcpy(material->name, "Strong");
+    // A highlight at 150%: the specular colour is 1.5 times 4/3.
+    material->specular[0] = material->specular[1] = material->specular[2] = 1.0f;
+    material->shin_strength = 1.5f;
+    std::strcpy(material->texture1_map.name, "wall.png");
+    material->texture1_map.percent = 0.9f;
+    material->texture1_map.rotation = 30.0f;
+    std::strcpy(material->texture2_map.name, "dirt.png");
+    material->texture2_map.percent = 0.5f;
+    std::strcpy(material->bump_map.name, "bump.png");
+    material->bump_map.percent = 0.3f;
+    lib3ds_file_insert_material(file, material);
+    lib3ds_file_insert_mesh(file, Quad("Q", "Strong", 0.0f));
+    const std::string start = source + "strong.3ds";
+    ASSERT_TRUE(lib3ds_file_save(file, start.c_str()));
+    lib3ds_file_free(file);
+
+    std::string messages;
+    ASSERT_TRUE(Trip(start, target + "strong.obj", &messages));
+    AssimpMaterial read;
+    for (const char* name : {"Strong", "1.Mat0T0T1", "1.Mat0Tex0"})
+        if (!read.found) read = ReadWithAssimp(target + "strong.obj", name);
+    ASSERT_TRUE(read.found);
+    EXPECT_NEAR(read.specular.r, 2.0f, 1e-5);
+    EXPECT_NEAR(read.bumpMultiplier, 0.3f, 1e-6);
+    ASSERT_EQ(LinesWith(messages, "the OBJ file cannot hold"), 1) << messages;
+    for (const char* what : {"map rotation", "map percentages", "second texture map"})
+        EXPECT_EQ(LinesWith(messages, what), 1) << what << ": " << messages;
+#endif
+}

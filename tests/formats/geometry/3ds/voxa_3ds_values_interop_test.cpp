@@ -705,6 +705,7 @@ TEST(values3ds_interop, TheFirstTextureMapIsTheObjDiffuseMap) {
     std::strcpy(material->name, "Two");
     std::strcpy(material->texture1_map.name, "t1.png");
     material->texture1_map.percent = 1.0f;
+    material->texture1_map.flags = 0;  // tiled: no -clamp
     std::strcpy(material->texture2_map.name, "t2.png");
     material->texture2_map.percent = 0.5f;
     lib3ds_file_insert_material(file, material);
