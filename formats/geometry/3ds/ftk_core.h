@@ -243,6 +243,11 @@ uint32_t BoundedLength(const char* text, uint32_t limit);
 char* DuplicateString(const char* text);
 // Copies `text` into a field of `size` bytes, cut to size - 1 characters, NUL-terminated.
 void CopyName(char* field, size_t size, const char* text);
+// Copies a name that other records refer to (a material's, named by face groups) into a field of
+// `size` bytes (at least 32). A longer name is cut before a whole UTF-8 character and ends in "~"
+// and 16 hexadecimal digits of a hash of the whole name, so that two names that differ only past
+// the cut stay apart and every reference cut the same way still finds its name. True when cut.
+bool FitName(char* field, size_t size, const std::string& text);
 
 // ---- Chunk data records -------------------------------------------------------------------------
 

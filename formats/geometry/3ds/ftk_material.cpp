@@ -225,7 +225,7 @@ bool ReadMaterialChild(Chunk* node, Material* m) {
     switch (tag) {
         case MATERIAL_NAME:
             if (StringData* data = GetData<StringData>(node))
-                CopyName(m->mName, sizeof m->mName, data->mText.c_str());
+                m->mNameCut = FitName(m->mName, sizeof m->mName, data->mText) ? 1 : 0;
             return true;
         case MATERIAL_AMBIENT:
             ReadMaterialColor(node, m->mAmbient);

@@ -201,7 +201,7 @@ void ReadFaceChunk(Chunk* faces, Mesh* mesh) {
         if (node->mTag != FACE_MATERIAL) continue;
         MeshMaterialGroup& entry = mesh->mMaterialGroups[group++];
         if (FaceMaterialData* data = GetData<FaceMaterialData>(node)) {
-            CopyName(entry.mName, sizeof entry.mName, data->mName.c_str());
+            FitName(entry.mName, sizeof entry.mName, data->mName);
             entry.mFaceCount = (uint16_t)data->mFaces.size();
             entry.mFaces = std::move(data->mFaces);
         }

@@ -1,4 +1,5 @@
 // Typed value reads and writes at the current file's position, byte order, strings, string lists.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -316,6 +317,29 @@ void CopyName(char* field, size_t size, const char* text) {
             ++length;
     if (length) std::memcpy(field, text, length);
     field[length] = '\0';
+}
+
+bool FitName(char* field, size_t size, const std::string& text) {
+    if (!field || size == 0) return false;
+    if (text.size() < size) {
+        CopyName(field, size, text.c_str());
+        return false;
+    }
+    uint64_t hash = 1469598103934665603ull;  // FNV-1a over every byte of the name
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char suffix[18];
+    std::snprintf(suffix, sizeof suffix, "~%016llx", (unsigned long long)hash);
+    const size_t room = size > sizeof suffix ? size - sizeof suffix : 0;
+    size_t keep = std::min(room, text.size());
+    // Not inside a UTF-8 character: its continuation bytes are 10xxxxxx.
+    while (keep > 0 && keep < text.size() && ((unsigned char)text[keep] & 0xC0) == 0x80)
+        --keep;
+    std::memcpy(field, text.data(), keep);
+    std::memcpy(field + keep, suffix, sizeof suffix);  // with its NUL
+    return true;
 }
 
 void NewStringList(StringList** list, uint32_t capacity) {

@@ -578,6 +578,13 @@ bool VOxaReader3DS::CreateMaterials() {
     for (size_t i = 0; i < mMaterialRecords.size(); ++i) {
         const Ftk::Material* record = mMaterialRecords[i];
         const std::string name = FieldName(record->mName);
+        if (record->mNameCut) {
+            mMessageText += "Material \"";
+            mMessageText += VPrintableText(name.c_str()).c_str();
+            mMessageText +=
+                "\" has a longer name in the file: names are read up to 64 bytes, a longer one is cut and "
+                "ends in a hash of the whole name, which keeps it apart from the others.\n";
+        }
         VOxaMaterial* material = mManager->CreateMaterial(name.c_str());
         if (!material) {
             mError.SetLastErrorID(eUNIDENTIFIED_ERROR);

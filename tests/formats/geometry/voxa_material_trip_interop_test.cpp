@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/geometry/3ds/ftk.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "formats/geometry/obj/voxa_reader_obj.h"
@@ -18,6 +19,7 @@
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
+#include "tests/formats/geometry/3ds/ftk_scene_file_test_util.h"
 #include "tests/support/test_files.h"
 
 #ifdef OXA_HAVE_ASSIMP
@@ -353,5 +355,74 @@ TEST(material_trip_interop, A3dsToObjTripKeepsWhatMtlHoldsAndNamesTheRest) {
     ASSERT_EQ(LinesWith(messages, "the OBJ file cannot hold"), 1) << messages;
     for (const char* what : {"map rotation", "map percentages", "second texture map"})
         EXPECT_EQ(LinesWith(messages, what), 1) << what << ": " << messages;
+#endif
+}
+
+namespace {
+
+// Renames, in every material-name and face-group chunk below `chunk`, the names `renames` lists.
+void RenameMaterials(Ftk::Chunk* chunk, const std::map<std::string, std::string>& renames) {
+    for (; chunk; chunk = chunk->mNext) {
+        if (auto* text = Ftk::GetData<Ftk::StringData>(chunk); text && chunk->mTag == Ftk::MATERIAL_NAME) {
+            auto found = renames.find(text->mText);
+            if (found != renames.end()) text->mText = found->second;
+        }
+        if (auto* group = Ftk::GetData<Ftk::FaceMaterialData>(chunk)) {
+            auto found = renames.find(group->mName);
+            if (found != renames.end()) group->mName = found->second;
+        }
+        RenameMaterials(chunk->mChildren, renames);
+    }
+}
+
+}  // namespace
+
+TEST(material_trip_interop, LongMaterialNamesThatDifferLateStayApart) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    // Two names of 80 bytes that differ only in their last byte: a red and a blue material.
+    const std::string stem(79, 'n');
+    const std::map<std::string, std::string> renames = {{"Red", stem + "R"}, {"Blue", stem + "B"}};
+    const std::string start = Folder() + "long_names.3ds", trip = Folder() + "long_names_out.3ds";
+    ASSERT_TRUE(ftkscene::WriteSceneFile(start, [&](Ftk::Database* db) {
+        ftkscene::PutMeshSettings(db);
+        const std::pair<const char*, float> looks[] = {{"Red", 0.0f}, {"Blue", 1.0f}};
+        for (const auto& look : looks) {
+            Ftk::Material* material = nullptr;
+            Ftk::InitMaterial(&material);
+            std::strcpy(material->mName, look.first);
+            material->mDiffuse[0] = 1.0f - look.second;
+            material->mDiffuse[2] = look.second;
+            Ftk::WriteMaterial(db, material);
+            Ftk::ReleaseMaterial(&material);
+            Ftk::Mesh* mesh = nullptr;
+            Ftk::InitMesh(&mesh, 3, 1, 0);
+            std::strcpy(mesh->mName, look.first);
+            mesh->mVertices = {{0, 0, look.second}, {1, 0, look.second}, {0, 1, look.second}};
+            mesh->mFaces = {{0, 1, 2, 7}};
+            mesh->mMaterialGroupCount = 1;
+            Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
+            std::strcpy(mesh->mMaterialGroups[0].mName, look.first);
+            Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
+            mesh->mMaterialGroups[0].mFaces[0] = 0;
+            Ftk::WriteMesh(db, mesh);
+            Ftk::ReleaseMesh(&mesh);
+        }
+        RenameMaterials(db->mTop, renames);
+    }));
+    std::string messages;
+    ASSERT_TRUE(Trip(start, trip, &messages));
+    EXPECT_EQ(LinesWith(messages, "a longer name in the file"), 2) << messages;
+
+    Lib3dsOwner read(trip);
+    ASSERT_NE(read.file, nullptr);
+    Lib3dsMaterial* red = MaterialOfMesh(read.file, "Red");
+    Lib3dsMaterial* blue = MaterialOfMesh(read.file, "Blue");
+    ASSERT_TRUE(red != nullptr && blue != nullptr);
+    EXPECT_STRNE(red->name, blue->name);
+    EXPECT_NEAR(red->diffuse[0], 1.0f, 1e-6);
+    EXPECT_NEAR(blue->diffuse[0], 0.0f, 1e-6);
+    EXPECT_NEAR(blue->diffuse[2], 1.0f, 1e-6);
 #endif
 }
