@@ -96,6 +96,10 @@ constexpr int kMaxFiles = 252;
 // The longest object or node name a file may hold (other readers take up to 64 characters); the
 // writer keeps to the format's 10.
 constexpr size_t kNameCapacity = 64;
+// The longest material name read whole from a file (other programs write names as long as the
+// strings of their own scenes hold, 1023 bytes); face groups name their material the same way.
+// A longer name is cut by FitName. The writer keeps to the format's 15.
+constexpr size_t kMaterialNameCapacity = 1023;
 // A parent or target field: "$$$DUMMY." and an instance name, or a name.
 constexpr size_t kParentNameCapacity = 9 + kNameCapacity;
 constexpr uint8_t kNoFile = 255;
@@ -243,10 +247,12 @@ uint32_t BoundedLength(const char* text, uint32_t limit);
 char* DuplicateString(const char* text);
 // Copies `text` into a field of `size` bytes, cut to size - 1 characters, NUL-terminated.
 void CopyName(char* field, size_t size, const char* text);
-// Copies a name that other records refer to (a material's, named by face groups) into a field of
-// `size` bytes (at least 32). A longer name is cut before a whole UTF-8 character and ends in "~"
-// and 16 hexadecimal digits of a hash of the whole name, so that two names that differ only past
-// the cut stay apart and every reference cut the same way still finds its name. True when cut.
+// A name that other records refer to (a material's, named by face groups) in at most `capacity`
+// bytes (at least 32). A longer name is cut before a whole UTF-8 character and ends in "~" and 16
+// hexadecimal digits of a hash of the whole name, so that two names that differ only past the cut
+// stay apart and every reference cut the same way still finds its name. True when cut.
+bool FitName(std::string& out, const std::string& text, size_t capacity);
+// The same into a field of `size` bytes (capacity size - 1), NUL-terminated.
 bool FitName(char* field, size_t size, const std::string& text);
 
 // ---- Chunk data records -------------------------------------------------------------------------

@@ -61,9 +61,10 @@ enum MaterialMapSlot : int {
 };
 
 struct Material {
-    // Other programs write names of up to 64 bytes; this toolkit writes at most 15. A longer name
-    // read from a file is cut with a hash of the whole name (FitName), and mNameCut is set.
-    char mName[65] = {};
+    // Other programs write names of up to kMaterialNameCapacity bytes; this toolkit writes at most
+    // 15. A longer name read from a file is cut with a hash of the whole name (FitName), and
+    // mNameCut is set.
+    char mName[kMaterialNameCapacity + 1] = {};
     uint8_t mNameCut = 0;
     float mAmbient[3] = {};
     float mDiffuse[3] = {};

@@ -319,10 +319,9 @@ void CopyName(char* field, size_t size, const char* text) {
     field[length] = '\0';
 }
 
-bool FitName(char* field, size_t size, const std::string& text) {
-    if (!field || size == 0) return false;
-    if (text.size() < size) {
-        CopyName(field, size, text.c_str());
+bool FitName(std::string& out, const std::string& text, size_t capacity) {
+    if (text.size() <= capacity) {
+        out = text;
         return false;
     }
     uint64_t hash = 1469598103934665603ull;  // FNV-1a over every byte of the name
@@ -332,14 +331,22 @@ bool FitName(char* field, size_t size, const std::string& text) {
     }
     char suffix[18];
     std::snprintf(suffix, sizeof suffix, "~%016llx", (unsigned long long)hash);
-    const size_t room = size > sizeof suffix ? size - sizeof suffix : 0;
-    size_t keep = std::min(room, text.size());
+    const size_t suffixLength = sizeof suffix - 1;
+    size_t keep = capacity > suffixLength ? std::min(capacity - suffixLength, text.size()) : 0;
     // Not inside a UTF-8 character: its continuation bytes are 10xxxxxx.
-    while (keep > 0 && keep < text.size() && ((unsigned char)text[keep] & 0xC0) == 0x80)
+    while (keep > 0 && ((unsigned char)text[keep] & 0xC0) == 0x80)
         --keep;
-    std::memcpy(field, text.data(), keep);
-    std::memcpy(field + keep, suffix, sizeof suffix);  // with its NUL
+    out.assign(text, 0, keep);
+    out.append(suffix, std::min(suffixLength, capacity));
     return true;
+}
+
+bool FitName(char* field, size_t size, const std::string& text) {
+    if (!field || size == 0) return false;
+    std::string fitted;
+    const bool cut = FitName(fitted, text, size - 1);
+    CopyName(field, size, fitted.c_str());
+    return cut;
 }
 
 void NewStringList(StringList** list, uint32_t capacity) {

@@ -582,7 +582,7 @@ bool VOxaReader3DS::CreateMaterials() {
             mMessageText += "Material \"";
             mMessageText += VPrintableText(name.c_str()).c_str();
             mMessageText +=
-                "\" has a longer name in the file: names are read up to 64 bytes, a longer one is cut and "
+                "\" has a longer name in the file: names are read up to 1023 bytes, a longer one is cut and "
                 "ends in a hash of the whole name, which keeps it apart from the others.\n";
         }
         VOxaMaterial* material = mManager->CreateMaterial(name.c_str());
@@ -818,7 +818,7 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
     const size_t groupCount = std::min<size_t>(record.mMaterialGroupCount, record.mMaterialGroups.size());
     for (size_t g = 0; g < groupCount; ++g) {
         const Ftk::MeshMaterialGroup& group = record.mMaterialGroups[g];
-        const std::string name = FieldName(group.mName);
+        const std::string& name = group.mName;
         VOxaMaterial* material = nullptr;
         auto created = mCreatedMaterials.find(name);
         if (created != mCreatedMaterials.end())

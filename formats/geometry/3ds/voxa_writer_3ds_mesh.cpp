@@ -935,7 +935,7 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
                 const size_t count = starts[g + 1] - starts[g];
                 Ftk::AllocMaterialGroupFaces(record, (uint16_t)g, (uint16_t)count);
                 const std::string materialName = PutMaterial(mesh, key.mMaterial, key.mFirst, key.mSecond);
-                Ftk::CopyName(record->mMaterialGroups[g].mName, 16, materialName.c_str());
+                record->mMaterialGroups[g].mName = materialName.substr(0, 15);
             }
             for (size_t g = 0; g < groups; ++g) {
                 Ftk::MeshMaterialGroup& group = record->mMaterialGroups[g];

@@ -381,48 +381,53 @@ TEST(material_trip_interop, LongMaterialNamesThatDifferLateStayApart) {
 #ifndef OXA_HAVE_LIB3DS
     GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
 #else
-    // Two names of 80 bytes that differ only in their last byte: a red and a blue material.
-    const std::string stem(79, 'n');
-    const std::map<std::string, std::string> renames = {{"Red", stem + "R"}, {"Blue", stem + "B"}};
-    const std::string start = Folder() + "long_names.3ds", trip = Folder() + "long_names_out.3ds";
-    ASSERT_TRUE(ftkscene::WriteSceneFile(start, [&](Ftk::Database* db) {
-        ftkscene::PutMeshSettings(db);
-        const std::pair<const char*, float> looks[] = {{"Red", 0.0f}, {"Blue", 1.0f}};
-        for (const auto& look : looks) {
-            Ftk::Material* material = nullptr;
-            Ftk::InitMaterial(&material);
-            std::strcpy(material->mName, look.first);
-            material->mDiffuse[0] = 1.0f - look.second;
-            material->mDiffuse[2] = look.second;
-            Ftk::WriteMaterial(db, material);
-            Ftk::ReleaseMaterial(&material);
-            Ftk::Mesh* mesh = nullptr;
-            Ftk::InitMesh(&mesh, 3, 1, 0);
-            std::strcpy(mesh->mName, look.first);
-            mesh->mVertices = {{0, 0, look.second}, {1, 0, look.second}, {0, 1, look.second}};
-            mesh->mFaces = {{0, 1, 2, 7}};
-            mesh->mMaterialGroupCount = 1;
-            Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
-            std::strcpy(mesh->mMaterialGroups[0].mName, look.first);
-            Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
-            mesh->mMaterialGroups[0].mFaces[0] = 0;
-            Ftk::WriteMesh(db, mesh);
-            Ftk::ReleaseMesh(&mesh);
-        }
-        RenameMaterials(db->mTop, renames);
-    }));
-    std::string messages;
-    ASSERT_TRUE(Trip(start, trip, &messages));
-    EXPECT_EQ(LinesWith(messages, "a longer name in the file"), 2) << messages;
+    // Pairs of names that differ only in their last byte, a red and a blue material: 80 bytes are
+    // read whole, 1100 bytes are cut (with a warning each) and still kept apart.
+    for (const size_t length : {80u, 1100u}) {
+        SCOPED_TRACE(length);
+        const std::string stem(length - 1, 'n');
+        const std::map<std::string, std::string> renames = {{"Red", stem + "R"}, {"Blue", stem + "B"}};
+        const std::string start = Folder() + "long_names" + std::to_string(length) + ".3ds";
+        const std::string trip = Folder() + "long_names" + std::to_string(length) + "_out.3ds";
+        ASSERT_TRUE(ftkscene::WriteSceneFile(start, [&](Ftk::Database* db) {
+            ftkscene::PutMeshSettings(db);
+            const std::pair<const char*, float> looks[] = {{"Red", 0.0f}, {"Blue", 1.0f}};
+            for (const auto& look : looks) {
+                Ftk::Material* material = nullptr;
+                Ftk::InitMaterial(&material);
+                std::strcpy(material->mName, look.first);
+                material->mDiffuse[0] = 1.0f - look.second;
+                material->mDiffuse[2] = look.second;
+                Ftk::WriteMaterial(db, material);
+                Ftk::ReleaseMaterial(&material);
+                Ftk::Mesh* mesh = nullptr;
+                Ftk::InitMesh(&mesh, 3, 1, 0);
+                std::strcpy(mesh->mName, look.first);
+                mesh->mVertices = {{0, 0, look.second}, {1, 0, look.second}, {0, 1, look.second}};
+                mesh->mFaces = {{0, 1, 2, 7}};
+                mesh->mMaterialGroupCount = 1;
+                Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
+                mesh->mMaterialGroups[0].mName = look.first;
+                Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
+                mesh->mMaterialGroups[0].mFaces[0] = 0;
+                Ftk::WriteMesh(db, mesh);
+                Ftk::ReleaseMesh(&mesh);
+            }
+            RenameMaterials(db->mTop, renames);
+        }));
+        std::string messages;
+        ASSERT_TRUE(Trip(start, trip, &messages));
+        EXPECT_EQ(LinesWith(messages, "a longer name in the file"), length > 1023 ? 2 : 0) << messages;
 
-    Lib3dsOwner read(trip);
-    ASSERT_NE(read.file, nullptr);
-    Lib3dsMaterial* red = MaterialOfMesh(read.file, "Red");
-    Lib3dsMaterial* blue = MaterialOfMesh(read.file, "Blue");
-    ASSERT_TRUE(red != nullptr && blue != nullptr);
-    EXPECT_STRNE(red->name, blue->name);
-    EXPECT_NEAR(red->diffuse[0], 1.0f, 1e-6);
-    EXPECT_NEAR(blue->diffuse[0], 0.0f, 1e-6);
-    EXPECT_NEAR(blue->diffuse[2], 1.0f, 1e-6);
+        Lib3dsOwner read(trip);
+        ASSERT_NE(read.file, nullptr);
+        Lib3dsMaterial* red = MaterialOfMesh(read.file, "Red");
+        Lib3dsMaterial* blue = MaterialOfMesh(read.file, "Blue");
+        ASSERT_TRUE(red != nullptr && blue != nullptr);
+        EXPECT_STRNE(red->name, blue->name);
+        EXPECT_NEAR(red->diffuse[0], 1.0f, 1e-6);
+        EXPECT_NEAR(blue->diffuse[0], 0.0f, 1e-6);
+        EXPECT_NEAR(blue->diffuse[2], 1.0f, 1e-6);
+    }
 #endif
 }

@@ -469,7 +469,7 @@ TEST(values3ds_interop, ColoursSpecularLevelsAndNamesKeepTheirValues) {
         mesh->mFaces[0] = Ftk::Face{0, 1, 2, 7};
         mesh->mMaterialGroupCount = 1;
         Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
-        std::strcpy(mesh->mMaterialGroups[0].mName, "Color 4 - White");
+        mesh->mMaterialGroups[0].mName = "Color 4 - White";
         Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
         mesh->mMaterialGroups[0].mFaces[0] = 0;
         Ftk::WriteMesh(db, mesh);

@@ -363,10 +363,10 @@ TEST(writer3ds_materials, CombinationsNamesDefaultMapsAndMessage) {
     auto m = file.Mesh("Box");
     ASSERT_TRUE(m);
     ASSERT_EQ(m->mMaterialGroupCount, 4);
-    EXPECT_STREQ(m->mMaterialGroups[0].mName, "1.Mat0Tex0");
-    EXPECT_STREQ(m->mMaterialGroups[1].mName, "1.Mat0Tex1");
-    EXPECT_STREQ(m->mMaterialGroups[2].mName, "Red");
-    EXPECT_STREQ(m->mMaterialGroups[3].mName, "1.Mat1Tex0");
+    EXPECT_EQ(m->mMaterialGroups[0].mName, std::string("1.Mat0Tex0"));
+    EXPECT_EQ(m->mMaterialGroups[1].mName, std::string("1.Mat0Tex1"));
+    EXPECT_EQ(m->mMaterialGroups[2].mName, std::string("Red"));
+    EXPECT_EQ(m->mMaterialGroups[3].mName, std::string("1.Mat1Tex0"));
     EXPECT_EQ(m->mMaterialGroups[2].mFaces, (std::vector<uint16_t>{3}));
     auto tex0 = file.Material("1.Mat0Tex0");
     ASSERT_TRUE(tex0);
@@ -455,7 +455,7 @@ TEST(writer3ds_materials, DefaultMaterialNoTextureFacesAndSharedUntexturedMateri
     auto m = file.Mesh("T");
     ASSERT_TRUE(m);
     ASSERT_EQ(m->mMaterialGroupCount, 1);
-    EXPECT_STREQ(m->mMaterialGroups[0].mName, "Default1");
+    EXPECT_EQ(m->mMaterialGroups[0].mName, std::string("Default1"));
     auto grey = file.Material("Default1");
     ASSERT_TRUE(grey);
     EXPECT_NEAR(grey->mDiffuse[0], 0.588f, 1.0 / 255);  // kept as a byte
