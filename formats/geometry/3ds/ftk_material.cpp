@@ -567,8 +567,7 @@ void WriteMaterial(Database* database, Material* material) {
         Chunk* container = NewPart(MAP_REFLECTION, block);
         if (ShortData* data = MakeData<ShortData>(NewPart(PERCENT_INT, container)))
             data->mValue = Percent(reflection.mStrength);
-        if (StringData* data = MakeData<StringData>(NewPart(MAP_FILE_NAME, container)))
-            data->mText.clear();
+        if (StringData* data = MakeData<StringData>(NewPart(MAP_FILE_NAME, container))) data->mText.clear();
     }
     const MaterialMap& reflectionMask = m.mMaps[kReflectionMask];
     if (reflectionMask.mFileName[0]) {

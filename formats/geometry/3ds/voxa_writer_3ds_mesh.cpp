@@ -80,7 +80,8 @@ void SpecularToFile(const VgeTVector& specular, float colour[3], float& strength
 // The highlight colour and strength a 3DS file gave the material, while the scene's specular is
 // still their product: a strength of 0 keeps its colour, and neither is refactored. False when
 // the material has none or its specular was changed since.
-bool KeptSpecular(const VOxaMaterial* material, const VgeTVector& specular, float colour[3], float& strength) {
+bool KeptSpecular(const VOxaMaterial* material, const VgeTVector& specular, float colour[3],
+                  float& strength) {
     double kept[3], level;
     if (!voxa_extras::GetColor(material, voxa_extras::kSpecularColor3ds, kept) ||
         !voxa_extras::GetNumber(material, voxa_extras::kShineStrength3ds, level))
@@ -137,7 +138,8 @@ uint16_t MapFlagsOf(const VOxaTexture* texture) {
     const bool clamped = texture->GetWrapModeU() != 0;
     double kept;
     if (voxa_extras::GetNumber(texture, voxa_extras::kMapFlags3ds, kept) && kept >= 0.0 && kept <= 65535.0) {
-        const uint16_t flags = (uint16_t)kept & (uint16_t)~(0x0080 | 0x0200);
+        constexpr uint16_t kTintBits = 0x0080 | 0x0200;
+        const uint16_t flags = (uint16_t)((uint16_t)kept & ~kTintBits);
         if (((flags & 0x0010) != 0) == clamped) return flags;
     }
     return clamped ? 0x0010 : 0x0000;

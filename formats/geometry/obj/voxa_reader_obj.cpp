@@ -598,7 +598,11 @@ bool VOxaReaderObj::ParseMaterialFile(std::FILE* file, MtlLibrary& library) {
             continue;
         }
         if (record == nullptr) continue;
-        int color = keyword == "Ka" ? 0 : keyword == "Kd" ? 1 : keyword == "Ks" ? 2 : keyword == "Ke" ? 3 : -1;
+        int color = keyword == "Ka"   ? 0
+                    : keyword == "Kd" ? 1
+                    : keyword == "Ks" ? 2
+                    : keyword == "Ke" ? 3
+                                      : -1;
         if (color >= 0) {
             double x[3];
             if (ParseDoubles(rest, x, 3) == 3) {
@@ -680,9 +684,9 @@ bool VOxaReaderObj::ResolveMaterial(MaterialSlot& slot) {
     for (int role = 0; role < VOxaMaterial::eMAP_ROLE_COUNT; ++role) {
         if (!record->mHasMap[role]) continue;
         const std::string textureName = name + "_" + kMapKeywords[role];
-        material->SetMap(static_cast<VOxaMaterial::EMapRole>(role),
-                         MakeMapTexture(textureName.c_str(), record->mMaps[role], *from,
-                                        role == VOxaMaterial::eMAP_BUMP));
+        material->SetMap(
+            static_cast<VOxaMaterial::EMapRole>(role),
+            MakeMapTexture(textureName.c_str(), record->mMaps[role], *from, role == VOxaMaterial::eMAP_BUMP));
     }
     if (record->mIllum < 2) material->SetShininess(0.0);
     return true;
