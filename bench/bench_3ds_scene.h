@@ -29,7 +29,7 @@ inline Ftk::Mesh* MakeBench3dsMesh(int index, int vertices, int materials, int s
     }
     mesh->mMaterialGroupCount = 1;
     Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
-    std::snprintf(mesh->mMaterialGroups[0].mName, 17, "Mat%d", index % materials);
+    mesh->mMaterialGroups[0].mName = "Mat" + std::to_string(index % materials);
     Ftk::AllocMaterialGroupFaces(mesh, 0, vertices);
     for (int f = 0; f < vertices; ++f)
         mesh->mMaterialGroups[0].mFaces[f] = (uint16_t)f;

@@ -207,7 +207,6 @@ uint32_t StringLimitOfTag(uint32_t tag) {
         case BACKGROUND_BITMAP:
         case MESH_PROCEDURE_NAME:
             return 12;
-        case MATERIAL_NAME:
         case MAP_FILE_NAME:
             return 64;
         case NODE_PARENT_NAME:
@@ -439,9 +438,10 @@ ChunkData* ParseRecord(uint32_t tag, const uint8_t* bytes, size_t size) {
         }
         case kDataString: {
             StringData* record = new StringData;
-            // A material or map image name longer than any program writes is cut, not a reason to
-            // refuse the whole file (face groups name their material cut the same way).
-            cursor.String(record->mText, StringLimitOfTag(tag), tag == MAP_FILE_NAME || tag == MATERIAL_NAME);
+            // A map image name longer than any program writes is cut, not a reason to refuse the
+            // whole file. A material name is read whole (as face groups name it): the records fit
+            // it, keeping long names apart.
+            cursor.String(record->mText, StringLimitOfTag(tag), tag == MAP_FILE_NAME);
             if (IsObjectNameTag(tag)) {
                 // Object and node names: any length the chunk holds, long ones cut apart.
                 record->mText = FitName(record->mText);
@@ -504,7 +504,7 @@ ChunkData* ParseRecord(uint32_t tag, const uint8_t* bytes, size_t size) {
         }
         case kDataFaceMaterial: {
             std::string name;
-            cursor.String(name, 64, true);
+            cursor.String(name, 0);
             if (cursor.Failed()) return nullptr;
             uint16_t count;
             if (!CountedItems(cursor, 2, &count)) return nullptr;

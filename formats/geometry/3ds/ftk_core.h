@@ -97,6 +97,10 @@ constexpr int kMaxFiles = 252;
 // The longest object or node name kept whole (other readers take up to 64 characters); a file's
 // longer names are cut (FitName). The writer keeps to the format's 10.
 constexpr size_t kNameCapacity = 64;
+// The longest material name read whole from a file (other programs write names as long as the
+// strings of their own scenes hold, 1023 bytes); face groups name their material the same way.
+// A longer name is cut by FitName. The writer keeps to the format's 15.
+constexpr size_t kMaterialNameCapacity = 1023;
 // A parent or target field: a name, a point and an instance name ("$$$DUMMY." and an instance
 // name among them).
 constexpr size_t kParentNameCapacity = 2 * kNameCapacity + 1;
@@ -253,6 +257,13 @@ std::string FitName(const std::string& name);
 // The names cut since the last call (whole name, kept name), each once, in the order first cut
 // (the first 1024 of them); empties the list.
 std::vector<std::pair<std::string, std::string>> TakeCutNames();
+// A name that other records refer to (a material's, named by face groups) in at most `capacity`
+// bytes (at least 32). A longer name is cut before a whole UTF-8 character and ends in "~" and 16
+// hexadecimal digits of a hash of the whole name, so that two names that differ only past the cut
+// stay apart and every reference cut the same way still finds its name. True when cut.
+bool FitName(std::string& out, const std::string& text, size_t capacity);
+// The same into a field of `size` bytes (capacity size - 1), NUL-terminated.
+bool FitName(char* field, size_t size, const std::string& text);
 
 // ---- Chunk data records -------------------------------------------------------------------------
 

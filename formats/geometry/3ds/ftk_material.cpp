@@ -149,10 +149,11 @@ void ReleaseMaterial(Material** material) {
 
 float ReadPercent(Chunk* chunk) {
     if (!chunk) return 0.0f;
-    if (ShortData* percent = GetData<ShortData>(FindChild(chunk, PERCENT_INT)))
-        return percent->mValue * 0.01f;
+    // The float, when there is one, is the exact value of a rounded integer beside it.
     if (FloatsData* fraction = GetData<FloatsData>(FindChild(chunk, PERCENT_FLOAT)))
         return fraction->mValues[0];
+    if (ShortData* percent = GetData<ShortData>(FindChild(chunk, PERCENT_INT)))
+        return percent->mValue * 0.01f;
     return 0.0f;
 }
 
@@ -175,27 +176,7 @@ void ReadMaterialMap(Chunk* container, MaterialMap* map) {
                 break;
             case MAP_TILING:
                 if (ShortData* data = GetData<ShortData>(node)) {
-                    uint16_t flags = (uint16_t)data->mValue;
-                    if ((flags & 0x0011) == 0x0011)
-                        map->mTiling = kMapDecal;
-                    else if ((flags & 0x0001) && !(flags & 0x0010))
-                        map->mTiling = kMapBoth;
-                    else
-                        map->mTiling = kMapTiled;
-                    map->mFlag0100 = (flags & 0x0100) ? 1 : 0;
-                    map->mFlag0020 = (flags & 0x0020) ? 1 : 0;
-                    map->mFlag0002 = (flags & 0x0002) ? 1 : 0;
-                    map->mFlag0008 = (flags & 0x0008) ? 1 : 0;
-                    if (flags & 0x0200)
-                        map->mTintMode = 4;
-                    else if ((flags & 0x00C0) == 0x00C0)
-                        map->mTintMode = 3;
-                    else if (flags & 0x0080)
-                        map->mTintMode = 2;
-                    else if (flags & 0x0040)
-                        map->mTintMode = 1;
-                    else
-                        map->mTintMode = 0;
+                    SetMapFlags(*map, (uint16_t)data->mValue);
                 }
                 break;
             case MAP_BLUR:
@@ -244,7 +225,7 @@ bool ReadMaterialChild(Chunk* node, Material* m) {
     switch (tag) {
         case MATERIAL_NAME:
             if (StringData* data = GetData<StringData>(node))
-                CopyName(m->mName, sizeof m->mName, data->mText.c_str());
+                m->mNameCut = FitName(m->mName, sizeof m->mName, data->mText) ? 1 : 0;
             return true;
         case MATERIAL_AMBIENT:
             ReadMaterialColor(node, m->mAmbient);
@@ -419,15 +400,7 @@ void WriteMaterialMap(Chunk* container, const MaterialMap* map) {
         data->mValue = SaturateShort((double)map->mStrength * 100.0 + 0.5);
     if (StringData* data = MakeData<StringData>(NewPart(MAP_FILE_NAME, container)))
         data->mText.assign(map->mFileName, strnlen(map->mFileName, sizeof map->mFileName));
-    uint16_t flags = 0;
-    if (map->mTiling == kMapDecal) flags = 0x0011;
-    if (map->mTiling == kMapBoth) flags = 0x0001;
-    if (map->mFlag0100) flags |= 0x0100;
-    if (map->mFlag0020 == 1) flags |= 0x0020;
-    if (map->mFlag0002) flags |= 0x0002;
-    if (map->mFlag0008) flags |= 0x0008;
-    static const uint16_t kTintBits[5] = {0, 0x0040, 0x0080, 0x00C0, 0x0200};
-    if (map->mTintMode >= 1 && map->mTintMode <= 4) flags |= kTintBits[map->mTintMode];
+    const uint16_t flags = MapFlags(*map);
     if (ShortData* data = MakeData<ShortData>(NewPart(MAP_TILING, container))) data->mValue = (int16_t)flags;
     auto putFloat = [&](uint32_t tag, float value) {
         if (FloatsData* data = MakeData<FloatsData>(NewPart(tag, container))) data->mValues[0] = value;
@@ -450,6 +423,45 @@ void WriteMaterialMap(Chunk* container, const MaterialMap* map) {
         PutBytes(container, MAP_TINT_G, map->mGreenTint);
         PutBytes(container, MAP_TINT_B, map->mBlueTint);
     }
+}
+
+uint16_t MapFlags(const MaterialMap& map) {
+    uint16_t flags = 0;
+    if (map.mTiling == kMapDecal) flags = 0x0011;
+    if (map.mTiling == kMapBoth) flags = 0x0001;
+    if (map.mTiling == kMapNoTile) flags = 0x0010;
+    if (map.mFlag0100) flags |= 0x0100;
+    if (map.mFlag0020 == 1) flags |= 0x0020;
+    if (map.mFlag0002) flags |= 0x0002;
+    if (map.mFlag0008) flags |= 0x0008;
+    static const uint16_t kTintBits[5] = {0, 0x0040, 0x0080, 0x00C0, 0x0200};
+    if (map.mTintMode >= 1 && map.mTintMode <= 4) flags |= kTintBits[map.mTintMode];
+    return flags;
+}
+
+void SetMapFlags(MaterialMap& map, uint16_t flags) {
+    if ((flags & 0x0011) == 0x0011)
+        map.mTiling = kMapDecal;
+    else if (flags & 0x0001)
+        map.mTiling = kMapBoth;
+    else if (flags & 0x0010)
+        map.mTiling = kMapNoTile;
+    else
+        map.mTiling = kMapTiled;
+    map.mFlag0100 = (flags & 0x0100) ? 1 : 0;
+    map.mFlag0020 = (flags & 0x0020) ? 1 : 0;
+    map.mFlag0002 = (flags & 0x0002) ? 1 : 0;
+    map.mFlag0008 = (flags & 0x0008) ? 1 : 0;
+    if (flags & 0x0200)
+        map.mTintMode = 4;
+    else if ((flags & 0x00C0) == 0x00C0)
+        map.mTintMode = 3;
+    else if (flags & 0x0080)
+        map.mTintMode = 2;
+    else if (flags & 0x0040)
+        map.mTintMode = 1;
+    else
+        map.mTintMode = 0;
 }
 
 namespace {
@@ -506,6 +518,13 @@ void WriteMaterial(Database* database, Material* material) {
         PutBytes(chunk, COLOR_BYTE_GAMMA, color.second);
     }
     PutPercent(block, MATERIAL_SHININESS, Percent(m.mShininess));
+    // A shininess between whole percents (an OBJ "Ns 5" is 2.5%) also gets its exact value: readers
+    // that know the float percentage take it, the others the rounded one.
+    if (std::fabs((double)m.mShininess * 100.0 - Percent(m.mShininess)) > 1e-3) {
+        if (FloatsData* data =
+                MakeData<FloatsData>(NewPart(PERCENT_FLOAT, FindChild(block, MATERIAL_SHININESS))))
+            data->mValues[0] = m.mShininess;
+    }
     PutPercent(block, MATERIAL_SHINE_STRENGTH, Percent(m.mShineStrength));
     PutPercent(block, MATERIAL_TRANSPARENCY, Percent(m.mTransparency));
     // The falloff's magnitude is rounded; its sign is the flag.
@@ -541,13 +560,14 @@ void WriteMaterial(Database* database, Material* material) {
         PutParameters(block, slot, map);
     }
     const MaterialMap& reflection = m.mMaps[kReflectionMap];
-    if (reflection.mFileName[0] || m.mAutoReflectionInUse) {
+    if (reflection.mFileName[0]) {
+        // Whole, flags included: a reader takes a map without its flag word as not tiled.
+        WriteMaterialMap(NewPart(MAP_REFLECTION, block), &reflection);
+    } else if (m.mAutoReflectionInUse) {
         Chunk* container = NewPart(MAP_REFLECTION, block);
         if (ShortData* data = MakeData<ShortData>(NewPart(PERCENT_INT, container)))
             data->mValue = Percent(reflection.mStrength);
-        if (StringData* data = MakeData<StringData>(NewPart(MAP_FILE_NAME, container)))
-            data->mText.assign(reflection.mFileName,
-                               strnlen(reflection.mFileName, sizeof reflection.mFileName));
+        if (StringData* data = MakeData<StringData>(NewPart(MAP_FILE_NAME, container))) data->mText.clear();
     }
     const MaterialMap& reflectionMask = m.mMaps[kReflectionMask];
     if (reflectionMask.mFileName[0]) {

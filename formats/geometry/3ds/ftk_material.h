@@ -10,8 +10,9 @@
 
 namespace Ftk {
 
-// Tiling values of MaterialMap::mTiling.
-enum MapTiling : int32_t { kMapTiled = 1, kMapDecal = 2, kMapBoth = 3 };
+// Tiling values of MaterialMap::mTiling: tiled (no tiling bit), decal (bits 0x0011), both
+// (bit 0x0001 alone) and no tile (bit 0x0010 alone).
+enum MapTiling : int32_t { kMapTiled = 1, kMapDecal = 2, kMapBoth = 3, kMapNoTile = 4 };
 
 struct MaterialMap {
     // Empty: no map. Files of other programs name maps of up to 64 bytes; this toolkit writes at
@@ -60,8 +61,11 @@ enum MaterialMapSlot : int {
 };
 
 struct Material {
-    // Other programs write names of up to 64 bytes; this toolkit writes at most 15.
-    char mName[65] = {};
+    // Other programs write names of up to kMaterialNameCapacity bytes; this toolkit writes at most
+    // 15. A longer name read from a file is cut with a hash of the whole name (FitName), and
+    // mNameCut is set.
+    char mName[kMaterialNameCapacity + 1] = {};
+    uint8_t mNameCut = 0;
     float mAmbient[3] = {};
     float mDiffuse[3] = {};
     float mSpecular[3] = {};
@@ -107,6 +111,9 @@ void ReadMaterialMap(Chunk* container, MaterialMap* map);
 float ReadPercent(Chunk* chunk);
 void WriteMaterial(Database* database, Material* material);
 void WriteMaterialMap(Chunk* container, const MaterialMap* map);
+// The map's flag word (chunk 0xA351) from its tiling, flags and tint mode, and the other way round.
+uint16_t MapFlags(const MaterialMap& map);
+void SetMapFlags(MaterialMap& map, uint16_t flags);
 void DeleteMaterialByIndex(Database* database, uint32_t index);
 void DeleteMaterialByName(Database* database, const char* name);
 void CopyMaterialByIndex(Database* destination, Database* source, uint32_t index);

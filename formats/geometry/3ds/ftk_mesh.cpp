@@ -201,7 +201,7 @@ void ReadFaceChunk(Chunk* faces, Mesh* mesh) {
         if (node->mTag != FACE_MATERIAL) continue;
         MeshMaterialGroup& entry = mesh->mMaterialGroups[group++];
         if (FaceMaterialData* data = GetData<FaceMaterialData>(node)) {
-            CopyName(entry.mName, sizeof entry.mName, data->mName.c_str());
+            FitName(entry.mName, data->mName, kMaterialNameCapacity);
             entry.mFaceCount = (uint16_t)data->mFaces.size();
             entry.mFaces = std::move(data->mFaces);
         }
@@ -411,7 +411,7 @@ void WriteMesh(Database* database, Mesh* mesh) {
         for (uint16_t g = 0; faces && g < mesh->mMaterialGroupCount; ++g) {
             const MeshMaterialGroup& group = mesh->mMaterialGroups[g];
             if (FaceMaterialData* data = MakeData<FaceMaterialData>(NewPart(FACE_MATERIAL, faces))) {
-                data->mName.assign(group.mName, strnlen(group.mName, sizeof group.mName));
+                data->mName.assign(group.mName, 0, kMaterialNameCapacity);
                 if (group.mFaceCount && !group.mFaces.empty())
                     data->mFaces.assign(group.mFaces.begin(), group.mFaces.begin() + group.mFaceCount);
             }

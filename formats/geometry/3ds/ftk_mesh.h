@@ -4,6 +4,7 @@
 #define OXA_FORMATS_GEOMETRY_3DS_FTK_MESH_H
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "formats/geometry/3ds/ftk_database.h"
@@ -11,7 +12,7 @@
 namespace Ftk {
 
 struct MeshMaterialGroup {
-    char mName[65] = {};  // as a material's name
+    std::string mName;  // as a material's name, at most kMaterialNameCapacity bytes
     uint16_t mFaceCount = 0;
     std::vector<uint16_t> mFaces;
 };

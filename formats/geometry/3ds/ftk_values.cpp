@@ -1,4 +1,5 @@
 // Typed value reads and writes at the current file's position, byte order, strings, string lists.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -349,6 +350,36 @@ std::vector<std::pair<std::string, std::string>> TakeCutNames() {
     names.swap(gCutNames);
     gCutWholeNames.clear();
     return names;
+}
+
+bool FitName(std::string& out, const std::string& text, size_t capacity) {
+    if (text.size() <= capacity) {
+        out = text;
+        return false;
+    }
+    uint64_t hash = 1469598103934665603ull;  // FNV-1a over every byte of the name
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char suffix[18];
+    std::snprintf(suffix, sizeof suffix, "~%016llx", (unsigned long long)hash);
+    const size_t suffixLength = sizeof suffix - 1;
+    size_t keep = capacity > suffixLength ? std::min(capacity - suffixLength, text.size()) : 0;
+    // Not inside a UTF-8 character: its continuation bytes are 10xxxxxx.
+    while (keep > 0 && ((unsigned char)text[keep] & 0xC0) == 0x80)
+        --keep;
+    out.assign(text, 0, keep);
+    out.append(suffix, std::min(suffixLength, capacity));
+    return true;
+}
+
+bool FitName(char* field, size_t size, const std::string& text) {
+    if (!field || size == 0) return false;
+    std::string fitted;
+    const bool cut = FitName(fitted, text, size - 1);
+    CopyName(field, size, fitted.c_str());
+    return cut;
 }
 
 void NewStringList(StringList** list, uint32_t capacity) {

@@ -20,6 +20,7 @@
 #include "base/vpath.h"
 #include "base/vprintable_text.h"
 #include "base/vtime.h"
+#include "formats/geometry/voxa_material_extras.h"
 #include "objects/vproperty.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_global_camera_settings.h"
@@ -592,8 +593,12 @@ void ApplyMapParameters(VOxaTexture* texture, const Ftk::MaterialMap& map) {
         texture->SetRotation(0.0, 0.0, -map.mRotation);
     }
     texture->SetScale(us, vs);
-    const int wrap = map.mTiling == 1 ? 0 : 1;
+    // Clamped only where the map is not tiled; a decal that is also tiled repeats.
+    const int wrap = map.mTiling == Ftk::kMapDecal || map.mTiling == Ftk::kMapNoTile ? 1 : 0;
     texture->SetWrapMode(wrap, wrap);
+    // The flags and blur the scene has no field for, for a 3DS writer to put back.
+    voxa_extras::SetNumber(texture, voxa_extras::kMapFlags3ds, Ftk::MapFlags(map));
+    voxa_extras::SetNumber(texture, voxa_extras::kMapBlur3ds, map.mBlur);
 }
 
 }  // namespace
@@ -620,6 +625,13 @@ bool VOxaReader3DS::CreateMaterials() {
     for (size_t i = 0; i < mMaterialRecords.size(); ++i) {
         const Ftk::Material* record = mMaterialRecords[i];
         const std::string name = FieldName(record->mName);
+        if (record->mNameCut) {
+            mMessageText += "Material \"";
+            mMessageText += VPrintableText(name.c_str()).c_str();
+            mMessageText +=
+                "\" has a longer name in the file: names are read up to 1023 bytes, a longer one is cut and "
+                "ends in a hash of the whole name, which keeps it apart from the others.\n";
+        }
         VOxaMaterial* material = mManager->CreateMaterial(name.c_str());
         if (!material) {
             mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
@@ -661,6 +673,11 @@ bool VOxaReader3DS::CreateMaterials() {
         for (int c = 0; c < 3; ++c)
             specular[c] = std::isfinite(s[c] * k) ? std::max(0.0, s[c] * k) : 0.0;
         material->SetDefaultSpecular(specular);
+        // The colour and strength apart, so that a strength of 0 does not lose the colour.
+        const double fileSpecular[3] = {s[0], s[1], s[2]};
+        voxa_extras::SetColor(material, voxa_extras::kSpecularColor3ds, fileSpecular);
+        voxa_extras::SetNumber(material, voxa_extras::kShineStrength3ds, record->mShineStrength);
+        voxa_extras::SetNumber(material, voxa_extras::kTwoSided3ds, record->mTwoSided ? 1.0 : 0.0);
         // Twice the file's value, 100% being 2: the material holds it whole.
         material->SetShininess(2.0 * record->mShininess);
         color.Set(d[0] * e, d[1] * e, d[2] * e, 1.0);
@@ -848,7 +865,7 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
     const size_t groupCount = std::min<size_t>(record.mMaterialGroupCount, record.mMaterialGroups.size());
     for (size_t g = 0; g < groupCount; ++g) {
         const Ftk::MeshMaterialGroup& group = record.mMaterialGroups[g];
-        const std::string name = FieldName(group.mName);
+        const std::string& name = group.mName;
         VOxaMaterial* material = nullptr;
         auto created = mCreatedMaterials.find(name);
         if (created != mCreatedMaterials.end())

@@ -320,9 +320,11 @@ bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
     }
     WriteNode(mRootNode);
     if (mRefused) {
+        mUnheld.TakeText("3DS");
         Abandon();
         return false;
     }
+    mMessageText += mUnheld.TakeText("3DS").c_str();
 
     // The scene's ambient light, unless it is the one every new scene has (which no file gave
     // it): that is written black, so that no reader lights the materials with it.

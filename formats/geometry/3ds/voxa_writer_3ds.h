@@ -13,6 +13,7 @@
 #include "base/vtime.h"
 #include "formats/geometry/3ds/ftk.h"
 #include "formats/geometry/voxa_geometry_write.h"
+#include "formats/geometry/voxa_material_extras.h"
 #include "oxa_codec/voxa_writer.h"
 #include "scene/voxa_global_light_settings.h"
 #include "scene/voxa_renaming_strategy.h"
@@ -83,6 +84,8 @@ public:
     // Gives a map the name of its image beside the output (`givenName`), or a short one of at
     // most 12 characters when that is longer, with a message.
     void NameMap(Ftk::MaterialMap& map, const VOxaTexture* texture, const VString& givenName);
+    // Names in the material's warning the MTL map options of the texture that a 3DS map cannot hold.
+    void NoteMapOptions(const VOxaMaterial* material, const VOxaTexture* texture);
     // The name of the material record of a face combination: the record is built and put into
     // the database, except for a material without maps whose record this Write put already.
     std::string PutMaterial(VOxaMesh* mesh, int m, int t1, int t2);
@@ -230,6 +233,8 @@ private:
     // The node names of this Write, for the names of mesh parts.
     std::unordered_set<std::string> mNodeNames;
     VOxaTextureCopier mTextureCopier;
+    // Material values a 3DS file cannot hold, named once per material at the end of a Write.
+    voxa_extras::UnheldValues mUnheld;
 };
 
 // The exporter's factory for the "3ds" row: a new writer owned by the caller.

@@ -18,7 +18,9 @@
 #include "base/vpath.h"
 #include "base/vprintable_text.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
+#include "formats/geometry/obj/voxa_obj_mtllib.h"
 #include "formats/geometry/voxa_geometry_write.h"
+#include "formats/geometry/voxa_material_extras.h"
 #include "scene/voxa_sdk_manager.h"
 
 namespace {
@@ -75,6 +77,29 @@ void SpecularToFile(const VgeTVector& specular, float colour[3], float& strength
     strength = (float)(percent * 0.01);
 }
 
+// The highlight colour and strength a 3DS file gave the material, while the scene's specular is
+// still their product: a strength of 0 keeps its colour, and neither is refactored. False when
+// the material has none or its specular was changed since.
+bool KeptSpecular(const VOxaMaterial* material, const VgeTVector& specular, float colour[3],
+                  float& strength) {
+    double kept[3], level;
+    if (!voxa_extras::GetColor(material, voxa_extras::kSpecularColor3ds, kept) ||
+        !voxa_extras::GetNumber(material, voxa_extras::kShineStrength3ds, level))
+        return false;
+    const double k = level * 4.0 / 3.0;
+    for (int i = 0; i < 3; ++i) {
+        // The scene holds the product as a float.
+        if (!std::isfinite(kept[i]) || kept[i] < 0.0 || kept[i] > 1.0 ||
+            std::fabs(kept[i] * k - specular[i]) > 1e-6 * std::max(1.0, std::fabs(specular[i])))
+            return false;
+    }
+    if (!std::isfinite(level) || level < 0.0 || level * 100.0 > 32767.0) return false;
+    for (int i = 0; i < 3; ++i)
+        colour[i] = (float)kept[i];
+    strength = (float)level;
+    return true;
+}
+
 // The self-illumination that a 3DS reader turns back into the emissive colour (diffuse times
 // self-illumination): the factor that best carries the diffuse onto the emissive, within [0, 1].
 // An average of the emissive channels would shrink on every trip by the diffuse's own average.
@@ -106,7 +131,22 @@ std::string ShortMapName(const std::string& name, int number) {
     return stem.substr(0, std::min(eight, room)) + suffix + ending;
 }
 
-// Offsets, scales, rotation and tiling of a map from its texture.
+// The flag word of a map: the one a 3DS file gave the texture while its wrap mode still says the
+// same (clamped exactly where the word says not tiled), else the wrap mode's own: no tile for a
+// clamped texture. Tint bits are left out: their colours are not kept.
+uint16_t MapFlagsOf(const VOxaTexture* texture) {
+    const bool clamped = texture->GetWrapModeU() != 0;
+    double kept;
+    if (voxa_extras::GetNumber(texture, voxa_extras::kMapFlags3ds, kept) && kept >= 0.0 && kept <= 65535.0) {
+        constexpr uint16_t kTintBits = 0x0080 | 0x0200;
+        const uint16_t flags = (uint16_t)((uint16_t)kept & ~kTintBits);
+        if (((flags & 0x0010) != 0) == clamped) return flags;
+    }
+    return clamped ? 0x0010 : 0x0000;
+}
+
+// Offsets, scales, rotation, flags and blur of a map from its texture: the inverse of a 3DS
+// reader's placement, so that a map read and written again keeps its own values.
 void SetMapParameters(Ftk::MaterialMap& map, const VOxaTexture* texture) {
     const double tu = texture->GetTranslationU();
     const double tv = texture->GetTranslationV();
@@ -118,21 +158,25 @@ void SetMapParameters(Ftk::MaterialMap& map, const VOxaTexture* texture) {
     if (!std::isfinite(sv) || sv == 0.0) sv = 1.0;
     map.mUScale = (float)su;
     map.mVScale = (float)sv;
-    map.mTiling = texture->GetWrapModeU() == 0 ? Ftk::kMapTiled : Ftk::kMapDecal;
+    Ftk::SetMapFlags(map, MapFlagsOf(texture));
+    double blur = 0.0;
+    if (voxa_extras::GetNumber(texture, voxa_extras::kMapBlur3ds, blur)) map.mBlur = Finite(blur);
     if (w == 0.0) {
         map.mUOffset = Finite(-(tu / su) - (1.0 - 1.0 / su) * 0.5);
         map.mVOffset = Finite(tv / sv + (1.0 - 1.0 / sv) * 0.5);
         map.mRotation = 0.0f;
         return;
     }
+    // The reader turns the scaled offset point by the map's rotation and moves it by a half;
+    // here the translation is moved back, turned back, and only then unscaled.
     double m[4][4];
     VgeMatrixIdentity(m);
     VgeEulerXYZToMatrix(m, 0.0, 0.0, -w);
-    const double px = -(tu - 0.5) / su, py = -(tv - 0.5) / sv;
-    const double x = px * m[0][0] + py * m[1][0];
-    const double y = px * m[0][1] + py * m[1][1];
-    map.mUOffset = Finite(x - 0.5);
-    map.mVOffset = Finite(-(y - 0.5));
+    const double dx = tu - 0.5, dy = tv - 0.5;
+    const double x = dx * m[0][0] + dy * m[1][0];
+    const double y = dx * m[0][1] + dy * m[1][1];
+    map.mUOffset = Finite(-x / su - 0.5);
+    map.mVOffset = Finite(y / sv + 0.5);
     map.mRotation = Finite(-w);
 }
 
@@ -896,7 +940,7 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
                 const size_t count = starts[g + 1] - starts[g];
                 Ftk::AllocMaterialGroupFaces(record, (uint16_t)g, (uint16_t)count);
                 const std::string materialName = PutMaterial(mesh, key.mMaterial, key.mFirst, key.mSecond);
-                Ftk::CopyName(record->mMaterialGroups[g].mName, 16, materialName.c_str());
+                record->mMaterialGroups[g].mName = materialName.substr(0, 15);
             }
             for (size_t g = 0; g < groups; ++g) {
                 Ftk::MeshMaterialGroup& group = record->mMaterialGroups[g];
@@ -940,6 +984,13 @@ void VOxaWriter3DS::NameMap(Ftk::MaterialMap& map, const VOxaTexture* texture, c
     }
     mMapNames.insert(mapName);
     Ftk::CopyName(map.mFileName, 13, mapName.c_str());
+}
+
+void VOxaWriter3DS::NoteMapOptions(const VOxaMaterial* material, const VOxaTexture* texture) {
+    // The options of an MTL map line that no field of a 3DS map holds ("-mm 0 1", "-cc on").
+    const std::string options = voxa_obj::GetMapOptions(texture);
+    if (material != nullptr && !options.empty())
+        mUnheld.Note(material->GetNameWithoutPrefix(), "its map options \"" + options + "\"");
 }
 
 std::string VOxaWriter3DS::PutMaterial(VOxaMesh* mesh, int m, int t1, int t2) {
@@ -990,12 +1041,28 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         // Unclamped: a highlight above 1 in one channel keeps its hue.
         VgeTVector strongSpecular;
         material->GetDefaultSpecular(strongSpecular);
-        SpecularToFile(strongSpecular, record->mSpecular, record->mShineStrength);
+        if (!KeptSpecular(material, strongSpecular, record->mSpecular, record->mShineStrength))
+            SpecularToFile(strongSpecular, record->mSpecular, record->mShineStrength);
+        const std::string own = material->GetNameWithoutPrefix();
         // A 3DS reader takes twice the file's shininess; the file holds at most 100%.
         record->mShininess = std::min(Finite(material->GetShininess() * 0.5), 1.0f);
+        if (material->GetShininess() * 0.5 > 1.0 + 1e-6)
+            mUnheld.Note(own, "its shininess above 100% (an OBJ Ns above 200)");
         record->mTransparency = Finite(1.0 - material->GetOpacity());
         record->mSelfIllumination = SelfIllumination(emissive, diffuse);
-        record->mTwoSided = 1;
+        // The glow is the diffuse colour times the self-illumination: another hue is lost.
+        VgeTVector glow;
+        material->GetDefaultEmissive(glow);
+        const double carried[3] = {diffuse.mRed, diffuse.mGreen, diffuse.mBlue};
+        for (int i = 0; i < 3; ++i)
+            if (std::fabs(carried[i] * record->mSelfIllumination - glow[i]) > 0.5 / 255.0)
+                mUnheld.Note(own, "its glow colour apart from the diffuse colour (an OBJ Ke)");
+        if (material->GetMap(VOxaMaterial::eMAP_AMBIENT) != nullptr)
+            mUnheld.Note(own, "its ambient map (an OBJ map_Ka)");
+        // As the 3DS file it came from says; drawn from both sides when no such file says.
+        double twoSided = 1.0;
+        voxa_extras::GetNumber(material, voxa_extras::kTwoSided3ds, twoSided);
+        record->mTwoSided = twoSided != 0.0 ? 1 : 0;
     }
 
     std::string name;
@@ -1030,13 +1097,14 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         Ftk::MaterialMap& map = record->mMaps[slots[i]];
         NameMap(map, texture, givenNames[i]);
         if (i == 0) {
-            map.mStrength = 1.0f;
+            map.mStrength = Finite(texture->GetDefaultAlpha());
         } else {
             double alpha = texture->GetDefaultAlpha();
             if (texture->GetBlendMode() == 1) alpha *= 0.5;
             map.mStrength = Finite(alpha);
         }
         SetMapParameters(map, texture);
+        NoteMapOptions(material, texture);
     }
 
     // The material's other maps, each with its image beside the output.
@@ -1058,6 +1126,7 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
             NameMap(map, texture, given);
             map.mStrength = Finite(texture->GetDefaultAlpha());
             SetMapParameters(map, texture);
+            NoteMapOptions(material, texture);
         }
     }
     return record;

@@ -210,4 +210,28 @@ bool HasMapOption(std::string_view options, std::string_view name) {
     return false;
 }
 
+bool TakeMapOption(std::string& options, std::string_view name, std::string& value) {
+    const char* begin = options.data();
+    const char* end = begin + options.size();
+    const char* p = begin;
+    std::string_view word;
+    while ((p = NextWord(p, end, word)) != nullptr) {
+        if (word != name) continue;
+        std::string_view next;
+        const char* after = NextWord(p, end, next);
+        if (after == nullptr) return false;
+        value.assign(next);
+        // The option, its value and the blank before them (or after, for the first option).
+        size_t from = (size_t)(word.data() - begin);
+        size_t to = (size_t)(after - begin);
+        if (from > 0)
+            --from;
+        else if (to < options.size())
+            ++to;
+        options.erase(from, to - from);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace voxa_obj

@@ -82,6 +82,9 @@ std::string GetMapOptions(const VOxaTexture* texture);
 
 // Whether the option text `options` (as MapLine keeps it) holds the option `name` ("-s").
 bool HasMapOption(std::string_view options, std::string_view name);
+// Takes the first one-value option `name` ("-clamp on") out of the option text: its value goes to
+// `value`. False (text unchanged) when the text holds no such option with a value.
+bool TakeMapOption(std::string& options, std::string_view name, std::string& value);
 
 // The files of the libraries that reading the OBJ file `objPath` opens, each once, in the order
 // the file names them. Empty when the file cannot be read.

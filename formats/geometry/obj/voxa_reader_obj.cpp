@@ -598,7 +598,11 @@ bool VOxaReaderObj::ParseMaterialFile(std::FILE* file, MtlLibrary& library) {
             continue;
         }
         if (record == nullptr) continue;
-        int color = keyword == "Ka" ? 0 : keyword == "Kd" ? 1 : keyword == "Ks" ? 2 : -1;
+        int color = keyword == "Ka"   ? 0
+                    : keyword == "Kd" ? 1
+                    : keyword == "Ks" ? 2
+                    : keyword == "Ke" ? 3
+                                      : -1;
         if (color >= 0) {
             double x[3];
             if (ParseDoubles(rest, x, 3) == 3) {
@@ -650,16 +654,23 @@ bool VOxaReaderObj::ResolveMaterial(MaterialSlot& slot) {
     }
     if (record == nullptr) return false;
     slot.mResolved = true;
-    for (int c = 0; c < 3; ++c) {
+    for (int c = 0; c < 4; ++c) {
         if (!record->mHasColor[c]) continue;
-        const VOxaColor color(record->mColor[c][0], record->mColor[c][1], record->mColor[c][2],
-                              1.0);  // clamps
+        const double* x = record->mColor[c];
+        if (c == 2 || c == 3) {
+            // A highlight or glow above 1 is kept (a strong highlight, a bright glow); below 0,
+            // or not a number, it is none.
+            VgeTVector color;
+            for (int i = 0; i < 3; ++i)
+                color[i] = std::isfinite(x[i]) ? std::max(x[i], 0.0) : 0.0;
+            (c == 2) ? material->SetDefaultSpecular(color) : material->SetDefaultEmissive(color);
+            continue;
+        }
+        const VOxaColor color(x[0], x[1], x[2], 1.0);  // clamps
         if (c == 0)
             material->SetAmbient(color);
-        else if (c == 1)
-            material->SetDiffuse(color);
         else
-            material->SetSpecular(color);
+            material->SetDiffuse(color);
     }
     if (record->mHasNs) material->SetShininess(record->mNs * 0.01);
     if (record->mHasDissolve)
@@ -673,15 +684,16 @@ bool VOxaReaderObj::ResolveMaterial(MaterialSlot& slot) {
     for (int role = 0; role < VOxaMaterial::eMAP_ROLE_COUNT; ++role) {
         if (!record->mHasMap[role]) continue;
         const std::string textureName = name + "_" + kMapKeywords[role];
-        material->SetMap(static_cast<VOxaMaterial::EMapRole>(role),
-                         MakeMapTexture(textureName.c_str(), record->mMaps[role], *from));
+        material->SetMap(
+            static_cast<VOxaMaterial::EMapRole>(role),
+            MakeMapTexture(textureName.c_str(), record->mMaps[role], *from, role == VOxaMaterial::eMAP_BUMP));
     }
     if (record->mIllum < 2) material->SetShininess(0.0);
     return true;
 }
 
 VOxaTexture* VOxaReaderObj::MakeMapTexture(const char* name, const voxa_obj::MapLine& map,
-                                           const MtlLibrary& from) {
+                                           const MtlLibrary& from, bool bump) {
     VOxaTexture* texture = mManager ? mManager->CreateTexture(name) : nullptr;
     if (texture == nullptr) return nullptr;
     texture->SetFileName(map.mFile.c_str());
@@ -689,7 +701,20 @@ VOxaTexture* VOxaReaderObj::MakeMapTexture(const char* name, const voxa_obj::Map
     texture->SetSourceFolder(AbsoluteFolderOf(from.mPath).c_str());
     if (map.mHasScale) texture->SetScale(map.mScale[0], map.mScale[1]);
     if (map.mHasOffset) texture->SetTranslation(map.mOffset[0], map.mOffset[1]);
-    if (!map.mOptions.empty()) voxa_obj::SetMapOptions(texture, map.mOptions.c_str());
+    std::string options = map.mOptions;
+    // "-clamp" is the texture's wrap mode; a bump map's "-bm" its strength.
+    std::string value;
+    if (voxa_obj::TakeMapOption(options, "-clamp", value)) {
+        const int wrap = value == "on" ? 1 : 0;
+        texture->SetWrapMode(wrap, wrap);
+    }
+    double multiplier;
+    if (bump && voxa_obj::TakeMapOption(options, "-bm", value) &&
+        voxa_obj::ParseDouble(value.data(), value.data() + value.size(), multiplier) ==
+            value.data() + value.size() &&
+        std::isfinite(multiplier))
+        texture->SetDefaultAlpha(multiplier);
+    if (!options.empty()) voxa_obj::SetMapOptions(texture, options.c_str());
     return texture;
 }
 

@@ -99,8 +99,8 @@ private:
     // One "newmtl" record of an MTL file.
     struct MtlRecord {
         std::string mName;
-        double mColor[3][3] = {};  // Ka, Kd, Ks
-        bool mHasColor[3] = {false, false, false};
+        double mColor[4][3] = {};  // Ka, Kd, Ks, Ke
+        bool mHasColor[4] = {false, false, false, false};
         int mIllum = 2;
         bool mHasNs = false;
         double mNs = 0.0;
@@ -138,7 +138,8 @@ private:
     // false, nothing changed, when none does (yet).
     bool ResolveMaterial(MaterialSlot& slot);
     // A texture for the map line, its image found from the folder of the library `from`.
-    VOxaTexture* MakeMapTexture(const char* name, const voxa_obj::MapLine& map, const MtlLibrary& from);
+    VOxaTexture* MakeMapTexture(const char* name, const voxa_obj::MapLine& map, const MtlLibrary& from,
+                                bool bump = false);
     // Adds the corners of a face line to the container. False, with `error` saying why, when a
     // corner names no vertex, an index 0, or one past what was read so far (vertices, texture
     // coordinates, normals); the caller then removes what was added and refuses the file.

@@ -52,6 +52,16 @@ void AppendColor(std::string& out, const char* keyword, const VOxaColor& color) 
     out += '\n';
 }
 
+// A colour that may lie above 1; a component that is not a finite number is written as 0.
+void AppendColor(std::string& out, const char* keyword, const VgeTVector& color) {
+    out += keyword;
+    for (int i = 0; i < 3; ++i) {
+        out += ' ';
+        AppendShortestSingle(out, std::isfinite(color[i]) ? color[i] : 0.0);
+    }
+    out += '\n';
+}
+
 // A normal or UV component that is not a finite number is written as 0: OBJ readers refuse "nan".
 double FiniteOrZero(double value) {
     return std::isfinite(value) ? value : 0.0;
@@ -184,6 +194,7 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
         mDefaultMaterial = nullptr;
     }
     if (mRefused) {
+        mUnheld.TakeText("OBJ");
         // Neither file is put in place: the OBJ file's close answers false.
         mMtlFile.Abandon();
         CloseMaterialFile();
@@ -192,6 +203,7 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
         return false;
     }
     const bool materialsOk = CloseMaterialFile();
+    mMessageText += mUnheld.TakeText("OBJ").c_str();
 
     FlushObj();
     bool objOk = !mObjFile.Failed();
@@ -275,22 +287,40 @@ void VOxaWriterObj::WriteMaterial(int index) {
     out += "\nnewmtl ";
     out += entry.mName.Buffer();
     out += '\n';
-    if (entry.mTexture != nullptr && entry.mTexture->GetTextureUse() == 0)
+    // Of a map, OBJ holds the image, its offset and scale, its clamping and a bump map's
+    // strength; a turn or any other strength is named in the material's warning.
+    const std::string materialName = entry.mMaterial->GetNameWithoutPrefix();
+    auto noteMap = [&](const VOxaTexture* map, bool bump) {
+        if (*map->GetFileName() == '\0') return;
+        const double w = map->GetRotationW();
+        if (std::isfinite(w) && w != 0.0) mUnheld.Note(materialName, "its map rotation");
+        if (!bump && map->GetDefaultAlpha() != 1.0) mUnheld.Note(materialName, "its map percentages");
+    };
+    if (entry.mTexture != nullptr && entry.mTexture->GetTextureUse() == 0) {
         AppendMapLine(out, "map_Kd", entry.mTexture);
+        noteMap(entry.mTexture, false);
+    }
     // The material's other maps, in the order of their roles.
     static const char* const keywords[] = {"map_Ks", "map_Ns", "map_d", "map_bump",
                                            "map_Ke", "refl",   "map_Ka"};
     static_assert(sizeof(keywords) / sizeof(keywords[0]) == VOxaMaterial::eMAP_ROLE_COUNT,
                   "a keyword per role");
-    for (int role = 0; role < VOxaMaterial::eMAP_ROLE_COUNT; ++role)
-        if (VOxaTexture* map = entry.mMaterial->GetMap(static_cast<VOxaMaterial::EMapRole>(role)))
+    for (int role = 0; role < VOxaMaterial::eMAP_ROLE_COUNT; ++role) {
+        if (VOxaTexture* map = entry.mMaterial->GetMap(static_cast<VOxaMaterial::EMapRole>(role))) {
             AppendMapLine(out, keywords[role], map);
+            noteMap(map, role == VOxaMaterial::eMAP_BUMP);
+        }
+    }
     VOxaColor ambient = entry.mMaterial->GetAmbient();
     VOxaColor diffuse = entry.mMaterial->GetDiffuse();
-    VOxaColor specular = entry.mMaterial->GetSpecular();
     AppendColor(out, "Ka", ambient);
     AppendColor(out, "Kd", diffuse);
+    // The highlight and glow as the material holds them, above 1 too.
+    VgeTVector specular, emissive;
+    entry.mMaterial->GetDefaultSpecular(specular);
+    entry.mMaterial->GetDefaultEmissive(emissive);
     AppendColor(out, "Ks", specular);
+    if (emissive[0] != 0.0 || emissive[1] != 0.0 || emissive[2] != 0.0) AppendColor(out, "Ke", emissive);
     out += "illum 2\nNs ";
     AppendShortestSingle(out, (float)(entry.mMaterial->GetShininess() * 100.0));
     // "d" (dissolve) is the opacity as every reader takes it; "Tr" would mean its complement.
@@ -325,6 +355,14 @@ void VOxaWriterObj::AppendMapLine(std::string& out, const char* keyword, VOxaTex
         out += ' ';
         AppendShortestSingle(out, sv);
         out += " 1";
+    }
+    // A clamped texture and a bump map's strength, unless the kept options give them.
+    if (texture->GetWrapModeU() != 0 && !voxa_obj::HasMapOption(options, "-clamp")) out += " -clamp on";
+    const double strength = texture->GetDefaultAlpha();
+    if (std::strcmp(keyword, "map_bump") == 0 && !voxa_obj::HasMapOption(options, "-bm") &&
+        std::isfinite(strength) && strength != 1.0) {
+        out += " -bm ";
+        AppendShortestSingle(out, strength);
     }
     // A reflection map names its projection; a sphere when none was read.
     if (std::strcmp(keyword, "refl") == 0 && !voxa_obj::HasMapOption(options, "-type"))
@@ -603,6 +641,14 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
                 material = mesh->GetMaterial(mesh->GetPolygonVertex(p, 0), 0);
             }
             VOxaTexture* texture = textureAt(p);
+            // A map laid over the base map has no place in the material.
+            if (baseTextures != nullptr && material != nullptr && texIndices != nullptr &&
+                p < texIndices->GetCount()) {
+                const int over = (*texIndices)[p];
+                VOxaTexture* overlay = over >= 0 && over < texCount ? mesh->GetTexture(over, 0) : nullptr;
+                if (overlay != nullptr && overlay != texture && *overlay->GetFileName() != '\0')
+                    mUnheld.Note(material->GetNameWithoutPrefix(), "its second texture map");
+            }
             if (material != previousMaterial || texture != previousTexture) {
                 previousMaterial = material;
                 previousTexture = texture;

@@ -9,6 +9,7 @@
 #include "base/vstring.h"
 #include "formats/geometry/obj/voxa_obj_text.h"
 #include "formats/geometry/voxa_geometry_write.h"
+#include "formats/geometry/voxa_material_extras.h"
 #include "oxa_codec/voxa_writer.h"
 
 class VOxaMaterial;
@@ -129,6 +130,8 @@ private:
     std::vector<char> mBadNormals;
     std::vector<int> mOwnNormals;
     VOxaTextureCopier mTextureCopier;
+    // Material values an MTL file cannot hold, named once per material at the end of a Write.
+    voxa_extras::UnheldValues mUnheld;
     // OBJ text waiting to be written (flushed in large blocks).
     std::string mOut;
 };

@@ -334,7 +334,7 @@ void Write3dsWithMaterial(const std::string& path, Ftk::Material* material) {
         mesh->mFaces = {{0, 1, 2, 7}};
         mesh->mMaterialGroupCount = 1;
         Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
-        std::strcpy(mesh->mMaterialGroups[0].mName, material->mName);
+        mesh->mMaterialGroups[0].mName = material->mName;
         Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
         mesh->mMaterialGroups[0].mFaces[0] = 0;
         Ftk::WriteMesh(db, mesh);

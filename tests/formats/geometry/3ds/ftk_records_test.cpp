@@ -86,9 +86,9 @@ TEST_F(ftk_mesh, ChildOrderAndRoundTrip) {
     std::strcpy(mesh->mBoxMap[3], "side");
     mesh->mMaterialGroupCount = 2;
     Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
-    std::strcpy(mesh->mMaterialGroups[0].mName, "Red");
+    mesh->mMaterialGroups[0].mName = "Red";
     Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
-    std::strcpy(mesh->mMaterialGroups[1].mName, "Empty");  // no faces: none written
+    mesh->mMaterialGroups[1].mName = "Empty";  // no faces: none written
     mesh->mProcedureData = {1, 2, 3};
     mesh->mProcedureDataSize = 3;
     mesh->mProcedural = 1;
@@ -119,7 +119,7 @@ TEST_F(ftk_mesh, ChildOrderAndRoundTrip) {
     EXPECT_EQ(back->mVertices[2].z, 3.0f);
     EXPECT_EQ(back->mSmoothing, std::vector<uint32_t>{5});
     EXPECT_EQ(back->mMaterialGroupCount, 2);
-    EXPECT_STREQ(back->mMaterialGroups[0].mName, "Red");
+    EXPECT_EQ(back->mMaterialGroups[0].mName, std::string("Red"));
     EXPECT_EQ(back->mMaterialGroups[1].mFaceCount, 0);
     EXPECT_STREQ(back->mBoxMap[3], "side");
     EXPECT_EQ(back->mProcedureData, (std::vector<uint8_t>{1, 2, 3}));
@@ -240,7 +240,8 @@ TEST_F(ftk_material, PercentagesFalloffAndColors) {
     Ftk::GetMaterialByName(mDb, "Mat", &back);
     ASSERT_NE(back, nullptr);
     EXPECT_FLOAT_EQ(back->mTransparencyFalloff, -0.25f);
-    EXPECT_FLOAT_EQ(back->mShininess, 0.99f);
+    // Between whole percents: the rounded integer and the exact float beside it, read first.
+    EXPECT_FLOAT_EQ(back->mShininess, 0.994f);
     EXPECT_FLOAT_EQ(back->mDiffuse[1], 85.0f / 255.0f);  // material bytes count 255 steps
     EXPECT_STREQ(back->mMaps[Ftk::kTextureMap1].mFileName, "wood.png");
     EXPECT_EQ(back->mMaps[Ftk::kTextureMap1].mParameters, (std::vector<uint8_t>{7, 7}));
@@ -549,3 +550,32 @@ TEST_F(ftk_light, BuiltDatabaseReloadsEqualToItself) {
 }
 
 }  // namespace
+
+TEST(ftk_names, LongNamesAreCutOnWholeCharactersAndKeptApart) {
+    std::string out;
+    EXPECT_FALSE(Ftk::FitName(out, std::string(1023, 'a'), 1023));
+    EXPECT_EQ(out, std::string(1023, 'a'));
+    // Two names that differ past the cut: cut to the capacity, the same start, apart at the end.
+    const std::string a = std::string(1100, 'x') + "1", b = std::string(1100, 'x') + "2";
+    std::string cutA, cutB, again;
+    EXPECT_TRUE(Ftk::FitName(cutA, a, 1023));
+    EXPECT_TRUE(Ftk::FitName(cutB, b, 1023));
+    EXPECT_TRUE(Ftk::FitName(again, a, 1023));
+    EXPECT_EQ(cutA.size(), 1023u);
+    EXPECT_EQ(cutA.substr(0, 1006), a.substr(0, 1006));
+    EXPECT_EQ(cutA[1006], '~');
+    EXPECT_NE(cutA, cutB);
+    EXPECT_EQ(cutA, again) << "a reference cut the same way finds its name";
+    // A two-byte character across the cut is left out whole.
+    const std::string accented = std::string(1005, 'y') + "\xC3\xA9" + std::string(100, 'z');
+    EXPECT_TRUE(Ftk::FitName(out, accented, 1023));
+    EXPECT_EQ(out.size(), 1022u);
+    EXPECT_EQ(out[1005], '~');
+    // A field of fixed size takes the same cut; one too small for the hash is cut plainly.
+    char field[1024];
+    EXPECT_TRUE(Ftk::FitName(field, sizeof field, a));
+    EXPECT_EQ(std::string(field), cutA);
+    char tiny[8];
+    EXPECT_TRUE(Ftk::FitName(tiny, sizeof tiny, a));
+    EXPECT_EQ(std::strlen(tiny), 7u);
+}

@@ -278,7 +278,7 @@ TEST(faces3ds_interop, FileMasksAndFacesOutsideEveryMaterialGroupAreKept) {
                 mesh->mSmoothing = {5, 3, 8};
                 mesh->mMaterialGroupCount = 1;
                 Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
-                std::strcpy(mesh->mMaterialGroups[0].mName, "Red");
+                mesh->mMaterialGroups[0].mName = "Red";
                 Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
                 mesh->mMaterialGroups[0].mFaces[0] = 1;
             } else {

@@ -469,7 +469,7 @@ TEST(values3ds_interop, ColoursSpecularLevelsAndNamesKeepTheirValues) {
         mesh->mFaces[0] = Ftk::Face{0, 1, 2, 7};
         mesh->mMaterialGroupCount = 1;
         Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
-        std::strcpy(mesh->mMaterialGroups[0].mName, "Color 4 - White");
+        mesh->mMaterialGroups[0].mName = "Color 4 - White";
         Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
         mesh->mMaterialGroups[0].mFaces[0] = 0;
         Ftk::WriteMesh(db, mesh);
@@ -705,6 +705,7 @@ TEST(values3ds_interop, TheFirstTextureMapIsTheObjDiffuseMap) {
     std::strcpy(material->name, "Two");
     std::strcpy(material->texture1_map.name, "t1.png");
     material->texture1_map.percent = 1.0f;
+    material->texture1_map.flags = 0;  // tiled: no -clamp
     std::strcpy(material->texture2_map.name, "t2.png");
     material->texture2_map.percent = 0.5f;
     lib3ds_file_insert_material(file, material);

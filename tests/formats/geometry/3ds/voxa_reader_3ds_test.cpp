@@ -347,10 +347,10 @@ TEST_F(reader3ds, MaterialColoursAndTexturePlacement) {
         mesh->mMapping = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
         mesh->mMaterialGroupCount = 2;
         Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
-        std::strcpy(mesh->mMaterialGroups[0].mName, "Red");
+        mesh->mMaterialGroups[0].mName = "Red";
         Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
         mesh->mMaterialGroups[0].mFaces[0] = 1;
-        std::strcpy(mesh->mMaterialGroups[1].mName, "Blue");
+        mesh->mMaterialGroups[1].mName = "Blue";
         Ftk::AllocMaterialGroupFaces(mesh, 1, 1);
         mesh->mMaterialGroups[1].mFaces[0] = 0;
         PutMesh(db, mesh);
@@ -788,7 +788,7 @@ TEST_F(reader3ds, BadIndexesAreScreened) {
         mesh->mMapping = {{0.5f, 0.5f}, {1, 1}};
         mesh->mMaterialGroupCount = 1;
         Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
-        std::strcpy(mesh->mMaterialGroups[0].mName, "Mat");
+        mesh->mMaterialGroups[0].mName = "Mat";
         Ftk::AllocMaterialGroupFaces(mesh, 0, 2);
         mesh->mMaterialGroups[0].mFaces = {2, 700};  // 700 names no face
         PutMesh(db, mesh);

@@ -10,6 +10,7 @@
 #include "attributes/voxa_marker.h"
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_texture.h"
+#include "formats/geometry/voxa_material_extras.h"
 #include "oxa_codec/voxa_io_formats.h"
 #include "scene/voxa_take_info.h"
 #include "tests/formats/geometry/3ds/voxa_writer_3ds_test_util.h"
@@ -363,10 +364,10 @@ TEST(writer3ds_materials, CombinationsNamesDefaultMapsAndMessage) {
     auto m = file.Mesh("Box");
     ASSERT_TRUE(m);
     ASSERT_EQ(m->mMaterialGroupCount, 4);
-    EXPECT_STREQ(m->mMaterialGroups[0].mName, "1.Mat0Tex0");
-    EXPECT_STREQ(m->mMaterialGroups[1].mName, "1.Mat0Tex1");
-    EXPECT_STREQ(m->mMaterialGroups[2].mName, "Red");
-    EXPECT_STREQ(m->mMaterialGroups[3].mName, "1.Mat1Tex0");
+    EXPECT_EQ(m->mMaterialGroups[0].mName, std::string("1.Mat0Tex0"));
+    EXPECT_EQ(m->mMaterialGroups[1].mName, std::string("1.Mat0Tex1"));
+    EXPECT_EQ(m->mMaterialGroups[2].mName, std::string("Red"));
+    EXPECT_EQ(m->mMaterialGroups[3].mName, std::string("1.Mat1Tex0"));
     EXPECT_EQ(m->mMaterialGroups[2].mFaces, (std::vector<uint16_t>{3}));
     auto tex0 = file.Material("1.Mat0Tex0");
     ASSERT_TRUE(tex0);
@@ -412,14 +413,15 @@ TEST(writer3ds_materials, RotatedMapOffsetsAndSelfIllumination) {
     ASSERT_TRUE(file.Ok());
     auto material = file.Material("1.Mat0Tex0");
     ASSERT_TRUE(material);
-    // The point (-(0.1 - 0.5) / 2, -(0.2 - 0.5) / 1) turned by -30 degrees, less 0.5 on both.
-    const double k = std::acos(-1.0) / 180.0, px = 0.2, py = 0.3;
-    const double x = px * std::cos(-30 * k) - py * std::sin(-30 * k);
-    const double y = px * std::sin(-30 * k) + py * std::cos(-30 * k);
+    // A reader places the map at (-2 (u + 0.5), -1 (0.5 - v)) turned by -30 degrees, plus 0.5:
+    // the translation less 0.5, (-0.4, -0.3), turned back and then unscaled gives the offsets.
+    const double k = std::acos(-1.0) / 180.0, dx = -0.4, dy = -0.3;
+    const double x = dx * std::cos(-30 * k) - dy * std::sin(-30 * k);
+    const double y = dx * std::sin(-30 * k) + dy * std::cos(-30 * k);
     const Ftk::MaterialMap& map = material->mMaps[Ftk::kTextureMap1];
     EXPECT_FLOAT_EQ(map.mRotation, -30.0f);
-    EXPECT_NEAR(map.mUOffset, x - 0.5, 1e-6);
-    EXPECT_NEAR(map.mVOffset, 0.5 - y, 1e-6);
+    EXPECT_NEAR(map.mUOffset, -x / 2 - 0.5, 1e-6);
+    EXPECT_NEAR(map.mVOffset, y / 1 + 0.5, 1e-6);
     // Self-illumination is the factor that best carries the diffuse (0.8 grey) onto the emissive
     // (least squares: 1.44 / 1.92); the specular colour times the shine strength times 4/3 gives
     // the specular back, the colour's largest channel full.
@@ -454,7 +456,7 @@ TEST(writer3ds_materials, DefaultMaterialNoTextureFacesAndSharedUntexturedMateri
     auto m = file.Mesh("T");
     ASSERT_TRUE(m);
     ASSERT_EQ(m->mMaterialGroupCount, 1);
-    EXPECT_STREQ(m->mMaterialGroups[0].mName, "Default1");
+    EXPECT_EQ(m->mMaterialGroups[0].mName, std::string("Default1"));
     auto grey = file.Material("Default1");
     ASSERT_TRUE(grey);
     EXPECT_NEAR(grey->mDiffuse[0], 0.588f, 1.0 / 255);  // kept as a byte
@@ -1088,4 +1090,99 @@ TEST(writer3ds_options, WriterRowOptionsAndReferenceNodeDummies) {
     EXPECT_TRUE(foreign.writer.FileCreate((dir / "f.3ds").c_str()));
     EXPECT_TRUE(foreign.writer.Write(foreign.scene, &obj));
     EXPECT_EQ(foreign.writer.GetError().GetLastErrorID(), VOxaWriter::eSTREAM_OPTIONS_NOT_SET);
+}
+
+TEST(writer3ds_materials, KeptFileValuesAreUsedOnlyWhileTheSceneStillAgrees) {
+    // Materials as a 3DS reader leaves them: the highlight colour and strength beside their
+    // product, the two-sided flag, and a map's flag word and blur.
+    ScratchDir dir("kept");
+    Rig rig;
+    struct Case {
+        const char* name;
+        double colour, level, specular;  // grey colour, strength, scene specular (grey)
+        double twoSided;                 // < 0: none kept
+    };
+    const Case cases[] = {
+        {"Kept", 0.5, 0.3, 0.5 * 0.3 * 4.0 / 3.0, 0.0},       // as read: kept whole, one-sided
+        {"Changed", 0.5, 0.3, 0.6, 1.0},                      // specular changed since: refactored
+        {"Huge", 0.5, 400.0, 0.5 * 400.0 * 4.0 / 3.0, -1.0},  // beyond the file: refactored
+        {"Dark", 1.0, 0.0, 0.0, -1.0},                        // strength 0 keeps its colour
+    };
+    const std::vector<VgeTVector> points = Square();
+    float z = 0.0f;
+    for (const Case& c : cases) {
+        std::vector<VgeTVector> moved = points;
+        for (VgeTVector& p : moved)
+            p[2] = (z += 1.0f);
+        VOxaMesh* mesh = AddMesh(rig.manager, rig.Root(), c.name, moved, {{0, 1, 2}});
+        VOxaMaterial* material = rig.manager.CreateMaterial(c.name);
+        material->SetDefaultSpecular(VgeTVector(c.specular, c.specular, c.specular, 0.0));
+        const double colour[3] = {c.colour, c.colour, c.colour};
+        voxa_extras::SetColor(material, voxa_extras::kSpecularColor3ds, colour);
+        voxa_extras::SetNumber(material, voxa_extras::kShineStrength3ds, c.level);
+        if (c.twoSided >= 0.0) voxa_extras::SetNumber(material, voxa_extras::kTwoSided3ds, c.twoSided);
+        mesh->AddMaterial(material, 0);
+        mesh->InitMaterialIndices(4);
+    }
+    ASSERT_TRUE(rig.WriteTo(dir / "kept.3ds"));
+    Loaded file(dir / "kept.3ds");
+    ASSERT_TRUE(file.Ok());
+    auto kept = file.Material("Kept");
+    ASSERT_TRUE(kept);
+    EXPECT_FLOAT_EQ(kept->mSpecular[0], 128.0f / 255.0f);  // 0.5 to the nearest byte
+    EXPECT_FLOAT_EQ(kept->mShineStrength, 0.3f);
+    EXPECT_EQ(kept->mTwoSided, 0);
+    auto changed = file.Material("Changed");
+    ASSERT_TRUE(changed);
+    EXPECT_NEAR(changed->mSpecular[0] * changed->mShineStrength * 4.0 / 3.0, 0.6, 0.5 / 255);
+    EXPECT_NE(changed->mShineStrength, 0.3f);
+    EXPECT_EQ(changed->mTwoSided, 1);
+    auto huge = file.Material("Huge");
+    ASSERT_TRUE(huge);
+    EXPECT_GT(huge->mShineStrength, 0.0f);
+    EXPECT_LE(huge->mShineStrength * 100.0f, 32767.0f);
+    EXPECT_EQ(huge->mTwoSided, 1) << "no 3DS file said otherwise";
+    auto dark = file.Material("Dark");
+    ASSERT_TRUE(dark);
+    EXPECT_FLOAT_EQ(dark->mSpecular[0], 1.0f);
+    EXPECT_FLOAT_EQ(dark->mShineStrength, 0.0f);
+}
+
+TEST(writer3ds_materials, MapFlagsFollowTheWrapMode) {
+    ScratchDir dir("flags");
+    Rig rig;
+    // Kept flags (mirror, no tile) while the texture is still clamped; flags of a tiled file map
+    // on a texture since clamped give way to the wrap mode: no tile alone.
+    const struct {
+        const char* image;
+        double flags;  // < 0: none kept
+        int wrap;
+        uint16_t expected;
+    } cases[] = {
+        {"a.bmp", 0x0012, 1, 0x0012}, {"b.bmp", 0x0002, 1, 0x0010}, {"c.bmp", -1, 1, 0x0010},
+        {"d.bmp", -1, 0, 0x0000},     {"e.bmp", 0x00C2, 0, 0x0042},  // tints are not kept
+    };
+    int z = 0;
+    for (const auto& c : cases) {
+        std::vector<VgeTVector> moved = Square();
+        for (VgeTVector& p : moved)
+            p[2] = ++z;
+        VOxaMesh* mesh = AddMesh(rig.manager, rig.Root(), c.image, moved, {{0, 1, 2}});
+        VOxaTexture* texture = AddTexture(rig.manager, mesh, c.image);
+        texture->SetWrapMode(c.wrap, c.wrap);
+        if (c.flags >= 0.0) voxa_extras::SetNumber(texture, voxa_extras::kMapFlags3ds, c.flags);
+        voxa_extras::SetNumber(texture, voxa_extras::kMapBlur3ds, 0.25);
+        mesh->InitTextureIndices(4);
+    }
+    ASSERT_TRUE(rig.WriteTo(dir / "flags.3ds"));
+    Loaded file(dir / "flags.3ds");
+    ASSERT_TRUE(file.Ok());
+    for (int i = 0; i < 5; ++i) {
+        const std::string name = std::to_string(i + 1) + ".Mat0Tex0";
+        auto material = file.Material(name.c_str());
+        ASSERT_TRUE(material) << name;
+        const Ftk::MaterialMap& map = material->mMaps[Ftk::kTextureMap1];
+        EXPECT_EQ(Ftk::MapFlags(map), cases[i].expected) << cases[i].image;
+        EXPECT_FLOAT_EQ(map.mBlur, 0.25f) << cases[i].image;
+    }
 }

@@ -507,7 +507,7 @@ TEST(obj_reader, EveryMapOfAMaterialIsReadWithItsOptions) {
     const Expected expected[] = {{VOxaMaterial::eMAP_SPECULAR, "spec.png", "-imfchan r"},
                                  {VOxaMaterial::eMAP_SHININESS, "shine.png", ""},
                                  {VOxaMaterial::eMAP_OPACITY, "alpha.png", ""},
-                                 {VOxaMaterial::eMAP_BUMP, "bumps.png", "-bm 0.5"},
+                                 {VOxaMaterial::eMAP_BUMP, "bumps.png", ""},
                                  {VOxaMaterial::eMAP_EMISSIVE, "glow.png", ""},
                                  {VOxaMaterial::eMAP_REFLECTION, "sky.png", "-type sphere"},
                                  {VOxaMaterial::eMAP_AMBIENT, "amb.png", ""}};
@@ -519,7 +519,11 @@ TEST(obj_reader, EveryMapOfAMaterialIsReadWithItsOptions) {
         // Found from the MTL file's folder, as the colour map is.
         EXPECT_EQ(std::string(map->GetSourceFolder()), folder);
     }
+    // A bump map's -bm is its strength; -clamp is a wrap mode.
+    EXPECT_EQ(m->GetMap(VOxaMaterial::eMAP_BUMP)->GetDefaultAlpha(), 0.5);
+    EXPECT_EQ(m->GetMap(VOxaMaterial::eMAP_SPECULAR)->GetDefaultAlpha(), 1.0);
     ASSERT_NE(n->GetMap(VOxaMaterial::eMAP_BUMP), nullptr);
+    EXPECT_EQ(n->GetMap(VOxaMaterial::eMAP_BUMP)->GetDefaultAlpha(), 2.0);
     EXPECT_STREQ(n->GetMap(VOxaMaterial::eMAP_BUMP)->GetFileName(), "alt bump.png");
     EXPECT_EQ(n->GetMap(VOxaMaterial::eMAP_SPECULAR), nullptr);
     // The colour map stays on the mesh, its -s and -o in the texture's scale and translation.
@@ -532,8 +536,11 @@ TEST(obj_reader, EveryMapOfAMaterialIsReadWithItsOptions) {
     EXPECT_EQ(wood->GetScaleV(), 2.0);
     EXPECT_EQ(wood->GetTranslationU(), 0.5);
     EXPECT_EQ(wood->GetTranslationV(), 0.25);
-    EXPECT_EQ(voxa_obj::GetMapOptions(wood), "-clamp on");
+    EXPECT_EQ(voxa_obj::GetMapOptions(wood), "");
+    EXPECT_EQ(wood->GetWrapModeU(), 1);
+    EXPECT_EQ(wood->GetWrapModeV(), 1);
     VOxaTexture* tex = mesh->GetTexture(1, 0);
+    EXPECT_EQ(tex->GetWrapModeU(), 0);
     EXPECT_STREQ(tex->GetFileName(), "tex.png");
     EXPECT_EQ(tex->GetScaleU(), 3.0);
     EXPECT_EQ(tex->GetScaleV(), 1.0);

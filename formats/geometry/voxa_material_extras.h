@@ -1,0 +1,54 @@
+// Values of materials and maps that a geometry format holds beyond the scene's own fields (a 3DS
+// material's two-sided flag, its highlight colour apart from its strength, a map's flag word and
+// blur). A reader keeps them as extra properties of the object's property block, so that a writer
+// of the same format puts them back as they were; other writers leave them alone. An object
+// without the property answers false and is written by the format's defaults.
+#ifndef OXA_FORMATS_GEOMETRY_VOXA_MATERIAL_EXTRAS_H
+#define OXA_FORMATS_GEOMETRY_VOXA_MATERIAL_EXTRAS_H
+
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+class VOxaObject;
+
+namespace voxa_extras {
+
+// Material: 1 when the 3DS material is drawn from both sides, 0 when not.
+extern const char kTwoSided3ds[];
+// Material: the 3DS highlight colour (three numbers) and its strength, whose product (times 4/3)
+// the scene's specular colour holds.
+extern const char kSpecularColor3ds[];
+extern const char kShineStrength3ds[];
+// Texture: the 3DS map's flag word (tiling, mirror, negative, alpha and filtering bits) and blur.
+extern const char kMapFlags3ds[];
+extern const char kMapBlur3ds[];
+
+// Sets a number property of the object's block, made when missing. Nothing for an object
+// without a block.
+void SetNumber(VOxaObject* object, const char* name, double value);
+// The value of a number property; false (value unchanged) when the object has none.
+bool GetNumber(const VOxaObject* object, const char* name, double& value);
+// The same for three numbers (a colour).
+void SetColor(VOxaObject* object, const char* name, const double value[3]);
+bool GetColor(const VOxaObject* object, const char* name, double value[3]);
+
+// What a writer's format cannot hold of each material, gathered while the materials are written
+// so that each material is named in one warning.
+class UnheldValues {
+public:
+    // Notes `what` ("its map rotation") for the material named `material`, once.
+    void Note(const std::string& material, const std::string& what);
+    // One line per material noted, in the order first noted ("Material \"Red\": the 3DS file
+    // cannot hold its map rotation and its ambient map.\n"), then forgets them.
+    std::string TakeText(const char* format);
+
+private:
+    std::vector<std::pair<std::string, std::vector<std::string>>> mNotes;
+    std::unordered_map<std::string, size_t> mIndex;
+};
+
+}  // namespace voxa_extras
+
+#endif  // OXA_FORMATS_GEOMETRY_VOXA_MATERIAL_EXTRAS_H
