@@ -129,6 +129,7 @@ public:
     // what they held when a line holds no number or no word. False at the end of the data and at
     // a line that is too long.
     bool ReadGroup(int& code, char* value) {
+        if (mLongLine >= 0) return false;
         if (!mFileEnd && mEnd - mPos < kAhead) Fill();
         if (mEnd - mPos >= kAhead && ReadPlainGroup(code, value)) return true;
         return ReadGroupSlow(code, value);

@@ -195,6 +195,15 @@ TEST(dxf_file, LinesAreReadWholeUpToTheLongestValue) {
     EXPECT_FALSE(Read(reader).ok);
     EXPECT_EQ(reader.LongLine(), -1);
 
+    // Also where plenty of plain groups follow the long line.
+    std::string many = "  1\n" + std::string(kDxfMaxLine + 1, 'a') + "\n";
+    for (int i = 0; i < 2000; ++i)
+        many += " 10\n1.0\n";
+    reader.OpenMemory(many.data(), many.size());
+    EXPECT_FALSE(Read(reader).ok);
+    EXPECT_TRUE(reader.Seek((int64_t)many.size() - 8 * 1000));  // room for the one-pass read
+    EXPECT_FALSE(Read(reader).ok);
+
     // From a file, where lines cross the blocks the file is read in.
     const std::string path = (std::filesystem::temp_directory_path() / "dxf_file_test_long.dxf").string();
     {
