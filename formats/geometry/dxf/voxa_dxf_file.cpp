@@ -505,6 +505,12 @@ int DxfCodePageFor(const std::vector<std::string>& names) {
     // The Western page first, as the files of this version mostly are; then the others in turn.
     static const int kOrder[] = {1252, 1250, 1251, 1253, 1254, 1255, 1256,
                                  1257, 1258, 874,  932,  936,  949,  950};
+    // Plain ASCII names, nearly all, fit every page: the tables are not needed.
+    bool ascii = true;
+    for (const std::string& name : names)
+        for (char c : name)
+            ascii = ascii && (unsigned char)c < 0x80;
+    if (ascii) return 1252;
     int best = 1252, bestMissing = -1;
     for (int page : kOrder) {
         int missing = 0;

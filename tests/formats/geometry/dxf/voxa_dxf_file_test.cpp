@@ -185,6 +185,9 @@ TEST(dxf_file, LinesAreReadWholeUpToTheLongestValue) {
     EXPECT_EQ(reader.LineAt(reader.LongLine()), 4);
     EXPECT_TRUE(reader.Seek(0));
     EXPECT_FALSE(Read(reader).ok);
+    const char* line = nullptr;
+    size_t size = 0;
+    EXPECT_FALSE(reader.ReadLine(line, size));
     const std::string longCode = std::string(kDxfMaxLine, ' ') + "10\n1.0\n";
     reader.OpenMemory(longCode.data(), longCode.size());
     EXPECT_FALSE(Read(reader).ok);
@@ -341,6 +344,7 @@ TEST(dxf_file, ColourNumberToRgb) {
     expect(50, 1, 1, 0);
     expect(130, 0, 1, 1);
     expect(240, 1, 0, 0.25);
+    expect(249, 0.15, 0.075, 0.09375);  // the last of the buckets: levels (4, 0, 1), pale, step 4
     expect(250, 0.33, 0.33, 0.33);
     expect(255, 1, 1, 1);
     expect(0, 0.2, 0.2, 0.2);  // outside the palette: unchanged
