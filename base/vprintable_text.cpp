@@ -59,3 +59,35 @@ std::string VPrintableText(const char* text) {
     }
     return out;
 }
+
+std::string VNameText(const char* text) {
+    std::string out;
+    const unsigned char* p = (const unsigned char*)(text ? text : "");
+    while (*p) {
+        const unsigned char c = *p;
+        if (c < 0x20 || c == 0x7f) {
+            out += '_';
+            ++p;
+            continue;
+        }
+        if (c < 0x80) {
+            out += (char)c;
+            ++p;
+            continue;
+        }
+        const int length = VUtf8CharLength(p, true);
+        if (!length) {
+            out += (char)c;
+            ++p;
+            continue;
+        }
+        const bool c1 = c == 0xc2 && p[1] < 0xa0;
+        const bool separator = length == 3 && c == 0xe2 && p[1] == 0x80 && (p[2] == 0xa8 || p[2] == 0xa9);
+        if (c1 || separator || VDirectionMark(p, length))
+            out += '_';
+        else
+            out.append((const char*)p, (size_t)length);
+        p += length;
+    }
+    return out;
+}

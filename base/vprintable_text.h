@@ -23,4 +23,10 @@ unsigned VDirectionMark(const unsigned char* p, int length);
 // written as \xNN, marks that turn the direction of the text as \uNNNN; other text stays as it is.
 std::string VPrintableText(const char* text);
 
+// `text` (null for none) fit to be a name in a file: every control character (C0, DEL, and C1
+// written in UTF-8), mark that turns the direction of the text, and line or paragraph separator
+// (U+2028, U+2029) becomes '_'; everything else stays as it is, bytes that are no UTF-8 among it
+// (a name may be in a legacy code page).
+std::string VNameText(const char* text);
+
 #endif  // OXA_BASE_VPRINTABLE_TEXT_H

@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "base/vnumber_text.h"
+#include "base/vprintable_text.h"
 
 namespace {
 
@@ -739,6 +740,12 @@ std::vector<VString> VTextFile::WritableNames(const std::vector<VString>& names,
         // An empty name would leave its field or token out.
         if (name.IsEmpty()) {
             name = "_";
+            changed[i] = true;
+        }
+        // C1 controls and the marks that turn the direction of text go as C0 controls do.
+        const std::string clean = VNameText(name.Buffer());
+        if (clean != name.Buffer()) {
+            name = VString(clean.c_str());
             changed[i] = true;
         }
         for (int k = 0; k < name.GetLen(); ++k) {

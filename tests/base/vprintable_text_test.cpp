@@ -64,3 +64,32 @@ TEST(VPrintableText, JsonMayTakeC1Controls) {
     EXPECT_EQ(VUtf8CharLength((const unsigned char*)"\xc2\xa0", false), 2);
     EXPECT_EQ(VUtf8CharLength((const unsigned char*)"a", true), 0);
 }
+
+TEST(VNameText, ControlsAndMarksBecomeUnderscoresOtherBytesStay) {
+    struct Case {
+        const char* text;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"plain name", "plain name"},
+        {"a\tb\nc\x7f", "a_b_c_"},
+        {"a\xc2\x80"
+         "b\xc2\x9f"
+         "c\xc2\xa0",
+         "a_b_c\xc2\xa0"},  // C1 controls; NBSP stays
+        {"x\xe2\x80\xae"
+         "y\xd8\x9c"
+         "z\xe2\x81\xa6",
+         "x_y_z_"},  // direction marks
+        {"p\xe2\x80\xa8"
+         "q\xe2\x80\xa9"
+         "r\xe2\x80\xa7",
+         "p_q_r\xe2\x80\xa7"},                     // separators
+        {"\x93\xfa\x96\x7b", "\x93\xfa\x96\x7b"},  // Shift-JIS bytes stay
+        {"\xe6\x97\xa5\xf0\x9f\x98\x80", "\xe6\x97\xa5\xf0\x9f\x98\x80"},
+        {"", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(VNameText(c.text), c.name) << VPrintableText(c.text);
+    EXPECT_EQ(VNameText(nullptr), "");
+}

@@ -353,6 +353,19 @@ TEST(WritableNames, ControlCharactersAndTheFormatsOwnRulesKeepNamesDistinct) {
     for (size_t i = 0; i < safe.size(); ++i)
         EXPECT_STREQ(safe[i].Buffer(), expectedSafe[i]) << i;
     EXPECT_STREQ(VTextFile::WritableNames({"{"}, VTextFile::kControlOnly)[0].Buffer(), "{");
+    // C1 controls, the marks that turn text around and line separators go as C0 controls do; a
+    // name in a legacy code page (no UTF-8) keeps its bytes.
+    const std::vector<VString> wide = VTextFile::WritableNames({"a\xC2\x85"
+                                                                "b",
+                                                                "c\xE2\x80\xAE"
+                                                                "d",
+                                                                "e\xE2\x80\xA8"
+                                                                "f",
+                                                                "\x93\xFA", "\xC3\xA9"},
+                                                               VTextFile::kControlOnly);
+    const char* const expectedWide[] = {"a_b", "c_d", "e_f", "\x93\xFA", "\xC3\xA9"};
+    for (size_t i = 0; i < wide.size(); ++i)
+        EXPECT_STREQ(wide[i].Buffer(), expectedWide[i]) << i;
 }
 
 TEST_F(Writers, SkeletonNamesWithLineBreaksAndALeadingHashReadBack) {

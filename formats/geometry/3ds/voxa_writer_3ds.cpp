@@ -389,7 +389,12 @@ bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
 void VOxaWriter3DS::GiveMaterialName(VOxaMaterial* material) {
     constexpr size_t kLimit = 15;
     const std::string original = material->GetNameWithoutPrefix();
-    std::string name = original;
+    // Control characters and marks that turn the direction of text never reach a name.
+    std::string name = VNameText(original.c_str());
+    if (name != original && !name.empty() && name.size() <= kLimit && mMaterialNames.count(name) == 0) {
+        material->SetName(name.c_str());
+        name = material->GetNameWithoutPrefix();
+    }
     if (name.empty() || name.size() > kLimit || mMaterialNames.count(name) != 0) {
         // A name too long is cut; one that comes out empty or taken gets a counter that fits.
         std::string stem;
@@ -457,6 +462,7 @@ void VOxaWriter3DS::GiveNodeNames() {
         std::string mName;
         bool mDummy;
         bool mKeep;
+        std::string mShown;  // the name as the scene has it, for the warning
     };
     std::vector<Entry> entries;
     std::unordered_set<std::string> used;
@@ -471,10 +477,13 @@ void VOxaWriter3DS::GiveNodeNames() {
         // A type prefix ("Type::Name") is no part of the 3DS name.
         const size_t separator = name.find("::");
         if (separator != std::string::npos) name = name.substr(separator + 2);
+        // Control characters and marks that turn the direction of text never reach a name.
+        std::string shown = name;
+        name = VNameText(name.c_str());
         // Names that fit and come first keep their form; every one of them is taken before any
         // other name is made, so that no made name is another node's own.
         const bool keep = !name.empty() && name.size() <= kMaxNameLength && used.insert(name).second;
-        entries.push_back(Entry{node, name, dummy, keep});
+        entries.push_back(Entry{node, name, dummy, keep, shown});
     });
     for (Entry& entry : entries) {
         std::string name = entry.mName;
@@ -485,7 +494,7 @@ void VOxaWriter3DS::GiveNodeNames() {
                 candidate = NumberedName(stem, counter);
             used.insert(candidate);
             mMessageText += "Node \"";
-            mMessageText += VPrintableText(entry.mName.c_str()).c_str();
+            mMessageText += VPrintableText(entry.mShown.c_str()).c_str();
             mMessageText += "\" is written as \"";
             mMessageText += VPrintableText(candidate.c_str()).c_str();
             mMessageText += "\": 3DS names hold 10 characters and must differ.\n";

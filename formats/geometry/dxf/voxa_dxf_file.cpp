@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "base/vsafe_output_file.h"
+#include "formats/geometry/dxf/voxa_dxf_code_pages.h"
 #include "scene/voxa_global_light_settings.h"
 
 namespace {
@@ -278,22 +279,6 @@ int DxfColorToAci(double red, double green, double blue) {
 
 namespace {
 
-// Windows-1252 bytes 0x80 to 0x9F; the five it leaves undefined stand for the C1 controls of
-// the same number. The bytes 0xA0 to 0xFF are the code points of the same number.
-const uint16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-// The Windows-1252 byte of a code point, 0 when the code page has none (the undefined five are
-// not given: they are no characters there).
-unsigned char Cp1252Byte(uint32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return (unsigned char)c;
-    for (int i = 0; i < 32; ++i)
-        if (kCp1252High[i] == c && c > 0xFF) return (unsigned char)(0x80 + i);
-    return 0;
-}
-
 // Decodes one UTF-8 character at [p, end): its code point and length; length 0 when the bytes
 // there are no UTF-8 character (overlong forms and surrogates included).
 size_t DecodeUtf8(const unsigned char* p, const unsigned char* end, uint32_t& c) {
@@ -341,12 +326,13 @@ void AppendUtf8(std::string& out, uint32_t c) {
     }
 }
 
-// The value of the four hexadecimal digits of an escape "\U+XXXX" at p, -1 when p holds none.
-long EscapeAt(const char* p) {
-    if (p[0] != '\\' || (p[1] != 'U' && p[1] != 'u') || p[2] != '+') return -1;
+// The value of the four hexadecimal digits of an escape "\U+XXXX" at [p, end), -1 when p holds
+// none.
+long EscapeAt(const unsigned char* p, const unsigned char* end) {
+    if (end - p < 7 || p[0] != '\\' || (p[1] != 'U' && p[1] != 'u') || p[2] != '+') return -1;
     long value = 0;
     for (int i = 3; i < 7; ++i) {
-        const char h = p[i];
+        const unsigned char h = p[i];
         int digit;
         if (h >= '0' && h <= '9')
             digit = h - '0';
@@ -371,49 +357,74 @@ bool ValidUtf8(const unsigned char* p, const unsigned char* end) {
     return true;
 }
 
+// The pages a "$DWGCODEPAGE" value may name by its last digits ("ANSI_1251"), in the order they
+// are tried.
+const int kNamedPages[] = {874, 932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
+
 }  // namespace
 
-DxfCodePage DxfCodePageOf(const char* value) {
-    if (!value || !*value) return DxfCodePage::eNone;
-    const size_t n = std::strlen(value);
-    // "ANSI_1252", and the "1252" some writers put alone.
-    if (n >= 4 && std::strcmp(value + n - 4, "1252") == 0 &&
-        (n == 4 || !std::isdigit((unsigned char)value[n - 5])))
-        return DxfCodePage::eAnsi1252;
-    return DxfCodePage::eOther;
+bool DxfNameCharacter(uint32_t c) {
+    // C0 and C1 controls and DEL end or break lines and drive terminals; the marks that turn the
+    // direction of text show a name other than it is; the line and paragraph separators break
+    // lines; U+FFFD stands for a byte that held no character.
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return false;
+    if (c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) ||
+        (c >= 0x2066 && c <= 0x2069))
+        return false;
+    return c != 0x2028 && c != 0x2029 && c != 0xFFFD;
 }
 
-void DxfNameToUtf8(const char* name, DxfCodePage page, char* out) {
+int DxfCodePageOf(const char* value) {
+    if (!value || !*value) return kDxfNoCodePage;
+    const size_t n = std::strlen(value);
+    for (int page : kNamedPages) {
+        char digits[8];
+        const int d = std::snprintf(digits, sizeof digits, "%d", page);
+        if ((size_t)d <= n && std::memcmp(value + n - (size_t)d, digits, (size_t)d) == 0) return page;
+    }
+    // A page of no other name is read as the Western one, as readers of the format do.
+    return 1252;
+}
+
+void DxfNameToUtf8(const char* name, int page, char* out) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(name);
     const size_t size = strnlen(name, kDxfLineSize - 1);
     const unsigned char* end = p + size;
-    // Most names are plain ASCII without escapes: copied as they are.
+    // Most names are plain printable ASCII without escapes: copied as they are.
     bool plain = true;
     for (const unsigned char* q = p; q < end && plain; ++q)
-        plain = *q < 0x80 && *q != '\\';
+        plain = *q >= 0x20 && *q < 0x7F && *q != '\\';
     if (plain) {
         if (out != name) std::memmove(out, name, size);
         out[size] = '\0';
         return;
     }
-    const bool cp1252 = page == DxfCodePage::eAnsi1252 || (page == DxfCodePage::eNone && !ValidUtf8(p, end));
+    if (page == kDxfNoCodePage) page = ValidUtf8(p, end) ? kDxfUtf8 : 1252;
+    const VDxfCodePage* table = page == kDxfUtf8 ? nullptr : VDxfCodePage::Get(page);
+    if (page != kDxfUtf8 && !table) table = VDxfCodePage::Get(1252);
     std::string text;
     text.reserve(size * 2);
-    // Whole characters only: a result too long for a value is cut before the one that does not fit.
+    // Whole characters only: a result too long for a value is cut before the one that does not
+    // fit. A character no name may hold, or bytes that hold none, become '_'.
     auto put = [&](uint32_t c) {
-        std::string one;
-        AppendUtf8(one, c);
-        if (text.size() + one.size() > (size_t)kDxfLineSize - 1) return false;
-        text += one;
+        const size_t before = text.size();
+        if (c == 0 || !DxfNameCharacter(c))
+            text += '_';
+        else
+            AppendUtf8(text, c);
+        if (text.size() > (size_t)kDxfLineSize - 1) {
+            text.resize(before);
+            return false;
+        }
         return true;
     };
     while (p < end) {
-        const long escape = EscapeAt(reinterpret_cast<const char*>(p));
+        const long escape = EscapeAt(p, end);
         if (escape >= 0) {
             uint32_t c = (uint32_t)escape;
             size_t used = 7;
             if (c >= 0xD800 && c <= 0xDBFF) {
-                const long low = end - p >= 14 ? EscapeAt(reinterpret_cast<const char*>(p + 7)) : -1;
+                const long low = EscapeAt(p + 7, end);
                 if (low >= 0xDC00 && low <= 0xDFFF) {
                     c = 0x10000 + ((c - 0xD800) << 10) + ((uint32_t)low - 0xDC00);
                     used = 14;
@@ -426,20 +437,9 @@ void DxfNameToUtf8(const char* name, DxfCodePage page, char* out) {
                 continue;
             }
         }
-        uint32_t c = *p;
-        size_t used = 1;
-        if (c >= 0x80) {
-            if (cp1252) {
-                c = c < 0xA0 ? kCp1252High[c - 0x80] : c;
-            } else if (page == DxfCodePage::eNone) {
-                used = DecodeUtf8(p, end, c);
-            } else {
-                // Another code page: the byte stays as it is.
-                if (text.size() + 1 > (size_t)kDxfLineSize - 1) break;
-                text += (char)*p++;
-                continue;
-            }
-        }
+        uint32_t c = 0;
+        size_t used = table ? table->Decode(p, end, c) : DecodeUtf8(p, end, c);
+        if (used == 0) used = 1, c = 0;
         if (!put(c)) break;
         p += used;
     }
@@ -447,43 +447,91 @@ void DxfNameToUtf8(const char* name, DxfCodePage page, char* out) {
     out[text.size()] = '\0';
 }
 
-std::string DxfNameFromUtf8(const char* name, size_t limit) {
+std::string DxfCleanName(const char* name) {
     std::string out;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(name ? name : "");
     const unsigned char* end = p + std::strlen(reinterpret_cast<const char*>(p));
-    char escape[16];
+    out.reserve((size_t)(end - p));
     while (p < end) {
         uint32_t c = 0;
-        size_t n = DecodeUtf8(p, end, c);
-        std::string piece;
-        if (n == 0) {
-            piece = "_";
-            n = 1;
-        } else if (unsigned char b = Cp1252Byte(c)) {
-            piece = (char)b;
-        } else if (c < 0x10000) {
-            std::snprintf(escape, sizeof escape, "\\U+%04X", (unsigned)c);
-            piece = escape;
-        } else {
-            const uint32_t v = c - 0x10000;
-            std::snprintf(escape, sizeof escape, "\\U+%04X\\U+%04X", (unsigned)(0xD800 + (v >> 10)),
-                          (unsigned)(0xDC00 + (v & 0x3FF)));
-            piece = escape;
+        const size_t n = DecodeUtf8(p, end, c);
+        if (n == 0 || !DxfNameCharacter(c)) {
+            out += '_';
+            p += n ? n : 1;
+            continue;
         }
-        if (out.size() + piece.size() > limit) break;
-        out += piece;
+        out.append(reinterpret_cast<const char*>(p), n);
         p += n;
     }
     return out;
+}
+
+std::string DxfNameFromUtf8(const char* name, int page, size_t limit, int* lost) {
+    std::string out;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(name ? name : "");
+    const unsigned char* end = p + std::strlen(reinterpret_cast<const char*>(p));
+    const VDxfCodePage* table = page == kDxfUtf8 ? nullptr : VDxfCodePage::Get(page);
+    if (page != kDxfUtf8 && !table) table = VDxfCodePage::Get(1252);
+    int missing = 0;
+    while (p < end) {
+        uint32_t c = 0;
+        size_t n = DecodeUtf8(p, end, c);
+        unsigned char bytes[4];
+        int count = 0;
+        if (n == 0) {
+            n = 1;
+        } else if (!DxfNameCharacter(c)) {
+        } else if (!table) {
+            std::memcpy(bytes, p, n);
+            count = (int)n;
+        } else {
+            count = table->Encode(c, bytes);
+        }
+        if (count == 0) {
+            // A character the page cannot hold, or one no name may hold.
+            bytes[0] = '_';
+            count = 1;
+            ++missing;
+        }
+        if (out.size() + (size_t)count > limit) break;
+        out.append(reinterpret_cast<const char*>(bytes), (size_t)count);
+        p += n;
+    }
+    if (lost) *lost = missing;
+    return out;
+}
+
+int DxfCodePageFor(const std::vector<std::string>& names) {
+    // The Western page first, as the files of this version mostly are; then the others in turn.
+    static const int kOrder[] = {1252, 1250, 1251, 1253, 1254, 1255, 1256,
+                                 1257, 1258, 874,  932,  936,  949,  950};
+    // Plain ASCII names, nearly all, fit every page: the tables are not needed.
+    bool ascii = true;
+    for (const std::string& name : names)
+        for (char c : name)
+            ascii = ascii && (unsigned char)c < 0x80;
+    if (ascii) return 1252;
+    int best = 1252, bestMissing = -1;
+    for (int page : kOrder) {
+        int missing = 0;
+        for (const std::string& name : names) {
+            int lost = 0;
+            DxfNameFromUtf8(name.c_str(), page, (size_t)-1, &lost);
+            missing += lost;
+        }
+        if (missing == 0) return page;
+        if (bestMissing < 0 || missing < bestMissing) best = page, bestMissing = missing;
+    }
+    return best;
 }
 
 // ---- Reading ----------------------------------------------------------------------------------
 
 namespace {
 
-constexpr size_t kPiece = kDxfLineSize - 1;      // the longest line piece
-constexpr size_t kKeep = 2 * kDxfLineSize + 64;  // bytes kept before the position: one group
-constexpr size_t kMinChunk = 4096;               // first read after a seek (blocks are read by seeking)
+constexpr size_t kLongest = kDxfMaxLine + 2;  // the longest line with its line end
+constexpr size_t kKeep = 2 * kLongest + 64;   // bytes kept before the position: one group
+constexpr size_t kMinChunk = 4096;            // first read after a seek (blocks are read by seeking)
 constexpr size_t kMaxChunk = 1 << 20;
 
 }  // namespace
@@ -547,6 +595,7 @@ bool VDxfGroupReader::Close() {
     mBufferStart = 0;
     mSize = 0;
     mFileEnd = true;
+    mLongLine = -1;
     return ok;
 }
 
@@ -570,20 +619,30 @@ void VDxfGroupReader::Fill() {
 }
 
 bool VDxfGroupReader::ReadLine(const char*& text, size_t& size) {
+    if (mLongLine >= 0) return false;
     Fill();
-    const size_t avail = std::min(mEnd - mPos, kPiece);
+    const size_t avail = std::min(mEnd - mPos, kLongest);
     const char* p = mBuffer + mPos;
     text = p;
     const void* newline = avail ? std::memchr(p, '\n', avail) : nullptr;
     if (newline) {
         size = (size_t)(static_cast<const char*>(newline) - p) + 1;
-        mPos += size;
-        return true;
+        const size_t content = size - 1 - (size >= 2 && p[size - 2] == '\r' ? 1 : 0);
+        if (content <= (size_t)kDxfMaxLine) {
+            mPos += size;
+            return true;
+        }
+    } else if (avail < kLongest) {
+        // The data ends inside this line.
+        size = avail;
+        mPos += avail;
+        return false;
     }
-    size = avail;
-    mPos += avail;
-    // A full piece without line end is a line of its own; anything shorter met the end.
-    return avail == kPiece;
+    // Longer than any value of the format: taking it in pieces would pair the codes and values
+    // after it wrongly, so the reading stops here.
+    mLongLine = Tell();
+    size = 0;
+    return false;
 }
 
 bool VDxfGroupReader::ReadGroupSlow(int& code, char* value) {
@@ -611,7 +670,7 @@ bool VDxfGroupReader::ReadGroupSlow(int& code, char* value) {
         const char* start = p;
         while (p < end && *p && !IsBlank(*p))
             ++p;
-        const size_t n = (size_t)(p - start);  // at most kPiece
+        const size_t n = (size_t)(p - start);  // at most kDxfMaxLine
         std::memcpy(value, start, n);
         value[n] = '\0';
         // The whole line, when more than the word: up to a zero byte, without the blanks and

@@ -1,9 +1,10 @@
 // The DXF file in its text form as the DXF reader and writer see it: a sequence of groups, each a
 // code line (an integer group code) and a value line (a name, an integer or a real).
 //
-// Reading (VDxfGroupReader): every line is read with room for 1239 characters including its line
-// end; a longer line is read in pieces, each piece counting as one line. The code is the integer
-// the code line starts with (blanks skipped); a code line without a number leaves the caller's code
+// Reading (VDxfGroupReader): a line holds at most kDxfMaxLine bytes before its line end ("\n" or
+// "\r\n"), the longest string value the format has; a longer line is refused, and the read stops
+// there (LongLine tells where), so that a line is never taken as two. The code is the integer the
+// code line starts with (blanks skipped); a code line without a number leaves the caller's code
 // as it was. The value is the first blank-delimited word of the value line; a value line holding
 // only blanks leaves the caller's value as it was. ValueLine gives the whole line for the values
 // that may hold blanks (layer names).
@@ -34,8 +35,10 @@
 class VOxaColor;
 class VSafeOutputFile;
 
-// Room for one line: 1239 characters and the terminating zero. A value always fits.
-constexpr int kDxfLineSize = 1240;
+// The most bytes a line holds before its line end: 2049, the longest string value of the format.
+constexpr int kDxfMaxLine = 2049;
+// Room for one line without its line end and the terminating zero. A value always fits.
+constexpr int kDxfLineSize = kDxfMaxLine + 1;
 
 // The code a group gets when its code line holds a number beyond the range of int: no reader
 // handles it, so the group is passed over.
@@ -64,24 +67,37 @@ void DxfAciToColor(int number, VOxaColor& color);
 // [0, 1] (a value outside, or not a number, counts as the nearest bound).
 int DxfColorToAci(double red, double green, double blue);
 
-// Names (layers, blocks) and their characters. A file of this era holds one byte per character
-// in the code page its header names ("$DWGCODEPAGE", such as "ANSI_1252"), and writes a character
-// outside it as "\U+XXXX" (hexadecimal; a character beyond U+FFFF as two such escapes, a pair of
-// UTF-16 surrogates). The scene keeps names in UTF-8.
-enum class DxfCodePage {
-    eNone,      // the header names none: UTF-8 when the bytes are valid UTF-8, else Windows-1252
-    eAnsi1252,  // Windows-1252
-    eOther,     // another code page: bytes other than escapes are kept as they are
-};
-// The code page a "$DWGCODEPAGE" value names.
-DxfCodePage DxfCodePageOf(const char* value);
+// Names (layers, blocks) and their characters. Files of version AC1021 and later hold UTF-8; older
+// ones hold the code page their header names ("$DWGCODEPAGE", such as "ANSI_1252" or "ANSI_932"),
+// and may write a character outside it as "\U+XXXX" (hexadecimal; a character beyond U+FFFF as two
+// such escapes, a pair of UTF-16 surrogates). The scene keeps names in UTF-8.
+//
+// A code page is given by its number (874, 932, 936, 949, 950, 1250 to 1258), kDxfUtf8, or
+// kDxfNoCodePage for a file that names none: UTF-8 when its bytes are valid UTF-8, else
+// Windows-1252.
+constexpr int kDxfNoCodePage = 0;
+constexpr int kDxfUtf8 = 65001;
+// The code page a "$DWGCODEPAGE" value names by its last digits; 1252 for a value naming none of
+// the pages above, kDxfNoCodePage for an empty one.
+int DxfCodePageOf(const char* value);
+// False for the characters no name ever holds: C0 and C1 controls, DEL, the marks that turn the
+// direction of text (U+061C, U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069), the line and
+// paragraph separators and U+FFFD.
+bool DxfNameCharacter(uint32_t c);
 // A name as the file holds it to UTF-8, with its "\U+XXXX" escapes decoded, into `out` (room for
-// kDxfLineSize bytes; a longer result is cut before the character that does not fit).
-void DxfNameToUtf8(const char* name, DxfCodePage page, char* out);
-// A UTF-8 name as a Windows-1252 file holds it: characters of that code page as their byte, any
-// other as "\U+XXXX" escapes, a byte that is not UTF-8 as "_"; at most `limit` bytes, cut
-// before the character that does not fit.
-std::string DxfNameFromUtf8(const char* name, size_t limit);
+// kDxfLineSize bytes; a longer result is cut before the character that does not fit). Bytes that
+// hold no character and characters no name holds become "_".
+void DxfNameToUtf8(const char* name, int page, char* out);
+// A UTF-8 name with every character no name holds, and every byte that is no UTF-8, made "_".
+std::string DxfCleanName(const char* name);
+// A UTF-8 name as a file of code page `page` holds it: characters the page cannot hold, characters
+// no name holds and bytes that are no UTF-8 become "_", and `lost` (when not null) counts them; at
+// most `limit` bytes, cut before the character that does not fit.
+std::string DxfNameFromUtf8(const char* name, int page, size_t limit, int* lost = nullptr);
+// The code page that holds every character of `names` (UTF-8): Windows-1252 when it does, else the
+// first of 1250, 1251, 1253 to 1258, 874, 932, 936, 949 and 950 that does; when none does, the one
+// that loses the fewest.
+int DxfCodePageFor(const std::vector<std::string>& names);
 
 // Axis conversion between DXF (Z-up) and the scene (Y-up); the two are each other's inverse.
 inline VgeTVector DxfToScenePoint(double x, double y, double z) {
@@ -90,7 +106,8 @@ inline VgeTVector DxfToScenePoint(double x, double y, double z) {
 
 // Reads groups from a file or from bytes in memory. The file is read through a buffer of its own,
 // so a group read allocates nothing; the position can be told and set again (the readers put back
-// the group that ended an entity). Reading never fails other than by reaching the end.
+// the group that ended an entity). Reading fails only at the end of the data or at a line longer
+// than kDxfMaxLine bytes; after such a line every read fails.
 class VDxfGroupReader {
 public:
     VDxfGroupReader();
@@ -109,8 +126,10 @@ public:
     int64_t GetSize() const { return mSize; }
 
     // Reads one group. `code` and `value` (room for kDxfLineSize bytes) are the caller's: they keep
-    // what they held when a line holds no number or no word. False at the end of the data.
+    // what they held when a line holds no number or no word. False at the end of the data and at
+    // a line that is too long.
     bool ReadGroup(int& code, char* value) {
+        if (mLongLine >= 0) return false;
         if (!mFileEnd && mEnd - mPos < kAhead) Fill();
         if (mEnd - mPos >= kAhead && ReadPlainGroup(code, value)) return true;
         return ReadGroupSlow(code, value);
@@ -119,8 +138,11 @@ public:
     // may hold blanks ("red mat one"); `value` (the word ReadGroup gave) when the line is that
     // word or holds only blanks. Valid until the next read.
     const char* ValueLine(const char* value) const { return mLineHeld ? mLine : value; }
-    // Reads one line piece; false when the end of the data was met while reading it.
+    // Reads one line with its line end; false when the end of the data was met while reading it,
+    // or the line is longer than kDxfMaxLine bytes.
     bool ReadLine(const char*& text, size_t& size);
+    // The position of the first line found longer than kDxfMaxLine bytes; -1 while there is none.
+    int64_t LongLine() const { return mLongLine; }
 
     // The number (from 1) of the line that holds byte `position`: 1 + the line ends before it.
     // Counts over the data from its start, for error messages; the read position is kept.
@@ -132,8 +154,9 @@ public:
 
 private:
     // Bytes the buffer holds after mPos before a group is read, when the file has them: room for
-    // two whole line pieces, so the common group is scanned without bound checks per line.
-    static constexpr size_t kAhead = 2 * kDxfLineSize;
+    // two whole lines with their line ends, so the common group is scanned without bound checks
+    // per line.
+    static constexpr size_t kAhead = 2 * (kDxfMaxLine + 2);
 
     // Makes at least kAhead bytes available after mPos when the file has them.
     void Fill();
@@ -160,13 +183,14 @@ private:
     bool mLineHeld = false;
     char mLine[kDxfLineSize];
     size_t mChunk = 0;  // bytes to read at the next refill
+    int64_t mLongLine = -1;
 };
 
 inline bool VDxfGroupReader::ReadPlainGroup(int& code, char* value) {
     const char* p = mBuffer + mPos;
     const char* const start = p;
-    // Code line: blanks, digits, an optional '\r', '\n'. Lines of a piece at most (kDxfLineSize
-    // - 1 bytes): nine digits after at most 1200 blanks keep well within it.
+    // Code line: blanks, digits, an optional '\r', '\n'. Nine digits after at most 1200 blanks
+    // keep well within a line's bound.
     int n = 0;
     while (*p == ' ' && p - start < 1200)
         ++p;

@@ -129,7 +129,17 @@ bool VOxaReaderDxf::ReadGroup(int& code, char* value) {
 }
 
 bool VOxaReaderDxf::Corrupted(const char* what) {
-    // Every failure is the end of the data: the line is the file's last.
+    if (mFile.LongLine() >= 0) {
+        // A line too long to be a value stopped the reading.
+        char text[96];
+        std::snprintf(text, sizeof text, ": line %lld is longer than %d bytes",
+                      (long long)mFile.LineAt(mFile.LongLine()), kDxfMaxLine);
+        VString message(mError.GetErrorString(eFILE_CORRUPTED));
+        message += text;
+        mError.SetLastError(eFILE_CORRUPTED, message.Buffer());
+        return false;
+    }
+    // Every other failure is the end of the data: the line is the file's last.
     const int64_t size = mFile.GetSize();
     const int64_t line = mFile.LineAt(size > 0 ? size - 1 : 0);
     char where[64];
@@ -161,6 +171,13 @@ void VOxaReaderDxf::Skipped(const char* kind) {
 }
 
 void VOxaReaderDxf::ReportSkipped() {
+    if (mFaceRecordsOutside > 0) {
+        Warn(VString(mFaceRecordsOutside) +
+             (mFaceRecordsOutside == 1 ? " polyface face record names" : " polyface face records name") +
+             " a vertex its polyline does not have and " + (mFaceRecordsOutside == 1 ? "was" : "were") +
+             " not read.");
+        mFaceRecordsOutside = 0;
+    }
     for (const auto& kind : mSkipped) {
         VString line(kind.second);
         line += " ";
@@ -251,6 +268,7 @@ bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
     mBlockGroupBudget = std::max<int64_t>((int64_t)1 << 22, mFile.GetSize() / 2);
     mWarnings = 0;
     mSkipped.clear();
+    mFaceRecordsOutside = 0;
 
     if (mCreateReferenceNode) {
         VString name = GetFileName(mFileName.Buffer(), false) + "_root";
@@ -271,14 +289,22 @@ bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
         what += section.empty() ? "before its ENTITIES section" : "inside its " + section + " section";
         return Corrupted(what.c_str());
     };
-    mCodePage = DxfCodePage::eNone;
+    // The code page of the names that follow (the HEADER comes first). Version AC1021 and later
+    // hold UTF-8 whatever page the header names.
+    mCodePage = kDxfNoCodePage;
+    int namedPage = kDxfNoCodePage;
+    bool utf8Version = false;
     for (;;) {
         if (!ReadGroup(code, value)) return cut();
         if (Is(value, "EOF")) return true;
-        if (code == 9 && Is(value, "$DWGCODEPAGE")) {
-            // The code page of the names that follow (the HEADER comes first).
+        if (code == 9 && (Is(value, "$DWGCODEPAGE") || Is(value, "$ACADVER"))) {
+            const bool page = Is(value, "$DWGCODEPAGE");
             if (!ReadGroup(code, value)) return cut();
-            mCodePage = DxfCodePageOf(value);
+            if (page)
+                namedPage = DxfCodePageOf(value);
+            else
+                utf8Version = std::strcmp(value, "AC1021") >= 0;  // as versions compare as text
+            mCodePage = utf8Version ? kDxfUtf8 : namedPage;
             continue;
         }
         if (code == 0 && Is(value, "ENDSEC")) section.clear();
@@ -532,12 +558,33 @@ bool VOxaReaderDxf::ReadPolylineHeader(PolylineHeader& h, int& code, char* value
 void VOxaReaderDxf::ReadPolylineVertices(DxfGeometryGroup& group, const PolylineHeader& h, int colour,
                                          const char* value) {
     const int base = group.GetPointCount();
+    const size_t firstFace = group.mFaces.size();
     if (Is(value, "VERTEX")) {
         while (ReadVertex(group, base, colour, h.PolygonMesh())) {
         }
     }
     if (h.Flat()) Skipped("POLYLINE (2D)");
     const int last = group.GetPointCount() - 1;
+    // A face record names the vertices of its own polyline: one naming a vertex beyond them would
+    // take a point of another entity of the group, and is dropped.
+    std::vector<int>& faces = group.mFaces;
+    size_t kept = firstFace;
+    for (size_t pos = firstFace; pos < faces.size();) {
+        const size_t length = 2 + (size_t)faces[pos];
+        bool inside = true;
+        for (size_t j = pos + 2; j < pos + length; ++j)
+            inside = inside && faces[j] >= base && faces[j] <= last;
+        if (inside) {
+            if (kept != pos)
+                std::copy(faces.begin() + (std::ptrdiff_t)pos, faces.begin() + (std::ptrdiff_t)(pos + length),
+                          faces.begin() + (std::ptrdiff_t)kept);
+            kept += length;
+        } else {
+            if (mFaceRecordsOutside < INT_MAX) ++mFaceRecordsOutside;
+        }
+        pos += length;
+    }
+    faces.resize(kept);
     if (h.PolygonMesh()) {
         // Quadrangles between rows i, i + 1 and columns j, j + 1, and with the closed flags (1 in
         // M, 32 in N) between the last row or column and the first. The vertices must be there.

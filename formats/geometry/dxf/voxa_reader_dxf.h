@@ -65,8 +65,11 @@ public:
     // Reads the open file into the scene. False with "File not opened" without a file, with
     // "Stream options not set" without DXF options; false when the file ends before the entities
     // have been read ("File is corrupted: line N: the file ends inside its ENTITIES section", or
-    // the section it ends in; nodes built until then stay in the scene). A file without an
-    // ENTITIES section before its "EOF" gives true and no geometry.
+    // the section it ends in; nodes built until then stay in the scene), or at a line longer than
+    // the format's longest value ("File is corrupted: line N is longer than 2049 bytes"). A file
+    // without an ENTITIES section before its "EOF" gives true and no geometry. Names are read in
+    // the file's code page (UTF-8 from version AC1021 on); a polyface face record naming a vertex
+    // its polyline does not have is dropped with a warning.
     bool Read(VOxaScene* scene, VStreamOptions* options) override;
 
     // One group from the current position (see VDxfGroupReader::ReadGroup).
@@ -177,8 +180,8 @@ protected:
     int64_t mBlocksPosition = 0;
     VNumberRenamingStrategy mRenaming;
     int mGroupingMode = 0;
-    // The code page the file's header names, for the names it holds.
-    DxfCodePage mCodePage = DxfCodePage::eNone;
+    // The code page of the names the file holds (see DxfNameToUtf8).
+    int mCodePage = kDxfNoCodePage;
     bool mWeld = true;
     bool mCreateReferenceNode = true;
     VStringPairList mLayerTable{20};
@@ -205,6 +208,7 @@ protected:
     int64_t mBlockGroupBudget = 0;
     int mWarnings = 0;
     std::map<std::string, int> mSkipped;  // kinds of entities not read, in name order
+    int mFaceRecordsOutside = 0;          // polyface face records naming no vertex of their polyline
 };
 
 // The factory of the importer's format table.

@@ -11,6 +11,7 @@
 #include "attributes/voxa_mesh.h"
 #include "base/vge_matrix.h"
 #include "base/vge_polygon.h"
+#include "base/vprintable_text.h"
 #include "formats/geometry/voxa_geometry_deform.h"
 #include "formats/geometry/voxa_geometry_write.h"
 #include "oxa_codec/vstream_options.h"
@@ -20,22 +21,64 @@
 
 namespace {
 
-// A node's name as a layer name: without its type prefix ("Model::"), each character that table
-// names may not hold (< > / \ " : ; ? * | = ' `, control characters) replaced by "_", and so is a
-// blank at either end (readers trim the value line; blanks inside stay). The file names the code
-// page Windows-1252: characters of it are written as its bytes, others as "\U+XXXX" escapes. Cut
-// to fit the reader's line room with space for a counter. An empty name becomes "Name".
-VString LayerBase(VOxaNode* node) {
-    VString name(node->GetNameWithoutPrefix());
-    const int last = name.GetLen() - 1;
-    for (int i = 0; i <= last; ++i) {
-        const unsigned char c = (unsigned char)name[i];
-        if (c < ' ' || c == 0x7F || std::strchr("<>/\\\":;?*|='`", c) || (c == ' ' && (i == 0 || i == last)))
-            name[i] = '_';
+// A node's name as a layer name, in UTF-8: without its type prefix ("Model::"), each character
+// that table names may not hold (< > / \ " : ; ? * | = ' `, and the characters no name holds:
+// controls, direction marks) replaced by "_", and so is a blank at either end (readers trim the
+// value line; blanks inside stay). An empty name becomes "Name".
+std::string LayerText(VOxaNode* node) {
+    std::string name = DxfCleanName(node->GetNameWithoutPrefix());
+    const size_t last = name.size() - 1;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        if (std::strchr("<>/\\\":;?*|='`", c) || (c == ' ' && (i == 0 || i == last))) name[i] = '_';
     }
-    VString encoded(DxfNameFromUtf8(name.Buffer(), kDxfLineSize - 32).c_str());
-    if (encoded.IsEmpty()) encoded = "Name";
-    return encoded;
+    if (name.empty()) name = "Name";
+    return name;
+}
+
+// The nodes that give layers: those whose attribute is or becomes a mesh.
+bool GivesLayer(VOxaNode* node) {
+    const VOxaNodeAttribute* attribute = node->GetNodeAttribute();
+    if (!attribute) return false;
+    const int type = attribute->GetAttributeType();
+    return type == VOxaNodeAttribute::eMesh || type == VOxaNodeAttribute::eNurb ||
+           type == VOxaNodeAttribute::ePatch;
+}
+
+// A layer name folded as readers compare table names: upper-case letters of ASCII, Latin-1,
+// Latin Extended-A, Greek and Cyrillic to lower case.
+std::string FoldCase(const std::string& utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char b = (unsigned char)utf8[i];
+        uint32_t c = b;
+        size_t n = 1;
+        if (b >= 0xC0 && b < 0xE0 && i + 1 < utf8.size()) {
+            c = ((b & 0x1Fu) << 6) | ((unsigned char)utf8[i + 1] & 0x3Fu);
+            n = 2;
+        }
+        if (n == 1) {
+            out += (char)(b >= 'A' && b <= 'Z' ? b + 32 : b);
+            ++i;
+            continue;
+        }
+        if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
+            (c >= 0x410 && c <= 0x42F))
+            c += 0x20;
+        else if (c >= 0x400 && c <= 0x40F)
+            c += 0x50;
+        else if (((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) && c % 2 == 0)
+            c += 1;
+        else if (((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) && c % 2 == 1)
+            c += 1;
+        else if (c == 0x178)
+            c = 0xFF;
+        out += (char)(0xC0 | (c >> 6));
+        out += (char)(0x80 | (c & 0x3F));
+        i += n;
+    }
+    return out;
 }
 
 // The colour of a mesh, which its polyline takes: 0 without material; with materials by
@@ -156,6 +199,14 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
     mLayerNames.clear();
     mLayersTaken.clear();
     mLayerCounters.clear();
+    // One code page holds the names of the file: the Western one when it holds them all, else
+    // one that does, else the one that loses the fewest characters.
+    std::vector<std::string> names;
+    for (int i = 0; i < n; ++i)
+        WalkNodes(root->GetChild(i), true, [&](VOxaNode* node) {
+            if (GivesLayer(node)) names.push_back(LayerText(node));
+        });
+    mCodePage = DxfCodePageFor(names);
     out.GroupText(999, "Morvane Dxf writer for OXA");
     out.GroupText(0, "SECTION");
     out.GroupText(2, "HEADER");
@@ -163,7 +214,7 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
     out.GroupText(1, "AC1008");
     // The code page of the names (layers) in the file.
     out.GroupText(9, "$DWGCODEPAGE");
-    out.GroupText(3, "ANSI_1252");
+    out.GroupText(3, ("ANSI_" + std::to_string(mCodePage)).c_str());
     out.GroupText(9, "$UCSORG");
     out.GroupText(10, "0.0");
     out.GroupText(20, "0.0");
@@ -233,10 +284,20 @@ VString VOxaWriterDxf::LayerName(VOxaNode* node) {
     if (found != mLayerNames.end()) return found->second;
     // Layer names are the same without regard to case: "Cube" and "CUBE" clash, and the second
     // becomes "CUBE1" (or the next free number).
-    const VString base = LayerBase(node);
-    std::string key(base.Buffer());
-    for (char& c : key)
-        c = (char)std::tolower((unsigned char)c);
+    const std::string text = LayerText(node);
+    int lost = 0;
+    const VString base(DxfNameFromUtf8(text.c_str(), mCodePage, kDxfLineSize - 32, &lost).c_str());
+    if (lost > 0) {
+        if (!mMessageText.IsEmpty()) mMessageText += "\n";
+        mMessageText +=
+            ("Layer \"" + VPrintableText(text.c_str()) + "\": " + std::to_string(lost) +
+             (lost == 1 ? " character" : " characters") + " that code page ANSI_" +
+             std::to_string(mCodePage) + " cannot hold " + (lost == 1 ? "is" : "are") + " written as \"_\".")
+                .c_str();
+    }
+    char decoded[kDxfLineSize];
+    DxfNameToUtf8(base.Buffer(), mCodePage, decoded);
+    std::string key = FoldCase(decoded);
     VString name = base;
     if (!mLayersTaken.insert(key).second) {
         int& counter = mLayerCounters[key];

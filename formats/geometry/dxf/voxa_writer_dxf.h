@@ -23,8 +23,11 @@ class VOxaNode;
 // the CONTINUOUS line type and one LAYER entry per mesh node (only when the root has children),
 // an empty BLOCKS section and an ENTITIES section with one polyface mesh (POLYLINE with flag 64)
 // per mesh node. Layers and entities carry the node's name without its type prefix, with the
-// characters table names may not hold and blanks at either end replaced by "_" (blanks inside
-// stay), and numbered where names would clash without regard to case (Cube, CUBE1). A layer's
+// characters table names may not hold, characters no name holds (controls, direction marks) and
+// blanks at either end replaced by "_" (blanks inside stay), and numbered where names would clash
+// without regard to case (Cube, CUBE1; Ä and ä clash too). The names are written in one code
+// page, which the header names: Windows-1252 when it holds them all, else one that does; when no
+// page does, the one that loses the fewest characters, each written as "_" with a warning. A layer's
 // colour is that of the material most of its mesh's polygons use; a hidden node's is negated.
 // Animation, cameras, lights, textures, normals and UVs are not written, and the hierarchy is
 // flattened.
@@ -94,6 +97,8 @@ private:
     std::unordered_map<VOxaNode*, VString> mLayerNames;
     std::unordered_set<std::string> mLayersTaken;
     std::unordered_map<std::string, int> mLayerCounters;
+    // The code page the names of the file are written in.
+    int mCodePage = 1252;
 };
 
 // The factory of the exporter's format table.

@@ -18,6 +18,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/vprintable_text.h"
+
 namespace voxa_obj {
 
 // White space as C's isspace sees it in the "C" locale.
@@ -25,22 +27,20 @@ inline bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-// A name as OBJ and MTL lines hold it: every blank, line break and other control character
-// becomes '_', so that the name is one word on one line ("red mat one" is "red_mat_one").
+// A name as OBJ and MTL lines hold it: every blank, line break and other control character (C1
+// too), and every mark that turns the direction of the text, becomes '_', so that the name is
+// one word on one line ("red mat one" is "red_mat_one").
 inline std::string ObjName(std::string_view name) {
-    std::string out(name);
+    std::string out = VNameText(std::string(name).c_str());
     for (char& c : out)
-        if ((unsigned char)c <= 0x20 || c == 0x7F) c = '_';
+        if ((unsigned char)c <= 0x20) c = '_';
     return out;
 }
 
-// Text of one line as a file name stands in it: line breaks and other control characters
-// become '_', blanks stay.
+// Text of one line as a file name stands in it: line breaks and other control characters, and
+// marks that turn the direction of the text, become '_', blanks stay.
 inline std::string ObjLineText(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if ((unsigned char)c < 0x20 || c == 0x7F) c = '_';
-    return out;
+    return VNameText(std::string(text).c_str());
 }
 
 // Names made distinct: a name met before becomes the name followed by the first number that

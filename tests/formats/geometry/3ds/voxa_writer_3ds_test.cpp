@@ -53,9 +53,16 @@ TEST(writer3ds_names, RenamingCutsNumbersAndKeepsEveryNameShortAndUnique) {
     for (int i = 0; i < 1002; ++i)
         AddNode(rig.manager, rig.Root(), "Crowded");
     VOxaNode* colons = AddNode(rig.manager, rig.Root(), "a::b");
+    // Controls, C1 controls and marks that turn the text around never reach a name.
+    VOxaNode* controls = AddNode(rig.manager, rig.Root(),
+                                 "c\t\xC2\x85"
+                                 "d\xE2\x80\xAE");
     VOxaMaterial* m1 = rig.manager.CreateMaterial("VeryLongMaterialNameOne");
     VOxaMaterial* m2 = rig.manager.CreateMaterial("VeryLongMaterialNameTwo");
+    VOxaMaterial* m3 = rig.manager.CreateMaterial("m\xC2\x9F\n");
     ASSERT_TRUE(rig.WriteTo(dir / "n.3ds"));
+    EXPECT_STREQ(controls->GetNameWithoutPrefix(), "c__d_");
+    EXPECT_STREQ(m3->GetNameWithoutPrefix(), "m__");
     EXPECT_STREQ(a->GetNameWithoutPrefix(), "LongerName");
     EXPECT_STREQ(b->GetNameWithoutPrefix(), "LongerNa_3");
     EXPECT_STREQ(fits->GetNameWithoutPrefix(), "GeoSphere0");

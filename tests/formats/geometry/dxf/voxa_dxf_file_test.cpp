@@ -151,25 +151,80 @@ TEST(dxf_file, ReadGroupParsingRules) {
     EXPECT_FALSE(g.ok);
 }
 
-TEST(dxf_file, LongLinesAreReadInPieces) {
-    // A line of 1239 characters and its line end: the first piece is the 1239 characters, the
-    // line end alone the next line.
-    std::string data = "  1\n" + std::string(1239, 'a') + "\n  2\nname\n";
+TEST(dxf_file, LinesAreReadWholeUpToTheLongestValue) {
+    // A value line of 2049 bytes, with either line end, is one value; the groups after it pair
+    // as they should.
+    for (const char* end : {"\n", "\r\n"}) {
+        const std::string data = "  1\n" + std::string(kDxfMaxLine, 'a') + end + "  2\nname\n";
+        VDxfGroupReader reader;
+        reader.OpenMemory(data.data(), data.size());
+        Group g = Read(reader);
+        EXPECT_TRUE(g.ok);
+        EXPECT_EQ(g.code, 1);
+        EXPECT_EQ(g.value, std::string(kDxfMaxLine, 'a'));
+        g = Read(reader);
+        EXPECT_EQ(g.code, 2);
+        EXPECT_EQ(g.value, "name");
+        EXPECT_EQ(reader.LongLine(), -1);
+    }
+    // A long line holding blanks is held whole for the names that may hold them.
+    const std::string words = "w " + std::string(kDxfMaxLine - 2, 'y');
+    std::string data = "  1\n" + words + "\n";
     VDxfGroupReader reader;
     reader.OpenMemory(data.data(), data.size());
     Group g = Read(reader);
-    EXPECT_TRUE(g.ok);
-    EXPECT_EQ(g.code, 1);
-    EXPECT_EQ(g.value.size(), 1239u);
-    g = Read(reader, 1, "keep");  // the line end as a code line, "  2" as the value
-    EXPECT_EQ(g.code, 1);
-    EXPECT_EQ(g.value, "2");
-    // A line that ends exactly at the end of the data after a full piece still reads.
-    std::string exact = "  1\n" + std::string(1239, 'b');
-    reader.OpenMemory(exact.data(), exact.size());
-    g = Read(reader);
-    EXPECT_TRUE(g.ok);
-    EXPECT_EQ(g.value, std::string(1239, 'b'));
+    EXPECT_EQ(g.value, "w");
+    EXPECT_EQ(reader.ValueLine("w"), words);
+
+    // One byte more is refused where it stands, as a value line or a code line, and the reading
+    // stops there: no later read, even from an earlier place, takes the rest as groups.
+    const std::string longValue = "  1\nok\n  1\n" + std::string(kDxfMaxLine + 1, 'a') + "\n  0\n3DFACE\n";
+    reader.OpenMemory(longValue.data(), longValue.size());
+    EXPECT_TRUE(Read(reader).ok);
+    EXPECT_FALSE(Read(reader).ok);
+    EXPECT_EQ(reader.LineAt(reader.LongLine()), 4);
+    EXPECT_TRUE(reader.Seek(0));
+    EXPECT_FALSE(Read(reader).ok);
+    const char* line = nullptr;
+    size_t size = 0;
+    EXPECT_FALSE(reader.ReadLine(line, size));
+    const std::string longCode = std::string(kDxfMaxLine, ' ') + "10\n1.0\n";
+    reader.OpenMemory(longCode.data(), longCode.size());
+    EXPECT_FALSE(Read(reader).ok);
+    EXPECT_EQ(reader.LongLine(), 0);
+    // A last line without its line end fails its group, however long.
+    const std::string last = "  1\n" + std::string(kDxfMaxLine, 'b');
+    reader.OpenMemory(last.data(), last.size());
+    EXPECT_FALSE(Read(reader).ok);
+    EXPECT_EQ(reader.LongLine(), -1);
+
+    // Also where plenty of plain groups follow the long line.
+    std::string many = "  1\n" + std::string(kDxfMaxLine + 1, 'a') + "\n";
+    for (int i = 0; i < 2000; ++i)
+        many += " 10\n1.0\n";
+    reader.OpenMemory(many.data(), many.size());
+    EXPECT_FALSE(Read(reader).ok);
+    EXPECT_TRUE(reader.Seek((int64_t)many.size() - 8 * 1000));  // room for the one-pass read
+    EXPECT_FALSE(Read(reader).ok);
+
+    // From a file, where lines cross the blocks the file is read in.
+    const std::string path = (std::filesystem::temp_directory_path() / "dxf_file_test_long.dxf").string();
+    {
+        std::ofstream out(path, std::ios::binary);
+        for (int i = 0; i < 600; ++i)
+            out << "  1\n" << std::string(kDxfMaxLine - 4, 'c') << i % 10 << "xyz\r\n";
+    }
+    ASSERT_TRUE(reader.OpenFile(path.c_str()));
+    for (int i = 0; i < 600; ++i) {
+        g = Read(reader);
+        ASSERT_TRUE(g.ok) << i;
+        ASSERT_EQ(g.value.size(), (size_t)kDxfMaxLine) << i;
+        ASSERT_EQ(g.value[kDxfMaxLine - 4], '0' + i % 10) << i;
+    }
+    EXPECT_FALSE(Read(reader).ok);
+    EXPECT_EQ(reader.LongLine(), -1);
+    reader.Close();
+    std::filesystem::remove(path);
 }
 
 TEST(dxf_file, TellAndSeekPutGroupsBack) {
@@ -289,6 +344,7 @@ TEST(dxf_file, ColourNumberToRgb) {
     expect(50, 1, 1, 0);
     expect(130, 0, 1, 1);
     expect(240, 1, 0, 0.25);
+    expect(249, 0.15, 0.075, 0.09375);  // the last of the buckets: levels (4, 0, 1), pale, step 4
     expect(250, 0.33, 0.33, 0.33);
     expect(255, 1, 1, 1);
     expect(0, 0.2, 0.2, 0.2);  // outside the palette: unchanged

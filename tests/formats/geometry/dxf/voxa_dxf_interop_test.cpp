@@ -406,34 +406,138 @@ TEST(dxf_interop, ACubeKeepsItsFacingThroughDxfBothWays) {
 TEST(dxf_interop, LayerNamesOfOtherAlphabetsReachEzdxf) {
     const std::string python = EzdxfPython();
     if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
-    VOxaSdkManager manager;
-    VOxaScene* scene = manager.CreateScene();
-    const std::string name =
-        "Gr\xC3\xBC\xC3\x9F"
-        "e_W\xC3\xBC"
-        "rfel \xE2\x82\xAC";  // Grüße_Würfel €
-    VOxaNode* node = manager.CreateNode(name.c_str());
-    VOxaMesh* mesh = manager.CreateMesh();
-    mesh->InitControlPoints(3);
-    mesh->GetControlPoints()[1] = VgeTVector(1, 0, 0, 1);
-    mesh->GetControlPoints()[2] = VgeTVector(0, 1, 0, 1);
-    mesh->BeginPolygon();
-    for (int i = 0; i < 3; ++i)
-        mesh->AddPolygonVertex(i);
-    mesh->EndPolygon();
-    node->SetNodeAttribute(mesh);
-    scene->GetRootNode()->AddChild(node);
+    // Each scene's names as ezdxf's normal reader reads them back: every character a code page
+    // holds as it was (a combining accent in 1258); controls, direction marks and characters no
+    // page of the file holds as "_".
+    struct Case {
+        std::vector<std::string> names, expected;
+    };
+    const std::vector<Case> cases = {
+        {{"Gr\xC3\xBC\xC3\x9F"
+          "e_W\xC3\xBC"
+          "rfel \xE2\x82\xAC"},
+         {"Gr\xC3\xBC\xC3\x9F"
+          "e_W\xC3\xBC"
+          "rfel \xE2\x82\xAC"}},
+        {{"a\xE9\x96\x89"
+          "b",
+          "\xE6\x97\xA5\xE6\x9C\xAC"},
+         {"a\xE9\x96\x89"
+          "b",
+          "\xE6\x97\xA5\xE6\x9C\xAC"}},
+        {{"\xD0\x9A\xD1\x83\xD0\xB1"}, {"\xD0\x9A\xD1\x83\xD0\xB1"}},  // Куб
+        {{"\xE4\xB8\xAD\xE6\x96\x87", "\xE4\xB8\xAD"}, {"\xE4\xB8\xAD\xE6\x96\x87", "\xE4\xB8\xAD"}},
+        {{"\xED\x95\x9C\xEA\xB8\x80"}, {"\xED\x95\x9C\xEA\xB8\x80"}},  // 한글
+        {{"a\xC2\x85"
+          "b",
+          "c\xE2\x80\xAE"
+          "d",
+          "e\tf", "x\xCC\x81"},
+         {"a_b", "c_d", "e_f", "x\xCC\x81"}},  // 1258 holds the accent
+        {{"\xCE\xA9\xF0\x9F\x98\x80", "\xCE\xA9\xF0\x9F\x98\x81"}, {"\xCE\xA9_", "\xCE\xA9_1"}},
+    };
     const fs::path written = TempFile("dxf_interop_names");
-    VOxaWriterDxf writer(&manager);
-    std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
-    ASSERT_TRUE(writer.FileCreate(written.string().c_str()));
-    ASSERT_TRUE(writer.Write(scene, options.get()));
-    ASSERT_TRUE(writer.FileClose());
-    const EzdxfFaces read = ReadWithEzdxf(python, written);
-    EXPECT_NE(std::find(read.layers.begin(), read.layers.end(), name), read.layers.end());
-    ASSERT_EQ(read.faceLayers.size(), 1u);
-    EXPECT_EQ(read.faceLayers[0], name);
+    for (const Case& c : cases) {
+        VOxaSdkManager manager;
+        VOxaScene* scene = manager.CreateScene();
+        for (const std::string& name : c.names) {
+            VOxaNode* node = manager.CreateNode(name.c_str());
+            VOxaMesh* mesh = manager.CreateMesh();
+            mesh->InitControlPoints(3);
+            mesh->GetControlPoints()[1] = VgeTVector(1, 0, 0, 1);
+            mesh->GetControlPoints()[2] = VgeTVector(0, 1, 0, 1);
+            mesh->BeginPolygon();
+            for (int i = 0; i < 3; ++i)
+                mesh->AddPolygonVertex(i);
+            mesh->EndPolygon();
+            node->SetNodeAttribute(mesh);
+            scene->GetRootNode()->AddChild(node);
+        }
+        VOxaWriterDxf writer(&manager);
+        std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+        ASSERT_TRUE(writer.FileCreate(written.string().c_str()));
+        ASSERT_TRUE(writer.Write(scene, options.get()));
+        ASSERT_TRUE(writer.FileClose());
+        const EzdxfFaces read = ReadWithEzdxf(python, written);
+        EXPECT_EQ(read.faceLayers, c.expected);
+        for (const std::string& name : c.expected)
+            EXPECT_NE(std::find(read.layers.begin(), read.layers.end(), name), read.layers.end()) << name;
+        // Our reader reads the names ezdxf reads.
+        dxftest::Reading r;
+        std::ifstream in(written, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        ASSERT_TRUE(r.Read(text.str()));
+        ASSERT_EQ(r.Root()->GetChildCount(), (int)c.expected.size());
+        for (int i = 0; i < r.Root()->GetChildCount(); ++i) {
+            const std::string name = r.Name(r.Child(i)).substr(7);
+            EXPECT_NE(std::find(c.expected.begin(), c.expected.end(), name), c.expected.end()) << name;
+        }
+    }
     fs::remove(written);
+}
+
+TEST(dxf_interop, NamesOfNewerAndOtherCodePageFilesAsEzdxfReadsThem) {
+    const std::string python = EzdxfPython();
+    if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
+    // Files of other writers: a newer version holds UTF-8 whatever page its header names, an
+    // older one its page. ezdxf and we read the same names.
+    struct Case {
+        const char* version;
+        const char* page;
+        std::string layer;
+    };
+    const std::vector<Case> cases = {
+        {"AC1021", "ANSI_1252",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e \xE6\x97\xA5\xE6\x9C\xAC"},
+        {"AC1015", "ANSI_932", "\x93\xFA\x96\x7B"},
+        {"AC1009", "ANSI_936", "\xD6\xD0\xCE\xC4"},
+        {"AC1009", "ANSI_949", "\xC7\xD1\xB1\xDB"},
+        {"AC1009", "ANSI_950", "\xA4\xA4\xA4\xE5"},
+        {"AC1009", "ANSI_1251", "\xCA\xF3\xE1"},
+        {"AC1009", "ANSI_1257", "\xC0\xE0"},
+        {"AC1009", "ANSI_874", "\xA1\xA2"},
+    };
+    const fs::path file = TempFile("dxf_interop_pages");
+    for (const Case& c : cases) {
+        const dxftest::Groups header = {{9, "$ACADVER"}, {1, c.version}, {9, "$DWGCODEPAGE"}, {3, c.page}};
+        const std::string text = dxftest::Text(dxftest::Join(
+            {dxftest::Section("HEADER", header),
+             dxftest::Section("TABLES", dxftest::Layers({{c.layer, 1}})),
+             dxftest::Section("ENTITIES", dxftest::Face(c.layer, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}})),
+             {{0, "EOF"}}}));
+        std::ofstream(file, std::ios::binary) << text;
+        const EzdxfFaces read = ReadWithEzdxf(python, file);
+        ASSERT_EQ(read.faceLayers.size(), 1u) << c.page;
+        dxftest::Reading r;
+        ASSERT_TRUE(r.Read(text));
+        ASSERT_EQ(r.Root()->GetChildCount(), 1);
+        EXPECT_EQ(r.Name(r.Child(0)), "Model::" + read.faceLayers[0]) << c.version << " " << c.page;
+    }
+    fs::remove(file);
+}
+
+TEST(dxf_interop, FaceRecordsAndLongValuesAsEzdxfReadsThem) {
+    const std::string python = EzdxfPython();
+    if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
+    // A TEXT of 2049 characters between two 3DFACEs: ezdxf reads one TEXT and the two faces, and
+    // so do we.
+    std::string value = std::string(1239, 'x') + "  0";
+    value += std::string(2049 - value.size(), 'y');
+    const dxftest::Groups textEntity = {{0, "TEXT"}, {8, "T"},  {10, "0"}, {20, "0"},
+                                        {30, "0"},   {40, "1"}, {1, value}};
+    const std::vector<std::vector<double>> tri = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 1, 0}};
+    const std::string text =
+        dxftest::File(dxftest::Join({dxftest::Face("A", tri), textEntity, dxftest::Face("A", tri)}));
+    const fs::path file = TempFile("dxf_interop_long");
+    std::ofstream(file, std::ios::binary) << text;
+    const EzdxfFaces read = ReadWithEzdxf(python, file);
+    dxftest::Reading r;
+    ASSERT_TRUE(r.Read(text, dxftest::kEntity));
+    EXPECT_EQ(r.Root()->GetChildCount(), (int)read.faces.size());
+    EXPECT_EQ(read.faces.size(), 2u);
+    fs::remove(file);
 }
 
 TEST(dxf_interop, BlocksPolygonMeshesAndSolidsAsEzdxfReadsThem) {

@@ -664,21 +664,44 @@ TEST(dxf_reader, NamesInTheHeadersCodePageAndEscapes) {
         "Gr\xFC\xDF"
         "e";
     struct Case {
-        std::string page, name, expected;
+        std::string version, page, name, expected;
     };
+    // The bytes of each page are the characters' places in its published table (日 is 0x93FA in
+    // Shift-JIS, 中 0xD6D0 in GBK and 0xA4A4 in Big5, 한 0xC7D1 in Wansung).
     const std::vector<Case> cases = {
-        {"ANSI_1252", cp1252, utf8},
-        {"ANSI_1252", "\x80 \x81", "\xE2\x82\xAC \xC2\x81"},  // the euro sign; an undefined byte
-        {"", cp1252, utf8},                                   // no code page, not UTF-8
-        {"", utf8, utf8},                                     // no code page, UTF-8
-        {"ANSI_1251", "\xC0", "\xC0"},                        // another code page: kept
-        {"ANSI_1252", "\\U+03A9 \\u+03a9", "\xCE\xA9 \xCE\xA9"},
-        {"", "\\U+D83D\\U+DE00", "\xF0\x9F\x98\x80"},    // a pair of surrogates
-        {"", "\\U+D83D x \\U+12", "\\U+D83D x \\U+12"},  // no character: kept as text
-        {"", "a\\b", "a\\b"},
+        {"AC1009", "ANSI_1252", cp1252, utf8},
+        {"AC1009", "ANSI_1252", "\x80 \x81", "\xE2\x82\xAC _"},   // the euro sign; an undefined byte
+        {"AC1009", "", cp1252, utf8},                             // no code page, not UTF-8
+        {"AC1009", "", utf8, utf8},                               // no code page, UTF-8
+        {"AC1009", "ANSI_1251", "\xC0\xFF", "\xD0\x90\xD1\x8F"},  // Cyrillic А я
+        {"AC1009", "ANSI_1250", "\x8A", "\xC5\xA0"},              // Š
+        {"AC1009", "ANSI_1253", "\xD9", "\xCE\xA9"},              // Ω
+        {"AC1009", "ANSI_874", "\xA1", "\xE0\xB8\x81"},           // Thai ko kai
+        {"AC1009", "ANSI_932", "\x93\xFA\x96\x7B", "\xE6\x97\xA5\xE6\x9C\xAC"},  // 日本
+        {"AC1009", "ANSI_932", "\xB1", "\xEF\xBD\xB1"},                          // a half-width katakana byte
+        {"AC1009", "ANSI_936", "\xD6\xD0", "\xE4\xB8\xAD"},                      // 中
+        {"AC1009", "ANSI_949", "\xC7\xD1", "\xED\x95\x9C"},                      // 한
+        {"AC1009", "ANSI_950", "\xA4\xA4", "\xE4\xB8\xAD"},                      // 中
+        {"AC1009", "ANSI_932", "\x93", "_"},  // a lead byte without its trail
+        {"AC1009", "ANSI_1252", "\\U+03A9 \\u+03a9", "\xCE\xA9 \xCE\xA9"},
+        {"AC1009", "", "\\U+D83D\\U+DE00", "\xF0\x9F\x98\x80"},    // a pair of surrogates
+        {"AC1009", "", "\\U+D83D x \\U+12", "\\U+D83D x \\U+12"},  // no character: kept as text
+        {"AC1009", "", "a\\b", "a\\b"},
+        // Version AC1021 and later hold UTF-8 whatever page the header names.
+        {"AC1021", "ANSI_1252", utf8, utf8},
+        {"AC1024", "ANSI_932", "\xE6\x97\xA5", "\xE6\x97\xA5"},
+        {"AC1021", "ANSI_1252", cp1252, "Gr__e"},  // bytes that are no UTF-8
+        // Characters no name holds: controls, C1 controls, a mark that turns the text around.
+        {"AC1009", "ANSI_1252", "a\tb\x7F", "a_b_"},
+        {"AC1021", "",
+         "a\xC2\x85"
+         "b\xE2\x80\xAE"
+         "c",
+         "a_b_c"},
+        {"AC1009", "ANSI_1252", "a\\U+202Eb\\U+0085", "a_b_"},
     };
     for (const Case& c : cases) {
-        Groups header = {{9, "$ACADVER"}, {1, "AC1009"}};
+        Groups header = {{9, "$ACADVER"}, {1, c.version}};
         if (!c.page.empty()) header.insert(header.end(), {{9, "$DWGCODEPAGE"}, {3, c.page}});
         const std::string text = Text(Join({Section("HEADER", header),
                                             Section("TABLES", Layers({{c.name, -3}})),
@@ -687,14 +710,14 @@ TEST(dxf_reader, NamesInTheHeadersCodePageAndEscapes) {
         Reading r;
         ASSERT_TRUE(r.Read(text)) << c.name;
         ASSERT_EQ(r.Root()->GetChildCount(), 1) << c.name;
-        EXPECT_EQ(r.Name(r.Child(0)), "Model::" + c.expected) << c.page << " " << c.name;
+        EXPECT_EQ(r.Name(r.Child(0)), "Model::" + c.expected) << c.version << " " << c.page << " " << c.name;
         // The layer's table entry is found under the same name: the layer is off.
         EXPECT_FALSE(r.Child(0)->GetVisibility()) << c.name;
     }
     // A name that grows past the room of a value is cut before the character that does not fit.
-    const std::string longName(1000, '\xFC');
+    const std::string longName(1100, '\xFC');
     char out[kDxfLineSize];
-    DxfNameToUtf8(longName.c_str(), DxfCodePage::eAnsi1252, out);
+    DxfNameToUtf8(longName.c_str(), 1252, out);
     EXPECT_EQ(std::strlen(out), (size_t)(kDxfLineSize - 2));
     EXPECT_EQ(std::string(out, 2), "\xC3\xBC");
 }
@@ -893,4 +916,61 @@ TEST(dxf_reader, InstancesInsideABlockAreMovedByItsBasePoint) {
     VgeTVector at;
     r.Child(0)->GetChild(0)->GetLclTranslation(at);
     EXPECT_EQ(at, VgeTVector(1, 3, -2, 0));
+}
+
+TEST(dxf_reader, FaceRecordsNamingAnotherPolylinesVertexAreDropped) {
+    // Two polyfaces on one layer: the first has three vertices and a record naming vertex 5,
+    // which only the second polyline has. In every grouping mode the record is dropped with a
+    // warning that counts it, and the valid records stay.
+    const Points tri = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    const Points far = {{5, 5, 5}, {6, 5, 5}, {5, 6, 5}};
+    const std::string text = File(
+        Join({Polyface("L", tri, {{1, 2, 5}, {1, 2, 3}, {-1, 2, -4}}), Polyface("L", far, {{1, 2, 3}})}));
+    for (int mode : {kLayer, kEntity, kBlock}) {
+        Reading r;
+        ASSERT_TRUE(r.Read(text, mode)) << mode;
+        int polygons = 0;
+        for (int i = 0; i < r.Root()->GetChildCount(); ++i) {
+            VOxaMesh* mesh = MeshOf(r.Child(i));
+            for (int k = 0; mesh && k < mesh->GetPolygonCount(); ++k) {
+                ++polygons;
+                // Every face lies within its own polyline: all corners near one of the two.
+                const auto points = PolygonPoints(mesh, k);
+                const bool first = points[0][0] < 2.0;
+                for (const auto& p : points)
+                    EXPECT_EQ(p[0] < 2.0, first) << mode;
+            }
+        }
+        EXPECT_EQ(polygons, 2) << mode;
+        const std::string warnings = r.reader.GetMessageText().Buffer();
+        EXPECT_NE(warnings.find("2 polyface face records name a vertex"), std::string::npos) << warnings;
+    }
+}
+
+TEST(dxf_reader, LongValueLinesAreOneValueAndLongerOnesAreRefused) {
+    // A TEXT whose value is 2049 bytes long, holding "0" where a reader taking the line in pieces
+    // of 1239 bytes would cut it, is one value: the file gives the one 3DFACE after it.
+    std::string value = std::string(1239, 'x') + "  0";
+    value += std::string((size_t)kDxfMaxLine - value.size(), 'y');
+    ASSERT_EQ(value.size(), (size_t)kDxfMaxLine);
+    const Groups text = {{0, "TEXT"}, {8, "T"}, {1, value}, {10, "0"}, {20, "0"}, {30, "0"}};
+    for (int mode : {kLayer, kEntity, kBlock}) {
+        Reading r;
+        ASSERT_TRUE(r.Read(File(Join({text, Face("A", kSquare), text})), mode)) << mode;
+        int polygons = 0;
+        for (int i = 0; i < r.Root()->GetChildCount(); ++i)
+            if (VOxaMesh* mesh = MeshOf(r.Child(i))) polygons += mesh->GetPolygonCount();
+        EXPECT_EQ(polygons, 1) << mode;
+    }
+    // One byte more: the file is refused, naming the line.
+    Groups longer = text;
+    longer[2].second += "z";
+    const std::string file = File(Join({Face("A", kSquare), longer, Face("A", kSquare)}));
+    Reading r;
+    EXPECT_FALSE(r.Read(file));
+    const size_t at = file.find(longer[2].second);
+    const long line = 1 + std::count(file.begin(), file.begin() + (long)at, '\n');
+    const std::string error = r.reader.GetError().GetLastErrorString().Buffer();
+    EXPECT_NE(error.find("line " + std::to_string(line) + " is longer than 2049 bytes"), std::string::npos)
+        << error;
 }

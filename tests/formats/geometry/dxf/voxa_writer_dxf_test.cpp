@@ -377,43 +377,96 @@ TEST(dxf_writer, PointsThatAreNotNumbersAreLeftOutOrRefused) {
     }
 }
 
-TEST(dxf_writer, LayerNamesInTheNamedCodePage) {
-    // Characters of Windows-1252 as its bytes, others as escapes; the header names the code page
-    // and the reader gives back the names the scene had.
-    Scene s;
-    const std::vector<std::string> names = {
-        "Gr\xC3\xBC\xC3\x9F"
-        "e_W\xC3\xBC"
-        "rfel",
-        "\xCE\xA9mega", "\xF0\x9F\x98\x80x",
-        "\xE2\x82\xAC"
-        "5"};
-    const std::vector<std::string> layers = {
-        "Gr\xFC\xDF"
-        "e_W\xFC"
-        "rfel",
-        "\\U+03A9mega", "\\U+D83D\\U+DE00x",
-        "\x80"
-        "5"};
+TEST(dxf_writer, LayerNamesInACodePageThatHoldsThem) {
+    // The header names the one code page the names are written in: Windows-1252 when it holds
+    // them all, else a page that does; the bytes are the characters' places in the published
+    // tables (Ω 0xD9 in 1253, 日 0x93FA and 本 0x967B in Shift-JIS). The reader gives back the
+    // names the scene had.
+    struct Case {
+        std::vector<std::string> names, layers;
+        std::string page;
+    };
+    const std::vector<Case> cases = {
+        {{"Gr\xC3\xBC\xC3\x9F"
+          "e",
+          "\xE2\x82\xAC"
+          "5"},
+         {"Gr\xFC\xDF"
+          "e",
+          "\x80"
+          "5"},
+         "ANSI_1252"},
+        {{"\xCE\xA9mega", "plain"}, {"\xD9mega", "plain"}, "ANSI_1253"},
+        {{"a\xE9\x96\x89"
+          "b",
+          "\xE6\x97\xA5\xE6\x9C\xAC"},
+         {"a\x95\xC2"
+          "b",
+          "\x93\xFA\x96\x7B"},
+         "ANSI_932"},
+    };
     const std::vector<std::vector<double>> tri = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-    for (const std::string& name : names)
-        s.Mesh(name.c_str(), tri, {{0, 1, 2}});
-    s.Mesh("bad\xC3(", tri, {{0, 1, 2}});  // not UTF-8: the stray byte becomes "_"
-    const std::string text = s.Write();
-    EXPECT_NE(text.find("  9\n$DWGCODEPAGE\n  3\nANSI_1252\n"), std::string::npos);
-    for (const std::string& layer : layers) {
-        EXPECT_NE(text.find("  0\nLAYER\n  2\n" + layer + "\n"), std::string::npos) << layer;
-        EXPECT_NE(text.find("  0\nPOLYLINE\n  8\n" + layer + "\n"), std::string::npos) << layer;
+    for (const Case& c : cases) {
+        Scene s;
+        for (const std::string& name : c.names)
+            s.Mesh(name.c_str(), tri, {{0, 1, 2}});
+        const std::string text = s.Write();
+        EXPECT_NE(text.find("  9\n$DWGCODEPAGE\n  3\n" + c.page + "\n"), std::string::npos) << c.page;
+        EXPECT_EQ(text.find('\\'), std::string::npos) << c.page;
+        for (const std::string& layer : c.layers) {
+            EXPECT_NE(text.find("  0\nLAYER\n  2\n" + layer + "\n"), std::string::npos) << layer;
+            EXPECT_NE(text.find("  0\nPOLYLINE\n  8\n" + layer + "\n"), std::string::npos) << layer;
+        }
+        Reading r;
+        ASSERT_TRUE(r.Read(text));
+        ASSERT_EQ(r.Root()->GetChildCount(), (int)c.names.size());
+        for (int i = 0; i < r.Root()->GetChildCount(); ++i)
+            EXPECT_NE(std::find(c.names.begin(), c.names.end(), r.Name(r.Child(i)).substr(7)), c.names.end())
+                << r.Name(r.Child(i));
     }
-    EXPECT_NE(text.find("  0\nLAYER\n  2\nbad_(\n"), std::string::npos);
-    Reading r;
-    ASSERT_TRUE(r.Read(text));
-    std::vector<std::string> read;
-    for (int i = 0; i < r.Root()->GetChildCount(); ++i)
-        read.push_back(r.Name(r.Child(i)));
-    for (const std::string& name : names)
-        EXPECT_NE(std::find(read.begin(), read.end(), "Model::" + name), read.end()) << name;
-    // A long name is cut before an escape that does not fit, never inside it.
-    const std::string cut = DxfNameFromUtf8(std::string(300, 'a').append("\xCE\xA9").c_str(), 305);
-    EXPECT_EQ(cut, std::string(300, 'a'));
+}
+
+TEST(dxf_writer, CharactersNoPageHoldsBecomeUnderscoresKeptApart) {
+    // No page holds an emoji beside Greek and Japanese: such characters become "_" with a
+    // warning, and names that then meet are numbered apart. Controls, C1 controls and the marks
+    // that turn text around never reach a name. Layer names that differ only in case, as readers
+    // compare table names (also beyond ASCII), are numbered apart too.
+    Scene s;
+    const std::vector<std::vector<double>> tri = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    for (const char* name : {"\xCE\xA9\xF0\x9F\x98\x80", "\xCE\xA9\xF0\x9F\x98\x81", "\xE6\x97\xA5", "a\tb",
+                             "a\xC2\x85"
+                             "b",
+                             "c\xE2\x80\xAE"
+                             "d",
+                             "bad\xC3("})
+        s.Mesh(name, tri, {{0, 1, 2}});
+    VOxaWriterDxf writer(&s.manager);
+    const std::string text = s.Write(false, true, &writer);
+    ASSERT_FALSE(text.empty());
+    EXPECT_NE(text.find("$DWGCODEPAGE\n  3\nANSI_932\n"), std::string::npos);
+    std::vector<std::string> layers;
+    for (size_t at = text.find("  0\nLAYER\n  2\n"); at != std::string::npos;
+         at = text.find("  0\nLAYER\n  2\n", at + 1)) {
+        const size_t start = at + 14;
+        layers.push_back(text.substr(start, text.find('\n', start) - start));
+    }
+    // Ω is 0x83B6 in Shift-JIS.
+    const std::vector<std::string> expected = {"\x83\xB6_", "\x83\xB6_1", "\x93\xFA", "a_b",
+                                               "a_b1",      "c_d",        "bad_("};
+    EXPECT_EQ(layers, expected);
+    const std::string warnings = writer.GetMessageText().Buffer();
+    EXPECT_NE(warnings.find("cannot hold is written as \"_\""), std::string::npos) << warnings;
+    EXPECT_NE(warnings.find("ANSI_932"), std::string::npos) << warnings;
+    // Only the characters the page lacks are warned about, not those no name may hold.
+    EXPECT_EQ(warnings.find("a_b"), std::string::npos) << warnings;
+
+    Scene cased;
+    for (const char* name : {"\xC3\x84x", "\xC3\xA4x", "\xC5\x81", "\xC5\x82"})  // Äx äx Ł ł
+        cased.Mesh(name, tri, {{0, 1, 2}});
+    const std::string casedText = cased.Write();
+    EXPECT_NE(casedText.find("$DWGCODEPAGE\n  3\nANSI_1250\n"), std::string::npos);
+    for (const char* layer : {"\n\xC4x\n", "\n\xE4x1\n", "\n\xA3\n",
+                              "\n\xB3"
+                              "1\n"})
+        EXPECT_NE(casedText.find(layer), std::string::npos) << layer;
 }
