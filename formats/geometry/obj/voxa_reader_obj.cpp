@@ -368,6 +368,10 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
         ok = false;
     };
 
+    // Faces of fewer than three corners, dropped.
+    long long shortFaces = 0;
+    constexpr long long kShortFacesNamed = 10;
+
     std::string_view keyword, rest;
     while (ok && ReadLine(source, keyword, rest)) {
         const char k0 = keyword[0];
@@ -391,7 +395,17 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
                 break;
             }
             if (container.mCorners.size() - corners < 3) {
-                container.mCorners.resize(corners);  // dropped
+                // A face needs three corners; a shorter one is dropped, saying where. A file of
+                // many such faces names the first few and counts the rest.
+                const size_t count = container.mCorners.size() - corners;
+                container.mCorners.resize(corners);
+                if (++shortFaces <= kShortFacesNamed) {
+                    char text[128];
+                    std::snprintf(text, sizeof text,
+                                  "line %lld: a face (f) with %d corner%s was dropped: a face needs three\n",
+                                  source.LineNumber(), (int)count, count == 1 ? "" : "s");
+                    Warn(text);
+                }
                 continue;
             }
             polygon.mCount = (int)(container.mCorners.size() - corners);
@@ -531,6 +545,12 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
             mWarnings += keyword;
             mWarnings += "\n";
         }
+    }
+    if (shortFaces > kShortFacesNamed) {
+        char text[128];
+        std::snprintf(text, sizeof text, "%lld faces (f) of fewer than three corners were dropped in all\n",
+                      shortFaces);
+        Warn(text);
     }
     for (const MaterialSlot& slot : mMaterials) {
         if (slot.mResolved) continue;

@@ -103,8 +103,10 @@ TEST(obj_reader, NegativeIndicesDefaultGroupAndShortFacesDropped) {
     EXPECT_STREQ(rig.Child(0)->GetName(), "Model::default");
     VOxaMesh* mesh = rig.MeshOf(0);
     ASSERT_NE(mesh, nullptr);
-    // Only the first face survives: the second has two corners.
+    // Only the first face survives: the second has two corners, and the reader says where.
     ASSERT_EQ(mesh->GetPolygonCount(), 1);
+    EXPECT_NE(rig.Messages().find("line 6: a face (f) with 2 corners was dropped"), std::string::npos)
+        << rig.Messages();
     EXPECT_EQ(mesh->GetControlPoints()[0][0], 1.0);  // vertex 2 of 4
     EXPECT_EQ(mesh->GetControlPoints()[2][1], 1.0);
     EXPECT_EQ(mesh->GetControlPoints()[0][3], 1.0);  // w defaults to 1
@@ -119,6 +121,23 @@ TEST(obj_reader, NegativeIndicesDefaultGroupAndShortFacesDropped) {
     EXPECT_EQ(coloured->GetControlPoints()[0][3], 0.5);
     EXPECT_EQ(coloured->GetControlPoints()[1][3], 2.0);
     EXPECT_EQ(coloured->GetControlPoints()[2][0], 7.0);
+}
+
+TEST(obj_reader, ManyShortFacesNameTheFirstFewAndCountTheRest) {
+    ReaderRig rig("r1many");
+    std::string text = std::string(kSquare) + "f 1 2 3\nf 4\n";
+    for (int i = 0; i < 30; ++i)
+        text += "f 1 2\n";
+    ASSERT_TRUE(rig.Read(text));
+    ASSERT_NE(rig.MeshOf(0), nullptr);
+    EXPECT_EQ(rig.MeshOf(0)->GetPolygonCount(), 1);
+    const std::string messages = rig.Messages();
+    EXPECT_NE(messages.find("line 6: a face (f) with 1 corner was dropped"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("line 15: a face (f) with 2 corners"), std::string::npos) << messages;
+    EXPECT_EQ(messages.find("line 16:"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("31 faces (f) of fewer than three corners were dropped in all"),
+              std::string::npos)
+        << messages;
 }
 
 TEST(obj_reader, GroupsMergeOnlyByTheirExactNameAndSortByName) {
