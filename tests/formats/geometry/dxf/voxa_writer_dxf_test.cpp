@@ -243,9 +243,14 @@ TEST(dxf_writer, ForcedTriangulationAndTransforms) {
     Scene s;
     VOxaNode* node = s.Mesh("Quad", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2, 3}});
     node->SetLclTranslation(VgeTVector(10, 0, 0, 0));
+    VOxaMesh* mesh = node->GetMesh();
     const std::string text = s.Write(true);
     EXPECT_EQ(Count(text, " 70\n   128\n"), 2u);
-    EXPECT_EQ(node->GetMesh()->GetPolygonSize(0), 3);  // the scene itself was triangulated
+    // The file has triangles; the scene keeps its own quad mesh, and writes it so again.
+    EXPECT_EQ(node->GetMesh(), mesh);
+    ASSERT_EQ(mesh->GetPolygonCount(), 1);
+    EXPECT_EQ(mesh->GetPolygonSize(0), 4);
+    EXPECT_EQ(Count(s.Write(false), " 70\n   128\n"), 1u);
     EXPECT_NE(text.find(" 10\n11\n 20\n-0\n 30\n1\n"), std::string::npos);
 
     // A mesh the current take moves is placed where the take has it at its start: the take's
