@@ -13,6 +13,7 @@
 #include "attributes/voxa_mesh.h"
 #include "base/vpath.h"
 #include "formats/geometry/dxf/voxa_dxf_ocs.h"
+#include "formats/geometry/dxf/voxa_dxf_units.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_global_light_settings.h"
 #include "scene/voxa_node.h"
@@ -280,6 +281,19 @@ bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
             // The code page of the names that follow (the HEADER comes first).
             if (!ReadGroup(code, value)) return cut();
             mCodePage = DxfCodePageOf(value);
+            continue;
+        }
+        if (code == 9 && Is(value, "$INSUNITS")) {
+            // The drawing's unit becomes the scene's; the coordinates are kept as they are.
+            if (!ReadGroup(code, value)) return cut();
+            int units = 0;
+            if (code == 70 && DxfParseInt(value, units) && units >= 0) {
+                if (units == 0 || DxfUnitCentimetres(units) > 0.0)
+                    scene->SetSystemUnit(DxfUnitCentimetres(units));
+                else
+                    Warn(VString("The drawing unit ") + VString(units) +
+                         " ($INSUNITS) is not known; it was not kept.");
+            }
             continue;
         }
         if (code == 0 && Is(value, "ENDSEC")) section.clear();

@@ -11,6 +11,7 @@
 #include "attributes/voxa_mesh.h"
 #include "base/vge_matrix.h"
 #include "base/vge_polygon.h"
+#include "formats/geometry/dxf/voxa_dxf_units.h"
 #include "formats/geometry/voxa_geometry_deform.h"
 #include "formats/geometry/voxa_geometry_write.h"
 #include "oxa_codec/vstream_options.h"
@@ -168,6 +169,18 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
     // The code page of the names (layers) in the file.
     out.GroupText(9, "$DWGCODEPAGE");
     out.GroupText(3, "ANSI_1252");
+    // The scene's unit, when a file stated one.
+    if (const double unit = scene->GetSystemUnit(); unit > 0.0) {
+        const int code = DxfUnitCode(unit);
+        if (code > 0) {
+            out.GroupText(9, "$INSUNITS");
+            out.GroupInt(70, code);
+        } else {
+            mMessageText += "The scene's unit of ";
+            mMessageText += VString(unit);
+            mMessageText += " cm is no DXF drawing unit; the drawing is written without a unit.\n";
+        }
+    }
     out.GroupText(9, "$UCSORG");
     out.GroupText(10, "0.0");
     out.GroupText(20, "0.0");
