@@ -412,8 +412,10 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
             polygon.mCount = (int)(container.mCorners.size() - corners);
             for (size_t c = corners; c < container.mCorners.size(); ++c) {
                 if (container.mCorners[c].mNormal < 0) polygon.mHasNormals = false;
-                if (container.mCorners[c].mUV < 0) polygon.mHasUVs = false;
-                else container.mSomeUVs = true;
+                if (container.mCorners[c].mUV < 0)
+                    polygon.mHasUVs = false;
+                else
+                    container.mSomeUVs = true;
             }
             if (!polygon.mHasNormals) container.mAllNormals = false;
             if (!polygon.mHasUVs) container.mAllUVs = false;
@@ -946,7 +948,8 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container, bool last) {
             if (materialIndex[s] == -2) {
                 VOxaMaterial* material = mMaterials[s].mMaterial;
                 int index = material ? mesh->AddMaterial(material, 0) : -1;
-                if (index < 0 && material) index = mesh->GetMaterialIndex(material->GetNameWithoutPrefix(), 0);
+                if (index < 0 && material)
+                    index = mesh->GetMaterialIndex(material->GetNameWithoutPrefix(), 0);
                 materialIndex[s] = index < 0 ? 0 : index;
             }
             m = materialIndex[s];
