@@ -177,6 +177,18 @@ TEST(obj_reader, LargeGroupsKeepEveryCornerAcrossStorageBlocks) {
     }
 }
 
+TEST(obj_reader, PolygonsComeInSmoothingGroupOrderWhenOnlyTheFirstIsOutOfIt) {
+    ReaderRig rig("sorder");
+    ASSERT_TRUE(rig.Read(std::string(kSquare) + "vn 0 0 1\ns 2\nf 1//1 2//1 3//1\ns 1\nf 1//1 3//1 4//1\n"));
+    VOxaMesh* mesh = rig.MeshOf(0);
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->GetPolygonCount(), 2);
+    // The face of group 1 comes first: its third corner is vertex 4, (0, 1, 0).
+    const VgeTVector& third = mesh->GetControlPoints()[mesh->GetPolygonVertex(0, 2)];
+    EXPECT_EQ(third[0], 0.0);
+    EXPECT_EQ(third[1], 1.0);
+}
+
 TEST(obj_reader, ManyShortFacesNameTheFirstFewAndCountTheRest) {
     ReaderRig rig("r1many");
     std::string text = std::string(kSquare) + "f 1 2 3\nf 4\n";
