@@ -377,6 +377,11 @@ TEST(obj_writer, WorldSpaceAndDeformedMeshWithoutNormals) {
     EXPECT_EQ(mesh->GetControlPoints()[0][1], first[1]);
     ASSERT_TRUE(rig.WriteTo(dir / "again.obj"));
     EXPECT_EQ(ReadText(dir / "again.obj"), text);
+    // A triangulated copy is deformed by the weights of the node's own mesh.
+    static_cast<VStreamOptionsObj*>(rig.options.get())
+        ->SetOptionValue(VStreamOptionsObj::eFORCE_TRIANGULATION, 1);
+    ASSERT_TRUE(rig.WriteTo(dir / "copy.obj"));
+    EXPECT_EQ(Lines(ReadText(dir / "copy.obj"), "v ")[0], "v 0 1 10");
 }
 
 TEST(obj_writer, MeshesArePlacedWhereTheTakePlaysThemAtItsStart) {
