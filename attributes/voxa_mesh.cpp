@@ -196,6 +196,15 @@ void VOxaMesh::BeginPolygon(int materialIndex, int textureIndex, int group) {
     }
 }
 
+void VOxaMesh::ReservePolygons(int polygons, int vertices) {
+    try {
+        if (polygons > 0) mPolygons.reserve(mPolygons.size() + (size_t)polygons);
+        if (vertices > 0) mPolygonVertices.reserve(mPolygonVertices.size() + (size_t)vertices);
+    } catch (const std::bad_alloc&) {
+        // Only room asked for: the polygons still grow as they are added.
+    }
+}
+
 int VOxaMesh::AddPolygonVertex(int index, int textureUVIndex) {
     const int polygonCount = (int)mPolygons.size();
     if (polygonCount == 0 || mPolygonRefused) return 0;

@@ -79,6 +79,9 @@ public:
     int AddPolygonVertex(int index, int textureUVIndex = -1);
     // Ends the polygon; nothing to do.
     void EndPolygon() {}
+    // Makes room for `polygons` more polygons with `vertices` more vertices in all, so that a
+    // mesh built to a known size holds no spare room (a hint: nothing changes without memory).
+    void ReservePolygons(int polygons, int vertices);
     int GetPolygonCount() const { return (int)mPolygons.size(); }
     // Size and group of a polygon; -1 out of range.
     int GetPolygonSize(int polygon) const;

@@ -449,6 +449,7 @@ void VOxaScene::Clear() {
     mLightSettings.RestoreDefaultSettings();
     mCameraSettings->RestoreDefaultSettings();
     mTimeSettings.RestoreDefaultSettings();
+    mSystemUnit = 0.0;
     mCurrentTakeName = "";
     DeleteTakeInfos();
 }

@@ -73,6 +73,11 @@ public:
     // The seven producer cameras (made with the scene, their defaults restored by Clear).
     VOxaGlobalCameraSettings& GetGlobalCameraSettings() { return *mCameraSettings; }
     VOxaGlobalTimeSettings& GetGlobalTimeSettings() { return mTimeSettings; }
+    // The length of one scene unit in centimetres, as a file read into the scene stated it
+    // (0: not stated; scene lengths are then taken as centimetres). Readers that know their
+    // file's unit set it and writers that can state a unit write it.
+    double GetSystemUnit() const { return mSystemUnit; }
+    void SetSystemUnit(double centimetres) { mSystemUnit = centimetres > 0.0 ? centimetres : 0.0; }
 
     VOxaSceneInfo* GetSceneInfo() const { return mSceneInfo; }
     // Keeps the pointer; the former scene information is not destroyed. The scene destroys the
@@ -243,6 +248,7 @@ private:
     VOxaGlobalLightSettings mLightSettings;
     VOxaGlobalCameraSettings* mCameraSettings = nullptr;
     VOxaGlobalTimeSettings mTimeSettings;
+    double mSystemUnit = 0.0;
     VString mCurrentTakeName{""};
     std::vector<VOxaTakeInfo*> mTakeInfos;
     VOxaSceneInfo* mSceneInfo = nullptr;

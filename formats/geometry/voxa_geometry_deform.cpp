@@ -51,7 +51,7 @@ void MatrixAdd(VgeAMatrix& m, const VgeAMatrix& n) {
             m.mData[r][c] += n.mData[r][c];
 }
 
-void ApplyShapeDeformation(VOxaGeometry* mesh, VgeTVector* points) {
+void ApplyShapeDeformation(VOxaGeometry* mesh, VgeTVector* points, VOxaGeometry* weightsOf) {
     if (mesh == nullptr || points == nullptr) return;
     const int count = mesh->GetControlPointsCount();
     const int shapeCount = mesh->GetShapeCount();
@@ -68,7 +68,7 @@ void ApplyShapeDeformation(VOxaGeometry* mesh, VgeTVector* points) {
         VOxaShape* shape = mesh->GetShape(i);
         if (shape == nullptr || shape->GetControlPointsCount() != count) continue;
         const VgeTVector* target = shape->GetControlPoints();
-        const double w = mesh->GetDefaultShapeChannelValue(i);
+        const double w = (weightsOf ? weightsOf : mesh)->GetDefaultShapeChannelValue(i);
         if (target == nullptr || w == 0.0) continue;
         // Offsets are taken from the unchanged input, not from the running result.
         for (int j = 0; j < count; ++j)

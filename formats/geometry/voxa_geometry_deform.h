@@ -26,8 +26,9 @@ VgeAMatrix GetNodeGlobalMatrix(VOxaNode* node);
 // points[j] += sum over the shapes i of w_i * (shape_i[j] - input[j]), all four components, where
 // w_i is the shape's default channel value and input[j] the unchanged point. `points` holds the
 // geometry's control-point count of vectors. Shapes whose point count differs from the geometry's
-// are skipped (they cannot be matched one to one).
-void ApplyShapeDeformation(VOxaGeometry* mesh, VgeTVector* points);
+// are skipped (they cannot be matched one to one). The weights are the channels of `weightsOf`
+// when given (the geometry on the node, for a copy that is on none), else of `mesh`.
+void ApplyShapeDeformation(VOxaGeometry* mesh, VgeTVector* points, VOxaGeometry* weightsOf = nullptr);
 
 // Replaces each point that a link of the geometry influences by its skinned position. Link 0's
 // mode (0 normalize, 1 additive, 2 total) governs every link. `meshGlobal` is the matrix the

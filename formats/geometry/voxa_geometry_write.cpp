@@ -11,13 +11,54 @@
 #include <filesystem>
 #include <system_error>
 
+#include "attributes/voxa_geometry_converter.h"
 #include "attributes/voxa_mesh.h"
 #include "base/vpath.h"
 #include "base/vprintable_text.h"
 #include "base/vsafe_output_file.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_scene.h"
+#include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_info.h"
+
+VOxaWriteMeshes::~VOxaWriteMeshes() {
+    for (VOxaMesh* copy : mCopies)
+        if (mManager) mManager->DestroyNodeAttribute(copy);
+}
+
+VOxaMesh* VOxaWriteMeshes::Get(VOxaNode* node) {
+    if (!node) return nullptr;
+    auto found = mMeshes.find(node);
+    if (found != mMeshes.end()) return found->second;
+    VOxaMesh* own = node->GetMesh();
+    VOxaMesh* result = own;
+    if ((!own || mTriangulateMeshes) && mManager && (own || node->GetNurb() || node->GetPatch())) {
+        VOxaMesh* copy = nullptr;
+        if (VOxaGeometryConverter* converter = mManager->CreateGeometryConverter()) {
+            copy = own               ? converter->TriangulateMesh(own)
+                   : node->GetNurb() ? converter->TriangulateNurb(node->GetNurb())
+                                     : converter->TriangulatePatch(node->GetPatch());
+            mManager->DestroyGeometryConverter(converter);
+        }
+        if (copy) {
+            mCopies.push_back(copy);
+            result = copy;
+        }
+    }
+    mMeshes.emplace(node, result);
+    return result;
+}
+
+VOxaMesh* VOxaWriteMeshes::GetWritable(VOxaNode* node) {
+    VOxaMesh* mesh = Get(node);
+    if (!mesh || std::find(mCopies.begin(), mCopies.end(), mesh) != mCopies.end()) return mesh;
+    VOxaMesh* copy = mManager ? mManager->CreateMesh() : nullptr;
+    if (!copy) return nullptr;
+    *copy = *mesh;
+    mCopies.push_back(copy);
+    mMeshes[node] = copy;
+    return copy;
+}
 
 bool VOxaHoldsGeometry(VOxaNode* root) {
     bool found = false;
@@ -47,10 +88,10 @@ VTime VOxaGeometryTakeStart(VOxaScene* scene) {
 }
 
 bool VOxaGeometryWorldPoints(VOxaNode* node, const VOxaMesh* mesh, const VgeAMatrix& m, const char* format,
-                             std::vector<VgeTVector>& world, std::vector<int>& numbers,
-                             std::string& message) {
+                             std::vector<VgeTVector>& world, std::vector<int>& numbers, std::string& message,
+                             const VgeTVector* deformed) {
     const int count = mesh->GetControlPointsCount();
-    const VgeTVector* points = mesh->GetControlPoints();
+    const VgeTVector* points = deformed ? deformed : mesh->GetControlPoints();
     world.resize(points != nullptr && count > 0 ? (size_t)count : 0);
     numbers.clear();
     std::vector<char> used;

@@ -14,6 +14,7 @@
 
 class VOxaMesh;
 class VOxaScene;
+class VOxaSdkManager;
 class VStreamOptions;
 
 // The nodes of a subtree, each before its children, without recursion (file-built trees can be
@@ -37,6 +38,33 @@ void VOxaWalkPreOrder(VOxaNode* root, Visit visit) {
         stack.emplace_back(child, 0);
     }
 }
+
+// The meshes a geometry writer writes, made without changing the caller's scene: a node's own
+// mesh as it stands, or a triangulated copy of its NURBS surface or patch (and of its mesh when
+// `triangulateMeshes`), made on first use and destroyed with the set. A copy is not attached to
+// the node: the shape weights of its deformation come from the node's own geometry.
+class VOxaWriteMeshes {
+public:
+    VOxaWriteMeshes(VOxaSdkManager* manager, bool triangulateMeshes)
+        : mManager(manager), mTriangulateMeshes(triangulateMeshes) {}
+    VOxaWriteMeshes(const VOxaWriteMeshes&) = delete;
+    VOxaWriteMeshes& operator=(const VOxaWriteMeshes&) = delete;
+    ~VOxaWriteMeshes();
+
+    // The mesh to write for the node; null when it has no mesh, NURBS surface or patch, or when
+    // a copy cannot be made (a surface that cannot be tessellated, memory). A mesh whose copy
+    // cannot be made is written as it stands.
+    VOxaMesh* Get(VOxaNode* node);
+    // Get's mesh as a copy the writer may change (a mesh of the node's own is copied first);
+    // null as for Get, or when the copy cannot be made.
+    VOxaMesh* GetWritable(VOxaNode* node);
+
+private:
+    VOxaSdkManager* mManager;
+    bool mTriangulateMeshes;
+    std::unordered_map<VOxaNode*, VOxaMesh*> mMeshes;  // what Get answered, copies among them
+    std::vector<VOxaMesh*> mCopies;
+};
 
 // The refusal of the OBJ and DXF writers when a scene holds nothing they write.
 constexpr const char* kVOxaNoGeometry = "no geometry to write";
@@ -64,9 +92,11 @@ VTime VOxaGeometryTakeStart(VOxaScene* scene);
 // A position that is not a finite number cannot be written: a point that no polygon uses is left
 // out, and then `numbers` holds each point's number among those written (-1 for one left out;
 // empty when every point is written). A point that a polygon uses makes the answer false, with
-// `message` naming the mesh, the point and `format`.
+// `message` naming the mesh, the point and `format`. `deformed`, when given, holds the positions
+// to use in place of the mesh's own (one per control point).
 bool VOxaGeometryWorldPoints(VOxaNode* node, const VOxaMesh* mesh, const VgeAMatrix& m, const char* format,
-                             std::vector<VgeTVector>& world, std::vector<int>& numbers, std::string& message);
+                             std::vector<VgeTVector>& world, std::vector<int>& numbers, std::string& message,
+                             const VgeTVector* deformed = nullptr);
 // The matrix that carries normals through `m` (the transpose of the inverse of its 3x3 part, no
 // translation), sheared and mirrored matrices included; the identity for a singular `m`.
 VgeAMatrix VOxaGeometryNormalMatrix(const VgeAMatrix& m);

@@ -612,20 +612,22 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
         type == VOxaNodeAttribute::ePatch) {
         if (!mGeometries) return;
         const bool textureMapping = mTextureMapping;
-        if (type != VOxaNodeAttribute::eMesh && mManager != nullptr) {
-            mTextureMapping = false;
-            if (VOxaGeometryConverter* converter = mManager->CreateGeometryConverter()) {
-                converter->TriangulateInPlace(node);
-                mManager->DestroyGeometryConverter(converter);
-            }
-        }
+        if (type != VOxaNodeAttribute::eMesh) mTextureMapping = false;
+        // NURBS surfaces and patches are written from triangulated copies; a mesh that must be
+        // unwelded or given a material is copied first: the scene keeps its own.
+        VOxaWriteMeshes meshes(mManager, false);
+        VOxaMesh* whole = meshes.Get(node);
+        if (whole &&
+            ((WritesUVs(whole) && whole->GetTextureUVMappingMode() == eBY_POLYGON_VERTEX && mUVPerPolygon) ||
+             (whole->GetMaterialCount(0) == 0 && whole->GetTextureCount(0) > 0)))
+            whole = meshes.GetWritable(node);
         // A mesh beyond the format's limits goes out as several objects, "Name", "Name_2", ...,
         // each with the node's animation; children hang below the first.
-        std::vector<VOxaMesh*> parts = SplitMesh(node->GetMesh());
+        std::vector<VOxaMesh*> parts = SplitMesh(whole);
         const size_t count = parts.empty() ? 1 : parts.size();
         for (size_t i = 0; i < count; ++i) {
             const std::string partName = i == 0 ? name : PartName(name, i + 1);
-            VOxaMesh* mesh = parts.empty() ? node->GetMesh() : parts[i];
+            VOxaMesh* mesh = parts.empty() ? whole : parts[i];
             if (Ftk::Mesh* record = BuildMeshObject(mesh, t, r, s, partName.c_str())) {
                 record->mHidden = node->GetVisibility() ? 0 : 1;
                 Ftk::WriteMesh(mDatabase, record);

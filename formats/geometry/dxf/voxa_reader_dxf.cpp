@@ -12,6 +12,8 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
 #include "base/vpath.h"
+#include "formats/geometry/dxf/voxa_dxf_ocs.h"
+#include "formats/geometry/dxf/voxa_dxf_units.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_global_light_settings.h"
 #include "scene/voxa_node.h"
@@ -307,6 +309,19 @@ bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
             mCodePage = utf8Version ? kDxfUtf8 : namedPage;
             continue;
         }
+        if (code == 9 && Is(value, "$INSUNITS")) {
+            // The drawing's unit becomes the scene's; the coordinates are kept as they are.
+            if (!ReadGroup(code, value)) return cut();
+            int units = 0;
+            if (code == 70 && DxfParseInt(value, units) && units >= 0) {
+                if (units == 0 || DxfUnitCentimetres(units) > 0.0)
+                    scene->SetSystemUnit(DxfUnitCentimetres(units));
+                else
+                    Warn(VString("The drawing unit ") + VString(units) +
+                         " ($INSUNITS) is not known; it was not kept.");
+            }
+            continue;
+        }
         if (code == 0 && Is(value, "ENDSEC")) section.clear();
         if (code != 0 || !Is(value, "SECTION")) continue;
         if (!ReadGroup(code, value)) return cut();
@@ -457,18 +472,28 @@ bool VOxaReaderDxf::ReadEntitiesByLayer(VOxaNode* parent) {
 
 namespace {
 
-// The groups of a 3DFACE or LINE: layer, four corners (a LINE uses two), own colour.
+// The groups of a 3DFACE, SOLID, TRACE or LINE: layer, four corners (a LINE uses two), own
+// colour, extrusion direction.
 struct DxfEntityFields {
     char layer[kDxfLineSize];
     double corner[4][3] = {};
+    double extrusion[3] = {0.0, 0.0, 1.0};
     int colour = 0;
     DxfEntityFields() { std::memcpy(layer, kDefaultLayer, sizeof kDefaultLayer); }
 
     VgeTVector Scene(int k) const { return DxfToScenePoint(corner[k][0], corner[k][1], corner[k][2]); }
-    // A SOLID or TRACE lists its corners 1, 2, 4, 3 around its outline: put them in order.
-    void SolidOrder() {
+    // A SOLID or TRACE lists its corners 1, 2, 4, 3 around its outline, in the coordinate system
+    // of its extrusion direction: put them in order, in world coordinates. The system turns the
+    // whole face, its facing included (a direction of (0, 0, -1) mirrors x and z).
+    void SolidToWorld() {
         for (int a = 0; a < 3; ++a)
             std::swap(corner[2][a], corner[3][a]);
+        const DxfOcs ocs(extrusion[0], extrusion[1], extrusion[2]);
+        if (ocs.IsWorld()) return;
+        for (double* c : corner) {
+            const double in[3] = {c[0], c[1], c[2]};
+            ocs.ToWorld(in, c);
+        }
     }
 };
 
@@ -489,6 +514,8 @@ static bool ReadEntityFields(VOxaReaderDxf& reader, VDxfGroupReader& file, DxfEn
             DxfParseInt(value, f.colour);
         } else if (code >= 10 && code <= 33 && code % 10 <= 3) {
             DxfParseReal(value, f.corner[code % 10][code / 10 - 1]);
+        } else if (code == 210 || code == 220 || code == 230) {
+            DxfParseReal(value, f.extrusion[code / 10 - 21]);
         }
     }
 }
@@ -496,7 +523,7 @@ static bool ReadEntityFields(VOxaReaderDxf& reader, VDxfGroupReader& file, DxfEn
 void VOxaReaderDxf::Read3DFaceIntoGroup(IGroupSource& groups, bool solid) {
     DxfEntityFields f;
     if (!ReadEntityFields(*this, mFile, f)) return;
-    if (solid) f.SolidOrder();
+    if (solid) f.SolidToWorld();
     const VgeTVector c0 = f.Scene(0);
     if (f.Scene(1) == c0 && f.Scene(2) == c0) return;  // a point, not a face
     DxfGeometryGroup* group = groups.GroupFor(f.layer);
@@ -740,7 +767,7 @@ VOxaMesh* VOxaReaderDxf::ReadPolylineMesh() {
 VOxaMesh* VOxaReaderDxf::Read3DFaceMesh(bool solid) {
     DxfEntityFields f;
     if (!ReadEntityFields(*this, mFile, f)) return nullptr;
-    if (solid) f.SolidOrder();
+    if (solid) f.SolidToWorld();
     VOxaMesh* mesh = mManager->CreateMesh();
     if (!mesh) return nullptr;
     const bool triangle = f.corner[3][0] == f.corner[2][0] && f.corner[3][1] == f.corner[2][1] &&

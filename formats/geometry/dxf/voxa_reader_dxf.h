@@ -19,6 +19,10 @@
 
 class VOxaColor;
 
+// The values of a block reference: insertion point x, y, z, scale x, y, z, rotation in degrees,
+// extrusion direction x, y, z.
+constexpr int kDxfInsertSize = 10;
+
 // A linear map of scene points (row-major; the identity when made).
 struct DxfLinear {
     double m[3][3] = {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}};
@@ -143,9 +147,16 @@ protected:
 
     // Blocks and block references. `outer`, when not null, is the linear part of the placement of
     // an enclosing instance that flattens its block: it goes into the points (see ReadBlock).
-    bool ReadBlock(VOxaNode* parent, const char* name, const double insert[7], bool topLevel,
+    bool ReadBlock(VOxaNode* parent, const char* name, const double insert[kDxfInsertSize], bool topLevel,
                    const VgeTVector& basePoint, const DxfLinear* outer);
+    // An INSERT, after its "0"/"INSERT" group: one instance of its block, or with columns and
+    // rows (a MINSERT) one per place of its grid.
     bool ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase, const DxfLinear* outer = nullptr);
+    // One instance of the block `name` placed by `insert` (its point in world coordinates); false
+    // when no further instance of the reference is to be read (the block is missing, refers to
+    // itself, is nested too deeply, or the bound of instances is reached).
+    bool ReadInstance(VOxaNode* parent, const char* name, const double insert[kDxfInsertSize],
+                      const VgeTVector& enclosingBase, const DxfLinear* outer);
     bool FindBlock(const char* name);
     // Finds the BLOCKS section (from the current place when none came before) and indexes its
     // blocks; false when the file has none.
@@ -194,10 +205,23 @@ protected:
 
     // Blocks: the first place of each block name (just after its name), built by one scan of the
     // BLOCKS section, with the groups up to its end and the block names of its INSERTs.
+    // A block reference as the bounds see it: the block it names and its grid.
+    struct DxfReference {
+        std::string name;
+        int columns = 1, rows = 1;
+        double columnSpacing = 0.0, rowSpacing = 0.0;
+        // The instances ReadInsert makes of it.
+        int64_t Count() const {
+            return (int64_t)(columnSpacing != 0.0 && columns > 1 ? columns : 1) *
+                   (rowSpacing != 0.0 && rows > 1 ? rows : 1);
+        }
+        // Takes a group of the INSERT (name, counts, spacings).
+        void Take(int code, const char* value);
+    };
     struct DxfBlockEntry {
         int64_t position = 0;
         int64_t groups = 0;
-        std::vector<std::string> inserts;
+        std::vector<DxfReference> inserts;
     };
     std::unordered_map<std::string, DxfBlockEntry> mBlockIndex;
     bool mBlockIndexBuilt = false;

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "attributes/voxa_mesh.h"
+#include "base/vge_euler.h"
+#include "formats/geometry/dxf/voxa_dxf_ocs.h"
 #include "formats/geometry/dxf/voxa_reader_dxf.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_sdk_manager.h"
@@ -23,8 +25,9 @@ inline bool Is(const char* value, const char* keyword) {
     return std::strcmp(value, keyword) == 0;
 }
 
-// Insert record: insertion point x, y, z, scale x, y, z, rotation in degrees (DXF axes).
-const double kDefaultInsert[7] = {0.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0.0};
+// Insert record: insertion point x, y, z (world coordinates once read), scale x, y, z, rotation
+// in degrees about the extrusion direction, extrusion direction x, y, z (DXF axes).
+const double kDefaultInsert[kDxfInsertSize] = {0.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0.0, 0.0, 0.0, 1.0};
 
 }  // namespace
 
@@ -34,16 +37,44 @@ bool VOxaReaderDxf::ReadEntitiesAsBlock(VOxaNode* parent) {
 
 namespace {
 
-// The linear part of an instance's placement in scene axes: its rotation about the vertical
-// after its scale, (sx, sy, sz) of DXF being (sx, sz, sy) in the scene.
-DxfLinear InsertLinear(const double insert[7]) {
+// The rotation of an instance in scene axes: its turn about its extrusion direction, then the
+// turn of its coordinate system, (x, y, z) of DXF being (x, z, -y) in the scene.
+DxfLinear InsertRotation(const double insert[kDxfInsertSize]) {
     const double a = insert[6] * (M_PI / 180.0);
     const double c = std::cos(a), s = std::sin(a);
-    const double sx = insert[3], sy = insert[5], sz = insert[4];
+    const DxfOcs ocs(insert[7], insert[8], insert[9]);
+    if (ocs.IsWorld()) {
+        // About the vertical alone, kept exact.
+        DxfLinear m;
+        m.m[0][0] = c, m.m[0][2] = s;
+        m.m[2][0] = -s, m.m[2][2] = c;
+        return m;
+    }
+    // In DXF axes, the columns of the rotation are the system's axes turned by the angle.
+    double dxf[3][3];
+    for (int i = 0; i < 3; ++i) {
+        dxf[i][0] = c * ocs.x[i] + s * ocs.y[i];
+        dxf[i][1] = -s * ocs.x[i] + c * ocs.y[i];
+        dxf[i][2] = ocs.z[i];
+    }
+    // Into scene axes: rows and columns (x, y, z) become (x, z, -y).
+    const int axis[3] = {0, 2, 1};
+    const double sign[3] = {1.0, 1.0, -1.0};
     DxfLinear m;
-    m.m[0][0] = c * sx, m.m[0][1] = 0.0, m.m[0][2] = s * sz;
-    m.m[1][0] = 0.0, m.m[1][1] = sy, m.m[1][2] = 0.0;
-    m.m[2][0] = -s * sx, m.m[2][1] = 0.0, m.m[2][2] = c * sz;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            m.m[i][j] = sign[i] * sign[j] * dxf[axis[i]][axis[j]];
+    return m;
+}
+
+// The linear part of an instance's placement in scene axes: its rotation after its scale, (sx,
+// sy, sz) of DXF being (sx, sz, sy) in the scene.
+DxfLinear InsertLinear(const double insert[kDxfInsertSize]) {
+    DxfLinear m = InsertRotation(insert);
+    const double scale[3] = {insert[3], insert[5], insert[4]};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            m.m[i][j] *= scale[j];
     return m;
 }
 
@@ -63,7 +94,7 @@ VgeTVector Apply(const DxfLinear& m, const VgeTVector& p) {
 
 // A scale that flattens the block onto a plane, a line or a point: a node scaled so could not be
 // inverted, which the writers need (and 3DS keeps in its files).
-bool Flattens(const double insert[7]) {
+bool Flattens(const double insert[kDxfInsertSize]) {
     for (int k = 3; k < 6; ++k)
         if (!(std::fabs(insert[k]) >= 1e-12)) return true;
     return false;
@@ -71,8 +102,8 @@ bool Flattens(const double insert[7]) {
 
 }  // namespace
 
-bool VOxaReaderDxf::ReadBlock(VOxaNode* parent, const char* name, const double insert[7], bool topLevel,
-                              const VgeTVector& basePoint, const DxfLinear* outer) {
+bool VOxaReaderDxf::ReadBlock(VOxaNode* parent, const char* name, const double insert[kDxfInsertSize],
+                              bool topLevel, const VgeTVector& basePoint, const DxfLinear* outer) {
     DxfGeometryGroup group;
     SingleGroup source(group);
     bool empty = true, nested = false;
@@ -148,7 +179,21 @@ bool VOxaReaderDxf::ReadBlock(VOxaNode* parent, const char* name, const double i
     }
     const double sx = insert[3], sy = insert[4], sz = insert[5], angle = insert[6];
     if (sx != 1.0 || sy != 1.0 || sz != 1.0) node->SetLclScaling(VgeTVector(sx, sz, sy, 0.0));
-    if (angle != 0.0) node->SetLclRotation(VgeTVector(0.0, angle, 0.0, 0.0));
+    if (!DxfOcs(insert[7], insert[8], insert[9]).IsWorld()) {
+        // A turned coordinate system: the node's XYZ angles of the whole rotation (the node's
+        // matrix takes row vectors, the transpose of the column form worked out here).
+        const DxfLinear r = InsertRotation(insert);
+        double rows[4][4] = {};
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                rows[i][j] = r.m[j][i];
+        rows[3][3] = 1.0;
+        double angles[3];
+        VgeMatrixToEulerXYZ(angles, rows);
+        node->SetLclRotation(VgeTVector(angles[0], angles[1], angles[2], 0.0));
+    } else if (angle != 0.0) {
+        node->SetLclRotation(VgeTVector(0.0, angle, 0.0, 0.0));
+    }
     if (insert[0] != 0.0 || insert[1] != 0.0 || insert[2] != 0.0)
         node->SetLclTranslation(VgeTVector(insert[0], insert[2], -insert[1], 0.0));
     parent->AddChild(node);
@@ -156,8 +201,11 @@ bool VOxaReaderDxf::ReadBlock(VOxaNode* parent, const char* name, const double i
 }
 
 bool VOxaReaderDxf::ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase, const DxfLinear* outer) {
-    double record[7];
+    double record[kDxfInsertSize];
     std::memcpy(record, kDefaultInsert, sizeof record);
+    // A MINSERT: a grid of columns x rows instances, spaced in the instance's own system.
+    int columns = 1, rows = 1;
+    double columnSpacing = 0.0, rowSpacing = 0.0;
     char name[kDxfLineSize] = "";
     int code = -1;
     char value[kDxfLineSize] = "";
@@ -191,39 +239,86 @@ bool VOxaReaderDxf::ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase
             case 50:
                 DxfParseReal(value, record[6]);
                 break;
+            case 210:
+            case 220:
+            case 230:
+                DxfParseReal(value, record[7 + (code - 210) / 10]);
+                break;
+            case 70:
+                DxfParseInt(value, columns);
+                break;
+            case 71:
+                DxfParseInt(value, rows);
+                break;
+            case 44:
+                DxfParseReal(value, columnSpacing);
+                break;
+            case 45:
+                DxfParseReal(value, rowSpacing);
+                break;
             default:
                 break;
         }
     }
 
     if (name[0]) {
-        bool beingRead = false;
-        for (const std::string& open : mBlocksBeingRead)
-            beingRead = beingRead || open == name;
-        double bx = 0, by = 0, bz = 0;
-        if (beingRead) {
-            Warn(VString("Block \"") + name + "\" refers to itself; the reference was skipped.");
-        } else if ((int)mBlocksBeingRead.size() >= kMaxBlockDepth) {
-            Warn(VString("Block \"") + name + "\" is nested too deeply; the reference was skipped.");
-        } else if (mBlockInstances >= kMaxBlockInstances || mBlockGroupsRead > mBlockGroupBudget) {
-            if (mBlockInstances != INT_MAX)
-                Warn(VString("Too many block references; the rest were skipped."));
-            mBlockInstances = INT_MAX;
-        } else if (FindBlock(name) && ReadBlockHeader(bx, by, bz)) {
-            VString nodeName = UniqueName(name);
-            // A reference inside a block is placed in that block's coordinates, whose origin is
-            // the block's base point.
-            record[0] -= enclosingBase[0];
-            record[1] -= enclosingBase[1];
-            record[2] -= enclosingBase[2];
-            ++mBlockInstances;
-            mBlocksBeingRead.push_back(name);
-            ReadBlock(parent, nodeName.Buffer(), record, false, VgeTVector(bx, by, bz, 0.0), outer);
-            mBlocksBeingRead.pop_back();
+        // Counts below 1 are read as 1. A spacing of 0 puts every instance of its direction in one
+        // place, and that place is filled once.
+        const int usedColumns = columnSpacing != 0.0 && columns > 1 ? columns : 1;
+        const int usedRows = rowSpacing != 0.0 && rows > 1 ? rows : 1;
+        const DxfOcs ocs(record[7], record[8], record[9]);
+        const double a = record[6] * (M_PI / 180.0);
+        const double c = std::cos(a), s = std::sin(a);
+        const double origin[3] = {record[0], record[1], record[2]};
+        bool more = true;
+        for (int row = 0; row < usedRows && more; ++row) {
+            for (int column = 0; column < usedColumns && more; ++column) {
+                // The grid turns with the instance; its scale does not apply to the spacing.
+                const double dx = column * columnSpacing, dy = row * rowSpacing;
+                const double at[3] = {origin[0] + c * dx - s * dy, origin[1] + s * dx + c * dy, origin[2]};
+                // The insertion point is given in the instance's system: into world coordinates.
+                ocs.ToWorld(at, record);
+                more = ReadInstance(parent, name, record, enclosingBase, outer);
+            }
         }
     }
     // The walker reads on from the group that ended the INSERT, wherever the block was.
     mFile.Seek(end);
+    return true;
+}
+
+bool VOxaReaderDxf::ReadInstance(VOxaNode* parent, const char* name, const double insert[kDxfInsertSize],
+                                 const VgeTVector& enclosingBase, const DxfLinear* outer) {
+    bool beingRead = false;
+    for (const std::string& open : mBlocksBeingRead)
+        beingRead = beingRead || open == name;
+    double bx = 0, by = 0, bz = 0;
+    if (beingRead) {
+        Warn(VString("Block \"") + name + "\" refers to itself; the reference was skipped.");
+        return false;
+    }
+    if ((int)mBlocksBeingRead.size() >= kMaxBlockDepth) {
+        Warn(VString("Block \"") + name + "\" is nested too deeply; the reference was skipped.");
+        return false;
+    }
+    if (mBlockInstances >= kMaxBlockInstances || mBlockGroupsRead > mBlockGroupBudget) {
+        if (mBlockInstances != INT_MAX) Warn(VString("Too many block references; the rest were skipped."));
+        mBlockInstances = INT_MAX;
+        return false;
+    }
+    if (!FindBlock(name) || !ReadBlockHeader(bx, by, bz)) return false;
+    VString nodeName = UniqueName(name);
+    double record[kDxfInsertSize];
+    std::memcpy(record, insert, sizeof record);
+    // A reference inside a block is placed in that block's coordinates, whose origin is the
+    // block's base point.
+    record[0] -= enclosingBase[0];
+    record[1] -= enclosingBase[1];
+    record[2] -= enclosingBase[2];
+    ++mBlockInstances;
+    mBlocksBeingRead.push_back(name);
+    ReadBlock(parent, nodeName.Buffer(), record, false, VgeTVector(bx, by, bz, 0.0), outer);
+    mBlocksBeingRead.pop_back();
     return true;
 }
 
@@ -270,7 +365,9 @@ bool VOxaReaderDxf::EnsureBlockIndex() {
             } else if (code == 2 && inInsert) {
                 // The last name of an INSERT counts, as its reader takes it.
                 TakeName(blockName, value);
-                current->inserts.back() = blockName;
+                current->inserts.back().name = blockName;
+            } else if (inInsert) {
+                current->inserts.back().Take(code, value);
             }
         }
         if (code != 0) continue;
@@ -305,10 +402,27 @@ bool VOxaReaderDxf::FindBlock(const char* name) {
     return it != mBlockIndex.end() && mFile.Seek(it->second.position);
 }
 
+namespace {
+
+// a * n, or limit + 1 when that passes the limit (a, n and limit not negative).
+int64_t Capped(int64_t a, int64_t n, int64_t limit) {
+    if (a == 0 || n == 0) return 0;
+    return a > (limit + 1) / n ? limit + 1 : std::min(a * n, limit + 1);
+}
+
+}  // namespace
+
+void VOxaReaderDxf::DxfReference::Take(int code, const char* value) {
+    if (code == 70) DxfParseInt(value, columns);
+    if (code == 71) DxfParseInt(value, rows);
+    if (code == 44) DxfParseReal(value, columnSpacing);
+    if (code == 45) DxfParseReal(value, rowSpacing);
+}
+
 bool VOxaReaderDxf::CheckBlockReferences() {
     // The INSERTs of the ENTITIES section, from here to its end.
     const int64_t start = mFile.Tell();
-    std::vector<std::string> top;
+    std::vector<DxfReference> top;
     int code = -1;
     char value[kDxfLineSize] = "";
     char name[kDxfLineSize];
@@ -320,7 +434,9 @@ bool VOxaReaderDxf::CheckBlockReferences() {
             if (inInsert) top.emplace_back();
         } else if (code == 2 && inInsert) {
             TakeName(name, value);
-            top.back() = name;
+            top.back().name = name;
+        } else if (inInsert) {
+            top.back().Take(code, value);
         }
     }
     bool ok = true;
@@ -361,11 +477,14 @@ bool VOxaReaderDxf::CheckBlockReferences() {
             cost.groups = entry->second.groups;
             bool mine = false;
             open.push_back(&entry->first);
-            for (const std::string& inner : entry->second.inserts) {
-                const Cost c = expand(inner, mine);
-                cost.instances += c.instances;
+            for (const DxfReference& inner : entry->second.inserts) {
+                const Cost c = expand(inner.name, mine);
+                // Each instance of a grid reads the block again; the counts stop growing past
+                // the bounds.
+                const int64_t n = inner.Count();
+                cost.instances += Capped(c.instances, n, instanceLimit);
                 // The group that ends the INSERT is read again when the block has been read.
-                cost.groups += c.groups + 1;
+                cost.groups += Capped(c.groups + 1, n, groupLimit);
                 if (over(cost)) break;
             }
             open.pop_back();
@@ -376,11 +495,12 @@ bool VOxaReaderDxf::CheckBlockReferences() {
             return cost;
         };
         Cost total;
-        for (const std::string& block : top) {
+        for (const DxfReference& reference : top) {
             bool partial = false;
-            const Cost c = expand(block, partial);
-            total.instances += c.instances;
-            total.groups += c.groups;
+            const Cost c = expand(reference.name, partial);
+            const int64_t n = reference.Count();
+            total.instances += Capped(c.instances, n, instanceLimit);
+            total.groups += Capped(c.groups, n, groupLimit);
             if (over(total)) break;
         }
         if (over(total)) {

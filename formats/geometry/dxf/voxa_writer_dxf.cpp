@@ -12,6 +12,7 @@
 #include "base/vge_matrix.h"
 #include "base/vge_polygon.h"
 #include "base/vprintable_text.h"
+#include "formats/geometry/dxf/voxa_dxf_units.h"
 #include "formats/geometry/voxa_geometry_deform.h"
 #include "formats/geometry/voxa_geometry_write.h"
 #include "oxa_codec/vstream_options.h"
@@ -194,6 +195,10 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
 
     mStart = VOxaGeometryTakeStart(scene);
     mRefused = false;
+    // NURBS surfaces and patches, and meshes when triangulation is asked for, are written from
+    // triangulated copies that this Write owns.
+    VOxaWriteMeshes meshes(mManager, mTriangulate);
+    mMeshes = &meshes;
     VDxfGroupWriter out(mFile);
     mOut = &out;
     mLayerNames.clear();
@@ -215,6 +220,18 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
     // The code page of the names (layers) in the file.
     out.GroupText(9, "$DWGCODEPAGE");
     out.GroupText(3, ("ANSI_" + std::to_string(mCodePage)).c_str());
+    // The scene's unit, when a file stated one.
+    if (const double unit = scene->GetSystemUnit(); unit > 0.0) {
+        const int code = DxfUnitCode(unit);
+        if (code > 0) {
+            out.GroupText(9, "$INSUNITS");
+            out.GroupInt(70, code);
+        } else {
+            mMessageText += "The scene's unit of ";
+            mMessageText += VString(unit);
+            mMessageText += " cm is no DXF drawing unit; the drawing is written without a unit.\n";
+        }
+    }
     out.GroupText(9, "$UCSORG");
     out.GroupText(10, "0.0");
     out.GroupText(20, "0.0");
@@ -264,6 +281,7 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
     }
     out.GroupText(0, "ENDSEC");
     out.GroupText(0, "EOF");
+    mMeshes = nullptr;
     if (mRefused) {
         // A mesh could not be written: no file is left.
         mOut = nullptr;
@@ -318,22 +336,14 @@ void VOxaWriterDxf::WriteLayerRecursive(VOxaNode* node, bool recursive) {
 
 void VOxaWriterDxf::WritePolyfaceRecursive(VOxaNode* node, bool recursive) {
     WalkNodes(node, recursive, [this](VOxaNode* n) {
-        if (VOxaMesh* mesh = n->GetMesh(); mesh && !mRefused) WritePolyface(n, mesh);
+        if (VOxaMesh* mesh = mMeshes ? mMeshes->Get(n) : nullptr; mesh && !mRefused) WritePolyface(n, mesh);
     });
 }
 
 void VOxaWriterDxf::WriteLayer(VOxaNode* node) {
     VOxaNodeAttribute* attribute = node->GetNodeAttribute();
     if (!attribute || !mOut) return;
-    const int type = attribute->GetAttributeType();
-    if (type == VOxaNodeAttribute::eNurb || type == VOxaNodeAttribute::ePatch ||
-        (type == VOxaNodeAttribute::eMesh && mTriangulate)) {
-        if (VOxaGeometryConverter* converter = mManager ? mManager->CreateGeometryConverter() : nullptr) {
-            converter->TriangulateInPlace(node);
-            mManager->DestroyGeometryConverter(converter);
-        }
-    }
-    VOxaMesh* mesh = node->GetMesh();
+    VOxaMesh* mesh = mMeshes ? mMeshes->Get(node) : nullptr;
     if (!mesh) return;
     const int colour = MeshColour(mesh);
     VDxfGroupWriter& out = *mOut;
@@ -377,15 +387,20 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
 
     const VgeAMatrix matrix = VOxaGeometryWorldMatrix(node, mStart);
 
-    VgeTVector* points = mesh->GetControlPoints();
-    if (mEvaluateDeformations && points) {
-        if (mesh->GetShapeCount() > 0) ApplyShapeDeformation(mesh, points);
-        if (mesh->GetLinkCount() > 0) ApplySkinDeformation(matrix, mesh, points);
+    // The deformed shape is worked out on a copy of the points: the scene keeps its mesh.
+    const VgeTVector* points = mesh->GetControlPoints();
+    const VgeTVector* deformed = nullptr;
+    if (mEvaluateDeformations && points && (mesh->GetShapeCount() > 0 || mesh->GetLinkCount() > 0)) {
+        mDeformed.assign(points, points + mesh->GetControlPointsCount());
+        VOxaGeometry* own = dynamic_cast<VOxaGeometry*>(node->GetNodeAttribute());
+        if (mesh->GetShapeCount() > 0) ApplyShapeDeformation(mesh, mDeformed.data(), own);
+        if (mesh->GetLinkCount() > 0) ApplySkinDeformation(matrix, mesh, mDeformed.data());
+        deformed = mDeformed.data();
     }
     // A point that is not a finite number is left out when no polygon uses it; one that a polygon
     // uses cannot be written, and the Write fails.
     std::string refusal;
-    if (!VOxaGeometryWorldPoints(node, mesh, matrix, "DXF", mWorld, mNumbers, refusal)) {
+    if (!VOxaGeometryWorldPoints(node, mesh, matrix, "DXF", mWorld, mNumbers, refusal, deformed)) {
         mError.SetLastError(eUNIDENTIFIED_ERROR, refusal.c_str());
         mRefused = true;
         return;

@@ -18,6 +18,7 @@
 
 class VOxaMesh;
 class VOxaNode;
+class VOxaWriteMeshes;
 
 // Writes a scene as a DXF file declaring drawing version AC1008: a HEADER, a TABLES section with
 // the CONTINUOUS line type and one LAYER entry per mesh node (only when the root has children),
@@ -32,9 +33,9 @@ class VOxaNode;
 // Animation, cameras, lights, textures, normals and UVs are not written, and the hierarchy is
 // flattened.
 //
-// The writer changes the scene it writes: NURBS surfaces and patches (and meshes, with "Force
-// Triangulation") become triangle meshes on their nodes, and with "Evaluate Link/Shape
-// deformations" the meshes keep their deformed control points.
+// The writer leaves the scene it writes as it was: NURBS surfaces and patches (and meshes, with
+// "Force Triangulation") are written from triangulated copies, and "Evaluate Link/Shape
+// deformations" deforms a copy of the points.
 //
 // The file is written under a temporary name and put in place by FileClose only when every write
 // succeeded; a failed write leaves any earlier file of that name as it was.
@@ -83,13 +84,15 @@ private:
     VString mFileName;
     bool mTriangulate = true;
     bool mEvaluateDeformations = true;
-    VDxfGroupWriter* mOut = nullptr;  // during Write
+    VDxfGroupWriter* mOut = nullptr;     // during Write
+    VOxaWriteMeshes* mMeshes = nullptr;  // during Write: the mesh each node is written from
     // Where the meshes are placed: the start of the current take.
     VTime mStart;
     // A mesh could not be written (a point that is not a finite number): the Write fails.
     bool mRefused = false;
     // One mesh's world positions, vertex numbers and triangle corners, reused by the next.
     std::vector<VgeTVector> mWorld;
+    std::vector<VgeTVector> mDeformed;
     std::vector<int> mNumbers;
     std::vector<int> mCorners;
     // Layer names of one Write: by node, and the names taken (lower case) with the last counter

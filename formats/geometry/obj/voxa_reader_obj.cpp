@@ -218,6 +218,7 @@ void VOxaReaderObj::Clear() {
     mUVs.clear();
     mNormals.clear();
     mParameterVertexCount = 0;
+    mVertexCount = mUVCount = mNormalCount = 0;
     mWarnings.clear();
 }
 
@@ -368,6 +369,10 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
         ok = false;
     };
 
+    // Faces of fewer than three corners, dropped.
+    long long shortFaces = 0;
+    constexpr long long kShortFacesNamed = 10;
+
     std::string_view keyword, rest;
     while (ok && ReadLine(source, keyword, rest)) {
         const char k0 = keyword[0];
@@ -386,18 +391,31 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
             Polygon polygon{(int)corners, 0, smoothing, material, true, true};
             std::string error;
             if (!ParseFace(container, rest, error)) {
-                container.mCorners.resize(corners);
+                container.mCorners.truncate(corners);
                 refuse(error.c_str());
                 break;
             }
             if (container.mCorners.size() - corners < 3) {
-                container.mCorners.resize(corners);  // dropped
+                // A face needs three corners; a shorter one is dropped, saying where. A file of
+                // many such faces names the first few and counts the rest.
+                const size_t count = container.mCorners.size() - corners;
+                container.mCorners.truncate(corners);
+                if (++shortFaces <= kShortFacesNamed) {
+                    char text[128];
+                    std::snprintf(text, sizeof text,
+                                  "line %lld: a face (f) with %d corner%s was dropped: a face needs three\n",
+                                  source.LineNumber(), (int)count, count == 1 ? "" : "s");
+                    Warn(text);
+                }
                 continue;
             }
             polygon.mCount = (int)(container.mCorners.size() - corners);
             for (size_t c = corners; c < container.mCorners.size(); ++c) {
                 if (container.mCorners[c].mNormal < 0) polygon.mHasNormals = false;
-                if (container.mCorners[c].mUV < 0) polygon.mHasUVs = false;
+                if (container.mCorners[c].mUV < 0)
+                    polygon.mHasUVs = false;
+                else
+                    container.mSomeUVs = true;
             }
             if (!polygon.mHasNormals) container.mAllNormals = false;
             if (!polygon.mHasUVs) container.mAllUVs = false;
@@ -532,6 +550,12 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
             mWarnings += "\n";
         }
     }
+    if (shortFaces > kShortFacesNamed) {
+        char text[128];
+        std::snprintf(text, sizeof text, "%lld faces (f) of fewer than three corners were dropped in all\n",
+                      shortFaces);
+        Warn(text);
+    }
     for (const MaterialSlot& slot : mMaterials) {
         if (slot.mResolved) continue;
         mWarnings += "Unable to read material \"";
@@ -543,6 +567,9 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
         mError.SetLastErrorID(eFILE_CORRUPTED);
         ok = false;
     }
+    mVertexCount = (int)mVertices.size();
+    mUVCount = (int)mUVs.size();
+    mNormalCount = (int)mNormals.size();
     if (ok) ok = BuildScene(scene);
     // Every failure names a reason: a line cut short or a group left without a usable face.
     if (!ok && mError.GetLastErrorID() < 0) mError.SetLastErrorID(eFILE_CORRUPTED);
@@ -786,11 +813,13 @@ bool VOxaReaderObj::ComputeMissingNormals(Container& container, const std::vecto
             // Newell's method over every corner: a polygon whose first three corners lie on a
             // line still gets its normal.
             const Polygon& polygon = container.mPolygons[(size_t)p];
-            const Corner* c = &container.mCorners[(size_t)polygon.mFirst];
+            auto corner = [&](int k) -> const Corner& {
+                return container.mCorners[(size_t)polygon.mFirst + (size_t)k];
+            };
             VgeTVector n(0.0, 0.0, 0.0, 0.0);
             for (int k = 0; k < polygon.mCount; ++k) {
-                const VgeTVector& a = mVertices[(size_t)c[k].mVertex];
-                const VgeTVector& b = mVertices[(size_t)c[(k + 1) % polygon.mCount].mVertex];
+                const VgeTVector& a = mVertices[(size_t)corner(k).mVertex];
+                const VgeTVector& b = mVertices[(size_t)corner((k + 1) % polygon.mCount).mVertex];
                 n[0] += (a[1] - b[1]) * (a[2] + b[2]);
                 n[1] += (a[2] - b[2]) * (a[0] + b[0]);
                 n[2] += (a[0] - b[0]) * (a[1] + b[1]);
@@ -887,103 +916,57 @@ bool VOxaReaderObj::ComputeMissingNormals(Container& container, const std::vecto
     return true;
 }
 
-VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container) {
-    // The polygons by smoothing group, ascending, each group in the order read.
-    std::vector<int> order(container.mPolygons.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = (int)i;
-    auto bySmoothing = [&](int a, int b) {
-        return container.mPolygons[(size_t)a].mSmoothing < container.mPolygons[(size_t)b].mSmoothing;
-    };
-    // Files with one smoothing group (or none) are in order already: the sort would copy for nothing.
-    if (!std::is_sorted(order.begin(), order.end(), bySmoothing))
-        std::stable_sort(order.begin(), order.end(), bySmoothing);
+VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container, bool last) {
+    const size_t polygonCount = container.mPolygons.size();
+    const size_t cornerCount = container.mCorners.size();
+    // The polygons by smoothing group, ascending, each group in the order read. Files with one
+    // smoothing group (or none) are in order already and are walked as they stand, which lets
+    // the walk free their blocks behind it.
+    bool sorted = true;
+    for (size_t i = 1; i < polygonCount && sorted; ++i)
+        sorted = container.mPolygons[i - 1].mSmoothing <= container.mPolygons[i].mSmoothing;
+    std::vector<int> order;
+    if (!sorted || !container.mAllNormals) {
+        order.resize(polygonCount);
+        for (size_t i = 0; i < polygonCount; ++i)
+            order[i] = (int)i;
+        if (!sorted)
+            std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+                return container.mPolygons[(size_t)a].mSmoothing < container.mPolygons[(size_t)b].mSmoothing;
+            });
+    }
     if (!container.mAllNormals && !ComputeMissingNormals(container, order)) return nullptr;
+    mNormalCount = (int)mNormals.size();
     // Known once every library is read: a material may be defined after its faces.
-    for (const Polygon& polygon : container.mPolygons)
+    for (size_t i = 0; i < polygonCount; ++i) {
+        const Polygon& polygon = container.mPolygons[i];
         if (polygon.mMaterial >= 0 && mMaterials[(size_t)polygon.mMaterial].mTexture != nullptr) {
             container.mSomeTexture = true;
             break;
         }
+    }
     VOxaMesh* mesh = mManager ? mManager->CreateMesh() : nullptr;
     if (mesh == nullptr) return nullptr;
 
-    // Corner pass: each distinct (vertex, UV, normal) triple becomes a control point.
-    VTripleTable table(container.mCorners.size());
-    // Each corner, once looked up, holds its control point in mVertex and its UV list position
-    // (-1 none) in mUV: the group's corners are not needed otherwise any more.
-    std::vector<VgeVector2> uvList;
-    int pointCount = 0;
-    // The table's slots are spread at random: a cursor some corners ahead loads them early, so
-    // the lookups do not wait for memory one after the other.
-    size_t aheadAt = 0;
-    int aheadK = 0;
-    auto prefetchNext = [&]() {
-        while (aheadAt < order.size()) {
-            const Polygon& ahead = container.mPolygons[(size_t)order[aheadAt]];
-            if (aheadK < ahead.mCount) {
-                const Corner& corner = container.mCorners[(size_t)(ahead.mFirst + aheadK++)];
-                table.Prefetch(corner.mVertex, corner.mUV, corner.mNormal);
-                return;
-            }
-            ++aheadAt;
-            aheadK = 0;
-        }
-    };
-    for (int i = 0; i < 16; ++i)
-        prefetchNext();
-    for (int p : order) {
-        const Polygon& polygon = container.mPolygons[(size_t)p];
-        for (int k = 0; k < polygon.mCount; ++k) {
-            prefetchNext();
-            const size_t c = (size_t)(polygon.mFirst + k);
-            const Corner& corner = container.mCorners[c];
-            size_t slot = 0;
-            int found = table.Find(corner.mVertex, corner.mUV, corner.mNormal, slot);
-            if (found < 0) {
-                int uvSlot = -1;
-                if (corner.mUV >= 0) {
-                    uvList.push_back(mUVs[(size_t)corner.mUV]);
-                    uvSlot = (int)uvList.size() - 1;
-                }
-                found =
-                    table.Insert(slot, {corner.mVertex, corner.mUV, corner.mNormal, pointCount++, uvSlot});
-            }
-            const VTripleTable::Entry& entry = table.Get(found);
-            Corner& done = container.mCorners[c];
-            // A known triple reuses the UV position it got first.
-            done.mUV = done.mUV >= 0 ? entry.mUVSlot : -1;
-            done.mVertex = entry.mPoint;
-        }
-    }
-
-    mesh->InitControlPoints(pointCount);
-    mesh->InitNormals(pointCount);
-    VgeTVector* points = mesh->GetControlPoints();
-    VgeTVector* normals = mesh->GetNormals();
-    for (int i = 0; i < pointCount; ++i) {
-        const VTripleTable::Entry& entry = table.Get(i);
-        if (points != nullptr) points[i] = mVertices[(size_t)entry.mVertex];
-        if (normals != nullptr)
-            normals[i] =
-                entry.mNormal >= 0 ? mNormals[(size_t)entry.mNormal] : VgeTVector(0.0, 0.0, 0.0, 0.0);
-    }
     mesh->InitMaterialIndices(mMtllibSeen ? eBY_POLYGON : eALL_SAME);
-    const bool hasUVs = !uvList.empty();
-    if (hasUVs) {
-        mesh->InitTextureUVIndices(eBY_POLYGON_VERTEX);
-        VOxaLayerElementUV* element = mesh->GetLayer(0) ? mesh->GetLayer(0)->GetUVs() : nullptr;
-        if (element != nullptr && element->GetDirectArray().SetCount((int)uvList.size()))
-            std::memcpy(static_cast<void*>(element->GetDirectArray().GetArray()), uvList.data(),
-                        uvList.size() * sizeof(VgeVector2));
-    }
+    // One UV index per polygon vertex (-1: none), in the order the polygons are added; gathered
+    // in blocks while the group's own are freed, and put in the mesh at the end.
+    voxa_obj::VChunkedArray<int> uvSlots;
+    if (container.mSomeUVs) mesh->InitTextureUVIndices(eBY_POLYGON_VERTEX);
     // Polygons of an untextured material get texture index -1: none, not another's texture.
     if (container.mSomeTexture) mesh->InitTextureIndices(eBY_POLYGON);
+    mesh->ReservePolygons((int)polygonCount, (int)cornerCount);
 
+    // One pass over the corners: each distinct (vertex, UV, normal) triple becomes a control
+    // point, and the polygons go into the mesh as they are met; the group's blocks are freed
+    // behind the pass, so the group and the mesh are not both held whole.
+    VTripleTable table(std::min(cornerCount, mVertices.size()));
+    int pointCount = 0, uvCount = 0;
     // Per material slot, its index and its texture's index in the mesh (-2: not added yet).
     std::vector<int> materialIndex(mMaterials.size(), -2), textureIndex(mMaterials.size(), -2);
-    for (int p : order) {
-        const Polygon& polygon = container.mPolygons[(size_t)p];
+    for (size_t i = 0; i < polygonCount; ++i) {
+        const size_t p = order.empty() ? i : (size_t)order[i];
+        const Polygon polygon = container.mPolygons[p];
         int m = 0, t = -1;
         if (mMtllibSeen && polygon.mMaterial >= 0) {
             const size_t s = (size_t)polygon.mMaterial;
@@ -996,30 +979,74 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container) {
             }
             m = materialIndex[s];
             if (mMaterials[s].mTexture != nullptr) {
-                if (textureIndex[s] == -2) {
-                    textureIndex[s] = mesh->AddTexture(mMaterials[s].mTexture, 0);
-                }
+                if (textureIndex[s] == -2) textureIndex[s] = mesh->AddTexture(mMaterials[s].mTexture, 0);
                 t = textureIndex[s];
             }
         }
         mesh->BeginPolygon(m, container.mSomeTexture ? t : -1, -1);
-        for (int k = 0; k < polygon.mCount; ++k)
-            mesh->AddPolygonVertex(container.mCorners[(size_t)(polygon.mFirst + k)].mVertex, -1);
+        for (int k = 0; k < polygon.mCount; ++k) {
+            const size_t c = (size_t)polygon.mFirst + (size_t)k;
+            // The table's slots are spread at random: in a walk in file order, the corners some
+            // way ahead are looked up early, so the lookups do not wait for memory one by one.
+            if (sorted && c + 16 < cornerCount) {
+                const Corner& ahead = container.mCorners[c + 16];
+                table.Prefetch(ahead.mVertex, ahead.mUV, ahead.mNormal);
+            }
+            const Corner& corner = container.mCorners[c];
+            size_t slot = 0;
+            int found = table.Find(corner.mVertex, corner.mUV, corner.mNormal, slot);
+            if (found < 0)
+                found = table.Insert(slot, {corner.mVertex, corner.mUV, corner.mNormal, pointCount++,
+                                            corner.mUV >= 0 ? uvCount++ : -1});
+            const VTripleTable::Entry& entry = table.Get(found);
+            mesh->AddPolygonVertex(entry.mPoint, -1);
+            // A known triple reuses the UV position it got first.
+            if (container.mSomeUVs) uvSlots.push_back(entry.mUVSlot);
+        }
         mesh->EndPolygon();
+        if (sorted && (i & 1023) == 0) {
+            container.mCorners.ReleaseBefore((size_t)polygon.mFirst);
+            container.mPolygons.ReleaseBefore(i);
+        }
     }
-    if (hasUVs) {
-        // One UV index per polygon vertex (-1: none), in the order the polygons were added.
+    container.mCorners.clear();
+    container.mPolygons.clear();
+    if (container.mSomeUVs) {
         VOxaLayerElementUV* element = mesh->GetLayer(0) ? mesh->GetLayer(0)->GetUVs() : nullptr;
         VArrayTemplate<int>* indices = element ? &element->GetIndexArray() : nullptr;
-        if (indices != nullptr && indices->SetCount(mesh->GetPolygonVertexCount())) {
-            int at = 0;
-            for (int p : order) {
-                const Polygon& polygon = container.mPolygons[(size_t)p];
-                for (int k = 0; k < polygon.mCount; ++k)
-                    (*indices)[at++] = container.mCorners[(size_t)(polygon.mFirst + k)].mUV;
+        if (indices != nullptr && indices->SetCount((int)uvSlots.size())) {
+            int* to = indices->GetArray();
+            for (size_t i = 0; i < uvSlots.size(); ++i)
+                to[i] = uvSlots[i];
+        }
+        uvSlots.clear();
+    }
+
+    // The control points, their normals and the UV list from the triples; the last group frees
+    // what was read as soon as the mesh holds it.
+    mesh->InitControlPoints(pointCount);
+    if (VgeTVector* points = mesh->GetControlPoints())
+        for (int i = 0; i < pointCount; ++i)
+            points[i] = mVertices[(size_t)table.Get(i).mVertex];
+    if (last) std::vector<VgeTVector>().swap(mVertices);
+    mesh->InitNormals(pointCount);
+    if (VgeTVector* normals = mesh->GetNormals())
+        for (int i = 0; i < pointCount; ++i) {
+            const int n = table.Get(i).mNormal;
+            normals[i] = n >= 0 ? mNormals[(size_t)n] : VgeTVector(0.0, 0.0, 0.0, 0.0);
+        }
+    if (last) std::vector<VgeTVector>().swap(mNormals);
+    if (uvCount > 0) {
+        VOxaLayerElementUV* element = mesh->GetLayer(0) ? mesh->GetLayer(0)->GetUVs() : nullptr;
+        if (element != nullptr && element->GetDirectArray().SetCount(uvCount)) {
+            VgeVector2* uvs = element->GetDirectArray().GetArray();
+            for (int i = 0; i < pointCount; ++i) {
+                const VTripleTable::Entry& entry = table.Get(i);
+                if (entry.mUVSlot >= 0) uvs[entry.mUVSlot] = mUVs[(size_t)entry.mUV];
             }
         }
     }
+    if (last) std::vector<VgeVector2>().swap(mUVs);
     return mesh;
 }
 
@@ -1123,13 +1150,14 @@ bool VOxaReaderObj::BuildScene(VOxaScene* scene) {
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
         return CompareNoCase(mGroups[(size_t)a]->mName.Buffer(), mGroups[(size_t)b]->mName.Buffer()) < 0;
     });
-    for (int g : order) {
+    for (size_t i = 0; i < order.size(); ++i) {
+        const int g = order[i];
         Container& container = *mGroups[(size_t)g];
         VOxaObjectName name(container.mName.Buffer());
         mNodeRenaming.Rename(name);
         VOxaNode* node = mManager ? mManager->CreateNode(name.GetCurrent()) : nullptr;
         if (node == nullptr) return false;
-        VOxaMesh* mesh = BuildGroupMesh(container);
+        VOxaMesh* mesh = BuildGroupMesh(container, i + 1 == order.size());
         if (mesh == nullptr) {
             mManager->DestroyNode(node);
             return false;

@@ -10,6 +10,7 @@
 
 #include "base/vge_vector.h"
 #include "base/vstring.h"
+#include "formats/geometry/obj/voxa_obj_chunks.h"
 #include "formats/geometry/obj/voxa_obj_mtllib.h"
 #include "formats/geometry/obj/voxa_obj_text.h"
 #include "oxa_codec/voxa_reader.h"
@@ -59,9 +60,9 @@ public:
     static bool ParseFaceCorner(std::string_view text, int& v, int& t, int& n);
 
     // What the last Read found (for tests and tools).
-    int GetVertexCount() const { return (int)mVertices.size(); }
-    int GetUVCount() const { return (int)mUVs.size(); }
-    int GetNormalCount() const { return (int)mNormals.size(); }
+    int GetVertexCount() const { return mVertexCount; }
+    int GetUVCount() const { return mUVCount; }
+    int GetNormalCount() const { return mNormalCount; }
 
 private:
     struct Corner {
@@ -77,13 +78,14 @@ private:
         bool mHasNormals;
         bool mHasUVs;
     };
-    // The faces of one group.
+    // The faces of one group, in blocks: the mesh build frees them as it goes.
     struct Container {
         VString mName;  // the first spelling met
-        std::vector<Polygon> mPolygons;
-        std::vector<Corner> mCorners;
+        voxa_obj::VChunkedArray<Polygon> mPolygons;
+        voxa_obj::VChunkedArray<Corner> mCorners;
         bool mAllNormals = true;
         bool mAllUVs = true;
+        bool mSomeUVs = false;
         bool mSomeTexture = false;
     };
     struct MaterialSlot {
@@ -145,7 +147,9 @@ private:
     // coordinates, normals); the caller then removes what was added and refuses the file.
     bool ParseFace(Container& container, std::string_view rest, std::string& error);
     bool ComputeMissingNormals(Container& container, const std::vector<int>& order);
-    VOxaMesh* BuildGroupMesh(Container& container);
+    // The group's mesh; the group's faces are freed on the way. With `last`, no other group is
+    // built after it: the vertices, UVs and normals read are freed as soon as the mesh has them.
+    VOxaMesh* BuildGroupMesh(Container& container, bool last);
     void ParseSurface(Surface& surface, std::string_view rest);
     void ParseSurfaceParameters(Surface& surface, std::string_view rest);
     VOxaNurb* BuildNurbs(const Surface& surface);
@@ -179,6 +183,8 @@ private:
     std::vector<VgeVector2> mUVs;
     std::vector<VgeTVector> mNormals;
     int mParameterVertexCount = 0;
+    // The counts of the vertices, UVs and normals read (the arrays are freed by the build).
+    int mVertexCount = 0, mUVCount = 0, mNormalCount = 0;
     std::string mWarnings;
     // Lines joined by backslash continuation, and their keyword.
     std::string mLineBuffer;

@@ -170,8 +170,13 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
     mTextureCopier.Reserve(GetFileName(MakeMaterialPath(mObjPath.Buffer()).Buffer(), true).Buffer());
 
     mStart = VOxaGeometryTakeStart(scene);
+    // NURBS surfaces and patches, and meshes when triangulation is forced, are written from
+    // triangulated copies that this Write owns.
+    VOxaWriteMeshes meshes(mManager, mForceTriangulation);
+    mMeshes = &meshes;
     PrepareNodes(root);
     if (!VOxaHoldsGeometry(root)) {
+        mMeshes = nullptr;
         mObjFile.Abandon();
         mError.SetLastError(eFILE_NOT_CREATED, kVOxaNoGeometry);
         return false;
@@ -188,6 +193,7 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
     }
 
     VOxaWalkPreOrder(root, [this](VOxaNode* node) { WriteNode(node); });
+    mMeshes = nullptr;
 
     if (mDefaultMaterial != nullptr) {
         if (mManager != nullptr) mManager->DestroyMaterial(mDefaultMaterial);
@@ -224,14 +230,7 @@ void VOxaWriterObj::PrepareNodes(VOxaNode* root) {
         if (type != VOxaNodeAttribute::eMesh && type != VOxaNodeAttribute::eNurb &&
             type != VOxaNodeAttribute::ePatch)
             return;
-        if ((type != VOxaNodeAttribute::eMesh || mForceTriangulation) && mManager != nullptr) {
-            VOxaGeometryConverter* converter = mManager->CreateGeometryConverter();
-            if (converter != nullptr) {
-                converter->TriangulateInPlace(node);
-                mManager->DestroyGeometryConverter(converter);
-            }
-        }
-        VOxaLayerContainer* container = dynamic_cast<VOxaLayerContainer*>(node->GetNodeAttribute());
+        VOxaMesh* container = mMeshes ? mMeshes->Get(node) : nullptr;
         if (container != nullptr && (container->GetMaterialCount(0) > 0 || container->GetTextureCount(0) > 0))
             mMtlNeeded = true;
     });
@@ -382,14 +381,13 @@ bool VOxaWriterObj::CopyTextureFile(const char* sourcePath, const char* sourceFo
 
 void VOxaWriterObj::WriteNode(VOxaNode* node) {
     if (node == nullptr) return;
-    VOxaNodeAttribute* attribute = node->GetNodeAttribute();
-    if (mRefused || attribute == nullptr || attribute->GetAttributeType() != VOxaNodeAttribute::eMesh) return;
-    WriteMesh(node);
+    VOxaMesh* mesh = mMeshes ? mMeshes->Get(node) : nullptr;
+    if (mRefused || mesh == nullptr) return;
+    WriteMesh(node, mesh);
     if (mOut.size() >= kFlushSize) FlushObj();
 }
 
-void VOxaWriterObj::WriteMesh(VOxaNode* node) {
-    VOxaMesh* mesh = static_cast<VOxaMesh*>(node->GetNodeAttribute());
+void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
     const int cpCount = mesh->GetControlPointsCount();
     VgeTVector* points = mesh->GetControlPoints();
     const int polygonCount = mesh->GetPolygonCount();
@@ -432,8 +430,19 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
     mOut += mGroupNames.Take(voxa_obj::ObjName(node->GetNameWithoutPrefix()));
     mOut += '\n';
 
+    // The deformed shape is worked out on copies of the points and normals: the scene keeps its
+    // mesh.
+    const VgeTVector* deformed = nullptr;
     if (mEvaluateDeformations && (mesh->GetShapeCount() > 0 || mesh->GetLinkCount() > 0) &&
         points != nullptr) {
+        mDeformed.assign(points, points + cpCount);
+        points = mDeformed.data();
+        deformed = points;
+        if (normals != nullptr) {
+            mDeformedNormals.assign(normals, normals + cpCount);
+            normals = mDeformedNormals.data();
+        }
+        VOxaGeometry* own = dynamic_cast<VOxaGeometry*>(node->GetNodeAttribute());
         std::vector<VgeTVector> ends;
         if (normals != nullptr) {
             ends.resize((size_t)cpCount);
@@ -441,8 +450,8 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
                 ends[(size_t)i] = points[i] + normals[i];
         }
         if (mesh->GetShapeCount() > 0) {
-            ApplyShapeDeformation(mesh, points);
-            if (normals != nullptr) ApplyShapeDeformation(mesh, ends.data());
+            ApplyShapeDeformation(mesh, points, own);
+            if (normals != nullptr) ApplyShapeDeformation(mesh, ends.data(), own);
         }
         if (mesh->GetLinkCount() > 0) {
             ApplySkinDeformation(m, mesh, points);
@@ -459,7 +468,7 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node) {
     std::vector<int>& vertexNumber =
         mVertexNumbers;  // OBJ number - vbase per control point, once one is left out
     std::string refusal;
-    if (!VOxaGeometryWorldPoints(node, mesh, m, "OBJ", world, vertexNumber, refusal)) {
+    if (!VOxaGeometryWorldPoints(node, mesh, m, "OBJ", world, vertexNumber, refusal, deformed)) {
         mError.SetLastError(eUNIDENTIFIED_ERROR, refusal.c_str());
         mRefused = true;
         return;

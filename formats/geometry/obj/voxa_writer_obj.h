@@ -13,6 +13,7 @@
 #include "oxa_codec/voxa_writer.h"
 
 class VOxaMaterial;
+class VOxaMesh;
 class VOxaNode;
 class VOxaTexture;
 
@@ -23,9 +24,9 @@ class VOxaTexture;
 // hierarchy are not written. Numbers are written in the fewest digits that read back as the
 // value held; a corner whose normal is zero takes its polygon's own normal.
 //
-// The writer changes the scene it is given: NURBS surfaces and patches (and meshes when
-// triangulation is forced) become triangle meshes, and with deformations on, meshes keep their
-// deformed control points and normals.
+// The writer leaves the scene it is given as it was: NURBS surfaces and patches (and meshes when
+// triangulation is forced) are written from triangulated copies, and deformations work on copies
+// of the points and normals.
 //
 // Both files go through VSafeOutputFile: the OBJ file reaches its name at FileClose, the MTL file
 // at the end of Write, and neither is left half-written. Indices count over everything written
@@ -95,7 +96,7 @@ private:
     };
 
     // Writes one mesh node.
-    void WriteMesh(VOxaNode* node);
+    void WriteMesh(VOxaNode* node, VOxaMesh* mesh);
     // Emits "usemtl" for the pair, making its entry (and MTL record) when new.
     void UseMaterial(VOxaMaterial* material, VOxaTexture* texture);
     // Moves the OBJ text gathered so far into the file.
@@ -126,6 +127,10 @@ private:
     VTime mStart;
     // One mesh's world positions and vertex numbers, kept to be reused by the next mesh.
     std::vector<VgeTVector> mWorld;
+    // A mesh's deformed points and normals (the scene's own stay as they are).
+    std::vector<VgeTVector> mDeformed;
+    std::vector<VgeTVector> mDeformedNormals;
+    VOxaWriteMeshes* mMeshes = nullptr;  // during Write: the mesh each node is written from
     std::vector<int> mVertexNumbers;
     std::vector<char> mBadNormals;
     std::vector<int> mOwnNormals;

@@ -251,7 +251,8 @@ def handle(e, depth=0):
         out(layer, v[:3] if tuple(v[3]) == tuple(v[2]) else v)
     elif t in ('SOLID', 'TRACE'):
         v = [e.dxf.vtx0, e.dxf.vtx1, e.dxf.vtx3, e.dxf.vtx2]
-        out(layer, v[:3] if tuple(v[3]) == tuple(v[2]) else v)
+        v = v[:3] if tuple(v[3]) == tuple(v[2]) else v
+        out(layer, list(e.ocs().points_to_wcs(v)))
     elif t == 'POLYLINE' and e.is_poly_face_mesh:
         for face in e.faces(): out(layer, [v.dxf.location for v in face[:-1]])
     elif t == 'POLYLINE' and e.is_polygon_mesh:
@@ -261,7 +262,8 @@ def handle(e, depth=0):
             for j in range(n - 1):
                 out(layer, [vs[i*n+j], vs[i*n+j+1], vs[(i+1)*n+j+1], vs[(i+1)*n+j]])
     elif t == 'INSERT' and depth < 8:
-        for v in e.virtual_entities(): handle(v, depth + 1)
+        for one in (e.multi_insert() if e.mcount > 1 else [e]):
+            for v in one.virtual_entities(): handle(v, depth + 1)
 for e in doc.modelspace(): handle(e)
 for l in doc.layers: print('L ' + l.dxf.name)
 )";
@@ -587,6 +589,83 @@ TEST(dxf_interop, BlocksPolygonMeshesAndSolidsAsEzdxfReadsThem) {
                 for (size_t c = 0; c < face.size() && same; ++c)
                     for (int a = 0; a < 3; ++a)
                         same = same && std::fabs(ours[k][c][a] - face[c][a]) < 1e-6;
+                if (same) matched[k] = found = true;
+            }
+            EXPECT_TRUE(found) << "mode " << mode << ": a face of ezdxf's starting at " << face[0][0] << " "
+                               << face[0][1] << " " << face[0][2] << " is not ours";
+        }
+    }
+    fs::remove(file);
+}
+
+TEST(dxf_interop, ExtrusionDirectionsAndInsertGridsAsEzdxfReadsThem) {
+    const std::string python = EzdxfPython();
+    if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
+    using dxftest::Groups;
+    auto solid = [](std::vector<double> at, std::vector<double> extrusion) {
+        Groups g{{0, "SOLID"}, {8, "S"}};
+        const double corners[4][2] = {{0, 0}, {2, 0}, {0, 1}, {2, 1}};
+        for (int k = 0; k < 4; ++k)
+            g.insert(g.end(), {{10 + k, dxftest::Num(at[0] + corners[k][0])},
+                               {20 + k, dxftest::Num(at[1] + corners[k][1])},
+                               {30 + k, dxftest::Num(at[2])}});
+        g.insert(g.end(), {{210, dxftest::Num(extrusion[0])},
+                           {220, dxftest::Num(extrusion[1])},
+                           {230, dxftest::Num(extrusion[2])}});
+        return g;
+    };
+    auto turned = [](Groups insert, std::vector<double> extrusion, Groups more = {}) {
+        insert.insert(insert.end(), {{210, dxftest::Num(extrusion[0])},
+                                     {220, dxftest::Num(extrusion[1])},
+                                     {230, dxftest::Num(extrusion[2])}});
+        insert.insert(insert.end(), more.begin(), more.end());
+        return insert;
+    };
+    // A block of one quadrangle and one triangle off its base point; a block holding a turned
+    // instance of the first.
+    const Groups blocks = dxftest::Join(
+        {dxftest::Block("PART",
+                        dxftest::Join({dxftest::Face("0", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0.5}, {0, 1, 0}}),
+                                       dxftest::Face("0", {{2, 0, 1}, {3, 0, 1}, {2, 2, 1}, {2, 2, 1}})}),
+                        {0.5, 0.25, 0}),
+         dxftest::Block("HOLDER", turned(dxftest::Insert("PART", {1, 2, 3}, {2, 2, 2}, 30), {0, 1, 1}),
+                        {1, 0, 0})});
+    const Groups entities = dxftest::Join({
+        solid({6, 0, 2}, {0, 0, -1}),
+        solid({1, 2, 3}, {1, 2, 3}),
+        solid({-1, 4, 0}, {0.001, 0.002, 1}),  // within 1/64 of the vertical: the other axis rule
+        turned(dxftest::Insert("PART", {4, 5, 6}, {}, 0), {0, 0, -1}),
+        turned(dxftest::Insert("PART", {1, -2, 3}, {2, 3, 0.5}, 40), {1, 1, 1}),
+        // A grid of 3 columns and 2 rows, turned with its instance; a grid whose row spacing is
+        // 0 fills each place once.
+        turned(dxftest::Insert("PART", {10, 0, 0}, {}, 90), {0, 0, 1},
+               {{70, "3"}, {71, "2"}, {44, "4"}, {45, "-5"}}),
+        turned(dxftest::Insert("PART", {0, 30, 0}, {}, 0), {0, 0, -1}, {{70, "2"}, {71, "4"}, {44, "3"}}),
+        turned(dxftest::Insert("HOLDER", {-5, -5, 1}, {0.5, 0.5, 0.5}, 15), {-1, 0, 0}),
+        // Flattened by its z scale: its points carry the placement.
+        turned(dxftest::Insert("PART", {3, 3, 3}, {1, 1, 0}, 20), {0, 1, 0}),
+    });
+    const std::string text = dxftest::File(entities, {}, blocks);
+    const fs::path file = TempFile("dxf_interop_extrusion");
+    std::ofstream(file) << text;
+    const EzdxfFaces theirs = ReadWithEzdxf(python, file);
+    // 3 solids, 2 faces for each of 2 + 6 + 2 + 1 + 1 instances.
+    ASSERT_EQ(theirs.faces.size(), 3u + 2u * 12u);
+    for (int mode : {0, 1, 2}) {
+        dxftest::Reading r;
+        ASSERT_TRUE(r.Read(text, mode, false));
+        std::vector<Face> ours = OurFaces(r);
+        ASSERT_EQ(ours.size(), theirs.faces.size()) << "mode " << mode;
+        // The same faces, corner by corner in the same order (so facing the same way).
+        std::vector<bool> matched(ours.size(), false);
+        for (const Face& face : theirs.faces) {
+            bool found = false;
+            for (size_t k = 0; k < ours.size() && !found; ++k) {
+                if (matched[k] || ours[k].size() != face.size()) continue;
+                bool same = true;
+                for (size_t c = 0; c < face.size() && same; ++c)
+                    for (int a = 0; a < 3; ++a)
+                        same = same && std::fabs(ours[k][c][a] - face[c][a]) < 1e-9;
                 if (same) matched[k] = found = true;
             }
             EXPECT_TRUE(found) << "mode " << mode << ": a face of ezdxf's starting at " << face[0][0] << " "

@@ -974,3 +974,86 @@ TEST(dxf_reader, LongValueLinesAreOneValueAndLongerOnesAreRefused) {
     EXPECT_NE(error.find("line " + std::to_string(line) + " is longer than 2049 bytes"), std::string::npos)
         << error;
 }
+
+TEST(dxf_reader, ExtrusionDirectionsPlaceSolidsAndInstances) {
+    // A SOLID at (6, 0, 2) in the system of the direction (0, 0, -1), whose X axis is the world's
+    // -X and whose Y axis the world's Y: its first corner is at (-6, 0, -2), and it faces down.
+    const Groups solid = {{0, "SOLID"}, {8, "S"},  {10, "6"},  {20, "0"},  {30, "2"},  {11, "8"},
+                          {21, "0"},    {31, "2"}, {12, "6"},  {22, "1"},  {32, "2"},  {13, "8"},
+                          {23, "1"},    {33, "2"}, {210, "0"}, {220, "0"}, {230, "-2"}};
+    Reading r;
+    ASSERT_TRUE(r.Read(File(solid), kEntity));
+    VOxaMesh* mesh = r.Child(0)->GetMesh();
+    ASSERT_NE(mesh, nullptr);
+    const auto points = PolygonPoints(mesh, 0);
+    ASSERT_EQ(points.size(), 4u);
+    // Scene axes: (x, z, -y) of DXF.
+    const double expected[4][3] = {{-6, -2, 0}, {-8, -2, 0}, {-8, -2, -1}, {-6, -2, -1}};
+    for (int k = 0; k < 4; ++k)
+        for (int a = 0; a < 3; ++a)
+            EXPECT_DOUBLE_EQ(points[(size_t)k][(size_t)a], expected[k][a]) << k << " " << a;
+    // Facing: the corners turn clockwise seen from above (+Y in the scene), so the face looks down.
+    double turn = 0;
+    for (int k = 0; k < 4; ++k) {
+        const auto& p = points[(size_t)k];
+        const auto& q = points[(size_t)(k + 1) % 4];
+        turn += p[2] * q[0] - p[0] * q[2];
+    }
+    EXPECT_LT(turn, 0.0);
+
+    // The same direction on an INSERT: the instance is turned half round about the world's Y axis
+    // (scene Z) and placed at the mirrored point.
+    Reading i;
+    Groups insert = Insert("B", {1, 2, 3});
+    insert.insert(insert.end(), {{210, "0"}, {220, "0"}, {230, "-1"}});
+    ASSERT_TRUE(i.Read(File(insert, {}, Block("B", Face("0", kSquare)))));
+    VOxaNode* node = i.Child(0);
+    ASSERT_NE(node, nullptr);
+    const VgeAMatrix m = VOxaGeometryWorldMatrix(node);
+    const VgeTVector at = m.MultT(VgeTVector(1, 0, 0, 1));  // DXF (1, 0, 0) of the block
+    EXPECT_NEAR(at[0], -1 - 1, 1e-12);
+    EXPECT_NEAR(at[1], -3, 1e-12);
+    EXPECT_NEAR(at[2], -2, 1e-12);
+}
+
+TEST(dxf_reader, InsertGridsMakeEveryPlaceOnce) {
+    const Groups block = Block("B", Face("0", kSquare));
+    auto grid = [](Groups more) {
+        Groups g = Insert("B", {10, 0, 0});
+        g.insert(g.end(), more.begin(), more.end());
+        return g;
+    };
+    struct Case {
+        Groups groups;
+        int instances;
+    };
+    const Case cases[] = {
+        {grid({{70, "3"}, {71, "2"}, {44, "4"}, {45, "5"}}), 6},
+        {grid({{70, "3"}, {71, "2"}, {45, "5"}}), 2},              // no column spacing: one per row
+        {grid({{70, "3"}, {71, "2"}, {44, "4"}}), 3},              // no row spacing: one per column
+        {grid({{44, "4"}, {45, "5"}}), 1},                         // spacings without counts
+        {grid({{70, "0"}, {71, "-3"}, {44, "4"}, {45, "5"}}), 1},  // counts below 1 read as 1
+    };
+    for (const Case& c : cases) {
+        Reading r;
+        ASSERT_TRUE(r.Read(File(c.groups, {}, block)));
+        EXPECT_EQ(r.Root()->GetChildCount(), c.instances) << c.groups.size();
+    }
+    // Turned by 90 degrees, the grid's columns run along DXF Y: the third column's second row is
+    // at (10 - 5, 2 * 4) = (5, 8), scene (5, 0, -8).
+    Reading turned;
+    Groups g = grid({{70, "3"}, {71, "2"}, {44, "4"}, {45, "5"}, {50, "90"}});
+    ASSERT_TRUE(turned.Read(File(g, {}, block)));
+    ASSERT_EQ(turned.Root()->GetChildCount(), 6);
+    VgeTVector t;
+    turned.Child(5)->GetLclTranslation(t);
+    EXPECT_NEAR(t[0], 5, 1e-12);
+    EXPECT_NEAR(t[1], 0, 1e-12);
+    EXPECT_NEAR(t[2], -8, 1e-12);
+    // A grid past the bound of instances is refused before anything is read.
+    Reading big;
+    EXPECT_FALSE(big.Read(File(grid({{70, "300"}, {71, "300"}, {44, "1"}, {45, "1"}}), {}, block)));
+    EXPECT_EQ(big.Root()->GetChildCount(), 0);
+    EXPECT_NE(std::string(big.reader.GetError().GetLastErrorString()).find("Too many block references"),
+              std::string::npos);
+}

@@ -243,9 +243,14 @@ TEST(dxf_writer, ForcedTriangulationAndTransforms) {
     Scene s;
     VOxaNode* node = s.Mesh("Quad", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2, 3}});
     node->SetLclTranslation(VgeTVector(10, 0, 0, 0));
+    VOxaMesh* mesh = node->GetMesh();
     const std::string text = s.Write(true);
     EXPECT_EQ(Count(text, " 70\n   128\n"), 2u);
-    EXPECT_EQ(node->GetMesh()->GetPolygonSize(0), 3);  // the scene itself was triangulated
+    // The file has triangles; the scene keeps its own quad mesh, and writes it so again.
+    EXPECT_EQ(node->GetMesh(), mesh);
+    ASSERT_EQ(mesh->GetPolygonCount(), 1);
+    EXPECT_EQ(mesh->GetPolygonSize(0), 4);
+    EXPECT_EQ(Count(s.Write(false), " 70\n   128\n"), 1u);
     EXPECT_NE(text.find(" 10\n11\n 20\n-0\n 30\n1\n"), std::string::npos);
 
     // A mesh the current take moves is placed where the take has it at its start: the take's
@@ -260,6 +265,39 @@ TEST(dxf_writer, ForcedTriangulationAndTransforms) {
     node->GetCurrentTakeNode()->GetTranslationX()->KeyAdd(frame * 20, key);
     const std::string moved = s.Write(true);
     EXPECT_NE(moved.find(" 10\n21\n 20\n-0\n 30\n1\n"), std::string::npos);
+}
+
+TEST(dxf_writer, DrawingUnitsAreReadIntoTheSceneAndWrittenBack) {
+    // Millimetres (4), inches (1) and US survey feet (21) come back as they were; a drawing
+    // without a unit, or with one of no known code, leaves the scene's unit unstated.
+    for (int code : {4, 1, 21, 0, 99}) {
+        const std::string text =
+            "  0\nSECTION\n  2\nHEADER\n  9\n$INSUNITS\n 70\n" + std::to_string(code) +
+            "\n  0\nENDSEC\n  0\nSECTION\n  2\nENTITIES\n  0\n3DFACE\n  8\nA\n 10\n0\n 20\n0\n"
+            " 30\n0\n 11\n1\n 21\n0\n 31\n0\n 12\n0\n 22\n1\n 32\n0\n 13\n0\n 23\n1\n 33\n0\n"
+            "  0\nENDSEC\n  0\nEOF\n";
+        dxftest::Reading r;
+        ASSERT_TRUE(r.Read(text)) << code;
+        const double expected[] = {0.0, 2.54, 0.1, 1200.0 / 3937.0 * 100.0, 0.0};
+        const int which = code == 4 ? 2 : code == 1 ? 1 : code == 21 ? 3 : code == 0 ? 0 : 4;
+        EXPECT_NEAR(r.scene->GetSystemUnit(), expected[which], 1e-12) << code;
+        Scene s;
+        s.Mesh("Quad", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2, 3}});
+        s.scene->SetSystemUnit(r.scene->GetSystemUnit());
+        const std::string written = s.Write();
+        const bool stated = code == 4 || code == 1 || code == 21;
+        EXPECT_EQ(written.find("$INSUNITS\n 70\n   " + std::to_string(code) + "\n") != std::string::npos,
+                  stated)
+            << code;
+        EXPECT_EQ(written.find("$INSUNITS") != std::string::npos, stated) << code;
+    }
+    // A unit no code has is written without one, and said so.
+    Scene s;
+    s.Mesh("Quad", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2, 3}});
+    s.scene->SetSystemUnit(3.0);
+    VOxaWriterDxf writer(&s.manager);
+    EXPECT_EQ(s.Write(false, true, &writer).find("$INSUNITS"), std::string::npos);
+    EXPECT_NE(std::string(writer.GetMessageText().Buffer()).find("no DXF drawing unit"), std::string::npos);
 }
 
 TEST(dxf_writer, RoundTripKeepsPointsAndPolygons) {

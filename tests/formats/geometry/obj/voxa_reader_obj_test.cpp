@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -103,8 +104,10 @@ TEST(obj_reader, NegativeIndicesDefaultGroupAndShortFacesDropped) {
     EXPECT_STREQ(rig.Child(0)->GetName(), "Model::default");
     VOxaMesh* mesh = rig.MeshOf(0);
     ASSERT_NE(mesh, nullptr);
-    // Only the first face survives: the second has two corners.
+    // Only the first face survives: the second has two corners, and the reader says where.
     ASSERT_EQ(mesh->GetPolygonCount(), 1);
+    EXPECT_NE(rig.Messages().find("line 6: a face (f) with 2 corners was dropped"), std::string::npos)
+        << rig.Messages();
     EXPECT_EQ(mesh->GetControlPoints()[0][0], 1.0);  // vertex 2 of 4
     EXPECT_EQ(mesh->GetControlPoints()[2][1], 1.0);
     EXPECT_EQ(mesh->GetControlPoints()[0][3], 1.0);  // w defaults to 1
@@ -119,6 +122,88 @@ TEST(obj_reader, NegativeIndicesDefaultGroupAndShortFacesDropped) {
     EXPECT_EQ(coloured->GetControlPoints()[0][3], 0.5);
     EXPECT_EQ(coloured->GetControlPoints()[1][3], 2.0);
     EXPECT_EQ(coloured->GetControlPoints()[2][0], 7.0);
+}
+
+TEST(obj_reader, LargeGroupsKeepEveryCornerAcrossStorageBlocks) {
+    // A grid of 150 x 150 quads (90,000 corners, more than one storage block) with UVs, read in
+    // file order and, with smoothing groups out of order and no normals, in the order of the
+    // groups; each polygon's corners must name the file's positions and UVs in the file's order.
+    const int n = 150;
+    for (bool shuffled : {false, true}) {
+        std::string text = "s 1\n";
+        for (int y = 0; y <= n; ++y)
+            for (int x = 0; x <= n; ++x)
+                text += "v " + std::to_string(x) + " " + std::to_string(y) + " 0\nvt " + std::to_string(x) +
+                        " " + std::to_string(y) + "\n";
+        auto id = [&](int x, int y) { return y * (n + 1) + x + 1; };
+        std::vector<std::array<int, 4>> faces;
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) {
+                faces.push_back({id(x, y), id(x + 1, y), id(x + 1, y + 1), id(x, y + 1)});
+                if (shuffled) text += (x + y) % 2 ? "s 2\n" : "s 1\n";
+                text += "f";
+                for (int c : faces.back())
+                    text += " " + std::to_string(c) + "/" + std::to_string(c);
+                text += "\n";
+            }
+        ReaderRig rig(shuffled ? "big2" : "big1");
+        ASSERT_TRUE(rig.Read(text));
+        VOxaMesh* mesh = rig.MeshOf(0);
+        ASSERT_NE(mesh, nullptr);
+        ASSERT_EQ(mesh->GetPolygonCount(), n * n);
+        const VgeVector2* uvs = mesh->GetTextureUV();
+        ASSERT_NE(uvs, nullptr);
+        // The polygons of smoothing group 1 come first when the groups are out of order.
+        std::vector<int> order;
+        for (int pass = 0; pass < (shuffled ? 2 : 1); ++pass)
+            for (int f = 0; f < n * n; ++f)
+                if (!shuffled || ((f % n + f / n) % 2) == pass) order.push_back(f);
+        int wrong = 0;
+        for (int p = 0; p < n * n && wrong < 5; ++p) {
+            const std::array<int, 4>& face = faces[(size_t)order[(size_t)p]];
+            for (int k = 0; k < 4; ++k) {
+                const int v = face[(size_t)k] - 1;
+                const VgeTVector& at = mesh->GetControlPoints()[mesh->GetPolygonVertex(p, k)];
+                const VgeVector2& uv = uvs[mesh->GetTextureUVIndex(p, k)];
+                const double x = v % (n + 1), y = v / (n + 1);
+                if (at[0] != x || at[1] != y || uv[0] != x || uv[1] != y) {
+                    ADD_FAILURE() << "polygon " << p << " corner " << k << (shuffled ? " (by groups)" : "");
+                    ++wrong;
+                }
+            }
+        }
+        // One control point per vertex and normal: the shared corners of a group share a normal.
+        EXPECT_EQ(mesh->GetControlPointsCount(), shuffled ? 2 * (n + 1) * (n + 1) - 4 : (n + 1) * (n + 1));
+    }
+}
+
+TEST(obj_reader, PolygonsComeInSmoothingGroupOrderWhenOnlyTheFirstIsOutOfIt) {
+    ReaderRig rig("sorder");
+    ASSERT_TRUE(rig.Read(std::string(kSquare) + "vn 0 0 1\ns 2\nf 1//1 2//1 3//1\ns 1\nf 1//1 3//1 4//1\n"));
+    VOxaMesh* mesh = rig.MeshOf(0);
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->GetPolygonCount(), 2);
+    // The face of group 1 comes first: its third corner is vertex 4, (0, 1, 0).
+    const VgeTVector& third = mesh->GetControlPoints()[mesh->GetPolygonVertex(0, 2)];
+    EXPECT_EQ(third[0], 0.0);
+    EXPECT_EQ(third[1], 1.0);
+}
+
+TEST(obj_reader, ManyShortFacesNameTheFirstFewAndCountTheRest) {
+    ReaderRig rig("r1many");
+    std::string text = std::string(kSquare) + "f 1 2 3\nf 4\n";
+    for (int i = 0; i < 30; ++i)
+        text += "f 1 2\n";
+    ASSERT_TRUE(rig.Read(text));
+    ASSERT_NE(rig.MeshOf(0), nullptr);
+    EXPECT_EQ(rig.MeshOf(0)->GetPolygonCount(), 1);
+    const std::string messages = rig.Messages();
+    EXPECT_NE(messages.find("line 6: a face (f) with 1 corner was dropped"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("line 15: a face (f) with 2 corners"), std::string::npos) << messages;
+    EXPECT_EQ(messages.find("line 16:"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("31 faces (f) of fewer than three corners were dropped in all"),
+              std::string::npos)
+        << messages;
 }
 
 TEST(obj_reader, GroupsMergeOnlyByTheirExactNameAndSortByName) {

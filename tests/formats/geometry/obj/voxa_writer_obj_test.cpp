@@ -382,11 +382,21 @@ TEST(obj_writer, WorldSpaceAndDeformedMeshWithoutNormals) {
     for (int i = 0; i < 3; ++i)
         shape->GetControlPoints()[i] = mesh->GetControlPoints()[i] + VgeTVector(0, 2, 0, 0);
     mesh->SetDefaultShapeChannelValue(mesh->AddShape(shape, "up"), 0.5);
+    const VgeTVector first = mesh->GetControlPoints()[0];
     ASSERT_TRUE(rig.WriteTo(dir / "deformed.obj"));
     std::string text = ReadText(dir / "deformed.obj");
     EXPECT_EQ(Lines(text, "v ")[0], "v 0 1 10");
     EXPECT_TRUE(Lines(text, "vn").empty());  // deformed without normals: carries none
     EXPECT_EQ(Lines(text, "f ")[0], "f 1 2 3");
+    // The deformation works on a copy: the scene's points stay, and a second write is the same.
+    EXPECT_EQ(mesh->GetControlPoints()[0][1], first[1]);
+    ASSERT_TRUE(rig.WriteTo(dir / "again.obj"));
+    EXPECT_EQ(ReadText(dir / "again.obj"), text);
+    // A triangulated copy is deformed by the weights of the node's own mesh.
+    static_cast<VStreamOptionsObj*>(rig.options.get())
+        ->SetOptionValue(VStreamOptionsObj::eFORCE_TRIANGULATION, 1);
+    ASSERT_TRUE(rig.WriteTo(dir / "copy.obj"));
+    EXPECT_EQ(Lines(ReadText(dir / "copy.obj"), "v ")[0], "v 0 1 10");
 }
 
 TEST(obj_writer, MeshesArePlacedWhereTheTakePlaysThemAtItsStart) {
@@ -442,10 +452,15 @@ TEST(obj_writer, ForcedTriangulationSplitsQuadsOnlyWhenSet) {
             {{0, 1, 2, 3}});
         static_cast<VStreamOptionsObj*>(rig.options.get())
             ->SetOptionValue(VStreamOptionsObj::eFORCE_TRIANGULATION, force);
+        VOxaNode* node = rig.scene->GetRootNode()->GetChild(0);
+        VOxaMesh* mesh = node->GetMesh();
         const std::string path = dir / ("quad" + std::to_string(force) + ".obj");
         ASSERT_TRUE(rig.WriteTo(path));
         // Only the value 1 counts as set.
         EXPECT_EQ(Lines(ReadText(path), "f ").size(), force == 1 ? 2u : 1u) << force;
+        // A triangulated copy is written: the scene keeps its quad.
+        EXPECT_EQ(node->GetMesh(), mesh);
+        EXPECT_EQ(mesh->GetPolygonSize(0), 4);
     }
 }
 
