@@ -45,6 +45,14 @@
 
 namespace {
 
+// Options are released with Destroy, as their owner must.
+struct DestroyOptions {
+    void operator()(VStreamOptions* options) const {
+        if (options) options->Destroy();
+    }
+};
+using OptionsPtr = std::unique_ptr<VStreamOptions, DestroyOptions>;
+
 constexpr int kMaxOperations = 160;
 constexpr int kMaxObjects = 24;  // of each kind
 constexpr int kMaxScenes = 3;
@@ -631,7 +639,7 @@ private:
         if (exporter) {
             if (exporter->Initialize(path.c_str()) &&
                 exporter->SetFileFormat(VOxaFindWriterFormat(extension))) {
-                std::unique_ptr<VStreamOptions> options(exporter->GetWriteOptions());
+                OptionsPtr options(exporter->GetWriteOptions());
                 written = exporter->Export(scene, options.get());
             }
             mManager->DestroyExporter(exporter);
@@ -640,7 +648,7 @@ private:
             VOxaScene* into = Scene();
             VOxaImporter* importer = mManager->CreateImporter();
             if (importer && into && importer->Initialize(path.c_str())) {
-                std::unique_ptr<VStreamOptions> options(importer->GetReadOptions());
+                OptionsPtr options(importer->GetReadOptions());
                 importer->Import(into, options.get());
             }
             if (importer) mManager->DestroyImporter(importer);
