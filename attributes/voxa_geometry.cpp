@@ -137,15 +137,20 @@ VOxaGeometry::VOxaGeometry(VOxaSdkManager* manager)
     : VOxaGeometryBase(manager), mError(kErrorMessages, eErrorCount) {}
 
 VOxaGeometry::~VOxaGeometry() {
-    VOxaSdkManager* manager = GetSdkManager();
-    if (manager != nullptr) {
-        for (int i = 0; i < mLinks.GetCount(); ++i)
-            manager->DestroyLink(mLinks[i]);
-        for (int i = 0; i < mShapes.GetCount(); ++i)
-            manager->DestroyShape(mShapes[i]);
-    }
-    mLinks.Clear();
+    // The lists are let go before their objects are destroyed: a destroy takes its object out of
+    // every geometry that still holds it, and this one must not be among them.
+    VArrayTemplate<VOxaLink*> links = mLinks;
+    ClearLinks();
+    VArrayTemplate<VOxaShape*> shapes = mShapes;
+    for (int i = 0; i < mShapes.GetCount(); ++i)
+        if (mShapes[i] != nullptr) --mShapes[i]->mHolderCount;
     mShapes.Clear();
+    if (VOxaSdkManager* manager = GetSdkManager()) {
+        for (int i = 0; i < links.GetCount(); ++i)
+            if (links[i] != nullptr) manager->DestroyLink(links[i]);
+        for (int i = 0; i < shapes.GetCount(); ++i)
+            if (shapes[i] != nullptr) manager->DestroyShape(shapes[i]);
+    }
     DeleteNames(mShapeNames);
     DeleteNames(mSavedNames);
     DeleteNames(mSavedShapeNames);
@@ -194,7 +199,9 @@ VOxaLink* VOxaGeometry::GetLink(int index) {
 }
 
 int VOxaGeometry::AddLink(VOxaLink* link) {
-    return mLinks.Add(link);
+    const int index = mLinks.Add(link);
+    if (index >= 0 && link != nullptr) ++link->mHolderCount;
+    return index;
 }
 
 VOxaLink* VOxaGeometry::RemoveLink(int index) {
@@ -204,11 +211,27 @@ VOxaLink* VOxaGeometry::RemoveLink(int index) {
     }
     VOxaLink* link = mLinks[index];
     mLinks.RemoveAt(index);
+    if (link != nullptr) --link->mHolderCount;
     return link;
 }
 
 void VOxaGeometry::ClearLinks() {
+    for (int i = 0; i < mLinks.GetCount(); ++i)
+        if (mLinks[i] != nullptr) --mLinks[i]->mHolderCount;
     mLinks.Clear();
+}
+
+void VOxaGeometry::ReleaseLink(const VOxaLink* link) {
+    if (link == nullptr) return;
+    int kept = 0;
+    for (int i = 0; i < mLinks.GetCount(); ++i) {
+        if (mLinks[i] == link) {
+            --mLinks[i]->mHolderCount;
+        } else {
+            mLinks[kept++] = mLinks[i];
+        }
+    }
+    mLinks.SetCount(kept);
 }
 
 // --- Shapes --------------------------------------------------------------------------------------
@@ -262,6 +285,7 @@ int VOxaGeometry::AddShape(VOxaShape* shape, const char* name) {
         mShapes.RemoveAt(index);
         return -1;
     }
+    ++shape->mHolderCount;
 
     if (VOxaNode* node = GetNode()) {
         AddShapeProperty(storedName->Buffer());
@@ -278,10 +302,34 @@ void VOxaGeometry::ClearShapes() {
             RemoveChannels(node->GetTakeNode(t));
     }
     for (int i = 0; i < mShapes.GetCount(); ++i) {
-        if (mShapes[i] != nullptr) mShapes[i]->DisconnectContents();
+        if (mShapes[i] == nullptr) continue;
+        mShapes[i]->DisconnectContents();
+        --mShapes[i]->mHolderCount;
     }
     mShapes.Clear();
     DeleteNames(mShapeNames);
+}
+
+void VOxaGeometry::ReleaseShape(const VOxaShape* shape) {
+    if (shape == nullptr) return;
+    for (int i = mShapes.GetCount() - 1; i >= 0; --i) {
+        if (mShapes[i] != shape) continue;
+        if (VOxaNode* node = GetNode()) {
+            for (int t = 0, n = node->GetTakeNodeCount(); t < n; ++t)
+                RemoveShapeChannel(node->GetTakeNode(t), i);
+        }
+        --mShapes[i]->mHolderCount;
+        mShapes.RemoveAt(i);
+        delete mShapeNames[i];
+        mShapeNames.RemoveAt(i);
+    }
+}
+
+void VOxaGeometry::SetSceneContents(VOxaSceneContents* contents) {
+    for (int i = 0; i < mShapes.GetCount(); ++i) {
+        if (mShapes[i] != nullptr) mShapes[i]->ConnectContents(contents);
+    }
+    ConnectContents(contents);
 }
 
 void VOxaGeometry::AddShapeProperty(const char* name) {
@@ -453,10 +501,11 @@ VOxaGeometry& VOxaGeometry::operator=(const VOxaGeometry& other) {
     VOxaGeometryBase::operator=(other);
     VOxaSdkManager* manager = GetSdkManager();
 
-    for (int i = 0; i < mLinks.GetCount(); ++i) {
-        if (manager != nullptr) manager->DestroyLink(mLinks[i]);
+    VArrayTemplate<VOxaLink*> oldLinks = mLinks;
+    ClearLinks();
+    for (int i = 0; manager != nullptr && i < oldLinks.GetCount(); ++i) {
+        if (oldLinks[i] != nullptr) manager->DestroyLink(oldLinks[i]);
     }
-    mLinks.Clear();
     for (int i = 0; manager != nullptr && i < other.mLinks.GetCount(); ++i) {
         if (other.mLinks[i] == nullptr) continue;
         VOxaLink* link = manager->CreateLink();

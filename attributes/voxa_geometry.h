@@ -66,6 +66,8 @@ public:
     VOxaLink* RemoveLink(int index);
     // Empties the list; the links are not destroyed.
     void ClearLinks();
+    // For a link that is being destroyed: every entry that holds it leaves the list.
+    void ReleaseLink(const VOxaLink* link);
 
     // --- Shapes ------------------------------------------------------------------------------
     int GetShapeCount() const { return mShapes.GetCount(); }
@@ -80,6 +82,11 @@ public:
     // Removes the shape channels from every take of the node, unregisters the shapes from the
     // scene contents and empties the list (the shapes are not destroyed).
     void ClearShapes();
+    // For a shape that is being destroyed: it leaves the list with its name and its channels.
+    void ReleaseShape(const VOxaShape* shape);
+    // Moves the registration of the geometry's and its shapes' materials and textures to
+    // `contents` (null: to none), as its node moves between scenes.
+    void SetSceneContents(VOxaSceneContents* contents);
     // The curve of the shape's channel in `takeNode`; null with error 9 when there is none
     // (also for a null take or an index out of range).
     VFCurve* GetShapeChannel(VOxaTakeNode* takeNode, int shapeIndex);

@@ -234,6 +234,28 @@ int VOxaLayerContainer::AddTexture(VOxaTexture* texture, int layerIndex) {
     return index;
 }
 
+void VOxaLayerContainer::ReleaseMaterial(const VOxaMaterial* material) {
+    if (material == nullptr) return;
+    for (int i = 0; i < mLayers.GetCount(); ++i) {
+        VOxaLayerElementMaterial* element = mLayers[i]->GetMaterials();
+        if (element == nullptr) continue;
+        VArrayTemplate<VOxaMaterial*>& items = element->GetDirectArray();
+        for (int k = 0; k < items.GetCount(); ++k)
+            if (items[k] == material) items[k] = nullptr;
+    }
+}
+
+void VOxaLayerContainer::ReleaseTexture(const VOxaTexture* texture) {
+    if (texture == nullptr) return;
+    for (int i = 0; i < mLayers.GetCount(); ++i) {
+        VOxaLayerElementTexture* element = mLayers[i]->GetTextures();
+        if (element == nullptr) continue;
+        VArrayTemplate<VOxaTexture*>& items = element->GetDirectArray();
+        for (int k = 0; k < items.GetCount(); ++k)
+            if (items[k] == texture) items[k] = nullptr;
+    }
+}
+
 void VOxaLayerContainer::CopyLayers(const VOxaLayerContainer& other) {
     if (&other == this) return;
     // The materials and textures of the old layers give back their uses and those of the new

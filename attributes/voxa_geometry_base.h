@@ -57,6 +57,11 @@ public:
     int AddTexture(VOxaTexture* texture, int layer);
     int GetTextureIndex(const char* name, int layer) const;
 
+    // For a material or texture that is being destroyed: each entry of the layers' direct arrays
+    // that holds it becomes null, so that the indices of the others stay valid.
+    void ReleaseMaterial(const VOxaMaterial* material);
+    void ReleaseTexture(const VOxaTexture* texture);
+
     // Replaces the layers by deep copies of the other container's layers.
     void CopyLayers(const VOxaLayerContainer& other);
 

@@ -43,6 +43,12 @@ void VOxaLink::SetAssociateModel(VOxaNode* node) {
     mAssociateModelName = node ? node->GetName() : "";
 }
 
+void VOxaLink::ReleaseNode(const VOxaNode* node) {
+    if (!node) return;
+    if (mLink == node) mLink = nullptr;
+    if (mAssociateModel == node) mAssociateModel = nullptr;
+}
+
 VString VOxaLink::GetAssociateModelName() {
     if (mAssociateModel) mAssociateModelName = mAssociateModel->GetName();
     return mAssociateModelName;

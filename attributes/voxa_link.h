@@ -114,7 +114,14 @@ public:
     // the matrix setters and finally its parent flag. A skin or null leaves the link initialised.
     void CopyFromDeformer(const VOxaDeformer* deformer);
 
+    // For a node that is being destroyed: the link and the associate model stop pointing at it
+    // (their names stay). Nothing when the link holds neither.
+    void ReleaseNode(const VOxaNode* node);
+
 private:
+    friend class VOxaGeometry;
+    friend class VOxaSdkManager;
+
     enum { kT = 0, kR = 1, kS = 2 };
     static void InitTransform(VgeTVector trs[3]);
     static void SetFromMatrix(VgeTVector trs[3], const VgeAMatrix& matrix);
@@ -122,6 +129,9 @@ private:
 
     VOxaNode* mLink = nullptr;
     VString mLinkName;
+    // How many entries of geometries' link lists hold this link (kept by VOxaGeometry), so that
+    // destroying a link nobody holds looks at no geometry.
+    int mHolderCount = 0;
     int mLinkMode = eAdditive;
     VOxaNode* mAssociateModel = nullptr;
     VString mAssociateModelName;

@@ -148,6 +148,12 @@ VOxaTexture* VOxaMaterial::GetMap(EMapRole role) const {
     return role >= 0 && role < eMAP_ROLE_COUNT ? mMaps[role] : nullptr;
 }
 
+void VOxaMaterial::ReleaseTexture(const VOxaTexture* texture) {
+    for (VOxaTexture*& map : mMaps) {
+        if (texture != nullptr && map == texture) map = nullptr;
+    }
+}
+
 bool VOxaMaterial::HasMaps() const {
     for (VOxaTexture* map : mMaps)
         if (map != nullptr) return true;

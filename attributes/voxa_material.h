@@ -113,6 +113,8 @@ public:
     // hold); null clears the role. A role out of range is ignored (set) or has no texture (get).
     void SetMap(EMapRole role, VOxaTexture* texture);
     VOxaTexture* GetMap(EMapRole role) const;
+    // For a texture that is being destroyed: every role it fills becomes empty.
+    void ReleaseTexture(const VOxaTexture* texture);
     // True when any role holds a texture.
     bool HasMaps() const;
 

@@ -17,6 +17,13 @@ public:
 
     // The other shape's layers (deep copies), then its control points.
     VOxaShape& operator=(const VOxaShape& other);
+
+private:
+    friend class VOxaGeometry;
+    friend class VOxaSdkManager;
+    // How many geometries list this shape (kept by VOxaGeometry), so that destroying a shape
+    // nobody lists looks at no geometry.
+    int mHolderCount = 0;
 };
 
 // Marks a node as the reference of optical motion-capture markers; it carries no data.

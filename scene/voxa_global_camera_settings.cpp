@@ -143,16 +143,32 @@ VOxaGlobalCameraSettings::VOxaGlobalCameraSettings(VOxaSdkManager* manager, VOxa
 }
 
 VOxaGlobalCameraSettings::~VOxaGlobalCameraSettings() {
-    for (int i = 0; i < eProducerCount; ++i) {
-        if (mManager) {
-            // The recursive destroy takes the attached camera along; a camera that is no longer
-            // on its node is destroyed on its own.
-            bool attached = mNodes[i] && mCameras[i] && mCameras[i]->GetNode() == mNodes[i];
-            if (mNodes[i]) mManager->DestroyNode(mNodes[i], true);
-            if (mCameras[i] && !attached) mManager->DestroyNodeAttribute(mCameras[i]);
+    // The cameras go first, wherever they are attached, then the nodes with what hangs below
+    // them. Nothing here is followed: a node or camera that went with another producer node
+    // (a caller may have re-parented them) is no longer registered, and the manager says so.
+    if (mManager) {
+        for (VOxaCamera*& camera : mCameras) {
+            if (camera) mManager->DestroyNodeAttribute(camera);
         }
+        for (VOxaNode*& node : mNodes) {
+            if (node) mManager->DestroyNode(node, true);
+        }
+    }
+    for (int i = 0; i < eProducerCount; ++i) {
         mNodes[i] = nullptr;
         mCameras[i] = nullptr;
+    }
+}
+
+void VOxaGlobalCameraSettings::ReleaseNode(const VOxaNode* node) {
+    for (VOxaNode*& producer : mNodes) {
+        if (node && producer == node) producer = nullptr;
+    }
+}
+
+void VOxaGlobalCameraSettings::ReleaseNodeAttribute(const VOxaNodeAttribute* attribute) {
+    for (VOxaCamera*& camera : mCameras) {
+        if (attribute && camera == attribute) camera = nullptr;
     }
 }
 

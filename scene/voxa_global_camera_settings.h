@@ -9,6 +9,7 @@
 
 class VOxaCamera;
 class VOxaNode;
+class VOxaNodeAttribute;
 class VOxaScene;
 class VOxaSdkManager;
 
@@ -68,6 +69,11 @@ public:
     // Copies `camera`'s settings into the producer camera named `name` exactly; nothing for a
     // null or empty name, a null camera or any other name.
     void CopyProducerCamera(const char* name, const VOxaCamera* camera);
+
+    // For a node or attribute that the manager is destroying: a producer node or camera that it
+    // is becomes none (its getter answers null).
+    void ReleaseNode(const VOxaNode* node);
+    void ReleaseNodeAttribute(const VOxaNodeAttribute* attribute);
 
     VError& GetError() { return mError; }
     int GetLastErrorID() const { return mError.GetLastErrorID(); }

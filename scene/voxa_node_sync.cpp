@@ -2,7 +2,9 @@
 // remaining object slots.
 
 #include <cmath>
+#include <vector>
 
+#include "attributes/voxa_geometry.h"
 #include "objects/voxa_user_property.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_node_attribute.h"
@@ -239,16 +241,32 @@ void VOxaNode::UpdatePropertiesFromPivots() {
 
 // ---- Scene membership -----------------------------------------------------------------------------
 
+namespace {
+
+// The node's geometry (and its shapes) register their materials and textures with the contents
+// the node is in, and with no other.
+void FollowSceneContents(VOxaNode* node) {
+    if (VOxaGeometry* geometry = node->GetGeometry()) {
+        if (geometry->GetSceneContents() != node->GetSceneContents())
+            geometry->SetSceneContents(node->GetSceneContents());
+    }
+}
+
+}  // namespace
+
 bool VOxaNode::SetSceneContents(VOxaSceneContents* contents, bool asRoot) {
     if (contents == mSceneContents) return true;
 
-    // The subtree's nodes, each met once; with `asRoot` their names are also compared with the
-    // target's nodes. A single node joining as a child cannot clash, so it needs no walk.
-    VOxaNodeFinderDuplicateName finder(asRoot ? contents : nullptr);
+    // The subtree's nodes, each met once. Only a node that becomes the root of other contents
+    // has names to compare: a subtree leaving its contents, or joining them below a node, never
+    // fails, so that the contents always list what hangs below their root and a detached
+    // subtree takes all of its nodes along, whatever their names.
     VOxaNode* const single[1] = {this};
     VOxaNode* const* nodes = single;
     int count = 1;
-    if (asRoot || GetChildCount() > 0) {
+    std::vector<VOxaNode*> subtree;
+    VOxaNodeFinderDuplicateName finder(contents);
+    if (asRoot && contents) {
         finder.Find(this);
         if (finder.GetDuplicateNodes().GetCount() > 0) {
             mError.SetLastErrorID(eNodeNameClash);
@@ -268,6 +286,19 @@ bool VOxaNode::SetSceneContents(VOxaSceneContents* contents, bool asRoot) {
         }
         nodes = finder.GetNodes().GetArray();
         count = finder.GetNodes().GetCount();
+    } else if (GetChildCount() > 0) {
+        // Depth first with an explicit stack: a chain may be as long as the node list.
+        std::vector<VOxaNode*> stack{this};
+        while (!stack.empty()) {
+            VOxaNode* node = stack.back();
+            stack.pop_back();
+            subtree.push_back(node);
+            for (int i = node->GetChildCount() - 1; i >= 0; --i) {
+                if (VOxaNode* child = node->GetChild(i)) stack.push_back(child);
+            }
+        }
+        nodes = subtree.data();
+        count = (int)subtree.size();
     }
 
     // Out of the present contents (each node leaves the contents it is listed in).
@@ -276,6 +307,7 @@ bool VOxaNode::SetSceneContents(VOxaSceneContents* contents, bool asRoot) {
         VOxaSceneContents* from = node->mSceneContents;
         if (from && from->ContainsNode(node)) from->RemoveNode(node);
         node->mSceneContents = nullptr;
+        FollowSceneContents(node);
     }
 
     if (!contents) return true;
@@ -286,7 +318,10 @@ bool VOxaNode::SetSceneContents(VOxaSceneContents* contents, bool asRoot) {
         // must not outlive it.
         for (int i = 0, n = contents->GetNodeCount(); i < n; ++i) {
             VOxaNode* node = contents->GetNode(i);
-            if (node->mSceneContents == contents) node->mSceneContents = nullptr;
+            if (node->mSceneContents == contents) {
+                node->mSceneContents = nullptr;
+                FollowSceneContents(node);
+            }
         }
         contents->ClearNodes();
     }
@@ -294,6 +329,7 @@ bool VOxaNode::SetSceneContents(VOxaSceneContents* contents, bool asRoot) {
         VOxaNode* node = nodes[i];
         if (!contents->ContainsNode(node)) contents->AddNode(node);
         node->mSceneContents = contents;
+        FollowSceneContents(node);
     }
     if (asRoot) contents->SetRootNode(this);
     return true;

@@ -413,6 +413,17 @@ void VOxaScene::DeleteTakeInfos() {
     }
 }
 
+// --- Objects the manager destroys ---------------------------------------------------------------
+
+void VOxaScene::ReleaseNode(const VOxaNode* node) {
+    if (node && node == mCameraSwitcher) mCameraSwitcher = nullptr;
+    if (mCameraSettings) mCameraSettings->ReleaseNode(node);
+}
+
+void VOxaScene::ReleaseNodeAttribute(const VOxaNodeAttribute* attribute) {
+    if (mCameraSettings) mCameraSettings->ReleaseNodeAttribute(attribute);
+}
+
 // --- Clear -------------------------------------------------------------------------------------
 
 void VOxaScene::Clear() {

@@ -224,6 +224,11 @@ public:
     // the default settings and forgets the current take name and the take informations.
     void Clear();
 
+    // For a node or attribute that the manager is destroying: the scene stops holding it (as
+    // its camera switcher, a producer camera or a producer node). Nothing when it holds none.
+    void ReleaseNode(const VOxaNode* node);
+    void ReleaseNodeAttribute(const VOxaNodeAttribute* attribute);
+
     VError& GetError() { return mError; }
     int GetLastErrorID() const { return mError.GetLastErrorID(); }
     const char* GetLastErrorString() const { return mError.GetLastErrorString().Buffer(); }

@@ -177,6 +177,25 @@ int VOxaSceneContents::RemoveUse(UseList<T>& list, T* object) {
     return 0;
 }
 
+template <typename T>
+void VOxaSceneContents::ReleaseUse(UseList<T>& list, T* object) {
+    if (list.mCounts.Find(object) <= 0) return;
+    list.mCounts.Erase(object);
+    list.mItems.Remove(object);
+}
+
+void VOxaSceneContents::ReleaseMaterial(VOxaMaterial* material) {
+    ReleaseUse(mMaterials, material);
+}
+
+void VOxaSceneContents::ReleaseTexture(VOxaTexture* texture) {
+    ReleaseUse(mTextures, texture);
+}
+
+void VOxaSceneContents::ReleaseVideo(VOxaVideo* video) {
+    ReleaseUse(mVideos, video);
+}
+
 bool VOxaSceneContents::AddMaterial(VOxaMaterial* material) {
     // A null material is not listed: it would only be found by index, as a hole.
     if (!material) return false;

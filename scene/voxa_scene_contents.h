@@ -134,6 +134,12 @@ public:
     VOxaDeformer* GetDeformer(const char* name) const;
     const VObjectList& GetObjectList() const { return *mObjects; }
 
+    // For an object that is being destroyed: takes it out of its list whatever its use count.
+    // Nothing when it is not listed.
+    void ReleaseMaterial(VOxaMaterial* material);
+    void ReleaseTexture(VOxaTexture* texture);
+    void ReleaseVideo(VOxaVideo* video);
+
     VError& GetError() { return mError; }
     int GetLastErrorID() const { return mError.GetLastErrorID(); }
     const char* GetLastErrorString() const { return mError.GetLastErrorString().Buffer(); }
@@ -158,6 +164,8 @@ private:
     // -1 when not listed, else the count left (0: the object left the list).
     template <typename T>
     static int RemoveUse(UseList<T>& list, T* object);
+    template <typename T>
+    static void ReleaseUse(UseList<T>& list, T* object);
 
     UseList<VOxaMaterial> mMaterials;
     UseList<VOxaTexture> mTextures;

@@ -220,7 +220,10 @@ bool VOxaSdkManager::DestroyNode(VOxaNode* node, bool recursive) {
     if (!recursive) {
         // A free attribute must not keep pointing at the deleted node.
         if (node->GetNodeAttribute()) node->SetNodeAttribute(nullptr);
+        ReleaseNode(node);
         DeleteTakeObject(node, true);
+        std::vector<VOxaNode*> released{node};
+        ReleaseNodesFromLinks(released);
         return true;
     }
 
@@ -235,6 +238,7 @@ bool VOxaSdkManager::DestroyNode(VOxaNode* node, bool recursive) {
     };
     bool ok = true;
     std::vector<Frame> stack;
+    std::vector<VOxaNode*> released;
     stack.push_back({node, 0});
     while (!stack.empty()) {
         Frame& top = stack.back();
@@ -262,36 +266,44 @@ bool VOxaSdkManager::DestroyNode(VOxaNode* node, bool recursive) {
         }
         VOxaNode* parent = stack.empty() ? nullptr : stack.back().node;
         int siblings = parent ? parent->GetChildCount() : 0;
+        if (!parent) ReleaseNode(doomed);
+        for (int i = 0, n = mScenes.GetCount(); parent && i < n; ++i)
+            mScenes.Get(i)->ReleaseNode(doomed);
         doomed->Destroying();
         // Destroying drops the link to the parent; make sure the parent never keeps a
         // pointer to a deleted child.
         if (parent && parent->GetChildCount() == siblings) parent->RemoveChild(doomed);
         DeleteTakeObject(doomed, false);
+        released.push_back(doomed);
     }
+    ReleaseNodesFromLinks(released);
     return ok;
 }
 
 bool VOxaSdkManager::DestroyNodeAttribute(VOxaNodeAttribute* attribute) {
     if (!mNodeAttributes.Remove(attribute)) return NotFound();
-    if (VOxaNode* node = attribute->GetNode()) node->SetNodeAttribute(nullptr);
+    ReleaseNodeAttribute(attribute);
     delete attribute;
     return true;
 }
 
 bool VOxaSdkManager::DestroyMaterial(VOxaMaterial* material) {
     if (!mMaterials.Remove(material)) return NotFound();
+    ReleaseMaterial(material);
     DeleteTakeObject(material, true);
     return true;
 }
 
 bool VOxaSdkManager::DestroyTexture(VOxaTexture* texture) {
     if (!mTextures.Remove(texture)) return NotFound();
+    ReleaseTexture(texture);
     DeleteTakeObject(texture, true);
     return true;
 }
 
 bool VOxaSdkManager::DestroyVideo(VOxaVideo* video) {
     if (!mVideos.Remove(video)) return NotFound();
+    ReleaseVideo(video);
     DeleteTakeObject(video, true);
     return true;
 }

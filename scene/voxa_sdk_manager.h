@@ -332,6 +332,21 @@ private:
     // Depth of MakePendingHandles.
     int mMakingHandles = 0;
 
+    // --- What a destroy lets go (voxa_sdk_manager_release.cpp) -------------------------------
+    // Every object that holds a destroyed object stops holding it before it is deleted: the
+    // scenes (camera switcher, producer cameras, contents' lists), the geometries and shapes
+    // (layers, links, shapes), the materials (maps) and the links (link and associate nodes).
+    // A node about to be deleted leaves its scene and the scenes that hold it.
+    void ReleaseNode(VOxaNode* node);
+    // The links that point at any of `nodes` (sorted by address) let them go.
+    void ReleaseNodesFromLinks(std::vector<VOxaNode*>& nodes);
+    void ReleaseNodeAttribute(VOxaNodeAttribute* attribute);
+    void ReleaseMaterial(VOxaMaterial* material);
+    void ReleaseTexture(VOxaTexture* texture);
+    void ReleaseVideo(VOxaVideo* video);
+    void ReleaseLink(VOxaLink* link);
+    void ReleaseShape(VOxaShape* shape);
+
     // The geometry registries' part of DestroyAllObjects (voxa_sdk_manager_geometry.cpp).
     void DestroyAllLinks();
     void DestroyAllShapes();

@@ -67,13 +67,14 @@ VOxaDeformer* VOxaSdkManager::NewDeformer(const char* name, const char* typeName
 
 bool VOxaSdkManager::DestroyLink(VOxaLink* link) {
     if (!mLinks.Remove(link)) return NotFound();
+    ReleaseLink(link);
     delete link;
     return true;
 }
 
 bool VOxaSdkManager::DestroyShape(VOxaShape* shape) {
     if (!mShapes.Remove(shape)) return NotFound();
-    if (VOxaNode* node = shape->GetNode()) node->SetNodeAttribute(nullptr);
+    ReleaseShape(shape);
     delete shape;
     return true;
 }

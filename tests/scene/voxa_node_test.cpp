@@ -178,13 +178,17 @@ TEST_F(scene_Node, NameClashKeepsBothContents) {
     EXPECT_EQ(contents->GetRootNode(), root);
     EXPECT_EQ(arm->GetSceneContents(), nullptr);
 
-    // Inside the subtree itself two nodes of one name clash too.
+    // Below a node of the scene, names are not compared: a subtree whose nodes share a name
+    // joins whole (as its nodes could have, one by one) and leaves whole.
     VOxaNode* twin = Make("Twin");
     top->AddChild(twin);
     twin->AddChild(Make("Twin"));
-    EXPECT_FALSE(top->SetSceneContents(contents, false));
-    EXPECT_EQ(top->GetLastErrorID(), VOxaNode::eNodeNameClash);
-    EXPECT_EQ(twin->GetSceneContents(), nullptr);
+    EXPECT_TRUE(top->SetSceneContents(contents, false));
+    EXPECT_EQ(twin->GetChild(0)->GetSceneContents(), contents);
+    EXPECT_EQ(contents->GetNodeCount(), listed + 4);
+    EXPECT_TRUE(top->SetSceneContents(nullptr, false));
+    EXPECT_EQ(twin->GetChild(0)->GetSceneContents(), nullptr);
+    EXPECT_EQ(contents->GetNodeCount(), listed);
 }
 
 TEST_F(scene_Node, TargetsKeepTheFirst) {

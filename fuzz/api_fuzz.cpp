@@ -1,0 +1,672 @@
+// Drives the public scene API in an order decoded from the input: each byte picks an operation
+// (create, destroy, attach, detach, re-parent, rename, copy, link, take, clear, convert, write,
+// read, delete the manager) and the following bytes pick its arguments among the objects the
+// manager lists at that moment. A caller never keeps an object across a call that may destroy it:
+// every argument is taken afresh from the manager's registries, so whatever the sanitizers find is
+// the library's fault. The scenes stay small: each kind of object is capped and the number of
+// operations is bounded.
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "attributes/voxa_camera.h"
+#include "attributes/voxa_deformer.h"
+#include "attributes/voxa_generic_node.h"
+#include "attributes/voxa_geometry.h"
+#include "attributes/voxa_geometry_converter.h"
+#include "attributes/voxa_light.h"
+#include "attributes/voxa_link.h"
+#include "attributes/voxa_marker.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_mesh.h"
+#include "attributes/voxa_null.h"
+#include "attributes/voxa_nurb.h"
+#include "attributes/voxa_patch.h"
+#include "attributes/voxa_pose.h"
+#include "attributes/voxa_shape.h"
+#include "attributes/voxa_skeleton.h"
+#include "attributes/voxa_texture.h"
+#include "attributes/voxa_video.h"
+#include "character/voxa_character.h"
+#include "character/voxa_character_link.h"
+#include "character/voxa_constraint_position.h"
+#include "fuzz/fuzz_input_file.h"
+#include "objects/vobject_list.h"
+#include "oxa_codec/voxa_exporter.h"
+#include "oxa_codec/voxa_importer.h"
+#include "oxa_codec/voxa_io_formats.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_node_attribute.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_scene_contents.h"
+#include "scene/voxa_sdk_manager.h"
+
+namespace {
+
+// Options are released with Destroy, as their owner must.
+struct DestroyOptions {
+    void operator()(VStreamOptions* options) const {
+        if (options) options->Destroy();
+    }
+};
+using OptionsPtr = std::unique_ptr<VStreamOptions, DestroyOptions>;
+
+constexpr int kMaxOperations = 160;
+constexpr int kMaxObjects = 24;  // of each kind
+constexpr int kMaxScenes = 3;
+
+// Few names, so that clashes are common.
+const char* const kNames[] = {"a", "b", "Hips", "a::b", "", "Take 001", "Default"};
+const char* const kWriteExtensions[] = {"obj", "3ds", "dxf", "bvh", "htr", "trc", "c3d", "asf"};
+
+class Driver {
+public:
+    Driver(const uint8_t* data, size_t size) : mData(data), mSize(size) {}
+    ~Driver() { delete mManager; }
+
+    void Run() {
+        NewManager();
+        for (int step = 0; step < kMaxOperations && mPos < mSize; ++step)
+            Step(Byte());
+    }
+
+private:
+    uint8_t Byte() { return mPos < mSize ? mData[mPos++] : 0; }
+    bool Flag() { return Byte() & 1; }
+    const char* Name() { return kNames[Byte() % (sizeof kNames / sizeof kNames[0])]; }
+    // An index below `count` (which must be positive).
+    int Index(int count) { return Byte() % count; }
+
+    void NewManager() {
+        delete mManager;
+        mManager = VOxaSdkManager::Create();
+        if (mManager) mManager->CreateScene();
+    }
+
+    VOxaScene* Scene() {
+        int n = mManager->GetSceneCount();
+        return n ? mManager->GetScene(Index(n)) : nullptr;
+    }
+    VOxaNode* Node() {
+        int n = mManager->GetNodeCount();
+        return n ? mManager->GetNode(Index(n)) : nullptr;
+    }
+    VOxaNodeAttribute* Attribute() {
+        int n = mManager->GetNodeAttributeCount();
+        return n ? mManager->GetNodeAttribute(Index(n)) : nullptr;
+    }
+    VOxaGeometry* Geometry() {
+        VOxaNodeAttribute* attribute = Attribute();
+        if (!attribute || !VOxaNodeAttribute::IsGeometryType(attribute->GetAttributeType())) return nullptr;
+        return static_cast<VOxaGeometry*>(attribute);
+    }
+    VOxaMaterial* Material() {
+        int n = mManager->GetMaterialCount();
+        return n ? mManager->GetMaterial(Index(n)) : nullptr;
+    }
+    VOxaTexture* Texture() {
+        int n = mManager->GetTextureCount();
+        return n ? mManager->GetTexture(Index(n)) : nullptr;
+    }
+    VOxaVideo* Video() {
+        int n = mManager->GetVideoCount();
+        return n ? mManager->GetVideo(Index(n)) : nullptr;
+    }
+    VOxaLink* Link() {
+        int n = mManager->GetLinkCount();
+        return n ? mManager->GetLink(Index(n)) : nullptr;
+    }
+    VOxaPose* Pose() {
+        int n = mManager->GetPoseCount();
+        return n ? mManager->GetPose(Index(n)) : nullptr;
+    }
+    VOxaGenericNode* GenericNode() {
+        int n = mManager->GetGenericNodeCount();
+        return n ? mManager->GetGenericNode(Index(n)) : nullptr;
+    }
+    // A constraint, character or deformer the manager lists.
+    VOxaObject* Listed() {
+        const VObjectList& list = mManager->GetObjectList();
+        int n = list.GetCount();
+        if (!n) return nullptr;
+        VPlug* entry = list.Get(Index(n));
+        return entry && VObjectList::IsObject(entry) ? VObjectList::GetOwnerObject(entry) : nullptr;
+    }
+    VOxaDeformer* Deformer() {
+        VOxaObject* object = Listed();
+        return object && object->GetTypeCode() == 10 ? static_cast<VOxaDeformer*>(object) : nullptr;
+    }
+
+    void Step(uint8_t op) {
+        if (!mManager) {
+            NewManager();
+            if (!mManager) return;
+        }
+        switch (op % 40) {
+            case 0:
+                if (mManager->GetNodeCount() < kMaxObjects * 2) mManager->CreateNode(Name());
+                break;
+            case 1:
+                if (mManager->GetSceneCount() < kMaxScenes) mManager->CreateScene();
+                break;
+            case 2:
+                if (VOxaScene* scene = Scene()) mManager->DestroyScene(scene, Flag());
+                break;
+            case 3:
+                if (VOxaNode* node = Node()) mManager->DestroyNode(node, Flag());
+                break;
+            case 4: {
+                VOxaNode* parent = Node();
+                VOxaNode* child = Node();
+                if (parent && child) parent->AddChild(child);
+                break;
+            }
+            case 5: {
+                VOxaNode* parent = Node();
+                if (parent && parent->GetChildCount() > 0)
+                    parent->RemoveChild(parent->GetChild(Index(parent->GetChildCount())));
+                break;
+            }
+            case 6: {
+                VOxaScene* scene = Scene();
+                VOxaNode* node = Node();
+                if (scene && scene->GetRootNode() && node) scene->GetRootNode()->AddChild(node);
+                break;
+            }
+            case 7:
+                CreateAttribute();
+                break;
+            case 8: {
+                VOxaNode* node = Node();
+                VOxaNodeAttribute* attribute = Flag() ? Attribute() : nullptr;
+                if (node) node->SetNodeAttribute(attribute);
+                break;
+            }
+            case 9:
+                if (VOxaNodeAttribute* attribute = Attribute()) mManager->DestroyNodeAttribute(attribute);
+                break;
+            case 10:
+                if (mManager->GetMaterialCount() < kMaxObjects) mManager->CreateMaterial(Name());
+                break;
+            case 11:
+                if (VOxaMaterial* material = Material()) mManager->DestroyMaterial(material);
+                break;
+            case 12:
+                if (mManager->GetTextureCount() < kMaxObjects) mManager->CreateTexture(Name());
+                break;
+            case 13:
+                if (VOxaTexture* texture = Texture()) mManager->DestroyTexture(texture);
+                break;
+            case 14: {
+                VOxaGeometry* geometry = Geometry();
+                int layer = Byte() % 2;
+                if (!geometry) break;
+                if (Flag()) {
+                    if (VOxaMaterial* material = Material()) geometry->AddMaterial(material, layer);
+                } else if (VOxaTexture* texture = Texture()) {
+                    geometry->AddTexture(texture, layer);
+                }
+                break;
+            }
+            case 15:
+                BuildMesh();
+                break;
+            case 16:
+                LinkOperation();
+                break;
+            case 17:
+                if (VOxaLink* link = Link()) mManager->DestroyLink(link);
+                break;
+            case 18: {
+                VOxaGeometry* geometry = Geometry();
+                if (!geometry) break;
+                if (Flag()) {
+                    geometry->ClearLinks();
+                } else if (geometry->GetLinkCount() > 0) {
+                    geometry->RemoveLink(Index(geometry->GetLinkCount()));
+                }
+                break;
+            }
+            case 19:
+                ShapeOperation();
+                break;
+            case 20:
+                PoseOperation();
+                break;
+            case 21: {
+                VOxaScene* scene = Scene();
+                const char* name = Name();
+                if (!scene) break;
+                switch (Byte() % 4) {
+                    case 0:
+                        scene->CreateTake(name);
+                        break;
+                    case 1:
+                        scene->RemoveTake(name);
+                        break;
+                    case 2:
+                        scene->SetCurrentTake(name);
+                        break;
+                    default: {
+                        VStringList names;
+                        scene->FillTakeNameArray(names);
+                        break;
+                    }
+                }
+                break;
+            }
+            case 22:
+                if (VOxaScene* scene = Scene()) scene->Clear();
+                break;
+            case 23:
+                if (VOxaNode* node = Node()) node->SetName(Name());
+                break;
+            case 24: {
+                VOxaNode* to = Node();
+                VOxaNode* from = Node();
+                if (to && from) to->Copy(*from);
+                break;
+            }
+            case 25:
+                if (VOxaScene* scene = Scene()) mManager->CreateBindPoses(scene);
+                break;
+            case 26:
+                Convert();
+                break;
+            case 27:
+                DeformerOperation();
+                break;
+            case 28:
+                ConstraintOperation();
+                break;
+            case 29:
+                WriteAndRead();
+                break;
+            case 30:
+                if (Byte() % 4 == 0) {
+                    delete mManager;
+                    mManager = nullptr;
+                }
+                break;
+            case 31:
+                GenericNodeOperation();
+                break;
+            case 32: {
+                VOxaNode* node = Node();
+                VOxaNode* target = Node();
+                if (node && target) Flag() ? node->SetTarget(target) : node->SetTargetUp(target);
+                break;
+            }
+            case 33:
+                VideoOperation();
+                break;
+            case 34: {
+                VOxaScene* scene = Scene();
+                if (!scene) break;
+                VOxaNode* root = scene->GetRootNode();
+                if (root && root->GetChildCount() > 0) {
+                    VOxaNode* child = root->GetChild(Index(root->GetChildCount()));
+                    root->RemoveChild(child);
+                    if (Flag()) mManager->DestroyNode(child, Flag());
+                }
+                break;
+            }
+            case 35: {
+                VOxaNode* node = Node();
+                if (!node) break;
+                VOxaGeometryConverter converter(mManager);
+                converter.TriangulateInPlace(node);
+                break;
+            }
+            case 36: {
+                // Copies one mesh into another (links and shapes are re-made).
+                VOxaNodeAttribute* a = Attribute();
+                VOxaNodeAttribute* b = Attribute();
+                if (a && b && a != b && a->GetAttributeType() == VOxaNodeAttribute::eMesh &&
+                    b->GetAttributeType() == VOxaNodeAttribute::eMesh)
+                    *static_cast<VOxaMesh*>(a) = *static_cast<VOxaMesh*>(b);
+                break;
+            }
+            case 37:
+                Lookups();
+                break;
+            case 38:
+                CharacterOperation();
+                break;
+            default:
+                mManager->DestroyAllObjects();
+                break;
+        }
+    }
+
+    void CreateAttribute() {
+        if (mManager->GetNodeAttributeCount() >= kMaxObjects * 2) return;
+        VOxaNodeAttribute* attribute = nullptr;
+        switch (Byte() % 9) {
+            case 0:
+                attribute = mManager->CreateMesh();
+                break;
+            case 1:
+                attribute = mManager->CreateSkeleton();
+                break;
+            case 2:
+                attribute = mManager->CreateCamera();
+                break;
+            case 3:
+                attribute = mManager->CreateLight();
+                break;
+            case 4:
+                attribute = mManager->CreateMarker();
+                break;
+            case 5:
+                attribute = mManager->CreateNull();
+                break;
+            case 6:
+                attribute = mManager->CreateNurb();
+                break;
+            case 7:
+                attribute = mManager->CreatePatch();
+                break;
+            default:
+                attribute = mManager->CreateOpticalReference();
+                break;
+        }
+        if (attribute && Flag()) {
+            if (VOxaNode* node = Node()) node->SetNodeAttribute(attribute);
+        }
+    }
+
+    void BuildMesh() {
+        VOxaNodeAttribute* attribute = Attribute();
+        if (!attribute || attribute->GetAttributeType() != VOxaNodeAttribute::eMesh) return;
+        VOxaMesh* mesh = static_cast<VOxaMesh*>(attribute);
+        const int points = 3 + Byte() % 3;
+        mesh->InitControlPoints(points);
+        VgeTVector* p = mesh->GetControlPoints();
+        for (int i = 0; i < points; ++i)
+            p[i] = VgeTVector(i & 1, (i >> 1) & 1, i * 0.5, 1.0);
+        const int polygons = 1 + Byte() % 3;
+        for (int k = 0; k < polygons; ++k) {
+            mesh->BeginPolygon(Byte() % 3 - 1, Byte() % 3 - 1);
+            for (int i = 0; i < points; ++i)
+                mesh->AddPolygonVertex((i + k) % points);
+            mesh->EndPolygon();
+        }
+        if (Flag()) mesh->InitMaterialIndices(Byte() % 5);
+        if (Flag()) mesh->InitTextureIndices(Byte() % 5);
+    }
+
+    void LinkOperation() {
+        if (mManager->GetLinkCount() >= kMaxObjects) return;
+        VOxaLink* link = Flag() ? mManager->CreateLink() : Link();
+        if (!link) return;
+        if (VOxaNode* node = Node()) link->SetLink(node);
+        if (Flag()) link->SetAssociateModel(Node());
+        link->AddControlPointIndex(Byte() % 4, 0.5);
+        if (VOxaGeometry* geometry = Geometry()) geometry->AddLink(link);
+    }
+
+    void ShapeOperation() {
+        VOxaGeometry* geometry = Geometry();
+        if (!geometry) return;
+        switch (Byte() % 3) {
+            case 0: {
+                if (geometry->GetShapeCount() >= 4) return;
+                VOxaShape* shape = mManager->CreateShape();
+                if (!shape) return;
+                shape->InitControlPoints(geometry->GetControlPointsCount());
+                if (Flag()) {
+                    if (VOxaMaterial* material = Material()) shape->AddMaterial(material, 0);
+                }
+                if (geometry->AddShape(shape, Name()) < 0) mManager->DestroyShape(shape);
+                break;
+            }
+            case 1:
+                if (geometry->GetShapeCount() > 0)
+                    mManager->DestroyShape(geometry->GetShape(Index(geometry->GetShapeCount())));
+                break;
+            default:
+                geometry->ClearShapes();
+                break;
+        }
+    }
+
+    void PoseOperation() {
+        switch (Byte() % 4) {
+            case 0:
+                if (mManager->GetPoseCount() < kMaxObjects) {
+                    VOxaPose* pose = mManager->CreatePose(Name(), Byte() & 1);
+                    if (VOxaScene* scene = Scene()) scene->AddPose(pose);
+                }
+                break;
+            case 1:
+                if (VOxaPose* pose = Pose()) {
+                    VOxaNode* node = Node();
+                    pose->Add(node ? node->GetNameWithoutPrefix() : "x", VMatrix(), Flag());
+                }
+                break;
+            case 2:
+                if (VOxaPose* pose = Pose()) mManager->DestroyPose(pose);
+                break;
+            default:
+                if (VOxaScene* scene = Scene()) {
+                    if (scene->GetPoseCount() > 0) scene->RemovePose(Index(scene->GetPoseCount()));
+                }
+                break;
+        }
+    }
+
+    void Convert() {
+        VOxaScene* scene = Scene();
+        if (!scene) return;
+        switch (Byte() % 7) {
+            case 0:
+                scene->ConvertLinksToDeformers();
+                break;
+            case 1:
+                scene->ConvertDeformersToLinks();
+                break;
+            case 2:
+                scene->ConnectLayerMaterials();
+                break;
+            case 3:
+                scene->ConnectLayerTextures();
+                break;
+            case 4:
+                scene->CreateVideos();
+                break;
+            case 5:
+                scene->FillLayerMaterials();
+                scene->FillLayerTextures();
+                break;
+            default:
+                scene->DestroyAllDeformers();
+                break;
+        }
+    }
+
+    void DeformerOperation() {
+        switch (Byte() % 3) {
+            case 0:
+                if (mManager->GetObjectList().GetCount() < kMaxObjects) {
+                    VOxaDeformer* deformer = mManager->CreateDeformer(Name(), Flag() ? "Cluster" : "Skin");
+                    VOxaScene* scene = Scene();
+                    if (deformer && scene) scene->AddDeformer(deformer);
+                }
+                break;
+            case 1:
+                if (VOxaDeformer* deformer = Deformer()) {
+                    deformer->CopyFromLink(Link());
+                    if (VOxaScene* scene = Scene())
+                        Flag() ? scene->AddDeformer(deformer) : scene->RemoveDeformer(deformer);
+                }
+                break;
+            default:
+                if (VOxaObject* object = Listed()) mManager->DestroyObject(object);
+                break;
+        }
+    }
+
+    void ConstraintOperation() {
+        if (Flag()) {
+            if (mManager->GetObjectList().GetCount() >= kMaxObjects) return;
+            VOxaConstraint* constraint = mManager->CreateConstraint(Name(), 1 + Byte() % 6);
+            VOxaScene* scene = Scene();
+            if (constraint && scene) scene->AddConstraint(constraint);
+            return;
+        }
+        VOxaObject* object = Listed();
+        if (!object || object->GetTypeCode() != 13) return;
+        VOxaConstraint* constraint = static_cast<VOxaConstraint*>(object);
+        if (constraint->GetConstraintType() != VOxaConstraint::ePosition) return;
+        auto* position = static_cast<VOxaConstraintPosition*>(constraint);
+        VOxaNode* node = Node();
+        if (!node) return;
+        Flag() ? position->AddSource(node, 50.0) : position->SetConstrainedObject(node);
+    }
+
+    void CharacterOperation() {
+        VOxaScene* scene = Scene();
+        if (!scene) return;
+        switch (Byte() % 3) {
+            case 0:
+                if (mManager->GetObjectList().GetCount() < kMaxObjects) scene->CreateCharacter(Name());
+                break;
+            case 1: {
+                if (scene->GetCharacterCount() == 0) break;
+                VOxaCharacter* character = scene->GetCharacter(Index(scene->GetCharacterCount()));
+                VOxaCharacterLink link;
+                link.mNode = Node();
+                character->SetCharacterLink(Byte() % 4, link);
+                break;
+            }
+            default:
+                if (scene->GetCharacterCount() > 0)
+                    scene->DestroyCharacter(Index(scene->GetCharacterCount()));
+                break;
+        }
+    }
+
+    void GenericNodeOperation() {
+        switch (Byte() % 3) {
+            case 0:
+                if (mManager->GetGenericNodeCount() < kMaxObjects) {
+                    VOxaGenericNode* node = mManager->CreateGenericNode(Name());
+                    if (VOxaScene* scene = Scene()) scene->AddGenericNode(node);
+                }
+                break;
+            case 1:
+                if (VOxaGenericNode* node = GenericNode()) {
+                    if (VOxaScene* scene = Scene()) scene->RemoveGenericNode(node);
+                }
+                break;
+            default:
+                if (VOxaGenericNode* node = GenericNode()) mManager->DestroyGenericNode(node);
+                break;
+        }
+    }
+
+    void VideoOperation() {
+        switch (Byte() % 3) {
+            case 0:
+                if (mManager->GetVideoCount() < kMaxObjects) {
+                    VOxaScene* scene = Scene();
+                    VOxaTexture* texture = Texture();
+                    if (scene && texture) scene->AttachVideo(texture, "v.png", nullptr, Name(), "clip");
+                }
+                break;
+            case 1:
+                if (VOxaVideo* video = Video()) mManager->DestroyVideo(video);
+                break;
+            default:
+                if (VOxaTexture* texture = Texture()) texture->SetFileName(Flag() ? "a.png" : "b/c.tif");
+                break;
+        }
+    }
+
+    void Lookups() {
+        mManager->GetNode(Name(), Byte() % 2);
+        mManager->GetMaterial(Name(), 0);
+        mManager->GetTexture(Name(), 0);
+        VOxaScene* scene = Scene();
+        if (!scene) return;
+        VOxaSceneContents* contents = scene->GetContents();
+        contents->GetMaterialByName(Name());
+        contents->GetTextureByName(Name());
+        VArrayTemplate<VOxaMaterial*> materials;
+        scene->FillMaterialArray(materials);
+        for (int i = 0; i < materials.GetCount(); ++i)
+            if (materials[i]) materials[i]->GetName();
+        VArrayTemplate<VOxaTexture*> textures;
+        scene->FillTextureArray(textures);
+        for (int i = 0; i < textures.GetCount(); ++i)
+            if (textures[i]) textures[i]->GetName();
+        for (int i = 0; i < contents->GetNodeCount(); ++i)
+            contents->GetNode(i)->GetName();
+        VArrayTemplate<VOxaNode*> nodes;
+        contents->FillNodeArrayByAttributeType(nodes, VOxaNodeAttribute::eMesh, Flag());
+        for (int i = 0; i < mManager->GetLinkCount(); ++i) {
+            if (VOxaNode* node = mManager->GetLink(i)->GetLink()) node->GetName();
+            mManager->GetLink(i)->GetAssociateModelName();
+        }
+        for (int i = 0; i < mManager->GetNodeAttributeCount(); ++i) {
+            VOxaNodeAttribute* attribute = mManager->GetNodeAttribute(i);
+            if (!VOxaNodeAttribute::IsGeometryType(attribute->GetAttributeType())) continue;
+            auto* geometry = static_cast<VOxaGeometry*>(attribute);
+            for (int l = 0; l < geometry->GetLayerCount(); ++l) {
+                for (int m = 0; m < geometry->GetMaterialCount(l); ++m)
+                    if (VOxaMaterial* material = geometry->GetMaterial(m, l)) material->GetName();
+                for (int t = 0; t < geometry->GetTextureCount(l); ++t)
+                    if (VOxaTexture* texture = geometry->GetTexture(t, l)) texture->GetName();
+            }
+            for (int k = 0; k < geometry->GetLinkCount(); ++k)
+                geometry->GetLink(k)->GetLinkName();
+            for (int k = 0; k < geometry->GetShapeCount(); ++k)
+                geometry->GetShape(k)->GetControlPointsCount();
+        }
+    }
+
+    void WriteAndRead() {
+        VOxaScene* scene = Scene();
+        if (!scene) return;
+        const char* extension =
+            kWriteExtensions[Byte() % (sizeof kWriteExtensions / sizeof kWriteExtensions[0])];
+        const std::string path = FuzzScratchPath(std::string("api.") + extension);
+        VOxaExporter* exporter = mManager->CreateExporter();
+        bool written = false;
+        if (exporter) {
+            if (exporter->Initialize(path.c_str()) &&
+                exporter->SetFileFormat(VOxaFindWriterFormat(extension))) {
+                OptionsPtr options(exporter->GetWriteOptions());
+                written = exporter->Export(scene, options.get());
+            }
+            mManager->DestroyExporter(exporter);
+        }
+        if (written && Flag()) {
+            VOxaScene* into = Scene();
+            VOxaImporter* importer = mManager->CreateImporter();
+            if (importer && into && importer->Initialize(path.c_str())) {
+                OptionsPtr options(importer->GetReadOptions());
+                importer->Import(into, options.get());
+            }
+            if (importer) mManager->DestroyImporter(importer);
+        }
+        std::remove(path.c_str());
+        std::remove(FuzzScratchPath("api.mtl").c_str());
+    }
+
+    const uint8_t* mData;
+    size_t mSize;
+    size_t mPos = 0;
+    VOxaSdkManager* mManager = nullptr;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Driver driver(data, size);
+    driver.Run();
+    return 0;
+}

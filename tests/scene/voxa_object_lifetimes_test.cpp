@@ -1,0 +1,266 @@
+// Objects that hold other objects let them go when those are destroyed or move out of a scene,
+// whatever the order of the calls. Each case is a sequence that once left a pointer to a freed
+// object behind (the build's address sanitizer reports any use of one) and checks what the
+// holders list afterwards.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "attributes/voxa_camera.h"
+#include "attributes/voxa_link.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_mesh.h"
+#include "attributes/voxa_shape.h"
+#include "attributes/voxa_texture.h"
+#include "oxa_codec/voxa_exporter.h"
+#include "oxa_codec/voxa_io_formats.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_global_camera_settings.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_scene_contents.h"
+#include "scene/voxa_sdk_manager.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+// Options are released with Destroy, as their owner must.
+struct DestroyOptions {
+    void operator()(VStreamOptions* options) const {
+        if (options) options->Destroy();
+    }
+};
+using OptionsPtr = std::unique_ptr<VStreamOptions, DestroyOptions>;
+
+class scene_ObjectLifetimes : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mManager = VOxaSdkManager::Create();
+        ASSERT_NE(mManager, nullptr);
+        mScene = mManager->CreateScene();
+        mContents = mScene->GetContents();
+        mRoot = mScene->GetRootNode();
+    }
+    void TearDown() override { delete mManager; }
+
+    // A node below the root carrying a quad mesh.
+    VOxaMesh* AddMeshNode(const char* name, VOxaNode* parent = nullptr) {
+        VOxaNode* node = mManager->CreateNode(name);
+        VOxaMesh* mesh = mManager->CreateMesh();
+        mesh->InitControlPoints(4);
+        mesh->BeginPolygon();
+        for (int i = 0; i < 4; ++i)
+            mesh->AddPolygonVertex(i);
+        mesh->EndPolygon();
+        node->SetNodeAttribute(mesh);
+        (parent ? parent : mRoot)->AddChild(node);
+        return mesh;
+    }
+
+    // Writes the scene in the format of `extension`; true when the writer succeeded.
+    bool Write(const char* extension) {
+        static const std::string folder = oxa_test::MakeProcessTempFolder("lifetimes");
+        const std::string path = folder + "scene." + extension;
+        VOxaExporter* exporter = mManager->CreateExporter();
+        bool ok =
+            exporter->Initialize(path.c_str()) && exporter->SetFileFormat(VOxaFindWriterFormat(extension));
+        OptionsPtr options(ok ? exporter->GetWriteOptions() : nullptr);
+        ok = ok && exporter->Export(mScene, options.get());
+        mManager->DestroyExporter(exporter);
+        return ok;
+    }
+
+    VOxaSdkManager* mManager = nullptr;
+    VOxaScene* mScene = nullptr;
+    VOxaSceneContents* mContents = nullptr;
+    VOxaNode* mRoot = nullptr;
+};
+
+TEST_F(scene_ObjectLifetimes, MeshFollowsItsNodeOutOfAndIntoTheScene) {
+    VOxaMesh* mesh = AddMeshNode("Box");
+    VOxaNode* node = mesh->GetNode();
+    VOxaMaterial* material = mManager->CreateMaterial("Red");
+    VOxaTexture* texture = mManager->CreateTexture("Wood");
+    mesh->AddMaterial(material, 0);
+    mesh->AddTexture(texture, 0);
+    ASSERT_EQ(mContents->GetMaterialCount(), 1);
+    ASSERT_EQ(mContents->GetTextureCount(), 1);
+
+    mRoot->RemoveChild(node);
+    EXPECT_EQ(mesh->GetSceneContents(), nullptr);
+    EXPECT_EQ(mContents->GetMaterialCount(), 0) << "the material left with the node";
+    EXPECT_EQ(mContents->GetTextureCount(), 0);
+
+    // Back below the root, the mesh's materials are listed again.
+    mRoot->AddChild(node);
+    EXPECT_EQ(mesh->GetSceneContents(), mContents);
+    EXPECT_EQ(mContents->GetMaterialCount(), 1);
+    mRoot->RemoveChild(node);
+
+    // The scene goes while the node is out of it; the mesh keeps nothing of it.
+    EXPECT_TRUE(mManager->DestroyScene(mScene));
+    mScene = nullptr;
+    EXPECT_GE(mesh->AddMaterial(mManager->CreateMaterial("Blue"), 0), 0);
+}
+
+TEST_F(scene_ObjectLifetimes, SubtreeWithSharedNamesLeavesWhole) {
+    // Two copies of one file's nodes, the second grouped under the first.
+    auto branch = [this](VOxaNode* parent) {
+        VOxaNode* top = mManager->CreateNode("Markers");
+        parent->AddChild(top);
+        top->AddChild(mManager->CreateNode("LFHD"));
+        top->AddChild(mManager->CreateNode("RFHD"));
+        return top;
+    };
+    VOxaNode* first = branch(mRoot);
+    VOxaNode* second = branch(mRoot);
+    mRoot->RemoveChild(second);
+    EXPECT_TRUE(first->AddChild(second));
+    ASSERT_EQ(mContents->GetNodeCount(), 7);
+
+    mRoot->RemoveChild(first);
+    EXPECT_EQ(mContents->GetNodeCount(), 1) << "only the root is left";
+    EXPECT_EQ(second->GetChild(1)->GetSceneContents(), nullptr);
+    EXPECT_TRUE(mManager->DestroyNode(first, true));
+    EXPECT_TRUE(mScene->CreateTake("Walk"));
+    EXPECT_TRUE(mScene->SetCurrentTake("Walk"));
+    EXPECT_TRUE(mScene->RemoveTake("Walk"));
+
+    // Clear meets the same subtree below the root.
+    first = branch(mRoot);
+    second = branch(mRoot);
+    mRoot->RemoveChild(second);
+    first->AddChild(second);
+    mScene->Clear();
+    EXPECT_EQ(mContents->GetNodeCount(), 1);
+    EXPECT_EQ(mManager->GetNodeCount(), 1 + 1 + 7) << "root, camera switcher, producer nodes";
+    EXPECT_TRUE(mScene->SetCurrentTake("Default"));
+}
+
+TEST_F(scene_ObjectLifetimes, SkinLinksLetGoOfADestroyedBone) {
+    VOxaMesh* mesh = AddMeshNode("Body");
+    VOxaNode* hips = mManager->CreateNode("Hips");
+    VOxaNode* spine = mManager->CreateNode("Spine");
+    mRoot->AddChild(hips);
+    hips->AddChild(spine);
+    VOxaLink* toHips = mManager->CreateLink();
+    toHips->SetLink(hips);
+    toHips->SetAssociateModel(spine);
+    VOxaLink* toSpine = mManager->CreateLink();
+    toSpine->SetLink(spine);
+    mesh->AddLink(toHips);
+    mesh->AddLink(toSpine);
+
+    EXPECT_TRUE(mManager->DestroyNode(spine));
+    EXPECT_EQ(toSpine->GetLink(), nullptr);
+    EXPECT_EQ(toHips->GetAssociateModel(), nullptr);
+    EXPECT_STREQ(toSpine->GetLinkName().Buffer(), "Model::Spine") << "the name stays";
+    EXPECT_EQ(toHips->GetLink(), hips);
+    mManager->CreateBindPoses(mScene);
+    VOxaNode* copy = mManager->CreateNode("Copy");
+    copy->Copy(*mesh->GetNode());
+    EXPECT_TRUE(Write("obj"));
+
+    // Clear destroys the bones of the scene (and the mesh with its links); the copy, out of the
+    // scene, keeps links of its own.
+    ASSERT_EQ(copy->GetMesh()->GetLink(0)->GetLink(), hips);
+    mScene->Clear();
+    EXPECT_EQ(copy->GetMesh()->GetLink(0)->GetLink(), nullptr);
+    mManager->CreateBindPoses(mScene);
+}
+
+TEST_F(scene_ObjectLifetimes, DestroyedMaterialAndTextureLeaveListsLayersAndMaps) {
+    VOxaMesh* mesh = AddMeshNode("Box");
+    VOxaMaterial* red = mManager->CreateMaterial("Red");
+    VOxaMaterial* blue = mManager->CreateMaterial("Blue");
+    VOxaTexture* wood = mManager->CreateTexture("Wood");
+    mesh->AddMaterial(red, 0);
+    mesh->AddMaterial(blue, 0);
+    mesh->AddTexture(wood, 0);
+    mesh->InitMaterialIndices(eBY_POLYGON);
+    red->SetMap(VOxaMaterial::eMAP_OPACITY, wood);
+    mContents->AddMaterial(red);  // a second use
+
+    EXPECT_TRUE(mManager->DestroyMaterial(red));
+    EXPECT_EQ(mContents->GetMaterialCount(), 1);
+    EXPECT_EQ(mContents->GetMaterial(0), blue);
+    EXPECT_EQ(mContents->GetMaterialByName("Material::Red"), nullptr);
+    // The other entries keep their places, so the polygons' indices stay right.
+    EXPECT_EQ(mesh->GetMaterial(0, 0), nullptr);
+    EXPECT_EQ(mesh->GetMaterial(1, 0), blue);
+
+    blue->SetMap(VOxaMaterial::eMAP_OPACITY, wood);
+    EXPECT_TRUE(mManager->DestroyTexture(wood));
+    EXPECT_EQ(mContents->GetTextureCount(), 0);
+    EXPECT_EQ(mesh->GetTexture(0, 0), nullptr);
+    EXPECT_EQ(blue->GetMap(VOxaMaterial::eMAP_OPACITY), nullptr);
+
+    EXPECT_TRUE(mScene->CreateTake("Walk"));
+    EXPECT_TRUE(mScene->SetCurrentTake("Walk"));
+    mScene->ConnectLayerMaterials();
+    mScene->ConnectLayerTextures();
+    mScene->CreateVideos();
+    EXPECT_TRUE(Write("3ds"));
+    EXPECT_TRUE(Write("dxf"));
+    EXPECT_TRUE(Write("obj"));
+}
+
+TEST_F(scene_ObjectLifetimes, DestroyedLinkAndShapeLeaveEveryGeometry) {
+    VOxaMesh* first = AddMeshNode("First");
+    VOxaMesh* second = AddMeshNode("Second");
+    VOxaLink* shared = mManager->CreateLink();
+    shared->SetLink(mRoot);
+    VOxaLink* own = mManager->CreateLink();
+    first->AddLink(shared);
+    first->AddLink(own);
+    first->AddLink(shared);
+    second->AddLink(shared);
+    EXPECT_TRUE(mManager->DestroyLink(shared));
+    ASSERT_EQ(first->GetLinkCount(), 1);
+    EXPECT_EQ(first->GetLink(0), own);
+    EXPECT_EQ(second->GetLinkCount(), 0);
+
+    VOxaShape* shape = mManager->CreateShape();
+    shape->InitControlPoints(4);
+    shape->AddMaterial(mManager->CreateMaterial("Red"), 0);
+    ASSERT_EQ(first->AddShape(shape, "Smile"), 0);
+    ASSERT_EQ(mContents->GetMaterialCount(), 1);
+    EXPECT_TRUE(mManager->DestroyShape(shape));
+    EXPECT_EQ(first->GetShapeCount(), 0);
+    EXPECT_EQ(mContents->GetMaterialCount(), 0) << "the shape's material use went with it";
+
+    // A copy re-makes its links; destroying a geometry destroys the links it held.
+    *second = *first;
+    ASSERT_EQ(second->GetLinkCount(), 1);
+    EXPECT_NE(second->GetLink(0), own);
+    const int links = mManager->GetLinkCount();
+    EXPECT_TRUE(mManager->DestroyNodeAttribute(first));
+    EXPECT_EQ(mManager->GetLinkCount(), links - 1);
+    mManager->CreateBindPoses(mScene);
+}
+
+TEST_F(scene_ObjectLifetimes, SceneLetsGoOfItsDestroyedNodes) {
+    VOxaGlobalCameraSettings& cameras = mScene->GetGlobalCameraSettings();
+    EXPECT_TRUE(mManager->DestroyNode(mScene->GetCameraSwitcher(), true));
+    EXPECT_EQ(mScene->GetCameraSwitcher(), nullptr);
+    EXPECT_TRUE(mManager->DestroyNode(cameras.GetProducerTopNode(), true));
+    EXPECT_EQ(cameras.GetProducerTopNode(), nullptr);
+    EXPECT_EQ(cameras.GetProducerTopCamera(), nullptr) << "the camera went with its node";
+    EXPECT_TRUE(mManager->DestroyNodeAttribute(cameras.GetProducerFrontCamera()));
+    EXPECT_EQ(cameras.GetProducerFrontCamera(), nullptr);
+    EXPECT_NE(cameras.GetProducerFrontNode(), nullptr);
+    cameras.RestoreDefaultSettings();
+    EXPECT_TRUE(mScene->SetCurrentTake("Default"));
+
+    // The root: the scene is left without one.
+    AddMeshNode("Box");
+    EXPECT_TRUE(mManager->DestroyNode(mRoot, false));
+    EXPECT_EQ(mScene->GetRootNode(), nullptr);
+    EXPECT_EQ(mContents->GetNodeCount(), 0) << "the orphaned child left too";
+    EXPECT_TRUE(mScene->CreateTake("Walk"));
+    EXPECT_TRUE(mManager->DestroyScene(mScene));
+    mScene = nullptr;
+}
+
+}  // namespace
