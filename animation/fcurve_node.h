@@ -21,9 +21,10 @@
 #include <string>
 #include <unordered_map>
 
-#include "base/varray.h"
-#include "base/vstring.h"
-#include "base/vtime.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vtime.h>
 
 class VFCurve;
 class VFCurveKey;
@@ -58,7 +59,7 @@ typedef void (*VFCurveNodeCallback)(VFCurveNode* node, VFCurveNodeCallbacks* rec
 // The callback registrations of a node and the events fired since the last delivery. Created by
 // the first CallbackAdd; freed with the node or by a CallbackRemove on a record without
 // registrations.
-struct VFCurveNodeCallbacks {
+struct OXA_API VFCurveNodeCallbacks {
     unsigned int mEvents = 0;  // OR of the event bits fired since the last delivery
     int mEventCount = 0;       // number of events fired since the last delivery
     VArrayTemplate<VFCurveNodeCallback> mFunctions{16};
@@ -68,7 +69,7 @@ struct VFCurveNodeCallbacks {
 
 // The name block shared by every node made from the same template and by the nodes of one
 // layer chain.
-struct VFCurveNodeInfo {
+struct OXA_API VFCurveNodeInfo {
     VString mName;
     VString mUserName;
     const VDataType* mDataType = nullptr;
@@ -79,7 +80,7 @@ struct VFCurveNodeInfo {
 // A snapshot of the candidate bookkeeping of one node, with one owned sub-record per child (at
 // most four) and one for the next layer. A new record is all zero. Deleting a record deletes its
 // sub-records and its layer record.
-struct VFCurveNodeCandidateState {
+struct OXA_API VFCurveNodeCandidateState {
     VFCurveNodeCandidateState() = default;
     VFCurveNodeCandidateState(const VFCurveNodeCandidateState&) = delete;
     VFCurveNodeCandidateState& operator=(const VFCurveNodeCandidateState&) = delete;
@@ -97,7 +98,7 @@ struct VFCurveNodeCandidateState {
     int mLayerID = 0;
 };
 
-class VFCurveNode {
+class OXA_API VFCurveNode {
 public:
     // Flag bits of the flag word (GetFlags); 0x60 at construction.
     enum {

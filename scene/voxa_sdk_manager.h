@@ -4,9 +4,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/verror.h"
-#include "objects/vobject_list.h"
-#include "scene/voxa_registry.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/objects/vobject_list.h>
+#include <oxa/scene/voxa_registry.h>
 
 class VImageConverter;
 class VOxaExporter;
@@ -51,7 +52,7 @@ class VOxaGeometryConverter;
 
 // The prefix of a deformer's name: "SubDeformer::" when `typeName` is "Cluster" in any case,
 // else "Deformer::".
-const char* VOxaGetDeformerNamePrefix(const char* typeName);
+OXA_API const char* VOxaGetDeformerNamePrefix(const char* typeName);
 
 // The factory and owner of every scene object. Each object is made through a create operation
 // (which builds the full prefixed name, calls the virtual factory operation and registers the
@@ -64,7 +65,7 @@ const char* VOxaGetDeformerNamePrefix(const char* typeName);
 // Failures: a destroy or name lookup of an object that is not registered sets error 0 "Object
 // not found" and answers false or null; access by index out of range answers null without an
 // error. A factory that answers null (a required argument is null) registers nothing.
-class VOxaSdkManager {
+class OXA_API VOxaSdkManager {
 public:
     enum EError : int { eObjectNotFound = 0, eErrorCount };
 

@@ -29,7 +29,8 @@
 #include <string>
 #include <vector>
 
-#include "base/vge_vector.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
 
 class VOxaColor;
 class VSafeOutputFile;
@@ -44,11 +45,11 @@ constexpr int kDxfOutOfRangeCode = -1;
 // Parses what "%d" takes from the start of `text` (at most `size` bytes, stopping at a zero byte):
 // blanks, an optional sign, digits. False, `value` unchanged, when there is no number or it does
 // not fit an int.
-bool DxfParseInt(const char* text, size_t size, int& value);
+OXA_API bool DxfParseInt(const char* text, size_t size, int& value);
 // Parses what "%lf" takes from the start of `text` (blanks, sign, decimal or hexadecimal number,
 // "inf", "nan"), in the C locale. A number beyond the range of double gives +-HUGE_VAL as strtod
 // does. False, `value` unchanged, when there is no number.
-bool DxfParseReal(const char* text, size_t size, double& value);
+OXA_API bool DxfParseReal(const char* text, size_t size, double& value);
 // The same over a zero-terminated value.
 inline bool DxfParseInt(const char* text, int& value) {
     return DxfParseInt(text, (size_t)-1 / 2, value);
@@ -59,10 +60,10 @@ inline bool DxfParseReal(const char* text, double& value) {
 
 // Colour number to RGB: numbers 1 to 255 set red, green and blue of `color` (alpha untouched);
 // any other number leaves it unchanged.
-void DxfAciToColor(int number, VOxaColor& color);
+OXA_API void DxfAciToColor(int number, VOxaColor& color);
 // RGB to the nearest colour number of the palette, always 1 to 255. Components are taken within
 // [0, 1] (a value outside, or not a number, counts as the nearest bound).
-int DxfColorToAci(double red, double green, double blue);
+OXA_API int DxfColorToAci(double red, double green, double blue);
 
 // Names (layers, blocks) and their characters. A file of this era holds one byte per character
 // in the code page its header names ("$DWGCODEPAGE", such as "ANSI_1252"), and writes a character
@@ -74,14 +75,14 @@ enum class DxfCodePage {
     eOther,     // another code page: bytes other than escapes are kept as they are
 };
 // The code page a "$DWGCODEPAGE" value names.
-DxfCodePage DxfCodePageOf(const char* value);
+OXA_API DxfCodePage DxfCodePageOf(const char* value);
 // A name as the file holds it to UTF-8, with its "\U+XXXX" escapes decoded, into `out` (room for
 // kDxfLineSize bytes; a longer result is cut before the character that does not fit).
-void DxfNameToUtf8(const char* name, DxfCodePage page, char* out);
+OXA_API void DxfNameToUtf8(const char* name, DxfCodePage page, char* out);
 // A UTF-8 name as a Windows-1252 file holds it: characters of that code page as their byte, any
 // other as "\U+XXXX" escapes, a byte that is not UTF-8 as "_"; at most `limit` bytes, cut
 // before the character that does not fit.
-std::string DxfNameFromUtf8(const char* name, size_t limit);
+OXA_API std::string DxfNameFromUtf8(const char* name, size_t limit);
 
 // Axis conversion between DXF (Z-up) and the scene (Y-up); the two are each other's inverse.
 inline VgeTVector DxfToScenePoint(double x, double y, double z) {
@@ -91,7 +92,7 @@ inline VgeTVector DxfToScenePoint(double x, double y, double z) {
 // Reads groups from a file or from bytes in memory. The file is read through a buffer of its own,
 // so a group read allocates nothing; the position can be told and set again (the readers put back
 // the group that ended an entity). Reading never fails other than by reaching the end.
-class VDxfGroupReader {
+class OXA_API VDxfGroupReader {
 public:
     VDxfGroupReader();
     ~VDxfGroupReader();
@@ -208,7 +209,7 @@ inline bool VDxfGroupReader::ReadPlainGroup(int& code, char* value) {
 
 // Writes groups through a block buffer into a safe output file. Failures of the underlying file are
 // remembered by the file (see VSafeOutputFile); Flush reports them.
-class VDxfGroupWriter {
+class OXA_API VDxfGroupWriter {
 public:
     explicit VDxfGroupWriter(VSafeOutputFile& file);
     ~VDxfGroupWriter();
