@@ -339,7 +339,7 @@ public:
     // the next layer gets the same call first.
     void SetSelected(bool selected, bool recursive = false, bool withLayers = false, int childIndex = -1);
 
-    // --- Evaluation (fcurve_node_eval.cpp) ----------------------------------------------------
+    // --- Evaluation ---------------------------------------------------------------------------
 
     // The composed value of the tree at `time`: time warp, candidates, children, rotation
     // interpolation and the layer chain. Answers the position after the last value written.
@@ -371,7 +371,7 @@ public:
     int GetValueCount() const;
     int GetCurveCount() const;
 
-    // --- Candidates (fcurve_node_eval.cpp) ----------------------------------------------------
+    // --- Candidates ---------------------------------------------------------------------------
 
     bool IsCandidateTotalValid() const { return mTotalCandidateMethod == eTOTAL_STORED; }
     // The stored total (three Euler angles for a quaternion node); answers the position after.
@@ -395,7 +395,7 @@ public:
     // For a quaternion node `total` and the result are quaternions. Answers the position after.
     double* SolveSpecificFromTotal(double* values, const double* total, VTime time, int layerID);
 
-    // --- Key setting (fcurve_node_keys.cpp) ---------------------------------------------------
+    // --- Key setting --------------------------------------------------------------------------
 
     // Adds a default cubic auto key at `time` to each curve of the subtree, one value per curve.
     bool KeyAddSet(VTime time, const double* values);
@@ -452,7 +452,7 @@ public:
                       double maxValue) const;
     bool HasUniformSampling(VTime period) const;
 
-    // --- Events, locking, snapshots, storage (fcurve_node_store.cpp) --------------------------
+    // --- Events, locking, snapshots, storage --------------------------------------------------
 
     // Registers a callback (the record is created on the first registration).
     void CallbackAdd(VFCurveNodeCallback function, void* object);

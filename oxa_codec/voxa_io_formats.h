@@ -23,13 +23,13 @@ struct OXA_API VOxaWriterFormat {
     VOxaWriter* (*mCreate)(VOxaSdkManager* manager);
 };
 
-// The format tables, in index order. The codec keeps the tables; the formats floor fills them at
-// start-up from formats/voxa_format_table.cpp, where a new reader or writer adds its row.
+// The format tables, in index order. They start with the formats built into the library, in place
+// from the first call of any of these functions on, and a program may add formats of its own.
 
 // Appends a format to the reader (writer) table; its index is the table's size before the call.
 // The row's strings must live as long as the program (string literals). False, with nothing added,
-// for a row without extension, description or factory. Registration happens before any file is
-// read or written (from static initialisers); the tables are not guarded for other threads.
+// for a row without extension, description or factory. Register before any file is read or
+// written; the tables are not guarded for other threads.
 OXA_API bool VOxaRegisterReaderFormat(const VOxaReaderFormat& format);
 OXA_API bool VOxaRegisterWriterFormat(const VOxaWriterFormat& format);
 

@@ -95,27 +95,24 @@ public:
     virtual VImageConverter* NewImageConverter();
     virtual VOxaExporter* NewExporter();
     virtual VOxaImporter* NewImporter();
-    // Node attributes (cameras in voxa_sdk_manager_cameras.cpp; lights, skeletons, markers and
-    // nulls in voxa_sdk_manager_attributes.cpp).
+    // Node attributes.
     virtual VOxaNull* NewNull();
     virtual VOxaMarker* NewMarker();
     virtual VOxaCamera* NewCamera();
     virtual VOxaLight* NewLight();
     virtual VOxaSkeleton* NewSkeleton();
-    // Geometry (meshes, optical references, links, shapes, poses, deformers; made in
-    // voxa_sdk_manager_geometry.cpp).
+    // Geometry: meshes, optical references, links, shapes, poses and deformers.
     virtual VOxaMesh* NewMesh();
     virtual VOxaOpticalReference* NewOpticalReference();
     virtual VOxaLink* NewLink();
     virtual VOxaShape* NewShape();
     // `kind` non-zero: a bind pose; 0: a rest pose.
     virtual VOxaPose* NewPose(const char* name, int kind);
-    // Surfaces (voxa_sdk_manager_surfaces.cpp) and the geometry converter
-    // (voxa_sdk_manager_converter.cpp).
+    // Surfaces and the geometry converter.
     virtual VOxaPatch* NewPatch();
     virtual VOxaNurb* NewNurb();
     virtual VOxaGeometryConverter* NewGeometryConverter();
-    // Constraints (voxa_sdk_manager_constraints.cpp); null for a null name.
+    // Constraints; null for a null name.
     virtual VOxaConstraintPosition* NewConstraintPosition(const char* name);
     virtual VOxaConstraintRotation* NewConstraintRotation(const char* name);
     virtual VOxaConstraintScale* NewConstraintScale(const char* name);
@@ -125,8 +122,8 @@ public:
     // Null when either is null. A type name "Cluster" (any case) gives a cluster, any other a
     // skin.
     virtual VOxaDeformer* NewDeformer(const char* name, const char* typeName);
-    // Characters, control-set plugs and character poses (voxa_sdk_manager_characters.cpp);
-    // null for a null name. The name is used as given (prefix included).
+    // Characters, control-set plugs and character poses; null for a null name. The name is used as
+    // given (prefix included).
     virtual VOxaCharacter* NewCharacter(const char* name);
     virtual VOxaControlSetPlug* NewControlSetPlug(const char* name);
     virtual VOxaCharacterPose* NewCharacterPose(const char* name);
@@ -333,7 +330,7 @@ private:
     // Depth of MakePendingHandles.
     int mMakingHandles = 0;
 
-    // The geometry registries' part of DestroyAllObjects (voxa_sdk_manager_geometry.cpp).
+    // The geometry registries' part of DestroyAllObjects.
     void DestroyAllLinks();
     void DestroyAllShapes();
     void DestroyAllPoses();
