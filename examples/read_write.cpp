@@ -1,15 +1,14 @@
 // read_write IN OUT: reads IN and writes its scene to OUT, each file in the format its extension
-// names. Geometry goes to a geometry format (3DS, OBJ, DXF), motion to a motion format with the
-// start, frame count and rate of IN. AMC is left out: it is read and written with its ASF skeleton.
+// names, as oxa-convert writes it. Motion goes to a motion format with the start, frame count and
+// rate of IN. AMC is left out: it is read and written with its ASF skeleton.
 #include <cstdio>
 #include <cstring>
 
+#include <oxa/formats/motion/voxa_motion_export.h>
 #include <oxa/oxa_codec/voxa_exporter.h>
 #include <oxa/oxa_codec/voxa_importer.h>
 #include <oxa/oxa_codec/voxa_io_formats.h>
 #include <oxa/oxa_codec/vstream_options.h>
-#include <oxa/scene/voxa_node.h>
-#include <oxa/scene/voxa_node_attribute.h>
 #include <oxa/scene/voxa_scene.h>
 #include <oxa/scene/voxa_sdk_manager.h>
 
@@ -21,15 +20,15 @@ static VStreamOptionsMotion* AsMotion(VStreamOptions* options) {
     return nullptr;
 }
 
-// The motion writers write the marked nodes, and readers mark none: marks every node below the
-// root that carries an attribute (a joint, a marker) other than an optical reference, the node
-// that the markers of a marker file hang under.
-static void MarkNodes(VOxaNode* node, bool isRoot) {
-    const VOxaNodeAttribute* attribute = node->GetNodeAttribute();
-    if (!isRoot && attribute && attribute->GetAttributeType() != VOxaNodeAttribute::eOpticalReference)
-        node->SetMarked(1);
-    for (int k = 0; k < node->GetChildCount(); ++k)
-        MarkNodes(node->GetChild(k), false);
+// Prints the warnings a reader or writer gathered, one a line.
+static void PrintWarnings(const char* file, const VString& text) {
+    const char* line = text.Buffer();
+    while (*line) {
+        const char* end = std::strchr(line, '\n');
+        const int length = end ? (int)(end - line) : (int)std::strlen(line);
+        if (length > 0) std::fprintf(stderr, "%s: %.*s\n", file, length, line);
+        line += length + (end ? 1 : 0);
+    }
 }
 
 int main(int argc, char** argv) {
@@ -63,6 +62,7 @@ int main(int argc, char** argv) {
     VStreamOptions* read = ok ? importer->GetReadOptions() : nullptr;
     if (ok && !read && importer->GetError().GetLastErrorID() >= 0) ok = false;
     ok = ok && importer->Import(scene, read);
+    PrintWarnings(in, importer->GetMessageText());
     if (!ok) std::fprintf(stderr, "%s: %s\n", in, importer->GetError().GetLastErrorString().Buffer());
 
     VStreamOptions* write = nullptr;
@@ -72,26 +72,18 @@ int main(int argc, char** argv) {
         write = exporter->GetWriteOptions();
     }
     if (VStreamOptionsMotion* motion = AsMotion(write)) {
-        const VStreamOptionsMotion* source = AsMotion(read);
-        if (!source) {
-            std::fprintf(stderr, "%s: no motion was read: write it to a geometry format\n", in);
+        // As oxa-convert does: marks what the writer writes (readers mark nothing), and gives it
+        // the start, frame count and rate the file was read with (a geometry file's animation at
+        // the scene's rate).
+        VString why;
+        if (!VOxaPrepareMotionExport(scene, format, motion, AsMotion(read), &why)) {
+            std::fprintf(stderr, "%s: %s\n", out, why.Buffer());
             ok = false;
-        } else {
-            MarkNodes(scene->GetRootNode(), true);
-            // The frames the file was read with.
-            if (source->IsCustomFrameRate())
-                motion->SetTimeMode(0, source->GetFrameRate());
-            else
-                motion->SetTimeMode(source->GetTimeMode());
-            motion->SetStartTime(source->GetStartTime());
-            motion->SetFrameCount(source->GetFrameCount());
-            // Each node is written where it is in the world: marker writers would otherwise place
-            // the markers from the skeleton's root joint, which stays at the origin.
-            motion->SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 1);
         }
     }
     if (ok) {
         ok = exporter->Export(scene, write);
+        PrintWarnings(out, exporter->GetMessageText());
         if (!ok) std::fprintf(stderr, "%s: %s\n", out, exporter->GetError().GetLastErrorString().Buffer());
     }
 

@@ -27,6 +27,7 @@
 #include <cstring>
 #include <exception>
 #include <initializer_list>
+#include <map>
 #include <new>
 #include <string>
 #include <unordered_map>
@@ -52,6 +53,7 @@
 #include "character/voxa_constraint.h"
 #include "formats/geometry/obj/voxa_writer_obj.h"
 #include "formats/geometry/voxa_geometry_write.h"
+#include "formats/motion/voxa_motion_export.h"
 #include "oxa_codec/voxa_exporter.h"
 #include "oxa_codec/voxa_importer.h"
 #include "oxa_codec/voxa_io_formats.h"
@@ -134,6 +136,7 @@ struct Arguments {
     bool json = false;
     bool formats = false;
     bool help = false;
+    bool version = false;
     bool quiet = false;
     std::string take;
     std::string optionsFile;
@@ -198,14 +201,6 @@ bool IsAnyFormat(const std::string& path, std::initializer_list<const char*> ext
     for (const char* extension : extensions)
         if (IsFormat(path.c_str(), extension)) return true;
     return false;
-}
-
-// The writers of joint trees, and those of marker positions.
-bool IsSkeletonFormat(const std::string& path) {
-    return IsAnyFormat(path, {"bvh", "htr", "asf", "amc"});
-}
-bool IsMarkerFormat(const std::string& path) {
-    return IsAnyFormat(path, {"trc", "c3d", "aoa", "mcd", "brd", "mov", "vpm"});
 }
 
 // ---- messages ----
@@ -497,7 +492,7 @@ VStreamOptionsMotion* AsMotion(VStreamOptions* options) {
 // UTF-16 file, a NUL byte). A line that is neither a section, a comment nor a key=value line gets
 // a warning in `warnings`, as its option would otherwise be lost without a word.
 bool LoadSettings(const std::string& name, std::vector<SettingsEntry>& entries,
-                  std::vector<std::string>& warnings, std::string& error) {
+                  std::vector<std::pair<std::string, std::string>>& warnings, std::string& error) {
     const VString resolved = VConfigFile::ResolveName(name.c_str());
     const std::string path = resolved.Buffer();
     struct stat info {};
@@ -517,8 +512,17 @@ bool LoadSettings(const std::string& name, std::vector<SettingsEntry>& entries,
     if (failed) return (error = "could not be read", false);
     // A byte-order mark some editors put before UTF-8 text is not part of the first line.
     if (data.compare(0, 3, "\xEF\xBB\xBF") == 0) data.erase(0, 3);
-    if (data.compare(0, 2, "\xFF\xFE") == 0 || data.compare(0, 2, "\xFE\xFF") == 0)
-        return (error = "line 1: the file is UTF-16 text; a settings file is UTF-8 or ASCII text", false);
+    // Byte-order marks of the wider encodings; UTF-32's little-endian mark starts as UTF-16's does.
+    const char* wide = data.compare(0, 4, std::string("\xFF\xFE\0\0", 4)) == 0 ||
+                               data.compare(0, 4, std::string("\0\0\xFE\xFF", 4)) == 0
+                           ? "UTF-32"
+                       : data.compare(0, 2, "\xFF\xFE") == 0 || data.compare(0, 2, "\xFE\xFF") == 0
+                           ? "UTF-16"
+                           : nullptr;
+    if (wide)
+        return (error = std::string("line 1: the file is ") + wide +
+                        " text; a settings file is UTF-8 or ASCII text",
+                false);
     std::string section;
     int number = 0;
     for (size_t at = 0; at < data.size();) {
@@ -544,12 +548,12 @@ bool LoadSettings(const std::string& name, std::vector<SettingsEntry>& entries,
         const std::string where = "line " + std::to_string(number) + ": \"" + Shown(line) + "\" ";
         const size_t equals = line.find('=');
         if (equals == std::string::npos) {
-            warnings.push_back(where + "is not a key=value line and is ignored");
+            warnings.emplace_back("lines that are not key=value lines", where + "is not a key=value line and is ignored");
             continue;
         }
         std::string key = Trimmed(line.substr(0, equals));
         if (key.empty()) {
-            warnings.push_back(where + "names no key and is ignored");
+            warnings.emplace_back("lines without a key", where + "names no key and is ignored");
             continue;
         }
         entries.push_back({section, key, Trimmed(line.substr(equals + 1)), number});
@@ -600,11 +604,36 @@ int WhereOptionActs(const std::string& path, const std::string& key) {
     return kActsOnRead | kActsOnWrite;
 }
 
+// The highest value a settings key takes; the lowest is 0.
+int OptionHighest(const std::string& key) { return key == "Layer~Block~Entity" ? 2 : 1; }
+
+// Warnings about the settings file, a few of each kind: a file of thousands of unknown keys would
+// otherwise bury everything else. The rest of a kind are counted in one line at the end.
+class SettingsWarnings {
+public:
+    explicit SettingsWarnings(std::string file) : mFile(std::move(file)) {}
+    ~SettingsWarnings() {
+        for (const auto& kind : mCounts)
+            if (kind.second > kShown)
+                Warn(mFile + ": " + std::to_string(kind.second - kShown) + " more " + kind.first +
+                     " (only the first " + std::to_string(kShown) + " are shown)");
+    }
+    // `kind` names such lines in the closing count ("lines that are not key=value lines").
+    void Add(const std::string& kind, const std::string& text) {
+        if (++mCounts[kind] <= kShown) Warn(mFile + ": " + text);
+    }
+
+private:
+    static constexpr int kShown = 5;
+    std::string mFile;
+    std::map<std::string, int> mCounts;
+};
+
 // Checks the [Import] keys against the reader of `in` and the [Export] keys against the writer of
 // `out` (when there is one): a key that is not an option acting there gets a warning with the
 // keys that do; such a key whose value is not a whole number is an error (false, reason printed).
 bool CheckSettings(const Arguments& args, const std::vector<SettingsEntry>& entries, const std::string& in,
-                   const std::string* out) {
+                   const std::string* out, SettingsWarnings& warnings) {
     struct Side {
         const char* section;
         const char* role;
@@ -614,8 +643,9 @@ bool CheckSettings(const Arguments& args, const std::vector<SettingsEntry>& entr
     const Side sides[] = {{"Import", "reader", &in, kActsOnRead}, {"Export", "writer", out, kActsOnWrite}};
     for (const SettingsEntry& entry : entries)
         if (!SameText(entry.section.c_str(), "Import") && !SameText(entry.section.c_str(), "Export"))
-            Warn(args.optionsFile + ": line " + std::to_string(entry.line) + ": \"" + Shown(entry.key) +
-                 "\" is outside the [Import] and [Export] sections and is ignored");
+            warnings.Add("keys outside the [Import] and [Export] sections",
+                         "line " + std::to_string(entry.line) + ": \"" + Shown(entry.key) +
+                             "\" is outside the [Import] and [Export] sections and is ignored");
     for (const Side& side : sides) {
         const char* extension = side.path ? VOxaGetFileExtension(side.path->c_str()) : "";
         if (!side.path ||
@@ -635,17 +665,34 @@ bool CheckSettings(const Arguments& args, const std::vector<SettingsEntry>& entr
             c = (char)std::toupper((unsigned char)c);
         for (const SettingsEntry& entry : entries) {
             if (!SameText(entry.section.c_str(), side.section)) continue;
-            const std::string where = Printable(args.optionsFile) + ": line " + std::to_string(entry.line);
+            const std::string line = "line " + std::to_string(entry.line);
+            const std::string where = Printable(args.optionsFile) + ": " + line;
             if (std::find(names.begin(), names.end(), entry.key) == names.end()) {
-                Warn(where + ": \"" + Shown(entry.key) + "\" is not an option of the " + format + " " +
-                     side.role + " and is ignored; its options under [" + side.section + "] are: " + known);
+                warnings.Add(std::string("keys that are not options of the ") + format + " " + side.role,
+                             line + ": \"" + Shown(entry.key) + "\" is not an option of the " + format + " " +
+                                 side.role + " and is ignored; its options under [" + side.section +
+                                 "] are: " + known);
                 continue;
             }
-            int value = 0;
             const char* end = entry.value.c_str() + entry.value.size();
-            if (entry.value.empty() || VParseInt(entry.value.c_str(), end, value) != end) {
+            long long value = 0;
+            const bool whole = !entry.value.empty() && VParseInt64(entry.value.c_str(), end, value) == end;
+            // A whole number written out, but too large for any option (99999999999999999999).
+            const size_t sign = entry.value.rfind('-', 0) == 0 || entry.value.rfind('+', 0) == 0 ? 1 : 0;
+            const bool digits = entry.value.size() > sign &&
+                                entry.value.find_first_not_of("0123456789", sign) == std::string::npos;
+            const int highest = OptionHighest(entry.key);
+            if (!whole && !digits) {
                 std::fprintf(stderr, "oxa-convert: %s: the value of %s is \"%s\", not a whole number\n",
-                             where.c_str(), entry.key.c_str(), Shown(entry.value).c_str());
+                             where.c_str(), Shown(entry.key).c_str(), Shown(entry.value).c_str());
+                return false;
+            }
+            // Every option is off (0) or on (1), but the grouping of the DXF reader, which has three
+            // modes; any other value would act as one of these without a word.
+            if (!whole || value < 0 || value > highest) {
+                std::fprintf(stderr, "oxa-convert: %s: the value of %s is %s, out of range: it is %s\n",
+                             where.c_str(), Shown(entry.key).c_str(), Shown(entry.value).c_str(),
+                             highest == 1 ? "0 or 1" : "0, 1 or 2");
                 return false;
             }
         }
@@ -704,109 +751,6 @@ struct SourceRate {
     bool custom = false;
 };
 
-// The most frames a motion writer is asked to write.
-constexpr double kMaxFrames = 1e9;
-
-// The motion writers write the frames their options name: the take's span, one frame per period
-// of the options' time mode, unless the settings file named a frame count. `readFrames` is the
-// frame count the reader gave the take it made (-1 when unknown): a take of one frame spans a
-// single instant, as a take of none does. False when the span holds more frames at that rate than
-// a writer is asked to write (none are set then).
-bool SetFramesToWrite(VStreamOptionsMotion* motion, VOxaScene* scene, int readFrames) {
-    if (motion->GetFrameCount() > 0) return true;
-    VTime start = VTime::kInfinite, stop = VTime::kMinusInfinite;
-    const VOxaTakeInfo* info = scene->GetTakeInfo(scene->GetCurrentTakeName());
-    const bool oneFrame = info && readFrames > 0 &&
-                          info->mLocalTimeSpan.GetStop().Get() == info->mLocalTimeSpan.GetStart().Get();
-    if (info && (oneFrame || info->mLocalTimeSpan.GetStop().Get() > info->mLocalTimeSpan.GetStart().Get())) {
-        start = info->mLocalTimeSpan.GetStart();
-        stop = info->mLocalTimeSpan.GetStop();
-    } else if (VOxaNode* root = scene->GetRootNode()) {
-        root->GetAnimationIntervalRecursive(start, stop);
-    }
-    const int64_t period = motion->GetFramePeriod().Get();
-    if (period <= 0 || stop.Get() < start.Get() || start.Get() == VTime::kInfinite) return true;
-    // In doubles: an open span's ends are the extremes of the time type.
-    const double frames = ((double)stop.Get() - (double)start.Get()) / (double)period;
-    if (!(frames < kMaxFrames)) return false;
-    motion->SetStartTime(start);
-    motion->SetFrameCount((int)(frames + 1e-6) + 1);
-    return true;
-}
-
-// The motion writers write the marked nodes: the skeleton writers start from the first marked node
-// on the single-child chain below the scene root, the marker writers take every marked node. A
-// host marks what the user selected; readers mark nothing. So when no node is marked, every node
-// that carries an attribute (other than an optical reference) is marked: reference nodes and plain
-// groups stay out, and a skeleton's root joint becomes the motion root. True when a group of
-// nodes side by side (markers) was given a marked parent as their motion root.
-bool MarkNodesToWrite(VOxaScene* scene, bool skeletonOutput) {
-    VOxaNode* root = scene->GetRootNode();
-    if (!root || root->IsMarked(true)) return false;
-    std::vector<VOxaNode*> stack{root};
-    while (!stack.empty()) {
-        VOxaNode* node = stack.back();
-        stack.pop_back();
-        const VOxaNodeAttribute* attribute = node->GetNodeAttribute();
-        if (node != root && attribute &&
-            attribute->GetAttributeType() != VOxaNodeAttribute::eOpticalReference)
-            node->SetMarked(1);
-        for (int k = node->GetChildCount() - 1; k >= 0; --k)
-            if (VOxaNode* child = node->GetChild(k)) stack.push_back(child);
-    }
-    // Markers hang side by side under their reference node: for the skeleton writers, which start
-    // from a single chain, that reference node (where the chain below the scene root forks before
-    // any marked node) becomes the motion root. The marker writers would take it for a marker.
-    if (!skeletonOutput) return false;
-    for (VOxaNode* node = root->GetChildCount() == 1 ? root->GetChild(0) : nullptr; node;
-         node = node->GetChildCount() == 1 ? node->GetChild(0) : nullptr) {
-        if (node->IsMarked()) break;
-        if (node->GetChildCount() > 1) {
-            node->SetMarked(1);
-            return true;
-        }
-    }
-    return false;
-}
-
-// The node the skeleton writers start from: down the chain of only children from the scene's
-// root, the first marked node; null at a fork or the end.
-VOxaNode* MotionRoot(VOxaScene* scene) {
-    for (VOxaNode* node = scene->GetRootNode(); node;
-         node = node->GetChildCount() == 1 ? node->GetChild(0) : nullptr)
-        if (node->IsMarked()) return node;
-    return nullptr;
-}
-
-// True when a curve holds two different values.
-bool Varies(const VFCurve* curve) {
-    const int count = curve ? curve->KeyGetCount() : 0;
-    for (int k = 1; k < count; ++k)
-        if (curve->KeyGetValue(k) != curve->KeyGetValue(0)) return true;
-    return false;
-}
-
-// True when some joint below the motion root moves by translation in the current take (capture
-// sets that key every joint's position do): the skeleton writers then keep translation channels.
-bool JointsTranslate(VOxaScene* scene) {
-    VOxaNode* root = MotionRoot(scene);
-    std::vector<VOxaNode*> stack;
-    if (root)
-        for (int k = 0; k < root->GetChildCount(); ++k)
-            if (VOxaNode* child = root->GetChild(k)) stack.push_back(child);
-    while (!stack.empty()) {
-        VOxaNode* node = stack.back();
-        stack.pop_back();
-        if (VOxaTakeNode* take = node->GetCurrentTakeNode())
-            if (Varies(take->GetTranslationX()) || Varies(take->GetTranslationY()) ||
-                Varies(take->GetTranslationZ()))
-                return true;
-        for (int k = 0; k < node->GetChildCount(); ++k)
-            if (VOxaNode* child = node->GetChild(k)) stack.push_back(child);
-    }
-    return false;
-}
-
 // ---- reading ----
 
 // The manager and scene of one run, with the read options kept alive until the scene is written:
@@ -816,8 +760,6 @@ struct Session {
     VOxaScene* scene = nullptr;
     VStreamOptions* readOptions = nullptr;
     VStreamOptions* skeletonOptions = nullptr;
-    bool sideBySide = false;       // the motion root is a parent of markers, see MarkNodesToWrite
-    bool jointsTranslate = false;  // a joint below the motion root moves, see JointsTranslate
     bool usageError = false;       // the command line asked for what cannot be written
     ~Session() {
         // Unwinding from an allocation failure: the run is ending, and tearing a scene down takes
@@ -985,19 +927,16 @@ std::string RateText(double rate) {
 bool SetMotionToWrite(VStreamOptionsMotion* motion, const Arguments& args, Session& session,
                       const std::string& out, bool announce) {
     const SourceRate source = session.Rate();
-    if (source.custom)
-        motion->SetTimeMode(0, source.rate);
-    else
-        motion->SetTimeMode(source.timeMode);
+    const VStreamOptionsMotion* read = AsMotion(session.readOptions);
+    VOxaUseSourceRate(motion, read, session.scene);
     if (args.frameRate > 0.0)
         motion->SetTimeMode(0, args.frameRate);
     else if (args.timeMode >= 0)
         motion->SetTimeMode(args.timeMode);
-    const VStreamOptionsMotion* read = AsMotion(session.readOptions);
-    if (!SetFramesToWrite(motion, session.scene, read && args.take.empty() ? read->GetFrameCount() : -1)) {
-        std::fprintf(stderr,
-                     "oxa-convert: %s: at %s frames per second the take would need more than %.0f frames\n",
-                     Printable(out).c_str(), RateText(motion->GetFrameRate()).c_str(), kMaxFrames - 1);
+    VString error;
+    if (!VOxaSetMotionFramesToWrite(motion, session.scene, read && args.take.empty() ? read->GetFrameCount() : -1,
+                                    &error)) {
+        PrintError(out, error.Buffer());
         return false;
     }
     if (announce && std::fabs(motion->GetFrameRate() - source.rate) > 1e-9 * source.rate)
@@ -1028,17 +967,8 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
         return false;
     }
     VStreamOptions* options = exporter->GetWriteOptions();
-    if (VStreamOptionsMotion* motion = AsMotion(options)) {
-        // Marker writers place each marker where it is in the world: from their motion root, a
-        // skeleton's root joint would stay at the origin and every joint move as if it never
-        // moved or turned. Marker sources hang under a reference node at the origin, so their
-        // markers come out the same either way.
-        if (IsMarkerFormat(shownAs)) motion->SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 1);
-        // Skeleton writers write rotations only unless told otherwise: markers move by translation
-        // only, and some captures key every joint's translation; both keep it for every joint.
-        if (session.sideBySide || session.jointsTranslate)
-            motion->SetOption(VStreamOptionsMotion::eTRANSLATION, 1);
-    }
+    // What to write (the marked nodes, every node with an attribute when none is), and how.
+    VOxaMarkMotionToWrite(session.scene, format, AsMotion(options));
     ConfigureOptions(options, args, "Export");
     AllowTextureFolders(options, args);
     SetProgressStage("writing", shownAs);
@@ -1188,8 +1118,6 @@ int Convert(const Arguments& args) {
             Warn(out + ": motion resampled from " + RateText(rate) +
                  " to 30 fps: 3DS keys are whole frames at 30 fps");
     }
-    session.sideBySide = MarkNodesToWrite(session.scene, IsSkeletonFormat(out));
-    session.jointsTranslate = IsSkeletonFormat(out) && JointsTranslate(session.scene);
 
     // Every file of the run goes to a temporary file of its own and is put in place only when all
     // were written; on any failure (or an allocation failure thrown through here) the temporaries
@@ -1536,6 +1464,7 @@ enum class Option {
     eFormats,
     eHelp,
     eQuiet,
+    eVersion,
     eTake,
     eOptions,
     eSkeleton,
@@ -1559,6 +1488,7 @@ const OptionSpec kOptions[] = {
     {Option::eFormats, "--formats", nullptr, false, true},
     {Option::eHelp, "--help", "-h", false, true},
     {Option::eQuiet, "--quiet", "-q", false, true},
+    {Option::eVersion, "--version", nullptr, false, true},
     {Option::eTake, "--take", nullptr, true, false},
     {Option::eOptions, "--options", nullptr, true, false},
     {Option::eSkeleton, "--skeleton", nullptr, true, false},
@@ -1708,13 +1638,17 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& error) 
             case Option::eQuiet:
                 args.quiet = true;
                 break;
+            case Option::eVersion:
+                args.version = true;
+                break;
             default:
                 if (!TakeValue(spec.id, name,
                                equals != std::string::npos ? arg.substr(equals + 1) : argv[++k], args, error))
                     return false;
         }
     }
-    if (args.help) return true;
+    // Every option was checked; --version and --help answer whatever else the line asks for.
+    if (args.help || args.version) return true;
     const char* rateOption = args.frameRate > 0.0 ? "--frame-rate"
                              : args.timeMode >= 0 ? "--time-mode"
                                                   : nullptr;
@@ -1742,25 +1676,17 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& error) 
     return true;
 }
 
-// True when the command line asks for the version: "--version" among the options (before a "--"
-// that ends them). It is answered before anything else is looked at, as --help is.
-bool AsksForVersion(int argc, char** argv) {
-    for (int k = 1; k < argc && std::strcmp(argv[k], "--") != 0; ++k)
-        if (std::strcmp(argv[k], "--version") == 0) return true;
-    return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (AsksForVersion(argc, argv)) {
-        std::printf("oxa-convert (OXA scene toolkit) %s\n", OXA_VERSION_STRING);
-        return kExitOk;
-    }
     Arguments args;
     std::string error;
     if (!ParseArguments(argc, argv, args, error))
         return Usage(error.empty() ? "give an input and an output file" : error);
+    if (args.version) {
+        std::printf("oxa-convert (OXA scene toolkit) %s\n", OXA_VERSION_STRING);
+        return kExitOk;
+    }
     gQuiet = args.quiet;
     if (args.help) {
         std::string usage = kUsage;
@@ -1774,15 +1700,16 @@ int main(int argc, char** argv) {
     if (!args.optionsFile.empty()) {
         if (!CheckInputFile(VConfigFile::ResolveName(args.optionsFile.c_str()).Buffer())) return kExitFile;
         std::vector<SettingsEntry>& settings = args.settings;
-        std::vector<std::string> warnings;
-        if (!LoadSettings(args.optionsFile, settings, warnings, error)) {
+        std::vector<std::pair<std::string, std::string>> lines;
+        if (!LoadSettings(args.optionsFile, settings, lines, error)) {
             std::fprintf(stderr, "oxa-convert: %s: %s\n", Printable(args.optionsFile).c_str(),
                          Printable(error).c_str());
             return kExitUsage;
         }
-        for (const std::string& warning : warnings)
-            Warn(args.optionsFile + ": " + warning);
-        if (!CheckSettings(args, settings, args.files[0], args.info ? nullptr : &args.files[1]))
+        SettingsWarnings warnings(args.optionsFile);
+        for (const auto& line : lines)
+            warnings.Add(line.first, line.second);
+        if (!CheckSettings(args, settings, args.files[0], args.info ? nullptr : &args.files[1], warnings))
             return kExitUsage;
     }
     if (args.info) {

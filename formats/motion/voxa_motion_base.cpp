@@ -8,6 +8,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -118,6 +119,39 @@ bool VOxaMotionSupport::IsUsableRate(double framesPerSecond) {
     // A period under one tick would put every key at the same time.
     return std::isfinite(framesPerSecond) && framesPerSecond > 0.0 &&
            framesPerSecond <= (double)VTime::kOneSecond;
+}
+
+namespace {
+
+// `value` rounded to `digits` significant decimal digits.
+double RoundToDigits(double value, int digits) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%.*e", digits - 1, value);
+    return std::strtod(text, nullptr);
+}
+
+}  // namespace
+
+double VOxaMotionSupport::RateOfPeriod(VTime period) {
+    const int64_t ticks = period.Get();
+    if (ticks <= 0) return 0.0;
+    const double rate = (double)VTime::kOneSecond / (double)ticks;
+    for (int digits = 1; digits <= 17; ++digits) {
+        const double candidate = RoundToDigits(rate, digits);
+        VTime back;
+        back.SetSecondDouble(1.0 / candidate);
+        if (back.Get() == ticks) return candidate;
+    }
+    return rate;
+}
+
+double VOxaMotionSupport::TidyRate(double rate, double tolerance) {
+    if (!std::isfinite(rate) || rate <= 0.0 || !(tolerance >= 0.0)) return rate;
+    for (int digits = 1; digits <= 17; ++digits) {
+        const double candidate = RoundToDigits(rate, digits);
+        if (std::fabs(candidate - rate) <= tolerance) return candidate;
+    }
+    return rate;
 }
 
 VOxaNode* VOxaMotionSupport::CreateMarkerNode(VOxaSdkManager* manager, const char* name) {
@@ -232,39 +266,77 @@ const char* VOxaMotionSupport::MarkerRefusal(size_t markerCount, const VStreamOp
     return nullptr;
 }
 
-const char* VOxaMotionSupport::NoRootRefusal(VOxaScene* scene, const char* forked) {
+VString VOxaMotionSupport::NoRootRefusal(VOxaScene* scene, const char* forked) {
     VOxaNode* root = scene ? scene->GetRootNode() : nullptr;
     std::vector<VOxaNode*> pending;
     if (root)
         for (int i = 0; i < root->GetChildCount(); ++i)
             pending.push_back(root->GetChild(i));
-    while (!pending.empty()) {
+    bool markedJoint = false;
+    while (!pending.empty() && !markedJoint) {
         VOxaNode* node = pending.back();
         pending.pop_back();
         if (!node) continue;
-        if (node->IsMarked() && IsJoint(node)) return forked;
+        markedJoint = node->IsMarked() && IsJoint(node);
         for (int i = 0; i < node->GetChildCount(); ++i)
             pending.push_back(node->GetChild(i));
     }
-    return kNoJoints;
+    if (!markedJoint) return VString(kNoJoints);
+    // The skeleton writers start down the chain of only children from the scene's root: say where
+    // that chain forks and what to do about it.
+    VOxaNode* fork = root;
+    while (fork && fork->GetChildCount() == 1)
+        fork = fork->GetChild(0);
+    VString text(forked);
+    text += " A skeleton is written from the first marked node down the chain of only children below "
+            "the scene's root, and that chain forks at ";
+    if (fork == root) {
+        text += "the scene's root";
+    } else {
+        text += "\"";
+        text += fork ? fork->GetName() : "";
+        text += "\"";
+    }
+    text += ": write a scene that holds the skeleton alone (its geometry to a geometry format).";
+    return text;
 }
+
+namespace {
+
+VString CutNameText(const VString& original, const VString& written, int maxBytes, const char* format) {
+    VString text("Node \"");
+    text += original;
+    text += "\" is written as \"";
+    text += written;
+    text += "\": ";
+    text += format;
+    text += " names hold at most ";
+    text += maxBytes;
+    text += " bytes.";
+    return text;
+}
+
+}  // namespace
 
 void VOxaMotionSupport::WarnCutNames(VStreamOptionsMotion* options, const std::vector<VString>& original,
                                      const std::vector<VString>& written, int maxBytes, const char* format) {
     if (!options) return;
     for (size_t i = 0; i < original.size() && i < written.size(); ++i) {
         if (original[i].GetLen() <= maxBytes) continue;
-        VString text("Node \"");
-        text += original[i];
-        text += "\" is written as \"";
-        text += written[i];
-        text += "\": ";
-        text += format;
-        text += " names hold at most ";
-        text += maxBytes;
-        text += " bytes.";
-        options->Message("Warning", text.Buffer(), "Ok");
+        options->Message("Warning", CutNameText(original[i], written[i], maxBytes, format).Buffer(), "Ok");
     }
+}
+
+VString VOxaMotionSupport::CutNamesText(const std::vector<VString>& original,
+                                        const std::vector<VString>& written, int maxBytes,
+                                        const char* format) {
+    VString text("");
+    for (size_t i = 0; i < original.size() && i < written.size(); ++i) {
+        if (original[i].GetLen() <= maxBytes) continue;
+        text += CutNameText(original[i], written[i], maxBytes, format);
+        text += "\n";
+    }
+    return text;
 }
 
 bool VOxaMotionSupport::IsJoint(const VOxaNode* node) {
@@ -287,6 +359,40 @@ bool VOxaMotionSupport::HasJoints(VOxaNode* root) {
             if (VOxaNode* child = node->GetChild(i)) pending.push_back(child);
     }
     return false;
+}
+
+std::vector<bool> VOxaMotionSupport::SeenNodes(const std::vector<VOxaNode*>& nodes, VTime start, VTime period,
+                                               int frames, bool seenBelowHalf) {
+    std::vector<bool> seen(nodes.size(), true);
+    constexpr int kBlock = 64;
+    int64_t times[kBlock];
+    float values[kBlock];
+    for (size_t k = 0; k < nodes.size(); ++k) {
+        VOxaTakeNode* take = nodes[k] ? nodes[k]->GetCurrentTakeNode() : nullptr;
+        const VFCurve* curve = take ? take->GetOcclusion() : nullptr;
+        if (!curve || frames <= 0) continue;
+        // A seen frame ends the walk: only a marker occluded throughout costs a pass over all.
+        bool any = false;
+        int hint = 0;
+        VTime time = start;
+        for (int f = 0; f < frames && !any; f += kBlock) {
+            const int count = std::min(kBlock, frames - f);
+            for (int j = 0; j < count; ++j, time += period)
+                times[j] = time.Get();
+            curve->EvaluateAscending(times, count, values, 1, &hint);
+            for (int j = 0; j < count && !any; ++j)
+                any = seenBelowHalf ? values[j] < 0.5f : !(values[j] > 0.5f);
+        }
+        seen[k] = any;
+    }
+    return seen;
+}
+
+VString VOxaMotionSupport::NeverSeenWarning(VOxaNode* node, const char* what) {
+    char text[400];
+    std::snprintf(text, sizeof text, "\"%.200s\" is occluded in every frame written; it is %s.\n",
+                  node ? node->GetNameWithoutPrefix() : "", what);
+    return VString(text);
 }
 
 bool VOxaMotionSupport::Refuse(VError& error, const char* text) {
@@ -470,6 +576,13 @@ bool VOxaReaderMotionBase::Corrupted(const char* detail) {
     return VOxaMotionSupport::Corrupted(mError, detail ? detail : mFile ? mFile->GetFailure() : "");
 }
 
+void VOxaReaderMotionBase::NoteReadWarning() {
+    const char* warning = mFile ? mFile->GetReadWarning() : "";
+    if (!warning || !*warning || mMessageText.Find(warning) >= 0) return;
+    mMessageText += warning;
+    mMessageText += "\n";
+}
+
 bool VOxaReaderMotionBase::ReadCheckedHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount,
                                              double& frameRate, double& scale) {
     markerCount = 0;
@@ -478,6 +591,7 @@ bool VOxaReaderMotionBase::ReadCheckedHeader(int64_t& markerCount, VTime& startT
     scale = 1.0;
     startTime = VTime(0);
     if (!mFile->ReadHeader(markerCount, startTime, frameCount, frameRate, scale)) return Corrupted();
+    NoteReadWarning();
     char why[160];
     // Every marker needs at least one byte of the file: a larger count is not backed by data.
     const int64_t size = VOxaMotionSupport::FileSize(mFileName.Buffer());

@@ -94,6 +94,9 @@ public:
     // message text.
     virtual const char* GetWriteNotes() const { return ""; }
 
+    // What the reader should tell the user about the file it read without failing (frames lost
+    // to a file cut short), "" when nothing; the reader adds it to its message text once.
+    virtual const char* GetReadWarning() const { return ""; }
     // What made the last read operation fail and where ("line 12: ..." in a text file); "" when
     // the file has nothing to say. The reader appends it to its "File is corrupted" text.
     virtual const char* GetFailure() const { return ""; }
@@ -145,6 +148,8 @@ private:
     // Error "File is corrupted" with `detail`, or with the file's failure when `detail` is null;
     // false.
     bool Corrupted(const char* detail = nullptr);
+    // Adds the file's read warning to the message text, once.
+    void NoteReadWarning();
     // ReadHeader with the checks every format shares: a marker count within 0 .. the file's size
     // in bytes, a frame count not below 0, a rate whose period is at least one tick, a finite
     // scale. A failure sets the error "File is corrupted" with what was wrong.
@@ -216,6 +221,14 @@ struct OXA_API VOxaMotionSupport {
     // True for a rate read from a file that makes a usable period: finite, above 0 and with a
     // period of at least one tick.
     static bool IsUsableRate(double framesPerSecond);
+    // The rate of a file that gives its frame period (or its frame times) rather than its rate:
+    // the decimal with the fewest significant digits whose period, as the options make it,
+    // equals `period`, so that a take written at 59.94 or 120 frames per second reads back at
+    // that rate and not at 59.9400000001. 0 for a period that is not above 0.
+    static double RateOfPeriod(VTime period);
+    // The decimal with the fewest significant digits within `tolerance` of `rate` (the rate itself
+    // when none is): for a rate measured from times rounded in the file.
+    static double TidyRate(double rate, double tolerance);
 
     // A node named `name` with an optical marker (type 1) attribute; null when either cannot be
     // made.
@@ -259,8 +272,8 @@ struct OXA_API VOxaMotionSupport {
     static const char* MarkerRefusal(size_t markerCount, const VStreamOptionsMotion* options);
     // The refusal of a skeleton writer that found no motion root: kNoJoints when no node below
     // the scene's root is a marked joint (IsJoint), else `forked` (the marked nodes lie beyond a
-    // fork).
-    static const char* NoRootRefusal(VOxaScene* scene, const char* forked);
+    // fork) followed by where the chain forks and what to do.
+    static VString NoRootRefusal(VOxaScene* scene, const char* forked);
     // True for a node a skeleton writer can write as a joint: one without an attribute (a group),
     // or with a skeleton, marker or null attribute. Geometry, cameras and lights are no joints.
     static bool IsJoint(const VOxaNode* node);
@@ -271,6 +284,18 @@ struct OXA_API VOxaMotionSupport {
     // `original` cut to the `maxBytes` a reader of `format` takes.
     static void WarnCutNames(VStreamOptionsMotion* options, const std::vector<VString>& original,
                              const std::vector<VString>& written, int maxBytes, const char* format);
+    // The same warnings as lines ("...\n" each) of one text, "" when no name was cut.
+    static VString CutNamesText(const std::vector<VString>& original, const std::vector<VString>& written,
+                                int maxBytes, const char* format);
+    // For each node of a writer's list, whether its current take marks it seen (occlusion not
+    // above 0.5, or below 0.5 when `seenBelowHalf`) in at least one of the `frames` frames from
+    // `start` on; a node without an occlusion curve is seen. A marker never seen has no position
+    // to write: the writers of formats without gaps leave it out, those with gaps write it as one.
+    static std::vector<bool> SeenNodes(const std::vector<VOxaNode*>& nodes, VTime start, VTime period,
+                                       int frames, bool seenBelowHalf = false);
+    // The warning line on a node a writer leaves out because it is never seen: `what` says what
+    // became of it ("left out", "written without records").
+    static VString NeverSeenWarning(VOxaNode* node, const char* what);
     // Sets the writer error "File not created" with `text`; false.
     static bool Refuse(VError& error, const char* text);
     // True for a value a motion writer may put in a file: finite and within

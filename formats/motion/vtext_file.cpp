@@ -1,6 +1,7 @@
 #include "formats/motion/vtext_file.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -651,6 +652,13 @@ bool VTextFile::WriteFixed(double value, int decimals) {
     if (!out) return Write(buffer, (size_t)n);
     mOutLen += (size_t)n;
     return !mWriteFailed;
+}
+
+bool VTextFile::WriteShortest(double value) {
+    if (!Writable(value)) return RefuseNumber(value);
+    char buffer[32];
+    const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return Write(buffer, (size_t)(result.ptr - buffer));
 }
 
 namespace {

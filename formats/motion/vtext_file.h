@@ -173,6 +173,9 @@ public:
     // `count` values as WriteG writes them at its default precision, each followed by `separator`.
     bool WriteGs(const double* values, int count, char separator);
     bool WriteFixed(double value, int decimals);
+    // The shortest text that reads back as the same double ("0.1", "119.88012", "1e+30"), so that
+    // a rate or coordinate written keeps every digit it has ("-0" as printf writes it).
+    bool WriteShortest(double value);
     // False once any write failed since `Open`.
     bool WriteFailed() const { return mWriteFailed; }
 

@@ -149,8 +149,14 @@ TEST_F(Writers, NothingMarkedIsRefusedWithoutAFile) {
     VOxaNode* hips = Node("Hips");
     hips->SetMarked(1, true);
     mScene->GetRootNode()->AddChild(mManager->CreateNode("Beside"));
-    EXPECT_EQ(Write(TempPath("fork.bvh"), true).error, "Can not find root node.");
-    EXPECT_EQ(Write(TempPath("fork.asf"), true).error, "Scene must have a single root node.");
+    // The refusal says where the chain forks and what to do.
+    const std::string forkedAt =
+        " A skeleton is written from the first marked node down the chain of only children below the "
+        "scene's root, and that chain forks at the scene's root: write a scene that holds the skeleton "
+        "alone (its geometry to a geometry format).";
+    EXPECT_EQ(Write(TempPath("fork.bvh"), true).error, "Can not find root node." + forkedAt);
+    EXPECT_EQ(Write(TempPath("fork.htr"), true).error, "Can not find root node." + forkedAt);
+    EXPECT_EQ(Write(TempPath("fork.asf"), true).error, "Scene must have a single root node." + forkedAt);
 }
 
 TEST_F(Writers, ATakeWithoutFramesIsRefusedByAmcAndTheMarkerWriters) {

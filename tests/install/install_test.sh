@@ -130,6 +130,9 @@ for compiler in "${compilers[@]}"; do
     fail "the example built with $compiler did not write the markers of markers.c3d to TRC over its frames"
 done
 command -v clang++ >/dev/null || echo "install test: clang++ is not installed; the consumer was not built with it"
+# The README's program writes every sample as the installed oxa-convert does.
+bash "$src/tests/install/example_as_command_test.sh" "$work/consumer-1/read_write" "$prefix/bin/oxa-convert" \
+  "$src" "$work/example-as-command" || fail "the README's program and oxa-convert write differently"
 
 # The package's version: a project that asks for another major version does not get it.
 version=$(sed -n 's/^project(oxa VERSION \([0-9.]*\) .*/\1/p' "$src/CMakeLists.txt")

@@ -679,4 +679,10 @@ TEST(cli, VersionInTheGnuForm) {
         EXPECT_EQ(r.err, "") << args;
     }
     EXPECT_NE(Convert("--help").out.find("--version"), std::string::npos);
+    // Every option is checked first: a line with a mistake in it is no request for the version.
+    for (const char* args : {"--bogus --version", "--version --frame-rate abc", "--version --take"}) {
+        Result r = Convert(args);
+        EXPECT_EQ(r.code, 2) << args;
+        EXPECT_EQ(r.out, "") << args;
+    }
 }

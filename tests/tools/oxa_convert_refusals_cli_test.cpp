@@ -7,6 +7,7 @@
 #include <cmath>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/tools/cli_run.h"
@@ -144,8 +145,70 @@ TEST(cli, SettingsFileRefusalsAndWarnings) {
             << r.err;
         EXPECT_FALSE(Exists(out)) << value;
     }
-    WriteText(typo, "[export]\n  Rescale = -1  \n");
+    // Whole numbers an option does not take, and those too large for any, are called so: an
+    // option of 0 and 1 took 2 as off without a word.
+    const std::pair<const char*, const char*> ranges[] = {
+        {"[export]\n  Rescale = -1  \n", "the value of Rescale is -1, out of range: it is 0 or 1"},
+        {"[Export]\nRescale=2\n", "line 2: the value of Rescale is 2, out of range: it is 0 or 1"},
+        {"[Export]\nRescale=99999999999999999999\n", "99999999999999999999, out of range"},
+    };
+    for (const auto& [text, message] : ranges) {
+        WriteText(typo, text);
+        r = Convert("--options " + typo + " " + bvh + " " + out);
+        EXPECT_EQ(r.code, 2) << text;
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+        EXPECT_FALSE(Exists(out)) << text;
+    }
+    WriteText(typo, "[Export]\nRescale=1\n[Import]\nRescale=+0\n");
     EXPECT_EQ(Convert("--options " + typo + " " + bvh + " " + out).code, 0);
+    std::remove(out.c_str());
+    // The DXF grouping has three modes.
+    const std::string dxf = Folder() + "range.dxf";
+    WriteText(dxf, "0\nSECTION\n2\nENTITIES\n0\n3DFACE\n8\nL\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n"
+                   "12\n1\n22\n1\n32\n0\n13\n1\n23\n1\n33\n0\n0\nENDSEC\n0\nEOF\n");
+    const std::string obj = Folder() + "range.obj";
+    WriteText(typo, "[Import]\nLayer~Block~Entity=2\n");
+    EXPECT_EQ(Convert("--options " + typo + " " + dxf + " " + obj).code, 0);
+    WriteText(typo, "[Import]\nLayer~Block~Entity=3\n");
+    r = Convert("--options " + typo + " " + dxf + " " + obj);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("the value of Layer~Block~Entity is 3, out of range: it is 0, 1 or 2"), std::string::npos)
+        << r.err;
+}
+
+TEST(cli, ManySettingsWarningsAreCountedAfterTheFirstFew) {
+    const std::string bvh = MakeBvh("many.bvh", 3);
+    const std::string out = Folder() + "many_out.htr";
+    const std::string file = Folder() + "many.ini";
+    std::string text = "[Import]\n";
+    for (int k = 0; k < 2000; ++k)
+        text += "Unknown" + std::to_string(k) + "=1\nnot a line " + std::to_string(k) + "\n";
+    WriteText(file, text);
+    const Result r = Convert("--options " + file + " " + bvh + " " + out);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("\"Unknown4\" is not an option"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("\"Unknown5\" is not an option"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("1995 more keys that are not options of the BVH reader"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("1995 more lines that are not key=value lines"), std::string::npos) << r.err;
+    EXPECT_LT(r.err.size(), 8000u);
+}
+
+TEST(cli, WideEncodingsAreNamed) {
+    const std::string bvh = MakeBvh("wide.bvh", 3);
+    const std::string out = Folder() + "wide_out.htr";
+    const std::string file = Folder() + "wide.ini";
+    const std::pair<std::string, const char*> files[] = {
+        {std::string("\xFF\xFE\0\0[\0\0\0", 8), "UTF-32"},
+        {std::string("\0\0\xFE\xFF\0\0\0[", 8), "UTF-32"},
+        {std::string("\xFF\xFE[\0", 4), "UTF-16"},
+        {std::string("\xFE\xFF\0[", 4), "UTF-16"},
+    };
+    for (const auto& [bytes, name] : files) {
+        WriteText(file, bytes);
+        const Result r = Convert("--options " + file + " " + bvh + " " + out);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_NE(r.err.find(std::string("the file is ") + name + " text"), std::string::npos) << r.err;
+    }
 }
 
 TEST(cli, RatesAndTimeModesThatCannotBeWritten) {

@@ -38,18 +38,12 @@ bool VOxaFileAdaptiveOptics::ExpectWord(const char* word, const char* after) {
     return Fail("\"%s\" expected after %s, found \"%.40s\"", word, after, token);
 }
 
-bool VOxaFileAdaptiveOptics::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount,
-                                        double& frameRate, double& scale) {
-    ClearFailure();
-    mHeaderFrames = 0;
-    mFramesRead = 0;
+bool VOxaFileAdaptiveOptics::ReadHeaderLine(int& frames, int& markers, double& rate) {
     if (!Rewind() || !GetCursor() || !*GetCursor()) return FailNoText();
     // Lines before the header are skipped whatever they hold.
     while (!ReadWord("frames")) {
         if (!ReadNextLine()) return Fail("no header line \"frames = <count> markers = <count> Hz = <rate>\"");
     }
-    int frames = 0, markers = 0;
-    double rate = 0.0;
     if (!ExpectWord("=", "\"frames\"")) return false;
     if (!ReadInt(frames)) return Fail("the frame count after \"frames =\" is not a whole number");
     if (!ExpectWord("markers", "the frame count") || !ExpectWord("=", "\"markers\"")) return false;
@@ -60,6 +54,55 @@ bool VOxaFileAdaptiveOptics::ReadHeader(int64_t& markerCount, VTime& startTime, 
     if (markers < 0) return Fail("a marker count of %d", markers);
     if (!VOxaMotionSupport::IsUsableRate(rate))
         return Fail("a rate of %g Hz has no usable frame period", rate);
+    return true;
+}
+
+int64_t VOxaFileAdaptiveOptics::CountWholeFrames(int frames, int markers) {
+    // The lines after the header, up to what the header announces; a last line that the file's
+    // end cuts before its z (no line end, fewer than three numbers) is no whole point.
+    const int64_t wanted = (int64_t)frames * markers;
+    int64_t lines = 0;
+    bool lastCut = false;
+    while (lines < wanted && ReadNextLine()) {
+        ++lines;
+        lastCut = false;
+        if (!LineEnded()) {
+            const char* at = GetCursor();
+            double value;
+            lastCut = !(ReadDouble(value, 1.0) && ReadDouble(value, 1.0) && ReadDouble(value, 1.0));
+            SetCursor(at);
+        }
+    }
+    if (lastCut) --lines;
+    return lines / markers;
+}
+
+bool VOxaFileAdaptiveOptics::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount,
+                                        double& frameRate, double& scale) {
+    ClearFailure();
+    mHeaderFrames = 0;
+    mFramesRead = 0;
+    int frames = 0, markers = 0;
+    double rate = 0.0;
+    if (!ReadHeaderLine(frames, markers, rate)) return false;
+    // A file cut short is read as far as its whole frames go, counted once per file (one frame at
+    // least: a file cut in its first frame is refused by the frame reader).
+    if (mWholeFrames < 0) {
+        mWholeFrames = frames;
+        if (markers > 0 && frames > 0) {
+            mWholeFrames = CountWholeFrames(frames, markers);
+            if (!ReadHeaderLine(frames, markers, rate)) return false;
+        }
+    }
+    if (mWholeFrames > 0 && mWholeFrames < frames) {
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "The header gives %d frames, but the file ends after %lld whole frames; those %lld are "
+                      "read.",
+                      frames, (long long)mWholeFrames, (long long)mWholeFrames);
+        mReadWarning = text;
+        frames = (int)mWholeFrames;
+    }
     mMarkerCount = markers;
     mHeaderFrames = frames;
     markerCount = markers;
@@ -103,14 +146,24 @@ bool VOxaFileAdaptiveOptics::ReadFrame(VOxaMarkerFrame& points, int markerCount,
     return true;
 }
 
-bool VOxaFileAdaptiveOptics::WriteHeader(int markerCount, VTime /*startTime*/, int frameCount,
-                                         double frameRate, double /*scale*/) {
+bool VOxaFileAdaptiveOptics::WriteHeader(int markerCount, VTime startTime, int frameCount, double frameRate,
+                                         double /*scale*/) {
+    // The header has no field for the start: a take that does not start at 0 reads back at 0.
+    mStartNote = "";
+    if (startTime.Get() != 0) {
+        char text[200];
+        std::snprintf(
+            text, sizeof text,
+            "The take starts at %g s; %s files hold no start, so it reads back starting at 0 s.\n",
+            startTime.GetSecondDouble(), mIsMcd ? "MCD" : "AOA");
+        mStartNote = text;
+    }
     WriteText("frames = ");
     WriteInt(frameCount);
     WriteText(" markers = ");
     WriteInt(markerCount);
     WriteText(" Hz = ");
-    WriteG(frameRate);
+    WriteShortest(frameRate);
     return WriteChar('\n');
 }
 
@@ -128,17 +181,18 @@ bool VOxaFileAdaptiveOptics::WriteFrame(const VOxaMarkerFrame& points, int point
             x = kOriginStep;
             ++mMovedOffOrigin;
         }
-        WriteG(x);
+        WriteShortest(x);
         WriteChar(' ');
-        WriteG(p[k][1]);
+        WriteShortest(p[k][1]);
         WriteChar(' ');
-        WriteG(p[k][2]);
+        WriteShortest(p[k][2]);
         WriteChar('\n');
     }
     return !WriteFailed();
 }
 
 bool VOxaFileAdaptiveOptics::WriteEnd() {
+    mNotes = mStartNote;
     if (mMovedOffOrigin > 0) {
         char text[300];
         std::snprintf(
@@ -146,7 +200,7 @@ bool VOxaFileAdaptiveOptics::WriteEnd() {
             "%lld seen points lie at exactly 0, 0, 0, which the %s reader takes for a gap; they are "
             "written %g from it along x.\n",
             mMovedOffOrigin, mIsMcd ? "MCD" : "AOA", kOriginStep);
-        mNotes = text;
+        mNotes += text;
     }
     return !WriteFailed();
 }

@@ -15,7 +15,11 @@ public:
     explicit VOxaFileAdaptiveOptics(bool isMcd = false);
     ~VOxaFileAdaptiveOptics() override;
 
-    bool Open(const char* path, const char* mode) override { return VTextFile::Open(path, mode); }
+    bool Open(const char* path, const char* mode) override {
+        mWholeFrames = -1;
+        mReadWarning = "";
+        return VTextFile::Open(path, mode);
+    }
     bool Close() override { return VTextFile::Close(); }
     void Discard() override { VTextFile::Discard(); }
 
@@ -37,16 +41,22 @@ public:
     const char* GetWriteRefusal() const override { return GetUnwritableNumber(); }
     const char* GetWriteNotes() const override { return mNotes.Buffer(); }
 
-    // How far a seen point at the origin is moved: the step of the sixth significant digit the
-    // file writes, at a coordinate of 0.1 (a micrometre in centimetres).
+    // How far a seen point at the origin is moved along x: a hundredth of a micrometre (in
+    // centimetres), far below what a capture resolves.
     static constexpr double kOriginStep = 1.0e-6;
 
     // The marker count of the last header read (0 before).
     int GetMarkerCount() const { return mMarkerCount; }
     // What made the last read fail, with its line.
     const char* GetFailure() const override { return VTextFile::GetFailure(); }
+    // The frames a file cut short loses, "" when it is whole.
+    const char* GetReadWarning() const override { return mReadWarning.Buffer(); }
 
 private:
+    // Finds the header line from the start of the file and reads its counts and rate.
+    bool ReadHeaderLine(int& frames, int& markers, double& rate);
+    // The whole frames of `markers` lines each that follow the header, at most `frames`.
+    int64_t CountWholeFrames(int frames, int markers);
     // True when the next token of the line equals `word` without regard to case.
     bool ReadWord(const char* word);
     // ReadWord, or a failure naming the word, what it should follow (`after`) and what is there.
@@ -54,9 +64,14 @@ private:
 
     bool mIsMcd = false;
     int mMarkerCount = 0;
-    // Seen points written off the origin, and the note on them.
+    // Seen points written off the origin, and the notes on them and on a dropped start.
     long long mMovedOffOrigin = 0;
     VString mNotes{""};
+    VString mStartNote{""};
+    // The whole frames the file holds (-1 until counted), and the warning when they are fewer
+    // than the header's.
+    int64_t mWholeFrames = -1;
+    VString mReadWarning{""};
     // The frame count of the header, and the frames read since it.
     int mHeaderFrames = 0;
     int mFramesRead = 0;

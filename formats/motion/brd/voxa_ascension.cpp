@@ -55,32 +55,43 @@ bool VOxaFileAscension::ReadRecord(int& frame, int& sensor, VgeTVector& position
     position.Set(p[0], p[1], p[2], 0.0);
     for (int k = 0; k < 4; ++k)
         quaternion[k] = q[k];
-    time.SetSecondDouble(seconds + microseconds * 1.0e-6);
+    // Divided rather than multiplied by 1e-6, so that whole microseconds give the nearest double.
+    time.SetSecondDouble(seconds + microseconds / 1.0e6);
     return true;
 }
 
 bool VOxaFileAscension::WriteRecord(int frame, int sensor, const VgeTVector& position,
                                     const double quaternion[4], VTime time) {
-    const int64_t seconds = time.GetSecondCount();
-    const double microseconds =
-        (double)(time.Get() - seconds * VTime::kOneSecond) * 1.0e6 / (double)VTime::kOneSecond;
+    // Whole seconds and whole microseconds within the second (0 to 999999, rounded), whatever the
+    // sign of the time.
+    int64_t seconds = time.Get() / VTime::kOneSecond;
+    int64_t rest = time.Get() - seconds * VTime::kOneSecond;
+    if (rest < 0) {
+        --seconds;
+        rest += VTime::kOneSecond;
+    }
+    int64_t microseconds = (rest * 1000000 + VTime::kOneSecond / 2) / VTime::kOneSecond;
+    if (microseconds >= 1000000) {
+        ++seconds;
+        microseconds -= 1000000;
+    }
     WriteInt(frame);
     WriteChar('\t');
     WriteInt(sensor);
     WriteText("\tP");
     for (int k = 0; k < 3; ++k) {
         WriteChar('\t');
-        WriteG(position[k]);
+        WriteShortest(position[k]);
     }
     WriteText("\tQ");
     for (int k = 0; k < 4; ++k) {
         WriteChar('\t');
-        WriteG(quaternion[k]);
+        WriteShortest(quaternion[k]);
     }
     WriteChar('\t');
-    WriteG((double)seconds);
+    WriteInt(seconds);
     WriteChar('\t');
-    WriteG(microseconds);
+    WriteInt(microseconds);
     return WriteChar('\n');
 }
 
@@ -214,9 +225,13 @@ bool VOxaReaderAscension::Scan() {
         mScanFailure = why;
         return false;
     }
+    // Record times are whole microseconds: the rate is taken in its fewest digits within what
+    // that rounding allows, so that a take written at 59.94 frames per second reads back at 59.94.
+    if (rate > 0.0) rate = VOxaMotionSupport::TidyRate(rate, rate * 1.0e-6 / std::fabs(duration));
     if (!(rate > 0.0)) rate = VTime::GetFrameRate(0);
     mFrameRate = rate;
-    mStartTime.SetSecondDouble(mFirstFrame / mFrameRate);
+    // The take starts at the time of its first frame's record, as the writer writes it.
+    mStartTime = mFirstTime;
     mScanned = true;
     return true;
 }
@@ -383,6 +398,9 @@ bool VOxaWriterAscension::Write(VOxaScene* scene, VStreamOptions* streamOptions)
         mFile->Discard();
         return VOxaMotionSupport::Refuse(mError, refusal);
     }
+    // A sensor occluded in every frame has no place to give: it gets no record (its gap), also
+    // when gaps are written as valid data, rather than records at the origin as if seen there.
+    const std::vector<bool> seen = VOxaMotionSupport::SeenNodes(sensors, time, period, n, true);
     VOxaMotionSampler sampler(root);
     std::vector<VFCurveSampler> occlusion(sensors.size());
     for (size_t k = 0; k < sensors.size(); ++k)
@@ -398,6 +416,7 @@ bool VOxaWriterAscension::Write(VOxaScene* scene, VStreamOptions* streamOptions)
         if (f % 64 == 0) options->Progress("Writing BRD animation frames", (float)((double)f * 100.0 / n));
         sampler.Evaluate(time);
         for (size_t k = 0; k < sensors.size() && ok; ++k) {
+            if (!seen[k]) continue;
             if (honourOcclusion && occlusion[k].GetCurve() && occlusion[k].Evaluate(time) >= 0.5f) continue;
             const VgeAMatrix& m = sampler.GlobalMatrix(sensors[k]);
             const VgeVector4 q = m.GetQ();

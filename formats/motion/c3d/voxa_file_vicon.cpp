@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/motion/vtext_file.h"
 #include "oxa_codec/vstream_options.h"
 
 namespace {
@@ -327,11 +328,16 @@ bool VOxaFileVicon::ReadLongTrial(int64_t& first, int64_t& count) {
 
 int VOxaFileVicon::FindPointGroup() {
     int group = 1;  // files without a "POINT" group keep their points in group 1
+    bool found = false;
+    mEventGroupId = 0;
     if (SeekBlock(mFirstParameterBlock - 1) && Skip(4) == 4) {
         while (std::unique_ptr<VViconParameter> parameter = ReadParameter()) {
-            if (parameter->IsGroup() && Named(*parameter, "POINT")) {
+            if (!parameter->IsGroup()) continue;
+            if (!found && Named(*parameter, "POINT")) {
                 group = parameter->GetGroupId();
-                break;
+                found = true;
+            } else if (mEventGroupId == 0 && Named(*parameter, "EVENT")) {
+                mEventGroupId = parameter->GetGroupId();
             }
         }
     }
@@ -354,6 +360,8 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
     // the positions. The group may be declared after its parameters, so it is found first.
     mPointGroupId = FindPointGroup();
     bool unitsRead = false;
+    // Events of the EVENT group: its USED count, else the columns of its TIMES.
+    int64_t eventsUsed = -1, eventTimes = 0;
     // The rows of LABELS, LABELS2, ... by part number; a part past the marker count names none.
     std::map<int, std::vector<VString>> parts;
     if (SeekBlock(mFirstParameterBlock - 1) && Skip(4) == 4) {
@@ -361,6 +369,14 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
             if (!parameter->IsParameter() || !parameter->GetValue()) continue;
             const char* text = nullptr;
             int length = 0;
+            if (mEventGroupId != 0 && parameter->GetGroupId() == mEventGroupId) {
+                const VViconArray* value = parameter->GetValue();
+                if (Named(*parameter, "USED") && value->GetElementCount() > 0)
+                    eventsUsed = value->GetFirst<int64_t>();
+                else if (Named(*parameter, "TIMES") && value->GetDimensionCount() == 2)
+                    eventTimes = value->GetDimension(0);
+                continue;
+            }
             const bool ofPoints = parameter->GetGroupId() == mPointGroupId;
             if (const int part = LabelsPart(parameter->GetName())) {
                 if (!ofPoints || !TextOf(*parameter, text, length) || part > count) continue;
@@ -415,6 +431,28 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
         }
     }
     ScreenAxisMap(screen[0], screen[1], mAxisMap);
+    // What the file carries beyond its points is not read: say so.
+    const int64_t events =
+        std::max<int64_t>({eventsUsed >= 0 ? eventsUsed : eventTimes, (int64_t)mEventCount, 0});
+    auto warn = [this](const char* text) {
+        if (mWarning.Find(text) >= 0) return;
+        if (!mWarning.IsEmpty()) mWarning += "\n";
+        mWarning += text;
+    };
+    if (events > 0) {
+        char text[160];
+        if (events == 1)
+            std::snprintf(text, sizeof text, "The file's event is not read.");
+        else
+            std::snprintf(text, sizeof text, "The file's %lld events are not read.", (long long)events);
+        warn(text);
+    }
+    if (mAnalogPerFrame > 0) {
+        char text[160];
+        std::snprintf(text, sizeof text, "The file's analog data (%d values per frame) are not read.",
+                      mAnalogPerFrame);
+        warn(text);
+    }
     // LABELS names the first markers, LABELS2 the next ones, and so on up to the first part the
     // file lacks.
     int expected = 1;
@@ -595,10 +633,21 @@ void VOxaFileVicon::SetLargestCoordinate(double largest) {
 
 bool VOxaFileVicon::WriteMarkerNames(const VStringList& names) {
     if (mRefused || !IsWriting()) return false;
-    std::vector<VString> list;
-    list.reserve((size_t)names.GetCount());
+    std::vector<VString> original;
+    original.reserve((size_t)names.GetCount());
     for (int i = 0; i < names.GetCount(); ++i)
-        list.push_back(VString(names[i]));
+        original.push_back(VString(names[i]));
+    // A label row holds at most kMaxLabelBytes: a longer name is cut (at a whole UTF-8
+    // character), and names that the cut makes alike are kept apart with "_2", "_3", ...
+    const std::vector<VString> list =
+        VTextFile::WritableNames(original, VTextFile::kControlOnly, nullptr, kMaxLabelBytes);
+    const VString cut = VOxaMotionSupport::CutNamesText(original, list, kMaxLabelBytes, "C3D label");
+    if (!cut.IsEmpty()) {
+        if (!mWriteWarning.IsEmpty()) mWriteWarning += "\n";
+        mWriteWarning += cut;
+        // The writer ends the warning with its own line end.
+        mWriteWarning = mWriteWarning.Left(mWriteWarning.GetLen() - 1);
+    }
     // The section's block count is one byte: when the 32-blank descriptions of many markers
     // would take it past 255 blocks, each description is one blank.
     bool ok = true;
@@ -624,7 +673,7 @@ bool VOxaFileVicon::WriteLabels(const std::vector<VString>& names, int descripti
     int longest = 0;
     for (const VString& name : names)
         longest = std::max(longest, name.GetLen());
-    const int width = std::min(longest, 254) + 1;
+    const int width = std::min(longest, kMaxLabelBytes - 1) + 1;
     // Dimensions are single bytes: each parameter holds 255 rows, and the markers past them are
     // named by LABELS2, LABELS3, ... (with DESCRIPTIONS2, ...). A file without markers has one
     // empty LABELS.

@@ -20,6 +20,8 @@ public:
     // The rows of one LABELS parameter (its dimensions are bytes); more markers are named by
     // LABELS2, LABELS3, ...
     static constexpr int kMaxLabels = 255;
+    // The bytes of one label (a dimension is a byte).
+    static constexpr int kMaxLabelBytes = 255;
     // The parameter section's block count is one byte.
     static constexpr int kMaxParameterBlocks = 255;
     // The usual scale of integer data: 0.1449 mm per unit.
@@ -92,9 +94,10 @@ private:
     // 16-bit words, low word first), else POINT:FRAMES stored as a float. False when the
     // parameters give no length beyond 65535 frames. The read position is kept.
     bool ReadLongTrial(int64_t& first, int64_t& count);
-    // The id of the "POINT" group record, 1 when the section declares none. Leaves the stream
-    // anywhere in the parameter section.
+    // The id of the "POINT" group record, 1 when the section declares none; notes the id of the
+    // "EVENT" group (0 when none). Leaves the stream anywhere in the parameter section.
     int FindPointGroup();
+    int mEventGroupId = 0;
 
     VString mFailure{""};
     VString mWarning{""};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <new>
 #include <vector>
@@ -62,26 +63,42 @@ bool VOxaFileCorvelundMov::ReadValues(double* values, int count, bool fromStart)
 
 VOxaReaderCorvelundMov::VOxaReaderCorvelundMov(VOxaSdkManager* manager) : VOxaTextFileReader(manager) {}
 
+namespace {
+
+// A time of the file in ticks, false when it is beyond what a time holds.
+bool TimeTicks(double seconds, int64_t& ticks) {
+    const double value = seconds * (double)VTime::kOneSecond;
+    if (!(std::fabs(value) < 9.0e18)) return false;
+    ticks = std::llround(value);
+    return true;
+}
+
+// The frame period of times running from `first` to `last` over `lines` lines, in ticks; 0
+// when the times do not rise.
+int64_t PeriodTicks(double first, double last, int64_t lines) {
+    int64_t from = 0, to = 0;
+    if (lines < 2 || !(last > first) || !TimeTicks(first, from) || !TimeTicks(last, to) || to <= from)
+        return 0;
+    return (int64_t)std::llround((double)(to - from) / (double)(lines - 1));
+}
+
+}  // namespace
+
 double VOxaReaderCorvelundMov::EstimateFrameRate(int64_t lineCount, double& firstTime) {
     firstTime = 0.0;
     if (!mFile) return 0.0;
-    const int k = (int)std::min<int64_t>(lineCount, 10);
-    double times[10];
-    int read = 0;
-    for (int i = 0; i < k; ++i) {
-        if (!mFile->ReadValues(&times[read], 1, i == 0)) break;
+    // The rate spans the whole time column: the first line's time to the last line's.
+    double value = 0.0, last = 0.0;
+    int64_t read = 0;
+    while (read < lineCount && mFile->ReadValues(&value, 1, read == 0)) {
+        if (read == 0) firstTime = value;
+        last = value;
         ++read;
     }
-    if (read > 0) firstTime = times[0];
-    double rate = 0.0;
-    for (int i = 1; i < read; ++i) {
-        if (!(times[i] > times[0]) || !(times[i] > times[i - 1])) continue;
-        if (rate > 0.0)
-            rate = (rate + 1.0 / (times[i] - times[i - 1])) * 0.5;
-        else
-            rate = 1.0 / (times[i] - times[0]);
-    }
-    return rate;
+    const int64_t ticks = PeriodTicks(firstTime, last, read);
+    if (ticks > 0) return VOxaMotionSupport::RateOfPeriod(VTime(ticks));
+    // Times that rise by less than a tick a line give a rate the reader refuses.
+    return read > 1 && last > firstTime ? (double)(read - 1) / (last - firstTime) : 0.0;
 }
 
 VStreamOptions* VOxaReaderCorvelundMov::GetReadOptions() {
@@ -100,9 +117,7 @@ VStreamOptions* VOxaReaderCorvelundMov::GetReadOptions() {
     if (rate > 0.0 && !VOxaMotionSupport::IsUsableRate(rate)) {
         char why[160];
         std::snprintf(why, sizeof why,
-                      "the times of the first lines give %g frames per second, which has no "
-                      "usable frame period",
-                      rate);
+                      "the time column gives %g frames per second, which has no usable frame period", rate);
         Corrupted(why);
         return nullptr;
     }
@@ -147,7 +162,6 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
     const VTime start = options->GetStartTime();
     const VTime period = options->GetFramePeriod();
     const int n = options->GetFrameCount();
-    const VTime end = VOxaMotionSupport::EndTime(start, period, n);
     const int objects = valuesPerLine > 1 ? (valuesPerLine - 1) / (3 * groups) : 0;
     const int used = objects * 3 * groups;  // the columns after the time that become keys
     if (objects > VOxaMotionSupport::kMaxMarkers) {
@@ -163,6 +177,8 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
     std::vector<float> rows;
     rows.reserve((size_t)std::min<int64_t>((int64_t)n * used, (int64_t)VOxaMotionSupport::kKeyRoomCap * 16));
     std::vector<double> line((size_t)valuesPerLine + 1);
+    std::vector<double> times;
+    times.reserve((size_t)std::min<int64_t>(n, VOxaMotionSupport::kKeyRoomCap));
     int rowCount = 0;
     for (int j = 0; j < n; ++j) {
         options->Progress("Reading MOV animation frames", (float)((double)j * 50.0 / n));
@@ -177,10 +193,64 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
         }
         for (int c = 0; c < used; ++c)
             rows.push_back((float)line[(size_t)c + 1]);
+        times.push_back(valuesPerLine > 0 ? line[0] : 0.0);
         ++rowCount;
     }
     line.clear();
     line.shrink_to_fit();
+    // Key times: the times the file gives, from the options' start, while the options keep the
+    // period the time column gives (another period asked for spaces the frames evenly).
+    std::vector<int64_t> keyTimes;
+    VTime end = VOxaMotionSupport::EndTime(start, period, n);
+    {
+        const int64_t filePeriod = rowCount > 1 ? PeriodTicks(times[0], times.back(), rowCount) : 0;
+        const bool ownPeriod =
+            filePeriod > 0 && std::fabs(VOxaMotionSupport::RateOfPeriod(VTime(filePeriod)) -
+                                        options->GetFrameRate()) <= 1e-9 * options->GetFrameRate();
+        int64_t first = 0;
+        bool usable = ownPeriod && TimeTicks(times[0], first);
+        int unevenLine = 0;
+        double worst = 0.0;
+        if (usable) {
+            keyTimes.resize((size_t)rowCount);
+            int64_t previous = 0;
+            for (int j = 0; j < rowCount && usable; ++j) {
+                int64_t at = 0;
+                usable = TimeTicks(times[(size_t)j], at) && (j == 0 || at - first > previous);
+                if (!usable) break;
+                previous = at - first;
+                keyTimes[(size_t)j] = start.Get() + previous;
+                // Steps more than a hundredth of a period off the even ones are uneven.
+                const double off = std::fabs((double)previous - (double)j * (double)filePeriod);
+                if (off > 0.01 * (double)filePeriod && off > worst) {
+                    if (unevenLine == 0) unevenLine = j + 1;
+                    worst = off;
+                }
+            }
+        }
+        if (usable) {
+            end = VTime(keyTimes.back());
+        } else {
+            keyTimes.clear();
+        }
+        if (filePeriod > 0 && (unevenLine > 0 || (ownPeriod && !usable))) {
+            char text[300];
+            if (usable)
+                std::snprintf(text, sizeof text,
+                              "The frame times are uneven (line %d is %.6g s off an even step of %.9g s); "
+                              "each frame is read at the time its line gives.\n",
+                              unevenLine, worst / (double)VTime::kOneSecond,
+                              (double)filePeriod / (double)VTime::kOneSecond);
+            else
+                std::snprintf(text, sizeof text,
+                              "The frame times do not rise from line to line; the frames are read %.9g s "
+                              "apart.\n",
+                              period.GetSecondDouble());
+            mMessageText += text;
+        }
+    }
+    times.clear();
+    times.shrink_to_fit();
 
     VOxaSdkManager* manager = GetSdkManager();
     const VString takeName = VOxaMotionSupport::TakeName(mFileName.Buffer());
@@ -219,7 +289,8 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
                 VTime time = start;
                 const float* value = rows.data() + column + a;
                 for (int j = 0; j < rowCount; ++j, time += period, value += used)
-                    VOxaMotionSupport::SetCubicKey(curve, j, time, *value);
+                    VOxaMotionSupport::SetCubicKey(
+                        curve, j, keyTimes.empty() ? time : VTime(keyTimes[(size_t)j]), *value);
                 curve->KeyModifyEnd();
             }
             column += 3;
@@ -278,15 +349,37 @@ bool VOxaWriterCorvelundMov::Write(VOxaScene* scene, VStreamOptions* streamOptio
         mFile->Discard();
         return VOxaMotionSupport::Refuse(mError, refusal);
     }
-    VOxaMotionSampler sampler(root);
     const int n = options->GetFrameCount();
     VTime time = options->GetStartTime();
     const VTime period = options->GetFramePeriod();
+    // A marker occluded in every frame has no position to give, and the format has no gaps: it
+    // is left out rather than written at the origin as if seen there.
+    VString notes("");
+    {
+        const std::vector<bool> seen = VOxaMotionSupport::SeenNodes(objects, time, period, n);
+        std::vector<VOxaNode*> kept;
+        kept.reserve(objects.size());
+        for (size_t k = 0; k < objects.size(); ++k) {
+            if (seen[k])
+                kept.push_back(objects[k]);
+            else
+                notes += VOxaMotionSupport::NeverSeenWarning(objects[k], "left out");
+        }
+        if (kept.empty()) {
+            mFile->Discard();
+            return VOxaMotionSupport::Refuse(mError,
+                                             "every marker is occluded in every frame written; "
+                                             "there is nothing to write");
+        }
+        objects.swap(kept);
+    }
+    VOxaMotionSampler sampler(root);
     bool ok = true;
     for (int f = 0; f < n && ok; ++f, time += period) {
         if (f % 64 == 0) options->Progress("Writing MOV animation frames", (float)((double)f * 100.0 / n));
         sampler.Evaluate(time);
-        mFile->WriteG(time.GetSecondDouble());
+        mFile->SetNumberSubject(nullptr, 0);
+        mFile->WriteShortest(time.GetSecondDouble());
         mFile->WriteChar('\t');
         for (VOxaNode* object : objects) {
             mFile->SetNumberSubject(object->GetNameWithoutPrefix(), f + 1);
@@ -295,14 +388,16 @@ bool VOxaWriterCorvelundMov::Write(VOxaScene* scene, VStreamOptions* streamOptio
                 if (!present[g]) continue;
                 const VgeTVector v = g == 0 ? m.GetT() : g == 1 ? m.GetR() : m.GetS();
                 for (int a = 0; a < 3; ++a) {
-                    mFile->WriteG(v[a]);
+                    mFile->WriteShortest(v[a]);
                     mFile->WriteChar('\t');
                 }
             }
         }
         ok = mFile->WriteChar('\n') && !mFile->WriteFailed();
     }
-    return EndWrite(ok);
+    if (!EndWrite(ok)) return false;
+    mMessageText += notes;
+    return true;
 }
 
 VOxaReader* VOxaCreateMovReader(VOxaSdkManager* manager) {

@@ -1,6 +1,7 @@
 #include "formats/motion/vpm/voxa_puppeteer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -77,7 +78,7 @@ bool VOxaFilePuppeteer::WriteSegmentHeader(const char* name, int frameCount, dou
     WriteText("\nFrames:\t");
     WriteInt(frameCount);
     WriteText("\nFrame Time:\t");
-    WriteG(frameTime);
+    WriteShortest(frameTime);
     return WriteChar('\n');
 }
 
@@ -89,15 +90,15 @@ bool VOxaFilePuppeteer::WriteColumnHeader() {
 bool VOxaFilePuppeteer::WriteFrame(const VgeTVector& translation, const VgeTVector& rotation,
                                    const VgeTVector& scaling) {
     for (int a = 0; a < 3; ++a) {
-        WriteG(translation[a] * kCentimetresToInches);
+        WriteShortest(translation[a] * kCentimetresToInches);
         WriteChar('\t');
     }
     for (int a = 0; a < 3; ++a) {
-        WriteG(rotation[a]);
+        WriteShortest(rotation[a]);
         WriteChar('\t');
     }
     for (int a = 0; a < 3; ++a) {
-        WriteG(scaling[a] * 100.0);
+        WriteShortest(scaling[a] * 100.0);
         WriteChar(a < 2 ? '\t' : '\n');
     }
     return !WriteFailed();
@@ -120,7 +121,12 @@ VStreamOptions* VOxaReaderPuppeteer::GetReadOptions() {
         Corrupted();
         return nullptr;
     }
-    if (!VOxaMotionSupport::IsUsableRate(1.0 / frameTime)) {
+    // The rate whose period is the frame time, in its fewest digits: a take written at 59.94
+    // frames per second reads back at 59.94.
+    const double ticks = frameTime * (double)VTime::kOneSecond;
+    const double rate =
+        ticks >= 1.0 && ticks < 9.0e18 ? VOxaMotionSupport::RateOfPeriod(VTime(std::llround(ticks))) : 0.0;
+    if (!VOxaMotionSupport::IsUsableRate(rate)) {
         mFile->Fail("a frame time of %g seconds is shorter than the time resolution", frameTime);
         Corrupted();
         return nullptr;
@@ -129,7 +135,7 @@ VStreamOptions* VOxaReaderPuppeteer::GetReadOptions() {
     if (!options) return nullptr;
     options->SetStartTime(VTime(0));
     options->SetFrameCount(frames);
-    options->SetTimeMode(0, 1.0 / frameTime);
+    options->SetTimeMode(0, rate);
     options->SetOption(VStreamOptionsMotion::eIMPORT_AS_OPTICAL_SEGMENTS, 0);
     return options;
 }
@@ -171,13 +177,37 @@ bool VOxaReaderPuppeteer::ReadSegment(VOxaNode* reference, const char* takeName,
     bool ok = true;
     VTime time = start;
     VgeTVector t, r, s;
+    int keys = n;
     for (int j = 0; j < n; ++j, time += period) {
         if (j % 64 == 0) options->Progress("Reading VPM nodes", (float)((double)j * 100.0 / n));
         if (!mFile->ReadFrame(t, r, s)) {
-            if (mFile->IsAtEnd())
+            // A file cut short (it ends, or its last line ends before its ninth number) keeps the
+            // segment's whole frames; a file cut before the first frame of its first segment is
+            // refused.
+            const bool cut = mFile->IsAtEnd() || !mFile->LineEnded();
+            if (cut)
                 mFile->Fail("the file ends after %d of the %d frames of segment \"%.40s\"", j, frames,
                             name.Buffer());
-            ok = false;
+            if (cut && (j > 0 || !fromStart)) {
+                char text[300];
+                if (j > 0)
+                    std::snprintf(
+                        text, sizeof text,
+                        "Segment \"%.200s\" gives %d frames, but the file ends after %d whole frames; "
+                        "those %d are read.\n",
+                        name.Buffer(), frames, j, j);
+                else
+                    std::snprintf(text, sizeof text,
+                                  "Segment \"%.200s\" gives %d frames, but the file ends before its first "
+                                  "whole frame; it is not read.\n",
+                                  name.Buffer(), frames);
+                mMessageText += text;
+                keys = j;
+                ok = j > 0;
+                mCut = true;
+            } else {
+                ok = false;
+            }
             break;
         }
         int64_t grown = room;
@@ -204,7 +234,7 @@ bool VOxaReaderPuppeteer::ReadSegment(VOxaNode* reference, const char* takeName,
     VOxaMotionSupport::ReduceConstantKeys(scaling, 3);
     reference->AddChild(node);
     // The frames past the options' count are passed over.
-    for (int j = n; j < frames; ++j)
+    for (int j = keys; j < frames && !mCut; ++j)
         if (!mFile->ReadNextLine()) break;
     return true;
 }
@@ -224,13 +254,14 @@ bool VOxaReaderPuppeteer::Read(VOxaScene* scene, VStreamOptions* streamOptions) 
         return false;
     }
     const VString takeName = VOxaMotionSupport::TakeName(mFileName.Buffer());
+    mCut = false;
     if (!ReadSegment(reference, takeName.Buffer(), options, true)) {
         manager->DestroyNode(reference, true);
         return Corrupted();
     }
     // Each segment is a marker node with its curves: no more of them than a capture has.
     int segments = 1;
-    while (ReadSegment(reference, takeName.Buffer(), options, false)) {
+    while (!mCut && ReadSegment(reference, takeName.Buffer(), options, false)) {
         if (++segments > VOxaMotionSupport::kMaxMarkers) {
             manager->DestroyNode(reference, true);
             char why[96];
@@ -282,6 +313,36 @@ bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions)
         mFile->Discard();
         return VOxaMotionSupport::Refuse(mError, refusal);
     }
+    // A marker occluded in every frame has no position to give, and the format has no gaps: it
+    // is left out rather than written at the origin as if seen there.
+    VString notes("");
+    {
+        const std::vector<bool> seen = VOxaMotionSupport::SeenNodes(nodes, time, period, n);
+        std::vector<VOxaNode*> kept;
+        kept.reserve(nodes.size());
+        for (size_t k = 0; k < nodes.size(); ++k) {
+            if (seen[k])
+                kept.push_back(nodes[k]);
+            else
+                notes += VOxaMotionSupport::NeverSeenWarning(nodes[k], "left out");
+        }
+        if (kept.empty()) {
+            mFile->Discard();
+            return VOxaMotionSupport::Refuse(mError,
+                                             "every marker is occluded in every frame written; "
+                                             "there is nothing to write");
+        }
+        nodes.swap(kept);
+    }
+    // Segments hold no start: a take that does not start at 0 reads back at 0.
+    if (time.Get() != 0) {
+        char text[200];
+        std::snprintf(
+            text, sizeof text,
+            "The take starts at %g s; VPM files hold no start, so it reads back starting at 0 s.\n",
+            time.GetSecondDouble());
+        notes += text;
+    }
     VOxaMotionSampler sampler(root);
     const size_t count = nodes.size();
 
@@ -332,6 +393,7 @@ bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions)
     std::free(buffer);
     if (!EndWrite(ok)) return false;
     mMessageText += renamed;
+    mMessageText += notes;
     return true;
 }
 

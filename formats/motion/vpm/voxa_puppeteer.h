@@ -37,7 +37,8 @@ private:
 };
 
 // Reader of VPM files: one node per segment below "VPM:reference" (or "VPM:optical"). A later
-// segment that cannot be read ends the list; the first must read.
+// segment that cannot be read ends the list; the first must read. A file cut short keeps the
+// whole frames of the segment it ends in, with a warning.
 class OXA_API VOxaReaderPuppeteer : public VOxaTextFileReader<VOxaFilePuppeteer> {
 public:
     explicit VOxaReaderPuppeteer(VOxaSdkManager* manager);
@@ -48,6 +49,8 @@ private:
     // Reads one segment into a new node below `reference`; false (no node left) when it fails.
     bool ReadSegment(VOxaNode* reference, const char* takeName, class VStreamOptionsMotion* options,
                      bool fromStart);
+    // The file ended inside the last segment read: no segment follows.
+    bool mCut = false;
 };
 
 // Writer of VPM files: the marked nodes are sampled into a buffer, then written one segment per

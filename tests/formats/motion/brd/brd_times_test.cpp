@@ -1,0 +1,129 @@
+// BRD: record times as whole seconds and microseconds, the start and rate read back from them,
+// values written with every digit they have, and sensors never seen.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "formats/motion/brd/voxa_ascension.h"
+#include "tests/formats/motion/aoa/marker_test_util.h"
+
+using namespace markertest;
+
+namespace {
+
+class BrdTimes : public Fixture {
+protected:
+    // The fields of each record line.
+    static std::vector<std::vector<std::string>> Records(const std::string& text) {
+        std::vector<std::vector<std::string>> rows;
+        std::istringstream lines(text);
+        std::string line;
+        while (std::getline(lines, line)) {
+            std::vector<std::string> row;
+            std::istringstream fields(line);
+            std::string field;
+            while (fields >> field)
+                row.push_back(field);
+            rows.push_back(row);
+        }
+        return rows;
+    }
+    static bool IsWholeNumber(const std::string& field) {
+        if (field.empty()) return false;
+        for (size_t k = field[0] == '-' ? 1 : 0; k < field.size(); ++k)
+            if (field[k] < '0' || field[k] > '9') return false;
+        return true;
+    }
+};
+
+TEST_F(BrdTimes, TimesStartAndRateReadBackAsWritten) {
+    FilterSettings filters(0, false);
+    const double big = 12800.0126953125;  // 128 m and a tenth of a millimetre, in centimetres
+    VOxaNode* group = mManager->CreateNode("Group");
+    mScene->GetRootNode()->AddChild(group);
+    AddMarked(group, "A", {{big, -0.123456789f, 1e-5f, 0}});
+    for (double rate : {59.94, 120.0, 23.976}) {
+        SCOPED_TRACE(rate);
+        const std::string path = TempPath("times.brd");
+        VTime start;
+        start.SetSecondDouble(0.1);
+        VOxaWriterAscension writer(mManager);
+        const int frames = 150;
+        ASSERT_TRUE(WriteWith(writer, path, [&](VStreamOptionsMotion& o) {
+            o.SetFrameCount(frames);
+            o.SetTimeMode(0, rate);
+            o.SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 1);
+            o.SetStartTime(start);
+        }));
+        std::unique_ptr<VStreamOptionsMotion> asked(VStreamOptionsMotion::Create());
+        asked->SetTimeMode(0, rate);
+        const int64_t period = asked->GetFramePeriod().Get();
+        const std::vector<std::vector<std::string>> rows = Records(ReadFile(path));
+        ASSERT_EQ(rows.size(), (size_t)frames);
+        for (int f = 0; f < frames; ++f) {
+            const std::vector<std::string>& row = rows[(size_t)f];
+            ASSERT_EQ(row.size(), 13u);
+            // Whole seconds, then the whole microseconds within the second, rounded.
+            ASSERT_TRUE(IsWholeNumber(row[11]) && IsWholeNumber(row[12])) << row[11] << " " << row[12];
+            const long long micro = std::atoll(row[12].c_str());
+            EXPECT_GE(micro, 0);
+            EXPECT_LT(micro, 1000000);
+            const double seconds = (double)(start.Get() + period * f) / (double)VTime::kOneSecond;
+            EXPECT_NEAR((double)std::atoll(row[11].c_str()) + micro * 1e-6, seconds, 0.5e-6 + 1e-12) << f;
+        }
+        EXPECT_EQ(std::strtod(rows[0][3].c_str(), nullptr), big);
+        EXPECT_EQ(std::strtod(rows[0][4].c_str(), nullptr), (double)-0.123456789f);
+        EXPECT_EQ(std::strtod(rows[0][5].c_str(), nullptr), (double)1e-5f);
+
+        VOxaReaderAscension reader(mManager);
+        ASSERT_TRUE(reader.FileOpen(path.c_str()));
+        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+        ASSERT_NE(options, nullptr);
+        auto* motion = static_cast<VStreamOptionsMotion*>(options.get());
+        EXPECT_EQ(motion->GetFrameRate(), rate);
+        EXPECT_EQ(motion->GetStartTime().Get(), start.Get());
+        EXPECT_EQ(motion->GetFrameCount(), frames);
+    }
+    // A time just short of a whole second rounds up to the second, never to 1000000 microseconds.
+    const std::string path = TempPath("second.brd");
+    VOxaWriterAscension writer(mManager);
+    ASSERT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(1);
+        o.SetTimeMode(6);
+        o.SetStartTime(VTime(VTime::kOneSecond - 1));
+    }));
+    const std::vector<std::vector<std::string>> rows = Records(ReadFile(path));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][11], "1");
+    EXPECT_EQ(rows[0][12], "0");
+}
+
+TEST_F(BrdTimes, SensorsNeverSeenGetNoRecord) {
+    FilterSettings filters(0, false);
+    VOxaNode* root = mManager->CreateNode("Group");
+    mScene->GetRootNode()->AddChild(root);
+    AddMarked(root, "Seen", {{1, 2, 3, 0}, {4, 5, 6, 0}}, {1});
+    AddMarked(root, "Hidden", {{0, 0, 0, 0}, {0, 0, 0, 0}}, {0, 1});
+    const std::string path = TempPath("unseen.brd");
+    VOxaWriterAscension writer(mManager);
+    // Gaps are written as valid data by default: the seen sensor keeps its record where it is
+    // occluded, the one never seen gets none.
+    ASSERT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(2);
+        o.SetTimeMode(6);
+    }));
+    const std::vector<std::vector<std::string>> rows = Records(ReadFile(path));
+    ASSERT_EQ(rows.size(), 2u);
+    for (const std::vector<std::string>& row : rows)
+        EXPECT_EQ(row[1], "0");
+    const std::string messages = writer.GetMessageText().Buffer();
+    EXPECT_NE(messages.find("\"Hidden\""), std::string::npos) << messages;
+    EXPECT_EQ(messages.find("\"Seen\""), std::string::npos) << messages;
+}
+
+}  // namespace
