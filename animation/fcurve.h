@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "animation/fcurve_key.h"
-#include "base/vtime.h"
+#include <oxa/animation/fcurve_key.h>
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vtime.h>
 
 class VFCurve;
 class VFCurveNode;
@@ -15,7 +16,7 @@ class VOxa;
 // The change record a curve delivers to its listeners: the OR of the event bits recorded since
 // the last delivery, the smallest and largest key index they concern (-1 when any event was not
 // about one key) and how many events were recorded.
-struct VFCurveEvent {
+struct OXA_API VFCurveEvent {
     unsigned mEventType = 0;
     int mKeyIndexStart = -1;
     int mKeyIndexStop = -1;
@@ -39,7 +40,7 @@ typedef void (*VFCurveCallback)(VFCurve* curve, VFCurveEvent* event, void* data)
 // ticks; slopes and derivatives are in value units per second.
 //
 // A curve is used by one thread at a time; listeners run synchronously on that thread.
-class VFCurve {
+class OXA_API VFCurve {
 public:
     // Change events (CallbackAddEvent); the key index is -1 when a change is not about one key.
     enum : unsigned {
@@ -557,36 +558,40 @@ private:
 
 // The incoming (p) and outgoing (q) segment slopes at key `index`; at the first key p = q, at the
 // last q = p; 0 for a curve with fewer than two keys.
-void VFCurveGetKeySlopes(double& p, double& q, const VFCurve* curve, int index);
-double AutoValueBlend(double autoValue, double a, double c);
-double SignedSquare(double x, double s);
-double AutoValueOvershootUp(double autoValue, double a, double c);
-double AutoValueOvershootUpStrict(double autoValue, double a, double c);
-double AutoValueOvershootDown(double autoValue, double a, double c);
-double AutoValueOvershootDownStrict(double autoValue, double a, double c);
-void AutoValueToLeftDerivative(double& derivative, double autoValue, double p, double q);
-void AutoValueToRightDerivative(double& derivative, double autoValue, double p, double q);
+OXA_API void VFCurveGetKeySlopes(double& p, double& q, const VFCurve* curve, int index);
+OXA_API double AutoValueBlend(double autoValue, double a, double c);
+OXA_API double SignedSquare(double x, double s);
+OXA_API double AutoValueOvershootUp(double autoValue, double a, double c);
+OXA_API double AutoValueOvershootUpStrict(double autoValue, double a, double c);
+OXA_API double AutoValueOvershootDown(double autoValue, double a, double c);
+OXA_API double AutoValueOvershootDownStrict(double autoValue, double a, double c);
+OXA_API void AutoValueToLeftDerivative(double& derivative, double autoValue, double p, double q);
+OXA_API void AutoValueToRightDerivative(double& derivative, double autoValue, double p, double q);
 // Inverses; a wanted derivative below 1e-5 in magnitude is set to 0 in the caller's variable.
-void LeftDerivativeToAutoValue(double& autoValue, double& derivative, double p, double q);
-void RightDerivativeToAutoValue(double& autoValue, double& derivative, double p, double q);
-void AutoValuesToDerivatives(double& leftDerivative, double& rightDerivative, double leftAuto,
-                             double rightAuto, double p, double q);
-void DerivativesToAutoValues(double& leftAuto, double& rightAuto, double leftDerivative,
-                             double rightDerivative, double p, double q);
+OXA_API void LeftDerivativeToAutoValue(double& autoValue, double& derivative, double p, double q);
+OXA_API void RightDerivativeToAutoValue(double& autoValue, double& derivative, double p, double q);
+OXA_API void AutoValuesToDerivatives(double& leftDerivative, double& rightDerivative, double leftAuto,
+                                     double rightAuto, double p, double q);
+OXA_API void DerivativesToAutoValues(double& leftAuto, double& rightAuto, double leftDerivative,
+                                     double rightDerivative, double p, double q);
 // The same with the slopes taken at key `index` of `curve`; a curve without keys gives 0.
-void VFCurveAutoValueToLeftDerivative(double& derivative, double autoValue, const VFCurve* curve, int index);
-void VFCurveAutoValueToRightDerivative(double& derivative, double autoValue, const VFCurve* curve, int index);
-void VFCurveLeftDerivativeToAutoValue(double& autoValue, double derivative, const VFCurve* curve, int index);
-void VFCurveRightDerivativeToAutoValue(double& autoValue, double derivative, const VFCurve* curve, int index);
-void VFCurveAutoValuesToDerivatives(double& leftDerivative, double& rightDerivative, double leftAuto,
-                                    double rightAuto, const VFCurve* curve, int index);
-void VFCurveDerivativesToAutoValues(double& leftAuto, double& rightAuto, double leftDerivative,
-                                    double rightDerivative, const VFCurve* curve, int index);
+OXA_API void VFCurveAutoValueToLeftDerivative(double& derivative, double autoValue, const VFCurve* curve,
+                                              int index);
+OXA_API void VFCurveAutoValueToRightDerivative(double& derivative, double autoValue, const VFCurve* curve,
+                                               int index);
+OXA_API void VFCurveLeftDerivativeToAutoValue(double& autoValue, double derivative, const VFCurve* curve,
+                                              int index);
+OXA_API void VFCurveRightDerivativeToAutoValue(double& autoValue, double derivative, const VFCurve* curve,
+                                               int index);
+OXA_API void VFCurveAutoValuesToDerivatives(double& leftDerivative, double& rightDerivative, double leftAuto,
+                                            double rightAuto, const VFCurve* curve, int index);
+OXA_API void VFCurveDerivativesToAutoValues(double& leftAuto, double& rightAuto, double leftDerivative,
+                                            double rightDerivative, const VFCurve* curve, int index);
 
 // A curve evaluated at many times (mostly increasing) while its keys stay as they are, as a writer
 // samples a take: the same values as VFCurve::Evaluate with a search hint of its own, but the end
 // keys' times are read once instead of at every time. Null curve: every value is 0.
-class VFCurveSampler {
+class OXA_API VFCurveSampler {
 public:
     VFCurveSampler() = default;
     explicit VFCurveSampler(const VFCurve* curve) { Reset(curve); }
@@ -618,6 +623,7 @@ private:
 
 // True when the curve-node tree from `node` (and, with `includeLayers`, its layers) holds at
 // least one key and every key's interpolation shares a bit with `interpolationMask`.
-bool VFCurveNodeHasOnlyInterpolation(VFCurveNode* node, unsigned interpolationMask, bool includeLayers);
+OXA_API bool VFCurveNodeHasOnlyInterpolation(VFCurveNode* node, unsigned interpolationMask,
+                                             bool includeLayers);
 
 #endif  // OXA_ANIMATION_FCURVE_H

@@ -3,7 +3,8 @@
 
 #include <cstdint>
 
-#include "base/vtime.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vtime.h>
 
 // The default tangent weight: one third of the segment on each side (the float 0.33333334).
 constexpr float kFCurveDefaultWeight = 0.33333334f;
@@ -23,7 +24,7 @@ constexpr float kFCurveDefaultWeight = 0.33333334f;
 // The record is a plain value (no virtual operations); curves store keys by value in blocks and
 // hand out pointers into them. None of the operations below notifies anybody: change events
 // are the curve's business.
-class VFCurveKey {
+class OXA_API VFCurveKey {
 public:
     // Interpolation group (mask 0xE): how the segment from this key to the next is evaluated.
     enum : unsigned {
@@ -179,7 +180,7 @@ private:
 };
 
 // One side of a key's tangent, read and written as a whole through the curve.
-struct VFCurveTangentInfo {
+struct OXA_API VFCurveTangentInfo {
     float mDerivative = 0.0f;
     float mWeight = kFCurveDefaultWeight;
     bool mWeighted = false;

@@ -21,9 +21,10 @@
 #include <string>
 #include <unordered_map>
 
-#include "base/varray.h"
-#include "base/vstring.h"
-#include "base/vtime.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vtime.h>
 
 class VFCurve;
 class VFCurveKey;
@@ -58,7 +59,7 @@ typedef void (*VFCurveNodeCallback)(VFCurveNode* node, VFCurveNodeCallbacks* rec
 // The callback registrations of a node and the events fired since the last delivery. Created by
 // the first CallbackAdd; freed with the node or by a CallbackRemove on a record without
 // registrations.
-struct VFCurveNodeCallbacks {
+struct OXA_API VFCurveNodeCallbacks {
     unsigned int mEvents = 0;  // OR of the event bits fired since the last delivery
     int mEventCount = 0;       // number of events fired since the last delivery
     VArrayTemplate<VFCurveNodeCallback> mFunctions{16};
@@ -68,7 +69,7 @@ struct VFCurveNodeCallbacks {
 
 // The name block shared by every node made from the same template and by the nodes of one
 // layer chain.
-struct VFCurveNodeInfo {
+struct OXA_API VFCurveNodeInfo {
     VString mName;
     VString mUserName;
     const VDataType* mDataType = nullptr;
@@ -79,7 +80,7 @@ struct VFCurveNodeInfo {
 // A snapshot of the candidate bookkeeping of one node, with one owned sub-record per child (at
 // most four) and one for the next layer. A new record is all zero. Deleting a record deletes its
 // sub-records and its layer record.
-struct VFCurveNodeCandidateState {
+struct OXA_API VFCurveNodeCandidateState {
     VFCurveNodeCandidateState() = default;
     VFCurveNodeCandidateState(const VFCurveNodeCandidateState&) = delete;
     VFCurveNodeCandidateState& operator=(const VFCurveNodeCandidateState&) = delete;
@@ -97,7 +98,7 @@ struct VFCurveNodeCandidateState {
     int mLayerID = 0;
 };
 
-class VFCurveNode {
+class OXA_API VFCurveNode {
 public:
     // Flag bits of the flag word (GetFlags); 0x60 at construction.
     enum {
@@ -338,7 +339,7 @@ public:
     // the next layer gets the same call first.
     void SetSelected(bool selected, bool recursive = false, bool withLayers = false, int childIndex = -1);
 
-    // --- Evaluation (fcurve_node_eval.cpp) ----------------------------------------------------
+    // --- Evaluation ---------------------------------------------------------------------------
 
     // The composed value of the tree at `time`: time warp, candidates, children, rotation
     // interpolation and the layer chain. Answers the position after the last value written.
@@ -370,7 +371,7 @@ public:
     int GetValueCount() const;
     int GetCurveCount() const;
 
-    // --- Candidates (fcurve_node_eval.cpp) ----------------------------------------------------
+    // --- Candidates ---------------------------------------------------------------------------
 
     bool IsCandidateTotalValid() const { return mTotalCandidateMethod == eTOTAL_STORED; }
     // The stored total (three Euler angles for a quaternion node); answers the position after.
@@ -394,7 +395,7 @@ public:
     // For a quaternion node `total` and the result are quaternions. Answers the position after.
     double* SolveSpecificFromTotal(double* values, const double* total, VTime time, int layerID);
 
-    // --- Key setting (fcurve_node_keys.cpp) ---------------------------------------------------
+    // --- Key setting --------------------------------------------------------------------------
 
     // Adds a default cubic auto key at `time` to each curve of the subtree, one value per curve.
     bool KeyAddSet(VTime time, const double* values);
@@ -451,7 +452,7 @@ public:
                       double maxValue) const;
     bool HasUniformSampling(VTime period) const;
 
-    // --- Events, locking, snapshots, storage (fcurve_node_store.cpp) --------------------------
+    // --- Events, locking, snapshots, storage --------------------------------------------------
 
     // Registers a callback (the record is created on the first registration).
     void CallbackAdd(VFCurveNodeCallback function, void* object);

@@ -6,8 +6,9 @@
 #ifndef OXA_ANIMATION_LAYER_MERGE_H
 #define OXA_ANIMATION_LAYER_MERGE_H
 
-#include "base/varray.h"
-#include "base/vtime.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
+#include <oxa/base/vtime.h>
 
 class VFCurveNode;
 
@@ -24,21 +25,21 @@ struct VFCurveNodeMergeOptions;
 // 1, XYZ Euler rotation product for 2, multiply for 3, quaternion product for
 // 4; any other type copies a). The channel count is the node's child count, or
 // 1 for a node with a curve and no children. out may be a or b.
-void ComposeLayerValues(const VFCurveNode* layerNode, double* out, const double* a, const double* b);
-void AddLayerValues(double* out, const double* a, const double* b, int count);
-void MultiplyLayerValues(double* out, const double* a, const double* b, int count);
+OXA_API void ComposeLayerValues(const VFCurveNode* layerNode, double* out, const double* a, const double* b);
+OXA_API void AddLayerValues(double* out, const double* a, const double* b, int count);
+OXA_API void MultiplyLayerValues(double* out, const double* a, const double* b, int count);
 // The XYZ Euler angles (degrees) of the rotation b x a: b applied first, then
 // a (the layer b turns inside the accumulated rotation a).
-void ComposeEulerRotations(double* out, const double* a, const double* b);
+OXA_API void ComposeEulerRotations(double* out, const double* a, const double* b);
 // The quaternion product (x, y, z, w) used by quaternion layers.
-void ComposeQuaternions(double* out, const double* a, const double* b);
+OXA_API void ComposeQuaternions(double* out, const double* a, const double* b);
 
 // Folds into `accumulator` the values at `time` of `layerNode` and of each
 // later layer of its chain, each composed by its own layer type. With a layer
 // id list, only the listed layers take part. The caller starts the accumulator
 // at the identity values of the chain (GetIdentityValues).
-void EvaluateLayerChain(VFCurveNode* layerNode, double* accumulator, VTime time,
-                        const VArrayTemplate<int>* layerIds = nullptr);
+OXA_API void EvaluateLayerChain(VFCurveNode* layerNode, double* accumulator, VTime time,
+                                const VArrayTemplate<int>* layerIds = nullptr);
 
 // Merges the layers of `node` into one layer: samples the layered value every
 // `period` from start to stop (both included; a time-warped node is read at its
@@ -52,10 +53,11 @@ void EvaluateLayerChain(VFCurveNode* layerNode, double* accumulator, VTime time,
 // evaluates as before. The other layers stay in the chain. False, with nothing
 // changed, for a null node, a period <= 0, or a span of more than 2^24 samples
 // (over 150 hours at 30 frames per second).
-bool VFCurveNodeMergeLayers(VFCurveNode* node, const VArrayTemplate<int>* layerIds, int targetLayerId,
-                            unsigned flags, VTime start, VTime stop, VTime period,
-                            VFCurveNode* callbackNode = nullptr, VFCurveNode* referenceLayer = nullptr,
-                            bool useTimeWarp = true, const VFCurveNodeMergeOptions* options = nullptr);
+OXA_API bool VFCurveNodeMergeLayers(VFCurveNode* node, const VArrayTemplate<int>* layerIds, int targetLayerId,
+                                    unsigned flags, VTime start, VTime stop, VTime period,
+                                    VFCurveNode* callbackNode = nullptr,
+                                    VFCurveNode* referenceLayer = nullptr, bool useTimeWarp = true,
+                                    const VFCurveNodeMergeOptions* options = nullptr);
 
 // Writes into the curves of `destination` (a tree of the shape of `node`)
 // constant keys at the key times of `node`'s tree, layers included, between
@@ -63,6 +65,7 @@ bool VFCurveNodeMergeLayers(VFCurveNode* node, const VArrayTemplate<int>* layerI
 // the previous one are passed over. A key whose layers disagree on holding
 // their value to the next key is standard, followed by a second key 1/120 s
 // later.
-void VFCurveNodeMergeConstantLayers(VFCurveNode* destination, VFCurveNode* node, VTime start, VTime stop);
+OXA_API void VFCurveNodeMergeConstantLayers(VFCurveNode* destination, VFCurveNode* node, VTime start,
+                                            VTime stop);
 
 #endif  // OXA_ANIMATION_LAYER_MERGE_H

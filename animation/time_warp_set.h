@@ -5,19 +5,21 @@
 #ifndef OXA_ANIMATION_TIME_WARP_SET_H
 #define OXA_ANIMATION_TIME_WARP_SET_H
 
+#include <oxa/base/oxa_export.h>
+
 class VFCurveNode;
 class VPairArray;
 
 // Installs `table` (null: none); its values are VFCurveNode pointers. The table stays the
 // caller's: uninstall it before destroying it.
-void VFCurveNodeSetTimeWarpSet(VPairArray* table);
-VPairArray* VFCurveNodeGetTimeWarpSet();
+OXA_API void VFCurveNodeSetTimeWarpSet(VPairArray* table);
+OXA_API VPairArray* VFCurveNodeGetTimeWarpSet();
 
 // The node paired with the first pair of id `id`; null without a table or without such a pair.
-VFCurveNode* VFCurveNodeFindTimeWarp(int id);
+OXA_API VFCurveNode* VFCurveNodeFindTimeWarp(int id);
 
 // The id of the first pair holding `node`, written to `id`; false for a null node, without a
 // table or when no pair holds it (`id` is then left alone).
-bool VFCurveNodeFindTimeWarpId(int* id, const VFCurveNode* node);
+OXA_API bool VFCurveNodeFindTimeWarpId(int* id, const VFCurveNode* node);
 
 #endif  // OXA_ANIMATION_TIME_WARP_SET_H

@@ -1,11 +1,12 @@
 #ifndef OXA_ATTRIBUTES_VOXA_CAMERA_H
 #define OXA_ATTRIBUTES_VOXA_CAMERA_H
 
-#include "attributes/voxa_camera_properties.h"
-#include "base/vge_vector.h"
-#include "base/vstring.h"
-#include "scene/voxa_global_light_settings.h"
-#include "scene/voxa_node_attribute.h"
+#include <oxa/attributes/voxa_camera_properties.h>
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/base/vstring.h>
+#include <oxa/scene/voxa_global_light_settings.h>
+#include <oxa/scene/voxa_node_attribute.h>
 
 class VFCurve;
 class VOxaObject;
@@ -24,7 +25,7 @@ class VOxaObject;
 // their range; the plain setters store what they are given. The default-value operations reach
 // only curves that exist: detached, or without the channel, a getter answers the property and
 // a setter sets the property alone.
-class VOxaCamera : public VOxaNodeAttribute, public VOxaCameraTypes {
+class OXA_API VOxaCamera : public VOxaNodeAttribute, public VOxaCameraTypes {
 public:
     // A camera with the defaults of Reset, not attached.
     explicit VOxaCamera(VOxaSdkManager* manager);

@@ -1,16 +1,17 @@
 #ifndef OXA_ATTRIBUTES_VOXA_CAMERA_PROPERTIES_H
 #define OXA_ATTRIBUTES_VOXA_CAMERA_PROPERTIES_H
 
-#include "base/vge_vector.h"
-#include "objects/voxa_property_handler.h"
-#include "objects/vproperty.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/objects/voxa_property_handler.h>
+#include <oxa/objects/vproperty.h>
 
 class VOxaCamera;
 
 // The enumerations of a camera's settings; VOxaCamera derives from this so that they read as
 // VOxaCamera::ECameraFormat and so on. Every enumeration is stored as an int: values read from
 // files may lie outside the enumerators and are kept as given by the plain setters.
-struct VOxaCameraTypes {
+struct OXA_API VOxaCameraTypes {
     // "ResolutionMode".
     enum ECameraAspectRatioMode : int {
         eWINDOW_SIZE = 0,
@@ -170,7 +171,7 @@ struct VOxaCameraTypes {
 //
 // Animated properties carry info flag 0x2 and state flag 0x8 and have no member; the camera
 // links them to its channels in the default take.
-class VOxaCameraProperties : public VOxaPropertyHandler {
+class OXA_API VOxaCameraProperties : public VOxaPropertyHandler {
     VOBJECT_DECLARE_CLASS()
 public:
     // The animated properties, by list position among them.

@@ -3,8 +3,9 @@
 
 #include <vector>
 
-#include "base/vstring.h"
-#include "scene/voxa_node_attribute.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
+#include <oxa/scene/voxa_node_attribute.h>
 
 class VFCurve;
 
@@ -15,7 +16,7 @@ class VFCurve;
 //
 // The index operations reach the "Camera Index" curve of the node's default take. Detached, or
 // without that curve, the getter answers 0 and the setter does nothing.
-class VOxaCameraSwitcher : public VOxaNodeAttribute {
+class OXA_API VOxaCameraSwitcher : public VOxaNodeAttribute {
 public:
     // No names, not attached.
     explicit VOxaCameraSwitcher(VOxaSdkManager* manager);

@@ -1,13 +1,14 @@
 #ifndef OXA_ATTRIBUTES_VOXA_DEFORMER_H
 #define OXA_ATTRIBUTES_VOXA_DEFORMER_H
 
-#include "base/varray.h"
-#include "base/verror.h"
-#include "base/vge_matrix.h"
-#include "base/vstring.h"
-#include "objects/voxa_property_handler.h"
-#include "objects/vproperty_object_list.h"
-#include "scene/voxa_take_node_container.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vge_matrix.h>
+#include <oxa/base/vstring.h>
+#include <oxa/objects/voxa_property_handler.h>
+#include <oxa/objects/vproperty_object_list.h>
+#include <oxa/scene/voxa_take_node_container.h>
 
 class VOxaDeformer;
 class VOxaLink;
@@ -16,7 +17,7 @@ class VOxaSceneContents;
 // The property block of a deformer: it keeps the owning deformer and passes value changes of
 // its animatable properties to the deformer's take nodes. Skins and clusters derive from it;
 // its class id identifies deformers among listed objects.
-class VOxaDeformerProperties : public VOxaPropertyHandler {
+class OXA_API VOxaDeformerProperties : public VOxaPropertyHandler {
     VOBJECT_DECLARE_CLASS()
 public:
     explicit VOxaDeformerProperties(VOxaDeformer* owner) : mOwner(owner) {}
@@ -36,7 +37,7 @@ private:
 };
 
 // The property block of a skin: no declared properties; it keeps the skin's accuracy (50.0).
-class VOxaSkinDeformerProperties : public VOxaDeformerProperties {
+class OXA_API VOxaSkinDeformerProperties : public VOxaDeformerProperties {
     VOBJECT_DECLARE_CLASS()
 public:
     explicit VOxaSkinDeformerProperties(VOxaDeformer* owner) : VOxaDeformerProperties(owner) {}
@@ -51,7 +52,7 @@ private:
 // The property block of a cluster: the object lists "SrcModel" (the driving node) and
 // "SrcModelReference" (the reference, or associate, model). Each lists the source connections
 // that are node property blocks.
-class VOxaClusterDeformerProperties : public VOxaDeformerProperties {
+class OXA_API VOxaClusterDeformerProperties : public VOxaDeformerProperties {
     VOBJECT_DECLARE_CLASS()
 public:
     explicit VOxaClusterDeformerProperties(VOxaDeformer* owner);
@@ -72,7 +73,7 @@ private:
 //
 // Take errors go to its error object, whose one message is "Error". The plain accessors store
 // and answer values without checks.
-class VOxaDeformer : public VOxaTakeNodeContainer {
+class OXA_API VOxaDeformer : public VOxaTakeNodeContainer {
 public:
     enum EDeformerType : int { eSkin = 1, eCluster = 2 };
 

@@ -1,9 +1,10 @@
 #ifndef OXA_ATTRIBUTES_VOXA_GENERIC_NODE_H
 #define OXA_ATTRIBUTES_VOXA_GENERIC_NODE_H
 
-#include "base/verror.h"
-#include "objects/voxa_property_handler.h"
-#include "scene/voxa_take_node_container.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/objects/voxa_property_handler.h>
+#include <oxa/scene/voxa_take_node_container.h>
 
 class VOxaGenericNode;
 class VOxaSceneContents;
@@ -11,7 +12,7 @@ class VOxaSceneContents;
 // The property block of a generic node. It declares no property of its own: everything a
 // generic node carries are user properties created in it. A change of an animatable one is
 // passed to the owner's take nodes.
-class VOxaGenericNodeProperties : public VOxaPropertyHandler {
+class OXA_API VOxaGenericNodeProperties : public VOxaPropertyHandler {
     VOBJECT_DECLARE_CLASS()
 public:
     explicit VOxaGenericNodeProperties(VOxaGenericNode* owner) : mOwner(owner) {}
@@ -30,7 +31,7 @@ private:
 // name as given, no prefix) and owns it; it lists itself with the scene contents it is given.
 //
 // Take errors go to its error object, whose one message is "Error".
-class VOxaGenericNode : public VOxaTakeNodeContainer {
+class OXA_API VOxaGenericNode : public VOxaTakeNodeContainer {
 public:
     // Adds the "Default" take (current).
     VOxaGenericNode(VOxaSdkManager* manager, const char* name);

@@ -1,11 +1,12 @@
 #ifndef OXA_ATTRIBUTES_VOXA_GEOMETRY_H
 #define OXA_ATTRIBUTES_VOXA_GEOMETRY_H
 
-#include "attributes/voxa_geometry_base.h"
-#include "base/varray.h"
-#include "base/verror.h"
-#include "base/vge_matrix.h"
-#include "base/vstring.h"
+#include <oxa/attributes/voxa_geometry_base.h>
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vge_matrix.h>
+#include <oxa/base/vstring.h>
 
 class VFCurve;
 class VOxaLink;
@@ -22,7 +23,7 @@ class VOxaTakeNode;
 //
 // Failures set the error object (number and text from the table below) and answer null or -1;
 // a failed AddShape leaves the geometry unchanged.
-class VOxaGeometry : public VOxaGeometryBase {
+class OXA_API VOxaGeometry : public VOxaGeometryBase {
 public:
     enum EError : int {
         eParameterOutOfRange = 0,   // "Parameter out of range."

@@ -1,10 +1,11 @@
 #ifndef OXA_ATTRIBUTES_VOXA_GEOMETRY_BASE_H
 #define OXA_ATTRIBUTES_VOXA_GEOMETRY_BASE_H
 
-#include "attributes/voxa_layer.h"
-#include "base/varray.h"
-#include "base/vge_vector.h"
-#include "scene/voxa_node_attribute.h"
+#include <oxa/attributes/voxa_layer.h>
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/scene/voxa_node_attribute.h>
 
 class VOxaMaterial;
 class VOxaSceneContents;
@@ -15,7 +16,7 @@ class VOxaTexture;
 // textures its layers hold. Materials and textures belong to the manager, never to the layers.
 //
 // No operation reports errors: an invalid index answers null, 0 or -1.
-class VOxaLayerContainer : public VOxaNodeAttribute {
+class OXA_API VOxaLayerContainer : public VOxaNodeAttribute {
 public:
     explicit VOxaLayerContainer(VOxaSdkManager* manager) : VOxaNodeAttribute(manager) {}
     // Deletes the layers, last first. The contents link is not released here: the geometry
@@ -95,7 +96,7 @@ protected:
 
 // A layer container with control points (x, y, z, w doubles): the base of the meshes,
 // patches, NURBS surfaces and shapes.
-class VOxaGeometryBase : public VOxaLayerContainer {
+class OXA_API VOxaGeometryBase : public VOxaLayerContainer {
 public:
     explicit VOxaGeometryBase(VOxaSdkManager* manager) : VOxaLayerContainer(manager) {}
     ~VOxaGeometryBase() override = default;

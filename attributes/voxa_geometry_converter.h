@@ -1,7 +1,8 @@
 #ifndef OXA_ATTRIBUTES_VOXA_GEOMETRY_CONVERTER_H
 #define OXA_ATTRIBUTES_VOXA_GEOMETRY_CONVERTER_H
 
-#include "base/varray.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
 
 class VOXASurfaceEvaluator;
 class VOXAWeightTable;
@@ -20,7 +21,7 @@ class VOxaSdkManager;
 // patches to NURBS surfaces, exchanges the u and v directions of a NURBS surface and splits a
 // mesh per polygon vertex. Every object it makes comes from the manager and belongs to it.
 // Failures answer false or null and leave the inputs unchanged.
-class VOxaGeometryConverter {
+class OXA_API VOxaGeometryConverter {
 public:
     explicit VOxaGeometryConverter(VOxaSdkManager* manager) : mManager(manager) {}
     VOxaGeometryConverter(const VOxaGeometryConverter&) = delete;

@@ -1,9 +1,10 @@
 #ifndef OXA_ATTRIBUTES_VOXA_LAYER_H
 #define OXA_ATTRIBUTES_VOXA_LAYER_H
 
-#include "base/varray.h"
-#include "base/vge_vector.h"
-#include "scene/voxa_global_light_settings.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/scene/voxa_global_light_settings.h>
 
 class VOxaMaterial;
 class VOxaTexture;
@@ -35,13 +36,13 @@ enum VOxaBlendMode : int {
 
 // The written names of the modes; a value outside its table gives the name of the first entry
 // ("NoMappingInformation", "Direct", "Translucent").
-const char* VOxaGetMappingModeName(int mode);
-const char* VOxaGetReferenceModeName(int mode);
-const char* VOxaGetBlendModeName(int mode);
+OXA_API const char* VOxaGetMappingModeName(int mode);
+OXA_API const char* VOxaGetReferenceModeName(int mode);
+OXA_API const char* VOxaGetBlendModeName(int mode);
 
 // What every layer element holds besides its arrays: the mapping and reference modes. The
 // modes are stored as given (a value read from a file may be out of range; users check).
-class VOxaLayerElement {
+class OXA_API VOxaLayerElement {
 public:
     // Element kinds, the type numbers of GetLayerElement and the by-kind queries.
     enum EType : int {
@@ -94,19 +95,19 @@ protected:
 };
 
 // Normals (x, y, z, w).
-class VOxaLayerElementNormal : public VOxaLayerElementTemplate<VgeTVector> {};
+class OXA_API VOxaLayerElementNormal : public VOxaLayerElementTemplate<VgeTVector> {};
 // Materials (not owned).
-class VOxaLayerElementMaterial : public VOxaLayerElementTemplate<VOxaMaterial*> {};
+class OXA_API VOxaLayerElementMaterial : public VOxaLayerElementTemplate<VOxaMaterial*> {};
 // Polygon group numbers.
-class VOxaLayerElementPolygonGroup : public VOxaLayerElementTemplate<int> {};
+class OXA_API VOxaLayerElementPolygonGroup : public VOxaLayerElementTemplate<int> {};
 // Texture coordinates (u, v).
-class VOxaLayerElementUV : public VOxaLayerElementTemplate<VgeVector2> {};
+class OXA_API VOxaLayerElementUV : public VOxaLayerElementTemplate<VgeVector2> {};
 // Vertex colours, kept as given (no clamping).
-class VOxaLayerElementVertexColor : public VOxaLayerElementTemplate<VOxaColor> {};
+class OXA_API VOxaLayerElementVertexColor : public VOxaLayerElementTemplate<VOxaColor> {};
 
 // Textures (not owned), with a blend mode and an alpha. Made with reference index-to-direct,
 // blend mode translucent and alpha 1.0.
-class VOxaLayerElementTexture : public VOxaLayerElementTemplate<VOxaTexture*> {
+class OXA_API VOxaLayerElementTexture : public VOxaLayerElementTemplate<VOxaTexture*> {
 public:
     VOxaLayerElementTexture() { mReferenceMode = eINDEX_TO_DIRECT; }
 
@@ -122,7 +123,7 @@ private:
 
 // The per-surface data of a geometry beside its control points: at most one element of each
 // kind, owned by the layer.
-class VOxaLayer {
+class OXA_API VOxaLayer {
 public:
     VOxaLayer() = default;
     VOxaLayer(const VOxaLayer&) = delete;

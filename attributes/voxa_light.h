@@ -1,12 +1,13 @@
 #ifndef OXA_ATTRIBUTES_VOXA_LIGHT_H
 #define OXA_ATTRIBUTES_VOXA_LIGHT_H
 
-#include "base/vstring.h"
-#include "objects/vobject.h"
-#include "objects/vproperty.h"
-#include "objects/vproperty_object_list.h"
-#include "scene/voxa_global_light_settings.h"
-#include "scene/voxa_node_attribute.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
+#include <oxa/objects/vobject.h>
+#include <oxa/objects/vproperty.h>
+#include <oxa/objects/vproperty_object_list.h>
+#include <oxa/scene/voxa_global_light_settings.h>
+#include <oxa/scene/voxa_node_attribute.h>
 
 class VOxaLightProperties;
 
@@ -17,7 +18,7 @@ class VOxaLightProperties;
 //
 // Nothing is range-checked and nothing fails: any light type, intensity or angle is stored as
 // given (a light type outside 0..2 simply has no name).
-class VOxaLight : public VOxaNodeAttribute {
+class OXA_API VOxaLight : public VOxaNodeAttribute {
 public:
     // Point, infinite and spot light.
     enum ELightType : int { ePOINT = 0, eINFINITE = 1, eSPOT = 2 };
@@ -86,7 +87,7 @@ private:
 
 // The name of a light type: "Point Light", "Infinite Light", "Spot Light"; null for any other
 // value.
-const char* GetLightTypeName(int value);
+OXA_API const char* GetLightTypeName(int value);
 
 // The property block of a light, in file order: "LightType", "CastLightOnObject",
 // "DrawVolumetricLight", "DrawGroundProjection", "DrawFrontFacingVolumetricLight",
@@ -95,7 +96,7 @@ const char* GetLightTypeName(int value);
 //
 // The stored properties are reached through the virtual accessor pairs below, which store and
 // answer the member values without events or checks.
-class VOxaLightProperties : public VObject {
+class OXA_API VOxaLightProperties : public VObject {
     VOBJECT_DECLARE_CLASS()
 public:
     VOxaLightProperties();

@@ -1,10 +1,11 @@
 #ifndef OXA_ATTRIBUTES_VOXA_LINK_H
 #define OXA_ATTRIBUTES_VOXA_LINK_H
 
-#include "base/varray.h"
-#include "base/vge_matrix.h"
-#include "base/vge_vector.h"
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
+#include <oxa/base/vge_matrix.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/base/vstring.h>
 
 class VOxaDeformer;
 class VOxaNode;
@@ -17,7 +18,7 @@ class VOxaNode;
 //
 // The manager makes and destroys links; a geometry lists them. No operation fails: a null node
 // given to SetLink and a negative control-point index are ignored.
-class VOxaLink {
+class OXA_API VOxaLink {
 public:
     // Link modes (GetLinkMode).
     enum ELinkMode : int { eNormalize = 0, eAdditive = 1, eTotal1 = 2 };

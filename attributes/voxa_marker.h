@@ -1,10 +1,11 @@
 #ifndef OXA_ATTRIBUTES_VOXA_MARKER_H
 #define OXA_ATTRIBUTES_VOXA_MARKER_H
 
-#include "base/vge_vector.h"
-#include "objects/vobject.h"
-#include "objects/vproperty.h"
-#include "scene/voxa_node_attribute.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/objects/vobject.h>
+#include <oxa/objects/vproperty.h>
+#include <oxa/scene/voxa_node_attribute.h>
 
 class VFCurve;
 class VOxaMarkerProperties;
@@ -16,7 +17,7 @@ class VOxaMarkerProperties;
 //
 // Kinds and looks may be any int (as read from files): a kind outside 0..3 behaves as a
 // standard marker, a look outside 0..3 has no name. Nothing fails.
-class VOxaMarker : public VOxaNodeAttribute {
+class OXA_API VOxaMarker : public VOxaNodeAttribute {
 public:
     enum EType : int { eSTANDARD = 0, eOPTICAL = 1, eIK_EFFECTOR = 2, eFK_EFFECTOR = 3 };
     enum ELook : int { eCUBE = 0, eHARD_CROSS = 1, eLIGHT_CROSS = 2, eSPHERE = 3 };
@@ -86,11 +87,11 @@ private:
 };
 
 // The name of a look: "Cube", "Hard Cross", "Light Cross", "Sphere"; null for any other value.
-const char* GetMarkerLookName(int value);
+OXA_API const char* GetMarkerLookName(int value);
 
 // The property block of a marker, in file order: "Look", "Size", "Color", "ShowLabel",
 // "IKPivot". The accessor pairs store and answer the member values without events or checks.
-class VOxaMarkerProperties : public VObject {
+class OXA_API VOxaMarkerProperties : public VObject {
     VOBJECT_DECLARE_CLASS()
 public:
     VOxaMarkerProperties();

@@ -1,13 +1,14 @@
 #ifndef OXA_ATTRIBUTES_VOXA_MATERIAL_H
 #define OXA_ATTRIBUTES_VOXA_MATERIAL_H
 
-#include "base/verror.h"
-#include "base/vge_vector.h"
-#include "base/vstring.h"
-#include "objects/voxa_property_handler.h"
-#include "objects/vproperty.h"
-#include "scene/voxa_global_light_settings.h"
-#include "scene/voxa_take_node_container.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/base/vstring.h>
+#include <oxa/objects/voxa_property_handler.h>
+#include <oxa/objects/vproperty.h>
+#include <oxa/scene/voxa_global_light_settings.h>
+#include <oxa/scene/voxa_take_node_container.h>
 
 class VOxaMaterial;
 class VOxaTexture;
@@ -16,7 +17,7 @@ class VOxaTexture;
 // "Opacity", "Reflectivity" and "Shininess" (numbers, shininess 128 for 1.0 and up to 1280), in that
 // order. It keeps its owner material; a change of an animatable property is passed to the
 // owner's take nodes.
-class VOxaMaterialProperties : public VOxaPropertyHandler {
+class OXA_API VOxaMaterialProperties : public VOxaPropertyHandler {
     VOBJECT_DECLARE_CLASS()
 public:
     // Declares the seven properties (not animatable yet) with their defaults.
@@ -55,7 +56,7 @@ private:
 // "Default" take are the material's values. The manager makes it (name prefix "Material::") and
 // owns it. Take errors go to the material's own error object, whose one message is
 // "Take node error". No operation reports a failure.
-class VOxaMaterial : public VOxaTakeNodeContainer {
+class OXA_API VOxaMaterial : public VOxaTakeNodeContainer {
 public:
     // `name` is the full name, "Material::" included. Adds the "Default" take (current), then
     // Reset.

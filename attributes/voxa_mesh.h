@@ -3,13 +3,14 @@
 
 #include <vector>
 
-#include "attributes/voxa_geometry.h"
-#include "base/varray.h"
-#include "base/vge_vector.h"
+#include <oxa/attributes/voxa_geometry.h>
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
+#include <oxa/base/vge_vector.h>
 
 // One polygon of a mesh: its first entry in the polygon-vertex array, its number of vertices
 // and a caller-given group number.
-struct VOxaPolygon {
+struct OXA_API VOxaPolygon {
     int mFirst = 0;
     int mSize = 0;
     int mGroup = 0;
@@ -17,7 +18,7 @@ struct VOxaPolygon {
 
 // One use of a control point by a polygon vertex, as BuildPointSplitTable records it: the
 // polygon-vertex position, the control-point index the use gets, and its normal and UV.
-struct VOxaPointSplitEntry {
+struct OXA_API VOxaPointSplitEntry {
     int mPolygonVertex = 0;
     int mNewIndex = 0;
     VgeTVector mNormal;
@@ -26,7 +27,7 @@ struct VOxaPointSplitEntry {
 
 // Per control point, the uses of it by polygon vertices in polygon order (filled by
 // VOxaMesh::BuildPointSplitTable, read by VOxaMesh::SplitPoints).
-class VOxaPointSplitTable {
+class OXA_API VOxaPointSplitTable {
 public:
     // Number of control points the table covers.
     int GetPointCount() const { return mPointCount; }
@@ -56,7 +57,7 @@ private:
 // No operation reports errors: queries out of range answer -1, 0 or null; setters that find
 // their element missing or in another mode do nothing. Indices read from files may point
 // anywhere: the computations skip entries out of range.
-class VOxaMesh : public VOxaGeometry {
+class OXA_API VOxaMesh : public VOxaGeometry {
 public:
     // An empty mesh.
     explicit VOxaMesh(VOxaSdkManager* manager);

@@ -1,15 +1,16 @@
 #ifndef OXA_ATTRIBUTES_VOXA_NULL_H
 #define OXA_ATTRIBUTES_VOXA_NULL_H
 
-#include "objects/vobject.h"
-#include "objects/vproperty.h"
-#include "scene/voxa_node_attribute.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/objects/vobject.h>
+#include <oxa/objects/vproperty.h>
+#include <oxa/scene/voxa_node_attribute.h>
 
 class VOxaNullProperties;
 
 // The node attribute of a null: a node that carries nothing but a display size. It has no
 // channels. Nothing fails.
-class VOxaNull : public VOxaNodeAttribute {
+class OXA_API VOxaNull : public VOxaNodeAttribute {
 public:
     // Size 100, not marked as set.
     explicit VOxaNull(VOxaSdkManager* manager);
@@ -44,7 +45,7 @@ private:
 };
 
 // The property block of a null: the one property "Size".
-class VOxaNullProperties : public VObject {
+class OXA_API VOxaNullProperties : public VObject {
     VOBJECT_DECLARE_CLASS()
 public:
     VOxaNullProperties();

@@ -1,9 +1,10 @@
 #ifndef OXA_ATTRIBUTES_VOXA_NURB_H
 #define OXA_ATTRIBUTES_VOXA_NURB_H
 
-#include "attributes/voxa_geometry.h"
-#include "base/vstring.h"
-#include "base/vstring_list.h"
+#include <oxa/attributes/voxa_geometry.h>
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vstring_list.h>
 
 // Form of a NURBS direction; the file spellings are "Periodic", "Closed" and "Open".
 enum VOxaNurbForm : int { ePERIODIC = 0, eCLOSED = 1, eOPEN = 2 };
@@ -16,7 +17,7 @@ enum VOxaNurbForm : int { ePERIODIC = 0, eCLOSED = 1, eOPEN = 2 };
 // The surface does not check its data beyond keeping its arrays consistent: a knot vector
 // always holds GetUKnotCount (GetVKnotCount) doubles and a multiplicity array GetUCount
 // (GetVCount) ints, whatever the orders and counts given.
-class VOxaNurb : public VOxaGeometry {
+class OXA_API VOxaNurb : public VOxaGeometry {
 public:
     // A surface with the values of Reset.
     explicit VOxaNurb(VOxaSdkManager* manager);

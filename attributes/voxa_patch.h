@@ -1,9 +1,10 @@
 #ifndef OXA_ATTRIBUTES_VOXA_PATCH_H
 #define OXA_ATTRIBUTES_VOXA_PATCH_H
 
-#include "attributes/voxa_geometry.h"
-#include "base/vstring.h"
-#include "base/vstring_list.h"
+#include <oxa/attributes/voxa_geometry.h>
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vstring_list.h>
 
 // Polynomial basis of a patch direction; the file spellings are "Bezier", "BezierQuadric",
 // "Cardinal", "BSpline" and "Linear".
@@ -15,7 +16,7 @@ enum VOxaPatchType : int { eBEZIER = 0, eBEZIER_QUADRIC = 1, eCARDINAL = 2, eBSP
 //
 // The patch does not check its data: types, steps and flags are stored as given and whoever
 // evaluates the surface checks them. Only the counts are kept consistent with the points.
-class VOxaPatch : public VOxaGeometry {
+class OXA_API VOxaPatch : public VOxaGeometry {
 public:
     // A patch with the values of Reset.
     explicit VOxaPatch(VOxaSdkManager* manager);

@@ -4,18 +4,19 @@
 #include <string>
 #include <unordered_map>
 
-#include "base/varray.h"
-#include "base/verror.h"
-#include "base/vge_matrix.h"
-#include "base/vstring.h"
-#include "objects/voxa_property_handler.h"
-#include "scene/voxa_take_node_container.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vge_matrix.h>
+#include <oxa/base/vstring.h>
+#include <oxa/objects/voxa_property_handler.h>
+#include <oxa/scene/voxa_take_node_container.h>
 
 class VOxaPose;
 
 // The property block of a pose: no declared properties; value changes of user properties go to
 // the pose's take nodes.
-class VOxaPoseProperties : public VOxaPropertyHandler {
+class OXA_API VOxaPoseProperties : public VOxaPropertyHandler {
     VOBJECT_DECLARE_CLASS()
 public:
     explicit VOxaPoseProperties(VOxaPose* owner) : mOwner(owner) {}
@@ -37,7 +38,7 @@ private:
 // The manager makes and destroys poses (name prefix "Pose::", type code 11); scenes list them.
 // A pose has no take node: its property block declares nothing animatable. Conflicts are
 // reported only by results; out-of-range queries answer "", the identity or false.
-class VOxaPose : public VOxaTakeNodeContainer {
+class OXA_API VOxaPose : public VOxaTakeNodeContainer {
 public:
     // `name` is the full name; `isBindPose` chooses kind 'b' or 'r'.
     VOxaPose(VOxaSdkManager* manager, const char* name, bool isBindPose);

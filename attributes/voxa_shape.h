@@ -1,13 +1,14 @@
 #ifndef OXA_ATTRIBUTES_VOXA_SHAPE_H
 #define OXA_ATTRIBUTES_VOXA_SHAPE_H
 
-#include "attributes/voxa_geometry_base.h"
-#include "scene/voxa_node_attribute.h"
+#include <oxa/attributes/voxa_geometry_base.h>
+#include <oxa/base/oxa_export.h>
+#include <oxa/scene/voxa_node_attribute.h>
 
 // A blend-shape target: a second set of control points (and, through its layers, normals) for a
 // geometry, which lists it under a shape name and animates its weight per take. Attribute type
 // 0. The manager makes and destroys shapes.
-class VOxaShape : public VOxaGeometryBase {
+class OXA_API VOxaShape : public VOxaGeometryBase {
 public:
     // No points, no layers.
     explicit VOxaShape(VOxaSdkManager* manager) : VOxaGeometryBase(manager) {}
@@ -28,7 +29,7 @@ private:
 
 // Marks a node as the reference of optical motion-capture markers; it carries no data.
 // Attribute type 10, type name "Optical", the one type flag "Marker".
-class VOxaOpticalReference : public VOxaNodeAttribute {
+class OXA_API VOxaOpticalReference : public VOxaNodeAttribute {
 public:
     explicit VOxaOpticalReference(VOxaSdkManager* manager) : VOxaNodeAttribute(manager) {}
     ~VOxaOpticalReference() override = default;

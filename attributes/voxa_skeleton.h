@@ -1,11 +1,12 @@
 #ifndef OXA_ATTRIBUTES_VOXA_SKELETON_H
 #define OXA_ATTRIBUTES_VOXA_SKELETON_H
 
-#include "base/vge_vector.h"
-#include "objects/vobject.h"
-#include "objects/vproperty.h"
-#include "scene/voxa_global_light_settings.h"
-#include "scene/voxa_node_attribute.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/objects/vobject.h>
+#include <oxa/objects/vproperty.h>
+#include <oxa/scene/voxa_global_light_settings.h>
+#include <oxa/scene/voxa_node_attribute.h>
 
 class VOxaSkeletonProperties;
 
@@ -17,7 +18,7 @@ class VOxaSkeletonProperties;
 // flags. A root's colour is not written to files (its "Color" property is marked not saved).
 // The setters that refuse (limb length of a non-limb, colour of a root) answer false and change
 // nothing.
-class VOxaSkeleton : public VOxaNodeAttribute {
+class OXA_API VOxaSkeleton : public VOxaNodeAttribute {
 public:
     enum EType : int { eROOT = 0, eLIMB = 1, eLIMB_NODE = 2 };
 
@@ -85,7 +86,7 @@ private:
 // The property block of a skeleton, in file order: "Size", "LimbLength", "Color". A new block
 // holds zeros; the skeleton's Reset sets the defaults. The accessor pairs store and answer the
 // member values without events or checks.
-class VOxaSkeletonProperties : public VObject {
+class OXA_API VOxaSkeletonProperties : public VObject {
     VOBJECT_DECLARE_CLASS()
 public:
     VOxaSkeletonProperties();

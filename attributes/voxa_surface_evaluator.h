@@ -3,7 +3,8 @@
 
 #include <vector>
 
-#include "base/vge_vector.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
 
 class VOXAWeightTable;
 
@@ -13,7 +14,7 @@ class VOXAWeightTable;
 // arrays; owns only its tables. No operation reports an error: a direction whose set-up cannot
 // be tessellated (too few control points, step below 1, a zero stride, an order outside 1..4,
 // a count past the int range) has 0 vertices and Evaluate writes nothing.
-class VOXASurfaceEvaluator {
+class OXA_API VOXASurfaceEvaluator {
 public:
     // One output vertex along one direction: the first control point of its segment (before
     // wrapping), and the four basis values and tangent factors of the segment's points.
@@ -140,7 +141,7 @@ protected:
 // interpolated weight). Knots, weights and the weighted-point buffer stay the caller's.
 // Knots that decrease or repeat, orders outside 1..4 and zero weights never make it read
 // outside its arrays; a zero weight sum gives non-finite positions.
-class VOXANURBSurfaceEvaluator : public VOXASurfaceEvaluator {
+class OXA_API VOXANURBSurfaceEvaluator : public VOXASurfaceEvaluator {
 public:
     // A new evaluator with the given orders (orders outside 1..4 give 0 vertices).
     static VOXANURBSurfaceEvaluator* Create(int uOrder, int vOrder);

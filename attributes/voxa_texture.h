@@ -1,21 +1,22 @@
 #ifndef OXA_ATTRIBUTES_VOXA_TEXTURE_H
 #define OXA_ATTRIBUTES_VOXA_TEXTURE_H
 
-#include "base/verror.h"
-#include "base/vge_vector.h"
-#include "base/vstring.h"
-#include "objects/voxa_property_handler.h"
-#include "objects/vproperty.h"
-#include "scene/voxa_take_node_container.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/base/vstring.h>
+#include <oxa/objects/voxa_property_handler.h>
+#include <oxa/objects/vproperty.h>
+#include <oxa/scene/voxa_take_node_container.h>
 
 class VOxaTextureProperties;
 class VPropertyObjectList;
 
 // The names of the property enumeration values; null for a value without a name.
-const char* GetTextureUse6Name(int value);
-const char* GetTextureBlendModeName(int value);
-const char* GetUnifiedMappingTypeName(int value);
-const char* GetTextureWrapModeName(int value);
+OXA_API const char* GetTextureUse6Name(int value);
+OXA_API const char* GetTextureBlendModeName(int value);
+OXA_API const char* GetUnifiedMappingTypeName(int value);
+OXA_API const char* GetTextureWrapModeName(int value);
 
 // A named image applied to surfaces, with an animated placement kept per take. The manager makes it (name
 // prefix "Texture::") and owns it. Take errors of every texture go to one shared error object, whose one
@@ -24,7 +25,7 @@ const char* GetTextureWrapModeName(int value);
 // Its video is the owner of the first source connection of its property block; file names set on either side
 // are passed to the other. Enumeration values are stored as given; the tables that map them never index out
 // of range.
-class VOxaTexture : public VOxaTakeNodeContainer {
+class OXA_API VOxaTexture : public VOxaTakeNodeContainer {
 public:
     // How the image is projected.
     enum EMappingType : int {
@@ -247,7 +248,7 @@ private:
 // "CurrentMappingType", "UVSwap", "WrapModeU", "WrapModeV",
 // "TextureRotationPivot", "TextureScalingPivot" and the source list
 // "VideoProperty".
-class VOxaTextureProperties : public VOxaPropertyHandler {
+class OXA_API VOxaTextureProperties : public VOxaPropertyHandler {
     VOBJECT_DECLARE_CLASS()
 public:
     explicit VOxaTextureProperties(VOxaTexture* owner);

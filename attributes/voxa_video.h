@@ -1,27 +1,28 @@
 #ifndef OXA_ATTRIBUTES_VOXA_VIDEO_H
 #define OXA_ATTRIBUTES_VOXA_VIDEO_H
 
-#include "base/verror.h"
-#include "base/vstring.h"
-#include "base/vtime.h"
-#include "objects/voxa_property_handler.h"
-#include "objects/vproperty.h"
-#include "scene/voxa_take_node_container.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vtime.h>
+#include <oxa/objects/voxa_property_handler.h>
+#include <oxa/objects/vproperty.h>
+#include <oxa/scene/voxa_take_node_container.h>
 
 class VOxaVideo;
 
 // The name of an "InterlaceMode" value: 0 "Disk", 1 "Memory", 2 "Disk Async"; null otherwise.
-const char* GetVideoInterlaceModeName(int value);
+OXA_API const char* GetVideoInterlaceModeName(int value);
 // The name of an "AccessMode" value: 0 "None", 1 "Fields", 2 "Half Frame Even", 3 "Half Frame
 // Odd", 4 "Full Frame Even", 5 "Full Frame Odd", 6 "Full Frame Even/Odd", 7 "Full Frame
 // Odd/Even"; null otherwise.
-const char* GetVideoAccessModeName(int value);
+OXA_API const char* GetVideoAccessModeName(int value);
 
 // The property block of a video. It holds all of the video's state: the properties
 // "FrameRate", "LastFrame", "Width", "Height", "Path", "StartFrame", "StopFrame", "PlaySpeed",
 // "Offset", "InterlaceMode", "FreeRunning", "Loop" and "AccessMode" (in that order, none
 // animatable), and the file-name fields. It keeps its owner video.
-class VOxaVideoProperties : public VOxaPropertyHandler {
+class OXA_API VOxaVideoProperties : public VOxaPropertyHandler {
     VOBJECT_DECLARE_CLASS()
 public:
     // Declares the thirteen properties with their defaults ("PlaySpeed" 1, the rest 0, no path).
@@ -72,7 +73,7 @@ private:
 // source; a new file name is passed on to every texture it feeds. The manager makes it (name
 // prefix "Video::") and owns it. Take errors of every video go to one shared error object,
 // whose one message is "Error".
-class VOxaVideo : public VOxaTakeNodeContainer {
+class OXA_API VOxaVideo : public VOxaTakeNodeContainer {
 public:
     // `name` is the full name, "Video::" included. Adds the "Default" take (current), then Reset.
     VOxaVideo(VOxaSdkManager* manager, const char* name);

@@ -1,11 +1,13 @@
 #ifndef OXA_ATTRIBUTES_VOXA_WEIGHT_TABLE_H
 #define OXA_ATTRIBUTES_VOXA_WEIGHT_TABLE_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <vector>
 
 // One link of a weight table row: the row number on the other side and the weight. `mirror`
 // is the position of the same link in that row of the other side, kept by the table.
-struct VOXAWeightEntry {
+struct OXA_API VOXAWeightEntry {
     int index = 0;
     double weight = 0.0;
     int mirror = 0;
@@ -18,7 +20,7 @@ struct VOXAWeightEntry {
 //
 // Row and position arguments are the caller's to keep within GetRowCount / GetEntryCount;
 // no operation reports errors.
-class VOXAWeightTable {
+class OXA_API VOXAWeightTable {
 public:
     // Init with the two counts.
     VOXAWeightTable(int sourceCount, int destinationCount);

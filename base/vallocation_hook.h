@@ -1,6 +1,8 @@
 #ifndef OXA_BASE_VALLOCATION_HOOK_H
 #define OXA_BASE_VALLOCATION_HOOK_H
 
+#include <oxa/base/oxa_export.h>
+
 // Allocation failures that are handled where they happen (an array that cannot grow, a working
 // list given up, a key block that cannot be had) are counted here, so that a whole read or write
 // can tell afterwards that it went on with less than it needed and fail with "Not enough memory"
@@ -13,16 +15,16 @@
 namespace oxa_alloc {
 
 // Counts one allocation failure.
-void NoteFailure();
+OXA_API void NoteFailure();
 // The number of allocation failures counted since the process started.
-unsigned long long FailureCount();
+OXA_API unsigned long long FailureCount();
 
 // After Fail(n), n more allocations through the switch succeed and every one after them fails,
 // until Fail(-1) turns the switch off again.
-void Fail(long long allowed);
+OXA_API void Fail(long long allowed);
 // False when the switch says this allocation is to fail as if memory had run out (the failure is
 // then counted by whoever handles it).
-bool Allowed();
+OXA_API bool Allowed();
 
 }  // namespace oxa_alloc
 

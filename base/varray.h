@@ -1,6 +1,8 @@
 #ifndef OXA_BASE_VARRAY_H
 #define OXA_BASE_VARRAY_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <cassert>
 #include <cstddef>
 #include <type_traits>
@@ -14,7 +16,7 @@
 // block: a mesh of three vertices does not pay for 256 of them. From one block on (and from the
 // start for small blocks) the storage is a whole number of blocks and grows by at least one block
 // and at least a quarter of the blocks it has, so that appending n items costs O(n) copies.
-class VBaseArray {
+class OXA_API VBaseArray {
 public:
     // Makes an empty array; a block size below 1 is taken as 1, an item size below 1 as 1.
     VBaseArray(int blockSize, int itemSize);

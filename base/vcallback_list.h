@@ -1,12 +1,14 @@
 #ifndef OXA_BASE_VCALLBACK_LIST_H
 #define OXA_BASE_VCALLBACK_LIST_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <vector>
 
 // A list of (callback, object) entries that an event is sent to. Fire calls the entries from the
 // newest to the oldest and stops at the first one that marks the event handled, so a listener
 // added later can take an event over from the earlier ones.
-class VCallbackList {
+class OXA_API VCallbackList {
 public:
     // Called with the registered object and the event; set *handled to true to stop the event.
     typedef void (*Callback)(void* object, void* event, bool* handled);

@@ -3,7 +3,8 @@
 
 #include <vector>
 
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
 
 // A settings text file of sections and keys:
 //
@@ -20,7 +21,7 @@
 // the destructor. An uncached file is read again by every ReadValue and written by every
 // WriteValue. Writing goes to a new temporary file beside it first and then takes the file's place. A missing
 // or unreadable file reads as empty, so every key answers its default.
-class VConfigFile {
+class OXA_API VConfigFile {
 public:
     explicit VConfigFile(const char* name, bool cached = true);
     // Writes a changed cache back (Flush).

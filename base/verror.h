@@ -1,13 +1,14 @@
 #ifndef OXA_BASE_VERROR_H
 #define OXA_BASE_VERROR_H
 
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
 
 // The error state that every reader, writer, filter, scene and settings object embeds: the
 // last error id (-1 when none), the owner's table of messages and the last error text.
 // The table is not copied: it must outlive the error object (owners use static tables).
 // VError has no failure of its own.
-class VError {
+class OXA_API VError {
 public:
     // An error object without messages; ids set on it get an empty text.
     VError() = default;

@@ -12,9 +12,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "base/vge_euler.h"
-#include "base/vge_quaternion.h"
-#include "base/vge_vector.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_euler.h>
+#include <oxa/base/vge_quaternion.h>
+#include <oxa/base/vge_vector.h>
 
 // ---------------------------------------------------------------------------------------------
 // Free matrix functions
@@ -226,20 +227,20 @@ inline void VgeMatrixToScaling(double* out, const double m[4][4]) {
 // out = the affine matrix of translation t, XYZ rotation r (degrees) and scaling s, each read from
 // elements 0..2: rows 0..2 are the XYZ rotation rows scaled by s[0], s[1], s[2] (scaling, then
 // rotation, then translation), row 3 is t, column 3 is (0, 0, 0, 1).
-void VgeMatrixFromTRS(double out[4][4], const double* t, const double* r, const double* s);
+OXA_API void VgeMatrixFromTRS(double out[4][4], const double* t, const double* r, const double* s);
 
 // Compares the 3x3 parts and translation rows of two matrices. With tolerance 0.0: a byte-wise
 // comparison of rows 0..2 (all four columns) and then of the three translation elements, answering
 // -1, 0 or 1 as a memory comparison does. With any other tolerance: 0 when each of the twelve
 // elements (columns 0..2 of every row) differs by at most the tolerance, 1 otherwise (a NaN
 // element never matches).
-int VgeMatrixCompareAffine(const double a[4][4], const double b[4][4], double tolerance);
+OXA_API int VgeMatrixCompareAffine(const double a[4][4], const double b[4][4], double tolerance);
 
 // ---------------------------------------------------------------------------------------------
 // Matrix classes
 
 // A plain 4x4 double matrix, the identity when constructed.
-class VMatrix {
+class OXA_API VMatrix {
 public:
     VMatrix() { VgeMatrixIdentity(mData); }
 
@@ -264,7 +265,7 @@ public:
 // translation T, XYZ Euler angles R in degrees and per-axis scaling S with
 // matrix = scaling, then rotation, then translation; a mirrored matrix decomposes into all-negative
 // scaling factors and a proper rotation. Decomposing drops any shear.
-class VgeAMatrix {
+class OXA_API VgeAMatrix {
 public:
     VgeAMatrix() { VgeMatrixIdentity(mData); }
 

@@ -2,7 +2,8 @@
 #ifndef OXA_BASE_VGE_POLYGON_H
 #define OXA_BASE_VGE_POLYGON_H
 
-#include "base/vge_vector.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
 
 // Writes 3 x (n - 2) corner positions that split an n-gon into n - 2 triangles, working inwards
 // from both ends so that no triangle is a long sliver of a fan: (0, 1, 2), (2, 3, 0),
@@ -10,7 +11,7 @@
 // polygon. The split looks at positions only: it is exact for convex polygons and makes no
 // convexity or planarity test. The caller provides room for 3 x (n - 2) ints; for n < 3 nothing
 // is written.
-void VgeTriangulatePolygon(int* corners, int n);
+OXA_API void VgeTriangulatePolygon(int* corners, int n);
 
 // The same split for a polygon whose corner k lies at points[cornerPoints[k]], looked at along
 // its normal (Newell's, so a polygon that is not quite flat counts as its mean plane): a polygon
@@ -20,13 +21,13 @@ void VgeTriangulatePolygon(int* corners, int n);
 // cover it exactly and all face its way. A polygon that crosses itself, where no ear is left,
 // has its most convex corner cut off anyway, so every call ends with n - 2 triangles. Time grows
 // with n squared at most.
-void VgeTriangulatePolygon(int* corners, int n, const VgeTVector* points, int pointCount,
-                           const int* cornerPoints);
+OXA_API void VgeTriangulatePolygon(int* corners, int n, const VgeTVector* points, int pointCount,
+                                   const int* cornerPoints);
 
 // The ear-clipping half of the above alone: true, with the triangles written, for a polygon that
 // is cut so; false, nothing written, for one that the convex split suits (a caller with its own
 // split for those keeps it).
-bool VgeTriangulateConcavePolygon(int* corners, int n, const VgeTVector* points, int pointCount,
-                                  const int* cornerPoints);
+OXA_API bool VgeTriangulateConcavePolygon(int* corners, int n, const VgeTVector* points, int pointCount,
+                                          const int* cornerPoints);
 
 #endif  // OXA_BASE_VGE_POLYGON_H

@@ -7,11 +7,13 @@
 #ifndef OXA_BASE_VGE_VECTOR_H
 #define OXA_BASE_VGE_VECTOR_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <cmath>
 
 // Four doubles (x, y, z, w). The geometric operations (length, normalisation, dot and cross
 // products, equality) look at x, y and z only; the arithmetic operators work on all four.
-class VgeTVector {
+class OXA_API VgeTVector {
 public:
     // The zero vector (0, 0, 0, 0).
     VgeTVector() : mData{0.0, 0.0, 0.0, 0.0} {}
@@ -99,7 +101,7 @@ public:
 };
 
 // Two doubles (u, v): texture coordinates and UV placements.
-class VgeVector2 {
+class OXA_API VgeVector2 {
 public:
     VgeVector2() : mData{0.0, 0.0} {}
     VgeVector2(double u, double v) : mData{u, v} {}
@@ -121,7 +123,7 @@ public:
 };
 
 // Four doubles used as a quaternion (x, y, z, w); the zero quaternion by default.
-class VgeVector4 {
+class OXA_API VgeVector4 {
 public:
     VgeVector4() : mData{0.0, 0.0, 0.0, 0.0} {}
 
@@ -139,7 +141,7 @@ public:
 };
 
 // Three doubles (r, g, b): a colour, black by default.
-class VgeRGBVector {
+class OXA_API VgeRGBVector {
 public:
     VgeRGBVector() : mData{0.0, 0.0, 0.0} {}
     VgeRGBVector(double r, double g, double b) : mData{r, g, b} {}

@@ -1,11 +1,13 @@
 #ifndef OXA_BASE_VIMAGE_CONVERTER_H
 #define OXA_BASE_VIMAGE_CONVERTER_H
 
+#include <oxa/base/oxa_export.h>
+
 class VOxaSdkManager;
 
 // The image converter that the SDK manager makes on request and destroys with itself. It keeps
 // the manager that made it; the conversions themselves belong to the image code that uses it.
-class VImageConverter {
+class OXA_API VImageConverter {
 public:
     explicit VImageConverter(VOxaSdkManager* manager) : mManager(manager) {}
     virtual ~VImageConverter() = default;

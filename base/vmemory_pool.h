@@ -1,6 +1,8 @@
 #ifndef OXA_BASE_VMEMORY_POOL_H
 #define OXA_BASE_VMEMORY_POOL_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <cstddef>
 #include <mutex>
 #include <vector>
@@ -13,7 +15,7 @@
 // The process keeps a registry of pools: CreatePools makes it with one default pool, DestroyPools
 // empties and destroys every pool and then the registry. Blocks must go back to the pool they
 // came from, and before that pool is destroyed.
-class VMemoryReusePool {
+class OXA_API VMemoryReusePool {
 public:
     // A pool for blocks of up to `sizeLimit` bytes in size classes of 2^`shift` bytes (shift is
     // clamped to 0..12).

@@ -6,11 +6,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
 
 // A table of names that are unique without regard to case, each stored with a data value
 // chosen by the owner. Lookups go through a hash of the upper-cased name.
-class VNameTable {
+class OXA_API VNameTable {
 public:
     // `bits`: the table starts with 2^bits hash buckets (clamped to 1..24; the bucket count
     // doubles as the table fills). `growth`: the growth step of the storage, kept for callers

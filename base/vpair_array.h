@@ -1,13 +1,15 @@
 #ifndef OXA_BASE_VPAIR_ARRAY_H
 #define OXA_BASE_VPAIR_ARRAY_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <cstdint>
 #include <vector>
 
 // An array of (integer key, value) pairs kept for lookup by key. Add appends and marks the array
 // unsorted; Find and GetAt sort it by key first (equal keys keep the order they were added in).
 // Values are pointer-sized so that owners can map keys to objects.
-class VPairArray {
+class OXA_API VPairArray {
 public:
     explicit VPairArray(int blockSize = 16);
 

@@ -1,6 +1,8 @@
 #ifndef OXA_BASE_VPRINTABLE_TEXT_H
 #define OXA_BASE_VPRINTABLE_TEXT_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <string>
 
 // Names read from files may hold any byte. Shown to a user - on a terminal, or in a message text
@@ -11,22 +13,22 @@
 // The length of the well-formed UTF-8 character that starts at `p` (no overlong forms, no
 // surrogates, nothing past U+10FFFF; a C1 control, U+0080 to U+009F, only when `allowC1`), 0 when
 // none starts there. `p` points into a NUL-terminated text (a NUL is never a continuation byte).
-int VUtf8CharLength(const unsigned char* p, bool allowC1);
+OXA_API int VUtf8CharLength(const unsigned char* p, bool allowC1);
 
 // The code point of the UTF-8 character of `length` bytes at `p` when it is a mark that turns the
 // direction of the text around it (U+061C, U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069),
 // else 0.
-unsigned VDirectionMark(const unsigned char* p, int length);
+OXA_API unsigned VDirectionMark(const unsigned char* p, int length);
 
 // `text` (null for none) fit to show as part of one line: control characters (line breaks among
 // them, tabs excepted), DEL and bytes that are not part of a well-formed UTF-8 character are
 // written as \xNN, marks that turn the direction of the text as \uNNNN; other text stays as it is.
-std::string VPrintableText(const char* text);
+OXA_API std::string VPrintableText(const char* text);
 
 // `text` (null for none) fit to be a name in a file: every control character (C0, DEL, and C1
 // written in UTF-8), mark that turns the direction of the text, and line or paragraph separator
 // (U+2028, U+2029) becomes '_'; everything else stays as it is, bytes that are no UTF-8 among it
 // (a name may be in a legacy code page).
-std::string VNameText(const char* text);
+OXA_API std::string VNameText(const char* text);
 
 #endif  // OXA_BASE_VPRINTABLE_TEXT_H

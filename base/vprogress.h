@@ -1,13 +1,14 @@
 #ifndef OXA_BASE_VPROGRESS_H
 #define OXA_BASE_VPROGRESS_H
 
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
 
 // Progress and cancel reporting shared by the readers and writers. A long operation reports its
 // status text and percentage through Update; the owner (a host panel, a command line) receives
 // them through an optional callback, which can ask for the operation to stop. Once cancelled, a
 // progress object stays cancelled until Reset.
-class VProgress {
+class OXA_API VProgress {
 public:
     // Receives each update; answers false to ask for the operation to stop.
     typedef bool (*Callback)(void* userData, const char* status, float percent);

@@ -1,6 +1,8 @@
 #ifndef OXA_BASE_VSAFE_OUTPUT_FILE_H
 #define OXA_BASE_VSAFE_OUTPUT_FILE_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
@@ -16,14 +18,15 @@
 // Every temporary file is listed in the process's register of temporaries until the safe-output
 // code renames or removes it; whoever renames or removes one of its own calls
 // VForgetTemporary.
-std::FILE* VCreateTemporaryFor(const std::string& target, std::string& temporaryPath, bool binary = true);
+OXA_API std::FILE* VCreateTemporaryFor(const std::string& target, std::string& temporaryPath,
+                                       bool binary = true);
 
 // Takes `temporaryPath` off the register of temporaries (it was renamed or removed).
-void VForgetTemporary(const std::string& temporaryPath);
+OXA_API void VForgetTemporary(const std::string& temporaryPath);
 
 // Removes every temporary file on the register. It only calls unlink, so a signal handler may
 // call it: a program stopped by a signal leaves no temporary behind.
-void VRemoveTemporaries();
+OXA_API void VRemoveTemporaries();
 
 // An output file that never leaves a half-written target. `Open` creates a temporary file of its
 // own beside the target (see VCreateTemporaryFor) and every write goes there; `Commit` flushes and
@@ -39,7 +42,7 @@ void VRemoveTemporaries();
 //     if (!out.Open(path, false)) return Fail(...);
 //     std::fprintf(out.Stream(), ...);      // or out.Write(bytes, size)
 //     if (!out.Commit()) return Fail(...);  // false when any write or the close failed
-class VSafeOutputFile {
+class OXA_API VSafeOutputFile {
 public:
     VSafeOutputFile() = default;
     ~VSafeOutputFile();
@@ -98,7 +101,7 @@ private:
 //     VSafeOutputGroup run;
 //     if (!WriteEverything()) return false;   // the group's destructor removes the temporaries
 //     if (!run.Commit()) Report(run.FailedPath(), run.FailedErrno());
-class VSafeOutputGroup {
+class OXA_API VSafeOutputGroup {
 public:
     VSafeOutputGroup();
     ~VSafeOutputGroup();

@@ -1,6 +1,8 @@
 #ifndef OXA_BASE_VSTRING_H
 #define OXA_BASE_VSTRING_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <cstddef>
 #include <type_traits>
 
@@ -11,7 +13,7 @@
 // string, from copying an invalid string, or from an out-of-range Mid/Left; it reads as "" in
 // every respect (Buffer, GetLen, comparisons), and IsValid tells it apart. Appending to an
 // invalid string makes it valid. Buffer() is never null.
-class VString {
+class OXA_API VString {
 public:
     static constexpr int kInlineSize = 23;
 
@@ -118,9 +120,9 @@ private:
     char mInline[kInlineSize + 1];
 };
 
-VString operator+(const VString& a, const char* b);
-VString operator+(const VString& a, const VString& b);
-VString operator+(const char* a, const VString& b);
+OXA_API VString operator+(const VString& a, const char* b);
+OXA_API VString operator+(const VString& a, const VString& b);
+OXA_API VString operator+(const char* a, const VString& b);
 // Without these, "s + 1" or "s + 'x'" would silently do pointer arithmetic through the C-string
 // view.
 template <typename I, typename = std::enable_if_t<std::is_integral<I>::value>>
@@ -129,7 +131,7 @@ template <typename I, typename = std::enable_if_t<std::is_integral<I>::value>>
 VString operator+(I, const VString& a) = delete;
 
 // Equality and order are byte-wise (Compare).
-bool operator==(const VString& a, const VString& b);
+OXA_API bool operator==(const VString& a, const VString& b);
 inline bool operator==(const VString& a, const char* b) {
     return a.Compare(b) == 0;
 }
@@ -145,6 +147,6 @@ inline bool operator!=(const VString& a, const char* b) {
 inline bool operator!=(const char* a, const VString& b) {
     return b.Compare(a) != 0;
 }
-bool operator<(const VString& a, const VString& b);
+OXA_API bool operator<(const VString& a, const VString& b);
 
 #endif  // OXA_BASE_VSTRING_H

@@ -5,11 +5,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
 
 // An ordered list of strings, each with a pointer-sized reference value the owner chooses
 // (an index, a flag word or an object pointer). Attributes answer their type flags in one.
-class VStringList {
+class OXA_API VStringList {
 public:
     VStringList() = default;
 

@@ -4,13 +4,14 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
 
 // A list of (string key, value) pairs kept for lookup by key. Add appends and marks the list
 // unsorted; Find and GetAt sort it first (by key, without regard to case unless the case flag is
 // set; equal keys keep the order they were added in) and then work on the sorted order. Values
 // are pointer-sized so that owners can map names to objects.
-class VStringPairList {
+class OXA_API VStringPairList {
 public:
     explicit VStringPairList(int blockSize = 16, bool caseSensitive = false);
 

@@ -1,6 +1,8 @@
 #ifndef OXA_BASE_VTEXT_LINE_H
 #define OXA_BASE_VTEXT_LINE_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <cstdio>
 
 // Reads one line of text from `stream` into `buffer`, NUL-terminated, reading at most size - 1
@@ -11,6 +13,6 @@
 // the count of bytes stored (which then differs from strlen).
 // Answers `buffer`, or null when nothing was read because the stream is at its end (or on a null
 // stream or buffer, or a size below 2, which leaves no room to make progress).
-char* ReadTextLine(char* buffer, int size, FILE* stream, int* length = nullptr);
+OXA_API char* ReadTextLine(char* buffer, int size, FILE* stream, int* length = nullptr);
 
 #endif  // OXA_BASE_VTEXT_LINE_H

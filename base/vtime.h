@@ -1,6 +1,8 @@
 #ifndef OXA_BASE_VTIME_H
 #define OXA_BASE_VTIME_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <cstdint>
 #include <type_traits>
 
@@ -9,7 +11,7 @@
 // The largest value stands for plus infinity (the end of the time line, an unset time) and the
 // smallest value plus one for minus infinity. Arithmetic wraps like 64-bit integers: no
 // saturation and no overflow check; the infinities are plain values to it.
-class VTime {
+class OXA_API VTime {
 public:
     static constexpr int64_t kOneSecond = 46186158000LL;
     static constexpr int64_t kInfinite = INT64_MAX;
@@ -127,7 +129,7 @@ inline constexpr VTime VTIME_MINUS_INFINITE(VTime::kMinusInfinite);
 inline constexpr VTime VTIME_ZERO(0);
 
 // A span of the time line from a start to a stop time; zero at construction.
-class VTimeSpan {
+class OXA_API VTimeSpan {
 public:
     constexpr VTimeSpan() = default;
     constexpr VTimeSpan(VTime start, VTime stop) : mStart(start), mStop(stop) {}

@@ -1,12 +1,13 @@
 #ifndef OXA_CHARACTER_VOXA_CHARACTER_H
 #define OXA_CHARACTER_VOXA_CHARACTER_H
 
-#include "base/verror.h"
-#include "character/voxa_character_link.h"
-#include "character/voxa_character_parameters.h"
-#include "character/voxa_character_properties.h"
-#include "character/voxa_constraint.h"
-#include "character/voxa_control_set.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/character/voxa_character_link.h>
+#include <oxa/character/voxa_character_parameters.h>
+#include <oxa/character/voxa_character_properties.h>
+#include <oxa/character/voxa_constraint.h>
+#include <oxa/character/voxa_control_set.h>
 
 class VOxaNode;
 
@@ -21,7 +22,7 @@ class VOxaNode;
 //
 // Node ids come from files: outside 0..190 the link operations answer false and change
 // nothing.
-class VOxaCharacter : public VOxaConstraint {
+class OXA_API VOxaCharacter : public VOxaConstraint {
 public:
     enum { eNodeIdCount = 191, eGroupCount = 12 };
     // What drives the character (through the property "SourceObject").

@@ -1,9 +1,10 @@
 #ifndef OXA_CHARACTER_VOXA_CHARACTER_LINK_H
 #define OXA_CHARACTER_VOXA_CHARACTER_LINK_H
 
-#include "base/vge_vector.h"
-#include "base/vstring.h"
-#include "scene/voxa_node_limits.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/base/vstring.h>
+#include <oxa/scene/voxa_node_limits.h>
 
 class VOxaNode;
 class VPropertyObjectList;
@@ -14,7 +15,7 @@ class VPropertyObjectList;
 //
 // `mProperty` belongs to the slot the record lives in (the character's link property of that
 // id), not to the value: copying never copies it.
-class VOxaCharacterLink {
+class OXA_API VOxaCharacterLink {
 public:
     // Every field at its default (Reset).
     VOxaCharacterLink();

@@ -1,6 +1,8 @@
 #ifndef OXA_CHARACTER_VOXA_CHARACTER_NAME_INDEX_H
 #define OXA_CHARACTER_VOXA_CHARACTER_NAME_INDEX_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -8,7 +10,7 @@
 // A fixed name -> value index over a static table of names: open addressing on an FNV-1a hash,
 // built once, exact (case-sensitive) comparison. The names must outlive the index; the first
 // of equal names wins.
-class VCharacterNameIndex {
+class OXA_API VCharacterNameIndex {
 public:
     VCharacterNameIndex() = default;
 

@@ -1,6 +1,8 @@
 #ifndef OXA_CHARACTER_VOXA_CHARACTER_PARAMETERS_H
 #define OXA_CHARACTER_VOXA_CHARACTER_PARAMETERS_H
 
+#include <oxa/base/oxa_export.h>
+
 // The 177 solver parameters of a character: one fixed descriptor table (name, parent, mode
 // type, unit, bounds, defaults) and, per character, a store of one mode word and one value per
 // parameter, in descriptor order.
@@ -12,7 +14,7 @@
 //
 // Indexes and names usually come from files: an index outside 0..176 writes nothing, and the
 // getters answer null for a name, 0 for a number and -1 for an integer field.
-class VOxaCharacterParameterStore {
+class OXA_API VOxaCharacterParameterStore {
 public:
     enum { eParameterCount = 177 };
 

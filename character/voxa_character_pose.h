@@ -1,7 +1,8 @@
 #ifndef OXA_CHARACTER_VOXA_CHARACTER_POSE_H
 #define OXA_CHARACTER_VOXA_CHARACTER_POSE_H
 
-#include "objects/voxa_object.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/objects/voxa_object.h>
 
 class VOxaCharacter;
 class VOxaNode;
@@ -10,7 +11,7 @@ class VOxaScene;
 // A posed character kept apart from the main scene (type code 9, names prefixed "Pose::"): a
 // private scene, made and destroyed through the manager, holding a node tree and one character
 // "PoseCharacter" whose links point into that tree.
-class VOxaCharacterPose : public VOxaObject {
+class OXA_API VOxaCharacterPose : public VOxaObject {
 public:
     // The private scene with its "PoseCharacter".
     VOxaCharacterPose(VOxaSdkManager* manager, const char* name);

@@ -1,10 +1,11 @@
 #ifndef OXA_CHARACTER_VOXA_CHARACTER_PROPERTIES_H
 #define OXA_CHARACTER_VOXA_CHARACTER_PROPERTIES_H
 
-#include "base/vge_vector.h"
-#include "character/voxa_constraint_property.h"
-#include "objects/vproperty.h"
-#include "objects/vproperty_object_list.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/character/voxa_constraint_property.h>
+#include <oxa/objects/vproperty.h>
+#include <oxa/objects/vproperty_object_list.h>
 
 class VOxaCharacter;
 
@@ -50,7 +51,7 @@ enum kCharacterContactBehaviour : int {
 // Connecting a node's block to a link property sets the character's link of that id (and
 // disconnecting it clears it); connecting a control-set plug's block to "ControlSet" fills the
 // character's control set from the plug.
-class VOxaCharacterProperties : public VOxaConstraintProperty {
+class OXA_API VOxaCharacterProperties : public VOxaConstraintProperty {
     VOBJECT_DECLARE_CLASS()
 public:
     enum { eValuePropertyCount = 191, eLinkPropertyCount = 187 };
@@ -79,7 +80,7 @@ public:
 #define OXA_CHARACTER_PROPERTY(Name, Type, Set, Animatable, Load, EnumNames) \
     virtual Type Get##Name() const;                                          \
     OXA_CP_SETTER_##Set(Name, Type)
-#include "character/voxa_character_property_table.h"
+#include <oxa/character/voxa_character_property_table.h>
 #undef OXA_CHARACTER_PROPERTY
 
     // The value property at registration index `index` (0..190), null outside.
@@ -107,7 +108,7 @@ public:
 private:
     enum EIndex : int {
 #define OXA_CHARACTER_PROPERTY(Name, Type, Set, Animatable, Load, EnumNames) eIndex##Name,
-#include "character/voxa_character_property_table.h"
+#include <oxa/character/voxa_character_property_table.h>
 #undef OXA_CHARACTER_PROPERTY
     };
 
@@ -119,7 +120,7 @@ private:
     bool HandleLinkEvent(int event, VPropertyObjectList* link, VPlug* other);
 
 #define OXA_CHARACTER_PROPERTY(Name, Type, Set, Animatable, Load, EnumNames) VPropertyTemplate<Type> m##Name;
-#include "character/voxa_character_property_table.h"
+#include <oxa/character/voxa_character_property_table.h>
 #undef OXA_CHARACTER_PROPERTY
 
     VPropertyObjectList mSourceObject;

@@ -1,10 +1,11 @@
 #ifndef OXA_CHARACTER_VOXA_CONSTRAINT_H
 #define OXA_CHARACTER_VOXA_CONSTRAINT_H
 
-#include "base/verror.h"
-#include "base/vge_vector.h"
-#include "character/voxa_constraint_property.h"
-#include "scene/voxa_take_node_container.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/character/voxa_constraint_property.h>
+#include <oxa/scene/voxa_take_node_container.h>
 
 class VOxaSceneContents;
 class VPropertyObjectList;
@@ -16,7 +17,7 @@ class VPropertyObjectList;
 // blocks. Nothing evaluates a constraint.
 //
 // Take errors go to the constraint's error object (one message: "Error").
-class VOxaConstraint : public VOxaTakeNodeContainer {
+class OXA_API VOxaConstraint : public VOxaTakeNodeContainer {
 public:
     // Constraint type numbers.
     enum EType : int {

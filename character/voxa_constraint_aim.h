@@ -1,11 +1,12 @@
 #ifndef OXA_CHARACTER_VOXA_CONSTRAINT_AIM_H
 #define OXA_CHARACTER_VOXA_CONSTRAINT_AIM_H
 
-#include "base/vge_vector.h"
-#include "character/voxa_constraint.h"
-#include "character/voxa_constraint_property.h"
-#include "objects/vproperty.h"
-#include "objects/vproperty_object_list.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/character/voxa_constraint.h>
+#include <oxa/character/voxa_constraint_property.h>
+#include <oxa/objects/vproperty.h>
+#include <oxa/objects/vproperty_object_list.h>
 
 class VOxaConstraintAimProperties;
 
@@ -16,7 +17,7 @@ class VOxaConstraintAimProperties;
 //
 // Per aim-at object N (its name without type prefix) the block holds N.Weight. Getters of
 // missing properties answer fallbacks; setters of missing properties do nothing.
-class VOxaConstraintAim : public VOxaConstraint {
+class OXA_API VOxaConstraintAim : public VOxaConstraint {
 public:
     // The world-up reference: 0 "Scene Up", 1 "Object Up", 2 "Object Rotation Up", 3 "Vector",
     // 4 "None".
@@ -97,14 +98,14 @@ private:
 };
 
 // The name of a world-up type; null outside 0 to 4.
-const char* GetAimWorldUpTypeName(int value);
+OXA_API const char* GetAimWorldUpTypeName(int value);
 
 // The property block of an aim constraint: "Active", "Lock", the lists "Constrained Object"
 // (destination list, maximum 1), "Aim At Object" (source list, no maximum), "World Up Object"
 // (source list, maximum 1), "WorldUpType", "AffectX", "AffectY", "AffectZ", then the animatable
 // "WorldUpVector" and "UpVector" (0, 1, 0), "AimVector" (1, 0, 0), "RotationOffset" (0, 0, 0),
 // "Weight" (100) and the per-object weights.
-class VOxaConstraintAimProperties : public VOxaConstraintProperty {
+class OXA_API VOxaConstraintAimProperties : public VOxaConstraintProperty {
     VOBJECT_DECLARE_CLASS()
 public:
     explicit VOxaConstraintAimProperties(VOxaConstraintAim* owner);

@@ -1,11 +1,12 @@
 #ifndef OXA_CHARACTER_VOXA_CONSTRAINT_PARENT_H
 #define OXA_CHARACTER_VOXA_CONSTRAINT_PARENT_H
 
-#include "base/vge_vector.h"
-#include "character/voxa_constraint.h"
-#include "character/voxa_constraint_property.h"
-#include "objects/vproperty.h"
-#include "objects/vproperty_object_list.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/character/voxa_constraint.h>
+#include <oxa/character/voxa_constraint_property.h>
+#include <oxa/objects/vproperty.h>
+#include <oxa/objects/vproperty_object_list.h>
 
 class VOxaConstraintParentProperties;
 
@@ -18,7 +19,7 @@ class VOxaConstraintParentProperties;
 // N.Offset T and N.Offset R (both "Translation"). Setters find them under the parent's current
 // name; getters also fall back to the name it had at creation. A missing property makes a
 // setter do nothing and a getter answer its fallback (weight 100, offsets (0, 0, 0, 1)).
-class VOxaConstraintParent : public VOxaConstraint {
+class OXA_API VOxaConstraintParent : public VOxaConstraint {
 public:
     // Builds the block, the "Default" take with its channels and the user-property handles.
     VOxaConstraintParent(VOxaSdkManager* manager, const char* name);
@@ -87,7 +88,7 @@ private:
 // "Constrained object (Child)" (destination list, maximum 1) and "Source (Parent)" (source
 // list, no maximum), the nine "Affect" switches, then the animatable "Weight" (100) and the
 // per-parent properties.
-class VOxaConstraintParentProperties : public VOxaConstraintProperty {
+class OXA_API VOxaConstraintParentProperties : public VOxaConstraintProperty {
     VOBJECT_DECLARE_CLASS()
 public:
     explicit VOxaConstraintParentProperties(VOxaConstraintParent* owner);

@@ -1,9 +1,10 @@
 #ifndef OXA_CHARACTER_VOXA_CONSTRAINT_POSITION_H
 #define OXA_CHARACTER_VOXA_CONSTRAINT_POSITION_H
 
-#include "character/voxa_constraint.h"
-#include "objects/vproperty.h"
-#include "objects/vproperty_object_list.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/character/voxa_constraint.h>
+#include <oxa/objects/vproperty.h>
+#include <oxa/objects/vproperty_object_list.h>
 
 class VOxaConstraintOffsetFamily;
 
@@ -12,7 +13,7 @@ class VOxaConstraintOffsetFamily;
 // (sources, no limit), "AffectX/Y/Z", the animatable offset vector (its name given by the
 // constraint), the animatable "Weight" (100) and one animatable "<source>.Weight" per added
 // source. Each concrete block registers its own class.
-class VOxaConstraintOffsetProperties : public VOxaConstraintProperty {
+class OXA_API VOxaConstraintOffsetProperties : public VOxaConstraintProperty {
 public:
     VOxaConstraintOffsetProperties(VOxaConstraintOffsetFamily* owner, const char* offsetName);
     ~VOxaConstraintOffsetProperties() override;
@@ -55,7 +56,7 @@ private:
 };
 
 // The block of a position constraint.
-class VOxaConstraintPositionProperties : public VOxaConstraintOffsetProperties {
+class OXA_API VOxaConstraintPositionProperties : public VOxaConstraintOffsetProperties {
     VOBJECT_DECLARE_CLASS()
 public:
     explicit VOxaConstraintPositionProperties(VOxaConstraintOffsetFamily* owner)
@@ -65,7 +66,7 @@ public:
 // What the position, rotation and scale constraints share: one constrained object, weighted
 // sources, a global weight, the switches and one offset vector property. A missing property
 // makes setters do nothing and getters answer their fallbacks.
-class VOxaConstraintOffsetFamily : public VOxaConstraint {
+class OXA_API VOxaConstraintOffsetFamily : public VOxaConstraint {
 public:
     ~VOxaConstraintOffsetFamily() override;
 
@@ -114,7 +115,7 @@ protected:
 };
 
 // A position constraint (type 1, "Position From Positions"), offset "Translation".
-class VOxaConstraintPosition : public VOxaConstraintOffsetFamily {
+class OXA_API VOxaConstraintPosition : public VOxaConstraintOffsetFamily {
 public:
     VOxaConstraintPosition(VOxaSdkManager* manager, const char* name);
 

@@ -1,10 +1,11 @@
 #ifndef OXA_CHARACTER_VOXA_CONSTRAINT_ROTATION_H
 #define OXA_CHARACTER_VOXA_CONSTRAINT_ROTATION_H
 
-#include "character/voxa_constraint_position.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/character/voxa_constraint_position.h>
 
 // The block of a rotation constraint (offset property "Rotation").
-class VOxaConstraintRotationProperties : public VOxaConstraintOffsetProperties {
+class OXA_API VOxaConstraintRotationProperties : public VOxaConstraintOffsetProperties {
     VOBJECT_DECLARE_CLASS()
 public:
     explicit VOxaConstraintRotationProperties(VOxaConstraintOffsetFamily* owner)
@@ -12,7 +13,7 @@ public:
 };
 
 // A rotation constraint (type 2, "Rotation From Rotations"), offset "Rotation". It has no RemoveSource.
-class VOxaConstraintRotation : public VOxaConstraintOffsetFamily {
+class OXA_API VOxaConstraintRotation : public VOxaConstraintOffsetFamily {
 public:
     VOxaConstraintRotation(VOxaSdkManager* manager, const char* name);
 

@@ -1,10 +1,11 @@
 #ifndef OXA_CHARACTER_VOXA_CONSTRAINT_SCALE_H
 #define OXA_CHARACTER_VOXA_CONSTRAINT_SCALE_H
 
-#include "character/voxa_constraint_position.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/character/voxa_constraint_position.h>
 
 // The block of a scale constraint (offset property "Scaling").
-class VOxaConstraintScaleProperties : public VOxaConstraintOffsetProperties {
+class OXA_API VOxaConstraintScaleProperties : public VOxaConstraintOffsetProperties {
     VOBJECT_DECLARE_CLASS()
 public:
     explicit VOxaConstraintScaleProperties(VOxaConstraintOffsetFamily* owner)
@@ -12,7 +13,7 @@ public:
 };
 
 // A scale constraint (type 3, "Scale From Scales"), offset "Scaling". It has no RemoveSource.
-class VOxaConstraintScale : public VOxaConstraintOffsetFamily {
+class OXA_API VOxaConstraintScale : public VOxaConstraintOffsetFamily {
 public:
     VOxaConstraintScale(VOxaSdkManager* manager, const char* name);
 

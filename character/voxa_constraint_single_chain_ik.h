@@ -1,11 +1,12 @@
 #ifndef OXA_CHARACTER_VOXA_CONSTRAINT_SINGLE_CHAIN_IK_H
 #define OXA_CHARACTER_VOXA_CONSTRAINT_SINGLE_CHAIN_IK_H
 
-#include "base/vge_vector.h"
-#include "character/voxa_constraint.h"
-#include "character/voxa_constraint_property.h"
-#include "objects/vproperty.h"
-#include "objects/vproperty_object_list.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/character/voxa_constraint.h>
+#include <oxa/character/voxa_constraint_property.h>
+#include <oxa/objects/vproperty.h>
+#include <oxa/objects/vproperty_object_list.h>
 
 class VOxaConstraintSingleChainIKProperties;
 
@@ -17,7 +18,7 @@ class VOxaConstraintSingleChainIKProperties;
 // Per pole object N (its name without type prefix) the block holds N.Weight. Getters of
 // missing properties answer fallbacks (weight 100, twist 0, pole vector (0, 0, 0, 1)); setters
 // of missing properties do nothing.
-class VOxaConstraintSingleChainIK : public VOxaConstraint {
+class OXA_API VOxaConstraintSingleChainIK : public VOxaConstraint {
 public:
     // Solver of the chain: 0 "ikRPSolver", 1 "ikSCSolver".
     enum ESolverType : int { eRotatePlane = 0, eSingleChain = 1 };
@@ -83,16 +84,16 @@ private:
 };
 
 // The names of the enumeration values; null for a value without a name.
-const char* GetSolverTypeName(int value);
-const char* GetPoleVectorTypeName(int value);
-const char* GetEvaluateTSAnimName(int value);
+OXA_API const char* GetSolverTypeName(int value);
+OXA_API const char* GetPoleVectorTypeName(int value);
+OXA_API const char* GetEvaluateTSAnimName(int value);
 
 // The property block of a single-chain IK constraint: "Active", "Lock", the lists
 // "First Joint", "End Joint" (destination lists, maximum 1), "Effector" (source list,
 // maximum 1), "Pole Vector Object" (source list, no maximum), the enumerations "SolverType"
 // (1), "PoleVectorType" (0), "EvaluateTSAnim" (0), then the animatable "PoleVector",
 // "Twist", "Weight" and the per-pole-object weights.
-class VOxaConstraintSingleChainIKProperties : public VOxaConstraintProperty {
+class OXA_API VOxaConstraintSingleChainIKProperties : public VOxaConstraintProperty {
     VOBJECT_DECLARE_CLASS()
 public:
     explicit VOxaConstraintSingleChainIKProperties(VOxaConstraintSingleChainIK* owner);

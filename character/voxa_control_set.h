@@ -1,7 +1,8 @@
 #ifndef OXA_CHARACTER_VOXA_CONTROL_SET_H
 #define OXA_CHARACTER_VOXA_CONTROL_SET_H
 
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
 
 class VOxaCharacter;
 class VOxaControlSetPlug;
@@ -9,7 +10,7 @@ class VOxaNode;
 
 // One control-set link: the node that drives one character node id and its template name.
 // Empty when it has neither.
-class VOxaControlSetLink {
+class OXA_API VOxaControlSetLink {
 public:
     VOxaControlSetLink() : mTemplateName("") {}
     void Reset() {
@@ -23,7 +24,7 @@ public:
 };
 
 // One effector: its node and five flags. Reset: no node, shown, nothing active.
-class VOxaEffector {
+class OXA_API VOxaEffector {
 public:
     void Reset() {
         mNode = nullptr;
@@ -53,7 +54,7 @@ public:
 //
 // Ids and indexes come from files: out of range, the setters and getters answer false and
 // change nothing.
-class VOxaControlSet {
+class OXA_API VOxaControlSet {
 public:
     enum { eNodeIdCount = 191, eEffectorCount = 44, eAuxEffectorCount = 14 };
     // The control-set type; the values carry no names.

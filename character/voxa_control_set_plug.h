@@ -3,12 +3,13 @@
 
 #include <vector>
 
-#include "base/verror.h"
-#include "character/voxa_control_set.h"
-#include "objects/voxa_property_handler.h"
-#include "objects/vproperty.h"
-#include "objects/vproperty_object_list.h"
-#include "scene/voxa_take_node_container.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/character/voxa_control_set.h>
+#include <oxa/objects/voxa_property_handler.h>
+#include <oxa/objects/vproperty.h>
+#include <oxa/objects/vproperty_object_list.h>
+#include <oxa/scene/voxa_take_node_container.h>
 
 class VOxaControlSetPlug;
 
@@ -18,7 +19,7 @@ class VOxaControlSetPlug;
 // keeping its node id, then one per effector ("HipsEffector" ..), each keeping its effector
 // id. Connection 0 of an effector property is the effector, connections 1..14 its auxiliary
 // effectors: a 16th connection is refused.
-class VOxaControlSetPlugProperties : public VOxaPropertyHandler {
+class OXA_API VOxaControlSetPlugProperties : public VOxaPropertyHandler {
     VOBJECT_DECLARE_CLASS()
 public:
     enum { eLinkPropertyCount = 187, eMaxEffectorConnections = 15 };
@@ -59,7 +60,7 @@ private:
 // The scene-level, connectable form of a control set (type code 12, names prefixed
 // "ControlSetPlug::"): connecting a node's property block to one of its link or effector
 // properties places the node in the control set. The plug itself stores no node.
-class VOxaControlSetPlug : public VOxaTakeNodeContainer {
+class OXA_API VOxaControlSetPlug : public VOxaTakeNodeContainer {
 public:
     // The block and the "Default" take.
     VOxaControlSetPlug(VOxaSdkManager* manager, const char* name);

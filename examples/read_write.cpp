@@ -41,7 +41,11 @@ int main(int argc, char** argv) {
     const char* extension = std::strrchr(out, '.');
     const int format = extension ? VOxaFindWriterFormat(extension + 1) : -1;
     if (format < 0) {
-        std::fprintf(stderr, "%s: no writer for this extension\n", out);
+        // Which extensions the library writes, or that it has no writer at all.
+        std::fprintf(stderr, "%s: no writer for this extension; writers:", out);
+        for (int k = 0; k < VOxaGetWriterFormatCount(); ++k)
+            std::fprintf(stderr, " %s", VOxaGetWriterFormat(k)->mExtension);
+        std::fprintf(stderr, "%s\n", VOxaGetWriterFormatCount() ? "" : " none");
         return 2;
     }
 

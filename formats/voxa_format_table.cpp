@@ -1,6 +1,4 @@
-#include <cstddef>
-
-#include "oxa_codec/voxa_io_formats.h"
+#include "oxa_codec/voxa_builtins_internal.h"
 
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
@@ -28,7 +26,7 @@ namespace {
 
 // The formats the library reads and writes. Each format adds its row here, for example
 //     {"obj", "OBJ geometry (*.obj)", &CreateObjReader},
-// and the rows are registered in this order at start-up, which gives their indexes.
+// and the codec's tables start with the rows in this order, which gives their indexes.
 
 // The readers, in the order of their indexes.
 const VOxaReaderFormat kReaderFormats[] = {
@@ -66,17 +64,14 @@ const VOxaWriterFormat kWriterFormats[] = {
     {"3ds", "3DS geometry (*.3ds)", &CreateWriter3DS},
 };
 
-template <typename Row, size_t N>
-bool RegisterRows(const Row (&table)[N], bool (*add)(const Row&)) {
-    bool all = true;
-    for (const Row& row : table)
-        all = add(row) && all;
-    return all;
+}  // namespace
+
+const VOxaReaderFormat* VOxaBuiltinReaderFormats(int* count) {
+    *count = (int)(sizeof kReaderFormats / sizeof kReaderFormats[0]);
+    return kReaderFormats;
 }
 
-// The registration runs from this static initialiser: a program that links the library as an
-// archive must keep this object (whole-archive linking, as the installed package's target does).
-[[maybe_unused]] const bool kReadersRegistered = RegisterRows(kReaderFormats, &VOxaRegisterReaderFormat);
-[[maybe_unused]] const bool kWritersRegistered = RegisterRows(kWriterFormats, &VOxaRegisterWriterFormat);
-
-}  // namespace
+const VOxaWriterFormat* VOxaBuiltinWriterFormats(int* count) {
+    *count = (int)(sizeof kWriterFormats / sizeof kWriterFormats[0]);
+    return kWriterFormats;
+}

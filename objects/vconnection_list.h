@@ -3,7 +3,8 @@
 
 #include <vector>
 
-#include "objects/vindex.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/objects/vindex.h>
 
 class VPlug;
 
@@ -14,7 +15,7 @@ class VPlug;
 // the slots (kept only while holes exist) turns a position into a slot in O(log n), and the
 // holes are squeezed out once they outnumber the live entries. A pointer index, kept once the
 // list is long, makes membership tests and removal constant-time.
-class VConnectionList {
+class OXA_API VConnectionList {
 public:
     int GetCount() const { return mLive; }
     // The plug at `index` in connection order, null when out of range.

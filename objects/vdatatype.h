@@ -1,10 +1,12 @@
 #ifndef OXA_OBJECTS_VDATATYPE_H
 #define OXA_OBJECTS_VDATATYPE_H
 
+#include <oxa/base/oxa_export.h>
+
 // A named data type of property values: "Number", "Vector", "Lcl Translation" and the others
 // that properties are created with and that animation channels are matched by. There is one
 // instance per name, kept in a sorted registry, so data types may be compared by identity.
-class VDataType {
+class OXA_API VDataType {
 public:
     constexpr VDataType(const char* name, int valueType, int componentCount, int valueSize, int baseIndex)
         : mName(name),
@@ -45,6 +47,6 @@ private:
 };
 
 // The value-type code of `dataType`, 0 for null.
-int GetValueTypeOfDataType(const VDataType* dataType);
+OXA_API int GetValueTypeOfDataType(const VDataType* dataType);
 
 #endif  // OXA_OBJECTS_VDATATYPE_H

@@ -1,6 +1,8 @@
 #ifndef OXA_OBJECTS_VINDEX_H
 #define OXA_OBJECTS_VINDEX_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -11,7 +13,7 @@
 // build, update or drop them. Linear probing with backward-shift deletion, so no tombstones.
 
 // Maps a pointer to a non-negative int.
-class VPointerIndex {
+class OXA_API VPointerIndex {
 public:
     bool IsBuilt() const { return !mSlots.empty(); }
     void Clear() {
@@ -116,7 +118,7 @@ private:
 // Maps a text to the position of its first holder. The table keeps only hashes and positions;
 // `NameAt(position)` of the owner gives the text to compare, so a renamed entry must make the
 // owner drop the table.
-class VNameIndex {
+class OXA_API VNameIndex {
 public:
     static uint32_t HashText(const char* text) {
         uint32_t h = 2166136261u;

@@ -4,9 +4,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/vstring.h"
-#include "objects/vindex.h"
-#include "objects/vplug.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
+#include <oxa/objects/vindex.h>
+#include <oxa/objects/vplug.h>
 
 class VProperty;
 class VPropertyInfo;
@@ -30,7 +31,7 @@ enum EObjectEvent {
 // object created (CreateDynamicProperty); the object owns and deletes those it made or created.
 //
 // Every event of the object's own plug and of its properties' plugs reaches ConnectNotify.
-class VObject : public VPlug {
+class OXA_API VObject : public VPlug {
     VOBJECT_DECLARE_CLASS()
 public:
     VObject() = default;

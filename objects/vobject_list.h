@@ -1,14 +1,15 @@
 #ifndef OXA_OBJECTS_VOBJECT_LIST_H
 #define OXA_OBJECTS_VOBJECT_LIST_H
 
-#include "objects/vplug.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/objects/vplug.h>
 
 class VOxaObject;
 
 // A list of object handles: a plug whose source connections are the entries, in the order
 // they were added. Scene objects are listed through their property handlers, so an entry leads
 // back to its scene object as the handler's owner.
-class VObjectList : public VPlug {
+class OXA_API VObjectList : public VPlug {
     VOBJECT_DECLARE_CLASS()
 public:
     VObjectList();

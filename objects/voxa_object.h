@@ -3,10 +3,11 @@
 
 #include <vector>
 
-#include "base/varray.h"
-#include "base/vstring.h"
-#include "base/vstring_list.h"
-#include "objects/vindex.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vstring_list.h>
+#include <oxa/objects/vindex.h>
 
 class VOxaSdkManager;
 class VOxaPropertyHandler;
@@ -15,7 +16,7 @@ class VProperty;
 
 // The base of the scene objects. The manager calls Destroying on an object right before it
 // deletes it.
-class VOxaPlug {
+class OXA_API VOxaPlug {
 public:
     virtual ~VOxaPlug() = default;
     // Pre-deletion notification; nothing in the base.
@@ -24,7 +25,7 @@ public:
 
 // The two names of a scene object: the name it was made with (initial) and the name it has
 // now (current).
-class VOxaObjectName {
+class OXA_API VOxaObjectName {
 public:
     VOxaObjectName() = default;
     // A new pair changes no listed name, so it leaves the rename stamp alone.
@@ -65,7 +66,7 @@ private:
 // The full name of an object: `prefix` followed by `name` without whatever stands up to and
 // including its first "::"; "Name" when that leaves nothing. A null or empty prefix adds
 // nothing; a null name counts as empty.
-VString VOxaMakeObjectName(const char* prefix, const char* name);
+OXA_API VString VOxaMakeObjectName(const char* prefix, const char* name);
 
 // A named scene object with a type code. Its name carries the prefix of its type code
 // ("Model::" for nodes, 1; "Texture::" 2; "Material::" 3; "Video::" 5; "Constraint::" 8 and
@@ -76,7 +77,7 @@ VString VOxaMakeObjectName(const char* prefix, const char* name);
 // An object may leave the handles of its own properties to be made when first asked for (see
 // VOxaTakeNodeContainer::CreatePropertyHandles): every operation on the list below makes them
 // first, so that the list always reads as if they had been made with the object.
-class VOxaObject : public VOxaPlug {
+class OXA_API VOxaObject : public VOxaPlug {
 public:
     // `owner` is the manager that made the object; `name` is taken as it is, prefix included.
     VOxaObject(VOxaSdkManager* owner, const char* name);

@@ -1,7 +1,8 @@
 #ifndef OXA_OBJECTS_VOXA_PROPERTY_HANDLER_H
 #define OXA_OBJECTS_VOXA_PROPERTY_HANDLER_H
 
-#include "objects/vobject.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/objects/vobject.h>
 
 class VOxaObject;
 class VOxaUserProperty;
@@ -13,7 +14,7 @@ class VOxaUserProperty;
 // When one of its properties changes value, OwnerPropertyChanged finds the owner's user
 // property bound to it and passes that to PropertyValueChanged, which every block implements
 // (usually by forwarding to the owner's take-node container).
-class VOxaPropertyHandler : public VObject {
+class OXA_API VOxaPropertyHandler : public VObject {
     VOBJECT_DECLARE_CLASS()
 public:
     VOxaPropertyHandler() = default;

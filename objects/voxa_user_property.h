@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <new>
 
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
 
 class VOxaSdkManager;
 class VOxaPropertyHandler;
@@ -16,7 +17,7 @@ struct VOxaUserPropertyStorage;
 // a property (VOxaPropertyHandler::CreateProperty), binding the handle to it.
 //
 // Types: 1 Bool, 2 real, 3 Color, 4 Integer, 5 Vector, 6 Enum (0 unknown).
-class VOxaUserProperty {
+class OXA_API VOxaUserProperty {
 public:
     enum EType { eUnknown = 0, eBool = 1, eReal = 2, eColor = 3, eInteger = 4, eVector = 5, eEnum = 6 };
     // GetFlag / SetFlag bit.

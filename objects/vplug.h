@@ -4,14 +4,15 @@
 #include <memory>
 #include <vector>
 
-#include "objects/vclass_info.h"
-#include "objects/vconnection_list.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/objects/vclass_info.h>
+#include <oxa/objects/vconnection_list.h>
 
 class VObject;
 
 // The root interface of the object model: an interface query and destruction through the
 // object itself.
-class IVObject {
+class OXA_API IVObject {
 public:
     virtual ~IVObject() = default;
     // This interface for id 0, null for any other id.
@@ -21,7 +22,7 @@ public:
 };
 
 // Marks the objects that receive notifications from the plugs they are connected to.
-class ICallback : public IVObject {};
+class OXA_API ICallback : public IVObject {};
 
 // Events that a plug sends about its connections, in the order they come. Even codes go to the
 // destination of the connection, odd codes to its source; the other plug is the one at the
@@ -50,7 +51,7 @@ enum EPlugFlag {
 // The connections of a plug as seen through a class filter: the accepted sources first, then
 // the accepted destinations, each in connection order. The view belongs to its plug and is
 // refreshed on access after the plug's connections changed.
-class VFilteredPlug {
+class OXA_API VFilteredPlug {
 public:
     int GetSrcCount() const;
     VPlug* GetSrc(int index) const;
@@ -102,7 +103,7 @@ private:
 //
 // Deleting a plug drops its remaining connections without events; disconnect first (VObject's
 // Destroying does) when the far ends must hear of it.
-class VPlug : public ICallback {
+class OXA_API VPlug : public ICallback {
 public:
     static VClassInfo ClassInfo;
     static int ClassId;

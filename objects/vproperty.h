@@ -6,11 +6,12 @@
 #include <new>
 #include <type_traits>
 
-#include "base/vge_vector.h"
-#include "base/vstring.h"
-#include "base/vtime.h"
-#include "objects/vdatatype.h"
-#include "objects/vplug.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vtime.h>
+#include <oxa/objects/vdatatype.h>
+#include <oxa/objects/vplug.h>
 
 class VObject;
 
@@ -69,7 +70,7 @@ using VPropertyCallback = void (*)();
 // A property name with static storage (a string literal), kept by its address instead of
 // copied. The member properties a class declares are named this way: an object of the scene
 // declares some seventy, and copying their names was a tenth of making one.
-struct VLiteralName {
+struct OXA_API VLiteralName {
     const char* mText;
 };
 
@@ -80,7 +81,7 @@ struct VLiteralName {
 // A class shares one description among all its objects for each member property it declares
 // (OXA_DECLARE_MEMBER_PROPERTY): a property points to its description, and gets a copy of its
 // own only when something in it is changed (GetInfo, SetValueType, SetDataType, a new name).
-class VPropertyInfo {
+class OXA_API VPropertyInfo {
 public:
     VPropertyInfo() = default;
     // A description named by a literal, of value type `valueType`, without flags.
@@ -137,7 +138,7 @@ private:
 //
 // The value access here is generic: doubles for numbers and the components of vectors and
 // colours. VPropertyTemplate<T> adds the typed access.
-class VProperty : public VPlug {
+class OXA_API VProperty : public VPlug {
     VOBJECT_DECLARE_CLASS()
 public:
     VProperty();
@@ -570,7 +571,7 @@ private:
 // for, and the state flags it starts with. An object of the scene lists some seventy member
 // properties and most are never touched one by one: until then each costs a slot of the
 // list, and the value lives in the object (reached through the description's accessors).
-struct VDeferredProperty {
+struct OXA_API VDeferredProperty {
     const VPropertyInfo* mInfo;
     VProperty* (*mMake)(VObject* owner, const VPropertyInfo* info);
     int mState;

@@ -3,7 +3,8 @@
 
 #include <vector>
 
-#include "objects/vproperty.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/objects/vproperty.h>
 
 // A property whose value is a list of connected objects (value type 9). Its plug flags decide
 // the direction: with kPlugAcceptsSrc the list is the property's source connections, without
@@ -13,7 +14,7 @@
 //
 // Connecting and disconnecting go through the plugs, so the owner's ConnectNotify hears of
 // every change (4 after a connection, 6 before a removal, and the rest).
-class VPropertyObjectList : public VProperty {
+class OXA_API VPropertyObjectList : public VProperty {
     VOBJECT_DECLARE_CLASS()
 public:
     VPropertyObjectList();
@@ -70,7 +71,8 @@ private:
 // the connection rule (maxCount, classId), the connection kind, value type 9, info flags 0x1,
 // 0x4 and 0x8 and `userValue`, then appended to the owner's list, which owns it. Null
 // (nothing created) for a null owner or name.
-VPropertyObjectList* CreatePropertyObjectList(VObject* owner, const char* name, int registrationFlag,
-                                              int classId, int maxCount, int connectionKind, int userValue);
+OXA_API VPropertyObjectList* CreatePropertyObjectList(VObject* owner, const char* name, int registrationFlag,
+                                                      int classId, int maxCount, int connectionKind,
+                                                      int userValue);
 
 #endif  // OXA_OBJECTS_VPROPERTY_OBJECT_LIST_H

@@ -1,12 +1,14 @@
 #ifndef OXA_OBJECTS_VWORLD_H
 #define OXA_OBJECTS_VWORLD_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <mutex>
 
 // The process-wide world of the object model. The SDK start creates one and keeps it in the
 // global slot; the last stop destroys it. Callers that share the toolkit between threads
 // serialise through its lock.
-class VWorld {
+class OXA_API VWorld {
 public:
     // A new world, or null when memory is exhausted.
     static VWorld* Create();

@@ -9,13 +9,14 @@
 #include <string_view>
 #include <vector>
 
-#include "base/verror.h"
-#include "base/vtime.h"
-#include "oxa_codec/voxa_format.h"
-#include "oxa_codec/voxa_output.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vtime.h>
+#include <oxa/oxa_codec/voxa_format.h>
+#include <oxa/oxa_codec/voxa_output.h>
 
 // What a stored object may ask of the file it is written to or read from.
-class IOxaObject {
+class OXA_API IOxaObject {
 public:
     virtual ~IOxaObject() = default;
     // True when the file is written or read in the version-5 document layout.
@@ -44,7 +45,7 @@ public:
 //
 // Failures answer false (or the documented neutral value) and set the error object; nothing
 // throws.
-class VOxa : public IOxaObject {
+class OXA_API VOxa : public IOxaObject {
 public:
     enum EError {
         eFILE_CORRUPTED = 0,

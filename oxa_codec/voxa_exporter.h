@@ -1,8 +1,9 @@
 #ifndef OXA_OXA_CODEC_VOXA_EXPORTER_H
 #define OXA_OXA_CODEC_VOXA_EXPORTER_H
 
-#include "base/verror.h"
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vstring.h>
 
 class VOxaSdkManager;
 class VOxaScene;
@@ -14,7 +15,7 @@ class VStreamOptions;
 // writer's options, Export creates the file, writes and closes it. The manager creates and
 // destroys the exporter; the exporter owns its writer. Failures answer false and leave the
 // error (the writer's id and text when the writer failed) in GetError.
-class VOxaExporter {
+class OXA_API VOxaExporter {
 public:
     explicit VOxaExporter(VOxaSdkManager* manager);
     virtual ~VOxaExporter();

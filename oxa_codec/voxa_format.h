@@ -1,6 +1,8 @@
 #ifndef OXA_OXA_CODEC_VOXA_FORMAT_H
 #define OXA_OXA_CODEC_VOXA_FORMAT_H
 
+#include <oxa/base/oxa_export.h>
+
 // Byte layouts of the two forms of the field file, shared by VOxa and its tests. Nothing here
 // keeps state beyond its arguments.
 //
@@ -41,7 +43,7 @@ constexpr const char* kSectionFieldName = "Section";
 
 // One occurrence of a field in an indexed list: where its name, values and block lie in the
 // file's bytes. Offsets are from the start of the file.
-struct FieldEntry {
+struct OXA_API FieldEntry {
     std::string_view name;
     uint64_t valuesBegin = 0;
     uint64_t valuesEnd = 0;
@@ -53,32 +55,32 @@ struct FieldEntry {
 
 // A name can be stored in both forms: 1 to 1024 bytes, no control byte, none of : { } " , ;
 // and no blank at either end.
-bool IsValidFieldName(std::string_view name);
+OXA_API bool IsValidFieldName(std::string_view name);
 
 // Conversions that never overflow: NaN gives 0, values beyond the range the nearest bound.
-int64_t DoubleToInt64(double value);
-int Int64ToInt(int64_t value);
-float DoubleToFloat(double value);
+OXA_API int64_t DoubleToInt64(double value);
+OXA_API int Int64ToInt(int64_t value);
+OXA_API float DoubleToFloat(double value);
 // A whole decimal number, or failing that a decimal real truncated; false when the text is
 // neither (the output is then 0).
-bool ParseInt64(std::string_view text, int64_t& out);
+OXA_API bool ParseInt64(std::string_view text, int64_t& out);
 // A decimal real (integers included); false and 0 when the text is not one.
-bool ParseDouble(std::string_view text, double& out);
-bool ParseFloat(std::string_view text, float& out);
+OXA_API bool ParseDouble(std::string_view text, double& out);
+OXA_API bool ParseFloat(std::string_view text, float& out);
 // Shortest texts that read back to the same value.
-void AppendInt64(std::string& out, int64_t value);
-void AppendDouble(std::string& out, double value);
-void AppendFloat(std::string& out, float value);
+OXA_API void AppendInt64(std::string& out, int64_t value);
+OXA_API void AppendDouble(std::string& out, double value);
+OXA_API void AppendFloat(std::string& out, float value);
 
 // ---- binary form ----
 
 inline void PutU8(std::string& out, uint8_t v) {
     out.push_back((char)v);
 }
-void PutU32(std::string& out, uint32_t v);
-void PutU64(std::string& out, uint64_t v);
-void PatchU32(std::string& out, size_t pos, uint32_t v);
-void PatchU64(std::string& out, size_t pos, uint64_t v);
+OXA_API void PutU32(std::string& out, uint32_t v);
+OXA_API void PutU64(std::string& out, uint64_t v);
+OXA_API void PatchU32(std::string& out, size_t pos, uint32_t v);
+OXA_API void PatchU64(std::string& out, size_t pos, uint64_t v);
 inline uint32_t GetU32(const uint8_t* p) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
     uint32_t v;
@@ -101,11 +103,11 @@ inline uint64_t GetU64(const uint8_t* p) {
 // Indexes the records of the list data[begin, end) into `out` (cleared first). False when a
 // record does not fit its list, a length or count is impossible, or a block flag is not 0/1;
 // `out` is then unusable.
-bool IndexBinaryList(const uint8_t* data, uint64_t begin, uint64_t end, std::vector<FieldEntry>& out);
+OXA_API bool IndexBinaryList(const uint8_t* data, uint64_t begin, uint64_t end, std::vector<FieldEntry>& out);
 
 // One decoded binary value. `i` holds C, I and L values, `d` F and D values, `s` the bytes of
 // an S value (pointing into the file).
-struct BinaryValue {
+struct OXA_API BinaryValue {
     char type = 0;
     int64_t i = 0;
     double d = 0.0;
@@ -115,13 +117,14 @@ struct BinaryValue {
 
 // Decodes the value at data[pos, end) and sets `next` past it. False when the type letter is
 // unknown or the payload runs past `end`.
-bool DecodeBinaryValue(const uint8_t* data, uint64_t pos, uint64_t end, BinaryValue& value, uint64_t& next);
+OXA_API bool DecodeBinaryValue(const uint8_t* data, uint64_t pos, uint64_t end, BinaryValue& value,
+                               uint64_t& next);
 
 // ---- text form ----
 
 // The matching closing brace of every opening brace of a text, found in one pass so that lists
 // skip their blocks without rescanning them.
-class TextBraceTable {
+class OXA_API TextBraceTable {
 public:
     enum EResult { eOK, eUNBALANCED, eTOO_DEEP };
     // Scans text[begin, end); strings and comments are skipped (a string also ends at the end of
@@ -139,20 +142,21 @@ private:
 
 // Indexes the fields of text[begin, end) into `out` (cleared first). False on a line that is
 // not a field, a broken string, a missing value after a comma, or stray text after the values.
-bool IndexTextList(const char* text, uint64_t begin, uint64_t end, const TextBraceTable& braces,
-                   std::vector<FieldEntry>& out);
+OXA_API bool IndexTextList(const char* text, uint64_t begin, uint64_t end, const TextBraceTable& braces,
+                           std::vector<FieldEntry>& out);
 
 // The next value token at or after `pos` in a value run ending at `end`; skips blanks, line
 // breaks, comments and one comma. Sets `quoted` for a string (the token then excludes the
 // quotes and still holds its escapes) and moves `pos` past the token. False when none is left.
-bool NextTextToken(const char* text, uint64_t& pos, uint64_t end, std::string_view& token, bool& quoted);
+OXA_API bool NextTextToken(const char* text, uint64_t& pos, uint64_t end, std::string_view& token,
+                           bool& quoted);
 
 // Resolves the escapes of a quoted token into `out`.
-void UnescapeText(std::string_view token, std::string& out);
+OXA_API void UnescapeText(std::string_view token, std::string& out);
 // Appends `text` double-quoted, with ", \ and control bytes escaped.
-void AppendQuoted(std::string& out, std::string_view text);
+OXA_API void AppendQuoted(std::string& out, std::string_view text);
 // Whether a character value can be written unquoted.
-bool IsBareChar(char c);
+OXA_API bool IsBareChar(char c);
 
 }  // namespace voxa_format
 

@@ -1,8 +1,9 @@
 #ifndef OXA_OXA_CODEC_VOXA_IMPORTER_H
 #define OXA_OXA_CODEC_VOXA_IMPORTER_H
 
-#include "base/verror.h"
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vstring.h>
 
 class VOxaSdkManager;
 class VOxaScene;
@@ -14,7 +15,7 @@ class VStreamOptions;
 // reader's options, Import reads and closes the file. The manager creates and destroys the
 // importer; the importer owns its reader. Failures answer false and leave the error (the
 // reader's error id and text when the reader failed) in GetError.
-class VOxaImporter {
+class OXA_API VOxaImporter {
 public:
     explicit VOxaImporter(VOxaSdkManager* manager);
     virtual ~VOxaImporter();

@@ -4,17 +4,26 @@
 #include <new>
 #include <vector>
 
+#include "oxa_codec/voxa_builtins_internal.h"
+
 namespace {
 
-// The tables, made on first use so that registrations from any static initialiser find them
-// constructed.
+// The tables, made on first use with the library's own formats first, so that registrations from
+// any static initialiser find them constructed and the built-in formats keep their indexes.
+template <typename Row>
+std::vector<Row> BuiltinRows(const Row* (*rows)(int*)) {
+    int count = 0;
+    const Row* first = rows(&count);
+    return std::vector<Row>(first, first + count);
+}
+
 std::vector<VOxaReaderFormat>& ReaderFormats() {
-    static std::vector<VOxaReaderFormat> formats;
+    static std::vector<VOxaReaderFormat> formats = BuiltinRows(&VOxaBuiltinReaderFormats);
     return formats;
 }
 
 std::vector<VOxaWriterFormat>& WriterFormats() {
-    static std::vector<VOxaWriterFormat> formats;
+    static std::vector<VOxaWriterFormat> formats = BuiltinRows(&VOxaBuiltinWriterFormats);
     return formats;
 }
 

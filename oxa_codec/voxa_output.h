@@ -1,6 +1,8 @@
 #ifndef OXA_OXA_CODEC_VOXA_OUTPUT_H
 #define OXA_OXA_CODEC_VOXA_OUTPUT_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -14,7 +16,7 @@
 // patched in place, in the block or, once handed on, in the file.
 //
 // A failing file write is remembered (Failed) and later writes are dropped.
-class VOxaOutput {
+class OXA_API VOxaOutput {
 public:
     static constexpr size_t kBlockSize = 1 << 20;
 

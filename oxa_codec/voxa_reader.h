@@ -1,8 +1,9 @@
 #ifndef OXA_OXA_CODEC_VOXA_READER_H
 #define OXA_OXA_CODEC_VOXA_READER_H
 
-#include "base/verror.h"
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vstring.h>
 
 class VOxaSdkManager;
 class VOxaScene;
@@ -15,7 +16,7 @@ class VStreamOptions;
 // objects it creates belong to the manager. Failures answer false (or null) and set the
 // error object to one of EError; warnings that do not stop the work are appended, one line
 // each, to the message text.
-class VOxaReader {
+class OXA_API VOxaReader {
 public:
     enum EError {
         eFILE_CORRUPTED = 0,

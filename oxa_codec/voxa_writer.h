@@ -1,8 +1,9 @@
 #ifndef OXA_OXA_CODEC_VOXA_WRITER_H
 #define OXA_OXA_CODEC_VOXA_WRITER_H
 
-#include "base/verror.h"
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vstring.h>
 
 class VOxaSdkManager;
 class VOxaScene;
@@ -14,7 +15,7 @@ class VStreamOptions;
 // FileClose, and destroys it. A writer lives for one file and owns what it created. Failures
 // answer false (or null) and set the error object to one of EError; warnings that do not stop
 // the work are appended, one line each, to the message text.
-class VOxaWriter {
+class OXA_API VOxaWriter {
 public:
     enum EError {
         eFILE_CORRUPTED = 0,

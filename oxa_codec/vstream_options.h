@@ -4,15 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "base/vstring.h"
-#include "base/vtime.h"
-#include "objects/vplug.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vtime.h>
+#include <oxa/objects/vplug.h>
 
 // The settings that the importer and exporter hand to a reader or writer, one subclass per
 // format family; readers and writers recognise theirs with IsA. Every options object carries
 // the callbacks through which a reader or writer reports progress, asks a question or shows a
 // message; unset callbacks do nothing.
-class VStreamOptions : public VPlug {
+class OXA_API VStreamOptions : public VPlug {
     VOBJECT_DECLARE_CLASS()
 public:
     // Progress: a handle (readers pass 0), a text and a percentage.
@@ -56,7 +57,7 @@ private:
 // One indexed option of the geometry formats: its name and value, and the flag byte, kind word
 // and second integer that describe it to a settings panel (readers and writers read only the
 // value).
-struct VStreamOption {
+struct OXA_API VStreamOption {
     VString mName;
     int mValue = 0;
     unsigned char mFlag = 0;
@@ -65,7 +66,7 @@ struct VStreamOption {
 };
 
 // The options of the geometry formats: indexed options 1 to kOptionCount.
-class VStreamOptionsBase : public VStreamOptions {
+class OXA_API VStreamOptionsBase : public VStreamOptions {
     VOBJECT_DECLARE_CLASS()
 public:
     static constexpr int kOptionCount = 17;
@@ -104,7 +105,7 @@ private:
 };
 
 // Options of the 3DS reader and writer.
-class VStreamOptions3ds : public VStreamOptionsBase {
+class OXA_API VStreamOptions3ds : public VStreamOptionsBase {
     VOBJECT_DECLARE_CLASS()
 public:
     enum EOption {
@@ -133,7 +134,7 @@ public:
 
 // Options of the OBJ reader and writer: 1 "Create Reference Node" (1), 2 "Force Triangulation"
 // (0), 3 "Evaluate Link/Shape deformations" (1), set at construction and by Reset.
-class VStreamOptionsObj : public VStreamOptionsBase {
+class OXA_API VStreamOptionsObj : public VStreamOptionsBase {
     VOBJECT_DECLARE_CLASS()
 public:
     enum EOption { eCREATE_REFERENCE_NODE = 1, eFORCE_TRIANGULATION = 2, eEVALUATE_DEFORMATIONS = 3 };
@@ -147,7 +148,7 @@ public:
 // second): 1 "Create Reference Node" 1 (1, 0, 1); 2 "Force Triangulation" 1 (1, 1, 1);
 // 3 "Evaluate Link/Shape deformations" 1 (1, 1, 1); 4 "Weld Vertices" 1 (1, 0, 1);
 // 5 "Object Derivation" 0 (1, 0, 0); 6 "Layer~Block~Entity" 0 (1, 0, 2).
-class VStreamOptionsDxf : public VStreamOptionsBase {
+class OXA_API VStreamOptionsDxf : public VStreamOptionsBase {
     VOBJECT_DECLARE_CLASS()
 public:
     enum EOption {
@@ -177,7 +178,7 @@ private:
 // Options of every motion-capture reader and writer: 18 indexed options (0 to 17, -1 when not
 // set), the start time, the frame count, the time mode or a custom frame rate, and one object
 // that the options carry from one step to the next (the ASF skeleton for the AMC step).
-class VStreamOptionsMotion : public VStreamOptions {
+class OXA_API VStreamOptionsMotion : public VStreamOptions {
     VOBJECT_DECLARE_CLASS()
 public:
     enum EOption {

@@ -1,7 +1,8 @@
 #ifndef OXA_SCENE_TARGET_BAKING_H
 #define OXA_SCENE_TARGET_BAKING_H
 
-#include "base/vge_vector.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
 
 class VFCurve;
 class VOxaNode;
@@ -24,12 +25,12 @@ class VOxaNode;
 // for a null node, a node without current take or Euler rotation curves, a rate that is not a
 // finite positive number, or a span of more than 2^24 samples. A node without look-at target is
 // left unchanged (true).
-bool VFCurveBakeTargets(VOxaNode* node, bool keepAim, bool bakeUp, bool useGivenUp, float rate,
-                        const VgeTVector* givenNodeUp, const VgeTVector* givenTargetUp);
+OXA_API bool VFCurveBakeTargets(VOxaNode* node, bool keepAim, bool bakeUp, bool useGivenUp, float rate,
+                                const VgeTVector* givenNodeUp, const VgeTVector* givenTargetUp);
 
 // Removes jumps of more than 180 degrees between neighbouring keys: each key in turn is moved by
 // one turn (360) towards the key before it (as already corrected), inside one modification
 // bracket.
-void VFCurveUnwrapRotation(VFCurve& curve);
+OXA_API void VFCurveUnwrapRotation(VFCurve& curve);
 
 #endif  // OXA_SCENE_TARGET_BAKING_H

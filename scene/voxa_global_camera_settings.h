@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/verror.h"
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vstring.h>
 
 class VOxaCamera;
 class VOxaNode;
@@ -20,7 +21,7 @@ class VOxaSdkManager;
 // them out.
 //
 // Errors: 0 "Null parameter.", 1 "Unknown camera name." (for callers that report them).
-class VOxaGlobalCameraSettings {
+class OXA_API VOxaGlobalCameraSettings {
 public:
     enum EError : int { eNullParameter = 0, eUnknownCameraName = 1, eErrorCount };
     // The producer cameras, in the order of their making.

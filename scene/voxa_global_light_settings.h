@@ -1,14 +1,15 @@
 #ifndef OXA_SCENE_VOXA_GLOBAL_LIGHT_SETTINGS_H
 #define OXA_SCENE_VOXA_GLOBAL_LIGHT_SETTINGS_H
 
-#include "base/varray.h"
-#include "base/verror.h"
-#include "base/vge_vector.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vge_vector.h>
 
 // An RGBA colour of four doubles. Every way of setting it except the default constructor
 // clamps each component into [0, 1]: below 0 or not a number gives 0, above 1 gives 1. The
 // components are public, so a colour written directly may hold anything; IsValid tells.
-class VOxaColor {
+class OXA_API VOxaColor {
 public:
     // White, opaque: (1, 1, 1, 1).
     VOxaColor() = default;
@@ -31,7 +32,7 @@ public:
 };
 
 // A plane shadows fall on: enabled by default, through the origin with normal (0, 1, 0).
-struct VOxaShadowPlane {
+struct OXA_API VOxaShadowPlane {
     bool mEnable = true;
     VgeTVector mOrigin{0.0, 0.0, 0.0, 0.0};
     VgeTVector mNormal{0.0, 1.0, 0.0, 0.0};
@@ -43,7 +44,7 @@ struct VOxaShadowPlane {
 // Colours are clamped as VOxaColor does; the fog start stays within [0, fog end], the fog end
 // not below the fog start, the shadow intensity within [0, 300] (NaN gives 0). The only failure
 // is GetShadowPlane with an index out of range: error 0 "Index out of range.", null.
-class VOxaGlobalLightSettings {
+class OXA_API VOxaGlobalLightSettings {
 public:
     enum EError : int { eIndexOutOfRange = 0, eErrorCount };
 

@@ -3,12 +3,13 @@
 
 #include <vector>
 
-#include "base/verror.h"
-#include "base/vstring.h"
-#include "base/vtime.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vtime.h>
 
 // A named point of the time line, possibly marking a loop.
-struct VOxaTimeMarker {
+struct OXA_API VOxaTimeMarker {
     VString mName{""};
     VTime mTime;
     bool mLoop = false;
@@ -21,7 +22,7 @@ struct VOxaTimeMarker {
 // VTime; when those are 0 (respectively 2) as well, the getters answer 6 (respectively 1).
 // Failures (a marker or reference index out of range) set error 0 "Index out of range." and
 // answer null or false, changing nothing.
-class VOxaGlobalTimeSettings {
+class OXA_API VOxaGlobalTimeSettings {
 public:
     enum EError : int { eIndexOutOfRange = 0, eErrorCount };
 

@@ -1,7 +1,8 @@
 #ifndef OXA_SCENE_VOXA_LIMITS_ADAPTER_H
 #define OXA_SCENE_VOXA_LIMITS_ADAPTER_H
 
-#include "base/vge_vector.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
 
 class VOxaNode;
 class VOxaNodeLimits;
@@ -14,7 +15,7 @@ class VOxaNodeLimits;
 // Kind numbers other than 0, 1 and 2 are ignored by the setters and give a neutral result in the
 // getters (auto true, enable false, the zero vector). Values are stored as given: a file may hold
 // any number, and nothing here converts one to an integer. Nothing is reported.
-class VOxaNodeLimitsAdapter {
+class OXA_API VOxaNodeLimitsAdapter {
 public:
     // Keeps `limits` (not owned; the limits of an existing node); axis length 1.0.
     explicit VOxaNodeLimitsAdapter(VOxaNodeLimits* limits);

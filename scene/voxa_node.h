@@ -4,11 +4,12 @@
 #include <memory>
 #include <vector>
 
-#include "base/verror.h"
-#include "base/vge_vector.h"
-#include "scene/voxa_node_properties.h"
-#include "scene/voxa_take_node_container.h"
-#include "scene/voxa_transform.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/scene/voxa_node_properties.h>
+#include <oxa/scene/voxa_take_node_container.h>
+#include <oxa/scene/voxa_transform.h>
 
 class VOxaCamera;
 class VOxaCameraSwitcher;
@@ -28,7 +29,7 @@ class VOxaSceneContents;
 // A node-side link to a character or control set: the owner object (not owned), the kind (0
 // character link, 1 control-set link, 2 effector, 3 auxiliary effector), an index and an extra
 // value. Two records are equal when all four fields are.
-struct VOxaNodeCharacterLink {
+struct OXA_API VOxaNodeCharacterLink {
     void* mOwner;
     int mKind;
     int mIndex;
@@ -50,7 +51,7 @@ struct VOxaNodeCharacterLink {
 // Error codes (GetLastErrorID): 0 take errors (with their own texts), 1 node name clash,
 // 2 material name clash, 3 texture name clash, 4 video name clash, 6 connection refused (the two
 // nodes are in one scene already, or the child would become its own ancestor).
-class VOxaNode : public VOxaTakeNodeContainer {
+class OXA_API VOxaNode : public VOxaTakeNodeContainer {
 public:
     enum EError : int {
         eTakeNodeError = 0,

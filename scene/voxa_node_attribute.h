@@ -1,9 +1,10 @@
 #ifndef OXA_SCENE_VOXA_NODE_ATTRIBUTE_H
 #define OXA_SCENE_VOXA_NODE_ATTRIBUTE_H
 
-#include "base/varray.h"
-#include "base/vstring.h"
-#include "base/vstring_list.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vstring_list.h>
 
 class VOxaNode;
 class VOxaSdkManager;
@@ -17,7 +18,7 @@ class VProperty;
 // An attribute with animated values keeps them as channels of its node's takes: it adds them
 // to every take when it joins a node (SetNode) and removes them when it leaves (UnsetNode).
 // The node calls those two; users attach with VOxaNode::SetNodeAttribute.
-class VOxaNodeAttribute {
+class OXA_API VOxaNodeAttribute {
 public:
     // Attribute type codes (GetAttributeType). 4, 5 and 6 are the geometries.
     enum EAttributeType : int {

@@ -1,9 +1,10 @@
 #ifndef OXA_SCENE_VOXA_NODE_FINDER_H
 #define OXA_SCENE_VOXA_NODE_FINDER_H
 
-#include "base/varray.h"
-#include "base/vtime.h"
-#include "objects/vindex.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
+#include <oxa/base/vtime.h>
+#include <oxa/objects/vindex.h>
 
 class VFCurve;
 class VFCurveNode;
@@ -16,7 +17,7 @@ class VOxaVideo;
 
 // Walks a node hierarchy depth first (a node, then its children in order) and collects the
 // nodes that a derived finder's test (CheckNode) picks. The finder owns nothing it is given.
-class VOxaNodeFinder {
+class OXA_API VOxaNodeFinder {
 public:
     VOxaNodeFinder() = default;
     VOxaNodeFinder(const VOxaNodeFinder&) = delete;
@@ -51,7 +52,7 @@ protected:
 // texture names (off), video names (off), generic-node names (on). A check that is off only
 // collects. Materials, textures and videos are reached through geometry layers, which nodes
 // do not offer yet: their arrays stay empty for now.
-class VOxaNodeFinderDuplicateName : public VOxaNodeFinder {
+class OXA_API VOxaNodeFinderDuplicateName : public VOxaNodeFinder {
 public:
     enum EOption : int {
         eNodeNames = 0,
@@ -128,7 +129,7 @@ private:
 // Scaling that is not one is only looked for on skeleton nodes, and, like non-uniform
 // scaling, only reported for nodes with children; a negative scaling is reported for any
 // node. The result array holds every node reported in either take.
-class VOxaNodeFinderBadScale : public VOxaNodeFinder {
+class OXA_API VOxaNodeFinderBadScale : public VOxaNodeFinder {
 public:
     // Answers of the value tests.
     enum EScaleTest : int { eScaleOk = 0, eScaleNotOne = 1, eScaleNegative = 2, eScaleNonUniform = 3 };

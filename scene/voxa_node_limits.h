@@ -1,13 +1,14 @@
 #ifndef OXA_SCENE_VOXA_NODE_LIMITS_H
 #define OXA_SCENE_VOXA_NODE_LIMITS_H
 
-#include "base/vge_vector.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
 
 class VOxaNode;
 
 // The limits of one transform kind: per-axis minimum- and maximum-enabled flags and the minimum
 // and maximum values. The accessors store and answer values without checks.
-class VOxaLimits {
+class OXA_API VOxaLimits {
 public:
     void SetLimitMinActive(bool x, bool y, bool z);
     void GetLimitMinActive(bool& x, bool& y, bool& z) const;
@@ -30,7 +31,7 @@ public:
 // limits-active switch. The switches and the per-axis flags are independent: evaluation honours
 // the per-axis flags whatever the switch says. The three records are public so that readers,
 // writers and the limits adapter reach them directly.
-class VOxaNodeLimits {
+class OXA_API VOxaNodeLimits {
 public:
     // `node` may be null. With a node, its "RotationActive" value is set to false.
     explicit VOxaNodeLimits(VOxaNode* node);

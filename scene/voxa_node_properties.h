@@ -3,11 +3,12 @@
 
 #include <memory>
 
-#include "base/vge_matrix.h"
-#include "base/vge_vector.h"
-#include "objects/voxa_property_handler.h"
-#include "objects/vproperty.h"
-#include "objects/vproperty_object_list.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_matrix.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/objects/voxa_property_handler.h>
+#include <oxa/objects/vproperty.h>
+#include <oxa/objects/vproperty_object_list.h>
 
 class VOxaNode;
 
@@ -31,12 +32,12 @@ enum ETransformInheritType : int {
 
 // The names of the enumeration values ("Euler XYZ" ... "Spheric XYZ"; "RrSs", "RrSs", "Rrs");
 // null for a value without a name.
-const char* GetRotationOrderName(int value);
-const char* GetTransformInheritTypeName(int value);
+OXA_API const char* GetRotationOrderName(int value);
+OXA_API const char* GetTransformInheritTypeName(int value);
 
 // One pivot set of a node. Set 0 (source) takes part in evaluation; set 1 (destination) is
 // what a pivot conversion aims at. Only x, y, z of the vectors are meaningful.
-struct VOxaPivotSet {
+struct OXA_API VOxaPivotSet {
     VgeTVector mRotationOffset{0, 0, 0, 1};
     VgeTVector mRotationPivot{0, 0, 0, 1};
     VgeTVector mRotationPivotUpdateOffset{0, 0, 0, 1};
@@ -60,7 +61,7 @@ struct VOxaPivotSet {
 
 // The limits of one kind as evaluation reads them: flag bit 0 the kind's active property, bits
 // 1..3 minimum X, Y, Z enabled, bits 4..6 maximum X, Y, Z enabled.
-struct VOxaEvaluationLimit {
+struct OXA_API VOxaEvaluationLimit {
     int mFlags = 0;
     VgeTVector mMin{0, 0, 0, 0};
     VgeTVector mMax{0, 0, 0, 0};
@@ -69,7 +70,7 @@ struct VOxaEvaluationLimit {
 // Pre- and post-rotation as evaluation reads them: flag bit 0 pre-rotation present, bit 1
 // post-rotation present; the matrices are built from the degree triples in XYZ whatever the
 // rotation order. The order code is 2 x the rotation order.
-struct VOxaRotationEvaluator {
+struct OXA_API VOxaRotationEvaluator {
     int mFlags = 0;
     VgeAMatrix mPreRotation;
     VgeAMatrix mPostRotation;
@@ -79,7 +80,7 @@ struct VOxaRotationEvaluator {
 // The mirror of pivot set 0, the inherit type and the limits that transform evaluation reads,
 // kept in step by the node's setters. Pivot flag bits: 0 rotation offset, 1 rotation pivot,
 // 2 scaling offset, 3 scaling pivot non-zero (cleared only when x, y and z are exactly 0).
-struct VOxaTransformSettings {
+struct OXA_API VOxaTransformSettings {
     int mPivotFlags = 0;
     int mInheritType = 0;
     double mRotationOffset[3] = {0, 0, 0};
@@ -105,7 +106,7 @@ struct VOxaTransformSettings {
 // Parenting is a connection: a child's block is a source of its parent's block. The block moves
 // a newly connected child into its node's scene contents, takes a disconnected child out, and
 // refuses (error 6 on the owner node) to connect two blocks already in the same scene contents.
-class VOxaNodeProperties : public VOxaPropertyHandler {
+class OXA_API VOxaNodeProperties : public VOxaPropertyHandler {
     VOBJECT_DECLARE_CLASS()
 public:
     explicit VOxaNodeProperties(VOxaNode* owner);

@@ -8,8 +8,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "objects/vindex.h"
-#include "objects/voxa_object.h"
+#include <oxa/objects/vindex.h>
+#include <oxa/objects/voxa_object.h>
 
 // An ordered list of object pointers, as the manager and the scene contents keep them: entries
 // stay in the order they were appended, a removal keeps the order of the others, and index

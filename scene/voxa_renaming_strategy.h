@@ -4,14 +4,15 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/vstring.h"
-#include "objects/voxa_object.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
+#include <oxa/objects/voxa_object.h>
 
 // The names a renaming strategy has been shown, in the order they were added, each with its
 // counter of clashes. Lookups by exact name and by name without regard to case are hashed, so
 // a pass over n names costs O(n) however many of them clash; each lookup still answers the
 // first record, in order, that a scan from the start would find.
-class VRenamingRecords {
+class OXA_API VRenamingRecords {
 public:
     struct Record {
         VString mName;
@@ -58,7 +59,7 @@ private:
 // after the other, which changes a name that clashes with one shown before. A strategy works
 // on the pair {initial name, current name} of an object and reads and changes the current
 // name. It is made for one pass; what it answers depends on every name shown before.
-class VRenamingStrategy {
+class OXA_API VRenamingStrategy {
 public:
     VRenamingStrategy() = default;
     VRenamingStrategy(const VRenamingStrategy&) = delete;
@@ -75,7 +76,7 @@ public:
 
 // Numbers clashing names: the second Cube becomes Cube1, the third Cube2. Names are compared
 // byte for byte. A renamed name is not recorded, so a later Cube1 is not a clash.
-class VNumberRenamingStrategy : public VRenamingStrategy {
+class OXA_API VNumberRenamingStrategy : public VRenamingStrategy {
 public:
     VNumberRenamingStrategy() = default;
     ~VNumberRenamingStrategy() override;
@@ -97,7 +98,7 @@ protected:
 // Names for formats with short names: drops the type prefix (up to and including the first
 // "::"), cuts the name, then numbers clashes as VNumberRenamingStrategy does, on records of
 // its own.
-class VRenamingStrategy3DS : public VNumberRenamingStrategy {
+class OXA_API VRenamingStrategy3DS : public VNumberRenamingStrategy {
 public:
     VRenamingStrategy3DS() = default;
     ~VRenamingStrategy3DS() override;
@@ -124,7 +125,7 @@ private:
 // when not 0; bit k stands for character k, and positions 32 and beyond are not encoded).
 // Decoding restores the name as it was before encoding, with every character other than a
 // letter or a digit replaced by "_", and keeps the full incoming name as the initial name.
-class VOxaPluginRenamingStrategy : public VRenamingStrategy {
+class OXA_API VOxaPluginRenamingStrategy : public VRenamingStrategy {
 public:
     enum EClashMode : int { eBothClashes = 0, eExactDuplicates = 1, eCaseClashes = 2 };
 
@@ -167,7 +168,7 @@ private:
 // The text after the first "::" of `text` (the whole text when it holds none), copied into
 // one buffer shared by both functions and answered; the buffer grows to hold any result, and
 // the next call overwrites it. A null text answers "".
-const char* VOxaStripNamePrefix(const VString& text);
-const char* VOxaStripNamePrefixCStr(const char* text);
+OXA_API const char* VOxaStripNamePrefix(const VString& text);
+OXA_API const char* VOxaStripNamePrefixCStr(const char* text);
 
 #endif  // OXA_SCENE_VOXA_RENAMING_STRATEGY_H

@@ -3,13 +3,14 @@
 
 #include <vector>
 
-#include "base/varray.h"
-#include "base/verror.h"
-#include "base/vstring.h"
-#include "base/vstring_list.h"
-#include "scene/voxa_global_camera_settings.h"
-#include "scene/voxa_global_light_settings.h"
-#include "scene/voxa_global_time_settings.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vstring_list.h>
+#include <oxa/scene/voxa_global_camera_settings.h>
+#include <oxa/scene/voxa_global_light_settings.h>
+#include <oxa/scene/voxa_global_time_settings.h>
 
 class VOxaDeformer;
 class VOxaGenericNode;
@@ -44,7 +45,7 @@ class VOxaConstraintRotation;
 class VOxaConstraintScale;
 class VOxaConstraintSingleChainIK;
 
-class VOxaScene {
+class OXA_API VOxaScene {
 public:
     enum EError : int { eTakeError = 0, eErrorCount };
 

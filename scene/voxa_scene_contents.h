@@ -1,11 +1,12 @@
 #ifndef OXA_SCENE_VOXA_SCENE_CONTENTS_H
 #define OXA_SCENE_VOXA_SCENE_CONTENTS_H
 
-#include "base/varray.h"
-#include "base/verror.h"
-#include "objects/vindex.h"
-#include "objects/vobject_list.h"
-#include "scene/voxa_registry.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
+#include <oxa/base/verror.h>
+#include <oxa/objects/vindex.h>
+#include <oxa/objects/vobject_list.h>
+#include <oxa/scene/voxa_registry.h>
 
 class VOxaConstraint;
 class VOxaDeformer;
@@ -32,7 +33,7 @@ class VOxaVideo;
 // in use), 12 (generic node not found), 15 (deformer not listed), 17 (constraint not listed).
 // A failure leaves the lists as they were, except that a removal that leaves the use count above
 // 0 has still counted down.
-class VOxaSceneContents {
+class OXA_API VOxaSceneContents {
 public:
     enum EError : int {
         eNodeIsNull = 0,

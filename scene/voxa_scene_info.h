@@ -3,7 +3,8 @@
 
 #include <vector>
 
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
 
 // A small square preview picture of a scene or a take, RGB (3 bytes per pixel) or RGBA (4),
 // 64 x 64 or 128 x 128 pixels. The manager makes and destroys thumbnails.
@@ -11,7 +12,7 @@
 // The pixel buffer always holds GetSizeInBytes bytes (none for a size other than 64 or 128):
 // setting the size makes a fresh zeroed buffer; changing the data format afterwards resizes
 // the buffer, keeping its leading bytes. No operation fails.
-class VOxaThumbnail {
+class OXA_API VOxaThumbnail {
 public:
     // Data formats: 0 RGB, any other value RGBA.
     enum EDataFormat : int { eRGB_24 = 0, eRGBA_32 = 1 };
@@ -46,7 +47,7 @@ private:
 
 // The document metadata of a scene and its thumbnail. The thumbnail is not owned: the manager
 // owns it, and nothing here destroys it. The manager makes and destroys scene informations.
-class VOxaSceneInfo {
+class OXA_API VOxaSceneInfo {
 public:
     // Six empty strings, no thumbnail.
     VOxaSceneInfo() = default;

@@ -10,6 +10,7 @@
 #include "base/vimage_converter.h"
 #include "objects/voxa_property_handler.h"
 #include "objects/voxa_user_property.h"
+#include "oxa_codec/voxa_builtins_internal.h"
 #include "oxa_codec/voxa_exporter.h"
 #include "oxa_codec/voxa_importer.h"
 #include "scene/voxa_node.h"
@@ -48,6 +49,7 @@ const char* VOxaGetDeformerNamePrefix(const char* typeName) {
 }
 
 VOxaSdkManager* VOxaSdkManager::Create() {
+    VOxaSdkRegisterBuiltins();
     return new (std::nothrow) VOxaSdkManager();
 }
 

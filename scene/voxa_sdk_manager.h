@@ -4,9 +4,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/verror.h"
-#include "objects/vobject_list.h"
-#include "scene/voxa_registry.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/objects/vobject_list.h>
+#include <oxa/scene/voxa_registry.h>
 
 class VImageConverter;
 class VOxaExporter;
@@ -51,7 +52,7 @@ class VOxaGeometryConverter;
 
 // The prefix of a deformer's name: "SubDeformer::" when `typeName` is "Cluster" in any case,
 // else "Deformer::".
-const char* VOxaGetDeformerNamePrefix(const char* typeName);
+OXA_API const char* VOxaGetDeformerNamePrefix(const char* typeName);
 
 // The factory and owner of every scene object. Each object is made through a create operation
 // (which builds the full prefixed name, calls the virtual factory operation and registers the
@@ -64,7 +65,7 @@ const char* VOxaGetDeformerNamePrefix(const char* typeName);
 // Failures: a destroy or name lookup of an object that is not registered sets error 0 "Object
 // not found" and answers false or null; access by index out of range answers null without an
 // error. A factory that answers null (a required argument is null) registers nothing.
-class VOxaSdkManager {
+class OXA_API VOxaSdkManager {
 public:
     enum EError : int { eObjectNotFound = 0, eErrorCount };
 
@@ -94,27 +95,24 @@ public:
     virtual VImageConverter* NewImageConverter();
     virtual VOxaExporter* NewExporter();
     virtual VOxaImporter* NewImporter();
-    // Node attributes (cameras in voxa_sdk_manager_cameras.cpp; lights, skeletons, markers and
-    // nulls in voxa_sdk_manager_attributes.cpp).
+    // Node attributes.
     virtual VOxaNull* NewNull();
     virtual VOxaMarker* NewMarker();
     virtual VOxaCamera* NewCamera();
     virtual VOxaLight* NewLight();
     virtual VOxaSkeleton* NewSkeleton();
-    // Geometry (meshes, optical references, links, shapes, poses, deformers; made in
-    // voxa_sdk_manager_geometry.cpp).
+    // Geometry: meshes, optical references, links, shapes, poses and deformers.
     virtual VOxaMesh* NewMesh();
     virtual VOxaOpticalReference* NewOpticalReference();
     virtual VOxaLink* NewLink();
     virtual VOxaShape* NewShape();
     // `kind` non-zero: a bind pose; 0: a rest pose.
     virtual VOxaPose* NewPose(const char* name, int kind);
-    // Surfaces (voxa_sdk_manager_surfaces.cpp) and the geometry converter
-    // (voxa_sdk_manager_converter.cpp).
+    // Surfaces and the geometry converter.
     virtual VOxaPatch* NewPatch();
     virtual VOxaNurb* NewNurb();
     virtual VOxaGeometryConverter* NewGeometryConverter();
-    // Constraints (voxa_sdk_manager_constraints.cpp); null for a null name.
+    // Constraints; null for a null name.
     virtual VOxaConstraintPosition* NewConstraintPosition(const char* name);
     virtual VOxaConstraintRotation* NewConstraintRotation(const char* name);
     virtual VOxaConstraintScale* NewConstraintScale(const char* name);
@@ -124,8 +122,8 @@ public:
     // Null when either is null. A type name "Cluster" (any case) gives a cluster, any other a
     // skin.
     virtual VOxaDeformer* NewDeformer(const char* name, const char* typeName);
-    // Characters, control-set plugs and character poses (voxa_sdk_manager_characters.cpp);
-    // null for a null name. The name is used as given (prefix included).
+    // Characters, control-set plugs and character poses; null for a null name. The name is used as
+    // given (prefix included).
     virtual VOxaCharacter* NewCharacter(const char* name);
     virtual VOxaControlSetPlug* NewControlSetPlug(const char* name);
     virtual VOxaCharacterPose* NewCharacterPose(const char* name);
@@ -332,7 +330,7 @@ private:
     // Depth of MakePendingHandles.
     int mMakingHandles = 0;
 
-    // --- What a destroy lets go (voxa_sdk_manager_release.cpp) -------------------------------
+    // --- What a destroy lets go ------------------------------------------------------------------
     // Every object that holds a destroyed object stops holding it before it is deleted: the
     // scenes (camera switcher, producer cameras, contents' lists), the geometries and shapes
     // (layers, links, shapes), the materials (maps) and the links (link and associate nodes).
@@ -347,7 +345,7 @@ private:
     void ReleaseLink(VOxaLink* link);
     void ReleaseShape(VOxaShape* shape);
 
-    // The geometry registries' part of DestroyAllObjects (voxa_sdk_manager_geometry.cpp).
+    // The geometry registries' part of DestroyAllObjects.
     void DestroyAllLinks();
     void DestroyAllShapes();
     void DestroyAllPoses();

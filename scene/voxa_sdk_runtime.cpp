@@ -3,6 +3,7 @@
 #include "base/vmemory_pool.h"
 #include "objects/vclass_info.h"
 #include "objects/vworld.h"
+#include "oxa_codec/voxa_builtins_internal.h"
 
 namespace {
 
@@ -18,9 +19,16 @@ ModuleRuntime gModuleRuntime;
 
 }  // namespace
 
+void VOxaSdkRegisterBuiltins() {
+    VOxaRegisterClassRecords();
+    VOxaGetReaderFormatCount();
+    VOxaGetWriterFormatCount();
+}
+
 bool VOxaSdkInit() {
     if (gRuntimeUseCount == 0) {
         VPlugInit();
+        VOxaSdkRegisterBuiltins();
         VMemoryReusePool::CreatePools();
         VWorld::SetGlobal(VWorld::Create());
     }

@@ -1,8 +1,9 @@
 #ifndef OXA_SCENE_VOXA_TAKE_INFO_H
 #define OXA_SCENE_VOXA_TAKE_INFO_H
 
-#include "base/vstring.h"
-#include "base/vtime.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vtime.h>
 
 class VOxaThumbnail;
 
@@ -10,7 +11,7 @@ class VOxaThumbnail;
 // take information per take name in a scene), the file it came from, comments, whether it is
 // selected (writers write only selected takes), its local and reference time spans and an
 // optional thumbnail. The thumbnail is shared, never owned: copies point to the same one.
-class VOxaTakeInfo {
+class OXA_API VOxaTakeInfo {
 public:
     // Empty strings, selected, zero spans, no thumbnail.
     VOxaTakeInfo() = default;

@@ -1,10 +1,11 @@
 #ifndef OXA_SCENE_VOXA_TAKE_NODE_H
 #define OXA_SCENE_VOXA_TAKE_NODE_H
 
-#include "base/verror.h"
-#include "base/vge_vector.h"
-#include "base/vstring.h"
-#include "base/vtime.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vtime.h>
 
 class VFCurve;
 class VFCurveNode;
@@ -27,7 +28,7 @@ class VOxaTakeNodeContainer;
 // the first time anything asks for the tree, as they would stand had they been made at once.
 // Most nodes a file reader makes are animated in a take of their own and never have their
 // default take read, so they never pay for it.
-class VOxaTakeNode {
+class OXA_API VOxaTakeNode {
 public:
     enum EError : int { eCurveNotFound = 0, eErrorCount };
 

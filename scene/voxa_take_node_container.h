@@ -5,9 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "base/verror.h"
-#include "base/vtime.h"
-#include "objects/voxa_object.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vtime.h>
+#include <oxa/objects/voxa_object.h>
 
 class VFCurve;
 struct VFCurveEvent;
@@ -19,7 +20,7 @@ class VOxaTakeNodeContainer;
 
 // The link between one component of a property and the curve of the default take that mirrors
 // it: a change of the curve's default value is written into the property.
-struct VOxaChannelLink {
+struct OXA_API VOxaChannelLink {
     VProperty* mProperty;
     int mComponent;  // 0 for a one-component property, 0..3 otherwise
     VFCurve* mCurve;
@@ -40,7 +41,7 @@ struct VOxaChannelLink {
 // "Take node already exists", "Take node does not exist", "Cannot remove default take node",
 // "Unknown take node name", "Index out of range" on the error object given to the constructor,
 // and answers null or false.
-class VOxaTakeNodeContainer : public VOxaObject {
+class OXA_API VOxaTakeNodeContainer : public VOxaObject {
 public:
     // `error` is the derived object's error object (not owned); it must outlive the container.
     VOxaTakeNodeContainer(VOxaSdkManager* manager, const char* name, VError* error);

@@ -3,8 +3,9 @@
 #ifndef OXA_SCENE_VOXA_TRANSFORM_H
 #define OXA_SCENE_VOXA_TRANSFORM_H
 
-#include "base/vge_matrix.h"
-#include "base/vtime.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_matrix.h>
+#include <oxa/base/vtime.h>
 
 class VFCurve;
 class VFCurveNode;
@@ -14,7 +15,7 @@ class VOxaTakeNode;
 // The local TRS are the values after limits (rotation in degrees). Construction and Reset clear
 // the valid bytes; the values stay as they are. (Curve lookups start from each curve's own last
 // position, so the cache keeps no search hints.)
-struct VOxaTransformCache {
+struct OXA_API VOxaTransformCache {
     VTime mLocalTime;
     VTime mGlobalTime;
     bool mLocalValid = false;
@@ -42,7 +43,7 @@ struct VOxaTransformCache {
 // whose value is the same at every time. The times of each curve's end keys are kept beside it,
 // so that a time between them is evaluated without reading those keys again. Channels of other
 // shapes are evaluated.
-struct VOxaHeldChannels {
+struct OXA_API VOxaHeldChannels {
     const VOxaTakeNode* mTake = nullptr;
     VFCurveNode* mTransform = nullptr;
     VFCurveNode* mChannels[3] = {nullptr, nullptr, nullptr};
@@ -65,7 +66,7 @@ struct VOxaHeldChannels {
 // rotation the per-time evaluation gives it (angles read back from a matrix are only one of the
 // triples that build it, and another triple means another rotation in another order). A caller
 // that writes the local rotation itself writes the angles too.
-struct VOxaStampedTransform {
+struct OXA_API VOxaStampedTransform {
     double mLocalTranslation[3] = {0, 0, 0};
     double mLocalRotationAngles[3] = {0, 0, 0};  // degrees
     VgeAMatrix mLocalRotation;
@@ -79,7 +80,7 @@ struct VOxaStampedTransform {
 
 // The evaluation records of a node, made the first time its transforms are evaluated: a node
 // that a reader makes and a writer writes without evaluating it does not carry them.
-struct VOxaNodeEvalState {
+struct OXA_API VOxaNodeEvalState {
     VOxaTransformCache mTakeCache;
     VOxaTransformCache mDefaultCache;
     VOxaStampedTransform mStampedTransform;

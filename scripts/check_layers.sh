@@ -16,8 +16,9 @@ for dir in base objects oxa_codec animation scene attributes character formats t
 done
 [ ${#dirs[@]} -gt 0 ] || { echo "layers: no floor folder under $PWD"; exit 1; }
 
-# grep prints path:line:#include "folder/..."; awk compares the floors of the path and the folder.
-{ grep -rnE --include='*.h' --include='*.cpp' '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"/]+/' \
+# grep prints path:line:#include "folder/..." (or <oxa/folder/...>, as the installed headers write it);
+# awk compares the floors of the path and the folder.
+{ grep -rnE --include='*.h' --include='*.cpp' '^[[:space:]]*#[[:space:]]*include[[:space:]]*("|<oxa/)[^"/>]+/' \
   "${dirs[@]}" || true; } | awk '
   BEGIN {
     split("base objects oxa_codec animation scene attributes character formats tools", names, " ")
@@ -29,7 +30,7 @@ done
     file = parts[1]; line = parts[2]
     split(file, path, "/"); own = path[1]
     text = substr($0, length(file) + length(line) + 3)
-    sub(/^[^"]*"/, "", text); sub(/\/.*/, "", text)
+    sub(/^[^"<]*["<]/, "", text); sub(/^oxa\//, "", text); sub(/\/.*/, "", text)
     if (!(text in floor) || floor[text] <= floor[own]) next
     if (own == "scene" && floor[text] == 5) { tolerated++; next }
     printf "%s:%s: the %s floor includes a header of %s, a floor above it\n", file, line, own, text

@@ -5,9 +5,9 @@
 # optional: when they cannot be installed (no registry, say) the run goes on and the tests that
 # need them are skipped with a message naming what is missing.
 set -euo pipefail
-pkgs=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev)
+pkgs=(cmake ninja-build g++ clang python3 libgtest-dev libgmock-dev libbenchmark-dev)
 optional=()
-[ "${1:-}" = "--test" ] && optional=(assimp-testmodels librecad-data assimp-utils lib3ds-dev python3-ezdxf libassimp-dev)
+[ "${1:-}" = "--test" ] && optional=(assimp-testmodels librecad-data assimp-utils lib3ds-dev python3-ezdxf libassimp-dev pkgconf)
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the library, the tests and the fuzz targets once, in build-test/, with AddressSanitizer and
 # UndefinedBehaviorSanitizer, then runs the stages:
-#   layers        no floor of the library includes a header of a floor above it (before the build)
+#   layers        no floor of the library includes a header of a floor above it, and the public
+#                 headers are as scripts/public_headers.py writes them (before the build)
 #   unit tests    every test without the labels below
 #   realfiles     tests that read files written by other programs (CTest label realfiles)
 #   interop       tests that hand our files to independent readers (CTest label interop)
@@ -25,6 +26,8 @@ stage_done() { echo "==== $1 took $((SECONDS - stage_start)) s"; }
 # --- layers -----------------------------------------------------------------------------------
 stage "layers"
 scripts/check_layers.sh
+# The installed headers include each other by installed path and mark what they export.
+python3 scripts/public_headers.py --check
 stage_done "layers"
 
 # --- build ------------------------------------------------------------------------------------

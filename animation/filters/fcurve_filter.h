@@ -1,8 +1,9 @@
 #ifndef OXA_ANIMATION_FILTERS_FCURVE_FILTER_H
 #define OXA_ANIMATION_FILTERS_FCURVE_FILTER_H
 
-#include "base/verror.h"
-#include "base/vtime.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/verror.h>
+#include <oxa/base/vtime.h>
 
 class VFCurve;
 class VFCurveNode;
@@ -17,7 +18,7 @@ class VFCurveNode;
 // plus infinity after Reset. Errors are reported through the filter's own
 // VError over its message table: the id indexes the table while the text is the
 // filter's own sentence. A successful Apply does not clear the last error.
-class VFCurveFilter {
+class OXA_API VFCurveFilter {
 public:
     // Stores the name (a static text), sets the span to 0 .. 0 and builds the
     // error object over `messageCount` texts of `messages` (id -1, empty text).

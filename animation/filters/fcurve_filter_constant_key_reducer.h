@@ -1,7 +1,8 @@
 #ifndef OXA_ANIMATION_FILTERS_FCURVE_FILTER_CONSTANT_KEY_REDUCER_H
 #define OXA_ANIMATION_FILTERS_FCURVE_FILTER_CONSTANT_KEY_REDUCER_H
 
-#include "animation/filters/fcurve_filter.h"
+#include <oxa/animation/filters/fcurve_filter.h>
+#include <oxa/base/oxa_export.h>
 
 // Removes keys that lie on a flat stretch of a curve: a key goes when it and
 // its neighbours, two on each side inside the span, all stay within the value
@@ -14,7 +15,7 @@
 // translation ("T", "Lcl Translation") or other. A value or derivative
 // tolerance still at its default 0.009 takes the kind's tolerance; on scaling
 // nodes only a tolerance set to exactly 0.004 does.
-class VFCurveFilterConstantKeyReducer : public VFCurveFilter {
+class OXA_API VFCurveFilterConstantKeyReducer : public VFCurveFilter {
 public:
     // Name "Constant Key Reducer", then Reset.
     VFCurveFilterConstantKeyReducer();

@@ -1,7 +1,8 @@
 #ifndef OXA_ANIMATION_FILTERS_FCURVE_FILTER_GIMBLE_KILLER_H
 #define OXA_ANIMATION_FILTERS_FCURVE_FILTER_GIMBLE_KILLER_H
 
-#include "animation/filters/fcurve_filter.h"
+#include <oxa/animation/filters/fcurve_filter.h>
+#include <oxa/base/oxa_export.h>
 
 // Removes the sudden swings of three Euler rotation curves near gimbal lock or
 // after a wrap: every key becomes the triple closest to the previous key, and
@@ -9,7 +10,7 @@
 // distance 75 or more) keys are inserted along the shortest rotation between
 // them, halving the step until it is small or shorter than 1/1200 s. Written
 // keys are cubic with automatic tangents.
-class VFCurveFilterGimbleKiller : public VFCurveFilter {
+class OXA_API VFCurveFilterGimbleKiller : public VFCurveFilter {
 public:
     // Name "Gimble Killer", then Reset.
     VFCurveFilterGimbleKiller();

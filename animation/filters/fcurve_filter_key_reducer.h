@@ -1,7 +1,8 @@
 #ifndef OXA_ANIMATION_FILTERS_FCURVE_FILTER_KEY_REDUCER_H
 #define OXA_ANIMATION_FILTERS_FCURVE_FILTER_KEY_REDUCER_H
 
-#include "animation/filters/fcurve_filter.h"
+#include <oxa/animation/filters/fcurve_filter.h>
+#include <oxa/base/oxa_export.h>
 
 // Rebuilds a densely keyed curve inside the span with as few of its own keys as
 // keep it within a precision: starting from the span's two end keys it adds,
@@ -10,7 +11,7 @@
 // the source key's time, value and slopes (user tangents, broken when the two
 // slopes differ). Keys outside the span stay. Optionally the reduced curves of
 // an array or a node are synchronised afterwards.
-class VFCurveFilterKeyReducer : public VFCurveFilter {
+class OXA_API VFCurveFilterKeyReducer : public VFCurveFilter {
 public:
     // Name "Bezier Fit/Key Reducer", then Reset.
     VFCurveFilterKeyReducer();

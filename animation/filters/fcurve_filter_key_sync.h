@@ -1,14 +1,15 @@
 #ifndef OXA_ANIMATION_FILTERS_FCURVE_FILTER_KEY_SYNC_H
 #define OXA_ANIMATION_FILTERS_FCURVE_FILTER_KEY_SYNC_H
 
-#include "animation/filters/fcurve_filter.h"
+#include <oxa/animation/filters/fcurve_filter.h>
+#include <oxa/base/oxa_export.h>
 
 // Gives several curves keys at the same times: every time at which any of the
 // curves has a key inside the span becomes a key time of all of them, without
 // changing any curve's shape. At most 19 children of a node take part. The only
 // filter whose NeedApply answers something useful: true when the curves are not
 // synchronised yet.
-class VFCurveFilterKeySync : public VFCurveFilter {
+class OXA_API VFCurveFilterKeySync : public VFCurveFilter {
 public:
     // Name "FCurve Key Synchronizer", span minus infinity .. plus infinity.
     VFCurveFilterKeySync();

@@ -1,7 +1,8 @@
 #ifndef OXA_ANIMATION_FILTERS_FCURVE_FILTER_MATRIX_CONVERTER_H
 #define OXA_ANIMATION_FILTERS_FCURVE_FILTER_MATRIX_CONVERTER_H
 
-#include "animation/filters/fcurve_filter.h"
+#include <oxa/animation/filters/fcurve_filter.h>
+#include <oxa/base/oxa_export.h>
 
 // Rewrites the translation, rotation and scaling animation of one transform
 // curve node so that the node keeps the same motion when the fixed transforms
@@ -19,7 +20,7 @@
 // Slots 8 to 12 take part in the composition only. Rotations are Euler angles
 // in degrees: the source rotation order turns the R values into R, the
 // destination order takes R' apart (both XYZ unless set).
-class VFCurveFilterMatrixConverter : public VFCurveFilter {
+class OXA_API VFCurveFilterMatrixConverter : public VFCurveFilter {
 public:
     enum { eMatrixCount = 13 };
 

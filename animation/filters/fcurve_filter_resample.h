@@ -1,13 +1,14 @@
 #ifndef OXA_ANIMATION_FILTERS_FCURVE_FILTER_RESAMPLE_H
 #define OXA_ANIMATION_FILTERS_FCURVE_FILTER_RESAMPLE_H
 
-#include "animation/filters/fcurve_filter.h"
+#include <oxa/animation/filters/fcurve_filter.h>
+#include <oxa/base/oxa_export.h>
 
 // Replaces the keys of a curve inside the span by keys at a regular period (and
 // one at the end of the span when it is not a whole number of periods), keeping
 // the curve's shape; keys outside the span stay. Samples are cubic auto keys,
 // or keep the type of the key they fall on.
-class VFCurveFilterResample : public VFCurveFilter {
+class OXA_API VFCurveFilterResample : public VFCurveFilter {
 public:
     // Name "FCurve Resample", then Reset.
     VFCurveFilterResample();

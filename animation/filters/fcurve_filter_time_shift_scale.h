@@ -1,13 +1,14 @@
 #ifndef OXA_ANIMATION_FILTERS_FCURVE_FILTER_TIME_SHIFT_SCALE_H
 #define OXA_ANIMATION_FILTERS_FCURVE_FILTER_TIME_SHIFT_SCALE_H
 
-#include "animation/filters/fcurve_filter.h"
+#include <oxa/animation/filters/fcurve_filter.h>
+#include <oxa/base/oxa_export.h>
 
 // Moves every key of a curve in time by a fixed shift and, with a positive
 // scale other than 1, stretches the shifted times: a key at k ends at (k +
 // shift) x scale. The span is not consulted. Unlike the other filters its span
 // stays 0 .. 0 until set, and Reset leaves shift and scale.
-class VFCurveFilterTimeShiftAndScale : public VFCurveFilter {
+class OXA_API VFCurveFilterTimeShiftAndScale : public VFCurveFilter {
 public:
     // Name "TimeShiftAndScaleFilter"; shift 0, scale 1.
     VFCurveFilterTimeShiftAndScale();

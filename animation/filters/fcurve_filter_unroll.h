@@ -1,14 +1,15 @@
 #ifndef OXA_ANIMATION_FILTERS_FCURVE_FILTER_UNROLL_H
 #define OXA_ANIMATION_FILTERS_FCURVE_FILTER_UNROLL_H
 
-#include "animation/filters/fcurve_filter.h"
+#include <oxa/animation/filters/fcurve_filter.h>
+#include <oxa/base/oxa_export.h>
 
 // Makes the three Euler angle curves of a rotation continuous: after giving
 // them keys at common times, each key's triple is replaced by the equivalent
 // triple (in the node's rotation order) closest to the previous key's, so that
 // interpolation does not spin the long way round after a wrap at +-180 degrees.
 // Keys in the span are rewritten; the curves keep their key times.
-class VFCurveFilterUnroll : public VFCurveFilter {
+class OXA_API VFCurveFilterUnroll : public VFCurveFilter {
 public:
     // Name "Unroll Filter", then Reset.
     VFCurveFilterUnroll();

@@ -9,8 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "animation/fcurve.h"
-#include "base/vtime.h"
+#include <oxa/animation/fcurve.h>
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vtime.h>
 
 namespace oxa_filter {
 
@@ -86,7 +87,7 @@ inline void DestroyCurve(VFCurve* curve) {
 }
 
 // Owns a temporary curve for the length of a scope.
-struct CurveDeleter {
+struct OXA_API CurveDeleter {
     void operator()(VFCurve* curve) const { DestroyCurve(curve); }
 };
 using CurvePtr = std::unique_ptr<VFCurve, CurveDeleter>;
@@ -94,12 +95,12 @@ using CurvePtr = std::unique_ptr<VFCurve, CurveDeleter>;
 // Adds, at each of the increasing `times` where the curve has no key, a key that keeps the
 // curve's shape, exactly as KeyInsert would one time after the other, but in one pass over the
 // curve: each insertion works on a copy of the four keys around it.
-void InsertKeysAt(VFCurve& curve, const std::vector<VTime>& times);
+OXA_API void InsertKeysAt(VFCurve& curve, const std::vector<VTime>& times);
 
 // Removes every key whose flag is set, in one pass over the curve. The key
 // after each removed run keeps the left tangent it had, as a removal of the run
 // alone would leave it.
-void RemoveMarkedKeys(VFCurve& curve, const std::vector<char>& removed);
+OXA_API void RemoveMarkedKeys(VFCurve& curve, const std::vector<char>& removed);
 
 }  // namespace oxa_filter
 

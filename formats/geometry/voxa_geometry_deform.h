@@ -8,8 +8,9 @@
 #ifndef OXA_FORMATS_GEOMETRY_VOXA_GEOMETRY_DEFORM_H
 #define OXA_FORMATS_GEOMETRY_VOXA_GEOMETRY_DEFORM_H
 
-#include "base/vge_matrix.h"
-#include "base/vge_vector.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_matrix.h>
+#include <oxa/base/vge_vector.h>
 
 class VOxaGeometry;
 class VOxaNode;
@@ -17,30 +18,30 @@ class VOxaNode;
 // The matrix of the node's default "Lcl Translation", "Lcl Rotation" (XYZ Euler degrees) and
 // "Lcl Scaling", set one after the other on an identity matrix. Pivots, offsets, pre- and
 // post-rotation and the inherit type play no part. A null node gives the identity.
-VgeAMatrix GetNodeLocalMatrix(VOxaNode* node);
+OXA_API VgeAMatrix GetNodeLocalMatrix(VOxaNode* node);
 
 // The node's local matrix, then its parent's global matrix, up to and including the root. The
 // walk is iterative. A null node gives the identity.
-VgeAMatrix GetNodeGlobalMatrix(VOxaNode* node);
+OXA_API VgeAMatrix GetNodeGlobalMatrix(VOxaNode* node);
 
 // points[j] += sum over the shapes i of w_i * (shape_i[j] - input[j]), all four components, where
 // w_i is the shape's default channel value and input[j] the unchanged point. `points` holds the
 // geometry's control-point count of vectors. Shapes whose point count differs from the geometry's
 // are skipped (they cannot be matched one to one). The weights are the channels of `weightsOf`
 // when given (the geometry on the node, for a copy that is on none), else of `mesh`.
-void ApplyShapeDeformation(VOxaGeometry* mesh, VgeTVector* points, VOxaGeometry* weightsOf = nullptr);
+OXA_API void ApplyShapeDeformation(VOxaGeometry* mesh, VgeTVector* points, VOxaGeometry* weightsOf = nullptr);
 
 // Replaces each point that a link of the geometry influences by its skinned position. Link 0's
 // mode (0 normalize, 1 additive, 2 total) governs every link. `meshGlobal` is the matrix the
 // calling writer uses for the geometry's node. `points` holds the geometry's control-point count
 // of vectors; link indices outside that range are ignored.
-void ApplySkinDeformation(const VgeAMatrix& meshGlobal, VOxaGeometry* mesh, VgeTVector* points);
+OXA_API void ApplySkinDeformation(const VgeAMatrix& meshGlobal, VOxaGeometry* mesh, VgeTVector* points);
 
 // Multiplies all 16 elements by s.
-void MatrixScale(VgeAMatrix& m, double s);
+OXA_API void MatrixScale(VgeAMatrix& m, double s);
 // Adds s to the four diagonal elements (the fourth included).
-void MatrixAddToDiagonal(VgeAMatrix& m, double s);
+OXA_API void MatrixAddToDiagonal(VgeAMatrix& m, double s);
 // m += n element by element (all 16).
-void MatrixAdd(VgeAMatrix& m, const VgeAMatrix& n);
+OXA_API void MatrixAdd(VgeAMatrix& m, const VgeAMatrix& n);
 
 #endif  // OXA_FORMATS_GEOMETRY_VOXA_GEOMETRY_DEFORM_H

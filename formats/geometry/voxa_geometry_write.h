@@ -7,10 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "base/vge_matrix.h"
-#include "base/vstring.h"
-#include "base/vtime.h"
-#include "scene/voxa_node.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_matrix.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vtime.h>
+#include <oxa/scene/voxa_node.h>
 
 class VOxaMesh;
 class VOxaScene;
@@ -43,7 +44,7 @@ void VOxaWalkPreOrder(VOxaNode* root, Visit visit) {
 // mesh as it stands, or a triangulated copy of its NURBS surface or patch (and of its mesh when
 // `triangulateMeshes`), made on first use and destroyed with the set. A copy is not attached to
 // the node: the shape weights of its deformation come from the node's own geometry.
-class VOxaWriteMeshes {
+class OXA_API VOxaWriteMeshes {
 public:
     VOxaWriteMeshes(VOxaSdkManager* manager, bool triangulateMeshes)
         : mManager(manager), mTriangulateMeshes(triangulateMeshes) {}
@@ -71,11 +72,11 @@ constexpr const char* kVOxaNoGeometry = "no geometry to write";
 
 // True when a node of the subtree carries a mesh with at least one polygon, or a NURBS surface or
 // patch (the writers turn those into triangles): what the OBJ and DXF writers can write.
-bool VOxaHoldsGeometry(VOxaNode* root);
+OXA_API bool VOxaHoldsGeometry(VOxaNode* root);
 
 // Which of the first `pointCount` control points a polygon of the mesh names (1) and which none
 // (0): a writer that cannot hold a point leaves out an unused one and refuses a used one.
-std::vector<char> VOxaUsedControlPoints(const VOxaMesh* mesh, int pointCount);
+OXA_API std::vector<char> VOxaUsedControlPoints(const VOxaMesh* mesh, int pointCount);
 
 // The matrix that carries a node's mesh points into world space for the geometry writers: built
 // of the node's local matrices with pivot set 0, so rotation pivots, rotation offsets and pre- and
@@ -83,10 +84,10 @@ std::vector<char> VOxaUsedControlPoints(const VOxaMesh* mesh, int pointCount);
 // local values are those the current take plays at `start` (see VOxaGeometryTakeStart) for a
 // node that the current take animates, the default values for the others. Null gives the
 // identity.
-VgeAMatrix VOxaGeometryWorldMatrix(VOxaNode* node, VTime start = VTime());
+OXA_API VgeAMatrix VOxaGeometryWorldMatrix(VOxaNode* node, VTime start = VTime());
 // The start of the scene's current take (its local span), where the geometry writers place the
 // meshes; 0 without a take.
-VTime VOxaGeometryTakeStart(VOxaScene* scene);
+OXA_API VTime VOxaGeometryTakeStart(VOxaScene* scene);
 
 // The world positions of a mesh's control points, through `m`, as a geometry writer writes them.
 // A position that is not a finite number cannot be written: a point that no polygon uses is left
@@ -94,19 +95,20 @@ VTime VOxaGeometryTakeStart(VOxaScene* scene);
 // empty when every point is written). A point that a polygon uses makes the answer false, with
 // `message` naming the mesh, the point and `format`. `deformed`, when given, holds the positions
 // to use in place of the mesh's own (one per control point).
-bool VOxaGeometryWorldPoints(VOxaNode* node, const VOxaMesh* mesh, const VgeAMatrix& m, const char* format,
-                             std::vector<VgeTVector>& world, std::vector<int>& numbers, std::string& message,
-                             const VgeTVector* deformed = nullptr);
+OXA_API bool VOxaGeometryWorldPoints(VOxaNode* node, const VOxaMesh* mesh, const VgeAMatrix& m,
+                                     const char* format, std::vector<VgeTVector>& world,
+                                     std::vector<int>& numbers, std::string& message,
+                                     const VgeTVector* deformed = nullptr);
 // The matrix that carries normals through `m` (the transpose of the inverse of its 3x3 part, no
 // translation), sheared and mirrored matrices included; the identity for a singular `m`.
-VgeAMatrix VOxaGeometryNormalMatrix(const VgeAMatrix& m);
+OXA_API VgeAMatrix VOxaGeometryNormalMatrix(const VgeAMatrix& m);
 
 // The file a texture's image name points to: '\\' and '/' both separate folders, only a leading
 // '/' makes the name absolute, and a relative name counts from `sourceFolder` (the folder of the
 // file that named it; the working directory when null or empty). When no file has the exact name,
 // a file of that folder whose name differs only in letter case is taken. Empty for a name with a
 // drive ("C:\\", "C:/"), which belongs to another system.
-std::string VOxaTextureFilePath(const char* name, const char* sourceFolder);
+OXA_API std::string VOxaTextureFilePath(const char* name, const char* sourceFolder);
 
 // Copies the texture images that written materials name beside the written file, from the places
 // the caller allows only: a file named by a hostile model must not end up next to the output.
@@ -119,7 +121,7 @@ std::string VOxaTextureFilePath(const char* name, const char* sourceFolder);
 // Write took that name already, or a different file (or a link, or a folder) is there: then it
 // takes "name_2.ext", "name_3.ext"... A file there with the image's very bytes is kept and used.
 // A file already in the output's folder is never overwritten or followed.
-class VOxaTextureCopier {
+class OXA_API VOxaTextureCopier {
 public:
     // Starts a Write: takes the allowed folders of `options` when they are geometry options (none
     // otherwise) and forgets the images reported and named so far.

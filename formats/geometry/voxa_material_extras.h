@@ -6,6 +6,8 @@
 #ifndef OXA_FORMATS_GEOMETRY_VOXA_MATERIAL_EXTRAS_H
 #define OXA_FORMATS_GEOMETRY_VOXA_MATERIAL_EXTRAS_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -16,27 +18,27 @@ class VOxaObject;
 namespace voxa_extras {
 
 // Material: 1 when the 3DS material is drawn from both sides, 0 when not.
-extern const char kTwoSided3ds[];
+extern OXA_API const char kTwoSided3ds[];
 // Material: the 3DS highlight colour (three numbers) and its strength, whose product (times 4/3)
 // the scene's specular colour holds.
-extern const char kSpecularColor3ds[];
-extern const char kShineStrength3ds[];
+extern OXA_API const char kSpecularColor3ds[];
+extern OXA_API const char kShineStrength3ds[];
 // Texture: the 3DS map's flag word (tiling, mirror, negative, alpha and filtering bits) and blur.
-extern const char kMapFlags3ds[];
-extern const char kMapBlur3ds[];
+extern OXA_API const char kMapFlags3ds[];
+extern OXA_API const char kMapBlur3ds[];
 
 // Sets a number property of the object's block, made when missing. Nothing for an object
 // without a block.
-void SetNumber(VOxaObject* object, const char* name, double value);
+OXA_API void SetNumber(VOxaObject* object, const char* name, double value);
 // The value of a number property; false (value unchanged) when the object has none.
-bool GetNumber(const VOxaObject* object, const char* name, double& value);
+OXA_API bool GetNumber(const VOxaObject* object, const char* name, double& value);
 // The same for three numbers (a colour).
-void SetColor(VOxaObject* object, const char* name, const double value[3]);
-bool GetColor(const VOxaObject* object, const char* name, double value[3]);
+OXA_API void SetColor(VOxaObject* object, const char* name, const double value[3]);
+OXA_API bool GetColor(const VOxaObject* object, const char* name, double value[3]);
 
 // What a writer's format cannot hold of each material, gathered while the materials are written
 // so that each material is named in one warning.
-class UnheldValues {
+class OXA_API UnheldValues {
 public:
     // Notes `what` ("its map rotation") for the material named `material`, once.
     void Note(const std::string& material, const std::string& what);

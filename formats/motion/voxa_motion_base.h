@@ -5,14 +5,15 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/varray.h"
-#include "base/vge_vector.h"
-#include "base/vstring.h"
-#include "base/vstring_list.h"
-#include "base/vtime.h"
-#include "objects/vplug.h"
-#include "oxa_codec/voxa_reader.h"
-#include "oxa_codec/voxa_writer.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/varray.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vstring_list.h>
+#include <oxa/base/vtime.h>
+#include <oxa/objects/vplug.h>
+#include <oxa/oxa_codec/voxa_reader.h>
+#include <oxa/oxa_codec/voxa_writer.h>
 
 class VFCurve;
 class VOxaNode;
@@ -34,7 +35,7 @@ using VOxaMarkerFrame = VArrayTemplate<VgeTVector>;
 //
 // A file object is made by the concrete reader or writer (CreateMotionFile) and destroyed with
 // `Destroy`, which closes it first. Readers open with "r", writers with "w".
-class IOxaFileMotionBase : public IVObject {
+class OXA_API IOxaFileMotionBase : public IVObject {
 public:
     static constexpr int kInterfaceId = 39402;
 
@@ -110,7 +111,7 @@ public:
 // Error ids (VOxaReader): 0 "File is corrupted" (header, names, frames, end, duplicate names, or
 // counts the file cannot back), 3 "File not opened", 6 "Stream options not set". A failed read
 // leaves the scene as it was.
-class VOxaReaderMotionBase : public VOxaReader {
+class OXA_API VOxaReaderMotionBase : public VOxaReader {
 public:
     explicit VOxaReaderMotionBase(VOxaSdkManager* manager);
     // Closes a file that is still open.
@@ -160,7 +161,7 @@ private:
 // and hands each frame's global positions to the file. Error ids (VOxaWriter): 1 "File not
 // opened" (or "Cannot open file ... for writing."), 3 "Out of disk space" (a write failed; the
 // target keeps its former contents), 4 "Stream options not set".
-class VOxaWriterMotionBase : public VOxaWriter {
+class OXA_API VOxaWriterMotionBase : public VOxaWriter {
 public:
     explicit VOxaWriterMotionBase(VOxaSdkManager* manager);
     // Closes a file that is still open.
@@ -194,7 +195,7 @@ private:
 
 // Scene work shared by the motion readers and writers (the marker bases above and the BRD, MOV
 // and VPM formats).
-struct VOxaMotionSupport {
+struct OXA_API VOxaMotionSupport {
     // Key room made ahead of the data: counts from a file reserve at most this many keys, and the
     // room grows as keys arrive.
     static constexpr int kKeyRoomCap = 1 << 16;
@@ -358,7 +359,7 @@ struct VOxaMotionSupport {
 // The nodes' stamped transforms and take caches are left as that way leaves them: the sampler's
 // destructor evaluates the last frame once more through the nodes, with the global parts of the
 // nodes the last frame asked for.
-class VOxaMotionSampler {
+class OXA_API VOxaMotionSampler {
 public:
     explicit VOxaMotionSampler(VOxaNode* root);
     // Leaves the nodes' evaluated state as the nodes' way leaves it, then releases the held

@@ -4,13 +4,14 @@
 #include <string>
 #include <unordered_set>
 
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
 
 // The names a skeleton reader makes up for nodes its file does not name (the "<joint>_End" node
 // at the end of a leaf bone) beside the names the file gives: a made-up name never takes a name
 // of the file or one made up before, so that the file's nodes keep their names and the reader's
 // duplicate-name check passes. Names compare exactly, as that check does.
-class VOxaMadeUpNames {
+class OXA_API VOxaMadeUpNames {
 public:
     // A name the file uses.
     void Use(const char* name) { mTaken.insert(name ? name : ""); }

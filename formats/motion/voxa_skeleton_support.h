@@ -3,15 +3,16 @@
 
 #include <vector>
 
-#include "base/vstring.h"
-#include "base/vtime.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vtime.h>
 
 class VOxaNode;
 class VStreamOptionsMotion;
 
 // Rules the skeleton writers (BVH, HTR, ASF with AMC) share about what a scene hands them: which
 // nodes have nothing to write, which frame ranges a file can hold, and what a format cannot keep.
-struct VOxaSkeletonSupport {
+struct OXA_API VOxaSkeletonSupport {
     // True for a node whose current take marks it occluded in every key of its occlusion curve
     // (a marker that no frame of the capture saw). Formats without gaps would write such a node
     // at a position nothing measured; the skeleton writers leave it out.

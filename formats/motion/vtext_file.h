@@ -8,8 +8,9 @@
 
 #include <vector>
 
-#include "base/vsafe_output_file.h"
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vsafe_output_file.h>
+#include <oxa/base/vstring.h>
 
 // The line-oriented text file under every text motion format. It owns a stdio stream and one
 // growable line buffer, keeps a cursor into the current line and the line number, skips blank and
@@ -23,7 +24,7 @@
 // place only when every write succeeded, so a failed or interrupted write keeps the old target.
 // Writes go through an output buffer; a format prints its numbers with `WriteInt`, `WriteG` and
 // `WriteFixed`, which are byte-identical to "%d", "%g" and "%.Nf" in the "C" locale.
-class VTextFile {
+class OXA_API VTextFile {
 public:
     // One entry of a keyword table; a table ends with an entry whose word is "".
     struct Keyword {

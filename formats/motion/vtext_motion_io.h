@@ -3,10 +3,10 @@
 
 #include <cstdio>
 
-#include "base/vstring.h"
-#include "formats/motion/voxa_motion_base.h"
-#include "oxa_codec/voxa_reader.h"
-#include "oxa_codec/voxa_writer.h"
+#include <oxa/base/vstring.h>
+#include <oxa/formats/motion/voxa_motion_base.h>
+#include <oxa/oxa_codec/voxa_reader.h>
+#include <oxa/oxa_codec/voxa_writer.h>
 
 // The file handling of a reader over one text file object (`File` derives from VTextFile and is
 // default-constructible): FileOpen makes and opens it with "r", FileClose or the reader's end

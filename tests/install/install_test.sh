@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Builds the toolkit as a static library (optimised, without sanitizers, tests or fuzz targets),
 # installs it into a temporary prefix, checks what was installed, builds the README's example, a
-# consumer program and a plug-in (a shared library that links the toolkit) against the installed
-# CMake package with each C++ compiler at hand and runs them on the samples, checks that the
-# package answers find_package by its version, then runs the installed oxa-convert.
-# Usage: install_test.sh SOURCE_DIR WORK_DIR C_COMPILER CXX_COMPILER GENERATOR [LAUNCHER]
+# consumer program (with a header of its own named as one of the toolkit's) and a plug-in (a shared
+# library that links the toolkit, loaded by a host that exports a function of a toolkit name)
+# against the installed CMake package, and the README's example with pkg-config alone, with each
+# C++ compiler at hand and runs them on the samples, checks that the package answers find_package
+# by its version, then runs the installed oxa-convert. Given the build folder of a shared library,
+# it installs that too and checks its versioned name and what it exports.
+# Usage: install_test.sh SOURCE_DIR WORK_DIR C_COMPILER CXX_COMPILER GENERATOR [LAUNCHER [SHARED_BUILD]]
 set -euo pipefail
-src=$1 work=$2 cc=$3 cxx=$4 generator=$5 launcher=${6:-}
+src=$1 work=$2 cc=$3 cxx=$4 generator=$5 launcher=${6:-} shared_build=${7:-}
 jobs=$(nproc)
 fail() { echo "install test: $*" >&2; exit 1; }
 
@@ -26,20 +29,35 @@ cmake --build "$work/lib" --target oxa oxa-convert -j"$jobs" >"$work/lib-build.l
 cmake --install "$work/lib" --prefix "$prefix" >"$work/install.log" ||
   { cat "$work/install.log"; fail "installing failed"; }
 
-# What was installed: the archive, the package, the program, the README, and headers under
-# include/oxa/ in their floor folders; nothing of the tests, benchmarks or fuzz targets.
-for file in lib/liboxa.a lib/cmake/oxa/oxaConfig.cmake lib/cmake/oxa/oxaConfigVersion.cmake \
-            lib/cmake/oxa/oxaTargets.cmake bin/oxa-convert include/oxa/base/oxa_version.h include/oxa/scene/voxa_scene.h include/oxa/base/verror.h include/oxa/oxa_codec/voxa_io_formats.h \
-            include/oxa/formats/motion/bvh/voxa_reader_biovision.h share/doc/oxa/README.md; do
-  [ -e "$prefix/$file" ] || fail "$file was not installed"
-done
+# What was installed, file by file: the archive, the CMake package, the pkg-config file, the
+# program, the README, and under include/oxa/ the public headers in their floor folders with the
+# generated version and export headers; no internal header, nothing of the tests, benchmarks or
+# fuzz targets.
+public_headers() {
+  (cd "$src" && find base objects oxa_codec animation scene attributes character formats -name '*.h' \
+     ! -name '*_internal.h' | sed 's|^|include/oxa/|')
+  printf '%s\n' include/oxa/base/oxa_version.h include/oxa/base/oxa_export.h
+}
+expected=$( { public_headers
+              printf '%s\n' lib/liboxa.a lib/cmake/oxa/oxaConfig.cmake lib/cmake/oxa/oxaConfigVersion.cmake \
+                lib/cmake/oxa/oxaTargets.cmake lib/cmake/oxa/oxaTargets-release.cmake lib/pkgconfig/oxa.pc \
+                bin/oxa-convert share/doc/oxa/README.md; } | sort)
+installed=$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | sort)
+if [ "$installed" != "$expected" ]; then
+  diff <(echo "$expected") <(echo "$installed") | sed -n 's/^</missing: /p; s/^>/unexpected: /p' >&2
+  fail "the installed files are not the library's public files"
+fi
 cmp -s "$src/README.md" "$prefix/share/doc/oxa/README.md" || fail "share/doc/oxa/README.md is not the README"
-stray=$(cd "$prefix" && find . -type f ! -path './include/oxa/*' ! -path './lib/cmake/oxa/*' \
-          ! -name liboxa.a ! -name oxa-convert ! -path ./share/doc/oxa/README.md | sort)
-[ -z "$stray" ] || fail "unexpected files installed: $stray"
-stray=$(cd "$prefix/include/oxa" && find . \( -type f ! -name '*.h' \) -o \( -type d -path './*' \
-          ! -regex '\./\(base\|objects\|oxa_codec\|animation\|scene\|attributes\|character\|formats\)\(/.*\)?' \))
-[ -z "$stray" ] || fail "unexpected files or folders under include/oxa: $stray"
+# The installed headers include each other by their installed path and speak of no source file.
+bad=$(cd "$prefix/include" && grep -rlE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' oxa || true)
+[ -z "$bad" ] || fail "installed headers include by a path the consumer's include path decides: $bad"
+bad=$(cd "$prefix/include" && grep -rlE '\.cpp\b' oxa || true)
+[ -z "$bad" ] || fail "installed headers speak of source files: $bad"
+# The README names what the install puts where.
+for item in lib/liboxa.a lib/liboxa.so.1 include/oxa/ lib/cmake/oxa/ lib/pkgconfig/oxa.pc bin/oxa-convert \
+            share/doc/oxa/README.md; do
+  grep -qF "$item" "$src/README.md" || fail "README.md does not list $item among what is installed"
+done
 
 # A consumer project that knows the toolkit only through find_package and sets no C++ standard: the
 # package carries the toolkit's own requirement. It is built with the library's compiler, with
@@ -72,10 +90,30 @@ for compiler in "${compilers[@]}"; do
     "$consumer/read_write" "$src/examples/${pair%%:*}" "$consumer/${pair#*:}" ||
       fail "the example built with $compiler could not write ${pair%%:*} to ${pair#*:}"
   done
-  # A plug-in with the toolkit inside, loaded at run time by a program that does not link it.
+  # A plug-in with the toolkit inside, loaded at run time by a program that does not link it and
+  # that exports a function named as one of the toolkit's.
   "$consumer/plugin_host" "$consumer/liboxa_plugin.so" "$src/examples/scene.3ds" "$consumer/plugin.obj" ||
     fail "the plug-in built with $compiler could not be loaded or could not convert scene.3ds"
   grep -q '^f ' "$consumer/plugin.obj" || fail "the plug-in built with $compiler wrote no faces to plugin.obj"
+  # The plug-in exports its own function and nothing of the toolkit.
+  exported=$(nm -D --defined-only "$consumer/liboxa_plugin.so" | awk '{print $3}' | c++filt)
+  [ "$exported" = oxa_plugin_convert ] ||
+    fail "the plug-in built with $compiler exports $(wc -l <<<"$exported") symbols, not only oxa_plugin_convert: $(grep -v '^oxa_plugin_convert$' <<<"$exported" | head -n 3)"
+
+  # The README's example built with pkg-config alone, no CMake: it finds every format.
+  if command -v pkg-config >/dev/null; then
+    flags=$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags --libs oxa) ||
+      fail "pkg-config does not find oxa in $prefix/lib/pkgconfig"
+    # shellcheck disable=SC2086
+    "$compiler" -O0 -o "$consumer/read_write_pc" "$src/examples/read_write.cpp" $flags >"$consumer-pc.log" 2>&1 ||
+      { cat "$consumer-pc.log"; fail "the example does not build with $compiler and pkg-config --cflags --libs oxa"; }
+    for pair in scene.3ds:scene_pc.obj markers.c3d:markers_pc.trc walk.bvh:walk_pc.htr; do
+      "$consumer/read_write_pc" "$src/examples/${pair%%:*}" "$consumer/${pair#*:}" ||
+        fail "the example built with $compiler and pkg-config could not write ${pair%%:*} to ${pair#*:}"
+    done
+  else
+    echo "install test: pkg-config is not installed; the example was not built with it"
+  fi
   out=$("$consumer/oxa_consumer" "$src/examples/scene.3ds" "$consumer/scene.obj" "$src/examples/walk.bvh" \
           "$consumer/walk.trc" "$src/examples/markers.c3d" "$consumer/markers.trc") ||
     fail "the consumer built with $compiler could not read the samples and what the example wrote"
@@ -132,4 +170,22 @@ first=$("$prefix/bin/oxa-convert" --version | head -n 1)
 # address-space limit, so the installed program, built without it, is run under such limits here.
 bash "$src/tests/install/memory_limits_test.sh" "$prefix/bin/oxa-convert" "$work/memory" ||
   fail "the installed oxa-convert did not end cleanly where memory ran out"
+# A shared library: its name carries the major version (liboxa.so.1, which programs record), and it
+# exports the public interface and nothing that only the library's own sources see.
+if [ -n "$shared_build" ]; then
+  shared=$work/shared-prefix
+  cmake --install "$shared_build" --prefix "$shared" >"$work/shared-install.log" ||
+    { cat "$work/shared-install.log"; fail "installing the shared library failed"; }
+  [ -L "$shared/lib/liboxa.so" ] && [ "$(readlink "$shared/lib/liboxa.so")" = liboxa.so.1 ] &&
+    [ -L "$shared/lib/liboxa.so.1" ] && [ "$(readlink "$shared/lib/liboxa.so.1")" = "liboxa.so.$version" ] &&
+    [ -f "$shared/lib/liboxa.so.$version" ] ||
+    fail "the shared library is not installed as liboxa.so -> liboxa.so.1 -> liboxa.so.$version: $(ls -l "$shared/lib")"
+  soname=$(readelf -d "$shared/lib/liboxa.so.$version" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+  [ "$soname" = "liboxa.so.$major" ] || fail "the shared library's SONAME is '$soname', not liboxa.so.$major"
+  exported=$(nm -D --defined-only "$shared/lib/liboxa.so.$version" | awk '{print $3}' | c++filt)
+  for name in 'VOxaSdkManager::Create()' 'VOxaFindWriterFormat(char const*)' 'VOxaImporter::Initialize(char const*)'; do
+    grep -qxF "$name" <<<"$exported" || fail "the shared library does not export $name"
+  done
+  ! grep -q 'fcurve_node_detail::' <<<"$exported" || fail "the shared library exports functions of its internal headers"
+fi
 echo "install test: passed"

@@ -67,12 +67,16 @@ TEST(VOxaFormatRegistry, RowsAreAppendedAndTheFirstOfAnExtensionIsFound) {
     // A hidden file's name is all extension.
     EXPECT_STREQ(VOxaGetFileExtension("dir.v2/.reg"), "reg");
     EXPECT_STREQ(VOxaGetFileExtension("dir.v2\\x.reg"), "reg");
+    // A dot of the folder's name is no extension of the file's.
+    EXPECT_STREQ(VOxaGetFileExtension("dir./name"), "");
 
     // Found in any case, with or without the dot; the first row of an extension wins.
     EXPECT_EQ(VOxaFindReaderFormat("reg"), readers);
     EXPECT_EQ(VOxaFindReaderFormat(".REG"), readers);
     EXPECT_EQ(VOxaFindReaderFormat("re"), -1);
     EXPECT_EQ(VOxaFindReaderFormat("regx"), -1);
+    EXPECT_EQ(VOxaFindReaderFormat(""), -1);
+    EXPECT_EQ(VOxaFindWriterFormat(nullptr), -1);
     EXPECT_EQ(VOxaFindWriterFormat("Reg"), writers);
     // Case folding covers the whole alphabet, ends included.
     ASSERT_TRUE(VOxaRegisterWriterFormat({"az", "Alphabet ends (*.az)", &MakeWriter}));

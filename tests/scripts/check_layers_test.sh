@@ -47,6 +47,9 @@ rm "$tree/oxa_codec/table.cpp"
 put base/x.h '#include "objects/vobject.h"'
 expect 1 "base/x.h:1: the base floor includes a header of objects"
 rm "$tree/base/x.h"
+put base/u.h '#include <oxa/base/vstring.h>' '#include <oxa/scene/voxa_node.h>'
+expect 1 "base/u.h:2: the base floor includes a header of scene"
+rm "$tree/base/u.h"
 put objects/y.cpp '#include "oxa_codec/voxa.h"'
 expect 1 "the objects floor includes a header of oxa_codec"
 rm "$tree/objects/y.cpp"

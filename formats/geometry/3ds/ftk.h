@@ -2,13 +2,13 @@
 #ifndef OXA_FORMATS_GEOMETRY_3DS_FTK_H
 #define OXA_FORMATS_GEOMETRY_3DS_FTK_H
 
-#include "formats/geometry/3ds/ftk_core.h"
-#include "formats/geometry/3ds/ftk_database.h"
-#include "formats/geometry/3ds/ftk_keyframer.h"
-#include "formats/geometry/3ds/ftk_light.h"
-#include "formats/geometry/3ds/ftk_material.h"
-#include "formats/geometry/3ds/ftk_mesh.h"
-#include "formats/geometry/3ds/ftk_motion.h"
-#include "formats/geometry/3ds/ftk_tags.h"
+#include <oxa/formats/geometry/3ds/ftk_core.h>
+#include <oxa/formats/geometry/3ds/ftk_database.h>
+#include <oxa/formats/geometry/3ds/ftk_keyframer.h>
+#include <oxa/formats/geometry/3ds/ftk_light.h>
+#include <oxa/formats/geometry/3ds/ftk_material.h>
+#include <oxa/formats/geometry/3ds/ftk_mesh.h>
+#include <oxa/formats/geometry/3ds/ftk_motion.h>
+#include <oxa/formats/geometry/3ds/ftk_tags.h>
 
 #endif  // OXA_FORMATS_GEOMETRY_3DS_FTK_H

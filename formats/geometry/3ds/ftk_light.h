@@ -7,11 +7,12 @@
 #include <cstdint>
 #include <string>
 
-#include "formats/geometry/3ds/ftk_database.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/formats/geometry/3ds/ftk_database.h>
 
 namespace Ftk {
 
-struct Spotlight {
+struct OXA_API Spotlight {
     Point3 mTarget{1.0f, 1.0f, 1.0f};
     float mHotspot = 44.0f;
     float mFalloff = 45.0f;
@@ -32,9 +33,9 @@ struct Spotlight {
 };
 
 // The default light colour component (the float whose bits are 0x3F357753).
-extern const float kDefaultLightColor;
+extern OXA_API const float kDefaultLightColor;
 
-struct Light {
+struct OXA_API Light {
     char mName[kNameCapacity + 1] = {};
     Point3 mPosition{0.0f, 0.0f, 0.0f};
     float mColor[3] = {};
@@ -47,7 +48,7 @@ struct Light {
     Spotlight* mSpot = nullptr;      // owned; null for an omni light
 };
 
-struct Camera {
+struct OXA_API Camera {
     char mName[kNameCapacity + 1] = {};
     Point3 mPosition{0.0f, 0.0f, 0.0f};
     Point3 mTarget{1.0f, 1.0f, 1.0f};
@@ -65,7 +66,7 @@ enum BackgroundKind : int32_t {
     kBitmapBackground = 3
 };
 
-struct Background {
+struct OXA_API Background {
     std::string mBitmap;
     bool mHasBitmap = false;  // a null bitmap name
     float mSolid[3] = {};
@@ -78,7 +79,7 @@ struct Background {
 
 // The fog of the editor section: its planes and densities (percent), colour, whether it fogs the
 // background and whether it is in use.
-struct Fog {
+struct OXA_API Fog {
     float mNearPlane = 0.0f;
     float mNearDensity = 0.0f;
     float mFarPlane = 1000.0f;
@@ -88,52 +89,52 @@ struct Fog {
     bool mInUse = false;       // USE_FOG
 };
 
-void InitLight(Light** light);
-void InitSpotlight(Light** light);
-void ReleaseLight(Light** light);
-uint32_t CountOmniLights(Database* database);
-uint32_t CountSpotlights(Database* database);
-void ListOmniLightNames(Database* database, StringList** list);
-void ListSpotlightNames(Database* database, StringList** list);
-void GetOmniLightByIndex(Database* database, uint32_t index, Light** light);
-void GetSpotlightByIndex(Database* database, uint32_t index, Light** light);
-void GetOmniLightByName(Database* database, const char* name, Light** light);
-void GetSpotlightByName(Database* database, const char* name, Light** light);
-void ReadLight(Chunk* object, Light** light);
-void WriteLight(Database* database, Light* light);
-void PutOmniLight(Database* database, Light* light);
-void PutSpotlight(Database* database, Light* light);
-void DeleteLightByName(Database* database, const char* name);
-void CopyLightByName(Database* destination, Database* source, const char* name);
-void CopySpotlightByName(Database* destination, Database* source, const char* name);
-void DeleteOmniLightByIndex(Database* database, uint32_t index);
-void CopyOmniLightByIndex(Database* destination, Database* source, uint32_t index);
-void DeleteSpotlightByIndex(Database* database, uint32_t index);
-void CopySpotlightByIndex(Database* destination, Database* source, uint32_t index);
+OXA_API void InitLight(Light** light);
+OXA_API void InitSpotlight(Light** light);
+OXA_API void ReleaseLight(Light** light);
+OXA_API uint32_t CountOmniLights(Database* database);
+OXA_API uint32_t CountSpotlights(Database* database);
+OXA_API void ListOmniLightNames(Database* database, StringList** list);
+OXA_API void ListSpotlightNames(Database* database, StringList** list);
+OXA_API void GetOmniLightByIndex(Database* database, uint32_t index, Light** light);
+OXA_API void GetSpotlightByIndex(Database* database, uint32_t index, Light** light);
+OXA_API void GetOmniLightByName(Database* database, const char* name, Light** light);
+OXA_API void GetSpotlightByName(Database* database, const char* name, Light** light);
+OXA_API void ReadLight(Chunk* object, Light** light);
+OXA_API void WriteLight(Database* database, Light* light);
+OXA_API void PutOmniLight(Database* database, Light* light);
+OXA_API void PutSpotlight(Database* database, Light* light);
+OXA_API void DeleteLightByName(Database* database, const char* name);
+OXA_API void CopyLightByName(Database* destination, Database* source, const char* name);
+OXA_API void CopySpotlightByName(Database* destination, Database* source, const char* name);
+OXA_API void DeleteOmniLightByIndex(Database* database, uint32_t index);
+OXA_API void CopyOmniLightByIndex(Database* destination, Database* source, uint32_t index);
+OXA_API void DeleteSpotlightByIndex(Database* database, uint32_t index);
+OXA_API void CopySpotlightByIndex(Database* destination, Database* source, uint32_t index);
 
-void InitCamera(Camera** camera);
-void ReleaseCamera(Camera** camera);
-uint32_t CountCameras(Database* database);
-void ListCameraNames(Database* database, StringList** list);
-void GetCameraByIndex(Database* database, uint32_t index, Camera** camera);
-void GetCameraByName(Database* database, const char* name, Camera** camera);
-void ReadCamera(Chunk* object, Camera** camera);
-void WriteCamera(Database* database, Camera* camera);
-void DeleteCameraByIndex(Database* database, uint32_t index);
-void DeleteCameraByName(Database* database, const char* name);
-void CopyCameraByIndex(Database* destination, Database* source, uint32_t index);
-void CopyCameraByName(Database* destination, Database* source, const char* name);
+OXA_API void InitCamera(Camera** camera);
+OXA_API void ReleaseCamera(Camera** camera);
+OXA_API uint32_t CountCameras(Database* database);
+OXA_API void ListCameraNames(Database* database, StringList** list);
+OXA_API void GetCameraByIndex(Database* database, uint32_t index, Camera** camera);
+OXA_API void GetCameraByName(Database* database, const char* name, Camera** camera);
+OXA_API void ReadCamera(Chunk* object, Camera** camera);
+OXA_API void WriteCamera(Database* database, Camera* camera);
+OXA_API void DeleteCameraByIndex(Database* database, uint32_t index);
+OXA_API void DeleteCameraByName(Database* database, const char* name);
+OXA_API void CopyCameraByIndex(Database* destination, Database* source, uint32_t index);
+OXA_API void CopyCameraByName(Database* destination, Database* source, const char* name);
 
-void InitBackground(Background** background);
-void ReleaseBackground(Background** background);
-void GetBackground(Database* database, Background** background);
-void PutBackground(Database* database, Background* background);
-void CopyBackground(Database* destination, Database* source);
+OXA_API void InitBackground(Background** background);
+OXA_API void ReleaseBackground(Background** background);
+OXA_API void GetBackground(Database* database, Background** background);
+OXA_API void PutBackground(Database* database, Background* background);
+OXA_API void CopyBackground(Database* destination, Database* source);
 // The database's fog: true when the editor section holds a FOG chunk (its values in `fog`; a
 // chunk too short for its four values keeps the defaults); false, `fog` untouched, otherwise.
-bool GetFog(Database* database, Fog* fog);
+OXA_API bool GetFog(Database* database, Fog* fog);
 // Puts the fog into the database, replacing its FOG chunk and use flag.
-void PutFog(Database* database, const Fog& fog);
+OXA_API void PutFog(Database* database, const Fog& fog);
 
 }  // namespace Ftk
 

@@ -6,6 +6,8 @@
 #ifndef OXA_FORMATS_GEOMETRY_3DS_FTK_SPLINE_H
 #define OXA_FORMATS_GEOMETRY_3DS_FTK_SPLINE_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +16,7 @@
 namespace Ftk {
 
 // A key as the spline sees it: its frame (keys in ascending frames) and its parameters.
-struct SplineKey {
+struct OXA_API SplineKey {
     int32_t frame = 0;
     float tension = 0.0f, continuity = 0.0f, bias = 0.0f;
 };
@@ -25,23 +27,23 @@ struct SplineKey {
 // tension, continuity and bias, scaled by the spacing of the keys around them (a scale that
 // moves toward 1 as the continuity moves away from 0); the end keys take the change along their
 // one segment, whatever their parameters.
-struct SplineTangent {
+struct OXA_API SplineTangent {
     double in[2] = {1.0, 0.0};
     double out[2] = {0.0, 1.0};
 };
-SplineTangent SplineTangentAt(const SplineKey* keys, size_t count, size_t k);
+OXA_API SplineTangent SplineTangentAt(const SplineKey* keys, size_t count, size_t k);
 
 // The slopes (value per frame) of channel `a` of a track of `width` values a key at key k:
 // arriving (meaningless at the first key) and leaving (meaningless at the last).
-void SplineSlopes(const SplineKey* keys, const float* values, size_t count, int width, int a, size_t k,
-                  double& arriving, double& leaving);
+OXA_API void SplineSlopes(const SplineKey* keys, const float* values, size_t count, int width, int a,
+                          size_t k, double& arriving, double& leaving);
 
 // The track's value at `frame` (keys hold before the first and after the last): `width` values
 // into `out`. Needs at least one key.
-void EvaluateSpline(const SplineKey* keys, const float* values, size_t count, int width, double frame,
-                    double* out);
+OXA_API void EvaluateSpline(const SplineKey* keys, const float* values, size_t count, int width, double frame,
+                            double* out);
 
-struct Quat {
+struct OXA_API Quat {
     double x = 0.0, y = 0.0, z = 0.0, w = 1.0;
 };
 
@@ -50,7 +52,7 @@ struct Quat {
 // none); between two keys the orientation moves along that turn, more than half a turn
 // included, bent toward the neighbouring keys by a quaternion spline whose inner points come from
 // the keys' tangents, taken over the shorter form of each turn.
-class RotationPath {
+class OXA_API RotationPath {
 public:
     // `values`: angle, axis x, y, z for each key.
     RotationPath(const SplineKey* keys, const float* values, size_t count);

@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "formats/geometry/3ds/ftk.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/formats/geometry/3ds/ftk.h>
 
 class VOxaNode;
 
@@ -18,9 +19,11 @@ class VOxaNode;
 constexpr const char* kKeptRotationKeysProperty = "3DS Rotation Keys";
 
 // Keeps `count` keys (4 values each in `values`) on the node, replacing any kept before.
-void KeepRotationKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const float* values, uint32_t count);
+OXA_API void KeepRotationKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const float* values,
+                              uint32_t count);
 // The keys kept on the node: false (both vectors empty) when it holds none or the text does not
 // read as whole keys with finite values.
-bool KeptRotationKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys, std::vector<float>& values);
+OXA_API bool KeptRotationKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys,
+                              std::vector<float>& values);
 
 #endif  // OXA_FORMATS_GEOMETRY_3DS_VOXA_3DS_ROTATION_KEYS_H

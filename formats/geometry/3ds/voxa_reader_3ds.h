@@ -6,8 +6,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "formats/geometry/3ds/ftk.h"
-#include "oxa_codec/voxa_reader.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/formats/geometry/3ds/ftk.h>
+#include <oxa/oxa_codec/voxa_reader.h>
 
 class VOxaCamera;
 class VOxaLight;
@@ -33,7 +34,7 @@ class VFCurve;
 // the database, the settings, the fetched records and the toolkit file, whether it succeeds or
 // not, so that a bad file never stops a later read. Indexes read from the file are checked before
 // use; a hierarchy that would loop is cut at the top parent with a warning.
-class VOxaReader3DS : public VOxaReader {
+class OXA_API VOxaReader3DS : public VOxaReader {
 public:
     explicit VOxaReader3DS(VOxaSdkManager* manager);
     // Closes the file and frees every table.
@@ -216,6 +217,6 @@ private:
 };
 
 // The importer's factory for the "3ds" row: a new reader owned by the caller.
-VOxaReader* VOxaCreateReader3DS(VOxaSdkManager* manager);
+OXA_API VOxaReader* VOxaCreateReader3DS(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_GEOMETRY_3DS_VOXA_READER_3DS_H

@@ -8,15 +8,16 @@
 #include <unordered_set>
 #include <vector>
 
-#include "base/vge_vector.h"
-#include "base/vstring.h"
-#include "base/vtime.h"
-#include "formats/geometry/3ds/ftk.h"
-#include "formats/geometry/voxa_geometry_write.h"
-#include "formats/geometry/voxa_material_extras.h"
-#include "oxa_codec/voxa_writer.h"
-#include "scene/voxa_global_light_settings.h"
-#include "scene/voxa_renaming_strategy.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vtime.h>
+#include <oxa/formats/geometry/3ds/ftk.h>
+#include <oxa/formats/geometry/voxa_geometry_write.h>
+#include <oxa/formats/geometry/voxa_material_extras.h>
+#include <oxa/oxa_codec/voxa_writer.h>
+#include <oxa/scene/voxa_global_light_settings.h>
+#include <oxa/scene/voxa_renaming_strategy.h>
 
 class VFCurve;
 class VOxaCamera;
@@ -42,7 +43,7 @@ class VOxaTexture;
 // material.
 //
 // The toolkit's state is process-wide: one Write runs at a time.
-class VOxaWriter3DS : public VOxaWriter {
+class OXA_API VOxaWriter3DS : public VOxaWriter {
 public:
     explicit VOxaWriter3DS(VOxaSdkManager* manager);
     ~VOxaWriter3DS() override;
@@ -238,6 +239,6 @@ private:
 };
 
 // The exporter's factory for the "3ds" row: a new writer owned by the caller.
-VOxaWriter* CreateWriter3DS(VOxaSdkManager* manager);
+OXA_API VOxaWriter* CreateWriter3DS(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_GEOMETRY_3DS_VOXA_WRITER_3DS_H

@@ -4,25 +4,27 @@
 #ifndef OXA_FORMATS_GEOMETRY_DXF_VOXA_DXF_CODE_PAGES_H
 #define OXA_FORMATS_GEOMETRY_DXF_VOXA_DXF_CODE_PAGES_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <utility>
 #include <vector>
 
 namespace dxfcodepage {
-// The tables as they are stored (see voxa_dxf_code_page_tables.cpp): row 0 the bytes 0x80 to 0xFF
+// The tables as they are stored (generated from the code pages): row 0 the bytes 0x80 to 0xFF
 // standing alone, then for a double-byte page one row per lead byte 0x81 to 0xFE over the trail
 // bytes 0x40 to 0xFE.
-struct PageRows {
+struct OXA_API PageRows {
     int number;
     const char* const* rows;
     int rowCount;
 };
-extern const PageRows kPages[];
-extern const int kPageCount;
+extern OXA_API const PageRows kPages[];
+extern OXA_API const int kPageCount;
 }  // namespace dxfcodepage
 
-class VDxfCodePage {
+class OXA_API VDxfCodePage {
 public:
     // The page of that number, built on first use; null for a number that is none of the above.
     static const VDxfCodePage* Get(int number);

@@ -30,7 +30,8 @@
 #include <string>
 #include <vector>
 
-#include "base/vge_vector.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
 
 class VOxaColor;
 class VSafeOutputFile;
@@ -47,11 +48,11 @@ constexpr int kDxfOutOfRangeCode = -1;
 // Parses what "%d" takes from the start of `text` (at most `size` bytes, stopping at a zero byte):
 // blanks, an optional sign, digits. False, `value` unchanged, when there is no number or it does
 // not fit an int.
-bool DxfParseInt(const char* text, size_t size, int& value);
+OXA_API bool DxfParseInt(const char* text, size_t size, int& value);
 // Parses what "%lf" takes from the start of `text` (blanks, sign, decimal or hexadecimal number,
 // "inf", "nan"), in the C locale. A number beyond the range of double gives +-HUGE_VAL as strtod
 // does. False, `value` unchanged, when there is no number.
-bool DxfParseReal(const char* text, size_t size, double& value);
+OXA_API bool DxfParseReal(const char* text, size_t size, double& value);
 // The same over a zero-terminated value.
 inline bool DxfParseInt(const char* text, int& value) {
     return DxfParseInt(text, (size_t)-1 / 2, value);
@@ -62,10 +63,10 @@ inline bool DxfParseReal(const char* text, double& value) {
 
 // Colour number to RGB: numbers 1 to 255 set red, green and blue of `color` (alpha untouched);
 // any other number leaves it unchanged.
-void DxfAciToColor(int number, VOxaColor& color);
+OXA_API void DxfAciToColor(int number, VOxaColor& color);
 // RGB to the nearest colour number of the palette, always 1 to 255. Components are taken within
 // [0, 1] (a value outside, or not a number, counts as the nearest bound).
-int DxfColorToAci(double red, double green, double blue);
+OXA_API int DxfColorToAci(double red, double green, double blue);
 
 // Names (layers, blocks) and their characters. Files of version AC1021 and later hold UTF-8; older
 // ones hold the code page their header names ("$DWGCODEPAGE", such as "ANSI_1252" or "ANSI_932"),
@@ -79,25 +80,25 @@ constexpr int kDxfNoCodePage = 0;
 constexpr int kDxfUtf8 = 65001;
 // The code page a "$DWGCODEPAGE" value names by its last digits; 1252 for a value naming none of
 // the pages above, kDxfNoCodePage for an empty one.
-int DxfCodePageOf(const char* value);
+OXA_API int DxfCodePageOf(const char* value);
 // False for the characters no name ever holds: C0 and C1 controls, DEL, the marks that turn the
 // direction of text (U+061C, U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069), the line and
 // paragraph separators and U+FFFD.
-bool DxfNameCharacter(uint32_t c);
+OXA_API bool DxfNameCharacter(uint32_t c);
 // A name as the file holds it to UTF-8, with its "\U+XXXX" escapes decoded, into `out` (room for
 // kDxfLineSize bytes; a longer result is cut before the character that does not fit). Bytes that
 // hold no character and characters no name holds become "_".
-void DxfNameToUtf8(const char* name, int page, char* out);
+OXA_API void DxfNameToUtf8(const char* name, int page, char* out);
 // A UTF-8 name with every character no name holds, and every byte that is no UTF-8, made "_".
-std::string DxfCleanName(const char* name);
+OXA_API std::string DxfCleanName(const char* name);
 // A UTF-8 name as a file of code page `page` holds it: characters the page cannot hold, characters
 // no name holds and bytes that are no UTF-8 become "_", and `lost` (when not null) counts them; at
 // most `limit` bytes, cut before the character that does not fit.
-std::string DxfNameFromUtf8(const char* name, int page, size_t limit, int* lost = nullptr);
+OXA_API std::string DxfNameFromUtf8(const char* name, int page, size_t limit, int* lost = nullptr);
 // The code page that holds every character of `names` (UTF-8): Windows-1252 when it does, else the
 // first of 1250, 1251, 1253 to 1258, 874, 932, 936, 949 and 950 that does; when none does, the one
 // that loses the fewest.
-int DxfCodePageFor(const std::vector<std::string>& names);
+OXA_API int DxfCodePageFor(const std::vector<std::string>& names);
 
 // Axis conversion between DXF (Z-up) and the scene (Y-up); the two are each other's inverse.
 inline VgeTVector DxfToScenePoint(double x, double y, double z) {
@@ -108,7 +109,7 @@ inline VgeTVector DxfToScenePoint(double x, double y, double z) {
 // so a group read allocates nothing; the position can be told and set again (the readers put back
 // the group that ended an entity). Reading fails only at the end of the data or at a line longer
 // than kDxfMaxLine bytes; after such a line every read fails.
-class VDxfGroupReader {
+class OXA_API VDxfGroupReader {
 public:
     VDxfGroupReader();
     ~VDxfGroupReader();
@@ -232,7 +233,7 @@ inline bool VDxfGroupReader::ReadPlainGroup(int& code, char* value) {
 
 // Writes groups through a block buffer into a safe output file. Failures of the underlying file are
 // remembered by the file (see VSafeOutputFile); Flush reports them.
-class VDxfGroupWriter {
+class OXA_API VDxfGroupWriter {
 public:
     explicit VDxfGroupWriter(VSafeOutputFile& file);
     ~VDxfGroupWriter();

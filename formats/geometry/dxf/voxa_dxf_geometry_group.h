@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/vge_vector.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
 
 // Finds, among points[0, n), the smallest index of a point whose x, y and z each differ from a
 // given point by at most 1e-6 (the equality of VgeTVector), as a scan from index 0 would, but
@@ -17,7 +18,7 @@
 // of its cell's hash, so a probe reads one cache line and looks at the point itself only when
 // the tag matches. A point exactly equal to one already stored is not stored: the earlier one
 // always wins over it.
-class VDxfWeldIndex {
+class OXA_API VDxfWeldIndex {
 public:
     bool IsBuilt() const { return mBuilt; }
     // Indexes points[0, count).
@@ -54,7 +55,7 @@ private:
 // Points (scene coordinates, w 1.0) and the face stream: item 0 the material flag (1 when some
 // face has a colour number above 0), item 1 reserved (0), then per face its size s (2, 3 or 4),
 // its colour number and s indices into the points.
-struct DxfGeometryGroup {
+struct OXA_API DxfGeometryGroup {
     std::vector<VgeTVector> mPoints;
     std::vector<int> mFaces{0, 0};
     VDxfWeldIndex mWeld;

@@ -7,9 +7,11 @@
 #ifndef OXA_FORMATS_GEOMETRY_DXF_VOXA_DXF_OCS_H
 #define OXA_FORMATS_GEOMETRY_DXF_VOXA_DXF_OCS_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <cmath>
 
-struct DxfOcs {
+struct OXA_API DxfOcs {
     // The axes in world (DXF) coordinates, unit length.
     double x[3] = {1.0, 0.0, 0.0};
     double y[3] = {0.0, 1.0, 0.0};

@@ -10,12 +10,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/vstring.h"
-#include "base/vstring_pair_list.h"
-#include "formats/geometry/dxf/voxa_dxf_file.h"
-#include "formats/geometry/dxf/voxa_dxf_geometry_group.h"
-#include "oxa_codec/voxa_reader.h"
-#include "scene/voxa_renaming_strategy.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vstring_pair_list.h>
+#include <oxa/formats/geometry/dxf/voxa_dxf_file.h>
+#include <oxa/formats/geometry/dxf/voxa_dxf_geometry_group.h>
+#include <oxa/oxa_codec/voxa_reader.h>
+#include <oxa/scene/voxa_renaming_strategy.h>
 
 class VOxaColor;
 
@@ -24,7 +25,7 @@ class VOxaColor;
 constexpr int kDxfInsertSize = 10;
 
 // A linear map of scene points (row-major; the identity when made).
-struct DxfLinear {
+struct OXA_API DxfLinear {
     double m[3][3] = {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}};
 };
 class VOxaMaterial;
@@ -43,7 +44,7 @@ class VOxaNode;
 // The material counter, the material cache (one material per colour number), the layer table and
 // the renaming of node names live as long as the reader: a second Read with the same reader reuses
 // the materials of the first for equal colour numbers and keeps counting names.
-class VOxaReaderDxf : public VOxaReader {
+class OXA_API VOxaReaderDxf : public VOxaReader {
 public:
     // A block reference nested deeper than this is skipped with a warning.
     static constexpr int kMaxBlockDepth = 32;
@@ -236,6 +237,6 @@ protected:
 };
 
 // The factory of the importer's format table.
-VOxaReader* CreateDxfReader(VOxaSdkManager* manager);
+OXA_API VOxaReader* CreateDxfReader(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_GEOMETRY_DXF_VOXA_READER_DXF_H

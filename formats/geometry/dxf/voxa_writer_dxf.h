@@ -8,13 +8,14 @@
 #include <unordered_set>
 #include <vector>
 
-#include "base/vge_vector.h"
-#include "base/vsafe_output_file.h"
-#include "base/vstring.h"
-#include "base/vtime.h"
-#include "formats/geometry/dxf/voxa_dxf_file.h"
-#include "oxa_codec/voxa_writer.h"
-#include "scene/voxa_global_light_settings.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/base/vsafe_output_file.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vtime.h>
+#include <oxa/formats/geometry/dxf/voxa_dxf_file.h>
+#include <oxa/oxa_codec/voxa_writer.h>
+#include <oxa/scene/voxa_global_light_settings.h>
 
 class VOxaMesh;
 class VOxaNode;
@@ -39,7 +40,7 @@ class VOxaWriteMeshes;
 //
 // The file is written under a temporary name and put in place by FileClose only when every write
 // succeeded; a failed write leaves any earlier file of that name as it was.
-class VOxaWriterDxf : public VOxaWriter {
+class OXA_API VOxaWriterDxf : public VOxaWriter {
 public:
     explicit VOxaWriterDxf(VOxaSdkManager* manager);
     // Closes (and so puts in place) the file.
@@ -105,6 +106,6 @@ private:
 };
 
 // The factory of the exporter's format table.
-VOxaWriter* CreateDxfWriter(VOxaSdkManager* manager);
+OXA_API VOxaWriter* CreateDxfWriter(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_GEOMETRY_DXF_VOXA_WRITER_DXF_H

@@ -3,6 +3,8 @@
 #ifndef OXA_FORMATS_GEOMETRY_OBJ_VOXA_OBJ_LINE_H
 #define OXA_FORMATS_GEOMETRY_OBJ_VOXA_OBJ_LINE_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -12,7 +14,7 @@
 
 namespace voxa_obj {
 
-class VLineSource {
+class OXA_API VLineSource {
 public:
     // Blocks of `blockSize` bytes, fewer when the file is known to be smaller.
     explicit VLineSource(std::FILE* file, size_t blockSize = 1 << 20) : mFile(file) {

@@ -9,8 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/geometry/obj/voxa_obj_line.h"
-#include "formats/geometry/obj/voxa_obj_text.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/formats/geometry/obj/voxa_obj_line.h>
+#include <oxa/formats/geometry/obj/voxa_obj_text.h>
 
 class VOxaTexture;
 
@@ -23,19 +24,19 @@ constexpr size_t kKeywordLength = 20;
 // keyword (the first word, at most kKeywordLength characters) and the rest, trimmed; a rest that
 // ends in a backslash goes on on the next line (the backslash becomes a blank). A joined line is
 // kept in the two buffers, so the views stay valid until they change. False at the end.
-bool NextKeywordLine(VLineSource& source, std::string& keywordBuffer, std::string& lineBuffer,
-                     std::string_view& keyword, std::string_view& rest);
+OXA_API bool NextKeywordLine(VLineSource& source, std::string& keywordBuffer, std::string& lineBuffer,
+                             std::string_view& keyword, std::string_view& rest);
 
 // How the text starts: a UTF-8 byte-order mark is skipped (true); UTF-16 text is not read (false).
-bool SkipByteOrderMark(VLineSource& source);
+OXA_API bool SkipByteOrderMark(VLineSource& source);
 
 // The file a library named `name` in the OBJ file `objPath` is read from: the name taken from the
 // OBJ file's folder when a regular file is there, else the name as it stands (from the working
 // directory).
-std::string LibraryPath(const std::string& objPath, std::string_view name);
+OXA_API std::string LibraryPath(const std::string& objPath, std::string_view name);
 
 // Whether a library named `name` in the OBJ file `objPath` is a regular file.
-bool LibraryExists(const std::string& objPath, std::string_view name);
+OXA_API bool LibraryExists(const std::string& objPath, std::string_view name);
 
 // Calls `use` for each library name of the rest of an "mtllib" line of the OBJ file `objPath`.
 // The names are the words of the line, split at blanks; but when the whole rest holds a blank
@@ -55,7 +56,7 @@ void ForEachLibraryName(const std::string& objPath, std::string_view rest, Use u
 
 // An image map line of an MTL file ("map_Kd -s 2 2 1 -o 0.5 0.5 0 wood grain.png"): the options
 // before the file, then the file name, which is the rest of the line and may hold blanks.
-struct MapLine {
+struct OXA_API MapLine {
     std::string mFile;
     // "-s" and "-o": their u and v go to the texture's scale and translation (their w is 1 and 0
     // when absent).
@@ -72,23 +73,23 @@ struct MapLine {
 // "-texres", "-bm", "-boost", "-imfchan", "-type" with one value, "-mm" with two, "-o", "-s", "-t"
 // with one to three numbers); an option never takes the line's last word, which is always part of
 // the file. The file starts at the first word that is not an option. False when no file is left.
-bool ParseMapLine(std::string_view rest, MapLine& out);
+OXA_API bool ParseMapLine(std::string_view rest, MapLine& out);
 
 // The options of a map line that the texture holds in no other field (MapLine::mOptions), kept in
 // the texture's string property "OBJ Map Options" so that the line is written back with them.
 // Setting "" on a texture without the property adds nothing.
-void SetMapOptions(VOxaTexture* texture, const char* options);
-std::string GetMapOptions(const VOxaTexture* texture);
+OXA_API void SetMapOptions(VOxaTexture* texture, const char* options);
+OXA_API std::string GetMapOptions(const VOxaTexture* texture);
 
 // Whether the option text `options` (as MapLine keeps it) holds the option `name` ("-s").
-bool HasMapOption(std::string_view options, std::string_view name);
+OXA_API bool HasMapOption(std::string_view options, std::string_view name);
 // Takes the first one-value option `name` ("-clamp on") out of the option text: its value goes to
 // `value`. False (text unchanged) when the text holds no such option with a value.
-bool TakeMapOption(std::string& options, std::string_view name, std::string& value);
+OXA_API bool TakeMapOption(std::string& options, std::string_view name, std::string& value);
 
 // The files of the libraries that reading the OBJ file `objPath` opens, each once, in the order
 // the file names them. Empty when the file cannot be read.
-std::vector<std::string> MaterialLibraryFiles(const std::string& objPath);
+OXA_API std::vector<std::string> MaterialLibraryFiles(const std::string& objPath);
 
 }  // namespace voxa_obj
 

@@ -5,6 +5,8 @@
 #ifndef OXA_FORMATS_GEOMETRY_OBJ_VOXA_OBJ_TEXT_H
 #define OXA_FORMATS_GEOMETRY_OBJ_VOXA_OBJ_TEXT_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <cctype>
 #include <cfloat>
 #include <charconv>
@@ -18,7 +20,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "base/vprintable_text.h"
+#include <oxa/base/vprintable_text.h>
 
 namespace voxa_obj {
 
@@ -46,7 +48,7 @@ inline std::string ObjLineText(std::string_view text) {
 // Names made distinct: a name met before becomes the name followed by the first number that
 // makes it new ("Mat", "Mat1", "Mat2"); with `ignoreCase`, names that differ in case only clash
 // too. Each clash costs a lookup or two, not a walk over the names taken.
-class VNameSet {
+class OXA_API VNameSet {
 public:
     explicit VNameSet(bool ignoreCase) : mIgnoreCase(ignoreCase) {}
     std::string Take(const std::string& name) {

@@ -8,13 +8,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/vge_vector.h"
-#include "base/vstring.h"
-#include "formats/geometry/obj/voxa_obj_chunks.h"
-#include "formats/geometry/obj/voxa_obj_mtllib.h"
-#include "formats/geometry/obj/voxa_obj_text.h"
-#include "oxa_codec/voxa_reader.h"
-#include "scene/voxa_renaming_strategy.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/base/vstring.h>
+#include <oxa/formats/geometry/obj/voxa_obj_chunks.h>
+#include <oxa/formats/geometry/obj/voxa_obj_mtllib.h>
+#include <oxa/formats/geometry/obj/voxa_obj_text.h>
+#include <oxa/oxa_codec/voxa_reader.h>
+#include <oxa/scene/voxa_renaming_strategy.h>
 
 class VOxaMaterial;
 class VOxaMesh;
@@ -36,7 +37,7 @@ class VLineSource;
 //
 // Lines of any length are read, with "\n", "\r\n" or "\r" ends and backslash continuation; every
 // index is checked against what was read so far. The file is streamed, not loaded whole.
-class VOxaReaderObj : public VOxaReader {
+class OXA_API VOxaReaderObj : public VOxaReader {
 public:
     explicit VOxaReaderObj(VOxaSdkManager* manager);
     ~VOxaReaderObj() override;
@@ -192,6 +193,6 @@ private:
 };
 
 // The importer's factory for the "obj" row: a new reader owned by the caller.
-VOxaReader* CreateObjReader(VOxaSdkManager* manager);
+OXA_API VOxaReader* CreateObjReader(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_GEOMETRY_OBJ_VOXA_READER_OBJ_H

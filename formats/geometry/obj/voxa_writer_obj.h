@@ -5,12 +5,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/vsafe_output_file.h"
-#include "base/vstring.h"
-#include "formats/geometry/obj/voxa_obj_text.h"
-#include "formats/geometry/voxa_geometry_write.h"
-#include "formats/geometry/voxa_material_extras.h"
-#include "oxa_codec/voxa_writer.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vsafe_output_file.h>
+#include <oxa/base/vstring.h>
+#include <oxa/formats/geometry/obj/voxa_obj_text.h>
+#include <oxa/formats/geometry/voxa_geometry_write.h>
+#include <oxa/formats/geometry/voxa_material_extras.h>
+#include <oxa/oxa_codec/voxa_writer.h>
 
 class VOxaMaterial;
 class VOxaMesh;
@@ -31,7 +32,7 @@ class VOxaTexture;
 // Both files go through VSafeOutputFile: the OBJ file reaches its name at FileClose, the MTL file
 // at the end of Write, and neither is left half-written. Indices count over everything written
 // since FileCreate, so several Writes into one file keep numbering.
-class VOxaWriterObj : public VOxaWriter {
+class OXA_API VOxaWriterObj : public VOxaWriter {
 public:
     explicit VOxaWriterObj(VOxaSdkManager* manager);
     ~VOxaWriterObj() override;
@@ -142,6 +143,6 @@ private:
 };
 
 // The exporter's factory for the "obj" row: a new writer owned by the caller.
-VOxaWriter* CreateObjWriter(VOxaSdkManager* manager);
+OXA_API VOxaWriter* CreateObjWriter(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_GEOMETRY_OBJ_VOXA_WRITER_OBJ_H

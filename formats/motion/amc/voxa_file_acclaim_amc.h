@@ -4,9 +4,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "animation/fcurve.h"
-#include "base/vtime.h"
-#include "formats/motion/asf/vacclaim_text_file.h"
+#include <oxa/animation/fcurve.h>
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vtime.h>
+#include <oxa/formats/motion/asf/vacclaim_text_file.h>
 
 class AsfBone;
 class VFCurve;
@@ -17,7 +18,7 @@ class VStreamOptionsMotion;
 // followed by one line per bone with its dof values in the order of the bone's dof list.
 // Translations are in ASF length units; angles in the unit of the AMC's own ":DEGREES" or
 // ":RADIANS" line, and without one in that of the ASF's ":units angle" (degrees by default).
-class VOxaFileAcclaimAmc : public VAcclaimTextFile {
+class OXA_API VOxaFileAcclaimAmc : public VAcclaimTextFile {
 public:
     explicit VOxaFileAcclaimAmc(bool diagnostics = false);
 

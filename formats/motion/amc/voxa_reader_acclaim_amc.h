@@ -1,13 +1,14 @@
 #ifndef OXA_FORMATS_MOTION_AMC_VOXA_READER_ACCLAIM_AMC_H
 #define OXA_FORMATS_MOTION_AMC_VOXA_READER_ACCLAIM_AMC_H
 
-#include "base/vstring.h"
-#include "formats/motion/amc/voxa_file_acclaim_amc.h"
-#include "formats/motion/vtext_motion_io.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
+#include <oxa/formats/motion/amc/voxa_file_acclaim_amc.h>
+#include <oxa/formats/motion/vtext_motion_io.h>
 
 // Reads AMC motion into a new take of the skeleton nodes. The options must carry the skeleton
 // of the ASF import (the same options object, passed on after the ASF read).
-class VOxaReaderAcclaimAmc : public VOxaTextFileReader<VOxaFileAcclaimAmc> {
+class OXA_API VOxaReaderAcclaimAmc : public VOxaTextFileReader<VOxaFileAcclaimAmc> {
 public:
     explicit VOxaReaderAcclaimAmc(VOxaSdkManager* manager);
     // Motion options as the ASF reader's, with the header's start time, frame count and rate;
@@ -16,6 +17,6 @@ public:
     bool Read(VOxaScene* scene, VStreamOptions* options) override;
 };
 
-VOxaReader* VOxaCreateReaderAcclaimAmc(VOxaSdkManager* manager);
+OXA_API VOxaReader* VOxaCreateReaderAcclaimAmc(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_MOTION_AMC_VOXA_READER_ACCLAIM_AMC_H

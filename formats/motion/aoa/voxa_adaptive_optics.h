@@ -1,14 +1,15 @@
 #ifndef OXA_FORMATS_MOTION_AOA_VOXA_ADAPTIVE_OPTICS_H
 #define OXA_FORMATS_MOTION_AOA_VOXA_ADAPTIVE_OPTICS_H
 
-#include "formats/motion/voxa_motion_base.h"
-#include "formats/motion/vtext_file.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/formats/motion/voxa_motion_base.h>
+#include <oxa/formats/motion/vtext_file.h>
 
 // The AOA marker file (and the MCD file, which has the same layout): optional free lines, the
 // header line "frames = F markers = M Hz = R" (each word and "=" a token of its own, keywords in
 // any case), then F blocks of M lines holding x, y and z of one marker each. Marker names are
 // generated ("Marker1" ...); there is no start time and no scale.
-class VOxaFileAdaptiveOptics : public VTextFile, public IOxaFileMotionBase {
+class OXA_API VOxaFileAdaptiveOptics : public VTextFile, public IOxaFileMotionBase {
 public:
     // `isMcd` names the format in the writer's notes.
     explicit VOxaFileAdaptiveOptics(bool isMcd = false);
@@ -79,7 +80,7 @@ private:
 // Reader of AOA files, or of MCD files when `isMcd`: the marker reader with the reference name
 // "AOA" or "MCD" and the defaults "ImportAsOpticalSegments", "ImportExactZeroAsOccluded" and
 // "ImportSetOccludedToLastValidPosition" 1.
-class VOxaReaderAdaptiveOptics : public VOxaReaderMotionBase {
+class OXA_API VOxaReaderAdaptiveOptics : public VOxaReaderMotionBase {
 public:
     VOxaReaderAdaptiveOptics(VOxaSdkManager* manager, bool isMcd);
 
@@ -89,7 +90,7 @@ protected:
 };
 
 // Writer of AOA files, or of MCD files when `isMcd`; default "ExportFromGlobalPosition" 0.
-class VOxaWriterAdaptiveOptics : public VOxaWriterMotionBase {
+class OXA_API VOxaWriterAdaptiveOptics : public VOxaWriterMotionBase {
 public:
     VOxaWriterAdaptiveOptics(VOxaSdkManager* manager, bool isMcd);
 
@@ -102,9 +103,9 @@ private:
 };
 
 // Factories of the format table.
-VOxaReader* VOxaCreateAoaReader(VOxaSdkManager* manager);
-VOxaReader* VOxaCreateMcdReader(VOxaSdkManager* manager);
-VOxaWriter* VOxaCreateAoaWriter(VOxaSdkManager* manager);
-VOxaWriter* VOxaCreateMcdWriter(VOxaSdkManager* manager);
+OXA_API VOxaReader* VOxaCreateAoaReader(VOxaSdkManager* manager);
+OXA_API VOxaReader* VOxaCreateMcdReader(VOxaSdkManager* manager);
+OXA_API VOxaWriter* VOxaCreateAoaWriter(VOxaSdkManager* manager);
+OXA_API VOxaWriter* VOxaCreateMcdWriter(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_MOTION_AOA_VOXA_ADAPTIVE_OPTICS_H

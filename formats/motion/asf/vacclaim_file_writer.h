@@ -1,11 +1,12 @@
 #ifndef OXA_FORMATS_MOTION_ASF_VACCLAIM_FILE_WRITER_H
 #define OXA_FORMATS_MOTION_ASF_VACCLAIM_FILE_WRITER_H
 
-#include "base/vstring.h"
-#include "oxa_codec/voxa_writer.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
+#include <oxa/oxa_codec/voxa_writer.h>
 
 // The "Cannot open file" text of the ASF and AMC writers, with the path cut to a bounded length.
-VString VOxaAsfCannotOpenText(const char* path);
+OXA_API VString VOxaAsfCannotOpenText(const char* path);
 
 // The file handling of the ASF and AMC writers over their file object (`File` derives from
 // VTextFile): FileCreate makes it and opens it with "w"; FileClose puts the text in place only

@@ -1,14 +1,15 @@
 #ifndef OXA_FORMATS_MOTION_ASF_VACCLAIM_TEXT_FILE_H
 #define OXA_FORMATS_MOTION_ASF_VACCLAIM_TEXT_FILE_H
 
-#include "base/vstring.h"
-#include "formats/motion/vtext_file.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
+#include <oxa/formats/motion/vtext_file.h>
 
 // The text file under the ASF and AMC files: separators " \t, ()\r\n", comment character "#".
 // Beside the diagnostics of VTextFile (which reach only an installed receiver), every warning and
 // error is also kept, one line each with its "<name> read warning (line n): " prefix, so that the
 // readers can hand them on in their message text.
-class VAcclaimTextFile : public VTextFile {
+class OXA_API VAcclaimTextFile : public VTextFile {
 public:
     static constexpr const char* kSeparators = " \t, ()\r\n";
 

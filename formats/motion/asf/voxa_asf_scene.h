@@ -7,10 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "base/vge_vector.h"
-#include "base/vstring.h"
-#include "base/vtime.h"
-#include "objects/vobject.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vtime.h>
+#include <oxa/objects/vobject.h>
 
 class VFCurve;
 class VFCurveNode;
@@ -25,7 +26,7 @@ enum EAsfDof : int { eASF_TX = 0, eASF_TY = 1, eASF_TZ = 2, eASF_RZ = 3, eASF_RY
 // matrices in row-vector form: a bone's axis matrix A turns its local frame into the skeleton's
 // frame. A bone owns its children; the tree is taken apart iteratively by VOxaAsfScene, so a
 // bone's destructor frees only its own curves.
-class AsfBone {
+class OXA_API AsfBone {
 public:
     static constexpr int kMaxNameLength = 50;
     static constexpr int kMaxDofs = 6;
@@ -104,7 +105,7 @@ private:
 // The skeleton of an ASF file: the bone tree and the units. The skeleton name is the object's
 // name (GetName / SetName). The ASF reader leaves it attached to the motion options for the AMC
 // reader; the ASF writer likewise for the AMC writer.
-class VOxaAsfScene : public VObject {
+class OXA_API VOxaAsfScene : public VObject {
     VOBJECT_DECLARE_CLASS()
 public:
     // Deeper bone trees are refused: every walk over the tree is iterative, but the scene graph

@@ -4,7 +4,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "formats/motion/asf/vacclaim_text_file.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/formats/motion/asf/vacclaim_text_file.h>
 
 class AsfBone;
 class VOxaAsfScene;
@@ -12,7 +13,7 @@ class VOxaAsfScene;
 // The ASF skeleton file: units, a root, bone data and the hierarchy, read into and written from a
 // VOxaAsfScene. Errors fail the read (the scene keeps the bones read so far; the caller destroys
 // it); warnings are kept and reading goes on.
-class VOxaFileAcclaimAsf : public VAcclaimTextFile {
+class OXA_API VOxaFileAcclaimAsf : public VAcclaimTextFile {
 public:
     explicit VOxaFileAcclaimAsf(bool diagnostics = false);
 

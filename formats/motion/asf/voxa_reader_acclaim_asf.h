@@ -1,13 +1,14 @@
 #ifndef OXA_FORMATS_MOTION_ASF_VOXA_READER_ACCLAIM_ASF_H
 #define OXA_FORMATS_MOTION_ASF_VOXA_READER_ACCLAIM_ASF_H
 
-#include "base/vstring.h"
-#include "formats/motion/asf/voxa_file_acclaim_asf.h"
-#include "formats/motion/vtext_motion_io.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
+#include <oxa/formats/motion/asf/voxa_file_acclaim_asf.h>
+#include <oxa/formats/motion/vtext_motion_io.h>
 
 // Reads an ASF skeleton into skeleton nodes and leaves the skeleton (VOxaAsfScene) attached to
 // the options, owned by them, for the AMC reader that animates it.
-class VOxaReaderAcclaimAsf : public VOxaTextFileReader<VOxaFileAcclaimAsf> {
+class OXA_API VOxaReaderAcclaimAsf : public VOxaTextFileReader<VOxaFileAcclaimAsf> {
 public:
     explicit VOxaReaderAcclaimAsf(VOxaSdkManager* manager);
     // Motion options: "ImportCreateReferenceNode" 1, "ImportDummyNodes" 0, "ImportLimits" 0.
@@ -16,8 +17,8 @@ public:
 };
 
 // The reference node's name of a skeleton: its name (or "ASF") + ":reference".
-VString VOxaAsfReferenceNodeName(const char* skeletonName);
+OXA_API VString VOxaAsfReferenceNodeName(const char* skeletonName);
 
-VOxaReader* VOxaCreateReaderAcclaimAsf(VOxaSdkManager* manager);
+OXA_API VOxaReader* VOxaCreateReaderAcclaimAsf(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_MOTION_ASF_VOXA_READER_ACCLAIM_ASF_H

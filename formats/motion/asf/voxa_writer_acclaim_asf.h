@@ -1,15 +1,16 @@
 #ifndef OXA_FORMATS_MOTION_ASF_VOXA_WRITER_ACCLAIM_ASF_H
 #define OXA_FORMATS_MOTION_ASF_VOXA_WRITER_ACCLAIM_ASF_H
 
-#include "base/vstring.h"
-#include "formats/motion/asf/vacclaim_file_writer.h"
-#include "formats/motion/asf/voxa_file_acclaim_asf.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
+#include <oxa/formats/motion/asf/vacclaim_file_writer.h>
+#include <oxa/formats/motion/asf/voxa_file_acclaim_asf.h>
 
 class VOxaNode;
 
 // Writes the skeleton below the scene's motion root as an ASF file and leaves it attached to the
 // options, owned by them, for the AMC writer.
-class VOxaWriterAcclaimAsf : public VOxaAcclaimFileWriter<VOxaFileAcclaimAsf> {
+class OXA_API VOxaWriterAcclaimAsf : public VOxaAcclaimFileWriter<VOxaFileAcclaimAsf> {
 public:
     explicit VOxaWriterAcclaimAsf(VOxaSdkManager* manager);
     // Motion options: "Translation" 0, "ExportFromGlobalPosition" 0, "ExportRequireSingleRootNode"
@@ -21,8 +22,8 @@ public:
 // Names below `node` (the node included when `self`) that an ASF or AMC file could not give back:
 // longer than 50 characters, holding a separator, starting like a number or with ':' or '#'.
 // Each is appended to `report`; false when there is one.
-bool VOxaCheckAsfNodeNames(VOxaNode* node, bool self, VString& report);
+OXA_API bool VOxaCheckAsfNodeNames(VOxaNode* node, bool self, VString& report);
 
-VOxaWriter* VOxaCreateWriterAcclaimAsf(VOxaSdkManager* manager);
+OXA_API VOxaWriter* VOxaCreateWriterAcclaimAsf(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_MOTION_ASF_VOXA_WRITER_ACCLAIM_ASF_H

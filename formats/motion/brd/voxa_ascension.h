@@ -4,17 +4,18 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/vge_vector.h"
-#include "base/vtime.h"
-#include "formats/motion/vtext_file.h"
-#include "formats/motion/vtext_motion_io.h"
-#include "oxa_codec/voxa_reader.h"
-#include "oxa_codec/voxa_writer.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/base/vtime.h>
+#include <oxa/formats/motion/vtext_file.h>
+#include <oxa/formats/motion/vtext_motion_io.h>
+#include <oxa/oxa_codec/voxa_reader.h>
+#include <oxa/oxa_codec/voxa_writer.h>
 
 // The BRD file of six-degree-of-freedom sensors: one record per line, no header. A record is
 // frame number, sensor number, "P" and a position x y z, "Q" and a quaternion x y z w, then the
 // time as whole seconds and microseconds within the second.
-class VOxaFileAscension : public VTextFile {
+class OXA_API VOxaFileAscension : public VTextFile {
 public:
     // Rewinds and answers whether the file has a significant line (the end flag of a former
     // pass over the whole file is not trusted here).
@@ -36,13 +37,13 @@ private:
 };
 
 // Euler angles in degrees (XYZ order) of a quaternion x, y, z, w that need not be normalised.
-VgeTVector VOxaQuaternionToEulerDegrees(const double quaternion[4]);
+OXA_API VgeTVector VOxaQuaternionToEulerDegrees(const double quaternion[4]);
 
 // Reader of BRD files: one "Marker<sensor>" node per sensor with translation, rotation and
 // occlusion curves below the reference node "BRD:reference" (or "BRD:optical"). The file is
 // scanned once into per-sensor tracks sorted by frame; a repeated (sensor, frame) record
 // replaces the earlier one.
-class VOxaReaderAscension : public VOxaTextFileReader<VOxaFileAscension> {
+class OXA_API VOxaReaderAscension : public VOxaTextFileReader<VOxaFileAscension> {
 public:
     explicit VOxaReaderAscension(VOxaSdkManager* manager);
     VStreamOptions* GetReadOptions() override;
@@ -91,14 +92,14 @@ private:
 
 // Writer of BRD files: one record per marked node and frame, sensor numbers by the node's place
 // in the depth-first walk; with "ExportGapsAsValidData" 0 an occluded node is left out of a frame.
-class VOxaWriterAscension : public VOxaTextFileWriter<VOxaFileAscension> {
+class OXA_API VOxaWriterAscension : public VOxaTextFileWriter<VOxaFileAscension> {
 public:
     explicit VOxaWriterAscension(VOxaSdkManager* manager);
     VStreamOptions* GetWriteOptions() override;
     bool Write(VOxaScene* scene, VStreamOptions* options) override;
 };
 
-VOxaReader* VOxaCreateBrdReader(VOxaSdkManager* manager);
-VOxaWriter* VOxaCreateBrdWriter(VOxaSdkManager* manager);
+OXA_API VOxaReader* VOxaCreateBrdReader(VOxaSdkManager* manager);
+OXA_API VOxaWriter* VOxaCreateBrdWriter(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_MOTION_BRD_VOXA_ASCENSION_H

@@ -4,9 +4,10 @@
 #include <memory>
 #include <vector>
 
-#include "base/vstring.h"
-#include "base/vtime.h"
-#include "formats/motion/vtext_file.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
+#include <oxa/base/vtime.h>
+#include <oxa/formats/motion/vtext_file.h>
 
 class VFCurve;
 class VOxaNode;
@@ -14,7 +15,7 @@ class VStreamOptionsMotion;
 
 // One joint of a BVH hierarchy: its place in the tree, its name, offset and channels, the values
 // of the frame being read, and the scene node and curves the reader made for it.
-struct BvhJoint {
+struct OXA_API BvhJoint {
     enum EChannel : int {
         eXPOSITION = 0,
         eYPOSITION = 1,
@@ -64,7 +65,7 @@ struct BvhJoint {
 // attached to them; the writing operations put out the same layout, line by line.
 //
 // Every read failure answers false; GetFailure then tells what was wrong and on which line.
-class VOxaFileBiovision : public VTextFile {
+class OXA_API VOxaFileBiovision : public VTextFile {
 public:
     // Nesting deeper than this fails: real skeletons stay far below it, and the tree is walked
     // without recursion anyway.

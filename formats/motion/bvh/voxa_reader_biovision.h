@@ -3,8 +3,9 @@
 
 #include <memory>
 
-#include "base/vstring.h"
-#include "oxa_codec/voxa_reader.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vstring.h>
+#include <oxa/oxa_codec/voxa_reader.h>
 
 class VOxaFileBiovision;
 class VOxaNode;
@@ -19,7 +20,7 @@ class VStreamOptionsMotion;
 //
 // Errors: 0 "File is corrupted" (with what was wrong and on which line), 3 "File not opened",
 // 6 "Stream options not set".
-class VOxaReaderBiovision : public VOxaReader {
+class OXA_API VOxaReaderBiovision : public VOxaReader {
 public:
     explicit VOxaReaderBiovision(VOxaSdkManager* manager);
     ~VOxaReaderBiovision() override;
@@ -45,6 +46,6 @@ private:
 };
 
 // The factory of the format table.
-VOxaReader* VOxaCreateReaderBiovision(VOxaSdkManager* manager);
+OXA_API VOxaReader* VOxaCreateReaderBiovision(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_MOTION_BVH_VOXA_READER_BIOVISION_H

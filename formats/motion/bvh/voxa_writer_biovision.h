@@ -4,9 +4,10 @@
 #include <memory>
 #include <vector>
 
-#include "base/vge_vector.h"
-#include "base/vtime.h"
-#include "oxa_codec/voxa_writer.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/base/vtime.h>
+#include <oxa/oxa_codec/voxa_writer.h>
 
 class VOxaFileBiovision;
 class VOxaMotionSampler;
@@ -27,7 +28,7 @@ class VStreamOptionsMotion;
 // Errors: 1 "File not opened" (FileCreate: "Cannot open file "<name>" for writing."), 2 ("Can not
 // find root node.", "no joints to write" or frames the time line cannot hold), 3 "Out of disk
 // space", 4 "Stream options not set".
-class VOxaWriterBiovision : public VOxaWriter {
+class OXA_API VOxaWriterBiovision : public VOxaWriter {
 public:
     explicit VOxaWriterBiovision(VOxaSdkManager* manager);
     ~VOxaWriterBiovision() override;
@@ -77,6 +78,6 @@ private:
 };
 
 // The factory of the format table.
-VOxaWriter* VOxaCreateWriterBiovision(VOxaSdkManager* manager);
+OXA_API VOxaWriter* VOxaCreateWriterBiovision(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_MOTION_BVH_VOXA_WRITER_BIOVISION_H

@@ -1,8 +1,9 @@
 #ifndef OXA_FORMATS_MOTION_C3D_VOXA_FILE_VICON_H
 #define OXA_FORMATS_MOTION_C3D_VOXA_FILE_VICON_H
 
-#include "formats/motion/c3d/vvicon_loader.h"
-#include "formats/motion/voxa_motion_base.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/formats/motion/c3d/vvicon_loader.h>
+#include <oxa/formats/motion/voxa_motion_base.h>
 
 class VStreamOptionsMotion;
 
@@ -12,7 +13,7 @@ class VStreamOptionsMotion;
 // Writing: `WriteHeader`, `WriteMarkerNames`, one `WriteFrame` per frame and `WriteEnd`, which
 // sets the header's parameter and data blocks. Written files declare DEC (85), hold DEC floats
 // and Intel integers, millimetres, and the axes (-x, z, y) of the scene.
-class VOxaFileVicon : public VViconLoaderBase, public IOxaFileMotionBase {
+class OXA_API VOxaFileVicon : public VViconLoaderBase, public IOxaFileMotionBase {
 public:
     // Frame numbers and counts live in 16-bit fields.
     static constexpr int kMaxWord = 0xFFFF;
@@ -120,7 +121,7 @@ private:
 // "File is corrupted: frame N: ..." for the data; a file of analog channels only is refused with
 // error 0 and the text "the file holds no 3D points; analog channels are not read". A frame rate the header
 // cannot give is read as 30 with a warning in the message text.
-class VOxaReaderVicon : public VOxaReaderMotionBase {
+class OXA_API VOxaReaderVicon : public VOxaReaderMotionBase {
 public:
     explicit VOxaReaderVicon(VOxaSdkManager* manager);
     VStreamOptions* GetReadOptions() override;
@@ -139,7 +140,7 @@ private:
 // Writer of C3D files; defaults "UnusedSegments" 1, "ExportGapsAsValidData" 0,
 // "ExportC3DRealFormat" 1 (floating-point data) and "ExportFromGlobalPosition" 0. A scene whose
 // marker count or frame numbers do not fit 16 bits is refused with error 5 and a text saying why.
-class VOxaWriterVicon : public VOxaWriterMotionBase {
+class OXA_API VOxaWriterVicon : public VOxaWriterMotionBase {
 public:
     explicit VOxaWriterVicon(VOxaSdkManager* manager);
     bool Write(VOxaScene* scene, VStreamOptions* options) override;
@@ -149,7 +150,7 @@ protected:
     void SetDefaultWriteOptions(VStreamOptionsMotion* options) override;
 };
 
-VOxaReader* VOxaCreateC3dReader(VOxaSdkManager* manager);
-VOxaWriter* VOxaCreateC3dWriter(VOxaSdkManager* manager);
+OXA_API VOxaReader* VOxaCreateC3dReader(VOxaSdkManager* manager);
+OXA_API VOxaWriter* VOxaCreateC3dWriter(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_MOTION_C3D_VOXA_FILE_VICON_H

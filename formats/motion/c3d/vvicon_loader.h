@@ -8,8 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "base/vsafe_output_file.h"
-#include "base/vstring.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vsafe_output_file.h>
+#include <oxa/base/vstring.h>
 
 // The C3D file: 512-byte blocks numbered from 1 (block n begins at byte (n - 1) x 512) holding a
 // header block, a parameter section of named groups and parameters, and a data section of 3-D
@@ -21,27 +22,27 @@
 enum EViconProcessor : int { eVICON_INTEL = 1, eVICON_DEC = 2, eVICON_MIPS = 3 };
 
 // A value written early and set again when the file is finished: its position and value.
-struct VViconWordPatch {
+struct OXA_API VViconWordPatch {
     int64_t mPosition = -1;
     uint16_t mValue = 0;
 };
 
 // One 3-D point of the data section, as read: position in scene units, residual, camera bits.
-struct VViconPoint {
+struct OXA_API VViconPoint {
     double mX = 0.0, mY = 0.0, mZ = 0.0, mResidual = 0.0;
     int mCameraBits = 0;
     bool mValid = true;
 };
 
 // A header event: a label of up to 4 characters, a time and a displayed flag (read, not used).
-struct VViconEvent {
+struct OXA_API VViconEvent {
     char mLabel[5] = {0, 0, 0, 0, 0};
     float mTime = 0.0f;
     bool mDisplayed = false;
 };
 
 // Number conversions between the processor formats. The host is always Intel.
-struct VViconNumbers {
+struct OXA_API VViconNumbers {
     // Converts the 4 bytes of a float from processor `from` to processor `to` in place: source
     // byte i goes to destination byte p[i] and, unless the value is zero (source bytes 0, 0 or
     // 0x80, 0, 0), the byte holding the sign and high exponent bits is adjusted by -1, 0 or +1.
@@ -72,7 +73,7 @@ struct VViconNumbers {
 // count, entry 1 the label length, and row i is the i-th label. The dimension array has one entry
 // more than the dimension count, the last one 1; a value with no dimensions has one dimension of
 // size 1.
-class VViconArray {
+class OXA_API VViconArray {
 public:
     // Element type codes: the low 4 bits are the element size; bit 31 a signed integer; bits 31
     // and 29 together a floating-point number; bit 30 a character.
@@ -126,7 +127,7 @@ private:
 };
 
 // One group or parameter record. Names are kept to 31 characters.
-class VViconParameter {
+class OXA_API VViconParameter {
 public:
     static constexpr int kMaxName = 31;
 
@@ -162,7 +163,7 @@ private:
 // The open C3D stream, a large read buffer, the header fields, and the readers and writers of
 // header, parameter records and points. Reading goes through the buffer (whole blocks at a time);
 // writing goes to a temporary file that is put in place only when every write succeeded.
-class VViconLoaderBase {
+class OXA_API VViconLoaderBase {
 public:
     static constexpr int kBlockSize = 512;
     static constexpr int kMaxEvents = 18;

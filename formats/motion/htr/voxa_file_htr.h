@@ -6,8 +6,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/vtime.h"
-#include "formats/motion/vtext_file.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vtime.h>
+#include <oxa/formats/motion/vtext_file.h>
 
 class VFCurve;
 class VOxaNode;
@@ -31,7 +32,7 @@ class VStreamOptionsMotion;
 // The reader of voxa_reader_htr.h drives the parsing and key building, the writer of
 // voxa_writer_htr.h the section writers. Failures answer false after an error diagnostic (shown
 // only with diagnostics on); warnings leave the read going.
-class VOxaFileMotionAnalysisHtr : public VTextFile {
+class OXA_API VOxaFileMotionAnalysisHtr : public VTextFile {
 public:
     // Section states of ReadStructure.
     enum ESection : int {

@@ -1,8 +1,9 @@
 #ifndef OXA_FORMATS_MOTION_HTR_VOXA_READER_HTR_H
 #define OXA_FORMATS_MOTION_HTR_VOXA_READER_HTR_H
 
-#include "formats/motion/htr/voxa_file_htr.h"
-#include "oxa_codec/voxa_reader.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/formats/motion/htr/voxa_file_htr.h>
+#include <oxa/oxa_codec/voxa_reader.h>
 
 class VOxaPose;
 class VOxaScene;
@@ -17,7 +18,7 @@ class VStreamOptionsMotion;
 //
 // A segment's bone length is also kept as its node's "AxisLen" (0 for the end nodes), which is
 // where the skeleton writers read a node's bone length back.
-class VOxaReaderMotionAnalysisHtr : public VOxaReader {
+class OXA_API VOxaReaderMotionAnalysisHtr : public VOxaReader {
 public:
     using Segment = VOxaFileMotionAnalysisHtr::Segment;
 
@@ -71,6 +72,6 @@ private:
 };
 
 // The factory of the importer's "htr" row.
-VOxaReader* VOxaCreateHtrReader(VOxaSdkManager* manager);
+OXA_API VOxaReader* VOxaCreateHtrReader(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_MOTION_HTR_VOXA_READER_HTR_H

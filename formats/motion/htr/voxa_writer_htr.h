@@ -1,8 +1,9 @@
 #ifndef OXA_FORMATS_MOTION_HTR_VOXA_WRITER_HTR_H
 #define OXA_FORMATS_MOTION_HTR_VOXA_WRITER_HTR_H
 
-#include "formats/motion/htr/voxa_file_htr.h"
-#include "oxa_codec/voxa_writer.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/formats/motion/htr/voxa_file_htr.h>
+#include <oxa/oxa_codec/voxa_writer.h>
 
 class VOxaNode;
 class VOxaPose;
@@ -17,7 +18,7 @@ class VOxaScene;
 //
 // The file is written under a temporary name and put in place when `Write` has written all of it;
 // a failed write keeps the old target and answers error 3.
-class VOxaWriterMotionAnalysisHtr : public VOxaWriter {
+class OXA_API VOxaWriterMotionAnalysisHtr : public VOxaWriter {
 public:
     explicit VOxaWriterMotionAnalysisHtr(VOxaSdkManager* manager);
     ~VOxaWriterMotionAnalysisHtr() override;
@@ -53,6 +54,6 @@ private:
 };
 
 // The factory of the exporter's "htr" row.
-VOxaWriter* VOxaCreateHtrWriter(VOxaSdkManager* manager);
+OXA_API VOxaWriter* VOxaCreateHtrWriter(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_MOTION_HTR_VOXA_WRITER_HTR_H

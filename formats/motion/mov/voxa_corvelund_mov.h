@@ -3,15 +3,16 @@
 
 #include <cstdint>
 
-#include "formats/motion/vtext_file.h"
-#include "formats/motion/vtext_motion_io.h"
-#include "oxa_codec/voxa_reader.h"
-#include "oxa_codec/voxa_writer.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/formats/motion/vtext_file.h>
+#include <oxa/formats/motion/vtext_motion_io.h>
+#include <oxa/oxa_codec/voxa_reader.h>
+#include <oxa/oxa_codec/voxa_writer.h>
 
 // The MOV file: a table of numbers, one line per frame: the time in seconds, then per object the
 // translation, rotation (degrees) and scaling triples that the options "Translation", "Rotation"
 // and "Scaling" name. The first line fixes the number of values per line.
-class VOxaFileCorvelundMov : public VTextFile {
+class OXA_API VOxaFileCorvelundMov : public VTextFile {
 public:
     // Rewinds and answers whether the file has a significant line (the end flag of a former
     // pass over the whole file is not trusted here).
@@ -29,7 +30,7 @@ public:
 
 // Reader of MOV files: objects "Marker0", "Marker1" ... with keyed transform curves below
 // "MOV:reference" (or "MOV:optical"). The frame rate is estimated from the first ten times.
-class VOxaReaderCorvelundMov : public VOxaTextFileReader<VOxaFileCorvelundMov> {
+class OXA_API VOxaReaderCorvelundMov : public VOxaTextFileReader<VOxaFileCorvelundMov> {
 public:
     explicit VOxaReaderCorvelundMov(VOxaSdkManager* manager);
     VStreamOptions* GetReadOptions() override;
@@ -42,14 +43,14 @@ public:
 };
 
 // Writer of MOV files: one line per frame, the groups chosen by the options.
-class VOxaWriterCorvelundMov : public VOxaTextFileWriter<VOxaFileCorvelundMov> {
+class OXA_API VOxaWriterCorvelundMov : public VOxaTextFileWriter<VOxaFileCorvelundMov> {
 public:
     explicit VOxaWriterCorvelundMov(VOxaSdkManager* manager);
     VStreamOptions* GetWriteOptions() override;
     bool Write(VOxaScene* scene, VStreamOptions* options) override;
 };
 
-VOxaReader* VOxaCreateMovReader(VOxaSdkManager* manager);
-VOxaWriter* VOxaCreateMovWriter(VOxaSdkManager* manager);
+OXA_API VOxaReader* VOxaCreateMovReader(VOxaSdkManager* manager);
+OXA_API VOxaWriter* VOxaCreateMovWriter(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_MOTION_MOV_VOXA_CORVELUND_MOV_H

@@ -1,8 +1,9 @@
 #ifndef OXA_FORMATS_MOTION_TRC_VOXA_MOTION_ANALYSIS_TRC_H
 #define OXA_FORMATS_MOTION_TRC_VOXA_MOTION_ANALYSIS_TRC_H
 
-#include "formats/motion/voxa_motion_base.h"
-#include "formats/motion/vtext_file.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/formats/motion/voxa_motion_base.h>
+#include <oxa/formats/motion/vtext_file.h>
 
 // The TRC marker file: tab-separated fields (blanks belong to a field, so names may hold blanks).
 // Three header lines ("PathFileType" with the type 3 or 4, the keyword line, the value line), a
@@ -10,7 +11,7 @@
 // one line per frame: frame number, time in seconds, and x, y, z per marker, where an empty field
 // or "NaN" (any case) is a missing coordinate. Units "m", "cm" or "mm" set the scale to centimetres; the
 // writer writes millimetres.
-class VOxaFileMotionAnalysisTrc : public VTextFile, public IOxaFileMotionBase {
+class OXA_API VOxaFileMotionAnalysisTrc : public VTextFile, public IOxaFileMotionBase {
 public:
     // Rewinds and answers whether the file has a significant line (the end flag of a former
     // pass over the whole file is not trusted here).
@@ -107,7 +108,7 @@ private:
 // Reader of TRC files: reference name "TRC"; defaults "UnusedSegments",
 // "ImportAsOpticalSegments" and "ImportSetOccludedToLastValidPosition" 1; a ".tc" time-code file
 // beside the TRC file can give the start time (the dialog callback is asked first).
-class VOxaReaderMotionAnalysisTrc : public VOxaReaderMotionBase {
+class OXA_API VOxaReaderMotionAnalysisTrc : public VOxaReaderMotionBase {
 public:
     explicit VOxaReaderMotionAnalysisTrc(VOxaSdkManager* manager);
 
@@ -130,7 +131,7 @@ private:
 
 // Writer of TRC files; defaults "UnusedSegments" 1, "ExportGapsAsValidData" and
 // "ExportFromGlobalPosition" 0.
-class VOxaWriterMotionAnalysisTrc : public VOxaWriterMotionBase {
+class OXA_API VOxaWriterMotionAnalysisTrc : public VOxaWriterMotionBase {
 public:
     explicit VOxaWriterMotionAnalysisTrc(VOxaSdkManager* manager);
 
@@ -141,9 +142,9 @@ protected:
 
 // The time mode of a time-code frame rate (whole part): 24 -> 11, 25 -> 10, 29 -> 8, 30 -> 6,
 // 50 -> 4, 60 -> 3, 100 -> 2, 120 -> 1, anything else 0.
-int VOxaTrcTimeModeFromRate(double rate);
+OXA_API int VOxaTrcTimeModeFromRate(double rate);
 
-VOxaReader* VOxaCreateTrcReader(VOxaSdkManager* manager);
-VOxaWriter* VOxaCreateTrcWriter(VOxaSdkManager* manager);
+OXA_API VOxaReader* VOxaCreateTrcReader(VOxaSdkManager* manager);
+OXA_API VOxaWriter* VOxaCreateTrcWriter(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_MOTION_TRC_VOXA_MOTION_ANALYSIS_TRC_H

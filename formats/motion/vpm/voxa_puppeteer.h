@@ -1,17 +1,18 @@
 #ifndef OXA_FORMATS_MOTION_VPM_VOXA_PUPPETEER_H
 #define OXA_FORMATS_MOTION_VPM_VOXA_PUPPETEER_H
 
-#include "base/vge_vector.h"
-#include "formats/motion/vtext_file.h"
-#include "formats/motion/vtext_motion_io.h"
-#include "oxa_codec/voxa_reader.h"
-#include "oxa_codec/voxa_writer.h"
+#include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
+#include <oxa/formats/motion/vtext_file.h>
+#include <oxa/formats/motion/vtext_motion_io.h>
+#include <oxa/oxa_codec/voxa_reader.h>
+#include <oxa/oxa_codec/voxa_writer.h>
 
 // The VPM file: segments one after the other. Each has the header lines "Segment:" name,
 // "Frames:" count and "Frame Time:" seconds, two lines of column titles and units, then one line
 // of nine numbers per frame: translation in inches, rotation in degrees, scaling in percent.
 // Reading converts inches to centimetres and drops the scaling (every frame reads as 1, 1, 1).
-class VOxaFilePuppeteer : public VTextFile {
+class OXA_API VOxaFilePuppeteer : public VTextFile {
 public:
     // Rewinds and answers whether the file has a significant line (the end flag of a former
     // pass over the whole file is not trusted here).
@@ -38,7 +39,7 @@ private:
 // Reader of VPM files: one node per segment below "VPM:reference" (or "VPM:optical"). A later
 // segment that cannot be read ends the list; the first must read. A file cut short keeps the
 // whole frames of the segment it ends in, with a warning.
-class VOxaReaderPuppeteer : public VOxaTextFileReader<VOxaFilePuppeteer> {
+class OXA_API VOxaReaderPuppeteer : public VOxaTextFileReader<VOxaFilePuppeteer> {
 public:
     explicit VOxaReaderPuppeteer(VOxaSdkManager* manager);
     VStreamOptions* GetReadOptions() override;
@@ -54,14 +55,14 @@ private:
 
 // Writer of VPM files: the marked nodes are sampled into a buffer, then written one segment per
 // node.
-class VOxaWriterPuppeteer : public VOxaTextFileWriter<VOxaFilePuppeteer> {
+class OXA_API VOxaWriterPuppeteer : public VOxaTextFileWriter<VOxaFilePuppeteer> {
 public:
     explicit VOxaWriterPuppeteer(VOxaSdkManager* manager);
     VStreamOptions* GetWriteOptions() override;
     bool Write(VOxaScene* scene, VStreamOptions* options) override;
 };
 
-VOxaReader* VOxaCreateVpmReader(VOxaSdkManager* manager);
-VOxaWriter* VOxaCreateVpmWriter(VOxaSdkManager* manager);
+OXA_API VOxaReader* VOxaCreateVpmReader(VOxaSdkManager* manager);
+OXA_API VOxaWriter* VOxaCreateVpmWriter(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_MOTION_VPM_VOXA_PUPPETEER_H

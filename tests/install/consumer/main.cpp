@@ -1,9 +1,10 @@
 // Reads each file named on the command line through the importer and prints what it holds:
 //     <file>: <n> nodes, <n> below the root node, <n> meshes, <n> joints, <n> markers[, <n> frames]
 // (the frames of a motion file, as its reader found them). Reading goes through the format table
-// that the library fills from a static initialiser, so it fails when the link dropped that
-// initialiser. The node header brings the property templates, which need C++17. It first checks
-// that the installed version header names the version the CMake package said it is.
+// that the library fills when it is first used, whatever the linker kept of the static library. The
+// node header brings the property templates, which need C++17. It first checks that the installed
+// version header names the version the CMake package said it is. It has a base/vstring.h of its
+// own, which the toolkit's headers must leave alone.
 #include <cstdio>
 #include <cstring>
 
@@ -16,6 +17,9 @@
 #include <oxa/scene/voxa_scene.h>
 #include <oxa/scene/voxa_scene_contents.h>
 #include <oxa/scene/voxa_sdk_manager.h>
+
+// The consumer's own header of that name.
+#include "base/vstring.h"
 
 namespace {
 
@@ -44,6 +48,7 @@ int main(int argc, char** argv) {
                      OXA_VERSION_STRING, version, OXA_PACKAGE_VERSION);
         return 1;
     }
+    const consumer::VString own = {"oxa_consumer"};
     VOxaSdkManager* manager = VOxaSdkManager::Create();
     if (!manager) return 1;
     int status = 0;
@@ -56,7 +61,7 @@ int main(int argc, char** argv) {
         ok = ok && (options || importer->GetError().GetLastErrorID() < 0) && importer->Import(scene, options);
         const VOxaNode* root = ok ? scene->GetRootNode() : nullptr;
         if (!root) {
-            std::fprintf(stderr, "%s: %s\n", argv[k],
+            std::fprintf(stderr, "%s: %s: %s\n", own.text, argv[k],
                          importer ? importer->GetError().GetLastErrorString().Buffer() : "out of memory");
             status = 1;
         } else {

@@ -1,0 +1,267 @@
+#!/usr/bin/env python3
+"""Keeps the installed headers fit for a consumer's include path and for hidden visibility.
+
+Every header under the library's floor folders, except those named *_internal.h (which are not
+installed), is a public header. In a public header this script
+  * writes each include of a library header by its installed path: "base/vstring.h" becomes
+    <oxa/base/vstring.h>, so that a consumer's own base/vstring.h can never take its place;
+  * marks every class and struct defined at namespace scope (templates aside) and every function
+    and extern variable declared there with OXA_API, the export macro of <oxa/base/oxa_export.h>,
+    and includes that header where it is used.
+
+Usage: scripts/public_headers.py [--check] [ROOT]
+With --check nothing is written: the headers that would change are listed and the exit status is 1
+when there is one. Otherwise the headers it changed are formatted with clang-format (when it is
+installed). The script is idempotent; run it again after adding a header or a declaration.
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+FLOORS = ("base", "objects", "oxa_codec", "animation", "scene", "attributes", "character", "formats")
+EXPORT_HEADER = "oxa/base/oxa_export.h"
+MACRO = "OXA_API"
+
+INCLUDE_RE = re.compile(r'^(\s*#\s*include\s*)"((?:%s)/[^"]+)"' % "|".join(FLOORS))
+# Statements that never take the macro, by their first word.
+SKIP_WORDS = {
+    "typedef", "using", "enum", "union", "friend", "static", "inline", "constexpr", "static_assert",
+    "template", "namespace", "return", "public", "private", "protected",
+}
+
+
+def public_headers(root):
+    for floor in FLOORS:
+        for folder, _, files in os.walk(os.path.join(root, floor)):
+            for name in sorted(files):
+                if name.endswith(".h") and not name.endswith("_internal.h"):
+                    yield os.path.join(folder, name)
+
+
+def strip_code(line, in_comment):
+    """The line with comments, string and character literals blanked (same length), and whether a
+    block comment is still open at its end."""
+    out = []
+    i, n = 0, len(line)
+    while i < n:
+        if in_comment:
+            end = line.find("*/", i)
+            if end < 0:
+                out.append(" " * (n - i))
+                return "".join(out), True
+            out.append(" " * (end + 2 - i))
+            i = end + 2
+            in_comment = False
+            continue
+        c = line[i]
+        if line.startswith("//", i):
+            out.append(" " * (n - i))
+            break
+        if line.startswith("/*", i):
+            in_comment = True
+            out.append("  ")
+            i += 2
+            continue
+        if c in "\"'":
+            j = i + 1
+            while j < n and line[j] != c:
+                j += 2 if line[j] == "\\" else 1
+            out.append(c + " " * (min(j, n) - i - 1) + (c if j < n else ""))
+            i = j + 1
+            continue
+        out.append(c)
+        i += 1
+    return "".join(out), in_comment
+
+
+def leading_attributes_end(text):
+    """Index in `text` past leading blanks and [[...]] attributes."""
+    i = 0
+    while True:
+        while i < len(text) and text[i].isspace():
+            i += 1
+        if text.startswith("[[", i):
+            end = text.find("]]", i)
+            if end < 0:
+                return i
+            i = end + 2
+            continue
+        return i
+
+
+def classify(code):
+    """What a namespace-scope statement is: 'class' (a class definition), 'function', 'extern'
+    (an extern variable) or None. `code` runs from the statement's start to its terminator."""
+    body = code[leading_attributes_end(code):]
+    words = body.split()
+    if not words:
+        return None
+    first = re.match(r"[A-Za-z_]\w*", words[0])
+    first = first.group(0) if first else words[0]
+    if first in ("class", "struct"):
+        return "class" if body.rstrip().endswith("{") else None
+    if first == "extern":
+        if body.startswith('extern "'):
+            return None
+        return "extern" if body.rstrip().endswith(";") else None
+    if first in SKIP_WORDS or body.startswith("#") or body.startswith("}"):
+        return None
+    if not body.rstrip().endswith(";"):
+        return None  # a definition at namespace scope that is not inline: left alone
+    paren = body.find("(")
+    if paren < 0:
+        return None
+    before = body[:paren]
+    if "=" in before and "operator" not in before:
+        return None  # a variable with an initialiser
+    return "function"
+
+
+def annotate(lines):
+    """Adds the macro to the namespace-scope declarations of `lines` (in place); True when it is
+    used in the file."""
+    in_comment = False
+    stack = []  # 'ns' for namespace and extern "C" blocks, 'other' for any other brace
+    statement = None  # [first line index, column of its first character, code so far]
+    used = False
+    continuation = False
+    for index, line in enumerate(lines):
+        code, in_comment_after = strip_code(line, in_comment)
+        in_comment = in_comment_after
+        if continuation or code.lstrip().startswith("#"):
+            continuation = code.rstrip().endswith("\\")
+            continue
+        top = all(kind == "ns" for kind in stack)
+        column = 0
+        while column < len(code):
+            c = code[column]
+            if top and statement is None:
+                if c.isspace() or c == ";":
+                    column += 1
+                    continue
+                if c == "}":
+                    stack.pop()
+                    top = all(kind == "ns" for kind in stack)
+                    column += 1
+                    continue
+                statement = [index, column, ""]
+            if c == "{":
+                if statement is not None:
+                    text = statement[2] + "{"
+                    stripped = text[leading_attributes_end(text):]
+                    ns = stripped.startswith("namespace") or stripped.startswith('extern "')
+                    if top and not ns and classify(text) == "class":
+                        used |= insert_after_keyword(lines, statement)
+                    stack.append("ns" if ns else "other")
+                    statement = None
+                else:
+                    stack.append("other")
+                top = all(kind == "ns" for kind in stack)
+                column += 1
+                continue
+            if c == "}":
+                if stack:
+                    stack.pop()
+                top = all(kind == "ns" for kind in stack)
+                column += 1
+                continue
+            if statement is not None:
+                if c == ";" and top:
+                    kind = classify(statement[2] + ";")
+                    if kind == "function":
+                        used |= insert_at_start(lines, statement)
+                    elif kind == "extern":
+                        used |= insert_after_keyword(lines, statement)
+                    statement = None
+                else:
+                    statement[2] += c
+            column += 1
+        if statement is not None:
+            statement[2] += " "
+    return used or any(re.search(r"\b%s\b" % MACRO, l) for l in lines)
+
+
+def insert_at_start(lines, statement):
+    """Puts the macro before the statement's first word (after leading [[attributes]])."""
+    index, column, text = statement
+    line = lines[index]
+    start = column + leading_attributes_end(line[column:])
+    if re.match(r"%s\b" % MACRO, line[start:]):
+        return True
+    lines[index] = line[:start] + MACRO + " " + line[start:]
+    return True
+
+
+def insert_after_keyword(lines, statement):
+    """Puts the macro after the statement's leading class, struct or extern keyword."""
+    index, column, _ = statement
+    line = lines[index]
+    match = re.compile(r"(class|struct|extern)\s+").search(line, column)
+    if not match:
+        return False
+    rest = line[match.end():]
+    if re.match(r"%s\b" % MACRO, rest):
+        return True
+    lines[index] = line[:match.end()] + MACRO + " " + rest
+    return True
+
+
+def add_export_include(lines):
+    directive = "#include <%s>" % EXPORT_HEADER
+    if any(l.strip() == directive for l in lines):
+        return
+    # Into the first block of the toolkit's own includes, else after the include guard.
+    for index, line in enumerate(lines):
+        if line.startswith("#include <oxa/"):
+            lines.insert(index, directive)
+            return
+    for index, line in enumerate(lines):
+        if line.startswith("#define "):
+            lines[index + 1:index + 1] = ["", directive]
+            return
+    lines.insert(0, directive)
+
+
+def process(path, root):
+    with open(path, encoding="utf-8") as handle:
+        original = handle.read()
+    lines = original.split("\n")
+    lines = [INCLUDE_RE.sub(r"\1<oxa/\2>", l) for l in lines]
+    if os.path.relpath(path, root) != os.path.join("base", "oxa_export.h") and annotate(lines):
+        add_export_include(lines)
+    text = "\n".join(lines)
+    return original, text
+
+
+def main(argv):
+    check = "--check" in argv
+    args = [a for a in argv if a != "--check"]
+    root = args[0] if args else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+    changed = []
+    for path in public_headers(root):
+        original, text = process(path, root)
+        if text != original:
+            changed.append(os.path.relpath(path, root))
+            if not check:
+                with open(path, "w", encoding="utf-8") as handle:
+                    handle.write(text)
+    if check:
+        for name in changed:
+            print("%s: includes a library header by its floor path or lacks %s on a declaration" % (name, MACRO))
+        if changed:
+            print("public headers: %d to mend; run scripts/public_headers.py" % len(changed))
+            return 1
+        print("public headers: every include by its installed path, every declaration marked")
+        return 0
+    for name in changed:
+        print("rewrote %s" % name)
+    formatter = shutil.which("clang-format")
+    if changed and formatter:
+        subprocess.run([formatter, "-i"] + [os.path.join(root, name) for name in changed], check=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
