@@ -307,6 +307,22 @@ void VOxaWriter3DS::Abandon() {
 }
 
 bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
+    mRenamed.clear();
+    const bool written = WriteScene(scene, options);
+    // The names the file needed are the file's: the caller's scene keeps its own.
+    for (auto it = mRenamed.rbegin(); it != mRenamed.rend(); ++it)
+        it->first->SetName(it->second.Buffer());
+    mRenamed.clear();
+    mRenamedObjects.clear();
+    return written;
+}
+
+void VOxaWriter3DS::Rename(VOxaObject* object, const char* name) {
+    if (mRenamedObjects.insert(object).second) mRenamed.emplace_back(object, VString(object->GetName()));
+    object->SetName(name);
+}
+
+bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
     mScene = scene;
     if (scene == nullptr || scene->GetRootNode() == nullptr) {
         mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
@@ -392,7 +408,7 @@ void VOxaWriter3DS::GiveMaterialName(VOxaMaterial* material) {
     // Control characters and marks that turn the direction of text never reach a name.
     std::string name = VNameText(original.c_str());
     if (name != original && !name.empty() && name.size() <= kLimit && mMaterialNames.count(name) == 0) {
-        material->SetName(name.c_str());
+        Rename(material, name.c_str());
         name = material->GetNameWithoutPrefix();
     }
     if (name.empty() || name.size() > kLimit || mMaterialNames.count(name) != 0) {
@@ -414,7 +430,7 @@ void VOxaWriter3DS::GiveMaterialName(VOxaMaterial* material) {
             mMessageText += VPrintableText(name.c_str()).c_str();
             mMessageText += "\": 3DS material names hold 15 characters and must differ.\n";
         }
-        material->SetName(name.c_str());
+        Rename(material, name.c_str());
         name = material->GetNameWithoutPrefix();
     }
     mMaterialNames.insert(name);
@@ -501,7 +517,7 @@ void VOxaWriter3DS::GiveNodeNames() {
             name = candidate;
         }
         if (entry.mDummy) name = kDummyPrefix + name;
-        if (name != entry.mNode->GetNameWithoutPrefix()) entry.mNode->SetName(name.c_str());
+        if (name != entry.mNode->GetNameWithoutPrefix()) Rename(entry.mNode, name.c_str());
     }
     mNodeNames = std::move(used);
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include <oxa/base/oxa_export.h>
@@ -183,6 +184,10 @@ private:
     // Gives a material its 3DS name: its own when it has at most 15 characters and no material
     // before it has it, else a cut or numbered one that no other has, with a warning naming both.
     void GiveMaterialName(VOxaMaterial* material);
+    // Write's work; Write gives every object renamed for the file its own name back.
+    bool WriteScene(VOxaScene* scene, VStreamOptions* options);
+    // Names `object` for the file, noting its own name first.
+    void Rename(VOxaObject* object, const char* name);
     // Gives every node that can be written its 3DS name: its own when it has at most 10
     // characters and no node before it has it, else a cut or numbered one that no other node has,
     // with a warning naming both.
@@ -213,6 +218,9 @@ private:
     VOxaMaterial* mDefaultMaterial = nullptr;
     // Names of scene materials (after renaming) and of generated materials of this Write.
     std::unordered_set<std::string> mMaterialNames;
+    // Objects renamed for the file, each with its own name, in the order first renamed.
+    std::vector<std::pair<VOxaObject*, VString>> mRenamed;
+    std::unordered_set<VOxaObject*> mRenamedObjects;
     // Names given to material records in this Write, and those of textured records among them.
     std::unordered_set<std::string> mRecordNames;
     std::unordered_set<std::string> mTexturedNames;

@@ -60,32 +60,31 @@ TEST(writer3ds_names, RenamingCutsNumbersAndKeepsEveryNameShortAndUnique) {
     VOxaMaterial* m1 = rig.manager.CreateMaterial("VeryLongMaterialNameOne");
     VOxaMaterial* m2 = rig.manager.CreateMaterial("VeryLongMaterialNameTwo");
     VOxaMaterial* m3 = rig.manager.CreateMaterial("m\xC2\x9F\n");
+    const std::string colonsName = colons->GetName();
     ASSERT_TRUE(rig.WriteTo(dir / "n.3ds"));
-    EXPECT_STREQ(controls->GetNameWithoutPrefix(), "c__d_");
-    EXPECT_STREQ(m3->GetNameWithoutPrefix(), "m__");
-    EXPECT_STREQ(a->GetNameWithoutPrefix(), "LongerName");
-    EXPECT_STREQ(b->GetNameWithoutPrefix(), "LongerNa_3");
-    EXPECT_STREQ(fits->GetNameWithoutPrefix(), "GeoSphere0");
-    EXPECT_STREQ(taken->GetNameWithoutPrefix(), "LongerNa_2");
+    // The names are the file's: the caller's scene keeps its own.
+    EXPECT_STREQ(controls->GetNameWithoutPrefix(), "c\t\xC2\x85"
+                                                   "d\xE2\x80\xAE");
+    EXPECT_STREQ(m3->GetNameWithoutPrefix(), "m\xC2\x9F\n");
+    EXPECT_STREQ(a->GetNameWithoutPrefix(), "LongerNameA");
+    EXPECT_STREQ(b->GetNameWithoutPrefix(), "LongerNameB");
+    EXPECT_STREQ(m1->GetNameWithoutPrefix(), "VeryLongMaterialNameOne");
+    EXPECT_EQ(colons->GetName(), colonsName);
     // One warning per changed name, naming both forms; none for names that stay.
     const std::string messages = rig.writer.GetMessageText().Buffer();
+    EXPECT_NE(messages.find("\"LongerNameA\" is written as \"LongerName\""), std::string::npos) << messages;
     EXPECT_NE(messages.find("\"LongerNameB\" is written as \"LongerNa_3\""), std::string::npos) << messages;
     EXPECT_EQ(messages.find("GeoSphere0"), std::string::npos);
-    // Every node of the scene (nodes outside it are not written and keep their names).
-    std::set<std::string> seen;
-    for (int i = 0; i < rig.Root()->GetChildCount(); ++i) {
-        std::string name = rig.Root()->GetChild(i)->GetNameWithoutPrefix();
-        EXPECT_FALSE(name.empty());
-        EXPECT_LE(name.size(), 10u) << name;
-        EXPECT_TRUE(seen.insert(name).second) << name;
-    }
-    EXPECT_FALSE(std::string(colons->GetNameWithoutPrefix()).empty());
+    EXPECT_EQ(messages.find("\"LongerNa_2\" is written"), std::string::npos);
     // Material names hold 15 characters: cut there, numbered on a clash, and warned.
-    EXPECT_STREQ(m1->GetNameWithoutPrefix(), "VeryLongMateria");
-    EXPECT_STREQ(m2->GetNameWithoutPrefix(), "VeryLongMateri1");
     EXPECT_NE(messages.find("\"VeryLongMaterialNameTwo\" is written as \"VeryLongMateri1\""),
               std::string::npos)
         << messages;
+    // A second write warns again and gives the same file: the first left nothing behind in the scene.
+    ASSERT_TRUE(rig.WriteTo(dir / "n2.3ds"));
+    EXPECT_NE(std::string(rig.writer.GetMessageText().Buffer()).rfind("\"LongerNameB\" is written as \"LongerNa_3\""),
+              messages.find("\"LongerNameB\" is written as \"LongerNa_3\""));
+    EXPECT_EQ(ReadBytes(dir / "n.3ds"), ReadBytes(dir / "n2.3ds"));
 }
 
 TEST(writer3ds_axes, PositionScalingAndRotationThroughTheQuaternion) {
@@ -955,10 +954,13 @@ TEST(writer3ds_names, DummyNodesAreWrittenAsDummiesWithTheirInstanceNames) {
     ASSERT_TRUE(rig.WriteTo(dir / "d.3ds"));
     EXPECT_STREQ(hips->GetNameWithoutPrefix(), "$$$DUMMY.Hips");
     EXPECT_STREQ(leg->GetNameWithoutPrefix(), "$$$DUMMY.LeftUpLeg");
-    // The plain node's instance name would clash with the dummy's: it is numbered.
-    EXPECT_STREQ(plain->GetNameWithoutPrefix(), "Hips_2");
-    // A mesh is an object of its own: its name is cut like any other.
-    EXPECT_STREQ(mesh->GetNameWithoutPrefix(), "$$$DUMMY.M");
+    // The plain node's instance name would clash with the dummy's: it is numbered in the file
+    // (see below); a mesh is an object of its own, its name cut like any other. The scene keeps
+    // its names.
+    EXPECT_STREQ(plain->GetNameWithoutPrefix(), "Hips");
+    EXPECT_STREQ(mesh->GetNameWithoutPrefix(), "$$$DUMMY.Mesh");
+    const std::string messages = rig.writer.GetMessageText().Buffer();
+    EXPECT_NE(messages.find("\"$$$DUMMY.Mesh\" is written as \"$$$DUMMY.M\""), std::string::npos) << messages;
 
     Loaded file(dir / "d.3ds");
     ASSERT_TRUE(file.Ok());
