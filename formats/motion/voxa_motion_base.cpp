@@ -22,6 +22,7 @@
 #include "base/vge_matrix.h"
 #include "base/vname_table.h"
 #include "base/vpath.h"
+#include "formats/motion/voxa_skeleton_support.h"
 #include "formats/motion/vtext_file.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_limits_adapter.h"
@@ -263,6 +264,9 @@ VOxaNode* VOxaMotionSupport::FindWriteRoot(VOxaWriter& writer, VOxaScene* scene,
 const char* VOxaMotionSupport::MarkerRefusal(size_t markerCount, const VStreamOptionsMotion* options) {
     if (markerCount == 0) return kNoMarkers;
     if (!options || options->GetFrameCount() <= 0) return kNoFrames;
+    // A take whose frames reach past the time line would be written with times that saturate.
+    static thread_local VString refusal;
+    if (!VOxaSkeletonSupport::FramesFit(options, refusal)) return refusal.Buffer();
     return nullptr;
 }
 

@@ -268,7 +268,8 @@ struct OXA_API VOxaMotionSupport {
     static constexpr const char* kNoMarkers = "no markers or joints to write";
     static constexpr const char* kNoFrames = "the take has no frames to write";
     // The refusal of a marker writer with `markerCount` nodes to write over the options' frames
-    // (kNoMarkers first, then kNoFrames); null when it has both.
+    // (kNoMarkers first, then kNoFrames, then frames that reach past the time line, the text held
+    // until the next call); null when it has both.
     static const char* MarkerRefusal(size_t markerCount, const VStreamOptionsMotion* options);
     // The refusal of a skeleton writer that found no motion root: kNoJoints when no node below
     // the scene's root is a marked joint (IsJoint), else `forked` (the marked nodes lie beyond a
