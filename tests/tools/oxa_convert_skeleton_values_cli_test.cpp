@@ -269,6 +269,10 @@ TEST(cli_skeleton_values, HtrScaleFactorsAndUnits) {
     // of its translation; a scale factor scales the bone alone, so only the end of the last
     // segment (C_End, at its length times its factor along Y) moves with one.
     ASSERT_EQ(Convert(in + " " + Folder() + "scaled_out.trc").code, 0);
+    // BVH holds no scale: the conversion says the changing factors are not kept.
+    const Result toBvh = Convert(in + " " + Folder() + "scaled_out.bvh");
+    EXPECT_EQ(toBvh.code, 0) << toBvh.err;
+    EXPECT_NE(toBvh.err.find("changes over the take; BVH holds no scale"), std::string::npos) << toBvh.err;
     const std::string trc = ReadFile(Folder() + "scaled_out.trc");
     struct M {
         double m[3][3];
