@@ -572,6 +572,19 @@ void ColorFrom(Chunk* chunk, float out[3]) {
     if (FloatsData* data = GetData<FloatsData>(chunk))
         for (int i = 0; i < 3; ++i)
             out[i] = data->mValues[i];
+    else if (BytesData* bytes = GetData<BytesData>(chunk))
+        for (int i = 0; i < 3; ++i)
+            out[i] = (float)bytes->mValues[i] / 255.0f;
+}
+
+// The colour a background or fog chunk holds: its float colour (the gamma one where given), else
+// its 24-bit colour, which other programs write instead.
+void ColorOfPart(Chunk* part, float out[3]) {
+    Chunk* color = FindChild(part, COLOR_FLOAT);
+    if (Chunk* gamma = FindChild(part, COLOR_FLOAT_GAMMA)) color = gamma;
+    if (!color) color = FindChild(part, COLOR_BYTE);
+    if (Chunk* gamma = color && color->mTag == COLOR_BYTE ? FindChild(part, COLOR_BYTE_GAMMA) : nullptr) color = gamma;
+    if (color) ColorFrom(color, out);
 }
 
 // The first chunk with the tag from `first` on, and the next two after it.
@@ -604,8 +617,7 @@ void GetBackground(Database* database, Background** background) {
         b->mHasBitmap = true;
     }
     if (Chunk* solid = FindChild(editor, BACKGROUND_SOLID)) {
-        ColorFrom(FindChild(solid, COLOR_FLOAT), b->mSolid);
-        if (Chunk* gamma = FindChild(solid, COLOR_FLOAT_GAMMA)) ColorFrom(gamma, b->mSolid);
+        ColorOfPart(solid, b->mSolid);
     }
     if (Chunk* gradient = FindChild(editor, BACKGROUND_GRADIENT)) {
         b->mGradientMid = FirstFloat(gradient, b->mGradientMid);
@@ -695,7 +707,7 @@ bool GetFog(Database* database, Fog* fog) {
             }
         }
     }
-    ColorFrom(FindChild(chunk, COLOR_FLOAT), fog->mColor);
+    ColorOfPart(chunk, fog->mColor);
     fog->mBackground = FindChild(chunk, FOG_BACKGROUND) != nullptr;
     fog->mInUse = FindChild(editor, USE_FOG) != nullptr;
     return true;

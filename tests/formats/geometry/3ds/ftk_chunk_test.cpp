@@ -461,3 +461,33 @@ TEST_F(ftk_chunk, TrackKeysRoundTripByteForByte) {
 }
 
 }  // namespace
+
+// Background and fog colours given as 24-bit colours (other programs write them so) are read as
+// such; they were read as black when no float colour stood beside them.
+TEST_F(ftk_chunk, BackgroundAndFogTakeByteColours) {
+    const Bytes file = ChunkBytes(
+        Ftk::FILE_MAIN, {},
+        {ChunkBytes(Ftk::EDITOR_DATA, {},
+                    {ChunkBytes(Ftk::BACKGROUND_SOLID, {}, {ChunkBytes(Ftk::COLOR_BYTE, Bytes{255, 51, 0})}),
+                     ChunkBytes(Ftk::USE_BACKGROUND_SOLID, {}),
+                     ChunkBytes(Ftk::FOG, Floats({1, 2, 300, 40}), {ChunkBytes(Ftk::COLOR_BYTE, Bytes{0, 102, 255})}),
+                     ChunkBytes(Ftk::USE_FOG, {})})});
+    Ftk::Database* db = LoadBytes(file, "byte_colours.3ds");
+    ASSERT_NE(db, nullptr);
+    Ftk::Background* background = nullptr;
+    Ftk::GetBackground(db, &background);
+    ASSERT_NE(background, nullptr);
+    EXPECT_EQ(background->mActive, Ftk::kSolidBackground);
+    EXPECT_FLOAT_EQ(background->mSolid[0], 1.0f);
+    EXPECT_FLOAT_EQ(background->mSolid[1], 0.2f);
+    EXPECT_FLOAT_EQ(background->mSolid[2], 0.0f);
+    Ftk::Fog fog;
+    ASSERT_TRUE(Ftk::GetFog(db, &fog));
+    EXPECT_TRUE(fog.mInUse);
+    EXPECT_FLOAT_EQ(fog.mFarPlane, 300.0f);
+    EXPECT_FLOAT_EQ(fog.mColor[0], 0.0f);
+    EXPECT_FLOAT_EQ(fog.mColor[1], 0.4f);
+    EXPECT_FLOAT_EQ(fog.mColor[2], 1.0f);
+    Ftk::ReleaseBackground(&background);
+    Ftk::ReleaseDatabase(&db);
+}
