@@ -268,12 +268,15 @@ void VOxaReader3DS::ImportHideTrack(VOxaNode* node, bool hidden, uint32_t keyCou
     const bool leading = taken.keys.front().frame > 0;
     OpenCurves(&curve, 1, (uint32_t)(taken.size() + (leading ? 1 : 0)));
     int index = 0;
-    if (leading) curve->KeySet(index++, FrameTime(0), 1.0f, VFCurveKey::eInterpolationConstant);
+    // Constant keys hold their own value up to the next (the mode word's default would be the
+    // tangent mode's auto bit, which for a constant key means holding the next key's value).
+    if (leading)
+        curve->KeySet(index++, FrameTime(0), 1.0f, VFCurveKey::eInterpolationConstant, VFCurveKey::eConstantStandard);
     bool hiddenNow = false;
     for (size_t k = 0; k < taken.size(); ++k) {
         hiddenNow = !hiddenNow;
         curve->KeySet(index++, FrameTime(taken.keys[k].frame), hiddenNow ? 0.0f : 1.0f,
-                      VFCurveKey::eInterpolationConstant);
+                      VFCurveKey::eInterpolationConstant, VFCurveKey::eConstantStandard);
     }
     CloseCurves(&curve, 1);
     curve->SetDefaultValue(curve->Evaluate(VTime(0)));

@@ -413,6 +413,12 @@ TEST(nodes3ds_interop, SpotHiddenObjectsFogBackgroundAndShadowMapSurviveATrip) {
         ASSERT_TRUE(file.Mesh("Hidden"));
         EXPECT_EQ(file.Mesh("Hidden")->mHidden, 1);
         EXPECT_EQ(file.Mesh("Blinks")->mHidden, 0);
+        // The hide keys stay at their frames (each turns the hiding over).
+        auto blinks = file.Motion("Blinks");
+        ASSERT_TRUE(blinks);
+        ASSERT_EQ(blinks->mHide.mKeys.size(), 3u);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(blinks->mHide.mKeys[(size_t)k].mFrame, 10 * (k + 1)) << k;
     }
     for (int frame = 0; frame <= 40; ++frame) {
         lib3ds_file_eval(a, (float)frame);
