@@ -262,10 +262,11 @@ bool VOxaReaderDxf::ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase
     }
 
     if (name[0]) {
-        // Counts below 1 are read as 1. A spacing of 0 puts every instance of its direction in one
-        // place, and that place is filled once.
-        const int usedColumns = columnSpacing != 0.0 && columns > 1 ? columns : 1;
-        const int usedRows = rowSpacing != 0.0 && rows > 1 ? rows : 1;
+        // A grid with a count below 1 is no grid: the one instance of a plain insert. A spacing
+        // of 0 puts every instance of its direction in one place, and that place is filled once.
+        const bool grid = columns >= 1 && rows >= 1;
+        const int usedColumns = grid && columnSpacing != 0.0 && columns > 1 ? columns : 1;
+        const int usedRows = grid && rowSpacing != 0.0 && rows > 1 ? rows : 1;
         const DxfOcs ocs(record[7], record[8], record[9]);
         const double a = record[6] * (M_PI / 180.0);
         const double c = std::cos(a), s = std::sin(a);

@@ -1032,7 +1032,9 @@ TEST(dxf_reader, InsertGridsMakeEveryPlaceOnce) {
         {grid({{70, "3"}, {71, "2"}, {45, "5"}}), 2},              // no column spacing: one per row
         {grid({{70, "3"}, {71, "2"}, {44, "4"}}), 3},              // no row spacing: one per column
         {grid({{44, "4"}, {45, "5"}}), 1},                         // spacings without counts
-        {grid({{70, "0"}, {71, "-3"}, {44, "4"}, {45, "5"}}), 1},  // counts below 1 read as 1
+        {grid({{70, "0"}, {71, "-3"}, {44, "4"}, {45, "5"}}), 1},  // counts below 1: a plain insert
+        {grid({{70, "0"}, {71, "2"}, {44, "4"}, {45, "5"}}), 1},   // as ezdxf reads it
+        {grid({{70, "-3"}, {71, "2"}, {44, "4"}, {45, "5"}}), 1},
     };
     for (const Case& c : cases) {
         Reading r;
