@@ -881,7 +881,7 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
             const Ftk::Material* materialRecord = fileMaterial != mMaterialRecordByName.end()
                                                       ? mMaterialRecords[fileMaterial->second]
                                                       : nullptr;
-            if (uvCount > 0 && HasMap(materialRecord, Ftk::kTextureMap1) && mTextureMapping) {
+            if (HasMap(materialRecord, Ftk::kTextureMap1) && mTextureMapping) {
                 auto pair = mTextureMap.find(Lower(name));
                 if (pair != mTextureMap.end()) {
                     if (pair->second.mFirst) texture1 = mesh->AddTexture(pair->second.mFirst, 0);

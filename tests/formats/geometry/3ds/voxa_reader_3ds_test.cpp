@@ -417,6 +417,39 @@ TEST_F(reader3ds, MaterialColoursAndTexturePlacement) {
     EXPECT_EQ(plain.manager.GetMaterialCount(), 0);
 }
 
+// A mesh without mapping coordinates keeps its material's texture maps: they were dropped, so a
+// trip lost the diffuse map and its settings without a word.
+TEST_F(reader3ds, AMeshWithoutMappingKeepsItsMaterialsTextures) {
+    const std::string path = BuildFile("unmapped.3ds", [](Ftk::Database* db) {
+        Ftk::Material* m = nullptr;
+        Ftk::InitMaterial(&m);
+        std::strcpy(m->mName, "Red");
+        Ftk::MaterialMap& map = m->mMaps[Ftk::kTextureMap1];
+        std::strcpy(map.mFileName, "wall.jpg");
+        map.mStrength = 0.9f;
+        Ftk::WriteMaterial(db, m);
+        Ftk::ReleaseMaterial(&m);
+        Ftk::Mesh* mesh = nullptr;
+        Ftk::InitMesh(&mesh, 3, 1, 0);
+        std::strcpy(mesh->mName, "Bare");
+        mesh->mVertices = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}};
+        mesh->mFaces = {{0, 1, 2, 0}};
+        mesh->mMaterialGroupCount = 1;
+        Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
+        mesh->mMaterialGroups[0].mName = "Red";
+        Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
+        mesh->mMaterialGroups[0].mFaces[0] = 0;
+        PutMesh(db, mesh);
+    });
+    Rig rig;
+    ASSERT_TRUE(rig.Read(path));
+    VOxaMesh* mesh = rig.Node("Bare")->GetMesh();
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->GetTextureCount(0), 1);
+    EXPECT_STREQ(mesh->GetTexture(0, 0)->GetFileName(), "wall.jpg");
+    EXPECT_NEAR(mesh->GetTexture(0, 0)->GetDefaultAlpha(), 0.9, 1e-6);
+}
+
 // ---- Lights, cameras, names and hierarchy ------------------------------------------------------
 
 TEST_F(reader3ds, InstancesTargetsAndCycles) {
