@@ -222,8 +222,9 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
                 keyTimes[(size_t)j] = start.Get() + previous;
                 // Steps more than a hundredth of a period off the even ones are uneven.
                 const double off = std::fabs((double)previous - (double)j * (double)filePeriod);
+                // The warning names the line furthest off, with its own offset.
                 if (off > 0.01 * (double)filePeriod && off > worst) {
-                    if (unevenLine == 0) unevenLine = j + 1;
+                    unevenLine = j + 1;
                     worst = off;
                 }
             }
