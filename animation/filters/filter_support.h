@@ -75,11 +75,12 @@ inline void SetSampleKey(VFCurve& curve, int i, VTime time, float value, unsigne
 
 // A new curve with the attributes of `source` (default value, extrapolation,
 // colour, owner tag) and, with `withKeys`, its keys. The caller destroys it
-// with DestroyCurve.
+// with DestroyCurve. A copy whose keys find no room throws std::bad_alloc and
+// is not left behind.
 inline VFCurve* NewCurveCopy(VFCurve& source, bool withKeys) {
-    VFCurve* curve = VFCurve::Create();
+    std::unique_ptr<VFCurve> curve(VFCurve::Create());
     if (curve) curve->CopyFrom(&source, withKeys);
-    return curve;
+    return curve.release();
 }
 
 inline void DestroyCurve(VFCurve* curve) {
