@@ -982,6 +982,12 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
         points.Add(VgeTVector(m[3][0], m[3][1], m[3][2], 0.0));
         if (VOxaTakeNode* take = node->GetCurrentTakeNode()) occlusion[(size_t)k] = take->GetOcclusion();
     }
+    // An array that could not grow holds fewer points than there are markers.
+    if (points.GetCount() < markerCount) {
+        DiscardFile();
+        mError.SetLastErrorID(eNOT_ENOUGH_MEMORY);
+        return false;
+    }
 
     const int frameCount = options->GetFrameCount();
     const VTime start = options->GetStartTime();
