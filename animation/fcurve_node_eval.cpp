@@ -831,6 +831,26 @@ void VFCurveNodeEval::ClearSubtree(VFCurveNode* node) {
         ClearSubtree(node->mNodes[i]);
 }
 
+VFCurveNodeEval::Bookkeeping VFCurveNodeEval::GetBookkeeping(const VFCurveNode* node) {
+    Bookkeeping kept;
+    kept.mSpecificMethod = node->mSpecificCandidateMethod;
+    kept.mTotalMethod = node->mTotalCandidateMethod;
+    for (int i = 0; i < 4; ++i)
+        kept.mTotalValue[i] = node->mCandidateTotalValue[i];
+    kept.mTotalTime = node->mCandidateTotalTime;
+    kept.mFromEvaluation = node->mTotalFromEvaluation;
+    return kept;
+}
+
+void VFCurveNodeEval::SetBookkeeping(VFCurveNode* node, const Bookkeeping& kept) {
+    node->mSpecificCandidateMethod = kept.mSpecificMethod;
+    node->mTotalCandidateMethod = kept.mTotalMethod;
+    for (int i = 0; i < 4; ++i)
+        node->mCandidateTotalValue[i] = kept.mTotalValue[i];
+    node->mCandidateTotalTime = kept.mTotalTime;
+    node->mTotalFromEvaluation = kept.mFromEvaluation;
+}
+
 void VFCurveNode::CandidateClear(int layerID, bool withLayers) {
     VFCurveNode* layer = GetLayerFiltered(layerID);
     for (; layer; layer = withLayers ? layer->mNextLayer : nullptr)

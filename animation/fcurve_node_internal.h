@@ -64,6 +64,18 @@ public:
     static const double* StoreTotal(VFCurveNode* node, VTime time, const double* values, int specificMethod);
     // Clears the candidate bookkeeping of a subtree.
     static void ClearSubtree(VFCurveNode* node);
+
+    // The candidate bookkeeping of one node itself (not its curve, children or layers), taken
+    // and put back as it stands, the origin of a stored total included.
+    struct Bookkeeping {
+        int mSpecificMethod;
+        int mTotalMethod;
+        double mTotalValue[4];
+        VTime mTotalTime;
+        bool mFromEvaluation;
+    };
+    static Bookkeeping GetBookkeeping(const VFCurveNode* node);
+    static void SetBookkeeping(VFCurveNode* node, const Bookkeeping& kept);
 };
 
 // A small value buffer on the stack, on the heap beyond 16 values.

@@ -2,13 +2,17 @@
 // pivot set, and resetting pivot sets.
 
 #include <cmath>
+#include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "animation/fcurve.h"
+#include "animation/fcurve_node.h"
 #include "animation/filters/fcurve_filter_matrix_converter.h"
 #include "attributes/voxa_geometry.h"
 #include "base/vge_matrix.h"
 #include "scene/voxa_node.h"
+#include "scene/voxa_node_pivot_internal.h"
 #include "scene/voxa_take_node.h"
 
 namespace {
@@ -147,8 +151,10 @@ void TranslationCurves(VOxaTakeNode* take, VFCurve* curves[3]) {
     curves[2] = take->GetTranslationZ();
 }
 
-// Converts one node (not its children).
-void ConvertNode(VOxaNode* node, int destinationSet, double framesPerSecond, bool reduce) {
+// Converts one node (not its children). With a keeper, what is changed is kept first, and the
+// geometry is left alone.
+void ConvertNode(VOxaNode* node, int destinationSet, double framesPerSecond, bool reduce,
+                 VOxaPivotConversionScope* keeper) {
     const SetView a(node, destinationSet == 0 ? 1 : 0);
     const SetView b(node, destinationSet == 0 ? 0 : 1);
     VFCurveFilterMatrixConverter converter;
@@ -165,7 +171,8 @@ void ConvertNode(VOxaNode* node, int destinationSet, double framesPerSecond, boo
     }
 
     // Geometry: its pivot takes the difference of the two geometric transforms.
-    if (VOxaGeometry* geometry = node->GetGeometry()) {
+    VOxaGeometry* geometry = keeper ? nullptr : node->GetGeometry();
+    if (geometry) {
         double ga[4][4], gb[4][4], inverseB[4][4], product[4][4];
         GeometricMatrix(ga, a);
         GeometricMatrix(gb, b);
@@ -275,6 +282,10 @@ void ConvertNode(VOxaNode* node, int destinationSet, double framesPerSecond, boo
     bool shift = dRoff[0] != 0.0 || dRoff[1] != 0.0 || dRoff[2] != 0.0;
     VgeTVector translation(0.0, 0.0, 0.0, 0.0);
     node->GetLclTranslation(translation);
+    if (keeper && (shift || (change && rateValid))) {
+        if (!keeper->KeepCurves(node)) return;
+        if (shift) keeper->KeepTranslation(node, translation);
+    }
     int takeCount = node->GetTakeNodeCount();
     for (int i = 0; i < takeCount; ++i) {
         VOxaTakeNode* take = node->GetTakeNode(i);
@@ -322,7 +333,7 @@ void ConvertNode(VOxaNode* node, int destinationSet, double framesPerSecond, boo
 void VOxaNode::ConvertPivotAnimation(int destinationSet, double framesPerSecond,
                                      bool applyConstantKeyReducer) {
     ForEachInSubtree(this, [&](VOxaNode* node) {
-        ConvertNode(node, destinationSet, framesPerSecond, applyConstantKeyReducer);
+        ConvertNode(node, destinationSet, framesPerSecond, applyConstantKeyReducer, nullptr);
     });
 }
 
@@ -347,4 +358,117 @@ void VOxaNode::ResetPivotSet(int set) {
         node->SetGeometricScaling(set, VgeTVector(1.0, 1.0, 1.0, 1.0));
         node->SetUseRotationSpaceForLimitOnly(set, false);
     });
+}
+
+// ---- Conversion for the length of a write -------------------------------------------------------
+
+namespace {
+
+// `channel` and every node below it (children, not layers), each before its children.
+void CollectChannelNodes(VFCurveNode* channel, std::vector<VFCurveNode*>& nodes) {
+    if (!channel) return;
+    std::vector<VFCurveNode*> stack{channel};
+    while (!stack.empty()) {
+        VFCurveNode* node = stack.back();
+        stack.pop_back();
+        nodes.push_back(node);
+        for (int i = node->GetCount() - 1; i >= 0; --i)
+            if (VFCurveNode* child = node->Get(i)) stack.push_back(child);
+    }
+}
+
+}  // namespace
+
+VOxaPivotConversionScope::VOxaPivotConversionScope(VOxaNode* root) {
+    if (!root) return;
+    try {
+        ForEachInSubtree(root, [this](VOxaNode* node) {
+            VOxaNodeProperties* properties = node->GetNodeProperties();
+            mNodes.push_back(
+                KeptNode{node,
+                         {properties->GetPivotSet(0), properties->GetPivotSet(1)},
+                         properties->GetTransformSettings(),
+                         node->HasTransformCaches() ? node->GetStampedTransform() : VOxaStampedTransform()});
+        });
+        root->ResetPivotSet(1);
+        ForEachInSubtree(root, [this](VOxaNode* node) {
+            if (!mFailed) ConvertNode(node, 1, 30.0, false, this);
+        });
+        root->ResetPivotSet(0);
+    } catch (...) {
+        Restore();
+        throw;
+    }
+    // Animation converted in part is no animation to write.
+    if (mFailed) Restore();
+}
+
+VOxaPivotConversionScope::~VOxaPivotConversionScope() {
+    Restore();
+}
+
+bool VOxaPivotConversionScope::KeepCurves(VOxaNode* node) {
+    std::vector<VFCurveNode*> nodes;
+    std::unordered_set<const VFCurveNode*> kept;
+    for (int t = 0, count = node->GetTakeNodeCount(); t < count; ++t) {
+        VOxaTakeNode* take = node->GetTakeNode(t);
+        VFCurveNode* root = take ? take->GetVFCurveNode() : nullptr;
+        if (!root) continue;
+        // What the re-keying reads, replaces and unrolls, found as it finds them, and the
+        // translation curves the rotation offset moves, found as the take's accessors find them.
+        nodes.clear();
+        for (const char* channel : {"T", "R", "S"})
+            CollectChannelNodes(root->FindChild(channel), nodes);
+        VFCurveNode* transform = root->FindChild("Transform");
+        if (VFCurveNode* translation = transform ? transform->FindChild("T") : nullptr) {
+            for (const char* axis : {"X", "Y", "Z"})
+                if (VFCurveNode* holder = translation->FindChild(axis)) nodes.push_back(holder);
+        }
+        for (VFCurveNode* channelNode : nodes) {
+            if (!kept.insert(channelNode).second) continue;
+            VFCurve* original = channelNode->FCurveGet();
+            std::unique_ptr<VFCurve> copy;
+            if (original) {
+                // The room first: the copy of the keys then needs no allocation that could fail.
+                copy.reset(VFCurve::Create());
+                if (!copy || !copy->ResizeKeyBuffer(original->KeyGetCount())) {
+                    mFailed = true;
+                    return false;
+                }
+                copy->CopyFrom(original, true);
+            }
+            mChannelNodes.push_back(
+                KeptChannelNode{channelNode, original, VFCurveNodeEval::GetBookkeeping(channelNode)});
+            if (original) channelNode->FCurveSet(copy.release());
+        }
+    }
+    return true;
+}
+
+void VOxaPivotConversionScope::KeepTranslation(VOxaNode* node, const VgeTVector& value) {
+    mTranslations.push_back(KeptTranslation{node, value});
+}
+
+void VOxaPivotConversionScope::Restore() {
+    // The property first, while the converted curves it writes its default into are in place.
+    for (auto it = mTranslations.rbegin(); it != mTranslations.rend(); ++it)
+        it->mNode->SetLclTranslation(it->mValue);
+    mTranslations.clear();
+    // Each original back in its place (the converted curve goes, and its property links with
+    // it), and the totals evaluation stored on the channels as they were before: a total of the
+    // converted curves must not answer for the originals.
+    for (auto it = mChannelNodes.rbegin(); it != mChannelNodes.rend(); ++it) {
+        if (it->mOriginal) it->mNode->FCurveSet(it->mOriginal, true);
+        VFCurveNodeEval::SetBookkeeping(it->mNode, it->mBookkeeping);
+    }
+    mChannelNodes.clear();
+    for (KeptNode& kept : mNodes) {
+        VOxaNodeProperties* properties = kept.mNode->GetNodeProperties();
+        properties->GetPivotSet(0) = kept.mSets[0];
+        properties->GetPivotSet(1) = kept.mSets[1];
+        properties->GetTransformSettings() = kept.mSettings;
+        kept.mNode->ResetTransformCaches();
+        kept.mNode->GetStampedTransform() = kept.mStamped;
+    }
+    mNodes.clear();
 }

@@ -27,6 +27,7 @@
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node.h"
+#include "scene/voxa_node_pivot_internal.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_info.h"
@@ -519,7 +520,6 @@ std::vector<VString> VOxaMotionSupport::CutMarkerNames(const std::vector<VOxaNod
 
 void VOxaMotionSupport::PrepareHierarchy(VOxaNode* root) {
     if (!root) return;
-    root->ConvertPivotAnimationAt30Fps();
     root->UpdateLocalTRSFromDefault(true);
     root->SetGlobalTransform(VgeAMatrix());
     root->SetEvaluationStamp(0, true);
@@ -965,6 +965,14 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
     if (const char* refusal = VOxaMotionSupport::MarkerRefusal(markers.size(), options)) {
         DiscardFile();
         return VOxaMotionSupport::Refuse(mError, refusal);
+    }
+    // The markers are sampled with the pivots in the animation; the caller's scene gets its own
+    // back when the write ends, whichever way.
+    VOxaPivotConversionScope converted(root);
+    if (!converted.Converted()) {
+        DiscardFile();
+        mError.SetLastErrorID(eNOT_ENOUGH_MEMORY);
+        return false;
     }
     VOxaMotionSupport::PrepareHierarchy(root);
     VOxaMotionSampler sampler(root);

@@ -330,8 +330,8 @@ struct OXA_API VOxaMotionSupport {
     // naming both nodes (it is left as it is when no name had to change). A name left empty is
     // then named "_" (or the first free of "_2", "_3", ...).
     static std::vector<VString> CutMarkerNames(const std::vector<VOxaNode*>& nodes, VString& warning);
-    // Prepares the root for sampling: its pivot animation is converted, the evaluation cache of
-    // the subtree is filled from the default transform, the root's global transform becomes the
+    // Prepares the root for sampling, once its pivot animation is converted: the evaluation cache
+    // of the subtree is filled from the default transform, the root's global transform becomes the
     // identity and the stamps are reset.
     static void PrepareHierarchy(VOxaNode* root);
     // The local transforms of the subtree at `time`, the identity on the root, stamps 0 on the

@@ -266,8 +266,10 @@ TEST_F(NodeEvalEquivalence, SamplerLeavesTheNodesAsTheNodesWayDoes) {
         const bool still = seed > 45;
         RandomScene reference = Build(mManager, seed, still);
         RandomScene sampled = Build(mManager, seed, still);
-        VOxaMotionSupport::PrepareHierarchy(reference.root);
-        VOxaMotionSupport::PrepareHierarchy(sampled.root);
+        for (VOxaNode* root : {reference.root, sampled.root}) {
+            root->ConvertPivotAnimationAt30Fps();
+            VOxaMotionSupport::PrepareHierarchy(root);
+        }
         std::mt19937 order(seed);
         const int frames = 3 + (int)(order() % 20);
         {

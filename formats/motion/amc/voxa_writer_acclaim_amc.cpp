@@ -11,6 +11,7 @@
 #include "formats/motion/voxa_skeleton_support.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
+#include "scene/voxa_node_pivot_internal.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_take_node.h"
 
@@ -100,7 +101,13 @@ bool VOxaWriterAcclaimAmc::Write(VOxaScene* scene, VStreamOptions* options) {
     VString refusal("");
     if (!VOxaSkeletonSupport::FramesFit(motion, refusal))
         return VOxaMotionSupport::Refuse(mError, refusal.Buffer());
-    root->ConvertPivotAnimationAt30Fps();
+    // The bones are sampled with the pivots in the animation; the caller's scene gets its own
+    // back when the write ends, whichever way.
+    VOxaPivotConversionScope converted(root);
+    if (!converted.Converted()) {
+        mError.SetLastErrorID(eNOT_ENOUGH_MEMORY);
+        return false;
+    }
     BindBones(skeleton, root);
 
     const long long count = motion->GetFrameCount();

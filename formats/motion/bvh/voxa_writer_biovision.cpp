@@ -14,6 +14,7 @@
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node.h"
+#include "scene/voxa_node_pivot_internal.h"
 #include "scene/voxa_node_properties.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_take_node.h"
@@ -318,7 +319,16 @@ bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
                       motion->GetStartTime().GetSecondDouble());
         motion->Message("Warning", text, "Ok");
     }
-    root->ConvertPivotAnimationAt30Fps();
+    // The joints are sampled with their pivots in their animation; the caller's scene gets its
+    // own back when the write ends, whichever way.
+    VOxaPivotConversionScope converted(root);
+    if (!converted.Converted()) {
+        mEntries.clear();
+        mOptions = nullptr;
+        mRoot = nullptr;
+        mWriteFailed = true;
+        return Fail(eNOT_ENOUGH_MEMORY);
+    }
     // Every frame evaluates each joint: their channels are found once, and the joints read
     // through them are evaluated in the sampler's records.
     VOxaMotionSampler sampler(root);
