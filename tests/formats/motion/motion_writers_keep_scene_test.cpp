@@ -15,6 +15,7 @@
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
+#include "attributes/voxa_mesh.h"
 #include "attributes/voxa_skeleton.h"
 #include "base/vallocation_hook.h"
 #include "objects/vproperty.h"
@@ -53,18 +54,28 @@ void LinearKeys(VFCurve* curve, double first, double step) {
 
 // Hips > Spine > Head, every node marked. Hips turns about Z only (so that its motion has a closed
 // form) about a rotation pivot, with a pre-rotation and a rotation offset, order ZYX; Spine turns
-// about X and Y in order YXZ after a pre-rotation of its own. Both pivot sets carry values.
+// about X and Y in order YXZ after a pre-rotation of its own. Both pivot sets carry values. A mesh
+// below Hips, not written, has a geometric translation.
 struct Rig {
     VOxaSdkManager* manager = VOxaSdkManager::Create();
     VOxaScene* scene = manager->CreateScene();
     VOxaNode* hips = nullptr;
     VOxaNode* spine = nullptr;
     VOxaNode* head = nullptr;
+    VOxaNode* skin = nullptr;
 
     Rig() {
         hips = Joint("Hips", scene->GetRootNode());
         spine = Joint("Spine", hips);
         head = Joint("Head", spine);
+        skin = manager->CreateNode("Skin");
+        hips->AddChild(skin);
+        VOxaMesh* mesh = manager->CreateMesh();
+        skin->SetNodeAttribute(mesh);
+        mesh->InitControlPoints(1);
+        mesh->GetControlPoints()[0] = VgeTVector(1, 2, 3, 1);
+        skin->SetPivotState(0, 0);
+        skin->SetGeometricTranslation(0, VgeTVector(0, 0, 4, 1));
         spine->SetLclTranslation(VgeTVector(2, 0, 0, 1));
         head->SetLclTranslation(VgeTVector(0, 3, 0, 1));
 
@@ -111,6 +122,10 @@ std::string Describe(VOxaNode* node) {
     std::ostringstream out;
     out.precision(17);
     out << node->GetName() << " mark " << node->IsMarked() << " children " << node->GetChildCount() << "\n";
+    if (VOxaMesh* mesh = node->GetMesh())
+        for (int i = 0; i < mesh->GetControlPointsCount(); ++i)
+            out << "point " << mesh->GetControlPoints()[i][0] << " " << mesh->GetControlPoints()[i][1] << " "
+                << mesh->GetControlPoints()[i][2] << "\n";
     for (int set = 0; set < 2; ++set) {
         VgeTVector g;
         ERotationOrder order;
@@ -190,7 +205,7 @@ std::string Describe(const Rig& rig) {
     rig.hips->UpdateLocalTRS(Frame(kFrames - 1), true);
     rig.hips->UpdateGlobalTransform(++stamp, true);
     std::string text;
-    for (VOxaNode* node : {rig.hips, rig.spine, rig.head})
+    for (VOxaNode* node : {rig.hips, rig.spine, rig.head, rig.skin})
         text += Describe(node) + DescribeStamped(node, false);
     return text;
 }
