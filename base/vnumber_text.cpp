@@ -354,10 +354,47 @@ int VFormatDoubleG(char* out, size_t size, double value, int precision) {
     return FormatDoubleGExact(out, size, value, precision);
 }
 
-char* VFormatDoublesG(char* out, const double* values, int count, char separator) {
+namespace {
+
+// True when `text` (of `length` characters) reads back as the same single-precision value.
+bool ReadsBackAsSingle(const char* text, int length, double value) {
+    double back = 0.0;
+    if (!VParseDouble(text, text + length, back, false)) return false;
+    return (float)back == (float)value;
+}
+
+// Rewrites the `length` characters at `out` (room for kVFormatGRoom bytes) with more digits until
+// they read back as the same single-precision value; answers the new length.
+int WidenToSingle(char* out, int length, double value) {
+    if (!std::isfinite(value) || value == 0.0 || ReadsBackAsSingle(out, length, value)) return length;
+    // Nine significant digits give back every single-precision value.
+    char buffer[kVFormatGRoom];
+    for (int precision = 7; precision <= 9; ++precision) {
+        const int n = VFormatDoubleG(buffer, sizeof buffer, value, precision);
+        if (n <= 0 || n >= (int)sizeof buffer) return length;
+        if (precision == 9 || ReadsBackAsSingle(buffer, n, value)) {
+            std::memcpy(out, buffer, (size_t)n);
+            return n;
+        }
+    }
+    return length;
+}
+
+}  // namespace
+
+int VFormatDoubleGSingle(char* out, size_t size, double value) {
+    char buffer[kVFormatGRoom + 1];
+    int length = VFormatDoubleG(buffer, sizeof buffer, value, 6);
+    if (length <= 0 || length >= (int)sizeof buffer) return VFormatDoubleG(out, size, value, 6);
+    length = WidenToSingle(buffer, length, value);
+    buffer[length] = 0;
+    return Finish(out, size, buffer, length);
+}
+
+char* VFormatDoublesG(char* out, const double* values, int count, char separator, bool single) {
     // At precision 6 FormatGFast writes at most 24 bytes (its 16-byte copies included) and the
     // exact path at most 14, so each value has room where the values before it took less than
-    // their share.
+    // their share; nine digits take at most 16 ("-1.23456789e-308").
     static_assert(kVFormatGRoom >= 24, "room for FormatGFast's writes at precision 6");
     for (int k = 0; k < count; ++k) {
         const double value = values[k];
@@ -365,6 +402,7 @@ char* VFormatDoublesG(char* out, const double* values, int count, char separator
         if (std::isfinite(value) && value != 0.0)
             length = FormatGFast(out, value, std::integral_constant<int, 6>());
         if (length <= 0) length = FormatDoubleGExact(out, kVFormatGRoom, value, 6);
+        if (single) length = WidenToSingle(out, length, value);
         out += length;
         *out++ = separator;
     }

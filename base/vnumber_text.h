@@ -29,10 +29,17 @@ OXA_API int VFormatInt(char* out, size_t size, long long value);                
 OXA_API int VFormatDoubleG(char* out, size_t size, double value, int precision = 6);  // "%.Ng"
 OXA_API int VFormatDoubleFixed(char* out, size_t size, double value, int decimals);   // "%.Nf"
 
+// "%g" at the fewest significant digits, from six up to nine, whose text reads back as the same
+// single-precision value as `value`: the six digits of "%g" wherever they suffice, and every digit
+// a reader that keeps its values in single precision needs to get the value back exactly.
+OXA_API int VFormatDoubleGSingle(char* out, size_t size, double value);
+
 // The room VFormatDoublesG needs for each value.
 constexpr size_t kVFormatGRoom = 32;
 // Writes each of `count` values as "%g" followed by `separator` into `out`, which has room for
-// count * kVFormatGRoom bytes, and answers the end of the text (not terminated).
-OXA_API char* VFormatDoublesG(char* out, const double* values, int count, char separator);
+// count * kVFormatGRoom bytes, and answers the end of the text (not terminated). With `single`,
+// each value is written as VFormatDoubleGSingle writes it.
+OXA_API char* VFormatDoublesG(char* out, const double* values, int count, char separator,
+                              bool single = false);
 
 #endif  // OXA_BASE_VNUMBER_TEXT_H

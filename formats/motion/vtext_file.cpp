@@ -620,7 +620,8 @@ bool VTextFile::WriteG(double value, int precision) {
     if (!Writable(value)) return RefuseNumber(value);
     char buffer[64];
     char* out = OutputRoom(sizeof buffer);
-    int n = VFormatDoubleG(out ? out : buffer, sizeof buffer, value, precision);
+    int n = precision == kSingleDigits ? VFormatDoubleGSingle(out ? out : buffer, sizeof buffer, value)
+                                       : VFormatDoubleG(out ? out : buffer, sizeof buffer, value, precision);
     if (n >= (int)sizeof buffer) n = (int)sizeof buffer - 1;
     if (!out) return Write(buffer, (size_t)n);
     mOutLen += (size_t)n;
@@ -633,7 +634,7 @@ bool VTextFile::WriteGs(const double* values, int count, char separator) {
     // A frame's numbers go in one run when the buffer has room for the longest text of each.
     if (count > 0 && (size_t)count <= kOutputBlock / kVFormatGRoom) {
         if (char* out = OutputRoom((size_t)count * kVFormatGRoom)) {
-            mOutLen += (size_t)(VFormatDoublesG(out, values, count, separator) - out);
+            mOutLen += (size_t)(VFormatDoublesG(out, values, count, separator, true) - out);
             return !mWriteFailed;
         }
     }

@@ -314,6 +314,9 @@ bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
         it->first->SetName(it->second.Buffer());
     mRenamed.clear();
     mRenamedObjects.clear();
+    // The grey material went only to the file's copies of meshes: the manager does not keep it.
+    if (mDefaultMaterial != nullptr && mManager != nullptr) mManager->DestroyMaterial(mDefaultMaterial);
+    mDefaultMaterial = nullptr;
     return written;
 }
 

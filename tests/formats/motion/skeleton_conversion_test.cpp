@@ -988,6 +988,62 @@ TEST(SkeletonEnds, BvhEndJointsComeBackByNameFromAmc) {
     }
 }
 
+// A figure 128 m from the origin, each value at single precision's last digits: every skeleton
+// file keeps every digit the scene holds, so each joint stays within a few single-precision steps
+// (0.001 cm at 128 m) of the BVH source, where six digits of "%g" would put it 0.08 mm off.
+const char* const kBvhFar = R"(HIERARCHY
+ROOT Hips
+{
+  OFFSET 0 0 0
+  CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation
+  JOINT Spine
+  {
+    OFFSET 0.123456791 12.3456793 -1.00000012
+    CHANNELS 3 Zrotation Xrotation Yrotation
+    End Site
+    {
+      OFFSET 0 10.0000038 0
+    }
+  }
+}
+MOTION
+Frames: 2
+Frame Time: 0.0333333
+12800.0078 -6400.00391 3200.00195 33.3333321 -12.3456793 77.7777786 1.00000048 2.00000095 -3.00000143
+12900.0156 -6300.0078 3100.0039 43.3333359 -22.3456802 67.7777863 11.0000095 12.0000019 -13.0000029
+)";
+
+TEST(SkeletonDigits, AFigureFarFromTheOriginKeepsItsPlaceInEveryFormat) {
+    const BvhFigure source = BvhFigure::Parse(kBvhFar);
+    const std::string path = htr_test::WriteFile("skeleton_far.bvh", kBvhFar);
+    const std::string bvh = TempPath("far_again.bvh"), htr = TempPath("far.htr"), amc = TempPath("far.amc"),
+                      fromAmc = TempPath("far_from_amc.bvh");
+    ASSERT_NO_FATAL_FAILURE(ConvertFile(path, {bvh, htr, amc}));
+    ASSERT_NO_FATAL_FAILURE(ConvertFile(amc, {fromAmc}));
+    const BvhFigure again = BvhFigure::Parse(htr_test::ReadFile(bvh));
+    const BvhFigure throughAmc = BvhFigure::Parse(htr_test::ReadFile(fromAmc));
+    const HtrFigure segments = HtrFigure::Parse(htr_test::ReadFile(htr));
+    ASSERT_EQ(again.frames.size(), 2u);
+    ASSERT_EQ(throughAmc.frames.size(), 2u);
+    ASSERT_EQ(segments.FrameCount(), 2);
+    const double tolerance = 2e-3;  // cm
+    for (int f = 0; f < 2; ++f) {
+        Positions all, bvhGot, amcGot, htrGot;
+        source.Pose(f, all);
+        ASSERT_GT(all["Hips"].v[0], 12800.0);
+        // The joints, and the end of the spine's bone.
+        const Positions want = {{"Hips", all["Hips"]}, {"Spine", all["Spine"]}};
+        const Positions wantAmc = {{"root", all["Hips"]}, {"Spine", all["Spine"]}};
+        again.Pose(f, bvhGot);
+        throughAmc.Pose(f, amcGot);
+        segments.Pose(f, htrGot);
+        std::string where;
+        EXPECT_LT(Farthest(bvhGot, all, where), tolerance) << "BVH: " << where << " at frame " << f;
+        EXPECT_LT(Farthest(amcGot, wantAmc, where), tolerance) << "AMC: " << where << " at frame " << f;
+        EXPECT_LT(Farthest(htrGot, want, where), tolerance) << "HTR: " << where << " at frame " << f;
+    }
+}
+
 // The same figure with its angles in degrees and in radians: ":units angle rad" turns the bones'
 // axis angles and the AMC values, and an AMC line ":DEGREES" or ":RADIANS" decides for its values.
 TEST(SkeletonUnits, RadiansAndDegreesGiveTheSameFigure) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -419,6 +420,17 @@ TEST(text_file, NumbersNoFileCanHoldFailTheWriteAndSayWhose) {
     }
 }
 
+// What the writers put for a value: printf's "%g" at the fewest digits, six to nine, that strtod
+// reads back as the same single-precision value.
+std::string SingleG(double v) {
+    char text[64];
+    for (int precision = 6; precision <= 9; ++precision) {
+        std::snprintf(text, sizeof text, "%.*g", precision, v);
+        if ((float)std::strtod(text, nullptr) == (float)v) break;
+    }
+    return text;
+}
+
 TEST(text_file, WritesAreByteIdenticalToPrintfAndAtomic) {
     const std::string path = TempPath("out.txt");
     WriteFile(path, "old");
@@ -433,8 +445,8 @@ TEST(text_file, WritesAreByteIdenticalToPrintfAndAtomic) {
         file.WriteChar(' ');
         file.WriteFixed(v, 5);
         file.WriteChar(' ');
-        std::snprintf(expected, sizeof expected, "%g %.5f ", v, v);
-        want += expected;
+        std::snprintf(expected, sizeof expected, " %.5f ", v);
+        want += SingleG(v) + expected;
     }
     file.WriteInt(-2147483648LL);
     want += "-2147483648";
@@ -469,17 +481,13 @@ TEST(text_file, WritesAreByteIdenticalToPrintfAndAtomic) {
     ASSERT_TRUE(file.Open(path.c_str(), "w"));
     for (int pass = 0; pass < 2000; ++pass) {
         file.WriteGs(values, 9, pass % 2 ? '\t' : ' ');
-        for (double v : values) {
-            std::snprintf(expected, sizeof expected, "%g%c", v, pass % 2 ? '\t' : ' ');
-            runs += expected;
-        }
+        for (double v : values)
+            runs += SingleG(v) + (pass % 2 ? '\t' : ' ');
     }
     file.WriteGs(values, 0, ' ');
     file.WriteGs(many.data(), (int)many.size(), ',');
-    for (double v : many) {
-        std::snprintf(expected, sizeof expected, "%g,", v);
-        runs += expected;
-    }
+    for (double v : many)
+        runs += SingleG(v) + ',';
     ASSERT_TRUE(file.Close());
     EXPECT_EQ(ReadFile(path), runs);
 }
@@ -520,6 +528,18 @@ TEST(number_text, ParsesLikeScanf) {
     EXPECT_EQ(VFormatDoubleG(out, sizeof out, 1234567.0), 11);     // "1.23457e+06"
     EXPECT_STREQ(out, "1.23457");                                  // cut like snprintf
     EXPECT_EQ(VFormatDoubleG(out, sizeof out, 1.0 / 3.0, -1), 8);  // a negative precision is 6
+    // Six digits where they give the single-precision value back, else up to nine.
+    char single[32];
+    EXPECT_EQ(VFormatDoubleGSingle(single, sizeof single, 0.1f), 3);
+    EXPECT_STREQ(single, "0.1");
+    EXPECT_EQ(VFormatDoubleGSingle(single, sizeof single, 128000.0078125), 9);  // 128 m in mm
+    EXPECT_STREQ(single, "128000.01");
+    EXPECT_EQ(VFormatDoubleGSingle(single, sizeof single, 123456789.0), 13);
+    EXPECT_STREQ(single, "1.2345679e+08");
+    EXPECT_EQ(VFormatDoubleGSingle(out, sizeof out, -0.25881905), 11);  // cut like snprintf
+    EXPECT_STREQ(out, "-0.2588");
+    EXPECT_EQ(VFormatDoubleGSingle(single, sizeof single, std::nan("")), 3);
+    EXPECT_STREQ(single, "nan");
 }
 
 }  // namespace

@@ -444,7 +444,6 @@ TEST(writer3ds_materials, DefaultMaterialNoTextureFacesAndSharedUntexturedMateri
     ScratchDir dir("def");
     Rig rig;
     VOxaMaterial* own = rig.manager.CreateMaterial("Default");  // takes the plain name first
-    (void)own;
     VOxaMesh* textured = AddMesh(rig.manager, rig.Root(), "T", Square(), {{0, 1, 2}});
     VOxaTexture* texture = AddTexture(rig.manager, textured, "a.bmp");
     (void)texture;
@@ -454,9 +453,15 @@ TEST(writer3ds_materials, DefaultMaterialNoTextureFacesAndSharedUntexturedMateri
         mesh->AddMaterial(shared, 0);
     }
     rig.options->SetOptionValue(VStreamOptions3ds::eTEXTURE_MAPPING, 0);
+    const int materials = rig.manager.GetMaterialCount();
     ASSERT_TRUE(rig.WriteTo(dir / "d.3ds"));
-    // The file's mesh gets the grey material; the scene's mesh stays without one.
+    // The file's mesh gets the grey material; the scene's mesh stays without one, and the
+    // program's materials are what they were.
     EXPECT_EQ(textured->GetMaterialCount(0), 0);
+    EXPECT_EQ(rig.manager.GetMaterialCount(), materials);
+    EXPECT_STREQ(own->GetNameWithoutPrefix(), "Default");
+    ASSERT_TRUE(rig.WriteTo(dir / "again.3ds"));
+    EXPECT_EQ(rig.manager.GetMaterialCount(), materials);
     Loaded file(dir / "d.3ds");
     auto m = file.Mesh("T");
     ASSERT_TRUE(m);

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
+#include <sstream>
 #include <string>
 
 #include <sys/resource.h>
@@ -48,6 +50,30 @@ std::string Replace(std::string text, const std::string& from, const std::string
     EXPECT_NE(at, std::string::npos) << from;
     if (at != std::string::npos) text.replace(at, from.size(), to);
     return text;
+}
+
+// Two texts alike word by word, numbers within a few single-precision steps: a second trip
+// through files that keep every digit of a single-precision value may move the last of them, as
+// the values pass through single precision in between.
+void ExpectSameTextWithinSingle(const std::string& got, const std::string& want) {
+    std::istringstream a(got), b(want);
+    std::string x, y;
+    int words = 0;
+    while (true) {
+        const bool more = (bool)(a >> x);
+        ASSERT_EQ(more, (bool)(b >> y)) << "word " << words;
+        if (!more) break;
+        ++words;
+        char* endX = nullptr;
+        char* endY = nullptr;
+        const double u = std::strtod(x.c_str(), &endX), v = std::strtod(y.c_str(), &endY);
+        if (*endX || *endY || endX == x.c_str() || endY == y.c_str()) {
+            EXPECT_EQ(x, y) << "word " << words;
+            continue;
+        }
+        EXPECT_NEAR(u, v, 4 * std::fabs(v) * 1.1920929e-07) << x << " / " << y << ", word " << words;
+    }
+    EXPECT_EQ(a.eof() && b.eof(), true);
 }
 
 void ExpectVector(const double* v, double x, double y, double z, double tolerance = 1e-6) {
@@ -593,7 +619,7 @@ TEST(asf_writer, RoundTripGivesTheSkeletonBack) {
     top->SetMarked(1);
     ASSERT_TRUE(writer2.Write(scene2, options2));
     ASSERT_TRUE(writer2.FileClose());
-    EXPECT_EQ(AsfReadFile(again), text);
+    ExpectSameTextWithinSingle(AsfReadFile(again), text);
     options2->Destroy();
     readOptions->Destroy();
     options->Destroy();

@@ -309,7 +309,7 @@ TEST_F(bvh_Writer, EndSiteTestAndLeafEndSitesFromTheLimits) {
               "      CHANNELS 3 Zrotation Xrotation Yrotation\n"
               "      End Site\n"
               "      {\n"
-              "        OFFSET 1.22474 1.22474 -1\n"
+              "        OFFSET 1.2247449 1.2247449 -1\n"
               "      }\n"
               "    }\n"
               "  }\n");

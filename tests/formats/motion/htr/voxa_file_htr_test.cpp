@@ -394,8 +394,8 @@ TEST(htr_File, WrittenLines) {
               "DataFrameRate 29\nEulerRotationOrder ZYX\nCalibrationUnits mm\nRotationUnits Degrees\n"
               "GlobalAxisofGravity Y\nBoneLengthAxis Y\nScaleFactor 1.0\n"
               "[SegmentNames&Hierarchy]\nA\tGLOBAL\nB\tA\n"
-              "[BasePosition]\nA\t1.5\t-2\t1e-07\t0\t90\t123.457\t250\n"
-              "[A]\n1\t1.5\t-2\t1e-07\t0\t90\t123.457\t1.0\n"
+              "[BasePosition]\nA\t1.5\t-2\t1e-07\t0\t90\t123.45679\t250\n"
+              "[A]\n1\t1.5\t-2\t1e-07\t0\t90\t123.45679\t1.0\n"
               "[EndOfFile]\n");
 }
 
