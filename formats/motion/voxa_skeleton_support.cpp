@@ -1,8 +1,10 @@
 #include "formats/motion/voxa_skeleton_support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "animation/fcurve.h"
 #include "oxa_codec/vstream_options.h"
@@ -116,4 +118,54 @@ void VOxaSkeletonSupport::FormatRate(char* out, size_t size, double rate) {
         std::snprintf(out, size, "%.*g", digits, rate);
         if (std::strtod(out, nullptr) == rate) return;
     }
+}
+
+VOxaScaleChanges::VOxaScaleChanges(std::vector<VgeTVector> reference)
+    : mReference(std::move(reference)), mChanged(mReference.size(), 0) {}
+
+void VOxaScaleChanges::Note(size_t joint, const VgeTVector& scale) {
+    if (joint >= mReference.size() || mChanged[joint]) return;
+    const VgeTVector& reference = mReference[joint];
+    // Within a millionth: a scale read back in single precision is no change.
+    for (int a = 0; a < 3; ++a)
+        if (!(std::fabs(scale[a] - reference[a]) <= 1e-6 * std::max(1.0, std::fabs(reference[a]))))
+            mChanged[joint] = 1;
+}
+
+VString VOxaScaleChanges::Text(const std::vector<const char*>& names, const char* format) const {
+    std::vector<const char*> changed;
+    for (size_t k = 0; k < mChanged.size() && k < names.size(); ++k)
+        if (mChanged[k] && names[k]) changed.push_back(names[k]);
+    if (changed.empty()) return VString("");
+    const bool one = changed.size() == 1;
+    VString text("The scale of ");
+    if (one) {
+        text += "joint ";
+    } else {
+        text += (int)changed.size();
+        text += " joints (";
+    }
+    for (size_t i = 0; i < changed.size() && i < kNamedLeftOut; ++i) {
+        if (i > 0) text += ", ";
+        text += "\"";
+        text += changed[i];
+        text += "\"";
+    }
+    if (changed.size() > kNamedLeftOut) {
+        text += " and ";
+        text += (int)(changed.size() - kNamedLeftOut);
+        text += " more";
+    }
+    if (!one) text += ")";
+    text += " changes over the take; ";
+    text += format;
+    text += one ? " holds no scale, so its bone keeps its length in the skeleton written."
+                : " holds no scale, so their bones keep their lengths in the skeleton written.";
+    return text;
+}
+
+void VOxaScaleChanges::Warn(VStreamOptionsMotion* options, const std::vector<const char*>& names,
+                            const char* format) const {
+    const VString text = Text(names, format);
+    if (options && !text.IsEmpty()) options->Message("Warning", text.Buffer(), "Ok");
 }

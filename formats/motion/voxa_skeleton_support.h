@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
 #include <oxa/base/vstring.h>
 #include <oxa/base/vtime.h>
 
@@ -39,6 +40,29 @@ struct OXA_API VOxaSkeletonSupport {
     // Writes `rate` (above 0 and finite) with the fewest significant digits that read back as the
     // same double, a whole rate as a whole number.
     static void FormatRate(char* out, size_t size, double rate);
+};
+
+// The joints whose scale, in a frame a skeleton writer writes, is not the scale their bones are
+// written with. BVH and AMC hold no scale: such a joint's bone keeps the length of the skeleton
+// written, and the writer says so once, after its frames, naming the joints.
+class OXA_API VOxaScaleChanges {
+public:
+    // `reference` holds each joint's scale (its own times its ancestors') as the skeleton written
+    // has it.
+    explicit VOxaScaleChanges(std::vector<VgeTVector> reference);
+    // Joint `joint`'s scale (its own times its ancestors') in a frame written.
+    void Note(size_t joint, const VgeTVector& scale);
+    bool Changed(size_t joint) const { return joint < mChanged.size() && mChanged[joint]; }
+    // The warning naming the joints whose scale changed (`names[k]` names joint k; a joint
+    // without name, an end site, is not named), "" when none did. The first 20 are named, the
+    // rest counted.
+    VString Text(const std::vector<const char*>& names, const char* format) const;
+    // Shows Text through the options' message receiver when it is not empty.
+    void Warn(VStreamOptionsMotion* options, const std::vector<const char*>& names, const char* format) const;
+
+private:
+    std::vector<VgeTVector> mReference;
+    std::vector<char> mChanged;
 };
 
 #endif  // OXA_FORMATS_MOTION_VOXA_SKELETON_SUPPORT_H

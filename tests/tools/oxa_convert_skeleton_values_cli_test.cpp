@@ -3,6 +3,7 @@
 // values beyond what a file holds. Expected values are worked out here from the formats' rules.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -272,7 +273,33 @@ TEST(cli_skeleton_values, HtrScaleFactorsAndUnits) {
     // BVH holds no scale: the conversion says the changing factors are not kept.
     const Result toBvh = Convert(in + " " + Folder() + "scaled_out.bvh");
     EXPECT_EQ(toBvh.code, 0) << toBvh.err;
-    EXPECT_NE(toBvh.err.find("changes over the take; BVH holds no scale"), std::string::npos) << toBvh.err;
+    EXPECT_NE(
+        toBvh.err.find("The scale of 2 joints (\"B\", \"C\") changes over the take; BVH holds no scale"),
+        std::string::npos)
+        << toBvh.err;
+    // Nor does AMC: the joints are named once, not once a frame.
+    const Result toAmc = Convert(in + " " + Folder() + "scaled_out.amc");
+    EXPECT_EQ(toAmc.code, 0) << toAmc.err;
+    const size_t said = toAmc.err.find(
+        "The scale of 2 joints (\"B\", \"C\") changes over the take; AMC holds no "
+        "scale, so their bones keep their lengths in the skeleton written.");
+    EXPECT_NE(said, std::string::npos) << toAmc.err;
+    EXPECT_EQ(said, toAmc.err.rfind("The scale of")) << toAmc.err;
+    // A factor of 1 in every frame (the last number of each frame line) loses nothing and says
+    // nothing.
+    std::istringstream lines(ReadFile(in));
+    std::string unscaled, line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && std::isdigit((unsigned char)line[0]))
+            line = line.substr(0, line.rfind(' ')) + " 1.0";
+        unscaled += line + "\n";
+    }
+    const std::string plain = Make("unscaled.htr", unscaled);
+    for (const char* format : {"amc", "bvh"}) {
+        const Result r = Convert(plain + " " + Folder() + "unscaled_out." + format);
+        EXPECT_EQ(r.code, 0) << format << ": " << r.err;
+        EXPECT_EQ(r.err.find("scale"), std::string::npos) << format << ": " << r.err;
+    }
     const std::string trc = ReadFile(Folder() + "scaled_out.trc");
     struct M {
         double m[3][3];

@@ -411,7 +411,13 @@ void VOxaFileAcclaimAmc::PrepareWrite(VOxaAsfScene* scene) {
         VgeMatrixMultVector3(w.offset, b->mAxisInverse, b->mParentOffset);
         w.order = b->GetDofRotationOrder();
         w.scale[0] = w.scale[1] = w.scale[2] = 1.0;
+        w.total[0] = w.total[1] = w.total[2] = 1.0;
     }
+}
+
+VgeTVector VOxaFileAcclaimAmc::GetWrittenScale(size_t index) const {
+    const double* total = mWriteBones[index].total;
+    return VgeTVector(total[0], total[1], total[2], 0.0);
 }
 
 bool VOxaFileAcclaimAmc::WriteFrame(VOxaAsfScene* scene, VTime time, long long frame,
@@ -440,13 +446,15 @@ bool VOxaFileAcclaimAmc::WriteFrame(VOxaAsfScene* scene, VTime time, long long f
             VgeMatrixToEulerXYZScaled(r, global);
             VgeMatrixToScaling(s, global);
         }
-        if (w.parent >= 0) {
-            const double* ps = mWriteBones[(size_t)w.parent].scale;
+        const WriteBone* parent = w.parent >= 0 ? &mWriteBones[(size_t)w.parent] : nullptr;
+        if (parent) {
             for (int a = 0; a < 3; ++a)
-                t[a] *= ps[a];
+                t[a] *= parent->scale[a];
         }
-        for (int a = 0; a < 3; ++a)
+        for (int a = 0; a < 3; ++a) {
             w.scale[a] = s[a];
+            w.total[a] = parent ? parent->total[a] * s[a] : s[a];
+        }
         const AsfBone* b = w.bone;
         if (b->mDofCount == 0) continue;
         SetNumberSubject(b->mBoundNode ? b->mBoundNode->GetNameWithoutPrefix() : b->mName.Buffer(), frame);

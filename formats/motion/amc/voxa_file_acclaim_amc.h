@@ -6,6 +6,7 @@
 
 #include <oxa/animation/fcurve.h>
 #include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_vector.h>
 #include <oxa/base/vtime.h>
 #include <oxa/formats/motion/asf/vacclaim_text_file.h>
 
@@ -37,6 +38,11 @@ public:
     bool WriteFrame(VOxaAsfScene* scene, VTime time, long long frame, const double (*parentMatrix)[4]);
     // Prepares the per-bone constants of WriteFrame (after the bones were bound).
     void PrepareWrite(VOxaAsfScene* scene);
+    // The bones WriteFrame writes, depth first from the root, and each one's scale in the frame
+    // last written: its own times its ancestors' (1 before the first frame).
+    size_t GetWriteBoneCount() const { return mWriteBones.size(); }
+    const AsfBone* GetWriteBone(size_t index) const { return mWriteBones[index].bone; }
+    VgeTVector GetWrittenScale(size_t index) const;
 
 private:
     // The text at the cursor starts with a number (a frame line).
@@ -53,6 +59,7 @@ private:
         double offset[3];          // parent offset x A^-1
         int order;                 // rotation order of the dof list
         double scale[3];           // the scaling evaluated in the current frame
+        double total[3];           // that scaling times the ancestors'
     };
     std::vector<WriteBone> mWriteBones;
     long long mFramesRead = 0;

@@ -126,6 +126,13 @@ bool VOxaWriterAcclaimAmc::Write(VOxaScene* scene, VStreamOptions* options) {
                        motion->GetOption(VStreamOptionsMotion::eEXPORT_FRAME_RANGE) != 0, first,
                        first + count - 1);
     mFile->PrepareWrite(skeleton);
+    // AMC holds no scale: the skeleton's bones have the lengths of the scene's translations, times
+    // the scale of the root's parent when written from the global position. A joint whose scale
+    // differs from that in a frame changes its bone's length by what the file cannot say.
+    VgeTVector written(1.0, 1.0, 1.0, 0.0);
+    if (parent) written = parent->GetDefaultGlobalTransform().GetS();
+    const size_t bones = mFile->GetWriteBoneCount();
+    VOxaScaleChanges scaleChanges(std::vector<VgeTVector>(bones, written));
     int lastPercent = -1;
     for (long long n = 1; n <= count && !mFile->WriteFailed(); ++n) {
         const int percent = (int)(n * 100 / count);
@@ -136,6 +143,8 @@ bool VOxaWriterAcclaimAmc::Write(VOxaScene* scene, VStreamOptions* options) {
         const double(*matrix)[4] = parent ? parent->EvaluateGlobalTransform(time).mData : nullptr;
         mFile->WriteFrame(skeleton, time, number + n - 1, matrix);
         time += period;
+        for (size_t i = 0; i < bones; ++i)
+            scaleChanges.Note(i, mFile->GetWrittenScale(i));
     }
     if (mFile->WriteFailed()) {
         // A number the file cannot hold is named with its bone and frame.
@@ -144,6 +153,13 @@ bool VOxaWriterAcclaimAmc::Write(VOxaScene* scene, VStreamOptions* options) {
         mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
         return false;
     }
+    // The joints are named as the scene names them; a bone made up for the file (a "Dummy") has
+    // no node to name.
+    std::vector<const char*> names(bones, nullptr);
+    for (size_t i = 0; i < bones; ++i)
+        if (const VOxaNode* node = mFile->GetWriteBone(i)->mBoundNode)
+            names[i] = node->GetNameWithoutPrefix();
+    scaleChanges.Warn(motion, names, "AMC");
     mWritten = true;
     return true;
 }

@@ -341,31 +341,21 @@ bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
     const double frameTime =
         motion->IsCustomFrameRate() ? 1.0 / motion->GetFrameRate() : period.GetSecondDouble();
     ok = ok && mFile->WriteMotionHeader(frames, frameTime);
-    // BVH holds no scale: offsets and end sites are the first frame's. A joint whose scale changes
-    // later moves its children's bones by what the file cannot say.
-    const std::vector<VgeTVector> firstScales = mScales;
-    std::vector<char> scaleChanges(mScales.size(), 0);
+    // BVH holds no scale: offsets and end sites take the scales of the hierarchy written. A joint
+    // whose scale differs in a frame moves its children's bones by what the file cannot say.
+    VOxaScaleChanges scaleChanges(mScales);
     for (int i = 0; ok && i < frames; ++i) {
         motion->Progress("Writing BVH nodes", (float)(100LL * i / frames));
         ok = WriteFrame(time, i + 1, sampler);
         time = time + period;
-        for (size_t k = 0; k < mScales.size() && k < firstScales.size(); ++k)
-            for (int a = 0; a < 3; ++a)
-                if (std::fabs(mScales[k][a] - firstScales[k][a]) > 1e-6 * std::max(1.0, std::fabs(firstScales[k][a])))
-                    scaleChanges[k] = 1;
+        for (size_t k = 0; k < mScales.size(); ++k)
+            if (!mEntries[k].mEndSite) scaleChanges.Note(k, mScales[k]);
     }
-    int changed = 0;
-    VString first;
-    for (size_t k = 0; k < scaleChanges.size(); ++k)
-        if (scaleChanges[k] && !mEntries[k].mEndSite && changed++ == 0) first = mEntries[k].mNode->GetNameWithoutPrefix();
-    if (ok && changed > 0) {
-        VString text("The scale of ");
-        text += changed;
-        text += changed == 1 ? " joint (\"" : " joints (the first \"";
-        text += first;
-        text += "\") changes over the take; BVH holds no scale, so their bones keep the length of the "
-                "first frame.";
-        motion->Message("Warning", text.Buffer(), "Ok");
+    if (ok) {
+        std::vector<const char*> names(mEntries.size(), nullptr);
+        for (size_t k = 0; k < mEntries.size(); ++k)
+            if (!mEntries[k].mEndSite) names[k] = mEntries[k].mNode->GetNameWithoutPrefix();
+        scaleChanges.Warn(motion, names, "BVH");
     }
     mEntries.clear();
     mScales.clear();

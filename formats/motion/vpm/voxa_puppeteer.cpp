@@ -30,33 +30,54 @@ constexpr double kCentimetresToInches = 0.3937007874015748;
 VOxaFilePuppeteer::VOxaFilePuppeteer() : VTextFile("VPM", " \t\r\n", nullptr, true, false) {}
 
 bool VOxaFilePuppeteer::ReadSegmentHeader(VString& name, int& frameCount, double& frameTime, bool fromStart) {
+    mHeaderCut = eNOT_CUT;
     if (fromStart) {
         ClearFailure();
         if (!RewindToFirstLine()) return FailNoText();
     } else if (!ReadNextLine()) {
         return Fail("the file ends where a segment was expected");
     }
-    if (ReadKeyword(mKeywords) != 0) return Fail("\"Segment:\" expected");
-    if (!ReadString(name) || name.IsEmpty()) return Fail("a segment without a name");
-    if (!ReadNextLine()) return Fail("the file ends in the header of segment \"%.40s\"", name.Buffer());
-    if (ReadKeyword(mKeywords) != 1) return Fail("\"Frames:\" expected in segment \"%.40s\"", name.Buffer());
-    if (!ReadInt(frameCount))
-        return Fail("\"Frames:\" without a whole number in segment \"%.40s\"", name.Buffer());
-    if (!ReadNextLine()) return Fail("the file ends in the header of segment \"%.40s\"", name.Buffer());
-    if (ReadKeyword(mKeywords) != 2)
-        return Fail("\"Frame Time:\" expected in segment \"%.40s\"", name.Buffer());
-    if (!ReadDouble(frameTime, 1.0))
-        return Fail("\"Frame Time:\" without a number in segment \"%.40s\"", name.Buffer());
+    // The segment line is the file's last and has no line end: the file may end inside it.
+    const bool lastLine = !LineEnded();
+    if (ReadKeyword(mKeywords) != 0) {
+        if (lastLine) mHeaderCut = eCUT_BEFORE_NAME;
+        return Fail("\"Segment:\" expected");
+    }
+    if (!ReadString(name) || name.IsEmpty()) {
+        if (lastLine) mHeaderCut = eCUT_BEFORE_NAME;
+        return Fail("a segment without a name");
+    }
+    // The name is whole when its line ends; a file cut inside the header after it still names
+    // the segment.
+    const CutHeader after = lastLine ? eCUT_BEFORE_NAME : eCUT_AFTER_NAME;
+    auto fail = [&](const char* what) {
+        if (IsAtEnd() || !LineEnded()) {
+            mHeaderCut = after;
+            return Fail("the file ends in the header of segment \"%.40s\"", name.Buffer());
+        }
+        return Fail("%s in segment \"%.40s\"", what, name.Buffer());
+    };
+    if (!ReadNextLine()) return fail("");
+    if (ReadKeyword(mKeywords) != 1) return fail("\"Frames:\" expected");
+    if (!ReadInt(frameCount)) return fail("\"Frames:\" without a whole number");
+    if (!ReadNextLine()) return fail("");
+    if (ReadKeyword(mKeywords) != 2) return fail("\"Frame Time:\" expected");
+    if (!ReadDouble(frameTime, 1.0)) return fail("\"Frame Time:\" without a number");
+    if (!LineEnded()) mHeaderCut = after;  // the last number may be cut short
     if (frameCount < 0) return Fail("segment \"%.40s\" has %d frames", name.Buffer(), frameCount);
     if (!(frameTime > 0.0))
         return Fail("segment \"%.40s\" has a frame time of %g seconds", name.Buffer(), frameTime);
+    mHeaderCut = eNOT_CUT;
     return true;
 }
 
 bool VOxaFilePuppeteer::SkipColumnHeader() {
-    // The titles and units are not checked; only the two lines must be there.
+    // The titles and units are not checked; only the two lines must be there. Missing, the file
+    // was cut in the header.
+    mHeaderCut = eCUT_AFTER_NAME;
     if (!ReadNextLine()) return Fail("the file ends before the column titles");
     if (!ReadNextLine()) return Fail("the file ends before the column units");
+    mHeaderCut = eNOT_CUT;
     return true;
 }
 
@@ -145,10 +166,23 @@ bool VOxaReaderPuppeteer::ReadSegment(VOxaNode* reference, const char* takeName,
     VString name;
     int frames = 0;
     double frameTime = 0.0;
-    if (!mFile->ReadSegmentHeader(name, frames, frameTime, fromStart) || !mFile->SkipColumnHeader())
-        return false;
+    // A later segment whose header the file ends in is still a marker when its name is whole: one
+    // whose every frame the file lost.
+    bool headerCut = false;
+    if (!mFile->ReadSegmentHeader(name, frames, frameTime, fromStart) || !mFile->SkipColumnHeader()) {
+        const VOxaFilePuppeteer::CutHeader cut = mFile->GetHeaderCut();
+        if (fromStart || cut == VOxaFilePuppeteer::eNOT_CUT) return false;
+        mCut = true;
+        if (cut == VOxaFilePuppeteer::eCUT_BEFORE_NAME) {
+            mMessageText +=
+                "The file ends in the header of a segment whose name it does not hold whole; "
+                "that segment is not read.\n";
+            return false;
+        }
+        headerCut = true;
+    }
     int n = options->GetFrameCount();
-    if (frames < n) n = frames;
+    if (!headerCut && frames < n) n = frames;
     const VTime start = options->GetStartTime();
     const VTime period = options->GetFramePeriod();
 
@@ -177,33 +211,19 @@ bool VOxaReaderPuppeteer::ReadSegment(VOxaNode* reference, const char* takeName,
     bool ok = true;
     VTime time = start;
     VgeTVector t, r, s;
-    int keys = n;
-    for (int j = 0; j < n; ++j, time += period) {
+    // The first frame the file lost by ending early, -1 when it has them all.
+    int lost = headerCut ? 0 : -1;
+    for (int j = 0; j < n && lost < 0; ++j, time += period) {
         if (j % 64 == 0) options->Progress("Reading VPM nodes", (float)((double)j * 100.0 / n));
         if (!mFile->ReadFrame(t, r, s)) {
-            // A file cut short (it ends, or its last line ends before its ninth number) keeps the
-            // segment's whole frames; a file cut before the first frame of its first segment is
-            // refused.
+            // The file ends, or its last line ends before its ninth number: it was cut short. A
+            // file cut before the first frame of its first segment holds no frame and is refused.
             const bool cut = mFile->IsAtEnd() || !mFile->LineEnded();
             if (cut)
                 mFile->Fail("the file ends after %d of the %d frames of segment \"%.40s\"", j, frames,
                             name.Buffer());
             if (cut && (j > 0 || !fromStart)) {
-                char text[300];
-                if (j > 0)
-                    std::snprintf(
-                        text, sizeof text,
-                        "Segment \"%.200s\" gives %d frames, but the file ends after %d whole frames; "
-                        "those %d are read.\n",
-                        name.Buffer(), frames, j, j);
-                else
-                    std::snprintf(text, sizeof text,
-                                  "Segment \"%.200s\" gives %d frames, but the file ends before its first "
-                                  "whole frame; it is not read.\n",
-                                  name.Buffer(), frames);
-                mMessageText += text;
-                keys = j;
-                ok = j > 0;
+                lost = j;
                 mCut = true;
             } else {
                 ok = false;
@@ -226,6 +246,10 @@ bool VOxaReaderPuppeteer::ReadSegment(VOxaNode* reference, const char* takeName,
         curve->KeyModifyEnd();
         curve->KeyShrink();  // the room may have grown past the keys
     }
+    // The frames the file lost are gaps of this marker, keyed as the other marker readers key
+    // gaps (a constant occlusion of 1), so that every writer treats them as gaps; its curves hold
+    // the last frame read.
+    if (ok && lost >= 0 && !KeyLostFrames(take->GetOcclusion(), start, period, lost)) ok = false;
     if (!ok) {
         manager->DestroyNode(node, true);
         return false;
@@ -233,9 +257,47 @@ bool VOxaReaderPuppeteer::ReadSegment(VOxaNode* reference, const char* takeName,
     ApplyJointImportFilters(translation, rotation);
     VOxaMotionSupport::ReduceConstantKeys(scaling, 3);
     reference->AddChild(node);
+    if (lost >= 0) {
+        char text[400];
+        if (headerCut)
+            std::snprintf(text, sizeof text,
+                          "The file ends in the header of segment \"%.200s\": the marker is read as occluded "
+                          "in every frame.\n",
+                          name.Buffer());
+        else if (lost > 0)
+            std::snprintf(
+                text, sizeof text,
+                "Segment \"%.200s\" gives %d frames, but the file ends after %d whole frames: those "
+                "%d are read, and the marker is occluded from frame %d on.\n",
+                name.Buffer(), frames, lost, lost, lost + 1);
+        else
+            std::snprintf(text, sizeof text,
+                          "Segment \"%.200s\" gives %d frames, but the file ends before its first whole "
+                          "frame: the marker is read as occluded in every frame.\n",
+                          name.Buffer(), frames);
+        mMessageText += text;
+        return true;
+    }
     // The frames past the options' count are passed over.
-    for (int j = keys; j < frames && !mCut; ++j)
+    for (int j = n; j < frames; ++j)
         if (!mFile->ReadNextLine()) break;
+    return true;
+}
+
+bool VOxaReaderPuppeteer::KeyLostFrames(VFCurve* occlusion, VTime start, VTime period, int lost) {
+    if (!occlusion) return false;
+    const int keys = lost > 0 ? 2 : 1;
+    if (!occlusion->ResizeKeyBuffer(keys)) throw std::bad_alloc();
+    occlusion->KeyModifyBegin();
+    // Each key holds its own value up to the next: the curve is 0 up to the first lost frame and
+    // 1 from it to the end of the take, in two keys however long the take.
+    auto key = [occlusion](int index, VTime time, float value) {
+        occlusion->KeySet(index, time, value, VFCurveKey::eInterpolationConstant,
+                          VFCurveKey::eConstantStandard);
+    };
+    if (lost > 0) key(0, start, 0.0f);
+    key(keys - 1, start + period * (int64_t)lost, 1.0f);
+    occlusion->KeyModifyEnd();
     return true;
 }
 

@@ -25,6 +25,10 @@ public:
     bool ReadSegmentHeader(VString& name, int& frameCount, double& frameTime, bool fromStart);
     // Passes the title and unit lines; true when both exist.
     bool SkipColumnHeader();
+    // Whether the last ReadSegmentHeader or SkipColumnHeader failed because the file ends inside
+    // the header, and whether the segment's name was whole by then.
+    enum CutHeader { eNOT_CUT, eCUT_BEFORE_NAME, eCUT_AFTER_NAME };
+    CutHeader GetHeaderCut() const { return mHeaderCut; }
     bool ReadFrame(VgeTVector& translation, VgeTVector& rotation, VgeTVector& scaling);
 
     bool WriteSegmentHeader(const char* name, int frameCount, double frameTime);
@@ -34,11 +38,14 @@ public:
 
 private:
     Keyword mKeywords[4] = {{"Segment:", 0}, {"Frames:", 0}, {"Frame Time:", 0}, {"", 0}};
+    CutHeader mHeaderCut = eNOT_CUT;
 };
 
 // Reader of VPM files: one node per segment below "VPM:reference" (or "VPM:optical"). A later
 // segment that cannot be read ends the list; the first must read. A file cut short keeps the
-// whole frames of the segment it ends in, with a warning.
+// whole frames of the segment it ends in, and the frames it lost are gaps of that marker (its
+// occlusion is 1 from the first lost frame on), with a warning; a later segment cut in its header
+// after its name is a marker occluded in every frame.
 class OXA_API VOxaReaderPuppeteer : public VOxaTextFileReader<VOxaFilePuppeteer> {
 public:
     explicit VOxaReaderPuppeteer(VOxaSdkManager* manager);
@@ -49,6 +56,9 @@ private:
     // Reads one segment into a new node below `reference`; false (no node left) when it fails.
     bool ReadSegment(VOxaNode* reference, const char* takeName, class VStreamOptionsMotion* options,
                      bool fromStart);
+    // Keys `occlusion` of a segment whose frames from `lost` on the file lost: 0 before them, 1
+    // from them on. False when the marker has no occlusion curve.
+    static bool KeyLostFrames(class VFCurve* occlusion, VTime start, VTime period, int lost);
     // The file ended inside the last segment read: no segment follows.
     bool mCut = false;
 };

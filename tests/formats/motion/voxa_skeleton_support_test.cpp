@@ -150,3 +150,45 @@ TEST_F(skeleton_support, RatesReadBackAsTheSameNumber) {
     VOxaSkeletonSupport::FormatRate(text, sizeof text, 120.0);
     EXPECT_STREQ(text, "120");
 }
+
+TEST(skeleton_scale_changes, JointsWhoseScaleLeavesTheSkeletonsAreNamedOnce) {
+    const VgeTVector one(1.0, 1.0, 1.0, 0.0);
+    // Joint 0 keeps its scale to within single precision, joint 1 changes in y alone, joint 2 is
+    // an end site (no name), joint 3 keeps a reference of 2 and changes later.
+    VOxaScaleChanges changes({one, one, one, VgeTVector(2.0, 2.0, 2.0, 0.0)});
+    const std::vector<const char*> names = {"Hips", "Spine", nullptr, "Head"};
+    for (size_t k = 0; k < 4; ++k)
+        changes.Note(k, k == 3 ? VgeTVector(2.0, 2.0, 2.0, 0.0) : one);
+    changes.Note(0, VgeTVector(1.0 + 1e-7, 1.0, 1.0 - 1e-7, 0.0));
+    EXPECT_EQ(changes.Text(names, "BVH"), VString(""));
+    changes.Note(1, VgeTVector(1.0, 1.5, 1.0, 0.0));
+    changes.Note(1, one);  // back again: it changed all the same
+    changes.Note(2, VgeTVector(3.0, 3.0, 3.0, 0.0));
+    EXPECT_FALSE(changes.Changed(0));
+    EXPECT_TRUE(changes.Changed(1));
+    EXPECT_TRUE(changes.Changed(2));
+    EXPECT_STREQ(
+        changes.Text(names, "AMC").Buffer(),
+        "The scale of joint \"Spine\" changes over the take; AMC holds no scale, so its bone keeps its "
+        "length in the skeleton written.");
+    changes.Note(3, VgeTVector(2.0, 2.0, 2.00001, 0.0));
+    EXPECT_STREQ(
+        changes.Text(names, "BVH").Buffer(),
+        "The scale of 2 joints (\"Spine\", \"Head\") changes over the take; BVH holds no scale, so their "
+        "bones keep their lengths in the skeleton written.");
+
+    // Many joints: the first 20 named, the rest counted.
+    std::vector<std::string> many(23);
+    std::vector<const char*> manyNames;
+    for (size_t k = 0; k < many.size(); ++k) {
+        many[k] = "J" + std::to_string(k + 1);
+        manyNames.push_back(many[k].c_str());
+    }
+    VOxaScaleChanges all(std::vector<VgeTVector>(many.size(), one));
+    for (size_t k = 0; k < many.size(); ++k)
+        all.Note(k, VgeTVector(0.5, 0.5, 0.5, 0.0));
+    const std::string text = all.Text(manyNames, "BVH").Buffer();
+    EXPECT_EQ(text.find("The scale of 23 joints (\"J1\", \"J2\","), 0u) << text;
+    EXPECT_NE(text.find("\"J20\" and 3 more) changes over the take"), std::string::npos) << text;
+    EXPECT_EQ(text.find("J21"), std::string::npos) << text;
+}

@@ -58,6 +58,8 @@ TEST_F(Vpm, vpm_UnitsAndSkipping) {
     EXPECT_FLOAT_EQ(Key(head, 0, 0), 2.54f);
     EXPECT_FLOAT_EQ(Key(head, 1, 0), 5.08f);
     EXPECT_FLOAT_EQ(Key(head, 2, 0), 7.62f);
+    EXPECT_EQ(Key(head, 3, 0), 10.0f);
+    EXPECT_EQ(Key(head, 4, 0), 20.0f);
     EXPECT_EQ(Key(head, 5, 0), 30.0f);
     EXPECT_EQ(Key(head, 6, 0), 1.0f);
     EXPECT_FLOAT_EQ(Key(hand, 0, 4), 104.0f * 2.54f);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/motion/trc/voxa_motion_analysis_trc.h"
 #include "formats/motion/vpm/voxa_puppeteer.h"
 #include "tests/formats/motion/aoa/marker_test_util.h"
 
@@ -42,6 +43,22 @@ protected:
         const size_t end = text.find('\n', at);
         return text.substr(at + key.size(), end - at - key.size());
     }
+    // The data lines of a TRC (those after the two title lines and the blank one), split at tabs.
+    static std::vector<std::vector<std::string>> TrcRows(const std::string& text) {
+        std::istringstream lines(text);
+        std::string line;
+        std::vector<std::vector<std::string>> rows;
+        for (int k = 0; std::getline(lines, line); ++k) {
+            if (k < 6 || line.empty()) continue;
+            std::vector<std::string> fields;
+            size_t at = 0;
+            for (size_t tab; (tab = line.find('\t', at)) != std::string::npos; at = tab + 1)
+                fields.push_back(line.substr(at, tab - at));
+            fields.push_back(line.substr(at));
+            rows.push_back(fields);
+        }
+        return rows;
+    }
     static std::vector<double> FirstFrame(const std::string& text) {
         std::istringstream lines(text);
         std::string line;
@@ -56,45 +73,141 @@ protected:
     }
 };
 
-TEST_F(VpmDigits, FilesCutShortKeepTheirWholeFrames) {
+TEST_F(VpmDigits, FilesCutShortKeepTheirWholeFramesAndLoseTheRestAsGaps) {
     FilterSettings filters(0, false);
     std::string messages;
-    // The file ends inside the fourth frame line of the second segment.
+    // The file ends inside the third frame line of the second segment: Hand has frames 1 and 2,
+    // and its frames 3 and 4 are gaps; Head keeps all four.
     ASSERT_TRUE(Read(Segment("Head", 4, 4) + Segment("Hand", 4, 2) + "3\t2\t3\t10", messages));
     VOxaNode* hand = Find("Hand");
+    VOxaNode* head = Find("Head");
     ASSERT_NE(hand, nullptr);
+    ASSERT_NE(head, nullptr);
+    EXPECT_EQ(Curve(head, 0)->KeyGetCount(), 4);
     EXPECT_EQ(Curve(hand, 0)->KeyGetCount(), 2);
-    EXPECT_FLOAT_EQ(Key(hand, 0, 1), 2 * 2.54f);
-    EXPECT_EQ(Curve(Find("Head"), 0)->KeyGetCount(), 4);
     EXPECT_NE(
-        messages.find("Segment \"Hand\" gives 4 frames, but the file ends after 2 whole frames; those 2 "
-                      "are read."),
+        messages.find("Segment \"Hand\" gives 4 frames, but the file ends after 2 whole frames: those 2 "
+                      "are read, and the marker is occluded from frame 3 on."),
         std::string::npos)
         << messages;
+    const VTime period = VTime::kOneSecond / 25;
+    for (int f = 0; f < 4; ++f) {
+        SCOPED_TRACE(f);
+        const VTime time = period * (int64_t)f;
+        EXPECT_EQ(Curve(hand, 9)->Evaluate(time), f < 2 ? 0.0f : 1.0f);
+        // In the gap the marker holds its last position, as gaps filled from the last seen one do.
+        EXPECT_FLOAT_EQ(Curve(hand, 0)->Evaluate(time), (f < 2 ? f + 1 : 2) * 2.54f);
+        EXPECT_EQ(Curve(head, 9)->KeyGetCount(), 0);
+    }
+    // A writer with gaps writes them as gaps: a TRC (millimetres) has Hand's fields empty from
+    // frame 3 on and every other value 25.4 times the file's inches.
+    const std::string trc = TempPath("cut.trc");
+    head->SetMarked(1);
+    hand->SetMarked(1);
+    {
+        VOxaWriterMotionAnalysisTrc writer(mManager);
+        ASSERT_TRUE(WriteWith(writer, trc, [](VStreamOptionsMotion& o) {
+            o.SetFrameCount(4);
+            o.SetTimeMode(0, 25.0);
+            o.SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 1);
+        }));
+    }
+    const std::vector<std::vector<std::string>> rows = TrcRows(ReadFile(trc));
+    ASSERT_EQ(rows.size(), 4u);
+    for (int f = 0; f < 4; ++f) {
+        SCOPED_TRACE(f);
+        ASSERT_GE(rows[(size_t)f].size(), 8u);
+        // Frame, time, Head x y z, Hand x y z.
+        EXPECT_DOUBLE_EQ(std::strtod(rows[(size_t)f][2].c_str(), nullptr), (f + 1) * 25.4);
+        for (int a = 0; a < 3; ++a) {
+            const std::string& field = rows[(size_t)f][(size_t)(5 + a)];
+            if (f < 2)
+                EXPECT_NEAR(std::strtod(field.c_str(), nullptr), (a == 0 ? f + 1 : a + 1) * 25.4, 1e-4);
+            else
+                EXPECT_EQ(field.find_first_not_of(' '), std::string::npos) << field;
+        }
+    }
 
-    // The first segment, ending at a line end after 3 of its 4 frames.
+    // The first segment, ending at a line end after 3 of its 4 frames: its fourth frame is a gap
+    // and no segment follows.
     TearDown();
     SetUp();
     ASSERT_TRUE(Read(Segment("Head", 4, 3), messages));
-    ASSERT_NE(Find("Head"), nullptr);
-    EXPECT_EQ(Curve(Find("Head"), 0)->KeyGetCount(), 3);
-    EXPECT_NE(messages.find("gives 4 frames, but the file ends after 3 whole frames"), std::string::npos);
-
-    // A later segment cut before its first frame is not read, with a word.
-    TearDown();
-    SetUp();
-    ASSERT_TRUE(Read(Segment("Head", 2, 2) + Segment("Hand", 2, 0) + "1 2", messages));
-    EXPECT_NE(Find("Head"), nullptr);
-    EXPECT_EQ(Find("Hand"), nullptr);
+    head = Find("Head");
+    ASSERT_NE(head, nullptr);
+    EXPECT_EQ(Curve(head, 0)->KeyGetCount(), 3);
+    EXPECT_EQ(Curve(head, 9)->Evaluate(period * 2), 0.0f);
+    EXPECT_EQ(Curve(head, 9)->Evaluate(period * 3), 1.0f);
     EXPECT_NE(
-        messages.find("Segment \"Hand\" gives 2 frames, but the file ends before its first whole frame"),
+        messages.find("gives 4 frames, but the file ends after 3 whole frames: those 3 are read, and the "
+                      "marker is occluded from frame 4 on."),
         std::string::npos)
         << messages;
 
-    // A whole file says nothing.
+    // A later segment cut before its first whole frame, or in its header after its name (the
+    // file's last line may lack its line end, and its last number be cut short), is a marker
+    // occluded in every frame; a writer without gaps leaves it out.
+    const struct {
+        std::string tail;
+        const char* warning;
+    } unseen[] = {
+        {Segment("Hand", 2, 0) + "1 2",
+         "Segment \"Hand\" gives 2 frames, but the file ends before its first whole frame: the marker is "
+         "read "
+         "as occluded in every frame."},
+        {"Segment:\tHand\nFrames:\t2\n",
+         "The file ends in the header of segment \"Hand\": the marker is read as occluded in every frame."},
+        {"Segment:\tHand\nFrames:\t2\nFrame Time:\t0.0",
+         "The file ends in the header of segment \"Hand\": the marker is read as occluded in every frame."},
+        {"Segment:\tHand\nFrames:\t2\nFrame Time:\t0.04\nXTRAN",
+         "The file ends in the header of segment \"Hand\": the marker is read as occluded in every frame."},
+    };
+    for (const auto& c : unseen) {
+        SCOPED_TRACE(c.tail);
+        TearDown();
+        SetUp();
+        ASSERT_TRUE(Read(Segment("Head", 2, 2) + c.tail, messages));
+        EXPECT_NE(Find("Head"), nullptr);
+        hand = Find("Hand");
+        ASSERT_NE(hand, nullptr);
+        EXPECT_EQ(Curve(hand, 0)->KeyGetCount(), 0);
+        EXPECT_EQ(Curve(hand, 9)->Evaluate(VTime(0)), 1.0f);
+        EXPECT_EQ(Curve(hand, 9)->Evaluate(period), 1.0f);
+        EXPECT_NE(messages.find(c.warning), std::string::npos) << messages;
+    }
+    {
+        Find("Head")->SetMarked(1);
+        Find("Hand")->SetMarked(1);
+        VOxaWriterPuppeteer writer(mManager);
+        ASSERT_TRUE(WriteWith(writer, TempPath("again.vpm"), [](VStreamOptionsMotion& o) {
+            o.SetFrameCount(2);
+            o.SetTimeMode(0, 25.0);
+            o.SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 1);
+        }));
+        EXPECT_EQ(ReadFile(TempPath("again.vpm")).find("Hand"), std::string::npos);
+        EXPECT_NE(std::string(writer.GetMessageText().Buffer()).find("\"Hand\" is occluded in every frame"),
+                  std::string::npos);
+    }
+
+    // A file that ends inside a segment's name names no marker: the segment is not read, with a
+    // word.
+    TearDown();
+    SetUp();
+    ASSERT_TRUE(Read(Segment("Head", 2, 2) + "Segment:\tHa", messages));
+    EXPECT_NE(Find("Head"), nullptr);
+    EXPECT_EQ(Find("Ha"), nullptr);
+    EXPECT_NE(messages.find("The file ends in the header of a segment whose name it does not hold whole"),
+              std::string::npos)
+        << messages;
+
+    // A whole file says nothing, and neither does one whose next segment is not a segment.
     TearDown();
     SetUp();
     ASSERT_TRUE(Read(Segment("Head", 2, 2) + Segment("Hand", 2, 2), messages));
+    EXPECT_EQ(messages, "");
+    TearDown();
+    SetUp();
+    ASSERT_TRUE(Read(Segment("Head", 2, 2) + "Trailer:\tnotes\n", messages));
     EXPECT_EQ(messages, "");
 }
 
