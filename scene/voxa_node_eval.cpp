@@ -622,6 +622,21 @@ void VOxaNode::UpdateLocalTRS(VTime time, bool recursive) {
         fill(this, nullptr);
 }
 
+bool voxa_node_eval::KeyedDefaultTake(VOxaNode* node) {
+    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    if (!take || take != node->GetDefaultTakeNode()) return false;
+    for (VFCurve* curve : {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(),
+                           take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(),
+                           take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()})
+        if (curve && curve->KeyGetCount() > 0) return true;
+    return false;
+}
+
+void voxa_node_eval::UpdateLocalTRSAt(VOxaNode* node, VTime time) {
+    node->EvaluateLocalTransform(time);
+    StoreStampedLocal(node->GetStampedTransform(), node->GetTakeTransformCache());
+}
+
 void VOxaNode::UpdateLocalTRSFromDefault(bool recursive) {
     auto fill = [](VOxaNode* node, VOxaNode*) {
         node->GetDefaultLocalTransform();

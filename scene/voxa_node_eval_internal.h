@@ -4,8 +4,11 @@
 #ifndef OXA_SCENE_VOXA_NODE_EVAL_INTERNAL_H
 #define OXA_SCENE_VOXA_NODE_EVAL_INTERNAL_H
 
+#include "base/vtime.h"
 #include "scene/voxa_node_properties.h"
 #include "scene/voxa_transform.h"
+
+class VOxaNode;
 
 namespace voxa_node_eval {
 
@@ -46,6 +49,14 @@ void ComposeGlobal(const VOxaTransformSettings& settings, bool rotationActive, c
 // rest of m are those ComposeGlobal gave for the same rotation, scaling and parent parts.
 void ComposeGlobalTranslation(const VOxaTransformSettings& settings, const double* t,
                               const ParentParts* parent, double* tg, double m[4][4]);
+
+// True when `node`'s current take is its default take and some curve of the "T", "R" or "S"
+// channels of that take holds keys: its local values then change with time, which
+// VOxaNode::UpdateLocalTRS, reading the default values, does not show.
+bool KeyedDefaultTake(VOxaNode* node);
+// The stamped local parts of `node` from VOxaNode::EvaluateLocalTransform at `time`, whichever
+// take is current.
+void UpdateLocalTRSAt(VOxaNode* node, VTime time);
 
 }  // namespace voxa_node_eval
 

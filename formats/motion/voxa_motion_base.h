@@ -260,6 +260,10 @@ struct OXA_API VOxaMotionSupport {
     // the scene's evaluation does; `rest` where the two agree to the single precision of curves (a
     // take that only repeats the defaults), so that the defaults are written exactly.
     static VgeTVector JointTranslation(const VgeTVector& rest, const VgeTVector& taken);
+    // True when a translation curve of `node`'s current take holds two different key values: the
+    // joint moves in its parent's frame (a rotation pivot converted into the animation moves it
+    // as its rotation changes), which a fixed offset cannot say.
+    static bool TranslationVaries(VOxaNode* node);
 
     // What a motion writer refuses before it writes anything, when the scene gives it nothing its
     // format can hold: the skeleton writers without a joint, every marker writer without a marked
@@ -419,6 +423,9 @@ private:
     VOxaNode* mRoot;
     std::vector<VOxaNode*> mNodes;  // the subtree, each node before its children
     std::vector<int> mParents;      // the index of each node's parent, -1 for the root
+    // Per node: its current take is the default take and holds keys. The stamp-driven
+    // evaluation reads a default take's default values; such a node is evaluated at the time.
+    std::vector<char> mKeyedDefault;
     std::unordered_map<const VOxaNode*, int> mIndex;
     std::vector<int> mChain;
     int mLast = -1;  // the list index of the node GlobalMatrix was last asked for

@@ -27,7 +27,7 @@ struct VOxaMotionSampler::Slot {
 // What one node's evaluation at a frame reads and writes, the values in front.
 struct VOxaMotionSampler::Record {
     enum Kind : uint8_t {
-        eCONSTANT,  // on the default take: the default values, the same at every frame
+        eCONSTANT,  // on a default take without keys: the default values, the same at every frame
         eHELD,      // every channel read from held curves and constants
         eNODE       // the local values from the node's own evaluation
     };
@@ -88,6 +88,7 @@ VOxaMotionSampler::VOxaMotionSampler(VOxaNode* root) : mRoot(root) {
         mNodes.push_back(node);
         mParents.push_back(parent);
         mIndex.emplace(node, index);
+        mKeyedDefault.push_back(voxa_node_eval::KeyedDefaultTake(node));
         node->HoldTakeChannels();
         for (int i = node->GetChildCount() - 1; i >= 0; --i)
             if (VOxaNode* child = node->GetChild(i)) pending.emplace_back(child, index);
@@ -143,7 +144,7 @@ void VOxaMotionSampler::BuildRecords() {
 
         VOxaTakeNode* take = node->GetCurrentTakeNode();
         const VOxaHeldChannels& held = node->GetHeldTakeChannels();
-        if (take == node->GetDefaultTakeNode()) {
+        if (take == node->GetDefaultTakeNode() && !mKeyedDefault[i]) {
             node->GetDefaultLocalTransform();
             const VOxaTransformCache& cache = node->GetDefaultTransformCache();
             std::memcpy(record.mTRS, cache.mLocalTranslation, 3 * sizeof(double));
@@ -186,8 +187,12 @@ void VOxaMotionSampler::Evaluate(VTime time) {
 }
 
 void VOxaMotionSampler::EvaluateNodes(VTime time) {
-    for (VOxaNode* node : mNodes) {
-        node->UpdateLocalTRS(time, false);
+    for (size_t i = 0; i < mNodes.size(); ++i) {
+        VOxaNode* node = mNodes[i];
+        if (mKeyedDefault[i])
+            voxa_node_eval::UpdateLocalTRSAt(node, time);
+        else
+            node->UpdateLocalTRS(time, false);
         node->SetEvaluationStamp(0, false);
     }
     mRoot->SetGlobalTransform(VgeAMatrix());
@@ -248,7 +253,10 @@ void VOxaMotionSampler::EvaluateRecords(VTime time) {
             ReadHeld(record, time, block);
         } else if (record.mKind == Record::eNODE) {
             VOxaNode* node = mNodes[i];
-            node->UpdateLocalTRS(time, false);
+            if (mKeyedDefault[i])
+                voxa_node_eval::UpdateLocalTRSAt(node, time);
+            else
+                node->UpdateLocalTRS(time, false);
             const VOxaStampedTransform& stamped = node->GetStampedTransform();
             std::memcpy(record.mTRS, stamped.mLocalTranslation, 3 * sizeof(double));
             std::memcpy(record.mTRS + 3, stamped.mLocalRotationAngles, 3 * sizeof(double));
