@@ -217,6 +217,17 @@ VgeTVector VOxaMotionSupport::JointTranslation(const VgeTVector& rest, const Vge
     return rest;
 }
 
+bool VOxaMotionSupport::TranslationVaries(VOxaNode* node) {
+    VOxaTakeNode* take = node ? node->GetCurrentTakeNode() : nullptr;
+    if (!take) return false;
+    for (const VFCurve* curve : {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()}) {
+        const int count = curve ? curve->KeyGetCount() : 0;
+        for (int k = 1; k < count; ++k)
+            if (curve->KeyGetValue(k) != curve->KeyGetValue(0)) return true;
+    }
+    return false;
+}
+
 bool VOxaMotionSupport::EnsureKeyRoom(VFCurve* curve, int64_t index, int64_t& room, int64_t expected) {
     if (index < room) return true;
     if (index >= INT_MAX) return false;

@@ -478,7 +478,8 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
             }
             AsfBone* cb = new AsfBone();
             cb->mName = c->GetNameWithoutPrefix();
-            if (translation) {
+            // A joint its animation moves in its parent's frame needs translation dofs of its own.
+            if (translation || VOxaMotionSupport::TranslationVaries(c)) {
                 cb->AddDof(eASF_TX);
                 cb->AddDof(eASF_TY);
                 cb->AddDof(eASF_TZ);

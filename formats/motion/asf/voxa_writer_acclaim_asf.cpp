@@ -13,6 +13,7 @@
 #include "formats/motion/voxa_skeleton_support.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
+#include "scene/voxa_node_pivot_internal.h"
 #include "scene/voxa_scene.h"
 
 namespace {
@@ -119,6 +120,13 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
     if (!VOxaCheckAsfNodeNames(root, false, names)) {
         motion->Message("Error", names.Buffer(), "Ok");
         mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        return false;
+    }
+    // The bones are built from the joints with their pivots in their animation, as the AMC writer
+    // samples them; the caller's scene gets its own back when the write ends, whichever way.
+    VOxaPivotConversionScope converted(root);
+    if (!converted.Converted()) {
+        mError.SetLastErrorID(eNOT_ENOUGH_MEMORY);
         return false;
     }
     VOxaAsfScene* skeleton = VOxaAsfScene::Create();

@@ -191,7 +191,7 @@ bool VOxaWriterBiovision::WriteHierarchy(VTime start, VOxaMotionSampler& sampler
         // first frame: a reader may give a take translations other than the defaults (an HTR
         // segment whose frame was turned, say).
         VgeTVector t = matrix.GetT();
-        if (!isRoot && mRotationOnly && node->GetCurrentTakeNodeIndex() != 0)
+        if (!entry.mPositions && node->GetCurrentTakeNodeIndex() != 0)
             t = VOxaMotionSupport::JointTranslation(t, sampler.LocalMatrix(node, start).GetT());
         const VgeTVector s = matrix.GetS();
         const double offset[3] = {t[0] * inherited[0], t[1] * inherited[1], t[2] * inherited[2]};
@@ -200,7 +200,8 @@ bool VOxaWriterBiovision::WriteHierarchy(VTime start, VOxaMotionSampler& sampler
             mFile->WriteEndSite(offset, entry.mLevel);
             continue;
         }
-        mFile->WriteJointHeader(names[nameOf[i]].Buffer(), isRoot, offset, mRotationOnly, true, entry.mLevel);
+        mFile->WriteJointHeader(names[nameOf[i]].Buffer(), isRoot, offset, !entry.mPositions, true,
+                                entry.mLevel);
         if (entry.mLeaf) {
             const double end[3] = {entry.mLeafEnd[0] * mScales[i][0], entry.mLeafEnd[1] * mScales[i][1],
                                    entry.mLeafEnd[2] * mScales[i][2]};
@@ -239,7 +240,7 @@ bool VOxaWriterBiovision::WriteFrame(VTime time, int frame, VOxaMotionSampler& s
         VgeEulerXYZToMatrix(rotation, xyz[0], xyz[1], xyz[2]);
         VgeMatrixToEuler(yxz, rotation, kOrderYXZ);
         const double angles[3] = {yxz[1], yxz[0], yxz[2]};  // about X, Y, Z
-        mFile->WriteJointValues(translation, angles, isRoot, mRotationOnly);
+        mFile->WriteJointValues(translation, angles, isRoot, !entry.mPositions);
     }
     mFile->WriteFrameEnd();
     return !mFile->WriteFailed();
@@ -329,6 +330,11 @@ bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
         mWriteFailed = true;
         return Fail(eNOT_ENOUGH_MEMORY);
     }
+    // A joint moved by its animation after the conversion (a rotation pivot turns with the
+    // joint) gets position channels, as every joint does when translation is asked for.
+    for (Entry& entry : mEntries)
+        entry.mPositions = entry.mParent < 0 || !mRotationOnly ||
+                           (!entry.mEndSite && VOxaMotionSupport::TranslationVaries(entry.mNode));
     // Every frame evaluates each joint: their channels are found once, and the joints read
     // through them are evaluated in the sampler's records.
     VOxaMotionSampler sampler(root);

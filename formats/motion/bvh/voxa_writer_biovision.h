@@ -56,6 +56,7 @@ private:
         bool mEndSite;
         bool mLeaf;          // a joint without children: it gets an end site of its own
         double mLeafEnd[3];  // that end site's offset before scaling
+        bool mPositions;     // the joint's frames carry its translation (set once pivots are converted)
     };
 
     bool Fail(int id, const char* text = nullptr);

@@ -451,8 +451,9 @@ TEST_F(bvh_Writer, JointsWithoutTranslationChannelsSitWhereTheirTakePutsThem) {
     hipsX->KeyAppendFast(VTime(0), 7.0f);
     hipsX->KeyAppendFast(VTime(VTime::kOneSecond / 30), 8.0f);
     VFCurve* jointX = joint->GetCurrentTakeNode()->GetTranslationX();
+    // Keys that hold one value: a translation that changes from frame to frame takes channels.
     jointX->KeyAppendFast(VTime(0), 4.0f);
-    jointX->KeyAppendFast(VTime(VTime::kOneSecond / 30), 6.0f);
+    jointX->KeyAppendFast(VTime(VTime::kOneSecond / 30), 4.0f);
     joint->GetCurrentTakeNode()->GetTranslationY()->SetDefaultValue(-5.0f);
     hips->SetMarked(1);
     for (int translation : {0, 1}) {
