@@ -15,6 +15,7 @@
 #include "scene/voxa_limits_adapter.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_node_limits.h"
+#include "scene/voxa_node_pivot_internal.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_take_node.h"
 
@@ -268,6 +269,15 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
     }
     VOxaSkeletonSupport::WarnLeftOut(options, leftOut, "HTR");
 
+    // Written from the local transforms, the segments are sampled with their pivots in their
+    // animation (a segment's base position and frames are plain translations and rotations); the
+    // caller's scene gets its own back when the write ends, whichever way. The global transforms
+    // hold the pivots already.
+    VOxaPivotConversionScope converted(fromGlobal ? nullptr : root);
+    if (!converted.Converted()) {
+        mFile->Discard();
+        return Fail(eNOT_ENOUGH_MEMORY);
+    }
     options->Progress("Converting HTR nodes", 0.0f);
     VString poseName(root->GetNameWithoutPrefix());
     poseName += "_RESTPOSE";
