@@ -266,7 +266,7 @@ bool Write(Rig& rig, const std::string& path, std::string* error) {
 const char* const kExtensions[] = {"bvh", "htr", "asf", "amc", "trc", "c3d",
                                    "aoa", "mcd", "brd", "mov", "vpm"};
 // The writers that sample the motion with the pivots in the animation.
-const char* const kConverting[] = {"bvh", "amc", "trc", "c3d", "aoa", "mcd"};
+const char* const kConverting[] = {"bvh", "htr", "asf", "amc", "trc", "c3d", "aoa", "mcd"};
 
 // The world position of Hips and Spine at frame f from the rules of evaluation: Hips turns by
 // Rz(10 f), then its pre-rotation Rz(90), about its rotation pivot (1, 0, 0), and moves by its
