@@ -356,11 +356,14 @@ int VFormatDoubleG(char* out, size_t size, double value, int precision) {
 
 namespace {
 
-// True when `text` (of `length` characters) reads back as the same single-precision value.
+// True when `text` (of `length` characters) reads back within a quarter of a single-precision
+// step of `value` (2^-25 of it): close enough that a reader keeping single-precision values gets
+// the same value back even after it scales the number to its own unit (millimetres to
+// centimetres), which rounding to the nearest single alone does not promise.
 bool ReadsBackAsSingle(const char* text, int length, double value) {
     double back = 0.0;
     if (!VParseDouble(text, text + length, back, false)) return false;
-    return (float)back == (float)value;
+    return std::fabs(back - value) < std::fabs(value) * 0x1p-25;
 }
 
 // Rewrites the `length` characters at `out` (room for kVFormatGRoom bytes) with more digits until

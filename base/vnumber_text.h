@@ -29,9 +29,10 @@ OXA_API int VFormatInt(char* out, size_t size, long long value);                
 OXA_API int VFormatDoubleG(char* out, size_t size, double value, int precision = 6);  // "%.Ng"
 OXA_API int VFormatDoubleFixed(char* out, size_t size, double value, int decimals);   // "%.Nf"
 
-// "%g" at the fewest significant digits, from six up to nine, whose text reads back as the same
-// single-precision value as `value`: the six digits of "%g" wherever they suffice, and every digit
-// a reader that keeps its values in single precision needs to get the value back exactly.
+// "%g" at the fewest significant digits, from six up to nine, whose text reads back within a
+// quarter of a single-precision step of `value`: the six digits of "%g" wherever they suffice, and
+// every digit a reader that keeps its values in single precision needs to get the value back
+// exactly, also after scaling it to a unit of its own.
 OXA_API int VFormatDoubleGSingle(char* out, size_t size, double value);
 
 // The room VFormatDoublesG needs for each value.

@@ -421,12 +421,12 @@ TEST(text_file, NumbersNoFileCanHoldFailTheWriteAndSayWhose) {
 }
 
 // What the writers put for a value: printf's "%g" at the fewest digits, six to nine, that strtod
-// reads back as the same single-precision value.
+// reads back within a quarter of a single-precision step (2^-25 of the value).
 std::string SingleG(double v) {
     char text[64];
     for (int precision = 6; precision <= 9; ++precision) {
         std::snprintf(text, sizeof text, "%.*g", precision, v);
-        if ((float)std::strtod(text, nullptr) == (float)v) break;
+        if (std::fabs(std::strtod(text, nullptr) - v) < std::ldexp(std::fabs(v), -25)) break;
     }
     return text;
 }
@@ -538,6 +538,24 @@ TEST(number_text, ParsesLikeScanf) {
     EXPECT_STREQ(single, "1.2345679e+08");
     EXPECT_EQ(VFormatDoubleGSingle(out, sizeof out, -0.25881905), 11);  // cut like snprintf
     EXPECT_STREQ(out, "-0.2588");
+    // A single-precision key in centimetres written in millimetres or inches comes back as the
+    // same key once the reader scales the text back (1 km in millimetres: 1000259.765625 is
+    // "1000259.77"; "1000259.8" would read back as the same single in millimetres alone).
+    int kept = 0, tried = 0;
+    for (const double factor : {10.0, 1 / 2.54, 25.4}) {
+        for (float key = 0.001f; key < 2e5f; key *= 1.0137f) {
+            for (const float k : {key, -key, std::nextafter(key, 1e9f)}) {
+                const double written = (double)k * factor;
+                const int n = VFormatDoubleGSingle(single, sizeof single, written);
+                ASSERT_GT(n, 0);
+                ++tried;
+                kept += (float)(std::strtod(single, nullptr) / factor) == k;
+            }
+        }
+    }
+    EXPECT_EQ(kept, tried);
+    EXPECT_EQ(VFormatDoubleGSingle(single, sizeof single, (double)100025.98f * 10), 10);
+    EXPECT_STREQ(single, "1000259.77");
     EXPECT_EQ(VFormatDoubleGSingle(single, sizeof single, std::nan("")), 3);
     EXPECT_STREQ(single, "nan");
 }
