@@ -6,8 +6,10 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/tools/cli_run.h"
@@ -367,4 +369,128 @@ TEST(cli_skeleton_values, AnAmcValueBeyondTheBoundIsNamedOnce) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(Count(r.err, "1e31"), 1) << r.err;
     EXPECT_NE(r.err.find("value 1 of bone root at frame 2 lies beyond"), std::string::npos) << r.err;
+}
+
+namespace {
+
+// The points of a TRC by name: per frame, x y z of each point named in the names line.
+std::vector<std::vector<std::pair<std::string, std::vector<double>>>> TrcPoints(const std::string& trc) {
+    std::istringstream lines(trc);
+    std::string line;
+    std::vector<std::string> names;
+    std::vector<std::vector<std::pair<std::string, std::vector<double>>>> frames;
+    for (int n = 0; std::getline(lines, line); ++n) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::vector<std::string> fields;
+        std::istringstream split(line);
+        for (std::string field; std::getline(split, field, '\t');)
+            fields.push_back(field);
+        if (n == 3) {
+            for (size_t k = 2; k < fields.size(); ++k)
+                if (!fields[k].empty()) names.push_back(fields[k]);
+        } else if (n > 4 && fields.size() >= 2 + 3 * names.size()) {
+            frames.emplace_back();
+            for (size_t p = 0; p < names.size(); ++p) {
+                std::vector<double> xyz;
+                for (size_t a = 0; a < 3; ++a)
+                    xyz.push_back(std::strtod(fields[2 + 3 * p + a].c_str(), nullptr));
+                frames.back().emplace_back(names[p], xyz);
+            }
+        }
+    }
+    return frames;
+}
+
+}  // namespace
+
+TEST(cli_skeleton_values, AConstantHtrScaleFactorKeepsEveryJointInPlace) {
+    // A chain A > B > C in centimetres, turning over three frames, whose scale factors stay the
+    // same in every frame: on the middle segment, on the root, on every segment.
+    const double length[3] = {50, 40, 30};
+    const double angle[3][3] = {{0, 30, 60}, {0, 20, -35}, {0, 40, 10}};  // A about z, B about x, C about z
+    const int axis[3] = {2, 0, 2};
+    const char* const names[3] = {"A", "B", "C"};
+    for (const std::vector<double>& sf : std::vector<std::vector<double>>{{1, 2, 1}, {2, 1, 1}, {2, 2, 2}}) {
+        std::ostringstream text;
+        text << "[Header]\nFileType htr\nDataType HTRS\nFileVersion 1\nNumSegments 3\nNumFrames 3\n"
+                "DataFrameRate 30\nEulerRotationOrder ZYX\nCalibrationUnits cm\nRotationUnits Degrees\n"
+                "GlobalAxisofGravity Y\nBoneLengthAxis Y\nScaleFactor 1.0\n"
+                "[SegmentNames&Hierarchy]\nA GLOBAL\nB A\nC B\n[BasePosition]\n"
+                "A 0 0 0 0 0 0 50\nB 0 50 0 0 0 0 40\nC 0 40 0 0 0 0 30\n";
+        for (int s = 0; s < 3; ++s) {
+            text << "[" << names[s] << "]\n";
+            for (int f = 0; f < 3; ++f) {
+                double r[3] = {0, 0, 0};
+                r[axis[s]] = angle[s][f];
+                text << f + 1 << " 0 0 0 " << r[0] << " " << r[1] << " " << r[2] << " " << sf[(size_t)s]
+                     << "\n";
+            }
+        }
+        text << "[EndOfFile]\n";
+        const std::string tag =
+            std::to_string((int)sf[0]) + std::to_string((int)sf[1]) + std::to_string((int)sf[2]);
+        const std::string in = Make("constant" + tag + ".htr", text.str());
+        SCOPED_TRACE("scale factors " + tag);
+
+        // The HTR forward kinematics: a segment stands at its parent's place plus its parent's turn
+        // of its base translation (the factor scales no child's place), and only the end of the
+        // last segment lies at its length times its factor along Y. In millimetres.
+        std::vector<std::vector<std::vector<double>>> expected(3);
+        for (int f = 0; f < 3; ++f) {
+            double place[3] = {0, 0, 0}, turn[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+            for (int s = 0; s <= 3; ++s) {
+                if (s > 0) {
+                    const double along = s < 3 ? length[s - 1] : length[2] * sf[2];
+                    for (int k = 0; k < 3; ++k)
+                        place[k] += turn[k][1] * along;
+                }
+                expected[(size_t)f].push_back({10 * place[0], 10 * place[1], 10 * place[2]});
+                if (s == 3) break;
+                const double c = std::cos(angle[s][f] * kPi / 180), n = std::sin(angle[s][f] * kPi / 180);
+                const int i = (axis[s] + 1) % 3, j = (axis[s] + 2) % 3;
+                double next[3][3];
+                for (int k = 0; k < 3; ++k) {
+                    next[k][axis[s]] = turn[k][axis[s]];
+                    next[k][i] = turn[k][i] * c + turn[k][j] * n;
+                    next[k][j] = -turn[k][i] * n + turn[k][j] * c;
+                }
+                std::memcpy(turn, next, sizeof turn);
+            }
+        }
+        // Each writer, then its file as a TRC: the joints and the chain's end where the HTR puts
+        // them. BVH and AMC say nothing of a scale that does not change. With translations on
+        // every joint, those of a frame take the scale too.
+        const std::string translations = Make("translations.ini", "[Export]\nTranslation=1\n");
+        for (const std::string run : {"trc", "bvh", "amc", "htr", "bvh+t", "amc+t"}) {
+            SCOPED_TRACE(run);
+            const std::string format = run.substr(0, 3);
+            const std::string out = Folder() + "constant" + tag + "_out" + run.substr(3) + "." + format;
+            const Result written =
+                Convert(in + " " + out + (run.size() > 3 ? " --options " + translations : std::string()));
+            ASSERT_EQ(written.code, 0) << written.err;
+            EXPECT_EQ(written.err.find("scale"), std::string::npos) << written.err;
+            std::string trc = out;
+            if (format != "trc") {
+                trc = out + ".trc";
+                ASSERT_EQ(Convert(out + " " + trc).code, 0);
+            }
+            const auto frames = TrcPoints(ReadFile(trc));
+            ASSERT_EQ(frames.size(), 3u);
+            for (int f = 0; f < 3; ++f) {
+                const auto& points = frames[(size_t)f];
+                ASSERT_GE(points.size(), 4u);
+                for (int p = 0; p < 4; ++p) {
+                    // The joints by name (AMC's root bone stands for A), the end as the last point.
+                    size_t at = points.size() - 1;
+                    for (size_t k = 0; p < 3 && k < points.size(); ++k)
+                        if (points[k].first == names[p] || (p == 0 && points[k].first == "root")) at = k;
+                    for (int k = 0; k < 3; ++k)
+                        EXPECT_NEAR(points[at].second[(size_t)k], expected[(size_t)f][(size_t)p][(size_t)k],
+                                    1e-2)
+                            << "frame " << f + 1 << " point " << p << " (" << points[at].first << ") axis "
+                            << k;
+                }
+            }
+        }
+    }
 }

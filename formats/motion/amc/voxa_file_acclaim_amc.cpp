@@ -449,7 +449,7 @@ bool VOxaFileAcclaimAmc::WriteFrame(VOxaAsfScene* scene, VTime time, long long f
         const WriteBone* parent = w.parent >= 0 ? &mWriteBones[(size_t)w.parent] : nullptr;
         if (parent) {
             for (int a = 0; a < 3; ++a)
-                t[a] *= parent->scale[a];
+                t[a] *= parent->total[a];
         }
         for (int a = 0; a < 3; ++a) {
             w.scale[a] = s[a];

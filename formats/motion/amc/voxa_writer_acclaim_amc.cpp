@@ -1,6 +1,8 @@
 #include "formats/motion/amc/voxa_writer_acclaim_amc.h"
 
 #include <cmath>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "animation/fcurve_node.h"
@@ -127,12 +129,10 @@ bool VOxaWriterAcclaimAmc::Write(VOxaScene* scene, VStreamOptions* options) {
                        first + count - 1);
     mFile->PrepareWrite(skeleton);
     // AMC holds no scale: the skeleton's bones have the lengths of the scene's translations, times
-    // the scale of the root's parent when written from the global position. A joint whose scale
-    // differs from that in a frame changes its bone's length by what the file cannot say.
-    VgeTVector written(1.0, 1.0, 1.0, 0.0);
-    if (parent) written = parent->GetDefaultGlobalTransform().GetS();
+    // the whole scale of their joints at the first frame. A joint whose scale differs from that in
+    // a later frame changes its bone's length by what the file cannot say.
     const size_t bones = mFile->GetWriteBoneCount();
-    VOxaScaleChanges scaleChanges(std::vector<VgeTVector>(bones, written));
+    std::optional<VOxaScaleChanges> scaleChanges;
     int lastPercent = -1;
     for (long long n = 1; n <= count && !mFile->WriteFailed(); ++n) {
         const int percent = (int)(n * 100 / count);
@@ -143,8 +143,14 @@ bool VOxaWriterAcclaimAmc::Write(VOxaScene* scene, VStreamOptions* options) {
         const double(*matrix)[4] = parent ? parent->EvaluateGlobalTransform(time).mData : nullptr;
         mFile->WriteFrame(skeleton, time, number + n - 1, matrix);
         time += period;
+        if (!scaleChanges) {
+            std::vector<VgeTVector> first(bones);
+            for (size_t i = 0; i < bones; ++i)
+                first[i] = mFile->GetWrittenScale(i);
+            scaleChanges.emplace(std::move(first));
+        }
         for (size_t i = 0; i < bones; ++i)
-            scaleChanges.Note(i, mFile->GetWrittenScale(i));
+            scaleChanges->Note(i, mFile->GetWrittenScale(i));
     }
     if (mFile->WriteFailed()) {
         // A number the file cannot hold is named with its bone and frame.
@@ -159,7 +165,7 @@ bool VOxaWriterAcclaimAmc::Write(VOxaScene* scene, VStreamOptions* options) {
     for (size_t i = 0; i < bones; ++i)
         if (const VOxaNode* node = mFile->GetWriteBone(i)->mBoundNode)
             names[i] = node->GetNameWithoutPrefix();
-    scaleChanges.Warn(motion, names, "AMC");
+    if (scaleChanges) scaleChanges->Warn(motion, names, "AMC");
     mWritten = true;
     return true;
 }

@@ -410,11 +410,19 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
     root->mBoundNode = node;
     SetRootBone(root);
 
+    // A node's whole scale at the first frame (its own times its ancestors' and `scale`): its
+    // children's translations, and so its bone, take it. AMC holds no scale, so a constant scale
+    // is kept in the lengths; one that changes over the take is not.
+    auto scaled = [firstFrame](VOxaNode* n, const VgeTVector& inherited) {
+        const VgeTVector s = n->EvaluateLocalTransform(firstFrame).GetS();
+        return VgeTVector(inherited[0] * s[0], inherited[1] * s[1], inherited[2] * s[2], 0.0);
+    };
     struct Item {
         VOxaNode* node;
         AsfBone* bone;
+        VgeTVector scale;
     };
-    std::vector<Item> stack{{node, root}};
+    std::vector<Item> stack{{node, root, scaled(node, scale)}};
     std::unordered_set<const AsfBone*> dummyBones;
     int count = 1;
     while (!stack.empty()) {
@@ -436,7 +444,7 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
                 t[(size_t)i] = VOxaMotionSupport::JointTranslation(
                     t[(size_t)i], c->EvaluateLocalTransform(firstFrame).GetT());
             for (int a = 0; a < 3; ++a)
-                t[(size_t)i][a] *= scale[a];
+                t[(size_t)i][a] *= item.scale[a];
         }
         bool differ = false;
         for (int i = 1; i < k && !differ; ++i)
@@ -499,7 +507,7 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
             cb->mBoundNode = c;
             parent->AddChild(cb);
             ++count;
-            stack.push_back({c, cb});
+            stack.push_back({c, cb, scaled(c, item.scale)});
         }
     }
     if (!Complete()) return false;

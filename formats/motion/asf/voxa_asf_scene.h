@@ -152,9 +152,9 @@ public:
     // Export: name "ASF", length unit 1, the bone tree from the node tree below `node`. Without
     // `translation` (no translation dofs below the root) a node starts where its current take puts
     // it at `firstFrame` (VOxaMotionSupport::JointTranslation); with it, at its default
-    // translation, which the AMC translations are then relative to.
-    // A joint whose current take moves it (VOxaMotionSupport::TranslationVaries) gets
-    // translation dofs either way.
+    // translation, which the AMC translations are then relative to. A node's translation takes
+    // its parent's whole scale at `firstFrame` times `scale`. A joint whose current take moves it
+    // (VOxaMotionSupport::TranslationVaries) gets translation dofs either way.
     // A bone whose name the files give a meaning of their own ("root", and "begin" and "end" of
     // the hierarchy section, without regard to case) takes the first of the suffixes "_2", "_3",
     // ... that no other bone has; so does a made-up "<name>Dummy" bone whose name a bone has.

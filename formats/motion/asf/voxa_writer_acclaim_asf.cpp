@@ -133,7 +133,7 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
     const bool translation = motion->GetOption(VStreamOptionsMotion::eTRANSLATION) == 1;
     VgeTVector scale(1.0, 1.0, 1.0, 0.0);
     if (motion->GetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION) == 1 && root->GetParent())
-        scale = root->GetParent()->GetDefaultGlobalTransform().GetS();
+        scale = root->GetParent()->EvaluateGlobalTransform(motion->GetStartTime()).GetS();
     std::vector<std::pair<VString, VString>> renamed;
     std::vector<VOxaNode*> leftOut;
     if (!skeleton->BuildFromNode(root, translation, scale, motion->GetStartTime(), &renamed, &leftOut)) {

@@ -147,7 +147,8 @@ void VOxaWriterBiovision::CollectNodes(VOxaNode* root) {
 }
 
 bool VOxaWriterBiovision::WriteHierarchy(VTime start, VOxaMotionSampler& sampler) {
-    // Scales accumulate down the tree: a node's offset takes its ancestors' scalings.
+    // Scales accumulate down the tree: a node's offset takes its ancestors' scalings at the first
+    // frame.
     mScales.assign(mEntries.size(), VgeTVector(1.0, 1.0, 1.0, 0.0));
     // The joint names as the file can hold them: a control character would end or split a line,
     // a brace would read as the start or end of a block.
@@ -193,7 +194,11 @@ bool VOxaWriterBiovision::WriteHierarchy(VTime start, VOxaMotionSampler& sampler
         VgeTVector t = matrix.GetT();
         if (!entry.mPositions && node->GetCurrentTakeNodeIndex() != 0)
             t = VOxaMotionSupport::JointTranslation(t, sampler.LocalMatrix(node, start).GetT());
-        const VgeTVector s = matrix.GetS();
+        // BVH holds no scale: a joint's offsets below it take its whole scale at the first frame,
+        // so that a scale that stays the same over the take is kept.
+        const VgeTVector s = entry.mEndSite              ? matrix.GetS()
+                             : isRoot && mGlobalPosition ? node->EvaluateGlobalTransform(start).GetS()
+                                                         : sampler.LocalMatrix(node, start).GetS();
         const double offset[3] = {t[0] * inherited[0], t[1] * inherited[1], t[2] * inherited[2]};
         mScales[i] = VgeTVector(inherited[0] * s[0], inherited[1] * s[1], inherited[2] * s[2], 0.0);
         if (entry.mEndSite) {
@@ -347,8 +352,8 @@ bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
     const double frameTime =
         motion->IsCustomFrameRate() ? 1.0 / motion->GetFrameRate() : period.GetSecondDouble();
     ok = ok && mFile->WriteMotionHeader(frames, frameTime);
-    // BVH holds no scale: offsets and end sites take the scales of the hierarchy written. A joint
-    // whose scale differs in a frame moves its children's bones by what the file cannot say.
+    // BVH holds no scale: offsets and end sites take the scales of the first frame. A joint whose
+    // scale differs in a later frame moves its children's bones by what the file cannot say.
     VOxaScaleChanges scaleChanges(mScales);
     for (int i = 0; ok && i < frames; ++i) {
         motion->Progress("Writing BVH nodes", (float)(100LL * i / frames));
