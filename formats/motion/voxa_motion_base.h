@@ -418,6 +418,9 @@ private:
     // The nodes' way: EvaluateHierarchy through each node, and a node's global matrix from its
     // stamped parts.
     void EvaluateNodes(VTime time);
+    // Node `index`'s local parts at `time` into its stamped transform (a keyed default take read
+    // at the time, as the stamp-driven evaluation does not).
+    void UpdateNodeLocal(size_t index, VTime time);
     const VgeAMatrix& NodeGlobal(int index);
 
     VOxaNode* mRoot;

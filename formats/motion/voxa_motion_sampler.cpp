@@ -186,14 +186,17 @@ void VOxaMotionSampler::Evaluate(VTime time) {
         EvaluateNodes(time);
 }
 
+void VOxaMotionSampler::UpdateNodeLocal(size_t index, VTime time) {
+    if (mKeyedDefault[index])
+        voxa_node_eval::UpdateLocalTRSAt(mNodes[index], time);
+    else
+        mNodes[index]->UpdateLocalTRS(time, false);
+}
+
 void VOxaMotionSampler::EvaluateNodes(VTime time) {
     for (size_t i = 0; i < mNodes.size(); ++i) {
-        VOxaNode* node = mNodes[i];
-        if (mKeyedDefault[i])
-            voxa_node_eval::UpdateLocalTRSAt(node, time);
-        else
-            node->UpdateLocalTRS(time, false);
-        node->SetEvaluationStamp(0, false);
+        UpdateNodeLocal(i, time);
+        mNodes[i]->SetEvaluationStamp(0, false);
     }
     mRoot->SetGlobalTransform(VgeAMatrix());
     mRoot->SetEvaluationStamp(1, false);
@@ -253,10 +256,7 @@ void VOxaMotionSampler::EvaluateRecords(VTime time) {
             ReadHeld(record, time, block);
         } else if (record.mKind == Record::eNODE) {
             VOxaNode* node = mNodes[i];
-            if (mKeyedDefault[i])
-                voxa_node_eval::UpdateLocalTRSAt(node, time);
-            else
-                node->UpdateLocalTRS(time, false);
+            UpdateNodeLocal(i, time);
             const VOxaStampedTransform& stamped = node->GetStampedTransform();
             std::memcpy(record.mTRS, stamped.mLocalTranslation, 3 * sizeof(double));
             std::memcpy(record.mTRS + 3, stamped.mLocalRotationAngles, 3 * sizeof(double));
@@ -396,10 +396,9 @@ void VOxaMotionSampler::ComposeRecordGlobal(Record& record) {
         }
         xyz = record.mXYZ.mData;
     }
-    voxa_node_eval::ComposeGlobal(record.mSettings, record.mRotationActive, record.mTRS, r,
-                                  record.mTRS + 6, xyz, &parts, record.mGlobalTranslation,
-                                  record.mGlobalRotation.mData, record.mGlobalScaling.mData,
-                                  record.mGlobalMatrix.mData);
+    voxa_node_eval::ComposeGlobal(record.mSettings, record.mRotationActive, record.mTRS, r, record.mTRS + 6,
+                                  xyz, &parts, record.mGlobalTranslation, record.mGlobalRotation.mData,
+                                  record.mGlobalScaling.mData, record.mGlobalMatrix.mData);
     std::memcpy(record.mComposedRS, r, sizeof record.mComposedRS);
     record.mParentVersion = parent.mPartsVersion;
     record.mComposed = true;

@@ -54,14 +54,6 @@ const char* const kChain =
     "2 2 3 175 -20 30 5 -6 -179 40 50 60\n"
     "2.5 2 3 170 20 -30 5 -6 -170 40 50 60\n";
 
-int gMessages = 0;
-std::string gMessage;
-int CountMessage(const char*, const char* text, const char*, const char*, const char*, void*) {
-    ++gMessages;
-    gMessage = text;
-    return 1;
-}
-
 }  // namespace
 
 class bvh_Writer : public Fixture {
