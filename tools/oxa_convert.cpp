@@ -641,11 +641,25 @@ bool CheckSettings(const Arguments& args, const std::vector<SettingsEntry>& entr
         int acts;
     };
     const Side sides[] = {{"Import", "reader", &in, kActsOnRead}, {"Export", "writer", out, kActsOnWrite}};
-    for (const SettingsEntry& entry : entries)
-        if (!SameText(entry.section.c_str(), "Import") && !SameText(entry.section.c_str(), "Export"))
+    // A key given twice in one section takes its first value (as the toolkit reads settings files);
+    // the later line would otherwise be dropped unseen.
+    std::map<std::pair<bool, std::string>, const SettingsEntry*> firstOfKey;
+    for (const SettingsEntry& entry : entries) {
+        const bool import = SameText(entry.section.c_str(), "Import");
+        if (!import && !SameText(entry.section.c_str(), "Export")) {
             warnings.Add("keys outside the [Import] and [Export] sections",
                          "line " + std::to_string(entry.line) + ": \"" + Shown(entry.key) +
                              "\" is outside the [Import] and [Export] sections and is ignored");
+            continue;
+        }
+        const auto placed = firstOfKey.emplace(std::make_pair(import, entry.key), &entry);
+        if (!placed.second)
+            warnings.Add("keys given more than once",
+                         "line " + std::to_string(entry.line) + ": \"" + Shown(entry.key) + "\" is given again under [" +
+                             (import ? "Import" : "Export") + "] and is ignored: the value of line " +
+                             std::to_string(placed.first->second->line) + ", \"" +
+                             Shown(placed.first->second->value) + "\", is used");
+    }
     for (const Side& side : sides) {
         const char* extension = side.path ? VOxaGetFileExtension(side.path->c_str()) : "";
         if (!side.path ||
@@ -665,6 +679,8 @@ bool CheckSettings(const Arguments& args, const std::vector<SettingsEntry>& entr
             c = (char)std::toupper((unsigned char)c);
         for (const SettingsEntry& entry : entries) {
             if (!SameText(entry.section.c_str(), side.section)) continue;
+            // A repeated key was warned about above and is not used: its value is not checked.
+            if (firstOfKey[std::make_pair(side.acts == kActsOnRead, entry.key)] != &entry) continue;
             const std::string line = "line " + std::to_string(entry.line);
             const std::string where = Printable(args.optionsFile) + ": " + line;
             if (std::find(names.begin(), names.end(), entry.key) == names.end()) {

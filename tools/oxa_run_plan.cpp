@@ -80,6 +80,8 @@ sigset_t StopSignalSet() {
         sigaddset(&set, sig);
     for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig)
         sigaddset(&set, sig);
+    // SIGXFSZ from outside stops a run too (see StopOnFileSizeSignal).
+    sigaddset(&set, SIGXFSZ);
     return set;
 }
 
@@ -101,6 +103,15 @@ extern "C" void StopRun(int sig) {
     sigemptyset(&action.sa_mask);
     sigaction(sig, &action, nullptr);
     raise(sig);
+}
+
+// SIGXFSZ comes from two places. A write past the file-size limit makes the kernel send it to the
+// process as from the process itself (SI_USER with its own id), and the write then fails with
+// EFBIG, which the writers report: the run goes on to say so. Sent by anyone else it asks the run
+// to stop, as SIGTERM does, and it ends the run without its temporaries.
+extern "C" void StopOnFileSizeSignal(int sig, siginfo_t* info, void*) {
+    if (info && info->si_code == SI_USER && info->si_pid == getpid()) return;
+    StopRun(sig);
 }
 
 }  // namespace
@@ -266,8 +277,16 @@ void GuardTemporaries() {
         sigaction(sig, &action, nullptr);
     }
     // Past the file-size limit a write fails with EFBIG, which the writers report, instead of
-    // ending the process with the temporaries left behind.
-    signal(SIGXFSZ, SIG_IGN);
+    // ending the process with the temporaries left behind; SIGXFSZ sent from outside still ends
+    // the run. A caller that ignores SIGXFSZ keeps it ignored.
+    struct sigaction old {};
+    if (sigaction(SIGXFSZ, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) {
+        struct sigaction fileSize {};
+        fileSize.sa_sigaction = &StopOnFileSizeSignal;
+        fileSize.sa_flags = SA_SIGINFO;
+        fileSize.sa_mask = StopSignalSet();
+        sigaction(SIGXFSZ, &fileSize, nullptr);
+    }
 }
 
 std::string CommitRun(VSafeOutputGroup& group) {

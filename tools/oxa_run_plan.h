@@ -66,7 +66,7 @@ std::string WriteFailure(const VSafeOutputGroup& group);
 // SIGQUIT, SIGPIPE, SIGALRM, the user and real-time signals, the faults, ...) removes every
 // temporary file of the run and then ends the process as it does by default; a signal the caller
 // ignores stays ignored. A write past the file-size limit fails (EFBIG) instead of ending the
-// process.
+// process; SIGXFSZ sent by another process ends the run as the others do.
 void GuardTemporaries();
 
 // Puts the files of `group` in place, with the stopping signals held off meanwhile: a signal that

@@ -161,6 +161,17 @@ TEST(cli, SettingsFileRefusalsAndWarnings) {
     }
     WriteText(typo, "[Export]\nRescale=1\n[Import]\nRescale=+0\n");
     EXPECT_EQ(Convert("--options " + typo + " " + bvh + " " + out).code, 0);
+    // A key given twice in a section (sections without regard to case) takes the first value; the
+    // later line is named, with the line whose value is used, and its value is not checked.
+    std::remove(out.c_str());
+    WriteText(typo, "[Export]\nRescale=1\n[Import]\nRescale=0\n[EXPORT]\nRescale=x\n");
+    r = Convert("--options " + typo + " " + bvh + " " + out);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("typo.ini: line 6: \"Rescale\" is given again under [Export] and is ignored: the "
+                         "value of line 2, \"1\", is used"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("line 4: \"Rescale\" is given again"), std::string::npos) << r.err;
     std::remove(out.c_str());
     // The DXF grouping has three modes.
     const std::string dxf = Folder() + "range.dxf";

@@ -8,6 +8,15 @@
 #include <cstdio>
 #include <cstring>
 
+// A class of the host's own with the name of one of the toolkit's, and a function of the same name
+// as one of its inline ones: a plug-in that exported or looked up its copies would call these.
+class VString {
+public:
+    const char* Buffer() const;
+};
+const char* VString::Buffer() const { return "Host"; }
+double VgeDot3(const double*, const double*) { return -1; }
+
 // The host's own table of the formats it writes: none.
 int VOxaFindWriterFormat(const char* extension) {
     return extension && std::strcmp(extension, "host") == 0 ? 0 : -1;
@@ -18,7 +27,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: plugin_host PLUGIN.so IN OUT\n");
         return 2;
     }
-    if (VOxaFindWriterFormat("obj") != -1) return 1;
+    if (VOxaFindWriterFormat("obj") != -1 || VString().Buffer()[0] != 'H') return 1;
     void* plugin = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
     if (!plugin) {
         std::fprintf(stderr, "plugin_host: %s\n", dlerror());
