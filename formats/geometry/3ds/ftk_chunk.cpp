@@ -184,8 +184,11 @@ int ChunkRank(uint32_t tag) {
         case VIEWPORT_LAYOUT:
             return 22;
         case SHADOW_LOW_BIAS:
+        case SHADOW_HIGH_BIAS:
             return 21;
         case SHADOW_MAP_SIZE:
+        case SHADOW_SAMPLES:
+        case SHADOW_RANGE:
             return 20;
         case SHADOW_FILTER:
             return 19;
@@ -209,8 +212,10 @@ int ChunkRank(uint32_t tag) {
         case USE_FOG:
             return 11;
         case LAYER_FOG:
+        case USE_LAYER_FOG:
             return 10;
         case DISTANCE_CUE:
+        case USE_DISTANCE_CUE:
             return 9;
         case VIEW_DEFAULT:
             return 8;
