@@ -539,13 +539,13 @@ uint32_t SkipToChildren(uint32_t tag, uint32_t available) {
         case NODE_INSTANCE_NAME:
             // Object and node names of any length are read (and cut when kept, FitName).
             return SkipString(available, available);
-        case BACKGROUND_BITMAP:
         case MESH_PROCEDURE_NAME:
             return SkipString(12, available);
+        case BACKGROUND_BITMAP:
         case MATERIAL_NAME:
         case MAP_FILE_NAME:
-            // Other programs write material and map names longer than this toolkit does: the
-            // chunk holds the string.
+            // Other programs write material, map and background image names longer than this
+            // toolkit does: the chunk holds the string.
             return SkipString(available, available);
         case NODE_HEADER: {
             uint32_t name = SkipString(available, available);

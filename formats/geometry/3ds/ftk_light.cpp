@@ -883,13 +883,18 @@ void PutShadowValue(Database* database, uint32_t tag, double value) {
     if (!data) return;
     // Out-of-range values saturate to the field's width.
     if (tag == SHADOW_SAMPLES) {
-        const double clamped = value != value ? 0.0 : value < -32768.0 ? -32768.0 : value > 32767.0 ? 32767.0 : value;
+        const double clamped = value != value     ? 0.0
+                               : value < -32768.0 ? -32768.0
+                               : value > 32767.0  ? 32767.0
+                                                  : value;
         const uint16_t bits = OrderShortOut((uint16_t)(int16_t)clamped);
         data->mBytes.resize(2);
         std::memcpy(data->mBytes.data(), &bits, 2);
     } else {
-        const double clamped =
-            value != value ? 0.0 : value < -2147483648.0 ? -2147483648.0 : value > 2147483647.0 ? 2147483647.0 : value;
+        const double clamped = value != value          ? 0.0
+                               : value < -2147483648.0 ? -2147483648.0
+                               : value > 2147483647.0  ? 2147483647.0
+                                                       : value;
         const uint32_t bits = OrderLongOut((uint32_t)(int32_t)clamped);
         data->mBytes.resize(4);
         std::memcpy(data->mBytes.data(), &bits, 4);

@@ -94,11 +94,10 @@ template <class T>
 void Restore(const VObject* block, const char* name, T& field) {
     double value;
     if (!Kept(block, name, value)) return;
-    // Integer fields saturate; float fields take the nearest float.
-    if (std::is_integral<T>::value) {
-        const double low = (double)std::numeric_limits<T>::min(), high = (double)std::numeric_limits<T>::max();
-        value = value < low ? low : value > high ? high : value;
-    }
+    // Values beyond the field's range saturate.
+    const double high = (double)std::numeric_limits<T>::max();
+    const double low = std::is_integral<T>::value ? (double)std::numeric_limits<T>::min() : -high;
+    value = value < low ? low : value > high ? high : value;
     field = static_cast<T>(value);
 }
 
@@ -117,7 +116,8 @@ bool KeptPoint(const VObject* block, const char* name, float out[3]) {
 }
 
 bool KeptText(const VObject* block, const char* name, std::string& text) {
-    auto* property = dynamic_cast<const VPropertyTemplate<VString>*>(block ? block->FindProperty(name) : nullptr);
+    auto* property =
+        dynamic_cast<const VPropertyTemplate<VString>*>(block ? block->FindProperty(name) : nullptr);
     if (!property) return false;
     text = property->GetValue().Buffer();
     return true;
@@ -210,8 +210,8 @@ void Keep3dsSceneValues(VOxaNode* root, Ftk::Database* database, const Ftk::Back
     if (!block || !database) return;
     if (background) {
         // The solid colour is kept (through the cameras) also while another background is in use.
-        const bool solidColor = background->mSolid[0] != 0.0f || background->mSolid[1] != 0.0f ||
-                                background->mSolid[2] != 0.0f;
+        const bool solidColor =
+            background->mSolid[0] != 0.0f || background->mSolid[1] != 0.0f || background->mSolid[2] != 0.0f;
         if (solidColor && !block->FindProperty(kSolidBackgroundProperty))
             Keep(block, kSolidBackgroundProperty, eValueBool, background->mActive == Ftk::kSolidBackground);
         if (background->mHasBitmap) {
@@ -219,8 +219,8 @@ void Keep3dsSceneValues(VOxaNode* root, Ftk::Database* database, const Ftk::Back
             Keep(block, kBitmapInUseProperty, eValueBool, background->mActive == Ftk::kBitmapBackground);
         }
         const Ftk::Background plain;
-        bool gradient = background->mGradientMid != plain.mGradientMid ||
-                        background->mActive == Ftk::kGradientBackground;
+        bool gradient =
+            background->mGradientMid != plain.mGradientMid || background->mActive == Ftk::kGradientBackground;
         const float* colors[3] = {background->mGradientTop, background->mGradientMiddle,
                                   background->mGradientBottom};
         for (const float* color : colors)
