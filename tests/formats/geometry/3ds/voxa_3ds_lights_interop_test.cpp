@@ -249,7 +249,19 @@ TEST(Lights3dsInterop, LightCameraBackgroundAtmosphereAndShadowValuesSurviveATri
         EXPECT_NE(expected.find("cone 1 range 20 2000"), std::string::npos) << expected;
         EXPECT_NE(expected.find("shadow 1024 0.7 2.5 5 7 2.5 0.25"), std::string::npos) << expected;
         EXPECT_NE(expected.find("solid 0 0.2 0.3 0.4"), std::string::npos) << expected;
+        EXPECT_NE(expected.find("cue 1 1 3 10 700 90"), std::string::npos) << expected;
+        EXPECT_NE(
+            expected.find(gradient ? "gradient 1 0.4 1 0 0 0 1 0 0 0 1" : "bitmap 1 'sunset_sky_2.jpg'"),
+            std::string::npos)
+            << expected;
         EXPECT_EQ(SceneValues(out.file, Factor(in.file, out.file)), expected);
+        // lib3ds takes the layer fog's use flag for the fog's: the flags themselves, as the
+        // format puts them (a chunk of its header alone), are looked for in the bytes.
+        std::ifstream written(output, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
+        EXPECT_NE(bytes.find(Chunk{0x2303, "", {}}.Bytes()), std::string::npos) << "layer fog in use";
+        EXPECT_NE(bytes.find(Chunk{0x2301, "", {}}.Bytes()), std::string::npos) << "distance cue in use";
+        EXPECT_EQ(bytes.find(Chunk{0x2201, "", {}}.Bytes()), std::string::npos) << "fog not in use";
     }
 }
 
