@@ -843,7 +843,7 @@ bool GetShadowValue(Database* database, uint32_t tag, double* value) {
     Chunk* editor = GetEditorChunk(database, false);
     Chunk* chunk = editor ? FindChild(editor, tag) : nullptr;
     if (!chunk) return false;
-    if (tag == SHADOW_HIGH_BIAS) {
+    if (tag == SHADOW_LOW_BIAS || tag == SHADOW_HIGH_BIAS || tag == SHADOW_FILTER || tag == SHADOW_RAY_BIAS) {
         FloatsData* data = GetData<FloatsData>(chunk);
         if (!data || !data->mCount) return false;
         *value = data->mValues[0];

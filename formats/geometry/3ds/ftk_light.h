@@ -165,10 +165,12 @@ OXA_API bool GetDistanceCue(Database* database, DistanceCue* cue);
 // Put them into the database, replacing the chunk and its use flag.
 OXA_API void PutLayerFog(Database* database, const LayerFog& fog);
 OXA_API void PutDistanceCue(Database* database, const DistanceCue& cue);
-// The shadow value of the editor section's chunk `tag`: SHADOW_HIGH_BIAS a float, SHADOW_SAMPLES a
-// 16-bit and SHADOW_RANGE a 32-bit integer; false when the chunk is missing or too short.
+// The shadow value of the editor section's chunk `tag`: SHADOW_LOW_BIAS, SHADOW_HIGH_BIAS,
+// SHADOW_FILTER and SHADOW_RAY_BIAS a float, SHADOW_SAMPLES a 16-bit and SHADOW_RANGE a 32-bit
+// integer; false when the chunk is missing or too short.
 OXA_API bool GetShadowValue(Database* database, uint32_t tag, double* value);
-// Puts it, replacing the chunk of that tag (other tags push 2).
+// Puts SHADOW_HIGH_BIAS, SHADOW_SAMPLES or SHADOW_RANGE, replacing the chunk of that tag (other
+// tags push 2; the settings block puts the others).
 OXA_API void PutShadowValue(Database* database, uint32_t tag, double value);
 
 }  // namespace Ftk

@@ -32,6 +32,9 @@ constexpr const char* kRayBiasProperty = "3DS Ray Bias";
 constexpr const char* kRectangularProperty = "3DS Rectangular";
 constexpr const char* kShowConeProperty = "3DS Show Cone";
 constexpr const char* kOvershootProperty = "3DS Overshoot";
+// A camera's ranges as the file held them (in scene units), for the ones its planes cannot hold.
+constexpr const char* kNearRangeProperty = "3DS Near Range";
+constexpr const char* kFarRangeProperty = "3DS Far Range";
 
 // Root-node values. "3DS Solid Background" (the solid background in use) is the reader's own.
 constexpr const char* kSolidBackgroundProperty = "3DS Solid Background";
@@ -192,20 +195,35 @@ void Put3dsLightValues(const VOxaLight* light, Ftk::Light& record) {
     }
 }
 
-void Keep3dsCameraValues(VOxaCamera* camera, const Ftk::Camera& record) {
-    if (camera) Keep(camera->GetProperties(), kShowConeProperty, eValueBool, record.mShowCone);
+void Keep3dsCameraValues(VOxaCamera* camera, const Ftk::Camera& record, double scale) {
+    if (!camera) return;
+    Keep(camera->GetProperties(), kShowConeProperty, eValueBool, record.mShowCone);
+    Keep(camera->GetProperties(), kNearRangeProperty, eValueNumber, record.mNearRange * scale);
+    Keep(camera->GetProperties(), kFarRangeProperty, eValueNumber, record.mFarRange * scale);
 }
 
 void Put3dsCameraValues(const VOxaCamera* camera, Ftk::Camera& record) {
     if (!camera) return;
-    Restore(camera->GetProperties(), kShowConeProperty, record.mShowCone);
-    const double nearPlane = camera->GetNearPlane(), farPlane = camera->GetFarPlane() * 0.1;
-    if (std::isfinite(nearPlane)) record.mNearRange = (float)nearPlane;
-    if (std::isfinite(farPlane)) record.mFarRange = (float)farPlane;
+    const VObject* block = camera->GetProperties();
+    Restore(block, kShowConeProperty, record.mShowCone);
+    const double nearPlane = camera->GetNearPlane(), farPlane = camera->GetFarPlane();
+    // The planes, unless they are still the ones the file's ranges gave (a camera keeps its planes
+    // within limits that a file's ranges, a near range of 0 among them, may lie beyond).
+    auto same = [](double plane, double kept) {
+        const double held = kept < 0.001 ? 0.001 : kept > 600000.0 ? 600000.0 : kept;
+        return std::fabs(plane - held) <= 1e-6 * std::fabs(held);
+    };
+    double nearRange = 0.0, farRange = 0.0;
+    const bool keptNear = Kept(block, kNearRangeProperty, nearRange) && same(nearPlane, nearRange);
+    const bool keptFar = Kept(block, kFarRangeProperty, farRange) && same(farPlane, farRange * 10.0);
+    if (!keptNear) nearRange = nearPlane;
+    if (!keptFar) farRange = farPlane * 0.1;
+    if (std::isfinite(nearRange)) record.mNearRange = (float)nearRange;
+    if (std::isfinite(farRange)) record.mFarRange = (float)farRange;
 }
 
 void Keep3dsSceneValues(VOxaNode* root, Ftk::Database* database, const Ftk::Background* background,
-                        const Ftk::MeshSettings* settings, double scale) {
+                        double scale) {
     VObject* block = root ? root->GetNodeProperties() : nullptr;
     if (!block || !database) return;
     if (background) {
@@ -250,17 +268,14 @@ void Keep3dsSceneValues(VOxaNode* root, Ftk::Database* database, const Ftk::Back
         Keep(block, kCueFarDimmingProperty, eValueNumber, cue.mFarDimming);
         Keep(block, kCueBackgroundProperty, eValueBool, cue.mBackground);
     }
-    if (settings) {
-        Keep(block, kLowBiasProperty, eValueNumber, settings->mShadowLowBias);
-        Keep(block, kGlobalFilterProperty, eValueNumber, settings->mShadowFilter);
-        Keep(block, kGlobalRayBiasProperty, eValueNumber, settings->mRayTraceBias);
-    }
+    // The shadow settings the file holds (the writer writes its own defaults for the others).
     const struct {
         uint32_t tag;
         const char* name;
-    } shadows[3] = {{Ftk::SHADOW_HIGH_BIAS, kHighBiasProperty},
-                    {Ftk::SHADOW_SAMPLES, kSamplesProperty},
-                    {Ftk::SHADOW_RANGE, kRangeProperty}};
+    } shadows[6] = {
+        {Ftk::SHADOW_LOW_BIAS, kLowBiasProperty},       {Ftk::SHADOW_FILTER, kGlobalFilterProperty},
+        {Ftk::SHADOW_RAY_BIAS, kGlobalRayBiasProperty}, {Ftk::SHADOW_HIGH_BIAS, kHighBiasProperty},
+        {Ftk::SHADOW_SAMPLES, kSamplesProperty},        {Ftk::SHADOW_RANGE, kRangeProperty}};
     for (const auto& shadow : shadows) {
         double value = 0.0;
         if (Ftk::GetShadowValue(database, shadow.tag, &value)) Keep(block, shadow.name, eValueNumber, value);

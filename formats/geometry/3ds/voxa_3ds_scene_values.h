@@ -18,14 +18,16 @@ OXA_API void Keep3dsLightValues(VOxaLight* light, const Ftk::Light& record, doub
 // Sets the record's fields from the values kept on the light (the ones it has none of keep theirs)
 // and its projector from the light's gobo file name.
 OXA_API void Put3dsLightValues(const VOxaLight* light, Ftk::Light& record);
-OXA_API void Keep3dsCameraValues(VOxaCamera* camera, const Ftk::Camera& record);
-// The near and far range from the camera's planes (the far plane is held ten times the range).
+// Keeps the camera record's cone display and its ranges (times `scale`, as its planes are read).
+OXA_API void Keep3dsCameraValues(VOxaCamera* camera, const Ftk::Camera& record, double scale);
+// The cone display and the near and far range: the camera's near plane and a tenth of its far
+// plane, or the ranges kept from a file while the planes are still the ones they gave.
 OXA_API void Put3dsCameraValues(const VOxaCamera* camera, Ftk::Camera& record);
 
 // Keeps the database's background, layer fog, distance cue and shadow settings on the root node
 // (distances times `scale`).
 OXA_API void Keep3dsSceneValues(VOxaNode* root, Ftk::Database* database, const Ftk::Background* background,
-                                const Ftk::MeshSettings* settings, double scale);
+                                double scale);
 // Puts the kept values into the settings block (before it is put) ...
 OXA_API void Put3dsShadowSettings(const VOxaNode* root, Ftk::MeshSettings& settings);
 // ... and the layer fog, distance cue and the other shadow values into the database.

@@ -464,8 +464,7 @@ void VOxaReader3DS::KeepSceneValues(VOxaScene* scene) {
         keep(kFogNearDensityProperty, eValueNumber, fog.mNearDensity * 0.01);
         keep(kFogBackgroundProperty, eValueBool, fog.mBackground);
     }
-    Keep3dsSceneValues(scene->GetRootNode(), mDatabase, mBackground, mSettings,
-                       mCreateReferenceNode ? 1.0 : mUnitFactor);
+    Keep3dsSceneValues(scene->GetRootNode(), mDatabase, mBackground, mCreateReferenceNode ? 1.0 : mUnitFactor);
 }
 
 bool VOxaReader3DS::BuildScene(VOxaScene* scene) {
@@ -723,7 +722,7 @@ bool VOxaReader3DS::CreateAttributes() {
         entry.mCamera->SetNearPlane(record->mNearRange * mUnitFactor);
         entry.mCamera->SetFarPlane(record->mFarRange * mUnitFactor * 10.0);
         entry.mCamera->SetApertureMode(VOxaCameraTypes::eHORIZONTAL);
-        Keep3dsCameraValues(entry.mCamera, *record);
+        Keep3dsCameraValues(entry.mCamera, *record, mUnitFactor);
         // The record holds the horizontal angle (2400 / lens). The focal length is the one that
         // gives that angle on the camera's film, so that the camera sees what the file's camera
         // saw and a writer that derives the angle from the focal length writes the same angle

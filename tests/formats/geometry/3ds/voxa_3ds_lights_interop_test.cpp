@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "attributes/voxa_camera.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
 #include "tests/support/test_files.h"
@@ -118,6 +120,9 @@ std::vector<Chunk> EditorValues(bool gradientInUse) {
     Chunk camera{
         0x4700, F({0, -100, 0, 0, 0, 0, 5, 60}), {Chunk{0x4710, "", {}}, Chunk{0x4720, F({20, 2000}), {}}}};
     out.push_back({0x4000, Z("Cam"), {camera}});
+    // Ranges beyond what a camera's planes hold: a near range of 0, a far one past 60000.
+    Chunk far{0x4700, F({0, -50, 0, 0, 0, 0, 0, 50}), {Chunk{0x4720, F({0, 100000}), {}}}};
+    out.push_back({0x4000, Z("Far"), {far}});
     return out;
 }
 
@@ -132,8 +137,8 @@ void Save(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// Our reader, then our writer, in a manager of their own.
-bool Trip(const std::string& from, const std::string& to) {
+// Our reader, then our writer, in a manager of their own; `change` may change the scene between.
+bool Trip(const std::string& from, const std::string& to, void (*change)(VOxaSdkManager&) = nullptr) {
     VOxaSdkManager manager;
     VOxaScene* scene = manager.CreateScene();
     VOxaReader3DS reader(&manager);
@@ -142,6 +147,7 @@ bool Trip(const std::string& from, const std::string& to) {
     reader.FileClose();
     readOptions->Destroy();
     if (!ok) return false;
+    if (change) change(manager);
     VOxaWriter3DS writer(&manager);
     VStreamOptions* writeOptions = writer.GetWriteOptions();
     ok = writer.FileCreate(to.c_str()) && writer.Write(scene, writeOptions) && writer.FileClose();
@@ -263,6 +269,23 @@ TEST(Lights3dsInterop, LightCameraBackgroundAtmosphereAndShadowValuesSurviveATri
         EXPECT_NE(bytes.find(Chunk{0x2301, "", {}}.Bytes()), std::string::npos) << "distance cue in use";
         EXPECT_EQ(bytes.find(Chunk{0x2201, "", {}}.Bytes()), std::string::npos) << "fog not in use";
     }
+    // Planes changed after reading are written as the ranges (in the file's units, 2.54 to the
+    // scene's centimetre).
+    const std::string source = Folder() + "/values.3ds", output = Folder() + "/planes_out.3ds";
+    ASSERT_TRUE(Trip(source, output, [](VOxaSdkManager& manager) {
+        for (int i = 0; i < manager.GetNodeCount(); ++i)
+            if (VOxaCamera* camera = manager.GetNode(i)->GetCamera()) {
+                camera->SetFarPlane(2.54 * 5000.0);
+                camera->SetNearPlane(2.54 * 30.0);
+            }
+    }));
+    Lib3dsOwner in(source), out(output);
+    ASSERT_TRUE(in.file && out.file);
+    const std::string values = SceneValues(out.file, Factor(in.file, out.file));
+    EXPECT_NE(values.find("C Cam pos 0 -100 0 roll 5 fov 40 cone 1 range 30 500"), std::string::npos)
+        << values;
+    EXPECT_NE(values.find("C Far pos 0 -50 0 roll 0 fov 48 cone 0 range 30 500"), std::string::npos)
+        << values;
 }
 
 // A texture map's values as lib3ds reads them.
