@@ -464,7 +464,8 @@ void VOxaReader3DS::KeepSceneValues(VOxaScene* scene) {
         keep(kFogNearDensityProperty, eValueNumber, fog.mNearDensity * 0.01);
         keep(kFogBackgroundProperty, eValueBool, fog.mBackground);
     }
-    Keep3dsSceneValues(scene->GetRootNode(), mDatabase, mBackground, mCreateReferenceNode ? 1.0 : mUnitFactor);
+    Keep3dsSceneValues(scene->GetRootNode(), mDatabase, mBackground,
+                       mCreateReferenceNode ? 1.0 : mUnitFactor);
 }
 
 bool VOxaReader3DS::BuildScene(VOxaScene* scene) {
