@@ -103,7 +103,8 @@ std::vector<Chunk> EditorValues(bool gradientInUse) {
     Chunk omni{0x4600,
                F({10, 20, 30}),
                {Color(1, 0.5f, 0.25f), Chunk{0x4620, "", {}}, Chunk{0x465A, F({300}), {}},
-                Chunk{0x4659, F({50}), {}}, Chunk{0x465B, F({1.5f}), {}}, Chunk{0x4625, "", {}}}};
+                Chunk{0x4659, F({50}), {}}, Chunk{0x465B, F({1.5f}), {}}, Chunk{0x4654, Z("Box"), {}},
+                Chunk{0x4654, Z("Spot"), {}}, Chunk{0x4625, "", {}}}};
     out.push_back({0x4000, Z("Omni"), {omni}});
     Chunk spot{0x4610, F({5, 0, 0, 20, 30}), {}};
     spot.children = {{0x4656, F({15}), {}}, {0x4657, F({1.5f}), {}},
@@ -268,7 +269,22 @@ TEST(Lights3dsInterop, LightCameraBackgroundAtmosphereAndShadowValuesSurviveATri
         EXPECT_NE(bytes.find(Chunk{0x2303, "", {}}.Bytes()), std::string::npos) << "layer fog in use";
         EXPECT_NE(bytes.find(Chunk{0x2301, "", {}}.Bytes()), std::string::npos) << "distance cue in use";
         EXPECT_EQ(bytes.find(Chunk{0x2201, "", {}}.Bytes()), std::string::npos) << "fog not in use";
+        // lib3ds skips a light's excluded objects: they are looked for in the bytes too.
+        EXPECT_NE(bytes.find(Chunk{0x4654, Z("Box"), {}}.Bytes()), std::string::npos) << "excluded Box";
+        EXPECT_NE(bytes.find(Chunk{0x4654, Z("Spot"), {}}.Bytes()), std::string::npos) << "excluded Spot";
     }
+    // A gradient not in use, at its default middle and with only its bottom's blue set, comes back
+    // as well.
+    const std::string plain = Folder() + "/gradient.3ds", plainOut = Folder() + "/gradient_out.3ds";
+    Save(plain, MainChunk({Chunk{0x1300, F({0.5f}), {Color(0, 0, 0), Color(0, 0, 0), Color(0, 0, 0.5f)}}}));
+    ASSERT_TRUE(Trip(plain, plainOut));
+    Lib3dsOwner g(plain), gOut(plainOut);
+    ASSERT_TRUE(g.file && gOut.file);
+    auto gradientLine = [](const std::string& values) {
+        const size_t at = values.find("gradient ");
+        return at == std::string::npos ? std::string() : values.substr(at, values.find('\n', at) - at);
+    };
+    EXPECT_EQ(gradientLine(SceneValues(gOut.file, 1.0)), "gradient 0 0.5 0 0 0 0 0 0 0 0 0.5");
     // Planes changed after reading are written as the ranges (in the file's units, 2.54 to the
     // scene's centimetre).
     const std::string source = Folder() + "/values.3ds", output = Folder() + "/planes_out.3ds";
