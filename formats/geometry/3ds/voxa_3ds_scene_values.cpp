@@ -113,8 +113,9 @@ bool KeptPoint(const VObject* block, const char* name, float out[3]) {
     const VProperty* property = block ? block->FindProperty(name) : nullptr;
     double v[4] = {0.0, 0.0, 0.0, 0.0};
     if (!property || property->GetValue(v) < 3) return false;
+    const double high = std::numeric_limits<float>::max();
     for (int i = 0; i < 3; ++i)
-        if (std::isfinite(v[i])) out[i] = (float)v[i];
+        if (std::isfinite(v[i])) out[i] = (float)(v[i] < -high ? -high : v[i] > high ? high : v[i]);
     return true;
 }
 
