@@ -184,8 +184,11 @@ int ChunkRank(uint32_t tag) {
         case VIEWPORT_LAYOUT:
             return 22;
         case SHADOW_LOW_BIAS:
+        case SHADOW_HIGH_BIAS:
             return 21;
         case SHADOW_MAP_SIZE:
+        case SHADOW_SAMPLES:
+        case SHADOW_RANGE:
             return 20;
         case SHADOW_FILTER:
             return 19;
@@ -209,8 +212,10 @@ int ChunkRank(uint32_t tag) {
         case USE_FOG:
             return 11;
         case LAYER_FOG:
+        case USE_LAYER_FOG:
             return 10;
         case DISTANCE_CUE:
+        case USE_DISTANCE_CUE:
             return 9;
         case VIEW_DEFAULT:
             return 8;
@@ -534,13 +539,13 @@ uint32_t SkipToChildren(uint32_t tag, uint32_t available) {
         case NODE_INSTANCE_NAME:
             // Object and node names of any length are read (and cut when kept, FitName).
             return SkipString(available, available);
-        case BACKGROUND_BITMAP:
         case MESH_PROCEDURE_NAME:
             return SkipString(12, available);
+        case BACKGROUND_BITMAP:
         case MATERIAL_NAME:
         case MAP_FILE_NAME:
-            // Other programs write material and map names longer than this toolkit does: the
-            // chunk holds the string.
+            // Other programs write material, map and background image names longer than this
+            // toolkit does: the chunk holds the string.
             return SkipString(available, available);
         case NODE_HEADER: {
             uint32_t name = SkipString(available, available);

@@ -204,7 +204,6 @@ uint32_t StringLimitOfTag(uint32_t tag) {
         case LIGHT_EXCLUDE:
         case NODE_INSTANCE_NAME:
             return 0;  // the chunk's whole string: FitName keeps it
-        case BACKGROUND_BITMAP:
         case MESH_PROCEDURE_NAME:
             return 12;
         case MAP_FILE_NAME:

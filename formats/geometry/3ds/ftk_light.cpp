@@ -735,4 +735,170 @@ void PutFog(Database* database, const Fog& fog) {
     if (!fog.mInUse && flag) RemoveChild(editor, flag);
 }
 
+namespace {
+
+// The four floats that start a raw record (fog, layer fog, distance cue); false when it is
+// shorter.
+bool FourFloats(Chunk* chunk, float* values[4]) {
+    RawData* data = GetData<RawData>(chunk);
+    if (!data || data->mBytes.size() < 16) return false;
+    for (int i = 0; i < 4; ++i) {
+        float value;
+        std::memcpy(&value, data->mBytes.data() + 4 * i, 4);
+        *values[i] = OrderFloatIn(value);
+    }
+    return true;
+}
+
+// Replaces the editor section's chunk `tag` by one whose raw record is the four values (each as
+// its float, or with `lastLong` the fourth as a 32-bit integer); null when it cannot be made.
+Chunk* PutFourValues(Database* database, uint32_t tag, const float values[4], const uint32_t* lastLong) {
+    if (!CheckDatabase(database, false)) return nullptr;
+    Chunk* editor = GetEditorChunk(database, true);
+    if (!editor) return nullptr;
+    Chunk* chunk = nullptr;
+    ReplaceOrAddChild(editor, tag, &chunk);
+    if (!chunk) return nullptr;
+    if (RawData* data = MakeData<RawData>(chunk)) {
+        data->mBytes.resize(16);
+        for (int i = 0; i < 4; ++i) {
+            uint32_t bits;
+            std::memcpy(&bits, &values[i], 4);
+            if (i == 3 && lastLong) bits = *lastLong;
+            bits = OrderLongOut(bits);
+            std::memcpy(data->mBytes.data() + 4 * i, &bits, 4);
+        }
+    }
+    return chunk;
+}
+
+// Adds or removes the editor section's use flag `tag`.
+void PutUseFlag(Database* database, uint32_t tag, bool inUse) {
+    Chunk* editor = GetEditorChunk(database, false);
+    if (!editor) return;
+    Chunk* flag = FindChild(editor, tag);
+    if (inUse && !flag) NewPart(tag, editor);
+    if (!inUse && flag) RemoveChild(editor, flag);
+}
+
+}  // namespace
+
+bool GetLayerFog(Database* database, LayerFog* fog) {
+    if (!database || !fog) {
+        Fail(ERR_INVALID_ARG);
+        return false;
+    }
+    Chunk* editor = GetEditorChunk(database, false);
+    Chunk* chunk = editor ? FindChild(editor, LAYER_FOG) : nullptr;
+    if (!chunk) return false;
+    float flags = 0.0f;
+    float* values[4] = {&fog->mNearY, &fog->mFarY, &fog->mDensity, &flags};
+    if (FourFloats(chunk, values)) {
+        // The fourth value is the flag word, not a float.
+        uint32_t bits;
+        std::memcpy(&bits, &flags, 4);
+        fog->mFlags = bits;
+    }
+    ColorOfPart(chunk, fog->mColor);
+    fog->mInUse = FindChild(editor, USE_LAYER_FOG) != nullptr;
+    return true;
+}
+
+void PutLayerFog(Database* database, const LayerFog& fog) {
+    const float values[4] = {fog.mNearY, fog.mFarY, fog.mDensity, 0.0f};
+    Chunk* chunk = PutFourValues(database, LAYER_FOG, values, &fog.mFlags);
+    if (!chunk) return;
+    PutFloats(chunk, COLOR_FLOAT, {fog.mColor[0], fog.mColor[1], fog.mColor[2]});
+    PutUseFlag(database, USE_LAYER_FOG, fog.mInUse);
+}
+
+bool GetDistanceCue(Database* database, DistanceCue* cue) {
+    if (!database || !cue) {
+        Fail(ERR_INVALID_ARG);
+        return false;
+    }
+    Chunk* editor = GetEditorChunk(database, false);
+    Chunk* chunk = editor ? FindChild(editor, DISTANCE_CUE) : nullptr;
+    if (!chunk) return false;
+    float* values[4] = {&cue->mNearPlane, &cue->mNearDimming, &cue->mFarPlane, &cue->mFarDimming};
+    FourFloats(chunk, values);
+    cue->mBackground = FindChild(chunk, DISTANCE_CUE_BACKGROUND) != nullptr;
+    cue->mInUse = FindChild(editor, USE_DISTANCE_CUE) != nullptr;
+    return true;
+}
+
+void PutDistanceCue(Database* database, const DistanceCue& cue) {
+    const float values[4] = {cue.mNearPlane, cue.mNearDimming, cue.mFarPlane, cue.mFarDimming};
+    Chunk* chunk = PutFourValues(database, DISTANCE_CUE, values, nullptr);
+    if (!chunk) return;
+    if (cue.mBackground) NewPart(DISTANCE_CUE_BACKGROUND, chunk);
+    PutUseFlag(database, USE_DISTANCE_CUE, cue.mInUse);
+}
+
+bool GetShadowValue(Database* database, uint32_t tag, double* value) {
+    if (!database || !value) {
+        Fail(ERR_INVALID_ARG);
+        return false;
+    }
+    Chunk* editor = GetEditorChunk(database, false);
+    Chunk* chunk = editor ? FindChild(editor, tag) : nullptr;
+    if (!chunk) return false;
+    if (tag == SHADOW_LOW_BIAS || tag == SHADOW_HIGH_BIAS || tag == SHADOW_FILTER || tag == SHADOW_RAY_BIAS) {
+        FloatsData* data = GetData<FloatsData>(chunk);
+        if (!data || !data->mCount) return false;
+        *value = data->mValues[0];
+        return true;
+    }
+    RawData* data = GetData<RawData>(chunk);
+    const size_t width = tag == SHADOW_SAMPLES ? 2 : tag == SHADOW_RANGE ? 4 : 0;
+    if (!data || width == 0 || data->mBytes.size() < width) return false;
+    if (width == 2) {
+        uint16_t bits;
+        std::memcpy(&bits, data->mBytes.data(), 2);
+        *value = (int16_t)OrderShortIn(bits);
+    } else {
+        uint32_t bits;
+        std::memcpy(&bits, data->mBytes.data(), 4);
+        *value = (int32_t)OrderLongIn(bits);
+    }
+    return true;
+}
+
+void PutShadowValue(Database* database, uint32_t tag, double value) {
+    if (tag != SHADOW_HIGH_BIAS && tag != SHADOW_SAMPLES && tag != SHADOW_RANGE) {
+        Fail(ERR_INVALID_ARG);
+        return;
+    }
+    if (!CheckDatabase(database, false)) return;
+    Chunk* editor = GetEditorChunk(database, true);
+    if (!editor) return;
+    Chunk* chunk = nullptr;
+    ReplaceOrAddChild(editor, tag, &chunk);
+    if (!chunk) return;
+    if (tag == SHADOW_HIGH_BIAS) {
+        if (FloatsData* data = MakeData<FloatsData>(chunk)) data->mValues[0] = (float)value;
+        return;
+    }
+    RawData* data = MakeData<RawData>(chunk);
+    if (!data) return;
+    // Out-of-range values saturate to the field's width.
+    if (tag == SHADOW_SAMPLES) {
+        const double clamped = value != value     ? 0.0
+                               : value < -32768.0 ? -32768.0
+                               : value > 32767.0  ? 32767.0
+                                                  : value;
+        const uint16_t bits = OrderShortOut((uint16_t)(int16_t)clamped);
+        data->mBytes.resize(2);
+        std::memcpy(data->mBytes.data(), &bits, 2);
+    } else {
+        const double clamped = value != value          ? 0.0
+                               : value < -2147483648.0 ? -2147483648.0
+                               : value > 2147483647.0  ? 2147483647.0
+                                                       : value;
+        const uint32_t bits = OrderLongOut((uint32_t)(int32_t)clamped);
+        data->mBytes.resize(4);
+        std::memcpy(data->mBytes.data(), &bits, 4);
+    }
+}
+
 }  // namespace Ftk

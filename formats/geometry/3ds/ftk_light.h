@@ -89,6 +89,28 @@ struct OXA_API Fog {
     bool mInUse = false;       // USE_FOG
 };
 
+// The layer fog of the editor section: the heights it lies between, its density (percent), its
+// flags (bottom and top falloff, background), colour and whether it is in use.
+struct OXA_API LayerFog {
+    float mNearY = 0.0f;
+    float mFarY = 0.0f;
+    float mDensity = 0.0f;
+    uint32_t mFlags = 0;
+    float mColor[3] = {};
+    bool mInUse = false;  // USE_LAYER_FOG
+};
+
+// The distance cue of the editor section: its planes and dimming (percent), whether it dims the
+// background and whether it is in use.
+struct OXA_API DistanceCue {
+    float mNearPlane = 0.0f;
+    float mNearDimming = 0.0f;
+    float mFarPlane = 0.0f;
+    float mFarDimming = 0.0f;
+    bool mBackground = false;  // DISTANCE_CUE_BACKGROUND
+    bool mInUse = false;       // USE_DISTANCE_CUE
+};
+
 OXA_API void InitLight(Light** light);
 OXA_API void InitSpotlight(Light** light);
 OXA_API void ReleaseLight(Light** light);
@@ -135,6 +157,21 @@ OXA_API void CopyBackground(Database* destination, Database* source);
 OXA_API bool GetFog(Database* database, Fog* fog);
 // Puts the fog into the database, replacing its FOG chunk and use flag.
 OXA_API void PutFog(Database* database, const Fog& fog);
+
+// The database's layer fog, resp. distance cue: true when the editor section holds its chunk (a
+// chunk too short for its values keeps the defaults); false, the structure untouched, otherwise.
+OXA_API bool GetLayerFog(Database* database, LayerFog* fog);
+OXA_API bool GetDistanceCue(Database* database, DistanceCue* cue);
+// Put them into the database, replacing the chunk and its use flag.
+OXA_API void PutLayerFog(Database* database, const LayerFog& fog);
+OXA_API void PutDistanceCue(Database* database, const DistanceCue& cue);
+// The shadow value of the editor section's chunk `tag`: SHADOW_LOW_BIAS, SHADOW_HIGH_BIAS,
+// SHADOW_FILTER and SHADOW_RAY_BIAS a float, SHADOW_SAMPLES a 16-bit and SHADOW_RANGE a 32-bit
+// integer; false when the chunk is missing or too short.
+OXA_API bool GetShadowValue(Database* database, uint32_t tag, double* value);
+// Puts SHADOW_HIGH_BIAS, SHADOW_SAMPLES or SHADOW_RANGE, replacing the chunk of that tag (other
+// tags push 2; the settings block puts the others).
+OXA_API void PutShadowValue(Database* database, uint32_t tag, double value);
 
 }  // namespace Ftk
 

@@ -20,6 +20,7 @@
 #include "base/vpath.h"
 #include "base/vprintable_text.h"
 #include "base/vtime.h"
+#include "formats/geometry/3ds/voxa_3ds_scene_values.h"
 #include "formats/geometry/voxa_material_extras.h"
 #include "objects/vproperty.h"
 #include "oxa_codec/vstream_options.h"
@@ -463,6 +464,8 @@ void VOxaReader3DS::KeepSceneValues(VOxaScene* scene) {
         keep(kFogNearDensityProperty, eValueNumber, fog.mNearDensity * 0.01);
         keep(kFogBackgroundProperty, eValueBool, fog.mBackground);
     }
+    Keep3dsSceneValues(scene->GetRootNode(), mDatabase, mBackground,
+                       mCreateReferenceNode ? 1.0 : mUnitFactor);
 }
 
 bool VOxaReader3DS::BuildScene(VOxaScene* scene) {
@@ -701,6 +704,7 @@ bool VOxaReader3DS::CreateAttributes() {
         entry.mLight = mManager->CreateLight();
         if (!entry.mLight) return false;
         entry.mLight->SetLightType(VOxaLight::ePOINT);
+        Keep3dsLightValues(entry.mLight, *entry.mRecord, mCreateReferenceNode ? 1.0 : mUnitFactor);
     }
     for (LightEntry& entry : mSpotlights) {
         entry.mLight = mManager->CreateLight();
@@ -709,6 +713,7 @@ bool VOxaReader3DS::CreateAttributes() {
         entry.mLight->SetLightType(VOxaLight::eSPOT);
         const Ftk::Spotlight* spot = entry.mRecord->mSpot;
         if (spot && spot->mProjectorInUse) entry.mLight->SetGoboFileName(spot->mProjector.c_str());
+        Keep3dsLightValues(entry.mLight, *entry.mRecord, mCreateReferenceNode ? 1.0 : mUnitFactor);
     }
     for (CameraEntry& entry : mCameras) {
         entry.mCamera = mManager->CreateCamera();
@@ -718,6 +723,7 @@ bool VOxaReader3DS::CreateAttributes() {
         entry.mCamera->SetNearPlane(record->mNearRange * mUnitFactor);
         entry.mCamera->SetFarPlane(record->mFarRange * mUnitFactor * 10.0);
         entry.mCamera->SetApertureMode(VOxaCameraTypes::eHORIZONTAL);
+        Keep3dsCameraValues(entry.mCamera, *record, mUnitFactor);
         // The record holds the horizontal angle (2400 / lens). The focal length is the one that
         // gives that angle on the camera's film, so that the camera sees what the file's camera
         // saw and a writer that derives the angle from the focal length writes the same angle

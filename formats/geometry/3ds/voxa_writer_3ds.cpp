@@ -24,6 +24,7 @@
 #include "base/vprintable_text.h"
 #include "formats/geometry/3ds/ftk_spline.h"
 #include "formats/geometry/3ds/voxa_3ds_rotation_keys.h"
+#include "formats/geometry/3ds/voxa_3ds_scene_values.h"
 #include "formats/geometry/voxa_geometry_write.h"
 #include "objects/vproperty.h"
 #include "oxa_codec/vstream_options.h"
@@ -366,6 +367,7 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
         size >= 1.0 && size <= 32767.0 ? (int16_t)size : (int16_t)kDefaultShadowMapSize;
     mSettings->mRayTraceBias = 3.0f;
     mSettings->mShadowFilter = 3.0f;
+    Put3dsShadowSettings(root, *mSettings);
     mSettings->mReserved = 0.0f;
     Ftk::PutSettings(mDatabase, mSettings);
     PutSceneValues(scene);
@@ -1436,7 +1438,9 @@ Ftk::Light* NewLightRecord(void (*init)(Ftk::Light**), const char* name, const V
 }  // namespace
 
 Ftk::Light* VOxaWriter3DS::BuildOmniLight(const char* name, const VgeTVector& translation, VOxaLight* light) {
-    return NewLightRecord(Ftk::InitLight, name, ConvertPosition(translation), light);
+    Ftk::Light* record = NewLightRecord(Ftk::InitLight, name, ConvertPosition(translation), light);
+    if (record != nullptr) Put3dsLightValues(light, *record);
+    return record;
 }
 
 Ftk::Light* VOxaWriter3DS::BuildSpotLight(const char* name, const VgeTVector& translation,
@@ -1444,6 +1448,7 @@ Ftk::Light* VOxaWriter3DS::BuildSpotLight(const char* name, const VgeTVector& tr
     Ftk::Light* record = NewLightRecord(Ftk::InitSpotlight, name, ConvertPosition(translation), light);
     if (record != nullptr && light != nullptr && record->mSpot != nullptr)
         record->mSpot->mHotspot = (float)light->GetDefaultConeAngle();
+    if (record != nullptr) Put3dsLightValues(light, *record);
     return record;
 }
 
@@ -1454,6 +1459,7 @@ Ftk::Camera* VOxaWriter3DS::BuildCamera(const char* name, const VgeTVector& tran
         // The last camera written gives the file's solid background (PutSceneValues puts it).
         mBackgroundColor = camera->GetDefaultBackgroundColor();
         mCameraBackground = true;
+        Put3dsCameraValues(camera, *record);
     }
     return record;
 }
@@ -1464,15 +1470,20 @@ void VOxaWriter3DS::PutSceneValues(VOxaScene* scene) {
     // camera's) when a read file had one; in use when the file had it in use.
     const VProperty* inUse = RootProperty(root, kSolidBackgroundProperty);
     VOxaCamera* producer = scene->GetGlobalCameraSettings().GetProducerPerspectiveCamera();
-    if (mCameraBackground || (inUse && producer)) {
-        const VOxaColor color = mCameraBackground ? mBackgroundColor : producer->GetDefaultBackgroundColor();
+    // A read file's bitmap and gradient backgrounds and which background is in use.
+    Ftk::Background kept;
+    const bool keptBackground = Kept3dsBackground(root, kept);
+    if (mCameraBackground || (inUse && producer) || keptBackground) {
+        const VOxaColor color = mCameraBackground ? mBackgroundColor
+                                : producer        ? producer->GetDefaultBackgroundColor()
+                                                  : VOxaColor(0.0, 0.0, 0.0, 1.0);
         Ftk::Background* background = nullptr;
         Ftk::InitBackground(&background);
         if (background != nullptr) {
+            *background = kept;
             background->mSolid[0] = (float)color.mRed;
             background->mSolid[1] = (float)color.mGreen;
             background->mSolid[2] = (float)color.mBlue;
-            if (inUse && inUse->GetDouble() != 0.0) background->mActive = Ftk::kSolidBackground;
             Ftk::PutBackground(mDatabase, background);
             Ftk::ReleaseBackground(&background);
         }
@@ -1495,6 +1506,7 @@ void VOxaWriter3DS::PutSceneValues(VOxaScene* scene) {
         fog.mInUse = lights.GetFogEnable();
         Ftk::PutFog(mDatabase, fog);
     }
+    Put3dsSceneValues(root, mDatabase);
 }
 
 bool VOxaWriter3DS::CopyTextureFile(const char* path, const char* sourceFolder, VString* givenName) {

@@ -1,0 +1,38 @@
+// The values of 3DS lights, cameras, backgrounds, atmosphere and shadow settings that a scene has
+// no place of its own for. The 3DS reader keeps them as properties (on the light or camera, or on
+// the root node for the scene-wide ones); the 3DS writer puts them back, so that a file read and
+// written again keeps them.
+#ifndef OXA_FORMATS_GEOMETRY_3DS_VOXA_3DS_SCENE_VALUES_H
+#define OXA_FORMATS_GEOMETRY_3DS_VOXA_3DS_SCENE_VALUES_H
+
+#include <oxa/base/oxa_export.h>
+#include <oxa/formats/geometry/3ds/ftk.h>
+
+class VOxaCamera;
+class VOxaLight;
+class VOxaNode;
+
+// Keeps the light record's switches, ranges (times `scale`, the reader's unit factor) and spot
+// values on the light.
+OXA_API void Keep3dsLightValues(VOxaLight* light, const Ftk::Light& record, double scale);
+// Sets the record's fields from the values kept on the light (the ones it has none of keep theirs)
+// and its projector from the light's gobo file name.
+OXA_API void Put3dsLightValues(const VOxaLight* light, Ftk::Light& record);
+// Keeps the camera record's cone display and its ranges (times `scale`, as its planes are read).
+OXA_API void Keep3dsCameraValues(VOxaCamera* camera, const Ftk::Camera& record, double scale);
+// The cone display and the near and far range: the camera's near plane and a tenth of its far
+// plane, or the ranges kept from a file while the planes are still the ones they gave.
+OXA_API void Put3dsCameraValues(const VOxaCamera* camera, Ftk::Camera& record);
+
+// Keeps the database's background, layer fog, distance cue and shadow settings on the root node
+// (distances times `scale`).
+OXA_API void Keep3dsSceneValues(VOxaNode* root, Ftk::Database* database, const Ftk::Background* background,
+                                double scale);
+// Puts the kept values into the settings block (before it is put) ...
+OXA_API void Put3dsShadowSettings(const VOxaNode* root, Ftk::MeshSettings& settings);
+// ... and the layer fog, distance cue and the other shadow values into the database.
+OXA_API void Put3dsSceneValues(const VOxaNode* root, Ftk::Database* database);
+// True when the root node holds a kept background; fills `background` with it.
+OXA_API bool Kept3dsBackground(const VOxaNode* root, Ftk::Background& background);
+
+#endif  // OXA_FORMATS_GEOMETRY_3DS_VOXA_3DS_SCENE_VALUES_H
