@@ -26,4 +26,15 @@ OXA_API void KeepRotationKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const 
 OXA_API bool KeptRotationKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys,
                               std::vector<float>& values);
 
+// Marks the node's rotation curves (its current take's Euler curves, and for an axis without
+// keys its default angle) as the ones made from the keys it keeps; RotationCurvesKept tells
+// whether they are still those curves.
+OXA_API void KeepRotationCurves(VOxaNode* node);
+OXA_API bool RotationCurvesKept(VOxaNode* node);
+
+// XYZ Euler degrees of the rotation matrix m (row-vector form, as VgeEulerXYZToMatrix makes it),
+// as exact near +-90 degrees about Y as away from it: the X angle is worked out after the Z
+// angle, so that no turn is rounded to the pole.
+OXA_API void RotationToEulerXYZ(const double m[4][4], double angles[3]);
+
 #endif  // OXA_FORMATS_GEOMETRY_3DS_VOXA_3DS_ROTATION_KEYS_H
