@@ -18,6 +18,10 @@ class VOxaNode;
 // and axis x, y, z.
 constexpr const char* kKeptRotationKeysProperty = "3DS Rotation Keys";
 
+// The node property that holds an object's hidden flag as a file gave it beside a hide track
+// (whose frame 0 gives the node's visibility).
+constexpr const char* kKeptHiddenProperty = "3DS Hidden";
+
 // Keeps `count` keys (4 values each in `values`) on the node, replacing any kept before.
 OXA_API void KeepRotationKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const float* values,
                               uint32_t count);

@@ -281,6 +281,9 @@ void VOxaReader3DS::ImportHideTrack(VOxaNode* node, bool hidden, uint32_t keyCou
     CloseCurves(&curve, 1);
     curve->SetDefaultValue(curve->Evaluate(VTime(0)));
     node->SetVisibility(curve->Evaluate(VTime(0)) >= 0.5f);
+    // The object's own hidden flag, which the visibility no longer tells.
+    if (VProperty* flag = DynamicProperty(node->GetNodeProperties(), kKeptHiddenProperty, eValueBool))
+        flag->SetDouble(hidden ? 1.0 : 0.0);
 }
 
 bool VOxaReader3DS::AnimateLights() {

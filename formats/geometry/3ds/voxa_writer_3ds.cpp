@@ -216,6 +216,17 @@ void LocalTRS(VOxaNode* node, VgeTVector& t, VgeTVector& r, VgeTVector& s) {
     }
 }
 
+// An object's hidden flag: with its visibility keyed (and written as a hide track), the flag a
+// read file gave it beside its hide track; else its visibility.
+bool HiddenFlag(VOxaNode* node, bool animated) {
+    VOxaTakeNode* take = animated ? node->GetCurrentTakeNode() : nullptr;
+    VFCurve* curve = take ? take->GetVisibility() : nullptr;
+    VOxaNodeProperties* block = node->GetNodeProperties();
+    const VProperty* kept = block ? block->FindProperty(kKeptHiddenProperty) : nullptr;
+    if (curve != nullptr && curve->KeyGetCount() > 0 && kept != nullptr) return kept->GetDouble() != 0.0;
+    return !node->GetVisibility();
+}
+
 VOxaWriter3DS::Channel MakeChannel(VFCurve* curve, double value, bool animated) {
     VOxaWriter3DS::Channel channel;
     channel.mValue = value;
@@ -674,7 +685,7 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
             const std::string partName = i == 0 ? name : PartName(name, i + 1);
             VOxaMesh* mesh = parts.empty() ? whole : parts[i];
             if (Ftk::Mesh* record = BuildMeshObject(mesh, t, r, s, partName.c_str())) {
-                record->mHidden = node->GetVisibility() ? 0 : 1;
+                record->mHidden = HiddenFlag(node, mAnimationExported) ? 1 : 0;
                 Ftk::WriteMesh(mDatabase, record);
                 Ftk::ReleaseMesh(&record);
             }
