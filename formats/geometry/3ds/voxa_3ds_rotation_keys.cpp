@@ -160,8 +160,8 @@ void KeepRotationCurves(VOxaNode* node) {
 
 bool RotationCurvesKept(VOxaNode* node) {
     VOxaNodeProperties* block = node ? node->GetNodeProperties() : nullptr;
-    auto* text = block ? dynamic_cast<VPropertyTemplate<VString>*>(block->FindProperty(kKeptCurvesProperty))
-                       : nullptr;
+    auto* text =
+        block ? dynamic_cast<VPropertyTemplate<VString>*>(block->FindProperty(kKeptCurvesProperty)) : nullptr;
     if (!text) return false;
     const std::string mark = CurvesMark(node);
     return !mark.empty() && mark == text->GetValue().Buffer();

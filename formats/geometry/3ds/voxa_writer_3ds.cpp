@@ -358,8 +358,9 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
         return false;
     }
     if (mAnimationExported && mSpanFirst < 0)
-        mMessageText += "The take starts before 0 s; 3DS frames start at 0: its motion before 0 s is not "
-                        "written.\n";
+        mMessageText +=
+            "The take starts before 0 s; 3DS frames start at 0: its motion before 0 s is not "
+            "written.\n";
     WriteNode(mRootNode);
     if (mRefused) {
         mUnheld.TakeText("3DS");
@@ -937,7 +938,8 @@ bool KeyFrames(Channel* const* channels, int width, const VOxaWriter3DS::Frames&
         to = std::min(to + 1, n - 1);
         for (int i = from; i <= to; ++i) {
             const int64_t frame = at[(size_t)i];
-            if (frame < INT32_MIN || frame > INT32_MAX || FrameTime(frame) != curve->KeyGetTime(i)) return false;
+            if (frame < INT32_MIN || frame > INT32_MAX || FrameTime(frame) != curve->KeyGetTime(i))
+                return false;
             Ftk::SplineKey key;
             key.frame = (int32_t)frame;
             const unsigned interpolation = curve->KeyGetInterpolation(i);
@@ -1160,10 +1162,6 @@ void VOxaWriter3DS::SampleScalarTrack(Ftk::Track& track, Channel& a, const Frame
 
 // ---- Keyframer ---------------------------------------------------------------------------------
 
-VTime VOxaWriter3DS::Frames::Time(uint32_t k) const {
-    return FrameTime((int64_t)first + k);
-}
-
 VOxaWriter3DS::Frames VOxaWriter3DS::GetFrames(VOxaNode* node, bool animated) {
     Frames frames;
     if (!animated || node == nullptr) return frames;
@@ -1173,8 +1171,10 @@ VOxaWriter3DS::Frames VOxaWriter3DS::GetFrames(VOxaNode* node, bool animated) {
     VTime start(INT64_MAX), stop(INT64_MIN + 1);
     VOxaTakeNode* take = node->GetCurrentTakeNode();
     if (take != nullptr && take->GetAnimationInterval(start, stop) && start <= stop) {
+        // The first frame at or after the last key.
+        const int64_t end = stop.GetFrame(true, kTimeMode30);
         first = std::max(first, start.GetFrame(true, kTimeMode30));
-        last = std::min(last, stop.GetFrame(true, kTimeMode30) + (FrameTime(stop.GetFrame(true, kTimeMode30)) < stop));
+        last = std::min(last, FrameTime(end) < stop ? end + 1 : end);
     } else {
         last = first;
     }

@@ -120,7 +120,7 @@ public:
         int32_t first = 0;
         uint32_t count = 1;
         int32_t Frame(uint32_t k) const { return first + (int32_t)k; }
-        VTime Time(uint32_t k) const;
+        VTime Time(uint32_t k) const { return VTime::GetOneFrameValue(6) * ((int64_t)first + k); }
     };
     // A node's frames: with animation, those of the take's span where the node's current take
     // has keys (one frame, the span's first, where it has none there), at most kMaxFrames; else
@@ -159,11 +159,15 @@ public:
     // the curve's keys, continuity -1 for linear ones) play back as the curves at every frame,
     // those keys are written; otherwise a key at each frame, spline values 0. `everyFrame` asks
     // for the latter always.
-    static void SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, const Frames& frames);
-    static void SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, const Frames& frames);
+    static void SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
+                                    const Frames& frames);
+    static void SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
+                                    const Frames& frames);
     static void SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, const Frames& frames);
-    static void SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c, const Frames& frames);
-    static void SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames, bool everyFrame = false);
+    static void SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c,
+                                  const Frames& frames);
+    static void SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames,
+                                  bool everyFrame = false);
 
     // The most keys a track gets; later frames of longer animations are not written.
     static constexpr uint32_t kMaxFrames = 1u << 20;

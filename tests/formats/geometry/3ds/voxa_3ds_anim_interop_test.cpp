@@ -417,7 +417,8 @@ TEST(anim3ds_interop, TurnsNearAQuarterAboutTheUpAxisAndKeptKeysSurviveTrips) {
     // 1.68e-4 rad short of three quarters of a turn, where Euler angles about X, Y, Z meet a pole.
     const std::string upright = dir / "upright.3ds";
     BuildFile(upright, 100, [](Ftk::ObjectMotion* m) {
-        SetTrack(m->mRotation, {Key(0), Key(50), Key(100)}, {0, 0, 0, 1, 3.14158f, 0, 0, 1, 3.14124f, 0, 0, 1});
+        SetTrack(m->mRotation, {Key(0), Key(50), Key(100)},
+                 {0, 0, 0, 1, 3.14158f, 0, 0, 1, 3.14124f, 0, 0, 1});
     });
     // A node whose first key is a cyclic swap of the axes (a pole itself), then a turn about -X
     // of a whole turn less 3e-5 rad, then small steps: the steps of frames 1 to 5 are smaller
@@ -435,8 +436,8 @@ TEST(anim3ds_interop, TurnsNearAQuarterAboutTheUpAxisAndKeptKeysSurviveTrips) {
     BuildFile(still, 10, [](Ftk::ObjectMotion* m) {
         SetTrack(m->mRotation, {Key(0)}, {4.18879f, 0.57735f, 0.57735f, 0.57735f});
     });
-    for (const auto& [path, last] : {std::make_pair(upright, 100), std::make_pair(steps, 32),
-                                     std::make_pair(still, 10)}) {
+    for (const auto& [path, last] :
+         {std::make_pair(upright, 100), std::make_pair(steps, 32), std::make_pair(still, 10)}) {
         const std::vector<std::string> files = Trips(path, 2);
         ASSERT_EQ(files.size(), 2u);
         const auto source = Play(path, last);
@@ -539,10 +540,11 @@ TEST(anim3ds_interop, TracksCoverTheTakeAndKeepItsStart) {
         VOxaTakeNode* take = (*out)->GetCurrentTakeNode();
         for (int f = 0; f <= 60; f += 2) {
             const VTime time = from + Frame30(f);
-            Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), time, f * f * 0.01,
-                 f, -f * 0.5);
+            Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), time,
+                 f * f * 0.01, f, -f * 0.5);
             // Cubic keys with automatic tangents: written a key a frame.
-            VFCurve* angles[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+            VFCurve* angles[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(),
+                                  take->GetEulerRotationZ()};
             for (int a = 0; a < 3; ++a) {
                 VFCurveKey key;
                 key.Set(time, (float)(f * (a + 1)));
@@ -570,7 +572,8 @@ TEST(anim3ds_interop, TracksCoverTheTakeAndKeepItsStart) {
             const int axis[3] = {0, 2, 1};
             const double sign[3] = {1, -1, 1};
             for (int c = 0; c < 3; ++c)
-                EXPECT_NEAR(ball->matrix[3][c] * file.file->master_scale, sign[c] * m.mData[3][axis[c]] / 2.54, 1e-3)
+                EXPECT_NEAR(ball->matrix[3][c] * file.file->master_scale,
+                            sign[c] * m.mData[3][axis[c]] / 2.54, 1e-3)
                     << "frame " << f;
             for (int r = 0; r < 3; ++r)
                 for (int c = 0; c < 3; ++c)
@@ -587,8 +590,9 @@ TEST(anim3ds_interop, TracksCoverTheTakeAndKeepItsStart) {
         late.SetSecondDouble(8e7);
         build(rig, late, late + Frame30(60), &node);
         EXPECT_FALSE(rig.WriteTo(dir / "past.3ds"));
-        EXPECT_NE(std::string(rig.writer.GetError().GetLastErrorString().Buffer()).find("past the last frame"),
-                  std::string::npos);
+        EXPECT_NE(
+            std::string(rig.writer.GetError().GetLastErrorString().Buffer()).find("past the last frame"),
+            std::string::npos);
     }
     {
         Rig rig;
