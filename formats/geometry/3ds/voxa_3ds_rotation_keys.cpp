@@ -6,14 +6,60 @@
 #include <cstdlib>
 #include <string>
 
+#include "animation/fcurve.h"
 #include "base/vstring.h"
 #include "objects/vproperty.h"
 #include "scene/voxa_node.h"
+#include "scene/voxa_take_node.h"
 
 namespace {
 
 // The spline flags a key can hold: tension, continuity, bias, ease to, ease from.
 constexpr uint16_t kSplineBits = 0x1F;
+
+// The node property that holds the mark of the curves made from the kept keys.
+constexpr const char* kKeptCurvesProperty = "3DS Rotation Curves";
+
+// The mark of a node's rotation curves: a hash of every key (time, value, modes and tangent
+// data) of its current take's Euler curves, and of the default angle of an axis without keys,
+// as hexadecimal text.
+std::string CurvesMark(VOxaNode* node) {
+    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    if (!take) return std::string();
+    uint64_t hash = 1469598103934665603ull;
+    auto mix = [&hash](const void* data, size_t size) {
+        const unsigned char* bytes = static_cast<const unsigned char*>(data);
+        for (size_t i = 0; i < size; ++i) {
+            hash ^= bytes[i];
+            hash *= 1099511628211ull;
+        }
+    };
+    VFCurve* curves[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+    VgeTVector rotation;
+    node->GetLclRotation(rotation);
+    for (int a = 0; a < 3; ++a) {
+        const int count = curves[a] ? curves[a]->KeyGetCount() : -1;
+        mix(&count, sizeof count);
+        if (count <= 0) {
+            const double angle = rotation[a];
+            mix(&angle, sizeof angle);
+        }
+        for (int k = 0; k < count; ++k) {
+            const VFCurveKey* key = curves[a]->KeyGetPtr(k);
+            const int64_t time = key->GetTime().Get();
+            const float value = key->GetValue();
+            const unsigned modes[5] = {key->GetInterpolation(), key->GetConstantMode(), key->GetTangentMode(),
+                                       key->GetTangentWeightMode(), key->GetTangentVelocityMode()};
+            mix(&time, sizeof time);
+            mix(&value, sizeof value);
+            mix(modes, sizeof modes);
+            mix(key->GetDataPtr(), 4 * sizeof(float));
+        }
+    }
+    char text[24];
+    std::snprintf(text, sizeof text, "%016llx", (unsigned long long)hash);
+    return text;
+}
 
 VPropertyTemplate<VString>* KeysProperty(const VOxaNode* node, bool create) {
     VOxaNodeProperties* block = node ? node->GetNodeProperties() : nullptr;
@@ -101,4 +147,35 @@ bool KeptRotationKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys, s
         ++p;
     if (*p != '\0') return fail();
     return !keys.empty();
+}
+
+void KeepRotationCurves(VOxaNode* node) {
+    VOxaNodeProperties* block = node ? node->GetNodeProperties() : nullptr;
+    if (!block) return;
+    VProperty* property = block->FindProperty(kKeptCurvesProperty);
+    if (!property) property = block->CreateDynamicProperty(kKeptCurvesProperty, eValueString, nullptr);
+    if (auto* text = dynamic_cast<VPropertyTemplate<VString>*>(property))
+        text->SetValue(VString(CurvesMark(node).c_str()));
+}
+
+bool RotationCurvesKept(VOxaNode* node) {
+    VOxaNodeProperties* block = node ? node->GetNodeProperties() : nullptr;
+    auto* text =
+        block ? dynamic_cast<VPropertyTemplate<VString>*>(block->FindProperty(kKeptCurvesProperty)) : nullptr;
+    if (!text) return false;
+    const std::string mark = CurvesMark(node);
+    return !mark.empty() && mark == text->GetValue().Buffer();
+}
+
+void RotationToEulerXYZ(const double m[4][4], double angles[3]) {
+    constexpr double kDegrees = 57.29577951308232;
+    // m[0] is (cos y cos z, cos y sin z, -sin y); rows 1 and 2 turned back by z give
+    // (sin x, cos x) whatever y is.
+    const double z = std::atan2(m[0][1], m[0][0]);
+    const double y = std::atan2(-m[0][2], std::hypot(m[0][0], m[0][1]));
+    const double sz = std::sin(z), cz = std::cos(z);
+    const double x = std::atan2(sz * m[2][0] - cz * m[2][1], cz * m[1][1] - sz * m[1][0]);
+    angles[0] = x * kDegrees;
+    angles[1] = y * kDegrees;
+    angles[2] = z * kDegrees;
 }

@@ -18,6 +18,10 @@ class VOxaNode;
 // and axis x, y, z.
 constexpr const char* kKeptRotationKeysProperty = "3DS Rotation Keys";
 
+// The node property that holds an object's hidden flag as a file gave it beside a hide track
+// (whose frame 0 gives the node's visibility).
+constexpr const char* kKeptHiddenProperty = "3DS Hidden";
+
 // Keeps `count` keys (4 values each in `values`) on the node, replacing any kept before.
 OXA_API void KeepRotationKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const float* values,
                               uint32_t count);
@@ -25,5 +29,16 @@ OXA_API void KeepRotationKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const 
 // read as whole keys with finite values.
 OXA_API bool KeptRotationKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys,
                               std::vector<float>& values);
+
+// Marks the node's rotation curves (its current take's Euler curves, and for an axis without
+// keys its default angle) as the ones made from the keys it keeps; RotationCurvesKept tells
+// whether they are still those curves.
+OXA_API void KeepRotationCurves(VOxaNode* node);
+OXA_API bool RotationCurvesKept(VOxaNode* node);
+
+// XYZ Euler degrees of the rotation matrix m (row-vector form, as VgeEulerXYZToMatrix makes it),
+// as exact near +-90 degrees about Y as away from it: the X angle is worked out after the Z
+// angle, so that no turn is rounded to the pole.
+OXA_API void RotationToEulerXYZ(const double m[4][4], double angles[3]);
 
 #endif  // OXA_FORMATS_GEOMETRY_3DS_VOXA_3DS_ROTATION_KEYS_H

@@ -152,7 +152,7 @@ void QuaternionToEuler(const double q[4], double angles[3]) {
     double m[4][4];
     VgeMatrixIdentity(m);
     VgeQuaternionToMatrix(m, q);
-    VgeMatrixToEulerXYZ(angles, m);
+    RotationToEulerXYZ(m, angles);
 }
 
 // Keys of a track on its curves (`width` values a key in `values`, curves that are null are left
@@ -281,6 +281,9 @@ void VOxaReader3DS::ImportHideTrack(VOxaNode* node, bool hidden, uint32_t keyCou
     CloseCurves(&curve, 1);
     curve->SetDefaultValue(curve->Evaluate(VTime(0)));
     node->SetVisibility(curve->Evaluate(VTime(0)) >= 0.5f);
+    // The object's own hidden flag, which the visibility no longer tells.
+    if (VProperty* flag = DynamicProperty(node->GetNodeProperties(), kKeptHiddenProperty, eValueBool))
+        flag->SetDouble(hidden ? 1.0 : 0.0);
 }
 
 bool VOxaReader3DS::AnimateLights() {
@@ -531,10 +534,14 @@ bool VOxaReader3DS::ImportRotationTrack(VOxaNode* node, uint32_t keyCount, const
             }
         }
         if (mReduceKeys) ReduceKeys(curves, 3);
-        // The file's own keys, for a 3DS writer to put back while the curves turn as they do.
-        if (n == keyCount) KeepRotationKeys(node, keys, values, keyCount);
         double zero[3];
         if (FrameZero(curves, zero)) node->SetLclRotation(VgeTVector(zero[0], zero[1], zero[2], 0.0));
+        // The file's own keys, for a 3DS writer to put back while the curves are these or turn as
+        // the keys do.
+        if (n == keyCount) {
+            KeepRotationKeys(node, keys, values, keyCount);
+            KeepRotationCurves(node);
+        }
         return true;
     }
     double q[4];
@@ -549,6 +556,10 @@ bool VOxaReader3DS::ImportRotationTrack(VOxaNode* node, uint32_t keyCount, const
     for (int a = 0; a < 3; ++a)
         if (curves[a]) curves[a]->SetDefaultValue((float)angles[a]);
     node->SetLclRotation(VgeTVector(angles[0], angles[1], angles[2], 0.0));
+    if (keyCount == 1 && keys && values) {
+        KeepRotationKeys(node, keys, values, 1);
+        KeepRotationCurves(node);
+    }
     return true;
 }
 

@@ -67,8 +67,8 @@ const VProperty* RootProperty(VOxaNode* root, const char* name) {
 // The shadow-map size of a scene that names none.
 constexpr int kDefaultShadowMapSize = 500;
 
-VTime FrameTime(uint32_t frame) {
-    return VTime::GetOneFrameValue(kTimeMode30) * (int64_t)frame;
+VTime FrameTime(int64_t frame) {
+    return VTime::GetOneFrameValue(kTimeMode30) * frame;
 }
 
 bool StartsWith(const char* text, const char* prefix) {
@@ -93,7 +93,7 @@ float Finite(double value) {
     return std::isfinite(value) ? (float)value : 0.0f;
 }
 
-Ftk::KeyHeader KeyAt(uint32_t frame) {
+Ftk::KeyHeader KeyAt(int32_t frame) {
     Ftk::KeyHeader key;
     key.mFrame = (int32_t)frame;
     key.mSplineFlags = 7;
@@ -217,6 +217,17 @@ void LocalTRS(VOxaNode* node, VgeTVector& t, VgeTVector& r, VgeTVector& s) {
     }
 }
 
+// An object's hidden flag: with its visibility keyed (and written as a hide track), the flag a
+// read file gave it beside its hide track; else its visibility.
+bool HiddenFlag(VOxaNode* node, bool animated) {
+    VOxaTakeNode* take = animated ? node->GetCurrentTakeNode() : nullptr;
+    VFCurve* curve = take ? take->GetVisibility() : nullptr;
+    VOxaNodeProperties* block = node->GetNodeProperties();
+    const VProperty* kept = block ? block->FindProperty(kKeptHiddenProperty) : nullptr;
+    if (curve != nullptr && curve->KeyGetCount() > 0 && kept != nullptr) return kept->GetDouble() != 0.0;
+    return !node->GetVisibility();
+}
+
 VOxaWriter3DS::Channel MakeChannel(VFCurve* curve, double value, bool animated) {
     VOxaWriter3DS::Channel channel;
     channel.mValue = value;
@@ -338,6 +349,19 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
         Abandon();
         return false;
     }
+    if (mAnimationExported && mSpanFirst > INT32_MAX) {
+        // Frame numbers are 32-bit: a take that starts later has no frame to start at.
+        const std::string text = "The take starts at frame " + std::to_string(mSpanFirst) +
+                                 " (30 frames per second), past the last frame a 3DS file numbers (" +
+                                 std::to_string(INT32_MAX) + "); its motion cannot be written";
+        mError.SetLastError(eUNIDENTIFIED_ERROR, text.c_str());
+        Abandon();
+        return false;
+    }
+    if (mAnimationExported && mSpanFirst < 0)
+        mMessageText +=
+            "The take starts before 0 s; 3DS frames start at 0: its motion before 0 s is not "
+            "written.\n";
     WriteNode(mRootNode);
     if (mRefused) {
         mUnheld.TakeText("3DS");
@@ -583,6 +607,20 @@ bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
         mAnimationStart = VTime(0);
         mAnimationStop = VTime::GetOneFrameValue(0) * 100;
     }
+    // The frames of the current take's span, its reference span included.
+    mSpanFirst = 0;
+    mSpanLast = INT64_MAX;
+    const VOxaTakeInfo* info = mScene ? mScene->GetTakeInfo(mScene->GetCurrentTakeName()) : nullptr;
+    if (info != nullptr && info->mLocalTimeSpan.GetStop() >= info->mLocalTimeSpan.GetStart()) {
+        VTime start = info->mLocalTimeSpan.GetStart(), stop = info->mLocalTimeSpan.GetStop();
+        const VTimeSpan& reference = info->mReferenceTimeSpan;
+        if (reference.GetStop() >= reference.GetStart()) {
+            start = std::min(start, reference.GetStart());
+            stop = std::max(stop, reference.GetStop());
+        }
+        mSpanFirst = start.GetFrame(true, kTimeMode30);
+        mSpanLast = stop.GetFrame(true, kTimeMode30);
+    }
     return true;
 }
 
@@ -650,7 +688,7 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
             const std::string partName = i == 0 ? name : PartName(name, i + 1);
             VOxaMesh* mesh = parts.empty() ? whole : parts[i];
             if (Ftk::Mesh* record = BuildMeshObject(mesh, t, r, s, partName.c_str())) {
-                record->mHidden = node->GetVisibility() ? 0 : 1;
+                record->mHidden = HiddenFlag(node, mAnimationExported) ? 1 : 0;
                 Ftk::WriteMesh(mDatabase, record);
                 Ftk::ReleaseMesh(&record);
             }
@@ -863,7 +901,7 @@ VgeTVector VOxaWriter3DS::ConvertRotation(const VgeTVector& r) {
     c[2][1] = s * (y * z - w * x);
     c[2][2] = 1.0 - s * (x * x + y * y);
     double angles[3];
-    VgeMatrixToEulerXYZ(angles, c);
+    RotationToEulerXYZ(c, angles);
     return VgeTVector(angles[0], angles[1], angles[2], 0.0);
 }
 
@@ -877,21 +915,33 @@ namespace {
 
 using Channel = VOxaWriter3DS::Channel;
 
-// The frames at which the channels' curves hold keys, each with the spline parameters of the
-// first curve keyed there: true when there are keys, every key lies on a frame from 0 to
-// count - 1 and there are fewer such frames than `count`.
-bool KeyFrames(Channel* const* channels, int width, uint32_t count, std::vector<Ftk::SplineKey>& keys) {
+// The frames at which the channels' curves hold the keys that shape `frames` (those within and
+// the nearest on either side), each with the spline parameters of the first curve keyed there:
+// true when there are such keys, each lies on a frame and there are fewer of them than frames.
+bool KeyFrames(Channel* const* channels, int width, const VOxaWriter3DS::Frames& frames,
+               std::vector<Ftk::SplineKey>& keys) {
     keys.clear();
+    const int64_t first = frames.first, last = first + (int64_t)frames.count - 1;
     std::vector<std::pair<Ftk::SplineKey, int>> found;
+    std::vector<int64_t> at;
     for (int c = 0; c < width; ++c) {
         const VFCurve* curve = channels[c]->mCurve;
         if (curve == nullptr) continue;
         const int n = curve->KeyGetCount();
-        if ((uint32_t)n >= count) return false;
-        for (int i = 0; i < n; ++i) {
-            const VTime time = curve->KeyGetTime(i);
-            const int64_t frame = time.GetFrame(true, kTimeMode30);
-            if (frame < 0 || frame >= (int64_t)count || FrameTime((uint32_t)frame) != time) return false;
+        at.resize((size_t)n);
+        for (int i = 0; i < n; ++i)
+            at[(size_t)i] = curve->KeyGetTime(i).GetFrame(true, kTimeMode30);
+        int from = 0, to = n - 1;
+        while (from < n && at[(size_t)from] < first)
+            ++from;
+        while (to >= 0 && at[(size_t)to] > last)
+            --to;
+        from = std::max(from - 1, 0);
+        to = std::min(to + 1, n - 1);
+        for (int i = from; i <= to; ++i) {
+            const int64_t frame = at[(size_t)i];
+            if (frame < INT32_MIN || frame > INT32_MAX || FrameTime(frame) != curve->KeyGetTime(i))
+                return false;
             Ftk::SplineKey key;
             key.frame = (int32_t)frame;
             const unsigned interpolation = curve->KeyGetInterpolation(i);
@@ -910,7 +960,7 @@ bool KeyFrames(Channel* const* channels, int width, uint32_t count, std::vector<
                      [](const auto& a, const auto& b) { return a.first.frame < b.first.frame; });
     for (const auto& entry : found)
         if (keys.empty() || keys.back().frame != entry.first.frame) keys.push_back(entry.first);
-    return !keys.empty() && keys.size() < count;
+    return !keys.empty() && keys.size() < frames.count;
 }
 
 // Whether two values agree to float precision (relative to their size).
@@ -923,7 +973,7 @@ void PutKeys(Ftk::Track& track, const std::vector<Ftk::SplineKey>& keys, const s
              int width) {
     SizeTrack(track, (uint32_t)keys.size(), width);
     for (size_t k = 0; k < keys.size(); ++k) {
-        track.mKeys[k] = KeyAt((uint32_t)keys[k].frame);
+        track.mKeys[k] = KeyAt(keys[k].frame);
         track.mKeys[k].mTension = keys[k].tension;
         track.mKeys[k].mContinuity = keys[k].continuity;
         track.mKeys[k].mBias = keys[k].bias;
@@ -935,17 +985,18 @@ void PutKeys(Ftk::Track& track, const std::vector<Ftk::SplineKey>& keys, const s
 // `convert` turns the channels' values at a time into the track's `width` floats. False (the
 // track untouched) otherwise.
 template <class Convert>
-bool PutExactKeys(Ftk::Track& track, Channel* const* channels, int width, uint32_t count, Convert convert) {
+bool PutExactKeys(Ftk::Track& track, Channel* const* channels, int width, const VOxaWriter3DS::Frames& frames,
+                  Convert convert) {
     std::vector<Ftk::SplineKey> keys;
-    if (!KeyFrames(channels, width, count, keys)) return false;
+    if (!KeyFrames(channels, width, frames, keys)) return false;
     std::vector<float> values(keys.size() * (size_t)width);
     for (size_t k = 0; k < keys.size(); ++k)
-        convert(FrameTime((uint32_t)keys[k].frame), &values[k * width]);
+        convert(FrameTime(keys[k].frame), &values[k * width]);
     float wanted[3];
     double played[3];
-    for (uint32_t f = 0; f < count; ++f) {
-        convert(FrameTime(f), wanted);
-        Ftk::EvaluateSpline(keys.data(), values.data(), keys.size(), width, (double)f, played);
+    for (uint32_t f = 0; f < frames.count; ++f) {
+        convert(frames.Time(f), wanted);
+        Ftk::EvaluateSpline(keys.data(), values.data(), keys.size(), width, (double)frames.Frame(f), played);
         for (int a = 0; a < width; ++a)
             if (!Agree(played[a], wanted[a])) return false;
     }
@@ -1009,7 +1060,7 @@ bool SameTurn(const Ftk::Quat& file, const double m[4][4]) {
 }  // namespace
 
 void VOxaWriter3DS::SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
-                                        uint32_t count) {
+                                        const Frames& frames) {
     Channel* channels[3] = {&x, &y, &z};
     auto convert = [&](VTime time, float* v) {
         const double px = x.At(time), py = y.At(time), pz = z.At(time);
@@ -1017,56 +1068,57 @@ void VOxaWriter3DS::SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& 
         v[1] = (float)-pz;
         v[2] = (float)py;
     };
-    if (PutExactKeys(track, channels, 3, count, convert)) return;
-    SizeTrack(track, count, 3);
-    for (uint32_t k = 0; k < count; ++k) {
-        track.mKeys[k] = KeyAt(k);
-        convert(FrameTime(k), &track.mValues[(size_t)k * 3]);
+    if (PutExactKeys(track, channels, 3, frames, convert)) return;
+    SizeTrack(track, frames.count, 3);
+    for (uint32_t k = 0; k < frames.count; ++k) {
+        track.mKeys[k] = KeyAt(frames.Frame(k));
+        convert(frames.Time(k), &track.mValues[(size_t)k * 3]);
     }
 }
 
 void VOxaWriter3DS::SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
-                                        uint32_t count) {
+                                        const Frames& frames) {
     // The channels' own keys, each turning from the key before, when their quaternion path is the
     // curves' orientation at every frame.
     Channel* channels[3] = {&x, &y, &z};
     std::vector<Ftk::SplineKey> keys;
-    if (KeyFrames(channels, 3, count, keys)) {
+    if (KeyFrames(channels, 3, frames, keys)) {
         std::vector<float> values(keys.size() * 4);
         double previous[4][4], c[4][4];
         VgeMatrixIdentity(previous);
         for (size_t k = 0; k < keys.size(); ++k) {
-            const VTime time = FrameTime((uint32_t)keys[k].frame);
+            const VTime time = FrameTime(keys[k].frame);
             EulerMatrix(c, x.At(time), y.At(time), z.At(time));
             RelativeRotation(previous, c, &values[k * 4]);
             VgeMatrixCopy(previous, c);
         }
         const Ftk::RotationPath path(keys.data(), values.data(), keys.size());
         bool exact = true;
-        for (uint32_t f = 0; f < count && exact; ++f) {
-            const VTime time = FrameTime(f);
+        for (uint32_t f = 0; f < frames.count && exact; ++f) {
+            const VTime time = frames.Time(f);
             EulerMatrix(c, x.At(time), y.At(time), z.At(time));
-            exact = SameTurn(path.At((double)f), c);
+            exact = SameTurn(path.At((double)frames.Frame(f)), c);
         }
         if (exact) {
             PutKeys(track, keys, values, 4);
             return;
         }
     }
-    SizeTrack(track, count, 4);
+    SizeTrack(track, frames.count, 4);
     double previous[4][4];
     VgeMatrixIdentity(previous);
-    for (uint32_t k = 0; k < count; ++k) {
-        const VTime time = FrameTime(k);
+    for (uint32_t k = 0; k < frames.count; ++k) {
+        const VTime time = frames.Time(k);
         double c[4][4];
         EulerMatrix(c, x.At(time), y.At(time), z.At(time));
-        track.mKeys[k] = KeyAt(k);
+        track.mKeys[k] = KeyAt(frames.Frame(k));
         RelativeRotation(previous, c, &track.mValues[(size_t)k * 4]);
         VgeMatrixCopy(previous, c);
     }
 }
 
-void VOxaWriter3DS::SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, uint32_t count) {
+void VOxaWriter3DS::SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
+                                     const Frames& frames) {
     Channel* channels[3] = {&x, &y, &z};
     auto convert = [&](VTime time, float* v) {
         double sx = x.At(time), sy = y.At(time), sz = z.At(time);
@@ -1075,57 +1127,72 @@ void VOxaWriter3DS::SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, 
         v[1] = (float)sz;
         v[2] = (float)sy;
     };
-    if (PutExactKeys(track, channels, 3, count, convert)) return;
-    SizeTrack(track, count, 3);
-    for (uint32_t k = 0; k < count; ++k) {
-        track.mKeys[k] = KeyAt(k);
-        convert(FrameTime(k), &track.mValues[(size_t)k * 3]);
+    if (PutExactKeys(track, channels, 3, frames, convert)) return;
+    SizeTrack(track, frames.count, 3);
+    for (uint32_t k = 0; k < frames.count; ++k) {
+        track.mKeys[k] = KeyAt(frames.Frame(k));
+        convert(frames.Time(k), &track.mValues[(size_t)k * 3]);
     }
 }
 
-void VOxaWriter3DS::SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c, uint32_t count) {
+void VOxaWriter3DS::SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c,
+                                      const Frames& frames) {
     Channel* channels[3] = {&a, &b, &c};
     auto convert = [&](VTime time, float* v) {
         v[0] = (float)a.At(time);
         v[1] = (float)b.At(time);
         v[2] = (float)c.At(time);
     };
-    if (PutExactKeys(track, channels, 3, count, convert)) return;
-    SizeTrack(track, count, 3);
-    for (uint32_t k = 0; k < count; ++k) {
-        track.mKeys[k] = KeyAt(k);
-        convert(FrameTime(k), &track.mValues[(size_t)k * 3]);
+    if (PutExactKeys(track, channels, 3, frames, convert)) return;
+    SizeTrack(track, frames.count, 3);
+    for (uint32_t k = 0; k < frames.count; ++k) {
+        track.mKeys[k] = KeyAt(frames.Frame(k));
+        convert(frames.Time(k), &track.mValues[(size_t)k * 3]);
     }
 }
 
-void VOxaWriter3DS::SampleScalarTrack(Ftk::Track& track, Channel& a, uint32_t count, bool everyFrame) {
+void VOxaWriter3DS::SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames, bool everyFrame) {
     Channel* channels[1] = {&a};
     auto convert = [&](VTime time, float* v) { v[0] = (float)a.At(time); };
-    if (!everyFrame && PutExactKeys(track, channels, 1, count, convert)) return;
-    SizeTrack(track, count, 1);
-    for (uint32_t k = 0; k < count; ++k) {
-        track.mKeys[k] = KeyAt(k);
-        convert(FrameTime(k), &track.mValues[k]);
+    if (!everyFrame && PutExactKeys(track, channels, 1, frames, convert)) return;
+    SizeTrack(track, frames.count, 1);
+    for (uint32_t k = 0; k < frames.count; ++k) {
+        track.mKeys[k] = KeyAt(frames.Frame(k));
+        convert(frames.Time(k), &track.mValues[k]);
     }
 }
 
 // ---- Keyframer ---------------------------------------------------------------------------------
 
-uint32_t VOxaWriter3DS::GetFrameCount(VOxaNode* node, bool animated) {
-    if (!animated || node == nullptr) return 1;
-    VTime start(0), stop(0);
-    if (VOxaTakeNode* take = node->GetCurrentTakeNode()) take->GetAnimationInterval(start, stop);
-    const int64_t frames = stop.GetFrame(true, kTimeMode30);
-    if (frames < 0) return 1;
-    if (frames >= (int64_t)kMaxFrames) {
+VOxaWriter3DS::Frames VOxaWriter3DS::GetFrames(VOxaNode* node, bool animated) {
+    Frames frames;
+    if (!animated || node == nullptr) return frames;
+    // Where the node's curves have keys within the span: outside its keys a curve holds the end
+    // key's value, which one key at either end of the written frames holds as well.
+    int64_t first = std::max<int64_t>(mSpanFirst, 0), last = std::min<int64_t>(mSpanLast, INT32_MAX);
+    VTime start(INT64_MAX), stop(INT64_MIN + 1);
+    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    if (take != nullptr && take->GetAnimationInterval(start, stop) && start <= stop) {
+        // The first frame at or after the last key.
+        const int64_t end = stop.GetFrame(true, kTimeMode30);
+        first = std::max(first, start.GetFrame(true, kTimeMode30));
+        last = std::min(last, FrameTime(end) < stop ? end + 1 : end);
+    } else {
+        last = first;
+    }
+    if (last < first) last = first = std::max<int64_t>(mSpanFirst, 0);
+    frames.first = (int32_t)std::min<int64_t>(first, INT32_MAX);
+    if (last - first + 1 > (int64_t)kMaxFrames) {
         mMessageText += "Animation of \"";
         mMessageText += VPrintableText(node->GetNameWithoutPrefix()).c_str();
         mMessageText += "\" is cut to ";
         mMessageText += std::to_string(kMaxFrames).c_str();
         mMessageText += " frames.\n";
-        return kMaxFrames;
+        frames.count = kMaxFrames;
+        return frames;
     }
-    return (uint32_t)frames + 1;
+    frames.count = (uint32_t)(last - first + 1);
+    return frames;
 }
 
 std::string VOxaWriter3DS::ParentField(VOxaNode* parent, bool objectRecord) {
@@ -1146,16 +1213,16 @@ std::string VOxaWriter3DS::ParentField(VOxaNode* parent, bool objectRecord) {
 Ftk::ObjectMotion* VOxaWriter3DS::MakeObjectMotion(VOxaNode* node) {
     if (node == nullptr) return nullptr;
     const bool animated = mAnimationExported;
-    const uint32_t n = GetFrameCount(node, animated);
+    const Frames n = GetFrames(node, animated);
     TRSChannels c = NodeChannels(node, animated);
     Ftk::ObjectMotion* motion = nullptr;
-    Ftk::InitObjectMotion(&motion, n, n, n, 0, 0);
+    Ftk::InitObjectMotion(&motion, n.count, n.count, n.count, 0, 0);
     if (motion == nullptr) return nullptr;
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
                   ParentField(node->GetParent(), true).c_str());
     SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
-    if (!animated || !PutKeptRotationKeys(motion->mRotation, node, c.r[0], c.r[1], c.r[2], n))
+    if (!PutKeptRotationKeys(motion->mRotation, node, c.r[0], c.r[1], c.r[2], n, animated))
         SampleRotationTrack(motion->mRotation, c.r[0], c.r[1], c.r[2], n);
     SampleScaleTrack(motion->mScale, c.s[0], c.s[1], c.s[2], n);
     if (animated) SampleHideTrack(motion->mHide, node, n);
@@ -1163,26 +1230,29 @@ Ftk::ObjectMotion* VOxaWriter3DS::MakeObjectMotion(VOxaNode* node) {
 }
 
 bool VOxaWriter3DS::PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Channel& x, Channel& y, Channel& z,
-                                        uint32_t count) {
+                                        const Frames& frames, bool animated) {
     std::vector<Ftk::KeyHeader> kept;
     std::vector<float> values;
-    if (!KeptRotationKeys(node, kept, values)) return false;
-    // The keys as the reader took them: frames rising, each within the frames written.
+    if (!KeptRotationKeys(node, kept, values) || (!animated && kept.size() != 1)) return false;
+    // The keys as the reader took them: frames rising.
     std::vector<Ftk::SplineKey> keys(kept.size());
     for (size_t k = 0; k < kept.size(); ++k) {
-        if ((k > 0 && kept[k].mFrame <= kept[k - 1].mFrame) || kept[k].mFrame >= (int64_t)count) return false;
+        if (k > 0 && kept[k].mFrame <= kept[k - 1].mFrame) return false;
         keys[k].frame = kept[k].mFrame;
         keys[k].tension = (kept[k].mSplineFlags & 0x1) ? kept[k].mTension : 0.0f;
         keys[k].continuity = (kept[k].mSplineFlags & 0x2) ? kept[k].mContinuity : 0.0f;
         keys[k].bias = (kept[k].mSplineFlags & 0x4) ? kept[k].mBias : 0.0f;
     }
-    // Written back only while the curves turn as the keys do at every frame.
-    const Ftk::RotationPath path(keys.data(), values.data(), keys.size());
-    double c[4][4];
-    for (uint32_t f = 0; f < count; ++f) {
-        const VTime time = FrameTime(f);
-        EulerMatrix(c, x.At(time), y.At(time), z.At(time));
-        if (!SameTurn(path.At((double)f), c)) return false;
+    // Written back while the curves are those the reader made from the keys, or turn as the
+    // keys do at every frame.
+    if (!animated || !RotationCurvesKept(node)) {
+        const Ftk::RotationPath path(keys.data(), values.data(), keys.size());
+        double c[4][4];
+        for (uint32_t f = 0; f < frames.count; ++f) {
+            const VTime time = frames.Time(f);
+            EulerMatrix(c, x.At(time), y.At(time), z.At(time));
+            if (!SameTurn(path.At((double)frames.Frame(f)), c)) return false;
+        }
     }
     track.mKeyCount = (uint32_t)kept.size();
     track.mKeys = kept;
@@ -1190,18 +1260,38 @@ bool VOxaWriter3DS::PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Chann
     return true;
 }
 
-void VOxaWriter3DS::SampleHideTrack(Ftk::Track& track, VOxaNode* node, uint32_t count) {
+void VOxaWriter3DS::SampleHideTrack(Ftk::Track& track, VOxaNode* node, const Frames& frames) {
     // Each key of a hide track turns the object's hiding over; it starts shown.
     VOxaTakeNode* take = node->GetCurrentTakeNode();
     VFCurve* curve = take ? take->GetVisibility() : nullptr;
-    if (curve == nullptr || curve->KeyGetCount() == 0) return;
-    std::vector<uint32_t> turns;
+    const int n = curve != nullptr ? curve->KeyGetCount() : 0;
+    if (n == 0) return;
+    std::vector<int32_t> turns;
     bool hidden = false;
     int hint = 0;
-    for (uint32_t f = 0; f < count; ++f) {
-        const bool hiddenHere = !(curve->Evaluate(FrameTime(f), &hint) >= 0.5f);
-        if (hiddenHere != hidden) turns.push_back(f);
+    int64_t visited = INT64_MIN;
+    auto visit = [&](int64_t frame) {
+        if (frame <= visited || frame < 0 || frame > INT32_MAX) return;
+        visited = frame;
+        const bool hiddenHere = !(curve->Evaluate(FrameTime(frame), &hint) >= 0.5f);
+        if (hiddenHere != hidden) turns.push_back((int32_t)frame);
         hidden = hiddenHere;
+    };
+    bool steps = true;
+    for (int i = 0; i + 1 < n && steps; ++i)
+        steps = curve->KeyGetInterpolation(i) == VFCurveKey::eInterpolationConstant;
+    if (steps) {
+        // A curve of steps turns only at its keys: the first frame at or after each.
+        int64_t frame = curve->KeyGetTime(0).GetFrame(true, kTimeMode30);
+        visit(std::max<int64_t>(0, std::min<int64_t>(frames.first, frame)));
+        for (int i = 0; i < n; ++i) {
+            const VTime time = curve->KeyGetTime(i);
+            frame = time.GetFrame(true, kTimeMode30);
+            visit(FrameTime(frame) < time ? frame + 1 : frame);
+        }
+    } else {
+        for (uint32_t f = 0; f < frames.count; ++f)
+            visit(frames.Frame(f));
     }
     SizeTrack(track, (uint32_t)turns.size(), 0);
     for (size_t k = 0; k < turns.size(); ++k) {
@@ -1213,7 +1303,7 @@ void VOxaWriter3DS::SampleHideTrack(Ftk::Track& track, VOxaNode* node, uint32_t 
 Ftk::OmniLightMotion* VOxaWriter3DS::MakeOmniLightMotion(VOxaNode* node) {
     if (node == nullptr) return nullptr;
     const bool animated = mAnimationExported;
-    const uint32_t n = GetFrameCount(node, animated);
+    const Frames n = GetFrames(node, animated);
     TRSChannels c = NodeChannels(node, animated);
     double color[3] = {1.0, 1.0, 1.0};
     if (VOxaLight* light = node->GetLight()) light->GetDefaultColor(color[0], color[1], color[2]);
@@ -1222,7 +1312,7 @@ Ftk::OmniLightMotion* VOxaWriter3DS::MakeOmniLightMotion(VOxaNode* node) {
     Channel green = MakeChannel(take ? take->GetColorG() : nullptr, color[1], animated);
     Channel blue = MakeChannel(take ? take->GetColorB() : nullptr, color[2], animated);
     Ftk::OmniLightMotion* motion = nullptr;
-    Ftk::InitOmniLightMotion(&motion, n, n);
+    Ftk::InitOmniLightMotion(&motion, n.count, n.count);
     if (motion == nullptr) return nullptr;
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
@@ -1235,7 +1325,7 @@ Ftk::OmniLightMotion* VOxaWriter3DS::MakeOmniLightMotion(VOxaNode* node) {
 Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
     if (node == nullptr) return nullptr;
     const bool animated = mAnimationExported;
-    const uint32_t n = GetFrameCount(node, animated);
+    const Frames n = GetFrames(node, animated);
     TRSChannels c = NodeChannels(node, animated);
     VOxaLight* light = node->GetLight();
     double color[3] = {1.0, 1.0, 1.0};
@@ -1252,9 +1342,9 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
     Channel roll;
 
     VOxaNode* target = node->GetTarget();
-    const uint32_t targetCount = target ? GetFrameCount(target, true) : n;
+    const Frames targetCount = target ? GetFrames(target, true) : n;
     Ftk::SpotlightMotion* motion = nullptr;
-    Ftk::InitSpotlightMotion(&motion, n, n, n, n, 1, targetCount);
+    Ftk::InitSpotlightMotion(&motion, n.count, n.count, n.count, n.count, 1, targetCount.count);
     if (motion == nullptr) return nullptr;
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
@@ -1273,22 +1363,22 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
     }
     SampleScalarTrack(motion->mHotspot, coneAngle, n);
     SampleScalarTrack(motion->mFalloff, falloff, n);
-    SampleScalarTrack(motion->mRoll, roll, 1);
+    SampleScalarTrack(motion->mRoll, roll, Frames{n.first, 1});
     if (target != nullptr) {
         TRSChannels tc = NodeChannels(target, animated);
         SamplePositionTrack(motion->mTargetPosition, tc.t[0], tc.t[1], tc.t[2], targetCount);
     } else {
         // The light looks down its local -Y axis; the target sits 10 units along it.
         TRSChannels lc = NodeChannels(node, animated);
-        SizeTrack(motion->mTargetPosition, targetCount, 3);
-        for (uint32_t k = 0; k < targetCount; ++k) {
-            const VTime time = FrameTime(k);
+        SizeTrack(motion->mTargetPosition, targetCount.count, 3);
+        for (uint32_t k = 0; k < targetCount.count; ++k) {
+            const VTime time = targetCount.Time(k);
             double m[4][4];
             EulerMatrix(m, lc.r[0].At(time), lc.r[1].At(time), lc.r[2].At(time));
             VgeTVector p(lc.t[0].At(time), lc.t[1].At(time), lc.t[2].At(time), 0.0);
             VgeTVector d = RowTimes(VgeTVector(0.0, -10.0, 0.0, 0.0), m);
             VgeTVector at = ConvertPosition(p + d);
-            motion->mTargetPosition.mKeys[k] = KeyAt(k);
+            motion->mTargetPosition.mKeys[k] = KeyAt(targetCount.Frame(k));
             float* v = &motion->mTargetPosition.mValues[(size_t)k * 3];
             v[0] = (float)at[0];
             v[1] = (float)at[1];
@@ -1301,7 +1391,7 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
 Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
     if (node == nullptr) return nullptr;
     const bool animated = mAnimationExported;
-    const uint32_t n = GetFrameCount(node, animated);
+    const Frames n = GetFrames(node, animated);
     TRSChannels c = NodeChannels(node, animated);
     VOxaCamera* camera = node->GetCamera();
     VOxaTakeNode* take = animated ? node->GetCurrentTakeNode() : nullptr;
@@ -1340,9 +1430,9 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
         MakeChannel(take ? take->GetCameraRoll() : nullptr, camera ? camera->GetRoll() : 0.0, animated);
 
     VOxaNode* target = node->GetTarget();
-    const uint32_t targetCount = target ? GetFrameCount(target, true) : n;
+    const Frames targetCount = target ? GetFrames(target, true) : n;
     Ftk::CameraMotion* motion = nullptr;
-    Ftk::InitCameraMotion(&motion, n, n, n, targetCount);
+    Ftk::InitCameraMotion(&motion, n.count, n.count, n.count, targetCount.count);
     if (motion == nullptr) return nullptr;
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     const std::string parent = ParentField(node->GetParent(), false);
@@ -1368,16 +1458,16 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
     // No target: the camera looks down its local X axis; the target sits 10 units along it and
     // the roll takes the angle between the camera's up axis and the up direction it would have
     // unrolled (world Y made perpendicular to the view).
-    SizeTrack(motion->mTargetPosition, targetCount, 3);
-    for (uint32_t k = 0; k < targetCount; ++k) {
-        const VTime time = FrameTime(k);
+    SizeTrack(motion->mTargetPosition, targetCount.count, 3);
+    for (uint32_t k = 0; k < targetCount.count; ++k) {
+        const VTime time = targetCount.Time(k);
         double m[4][4];
         EulerMatrix(m, c.r[0].At(time), c.r[1].At(time), c.r[2].At(time));
         VgeTVector p(c.t[0].At(time), c.t[1].At(time), c.t[2].At(time), 0.0);
         VgeTVector view = RowTimes(VgeTVector(1.0, 0.0, 0.0, 0.0), m);
         VgeTVector up = RowTimes(VgeTVector(0.0, 1.0, 0.0, 0.0), m);
         VgeTVector at = ConvertPosition(p + view * 10.0);
-        motion->mTargetPosition.mKeys[k] = KeyAt(k);
+        motion->mTargetPosition.mKeys[k] = KeyAt(targetCount.Frame(k));
         float* v = &motion->mTargetPosition.mValues[(size_t)k * 3];
         v[0] = (float)at[0];
         v[1] = (float)at[1];
@@ -1398,7 +1488,7 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
                 correction = (correction >= 0.0 ? 180.0 : -180.0) - correction;
             if (!std::isfinite(correction)) correction = 0.0;
         }
-        if (k < n) motion->mRoll.mValues[k] = Finite(motion->mRoll.mValues[k] + correction);
+        if (k < n.count) motion->mRoll.mValues[k] = Finite(motion->mRoll.mValues[k] + correction);
     }
     return motion;
 }

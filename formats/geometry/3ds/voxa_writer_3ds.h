@@ -111,14 +111,25 @@ public:
     Ftk::SpotlightMotion* MakeSpotLightMotion(VOxaNode* node);
     Ftk::CameraMotion* MakeCameraMotion(VOxaNode* node);
 
-    // The number of keys of a node's tracks: with animation, the frame at 30 frames per second of
-    // the end of the node's current take interval plus 1 (at least 1, at most kMaxFrames); else 1.
     // The solid background and the fog into the database (after the scene walk).
     void PutSceneValues(VOxaScene* scene);
-    uint32_t GetFrameCount(VOxaNode* node, bool animated);
-    // The hide track of a node whose visibility is animated: a key at every frame (of `count`)
-    // where the node turns hidden or shown. Nothing for a node without visibility keys.
-    void SampleHideTrack(Ftk::Track& track, VOxaNode* node, uint32_t count);
+
+    // Frames `first` to `first + count - 1` at 30 frames per second: the frames a node's tracks
+    // are sampled at where its keys cannot be written as they are.
+    struct Frames {
+        int32_t first = 0;
+        uint32_t count = 1;
+        int32_t Frame(uint32_t k) const { return first + (int32_t)k; }
+        VTime Time(uint32_t k) const { return VTime::GetOneFrameValue(6) * ((int64_t)first + k); }
+    };
+    // A node's frames: with animation, those of the take's span where the node's current take
+    // has keys (one frame, the span's first, where it has none there), at most kMaxFrames; else
+    // frame 0 alone.
+    Frames GetFrames(VOxaNode* node, bool animated);
+    // The hide track of a node whose visibility is animated: a key at each frame where the node
+    // turns hidden or shown (at its curve's keys, or at every frame of `frames` where the curve
+    // does not step). Nothing for a node without visibility keys.
+    void SampleHideTrack(Ftk::Track& track, VOxaNode* node, const Frames& frames);
 
     // --- Conversions shared by the builders ---------------------------------------------------
     // Y-up scene axes to Z-up 3DS axes.
@@ -137,20 +148,26 @@ public:
         int mLastIndex = 0;
         double At(VTime time);
     };
-    // The rotation keys a read file held for the node (kept by the 3DS reader), when the curves
-    // turn as those keys do at each of `count` frames; false (the track untouched) otherwise.
+    // The rotation keys a read file held for the node (kept by the 3DS reader), whole, when the
+    // node's rotation curves are those the reader made from them or turn as those keys do at
+    // each of `frames`; false (the track untouched) otherwise. Without animation only a single
+    // kept key is written.
     static bool PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Channel& x, Channel& y, Channel& z,
-                                    uint32_t count);
-    // The tracks of frames 0 to count - 1 (30 frames per second), flags 7. Where the curves'
-    // keys all lie on those frames and 3DS keys there (tension, continuity and bias from the
-    // curve's keys, continuity -1 for linear ones) play back as the curves at every frame, those
-    // keys are written; otherwise key k at frame k, spline values 0. `everyFrame` asks for the
-    // latter always.
-    static void SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, uint32_t count);
-    static void SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, uint32_t count);
-    static void SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, uint32_t count);
-    static void SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c, uint32_t count);
-    static void SampleScalarTrack(Ftk::Track& track, Channel& a, uint32_t count, bool everyFrame = false);
+                                    const Frames& frames, bool animated = true);
+    // The tracks of `frames`, flags 7. Where the curves' keys lie on frames and 3DS keys there
+    // (those within the frames and the nearest on either side; tension, continuity and bias from
+    // the curve's keys, continuity -1 for linear ones) play back as the curves at every frame,
+    // those keys are written; otherwise a key at each frame, spline values 0. `everyFrame` asks
+    // for the latter always.
+    static void SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
+                                    const Frames& frames);
+    static void SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
+                                    const Frames& frames);
+    static void SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, const Frames& frames);
+    static void SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c,
+                                  const Frames& frames);
+    static void SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames,
+                                  bool everyFrame = false);
 
     // The most keys a track gets; later frames of longer animations are not written.
     static constexpr uint32_t kMaxFrames = 1u << 20;
@@ -173,6 +190,10 @@ public:
     double mUnitFactor = 1.0;
     VTime mAnimationStart;
     VTime mAnimationStop;
+    // The frames of the take's span (its local and reference spans together); without a take
+    // span, frame 0 on.
+    int64_t mSpanFirst = 0;
+    int64_t mSpanLast = INT64_MAX;
     bool mAnimationExported = true;
     int32_t mMeshCounter = 0;
 

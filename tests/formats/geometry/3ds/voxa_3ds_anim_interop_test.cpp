@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,6 +18,7 @@
 #include "attributes/voxa_camera.h"
 #include "formats/geometry/3ds/ftk.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
+#include "scene/voxa_take_info.h"
 #include "tests/formats/geometry/3ds/ftk_scene_file_test_util.h"
 #include "tests/formats/geometry/3ds/voxa_3ds_interop_test_util.h"
 #include "tests/formats/geometry/3ds/voxa_writer_3ds_test_util.h"
@@ -47,7 +49,8 @@ void SetTrack(Ftk::Track& track, const std::vector<Ftk::KeyHeader>& keys, const 
 }
 
 // A file of one triangle mesh "Ball" whose keyframer motion `fill` sets, frames 0 to `last`.
-void BuildFile(const std::string& path, int last, const std::function<void(Ftk::ObjectMotion*)>& fill) {
+void BuildFile(const std::string& path, int last, const std::function<void(Ftk::ObjectMotion*)>& fill,
+               uint8_t hidden = 0) {
     ASSERT_TRUE(ftkscene::WriteSceneFile(path, [&](Ftk::Database* db) {
         Ftk::Mesh* mesh = nullptr;
         Ftk::InitMesh(&mesh, 3, 1, 0);
@@ -58,6 +61,7 @@ void BuildFile(const std::string& path, int last, const std::function<void(Ftk::
         mesh->mFaces[0] = Ftk::Face{0, 1, 2, 7};
         const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
         std::memcpy(mesh->mLocalAxes, identity, sizeof identity);
+        mesh->mHidden = hidden;
         Ftk::WriteMesh(db, mesh);
         Ftk::ReleaseMesh(&mesh);
         Ftk::KeyframerSettings settings;
@@ -364,4 +368,238 @@ TEST(anim3ds_interop, CameraRollIsWrittenAKeyAFrameOnlyWithoutATarget) {
         EXPECT_EQ(motion->mRoll.mKeyCount, targeted ? 2u : 11u) << targeted;
         Ftk::ReleaseCameraMotion(&motion);
     }
+}
+
+#ifdef OXA_HAVE_LIB3DS
+namespace {
+
+// The largest difference between the 3x3 parts of two plays, frame by frame, and its frame.
+double WorstTurn(const std::vector<std::array<double, 16>>& a, const std::vector<std::array<double, 16>>& b,
+                 int* frame) {
+    double worst = a.size() == b.size() ? 0.0 : 1e300;
+    for (size_t f = 0; f < a.size() && f < b.size(); ++f)
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                if (std::fabs(a[f][r * 4 + c] - b[f][r * 4 + c]) > worst) {
+                    worst = std::fabs(a[f][r * 4 + c] - b[f][r * 4 + c]);
+                    *frame = (int)f;
+                }
+    return worst;
+}
+
+// The rotation track of "Ball" as a file holds it.
+Ftk::Track BallRotation(const std::string& path) {
+    Loaded loaded(path);
+    EXPECT_TRUE(loaded.Ok()) << path;
+    auto motion = loaded.Motion("Ball");
+    return motion ? motion->mRotation : Ftk::Track();
+}
+
+void ExpectSameKeys(const Ftk::Track& a, const Ftk::Track& b, const std::string& what) {
+    ASSERT_EQ(b.mKeyCount, a.mKeyCount) << what;
+    ASSERT_EQ(b.mKeys.size(), a.mKeys.size()) << what;
+    for (size_t k = 0; k < a.mKeys.size(); ++k) {
+        EXPECT_EQ(b.mKeys[k].mFrame, a.mKeys[k].mFrame) << what << " key " << k;
+        EXPECT_EQ(b.mKeys[k].mSplineFlags, a.mKeys[k].mSplineFlags) << what << " key " << k;
+    }
+    EXPECT_EQ(b.mValues, a.mValues) << what;
+}
+
+}  // namespace
+#endif
+
+TEST(anim3ds_interop, TurnsNearAQuarterAboutTheUpAxisAndKeptKeysSurviveTrips) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds is not installed (Debian package lib3ds-dev)";
+#else
+    ScratchDir dir("anim_pole");
+    // About the file's up axis: 0, then nearly half a turn twice; at frame 75 the node stands
+    // 1.68e-4 rad short of three quarters of a turn, where Euler angles about X, Y, Z meet a pole.
+    const std::string upright = dir / "upright.3ds";
+    BuildFile(upright, 100, [](Ftk::ObjectMotion* m) {
+        SetTrack(m->mRotation, {Key(0), Key(50), Key(100)},
+                 {0, 0, 0, 1, 3.14158f, 0, 0, 1, 3.14124f, 0, 0, 1});
+    });
+    // A node whose first key is a cyclic swap of the axes (a pole itself), then a turn about -X
+    // of a whole turn less 3e-5 rad, then small steps: the steps of frames 1 to 5 are smaller
+    // than any rounding toward the pole.
+    const std::string steps = dir / "steps.3ds";
+    std::vector<Ftk::KeyHeader> keys = {Key(0), Key(5)};
+    std::vector<float> values = {4.18879f, 0.57735f, -0.57735f, -0.57735f, 6.283153f, -1, 0, 0};
+    for (int k = 2; k < 29; ++k) {
+        keys.push_back(Key(k + 4));
+        values.insert(values.end(), {1e-4f * (1 + k % 3), 0.3f, 0.5f - 0.1f * (k % 4), 0.8f});
+    }
+    BuildFile(steps, 32, [&](Ftk::ObjectMotion* m) { SetTrack(m->mRotation, keys, values); });
+    // One key, as most still objects have it.
+    const std::string still = dir / "still.3ds";
+    BuildFile(still, 10, [](Ftk::ObjectMotion* m) {
+        SetTrack(m->mRotation, {Key(0)}, {4.18879f, 0.57735f, 0.57735f, 0.57735f});
+    });
+    for (const auto& [path, last] :
+         {std::make_pair(upright, 100), std::make_pair(steps, 32), std::make_pair(still, 10)}) {
+        const std::vector<std::string> files = Trips(path, 2);
+        ASSERT_EQ(files.size(), 2u);
+        const auto source = Play(path, last);
+        ASSERT_EQ(source.size(), (size_t)last + 1);
+        for (const std::string& file : files) {
+            // lib3ds turns the node as the source within 1e-7 of a turn at every frame.
+            int frame = -1;
+            EXPECT_LE(WorstTurn(source, Play(file, last), &frame), 6e-7) << file << " frame " << frame;
+            // The rotation keys come back as the file held them.
+            ExpectSameKeys(BallRotation(path), BallRotation(file), file);
+        }
+    }
+#endif
+}
+
+TEST(anim3ds_interop, HiddenFlagsBesideHideTracksSurviveATrip) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds is not installed (Debian package lib3ds-dev)";
+#else
+    ScratchDir dir("anim_hidden");
+    // Hidden in the editor and shown from frame 10 to 20; shown in the editor and hidden by the
+    // keyframer from frame 0 to 5.
+    struct Case {
+        const char* name;
+        uint8_t hidden;
+        std::vector<int> turns;
+    };
+    for (const Case& c : {Case{"hidden", 1, {10, 20}}, Case{"shown", 0, {0, 5}}}) {
+        const std::string path = dir / (std::string(c.name) + ".3ds");
+        BuildFile(
+            path, 30,
+            [&](Ftk::ObjectMotion* m) {
+                m->mHide.mKeyCount = (uint32_t)c.turns.size();
+                m->mHide.mKeys.clear();
+                for (int frame : c.turns) {
+                    Ftk::KeyHeader key;
+                    key.mFrame = frame;
+                    m->mHide.mKeys.push_back(key);
+                }
+            },
+            c.hidden);
+        const std::vector<std::string> files = Trips(path, 1);
+        ASSERT_EQ(files.size(), 1u);
+        interop3ds::File3ds a(path), b(files[0]);
+        ASSERT_NE(a.file, nullptr);
+        ASSERT_NE(b.file, nullptr);
+        Lib3dsMesh* ma = lib3ds_file_mesh_by_name(a.file, "Ball");
+        Lib3dsMesh* mb = lib3ds_file_mesh_by_name(b.file, "Ball");
+        ASSERT_NE(ma, nullptr);
+        ASSERT_NE(mb, nullptr);
+        EXPECT_EQ(ma->object_flags & LIB3DS_OBJECT_HIDDEN, c.hidden ? LIB3DS_OBJECT_HIDDEN : 0u) << c.name;
+        EXPECT_EQ(mb->object_flags & LIB3DS_OBJECT_HIDDEN, ma->object_flags & LIB3DS_OBJECT_HIDDEN) << c.name;
+        for (int frame = 0; frame <= 30; ++frame) {
+            lib3ds_file_eval(a.file, (float)frame);
+            lib3ds_file_eval(b.file, (float)frame);
+            Lib3dsNode* na = lib3ds_file_node_by_name(a.file, "Ball", LIB3DS_OBJECT_NODE);
+            Lib3dsNode* nb = lib3ds_file_node_by_name(b.file, "Ball", LIB3DS_OBJECT_NODE);
+            ASSERT_NE(na, nullptr);
+            ASSERT_NE(nb, nullptr);
+            EXPECT_EQ(nb->data.object.hide != 0, na->data.object.hide != 0) << c.name << " frame " << frame;
+        }
+    }
+#endif
+}
+
+TEST(anim3ds_interop, TracksCoverTheTakeAndKeepItsStart) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds is not installed (Debian package lib3ds-dev)";
+#else
+    ScratchDir dir("anim_span");
+    // Keys of a 0 to 100 segment with a last key two million frames on: the tracks keep their
+    // keys and lib3ds plays the segment as the source.
+    const std::string far = dir / "far.3ds";
+    BuildFile(far, 100, [](Ftk::ObjectMotion* m) {
+        SetTrack(m->mPosition, {Key(0), Key(2000000)}, {0, 0, 0, 4e5f, -2e5f, 1e5f});
+        SetTrack(m->mRotation, {Key(0), Key(10), Key(2000000)},
+                 {0.2f, 0.3f, 0.5f, 0.8f, 0.7f, -0.6f, 0.1f, 0.4f, 2.5f, 0, 1, 0});
+    });
+    const std::vector<std::string> files = Trips(far, 2);
+    ASSERT_EQ(files.size(), 2u);
+    const auto source = Play(far, 100);
+    for (const std::string& file : files) {
+        EXPECT_LT(std::filesystem::file_size(file), 20000u) << file;
+        ExpectSamePlay(source, Play(file, 100), 0.1, 1e-5, 1e-3, file);
+        ExpectSameKeys(BallRotation(far), BallRotation(file), file);
+    }
+
+    // A take 230,401 s on (frame 6,912,030): the segment and every key keep their frames, and
+    // lib3ds plays the motion there.
+    const int64_t start = 6912030;
+    auto build = [](Rig& rig, VTime from, VTime to, VOxaNode** out) {
+        rig.scene->CreateTake("late");
+        rig.scene->SetCurrentTake("late");
+        VOxaTakeInfo info;
+        info.mName = "late";
+        info.mLocalTimeSpan = VTimeSpan(from, to);
+        info.mReferenceTimeSpan = info.mLocalTimeSpan;
+        rig.scene->SetTakeInfo(info);
+        AddMesh(rig.manager, rig.Root(), "Ball", Square(), {{0, 1, 2, 3}}, out);
+        VOxaTakeNode* take = (*out)->GetCurrentTakeNode();
+        for (int f = 0; f <= 60; f += 2) {
+            const VTime time = from + Frame30(f);
+            Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), time,
+                 f * f * 0.01, f, -f * 0.5);
+            // Cubic keys with automatic tangents: written a key a frame.
+            VFCurve* angles[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(),
+                                  take->GetEulerRotationZ()};
+            for (int a = 0; a < 3; ++a) {
+                VFCurveKey key;
+                key.Set(time, (float)(f * (a + 1)));
+                angles[a]->KeyAdd(time, key);
+            }
+        }
+    };
+    {
+        Rig rig;
+        VOxaNode* node = nullptr;
+        build(rig, Frame30((int)start), Frame30((int)start + 60), &node);
+        const std::string path = dir / "late.3ds";
+        ASSERT_TRUE(rig.WriteTo(path));
+        EXPECT_LT(std::filesystem::file_size(path), 20000u);
+        interop3ds::File3ds file(path);
+        ASSERT_NE(file.file, nullptr);
+        EXPECT_EQ(file.file->segment_from, start);
+        EXPECT_EQ(file.file->segment_to, start + 60);
+        Lib3dsNode* ball = lib3ds_file_node_by_name(file.file, "Ball", LIB3DS_OBJECT_NODE);
+        ASSERT_NE(ball, nullptr);
+        EXPECT_EQ(ball->data.object.rot_track.keyL->tcb.frame, start);
+        for (int f = 0; f <= 60; ++f) {
+            lib3ds_file_eval(file.file, (float)(start + f));
+            const VgeAMatrix m = node->EvaluateGlobalTransform(Frame30((int)start + f));
+            const int axis[3] = {0, 2, 1};
+            const double sign[3] = {1, -1, 1};
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(ball->matrix[3][c] * file.file->master_scale,
+                            sign[c] * m.mData[3][axis[c]] / 2.54, 1e-3)
+                    << "frame " << f;
+            for (int r = 0; r < 3; ++r)
+                for (int c = 0; c < 3; ++c)
+                    EXPECT_NEAR(ball->matrix[r][c], sign[r] * sign[c] * m.mData[axis[r]][axis[c]], 1e-4)
+                        << "frame " << f;
+        }
+    }
+    // A take past the last frame 3DS numbers is refused with the reason; one that starts before
+    // 0 s is written from frame 0 with a warning.
+    {
+        Rig rig;
+        VOxaNode* node = nullptr;
+        VTime late;
+        late.SetSecondDouble(8e7);
+        build(rig, late, late + Frame30(60), &node);
+        EXPECT_FALSE(rig.WriteTo(dir / "past.3ds"));
+        EXPECT_NE(
+            std::string(rig.writer.GetError().GetLastErrorString().Buffer()).find("past the last frame"),
+            std::string::npos);
+    }
+    {
+        Rig rig;
+        VOxaNode* node = nullptr;
+        build(rig, Frame30(-30), Frame30(30), &node);
+        ASSERT_TRUE(rig.WriteTo(dir / "early.3ds"));
+        EXPECT_NE(std::string(rig.writer.GetMessageText().Buffer()).find("before 0 s"), std::string::npos);
+    }
+#endif
 }

@@ -112,7 +112,7 @@ TEST(writer3ds_tracks, RelativeRotationKeysScaleNearZeroAndClampedAcos) {
     curve->KeyAdd(Frame30(2), key);
     VOxaWriter3DS::Channel y;
     y.mCurve = curve;
-    VOxaWriter3DS::SampleRotationTrack(track, x, y, z, 3);
+    VOxaWriter3DS::SampleRotationTrack(track, x, y, z, {0, 3});
     ASSERT_EQ(track.mKeyCount, 3u);
     // At rest: angle 0 about (-1, 0, 0).
     EXPECT_EQ(track.mValues[0], 0.0f);
@@ -130,35 +130,49 @@ TEST(writer3ds_tracks, RelativeRotationKeysScaleNearZeroAndClampedAcos) {
 
     // NaN and huge angles never give NaN.
     VOxaWriter3DS::Channel bad = Constant(std::nan("")), huge = Constant(1e300);
-    VOxaWriter3DS::SampleRotationTrack(track, bad, huge, z, 2);
+    VOxaWriter3DS::SampleRotationTrack(track, bad, huge, z, {0, 2});
     for (float v : track.mValues)
         EXPECT_TRUE(std::isfinite(v));
 
     VOxaWriter3DS::Channel zero = Constant(0.0), small = Constant(5e-6), two = Constant(2),
                            three = Constant(3);
-    VOxaWriter3DS::SampleScaleTrack(track, zero, small, zero, 1);
+    VOxaWriter3DS::SampleScaleTrack(track, zero, small, zero, {0, 1});
     EXPECT_EQ(track.mValues, (std::vector<float>{1, 1, 1}));
-    VOxaWriter3DS::SampleScaleTrack(track, zero, two, three, 1);
+    VOxaWriter3DS::SampleScaleTrack(track, zero, two, three, {0, 1});
     EXPECT_EQ(track.mValues, (std::vector<float>{0, 3, 2}));
-    VOxaWriter3DS::SamplePositionTrack(track, zero, two, three, 0);
+    VOxaWriter3DS::SamplePositionTrack(track, zero, two, three, {0, 0});
     EXPECT_EQ(track.mKeyCount, 0u);
 }
 
-TEST(writer3ds_tracks, FrameCountFromTheIntervalAtLeastOneAndCapped) {
+TEST(writer3ds_tracks, FramesFromTheKeyedSpanAtLeastOneAndCapped) {
     Rig rig;
     VOxaNode* node = AddNode(rig.manager, rig.Root(), "n");
     VOxaTakeNode* take = node->GetCurrentTakeNode();
-    EXPECT_EQ(rig.writer.GetFrameCount(node, true), 1u);
+    auto frames = [&](bool animated) {
+        const VOxaWriter3DS::Frames f = rig.writer.GetFrames(node, animated);
+        return std::make_pair(f.first, f.count);
+    };
+    EXPECT_EQ(frames(true), std::make_pair(0, 1u));
     Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), VTime(0), 0, 0, 0);
     VTime two;
     two.SetSecondDouble(2.0);
     Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), two, 1, 1, 1);
-    EXPECT_EQ(rig.writer.GetFrameCount(node, true), 61u);
-    EXPECT_EQ(rig.writer.GetFrameCount(node, false), 1u);
+    EXPECT_EQ(frames(true), std::make_pair(0, 61u));
+    EXPECT_EQ(frames(false), std::make_pair(0, 1u));
+    // Within the take's span: frames 30 to 45 of the keys' 0 to 60; a span after the keys holds
+    // one frame, its first.
+    rig.writer.mSpanFirst = 30;
+    rig.writer.mSpanLast = 45;
+    EXPECT_EQ(frames(true), std::make_pair(30, 16u));
+    rig.writer.mSpanFirst = 100;
+    rig.writer.mSpanLast = 200;
+    EXPECT_EQ(frames(true), std::make_pair(100, 1u));
+    rig.writer.mSpanFirst = 0;
+    rig.writer.mSpanLast = INT64_MAX;
     VTime far;
     far.SetSecondDouble(1e9);
     Key3(take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), far, 1, 1, 1);
-    EXPECT_EQ(rig.writer.GetFrameCount(node, true), VOxaWriter3DS::kMaxFrames);
+    EXPECT_EQ(frames(true), std::make_pair(0, VOxaWriter3DS::kMaxFrames));
     EXPECT_NE(rig.writer.GetMessageText().Find("cut to"), -1);
 }
 
