@@ -451,7 +451,7 @@ std::vector<uint32_t> MasksFromNormals(const VOxaMesh* mesh, const std::vector<F
 
 }  // namespace
 
-VOxaMesh* VOxaWriter3DS::UnweldPolygonUVs(VOxaMesh* mesh) {
+VOxaMesh* VOxaWriter3DS::WeldPolygonUVs(VOxaMesh* mesh) {
     if (mesh == nullptr || mManager == nullptr) return nullptr;
     VOxaMesh* out = mManager->CreateMesh();
     if (out == nullptr) return nullptr;
@@ -479,47 +479,114 @@ VOxaMesh* VOxaWriter3DS::UnweldPolygonUVs(VOxaMesh* mesh) {
         for (int p = 0; p < textureIndices->GetCount(); ++p)
             textureOf.push_back(textureIndices->GetAt(p));
 
-    // Normals first: InitNormals sizes the element to the new control-point count.
-    out->InitControlPoints(cornerCount);
-    if (hasNormals) out->InitNormals(cornerCount);
+    // Per corner: its point (-1 for none), its UV (a broken one as 0) and its normal.
+    struct Corner {
+        int mPoint;
+        double mU, mV;
+    };
+    std::vector<Corner> corners((size_t)cornerCount);
+    std::vector<VgeTVector> cornerNormals(hasNormals ? (size_t)cornerCount : 0);
+    const int textureCount = mesh->GetTextureCount(0);
+    int at = 0;
+    for (int p = 0; p < polygonCount; ++p) {
+        bool swap = false;
+        if (texturesByPolygon) {
+            const int texture = p < (int)textureOf.size() ? textureOf[(size_t)p] : 0;
+            VOxaTexture* t = texture >= 0 && texture < textureCount ? mesh->GetTexture(texture, 0) : nullptr;
+            swap = t != nullptr && t->GetUVSwap();
+        }
+        const int size = mesh->GetPolygonSize(p);
+        for (int k = 0; k < size && at < cornerCount; ++k, ++at) {
+            const int cp = mesh->GetPolygonVertex(p, k);
+            const int uvIndex = mesh->GetTextureUVIndex(p, k);
+            VgeVector2 uv;
+            if (uvIndex >= 0 && uvIndex < uvCount) uv = uvs[uvIndex];
+            if (swap) uv = VgeVector2(uv[1], uv[0]);
+            corners[(size_t)at] =
+                Corner{points != nullptr && cp >= 0 && cp < pointCount ? cp : -1,
+                       std::isfinite(uv[0]) ? uv[0] : 0.0, std::isfinite(uv[1]) ? uv[1] : 0.0};
+            if (hasNormals) mesh->GetPolygonVertexNormal(p, k, cornerNormals[(size_t)at]);
+        }
+    }
+
+    // Corners at one position with one UV share a vertex: readers smooth a face with the faces
+    // around each of its vertices that share a smoothing bit, so corners split apart would shade
+    // faceted. Points split for their normals meet again: the smoothing masks say which faces
+    // smooth together. The corners are sorted by key, not compared pair by pair.
+    auto less = [&](uint32_t x, uint32_t y) {
+        const Corner& a = corners[x];
+        const Corner& b = corners[y];
+        if (a.mPoint < 0 || b.mPoint < 0) return a.mPoint < 0 && b.mPoint >= 0;
+        const VgeTVector& pa = points[a.mPoint];
+        const VgeTVector& pb = points[b.mPoint];
+        for (int j = 0; j < 3; ++j) {
+            // A point that is no number sorts last, all such alike, so that the order holds.
+            const bool na = std::isnan(pa[j]), nb = std::isnan(pb[j]);
+            if (na || nb) {
+                if (na != nb) return nb;
+                continue;
+            }
+            if (pa[j] != pb[j]) return pa[j] < pb[j];
+        }
+        // UVs as the file holds them.
+        if ((float)a.mU != (float)b.mU) return (float)a.mU < (float)b.mU;
+        return (float)a.mV < (float)b.mV;
+    };
+    std::vector<uint32_t> order((size_t)cornerCount);
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = (uint32_t)i;
+    std::sort(order.begin(), order.end(), less);
+    // Vertices numbered in the order of their first corner.
+    std::vector<int> firstOf((size_t)cornerCount, -1), vertexOf((size_t)cornerCount, -1);
+    for (size_t i = 0, group = 0; i < order.size(); ++i) {
+        if (i == 0 || less(order[i - 1], order[i])) group = i;
+        if (corners[order[i]].mPoint >= 0) firstOf[order[i]] = (int)order[group];
+    }
+    int vertexCount = 0;
+    for (size_t c = 0; c < corners.size(); ++c) {
+        if (firstOf[c] < 0) continue;
+        const size_t first = (size_t)firstOf[c];
+        if (vertexOf[first] < 0) vertexOf[first] = vertexCount++;
+        vertexOf[c] = vertexOf[first];
+    }
+    order.clear();
+    order.shrink_to_fit();
+    firstOf.clear();
+    firstOf.shrink_to_fit();
+
+    // Normals stay with the corners (by polygon vertex): the smoothing masks are worked out from them.
+    out->InitControlPoints(vertexCount);
+    if (hasNormals) {
+        out->InitNormals(cornerCount);
+        out->SetNormalsMappingMode(eBY_POLYGON_VERTEX);
+    }
     out->InitTextureUVIndices(1);
-    out->InitTextureUV(cornerCount);
+    out->InitTextureUV(vertexCount);
     if (materialsByPolygon) out->InitMaterialIndices(3);
     if (texturesByPolygon) out->InitTextureIndices(3);
 
     VgeTVector* newPoints = out->GetControlPoints();
     VgeTVector* newNormals = hasNormals ? out->GetNormals() : nullptr;
+    if (newNormals != nullptr && out->GetLayer(0)->GetNormals()->GetDirectArray().GetCount() != cornerCount)
+        newNormals = nullptr;
     VgeVector2* newUVs = out->GetTextureUV();
-    const int textureCount = mesh->GetTextureCount(0);
-    int next = 0;
+    at = 0;
     for (int p = 0; p < polygonCount; ++p) {
         int material = -1, texture = -1;
-        bool swap = false;
         if (materialsByPolygon) material = p < (int)materialOf.size() ? materialOf[(size_t)p] : 0;
-        if (texturesByPolygon) {
-            texture = p < (int)textureOf.size() ? textureOf[(size_t)p] : 0;
-            VOxaTexture* t = texture >= 0 && texture < textureCount ? mesh->GetTexture(texture, 0) : nullptr;
-            swap = t != nullptr && t->GetUVSwap();
-        }
+        if (texturesByPolygon) texture = p < (int)textureOf.size() ? textureOf[(size_t)p] : 0;
         out->BeginPolygon(material, texture, -1);
         const int size = mesh->GetPolygonSize(p);
-        for (int k = 0; k < size && next < cornerCount; ++k, ++next) {
-            const int cp = mesh->GetPolygonVertex(p, k);
-            if (newPoints != nullptr && points != nullptr && cp >= 0 && cp < pointCount)
-                newPoints[next] = points[cp];
-            if (newNormals != nullptr) {
-                VgeTVector normal;
-                mesh->GetPolygonVertexNormal(p, k, normal);
-                newNormals[next] = normal;
+        for (int k = 0; k < size && at < cornerCount; ++k, ++at) {
+            const Corner& corner = corners[(size_t)at];
+            const int v = vertexOf[(size_t)at];
+            if (v >= 0) {
+                if (newPoints != nullptr) newPoints[v] = points[corner.mPoint];
+                if (newUVs != nullptr) newUVs[v] = VgeVector2(corner.mU, corner.mV);
             }
-            if (newUVs != nullptr) {
-                const int uvIndex = mesh->GetTextureUVIndex(p, k);
-                VgeVector2 uv;
-                if (uvIndex >= 0 && uvIndex < uvCount) uv = uvs[uvIndex];
-                if (swap) uv = VgeVector2(uv[1], uv[0]);
-                newUVs[next] = uv;
-            }
-            out->AddPolygonVertex(next);
+            if (newNormals != nullptr) newNormals[at] = cornerNormals[(size_t)at];
+            // A corner without a point keeps none: the polygon makes no face.
+            out->AddPolygonVertex(v);
         }
         out->EndPolygon();
     }
@@ -535,9 +602,9 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
     if (mesh == nullptr || mManager == nullptr) return parts;
     // UVs by polygon vertex become points of their own first, as BuildMeshObject would make them.
     if (WritesUVs(mesh) && mesh->GetTextureUVMappingMode() == eBY_POLYGON_VERTEX && mUVPerPolygon) {
-        if (VOxaMesh* unwelded = UnweldPolygonUVs(mesh)) {
-            *mesh = *unwelded;
-            mManager->DestroyNodeAttribute(unwelded);
+        if (VOxaMesh* welded = WeldPolygonUVs(mesh)) {
+            *mesh = *welded;
+            mManager->DestroyNodeAttribute(welded);
         }
     }
     const int pointCount = mesh->GetControlPointsCount();
@@ -685,9 +752,9 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     bool textured = mTextureMapping && mesh->GetTextureCount(0) > 0;
     const bool withUVs = WritesUVs(mesh);
     if (withUVs && mesh->GetTextureUVMappingMode() == eBY_POLYGON_VERTEX && mUVPerPolygon) {
-        if (VOxaMesh* unwelded = UnweldPolygonUVs(mesh)) {
-            *mesh = *unwelded;
-            mManager->DestroyNodeAttribute(unwelded);
+        if (VOxaMesh* welded = WeldPolygonUVs(mesh)) {
+            *mesh = *welded;
+            mManager->DestroyNodeAttribute(welded);
         }
     }
     const int pointCount = mesh->GetControlPointsCount();

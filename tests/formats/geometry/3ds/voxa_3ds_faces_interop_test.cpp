@@ -533,3 +533,153 @@ TEST(faces3ds_interop, FacesMeetingAtAHardCornerShareNoBit) {
     EXPECT_EQ(smooth, 2);  // the slanted edge, seen from both its ends
 #endif
 }
+
+#ifdef OXA_HAVE_LIB3DS
+namespace {
+
+// lib3ds's normal of every face corner, from the faces that share the corner's vertex and a
+// smoothing bit, as editors shade a file.
+std::vector<std::array<float, 3>> CornerNormals(Lib3dsMesh* mesh) {
+    std::vector<Lib3dsVector> normals((size_t)mesh->faces * 3 + 3);
+    lib3ds_mesh_calculate_normals(mesh, normals.data());
+    std::vector<std::array<float, 3>> out;
+    for (size_t i = 0; i < (size_t)mesh->faces * 3; ++i)
+        out.push_back({normals[i][0], normals[i][1], normals[i][2]});
+    return out;
+}
+
+double Degrees(const std::array<float, 3>& a, const std::array<float, 3>& b) {
+    const double d = (double)a[0] * b[0] + (double)a[1] * b[1] + (double)a[2] * b[2];
+    const double la = std::sqrt((double)a[0] * a[0] + (double)a[1] * a[1] + (double)a[2] * a[2]);
+    const double lb = std::sqrt((double)b[0] * b[0] + (double)b[1] * b[1] + (double)b[2] * b[2]);
+    return std::acos(std::max(-1.0, std::min(1.0, d / (la * lb)))) * 180.0 / kPi;
+}
+
+}  // namespace
+#endif
+
+TEST(faces3ds_interop, CornersShareVerticesSoThatLib3dsShadesAsTheSource) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
+#else
+    ScratchDir dir("shared");
+    // A UV sphere of 12 x 6 quads: shared points, UVs per corner (a seam where u is 0 and 1)
+    // and the sphere's own normals per corner.
+    {
+        const std::string out = dir / "sphere.3ds";
+        const int around = 12, across = 6;
+        std::vector<VgeTVector> points;
+        auto index = [&](int i, int j) {
+            if (j == 0) return 0;
+            if (j == across) return 1;
+            return 2 + (j - 1) * around + i % around;
+        };
+        auto direction = [&](int i, int j) {
+            const double a = 2 * kPi * i / around, b = kPi * j / across;
+            return VgeTVector(std::sin(b) * std::cos(a), std::cos(b), -std::sin(b) * std::sin(a), 0);
+        };
+        points.push_back(VgeTVector(0, 1, 0, 1));
+        points.push_back(VgeTVector(0, -1, 0, 1));
+        for (int j = 1; j < across; ++j)
+            for (int i = 0; i < around; ++i) {
+                VgeTVector p = direction(i, j);
+                p[3] = 1;
+                points.push_back(p);
+            }
+        // Per polygon, its corners (point, i, j); a pole's corners are one.
+        std::vector<std::vector<std::array<int, 3>>> cells;
+        std::vector<std::vector<int>> polygons;
+        for (int j = 0; j < across; ++j)
+            for (int i = 0; i < around; ++i) {
+                std::vector<std::array<int, 3>> cell;
+                std::vector<int> polygon;
+                for (const auto& c : {std::array<int, 2>{i, j}, {i, j + 1}, {i + 1, j + 1}, {i + 1, j}}) {
+                    const int cp = index(c[0], c[1]);
+                    if (std::find(polygon.begin(), polygon.end(), cp) != polygon.end()) continue;
+                    polygon.push_back(cp);
+                    cell.push_back({cp, c[0], c[1]});
+                }
+                polygons.push_back(polygon);
+                cells.push_back(cell);
+            }
+        Session session;
+        VOxaMesh* mesh =
+            writer3ds::AddMesh(session.manager, session.scene->GetRootNode(), "Ball", points, polygons);
+        mesh->InitTextureUVIndices(eBY_POLYGON_VERTEX);
+        mesh->InitNormals(mesh->GetPolygonVertexCount());
+        int corner = 0;
+        for (size_t p = 0; p < cells.size(); ++p)
+            for (int k = 0; k < (int)cells[p].size(); ++k, ++corner) {
+                const std::array<int, 3>& c = cells[p][(size_t)k];
+                mesh->AddTextureUV(VgeVector2((double)c[1] / around, (double)c[2] / across));
+                mesh->SetTextureUVIndex((int)p, k, corner);
+                mesh->GetNormals()[corner] = points[(size_t)c[0]];
+                mesh->GetNormals()[corner][3] = 0;
+            }
+        VOxaTexture* texture = session.manager.CreateTexture("ball.bmp");
+        texture->SetFileName("ball.bmp");
+        mesh->AddTexture(texture, 0);
+        ASSERT_TRUE(session.Write(out));
+        Lib3dsOwner file(out);
+        ASSERT_TRUE(file.file);
+        Lib3dsMesh* ball = lib3ds_file_mesh_by_name(file.file, "Ball");
+        ASSERT_TRUE(ball);
+        // One vertex per point and UV: the points, the seam's second column and one per pole fan.
+        EXPECT_EQ(ball->points, (Lib3dsDword)(points.size() + (across - 1) + 2 * (around - 1)));
+        ASSERT_EQ(ball->texels, ball->points);
+        const std::vector<std::array<float, 3>> normals = CornerNormals(ball);
+        int checked = 0;
+        for (Lib3dsDword f = 0; f < ball->faces; ++f)
+            for (int k = 0; k < 3; ++k) {
+                const Lib3dsDword v = ball->faceL[f].points[k];
+                const float* p = ball->pointL[v].pos;
+                const float u = ball->texelL[v][0];
+                // Off the seam and the poles, each vertex is shaded as the smooth sphere there.
+                if (u == 0.0f || u == 1.0f || std::fabs(p[2]) > 0.99f) continue;
+                EXPECT_LT(Degrees(normals[(size_t)f * 3 + k], {p[0], p[1], p[2]}), 5.0) << "face " << f;
+                ++checked;
+            }
+        EXPECT_GT(checked, 200);
+    }
+    // A file whose masks 1, 2 and 3 meet at one vertex: lib3ds smooths the face of mask 2 with
+    // that of mask 3, which the reader gives a point of its own. The written file shades as the
+    // source and has its vertices.
+    {
+        const std::string in = dir / "fan.3ds", out = dir / "fan_out.3ds";
+        ASSERT_TRUE(ftkscene::WriteSceneFile(in, [](Ftk::Database* db) {
+            ftkscene::PutMeshSettings(db);
+            Ftk::Mesh* mesh = nullptr;
+            Ftk::InitMesh(&mesh, 5, 4, (uint32_t)(Ftk::kMeshSmoothing | Ftk::kMeshMapping));
+            std::strcpy(mesh->mName, "Fan");
+            mesh->mVertices = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0.2f}, {-1, 0, 0.4f}, {0, -1, 0}};
+            mesh->mMapping = {{0.5f, 0.5f}, {1, 0.5f}, {0.5f, 1}, {0, 0.5f}, {0.5f, 0}};
+            mesh->mFaces = {{0, 1, 2, 7}, {0, 2, 3, 7}, {0, 3, 4, 7}, {0, 4, 1, 7}};
+            mesh->mSmoothing = {1, 2, 3, 0};
+            const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+            std::memcpy(mesh->mLocalAxes, identity, sizeof identity);
+            Ftk::WriteMesh(db, mesh);
+            Ftk::ReleaseMesh(&mesh);
+        }));
+        Session session;
+        ASSERT_TRUE(session.Read(in));
+        ASSERT_TRUE(session.Write(out));
+        Lib3dsOwner source(in), written(out);
+        ASSERT_TRUE(source.file && written.file);
+        Lib3dsMesh* a = lib3ds_file_mesh_by_name(source.file, "Fan");
+        Lib3dsMesh* b = lib3ds_file_mesh_by_name(written.file, "Fan");
+        ASSERT_TRUE(a && b);
+        EXPECT_EQ(b->points, a->points);
+        ASSERT_EQ(b->faces, a->faces);
+        const std::vector<std::array<float, 3>> na = CornerNormals(a), nb = CornerNormals(b);
+        for (Lib3dsDword f = 0; f < a->faces; ++f)
+            for (int k = 0; k < 3; ++k) {
+                const float* pa = a->pointL[a->faceL[f].points[k]].pos;
+                const float* pb = b->pointL[b->faceL[f].points[k]].pos;
+                // The written file is in centimetres.
+                for (int j = 0; j < 3; ++j)
+                    ASSERT_NEAR(pb[j], pa[j] * 2.54f, 1e-4) << f;
+                EXPECT_LT(Degrees(na[(size_t)f * 3 + k], nb[(size_t)f * 3 + k]), 0.01) << f << " " << k;
+            }
+    }
+#endif
+}
