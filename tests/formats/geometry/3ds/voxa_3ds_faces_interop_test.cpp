@@ -683,3 +683,59 @@ TEST(faces3ds_interop, CornersShareVerticesSoThatLib3dsShadesAsTheSource) {
     }
 #endif
 }
+
+TEST(faces3ds_interop, ChunksOfUnexpectedLengthAreSkippedAndNoRangeIsMadeUp) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
+#else
+    ScratchDir dir("length");
+    // A file without keyframer: a shadow map size of 4 bytes (2 are its value), a master
+    // scale of 2 bytes (4 are its value), then a mesh of two triangles.
+    auto chunk = [](uint16_t tag, const std::string& data) {
+        std::string out(6, '\0');
+        const uint32_t length = (uint32_t)(6 + data.size());
+        out[0] = (char)(tag & 0xFF);
+        out[1] = (char)(tag >> 8);
+        for (int i = 0; i < 4; ++i)
+            out[(size_t)(2 + i)] = (char)((length >> (8 * i)) & 0xFF);
+        return out + data;
+    };
+    auto bytes = [](const void* data, size_t size) { return std::string((const char*)data, size); };
+    const float points[12] = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
+    const uint16_t faces[9] = {2, 0, 1, 2, 7, 0, 2, 3, 7};
+    const uint16_t four = 4;
+    const uint32_t version = 3;
+    const std::string mesh = chunk(
+        0x4000, std::string("Box", 4) + chunk(0x4100, chunk(0x4110, bytes(&four, 2) + bytes(points, 48)) +
+                                                          chunk(0x4120, bytes(faces, 18))));
+    const std::string data = chunk(0x3D3E, bytes(&version, 4)) +
+                             chunk(0x1420, std::string("\x00\x02\x00\x00", 4)) +
+                             chunk(0x0100, std::string("\x00\x00", 2)) + mesh;
+    const std::string file = chunk(0x4D4D, chunk(0x0002, bytes(&version, 4)) + chunk(0x3D3D, data));
+    const std::string in = dir / "odd.3ds", out = dir / "odd_out.3ds";
+    {
+        std::ofstream stream(in, std::ios::binary);
+        stream << file;
+    }
+    Session session;
+    VOxaReader3DS reader(&session.manager);
+    std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+    ASSERT_TRUE(reader.FileOpen(in.c_str()) && reader.Read(session.scene, options.get()));
+    const std::string messages = reader.GetMessageText().Buffer();
+    reader.FileClose();
+    EXPECT_NE(messages.find("0x1420"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("0x0100"), std::string::npos) << messages;
+    ASSERT_TRUE(session.Node("Box"));
+    ASSERT_TRUE(session.Write(out));
+
+    Lib3dsOwner source(in), written(out);
+    ASSERT_TRUE(source.file && written.file);
+    Lib3dsMesh* box = lib3ds_file_mesh_by_name(written.file, "Box");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->faces, 2u);
+    // The range lib3ds gives the source (none in the file) is the written one.
+    EXPECT_EQ(written.file->frames, source.file->frames);
+    EXPECT_EQ(written.file->segment_from, source.file->segment_from);
+    EXPECT_EQ(written.file->segment_to, source.file->segment_to);
+#endif
+}
