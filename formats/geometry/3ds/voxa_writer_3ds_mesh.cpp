@@ -623,29 +623,62 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
         total += faces(p);
     if (pointCount <= kMaxMeshItems && total <= kMaxMeshItems) return parts;
 
-    // Runs of polygons, in order, each with at most kMaxMeshItems points and faces.
-    std::vector<int> owner((size_t)pointCount, -1), local((size_t)pointCount, -1);
-    std::vector<int> starts;
-    int points = 0, faceTotal = 0;
+    // The pieces parts are made of: whole polygons, and the triangles of a polygon too large for
+    // one part. mCorner < 0: the whole polygon; else its corner positions start there in
+    // `triangleCorners`, three of them.
+    struct Piece {
+        int mPolygon;
+        int64_t mCorner;
+    };
+    std::vector<Piece> pieces;
+    std::vector<int> triangleCorners;
     for (int p = 0; p < polygonCount; ++p) {
         const int count = faces(p);
         if (count == 0) continue;
         const int size = mesh->GetPolygonSize(p);
+        if (size <= kMaxMeshItems) {
+            pieces.push_back(Piece{p, -1});
+            continue;
+        }
+        const size_t at = triangleCorners.size();
+        triangleCorners.resize(at + (size_t)count * 3);
+        VgeTriangulatePolygon(triangleCorners.data() + at, size, mesh->GetControlPoints(), pointCount,
+                              mesh->GetPolygonVertices(p));
+        for (int i = 0; i < count; ++i)
+            pieces.push_back(Piece{p, (int64_t)(at + (size_t)i * 3)});
+    }
+    auto pieceSize = [&](const Piece& piece) {
+        return piece.mCorner < 0 ? mesh->GetPolygonSize(piece.mPolygon) : 3;
+    };
+    auto position = [&](const Piece& piece, int k) {
+        return piece.mCorner < 0 ? k : triangleCorners[(size_t)piece.mCorner + (size_t)k];
+    };
+
+    // Runs of pieces, in order, each with at most kMaxMeshItems points and faces.
+    std::vector<int> owner((size_t)pointCount, -1), local((size_t)pointCount, -1);
+    std::vector<size_t> starts;
+    int points = 0, faceTotal = 0;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const Piece& piece = pieces[i];
+        const int size = pieceSize(piece);
+        const int count = size - 2;
         int fresh = 0;
         for (int k = 0; k < size; ++k)
-            if (owner[(size_t)mesh->GetPolygonVertex(p, k)] != (int)starts.size() - 1) ++fresh;
-        if (size > kMaxMeshItems) continue;  // no part could hold it
+            if (owner[(size_t)mesh->GetPolygonVertex(piece.mPolygon, position(piece, k))] !=
+                (int)starts.size() - 1)
+                ++fresh;
         if (starts.empty() || points + fresh > kMaxMeshItems || faceTotal + count > kMaxMeshItems) {
-            starts.push_back(p);
+            starts.push_back(i);
             points = faceTotal = 0;
             fresh = size;
         }
         for (int k = 0; k < size; ++k)
-            owner[(size_t)mesh->GetPolygonVertex(p, k)] = (int)starts.size() - 1;
+            owner[(size_t)mesh->GetPolygonVertex(piece.mPolygon, position(piece, k))] =
+                (int)starts.size() - 1;
         points += fresh;
         faceTotal += count;
     }
-    starts.push_back(polygonCount);
+    starts.push_back(pieces.size());
 
     VOxaLayer* layer0 = mesh->GetLayer(0);
     const VOxaLayerElement* materialElement = layer0 ? layer0->GetMaterials() : nullptr;
@@ -657,21 +690,28 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
     const VgeVector2* uvs = mesh->GetTextureUV();
     const int uvCount = uvs ? mesh->GetTextureUVCount() : 0;
     const int uvMapping = mesh->GetTextureUVMappingMode();
+    // Normals by point go with the points; others (by polygon vertex) with the corners.
     const VgeTVector* normals = nullptr;
-    if (VOxaLayerElementNormal* element = layer0 ? layer0->GetNormals() : nullptr)
-        if (element->GetMappingMode() == eBY_CONTROL_POINT &&
-            element->GetDirectArray().GetCount() >= pointCount)
-            normals = element->GetDirectArray().GetArray();
+    bool cornerNormals = false;
+    if (VOxaLayerElementNormal* element = layer0 ? layer0->GetNormals() : nullptr) {
+        if (element->GetMappingMode() == eBY_CONTROL_POINT) {
+            if (element->GetDirectArray().GetCount() >= pointCount)
+                normals = element->GetDirectArray().GetArray();
+        } else {
+            cornerNormals = true;
+        }
+    }
     const VgeTVector* source = mesh->GetControlPoints();
     const VOxaLayerElementPolygonGroup* keptMasks = MaskElement(mesh);
 
     std::fill(owner.begin(), owner.end(), -1);
     for (size_t part = 0; part + 1 < starts.size(); ++part) {
         std::vector<int> used;
-        for (int p = starts[part]; p < starts[part + 1]; ++p) {
-            if (faces(p) == 0 || mesh->GetPolygonSize(p) > kMaxMeshItems) continue;
-            for (int k = 0; k < mesh->GetPolygonSize(p); ++k) {
-                const int cp = mesh->GetPolygonVertex(p, k);
+        int corners = 0;
+        for (size_t i = starts[part]; i < starts[part + 1]; ++i) {
+            const Piece& piece = pieces[i];
+            for (int k = 0; k < pieceSize(piece); ++k, ++corners) {
+                const int cp = mesh->GetPolygonVertex(piece.mPolygon, position(piece, k));
                 if (owner[(size_t)cp] == (int)part) continue;
                 owner[(size_t)cp] = (int)part;
                 local[(size_t)cp] = (int)used.size();
@@ -691,6 +731,14 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
             if (VgeTVector* n = out->GetNormals())
                 for (size_t i = 0; i < used.size(); ++i)
                     n[i] = normals[used[i]];
+        }
+        VgeTVector* partCornerNormals = nullptr;
+        if (cornerNormals) {
+            out->InitNormals(corners);
+            out->SetNormalsMappingMode(eBY_POLYGON_VERTEX);
+            VOxaLayerElementNormal* element = out->GetLayer(0) ? out->GetLayer(0)->GetNormals() : nullptr;
+            if (element != nullptr && element->GetDirectArray().GetCount() == corners)
+                partCornerNormals = out->GetNormals();
         }
         if (materialCount > 0) {
             out->InitMaterialIndices(eBY_POLYGON);
@@ -724,8 +772,10 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
                 out->GetLayer(0)->SetPolygonGroups(masks);
             }
         }
-        for (int p = starts[part]; p < starts[part + 1]; ++p) {
-            if (faces(p) == 0 || mesh->GetPolygonSize(p) > kMaxMeshItems) continue;
+        int corner = 0;
+        for (size_t i = starts[part]; i < starts[part + 1]; ++i) {
+            const Piece& piece = pieces[i];
+            const int p = piece.mPolygon;
             if (masks != nullptr) masks->GetDirectArray().Add((int)MaskOf(keptMasks, p));
             const int firstPoint = mesh->GetPolygonVertex(p, 0);
             int m = ElementItem(materialElement, materialMapping, p, firstPoint);
@@ -734,10 +784,13 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
             int t = ElementItem(textureElement, textureMapping, p, firstPoint);
             if (t < 0 || t >= textureCount) t = -1;
             out->BeginPolygon(m, t, -1);
-            for (int k = 0; k < mesh->GetPolygonSize(p); ++k) {
-                const int cp = mesh->GetPolygonVertex(p, k);
-                const int uv = uvCount > 0 && !uvByPoint ? mesh->GetTextureUVIndex(p, k) : -1;
+            for (int k = 0; k < pieceSize(piece); ++k, ++corner) {
+                const int at = position(piece, k);
+                const int cp = mesh->GetPolygonVertex(p, at);
+                const int uv = uvCount > 0 && !uvByPoint ? mesh->GetTextureUVIndex(p, at) : -1;
                 out->AddPolygonVertex(local[(size_t)cp], uv >= 0 && uv < uvCount ? uv : -1);
+                if (partCornerNormals != nullptr)
+                    mesh->GetPolygonVertexNormal(p, at, partCornerNormals[corner]);
             }
             out->EndPolygon();
         }

@@ -739,3 +739,56 @@ TEST(faces3ds_interop, ChunksOfUnexpectedLengthAreSkippedAndNoRangeIsMadeUp) {
     EXPECT_EQ(written.file->segment_to, source.file->segment_to);
 #endif
 }
+
+TEST(faces3ds_interop, APolygonOfMoreCornersThanAnObjectHoldsIsSplitIntoObjects) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
+#else
+    ScratchDir dir("huge");
+    const std::string out = dir / "huge.3ds";
+    // A disc of radius 1 with 70,000 corners, one polygon, a hard-edged normal per corner.
+    const int n = 70000;
+    std::vector<VgeTVector> points;
+    std::vector<int> polygon;
+    for (int i = 0; i < n; ++i) {
+        const double a = 2 * kPi * i / n;
+        points.push_back(VgeTVector(std::cos(a), 0, -std::sin(a), 1));
+        polygon.push_back(i);
+    }
+    Session session;
+    VOxaMesh* mesh =
+        writer3ds::AddMesh(session.manager, session.scene->GetRootNode(), "Disc", points, {polygon});
+    VOxaMaterial* material = session.manager.CreateMaterial("Slate");
+    mesh->AddMaterial(material, 0);
+    ASSERT_TRUE(session.Write(out));
+    EXPECT_EQ(session.messages.find("not written"), std::string::npos) << session.messages;
+    Lib3dsOwner file(out);
+    ASSERT_TRUE(file.file);
+    // The parts' faces cover the disc once: n - 2 triangles whose areas sum to the polygon's.
+    const double expected = 0.5 * n * std::sin(2 * kPi / n);
+    long faces = 0;
+    double area = 0;
+    int objects = 0;
+    for (Lib3dsMesh* m = file.file->meshes; m; m = m->next) {
+        ++objects;
+        const std::string name = m->name;
+        EXPECT_TRUE(name == "Disc" || name.rfind("Disc_", 0) == 0) << name;
+        EXPECT_LE(m->points, 65535u);
+        EXPECT_LE(m->faces, 65535u);
+        faces += m->faces;
+        for (Lib3dsDword f = 0; f < m->faces; ++f) {
+            EXPECT_STREQ(m->faceL[f].material, "Slate");
+            const float* a = m->pointL[m->faceL[f].points[0]].pos;
+            const float* b = m->pointL[m->faceL[f].points[1]].pos;
+            const float* c = m->pointL[m->faceL[f].points[2]].pos;
+            // Facing +z in the file (the scene's +y).
+            area += 0.5 * (((double)b[0] - a[0]) * ((double)c[1] - a[1]) -
+                           ((double)b[1] - a[1]) * ((double)c[0] - a[0]));
+        }
+    }
+    EXPECT_EQ(objects, 2);
+    EXPECT_EQ(faces, n - 2);
+    EXPECT_NEAR(area, expected, 1e-4);
+    EXPECT_TRUE(lib3ds_file_mesh_by_name(file.file, "Disc_2"));
+#endif
+}
