@@ -964,7 +964,7 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
         // the first map. -1: none.
         int texture = -1;
         if (mTextureMapping) texture = faceTexture2[f] >= 0 ? faceTexture2[f] : faceTexture1[f];
-        mesh->BeginPolygon(material, texture, -1);
+        mesh->BeginPolygon(material, texture, voxa_extras::FaceFlagsGroup3ds(faces[f].flags));
         masks->GetDirectArray().Add((int)faceMask(f));
         if (layer1) {
             layer1->GetMaterials()->GetIndexArray().Add(material);

@@ -575,7 +575,7 @@ VOxaMesh* VOxaWriter3DS::WeldPolygonUVs(VOxaMesh* mesh) {
         int material = -1, texture = -1;
         if (materialsByPolygon) material = p < (int)materialOf.size() ? materialOf[(size_t)p] : 0;
         if (texturesByPolygon) texture = p < (int)textureOf.size() ? textureOf[(size_t)p] : 0;
-        out->BeginPolygon(material, texture, -1);
+        out->BeginPolygon(material, texture, mesh->GetPolygonGroup(p));
         const int size = mesh->GetPolygonSize(p);
         for (int k = 0; k < size && at < cornerCount; ++k, ++at) {
             const Corner& corner = corners[(size_t)at];
@@ -783,7 +783,8 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
             if (m < 0 || m >= materialCount) m = -1;
             int t = ElementItem(textureElement, textureMapping, p, firstPoint);
             if (t < 0 || t >= textureCount) t = -1;
-            out->BeginPolygon(m, t, -1);
+            // A polygon cut into triangles keeps no face flags of its own.
+            out->BeginPolygon(m, t, piece.mCorner < 0 ? mesh->GetPolygonGroup(p) : -1);
             for (int k = 0; k < pieceSize(piece); ++k, ++corner) {
                 const int at = position(piece, k);
                 const int cp = mesh->GetPolygonVertex(p, at);
@@ -1008,12 +1009,16 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
         corners.resize((size_t)triangles * 3);
         VgeTriangulatePolygon(corners.data(), size, mesh->GetControlPoints(), mesh->GetControlPointsCount(),
                               mesh->GetPolygonVertices(p));
+        // A triangle read from a 3DS face keeps its flag word (hidden edges, wrap bits); other
+        // faces show all three edges.
+        uint16_t flags = 7;
+        if (size != 3 || !voxa_extras::FaceFlagsOfGroup3ds(mesh->GetPolygonGroup(p), flags)) flags = 7;
         for (int i = 0; i < triangles; ++i, ++face) {
             const int a = mesh->GetPolygonVertex(p, corners[(size_t)i * 3]);
             const int b = mesh->GetPolygonVertex(p, corners[(size_t)i * 3 + 1]);
             const int c = mesh->GetPolygonVertex(p, corners[(size_t)i * 3 + 2]);
-            record->mFaces[face] =
-                Ftk::Face{(uint16_t)vertexIndex(a), (uint16_t)vertexIndex(b), (uint16_t)vertexIndex(c), 7};
+            record->mFaces[face] = Ftk::Face{(uint16_t)vertexIndex(a), (uint16_t)vertexIndex(b),
+                                             (uint16_t)vertexIndex(c), flags};
             sources.push_back(
                 FaceSource{p,
                            {corners[(size_t)i * 3], corners[(size_t)i * 3 + 1], corners[(size_t)i * 3 + 2]},

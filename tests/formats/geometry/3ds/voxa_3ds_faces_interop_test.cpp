@@ -558,7 +558,7 @@ double Degrees(const std::array<float, 3>& a, const std::array<float, 3>& b) {
 }  // namespace
 #endif
 
-TEST(faces3ds_interop, CornersShareVerticesSoThatLib3dsShadesAsTheSource) {
+TEST(faces3ds_interop, CornersShareVerticesAndFacesKeepTheirFlagsSoThatLib3dsShowsTheSource) {
 #ifndef OXA_HAVE_LIB3DS
     GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
 #else
@@ -627,6 +627,9 @@ TEST(faces3ds_interop, CornersShareVerticesSoThatLib3dsShadesAsTheSource) {
         // One vertex per point and UV: the points, the seam's second column and one per pole fan.
         EXPECT_EQ(ball->points, (Lib3dsDword)(points.size() + (across - 1) + 2 * (around - 1)));
         ASSERT_EQ(ball->texels, ball->points);
+        // A mesh made elsewhere shows every edge of its faces.
+        for (Lib3dsDword f = 0; f < ball->faces; ++f)
+            ASSERT_EQ(ball->faceL[f].flags, 7u) << f;
         const std::vector<std::array<float, 3>> normals = CornerNormals(ball);
         int checked = 0;
         for (Lib3dsDword f = 0; f < ball->faces; ++f)
@@ -653,7 +656,8 @@ TEST(faces3ds_interop, CornersShareVerticesSoThatLib3dsShadesAsTheSource) {
             std::strcpy(mesh->mName, "Fan");
             mesh->mVertices = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0.2f}, {-1, 0, 0.4f}, {0, -1, 0}};
             mesh->mMapping = {{0.5f, 0.5f}, {1, 0.5f}, {0.5f, 1}, {0, 0.5f}, {0.5f, 0}};
-            mesh->mFaces = {{0, 1, 2, 7}, {0, 2, 3, 7}, {0, 3, 4, 7}, {0, 4, 1, 7}};
+            // Edge flags as editors write them: hidden quad diagonals, wrap bits.
+            mesh->mFaces = {{0, 1, 2, 3}, {0, 2, 3, 6}, {0, 3, 4, 5 | 8}, {0, 4, 1, 7 | 16}};
             mesh->mSmoothing = {1, 2, 3, 0};
             const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
             std::memcpy(mesh->mLocalAxes, identity, sizeof identity);
@@ -680,6 +684,21 @@ TEST(faces3ds_interop, CornersShareVerticesSoThatLib3dsShadesAsTheSource) {
                     ASSERT_NEAR(pb[j], pa[j] * 2.54f, 1e-4) << f;
                 EXPECT_LT(Degrees(na[(size_t)f * 3 + k], nb[(size_t)f * 3 + k]), 0.01) << f << " " << k;
             }
+        for (Lib3dsDword f = 0; f < a->faces; ++f)
+            EXPECT_EQ(b->faceL[f].flags, a->faceL[f].flags) << f;
+        // A second trip keeps them too.
+        const std::string again = dir / "fan_again.3ds";
+        Session second;
+        ASSERT_TRUE(second.Read(out));
+        ASSERT_TRUE(second.Write(again));
+        Lib3dsOwner third(again);
+        ASSERT_TRUE(third.file);
+        Lib3dsMesh* c = lib3ds_file_mesh_by_name(third.file, "Fan");
+        ASSERT_TRUE(c);
+        ASSERT_EQ(c->faces, a->faces);
+        EXPECT_EQ(c->points, a->points);
+        for (Lib3dsDword f = 0; f < a->faces; ++f)
+            EXPECT_EQ(c->faceL[f].flags, a->faceL[f].flags) << f;
     }
 #endif
 }
