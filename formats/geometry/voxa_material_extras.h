@@ -8,6 +8,7 @@
 
 #include <oxa/base/oxa_export.h>
 
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -26,6 +27,19 @@ extern OXA_API const char kShineStrength3ds[];
 // Texture: the 3DS map's flag word (tiling, mirror, negative, alpha and filtering bits) and blur.
 extern OXA_API const char kMapFlags3ds[];
 extern OXA_API const char kMapBlur3ds[];
+
+// Polygon: the flag word of the 3DS face it was read from (edge visibility and wrap bits), kept
+// in the polygon's group with a tag, so that a group other code gives is not taken for one.
+constexpr int kFaceFlagsTag3ds = 0x3D500000;
+inline int FaceFlagsGroup3ds(uint16_t flags) {
+    return kFaceFlagsTag3ds | (int)flags;
+}
+// The flag word a group holds; false (flags unchanged) for a group without the tag.
+inline bool FaceFlagsOfGroup3ds(int group, uint16_t& flags) {
+    if ((group & ~0xFFFF) != kFaceFlagsTag3ds) return false;
+    flags = (uint16_t)(group & 0xFFFF);
+    return true;
+}
 
 // Sets a number property of the object's block, made when missing. Nothing for an object
 // without a block.

@@ -514,6 +514,37 @@ uint32_t FixedSkip(uint32_t tag) {
     }
 }
 
+// Tags of a fixed data size that hold no sub-chunks: their data is all they hold.
+bool IsFixedLeaf(uint32_t tag) {
+    switch (tag) {
+        case COLOR_BYTE:
+        case PERCENT_INT:
+        case SHADOW_MAP_SIZE:
+        case SHADOW_SAMPLES:
+        case NODE_ID:
+        case FILE_VERSION:
+        case PERCENT_FLOAT:
+        case MASTER_SCALE:
+        case SHADOW_LOW_BIAS:
+        case SHADOW_HIGH_BIAS:
+        case EDITOR_VERSION:
+        case KEYFRAMER_CURRENT_FRAME:
+        case NODE_MORPH_SMOOTH:
+        case KEYFRAMER_SEGMENT:
+        case SPOT_SHADOW_PARAMS:
+        case COLOR_FLOAT:
+        case CONSTRUCTION_ORIGIN:
+        case MATERIAL_AUTO_REFLECTION:
+        case NODE_PIVOT:
+        case LAYER_FOG:
+        case NODE_BOUNDING_BOX:
+        case MESH_LOCAL_AXES:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 uint32_t SkipToChildren(uint32_t tag, uint32_t available) {
@@ -603,6 +634,15 @@ void ReadChildrenOf(Chunk* chunk, uint64_t end, int depth, File* file) {
         if (depth >= kMaxChunkDepth) {
             PushError(ERR_INVALID_CHUNK);
             return;
+        }
+        // A chunk of a fixed data size whose data is shorter, or, for one that holds nothing
+        // else, longer, has a layout of its own: it is left out, noted, and reading goes on
+        // behind it.
+        const uint32_t fixed = extended ? 0 : FixedSkip(tag);
+        if (fixed != 0 && (length - 6 < fixed || (length - 6 > fixed && IsFixedLeaf(tag)))) {
+            NoteSkippedChunk(SkippedChunk{tag, (uint32_t)position, length - 6, fixed});
+            position += length;
+            continue;
         }
         Chunk* child = new (std::nothrow) Chunk;
         if (!child) {

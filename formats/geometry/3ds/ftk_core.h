@@ -92,6 +92,19 @@ OXA_API bool GetContinueFlag();
 // The number of entries in use (the overflow entry counts as one).
 OXA_API int GetErrorCount();
 
+// A chunk left out of a tree read from a file because its own data had a length its tag does
+// not hold: its tag, its place in the file and the bytes of data it had and needed.
+struct OXA_API SkippedChunk {
+    uint32_t mTag;
+    uint32_t mPosition;
+    uint32_t mDataSize;
+    uint32_t mExpected;
+};
+// The first kSkippedChunkNotes chunks skipped since the last ClearErrors, and how many in all.
+constexpr size_t kSkippedChunkNotes = 16;
+OXA_API void NoteSkippedChunk(const SkippedChunk& chunk);
+OXA_API const SkippedChunk* GetSkippedChunks(size_t* kept, uint64_t* total);
+
 // ---- Files --------------------------------------------------------------------------------------
 
 constexpr int kMaxFiles = 252;

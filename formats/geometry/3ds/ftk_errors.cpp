@@ -14,6 +14,8 @@ namespace {
 ErrorEntry gErrors[kErrorListSize] = {};
 bool gErrorPending = false;
 bool gContinue = false;
+SkippedChunk gSkipped[kSkippedChunkNotes] = {};
+uint64_t gSkippedTotal = 0;
 
 const char* const kMessages[] = {
     "NO_FTK_ERRORS: No errors are pending",
@@ -85,6 +87,7 @@ void PushError(int32_t code) {
 
 void ClearErrors() {
     gErrorPending = false;
+    gSkippedTotal = 0;
     // The overflow entry is freed too: otherwise, after a clear, the 20th error of the next run
     // would already read as "more errors than could be recorded".
     for (ErrorEntry& entry : gErrors) {
@@ -114,6 +117,17 @@ void SetContinueFlag(bool on) {
 
 bool GetContinueFlag() {
     return gContinue;
+}
+
+void NoteSkippedChunk(const SkippedChunk& chunk) {
+    if (gSkippedTotal < kSkippedChunkNotes) gSkipped[gSkippedTotal] = chunk;
+    ++gSkippedTotal;
+}
+
+const SkippedChunk* GetSkippedChunks(size_t* kept, uint64_t* total) {
+    if (kept) *kept = gSkippedTotal < kSkippedChunkNotes ? (size_t)gSkippedTotal : kSkippedChunkNotes;
+    if (total) *total = gSkippedTotal;
+    return gSkipped;
 }
 
 int GetErrorCount() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -198,6 +199,21 @@ void VOxaReader3DS::Warn(const std::string& line) {
     mMessageText += "\n";
 }
 
+void VOxaReader3DS::WarnSkippedChunks() {
+    size_t kept = 0;
+    uint64_t total = 0;
+    const Ftk::SkippedChunk* skipped = Ftk::GetSkippedChunks(&kept, &total);
+    char line[160];
+    for (size_t i = 0; i < kept; ++i) {
+        std::snprintf(line, sizeof line,
+                      "Chunk 0x%04X at byte %u skipped: %u bytes of data where it holds %u",
+                      (unsigned)skipped[i].mTag, (unsigned)skipped[i].mPosition,
+                      (unsigned)skipped[i].mDataSize, (unsigned)skipped[i].mExpected);
+        Warn(line);
+    }
+    if (total > kept) Warn(std::to_string(total - kept) + " more chunk(s) of unexpected length skipped");
+}
+
 bool VOxaReader3DS::ToolkitFailure() {
     VString text(mError.GetErrorString(eFILE_CORRUPTED));
     const Ftk::ErrorEntry* list = Ftk::GetErrorList();
@@ -310,6 +326,7 @@ bool VOxaReader3DS::FillTables() {
     if (Ftk::Stopped() || !mDatabase) return ToolkitFailure();
     Ftk::LoadDatabase(mFile, mDatabase);
     if (Ftk::Stopped()) return ToolkitFailure();
+    WarnSkippedChunks();
     Ftk::InitSettingsBlock(&mSettings);
     if (Ftk::Stopped() || !mSettings) return ToolkitFailure();
     const int kind = Ftk::GetDatabaseKind(mDatabase);
@@ -538,8 +555,9 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
         }
     }
     if (start == VTIME_INFINITE && stop == VTIME_MINUS_INFINITE) {
+        // Neither keyframer nor keys: the range readers give such a file, frames 0 to 100.
         start = VTime(0);
-        stop.SetTime(0, 0, 0, 150, 0, VTime::eFRAMES30);
+        stop.SetTime(0, 0, 0, 100, 0, VTime::eFRAMES30);
     }
     VOxaTakeInfo info;
     info.mName = kTakeName;
@@ -952,7 +970,7 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
         // the first map. -1: none.
         int texture = -1;
         if (mTextureMapping) texture = faceTexture2[f] >= 0 ? faceTexture2[f] : faceTexture1[f];
-        mesh->BeginPolygon(material, texture, -1);
+        mesh->BeginPolygon(material, texture, voxa_extras::FaceFlagsGroup3ds(faces[f].flags));
         masks->GetDirectArray().Add((int)faceMask(f));
         if (layer1) {
             layer1->GetMaterials()->GetIndexArray().Add(material);

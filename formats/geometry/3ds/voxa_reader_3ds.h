@@ -148,6 +148,8 @@ private:
     void PrepareTake(VOxaNode* node);
     // A failed toolkit step: error 0 with the toolkit's first message.
     bool ToolkitFailure();
+    // One warning per chunk that the toolkit left out for its length.
+    void WarnSkippedChunks();
     // Releases the settings, database, records and tables and closes the toolkit file.
     void ReleaseAll();
     void ReleaseRecords();

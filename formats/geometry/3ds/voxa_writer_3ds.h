@@ -91,9 +91,10 @@ public:
     // The name of the material record of a face combination: the record is built and put into
     // the database, except for a material without maps whose record this Write put already.
     std::string PutMaterial(VOxaMesh* mesh, int m, int t1, int t2);
-    // A new mesh (made by the manager) whose every polygon vertex is a control point of its own
-    // with its UV, mapped by control point; the UVs of swapped textures exchanged.
-    VOxaMesh* UnweldPolygonUVs(VOxaMesh* mesh);
+    // A new mesh (made by the manager) with one control point per position and UV that its
+    // polygon vertices use, UVs mapped by control point (those of swapped textures exchanged) and
+    // normals kept per polygon vertex.
+    VOxaMesh* WeldPolygonUVs(VOxaMesh* mesh);
 
     Ftk::Light* BuildOmniLight(const char* name, const VgeTVector& translation, VOxaLight* light);
     Ftk::Light* BuildSpotLight(const char* name, const VgeTVector& translation, const VgeTVector& rotation,

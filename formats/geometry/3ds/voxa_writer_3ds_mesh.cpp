@@ -451,7 +451,7 @@ std::vector<uint32_t> MasksFromNormals(const VOxaMesh* mesh, const std::vector<F
 
 }  // namespace
 
-VOxaMesh* VOxaWriter3DS::UnweldPolygonUVs(VOxaMesh* mesh) {
+VOxaMesh* VOxaWriter3DS::WeldPolygonUVs(VOxaMesh* mesh) {
     if (mesh == nullptr || mManager == nullptr) return nullptr;
     VOxaMesh* out = mManager->CreateMesh();
     if (out == nullptr) return nullptr;
@@ -479,47 +479,114 @@ VOxaMesh* VOxaWriter3DS::UnweldPolygonUVs(VOxaMesh* mesh) {
         for (int p = 0; p < textureIndices->GetCount(); ++p)
             textureOf.push_back(textureIndices->GetAt(p));
 
-    // Normals first: InitNormals sizes the element to the new control-point count.
-    out->InitControlPoints(cornerCount);
-    if (hasNormals) out->InitNormals(cornerCount);
+    // Per corner: its point (-1 for none), its UV (a broken one as 0) and its normal.
+    struct Corner {
+        int mPoint;
+        double mU, mV;
+    };
+    std::vector<Corner> corners((size_t)cornerCount);
+    std::vector<VgeTVector> cornerNormals(hasNormals ? (size_t)cornerCount : 0);
+    const int textureCount = mesh->GetTextureCount(0);
+    int at = 0;
+    for (int p = 0; p < polygonCount; ++p) {
+        bool swap = false;
+        if (texturesByPolygon) {
+            const int texture = p < (int)textureOf.size() ? textureOf[(size_t)p] : 0;
+            VOxaTexture* t = texture >= 0 && texture < textureCount ? mesh->GetTexture(texture, 0) : nullptr;
+            swap = t != nullptr && t->GetUVSwap();
+        }
+        const int size = mesh->GetPolygonSize(p);
+        for (int k = 0; k < size && at < cornerCount; ++k, ++at) {
+            const int cp = mesh->GetPolygonVertex(p, k);
+            const int uvIndex = mesh->GetTextureUVIndex(p, k);
+            VgeVector2 uv;
+            if (uvIndex >= 0 && uvIndex < uvCount) uv = uvs[uvIndex];
+            if (swap) uv = VgeVector2(uv[1], uv[0]);
+            corners[(size_t)at] =
+                Corner{points != nullptr && cp >= 0 && cp < pointCount ? cp : -1,
+                       std::isfinite(uv[0]) ? uv[0] : 0.0, std::isfinite(uv[1]) ? uv[1] : 0.0};
+            if (hasNormals) mesh->GetPolygonVertexNormal(p, k, cornerNormals[(size_t)at]);
+        }
+    }
+
+    // Corners at one position with one UV share a vertex: readers smooth a face with the faces
+    // around each of its vertices that share a smoothing bit, so corners split apart would shade
+    // faceted. Points split for their normals meet again: the smoothing masks say which faces
+    // smooth together. The corners are sorted by key, not compared pair by pair.
+    auto less = [&](uint32_t x, uint32_t y) {
+        const Corner& a = corners[x];
+        const Corner& b = corners[y];
+        if (a.mPoint < 0 || b.mPoint < 0) return a.mPoint < 0 && b.mPoint >= 0;
+        const VgeTVector& pa = points[a.mPoint];
+        const VgeTVector& pb = points[b.mPoint];
+        for (int j = 0; j < 3; ++j) {
+            // A point that is no number sorts last, all such alike, so that the order holds.
+            const bool na = std::isnan(pa[j]), nb = std::isnan(pb[j]);
+            if (na || nb) {
+                if (na != nb) return nb;
+                continue;
+            }
+            if (pa[j] != pb[j]) return pa[j] < pb[j];
+        }
+        // UVs as the file holds them.
+        if ((float)a.mU != (float)b.mU) return (float)a.mU < (float)b.mU;
+        return (float)a.mV < (float)b.mV;
+    };
+    std::vector<uint32_t> order((size_t)cornerCount);
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = (uint32_t)i;
+    std::sort(order.begin(), order.end(), less);
+    // Vertices numbered in the order of their first corner.
+    std::vector<int> firstOf((size_t)cornerCount, -1), vertexOf((size_t)cornerCount, -1);
+    for (size_t i = 0, group = 0; i < order.size(); ++i) {
+        if (i == 0 || less(order[i - 1], order[i])) group = i;
+        if (corners[order[i]].mPoint >= 0) firstOf[order[i]] = (int)order[group];
+    }
+    int vertexCount = 0;
+    for (size_t c = 0; c < corners.size(); ++c) {
+        if (firstOf[c] < 0) continue;
+        const size_t first = (size_t)firstOf[c];
+        if (vertexOf[first] < 0) vertexOf[first] = vertexCount++;
+        vertexOf[c] = vertexOf[first];
+    }
+    order.clear();
+    order.shrink_to_fit();
+    firstOf.clear();
+    firstOf.shrink_to_fit();
+
+    // Normals stay with the corners (by polygon vertex): the smoothing masks are worked out from them.
+    out->InitControlPoints(vertexCount);
+    if (hasNormals) {
+        out->InitNormals(cornerCount);
+        out->SetNormalsMappingMode(eBY_POLYGON_VERTEX);
+    }
     out->InitTextureUVIndices(1);
-    out->InitTextureUV(cornerCount);
+    out->InitTextureUV(vertexCount);
     if (materialsByPolygon) out->InitMaterialIndices(3);
     if (texturesByPolygon) out->InitTextureIndices(3);
 
     VgeTVector* newPoints = out->GetControlPoints();
     VgeTVector* newNormals = hasNormals ? out->GetNormals() : nullptr;
+    if (newNormals != nullptr && out->GetLayer(0)->GetNormals()->GetDirectArray().GetCount() != cornerCount)
+        newNormals = nullptr;
     VgeVector2* newUVs = out->GetTextureUV();
-    const int textureCount = mesh->GetTextureCount(0);
-    int next = 0;
+    at = 0;
     for (int p = 0; p < polygonCount; ++p) {
         int material = -1, texture = -1;
-        bool swap = false;
         if (materialsByPolygon) material = p < (int)materialOf.size() ? materialOf[(size_t)p] : 0;
-        if (texturesByPolygon) {
-            texture = p < (int)textureOf.size() ? textureOf[(size_t)p] : 0;
-            VOxaTexture* t = texture >= 0 && texture < textureCount ? mesh->GetTexture(texture, 0) : nullptr;
-            swap = t != nullptr && t->GetUVSwap();
-        }
-        out->BeginPolygon(material, texture, -1);
+        if (texturesByPolygon) texture = p < (int)textureOf.size() ? textureOf[(size_t)p] : 0;
+        out->BeginPolygon(material, texture, mesh->GetPolygonGroup(p));
         const int size = mesh->GetPolygonSize(p);
-        for (int k = 0; k < size && next < cornerCount; ++k, ++next) {
-            const int cp = mesh->GetPolygonVertex(p, k);
-            if (newPoints != nullptr && points != nullptr && cp >= 0 && cp < pointCount)
-                newPoints[next] = points[cp];
-            if (newNormals != nullptr) {
-                VgeTVector normal;
-                mesh->GetPolygonVertexNormal(p, k, normal);
-                newNormals[next] = normal;
+        for (int k = 0; k < size && at < cornerCount; ++k, ++at) {
+            const Corner& corner = corners[(size_t)at];
+            const int v = vertexOf[(size_t)at];
+            if (v >= 0) {
+                if (newPoints != nullptr) newPoints[v] = points[corner.mPoint];
+                if (newUVs != nullptr) newUVs[v] = VgeVector2(corner.mU, corner.mV);
             }
-            if (newUVs != nullptr) {
-                const int uvIndex = mesh->GetTextureUVIndex(p, k);
-                VgeVector2 uv;
-                if (uvIndex >= 0 && uvIndex < uvCount) uv = uvs[uvIndex];
-                if (swap) uv = VgeVector2(uv[1], uv[0]);
-                newUVs[next] = uv;
-            }
-            out->AddPolygonVertex(next);
+            if (newNormals != nullptr) newNormals[at] = cornerNormals[(size_t)at];
+            // A corner without a point keeps none: the polygon makes no face.
+            out->AddPolygonVertex(v);
         }
         out->EndPolygon();
     }
@@ -535,9 +602,9 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
     if (mesh == nullptr || mManager == nullptr) return parts;
     // UVs by polygon vertex become points of their own first, as BuildMeshObject would make them.
     if (WritesUVs(mesh) && mesh->GetTextureUVMappingMode() == eBY_POLYGON_VERTEX && mUVPerPolygon) {
-        if (VOxaMesh* unwelded = UnweldPolygonUVs(mesh)) {
-            *mesh = *unwelded;
-            mManager->DestroyNodeAttribute(unwelded);
+        if (VOxaMesh* welded = WeldPolygonUVs(mesh)) {
+            *mesh = *welded;
+            mManager->DestroyNodeAttribute(welded);
         }
     }
     const int pointCount = mesh->GetControlPointsCount();
@@ -556,29 +623,62 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
         total += faces(p);
     if (pointCount <= kMaxMeshItems && total <= kMaxMeshItems) return parts;
 
-    // Runs of polygons, in order, each with at most kMaxMeshItems points and faces.
-    std::vector<int> owner((size_t)pointCount, -1), local((size_t)pointCount, -1);
-    std::vector<int> starts;
-    int points = 0, faceTotal = 0;
+    // The pieces parts are made of: whole polygons, and the triangles of a polygon too large for
+    // one part. mCorner < 0: the whole polygon; else its corner positions start there in
+    // `triangleCorners`, three of them.
+    struct Piece {
+        int mPolygon;
+        int64_t mCorner;
+    };
+    std::vector<Piece> pieces;
+    std::vector<int> triangleCorners;
     for (int p = 0; p < polygonCount; ++p) {
         const int count = faces(p);
         if (count == 0) continue;
         const int size = mesh->GetPolygonSize(p);
+        if (size <= kMaxMeshItems) {
+            pieces.push_back(Piece{p, -1});
+            continue;
+        }
+        const size_t at = triangleCorners.size();
+        triangleCorners.resize(at + (size_t)count * 3);
+        VgeTriangulatePolygon(triangleCorners.data() + at, size, mesh->GetControlPoints(), pointCount,
+                              mesh->GetPolygonVertices(p));
+        for (int i = 0; i < count; ++i)
+            pieces.push_back(Piece{p, (int64_t)(at + (size_t)i * 3)});
+    }
+    auto pieceSize = [&](const Piece& piece) {
+        return piece.mCorner < 0 ? mesh->GetPolygonSize(piece.mPolygon) : 3;
+    };
+    auto position = [&](const Piece& piece, int k) {
+        return piece.mCorner < 0 ? k : triangleCorners[(size_t)piece.mCorner + (size_t)k];
+    };
+
+    // Runs of pieces, in order, each with at most kMaxMeshItems points and faces.
+    std::vector<int> owner((size_t)pointCount, -1), local((size_t)pointCount, -1);
+    std::vector<size_t> starts;
+    int points = 0, faceTotal = 0;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const Piece& piece = pieces[i];
+        const int size = pieceSize(piece);
+        const int count = size - 2;
         int fresh = 0;
         for (int k = 0; k < size; ++k)
-            if (owner[(size_t)mesh->GetPolygonVertex(p, k)] != (int)starts.size() - 1) ++fresh;
-        if (size > kMaxMeshItems) continue;  // no part could hold it
+            if (owner[(size_t)mesh->GetPolygonVertex(piece.mPolygon, position(piece, k))] !=
+                (int)starts.size() - 1)
+                ++fresh;
         if (starts.empty() || points + fresh > kMaxMeshItems || faceTotal + count > kMaxMeshItems) {
-            starts.push_back(p);
+            starts.push_back(i);
             points = faceTotal = 0;
             fresh = size;
         }
         for (int k = 0; k < size; ++k)
-            owner[(size_t)mesh->GetPolygonVertex(p, k)] = (int)starts.size() - 1;
+            owner[(size_t)mesh->GetPolygonVertex(piece.mPolygon, position(piece, k))] =
+                (int)starts.size() - 1;
         points += fresh;
         faceTotal += count;
     }
-    starts.push_back(polygonCount);
+    starts.push_back(pieces.size());
 
     VOxaLayer* layer0 = mesh->GetLayer(0);
     const VOxaLayerElement* materialElement = layer0 ? layer0->GetMaterials() : nullptr;
@@ -590,21 +690,28 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
     const VgeVector2* uvs = mesh->GetTextureUV();
     const int uvCount = uvs ? mesh->GetTextureUVCount() : 0;
     const int uvMapping = mesh->GetTextureUVMappingMode();
+    // Normals by point go with the points; others (by polygon vertex) with the corners.
     const VgeTVector* normals = nullptr;
-    if (VOxaLayerElementNormal* element = layer0 ? layer0->GetNormals() : nullptr)
-        if (element->GetMappingMode() == eBY_CONTROL_POINT &&
-            element->GetDirectArray().GetCount() >= pointCount)
-            normals = element->GetDirectArray().GetArray();
+    bool cornerNormals = false;
+    if (VOxaLayerElementNormal* element = layer0 ? layer0->GetNormals() : nullptr) {
+        if (element->GetMappingMode() == eBY_CONTROL_POINT) {
+            if (element->GetDirectArray().GetCount() >= pointCount)
+                normals = element->GetDirectArray().GetArray();
+        } else {
+            cornerNormals = true;
+        }
+    }
     const VgeTVector* source = mesh->GetControlPoints();
     const VOxaLayerElementPolygonGroup* keptMasks = MaskElement(mesh);
 
     std::fill(owner.begin(), owner.end(), -1);
     for (size_t part = 0; part + 1 < starts.size(); ++part) {
         std::vector<int> used;
-        for (int p = starts[part]; p < starts[part + 1]; ++p) {
-            if (faces(p) == 0 || mesh->GetPolygonSize(p) > kMaxMeshItems) continue;
-            for (int k = 0; k < mesh->GetPolygonSize(p); ++k) {
-                const int cp = mesh->GetPolygonVertex(p, k);
+        int corners = 0;
+        for (size_t i = starts[part]; i < starts[part + 1]; ++i) {
+            const Piece& piece = pieces[i];
+            for (int k = 0; k < pieceSize(piece); ++k, ++corners) {
+                const int cp = mesh->GetPolygonVertex(piece.mPolygon, position(piece, k));
                 if (owner[(size_t)cp] == (int)part) continue;
                 owner[(size_t)cp] = (int)part;
                 local[(size_t)cp] = (int)used.size();
@@ -624,6 +731,14 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
             if (VgeTVector* n = out->GetNormals())
                 for (size_t i = 0; i < used.size(); ++i)
                     n[i] = normals[used[i]];
+        }
+        VgeTVector* partCornerNormals = nullptr;
+        if (cornerNormals) {
+            out->InitNormals(corners);
+            out->SetNormalsMappingMode(eBY_POLYGON_VERTEX);
+            VOxaLayerElementNormal* element = out->GetLayer(0) ? out->GetLayer(0)->GetNormals() : nullptr;
+            if (element != nullptr && element->GetDirectArray().GetCount() == corners)
+                partCornerNormals = out->GetNormals();
         }
         if (materialCount > 0) {
             out->InitMaterialIndices(eBY_POLYGON);
@@ -657,8 +772,10 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
                 out->GetLayer(0)->SetPolygonGroups(masks);
             }
         }
-        for (int p = starts[part]; p < starts[part + 1]; ++p) {
-            if (faces(p) == 0 || mesh->GetPolygonSize(p) > kMaxMeshItems) continue;
+        int corner = 0;
+        for (size_t i = starts[part]; i < starts[part + 1]; ++i) {
+            const Piece& piece = pieces[i];
+            const int p = piece.mPolygon;
             if (masks != nullptr) masks->GetDirectArray().Add((int)MaskOf(keptMasks, p));
             const int firstPoint = mesh->GetPolygonVertex(p, 0);
             int m = ElementItem(materialElement, materialMapping, p, firstPoint);
@@ -666,11 +783,15 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
             if (m < 0 || m >= materialCount) m = -1;
             int t = ElementItem(textureElement, textureMapping, p, firstPoint);
             if (t < 0 || t >= textureCount) t = -1;
-            out->BeginPolygon(m, t, -1);
-            for (int k = 0; k < mesh->GetPolygonSize(p); ++k) {
-                const int cp = mesh->GetPolygonVertex(p, k);
-                const int uv = uvCount > 0 && !uvByPoint ? mesh->GetTextureUVIndex(p, k) : -1;
+            // A polygon cut into triangles keeps no face flags of its own.
+            out->BeginPolygon(m, t, piece.mCorner < 0 ? mesh->GetPolygonGroup(p) : -1);
+            for (int k = 0; k < pieceSize(piece); ++k, ++corner) {
+                const int at = position(piece, k);
+                const int cp = mesh->GetPolygonVertex(p, at);
+                const int uv = uvCount > 0 && !uvByPoint ? mesh->GetTextureUVIndex(p, at) : -1;
                 out->AddPolygonVertex(local[(size_t)cp], uv >= 0 && uv < uvCount ? uv : -1);
+                if (partCornerNormals != nullptr)
+                    mesh->GetPolygonVertexNormal(p, at, partCornerNormals[corner]);
             }
             out->EndPolygon();
         }
@@ -685,9 +806,9 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     bool textured = mTextureMapping && mesh->GetTextureCount(0) > 0;
     const bool withUVs = WritesUVs(mesh);
     if (withUVs && mesh->GetTextureUVMappingMode() == eBY_POLYGON_VERTEX && mUVPerPolygon) {
-        if (VOxaMesh* unwelded = UnweldPolygonUVs(mesh)) {
-            *mesh = *unwelded;
-            mManager->DestroyNodeAttribute(unwelded);
+        if (VOxaMesh* welded = WeldPolygonUVs(mesh)) {
+            *mesh = *welded;
+            mManager->DestroyNodeAttribute(welded);
         }
     }
     const int pointCount = mesh->GetControlPointsCount();
@@ -888,12 +1009,16 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
         corners.resize((size_t)triangles * 3);
         VgeTriangulatePolygon(corners.data(), size, mesh->GetControlPoints(), mesh->GetControlPointsCount(),
                               mesh->GetPolygonVertices(p));
+        // A triangle read from a 3DS face keeps its flag word (hidden edges, wrap bits); other
+        // faces show all three edges.
+        uint16_t flags = 7;
+        if (size != 3 || !voxa_extras::FaceFlagsOfGroup3ds(mesh->GetPolygonGroup(p), flags)) flags = 7;
         for (int i = 0; i < triangles; ++i, ++face) {
             const int a = mesh->GetPolygonVertex(p, corners[(size_t)i * 3]);
             const int b = mesh->GetPolygonVertex(p, corners[(size_t)i * 3 + 1]);
             const int c = mesh->GetPolygonVertex(p, corners[(size_t)i * 3 + 2]);
-            record->mFaces[face] =
-                Ftk::Face{(uint16_t)vertexIndex(a), (uint16_t)vertexIndex(b), (uint16_t)vertexIndex(c), 7};
+            record->mFaces[face] = Ftk::Face{(uint16_t)vertexIndex(a), (uint16_t)vertexIndex(b),
+                                             (uint16_t)vertexIndex(c), flags};
             sources.push_back(
                 FaceSource{p,
                            {corners[(size_t)i * 3], corners[(size_t)i * 3 + 1], corners[(size_t)i * 3 + 2]},

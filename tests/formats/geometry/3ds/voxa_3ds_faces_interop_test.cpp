@@ -533,3 +533,281 @@ TEST(faces3ds_interop, FacesMeetingAtAHardCornerShareNoBit) {
     EXPECT_EQ(smooth, 2);  // the slanted edge, seen from both its ends
 #endif
 }
+
+#ifdef OXA_HAVE_LIB3DS
+namespace {
+
+// lib3ds's normal of every face corner, from the faces that share the corner's vertex and a
+// smoothing bit, as editors shade a file.
+std::vector<std::array<float, 3>> CornerNormals(Lib3dsMesh* mesh) {
+    std::vector<Lib3dsVector> normals((size_t)mesh->faces * 3 + 3);
+    lib3ds_mesh_calculate_normals(mesh, normals.data());
+    std::vector<std::array<float, 3>> out;
+    for (size_t i = 0; i < (size_t)mesh->faces * 3; ++i)
+        out.push_back({normals[i][0], normals[i][1], normals[i][2]});
+    return out;
+}
+
+double Degrees(const std::array<float, 3>& a, const std::array<float, 3>& b) {
+    const double d = (double)a[0] * b[0] + (double)a[1] * b[1] + (double)a[2] * b[2];
+    const double la = std::sqrt((double)a[0] * a[0] + (double)a[1] * a[1] + (double)a[2] * a[2]);
+    const double lb = std::sqrt((double)b[0] * b[0] + (double)b[1] * b[1] + (double)b[2] * b[2]);
+    return std::acos(std::max(-1.0, std::min(1.0, d / (la * lb)))) * 180.0 / kPi;
+}
+
+}  // namespace
+#endif
+
+TEST(faces3ds_interop, CornersShareVerticesAndFacesKeepTheirFlagsSoThatLib3dsShowsTheSource) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
+#else
+    ScratchDir dir("shared");
+    // A UV sphere of 12 x 6 quads: shared points, UVs per corner (a seam where u is 0 and 1)
+    // and the sphere's own normals per corner.
+    {
+        const std::string out = dir / "sphere.3ds";
+        const int around = 12, across = 6;
+        std::vector<VgeTVector> points;
+        auto index = [&](int i, int j) {
+            if (j == 0) return 0;
+            if (j == across) return 1;
+            return 2 + (j - 1) * around + i % around;
+        };
+        auto direction = [&](int i, int j) {
+            const double a = 2 * kPi * i / around, b = kPi * j / across;
+            return VgeTVector(std::sin(b) * std::cos(a), std::cos(b), -std::sin(b) * std::sin(a), 0);
+        };
+        points.push_back(VgeTVector(0, 1, 0, 1));
+        points.push_back(VgeTVector(0, -1, 0, 1));
+        for (int j = 1; j < across; ++j)
+            for (int i = 0; i < around; ++i) {
+                VgeTVector p = direction(i, j);
+                p[3] = 1;
+                points.push_back(p);
+            }
+        // Per polygon, its corners (point, i, j); a pole's corners are one.
+        std::vector<std::vector<std::array<int, 3>>> cells;
+        std::vector<std::vector<int>> polygons;
+        for (int j = 0; j < across; ++j)
+            for (int i = 0; i < around; ++i) {
+                std::vector<std::array<int, 3>> cell;
+                std::vector<int> polygon;
+                for (const auto& c : {std::array<int, 2>{i, j}, {i, j + 1}, {i + 1, j + 1}, {i + 1, j}}) {
+                    const int cp = index(c[0], c[1]);
+                    if (std::find(polygon.begin(), polygon.end(), cp) != polygon.end()) continue;
+                    polygon.push_back(cp);
+                    cell.push_back({cp, c[0], c[1]});
+                }
+                polygons.push_back(polygon);
+                cells.push_back(cell);
+            }
+        Session session;
+        VOxaMesh* mesh =
+            writer3ds::AddMesh(session.manager, session.scene->GetRootNode(), "Ball", points, polygons);
+        mesh->InitTextureUVIndices(eBY_POLYGON_VERTEX);
+        mesh->InitNormals(mesh->GetPolygonVertexCount());
+        int corner = 0;
+        for (size_t p = 0; p < cells.size(); ++p)
+            for (int k = 0; k < (int)cells[p].size(); ++k, ++corner) {
+                const std::array<int, 3>& c = cells[p][(size_t)k];
+                mesh->AddTextureUV(VgeVector2((double)c[1] / around, (double)c[2] / across));
+                mesh->SetTextureUVIndex((int)p, k, corner);
+                mesh->GetNormals()[corner] = points[(size_t)c[0]];
+                mesh->GetNormals()[corner][3] = 0;
+            }
+        VOxaTexture* texture = session.manager.CreateTexture("ball.bmp");
+        texture->SetFileName("ball.bmp");
+        mesh->AddTexture(texture, 0);
+        ASSERT_TRUE(session.Write(out));
+        Lib3dsOwner file(out);
+        ASSERT_TRUE(file.file);
+        Lib3dsMesh* ball = lib3ds_file_mesh_by_name(file.file, "Ball");
+        ASSERT_TRUE(ball);
+        // One vertex per point and UV: the points, the seam's second column and one per pole fan.
+        EXPECT_EQ(ball->points, (Lib3dsDword)(points.size() + (across - 1) + 2 * (around - 1)));
+        ASSERT_EQ(ball->texels, ball->points);
+        // A mesh made elsewhere shows every edge of its faces.
+        for (Lib3dsDword f = 0; f < ball->faces; ++f)
+            ASSERT_EQ(ball->faceL[f].flags, 7u) << f;
+        const std::vector<std::array<float, 3>> normals = CornerNormals(ball);
+        int checked = 0;
+        for (Lib3dsDword f = 0; f < ball->faces; ++f)
+            for (int k = 0; k < 3; ++k) {
+                const Lib3dsDword v = ball->faceL[f].points[k];
+                const float* p = ball->pointL[v].pos;
+                const float u = ball->texelL[v][0];
+                // Off the seam and the poles, each vertex is shaded as the smooth sphere there.
+                if (u == 0.0f || u == 1.0f || std::fabs(p[2]) > 0.99f) continue;
+                EXPECT_LT(Degrees(normals[(size_t)f * 3 + k], {p[0], p[1], p[2]}), 5.0) << "face " << f;
+                ++checked;
+            }
+        EXPECT_GT(checked, 200);
+    }
+    // A file whose masks 1, 2 and 3 meet at one vertex: lib3ds smooths the face of mask 2 with
+    // that of mask 3, which the reader gives a point of its own. The written file shades as the
+    // source and has its vertices.
+    {
+        const std::string in = dir / "fan.3ds", out = dir / "fan_out.3ds";
+        ASSERT_TRUE(ftkscene::WriteSceneFile(in, [](Ftk::Database* db) {
+            ftkscene::PutMeshSettings(db);
+            Ftk::Mesh* mesh = nullptr;
+            Ftk::InitMesh(&mesh, 5, 4, (uint32_t)(Ftk::kMeshSmoothing | Ftk::kMeshMapping));
+            std::strcpy(mesh->mName, "Fan");
+            mesh->mVertices = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0.2f}, {-1, 0, 0.4f}, {0, -1, 0}};
+            mesh->mMapping = {{0.5f, 0.5f}, {1, 0.5f}, {0.5f, 1}, {0, 0.5f}, {0.5f, 0}};
+            // Edge flags as editors write them: hidden quad diagonals, wrap bits.
+            mesh->mFaces = {{0, 1, 2, 3}, {0, 2, 3, 6}, {0, 3, 4, 5 | 8}, {0, 4, 1, 7 | 16}};
+            mesh->mSmoothing = {1, 2, 3, 0};
+            const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+            std::memcpy(mesh->mLocalAxes, identity, sizeof identity);
+            Ftk::WriteMesh(db, mesh);
+            Ftk::ReleaseMesh(&mesh);
+        }));
+        Session session;
+        ASSERT_TRUE(session.Read(in));
+        ASSERT_TRUE(session.Write(out));
+        Lib3dsOwner source(in), written(out);
+        ASSERT_TRUE(source.file && written.file);
+        Lib3dsMesh* a = lib3ds_file_mesh_by_name(source.file, "Fan");
+        Lib3dsMesh* b = lib3ds_file_mesh_by_name(written.file, "Fan");
+        ASSERT_TRUE(a && b);
+        EXPECT_EQ(b->points, a->points);
+        ASSERT_EQ(b->faces, a->faces);
+        const std::vector<std::array<float, 3>> na = CornerNormals(a), nb = CornerNormals(b);
+        for (Lib3dsDword f = 0; f < a->faces; ++f)
+            for (int k = 0; k < 3; ++k) {
+                const float* pa = a->pointL[a->faceL[f].points[k]].pos;
+                const float* pb = b->pointL[b->faceL[f].points[k]].pos;
+                // The written file is in centimetres.
+                for (int j = 0; j < 3; ++j)
+                    ASSERT_NEAR(pb[j], pa[j] * 2.54f, 1e-4) << f;
+                EXPECT_LT(Degrees(na[(size_t)f * 3 + k], nb[(size_t)f * 3 + k]), 0.01) << f << " " << k;
+            }
+        for (Lib3dsDword f = 0; f < a->faces; ++f)
+            EXPECT_EQ(b->faceL[f].flags, a->faceL[f].flags) << f;
+        // A second trip keeps them too.
+        const std::string again = dir / "fan_again.3ds";
+        Session second;
+        ASSERT_TRUE(second.Read(out));
+        ASSERT_TRUE(second.Write(again));
+        Lib3dsOwner third(again);
+        ASSERT_TRUE(third.file);
+        Lib3dsMesh* c = lib3ds_file_mesh_by_name(third.file, "Fan");
+        ASSERT_TRUE(c);
+        ASSERT_EQ(c->faces, a->faces);
+        EXPECT_EQ(c->points, a->points);
+        for (Lib3dsDword f = 0; f < a->faces; ++f)
+            EXPECT_EQ(c->faceL[f].flags, a->faceL[f].flags) << f;
+    }
+#endif
+}
+
+TEST(faces3ds_interop, ChunksOfUnexpectedLengthAreSkippedAndNoRangeIsMadeUp) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
+#else
+    ScratchDir dir("length");
+    // A file without keyframer: a shadow map size of 4 bytes (2 are its value), a master
+    // scale of 2 bytes (4 are its value), then a mesh of two triangles.
+    auto chunk = [](uint16_t tag, const std::string& data) {
+        std::string out(6, '\0');
+        const uint32_t length = (uint32_t)(6 + data.size());
+        out[0] = (char)(tag & 0xFF);
+        out[1] = (char)(tag >> 8);
+        for (int i = 0; i < 4; ++i)
+            out[(size_t)(2 + i)] = (char)((length >> (8 * i)) & 0xFF);
+        return out + data;
+    };
+    auto bytes = [](const void* data, size_t size) { return std::string((const char*)data, size); };
+    const float points[12] = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
+    const uint16_t faces[9] = {2, 0, 1, 2, 7, 0, 2, 3, 7};
+    const uint16_t four = 4;
+    const uint32_t version = 3;
+    const std::string mesh = chunk(
+        0x4000, std::string("Box", 4) + chunk(0x4100, chunk(0x4110, bytes(&four, 2) + bytes(points, 48)) +
+                                                          chunk(0x4120, bytes(faces, 18))));
+    const std::string data = chunk(0x3D3E, bytes(&version, 4)) +
+                             chunk(0x1420, std::string("\x00\x02\x00\x00", 4)) +
+                             chunk(0x0100, std::string("\x00\x00", 2)) + mesh;
+    const std::string file = chunk(0x4D4D, chunk(0x0002, bytes(&version, 4)) + chunk(0x3D3D, data));
+    const std::string in = dir / "odd.3ds", out = dir / "odd_out.3ds";
+    {
+        std::ofstream stream(in, std::ios::binary);
+        stream << file;
+    }
+    Session session;
+    VOxaReader3DS reader(&session.manager);
+    std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+    ASSERT_TRUE(reader.FileOpen(in.c_str()) && reader.Read(session.scene, options.get()));
+    const std::string messages = reader.GetMessageText().Buffer();
+    reader.FileClose();
+    EXPECT_NE(messages.find("0x1420"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("0x0100"), std::string::npos) << messages;
+    ASSERT_TRUE(session.Node("Box"));
+    ASSERT_TRUE(session.Write(out));
+
+    Lib3dsOwner source(in), written(out);
+    ASSERT_TRUE(source.file && written.file);
+    Lib3dsMesh* box = lib3ds_file_mesh_by_name(written.file, "Box");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->faces, 2u);
+    // The range lib3ds gives the source (none in the file) is the written one.
+    EXPECT_EQ(written.file->frames, source.file->frames);
+    EXPECT_EQ(written.file->segment_from, source.file->segment_from);
+    EXPECT_EQ(written.file->segment_to, source.file->segment_to);
+#endif
+}
+
+TEST(faces3ds_interop, APolygonOfMoreCornersThanAnObjectHoldsIsSplitIntoObjects) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
+#else
+    ScratchDir dir("huge");
+    const std::string out = dir / "huge.3ds";
+    // A disc of radius 1 with 70,000 corners, one polygon, a hard-edged normal per corner.
+    const int n = 70000;
+    std::vector<VgeTVector> points;
+    std::vector<int> polygon;
+    for (int i = 0; i < n; ++i) {
+        const double a = 2 * kPi * i / n;
+        points.push_back(VgeTVector(std::cos(a), 0, -std::sin(a), 1));
+        polygon.push_back(i);
+    }
+    Session session;
+    VOxaMesh* mesh =
+        writer3ds::AddMesh(session.manager, session.scene->GetRootNode(), "Disc", points, {polygon});
+    VOxaMaterial* material = session.manager.CreateMaterial("Slate");
+    mesh->AddMaterial(material, 0);
+    ASSERT_TRUE(session.Write(out));
+    EXPECT_EQ(session.messages.find("not written"), std::string::npos) << session.messages;
+    Lib3dsOwner file(out);
+    ASSERT_TRUE(file.file);
+    // The parts' faces cover the disc once: n - 2 triangles whose areas sum to the polygon's.
+    const double expected = 0.5 * n * std::sin(2 * kPi / n);
+    long faces = 0;
+    double area = 0;
+    int objects = 0;
+    for (Lib3dsMesh* m = file.file->meshes; m; m = m->next) {
+        ++objects;
+        const std::string name = m->name;
+        EXPECT_TRUE(name == "Disc" || name.rfind("Disc_", 0) == 0) << name;
+        EXPECT_LE(m->points, 65535u);
+        EXPECT_LE(m->faces, 65535u);
+        faces += m->faces;
+        for (Lib3dsDword f = 0; f < m->faces; ++f) {
+            EXPECT_STREQ(m->faceL[f].material, "Slate");
+            const float* a = m->pointL[m->faceL[f].points[0]].pos;
+            const float* b = m->pointL[m->faceL[f].points[1]].pos;
+            const float* c = m->pointL[m->faceL[f].points[2]].pos;
+            // Facing +z in the file (the scene's +y).
+            area += 0.5 * (((double)b[0] - a[0]) * ((double)c[1] - a[1]) -
+                           ((double)b[1] - a[1]) * ((double)c[0] - a[0]));
+        }
+    }
+    EXPECT_EQ(objects, 2);
+    EXPECT_EQ(faces, n - 2);
+    EXPECT_NEAR(area, expected, 1e-4);
+    EXPECT_TRUE(lib3ds_file_mesh_by_name(file.file, "Disc_2"));
+#endif
+}

@@ -634,7 +634,7 @@ TEST(writer3ds_materials, MappingCoordinatesByControlPointAndByPolygonVertex) {
     EXPECT_FLOAT_EQ(c->mMapping[3].v, 0.625f);
 }
 
-TEST(writer3ds_materials, UnweldGivesEveryCornerItsPointAndSwapsUV) {
+TEST(writer3ds_materials, WeldGivesEveryCornerItsPointAndSwapsUV) {
     Rig rig;
     VOxaMesh* mesh = AddMesh(rig.manager, rig.Root(), "U", Square(), {});
     VOxaTexture* texture = AddTexture(rig.manager, mesh, "s.bmp");
@@ -648,7 +648,7 @@ TEST(writer3ds_materials, UnweldGivesEveryCornerItsPointAndSwapsUV) {
     mesh->AddPolygonVertex(1, 1);
     mesh->AddPolygonVertex(2, 5);  // dangling UV index
     mesh->EndPolygon();
-    VOxaMesh* out = rig.writer.UnweldPolygonUVs(mesh);
+    VOxaMesh* out = rig.writer.WeldPolygonUVs(mesh);
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(out->GetControlPointsCount(), 3);
     EXPECT_EQ(out->GetTextureUVMappingMode(), 1);
