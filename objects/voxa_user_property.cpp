@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "objects/voxa_object.h"
 #include "objects/vproperty.h"
 
 #if defined(__has_feature)
@@ -81,6 +82,8 @@ VOxaUserProperty::VOxaUserProperty(VOxaSdkManager* owner, const char* name, cons
     : mOwner(owner), mRecord(MakeRecord(name, TypeOfName(typeName))) {}
 
 VOxaUserProperty::~VOxaUserProperty() {
+    // The object that lists the handle stops listing it.
+    if (mHolder) mHolder->ForgetUserProperty(this);
     std::free(mRecord);
 }
 

@@ -7,6 +7,7 @@
 #include <oxa/base/oxa_export.h>
 #include <oxa/base/vstring.h>
 
+class VOxaObject;
 class VOxaSdkManager;
 class VOxaPropertyHandler;
 class VProperty;
@@ -89,6 +90,9 @@ public:
     static void operator delete(void* memory, const std::nothrow_t&) noexcept;
 
 private:
+    friend class VOxaObject;
+    friend class VOxaSdkManager;
+
     // The name, type and flags of an unbound record, on the heap with the name's characters.
     struct Record;
     // A record named `name` of type `type` without flags; null when memory ran out.
@@ -100,6 +104,8 @@ private:
     // Null for a handle made bound whose flags were never set, which has its property's name and
     // type: an object makes one of those for each of its properties.
     Record* mRecord = nullptr;
+    // The one object that lists the handle, null when none does.
+    VOxaObject* mHolder = nullptr;
 };
 
 #endif  // OXA_OBJECTS_VOXA_USER_PROPERTY_H
