@@ -454,7 +454,15 @@ void VOxaSdkManager::DestroyAllObjects() {
     DrainRegistry(mTextures, [this](VOxaTexture* texture) { DeleteTakeObject(texture, true); });
     DrainRegistry(mVideos, [this](VOxaVideo* video) { DeleteTakeObject(video, true); });
     DestroyAllPoses();
+    // A handle leaves the list of the object that lists it as it is deleted.
+    DrainRegistry(mUserProperties, [](VOxaUserProperty* userProperty) { delete userProperty; });
     DrainRegistry(mGenericNodes, [this](VOxaGenericNode* node) { DeleteTakeObject(node, false); });
+    DrainRegistry(mThumbnails, [](VOxaThumbnail* thumbnail) { delete thumbnail; });
+    DrainRegistry(mSceneInfos, [](VOxaSceneInfo* sceneInfo) { delete sceneInfo; });
+    DestroyAllGeometryConverters();
+    DrainRegistry(mImageConverters, [](VImageConverter* converter) { delete converter; });
+    DrainRegistry(mExporters, [](VOxaExporter* exporter) { delete exporter; });
+    DrainRegistry(mImporters, [](VOxaImporter* importer) { delete importer; });
     // The constraints, characters and deformers, last listed first.
     for (int i = mObjects->GetCount(); i-- > 0;) {
         VPlug* entry = mObjects->Get(i);
@@ -466,15 +474,6 @@ void VOxaSdkManager::DestroyAllObjects() {
         DeleteTakeObject(object, false);
     }
     mListedObjects.clear();
-    // Handles left are listed by no object of this manager; one that another manager's object
-    // lists leaves that list as it is deleted.
-    DrainRegistry(mUserProperties, [](VOxaUserProperty* userProperty) { delete userProperty; });
-    DrainRegistry(mThumbnails, [](VOxaThumbnail* thumbnail) { delete thumbnail; });
-    DrainRegistry(mSceneInfos, [](VOxaSceneInfo* sceneInfo) { delete sceneInfo; });
-    DestroyAllGeometryConverters();
-    DrainRegistry(mImageConverters, [](VImageConverter* converter) { delete converter; });
-    DrainRegistry(mExporters, [](VOxaExporter* exporter) { delete exporter; });
-    DrainRegistry(mImporters, [](VOxaImporter* importer) { delete importer; });
 }
 
 void VOxaSdkManager::DestroyAllScenes() {
