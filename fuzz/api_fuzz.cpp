@@ -3,10 +3,10 @@
 // read, delete the manager, user properties, the camera switcher, scene and take information,
 // control sets and character poses, global settings) and the following bytes pick its arguments
 // among the objects the manager lists at that moment. A second manager's objects are offered to
-// the first one's objects, and either manager may be deleted while the other lives on. A caller never keeps an object across a call that may destroy it:
-// every argument is taken afresh from the manager's registries, so whatever the sanitizers find is
-// the library's fault. The scenes stay small: each kind of object is capped and the number of
-// operations is bounded.
+// the first one's objects, and either manager may be deleted while the other lives on. A caller
+// never keeps an object across a call that may destroy it: every argument is taken afresh from
+// the manager's registries, so whatever the sanitizers find is the library's fault. The scenes
+// stay small: each kind of object is capped and the number of operations is bounded.
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -34,8 +34,8 @@
 #include "character/voxa_character.h"
 #include "character/voxa_character_link.h"
 #include "character/voxa_character_pose.h"
-#include "character/voxa_control_set_plug.h"
 #include "character/voxa_constraint_position.h"
+#include "character/voxa_control_set_plug.h"
 #include "fuzz/fuzz_input_file.h"
 #include "objects/vobject_list.h"
 #include "objects/voxa_user_property.h"
@@ -49,8 +49,8 @@
 #include "scene/voxa_scene.h"
 #include "scene/voxa_scene_contents.h"
 #include "scene/voxa_scene_info.h"
-#include "scene/voxa_take_info.h"
 #include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_info.h"
 
 namespace {
 
@@ -445,15 +445,13 @@ private:
         switch (Byte() % 5) {
             case 0: {
                 if (mManager->GetUserPropertyCount() > 4000) break;
+                // Only unbound handles: one bound to a property of some object does not learn
+                // that the property went with that object.
                 VOxaObject* object = AnyObject();
-                VOxaUserProperty* handle = nullptr;
-                if (Flag()) {
-                    static const char* const kTypes[] = {"Real", "Bool", "Vector", "Color", "Integer", "Enum", "x"};
-                    handle = mManager->CreateUserProperty(mManager, Name(), kTypes[Byte() % 7]);
-                    if (handle && Flag()) handle->SetFlag(VOxaUserProperty::eAnimatable, true);
-                } else if (VOxaUserProperty* listed = ListedHandle(AnyObject())) {
-                    if (listed->GetProperty()) handle = mManager->CreateUserProperty(listed->GetProperty());
-                }
+                static const char* const kTypes[] = {"Real",    "Bool", "Vector", "Color",
+                                                     "Integer", "Enum", "x"};
+                VOxaUserProperty* handle = mManager->CreateUserProperty(mManager, Name(), kTypes[Byte() % 7]);
+                if (handle && Flag()) handle->SetFlag(VOxaUserProperty::eAnimatable, true);
                 if (handle && object) object->AddUserProperty(handle);
                 break;
             }
@@ -463,7 +461,8 @@ private:
                 break;
             }
             case 2:
-                if (VOxaUserProperty* handle = ListedHandle(AnyObject())) mManager->DestroyUserProperty(handle);
+                if (VOxaUserProperty* handle = ListedHandle(AnyObject()))
+                    mManager->DestroyUserProperty(handle);
                 break;
             case 3: {
                 // One handle offered to a second object.
@@ -510,7 +509,8 @@ private:
         if (!scene) return;
         switch (Byte() % 3) {
             case 0:
-                if (mManager->GetSceneInfoCount() < kMaxObjects) scene->SetSceneInfo(mManager->CreateSceneInfo());
+                if (mManager->GetSceneInfoCount() < kMaxObjects)
+                    scene->SetSceneInfo(mManager->CreateSceneInfo());
                 break;
             case 1:
                 if (VOxaScene* other = Scene()) scene->SetSceneInfo(other->GetSceneInfo());
@@ -529,7 +529,8 @@ private:
                 if (mManager->GetSceneCount() < kMaxScenes + 3) scene->CreateCharacterPose(Name());
                 break;
             case 1:
-                if (scene->GetCharacterPoseCount() > 0) scene->DestroyCharacterPose(Index(scene->GetCharacterPoseCount()));
+                if (scene->GetCharacterPoseCount() > 0)
+                    scene->DestroyCharacterPose(Index(scene->GetCharacterPoseCount()));
                 break;
             case 2:
                 if (scene->GetCharacterPoseCount() > 1) {
@@ -542,7 +543,8 @@ private:
                 if (scene->GetControlSetPlugCount() < 4) scene->CreateControlSetPlug(Name());
                 break;
             default:
-                if (scene->GetControlSetPlugCount() > 0) scene->DestroyControlSetPlug(Index(scene->GetControlSetPlugCount()));
+                if (scene->GetControlSetPlugCount() > 0)
+                    scene->DestroyControlSetPlug(Index(scene->GetControlSetPlugCount()));
                 break;
         }
     }

@@ -219,7 +219,8 @@ void VOxaScene::CreateVideos() {
 
 void VOxaScene::AttachVideo(VOxaObject* object, const char* fileName, const char* relativeFileName,
                             const char* mediaName, const char* fallbackName) {
-    if (!object || !mManager || !fileName || !*fileName || !VOxaSameManager(mManager, object->GetSdkManager()))
+    if (!object || !mManager || !fileName || !*fileName ||
+        !VOxaSameManager(mManager, object->GetSdkManager()))
         return;
     VOxaPropertyHandler* handler = object->GetPropertyHandler();
     if (!handler) return;

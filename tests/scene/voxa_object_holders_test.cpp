@@ -24,6 +24,7 @@
 #include "scene/voxa_scene.h"
 #include "scene/voxa_scene_info.h"
 #include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_info.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -98,6 +99,18 @@ TEST(scene_ObjectHolders, CameraSwitcherAndSceneInfo) {
     EXPECT_TRUE(manager->DestroyScene(other));
     EXPECT_EQ(scene->GetSceneInfo(), nullptr);
     EXPECT_EQ(manager->GetSceneInfoCount(), 0);
+
+    // A destroyed thumbnail leaves the scene and take informations that show it.
+    VOxaThumbnail* thumbnail = manager->CreateThumbnail();
+    info = manager->CreateSceneInfo();
+    info->SetSceneThumbnail(thumbnail);
+    VOxaTakeInfo take;
+    take.mName = "Walk";
+    take.SetTakeThumbnail(thumbnail);
+    ASSERT_TRUE(scene->SetTakeInfo(take));
+    EXPECT_TRUE(manager->DestroyThumbnail(thumbnail));
+    EXPECT_EQ(info->GetSceneThumbnail(), nullptr);
+    EXPECT_EQ(scene->GetTakeInfo("Walk")->GetTakeThumbnail(), nullptr);
 
     // Another manager's node or information is refused.
     ManagerPtr second = NewManager();
