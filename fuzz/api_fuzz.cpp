@@ -445,19 +445,25 @@ private:
         switch (Byte() % 5) {
             case 0: {
                 if (mManager->GetUserPropertyCount() > 4000) break;
-                // Only unbound handles: one bound to a property of some object does not learn
-                // that the property went with that object.
                 VOxaObject* object = AnyObject();
-                static const char* const kTypes[] = {"Real",    "Bool", "Vector", "Color",
-                                                     "Integer", "Enum", "x"};
-                VOxaUserProperty* handle = mManager->CreateUserProperty(mManager, Name(), kTypes[Byte() % 7]);
-                if (handle && Flag()) handle->SetFlag(VOxaUserProperty::eAnimatable, true);
+                VOxaUserProperty* handle = nullptr;
+                if (Flag()) {
+                    static const char* const kTypes[] = {"Real",    "Bool", "Vector", "Color",
+                                                         "Integer", "Enum", "x"};
+                    handle = mManager->CreateUserProperty(mManager, Name(), kTypes[Byte() % 7]);
+                    if (handle && Flag()) handle->SetFlag(VOxaUserProperty::eAnimatable, true);
+                } else if (VOxaUserProperty* listed = ListedHandle(AnyObject())) {
+                    // A handle bound to another object's property, which may go first.
+                    if (listed->GetProperty()) handle = mManager->CreateUserProperty(listed->GetProperty());
+                }
                 if (handle && object) object->AddUserProperty(handle);
                 break;
             }
             case 1: {
                 VOxaObject* object = AnyObject();
-                if (VOxaUserProperty* handle = ListedHandle(object)) object->RemoveUserProperty(handle);
+                if (VOxaUserProperty* handle = ListedHandle(object)) {
+                    if (object) object->RemoveUserProperty(handle);
+                }
                 break;
             }
             case 2:

@@ -66,6 +66,20 @@ public:
     // Changes whenever any handle is bound or unbound; lookups by property keyed on it.
     static unsigned GetBindingStamp();
 
+    // While a scope is open on a thread, the handles the manager makes are an object's own, which
+    // the object lists and which go with it; any other bound handle is unbound when its property
+    // is destroyed (PropertyGone), whoever destroys it.
+    class OwnHandleScope {
+    public:
+        OwnHandleScope();
+        ~OwnHandleScope();
+        OwnHandleScope(const OwnHandleScope&) = delete;
+        OwnHandleScope& operator=(const OwnHandleScope&) = delete;
+    };
+    static bool InOwnHandleScope();
+    // Unbinds every tracked handle bound to `property`, which is being destroyed.
+    static void PropertyGone(const VProperty* property);
+
     // While a Block is open on a thread, the handles made there share one allocation of room
     // for `count` handles instead of one allocation each (an object makes a handle for each of
     // its properties at once); once the room is used up they come from the heap again. Handles
@@ -104,8 +118,14 @@ private:
     // Null for a handle made bound whose flags were never set, which has its property's name and
     // type: an object makes one of those for each of its properties.
     Record* mRecord = nullptr;
+    // Registers the bound handle to be unbound when its property goes (a handle made outside an
+    // OwnHandleScope, or bound later).
+    void Track();
+    void Untrack();
+
     // The one object that lists the handle, null when none does.
     VOxaObject* mHolder = nullptr;
+    bool mTracked = false;
 };
 
 #endif  // OXA_OBJECTS_VOXA_USER_PROPERTY_H

@@ -535,6 +535,8 @@ VOxaUserProperty* VOxaSdkManager::CreateUserProperty(VProperty* property) {
     MakeAllPendingHandles();
     VOxaUserProperty* userProperty = NewUserProperty(property);
     mUserProperties.Append(userProperty);
+    // A handle a program binds may outlive the property (it goes with its object).
+    if (userProperty && !VOxaUserProperty::InOwnHandleScope()) userProperty->Track();
     return userProperty;
 }
 

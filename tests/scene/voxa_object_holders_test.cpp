@@ -107,6 +107,7 @@ TEST(scene_ObjectHolders, CameraSwitcherAndSceneInfo) {
     VOxaTakeInfo take;
     take.mName = "Walk";
     take.SetTakeThumbnail(thumbnail);
+    ASSERT_TRUE(scene->CreateTake("Walk"));
     ASSERT_TRUE(scene->SetTakeInfo(take));
     EXPECT_TRUE(manager->DestroyThumbnail(thumbnail));
     EXPECT_EQ(info->GetSceneThumbnail(), nullptr);
@@ -169,6 +170,23 @@ TEST(scene_ObjectHolders, UserPropertyHandlesHaveOneHolder) {
     EXPECT_NE(other->FindUserPropertyByName("Size"), nullptr);
     EXPECT_TRUE(manager->DestroyNode(node));
     EXPECT_NE(other->FindUserPropertyByName("Size"), nullptr);
+
+    // A handle bound to a property of an object that goes is unbound with it.
+    VOxaNode* owner = manager->CreateNode("Owner");
+    VOxaUserProperty* record = manager->CreateUserProperty(manager.get(), "Speed", "Real");
+    owner->AddUserProperty(record);
+    ASSERT_NE(record->GetProperty(), nullptr);
+    VOxaUserProperty* bound = manager->CreateUserProperty(record->GetProperty());
+    VOxaUserProperty* boundToOwn =
+        manager->CreateUserProperty(owner->GetNodeProperties()->FindProperty("Lcl Rotation"));
+    ASSERT_NE(boundToOwn->GetProperty(), nullptr);
+    EXPECT_TRUE(owner->RemoveUserProperty(record));
+    EXPECT_EQ(bound->GetProperty(), nullptr);
+    EXPECT_TRUE(manager->DestroyNode(owner));
+    EXPECT_EQ(boundToOwn->GetProperty(), nullptr);
+    EXPECT_STREQ(boundToOwn->GetName(), "");
+    EXPECT_STREQ(bound->GetName(), "");
+    EXPECT_EQ(manager->GetUserProperty("Speed"), record) << "the unbound record keeps its name";
 
     // Another manager's handle, listed by this manager's node, outlives neither.
     ManagerPtr second = NewManager();
