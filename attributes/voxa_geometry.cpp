@@ -14,6 +14,7 @@
 #include "attributes/voxa_shape.h"
 #include "base/vge_euler.h"
 #include "objects/voxa_property_handler.h"
+#include "objects/voxa_same_manager_internal.h"
 #include "objects/vproperty.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_sdk_manager.h"
@@ -199,6 +200,7 @@ VOxaLink* VOxaGeometry::GetLink(int index) {
 }
 
 int VOxaGeometry::AddLink(VOxaLink* link) {
+    if (link && !VOxaSameManager(GetSdkManager(), link->mManager)) return -1;
     const int index = mLinks.Add(link);
     if (index >= 0 && link != nullptr) ++link->mHolderCount;
     return index;
@@ -257,7 +259,7 @@ int VOxaGeometry::AddShape(VOxaShape* shape, const char* name) {
         mError.SetLastErrorID(eParameterIsNull);
         return -1;
     }
-    if (mShapes.Find(shape) >= 0) {
+    if (mShapes.Find(shape) >= 0 || !VOxaSameManager(GetSdkManager(), shape->GetSdkManager())) {
         mError.SetLastErrorID(eShapeAlreadyAdded);
         return -1;
     }

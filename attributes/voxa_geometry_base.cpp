@@ -10,6 +10,7 @@
 #include "base/vallocation_hook.h"
 #include "objects/vclass_info.h"
 #include "objects/voxa_property_handler.h"
+#include "objects/voxa_same_manager_internal.h"
 #include "objects/vplug.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene_contents.h"
@@ -200,7 +201,7 @@ VOxaLayer* VOxaLayerContainer::MakeLayer(int layer) {
 
 int VOxaLayerContainer::AddMaterial(VOxaMaterial* material, int layerIndex) {
     // A null entry would only be a hole in the array that every user must step around.
-    if (material == nullptr) return -1;
+    if (material == nullptr || !VOxaSameManager(GetSdkManager(), material->GetSdkManager())) return -1;
     VOxaLayer* layer = MakeLayer(layerIndex);
     if (layer == nullptr) return -1;
     VOxaLayerElementMaterial* element = layer->GetMaterials();
@@ -217,7 +218,7 @@ int VOxaLayerContainer::AddMaterial(VOxaMaterial* material, int layerIndex) {
 }
 
 int VOxaLayerContainer::AddTexture(VOxaTexture* texture, int layerIndex) {
-    if (texture == nullptr) return -1;
+    if (texture == nullptr || !VOxaSameManager(GetSdkManager(), texture->GetSdkManager())) return -1;
     VOxaLayer* layer = MakeLayer(layerIndex);
     if (layer == nullptr) return -1;
     VOxaLayerElementTexture* element = layer->GetTextures();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "attributes/voxa_deformer.h"
+#include "objects/voxa_same_manager_internal.h"
 #include "scene/voxa_node.h"
 
 VOxaLink::VOxaLink() {
@@ -33,12 +34,13 @@ void VOxaLink::Init() {
 }
 
 void VOxaLink::SetLink(VOxaNode* node) {
-    if (!node) return;
+    if (!node || !VOxaSameManager(mManager, node->GetSdkManager())) return;
     mLink = node;
     mLinkName = node->GetName();
 }
 
 void VOxaLink::SetAssociateModel(VOxaNode* node) {
+    if (node && !VOxaSameManager(mManager, node->GetSdkManager())) return;
     mAssociateModel = node;
     mAssociateModelName = node ? node->GetName() : "";
 }

@@ -9,6 +9,7 @@
 
 class VOxaDeformer;
 class VOxaNode;
+class VOxaSdkManager;
 
 // One cluster of a skin: binds a set of control points of a geometry, each with a weight, to a
 // driving node (usually a bone). It keeps the transforms needed to deform the geometry, each
@@ -133,6 +134,8 @@ private:
     // How many entries of geometries' link lists hold this link (kept by VOxaGeometry), so that
     // destroying a link nobody holds looks at no geometry.
     int mHolderCount = 0;
+    // The manager that made the link (CreateLink), null for one made otherwise.
+    VOxaSdkManager* mManager = nullptr;
     int mLinkMode = eAdditive;
     VOxaNode* mAssociateModel = nullptr;
     VString mAssociateModelName;

@@ -121,6 +121,8 @@ void CopyCharacterRemapped(const VOxaCharacter& source, VOxaCharacter& destinati
 
 VOxaCharacterPose::VOxaCharacterPose(VOxaSdkManager* manager, const char* name) : VOxaObject(manager, name) {
     if (manager) mScene = manager->CreateScene();
+    // The scene is listed with the manager's scenes, but only the pose destroys it.
+    if (mScene) mScene->mOwnerPose = this;
     Reset();
 }
 
@@ -131,6 +133,7 @@ VOxaCharacterPose::~VOxaCharacterPose() {
     while (mScene->GetCharacterCount() > 0) {
         if (!mScene->DestroyCharacter(0)) break;
     }
+    mScene->mOwnerPose = nullptr;
     manager->DestroyScene(mScene, true);
     mScene = nullptr;
 }

@@ -32,7 +32,11 @@ public:
     VOxaCharacter* GetCharacter() const;
 
 private:
+    friend class VOxaSdkManager;
+
     void Reset();
+    // The manager deleted the private scene (it is deleting every object).
+    void ForgetScene() { mScene = nullptr; }
 
     VOxaScene* mScene = nullptr;
 };

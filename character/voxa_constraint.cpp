@@ -171,6 +171,7 @@ bool VOxaConstraint::AddSourceWithProperty(VPropertyObjectList* list, VOxaObject
     // on each addition would make many additions quadratic.
     CreatePropertyChannels(property, GetCurrentTakeNode());
     if (!FindUserPropertyByProperty(property)) {
+        VOxaUserProperty::OwnHandleScope own;
         if (VOxaUserProperty* handle = CreateUserProperty(property)) {
             AddUserProperty(handle);
             handle->SetChangeListener(block);

@@ -147,6 +147,7 @@ void VOxaConstraintParent::AddSource(VOxaObject* object, double weight) {
         property->SetValue(zero);
         CreatePropertyChannels(property, GetCurrentTakeNode());
         if (!FindUserPropertyByProperty(property)) {
+            VOxaUserProperty::OwnHandleScope own;
             if (VOxaUserProperty* handle = CreateUserProperty(property)) {
                 AddUserProperty(handle);
                 handle->SetChangeListener(mProperties);

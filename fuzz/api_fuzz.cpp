@@ -1,14 +1,17 @@
 // Drives the public scene API in an order decoded from the input: each byte picks an operation
 // (create, destroy, attach, detach, re-parent, rename, copy, link, take, clear, convert, write,
-// read, delete the manager) and the following bytes pick its arguments among the objects the
-// manager lists at that moment. A caller never keeps an object across a call that may destroy it:
-// every argument is taken afresh from the manager's registries, so whatever the sanitizers find is
-// the library's fault. The scenes stay small: each kind of object is capped and the number of
-// operations is bounded.
+// read, delete the manager, user properties, the camera switcher, scene and take information,
+// control sets and character poses, global settings) and the following bytes pick its arguments
+// among the objects the manager lists at that moment. A second manager's objects are offered to
+// the first one's objects, and either manager may be deleted while the other lives on. A caller
+// never keeps an object across a call that may destroy it: every argument is taken afresh from
+// the manager's registries, so whatever the sanitizers find is the library's fault. The scenes
+// stay small: each kind of object is capped and the number of operations is bounded.
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "attributes/voxa_camera.h"
 #include "attributes/voxa_deformer.h"
@@ -30,9 +33,13 @@
 #include "attributes/voxa_video.h"
 #include "character/voxa_character.h"
 #include "character/voxa_character_link.h"
+#include "character/voxa_character_pose.h"
 #include "character/voxa_constraint_position.h"
+#include "character/voxa_control_set_plug.h"
 #include "fuzz/fuzz_input_file.h"
 #include "objects/vobject_list.h"
+#include "objects/voxa_user_property.h"
+#include "objects/vproperty.h"
 #include "oxa_codec/voxa_exporter.h"
 #include "oxa_codec/voxa_importer.h"
 #include "oxa_codec/voxa_io_formats.h"
@@ -41,7 +48,9 @@
 #include "scene/voxa_node_attribute.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_scene_contents.h"
+#include "scene/voxa_scene_info.h"
 #include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_info.h"
 
 namespace {
 
@@ -64,7 +73,10 @@ const char* const kWriteExtensions[] = {"obj", "3ds", "dxf", "bvh", "htr", "trc"
 class Driver {
 public:
     Driver(const uint8_t* data, size_t size) : mData(data), mSize(size) {}
-    ~Driver() { delete mManager; }
+    ~Driver() {
+        delete mManager;
+        delete mOther;
+    }
 
     void Run() {
         NewManager();
@@ -143,6 +155,10 @@ private:
         if (!mManager) {
             NewManager();
             if (!mManager) return;
+        }
+        if (op >= 200) {
+            MoreStep(op - 200);
+            return;
         }
         switch (op % 40) {
             case 0:
@@ -339,6 +355,363 @@ private:
                 mManager->DestroyAllObjects();
                 break;
         }
+    }
+
+    // The operations on the kinds of object the first forty leave out.
+    void MoreStep(uint8_t op) {
+        switch (op % 10) {
+            case 0:
+                UserPropertyOperation();
+                break;
+            case 1:
+                CameraSwitcherOperation();
+                break;
+            case 2:
+                SceneInfoOperation();
+                break;
+            case 3:
+                CharacterPoseOperation();
+                break;
+            case 4:
+                TwoManagers();
+                break;
+            case 5:
+                CrossLink();
+                break;
+            case 6:
+                SurfaceOperation();
+                break;
+            case 7: {
+                VOxaScene* scene = Scene();
+                if (!scene) break;
+                VOxaGlobalCameraSettings& cameras = scene->GetGlobalCameraSettings();
+                if (Flag()) {
+                    cameras.RestoreDefaultSettings();
+                } else if (VOxaNode* node = cameras.GetProducerTopNode()) {
+                    mManager->DestroyNode(node, Flag());
+                }
+                scene->GetGlobalLightSettings();
+                scene->GetGlobalTimeSettings();
+                break;
+            }
+            case 8:
+                if (Byte() & 1) {
+                    if (mManager->GetVideoCount() < kMaxObjects) mManager->CreateVideo(Name());
+                } else if (VOxaScene* scene = Scene()) {
+                    WriteAndReadTwice(scene);
+                }
+                break;
+            default: {
+                VOxaScene* scene = Scene();
+                if (!scene) break;
+                VOxaTakeInfo info;
+                info.mName = Name();
+                if (Flag() && mManager->GetThumbnailCount() < kMaxObjects)
+                    info.SetTakeThumbnail(mManager->CreateThumbnail());
+                scene->SetTakeInfo(info);
+                if (VOxaTakeInfo* held = scene->GetTakeInfo(Name())) {
+                    held->mComments = "c";
+                    if (VOxaThumbnail* thumbnail = held->GetTakeThumbnail()) {
+                        thumbnail->GetThumbnailImage();
+                        if (Flag()) mManager->DestroyThumbnail(thumbnail);
+                    }
+                }
+                break;
+            }
+        }
+    }
+
+    // A handle among those the objects list, or the manager's named one.
+    VOxaUserProperty* ListedHandle(VOxaObject* object) {
+        if (!object) return mManager->GetUserProperty(Name());
+        int n = object->GetUserPropertyCount();
+        return n ? object->GetUserProperty(Index(n)) : nullptr;
+    }
+    // A node, material, texture or listed object.
+    VOxaObject* AnyObject() {
+        switch (Byte() % 4) {
+            case 0:
+                return Node();
+            case 1:
+                return Material();
+            case 2:
+                return Texture();
+            default:
+                return Listed();
+        }
+    }
+
+    void UserPropertyOperation() {
+        switch (Byte() % 5) {
+            case 0: {
+                if (mManager->GetUserPropertyCount() > 4000) break;
+                VOxaObject* object = AnyObject();
+                VOxaUserProperty* handle = nullptr;
+                if (Flag()) {
+                    static const char* const kTypes[] = {"Real",    "Bool", "Vector", "Color",
+                                                         "Integer", "Enum", "x"};
+                    handle = mManager->CreateUserProperty(mManager, Name(), kTypes[Byte() % 7]);
+                    if (handle && Flag()) handle->SetFlag(VOxaUserProperty::eAnimatable, true);
+                } else if (VOxaUserProperty* listed = ListedHandle(AnyObject())) {
+                    // A handle bound to another object's property, which may go first.
+                    if (listed->GetProperty()) handle = mManager->CreateUserProperty(listed->GetProperty());
+                }
+                if (handle && object) object->AddUserProperty(handle);
+                break;
+            }
+            case 1: {
+                VOxaObject* object = AnyObject();
+                if (VOxaUserProperty* handle = ListedHandle(object)) {
+                    if (object) object->RemoveUserProperty(handle);
+                }
+                break;
+            }
+            case 2:
+                if (VOxaUserProperty* handle = ListedHandle(AnyObject()))
+                    mManager->DestroyUserProperty(handle);
+                break;
+            case 3: {
+                // One handle offered to a second object.
+                VOxaUserProperty* handle = ListedHandle(AnyObject());
+                VOxaObject* object = AnyObject();
+                if (handle && object) object->AddUserProperty(handle);
+                break;
+            }
+            default:
+                if (VOxaUserProperty* handle = ListedHandle(AnyObject())) {
+                    double x, y, z;
+                    handle->GetVector(x, y, z);
+                    handle->SetVector(1, 2, 3);
+                    handle->GetName();
+                }
+                break;
+        }
+    }
+
+    void CameraSwitcherOperation() {
+        VOxaScene* scene = Scene();
+        if (!scene) return;
+        switch (Byte() % 3) {
+            case 0:
+                scene->SetCameraSwitcher(Flag() ? Node() : nullptr);
+                break;
+            case 1: {
+                VOxaNode* switcher = scene->GetCameraSwitcher();
+                VOxaNode* node = Node();
+                if (switcher && node) Flag() ? switcher->AddChild(node) : node->AddChild(switcher);
+                break;
+            }
+            default:
+                if (VOxaNode* switcher = scene->GetCameraSwitcher()) {
+                    if (switcher->GetChildCount() > 0)
+                        scene->SetCameraSwitcher(switcher->GetChild(Index(switcher->GetChildCount())));
+                }
+                break;
+        }
+    }
+
+    void SceneInfoOperation() {
+        VOxaScene* scene = Scene();
+        if (!scene) return;
+        switch (Byte() % 3) {
+            case 0:
+                if (mManager->GetSceneInfoCount() < kMaxObjects)
+                    scene->SetSceneInfo(mManager->CreateSceneInfo());
+                break;
+            case 1:
+                if (VOxaScene* other = Scene()) scene->SetSceneInfo(other->GetSceneInfo());
+                break;
+            default:
+                if (VOxaSceneInfo* info = scene->GetSceneInfo()) mManager->DestroySceneInfo(info);
+                break;
+        }
+    }
+
+    void CharacterPoseOperation() {
+        VOxaScene* scene = Scene();
+        if (!scene) return;
+        switch (Byte() % 5) {
+            case 0:
+                if (mManager->GetSceneCount() < kMaxScenes + 3) scene->CreateCharacterPose(Name());
+                break;
+            case 1:
+                if (scene->GetCharacterPoseCount() > 0)
+                    scene->DestroyCharacterPose(Index(scene->GetCharacterPoseCount()));
+                break;
+            case 2:
+                if (scene->GetCharacterPoseCount() > 1) {
+                    VOxaCharacterPose* a = scene->GetCharacterPose(Index(scene->GetCharacterPoseCount()));
+                    VOxaCharacterPose* b = scene->GetCharacterPose(Index(scene->GetCharacterPoseCount()));
+                    if (a->GetRootNode() && a->GetRootNode()->GetChildCount() < 8) *a = *b;
+                }
+                break;
+            case 3:
+                if (scene->GetControlSetPlugCount() < 4) scene->CreateControlSetPlug(Name());
+                break;
+            default:
+                if (scene->GetControlSetPlugCount() > 0)
+                    scene->DestroyControlSetPlug(Index(scene->GetControlSetPlugCount()));
+                break;
+        }
+    }
+
+    // Makes, swaps or deletes the second manager: the operations work on the current one.
+    void TwoManagers() {
+        switch (Byte() % 3) {
+            case 0:
+                if (!mOther) {
+                    mOther = VOxaSdkManager::Create();
+                    if (mOther) mOther->CreateScene();
+                }
+                break;
+            case 1:
+                if (mOther) std::swap(mManager, mOther);
+                break;
+            default:
+                delete mOther;
+                mOther = nullptr;
+                break;
+        }
+    }
+
+    // Offers objects of the second manager to the first one's.
+    void CrossLink() {
+        if (!mOther) return;
+        VOxaSdkManager* own = mManager;
+        mManager = mOther;
+        VOxaNode* node = Node();
+        VOxaNodeAttribute* attribute = Attribute();
+        VOxaGeometry* geometry = Geometry();
+        VOxaMaterial* material = Material();
+        VOxaTexture* texture = Texture();
+        VOxaLink* link = Link();
+        VOxaPose* pose = Pose();
+        VOxaGenericNode* generic = GenericNode();
+        VOxaObject* listed = Listed();
+        VOxaUserProperty* handle = ListedHandle(Flag() ? Node() : nullptr);
+        VOxaScene* scene = Scene();
+        mManager = own;
+        switch (Byte() % 12) {
+            case 0:
+                if (VOxaNode* mine = Node()) {
+                    if (node) Flag() ? mine->AddChild(node) : node->AddChild(mine);
+                }
+                break;
+            case 1:
+                if (VOxaNode* mine = Node()) mine->SetNodeAttribute(attribute);
+                break;
+            case 2:
+                if (VOxaGeometry* mine = Geometry()) {
+                    if (material) mine->AddMaterial(material, 0);
+                    if (texture) mine->AddTexture(texture, 0);
+                }
+                if (geometry) {
+                    if (VOxaMaterial* mine = Material()) geometry->AddMaterial(mine, 0);
+                }
+                break;
+            case 3:
+                if (VOxaGeometry* mine = Geometry()) {
+                    if (link) mine->AddLink(link);
+                }
+                if (link) link->SetLink(Node());
+                if (VOxaLink* mine = Link()) mine->SetAssociateModel(node);
+                break;
+            case 4:
+                if (VOxaScene* mine = Scene()) {
+                    if (pose) mine->AddPose(pose);
+                    if (generic) mine->AddGenericNode(generic);
+                    if (listed) Flag() ? mine->AddDeformer(listed) : mine->AddConstraint(listed);
+                }
+                break;
+            case 5:
+                if (VOxaScene* mine = Scene()) {
+                    mine->SetCameraSwitcher(node);
+                    if (scene) mine->SetSceneInfo(scene->GetSceneInfo());
+                }
+                break;
+            case 6:
+                if (VOxaObject* mine = AnyObject()) mine->AddUserProperty(handle);
+                break;
+            case 7:
+                if (VOxaScene* mine = Scene()) {
+                    if (texture) mine->AttachVideo(texture, "v.png", nullptr, Name(), "clip");
+                }
+                break;
+            case 8:
+                if (node) {
+                    if (VOxaNode* mine = Node()) Flag() ? mine->SetTarget(node) : mine->SetTargetUp(node);
+                }
+                break;
+            case 9:
+                if (VOxaGeometry* mine = Geometry()) {
+                    if (mine->GetShapeCount() < 4 && geometry && geometry->GetShapeCount() > 0)
+                        mine->AddShape(geometry->GetShape(0), Name());
+                }
+                break;
+            case 10: {
+                VOxaObject* object = Listed();
+                if (!object || object->GetTypeCode() != 13 || !node) break;
+                auto* constraint = static_cast<VOxaConstraint*>(object);
+                if (constraint->GetConstraintType() != VOxaConstraint::ePosition) break;
+                auto* position = static_cast<VOxaConstraintPosition*>(constraint);
+                Flag() ? position->AddSource(node, 50.0) : position->SetConstrainedObject(node);
+                break;
+            }
+            default:
+                if (VOxaScene* mine = Scene()) {
+                    if (mine->GetCharacterCount() == 0 || !node) break;
+                    VOxaCharacterLink characterLink;
+                    characterLink.mNode = node;
+                    mine->GetCharacter(0)->SetCharacterLink(Byte() % 4, characterLink);
+                }
+                break;
+        }
+    }
+
+    void SurfaceOperation() {
+        VOxaNodeAttribute* attribute = Attribute();
+        if (!attribute) return;
+        if (attribute->GetAttributeType() == VOxaNodeAttribute::eNurb) {
+            auto* nurb = static_cast<VOxaNurb*>(attribute);
+            const int u = 4 + Byte() % 3, v = 4 + Byte() % 3;
+            nurb->InitControlPoints(u, ePERIODIC, v, eOPEN);
+            nurb->SetOrder(1 + Byte() % 4, 1 + Byte() % 4);
+            nurb->SetStep(Byte() % 4, Byte() % 4);
+        } else if (attribute->GetAttributeType() == VOxaNodeAttribute::ePatch) {
+            auto* patch = static_cast<VOxaPatch*>(attribute);
+            patch->InitControlPoints(4 + Byte() % 3, eBEZIER, 4 + Byte() % 3, eLINEAR);
+            patch->SetStep(Byte() % 4, Byte() % 4);
+        } else if (VOxaGeometry* geometry = Geometry()) {
+            geometry->ClearLinks();
+        }
+    }
+
+    // Writes the scene and reads the file into it twice.
+    void WriteAndReadTwice(VOxaScene* scene) {
+        const char* extension =
+            kWriteExtensions[Byte() % (sizeof kWriteExtensions / sizeof kWriteExtensions[0])];
+        const std::string path = FuzzScratchPath(std::string("api2.") + extension);
+        VOxaExporter* exporter = mManager->CreateExporter();
+        bool written = false;
+        if (exporter) {
+            if (exporter->Initialize(path.c_str()) &&
+                exporter->SetFileFormat(VOxaFindWriterFormat(extension))) {
+                OptionsPtr options(exporter->GetWriteOptions());
+                written = exporter->Export(scene, options.get());
+            }
+            mManager->DestroyExporter(exporter);
+        }
+        for (int round = 0; written && round < 2; ++round) {
+            VOxaImporter* importer = mManager->CreateImporter();
+            if (!importer) break;
+            if (importer->Initialize(path.c_str())) {
+                OptionsPtr options(importer->GetReadOptions());
+                importer->Import(scene, options.get());
+            }
+            mManager->DestroyImporter(importer);
+        }
+        std::remove(path.c_str());
+        std::remove(FuzzScratchPath("api2.mtl").c_str());
     }
 
     void CreateAttribute() {
@@ -661,6 +1034,7 @@ private:
     size_t mSize;
     size_t mPos = 0;
     VOxaSdkManager* mManager = nullptr;
+    VOxaSdkManager* mOther = nullptr;
 };
 
 }  // namespace

@@ -18,7 +18,12 @@ VString VOxaMakeObjectName(const char* prefix, const char* name) {
 
 VOxaObject::VOxaObject(VOxaSdkManager* owner, const char* name) : mOwner(owner), mName(name) {}
 
-VOxaObject::~VOxaObject() = default;
+VOxaObject::~VOxaObject() {
+    // Handles that outlive the object (another manager's) are free to be listed again.
+    for (VOxaUserProperty* handle : mUserProperties) {
+        if (handle->mHolder == this) handle->mHolder = nullptr;
+    }
+}
 
 VOxaObject& VOxaObject::operator=(const VOxaObject& other) {
     if (this != &other && GetTypeCode() == other.GetTypeCode()) mName = other.mName;
@@ -79,7 +84,7 @@ void VOxaObject::PropertyRemoved(VOxaUserProperty* /*userProperty*/) {}
 
 void VOxaObject::AddUserProperty(VOxaUserProperty* userProperty) {
     MakePendingUserProperties();
-    if (!userProperty || IsListed(userProperty)) return;
+    if (!userProperty || userProperty->mHolder || IsListed(userProperty)) return;
     AddNewUserProperty(userProperty);
 }
 
@@ -92,6 +97,7 @@ void VOxaObject::AddNewUserProperty(VOxaUserProperty* userProperty) {
 
 void VOxaObject::AppendUserProperty(VOxaUserProperty* userProperty) {
     mUserProperties.push_back(userProperty);
+    userProperty->mHolder = this;
     if (mHandleIndex.IsBuilt()) mHandleIndex.Set(userProperty, (int)mUserProperties.size() - 1);
     if (mUserIndex.IsBuilt() && userProperty->GetProperty()) {
         mUserIndex.Insert(userProperty->GetProperty(), (int)mUserProperties.size() - 1);
@@ -107,13 +113,27 @@ bool VOxaObject::RemoveUserProperty(VOxaUserProperty* userProperty) {
     MakePendingUserProperties();
     auto it = std::find(mUserProperties.begin(), mUserProperties.end(), userProperty);
     if (!userProperty || it == mUserProperties.end()) return false;
-    PropertyRemoved(userProperty);
+    // The handles made for the object's own properties have its property handler as listener;
+    // the object keeps using those properties.
+    VOxaPropertyHandler* handler = GetPropertyHandler();
+    if (handler && userProperty->GetChangeListener() == handler) return false;
+    // A property that another handle of the list is bound to stays with its channels.
+    VProperty* property = userProperty->GetProperty();
+    bool shared = false;
+    for (const VOxaUserProperty* other : mUserProperties)
+        shared = shared || (property && other != userProperty && other->GetProperty() == property);
+    if (!shared) PropertyRemoved(userProperty);
     // PropertyRemoved may have changed the list.
-    it = std::find(mUserProperties.begin(), mUserProperties.end(), userProperty);
+    ForgetUserProperty(userProperty);
+    return true;
+}
+
+void VOxaObject::ForgetUserProperty(VOxaUserProperty* userProperty) {
+    auto it = std::find(mUserProperties.begin(), mUserProperties.end(), userProperty);
     if (it != mUserProperties.end()) mUserProperties.erase(it);
+    if (userProperty && userProperty->mHolder == this) userProperty->mHolder = nullptr;
     mUserIndex.Clear();
     mHandleIndex.Clear();
-    return true;
 }
 
 bool VOxaObject::IsListed(const VOxaUserProperty* userProperty) const {

@@ -122,15 +122,20 @@ public:
     virtual void PropertyAdded(VOxaUserProperty* userProperty);
     virtual void PropertyRemoved(VOxaUserProperty* userProperty);
 
-    // Appends `userProperty` unless it is listed (null is ignored), then calls PropertyAdded.
+    // Appends `userProperty` unless an object lists it (null is ignored), then calls
+    // PropertyAdded. A handle is listed by one object at a time.
     void AddUserProperty(VOxaUserProperty* userProperty);
     // AddUserProperty for a handle the caller has just made, so that no list can hold it:
     // appended without the look-up.
     void AddNewUserProperty(VOxaUserProperty* userProperty);
     // Makes room for `count` more user properties, in the list and its lookup tables.
     void ReserveUserProperties(int count);
-    // Calls PropertyRemoved, then takes `userProperty` out of the list. False when not listed.
+    // Calls PropertyRemoved, then takes `userProperty` out of the list. False when not listed,
+    // and for a handle of the object's own property (one made with the object, which keeps
+    // using the property). A property that another listed handle is bound to stays.
     bool RemoveUserProperty(VOxaUserProperty* userProperty);
+    // Takes `userProperty` out of the list without PropertyRemoved: its manager is deleting it.
+    void ForgetUserProperty(VOxaUserProperty* userProperty);
     int GetUserPropertyCount() const {
         MakePendingUserProperties();
         return (int)mUserProperties.size();

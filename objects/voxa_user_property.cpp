@@ -2,7 +2,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <unordered_map>
 
+#include "objects/voxa_object.h"
 #include "objects/vproperty.h"
 
 #if defined(__has_feature)
@@ -20,6 +23,18 @@
 namespace {
 
 unsigned gBindingStamp = 0;
+thread_local int gOwnHandleScopes = 0;
+
+// The bound handles a program made or bound, by property: few, so one table under a lock serves
+// every manager and thread.
+std::mutex& TrackedLock() {
+    static std::mutex lock;
+    return lock;
+}
+std::unordered_multimap<const VProperty*, VOxaUserProperty*>& TrackedHandles() {
+    static auto* table = new std::unordered_multimap<const VProperty*, VOxaUserProperty*>();
+    return *table;
+}
 
 int TypeOfName(const char* typeName) {
     if (!typeName) return VOxaUserProperty::eUnknown;
@@ -80,7 +95,53 @@ VOxaUserProperty::VOxaUserProperty(VOxaSdkManager* owner, VProperty* property)
 VOxaUserProperty::VOxaUserProperty(VOxaSdkManager* owner, const char* name, const char* typeName)
     : mOwner(owner), mRecord(MakeRecord(name, TypeOfName(typeName))) {}
 
+VOxaUserProperty::OwnHandleScope::OwnHandleScope() {
+    ++gOwnHandleScopes;
+}
+
+VOxaUserProperty::OwnHandleScope::~OwnHandleScope() {
+    --gOwnHandleScopes;
+}
+
+bool VOxaUserProperty::InOwnHandleScope() {
+    return gOwnHandleScopes > 0;
+}
+
+void VOxaUserProperty::Track() {
+    if (mTracked || !mProperty) return;
+    std::lock_guard<std::mutex> guard(TrackedLock());
+    TrackedHandles().emplace(mProperty, this);
+    mProperty->mHasTrackedHandles = true;
+    mTracked = true;
+}
+
+void VOxaUserProperty::Untrack() {
+    if (!mTracked) return;
+    std::lock_guard<std::mutex> guard(TrackedLock());
+    auto range = TrackedHandles().equal_range(mProperty);
+    for (auto it = range.first; it != range.second; ++it) {
+        if (it->second != this) continue;
+        TrackedHandles().erase(it);
+        break;
+    }
+    mTracked = false;
+}
+
+void VOxaUserProperty::PropertyGone(const VProperty* property) {
+    std::lock_guard<std::mutex> guard(TrackedLock());
+    auto range = TrackedHandles().equal_range(property);
+    for (auto it = range.first; it != range.second; ++it) {
+        it->second->mProperty = nullptr;
+        it->second->mTracked = false;
+    }
+    TrackedHandles().erase(range.first, range.second);
+    ++gBindingStamp;
+}
+
 VOxaUserProperty::~VOxaUserProperty() {
+    Untrack();
+    // The object that lists the handle stops listing it.
+    if (mHolder) mHolder->ForgetUserProperty(this);
     std::free(mRecord);
 }
 
@@ -191,11 +252,14 @@ bool VOxaUserProperty::Bind(VProperty* property) {
     if (mProperty || !property) return false;
     mProperty = property;
     ++gBindingStamp;
+    // A record bound to the property made for it: the handle may outlive that property.
+    Track();
     return true;
 }
 
 void VOxaUserProperty::Unbind() {
     if (!mProperty) return;
+    Untrack();
     mProperty = nullptr;
     ++gBindingStamp;
 }

@@ -7,6 +7,7 @@
 #include <oxa/base/oxa_export.h>
 #include <oxa/base/vstring.h>
 
+class VOxaObject;
 class VOxaSdkManager;
 class VOxaPropertyHandler;
 class VProperty;
@@ -65,6 +66,20 @@ public:
     // Changes whenever any handle is bound or unbound; lookups by property keyed on it.
     static unsigned GetBindingStamp();
 
+    // While a scope is open on a thread, the handles the manager makes are an object's own, which
+    // the object lists and which go with it; any other bound handle is unbound when its property
+    // is destroyed (PropertyGone), whoever destroys it.
+    class OwnHandleScope {
+    public:
+        OwnHandleScope();
+        ~OwnHandleScope();
+        OwnHandleScope(const OwnHandleScope&) = delete;
+        OwnHandleScope& operator=(const OwnHandleScope&) = delete;
+    };
+    static bool InOwnHandleScope();
+    // Unbinds every tracked handle bound to `property`, which is being destroyed.
+    static void PropertyGone(const VProperty* property);
+
     // While a Block is open on a thread, the handles made there share one allocation of room
     // for `count` handles instead of one allocation each (an object makes a handle for each of
     // its properties at once); once the room is used up they come from the heap again. Handles
@@ -89,6 +104,9 @@ public:
     static void operator delete(void* memory, const std::nothrow_t&) noexcept;
 
 private:
+    friend class VOxaObject;
+    friend class VOxaSdkManager;
+
     // The name, type and flags of an unbound record, on the heap with the name's characters.
     struct Record;
     // A record named `name` of type `type` without flags; null when memory ran out.
@@ -100,6 +118,14 @@ private:
     // Null for a handle made bound whose flags were never set, which has its property's name and
     // type: an object makes one of those for each of its properties.
     Record* mRecord = nullptr;
+    // Registers the bound handle to be unbound when its property goes (a handle made outside an
+    // OwnHandleScope, or bound later).
+    void Track();
+    void Untrack();
+
+    // The one object that lists the handle, null when none does.
+    VOxaObject* mHolder = nullptr;
+    bool mTracked = false;
 };
 
 #endif  // OXA_OBJECTS_VOXA_USER_PROPERTY_H

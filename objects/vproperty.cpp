@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "objects/vobject.h"
+#include "objects/voxa_user_property.h"
 
 VOBJECT_IMPLEMENT_CLASS(VProperty, VPlug);
 
@@ -32,9 +33,11 @@ bool IsTypeInfo(const VPropertyInfo* info) {
 
 }  // namespace
 
-VProperty::VProperty() : mInfo(TypeInfos()), mListSlot(-1), mOwnedByObject(false), mOwnsInfo(false) {}
+VProperty::VProperty()
+    : mInfo(TypeInfos()), mListSlot(-1), mOwnedByObject(false), mOwnsInfo(false), mHasTrackedHandles(false) {}
 
 VProperty::~VProperty() {
+    if (mHasTrackedHandles) VOxaUserProperty::PropertyGone(this);
     if (mListObject) mListObject->DetachProperty(this);
     if (mOwnsInfo) delete mInfo;
 }

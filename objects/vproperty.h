@@ -210,6 +210,7 @@ protected:
 
 private:
     friend class VObject;
+    friend class VOxaUserProperty;
     friend class VPropertyObjectList* CreatePropertyObjectList(VObject*, const char*, int, int, int, int,
                                                                int);
     // The description the property's own copy, made from the shared one it had.
@@ -221,9 +222,11 @@ private:
     int mState = 0;
     // The slot and the two marks share one word, so that a value of up to four bytes follows
     // without padding (a property is one of some seventy in every node).
-    int mListSlot : 30;
+    int mListSlot : 29;
     bool mOwnedByObject : 1;
     bool mOwnsInfo : 1;
+    // Some handle a program bound to the property is to be unbound when the property goes.
+    bool mHasTrackedHandles : 1;
 };
 
 namespace vproperty_detail {

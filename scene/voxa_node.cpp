@@ -6,6 +6,7 @@
 
 #include "attributes/voxa_marker.h"
 #include "objects/vclass_info.h"
+#include "objects/voxa_same_manager_internal.h"
 #include "objects/voxa_user_property.h"
 #include "objects/vproperty.h"
 #include "scene/voxa_node_attribute.h"
@@ -185,7 +186,7 @@ VOxaNode* VOxaNode::GetParent() const {
 }
 
 bool VOxaNode::AddChild(VOxaNode* node) {
-    if (!node || !node->mProperties) return false;
+    if (!node || !node->mProperties || !VOxaSameManager(GetSdkManager(), node->GetSdkManager())) return false;
     // The child must not be this node or one of its ancestors; checked before anything is
     // detached. Only a node with children can be an ancestor.
     bool cyclic = node == this;
@@ -304,6 +305,7 @@ double VOxaNode::GetVisibilityValue() const {
 
 VOxaNodeAttribute* VOxaNode::SetNodeAttribute(VOxaNodeAttribute* attribute) {
     if (attribute == mAttribute) return nullptr;
+    if (attribute && !VOxaSameManager(GetSdkManager(), attribute->GetSdkManager())) return nullptr;
     VOxaNodeAttribute* previous = mAttribute;
     // An attribute whose channels depend on more than its own state gets and gives up its
     // channels in a made default take, at the time it is set, as it always has.

@@ -8,6 +8,7 @@
 #include "attributes/voxa_camera_switcher.h"
 #include "attributes/voxa_generic_node.h"
 #include "attributes/voxa_material.h"
+#include "attributes/voxa_pose.h"
 #include "attributes/voxa_texture.h"
 #include "character/voxa_character.h"
 #include "character/voxa_character_pose.h"
@@ -18,6 +19,7 @@
 #include "character/voxa_constraint_single_chain_ik.h"
 #include "character/voxa_control_set_plug.h"
 #include "objects/vobject_list.h"
+#include "objects/voxa_same_manager_internal.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene_contents.h"
 #include "scene/voxa_scene_info.h"
@@ -80,8 +82,22 @@ VOxaNode* VOxaScene::GetRootNode() const {
 
 void VOxaScene::SetCameraSwitcher(VOxaNode* node) {
     if (node == mCameraSwitcher) return;
-    if (mCameraSwitcher && mManager) mManager->DestroyNode(mCameraSwitcher, true);
+    // Another manager's node would outlive neither manager's deletion in this scene.
+    if (node && !VOxaSameManager(mManager, node->GetSdkManager())) return;
+    if (mCameraSwitcher && mManager) {
+        for (VOxaNode* up = node ? node->GetParent() : nullptr; up; up = up->GetParent()) {
+            if (up != mCameraSwitcher) continue;
+            node->GetParent()->RemoveChild(node);
+            break;
+        }
+        mManager->DestroyNode(mCameraSwitcher, true);
+    }
     mCameraSwitcher = node;
+}
+
+void VOxaScene::SetSceneInfo(VOxaSceneInfo* sceneInfo) {
+    if (sceneInfo && (!mManager || !mManager->mSceneInfos.Contains(sceneInfo))) return;
+    mSceneInfo = sceneInfo;
 }
 
 // --- Contents ----------------------------------------------------------------------------------
@@ -110,7 +126,7 @@ VOxaGenericNode* VOxaScene::GetGenericNode(int index) const {
 }
 
 bool VOxaScene::AddGenericNode(VOxaGenericNode* node) {
-    if (!node) return false;
+    if (!node || !VOxaSameManager(mManager, node->GetSdkManager())) return false;
     return node->SetSceneContents(mContents);
 }
 
@@ -121,6 +137,7 @@ bool VOxaScene::RemoveGenericNode(VOxaGenericNode* node) {
 }
 
 bool VOxaScene::AddDeformer(VOxaObject* deformer) {
+    if (deformer && !VOxaSameManager(mManager, deformer->GetSdkManager())) return false;
     return mContents->AddDeformer(deformer);
 }
 
@@ -141,6 +158,7 @@ VOxaDeformer* VOxaScene::GetDeformer(const char* name) const {
 }
 
 bool VOxaScene::AddConstraint(VOxaObject* constraint) {
+    if (constraint && !VOxaSameManager(mManager, constraint->GetSdkManager())) return false;
     if (!mContents->AddConstraint(constraint)) return false;
     // A constraint keeps the contents that list it, so that it leaves them when it moves or
     // dies; one listed elsewhere already keeps its association.
@@ -281,7 +299,9 @@ VOxaPose* VOxaScene::GetPose(int index) const {
 }
 
 bool VOxaScene::AddPose(VOxaPose* pose) {
-    if (!pose || std::find(mPoses.begin(), mPoses.end(), pose) != mPoses.end()) return false;
+    if (!pose || !VOxaSameManager(mManager, pose->GetSdkManager()) ||
+        std::find(mPoses.begin(), mPoses.end(), pose) != mPoses.end())
+        return false;
     mPoses.push_back(pose);
     return true;
 }

@@ -67,7 +67,8 @@ public:
     VOxaSceneContents* GetContents() const { return mContents; }
     VOxaNode* GetCameraSwitcher() const { return mCameraSwitcher; }
     // Destroys the current camera switcher node (recursively, through the manager) and keeps
-    // `node`; nothing when `node` is the current one.
+    // `node`; nothing when `node` is the current one or another manager's. A node below the
+    // current switcher leaves its parent first, so that it is not destroyed with it.
     void SetCameraSwitcher(VOxaNode* node);
 
     VOxaGlobalLightSettings& GetGlobalLightSettings() { return mLightSettings; }
@@ -82,8 +83,9 @@ public:
 
     VOxaSceneInfo* GetSceneInfo() const { return mSceneInfo; }
     // Keeps the pointer; the former scene information is not destroyed. The scene destroys the
-    // one it holds when it is cleared or destroyed.
-    void SetSceneInfo(VOxaSceneInfo* sceneInfo) { mSceneInfo = sceneInfo; }
+    // one it holds when it is cleared or destroyed (and a scene that holds the same one lets it
+    // go). Nothing for information that the scene's manager did not make.
+    void SetSceneInfo(VOxaSceneInfo* sceneInfo);
 
     // --- Contents ------------------------------------------------------------------------------
     // Empty `textures` (respectively `materials`), then append every listed one in list order.
@@ -235,6 +237,9 @@ public:
     const char* GetLastErrorString() const { return mError.GetLastErrorString().Buffer(); }
 
 private:
+    friend class VOxaSdkManager;
+    friend class VOxaCharacterPose;
+
     // Calls `visit` on the camera switcher, then every node, texture and material, then (with
     // `all`) every generic node and every take node container of the object list.
     template <typename Visit>
@@ -258,6 +263,8 @@ private:
     VString mCurrentTakeName{""};
     std::vector<VOxaTakeInfo*> mTakeInfos;
     VOxaSceneInfo* mSceneInfo = nullptr;
+    // The character pose whose private scene this is; only the pose destroys it.
+    VOxaCharacterPose* mOwnerPose = nullptr;
     VError mError;
 };
 

@@ -22,6 +22,7 @@
 #include "base/vpath.h"
 #include "objects/vobject_list.h"
 #include "objects/voxa_property_handler.h"
+#include "objects/voxa_same_manager_internal.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_node_attribute.h"
 #include "scene/voxa_node_properties.h"
@@ -218,7 +219,9 @@ void VOxaScene::CreateVideos() {
 
 void VOxaScene::AttachVideo(VOxaObject* object, const char* fileName, const char* relativeFileName,
                             const char* mediaName, const char* fallbackName) {
-    if (!object || !mManager || !fileName || !*fileName) return;
+    if (!object || !mManager || !fileName || !*fileName ||
+        !VOxaSameManager(mManager, object->GetSdkManager()))
+        return;
     VOxaPropertyHandler* handler = object->GetPropertyHandler();
     if (!handler) return;
     // A video among the sources is attached already. Every source is looked at, not only the

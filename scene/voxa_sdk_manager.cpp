@@ -8,6 +8,7 @@
 #include "attributes/voxa_texture.h"
 #include "attributes/voxa_video.h"
 #include "base/vimage_converter.h"
+#include "character/voxa_character_pose.h"
 #include "objects/voxa_property_handler.h"
 #include "objects/voxa_user_property.h"
 #include "oxa_codec/voxa_builtins_internal.h"
@@ -17,10 +18,11 @@
 #include "scene/voxa_node_attribute.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_scene_info.h"
+#include "scene/voxa_take_info.h"
 
 namespace {
 
-const char* const kManagerErrors[] = {"Object not found"};
+const char* const kManagerErrors[] = {"Object not found", "Object in use"};
 
 // Takes every entry out of `registry` and hands it to `destroy`, in list order. An entry that
 // left the registry meanwhile (destroyed by the destruction of another) is skipped; entries
@@ -63,6 +65,11 @@ VOxaSdkManager::~VOxaSdkManager() {
 
 bool VOxaSdkManager::NotFound() {
     mError.SetLastErrorID(eObjectNotFound);
+    return false;
+}
+
+bool VOxaSdkManager::InUse() {
+    mError.SetLastErrorID(eObjectInUse);
     return false;
 }
 
@@ -210,7 +217,10 @@ VOxaImporter* VOxaSdkManager::NewImporter() {
 // --- Destroy operations -----------------------------------------------------------------------
 
 bool VOxaSdkManager::DestroyScene(VOxaScene* scene, bool destroyNodes) {
-    if (!mScenes.Remove(scene)) return NotFound();
+    if (!mScenes.Contains(scene)) return NotFound();
+    // A character pose's scene goes with its pose, which keeps using it until then.
+    if (scene->mOwnerPose) return InUse();
+    mScenes.Remove(scene);
     VOxaNode* root = destroyNodes ? scene->GetRootNode() : nullptr;
     delete scene;
     // A scene whose root was taken out of its contents leaves no node to destroy.
@@ -311,7 +321,14 @@ bool VOxaSdkManager::DestroyVideo(VOxaVideo* video) {
 }
 
 bool VOxaSdkManager::DestroyUserProperty(VOxaUserProperty* userProperty) {
-    if (!mUserProperties.Remove(userProperty)) return NotFound();
+    MakeAllPendingHandles();
+    if (!mUserProperties.Contains(userProperty)) return NotFound();
+    // A handle of an object's own property goes with the object; one the program added leaves
+    // its object first, as RemoveUserProperty takes it out.
+    if (VOxaObject* holder = userProperty->mHolder) {
+        if (!holder->RemoveUserProperty(userProperty)) return InUse();
+    }
+    mUserProperties.Remove(userProperty);
     delete userProperty;
     return true;
 }
@@ -334,12 +351,26 @@ bool VOxaSdkManager::DestroyObject(VOxaObject* object) {
 
 bool VOxaSdkManager::DestroyThumbnail(VOxaThumbnail* thumbnail) {
     if (!mThumbnails.Remove(thumbnail)) return NotFound();
+    // The scene and take informations that show it let it go.
+    for (int i = 0, n = mSceneInfos.GetCount(); i < n; ++i) {
+        VOxaSceneInfo* info = mSceneInfos.Get(i);
+        if (info->GetSceneThumbnail() == thumbnail) info->SetSceneThumbnail(nullptr);
+    }
+    for (int i = 0, n = mScenes.GetCount(); i < n; ++i) {
+        for (VOxaTakeInfo* info : mScenes.Get(i)->mTakeInfos) {
+            if (info->GetTakeThumbnail() == thumbnail) info->SetTakeThumbnail(nullptr);
+        }
+    }
     delete thumbnail;
     return true;
 }
 
 bool VOxaSdkManager::DestroySceneInfo(VOxaSceneInfo* sceneInfo) {
     if (!mSceneInfos.Remove(sceneInfo)) return NotFound();
+    for (int i = 0, n = mScenes.GetCount(); i < n; ++i) {
+        VOxaScene* scene = mScenes.Get(i);
+        if (scene->mSceneInfo == sceneInfo) scene->mSceneInfo = nullptr;
+    }
     delete sceneInfo;
     return true;
 }
@@ -411,7 +442,7 @@ void VOxaSdkManager::DestroyAllObjects() {
     mPendingObjects = 0;
     mPendingHandleCount = 0;
     mReleasedHandleCount = 0;
-    DrainRegistry(mScenes, [](VOxaScene* scene) { delete scene; });
+    DestroyAllScenes();
     DrainRegistry(mNodeAttributes, [](VOxaNodeAttribute* attribute) {
         if (VOxaNode* node = attribute->GetNode()) node->SetNodeAttribute(nullptr);
         delete attribute;
@@ -423,6 +454,7 @@ void VOxaSdkManager::DestroyAllObjects() {
     DrainRegistry(mTextures, [this](VOxaTexture* texture) { DeleteTakeObject(texture, true); });
     DrainRegistry(mVideos, [this](VOxaVideo* video) { DeleteTakeObject(video, true); });
     DestroyAllPoses();
+    // A handle leaves the list of the object that lists it as it is deleted.
     DrainRegistry(mUserProperties, [](VOxaUserProperty* userProperty) { delete userProperty; });
     DrainRegistry(mGenericNodes, [this](VOxaGenericNode* node) { DeleteTakeObject(node, false); });
     DrainRegistry(mThumbnails, [](VOxaThumbnail* thumbnail) { delete thumbnail; });
@@ -431,7 +463,6 @@ void VOxaSdkManager::DestroyAllObjects() {
     DrainRegistry(mImageConverters, [](VImageConverter* converter) { delete converter; });
     DrainRegistry(mExporters, [](VOxaExporter* exporter) { delete exporter; });
     DrainRegistry(mImporters, [](VOxaImporter* importer) { delete importer; });
-
     // The constraints, characters and deformers, last listed first.
     for (int i = mObjects->GetCount(); i-- > 0;) {
         VPlug* entry = mObjects->Get(i);
@@ -443,6 +474,29 @@ void VOxaSdkManager::DestroyAllObjects() {
         DeleteTakeObject(object, false);
     }
     mListedObjects.clear();
+}
+
+void VOxaSdkManager::DestroyAllScenes() {
+    // A character pose's scene goes with its pose, which goes with the scene that holds it.
+    while (!mScenes.IsEmpty()) {
+        bool destroyed = false;
+        for (VOxaScene* scene : mScenes.Snapshot()) {
+            // A pose's scene destroyed meanwhile has left the registry.
+            if (!mScenes.Contains(scene) || scene->mOwnerPose) continue;
+            mScenes.Remove(scene);
+            delete scene;
+            destroyed = true;
+        }
+        if (destroyed) continue;
+        // Only scenes of poses no scene holds: they go, and their poses forget them.
+        for (VOxaScene* scene : mScenes.Snapshot()) {
+            if (!mScenes.Remove(scene)) continue;
+            scene->mOwnerPose->ForgetScene();
+            scene->mOwnerPose = nullptr;
+            delete scene;
+        }
+    }
+    mScenes.Clear();
 }
 
 // --- Create operations ------------------------------------------------------------------------
@@ -481,6 +535,8 @@ VOxaUserProperty* VOxaSdkManager::CreateUserProperty(VProperty* property) {
     MakeAllPendingHandles();
     VOxaUserProperty* userProperty = NewUserProperty(property);
     mUserProperties.Append(userProperty);
+    // A handle a program binds may outlive the property (it goes with its object).
+    if (userProperty && !VOxaUserProperty::InOwnHandleScope()) userProperty->Track();
     return userProperty;
 }
 

@@ -67,7 +67,8 @@ OXA_API const char* VOxaGetDeformerNamePrefix(const char* typeName);
 // error. A factory that answers null (a required argument is null) registers nothing.
 class OXA_API VOxaSdkManager {
 public:
-    enum EError : int { eObjectNotFound = 0, eErrorCount };
+    // eObjectInUse: a destroy refused because another object owns the object and keeps using it.
+    enum EError : int { eObjectNotFound = 0, eObjectInUse = 1, eErrorCount };
 
     // A new manager; null when memory is exhausted.
     static VOxaSdkManager* Create();
@@ -276,6 +277,8 @@ public:
 protected:
     // Sets error 0 and answers false; for the destroy operations.
     bool NotFound();
+    // Sets eObjectInUse and answers false.
+    bool InUse();
 
     VOxaRegistry<VOxaScene> mScenes;
     VOxaRegistry<VOxaNode> mNodes;
@@ -300,6 +303,7 @@ protected:
 
 private:
     friend class VOxaTakeNodeContainer;
+    friend class VOxaScene;
 
     // --- Handles left to be made (VOxaTakeNodeContainer::CreatePropertyHandles) --------------
     // Lists `object`, whose `count` handles are left to be made, after the others.
@@ -346,6 +350,7 @@ private:
     void ReleaseShape(VOxaShape* shape);
 
     // The geometry registries' part of DestroyAllObjects.
+    void DestroyAllScenes();
     void DestroyAllLinks();
     void DestroyAllShapes();
     void DestroyAllPoses();

@@ -134,6 +134,7 @@ VOxaOpticalReference* VOxaSdkManager::CreateOpticalReference() {
 
 VOxaLink* VOxaSdkManager::CreateLink() {
     VOxaLink* link = NewLink();
+    if (link) link->mManager = this;
     mLinks.Append(link);
     return link;
 }

@@ -351,6 +351,7 @@ void VOxaTakeNodeContainer::CreatePropertyHandles() {
     ReserveUserProperties(handler->GetPropertyCount());
     // One allocation for the handles instead of one each.
     VOxaUserProperty::Block block(handler->GetPropertyCount());
+    VOxaUserProperty::OwnHandleScope own;
     // Without handles so far (a node being made) no property has one, and each new handle is
     // the only one of its property: no look-ups.
     const bool first = GetUserPropertyCount() == 0;
@@ -395,6 +396,7 @@ void VOxaTakeNodeContainer::MakeDeferredHandles() {
     const int count = handler->GetPropertyCount();
     ReserveUserProperties(count);
     VOxaUserProperty::Block block(count);
+    VOxaUserProperty::OwnHandleScope own;
     for (int i = 0; i < count; ++i) {
         VProperty* property = handler->GetProperty(i);
         if (!property) continue;

@@ -247,7 +247,9 @@ TEST(character_ConstraintPosition, MissingPropertiesFallBack) {
     for (const char* name : {"Translation", "Weight"}) {
         VOxaUserProperty* handle = constraint->FindUserPropertyByProperty(block->FindProperty(name));
         ASSERT_NE(handle, nullptr) << name;
-        ASSERT_TRUE(constraint->RemoveUserProperty(handle)) << name;
+        // Its own handle stays; the property goes from the block.
+        ASSERT_FALSE(constraint->RemoveUserProperty(handle)) << name;
+        ASSERT_TRUE(block->DestroyProperty(handle)) << name;
         ASSERT_EQ(block->FindProperty(name), nullptr) << name;
     }
     EXPECT_EQ(constraint->GetOffset(), VgeTVector(0, 0, 0, 1));

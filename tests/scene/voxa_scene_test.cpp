@@ -194,10 +194,9 @@ TEST_F(scene_Scene, TakeInformations) {
 }
 
 TEST_F(scene_Scene, Poses) {
-    // The scene lists poses without touching them.
-    int a = 0, b = 0;
-    VOxaPose* p = reinterpret_cast<VOxaPose*>(&a);
-    VOxaPose* q = reinterpret_cast<VOxaPose*>(&b);
+    // The scene lists the manager's poses.
+    VOxaPose* p = mManager->CreatePose("P", 0);
+    VOxaPose* q = mManager->CreatePose("Q", 0);
     EXPECT_TRUE(mScene->AddPose(p));
     EXPECT_FALSE(mScene->AddPose(p));
     EXPECT_FALSE(mScene->AddPose(nullptr));
@@ -246,8 +245,7 @@ TEST_F(scene_Scene, ClearKeepsRootSwitcherAndFirstTakes) {
     ASSERT_TRUE(mScene->AddGenericNode(g));
     ASSERT_TRUE(mScene->AddGenericNode(h));
     mScene->GetContents()->AddGenericNode(h);  // counted twice
-    int pose = 0;
-    mScene->AddPose(reinterpret_cast<VOxaPose*>(&pose));
+    mScene->AddPose(mManager->CreatePose("P", 0));
     VOxaTakeInfo takeInfo;
     takeInfo.mName = "Walk";
     ASSERT_TRUE(mScene->SetTakeInfo(takeInfo));

@@ -99,6 +99,8 @@ bool VOxaReaderMotionAnalysisHtr::Read(VOxaScene* scene, VStreamOptions* base) {
     if (!mFile) return Fail(eFILE_NOT_OPENED);
     if (!base || !base->IsA(VStreamOptionsMotion::ClassInfo.GetId()) || !scene || !mManager)
         return Fail(eSTREAM_OPTIONS_NOT_SET);
+    // The joints go below the scene's root: a scene whose root was destroyed takes none.
+    if (!scene->GetRootNode()) return Fail(eUNIDENTIFIED_ERROR);
     VStreamOptionsMotion* options = static_cast<VStreamOptionsMotion*>(base);
 
     options->Progress("Reading HTR nodes", 0.0f);

@@ -1,0 +1,278 @@
+// An object that another holds (a pose's scene, a scene's switcher and information, an object's
+// property handles) is refused by a destroy or taken out of its holder first, and objects of two
+// managers are not linked to each other. Each case once left a holder pointing at freed memory,
+// which the build's address sanitizer reports.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "attributes/voxa_link.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_mesh.h"
+#include "attributes/voxa_pose.h"
+#include "attributes/voxa_shape.h"
+#include "attributes/voxa_texture.h"
+#include "character/voxa_character_pose.h"
+#include "objects/voxa_user_property.h"
+#include "objects/vproperty.h"
+#include "oxa_codec/voxa_exporter.h"
+#include "oxa_codec/voxa_importer.h"
+#include "oxa_codec/voxa_io_formats.h"
+#include "oxa_codec/vstream_options.h"
+#include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_scene_info.h"
+#include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_info.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+struct DestroyOptions {
+    void operator()(VStreamOptions* options) const {
+        if (options) options->Destroy();
+    }
+};
+using OptionsPtr = std::unique_ptr<VStreamOptions, DestroyOptions>;
+
+struct ManagerDeleter {
+    void operator()(VOxaSdkManager* manager) const { delete manager; }
+};
+using ManagerPtr = std::unique_ptr<VOxaSdkManager, ManagerDeleter>;
+
+ManagerPtr NewManager() {
+    return ManagerPtr(VOxaSdkManager::Create());
+}
+
+}  // namespace
+
+TEST(scene_ObjectHolders, PoseSceneIsDestroyedOnlyWithItsPose) {
+    ManagerPtr manager = NewManager();
+    VOxaScene* scene = manager->CreateScene();
+    VOxaCharacterPose* pose = scene->GetCharacterPose(scene->CreateCharacterPose("P"));
+    ASSERT_NE(pose, nullptr);
+    ASSERT_EQ(manager->GetSceneCount(), 2);
+    VOxaScene* own = manager->GetScene(1);
+    EXPECT_NE(own, scene);
+    EXPECT_FALSE(manager->DestroyScene(own, true));
+    EXPECT_EQ(manager->GetLastErrorID(), VOxaSdkManager::eObjectInUse);
+    EXPECT_EQ(manager->GetSceneCount(), 2);
+    EXPECT_NE(pose->GetCharacter(), nullptr);
+    // The pose goes with its scene, and its own scene with it.
+    EXPECT_TRUE(scene->DestroyCharacterPose(0));
+    EXPECT_EQ(manager->GetSceneCount(), 1);
+
+    // A pose inside a pose's scene, and the manager deleted with both.
+    scene->CreateCharacterPose("Q");
+    VOxaScene* inner = manager->GetScene(1);
+    inner->CreateCharacterPose("R");
+    EXPECT_EQ(manager->GetSceneCount(), 3);
+}
+
+TEST(scene_ObjectHolders, CameraSwitcherAndSceneInfo) {
+    ManagerPtr manager = NewManager();
+    VOxaScene* scene = manager->CreateScene();
+    VOxaNode* old = scene->GetCameraSwitcher();
+    VOxaNode* child = manager->CreateNode("Below");
+    VOxaNode* grandchild = manager->CreateNode("Further");
+    old->AddChild(child);
+    child->AddChild(grandchild);
+    // A node below the switcher leaves its subtree before that is destroyed.
+    scene->SetCameraSwitcher(grandchild);
+    EXPECT_EQ(scene->GetCameraSwitcher(), grandchild);
+    EXPECT_EQ(grandchild->GetParent(), nullptr);
+    EXPECT_EQ(manager->GetNode("Below", 0), nullptr);
+    EXPECT_EQ(scene->GetCameraSwitcher()->GetName(), std::string("Model::Further"));
+
+    // The information a scene holds leaves it when destroyed; the scene destroys no freed one.
+    VOxaSceneInfo* info = manager->CreateSceneInfo();
+    scene->SetSceneInfo(info);
+    VOxaScene* other = manager->CreateScene();
+    other->SetSceneInfo(info);
+    EXPECT_TRUE(manager->DestroySceneInfo(info));
+    EXPECT_EQ(scene->GetSceneInfo(), nullptr);
+    EXPECT_EQ(other->GetSceneInfo(), nullptr);
+    info = manager->CreateSceneInfo();
+    scene->SetSceneInfo(info);
+    other->SetSceneInfo(info);
+    EXPECT_TRUE(manager->DestroyScene(other));
+    EXPECT_EQ(scene->GetSceneInfo(), nullptr);
+    EXPECT_EQ(manager->GetSceneInfoCount(), 0);
+
+    // A destroyed thumbnail leaves the scene and take informations that show it.
+    VOxaThumbnail* thumbnail = manager->CreateThumbnail();
+    info = manager->CreateSceneInfo();
+    info->SetSceneThumbnail(thumbnail);
+    VOxaTakeInfo take;
+    take.mName = "Walk";
+    take.SetTakeThumbnail(thumbnail);
+    ASSERT_TRUE(scene->CreateTake("Walk"));
+    ASSERT_TRUE(scene->SetTakeInfo(take));
+    EXPECT_TRUE(manager->DestroyThumbnail(thumbnail));
+    EXPECT_EQ(info->GetSceneThumbnail(), nullptr);
+    EXPECT_EQ(scene->GetTakeInfo("Walk")->GetTakeThumbnail(), nullptr);
+
+    // Another manager's node or information is refused.
+    ManagerPtr second = NewManager();
+    VOxaNode* foreign = second->CreateNode("Foreign");
+    scene->SetCameraSwitcher(foreign);
+    EXPECT_EQ(scene->GetCameraSwitcher(), grandchild);
+    VOxaSceneInfo* foreignInfo = second->CreateSceneInfo();
+    scene->SetSceneInfo(foreignInfo);
+    EXPECT_EQ(scene->GetSceneInfo(), nullptr);
+    second.reset();
+    scene->Clear();
+}
+
+TEST(scene_ObjectHolders, UserPropertyHandlesHaveOneHolder) {
+    ManagerPtr manager = NewManager();
+    VOxaNode* node = manager->CreateNode("N");
+    VOxaNode* other = manager->CreateNode("O");
+    const int own = node->GetUserPropertyCount();
+    ASSERT_GT(own, 0);
+
+    // A node's own handle: neither destroyed nor removed, its property stays.
+    VOxaUserProperty* translation = node->FindUserPropertyByName("Lcl Translation");
+    ASSERT_NE(translation, nullptr);
+    EXPECT_FALSE(manager->DestroyUserProperty(translation));
+    EXPECT_EQ(manager->GetLastErrorID(), VOxaSdkManager::eObjectInUse);
+    EXPECT_FALSE(node->RemoveUserProperty(translation));
+    EXPECT_EQ(node->GetUserPropertyCount(), own);
+    ASSERT_NE(node->GetNodeProperties()->FindProperty("Lcl Translation"), nullptr);
+    node->SetLclTranslation(VgeTVector(1, 2, 3, 1));
+    VgeTVector t;
+    EXPECT_EQ(node->GetLclTranslation(t), VgeTVector(1, 2, 3, 1));
+    // A second handle the program bound to the node's own property leaves the property alone.
+    VOxaUserProperty* extra = manager->CreateUserProperty(translation->GetProperty());
+    node->AddUserProperty(extra);
+    EXPECT_TRUE(node->RemoveUserProperty(extra));
+    EXPECT_EQ(node->GetNodeProperties()->FindProperty("Lcl Translation"), translation->GetProperty());
+    EXPECT_TRUE(manager->DestroyUserProperty(extra));
+
+    // A handle the program added is taken out of its holder before it goes.
+    VOxaUserProperty* added = manager->CreateUserProperty(manager.get(), "Weight", "Real");
+    node->AddUserProperty(added);
+    EXPECT_EQ(node->GetUserPropertyCount(), own + 1);
+    // One holder only.
+    other->AddUserProperty(added);
+    EXPECT_EQ(other->FindUserPropertyByName("Weight"), nullptr);
+    EXPECT_TRUE(manager->DestroyUserProperty(added));
+    EXPECT_EQ(node->GetUserPropertyCount(), own);
+    EXPECT_EQ(node->FindUserPropertyByName("Weight"), nullptr);
+    EXPECT_EQ(node->GetNodeProperties()->FindProperty("Weight"), nullptr);
+
+    // Removed, it may go to another object; destroying the first leaves it there.
+    added = manager->CreateUserProperty(manager.get(), "Size", "Real");
+    node->AddUserProperty(added);
+    EXPECT_TRUE(node->RemoveUserProperty(added));
+    other->AddUserProperty(added);
+    EXPECT_NE(other->FindUserPropertyByName("Size"), nullptr);
+    EXPECT_TRUE(manager->DestroyNode(node));
+    EXPECT_NE(other->FindUserPropertyByName("Size"), nullptr);
+
+    // A handle bound to a property of an object that goes is unbound with it.
+    VOxaNode* owner = manager->CreateNode("Owner");
+    VOxaUserProperty* record = manager->CreateUserProperty(manager.get(), "Speed", "Real");
+    owner->AddUserProperty(record);
+    ASSERT_NE(record->GetProperty(), nullptr);
+    VOxaUserProperty* bound = manager->CreateUserProperty(record->GetProperty());
+    VOxaUserProperty* boundToOwn =
+        manager->CreateUserProperty(owner->GetNodeProperties()->FindProperty("Lcl Rotation"));
+    ASSERT_NE(boundToOwn->GetProperty(), nullptr);
+    EXPECT_TRUE(owner->RemoveUserProperty(record));
+    EXPECT_EQ(bound->GetProperty(), nullptr);
+    EXPECT_TRUE(manager->DestroyNode(owner));
+    EXPECT_EQ(boundToOwn->GetProperty(), nullptr);
+    EXPECT_STREQ(boundToOwn->GetName(), "");
+    EXPECT_STREQ(bound->GetName(), "");
+    EXPECT_EQ(manager->GetUserProperty("Speed"), record) << "the unbound record keeps its name";
+
+    // Another manager's handle, listed by this manager's node, outlives neither.
+    ManagerPtr second = NewManager();
+    VOxaUserProperty* foreign = second->CreateUserProperty(second.get(), "Foreign", "Bool");
+    other->AddUserProperty(foreign);
+    second.reset();
+    for (int i = 0; i < other->GetUserPropertyCount(); ++i)
+        EXPECT_NE(other->GetUserProperty(i)->GetName(), nullptr);
+    EXPECT_TRUE(manager->DestroyNode(other));
+}
+
+TEST(scene_ObjectHolders, TwoManagersObjectsAreNotLinked) {
+    ManagerPtr first = NewManager();
+    ManagerPtr second = NewManager();
+    VOxaScene* scene = first->CreateScene();
+    VOxaNode* node = first->CreateNode("N");
+    scene->GetRootNode()->AddChild(node);
+    VOxaMesh* mesh = first->CreateMesh();
+    mesh->InitControlPoints(3);
+    node->SetNodeAttribute(mesh);
+
+    VOxaNode* foreignNode = second->CreateNode("F");
+    VOxaMesh* foreignMesh = second->CreateMesh();
+    EXPECT_FALSE(node->AddChild(foreignNode));
+    EXPECT_FALSE(foreignNode->AddChild(node));
+    EXPECT_EQ(node->GetChildCount(), 0);
+    EXPECT_EQ(foreignNode->SetNodeAttribute(mesh), nullptr);
+    EXPECT_EQ(mesh->GetNode(), node);
+    node->SetNodeAttribute(foreignMesh);
+    EXPECT_EQ(node->GetNodeAttribute(), mesh);
+
+    EXPECT_LT(mesh->AddMaterial(second->CreateMaterial("M"), 0), 0);
+    EXPECT_LT(mesh->AddTexture(second->CreateTexture("T"), 0), 0);
+    VOxaLink* foreignLink = second->CreateLink();
+    EXPECT_LT(mesh->AddLink(foreignLink), 0);
+    VOxaShape* foreignShape = second->CreateShape();
+    foreignShape->InitControlPoints(3);
+    EXPECT_LT(mesh->AddShape(foreignShape, "S"), 0);
+    VOxaLink* link = first->CreateLink();
+    link->SetLink(foreignNode);
+    EXPECT_EQ(link->GetLink(), nullptr);
+    link->SetAssociateModel(foreignNode);
+    EXPECT_EQ(link->GetAssociateModel(), nullptr);
+    foreignLink->SetLink(node);
+    EXPECT_EQ(foreignLink->GetLink(), nullptr);
+    EXPECT_FALSE(scene->AddPose(second->CreatePose("P", 0)));
+    EXPECT_FALSE(scene->AddGenericNode(second->CreateGenericNode("G")));
+
+    second.reset();
+    // Nothing of the first manager points into the deleted one.
+    EXPECT_EQ(mesh->GetMaterialCount(0), 0);
+    EXPECT_EQ(mesh->GetLinkCount(), 0);
+    EXPECT_EQ(mesh->GetShapeCount(), 0);
+    EXPECT_EQ(scene->GetPoseCount(), 0);
+    EXPECT_EQ(scene->GetGenericNodeCount(), 0);
+    first->DestroyAllObjects();
+}
+
+TEST(scene_ObjectHolders, EveryReaderRefusesASceneWithoutRoot) {
+    ManagerPtr manager = NewManager();
+    VOxaScene* source = manager->CreateScene();
+    VOxaNode* joint = manager->CreateNode("Hips");
+    source->GetRootNode()->AddChild(joint);
+    VOxaNode* leaf = manager->CreateNode("Leg");
+    joint->AddChild(leaf);
+    leaf->SetLclTranslation(VgeTVector(0, -10, 0, 1));
+    VOxaScene* rootless = manager->CreateScene();
+    ASSERT_TRUE(manager->DestroyNode(rootless->GetRootNode(), true));
+    ASSERT_EQ(rootless->GetRootNode(), nullptr);
+
+    const std::string folder = oxa_test::MakeProcessTempFolder("holders");
+    for (const char* extension : {"obj", "3ds", "dxf", "bvh", "htr", "trc", "c3d", "asf"}) {
+        const std::string path = folder + "scene." + extension;
+        VOxaExporter* exporter = manager->CreateExporter();
+        ASSERT_TRUE(exporter->Initialize(path.c_str()) &&
+                    exporter->SetFileFormat(VOxaFindWriterFormat(extension)))
+            << extension;
+        OptionsPtr writeOptions(exporter->GetWriteOptions());
+        const bool written = exporter->Export(source, writeOptions.get());
+        manager->DestroyExporter(exporter);
+        if (!written) continue;
+        VOxaImporter* importer = manager->CreateImporter();
+        ASSERT_TRUE(importer->Initialize(path.c_str())) << extension;
+        OptionsPtr readOptions(importer->GetReadOptions());
+        EXPECT_FALSE(importer->Import(rootless, readOptions.get())) << extension;
+        manager->DestroyImporter(importer);
+        EXPECT_EQ(rootless->GetRootNode(), nullptr);
+    }
+}
