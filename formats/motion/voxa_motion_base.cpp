@@ -156,6 +156,59 @@ double VOxaMotionSupport::TidyRate(double rate, double tolerance) {
     return rate;
 }
 
+namespace {
+
+// The length units, each by any of its words (separated by blanks), with the scene centimetres
+// of one of them.
+struct LengthUnit {
+    const char* words;
+    double centimetres;
+};
+const LengthUnit kLengthUnits[] = {
+    {"mm millimeter millimeters millimetre millimetres", 0.1},
+    {"cm centimeter centimeters centimetre centimetres", 1.0},
+    {"in inch inches", 2.54},
+    {"dm decimeter decimeters decimetre decimetres", 10.0},
+    {"m meter meters metre metres", 100.0},
+    {"ft foot feet", 30.48},
+    {"yd yard yards", 91.44},
+    {"km kilometer kilometers kilometre kilometres", 100000.0},
+    {"um micrometer micrometers micrometre micrometres micron microns", 1.0e-4},
+};
+
+bool SameWordNoCase(const char* a, const char* b, size_t length) {
+    for (size_t i = 0; i < length; ++i)
+        if (std::tolower((unsigned char)a[i]) != std::tolower((unsigned char)b[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+int VOxaMotionSupport::FindLengthUnit(const char* text, size_t length, double& centimetres) {
+    if (!text) return -1;
+    while (length > 0 && (*text == ' ' || *text == '\t')) {
+        ++text;
+        --length;
+    }
+    while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\t'))
+        --length;
+    if (length == 0) return -1;
+    const size_t n = sizeof kLengthUnits / sizeof kLengthUnits[0];
+    for (size_t row = 0; row < n; ++row) {
+        for (const char* word = kLengthUnits[row].words; *word;) {
+            const size_t size = std::strcspn(word, " ");
+            if (size == length && SameWordNoCase(word, text, length)) {
+                centimetres = kLengthUnits[row].centimetres;
+                return (int)row;
+            }
+            word += size;
+            while (*word == ' ')
+                ++word;
+        }
+    }
+    return -1;
+}
+
 VOxaNode* VOxaMotionSupport::CreateMarkerNode(VOxaSdkManager* manager, const char* name) {
     if (!manager) return nullptr;
     VOxaNode* node = manager->CreateNode(name ? name : "");

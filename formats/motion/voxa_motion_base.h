@@ -230,6 +230,13 @@ struct OXA_API VOxaMotionSupport {
     // when none is): for a rate measured from times rounded in the file.
     static double TidyRate(double rate, double tolerance);
 
+    // The length unit that `text` (`length` bytes, blanks around it passed over) names: "mm",
+    // "cm", "dm", "m", "km", "um", "in", "ft", "yd" or one of their words ("MILLIMETERS",
+    // "inches", "feet"), in any letter case. Answers its row (0 mm, 1 cm, 2 in, 3 dm, 4 m, 5 ft,
+    // 6 yd, 7 km, 8 um) and sets `centimetres` to the scene centimetres of one unit; -1 when it
+    // names none.
+    static int FindLengthUnit(const char* text, size_t length, double& centimetres);
+
     // A node named `name` with an optical marker (type 1) attribute; null when either cannot be
     // made.
     static VOxaNode* CreateMarkerNode(VOxaSdkManager* manager, const char* name);

@@ -360,6 +360,7 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
     // the positions. The group may be declared after its parameters, so it is found first.
     mPointGroupId = FindPointGroup();
     bool unitsRead = false;
+    std::string unitWarning;
     // Events of the EVENT group: its USED count, else the columns of its TIMES.
     int64_t eventsUsed = -1, eventTimes = 0;
     // The rows of LABELS, LABELS2, ... by part number; a part past the marker count names none.
@@ -398,22 +399,20 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
                 // The first point unit rules; a repeated one would scale the positions again.
                 if (!ofPoints || unitsRead || !TextOf(*parameter, text, length)) continue;
                 unitsRead = true;
-                switch (std::tolower((unsigned char)text[0])) {
-                    case 'c':
-                        mUnitFactor *= 10.0;
-                        break;
-                    case 'f':
-                        mUnitFactor *= 304.8;
-                        break;
-                    case 'i':
-                        mUnitFactor *= 25.4;
-                        break;
-                    case 'm':
-                        mUnitFactor *=
-                            length > 1 && std::tolower((unsigned char)text[1]) == 'm' ? 1.0 : 1000.0;
-                        break;
-                    default:
-                        break;
+                // Fixed-length texts are padded with blanks or nulls.
+                int used = length;
+                while (used > 0 && (text[used - 1] == 0 || text[used - 1] == ' '))
+                    --used;
+                double centimetres = 0.1;
+                if (VOxaMotionSupport::FindLengthUnit(text, (size_t)used, centimetres) >= 0) {
+                    mUnitFactor = centimetres;
+                } else {
+                    char warning[200];
+                    std::snprintf(warning, sizeof warning,
+                                  "POINT:UNITS \"%.40s\" is no length unit; the positions are read as "
+                                  "millimetres.",
+                                  std::string(text, (size_t)used).c_str());
+                    unitWarning = warning;
                 }
             } else if (Named(*parameter, "X_SCREEN") || Named(*parameter, "Y_SCREEN")) {
                 if (!ofPoints || !TextOf(*parameter, text, length)) continue;
@@ -439,6 +438,7 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
         if (!mWarning.IsEmpty()) mWarning += "\n";
         mWarning += text;
     };
+    if (!unitWarning.empty()) warn(unitWarning.c_str());
     if (events > 0) {
         char text[160];
         if (events == 1)
