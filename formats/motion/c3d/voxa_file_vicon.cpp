@@ -198,8 +198,14 @@ bool VOxaFileVicon::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& 
         return Fail("byte", mFileSize, "the file ends inside the header block");
     }
     if (mPointCount <= 0) {
+        // Say what the trial holds instead: analog channels, or rotations of a ROTATION group.
         mNoPoints = true;
-        return Fail("byte", 2, "no 3D points; analog channels are not read");
+        mNoPointsText = "no 3D points";
+        if (mAnalogPerFrame > 0)
+            mNoPointsText += "; analog channels are not read";
+        else if (HasGroup("ROTATION"))
+            mNoPointsText += "; its rotations (group ROTATION) are not read";
+        return Fail("byte", 2, "%s", mNoPointsText.Buffer());
     }
     // Every point of a frame takes at least 8 bytes; far more points than the file has bytes are
     // not backed by data.
@@ -324,6 +330,16 @@ bool VOxaFileVicon::ReadLongTrial(int64_t& first, int64_t& count) {
         return true;
     }
     return false;
+}
+
+bool VOxaFileVicon::HasGroup(const char* name) {
+    bool found = false;
+    if (mFirstParameterBlock >= 1 && SeekBlock(mFirstParameterBlock - 1) && Skip(4) == 4) {
+        while (std::unique_ptr<VViconParameter> parameter = ReadParameter())
+            if (parameter->IsGroup() && Named(*parameter, name)) found = true;
+    }
+    mParametersEnded = false;
+    return found;
 }
 
 int VOxaFileVicon::FindPointGroup() {
@@ -763,7 +779,7 @@ void VOxaReaderVicon::Report() {
     // A trial of analog channels only is a valid file this reader does not read: it is refused
     // with the reason alone, not called corrupted.
     if (file->HoldsNoPoints() && mError.GetLastErrorID() == eFILE_CORRUPTED)
-        mError.SetLastError(eFILE_CORRUPTED, "the file holds no 3D points; analog channels are not read");
+        mError.SetLastError(eFILE_CORRUPTED, (VString("the file holds ") + file->GetNoPointsText()).Buffer());
     const char* warning = file->GetWarning();
     if (*warning && mMessageText.Find(warning) < 0) {
         mMessageText += warning;

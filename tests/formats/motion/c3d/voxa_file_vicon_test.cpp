@@ -1374,6 +1374,14 @@ TEST_F(c3d_reader, CorruptedFilesSayWhere) {
     b = SampleFile(1, true);
     b.pointCount = 0;
     EXPECT_EQ(ReadError(b.Build()), "the file holds no 3D points; analog channels are not read");
+    // A trial of rotations only holds no analog channel either.
+    b = SampleFile(1, true);
+    b.pointCount = 0;
+    b.analog = 0;
+    b.records.push_back(Group("ROTATION", 5));
+    EXPECT_EQ(ReadError(b.Build()), "the file holds no 3D points; its rotations (group ROTATION) are not read");
+    b.records.pop_back();
+    EXPECT_EQ(ReadError(b.Build()), "the file holds no 3D points");
     // An empty file, a header cut short, a header without its mark.
     const std::string whole = SampleFile(1, true).Build();
     EXPECT_EQ(ReadError(""), "File is corrupted: byte 0: the file is empty");
