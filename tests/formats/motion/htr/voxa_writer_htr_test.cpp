@@ -335,6 +335,13 @@ TEST_F(htr_Writer, RefusedScenesAndFiles) {
     EXPECT_EQ(mLastError, VOxaWriter::eUNIDENTIFIED_ERROR);
     EXPECT_EQ(mLastText, "Spaces are not allowed in HTR node names:\n    Model::Left Arm");
     EXPECT_EQ(gMessage, "Error|Spaces are not allowed in HTR node names:\n    Model::Left Arm");
+    // A long name is listed by its first 128 bytes and its length.
+    arm->SetName((std::string("Long Arm") + std::string(392, 'x')).c_str());
+    EXPECT_FALSE(WriteScene(TempPath("blank.htr"), 1, 30.0));
+    const std::string full = arm->GetName();
+    EXPECT_EQ(mLastText, "Spaces are not allowed in HTR node names:\n    " + full.substr(0, 128) + "... (" +
+                             std::to_string(full.size()) + " bytes)");
+    arm->SetName("Left Arm");
 
     // A folder that does not exist; a very long path is cut in the text.
     EXPECT_FALSE(writer.FileCreate(TempPath("no/such/dir.htr").c_str()));
