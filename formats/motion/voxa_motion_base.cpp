@@ -147,6 +147,14 @@ double VOxaMotionSupport::RateOfPeriod(VTime period) {
     return rate;
 }
 
+bool VOxaMotionSupport::SamePeriod(double rate, double other) {
+    if (!IsUsableRate(rate) || !IsUsableRate(other)) return false;
+    VTime a, b;
+    a.SetSecondDouble(1.0 / rate);
+    b.SetSecondDouble(1.0 / other);
+    return a.Get() == b.Get();
+}
+
 double VOxaMotionSupport::TidyRate(double rate, double tolerance) {
     if (!std::isfinite(rate) || rate <= 0.0 || !(tolerance >= 0.0)) return rate;
     for (int digits = 1; digits <= 17; ++digits) {

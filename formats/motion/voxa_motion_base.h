@@ -230,6 +230,10 @@ struct OXA_API VOxaMotionSupport {
     // when none is): for a rate measured from times rounded in the file.
     static double TidyRate(double rate, double tolerance);
 
+    // True when both rates are usable and give the same frame period in ticks: a rate written
+    // as either reads back as the same take.
+    static bool SamePeriod(double rate, double other);
+
     // The length unit that `text` (`length` bytes, blanks around it passed over) names: "mm",
     // "cm", "dm", "m", "km", "um", "in", "ft", "yd" or one of their words ("MILLIMETERS",
     // "inches", "feet"), in any letter case. Answers its row (0 mm, 1 cm, 2 in, 3 dm, 4 m, 5 ft,

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "animation/fcurve.h"
+#include "formats/motion/voxa_motion_base.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_take_node.h"
@@ -114,9 +115,11 @@ void VOxaSkeletonSupport::FormatRate(char* out, size_t size, double rate) {
         std::snprintf(out, size, "%.0f", rate);
         return;
     }
+    // The fewest digits that read back as the same rate, or as one of the same frame period.
     for (int digits = 6; digits <= 17; ++digits) {
         std::snprintf(out, size, "%.*g", digits, rate);
-        if (std::strtod(out, nullptr) == rate) return;
+        const double back = std::strtod(out, nullptr);
+        if (back == rate || VOxaMotionSupport::SamePeriod(back, rate)) return;
     }
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -14,6 +15,18 @@
 #include "oxa_codec/vstream_options.h"
 
 namespace {
+
+// The rate a file's single-precision rate stands for: the decimal with the fewest significant
+// digits that is the same float (59.94, not 59.939998626708984).
+double FloatRate(float stored) {
+    char text[32];
+    for (int digits = 1; digits <= 9; ++digits) {
+        std::snprintf(text, sizeof text, "%.*e", digits - 1, (double)stored);
+        const double candidate = std::strtod(text, nullptr);
+        if ((float)candidate == stored) return candidate;
+    }
+    return (double)stored;
+}
 
 bool Named(const VViconParameter& parameter, const char* name) {
     return std::strcmp(parameter.GetName(), name) == 0;
@@ -272,7 +285,7 @@ bool VOxaFileVicon::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& 
     markerCount = mPointCount;
     startTime.SetSecondDouble((double)(first - 1) / (double)mFrameRate);
     frameCount = count;
-    frameRate = mFrameRate;
+    frameRate = FloatRate(mFrameRate);
     scale = 1.0;  // positions come out in centimetres already
     SeekBlock(mFirstParameterBlock - 1);
     return true;
@@ -591,7 +604,7 @@ bool VOxaFileVicon::WriteHeader(int markerCount, VTime startTime, int frameCount
         mRefusal = text;
     } else if (!((float)frameRate > 0.001f && (float)frameRate <= kMaxFrameRate)) {
         std::snprintf(text, sizeof text,
-                      "A C3D file holds frame rates above 0.001 and up to %g; the take's rate is %g.",
+                      "A C3D file holds frame rates above 0.001 and up to %.10g; the take's rate is %.10g.",
                       (double)kMaxFrameRate, frameRate);
         mRefusal = text;
     } else if (!(first >= 1.0 && first <= kMaxWord && last >= 1.0 && last <= kMaxWord)) {

@@ -568,10 +568,12 @@ void VOxaFileMotionAnalysisHtr::FormatFrameRate(char* out, size_t size, double r
         std::snprintf(out, size, "%d", (int)rate);
         return;
     }
-    // The fewest significant digits that read back as the same number.
+    // The fewest significant digits that read back as the same number, or as one of the same
+    // frame period (59.94, not 59.93999999999999).
     for (int digits = 6; digits <= 17; ++digits) {
         std::snprintf(out, size, "%.*g", digits, rate);
-        if (std::strtod(out, nullptr) == rate) return;
+        const double back = std::strtod(out, nullptr);
+        if (back == rate || VOxaMotionSupport::SamePeriod(back, rate)) return;
     }
 }
 

@@ -602,7 +602,10 @@ bool VOxaFileMotionAnalysisTrc::RateText(double rate, char* out, size_t size) {
     for (int decimals = 2; decimals <= 17; ++decimals) {
         const int n = VFormatDoubleFixed(text, sizeof text, rate, decimals);
         double back = 0.0;
-        if (n <= 0 || (size_t)n >= size || !VParseDouble(text, text + n, back, false) || back != rate)
+        // The fewest decimals that read back as the same rate, or as one of the same frame period
+        // (59.94, not 59.93999999999999).
+        if (n <= 0 || (size_t)n >= size || !VParseDouble(text, text + n, back, false) ||
+            (back != rate && !VOxaMotionSupport::SamePeriod(back, rate)))
             continue;
         std::memcpy(out, text, (size_t)n + 1);
         return true;
