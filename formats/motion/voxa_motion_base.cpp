@@ -336,10 +336,11 @@ VOxaNode* VOxaMotionSupport::FindWriteRoot(VOxaWriter& writer, VOxaScene* scene,
 
 const char* VOxaMotionSupport::MarkerRefusal(size_t markerCount, const VStreamOptionsMotion* options) {
     if (markerCount == 0) return kNoMarkers;
-    if (!options || options->GetFrameCount() <= 0) return kNoFrames;
-    // A take whose frames reach past the time line would be written with times that saturate.
+    // A take whose frames reach past the time line would be written with times that saturate. The
+    // rate is checked first: a rate without a usable frame period is why a take has no frames.
     static thread_local VString refusal;
-    if (!VOxaSkeletonSupport::FramesFit(options, refusal)) return refusal.Buffer();
+    if (options && !VOxaSkeletonSupport::FramesFit(options, refusal)) return refusal.Buffer();
+    if (!options || options->GetFrameCount() <= 0) return kNoFrames;
     return nullptr;
 }
 

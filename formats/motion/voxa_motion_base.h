@@ -202,6 +202,9 @@ struct OXA_API VOxaMotionSupport {
     // Most marker nodes a file may ask for: what a C3D file can hold. Each becomes a node with
     // its curves, so a small file must not ask for more than any capture has.
     static constexpr int kMaxMarkers = 65535;
+    // The fastest rate a motion writer writes: the finest time fields of the formats (BRD's)
+    // count microseconds.
+    static constexpr double kMaxRate = 1.0e6;
 
     // The options as motion options, null when they are missing or of another kind.
     static VStreamOptionsMotion* AsMotionOptions(VStreamOptions* options);
