@@ -147,6 +147,14 @@ double VOxaMotionSupport::RateOfPeriod(VTime period) {
     return rate;
 }
 
+bool VOxaMotionSupport::SamePeriod(double rate, double other) {
+    if (!IsUsableRate(rate) || !IsUsableRate(other)) return false;
+    VTime a, b;
+    a.SetSecondDouble(1.0 / rate);
+    b.SetSecondDouble(1.0 / other);
+    return a.Get() == b.Get();
+}
+
 double VOxaMotionSupport::TidyRate(double rate, double tolerance) {
     if (!std::isfinite(rate) || rate <= 0.0 || !(tolerance >= 0.0)) return rate;
     for (int digits = 1; digits <= 17; ++digits) {
@@ -154,6 +162,59 @@ double VOxaMotionSupport::TidyRate(double rate, double tolerance) {
         if (std::fabs(candidate - rate) <= tolerance) return candidate;
     }
     return rate;
+}
+
+namespace {
+
+// The length units, each by any of its words (separated by blanks), with the scene centimetres
+// of one of them.
+struct LengthUnit {
+    const char* words;
+    double centimetres;
+};
+const LengthUnit kLengthUnits[] = {
+    {"mm millimeter millimeters millimetre millimetres", 0.1},
+    {"cm centimeter centimeters centimetre centimetres", 1.0},
+    {"in inch inches", 2.54},
+    {"dm decimeter decimeters decimetre decimetres", 10.0},
+    {"m meter meters metre metres", 100.0},
+    {"ft foot feet", 30.48},
+    {"yd yard yards", 91.44},
+    {"km kilometer kilometers kilometre kilometres", 100000.0},
+    {"um micrometer micrometers micrometre micrometres micron microns", 1.0e-4},
+};
+
+bool SameWordNoCase(const char* a, const char* b, size_t length) {
+    for (size_t i = 0; i < length; ++i)
+        if (std::tolower((unsigned char)a[i]) != std::tolower((unsigned char)b[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+int VOxaMotionSupport::FindLengthUnit(const char* text, size_t length, double& centimetres) {
+    if (!text) return -1;
+    while (length > 0 && (*text == ' ' || *text == '\t')) {
+        ++text;
+        --length;
+    }
+    while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\t'))
+        --length;
+    if (length == 0) return -1;
+    const size_t n = sizeof kLengthUnits / sizeof kLengthUnits[0];
+    for (size_t row = 0; row < n; ++row) {
+        for (const char* word = kLengthUnits[row].words; *word;) {
+            const size_t size = std::strcspn(word, " ");
+            if (size == length && SameWordNoCase(word, text, length)) {
+                centimetres = kLengthUnits[row].centimetres;
+                return (int)row;
+            }
+            word += size;
+            while (*word == ' ')
+                ++word;
+        }
+    }
+    return -1;
 }
 
 VOxaNode* VOxaMotionSupport::CreateMarkerNode(VOxaSdkManager* manager, const char* name) {
@@ -275,10 +336,11 @@ VOxaNode* VOxaMotionSupport::FindWriteRoot(VOxaWriter& writer, VOxaScene* scene,
 
 const char* VOxaMotionSupport::MarkerRefusal(size_t markerCount, const VStreamOptionsMotion* options) {
     if (markerCount == 0) return kNoMarkers;
-    if (!options || options->GetFrameCount() <= 0) return kNoFrames;
-    // A take whose frames reach past the time line would be written with times that saturate.
+    // A take whose frames reach past the time line would be written with times that saturate. The
+    // rate is checked first: a rate without a usable frame period is why a take has no frames.
     static thread_local VString refusal;
-    if (!VOxaSkeletonSupport::FramesFit(options, refusal)) return refusal.Buffer();
+    if (options && !VOxaSkeletonSupport::FramesFit(options, refusal)) return refusal.Buffer();
+    if (!options || options->GetFrameCount() <= 0) return kNoFrames;
     return nullptr;
 }
 

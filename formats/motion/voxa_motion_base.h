@@ -202,6 +202,9 @@ struct OXA_API VOxaMotionSupport {
     // Most marker nodes a file may ask for: what a C3D file can hold. Each becomes a node with
     // its curves, so a small file must not ask for more than any capture has.
     static constexpr int kMaxMarkers = 65535;
+    // The fastest rate a motion writer writes: the finest time fields of the formats (BRD's)
+    // count microseconds.
+    static constexpr double kMaxRate = 1.0e6;
 
     // The options as motion options, null when they are missing or of another kind.
     static VStreamOptionsMotion* AsMotionOptions(VStreamOptions* options);
@@ -229,6 +232,17 @@ struct OXA_API VOxaMotionSupport {
     // The decimal with the fewest significant digits within `tolerance` of `rate` (the rate itself
     // when none is): for a rate measured from times rounded in the file.
     static double TidyRate(double rate, double tolerance);
+
+    // True when both rates are usable and give the same frame period in ticks: a rate written
+    // as either reads back as the same take.
+    static bool SamePeriod(double rate, double other);
+
+    // The length unit that `text` (`length` bytes, blanks around it passed over) names: "mm",
+    // "cm", "dm", "m", "km", "um", "in", "ft", "yd" or one of their words ("MILLIMETERS",
+    // "inches", "feet"), in any letter case. Answers its row (0 mm, 1 cm, 2 in, 3 dm, 4 m, 5 ft,
+    // 6 yd, 7 km, 8 um) and sets `centimetres` to the scene centimetres of one unit; -1 when it
+    // names none.
+    static int FindLengthUnit(const char* text, size_t length, double& centimetres);
 
     // A node named `name` with an optical marker (type 1) attribute; null when either cannot be
     // made.

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "animation/fcurve.h"
+#include "formats/motion/voxa_motion_base.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_take_node.h"
@@ -79,13 +80,21 @@ bool VOxaSkeletonSupport::FramesFit(const VStreamOptionsMotion* options, VString
     const int count = options->GetFrameCount();
     // In doubles: the product may pass the 64-bit range.
     const double last = (double)start + (double)period * (double)(count > 1 ? count - 1 : 0);
-    if (period > 0 && period < VTime::kInfinite && std::fabs(last) < 9.0e18) return true;
+    const double framesPerSecond = FrameRate(options);
+    const bool tooFast = framesPerSecond > VOxaMotionSupport::kMaxRate;
+    if (!tooFast && period > 0 && period < VTime::kInfinite && std::fabs(last) < 9.0e18) return true;
     char rate[40];
-    std::snprintf(rate, sizeof rate, "%g", FrameRate(options));
+    std::snprintf(rate, sizeof rate, "%.10g", framesPerSecond);
     refusal = "at ";
     refusal += rate;
     refusal += " frames per second ";
-    if (period > 0 && period < VTime::kInfinite) {
+    if (tooFast) {
+        char text[80];
+        std::snprintf(text, sizeof text,
+                      "the take is faster than the %.0f frames per second the motion formats hold",
+                      VOxaMotionSupport::kMaxRate);
+        refusal += text;
+    } else if (period > 0 && period < VTime::kInfinite) {
         refusal += "the take's ";
         refusal += count;
         refusal += " frames reach past the end of the time line";
@@ -114,9 +123,11 @@ void VOxaSkeletonSupport::FormatRate(char* out, size_t size, double rate) {
         std::snprintf(out, size, "%.0f", rate);
         return;
     }
+    // The fewest digits that read back as the same rate, or as one of the same frame period.
     for (int digits = 6; digits <= 17; ++digits) {
         std::snprintf(out, size, "%.*g", digits, rate);
-        if (std::strtod(out, nullptr) == rate) return;
+        const double back = std::strtod(out, nullptr);
+        if (back == rate || VOxaMotionSupport::SamePeriod(back, rate)) return;
     }
 }
 

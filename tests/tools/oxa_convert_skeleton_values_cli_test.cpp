@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/vtime.h"
 #include "tests/tools/cli_run.h"
 
 namespace {
@@ -208,7 +209,11 @@ TEST(cli_skeleton_values, RatesAreWrittenWithTheDigitsThatReadBack) {
         const std::string amc = ReadFile(Folder() + "rate.amc");
         const size_t at = amc.find(":SAMPLES-PER-SECOND ");
         ASSERT_NE(at, std::string::npos);
-        EXPECT_EQ(std::strtod(amc.c_str() + at + 20, nullptr), rate) << amc.substr(at, 40);
+        // The rate, or one of the same frame period in fewer digits.
+        VTime written, wanted;
+        written.SetSecondDouble(1.0 / std::strtod(amc.c_str() + at + 20, nullptr));
+        wanted.SetSecondDouble(1.0 / rate);
+        EXPECT_EQ(written.Get(), wanted.Get()) << amc.substr(at, 40);
         // BVH: a frame time whose inverse is the rate (whole rates with six digits).
         ASSERT_EQ(Convert(std::string("--frame-rate ") + text + " " + in + " " + Folder() + "rate.bvh").code,
                   0);

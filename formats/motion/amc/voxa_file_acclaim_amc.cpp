@@ -170,6 +170,11 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
     for (size_t i = 0; i < bones.size(); ++i)
         index.emplace(std::string_view(bones[i]->mName.Buffer(), (size_t)bones[i]->mName.GetLen()), (int)i);
     std::vector<long long> lastFrame(bones.size(), -1);
+    // The bones with degrees of freedom, and those said to be left out of a frame.
+    size_t dofBones = 0;
+    for (const AsfBone* b : bones)
+        dofBones += b->mDofCount > 0 ? 1 : 0;
+    std::vector<char> missingWarned(bones.size(), 0);
 
     const double lengthFactor = kCentimetresPerInch / scene->GetLengthUnit();
     // The unit of ":units angle" in the ASF, unless the AMC names its own.
@@ -286,6 +291,13 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
                 ok = Error("Unknown bone name (%.*s)\n", (int)name.size(), name.data());
                 break;
             }
+            // A bone first given after the first frame has no key before it.
+            if (lastFrame[(size_t)found] < 0 && frames > 0 && bones[(size_t)found]->mDofCount > 0 &&
+                !missingWarned[(size_t)found]) {
+                missingWarned[(size_t)found] = 1;
+                Warning("bone %.128s has no line before frame %s: its values there are those of that frame\n",
+                        bones[(size_t)found]->mName.Buffer(), label);
+            }
             lastFrame[(size_t)found] = frames;
             predicted = (size_t)found + 1;
             double values[AsfBone::kMaxDofs] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
@@ -325,6 +337,21 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
             break;
         }
         expected = given;
+        // A bone with degrees of freedom that a frame leaves out after an earlier frame gave it has
+        // no key there: its values come from the frames around it. Said once per bone, with the
+        // first such frame. (A bone no frame gives keeps its pose.)
+        if (lines.size() < dofBones) {
+            for (size_t k = 0; k < bones.size(); ++k) {
+                if (bones[k]->mDofCount <= 0 || lastFrame[k] < 0 || lastFrame[k] == frames ||
+                    missingWarned[k])
+                    continue;
+                missingWarned[k] = 1;
+                Warning(
+                    "bone %.128s has no line in frame %s: its values there are interpolated from the "
+                    "frames around it\n",
+                    bones[k]->mName.Buffer(), label);
+            }
+        }
         for (const BoneLine& line : lines)
             line.bone->ApplyFrame(line.values, time, lengthFactor, angleFactor);
         ++frames;

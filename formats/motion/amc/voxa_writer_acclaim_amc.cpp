@@ -98,11 +98,12 @@ bool VOxaWriterAcclaimAmc::Write(VOxaScene* scene, VStreamOptions* options) {
         mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
         return false;
     }
-    // A file of no frame is a header its reader refuses.
-    if (motion->GetFrameCount() <= 0) return VOxaMotionSupport::Refuse(mError, VOxaMotionSupport::kNoFrames);
+    // The rate first: one without a usable frame period is why a take has no frames. A file of no
+    // frame is a header its reader refuses.
     VString refusal("");
     if (!VOxaSkeletonSupport::FramesFit(motion, refusal))
         return VOxaMotionSupport::Refuse(mError, refusal.Buffer());
+    if (motion->GetFrameCount() <= 0) return VOxaMotionSupport::Refuse(mError, VOxaMotionSupport::kNoFrames);
     // The bones are sampled with the pivots in the animation; the caller's scene gets its own
     // back when the write ends, whichever way.
     VOxaPivotConversionScope converted(root);

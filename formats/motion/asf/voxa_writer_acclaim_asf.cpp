@@ -22,6 +22,22 @@ namespace {
 // without bound.
 constexpr int kMaxPathInMessage = 256;
 
+// A name as a message lists it: one longer than 128 bytes keeps its first 128 (whole UTF-8
+// characters) and says how long it was.
+VString ListedName(const char* name) {
+    const size_t length = std::strlen(name);
+    constexpr size_t kKept = 128;
+    if (length <= kKept) return VString(name);
+    size_t cut = kKept;
+    while (cut > 0 && ((unsigned char)name[cut] & 0xC0) == 0x80)
+        --cut;
+    VString text(name, (int)cut);
+    char tail[48];
+    std::snprintf(tail, sizeof tail, "... (%zu bytes)", length);
+    text += tail;
+    return text;
+}
+
 }  // namespace
 
 VString VOxaAsfCannotOpenText(const char* path) {
@@ -58,7 +74,7 @@ bool VOxaCheckAsfNodeNames(VOxaNode* node, bool self, VString& report) {
                          control || std::strpbrk(name, ",()") != nullptr || name[0] == ':' || name[0] == '#';
         if (bad) {
             report += "\n    ";
-            report += name;
+            report += ListedName(name);
             clean = false;
         }
         for (int i = current->GetChildCount() - 1; i >= 0; --i)

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -14,6 +15,18 @@
 #include "oxa_codec/vstream_options.h"
 
 namespace {
+
+// The rate a file's single-precision rate stands for: the decimal with the fewest significant
+// digits that is the same float (59.94, not 59.939998626708984).
+double FloatRate(float stored) {
+    char text[32];
+    for (int digits = 1; digits <= 9; ++digits) {
+        std::snprintf(text, sizeof text, "%.*e", digits - 1, (double)stored);
+        const double candidate = std::strtod(text, nullptr);
+        if ((float)candidate == stored) return candidate;
+    }
+    return (double)stored;
+}
 
 bool Named(const VViconParameter& parameter, const char* name) {
     return std::strcmp(parameter.GetName(), name) == 0;
@@ -198,8 +211,14 @@ bool VOxaFileVicon::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& 
         return Fail("byte", mFileSize, "the file ends inside the header block");
     }
     if (mPointCount <= 0) {
+        // Say what the trial holds instead: analog channels, or rotations of a ROTATION group.
         mNoPoints = true;
-        return Fail("byte", 2, "no 3D points; analog channels are not read");
+        mNoPointsText = "no 3D points";
+        if (mAnalogPerFrame > 0)
+            mNoPointsText += "; analog channels are not read";
+        else if (HasGroup("ROTATION"))
+            mNoPointsText += "; its rotations (group ROTATION) are not read";
+        return Fail("byte", 2, "%s", mNoPointsText.Buffer());
     }
     // Every point of a frame takes at least 8 bytes; far more points than the file has bytes are
     // not backed by data.
@@ -266,7 +285,7 @@ bool VOxaFileVicon::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& 
     markerCount = mPointCount;
     startTime.SetSecondDouble((double)(first - 1) / (double)mFrameRate);
     frameCount = count;
-    frameRate = mFrameRate;
+    frameRate = FloatRate(mFrameRate);
     scale = 1.0;  // positions come out in centimetres already
     SeekBlock(mFirstParameterBlock - 1);
     return true;
@@ -326,6 +345,16 @@ bool VOxaFileVicon::ReadLongTrial(int64_t& first, int64_t& count) {
     return false;
 }
 
+bool VOxaFileVicon::HasGroup(const char* name) {
+    bool found = false;
+    if (mFirstParameterBlock >= 1 && SeekBlock(mFirstParameterBlock - 1) && Skip(4) == 4) {
+        while (std::unique_ptr<VViconParameter> parameter = ReadParameter())
+            if (parameter->IsGroup() && Named(*parameter, name)) found = true;
+    }
+    mParametersEnded = false;
+    return found;
+}
+
 int VOxaFileVicon::FindPointGroup() {
     int group = 1;  // files without a "POINT" group keep their points in group 1
     bool found = false;
@@ -360,6 +389,7 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
     // the positions. The group may be declared after its parameters, so it is found first.
     mPointGroupId = FindPointGroup();
     bool unitsRead = false;
+    std::string unitWarning;
     // Events of the EVENT group: its USED count, else the columns of its TIMES.
     int64_t eventsUsed = -1, eventTimes = 0;
     // The rows of LABELS, LABELS2, ... by part number; a part past the marker count names none.
@@ -398,22 +428,20 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
                 // The first point unit rules; a repeated one would scale the positions again.
                 if (!ofPoints || unitsRead || !TextOf(*parameter, text, length)) continue;
                 unitsRead = true;
-                switch (std::tolower((unsigned char)text[0])) {
-                    case 'c':
-                        mUnitFactor *= 10.0;
-                        break;
-                    case 'f':
-                        mUnitFactor *= 304.8;
-                        break;
-                    case 'i':
-                        mUnitFactor *= 25.4;
-                        break;
-                    case 'm':
-                        mUnitFactor *=
-                            length > 1 && std::tolower((unsigned char)text[1]) == 'm' ? 1.0 : 1000.0;
-                        break;
-                    default:
-                        break;
+                // Fixed-length texts are padded with blanks or nulls.
+                int used = length;
+                while (used > 0 && (text[used - 1] == 0 || text[used - 1] == ' '))
+                    --used;
+                double centimetres = 0.1;
+                if (VOxaMotionSupport::FindLengthUnit(text, (size_t)used, centimetres) >= 0) {
+                    mUnitFactor = centimetres;
+                } else {
+                    char warning[200];
+                    std::snprintf(warning, sizeof warning,
+                                  "POINT:UNITS \"%.40s\" is no length unit; the positions are read as "
+                                  "millimetres.",
+                                  std::string(text, (size_t)used).c_str());
+                    unitWarning = warning;
                 }
             } else if (Named(*parameter, "X_SCREEN") || Named(*parameter, "Y_SCREEN")) {
                 if (!ofPoints || !TextOf(*parameter, text, length)) continue;
@@ -439,6 +467,7 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
         if (!mWarning.IsEmpty()) mWarning += "\n";
         mWarning += text;
     };
+    if (!unitWarning.empty()) warn(unitWarning.c_str());
     if (events > 0) {
         char text[160];
         if (events == 1)
@@ -575,7 +604,7 @@ bool VOxaFileVicon::WriteHeader(int markerCount, VTime startTime, int frameCount
         mRefusal = text;
     } else if (!((float)frameRate > 0.001f && (float)frameRate <= kMaxFrameRate)) {
         std::snprintf(text, sizeof text,
-                      "A C3D file holds frame rates above 0.001 and up to %g; the take's rate is %g.",
+                      "A C3D file holds frame rates above 0.001 and up to %.10g; the take's rate is %.10g.",
                       (double)kMaxFrameRate, frameRate);
         mRefusal = text;
     } else if (!(first >= 1.0 && first <= kMaxWord && last >= 1.0 && last <= kMaxWord)) {
@@ -763,7 +792,7 @@ void VOxaReaderVicon::Report() {
     // A trial of analog channels only is a valid file this reader does not read: it is refused
     // with the reason alone, not called corrupted.
     if (file->HoldsNoPoints() && mError.GetLastErrorID() == eFILE_CORRUPTED)
-        mError.SetLastError(eFILE_CORRUPTED, "the file holds no 3D points; analog channels are not read");
+        mError.SetLastError(eFILE_CORRUPTED, (VString("the file holds ") + file->GetNoPointsText()).Buffer());
     const char* warning = file->GetWarning();
     if (*warning && mMessageText.Find(warning) < 0) {
         mMessageText += warning;

@@ -75,6 +75,8 @@ public:
     const char* GetFailure() const override { return mFailure.Buffer(); }
     // True when the last ReadHeader failed on a file without 3D points (analog channels only).
     bool HoldsNoPoints() const { return mNoPoints; }
+    // What a trial without points holds instead ("no 3D points; analog channels are not read").
+    const char* GetNoPointsText() const { return mNoPointsText.Buffer(); }
     // A warning of the last ReadHeader (a frame rate read as 30), empty when none.
     const char* GetWarning() const { return mWarning.Buffer(); }
     // The first frame and frame count ReadHeader gave: the header's, or for a trial longer than
@@ -97,6 +99,8 @@ private:
     // The id of the "POINT" group record, 1 when the section declares none; notes the id of the
     // "EVENT" group (0 when none). Leaves the stream anywhere in the parameter section.
     int FindPointGroup();
+    // Whether the parameter section declares a group named `name`.
+    bool HasGroup(const char* name);
     int mEventGroupId = 0;
 
     VString mFailure{""};
@@ -105,6 +109,7 @@ private:
     int64_t mTrialFrames = 0;
     bool mRefused = false;
     bool mNoPoints = false;
+    VString mNoPointsText{""};
     VString mRefusal{""};
     VString mWriteWarning{""};
     // The integer scale WriteHeader writes.
@@ -118,8 +123,9 @@ private:
 // and the file's "TIMECODES" added to the start time.
 //
 // A corrupted file says where it went wrong: "File is corrupted: byte N: ..." for the header,
-// "File is corrupted: frame N: ..." for the data; a file of analog channels only is refused with
-// error 0 and the text "the file holds no 3D points; analog channels are not read". A frame rate the header
+// "File is corrupted: frame N: ..." for the data; a file without points is refused saying what it
+// holds instead ("the file holds no 3D points; analog channels are not read", "...; its rotations
+// (group ROTATION) are not read"). A frame rate the header
 // cannot give is read as 30 with a warning in the message text.
 class OXA_API VOxaReaderVicon : public VOxaReaderMotionBase {
 public:

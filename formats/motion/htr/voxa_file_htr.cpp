@@ -7,13 +7,12 @@
 #include <cstring>
 #include <new>
 
-#include <strings.h>
-
 #include "animation/fcurve.h"
 #include "base/vconfig_file.h"
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
 #include "base/vge_quaternion.h"
+#include "formats/motion/voxa_motion_base.h"
 #include "oxa_codec/vstream_options.h"
 
 namespace {
@@ -62,38 +61,6 @@ const VTextFile::Keyword kDataTypes[] = {{"HTRS", 0}, {"", 0}};
 const VTextFile::Keyword kRotationOrders[] = {{"ZYX", 0}, {"YXZ", 0}, {"XZY", 0}, {"ZXY", 0},
                                               {"YZX", 0}, {"XYZ", 0}, {"", 0}};
 const int kRotationOrderCodes[] = {0, 8, 4, 6, 2, 10};
-// The length units a "CalibrationUnits" line may name, each by any of its words (whole words, in
-// any case), with the scene centimetres of one of them; the unit's code is its row.
-struct LengthUnit {
-    const char* words;  // separated by blanks
-    double centimetres;
-};
-const LengthUnit kLengthUnits[] = {
-    {"mm millimeter millimeters millimetre millimetres", 0.1},
-    {"cm centimeter centimeters centimetre centimetres", 1.0},
-    {"in inch inches", 2.54},
-    {"dm decimeter decimeters decimetre decimetres", 10.0},
-    {"m meter meters metre metres", 100.0},
-    {"ft foot feet", 30.48},
-    {"yd yard yards", 91.44},
-    {"km kilometer kilometers kilometre kilometres", 100000.0},
-};
-
-// The row of kLengthUnits one of whose words `unit` is, -1 when none.
-int FindLengthUnit(const std::string& unit) {
-    const size_t n = sizeof kLengthUnits / sizeof kLengthUnits[0];
-    for (size_t row = 0; row < n; ++row) {
-        for (const char* word = kLengthUnits[row].words; *word;) {
-            const size_t length = std::strcspn(word, " ");
-            if (length == unit.size() && strncasecmp(word, unit.c_str(), length) == 0) return (int)row;
-            word += length;
-            while (*word == ' ')
-                ++word;
-        }
-    }
-    return -1;
-}
-
 const VTextFile::Keyword kRotationUnits[] = {{"Degrees", 0}, {"Radians", 0}, {"", 0}};
 const VTextFile::Keyword kAxes[] = {{"X", 0}, {"Y", 0}, {"Z", 0}, {"", 0}};
 
@@ -327,7 +294,10 @@ bool VOxaFileMotionAnalysisHtr::ReadHeaderLine(VStreamOptionsMotion* options) {
             break;
         case eKEY_CALIBRATION_UNITS: {
             std::string unit;
-            const int found = ReadNameToken(unit) ? FindLengthUnit(unit) : -1;
+            double centimetres = 1.0;
+            const int found = ReadNameToken(unit)
+                                  ? VOxaMotionSupport::FindLengthUnit(unit.c_str(), unit.size(), centimetres)
+                                  : -1;
             if (found < 0) {
                 PrintWarning("Unknown calibration units");
                 char text[200];
@@ -339,7 +309,7 @@ bool VOxaFileMotionAnalysisHtr::ReadHeaderLine(VStreamOptionsMotion* options) {
                 break;
             }
             mCalibrationUnits = found;
-            mCalibrationFactor = kLengthUnits[found].centimetres;
+            mCalibrationFactor = centimetres;
             break;
         }
         case eKEY_ROTATION_UNITS:
@@ -598,10 +568,12 @@ void VOxaFileMotionAnalysisHtr::FormatFrameRate(char* out, size_t size, double r
         std::snprintf(out, size, "%d", (int)rate);
         return;
     }
-    // The fewest significant digits that read back as the same number.
+    // The fewest significant digits that read back as the same number, or as one of the same
+    // frame period (59.94, not 59.93999999999999).
     for (int digits = 6; digits <= 17; ++digits) {
         std::snprintf(out, size, "%.*g", digits, rate);
-        if (std::strtod(out, nullptr) == rate) return;
+        const double back = std::strtod(out, nullptr);
+        if (back == rate || VOxaMotionSupport::SamePeriod(back, rate)) return;
     }
 }
 

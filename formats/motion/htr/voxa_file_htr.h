@@ -44,7 +44,17 @@ public:
     };
     // "CalibrationUnits": millimetres, centimetres, inches, and the other common length units
     // (decimetres, metres, feet, yards, kilometres; words such as "meters" or "inches" too).
-    enum ECalibration : int { eMM = 0, eCM = 1, eIN = 2, eDM = 3, eM = 4, eFT = 5, eYD = 6, eKM = 7 };
+    enum ECalibration : int {
+        eMM = 0,
+        eCM = 1,
+        eIN = 2,
+        eDM = 3,
+        eM = 4,
+        eFT = 5,
+        eYD = 6,
+        eKM = 7,
+        eUM = 8
+    };
     enum ERotationUnits : int { eDEGREES = 0, eRADIANS = 1 };
 
     // Longest segment or parent name the writer writes (the reader takes names of any length).

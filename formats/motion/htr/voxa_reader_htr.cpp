@@ -317,13 +317,17 @@ bool VOxaReaderMotionAnalysisHtr::ReadAnimation(VStreamOptionsMotion* options, V
     }
 
     const int count = mFile->GetSegmentCount();
-    const int skipped = mFile->GetNumFrames() - frameCount;
+    // A block may hold fewer frames than the header names: the frames every block holds are read.
+    // `held` says the line read last is the title of the next block.
+    bool held = false, cut = false;
+    int extra = 0;
     for (int b = 0; b < count; ++b) {
         options->Progress("Reading HTR nodes", count ? 100.0f * (float)b / (float)count : 100.0f);
-        if (b > 0 && !mFile->ReadNextLine()) {
+        if (b > 0 && !held && !mFile->ReadNextLine()) {
             mFile->Fail("the file ends after %d of %d segment blocks", b, count);
             return Corrupted();
         }
+        held = false;
         const char* title = mFile->GetCursor();
         Segment* segment = mFile->FindSegmentBlock();
         // Each block names a segment of the hierarchy, once.
@@ -340,26 +344,28 @@ bool VOxaReaderMotionAnalysisHtr::ReadAnimation(VStreamOptionsMotion* options, V
             const bool line = mFile->ReadNextLine();
             const char first = line ? *mFile->GetCursor() : '\0';
             if (line && mFile->ReadFrameLine(segment, i, time)) continue;
-            // The file ends here, or its last line is a frame line cut short (it begins with the
-            // frame number) while it was written.
+            // The block ends here (the next block's title, or the end of the file, follows), or
+            // the file's last line is a frame line cut short (it begins with the frame number)
+            // while it was written.
+            const bool next = line && first == '[';
             const bool ended = !line || ((first >= '0' && first <= '9') && !mFile->ReadNextLine());
             segment->EndKeys();
-            // The file ends inside the last segment's block: every segment has its first i
-            // frames, which are read.
-            if (ended && b == count - 1 && i > 0) {
+            // Every segment read so far has its first i frames, which are read; so are the first
+            // i of the blocks that follow.
+            if (i > 0 && (next || (ended && b == count - 1))) {
                 for (int k = 0; k <= b; ++k)
                     for (VFCurve* curve : mFile->GetSegment(k)->mCurves)
                         if (curve && curve->KeyGetCount() > i)
                             curve->KeyRemoveRange(i, curve->KeyGetCount() - 1);
-                char text[160];
-                std::snprintf(
-                    text, sizeof text,
-                    "HTR: the file holds %d of the %d frames its header names: %d frames are read\n", i,
-                    mFile->GetNumFrames(), i);
-                mMessageText += text;
+                for (int k = 0; k <= b; ++k)
+                    if (mFile->GetSegment(k)->mScales.size() > (size_t)i)
+                        mFile->GetSegment(k)->mScales.resize((size_t)i);
                 frameCount = i;
                 options->SetFrameCount(i);
                 segment->mKeysRead = true;
+                held = next;
+                cut = true;
+                mFile->ClearFailure();
                 break;
             }
             if (!line)
@@ -367,11 +373,46 @@ bool VOxaReaderMotionAnalysisHtr::ReadAnimation(VStreamOptionsMotion* options, V
                             segment->mName.c_str());
             return Corrupted();
         }
-        if (segment->mKeysRead) break;
-        for (int i = 0; i < skipped && !mFile->IsAtEnd(); ++i)
-            mFile->ReadNextLine();
+        if (segment->mKeysRead) {
+            if (!held) break;
+            continue;
+        }
+        // Frames past those read: up to the next block's title.
+        int passed = 0;
+        while (mFile->ReadNextLine()) {
+            if (*mFile->GetCursor() == '[') {
+                held = true;
+                break;
+            }
+            ++passed;
+        }
+        if (passed > mFile->GetNumFrames() - frameCount && extra++ == 0) {
+            char text[200];
+            std::snprintf(
+                text, sizeof text,
+                "HTR: the block of segment \"%.60s\" holds %d frame lines, more than the %d its header "
+                "names: the lines past them are not read\n",
+                segment->mName.c_str(), frameCount + passed, mFile->GetNumFrames());
+            mMessageText += text;
+        }
         segment->EndKeys();
         segment->mKeysRead = true;
+    }
+    // A block after the last segment's names a segment again.
+    if (held) {
+        const Segment* again = mFile->FindSegmentBlock();
+        if (again) {
+            mFile->Fail("the block of segment \"%.40s\" comes twice", again->mName.c_str());
+            return Corrupted();
+        }
+        mFile->ClearFailure();
+    }
+    if (cut) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "HTR: the file holds %d of the %d frames its header names: %d frames are read\n",
+                      frameCount, mFile->GetNumFrames(), frameCount);
+        mMessageText += text;
     }
 
     ApplyScaleFactors(frameCount);

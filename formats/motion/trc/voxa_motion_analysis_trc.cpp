@@ -98,6 +98,23 @@ bool IsNaNText(const char* begin, const char* end) {
     return end - begin == 3 && IsNaNField(begin);
 }
 
+// The fields of a line that hold text.
+int CountTextFields(const char* line) {
+    FrameFields fields(line);
+    const char *begin, *end;
+    int count = 0;
+    while (fields.Next(begin, end))
+        if (begin < end) ++count;
+    return count;
+}
+
+// The place of a frame line among the take's frames, from 0: at its frame number counted from the
+// first line's, or just after the line before when its number does not go past that line's place.
+int64_t FrameIndex(bool numbered, int number, int first, int64_t previous) {
+    const int64_t at = numbered ? (int64_t)number - first : -1;
+    return at > previous ? at : previous + 1;
+}
+
 // The frame number and time that start a frame line.
 bool ReadFrameStart(FrameFields& fields, int& frame, double& seconds) {
     const char *begin, *end;
@@ -198,6 +215,15 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
     mFramesRead = 0;
     mDroppedValues = 0;
     mFirstDropped = "";
+    mLineHeld = false;
+    mFirstNumber = 0;
+    mFirstSeconds = 0.0;
+    mLastIndex = -1;
+    mMissingFrames = 0;
+    mFirstMissing = 0;
+    mTimeMismatch = "";
+    mOutOfOrder = 0;
+    mFirstOutOfOrder = 0;
     if (!RewindToFirstLine()) return FailNoText();
     int type = 0;
     if (!ReadKeywordField("PathFileType", "at the start of the file")) return false;
@@ -248,11 +274,32 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
         if (startFrame < 1) startFrame = 1;
         startTime.SetSecondDouble(((double)startFrame - 1.0) / rate);
     }
+    // The names and labels lines: a header may give more markers than the names line names (some
+    // writers count the coordinates' columns, or the markers of a larger set). When the labels are
+    // those of the names, the markers named are read.
+    if (markers > 0 && ReadNextLine()) {
+        const uint32_t namesLine = GetLineNumber();
+        const int named = CountTextFields(GetCursor()) - 2;
+        const int labels = ReadNextLine() ? CountTextFields(GetCursor()) : 0;
+        if (named > 0 && named < markers && labels == 3 * named) {
+            char text[240];
+            std::snprintf(text, sizeof text,
+                          "NumMarkers is %d, but the names line (line %u) holds %d names and the labels line "
+                          "%d coordinates; those %d markers are read.",
+                          markers, namesLine, named, labels, named);
+            mWarning = text;
+            markers = named;
+        }
+        ClearFailure();
+        if (!RewindToFirstLine() || !ReadNextLine() || !ReadNextLine())
+            return Fail("the file could not be read again after its header");
+    }
     // The frame lines carry their own times: the take starts at the first one's, whatever the
     // header says.
     int lineFrame = 0;
     double lineSeconds = 0.0;
     uint32_t lineNumber = 0;
+    int64_t linesPresent = 0;
     if (frames > 0 && FindFirstFrameLine(markers, lineFrame, lineSeconds, lineNumber)) {
         const double headerSeconds = startTime.GetSecondDouble();
         if (type == 4 && !(std::fabs(lineSeconds - headerSeconds) <= 0.5 / rate)) {
@@ -262,7 +309,8 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
                 "The first frame line (line %u: frame %d at %.6g s) does not match OrigDataStartFrame "
                 "(%.6g s); the take starts at %.6g s.",
                 lineNumber, lineFrame, lineSeconds, headerSeconds, lineSeconds);
-            mWarning = text;
+            if (!mWarning.IsEmpty()) mWarning += "\n";
+            mWarning += text;
         }
         // The nearest tick: a line at 0.7 s does not start the take a tick before it.
         const double ticks = std::nearbyint(lineSeconds * (double)VTime::kOneSecond);
@@ -270,9 +318,10 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
             startTime = VTime((int64_t)ticks);
         else
             startTime.SetSecondDouble(lineSeconds);
-        // The frame lines the file holds, counted once: a file cut short is read as far as it goes.
-        // A last line that the file's end cuts between its fields (no line end, fewer fields than
-        // the header's columns) is no whole frame: its missing markers would read as gaps.
+        // The frames the lines reach, counted once, each line at its frame number: a file cut short
+        // is read as far as it goes. A last line that the file's end cuts between its fields (no
+        // line end, fewer fields than the header's columns) is no whole frame: its missing markers
+        // would read as gaps.
         if (mFramesPresent < 0) {
             const int64_t columns = 2 + 3 * (int64_t)markers;
             auto isCut = [this, columns] {
@@ -284,24 +333,41 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
                     ++count;
                 return count < columns;
             };
-            int64_t present = 1;
+            int64_t reached = 1, before = 0;
+            linesPresent = 1;
             bool lastCut = isCut();
-            while (present < frames && ReadNextLine()) {
-                ++present;
+            while (reached < frames && ReadNextLine()) {
+                FrameFields fields(GetCursor());
+                const char *begin, *end;
+                int number = 0;
+                const bool numbered = fields.Next(begin, end) && IntField(begin, end, number);
+                before = reached;
+                reached = 1 + FrameIndex(numbered, number, lineFrame, reached - 1);
+                ++linesPresent;
                 lastCut = isCut();
             }
             // A lone frame line is kept, cut or not: the take has at least its first frame.
-            if (lastCut && present > 1) --present;
-            mFramesPresent = present;
+            if (lastCut && linesPresent > 1) {
+                reached = before;
+                --linesPresent;
+            }
+            mFramesPresent = reached < frames ? reached : frames;
+            mLinesPresent = linesPresent;
         }
     }
     // A file cut before its first frame line is refused by the frame reader.
     if (mFramesPresent > 0 && mFramesPresent < frames) {
         char text[200];
-        std::snprintf(
-            text, sizeof text,
-            "The header gives %d frames, but the file ends after %lld frame lines; those %lld are read.",
-            frames, (long long)mFramesPresent, (long long)mFramesPresent);
+        if (mLinesPresent == mFramesPresent)
+            std::snprintf(
+                text, sizeof text,
+                "The header gives %d frames, but the file ends after %lld frame lines; those %lld are read.",
+                frames, (long long)mFramesPresent, (long long)mFramesPresent);
+        else
+            std::snprintf(text, sizeof text,
+                          "The header gives %d frames, but the file's frame lines end at its frame %lld; those "
+                          "%lld are read.",
+                          frames, (long long)mFramesPresent, (long long)mFramesPresent);
         if (!mWarning.IsEmpty()) mWarning += "\n";
         mWarning += text;
         frames = (int)mFramesPresent;
@@ -311,6 +377,7 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
     if (!RewindToFirstLine() || !ReadNextLine() || !ReadNextLine())
         return Fail("the file could not be read again after its header");
     mHeaderFrames = frames;
+    mRate = rate;
     markerCount = markers;
     frameCount = frames;
     frameRate = rate;
@@ -365,7 +432,11 @@ bool VOxaFileMotionAnalysisTrc::ReadMarkerNames(VStringList& names, bool /*actor
 
 bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerCount*/, VTime& time,
                                           int& frameCounter, VTime /*period*/, bool /*exactZeroAsOccluded*/) {
-    if (!ReadNextLine()) return Fail("the file ends after %d of %d frames", mFramesRead, mHeaderFrames);
+    // A line whose frame number lies past the next frame waits while the frames before it, which
+    // have no line, are read as gaps in every marker.
+    if (!mLineHeld && !ReadNextLine())
+        return Fail("the file ends after %d of %d frames", mFramesRead, mHeaderFrames);
+    mLineHeld = false;
     FrameFields fields(GetCursor());
     int frame = 0;
     double seconds = 0.0;
@@ -375,6 +446,32 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
     if (!fields.Next(begin, end) || !NumberField(begin, end, seconds) || !std::isfinite(seconds) ||
         !fields.More())
         return Fail("frame %d: no time after the frame number", mFramesRead + 1);
+    if (mFramesRead == 0) {
+        mFirstNumber = frame;
+        mFirstSeconds = seconds;
+    }
+    const int64_t index = mFramesRead == 0 ? 0 : FrameIndex(true, frame, mFirstNumber, mLastIndex);
+    if (mFramesRead > 0 && (int64_t)frame - mFirstNumber != index && mOutOfOrder++ == 0)
+        mFirstOutOfOrder = GetLineNumber();
+    if (index > mFramesRead) {
+        if (mMissingFrames++ == 0) mFirstMissing = (int64_t)mFirstNumber + mFramesRead;
+        mLineHeld = true;
+        ++mFramesRead;
+        frameCounter = (int)((int64_t)mFirstNumber + mFramesRead - 1);
+        time.SetSecondDouble(mFirstSeconds + (double)(mFramesRead - 1) / mRate);
+        return true;
+    }
+    mLastIndex = index;
+    // The Time column against DataRate: rounding to whole milliseconds is allowed for.
+    const double expected = mFirstSeconds + (double)index / mRate;
+    if (mTimeMismatch.IsEmpty() && !(std::fabs(seconds - expected) <= 0.5 / mRate + 0.0005)) {
+        char text[240];
+        std::snprintf(text, sizeof text,
+                      "The Time column disagrees with DataRate %.10g: frame %d (line %u) is at %.6g s where the "
+                      "rate puts it at %.6g s; the frames are placed by DataRate.",
+                      mRate, frame, GetLineNumber(), seconds, expected);
+        mTimeMismatch = text;
+    }
     const int first = points.GetCount();
     // Groups of three fields, one per marker: an empty field or "NaN" is a missing coordinate
     // (the point is occluded). A group cut short by the end of the line, and a field that is
@@ -505,7 +602,10 @@ bool VOxaFileMotionAnalysisTrc::RateText(double rate, char* out, size_t size) {
     for (int decimals = 2; decimals <= 17; ++decimals) {
         const int n = VFormatDoubleFixed(text, sizeof text, rate, decimals);
         double back = 0.0;
-        if (n <= 0 || (size_t)n >= size || !VParseDouble(text, text + n, back, false) || back != rate)
+        // The fewest decimals that read back as the same rate, or as one of the same frame period
+        // (59.94, not 59.93999999999999).
+        if (n <= 0 || (size_t)n >= size || !VParseDouble(text, text + n, back, false) ||
+            (back != rate && !VOxaMotionSupport::SamePeriod(back, rate)))
             continue;
         std::memcpy(out, text, (size_t)n + 1);
         return true;
@@ -527,12 +627,34 @@ int VOxaFileMotionAnalysisTrc::TimeDecimals(double rate, double start) {
 }
 
 VString VOxaFileMotionAnalysisTrc::GetDroppedWarning() const {
-    if (mDroppedValues == 0) return VString("");
+    VString warning("");
     char text[400];
-    std::snprintf(text, sizeof text,
-                  "%lld coordinates lie beyond +-1e30 and are read as gaps (the first at %s).",
-                  mDroppedValues, mFirstDropped.Buffer());
-    return VString(text);
+    if (mDroppedValues > 0) {
+        std::snprintf(text, sizeof text,
+                      "%lld coordinates lie beyond +-1e30 and are read as gaps (the first at %s).",
+                      mDroppedValues, mFirstDropped.Buffer());
+        warning += text;
+    }
+    if (mMissingFrames > 0) {
+        std::snprintf(text, sizeof text,
+                      "%lld frames have no line (the first is frame %lld); they are gaps in every marker.",
+                      mMissingFrames, (long long)mFirstMissing);
+        if (!warning.IsEmpty()) warning += "\n";
+        warning += text;
+    }
+    if (mOutOfOrder > 0) {
+        std::snprintf(text, sizeof text,
+                      "%lld frame lines do not follow the frame numbers before them (the first at line %u); "
+                      "each is read as the next frame.",
+                      mOutOfOrder, mFirstOutOfOrder);
+        if (!warning.IsEmpty()) warning += "\n";
+        warning += text;
+    }
+    if (!mTimeMismatch.IsEmpty()) {
+        if (!warning.IsEmpty()) warning += "\n";
+        warning += mTimeMismatch;
+    }
+    return warning;
 }
 
 // ---- reader ----------------------------------------------------------------------------------------

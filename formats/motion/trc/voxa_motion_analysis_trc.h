@@ -64,8 +64,9 @@ public:
     // The warnings of the last ReadHeader (the frame lines and OrigDataStartFrame disagree; the
     // file ends before its NumFrames), one per line, empty when none.
     const char* GetWarning() const { return mWarning.Buffer(); }
-    // A warning on the coordinates the frames read so far dropped as gaps (numbers beyond
-    // +-1e30), empty when none.
+    // Warnings on the frames read so far: coordinates dropped as gaps (numbers beyond +-1e30),
+    // frames without a line, frame numbers out of order, a Time column that disagrees with
+    // DataRate; one per line, empty when none.
     VString GetDroppedWarning() const;
 
 private:
@@ -98,8 +99,24 @@ private:
     int mTimeDecimals = 3;
     // Why WriteHeader refused the take, "" when it did not.
     VString mRefusal{""};
-    // The frame lines the file holds (up to the header's count), -1 until counted.
+    // The frames the file's lines reach at their frame numbers (up to the header's count), -1 until
+    // counted, and the lines that reach them.
     int64_t mFramesPresent = -1;
+    int64_t mLinesPresent = -1;
+    double mRate = 1.0;
+    // Frame numbers: the read position holds a line that waits for its frame; the first line's
+    // number and time; the place of the last line read.
+    bool mLineHeld = false;
+    int mFirstNumber = 0;
+    double mFirstSeconds = 0.0;
+    int64_t mLastIndex = -1;
+    // Frames without a line, and the first; lines whose number does not go past the line before;
+    // the Time column's first disagreement with DataRate.
+    long long mMissingFrames = 0;
+    int64_t mFirstMissing = 0;
+    long long mOutOfOrder = 0;
+    uint32_t mFirstOutOfOrder = 0;
+    VString mTimeMismatch{""};
     // Coordinates read as gaps because they lie beyond what the reader keeps, and the first one.
     long long mDroppedValues = 0;
     VString mFirstDropped{""};

@@ -72,12 +72,34 @@ bool VOxaFilePuppeteer::ReadSegmentHeader(VString& name, int& frameCount, double
 }
 
 bool VOxaFilePuppeteer::SkipColumnHeader() {
-    // The titles and units are not checked; only the two lines must be there. Missing, the file
-    // was cut in the header.
+    // The titles are not checked; only the two lines must be there. Missing, the file was cut in
+    // the header. The units of the three translation columns are read (inches when a column
+    // names no length unit, with a warning).
     mHeaderCut = eCUT_AFTER_NAME;
+    mUnitWarning = "";
     if (!ReadNextLine()) return Fail("the file ends before the column titles");
     if (!ReadNextLine()) return Fail("the file ends before the column units");
     mHeaderCut = eNOT_CUT;
+    const char* at = GetCursor();
+    for (int a = 0; a < 3; ++a) {
+        while (*at == ' ' || *at == '\t')
+            ++at;
+        const char* end = at;
+        while (*end && *end != ' ' && *end != '\t' && *end != '\r' && *end != '\n')
+            ++end;
+        double centimetres = kInchesToCentimetres;
+        if (VOxaMotionSupport::FindLengthUnit(at, (size_t)(end - at), centimetres) < 0 &&
+            mUnitWarning.IsEmpty()) {
+            char text[200];
+            std::snprintf(text, sizeof text,
+                          "the units \"%.40s\" of translation column %d (line %u) are no length unit; they "
+                          "are read as inches",
+                          VString(at, (int)(end - at)).Buffer(), a + 1, GetLineNumber());
+            mUnitWarning = text;
+        }
+        mTranslationCentimetres[a] = centimetres;
+        at = end;
+    }
     return true;
 }
 
@@ -86,8 +108,8 @@ bool VOxaFilePuppeteer::ReadFrame(VgeTVector& translation, VgeTVector& rotation,
     if (!ReadNextLine()) return false;
     if (!ReadVector3(t, 1.0) || !ReadVector3(r, 1.0) || !ReadVector3(s, 1.0))
         return Fail("nine numbers expected (translation, rotation, scaling)");
-    translation.Set(t[0] * kInchesToCentimetres, t[1] * kInchesToCentimetres, t[2] * kInchesToCentimetres,
-                    0.0);
+    translation.Set(t[0] * mTranslationCentimetres[0], t[1] * mTranslationCentimetres[1],
+                    t[2] * mTranslationCentimetres[2], 0.0);
     rotation.Set(r[0], r[1], r[2], 0.0);
     scaling.Set(1.0, 1.0, 1.0, 0.0);
     return true;
@@ -180,6 +202,15 @@ bool VOxaReaderPuppeteer::ReadSegment(VOxaNode* reference, const char* takeName,
             return false;
         }
         headerCut = true;
+    }
+    // The first segment whose units are not read is named; later ones read the same way.
+    if (!headerCut && !mFile->GetUnitWarning().IsEmpty() && !mUnitWarned) {
+        mUnitWarned = true;
+        mMessageText += "Segment \"";
+        mMessageText += VString(name.Buffer()).Left(128);
+        mMessageText += "\": ";
+        mMessageText += mFile->GetUnitWarning();
+        mMessageText += ".\n";
     }
     int n = options->GetFrameCount();
     if (!headerCut && frames < n) n = frames;
@@ -317,6 +348,7 @@ bool VOxaReaderPuppeteer::Read(VOxaScene* scene, VStreamOptions* streamOptions) 
     }
     const VString takeName = VOxaMotionSupport::TakeName(mFileName.Buffer());
     mCut = false;
+    mUnitWarned = false;
     if (!ReadSegment(reference, takeName.Buffer(), options, true)) {
         manager->DestroyNode(reference, true);
         return Corrupted();

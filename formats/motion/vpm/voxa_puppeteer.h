@@ -10,8 +10,9 @@
 
 // The VPM file: segments one after the other. Each has the header lines "Segment:" name,
 // "Frames:" count and "Frame Time:" seconds, two lines of column titles and units, then one line
-// of nine numbers per frame: translation in inches, rotation in degrees, scaling in percent.
-// Reading converts inches to centimetres and drops the scaling (every frame reads as 1, 1, 1).
+// of nine numbers per frame: translation in the units line's length units (inches by default),
+// rotation in degrees, scaling in percent. Reading converts the lengths to centimetres and drops
+// the scaling (every frame reads as 1, 1, 1).
 class OXA_API VOxaFilePuppeteer : public VTextFile {
 public:
     // Rewinds and answers whether the file has a significant line (the end flag of a former
@@ -23,8 +24,12 @@ public:
     // only when all are there, the name is not empty, the count is not below 0 and the frame time
     // is above 0.
     bool ReadSegmentHeader(VString& name, int& frameCount, double& frameTime, bool fromStart);
-    // Passes the title and unit lines; true when both exist.
+    // Passes the title line and reads the units of the translation columns; true when both lines
+    // exist. A column whose unit is no length unit is read in inches and noted in GetUnitWarning.
     bool SkipColumnHeader();
+    // Why the last SkipColumnHeader read a translation column in inches, "" when every column
+    // named its length unit.
+    const VString& GetUnitWarning() const { return mUnitWarning; }
     // Whether the last ReadSegmentHeader or SkipColumnHeader failed because the file ends inside
     // the header, and whether the segment's name was whole by then.
     enum CutHeader { eNOT_CUT, eCUT_BEFORE_NAME, eCUT_AFTER_NAME };
@@ -39,6 +44,8 @@ public:
 private:
     Keyword mKeywords[4] = {{"Segment:", 0}, {"Frames:", 0}, {"Frame Time:", 0}, {"", 0}};
     CutHeader mHeaderCut = eNOT_CUT;
+    double mTranslationCentimetres[3] = {2.54, 2.54, 2.54};
+    VString mUnitWarning{""};
 };
 
 // Reader of VPM files: one node per segment below "VPM:reference" (or "VPM:optical"). A later
@@ -61,6 +68,8 @@ private:
     static bool KeyLostFrames(class VFCurve* occlusion, VTime start, VTime period, int lost);
     // The file ended inside the last segment read: no segment follows.
     bool mCut = false;
+    // A segment's units were warned of.
+    bool mUnitWarned = false;
 };
 
 // Writer of VPM files: the marked nodes are sampled into a buffer, then written one segment per

@@ -9,6 +9,7 @@
 
 #include "animation/fcurve.h"
 #include "attributes/voxa_marker.h"
+#include "formats/motion/voxa_motion_base.h"
 #include "formats/motion/voxa_skeleton_support.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
@@ -121,6 +122,24 @@ TEST_F(skeleton_support, FramesOnTheTimeLineAndTheFirstFrameNumber) {
     late.SetSecondDouble(1.5e8);
     options.SetStartTime(late);
     EXPECT_FALSE(VOxaSkeletonSupport::FramesFit(&options, refusal));
+    options.SetStartTime(VTime(0));
+    // A million frames per second at most, the bound of every motion writer; the rate in full.
+    options.SetTimeMode(0, 1.0e6);
+    EXPECT_TRUE(VOxaSkeletonSupport::FramesFit(&options, refusal));
+    options.SetTimeMode(0, 1000001.0);
+    EXPECT_FALSE(VOxaSkeletonSupport::FramesFit(&options, refusal));
+    EXPECT_STREQ(
+        refusal.Buffer(),
+        "at 1000001 frames per second the take is faster than the 1000000 frames per second the motion "
+        "formats hold: the take cannot be written");
+    // A marker writer gives that reason before "no frames" when the rate leaves none.
+    options.SetTimeMode(0, 1e-9);
+    options.SetFrameCount(0);
+    EXPECT_STREQ(VOxaMotionSupport::MarkerRefusal(1, &options),
+                 "at 1e-09 frames per second a frame lasts longer than the time line holds: the take cannot "
+                 "be written");
+    options.SetTimeMode(0, 30.0);
+    EXPECT_STREQ(VOxaMotionSupport::MarkerRefusal(1, &options), VOxaMotionSupport::kNoFrames);
 
     // Frames count from 1 at time 0.
     VTime start;
@@ -141,7 +160,9 @@ TEST_F(skeleton_support, RatesReadBackAsTheSameNumber) {
     for (const double rate :
          {23.976023976023978, 29.97, 119.99, 59.940059940059939, 1.0 / 3.0, 12.5, 0.001, 999999.99999}) {
         VOxaSkeletonSupport::FormatRate(text, sizeof text, rate);
-        EXPECT_EQ(std::strtod(text, nullptr), rate) << text;
+        // The same number, or one of the same frame period.
+        const double back = std::strtod(text, nullptr);
+        EXPECT_TRUE(back == rate || VOxaMotionSupport::SamePeriod(back, rate)) << text;
     }
     VOxaSkeletonSupport::FormatRate(text, sizeof text, 29.97);
     EXPECT_STREQ(text, "29.97");

@@ -678,3 +678,30 @@ TEST(amc_writer, FailedWriteKeepsTheTarget) {
     EXPECT_EQ(writer.GetError().GetLastErrorID(), VOxaWriter::eOUT_OF_DISK_SPACE);
     EXPECT_EQ(AsfReadFile(path), "old");
 }
+
+TEST(amc_reader, AFrameThatLeavesOutABoneIsSaid) {
+    // ltibia is given in frames 1 and 4 only, lfemur from frame 2 on: each is said once, with
+    // the first frame it lacks; ltibia keeps only the keys of the frames that give it.
+    KeepFilters keep;
+    Imported imported;
+    ASSERT_EQ(imported.ReadAmc(":FULLY-SPECIFIED\n:DEGREES\n:SAMPLES-PER-SECOND 30\n"
+                               "1\nroot 0 0 0 0 0 0\nltibia 10\n"
+                               "2\nroot 0 0 0 0 0 0\nlfemur 1 2 3\n"
+                               "3\nroot 0 0 0 0 0 0\nlfemur 1 2 3\n"
+                               "4\nroot 0 0 0 0 0 0\nlfemur 1 2 3\nltibia 40\n",
+                               "gaps"),
+              -1)
+        << imported.messages;
+    const std::string tibia =
+        "bone ltibia has no line in frame 2: its values there are interpolated from the "
+        "frames around it";
+    const size_t at = imported.messages.find(tibia);
+    EXPECT_NE(at, std::string::npos) << imported.messages;
+    EXPECT_EQ(imported.messages.find(tibia, at + 1), std::string::npos) << imported.messages;
+    EXPECT_NE(imported.messages.find("bone lfemur has no line before frame 2"), std::string::npos)
+        << imported.messages;
+    EXPECT_EQ(imported.messages.find("bone lfoot"), std::string::npos) << imported.messages;
+    VFCurve* rx = Curve(imported.Node("ltibia"), "Transform/R/X");
+    ASSERT_NE(rx, nullptr);
+    EXPECT_EQ(rx->KeyGetCount(), 2);
+}

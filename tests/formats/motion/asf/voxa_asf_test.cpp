@@ -734,3 +734,22 @@ TEST(asf_writer, FailedWriteKeepsTheTarget) {
     EXPECT_EQ(AsfReadFile(path), "old");
     options->Destroy();
 }
+
+TEST(asf_writer, LongNamesAreListedCut) {
+    // A name longer than an ASF bone name may be is refused and listed by its first 128 bytes
+    // and its length; a short one whole.
+    VOxaSdkManager* manager = VOxaSdkManager::Create();
+    VOxaNode* root = manager->CreateNode("Root");
+    const std::string longName = "Arm" + std::string(397, 'y');
+    VOxaNode* arm = manager->CreateNode(longName.c_str());
+    VOxaNode* hand = manager->CreateNode("Hand(1)");
+    root->AddChild(arm);
+    root->AddChild(hand);
+    VString report("");
+    EXPECT_FALSE(VOxaCheckAsfNodeNames(root, false, report));
+    const std::string listed = report.Buffer();
+    const std::string full = arm->GetNameWithoutPrefix();
+    EXPECT_EQ(listed, "\n    " + full.substr(0, 128) + "... (" + std::to_string(full.size()) +
+                          " bytes)\n    Hand(1)");
+    delete manager;
+}

@@ -449,12 +449,32 @@ TEST_F(c3d_file, c3d_NamesUnitsAndAxes) {
     EXPECT_NEAR(Key(hip, 1, 0), p.x * 100.0, 1e-2);
     EXPECT_NEAR(Key(hip, 2, 0), -p.z * 100.0, 1e-2);
 
-    // Unit letters, and parameters of the wrong type are not used.
+    // Every length unit, by its symbol or word in any case, is centimetres as it says; a text
+    // that names none is read as millimetres and warned with its text. Parameters of the wrong
+    // type are not used.
     const struct {
         const char* units;
         double factor;
-    } cases[] = {{"mm", 0.1}, {"cm", 1.0}, {"m", 100.0}, {"in", 2.54}, {"FT", 30.48}, {"q", 0.1}};
+        const char* warned;
+    } cases[] = {
+        {"mm", 0.1, nullptr},
+        {"cm", 1.0, nullptr},
+        {"m", 100.0, nullptr},
+        {"in", 2.54, nullptr},
+        {"FT", 30.48, nullptr},
+        {"dm", 10.0, nullptr},
+        {"km", 100000.0, nullptr},
+        {"yd", 91.44, nullptr},
+        {"um", 1.0e-4, nullptr},
+        {"METERS", 100.0, nullptr},
+        {"Feet", 30.48, nullptr},
+        {"MM  ", 0.1, nullptr},
+        {"millimetres", 0.1, nullptr},
+        {"q", 0.1, "POINT:UNITS \"q\" is no length unit"},
+        {"  ", 0.1, "POINT:UNITS \"\" is no length unit"},
+        {"mmm", 0.1, "POINT:UNITS \"mmm\" is no length unit; the positions are read as millimetres."}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.units);
         Builder u = SampleFile(2, false);
         u.records.push_back(Chars("UNITS", c.units));
         u.records.push_back(Ints("X_SCREEN", {88}));  // not text: ignored
@@ -463,8 +483,12 @@ TEST_F(c3d_file, c3d_NamesUnitsAndAxes) {
         VOxaFileVicon file;
         std::vector<std::string> names;
         ASSERT_TRUE(Names(upath, false, names, &file));
-        EXPECT_NEAR(file.GetUnitFactor(), c.factor, 1e-12) << c.units;
+        EXPECT_NEAR(file.GetUnitFactor(), c.factor, 1e-12 * c.factor) << c.units;
         EXPECT_EQ(file.GetAxisMap()[0], -1);
+        if (c.warned)
+            EXPECT_NE(std::string(file.GetWarning()).find(c.warned), std::string::npos) << file.GetWarning();
+        else
+            EXPECT_EQ(std::string(file.GetWarning()).find("UNITS"), std::string::npos) << file.GetWarning();
     }
     // LABELS of another group than POINT are not names.
     Builder g = SampleFile(3, true);
@@ -1350,6 +1374,14 @@ TEST_F(c3d_reader, CorruptedFilesSayWhere) {
     b = SampleFile(1, true);
     b.pointCount = 0;
     EXPECT_EQ(ReadError(b.Build()), "the file holds no 3D points; analog channels are not read");
+    // A trial of rotations only holds no analog channel either.
+    b = SampleFile(1, true);
+    b.pointCount = 0;
+    b.analog = 0;
+    b.records.push_back(Group("ROTATION", 5));
+    EXPECT_EQ(ReadError(b.Build()), "the file holds no 3D points; its rotations (group ROTATION) are not read");
+    b.records.pop_back();
+    EXPECT_EQ(ReadError(b.Build()), "the file holds no 3D points");
     // An empty file, a header cut short, a header without its mark.
     const std::string whole = SampleFile(1, true).Build();
     EXPECT_EQ(ReadError(""), "File is corrupted: byte 0: the file is empty");

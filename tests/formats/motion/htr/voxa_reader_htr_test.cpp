@@ -433,8 +433,12 @@ TEST_F(htr_Reader, RefusedAnimation) {
         EXPECT_EQ(mReader->GetError().GetLastErrorID(), VOxaReader::eFILE_CORRUPTED);
     }
 
-    // Two billion frames claimed, two given: a clear failure.
-    EXPECT_FALSE(Read(Header(2, 2000000000) + head.substr(Header(2, 2).size()) + a + b));
+    // Two billion frames claimed, two given: the two are read, and said so.
+    EXPECT_TRUE(Read(Header(2, 2000000000) + head.substr(Header(2, 2).size()) + a + b));
+    EXPECT_NE(std::string(mReader->GetMessageText().Buffer())
+                  .find("HTR: the file holds 2 of the 2000000000 frames its header names: 2 frames are read"),
+              std::string::npos)
+        << mReader->GetMessageText().Buffer();
 
     // A custom rate whose period is under one tick, and a span that would wrap.
     ASSERT_TRUE(Open(head + a + b));
@@ -470,6 +474,50 @@ TEST_F(htr_Reader, AFileCutInsideItsLastBlockGivesTheWholeFrames) {
         EXPECT_EQ(info->mLocalTimeSpan.GetStop(), mOptions->GetFramePeriod());
         mScene = mManager->CreateScene();
     }
+}
+
+TEST_F(htr_Reader, BlocksShorterThanTheHeaderGiveTheFramesTheyHold) {
+    // NumFrames 5, every block whole with 3 frames (the next title or [EndOfFile] after them),
+    // or the second block shorter still: the frames every block holds are read, with a warning
+    // that gives both counts.
+    const std::string head = Header(2, 5) + "[SegmentNames&Hierarchy]\nA GLOBAL\nB A\n" +
+                             "[BasePosition]\nA 0 0 0 0 0 0 1\nB 0 10 0 0 0 0 1\n";
+    const std::string a = "[A]\n1 10 0 0 0 0 0 1\n2 20 0 0 0 0 0 1\n3 30 0 0 0 0 0 1\n";
+    const std::string b3 = "[B]\n1 1 0 0 0 0 0 1\n2 2 0 0 0 0 0 1\n3 3 0 0 0 0 0 1\n";
+    const std::string b2 = "[B]\n1 1 0 0 0 0 0 1\n2 2 0 0 0 0 0 1\n";
+    const struct {
+        std::string text;
+        int frames;
+    } cases[] = {
+        {head + a + b3 + "[EndOfFile]\n", 3}, {head + b3 + a, 3}, {head + a + b2 + "[EndOfFile]\n", 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        ASSERT_TRUE(Read(c.text)) << mReader->GetError().GetLastErrorString().Buffer();
+        EXPECT_EQ(mOptions->GetFrameCount(), c.frames);
+        const std::string want = "HTR: the file holds " + std::to_string(c.frames) +
+                                 " of the 5 frames its header names: " + std::to_string(c.frames) +
+                                 " frames are read";
+        EXPECT_NE(std::string(mReader->GetMessageText().Buffer()).find(want), std::string::npos)
+            << mReader->GetMessageText().Buffer();
+        ASSERT_EQ(Curve("A", 0)->KeyGetCount(), c.frames);
+        ASSERT_EQ(Curve("B", 0)->KeyGetCount(), c.frames);
+        // Millimetres to centimetres: A at x = 1, 2, 3 cm; B at its base plus 0.1, 0.2, 0.3 cm.
+        for (int i = 0; i < c.frames; ++i) {
+            EXPECT_NEAR(Value("A", 0, i), 1.0 * (i + 1), 1e-5) << i;
+            EXPECT_NEAR(Value("B", 0, i), 0.1 * (i + 1), 1e-5) << i;
+        }
+        mScene = mManager->CreateScene();
+    }
+    // A block with more lines than NumFrames: those past it are passed over, and said so.
+    const std::string two = Header(2, 2) + "[SegmentNames&Hierarchy]\nA GLOBAL\nB A\n" +
+                            "[BasePosition]\nA 0 0 0 0 0 0 1\nB 0 10 0 0 0 0 1\n";
+    ASSERT_TRUE(Read(two + a + b2)) << mReader->GetError().GetLastErrorString().Buffer();
+    EXPECT_EQ(Curve("A", 0)->KeyGetCount(), 2);
+    EXPECT_NE(
+        std::string(mReader->GetMessageText().Buffer())
+            .find("HTR: the block of segment \"A\" holds 3 frame lines, more than the 2 its header names"),
+        std::string::npos)
+        << mReader->GetMessageText().Buffer();
 }
 
 TEST_F(htr_Reader, RefusalsSayWhere) {

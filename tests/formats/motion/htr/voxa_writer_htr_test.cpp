@@ -269,9 +269,15 @@ TEST_F(htr_Writer, FrameRatesKeepTheirDecimals) {
     struct Case {
         double rate;
         const char* line;
-    } cases[] = {{12.5, "DataFrameRate 12.5\n"}, {29.97, "DataFrameRate 29.97\n"},
-                 {30.0, "DataFrameRate 30\n"},   {120.0, "DataFrameRate 120\n"},
-                 {0.5, "DataFrameRate 0.5\n"},   {107.527, "DataFrameRate 107.527\n"}};
+        double back;  // the rate read back: the written one
+    } cases[] = {{12.5, "DataFrameRate 12.5\n", 12.5},
+                 {29.97, "DataFrameRate 29.97\n", 29.97},
+                 {30.0, "DataFrameRate 30\n", 30.0},
+                 {120.0, "DataFrameRate 120\n", 120.0},
+                 {0.5, "DataFrameRate 0.5\n", 0.5},
+                 {107.527, "DataFrameRate 107.527\n", 107.527},
+                 // 1 / (1 / 59.94), as a BVH frame time gives it: the same frame period as 59.94.
+                 {59.93999999999999, "DataFrameRate 59.94\n", 59.94}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         const std::string path = TempPath("rate.htr");
@@ -286,7 +292,7 @@ TEST_F(htr_Writer, FrameRatesKeepTheirDecimals) {
         ASSERT_TRUE(reader.FileOpen(path.c_str()));
         auto* options = static_cast<VStreamOptionsMotion*>(reader.GetReadOptions());
         ASSERT_NE(options, nullptr);
-        EXPECT_EQ(options->GetFrameRate(), c.rate);
+        EXPECT_EQ(options->GetFrameRate(), c.back);
         EXPECT_TRUE(reader.Read(scene, options));
         options->Destroy();
         VOxaTakeInfo* info = scene->GetTakeInfo(scene->GetCurrentTakeName());
@@ -300,7 +306,11 @@ TEST_F(htr_Writer, FrameRatesKeepTheirDecimals) {
     EXPECT_DOUBLE_EQ(VOxaWriterMotionAnalysisHtr::GetFileFrameRate(options), 30000.0 / 1001.0);
     char text[40];
     VOxaFileMotionAnalysisHtr::FormatFrameRate(text, sizeof text, 30000.0 / 1001.0);
-    EXPECT_EQ(std::strtod(text, nullptr), 30000.0 / 1001.0) << text;
+    // Written with the digits that give its frame period.
+    VTime written, exact;
+    written.SetSecondDouble(1.0 / std::strtod(text, nullptr));
+    exact.SetSecondDouble(1001.0 / 30000.0);
+    EXPECT_EQ(written.Get(), exact.Get()) << text;
     options.SetTimeMode(0, 25.0);
     EXPECT_EQ(VOxaWriterMotionAnalysisHtr::GetFileFrameRate(options), 25.0);
 }
@@ -335,6 +345,13 @@ TEST_F(htr_Writer, RefusedScenesAndFiles) {
     EXPECT_EQ(mLastError, VOxaWriter::eUNIDENTIFIED_ERROR);
     EXPECT_EQ(mLastText, "Spaces are not allowed in HTR node names:\n    Model::Left Arm");
     EXPECT_EQ(gMessage, "Error|Spaces are not allowed in HTR node names:\n    Model::Left Arm");
+    // A long name is listed by its first 128 bytes and its length.
+    arm->SetName((std::string("Long Arm") + std::string(392, 'x')).c_str());
+    EXPECT_FALSE(WriteScene(TempPath("blank.htr"), 1, 30.0));
+    const std::string full = arm->GetName();
+    EXPECT_EQ(mLastText, "Spaces are not allowed in HTR node names:\n    " + full.substr(0, 128) + "... (" +
+                             std::to_string(full.size()) + " bytes)");
+    arm->SetName("Left Arm");
 
     // A folder that does not exist; a very long path is cut in the text.
     EXPECT_FALSE(writer.FileCreate(TempPath("no/such/dir.htr").c_str()));

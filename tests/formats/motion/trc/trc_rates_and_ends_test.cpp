@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "formats/motion/c3d/voxa_file_vicon.h"
@@ -81,7 +82,7 @@ TEST_F(TrcRates, RatesAreWrittenWithTheDigitsTheyHave) {
 TEST_F(TrcRates, RatesAFileCannotHoldAreRefused) {
     AddMarked(mScene->GetRootNode(), "A", {VgeTVector(1, 2, 3, 0), VgeTVector(2, 2, 3, 0)});
     // A C3D reader takes rates above 0.001 and up to a million as they are, others as 30.
-    for (double rate : {2.0e6, 0.0005}) {
+    for (double rate : {2.0e6, 1000001.0, 0.0005}) {
         SCOPED_TRACE(rate);
         const std::string path = TempPath("rate.c3d");
         WriteFile(path, "before");
@@ -94,13 +95,51 @@ TEST_F(TrcRates, RatesAFileCannotHoldAreRefused) {
                 o.SetTimeMode(0, rate);
             },
             &error));
+        // Above a million, the bound of every motion writer; below 0.001, the C3D's own.
         char expected[200];
-        std::snprintf(expected, sizeof expected,
-                      "A C3D file holds frame rates above 0.001 and up to 1e+06; the take's rate is %g.",
-                      rate);
+        if (rate > 1.0e6)
+            std::snprintf(
+                expected, sizeof expected,
+                "at %.10g frames per second the take is faster than the 1000000 frames per second the "
+                "motion formats hold: the take cannot be written",
+                rate);
+        else
+            std::snprintf(
+                expected, sizeof expected,
+                "A C3D file holds frame rates above 0.001 and up to 1000000; the take's rate is %.10g.",
+                rate);
         EXPECT_STREQ(writer.GetError().GetLastErrorString().Buffer(), expected);
         EXPECT_EQ(ReadFile(path), "before");
     }
+}
+
+TEST_F(TrcRates, RatesOfTheSamePeriodAreWrittenInTheirFewestDigits) {
+    AddMarked(mScene->GetRootNode(), "A", {VgeTVector(1, 2, 3, 0), VgeTVector(2, 2, 3, 0)});
+    // 1 / (1 / 59.94), as a BVH frame time gives it, has the frame period of 59.94.
+    const double rate = 59.93999999999999;
+    ASSERT_NE(rate, 59.94);
+    const std::string trc = TempPath("period.trc");
+    VOxaWriterMotionAnalysisTrc writer(mManager);
+    ASSERT_TRUE(WriteWith(writer, trc, [&](VStreamOptionsMotion& o) {
+        o.SetFrameCount(2);
+        o.SetTimeMode(0, rate);
+    }));
+    EXPECT_NE(ReadFile(trc).find("\n59.94\t59.94\t2\t1\tmm\t59.94\t1\t2\t\n"), std::string::npos)
+        << ReadFile(trc);
+    // A C3D rate is a float: 59.94 is stored as 59.939998626708984, and read as the decimal of
+    // the fewest digits that is that float.
+    const std::string c3d = TempPath("period.c3d");
+    VOxaWriterVicon c3dWriter(mManager);
+    ASSERT_TRUE(WriteWith(c3dWriter, c3d, [&](VStreamOptionsMotion& o) {
+        o.SetFrameCount(2);
+        o.SetTimeMode(0, rate);
+    }));
+    VOxaReaderVicon reader(mManager);
+    ASSERT_TRUE(reader.FileOpen(c3d.c_str()));
+    std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(static_cast<VStreamOptionsMotion*>(options.get())->GetFrameRate(), 59.94);
+    reader.FileClose();
 }
 
 TEST_F(TrcRates, FilesCutShortReadTheirWholeFrames) {

@@ -373,8 +373,9 @@ TEST_F(Trc, trc_RefusalsSayWhere) {
     // A header that promises frames the file does not hold at all.
     EXPECT_EQ(Refusal(Type3("mm", 900, 2) + names),
               "File is corrupted: line 5: the file ends after 0 of 900 frames");
-    // NumMarkers twice the names: the names run on over the labels, and the labels over a frame.
-    EXPECT_EQ(Refusal(Type3("mm", 1, 4) + names + frame),
+    // NumMarkers twice the names, and labels that are not the names': the names run on over the
+    // labels, and the labels over a frame.
+    EXPECT_EQ(Refusal(Type3("mm", 1, 4) + "Frame#\tTime\tA\tB\nX1\tY1\tZ1\tX2\tY2\n" + frame),
               "File is corrupted: line 6: coordinate label \"1\" where the X label of marker 1 is expected; "
               "NumMarkers is 4, but the names line (line 4) holds 2 names");
     EXPECT_EQ(Refusal(Type3("mm", 1, 2) + "Frame#\tTime\tA\tB\nX1\tY1\tZ1\tX2\tZ2\tY2\n" + frame),

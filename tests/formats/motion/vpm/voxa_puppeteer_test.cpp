@@ -66,6 +66,46 @@ TEST_F(Vpm, vpm_UnitsAndSkipping) {
     EXPECT_EQ(Curve(head, 0)->KeyGetTime(1).Get(), VTime::kOneSecond / 25);
 }
 
+TEST_F(Vpm, vpm_TheUnitsRowGivesTheLengthUnit) {
+    FilterSettings filters(0, false);
+    // The translation columns in the units the row names: x = 10 in each, as centimetres.
+    const struct {
+        const char* units;
+        double centimetres;  // of 10 units
+        const char* warned;
+    } cases[] = {
+        {"MM\tMM\tMM", 1.0, nullptr},
+        {"CM\tCM\tCM", 10.0, nullptr},
+        {"METERS\tMETERS\tMETERS", 1000.0, nullptr},
+        {"FEET\tFEET\tFEET", 304.8, nullptr},
+        {"inches\tinches\tinches", 25.4, nullptr},
+        {"MILLIMETERS\tMILLIMETERS\tMILLIMETERS", 1.0, nullptr},
+        {"PIXELS\tPIXELS\tPIXELS", 25.4,
+         "Segment \"Head\": the units \"PIXELS\" of translation column 1 (line 5) are no length unit; "
+         "they are read as inches."}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.units);
+        const std::string text = std::string("Segment:\tHead\nFrames:\t1\nFrame Time:\t0.04\n") +
+                                 "XTRAN\tYTRAN\tZTRAN\tXROT\tYROT\tZROT\tXSCALE\tYSCALE\tZSCALE\n" + c.units +
+                                 "\tDEGREES\tDEGREES\tDEGREES\tPERCENT\tPERCENT\tPERCENT\n" +
+                                 "10\t10\t10\t0\t0\t0\t100\t100\t100\n";
+        const std::string path = TempPath("vpm_units.vpm");
+        WriteFile(path, text);
+        VOxaReaderPuppeteer reader(mManager);
+        ASSERT_TRUE(ReadWith(reader, path));
+        VOxaNode* head = Segment("Head");
+        ASSERT_NE(head, nullptr);
+        EXPECT_NEAR(Key(head, 0, 0), c.centimetres, 1e-4 * c.centimetres);
+        EXPECT_NEAR(Key(head, 2, 0), c.centimetres, 1e-4 * c.centimetres);
+        const std::string messages = reader.GetMessageText().Buffer();
+        if (c.warned)
+            EXPECT_NE(messages.find(c.warned), std::string::npos) << messages;
+        else
+            EXPECT_EQ(messages.find("units"), std::string::npos) << messages;
+        mScene->Clear();
+    }
+}
+
 TEST_F(Vpm, vpm_SegmentFailures) {
     FilterSettings filters(0, false);
     int error = -1;
