@@ -557,7 +557,7 @@ bool VOxaReaderDxf::CheckExtrusion(double extrusion[3], int64_t at, const char* 
         char text[256];
         std::snprintf(
             text, sizeof text,
-            "The extrusion direction (%.17g, %.17g, %.17g) of a %s at line %lld is not a direction; "
+            "The extrusion direction (%.15g, %.15g, %.15g) of %s at line %lld is not a direction; "
             "(0, 0, 1) was taken.",
             x, y, z, kind, (long long)(at >= 0 ? mFile.LineAt(at) : 0));
         Warn(VString(text));
@@ -629,7 +629,7 @@ void VOxaReaderDxf::Read3DFaceIntoGroup(IGroupSource& groups, bool solid) {
     DxfEntityFields f;
     if (!ReadEntityFields(*this, mFile, f)) return;
     VgeTVector offset;
-    const bool thick = solid && CheckExtrusion(f.extrusion, f.extrusionAt, "SOLID or TRACE") &&
+    const bool thick = solid && CheckExtrusion(f.extrusion, f.extrusionAt, "a SOLID or TRACE") &&
                        Thickness(f.thickness, f.extrusion, offset);
     if (solid) f.SolidToWorld();
     const VgeTVector c0 = f.Scene(0);
@@ -665,7 +665,7 @@ void VOxaReaderDxf::ReadLineIntoGroup(IGroupSource& groups) {
     if (!ReadEntityFields(*this, mFile, f)) return;
     DxfGeometryGroup* group = groups.GroupFor(f.layer);
     VgeTVector offset;
-    if (CheckExtrusion(f.extrusion, f.extrusionAt, "LINE") && Thickness(f.thickness, f.extrusion, offset)) {
+    if (CheckExtrusion(f.extrusion, f.extrusionAt, "a LINE") && Thickness(f.thickness, f.extrusion, offset)) {
         // A LINE with a thickness is the quadrangle it sweeps along its extrusion direction.
         const int colour = ResolveColour(f.colour, f.layer);
         if (colour > 0) group->SetMaterialFlag();
@@ -868,7 +868,7 @@ void VOxaReaderDxf::ReadPolylineVertices(DxfGeometryGroup& group, const Polyline
     double extrusion[3] = {h.extrusion[0], h.extrusion[1], h.extrusion[2]};
     VgeTVector offset;
     if ((h.flags & (16 | 64)) == 0 && (h.flags & 8) != 0 &&
-        CheckExtrusion(extrusion, h.extrusionAt, "POLYLINE") && Thickness(h.thickness, extrusion, offset)) {
+        CheckExtrusion(extrusion, h.extrusionAt, "a POLYLINE") && Thickness(h.thickness, extrusion, offset)) {
         // With a thickness each segment (from vertex j to vertex i) is the quadrangle it sweeps
         // along the extrusion direction: a copy of every vertex at the offset, and the segments'
         // records made quadrangles.
@@ -1036,7 +1036,7 @@ VOxaMesh* VOxaReaderDxf::Read3DFaceMesh(bool solid) {
     const int64_t start = mFile.Tell();
     if (!ReadEntityFields(*this, mFile, f)) return nullptr;
     if (solid && f.thickness != 0.0) return ReadThickMesh(start, false);
-    if (solid) CheckExtrusion(f.extrusion, f.extrusionAt, "SOLID or TRACE");
+    if (solid) CheckExtrusion(f.extrusion, f.extrusionAt, "a SOLID or TRACE");
     if (solid) f.SolidToWorld();
     VOxaMesh* mesh = mManager->CreateMesh();
     if (!mesh) return nullptr;
@@ -1065,7 +1065,7 @@ VOxaMesh* VOxaReaderDxf::ReadLineMesh() {
     const int64_t start = mFile.Tell();
     if (!ReadEntityFields(*this, mFile, f)) return nullptr;
     if (f.thickness != 0.0) return ReadThickMesh(start, true);
-    CheckExtrusion(f.extrusion, f.extrusionAt, "LINE");
+    CheckExtrusion(f.extrusion, f.extrusionAt, "a LINE");
     VOxaMesh* mesh = mManager->CreateMesh();
     if (!mesh) return nullptr;
     mesh->InitControlPoints(2);

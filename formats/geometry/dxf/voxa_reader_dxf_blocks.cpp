@@ -265,7 +265,7 @@ bool VOxaReaderDxf::ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase
         }
     }
 
-    CheckExtrusion(record + 7, extrusionAt, "INSERT");
+    CheckExtrusion(record + 7, extrusionAt, "an INSERT");
     if (name[0]) {
         // A grid with a count below 1 is no grid: the one instance of a plain insert. A spacing
         // of 0 puts every instance of its direction in one place, and that place is filled once.
