@@ -555,11 +555,10 @@ bool VOxaReaderDxf::CheckExtrusion(double extrusion[3], int64_t at, const char* 
     // Not a number, infinite, of no length, or too long to be made a unit direction.
     if (++mBadExtrusions <= kExtrusionWarnings) {
         char text[256];
-        std::snprintf(
-            text, sizeof text,
-            "The extrusion direction (%.15g, %.15g, %.15g) of %s at line %lld is not a direction; "
-            "(0, 0, 1) was taken.",
-            x, y, z, kind, (long long)(at >= 0 ? mFile.LineAt(at) : 0));
+        std::snprintf(text, sizeof text,
+                      "The extrusion direction (%.15g, %.15g, %.15g) of %s at line %lld is not a direction; "
+                      "(0, 0, 1) was taken.",
+                      x, y, z, kind, (long long)(at >= 0 ? mFile.LineAt(at) : 0));
         Warn(VString(text));
     }
     extrusion[0] = extrusion[1] = 0.0;
@@ -592,6 +591,8 @@ VgeTVector Moved(const VgeTVector& p, const VgeTVector& offset) {
 void AppendPrism(DxfGeometryGroup& group, const int* base, int count, const VgeTVector& offset, int colour,
                  bool weld) {
     int top[4];
+    for (int k = 0; k < count; ++k)
+        if (base[k] < 0) return;  // the group is full
     for (int k = 0; k < count; ++k)
         top[k] = group.WeldPoint(Moved(group.mPoints[(size_t)base[k]], offset), weld);
     // The outline's normal (Newell's) against the offset: the face the offset leaves behind is
@@ -697,6 +698,7 @@ void VOxaReaderDxf::ReadMeshIntoGroup(IGroupSource& groups) {
     int own = 0;
     bool mesh = false;  // in the mesh's own groups (after its subclass marker)
     long long vertexCount = -1, listSize = -1, listLeft = 0;
+    bool taking = false;      // the vertex being read is kept
     std::vector<double> xyz;  // the vertices read, three values each
     std::vector<int> list;    // the face list's items
     int code = -1;
@@ -716,12 +718,13 @@ void VOxaReaderDxf::ReadMeshIntoGroup(IGroupSource& groups) {
         if (code == 92 && vertexCount < 0) {
             vertexCount = DxfParseInt(value, number) && number >= 0 ? number : 0;
         } else if (code >= 10 && code <= 30 && code % 10 == 0 && vertexCount >= 0 && listSize < 0) {
-            // A vertex starts at its 10 group; 20 and 30 fill it.
+            // A vertex starts at its 10 group; 20 and 30 fill it. Vertices past the count are
+            // passed over.
             if (code == 10) {
-                if ((long long)xyz.size() / 3 >= vertexCount) continue;
-                xyz.insert(xyz.end(), {0.0, 0.0, 0.0});
+                taking = (long long)xyz.size() / 3 < vertexCount;
+                if (taking) xyz.insert(xyz.end(), {0.0, 0.0, 0.0});
             }
-            if (!xyz.empty()) DxfParseReal(value, xyz[xyz.size() - 3 + (size_t)(code / 10 - 1)]);
+            if (taking) DxfParseReal(value, xyz[xyz.size() - 3 + (size_t)(code / 10 - 1)]);
         } else if (code == 93 && listSize < 0) {
             listSize = DxfParseInt(value, number) && number >= 0 ? number : 0;
             listLeft = listSize;
@@ -739,13 +742,8 @@ void VOxaReaderDxf::ReadMeshIntoGroup(IGroupSource& groups) {
              " vertices and a face list of " +
              VString((int)std::min<long long>(std::max(listSize, 0LL), INT_MAX)) + " items but holds " +
              VString((int)found) + " and " + VString((int)list.size()) + "; what it holds was read.");
-    DxfGeometryGroup* group = groups.GroupFor(layer);
-    const int colour = ResolveColour(own, layer);
-    const int base = group->GetPointCount();
-    for (long long k = 0; k < found; ++k)
-        if (group->AppendPoint(
-                DxfToScenePoint(xyz[(size_t)k * 3], xyz[(size_t)k * 3 + 1], xyz[(size_t)k * 3 + 2])) < 0)
-            return;
+    // The faces whose corners name vertices read, as corner count and indices.
+    std::vector<int> faces;
     int dropped = 0;
     for (size_t pos = 0; pos < list.size();) {
         const long long corners = list[pos];
@@ -756,21 +754,34 @@ void VOxaReaderDxf::ReadMeshIntoGroup(IGroupSource& groups) {
         bool inside = corners >= 2;
         for (size_t j = pos + 1; j <= pos + (size_t)corners; ++j)
             inside = inside && list[j] >= 0 && list[j] < found;
-        if (inside) {
-            if (colour > 0) group->SetMaterialFlag();
-            group->mFaces.push_back((int)corners);
-            group->mFaces.push_back(colour);
-            for (size_t j = pos + 1; j <= pos + (size_t)corners; ++j)
-                group->mFaces.push_back(base + list[j]);
-        } else if (corners > 0) {
+        if (inside)
+            faces.insert(faces.end(), list.begin() + (std::ptrdiff_t)pos,
+                         list.begin() + (std::ptrdiff_t)(pos + 1 + (size_t)corners));
+        else if (corners > 0)
             ++dropped;
-        }
         pos += 1 + (size_t)corners;
     }
     if (dropped > 0)
         Warn(VString(dropped) + (dropped == 1 ? " MESH face names" : " MESH faces name") +
              " a vertex the mesh does not have, or is cut short, and " + (dropped == 1 ? "was" : "were") +
              " not read.");
+    if (faces.empty()) return;
+    DxfGeometryGroup* group = groups.GroupFor(layer);
+    const int colour = ResolveColour(own, layer);
+    if (colour > 0) group->SetMaterialFlag();
+    const int base = group->GetPointCount();
+    for (long long k = 0; k < found; ++k)
+        if (group->AppendPoint(
+                DxfToScenePoint(xyz[(size_t)k * 3], xyz[(size_t)k * 3 + 1], xyz[(size_t)k * 3 + 2])) < 0)
+            return;
+    for (size_t pos = 0; pos < faces.size();) {
+        const int corners = faces[pos];
+        group->mFaces.push_back(corners);
+        group->mFaces.push_back(colour);
+        for (int j = 1; j <= corners; ++j)
+            group->mFaces.push_back(base + faces[pos + (size_t)j]);
+        pos += 1 + (size_t)corners;
+    }
 }
 
 VOxaMesh* VOxaReaderDxf::ReadMeshMesh() {

@@ -1135,3 +1135,85 @@ TEST(dxf_reader, UnitsAndExtrusionsOutOfRangeAreWarnedWithTheirLine) {
         for (const auto& p : dxftest::PolygonPoints(mesh, k))
             EXPECT_EQ(p[1], 0.0);  // in the world's ground plane (scene y is DXF z)
 }
+
+TEST(dxf_reader, MeshCountsAreNotTrustedBeyondTheirGroups) {
+    using dxftest::Groups;
+    auto mesh = [](Groups body, bool marker = true) {
+        Groups g{{0, "MESH"}, {100, "AcDbEntity"}, {8, "M"}, {92, "7"}};
+        if (marker) g.push_back({100, "AcDbSubDMesh"});
+        g.insert(g.end(), {{71, "2"}, {91, "3"}});
+        g.insert(g.end(), body.begin(), body.end());
+        return g;
+    };
+    auto vertices = [](int count, int given) {
+        Groups g{{92, std::to_string(count)}};
+        for (int i = 0; i < given; ++i)
+            g.insert(g.end(), {{10, dxftest::Num(i)}, {20, dxftest::Num(i * i)}, {30, "1"}});
+        return g;
+    };
+    auto list = [](int size, std::vector<int> items) {
+        Groups g{{93, std::to_string(size)}};
+        for (int i : items)
+            g.push_back({90, std::to_string(i)});
+        return g;
+    };
+    struct Case {
+        Groups entity;
+        std::vector<std::vector<int>> faces;  // expected polygons (indices into the points read)
+        int points;
+        const char* warning;  // expected in the messages, or ""
+    };
+    const std::vector<Case> cases = {
+        // Counts far beyond what follows: what the groups hold is read, and said.
+        {mesh(dxftest::Join({vertices(2000000000, 3), list(2000000000, {3, 0, 1, 2})})),
+         {{0, 1, 2}},
+         3,
+         "names 2000000000 vertices and a face list of 2000000000 items but holds 3 and 4"},
+        // More vertices than counted: the extra ones are passed over; a face naming one of them
+        // and a face longer than the list are dropped (a face of two corners is a line), as is
+        // a negative count.
+        {mesh(dxftest::Join({vertices(3, 5), list(12, {3, 0, 1, 2, 3, 0, 1, 4, 2, 1, 2, 9})})),
+         {{0, 1, 2}, {1, 2, 1}},
+         3,
+         "2 MESH faces name a vertex"},
+        {mesh(dxftest::Join({vertices(4, 4), list(5, {-1, 0, 1, 2, 3})})), {}, 4, "1 MESH face names"},
+        // Groups 90 after the list (edges, overridden properties) are not faces.
+        {mesh(dxftest::Join({vertices(3, 3),
+                             list(4, {3, 2, 1, 0}),
+                             {{94, "1"}, {90, "0"}, {90, "1"}},
+                             {{90, "3"}, {90, "0"}, {90, "1"}, {90, "2"}}})),
+         {{2, 1, 0}},
+         3,
+         ""},
+        // Without its subclass marker the entity's own 92 group is no vertex count: nothing read.
+        {mesh(dxftest::Join({vertices(3, 3), list(4, {3, 0, 1, 2})}), false), {}, 0, ""},
+    };
+    for (size_t c = 0; c < cases.size(); ++c) {
+        for (int mode : {dxftest::kLayer, dxftest::kEntity}) {
+            dxftest::Reading r;
+            ASSERT_TRUE(r.Read(dxftest::File(cases[c].entity), mode, false)) << c;
+            const std::string message = r.reader.GetMessageText().Buffer();
+            if (*cases[c].warning)
+                EXPECT_NE(message.find(cases[c].warning), std::string::npos) << c << ": " << message;
+            if (cases[c].faces.empty()) {
+                EXPECT_EQ(r.Root()->GetChildCount(), 0) << c;
+                continue;
+            }
+            ASSERT_EQ(r.Root()->GetChildCount(), 1) << c;
+            if (mode == dxftest::kEntity) EXPECT_NE(r.Name(r.Child(0)).find("MESH"), std::string::npos);
+            VOxaMesh* m = r.Child(0)->GetMesh();
+            ASSERT_NE(m, nullptr);
+            EXPECT_EQ(m->GetControlPointsCount(), cases[c].points) << c;
+            ASSERT_EQ(m->GetPolygonCount(), (int)cases[c].faces.size()) << c;
+            for (int k = 0; k < m->GetPolygonCount(); ++k)
+                EXPECT_EQ(dxftest::Polygon(m, k), cases[c].faces[k]) << c;
+            // Vertex i is DXF (i, i * i, 1): in the scene (x, z, -y).
+            for (int i = 0; i < cases[c].points; ++i) {
+                const VgeTVector& p = m->GetControlPoints()[i];
+                EXPECT_EQ(p[0], i);
+                EXPECT_EQ(p[1], 1.0);
+                EXPECT_EQ(p[2], -(double)(i * i));
+            }
+        }
+    }
+}
