@@ -280,3 +280,81 @@ TEST(VgeTriangulatePolygon, OutlinesThatCrossThemselvesStillGiveTriangles) {
         }
     }
 }
+
+TEST(VgeTriangulatePolygon, LargeOutlinesAreCutIntoShortTriangles) {
+    const double up[3] = {0, 0, 1};
+    auto longestEdge = [](const std::vector<VgeTVector>& points, const std::vector<int>& t) {
+        double longest = 0.0;
+        for (size_t k = 0; k < t.size(); k += 3)
+            for (int e = 0; e < 3; ++e) {
+                const VgeTVector& a = points[t[k + e]];
+                const VgeTVector& b = points[t[k + (e + 1) % 3]];
+                longest = std::max(longest, std::hypot(a[0] - b[0], a[1] - b[1]));
+            }
+        return longest;
+    };
+    // A band of 2,000 corners with saw-toothed long sides 1 apart and 5 across: cut as a ladder
+    // from side to side, never fanning out from one end along a side.
+    std::vector<std::pair<double, double>> band;
+    for (int i = 0; i < 1000; ++i)
+        band.push_back({(double)i, i % 2 ? 1.0 : 0.0});
+    for (int i = 999; i >= 0; --i)
+        band.push_back({(double)i, i % 2 ? 6.0 : 5.0});
+    std::vector<VgeTVector> points = Flat(band);
+    std::vector<int> t = CheckedCut(points, up, "band");
+    // CheckedCut numbers the corners as given.
+    EXPECT_LT(longestEdge(points, t), 8.0);
+
+    // A star of 4,000 corners whose inner corners all meet at its centre every 50 corners (it
+    // touches itself there): the n - 2 triangles add up to its area.
+    std::vector<std::pair<double, double>> star;
+    for (int i = 0; i < 4000; ++i) {
+        const double r = i % 50 == 25 ? 0.0 : (i % 2 ? 0.5 : 1.0);
+        star.push_back({r * std::cos(2 * M_PI * i / 4000), r * std::sin(2 * M_PI * i / 4000)});
+    }
+    points = Flat(star);
+    std::vector<int> index(points.size());
+    for (size_t i = 0; i < index.size(); ++i)
+        index[i] = (int)i;
+    t.assign(3 * (points.size() - 2), -1);
+    VgeTriangulatePolygon(t.data(), (int)points.size(), points.data(), (int)points.size(), index.data());
+    double sum = 0.0, area = 0.0;
+    for (size_t k = 0; k < t.size(); k += 3) {
+        const VgeTVector &a = points[t[k]], &b = points[t[k + 1]], &c = points[t[k + 2]];
+        sum += 0.5 * ((b[0] - a[0]) * (c[1] - a[1]) - (c[0] - a[0]) * (b[1] - a[1]));
+    }
+    for (size_t i = 0; i < points.size(); ++i) {
+        const VgeTVector &a = points[i], &b = points[(i + 1) % points.size()];
+        area += 0.5 * (a[0] * b[1] - b[0] * a[1]);
+    }
+    EXPECT_NEAR(sum, area, 1e-9);
+    EXPECT_LT(longestEdge(points, t), 1.01);
+
+    // 600 corners thrown at random into a square, an outline crossing itself everywhere: corners
+    // with no ear left are cut by their turn, and every call still ends with n - 2 triangles of
+    // three distinct corners.
+    std::vector<std::pair<double, double>> scattered;
+    unsigned seed = 12345;
+    auto next = [&]() {
+        seed = seed * 1103515245u + 12345u;
+        return ((seed >> 8) & 0xffff) / 65536.0;
+    };
+    for (int i = 0; i < 600; ++i)
+        scattered.push_back({next(), next()});
+    points = Flat(scattered);
+    index.resize(points.size());
+    for (size_t i = 0; i < index.size(); ++i)
+        index[i] = (int)i;
+    t.assign(3 * (points.size() - 2) + 1, -7);
+    VgeTriangulatePolygon(t.data(), (int)points.size(), points.data(), (int)points.size(), index.data());
+    EXPECT_EQ(t.back(), -7);
+    std::vector<int> used(points.size(), 0);
+    for (size_t k = 0; k + 3 <= t.size(); k += 3) {
+        ASSERT_TRUE(t[k] >= 0 && t[k + 1] >= 0 && t[k + 2] >= 0 && t[k] < 600 && t[k + 1] < 600 &&
+                    t[k + 2] < 600);
+        EXPECT_TRUE(t[k] != t[k + 1] && t[k + 1] != t[k + 2] && t[k] != t[k + 2]);
+        ++used[t[k + 1]];
+    }
+    // Each corner is cut off once at most: the middle corners of the triangles differ.
+    EXPECT_EQ(*std::max_element(used.begin(), used.end()), 1);
+}

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -173,6 +174,11 @@ void VOxaReaderDxf::Skipped(const char* kind) {
 }
 
 void VOxaReaderDxf::ReportSkipped() {
+    if (mBadExtrusions > kExtrusionWarnings) {
+        Warn(VString(mBadExtrusions - kExtrusionWarnings) +
+             " more extrusion directions were not directions; (0, 0, 1) was taken for each.");
+        mBadExtrusions = 0;
+    }
     if (mFaceRecordsOutside > 0) {
         Warn(VString(mFaceRecordsOutside) +
              (mFaceRecordsOutside == 1 ? " polyface face record names" : " polyface face records name") +
@@ -185,7 +191,7 @@ void VOxaReaderDxf::ReportSkipped() {
         line += " ";
         line += kind.first.c_str();
         line += kind.second == 1 ? " entity was" : " entities were";
-        line += " not read: only POLYLINE, 3DFACE, SOLID, TRACE, LINE and INSERT are.";
+        line += " not read: only POLYLINE, 3DFACE, SOLID, TRACE, LINE, MESH and INSERT are.";
         Warn(line);
     }
     mSkipped.clear();
@@ -269,6 +275,8 @@ bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
     // small file cannot ask for unbounded work (blocks inserting blocks ten times each, say).
     mBlockGroupBudget = std::max<int64_t>((int64_t)1 << 22, mFile.GetSize() / 2);
     mWarnings = 0;
+    mBadExtrusions = 0;
+    mBadThickness = 0;
     mSkipped.clear();
     mFaceRecordsOutside = 0;
 
@@ -312,13 +320,23 @@ bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
         if (code == 9 && Is(value, "$INSUNITS")) {
             // The drawing's unit becomes the scene's; the coordinates are kept as they are.
             if (!ReadGroup(code, value)) return cut();
-            int units = 0;
-            if (code == 70 && DxfParseInt(value, units) && units >= 0) {
-                if (units == 0 || DxfUnitCentimetres(units) > 0.0)
-                    scene->SetSystemUnit(DxfUnitCentimetres(units));
-                else
-                    Warn(VString("The drawing unit ") + VString(units) +
-                         " ($INSUNITS) is not known; it was not kept.");
+            // A unit code is a whole number of the table, and nothing else: "1e308" is no 1.
+            int units = -1;
+            const char* text = mFile.ValueLine(value);
+            size_t end = std::strlen(text);
+            while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t'))
+                --end;
+            size_t digits = text[0] == '-' || text[0] == '+' ? 1 : 0;
+            while (digits < end && text[digits] >= '0' && text[digits] <= '9')
+                ++digits;
+            const bool whole = digits == end && DxfParseInt(text, end, units);
+            if (code == 70 && whole && (units == 0 || DxfUnitCentimetres(units) > 0.0)) {
+                scene->SetSystemUnit(DxfUnitCentimetres(units));
+            } else {
+                Warn(VString("The drawing unit \"") +
+                     VString(std::string(text, std::min<size_t>(end, 40)).c_str()) + "\" ($INSUNITS, line " +
+                     VString(std::to_string(mFile.LineAt(mFile.Tell() - 1)).c_str()) +
+                     ") is not a unit code; it was not kept.");
             }
             continue;
         }
@@ -404,15 +422,18 @@ bool VOxaReaderDxf::ReadEntitiesByEntity(VOxaNode* parent) {
         if (Is(value, "ENDSEC") || Is(value, "ENDBLK")) return true;
         const bool polyline = Is(value, "POLYLINE"), face = Is(value, "3DFACE"), line = Is(value, "LINE");
         const bool solid = Is(value, "SOLID") || Is(value, "TRACE");
-        if (polyline || face || line || solid) {
+        const bool subdivision = Is(value, "MESH");
+        if (polyline || face || line || solid || subdivision) {
             VString name = UniqueName(value);
             VOxaNode* node = mManager->CreateNode(name.Buffer());
             if (!node) return false;
             VOxaMesh* mesh = polyline          ? ReadPolylineMesh()
                              : (face || solid) ? Read3DFaceMesh(solid)
+                             : subdivision     ? ReadMeshMesh()
                                                : ReadLineMesh();
             if (mesh) {
-                if (line) node->SetShadingMode(1);
+                // A LINE is drawn as a line; one with a thickness is a face.
+                if (line && mesh->GetControlPointsCount() == 2) node->SetShadingMode(1);
                 node->SetNodeAttribute(mesh);
                 parent->AddChild(node);
             } else {
@@ -442,6 +463,8 @@ bool VOxaReaderDxf::ReadEntitiesByLayer(VOxaNode* parent) {
             Read3DFaceIntoGroup(groups, true);
         else if (Is(value, "LINE"))
             ReadLineIntoGroup(groups);
+        else if (Is(value, "MESH"))
+            ReadMeshIntoGroup(groups);
         else if (Is(value, "INSERT"))
             ReadInsert(parent, VgeTVector());
         else
@@ -478,6 +501,8 @@ struct DxfEntityFields {
     char layer[kDxfLineSize];
     double corner[4][3] = {};
     double extrusion[3] = {0.0, 0.0, 1.0};
+    double thickness = 0.0;
+    int64_t extrusionAt = -1;  // where the first extrusion group starts, -1 without one
     int colour = 0;
     DxfEntityFields() { std::memcpy(layer, kDefaultLayer, sizeof kDefaultLayer); }
 
@@ -516,16 +541,100 @@ static bool ReadEntityFields(VOxaReaderDxf& reader, VDxfGroupReader& file, DxfEn
             DxfParseReal(value, f.corner[code % 10][code / 10 - 1]);
         } else if (code == 210 || code == 220 || code == 230) {
             DxfParseReal(value, f.extrusion[code / 10 - 21]);
+            if (f.extrusionAt < 0) f.extrusionAt = position;
+        } else if (code == 39) {
+            DxfParseReal(value, f.thickness);
         }
     }
 }
 
+bool VOxaReaderDxf::CheckExtrusion(double extrusion[3], int64_t at, const char* kind) {
+    const double x = extrusion[0], y = extrusion[1], z = extrusion[2];
+    const double length = std::sqrt(x * x + y * y + z * z);
+    if (length > 0.0 && std::isfinite(length)) return true;
+    // Not a number, infinite, of no length, or too long to be made a unit direction.
+    if (++mBadExtrusions <= kExtrusionWarnings) {
+        char text[256];
+        std::snprintf(text, sizeof text,
+                      "The extrusion direction (%.15g, %.15g, %.15g) of %s at line %lld is not a direction; "
+                      "(0, 0, 1) was taken.",
+                      x, y, z, kind, (long long)(at >= 0 ? mFile.LineAt(at) : 0));
+        Warn(VString(text));
+    }
+    extrusion[0] = extrusion[1] = 0.0;
+    extrusion[2] = 1.0;
+    return false;
+}
+
+bool VOxaReaderDxf::Thickness(double thickness, const double extrusion[3], VgeTVector& offset) {
+    if (thickness == 0.0) return false;
+    const double length =
+        std::sqrt(extrusion[0] * extrusion[0] + extrusion[1] * extrusion[1] + extrusion[2] * extrusion[2]);
+    const double k = thickness / length;
+    offset = DxfToScenePoint(extrusion[0] * k, extrusion[1] * k, extrusion[2] * k);
+    offset.mData[3] = 0.0;
+    if (std::isfinite(offset[0]) && std::isfinite(offset[1]) && std::isfinite(offset[2])) return true;
+    if (++mBadThickness <= kExtrusionWarnings)
+        Warn(VString("A thickness that is not a finite number was not applied."));
+    return false;
+}
+
+namespace {
+
+VgeTVector Moved(const VgeTVector& p, const VgeTVector& offset) {
+    return VgeTVector(p[0] + offset[0], p[1] + offset[1], p[2] + offset[2], p[3]);
+}
+
+// Appends to the group the closed prism that an outline of `count` corners (indices into the
+// group's points, in order around it) makes when moved by `offset`: the outline, its copy at the
+// offset, and a quadrangle per edge, every face turned outwards.
+void AppendPrism(DxfGeometryGroup& group, const int* base, int count, const VgeTVector& offset, int colour,
+                 bool weld) {
+    int top[4];
+    for (int k = 0; k < count; ++k)
+        if (base[k] < 0) return;  // the group is full
+    for (int k = 0; k < count; ++k)
+        top[k] = group.WeldPoint(Moved(group.mPoints[(size_t)base[k]], offset), weld);
+    // The outline's normal (Newell's) against the offset: the face the offset leaves behind is
+    // turned to face away from it.
+    double normal[3] = {0.0, 0.0, 0.0};
+    for (int k = 0; k < count; ++k) {
+        const VgeTVector& p = group.mPoints[(size_t)base[k]];
+        const VgeTVector& q = group.mPoints[(size_t)base[(k + 1) % count]];
+        normal[0] += (p[1] - q[1]) * (p[2] + q[2]);
+        normal[1] += (p[2] - q[2]) * (p[0] + q[0]);
+        normal[2] += (p[0] - q[0]) * (p[1] + q[1]);
+    }
+    const bool up = normal[0] * offset[0] + normal[1] * offset[1] + normal[2] * offset[2] >= 0.0;
+    std::vector<int>& f = group.mFaces;
+    f.push_back(count);
+    f.push_back(colour);
+    for (int k = 0; k < count; ++k)
+        f.push_back(up ? base[count - 1 - k] : base[k]);
+    f.push_back(count);
+    f.push_back(colour);
+    for (int k = 0; k < count; ++k)
+        f.push_back(up ? top[k] : top[count - 1 - k]);
+    for (int k = 0; k < count; ++k) {
+        const int n = (k + 1) % count;
+        if (up)
+            f.insert(f.end(), {4, colour, base[k], base[n], top[n], top[k]});
+        else
+            f.insert(f.end(), {4, colour, base[k], top[k], top[n], base[n]});
+    }
+}
+
+}  // namespace
+
 void VOxaReaderDxf::Read3DFaceIntoGroup(IGroupSource& groups, bool solid) {
     DxfEntityFields f;
     if (!ReadEntityFields(*this, mFile, f)) return;
+    VgeTVector offset;
+    const bool thick = solid && CheckExtrusion(f.extrusion, f.extrusionAt, "a SOLID or TRACE") &&
+                       Thickness(f.thickness, f.extrusion, offset);
     if (solid) f.SolidToWorld();
     const VgeTVector c0 = f.Scene(0);
-    if (f.Scene(1) == c0 && f.Scene(2) == c0) return;  // a point, not a face
+    if (!thick && f.Scene(1) == c0 && f.Scene(2) == c0) return;  // a point, not a face
     DxfGeometryGroup* group = groups.GroupFor(f.layer);
     const int colour = ResolveColour(f.colour, f.layer);
     if (colour > 0) group->SetMaterialFlag();
@@ -538,6 +647,14 @@ void VOxaReaderDxf::Read3DFaceIntoGroup(IGroupSource& groups, bool solid) {
         // The corners' slots load together rather than one miss after the other.
         if (mWeld && group->mWeld.IsBuilt()) group->mWeld.Prefetch(corners[k]);
     }
+    if (thick) {
+        // A SOLID or TRACE with a thickness is the prism its outline sweeps along its extrusion.
+        int base[4];
+        for (int k = 0; k < s; ++k)
+            base[k] = group->WeldPoint(corners[k], mWeld);
+        AppendPrism(*group, base, s, offset, colour, mWeld);
+        return;
+    }
     group->mFaces.push_back(s);
     group->mFaces.push_back(colour);
     for (int k = 0; k < s; ++k)
@@ -548,6 +665,18 @@ void VOxaReaderDxf::ReadLineIntoGroup(IGroupSource& groups) {
     DxfEntityFields f;
     if (!ReadEntityFields(*this, mFile, f)) return;
     DxfGeometryGroup* group = groups.GroupFor(f.layer);
+    VgeTVector offset;
+    if (CheckExtrusion(f.extrusion, f.extrusionAt, "a LINE") && Thickness(f.thickness, f.extrusion, offset)) {
+        // A LINE with a thickness is the quadrangle it sweeps along its extrusion direction.
+        const int colour = ResolveColour(f.colour, f.layer);
+        if (colour > 0) group->SetMaterialFlag();
+        const VgeTVector start = f.Scene(0), end = f.Scene(1);
+        const int a = group->WeldPoint(start, mWeld), b = group->WeldPoint(end, mWeld);
+        const int c = group->WeldPoint(Moved(end, offset), mWeld),
+                  d = group->WeldPoint(Moved(start, offset), mWeld);
+        group->mFaces.insert(group->mFaces.end(), {4, colour, a, b, c, d});
+        return;
+    }
     const int colour = ResolveColour(f.colour, f.layer);
     if (colour > 0) group->SetMaterialFlag();
     const VgeTVector start = f.Scene(0), end = f.Scene(1);
@@ -559,10 +688,116 @@ void VOxaReaderDxf::ReadLineIntoGroup(IGroupSource& groups) {
     group->mFaces.insert(group->mFaces.end(), {3, colour, a, b, a});
 }
 
+// A MESH (a subdivision mesh of newer files) as its base cage: the vertices its count 92 names
+// (groups 10, 20, 30 each), the faces of its face list (93 items of groups 90: a corner count,
+// then that many vertex indices). Subdivision levels, edges, creases and overridden properties
+// are passed over. Counts are never trusted beyond the groups that follow them.
+void VOxaReaderDxf::ReadMeshIntoGroup(IGroupSource& groups) {
+    char layer[kDxfLineSize];
+    std::memcpy(layer, kDefaultLayer, sizeof kDefaultLayer);
+    int own = 0;
+    bool mesh = false;  // in the mesh's own groups (after its subclass marker)
+    long long vertexCount = -1, listSize = -1, listLeft = 0;
+    bool taking = false;      // the vertex being read is kept
+    std::vector<double> xyz;  // the vertices read, three values each
+    std::vector<int> list;    // the face list's items
+    int code = -1;
+    char value[kDxfLineSize] = "";
+    for (;;) {
+        const int64_t position = mFile.Tell();
+        if (!ReadGroup(code, value)) return;
+        if (code == 0) {
+            mFile.Seek(position);
+            break;
+        }
+        if (code == 100) mesh = Is(value, "AcDbSubDMesh");
+        if (code == 8) TakeName(layer, value);
+        if (code == 62) DxfParseInt(value, own);
+        if (!mesh) continue;
+        int number = 0;
+        if (code == 92 && vertexCount < 0) {
+            vertexCount = DxfParseInt(value, number) && number >= 0 ? number : 0;
+        } else if (code >= 10 && code <= 30 && code % 10 == 0 && vertexCount >= 0 && listSize < 0) {
+            // A vertex starts at its 10 group; 20 and 30 fill it. Vertices past the count are
+            // passed over.
+            if (code == 10) {
+                taking = (long long)xyz.size() / 3 < vertexCount;
+                if (taking) xyz.insert(xyz.end(), {0.0, 0.0, 0.0});
+            }
+            if (taking) DxfParseReal(value, xyz[xyz.size() - 3 + (size_t)(code / 10 - 1)]);
+        } else if (code == 93 && listSize < 0) {
+            listSize = DxfParseInt(value, number) && number >= 0 ? number : 0;
+            listLeft = listSize;
+        } else if (code == 90 && listLeft > 0) {
+            --listLeft;
+            list.push_back(DxfParseInt(value, number) ? number : -1);
+        } else if (listSize >= 0) {
+            listLeft = 0;  // the list ends at the first group of another kind
+        }
+    }
+    if (!mesh) return;
+    const long long found = (long long)xyz.size() / 3;
+    if (vertexCount > found || (long long)list.size() < listSize)
+        Warn(VString("A MESH names ") + VString((int)std::min<long long>(vertexCount, INT_MAX)) +
+             " vertices and a face list of " +
+             VString((int)std::min<long long>(std::max(listSize, 0LL), INT_MAX)) + " items but holds " +
+             VString((int)found) + " and " + VString((int)list.size()) + "; what it holds was read.");
+    // The faces whose corners name vertices read, as corner count and indices.
+    std::vector<int> faces;
+    int dropped = 0;
+    for (size_t pos = 0; pos < list.size();) {
+        const long long corners = list[pos];
+        if (corners < 0 || corners > (long long)(list.size() - pos - 1)) {
+            ++dropped;
+            break;
+        }
+        bool inside = corners >= 2;
+        for (size_t j = pos + 1; j <= pos + (size_t)corners; ++j)
+            inside = inside && list[j] >= 0 && list[j] < found;
+        if (inside)
+            faces.insert(faces.end(), list.begin() + (std::ptrdiff_t)pos,
+                         list.begin() + (std::ptrdiff_t)(pos + 1 + (size_t)corners));
+        else if (corners > 0)
+            ++dropped;
+        pos += 1 + (size_t)corners;
+    }
+    if (dropped > 0)
+        Warn(VString(dropped) + (dropped == 1 ? " MESH face names" : " MESH faces name") +
+             " a vertex the mesh does not have, or is cut short, and " + (dropped == 1 ? "was" : "were") +
+             " not read.");
+    if (faces.empty()) return;
+    DxfGeometryGroup* group = groups.GroupFor(layer);
+    const int colour = ResolveColour(own, layer);
+    if (colour > 0) group->SetMaterialFlag();
+    const int base = group->GetPointCount();
+    for (long long k = 0; k < found; ++k)
+        if (group->AppendPoint(
+                DxfToScenePoint(xyz[(size_t)k * 3], xyz[(size_t)k * 3 + 1], xyz[(size_t)k * 3 + 2])) < 0)
+            return;
+    for (size_t pos = 0; pos < faces.size();) {
+        const int corners = faces[pos];
+        group->mFaces.push_back(corners);
+        group->mFaces.push_back(colour);
+        for (int j = 1; j <= corners; ++j)
+            group->mFaces.push_back(base + faces[pos + (size_t)j]);
+        pos += 1 + (size_t)corners;
+    }
+}
+
+VOxaMesh* VOxaReaderDxf::ReadMeshMesh() {
+    DxfGeometryGroup group;
+    SingleGroup source(group);
+    ReadMeshIntoGroup(source);
+    return group.mFaces.size() > 2 ? BuildMesh(group) : nullptr;
+}
+
 // The header of a POLYLINE, read up to the group that ends it (left in `value`).
 struct VOxaReaderDxf::PolylineHeader {
     char layer[kDxfLineSize];
     int own = 0, flags = 0, m = 0, n = 0;
+    double thickness = 0.0;
+    double extrusion[3] = {0.0, 0.0, 1.0};
+    int64_t extrusionAt = -1;
     PolylineHeader() { std::memcpy(layer, kDefaultLayer, sizeof kDefaultLayer); }
     // A polygon mesh: M x N vertices in rows of N.
     bool PolygonMesh() const { return (flags & 16) != 0 && (flags & 64) == 0; }
@@ -572,8 +807,14 @@ struct VOxaReaderDxf::PolylineHeader {
 
 bool VOxaReaderDxf::ReadPolylineHeader(PolylineHeader& h, int& code, char* value) {
     for (;;) {
+        const int64_t position = mFile.Tell();
         if (!ReadGroup(code, value)) return false;
         if (code == 0) return true;
+        if (code == 39) DxfParseReal(value, h.thickness);
+        if (code == 210 || code == 220 || code == 230) {
+            DxfParseReal(value, h.extrusion[code / 10 - 21]);
+            if (h.extrusionAt < 0) h.extrusionAt = position;
+        }
         if (code == 8) TakeName(h.layer, value);
         if (code == 62) DxfParseInt(value, h.own);
         if (code == 70) DxfParseInt(value, h.flags);
@@ -635,6 +876,31 @@ void VOxaReaderDxf::ReadPolylineVertices(DxfGeometryGroup& group, const Polyline
     // A closed 3D polyline gets a segment from its last vertex back to its first.
     if (h.flags == 9 && last - base >= 1)
         group.mFaces.insert(group.mFaces.end(), {3, colour, base, last, base});
+    double extrusion[3] = {h.extrusion[0], h.extrusion[1], h.extrusion[2]};
+    VgeTVector offset;
+    if ((h.flags & (16 | 64)) == 0 && (h.flags & 8) != 0 &&
+        CheckExtrusion(extrusion, h.extrusionAt, "a POLYLINE") && Thickness(h.thickness, extrusion, offset)) {
+        // With a thickness each segment (from vertex j to vertex i) is the quadrangle it sweeps
+        // along the extrusion direction: a copy of every vertex at the offset, and the segments'
+        // records made quadrangles.
+        const int top = group.GetPointCount();
+        for (int i = base; i <= last; ++i)
+            if (group.AppendPoint(Moved(group.mPoints[(size_t)i], offset)) < 0) return;
+        std::vector<int> swept;
+        swept.reserve((faces.size() - firstFace) / 5 * 6);
+        for (size_t pos = firstFace; pos < faces.size();) {
+            const size_t length = 2 + (size_t)faces[pos];
+            const int i = faces[pos + 2], j = faces[pos + 3];
+            if (length == 5 && faces[pos + 4] == i)
+                swept.insert(swept.end(), {4, faces[pos + 1], j, i, top + (i - base), top + (j - base)});
+            else
+                swept.insert(swept.end(), faces.begin() + (std::ptrdiff_t)pos,
+                             faces.begin() + (std::ptrdiff_t)(pos + length));
+            pos += length;
+        }
+        faces.resize(firstFace);
+        faces.insert(faces.end(), swept.begin(), swept.end());
+    }
 }
 
 void VOxaReaderDxf::ReadPolylineIntoGroup(IGroupSource& groups) {
@@ -764,9 +1030,24 @@ VOxaMesh* VOxaReaderDxf::ReadPolylineMesh() {
     return BuildMesh(group);
 }
 
+// A thick entity of the entity mode: read again, into a group of its own, as the other modes read it.
+VOxaMesh* VOxaReaderDxf::ReadThickMesh(int64_t start, bool line) {
+    if (!mFile.Seek(start)) return nullptr;
+    DxfGeometryGroup group;
+    SingleGroup source(group);
+    if (line)
+        ReadLineIntoGroup(source);
+    else
+        Read3DFaceIntoGroup(source, true);
+    return group.mFaces.size() > 2 ? BuildMesh(group) : nullptr;
+}
+
 VOxaMesh* VOxaReaderDxf::Read3DFaceMesh(bool solid) {
     DxfEntityFields f;
+    const int64_t start = mFile.Tell();
     if (!ReadEntityFields(*this, mFile, f)) return nullptr;
+    if (solid && f.thickness != 0.0) return ReadThickMesh(start, false);
+    if (solid) CheckExtrusion(f.extrusion, f.extrusionAt, "a SOLID or TRACE");
     if (solid) f.SolidToWorld();
     VOxaMesh* mesh = mManager->CreateMesh();
     if (!mesh) return nullptr;
@@ -792,7 +1073,10 @@ VOxaMesh* VOxaReaderDxf::Read3DFaceMesh(bool solid) {
 
 VOxaMesh* VOxaReaderDxf::ReadLineMesh() {
     DxfEntityFields f;
+    const int64_t start = mFile.Tell();
     if (!ReadEntityFields(*this, mFile, f)) return nullptr;
+    if (f.thickness != 0.0) return ReadThickMesh(start, true);
+    CheckExtrusion(f.extrusion, f.extrusionAt, "a LINE");
     VOxaMesh* mesh = mManager->CreateMesh();
     if (!mesh) return nullptr;
     mesh->InitControlPoints(2);

@@ -38,7 +38,9 @@ class VOxaNode;
 // How entities gather into nodes follows the option "Layer~Block~Entity": one node per layer
 // (named after the layer, in case-insensitive name order), the whole ENTITIES section as one node
 // "ENTITIES", or one node per entity (POLYLINE, POLYLINE1, 3DFACE, LINE ...). Only POLYLINE,
-// 3DFACE, LINE and INSERT are read; other entities and sections are passed over. Layer names are
+// 3DFACE, SOLID, TRACE, LINE, MESH and INSERT are read; other entities and sections are passed
+// over. A thickness sweeps a LINE into a quadrangle, a SOLID or TRACE into a closed prism and the
+// segments of a 3D polyline into quadrangles, along the entity's extrusion direction. Layer names are
 // compared without regard to case, block names byte for byte.
 //
 // The material counter, the material cache (one material per colour number), the layer table and
@@ -128,10 +130,22 @@ protected:
     // A 3DFACE, or with `solid` a SOLID or TRACE (corners 1, 2, 4, 3 around its outline).
     VOxaMesh* Read3DFaceMesh(bool solid = false);
     VOxaMesh* ReadLineMesh();
+    // A MESH: its base cage (the vertices and faces before any subdivision).
+    VOxaMesh* ReadMeshMesh();
+    // A LINE, SOLID or TRACE with a thickness, read again from `start` as the other modes read it.
+    VOxaMesh* ReadThickMesh(int64_t start, bool line);
     // Layer and block modes: the entity into the group its layer names.
     void ReadPolylineIntoGroup(IGroupSource& groups);
     void Read3DFaceIntoGroup(IGroupSource& groups, bool solid = false);
     void ReadLineIntoGroup(IGroupSource& groups);
+    void ReadMeshIntoGroup(IGroupSource& groups);
+    // An extrusion direction read from the file (its first group at `at`, -1 when none was
+    // given): true when it is one; otherwise a warning with its value and line, and (0, 0, 1) in
+    // its place.
+    bool CheckExtrusion(double extrusion[3], int64_t at, const char* kind);
+    // The offset in scene axes that a thickness gives along a (checked) extrusion direction; false
+    // for no thickness, and with a warning for one that gives no finite offset.
+    bool Thickness(double thickness, const double extrusion[3], VgeTVector& offset);
     // A POLYLINE's header groups up to the code 0 that ends them (left in `code`, `value`); false
     // when the file ends.
     struct PolylineHeader;
@@ -234,6 +248,11 @@ protected:
     int mWarnings = 0;
     std::map<std::string, int> mSkipped;  // kinds of entities not read, in name order
     int mFaceRecordsOutside = 0;          // polyface face records naming no vertex of their polyline
+    // Extrusion directions and thicknesses that are no direction or length: the first few are
+    // warned of one by one (finding a line counts the file's lines up to it).
+    static constexpr int kExtrusionWarnings = 5;
+    int mBadExtrusions = 0;
+    int mBadThickness = 0;
 };
 
 // The factory of the importer's format table.

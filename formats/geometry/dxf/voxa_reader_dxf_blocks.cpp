@@ -135,6 +135,9 @@ bool VOxaReaderDxf::ReadBlock(VOxaNode* parent, const char* name, const double i
         } else if (Is(value, "LINE")) {
             empty = false;
             ReadLineIntoGroup(source);
+        } else if (Is(value, "MESH")) {
+            empty = false;
+            ReadMeshIntoGroup(source);
         } else if (Is(value, "INSERT")) {
             // The ENTITIES section's references are siblings of its node; a block's are children
             // of the block's node, placed in the block's own coordinates.
@@ -209,7 +212,7 @@ bool VOxaReaderDxf::ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase
     char name[kDxfLineSize] = "";
     int code = -1;
     char value[kDxfLineSize] = "";
-    int64_t end = 0;
+    int64_t end = 0, extrusionAt = -1;
     for (;;) {
         end = mFile.Tell();
         if (!ReadGroup(code, value)) return false;
@@ -243,6 +246,7 @@ bool VOxaReaderDxf::ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase
             case 220:
             case 230:
                 DxfParseReal(value, record[7 + (code - 210) / 10]);
+                if (extrusionAt < 0) extrusionAt = end;
                 break;
             case 70:
                 DxfParseInt(value, columns);
@@ -261,6 +265,7 @@ bool VOxaReaderDxf::ReadInsert(VOxaNode* parent, const VgeTVector& enclosingBase
         }
     }
 
+    CheckExtrusion(record + 7, extrusionAt, "an INSERT");
     if (name[0]) {
         // A grid with a count below 1 is no grid: the one instance of a plain insert. A spacing
         // of 0 puts every instance of its direction in one place, and that place is filled once.

@@ -728,3 +728,200 @@ for e in doc.modelspace():
     }
     fs::remove(written);
 }
+
+namespace {
+
+// ezdxf's values of thick entities and meshes, in world coordinates (DXF axes), one line each:
+// "<kind> <thickness> <extrusion x y z> <closed> | x y z | x y z ..." for a LINE (kind L, its two
+// ends), a SOLID or TRACE (S, its outline) and a 3D polyline (P, its vertices); "M | x y z ... # i j k ..."
+// for a MESH (its vertices, then each face's indices after a '#').
+const char kThick[] = R"(
+import sys, ezdxf
+doc = ezdxf.readfile(sys.argv[1])
+def pts(ps): return '|'.join('%.17g %.17g %.17g' % (p[0], p[1], p[2]) for p in ps)
+for e in doc.modelspace():
+    t = e.dxftype()
+    if t == 'MESH':
+        print('M|' + pts(e.vertices) + '#' + '#'.join(' '.join(str(i) for i in f) for f in e.faces))
+        continue
+    z = e.dxf.extrusion
+    head = ' %.17g %.17g %.17g %.17g ' % (e.dxf.thickness, z[0], z[1], z[2])
+    if t == 'LINE':
+        print('L' + head + '0|' + pts([e.dxf.start, e.dxf.end]))
+    elif t in ('SOLID', 'TRACE'):
+        v = [e.dxf.vtx0, e.dxf.vtx1, e.dxf.vtx3, e.dxf.vtx2]
+        if tuple(v[3]) == tuple(v[2]): v = v[:3]
+        print('S' + head + '1|' + pts(e.ocs().points_to_wcs(v)))
+    elif t == 'POLYLINE':
+        print('P' + head + ('1' if e.is_closed else '0') + '|' + pts(v.dxf.location for v in e.vertices))
+)";
+
+using Corners = std::vector<std::vector<double>>;
+
+Corners ParsePoints(std::istringstream& in) {
+    Corners out;
+    std::string part;
+    while (std::getline(in, part, '|')) {
+        std::istringstream p(part);
+        std::vector<double> v(3);
+        p >> v[0] >> v[1] >> v[2];
+        out.push_back(v);
+    }
+    return out;
+}
+
+// True when `b` is `a` from some corner on, in the same turning or (with `either`) reversed.
+bool SameFace(const Face& a, const Face& b, bool either) {
+    if (a.size() != b.size()) return false;
+    const size_t n = a.size();
+    for (int direction : {1, -1}) {
+        if (direction < 0 && !either) break;
+        for (size_t s = 0; s < n; ++s) {
+            bool same = true;
+            for (size_t k = 0; k < n && same; ++k) {
+                const Face::value_type& q = b[(s + n + direction * (long)k) % n];
+                for (int x = 0; x < 3; ++x)
+                    same = same && std::fabs(a[k][x] - q[x]) < 1e-9;
+            }
+            if (same) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(dxf_interop, ThicknessAndMeshesAsEzdxfReadsThem) {
+    const std::string python = EzdxfPython();
+    if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
+    using dxftest::Groups;
+    auto thick = [](Groups g, double thickness, std::vector<double> extrusion = {}) {
+        g.push_back({39, dxftest::Num(thickness)});
+        if (!extrusion.empty())
+            g.insert(g.end(), {{210, dxftest::Num(extrusion[0])},
+                               {220, dxftest::Num(extrusion[1])},
+                               {230, dxftest::Num(extrusion[2])}});
+        return g;
+    };
+    Groups solid{{0, "SOLID"}, {8, "S"},  {10, "1"}, {20, "0"}, {30, "3"}, {11, "3"}, {21, "0"},
+                 {31, "3"},    {12, "1"}, {22, "1"}, {32, "3"}, {13, "3"}, {23, "1"}, {33, "3"}};
+    Groups trace{{0, "TRACE"}, {8, "S"},  {10, "5"}, {20, "0"}, {30, "0"}, {11, "6"}, {21, "0"},
+                 {31, "0"},    {12, "5"}, {22, "2"}, {32, "0"}, {13, "5"}, {23, "2"}, {33, "0"}};
+    Groups polyline = dxftest::Polyline3D("P", {{0, 0, 0}, {2, 0, 1}, {2, 3, 1}}, true);
+    polyline.insert(polyline.begin() + 4, {39, "4"});
+    // A MESH of four vertices, a quadrangle and a triangle, with a subdivision level, edges,
+    // creases and an entity group 92 (proxy graphics size) before its own groups.
+    const Groups mesh{
+        {0, "MESH"},  {5, "A1"}, {100, "AcDbEntity"}, {8, "M"},  {92, "0"}, {100, "AcDbSubDMesh"},
+        {71, "2"},    {72, "0"}, {91, "2"},           {92, "4"}, {10, "0"}, {20, "0"},
+        {30, "0"},    {10, "1"}, {20, "0"},           {30, "0"}, {10, "1"}, {20, "1"},
+        {30, "0.5"},  {10, "0"}, {20, "1"},           {30, "0"}, {93, "9"}, {90, "4"},
+        {90, "0"},    {90, "1"}, {90, "2"},           {90, "3"}, {90, "3"}, {90, "0"},
+        {90, "2"},    {90, "1"}, {94, "1"},           {90, "0"}, {90, "1"}, {95, "1"},
+        {140, "0.5"}, {90, "0"}};
+    const Groups entities =
+        dxftest::Join({thick(dxftest::Line("L", {0, 0, 0}, {10, 0, 0}), 5),
+                       thick(dxftest::Line("L", {1, 2, 3}, {4, 6, 3}), 2, {0, 1, 1}),
+                       thick(solid, 2, {0, 0, -1}), thick(trace, -1.5, {1, 2, 2}), polyline, mesh});
+    Groups all = dxftest::Section("HEADER", {{9, "$ACADVER"}, {1, "AC1027"}});
+    all = dxftest::Join({all, dxftest::Section("ENTITIES", entities)});
+    all.push_back({0, "EOF"});
+    const std::string text = dxftest::Text(all);
+    const fs::path file = TempFile("dxf_interop_thick");
+    std::ofstream(file) << text;
+    const fs::path probe =
+        fs::temp_directory_path() / ("dxf_interop_thick_" + std::to_string(::getpid()) + ".py");
+    std::ofstream(probe) << kThick;
+    corpustest::RunResult run = corpustest::RunProgram({python, probe.string(), file.string()});
+    fs::remove(probe);
+    ASSERT_EQ(run.status, 0) << run.output;
+
+    // The faces worked out from ezdxf's values: an entity moves by its thickness along its unit
+    // extrusion direction; a LINE sweeps one quadrangle, a closed outline a prism (its two ends
+    // and a quadrangle per edge), a polyline a quadrangle per segment; a MESH gives its faces.
+    std::vector<Face> expected;
+    std::vector<bool> solidFaces;  // faces of prisms, which must face outwards
+    double volume = 0.0;           // the prisms' volume
+    for (const std::string& line : Lines(run.output)) {
+        std::istringstream in(line);
+        std::string head;
+        std::getline(in, head, '|');
+        if (head == "M") {
+            std::string rest = line.substr(2);
+            const size_t hash = rest.find('#');
+            std::istringstream points(rest.substr(0, hash));
+            const Corners vertices = ParsePoints(points);
+            std::istringstream faces(rest.substr(hash + 1));
+            for (std::string f; std::getline(faces, f, '#');) {
+                std::istringstream indices(f);
+                Face face;
+                for (int i; indices >> i;)
+                    face.push_back(vertices[i]);
+                expected.push_back(face);
+                solidFaces.push_back(false);
+            }
+            continue;
+        }
+        std::istringstream h(head.substr(2));
+        double t, z[3];
+        int closed;
+        h >> t >> z[0] >> z[1] >> z[2] >> closed;
+        const Corners c = ParsePoints(in);
+        const double length = std::sqrt(z[0] * z[0] + z[1] * z[1] + z[2] * z[2]);
+        auto moved = [&](const std::vector<double>& p) {
+            return std::vector<double>{p[0] + t * z[0] / length, p[1] + t * z[1] / length,
+                                       p[2] + t * z[2] / length};
+        };
+        const size_t n = c.size();
+        const bool outline = head[0] == 'S';
+        for (size_t k = 0; k + (closed ? 0 : 1) < n; ++k) {
+            const auto& a = c[k];
+            const auto& b = c[(k + 1) % n];
+            expected.push_back({a, b, moved(b), moved(a)});
+            solidFaces.push_back(outline);
+        }
+        if (outline) {
+            Face top;
+            for (const auto& p : c)
+                top.push_back(moved(p));
+            expected.push_back(c);
+            expected.push_back(top);
+            solidFaces.push_back(true);
+            solidFaces.push_back(true);
+            // Area of the outline times the thickness along its normal.
+            double normal[3] = {0, 0, 0};
+            for (size_t k = 0; k < n; ++k) {
+                const auto& p = c[k];
+                const auto& q = c[(k + 1) % n];
+                normal[0] += (p[1] - q[1]) * (p[2] + q[2]);
+                normal[1] += (p[2] - q[2]) * (p[0] + q[0]);
+                normal[2] += (p[0] - q[0]) * (p[1] + q[1]);
+            }
+            volume += std::fabs(0.5 * t * (normal[0] * z[0] + normal[1] * z[1] + normal[2] * z[2]) / length);
+        }
+    }
+    ASSERT_EQ(expected.size(), 1u + 1u + 6u + 5u + 3u + 2u);
+    for (int mode : {0, 1, 2}) {
+        dxftest::Reading r;
+        ASSERT_TRUE(r.Read(text, mode, false)) << r.reader.GetMessageText().Buffer();
+        const std::vector<Face> ours = OurFaces(r);
+        ASSERT_EQ(ours.size(), expected.size()) << "mode " << mode;
+        std::vector<bool> matched(ours.size(), false);
+        std::vector<Face> prisms;
+        for (size_t e = 0; e < expected.size(); ++e) {
+            bool found = false;
+            for (size_t k = 0; k < ours.size() && !found; ++k) {
+                // Sides and ends of a prism may turn either way here (their facing is checked by
+                // the volume); the rest turn as ezdxf's corners do.
+                if (matched[k] || !SameFace(ours[k], expected[e], solidFaces[e])) continue;
+                matched[k] = found = true;
+                if (solidFaces[e]) prisms.push_back(ours[k]);
+            }
+            EXPECT_TRUE(found) << "mode " << mode << ": face " << e << " starting at " << expected[e][0][0]
+                               << " " << expected[e][0][1] << " " << expected[e][0][2] << " is not ours";
+        }
+        // Both prisms closed and facing outwards: their faces bound their volume, positively.
+        EXPECT_NEAR(SignedVolume(prisms), volume, 1e-9) << "mode " << mode;
+    }
+    fs::remove(file);
+}

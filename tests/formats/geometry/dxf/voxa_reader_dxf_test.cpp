@@ -8,6 +8,8 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <sstream>
+#include <string>
 
 #include "dxf_test_util.h"
 #include "formats/geometry/voxa_geometry_write.h"
@@ -1058,4 +1060,160 @@ TEST(dxf_reader, InsertGridsMakeEveryPlaceOnce) {
     EXPECT_EQ(big.Root()->GetChildCount(), 0);
     EXPECT_NE(std::string(big.reader.GetError().GetLastErrorString()).find("Too many block references"),
               std::string::npos);
+}
+
+TEST(dxf_reader, UnitsAndExtrusionsOutOfRangeAreWarnedWithTheirLine) {
+    using dxftest::Groups;
+    // $INSUNITS values that are no unit code: warned with the value and its line (line 8 of the
+    // header below), the scene's unit left as it was.
+    for (const char* units : {"1e308", "-1", "nan", "2147483648", "99999", "4.5"}) {
+        const std::string text = "  0\nSECTION\n  2\nHEADER\n  9\n$INSUNITS\n 70\n" + std::string(units) +
+                                 "\n  0\nENDSEC\n  0\nEOF\n";
+        dxftest::Reading r;
+        const double before = r.scene->GetSystemUnit();
+        ASSERT_TRUE(r.Read(text));
+        EXPECT_EQ(r.scene->GetSystemUnit(), before) << units;
+        const std::string message = r.reader.GetMessageText().Buffer();
+        EXPECT_NE(message.find("\"" + std::string(units) + "\" ($INSUNITS, line 8)"), std::string::npos)
+            << units << ": " << message;
+    }
+    // A unit code is still taken: 6 is metres, 100 cm.
+    dxftest::Reading metres;
+    ASSERT_TRUE(
+        metres.Read("  0\nSECTION\n  2\nHEADER\n  9\n$INSUNITS\n 70\n     6\n  0\nENDSEC\n  0\nEOF\n"));
+    EXPECT_EQ(metres.scene->GetSystemUnit(), 100.0);
+    EXPECT_TRUE(metres.reader.GetMessageText().IsEmpty());
+
+    // SOLIDs whose extrusion direction is no direction: read in world axes, each warned with its
+    // value and the line of its first extrusion group.
+    const char* bad[][3] = {{"nan", "0", "1"}, {"inf", "0", "1"}, {"1e308", "0", "0"}, {"0", "0", "0"}};
+    Groups entities;
+    for (auto& e : bad)
+        entities = dxftest::Join({entities,
+                                  {{0, "SOLID"},
+                                   {8, "S"},
+                                   {10, "0"},
+                                   {20, "0"},
+                                   {30, "0"},
+                                   {11, "1"},
+                                   {21, "0"},
+                                   {31, "0"},
+                                   {12, "0"},
+                                   {22, "1"},
+                                   {32, "0"},
+                                   {13, "0"},
+                                   {23, "1"},
+                                   {33, "0"},
+                                   {210, e[0]},
+                                   {220, e[1]},
+                                   {230, e[2]}}});
+    entities = dxftest::Join({entities, dxftest::Insert("NONE", {0, 0, 0})});
+    entities.insert(entities.end(), {{210, "0"}, {220, "0"}, {230, "0"}});
+    const std::string text = dxftest::File(entities);
+    dxftest::Reading r;
+    ASSERT_TRUE(r.Read(text, dxftest::kLayer, false));
+    const std::string message = r.reader.GetMessageText().Buffer();
+    // The line of each SOLID's 210 group, counted in the text.
+    std::vector<int> lines;
+    std::istringstream in(text);
+    int line = 0;
+    for (std::string l; std::getline(in, l);)
+        if (++line % 2 == 1 && l == "210") lines.push_back(line);
+    ASSERT_EQ(lines.size(), 5u);
+    const char* shown[] = {"(nan, 0, 1) of a SOLID or TRACE at line ",
+                           "(inf, 0, 1) of a SOLID or TRACE at line ",
+                           "(1e+308, 0, 0) of a SOLID or TRACE at line ",
+                           "(0, 0, 0) of a SOLID or TRACE at line ", "(0, 0, 0) of an INSERT at line "};
+    for (int k = 0; k < 5; ++k)
+        EXPECT_NE(message.find(shown[k] + std::to_string(lines[k]) + " is not a direction"),
+                  std::string::npos)
+            << k << ": " << message;
+    VOxaMesh* mesh = r.Child(0)->GetMesh();
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->GetPolygonCount(), 4);
+    for (int k = 0; k < 4; ++k)
+        for (const auto& p : dxftest::PolygonPoints(mesh, k))
+            EXPECT_EQ(p[1], 0.0);  // in the world's ground plane (scene y is DXF z)
+}
+
+TEST(dxf_reader, MeshCountsAreNotTrustedBeyondTheirGroups) {
+    using dxftest::Groups;
+    auto mesh = [](Groups body, bool marker = true) {
+        Groups g{{0, "MESH"}, {100, "AcDbEntity"}, {8, "M"}, {92, "7"}};
+        if (marker) g.push_back({100, "AcDbSubDMesh"});
+        g.insert(g.end(), {{71, "2"}, {91, "3"}});
+        g.insert(g.end(), body.begin(), body.end());
+        return g;
+    };
+    auto vertices = [](int count, int given) {
+        Groups g{{92, std::to_string(count)}};
+        for (int i = 0; i < given; ++i)
+            g.insert(g.end(), {{10, dxftest::Num(i)}, {20, dxftest::Num(i * i)}, {30, "1"}});
+        return g;
+    };
+    auto list = [](int size, std::vector<int> items) {
+        Groups g{{93, std::to_string(size)}};
+        for (int i : items)
+            g.push_back({90, std::to_string(i)});
+        return g;
+    };
+    struct Case {
+        Groups entity;
+        std::vector<std::vector<int>> faces;  // expected polygons (indices into the points read)
+        int points;
+        const char* warning;  // expected in the messages, or ""
+    };
+    const std::vector<Case> cases = {
+        // Counts far beyond what follows: what the groups hold is read, and said.
+        {mesh(dxftest::Join({vertices(2000000000, 3), list(2000000000, {3, 0, 1, 2})})),
+         {{0, 1, 2}},
+         3,
+         "names 2000000000 vertices and a face list of 2000000000 items but holds 3 and 4"},
+        // More vertices than counted: the extra ones are passed over; a face naming one of them
+        // and a face longer than the list are dropped (a face of two corners is a line), as is
+        // a negative count.
+        {mesh(dxftest::Join({vertices(3, 5), list(12, {3, 0, 1, 2, 3, 0, 1, 4, 2, 1, 2, 9})})),
+         {{0, 1, 2}, {1, 2, 1}},
+         3,
+         "2 MESH faces name a vertex"},
+        {mesh(dxftest::Join({vertices(4, 4), list(5, {-1, 0, 1, 2, 3})})), {}, 4, "1 MESH face names"},
+        // Groups 90 after the list (edges, overridden properties) are not faces.
+        {mesh(dxftest::Join({vertices(3, 3),
+                             list(4, {3, 2, 1, 0}),
+                             {{94, "1"}, {90, "0"}, {90, "1"}},
+                             {{90, "3"}, {90, "0"}, {90, "1"}, {90, "2"}}})),
+         {{2, 1, 0}},
+         3,
+         ""},
+        // Without its subclass marker the entity's own 92 group is no vertex count: nothing read.
+        {mesh(dxftest::Join({vertices(3, 3), list(4, {3, 0, 1, 2})}), false), {}, 0, ""},
+    };
+    for (size_t c = 0; c < cases.size(); ++c) {
+        for (int mode : {dxftest::kLayer, dxftest::kEntity}) {
+            dxftest::Reading r;
+            ASSERT_TRUE(r.Read(dxftest::File(cases[c].entity), mode, false)) << c;
+            const std::string message = r.reader.GetMessageText().Buffer();
+            if (*cases[c].warning)
+                EXPECT_NE(message.find(cases[c].warning), std::string::npos) << c << ": " << message;
+            if (cases[c].faces.empty()) {
+                EXPECT_EQ(r.Root()->GetChildCount(), 0) << c;
+                continue;
+            }
+            ASSERT_EQ(r.Root()->GetChildCount(), 1) << c;
+            if (mode == dxftest::kEntity) EXPECT_NE(r.Name(r.Child(0)).find("MESH"), std::string::npos);
+            VOxaMesh* m = r.Child(0)->GetMesh();
+            ASSERT_NE(m, nullptr);
+            EXPECT_EQ(m->GetControlPointsCount(), cases[c].points) << c;
+            ASSERT_EQ(m->GetPolygonCount(), (int)cases[c].faces.size()) << c;
+            for (int k = 0; k < m->GetPolygonCount(); ++k)
+                EXPECT_EQ(dxftest::Polygon(m, k), cases[c].faces[k]) << c;
+            // Vertex i is DXF (i, i * i, 1): in the scene (x, z, -y).
+            for (int i = 0; i < cases[c].points; ++i) {
+                const VgeTVector& p = m->GetControlPoints()[i];
+                EXPECT_EQ(p[0], i);
+                EXPECT_EQ(p[1], 1.0);
+                EXPECT_EQ(p[2], -(double)(i * i));
+            }
+        }
+    }
 }
