@@ -78,8 +78,8 @@ void KeepKeysOutsideTheirBand(const VFCurve& curve, std::vector<char>& removed, 
 
 // A value every key of `curve` keeps within its band: the first key's, else the middle of the
 // lowest and highest values. False when neither is.
-bool FlatValueWithinEveryBand(const VFCurve& curve, const std::vector<float>& lo, const std::vector<float>& hi,
-                              float& value) {
+bool FlatValueWithinEveryBand(const VFCurve& curve, const std::vector<float>& lo,
+                              const std::vector<float>& hi, float& value) {
     const int count = curve.KeyGetCount();
     auto fits = [&](float candidate) {
         for (int k = 0; k < count; ++k)
