@@ -445,15 +445,25 @@ int VFormatDoubleGSingle(char* out, size_t size, double value) {
 char* VFormatDoublesG(char* out, const double* values, int count, char separator, bool single) {
     // At precision 6 FormatGFast writes at most 24 bytes (its 16-byte copies included) and the
     // exact path at most 14, so each value has room where the values before it took less than
-    // their share; nine digits take at most 16 ("-1.23456789e-308").
+    // their share; nine digits take at most 16 ("-1.23456789e-308"), and FormatGFast's copies at
+    // nine digits reach at most 27 bytes.
     static_assert(kVFormatGRoom >= 24, "room for FormatGFast's writes at precision 6");
     for (int k = 0; k < count; ++k) {
         const double value = values[k];
         int length = 0;
-        if (std::isfinite(value) && value != 0.0)
-            length = FormatGFast(out, value, std::integral_constant<int, 6>());
+        const bool plain = std::isfinite(value) && value != 0.0;
+        // With `single`, a value that needs more than six digits is written at once with them.
+        const int digits = single && plain ? SingleDigits(value) : 6;
+        if (digits > 6) {
+            length = FormatGFastAny(out, value, digits);
+            if (length <= 0) length = FormatDoubleGExact(out, kVFormatGRoom, value, digits);
+            out += length;
+            *out++ = separator;
+            continue;
+        }
+        if (plain) length = FormatGFast(out, value, std::integral_constant<int, 6>());
         if (length <= 0) length = FormatDoubleGExact(out, kVFormatGRoom, value, 6);
-        if (single) length = WidenToSingle(out, length, value);
+        if (single && digits == 0) length = WidenToSingle(out, length, value);
         out += length;
         *out++ = separator;
     }

@@ -799,3 +799,33 @@ TEST(FCurveEval, BlockWalkStopsAtTheEndKeys) {
         }
     }
 }
+
+// Moving a key's derivative by a step changes the slope its segment holds and names, in the
+// change record, the key that starts that segment: the key itself for its right side, the key
+// before it for its left side.
+TEST(FCurveEval, DerivativeStepsNameTheSegmentsKey) {
+    struct Log {
+        std::vector<VFCurveEvent> events;
+        static void Callback(VFCurve*, VFCurveEvent* event, void* data) {
+            static_cast<Log*>(data)->events.push_back(*event);
+        }
+    } log;  // outlives the curve, which reports its end
+    VFCurve curve;
+    curve.ResizeKeyBuffer(4);
+    for (int i = 0; i < 4; ++i)
+        curve.KeySet(i, Sec(i), 0.0f, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentUser);
+    curve.CallbackRegister(&Log::Callback, &log);
+    const float left = curve.KeyGetLeftDerivative(2), right = curve.KeyGetRightDerivative(1);
+    curve.KeyIncLeftDerivative(2, 1.5f);
+    EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(2), left + 1.5f);
+    curve.KeyIncRightDerivative(1, -2.0f);
+    EXPECT_FLOAT_EQ(curve.KeyGetRightDerivative(1), right - 2.0f);
+    ASSERT_EQ(log.events.size(), 2u);
+    EXPECT_EQ(log.events[0].mKeyIndexStart, 1) << "the left side of key 2 is held by key 1";
+    EXPECT_EQ(log.events[0].mKeyIndexStop, 1);
+    EXPECT_EQ(log.events[1].mKeyIndexStart, 1);
+    // Out of range, nothing changes and nothing is recorded.
+    curve.KeyIncLeftDerivative(0, 1.0f);
+    curve.KeyIncRightDerivative(3, 1.0f);
+    EXPECT_EQ(log.events.size(), 2u);
+}
