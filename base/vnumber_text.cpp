@@ -366,10 +366,58 @@ bool ReadsBackAsSingle(const char* text, int length, double value) {
     return std::fabs(back - value) < std::fabs(value) * 0x1p-25;
 }
 
-// Rewrites the `length` characters at `out` (room for kVFormatGRoom bytes) with more digits until
-// they read back as the same single-precision value; answers the new length.
+// The fewest significant digits, six to nine, whose "%g" text reads back within a quarter of a
+// single-precision step of the finite, non-zero `value`, found without writing or reading text:
+// the P digits are rounded as FormatGFast rounds them, and their value, P whole digits times an
+// exact power of ten with one rounding, is the double any correct reader makes of the text. 0
+// where that is not certain (a scaled value at a rounding boundary, powers the table does not
+// reach): the caller then writes and reads the texts.
+int SingleDigits(double value) {
+    const double magnitude = std::fabs(value);
+    uint64_t bits;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    int exponent = (((int)(bits >> 52) - 1023) * 78913) >> 18;
+    for (int attempt = 0;; ++attempt) {
+        const int k = 5 - exponent;
+        if (k > 22 || k < -22 || attempt > 2) return 0;
+        const double scaled = ScaleByPow10(magnitude, k);
+        if (scaled < 1e5) {
+            --exponent;
+        } else if (scaled >= 1e6) {
+            ++exponent;
+        } else {
+            break;
+        }
+    }
+    for (int precision = 6; precision <= 8; ++precision) {
+        const int k = precision - 1 - exponent;
+        if (k > 22 || k < -22) return 0;
+        const double scaled = ScaleByPow10(magnitude, k);
+        double digits = std::floor(scaled);
+        const double fraction = scaled - digits;
+        if (std::fabs(fraction - 0.5) <= scaled * 4.5e-16) return 0;
+        digits += fraction > 0.5;
+        const double back = ScaleByPow10(digits, -k);
+        if (std::fabs(back - magnitude) < magnitude * 0x1p-25) return precision;
+    }
+    return 9;
+}
+
+// Rewrites the `length` characters at `out` (room for kVFormatGRoom bytes), the six digits of
+// "%g", with more digits until they read back as the same single-precision value; answers the
+// new length.
 int WidenToSingle(char* out, int length, double value) {
-    if (!std::isfinite(value) || value == 0.0 || ReadsBackAsSingle(out, length, value)) return length;
+    if (!std::isfinite(value) || value == 0.0) return length;
+    const int digits = SingleDigits(value);
+    if (digits == 6) return length;
+    if (digits > 6) {
+        char buffer[kVFormatGRoom];
+        const int n = VFormatDoubleG(buffer, sizeof buffer, value, digits);
+        if (n <= 0 || n >= (int)sizeof buffer) return length;
+        std::memcpy(out, buffer, (size_t)n);
+        return n;
+    }
+    if (ReadsBackAsSingle(out, length, value)) return length;
     // Nine significant digits give back every single-precision value.
     char buffer[kVFormatGRoom];
     for (int precision = 7; precision <= 9; ++precision) {
@@ -397,15 +445,25 @@ int VFormatDoubleGSingle(char* out, size_t size, double value) {
 char* VFormatDoublesG(char* out, const double* values, int count, char separator, bool single) {
     // At precision 6 FormatGFast writes at most 24 bytes (its 16-byte copies included) and the
     // exact path at most 14, so each value has room where the values before it took less than
-    // their share; nine digits take at most 16 ("-1.23456789e-308").
+    // their share; nine digits take at most 16 ("-1.23456789e-308"), and FormatGFast's copies at
+    // nine digits reach at most 27 bytes.
     static_assert(kVFormatGRoom >= 24, "room for FormatGFast's writes at precision 6");
     for (int k = 0; k < count; ++k) {
         const double value = values[k];
         int length = 0;
-        if (std::isfinite(value) && value != 0.0)
-            length = FormatGFast(out, value, std::integral_constant<int, 6>());
+        const bool plain = std::isfinite(value) && value != 0.0;
+        // With `single`, a value that needs more than six digits is written at once with them.
+        const int digits = single && plain ? SingleDigits(value) : 6;
+        if (digits > 6) {
+            length = FormatGFastAny(out, value, digits);
+            if (length <= 0) length = FormatDoubleGExact(out, kVFormatGRoom, value, digits);
+            out += length;
+            *out++ = separator;
+            continue;
+        }
+        if (plain) length = FormatGFast(out, value, std::integral_constant<int, 6>());
         if (length <= 0) length = FormatDoubleGExact(out, kVFormatGRoom, value, 6);
-        if (single) length = WidenToSingle(out, length, value);
+        if (single && digits == 0) length = WidenToSingle(out, length, value);
         out += length;
         *out++ = separator;
     }

@@ -5,6 +5,9 @@
 // machine other work only ever adds to a run's time) and the write
 // over the read; then the text writers' number formatting over std::to_chars alone.
 //
+// The skeleton writers run twice: from the skeleton built in code, and from that skeleton read
+// back from a BVH file (rows "bvh>FORMAT"), as a conversion hands it to them.
+//
 // Usage: bench_motion_write [runs] [--keep <folder>] [--frames <n>] [--only <format>]. With --keep the files
 // of the last run stay in that folder (to compare a writer's output between two builds byte for byte);
 // without it they go with the temporary folder. --frames changes the take's length, --only runs
@@ -324,6 +327,18 @@ int main(int argc, char** argv) {
     for (const char* e : kSkeletonFormats)
         pairs.push_back({e, {}, {}});
     pairs.push_back({"asf+amc", {}, {}});
+    // The skeleton as a conversion holds it: read from a BVH file of the take, then written by
+    // each skeleton writer (which converts the pivots of a scene a reader made).
+    VOxaScene* converted = manager->CreateScene();
+    const bool wantConverted = only.empty() || only.compare(0, 4, "bvh>") == 0;
+    if (wantConverted && !(WriteFile(manager, skeleton, folder + "/source.bvh") &&
+                           ReadFile(manager, converted, folder + "/source.bvh"))) {
+        std::fprintf(stderr, "bench_motion_write: the BVH source failed\n");
+        delete manager;
+        return 1;
+    }
+    for (const char* e : {"bvh>bvh", "bvh>htr", "bvh>asf+amc"})
+        pairs.push_back({e, {}, {}});
 
     bool ok = true;
     for (int run = 0; run < runs && ok; ++run) {
@@ -332,9 +347,11 @@ int main(int argc, char** argv) {
             const bool isMarker =
                 std::find_if(std::begin(kMarkerFormats), std::end(kMarkerFormats),
                              [&](const char* e) { return pair.name == e; }) != std::end(kMarkerFormats);
-            bool done = pair.name == "asf+amc" ? RunAcclaim(manager, skeleton, folder, pair)
-                                               : RunSingle(manager, isMarker ? markers : skeleton, folder,
-                                                           pair.name.c_str(), pair);
+            const bool fromBvh = pair.name.compare(0, 4, "bvh>") == 0;
+            const std::string format = fromBvh ? pair.name.substr(4) : pair.name;
+            VOxaScene* source = isMarker ? markers : fromBvh ? converted : skeleton;
+            bool done = format == "asf+amc" ? RunAcclaim(manager, source, folder, pair)
+                                            : RunSingle(manager, source, folder, format.c_str(), pair);
             if (!done) {
                 std::fprintf(stderr, "bench_motion_write: %s failed\n", pair.name.c_str());
                 ok = false;

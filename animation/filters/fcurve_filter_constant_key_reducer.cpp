@@ -76,6 +76,28 @@ void KeepKeysOutsideTheirBand(const VFCurve& curve, std::vector<char>& removed, 
     std::fill(removed.begin(), removed.end(), 0);
 }
 
+// A value every key of `curve` keeps within its band: the first key's, else the middle of the
+// lowest and highest values. False when neither is.
+bool FlatValueWithinEveryBand(const VFCurve& curve, const std::vector<float>& lo,
+                              const std::vector<float>& hi, float& value) {
+    const int count = curve.KeyGetCount();
+    auto fits = [&](float candidate) {
+        for (int k = 0; k < count; ++k)
+            if (!(candidate >= lo[(size_t)k] && candidate <= hi[(size_t)k])) return false;
+        return true;
+    };
+    value = curve.KeyGetValue(0);
+    if (fits(value)) return true;
+    float least = value, most = value;
+    for (int k = 1; k < count; ++k) {
+        const float v = curve.KeyGetValue(k);
+        least = std::min(least, v);
+        most = std::max(most, v);
+    }
+    value = (float)(((double)least + (double)most) / 2.0);
+    return fits(value);
+}
+
 }  // namespace
 
 VFCurveFilterConstantKeyReducer::VFCurveFilterConstantKeyReducer()
@@ -223,10 +245,18 @@ bool VFCurveFilterConstantKeyReducer::Apply(VFCurve& curve) {
     }
 
     if (clearAll) {
-        float value = curve.KeyGetValue(0);
-        curve.KeyClear();
-        curve.SetDefaultValue(value);
-        return true;
+        // The band is centred on the last key, so the first key's value can lie twice the
+        // tolerance away from another key's. The curve becomes the first key's value when that
+        // is within every key's own band, else the middle of the lowest and highest values;
+        // when neither is (float rounding at the band's edge), the first key stays instead.
+        float value = 0.0f;
+        if (FlatValueWithinEveryBand(curve, bandLo, bandHi, value)) {
+            curve.KeyClear();
+            curve.SetDefaultValue(value);
+            return true;
+        }
+        for (int k = 1; k < count; ++k)
+            removed[(size_t)k] = 1;
     }
     // A key is dropped only where the curve through the keys that stay keeps within its band.
     KeepKeysOutsideTheirBand(curve, removed, bandLo, bandHi);

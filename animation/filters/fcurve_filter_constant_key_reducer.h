@@ -8,7 +8,8 @@
 // its neighbours, two on each side inside the span, all stay within the value
 // tolerance of the key that starts the stretch and none of them is a cubic key
 // with other than plain automatic tangents. A curve that is flat everywhere
-// loses every key and keeps the value as its default (or keeps its first key).
+// loses every key and keeps as its default a value within the tolerance of
+// every key's (or keeps its first key).
 //
 // The tolerance follows what a node animates, recognised by the node's or its
 // parent's name: rotation ("R", "Lcl Rotation"), scaling ("S", "Lcl Scaling"),

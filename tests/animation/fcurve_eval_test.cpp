@@ -754,3 +754,78 @@ TEST(FCurveEval, LeftDerivativeSetterAgreesWithTheGetter) {
     EXPECT_NEAR(curve.KeyGetLeftDerivative(2), 5.0f, 1e-4);
     EXPECT_NEAR(curve.Evaluate(Sec(1.5)), RefBezier(2, 2 + 3.0 / 3, 6 - 5.0 / 3, 6, 0.5), 1e-4);
 }
+
+// The key walk over whole blocks of keys (25 each), as the writers sample them: linear keys at
+// frames 0, 1, ... holding 10 x the frame, so that every value is worked out from the frame. The
+// walk from any hint reaches the first and the last key and stops at them, a time past the last
+// key holds the last value and leaves the hint past the end, and one key answers its value.
+TEST(FCurveEval, BlockWalkStopsAtTheEndKeys) {
+    const int64_t frame = 1539538600;  // 1/30 s
+    for (int n : {1, 2, 24, 25, 26, 50}) {
+        SCOPED_TRACE(n);
+        VFCurve curve;
+        ASSERT_TRUE(curve.ResizeKeyBuffer(n));
+        for (int i = 0; i < n; ++i)
+            curve.KeySet(i, VTime(i * frame), 10.0f * (float)i, VFCurveKey::eInterpolationLinear);
+        const int64_t last = (n - 1) * frame;
+        const float lastValue = 10.0f * (float)(n - 1);
+        for (int start : {-1, 0, n / 2, n - 3, n - 2, n - 1, n, n + 5}) {
+            SCOPED_TRACE(start);
+            int hint = start;
+            EXPECT_EQ(curve.Evaluate(VTime(last + 1), &hint), lastValue);
+            hint = start;
+            EXPECT_EQ(curve.Evaluate(VTime(last), &hint), lastValue);
+            hint = start;
+            EXPECT_EQ(curve.Evaluate(VTime(-1), &hint), 0.0f);
+            hint = start;
+            EXPECT_EQ(curve.Evaluate(VTime(0), &hint), 0.0f);
+            hint = start;
+            if (n > 1) EXPECT_EQ(curve.KeyFind(VTime(last - frame / 2), &hint), n - 1.5);
+            hint = start;
+            EXPECT_EQ(curve.KeyFind(VTime(last + 1), &hint), n - 0.5) << "past the last key";
+            hint = start;
+            EXPECT_EQ(curve.KeyFind(VTime(-1), &hint), -0.5) << "before the first key";
+            // A walk in steps of a third of a frame from before the first key to past the last.
+            std::vector<int64_t> times;
+            for (int64_t t = -frame; t <= last + 2 * frame; t += frame / 3)
+                times.push_back(t);
+            std::vector<float> values(times.size(), -1.0f);
+            hint = start;
+            curve.EvaluateAscending(times.data(), (int)times.size(), values.data(), 1, &hint);
+            for (size_t k = 0; k < times.size(); ++k) {
+                const double at = std::min(std::max((double)times[k], 0.0), (double)last);
+                EXPECT_NEAR(values[k], 10.0 * at / (double)frame, 1e-4) << "at " << times[k];
+            }
+        }
+    }
+}
+
+// Moving a key's derivative by a step changes the slope its segment holds and names, in the
+// change record, the key that starts that segment: the key itself for its right side, the key
+// before it for its left side.
+TEST(FCurveEval, DerivativeStepsNameTheSegmentsKey) {
+    struct Log {
+        std::vector<VFCurveEvent> events;
+        static void Callback(VFCurve*, VFCurveEvent* event, void* data) {
+            static_cast<Log*>(data)->events.push_back(*event);
+        }
+    } log;  // outlives the curve, which reports its end
+    VFCurve curve;
+    curve.ResizeKeyBuffer(4);
+    for (int i = 0; i < 4; ++i)
+        curve.KeySet(i, Sec(i), 0.0f, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentUser);
+    curve.CallbackRegister(&Log::Callback, &log);
+    const float left = curve.KeyGetLeftDerivative(2), right = curve.KeyGetRightDerivative(1);
+    curve.KeyIncLeftDerivative(2, 1.5f);
+    EXPECT_FLOAT_EQ(curve.KeyGetLeftDerivative(2), left + 1.5f);
+    curve.KeyIncRightDerivative(1, -2.0f);
+    EXPECT_FLOAT_EQ(curve.KeyGetRightDerivative(1), right - 2.0f);
+    ASSERT_EQ(log.events.size(), 2u);
+    EXPECT_EQ(log.events[0].mKeyIndexStart, 1) << "the left side of key 2 is held by key 1";
+    EXPECT_EQ(log.events[0].mKeyIndexStop, 1);
+    EXPECT_EQ(log.events[1].mKeyIndexStart, 1);
+    // Out of range, nothing changes and nothing is recorded.
+    curve.KeyIncLeftDerivative(0, 1.0f);
+    curve.KeyIncRightDerivative(3, 1.0f);
+    EXPECT_EQ(log.events.size(), 2u);
+}

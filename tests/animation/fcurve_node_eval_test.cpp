@@ -606,3 +606,37 @@ TEST(FCurveNodeEval, QuaternionNodesNormaliseUnequalComponents) {
     ExpectSameRotation(EulerXYZ(v[0], v[1], v[2]), EulerXYZ(30, 40, 50), 1e-5);
     delete node;
 }
+
+// Totals are stored for nodes of one to four plain values: a node of four channels keeps its
+// total as a node of three does (answered again at its time, an explicit total answered at its
+// time); one of five channels keeps none.
+TEST(FCurveNodeEval, TotalsOfFourChannelsAreStoredAndOfFiveAreNot) {
+    VFCurveNode* four = VFCurveNode::CreateForDataType(VDataType::Find("Vector4"), "V");
+    ASSERT_NE(four, nullptr);
+    four->CreateFCurves();
+    ASSERT_EQ(four->GetCount(), 4);
+    for (int i = 0; i < 4; ++i)
+        four->Get(i)->FCurveReplace(LinearCurve({{0, 0}, {1, 10.0 * (i + 1)}}));
+    double v[5] = {0, 0, 0, 0, 0};
+    four->Evaluate(v, Sec(0.5));
+    EXPECT_TRUE(four->IsCandidateTotalValid());
+    EXPECT_DOUBLE_EQ(v[3], 20.0);
+    const double proposed[4] = {1, 2, 3, 4};
+    ASSERT_TRUE(four->CandidateSet(Sec(0.25), proposed));
+    four->Evaluate(v, Sec(0.25));
+    EXPECT_DOUBLE_EQ(v[3], 4.0) << "the explicit total at its time";
+    four->Evaluate(v, Sec(0.75));
+    EXPECT_DOUBLE_EQ(v[3], 30.0);
+    delete four;
+
+    VFCurveNode* five = VFCurveNode::CreateFromName("Five");
+    for (int i = 0; i < 5; ++i) {
+        VFCurveNode* leaf = VFCurveNode::CreateFromName(std::string(1, (char)('A' + i)).c_str());
+        leaf->FCurveReplace(LinearCurve({{0, 0}, {1, 1}}));
+        five->Add(leaf);
+    }
+    five->Evaluate(v, Sec(0.5));
+    EXPECT_DOUBLE_EQ(v[4], 0.5);
+    EXPECT_FALSE(five->IsCandidateTotalValid());
+    delete five;
+}

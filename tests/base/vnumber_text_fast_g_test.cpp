@@ -253,3 +253,34 @@ TEST(number_text_fastg, WholeNumbersReachBothEndsOf64Bits) {
     EXPECT_EQ(parse("-9223372036854775809", value), nullptr);
     EXPECT_EQ(value, 7);
 }
+
+// The fewest digits from six to nine whose text strtod reads back within 2^-25 of the value: the
+// single-precision texts must be those, whichever way the text is read back.
+TEST(number_text_fastg, SingleTextsAreTheFewestDigitsThatReadBack) {
+    std::mt19937_64 random(20261209);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-30, 30);
+    int failures = 0;
+    for (int i = 0; i < 200000 && failures < 20; ++i) {
+        const double scaled = unit(random) * std::pow(10.0, exponent(random));
+        const double widened = (double)(float)scaled;
+        const double scaledSingle = (double)(float)(360.0 * unit(random)) * 10.0;  // a float in cm, in mm
+        // Values at rounding boundaries and at the ends of the ranges, each time.
+        const double edge[] = {9.99999951,   99999.995, 123456.5, 1e22,    1e-22,       1e23,
+                               (double)0.1f, FLT_MAX,   FLT_MIN,  DBL_MIN, -0.25881905, 128000.0078125};
+        for (double v : {scaled, widened, scaledSingle, edge[i % 12]}) {
+            char expected[64] = "";
+            for (int p = 6; p <= 9; ++p) {
+                std::snprintf(expected, sizeof expected, "%.*g", p, v);
+                if (std::fabs(std::strtod(expected, nullptr) - v) < std::fabs(v) * 0x1p-25) break;
+            }
+            char got[64];
+            VFormatDoubleGSingle(got, sizeof got, v);
+            if (std::strcmp(got, expected) != 0) {
+                ADD_FAILURE() << std::hexfloat << v << ": \"" << got << "\", expected \"" << expected << "\"";
+                ++failures;
+            }
+        }
+    }
+    EXPECT_EQ(failures, 0);
+}

@@ -21,6 +21,9 @@
 
 namespace {
 
+// The axis length a node is created with; the skeleton readers set their own.
+constexpr double kUnsetAxisLength = 10.0;
+
 // Longest part of a path quoted in the "Cannot open file" text.
 constexpr size_t kMaxQuotedPath = 1024;
 
@@ -343,6 +346,20 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
             VgeRMatrixMult(w.baseRotation, w.turn, base);
             VgeMatrixToEulerXYZ(w.baseAngles, w.baseRotation);
         }
+    }
+    // A rig built in code never set its bone lengths (its nodes keep the axis length they were
+    // created with): the bone of a segment whose only child is a segment ends where that child's
+    // base position starts.
+    std::vector<int> childSegments(work.size(), 0);
+    for (const WorkNode& w : work)
+        if (w.parent >= 0) ++childSegments[(size_t)w.parent];
+    for (const WorkNode& w : work) {
+        if (w.parent < 0 || childSegments[(size_t)w.parent] != 1) continue;
+        WorkNode& parent = work[(size_t)w.parent];
+        if (parent.node->GetChildCount() != 1 || GetAxisLength(parent.node) != kUnsetAxisLength) continue;
+        const double* t = w.baseTranslation;
+        const double length = std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]);
+        if (std::isfinite(length)) parent.length = length;
     }
 
     const int frameCount = options->GetFrameCount();

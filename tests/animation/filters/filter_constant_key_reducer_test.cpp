@@ -123,6 +123,19 @@ TEST(filters_ConstantKeyReducer, FlatCurves) {
     filter.Reset();
     EXPECT_FALSE(filter.GetKeepOneKey());
     EXPECT_DOUBLE_EQ(filter.GetScalingTolerance(), 0.004);
+
+    // A slow drift and back, every value within 0.009 of the last: the whole curve is one flat
+    // stretch, but its first value lies 0.0174 from the highest. The value it keeps must be within
+    // the tolerance of every key's.
+    const std::vector<float> drift = {0.0f, 0.0f, 0.004f, 0.008f, 0.012f, 0.0174f, 0.0174f, 0.012f, 0.0087f};
+    const std::vector<float> single = {3.0f};
+    for (const std::vector<float>* values : {&drift, &single}) {
+        CurvePtr curve = FrameCurve(*values);
+        EXPECT_TRUE(filter.Apply(*curve));
+        EXPECT_EQ(curve->KeyGetCount(), 0);
+        for (size_t i = 0; i < values->size(); ++i)
+            EXPECT_NEAR(curve->Evaluate(Frames((double)i)), (*values)[i], 0.009) << "frame " << i;
+    }
 }
 
 TEST(filters_ConstantKeyReducer, RunsKeepTheirEndsAndUserTangentsBreakThem) {

@@ -237,11 +237,14 @@ TEST_F(htr_Writer, BasePositionsFromTheRestPose) {
     std::string path = TempPath("rest.htr");
     ASSERT_TRUE(WriteScene(path, 1, 25.0));
     std::string text = ReadFile(path);
-    // The base position is the pose's (millimetres); the bone length of a node no reader gave one
-    // is the node's default "AxisLen", 10 cm.
-    EXPECT_NE(text.find("[BasePosition]\nRoot\t0\t0\t0\t0\t0\t0\t100\nChild\t10\t20\t30\t0\t0\t90\t100\n"),
-              std::string::npos)
-        << text;
+    // The base position is the pose's (millimetres); the bone length of a leaf no reader gave one
+    // is the node's default "AxisLen", 10 cm, and the root's reaches its child's base position.
+    EXPECT_NE(text.find("\nChild\t10\t20\t30\t0\t0\t90\t100\n"), std::string::npos) << text;
+    double rootLength = 0.0;
+    const char* rootLine = "[BasePosition]\nRoot\t0\t0\t0\t0\t0\t0\t";
+    ASSERT_NE(text.find(rootLine), std::string::npos) << text;
+    ASSERT_EQ(std::sscanf(text.c_str() + text.find(rootLine) + std::strlen(rootLine), "%lf", &rootLength), 1);
+    EXPECT_NEAR(rootLength, std::sqrt(10.0 * 10.0 + 20.0 * 20.0 + 30.0 * 30.0), 1e-4);
     // The frame: the default translation minus the base, the default rotation relative to the base.
     EXPECT_NE(text.find("[Child]\n1\t40\t30\t20\t0\t0\t-90\t1.0\n"), std::string::npos) << text;
     EXPECT_NE(text.find("DataFrameRate 25\n"), std::string::npos);
@@ -469,3 +472,34 @@ TEST_F(htr_Writer, FailedWriteKeepsTheOldTarget) {
 }
 
 }  // namespace
+
+// A chain built in code, whose bone lengths were never set: each segment's bone reaches its only
+// child, 200 and 300 mm; the leaf keeps its own axis length, and one set by the program stays.
+TEST_F(htr_Writer, BoneLengthsOfARigBuiltInCodeReachTheChild) {
+    const char* names[] = {"Hip", "Knee", "Ankle", "Toe"};
+    const VgeTVector offsets[] = {VgeTVector(0, 0, 0, 0), VgeTVector(0, -20, 0, 0), VgeTVector(0, -18, 24, 0),
+                                  VgeTVector(7, 0, 0, 0)};
+    VOxaNode* parent = mScene->GetRootNode();
+    for (int i = 0; i < 4; ++i) {
+        VOxaNode* node = mManager->CreateNode(names[i]);
+        node->SetLclTranslation(offsets[i]);
+        node->SetMarked(1);
+        parent->AddChild(node);
+        parent = node;
+    }
+    mScene->GetRootNode()->FindChild("Ankle", true)->GetNodeProperties()->SetAxisLen(4.0);
+    const std::string path = TempPath("rig_lengths.htr");
+    ASSERT_TRUE(WriteScene(path, 1, 30.0));
+    const std::string text = ReadFile(path);
+    const double expected[] = {200.0, 300.0, 40.0, 100.0};
+    for (int i = 0; i < 4; ++i) {
+        const std::string name = std::string("\n") + names[i] + "\t";
+        const size_t at = text.find(name, text.find("[BasePosition]"));
+        ASSERT_NE(at, std::string::npos) << names[i];
+        double base[7];
+        ASSERT_EQ(std::sscanf(text.c_str() + at + name.size(), "%lf %lf %lf %lf %lf %lf %lf", &base[0],
+                              &base[1], &base[2], &base[3], &base[4], &base[5], &base[6]),
+                  7);
+        EXPECT_NEAR(base[6], expected[i], 1e-3) << names[i];
+    }
+}
