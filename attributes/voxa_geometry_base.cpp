@@ -328,12 +328,14 @@ VOxaLayerElementNormal* VOxaGeometryBase::GetNormalElement() const {
 }
 
 void VOxaGeometryBase::SetControlPointAt(const VgeTVector& point, const VgeTVector& normal, int index) {
-    VOxaLayerElementNormal* element = GetNormalElement();
-    if (element == nullptr || index < 0 || index == 0x7fffffff) return;
-    VArrayTemplate<VgeTVector>& normals = element->GetDirectArray();
+    if (index < 0 || index == 0x7fffffff) return;
     if (index >= mControlPoints.GetCount() && !mControlPoints.SetCount(index + 1)) return;
-    if (index >= normals.GetCount() && !normals.SetCount(index + 1)) return;
     mControlPoints[index] = point;
+    // A geometry without normals stays without: the normal has nowhere to go.
+    VOxaLayerElementNormal* element = GetNormalElement();
+    if (element == nullptr) return;
+    VArrayTemplate<VgeTVector>& normals = element->GetDirectArray();
+    if (index >= normals.GetCount() && !normals.SetCount(index + 1)) return;
     normals[index] = normal;
 }
 

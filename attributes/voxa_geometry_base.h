@@ -108,7 +108,8 @@ public:
     VgeTVector* GetControlPoints() { return mControlPoints.GetArray(); }
     const VgeTVector* GetControlPoints() const { return mControlPoints.GetArray(); }
     // Stores `point` and `normal` at `index`, growing the points and layer 0's normals to
-    // index + 1 as needed. Nothing without a normal element in layer 0 or for a negative index.
+    // index + 1 as needed. Without a normal element in layer 0 the point alone is stored (the
+    // geometry gets no normals); nothing for a negative index.
     void SetControlPointAt(const VgeTVector& point, const VgeTVector& normal, int index);
     // Makes sure layer 0 holds a normal element, maps it by control point (or by polygon vertex
     // when `count` >= 1 and differs from the control-point count), direct, and sizes it to

@@ -1,14 +1,22 @@
-// OBJ reading memory on one large group: a seeded generator writes a ~95 MB OBJ file of a single
-// group (a grid of 640 x 720 = 460,800 points with UVs and normals, two triangles per cell) into
-// the temporary folder; it is removed at the end. Measured against a plain read of the same file
-// in 1 MB pieces (the least any reader must do):
+// OBJ reading memory in two shapes of file, written into the temporary folder and removed at the
+// end:
+//   - many small groups: 100,000 groups of one triangle each (~6 MB);
+//   - one large group: a seeded generator writes a ~95 MB OBJ file of a single group (a grid of
+//     640 x 720 = 460,800 points with UVs and normals, two triangles per cell).
+// Each is measured against a plain read of the same file in 1 MB pieces (the least any reader
+// must do):
 //   - the time of our reader (the built scene included) over the time of the plain read;
 //   - the peak resident memory our read adds (reset through /proc/self/clear_refs before it)
-//     over the file's size.
+//     over the file's size, and for the many groups per group;
+//   - for the many groups (read first, so the process's address-space peak is theirs), the
+//     address space the read adds at its peak, per group.
 // The figures are printed as ratios; none is asserted.
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <filesystem>
@@ -34,15 +42,49 @@ fs::path Folder() {
         fs::temp_directory_path() / ("oxa_obj_memory_bench_" + std::to_string(::getpid()));
     return folder;
 }
-fs::path InputPath() {
-    return Folder() / "one_group.obj";
+
+// One file read by the benchmarks and what its read took.
+struct Shape {
+    fs::path mPath;
+    size_t mSize = 0;
+    long long mGroups = 1;
+    double mPeakBytes = 0.0;
+    double mAddressBytes = 0.0;
+};
+Shape gOneGroup, gManyGroups;
+
+// `groups` groups of one triangle each, its three points given before it.
+size_t GenerateManyGroups(const fs::path& path, long long groups) {
+    fs::create_directories(Folder());
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return 0;
+    std::string out;
+    size_t total = 0;
+    for (long long g = 0; g < groups; ++g) {
+        out += "g part";
+        voxa_obj::AppendInt(out, g);
+        out += "\nv ";
+        voxa_obj::AppendInt(out, g);
+        out += " 0 0\nv ";
+        voxa_obj::AppendInt(out, g + 1);
+        out += " 0 0\nv ";
+        voxa_obj::AppendInt(out, g);
+        out += " 1 0\nf -3 -2 -1\n";
+        if (out.size() >= (1u << 23)) {
+            total += std::fwrite(out.data(), 1, out.size(), file);
+            out.clear();
+        }
+    }
+    total += std::fwrite(out.data(), 1, out.size(), file);
+    std::fclose(file);
+    return total;
 }
 
-size_t GenerateFile(int width, int height) {
+size_t GenerateFile(const fs::path& path, int width, int height) {
     fs::create_directories(Folder());
     std::mt19937 random(12345);
     std::uniform_real_distribution<double> noise(-0.01, 0.01);
-    std::FILE* file = std::fopen(InputPath().c_str(), "wb");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return 0;
     std::string out;
     size_t total = 0;
@@ -95,13 +137,10 @@ size_t GenerateFile(int width, int height) {
     return total;
 }
 
-size_t gFileSize = 0;
-double gPeakBytes = 0.0;
-
-void BM_PlainRead(benchmark::State& state) {
+void BM_PlainRead(benchmark::State& state, const Shape* shape) {
     std::vector<char> buffer(1 << 20);
     for (auto _ : state) {
-        std::FILE* file = std::fopen(InputPath().c_str(), "rb");
+        std::FILE* file = std::fopen(shape->mPath.c_str(), "rb");
         size_t bytes = 0, n = 0;
         while (file != nullptr && (n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0)
             bytes += n;
@@ -110,35 +149,59 @@ void BM_PlainRead(benchmark::State& state) {
     }
 }
 
-void BM_OurRead(benchmark::State& state) {
+void BM_OurRead(benchmark::State& state, Shape* shape) {
     for (auto _ : state) {
         std::unique_ptr<VOxaSdkManager> manager(VOxaSdkManager::Create());
         VOxaScene* scene = manager->CreateScene();
+        // What earlier runs freed goes back to the system, so it is not counted as resident
+        // before the read and reused by it unseen.
+        ::malloc_trim(0);
         {
             std::ofstream("/proc/self/clear_refs") << "5";  // reset the peak resident size
         }
         const long before = oxa_bench::StatusKb("VmRSS:");
+        const long addressBefore = oxa_bench::StatusKb("VmSize:");
         VOxaReaderObj reader(manager.get());
         std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
-        const bool ok = reader.FileOpen(InputPath().c_str()) && reader.Read(scene, options.get());
+        const bool ok = reader.FileOpen(shape->mPath.c_str()) && reader.Read(scene, options.get());
         reader.FileClose();
         const long peak = oxa_bench::StatusKb("VmHWM:");
+        const long addressPeak = oxa_bench::StatusKb("VmPeak:");
         if (!ok) state.SkipWithError("read failed");
-        gPeakBytes = (double)(peak - before) * 1024.0;
+        shape->mPeakBytes = (double)(peak - before) * 1024.0;
+        // Only the first read's: later ones find the address space of earlier ones still held.
+        if (shape->mAddressBytes == 0.0)
+            shape->mAddressBytes = (double)std::max(0L, addressPeak - addressBefore) * 1024.0;
     }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    gFileSize = GenerateFile(640, 720);
-    std::printf("generated %s: %.1f MB, one group of 460,800 points\n", InputPath().c_str(), gFileSize / 1e6);
+    gManyGroups.mPath = Folder() / "many_groups.obj";
+    gManyGroups.mGroups = 100000;
+    gManyGroups.mSize = GenerateManyGroups(gManyGroups.mPath, gManyGroups.mGroups);
+    gOneGroup.mPath = Folder() / "one_group.obj";
+    gOneGroup.mSize = GenerateFile(gOneGroup.mPath, 640, 720);
+    std::printf("generated %s: %.1f MB, 100,000 groups of one triangle\n", gManyGroups.mPath.c_str(),
+                gManyGroups.mSize / 1e6);
+    std::printf("generated %s: %.1f MB, one group of 460,800 points\n", gOneGroup.mPath.c_str(),
+                gOneGroup.mSize / 1e6);
 
-    benchmark::RegisterBenchmark("obj_plain_read", BM_PlainRead)
+    // The many groups first: the address-space peak is the process's since its start.
+    benchmark::RegisterBenchmark("obj_many_groups_plain_read", BM_PlainRead, &gManyGroups)
         ->Iterations(1)
         ->Repetitions(3)
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("obj_one_group_read", BM_OurRead)
+    benchmark::RegisterBenchmark("obj_many_groups_read", BM_OurRead, &gManyGroups)
+        ->Iterations(1)
+        ->Repetitions(3)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("obj_plain_read", BM_PlainRead, &gOneGroup)
+        ->Iterations(1)
+        ->Repetitions(3)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("obj_one_group_read", BM_OurRead, &gOneGroup)
         ->Iterations(1)
         ->Repetitions(3)
         ->Unit(benchmark::kMillisecond);
@@ -146,12 +209,26 @@ int main(int argc, char** argv) {
     oxa_bench::CpuRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\npeak memory added by the read: %.1f MB for a %.1f MB file (%.2f x)\n", gPeakBytes / 1e6,
-                gFileSize / 1e6, gFileSize ? gPeakBytes / (double)gFileSize : 0.0);
-    const double* plain = reporter.Cpu("obj_plain_read");
-    const double* ours = reporter.Cpu("obj_one_group_read");
-    if (plain && ours && *plain > 0.0)
-        std::printf("read: our reader / a plain read of the file (CPU time) = %.2f\n", *ours / *plain);
+    const Shape& many = gManyGroups;
+    std::printf(
+        "\nmany groups: peak memory added by the read: %.1f MB for a %.1f MB file (%.2f x), %.2f KB a "
+        "group\n",
+        many.mPeakBytes / 1e6, many.mSize / 1e6, many.mSize ? many.mPeakBytes / (double)many.mSize : 0.0,
+        many.mPeakBytes / 1024.0 / (double)many.mGroups);
+    std::printf("many groups: address space added at the peak: %.1f MB, %.2f KB a group\n",
+                many.mAddressBytes / 1e6, many.mAddressBytes / 1024.0 / (double)many.mGroups);
+    const Shape& one = gOneGroup;
+    std::printf("one group: peak memory added by the read: %.1f MB for a %.1f MB file (%.2f x)\n",
+                one.mPeakBytes / 1e6, one.mSize / 1e6, one.mSize ? one.mPeakBytes / (double)one.mSize : 0.0);
+    const char* names[2][3] = {{"many groups", "obj_many_groups_plain_read", "obj_many_groups_read"},
+                               {"one group", "obj_plain_read", "obj_one_group_read"}};
+    for (const auto& name : names) {
+        const double* plain = reporter.Cpu(name[1]);
+        const double* ours = reporter.Cpu(name[2]);
+        if (plain && ours && *plain > 0.0)
+            std::printf("%s: our reader / a plain read of the file (CPU time) = %.2f\n", name[0],
+                        *ours / *plain);
+    }
     std::error_code error;
     fs::remove_all(Folder(), error);
     return 0;

@@ -1,6 +1,7 @@
 #include "oxa_codec/voxa_exporter.h"
 
 #include <new>
+#include <string>
 
 #include "base/vallocation_hook.h"
 #include "base/vsafe_output_file.h"
@@ -34,26 +35,46 @@ bool VOxaExporter::Initialize(const char* fileName) {
         mError.SetLastError(VOxaWriter::eFILE_NOT_CREATED, "File not created");
         return false;
     }
+    // Unless a format was chosen, the writer is the one the file name's extension names, as the
+    // importer picks its reader; an unknown extension leaves it unchosen (Export then says so).
+    if (!mFormatChosen) {
+        const int format = VOxaFindWriterFormat(VOxaGetFileExtension(mFileName.Buffer()));
+        if (format != mFormat) DropWriter();
+        mFormat = format;
+    }
     return true;
 }
 
 bool VOxaExporter::SetFileFormat(int index) {
     DropWriter();
     mFormat = -1;
+    mFormatChosen = false;
     if (!VOxaGetWriterFormat(index)) {
-        mError.SetLastError(VOxaWriter::eUNIDENTIFIED_ERROR, "Unidentified error");
+        const std::string text = "No writer format of index " + std::to_string(index) + " (there are " +
+                                 std::to_string(VOxaGetWriterFormatCount()) + ")";
+        mError.SetLastError(VOxaWriter::eUNIDENTIFIED_ERROR, text.c_str());
         return false;
     }
     mFormat = index;
+    mFormatChosen = true;
     return true;
 }
 
 bool VOxaExporter::MakeWriter() {
     if (mWriter) return true;
     const VOxaWriterFormat* row = VOxaGetWriterFormat(mFormat);
-    mWriter = row && row->mCreate ? row->mCreate(mManager) : nullptr;
+    if (!row || !row->mCreate) {
+        std::string text = "No file format chosen";
+        if (mFileName.IsEmpty())
+            text += " and no file named";
+        else
+            text += std::string(": no writer for the extension of \"") + mFileName.Buffer() + "\"";
+        mError.SetLastError(VOxaWriter::eUNIDENTIFIED_ERROR, text.c_str());
+        return false;
+    }
+    mWriter = row->mCreate(mManager);
     if (!mWriter) {
-        mError.SetLastError(VOxaWriter::eUNIDENTIFIED_ERROR, "Unidentified error");
+        mError.SetLastError(VOxaWriter::eNOT_ENOUGH_MEMORY, "Not enough memory");
         return false;
     }
     return true;
@@ -73,6 +94,10 @@ VStreamOptions* VOxaExporter::GetWriteOptions() {
 
 bool VOxaExporter::Export(VOxaScene* scene, VStreamOptions* options) {
     if (!MakeWriter()) return false;
+    if (scene == nullptr) {
+        mError.SetLastError(VOxaWriter::eUNIDENTIFIED_ERROR, "No scene to write (null)");
+        return false;
+    }
     // Every file the writer makes (an OBJ's MTL file and images too) is put in place only when
     // the whole Write succeeded: a failed Write leaves the files that were there as they were.
     VSafeOutputGroup files;

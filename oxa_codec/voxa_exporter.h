@@ -23,11 +23,14 @@ public:
     VOxaExporter& operator=(const VOxaExporter&) = delete;
 
     // Sets the file to write; nothing is created before Export. False for an empty name.
+    // Unless SetFileFormat chose one, the format becomes the one of the name's extension (-1,
+    // none, for an extension no writer has).
     bool Initialize(const char* fileName);
     const char* GetFileName() const { return mFileName.Buffer(); }
 
-    // Chooses the writer of format `index`; false (error 5, "Unidentified error") for an index
-    // outside the writer table, the format then being unset.
+    // Chooses the writer of format `index`; false (error 5, the text naming the index) for an
+    // index outside the writer table, the format then being unset. Without a format chosen,
+    // Initialize picks the writer the file name's extension names.
     bool SetFileFormat(int index);
     int GetFileFormat() const { return mFormat; }
 
@@ -50,6 +53,7 @@ private:
     VOxaSdkManager* mManager;
     VOxaWriter* mWriter = nullptr;
     int mFormat = -1;
+    bool mFormatChosen = false;  // by SetFileFormat, not from the file name
     VString mFileName;
     VError mError;
     VString mMessageText;

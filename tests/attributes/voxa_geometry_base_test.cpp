@@ -129,9 +129,15 @@ TEST(attributes_GeometryBase, ControlPointsNormalsAndCopy) {
     mesh->InitControlPoints(8);
     EXPECT_EQ(mesh->GetControlPointsCount(), 8);
 
-    // Without a normal element SetControlPointAt does nothing.
+    // Without a normal element SetControlPointAt stores the point alone: no normals are made.
     mesh->SetControlPointAt(VgeTVector(1, 2, 3, 1), VgeTVector(0, 0, 1, 0), 10);
-    EXPECT_EQ(mesh->GetControlPointsCount(), 8);
+    mesh->SetControlPointAt(VgeTVector(4, 5, 6, 1), VgeTVector(0, 0, 1, 0), 2);
+    ASSERT_EQ(mesh->GetControlPointsCount(), 11);
+    EXPECT_EQ(mesh->GetControlPoints()[10], VgeTVector(1, 2, 3, 1));
+    EXPECT_EQ(mesh->GetControlPoints()[2], VgeTVector(4, 5, 6, 1));
+    EXPECT_EQ(mesh->GetControlPoints()[9], VgeTVector(0, 0, 0, 0));
+    EXPECT_EQ(mesh->GetNormals(), nullptr);
+    mesh->InitControlPoints(8);
 
     mesh->InitNormals(0);
     ASSERT_NE(mesh->GetNormals(), nullptr);

@@ -201,10 +201,15 @@ TEST(cli_files, AnOutputThatIsAnInputIsRefused) {
     WriteFile(dir / "in/shared.mtl", Mtl({"none.png"}) + "newmtl other\nKd 0 1 0\n");
     expectRefused("../in/scene.obj ../in/shared.obj",
                   {"shared.mtl (the MTL file written beside OUT)", "shared.mtl (the input's MTL library)"});
-    // The MTL name is the OBJ name in lower case.
+    // The MTL name is the OBJ name as written: House.obj gets House.mtl, beside house.obj's own
+    // house.mtl, which stays as it was.
     WriteFile(dir / "in/house.obj", Obj("house.mtl", 1));
     WriteFile(dir / "in/house.mtl", Mtl({"none.png"}));
-    expectRefused("../in/house.obj ../in/House.obj", {"house.mtl"});
+    ASSERT_EQ(RunIn(dir / "run", "../in/house.obj ../in/House.obj").code, 0);
+    EXPECT_EQ(ReadFile(dir / "in/house.mtl"), Mtl({"none.png"}));
+    EXPECT_NE(ReadFile(dir / "in/House.obj").find("mtllib House.mtl\n"), std::string::npos);
+    fs::remove(dir / "in/House.obj");
+    fs::remove(dir / "in/House.mtl");
     // The first ".obj" of the name becomes ".mtl": the MTL file would be IN.
     WriteFile(dir / "in/m.mtl.obj", Obj("none.mtl", 1));
     expectRefused("../in/m.mtl.obj ../in/m.obj.obj", {"IN and OUT are the same file", "m.mtl.obj"});

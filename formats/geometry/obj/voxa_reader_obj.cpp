@@ -625,6 +625,21 @@ bool VOxaReaderObj::ParseMaterialFile(std::FILE* file, MtlLibrary& library) {
             continue;
         }
         if (record == nullptr) continue;
+        // A value that is not a finite number says nothing of the material: the line is
+        // dropped, saying where.
+        auto finite = [&](const double* x, int n) {
+            for (int i = 0; i < n; ++i)
+                if (!std::isfinite(x[i])) {
+                    char text[160];
+                    std::snprintf(text, sizeof text, "material library \"%s\": line %lld: \"%.*s\" ",
+                                  GetFileName(library.mPath.c_str(), true).Buffer(), source.LineNumber(),
+                                  (int)std::min<size_t>(keyword.size(), 20), keyword.data());
+                    mWarnings += text;
+                    mWarnings += "is not a finite number and was dropped\n";
+                    return false;
+                }
+            return true;
+        };
         int color = keyword == "Ka"   ? 0
                     : keyword == "Kd" ? 1
                     : keyword == "Ks" ? 2
@@ -632,7 +647,10 @@ bool VOxaReaderObj::ParseMaterialFile(std::FILE* file, MtlLibrary& library) {
                                       : -1;
         if (color >= 0) {
             double x[3];
-            if (ParseDoubles(rest, x, 3) == 3) {
+            const int n = ParseDoubles(rest, x, 3);
+            // One value is a grey: green and blue as red.
+            if (n == 1) x[1] = x[2] = x[0];
+            if ((n == 3 || n == 1) && finite(x, 3)) {
                 std::memcpy(record->mColor[color], x, sizeof(x));
                 record->mHasColor[color] = true;
             }
@@ -641,19 +659,19 @@ bool VOxaReaderObj::ParseMaterialFile(std::FILE* file, MtlLibrary& library) {
             record->mIllum = ParseInt(rest.data(), rest.data() + rest.size(), value) ? value : 2;
         } else if (keyword == "Ns") {
             double x;
-            if (ParseDoubles(rest, &x, 1) == 1) {
+            if (ParseDoubles(rest, &x, 1) == 1 && finite(&x, 1)) {
                 record->mHasNs = true;
                 record->mNs = x;
             }
         } else if (keyword == "d") {
             double x;
-            if (ParseDoubles(rest, &x, 1) == 1) {
+            if (ParseDoubles(rest, &x, 1) == 1 && finite(&x, 1)) {
                 record->mHasDissolve = true;
                 record->mDissolve = x;
             }
         } else if (keyword == "Tr") {
             double x;
-            if (ParseDoubles(rest, &x, 1) == 1) {
+            if (ParseDoubles(rest, &x, 1) == 1 && finite(&x, 1)) {
                 record->mHasTransparency = true;
                 record->mTransparency = x;
             }

@@ -40,24 +40,13 @@ void AppendVector3(std::string& out, const char* keyword, double x, double y, do
     out += '\n';
 }
 
-// A colour of a material, held in single precision.
-void AppendColor(std::string& out, const char* keyword, const VOxaColor& color) {
-    out += keyword;
-    out += ' ';
-    AppendShortestSingle(out, color.mRed);
-    out += ' ';
-    AppendShortestSingle(out, color.mGreen);
-    out += ' ';
-    AppendShortestSingle(out, color.mBlue);
-    out += '\n';
-}
-
-// A colour that may lie above 1; a component that is not a finite number is written as 0.
+// A colour of a material, held in single precision (it may lie above 1); the caller leaves out a
+// colour that is not finite.
 void AppendColor(std::string& out, const char* keyword, const VgeTVector& color) {
     out += keyword;
     for (int i = 0; i < 3; ++i) {
         out += ' ';
-        AppendShortestSingle(out, std::isfinite(color[i]) ? color[i] : 0.0);
+        AppendShortestSingle(out, color[i]);
     }
     out += '\n';
 }
@@ -136,12 +125,14 @@ VString VOxaWriterObj::MakeMaterialPath(const char* objPath) {
     std::string path(objPath ? objPath : "");
     size_t nameStart = path.find_last_of("/\\");
     nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
-    for (size_t i = nameStart; i < path.size(); ++i)
-        path[i] = voxa_obj::LowerAscii(path[i]);
     // The name is written after "mtllib", which readers split into names at blanks: the file is
-    // named as one word ("my scene.obj" gets "my_scene.mtl").
+    // named as one word ("my scene.obj" gets "my_scene.mtl"), in the case the OBJ is written in
+    // ("Model.obj" gets "Model.mtl", apart from the "model.mtl" of a "model.obj" beside it).
     path.replace(nameStart, std::string::npos, voxa_obj::ObjName(std::string_view(path).substr(nameStart)));
-    size_t at = path.find(".obj", nameStart);
+    std::string lower(path);
+    for (size_t i = nameStart; i < lower.size(); ++i)
+        lower[i] = voxa_obj::LowerAscii(lower[i]);
+    size_t at = lower.find(".obj", nameStart);
     if (at == std::string::npos)
         path += ".mtl";
     else
@@ -310,22 +301,47 @@ void VOxaWriterObj::WriteMaterial(int index) {
             noteMap(map, role == VOxaMaterial::eMAP_BUMP);
         }
     }
-    VOxaColor ambient = entry.mMaterial->GetAmbient();
-    VOxaColor diffuse = entry.mMaterial->GetDiffuse();
-    AppendColor(out, "Ka", ambient);
-    AppendColor(out, "Kd", diffuse);
+    // A value that is not a finite number is no value: its line is left out, and the material
+    // named in the warning.
+    auto unheld = [&](const char* keyword) {
+        mUnheld.Note(materialName,
+                     std::string("its \"") + keyword + "\" value, which is not a finite number");
+    };
+    auto color = [&](const char* keyword, double r, double g, double b) {
+        if (std::isfinite(r) && std::isfinite(g) && std::isfinite(b))
+            AppendColor(out, keyword, VgeTVector(r, g, b, 0.0));
+        else
+            unheld(keyword);
+    };
+    const VOxaColor ambient = entry.mMaterial->GetAmbient();
+    const VOxaColor diffuse = entry.mMaterial->GetDiffuse();
+    color("Ka", ambient.mRed, ambient.mGreen, ambient.mBlue);
+    color("Kd", diffuse.mRed, diffuse.mGreen, diffuse.mBlue);
     // The highlight and glow as the material holds them, above 1 too.
     VgeTVector specular, emissive;
     entry.mMaterial->GetDefaultSpecular(specular);
     entry.mMaterial->GetDefaultEmissive(emissive);
-    AppendColor(out, "Ks", specular);
-    if (emissive[0] != 0.0 || emissive[1] != 0.0 || emissive[2] != 0.0) AppendColor(out, "Ke", emissive);
-    out += "illum 2\nNs ";
-    AppendShortestSingle(out, (float)(entry.mMaterial->GetShininess() * 100.0));
+    color("Ks", specular[0], specular[1], specular[2]);
+    if (emissive[0] != 0.0 || emissive[1] != 0.0 || emissive[2] != 0.0)
+        color("Ke", emissive[0], emissive[1], emissive[2]);
+    out += "illum 2\n";
+    const double shininess = entry.mMaterial->GetShininess() * 100.0;
+    if (std::isfinite(shininess)) {
+        out += "Ns ";
+        AppendShortestSingle(out, (float)shininess);
+        out += '\n';
+    } else {
+        unheld("Ns");
+    }
     // "d" (dissolve) is the opacity as every reader takes it; "Tr" would mean its complement.
-    out += "\nd ";
-    AppendShortestSingle(out, entry.mMaterial->GetOpacity());
-    out += '\n';
+    const double opacity = entry.mMaterial->GetOpacity();
+    if (std::isfinite(opacity)) {
+        out += "d ";
+        AppendShortestSingle(out, opacity);
+        out += '\n';
+    } else {
+        unheld("d");
+    }
     mMtlFile.Write(out.data(), out.size());
 }
 
@@ -393,7 +409,6 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
     const int polygonCount = mesh->GetPolygonCount();
     const int vbase = mNextVertex;
     const int uvbase = mNextUV;
-    const int nbase = mNextNormal;
 
     // Normals: one per control point when mapped so and complete; one per polygon vertex when
     // mapped by polygon vertex; otherwise none.
@@ -413,10 +428,16 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
     const int uvCount = uvs ? mesh->GetTextureUVCount() : 0;
     const int uvMapping = mesh->GetTextureUVMappingMode();
     const int matCount = mesh->GetMaterialCount(0);
-    const int matMapping = mesh->GetMaterialMappingMode();
     VArrayTemplate<int>* matIndices = mesh->GetMaterialIndices();
     const int texCount = mesh->GetTextureCount(0);
-    const int texMapping = mesh->GetTextureMappingMode();
+    // Materials or textures added without a mapping (a scene built in code) are mapped to the
+    // whole mesh, as the other geometry writers take them.
+    const int matMapping = matCount > 0 && mesh->GetMaterialMappingMode() == eNO_MAPPING
+                               ? (int)eALL_SAME
+                               : mesh->GetMaterialMappingMode();
+    const int texMapping = texCount > 0 && mesh->GetTextureMappingMode() == eNO_MAPPING
+                               ? (int)eALL_SAME
+                               : mesh->GetTextureMappingMode();
     VArrayTemplate<int>* texIndices = mesh->GetTextureIndices();
 
     // The matrix into world space, as the other geometry writers use it, and the one that
@@ -548,42 +569,46 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
         }
     }
 
-    // Normals. One that is zero or not a number (smoothing whose face normals cancel, say) is
-    // marked: the corners that use it take their polygon's own normal instead.
+    // Normals. One that is zero or not a number (smoothing whose face normals cancel, a face
+    // without area) is no direction and gets no "vn" line: the corners that use it take their
+    // polygon's own normal instead, or, a polygon without area having none, the polygon is
+    // written without normals.
     bool hasNormals = false;
-    std::vector<char>& badNormal = mBadNormals;  // per control point, or per polygon vertex
-    badNormal.clear();
+    std::vector<int>& normalNumber = mNormalNumbers;  // per control point, or per polygon vertex; 0 none
+    normalNumber.clear();
     bool anyBad = false;
     auto appendNormal = [&](const VgeTVector& normal) {
         VgeTVector v = n.MultT(normal);  // column 3 holds the translation: not read
         v.Normalize();
         const double length2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
         const bool bad = !(length2 > 0.0) || !std::isfinite(length2);
-        badNormal.push_back(bad);
         anyBad = anyBad || bad;
+        if (bad) {
+            normalNumber.push_back(0);
+            return;
+        }
+        normalNumber.push_back(mNextNormal++);
         AppendNormal(mOut, v);
     };
     if (normals != nullptr) {
-        badNormal.reserve((size_t)cpCount);
+        normalNumber.reserve((size_t)cpCount);
         for (int i = 0; i < cpCount; ++i)
             appendNormal(normals[i]);
-        mNextNormal += cpCount;
         hasNormals = true;
     } else if (normalsByCorner) {
-        badNormal.reserve((size_t)mesh->GetPolygonVertexCount());
+        normalNumber.reserve((size_t)mesh->GetPolygonVertexCount());
         for (int p = 0; p < polygonCount; ++p) {
             const int size = mesh->GetPolygonSize(p);
             for (int k = 0; k < size; ++k) {
                 VgeTVector normal;
                 mesh->GetPolygonVertexNormal(p, k, normal);
                 appendNormal(normal);
-                ++mNextNormal;
             }
         }
         hasNormals = true;
     }
-    // The own normal of each polygon that has a corner marked, by Newell's method over all its
-    // corners (so a polygon whose first corners lie on a line still gets one), in world space.
+    // The own normal of each polygon that has a corner without one, by Newell's method over all
+    // its corners (so a polygon whose first corners lie on a line still gets one), in world space.
     std::vector<int>& ownNormal = mOwnNormals;  // per polygon, its "vn" number, 0 none
     ownNormal.clear();
     if (anyBad) {
@@ -595,7 +620,7 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
             for (int k = 0; k < size; ++k) {
                 const size_t at =
                     normals != nullptr ? (size_t)mesh->GetPolygonVertex(p, k) : (size_t)(corner + k);
-                if (at < badNormal.size() && badNormal[at]) marked = true;
+                if (at < normalNumber.size() && normalNumber[at] == 0) marked = true;
             }
             corner += size;
             if (!marked) continue;
@@ -609,7 +634,7 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
                 own[1] += (pa[2] - pb[2]) * (pa[0] + pb[0]);
                 own[2] += (pa[0] - pb[0]) * (pa[1] + pb[1]);
             }
-            // A polygon without area has no normal of its own: it keeps the one it has.
+            // A polygon without area has no normal of its own.
             if (!(own[0] * own[0] + own[1] * own[1] + own[2] * own[2] > 0.0)) continue;
             own.Normalize();
             AppendNormal(mOut, own);
@@ -634,7 +659,6 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
     VOxaTexture* previousTexture = nullptr;
     int running = uvbase;
     int corner = 0;  // position over all polygon vertices
-    int nrunning = nbase;
     for (int p = 0; p < polygonCount; ++p) {
         const int size = mesh->GetPolygonSize(p);
         if (!uniform) {
@@ -664,6 +688,17 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
                 UseMaterial(material, texture);
             }
         }
+        // A corner's normal: its own, else its polygon's; a polygon with a corner left without
+        // one is written without normals, as OBJ gives every corner of a face the same parts.
+        bool faceNormals = hasNormals;
+        if (faceNormals && anyBad) {
+            for (int k = 0; k < size && faceNormals; ++k) {
+                const int c = mesh->GetPolygonVertex(p, k);
+                const size_t at = normals != nullptr ? (size_t)c : (size_t)(corner + k);
+                if ((at >= normalNumber.size() || normalNumber[at] == 0) && ownNormal[(size_t)p] == 0)
+                    faceNormals = false;
+            }
+        }
         mOut += 'f';
         for (int k = 0; k < size; ++k, ++corner) {
             const int c = mesh->GetPolygonVertex(p, k);
@@ -682,11 +717,10 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
                 }
             }
             int normalIndex = 0;
-            if (hasNormals) {
-                const size_t at = normals != nullptr ? (size_t)c : (size_t)(nrunning - nbase);
-                normalIndex = normals != nullptr ? (c >= 0 && c < cpCount ? c + nbase : 0) : nrunning++;
-                if (!ownNormal.empty() && ownNormal[(size_t)p] != 0 && at < badNormal.size() && badNormal[at])
-                    normalIndex = ownNormal[(size_t)p];
+            if (faceNormals) {
+                const size_t at = normals != nullptr ? (size_t)c : (size_t)corner;
+                normalIndex = at < normalNumber.size() ? normalNumber[at] : 0;
+                if (normalIndex == 0 && !ownNormal.empty()) normalIndex = ownNormal[(size_t)p];
             }
             if (uvIndex == 0 && normalIndex == 0) continue;
             mOut += '/';

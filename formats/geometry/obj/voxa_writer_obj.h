@@ -133,7 +133,7 @@ private:
     std::vector<VgeTVector> mDeformedNormals;
     VOxaWriteMeshes* mMeshes = nullptr;  // during Write: the mesh each node is written from
     std::vector<int> mVertexNumbers;
-    std::vector<char> mBadNormals;
+    std::vector<int> mNormalNumbers;
     std::vector<int> mOwnNormals;
     VOxaTextureCopier mTextureCopier;
     // Material values an MTL file cannot hold, named once per material at the end of a Write.

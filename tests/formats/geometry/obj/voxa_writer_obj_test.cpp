@@ -66,11 +66,12 @@ TEST(obj_writer, MaterialNamesRenamingAndMtlRecords) {
     AddMesh(rig.manager, rig.scene, "c", Triangle(), {{0, 1, 2}});  // no material: the default one
     ASSERT_TRUE(rig.WriteTo(dir / "Scene.OBJ"));
     std::string text = ReadText(dir / "Scene.OBJ");
-    EXPECT_EQ(Lines(text, "mtllib"), std::vector<std::string>{"mtllib scene.mtl"});
+    EXPECT_EQ(Lines(text, "mtllib"), std::vector<std::string>{"mtllib Scene.mtl"});
     // "default" is recorded first, so the scene's material and the default one are both numbered.
     EXPECT_EQ(Lines(text, "usemtl"),
               (std::vector<std::string>{"usemtl Red_Wood_Floor", "usemtl default1", "usemtl default2"}));
-    std::string mtl = ReadText(dir / "scene.mtl");
+    std::string mtl = ReadText(dir / "Scene.mtl");
+    EXPECT_FALSE(fs::exists(dir / "scene.mtl"));
     EXPECT_NE(mtl.find("# Corvelund material file\n"), std::string::npos);
     EXPECT_NE(mtl.find("\nnewmtl Red_Wood_Floor\nKa "), std::string::npos);
     EXPECT_NE(mtl.find("Kd 1 0.5 0.25\n"), std::string::npos);
@@ -102,13 +103,15 @@ TEST(obj_writer, OneMaterialByPolygonSwitchesPerPolygon) {
     EXPECT_EQ(Lines(text.substr(use), "f ").size(), 2u);
 }
 
+// The MTL is named after the OBJ as written: "Model.obj" and a later "model.obj" beside it keep
+// materials of their own.
 TEST(obj_writer, MaterialPathKeepsDirectoryAndFindsObjInAnyCase) {
-    EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("C:\\Data\\Scene.OBJ").Buffer(), "C:\\Data\\scene.mtl");
+    EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("C:\\Data\\Scene.OBJ").Buffer(), "C:\\Data\\Scene.mtl");
     EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/Out/Dir.obj/Model.Obj").Buffer(),
-                 "/Out/Dir.obj/model.mtl");
-    EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/out/Model.txt").Buffer(), "/out/model.txt.mtl");
+                 "/Out/Dir.obj/Model.mtl");
+    EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/out/Model.txt").Buffer(), "/out/Model.txt.mtl");
     // The name after "mtllib" is one word: blanks in the file name become '_', the folder stays.
-    EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/my dir/My Scene.obj").Buffer(), "/my dir/my_scene.mtl");
+    EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/my dir/My Scene.obj").Buffer(), "/my dir/My_Scene.mtl");
 }
 
 TEST(obj_writer, SameMaterialWithTwoTexturesAndTextureCopy) {
@@ -368,7 +371,7 @@ TEST(obj_writer, NamesBecomeOneWordOnOneLineAndStayDistinct) {
     ASSERT_TRUE(textured.WriteTo(dir / "odd.obj"));
     EXPECT_EQ(Lines(ReadText(dir / "odd.mtl"), "map_Kd"), std::vector<std::string>{"map_Kd tex_Ns 9.png"});
     EXPECT_TRUE(Lines(ReadText(dir / "odd.mtl"), "Ns 9").empty());
-    EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/out/A\nb.obj").Buffer(), "/out/a_b.mtl");
+    EXPECT_STREQ(VOxaWriterObj::MakeMaterialPath("/out/A\nb.obj").Buffer(), "/out/A_b.mtl");
 }
 
 TEST(obj_writer, WorldSpaceAndDeformedMeshWithoutNormals) {
@@ -511,6 +514,9 @@ TEST(obj_writer, AFaceWithAreaNeverGetsAZeroNormal) {
         }
         EXPECT_EQ(corners, 3);
     }
-    // A face without area keeps the normal of its point.
-    EXPECT_EQ(faces[2], "f 4//4 4//4 4//4");
+    // A face without area keeps the normal of its point, the only one written of the four.
+    EXPECT_EQ(faces[2], "f 4//1 4//1 4//1");
+    EXPECT_EQ(vn[0], (std::vector<double>{0, 1, 0}));
+    for (const std::vector<double>& v : vn)
+        EXPECT_GT(v[0] * v[0] + v[1] * v[1] + v[2] * v[2], 0.5);
 }
