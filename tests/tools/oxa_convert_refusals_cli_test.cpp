@@ -383,14 +383,24 @@ TEST(cli, OneFrameTakesAreWrittenToEveryMotionFormat) {
 }
 
 TEST(cli, ReadersSayWhatIsWrongInTheirOwnWords) {
-    // A C3D of analog channels only is refused, not called corrupt.
-    const std::string analog = MakeC3d("analog.c3d", [](std::string& b) { b[2] = b[3] = 0; });
+    // A C3D of analog channels only (4 samples a frame in the header) is refused, not called
+    // corrupt; one that holds nothing at all is not said to hold analog channels.
+    const std::string analog = MakeC3d("analog.c3d", [](std::string& b) {
+        b[2] = b[3] = 0;
+        b[4] = 4;
+        b[5] = 0;
+    });
     Result r = Convert(analog + " " + Folder() + "analog.trc");
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("analog.c3d: the file holds no 3D points; analog channels are not read"),
               std::string::npos)
         << r.err;
     EXPECT_EQ(r.err.find("corrupted"), std::string::npos) << r.err;
+    const std::string empty = MakeC3d("nothing.c3d", [](std::string& b) { b[2] = b[3] = 0; });
+    r = Convert(empty + " " + Folder() + "nothing.trc");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("nothing.c3d: the file holds no 3D points"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("analog"), std::string::npos) << r.err;
     // An OBJ cut short names the line and what it lacks.
     const std::string cut = Folder() + "cut.obj";
     WriteText(cut, "# cut\nv 0 0 0\n\nv 1 0 0\nv 1e");
