@@ -536,7 +536,6 @@ bool IsFixedLeaf(uint32_t tag) {
         case CONSTRUCTION_ORIGIN:
         case MATERIAL_AUTO_REFLECTION:
         case NODE_PIVOT:
-        case LAYER_FOG:
         case NODE_BOUNDING_BOX:
         case MESH_LOCAL_AXES:
             return true;
