@@ -1,6 +1,9 @@
 #include "base/vprintable_text.h"
 
+#include "base/vlisted_name_internal.h"
+
 #include <cstdio>
+#include <cstring>
 
 int VUtf8CharLength(const unsigned char* p, bool allowC1) {
     const unsigned char c = p[0];
@@ -90,4 +93,18 @@ std::string VNameText(const char* text) {
         p += length;
     }
     return out;
+}
+
+VString VListedName(const char* name) {
+    const size_t length = std::strlen(name);
+    constexpr size_t kKept = 128;
+    if (length <= kKept) return VString(name);
+    size_t cut = kKept;
+    while (cut > 0 && ((unsigned char)name[cut] & 0xC0) == 0x80)
+        --cut;
+    VString text(name, (int)cut);
+    char tail[48];
+    std::snprintf(tail, sizeof tail, "... (%zu bytes)", length);
+    text += tail;
+    return text;
 }

@@ -4,31 +4,12 @@
 #include <cstring>
 #include <vector>
 
+#include "base/vlisted_name_internal.h"
 #include "oxa_codec/voxa_reader.h"
 #include "oxa_codec/voxa_writer.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_node_finder.h"
 #include "scene/voxa_scene.h"
-
-namespace {
-
-// A name as a message lists it: one longer than 128 bytes keeps its first 128 (whole UTF-8
-// characters) and says how long it was.
-VString ListedName(const char* name) {
-    const size_t length = std::strlen(name);
-    constexpr size_t kKept = 128;
-    if (length <= kKept) return VString(name);
-    size_t cut = kKept;
-    while (cut > 0 && ((unsigned char)name[cut] & 0xC0) == 0x80)
-        --cut;
-    VString text(name, (int)cut);
-    char tail[48];
-    std::snprintf(tail, sizeof tail, "... (%zu bytes)", length);
-    text += tail;
-    return text;
-}
-
-}  // namespace
 
 bool VOxaReader::CheckDuplicateNodeNames(VOxaNode* node, VString& report) {
     if (!node) return true;
@@ -63,7 +44,7 @@ bool VOxaWriter::CheckSpaceInNodeNameRecursive(VOxaNode* node, VString& report) 
         pending.pop_back();
         if (std::strchr(current->GetName(), ' ')) {
             report += "\n    ";
-            report += ListedName(current->GetName());
+            report += VListedName(current->GetName());
             clean = false;
         }
         for (int i = current->GetChildCount() - 1; i >= 0; --i)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/vge_matrix.h"
+#include "base/vlisted_name_internal.h"
 #include "base/vnumber_text.h"
 #include "formats/motion/asf/voxa_asf_scene.h"
 #include "formats/motion/asf/voxa_file_acclaim_asf.h"
@@ -21,22 +22,6 @@ namespace {
 // The name goes into the message cut to this length, so that a long path cannot make it grow
 // without bound.
 constexpr int kMaxPathInMessage = 256;
-
-// A name as a message lists it: one longer than 128 bytes keeps its first 128 (whole UTF-8
-// characters) and says how long it was.
-VString ListedName(const char* name) {
-    const size_t length = std::strlen(name);
-    constexpr size_t kKept = 128;
-    if (length <= kKept) return VString(name);
-    size_t cut = kKept;
-    while (cut > 0 && ((unsigned char)name[cut] & 0xC0) == 0x80)
-        --cut;
-    VString text(name, (int)cut);
-    char tail[48];
-    std::snprintf(tail, sizeof tail, "... (%zu bytes)", length);
-    text += tail;
-    return text;
-}
 
 }  // namespace
 
@@ -74,7 +59,7 @@ bool VOxaCheckAsfNodeNames(VOxaNode* node, bool self, VString& report) {
                          control || std::strpbrk(name, ",()") != nullptr || name[0] == ':' || name[0] == '#';
         if (bad) {
             report += "\n    ";
-            report += ListedName(name);
+            report += VListedName(name);
             clean = false;
         }
         for (int i = current->GetChildCount() - 1; i >= 0; --i)
