@@ -101,12 +101,17 @@ void CompactLayers(VOxaLayerContainer& container, const std::vector<char>& survi
         CompactElement(layer->GetMaterials(), survives);
         CompactElement(layer->GetTextures(), survives);
         CompactElement(layer->GetPolygonGroups(), survives);
-        CompactElement(layer->GetUVs(), survives);
-        // The w values of per-point UVs go with their items.
+        // The w values of per-point UVs go with their items when in step with them; others are
+        // dropped.
         VOxaLayerElementUV* uvs = layer->GetUVs();
         if (uvs != nullptr && uvs->GetMappingMode() == eBY_CONTROL_POINT &&
-            uvs->GetReferenceMode() == eDIRECT)
-            CompactPerPoint(uvs->GetWArray(), survives);
+            uvs->GetReferenceMode() == eDIRECT) {
+            if (uvs->GetWArray().GetCount() == uvs->GetDirectArray().GetCount())
+                CompactPerPoint(uvs->GetWArray(), survives);
+            else
+                uvs->GetWArray().Clear();
+        }
+        CompactElement(uvs, survives);
         CompactElement(layer->GetVertexColors(), survives);
     }
 }
