@@ -1,6 +1,8 @@
 #ifndef OXA_ATTRIBUTES_VOXA_LAYER_H
 #define OXA_ATTRIBUTES_VOXA_LAYER_H
 
+#include <cmath>
+
 #include <oxa/base/oxa_export.h>
 #include <oxa/base/varray.h>
 #include <oxa/base/vge_vector.h>
@@ -100,8 +102,31 @@ class OXA_API VOxaLayerElementNormal : public VOxaLayerElementTemplate<VgeTVecto
 class OXA_API VOxaLayerElementMaterial : public VOxaLayerElementTemplate<VOxaMaterial*> {};
 // Polygon group numbers.
 class OXA_API VOxaLayerElementPolygonGroup : public VOxaLayerElementTemplate<int> {};
-// Texture coordinates (u, v).
-class OXA_API VOxaLayerElementUV : public VOxaLayerElementTemplate<VgeVector2> {};
+// Texture coordinates (u, v), and a third coordinate (w) for the items that were given one.
+class OXA_API VOxaLayerElementUV : public VOxaLayerElementTemplate<VgeVector2> {
+public:
+    // The w of each direct item, in step with the direct array; empty unless some item has a w
+    // (an item without one holds NaN). Users that reorder the direct array reorder it alike or
+    // empty it; it counts only while it has as many items as the direct array.
+    VArrayTemplate<double>& GetWArray() { return mWArray; }
+    const VArrayTemplate<double>& GetWArray() const { return mWArray; }
+    // Whether direct item `index` has a w, and then its value in `w`.
+    bool GetW(int index, double& w) const {
+        if (mWArray.GetCount() != mDirectArray.GetCount() || index < 0 || index >= mWArray.GetCount())
+            return false;
+        w = mWArray[index];
+        return !std::isnan(w);
+    }
+
+    // As the base copy, with the w values.
+    void CopyElement(const VOxaLayerElementUV& other) {
+        VOxaLayerElementTemplate<VgeVector2>::CopyElement(other);
+        mWArray = other.mWArray;
+    }
+
+private:
+    VArrayTemplate<double> mWArray{16};
+};
 // Vertex colours, kept as given (no clamping).
 class OXA_API VOxaLayerElementVertexColor : public VOxaLayerElementTemplate<VOxaColor> {};
 

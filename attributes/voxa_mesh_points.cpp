@@ -101,7 +101,17 @@ void CompactLayers(VOxaLayerContainer& container, const std::vector<char>& survi
         CompactElement(layer->GetMaterials(), survives);
         CompactElement(layer->GetTextures(), survives);
         CompactElement(layer->GetPolygonGroups(), survives);
-        CompactElement(layer->GetUVs(), survives);
+        // The w values of per-point UVs go with their items when in step with them; others are
+        // dropped.
+        VOxaLayerElementUV* uvs = layer->GetUVs();
+        if (uvs != nullptr && uvs->GetMappingMode() == eBY_CONTROL_POINT &&
+            uvs->GetReferenceMode() == eDIRECT) {
+            if (uvs->GetWArray().GetCount() == uvs->GetDirectArray().GetCount())
+                CompactPerPoint(uvs->GetWArray(), survives);
+            else
+                uvs->GetWArray().Clear();
+        }
+        CompactElement(uvs, survives);
         CompactElement(layer->GetVertexColors(), survives);
     }
 }
@@ -333,7 +343,12 @@ void VOxaMesh::SplitPoints(const VOxaPointSplitTable& table) {
 
         if (!mControlPoints.SetCount(newCount)) return;
         if (normals != nullptr) StorePerPoint(normals, pointNormals);
-        if (uvs != nullptr) StorePerPoint(uvs, pointUVs);
+        if (uvs != nullptr) {
+            // The UVs are rebuilt per point from their (u, v) values; the w values are not
+            // carried, so none is left out of step with its item.
+            StorePerPoint(uvs, pointUVs);
+            uvs->GetWArray().Clear();
+        }
 
         // The new points copy the points they were split from; their uses move to them.
         for (size_t c = 0; c < copies.size(); ++c) {
@@ -383,6 +398,12 @@ void VOxaMesh::SplitPoints(const VOxaPointSplitTable& table) {
                 shapeUVs->SetMappingMode(eNO_MAPPING);
                 shapeUVs->SetReferenceMode(eDIRECT);
                 shapeUVs->GetIndexArray().Clear();
+                // w values in step with their items grow with them; others are dropped.
+                VArrayTemplate<double>& ws = shapeUVs->GetWArray();
+                if (ws.GetCount() == shapeUVs->GetDirectArray().GetCount())
+                    GrowPerPoint(ws, newCount, copies);
+                else
+                    ws.Clear();
                 GrowPerPoint(shapeUVs->GetDirectArray(), newCount, copies);
             }
         }

@@ -80,3 +80,23 @@ TEST(attributes_Layer, CopyIsDeepButSharesObjects) {
     textures->GetDirectArray().Add(nullptr);
     EXPECT_EQ(copy.GetTextures()->GetDirectArray().GetCount(), 1);
 }
+
+TEST(attributes_Layer, UVThirdCoordinatesAreCopiedAndCountOnlyInStep) {
+    VOxaLayer source;
+    auto* uvs = new VOxaLayerElementUV();
+    uvs->GetDirectArray().Add(VgeVector2(0.25, 0.5));
+    uvs->GetDirectArray().Add(VgeVector2(1.0, 1.0));
+    source.SetUVs(uvs);
+    double w = 7.0;
+    EXPECT_FALSE(uvs->GetW(0, w)) << "no w array: no item has a w";
+    uvs->GetWArray().Add(std::nan(""));
+    EXPECT_FALSE(uvs->GetW(0, w)) << "one w for two items is out of step";
+    uvs->GetWArray().Add(-2.0);
+    EXPECT_FALSE(uvs->GetW(0, w)) << "NaN: this item has none";
+    EXPECT_FALSE(uvs->GetW(2, w));
+    VOxaLayer copy;
+    copy.CopyFrom(source);
+    ASSERT_NE(copy.GetUVs(), nullptr);
+    ASSERT_TRUE(copy.GetUVs()->GetW(1, w));
+    EXPECT_EQ(w, -2.0);
+}

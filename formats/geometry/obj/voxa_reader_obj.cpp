@@ -216,6 +216,7 @@ void VOxaReaderObj::Clear() {
     mLibraries.clear();
     mVertices.clear();
     mUVs.clear();
+    mUVWs.clear();
     mNormals.clear();
     mParameterVertexCount = 0;
     mVertexCount = mUVCount = mNormalCount = 0;
@@ -431,11 +432,17 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
         } else if (keyword == "vt") {
             mUVsSeen = true;
             double x[3] = {0.0, 0.0, 0.0};
-            if (ParseDoubles(rest, x, 3) < 1) {
+            const int given = ParseDoubles(rest, x, 3);
+            if (given < 1) {
                 refuse("a texture vertex (vt) needs a number");
                 break;
             }
             mUVs.emplace_back(x[0], x[1]);
+            // A third coordinate is kept; the lines before the first one get "none".
+            if (given == 3 || !mUVWs.empty()) {
+                mUVWs.resize(mUVs.size() - 1, std::nan(""));
+                mUVWs.push_back(given == 3 ? x[2] : std::nan(""));
+            }
         } else if (keyword == "vp") {
             double x[3];
             if (ParseDoubles(rest, x, 3) < 1) {
@@ -1062,9 +1069,23 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container, bool last) {
                 const VTripleTable::Entry& entry = table.Get(i);
                 if (entry.mUVSlot >= 0) uvs[entry.mUVSlot] = mUVs[(size_t)entry.mUV];
             }
+            // The w values, only for a group that uses a UV with one.
+            bool someW = false;
+            for (int i = 0; i < pointCount && !mUVWs.empty() && !someW; ++i) {
+                const VTripleTable::Entry& entry = table.Get(i);
+                someW = entry.mUVSlot >= 0 && !std::isnan(mUVWs[(size_t)entry.mUV]);
+            }
+            if (someW && element->GetWArray().SetCount(uvCount)) {
+                double* ws = element->GetWArray().GetArray();
+                for (int i = 0; i < pointCount; ++i) {
+                    const VTripleTable::Entry& entry = table.Get(i);
+                    if (entry.mUVSlot >= 0) ws[entry.mUVSlot] = mUVWs[(size_t)entry.mUV];
+                }
+            }
         }
     }
     if (last) std::vector<VgeVector2>().swap(mUVs);
+    if (last) std::vector<double>().swap(mUVWs);
     return mesh;
 }
 

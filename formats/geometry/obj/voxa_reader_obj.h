@@ -182,6 +182,9 @@ private:
     std::vector<MtlLibrary> mLibraries;
     std::vector<VgeTVector> mVertices;
     std::vector<VgeVector2> mUVs;
+    // The third coordinate of each UV, in step with mUVs once a "vt" line gave one (NaN: none);
+    // empty before that.
+    std::vector<double> mUVWs;
     std::vector<VgeTVector> mNormals;
     int mParameterVertexCount = 0;
     // The counts of the vertices, UVs and normals read (the arrays are freed by the build).

@@ -56,11 +56,16 @@ double FiniteOrZero(double value) {
     return std::isfinite(value) ? value : 0.0;
 }
 
-void AppendUV(std::string& out, double u, double v) {
+// A "vt" line; `w` is written when it is given and finite.
+void AppendUV(std::string& out, double u, double v, const double* w = nullptr) {
     out += "vt ";
     AppendShortest(out, FiniteOrZero(u));
     out += ' ';
     AppendShortest(out, FiniteOrZero(v));
+    if (w != nullptr && std::isfinite(*w)) {
+        out += ' ';
+        AppendShortest(out, *w);
+    }
     out += '\n';
 }
 
@@ -427,6 +432,13 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
     const VgeVector2* uvs = mesh->GetTextureUV();
     const int uvCount = uvs ? mesh->GetTextureUVCount() : 0;
     const int uvMapping = mesh->GetTextureUVMappingMode();
+    // The third UV coordinates, where the UVs have them.
+    const VOxaLayerElementUV* uvElement = layer0 ? layer0->GetUVs() : nullptr;
+    auto uvW = [&](int i, double& w) -> const double* {
+        return uvElement != nullptr && uvElement->GetDirectArray().GetArray() == uvs && uvElement->GetW(i, w)
+                   ? &w
+                   : nullptr;
+    };
     const int matCount = mesh->GetMaterialCount(0);
     VArrayTemplate<int>* matIndices = mesh->GetMaterialIndices();
     const int texCount = mesh->GetTextureCount(0);
@@ -546,8 +558,12 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
             VOxaTexture* last =
                 texCount > 0 && texMapping == eALL_SAME ? mesh->GetTexture(texCount - 1, 0) : nullptr;
             const bool swap = last != nullptr && last->GetUVSwap();
-            for (int i = 0; i < uvCount; ++i)
-                swap ? AppendUV(mOut, uvs[i][1], uvs[i][0]) : AppendUV(mOut, uvs[i][0], uvs[i][1]);
+            for (int i = 0; i < uvCount; ++i) {
+                double w;
+                const double* given = uvW(i, w);
+                swap ? AppendUV(mOut, uvs[i][1], uvs[i][0], given)
+                     : AppendUV(mOut, uvs[i][0], uvs[i][1], given);
+            }
             mNextUV += uvCount;
             uvLines = true;
         } else {
@@ -562,7 +578,10 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
                     const VgeVector2* uv = cornerUV(p, k, mesh->GetPolygonVertex(p, k));
                     cornerHasUV.push_back(uv != nullptr);
                     if (uv == nullptr) continue;
-                    swap ? AppendUV(mOut, (*uv)[1], (*uv)[0]) : AppendUV(mOut, (*uv)[0], (*uv)[1]);
+                    double w;
+                    const double* given = uvW((int)(uv - uvs), w);
+                    swap ? AppendUV(mOut, (*uv)[1], (*uv)[0], given)
+                         : AppendUV(mOut, (*uv)[0], (*uv)[1], given);
                     ++mNextUV;
                 }
             }

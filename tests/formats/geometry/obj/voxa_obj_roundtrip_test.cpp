@@ -1,6 +1,7 @@
 // A written file read back gives the same positions, normals, UVs and materials.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -149,6 +150,41 @@ TEST(obj_roundtrip, UntexturedUVsObjectsAndHighNsSurviveATrip) {
     // The most an MTL file is known to hold comes back too.
     const auto [obj2, mtl2] = Trip(dir, in, "newmtl shiny\nNs 1000\n");
     EXPECT_EQ(Lines(mtl2, "Ns "), std::vector<std::string>{"Ns 1000"});
+}
+
+TEST(obj_roundtrip, AThirdTextureCoordinateComesBackWhereItWasGiven) {
+    ScratchDir dir("uvw");
+    // Some "vt" lines give w, others not; the second object's material has a texture, which
+    // writes one "vt" line per corner, and a quad to triangulate.
+    const std::string in =
+        "mtllib m.mtl\n"
+        "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n"
+        "vt 0.25 0.5 0.75\nvt 0.75 0.5\nvt 0.5 1 -2\nvt 1 1\n"
+        "o First\nf 1/1 2/2 3/3\no Second\nusemtl tex\nf 1/4 2/3 3/2 4/1\n";
+    WriteText(dir / "t.png", "not an image");
+    const std::string mtl = "newmtl tex\nmap_Kd t.png\n";
+    const auto [obj, ignored] = Trip(dir, in, mtl);
+    EXPECT_EQ(CornerText(obj), CornerText(in)) << obj;
+    EXPECT_NE(obj.find("\nvt 0.5 1 -2\n"), std::string::npos) << obj;
+    EXPECT_NE(obj.find("\nvt 0.75 0.5\n"), std::string::npos) << obj;
+    // Triangulated copies keep them too.
+    WriteText(dir / "in.obj", in);
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaReaderObj reader(&manager);
+    std::unique_ptr<VStreamOptions> ropt(reader.GetReadOptions());
+    ASSERT_TRUE(reader.FileOpen((dir / "in.obj").c_str()) && reader.Read(scene, ropt.get()));
+    VOxaWriterObj writer(&manager);
+    std::unique_ptr<VStreamOptions> wopt(writer.GetWriteOptions());
+    static_cast<VStreamOptionsObj*>(wopt.get())->SetOptionValue(VStreamOptionsObj::eFORCE_TRIANGULATION, 1);
+    ASSERT_TRUE(writer.FileCreate((dir / "tri.obj").c_str()) && writer.Write(scene, wopt.get()) &&
+                writer.FileClose());
+    std::vector<std::string> triangles = CornerText(ReadText(dir / "tri.obj"));
+    std::vector<std::string> expected = CornerText(in);
+    std::sort(triangles.begin(), triangles.end());
+    triangles.erase(std::unique(triangles.begin(), triangles.end()), triangles.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(triangles, expected);
 }
 
 // The numbers after `keyword` on every line that starts with it, as strtod reads them.
