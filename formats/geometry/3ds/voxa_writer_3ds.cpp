@@ -369,6 +369,11 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
         return false;
     }
     mMessageText += mUnheld.TakeText("3DS").c_str();
+    if (mNodesLeftOut > 0)
+        mMessageText += (std::to_string(mNodesLeftOut) +
+                         " objects are written without a keyframer node: a 3DS file numbers at most 65,535 "
+                         "nodes; they keep their place but not their animation or parent.\n")
+                            .c_str();
 
     // The scene's ambient light, unless it is the one every new scene has (which no file gave
     // it): that is written black, so that no reader lights the materials with it.
@@ -576,6 +581,8 @@ bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
     mUncopiedMapNames.clear();
     mMapNames.clear();
     mRefused = false;
+    mNodeRecords = 0;
+    mNodesLeftOut = 0;
     mCameraBackground = false;
 
     Ftk::NewDatabase(&mDatabase);
@@ -659,6 +666,17 @@ void VOxaWriter3DS::CollectTargetNodes() {
     }
 }
 
+bool VOxaWriter3DS::TakeNodeRecords(int records) {
+    constexpr int kMaxNodeRecords = 65535;  // node numbers 0 to 65,534
+    // Once one is left out every later one is too: a node must not name a parent that has none.
+    if (mNodesLeftOut > 0 || mNodeRecords + records > kMaxNodeRecords) {
+        ++mNodesLeftOut;
+        return false;
+    }
+    mNodeRecords += records;
+    return true;
+}
+
 void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
     if (mRefused) return;
     VgeTVector t, r, s;
@@ -692,7 +710,7 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                 Ftk::WriteMesh(mDatabase, record);
                 Ftk::ReleaseMesh(&record);
             }
-            if (Ftk::ObjectMotion* motion = MakeObjectMotion(node)) {
+            if (Ftk::ObjectMotion* motion = TakeNodeRecords(1) ? MakeObjectMotion(node) : nullptr) {
                 Ftk::CopyName(motion->mName, sizeof motion->mName, partName.c_str());
                 Ftk::PutObjectMotion(mDatabase, motion);
                 Ftk::ReleaseObjectMotion(&motion);
@@ -725,10 +743,10 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                 Ftk::PutOmniLight(mDatabase, record);
                 Ftk::ReleaseLight(&record);
             }
-            if (motion != nullptr) {
+            if (motion != nullptr && TakeNodeRecords(1)) {
                 Ftk::PutOmniLightMotion(mDatabase, motion);
-                Ftk::ReleaseOmniLightMotion(&motion);
             }
+            if (motion != nullptr) Ftk::ReleaseOmniLightMotion(&motion);
         } else if (light->GetLightType() == VOxaLight::eSPOT) {
             Ftk::SpotlightMotion* motion = MakeSpotLightMotion(node);
             if (Ftk::Light* record = BuildSpotLight(name.c_str(), t, r, light)) {
@@ -749,10 +767,10 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                 Ftk::PutSpotlight(mDatabase, record);
                 Ftk::ReleaseLight(&record);
             }
-            if (motion != nullptr) {
+            if (motion != nullptr && TakeNodeRecords(2)) {
                 Ftk::PutSpotlightMotion(mDatabase, motion);
-                Ftk::ReleaseSpotlightMotion(&motion);
             }
+            if (motion != nullptr) Ftk::ReleaseSpotlightMotion(&motion);
         }
         return;
     }
@@ -783,10 +801,8 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
             Ftk::WriteCamera(mDatabase, record);
             Ftk::ReleaseCamera(&record);
         }
-        if (motion != nullptr) {
-            Ftk::PutCameraMotion(mDatabase, motion);
-            Ftk::ReleaseCameraMotion(&motion);
-        }
+        if (motion != nullptr && TakeNodeRecords(2)) Ftk::PutCameraMotion(mDatabase, motion);
+        if (motion != nullptr) Ftk::ReleaseCameraMotion(&motion);
         return;
     }
 
@@ -800,7 +816,7 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
     // own would carry its translation a second time.
     if (mTargetNodes.count(node) != 0) return;
     if ((node->GetParent() != nullptr || mCreateReferenceNode) && !referenceRoot) {
-        if (Ftk::ObjectMotion* motion = MakeObjectMotion(node)) {
+        if (Ftk::ObjectMotion* motion = TakeNodeRecords(1) ? MakeObjectMotion(node) : nullptr) {
             Ftk::CopyName(motion->mName, sizeof motion->mName, kDummyName);
             Ftk::CopyName(motion->mInstanceName, sizeof motion->mInstanceName, DummyInstance(name).c_str());
             motion->mBoundMin = Ftk::Point3{-0.5f, -0.5f, -0.5f};

@@ -225,6 +225,9 @@ private:
     std::string ParentField(VOxaNode* parent, bool objectRecord);
     // Puts the records of one node into the database.
     void WriteOneNode(VOxaNode* node);
+    // Whether `records` more keyframer nodes fit the 16-bit node numbers (65,535 is "none"); an
+    // object past them keeps its mesh or record but gets no node, and is counted.
+    bool TakeNodeRecords(int records);
     // Notes the look-at targets of the cameras and spotlights this Write puts out: their
     // positions go into the target tracks, not into dummy objects.
     void CollectTargetNodes();
@@ -257,6 +260,8 @@ private:
     std::unordered_set<std::string> mMapNames;
     // A mesh that cannot be written refused the Write: the walk stops and no file is left.
     bool mRefused = false;
+    int mNodeRecords = 0;   // keyframer nodes written so far
+    int mNodesLeftOut = 0;  // objects past the node numbers, written without a node
     // The background colour of the last camera written, when one was.
     VOxaColor mBackgroundColor;
     bool mCameraBackground = false;

@@ -1213,3 +1213,33 @@ TEST(writer3ds_materials, MapFlagsFollowTheWrapMode) {
         EXPECT_FLOAT_EQ(map.mBlur, 0.25f) << cases[i].image;
     }
 }
+
+TEST(writer3ds_file, NodesPastTheSixteenBitNumbersAreLeftOutOfTheKeyframerNotNumberedTwice) {
+    ScratchDir dir("many_nodes");
+    Rig rig;
+    // 65,540 dummies below the root: the keyframer numbers nodes 0 to 65,534 (65,535 is "none").
+    constexpr int kNodes = 65540;
+    for (int i = 0; i < kNodes; ++i)
+        AddNode(rig.manager, rig.Root(), ("D" + std::to_string(i)).c_str());
+    ASSERT_TRUE(rig.WriteTo(dir / "many.3ds"));
+    const std::string bytes = ReadBytes(dir / "many.3ds");
+    ASSERT_GE(bytes.size(), 6u);
+    const Chunk keyframer = Child(bytes, Chunk{0x4D4D, 6, bytes.size()}, 0xB000);
+    ASSERT_NE(keyframer.end, 0u);
+    std::vector<bool> seen(65536, false);
+    int nodes = 0, repeated = 0;
+    for (const Chunk& node : Chunks(bytes, keyframer.begin, keyframer.end)) {
+        if (node.tag != 0xB002) continue;
+        const Chunk id = Child(bytes, node, 0xB030);
+        ASSERT_NE(id.end, 0u) << nodes;
+        const uint32_t value = ReadLE(bytes, id.begin, 2);
+        EXPECT_LT(value, 65535u) << nodes;
+        repeated += seen[value] ? 1 : 0;
+        seen[value] = true;
+        ++nodes;
+    }
+    EXPECT_EQ(nodes, 65535);
+    EXPECT_EQ(repeated, 0);
+    const std::string message = rig.writer.GetMessageText().Buffer();
+    EXPECT_NE(message.find("5 objects are written without a keyframer node"), std::string::npos) << message;
+}
