@@ -118,9 +118,15 @@ int64_t VOxaMotionSupport::FileSize(const char* path) {
 }
 
 bool VOxaMotionSupport::IsUsableRate(double framesPerSecond) {
-    // A period under one tick would put every key at the same time.
-    return std::isfinite(framesPerSecond) && framesPerSecond > 0.0 &&
-           framesPerSecond <= (double)VTime::kOneSecond;
+    // The bound keeps every period well above a tick, so that no two keys share a time.
+    return std::isfinite(framesPerSecond) && framesPerSecond > 0.0 && framesPerSecond <= kMaxRate;
+}
+
+const char* VOxaMotionSupport::RateProblem(double framesPerSecond) {
+    if (IsUsableRate(framesPerSecond)) return nullptr;
+    if (std::isfinite(framesPerSecond) && framesPerSecond > 0.0)
+        return "is faster than the 1000000 frames per second the motion formats hold";
+    return "has no usable frame period";
 }
 
 namespace {
@@ -466,6 +472,19 @@ std::vector<bool> VOxaMotionSupport::SeenNodes(const std::vector<VOxaNode*>& nod
     return seen;
 }
 
+VString VOxaMotionSupport::OneFrameRateWarning(const VStreamOptionsMotion* options, const char* format) {
+    const double rate = options ? options->GetFrameRate() : 0.0;
+    const double fallback = VTime::GetFrameRate(0);
+    if (!IsUsableRate(rate) || SamePeriod(rate, fallback)) return VString("");
+    char text[300];
+    std::snprintf(text, sizeof text,
+                  "The %s file holds one frame, and its times give a rate only between two frames: the "
+                  "take's %.10g frames per second is not kept, and the file reads back at %.10g frames per "
+                  "second.\n",
+                  format, rate, fallback);
+    return VString(text);
+}
+
 VString VOxaMotionSupport::NeverSeenWarning(VOxaNode* node, const char* what) {
     char text[400];
     std::snprintf(text, sizeof text, "\"%.200s\" is occluded in every frame written; it is %s.\n",
@@ -688,8 +707,8 @@ bool VOxaReaderMotionBase::ReadCheckedHeader(int64_t& markerCount, VTime& startT
         return Corrupted(why);
     }
     if (!VOxaMotionSupport::IsUsableRate(frameRate)) {
-        std::snprintf(why, sizeof why, "the header's rate of %g frames per second has no usable frame period",
-                      frameRate);
+        std::snprintf(why, sizeof why, "the header's rate of %.10g frames per second %s", frameRate,
+                      VOxaMotionSupport::RateProblem(frameRate));
         return Corrupted(why);
     }
     if (!std::isfinite(scale)) return Corrupted("the header's scale is not a finite number");

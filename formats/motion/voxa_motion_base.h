@@ -221,9 +221,13 @@ struct OXA_API VOxaMotionSupport {
     static VString TakeName(const char* path);
     // The file's size in bytes, -1 when it cannot be known.
     static int64_t FileSize(const char* path);
-    // True for a rate read from a file that makes a usable period: finite, above 0 and with a
-    // period of at least one tick.
+    // True for a rate read from a file that makes a usable period: finite, above 0 and at most
+    // kMaxRate. A rate measured from rounded times is taken in its fewest digits first.
     static bool IsUsableRate(double framesPerSecond);
+    // Why a rate is not usable, to follow "... frames per second, which ": "has no usable frame
+    // period" or "is faster than the 1000000 frames per second the motion formats hold"; null
+    // for a usable rate.
+    static const char* RateProblem(double framesPerSecond);
     // The rate of a file that gives its frame period (or its frame times) rather than its rate:
     // the decimal with the fewest significant digits whose period, as the options make it,
     // equals `period`, so that a take written at 59.94 or 120 frames per second reads back at
@@ -315,6 +319,10 @@ struct OXA_API VOxaMotionSupport {
     // The warning line on a node a writer leaves out because it is never seen: `what` says what
     // became of it ("left out", "written without records").
     static VString NeverSeenWarning(VOxaNode* node, const char* what);
+    // The warning line of a writer whose file (`format`) gives its frames by their times only and
+    // holds one frame: one time gives no rate, so the file reads back at the default rate. Empty
+    // when the take's rate is that rate anyway.
+    static VString OneFrameRateWarning(const VStreamOptionsMotion* options, const char* format);
     // Sets the writer error "File not created" with `text`; false.
     static bool Refuse(VError& error, const char* text);
     // True for a value a motion writer may put in a file: finite and within

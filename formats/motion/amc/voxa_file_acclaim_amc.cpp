@@ -13,6 +13,7 @@
 #include "base/vge_matrix.h"
 #include "base/vnumber_text.h"
 #include "formats/motion/asf/voxa_asf_scene.h"
+#include "formats/motion/voxa_motion_base.h"
 #include "formats/motion/voxa_skeleton_support.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
@@ -132,6 +133,8 @@ bool VOxaFileAcclaimAmc::ScanHeader(VStreamOptionsMotion* options) {
             ReadNextLine();
         while (!IsAtEnd() && !AtNumber());
     }
+    if (haveRate && rate > 0.0 && std::isfinite(rate) && !VOxaMotionSupport::IsUsableRate(rate))
+        return Error(":SAMPLES-PER-SECOND of %.10g %s\n", rate, VOxaMotionSupport::RateProblem(rate));
     if (haveRate) options->SetTimeMode(0, rate);
     const VTime period = options->GetFramePeriod();
     // The take starts at the range's first frame; without a range, at the first frame's number

@@ -53,7 +53,7 @@ bool VOxaFileAdaptiveOptics::ReadHeaderLine(int& frames, int& markers, double& r
     if (frames < 0) return Fail("a frame count of %d", frames);
     if (markers < 0) return Fail("a marker count of %d", markers);
     if (!VOxaMotionSupport::IsUsableRate(rate))
-        return Fail("a rate of %g Hz has no usable frame period", rate);
+        return Fail("a rate of %.10g Hz %s", rate, VOxaMotionSupport::RateProblem(rate));
     return true;
 }
 

@@ -217,17 +217,17 @@ bool VOxaReaderAscension::Scan() {
     const double duration = (mLastTime - mFirstTime).GetSecondDouble();
     double rate = 0.0;
     if (duration != 0.0 && mFrameCount > 1) rate = (mFrameCount - 1) / duration;
+    // Record times are whole microseconds: the rate is taken in its fewest digits within what
+    // that rounding allows, so that a take written at 59.94 frames per second reads back at 59.94.
+    if (rate > 0.0) rate = VOxaMotionSupport::TidyRate(rate, rate * 1.0e-6 / std::fabs(duration));
     if (rate > 0.0 && !VOxaMotionSupport::IsUsableRate(rate)) {
         char why[160];
-        std::snprintf(why, sizeof why,
-                      "the record times give %g frames per second, which has no usable frame period", rate);
+        std::snprintf(why, sizeof why, "the record times give %.10g frames per second, which %s", rate,
+                      VOxaMotionSupport::RateProblem(rate));
         ClearScan();
         mScanFailure = why;
         return false;
     }
-    // Record times are whole microseconds: the rate is taken in its fewest digits within what
-    // that rounding allows, so that a take written at 59.94 frames per second reads back at 59.94.
-    if (rate > 0.0) rate = VOxaMotionSupport::TidyRate(rate, rate * 1.0e-6 / std::fabs(duration));
     if (!(rate > 0.0)) rate = VTime::GetFrameRate(0);
     mFrameRate = rate;
     // The take starts at the time of its first frame's record, as the writer writes it.
@@ -410,6 +410,8 @@ bool VOxaWriterAscension::Write(VOxaScene* scene, VStreamOptions* streamOptions)
     // Records written per sensor; records left out because the file cannot hold their values,
     // with the first of them.
     std::vector<int64_t> written(sensors.size(), 0);
+    // The first and last frames with a record: the reader's frames run between them.
+    int firstWritten = -1, lastWritten = -1;
     int64_t unwritable = 0;
     char firstUnwritable[300] = "";
     for (int f = 0; f < n && ok; ++f, time += period) {
@@ -433,6 +435,8 @@ bool VOxaWriterAscension::Write(VOxaScene* scene, VStreamOptions* streamOptions)
             }
             ok = mFile->WriteRecord(f, (int)k, m.GetT(), quaternion, time);
             ++written[k];
+            if (firstWritten < 0) firstWritten = f;
+            lastWritten = f;
         }
     }
     if (!ok) return EndWrite(ok);
@@ -471,6 +475,7 @@ bool VOxaWriterAscension::Write(VOxaScene* scene, VStreamOptions* streamOptions)
         text += " (occluded, or beyond +-1e30, in every frame): the sensor is left out of the file.\n";
         mMessageText += text;
     }
+    if (firstWritten == lastWritten) mMessageText += VOxaMotionSupport::OneFrameRateWarning(options, "BRD");
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include "animation/fcurve.h"
 #include "base/vge_euler.h"
 #include "base/vnumber_text.h"
+#include "formats/motion/voxa_motion_base.h"
 #include "oxa_codec/vstream_options.h"
 
 namespace {
@@ -235,6 +236,11 @@ bool VOxaFileBiovision::ReadMotionHeader(VStreamOptionsMotion* options) {
     if (frameTime * (double)VTime::kOneSecond < 1.0)
         return Fail("\"Frame Time:\" of %g seconds: a frame time shorter than the time resolution",
                     frameTime);
+    // The rate the take gets, in its fewest digits: a microsecond a frame is 1000000.
+    const double rate = std::isfinite(frameTime) ? VOxaFileBiovision::RateOfFrameTime(frameTime) : 0.0;
+    if (rate > 0.0 && !VOxaMotionSupport::IsUsableRate(rate))
+        return Fail("\"Frame Time:\" of %g seconds gives %.10g frames per second, which %s", frameTime, rate,
+                    VOxaMotionSupport::RateProblem(rate));
     // The last frame's time must stay on the time line.
     if (!(frameTime * (double)(count > 1 ? count : 1) * (double)VTime::kOneSecond < kMaxTakeTicks))
         return Fail("\"Frame Time:\" of %g seconds: %d frames of it reach past the end of the time line",

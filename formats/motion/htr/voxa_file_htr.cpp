@@ -282,6 +282,8 @@ bool VOxaFileMotionAnalysisHtr::ReadHeaderLine(VStreamOptionsMotion* options) {
             double rate = 0.0;
             if (!ReadDouble(rate) || !(rate > 0.0) || !std::isfinite(rate))
                 return Fail("Can't read data frame rate");
+            if (!VOxaMotionSupport::IsUsableRate(rate))
+                return Fail("a DataFrameRate of %.10g %s", rate, VOxaMotionSupport::RateProblem(rate));
             mFrameRate = rate;
             if (options) options->SetTimeMode(0, rate);
             break;

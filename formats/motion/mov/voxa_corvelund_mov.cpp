@@ -116,8 +116,8 @@ VStreamOptions* VOxaReaderCorvelundMov::GetReadOptions() {
     const double rate = EstimateFrameRate(lines, firstTime);
     if (rate > 0.0 && !VOxaMotionSupport::IsUsableRate(rate)) {
         char why[160];
-        std::snprintf(why, sizeof why,
-                      "the time column gives %g frames per second, which has no usable frame period", rate);
+        std::snprintf(why, sizeof why, "the time column gives %.10g frames per second, which %s", rate,
+                      VOxaMotionSupport::RateProblem(rate));
         Corrupted(why);
         return nullptr;
     }
@@ -180,6 +180,11 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
     std::vector<double> times;
     times.reserve((size_t)std::min<int64_t>(n, VOxaMotionSupport::kKeyRoomCap));
     int rowCount = 0;
+    // The first line whose time does not come after the line before it (a time that goes back or
+    // repeats), with that line, and how many lines do so.
+    uint32_t lineNumber = 0, previousLine = 0, backLine = 0, backPrevious = 0;
+    double backTime = 0.0, backPreviousTime = 0.0;
+    int64_t backCount = 0;
     for (int j = 0; j < n; ++j) {
         options->Progress("Reading MOV animation frames", (float)((double)j * 50.0 / n));
         if (!mFile->ReadValues(line.data(), valuesPerLine, j == 0)) {
@@ -193,7 +198,17 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
         }
         for (int c = 0; c < used; ++c)
             rows.push_back((float)line[(size_t)c + 1]);
+        previousLine = lineNumber;
+        lineNumber = mFile->GetLineNumber();
         times.push_back(valuesPerLine > 0 ? line[0] : 0.0);
+        if (j > 0 && !(times[(size_t)j] > times[(size_t)j - 1])) {
+            if (backCount++ == 0) {
+                backLine = lineNumber;
+                backPrevious = previousLine;
+                backTime = times[(size_t)j];
+                backPreviousTime = times[(size_t)j - 1];
+            }
+        }
         ++rowCount;
     }
     line.clear();
@@ -234,7 +249,16 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
         } else {
             keyTimes.clear();
         }
-        if (filePeriod > 0 && (unevenLine > 0 || (ownPeriod && !usable))) {
+        if (backCount > 0) {
+            char text[400];
+            std::snprintf(text, sizeof text,
+                          "The frame times do not rise from line to line: line %u gives %.9g s, %s line %u's "
+                          "%.9g s (%lld lines in all do not come after the line before them); the frames "
+                          "are read %.9g s apart, each line one frame after the line before it.\n",
+                          backLine, backTime, backTime == backPreviousTime ? "the same as" : "before",
+                          backPrevious, backPreviousTime, (long long)backCount, period.GetSecondDouble());
+            mMessageText += text;
+        } else if (filePeriod > 0 && (unevenLine > 0 || (ownPeriod && !usable))) {
             char text[300];
             if (usable)
                 std::snprintf(text, sizeof text,
@@ -398,6 +422,7 @@ bool VOxaWriterCorvelundMov::Write(VOxaScene* scene, VStreamOptions* streamOptio
     }
     if (!EndWrite(ok)) return false;
     mMessageText += notes;
+    if (n == 1) mMessageText += VOxaMotionSupport::OneFrameRateWarning(options, "MOV");
     return true;
 }
 

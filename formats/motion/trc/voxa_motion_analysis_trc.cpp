@@ -249,7 +249,7 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
         !ReadHeaderCount(frames, "NumFrames") || !ReadHeaderCount(markers, "NumMarkers"))
         return false;
     if (!VOxaMotionSupport::IsUsableRate(rate))
-        return Fail("a DataRate of %g has no usable frame period", rate);
+        return Fail("a DataRate of %.10g %s", rate, VOxaMotionSupport::RateProblem(rate));
     if (frames < 0) return Fail("NumFrames is %d", frames);
     if (markers < 0) return Fail("NumMarkers is %d", markers);
     VString units;

@@ -170,7 +170,11 @@ VStreamOptions* VOxaReaderPuppeteer::GetReadOptions() {
     const double rate =
         ticks >= 1.0 && ticks < 9.0e18 ? VOxaMotionSupport::RateOfPeriod(VTime(std::llround(ticks))) : 0.0;
     if (!VOxaMotionSupport::IsUsableRate(rate)) {
-        mFile->Fail("a frame time of %g seconds is shorter than the time resolution", frameTime);
+        if (rate > 0.0)
+            mFile->Fail("a frame time of %g seconds gives %.10g frames per second, which %s", frameTime, rate,
+                        VOxaMotionSupport::RateProblem(rate));
+        else
+            mFile->Fail("a frame time of %g seconds is shorter than the time resolution", frameTime);
         Corrupted();
         return nullptr;
     }

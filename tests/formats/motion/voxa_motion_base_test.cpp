@@ -250,6 +250,17 @@ TEST_F(MarkerBase, marker_CountsAndRatesTheFileCannotBack) {
     script.rate = 1.0e11;  // a period under one tick
     EXPECT_FALSE(ReadScript(script, nullptr, &error, path));
     EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED);
+    // Rates up to 1000000 frames per second are held; faster ones are refused, saying so.
+    EXPECT_TRUE(VOxaMotionSupport::IsUsableRate(1.0e6));
+    EXPECT_FALSE(VOxaMotionSupport::IsUsableRate(1000001.0));
+    EXPECT_STREQ(VOxaMotionSupport::RateProblem(1000001.0),
+                 "is faster than the 1000000 frames per second the motion formats hold");
+    EXPECT_EQ(VOxaMotionSupport::RateProblem(1.0e6), nullptr);
+    EXPECT_STREQ(VOxaMotionSupport::RateProblem(0.0), "has no usable frame period");
+    EXPECT_STREQ(VOxaMotionSupport::RateProblem(std::nan("")), "has no usable frame period");
+    script.rate = 1.001e6;
+    EXPECT_FALSE(ReadScript(script, nullptr, &error, path));
+    EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED);
 
     // No markers: success, nothing added.
     Script empty;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -124,6 +125,79 @@ TEST_F(BrdTimes, SensorsNeverSeenGetNoRecord) {
     const std::string messages = writer.GetMessageText().Buffer();
     EXPECT_NE(messages.find("\"Hidden\""), std::string::npos) << messages;
     EXPECT_EQ(messages.find("\"Seen\""), std::string::npos) << messages;
+}
+
+TEST_F(BrdTimes, RatesAtTheEdges) {
+    FilterSettings filters(0, false);
+    // Records a microsecond apart are the fastest rate the formats hold; a tenth of a
+    // microsecond apart is refused with the reason.
+    for (double micro : {1.0, 0.1}) {
+        TearDown();
+        SetUp();
+        const std::string path = TempPath("fast.brd");
+        std::string text;
+        for (int f = 0; f < 3; ++f) {
+            char line[96];
+            std::snprintf(line, sizeof line, "%d\t0\tP\t1\t2\t3\tQ\t0\t0\t0\t1\t0\t%g\n", f, f * micro);
+            text += line;
+        }
+        WriteFile(path, text);
+        VOxaReaderAscension reader(mManager);
+        ASSERT_TRUE(reader.FileOpen(path.c_str()));
+        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+        if (micro == 1.0) {
+            ASSERT_NE(options, nullptr);
+            EXPECT_EQ(static_cast<VStreamOptionsMotion*>(options.get())->GetFrameRate(), 1e6);
+        } else {
+            EXPECT_EQ(options, nullptr);
+            EXPECT_NE(std::string(reader.GetError().GetLastErrorString().Buffer())
+                          .find("frames per second, which is faster than the 1000000"),
+                      std::string::npos)
+                << reader.GetError().GetLastErrorString().Buffer();
+        }
+    }
+
+    // One frame of records holds one time, and a rate needs two: the writer says what the file
+    // reads back at. At the default rate there is nothing to say.
+    for (double rate : {50.0, VTime::GetFrameRate(0)}) {
+        TearDown();
+        SetUp();
+        AddMarked(mScene->GetRootNode(), "A", {{1, 2, 3, 0}});
+        AddMarked(mScene->GetRootNode(), "B", {{4, 5, 6, 0}});
+        const std::string path = TempPath("one.brd");
+        VOxaWriterAscension writer(mManager);
+        ASSERT_TRUE(WriteWith(writer, path, [rate](VStreamOptionsMotion& o) {
+            o.SetFrameCount(1);
+            o.SetTimeMode(0, rate);
+        }));
+        const std::vector<std::vector<std::string>> rows = Records(ReadFile(path));
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(rows[0][0], rows[1][0]);  // both records of one frame
+        const std::string messages = writer.GetMessageText().Buffer();
+        if (rate == 50.0) {
+            char expected[200];
+            std::snprintf(expected, sizeof expected,
+                          "the take's 50 frames per second is not kept, and the file reads back at %g",
+                          VTime::GetFrameRate(0));
+            EXPECT_NE(messages.find("The BRD file holds one frame"), std::string::npos) << messages;
+            EXPECT_NE(messages.find(expected), std::string::npos) << messages;
+        } else {
+            EXPECT_EQ(messages.find("one frame"), std::string::npos) << messages;
+        }
+    }
+    // Three frames whose later two are gaps: the records hold one frame, and so no rate.
+    TearDown();
+    SetUp();
+    AddMarked(mScene->GetRootNode(), "A", {{1, 2, 3, 0}, {1, 2, 3, 0}, {1, 2, 3, 0}}, {1, 2});
+    VOxaWriterAscension writer(mManager);
+    ASSERT_TRUE(WriteWith(writer, TempPath("gaps.brd"), [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(3);
+        o.SetTimeMode(0, 50.0);
+        o.SetOption(VStreamOptionsMotion::eEXPORT_GAPS_AS_VALID_DATA, 0);
+    }));
+    EXPECT_EQ(Records(ReadFile(TempPath("gaps.brd"))).size(), 1u);
+    EXPECT_NE(std::string(writer.GetMessageText().Buffer()).find("The BRD file holds one frame"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -244,6 +244,16 @@ TEST(bvh_File, RateRoundingAndItsFallback) {
     Parsed tiny(WithMotionHeader("4", "1e-12"));
     EXPECT_FALSE(tiny.mFile.ScanHeader(tiny.mOptions.get()));
     EXPECT_NE(std::string(tiny.mFile.GetFailure()).find("frame time"), std::string::npos);
+    // A microsecond a frame is the fastest rate the formats hold; less is refused with the reason.
+    Parsed fastest(WithMotionHeader("4", "0.000001"));
+    EXPECT_TRUE(fastest.mFile.ScanHeader(fastest.mOptions.get())) << fastest.mFile.GetFailure();
+    Parsed fast(WithMotionHeader("4", "0.0000001"));
+    EXPECT_FALSE(fast.mFile.ScanHeader(fast.mOptions.get()));
+    EXPECT_NE(
+        std::string(fast.mFile.GetFailure())
+            .find("gives 10000000 frames per second, which is faster than the 1000000 frames per second"),
+        std::string::npos)
+        << fast.mFile.GetFailure();
     // NaN is no frame time.
     Parsed nan(WithMotionHeader("4", "nan"));
     EXPECT_FALSE(nan.mFile.ScanHeader(nan.mOptions.get()));

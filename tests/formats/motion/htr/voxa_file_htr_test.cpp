@@ -139,6 +139,8 @@ TEST(htr_File, HeaderErrorsAndWarnings) {
         ExpectError(Structure(Header(2, 0, std::string("ScaleFactor ") + bad + "\n")),
                     "Can't read scale factor");
     ExpectError(Structure(Header(2, 0, "DataFrameRate 0\n")), "Can't read data frame rate");
+    ExpectError(Structure(Header(2, 0, "DataFrameRate 1000001\n")),
+                "a DataFrameRate of 1000001 is faster than the 1000000 frames per second");
 
     // Warnings leave the read going and keep the values; an unknown unit is said to the user.
     Opened o(Structure(

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -208,6 +209,83 @@ TEST_F(MovTimes, MarkersNeverSeenAreLeftOut) {
     EXPECT_EQ(error, VOxaWriter::eFILE_NOT_CREATED);
     EXPECT_NE(std::string(none.GetError().GetLastErrorString().Buffer()).find("occluded in every frame"),
               std::string::npos);
+}
+
+TEST_F(MovTimes, TimesThatDoNotRiseAndRatesAtTheEdges) {
+    FilterSettings filters(0, false);
+    // Line 4 (after a blank line) repeats line 2's time: the warning names both lines.
+    std::string messages;
+    ASSERT_TRUE(Read("0 1 2 3\n0.1 1 2 3\n\n0.1 1 2 3\n0.3 1 2 3\n", &messages));
+    EXPECT_NE(messages.find("line 4 gives 0.1 s, the same as line 2's 0.1 s (1 lines"), std::string::npos)
+        << messages;
+    // Times that run back from the first line give no rate: the frames are one default period
+    // apart, and the warning says so.
+    TearDown();
+    SetUp();
+    ASSERT_TRUE(Read("1 1 2 3\n0.5 1 2 3\n0.25 1 2 3\n", &messages));
+    EXPECT_NE(messages.find("line 2 gives 0.5 s, before line 1's 1 s (2 lines"), std::string::npos)
+        << messages;
+    EXPECT_EQ(Curve(Find("Marker0"), 0)->KeyGetTime(1).Get(),
+              VTime::kOneSecond + VTime::GetOneFrameValue(0).Get());
+    // Every line at one time.
+    TearDown();
+    SetUp();
+    ASSERT_TRUE(Read("2 1 2 3\n2 1 2 3\n", &messages));
+    EXPECT_NE(messages.find("line 2 gives 2 s, the same as line 1's 2 s"), std::string::npos) << messages;
+
+    // Times a microsecond apart are the fastest rate the formats hold; a tenth of that is refused
+    // with the reason.
+    for (double step : {1e-6, 1e-7}) {
+        TearDown();
+        SetUp();
+        std::string text;
+        for (int j = 0; j < 4; ++j) {
+            char line[64];
+            std::snprintf(line, sizeof line, "%.17g 1 2 3\n", j * step);
+            text += line;
+        }
+        const std::string path = TempPath("fast.mov");
+        WriteFile(path, text);
+        VOxaReaderCorvelundMov reader(mManager);
+        ASSERT_TRUE(reader.FileOpen(path.c_str()));
+        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+        if (step == 1e-6) {
+            ASSERT_NE(options, nullptr);
+            EXPECT_EQ(static_cast<VStreamOptionsMotion*>(options.get())->GetFrameRate(), 1e6);
+        } else {
+            EXPECT_EQ(options, nullptr);
+            EXPECT_NE(std::string(reader.GetError().GetLastErrorString().Buffer())
+                          .find("frames per second, which is faster than the 1000000"),
+                      std::string::npos)
+                << reader.GetError().GetLastErrorString().Buffer();
+        }
+    }
+}
+
+TEST_F(MovTimes, OneFrameTakesWarnOfTheirRate) {
+    FilterSettings filters(0, false);
+    AddMarked(mScene->GetRootNode(), "A", {{1, 2, 3, 0}});
+    // One line holds one time: a rate needs two. At the default rate there is nothing to say.
+    for (double rate : {50.0, VTime::GetFrameRate(0)}) {
+        const std::string path = TempPath("one.mov");
+        VOxaWriterCorvelundMov writer(mManager);
+        ASSERT_TRUE(WriteWith(writer, path, [rate](VStreamOptionsMotion& o) {
+            o.SetFrameCount(1);
+            o.SetTimeMode(0, rate);
+        }));
+        ASSERT_EQ(Table(ReadFile(path)).size(), 1u);
+        const std::string messages = writer.GetMessageText().Buffer();
+        if (rate == 50.0) {
+            char expected[200];
+            std::snprintf(expected, sizeof expected,
+                          "the take's 50 frames per second is not kept, and the file reads back at %g",
+                          VTime::GetFrameRate(0));
+            EXPECT_NE(messages.find("The MOV file holds one frame"), std::string::npos) << messages;
+            EXPECT_NE(messages.find(expected), std::string::npos) << messages;
+        } else {
+            EXPECT_EQ(messages.find("one frame"), std::string::npos) << messages;
+        }
+    }
 }
 
 }  // namespace
