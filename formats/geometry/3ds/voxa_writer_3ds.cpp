@@ -577,7 +577,7 @@ bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
     mTextureCopier.Begin(options);
     // A map names its image in at most 12 characters: a longer image name is copied short.
     mTextureCopier.SetNameLimit(12);
-    mPlainRecords.clear();
+    mRecords.clear();
     mUncopiedMapNames.clear();
     mMapNames.clear();
     mRefused = false;
@@ -595,7 +595,6 @@ bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
     mDefaultMaterial = nullptr;
     mMaterialNames.clear();
     mRecordNames.clear();
-    mTexturedNames.clear();
     mFallbackCounter = 0;
     CollectTargetNodes();
     if (mManager != nullptr) {

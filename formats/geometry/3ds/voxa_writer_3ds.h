@@ -2,8 +2,10 @@
 #define OXA_FORMATS_GEOMETRY_3DS_VOXA_WRITER_3DS_H
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -81,7 +83,8 @@ public:
     // when the mesh fits.
     std::vector<VOxaMesh*> SplitMesh(VOxaMesh* mesh);
     // The material record of a face combination; t1 and t2 equal to the texture count stand for
-    // no texture.
+    // no texture. The first record of a material takes its own name; a material that needs
+    // another record (other maps, or none) gets a generated name for it, with a message.
     Ftk::Material* BuildMaterial(VOxaMesh* mesh, int m, int t1, int t2);
     // Gives a map the name of its image beside the output (`givenName`), or a short one of at
     // most 12 characters when that is longer, with a message.
@@ -89,7 +92,7 @@ public:
     // Names in the material's warning the MTL map options of the texture that a 3DS map cannot hold.
     void NoteMapOptions(const VOxaMaterial* material, const VOxaTexture* texture);
     // The name of the material record of a face combination: the record is built and put into
-    // the database, except for a material without maps whose record this Write put already.
+    // the database, except for a material with the same maps whose record this Write put already.
     std::string PutMaterial(VOxaMesh* mesh, int m, int t1, int t2);
     // A new mesh (made by the manager) with one control point per position and UV that its
     // polygon vertices use, UVs mapped by control point (those of swapped textures exchanged) and
@@ -246,14 +249,14 @@ private:
     // Objects renamed for the file, each with its own name, in the order first renamed.
     std::vector<std::pair<VOxaObject*, VString>> mRenamed;
     std::unordered_set<VOxaObject*> mRenamedObjects;
-    // Names given to material records in this Write, and those of textured records among them.
+    // Names given to material records in this Write.
     std::unordered_set<std::string> mRecordNames;
-    std::unordered_set<std::string> mTexturedNames;
     // The renaming of materials, kept for the "Default" material made during the walk.
     uint32_t mFallbackCounter = 0;
-    // The record name of each scene material written without maps in this Write: meshes that
-    // share a material share its record, built and put once.
-    std::unordered_map<const VOxaMaterial*, std::string> mPlainRecords;
+    // The record name of each scene material with the maps it was written with in this Write
+    // (none for no map): meshes that share a material and its maps share its record, built and
+    // put once.
+    std::map<std::tuple<const VOxaMaterial*, const VOxaTexture*, const VOxaTexture*>, std::string> mRecords;
     // Map names given to images that could not be copied (by the image's name), and all names
     // given to maps in this Write, so that no two images share one.
     std::unordered_map<std::string, std::string> mUncopiedMapNames;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "attributes/voxa_layer.h"
@@ -1123,10 +1124,12 @@ std::string VOxaWriter3DS::PutMaterial(VOxaMesh* mesh, int m, int t1, int t2) {
     VOxaMaterial* material = mesh->GetMaterial(m, 0);
     VOxaTexture *first = nullptr, *second = nullptr;
     ResolveMaps(mesh, t1, t2, first, second);
-    const bool plain = first == nullptr && material != nullptr;
-    if (plain) {
-        auto found = mPlainRecords.find(material);
-        if (found != mPlainRecords.end()) return found->second;
+    // The record holds nothing of the mesh: the material with the same maps is the same record.
+    const auto key =
+        std::make_tuple((const VOxaMaterial*)material, (const VOxaTexture*)first, (const VOxaTexture*)second);
+    if (material != nullptr) {
+        auto found = mRecords.find(key);
+        if (found != mRecords.end()) return found->second;
     }
     Ftk::Material* record = BuildMaterial(mesh, m, t1, t2);
     if (record == nullptr) return std::string();
@@ -1134,7 +1137,7 @@ std::string VOxaWriter3DS::PutMaterial(VOxaMesh* mesh, int m, int t1, int t2) {
     Ftk::CopyName(name, sizeof name, record->mName);
     Ftk::WriteMaterial(mDatabase, record);
     Ftk::ReleaseMaterial(&record);
-    if (plain) mPlainRecords.emplace(material, name);
+    if (material != nullptr) mRecords.emplace(key, name);
     return name;
 }
 
@@ -1190,26 +1193,41 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         record->mTwoSided = twoSided != 0.0 ? 1 : 0;
     }
 
+    // A 3DS material holds one set of maps: the material's first record takes its own name, a
+    // record of it with other maps (or none) a generated one, and the user is told which.
     std::string name;
     const std::string own = material ? std::string(material->GetNameWithoutPrefix()) : std::string();
-    if (first == nullptr) {
-        // Untextured: the material's own name, shared by every mesh that uses it alone, unless a
-        // textured record of this Write has it.
-        name = own.substr(0, 15);
-        if (name.empty() || mTexturedNames.count(name) != 0) name = UniqueMaterialName(std::string());
+    if (!own.empty() && own.size() <= 15 && mRecordNames.count(own) == 0) {
+        name = own;
+    } else if (first == nullptr) {
+        name = UniqueMaterialName(std::string());
     } else {
         std::string wanted = std::to_string(mMeshCounter) + ".Mat" + std::to_string(m);
         if (second == nullptr)
             wanted += "Tex" + std::to_string(t1);
         else
             wanted += "T" + std::to_string(t1) + "T" + std::to_string(t2);
-        // A material read from a file this writer made has that name already: it is its own, not
-        // a clash, as long as no other record took it.
-        if (wanted == own && mRecordNames.count(own) == 0)
-            name = own;
-        else
-            name = UniqueMaterialName(wanted);
-        mTexturedNames.insert(name);
+        name = UniqueMaterialName(wanted);
+    }
+    // The grey material the writer made is no name of the user's.
+    if (!own.empty() && name != own && material != mDefaultMaterial) {
+        mMessageText += "Material \"";
+        mMessageText += VPrintableText(own.c_str()).c_str();
+        mMessageText += "\" is written also as \"";
+        mMessageText += VPrintableText(name.c_str()).c_str();
+        mMessageText += "\" for its faces ";
+        if (first == nullptr) {
+            mMessageText += "without texture map";
+        } else {
+            mMessageText += "with the texture map \"";
+            mMessageText += VPrintableText(first->GetFileName()).c_str();
+            if (second != nullptr) {
+                mMessageText += "\" and \"";
+                mMessageText += VPrintableText(second->GetFileName()).c_str();
+            }
+            mMessageText += "\"";
+        }
+        mMessageText += ": a 3DS material holds one set of texture maps.\n";
     }
     mRecordNames.insert(name);
     Ftk::CopyName(record->mName, 16, name.c_str());

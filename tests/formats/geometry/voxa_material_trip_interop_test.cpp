@@ -4,6 +4,7 @@
 // format cannot hold.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -307,7 +308,7 @@ TEST(material_trip_interop, ObjValuesHoldThroughObjAnd3dsOrAreNamed) {
     }
 #endif
     ASSERT_TRUE(Trip(target + "m.3ds", target + "back.obj", &messages));
-    glow = ReadWithAssimp(target + "back.obj", "1.Mat0Tex0");
+    glow = ReadWithAssimp(target + "back.obj", "Glow");
     ASSERT_TRUE(glow.found);
     EXPECT_NEAR(glow.specular.r, 1.5f, 0.006f);
     EXPECT_FLOAT_EQ(glow.shininess, 5.0f);
@@ -429,5 +430,85 @@ TEST(material_trip_interop, LongMaterialNamesThatDifferLateStayApart) {
         EXPECT_NEAR(blue->diffuse[0], 0.0f, 1e-6);
         EXPECT_NEAR(blue->diffuse[2], 1.0f, 1e-6);
     }
+#endif
+}
+
+TEST(material_trip_interop, TexturedMaterialsKeepTheirNamesThrough3dsAndFromObj) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    const std::string source = Folder() + "names_src/", target = Folder() + "names_out/";
+    std::filesystem::create_directories(source);
+    std::filesystem::create_directories(target);
+    for (const char* image : {"red.png", "long.png"})
+        oxa_test::WriteFile(source + image, image);
+    // "Red" with a map on two meshes, and a name that fills the 16 bytes of a 3DS name.
+    Lib3dsFile* file = lib3ds_file_new();
+    Lib3dsMaterial* red = lib3ds_material_new();
+    std::strcpy(red->name, "Red");
+    red->diffuse[0] = 1.0f;
+    red->diffuse[1] = red->diffuse[2] = 0.0f;
+    std::strcpy(red->texture1_map.name, "red.png");
+    red->texture1_map.percent = 0.8f;
+    red->texture1_map.scale[0] = 2.0f;
+    lib3ds_file_insert_material(file, red);
+    Lib3dsMaterial* full = lib3ds_material_new();
+    std::strcpy(full->name, "Fifteen_chars_x");
+    std::strcpy(full->texture1_map.name, "long.png");
+    full->texture1_map.percent = 1.0f;
+    lib3ds_file_insert_material(file, full);
+    lib3ds_file_insert_mesh(file, Quad("A", "Red", 0.0f));
+    lib3ds_file_insert_mesh(file, Quad("B", "Red", 2.0f));
+    lib3ds_file_insert_mesh(file, Quad("C", "Fifteen_chars_x", 4.0f));
+    const std::string start = source + "red.3ds", once = target + "once.3ds", twice = target + "twice.3ds";
+    ASSERT_TRUE(lib3ds_file_save(file, start.c_str()));
+    lib3ds_file_free(file);
+
+    std::string messages;
+    ASSERT_TRUE(Trip(start, once, &messages));
+    EXPECT_EQ(LinesWith(messages, "is written also as"), 0) << messages;
+    ASSERT_TRUE(Trip(once, twice));
+    Lib3dsOwner before(start);
+    ASSERT_NE(before.file, nullptr);
+    for (const std::string& path : {once, twice}) {
+        Lib3dsOwner after(path);
+        ASSERT_NE(after.file, nullptr) << path;
+        std::vector<std::string> names;
+        for (Lib3dsMaterial* m = after.file->materials; m != nullptr; m = m->next)
+            names.push_back(m->name);
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"Fifteen_chars_x", "Red"})) << path;
+        for (const char* mesh : {"A", "B", "C"}) {
+            Lib3dsMesh* found = lib3ds_file_mesh_by_name(after.file, mesh);
+            ASSERT_NE(found, nullptr) << path << " " << mesh;
+            const char* expected = *mesh == 'C' ? "Fifteen_chars_x" : "Red";
+            for (unsigned f = 0; f < found->faces; ++f)
+                EXPECT_STREQ(found->faceL[f].material, expected) << path << " " << mesh << " face " << f;
+        }
+        for (const char* name : {"Red", "Fifteen_chars_x"}) {
+            Lib3dsMaterial* expected = lib3ds_file_material_by_name(before.file, name);
+            Lib3dsMaterial* actual = lib3ds_file_material_by_name(after.file, name);
+            ASSERT_TRUE(expected && actual) << path << " " << name;
+            ExpectSameMap(expected->texture1_map, actual->texture1_map, name);
+            for (int i = 0; i < 3; ++i)
+                EXPECT_NEAR(actual->diffuse[i], expected->diffuse[i], 1e-6) << path << " " << name;
+        }
+    }
+
+    // From OBJ: the MTL material with a diffuse map keeps its name and its map.
+    oxa_test::WriteFile(source + "red.mtl", "newmtl Red\nKd 1 0 0\nmap_Kd red.png\n");
+    oxa_test::WriteFile(source + "red.obj",
+                        "mtllib red.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\nvt 1 0\nvt 1 1\n"
+                        "o Tri\nusemtl Red\nf 1/1 2/2 3/3\n");
+    ASSERT_TRUE(Trip(source + "red.obj", target + "obj.3ds"));
+    Lib3dsOwner fromObj(target + "obj.3ds");
+    ASSERT_NE(fromObj.file, nullptr);
+    ASSERT_NE(fromObj.file->materials, nullptr);
+    EXPECT_STREQ(fromObj.file->materials->name, "Red");
+    EXPECT_EQ(fromObj.file->materials->next, nullptr);
+    EXPECT_STREQ(fromObj.file->materials->texture1_map.name, "red.png");
+    ASSERT_NE(fromObj.file->meshes, nullptr);
+    ASSERT_EQ(fromObj.file->meshes->faces, 1u);
+    EXPECT_STREQ(fromObj.file->meshes->faceL[0].material, "Red");
 #endif
 }

@@ -384,12 +384,13 @@ TEST(writer3ds_materials, CombinationsNamesDefaultMapsAndMessage) {
     auto m = file.Mesh("Box");
     ASSERT_TRUE(m);
     ASSERT_EQ(m->mMaterialGroupCount, 4);
-    EXPECT_EQ(m->mMaterialGroups[0].mName, std::string("1.Mat0Tex0"));
+    // Each material's first set of maps takes its own name; Red's other sets are generated ones.
+    EXPECT_EQ(m->mMaterialGroups[0].mName, std::string("Red"));
     EXPECT_EQ(m->mMaterialGroups[1].mName, std::string("1.Mat0Tex1"));
-    EXPECT_EQ(m->mMaterialGroups[2].mName, std::string("Red"));
-    EXPECT_EQ(m->mMaterialGroups[3].mName, std::string("1.Mat1Tex0"));
+    EXPECT_EQ(m->mMaterialGroups[2].mName, std::string("Mat1"));
+    EXPECT_EQ(m->mMaterialGroups[3].mName, std::string("Blue"));
     EXPECT_EQ(m->mMaterialGroups[2].mFaces, (std::vector<uint16_t>{3}));
-    auto tex0 = file.Material("1.Mat0Tex0");
+    auto tex0 = file.Material("Red");
     ASSERT_TRUE(tex0);
     EXPECT_STREQ(tex0->mMaps[Ftk::kTextureMap1].mFileName, "brick.bmp");
     EXPECT_FLOAT_EQ(tex0->mMaps[Ftk::kTextureMap1].mUScale, 2.0f);
@@ -411,6 +412,13 @@ TEST(writer3ds_materials, CombinationsNamesDefaultMapsAndMessage) {
         text.Find("Texture file \"/x/brickwall_dark.bmp\" is named \"brickw~1.bmp\" in the written file"),
         -1);
     EXPECT_NE(text.Find("Unable to locate texture file \"/some/where/brick.bmp\""), -1);
+    EXPECT_NE(text.Find("Material \"Red\" is written also as \"1.Mat0Tex1\" for its faces with the texture "
+                        "map \"/x/brickwall_dark.bmp\": a 3DS material holds one set of texture maps."),
+              -1)
+        << text.Buffer();
+    EXPECT_NE(text.Find("Material \"Red\" is written also as \"Mat1\" for its faces without texture map"),
+              -1);
+    EXPECT_EQ(text.Find("Material \"Blue\""), -1);
 }
 
 TEST(writer3ds_materials, RotatedMapOffsetsAndSelfIllumination) {
@@ -428,10 +436,10 @@ TEST(writer3ds_materials, RotatedMapOffsetsAndSelfIllumination) {
     mesh->InitMaterialIndices(4);
     mesh->InitTextureIndices(4);
     ASSERT_TRUE(rig.WriteTo(dir / "rot.3ds"));
-    EXPECT_EQ(Loaded(dir / "rot.3ds").MaterialNames(), (std::vector<std::string>{"1.Mat0Tex0"}));
+    EXPECT_EQ(Loaded(dir / "rot.3ds").MaterialNames(), (std::vector<std::string>{"Glow"}));
     Loaded file(dir / "rot.3ds");
     ASSERT_TRUE(file.Ok());
-    auto material = file.Material("1.Mat0Tex0");
+    auto material = file.Material("Glow");
     ASSERT_TRUE(material);
     // A reader places the map at (-2 (u + 0.5), -1 (0.5 - v)) turned by -30 degrees, plus 0.5:
     // the translation less 0.5, (-0.4, -0.3), turned back and then unscaled gives the offsets.
@@ -1205,7 +1213,8 @@ TEST(writer3ds_materials, MapFlagsFollowTheWrapMode) {
     Loaded file(dir / "flags.3ds");
     ASSERT_TRUE(file.Ok());
     for (int i = 0; i < 5; ++i) {
-        const std::string name = std::to_string(i + 1) + ".Mat0Tex0";
+        // The grey material's first record has its name; each other image needs another record.
+        const std::string name = i == 0 ? std::string("Default") : std::to_string(i + 1) + ".Mat0Tex0";
         auto material = file.Material(name.c_str());
         ASSERT_TRUE(material) << name;
         const Ftk::MaterialMap& map = material->mMaps[Ftk::kTextureMap1];
