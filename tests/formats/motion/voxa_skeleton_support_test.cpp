@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -212,4 +213,20 @@ TEST(skeleton_scale_changes, JointsWhoseScaleLeavesTheSkeletonsAreNamedOnce) {
     EXPECT_EQ(text.find("The scale of 23 joints (\"J1\", \"J2\","), 0u) << text;
     EXPECT_NE(text.find("\"J20\" and 3 more) changes over the take"), std::string::npos) << text;
     EXPECT_EQ(text.find("J21"), std::string::npos) << text;
+}
+
+TEST(motion_units, EveryLetterOfAUnitWordCounts) {
+    double cm = 0;
+    const struct {
+        const char* text;
+        int row;
+        double centimetres;
+    } cases[] = {{" MM ", 0, 0.1}, {"Centimeters", 1, 1.0}, {"feet", 5, 30.48}, {"um", 8, 1.0e-4},
+                 // Words that share a first letter or a beginning with a unit are none.
+                 {"mx", -1, 0}, {"dx", -1, 0}, {"inchez", -1, 0}, {"feex", -1, 0}, {"", -1, 0}};
+    for (const auto& c : cases) {
+        cm = 0;
+        EXPECT_EQ(VOxaMotionSupport::FindLengthUnit(c.text, std::strlen(c.text), cm), c.row) << c.text;
+        if (c.row >= 0) EXPECT_DOUBLE_EQ(cm, c.centimetres) << c.text;
+    }
 }
