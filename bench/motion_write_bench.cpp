@@ -30,6 +30,7 @@
 #include "attributes/voxa_skeleton.h"
 #include "bench/bench_support.h"
 #include "formats/motion/voxa_motion_base.h"
+#include "formats/motion/voxa_motion_export.h"
 #include "formats/motion/vtext_file.h"
 #include "oxa_codec/voxa_io_formats.h"
 #include "oxa_codec/voxa_reader.h"
@@ -139,6 +140,10 @@ VOxaReader* MakeReader(VOxaSdkManager* manager, const char* extension) {
     return format ? format->mCreate(manager) : nullptr;
 }
 
+// The scene read back from a BVH file: a reader marks no node to write, so its writes mark them as
+// a conversion does.
+VOxaScene* gReadScene = nullptr;
+
 // Writes the scene to `path` with the writer of its extension: every frame of the take at the
 // bench's rate. `attached` (may be null) is handed to the options first; `keep` receives the
 // options' attached object afterwards (the ASF writer's skeleton).
@@ -156,6 +161,8 @@ bool WriteFile(VOxaSdkManager* manager, VOxaScene* scene, const std::string& pat
         options->SetStartTime(VTime(0));
         options->SetFrameCount(gFrames);
         if (attached) options->SetAttachedObject(attached, false);
+        if (scene == gReadScene)
+            VOxaMarkMotionToWrite(scene, VOxaFindWriterFormat(VOxaGetFileExtension(path.c_str())), options);
         ok = writer->Write(scene, options);
     }
     ok = writer->FileClose() && ok;
@@ -337,6 +344,7 @@ int main(int argc, char** argv) {
         delete manager;
         return 1;
     }
+    gReadScene = converted;
     for (const char* e : {"bvh>bvh", "bvh>htr", "bvh>asf+amc"})
         pairs.push_back({e, {}, {}});
 
