@@ -1019,6 +1019,18 @@ bool PutExactKeys(Ftk::Track& track, Channel* const* channels, int width, const 
     return true;
 }
 
+// The channels' own keys when they replay exactly (PutExactKeys), else a key at every frame.
+template <class Convert>
+void PutKeysOrFrames(Ftk::Track& track, Channel* const* channels, int width, const VOxaWriter3DS::Frames& frames,
+                     Convert convert) {
+    if (PutExactKeys(track, channels, width, frames, convert)) return;
+    SizeTrack(track, frames.count, width);
+    for (uint32_t k = 0; k < frames.count; ++k) {
+        track.mKeys[k] = KeyAt(frames.Frame(k));
+        convert(frames.Time(k), &track.mValues[(size_t)k * width]);
+    }
+}
+
 // The key values of the turn from orientation `previous` to `c` (row-vector rotation matrices):
 // angle -2 acos(w) and the axis in the file's axes; a turn of (nearly) nothing as angle 0 about
 // (-1, 0, 0).
@@ -1083,12 +1095,7 @@ void VOxaWriter3DS::SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& 
         v[1] = (float)-pz;
         v[2] = (float)py;
     };
-    if (PutExactKeys(track, channels, 3, frames, convert)) return;
-    SizeTrack(track, frames.count, 3);
-    for (uint32_t k = 0; k < frames.count; ++k) {
-        track.mKeys[k] = KeyAt(frames.Frame(k));
-        convert(frames.Time(k), &track.mValues[(size_t)k * 3]);
-    }
+    PutKeysOrFrames(track, channels, 3, frames, convert);
 }
 
 void VOxaWriter3DS::SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
@@ -1142,12 +1149,7 @@ void VOxaWriter3DS::SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, 
         v[1] = (float)sz;
         v[2] = (float)sy;
     };
-    if (PutExactKeys(track, channels, 3, frames, convert)) return;
-    SizeTrack(track, frames.count, 3);
-    for (uint32_t k = 0; k < frames.count; ++k) {
-        track.mKeys[k] = KeyAt(frames.Frame(k));
-        convert(frames.Time(k), &track.mValues[(size_t)k * 3]);
-    }
+    PutKeysOrFrames(track, channels, 3, frames, convert);
 }
 
 void VOxaWriter3DS::SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c,
@@ -1158,12 +1160,7 @@ void VOxaWriter3DS::SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b,
         v[1] = (float)b.At(time);
         v[2] = (float)c.At(time);
     };
-    if (PutExactKeys(track, channels, 3, frames, convert)) return;
-    SizeTrack(track, frames.count, 3);
-    for (uint32_t k = 0; k < frames.count; ++k) {
-        track.mKeys[k] = KeyAt(frames.Frame(k));
-        convert(frames.Time(k), &track.mValues[(size_t)k * 3]);
-    }
+    PutKeysOrFrames(track, channels, 3, frames, convert);
 }
 
 void VOxaWriter3DS::SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames, bool everyFrame) {
