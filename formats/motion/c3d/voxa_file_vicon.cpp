@@ -56,6 +56,57 @@ bool TextOf(const VViconParameter& parameter, const char*& text, int& length) {
     return true;
 }
 
+// The text of a character value's cell [begin, end) without the blanks and nulls that pad it.
+std::string CellText(const char* begin, const char* end) {
+    while (begin < end && (*begin == ' ' || *begin == 0))
+        ++begin;
+    while (end > begin && (end[-1] == ' ' || end[-1] == 0))
+        --end;
+    return std::string(begin, end);
+}
+
+// The length unit of POINT:UNITS, a character value of any shape: one text, or a table of texts
+// (cells as long as its fastest dimension), which files fill with the same unit once per row or
+// leave blank but for one. Sets `centimetres` to the scene centimetres of one unit; answers the
+// warning to give, empty when there is none. A value without a length unit leaves `centimetres`
+// as it was (millimetres).
+std::string PointUnit(const VViconArray& value, double& centimetres) {
+    const int64_t count = value.GetElementCount();
+    const char* text = value.GetString();
+    const int dimensions = value.GetDimensionCount();
+    const int64_t width = dimensions > 1 ? value.GetDimension(dimensions - 1) : count;
+    std::vector<std::string> cells;
+    if (text && count > 0 && width > 0)
+        for (int64_t at = 0; at + width <= count; at += width) {
+            std::string cell = CellText(text + at, text + at + width);
+            if (!cell.empty()) cells.push_back(std::move(cell));
+        }
+    char warning[240];
+    if (count <= 0) return "POINT:UNITS is empty; the positions are read as millimetres.";
+    if (cells.empty()) cells.push_back("");
+    for (const std::string& cell : cells)
+        if (cell.size() != cells[0].size() ||
+            !std::equal(cell.begin(), cell.end(), cells[0].begin(), [](char a, char b) {
+                return std::tolower((unsigned char)a) == std::tolower((unsigned char)b);
+            })) {
+            std::snprintf(warning, sizeof warning,
+                          "POINT:UNITS holds different units (\"%.40s\" and \"%.40s\"); the first is used.",
+                          cells[0].c_str(), cell.c_str());
+            break;
+        } else {
+            warning[0] = 0;
+        }
+    double unit = 0.1;
+    if (VOxaMotionSupport::FindLengthUnit(cells[0].data(), cells[0].size(), unit) < 0) {
+        std::snprintf(warning, sizeof warning,
+                      "POINT:UNITS \"%.40s\" is no length unit; the positions are read as millimetres.",
+                      cells[0].c_str());
+        return warning;
+    }
+    centimetres = unit;
+    return warning;
+}
+
 // The row's characters up to a terminator, without trailing white space.
 VString RowText(const char* text, int length) {
     int end = 0;
@@ -70,10 +121,11 @@ VString RowText(const char* text, int length) {
 inline float LoadDec(const uint8_t* p) {
     uint32_t u;
     std::memcpy(&u, p, 4);
-    if ((u & 0xFFFF7FFFu) != 0) {
-        u = (u >> 16) | (u << 16);
-        u -= 0x01000000u;
-    }
+    // The halves swapped are the IEEE layout with an exponent 2 larger; DEC exponents 0 to 2
+    // (zero and the values below IEEE's smallest normal) take the exact way.
+    u = (u >> 16) | (u << 16);
+    if ((u & 0x7F800000u) < 0x01800000u) return (float)VViconNumbers::DecValue(p);
+    u -= 0x01000000u;
     float f;
     std::memcpy(&f, &u, 4);
     return f;
@@ -82,8 +134,7 @@ inline float LoadDec(const uint8_t* p) {
 inline float LoadMips(const uint8_t* p) {
     uint32_t u;
     std::memcpy(&u, p, 4);
-    // Zero is left alone, and reversing it gives zero as well.
-    if ((u & 0xFFFF7FFFu) != 0) u = __builtin_bswap32(u);
+    u = __builtin_bswap32(u);
     float f;
     std::memcpy(&f, &u, 4);
     return f;
@@ -388,7 +439,7 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
     // plates and analysis groups carry their own "UNITS" (say "mV" or "m/s") that say nothing of
     // the positions. The group may be declared after its parameters, so it is found first.
     mPointGroupId = FindPointGroup();
-    bool unitsRead = false;
+    bool unitsRead = false, unitsWithoutValue = false;
     std::string unitWarning;
     // Events of the EVENT group: its USED count, else the columns of its TIMES.
     int64_t eventsUsed = -1, eventTimes = 0;
@@ -396,6 +447,11 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
     std::map<int, std::vector<VString>> parts;
     if (SeekBlock(mFirstParameterBlock - 1) && Skip(4) == 4) {
         while (std::unique_ptr<VViconParameter> parameter = ReadParameter()) {
+            // A UNITS without a value (or one whose value its record cannot hold) counts only
+            // when no other follows.
+            if (parameter->IsParameter() && !parameter->GetValue() &&
+                parameter->GetGroupId() == mPointGroupId && Named(*parameter, "UNITS"))
+                unitsWithoutValue = true;
             if (!parameter->IsParameter() || !parameter->GetValue()) continue;
             const char* text = nullptr;
             int length = 0;
@@ -426,23 +482,11 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
                 if (keepPrefixes) mUsesPrefixes = true;
             } else if (Named(*parameter, "UNITS")) {
                 // The first point unit rules; a repeated one would scale the positions again.
-                if (!ofPoints || unitsRead || !TextOf(*parameter, text, length)) continue;
+                if (!ofPoints || unitsRead) continue;
+                const VViconArray* value = parameter->GetValue();
+                if (value->GetType() != VViconArray::kChar) continue;
                 unitsRead = true;
-                // Fixed-length texts are padded with blanks or nulls.
-                int used = length;
-                while (used > 0 && (text[used - 1] == 0 || text[used - 1] == ' '))
-                    --used;
-                double centimetres = 0.1;
-                if (VOxaMotionSupport::FindLengthUnit(text, (size_t)used, centimetres) >= 0) {
-                    mUnitFactor = centimetres;
-                } else {
-                    char warning[200];
-                    std::snprintf(warning, sizeof warning,
-                                  "POINT:UNITS \"%.40s\" is no length unit; the positions are read as "
-                                  "millimetres.",
-                                  std::string(text, (size_t)used).c_str());
-                    unitWarning = warning;
-                }
+                unitWarning = PointUnit(*value, mUnitFactor);
             } else if (Named(*parameter, "X_SCREEN") || Named(*parameter, "Y_SCREEN")) {
                 if (!ofPoints || !TextOf(*parameter, text, length)) continue;
                 int k = 0, sign = 1;
@@ -467,6 +511,8 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
         if (!mWarning.IsEmpty()) mWarning += "\n";
         mWarning += text;
     };
+    if (!unitsRead && unitsWithoutValue)
+        unitWarning = "POINT:UNITS has no value; the positions are read as millimetres.";
     if (!unitWarning.empty()) warn(unitWarning.c_str());
     if (events > 0) {
         char text[160];
@@ -619,6 +665,7 @@ bool VOxaFileVicon::WriteHeader(int markerCount, VTime startTime, int frameCount
         return false;
     }
     mPointCount = markerCount;
+    mFlushed = 0;
     mAnalogPerFrame = 0;
     mMaxGap = 0;
     mScale = scale < 0.0 ? -1.0f : mIntegerScale;
@@ -746,13 +793,23 @@ bool VOxaFileVicon::WriteFrame(const VOxaMarkerFrame& points, int pointCount, VT
         // frame does not carry is written invalid at the origin.
         const bool present = k < given;
         const double c[3] = {present ? -p[k][0] : 0.0, present ? p[k][2] : 0.0, present ? p[k][1] : 0.0};
-        VViconNumbers::EncodePoint(c, present && p[k][3] < 0.5, mScale, 0.1, out);
+        VViconNumbers::EncodePoint(c, present && p[k][3] < 0.5, mScale, 0.1, out, &mFlushed);
     }
     return WriteBytes(mFrameBytes.data(), mFrameBytes.size());
 }
 
 bool VOxaFileVicon::WriteEnd() {
     if (mRefused || !IsWriting()) return false;
+    if (mFlushed > 0) {
+        // DEC floats stop at 2^-128: smaller coordinates are written as 0.
+        char text[200];
+        std::snprintf(
+            text, sizeof text,
+            "%lld coordinates are nearer 0 than %.4g mm, the smallest DEC float, and are written as 0.",
+            (long long)mFlushed, VViconNumbers::kDecSmallest);
+        if (!mWriteWarning.IsEmpty()) mWriteWarning += "\n";
+        mWriteWarning += text;
+    }
     WritePatch(mHeaderPatch, (uint16_t)(mFirstParameterBlock | 0x5000));
     WritePatch(mDataStartPatch, (uint16_t)mFirstDataBlock);
     return FlushOutput() && !WriteFailed();

@@ -112,6 +112,8 @@ private:
     VString mNoPointsText{""};
     VString mRefusal{""};
     VString mWriteWarning{""};
+    // Float coordinates written as 0 because DEC cannot hold their magnitude.
+    int64_t mFlushed = 0;
     // The integer scale WriteHeader writes.
     float mIntegerScale = kIntegerScale;
     std::vector<uint8_t> mFrameBytes;

@@ -16,11 +16,6 @@ constexpr size_t kWriteBuffer = 1 << 20;
 // far smaller than kWriteBuffer, and reserving all of it for each one cost more than writing them.
 constexpr size_t kFirstWriteBlock = 1 << 14;
 
-// The byte of a float that holds its sign and high exponent bits, by processor.
-int SignByte(int processor) {
-    return processor == eVICON_DEC ? 1 : processor == eVICON_MIPS ? 0 : 3;
-}
-
 void Store16(std::vector<uint8_t>& out, uint16_t value) {
     out.push_back((uint8_t)(value & 0xFF));
     out.push_back((uint8_t)(value >> 8));
@@ -36,69 +31,99 @@ void StoreFloat(std::vector<uint8_t>& out, float value) {
 
 // ---- numbers -------------------------------------------------------------------------------------
 
-void VViconNumbers::ConvertFloat(uint8_t bytes[4], int from, int to) {
-    if (from == to || from < eVICON_INTEL || from > eVICON_MIPS || to < eVICON_INTEL || to > eVICON_MIPS)
-        return;
-    // Destination of source bytes 0..3 and the change of the sign-and-exponent byte, by (from, to).
-    static const uint8_t kSwapHalves[4] = {2, 3, 0, 1};
-    static const uint8_t kReverse[4] = {3, 2, 1, 0};
-    static const uint8_t kSwapPairs[4] = {1, 0, 3, 2};
-    const uint8_t* p = nullptr;
-    int d = 0;
-    if (from == eVICON_DEC && to == eVICON_INTEL) {
-        p = kSwapHalves;
-        d = -1;
-    } else if (from == eVICON_MIPS && to == eVICON_INTEL) {
-        p = kReverse;
-    } else if (from == eVICON_INTEL && to == eVICON_DEC) {
-        p = kSwapHalves;
-        d = 1;
-    } else if (from == eVICON_MIPS && to == eVICON_DEC) {
-        p = kSwapPairs;
-        d = 1;
-    } else if (from == eVICON_INTEL && to == eVICON_MIPS) {
-        p = kReverse;
-    } else {  // DEC to MIPS
-        p = kSwapPairs;
-        d = -1;
-    }
-    const bool zero = bytes[0] == 0 && (bytes[1] == 0 || bytes[1] == 0x80) && bytes[2] == 0 && bytes[3] == 0;
-    if (zero) return;
-    uint8_t out[4];
-    for (int i = 0; i < 4; ++i)
-        out[p[i]] = bytes[i];
-    out[SignByte(to)] = (uint8_t)(out[SignByte(to)] + d);
-    std::memcpy(bytes, out, 4);
-}
+namespace {
 
-float VViconNumbers::LoadFloat(const uint8_t* bytes, int processor) {
-    uint8_t copy[4] = {bytes[0], bytes[1], bytes[2], bytes[3]};
-    ConvertFloat(copy, processor, eVICON_INTEL);
+// The IEEE single of 4 bytes of an IEEE processor (Intel low byte first, MIPS high byte first).
+float IeeeValue(const uint8_t* bytes, int processor) {
+    uint8_t b[4] = {bytes[0], bytes[1], bytes[2], bytes[3]};
+    if (processor == eVICON_MIPS) {
+        std::swap(b[0], b[3]);
+        std::swap(b[1], b[2]);
+    }
     float value;
-    std::memcpy(&value, copy, 4);
+    std::memcpy(&value, b, 4);
     return value;
 }
 
-void VViconNumbers::StoreDecFloat(float value, uint8_t out[4]) {
-    // The largest IEEE value whose exponent still fits once the DEC bias is added.
-    constexpr uint32_t kLargest = 0x7EFFFFFFu;
-    uint32_t bits;
-    std::memcpy(&bits, &value, 4);
-    const uint32_t magnitude = bits & 0x7FFFFFFFu;
-    if (magnitude > 0x7F800000u) {  // not a number
-        bits = 0;
-    } else if (magnitude > kLargest) {
-        bits = (bits & 0x80000000u) | kLargest;
+void StoreIeee(float value, int processor, uint8_t out[4]) {
+    std::memcpy(out, &value, 4);
+    if (processor == eVICON_MIPS) {
+        std::swap(out[0], out[3]);
+        std::swap(out[1], out[2]);
     }
-    // A negative value with a zero top exponent byte loses its sign byte.
-    if ((bits >> 24) == 0x80u) bits &= 0x00FFFFFFu;
-    // The 16-bit halves swap and the exponent grows by 2 (one in the high byte, which the clamp
-    // above keeps from overflowing): bytes b2, b3 + 1, b0, b1. Zero stays all zero bytes.
-    const uint32_t dec = bits == 0 ? 0 : ((bits << 16) | (bits >> 16)) + 0x100u;
-    out[0] = (uint8_t)dec;
-    out[1] = (uint8_t)(dec >> 8);
-    out[2] = (uint8_t)(dec >> 16);
-    out[3] = (uint8_t)(dec >> 24);
+}
+
+}  // namespace
+
+void VViconNumbers::ConvertFloat(uint8_t bytes[4], int from, int to) {
+    if (from == to || from < eVICON_INTEL || from > eVICON_MIPS || to < eVICON_INTEL || to > eVICON_MIPS)
+        return;
+    if (from == eVICON_DEC) {
+        StoreIeee((float)DecValue(bytes), to, bytes);
+    } else if (to == eVICON_DEC) {
+        StoreDec((double)IeeeValue(bytes, from), bytes);
+    } else {
+        // Intel and MIPS: the same bits in the reverse byte order, whatever they hold.
+        std::swap(bytes[0], bytes[3]);
+        std::swap(bytes[1], bytes[2]);
+    }
+}
+
+float VViconNumbers::LoadFloat(const uint8_t* bytes, int processor) {
+    if (processor == eVICON_DEC) return (float)DecValue(bytes);
+    return IeeeValue(bytes, processor == eVICON_MIPS ? eVICON_MIPS : eVICON_INTEL);
+}
+
+double VViconNumbers::DecValue(const uint8_t* bytes) {
+    // The high half (sign, exponent, top fraction bits) comes first, each half low byte first.
+    const uint32_t bits =
+        (uint32_t)bytes[1] << 24 | (uint32_t)bytes[0] << 16 | (uint32_t)bytes[3] << 8 | bytes[2];
+    const int exponent = (int)(bits >> 23 & 0xFF);
+    const bool negative = (bits >> 31) != 0;
+    if (exponent == 0) return negative ? -0.0 : 0.0;
+    // (2^23 + f) x 2^(e - 152): a double holds it exactly.
+    const double magnitude = std::ldexp((double)((bits & 0x7FFFFFu) | 0x800000u), exponent - 152);
+    return negative ? -magnitude : magnitude;
+}
+
+bool VViconNumbers::StoreDec(double value, uint8_t out[4]) {
+    uint32_t bits = 0;
+    bool held = true;
+    if (!std::isnan(value) && value != 0.0) {
+        const bool negative = value < 0.0;
+        const double magnitude = std::fabs(value);
+        if (magnitude < kDecSmallest) {
+            held = false;  // below DEC's smallest value: zero
+        } else {
+            uint32_t exponent, fraction;
+            if (magnitude >= kDecLargest) {
+                exponent = 255;
+                fraction = 0x7FFFFFu;
+            } else {
+                // magnitude = m x 2^p with m in [0.5, 1): the DEC exponent is p + 128, and the 24
+                // bits of m (its top bit hidden) are rounded to nearest, halves to even.
+                int p = 0;
+                const double m = std::frexp(magnitude, &p);
+                double whole = std::nearbyint(std::ldexp(m, 24));  // 2^23 .. 2^24
+                if (whole >= 16777216.0) {
+                    whole = 8388608.0;
+                    ++p;
+                }
+                exponent = (uint32_t)(p + 128);
+                fraction = (uint32_t)whole & 0x7FFFFFu;
+                if (exponent > 255) {  // rounded past the largest value
+                    exponent = 255;
+                    fraction = 0x7FFFFFu;
+                }
+            }
+            bits = (negative ? 0x80000000u : 0u) | exponent << 23 | fraction;
+        }
+    }
+    out[0] = (uint8_t)(bits >> 16);
+    out[1] = (uint8_t)(bits >> 24);
+    out[2] = (uint8_t)bits;
+    out[3] = (uint8_t)(bits >> 8);
+    return held;
 }
 
 // ---- array ---------------------------------------------------------------------------------------
@@ -792,14 +817,14 @@ bool VViconLoaderBase::WritePatch(VViconWordPatch& patch, uint16_t value) {
 }
 
 size_t VViconNumbers::EncodePoint(const double coordinates[3], bool valid, float scale, double unitFactor,
-                                  uint8_t* out) {
+                                  uint8_t* out, int64_t* flushed) {
     if (scale < 0.0f) {
         for (int a = 0; a < 3; ++a) {
-            const float v = (float)(coordinates[a] / unitFactor);
-            if (!std::isfinite(v)) valid = false;
-            StoreDecFloat(v, out + 4 * a);
+            const double v = coordinates[a] / unitFactor;
+            if (!(std::fabs(v) <= kDecLargest)) valid = false;  // NaN too
+            if (!StoreDec(v, out + 4 * a) && flushed) ++*flushed;
         }
-        StoreDecFloat(valid ? 0.0f : -1.0f, out + 12);
+        StoreDec(valid ? 0.0 : -1.0, out + 12);
         return 16;
     }
     // Each coordinate is written as the nearest whole number of steps, so a reader that multiplies

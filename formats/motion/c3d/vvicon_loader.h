@@ -42,10 +42,21 @@ struct OXA_API VViconEvent {
 };
 
 // Number conversions between the processor formats. The host is always Intel.
+//
+// A DEC float holds a sign, an 8-bit exponent e and 23 fraction bits f, worth
+// (0.5 + f / 2^24) x 2^(e - 128), its 16-bit halves stored high half first, each low byte first.
+// An exponent of 0 is zero whatever the fraction (with the sign set, a value DEC machines refuse;
+// files made from IEEE's -0 hold it, and it reads as -0). DEC has no gaps below its smallest value
+// 2^-128 and nothing beyond (1 - 2^-24) x 2^127: IEEE singles from 2^-128 up to that are held
+// exactly (the subnormals among them too), and the DEC values below 2^-126 are IEEE subnormals.
 struct OXA_API VViconNumbers {
-    // Converts the 4 bytes of a float from processor `from` to processor `to` in place: source
-    // byte i goes to destination byte p[i] and, unless the value is zero (source bytes 0, 0 or
-    // 0x80, 0, 0), the byte holding the sign and high exponent bits is adjusted by -1, 0 or +1.
+    // The smallest and the largest DEC magnitudes.
+    static constexpr double kDecSmallest = 2.938735877055719e-39;  // 2^-128
+    static constexpr double kDecLargest = 1.7014117331926443e38;   // (1 - 2^-24) x 2^127
+
+    // Converts the 4 bytes of a float from processor `from` to processor `to` in place, keeping its
+    // value: exactly, except that a DEC value below IEEE's smallest normal is rounded to the nearest
+    // IEEE subnormal, and an IEEE value DEC cannot hold is stored as StoreDec stores it.
     static void ConvertFloat(uint8_t bytes[4], int from, int to);
     // A 16-bit integer from 2 bytes of processor `processor` (MIPS high byte first).
     static uint16_t Load16(const uint8_t* bytes, int processor) {
@@ -54,18 +65,24 @@ struct OXA_API VViconNumbers {
     }
     // A float from 4 bytes of processor `processor`.
     static float LoadFloat(const uint8_t* bytes, int processor);
-    // The DEC bytes of a float as the writer writes them: IEEE b0 b1 b2 b3 become b2, b3 + 1, b0,
-    // b1 (a b3 of 0x80 counts as 0 first; a value that is then all zero is four zero bytes).
-    // Magnitudes beyond the DEC range are written as the largest DEC value of their sign, and NaN
-    // as zero.
-    static void StoreDecFloat(float value, uint8_t out[4]);
+    // The exact value of the 4 bytes of a DEC float.
+    static double DecValue(const uint8_t* bytes);
+    // The DEC bytes of `value`, rounded to the nearest of DEC's 24 bits (halves to even). A
+    // magnitude below 2^-128 is written as zero and the answer is false (true otherwise); a
+    // magnitude beyond the largest DEC value is written as that value of its sign, and NaN as zero.
+    static bool StoreDec(double value, uint8_t out[4]);
+    // StoreDec of a single: every IEEE single from 2^-128 to the largest DEC value is written
+    // exactly; for a normal one the bytes are IEEE b0 b1 b2 b3 as b2, b3 + 1, b0, b1.
+    static bool StoreDecFloat(float value, uint8_t out[4]) { return StoreDec((double)value, out); }
     // One point of the data section as the writer writes it; answers its size (8 or 16 bytes).
     // A negative scale gives DEC floats with a fourth value of -1.0 (invalid) or 0.0; otherwise
     // Intel 16-bit integers of coordinate / (scale x unitFactor) cut toward zero, a residual byte
     // 0 and camera bits 0x80 (invalid) or 0. Integer coordinates beyond 16 bits are clamped and
-    // make the point invalid; float coordinates beyond the DEC range do too.
+    // make the point invalid; float coordinates beyond the DEC range do too. A float coordinate
+    // whose magnitude is below the smallest DEC value is written as zero and counted in `*flushed`
+    // (when given).
     static size_t EncodePoint(const double coordinates[3], bool valid, float scale, double unitFactor,
-                              uint8_t* out);
+                              uint8_t* out, int64_t* flushed = nullptr);
 };
 
 // A parameter's value: a typed array of any number of dimensions. In memory the dimensions run
