@@ -367,6 +367,21 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
     if (ok && frames < rangeFrames && IsAtEnd())
         Warning("the file holds %lld of the %lld frames its :FRAME-RANGE names: %lld frames are read\n",
                 frames, rangeFrames, frames);
+    // Frames that give no bone at all, or bones with degrees of freedom that no frame gives: the
+    // skeleton (or those bones) keeps its rest pose, which the file may not mean.
+    if (ok && frames > 0 && dofBones > 0) {
+        size_t never = 0, first = 0;
+        for (size_t k = 0; k < bones.size(); ++k)
+            if (bones[k]->mDofCount > 0 && lastFrame[k] < 0 && never++ == 0) first = k;
+        if (never == dofBones)
+            FileWarning("the file's %lld frames give no bone lines: every bone keeps its rest pose\n",
+                        frames);
+        else if (never > 0)
+            FileWarning(
+                "%zu bones with degrees of freedom have no line in any frame (the first is %.128s): they "
+                "keep their rest pose\n",
+                never, bones[first]->mName.Buffer());
+    }
     // Nothing in the file gives its frames a time: say which rate they were read at. The warning
     // is about the header, not about the line the read stopped at.
     if (ok && !namedRate && frames > 0)

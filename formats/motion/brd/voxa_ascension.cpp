@@ -126,6 +126,7 @@ void VOxaReaderAscension::ClearScan() {
     mFirstFrame = mLastFrame = 0;
     mFirstTime = mLastTime = VTime(0);
     mScanFailure = "";
+    mTimeWarning = "";
 }
 
 bool VOxaReaderAscension::Scan() {
@@ -137,6 +138,13 @@ bool VOxaReaderAscension::Scan() {
     // order (reverse order included) scans in n log n.
     std::unordered_map<int, size_t> trackOfSensor;
     int64_t recordCount = 0;
+    // Each record's frame, time and line, to check that the times rise from frame to frame.
+    struct FrameTime {
+        int mFrame;
+        uint32_t mLine;
+        VTime mTime;
+    };
+    std::vector<FrameTime> frameTimes;
     bool first = true;
     int frame = 0, sensor = 0;
     VgeTVector position;
@@ -163,6 +171,7 @@ bool VOxaReaderAscension::Scan() {
                       {quaternion[0], quaternion[1], quaternion[2], quaternion[3]},
                       time};
         mTracks[index].mRecords.push_back(record);
+        frameTimes.push_back(FrameTime{frame, mFile->GetLineNumber(), time});
         if (first || frame < mFirstFrame) {
             mFirstFrame = frame;
             mFirstTime = time;
@@ -230,6 +239,34 @@ bool VOxaReaderAscension::Scan() {
     }
     if (!(rate > 0.0)) rate = VTime::GetFrameRate(0);
     mFrameRate = rate;
+    // The time of a frame is its first record's in the file; each frame's must come after the
+    // frame before it, or the frames are read at the rate only.
+    std::stable_sort(frameTimes.begin(), frameTimes.end(),
+                     [](const FrameTime& a, const FrameTime& b) { return a.mFrame < b.mFrame; });
+    const FrameTime* previous = nullptr;
+    const FrameTime* firstBack = nullptr;
+    const FrameTime* firstBackBefore = nullptr;
+    int64_t backCount = 0;
+    for (const FrameTime& at : frameTimes) {
+        if (previous && at.mFrame == previous->mFrame) continue;
+        if (previous && !(at.mTime > previous->mTime) && backCount++ == 0) {
+            firstBack = &at;
+            firstBackBefore = previous;
+        }
+        previous = &at;
+    }
+    if (backCount > 0) {
+        char text[400];
+        std::snprintf(text, sizeof text,
+                      "The record times do not rise from frame to frame: frame %d (line %u) gives %.9g s, %s "
+                      "frame %d (line %u) at %.9g s (%lld frames in all do not come after the frame before "
+                      "them); the frames are read %.9g s apart.\n",
+                      firstBack->mFrame, firstBack->mLine, firstBack->mTime.GetSecondDouble(),
+                      firstBack->mTime == firstBackBefore->mTime ? "the same as" : "before",
+                      firstBackBefore->mFrame, firstBackBefore->mLine,
+                      firstBackBefore->mTime.GetSecondDouble(), (long long)backCount, 1.0 / rate);
+        mTimeWarning = text;
+    }
     // The take starts at the time of its first frame's record, as the writer writes it.
     mStartTime = mFirstTime;
     mScanned = true;
@@ -263,6 +300,7 @@ bool VOxaReaderAscension::Read(VOxaScene* scene, VStreamOptions* streamOptions) 
     if (!Scan()) return Corrupted(mScanFailure.Buffer());
     VStreamOptionsMotion* options = VOxaMotionSupport::ReadTarget(mError, streamOptions, scene);
     if (!options) return false;
+    if (!mTimeWarning.IsEmpty() && mMessageText.Find(mTimeWarning.Buffer()) < 0) mMessageText += mTimeWarning;
     VOxaSdkManager* manager = GetSdkManager();
     const VString takeName = VOxaMotionSupport::TakeName(mFileName.Buffer());
     const VTime start = options->GetStartTime();

@@ -88,6 +88,9 @@ private:
     int mLastFrame = 0;
     VTime mLastTime;
     VString mScanFailure{""};
+    // What the scan found in the record times (frames whose time does not come after the frame
+    // before), a line ending in "\n"; "" when nothing.
+    VString mTimeWarning{""};
 };
 
 // Writer of BRD files: one record per marked node and frame, sensor numbers by the node's place

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -51,9 +52,27 @@ bool VOxaFileCorvelundMov::ReadValues(double* values, int count, bool fromStart)
     } else if (!ReadNextLine()) {
         return false;
     }
+    mBadValue = -1;
+    mBadText[0] = 0;
     int k = 0;
-    for (; k < count; ++k)
-        if (!ReadDouble(values[k], 1.0)) break;
+    for (; k < count && !AtLineEnd(); ++k) {
+        if (ReadDouble(values[k], 1.0)) continue;
+        // A text that is no number ("nan", a word) is 0 in its slot; the numbers after it keep
+        // theirs.
+        const char* begin = GetCursor();
+        const char* end = begin;
+        while (*end && *end != ' ' && *end != '\t' && *end != '\r' && *end != '\n')
+            ++end;
+        if (end == begin) break;
+        if (mBadValue < 0) {
+            mBadValue = k;
+            const size_t length = std::min<size_t>((size_t)(end - begin), sizeof mBadText - 1);
+            std::memcpy(mBadText, begin, length);
+            mBadText[length] = 0;
+        }
+        values[k] = 0.0;
+        SetCursor(SkipSeparators(end));
+    }
     for (; k < count; ++k)
         values[k] = 0.0;
     return true;
@@ -89,11 +108,14 @@ double VOxaReaderCorvelundMov::EstimateFrameRate(int64_t lineCount, double& firs
     if (!mFile) return 0.0;
     // The rate spans the whole time column: the first line's time to the last line's.
     double value = 0.0, last = 0.0;
-    int64_t read = 0;
-    while (read < lineCount && mFile->ReadValues(&value, 1, read == 0)) {
-        if (read == 0) firstTime = value;
+    int64_t read = 0, lines = 0;
+    while (lines < lineCount && mFile->ReadValues(&value, 1, lines == 0)) {
+        ++lines;
+        // A time that is no number gives nothing; the last time that is one ends the span.
+        if (mFile->GetBadValue() == 0) continue;
+        if (lines == 1) firstTime = value;
         last = value;
-        ++read;
+        read = lines;
     }
     const int64_t ticks = PeriodTicks(firstTime, last, read);
     if (ticks > 0) return VOxaMotionSupport::RateOfPeriod(VTime(ticks));
@@ -185,6 +207,13 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
     uint32_t lineNumber = 0, previousLine = 0, backLine = 0, backPrevious = 0;
     double backTime = 0.0, backPreviousTime = 0.0;
     int64_t backCount = 0;
+    // The line with a text that is no number ("nan", a word), where, and how many lines have one.
+    uint32_t badLine = 0;
+    int badValue = -1;
+    VString badText("");
+    int64_t badCount = 0, badTimes = 0;
+    bool haveTime = false;
+    double previousTime = 0.0;
     for (int j = 0; j < n; ++j) {
         options->Progress("Reading MOV animation frames", (float)((double)j * 50.0 / n));
         if (!mFile->ReadValues(line.data(), valuesPerLine, j == 0)) {
@@ -198,16 +227,28 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
         }
         for (int c = 0; c < used; ++c)
             rows.push_back((float)line[(size_t)c + 1]);
-        previousLine = lineNumber;
         lineNumber = mFile->GetLineNumber();
-        times.push_back(valuesPerLine > 0 ? line[0] : 0.0);
-        if (j > 0 && !(times[(size_t)j] > times[(size_t)j - 1])) {
-            if (backCount++ == 0) {
+        const int bad = mFile->GetBadValue();
+        if (bad == 0) ++badTimes;
+        if (bad >= 0 && badCount++ == 0) {
+            badLine = lineNumber;
+            badValue = bad;
+            badText = mFile->GetBadText();
+        }
+        // A time that is no number is no time: the line is a frame after the line before it.
+        times.push_back(valuesPerLine > 0 && bad != 0 ? line[0] : std::nan(""));
+        if (j > 0 && bad != 0) {
+            if (haveTime && !(times[(size_t)j] > previousTime) && backCount++ == 0) {
                 backLine = lineNumber;
                 backPrevious = previousLine;
                 backTime = times[(size_t)j];
-                backPreviousTime = times[(size_t)j - 1];
+                backPreviousTime = previousTime;
             }
+        }
+        if (bad != 0) {
+            haveTime = true;
+            previousTime = times[(size_t)j];
+            previousLine = lineNumber;
         }
         ++rowCount;
     }
@@ -249,6 +290,21 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
         } else {
             keyTimes.clear();
         }
+        if (badCount > 0) {
+            char text[400];
+            if (badValue == 0)
+                std::snprintf(
+                    text, sizeof text,
+                    "Line %u's time \"%s\" is not a number (%lld lines hold a text that is no number); "
+                    "its frame is read %.9g s after the frame before it.\n",
+                    badLine, badText.Buffer(), (long long)badCount, period.GetSecondDouble());
+            else
+                std::snprintf(text, sizeof text,
+                              "Line %u's value %d \"%s\" is not a number (%lld lines hold a text that is no "
+                              "number); it is read as 0.\n",
+                              badLine, badValue + 1, badText.Buffer(), (long long)badCount);
+            mMessageText += text;
+        }
         if (backCount > 0) {
             char text[400];
             std::snprintf(text, sizeof text,
@@ -258,7 +314,7 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
                           backLine, backTime, backTime == backPreviousTime ? "the same as" : "before",
                           backPrevious, backPreviousTime, (long long)backCount, period.GetSecondDouble());
             mMessageText += text;
-        } else if (filePeriod > 0 && (unevenLine > 0 || (ownPeriod && !usable))) {
+        } else if (badTimes == 0 && filePeriod > 0 && (unevenLine > 0 || (ownPeriod && !usable))) {
             char text[300];
             if (usable)
                 std::snprintf(text, sizeof text,

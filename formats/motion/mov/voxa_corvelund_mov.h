@@ -26,6 +26,14 @@ public:
     // Up to `count` numbers of the first (`fromStart`) or next significant line; a number that
     // fails and every later slot become 0. False when there is no line.
     bool ReadValues(double* values, int count, bool fromStart);
+    // After ReadValues: the slot (from 0) of the first text on the line that is no number ("nan",
+    // a word), -1 when the line held only numbers (or ended early); and that text.
+    int GetBadValue() const { return mBadValue; }
+    const char* GetBadText() const { return mBadText; }
+
+private:
+    int mBadValue = -1;
+    char mBadText[41] = {0};
 };
 
 // Reader of MOV files: objects "Marker0", "Marker1" ... with keyed transform curves below

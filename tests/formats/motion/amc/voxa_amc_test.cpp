@@ -705,3 +705,31 @@ TEST(amc_reader, AFrameThatLeavesOutABoneIsSaid) {
     ASSERT_NE(rx, nullptr);
     EXPECT_EQ(rx->KeyGetCount(), 2);
 }
+
+TEST(amc_reader, FramesWithoutBoneLinesAreSaid) {
+    // Frames that give no bone at all leave the whole skeleton in its rest pose: said once.
+    {
+        KeepFilters keep;
+        Imported imported;
+        ASSERT_EQ(imported.ReadAmc(":FULLY-SPECIFIED\n:DEGREES\n:SAMPLES-PER-SECOND 30\n1\n2\n3\n", "empty"),
+                  -1)
+            << imported.messages;
+        EXPECT_NE(
+            imported.messages.find("the file's 3 frames give no bone lines: every bone keeps its rest pose"),
+            std::string::npos)
+            << imported.messages;
+    }
+    // Frames that give the root only leave the other bones in their rest pose: counted, with the
+    // first of them.
+    {
+        KeepFilters keep;
+        Imported imported;
+        ASSERT_EQ(imported.ReadAmc(":DEGREES\n:SAMPLES-PER-SECOND 30\n1\nroot 0 0 0 0 0 0\n", "root"), -1)
+            << imported.messages;
+        EXPECT_NE(
+            imported.messages.find("bones with degrees of freedom have no line in any frame (the first is "),
+            std::string::npos)
+            << imported.messages;
+        EXPECT_EQ(imported.messages.find("give no bone lines"), std::string::npos) << imported.messages;
+    }
+}
