@@ -1,6 +1,7 @@
 #include "formats/motion/voxa_skeleton_support.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -108,6 +109,27 @@ bool VOxaSkeletonSupport::FramesFit(const VStreamOptionsMotion* options, VString
 long long VOxaSkeletonSupport::FirstFrameNumber(VTime start, double rate) {
     const double first = std::round(start.GetSecondDouble() * rate) + 1.0;
     return std::fabs(first) <= kLargestFrameNumber ? (long long)first : 1;
+}
+
+bool VOxaSkeletonSupport::FrameNumbersFit(VTime start, double rate, long long count, const char* format,
+                                          long long& first, VString& refusal) {
+    const double number = std::round(start.GetSecondDouble() * rate) + 1.0;
+    const double last = number + (double)(count > 1 ? count - 1 : 0);
+    // The frame before the first is a number too: an AMC range counts from it.
+    if (number - 1.0 >= (double)INT_MIN && last <= (double)INT_MAX) {
+        first = (long long)number;
+        return true;
+    }
+    first = 1;
+    char text[300];
+    std::snprintf(
+        text, sizeof text,
+        "%s frame numbers run from %d to %d: the take starting at %.10g s would need frames %.0f to "
+        "%.0f, so its start cannot be kept and the file is not written",
+        format, INT_MIN + 1, INT_MAX, start.GetSecondDouble(), std::isfinite(number) ? number : 0.0,
+        std::isfinite(last) ? last : 0.0);
+    refusal = text;
+    return false;
 }
 
 double VOxaSkeletonSupport::FrameRate(const VStreamOptionsMotion* options) {

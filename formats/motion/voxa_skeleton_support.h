@@ -34,6 +34,12 @@ struct OXA_API VOxaSkeletonSupport {
     // of a take starting at `start`: 1 + start x rate, rounded. 1 when that is no whole number the
     // file can hold.
     static long long FirstFrameNumber(VTime start, double rate);
+    // The numbers a file whose frames count from 1 at time 0 gives `count` frames from `start`:
+    // `first` = FirstFrameNumber, and true when first - 1 and first + count - 1 are 32-bit numbers
+    // (what the readers of such files take). Otherwise false with `refusal` saying that the
+    // `format` file cannot keep the take's start.
+    static bool FrameNumbersFit(VTime start, double rate, long long count, const char* format,
+                                long long& first, VString& refusal);
     // The frame rate of the options as a file writes it: the custom rate, else the rate of the
     // time mode.
     static double FrameRate(const VStreamOptionsMotion* options);

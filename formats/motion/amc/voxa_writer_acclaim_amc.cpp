@@ -119,7 +119,9 @@ bool VOxaWriterAcclaimAmc::Write(VOxaScene* scene, VStreamOptions* options) {
     VTime time = motion->GetStartTime();
     // Frames count from 1 at time 0: the numbers keep a later start (frame 11 at 0.1 s and 100
     // frames per second), and so does the range, which counts from 0.
-    const long long number = VOxaSkeletonSupport::FirstFrameNumber(time, rate);
+    long long number = 1;
+    if (!VOxaSkeletonSupport::FrameNumbersFit(time, rate, count, "AMC", number, refusal))
+        return VOxaMotionSupport::Refuse(mError, refusal.Buffer());
     const long long first = number - 1;
     VOxaNode* parent = motion->GetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION) == 1
                            ? root->GetParent()

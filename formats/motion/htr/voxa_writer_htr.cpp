@@ -367,6 +367,12 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
     const VTime period = options->GetFramePeriod();
     const double rate = GetFileFrameRate(*options);
     if (!(rate > 0.0) || !(period.Get() > 0)) return Fail(eSTREAM_OPTIONS_NOT_SET);
+    // Frames count from 1 at time 0: a take that starts later keeps its start in the numbers.
+    long long firstNumber = 1;
+    if (!VOxaSkeletonSupport::FrameNumbersFit(start, rate, frameCount, "HTR", firstNumber, refusal)) {
+        mFile->Discard();
+        return Fail(eFILE_NOT_CREATED, refusal.Buffer());
+    }
     mSegmentCount = (int)work.size();
     mFrameCount = frameCount;
 
@@ -408,8 +414,6 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
                                    work[s].length);
     }
 
-    // Frames count from 1 at time 0: a take that starts later keeps its start in the numbers.
-    const long long firstNumber = VOxaSkeletonSupport::FirstFrameNumber(start, rate);
     // Segment by segment, each frame's local transform relative to the base position.
     for (int s = 0; s < (int)work.size(); ++s) {
         const WorkNode& w = work[s];

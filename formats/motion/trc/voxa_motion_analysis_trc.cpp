@@ -364,10 +364,11 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
                 "The header gives %d frames, but the file ends after %lld frame lines; those %lld are read.",
                 frames, (long long)mFramesPresent, (long long)mFramesPresent);
         else
-            std::snprintf(text, sizeof text,
-                          "The header gives %d frames, but the file's frame lines end at its frame %lld; those "
-                          "%lld are read.",
-                          frames, (long long)mFramesPresent, (long long)mFramesPresent);
+            std::snprintf(
+                text, sizeof text,
+                "The header gives %d frames, but the file's frame lines end at its frame %lld; those "
+                "%lld are read.",
+                frames, (long long)mFramesPresent, (long long)mFramesPresent);
         if (!mWarning.IsEmpty()) mWarning += "\n";
         mWarning += text;
         frames = (int)mFramesPresent;
@@ -466,10 +467,11 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
     const double expected = mFirstSeconds + (double)index / mRate;
     if (mTimeMismatch.IsEmpty() && !(std::fabs(seconds - expected) <= 0.5 / mRate + 0.0005)) {
         char text[240];
-        std::snprintf(text, sizeof text,
-                      "The Time column disagrees with DataRate %.10g: frame %d (line %u) is at %.6g s where the "
-                      "rate puts it at %.6g s; the frames are placed by DataRate.",
-                      mRate, frame, GetLineNumber(), seconds, expected);
+        std::snprintf(
+            text, sizeof text,
+            "The Time column disagrees with DataRate %.10g: frame %d (line %u) is at %.6g s where the "
+            "rate puts it at %.6g s; the frames are placed by DataRate.",
+            mRate, frame, GetLineNumber(), seconds, expected);
         mTimeMismatch = text;
     }
     const int first = points.GetCount();
@@ -515,9 +517,20 @@ bool VOxaFileMotionAnalysisTrc::WriteHeader(int markerCount, VTime startTime, in
     WriteText(
         "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\tOrigDataRate\tOrigDataStartFrame\tOrigNumFrames"
         "\t\n");
-    double startFrame = std::floor(startTime.GetSecondDouble() * frameRate + 1.0 + 0.5);
-    if (!(startFrame >= (double)INT_MIN)) startFrame = (double)INT_MIN;  // NaN too
-    if (startFrame > (double)INT_MAX) startFrame = (double)INT_MAX;
+    const double startFrame = std::floor(startTime.GetSecondDouble() * frameRate + 1.0 + 0.5);
+    // Frame numbers are whole 32-bit numbers: a take whose numbers pass them cannot keep its start.
+    const double lastFrame = startFrame + (double)(frameCount > 1 ? frameCount - 1 : 0);
+    if (!(startFrame >= (double)INT_MIN + 1.0 && lastFrame <= (double)INT_MAX)) {
+        char text[300];
+        std::snprintf(
+            text, sizeof text,
+            "TRC frame numbers run from %d to %d: the take starting at %.10g s would need frames %.0f "
+            "to %.0f, so its start cannot be kept and the file is not written",
+            INT_MIN + 1, INT_MAX, startTime.GetSecondDouble(), std::isfinite(startFrame) ? startFrame : 0.0,
+            std::isfinite(lastFrame) ? lastFrame : 0.0);
+        mRefusal = text;
+        return false;
+    }
     mStartFrame = (int64_t)startFrame;
     mTimeDecimals = TimeDecimals(frameRate, startTime.GetSecondDouble());
     char rate[64];
