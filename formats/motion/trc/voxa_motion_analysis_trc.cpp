@@ -364,11 +364,10 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
                 "The header gives %d frames, but the file ends after %lld frame lines; those %lld are read.",
                 frames, (long long)mFramesPresent, (long long)mFramesPresent);
         else
-            std::snprintf(
-                text, sizeof text,
-                "The header gives %d frames, but the file's frame lines end at its frame %lld; those "
-                "%lld are read.",
-                frames, (long long)mFramesPresent, (long long)mFramesPresent);
+            std::snprintf(text, sizeof text,
+                          "The header gives %d frames, but the file's frame lines end at its frame %lld; those "
+                          "%lld are read.",
+                          frames, (long long)mFramesPresent, (long long)mFramesPresent);
         if (!mWarning.IsEmpty()) mWarning += "\n";
         mWarning += text;
         frames = (int)mFramesPresent;
@@ -467,11 +466,10 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
     const double expected = mFirstSeconds + (double)index / mRate;
     if (mTimeMismatch.IsEmpty() && !(std::fabs(seconds - expected) <= 0.5 / mRate + 0.0005)) {
         char text[240];
-        std::snprintf(
-            text, sizeof text,
-            "The Time column disagrees with DataRate %.10g: frame %d (line %u) is at %.6g s where the "
-            "rate puts it at %.6g s; the frames are placed by DataRate.",
-            mRate, frame, GetLineNumber(), seconds, expected);
+        std::snprintf(text, sizeof text,
+                      "The Time column disagrees with DataRate %.10g: frame %d (line %u) is at %.6g s where the "
+                      "rate puts it at %.6g s; the frames are placed by DataRate.",
+                      mRate, frame, GetLineNumber(), seconds, expected);
         mTimeMismatch = text;
     }
     const int first = points.GetCount();
