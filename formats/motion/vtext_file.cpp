@@ -155,6 +155,7 @@ void VTextFile::Discard() {
 bool VTextFile::Rewind() {
     if (!mFile || std::fseek(mFile, 0, SEEK_SET) != 0) return false;
     std::clearerr(mFile);
+    mInputStart = 0;
     mInputPos = mInputLen = 0;
     mInputEof = false;
     mAfterCr = false;
@@ -169,6 +170,7 @@ bool VTextFile::Rewind() {
 
 bool VTextFile::FillInput() {
     if (mInputEof || !mFile) return false;
+    mInputStart += (int64_t)mInputLen;
     mInputLen = std::fread(mInput, 1, kInputBlock, mFile);
     mInputPos = 0;
     if (mInputLen == 0) {
@@ -269,6 +271,27 @@ bool VTextFile::ReadNextLine() {
         mCursor = p;
         return true;
     }
+}
+
+VTextFile::Position VTextFile::Tell() const {
+    Position position;
+    if (!mFile) return position;
+    position.offset = mInputStart + (int64_t)mInputPos;
+    position.line = mLineNumber;
+    position.afterCr = mAfterCr;
+    return position;
+}
+
+bool VTextFile::Seek(const Position& position) {
+    if (!mFile || position.offset < 0 || fseeko(mFile, (off_t)position.offset, SEEK_SET) != 0) return false;
+    std::clearerr(mFile);
+    mInputStart = position.offset;
+    mInputPos = mInputLen = 0;
+    mInputEof = false;
+    mAfterCr = position.afterCr;
+    mAtEnd = false;
+    mLineNumber = position.line;
+    return true;
 }
 
 const char* VTextFile::SetSeparators(const char* set) {

@@ -61,6 +61,17 @@ public:
     // Moves to the next significant line: blank lines and comment lines are skipped. The line end
     // (the newline and the carriage returns before it) is taken off the line.
     bool ReadNextLine();
+    // Where the next ReadNextLine starts reading: the byte in the file, the number of the line read
+    // last and the line-end state. Seek back to it, and ReadNextLine reads the same line with the
+    // same number again.
+    struct Position {
+        int64_t offset = -1;
+        uint32_t line = 0;
+        bool afterCr = false;
+    };
+    Position Tell() const;
+    // False (nothing changed) when no file is open for reading or the stream cannot go there.
+    bool Seek(const Position& position);
     // When on, a carriage return alone ends a line as a newline does (files from systems whose
     // lines end so); a CR LF pair stays one line end. Off at construction.
     void SetCrEndsLines(bool on) { mCrEndsLines = on; }
@@ -254,6 +265,8 @@ private:
 
     // Block reader under the read stream.
     char* mInput = nullptr;
+    // The byte of the file that the input buffer's first byte holds.
+    int64_t mInputStart = 0;
     size_t mInputPos = 0;
     size_t mInputLen = 0;
     bool mInputEof = false;

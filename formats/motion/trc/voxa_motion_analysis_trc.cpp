@@ -1,10 +1,13 @@
 #include "formats/motion/trc/voxa_motion_analysis_trc.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "base/vnumber_text.h"
 #include "base/vpath.h"
@@ -12,12 +15,6 @@
 #include "oxa_codec/vstream_options.h"
 
 namespace {
-
-bool SameNoCase(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b)
-        if (std::tolower((unsigned char)*a) != std::tolower((unsigned char)*b)) return false;
-    return *a == *b;
-}
 
 // White space as the C library's isspace sees it in the "C" locale.
 bool IsWhite(char c) {
@@ -108,18 +105,18 @@ int CountTextFields(const char* line) {
     return count;
 }
 
-// The place of a frame line among the take's frames, from 0: at its frame number counted from the
-// first line's, or just after the line before when its number does not go past that line's place.
-int64_t FrameIndex(bool numbered, int number, int first, int64_t previous) {
-    const int64_t at = numbered ? (int64_t)number - first : -1;
-    return at > previous ? at : previous + 1;
+// "nan", "inf" or "infinity" in any letter case, signed or not: a Time that is there but no time.
+bool IsNonFiniteWord(const char* begin, const char* end) {
+    if (begin < end && (*begin == '-' || *begin == '+')) ++begin;
+    std::string word;
+    for (; begin < end; ++begin)
+        word += (char)std::tolower((unsigned char)*begin);
+    return word == "nan" || word == "inf" || word == "infinity";
 }
 
-// The frame number and time that start a frame line.
-bool ReadFrameStart(FrameFields& fields, int& frame, double& seconds) {
-    const char *begin, *end;
-    return fields.Next(begin, end) && IntField(begin, end, frame) && fields.Next(begin, end) &&
-           NumberField(begin, end, seconds) && std::isfinite(seconds);
+// The whole number a header field holds; false for an empty field or other text.
+bool HeaderCount(const char* begin, const char* end, int& value) {
+    return IntField(begin, end, value);
 }
 
 }  // namespace
@@ -179,32 +176,108 @@ bool VOxaFileMotionAnalysisTrc::ReadFieldAcrossLines(VString& field) {
     return ReadField(field);
 }
 
-bool VOxaFileMotionAnalysisTrc::ReadHeaderNumber(double& value, const char* name) {
-    VString field;
-    PeekField(field);
-    if (ReadDouble(value, 1.0) && std::isfinite(value)) return true;
-    return Fail("the %s value \"%.40s\" is not a number", name, field.Buffer());
-}
-
-bool VOxaFileMotionAnalysisTrc::ReadHeaderCount(int& value, const char* name) {
-    VString field;
-    PeekField(field);
-    if (ReadInt(value)) return true;
-    return Fail("the %s value \"%.40s\" is not a whole number", name, field.Buffer());
-}
-
-bool VOxaFileMotionAnalysisTrc::FindFirstFrameLine(int markerCount, int& frame, double& seconds,
-                                                   uint32_t& line) {
-    // The names and labels are passed as the reader passes them, so that the line found is the
-    // one it reads first.
+bool VOxaFileMotionAnalysisTrc::ScanFrameLines(int markerCount, int headerFrames) {
+    mLines.clear();
+    mLinesFound = 0;
+    mRepeats = mOutside = 0;
+    mFirstRepeat = mFirstOutside = "";
+    mMostGroups = 0;
+    mBase = 0;
+    // The names and labels are passed as the reader passes them, so that the lines found are the
+    // ones it reads.
     if (markerCount > kMaxScannedMarkers) return false;
     VStringList names;
     for (int i = 0; i < markerCount; ++i)
         names.Add("");
-    if (!ReadMarkerNames(names, false) || !ReadNextLine()) return false;
-    line = GetLineNumber();
-    FrameFields fields(GetCursor());
-    return ReadFrameStart(fields, frame, seconds);
+    if (!ReadMarkerNames(names, false)) return false;
+    // Every frame line, in file order: where it starts and its frame number.
+    std::vector<FrameLine> lines;
+    const int64_t columns = 2 + 3 * (int64_t)markerCount;
+    bool lastCut = false;
+    int lastGroups = 0;
+    for (Position at = Tell(); ReadNextLine(); at = Tell()) {
+        if (lines.size() >= (size_t)UINT32_MAX) break;
+        FrameLine line{};
+        line.offset = at.offset;
+        line.lineBefore = at.line;
+        line.afterCr = at.afterCr;
+        line.line = GetLineNumber();
+        line.ordinal = (uint32_t)lines.size();
+        FrameFields fields(GetCursor());
+        const char *begin, *end;
+        int64_t count = 0;
+        if (fields.Next(begin, end)) {
+            ++count;
+            line.numbered = IntField(begin, end, line.number);
+        }
+        while (fields.Next(begin, end))
+            ++count;
+        // A last line that the file's end cuts between its fields (no line end, fewer fields than
+        // the header's columns) is no whole frame: its missing markers would read as gaps.
+        lastCut = !LineEnded() && count < columns;
+        lastGroups = count > 2 ? (int)std::min<int64_t>((count - 2) / 3, INT_MAX) : 0;
+        mMostGroups = std::max(mMostGroups, lastGroups);
+        lines.push_back(line);
+    }
+    // A lone frame line is kept, cut or not: the take has at least its first frame.
+    if (lastCut && lines.size() > 1) lines.pop_back();
+    mLinesFound = (int64_t)lines.size();
+    if (lines.empty()) return false;
+
+    // The take's first frame: the frame number from which the header's NumFrames frames hold the
+    // most lines (the smallest such number), so that one stray number does not move the take.
+    const int64_t span = headerFrames >= 0 ? headerFrames : INT_MAX;
+    std::vector<int> numbers;
+    numbers.reserve(lines.size());
+    for (const FrameLine& line : lines)
+        if (line.numbered) numbers.push_back(line.number);
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    int64_t base = numbers.empty() ? 1 : numbers[0];
+    size_t best = 0;
+    for (size_t first = 0, last = 0; first < numbers.size(); ++first) {
+        while (last < numbers.size() && (int64_t)numbers[last] - numbers[first] < span)
+            ++last;
+        if (last - first > best) {
+            best = last - first;
+            base = numbers[first];
+        }
+    }
+    mBase = base;
+    // Each line's frame from the first; a line without a number follows the line before it (and
+    // fails the read where it is read).
+    int64_t previous = -1;
+    for (FrameLine& line : lines) {
+        line.index = line.numbered ? (int64_t)line.number - base : previous + 1;
+        previous = line.index;
+    }
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const FrameLine& x, const FrameLine& y) { return x.index < y.index; });
+    char text[240];
+    for (size_t k = 0; k < lines.size(); ++k) {
+        const FrameLine& line = lines[k];
+        if (line.index < 0 || line.index >= span) {
+            if (mOutside++ == 0) {
+                if (line.numbered)
+                    std::snprintf(text, sizeof text, "line %u gives frame %d", line.line, line.number);
+                else
+                    std::snprintf(text, sizeof text,
+                                  "line %u, which has no frame number, would be frame %lld", line.line,
+                                  (long long)(base + line.index));
+                mFirstOutside = text;
+            }
+        } else if (!mLines.empty() && mLines.back().index == line.index) {
+            if (mRepeats++ == 0) {
+                std::snprintf(text, sizeof text, "line %u repeats frame %lld of line %u", line.line,
+                              (long long)(base + line.index), mLines.back().line);
+                mFirstRepeat = text;
+            }
+        } else {
+            mLines.push_back(line);
+        }
+    }
+    mLines.shrink_to_fit();
+    return !mLines.empty();
 }
 
 bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount,
@@ -215,15 +288,13 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
     mFramesRead = 0;
     mDroppedValues = 0;
     mFirstDropped = "";
-    mLineHeld = false;
-    mFirstNumber = 0;
-    mFirstSeconds = 0.0;
-    mLastIndex = -1;
+    mNextLine = 0;
+    mNextOrdinal = 0;
     mMissingFrames = 0;
     mFirstMissing = 0;
     mTimeMismatch = "";
-    mOutOfOrder = 0;
-    mFirstOutOfOrder = 0;
+    mBadTimes = 0;
+    mFirstBadTime = "";
     if (!RewindToFirstLine()) return FailNoText();
     int type = 0;
     if (!ReadKeywordField("PathFileType", "at the start of the file")) return false;
@@ -242,135 +313,193 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
         if (!ReadKeywordField(kKeywords[k], k == 0 ? "at the start of the second header line" : "next"))
             return false;
 
+    // The values, one field each: a blank field (two tabs in a row) is a value the file leaves
+    // out. DataRate must be there; a blank NumFrames leaves the count to the frame lines, a blank
+    // NumMarkers to the names line, blank Units are millimetres (and said so), and the others are
+    // not needed.
     if (!ReadNextLine()) return Fail("the file ends after the second header line");
-    double rate = 0.0, cameraRate = 0.0;
-    int frames = 0, markers = 0;
-    if (!ReadHeaderNumber(rate, "DataRate") || !ReadHeaderNumber(cameraRate, "CameraRate") ||
-        !ReadHeaderCount(frames, "NumFrames") || !ReadHeaderCount(markers, "NumMarkers"))
-        return false;
+    struct Value {
+        const char* begin = nullptr;
+        const char* end = nullptr;
+        bool present = false;  // the line reaches this field
+        bool Blank() const { return present && begin == end; }
+        VString Text() const { return present ? VString(begin, (int)(end - begin)) : VString(""); }
+    } values[8];
+    {
+        // The whole line: a blank first field is one too.
+        FrameFields fields(GetLine());
+        for (int k = 0; k < keywordCount; ++k) {
+            Value& v = values[k];
+            v.present = fields.Next(v.begin, v.end);
+            if (!v.present) break;
+        }
+    }
+    double rate = 0.0;
+    int frames = -1, markers = -1;  // -1: left to the lines
+    if (values[0].Blank()) return Fail("the DataRate value is blank");
+    if (!values[0].present || !NumberField(values[0].begin, values[0].end, rate) || !std::isfinite(rate))
+        return Fail("the DataRate value \"%.40s\" is not a number", values[0].Text().Buffer());
+    double cameraRate = 0.0;
+    if (!values[1].Blank() &&
+        (!values[1].present || !NumberField(values[1].begin, values[1].end, cameraRate) ||
+         !std::isfinite(cameraRate)))
+        return Fail("the CameraRate value \"%.40s\" is not a number", values[1].Text().Buffer());
+    if (!values[2].Blank() && (!values[2].present || !HeaderCount(values[2].begin, values[2].end, frames)))
+        return Fail("the NumFrames value \"%.40s\" is not a whole number", values[2].Text().Buffer());
+    if (!values[3].Blank() && (!values[3].present || !HeaderCount(values[3].begin, values[3].end, markers)))
+        return Fail("the NumMarkers value \"%.40s\" is not a whole number", values[3].Text().Buffer());
     if (!VOxaMotionSupport::IsUsableRate(rate))
         return Fail("a DataRate of %.10g %s", rate, VOxaMotionSupport::RateProblem(rate));
-    if (frames < 0) return Fail("NumFrames is %d", frames);
-    if (markers < 0) return Fail("NumMarkers is %d", markers);
-    VString units;
-    if (!ReadField(units)) return Fail("the line ends before the Units value");
-    double unitScale;
-    if (SameNoCase(units.Buffer(), "m"))
-        unitScale = 100.0;
-    else if (SameNoCase(units.Buffer(), "cm"))
-        unitScale = 1.0;
-    else if (SameNoCase(units.Buffer(), "mm"))
-        unitScale = 0.1;
-    else
-        return Fail("the units \"%.40s\" are not m, cm or mm", units.Buffer());
+    if (values[2].present && !values[2].Blank() && frames < 0) return Fail("NumFrames is %d", frames);
+    if (values[3].present && !values[3].Blank() && markers < 0) return Fail("NumMarkers is %d", markers);
+    if (!values[4].present) return Fail("the line ends before the Units value");
+    // Units as every motion reader takes them: "mm", "in", "meters", ...
+    double unitScale = 0.1;
+    if (values[4].Blank()) {
+        mWarning = "The Units value is blank; the positions are read as millimetres.";
+    } else if (VOxaMotionSupport::FindLengthUnit(values[4].begin, (size_t)(values[4].end - values[4].begin),
+                                                 unitScale) < 0) {
+        return Fail("the units \"%.40s\" name no length unit", values[4].Text().Buffer());
+    }
     if (type == 4) {
-        double originalRate = 0.0;
-        int startFrame = 0, originalFrames = 0;
-        if (!ReadHeaderNumber(originalRate, "OrigDataRate") ||
-            !ReadHeaderCount(startFrame, "OrigDataStartFrame") ||
-            !ReadHeaderCount(originalFrames, "OrigNumFrames"))
-            return false;
+        // OrigDataRate and OrigNumFrames are not needed; OrigDataStartFrame gives the start of a
+        // file without frame lines.
+        int startFrame = 1;
+        const Value& start = values[6];
+        if (start.present && !start.Blank() && !HeaderCount(start.begin, start.end, startFrame))
+            return Fail("the OrigDataStartFrame value \"%.40s\" is not a whole number",
+                        start.Text().Buffer());
         // Frames count from 1; writers that count from 0 put 0 here, which is the first frame too.
         if (startFrame < 1) startFrame = 1;
         startTime.SetSecondDouble(((double)startFrame - 1.0) / rate);
     }
     // The names and labels lines: a header may give more markers than the names line names (some
     // writers count the coordinates' columns, or the markers of a larger set). When the labels are
-    // those of the names, the markers named are read.
-    if (markers > 0 && ReadNextLine()) {
-        const uint32_t namesLine = GetLineNumber();
-        const int named = CountTextFields(GetCursor()) - 2;
-        const int labels = ReadNextLine() ? CountTextFields(GetCursor()) : 0;
-        if (named > 0 && named < markers && labels == 3 * named) {
-            char text[240];
-            std::snprintf(text, sizeof text,
-                          "NumMarkers is %d, but the names line (line %u) holds %d names and the labels line "
-                          "%d coordinates; those %d markers are read.",
-                          markers, namesLine, named, labels, named);
-            mWarning = text;
+    // those of the names, the markers named are read; a blank NumMarkers is the names'.
+    int named = -1, labels = 0, headerMarkers = markers;
+    uint32_t namesLine = 0;
+    if (markers != 0 && ReadNextLine()) {
+        namesLine = GetLineNumber();
+        named = CountTextFields(GetCursor()) - 2;
+        labels = ReadNextLine() ? CountTextFields(GetCursor()) : 0;
+        if (markers < 0)
+            markers = named > 0 ? named : 0;
+        else if (named > 0 && named < markers && labels == 3 * named)
             markers = named;
-        }
         ClearFailure();
         if (!RewindToFirstLine() || !ReadNextLine() || !ReadNextLine())
             return Fail("the file could not be read again after its header");
     }
-    // The frame lines carry their own times: the take starts at the first one's, whatever the
-    // header says.
-    int lineFrame = 0;
-    double lineSeconds = 0.0;
-    uint32_t lineNumber = 0;
-    int64_t linesPresent = 0;
-    if (frames > 0 && FindFirstFrameLine(markers, lineFrame, lineSeconds, lineNumber)) {
-        const double headerSeconds = startTime.GetSecondDouble();
-        if (type == 4 && !(std::fabs(lineSeconds - headerSeconds) <= 0.5 / rate)) {
-            char text[240];
-            std::snprintf(
-                text, sizeof text,
-                "The first frame line (line %u: frame %d at %.6g s) does not match OrigDataStartFrame "
-                "(%.6g s); the take starts at %.6g s.",
-                lineNumber, lineFrame, lineSeconds, headerSeconds, lineSeconds);
-            if (!mWarning.IsEmpty()) mWarning += "\n";
-            mWarning += text;
-        }
-        // The nearest tick: a line at 0.7 s does not start the take a tick before it.
-        const double ticks = std::nearbyint(lineSeconds * (double)VTime::kOneSecond);
-        if (std::fabs(ticks) < 9.0e18)
-            startTime = VTime((int64_t)ticks);
-        else
-            startTime.SetSecondDouble(lineSeconds);
-        // The frames the lines reach, counted once, each line at its frame number: a file cut short
-        // is read as far as it goes. A last line that the file's end cuts between its fields (no
-        // line end, fewer fields than the header's columns) is no whole frame: its missing markers
-        // would read as gaps.
-        if (mFramesPresent < 0) {
-            const int64_t columns = 2 + 3 * (int64_t)markers;
-            auto isCut = [this, columns] {
-                if (LineEnded()) return false;
-                FrameFields fields(GetCursor());
-                const char *begin, *end;
-                int64_t count = 0;
-                while (count < columns && fields.Next(begin, end))
-                    ++count;
-                return count < columns;
-            };
-            int64_t reached = 1, before = 0;
-            linesPresent = 1;
-            bool lastCut = isCut();
-            while (reached < frames && ReadNextLine()) {
-                FrameFields fields(GetCursor());
-                const char *begin, *end;
-                int number = 0;
-                const bool numbered = fields.Next(begin, end) && IntField(begin, end, number);
-                before = reached;
-                reached = 1 + FrameIndex(numbered, number, lineFrame, reached - 1);
-                ++linesPresent;
-                lastCut = isCut();
-            }
-            // A lone frame line is kept, cut or not: the take has at least its first frame.
-            if (lastCut && linesPresent > 1) {
-                reached = before;
-                --linesPresent;
-            }
-            mFramesPresent = reached < frames ? reached : frames;
-            mLinesPresent = linesPresent;
-        }
+    if (markers < 0) markers = 0;
+
+    // The frame lines, each placed at its frame number: the take starts at the time of its first
+    // frame's line, whatever the header says.
+    if (frames != 0 && (!mScanned || mScannedMarkers != markers)) {
+        ScanFrameLines(markers, frames);
+        mScanned = true;
+        mScannedMarkers = markers;
+        ClearFailure();
+        if (!RewindToFirstLine() || !ReadNextLine() || !ReadNextLine())
+            return Fail("the file could not be read again after its header");
     }
-    // A file cut before its first frame line is refused by the frame reader.
-    if (mFramesPresent > 0 && mFramesPresent < frames) {
-        char text[200];
-        if (mLinesPresent == mFramesPresent)
+    if (frames == 0) mLines.clear();
+    if (headerMarkers > 0 && markers < headerMarkers) {
+        char text[400];
+        int length =
+            std::snprintf(text, sizeof text,
+                          "NumMarkers is %d, but the names line (line %u) holds %d names and the labels "
+                          "line %d coordinates; ",
+                          headerMarkers, namesLine, named, labels);
+        if (mMostGroups > markers && length > 0 && length < (int)sizeof text)
+            std::snprintf(
+                text + length, sizeof text - (size_t)length,
+                "the frame lines hold %d markers' coordinates: the %d named and %d more, *Unnamed_%d to "
+                "*Unnamed_%d, are read.",
+                mMostGroups, markers, mMostGroups - markers, markers + 1, mMostGroups);
+        else if (length > 0 && length < (int)sizeof text)
+            std::snprintf(text + length, sizeof text - (size_t)length, "those %d markers are read.", markers);
+        if (!mWarning.IsEmpty()) mWarning += "\n";
+        mWarning += text;
+    }
+    int64_t reached = 0;
+    if (!mLines.empty()) {
+        // The start: the first frame's line, or where a later line with a usable Time puts it.
+        const Position back = Tell();
+        bool found = false;
+        double lineSeconds = 0.0;
+        const FrameLine* startLine = nullptr;
+        for (const FrameLine& line : mLines) {
+            if (!SeekToLine(line) || !ReadNextLine()) break;
+            FrameFields fields(GetCursor());
+            const char *begin, *end;
+            double seconds = 0.0;
+            if (fields.Next(begin, end) && fields.Next(begin, end) && NumberField(begin, end, seconds) &&
+                std::isfinite(seconds)) {
+                lineSeconds = seconds - (double)line.index / rate;
+                startLine = &line;
+                found = true;
+                break;
+            }
+        }
+        Seek(back);
+        if (found) {
+            const double headerSeconds = startTime.GetSecondDouble();
+            if (type == 4 && !(std::fabs(lineSeconds - headerSeconds) <= 0.5 / rate)) {
+                char text[240];
+                std::snprintf(text, sizeof text,
+                              "The first frame line (line %u: frame %lld at %.6g s) does not match "
+                              "OrigDataStartFrame (%.6g s); the take starts at %.6g s.",
+                              startLine->line, (long long)(mBase + startLine->index),
+                              lineSeconds + (double)startLine->index / rate, headerSeconds, lineSeconds);
+                if (!mWarning.IsEmpty()) mWarning += "\n";
+                mWarning += text;
+            }
+            // The nearest tick: a line at 0.7 s does not start the take a tick before it.
+            const double ticks = std::nearbyint(lineSeconds * (double)VTime::kOneSecond);
+            if (std::fabs(ticks) < 9.0e18)
+                startTime = VTime((int64_t)ticks);
+            else
+                startTime.SetSecondDouble(lineSeconds);
+        }
+        mFirstSeconds = startTime.GetSecondDouble();
+        reached = mLines.back().index + 1;
+    }
+    char text[300];
+    if (mRepeats > 0) {
+        std::snprintf(
+            text, sizeof text,
+            "%lld frame lines repeat the frame of a line before them and are not read (the first: %s).",
+            mRepeats, mFirstRepeat.Buffer());
+        if (!mWarning.IsEmpty()) mWarning += "\n";
+        mWarning += text;
+    }
+    if (mOutside > 0) {
+        std::snprintf(
+            text, sizeof text,
+            "%lld frame lines lie outside the %d frames from frame %lld that NumFrames gives and are "
+            "not read (the first: %s).",
+            mOutside, frames, (long long)mBase, mFirstOutside.Buffer());
+        if (!mWarning.IsEmpty()) mWarning += "\n";
+        mWarning += text;
+    }
+    // A file cut short is read as far as its lines reach; a blank NumFrames is what they reach.
+    if (frames < 0) {
+        frames = (int)std::min<int64_t>(reached, INT_MAX);
+    } else if (reached > 0 && reached < frames) {
+        if ((int64_t)mLines.size() == reached && mRepeats == 0 && mOutside == 0)
             std::snprintf(
                 text, sizeof text,
                 "The header gives %d frames, but the file ends after %lld frame lines; those %lld are read.",
-                frames, (long long)mFramesPresent, (long long)mFramesPresent);
+                frames, (long long)reached, (long long)reached);
         else
-            std::snprintf(text, sizeof text,
-                          "The header gives %d frames, but the file's frame lines end at its frame %lld; those "
-                          "%lld are read.",
-                          frames, (long long)mFramesPresent, (long long)mFramesPresent);
+            std::snprintf(
+                text, sizeof text,
+                "The header gives %d frames, but the file's frame lines end at its frame %lld; those "
+                "%lld are read.",
+                frames, (long long)reached, (long long)reached);
         if (!mWarning.IsEmpty()) mWarning += "\n";
         mWarning += text;
-        frames = (int)mFramesPresent;
+        frames = (int)reached;
     }
     // Back to the end of the header for the names.
     ClearFailure();
@@ -383,6 +512,14 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
     frameRate = rate;
     scale = unitScale;
     return true;
+}
+
+bool VOxaFileMotionAnalysisTrc::SeekToLine(const FrameLine& line) {
+    Position position;
+    position.offset = line.offset;
+    position.line = line.lineBefore;
+    position.afterCr = line.afterCr;
+    return Seek(position);
 }
 
 bool VOxaFileMotionAnalysisTrc::ReadMarkerNames(VStringList& names, bool /*actorPrefix*/) {
@@ -432,45 +569,57 @@ bool VOxaFileMotionAnalysisTrc::ReadMarkerNames(VStringList& names, bool /*actor
 
 bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerCount*/, VTime& time,
                                           int& frameCounter, VTime /*period*/, bool /*exactZeroAsOccluded*/) {
-    // A line whose frame number lies past the next frame waits while the frames before it, which
-    // have no line, are read as gaps in every marker.
-    if (!mLineHeld && !ReadNextLine())
+    if (mNextLine >= mLines.size() && (mLines.empty() || mFramesRead >= mHeaderFrames)) {
+        // The failure names the line where the file ends.
+        if (mLines.empty()) ReadNextLine();
         return Fail("the file ends after %d of %d frames", mFramesRead, mHeaderFrames);
-    mLineHeld = false;
+    }
+    // A frame without a line is a gap in every marker.
+    if (mNextLine >= mLines.size() || mLines[mNextLine].index > mFramesRead) {
+        if (mMissingFrames++ == 0) mFirstMissing = mBase + mFramesRead;
+        frameCounter = (int)(mBase + mFramesRead);
+        time.SetSecondDouble(mFirstSeconds + (double)mFramesRead / mRate);
+        ++mFramesRead;
+        return true;
+    }
+    // The frame's line, wherever it lies in the file.
+    const FrameLine& place = mLines[mNextLine++];
+    if (place.ordinal != mNextOrdinal && !SeekToLine(place))
+        return Fail("frame %d: the file cannot be read again at line %u", mFramesRead + 1, place.line);
+    if (!ReadNextLine()) return Fail("the file ends after %d of %d frames", mFramesRead, mHeaderFrames);
+    mNextOrdinal = place.ordinal + 1;
+    const int64_t index = place.index;
     FrameFields fields(GetCursor());
     int frame = 0;
     double seconds = 0.0;
     const char *begin, *end;
     if (!fields.Next(begin, end) || !IntField(begin, end, frame) || !fields.More())
         return Fail("frame %d: the line does not start with a frame number and a tab", mFramesRead + 1);
-    if (!fields.Next(begin, end) || !NumberField(begin, end, seconds) || !std::isfinite(seconds) ||
-        !fields.More())
-        return Fail("frame %d: no time after the frame number", mFramesRead + 1);
-    if (mFramesRead == 0) {
-        mFirstNumber = frame;
-        mFirstSeconds = seconds;
-    }
-    const int64_t index = mFramesRead == 0 ? 0 : FrameIndex(true, frame, mFirstNumber, mLastIndex);
-    if (mFramesRead > 0 && (int64_t)frame - mFirstNumber != index && mOutOfOrder++ == 0)
-        mFirstOutOfOrder = GetLineNumber();
-    if (index > mFramesRead) {
-        if (mMissingFrames++ == 0) mFirstMissing = (int64_t)mFirstNumber + mFramesRead;
-        mLineHeld = true;
-        ++mFramesRead;
-        frameCounter = (int)((int64_t)mFirstNumber + mFramesRead - 1);
-        time.SetSecondDouble(mFirstSeconds + (double)(mFramesRead - 1) / mRate);
-        return true;
-    }
-    mLastIndex = index;
-    // The Time column against DataRate: rounding to whole milliseconds is allowed for.
     const double expected = mFirstSeconds + (double)index / mRate;
-    if (mTimeMismatch.IsEmpty() && !(std::fabs(seconds - expected) <= 0.5 / mRate + 0.0005)) {
-        char text[240];
-        std::snprintf(text, sizeof text,
-                      "The Time column disagrees with DataRate %.10g: frame %d (line %u) is at %.6g s where the "
-                      "rate puts it at %.6g s; the frames are placed by DataRate.",
-                      mRate, frame, GetLineNumber(), seconds, expected);
-        mTimeMismatch = text;
+    if (!fields.Next(begin, end) || !fields.More())
+        return Fail("frame %d: no time after the frame number", mFramesRead + 1);
+    if (NumberField(begin, end, seconds) && std::isfinite(seconds)) {
+        // The Time column against DataRate: rounding to whole milliseconds is allowed for.
+        if (mTimeMismatch.IsEmpty() && !(std::fabs(seconds - expected) <= 0.5 / mRate + 0.0005)) {
+            char text[240];
+            std::snprintf(
+                text, sizeof text,
+                "The Time column disagrees with DataRate %.10g: frame %d (line %u) is at %.6g s where the "
+                "rate puts it at %.6g s; the frames are placed by DataRate.",
+                mRate, frame, GetLineNumber(), seconds, expected);
+            mTimeMismatch = text;
+        }
+    } else if (begin == end || IsNonFiniteWord(begin, end)) {
+        // A Time that is blank or no finite number: the frame stays where DataRate puts it.
+        if (mBadTimes++ == 0) {
+            char text[120];
+            std::snprintf(text, sizeof text, "line %u: \"%.40s\"", GetLineNumber(),
+                          VString(begin, (int)(end - begin)).Buffer());
+            mFirstBadTime = text;
+        }
+        seconds = expected;
+    } else {
+        return Fail("frame %d: no time after the frame number", mFramesRead + 1);
     }
     const int first = points.GetCount();
     // Groups of three fields, one per marker: an empty field or "NaN" is a missing coordinate
@@ -653,11 +802,12 @@ VString VOxaFileMotionAnalysisTrc::GetDroppedWarning() const {
         if (!warning.IsEmpty()) warning += "\n";
         warning += text;
     }
-    if (mOutOfOrder > 0) {
-        std::snprintf(text, sizeof text,
-                      "%lld frame lines do not follow the frame numbers before them (the first at line %u); "
-                      "each is read as the next frame.",
-                      mOutOfOrder, mFirstOutOfOrder);
+    if (mBadTimes > 0) {
+        std::snprintf(
+            text, sizeof text,
+            "%lld frame lines have a Time that is blank or no number (the first at %s); those frames are "
+            "placed by DataRate.",
+            mBadTimes, mFirstBadTime.Buffer());
         if (!warning.IsEmpty()) warning += "\n";
         warning += text;
     }

@@ -1,6 +1,8 @@
 #ifndef OXA_FORMATS_MOTION_TRC_VOXA_MOTION_ANALYSIS_TRC_H
 #define OXA_FORMATS_MOTION_TRC_VOXA_MOTION_ANALYSIS_TRC_H
 
+#include <vector>
+
 #include <oxa/base/oxa_export.h>
 #include <oxa/formats/motion/voxa_motion_base.h>
 #include <oxa/formats/motion/vtext_file.h>
@@ -80,14 +82,26 @@ private:
     bool ReadKeywordField(const char* word, const char* place);
     // The next field, reading on at the next significant line when this one has ended.
     bool ReadFieldAcrossLines(VString& field);
-    // A number (a whole number) of the third header line; a failure names the value `name`.
-    bool ReadHeaderNumber(double& value, const char* name);
-    bool ReadHeaderCount(int& value, const char* name);
-
-    // After the header: reads the names and labels as ReadMarkerNames does, then the first frame
-    // line's number, time and line number. False when there is no such line, or when the header
-    // gives more than kMaxScannedMarkers markers; the read position is then anywhere.
-    bool FindFirstFrameLine(int markerCount, int& frame, double& seconds, uint32_t& line);
+    // A frame line found by the scan: where it starts (the position before it), its line number,
+    // its place among the frame lines in file order, its frame number when it has one, and the
+    // take's frame (from 0) it gives.
+    struct FrameLine {
+        int64_t offset = 0;
+        uint32_t lineBefore = 0;
+        uint32_t line = 0;
+        uint32_t ordinal = 0;
+        int number = 0;
+        int64_t index = 0;
+        bool afterCr = false;
+        bool numbered = false;
+    };
+    // After the header: reads the names and labels as ReadMarkerNames does, then every frame line,
+    // and keeps those the take reads, by frame: each at its frame number counted from the number
+    // from which `headerFrames` frames (-1: any number) hold the most lines. Lines that repeat a
+    // frame or lie outside those frames are counted. False when there is no frame line, or when
+    // the header gives more than kMaxScannedMarkers markers; the read position is then anywhere.
+    bool ScanFrameLines(int markerCount, int headerFrames);
+    bool SeekToLine(const FrameLine& line);
     static constexpr int kMaxScannedMarkers = 1 << 20;
 
     // The frame count of the header, and the frames read since it.
@@ -99,23 +113,30 @@ private:
     int mTimeDecimals = 3;
     // Why WriteHeader refused the take, "" when it did not.
     VString mRefusal{""};
-    // The frames the file's lines reach at their frame numbers (up to the header's count), -1 until
-    // counted, and the lines that reach them.
-    int64_t mFramesPresent = -1;
-    int64_t mLinesPresent = -1;
     double mRate = 1.0;
-    // Frame numbers: the read position holds a line that waits for its frame; the first line's
-    // number and time; the place of the last line read.
-    bool mLineHeld = false;
-    int mFirstNumber = 0;
+    // The frame lines the take reads, by frame (scanned once for a marker count); the frame
+    // number of the take's first frame; the most coordinate groups a line holds; the lines the
+    // scan found, and those it leaves out (repeats and lines outside the header's frames) with the
+    // first of each.
+    bool mScanned = false;
+    int mScannedMarkers = -1;
+    std::vector<FrameLine> mLines;
+    int64_t mBase = 0;
+    int mMostGroups = 0;
+    int64_t mLinesFound = 0;
+    long long mRepeats = 0, mOutside = 0;
+    VString mFirstRepeat{""}, mFirstOutside{""};
+    // Reading: the next line of mLines, the file-order place of the line ReadNextLine gives next,
+    // and the start of the take in seconds.
+    size_t mNextLine = 0;
+    uint32_t mNextOrdinal = 0;
     double mFirstSeconds = 0.0;
-    int64_t mLastIndex = -1;
-    // Frames without a line, and the first; lines whose number does not go past the line before;
+    // Frames without a line, and the first; Times that are blank or no number, and the first;
     // the Time column's first disagreement with DataRate.
     long long mMissingFrames = 0;
     int64_t mFirstMissing = 0;
-    long long mOutOfOrder = 0;
-    uint32_t mFirstOutOfOrder = 0;
+    long long mBadTimes = 0;
+    VString mFirstBadTime{""};
     VString mTimeMismatch{""};
     // Coordinates read as gaps because they lie beyond what the reader keeps, and the first one.
     long long mDroppedValues = 0;

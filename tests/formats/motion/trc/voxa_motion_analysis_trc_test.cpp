@@ -243,7 +243,7 @@ TEST_F(Trc, trc_HeaderRules) {
     int error = -1;
     const std::string names = "Frame#\tTime\tA\nX1\tY1\tZ1\n1\t0\t1\t2\t3\n";
     const std::string bad[] = {
-        Type3("inch", 1, 1) + names,
+        Type3("furlong", 1, 1) + names,
         Type3("mm", -1, 1) + names,
         Type3("mm", 1, -1) + names,
         Type3("mm", 1, 1) + "Frame#\tTime\tA\nX1\tZ1\tY1\n1\t0\t1\t2\t3\n",  // labels out of order
@@ -251,7 +251,7 @@ TEST_F(Trc, trc_HeaderRules) {
         Type3("mm", 1, 1) + "Frame#\tTime\tA\nX1\tY1\tZ1\n1\tx\t1\t2\t3\n",  // a word for the time
         std::string("PathFileType\t5\t(X/Y/Z)\n") + "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\n" +
             "100\t100\t1\t1\tmm\n" + names,
-        std::string(kType4Header) + "100\t100\t1\t1\tmm\t100\n" + names,  // type 4 values cut
+        std::string(kType4Header) + "100\t100\t1\t1\tmm\t100\tfirst\n" + names,  // a word for the start frame
         std::string("PathFileType\t3\t(X/Y/Z)\n") + "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\n" +
             "0\t100\t1\t1\tmm\n" + names,
     };
@@ -389,7 +389,7 @@ TEST_F(Trc, trc_RefusalsSayWhere) {
     EXPECT_EQ(Refusal(blanks + "100\t100\t1\t2\tmm\t100\t1\t1\n" + names + frame), "");
     EXPECT_EQ(Refusal(blanks + "100\t100\t1\t2\t mm \t100\t1\t1\n" + names + frame), "");
     EXPECT_EQ(Refusal(blanks + "100\t100\t1\t2\tm m\t100\t1\t1\n" + names + frame),
-              "File is corrupted: line 3: the units \"m m\" are not m, cm or mm");
+              "File is corrupted: line 3: the units \"m m\" name no length unit");
     // Empty, cut short, and wrong header values.
     const std::string line1 = "PathFileType\t3\t(X/Y/Z)\tsample.trc\n";
     const std::string line2 = "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\n";
@@ -403,7 +403,7 @@ TEST_F(Trc, trc_RefusalsSayWhere) {
         {line1 + line2, "line 2: the file ends after the second header line"},
         {line1 + line2 + "100\t100\t1", "line 3: the NumMarkers value \"\" is not a whole number"},
         {line1 + line2 + "100\t100\t1\t2", "line 3: the line ends before the Units value"},
-        {Type3("inch", 1, 2), "line 3: the units \"inch\" are not m, cm or mm"},
+        {Type3("furlong", 1, 2), "line 3: the units \"furlong\" name no length unit"},
         {Type3("mm", -1, 2), "line 3: NumFrames is -1"},
         {line1 + line2 + "0\t100\t1\t2\tmm\n", "line 3: a DataRate of 0 has no usable frame period"},
         {line1 + line2 + "fast\t100\t1\t2\tmm\n", "line 3: the DataRate value \"fast\" is not a number"},
