@@ -114,9 +114,16 @@ bool IsNonFiniteWord(const char* begin, const char* end) {
     return word == "nan" || word == "inf" || word == "infinity";
 }
 
-// The whole number a header field holds; false for an empty field or other text.
+// The whole number a header field holds ("100", or "100.0" as some writers put it); false for an
+// empty field or other text.
 bool HeaderCount(const char* begin, const char* end, int& value) {
-    return IntField(begin, end, value);
+    if (IntField(begin, end, value)) return true;
+    double number = 0.0;
+    if (!NumberField(begin, end, number) || !(number >= (double)INT_MIN && number <= (double)INT_MAX) ||
+        number != std::floor(number))
+        return false;
+    value = (int)number;
+    return true;
 }
 
 }  // namespace
@@ -410,7 +417,13 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
                           "NumMarkers is %d, but the names line (line %u) holds %d names and the labels "
                           "line %d coordinates; ",
                           headerMarkers, namesLine, named, labels);
-        if (mMostGroups > markers && length > 0 && length < (int)sizeof text)
+        if (mMostGroups == markers + 1 && length > 0 && length < (int)sizeof text)
+            std::snprintf(
+                text + length, sizeof text - (size_t)length,
+                "the frame lines hold %d markers' coordinates: the %d named and 1 more, *Unnamed_%d, are "
+                "read.",
+                mMostGroups, markers, mMostGroups);
+        else if (mMostGroups > markers && length > 0 && length < (int)sizeof text)
             std::snprintf(
                 text + length, sizeof text - (size_t)length,
                 "the frame lines hold %d markers' coordinates: the %d named and %d more, *Unnamed_%d to "

@@ -224,7 +224,8 @@ TEST_F(TrcFrames, BlankHeaderValuesAreLeftOut) {
     ASSERT_NE(b, nullptr);
     EXPECT_FLOAT_EQ(Curve(b, 2)->KeyGetValue(1), 12.0f);  // 12 cm
     mScene->Clear();
-    messages = Read(head + "50\t50\t2\t2\t\t50\t1\t2\n" + body, &frames);
+    // Counts written as decimals ("2.0") are the whole numbers they are.
+    messages = Read(head + "50\t50\t2.0\t2.0\t\t50\t1.0\t2\n" + body, &frames);
     EXPECT_NE(messages.find("The Units value is blank; the positions are read as millimetres."),
               std::string::npos)
         << messages;
