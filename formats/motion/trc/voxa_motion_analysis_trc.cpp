@@ -333,12 +333,23 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
         VString Text() const { return present ? VString(begin, (int)(end - begin)) : VString(""); }
     } values[8];
     {
-        // The whole line: a blank first field is one too.
+        // The whole line: a blank first field is one too. Some writers put two tabs between the
+        // values; when the line holds a value for every keyword, the blank fields are such padding,
+        // otherwise each field is the value of the keyword in its place.
+        std::vector<Value> found;
         FrameFields fields(GetLine());
-        for (int k = 0; k < keywordCount; ++k) {
-            Value& v = values[k];
-            v.present = fields.Next(v.begin, v.end);
-            if (!v.present) break;
+        Value v;
+        int filled = 0;
+        while (found.size() < 64 && fields.Next(v.begin, v.end)) {
+            v.present = true;
+            found.push_back(v);
+            if (v.begin < v.end) ++filled;
+        }
+        int k = 0;
+        for (const Value& field : found) {
+            if (k >= keywordCount) break;
+            if (filled >= keywordCount && field.begin == field.end) continue;
+            values[k++] = field;
         }
     }
     double rate = 0.0;

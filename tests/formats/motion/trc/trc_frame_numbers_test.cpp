@@ -233,6 +233,13 @@ TEST_F(TrcFrames, BlankHeaderValuesAreLeftOut) {
     ASSERT_NE(b, nullptr);
     EXPECT_FLOAT_EQ(Curve(b, 2)->KeyGetValue(1), 1.2f);
     mScene->Clear();
+    // Two tabs between every value are padding, not blank values.
+    messages = Read(head + "  50.0\t\t 50.0\t\t 2\t\t 2\t\t cm\t 50.0\t 1\t 2\n" + body, &frames);
+    EXPECT_EQ(messages, "");
+    b = Find("B");
+    ASSERT_NE(b, nullptr);
+    EXPECT_FLOAT_EQ(Curve(b, 2)->KeyGetValue(1), 12.0f);
+    mScene->Clear();
     // A blank DataRate is refused by name.
     EXPECT_EQ(Read(head + "\t50\t2\t2\tmm\t50\t1\t2\n" + body, &frames),
               "File is corrupted: line 3: the DataRate value is blank");
