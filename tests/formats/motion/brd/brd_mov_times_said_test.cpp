@@ -103,4 +103,14 @@ TEST_F(TimesSaid, MovTextThatIsNoNumberIsSaidWithItsLine) {
     ASSERT_NE(marker, nullptr);
     EXPECT_FLOAT_EQ(Key(marker, 1, 1), 0.0f);
     EXPECT_FLOAT_EQ(Key(marker, 2, 1), 6.0f);
+    mScene->Clear();
+    // A line whose time and a value are no numbers is named by its time, the first of them.
+    messages = Read<VOxaReaderCorvelundMov>("both.mov",
+                                            "0 1 2 3 0 0 0 1 1 1\n0.04 4 5 6 0 0 0 1 1 1\n"
+                                            "inf 7 x 9 0 0 0 1 1 1\n0.12 10 11 12 0 0 0 1 1 1\n");
+    EXPECT_NE(messages.find("Line 3's time \"inf\" is not a number"), std::string::npos) << messages;
+    marker = Find("Marker0");
+    ASSERT_NE(marker, nullptr);
+    EXPECT_FLOAT_EQ(Key(marker, 1, 2), 0.0f);
+    EXPECT_FLOAT_EQ(Key(marker, 2, 2), 9.0f);
 }
