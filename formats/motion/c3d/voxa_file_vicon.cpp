@@ -124,7 +124,11 @@ inline float LoadDec(const uint8_t* p) {
     // The halves swapped are the IEEE layout with an exponent 2 larger; DEC exponents 0 to 2
     // (zero and the values below IEEE's smallest normal) take the exact way.
     u = (u >> 16) | (u << 16);
-    if ((u & 0x7F800000u) < 0x01800000u) return (float)VViconNumbers::DecValue(p);
+    const uint32_t exponent = u & 0x7F800000u;
+    if (exponent < 0x01800000u) {
+        if (exponent == 0) return (u & 0x80000000u) ? -0.0f : 0.0f;  // zero, as a fourth value often is
+        return (float)VViconNumbers::DecValue(p);
+    }
     u -= 0x01000000u;
     float f;
     std::memcpy(&f, &u, 4);

@@ -92,7 +92,16 @@ bool VViconNumbers::StoreDec(double value, uint8_t out[4]) {
     if (!std::isnan(value) && value != 0.0) {
         const bool negative = value < 0.0;
         const double magnitude = std::fabs(value);
-        if (magnitude < kDecSmallest) {
+        if (magnitude >= 0x1p-126 && magnitude <= kDecLargest) {
+            // Where singles are normal they have DEC's 24 bits: the single nearest the value is the
+            // DEC value nearest it, with the exponent 2 larger (and the largest when it rounds
+            // past it).
+            const float single = (float)value;
+            uint32_t ieee;
+            std::memcpy(&ieee, &single, 4);
+            if ((ieee & 0x7FFFFFFFu) > 0x7EFFFFFFu) ieee = (ieee & 0x80000000u) | 0x7EFFFFFFu;
+            bits = ieee + 0x01000000u;
+        } else if (magnitude < kDecSmallest) {
             held = false;  // below DEC's smallest value: zero
         } else {
             uint32_t exponent, fraction;
