@@ -829,3 +829,89 @@ TEST(FCurveEval, DerivativeStepsNameTheSegmentsKey) {
     curve.KeyIncRightDerivative(3, 1.0f);
     EXPECT_EQ(log.events.size(), 2u);
 }
+
+TEST(FCurveEval, HintedSearchesOverKeysAwayFromTimeZero) {
+    // Keys at 10, 20 and 30 s: a search that walks down from the hint measures the fraction from
+    // the key before the time, not from time 0.
+    VFCurve curve;
+    curve.ResizeKeyBuffer(3);
+    for (int i = 0; i < 3; ++i)
+        curve.KeySet(i, Sec(10.0 * (i + 1)), 100.0f * (float)i, VFCurveKey::eInterpolationLinear);
+    int hint = 1;
+    EXPECT_DOUBLE_EQ(curve.KeyFind(Sec(15), &hint), 0.5);
+    hint = 1;
+    EXPECT_FLOAT_EQ(curve.Evaluate(Sec(12.5), &hint), 25.0f);
+    // A key added at an existing key's time, with the hint on that key, replaces it.
+    VFCurveKey key;
+    key.Set(Sec(20), 7.0f, VFCurveKey::eInterpolationLinear);
+    hint = 1;
+    EXPECT_EQ(curve.KeyAdd(Sec(20), key, &hint), 1);
+    EXPECT_EQ(curve.KeyGetCount(), 3);
+    EXPECT_EQ(curve.KeyGetValue(1), 7.0f);
+    // A constant segment holds its key's value up to the next key, which answers at its own time
+    // whichever key the hint names.
+    VFCurve steps;
+    steps.ResizeKeyBuffer(3);
+    for (int i = 0; i < 3; ++i)
+        steps.KeySet(i, Sec(i + 1), 10.0f * (float)(i + 1), VFCurveKey::eInterpolationConstant);
+    for (int start : {0, 1, 2}) {
+        hint = start;
+        EXPECT_EQ(steps.Evaluate(Sec(2), &hint), 20.0f) << "hint " << start;
+        EXPECT_EQ(steps.Evaluate(Sec(2), &hint), 20.0f) << "again, hint " << hint;
+    }
+}
+
+TEST(FCurveEval, SearchesPastTheLastKeyOfAFullBlock) {
+    // Curves whose keys fill their last block exactly: a search past the last key, from a hint
+    // near the end, stops at the key count.
+    for (int n : {25, 50}) {
+        VFCurve curve;
+        for (int i = 0; i < n; ++i) {
+            VFCurveKey key;
+            key.Set(Sec(i), (float)i, VFCurveKey::eInterpolationLinear);
+            curve.KeyAdd(Sec(i), key);
+        }
+        ASSERT_EQ(curve.KeyGetCount(), n);
+        for (int start = n - 4; start < n; ++start) {
+            int hint = start;
+            EXPECT_EQ(curve.KeyFind(Sec(n + 5.0), &hint), n - 0.5) << n << " keys, hint " << start;
+            EXPECT_EQ(hint, n);
+            hint = start;
+            EXPECT_EQ(curve.Evaluate(Sec(n + 5.0), &hint), (float)(n - 1));
+        }
+    }
+}
+
+TEST(FCurveEval, WeightSettersKeepToTheSidesThatExist) {
+    // Keys 0, 1, 2 s, cubic with user slopes.
+    auto make = [](VFCurve& curve) {
+        curve.ResizeKeyBuffer(3);
+        for (int i = 0; i < 3; ++i)
+            curve.KeySet(i, Sec(i), (float)(i * i), VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentUser,
+                         1.0f, 1.0f);
+    };
+    // The second key's left side is the first segment's: weighting it takes effect.
+    VFCurve curve;
+    make(curve);
+    curve.KeySetLeftWeighted(1, true);
+    EXPECT_TRUE(curve.KeyIsLeftWeighted(1));
+    curve.KeySetLeftWeighted(1, false);
+    EXPECT_FALSE(curve.KeyIsLeftWeighted(1));
+
+    // The last key has no right side: a weight given to it is dropped, and a key appended after
+    // it later starts an unweighted segment.
+    VFCurve plain, weighted;
+    make(plain);
+    make(weighted);
+    weighted.KeySetRightWeight(2, 0.05f);
+    weighted.KeySetRightWeight(-1, 0.05f);
+    EXPECT_FALSE(weighted.KeyIsRightWeighted(2));
+    for (VFCurve* c : {&plain, &weighted}) {
+        VFCurveKey key;
+        key.Set(Sec(3), 2.0f, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentUser, 1.0f, 1.0f);
+        c->KeyAdd(Sec(3), key);
+    }
+    EXPECT_FALSE(weighted.KeyIsRightWeighted(2));
+    for (double t = 2.1; t < 3.0; t += 0.2)
+        EXPECT_EQ(weighted.Evaluate(Sec(t)), plain.Evaluate(Sec(t))) << t;
+}

@@ -640,3 +640,139 @@ TEST(FCurveNodeEval, TotalsOfFourChannelsAreStoredAndOfFiveAreNot) {
     EXPECT_FALSE(five->IsCandidateTotalValid());
     delete five;
 }
+
+namespace {
+
+// A curve of two cubic user keys at t0 and t1 seconds with the given values and slopes.
+VFCurve* UserSegmentAt(double t0, double t1, double v0, double v1, double s0, double s1) {
+    VFCurve* curve = VFCurve::Create();
+    curve->ResizeKeyBuffer(2);
+    curve->KeySet(0, Sec(t0), (float)v0, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentUser, (float)s0,
+                  (float)s1);
+    curve->KeySet(1, Sec(t1), (float)v1, VFCurveKey::eInterpolationCubic, VFCurveKey::eTangentUser, (float)s1,
+                  0.0f);
+    return curve;
+}
+
+}  // namespace
+
+TEST(FCurveNodeEval, QuaternionInterpolationOfASegmentAwayFromTimeZero) {
+    // The same Bezier in quaternion space for a segment from 2 s to 3.5 s: the parameter runs
+    // over the segment's own span, and the slopes scale with its length.
+    const double t0 = 2.0, t1 = 3.5, dt = t1 - t0;
+    const double from[3] = {10, -20, 30}, to[3] = {80, 40, -50}, start[3] = {60, 30, -40},
+                 end[3] = {20, 50, -70};
+    VFCurveNode* node = Vector3Node("R", "Lcl Rotation", 2);
+    for (int a = 0; a < 3; ++a)
+        node->Get(a)->FCurveReplace(UserSegmentAt(t0, t1, from[a], to[a], start[a], end[a]));
+    node->SetQuaternionInterpolation(true);
+    double p[4][3];
+    for (int a = 0; a < 3; ++a) {
+        p[0][a] = (float)from[a];
+        p[3][a] = (float)to[a];
+        p[1][a] = p[0][a] + (double)(float)start[a] * dt / 3;
+        p[2][a] = p[3][a] - (double)(float)end[a] * dt / 3;
+    }
+    const Quat first = QEulerXYZ(p[0]);
+    const Quat firstInverse{-first.x, -first.y, -first.z, first.w};
+    Quat q[4];
+    q[0] = {0, 0, 0, 1};
+    for (int i = 1; i < 4; ++i) {
+        q[i] = QMul(QEulerXYZ(p[i]), firstInverse);
+        if (QDot(q[i], q[i - 1]) < 0) q[i] = QScale(q[i], -1);
+    }
+    for (int k = 1; k < 10; ++k) {
+        const VTime t = Sec(t0 + dt * k / 10.0);
+        const double u = (double)(t.Get() - Sec(t0).Get()) / (double)(Sec(t1).Get() - Sec(t0).Get());
+        Quat b[4] = {q[0], q[1], q[2], q[3]};
+        for (int level = 3; level > 0; --level)
+            for (int i = 0; i < level; ++i)
+                b[i] = QLerp(b[i], b[i + 1], u);
+        double v[3];
+        node->Evaluate(v, t);
+        SCOPED_TRACE("u " + std::to_string(u));
+        ExpectSameRotation(EulerXYZ(v[0], v[1], v[2]), QMatrix(QMul(b[0], first)), 1e-9);
+    }
+    delete node;
+}
+
+TEST(FCurveNodeEval, OrderAxesAndTheirAnglesFollowTheOrderTable) {
+    // Order codes name the axis triple applied first to last: 0 x y z, 2 x z y, 4 y z x, 6 y x z,
+    // 8 z x y, 10 z y x; the odd code of each pair has the same axes; any other code is x y z.
+    const int expected[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 2, 0}, {1, 0, 2}, {2, 0, 1}, {2, 1, 0}};
+    for (int order = -1; order <= 13; ++order) {
+        int axes[3];
+        fcurve_node_detail::OrderAxes(order, axes);
+        const int* want = order >= 0 && order <= 11 ? expected[order / 2] : expected[0];
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(axes[i], want[i]) << "order " << order << " position " << i;
+    }
+    // The angles taken from a rotation come back on their own axes: about X, Y and Z, whatever
+    // order turns them.
+    const double xyz[3] = {25, -35, 50};
+    for (int order = 2; order <= 10; order += 2) {
+        const Mat3 m = Euler(xyz, expected[order / 2]);
+        double lib[4][4];
+        VgeMatrixIdentity(lib);
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                lib[i][j] = m.m[i][j];
+        double back[3] = {-999, -999, -999};
+        fcurve_node_detail::MatrixToRotation(back, lib, order);
+        for (int a = 0; a < 3; ++a)
+            EXPECT_NEAR(back[a], xyz[a], 1e-9) << "order " << order << " axis " << a;
+    }
+}
+
+TEST(FCurveNodeEval, SphericOrderTwistsAboutXThenSwings) {
+    // The spheric angles turn about X by x, then swing the X axis by the quaternion
+    // (0, sin y/2, sin z/2, cos y/2 cos z/2), normalised.
+    const double cases[][3] = {{30, 40, 0}, {-50, 20, 35}, {70, -60, 10}, {0, 45, -45}};
+    for (const auto& xyz : cases) {
+        const double hy = xyz[1] * kDeg / 2, hz = xyz[2] * kDeg / 2;
+        const Quat swing{0, std::sin(hy), std::sin(hz), std::cos(hy) * std::cos(hz)};
+        double m[4][4];
+        VgeMatrixIdentity(m);
+        fcurve_node_detail::RotationToMatrix(m, xyz, 12);
+        SCOPED_TRACE(std::to_string(xyz[0]) + " " + std::to_string(xyz[1]) + " " + std::to_string(xyz[2]));
+        ExpectSameRotation(FromLib(m), QMatrix(QMul(swing, QAxis(0, xyz[0]))), 1e-12);
+    }
+}
+
+TEST(FCurveNodeEval, EulerClosestSetsEveryAngle) {
+    // The nearest equivalent of each triple, on its own axes, for every order: a triple already
+    // near the reference comes back as it is, one whole turns away comes back turned.
+    const double values[3] = {10, 20, 30};
+    for (int order = 0; order <= 10; order += 2) {
+        double out[3] = {-1, -1, -1};
+        const double near[3] = {12, 18, 33};
+        EXPECT_FALSE(fcurve_node_detail::EulerClosest(out, values, near, order));
+        for (int a = 0; a < 3; ++a)
+            EXPECT_DOUBLE_EQ(out[a], values[a]) << "order " << order << " axis " << a;
+        const double far[3] = {370, 740, -330};
+        fcurve_node_detail::EulerClosest(out, values, far, order);
+        EXPECT_DOUBLE_EQ(out[0], 370) << "order " << order;
+        EXPECT_DOUBLE_EQ(out[1], 740) << "order " << order;
+        EXPECT_DOUBLE_EQ(out[2], -330) << "order " << order;
+    }
+}
+
+TEST(FCurveNodeEval, AnAdditiveLayerOverAnEulerBaseAddsItsOwnLayers) {
+    // Base Euler (30, 0, 0); layer 1 additive (0, 30, 0) with layer 2 (0, 0, 40) above it: the
+    // additive layer adds its layer's angles, and the sum (0, 30, 40) turns before the base.
+    VFCurveNode* node = Vector3Node("R", "Lcl Rotation", 2, 30, 0, 0);
+    node->CreateLayerAt(1);
+    node->CreateLayerAt(2);
+    VFCurveNode* first = node->GetNextLayer();
+    ASSERT_NE(first, nullptr);
+    VFCurveNode* second = first->GetNextLayer();
+    ASSERT_NE(second, nullptr);
+    first->SetLayerType(eFCURVENODE_LAYER_ADDITIVE);
+    const double one[3] = {0, 30, 0}, two[3] = {0, 0, 40};
+    first->SetDefaultValues(one);
+    second->SetDefaultValues(two);
+    double v[3];
+    ASSERT_EQ(node->Evaluate(v, Sec(1)) - v, 3);
+    ExpectSameRotation(EulerXYZ(v[0], v[1], v[2]), Mul(EulerXYZ(0, 30, 40), EulerXYZ(30, 0, 0)));
+    delete node;
+}

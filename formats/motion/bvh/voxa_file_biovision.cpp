@@ -22,6 +22,8 @@
 namespace {
 
 constexpr double kRadiansPerDegree = 0.017453292519943295;
+// The rotation-order code of XYZ Euler angles (X turns a point first).
+constexpr int kOrderXYZ = 0;
 
 const char* const kChannelNames[BvhJoint::kMaxChannels] = {"Xposition", "Yposition", "Zposition",
                                                            "Xrotation", "Yrotation", "Zrotation"};
@@ -68,6 +70,13 @@ const char* Short(const char* text) {
 
 // ---- BvhJoint ----------------------------------------------------------------------------------
 
+bool BvhJoint::HasPositionChannel() const {
+    for (int c = 0; c < mChannelCount; ++c) {
+        if (mChannels[c] < eXROTATION) return true;
+    }
+    return false;
+}
+
 bool BvhJoint::HasRotationChannel() const {
     for (int c = 0; c < mChannelCount; ++c) {
         if (mChannels[c] >= eXROTATION) return true;
@@ -92,7 +101,9 @@ void BvhJoint::ComputeFrame(const double* values) {
                          {m[1][0], m[1][1], m[1][2], 0.0},
                          {m[2][0], m[2][1], m[2][2], 0.0},
                          {0.0, 0.0, 0.0, 1.0}};
-    VgeMatrixToEulerXYZ(mRotation, full);
+    // The angles of this very matrix: a middle angle a few hundredths of a degree from +-90 stays
+    // where it is, with the two others that go with it.
+    VgeMatrixToEuler(mRotation, full, kOrderXYZ);
 }
 
 namespace {
@@ -111,7 +122,7 @@ void SetKey(VFCurve* curve, int frame, VTime time, double value) {
 }  // namespace
 
 void BvhJoint::AddKeys(int frame, VTime time) {
-    if (HasSixChannels()) {
+    if (HasPositionChannel()) {
         for (int a = 0; a < 3; ++a)
             SetKey(mCurves[eTX + a], frame, time, mTranslation[a]);
     }
@@ -407,7 +418,7 @@ bool VOxaFileBiovision::ReadMotion(VStreamOptionsMotion* options) {
         if (joint->mEndSite) continue;
         keyed.push_back(joint.get());
         for (int c = 0; c < 6; ++c) {
-            const bool used = c < BvhJoint::eRX ? joint->HasSixChannels() : joint->HasRotationChannel();
+            const bool used = c < BvhJoint::eRX ? joint->HasPositionChannel() : joint->HasRotationChannel();
             VFCurve* curve = joint->mCurves[c];
             if (!curve || !used) continue;
             if (!curve->ResizeKeyBuffer(reserve)) throw std::bad_alloc();
@@ -472,14 +483,14 @@ bool VOxaFileBiovision::ReadMotion(VStreamOptionsMotion* options) {
 
     for (BvhJoint* joint : keyed) {
         for (int c = 0; c < 6; ++c) {
-            const bool used = c < BvhJoint::eRX ? joint->HasSixChannels() : joint->HasRotationChannel();
+            const bool used = c < BvhJoint::eRX ? joint->HasPositionChannel() : joint->HasRotationChannel();
             if (joint->mCurves[c] && used) joint->mCurves[c]->KeyModifyEnd();
         }
     }
     for (BvhJoint* joint : keyed) {
         VFCurve* translation[3] = {joint->mCurves[0], joint->mCurves[1], joint->mCurves[2]};
         VFCurve* rotation[3] = {joint->mCurves[3], joint->mCurves[4], joint->mCurves[5]};
-        ApplyJointImportFilters(joint->HasSixChannels() ? translation : nullptr,
+        ApplyJointImportFilters(joint->HasPositionChannel() ? translation : nullptr,
                                 joint->HasRotationChannel() ? rotation : nullptr);
     }
     return ok;

@@ -44,17 +44,21 @@ struct OXA_API BvhJoint {
     VOxaNode* mNode = nullptr;
     VFCurve* mCurves[6] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 
-    // True when the joint has all six channels (its translation is keyed).
+    // True when the joint has all six channels.
     bool HasSixChannels() const { return mChannelCount == 6; }
+    // True when one of its channels is a position (its translation is keyed).
+    bool HasPositionChannel() const;
     // True when one of its channels is a rotation.
     bool HasRotationChannel() const;
 
     // The translation and rotation of one frame from the joint's slice of a motion line (one
     // value per channel, in channel order): the translation starts as the offset and each position
     // channel replaces its component; each rotation channel multiplies its turn in front, so the
-    // last channel turns a point first. The rotation is stored as XYZ Euler degrees.
+    // last channel turns a point first. The rotation is stored as XYZ Euler degrees, taken from
+    // the matrix without rounding a middle angle near +-90 to the pole.
     void ComputeFrame(const double* values);
-    // Sets key `frame` at `time`: the translation on six-channel joints; the rotation, made
+    // Sets key `frame` at `time`: the translation on joints with a position channel (the
+    // components without one keep the offset); the rotation, made
     // continuous with the previous frame's first (from the second frame on), on joints that
     // have a rotation channel.
     void AddKeys(int frame, VTime time);

@@ -86,8 +86,9 @@ VgeTVector AimX(const double d[3]) {
     double m[4][4];
     VgeMatrixIdentity(m);
     VgeQuaternionToMatrix(m, q);
+    // The angles of this very turn: an aim a few hundredths of a degree off the Z axis keeps them.
     double angles[3];
-    VgeMatrixToEulerXYZ(angles, m);
+    VgeMatrixToEuler(angles, m, 0);
     return VgeTVector(angles[0], angles[1], angles[2], 0.0);
 }
 

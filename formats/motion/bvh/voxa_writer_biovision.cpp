@@ -233,16 +233,27 @@ bool VOxaWriterBiovision::WriteFrame(VTime time, int frame, VOxaMotionSampler& s
             isRoot && mGlobalPosition ? node->EvaluateGlobalTransform(time) : sampler.LocalMatrix(node, time);
         const VgeTVector inherited = isRoot ? VgeTVector(1.0, 1.0, 1.0, 0.0) : mScales[(size_t)entry.mParent];
         const VgeTVector t = matrix.GetT();
-        // The scaling and the XYZ angles of the matrix (GetS and GetR) in one pass.
-        double s[3], xyz[3];
-        VgeMatrixToEulerXYZAndScaling(xyz, s, matrix.mData);
+        // The scaling (as GetS gives it) and the rotation of the matrix, its rows made unit
+        // length and turned by a mirroring scaling, in one pass.
+        const double det = VgeMatrixDeterminant3(matrix.mData);
+        const double angleSign = det < 0.0 ? -1.0 : 1.0;
+        const double scaleSign = det >= 0.0 ? 1.0 : -1.0;
+        double s[3], rotation[4][4];
+        VgeMatrixIdentity(rotation);
+        for (int r = 0; r < 3; ++r) {
+            const double* row = matrix.mData[r];
+            const double len = std::sqrt(row[0] * row[0] + row[1] * row[1] + row[2] * row[2]);
+            s[r] = scaleSign * len;
+            const double f = len != 0.0 ? angleSign / len : 0.0;
+            for (int c = 0; c < 3; ++c)
+                rotation[r][c] = row[c] * f;
+        }
         const double translation[3] = {t[0] * inherited[0], t[1] * inherited[1], t[2] * inherited[2]};
         mScales[i] = VgeTVector(inherited[0] * s[0], inherited[1] * s[1], inherited[2] * s[2], 0.0);
 
-        // The XYZ angles of the matrix, as the angles of the written order.
-        double rotation[4][4], yxz[3];
-        VgeMatrixIdentity(rotation);
-        VgeEulerXYZToMatrix(rotation, xyz[0], xyz[1], xyz[2]);
+        // The angles of the written order, taken from the rotation itself: a detour through
+        // angles of another order would round a middle angle near +-90 of that order to its pole.
+        double yxz[3];
         VgeMatrixToEuler(yxz, rotation, kOrderYXZ);
         const double angles[3] = {yxz[1], yxz[0], yxz[2]};  // about X, Y, Z
         mFile->WriteJointValues(translation, angles, isRoot, !entry.mPositions);
