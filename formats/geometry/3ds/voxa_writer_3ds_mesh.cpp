@@ -510,25 +510,15 @@ VOxaMesh* VOxaWriter3DS::WeldPolygonUVs(VOxaMesh* mesh) {
         }
     }
 
-    // Corners at one position with one UV share a vertex: readers smooth a face with the faces
-    // around each of its vertices that share a smoothing bit, so corners split apart would shade
-    // faceted. Points split for their normals meet again: the smoothing masks say which faces
-    // smooth together. The corners are sorted by key, not compared pair by pair.
+    // Corners of one control point with one UV share a vertex: readers smooth a face with the
+    // faces around each of its vertices that share a smoothing bit, so corners split apart would
+    // shade faceted. Control points the mesh keeps apart stay apart (faces that share no point
+    // do not smooth together), also where they lie at one position. The corners are sorted by
+    // key, not compared pair by pair.
     auto less = [&](uint32_t x, uint32_t y) {
         const Corner& a = corners[x];
         const Corner& b = corners[y];
-        if (a.mPoint < 0 || b.mPoint < 0) return a.mPoint < 0 && b.mPoint >= 0;
-        const VgeTVector& pa = points[a.mPoint];
-        const VgeTVector& pb = points[b.mPoint];
-        for (int j = 0; j < 3; ++j) {
-            // A point that is no number sorts last, all such alike, so that the order holds.
-            const bool na = std::isnan(pa[j]), nb = std::isnan(pb[j]);
-            if (na || nb) {
-                if (na != nb) return nb;
-                continue;
-            }
-            if (pa[j] != pb[j]) return pa[j] < pb[j];
-        }
+        if (a.mPoint != b.mPoint) return a.mPoint < b.mPoint;
         // UVs as the file holds them.
         if ((float)a.mU != (float)b.mU) return (float)a.mU < (float)b.mU;
         return (float)a.mV < (float)b.mV;
