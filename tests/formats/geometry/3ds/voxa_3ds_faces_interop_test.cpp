@@ -714,7 +714,8 @@ TEST(faces3ds_interop, ATripKeepsTheVerticesTheSourceSharesAndKeepsApart) {
     // The eight corners of a unit cube and its six faces as corner numbers (outward).
     const float corners[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
                                  {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
-    const int sides[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {2, 3, 7, 6}, {1, 2, 6, 5}, {3, 0, 4, 7}};
+    const int sides[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
+                             {2, 3, 7, 6}, {1, 2, 6, 5}, {3, 0, 4, 7}};
     auto cube = [&](bool ownVertices, const std::vector<uint32_t>& masks) {
         return [=](Ftk::Database* db) {
             ftkscene::PutMeshSettings(db);
@@ -786,7 +787,8 @@ TEST(faces3ds_interop, ATripKeepsTheVerticesTheSourceSharesAndKeepsApart) {
             const std::array<float, 3> own = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
                                               u[0] * v[1] - u[1] * v[0]};
             for (int k = 0; k < 3; ++k)
-                EXPECT_LT(Degrees(nb[(size_t)f * 3 + k], own), 0.01) << c.name << ": face " << f << " corner " << k;
+                EXPECT_LT(Degrees(nb[(size_t)f * 3 + k], own), 0.01)
+                    << c.name << ": face " << f << " corner " << k;
         }
     }
 #endif

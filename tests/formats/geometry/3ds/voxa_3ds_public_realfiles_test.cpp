@@ -59,7 +59,8 @@ struct Corner {
 };
 
 double Determinant(Lib3dsMatrix m) {
-    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+           m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
            m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
 }
 
@@ -108,7 +109,8 @@ void MeshCorners(Lib3dsMesh* mesh, Lib3dsMatrix m, double scale, std::vector<Cor
         for (const double* e : {u, v, w})
             longest = std::max(longest, std::sqrt(e[0] * e[0] + e[1] * e[1] + e[2] * e[2]));
         const double c[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
-        const double height = longest > 0.0 ? std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]) / longest : 0.0;
+        const double height =
+            longest > 0.0 ? std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]) / longest : 0.0;
         sliver[f] = !(height > 0.0) || rounding / height > 0.02;
     }
     for (Lib3dsDword f = 0; f < mesh->faces; ++f) {
@@ -214,7 +216,8 @@ Shading CompareShading(const std::vector<Corner>& source, const std::vector<Corn
     if (!(extent > 0.0)) extent = 1.0;
     using Cell = std::tuple<long long, long long, long long>;
     auto cell = [&](const std::array<double, 3>& p) {
-        return Cell((long long)std::llround(p[0] / (extent * 1e-4)), (long long)std::llround(p[1] / (extent * 1e-4)),
+        return Cell((long long)std::llround(p[0] / (extent * 1e-4)),
+                    (long long)std::llround(p[1] / (extent * 1e-4)),
                     (long long)std::llround(p[2] / (extent * 1e-4)));
     };
     std::map<Cell, std::vector<size_t>> grid;
@@ -285,10 +288,10 @@ std::string MaterialText(const Lib3dsMaterial* m) {
     };
     colour("ambient", m->ambient);
     colour("diffuse", m->diffuse);
-    text << "shininess " << std::lround(m->shininess * 100) << " transparency " << std::lround(m->transparency * 100)
-         << " falloff " << std::lround(m->falloff * 100) << " additive " << (int)m->additive << " use-falloff "
-         << (int)m->use_falloff << " two-sided " << (int)m->two_sided << " self-illum "
-         << std::lround(m->self_ilpct * 100) << "; ";
+    text << "shininess " << std::lround(m->shininess * 100) << " transparency "
+         << std::lround(m->transparency * 100) << " falloff " << std::lround(m->falloff * 100) << " additive "
+         << (int)m->additive << " use-falloff " << (int)m->use_falloff << " two-sided " << (int)m->two_sided
+         << " self-illum " << std::lround(m->self_ilpct * 100) << "; ";
     map("texture1", m->texture1_map);
     map("texture2", m->texture2_map);
     map("opacity", m->opacity_map);
@@ -345,8 +348,8 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
         // Shading: lib3ds's normal at every corner of the output is the source's there.
         const Shading shading = CompareShading(a, b);
         EXPECT_EQ(shading.other, 0) << name << ": " << shading.other << " of " << b.size()
-                                    << " corners shaded otherwise, the worst " << shading.worst << " degrees at "
-                                    << shading.where;
+                                    << " corners shaded otherwise, the worst " << shading.worst
+                                    << " degrees at " << shading.where;
         EXPECT_LE(shading.noPosition, (long)b.size() / 50) << name;
         if (shading.other == 0) ++shadedAsSource;
 
@@ -356,7 +359,8 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
         const long sourcePoints = Points(source.file), writtenPoints = Points(written.file);
         const long meshFaces = MeshFaces(source.file), writtenMeshFaces = MeshFaces(written.file);
         if (meshFaces > 0 && writtenMeshFaces > 0)
-            EXPECT_LE((double)writtenPoints / writtenMeshFaces, (double)sourcePoints / meshFaces * 1.05 + 1e-9)
+            EXPECT_LE((double)writtenPoints / writtenMeshFaces,
+                      (double)sourcePoints / meshFaces * 1.05 + 1e-9)
                 << name << ": " << sourcePoints << " vertices became " << writtenPoints;
 
         // Materials: each that a face of the source uses, by name, as lib3ds reads it.
@@ -368,12 +372,15 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
             if (used.count(m->name) == 0) continue;
             Lib3dsMaterial* kept = lib3ds_file_material_by_name(written.file, m->name);
             EXPECT_NE(kept, nullptr) << name << ": material " << m->name;
-            if (kept != nullptr) EXPECT_EQ(MaterialText(kept), MaterialText(m)) << name << ": material " << m->name;
+            if (kept != nullptr)
+                EXPECT_EQ(MaterialText(kept), MaterialText(m)) << name << ": material " << m->name;
         }
 
         // Size: reported; the keyframer's share of it is the tracks' to bound.
-        struct stat sourceStat {}, writtenStat {};
-        if (stat(path.c_str(), &sourceStat) == 0 && stat(out.c_str(), &writtenStat) == 0 && sourceStat.st_size > 0) {
+        struct stat sourceStat {
+        }, writtenStat{};
+        if (stat(path.c_str(), &sourceStat) == 0 && stat(out.c_str(), &writtenStat) == 0 &&
+            sourceStat.st_size > 0) {
             const double ratio = (double)writtenStat.st_size / (double)sourceStat.st_size;
             if (ratio > 1.5) {
                 ++overSize;
@@ -386,8 +393,9 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
         }
     }
     EXPECT_GT(tripped, (int)files.size() / 2);
-    std::cout << "public 3DS files: " << files.size() << ", read and written " << tripped << ", refused " << refused
-              << ", shaded as their source in lib3ds " << shadedAsSource << "; outputs over 1.5 times their source "
-              << overSize << " (largest " << largestRatio << " times, " << largestFile << "):" << sizes << "\n";
+    std::cout << "public 3DS files: " << files.size() << ", read and written " << tripped << ", refused "
+              << refused << ", shaded as their source in lib3ds " << shadedAsSource
+              << "; outputs over 1.5 times their source " << overSize << " (largest " << largestRatio
+              << " times, " << largestFile << "):" << sizes << "\n";
 #endif
 }

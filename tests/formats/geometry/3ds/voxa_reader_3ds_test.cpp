@@ -241,10 +241,10 @@ TEST_F(reader3ds, SmoothingGroupsSplitNormalsNotVertices) {
     const VArrayTemplate<int>& index = normals->GetIndexArray();
     ASSERT_EQ(index.GetCount(), 15);
     EXPECT_EQ(index[0], 0);
-    EXPECT_EQ(index[3], 6);   // vertex 0 in mask 2
-    EXPECT_EQ(index[6], 1);   // masks 1 and 3 share vertex 1
-    EXPECT_EQ(index[8], 4);   // masks 2 and 3 share vertex 4
-    EXPECT_EQ(index[9], 7);   // mask 0: a normal of its own
+    EXPECT_EQ(index[3], 6);  // vertex 0 in mask 2
+    EXPECT_EQ(index[6], 1);  // masks 1 and 3 share vertex 1
+    EXPECT_EQ(index[8], 4);  // masks 2 and 3 share vertex 4
+    EXPECT_EQ(index[9], 7);  // mask 0: a normal of its own
     // Every normal is some corner's.
     std::vector<int> uses(13, 0);
     for (int i = 0; i < index.GetCount(); ++i)
