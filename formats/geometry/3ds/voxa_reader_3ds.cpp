@@ -669,10 +669,14 @@ bool VOxaReader3DS::CreateMaterials() {
             }
             if (HasMap(record, Ftk::kTextureMap2))
                 pair.mSecond = CreateMapTexture(record->mMaps[Ftk::kTextureMap2], i, ".2");
-            for (const RoleMap& role : kRoleMaps)
-                if (HasMap(record, role.mSlot))
-                    material->SetMap(role.mRole,
-                                     CreateMapTexture(record->mMaps[role.mSlot], i, role.mSuffix));
+            for (const RoleMap& role : kRoleMaps) {
+                if (!HasMap(record, role.mSlot)) continue;
+                const Ftk::MaterialMap& map = record->mMaps[role.mSlot];
+                VOxaTexture* texture = CreateMapTexture(map, i, role.mSuffix);
+                material->SetMap(role.mRole, texture);
+                if (role.mSlot == Ftk::kBumpMap && texture && map.mBumpAmount >= 0)
+                    voxa_extras::SetNumber(texture, voxa_extras::kBumpAmount3ds, map.mBumpAmount);
+            }
         }
         mMaterialTextures[i] = pair;
         AddFirst(mTextureMap, Lower(name), pair);
@@ -699,6 +703,11 @@ bool VOxaReader3DS::CreateMaterials() {
         voxa_extras::SetColor(material, voxa_extras::kSpecularColor3ds, fileSpecular);
         voxa_extras::SetNumber(material, voxa_extras::kShineStrength3ds, record->mShineStrength);
         voxa_extras::SetNumber(material, voxa_extras::kTwoSided3ds, record->mTwoSided ? 1.0 : 0.0);
+        // Transparency values the scene has no field for.
+        if (record->mFlagA083) voxa_extras::SetNumber(material, voxa_extras::kAdditive3ds, 1.0);
+        if (record->mTransparencyFalloff != 0.0f)
+            voxa_extras::SetNumber(material, voxa_extras::kFalloff3ds, record->mTransparencyFalloff);
+        if (record->mUseFalloff) voxa_extras::SetNumber(material, voxa_extras::kUseFalloff3ds, 1.0);
         // Twice the file's value, 100% being 2: the material holds it whole.
         material->SetShininess(2.0 * record->mShininess);
         color.Set(d[0] * e, d[1] * e, d[2] * e, 1.0);
@@ -1080,6 +1089,8 @@ bool VOxaReader3DS::CreateNodes() {
                 return false;
         }
         mesh.mUsed = true;
+        // The object's flags and mesh colour, which the scene has no field for.
+        Keep3dsObjectValues(node, *mesh.mRecord);
         double pivot[3];
         ToScene(&motion->mPivot.x, pivot);
         VgeTVector* points = attribute->GetControlPoints();

@@ -706,6 +706,7 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
             VOxaMesh* mesh = parts.empty() ? whole : parts[i];
             if (Ftk::Mesh* record = BuildMeshObject(mesh, t, r, s, partName.c_str())) {
                 record->mHidden = HiddenFlag(node, mAnimationExported) ? 1 : 0;
+                Put3dsObjectValues(node, *record);
                 Ftk::WriteMesh(mDatabase, record);
                 Ftk::ReleaseMesh(&record);
             }

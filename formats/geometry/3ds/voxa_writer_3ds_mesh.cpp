@@ -1181,6 +1181,11 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         double twoSided = 1.0;
         voxa_extras::GetNumber(material, voxa_extras::kTwoSided3ds, twoSided);
         record->mTwoSided = twoSided != 0.0 ? 1 : 0;
+        // Transparency values a 3DS file gave the material.
+        double value = 0.0;
+        record->mFlagA083 = voxa_extras::GetNumber(material, voxa_extras::kAdditive3ds, value) && value != 0.0;
+        if (voxa_extras::GetNumber(material, voxa_extras::kFalloff3ds, value)) record->mTransparencyFalloff = Finite(value);
+        record->mUseFalloff = voxa_extras::GetNumber(material, voxa_extras::kUseFalloff3ds, value) && value != 0.0;
     }
 
     // A 3DS material holds one set of maps: the material's first record takes its own name, a
@@ -1258,6 +1263,11 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
             Ftk::MaterialMap& map = record->mMaps[roleSlot.second];
             NameMap(map, texture, given);
             map.mStrength = Finite(texture->GetDefaultAlpha());
+            double amount = 0.0;
+            if (roleSlot.second == Ftk::kBumpMap &&
+                voxa_extras::GetNumber(texture, voxa_extras::kBumpAmount3ds, amount) && amount >= 0.0 &&
+                amount <= 32767.0)
+                map.mBumpAmount = (int32_t)amount;
             SetMapParameters(map, texture);
             NoteMapOptions(material, texture);
         }
