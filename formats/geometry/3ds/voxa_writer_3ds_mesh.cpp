@@ -773,6 +773,7 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
             if (materialMapping == eNO_MAPPING && materialElement != nullptr) m = 0;
             if (m < 0 || m >= materialCount) m = -1;
             int t = ElementItem(textureElement, textureMapping, p, firstPoint);
+            if (textureMapping == eNO_MAPPING && textureElement != nullptr) t = 0;
             if (t < 0 || t >= textureCount) t = -1;
             // A polygon cut into triangles keeps no face flags of its own.
             out->BeginPolygon(m, t, piece.mCorner < 0 ? mesh->GetPolygonGroup(p) : -1);
@@ -985,6 +986,8 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
                 t1 = ElementItem(texture0, textureMapping, p, firstPoint);
                 t2 = twoTextureLayers ? ElementItem(texture1, textureMapping, p, firstPoint) : textureCount;
             }
+            // Textures only added, without a mapping (a scene built in code), are on every face.
+            if (textureMapping == eNO_MAPPING && texture0 != nullptr) t1 = 0;
         }
         const bool valid1 = t1 >= 0 && t1 < textureCount;
         const bool valid2 = t2 >= 0 && t2 < textureCount;

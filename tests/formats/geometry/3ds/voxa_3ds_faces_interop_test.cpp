@@ -902,3 +902,41 @@ TEST(faces3ds_interop, APolygonOfMoreCornersThanAnObjectHoldsIsSplitIntoObjects)
     EXPECT_TRUE(lib3ds_file_mesh_by_name(file.file, "Disc_2"));
 #endif
 }
+
+// A texture only added to a mesh (a scene built in code, no mapping) is on every face, with or
+// without a material, as the OBJ writer takes it.
+TEST(faces3ds_interop, ATextureAddedWithoutAMappingIsOnEveryFace) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
+#else
+    ScratchDir dir("added");
+    for (const bool withMaterial : {false, true}) {
+        Session session;
+        const std::vector<VgeTVector> points = {VgeTVector(0, 0, 0, 1), VgeTVector(1, 0, 0, 1),
+                                                VgeTVector(1, 1, 0, 1), VgeTVector(0, 1, 0, 1),
+                                                VgeTVector(2, 0, 0, 1)};
+        VOxaMesh* mesh = writer3ds::AddMesh(session.manager, session.scene->GetRootNode(), "Added", points,
+                                            {{0, 1, 2}, {2, 3, 0}, {1, 4, 2}});
+        mesh->InitTextureUV(5);
+        for (int i = 0; i < 5; ++i)
+            mesh->GetTextureUV()[i] = VgeVector2(points[(size_t)i][0] * 0.5, points[(size_t)i][1]);
+        if (withMaterial) mesh->AddMaterial(session.manager.CreateMaterial("Paint"), 0);
+        VOxaTexture* texture = session.manager.CreateTexture("wood");
+        texture->SetFileName("wood.bmp");
+        mesh->AddTexture(texture, 0);
+        const std::string out = dir / "added.3ds";
+        ASSERT_TRUE(session.Write(out)) << session.messages;
+        Lib3dsOwner file(out);
+        ASSERT_TRUE(file.file);
+        Lib3dsMesh* written = lib3ds_file_mesh_by_name(file.file, "Added");
+        ASSERT_TRUE(written);
+        ASSERT_EQ(written->faces, 3u);
+        for (Lib3dsDword f = 0; f < written->faces; ++f) {
+            Lib3dsMaterial* m = lib3ds_file_material_by_name(file.file, written->faceL[f].material);
+            ASSERT_NE(m, nullptr) << "face " << f << " material " << written->faceL[f].material;
+            EXPECT_STREQ(m->texture1_map.name, "wood.bmp") << "face " << f << (withMaterial ? " (material)" : "");
+        }
+        EXPECT_EQ(written->texels, written->points);
+    }
+#endif
+}
