@@ -267,6 +267,54 @@ TEST_F(reader3ds, SmoothingGroupsSplitNormalsNotVertices) {
     EXPECT_EQ(smooth->GetLayer(0)->GetNormals()->GetMappingMode(), eBY_CONTROL_POINT);
 }
 
+TEST_F(reader3ds, ABoxOfSharedVerticesIsFacetedOrSmoothByItsGroups) {
+    // Eight shared vertices, two faces a side (outward); each side a group of its own, or all in
+    // group 1.
+    const std::initializer_list<Ftk::Point3> corners = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                                        {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    const std::initializer_list<Ftk::Face> faces = {
+        {0, 2, 1, 0}, {0, 3, 2, 0}, {4, 5, 6, 0}, {4, 6, 7, 0}, {0, 1, 5, 0}, {0, 5, 4, 0},
+        {2, 3, 7, 0}, {2, 7, 6, 0}, {1, 2, 6, 0}, {1, 6, 5, 0}, {3, 0, 4, 0}, {3, 4, 7, 0}};
+    const std::string path = BuildFile("box.3ds", [&](Ftk::Database* db) {
+        PutMesh(db, MakeMesh("Sides", corners, faces, {1, 1, 2, 2, 4, 4, 8, 8, 16, 16, 32, 32}));
+        PutMesh(db, MakeMesh("Round", corners, faces, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
+    });
+    Rig rig;
+    ASSERT_TRUE(rig.Read(path));
+    VOxaMesh* sides = rig.Node("Sides")->GetMesh();
+    VOxaMesh* round = rig.Node("Round")->GetMesh();
+    ASSERT_TRUE(sides && round);
+    EXPECT_EQ(sides->GetControlPointsCount(), 8);
+    EXPECT_EQ(round->GetControlPointsCount(), 8);
+    VgeTVector centre(0, 0, 0, 0);
+    for (int i = 0; i < 8; ++i)
+        for (int j = 0; j < 3; ++j)
+            centre[j] += round->GetControlPoints()[i][j] / 8.0;
+    for (int p = 0; p < 12; ++p) {
+        // The side's own normal, from its corners in the scene.
+        const VgeTVector a = sides->GetControlPoints()[sides->GetPolygonVertex(p, 0)];
+        const VgeTVector b = sides->GetControlPoints()[sides->GetPolygonVertex(p, 1)];
+        const VgeTVector c = sides->GetControlPoints()[sides->GetPolygonVertex(p, 2)];
+        const double u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+        double own[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+        const double length = std::sqrt(own[0] * own[0] + own[1] * own[1] + own[2] * own[2]);
+        for (double& x : own)
+            x /= length;
+        for (int k = 0; k < 3; ++k) {
+            VgeTVector n;
+            ASSERT_TRUE(sides->GetPolygonVertexNormal(p, k, n));
+            for (int j = 0; j < 3; ++j)
+                EXPECT_NEAR(n[j], own[j], 1e-9) << "face " << p << " corner " << k;
+            // Smooth: each corner's normal leans out of the box along all three axes.
+            ASSERT_TRUE(round->GetPolygonVertexNormal(p, k, n));
+            const VgeTVector at = round->GetControlPoints()[round->GetPolygonVertex(p, k)];
+            EXPECT_NEAR(n[0] * n[0] + n[1] * n[1] + n[2] * n[2], 1.0, 1e-9);
+            for (int j = 0; j < 3; ++j)
+                EXPECT_GT(n[j] * (at[j] - centre[j]), 0.1) << "face " << p << " corner " << k << " axis " << j;
+        }
+    }
+}
+
 TEST_F(reader3ds, LocalAxesPivotAndAreaWeightedNormals) {
     const std::string path = BuildFile("axes.3ds", [](Ftk::Database* db) {
         // Axes rotated 90 degrees about Z and moved to (10, 0, 0): the file vertex (10, 1, 0)
