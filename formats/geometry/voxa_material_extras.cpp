@@ -1,9 +1,15 @@
 #include "formats/geometry/voxa_material_extras.h"
 
 #include <algorithm>
+#include <cmath>
+#include <set>
 
 #include "base/vge_vector.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_mesh.h"
+#include "attributes/voxa_texture.h"
 #include "base/vprintable_text.h"
+#include "scene/voxa_node.h"
 #include "objects/voxa_object.h"
 #include "objects/voxa_property_handler.h"
 #include "objects/vproperty.h"
@@ -15,6 +21,12 @@ const char kSpecularColor3ds[] = "3DS Specular Color";
 const char kShineStrength3ds[] = "3DS Shine Strength";
 const char kMapFlags3ds[] = "3DS Map Flags";
 const char kMapBlur3ds[] = "3DS Map Blur";
+const char kAdditive3ds[] = "3DS Additive";
+const char kFalloff3ds[] = "3DS Transparency Falloff";
+const char kUseFalloff3ds[] = "3DS Use Falloff";
+const char kBumpAmount3ds[] = "3DS Bump Amount";
+const char kObjectFlags3ds[] = "3DS Object Flags";
+const char kMeshColor3ds[] = "3DS Mesh Color";
 
 namespace {
 
@@ -58,6 +70,57 @@ bool GetColor(const VOxaObject* object, const char* name, double value[3]) {
     for (int i = 0; i < 3; ++i)
         value[i] = color[i];
     return true;
+}
+
+std::string Unheld3dsValues(VOxaNode* root, const char* format) {
+    // What is found, each once, in the order of the list, with the first object that has it.
+    enum { kAdditive, kFalloff, kBump, kFlags, kColor, kCount };
+    static const char* const kWhat[kCount] = {"additive transparency", "transparency falloff", "bump amount",
+                                              "object flags", "mesh colour"};
+    std::string first[kCount];
+    auto note = [&](int what, const char* owner) {
+        if (first[what].empty()) first[what] = owner && *owner ? owner : "?";
+    };
+    std::set<const VOxaObject*> seen;
+    std::vector<VOxaNode*> stack;
+    if (root != nullptr) stack.push_back(root);
+    while (!stack.empty()) {
+        VOxaNode* node = stack.back();
+        stack.pop_back();
+        for (int i = node->GetChildCount() - 1; i >= 0; --i)
+            stack.push_back(node->GetChild(i));
+        double value = 0.0;
+        // Fast display (0x4014) is set by nearly every file and changes nothing drawn.
+        if (GetNumber(node, kObjectFlags3ds, value) && ((int)value & ~(1 << 4)) != 0)
+            note(kFlags, node->GetNameWithoutPrefix());
+        if (GetNumber(node, kMeshColor3ds, value) && value != 0.0) note(kColor, node->GetNameWithoutPrefix());
+        const VOxaMesh* mesh = node->GetMesh();
+        if (mesh == nullptr) continue;
+        for (int m = 0; m < mesh->GetMaterialCount(0); ++m) {
+            const VOxaMaterial* material = mesh->GetMaterial(m, 0);
+            if (material == nullptr || !seen.insert(material).second) continue;
+            const char* name = material->GetNameWithoutPrefix();
+            if (GetNumber(material, kAdditive3ds, value) && value != 0.0) note(kAdditive, name);
+            if ((GetNumber(material, kFalloff3ds, value) && value != 0.0) ||
+                (GetNumber(material, kUseFalloff3ds, value) && value != 0.0))
+                note(kFalloff, name);
+            const VOxaTexture* bump = material->GetMap(VOxaMaterial::eMAP_BUMP);
+            if (bump != nullptr && GetNumber(bump, kBumpAmount3ds, value) &&
+                std::fabs(value - bump->GetDefaultAlpha() * 100.0) > 0.5)
+                note(kBump, name);
+        }
+    }
+    std::string text;
+    for (int what = 0; what < kCount; ++what) {
+        if (first[what].empty()) continue;
+        text += text.empty() ? "" : ", ";
+        text += kWhat[what];
+        text += " (\"";
+        text += VPrintableText(first[what].c_str()).c_str();
+        text += "\")";
+    }
+    if (text.empty()) return text;
+    return std::string("3DS values that the ") + format + " file cannot hold are left out: " + text + ".\n";
 }
 
 void UnheldValues::Note(const std::string& material, const std::string& what) {

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+class VOxaNode;
 class VOxaObject;
 
 namespace voxa_extras {
@@ -27,6 +28,17 @@ extern OXA_API const char kShineStrength3ds[];
 // Texture: the 3DS map's flag word (tiling, mirror, negative, alpha and filtering bits) and blur.
 extern OXA_API const char kMapFlags3ds[];
 extern OXA_API const char kMapBlur3ds[];
+// Material: 1 when its transparency is additive, the transparency falloff (negative: inward)
+// and 1 when the falloff is in use.
+extern OXA_API const char kAdditive3ds[];
+extern OXA_API const char kFalloff3ds[];
+extern OXA_API const char kUseFalloff3ds[];
+// Texture (a bump map): the bump amount, apart from the map's percentage.
+extern OXA_API const char kBumpAmount3ds[];
+// Node of a mesh: the object's flags (bit n for chunk 0x4010 + n: 0x4011, matte 0x4013, no cast shadow
+// 0x4012, 0x4014, frozen 0x4016, no receive shadow 0x4017) and its mesh colour.
+extern OXA_API const char kObjectFlags3ds[];
+extern OXA_API const char kMeshColor3ds[];
 
 // Polygon: the flag word of the 3DS face it was read from (edge visibility and wrap bits), kept
 // in the polygon's group with a tag, so that a group other code gives is not taken for one.
@@ -49,6 +61,12 @@ OXA_API bool GetNumber(const VOxaObject* object, const char* name, double& value
 // The same for three numbers (a colour).
 OXA_API void SetColor(VOxaObject* object, const char* name, const double value[3]);
 OXA_API bool GetColor(const VOxaObject* object, const char* name, double value[3]);
+
+// One line naming the 3DS values kept on the materials, maps and meshes below `root` that carry
+// something (an additive or falloff transparency, a bump amount apart from the percentage,
+// object flags other than fast display, a mesh colour), which a writer of `format` leaves out;
+// empty when there are none.
+OXA_API std::string Unheld3dsValues(VOxaNode* root, const char* format);
 
 // What a writer's format cannot hold of each material, gathered while the materials are written
 // so that each material is named in one warning.

@@ -46,16 +46,18 @@ std::string SmallBvh() {
 }
 
 // A grid of 12 x 12 quads.
-std::string GridObj() {
+std::string GridObj(bool uvs = false) {
     std::string text;
     for (int y = 0; y <= 12; ++y)
-        for (int x = 0; x <= 12; ++x)
+        for (int x = 0; x <= 12; ++x) {
             text += "v " + std::to_string(x) + " " + std::to_string(y) + " 0\n";
+            if (uvs) text += "vt " + std::to_string(x / 12.0) + " " + std::to_string(y / 12.0) + "\n";
+        }
+    auto corner = [uvs](int i) { return uvs ? std::to_string(i) + "/" + std::to_string(i) : std::to_string(i); };
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 12; ++x) {
             const int a = y * 13 + x + 1;
-            text += "f " + std::to_string(a) + " " + std::to_string(a + 1) + " " + std::to_string(a + 14) +
-                    " " + std::to_string(a + 13) + "\n";
+            text += "f " + corner(a) + " " + corner(a + 1) + " " + corner(a + 14) + " " + corner(a + 13) + "\n";
         }
     return text;
 }
@@ -125,10 +127,13 @@ TEST(memory, AReadThatRunsOutFailsWithThatErrorAtEveryPoint) {
 }
 
 TEST(memory, AWriteThatRunsOutFailsAndLeavesTheFileAsItWas) {
-    const std::string grid = TempPath("grid_source.obj");
+    const std::string grid = TempPath("grid_source.obj"), mapped = TempPath("grid_uv_source.obj");
     oxa_test::WriteFile(grid, GridObj());
+    // The 3DS writer gives each point and UV a vertex of its own in a copy of the mesh, kept in
+    // that storage (a mesh without UVs it writes as it stands).
+    oxa_test::WriteFile(mapped, GridObj(true));
     for (const auto& [source, extension] :
-         {std::make_pair(grid, "3ds"), std::make_pair(grid, "dxf"), std::make_pair(grid, "obj")}) {
+         {std::make_pair(mapped, "3ds"), std::make_pair(grid, "dxf"), std::make_pair(grid, "obj")}) {
         const std::string target = TempPath(std::string("out.") + extension);
         std::string whole;
         int failed = 0;

@@ -309,9 +309,10 @@ bool ReadMaterialChild(Chunk* node, Material* m) {
     }
     if (int slot = MapSlotOfContainer(tag); slot >= 0) {
         ReadMaterialMap(node, &m->mMaps[slot]);
+        // The bump amount is a value of its own: the map's percentage stays the container's.
         if (tag == MAP_BUMP) {
             if (ShortData* bump = GetData<ShortData>(FindChild(node, MAP_BUMP_PERCENT)))
-                m->mMaps[slot].mStrength = bump->mValue * 0.01f;
+                m->mMaps[slot].mBumpAmount = bump->mValue;
         }
         return true;
     }
@@ -555,7 +556,8 @@ void WriteMaterial(Database* database, Material* material) {
         WriteMaterialMap(container, &map);
         if (slot == kBumpMap) {
             if (ShortData* data = MakeData<ShortData>(NewPart(MAP_BUMP_PERCENT, container)))
-                data->mValue = Percent(map.mStrength);
+                data->mValue = map.mBumpAmount >= 0 ? SaturateShort((double)map.mBumpAmount)
+                                                    : Percent(map.mStrength);
         }
         PutParameters(block, slot, map);
     }

@@ -38,6 +38,9 @@ struct OXA_API MaterialMap {
     float mBlueTint[3] = {0.0f, 0.0f, 1.0f};
     uint32_t mParameterSize = 0;
     std::vector<uint8_t> mParameters;
+    // The bump map's amount (chunk 0xA252 in its container), apart from its percentage; -1: none
+    // read, written as the percentage.
+    int32_t mBumpAmount = -1;
 };
 
 // The maps of a material, in record order.

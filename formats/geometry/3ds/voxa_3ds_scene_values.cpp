@@ -9,6 +9,7 @@
 #include "attributes/voxa_light.h"
 #include "base/vstring.h"
 #include "formats/geometry/3ds/ftk_core.h"
+#include "formats/geometry/voxa_material_extras.h"
 #include "objects/vproperty.h"
 #include "scene/voxa_node.h"
 
@@ -352,4 +353,36 @@ void Put3dsSceneValues(const VOxaNode* root, Ftk::Database* database) {
         double value = 0.0;
         if (Kept(block, shadow.name, value)) Ftk::PutShadowValue(database, shadow.tag, value);
     }
+}
+
+namespace {
+
+// The object flags as bits: bit n for chunk 0x4010 + n.
+struct ObjectFlag {
+    uint8_t Ftk::Mesh::*mField;
+    int mBit;
+};
+constexpr ObjectFlag kObjectFlags[] = {{&Ftk::Mesh::mFlag4011, 1}, {&Ftk::Mesh::mNoCastShadow, 2},
+                                       {&Ftk::Mesh::mMatte, 3},    {&Ftk::Mesh::mFlag4014, 4},
+                                       {&Ftk::Mesh::mFrozen, 6},   {&Ftk::Mesh::mNoReceiveShadow, 7}};
+
+}  // namespace
+
+void Keep3dsObjectValues(VOxaNode* node, const Ftk::Mesh& record) {
+    int flags = 0;
+    for (const ObjectFlag& flag : kObjectFlags)
+        if (record.*flag.mField) flags |= 1 << flag.mBit;
+    voxa_extras::SetNumber(node, voxa_extras::kObjectFlags3ds, flags);
+    voxa_extras::SetNumber(node, voxa_extras::kMeshColor3ds, record.mMeshColor);
+}
+
+void Put3dsObjectValues(const VOxaNode* node, Ftk::Mesh& record) {
+    double value = 0.0;
+    if (voxa_extras::GetNumber(node, voxa_extras::kObjectFlags3ds, value) && value >= 0.0 && value < 256.0) {
+        const int flags = (int)value;
+        for (const ObjectFlag& flag : kObjectFlags)
+            record.*flag.mField = (uint8_t)((flags >> flag.mBit) & 1);
+    }
+    if (voxa_extras::GetNumber(node, voxa_extras::kMeshColor3ds, value) && value >= 0.0 && value <= 255.0)
+        record.mMeshColor = (uint8_t)value;
 }

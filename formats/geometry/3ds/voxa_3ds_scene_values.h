@@ -24,6 +24,13 @@ OXA_API void Keep3dsCameraValues(VOxaCamera* camera, const Ftk::Camera& record, 
 // plane, or the ranges kept from a file while the planes are still the ones they gave.
 OXA_API void Put3dsCameraValues(const VOxaCamera* camera, Ftk::Camera& record);
 
+// Keeps the mesh record's object flags (all but hidden, which the node has, and procedural) and
+// mesh colour on the node of the object.
+OXA_API void Keep3dsObjectValues(VOxaNode* node, const Ftk::Mesh& record);
+// Sets the record's object flags and mesh colour from the values kept on the node; a node without
+// them leaves the record's.
+OXA_API void Put3dsObjectValues(const VOxaNode* node, Ftk::Mesh& record);
+
 // Keeps the database's background, layer fog, distance cue and shadow settings on the root node
 // (distances times `scale`).
 OXA_API void Keep3dsSceneValues(VOxaNode* root, Ftk::Database* database, const Ftk::Background* background,

@@ -669,10 +669,14 @@ bool VOxaReader3DS::CreateMaterials() {
             }
             if (HasMap(record, Ftk::kTextureMap2))
                 pair.mSecond = CreateMapTexture(record->mMaps[Ftk::kTextureMap2], i, ".2");
-            for (const RoleMap& role : kRoleMaps)
-                if (HasMap(record, role.mSlot))
-                    material->SetMap(role.mRole,
-                                     CreateMapTexture(record->mMaps[role.mSlot], i, role.mSuffix));
+            for (const RoleMap& role : kRoleMaps) {
+                if (!HasMap(record, role.mSlot)) continue;
+                const Ftk::MaterialMap& map = record->mMaps[role.mSlot];
+                VOxaTexture* texture = CreateMapTexture(map, i, role.mSuffix);
+                material->SetMap(role.mRole, texture);
+                if (role.mSlot == Ftk::kBumpMap && texture && map.mBumpAmount >= 0)
+                    voxa_extras::SetNumber(texture, voxa_extras::kBumpAmount3ds, map.mBumpAmount);
+            }
         }
         mMaterialTextures[i] = pair;
         AddFirst(mTextureMap, Lower(name), pair);
@@ -699,6 +703,11 @@ bool VOxaReader3DS::CreateMaterials() {
         voxa_extras::SetColor(material, voxa_extras::kSpecularColor3ds, fileSpecular);
         voxa_extras::SetNumber(material, voxa_extras::kShineStrength3ds, record->mShineStrength);
         voxa_extras::SetNumber(material, voxa_extras::kTwoSided3ds, record->mTwoSided ? 1.0 : 0.0);
+        // Transparency values the scene has no field for.
+        if (record->mFlagA083) voxa_extras::SetNumber(material, voxa_extras::kAdditive3ds, 1.0);
+        if (record->mTransparencyFalloff != 0.0f)
+            voxa_extras::SetNumber(material, voxa_extras::kFalloff3ds, record->mTransparencyFalloff);
+        if (record->mUseFalloff) voxa_extras::SetNumber(material, voxa_extras::kUseFalloff3ds, 1.0);
         // Twice the file's value, 100% being 2: the material holds it whole.
         material->SetShininess(2.0 * record->mShininess);
         color.Set(d[0] * e, d[1] * e, d[2] * e, 1.0);
@@ -782,11 +791,12 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
         Warn("Mesh " + meshName + ": " + std::to_string(skipped) +
              " face(s) skipped: a corner names a vertex beyond the vertex count");
 
-    // 1. Control points: one entry per vertex, split by smoothing group. Each vertex keeps a
-    // chain of its entries with a non-zero mask in creation order (mask-0 entries never share a
-    // bit, so they are not searched), and each corner remembers the entry it got.
+    // 1. Control points: one per file vertex, so that the corners the file joins stay joined
+    // (a writer gives each control point and UV one vertex again). The smoothing groups split
+    // the normals: one entry per vertex and run of faces that share a smoothing bit there. Each
+    // vertex keeps a chain of its entries with a non-zero mask in creation order (mask-0 entries
+    // never share a bit, so they are not searched), and each corner remembers the entry it got.
     struct Entry {
-        uint32_t mSource;
         uint32_t mMask;
         int32_t mNext;  // next entry of the same source with a non-zero mask, -1 at the end
         bool mSet;
@@ -794,8 +804,8 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
     std::vector<Entry> entries(vertexCount);
     std::vector<int32_t> head(vertexCount, -1), tail(vertexCount, -1);
     for (uint32_t v = 0; v < vertexCount; ++v)
-        entries[v] = Entry{v, 0u, -1, false};
-    std::vector<int32_t> cornerPoint((size_t)faceCount * 3);
+        entries[v] = Entry{0u, -1, false};
+    std::vector<int32_t> cornerEntry((size_t)faceCount * 3);
     const bool smoothing = mSmoothGroup && !record.mSmoothing.empty();
     auto faceMask = [&](uint32_t f) -> uint32_t {
         return f < record.mSmoothing.size() ? record.mSmoothing[f] : 0u;  // faces beyond the masks: 0
@@ -833,15 +843,18 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
                     }
                     if (chosen < 0) {
                         chosen = (int32_t)entries.size();
-                        entries.push_back(Entry{v, m, -1, true});
+                        entries.push_back(Entry{m, -1, true});
                         if (m != 0) link(v, chosen);
                     }
                 }
             }
-            cornerPoint[(size_t)f * 3 + k] = chosen;
+            cornerEntry[(size_t)f * 3 + k] = chosen;
         }
     }
-    const int pointCount = (int)entries.size();
+    const int pointCount = (int)vertexCount;
+    // Normals by corner only where a vertex holds faces that do not smooth together.
+    const int entryCount = (int)entries.size();
+    const bool cornerNormals = entryCount > pointCount;
 
     // 2. The inverse of the local axes (vertices are placed with it in step 6).
     double inverse[4][4];
@@ -855,6 +868,14 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
     // 3. Layer 0.
     mesh->InitControlPoints(pointCount);
     mesh->InitNormals();
+    VOxaLayerElementNormal* normalElement = mesh->GetLayer(0) ? mesh->GetLayer(0)->GetNormals() : nullptr;
+    if (cornerNormals && normalElement != nullptr) {
+        // One normal per entry; each corner names its entry's.
+        normalElement->SetMappingMode(eBY_POLYGON_VERTEX);
+        normalElement->SetReferenceMode(eINDEX_TO_DIRECT);
+        if (!normalElement->GetDirectArray().SetCount(entryCount)) return false;
+        normalElement->GetIndexArray().Clear();
+    }
     mesh->InitMaterialIndices(eBY_POLYGON);
     mesh->InitTextureIndices(eBY_POLYGON);
     mesh->InitTextureUVIndices(eBY_POLYGON_VERTEX);
@@ -949,8 +970,7 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
         textures->GetIndexArray().Clear();
     }
 
-    // 6. Polygons. Positions: through the inverse local matrix, to scene units, Y-up; written
-    // straight into the points of the vertices, then copied to the points split from them.
+    // 6. Polygons. Positions: through the inverse local matrix, to scene units, Y-up.
     VgeTVector* points = mesh->GetControlPoints();
     for (uint32_t v = 0; v < vertexCount; ++v) {
         const Ftk::Point3& p = record.mVertices[v];
@@ -961,8 +981,6 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
         }
         points[v].Set(out[0] * scale, out[2] * scale, -out[1] * scale, 0.0);
     }
-    for (int e = (int)vertexCount; e < pointCount; ++e)
-        points[e] = points[entries[(size_t)e].mSource];
     for (uint32_t f = 0; f < faceCount; ++f) {
         if (!faceValid[f]) continue;
         const int material = mMaterials ? faceMaterial[f] : -1;
@@ -977,8 +995,11 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
             layer1->GetTextures()->GetIndexArray().Add(faceTexture2[f] >= 0 ? faceTexture1[f] : -1);
         }
         const uint32_t corners[3] = {faces[f].a, faces[f].b, faces[f].c};
-        for (int k = 0; k < 3; ++k)
-            mesh->AddPolygonVertex(cornerPoint[(size_t)f * 3 + k], uvCount > 0 ? (int)corners[k] : -1);
+        for (int k = 0; k < 3; ++k) {
+            mesh->AddPolygonVertex((int)corners[k], uvCount > 0 ? (int)corners[k] : -1);
+            if (cornerNormals && normalElement != nullptr)
+                normalElement->GetIndexArray().Add(cornerEntry[(size_t)f * 3 + k]);
+        }
         mesh->EndPolygon();
     }
     if (layer1) {
@@ -989,16 +1010,17 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
         copy->GetIndexArray() = uvs->GetIndexArray();
     }
 
-    // 7. Normals: the unnormalised face normals (larger faces weigh more), summed per point, then
+    // 7. Normals: the unnormalised face normals (larger faces weigh more), summed per entry, then
     // made unit length (a zero sum stays zero).
     VgeTVector* normals = mesh->GetNormals();
-    if (normals) {
+    const int normalCount = cornerNormals ? entryCount : pointCount;
+    if (normals && normalElement && normalElement->GetDirectArray().GetCount() == normalCount) {
         for (uint32_t f = 0; f < faceCount; ++f) {
             if (!faceValid[f]) continue;
-            const int32_t* c = &cornerPoint[(size_t)f * 3];
-            const VgeTVector& p0 = points[c[0]];
-            const VgeTVector& p1 = points[c[1]];
-            const VgeTVector& p2 = points[c[2]];
+            const int32_t* c = &cornerEntry[(size_t)f * 3];
+            const VgeTVector& p0 = points[faces[f].a];
+            const VgeTVector& p1 = points[faces[f].b];
+            const VgeTVector& p2 = points[faces[f].c];
             const double ax = p2[0] - p1[0], ay = p2[1] - p1[1], az = p2[2] - p1[2];
             const double bx = p0[0] - p1[0], by = p0[1] - p1[1], bz = p0[2] - p1[2];
             const double nx = ay * bz - az * by, ny = az * bx - ax * bz, nz = ax * by - ay * bx;
@@ -1009,7 +1031,7 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
                 n[2] += nz;
             }
         }
-        for (int i = 0; i < pointCount; ++i) {
+        for (int i = 0; i < normalCount; ++i) {
             VgeTVector& n = normals[i];
             const double length2 = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
             if (length2 > 0.0) {
@@ -1067,6 +1089,8 @@ bool VOxaReader3DS::CreateNodes() {
                 return false;
         }
         mesh.mUsed = true;
+        // The object's flags and mesh colour, which the scene has no field for.
+        Keep3dsObjectValues(node, *mesh.mRecord);
         double pivot[3];
         ToScene(&motion->mPivot.x, pivot);
         VgeTVector* points = attribute->GetControlPoints();

@@ -197,13 +197,21 @@ bool IsWrittenKind(int type) {
            type == VOxaNodeAttribute::eCamera;
 }
 
+// The node's current take where it holds curves; none where the take's channels were never made
+// (a node made without animation): asking for a curve would make every channel of the node, for
+// no key.
+VOxaTakeNode* TakeWithCurves(VOxaNode* node) {
+    VOxaTakeNode* take = node != nullptr ? node->GetCurrentTakeNode() : nullptr;
+    return take != nullptr && !take->HasDeferredChannels() ? take : nullptr;
+}
+
 // The node's local translation, rotation and scaling: the current take's curves at time 0 where
 // all three of a triple exist, else the default values.
 void LocalTRS(VOxaNode* node, VgeTVector& t, VgeTVector& r, VgeTVector& s) {
     node->GetLclTranslation(t);
     node->GetLclRotation(r);
     node->GetLclScaling(s);
-    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    VOxaTakeNode* take = TakeWithCurves(node);
     if (take == nullptr) return;
     VFCurve* curves[3][3] = {
         {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()},
@@ -220,7 +228,7 @@ void LocalTRS(VOxaNode* node, VgeTVector& t, VgeTVector& r, VgeTVector& s) {
 // An object's hidden flag: with its visibility keyed (and written as a hide track), the flag a
 // read file gave it beside its hide track; else its visibility.
 bool HiddenFlag(VOxaNode* node, bool animated) {
-    VOxaTakeNode* take = animated ? node->GetCurrentTakeNode() : nullptr;
+    VOxaTakeNode* take = animated ? TakeWithCurves(node) : nullptr;
     VFCurve* curve = take ? take->GetVisibility() : nullptr;
     VOxaNodeProperties* block = node->GetNodeProperties();
     const VProperty* kept = block ? block->FindProperty(kKeptHiddenProperty) : nullptr;
@@ -246,7 +254,7 @@ TRSChannels NodeChannels(VOxaNode* node, bool animated) {
     node->GetLclTranslation(t);
     node->GetLclRotation(r);
     node->GetLclScaling(s);
-    VOxaTakeNode* take = animated ? node->GetCurrentTakeNode() : nullptr;
+    VOxaTakeNode* take = animated ? TakeWithCurves(node) : nullptr;
     VFCurve* tc[3] = {nullptr, nullptr, nullptr};
     VFCurve* rc[3] = {nullptr, nullptr, nullptr};
     VFCurve* sc[3] = {nullptr, nullptr, nullptr};
@@ -706,6 +714,7 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
             VOxaMesh* mesh = parts.empty() ? whole : parts[i];
             if (Ftk::Mesh* record = BuildMeshObject(mesh, t, r, s, partName.c_str())) {
                 record->mHidden = HiddenFlag(node, mAnimationExported) ? 1 : 0;
+                Put3dsObjectValues(node, *record);
                 Ftk::WriteMesh(mDatabase, record);
                 Ftk::ReleaseMesh(&record);
             }
@@ -1183,7 +1192,7 @@ VOxaWriter3DS::Frames VOxaWriter3DS::GetFrames(VOxaNode* node, bool animated) {
     // key's value, which one key at either end of the written frames holds as well.
     int64_t first = std::max<int64_t>(mSpanFirst, 0), last = std::min<int64_t>(mSpanLast, INT32_MAX);
     VTime start(INT64_MAX), stop(INT64_MIN + 1);
-    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    VOxaTakeNode* take = TakeWithCurves(node);
     if (take != nullptr && take->GetAnimationInterval(start, stop) && start <= stop) {
         // The first frame at or after the last key.
         const int64_t end = stop.GetFrame(true, kTimeMode30);
@@ -1274,7 +1283,7 @@ bool VOxaWriter3DS::PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Chann
 
 void VOxaWriter3DS::SampleHideTrack(Ftk::Track& track, VOxaNode* node, const Frames& frames) {
     // Each key of a hide track turns the object's hiding over; it starts shown.
-    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    VOxaTakeNode* take = TakeWithCurves(node);
     VFCurve* curve = take ? take->GetVisibility() : nullptr;
     const int n = curve != nullptr ? curve->KeyGetCount() : 0;
     if (n == 0) return;
@@ -1319,7 +1328,7 @@ Ftk::OmniLightMotion* VOxaWriter3DS::MakeOmniLightMotion(VOxaNode* node) {
     TRSChannels c = NodeChannels(node, animated);
     double color[3] = {1.0, 1.0, 1.0};
     if (VOxaLight* light = node->GetLight()) light->GetDefaultColor(color[0], color[1], color[2]);
-    VOxaTakeNode* take = animated ? node->GetCurrentTakeNode() : nullptr;
+    VOxaTakeNode* take = animated ? TakeWithCurves(node) : nullptr;
     Channel red = MakeChannel(take ? take->GetColorR() : nullptr, color[0], animated);
     Channel green = MakeChannel(take ? take->GetColorG() : nullptr, color[1], animated);
     Channel blue = MakeChannel(take ? take->GetColorB() : nullptr, color[2], animated);
@@ -1346,7 +1355,7 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
         light->GetDefaultColor(color[0], color[1], color[2]);
         cone = light->GetDefaultConeAngle();
     }
-    VOxaTakeNode* take = animated ? node->GetCurrentTakeNode() : nullptr;
+    VOxaTakeNode* take = animated ? TakeWithCurves(node) : nullptr;
     Channel red = MakeChannel(take ? take->GetColorR() : nullptr, color[0], animated);
     Channel green = MakeChannel(take ? take->GetColorG() : nullptr, color[1], animated);
     Channel blue = MakeChannel(take ? take->GetColorB() : nullptr, color[2], animated);
@@ -1406,7 +1415,7 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
     const Frames n = GetFrames(node, animated);
     TRSChannels c = NodeChannels(node, animated);
     VOxaCamera* camera = node->GetCamera();
-    VOxaTakeNode* take = animated ? node->GetCurrentTakeNode() : nullptr;
+    VOxaTakeNode* take = animated ? TakeWithCurves(node) : nullptr;
 
     // Field of view: the horizontal angle. A zero film height gives no ratio: angles stay as
     // they are.

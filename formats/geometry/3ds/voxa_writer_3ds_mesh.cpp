@@ -510,25 +510,15 @@ VOxaMesh* VOxaWriter3DS::WeldPolygonUVs(VOxaMesh* mesh) {
         }
     }
 
-    // Corners at one position with one UV share a vertex: readers smooth a face with the faces
-    // around each of its vertices that share a smoothing bit, so corners split apart would shade
-    // faceted. Points split for their normals meet again: the smoothing masks say which faces
-    // smooth together. The corners are sorted by key, not compared pair by pair.
+    // Corners of one control point with one UV share a vertex: readers smooth a face with the
+    // faces around each of its vertices that share a smoothing bit, so corners split apart would
+    // shade faceted. Control points the mesh keeps apart stay apart (faces that share no point
+    // do not smooth together), also where they lie at one position. The corners are sorted by
+    // key, not compared pair by pair.
     auto less = [&](uint32_t x, uint32_t y) {
         const Corner& a = corners[x];
         const Corner& b = corners[y];
-        if (a.mPoint < 0 || b.mPoint < 0) return a.mPoint < 0 && b.mPoint >= 0;
-        const VgeTVector& pa = points[a.mPoint];
-        const VgeTVector& pb = points[b.mPoint];
-        for (int j = 0; j < 3; ++j) {
-            // A point that is no number sorts last, all such alike, so that the order holds.
-            const bool na = std::isnan(pa[j]), nb = std::isnan(pb[j]);
-            if (na || nb) {
-                if (na != nb) return nb;
-                continue;
-            }
-            if (pa[j] != pb[j]) return pa[j] < pb[j];
-        }
+        if (a.mPoint != b.mPoint) return a.mPoint < b.mPoint;
         // UVs as the file holds them.
         if ((float)a.mU != (float)b.mU) return (float)a.mU < (float)b.mU;
         return (float)a.mV < (float)b.mV;
@@ -783,6 +773,7 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
             if (materialMapping == eNO_MAPPING && materialElement != nullptr) m = 0;
             if (m < 0 || m >= materialCount) m = -1;
             int t = ElementItem(textureElement, textureMapping, p, firstPoint);
+            if (textureMapping == eNO_MAPPING && textureElement != nullptr) t = 0;
             if (t < 0 || t >= textureCount) t = -1;
             // A polygon cut into triangles keeps no face flags of its own.
             out->BeginPolygon(m, t, piece.mCorner < 0 ? mesh->GetPolygonGroup(p) : -1);
@@ -995,6 +986,8 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
                 t1 = ElementItem(texture0, textureMapping, p, firstPoint);
                 t2 = twoTextureLayers ? ElementItem(texture1, textureMapping, p, firstPoint) : textureCount;
             }
+            // Textures only added, without a mapping (a scene built in code), are on every face.
+            if (textureMapping == eNO_MAPPING && texture0 != nullptr) t1 = 0;
         }
         const bool valid1 = t1 >= 0 && t1 < textureCount;
         const bool valid2 = t2 >= 0 && t2 < textureCount;
@@ -1191,6 +1184,11 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         double twoSided = 1.0;
         voxa_extras::GetNumber(material, voxa_extras::kTwoSided3ds, twoSided);
         record->mTwoSided = twoSided != 0.0 ? 1 : 0;
+        // Transparency values a 3DS file gave the material.
+        double value = 0.0;
+        record->mFlagA083 = voxa_extras::GetNumber(material, voxa_extras::kAdditive3ds, value) && value != 0.0;
+        if (voxa_extras::GetNumber(material, voxa_extras::kFalloff3ds, value)) record->mTransparencyFalloff = Finite(value);
+        record->mUseFalloff = voxa_extras::GetNumber(material, voxa_extras::kUseFalloff3ds, value) && value != 0.0;
     }
 
     // A 3DS material holds one set of maps: the material's first record takes its own name, a
@@ -1268,6 +1266,11 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
             Ftk::MaterialMap& map = record->mMaps[roleSlot.second];
             NameMap(map, texture, given);
             map.mStrength = Finite(texture->GetDefaultAlpha());
+            double amount = 0.0;
+            if (roleSlot.second == Ftk::kBumpMap &&
+                voxa_extras::GetNumber(texture, voxa_extras::kBumpAmount3ds, amount) && amount >= 0.0 &&
+                amount <= 32767.0)
+                map.mBumpAmount = (int32_t)amount;
             SetMapParameters(map, texture);
             NoteMapOptions(material, texture);
         }

@@ -15,6 +15,7 @@
 #include "formats/geometry/dxf/voxa_dxf_units.h"
 #include "formats/geometry/voxa_geometry_deform.h"
 #include "formats/geometry/voxa_geometry_write.h"
+#include "formats/geometry/voxa_material_extras.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -294,6 +295,7 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
         mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
         return false;
     }
+    mMessageText += voxa_extras::Unheld3dsValues(root, "DXF").c_str();
     return true;
 }
 

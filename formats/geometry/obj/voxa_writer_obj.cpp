@@ -16,6 +16,7 @@
 #include "formats/geometry/obj/voxa_obj_text.h"
 #include "formats/geometry/voxa_geometry_deform.h"
 #include "formats/geometry/voxa_geometry_write.h"
+#include "formats/geometry/voxa_material_extras.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -206,6 +207,7 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
     }
     const bool materialsOk = CloseMaterialFile();
     mMessageText += mUnheld.TakeText("OBJ").c_str();
+    mMessageText += voxa_extras::Unheld3dsValues(root, "OBJ").c_str();
 
     FlushObj();
     bool objOk = !mObjFile.Failed();

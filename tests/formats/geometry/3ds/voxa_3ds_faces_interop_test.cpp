@@ -703,6 +703,97 @@ TEST(faces3ds_interop, CornersShareVerticesAndFacesKeepTheirFlagsSoThatLib3dsSho
 #endif
 }
 
+// 3DS -> 3DS keeps which corners share a vertex: a cube whose faces have four vertices each,
+// all in smoothing group 1, with UVs that meet at the corners, stays 24 vertices and faceted in
+// lib3ds; a box of 8 shared vertices whose faces smooth apart (a group each, or none) stays 8.
+TEST(faces3ds_interop, ATripKeepsTheVerticesTheSourceSharesAndKeepsApart) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
+#else
+    ScratchDir dir("sharing");
+    // The eight corners of a unit cube and its six faces as corner numbers (outward).
+    const float corners[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                 {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    const int sides[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
+                             {2, 3, 7, 6}, {1, 2, 6, 5}, {3, 0, 4, 7}};
+    auto cube = [&](bool ownVertices, const std::vector<uint32_t>& masks) {
+        return [=](Ftk::Database* db) {
+            ftkscene::PutMeshSettings(db);
+            Ftk::Mesh* mesh = nullptr;
+            const int points = ownVertices ? 24 : 8;
+            Ftk::InitMesh(&mesh, points, 12, (uint32_t)(Ftk::kMeshSmoothing | Ftk::kMeshMapping));
+            std::strcpy(mesh->mName, "Cube");
+            mesh->mVertices.clear();
+            mesh->mMapping.clear();
+            mesh->mFaces.clear();
+            auto add = [&](int c) {
+                mesh->mVertices.push_back({corners[c][0], corners[c][1], corners[c][2]});
+                // A UV of the corner alone: faces meet there with one UV.
+                mesh->mMapping.push_back({corners[c][0] * 0.5f + corners[c][2] * 0.25f, corners[c][1]});
+            };
+            if (!ownVertices)
+                for (int c = 0; c < 8; ++c)
+                    add(c);
+            for (int side = 0; side < 6; ++side) {
+                uint16_t v[4];
+                for (int k = 0; k < 4; ++k) {
+                    if (ownVertices) add(sides[side][k]);
+                    v[k] = (uint16_t)(ownVertices ? side * 4 + k : sides[side][k]);
+                }
+                mesh->mFaces.push_back({v[0], v[1], v[2], 3});
+                mesh->mFaces.push_back({v[2], v[3], v[0], 3});
+            }
+            mesh->mSmoothing.assign(12, 1u);
+            for (int f = 0; f < 12; ++f)
+                mesh->mSmoothing[(size_t)f] = masks[(size_t)f / 2 % masks.size()];
+            const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+            std::memcpy(mesh->mLocalAxes, identity, sizeof identity);
+            Ftk::WriteMesh(db, mesh);
+            Ftk::ReleaseMesh(&mesh);
+        };
+    };
+    struct Case {
+        const char* name;
+        bool ownVertices;
+        std::vector<uint32_t> masks;
+        unsigned points;
+    };
+    const Case cases[] = {{"own vertices, group 1", true, {1}, 24},
+                          {"shared vertices, a group each", false, {1, 2, 4, 8, 16, 32}, 8},
+                          {"shared vertices, no group", false, {0}, 8}};
+    for (const Case& c : cases) {
+        const std::string in = dir / "cube.3ds", out = dir / "cube_out.3ds";
+        ASSERT_TRUE(ftkscene::WriteSceneFile(in, cube(c.ownVertices, c.masks))) << c.name;
+        Session session;
+        ASSERT_TRUE(session.Read(in)) << c.name;
+        ASSERT_TRUE(session.Write(out)) << c.name;
+        Lib3dsOwner source(in), written(out);
+        ASSERT_TRUE(source.file && written.file) << c.name;
+        Lib3dsMesh* a = lib3ds_file_mesh_by_name(source.file, "Cube");
+        Lib3dsMesh* b = lib3ds_file_mesh_by_name(written.file, "Cube");
+        ASSERT_TRUE(a && b) << c.name;
+        EXPECT_EQ(a->points, c.points) << c.name;
+        EXPECT_EQ(b->points, c.points) << c.name;
+        ASSERT_EQ(b->faces, a->faces) << c.name;
+        // Faceted in lib3ds, as the source: every corner's normal is its face's, an axis.
+        const std::vector<std::array<float, 3>> nb = CornerNormals(b);
+        for (Lib3dsDword f = 0; f < b->faces; ++f) {
+            const Lib3dsFace& face = b->faceL[f];
+            const float* p[3];
+            for (int k = 0; k < 3; ++k)
+                p[k] = b->pointL[face.points[k]].pos;
+            const std::array<float, 3> u = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
+            const std::array<float, 3> v = {p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};
+            const std::array<float, 3> own = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                                              u[0] * v[1] - u[1] * v[0]};
+            for (int k = 0; k < 3; ++k)
+                EXPECT_LT(Degrees(nb[(size_t)f * 3 + k], own), 0.01)
+                    << c.name << ": face " << f << " corner " << k;
+        }
+    }
+#endif
+}
+
 TEST(faces3ds_interop, ChunksOfUnexpectedLengthAreSkippedAndNoRangeIsMadeUp) {
 #ifndef OXA_HAVE_LIB3DS
     GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
@@ -809,5 +900,43 @@ TEST(faces3ds_interop, APolygonOfMoreCornersThanAnObjectHoldsIsSplitIntoObjects)
     EXPECT_EQ(faces, n - 2);
     EXPECT_NEAR(area, expected, 1e-4);
     EXPECT_TRUE(lib3ds_file_mesh_by_name(file.file, "Disc_2"));
+#endif
+}
+
+// A texture only added to a mesh (a scene built in code, no mapping) is on every face, with or
+// without a material, as the OBJ writer takes it.
+TEST(faces3ds_interop, ATextureAddedWithoutAMappingIsOnEveryFace) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
+#else
+    ScratchDir dir("added");
+    for (const bool withMaterial : {false, true}) {
+        Session session;
+        const std::vector<VgeTVector> points = {VgeTVector(0, 0, 0, 1), VgeTVector(1, 0, 0, 1),
+                                                VgeTVector(1, 1, 0, 1), VgeTVector(0, 1, 0, 1),
+                                                VgeTVector(2, 0, 0, 1)};
+        VOxaMesh* mesh = writer3ds::AddMesh(session.manager, session.scene->GetRootNode(), "Added", points,
+                                            {{0, 1, 2}, {2, 3, 0}, {1, 4, 2}});
+        mesh->InitTextureUV(5);
+        for (int i = 0; i < 5; ++i)
+            mesh->GetTextureUV()[i] = VgeVector2(points[(size_t)i][0] * 0.5, points[(size_t)i][1]);
+        if (withMaterial) mesh->AddMaterial(session.manager.CreateMaterial("Paint"), 0);
+        VOxaTexture* texture = session.manager.CreateTexture("wood");
+        texture->SetFileName("wood.bmp");
+        mesh->AddTexture(texture, 0);
+        const std::string out = dir / "added.3ds";
+        ASSERT_TRUE(session.Write(out)) << session.messages;
+        Lib3dsOwner file(out);
+        ASSERT_TRUE(file.file);
+        Lib3dsMesh* written = lib3ds_file_mesh_by_name(file.file, "Added");
+        ASSERT_TRUE(written);
+        ASSERT_EQ(written->faces, 3u);
+        for (Lib3dsDword f = 0; f < written->faces; ++f) {
+            Lib3dsMaterial* m = lib3ds_file_material_by_name(file.file, written->faceL[f].material);
+            ASSERT_NE(m, nullptr) << "face " << f << " material " << written->faceL[f].material;
+            EXPECT_STREQ(m->texture1_map.name, "wood.bmp") << "face " << f << (withMaterial ? " (material)" : "");
+        }
+        EXPECT_EQ(written->texels, written->points);
+    }
 #endif
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "formats/geometry/3ds/ftk.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
+#include "formats/geometry/dxf/voxa_writer_dxf.h"
 #include "formats/geometry/obj/voxa_reader_obj.h"
 #include "formats/geometry/obj/voxa_writer_obj.h"
 #include "oxa_codec/vstream_options.h"
@@ -777,6 +779,136 @@ TEST(values3ds_interop, MeshesWithoutUVsGetNoMappingCoordinates) {
         ASSERT_NE(read.file->meshes, nullptr);
         EXPECT_EQ(read.file->meshes->faces, 2u) << image;
         EXPECT_EQ(read.file->meshes->texels, 0u) << "map image \"" << image << "\"";
+    }
+#endif
+}
+
+namespace {
+
+// The data of the chunk found by following `path` (tags, from the top chunk) through a 3DS
+// file's bytes, each step the first child of that tag; "" when there is none. Only the chunks
+// that hold children before any data of their own are walked, and the named object (0x4000),
+// whose children follow its name.
+bool FindChunk(const std::string& bytes, const std::vector<uint16_t>& path, std::string& data) {
+    size_t begin = 0, end = bytes.size();
+    for (size_t step = 0; step < path.size(); ++step) {
+        bool found = false;
+        for (size_t at = begin; at + 6 <= end;) {
+            const uint16_t tag = (uint16_t)((uint8_t)bytes[at] | (uint8_t)bytes[at + 1] << 8);
+            uint32_t length = 0;
+            for (int i = 0; i < 4; ++i)
+                length |= (uint32_t)(uint8_t)bytes[at + 2 + (size_t)i] << (8 * i);
+            if (length < 6 || at + length > end) return false;
+            if (tag == path[step]) {
+                begin = at + 6;
+                end = at + length;
+                if (tag == 0x4000) begin = bytes.find('\0', begin) + 1;  // the object's name
+                found = true;
+                break;
+            }
+            at += length;
+        }
+        if (!found) return false;
+    }
+    data = bytes.substr(begin, end - begin);
+    return true;
+}
+
+}  // namespace
+
+// Values a 3DS material and object hold beyond the scene's fields come back through 3DS -> 3DS
+// (additive transparency, a falloff inward and in use, a bump amount apart from the bump map's
+// percentage, the object flags and the mesh colour) and are named once when the scene goes to
+// OBJ or DXF.
+TEST(values3ds_interop, MaterialAndObjectValuesOfTheFileAreKept) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    const std::string start = Folder() + "kept0.3ds";
+    ASSERT_TRUE(ftkscene::WriteSceneFile(start, [](Ftk::Database* db) {
+        ftkscene::PutMeshSettings(db);
+        Ftk::Material* material = nullptr;
+        Ftk::InitMaterial(&material);
+        std::strcpy(material->mName, "Glass");
+        material->mDiffuse[0] = 0.5f;
+        material->mTransparency = 0.4f;
+        material->mFlagA083 = 1;
+        material->mTransparencyFalloff = -0.25f;
+        material->mUseFalloff = 1;
+        Ftk::MaterialMap& bump = material->mMaps[Ftk::kBumpMap];
+        std::strcpy(bump.mFileName, "bumps.tga");
+        bump.mStrength = 0.0f;
+        bump.mBumpAmount = 2;
+        Ftk::WriteMaterial(db, material);
+        Ftk::ReleaseMaterial(&material);
+        Ftk::Mesh* mesh = nullptr;
+        Ftk::InitMesh(&mesh, 3, 1, 0);
+        std::strcpy(mesh->mName, "Tri");
+        mesh->mVertices[1] = Ftk::Point3{1, 0, 0};
+        mesh->mVertices[2] = Ftk::Point3{0, 1, 0};
+        mesh->mFaces[0] = Ftk::Face{0, 1, 2, 7};
+        mesh->mMaterialGroupCount = 1;
+        Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
+        mesh->mMaterialGroups[0].mName = "Glass";
+        Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
+        mesh->mMaterialGroups[0].mFaces[0] = 0;
+        // Matte, no cast shadow, frozen, no receive shadow, 0x4011; no fast display (0x4014).
+        mesh->mMatte = mesh->mNoCastShadow = mesh->mFrozen = mesh->mNoReceiveShadow = mesh->mFlag4011 = 1;
+        mesh->mMeshColor = 5;
+        Ftk::WriteMesh(db, mesh);
+        Ftk::ReleaseMesh(&mesh);
+    }));
+    std::string from = start;
+    for (int trip = 1; trip <= 2; ++trip) {
+        const std::string to = Folder() + "kept" + std::to_string(trip) + ".3ds";
+        ASSERT_TRUE(Trip(from, to));
+        from = to;
+        Lib3dsOwner read(to);
+        ASSERT_NE(read.file, nullptr);
+        Lib3dsMaterial* m = lib3ds_file_material_by_name(read.file, "Glass");
+        ASSERT_NE(m, nullptr) << "trip " << trip;
+        EXPECT_TRUE(m->additive) << "trip " << trip;
+        EXPECT_TRUE(m->use_falloff) << "trip " << trip;
+        EXPECT_NEAR(m->falloff, 0.25f, 1e-6) << "trip " << trip;
+        EXPECT_STREQ(m->bump_map.name, "bumps.tga") << "trip " << trip;
+        EXPECT_EQ(m->bump_map.percent, 0.0f) << "trip " << trip;
+        ASSERT_NE(read.file->meshes, nullptr);
+        EXPECT_EQ(read.file->meshes->color, 5) << "trip " << trip;
+        // What lib3ds does not read, from the chunks themselves.
+        const std::string bytes = oxa_test::ReadFile(to);
+        std::string data;
+        EXPECT_TRUE(FindChunk(bytes, {0x4D4D, 0x3D3D, 0xAFFF, 0xA08A}, data)) << "falloff inward, trip " << trip;
+        ASSERT_TRUE(FindChunk(bytes, {0x4D4D, 0x3D3D, 0xAFFF, 0xA230, 0xA252}, data)) << "trip " << trip;
+        ASSERT_EQ(data.size(), 2u);
+        EXPECT_EQ((uint8_t)data[0] | (uint8_t)data[1] << 8, 2) << "bump amount, trip " << trip;
+        for (uint16_t flag : {0x4011, 0x4012, 0x4013, 0x4016, 0x4017})
+            EXPECT_TRUE(FindChunk(bytes, {0x4D4D, 0x3D3D, 0x4000, flag}, data)) << std::hex << flag << " trip " << trip;
+        EXPECT_FALSE(FindChunk(bytes, {0x4D4D, 0x3D3D, 0x4000, 0x4014}, data)) << "trip " << trip;
+    }
+
+    // To OBJ and DXF: the values are left out and named once.
+    for (const char* extension : {".obj", ".dxf"}) {
+        VOxaSdkManager manager;
+        VOxaScene* scene = manager.CreateScene();
+        VOxaReader3DS reader(&manager);
+        std::unique_ptr<VStreamOptions> readOptions(reader.GetReadOptions());
+        ASSERT_TRUE(reader.FileOpen(start.c_str()) && reader.Read(scene, readOptions.get()));
+        reader.FileClose();
+        std::unique_ptr<VOxaWriter> writer;
+        if (std::string(extension) == ".obj")
+            writer.reset(new VOxaWriterObj(&manager));
+        else
+            writer.reset(new VOxaWriterDxf(&manager));
+        std::unique_ptr<VStreamOptions> options(writer->GetWriteOptions());
+        const std::string out = Folder() + "kept" + extension;
+        ASSERT_TRUE(writer->FileCreate(out.c_str()) && writer->Write(scene, options.get()) && writer->FileClose());
+        const std::string messages = writer->GetMessageText().Buffer();
+        const size_t at = messages.find("3DS values that the ");
+        ASSERT_NE(at, std::string::npos) << extension << ": " << messages;
+        EXPECT_EQ(messages.find("3DS values that the ", at + 1), std::string::npos) << messages;
+        for (const char* what : {"additive transparency (\"Glass\")", "transparency falloff (\"Glass\")",
+                                 "bump amount (\"Glass\")", "object flags (\"Tri\")", "mesh colour (\"Tri\")"})
+            EXPECT_NE(messages.find(what), std::string::npos) << extension << ": " << what << " in " << messages;
     }
 #endif
 }

@@ -213,10 +213,10 @@ TEST_F(reader3ds, NoKeyframerGivesOneNodePerMeshWithUnitFactor) {
     EXPECT_EQ(referenced.scene->GetGlobalLightSettings().GetAmbientColor().mGreen, 0.0);
 }
 
-TEST_F(reader3ds, SmoothingGroupsSplitVertices) {
+TEST_F(reader3ds, SmoothingGroupsSplitNormalsNotVertices) {
     // Vertex 0 is shared by faces of masks 1 and 2 (split), vertex 1 by masks 1 and 3 (merged
-    // into mask 3); the last two faces have mask 0 and give their shared corners points of their
-    // own.
+    // into mask 3); the last two faces have mask 0 and give their shared corners normals of
+    // their own. The vertices stay the file's: a writer joins the corners it joins.
     const std::string path = BuildFile("smooth.3ds", [](Ftk::Database* db) {
         PutMesh(db, MakeMesh("S", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {2, 0, 0}, {2, 1, 0}},
                              {{0, 1, 2, 0}, {0, 3, 4, 0}, {1, 5, 4, 0}, {2, 3, 5, 0}, {2, 5, 3, 0}},
@@ -226,27 +226,93 @@ TEST_F(reader3ds, SmoothingGroupsSplitVertices) {
     ASSERT_TRUE(rig.Read(path));
     VOxaMesh* mesh = rig.Node("S")->GetMesh();
     ASSERT_NE(mesh, nullptr);
-    // 6 vertices + vertex 0 again (mask 2 shares no bit with 1); vertex 4 (masks 2 and 3) and
-    // vertex 1 (masks 1 and 3) are not split; the six mask-0 corners all name vertices used
-    // before, so each gets a point of its own.
-    EXPECT_EQ(mesh->GetControlPointsCount(), 13);
-    EXPECT_EQ(mesh->GetPolygonVertex(0, 0), 0);
-    EXPECT_EQ(mesh->GetPolygonVertex(1, 0), 6);
-    EXPECT_EQ(mesh->GetPolygonVertex(2, 0), 1);  // masks 1 and 3 share vertex 1
-    EXPECT_EQ(mesh->GetPolygonVertex(2, 2), 4);  // masks 2 and 3 share vertex 4
-    EXPECT_EQ(mesh->GetPolygonVertex(3, 0), 7);  // mask 0: a point of its own
-    // Every point is used by some polygon: none lingers at the origin.
+    EXPECT_EQ(mesh->GetControlPointsCount(), 6);
+    EXPECT_EQ(mesh->GetPolygonVertex(1, 0), 0);
+    EXPECT_EQ(mesh->GetPolygonVertex(3, 0), 2);
+    // One normal per vertex and run of faces that share a bit there: 6 vertices + vertex 0
+    // again (mask 2 shares no bit with 1); vertex 4 (masks 2 and 3) and vertex 1 (masks 1 and
+    // 3) are not split; the six mask-0 corners all name vertices used before, so each gets a
+    // normal of its own.
+    const VOxaLayerElementNormal* normals = mesh->GetLayer(0)->GetNormals();
+    ASSERT_NE(normals, nullptr);
+    EXPECT_EQ(normals->GetMappingMode(), eBY_POLYGON_VERTEX);
+    EXPECT_EQ(normals->GetReferenceMode(), eINDEX_TO_DIRECT);
+    EXPECT_EQ(normals->GetDirectArray().GetCount(), 13);
+    const VArrayTemplate<int>& index = normals->GetIndexArray();
+    ASSERT_EQ(index.GetCount(), 15);
+    EXPECT_EQ(index[0], 0);
+    EXPECT_EQ(index[3], 6);  // vertex 0 in mask 2
+    EXPECT_EQ(index[6], 1);  // masks 1 and 3 share vertex 1
+    EXPECT_EQ(index[8], 4);  // masks 2 and 3 share vertex 4
+    EXPECT_EQ(index[9], 7);  // mask 0: a normal of its own
+    // Every normal is some corner's.
     std::vector<int> uses(13, 0);
-    for (int p = 0; p < mesh->GetPolygonCount(); ++p)
-        for (int k = 0; k < 3; ++k)
-            uses[(size_t)mesh->GetPolygonVertex(p, k)]++;
+    for (int i = 0; i < index.GetCount(); ++i)
+        uses[(size_t)index[i]]++;
     for (int i = 0; i < 13; ++i)
         EXPECT_GT(uses[(size_t)i], 0) << i;
+    // The faces of masks 1 and 2 at vertex 0 face the same way here (one plane): each of the
+    // two normals is the plane's.
+    VgeTVector a, b;
+    ASSERT_TRUE(mesh->GetPolygonVertexNormal(0, 0, a));
+    ASSERT_TRUE(mesh->GetPolygonVertexNormal(1, 0, b));
+    EXPECT_NEAR(std::fabs(a[1]), 1.0, 1e-9);
+    EXPECT_NEAR(std::fabs(b[1]), 1.0, 1e-9);
 
     Rig flat;
     flat.Set(VStreamOptions3ds::eSMOOTH_GROUP, 0);
     ASSERT_TRUE(flat.Read(path));
-    EXPECT_EQ(flat.Node("S")->GetMesh()->GetControlPointsCount(), 6);
+    VOxaMesh* smooth = flat.Node("S")->GetMesh();
+    EXPECT_EQ(smooth->GetControlPointsCount(), 6);
+    EXPECT_EQ(smooth->GetLayer(0)->GetNormals()->GetMappingMode(), eBY_CONTROL_POINT);
+}
+
+TEST_F(reader3ds, ABoxOfSharedVerticesIsFacetedOrSmoothByItsGroups) {
+    // Eight shared vertices, two faces a side (outward); each side a group of its own, or all in
+    // group 1.
+    const std::initializer_list<Ftk::Point3> corners = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                                        {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    const std::initializer_list<Ftk::Face> faces = {
+        {0, 2, 1, 0}, {0, 3, 2, 0}, {4, 5, 6, 0}, {4, 6, 7, 0}, {0, 1, 5, 0}, {0, 5, 4, 0},
+        {2, 3, 7, 0}, {2, 7, 6, 0}, {1, 2, 6, 0}, {1, 6, 5, 0}, {3, 0, 4, 0}, {3, 4, 7, 0}};
+    const std::string path = BuildFile("box.3ds", [&](Ftk::Database* db) {
+        PutMesh(db, MakeMesh("Sides", corners, faces, {1, 1, 2, 2, 4, 4, 8, 8, 16, 16, 32, 32}));
+        PutMesh(db, MakeMesh("Round", corners, faces, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
+    });
+    Rig rig;
+    ASSERT_TRUE(rig.Read(path));
+    VOxaMesh* sides = rig.Node("Sides")->GetMesh();
+    VOxaMesh* round = rig.Node("Round")->GetMesh();
+    ASSERT_TRUE(sides && round);
+    EXPECT_EQ(sides->GetControlPointsCount(), 8);
+    EXPECT_EQ(round->GetControlPointsCount(), 8);
+    VgeTVector centre(0, 0, 0, 0);
+    for (int i = 0; i < 8; ++i)
+        for (int j = 0; j < 3; ++j)
+            centre[j] += round->GetControlPoints()[i][j] / 8.0;
+    for (int p = 0; p < 12; ++p) {
+        // The side's own normal, from its corners in the scene.
+        const VgeTVector a = sides->GetControlPoints()[sides->GetPolygonVertex(p, 0)];
+        const VgeTVector b = sides->GetControlPoints()[sides->GetPolygonVertex(p, 1)];
+        const VgeTVector c = sides->GetControlPoints()[sides->GetPolygonVertex(p, 2)];
+        const double u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+        double own[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+        const double length = std::sqrt(own[0] * own[0] + own[1] * own[1] + own[2] * own[2]);
+        for (double& x : own)
+            x /= length;
+        for (int k = 0; k < 3; ++k) {
+            VgeTVector n;
+            ASSERT_TRUE(sides->GetPolygonVertexNormal(p, k, n));
+            for (int j = 0; j < 3; ++j)
+                EXPECT_NEAR(n[j], own[j], 1e-9) << "face " << p << " corner " << k;
+            // Smooth: each corner's normal leans out of the box along all three axes.
+            ASSERT_TRUE(round->GetPolygonVertexNormal(p, k, n));
+            const VgeTVector at = round->GetControlPoints()[round->GetPolygonVertex(p, k)];
+            EXPECT_NEAR(n[0] * n[0] + n[1] * n[1] + n[2] * n[2], 1.0, 1e-9);
+            for (int j = 0; j < 3; ++j)
+                EXPECT_GT(n[j] * (at[j] - centre[j]), 0.1) << "face " << p << " corner " << k << " axis " << j;
+        }
+    }
 }
 
 TEST_F(reader3ds, LocalAxesPivotAndAreaWeightedNormals) {
@@ -832,8 +898,9 @@ TEST_F(reader3ds, BadIndexesAreScreened) {
     ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(mesh->GetPolygonCount(), 2);
     // Face 2 lies beyond the smoothing masks: mask 0, so its corners 1 and 2, used before by
-    // face 0, get points of their own.
-    EXPECT_EQ(mesh->GetControlPointsCount(), 6);
+    // face 0, get normals of their own; the vertices stay the file's.
+    EXPECT_EQ(mesh->GetControlPointsCount(), 4);
+    EXPECT_EQ(mesh->GetLayer(0)->GetNormals()->GetDirectArray().GetCount(), 6);
     // The group's face 2 takes the material; its index 700 is ignored.
     EXPECT_EQ(mesh->GetMaterialCount(0), 1);
     EXPECT_EQ((*mesh->GetMaterialIndices())[1], 0);

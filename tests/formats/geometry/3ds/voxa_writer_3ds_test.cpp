@@ -1252,3 +1252,28 @@ TEST(writer3ds_file, NodesPastTheSixteenBitNumbersAreLeftOutOfTheKeyframerNotNum
     const std::string message = rig.writer.GetMessageText().Buffer();
     EXPECT_NE(message.find("5 objects are written without a keyframer node"), std::string::npos) << message;
 }
+
+// Writing reads nodes made without animation without making their channels (each would cost
+// the node some kilobytes), and still writes their transform.
+TEST(writer3ds_file, NodesWithoutCurvesAreWrittenWithoutMakingChannels) {
+    ScratchDir dir("channels");
+    Rig rig;
+    VOxaNode* shape = nullptr;
+    AddMesh(rig.manager, rig.Root(), "Tri", {VgeTVector(0, 0, 0, 1), VgeTVector(1, 0, 0, 1), VgeTVector(0, 1, 0, 1)},
+            {{0, 1, 2}}, &shape);
+    VOxaNode* empty = AddNode(rig.manager, rig.Root(), "Empty");
+    shape->SetLclTranslation(VgeTVector(1, 2, 3, 1));
+    for (VOxaNode* node : {shape, empty})
+        ASSERT_TRUE(node->GetCurrentTakeNode() && node->GetCurrentTakeNode()->HasDeferredChannels());
+    ASSERT_TRUE(rig.WriteTo(dir / "c.3ds"));
+    for (VOxaNode* node : {shape, empty})
+        EXPECT_TRUE(node->GetCurrentTakeNode()->HasDeferredChannels()) << node->GetName();
+    Loaded file(dir / "c.3ds");
+    ASSERT_TRUE(file.Ok());
+    auto record = file.Mesh("Tri");
+    ASSERT_NE(record, nullptr);
+    // Points in the parent's space, Z up: the translation (1, 2, 3) is (1, -3, 2).
+    EXPECT_FLOAT_EQ(record->mVertices[0].x, 1.0f);
+    EXPECT_FLOAT_EQ(record->mVertices[0].y, -3.0f);
+    EXPECT_FLOAT_EQ(record->mVertices[0].z, 2.0f);
+}

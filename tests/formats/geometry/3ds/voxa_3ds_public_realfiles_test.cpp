@@ -1,0 +1,409 @@
+// The public 3DS files of the shared corpus (../shared/corpus/3ds, or the folder named by
+// OXA_PUBLIC_CORPUS) through a 3DS -> 3DS trip, both files judged by lib3ds: the normals lib3ds
+// computes at every face corner (from shared vertices and smoothing groups, as editors shade a
+// file), the faces, the vertices per face, the materials, and the size of the output against the
+// source. Without the folder or lib3ds's development package the test skips.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "tests/formats/geometry/3ds/voxa_3ds_interop_test_util.h"
+#include "tests/support/test_files.h"
+
+#ifdef OXA_HAVE_LIB3DS
+#include <lib3ds/material.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The folder of public 3DS files: OXA_PUBLIC_CORPUS/3ds, else shared/corpus/3ds beside one of
+// the folders above the test data. Empty when there is none.
+fs::path PublicFolder() {
+    std::error_code error;
+    if (const char* named = std::getenv("OXA_PUBLIC_CORPUS")) {
+        const fs::path folder = fs::path(named) / "3ds";
+        return fs::is_directory(folder, error) ? folder : fs::path();
+    }
+    for (fs::path at = fs::path(OXA_TEST_DATA_DIR).lexically_normal(); !at.empty(); at = at.parent_path()) {
+        const fs::path folder = at / "shared" / "corpus" / "3ds";
+        if (fs::is_directory(folder, error)) return folder;
+        if (at == at.parent_path()) break;
+    }
+    return fs::path();
+}
+
+#ifdef OXA_HAVE_LIB3DS
+
+constexpr double kPi = 3.14159265358979323846;
+
+// One face corner as lib3ds shades it: world position (in master-scale units), unit normal, and
+// whether that normal is ill-defined (see Corners).
+struct Corner {
+    std::array<double, 3> position;
+    std::array<double, 3> normal;
+    bool uncertain;
+};
+
+double Determinant(Lib3dsMatrix m) {
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+           m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+// The corners of one mesh placed by `m`. The normals are lib3ds's; they are turned into the
+// world by the inverse transpose of `m`, so that a node scaled unevenly keeps them across its
+// faces. A normal is ill-defined where the face normals lib3ds adds there nearly cancel (its
+// direction is then what is left of rounding), or where one of them is of a sliver whose normal
+// the rounding of a float point turns by more than a degree: the same file with its points
+// rounded otherwise shades such a corner otherwise.
+void MeshCorners(Lib3dsMesh* mesh, Lib3dsMatrix m, double scale, std::vector<Corner>& out) {
+    if (mesh->faces == 0) return;
+    std::vector<Lib3dsVector> normals((size_t)mesh->faces * 3 + 3);
+    lib3ds_mesh_calculate_normals(mesh, normals.data());
+    Lib3dsMatrix inverse;
+    lib3ds_matrix_copy(inverse, m);
+    lib3ds_matrix_inv(inverse);
+    // Per face: its rounding-proof normal or not.
+    std::vector<char> sliver(mesh->faces, 0);
+    double largest = 0.0;
+    for (Lib3dsDword i = 0; i < mesh->points; ++i)
+        for (int j = 0; j < 3; ++j)
+            largest = std::max(largest, (double)std::fabs(mesh->pointL[i].pos[j]));
+    const double rounding = largest * 6e-8 * 4.0;
+    std::vector<std::vector<Lib3dsDword>> around(mesh->points);
+    for (Lib3dsDword f = 0; f < mesh->faces; ++f) {
+        const Lib3dsFace& face = mesh->faceL[f];
+        double p[3][3];
+        bool valid = true;
+        for (int k = 0; k < 3; ++k) {
+            if (face.points[k] >= mesh->points) {
+                valid = false;
+                break;
+            }
+            for (int j = 0; j < 3; ++j)
+                p[k][j] = mesh->pointL[face.points[k]].pos[j];
+            around[face.points[k]].push_back(f);
+        }
+        if (!valid) continue;
+        double u[3], v[3], w[3];
+        double longest = 0.0;
+        for (int j = 0; j < 3; ++j) {
+            u[j] = p[1][j] - p[0][j];
+            v[j] = p[2][j] - p[0][j];
+            w[j] = p[2][j] - p[1][j];
+        }
+        for (const double* e : {u, v, w})
+            longest = std::max(longest, std::sqrt(e[0] * e[0] + e[1] * e[1] + e[2] * e[2]));
+        const double c[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+        const double height =
+            longest > 0.0 ? std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]) / longest : 0.0;
+        sliver[f] = !(height > 0.0) || rounding / height > 0.02;
+    }
+    for (Lib3dsDword f = 0; f < mesh->faces; ++f) {
+        const Lib3dsFace& face = mesh->faceL[f];
+        for (int k = 0; k < 3; ++k) {
+            const Lib3dsDword v = face.points[k];
+            if (v >= mesh->points) continue;
+            // The unit face normals lib3ds adds at this corner, each direction once.
+            bool uncertain = sliver[f] != 0;
+            if (face.smoothing != 0) {
+                std::vector<std::array<double, 3>> seen;
+                double sum[3] = {0, 0, 0};
+                for (Lib3dsDword g : around[v]) {
+                    const Lib3dsFace& other = mesh->faceL[g];
+                    if (!(other.smoothing & face.smoothing)) continue;
+                    const std::array<double, 3> n = {other.normal[0], other.normal[1], other.normal[2]};
+                    bool again = false;
+                    for (const auto& s : seen)
+                        again = again || std::fabs(s[0] * n[0] + s[1] * n[1] + s[2] * n[2] - 1.0) < 1e-5;
+                    if (again) continue;
+                    seen.push_back(n);
+                    for (int j = 0; j < 3; ++j)
+                        sum[j] += n[j];
+                    uncertain = uncertain || sliver[g] != 0;
+                }
+                uncertain = uncertain || std::sqrt(sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2]) < 0.1;
+            }
+            Corner corner;
+            Lib3dsVector world;
+            lib3ds_vector_transform(world, m, mesh->pointL[v].pos);
+            const float* n = normals[(size_t)f * 3 + (size_t)k];
+            double length = 0.0;
+            for (int i = 0; i < 3; ++i) {
+                corner.position[(size_t)i] = world[i] * scale;
+                corner.normal[(size_t)i] = inverse[i][0] * n[0] + inverse[i][1] * n[1] + inverse[i][2] * n[2];
+                length += corner.normal[(size_t)i] * corner.normal[(size_t)i];
+            }
+            length = std::sqrt(length);
+            if (length > 0.0)
+                for (double& c : corner.normal)
+                    c /= length;
+            corner.uncertain = uncertain;
+            out.push_back(corner);
+        }
+    }
+}
+
+// Every face corner of the file as lib3ds places it at frame 0 (the meshes by their object
+// nodes; a file without nodes, by the meshes themselves). Nodes that mirror are left out, as
+// lib3ds's normals do not follow a mirror. `faces` counts the faces of every object node.
+std::vector<Corner> Corners(Lib3dsFile* file, long& faces) {
+    std::vector<Corner> out;
+    faces = 0;
+    const double scale = file->master_scale > 0.0f ? file->master_scale : 1.0;
+    if (file->nodes == nullptr) {
+        Lib3dsMatrix identity;
+        lib3ds_matrix_identity(identity);
+        for (Lib3dsMesh* mesh = file->meshes; mesh; mesh = mesh->next) {
+            faces += (long)mesh->faces;
+            MeshCorners(mesh, identity, scale, out);
+        }
+        return out;
+    }
+    lib3ds_file_eval(file, 0.0f);
+    interop3ds::Walk(file->nodes, [&](Lib3dsNode* node) {
+        if (node->type != LIB3DS_OBJECT_NODE || std::string(node->name) == "$$$DUMMY") return;
+        Lib3dsMesh* mesh = lib3ds_file_mesh_by_name(file, node->name);
+        if (mesh == nullptr) return;
+        faces += (long)mesh->faces;
+        Lib3dsMatrix m, inverse;
+        lib3ds_matrix_copy(inverse, mesh->matrix);
+        lib3ds_matrix_inv(inverse);
+        lib3ds_matrix_copy(m, node->matrix);
+        lib3ds_matrix_translate_xyz(m, -node->data.object.pivot[0], -node->data.object.pivot[1],
+                                    -node->data.object.pivot[2]);
+        lib3ds_matrix_mult(m, inverse);
+        if (Determinant(m) <= 0.0) return;
+        MeshCorners(mesh, m, scale, out);
+    });
+    return out;
+}
+
+struct Shading {
+    long same = 0, other = 0, uncertain = 0, noPosition = 0;
+    double worst = 0.0;
+    std::string where;
+};
+
+// Each corner of `out` against the corners of `source` at its position (within 1e-4 of the
+// source's extent): within 5 degrees of one of their normals, or not.
+Shading CompareShading(const std::vector<Corner>& source, const std::vector<Corner>& out) {
+    Shading result;
+    if (source.empty()) return result;
+    double extent = 0.0;
+    for (int j = 0; j < 3; ++j) {
+        double low = 1e300, high = -1e300;
+        for (const Corner& c : source) {
+            low = std::min(low, c.position[(size_t)j]);
+            high = std::max(high, c.position[(size_t)j]);
+        }
+        extent = std::max(extent, high - low);
+    }
+    if (!(extent > 0.0)) extent = 1.0;
+    using Cell = std::tuple<long long, long long, long long>;
+    auto cell = [&](const std::array<double, 3>& p) {
+        return Cell((long long)std::llround(p[0] / (extent * 1e-4)),
+                    (long long)std::llround(p[1] / (extent * 1e-4)),
+                    (long long)std::llround(p[2] / (extent * 1e-4)));
+    };
+    std::map<Cell, std::vector<size_t>> grid;
+    for (size_t i = 0; i < source.size(); ++i)
+        grid[cell(source[i].position)].push_back(i);
+    const double limit = std::cos(5.0 * kPi / 180.0);
+    for (const Corner& c : out) {
+        const Cell k = cell(c.position);
+        double best = -2.0;
+        bool found = false, uncertain = false;
+        for (long long dx = -1; dx <= 1; ++dx)
+            for (long long dy = -1; dy <= 1; ++dy)
+                for (long long dz = -1; dz <= 1; ++dz) {
+                    auto at = grid.find(Cell(std::get<0>(k) + dx, std::get<1>(k) + dy, std::get<2>(k) + dz));
+                    if (at == grid.end()) continue;
+                    for (size_t i : at->second) {
+                        found = true;
+                        const Corner& s = source[i];
+                        uncertain = uncertain || s.uncertain;
+                        best = std::max(best, s.normal[0] * c.normal[0] + s.normal[1] * c.normal[1] +
+                                                  s.normal[2] * c.normal[2]);
+                    }
+                }
+        if (!found) {
+            ++result.noPosition;
+        } else if (best >= limit) {
+            ++result.same;
+        } else if (uncertain || c.uncertain) {
+            ++result.uncertain;
+        } else {
+            ++result.other;
+            const double degrees = std::acos(std::max(-1.0, std::min(1.0, best))) * 180.0 / kPi;
+            if (degrees > result.worst) {
+                result.worst = degrees;
+                std::ostringstream text;
+                text << "(" << c.position[0] << ", " << c.position[1] << ", " << c.position[2] << ")";
+                result.where = text.str();
+            }
+        }
+    }
+    return result;
+}
+
+long Points(Lib3dsFile* file) {
+    long points = 0;
+    for (Lib3dsMesh* mesh = file->meshes; mesh; mesh = mesh->next)
+        points += (long)mesh->points;
+    return points;
+}
+
+long MeshFaces(Lib3dsFile* file) {
+    long faces = 0;
+    for (Lib3dsMesh* mesh = file->meshes; mesh; mesh = mesh->next)
+        faces += (long)mesh->faces;
+    return faces;
+}
+
+// A material as lib3ds reads it, in whole steps of the file's percentages and bytes. Two values
+// lib3ds makes up for a chunk the file does not hold are left out where `source` has them: a
+// shininess of 10% (the written file says 0) and the flag word 0x10 of a reflection map (the
+// written map holds its own word).
+std::string MaterialText(const Lib3dsMaterial* m, const Lib3dsMaterial* source) {
+    std::ostringstream text;
+    auto colour = [&](const char* what, const Lib3dsRgba c) {
+        text << what << " " << std::lround(c[0] * 255) << " " << std::lround(c[1] * 255) << " "
+             << std::lround(c[2] * 255) << "; ";
+    };
+    auto map = [&](const char* what, const Lib3dsTextureMap& t, bool flags) {
+        if (t.name[0] == '\0') return;
+        text << what << " " << t.name << " " << std::lround(t.percent * 100) << "%";
+        if (flags) text << " flags " << t.flags;
+        text << "; ";
+    };
+    colour("ambient", m->ambient);
+    colour("diffuse", m->diffuse);
+    if (source->shininess != 0.1f) text << "shininess " << std::lround(m->shininess * 100) << " ";
+    text << "transparency " << std::lround(m->transparency * 100) << " falloff " << std::lround(m->falloff * 100)
+         << " additive " << (int)m->additive << " use-falloff " << (int)m->use_falloff << " two-sided "
+         << (int)m->two_sided << " self-illum " << std::lround(m->self_ilpct * 100) << "; ";
+    map("texture1", m->texture1_map, true);
+    map("texture2", m->texture2_map, true);
+    map("opacity", m->opacity_map, true);
+    map("bump", m->bump_map, true);
+    map("specular", m->specular_map, true);
+    map("reflection", m->reflection_map, source->reflection_map.flags != 0x10);
+    return text.str();
+}
+
+#endif  // OXA_HAVE_LIB3DS
+
+}  // namespace
+
+TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
+    const fs::path folder = PublicFolder();
+    if (folder.empty()) GTEST_SKIP() << "no public 3DS files (shared/corpus/3ds, or OXA_PUBLIC_CORPUS/3ds)";
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
+#else
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        std::string extension = entry.path().extension().string();
+        for (char& c : extension)
+            c = (char)std::tolower((unsigned char)c);
+        if (entry.is_regular_file() && extension == ".3ds") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    ASSERT_FALSE(files.empty()) << folder;
+    oxa_test::ScratchDir dir("oxa_public3ds_", "trip");
+    int tripped = 0, refused = 0, shadedAsSource = 0, overSize = 0;
+    double largestRatio = 0.0;
+    std::string largestFile, sizes;
+    for (const fs::path& path : files) {
+        const std::string name = path.filename().string();
+        interop3ds::Session session;
+        if (!session.Read(path.string())) {
+            ++refused;
+            continue;
+        }
+        const std::string out = dir / "out.3ds";
+        ASSERT_TRUE(session.Write(out)) << name << ": " << session.messages;
+        interop3ds::File3ds source(path.string()), written(out);
+        if (source.file == nullptr) continue;  // our reader reads what lib3ds does not
+        ASSERT_NE(written.file, nullptr) << name;
+        ++tripped;
+
+        // Faces: every face of every mesh, and every face an object node shows.
+        long sourceFaces = 0, writtenFaces = 0;
+        const std::vector<Corner> a = Corners(source.file, sourceFaces);
+        const std::vector<Corner> b = Corners(written.file, writtenFaces);
+        EXPECT_EQ(writtenFaces, sourceFaces) << name;
+        if (source.file->nodes == nullptr) EXPECT_EQ(MeshFaces(written.file), MeshFaces(source.file)) << name;
+
+        // Shading: lib3ds's normal at every corner of the output is the source's there.
+        const Shading shading = CompareShading(a, b);
+        EXPECT_EQ(shading.other, 0) << name << ": " << shading.other << " of " << b.size()
+                                    << " corners shaded otherwise, the worst " << shading.worst
+                                    << " degrees at " << shading.where;
+        EXPECT_LE(shading.noPosition, (long)b.size() / 50) << name;
+        if (shading.other == 0) ++shadedAsSource;
+
+        // Vertices: about as many per face as the source has (vertices split only for UVs and
+        // the limits of the format); a mesh of several nodes is written once per node, so the
+        // count is taken per face.
+        const long sourcePoints = Points(source.file), writtenPoints = Points(written.file);
+        const long meshFaces = MeshFaces(source.file), writtenMeshFaces = MeshFaces(written.file);
+        if (meshFaces > 0 && writtenMeshFaces > 0)
+            EXPECT_LE((double)writtenPoints / writtenMeshFaces,
+                      (double)sourcePoints / meshFaces * 1.05 + 1e-9)
+                << name << ": " << sourcePoints << " vertices became " << writtenPoints;
+
+        // Materials: each that a face of the source uses, by name, as lib3ds reads it.
+        std::set<std::string> used;
+        for (Lib3dsMesh* mesh = source.file->meshes; mesh; mesh = mesh->next)
+            for (Lib3dsDword f = 0; f < mesh->faces; ++f)
+                if (mesh->faceL[f].material[0] != '\0') used.insert(mesh->faceL[f].material);
+        for (Lib3dsMaterial* m = source.file->materials; m; m = m->next) {
+            if (used.count(m->name) == 0) continue;
+            const std::string wanted = MaterialText(m, m);
+            // A name longer than the writer keeps is written as another (and said so).
+            Lib3dsMaterial* kept = lib3ds_file_material_by_name(written.file, m->name);
+            for (Lib3dsMaterial* o = written.file->materials; o && !kept; o = o->next)
+                if (MaterialText(o, m) == wanted) kept = o;
+            EXPECT_NE(kept, nullptr) << name << ": material " << m->name << ": " << wanted;
+            if (kept != nullptr) EXPECT_EQ(MaterialText(kept, m), wanted) << name << ": material " << m->name;
+        }
+
+        // Size: reported; the keyframer's share of it is the tracks' to bound.
+        struct stat sourceStat {
+        }, writtenStat{};
+        if (stat(path.c_str(), &sourceStat) == 0 && stat(out.c_str(), &writtenStat) == 0 &&
+            sourceStat.st_size > 0) {
+            const double ratio = (double)writtenStat.st_size / (double)sourceStat.st_size;
+            if (ratio > 1.5) {
+                ++overSize;
+                sizes += " " + name + " " + std::to_string(ratio).substr(0, 4);
+            }
+            if (ratio > largestRatio) {
+                largestRatio = ratio;
+                largestFile = name;
+            }
+        }
+    }
+    EXPECT_GT(tripped, (int)files.size() / 2);
+    std::cout << "public 3DS files: " << files.size() << ", read and written " << tripped << ", refused "
+              << refused << ", shaded as their source in lib3ds " << shadedAsSource
+              << "; outputs over 1.5 times their source " << overSize << " (largest " << largestRatio
+              << " times, " << largestFile << "):" << sizes << "\n";
+#endif
+}
