@@ -65,6 +65,38 @@ std::string CellText(const char* begin, const char* end) {
     return std::string(begin, end);
 }
 
+// A unit word cut short by a cell too narrow for it: files with four-character cells store
+// "meters" as "mete". A text that fills its whole cell, of three letters or more, is read as the
+// one unit whose long words all start with it; sets `centimetres` and a warning naming both.
+bool CutUnitWord(const std::string& cell, int64_t width, double& centimetres, char* warning, size_t size) {
+    static const char* const kWords[] = {"millimeters", "millimetres", "centimeters", "centimetres",
+                                         "inches",      "decimeters",  "decimetres",  "meters",
+                                         "metres",      "feet",        "yards",       "kilometers",
+                                         "kilometres",  "micrometers", "micrometres"};
+    if (cell.size() < 3 || (int64_t)cell.size() != width) return false;
+    const char* found = nullptr;
+    double unit = 0.0;
+    for (const char* word : kWords) {
+        const size_t length = std::strlen(word);
+        if (length <= cell.size() || !std::equal(cell.begin(), cell.end(), word, [](char a, char b) {
+                return std::tolower((unsigned char)a) == b;
+            }))
+            continue;
+        double wordUnit = 0.0;
+        VOxaMotionSupport::FindLengthUnit(word, length, wordUnit);
+        if (found && wordUnit != unit) return false;
+        if (!found) {
+            found = word;
+            unit = wordUnit;
+        }
+    }
+    if (!found) return false;
+    centimetres = unit;
+    std::snprintf(warning, size, "POINT:UNITS \"%.40s\" fills its cell; it is read as \"%s\".", cell.c_str(),
+                  found);
+    return true;
+}
+
 // The length unit of POINT:UNITS, a character value of any shape: one text, or a table of texts
 // (cells as long as its fastest dimension), which files fill with the same unit once per row or
 // leave blank but for one. Sets `centimetres` to the scene centimetres of one unit; answers the
@@ -97,7 +129,8 @@ std::string PointUnit(const VViconArray& value, double& centimetres) {
             warning[0] = 0;
         }
     double unit = 0.1;
-    if (VOxaMotionSupport::FindLengthUnit(cells[0].data(), cells[0].size(), unit) < 0) {
+    if (VOxaMotionSupport::FindLengthUnit(cells[0].data(), cells[0].size(), unit) < 0 &&
+        !CutUnitWord(cells[0], width, unit, warning, sizeof warning)) {
         std::snprintf(warning, sizeof warning,
                       "POINT:UNITS \"%.40s\" is no length unit; the positions are read as millimetres.",
                       cells[0].c_str());

@@ -147,7 +147,8 @@ protected:
 
 TEST_F(C3dEdges, UnitsStoredAsATableOfTexts) {
     // POINT:UNITS as a table of two rows "cm" (the way some systems store one unit), a table of
-    // one row "mm  ", a table whose second row is blank, rows that disagree, and an empty text.
+    // one row "mm  ", a table whose second row is blank, rows that disagree, an empty text, and unit
+    // words cut short by their cells.
     // The point lies at x = 12 file units; scene x is -x in centimetres.
     const struct {
         Record units;
@@ -161,6 +162,13 @@ TEST_F(C3dEdges, UnitsStoredAsATableOfTexts) {
         {Table("UNITS", {"mm", "m"}, 2), 0.1,
          "POINT:UNITS holds different units (\"mm\" and \"m\"); the first is used."},
         {Chars("UNITS", ""), 0.1, "POINT:UNITS is empty; the positions are read as millimetres."},
+        // A cell too narrow for its word: "meters" stored in four characters, as a public file
+        // does; a word that names no unit, and a short text padded in its cell, stay millimetres.
+        {Chars("UNITS", "mete"), 100.0, "POINT:UNITS \"mete\" fills its cell; it is read as \"meters\"."},
+        {Table("UNITS", {"cent"}, 4), 1.0, "it is read as \"centimeters\"."},
+        {Chars("UNITS", "metr"), 100.0, "it is read as \"metres\"."},
+        {Chars("UNITS", "pixe"), 0.1, "POINT:UNITS \"pixe\" is no length unit"},
+        {Table("UNITS", {"met"}, 6), 0.1, "POINT:UNITS \"met\" is no length unit"},
     };
     int n = 0;
     for (const auto& c : cases) {
