@@ -14,6 +14,7 @@
 
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_texture.h"
+#include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "formats/geometry/obj/voxa_reader_obj.h"
 #include "formats/geometry/obj/voxa_writer_obj.h"
 #include "oxa_codec/vstream_options.h"
@@ -175,6 +176,36 @@ TEST(obj_maps_interop, AnUnknownMtlStatementIsNamedOnceAndKeptOnesNotAtAll) {
     EXPECT_EQ(count, 1u) << text;
     EXPECT_EQ(text.find("Ni"), std::string::npos) << text;
     EXPECT_EQ(text.find("Pr"), std::string::npos) << text;
+}
+
+// A 3DS file holds none of the kept statements but the plain illumination models: the 3DS writer
+// names the others in the material's warning.
+TEST(obj_maps_interop, The3dsWriterNamesTheMtlStatementsItCannotHold) {
+    ScratchDir dir("mtl_to_3ds");
+    WriteText(dir.path / "m.mtl",
+              "newmtl a\nKd 1 0 0\nNi 1.3\nPm 0.5\nillum 2\nnewmtl b\nKd 0 1 0\nillum 5\n");
+    WriteText(dir.path / "in.obj",
+              "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl a\nf 1 2 3\ng two\nusemtl b\nf 1 2 3\n");
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaReaderObj reader(&manager);
+    std::unique_ptr<VStreamOptions> ropt(reader.GetReadOptions());
+    ASSERT_TRUE(reader.FileOpen((dir.path / "in.obj").c_str()) && reader.Read(scene, ropt.get()));
+    VOxaWriter3DS writer(&manager);
+    std::unique_ptr<VStreamOptions> wopt(writer.GetWriteOptions());
+    const std::string out = (dir.path / "out.3ds").string();
+    ASSERT_TRUE(writer.FileCreate(out.c_str()) && writer.Write(scene, wopt.get()) && writer.FileClose());
+    const std::string text = writer.GetMessageText().Buffer();
+    EXPECT_NE(
+        text.find("Material \"a\": the 3DS file cannot hold its OBJ \"Ni\" statement and its OBJ \"Pm\" "
+                  "statement"),
+        std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Material \"b\": the 3DS file cannot hold its OBJ \"illum\" statement"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("Material \"a\": the 3DS file cannot hold its OBJ \"illum\""), std::string::npos)
+        << text;
 }
 
 TEST(obj_maps_interop, AssimpReadsANonZeroNormalAtEveryCornerOfFacesWhosePointNormalsCancel) {
