@@ -1193,7 +1193,7 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         for (size_t i = 0; i < voxa_obj::kKeptStatementCount; ++i) {
             const char* keyword = voxa_obj::kKeptStatements[i];
             if (!voxa_obj::GetKeptStatement(material, keyword, kept)) continue;
-            if (i == 0 && (kept == "0" || kept == "1" || kept == "2")) continue;
+            if (i == 0 && (kept.empty() || kept == "0" || kept == "1" || kept == "2")) continue;
             mUnheld.Note(own, std::string("its OBJ \"") + keyword + "\" statement");
         }
         // As the 3DS file it came from says; drawn from both sides when no such file says.

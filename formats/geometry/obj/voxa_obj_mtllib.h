@@ -86,7 +86,8 @@ OXA_API std::string GetMapOptions(const VOxaTexture* texture);
 // "Ni", the illumination model "illum", the filter colour "Tf", the physically based values "Pr",
 // "Pm" and their maps, and the others of the format), in the order a material record writes them.
 // The reader keeps each one's rest of line in the material's string property "OBJ <keyword>"
-// ("OBJ Ni" holds "1.45"), so that the OBJ writer puts the line back as it stood.
+// ("OBJ Ni" holds "1.45"), so that the OBJ writer puts the line back as it stood; an "illum" that
+// the file did not state is kept empty, and no line is written for it.
 OXA_API extern const char* const kKeptStatements[];
 OXA_API extern const size_t kKeptStatementCount;
 // The index of a kept statement's keyword in kKeptStatements, -1 for any other keyword.

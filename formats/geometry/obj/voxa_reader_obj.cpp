@@ -744,6 +744,9 @@ bool VOxaReaderObj::ResolveMaterial(MaterialSlot& slot) {
     material->SetShininess(record->mHasNs ? record->mNs * 0.01 : 0.0);
     for (const auto& kept : record->mKept)
         voxa_obj::SetKeptStatement(material, voxa_obj::kKeptStatements[kept.first], kept.second);
+    // No illumination model stated is kept as an empty one, so that none is written back.
+    if (std::none_of(record->mKept.begin(), record->mKept.end(), [](const auto& k) { return k.first == 0; }))
+        voxa_obj::SetKeptStatement(material, "illum", "");
     if (record->mHasDissolve)
         material->SetOpacity(record->mDissolve);
     else if (record->mHasTransparency)

@@ -332,13 +332,15 @@ void VOxaWriterObj::WriteMaterial(int index) {
     entry.mMaterial->GetDefaultEmissive(emissive);
     if (!black(specular[0], specular[1], specular[2])) color("Ks", specular[0], specular[1], specular[2]);
     if (!black(emissive[0], emissive[1], emissive[2])) color("Ke", emissive[0], emissive[1], emissive[2]);
-    // The illumination model the source file gave, else the one with a highlight.
+    // The illumination model the source file gave (none when it gave none), else the one with a
+    // highlight.
     std::string kept;
-    out += "illum ";
-    const bool illum = voxa_obj::GetKeptStatement(entry.mMaterial, "illum", kept) && !kept.empty() &&
-                       kept.find_first_of("\r\n") == std::string::npos;
-    out += illum ? kept : std::string("2");
-    out += '\n';
+    if (!voxa_obj::GetKeptStatement(entry.mMaterial, "illum", kept)) kept = "2";
+    if (!kept.empty() && kept.find_first_of("\r\n") == std::string::npos) {
+        out += "illum ";
+        out += kept;
+        out += '\n';
+    }
     const double shininess = entry.mMaterial->GetShininess() * 100.0;
     if (shininess == 0.0) {
     } else if (std::isfinite(shininess)) {
