@@ -717,7 +717,15 @@ bool VOxaReaderObj::ResolveMaterial(MaterialSlot& slot) {
             break;
         }
     }
-    if (record == nullptr) return false;
+    if (record == nullptr) {
+        // A material no library describes states nothing either: no ambient colour, no highlight
+        // and no illumination model are written back for it.
+        material->SetAmbient(VOxaColor(0.0, 0.0, 0.0, 1.0));
+        material->SetDefaultSpecular(VgeTVector(0.0, 0.0, 0.0, 0.0));
+        material->SetShininess(0.0);
+        voxa_obj::SetKeptStatement(material, "illum", "");
+        return false;
+    }
     slot.mResolved = true;
     for (int c = 0; c < 4; ++c) {
         if (!record->mHasColor[c]) continue;
