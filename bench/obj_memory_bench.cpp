@@ -10,6 +10,10 @@
 //     over the file's size, and for the many groups per group;
 //   - for the many groups (read first, so the process's address-space peak is theirs), the
 //     address space the read adds at its peak, per group.
+// Then the growth with the number of groups: 10,000 and 100,000 groups of one triangle each, read
+// (the scene's teardown included) and written as OBJ and as DXF, with the time of each and the
+// peak resident memory of the writes, and the ratio of the larger file's figures to the smaller's
+// (ten times the groups: a ratio near 10 is linear growth).
 // The figures are printed as ratios; none is asserted.
 #include <benchmark/benchmark.h>
 
@@ -17,6 +21,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include <cstdio>
 #include <filesystem>
@@ -27,8 +32,10 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "formats/geometry/dxf/voxa_writer_dxf.h"
 #include "formats/geometry/obj/voxa_obj_text.h"
 #include "formats/geometry/obj/voxa_reader_obj.h"
+#include "formats/geometry/obj/voxa_writer_obj.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
@@ -175,6 +182,76 @@ void BM_OurRead(benchmark::State& state, Shape* shape) {
     }
 }
 
+// Seconds since `start`.
+double Since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Peak resident memory (MB) of `work`, the peak reset before it.
+template <typename Work>
+double PeakMb(Work work) {
+    ::malloc_trim(0);
+    { std::ofstream("/proc/self/clear_refs") << "5"; }
+    work();
+    return oxa_bench::StatusKb("VmHWM:") / 1024.0;
+}
+
+// The file of `groups` one-triangle groups (state.range(0)) read, then written as OBJ and as DXF,
+// each from a fresh read; the times and write peaks are the run's counters.
+void BM_GroupsGrowth(benchmark::State& state) {
+    const long long groups = state.range(0);
+    const fs::path path = Folder() / ("groups_" + std::to_string(groups) + ".obj");
+    if (!fs::exists(path)) GenerateManyGroups(path, groups);
+    double read = 0.0, writeObj = 0.0, writeDxf = 0.0, peakObj = 0.0, peakDxf = 0.0;
+    for (auto _ : state) {
+        for (int target = 0; target < 3; ++target) {
+            auto start = std::chrono::steady_clock::now();
+            double written = 0.0;
+            auto trip = [&]() {
+                std::unique_ptr<VOxaSdkManager> manager(VOxaSdkManager::Create());
+                VOxaScene* scene = manager->CreateScene();
+                VOxaReaderObj reader(manager.get());
+                std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+                if (!reader.FileOpen(path.c_str()) || !reader.Read(scene, options.get()))
+                    state.SkipWithError("read failed");
+                reader.FileClose();
+                auto writeStart = std::chrono::steady_clock::now();
+                if (target == 1) {
+                    VOxaWriterObj writer(manager.get());
+                    std::unique_ptr<VStreamOptions> wopt(writer.GetWriteOptions());
+                    const std::string out = (Folder() / "groups_out.obj").string();
+                    if (!writer.FileCreate(out.c_str()) || !writer.Write(scene, wopt.get()) ||
+                        !writer.FileClose())
+                        state.SkipWithError("OBJ write failed");
+                } else if (target == 2) {
+                    VOxaWriterDxf writer(manager.get());
+                    std::unique_ptr<VStreamOptions> wopt(writer.GetWriteOptions());
+                    const std::string out = (Folder() / "groups_out.dxf").string();
+                    if (!writer.FileCreate(out.c_str()) || !writer.Write(scene, wopt.get()) ||
+                        !writer.FileClose())
+                        state.SkipWithError("DXF write failed");
+                }
+                written = Since(writeStart);
+            };
+            if (target == 0) {
+                trip();
+                read = Since(start);
+            } else if (target == 1) {
+                peakObj = PeakMb(trip);
+                writeObj = written;
+            } else {
+                peakDxf = PeakMb(trip);
+                writeDxf = written;
+            }
+        }
+    }
+    state.counters["read_s"] = read;
+    state.counters["write_obj_s"] = writeObj;
+    state.counters["write_dxf_s"] = writeDxf;
+    state.counters["obj_trip_peak_mb"] = peakObj;
+    state.counters["dxf_trip_peak_mb"] = peakDxf;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -205,9 +282,15 @@ int main(int argc, char** argv) {
         ->Iterations(1)
         ->Repetitions(3)
         ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("obj_groups", BM_GroupsGrowth)
+        ->Arg(10000)
+        ->Arg(100000)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     oxa_bench::CpuRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintRatios("growth with the groups (10,000 -> 100,000)", 44);
 
     const Shape& many = gManyGroups;
     std::printf(

@@ -41,7 +41,7 @@ VOxaMesh* VOxaWriteMeshes::Get(VOxaNode* node) {
             mManager->DestroyGeometryConverter(converter);
         }
         if (copy) {
-            mCopies.push_back(copy);
+            mCopies.insert(copy);
             result = copy;
         }
     }
@@ -51,13 +51,20 @@ VOxaMesh* VOxaWriteMeshes::Get(VOxaNode* node) {
 
 VOxaMesh* VOxaWriteMeshes::GetWritable(VOxaNode* node) {
     VOxaMesh* mesh = Get(node);
-    if (!mesh || std::find(mCopies.begin(), mCopies.end(), mesh) != mCopies.end()) return mesh;
+    if (!mesh || mCopies.count(mesh) != 0) return mesh;
     VOxaMesh* copy = mManager ? mManager->CreateMesh() : nullptr;
     if (!copy) return nullptr;
     *copy = *mesh;
-    mCopies.push_back(copy);
+    mCopies.insert(copy);
     mMeshes[node] = copy;
     return copy;
+}
+
+void VOxaWriteMeshes::Release(VOxaNode* node) {
+    auto found = mMeshes.find(node);
+    if (found == mMeshes.end()) return;
+    if (mCopies.erase(found->second) != 0 && mManager) mManager->DestroyNodeAttribute(found->second);
+    mMeshes.erase(found);
 }
 
 bool VOxaHoldsGeometry(VOxaNode* root) {

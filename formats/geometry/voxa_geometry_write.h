@@ -59,12 +59,15 @@ public:
     // Get's mesh as a copy the writer may change (a mesh of the node's own is copied first);
     // null as for Get, or when the copy cannot be made.
     VOxaMesh* GetWritable(VOxaNode* node);
+    // Done with the node's mesh: a copy made for it is destroyed now (a later Get makes it again),
+    // so that a writer that takes the nodes one at a time holds one copy at a time.
+    void Release(VOxaNode* node);
 
 private:
     VOxaSdkManager* mManager;
     bool mTriangulateMeshes;
     std::unordered_map<VOxaNode*, VOxaMesh*> mMeshes;  // what Get answered, copies among them
-    std::vector<VOxaMesh*> mCopies;
+    std::unordered_set<VOxaMesh*> mCopies;
 };
 
 // The refusal of the OBJ and DXF writers when a scene holds nothing they write.

@@ -1180,6 +1180,15 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
                 mUnheld.Note(own, "its glow colour apart from the diffuse colour (an OBJ Ke)");
         if (material->GetMap(VOxaMaterial::eMAP_AMBIENT) != nullptr)
             mUnheld.Note(own, "its ambient map (an OBJ map_Ka)");
+        // The MTL statements an OBJ reader kept (a refraction index, a filter colour, physically
+        // based values); the plain illumination models are the file's own shading.
+        std::string kept;
+        for (size_t i = 0; i < voxa_obj::kKeptStatementCount; ++i) {
+            const char* keyword = voxa_obj::kKeptStatements[i];
+            if (!voxa_obj::GetKeptStatement(material, keyword, kept)) continue;
+            if (i == 0 && (kept.empty() || kept == "0" || kept == "1" || kept == "2")) continue;
+            mUnheld.Note(own, std::string("its OBJ \"") + keyword + "\" statement");
+        }
         // As the 3DS file it came from says; drawn from both sides when no such file says.
         double twoSided = 1.0;
         voxa_extras::GetNumber(material, voxa_extras::kTwoSided3ds, twoSided);

@@ -339,6 +339,8 @@ void VOxaWriterDxf::WriteLayerRecursive(VOxaNode* node, bool recursive) {
 void VOxaWriterDxf::WritePolyfaceRecursive(VOxaNode* node, bool recursive) {
     WalkNodes(node, recursive, [this](VOxaNode* n) {
         if (VOxaMesh* mesh = mMeshes ? mMeshes->Get(n) : nullptr; mesh && !mRefused) WritePolyface(n, mesh);
+        // One triangulated copy at a time: a file of many groups is written in the memory of one.
+        if (mMeshes) mMeshes->Release(n);
     });
 }
 
@@ -348,6 +350,7 @@ void VOxaWriterDxf::WriteLayer(VOxaNode* node) {
     VOxaMesh* mesh = mMeshes ? mMeshes->Get(node) : nullptr;
     if (!mesh) return;
     const int colour = MeshColour(mesh);
+    mMeshes->Release(node);
     VDxfGroupWriter& out = *mOut;
     out.GroupText(0, "LAYER");
     out.GroupText(2, LayerName(node).Buffer());

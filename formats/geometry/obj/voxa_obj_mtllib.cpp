@@ -194,6 +194,37 @@ void SetMapOptions(VOxaTexture* texture, const char* options) {
         text->SetValue(VString(options ? options : ""));
 }
 
+const char* const kKeptStatements[] = {"illum",  "Ni",     "Tf",   "sharpness", "Pr",     "Pm",
+                                       "Ps",     "Pc",     "Pcr",  "aniso",     "anisor", "map_Pr",
+                                       "map_Pm", "map_Ps", "norm", "disp",      "decal",  "map_aat"};
+const size_t kKeptStatementCount = sizeof(kKeptStatements) / sizeof(kKeptStatements[0]);
+
+int KeptStatementIndex(std::string_view keyword) {
+    for (size_t i = 0; i < kKeptStatementCount; ++i)
+        if (keyword == kKeptStatements[i]) return (int)i;
+    return -1;
+}
+
+void SetKeptStatement(VOxaObject* material, const char* keyword, std::string_view rest) {
+    VOxaPropertyHandler* block = material ? material->GetPropertyHandler() : nullptr;
+    if (block == nullptr) return;
+    const std::string name = std::string("OBJ ") + keyword;
+    VProperty* property = block->FindProperty(name.c_str());
+    if (property == nullptr) property = block->CreateProperty(name.c_str(), eValueString, nullptr);
+    if (auto* text = dynamic_cast<VPropertyTemplate<VString>*>(property))
+        text->SetValue(VString(std::string(rest).c_str()));
+}
+
+bool GetKeptStatement(const VOxaObject* material, const char* keyword, std::string& rest) {
+    VOxaPropertyHandler* block = material ? material->GetPropertyHandler() : nullptr;
+    if (block == nullptr) return false;
+    const std::string name = std::string("OBJ ") + keyword;
+    auto* text = dynamic_cast<VPropertyTemplate<VString>*>(block->FindProperty(name.c_str()));
+    if (text == nullptr) return false;
+    rest = text->GetValue().Buffer();
+    return true;
+}
+
 std::string GetMapOptions(const VOxaTexture* texture) {
     VOxaPropertyHandler* block = texture ? texture->GetPropertyHandler() : nullptr;
     VProperty* property = block ? block->FindProperty(kMapOptionsProperty) : nullptr;

@@ -13,6 +13,7 @@
 #include <oxa/formats/geometry/obj/voxa_obj_line.h>
 #include <oxa/formats/geometry/obj/voxa_obj_text.h>
 
+class VOxaObject;
 class VOxaTexture;
 
 namespace voxa_obj {
@@ -80,6 +81,21 @@ OXA_API bool ParseMapLine(std::string_view rest, MapLine& out);
 // Setting "" on a texture without the property adds nothing.
 OXA_API void SetMapOptions(VOxaTexture* texture, const char* options);
 OXA_API std::string GetMapOptions(const VOxaTexture* texture);
+
+// The MTL statements that the scene's material holds in no field of its own (the refraction index
+// "Ni", the illumination model "illum", the filter colour "Tf", the physically based values "Pr",
+// "Pm" and their maps, and the others of the format), in the order a material record writes them.
+// The reader keeps each one's rest of line in the material's string property "OBJ <keyword>"
+// ("OBJ Ni" holds "1.45"), so that the OBJ writer puts the line back as it stood; an "illum" that
+// the file did not state is kept empty, and no line is written for it.
+OXA_API extern const char* const kKeptStatements[];
+OXA_API extern const size_t kKeptStatementCount;
+// The index of a kept statement's keyword in kKeptStatements, -1 for any other keyword.
+OXA_API int KeptStatementIndex(std::string_view keyword);
+// Sets (made when missing) and reads the kept rest of the statement `keyword` of a material;
+// false when the material has none.
+OXA_API void SetKeptStatement(VOxaObject* material, const char* keyword, std::string_view rest);
+OXA_API bool GetKeptStatement(const VOxaObject* material, const char* keyword, std::string& rest);
 
 // Whether the option text `options` (as MapLine keeps it) holds the option `name` ("-s").
 OXA_API bool HasMapOption(std::string_view options, std::string_view name);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <unordered_set>
 
 #include "attributes/voxa_layer.h"
 #include "attributes/voxa_material.h"
@@ -622,6 +623,7 @@ bool VOxaReaderObj::ParseMaterialFile(std::FILE* file, MtlLibrary& library) {
     if (source.Peek(3) == "\xEF\xBB\xBF") source.Skip(3);
     std::string_view keyword, rest;
     MtlRecord* record = nullptr;
+    std::unordered_set<std::string> unread;  // keywords named in a warning, once each
     while (ReadLine(source, keyword, rest)) {
         if (keyword == "newmtl") {
             // The name is the rest of the line, as "usemtl" takes it.
@@ -661,9 +663,6 @@ bool VOxaReaderObj::ParseMaterialFile(std::FILE* file, MtlLibrary& library) {
                 std::memcpy(record->mColor[color], x, sizeof(x));
                 record->mHasColor[color] = true;
             }
-        } else if (keyword == "illum") {
-            int value;
-            record->mIllum = ParseInt(rest.data(), rest.data() + rest.size(), value) ? value : 2;
         } else if (keyword == "Ns") {
             double x;
             if (ParseDoubles(rest, &x, 1) == 1 && finite(&x, 1)) {
@@ -682,9 +681,23 @@ bool VOxaReaderObj::ParseMaterialFile(std::FILE* file, MtlLibrary& library) {
                 record->mHasTransparency = true;
                 record->mTransparency = x;
             }
-        } else {
-            const int map = MapIndex(keyword);
-            if (map >= 0) record->mHasMap[map] = voxa_obj::ParseMapLine(rest, record->mMaps[map]);
+        } else if (const int map = MapIndex(keyword); map >= 0) {
+            record->mHasMap[map] = voxa_obj::ParseMapLine(rest, record->mMaps[map]);
+        } else if (const int kept = voxa_obj::KeptStatementIndex(keyword); kept >= 0) {
+            if (kept == 0) {  // "illum": its model also decides whether there is a highlight
+                int value;
+                record->mIllum = ParseInt(rest.data(), rest.data() + rest.size(), value) ? value : 2;
+            }
+            auto same = [&](const std::pair<int, std::string>& k) { return k.first == kept; };
+            auto it = std::find_if(record->mKept.begin(), record->mKept.end(), same);
+            if (it == record->mKept.end()) it = record->mKept.insert(it, {kept, std::string()});
+            it->second.assign(rest);
+        } else if (unread.insert(std::string(keyword)).second) {
+            mWarnings += "material library \"";
+            mWarnings += GetFileName(library.mPath.c_str(), true).Buffer();
+            mWarnings += "\": \"";
+            mWarnings += keyword;
+            mWarnings += "\" is not read\n";
         }
     }
     return !source.Failed();
@@ -704,7 +717,15 @@ bool VOxaReaderObj::ResolveMaterial(MaterialSlot& slot) {
             break;
         }
     }
-    if (record == nullptr) return false;
+    if (record == nullptr) {
+        // A material no library describes states nothing either: no ambient colour, no highlight
+        // and no illumination model are written back for it.
+        material->SetAmbient(VOxaColor(0.0, 0.0, 0.0, 1.0));
+        material->SetDefaultSpecular(VgeTVector(0.0, 0.0, 0.0, 0.0));
+        material->SetShininess(0.0);
+        voxa_obj::SetKeptStatement(material, "illum", "");
+        return false;
+    }
     slot.mResolved = true;
     for (int c = 0; c < 4; ++c) {
         if (!record->mHasColor[c]) continue;
@@ -724,7 +745,16 @@ bool VOxaReaderObj::ResolveMaterial(MaterialSlot& slot) {
         else
             material->SetDiffuse(color);
     }
-    if (record->mHasNs) material->SetShininess(record->mNs * 0.01);
+    // What the file does not state is what the format takes for it: no ambient colour, no
+    // highlight.
+    if (!record->mHasColor[0]) material->SetAmbient(VOxaColor(0.0, 0.0, 0.0, 1.0));
+    if (!record->mHasColor[2]) material->SetDefaultSpecular(VgeTVector(0.0, 0.0, 0.0, 0.0));
+    material->SetShininess(record->mHasNs ? record->mNs * 0.01 : 0.0);
+    for (const auto& kept : record->mKept)
+        voxa_obj::SetKeptStatement(material, voxa_obj::kKeptStatements[kept.first], kept.second);
+    // No illumination model stated is kept as an empty one, so that none is written back.
+    if (std::none_of(record->mKept.begin(), record->mKept.end(), [](const auto& k) { return k.first == 0; }))
+        voxa_obj::SetKeptStatement(material, "illum", "");
     if (record->mHasDissolve)
         material->SetOpacity(record->mDissolve);
     else if (record->mHasTransparency)

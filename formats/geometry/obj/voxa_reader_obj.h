@@ -114,6 +114,9 @@ private:
         double mTransparency = 0.0;
         bool mHasMap[kMapCount] = {};
         voxa_obj::MapLine mMaps[kMapCount];
+        // The statements the material holds in no field of its own: the index of the keyword in
+        // voxa_obj::kKeptStatements and the rest of its line, the last one of each keyword.
+        std::vector<std::pair<int, std::string>> mKept;
     };
     struct MtlLibrary {
         std::string mPath;

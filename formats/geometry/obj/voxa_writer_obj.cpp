@@ -322,18 +322,30 @@ void VOxaWriterObj::WriteMaterial(int index) {
     };
     const VOxaColor ambient = entry.mMaterial->GetAmbient();
     const VOxaColor diffuse = entry.mMaterial->GetDiffuse();
-    color("Ka", ambient.mRed, ambient.mGreen, ambient.mBlue);
+    // A black colour and a shininess of 0 are what a reader takes for a line that is not there; such lines
+    // are left out, so that nothing is stated that neither the source file nor the scene's user stated.
+    auto black = [](double r, double g, double b) { return r == 0.0 && g == 0.0 && b == 0.0; };
+    if (!black(ambient.mRed, ambient.mGreen, ambient.mBlue))
+        color("Ka", ambient.mRed, ambient.mGreen, ambient.mBlue);
     color("Kd", diffuse.mRed, diffuse.mGreen, diffuse.mBlue);
     // The highlight and glow as the material holds them, above 1 too.
     VgeTVector specular, emissive;
     entry.mMaterial->GetDefaultSpecular(specular);
     entry.mMaterial->GetDefaultEmissive(emissive);
-    color("Ks", specular[0], specular[1], specular[2]);
-    if (emissive[0] != 0.0 || emissive[1] != 0.0 || emissive[2] != 0.0)
-        color("Ke", emissive[0], emissive[1], emissive[2]);
-    out += "illum 2\n";
+    if (!black(specular[0], specular[1], specular[2])) color("Ks", specular[0], specular[1], specular[2]);
+    if (!black(emissive[0], emissive[1], emissive[2])) color("Ke", emissive[0], emissive[1], emissive[2]);
+    // The illumination model the source file gave (none when it gave none), else the one with a
+    // highlight.
+    std::string kept;
+    if (!voxa_obj::GetKeptStatement(entry.mMaterial, "illum", kept)) kept = "2";
+    if (!kept.empty() && kept.find_first_of("\r\n") == std::string::npos) {
+        out += "illum ";
+        out += kept;
+        out += '\n';
+    }
     const double shininess = entry.mMaterial->GetShininess() * 100.0;
-    if (std::isfinite(shininess)) {
+    if (shininess == 0.0) {
+    } else if (std::isfinite(shininess)) {
         out += "Ns ";
         AppendShortestSingle(out, (float)shininess);
         out += '\n';
@@ -348,6 +360,16 @@ void VOxaWriterObj::WriteMaterial(int index) {
         out += '\n';
     } else {
         unheld("d");
+    }
+    // The statements of the source file that the material holds in no field of its own.
+    for (size_t i = 1; i < voxa_obj::kKeptStatementCount; ++i) {
+        if (!voxa_obj::GetKeptStatement(entry.mMaterial, voxa_obj::kKeptStatements[i], kept)) continue;
+        out += voxa_obj::kKeptStatements[i];
+        if (!kept.empty()) out += ' ';
+        // One line, whatever the property was given.
+        for (char c : kept)
+            out += (c == '\n' || c == '\r') ? ' ' : c;
+        out += '\n';
     }
     mMtlFile.Write(out.data(), out.size());
 }

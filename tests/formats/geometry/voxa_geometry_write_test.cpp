@@ -270,3 +270,47 @@ TEST(geometry_write, TextureCopierTakesImagesFromAllowedFoldersOnly) {
     EXPECT_EQ(Count(messages.Buffer(), "is outside"), 1) << messages.Buffer();
     options->Destroy();
 }
+
+// A triangulated copy lives until the writer is done with its node: then it is destroyed, and a
+// later Get makes it again; a node's own mesh is never destroyed.
+TEST(geometry_write, ReleasedCopiesAreDestroyedAndOwnMeshesKept) {
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    VOxaNode* node = manager.CreateNode("quad");
+    VOxaMesh* mesh = manager.CreateMesh();
+    mesh->InitControlPoints(4);
+    const VgeTVector corners[4] = {{0, 0, 0, 1}, {1, 0, 0, 1}, {1, 1, 0, 1}, {0, 1, 0, 1}};
+    for (int i = 0; i < 4; ++i)
+        mesh->GetControlPoints()[i] = corners[i];
+    mesh->BeginPolygon(-1);
+    for (int i = 0; i < 4; ++i)
+        mesh->AddPolygonVertex(i);
+    mesh->EndPolygon();
+    node->SetNodeAttribute(mesh);
+    scene->GetRootNode()->AddChild(node);
+    const int before = manager.GetNodeAttributeCount();
+    {
+        VOxaWriteMeshes meshes(&manager, true);
+        VOxaMesh* copy = meshes.Get(node);
+        ASSERT_NE(copy, nullptr);
+        ASSERT_NE(copy, mesh);
+        EXPECT_EQ(copy->GetPolygonCount(), 2);
+        EXPECT_EQ(manager.GetNodeAttributeCount(), before + 1);
+        meshes.Release(node);
+        EXPECT_EQ(manager.GetNodeAttributeCount(), before);
+        VOxaMesh* again = meshes.Get(node);
+        ASSERT_NE(again, nullptr);
+        EXPECT_EQ(again->GetPolygonCount(), 2);
+        meshes.Release(node);
+        meshes.Release(node);  // twice: nothing more
+        EXPECT_EQ(manager.GetNodeAttributeCount(), before);
+    }
+    {
+        VOxaWriteMeshes meshes(&manager, false);
+        EXPECT_EQ(meshes.Get(node), mesh);
+        meshes.Release(node);
+        EXPECT_EQ(node->GetMesh(), mesh);
+        EXPECT_EQ(mesh->GetPolygonCount(), 1);
+        EXPECT_EQ(manager.GetNodeAttributeCount(), before);
+    }
+}
