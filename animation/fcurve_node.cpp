@@ -167,7 +167,12 @@ VFCurveNodeInfo* VFCurveNode::ShareInfo() {
 
 VFCurveNode::~VFCurveNode() {
     CallbackCall(eFCURVENODE_EVENT_DESTROY);
-    delete mCallbacks;
+    // A callback being called (the node is destroyed from inside a delivery) still uses the
+    // record: that delivery frees it when it ends.
+    if (mCallbacks && mCallbacks->mDelivering > 0)
+        mCallbacks->mNodeGone = true;
+    else
+        delete mCallbacks;
     mCallbacks = nullptr;
     Clear();
     if (mParent) {
