@@ -209,9 +209,7 @@ struct NodeKiller {
         self->node = nullptr;
         delete doomed;
     }
-    static void CurveListener(VFCurve*, VFCurveEvent*, void* object) {
-        Callback(nullptr, nullptr, object);
-    }
+    static void CurveListener(VFCurve*, VFCurveEvent*, void* object) { Callback(nullptr, nullptr, object); }
 };
 
 struct KeyOnDestroy {
