@@ -13,6 +13,7 @@
 #include <oxa/base/vtime.h>
 #include <oxa/scene/voxa_node.h>
 
+class VError;
 class VOxaMesh;
 class VOxaScene;
 class VOxaSdkManager;
@@ -73,6 +74,13 @@ constexpr const char* kVOxaNoGeometry = "no geometry to write";
 // True when a node of the subtree carries a mesh with at least one polygon, or a NURBS surface or
 // patch (the writers turn those into triangles): what the OBJ and DXF writers can write.
 OXA_API bool VOxaHoldsGeometry(VOxaNode* root);
+
+// Checks every mesh of the scene's node tree for what no writer can write whole, as a scene built
+// in code may hold it: a polygon naming a control point that does not exist, a polygon without
+// vertices, a normal or UV element of layer 0 with fewer values than its mapping needs or an
+// index past its values. True when every mesh can be written; otherwise false, with `error` set
+// to a message naming the mesh, the fault and `format`.
+OXA_API bool VOxaCheckSceneMeshes(VOxaScene* scene, const char* format, VError& error);
 
 // Which of the first `pointCount` control points a polygon of the mesh names (1) and which none
 // (0): a writer that cannot hold a point leaves out an unused one and refuses a used one.
