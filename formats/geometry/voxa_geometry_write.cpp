@@ -12,7 +12,6 @@
 #include <system_error>
 
 #include "attributes/voxa_geometry_converter.h"
-#include "attributes/voxa_layer.h"
 #include "attributes/voxa_mesh.h"
 #include "base/verror.h"
 #include "base/vpath.h"
@@ -206,54 +205,10 @@ bool IsLetter(char c) {
 
 namespace {
 
-// What is wrong with a normal or UV element of a mesh (empty when nothing): the values its
-// mapping needs and, through indices, each index within the values (-1 for none).
-template <typename Element>
-std::string ElementFault(const Element* element, const VOxaMesh* mesh, const char* what) {
-    if (element == nullptr) return {};
-    long long needed = 0;
-    switch (element->GetMappingMode()) {
-        case eBY_CONTROL_POINT:
-            needed = mesh->GetControlPointsCount();
-            break;
-        case eBY_POLYGON_VERTEX:
-            needed = mesh->GetPolygonVertexCount();
-            break;
-        case eBY_POLYGON:
-            needed = mesh->GetPolygonCount();
-            break;
-        case eALL_SAME:
-            needed = mesh->GetPolygonCount() > 0 ? 1 : 0;
-            break;
-        default:
-            return {};
-    }
-    const long long values = element->GetDirectArray().GetCount();
-    if (element->GetReferenceMode() == eDIRECT) {
-        if (values < needed)
-            return std::string(what) + " has " + std::to_string(values) + " values where its mapping needs " +
-                   std::to_string(needed);
-        return {};
-    }
-    if (element->GetReferenceMode() != eINDEX_TO_DIRECT) return {};
-    const VArrayTemplate<int>& indices = element->GetIndexArray();
-    if (indices.GetCount() < needed)
-        return std::string(what) + " has " + std::to_string(indices.GetCount()) +
-               " indices where its mapping needs " + std::to_string(needed);
-    for (long long k = 0; k < needed; ++k) {
-        const int index = indices[(int)k];
-        if (index < -1 || index >= values)
-            return std::string(what) + " index " + std::to_string(k) + " is " + std::to_string(index) +
-                   ", past its " + std::to_string(values) + " values";
-    }
-    return {};
-}
-
 std::string MeshFault(const VOxaMesh* mesh) {
     const int points = mesh->GetControlPointsCount();
     for (int p = 0, polygons = mesh->GetPolygonCount(); p < polygons; ++p) {
         const int size = mesh->GetPolygonSize(p);
-        if (size <= 0) return "polygon " + std::to_string(p) + " has no vertex";
         const int* vertices = mesh->GetPolygonVertices(p);
         for (int k = 0; vertices && k < size; ++k) {
             if (vertices[k] < 0 || vertices[k] >= points)
@@ -261,11 +216,7 @@ std::string MeshFault(const VOxaMesh* mesh) {
                        std::to_string(vertices[k]) + " of " + std::to_string(points);
         }
     }
-    const VOxaLayer* layer = mesh->GetLayerCount() > 0 ? mesh->GetLayer(0) : nullptr;
-    if (layer == nullptr) return {};
-    std::string fault = ElementFault(layer->GetNormals(), mesh, "the normal element");
-    if (fault.empty()) fault = ElementFault(layer->GetUVs(), mesh, "the UV element");
-    return fault;
+    return {};
 }
 
 }  // namespace

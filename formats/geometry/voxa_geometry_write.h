@@ -76,10 +76,10 @@ constexpr const char* kVOxaNoGeometry = "no geometry to write";
 OXA_API bool VOxaHoldsGeometry(VOxaNode* root);
 
 // Checks every mesh of the scene's node tree for what no writer can write whole, as a scene built
-// in code may hold it: a polygon naming a control point that does not exist, a polygon without
-// vertices, a normal or UV element of layer 0 with fewer values than its mapping needs or an
-// index past its values. True when every mesh can be written; otherwise false, with `error` set
-// to a message naming the mesh, the fault and `format`.
+// in code may hold it: a polygon naming a control point that does not exist. (Polygons of fewer
+// than three corners hold no face and are left out; normals and UVs the layers lack are written
+// as absent.) True when every mesh can be written; otherwise false, with `error` set to a message
+// naming the mesh, the polygon, the point and `format`.
 OXA_API bool VOxaCheckSceneMeshes(VOxaScene* scene, const char* format, VError& error);
 
 // Which of the first `pointCount` control points a polygon of the mesh names (1) and which none

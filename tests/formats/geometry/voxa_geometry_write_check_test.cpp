@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 
-#include "attributes/voxa_layer.h"
 #include "attributes/voxa_mesh.h"
 #include "oxa_codec/voxa_exporter.h"
 #include "oxa_codec/vstream_options.h"
@@ -69,25 +68,6 @@ TEST(formats_GeometryWriteCheck, MeshesTheWritersCannotHoldAreRefusedWithTheReas
         {"vertex past the points", [](VOxaMesh* m) { m->GetPolygonVertices()[2] = 4; },
          "names control point 4 of 4"},
         {"negative vertex", [](VOxaMesh* m) { m->GetPolygonVertices()[0] = -3; }, "names control point -3"},
-        {"polygon without vertex", [](VOxaMesh* m) { m->BeginPolygon(); }, "polygon 1 has no vertex"},
-        {"short normals",
-         [](VOxaMesh* m) {
-             m->InitNormals(4);
-             m->GetLayer(0)->GetNormals()->SetMappingMode(eBY_POLYGON_VERTEX);
-             m->GetLayer(0)->GetNormals()->GetDirectArray().SetCount(3);
-         },
-         "the normal element has 3 values where its mapping needs 4"},
-        {"UV index past the values",
-         [](VOxaMesh* m) {
-             m->InitTextureUV(2);
-             VOxaLayerElementUV* uvs = m->GetLayer(0)->GetUVs();
-             uvs->SetMappingMode(eBY_POLYGON_VERTEX);
-             uvs->SetReferenceMode(eINDEX_TO_DIRECT);
-             uvs->GetIndexArray().Clear();
-             for (int k : {0, 1, 5, 1})
-                 uvs->GetIndexArray().Add(k);
-         },
-         "the UV element index 2 is 5, past its 2 values"},
     };
     for (const char* extension : {"obj", "dxf", "3ds"}) {
         {
