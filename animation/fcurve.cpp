@@ -89,7 +89,15 @@ VFCurve::~VFCurve() {
     mCallbacksEnabled = true;
     mModifyDepth = 0;
     CallbackAddEvent(eEventDestroy, -1);
+    // The destroy event is told once: what listeners change in answer (keys added to the dying
+    // curve) is not announced, and the keys are freed here.
+    mDestroying = true;
     mListeners.clear();
+    mCallbacksEnabled = false;
+    FreeStorage();
+    mKeyCount = 0;
+    for (DeliveryGuard* guard = mDeliveryGuard; guard; guard = guard->mOuter)
+        guard->mAlive = false;
 }
 
 void VFCurve::KeyModifyBegin() {
@@ -103,10 +111,15 @@ bool VFCurve::KeyModifyBegin(int keyCount) {
 }
 
 void VFCurve::KeyModifyEnd() {
-    if (mModifyDepth <= 0) return;
-    if (--mModifyDepth > 0) return;
+    EndModifyAlive();
+}
+
+bool VFCurve::EndModifyAlive() {
+    if (mModifyDepth <= 0) return true;
+    if (--mModifyDepth > 0) return true;
     EmptyCandidate();
-    SetNotifyNow(true);
+    mNotifyNow = true;
+    return mPendingEvent.mEventCount > 0 ? DeliverPending() : true;
 }
 
 void VFCurve::KeyModifyEnd(int keyCount) {
@@ -130,7 +143,11 @@ void VFCurve::CallbackUnregister(VFCurveCallback callback, void* data) {
 }
 
 void VFCurve::CallbackAddEvent(unsigned event, int index) {
-    if (!mCallbacksEnabled) return;
+    AddEventAlive(event, index);
+}
+
+bool VFCurve::AddEventAlive(unsigned event, int index) {
+    if (!mCallbacksEnabled || mDestroying) return true;
     VFCurveEvent& pending = mPendingEvent;
     pending.mEventType |= event;
     if (pending.mEventCount == 0) {
@@ -145,7 +162,7 @@ void VFCurve::CallbackAddEvent(unsigned event, int index) {
     }
     ++pending.mEventCount;
     mModificationCount += (event & eEventSelection) ? 0x10000u : 1u;
-    if (mNotifyNow) DeliverPending();
+    return mNotifyNow ? DeliverPending() : true;
 }
 
 void VFCurve::SetNotifyNow(bool notifyNow) {
@@ -157,17 +174,27 @@ void VFCurve::CallbackResetEvent() {
     mPendingEvent = VFCurveEvent();
 }
 
-void VFCurve::DeliverPending() {
+bool VFCurve::DeliverPending() {
     // A listener may unregister itself (or others) while being called: CallbackUnregister moves
     // the walk's position back when it removes an entry at or before it, so that no listener is
     // skipped (a listener that drops its link on eEventDestroy must not hide the next one).
+    // The event is taken out of the pending slot before the first call, so that a change made by
+    // a listener is told as itself, not again as the event being delivered (a listener answering
+    // every destroy with a key would otherwise be told "destroy" without end). A listener may
+    // also destroy the curve (through its node): the guard tells the walk to stop.
+    VFCurveEvent event = mPendingEvent;
+    CallbackResetEvent();
+    DeliveryGuard guard{true, mDeliveryGuard};
+    mDeliveryGuard = &guard;
     int outer = mDeliveryIndex;
     for (mDeliveryIndex = 0; mDeliveryIndex < (int)mListeners.size(); ++mDeliveryIndex) {
         Listener listener = mListeners[(size_t)mDeliveryIndex];
-        if (listener.mCallback) listener.mCallback(this, &mPendingEvent, listener.mData);
+        if (listener.mCallback) listener.mCallback(this, &event, listener.mData);
+        if (!guard.mAlive) return false;
     }
     mDeliveryIndex = outer;
-    CallbackResetEvent();
+    mDeliveryGuard = guard.mOuter;
+    return true;
 }
 
 // ---- Key storage ------------------------------------------------------------------------------------
@@ -425,8 +452,7 @@ bool VFCurve::KeySet(int index, const VFCurveKey& key) {
     } else {
         int oldCount = mKeyCount;
         mKeyCount = index + 1;
-        CallbackAddEvent(eEventKeyAdded, oldCount);
-        CallbackAddEvent(eEventKeyAdded, index);
+        if (AddEventAlive(eEventKeyAdded, oldCount)) CallbackAddEvent(eEventKeyAdded, index);
     }
     return true;
 }
@@ -443,8 +469,7 @@ bool VFCurve::KeySet(int index, VTime time, float value, unsigned interpolation,
     } else {
         int oldCount = mKeyCount;
         mKeyCount = index + 1;
-        CallbackAddEvent(eEventKeyAdded, oldCount);
-        CallbackAddEvent(eEventKeyAdded, index);
+        if (AddEventAlive(eEventKeyAdded, oldCount)) CallbackAddEvent(eEventKeyAdded, index);
     }
     return true;
 }
@@ -458,8 +483,7 @@ bool VFCurve::KeySetTCB(int index, VTime time, float value, float tension, float
     } else {
         int oldCount = mKeyCount;
         mKeyCount = index + 1;
-        CallbackAddEvent(eEventKeyAdded, oldCount);
-        CallbackAddEvent(eEventKeyAdded, index);
+        if (AddEventAlive(eEventKeyAdded, oldCount)) CallbackAddEvent(eEventKeyAdded, index);
     }
     return true;
 }

@@ -458,7 +458,13 @@ private:
         EmptyCandidate();
         CallbackAddEvent(event, index);
     }
-    void DeliverPending();
+    // Delivers the pending event; false when a listener destroyed the curve meanwhile, in which
+    // case the caller must not touch the curve again.
+    bool DeliverPending();
+    // CallbackAddEvent that says whether the curve outlived the delivery.
+    bool AddEventAlive(unsigned event, int index);
+    // KeyModifyEnd that says whether the curve outlived the delivery.
+    bool EndModifyAlive();
     int AllocatedKeySlots() const { return (mLastBlock + 1) * eKeysPerBlock; }
     void FreeStorage();
     void FreeBlocksPast(int lastNeeded);
@@ -549,6 +555,14 @@ private:
     };
     ListenerList mListeners;
     int mDeliveryIndex;  // the listener being called, -1 outside a delivery
+    // One per delivery in progress (innermost first): the destructor marks them all, so that a
+    // delivery whose listener destroyed the curve stops at once.
+    struct DeliveryGuard {
+        bool mAlive;
+        DeliveryGuard* mOuter;
+    };
+    DeliveryGuard* mDeliveryGuard = nullptr;
+    bool mDestroying = false;  // the destroy event went out: later changes are not announced
 };
 
 // ---- Tangent arithmetic ----------------------------------------------------------------------

@@ -188,7 +188,7 @@ void VFCurve::CopyFrom(const VFCurve* source, bool withKeys) {
     mPostExtrapolation = source->mPostExtrapolation;
     mPostExtrapolationCount = source->mPostExtrapolationCount;
     CallbackAddEvent(eEventKeyOther, -1);
-    KeyModifyEnd();
+    if (!EndModifyAlive()) return;
     // After the bracket, whose end empties the candidate.
     mCandidateTime = source->mCandidateTime;
     mCandidateValue = source->mCandidateValue;

@@ -161,8 +161,8 @@ void VFCurve::KeyInsertCurve(const VFCurve* source, VTime time, const VFCurveTan
             KeySetLeftTangentInfo(n, j > 0 ? source->KeyGetLeftTangentInfo(j) : leftTangent);
         }
     }
-    KeyModifyEnd();
     EmptyCandidate();
+    KeyModifyEnd();
 }
 
 // ---- Values of many keys ------------------------------------------------------------------------------

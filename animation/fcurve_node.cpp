@@ -166,8 +166,14 @@ VFCurveNodeInfo* VFCurveNode::ShareInfo() {
 }
 
 VFCurveNode::~VFCurveNode() {
+    if (mAliveWhileReplacing) *mAliveWhileReplacing = false;
     CallbackCall(eFCURVENODE_EVENT_DESTROY);
-    delete mCallbacks;
+    // A callback being called (the node is destroyed from inside a delivery) still uses the
+    // record: that delivery frees it when it ends.
+    if (mCallbacks && mCallbacks->mDelivering > 0)
+        mCallbacks->mNodeGone = true;
+    else
+        delete mCallbacks;
     mCallbacks = nullptr;
     Clear();
     if (mParent) {
@@ -202,8 +208,11 @@ void VFCurveNode::Clear() {
     }
     mNodes.Clear();
     mChildIndex.reset();
-    delete mFCurve;
+    // The curve is let go before it is destroyed: its listeners, told of the destruction, must
+    // not find it on the node.
+    VFCurve* curve = mFCurve;
     mFCurve = nullptr;
+    delete curve;
     VFCurveNode* next = mNextLayer;
     mNextLayer = nullptr;
     Release(next);
@@ -435,11 +444,19 @@ bool VFCurveNode::IsAnimated(bool recursive) const {
 VFCurve* VFCurveNode::FCurveSet(VFCurve* curve, bool destroyOld) {
     if (curve == mFCurve) return nullptr;
     VFCurve* previous = mFCurve;
+    mFCurve = curve;
     if (destroyOld && previous) {
+        bool alive = true;
+        bool* outer = mAliveWhileReplacing;
+        mAliveWhileReplacing = &alive;
         delete previous;
+        if (!alive) {
+            if (outer) *outer = false;
+            return nullptr;
+        }
+        mAliveWhileReplacing = outer;
         previous = nullptr;
     }
-    mFCurve = curve;
     CallbackCall(eFCURVENODE_EVENT_FCURVE);
     return previous;
 }

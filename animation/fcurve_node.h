@@ -65,6 +65,14 @@ struct OXA_API VFCurveNodeCallbacks {
     VArrayTemplate<VFCurveNodeCallback> mFunctions{16};
     VArrayTemplate<void*> mObjects{16};
     bool mEnabled = true;  // delivery on
+    // Delivery bookkeeping: callbacks may remove registrations, free the record (CallbackRemove on
+    // an empty record) or destroy the node while they are called; the record then outlives the
+    // call and goes when the outermost delivery ends.
+    int mDelivering = 0;         // deliveries in progress
+    int mWalk = -1;              // the registration being called by the innermost delivery
+    bool mWalkUp = false;        // that delivery goes oldest first
+    bool mFreeWhenIdle = false;  // CallbackRemove asked for the record to go
+    bool mNodeGone = false;      // the node was destroyed
 };
 
 // The name block shared by every node made from the same template and by the nodes of one
@@ -551,6 +559,9 @@ private:
     double mCandidateTotalValue[4] = {0.0, 0.0, 0.0, 0.0};
     VTime mCandidateTotalTime = VTime::kInfinite;
     VFCurveNodeCallbacks* mCallbacks = nullptr;
+    // Set while FCurveSet destroys the previous curve: the destructor clears what it points to,
+    // so that FCurveSet knows a listener of that curve destroyed the node.
+    bool* mAliveWhileReplacing = nullptr;
     int mAccessLock = 0;
 
     // A total candidate stored by an evaluation is only reused while every curve it came from

@@ -27,20 +27,57 @@ void VFCurveNode::CallbackAdd(VFCurveNodeCallback function, void* object) {
 
 void VFCurveNode::CallbackRemove(VFCurveNodeCallback function, void* object) {
     if (!mCallbacks) return;
-    int count = mCallbacks->mFunctions.GetCount();
+    VFCurveNodeCallbacks* record = mCallbacks;
+    int count = record->mFunctions.GetCount();
     if (count == 0) {
-        // The record outlived its last registration (it kept counting events); it goes now.
-        delete mCallbacks;
+        // The record outlived its last registration (it kept counting events); it goes now, or
+        // when the delivery that is calling a callback ends.
         mCallbacks = nullptr;
+        if (record->mDelivering > 0)
+            record->mFreeWhenIdle = true;
+        else
+            delete record;
         return;
     }
     for (int i = count - 1; i >= 0; --i) {
-        if (mCallbacks->mFunctions[i] == function && mCallbacks->mObjects[i] == object) {
-            mCallbacks->mFunctions.RemoveAt(i);
-            mCallbacks->mObjects.RemoveAt(i);
+        if (record->mFunctions[i] == function && record->mObjects[i] == object) {
+            record->mFunctions.RemoveAt(i);
+            record->mObjects.RemoveAt(i);
+            // Keep the walk of a delivery on the registration it would call next.
+            if (record->mDelivering > 0 && (record->mWalkUp ? i <= record->mWalk : i < record->mWalk))
+                --record->mWalk;
             return;
         }
     }
+}
+
+// Calls every registration of `record`, newest first or (`oldestFirst`) oldest first. False when
+// a callback destroyed the node: the caller must not touch it again. The record is freed here
+// when the outermost delivery ends and the node is gone or CallbackRemove asked for it.
+static bool DeliverCallbacks(VFCurveNode* node, VFCurveNodeCallbacks* record, bool oldestFirst) {
+    const int outerWalk = record->mWalk;
+    const bool outerUp = record->mWalkUp;
+    ++record->mDelivering;
+    record->mWalkUp = oldestFirst;
+    int count = record->mFunctions.GetCount();
+    for (record->mWalk = oldestFirst ? 0 : count - 1;
+         oldestFirst ? record->mWalk < record->mFunctions.GetCount() : record->mWalk >= 0;
+         oldestFirst ? ++record->mWalk : --record->mWalk) {
+        if (record->mNodeGone || record->mFreeWhenIdle) break;
+        if (record->mWalk >= record->mFunctions.GetCount()) continue;
+        VFCurveNodeCallback function = record->mFunctions[record->mWalk];
+        if (function) function(node, record, record->mObjects[record->mWalk]);
+    }
+    record->mWalk = outerWalk;
+    record->mWalkUp = outerUp;
+    const bool alive = !record->mNodeGone;
+    if (--record->mDelivering == 0 && (record->mNodeGone || record->mFreeWhenIdle)) {
+        delete record;
+    } else if (alive && !record->mFreeWhenIdle) {
+        record->mEvents = 0;
+        record->mEventCount = 0;
+    }
+    return alive;
 }
 
 void VFCurveNode::CallbackCall(unsigned int event) {
@@ -50,30 +87,15 @@ void VFCurveNode::CallbackCall(unsigned int event) {
     ++record->mEventCount;
     ++mUpdateId;
     if (!record->mEnabled) return;
-    // Newest registration first. A callback may unregister itself, so the index is checked
-    // against the current count on every step.
-    for (int i = record->mFunctions.GetCount() - 1; i >= 0; --i) {
-        if (i >= record->mFunctions.GetCount()) continue;
-        VFCurveNodeCallback function = record->mFunctions[i];
-        if (function) function(this, record, record->mObjects[i]);
-    }
-    record->mEvents = 0;
-    record->mEventCount = 0;
+    DeliverCallbacks(this, record, false);
 }
 
 bool VFCurveNode::CallbackEnable(bool enable) {
     VFCurveNodeCallbacks* record = mCallbacks;
     if (!record || record->mEnabled == enable) return true;
-    if (enable && record->mEventCount > 0) {
-        // Pending events are delivered oldest registration first.
-        for (int i = 0; i < record->mFunctions.GetCount(); ++i) {
-            VFCurveNodeCallback function = record->mFunctions[i];
-            if (function) function(this, record, record->mObjects[i]);
-        }
-        record->mEvents = 0;
-        record->mEventCount = 0;
-    }
     record->mEnabled = enable;
+    // Pending events are delivered oldest registration first.
+    if (enable && record->mEventCount > 0) DeliverCallbacks(this, record, true);
     return true;
 }
 

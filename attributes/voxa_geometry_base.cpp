@@ -235,6 +235,25 @@ int VOxaLayerContainer::AddTexture(VOxaTexture* texture, int layerIndex) {
     return index;
 }
 
+// The empty slots at the end of a material or texture element that no polygon refers to go:
+// a mesh given objects that are destroyed afterwards keeps no slot for each of them. A slot that
+// an index still names stays empty, so that a later addition does not take its polygons.
+template <typename Element>
+static void DropFreeTrailingSlots(Element* element) {
+    auto& items = element->GetDirectArray();
+    int count = items.GetCount();
+    if (count == 0 || items[count - 1] != nullptr) return;
+    int highest = -1;
+    const VArrayTemplate<int>& indices = element->GetIndexArray();
+    for (int k = 0; k < indices.GetCount(); ++k)
+        highest = std::max(highest, indices[k]);
+    // One value for the whole geometry is the first slot.
+    if (element->GetMappingMode() == eALL_SAME) highest = std::max(highest, 0);
+    while (count > 0 && count - 1 > highest && items[count - 1] == nullptr)
+        --count;
+    if (count < items.GetCount()) items.SetCount(count);
+}
+
 void VOxaLayerContainer::ReleaseMaterial(const VOxaMaterial* material) {
     if (material == nullptr) return;
     for (int i = 0; i < mLayers.GetCount(); ++i) {
@@ -243,6 +262,7 @@ void VOxaLayerContainer::ReleaseMaterial(const VOxaMaterial* material) {
         VArrayTemplate<VOxaMaterial*>& items = element->GetDirectArray();
         for (int k = 0; k < items.GetCount(); ++k)
             if (items[k] == material) items[k] = nullptr;
+        DropFreeTrailingSlots(element);
     }
 }
 
@@ -254,6 +274,7 @@ void VOxaLayerContainer::ReleaseTexture(const VOxaTexture* texture) {
         VArrayTemplate<VOxaTexture*>& items = element->GetDirectArray();
         for (int k = 0; k < items.GetCount(); ++k)
             if (items[k] == texture) items[k] = nullptr;
+        DropFreeTrailingSlots(element);
     }
 }
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <utility>
 
+#include "animation/fcurve.h"
+#include "animation/fcurve_node.h"
 #include "attributes/voxa_camera.h"
 #include "attributes/voxa_deformer.h"
 #include "attributes/voxa_generic_node.h"
@@ -359,6 +361,10 @@ private:
 
     // The operations on the kinds of object the first forty leave out.
     void MoreStep(uint8_t op) {
+        if (op >= 50) {
+            CurveCallbacks();
+            return;
+        }
         switch (op % 10) {
             case 0:
                 UserPropertyOperation();
@@ -419,6 +425,118 @@ private:
                 break;
             }
         }
+    }
+
+    // A curve node with its curve, callbacks and curve listeners that act on them while they are
+    // called: remove themselves, free the callback record, destroy the node, add keys, replace the
+    // curve, turn delivery off and on. What they do to the node goes through the state, which
+    // forgets the node when it is destroyed; the depth bound keeps callbacks that answer every
+    // change with a change from looping.
+    struct CurvePlay {
+        VFCurveNode* node = nullptr;
+        int depth = 0;
+        int actions = 0;
+        void Kill() {
+            VFCurveNode* doomed = node;
+            node = nullptr;
+            delete doomed;
+        }
+    };
+    struct CurveActor {
+        CurvePlay* play;
+        uint8_t action;
+        void Act(bool fromCurve) {
+            CurvePlay& p = *play;
+            if (!p.node || p.depth > 3 || ++p.actions > 64) return;
+            ++p.depth;
+            VFCurve* curve = p.node->FCurveGet();
+            switch (action % 8) {
+                case 0:
+                    break;
+                case 1:
+                    if (fromCurve && curve)
+                        curve->CallbackUnregister(&CurveActor::Listener, this);
+                    else
+                        p.node->CallbackRemove(&CurveActor::Callback, this);
+                    break;
+                case 2:
+                    p.node->CallbackRemove(&CurveActor::Callback, this);
+                    p.node->CallbackRemove(&CurveActor::Callback, this);
+                    break;
+                case 3:
+                    p.Kill();
+                    break;
+                case 4:
+                    if (curve) {
+                        VTime time;
+                        time.SetSecondDouble(p.actions);
+                        curve->KeyAdd(time);
+                    }
+                    break;
+                case 5:
+                    p.node->FCurveSet(VFCurve::Create(), true);
+                    break;
+                case 6:
+                    p.node->CallbackEnable(!p.node->IsCallbackEnabled());
+                    break;
+                default:
+                    p.node->SetSelected(!p.node->GetSelected());
+                    if (p.node && p.node->FCurveGet()) p.node->FCurveGet()->KeyClear();
+                    break;
+            }
+            --p.depth;
+        }
+        static void Callback(VFCurveNode*, VFCurveNodeCallbacks*, void* object) {
+            static_cast<CurveActor*>(object)->Act(false);
+        }
+        static void Listener(VFCurve*, VFCurveEvent*, void* object) {
+            static_cast<CurveActor*>(object)->Act(true);
+        }
+    };
+
+    void CurveCallbacks() {
+        CurvePlay play;
+        play.node = new VFCurveNode("N", "N", nullptr, 0, 0);
+        play.node->FCurveSet(VFCurve::Create());
+        CurveActor actors[4];
+        const int count = 1 + Byte() % 4;
+        for (int i = 0; i < count; ++i) {
+            actors[i] = {&play, Byte()};
+            if (Flag())
+                play.node->CallbackAdd(&CurveActor::Callback, &actors[i]);
+            else if (VFCurve* curve = play.node->FCurveGet())
+                curve->CallbackRegister(&CurveActor::Listener, &actors[i]);
+        }
+        for (int step = Byte() % 6; step >= 0 && play.node; --step) {
+            play.actions = 0;
+            VFCurve* curve = play.node->FCurveGet();
+            switch (Byte() % 6) {
+                case 0:
+                    play.node->SetSelected(Flag());
+                    break;
+                case 1:
+                    if (curve) {
+                        VTime time;
+                        time.SetSecondDouble(step);
+                        curve->KeyAdd(time);
+                    }
+                    break;
+                case 2:
+                    if (curve) curve->KeyClear();
+                    break;
+                case 3:
+                    play.node->CallbackEnable(Flag());
+                    break;
+                case 4:
+                    play.node->FCurveSet(VFCurve::Create(), true);
+                    break;
+                default:
+                    play.Kill();
+                    break;
+            }
+        }
+        play.actions = 0;
+        play.Kill();
     }
 
     // A handle among those the objects list, or the manager's named one.
@@ -688,6 +806,9 @@ private:
 
     // Writes the scene and reads the file into it twice.
     void WriteAndReadTwice(VOxaScene* scene) {
+        // Each call reads the scene back into itself twice: repeated, it would triple the scene
+        // every time.
+        if (mManager->GetNodeCount() > kMaxObjects * 8) return;
         const char* extension =
             kWriteExtensions[Byte() % (sizeof kWriteExtensions / sizeof kWriteExtensions[0])];
         const std::string path = FuzzScratchPath(std::string("api2.") + extension);

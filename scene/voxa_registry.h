@@ -231,7 +231,11 @@ private:
             mMore[e.mMore].mItems.push_back(item);
             return;
         }
-        if ((mUsedSlots + 1) * 4 > mSlots.size() * 3) Rehash();
+        // A name that leaves keeps its entry until the next rehash, and a name that comes back
+        // reuses its slot without causing one: the dead entries are dropped once they are half.
+        if ((mUsedSlots + 1) * 4 > mSlots.size() * 3 ||
+            (mDeadEntries > (size_t)kHolesKept && mDeadEntries * 2 > mEntries.size()))
+            Rehash();
         mEntries.push_back(Entry{item, hash, (uint32_t)mArena.size(), (uint32_t)length, -1});
         mArena.append(name, length);
         size_t mask = mSlots.size() - 1;
@@ -254,6 +258,7 @@ private:
         } else {
             // The entry and its arena bytes stay until the next rehash.
             mSlots[found].mEntry = kRemoved;
+            ++mDeadEntries;
         }
     }
     // A table of twice the live names, made again from the live entries.
@@ -287,6 +292,7 @@ private:
             mSlots[i] = Slot{e.mHash, (int32_t)k};
         }
         mUsedSlots = entries.size();
+        mDeadEntries = 0;
         mEntries.swap(entries);
         mMore.swap(more);
         mArena.swap(arena);
@@ -297,6 +303,7 @@ private:
         mMore.clear();
         mArena.clear();
         mUsedSlots = 0;
+        mDeadEntries = 0;
     }
     const Entry* FindEntry(const char* name) const {
         if (!NamesCurrent()) {
@@ -389,7 +396,8 @@ private:
     mutable std::vector<Entry> mEntries;
     mutable std::vector<MoreHolders> mMore;
     mutable std::string mArena;
-    mutable size_t mUsedSlots = 0;  // slots not empty (live or removed)
+    mutable size_t mUsedSlots = 0;    // slots not empty (live or removed)
+    mutable size_t mDeadEntries = 0;  // entries (with their arena bytes) of names that left
     mutable unsigned mNamesStamp = VOxaObject::GetRenameStamp();
 };
 

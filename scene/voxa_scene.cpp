@@ -410,11 +410,16 @@ bool VOxaScene::IsTakeNameKnown(const char* name) const {
 
 bool VOxaScene::SetTakeInfo(const VOxaTakeInfo& takeInfo) {
     if (!IsTakeNameKnown(takeInfo.mName.Buffer())) return false;
+    // Another manager's thumbnail would be destroyed by that manager while this scene showed it.
+    VOxaThumbnail* thumbnail = takeInfo.GetTakeThumbnail();
+    if (thumbnail && !VOxaSameManager(mManager, thumbnail->GetSdkManager())) return false;
     if (VOxaTakeInfo* existing = GetTakeInfo(takeInfo.mName.Buffer())) {
         *existing = takeInfo;
         return true;
     }
-    mTakeInfos.push_back(new VOxaTakeInfo(takeInfo));
+    VOxaTakeInfo* held = new VOxaTakeInfo(takeInfo);
+    held->mManager = mManager;
+    mTakeInfos.push_back(held);
     return true;
 }
 

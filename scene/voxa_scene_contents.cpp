@@ -12,6 +12,7 @@
 #include "attributes/voxa_video.h"
 #include "character/voxa_constraint.h"
 #include "objects/voxa_property_handler.h"
+#include "objects/voxa_same_manager_internal.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_node_attribute.h"
 #include "scene/voxa_sdk_manager.h"
@@ -95,6 +96,12 @@ bool VOxaSceneContents::AddNode(VOxaNode* node) {
     }
     if (mNodes.Contains(node)) {
         mError.SetLastErrorID(eNodeAlreadyOwned);
+        return false;
+    }
+    // Another manager's objects are refused here as in the scene: that manager would destroy
+    // them while these contents still listed them.
+    if (!VOxaSameManager(mManager, node->GetSdkManager())) {
+        mError.SetLastErrorID(eNodeNotOwned);
         return false;
     }
     mNodes.Append(node);
@@ -198,7 +205,7 @@ void VOxaSceneContents::ReleaseVideo(VOxaVideo* video) {
 
 bool VOxaSceneContents::AddMaterial(VOxaMaterial* material) {
     // A null material is not listed: it would only be found by index, as a hole.
-    if (!material) return false;
+    if (!material || !VOxaSameManager(mManager, material->GetSdkManager())) return false;
     AddUse(mMaterials, material);
     return true;
 }
@@ -234,7 +241,7 @@ int VOxaSceneContents::GetMaterialIndex(const char* name) {
 }
 
 bool VOxaSceneContents::AddTexture(VOxaTexture* texture) {
-    if (!texture) return false;
+    if (!texture || !VOxaSameManager(mManager, texture->GetSdkManager())) return false;
     AddUse(mTextures, texture);
     return true;
 }
@@ -265,7 +272,7 @@ VOxaTexture* VOxaSceneContents::GetTextureByName(const char* name) {
 }
 
 bool VOxaSceneContents::AddVideo(VOxaVideo* video) {
-    if (!video) return false;
+    if (!video || !VOxaSameManager(mManager, video->GetSdkManager())) return false;
     // Walking the list in order, the first video of that name decides: the video itself counts
     // one use more, another one is a clash.
     VOxaVideo* first = mVideos.mItems.FindByName(video->GetName());
@@ -303,7 +310,7 @@ VOxaVideo* VOxaSceneContents::GetVideoByName(const char* name) {
 }
 
 bool VOxaSceneContents::AddGenericNode(VOxaGenericNode* node) {
-    if (!node) return false;
+    if (!node || !VOxaSameManager(mManager, node->GetSdkManager())) return false;
     AddUse(mGenericNodes, node);
     return true;
 }
@@ -335,7 +342,8 @@ VOxaGenericNode* VOxaSceneContents::GetGenericNodeByName(const char* name) const
 
 bool VOxaSceneContents::AddConstraint(VOxaObject* constraint) {
     VOxaPropertyHandler* handler = constraint ? constraint->GetPropertyHandler() : nullptr;
-    if (!handler || mObjects->Find(handler) >= 0) return false;
+    if (!handler || mObjects->Find(handler) >= 0 || !VOxaSameManager(mManager, constraint->GetSdkManager()))
+        return false;
     return mObjects->Add(handler);
 }
 

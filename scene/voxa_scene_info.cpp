@@ -1,5 +1,7 @@
 #include "scene/voxa_scene_info.h"
 
+#include "objects/voxa_same_manager_internal.h"
+
 // --- VOxaThumbnail ---------------------------------------------------------------------------
 
 void VOxaThumbnail::SetDataFormat(int format) {
@@ -24,6 +26,24 @@ int VOxaThumbnail::GetSizeInBytes() const {
 }
 
 // --- VOxaSceneInfo ---------------------------------------------------------------------------
+
+VOxaSceneInfo& VOxaSceneInfo::operator=(const VOxaSceneInfo& other) {
+    if (this == &other) return *this;
+    mTitle = other.mTitle;
+    mSubject = other.mSubject;
+    mAuthor = other.mAuthor;
+    mKeywords = other.mKeywords;
+    mRevision = other.mRevision;
+    mComment = other.mComment;
+    SetSceneThumbnail(other.mSceneThumbnail);
+    return *this;
+}
+
+bool VOxaSceneInfo::SetSceneThumbnail(VOxaThumbnail* thumbnail) {
+    if (thumbnail && !VOxaSameManager(mManager, thumbnail->GetSdkManager())) return false;
+    mSceneThumbnail = thumbnail;
+    return true;
+}
 
 void VOxaSceneInfo::Clear() {
     mTitle = "";

@@ -6,6 +6,8 @@
 #include <oxa/base/oxa_export.h>
 #include <oxa/base/vstring.h>
 
+class VOxaSdkManager;
+
 // A small square preview picture of a scene or a take, RGB (3 bytes per pixel) or RGBA (4),
 // 64 x 64 or 128 x 128 pixels. The manager makes and destroys thumbnails.
 //
@@ -25,6 +27,9 @@ public:
     VOxaThumbnail& operator=(const VOxaThumbnail&) = delete;
     ~VOxaThumbnail() = default;
 
+    // The manager that made the thumbnail, null for one made without a manager.
+    VOxaSdkManager* GetSdkManager() const { return mManager; }
+
     int GetDataFormat() const { return mDataFormat; }
     // Stores `format` and resizes the buffer to the new GetSizeInBytes, keeping the leading
     // bytes (new bytes are zero).
@@ -40,6 +45,8 @@ public:
     const unsigned char* GetThumbnailImage() const { return mImage.empty() ? nullptr : mImage.data(); }
 
 private:
+    friend class VOxaSdkManager;
+    VOxaSdkManager* mManager = nullptr;
     int mDataFormat = eRGB_24;
     int mSize = eNOT_SET;
     std::vector<unsigned char> mImage;
@@ -52,13 +59,16 @@ public:
     // Six empty strings, no thumbnail.
     VOxaSceneInfo() = default;
     VOxaSceneInfo(const VOxaSceneInfo&) = delete;
-    // Copies the six strings and the thumbnail pointer.
-    VOxaSceneInfo& operator=(const VOxaSceneInfo& other) = default;
+    // Copies the six strings and the thumbnail pointer; the thumbnail of another manager is not
+    // taken (the current one stays).
+    VOxaSceneInfo& operator=(const VOxaSceneInfo& other);
     ~VOxaSceneInfo() = default;
 
     VOxaThumbnail* GetSceneThumbnail() const { return mSceneThumbnail; }
-    // Keeps the pointer only (the former thumbnail is left as it is).
-    void SetSceneThumbnail(VOxaThumbnail* thumbnail) { mSceneThumbnail = thumbnail; }
+    // Keeps the pointer only (the former thumbnail is left as it is). A thumbnail of another
+    // manager than the information's is refused (false, nothing changes): that manager would
+    // destroy it while this one still showed it.
+    bool SetSceneThumbnail(VOxaThumbnail* thumbnail);
     // Empties the six strings and forgets the thumbnail without destroying it.
     void Clear();
 
@@ -70,6 +80,8 @@ public:
     VString mComment{""};
 
 private:
+    friend class VOxaSdkManager;
+    VOxaSdkManager* mManager = nullptr;  // the manager that made the information
     VOxaThumbnail* mSceneThumbnail = nullptr;
 };
 

@@ -556,12 +556,14 @@ VOxaGenericNode* VOxaSdkManager::CreateGenericNode(const char* name) {
 
 VOxaThumbnail* VOxaSdkManager::CreateThumbnail() {
     VOxaThumbnail* thumbnail = NewThumbnail();
+    if (thumbnail) thumbnail->mManager = this;
     mThumbnails.Append(thumbnail);
     return thumbnail;
 }
 
 VOxaSceneInfo* VOxaSdkManager::CreateSceneInfo() {
     VOxaSceneInfo* sceneInfo = NewSceneInfo();
+    if (sceneInfo) sceneInfo->mManager = this;
     mSceneInfos.Append(sceneInfo);
     return sceneInfo;
 }

@@ -1,5 +1,8 @@
 #include "scene/voxa_take_info.h"
 
+#include "objects/voxa_same_manager_internal.h"
+#include "scene/voxa_scene_info.h"
+
 VOxaTakeInfo::VOxaTakeInfo(const VOxaTakeInfo& other)
     : mName(other.mName),
       mFileName(other.mFileName),
@@ -17,8 +20,14 @@ VOxaTakeInfo& VOxaTakeInfo::operator=(const VOxaTakeInfo& other) {
     mSelect = other.mSelect;
     mLocalTimeSpan = other.mLocalTimeSpan;
     mReferenceTimeSpan = other.mReferenceTimeSpan;
-    mTakeThumbnail = other.mTakeThumbnail;
+    SetTakeThumbnail(other.mTakeThumbnail);
     return *this;
 }
 
 VOxaTakeInfo::~VOxaTakeInfo() = default;
+
+bool VOxaTakeInfo::SetTakeThumbnail(VOxaThumbnail* thumbnail) {
+    if (thumbnail && !VOxaSameManager(mManager, thumbnail->GetSdkManager())) return false;
+    mTakeThumbnail = thumbnail;
+    return true;
+}

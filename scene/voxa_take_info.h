@@ -5,6 +5,8 @@
 #include <oxa/base/vstring.h>
 #include <oxa/base/vtime.h>
 
+class VOxaScene;
+class VOxaSdkManager;
 class VOxaThumbnail;
 
 // What a scene records of one take apart from its animation: the take's name (the key: one
@@ -22,8 +24,10 @@ public:
     ~VOxaTakeInfo();
 
     VOxaThumbnail* GetTakeThumbnail() const { return mTakeThumbnail; }
-    // Keeps the pointer only; the former thumbnail is neither freed nor changed.
-    void SetTakeThumbnail(VOxaThumbnail* thumbnail) { mTakeThumbnail = thumbnail; }
+    // Keeps the pointer only; the former thumbnail is neither freed nor changed. On a take
+    // information a scene holds, a thumbnail of another manager than the scene's is refused
+    // (false, nothing changes).
+    bool SetTakeThumbnail(VOxaThumbnail* thumbnail);
 
     VString mName{""};
     VString mFileName{""};
@@ -33,6 +37,8 @@ public:
     VTimeSpan mReferenceTimeSpan;
 
 private:
+    friend class VOxaScene;
+    VOxaSdkManager* mManager = nullptr;  // the manager of the scene holding it; not copied
     VOxaThumbnail* mTakeThumbnail = nullptr;
 };
 

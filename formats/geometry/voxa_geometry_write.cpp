@@ -13,9 +13,11 @@
 
 #include "attributes/voxa_geometry_converter.h"
 #include "attributes/voxa_mesh.h"
+#include "base/verror.h"
 #include "base/vpath.h"
 #include "base/vprintable_text.h"
 #include "base/vsafe_output_file.h"
+#include "oxa_codec/voxa_writer.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
@@ -207,6 +209,40 @@ bool IsLetter(char c) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string MeshFault(const VOxaMesh* mesh) {
+    const int points = mesh->GetControlPointsCount();
+    for (int p = 0, polygons = mesh->GetPolygonCount(); p < polygons; ++p) {
+        const int size = mesh->GetPolygonSize(p);
+        const int* vertices = mesh->GetPolygonVertices(p);
+        for (int k = 0; vertices && k < size; ++k) {
+            if (vertices[k] < 0 || vertices[k] >= points)
+                return "polygon " + std::to_string(p) + " names control point " +
+                       std::to_string(vertices[k]) + " of " + std::to_string(points);
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+bool VOxaCheckSceneMeshes(VOxaScene* scene, const char* format, VError& error) {
+    std::string message;
+    VOxaWalkPreOrder(scene ? scene->GetRootNode() : nullptr, [&](VOxaNode* node) {
+        if (!message.empty()) return;
+        VOxaNodeAttribute* attribute = node->GetNodeAttribute();
+        if (attribute == nullptr || attribute->GetAttributeType() != VOxaNodeAttribute::eMesh) return;
+        const std::string fault = MeshFault(static_cast<const VOxaMesh*>(attribute));
+        if (fault.empty()) return;
+        message = "Mesh \"" + std::string(VPrintableText(node->GetNameWithoutPrefix()).c_str()) +
+                  "\": " + fault + "; " + (format ? format : "the file") + " cannot hold it";
+    });
+    if (message.empty()) return true;
+    error.SetLastError(VOxaWriter::eUNIDENTIFIED_ERROR, message.c_str());
+    return false;
+}
 
 std::vector<char> VOxaUsedControlPoints(const VOxaMesh* mesh, int pointCount) {
     std::vector<char> used((size_t)std::max(pointCount, 0), 0);

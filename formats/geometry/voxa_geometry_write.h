@@ -13,6 +13,7 @@
 #include <oxa/base/vtime.h>
 #include <oxa/scene/voxa_node.h>
 
+class VError;
 class VOxaMesh;
 class VOxaScene;
 class VOxaSdkManager;
@@ -76,6 +77,13 @@ constexpr const char* kVOxaNoGeometry = "no geometry to write";
 // True when a node of the subtree carries a mesh with at least one polygon, or a NURBS surface or
 // patch (the writers turn those into triangles): what the OBJ and DXF writers can write.
 OXA_API bool VOxaHoldsGeometry(VOxaNode* root);
+
+// Checks every mesh of the scene's node tree for what no writer can write whole, as a scene built
+// in code may hold it: a polygon naming a control point that does not exist. (Polygons of fewer
+// than three corners hold no face and are left out; normals and UVs the layers lack are written
+// as absent.) True when every mesh can be written; otherwise false, with `error` set to a message
+// naming the mesh, the polygon, the point and `format`.
+OXA_API bool VOxaCheckSceneMeshes(VOxaScene* scene, const char* format, VError& error);
 
 // Which of the first `pointCount` control points a polygon of the mesh names (1) and which none
 // (0): a writer that cannot hold a point leaves out an unused one and refuses a used one.

@@ -183,3 +183,124 @@ TEST(FCurveNodeEvents, CandidateSnapshotsRestore) {
     EXPECT_NE(wideState.mSubStates[3], nullptr);
     wide.SetCandidateState(&wideState);
 }
+
+// Callbacks and listeners that act on their owner while they are called: the delivery goes on
+// without touching freed memory and ends.
+namespace {
+
+struct SelfRemover {
+    int calls = 0;
+    bool freeRecord = false;
+    static void Callback(VFCurveNode* node, VFCurveNodeCallbacks*, void* object) {
+        SelfRemover* self = static_cast<SelfRemover*>(object);
+        ++self->calls;
+        node->CallbackRemove(&SelfRemover::Callback, self);
+        if (self->freeRecord) node->CallbackRemove(&SelfRemover::Callback, self);
+    }
+};
+
+struct NodeKiller {
+    VFCurveNode* node = nullptr;
+    int calls = 0;
+    static void Callback(VFCurveNode*, VFCurveNodeCallbacks*, void* object) {
+        NodeKiller* self = static_cast<NodeKiller*>(object);
+        ++self->calls;
+        VFCurveNode* doomed = self->node;
+        self->node = nullptr;
+        delete doomed;
+    }
+    static void CurveListener(VFCurve*, VFCurveEvent*, void* object) { Callback(nullptr, nullptr, object); }
+};
+
+struct KeyOnDestroy {
+    int destroys = 0;
+    static void Listener(VFCurve* curve, VFCurveEvent* event, void* object) {
+        KeyOnDestroy* self = static_cast<KeyOnDestroy*>(object);
+        if (!(event->mEventType & VFCurve::eEventDestroy)) return;
+        ++self->destroys;
+        VTime time;
+        time.SetSecondDouble(self->destroys);
+        curve->KeyAdd(time);
+    }
+};
+
+}  // namespace
+
+TEST(FCurveNodeEvents, CallbacksMayRemoveThemselvesOrDestroyTheirNode) {
+    // A callback that removes itself and then frees the record, on the destroy event.
+    {
+        SelfRemover a, b;
+        b.freeRecord = true;
+        VFCurveNode* node = new VFCurveNode("N", "N", nullptr, 0, 0);
+        node->CallbackAdd(&SelfRemover::Callback, &a);
+        node->CallbackAdd(&SelfRemover::Callback, &b);
+        delete node;
+        EXPECT_EQ(a.calls, 1);
+        EXPECT_EQ(b.calls, 1);
+    }
+    // The same on an ordinary event; the record goes when the delivery ends.
+    {
+        SelfRemover a;
+        a.freeRecord = true;
+        VFCurveNode node("N", "N", nullptr, 0, 0);
+        node.CallbackAdd(&SelfRemover::Callback, &a);
+        node.SetSelected(true);
+        EXPECT_EQ(a.calls, 1);
+        EXPECT_EQ(node.GetCallbacks(), nullptr);
+        node.SetSelected(false);
+        EXPECT_EQ(a.calls, 1);
+    }
+    // Pending events delivered by CallbackEnable, oldest first, to callbacks removing themselves:
+    // each is called once, none is skipped.
+    {
+        SelfRemover a, b, c;
+        c.freeRecord = true;
+        VFCurveNode node("N", "N", nullptr, 0, 0);
+        node.CallbackAdd(&SelfRemover::Callback, &a);
+        node.CallbackAdd(&SelfRemover::Callback, &b);
+        node.CallbackAdd(&SelfRemover::Callback, &c);
+        node.CallbackEnable(false);
+        node.SetSelected(true);
+        EXPECT_TRUE(node.CallbackEnable(true));
+        EXPECT_EQ(a.calls + b.calls + c.calls, 3);
+        EXPECT_EQ(node.GetCallbacks(), nullptr);
+    }
+    // A callback that destroys the node it is told about; the later callbacks are not called on
+    // the destroyed node, but the destroy event reaches them.
+    {
+        NodeKiller killer;
+        std::vector<Call> calls;
+        Listener later{"L", &calls};
+        killer.node = new VFCurveNode("N", "N", nullptr, 0, 0);
+        killer.node->CallbackAdd(&Listener::Callback, &later);
+        killer.node->CallbackAdd(&NodeKiller::Callback, &killer);
+        killer.node->SetSelected(true);
+        EXPECT_EQ(killer.calls, 2);  // the selection, then the destroy it caused
+        ASSERT_EQ(calls.size(), 1u);
+        EXPECT_TRUE(calls[0].events & eFCURVENODE_EVENT_DESTROY);
+    }
+}
+
+TEST(FCurveNodeEvents, CurveListenersMayDestroyOrChangeTheCurve) {
+    // A listener that destroys the curve's node while a key is being added.
+    {
+        NodeKiller killer;
+        killer.node = new VFCurveNode("N", "N", nullptr, 0, 0);
+        VFCurve* curve = VFCurve::Create();
+        killer.node->FCurveSet(curve);
+        curve->CallbackRegister(&NodeKiller::CurveListener, &killer);
+        VTime time;
+        time.SetSecondDouble(1.0);
+        curve->KeyAdd(time);
+        EXPECT_EQ(killer.node, nullptr);
+        EXPECT_GE(killer.calls, 1);
+    }
+    // A listener answering the destroy event with a key is told "destroy" once.
+    {
+        KeyOnDestroy listener;
+        VFCurve* curve = VFCurve::Create();
+        curve->CallbackRegister(&KeyOnDestroy::Listener, &listener);
+        delete curve;
+        EXPECT_EQ(listener.destroys, 1);
+    }
+}

@@ -13,6 +13,7 @@
 #include "attributes/voxa_pose.h"
 #include "attributes/voxa_shape.h"
 #include "attributes/voxa_texture.h"
+#include "attributes/voxa_video.h"
 #include "character/voxa_character_pose.h"
 #include "objects/voxa_user_property.h"
 #include "objects/vproperty.h"
@@ -22,6 +23,7 @@
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
+#include "scene/voxa_scene_contents.h"
 #include "scene/voxa_scene_info.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_info.h"
@@ -243,6 +245,62 @@ TEST(scene_ObjectHolders, TwoManagersObjectsAreNotLinked) {
     EXPECT_EQ(scene->GetPoseCount(), 0);
     EXPECT_EQ(scene->GetGenericNodeCount(), 0);
     first->DestroyAllObjects();
+}
+
+TEST(scene_ObjectHolders, AnotherManagersThumbnailOrListedObjectIsRefused) {
+    for (int order = 0; order < 2; ++order) {
+        ManagerPtr first = NewManager();
+        ManagerPtr second = NewManager();
+        VOxaScene* scene = first->CreateScene();
+        ASSERT_TRUE(scene->CreateTake("Walk"));
+        VOxaSceneInfo* info = first->CreateSceneInfo();
+        scene->SetSceneInfo(info);
+        VOxaThumbnail* own = first->CreateThumbnail();
+        VOxaThumbnail* foreign = second->CreateThumbnail();
+
+        EXPECT_TRUE(info->SetSceneThumbnail(own));
+        EXPECT_FALSE(info->SetSceneThumbnail(foreign));
+        EXPECT_EQ(info->GetSceneThumbnail(), own);
+        // Copying another manager's information keeps the strings, not its thumbnail.
+        VOxaSceneInfo* foreignInfo = second->CreateSceneInfo();
+        foreignInfo->mTitle = "T";
+        EXPECT_TRUE(foreignInfo->SetSceneThumbnail(foreign));
+        *info = *foreignInfo;
+        EXPECT_EQ(std::string(info->mTitle.Buffer()), "T");
+        EXPECT_EQ(info->GetSceneThumbnail(), own);
+
+        VOxaTakeInfo take;
+        take.mName = "Walk";
+        EXPECT_TRUE(take.SetTakeThumbnail(foreign));  // not held by a scene yet
+        EXPECT_FALSE(scene->SetTakeInfo(take));
+        EXPECT_EQ(scene->GetTakeInfo("Walk"), nullptr);
+        take.SetTakeThumbnail(own);
+        ASSERT_TRUE(scene->SetTakeInfo(take));
+        VOxaTakeInfo* held = scene->GetTakeInfo("Walk");
+        EXPECT_FALSE(held->SetTakeThumbnail(foreign));
+        EXPECT_EQ(held->GetTakeThumbnail(), own);
+
+        // The contents list no object of the other manager.
+        VOxaSceneContents* contents = scene->GetContents();
+        EXPECT_FALSE(contents->AddMaterial(second->CreateMaterial("M")));
+        EXPECT_FALSE(contents->AddTexture(second->CreateTexture("T")));
+        EXPECT_FALSE(contents->AddVideo(second->CreateVideo("V")));
+        EXPECT_FALSE(contents->AddNode(second->CreateNode("N")));
+        EXPECT_EQ(contents->GetMaterialCount(), 0);
+        EXPECT_EQ(contents->GetTextureCount(), 0);
+        EXPECT_EQ(contents->GetVideoCount(), 0);
+
+        // Either way of ending the other manager leaves nothing pointing into it.
+        if (order == 0)
+            EXPECT_TRUE(second->DestroyThumbnail(foreign));
+        else
+            second.reset();
+        EXPECT_EQ(info->GetSceneThumbnail(), own);
+        EXPECT_EQ(held->GetTakeThumbnail(), own);
+        EXPECT_EQ(own->GetSdkManager(), first.get());
+        second.reset();
+        scene->Clear();
+    }
 }
 
 TEST(scene_ObjectHolders, EveryReaderRefusesASceneWithoutRoot) {

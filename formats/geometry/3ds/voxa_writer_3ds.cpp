@@ -327,6 +327,7 @@ void VOxaWriter3DS::Abandon() {
 }
 
 bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
+    if (!VOxaCheckSceneMeshes(scene, "3DS", mError)) return false;
     mRenamed.clear();
     const bool written = WriteScene(scene, options);
     // The names the file needed are the file's: the caller's scene keeps its own.

@@ -178,6 +178,7 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
         mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
         return false;
     }
+    if (!VOxaCheckSceneMeshes(scene, "DXF", mError)) return false;
     auto* dxfOptions = static_cast<VStreamOptionsDxf*>(options);
     mTriangulate = dxfOptions->GetOptionValue(VStreamOptionsDxf::eFORCE_TRIANGULATION) == 1;
     mEvaluateDeformations = dxfOptions->GetOptionValue(VStreamOptionsDxf::eEVALUATE_DEFORMATIONS) == 1;

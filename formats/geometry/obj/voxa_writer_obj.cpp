@@ -155,6 +155,7 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
         mError.SetLastErrorID(eFILE_NOT_OPENED);
         return false;
     }
+    if (!VOxaCheckSceneMeshes(scene, "OBJ", mError)) return false;
     VOxaNode* root = scene ? scene->GetRootNode() : nullptr;
     if (root == nullptr) return false;
 

@@ -252,11 +252,18 @@ TEST(writer3ds_file, MeshFacesSmoothingVerticesAxesSettingsAndDummies) {
     EXPECT_EQ(rig.writer.mAnimationStop, VTime::GetOneFrameValue(0) * 100);
 }
 
-TEST(writer3ds_file, AveragedNormalsGiveGroupOneAndBadPolygonsAreSkipped) {
+TEST(writer3ds_file, AveragedNormalsGiveGroupOneAndShortPolygonsAreSkipped) {
     ScratchDir dir("bad");
+    {
+        // A polygon naming a point the mesh lacks cannot be written whole: the file is refused.
+        Rig rig;
+        AddMesh(rig.manager, rig.Root(), "Bad", Square(), {{0, 1, 2, 3}, {0, 1, 99}});
+        EXPECT_FALSE(rig.WriteTo(dir / "refused.3ds"));
+        EXPECT_NE(std::string(rig.writer.GetError().GetLastErrorString().Buffer()).find("control point 99"),
+                  std::string::npos);
+    }
     Rig rig;
-    VOxaMesh* mesh =
-        AddMesh(rig.manager, rig.Root(), "Bad", Square(), {{0, 1, 2, 3}, {0, 1}, {0, 1, 99}, {-5, 1, 2}});
+    VOxaMesh* mesh = AddMesh(rig.manager, rig.Root(), "Bad", Square(), {{0, 1, 2, 3}, {0, 1}});
     mesh->InitNormals();
     for (int i = 0; i < 4; ++i)
         mesh->GetNormals()[i] = VgeTVector(0.5, 0, 0.8, 0);
