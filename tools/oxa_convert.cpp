@@ -1243,7 +1243,7 @@ std::vector<NodeEntry> CollectNodes(VOxaScene* scene, const std::string& onlyTak
 
 // A JSON string of `text`. JSON is UTF-8: a byte that does not belong to a well-formed UTF-8
 // character (names in older files are often Latin-1) is taken as the Latin-1 character it would
-// be, written \u00XX.
+// be, written \u00XX. Control characters are escaped, C1 ones included.
 std::string JsonString(const char* text) {
     std::string out = "\"";
     for (const unsigned char* p = (const unsigned char*)(text ? text : ""); *p;) {
@@ -1257,9 +1257,14 @@ std::string JsonString(const char* text) {
         } else if (*p < 0x80) {
             out += (char)*p++;
         } else if (const int length = VUtf8CharLength(p, true)) {
-            // A mark that turns the direction of the text is written as its escape, which JSON
-            // reads as the same character.
-            if (const unsigned mark = VDirectionMark(p, length)) {
+            // A C1 control, a line or paragraph separator and a mark that turns the direction of
+            // the text are written as their escapes, which JSON reads as the same characters: raw,
+            // a terminal showing the output may take them as commands or line breaks.
+            const bool c1 = p[0] == 0xc2 && p[1] < 0xa0;
+            const bool separator = length == 3 && p[0] == 0xe2 && p[1] == 0x80 && (p[2] == 0xa8 || p[2] == 0xa9);
+            if (const unsigned mark = c1          ? p[1]
+                                      : separator ? 0x2000u | (p[2] & 0x3fu)
+                                                  : VDirectionMark(p, length)) {
                 std::snprintf(escape, sizeof escape, "\\u%04x", mark);
                 out += escape;
             } else {

@@ -666,6 +666,25 @@ TEST(cli, NamesFromFilesCannotForgeLinesOrTurnTheText) {
     EXPECT_NE(r.out.find("\"Model::box\\u202eevil_long_name\""), std::string::npos) << r.out;
 }
 
+TEST(cli, ControlCharactersAndLineSeparatorsInNamesAreEscapedInJsonAndMessages) {
+    // C1 controls (NEL, CSI) a terminal may act on, and a line separator.
+    const std::string file = Folder() + "c1.3ds";
+    WriteText(file, TriangleWithMap("a\xc2\x85" "b\xc2\x9b" "c\xe2\x80\xa8" "d", "m\xe2\x80\xa8" "x.png"));
+    Result r = Convert("--info --json " + file);
+    ASSERT_EQ(r.code, 0) << r.err;
+    for (const char* raw : {"\xc2\x85", "\xc2\x9b", "\xe2\x80\xa8"})
+        EXPECT_EQ(r.out.find(raw), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"Model::a\\u0085b\\u009bc\\u2028d\""), std::string::npos) << r.out;
+    r = Convert("--info " + file);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.find("\xe2\x80\xa8"), std::string::npos) << r.out;
+    // The missing map is named in a warning.
+    r = Convert(file + " " + Folder() + "c1.obj");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("m\\u2028x.png"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("\xe2\x80\xa8"), std::string::npos) << r.err;
+}
+
 TEST(cli, VersionInTheGnuForm) {
     const std::string expected = std::string("oxa-convert (OXA scene toolkit) ") + OXA_VERSION_STRING + "\n";
     EXPECT_TRUE(std::regex_match(
