@@ -1721,6 +1721,20 @@ int main(int argc, char** argv) {
     }
     gProgress.SetCallback(&PrintProgress, nullptr);
     if (args.formats) return ListFormats();
+    // Files of a format the toolkit has no reader or writer for are usage errors, told before the
+    // settings file is read.
+    if (IsFolderGiven(args.files[0], true) || (!args.info && IsFolderGiven(args.files[1], false)))
+        return kExitFile;
+    if (!args.info && VOxaFindWriterFormat(VOxaGetFileExtension(args.files[1].c_str())) < 0) {
+        std::fprintf(stderr, "oxa-convert: %s: no writer for the extension \"%s\" (see --formats)\n",
+                     Printable(args.files[1]).c_str(), Printable(VOxaGetFileExtension(args.files[1].c_str())).c_str());
+        return kExitUsage;
+    }
+    if (VOxaFindReaderFormat(VOxaGetFileExtension(args.files[0].c_str())) < 0) {
+        std::fprintf(stderr, "oxa-convert: %s: no reader for the extension \"%s\" (see --formats)\n",
+                     Printable(args.files[0]).c_str(), Printable(VOxaGetFileExtension(args.files[0].c_str())).c_str());
+        return kExitUsage;
+    }
     if (!args.optionsFile.empty()) {
         if (!CheckInputFile(VConfigFile::ResolveName(args.optionsFile.c_str()).Buffer())) return kExitFile;
         std::vector<SettingsEntry>& settings = args.settings;
@@ -1735,15 +1749,6 @@ int main(int argc, char** argv) {
             warnings.Add(line.first, line.second);
         if (!CheckSettings(args, settings, args.files[0], args.info ? nullptr : &args.files[1], warnings))
             return kExitUsage;
-    }
-    if (args.info) {
-        if (IsFolderGiven(args.files[0], true)) return kExitFile;
-        if (VOxaFindReaderFormat(VOxaGetFileExtension(args.files[0].c_str())) < 0) {
-            std::fprintf(stderr, "oxa-convert: %s: no reader for the extension \"%s\" (see --formats)\n",
-                         Printable(args.files[0]).c_str(),
-                         Printable(VOxaGetFileExtension(args.files[0].c_str())).c_str());
-            return kExitUsage;
-        }
     }
     // An allocation failure ends the run; the files it was writing are removed on the way here.
     // A stopped run, or one past the file-size limit, leaves no temporary file behind.
