@@ -1087,6 +1087,29 @@ bool HoldsMotion(VOxaScene* scene) {
     });
 }
 
+// True when some node holds a key in the take `take` (a take node whose channels are still to be
+// made holds none).
+bool TakeHasKeys(VOxaScene* scene, const std::string& take) {
+    return AnyNode(scene, [&take](VOxaNode* node, bool) {
+        for (int t = 0; t < node->GetTakeNodeCount(); ++t) {
+            const VOxaTakeNode* takeNode = node->GetTakeNode(t);
+            if (!takeNode || take != takeNode->GetName()) continue;
+            if (takeNode->HasDeferredChannels()) continue;
+            std::vector<const VFCurveNode*> stack;
+            if (takeNode->GetVFCurveNode()) stack.push_back(takeNode->GetVFCurveNode());
+            while (!stack.empty()) {
+                const VFCurveNode* curveNode = stack.back();
+                stack.pop_back();
+                if (const VFCurve* curve = curveNode->FCurveGet())
+                    if (curve->KeyGetCount() > 0) return true;
+                for (int k = 0; k < curveNode->GetCount(); ++k)
+                    if (const VFCurveNode* child = curveNode->Get(k)) stack.push_back(child);
+            }
+        }
+        return false;
+    });
+}
+
 int Convert(const Arguments& args) {
     const std::string& in = args.files[0];
     const std::string& out = args.files[1];
@@ -1117,6 +1140,10 @@ int Convert(const Arguments& args) {
     if (TakeMissing(args, session.scene)) return kExitUsage;
     // Objects without that take (materials a reader made, say) keep theirs; the nodes switch.
     if (!args.take.empty()) session.scene->SetCurrentTake(args.take.c_str());
+    // A take chosen by name, or written to a motion format, that holds no key writes no motion.
+    const std::string written = session.scene->GetCurrentTakeName();
+    if ((!args.take.empty() || !IsAnyFormat(out, {"obj", "3ds", "dxf"})) && !TakeHasKeys(session.scene, written))
+        Warn(out + ": the take \"" + written + "\" has no frames: no motion is written");
     // The images a geometry writer copies are known now: none may be a file the run writes.
     if (IsAnyFormat(out, {"obj", "3ds"}) &&
         !PrintProblem(oxa_run::WritesOverInput(outputs, oxa_run::TextureImages(session.scene))))
@@ -1318,6 +1345,8 @@ int Describe(const Arguments& args) {
     const SourceRate source = session.Rate();
     const VStreamOptionsMotion* read = AsMotion(session.readOptions);
     const std::string readTake = scene->GetCurrentTakeName();
+    // The take a conversion of the file writes: the one --take names, else the file's current one.
+    const std::string convertedTake = args.take.empty() ? readTake : args.take;
     for (int k = 0; k < takeNames.GetCount(); ++k) {
         // With --take only that take is described.
         if (!args.take.empty() && args.take != takeNames[k]) continue;
@@ -1395,10 +1424,12 @@ int Describe(const Arguments& args) {
         }
         std::printf("\n  ],\n  \"takes\": [");
         for (size_t t = 0; t < takes.size(); ++t)
-            std::printf("%s\n    {\"name\": %s, \"start\": %s, \"stop\": %s, \"rate\": %s, \"frames\": %d}",
+            std::printf("%s\n    {\"name\": %s, \"start\": %s, \"stop\": %s, \"rate\": %s, \"frames\": %d, "
+                        "\"converted\": %s}",
                         t ? "," : "", JsonString(takes[t].name.c_str()).c_str(),
                         Seconds(takes[t].span.GetStart()).c_str(), Seconds(takes[t].span.GetStop()).c_str(),
-                        RateText(takes[t].rate).c_str(), takes[t].frames);
+                        RateText(takes[t].rate).c_str(), takes[t].frames,
+                        takes[t].name == convertedTake ? "true" : "false");
         auto list = [](const char* key, const std::vector<std::string>& names, bool last) {
             std::printf("  %s: [", JsonString(key).c_str());
             for (size_t k = 0; k < names.size(); ++k)
@@ -1428,9 +1459,10 @@ int Describe(const Arguments& args) {
     }
     std::printf("takes: %zu\n", takes.size());
     for (const TakeEntry& take : takes)
-        std::printf("  %s: %s s to %s s, %s frames per second, %d frames\n",
+        std::printf("  %s: %s s to %s s, %s frames per second, %d frames%s\n",
                     Printable(take.name.c_str()).c_str(), Seconds(take.span.GetStart()).c_str(),
-                    Seconds(take.span.GetStop()).c_str(), RateText(take.rate).c_str(), take.frames);
+                    Seconds(take.span.GetStop()).c_str(), RateText(take.rate).c_str(), take.frames,
+                    take.name == convertedTake ? " (a conversion writes this take)" : "");
     auto list = [](const char* title, const std::vector<std::string>& names) {
         std::printf("%s: %zu\n", title, names.size());
         for (const std::string& name : names)

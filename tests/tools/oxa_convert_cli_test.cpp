@@ -313,7 +313,8 @@ TakeLine TakeOf(const std::string& path, const std::string& take, const std::str
     Result r = Convert("--info " + extra + " " + path);
     EXPECT_EQ(r.code, 0) << path << ": " << r.err;
     std::smatch m;
-    const std::regex line("\n  " + take + ": \\S+ s to \\S+ s, ([0-9.]+) frames per second, (\\d+) frames\n");
+    const std::regex line("\n  " + take + ": \\S+ s to \\S+ s, ([0-9.]+) frames per second, (\\d+) frames"
+                          "( \\(a conversion writes this take\\))?\n");
     TakeLine result;
     if (std::regex_search(r.out, m, line)) {
         result.rate = std::stod(m[1]);
@@ -683,6 +684,31 @@ TEST(cli, ControlCharactersAndLineSeparatorsInNamesAreEscapedInJsonAndMessages) 
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.err.find("m\\u2028x.png"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("\xe2\x80\xa8"), std::string::npos) << r.err;
+}
+
+TEST(cli, TheTakeAConversionWritesIsMarkedAndAnEmptyOneWarned) {
+    // walk.bvh holds the empty Default take and its motion, "walk", which is current.
+    const std::string bvh = Example("walk.bvh");
+    Result r = Convert("--info " + bvh);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("  Default: 0 s to 0 s, 30 frames per second, 0 frames\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("61 frames (a conversion writes this take)\n"), std::string::npos) << r.out;
+    r = Convert("--info --take Default " + bvh);
+    EXPECT_NE(r.out.find("0 frames (a conversion writes this take)\n"), std::string::npos) << r.out;
+    r = Convert("--info --json " + bvh);
+    EXPECT_NE(r.out.find("\"frames\": 0, \"converted\": false}"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"frames\": 61, \"converted\": true}"), std::string::npos) << r.out;
+
+    // Writing the empty take is done, with a warning; the motion take is written without one.
+    const std::string out = Folder() + "empty_take.htr";
+    r = Convert(bvh + " " + out + " --take Default");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "oxa-convert: " + out + ": the take \"Default\" has no frames: no motion is written\n");
+    for (const std::string& args : {bvh + " " + out, bvh + " " + out + " --take walk"}) {
+        r = Convert(args);
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.err.find("no frames"), std::string::npos) << r.err;
+    }
 }
 
 TEST(cli, VersionInTheGnuForm) {
