@@ -113,8 +113,9 @@ for compiler in "${compilers[@]}"; do
     flags=$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags --libs oxa) ||
       fail "pkg-config does not find oxa in $prefix/lib/pkgconfig"
     # shellcheck disable=SC2086
-    # Without a warning: a program built with -Werror must build.
-    "$compiler" -O0 -Wall -Wextra -Werror -o "$consumer/read_write_pc" "$src/examples/read_write.cpp" $flags \
+    # Without a warning: a program built with -Werror must build. The flags name no standard; the
+    # program names C++17 (a compiler's default may be older).
+    "$compiler" -std=c++17 -O0 -Wall -Wextra -Werror -o "$consumer/read_write_pc" "$src/examples/read_write.cpp" $flags \
       >"$consumer-pc.log" 2>&1 ||
       { cat "$consumer-pc.log"; fail "the example does not build without a warning with $compiler and pkg-config --cflags --libs oxa"; }
     for pair in scene.3ds:scene_pc.obj markers.c3d:markers_pc.trc walk.bvh:walk_pc.htr; do
@@ -141,7 +142,7 @@ for compiler in "${compilers[@]}"; do
 done
 command -v clang++ >/dev/null || echo "install test: clang++ is not installed; the consumer was not built with it"
 # The pkg-config file names no language standard: the program's compiler or its own -std decides.
-grep -q -- '-std' "$prefix/lib/pkgconfig/oxa.pc" && fail "oxa.pc names a language standard: $(grep -- -std "$prefix/lib/pkgconfig/oxa.pc")"
+grep -q '^Cflags:.*-std' "$prefix/lib/pkgconfig/oxa.pc" && fail "oxa.pc names a language standard: $(grep '^Cflags:' "$prefix/lib/pkgconfig/oxa.pc")"
 grep -q '^Cflags:.*-DOXA_STATIC' "$prefix/lib/pkgconfig/oxa.pc" || fail "the static library's oxa.pc does not define OXA_STATIC"
 # Every installed header compiles alone, without a warning, through pkg-config's flags (or the
 # same flags by hand): with g++ each header in a file of its own, and with clang++ all of them in
@@ -158,7 +159,7 @@ for compiler in "${header_compilers[@]}"; do
   if [ "$compiler" = g++ ]; then
     # shellcheck disable=SC2016
     xargs -P "$jobs" -I{} sh -c 'h=$1 c=$2; shift 2
-      printf "#include <%s>\n" "$h" | "$c" -x c++ -fsyntax-only -Wall -Wextra -Werror "$@" - 2>&1 || echo "FAILED $h"' \
+      printf "#include <%s>\n" "$h" | "$c" -x c++ -std=c++17 -fsyntax-only -Wall -Wextra -Werror "$@" - 2>&1 || echo "FAILED $h"' \
       sh {} "$compiler" "${header_flags[@]}" <"$work/headers/list" >"$work/headers/$compiler.log" || true
   else
     sed 's/.*/#include <&>/' "$work/headers/list" |
