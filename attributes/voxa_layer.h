@@ -78,7 +78,7 @@ protected:
 
 // A layer element over a direct array of T (growth block 16).
 template <typename T>
-class VOxaLayerElementTemplate : public VOxaLayerElement {
+class OXA_TEMPLATE_API VOxaLayerElementTemplate : public VOxaLayerElement {
 public:
     VArrayTemplate<T>& GetDirectArray() { return mDirectArray; }
     const VArrayTemplate<T>& GetDirectArray() const { return mDirectArray; }

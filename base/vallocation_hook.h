@@ -26,6 +26,14 @@ OXA_API void Fail(long long allowed);
 // then counted by whoever handles it).
 OXA_API bool Allowed();
 
+// Gives back what a nothrow allocation made, counting a failure when it made nothing: a factory
+// that answers null for want of memory is then told as that, not as a refusal of its input.
+template <class T>
+T* Counted(T* made) {
+    if (!made) NoteFailure();
+    return made;
+}
+
 }  // namespace oxa_alloc
 
 #endif  // OXA_BASE_VALLOCATION_HOOK_H

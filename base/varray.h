@@ -87,7 +87,7 @@ protected:
 // The typed array over VBaseArray. T is moved as bytes: pointers, numbers and small value types
 // (vectors, colours) only. operator[] is unchecked for speed; GetAt is the checked read.
 template <typename T>
-class VArrayTemplate : public VBaseArray {
+class OXA_TEMPLATE_API VArrayTemplate : public VBaseArray {
     static_assert(std::is_trivially_destructible<T>::value,
                   "VArrayTemplate holds plain values; keep owning types in other containers");
 

@@ -52,7 +52,9 @@ std::string VPrintableText(const char* text) {
             ++p;
             continue;
         }
-        if (const unsigned mark = VDirectionMark(p, length)) {
+        // A line or paragraph separator starts a new line on a terminal or in a log viewer.
+        const bool separator = length == 3 && c == 0xe2 && p[1] == 0x80 && (p[2] == 0xa8 || p[2] == 0xa9);
+        if (const unsigned mark = separator ? 0x2000u | (p[2] & 0x3fu) : VDirectionMark(p, length)) {
             std::snprintf(code, sizeof code, "\\u%04x", mark);
             out += code;
         } else {

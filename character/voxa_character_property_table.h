@@ -16,6 +16,8 @@
 // property map of VOxaCharacterParameterStore (FindParameterIndexForProperty), so the two
 // cannot disagree.
 
+// Without OXA_CHARACTER_PROPERTY defined the header is empty.
+#ifdef OXA_CHARACTER_PROPERTY
 // clang-format off
 OXA_CHARACTER_PROPERTY(Active, bool, KEEP, 0, 0, None)
 OXA_CHARACTER_PROPERTY(Lock, bool, KEEP, 0, 0, None)
@@ -209,3 +211,4 @@ OXA_CHARACTER_PROPERTY(HandContactType, kCharacterFloorContactType, VALUE, 0, 0,
 OXA_CHARACTER_PROPERTY(HandFingerContactMode, kCharacterFingerContactMode, VALUE, 0, 0, FingerContactModeNames)
 OXA_CHARACTER_PROPERTY(ContactBehaviour, kCharacterContactBehaviour, VALUE, 0, 0, ContactBehaviourNames)
 // clang-format on
+#endif  // OXA_CHARACTER_PROPERTY

@@ -61,6 +61,10 @@ int main(int argc, char** argv) {
     bool ok = importer->Initialize(in);
     VStreamOptions* read = ok ? importer->GetReadOptions() : nullptr;
     if (ok && !read && importer->GetError().GetLastErrorID() >= 0) ok = false;
+    // As oxa-convert does: marker files from labs often label two markers alike, and the clashes
+    // are numbered (with a warning) instead of refusing the file.
+    if (VStreamOptionsMotion* motion = AsMotion(read))
+        motion->SetOption(VStreamOptionsMotion::eRENAME_DUPLICATE_NAMES, 1);
     ok = ok && importer->Import(scene, read);
     PrintWarnings(in, importer->GetMessageText());
     if (!ok) std::fprintf(stderr, "%s: %s\n", in, importer->GetError().GetLastErrorString().Buffer());

@@ -452,7 +452,7 @@ constexpr int GetValueType() {
 //
 // Class identity: that of VProperty.
 template <typename T>
-class VPropertyTemplate : public VProperty {
+class OXA_TEMPLATE_API VPropertyTemplate : public VProperty {
 public:
     using Traits = VPropertyValueTraits<T>;
     using Storage = typename Traits::Storage;

@@ -1,6 +1,8 @@
 #ifndef OXA_SCENE_VOXA_REGISTRY_H
 #define OXA_SCENE_VOXA_REGISTRY_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -31,7 +33,7 @@
 // For scene objects (VOxaObject) the name index follows appends and removals as they come; a
 // rename of any object (VOxaObject::GetRenameStamp) makes the next lookup rebuild it.
 template <typename T>
-class VOxaRegistry {
+class OXA_TEMPLATE_API VOxaRegistry {
 public:
     VOxaRegistry() = default;
     VOxaRegistry(const VOxaRegistry&) = delete;

@@ -7,6 +7,7 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_texture.h"
 #include "attributes/voxa_video.h"
+#include "base/vallocation_hook.h"
 #include "base/vimage_converter.h"
 #include "character/voxa_character_pose.h"
 #include "objects/voxa_property_handler.h"
@@ -52,7 +53,7 @@ const char* VOxaGetDeformerNamePrefix(const char* typeName) {
 
 VOxaSdkManager* VOxaSdkManager::Create() {
     VOxaSdkRegisterBuiltins();
-    return new (std::nothrow) VOxaSdkManager();
+    return oxa_alloc::Counted(new (std::nothrow) VOxaSdkManager());
 }
 
 VOxaSdkManager::VOxaSdkManager() : mObjects(new VObjectList()), mError(kManagerErrors, eErrorCount) {}
@@ -159,59 +160,59 @@ void VOxaSdkManager::DeleteTakeObject(VOxaObject* object, bool destroying) {
 // --- Factory operations -----------------------------------------------------------------------
 
 VOxaScene* VOxaSdkManager::NewScene() {
-    return new (std::nothrow) VOxaScene(this);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaScene(this));
 }
 
 VOxaNode* VOxaSdkManager::NewNode(const char* name) {
-    return new (std::nothrow) VOxaNode(this, name);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaNode(this, name));
 }
 
 VOxaMaterial* VOxaSdkManager::NewMaterial(const char* name) {
-    return new (std::nothrow) VOxaMaterial(this, name);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaMaterial(this, name));
 }
 
 VOxaTexture* VOxaSdkManager::NewTexture(const char* name) {
-    return new (std::nothrow) VOxaTexture(this, name);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaTexture(this, name));
 }
 
 VOxaVideo* VOxaSdkManager::NewVideo(const char* name) {
-    return new (std::nothrow) VOxaVideo(this, name);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaVideo(this, name));
 }
 
 VOxaUserProperty* VOxaSdkManager::NewUserProperty(VProperty* property) {
     if (!property) return nullptr;
-    return new (std::nothrow) VOxaUserProperty(this, property);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaUserProperty(this, property));
 }
 
 VOxaUserProperty* VOxaSdkManager::NewUserProperty(VOxaSdkManager* owner, const char* name,
                                                   const char* typeName) {
     if (!owner || !typeName) return nullptr;
-    return new (std::nothrow) VOxaUserProperty(owner, name, typeName);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaUserProperty(owner, name, typeName));
 }
 
 VOxaGenericNode* VOxaSdkManager::NewGenericNode(const char* name) {
     if (!name) return nullptr;
-    return new (std::nothrow) VOxaGenericNode(this, name);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaGenericNode(this, name));
 }
 
 VOxaThumbnail* VOxaSdkManager::NewThumbnail() {
-    return new (std::nothrow) VOxaThumbnail();
+    return oxa_alloc::Counted(new (std::nothrow) VOxaThumbnail());
 }
 
 VOxaSceneInfo* VOxaSdkManager::NewSceneInfo() {
-    return new (std::nothrow) VOxaSceneInfo();
+    return oxa_alloc::Counted(new (std::nothrow) VOxaSceneInfo());
 }
 
 VImageConverter* VOxaSdkManager::NewImageConverter() {
-    return new (std::nothrow) VImageConverter(this);
+    return oxa_alloc::Counted(new (std::nothrow) VImageConverter(this));
 }
 
 VOxaExporter* VOxaSdkManager::NewExporter() {
-    return new (std::nothrow) VOxaExporter(this);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaExporter(this));
 }
 
 VOxaImporter* VOxaSdkManager::NewImporter() {
-    return new (std::nothrow) VOxaImporter(this);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaImporter(this));
 }
 
 // --- Destroy operations -----------------------------------------------------------------------

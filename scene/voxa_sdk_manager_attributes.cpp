@@ -5,19 +5,20 @@
 #include "attributes/voxa_marker.h"
 #include "attributes/voxa_null.h"
 #include "attributes/voxa_skeleton.h"
+#include "base/vallocation_hook.h"
 #include "scene/voxa_sdk_manager.h"
 
 VOxaNull* VOxaSdkManager::NewNull() {
-    return new (std::nothrow) VOxaNull(this);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaNull(this));
 }
 VOxaMarker* VOxaSdkManager::NewMarker() {
-    return new (std::nothrow) VOxaMarker(this);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaMarker(this));
 }
 VOxaLight* VOxaSdkManager::NewLight() {
-    return new (std::nothrow) VOxaLight(this);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaLight(this));
 }
 VOxaSkeleton* VOxaSdkManager::NewSkeleton() {
-    return new (std::nothrow) VOxaSkeleton(this);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaSkeleton(this));
 }
 
 VOxaNull* VOxaSdkManager::CreateNull() {

@@ -1,6 +1,7 @@
 // The manager's part for constraints.
 #include <new>
 
+#include "base/vallocation_hook.h"
 #include "character/voxa_constraint.h"
 #include "character/voxa_constraint_aim.h"
 #include "character/voxa_constraint_parent.h"
@@ -23,22 +24,22 @@ VOxaConstraint* ConstraintOfEntry(const VPlug* entry) {
 }  // namespace
 
 VOxaConstraintPosition* VOxaSdkManager::NewConstraintPosition(const char* name) {
-    return name ? new (std::nothrow) VOxaConstraintPosition(this, name) : nullptr;
+    return name ? oxa_alloc::Counted(new (std::nothrow) VOxaConstraintPosition(this, name)) : nullptr;
 }
 VOxaConstraintRotation* VOxaSdkManager::NewConstraintRotation(const char* name) {
-    return name ? new (std::nothrow) VOxaConstraintRotation(this, name) : nullptr;
+    return name ? oxa_alloc::Counted(new (std::nothrow) VOxaConstraintRotation(this, name)) : nullptr;
 }
 VOxaConstraintScale* VOxaSdkManager::NewConstraintScale(const char* name) {
-    return name ? new (std::nothrow) VOxaConstraintScale(this, name) : nullptr;
+    return name ? oxa_alloc::Counted(new (std::nothrow) VOxaConstraintScale(this, name)) : nullptr;
 }
 VOxaConstraintParent* VOxaSdkManager::NewConstraintParent(const char* name) {
-    return name ? new (std::nothrow) VOxaConstraintParent(this, name) : nullptr;
+    return name ? oxa_alloc::Counted(new (std::nothrow) VOxaConstraintParent(this, name)) : nullptr;
 }
 VOxaConstraintSingleChainIK* VOxaSdkManager::NewConstraintSingleChainIK(const char* name) {
-    return name ? new (std::nothrow) VOxaConstraintSingleChainIK(this, name) : nullptr;
+    return name ? oxa_alloc::Counted(new (std::nothrow) VOxaConstraintSingleChainIK(this, name)) : nullptr;
 }
 VOxaConstraintAim* VOxaSdkManager::NewConstraintAim(const char* name) {
-    return name ? new (std::nothrow) VOxaConstraintAim(this, name) : nullptr;
+    return name ? oxa_alloc::Counted(new (std::nothrow) VOxaConstraintAim(this, name)) : nullptr;
 }
 
 VOxaConstraint* VOxaSdkManager::CreateConstraint(const char* name, int type) {

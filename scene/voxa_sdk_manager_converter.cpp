@@ -2,10 +2,11 @@
 #include <new>
 
 #include "attributes/voxa_geometry_converter.h"
+#include "base/vallocation_hook.h"
 #include "scene/voxa_sdk_manager.h"
 
 VOxaGeometryConverter* VOxaSdkManager::NewGeometryConverter() {
-    return new (std::nothrow) VOxaGeometryConverter(this);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaGeometryConverter(this));
 }
 
 VOxaGeometryConverter* VOxaSdkManager::CreateGeometryConverter() {

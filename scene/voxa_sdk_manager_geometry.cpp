@@ -8,6 +8,7 @@
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_pose.h"
 #include "attributes/voxa_shape.h"
+#include "base/vallocation_hook.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
@@ -39,28 +40,28 @@ const char* const kBindPoseName = "OxaSDKBindPose";
 // --- Factory operations -------------------------------------------------------------------------
 
 VOxaMesh* VOxaSdkManager::NewMesh() {
-    return new (std::nothrow) VOxaMesh(this);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaMesh(this));
 }
 
 VOxaOpticalReference* VOxaSdkManager::NewOpticalReference() {
-    return new (std::nothrow) VOxaOpticalReference(this);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaOpticalReference(this));
 }
 
 VOxaLink* VOxaSdkManager::NewLink() {
-    return new (std::nothrow) VOxaLink();
+    return oxa_alloc::Counted(new (std::nothrow) VOxaLink());
 }
 
 VOxaShape* VOxaSdkManager::NewShape() {
-    return new (std::nothrow) VOxaShape(this);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaShape(this));
 }
 
 VOxaPose* VOxaSdkManager::NewPose(const char* name, int kind) {
-    return new (std::nothrow) VOxaPose(this, name, kind != 0);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaPose(this, name, kind != 0));
 }
 
 VOxaDeformer* VOxaSdkManager::NewDeformer(const char* name, const char* typeName) {
     if (!name || !typeName) return nullptr;
-    return new (std::nothrow) VOxaDeformer(this, name, typeName);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaDeformer(this, name, typeName));
 }
 
 // --- Destroy operations -------------------------------------------------------------------------
@@ -140,7 +141,7 @@ VOxaLink* VOxaSdkManager::CreateLink() {
 }
 
 VOxaShape* VOxaSdkManager::CreateShape() {
-    VOxaShape* shape = new (std::nothrow) VOxaShape(this);
+    VOxaShape* shape = oxa_alloc::Counted(new (std::nothrow) VOxaShape(this));
     mShapes.Append(shape);
     return shape;
 }

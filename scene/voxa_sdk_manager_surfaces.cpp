@@ -3,14 +3,15 @@
 
 #include "attributes/voxa_nurb.h"
 #include "attributes/voxa_patch.h"
+#include "base/vallocation_hook.h"
 #include "scene/voxa_sdk_manager.h"
 
 VOxaPatch* VOxaSdkManager::NewPatch() {
-    return new (std::nothrow) VOxaPatch(this);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaPatch(this));
 }
 
 VOxaNurb* VOxaSdkManager::NewNurb() {
-    return new (std::nothrow) VOxaNurb(this);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaNurb(this));
 }
 
 VOxaPatch* VOxaSdkManager::CreatePatch() {

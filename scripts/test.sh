@@ -7,6 +7,8 @@
 #   realfiles     tests that read files written by other programs (CTest label realfiles)
 #   interop       tests that hand our files to independent readers (CTest label interop)
 #   install       installs a static build of the library and builds a consumer against it
+#   optimised     builds the library as scripts/build.sh does (Release, no sanitizer) in build-opt/,
+#                 with only the test programs of the tests a sanitized program skips, and runs them
 #   fuzzing       every fuzz target, as many side by side as there are cores
 # With clang everything also carries the fuzzing coverage instrumentation, so the fuzz targets link
 # the same library as the tests. Without clang's fuzzer runtime the build uses g++ and skips fuzzing.
@@ -80,6 +82,19 @@ labelled_stage() {
 labelled_stage realfiles
 labelled_stage interop
 labelled_stage install
+
+# --- optimised --------------------------------------------------------------------------------
+# Some tests cannot run in a sanitized program (an allocation failure under an address-space limit
+# ends it instead of being handled); they run here, in the configuration users build. Only the
+# library, oxa-convert and these tests' programs are built.
+stage "optimised tests"
+opt_build=build-opt
+opt_targets=(test_tools_oxa_convert_files_cli test_objects_user_property_block)
+cmake -S . -B "$opt_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOXA_BUILD_FUZZ=OFF -DOXA_BUILD_BENCH=OFF
+cmake --build "$opt_build" -j"$jobs" --target "${opt_targets[@]}"
+(cd "$opt_build" && ctest -j"$jobs" --output-on-failure -R '^(cli_files|objects_UserPropertyBlock)[.]') |
+  tee -a "$ctest_log"
+stage_done "optimised tests"
 
 # --- fuzzing ----------------------------------------------------------------------------------
 fuzz_budget=540

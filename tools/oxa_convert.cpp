@@ -1087,6 +1087,29 @@ bool HoldsMotion(VOxaScene* scene) {
     });
 }
 
+// True when some node holds a key in the take `take` (a take node whose channels are still to be
+// made holds none).
+bool TakeHasKeys(VOxaScene* scene, const std::string& take) {
+    return AnyNode(scene, [&take](VOxaNode* node, bool) {
+        for (int t = 0; t < node->GetTakeNodeCount(); ++t) {
+            const VOxaTakeNode* takeNode = node->GetTakeNode(t);
+            if (!takeNode || take != takeNode->GetName()) continue;
+            if (takeNode->HasDeferredChannels()) continue;
+            std::vector<const VFCurveNode*> stack;
+            if (takeNode->GetVFCurveNode()) stack.push_back(takeNode->GetVFCurveNode());
+            while (!stack.empty()) {
+                const VFCurveNode* curveNode = stack.back();
+                stack.pop_back();
+                if (const VFCurve* curve = curveNode->FCurveGet())
+                    if (curve->KeyGetCount() > 0) return true;
+                for (int k = 0; k < curveNode->GetCount(); ++k)
+                    if (const VFCurveNode* child = curveNode->Get(k)) stack.push_back(child);
+            }
+        }
+        return false;
+    });
+}
+
 int Convert(const Arguments& args) {
     const std::string& in = args.files[0];
     const std::string& out = args.files[1];
@@ -1117,6 +1140,10 @@ int Convert(const Arguments& args) {
     if (TakeMissing(args, session.scene)) return kExitUsage;
     // Objects without that take (materials a reader made, say) keep theirs; the nodes switch.
     if (!args.take.empty()) session.scene->SetCurrentTake(args.take.c_str());
+    // A take chosen by name, or written to a motion format, that holds no key writes no motion.
+    const std::string written = session.scene->GetCurrentTakeName();
+    if ((!args.take.empty() || !IsAnyFormat(out, {"obj", "3ds", "dxf"})) && !TakeHasKeys(session.scene, written))
+        Warn(out + ": the take \"" + written + "\" has no frames: no motion is written");
     // The images a geometry writer copies are known now: none may be a file the run writes.
     if (IsAnyFormat(out, {"obj", "3ds"}) &&
         !PrintProblem(oxa_run::WritesOverInput(outputs, oxa_run::TextureImages(session.scene))))
@@ -1243,7 +1270,7 @@ std::vector<NodeEntry> CollectNodes(VOxaScene* scene, const std::string& onlyTak
 
 // A JSON string of `text`. JSON is UTF-8: a byte that does not belong to a well-formed UTF-8
 // character (names in older files are often Latin-1) is taken as the Latin-1 character it would
-// be, written \u00XX.
+// be, written \u00XX. Control characters are escaped, C1 ones included.
 std::string JsonString(const char* text) {
     std::string out = "\"";
     for (const unsigned char* p = (const unsigned char*)(text ? text : ""); *p;) {
@@ -1257,9 +1284,14 @@ std::string JsonString(const char* text) {
         } else if (*p < 0x80) {
             out += (char)*p++;
         } else if (const int length = VUtf8CharLength(p, true)) {
-            // A mark that turns the direction of the text is written as its escape, which JSON
-            // reads as the same character.
-            if (const unsigned mark = VDirectionMark(p, length)) {
+            // A C1 control, a line or paragraph separator and a mark that turns the direction of
+            // the text are written as their escapes, which JSON reads as the same characters: raw,
+            // a terminal showing the output may take them as commands or line breaks.
+            const bool c1 = p[0] == 0xc2 && p[1] < 0xa0;
+            const bool separator = length == 3 && p[0] == 0xe2 && p[1] == 0x80 && (p[2] == 0xa8 || p[2] == 0xa9);
+            if (const unsigned mark = c1          ? p[1]
+                                      : separator ? 0x2000u | (p[2] & 0x3fu)
+                                                  : VDirectionMark(p, length)) {
                 std::snprintf(escape, sizeof escape, "\\u%04x", mark);
                 out += escape;
             } else {
@@ -1313,6 +1345,8 @@ int Describe(const Arguments& args) {
     const SourceRate source = session.Rate();
     const VStreamOptionsMotion* read = AsMotion(session.readOptions);
     const std::string readTake = scene->GetCurrentTakeName();
+    // The take a conversion of the file writes: the one --take names, else the file's current one.
+    const std::string convertedTake = args.take.empty() ? readTake : args.take;
     for (int k = 0; k < takeNames.GetCount(); ++k) {
         // With --take only that take is described.
         if (!args.take.empty() && args.take != takeNames[k]) continue;
@@ -1390,10 +1424,12 @@ int Describe(const Arguments& args) {
         }
         std::printf("\n  ],\n  \"takes\": [");
         for (size_t t = 0; t < takes.size(); ++t)
-            std::printf("%s\n    {\"name\": %s, \"start\": %s, \"stop\": %s, \"rate\": %s, \"frames\": %d}",
+            std::printf("%s\n    {\"name\": %s, \"start\": %s, \"stop\": %s, \"rate\": %s, \"frames\": %d, "
+                        "\"converted\": %s}",
                         t ? "," : "", JsonString(takes[t].name.c_str()).c_str(),
                         Seconds(takes[t].span.GetStart()).c_str(), Seconds(takes[t].span.GetStop()).c_str(),
-                        RateText(takes[t].rate).c_str(), takes[t].frames);
+                        RateText(takes[t].rate).c_str(), takes[t].frames,
+                        takes[t].name == convertedTake ? "true" : "false");
         auto list = [](const char* key, const std::vector<std::string>& names, bool last) {
             std::printf("  %s: [", JsonString(key).c_str());
             for (size_t k = 0; k < names.size(); ++k)
@@ -1423,9 +1459,10 @@ int Describe(const Arguments& args) {
     }
     std::printf("takes: %zu\n", takes.size());
     for (const TakeEntry& take : takes)
-        std::printf("  %s: %s s to %s s, %s frames per second, %d frames\n",
+        std::printf("  %s: %s s to %s s, %s frames per second, %d frames%s\n",
                     Printable(take.name.c_str()).c_str(), Seconds(take.span.GetStart()).c_str(),
-                    Seconds(take.span.GetStop()).c_str(), RateText(take.rate).c_str(), take.frames);
+                    Seconds(take.span.GetStop()).c_str(), RateText(take.rate).c_str(), take.frames,
+                    take.name == convertedTake ? " (a conversion writes this take)" : "");
     auto list = [](const char* title, const std::vector<std::string>& names) {
         std::printf("%s: %zu\n", title, names.size());
         for (const std::string& name : names)
@@ -1716,6 +1753,20 @@ int main(int argc, char** argv) {
     }
     gProgress.SetCallback(&PrintProgress, nullptr);
     if (args.formats) return ListFormats();
+    // Files of a format the toolkit has no reader or writer for are usage errors, told before the
+    // settings file is read.
+    if (IsFolderGiven(args.files[0], true) || (!args.info && IsFolderGiven(args.files[1], false)))
+        return kExitFile;
+    if (!args.info && VOxaFindWriterFormat(VOxaGetFileExtension(args.files[1].c_str())) < 0) {
+        std::fprintf(stderr, "oxa-convert: %s: no writer for the extension \"%s\" (see --formats)\n",
+                     Printable(args.files[1]).c_str(), Printable(VOxaGetFileExtension(args.files[1].c_str())).c_str());
+        return kExitUsage;
+    }
+    if (VOxaFindReaderFormat(VOxaGetFileExtension(args.files[0].c_str())) < 0) {
+        std::fprintf(stderr, "oxa-convert: %s: no reader for the extension \"%s\" (see --formats)\n",
+                     Printable(args.files[0]).c_str(), Printable(VOxaGetFileExtension(args.files[0].c_str())).c_str());
+        return kExitUsage;
+    }
     if (!args.optionsFile.empty()) {
         if (!CheckInputFile(VConfigFile::ResolveName(args.optionsFile.c_str()).Buffer())) return kExitFile;
         std::vector<SettingsEntry>& settings = args.settings;
@@ -1730,15 +1781,6 @@ int main(int argc, char** argv) {
             warnings.Add(line.first, line.second);
         if (!CheckSettings(args, settings, args.files[0], args.info ? nullptr : &args.files[1], warnings))
             return kExitUsage;
-    }
-    if (args.info) {
-        if (IsFolderGiven(args.files[0], true)) return kExitFile;
-        if (VOxaFindReaderFormat(VOxaGetFileExtension(args.files[0].c_str())) < 0) {
-            std::fprintf(stderr, "oxa-convert: %s: no reader for the extension \"%s\" (see --formats)\n",
-                         Printable(args.files[0]).c_str(),
-                         Printable(VOxaGetFileExtension(args.files[0].c_str())).c_str());
-            return kExitUsage;
-        }
     }
     // An allocation failure ends the run; the files it was writing are removed on the way here.
     // A stopped run, or one past the file-size limit, leaves no temporary file behind.

@@ -12,7 +12,7 @@
 // default-constructible): FileOpen makes and opens it with "r", FileClose or the reader's end
 // deletes it. Error "File not opened" when the file cannot be opened or there is none to close.
 template <class File>
-class VOxaTextFileReader : public VOxaReader {
+class OXA_TEMPLATE_API VOxaTextFileReader : public VOxaReader {
 public:
     explicit VOxaTextFileReader(VOxaSdkManager* manager) : VOxaReader(manager) {}
     ~VOxaTextFileReader() override { delete mFile; }
@@ -61,7 +61,7 @@ protected:
 // the written text in place (error 3 when a write failed; a text dropped by a failed Write is
 // not put in place), the writer's end drops an unclosed file.
 template <class File>
-class VOxaTextFileWriter : public VOxaWriter {
+class OXA_TEMPLATE_API VOxaTextFileWriter : public VOxaWriter {
 public:
     explicit VOxaTextFileWriter(VOxaSdkManager* manager) : VOxaWriter(manager) {}
     ~VOxaTextFileWriter() override { delete mFile; }

@@ -51,9 +51,11 @@ TEST(VPrintableText, MarksThatTurnTheTextBecomeEscapes) {
               "\\u202a\\u202b\\u202c\\u202d\\u202e");
     EXPECT_EQ(VPrintableText("\xe2\x81\xa6\xe2\x81\xa7\xe2\x81\xa8\xe2\x81\xa9"),
               "\\u2066\\u2067\\u2068\\u2069");
-    // Their neighbours are text: U+200D, U+2029 (a paragraph break is not a direction mark),
-    // U+202F, U+2065, U+206A, U+061B, Arabic and Hebrew letters.
-    for (const char* text : {"\xe2\x80\x8d", "\xe2\x80\xa9", "\xe2\x80\xaf", "\xe2\x81\xa5", "\xe2\x81\xaa",
+    // Line and paragraph separators break the line as a line feed does.
+    EXPECT_EQ(VPrintableText("a\xe2\x80\xa8" "b\xe2\x80\xa9"), "a\\u2028b\\u2029");
+    // Their neighbours are text: U+200D, U+2027, U+202F, U+2065, U+206A, U+061B, Arabic and
+    // Hebrew letters.
+    for (const char* text : {"\xe2\x80\x8d", "\xe2\x80\xa7", "\xe2\x80\xaf", "\xe2\x81\xa5", "\xe2\x81\xaa",
                              "\xd8\x9b", "\xd8\xa8", "\xd7\x90", "\xe3\x80\xae"})
         EXPECT_EQ(VPrintableText(text), text) << text;
 }

@@ -113,8 +113,11 @@ for compiler in "${compilers[@]}"; do
     flags=$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags --libs oxa) ||
       fail "pkg-config does not find oxa in $prefix/lib/pkgconfig"
     # shellcheck disable=SC2086
-    "$compiler" -O0 -o "$consumer/read_write_pc" "$src/examples/read_write.cpp" $flags >"$consumer-pc.log" 2>&1 ||
-      { cat "$consumer-pc.log"; fail "the example does not build with $compiler and pkg-config --cflags --libs oxa"; }
+    # Without a warning: a program built with -Werror must build. The flags name no standard; the
+    # program names C++17 (a compiler's default may be older).
+    "$compiler" -std=c++17 -O0 -Wall -Wextra -Werror -o "$consumer/read_write_pc" "$src/examples/read_write.cpp" $flags \
+      >"$consumer-pc.log" 2>&1 ||
+      { cat "$consumer-pc.log"; fail "the example does not build without a warning with $compiler and pkg-config --cflags --libs oxa"; }
     for pair in scene.3ds:scene_pc.obj markers.c3d:markers_pc.trc walk.bvh:walk_pc.htr; do
       "$consumer/read_write_pc" "$src/examples/${pair%%:*}" "$consumer/${pair#*:}" ||
         fail "the example built with $compiler and pkg-config could not write ${pair%%:*} to ${pair#*:}"
@@ -138,6 +141,54 @@ for compiler in "${compilers[@]}"; do
     fail "the example built with $compiler did not write the markers of markers.c3d to TRC over its frames"
 done
 command -v clang++ >/dev/null || echo "install test: clang++ is not installed; the consumer was not built with it"
+# The pkg-config file names no language standard: the program's compiler or its own -std decides.
+grep -q '^Cflags:.*-std' "$prefix/lib/pkgconfig/oxa.pc" && fail "oxa.pc names a language standard: $(grep '^Cflags:' "$prefix/lib/pkgconfig/oxa.pc")"
+grep -q '^Cflags:.*-DOXA_STATIC' "$prefix/lib/pkgconfig/oxa.pc" || fail "the static library's oxa.pc does not define OXA_STATIC"
+# Every installed header compiles alone, without a warning, through pkg-config's flags (or the
+# same flags by hand): with g++ each header in a file of its own, and with clang++ all of them in
+# one file, which instantiates every template the headers use.
+header_flags=(-I"$prefix/include" -DOXA_STATIC)
+if command -v pkg-config >/dev/null; then
+  read -r -a header_flags <<<"$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags oxa)"
+fi
+mkdir -p "$work/headers"
+(cd "$prefix/include" && find oxa -name '*.h' | sort) >"$work/headers/list"
+header_compilers=()
+for compiler in g++ clang++; do command -v "$compiler" >/dev/null && header_compilers+=("$compiler"); done
+for compiler in "${header_compilers[@]}"; do
+  if [ "$compiler" = g++ ]; then
+    # shellcheck disable=SC2016
+    xargs -P "$jobs" -I{} sh -c 'h=$1 c=$2; shift 2
+      printf "#include <%s>\n" "$h" | "$c" -x c++ -std=c++17 -fsyntax-only -Wall -Wextra -Werror "$@" - 2>&1 || echo "FAILED $h"' \
+      sh {} "$compiler" "${header_flags[@]}" <"$work/headers/list" >"$work/headers/$compiler.log" || true
+  else
+    sed 's/.*/#include <&>/' "$work/headers/list" |
+      "$compiler" -x c++ -std=c++17 -fsyntax-only -Wall -Wextra -Werror "${header_flags[@]}" - >"$work/headers/$compiler.log" 2>&1 ||
+      echo "FAILED all headers together" >>"$work/headers/$compiler.log"
+  fi
+  if grep -q '^FAILED' "$work/headers/$compiler.log"; then
+    head -n 40 "$work/headers/$compiler.log" >&2
+    fail "installed headers do not compile alone without a warning with $compiler: $(grep -c '^FAILED' "$work/headers/$compiler.log") of them"
+  fi
+done
+echo "install test: $(wc -l <"$work/headers/list") installed headers compile alone without a warning with ${header_compilers[*]:-no compiler}"
+# CMake's usual switch for shared libraries picks the library type; OXA_LIBRARY_TYPE overrides it.
+for pair in "-DBUILD_SHARED_LIBS=ON:SHARED" "-DBUILD_SHARED_LIBS=OFF:STATIC" \
+            "-DBUILD_SHARED_LIBS=ON -DOXA_LIBRARY_TYPE=STATIC:STATIC"; do
+  rm -rf "$work/type"
+  # shellcheck disable=SC2086
+  cmake -S "$src" -B "$work/type" -G "$generator" -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
+    ${pair%%:*} -DOXA_BUILD_TESTS=OFF -DOXA_BUILD_BENCH=OFF -DOXA_BUILD_FUZZ=OFF >"$work/type.log" 2>&1 ||
+    { cat "$work/type.log"; fail "configuring with ${pair%%:*} failed"; }
+  type=$(sed -n 's/^OXA_LIBRARY_TYPE:STRING=//p' "$work/type/CMakeCache.txt")
+  [ "$type" = "${pair#*:}" ] || fail "configured with ${pair%%:*}, the library is $type, not ${pair#*:}"
+done
+rm -rf "$work/type"
+# The README says how a program finds the shared library when it runs.
+for item in LD_LIBRARY_PATH -rpath ld.so.conf; do
+  grep -qF -- "$item" "$src/README.md" || fail "README.md does not say how a program finds liboxa.so.1 ($item)"
+done
+
 # The README's program writes every sample as the installed oxa-convert does.
 bash "$src/tests/install/example_as_command_test.sh" "$work/consumer-1/read_write" "$prefix/bin/oxa-convert" \
   "$src" "$work/example-as-command" || fail "the README's program and oxa-convert write differently"
@@ -188,6 +239,10 @@ if [ -n "$shared_build" ]; then
     [ -L "$shared/lib/liboxa.so.1" ] && [ "$(readlink "$shared/lib/liboxa.so.1")" = "liboxa.so.$version" ] &&
     [ -f "$shared/lib/liboxa.so.$version" ] ||
     fail "the shared library is not installed as liboxa.so -> liboxa.so.1 -> liboxa.so.$version: $(ls -l "$shared/lib")"
+  # One export header serves both libraries, so both may be installed into one prefix.
+  cmp -s "$shared/include/oxa/base/oxa_export.h" "$prefix/include/oxa/base/oxa_export.h" ||
+    fail "the shared and the static install write different oxa/base/oxa_export.h"
+  ! grep -q -- '-DOXA_STATIC' "$shared/lib/pkgconfig/oxa.pc" || fail "the shared library's oxa.pc defines OXA_STATIC"
   soname=$(readelf -d "$shared/lib/liboxa.so.$version" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
   [ "$soname" = "liboxa.so.$major" ] || fail "the shared library's SONAME is '$soname', not liboxa.so.$major"
   exported=$(nm -D --defined-only "$shared/lib/liboxa.so.$version" | awk '{print $3}' | c++filt)

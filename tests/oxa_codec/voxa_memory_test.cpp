@@ -101,7 +101,14 @@ ReadResult ReadWith(const std::string& path, long long allowed) {
 TEST(memory, AReadThatRunsOutFailsWithThatErrorAtEveryPoint) {
     for (const auto& [name, text] :
          {std::make_pair("walk.bvh", SmallBvh()), std::make_pair("grid.obj", GridObj()),
-          std::make_pair("small.trc", SmallTrc())}) {
+          std::make_pair("small.trc", SmallTrc()),
+          // Two faces of one layer: their points go into one mesh, whose room may not be had.
+          std::make_pair("faces.dxf", std::string("0\nSECTION\n2\nENTITIES\n"
+                                                  "0\n3DFACE\n8\nL\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n"
+                                                  "12\n1\n22\n1\n32\n0\n13\n1\n23\n1\n33\n0\n"
+                                                  "0\n3DFACE\n8\nL\n10\n2\n20\n0\n30\n0\n11\n3\n21\n0\n31\n0\n"
+                                                  "12\n3\n22\n1\n32\n0\n13\n3\n23\n1\n33\n0\n"
+                                                  "0\nENDSEC\n0\nEOF\n"))}) {
         const std::string path = TempPath(name);
         oxa_test::WriteFile(path, text);
         const ReadResult whole = ReadWith(path, -1);
@@ -122,7 +129,8 @@ TEST(memory, AReadThatRunsOutFailsWithThatErrorAtEveryPoint) {
             EXPECT_EQ(r.id, VOxaReader::eNOT_ENOUGH_MEMORY) << name << " after " << allowed << ": " << r.text;
             EXPECT_EQ(r.text, "Not enough memory") << name << " after " << allowed;
         }
-        EXPECT_GT(failed, 3) << name;
+        // The DXF reader keeps its points in the reader's own storage until the mesh is made.
+        EXPECT_GT(failed, std::string(name) == "faces.dxf" ? 1 : 3) << name;
     }
 }
 

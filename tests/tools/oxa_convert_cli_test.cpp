@@ -313,7 +313,8 @@ TakeLine TakeOf(const std::string& path, const std::string& take, const std::str
     Result r = Convert("--info " + extra + " " + path);
     EXPECT_EQ(r.code, 0) << path << ": " << r.err;
     std::smatch m;
-    const std::regex line("\n  " + take + ": \\S+ s to \\S+ s, ([0-9.]+) frames per second, (\\d+) frames\n");
+    const std::regex line("\n  " + take + ": \\S+ s to \\S+ s, ([0-9.]+) frames per second, (\\d+) frames"
+                          "( \\(a conversion writes this take\\))?\n");
     TakeLine result;
     if (std::regex_search(r.out, m, line)) {
         result.rate = std::stod(m[1]);
@@ -664,6 +665,50 @@ TEST(cli, NamesFromFilesCannotForgeLinesOrTurnTheText) {
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out.find("\xe2\x80\xae"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"Model::box\\u202eevil_long_name\""), std::string::npos) << r.out;
+}
+
+TEST(cli, ControlCharactersAndLineSeparatorsInNamesAreEscapedInJsonAndMessages) {
+    // C1 controls (NEL, CSI) a terminal may act on, and a line separator.
+    const std::string file = Folder() + "c1.3ds";
+    WriteText(file, TriangleWithMap("a\xc2\x85" "b\xc2\x9b" "c\xe2\x80\xa8" "d", "m\xe2\x80\xa8" "x.png"));
+    Result r = Convert("--info --json " + file);
+    ASSERT_EQ(r.code, 0) << r.err;
+    for (const char* raw : {"\xc2\x85", "\xc2\x9b", "\xe2\x80\xa8"})
+        EXPECT_EQ(r.out.find(raw), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"Model::a\\u0085b\\u009bc\\u2028d\""), std::string::npos) << r.out;
+    r = Convert("--info " + file);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.find("\xe2\x80\xa8"), std::string::npos) << r.out;
+    // The missing map is named in a warning.
+    r = Convert(file + " " + Folder() + "c1.obj");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("m\\u2028x.png"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("\xe2\x80\xa8"), std::string::npos) << r.err;
+}
+
+TEST(cli, TheTakeAConversionWritesIsMarkedAndAnEmptyOneWarned) {
+    // walk.bvh holds the empty Default take and its motion, "walk", which is current.
+    const std::string bvh = Example("walk.bvh");
+    Result r = Convert("--info " + bvh);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("  Default: 0 s to 0 s, 30 frames per second, 0 frames\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("61 frames (a conversion writes this take)\n"), std::string::npos) << r.out;
+    r = Convert("--info --take Default " + bvh);
+    EXPECT_NE(r.out.find("0 frames (a conversion writes this take)\n"), std::string::npos) << r.out;
+    r = Convert("--info --json " + bvh);
+    EXPECT_NE(r.out.find("\"frames\": 0, \"converted\": false}"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"frames\": 61, \"converted\": true}"), std::string::npos) << r.out;
+
+    // Writing the empty take is done, with a warning; the motion take is written without one.
+    const std::string out = Folder() + "empty_take.htr";
+    r = Convert(bvh + " " + out + " --take Default");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "oxa-convert: " + out + ": the take \"Default\" has no frames: no motion is written\n");
+    for (const std::string& args : {bvh + " " + out, bvh + " " + out + " --take walk"}) {
+        r = Convert(args);
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.err.find("no frames"), std::string::npos) << r.err;
+    }
 }
 
 TEST(cli, VersionInTheGnuForm) {

@@ -250,11 +250,11 @@ TEST(cli_habits, SettingsLinesThatSayNothingOrAreNotText) {
          {Case{utf16, "line 1: the file is UTF-16 text"}, Case{utf16.substr(2), "line 1: holds a NUL byte"},
           Case{std::string("[Export]\nExportFrameRate=1\0 2\n", 29), "line 2: holds a NUL byte"}}) {
         WriteText(file, c.text);
-        r = Convert("--options " + file + " " + bvh + " " + out + "2");
+        r = Convert("--options " + file + " " + bvh + " " + Folder() + "settings2.htr");
         EXPECT_EQ(r.code, 2) << c.words;
         EXPECT_NE(r.err.find(c.words), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("whole number"), std::string::npos) << r.err;
-        EXPECT_FALSE(Exists(out + "2"));
+        EXPECT_FALSE(Exists(Folder() + "settings2.htr"));
     }
 }
 

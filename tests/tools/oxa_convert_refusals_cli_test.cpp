@@ -122,6 +122,16 @@ TEST(cli, SettingsFileRefusalsAndWarnings) {
         << r.err;
     EXPECT_NE(r.err.find("Rescale"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("ImportCreateReferenceNode\" is not"), std::string::npos) << r.err;
+    // A file of no known format is a usage error told before the settings file is read: the one
+    // line is the refusal, with no warning about the settings before it.
+    for (const std::string& args : {bvh + " " + Folder() + "settings_out.xyz", Folder() + "settings.xyz " + out,
+                                    "--info " + Folder() + "settings.xyz"}) {
+        r = Convert("--options " + typo + " " + args);
+        EXPECT_EQ(r.code, 2) << args;
+        EXPECT_EQ(r.err.find("typo.ini"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.rfind("oxa-convert: " + Folder() + "settings", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find("for the extension \"xyz\""), std::string::npos) << r.err;
+    }
     // The motion options are the keys of a motion format; a line of another section, or of none,
     // is warned about with its line number (a misspelt section name would lose its keys unseen).
     WriteText(typo, "Before=1\n[Import]\nRescale=0\n[Imprt]\nAnything=x\n");

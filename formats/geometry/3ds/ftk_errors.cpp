@@ -40,11 +40,11 @@ const char* const kMessages[] = {
     "ERR_INIT_FAILED: Failed to initialize structure passed as an argument",
     "ERR_OPENING_FILE: Could not open requested file",
     "ERR_CLOSING_FILE: Could not close requested file",
-    "ERR_READING_FILE: Error occured while reading file",
-    "ERR_CREATING_DATABASE: Error occured while creating database",
-    "ERR_READING_DATABASE: Error occured while reading database",
-    "ERR_WRITING_DATABASE: Error occured while writing database",
-    "ERR_WRITING_FILE: Error occured while writing file",
+    "ERR_READING_FILE: Error occurred while reading file",
+    "ERR_CREATING_DATABASE: Error occurred while creating database",
+    "ERR_READING_DATABASE: Error occurred while reading database",
+    "ERR_WRITING_DATABASE: Error occurred while writing database",
+    "ERR_WRITING_FILE: Error occurred while writing file",
     "ERR_STRING_TOO_LONG: String encountered in file, structure, or as an argument was longer than expected. "
     " "
     "Possibly caused by an uninitialed pointer, corrupt file or database",

@@ -977,6 +977,11 @@ VOxaMesh* VOxaReaderDxf::BuildMesh(DxfGeometryGroup& group) {
     if (!mesh) return nullptr;
     const int count = group.GetPointCount();
     mesh->InitControlPoints(count);
+    // Without room for the points (memory ran out, which the mesh counted) there is no mesh.
+    if (mesh->GetControlPointsCount() != count || (count > 0 && !mesh->GetControlPoints())) {
+        mManager->DestroyNodeAttribute(mesh);
+        return nullptr;
+    }
     if (count > 0)
         std::memcpy((void*)mesh->GetControlPoints(), group.mPoints.data(), sizeof(VgeTVector) * count);
     // The points live in the mesh now.

@@ -13,6 +13,7 @@
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_nurb.h"
 #include "attributes/voxa_texture.h"
+#include "base/vallocation_hook.h"
 #include "base/vpath.h"
 #include "formats/geometry/obj/voxa_obj_line.h"
 #include "formats/geometry/obj/voxa_obj_mtllib.h"
@@ -169,7 +170,7 @@ std::string AbsoluteFolderOf(const std::string& path) {
 }  // namespace
 
 VOxaReader* CreateObjReader(VOxaSdkManager* manager) {
-    return new (std::nothrow) VOxaReaderObj(manager);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaReaderObj(manager));
 }
 
 VOxaReaderObj::VOxaReaderObj(VOxaSdkManager* manager) : VOxaReader(manager) {}

@@ -13,7 +13,7 @@ OXA_API VString VOxaAsfCannotOpenText(const char* path);
 // after a Write succeeded (`mWritten`), otherwise the target is left as it was; the writer's end
 // drops an unclosed file.
 template <class File>
-class VOxaAcclaimFileWriter : public VOxaWriter {
+class OXA_TEMPLATE_API VOxaAcclaimFileWriter : public VOxaWriter {
 public:
     explicit VOxaAcclaimFileWriter(VOxaSdkManager* manager) : VOxaWriter(manager) {}
     ~VOxaAcclaimFileWriter() override {

@@ -51,7 +51,7 @@ TEST_F(ftk_errors, DumpGoesFromLastToFirst) {
     std::fclose(out);
     Bytes text = ReadFile(path);
     EXPECT_EQ(std::string(text.begin(), text.end()),
-              "ERR_READING_FILE: Error occured while reading file\n"
+              "ERR_READING_FILE: Error occurred while reading file\n"
               "ERR_NO_MEM: Not enough memory to complete operation\n");
 }
 
