@@ -925,3 +925,99 @@ TEST(dxf_interop, ThicknessAndMeshesAsEzdxfReadsThem) {
     }
     fs::remove(file);
 }
+
+namespace {
+
+// ezdxf's model space of a file: per face its 24-bit colour ("rgb R G B") or else its colour
+// number ("aci N"), sorted; the least and greatest corner; the header's extents when present.
+const char kModelProbe[] = R"(
+import sys, ezdxf
+doc = ezdxf.readfile(sys.argv[1])
+cols = []; pts = []
+def col(e):
+    return 'rgb %d %d %d' % e.rgb if e.rgb is not None else 'aci %d' % e.dxf.color
+for e in doc.modelspace():
+    t = e.dxftype()
+    if t == '3DFACE':
+        pts += [e.dxf.vtx0, e.dxf.vtx1, e.dxf.vtx2, e.dxf.vtx3]; cols.append(col(e))
+    elif t == 'POLYLINE':
+        for v in e.vertices:
+            if v.is_face_record: cols.append(col(v))
+            else: pts.append(v.dxf.location)
+    else:
+        print('OTHER', t)
+print('COLOURS ' + ', '.join(sorted(cols)))
+if pts:
+    print('LOW %.9g %.9g %.9g' % tuple(min(p[a] for p in pts) for a in range(3)))
+    print('HIGH %.9g %.9g %.9g' % tuple(max(p[a] for p in pts) for a in range(3)))
+for name, label in (('$EXTMIN', 'LOW'), ('$EXTMAX', 'HIGH')):
+    if name in doc.header: print('EXT' + label + ' %.9g %.9g %.9g' % tuple(doc.header[name]))
+a = doc.audit()
+if a.has_errors or a.has_fixes: print('AUDIT', [str(x.message) for x in a.errors + a.fixes])
+)";
+
+}  // namespace
+
+// A drawing with layout sheets (entities of group 67 = 1) beside its model, one face with a
+// 24-bit colour no colour number holds: in every grouping mode our file holds what ezdxf finds in
+// the model space, with the same colours, and its header frames the model.
+TEST(dxf_interop, LayoutSheetsLeftOutTrueColoursKeptExtentsWritten) {
+    const std::string python = EzdxfPython();
+    if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
+    using dxftest::Groups;
+    Groups coloured = dxftest::Face("A", {{0, -1, 0.5}, {1, 0, 0}, {1, 1, 0}, {1, 1, 0}}, 1);
+    coloured.push_back({420, std::to_string(0x123456)});
+    Groups sheetFace = dxftest::Face("A", {{0, 0, 90}, {10, 0, 90}, {10, 10, 90}, {10, 10, 90}});
+    sheetFace.insert(sheetFace.begin() + 1, {67, "1"});
+    Groups sheetMesh =
+        dxftest::Polyface("FRAME", {{-50, -50, 0}, {50, -50, 0}, {50, 50, -7}}, {{1, 2, 3}}, 5);
+    sheetMesh.insert(sheetMesh.begin() + 1, {67, "1"});
+    Groups sheetInsert = dxftest::Insert("BLK", {100, 100, 100});
+    sheetInsert.insert(sheetInsert.begin() + 1, {67, "1"});
+    const std::string source = dxftest::File(
+        dxftest::Join({coloured, sheetFace, sheetMesh, sheetInsert,
+                       dxftest::Face("B", {{2, 0, 0}, {3, 0, 0}, {3, 1, 2}, {3, 1, 2}}, 3)}),
+        {}, dxftest::Block("BLK", dxftest::Face("0", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 1, 0}}, 2)));
+    const std::string id = std::to_string(::getpid());
+    const fs::path in = fs::temp_directory_path() / ("dxf_interop_sheets_" + id + ".dxf");
+    const fs::path probe = fs::temp_directory_path() / ("dxf_interop_sheets_" + id + ".py");
+    std::ofstream(in) << source;
+    std::ofstream(probe) << kModelProbe;
+    corpustest::RunResult expected = corpustest::RunProgram({python, probe.string(), in.string()});
+    ASSERT_EQ(expected.status, 0) << expected.output;
+    const std::vector<std::string> want = Lines(expected.output);
+    ASSERT_NE(std::find(want.begin(), want.end(), "COLOURS aci 3, rgb 18 52 86"), want.end())
+        << expected.output;
+    auto value = [](const std::vector<std::string>& lines, const std::string& label) {
+        for (const std::string& line : lines)
+            if (line.rfind(label + " ", 0) == 0) return line.substr(label.size() + 1);
+        return std::string("(none)");
+    };
+    for (int mode : {dxftest::kLayer, dxftest::kEntity, dxftest::kBlock}) {
+        SCOPED_TRACE("mode " + std::to_string(mode));
+        dxftest::Reading r;
+        ASSERT_TRUE(r.Read(source, mode));
+        EXPECT_NE(r.reader.GetMessageText().Find("3 entities of layout sheets"), -1)
+            << r.reader.GetMessageText().Buffer();
+        const fs::path out = fs::temp_directory_path() / ("dxf_interop_sheets_out_" + id + ".dxf");
+        {
+            VOxaWriterDxf writer(&r.manager);
+            std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+            ASSERT_TRUE(writer.FileCreate(out.string().c_str()));
+            ASSERT_TRUE(writer.Write(r.scene, options.get()));
+            ASSERT_TRUE(writer.FileClose());
+        }
+        corpustest::RunResult got = corpustest::RunProgram({python, probe.string(), out.string()});
+        ASSERT_EQ(got.status, 0) << got.output;
+        const std::vector<std::string> lines = Lines(got.output);
+        EXPECT_EQ(value(lines, "COLOURS"), value(want, "COLOURS")) << got.output;
+        EXPECT_EQ(value(lines, "LOW"), value(want, "LOW")) << got.output;
+        EXPECT_EQ(value(lines, "HIGH"), value(want, "HIGH")) << got.output;
+        EXPECT_EQ(value(lines, "EXTLOW"), value(want, "LOW")) << got.output;
+        EXPECT_EQ(value(lines, "EXTHIGH"), value(want, "HIGH")) << got.output;
+        EXPECT_EQ(value(lines, "AUDIT"), "(none)") << got.output;
+        fs::remove(out);
+    }
+    fs::remove(probe);
+    fs::remove(in);
+}
