@@ -40,6 +40,25 @@ inline bool FaceFlagsOfGroup3ds(int group, uint16_t& flags) {
     flags = (uint16_t)(group & 0xFFFF);
     return true;
 }
+// The same word for a polygon of `corners` (3 or 4) corners from the edges that are hidden (bit j
+// set: the edge from corner j to the next is hidden): a visible edge j sets bit corners - 1 - j,
+// which for a triangle is the 3DS layout (4 the first edge, 2 the second, 1 the third).
+inline int EdgeVisibilityGroup3ds(int corners, unsigned hidden) {
+    unsigned flags = 0;
+    for (int j = 0; j < corners; ++j)
+        if (!(hidden & (1u << j))) flags |= 1u << (corners - 1 - j);
+    return FaceFlagsGroup3ds((uint16_t)flags);
+}
+// The hidden edges (bit j: the edge from corner j) of a polygon of 3 or 4 corners whose group
+// holds a flag word; false (hidden unchanged) without one.
+inline bool HiddenEdgesOfGroup3ds(int group, int corners, unsigned& hidden) {
+    uint16_t flags = 0;
+    if ((corners != 3 && corners != 4) || !FaceFlagsOfGroup3ds(group, flags)) return false;
+    hidden = 0;
+    for (int j = 0; j < corners; ++j)
+        if (!(flags & (1u << (corners - 1 - j)))) hidden |= 1u << j;
+    return true;
+}
 
 // Sets a number property of the object's block, made when missing. Nothing for an object
 // without a block.

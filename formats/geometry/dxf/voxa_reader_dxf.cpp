@@ -15,6 +15,7 @@
 #include "base/vpath.h"
 #include "formats/geometry/dxf/voxa_dxf_ocs.h"
 #include "formats/geometry/dxf/voxa_dxf_units.h"
+#include "formats/geometry/voxa_material_extras.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_global_light_settings.h"
 #include "scene/voxa_node.h"
@@ -30,6 +31,11 @@ constexpr int kMaxWarnings = 100;
 inline bool Is(const char* value, const char* keyword) {
     return std::strcmp(value, keyword) == 0;
 }
+
+// A face record's colour word in a face stream carries, above its colour, the edges that are
+// hidden: bit kHiddenEdgesShift + j for the edge from the face's corner j to the next.
+constexpr int kHiddenEdgesShift = 26;
+constexpr int kColourBits = (1 << kHiddenEdgesShift) - 1;
 
 // The kinds of entity the walkers read.
 bool IsReadEntity(const char* value) {
@@ -553,6 +559,7 @@ struct DxfEntityFields {
     int64_t extrusionAt = -1;  // where the first extrusion group starts, -1 without one
     int colour = 0;
     int trueColour = -1;
+    int edges = 0;  // a 3DFACE's hidden edges: 1, 2, 4, 8 the first to the fourth
     DxfEntityFields() { std::memcpy(layer, kDefaultLayer, sizeof kDefaultLayer); }
 
     VgeTVector Scene(int k) const { return DxfToScenePoint(corner[k][0], corner[k][1], corner[k][2]); }
@@ -588,6 +595,8 @@ static bool ReadEntityFields(VOxaReaderDxf& reader, VDxfGroupReader& file, DxfEn
             DxfParseInt(value, f.colour);
         } else if (code == 420) {
             DxfParseInt(value, f.trueColour);
+        } else if (code == 70) {
+            DxfParseInt(value, f.edges);
         } else if (code >= 10 && code <= 33 && code % 10 <= 3) {
             DxfParseReal(value, f.corner[code % 10][code / 10 - 1]);
         } else if (code == 210 || code == 220 || code == 230) {
@@ -631,6 +640,14 @@ bool VOxaReaderDxf::Thickness(double thickness, const double extrusion[3], VgeTV
 }
 
 namespace {
+
+// The hidden edges of a 3DFACE of s corners (bit j: the edge from corner j) from its flags. A
+// triangle repeats its third corner: its closing edge is the fourth.
+unsigned FaceHiddenEdges(int flags, int s) {
+    unsigned hidden = (unsigned)flags & 3u;
+    if (s == 4) return hidden | ((unsigned)flags & 12u);
+    return hidden | ((flags & 8) ? 4u : 0u);
+}
 
 VgeTVector Moved(const VgeTVector& p, const VgeTVector& offset) {
     return VgeTVector(p[0] + offset[0], p[1] + offset[1], p[2] + offset[2], p[3]);
@@ -707,7 +724,7 @@ void VOxaReaderDxf::Read3DFaceIntoGroup(IGroupSource& groups, bool solid) {
         return;
     }
     group->mFaces.push_back(s);
-    group->mFaces.push_back(colour);
+    group->mFaces.push_back(colour | (int)((solid ? 0u : FaceHiddenEdges(f.edges, s)) << kHiddenEdgesShift));
     for (int k = 0; k < s; ++k)
         group->mFaces.push_back(group->WeldPoint(corners[k], mWeld));
 }
@@ -1020,8 +1037,12 @@ bool VOxaReaderDxf::ReadVertex(DxfGeometryGroup& group, int base, int colour, bo
             const int s = k[2] == 0 ? 2 : (k[3] != 0 ? 4 : 3);
             // The corners in file order: a face is counter-clockwise seen from its front in
             // DXF as in the scene (the axis change is a rotation).
+            // A negative index hides the edge from its corner to the next.
+            unsigned hidden = 0;
+            for (int j = 0; j < s && s > 2; ++j)
+                if (k[j] < 0) hidden |= 1u << j;
             faces.push_back(s);
-            faces.push_back(colour);
+            faces.push_back(colour | (int)(hidden << kHiddenEdgesShift));
             for (int j = 0; j < s; ++j)
                 faces.push_back(FaceIndex(k[j], base));
         }
@@ -1057,7 +1078,8 @@ VOxaMesh* VOxaReaderDxf::BuildMesh(DxfGeometryGroup& group) {
             mManager->DestroyNodeAttribute(mesh);
             return nullptr;
         }
-        const int colour = f[pos + 1];
+        const int colour = f[pos + 1] & kColourBits;
+        const unsigned hidden = (unsigned)f[pos + 1] >> kHiddenEdgesShift;
         const int* indices = &f[pos + 2];
         pos += 2 + (size_t)s;
         // A record that names a point the group does not have is dropped.
@@ -1081,7 +1103,8 @@ VOxaMesh* VOxaReaderDxf::BuildMesh(DxfGeometryGroup& group) {
             }
             material = found->second;
         }
-        mesh->BeginPolygon(material);
+        // Hidden edges are kept where the scene keeps a face's edge visibility.
+        mesh->BeginPolygon(material, -1, hidden ? voxa_extras::EdgeVisibilityGroup3ds(s, hidden) : -1);
         for (int j = 0; j < s; ++j)
             mesh->AddPolygonVertex(indices[j]);
         if (s == 2) mesh->AddPolygonVertex(indices[0]);
@@ -1138,7 +1161,8 @@ VOxaMesh* VOxaReaderDxf::Read3DFaceMesh(bool solid) {
         mesh->InitMaterialIndices(3);
         material = mesh->AddMaterial(GetColourMaterial(colour), 0);
     }
-    mesh->BeginPolygon(material);
+    const unsigned hidden = solid ? 0u : FaceHiddenEdges(f.edges, s);
+    mesh->BeginPolygon(material, -1, hidden ? voxa_extras::EdgeVisibilityGroup3ds(s, hidden) : -1);
     for (int k = 0; k < s; ++k)
         mesh->AddPolygonVertex(k);
     mesh->EndPolygon();
