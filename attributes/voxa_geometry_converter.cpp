@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "animation/fcurve.h"
+#include "attributes/voxa_face_flags.h"
 #include "attributes/voxa_layer.h"
 #include "attributes/voxa_link.h"
 #include "attributes/voxa_mesh.h"
@@ -16,7 +17,6 @@
 #include "attributes/voxa_weight_table.h"
 #include "base/vallocation_hook.h"
 #include "base/vge_polygon.h"
-#include "formats/geometry/voxa_material_extras.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_node.h"

@@ -6,6 +6,7 @@
 #ifndef OXA_FORMATS_GEOMETRY_VOXA_MATERIAL_EXTRAS_H
 #define OXA_FORMATS_GEOMETRY_VOXA_MATERIAL_EXTRAS_H
 
+#include <oxa/attributes/voxa_face_flags.h>
 #include <oxa/base/oxa_export.h>
 
 #include <cstdint>
@@ -27,38 +28,6 @@ extern OXA_API const char kShineStrength3ds[];
 // Texture: the 3DS map's flag word (tiling, mirror, negative, alpha and filtering bits) and blur.
 extern OXA_API const char kMapFlags3ds[];
 extern OXA_API const char kMapBlur3ds[];
-
-// Polygon: the flag word of the 3DS face it was read from (edge visibility and wrap bits), kept
-// in the polygon's group with a tag, so that a group other code gives is not taken for one.
-constexpr int kFaceFlagsTag3ds = 0x3D500000;
-inline int FaceFlagsGroup3ds(uint16_t flags) {
-    return kFaceFlagsTag3ds | (int)flags;
-}
-// The flag word a group holds; false (flags unchanged) for a group without the tag.
-inline bool FaceFlagsOfGroup3ds(int group, uint16_t& flags) {
-    if ((group & ~0xFFFF) != kFaceFlagsTag3ds) return false;
-    flags = (uint16_t)(group & 0xFFFF);
-    return true;
-}
-// The same word for a polygon of `corners` (3 or 4) corners from the edges that are hidden (bit j
-// set: the edge from corner j to the next is hidden): a visible edge j sets bit corners - 1 - j,
-// which for a triangle is the 3DS layout (4 the first edge, 2 the second, 1 the third).
-inline int EdgeVisibilityGroup3ds(int corners, unsigned hidden) {
-    unsigned flags = 0;
-    for (int j = 0; j < corners; ++j)
-        if (!(hidden & (1u << j))) flags |= 1u << (corners - 1 - j);
-    return FaceFlagsGroup3ds((uint16_t)flags);
-}
-// The hidden edges (bit j: the edge from corner j) of a polygon of 3 or 4 corners whose group
-// holds a flag word; false (hidden unchanged) without one.
-inline bool HiddenEdgesOfGroup3ds(int group, int corners, unsigned& hidden) {
-    uint16_t flags = 0;
-    if ((corners != 3 && corners != 4) || !FaceFlagsOfGroup3ds(group, flags)) return false;
-    hidden = 0;
-    for (int j = 0; j < corners; ++j)
-        if (!(flags & (1u << (corners - 1 - j)))) hidden |= 1u << j;
-    return true;
-}
 
 // Sets a number property of the object's block, made when missing. Nothing for an object
 // without a block.

@@ -16,7 +16,6 @@
 #include "formats/geometry/dxf/voxa_dxf_units.h"
 #include "formats/geometry/voxa_geometry_deform.h"
 #include "formats/geometry/voxa_geometry_write.h"
-#include "formats/geometry/voxa_material_extras.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -545,13 +544,8 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
         if (size <= 4) {
             // The vertices in polygon order: DXF faces, like the scene's polygons, are counter-
             // clockwise seen from their front.
-            // A negative number hides the edge from its vertex to the next.
-            unsigned hidden = 0;
-            voxa_extras::HiddenEdgesOfGroup3ds(mesh->GetPolygonGroup(k), size, hidden);
-            for (int j = 0; j < size; ++j) {
-                const int v = number(mesh->GetPolygonVertex(k, j));
-                out.GroupInt(71 + j, (hidden & (1u << j)) ? -v : v);
-            }
+            for (int j = 0; j < size; ++j)
+                out.GroupInt(71 + j, number(mesh->GetPolygonVertex(k, j)));
             continue;
         }
         mCorners.resize((size_t)(size - 2) * 3);
