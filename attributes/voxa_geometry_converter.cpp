@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "animation/fcurve.h"
+#include "attributes/voxa_face_flags.h"
 #include "attributes/voxa_layer.h"
 #include "attributes/voxa_link.h"
 #include "attributes/voxa_mesh.h"
@@ -212,8 +213,22 @@ VOxaMesh* VOxaGeometryConverter::TriangulateMesh(VOxaMesh* source) {
             VgeTriangulatePolygon(triangle, size, source->GetControlPoints(), source->GetControlPointsCount(),
                                   whole ? vertices + start : nullptr);
         }
+        // A polygon whose edges are marked shown or hidden keeps them in its triangles; the
+        // edges a cut adds are hidden.
+        unsigned hidden = 0;
+        const int group = source->GetPolygonGroup(p);
+        const bool edges = voxa_extras::HiddenEdgesOfGroup3ds(group, size, hidden);
         for (int c = 0; c < corners; c += 3) {
-            result->BeginPolygon(material, texture, -1);
+            int triangleGroup = size == 3 && edges ? group : -1;
+            if (edges && size == 4) {
+                unsigned cut = 0;
+                for (int x = 0; x < 3; ++x) {
+                    const int from = triangle[c + x], to = triangle[c + (x + 1) % 3];
+                    if (to != (from + 1) % size || (hidden & (1u << from))) cut |= 1u << x;
+                }
+                triangleGroup = voxa_extras::EdgeVisibilityGroup3ds(3, cut);
+            }
+            result->BeginPolygon(material, texture, triangleGroup);
             for (int x = 0; x < 3; ++x) {
                 const long long position = start + triangle[c + x];
                 result->AddPolygonVertex(position < vertexCount ? vertices[position] : 0);

@@ -6,6 +6,7 @@
 #ifndef OXA_FORMATS_GEOMETRY_VOXA_MATERIAL_EXTRAS_H
 #define OXA_FORMATS_GEOMETRY_VOXA_MATERIAL_EXTRAS_H
 
+#include <oxa/attributes/voxa_face_flags.h>
 #include <oxa/base/oxa_export.h>
 
 #include <cstdint>
@@ -39,19 +40,6 @@ extern OXA_API const char kBumpAmount3ds[];
 // 0x4012, 0x4014, frozen 0x4016, no receive shadow 0x4017) and its mesh colour.
 extern OXA_API const char kObjectFlags3ds[];
 extern OXA_API const char kMeshColor3ds[];
-
-// Polygon: the flag word of the 3DS face it was read from (edge visibility and wrap bits), kept
-// in the polygon's group with a tag, so that a group other code gives is not taken for one.
-constexpr int kFaceFlagsTag3ds = 0x3D500000;
-inline int FaceFlagsGroup3ds(uint16_t flags) {
-    return kFaceFlagsTag3ds | (int)flags;
-}
-// The flag word a group holds; false (flags unchanged) for a group without the tag.
-inline bool FaceFlagsOfGroup3ds(int group, uint16_t& flags) {
-    if ((group & ~0xFFFF) != kFaceFlagsTag3ds) return false;
-    flags = (uint16_t)(group & 0xFFFF);
-    return true;
-}
 
 // Sets a number property of the object's block, made when missing. Nothing for an object
 // without a block.

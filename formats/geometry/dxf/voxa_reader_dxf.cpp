@@ -15,6 +15,7 @@
 #include "base/vpath.h"
 #include "formats/geometry/dxf/voxa_dxf_ocs.h"
 #include "formats/geometry/dxf/voxa_dxf_units.h"
+#include "formats/geometry/voxa_material_extras.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_global_light_settings.h"
 #include "scene/voxa_node.h"
@@ -29,6 +30,17 @@ constexpr int kMaxWarnings = 100;
 
 inline bool Is(const char* value, const char* keyword) {
     return std::strcmp(value, keyword) == 0;
+}
+
+// A face record's colour word in a face stream carries, above its colour, the edges that are
+// hidden: bit kHiddenEdgesShift + j for the edge from the face's corner j to the next.
+constexpr int kHiddenEdgesShift = 26;
+constexpr int kColourBits = (1 << kHiddenEdgesShift) - 1;
+
+// The kinds of entity the walkers read.
+bool IsReadEntity(const char* value) {
+    return Is(value, "POLYLINE") || Is(value, "3DFACE") || Is(value, "SOLID") || Is(value, "TRACE") ||
+           Is(value, "LINE") || Is(value, "MESH") || Is(value, "INSERT");
 }
 
 // The scene index of a face-record index k of a polyline whose first point is `base`: |k| + base
@@ -173,7 +185,27 @@ void VOxaReaderDxf::Skipped(const char* kind) {
     }
 }
 
+bool VOxaReaderDxf::OnLayoutSheet() {
+    const int64_t start = mFile.Tell();
+    int code = -1;
+    char value[kDxfLineSize] = "";
+    bool layout = false;
+    while (mFile.ReadGroup(code, value) && code != 0) {
+        int space = 0;
+        if (code == 67 && DxfParseInt(value, space) && space != 0) layout = true;
+    }
+    mFile.Seek(start);
+    if (layout && mLayoutEntities < INT_MAX) ++mLayoutEntities;
+    return layout;
+}
+
 void VOxaReaderDxf::ReportSkipped() {
+    if (mLayoutEntities > 0) {
+        Warn(VString(mLayoutEntities) + (mLayoutEntities == 1 ? " entity" : " entities") +
+             " of layout sheets (paper space) " + (mLayoutEntities == 1 ? "was" : "were") +
+             " left out: only the model is read.");
+        mLayoutEntities = 0;
+    }
     if (mBadExtrusions > kExtrusionWarnings) {
         Warn(VString(mBadExtrusions - kExtrusionWarnings) +
              " more extrusion directions were not directions; (0, 0, 1) was taken for each.");
@@ -211,7 +243,8 @@ int VOxaReaderDxf::GetLayerColor(const char* layer) {
     return mLastLayerColour;
 }
 
-int VOxaReaderDxf::ResolveColour(int own, const char* layer) {
+int VOxaReaderDxf::ResolveColour(int own, const char* layer, int trueColour) {
+    if (trueColour >= 0 && trueColour <= 0xFFFFFF) return kDxfTrueColour + trueColour;
     long long colour = own;
     if (own == 0 || own == 256) colour = std::llabs((long long)GetLayerColor(layer));
     return colour >= 1 && colour <= 255 ? (int)colour : 0;
@@ -221,16 +254,33 @@ void VOxaReaderDxf::ValidateMaterialCache() {
     bool any = false;
     for (VOxaMaterial* m : mMaterialCache)
         any = any || m;
-    if (!any) return;
+    if (!any && mTrueColourMaterials.empty()) return;
     std::unordered_set<VOxaMaterial*> held;
     const int count = mManager ? mManager->GetMaterialCount() : 0;
     for (int i = 0; i < count; ++i)
         held.insert(mManager->GetMaterial(i));
     for (VOxaMaterial*& m : mMaterialCache)
         if (m && !held.count(m)) m = nullptr;
+    for (auto it = mTrueColourMaterials.begin(); it != mTrueColourMaterials.end();)
+        it = held.count(it->second) ? std::next(it) : mTrueColourMaterials.erase(it);
 }
 
 VOxaMaterial* VOxaReaderDxf::GetColourMaterial(int number) {
+    if (number >= kDxfTrueColour && number <= kDxfTrueColour + 0xFFFFFF && mManager) {
+        VOxaMaterial*& cached = mTrueColourMaterials[number];
+        if (!cached) {
+            VString name("Material");
+            name += mMaterialCounter;
+            VOxaMaterial* material = mManager->CreateMaterial(name.Buffer());
+            if (!material) return nullptr;
+            ++mMaterialCounter;
+            const int rgb = number - kDxfTrueColour;
+            material->SetDiffuse(
+                VOxaColor(((rgb >> 16) & 255) / 255.0, ((rgb >> 8) & 255) / 255.0, (rgb & 255) / 255.0, 1.0));
+            cached = material;
+        }
+        return cached;
+    }
     if (number < 0 || number > 255 || !mManager) return nullptr;
     if (!mMaterialCache[number]) {
         VString name("Material");
@@ -279,6 +329,7 @@ bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
     mBadThickness = 0;
     mSkipped.clear();
     mFaceRecordsOutside = 0;
+    mLayoutEntities = 0;
 
     if (mCreateReferenceNode) {
         VString name = GetFileName(mFileName.Buffer(), false) + "_root";
@@ -423,6 +474,8 @@ bool VOxaReaderDxf::ReadEntitiesByEntity(VOxaNode* parent) {
         const bool polyline = Is(value, "POLYLINE"), face = Is(value, "3DFACE"), line = Is(value, "LINE");
         const bool solid = Is(value, "SOLID") || Is(value, "TRACE");
         const bool subdivision = Is(value, "MESH");
+        const bool insert = Is(value, "INSERT");
+        if ((polyline || face || line || solid || subdivision || insert) && OnLayoutSheet()) continue;
         if (polyline || face || line || solid || subdivision) {
             VString name = UniqueName(value);
             VOxaNode* node = mManager->CreateNode(name.Buffer());
@@ -439,7 +492,7 @@ bool VOxaReaderDxf::ReadEntitiesByEntity(VOxaNode* parent) {
             } else {
                 mManager->DestroyNode(node);
             }
-        } else if (Is(value, "INSERT")) {
+        } else if (insert) {
             ReadInsert(parent, VgeTVector());
         } else {
             Skipped(value);
@@ -455,6 +508,7 @@ bool VOxaReaderDxf::ReadEntitiesByLayer(VOxaNode* parent) {
         if (!ReadGroup(code, value)) return false;
         if (code != 0) continue;
         if (Is(value, "ENDSEC") || Is(value, "ENDBLK")) break;
+        if (IsReadEntity(value) && OnLayoutSheet()) continue;
         if (Is(value, "POLYLINE"))
             ReadPolylineIntoGroup(groups);
         else if (Is(value, "3DFACE"))
@@ -504,6 +558,8 @@ struct DxfEntityFields {
     double thickness = 0.0;
     int64_t extrusionAt = -1;  // where the first extrusion group starts, -1 without one
     int colour = 0;
+    int trueColour = -1;
+    int edges = 0;  // a 3DFACE's hidden edges: 1, 2, 4, 8 the first to the fourth
     DxfEntityFields() { std::memcpy(layer, kDefaultLayer, sizeof kDefaultLayer); }
 
     VgeTVector Scene(int k) const { return DxfToScenePoint(corner[k][0], corner[k][1], corner[k][2]); }
@@ -537,6 +593,10 @@ static bool ReadEntityFields(VOxaReaderDxf& reader, VDxfGroupReader& file, DxfEn
             reader.TakeName(f.layer, value);
         } else if (code == 62) {
             DxfParseInt(value, f.colour);
+        } else if (code == 420) {
+            DxfParseInt(value, f.trueColour);
+        } else if (code == 70) {
+            DxfParseInt(value, f.edges);
         } else if (code >= 10 && code <= 33 && code % 10 <= 3) {
             DxfParseReal(value, f.corner[code % 10][code / 10 - 1]);
         } else if (code == 210 || code == 220 || code == 230) {
@@ -580,6 +640,14 @@ bool VOxaReaderDxf::Thickness(double thickness, const double extrusion[3], VgeTV
 }
 
 namespace {
+
+// The hidden edges of a 3DFACE of s corners (bit j: the edge from corner j) from its flags. A
+// triangle repeats its third corner: its closing edge is the fourth.
+unsigned FaceHiddenEdges(int flags, int s) {
+    unsigned hidden = (unsigned)flags & 3u;
+    if (s == 4) return hidden | ((unsigned)flags & 12u);
+    return hidden | ((flags & 8) ? 4u : 0u);
+}
 
 VgeTVector Moved(const VgeTVector& p, const VgeTVector& offset) {
     return VgeTVector(p[0] + offset[0], p[1] + offset[1], p[2] + offset[2], p[3]);
@@ -636,7 +704,7 @@ void VOxaReaderDxf::Read3DFaceIntoGroup(IGroupSource& groups, bool solid) {
     const VgeTVector c0 = f.Scene(0);
     if (!thick && f.Scene(1) == c0 && f.Scene(2) == c0) return;  // a point, not a face
     DxfGeometryGroup* group = groups.GroupFor(f.layer);
-    const int colour = ResolveColour(f.colour, f.layer);
+    const int colour = ResolveColour(f.colour, f.layer, f.trueColour);
     if (colour > 0) group->SetMaterialFlag();
     const bool triangle = f.corner[3][0] == f.corner[2][0] && f.corner[3][1] == f.corner[2][1] &&
                           f.corner[3][2] == f.corner[2][2];
@@ -656,7 +724,7 @@ void VOxaReaderDxf::Read3DFaceIntoGroup(IGroupSource& groups, bool solid) {
         return;
     }
     group->mFaces.push_back(s);
-    group->mFaces.push_back(colour);
+    group->mFaces.push_back(colour | (int)((solid ? 0u : FaceHiddenEdges(f.edges, s)) << kHiddenEdgesShift));
     for (int k = 0; k < s; ++k)
         group->mFaces.push_back(group->WeldPoint(corners[k], mWeld));
 }
@@ -668,7 +736,7 @@ void VOxaReaderDxf::ReadLineIntoGroup(IGroupSource& groups) {
     VgeTVector offset;
     if (CheckExtrusion(f.extrusion, f.extrusionAt, "a LINE") && Thickness(f.thickness, f.extrusion, offset)) {
         // A LINE with a thickness is the quadrangle it sweeps along its extrusion direction.
-        const int colour = ResolveColour(f.colour, f.layer);
+        const int colour = ResolveColour(f.colour, f.layer, f.trueColour);
         if (colour > 0) group->SetMaterialFlag();
         const VgeTVector start = f.Scene(0), end = f.Scene(1);
         const int a = group->WeldPoint(start, mWeld), b = group->WeldPoint(end, mWeld);
@@ -677,7 +745,7 @@ void VOxaReaderDxf::ReadLineIntoGroup(IGroupSource& groups) {
         group->mFaces.insert(group->mFaces.end(), {4, colour, a, b, c, d});
         return;
     }
-    const int colour = ResolveColour(f.colour, f.layer);
+    const int colour = ResolveColour(f.colour, f.layer, f.trueColour);
     if (colour > 0) group->SetMaterialFlag();
     const VgeTVector start = f.Scene(0), end = f.Scene(1);
     // Both ends are looked up before either is added.
@@ -695,7 +763,7 @@ void VOxaReaderDxf::ReadLineIntoGroup(IGroupSource& groups) {
 void VOxaReaderDxf::ReadMeshIntoGroup(IGroupSource& groups) {
     char layer[kDxfLineSize];
     std::memcpy(layer, kDefaultLayer, sizeof kDefaultLayer);
-    int own = 0;
+    int own = 0, trueColour = -1;
     bool mesh = false;  // in the mesh's own groups (after its subclass marker)
     long long vertexCount = -1, listSize = -1, listLeft = 0;
     bool taking = false;      // the vertex being read is kept
@@ -713,6 +781,7 @@ void VOxaReaderDxf::ReadMeshIntoGroup(IGroupSource& groups) {
         if (code == 100) mesh = Is(value, "AcDbSubDMesh");
         if (code == 8) TakeName(layer, value);
         if (code == 62) DxfParseInt(value, own);
+        if (code == 420 && !mesh) DxfParseInt(value, trueColour);
         if (!mesh) continue;
         int number = 0;
         if (code == 92 && vertexCount < 0) {
@@ -767,7 +836,7 @@ void VOxaReaderDxf::ReadMeshIntoGroup(IGroupSource& groups) {
              " not read.");
     if (faces.empty()) return;
     DxfGeometryGroup* group = groups.GroupFor(layer);
-    const int colour = ResolveColour(own, layer);
+    const int colour = ResolveColour(own, layer, trueColour);
     if (colour > 0) group->SetMaterialFlag();
     const int base = group->GetPointCount();
     for (long long k = 0; k < found; ++k)
@@ -795,6 +864,7 @@ VOxaMesh* VOxaReaderDxf::ReadMeshMesh() {
 struct VOxaReaderDxf::PolylineHeader {
     char layer[kDxfLineSize];
     int own = 0, flags = 0, m = 0, n = 0;
+    int trueColour = -1;
     double thickness = 0.0;
     double extrusion[3] = {0.0, 0.0, 1.0};
     int64_t extrusionAt = -1;
@@ -817,6 +887,7 @@ bool VOxaReaderDxf::ReadPolylineHeader(PolylineHeader& h, int& code, char* value
         }
         if (code == 8) TakeName(h.layer, value);
         if (code == 62) DxfParseInt(value, h.own);
+        if (code == 420) DxfParseInt(value, h.trueColour);
         if (code == 70) DxfParseInt(value, h.flags);
         if (code == 71) DxfParseInt(value, h.m);
         if (code == 72) DxfParseInt(value, h.n);
@@ -909,7 +980,7 @@ void VOxaReaderDxf::ReadPolylineIntoGroup(IGroupSource& groups) {
     PolylineHeader h;
     if (!ReadPolylineHeader(h, code, value)) return;
     DxfGeometryGroup* group = groups.GroupFor(h.layer);
-    ReadPolylineVertices(*group, h, ResolveColour(h.own, h.layer), value);
+    ReadPolylineVertices(*group, h, ResolveColour(h.own, h.layer, h.trueColour), value);
 }
 
 bool VOxaReaderDxf::ReadVertex(DxfGeometryGroup& group, int base, int colour, bool polygonMesh) {
@@ -917,6 +988,7 @@ bool VOxaReaderDxf::ReadVertex(DxfGeometryGroup& group, int base, int colour, bo
     char value[kDxfLineSize] = "";
     double x = 0, y = 0, z = 0;
     int flags = 0, k[4] = {0, 0, 0, 0};
+    int trueColour = -1;
     const int inherited = colour;
     for (;;) {
         if (!ReadGroup(code, value)) return false;
@@ -933,9 +1005,16 @@ bool VOxaReaderDxf::ReadVertex(DxfGeometryGroup& group, int base, int colour, bo
                 break;
             case 62: {
                 int own = 0;
-                if (DxfParseInt(value, own)) colour = VertexColour(own, inherited);
+                if (trueColour < 0 && DxfParseInt(value, own)) colour = VertexColour(own, inherited);
                 break;
             }
+            case 420:
+                // A 24-bit colour of its own overrides its colour number.
+                if (DxfParseInt(value, trueColour) && trueColour >= 0 && trueColour <= 0xFFFFFF)
+                    colour = kDxfTrueColour + trueColour;
+                else
+                    trueColour = -1;
+                break;
             case 70:
                 DxfParseInt(value, flags);
                 break;
@@ -958,8 +1037,12 @@ bool VOxaReaderDxf::ReadVertex(DxfGeometryGroup& group, int base, int colour, bo
             const int s = k[2] == 0 ? 2 : (k[3] != 0 ? 4 : 3);
             // The corners in file order: a face is counter-clockwise seen from its front in
             // DXF as in the scene (the axis change is a rotation).
+            // A negative index hides the edge from its corner to the next.
+            unsigned hidden = 0;
+            for (int j = 0; j < s && s > 2; ++j)
+                if (k[j] < 0) hidden |= 1u << j;
             faces.push_back(s);
-            faces.push_back(colour);
+            faces.push_back(colour | (int)(hidden << kHiddenEdgesShift));
             for (int j = 0; j < s; ++j)
                 faces.push_back(FaceIndex(k[j], base));
         }
@@ -991,6 +1074,7 @@ VOxaMesh* VOxaReaderDxf::BuildMesh(DxfGeometryGroup& group) {
 
     int table[256] = {};
     bool added[256] = {};
+    std::unordered_map<int, int> trueTable;  // 24-bit colours and their indices
     const std::vector<int>& f = group.mFaces;
     const size_t size = f.size();
     for (size_t pos = 2; pos < size;) {
@@ -999,7 +1083,8 @@ VOxaMesh* VOxaReaderDxf::BuildMesh(DxfGeometryGroup& group) {
             mManager->DestroyNodeAttribute(mesh);
             return nullptr;
         }
-        const int colour = f[pos + 1];
+        const int colour = f[pos + 1] & kColourBits;
+        const unsigned hidden = (unsigned)f[pos + 1] >> kHiddenEdgesShift;
         const int* indices = &f[pos + 2];
         pos += 2 + (size_t)s;
         // A record that names a point the group does not have is dropped.
@@ -1007,12 +1092,24 @@ VOxaMesh* VOxaReaderDxf::BuildMesh(DxfGeometryGroup& group) {
         for (int j = 0; j < s; ++j)
             valid = valid && indices[j] >= 0 && indices[j] < count;
         if (!valid) continue;
-        if (colour > 0 && colour < 256 && !added[colour]) {
-            added[colour] = true;
-            int index = mesh->AddMaterial(GetColourMaterial(colour), 0);
-            if (index != -1) table[colour] = index;
+        int material = 0;
+        if (colour > 0 && colour < 256) {
+            if (!added[colour]) {
+                added[colour] = true;
+                int index = mesh->AddMaterial(GetColourMaterial(colour), 0);
+                if (index != -1) table[colour] = index;
+            }
+            material = table[colour];
+        } else if (colour >= kDxfTrueColour) {
+            auto found = trueTable.find(colour);
+            if (found == trueTable.end()) {
+                const int index = mesh->AddMaterial(GetColourMaterial(colour), 0);
+                found = trueTable.emplace(colour, index != -1 ? index : 0).first;
+            }
+            material = found->second;
         }
-        mesh->BeginPolygon(colour > 0 && colour < 256 ? table[colour] : 0);
+        // Hidden edges are kept where the scene keeps a face's edge visibility.
+        mesh->BeginPolygon(material, -1, hidden ? voxa_extras::EdgeVisibilityGroup3ds(s, hidden) : -1);
         for (int j = 0; j < s; ++j)
             mesh->AddPolygonVertex(indices[j]);
         if (s == 2) mesh->AddPolygonVertex(indices[0]);
@@ -1031,7 +1128,7 @@ VOxaMesh* VOxaReaderDxf::ReadPolylineMesh() {
         if (h.Flat()) Skipped("POLYLINE (2D)");
         return nullptr;
     }
-    ReadPolylineVertices(group, h, ResolveColour(h.own, h.layer), value);
+    ReadPolylineVertices(group, h, ResolveColour(h.own, h.layer, h.trueColour), value);
     return BuildMesh(group);
 }
 
@@ -1063,13 +1160,14 @@ VOxaMesh* VOxaReaderDxf::Read3DFaceMesh(bool solid) {
     VgeTVector* points = mesh->GetControlPoints();
     for (int k = 0; k < s; ++k)
         points[k] = f.Scene(k);
-    const int colour = ResolveColour(f.colour, f.layer);
+    const int colour = ResolveColour(f.colour, f.layer, f.trueColour);
     int material = -1;
     if (colour > 0) {
         mesh->InitMaterialIndices(3);
         material = mesh->AddMaterial(GetColourMaterial(colour), 0);
     }
-    mesh->BeginPolygon(material);
+    const unsigned hidden = solid ? 0u : FaceHiddenEdges(f.edges, s);
+    mesh->BeginPolygon(material, -1, hidden ? voxa_extras::EdgeVisibilityGroup3ds(s, hidden) : -1);
     for (int k = 0; k < s; ++k)
         mesh->AddPolygonVertex(k);
     mesh->EndPolygon();
@@ -1088,7 +1186,7 @@ VOxaMesh* VOxaReaderDxf::ReadLineMesh() {
     VgeTVector* points = mesh->GetControlPoints();
     points[0] = f.Scene(0);
     points[1] = f.Scene(1);
-    const int colour = ResolveColour(f.colour, f.layer);
+    const int colour = ResolveColour(f.colour, f.layer, f.trueColour);
     int material = -1;
     if (colour > 0) {
         mesh->InitMaterialIndices(3);

@@ -182,10 +182,12 @@ protected:
     bool CheckBlockReferences();
     bool ReadBlockHeader(double& x, double& y, double& z);
 
-    // The colour of an entity: its own number, else (0, 256 or none) its layer's absolute
-    // number; 0 (no material) for anything outside 1 to 255.
-    int ResolveColour(int own, const char* layer);
-    // The material of a colour number (1 to 255), made on first use.
+    // The colour of an entity: its own 24-bit colour (group 420, -1 without one) as
+    // kDxfTrueColour + 0xRRGGBB, else its own number, else (0, 256 or none) its layer's absolute
+    // number; 0 (no material) for anything else outside 1 to 255.
+    int ResolveColour(int own, const char* layer, int trueColour = -1);
+    // The material of a colour number (1 to 255) or a 24-bit colour (as ResolveColour gives it),
+    // made on first use.
     VOxaMaterial* GetColourMaterial(int number);
     // Drops cached materials that the manager no longer holds.
     void ValidateMaterialCache();
@@ -197,6 +199,9 @@ protected:
     // Counts an entity of a kind that is not read; ReportSkipped warns once per kind with its count.
     void Skipped(const char* kind);
     void ReportSkipped();
+    // Whether the entity whose groups follow (up to the next code 0) lies on a layout sheet (its
+    // group 67 is not 0); such an entity is counted and not read. The place is kept.
+    bool OnLayoutSheet();
     // Appends one warning line (at most a bounded number per Read).
     void Warn(const VString& line);
 
@@ -212,6 +217,7 @@ protected:
     bool mCreateReferenceNode = true;
     VStringPairList mLayerTable{20};
     VOxaMaterial* mMaterialCache[256] = {};
+    std::unordered_map<int, VOxaMaterial*> mTrueColourMaterials;
 
     // Layer-table lookups repeat for every entity of a layer: the last answer is kept.
     std::string mLastLayer;
@@ -248,12 +254,16 @@ protected:
     int mWarnings = 0;
     std::map<std::string, int> mSkipped;  // kinds of entities not read, in name order
     int mFaceRecordsOutside = 0;          // polyface face records naming no vertex of their polyline
+    int mLayoutEntities = 0;              // entities of layout sheets left out
     // Extrusion directions and thicknesses that are no direction or length: the first few are
     // warned of one by one (finding a line counts the file's lines up to it).
     static constexpr int kExtrusionWarnings = 5;
     int mBadExtrusions = 0;
     int mBadThickness = 0;
 };
+
+// A 24-bit colour in a face stream: this plus 0xRRGGBB (above every colour number).
+constexpr int kDxfTrueColour = 1 << 24;
 
 // The factory of the importer's format table.
 OXA_API VOxaReader* CreateDxfReader(VOxaSdkManager* manager);

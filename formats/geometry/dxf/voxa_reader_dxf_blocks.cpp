@@ -126,6 +126,10 @@ bool VOxaReaderDxf::ReadBlock(VOxaNode* parent, const char* name, const double i
         }
         if (code != 0) continue;
         if (Is(value, "ENDSEC") || Is(value, "ENDBLK")) break;
+        if ((Is(value, "POLYLINE") || Is(value, "3DFACE") || Is(value, "SOLID") || Is(value, "TRACE") ||
+             Is(value, "LINE") || Is(value, "MESH") || Is(value, "INSERT")) &&
+            OnLayoutSheet())
+            continue;
         if (Is(value, "POLYLINE")) {
             empty = false;
             ReadPolylineIntoGroup(source);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -83,11 +84,30 @@ std::string FoldCase(const std::string& utf8) {
     return out;
 }
 
+// A colour as 0xRRGGBB, eight bits a channel.
+int Rgb8(double red, double green, double blue) {
+    auto channel = [](double v) {
+        if (!(v > 0.0)) return 0;
+        return v >= 1.0 ? 255 : (int)std::lround(v * 255.0);
+    };
+    return channel(red) << 16 | channel(green) << 8 | channel(blue);
+}
+
+// The 24-bit colour a material's diffuse colour needs beside its colour number: -1 when the
+// number's palette colour is the same in eight bits a channel.
+int TrueColour(const VOxaColor& colour) {
+    VOxaColor palette(0.0, 0.0, 0.0, 1.0);
+    DxfAciToColor(VOxaWriterDxf::ColorToAci(colour), palette);
+    const int rgb = Rgb8(colour.mRed, colour.mGreen, colour.mBlue);
+    return rgb == Rgb8(palette.mRed, palette.mGreen, palette.mBlue) ? -1 : rgb;
+}
+
 // The colour of a mesh, which its polyline takes: 0 without material; with materials by
 // polygon, that of the material most polygons use (the one of lower index on a tie), so that a
 // layer read with faces of other colours keeps its own; otherwise that of the last material of
 // layer 0.
-int MeshColour(VOxaMesh* mesh) {
+int MeshColour(VOxaMesh* mesh, int* trueColour = nullptr) {
+    if (trueColour) *trueColour = -1;
     const int count = mesh->GetMaterialCount(0);
     if (count <= 0) return 0;
     int chosen = count - 1;
@@ -107,7 +127,9 @@ int MeshColour(VOxaMesh* mesh) {
         }
     }
     VOxaMaterial* material = mesh->GetMaterial(chosen, 0);
-    return material ? VOxaWriterDxf::ColorToAci(material->GetDiffuse()) : 0;
+    if (!material) return 0;
+    if (trueColour) *trueColour = TrueColour(material->GetDiffuse());
+    return VOxaWriterDxf::ColorToAci(material->GetDiffuse());
 }
 
 // Calls `visit` on node and, with `recursive`, on its descendants: a node, then its children in
@@ -234,6 +256,17 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
             mMessageText += " cm is no DXF drawing unit; the drawing is written without a unit.\n";
         }
     }
+    // The drawing's extents, which programs frame it by when they open it.
+    double low[3] = {0.0, 0.0, 0.0}, high[3] = {0.0, 0.0, 0.0};
+    Extents(root, low, high);
+    out.GroupText(9, "$EXTMIN");
+    out.GroupReal(10, low[0]);
+    out.GroupReal(20, low[1]);
+    out.GroupReal(30, low[2]);
+    out.GroupText(9, "$EXTMAX");
+    out.GroupReal(10, high[0]);
+    out.GroupReal(20, high[1]);
+    out.GroupReal(30, high[2]);
     out.GroupText(9, "$UCSORG");
     out.GroupText(10, "0.0");
     out.GroupText(20, "0.0");
@@ -363,36 +396,8 @@ void VOxaWriterDxf::WriteLayer(VOxaNode* node) {
     out.GroupText(6, "CONTINUOUS");
 }
 
-void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
-    if (!mOut) return;
-    VDxfGroupWriter& out = *mOut;
-    const VString name = LayerName(node);
-    const char* layer = name.Buffer();
-    const size_t layerLength = std::strlen(layer);
-    const int p = mesh->GetPolygonCount();
-    const int mapping = mesh->GetMaterialMappingMode();
-    const VArrayTemplate<int>* indices = mesh->GetMaterialIndices();
-    const int materialCount = mesh->GetMaterialCount(0);
-    const int colour = MeshColour(mesh);
-
-    // The colour number of each material of layer 0, worked out once.
-    std::vector<int> materialColour((size_t)(materialCount > 0 ? materialCount : 0), 0);
-    std::vector<bool> hasMaterial(materialColour.size(), false);
-    for (int m = 0; m < materialCount; ++m) {
-        if (VOxaMaterial* material = mesh->GetMaterial(m, 0)) {
-            materialColour[(size_t)m] = ColorToAci(material->GetDiffuse());
-            hasMaterial[(size_t)m] = true;
-        }
-    }
-    // The colour of the material at index i of the index array, -1 when there is none.
-    auto indexedColour = [&](int i) {
-        if (!indices || i < 0 || i >= indices->GetCount()) return -1;
-        const int m = (*indices)[i];
-        return m >= 0 && m < materialCount && hasMaterial[(size_t)m] ? materialColour[(size_t)m] : -1;
-    };
-
-    const VgeAMatrix matrix = VOxaGeometryWorldMatrix(node, mStart);
-
+bool VOxaWriterDxf::WorldPoints(VOxaNode* node, VOxaMesh* mesh, const VgeAMatrix& matrix,
+                                std::string& refusal) {
     // The deformed shape is worked out on a copy of the points: the scene keeps its mesh.
     const VgeTVector* points = mesh->GetControlPoints();
     const VgeTVector* deformed = nullptr;
@@ -405,8 +410,70 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
     }
     // A point that is not a finite number is left out when no polygon uses it; one that a polygon
     // uses cannot be written, and the Write fails.
+    return VOxaGeometryWorldPoints(node, mesh, matrix, "DXF", mWorld, mNumbers, refusal, deformed);
+}
+
+bool VOxaWriterDxf::Extents(VOxaNode* root, double low[3], double high[3]) {
+    bool any = false;
+    const int n = root->GetChildCount();
+    for (int c = 0; c < n; ++c)
+        WalkNodes(root->GetChild(c), true, [&](VOxaNode* node) {
+            VOxaMesh* mesh = mMeshes ? mMeshes->Get(node) : nullptr;
+            std::string refusal;
+            if (!mesh || !WorldPoints(node, mesh, VOxaGeometryWorldMatrix(node, mStart), refusal)) return;
+            for (size_t i = 0; i < mWorld.size(); ++i) {
+                if (!mNumbers.empty() && mNumbers[i] < 0) continue;
+                const VgeTVector& q = mWorld[i];
+                const double p[3] = {q[0] + 0.0, -q[2] + 0.0, q[1] + 0.0};  // no negative zero
+                for (int a = 0; a < 3; ++a) {
+                    if (!any || p[a] < low[a]) low[a] = p[a];
+                    if (!any || p[a] > high[a]) high[a] = p[a];
+                }
+                any = true;
+            }
+        });
+    return any;
+}
+
+void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
+    if (!mOut) return;
+    VDxfGroupWriter& out = *mOut;
+    const VString name = LayerName(node);
+    const char* layer = name.Buffer();
+    const size_t layerLength = std::strlen(layer);
+    const int p = mesh->GetPolygonCount();
+    const int mapping = mesh->GetMaterialMappingMode();
+    const VArrayTemplate<int>* indices = mesh->GetMaterialIndices();
+    const int materialCount = mesh->GetMaterialCount(0);
+    int meshTrue = -1;
+    const int colour = MeshColour(mesh, &meshTrue);
+
+    // The colour number of each material of layer 0, and its 24-bit colour where no number
+    // matches it, worked out once.
+    std::vector<int> materialColour((size_t)(materialCount > 0 ? materialCount : 0), 0);
+    std::vector<int> materialTrue(materialColour.size(), -1);
+    std::vector<bool> hasMaterial(materialColour.size(), false);
+    for (int m = 0; m < materialCount; ++m) {
+        if (VOxaMaterial* material = mesh->GetMaterial(m, 0)) {
+            materialColour[(size_t)m] = ColorToAci(material->GetDiffuse());
+            materialTrue[(size_t)m] = TrueColour(material->GetDiffuse());
+            hasMaterial[(size_t)m] = true;
+        }
+    }
+    // The material at index i of the index array, -1 when there is none.
+    auto indexedMaterial = [&](int i) {
+        if (!indices || i < 0 || i >= indices->GetCount()) return -1;
+        const int m = (*indices)[i];
+        return m >= 0 && m < materialCount && hasMaterial[(size_t)m] ? m : -1;
+    };
+    auto writeTrue = [&](int rgb) {
+        if (rgb >= 0) out.GroupInt(420, rgb);
+    };
+
+    const VgeAMatrix matrix = VOxaGeometryWorldMatrix(node, mStart);
+
     std::string refusal;
-    if (!VOxaGeometryWorldPoints(node, mesh, matrix, "DXF", mWorld, mNumbers, refusal, deformed)) {
+    if (!WorldPoints(node, mesh, matrix, refusal)) {
         mError.SetLastError(eUNIDENTIFIED_ERROR, refusal.c_str());
         mRefused = true;
         return;
@@ -429,7 +496,10 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
 
     out.GroupText(0, "POLYLINE");
     out.GroupText(8, layer, layerLength);
-    if (materialCount > 0) out.GroupInt(62, colour);
+    if (materialCount > 0) {
+        out.GroupInt(62, colour);
+        writeTrue(meshTrue);
+    }
     out.GroupInt(66, 1);
     out.GroupText(10, "0.0");
     out.GroupText(20, "0.0");
@@ -444,8 +514,11 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
         out.GroupText(0, "VERTEX");
         out.GroupText(8, layer, layerLength);
         if (mapping == 1) {
-            const int f = indexedColour(i);
-            if (f >= 0) out.GroupInt(62, f);
+            const int m = indexedMaterial(i);
+            if (m >= 0) {
+                out.GroupInt(62, materialColour[(size_t)m]);
+                writeTrue(materialTrue[(size_t)m]);
+            }
         }
         out.GroupReal(10, q[0]);
         out.GroupReal(20, -q[2]);
@@ -455,17 +528,20 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
 
     for (int k = 0; k < p; ++k) {
         const int size = mesh->GetPolygonSize(k);
-        int f = colour;
+        int f = colour, fTrue = meshTrue;
         out.GroupText(0, "VERTEX");
         out.GroupText(8, layer, layerLength);
         if (mapping == 3) {
-            const int indexed = indexedColour(k);
-            if (indexed >= 0) {
-                f = indexed;
+            const int m = indexedMaterial(k);
+            if (m >= 0) {
+                f = materialColour[(size_t)m];
+                fTrue = materialTrue[(size_t)m];
                 out.GroupInt(62, f);
+                writeTrue(fTrue);
             }
         } else if (colour > 0) {
             out.GroupInt(62, colour);
+            writeTrue(meshTrue);
         }
         out.GroupText(10, "0.0");
         out.GroupText(20, "0.0");
@@ -500,6 +576,7 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
             if (f > 0) {
                 out.Code(62);
                 out.IntOneBlank(f);
+                writeTrue(fTrue);
             }
             out.GroupText(10, "0.0");
             out.GroupText(20, "0.0");

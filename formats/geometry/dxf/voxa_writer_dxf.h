@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <oxa/base/oxa_export.h>
+#include <oxa/base/vge_matrix.h>
 #include <oxa/base/vge_vector.h>
 #include <oxa/base/vsafe_output_file.h>
 #include <oxa/base/vstring.h>
@@ -80,6 +81,12 @@ private:
     // The node's layer name, the same for both passes and unique within the file.
     VString LayerName(VOxaNode* node);
     void WritePolyface(VOxaNode* node, VOxaMesh* mesh);
+    // The mesh's points as written (deformed when asked for) into mWorld, with mNumbers; false,
+    // with `refusal` set, when a point a polygon uses is not a finite number.
+    bool WorldPoints(VOxaNode* node, VOxaMesh* mesh, const VgeAMatrix& matrix, std::string& refusal);
+    // The least and greatest DXF coordinates of the points written below the root; false when
+    // there are none.
+    bool Extents(VOxaNode* root, double low[3], double high[3]);
 
     VSafeOutputFile mFile;
     VString mFileName;

@@ -15,6 +15,7 @@
 
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
+#include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "formats/geometry/dxf/voxa_writer_dxf.h"
 #include "formats/geometry/obj/voxa_writer_obj.h"
 #include "formats/geometry/voxa_geometry_write.h"
@@ -24,6 +25,11 @@
 #include "scene/voxa_sdk_manager.h"
 #include "tests/formats/geometry/dxf/dxf_test_util.h"
 #include "tests/support/corpus.h"
+
+#ifdef OXA_HAVE_LIB3DS
+#include <lib3ds/file.h>
+#include <lib3ds/mesh.h>
+#endif
 
 namespace {
 
@@ -924,4 +930,205 @@ TEST(dxf_interop, ThicknessAndMeshesAsEzdxfReadsThem) {
         EXPECT_NEAR(SignedVolume(prisms), volume, 1e-9) << "mode " << mode;
     }
     fs::remove(file);
+}
+
+namespace {
+
+// ezdxf's model space of a file: per face its 24-bit colour ("rgb R G B") or else its colour
+// number ("aci N"), sorted; the least and greatest corner; the header's extents when present.
+const char kModelProbe[] = R"(
+import sys, ezdxf
+doc = ezdxf.readfile(sys.argv[1])
+cols = []; pts = []
+def col(e):
+    return 'rgb %d %d %d' % e.rgb if e.rgb is not None else 'aci %d' % e.dxf.color
+for e in doc.modelspace():
+    t = e.dxftype()
+    if t == '3DFACE':
+        pts += [e.dxf.vtx0, e.dxf.vtx1, e.dxf.vtx2, e.dxf.vtx3]; cols.append(col(e))
+    elif t == 'POLYLINE':
+        for v in e.vertices:
+            if v.is_face_record: cols.append(col(v))
+            else: pts.append(v.dxf.location)
+    else:
+        print('OTHER', t)
+print('COLOURS ' + ', '.join(sorted(cols)))
+if pts:
+    print('LOW %.9g %.9g %.9g' % tuple(min(p[a] for p in pts) for a in range(3)))
+    print('HIGH %.9g %.9g %.9g' % tuple(max(p[a] for p in pts) for a in range(3)))
+for name, label in (('$EXTMIN', 'LOW'), ('$EXTMAX', 'HIGH')):
+    if name in doc.header: print('EXT' + label + ' %.9g %.9g %.9g' % tuple(doc.header[name]))
+a = doc.audit()
+if a.has_errors or a.has_fixes: print('AUDIT', [str(x.message) for x in a.errors + a.fixes])
+)";
+
+}  // namespace
+
+// A drawing with layout sheets (entities of group 67 = 1) beside its model, one face with a
+// 24-bit colour no colour number holds: in every grouping mode our file holds what ezdxf finds in
+// the model space, with the same colours, and its header frames the model.
+TEST(dxf_interop, LayoutSheetsLeftOutTrueColoursKeptExtentsWritten) {
+    const std::string python = EzdxfPython();
+    if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
+    using dxftest::Groups;
+    Groups coloured = dxftest::Face("A", {{0, -1, 0.5}, {1, 0, 0}, {1, 1, 0}, {1, 1, 0}}, 1);
+    coloured.push_back({420, std::to_string(0x123456)});
+    Groups sheetFace = dxftest::Face("A", {{0, 0, 90}, {10, 0, 90}, {10, 10, 90}, {10, 10, 90}});
+    sheetFace.insert(sheetFace.begin() + 1, {67, "1"});
+    Groups sheetMesh =
+        dxftest::Polyface("FRAME", {{-50, -50, 0}, {50, -50, 0}, {50, 50, -7}}, {{1, 2, 3}}, 5);
+    sheetMesh.insert(sheetMesh.begin() + 1, {67, "1"});
+    Groups sheetInsert = dxftest::Insert("BLK", {100, 100, 100});
+    sheetInsert.insert(sheetInsert.begin() + 1, {67, "1"});
+    const std::string source = dxftest::File(
+        dxftest::Join({coloured, sheetFace, sheetMesh, sheetInsert,
+                       dxftest::Face("B", {{2, 0, 0}, {3, 0, 0}, {3, 1, 2}, {3, 1, 2}}, 3)}),
+        {}, dxftest::Block("BLK", dxftest::Face("0", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 1, 0}}, 2)));
+    const std::string id = std::to_string(::getpid());
+    const fs::path in = fs::temp_directory_path() / ("dxf_interop_sheets_" + id + ".dxf");
+    const fs::path probe = fs::temp_directory_path() / ("dxf_interop_sheets_" + id + ".py");
+    std::ofstream(in) << source;
+    std::ofstream(probe) << kModelProbe;
+    corpustest::RunResult expected = corpustest::RunProgram({python, probe.string(), in.string()});
+    ASSERT_EQ(expected.status, 0) << expected.output;
+    const std::vector<std::string> want = Lines(expected.output);
+    ASSERT_NE(std::find(want.begin(), want.end(), "COLOURS aci 3, rgb 18 52 86"), want.end())
+        << expected.output;
+    auto value = [](const std::vector<std::string>& lines, const std::string& label) {
+        for (const std::string& line : lines)
+            if (line.rfind(label + " ", 0) == 0) return line.substr(label.size() + 1);
+        return std::string("(none)");
+    };
+    for (int mode : {dxftest::kLayer, dxftest::kEntity, dxftest::kBlock}) {
+        SCOPED_TRACE("mode " + std::to_string(mode));
+        dxftest::Reading r;
+        ASSERT_TRUE(r.Read(source, mode));
+        EXPECT_NE(r.reader.GetMessageText().Find("3 entities of layout sheets"), -1)
+            << r.reader.GetMessageText().Buffer();
+        const fs::path out = fs::temp_directory_path() / ("dxf_interop_sheets_out_" + id + ".dxf");
+        {
+            VOxaWriterDxf writer(&r.manager);
+            std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+            ASSERT_TRUE(writer.FileCreate(out.string().c_str()));
+            ASSERT_TRUE(writer.Write(r.scene, options.get()));
+            ASSERT_TRUE(writer.FileClose());
+        }
+        corpustest::RunResult got = corpustest::RunProgram({python, probe.string(), out.string()});
+        ASSERT_EQ(got.status, 0) << got.output;
+        const std::vector<std::string> lines = Lines(got.output);
+        EXPECT_EQ(value(lines, "COLOURS"), value(want, "COLOURS")) << got.output;
+        EXPECT_EQ(value(lines, "LOW"), value(want, "LOW")) << got.output;
+        EXPECT_EQ(value(lines, "HIGH"), value(want, "HIGH")) << got.output;
+        EXPECT_EQ(value(lines, "EXTLOW"), value(want, "LOW")) << got.output;
+        EXPECT_EQ(value(lines, "EXTHIGH"), value(want, "HIGH")) << got.output;
+        EXPECT_EQ(value(lines, "AUDIT"), "(none)") << got.output;
+        fs::remove(out);
+    }
+    fs::remove(probe);
+    fs::remove(in);
+}
+
+namespace {
+
+// ezdxf's hidden edges of every face of the model space, each as its two ends (in name order),
+// sorted: a 3DFACE's by its flags, a polyface face record's by its negative indices.
+const char kHiddenEdgesProbe[] = R"(
+import sys, ezdxf
+doc = ezdxf.readfile(sys.argv[1])
+def pt(p): return '%.6g %.6g %.6g' % (p[0] + 0.0, p[1] + 0.0, p[2] + 0.0)
+edges = []
+def add(a, b): edges.append(' / '.join(sorted([pt(a), pt(b)])))
+for e in doc.modelspace():
+    if e.dxftype() == '3DFACE':
+        v = [e.dxf.vtx0, e.dxf.vtx1, e.dxf.vtx2, e.dxf.vtx3]
+        for j, shown in enumerate(e.get_edges_visibility()):
+            if not shown: add(v[j], v[(j + 1) % 4])
+    elif e.dxftype() == 'POLYLINE':
+        vs = [v for v in e.vertices]
+        points = [v.dxf.location for v in vs if not v.is_face_record]
+        for f in vs:
+            if not f.is_face_record: continue
+            k = [f.dxf.get(n, 0) for n in ('vtx0', 'vtx1', 'vtx2', 'vtx3')]
+            k = [i for i in k if i != 0]
+            for j, i in enumerate(k):
+                if i < 0: add(points[-i - 1], points[abs(k[(j + 1) % len(k)]) - 1])
+print('HIDDEN ' + ', '.join(sorted(edges)))
+)";
+
+}  // namespace
+
+// Hidden edges: a triangle's, as ezdxf reads them from a 3DFACE's flags and a polyface's negative
+// indices, go into the 3DS edge flags lib3ds reads.
+TEST(dxf_interop, HiddenEdgesGoInto3dsEdgeFlags) {
+    const std::string python = EzdxfPython();
+    if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
+    using dxftest::Groups;
+    // A triangle hiding its second edge, a quadrangle hiding its first and third, a triangle
+    // hiding its closing edge (the fourth of the face).
+    Groups triangle = dxftest::Face("A", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 1, 0}});
+    triangle.push_back({70, "2"});
+    Groups quad = dxftest::Face("A", {{2, 0, 0}, {3, 0, 0}, {3, 1, 0}, {2, 1, 0}});
+    quad.push_back({70, "5"});
+    Groups closing = dxftest::Face("A", {{0, 0, 3}, {1, 0, 3}, {0, 1, 3}, {0, 1, 3}});
+    closing.push_back({70, "8"});
+    // A polyface: a triangle hiding the edge from its second vertex, a quadrangle hiding two.
+    const Groups mesh = dxftest::Polyface("B", {{0, 0, 5}, {1, 0, 5}, {1, 1, 5}, {0, 1, 5}, {0, 0, 6}},
+                                          {{1, -2, 3}, {-1, 3, 4, -5}});
+    const std::string source = dxftest::File(dxftest::Join({triangle, quad, closing, mesh}));
+    const std::string id = std::to_string(::getpid());
+    const fs::path in = fs::temp_directory_path() / ("dxf_interop_edges_" + id + ".dxf");
+    const fs::path probe = fs::temp_directory_path() / ("dxf_interop_edges_" + id + ".py");
+    std::ofstream(in) << source;
+    std::ofstream(probe) << kHiddenEdgesProbe;
+    corpustest::RunResult want = corpustest::RunProgram({python, probe.string(), in.string()});
+    ASSERT_EQ(want.status, 0) << want.output;
+    // Seven hidden edges in all.
+    ASSERT_EQ(std::count(want.output.begin(), want.output.end(), '/'), 7) << want.output;
+#ifdef OXA_HAVE_LIB3DS
+    // Into 3DS: the triangles' hidden edges are the edges whose flag bit is clear (4 the first
+    // edge, 2 the second, 1 the third).
+    dxftest::Reading r;
+    ASSERT_TRUE(r.Read(dxftest::File(dxftest::Join({triangle, closing, mesh}))));
+    const fs::path path = fs::temp_directory_path() / ("dxf_interop_edges_" + id + ".3ds");
+    {
+        VOxaWriter3DS writer(&r.manager);
+        std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+        ASSERT_TRUE(writer.FileCreate(path.string().c_str()));
+        ASSERT_TRUE(writer.Write(r.scene, options.get()));
+        ASSERT_TRUE(writer.FileClose());
+    }
+    Lib3dsFile* file = lib3ds_file_load(path.string().c_str());
+    ASSERT_NE(file, nullptr);
+    std::vector<std::string> hidden;
+    auto pt = [](const float* p) {
+        char text[96];
+        std::snprintf(text, sizeof text, "%.6g %.6g %.6g", p[0] + 0.0, p[1] + 0.0, p[2] + 0.0);
+        return std::string(text);
+    };
+    for (Lib3dsMesh* m = file->meshes; m; m = m->next) {
+        for (unsigned f = 0; f < m->faces; ++f) {
+            const Lib3dsFace& face = m->faceL[f];
+            for (int j = 0; j < 3; ++j) {
+                if (face.flags & (4 >> j)) continue;
+                std::string a = pt(m->pointL[face.points[j]].pos),
+                            b = pt(m->pointL[face.points[(j + 1) % 3]].pos);
+                if (b < a) std::swap(a, b);
+                hidden.push_back(a + " / " + b);
+            }
+        }
+    }
+    lib3ds_file_free(file);
+    std::sort(hidden.begin(), hidden.end());
+    std::string joined;
+    for (const std::string& h : hidden)
+        joined += (joined.empty() ? "" : ", ") + h;
+    // The source's triangles: the quadrangles of the polyface are cut and show every edge.
+    EXPECT_EQ(hidden.size(), 3u) << joined;
+    EXPECT_NE(joined.find("0 1 0 / 1 0 0"), std::string::npos) << joined;
+    EXPECT_NE(joined.find("0 0 3 / 0 1 3"), std::string::npos) << joined;
+    EXPECT_NE(joined.find("1 0 5 / 1 1 5"), std::string::npos) << joined;
+    fs::remove(path);
+#endif
+    fs::remove(probe);
+    fs::remove(in);
 }

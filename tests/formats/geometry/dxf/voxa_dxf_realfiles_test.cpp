@@ -2,9 +2,15 @@
 // three grouping modes: each gives a scene or a clear error.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
+#include <string>
 
 #include "formats/geometry/dxf/voxa_reader_dxf.h"
+#include "formats/geometry/dxf/voxa_writer_dxf.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -44,4 +50,105 @@ TEST(dxf_realfiles, EveryFileGivesASceneOrAClearError) {
     report.Print();
     std::cout << withGeometry << " files gave nodes in layer mode\n";
     EXPECT_GT(withGeometry, 0);
+}
+
+namespace {
+
+// ezdxf's faces and lines of two files (the source, inserts expanded, and ours), compared: the
+// triangles the faces make (a face of n distinct corners makes n - 2), the segments (a face of two
+// distinct corners, a LINE or a 3D polyline's) and the bounds of their corners. Prints "SAME t s"
+// or what differs.
+const char kCompare[] = R"(
+import sys, ezdxf
+def faces(path):
+    doc = ezdxf.readfile(path)
+    out = []
+    def handle(e, depth=0):
+        t = e.dxftype()
+        if t == '3DFACE':
+            out.append([e.dxf.vtx0, e.dxf.vtx1, e.dxf.vtx2, e.dxf.vtx3])
+        elif t == 'LINE' and not e.dxf.get('thickness', 0):
+            out.append([e.dxf.start, e.dxf.end])
+        elif t == 'POLYLINE' and e.is_poly_face_mesh:
+            for face in e.faces(): out.append([v.dxf.location for v in face[:-1]])
+        elif t == 'POLYLINE' and e.is_3d_polyline and not e.dxf.get('thickness', 0):
+            vs = [v.dxf.location for v in e.vertices]
+            ends = list(zip(vs, vs[1:])) + ([(vs[-1], vs[0])] if e.is_closed and len(vs) > 2 else [])
+            out.extend([list(p) for p in ends])
+        elif t == 'INSERT' and depth < 8:
+            for one in (e.multi_insert() if e.mcount > 1 else [e]):
+                for v in one.virtual_entities(): handle(v, depth + 1)
+    for e in doc.modelspace(): handle(e)
+    return out
+def counts(fs):
+    tris = segs = 0; ps = []
+    for f in fs:
+        d = []
+        for p in f:
+            if not d or tuple(p) != tuple(d[-1]): d.append(p)
+        while len(d) > 1 and tuple(d[-1]) == tuple(d[0]): d.pop()
+        if len(d) >= 3: tris += len(d) - 2
+        elif len(d) == 2: segs += 1
+        else: continue
+        ps += d
+    b = [min(p[k] for p in ps) for k in range(3)] + [max(p[k] for p in ps) for k in range(3)] if ps else []
+    return tris, segs, b
+ta, sa, ba = counts(faces(sys.argv[1]))
+tb, sb, bb = counts(faces(sys.argv[2]))
+size = max([abs(x) for x in ba] + [1.0])
+# A face of four corners repeating one other than its third comes out as a triangle beside a
+# degenerate one (a segment): segments are counted, not compared.
+if ta != tb or sa > sb: print('COUNTS', ta, sa, tb, sb)
+elif ba and max(abs(x - y) for x, y in zip(ba, bb)) > 1e-6 * size: print('BOUNDS', ba, bb)
+else: print('SAME %d %d' % (ta, sa))
+)";
+
+}  // namespace
+
+// A sample of the files (every 40th) through our reader and writer, judged by ezdxf: the
+// triangles and segments of the model and their bounds, in the source and in our file.
+TEST(dxf_realfiles, ASampleKeepsItsFacesAsEzdxfReadsThem) {
+    corpustest::Corpus corpus = corpustest::FindCorpus("dxf");
+    if (corpus.files.empty()) GTEST_SKIP() << corpus.SkipReason();
+    std::string python;
+    for (const char* candidate : {"/usr/bin/python3", "python3"})
+        if (python.empty() && corpustest::RunProgram({candidate, "-c", "import ezdxf"}).status == 0)
+            python = candidate;
+    if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
+    namespace fs = std::filesystem;
+    const std::string id = std::to_string(::getpid());
+    const fs::path probe = fs::temp_directory_path() / ("dxf_realfiles_compare_" + id + ".py");
+    const fs::path out = fs::temp_directory_path() / ("dxf_realfiles_out_" + id + ".dxf");
+    std::ofstream(probe) << kCompare;
+    int compared = 0, same = 0, triangles = 0, segments = 0;
+    for (size_t i = 0; i < corpus.files.size(); i += 40) {
+        const fs::path& file = corpus.files[i];
+        VOxaSdkManager manager;
+        VOxaScene* scene = manager.CreateScene();
+        VOxaReaderDxf reader(&manager);
+        if (!reader.FileOpen(file.string().c_str())) continue;
+        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+        if (!reader.Read(scene, options.get()) || scene->GetRootNode()->GetChildCount(true) < 2) continue;
+        VOxaWriterDxf writer(&manager);
+        std::unique_ptr<VStreamOptions> writeOptions(writer.GetWriteOptions());
+        if (!writer.FileCreate(out.string().c_str()) || !writer.Write(scene, writeOptions.get())) continue;
+        writer.FileClose();
+        corpustest::RunResult r =
+            corpustest::RunProgram({python, probe.string(), file.string(), out.string()}, 120);
+        ++compared;
+        if (r.status == 0 && r.output.rfind("SAME ", 0) == 0) {
+            ++same;
+            std::istringstream numbers(r.output.substr(5));
+            int t = 0, g = 0;
+            numbers >> t >> g;
+            triangles += t;
+            segments += g;
+        } else {
+            ADD_FAILURE() << file << ": " << r.output;
+        }
+    }
+    std::cout << same << " of " << compared << " sampled files kept their " << triangles << " triangles and "
+              << segments << " segments as ezdxf reads them\n";
+    fs::remove(probe);
+    fs::remove(out);
 }

@@ -1217,3 +1217,39 @@ TEST(dxf_reader, MeshCountsAreNotTrustedBeyondTheirGroups) {
         }
     }
 }
+
+// A 24-bit colour (group 420) is the colour of whatever carries it, above its colour number: a
+// polyface's own, and a face record's own over the polyface's. Two faces of one colour share
+// one material.
+TEST(dxf_reader, TrueColoursOverrideColourNumbers) {
+    using dxftest::Groups;
+    Groups mesh = dxftest::Polyface("A", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}},
+                                    {{1, 2, 3}, {1, 3, 4}, {2, 3, 4}}, 1);
+    mesh.insert(mesh.begin() + 3, {420, std::to_string(0x102030)});
+    // The second face record has a colour number and a 24-bit colour of its own.
+    int records = 0;
+    for (size_t i = 0; i < mesh.size(); ++i) {
+        if (mesh[i] == dxftest::Groups::value_type{70, "128"} && ++records == 2) {
+            mesh.insert(mesh.begin() + (std::ptrdiff_t)i + 1, {{62, "5"}, {420, std::to_string(0xFF8000)}});
+            break;
+        }
+    }
+    for (int mode : {dxftest::kLayer, dxftest::kEntity}) {
+        dxftest::Reading r;
+        ASSERT_TRUE(r.Read(dxftest::File(mesh), mode));
+        ASSERT_EQ(r.Root()->GetChildCount(), 1);
+        auto* m = static_cast<VOxaMesh*>(r.Child(0)->GetNodeAttribute());
+        ASSERT_EQ(m->GetPolygonCount(), 3);
+        EXPECT_EQ(m->GetMaterialCount(0), 2);
+        const double want[3][3] = {{16 / 255.0, 32 / 255.0, 48 / 255.0},
+                                   {1.0, 128 / 255.0, 0.0},
+                                   {16 / 255.0, 32 / 255.0, 48 / 255.0}};
+        for (int k = 0; k < 3; ++k) {
+            VOxaMaterial* material = dxftest::PolygonMaterial(m, k);
+            ASSERT_NE(material, nullptr) << k;
+            EXPECT_NEAR(material->GetDiffuse().mRed, want[k][0], 1e-6) << k;
+            EXPECT_NEAR(material->GetDiffuse().mGreen, want[k][1], 1e-6) << k;
+            EXPECT_NEAR(material->GetDiffuse().mBlue, want[k][2], 1e-6) << k;
+        }
+    }
+}

@@ -94,6 +94,9 @@ size_t Count(const std::string& text, const std::string& what) {
 const char kHeader[] =
     "999\nMorvane Dxf writer for OXA\n  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1008\n"
     "  9\n$DWGCODEPAGE\n  3\nANSI_1252\n"
+    // The extents of the points written, (0, 0, 0) to (1, 1, 0) in the scene: in DXF axes
+    // (x, -z, y) from (0, 0, 0) to (1, 0, 1).
+    "  9\n$EXTMIN\n 10\n0\n 20\n0\n 30\n0\n  9\n$EXTMAX\n 10\n1\n 20\n0\n 30\n1\n"
     "  9\n$UCSORG\n 10\n0.0\n 20\n0.0\n 30\n0.0\n  9\n$UCSXDIR\n 10\n1.0\n 20\n0.0\n 30\n0.0\n"
     "  9\n$TILEMODE\n 70\n   1\n  9\n$UCSYDIR\n 10\n0.0\n 20\n1.0\n 30\n0.0\n  0\nENDSEC\n"
     "  0\nSECTION\n  2\nTABLES\n";
@@ -320,12 +323,12 @@ TEST(dxf_writer, RoundTripKeepsPointsAndPolygons) {
         for (int k = 0; k < read->GetPolygonCount(); ++k)
             EXPECT_EQ(Polygon(read, k), Polygon(original, k));
     }
-    // Per-polygon colours come back as materials of those colour numbers.
+    // Per-polygon colours come back as materials of those colours: red by its colour number, the
+    // grey no number holds by its 24-bit colour (128 of 255 a channel).
     VOxaMesh* cube = r.Child(0)->GetMesh();
     EXPECT_EQ(PolygonMaterial(cube, 0)->GetDiffuse(), VOxaColor(1, 0, 0, 1));
-    VOxaColor g(0, 0, 0, 1);
-    VOxaReaderDxf::AciToColor(251, g);
-    EXPECT_NEAR(PolygonMaterial(cube, 1)->GetDiffuse().mRed, g.mRed, 1e-6);  // kept in single precision
+    EXPECT_NEAR(PolygonMaterial(cube, 1)->GetDiffuse().mRed, 128 / 255.0, 1e-6);  // kept in single precision
+    EXPECT_NE(text.find("420\n   8421504\n"), std::string::npos);
     // Layer mode gives the same, with the layer named after the node.
     Reading layers;
     ASSERT_TRUE(layers.Read(text, kLayer, false));
