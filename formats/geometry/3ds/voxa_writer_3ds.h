@@ -127,9 +127,13 @@ public:
         VTime Time(uint32_t k) const { return VTime::GetOneFrameValue(6) * ((int64_t)first + k); }
     };
     // A node's frames: with animation, those of the take's span where the node's current take
-    // has keys (one frame, the span's first, where it has none there), at most kMaxFrames; else
+    // has keys (one frame, the span's first, where it has none there); else
     // frame 0 alone.
     Frames GetFrames(VOxaNode* node, bool animated);
+    // Whether a key at each of `frames` stays within kMaxFrames; else the write is refused with
+    // the reason (RefuseFrames).
+    bool FramesFit(const Frames& frames);
+    void RefuseFrames(const Frames& frames);
     // The hide track of a node whose visibility is animated: a key at each frame where the node
     // turns hidden or shown (at its curve's keys, or at every frame of `frames` where the curve
     // does not step). Nothing for a node without visibility keys.
@@ -163,17 +167,13 @@ public:
     // the curve's keys, continuity -1 for linear ones) play back as the curves at every frame,
     // those keys are written; otherwise a key at each frame, spline values 0. `everyFrame` asks
     // for the latter always.
-    static void SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
-                                    const Frames& frames);
-    static void SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
-                                    const Frames& frames);
-    static void SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, const Frames& frames);
-    static void SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c,
-                                  const Frames& frames);
-    static void SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames,
-                                  bool everyFrame = false);
+    void SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, const Frames& frames);
+    void SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, const Frames& frames);
+    void SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, const Frames& frames);
+    void SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c, const Frames& frames);
+    void SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames, bool everyFrame = false);
 
-    // The most keys a track gets; later frames of longer animations are not written.
+    // The most keys a track gets: a curve that needs a key at more frames is refused.
     static constexpr uint32_t kMaxFrames = 1u << 20;
     // The 3DS fields that hold counts and indexes are 16-bit.
     static constexpr int kMaxMeshItems = 65535;
