@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "animation/fcurve.h"
@@ -107,12 +108,15 @@ bool KeptRotationKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys, s
     const VString text = property->GetValue();
     const char* p = text.Buffer();
     if (!p) return false;
-    // The next number of the text; false at its end or at anything that is not a finite number.
+    // The next number of the text; false at its end or at anything that is not a finite number
+    // a file's float can hold.
     auto next = [&](double& value) {
         char* end = nullptr;
         errno = 0;
         value = std::strtod(p, &end);
-        if (end == p || errno == ERANGE || !std::isfinite(value)) return false;
+        if (end == p || errno == ERANGE || !std::isfinite(value) ||
+            std::fabs(value) > (double)std::numeric_limits<float>::max())
+            return false;
         p = end;
         return true;
     };

@@ -1303,7 +1303,23 @@ bool VOxaWriter3DS::PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Chann
                                         const Frames& frames, bool animated) {
     std::vector<Ftk::KeyHeader> kept;
     std::vector<float> values;
-    if (!KeptRotationKeys(node, kept, values) || (!animated && kept.size() != 1)) return false;
+    if (!KeptRotationKeys(node, kept, values)) {
+        const VOxaNodeProperties* block = node->GetNodeProperties();
+        const auto* text = block != nullptr ? dynamic_cast<const VPropertyTemplate<VString>*>(
+                                                  block->FindProperty(kKeptRotationKeysProperty))
+                                            : nullptr;
+        const std::string written =
+            text != nullptr && text->GetValue().Buffer() ? text->GetValue().Buffer() : "";
+        if (written.find_first_not_of(" \n") != std::string::npos) {
+            mMessageText += "The rotation keys kept on \"";
+            mMessageText += VPrintableText(node->GetNameWithoutPrefix()).c_str();
+            mMessageText +=
+                "\" do not read as keys whose values fit a 3DS float; its rotation is written from its "
+                "curves.\n";
+        }
+        return false;
+    }
+    if (!animated && kept.size() != 1) return false;
     // The keys as the reader took them: frames rising.
     std::vector<Ftk::SplineKey> keys(kept.size());
     for (size_t k = 0; k < kept.size(); ++k) {

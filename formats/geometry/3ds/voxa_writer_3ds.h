@@ -160,8 +160,8 @@ public:
     // node's rotation curves are those the reader made from them or turn as those keys do at
     // each of `frames`; false (the track untouched) otherwise. Without animation only a single
     // kept key is written.
-    static bool PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Channel& x, Channel& y, Channel& z,
-                                    const Frames& frames, bool animated = true);
+    bool PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Channel& x, Channel& y, Channel& z,
+                             const Frames& frames, bool animated = true);
     // The tracks of `frames`, flags 7. Where the curves' keys lie on frames and 3DS keys there
     // (those within the frames and the nearest on either side; tension, continuity and bias from
     // the curve's keys, continuity -1 for linear ones) play back as the curves at every frame,

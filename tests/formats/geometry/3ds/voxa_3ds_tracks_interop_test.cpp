@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "formats/geometry/3ds/ftk.h"
+#include "formats/geometry/3ds/voxa_3ds_rotation_keys.h"
+#include "objects/vproperty.h"
 #include "tests/formats/geometry/3ds/ftk_scene_file_test_util.h"
 #include "tests/formats/geometry/3ds/voxa_3ds_interop_test_util.h"
 
@@ -185,6 +187,42 @@ TEST(Voxa3dsTracksInterop, LongSegmentInProportion) {
     ASSERT_TRUE(ball);
     EXPECT_EQ(Count(ball->data.object.pos_track.keyL), 2);
     for (int32_t frame : {0, 1 << 30, last}) {
+        lib3ds_file_eval(source.file, (Lib3dsFloat)frame);
+        lib3ds_file_eval(written.file, (Lib3dsFloat)frame);
+        ExpectSameMatrix(source, source.Node("Ball", LIB3DS_OBJECT_NODE), written, ball, frame);
+    }
+}
+
+// Kept rotation keys whose angle does not fit a float are not written: the rotation comes from
+// the curves, finite, with a warning.
+TEST(Voxa3dsTracksInterop, KeptRotationKeysMustFitAFloat) {
+    const std::string path = Scratch("huge.3ds");
+    BuildFile(
+        path, 30,
+        [](Ftk::ObjectMotion* m) {
+            SetTrack(m->mPosition, {Key(0)}, {0, 0, 0});
+            SetTrack(m->mRotation, {Key(0), Key(30)}, {0, 0, 0, -1, 1.5f, 0, 0, -1});
+            SetTrack(m->mScale, {Key(0)}, {1, 1, 1});
+        },
+        [](Ftk::CameraMotion*) {});
+    interop3ds::Session session;
+    ASSERT_TRUE(session.Read(path));
+    VOxaNode* node = session.Node("Ball");
+    ASSERT_NE(node, nullptr);
+    auto* text = dynamic_cast<VPropertyTemplate<VString>*>(
+        node->GetNodeProperties()->FindProperty(kKeptRotationKeysProperty));
+    ASSERT_NE(text, nullptr);
+    text->SetValue(VString("0 0 1e300 0 0 1\n30 0 1.5 0 0 1\n"));
+    const std::string out = path + ".out.3ds";
+    ASSERT_TRUE(session.Write(out));
+    EXPECT_NE(session.messages.find("float"), std::string::npos) << session.messages;
+    Played source(path), written(out);
+    ASSERT_TRUE(source.file && written.file);
+    Lib3dsNode* ball = written.Node("Ball", LIB3DS_OBJECT_NODE);
+    ASSERT_NE(ball, nullptr);
+    for (Lib3dsQuatKey* key = ball->data.object.rot_track.keyL; key != nullptr; key = key->next)
+        EXPECT_TRUE(std::isfinite(key->angle));
+    for (int frame : {0, 15, 30}) {
         lib3ds_file_eval(source.file, (Lib3dsFloat)frame);
         lib3ds_file_eval(written.file, (Lib3dsFloat)frame);
         ExpectSameMatrix(source, source.Node("Ball", LIB3DS_OBJECT_NODE), written, ball, frame);
