@@ -1132,7 +1132,7 @@ bool SameTurn(const Ftk::Quat& file, const double m[4][4]) {
 
 }  // namespace
 
-void VOxaWriter3DS::SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
+bool VOxaWriter3DS::SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
                                         const Frames& frames) {
     Channel* channels[3] = {&x, &y, &z};
     auto convert = [&](VTime time, float* v) {
@@ -1141,10 +1141,10 @@ void VOxaWriter3DS::SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& 
         v[1] = (float)-pz;
         v[2] = (float)py;
     };
-    if (!PutKeysOrFrames(track, channels, 3, frames, convert)) RefuseFrames(frames);
+    return PutKeysOrFrames(track, channels, 3, frames, convert);
 }
 
-void VOxaWriter3DS::SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
+bool VOxaWriter3DS::SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
                                         const Frames& frames) {
     // The channels' own keys, each turning from the key before, when their quaternion path is the
     // curves' orientation at every frame.
@@ -1171,10 +1171,10 @@ void VOxaWriter3DS::SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& 
         }
         if (exact) {
             PutKeys(track, keys, values, 4);
-            return;
+            return true;
         }
     }
-    if (!FramesFit(frames)) return;
+    if (frames.count > kMaxFrames) return false;
     SizeTrack(track, frames.count, 4);
     double previous[4][4];
     VgeMatrixIdentity(previous);
@@ -1186,9 +1186,10 @@ void VOxaWriter3DS::SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& 
         RelativeRotation(previous, c, &track.mValues[(size_t)k * 4]);
         VgeMatrixCopy(previous, c);
     }
+    return true;
 }
 
-void VOxaWriter3DS::SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
+bool VOxaWriter3DS::SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
                                      const Frames& frames) {
     Channel* channels[3] = {&x, &y, &z};
     auto convert = [&](VTime time, float* v) {
@@ -1198,10 +1199,10 @@ void VOxaWriter3DS::SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, 
         v[1] = (float)sz;
         v[2] = (float)sy;
     };
-    if (!PutKeysOrFrames(track, channels, 3, frames, convert)) RefuseFrames(frames);
+    return PutKeysOrFrames(track, channels, 3, frames, convert);
 }
 
-void VOxaWriter3DS::SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c,
+bool VOxaWriter3DS::SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c,
                                       const Frames& frames) {
     Channel* channels[3] = {&a, &b, &c};
     auto convert = [&](VTime time, float* v) {
@@ -1209,19 +1210,20 @@ void VOxaWriter3DS::SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b,
         v[1] = (float)b.At(time);
         v[2] = (float)c.At(time);
     };
-    if (!PutKeysOrFrames(track, channels, 3, frames, convert)) RefuseFrames(frames);
+    return PutKeysOrFrames(track, channels, 3, frames, convert);
 }
 
-void VOxaWriter3DS::SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames, bool everyFrame) {
+bool VOxaWriter3DS::SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames, bool everyFrame) {
     Channel* channels[1] = {&a};
     auto convert = [&](VTime time, float* v) { v[0] = (float)a.At(time); };
-    if (!everyFrame && PutExactKeys(track, channels, 1, frames, convert)) return;
-    if (!FramesFit(frames)) return;
+    if (!everyFrame && PutExactKeys(track, channels, 1, frames, convert)) return true;
+    if (frames.count > kMaxFrames) return false;
     SizeTrack(track, frames.count, 1);
     for (uint32_t k = 0; k < frames.count; ++k) {
         track.mKeys[k] = KeyAt(frames.Frame(k));
         convert(frames.Time(k), &track.mValues[k]);
     }
+    return true;
 }
 
 // ---- Keyframer ---------------------------------------------------------------------------------
@@ -1291,10 +1293,10 @@ Ftk::ObjectMotion* VOxaWriter3DS::MakeObjectMotion(VOxaNode* node) {
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
                   ParentField(node->GetParent(), true).c_str());
-    SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
+    if (!SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n)) RefuseFrames(n);
     if (!PutKeptRotationKeys(motion->mRotation, node, c.r[0], c.r[1], c.r[2], n, animated))
-        SampleRotationTrack(motion->mRotation, c.r[0], c.r[1], c.r[2], n);
-    SampleScaleTrack(motion->mScale, c.s[0], c.s[1], c.s[2], n);
+        if (!SampleRotationTrack(motion->mRotation, c.r[0], c.r[1], c.r[2], n)) RefuseFrames(n);
+    if (!SampleScaleTrack(motion->mScale, c.s[0], c.s[1], c.s[2], n)) RefuseFrames(n);
     if (animated) SampleHideTrack(motion->mHide, node, n);
     return motion;
 }
@@ -1406,8 +1408,8 @@ Ftk::OmniLightMotion* VOxaWriter3DS::MakeOmniLightMotion(VOxaNode* node) {
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
                   ParentField(node->GetParent(), false).c_str());
-    SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
-    SampleVectorTrack(motion->mColor, red, green, blue, n);
+    if (!SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n)) RefuseFrames(n);
+    if (!SampleVectorTrack(motion->mColor, red, green, blue, n)) RefuseFrames(n);
     return motion;
 }
 
@@ -1442,20 +1444,35 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
     Ftk::CopyName(motion->mTargetParentName, sizeof motion->mTargetParentName,
                   ParentField(target ? target->GetParent() : node->GetParent(), false).c_str());
 
-    SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
-    SampleVectorTrack(motion->mColor, red, green, blue, n);
+    if (!SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n)) RefuseFrames(n);
+    if (!SampleVectorTrack(motion->mColor, red, green, blue, n)) RefuseFrames(n);
     // The falloff the file gave the light, else the cone angle.
     Channel falloff = coneAngle;
     if (VProperty* stored = light ? light->GetProperties()->FindProperty(kFalloffProperty) : nullptr) {
         falloff = Channel();
         falloff.mValue = stored->GetDouble();
     }
-    SampleScalarTrack(motion->mHotspot, coneAngle, n);
-    SampleScalarTrack(motion->mFalloff, falloff, n);
-    SampleScalarTrack(motion->mRoll, roll, Frames{n.first, 1});
+    if (!SampleScalarTrack(motion->mHotspot, coneAngle, n)) RefuseFrames(n);
+    if (!SampleScalarTrack(motion->mFalloff, falloff, n)) RefuseFrames(n);
+    if (!SampleScalarTrack(motion->mRoll, roll, Frames{n.first, 1})) RefuseFrames(n);
+    // A read file's falloff and roll tracks, while the falloff starts where the light's stands.
+    std::vector<Ftk::KeyHeader> keptKeys;
+    std::vector<float> keptValues;
+    if (mAnimation && KeptTrackKeys(node, kKeptFalloffKeysProperty, 1, keptKeys, keptValues) &&
+        (float)falloff.mValue == keptValues[0]) {
+        motion->mFalloff.mKeyCount = (uint32_t)keptKeys.size();
+        motion->mFalloff.mKeys = keptKeys;
+        motion->mFalloff.mValues = keptValues;
+    }
+    if (mAnimation && KeptTrackKeys(node, kKeptSpotRollKeysProperty, 1, keptKeys, keptValues)) {
+        motion->mRoll.mKeyCount = (uint32_t)keptKeys.size();
+        motion->mRoll.mKeys = keptKeys;
+        motion->mRoll.mValues = keptValues;
+    }
     if (target != nullptr) {
         TRSChannels tc = NodeChannels(target, animated);
-        SamplePositionTrack(motion->mTargetPosition, tc.t[0], tc.t[1], tc.t[2], targetCount);
+        if (!SamplePositionTrack(motion->mTargetPosition, tc.t[0], tc.t[1], tc.t[2], targetCount))
+            RefuseFrames(targetCount);
     } else {
         // The light looks down its local -Y axis; the target sits 10 units along it.
         TRSChannels lc = NodeChannels(node, animated);
@@ -1530,18 +1547,19 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
     Ftk::CopyName(motion->mTargetParentName, sizeof motion->mTargetParentName,
                   target ? ParentField(target->GetParent(), false).c_str() : parent.c_str());
 
-    SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
+    if (!SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n)) RefuseFrames(n);
     // The curve holds the angle of the camera's own aperture; the file wants the horizontal one:
     // the curve's keys, each turned to the horizontal angle, as a read file had them.
-    SampleScalarTrack(motion->mFieldOfView, fov, n);
+    if (!SampleScalarTrack(motion->mFieldOfView, fov, n)) RefuseFrames(n);
     if (fov.mCurve != nullptr)
         for (float& value : motion->mFieldOfView.mValues)
             value = (float)horizontal(value);
     // Without a target each frame's roll gets its own correction below: a key a frame.
-    SampleScalarTrack(motion->mRoll, roll, n, target == nullptr);
+    if (!SampleScalarTrack(motion->mRoll, roll, n, target == nullptr)) RefuseFrames(n);
     if (target != nullptr) {
         TRSChannels tc = NodeChannels(target, animated);
-        SamplePositionTrack(motion->mTargetPosition, tc.t[0], tc.t[1], tc.t[2], targetCount);
+        if (!SamplePositionTrack(motion->mTargetPosition, tc.t[0], tc.t[1], tc.t[2], targetCount))
+            RefuseFrames(targetCount);
         return motion;
     }
     // No target: the camera looks down its local X axis; the target sits 10 units along it and

@@ -166,12 +166,16 @@ public:
     // (those within the frames and the nearest on either side; tension, continuity and bias from
     // the curve's keys, continuity -1 for linear ones) play back as the curves at every frame,
     // those keys are written; otherwise a key at each frame, spline values 0. `everyFrame` asks
-    // for the latter always.
-    void SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, const Frames& frames);
-    void SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, const Frames& frames);
-    void SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, const Frames& frames);
-    void SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c, const Frames& frames);
-    void SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames, bool everyFrame = false);
+    // for the latter always. False (the track untouched) when that takes more than kMaxFrames keys.
+    static bool SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
+                                    const Frames& frames);
+    static bool SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
+                                    const Frames& frames);
+    static bool SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, const Frames& frames);
+    static bool SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c,
+                                  const Frames& frames);
+    static bool SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames,
+                                  bool everyFrame = false);
 
     // The most keys a track gets: a curve that needs a key at more frames is refused.
     static constexpr uint32_t kMaxFrames = 1u << 20;

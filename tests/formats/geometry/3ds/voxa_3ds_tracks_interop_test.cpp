@@ -39,7 +39,8 @@ void SetTrack(Ftk::Track& track, const std::vector<Ftk::KeyHeader>& keys, const 
 // A file of one triangle "Ball" (motion set by `ball`) and a camera "Cam" with its target
 // (motion set by `camera`), segment 0 to `last`.
 void BuildFile(const std::string& path, int32_t last, const std::function<void(Ftk::ObjectMotion*)>& ball,
-               const std::function<void(Ftk::CameraMotion*)>& camera) {
+               const std::function<void(Ftk::CameraMotion*)>& camera,
+               const std::function<void(Ftk::SpotlightMotion*)>& spot = {}) {
     ASSERT_TRUE(ftkscene::WriteSceneFile(path, [&](Ftk::Database* db) {
         Ftk::Mesh* mesh = nullptr;
         Ftk::InitMesh(&mesh, 3, 1, 0);
@@ -79,6 +80,28 @@ void BuildFile(const std::string& path, int32_t last, const std::function<void(F
         camera(view);
         Ftk::PutCameraMotion(db, view);
         Ftk::ReleaseCameraMotion(&view);
+        if (!spot) return;
+        Ftk::Light* light = nullptr;
+        Ftk::InitSpotlight(&light);
+        std::strcpy(light->mName, "Spot");
+        light->mPosition = Ftk::Point3{0, 0, 100};
+        light->mSpot->mTarget = Ftk::Point3{0, 0, 0};
+        light->mSpot->mHotspot = 20;
+        light->mSpot->mFalloff = 40;
+        Ftk::PutSpotlight(db, light);
+        Ftk::ReleaseLight(&light);
+        Ftk::SpotlightMotion* sm = nullptr;
+        Ftk::InitSpotlightMotion(&sm, 0, 0, 0, 0, 0, 0);
+        std::strcpy(sm->mName, "Spot");
+        SetTrack(sm->mPosition, {Key(0)}, {0, 0, 100});
+        SetTrack(sm->mColor, {Key(0)}, {1, 1, 1});
+        SetTrack(sm->mHotspot, {Key(0)}, {20});
+        SetTrack(sm->mFalloff, {Key(0)}, {40});
+        SetTrack(sm->mRoll, {Key(0)}, {0});
+        SetTrack(sm->mTargetPosition, {Key(0)}, {0, 0, 0});
+        spot(sm);
+        Ftk::PutSpotlightMotion(db, sm);
+        Ftk::ReleaseSpotlightMotion(&sm);
     })) << path;
 }
 
@@ -226,6 +249,37 @@ TEST(Voxa3dsTracksInterop, KeptRotationKeysMustFitAFloat) {
         lib3ds_file_eval(source.file, (Lib3dsFloat)frame);
         lib3ds_file_eval(written.file, (Lib3dsFloat)frame);
         ExpectSameMatrix(source, source.Node("Ball", LIB3DS_OBJECT_NODE), written, ball, frame);
+    }
+}
+
+// A spot's falloff and roll tracks come back with their keys and play as the source's.
+TEST(Voxa3dsTracksInterop, SpotFalloffAndRollTracksKept) {
+    const std::string path = Scratch("spot.3ds");
+    BuildFile(
+        path, 20,
+        [](Ftk::ObjectMotion* m) {
+            SetTrack(m->mPosition, {Key(0)}, {0, 0, 0});
+            SetTrack(m->mRotation, {Key(0)}, {0, 0, 0, -1});
+            SetTrack(m->mScale, {Key(0)}, {1, 1, 1});
+        },
+        [](Ftk::CameraMotion*) {},
+        [](Ftk::SpotlightMotion* s) {
+            SetTrack(s->mFalloff, {Key(0), Key(20)}, {40, 30});
+            SetTrack(s->mRoll, {Key(0), Key(20)}, {0, 45});
+        });
+    const std::string out = Trip(path);
+    Played source(path), written(out);
+    ASSERT_TRUE(source.file && written.file);
+    Lib3dsNode* from = source.Node("Spot", LIB3DS_LIGHT_NODE);
+    Lib3dsNode* spot = written.Node("Spot", LIB3DS_LIGHT_NODE);
+    ASSERT_TRUE(from && spot);
+    EXPECT_EQ(Count(spot->data.light.falloff_track.keyL), 2);
+    EXPECT_EQ(Count(spot->data.light.roll_track.keyL), 2);
+    for (int frame : {0, 5, 10, 20}) {
+        lib3ds_file_eval(source.file, (Lib3dsFloat)frame);
+        lib3ds_file_eval(written.file, (Lib3dsFloat)frame);
+        EXPECT_NEAR(spot->data.light.falloff, from->data.light.falloff, 1e-4) << "frame " << frame;
+        EXPECT_NEAR(spot->data.light.roll, from->data.light.roll, 1e-4) << "frame " << frame;
     }
 }
 
