@@ -993,7 +993,8 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
     SetProgressStage("writing", shownAs);
     if (VStreamOptionsMotion* motion = AsMotion(options)) {
         if (!SetMotionToWrite(motion, args, session, shownAs, announce)) {
-            session.usageError = true;
+            // A rate the command line asked for is a usage error; the source's own rate is not.
+            session.usageError = args.frameRate > 0.0 || args.timeMode >= 0;
             options->Destroy();
             return false;
         }
@@ -1317,17 +1318,18 @@ struct TakeEntry {
     std::string name;
     VTimeSpan span;
     double rate;
-    int frames;
+    int64_t frames;
 };
 
-// The frames of a span at `rate`, its first and last included; 0 for an empty span.
-int FramesOf(const VTimeSpan& span, double rate) {
-    // In doubles: an open span's ends are the extremes of the time type, and their difference
-    // would overflow; such a span has no frame count.
-    const double seconds =
-        ((double)span.GetStop().Get() - (double)span.GetStart().Get()) / (double)VTime::kOneSecond;
+// The frames of a span at `rate`, its first and last included (one for a span of one instant);
+// 0 for a span that ends before it starts or has an open end.
+int64_t FramesOf(const VTimeSpan& span, double rate) {
+    const int64_t start = span.GetStart().Get(), stop = span.GetStop().Get();
+    if (start <= VTime::kMinusInfinite || stop >= VTime::kInfinite || stop < start) return 0;
+    // In doubles: the difference of far-apart ends would overflow.
+    const double seconds = ((double)stop - (double)start) / (double)VTime::kOneSecond;
     const double frames = seconds * rate;
-    return seconds > 0.0 && frames < 1e9 ? (int)(frames + 1e-6) + 1 : 0;
+    return std::isfinite(frames) && frames >= 0.0 && frames < 9e18 ? (int64_t)(frames + 1e-6) + 1 : 0;
 }
 
 int Describe(const Arguments& args) {
@@ -1351,10 +1353,11 @@ int Describe(const Arguments& args) {
         // With --take only that take is described.
         if (!args.take.empty() && args.take != takeNames[k]) continue;
         TakeEntry take{takeNames[k], VTimeSpan(), source.rate, 0};
-        if (const VOxaTakeInfo* info = scene->GetTakeInfo(take.name.c_str()))
-            take.span = info->mLocalTimeSpan;
-        take.frames =
-            take.name == readTake && read ? read->GetFrameCount() : FramesOf(take.span, source.rate);
+        const VOxaTakeInfo* info = scene->GetTakeInfo(take.name.c_str());
+        if (info != nullptr) take.span = info->mLocalTimeSpan;
+        take.frames = take.name == readTake && read ? (int64_t)read->GetFrameCount()
+                      : info != nullptr             ? FramesOf(take.span, source.rate)
+                                                    : 0;
         takes.push_back(std::move(take));
     }
     std::vector<std::string> materials, textures, videos, constraints;
@@ -1424,11 +1427,11 @@ int Describe(const Arguments& args) {
         }
         std::printf("\n  ],\n  \"takes\": [");
         for (size_t t = 0; t < takes.size(); ++t)
-            std::printf("%s\n    {\"name\": %s, \"start\": %s, \"stop\": %s, \"rate\": %s, \"frames\": %d, "
+            std::printf("%s\n    {\"name\": %s, \"start\": %s, \"stop\": %s, \"rate\": %s, \"frames\": %lld, "
                         "\"converted\": %s}",
                         t ? "," : "", JsonString(takes[t].name.c_str()).c_str(),
                         Seconds(takes[t].span.GetStart()).c_str(), Seconds(takes[t].span.GetStop()).c_str(),
-                        RateText(takes[t].rate).c_str(), takes[t].frames,
+                        RateText(takes[t].rate).c_str(), (long long)takes[t].frames,
                         takes[t].name == convertedTake ? "true" : "false");
         auto list = [](const char* key, const std::vector<std::string>& names, bool last) {
             std::printf("  %s: [", JsonString(key).c_str());
@@ -1459,9 +1462,9 @@ int Describe(const Arguments& args) {
     }
     std::printf("takes: %zu\n", takes.size());
     for (const TakeEntry& take : takes)
-        std::printf("  %s: %s s to %s s, %s frames per second, %d frames%s\n",
+        std::printf("  %s: %s s to %s s, %s frames per second, %lld frames%s\n",
                     Printable(take.name.c_str()).c_str(), Seconds(take.span.GetStart()).c_str(),
-                    Seconds(take.span.GetStop()).c_str(), RateText(take.rate).c_str(), take.frames,
+                    Seconds(take.span.GetStop()).c_str(), RateText(take.rate).c_str(), (long long)take.frames,
                     take.name == convertedTake ? " (a conversion writes this take)" : "");
     auto list = [](const char* title, const std::vector<std::string>& names) {
         std::printf("%s: %zu\n", title, names.size());

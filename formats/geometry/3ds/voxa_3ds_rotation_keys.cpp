@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "animation/fcurve.h"
@@ -61,19 +62,24 @@ std::string CurvesMark(VOxaNode* node) {
     return text;
 }
 
-VPropertyTemplate<VString>* KeysProperty(const VOxaNode* node, bool create) {
+VPropertyTemplate<VString>* KeysProperty(const VOxaNode* node, bool create,
+                                         const char* name = kKeptRotationKeysProperty) {
     VOxaNodeProperties* block = node ? node->GetNodeProperties() : nullptr;
     if (!block) return nullptr;
-    VProperty* property = block->FindProperty(kKeptRotationKeysProperty);
-    if (!property && create)
-        property = block->CreateDynamicProperty(kKeptRotationKeysProperty, eValueString, nullptr);
+    VProperty* property = block->FindProperty(name);
+    if (!property && create) property = block->CreateDynamicProperty(name, eValueString, nullptr);
     return dynamic_cast<VPropertyTemplate<VString>*>(property);
 }
 
 }  // namespace
 
 void KeepRotationKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const float* values, uint32_t count) {
-    VPropertyTemplate<VString>* property = KeysProperty(node, count > 0);
+    KeepTrackKeys(node, kKeptRotationKeysProperty, keys, values, count, 4);
+}
+
+void KeepTrackKeys(VOxaNode* node, const char* name, const Ftk::KeyHeader* keys, const float* values,
+                   uint32_t count, int width) {
+    VPropertyTemplate<VString>* property = KeysProperty(node, count > 0, name);
     if (!property) return;
     std::string text;
     text.reserve((size_t)count * 64);
@@ -92,27 +98,35 @@ void KeepRotationKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const float* v
         };
         for (int bit = 0; bit < 5; ++bit)
             if (flags & (1u << bit)) put(splines[bit]);
-        for (int v = 0; v < 4; ++v)
-            put(values[k * 4 + v]);
+        for (int v = 0; v < width; ++v)
+            put(values[(size_t)k * width + v]);
         text += '\n';
     }
     property->SetValue(VString(text.c_str()));
 }
 
 bool KeptRotationKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys, std::vector<float>& values) {
+    return KeptTrackKeys(node, kKeptRotationKeysProperty, 4, keys, values);
+}
+
+bool KeptTrackKeys(const VOxaNode* node, const char* name, int width, std::vector<Ftk::KeyHeader>& keys,
+                   std::vector<float>& values) {
     keys.clear();
     values.clear();
-    VPropertyTemplate<VString>* property = KeysProperty(node, false);
+    VPropertyTemplate<VString>* property = KeysProperty(node, false, name);
     if (!property) return false;
     const VString text = property->GetValue();
     const char* p = text.Buffer();
     if (!p) return false;
-    // The next number of the text; false at its end or at anything that is not a finite number.
+    // The next number of the text; false at its end or at anything that is not a finite number
+    // a file's float can hold.
     auto next = [&](double& value) {
         char* end = nullptr;
         errno = 0;
         value = std::strtod(p, &end);
-        if (end == p || errno == ERANGE || !std::isfinite(value)) return false;
+        if (end == p || errno == ERANGE || !std::isfinite(value) ||
+            std::fabs(value) > (double)std::numeric_limits<float>::max())
+            return false;
         p = end;
         return true;
     };
@@ -136,7 +150,7 @@ bool KeptRotationKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys, s
             if (!next(value)) return fail();
             *splines[bit] = (float)value;
         }
-        for (int v = 0; v < 4; ++v) {
+        for (int v = 0; v < width; ++v) {
             if (!next(value)) return fail();
             values.push_back((float)value);
         }

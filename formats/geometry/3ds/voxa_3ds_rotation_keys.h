@@ -30,6 +30,14 @@ OXA_API void KeepRotationKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const 
 OXA_API bool KeptRotationKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys,
                               std::vector<float>& values);
 
+// The same for any track of `width` values a key, under the node property `name`.
+constexpr const char* kKeptFalloffKeysProperty = "3DS Falloff Keys";
+constexpr const char* kKeptSpotRollKeysProperty = "3DS Roll Keys";
+OXA_API void KeepTrackKeys(VOxaNode* node, const char* name, const Ftk::KeyHeader* keys, const float* values,
+                           uint32_t count, int width);
+OXA_API bool KeptTrackKeys(const VOxaNode* node, const char* name, int width,
+                           std::vector<Ftk::KeyHeader>& keys, std::vector<float>& values);
+
 // Marks the node's rotation curves (its current take's Euler curves, and for an axis without
 // keys its default angle) as the ones made from the keys it keeps; RotationCurvesKept tells
 // whether they are still those curves.

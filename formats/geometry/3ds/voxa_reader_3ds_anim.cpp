@@ -271,7 +271,8 @@ void VOxaReader3DS::ImportHideTrack(VOxaNode* node, bool hidden, uint32_t keyCou
     // Constant keys hold their own value up to the next (the mode word's default would be the
     // tangent mode's auto bit, which for a constant key means holding the next key's value).
     if (leading)
-        curve->KeySet(index++, FrameTime(0), 1.0f, VFCurveKey::eInterpolationConstant, VFCurveKey::eConstantStandard);
+        curve->KeySet(index++, FrameTime(0), 1.0f, VFCurveKey::eInterpolationConstant,
+                      VFCurveKey::eConstantStandard);
     bool hiddenNow = false;
     for (size_t k = 0; k < taken.size(); ++k) {
         hiddenNow = !hiddenNow;
@@ -341,6 +342,12 @@ bool VOxaReader3DS::AnimateSpots() {
                 falloff = m->mFalloff.mValues[0];
             else if (record && record->mSpot)
                 falloff = record->mSpot->mFalloff;
+            // The falloff and roll tracks as the file keys them, for a 3DS writer: the scene's
+            // light has no place for either.
+            KeepTrackKeys(node, kKeptFalloffKeysProperty, m->mFalloff.mKeys.data(),
+                          m->mFalloff.mValues.data(), UsableKeys(m->mFalloff, 1), 1);
+            KeepTrackKeys(node, kKeptSpotRollKeysProperty, m->mRoll.mKeys.data(), m->mRoll.mValues.data(),
+                          UsableKeys(m->mRoll, 1), 1);
             if (std::isfinite(falloff)) {
                 VOxaLightProperties* block = light->GetProperties();
                 VProperty* property = block ? block->FindProperty(kFalloffProperty) : nullptr;

@@ -985,7 +985,48 @@ bool KeyFrames(Channel* const* channels, int width, const VOxaWriter3DS::Frames&
                      [](const auto& a, const auto& b) { return a.first.frame < b.first.frame; });
     for (const auto& entry : found)
         if (keys.empty() || keys.back().frame != entry.first.frame) keys.push_back(entry.first);
-    return !keys.empty() && keys.size() < frames.count;
+    // Channels without curves hold one value: one key says it.
+    if (keys.empty()) {
+        for (int c = 0; c < width; ++c)
+            if (channels[c]->mCurve != nullptr) return false;
+        keys.push_back(Ftk::SplineKey());
+        keys.back().frame = frames.first;
+        return true;
+    }
+    return keys.size() < frames.count || keys.size() == 1;
+}
+
+// The frames of `frames` at which keys at `keys` are checked against the scene's curves: every
+// frame of a segment of up to 16 frames, else 16 spread over it, and the ends of `frames`. Cubic
+// pieces that agree at that many points agree all along; the work stays in proportion to the keys
+// however long the segments are.
+void CheckFrames(const std::vector<Ftk::SplineKey>& keys, const VOxaWriter3DS::Frames& frames,
+                 std::vector<int64_t>& out) {
+    out.clear();
+    const int64_t first = frames.first, last = first + (int64_t)frames.count - 1;
+    auto add = [&](int64_t frame) {
+        if (frame >= first && frame <= last && (out.empty() || frame > out.back())) out.push_back(frame);
+    };
+    add(first);
+    for (size_t k = 0; k < keys.size(); ++k) {
+        const int64_t from = keys[k].frame;
+        add(from);
+        if (k + 1 == keys.size()) break;
+        const int64_t to = keys[k + 1].frame, span = to - from;
+        constexpr int64_t kSteps = 16;
+        if (span <= kSteps) {
+            for (int64_t f = from + 1; f < to; ++f)
+                add(f);
+        } else {
+            for (int64_t i = 1; i < kSteps; ++i)
+                add(from + span * i / kSteps);
+        }
+    }
+    add(last);
+}
+
+VTime TimeOfFrame(int64_t frame) {
+    return VTime::GetOneFrameValue(6) * frame;
 }
 
 // Whether two values agree to float precision (relative to their size).
@@ -1019,9 +1060,11 @@ bool PutExactKeys(Ftk::Track& track, Channel* const* channels, int width, const 
         convert(FrameTime(keys[k].frame), &values[k * width]);
     float wanted[3];
     double played[3];
-    for (uint32_t f = 0; f < frames.count; ++f) {
-        convert(frames.Time(f), wanted);
-        Ftk::EvaluateSpline(keys.data(), values.data(), keys.size(), width, (double)frames.Frame(f), played);
+    std::vector<int64_t> checked;
+    CheckFrames(keys, frames, checked);
+    for (const int64_t frame : checked) {
+        convert(TimeOfFrame(frame), wanted);
+        Ftk::EvaluateSpline(keys.data(), values.data(), keys.size(), width, (double)frame, played);
         for (int a = 0; a < width; ++a)
             if (!Agree(played[a], wanted[a])) return false;
     }
@@ -1030,15 +1073,18 @@ bool PutExactKeys(Ftk::Track& track, Channel* const* channels, int width, const 
 }
 
 // The channels' own keys when they replay exactly (PutExactKeys), else a key at every frame.
+// False, the track untouched, when that would take more than kMaxFrames keys.
 template <class Convert>
-void PutKeysOrFrames(Ftk::Track& track, Channel* const* channels, int width, const VOxaWriter3DS::Frames& frames,
-                     Convert convert) {
-    if (PutExactKeys(track, channels, width, frames, convert)) return;
+bool PutKeysOrFrames(Ftk::Track& track, Channel* const* channels, int width,
+                     const VOxaWriter3DS::Frames& frames, Convert convert) {
+    if (PutExactKeys(track, channels, width, frames, convert)) return true;
+    if (frames.count > VOxaWriter3DS::kMaxFrames) return false;
     SizeTrack(track, frames.count, width);
     for (uint32_t k = 0; k < frames.count; ++k) {
         track.mKeys[k] = KeyAt(frames.Frame(k));
         convert(frames.Time(k), &track.mValues[(size_t)k * width]);
     }
+    return true;
 }
 
 // The key values of the turn from orientation `previous` to `c` (row-vector rotation matrices):
@@ -1096,7 +1142,7 @@ bool SameTurn(const Ftk::Quat& file, const double m[4][4]) {
 
 }  // namespace
 
-void VOxaWriter3DS::SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
+bool VOxaWriter3DS::SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
                                         const Frames& frames) {
     Channel* channels[3] = {&x, &y, &z};
     auto convert = [&](VTime time, float* v) {
@@ -1105,10 +1151,10 @@ void VOxaWriter3DS::SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& 
         v[1] = (float)-pz;
         v[2] = (float)py;
     };
-    PutKeysOrFrames(track, channels, 3, frames, convert);
+    return PutKeysOrFrames(track, channels, 3, frames, convert);
 }
 
-void VOxaWriter3DS::SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
+bool VOxaWriter3DS::SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
                                         const Frames& frames) {
     // The channels' own keys, each turning from the key before, when their quaternion path is the
     // curves' orientation at every frame.
@@ -1126,16 +1172,19 @@ void VOxaWriter3DS::SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& 
         }
         const Ftk::RotationPath path(keys.data(), values.data(), keys.size());
         bool exact = true;
-        for (uint32_t f = 0; f < frames.count && exact; ++f) {
-            const VTime time = frames.Time(f);
+        std::vector<int64_t> checked;
+        CheckFrames(keys, frames, checked);
+        for (size_t f = 0; f < checked.size() && exact; ++f) {
+            const VTime time = TimeOfFrame(checked[f]);
             EulerMatrix(c, x.At(time), y.At(time), z.At(time));
-            exact = SameTurn(path.At((double)frames.Frame(f)), c);
+            exact = SameTurn(path.At((double)checked[f]), c);
         }
         if (exact) {
             PutKeys(track, keys, values, 4);
-            return;
+            return true;
         }
     }
+    if (frames.count > kMaxFrames) return false;
     SizeTrack(track, frames.count, 4);
     double previous[4][4];
     VgeMatrixIdentity(previous);
@@ -1147,9 +1196,10 @@ void VOxaWriter3DS::SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& 
         RelativeRotation(previous, c, &track.mValues[(size_t)k * 4]);
         VgeMatrixCopy(previous, c);
     }
+    return true;
 }
 
-void VOxaWriter3DS::SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
+bool VOxaWriter3DS::SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
                                      const Frames& frames) {
     Channel* channels[3] = {&x, &y, &z};
     auto convert = [&](VTime time, float* v) {
@@ -1159,10 +1209,10 @@ void VOxaWriter3DS::SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, 
         v[1] = (float)sz;
         v[2] = (float)sy;
     };
-    PutKeysOrFrames(track, channels, 3, frames, convert);
+    return PutKeysOrFrames(track, channels, 3, frames, convert);
 }
 
-void VOxaWriter3DS::SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c,
+bool VOxaWriter3DS::SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c,
                                       const Frames& frames) {
     Channel* channels[3] = {&a, &b, &c};
     auto convert = [&](VTime time, float* v) {
@@ -1170,18 +1220,20 @@ void VOxaWriter3DS::SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b,
         v[1] = (float)b.At(time);
         v[2] = (float)c.At(time);
     };
-    PutKeysOrFrames(track, channels, 3, frames, convert);
+    return PutKeysOrFrames(track, channels, 3, frames, convert);
 }
 
-void VOxaWriter3DS::SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames, bool everyFrame) {
+bool VOxaWriter3DS::SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames, bool everyFrame) {
     Channel* channels[1] = {&a};
     auto convert = [&](VTime time, float* v) { v[0] = (float)a.At(time); };
-    if (!everyFrame && PutExactKeys(track, channels, 1, frames, convert)) return;
+    if (!everyFrame && PutExactKeys(track, channels, 1, frames, convert)) return true;
+    if (frames.count > kMaxFrames) return false;
     SizeTrack(track, frames.count, 1);
     for (uint32_t k = 0; k < frames.count; ++k) {
         track.mKeys[k] = KeyAt(frames.Frame(k));
         convert(frames.Time(k), &track.mValues[k]);
     }
+    return true;
 }
 
 // ---- Keyframer ---------------------------------------------------------------------------------
@@ -1204,17 +1256,25 @@ VOxaWriter3DS::Frames VOxaWriter3DS::GetFrames(VOxaNode* node, bool animated) {
     }
     if (last < first) last = first = std::max<int64_t>(mSpanFirst, 0);
     frames.first = (int32_t)std::min<int64_t>(first, INT32_MAX);
-    if (last - first + 1 > (int64_t)kMaxFrames) {
-        mMessageText += "Animation of \"";
-        mMessageText += VPrintableText(node->GetNameWithoutPrefix()).c_str();
-        mMessageText += "\" is cut to ";
-        mMessageText += std::to_string(kMaxFrames).c_str();
-        mMessageText += " frames.\n";
-        frames.count = kMaxFrames;
-        return frames;
-    }
-    frames.count = (uint32_t)(last - first + 1);
+    frames.count = (uint32_t)std::min<int64_t>(last - first + 1, UINT32_MAX);
     return frames;
+}
+
+bool VOxaWriter3DS::FramesFit(const Frames& frames) {
+    if (frames.count <= kMaxFrames) return true;
+    RefuseFrames(frames);
+    return false;
+}
+
+void VOxaWriter3DS::RefuseFrames(const Frames& frames) {
+    if (mRefused) return;
+    const std::string text = "A curve over frames " + std::to_string(frames.first) + " to " +
+                             std::to_string((int64_t)frames.first + frames.count - 1) +
+                             " cannot be said in 3DS keys and would take a key at each of its " +
+                             std::to_string(frames.count) + " frames (at most " + std::to_string(kMaxFrames) +
+                             "); its motion cannot be written in proportion";
+    mError.SetLastError(eUNIDENTIFIED_ERROR, text.c_str());
+    mRefused = true;
 }
 
 std::string VOxaWriter3DS::ParentField(VOxaNode* parent, bool objectRecord) {
@@ -1238,15 +1298,15 @@ Ftk::ObjectMotion* VOxaWriter3DS::MakeObjectMotion(VOxaNode* node) {
     const Frames n = GetFrames(node, animated);
     TRSChannels c = NodeChannels(node, animated);
     Ftk::ObjectMotion* motion = nullptr;
-    Ftk::InitObjectMotion(&motion, n.count, n.count, n.count, 0, 0);
+    Ftk::InitObjectMotion(&motion, 1, 1, 1, 0, 0);
     if (motion == nullptr) return nullptr;
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
                   ParentField(node->GetParent(), true).c_str());
-    SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
+    if (!SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n)) RefuseFrames(n);
     if (!PutKeptRotationKeys(motion->mRotation, node, c.r[0], c.r[1], c.r[2], n, animated))
-        SampleRotationTrack(motion->mRotation, c.r[0], c.r[1], c.r[2], n);
-    SampleScaleTrack(motion->mScale, c.s[0], c.s[1], c.s[2], n);
+        if (!SampleRotationTrack(motion->mRotation, c.r[0], c.r[1], c.r[2], n)) RefuseFrames(n);
+    if (!SampleScaleTrack(motion->mScale, c.s[0], c.s[1], c.s[2], n)) RefuseFrames(n);
     if (animated) SampleHideTrack(motion->mHide, node, n);
     return motion;
 }
@@ -1255,7 +1315,23 @@ bool VOxaWriter3DS::PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Chann
                                         const Frames& frames, bool animated) {
     std::vector<Ftk::KeyHeader> kept;
     std::vector<float> values;
-    if (!KeptRotationKeys(node, kept, values) || (!animated && kept.size() != 1)) return false;
+    if (!KeptRotationKeys(node, kept, values)) {
+        const VOxaNodeProperties* block = node->GetNodeProperties();
+        const auto* text = block != nullptr ? dynamic_cast<const VPropertyTemplate<VString>*>(
+                                                  block->FindProperty(kKeptRotationKeysProperty))
+                                            : nullptr;
+        const std::string written =
+            text != nullptr && text->GetValue().Buffer() ? text->GetValue().Buffer() : "";
+        if (written.find_first_not_of(" \n") != std::string::npos) {
+            mMessageText += "The rotation keys kept on \"";
+            mMessageText += VPrintableText(node->GetNameWithoutPrefix()).c_str();
+            mMessageText +=
+                "\" do not read as keys whose values fit a 3DS float; its rotation is written from its "
+                "curves.\n";
+        }
+        return false;
+    }
+    if (!animated && kept.size() != 1) return false;
     // The keys as the reader took them: frames rising.
     std::vector<Ftk::SplineKey> keys(kept.size());
     for (size_t k = 0; k < kept.size(); ++k) {
@@ -1270,10 +1346,12 @@ bool VOxaWriter3DS::PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Chann
     if (!animated || !RotationCurvesKept(node)) {
         const Ftk::RotationPath path(keys.data(), values.data(), keys.size());
         double c[4][4];
-        for (uint32_t f = 0; f < frames.count; ++f) {
-            const VTime time = frames.Time(f);
+        std::vector<int64_t> checked;
+        CheckFrames(keys, frames, checked);
+        for (const int64_t frame : checked) {
+            const VTime time = TimeOfFrame(frame);
             EulerMatrix(c, x.At(time), y.At(time), z.At(time));
-            if (!SameTurn(path.At((double)frames.Frame(f)), c)) return false;
+            if (!SameTurn(path.At((double)frame), c)) return false;
         }
     }
     track.mKeyCount = (uint32_t)kept.size();
@@ -1312,6 +1390,7 @@ void VOxaWriter3DS::SampleHideTrack(Ftk::Track& track, VOxaNode* node, const Fra
             visit(FrameTime(frame) < time ? frame + 1 : frame);
         }
     } else {
+        if (!FramesFit(frames)) return;
         for (uint32_t f = 0; f < frames.count; ++f)
             visit(frames.Frame(f));
     }
@@ -1334,13 +1413,13 @@ Ftk::OmniLightMotion* VOxaWriter3DS::MakeOmniLightMotion(VOxaNode* node) {
     Channel green = MakeChannel(take ? take->GetColorG() : nullptr, color[1], animated);
     Channel blue = MakeChannel(take ? take->GetColorB() : nullptr, color[2], animated);
     Ftk::OmniLightMotion* motion = nullptr;
-    Ftk::InitOmniLightMotion(&motion, n.count, n.count);
+    Ftk::InitOmniLightMotion(&motion, 1, 1);
     if (motion == nullptr) return nullptr;
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
                   ParentField(node->GetParent(), false).c_str());
-    SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
-    SampleVectorTrack(motion->mColor, red, green, blue, n);
+    if (!SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n)) RefuseFrames(n);
+    if (!SampleVectorTrack(motion->mColor, red, green, blue, n)) RefuseFrames(n);
     return motion;
 }
 
@@ -1366,7 +1445,7 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
     VOxaNode* target = node->GetTarget();
     const Frames targetCount = target ? GetFrames(target, true) : n;
     Ftk::SpotlightMotion* motion = nullptr;
-    Ftk::InitSpotlightMotion(&motion, n.count, n.count, n.count, n.count, 1, targetCount.count);
+    Ftk::InitSpotlightMotion(&motion, 1, 1, 1, 1, 1, 1);
     if (motion == nullptr) return nullptr;
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
@@ -1375,23 +1454,39 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
     Ftk::CopyName(motion->mTargetParentName, sizeof motion->mTargetParentName,
                   ParentField(target ? target->GetParent() : node->GetParent(), false).c_str());
 
-    SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
-    SampleVectorTrack(motion->mColor, red, green, blue, n);
+    if (!SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n)) RefuseFrames(n);
+    if (!SampleVectorTrack(motion->mColor, red, green, blue, n)) RefuseFrames(n);
     // The falloff the file gave the light, else the cone angle.
     Channel falloff = coneAngle;
     if (VProperty* stored = light ? light->GetProperties()->FindProperty(kFalloffProperty) : nullptr) {
         falloff = Channel();
         falloff.mValue = stored->GetDouble();
     }
-    SampleScalarTrack(motion->mHotspot, coneAngle, n);
-    SampleScalarTrack(motion->mFalloff, falloff, n);
-    SampleScalarTrack(motion->mRoll, roll, Frames{n.first, 1});
+    if (!SampleScalarTrack(motion->mHotspot, coneAngle, n)) RefuseFrames(n);
+    if (!SampleScalarTrack(motion->mFalloff, falloff, n)) RefuseFrames(n);
+    if (!SampleScalarTrack(motion->mRoll, roll, Frames{n.first, 1})) RefuseFrames(n);
+    // A read file's falloff and roll tracks, while the falloff starts where the light's stands.
+    std::vector<Ftk::KeyHeader> keptKeys;
+    std::vector<float> keptValues;
+    if (mAnimation && KeptTrackKeys(node, kKeptFalloffKeysProperty, 1, keptKeys, keptValues) &&
+        (float)falloff.mValue == keptValues[0]) {
+        motion->mFalloff.mKeyCount = (uint32_t)keptKeys.size();
+        motion->mFalloff.mKeys = keptKeys;
+        motion->mFalloff.mValues = keptValues;
+    }
+    if (mAnimation && KeptTrackKeys(node, kKeptSpotRollKeysProperty, 1, keptKeys, keptValues)) {
+        motion->mRoll.mKeyCount = (uint32_t)keptKeys.size();
+        motion->mRoll.mKeys = keptKeys;
+        motion->mRoll.mValues = keptValues;
+    }
     if (target != nullptr) {
         TRSChannels tc = NodeChannels(target, animated);
-        SamplePositionTrack(motion->mTargetPosition, tc.t[0], tc.t[1], tc.t[2], targetCount);
+        if (!SamplePositionTrack(motion->mTargetPosition, tc.t[0], tc.t[1], tc.t[2], targetCount))
+            RefuseFrames(targetCount);
     } else {
         // The light looks down its local -Y axis; the target sits 10 units along it.
         TRSChannels lc = NodeChannels(node, animated);
+        if (!FramesFit(targetCount)) return motion;
         SizeTrack(motion->mTargetPosition, targetCount.count, 3);
         for (uint32_t k = 0; k < targetCount.count; ++k) {
             const VTime time = targetCount.Time(k);
@@ -1454,7 +1549,7 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
     VOxaNode* target = node->GetTarget();
     const Frames targetCount = target ? GetFrames(target, true) : n;
     Ftk::CameraMotion* motion = nullptr;
-    Ftk::InitCameraMotion(&motion, n.count, n.count, n.count, targetCount.count);
+    Ftk::InitCameraMotion(&motion, 1, 1, 1, 1);
     if (motion == nullptr) return nullptr;
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     const std::string parent = ParentField(node->GetParent(), false);
@@ -1462,24 +1557,25 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
     Ftk::CopyName(motion->mTargetParentName, sizeof motion->mTargetParentName,
                   target ? ParentField(target->GetParent(), false).c_str() : parent.c_str());
 
-    SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n);
-    // The curve holds the angle of the camera's own aperture; the file wants the horizontal one.
-    // The samples are converted, the scene's curve stays as it is: a key a frame, as the
-    // conversion does not keep the curve's shape between keys.
-    SampleScalarTrack(motion->mFieldOfView, fov, n, convert);
+    if (!SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n)) RefuseFrames(n);
+    // The curve holds the angle of the camera's own aperture; the file wants the horizontal one:
+    // the curve's keys, each turned to the horizontal angle, as a read file had them.
+    if (!SampleScalarTrack(motion->mFieldOfView, fov, n)) RefuseFrames(n);
     if (fov.mCurve != nullptr)
         for (float& value : motion->mFieldOfView.mValues)
             value = (float)horizontal(value);
     // Without a target each frame's roll gets its own correction below: a key a frame.
-    SampleScalarTrack(motion->mRoll, roll, n, target == nullptr);
+    if (!SampleScalarTrack(motion->mRoll, roll, n, target == nullptr)) RefuseFrames(n);
     if (target != nullptr) {
         TRSChannels tc = NodeChannels(target, animated);
-        SamplePositionTrack(motion->mTargetPosition, tc.t[0], tc.t[1], tc.t[2], targetCount);
+        if (!SamplePositionTrack(motion->mTargetPosition, tc.t[0], tc.t[1], tc.t[2], targetCount))
+            RefuseFrames(targetCount);
         return motion;
     }
     // No target: the camera looks down its local X axis; the target sits 10 units along it and
     // the roll takes the angle between the camera's up axis and the up direction it would have
     // unrolled (world Y made perpendicular to the view).
+    if (!FramesFit(targetCount)) return motion;
     SizeTrack(motion->mTargetPosition, targetCount.count, 3);
     for (uint32_t k = 0; k < targetCount.count; ++k) {
         const VTime time = targetCount.Time(k);

@@ -127,9 +127,13 @@ public:
         VTime Time(uint32_t k) const { return VTime::GetOneFrameValue(6) * ((int64_t)first + k); }
     };
     // A node's frames: with animation, those of the take's span where the node's current take
-    // has keys (one frame, the span's first, where it has none there), at most kMaxFrames; else
+    // has keys (one frame, the span's first, where it has none there); else
     // frame 0 alone.
     Frames GetFrames(VOxaNode* node, bool animated);
+    // Whether a key at each of `frames` stays within kMaxFrames; else the write is refused with
+    // the reason (RefuseFrames).
+    bool FramesFit(const Frames& frames);
+    void RefuseFrames(const Frames& frames);
     // The hide track of a node whose visibility is animated: a key at each frame where the node
     // turns hidden or shown (at its curve's keys, or at every frame of `frames` where the curve
     // does not step). Nothing for a node without visibility keys.
@@ -156,24 +160,24 @@ public:
     // node's rotation curves are those the reader made from them or turn as those keys do at
     // each of `frames`; false (the track untouched) otherwise. Without animation only a single
     // kept key is written.
-    static bool PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Channel& x, Channel& y, Channel& z,
-                                    const Frames& frames, bool animated = true);
+    bool PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Channel& x, Channel& y, Channel& z,
+                             const Frames& frames, bool animated = true);
     // The tracks of `frames`, flags 7. Where the curves' keys lie on frames and 3DS keys there
     // (those within the frames and the nearest on either side; tension, continuity and bias from
     // the curve's keys, continuity -1 for linear ones) play back as the curves at every frame,
     // those keys are written; otherwise a key at each frame, spline values 0. `everyFrame` asks
-    // for the latter always.
-    static void SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
+    // for the latter always. False (the track untouched) when that takes more than kMaxFrames keys.
+    static bool SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
                                     const Frames& frames);
-    static void SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
+    static bool SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
                                     const Frames& frames);
-    static void SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, const Frames& frames);
-    static void SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c,
+    static bool SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, const Frames& frames);
+    static bool SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c,
                                   const Frames& frames);
-    static void SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames,
+    static bool SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames,
                                   bool everyFrame = false);
 
-    // The most keys a track gets; later frames of longer animations are not written.
+    // The most keys a track gets: a curve that needs a key at more frames is refused.
     static constexpr uint32_t kMaxFrames = 1u << 20;
     // The 3DS fields that hold counts and indexes are 16-bit.
     static constexpr int kMaxMeshItems = 65535;
