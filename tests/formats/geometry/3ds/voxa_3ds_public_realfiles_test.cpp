@@ -384,7 +384,8 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
             if (kept != nullptr) EXPECT_EQ(MaterialText(kept, m), wanted) << name << ": material " << m->name;
         }
 
-        // Size: reported; the keyframer's share of it is the tracks' to bound.
+        // Size: within 1.5 times the source. A file whose nodes share one mesh (instances) is
+        // written with a mesh per node, which the writer cannot yet say otherwise; those are named.
         struct stat sourceStat {
         }, writtenStat{};
         if (stat(path.c_str(), &sourceStat) == 0 && stat(out.c_str(), &writtenStat) == 0 &&
@@ -393,6 +394,8 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
             if (ratio > 1.5) {
                 ++overSize;
                 sizes += " " + name + " " + std::to_string(ratio).substr(0, 4);
+                const bool instances = name == "og_media_3ds_indochine.3DS";
+                if (!instances) ADD_FAILURE() << name << " comes back " << ratio << " times its size";
             }
             if (ratio > largestRatio) {
                 largestRatio = ratio;
