@@ -126,7 +126,7 @@ void VOxaLayerContainer::ClearLayers() {
 }
 
 int VOxaLayerContainer::CreateLayer() {
-    VOxaLayer* layer = new (std::nothrow) VOxaLayer();
+    VOxaLayer* layer = oxa_alloc::Counted(new (std::nothrow) VOxaLayer());
     if (layer == nullptr) return -1;
     const int index = mLayers.Add(layer);
     if (index < 0) delete layer;
@@ -206,7 +206,7 @@ int VOxaLayerContainer::AddMaterial(VOxaMaterial* material, int layerIndex) {
     if (layer == nullptr) return -1;
     VOxaLayerElementMaterial* element = layer->GetMaterials();
     if (element == nullptr) {
-        element = new (std::nothrow) VOxaLayerElementMaterial();
+        element = oxa_alloc::Counted(new (std::nothrow) VOxaLayerElementMaterial());
         if (element == nullptr) return -1;
         layer->SetMaterials(element);
     }
@@ -223,7 +223,7 @@ int VOxaLayerContainer::AddTexture(VOxaTexture* texture, int layerIndex) {
     if (layer == nullptr) return -1;
     VOxaLayerElementTexture* element = layer->GetTextures();
     if (element == nullptr) {
-        element = new (std::nothrow) VOxaLayerElementTexture();
+        element = oxa_alloc::Counted(new (std::nothrow) VOxaLayerElementTexture());
         if (element == nullptr) return -1;
         layer->SetTextures(element);
     }
@@ -365,7 +365,7 @@ void VOxaGeometryBase::InitNormals(int count) {
     if (layer == nullptr) return;
     VOxaLayerElementNormal* element = layer->GetNormals();
     if (element == nullptr) {
-        element = new (std::nothrow) VOxaLayerElementNormal();
+        element = oxa_alloc::Counted(new (std::nothrow) VOxaLayerElementNormal());
         if (element == nullptr) return;
         layer->SetNormals(element);
     }

@@ -181,7 +181,7 @@ void VOxaMesh::BeginPolygon(int materialIndex, int textureIndex, int group) {
 
     VOxaLayerElementMaterial* materials = layer->GetMaterials();
     if (materials == nullptr && polygonCount == 1 && materialIndex != -1) {
-        materials = new (std::nothrow) VOxaLayerElementMaterial();
+        materials = oxa_alloc::Counted(new (std::nothrow) VOxaLayerElementMaterial());
         if (materials != nullptr) layer->SetMaterials(materials);
     } else if (materials != nullptr && RecordsPerPolygon(materials)) {
         StoreLast(materials->GetIndexArray(), polygonCount, materialIndex);
@@ -189,7 +189,7 @@ void VOxaMesh::BeginPolygon(int materialIndex, int textureIndex, int group) {
 
     VOxaLayerElementTexture* textures = layer->GetTextures();
     if (textures == nullptr && polygonCount == 1 && textureIndex != -1) {
-        textures = new (std::nothrow) VOxaLayerElementTexture();
+        textures = oxa_alloc::Counted(new (std::nothrow) VOxaLayerElementTexture());
         if (textures != nullptr) layer->SetTextures(textures);
     } else if (textures != nullptr && RecordsPerPolygon(textures)) {
         StoreLast(textures->GetIndexArray(), polygonCount, textureIndex);

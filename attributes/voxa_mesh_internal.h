@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "attributes/voxa_mesh.h"
+#include "base/vallocation_hook.h"
 
 namespace voxa_mesh_detail {
 
@@ -56,7 +57,7 @@ Element* VOxaMesh::MakeLayer0Element() {
     if (layer == nullptr) return nullptr;
     Element* element = voxa_mesh_detail::ElementType<Element>::Get(layer);
     if (element == nullptr) {
-        element = new (std::nothrow) Element();
+        element = oxa_alloc::Counted(new (std::nothrow) Element());
         if (element != nullptr) voxa_mesh_detail::ElementType<Element>::Set(layer, element);
     }
     return element;

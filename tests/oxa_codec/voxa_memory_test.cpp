@@ -6,8 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <string>
 
+#include "attributes/voxa_layer.h"
+#include "attributes/voxa_material.h"
+#include "attributes/voxa_mesh.h"
+#include "attributes/voxa_texture.h"
 #include "base/vallocation_hook.h"
 #include "oxa_codec/voxa_exporter.h"
 #include "oxa_codec/voxa_importer.h"
@@ -23,6 +29,70 @@
 // what is checked here is the result of every run, not what such a run leaves.
 extern "C" const char* __lsan_default_options() {
     return "detect_leaks=0";
+}
+
+// Every allocation of this program goes through here, so that a test can make one throwing
+// allocation, the n-th from when it is armed, fail as if memory had run out, or the next nothrow
+// one. (Nothrow allocations are otherwise left alone: not every caller of one counts its failure
+// yet.)
+namespace {
+long long gAllocationsToFail = -1;  // below 0: none fails
+long long gAllocationsSeen = 0;
+long long gAllocationsRefused = 0;
+bool gFailNextNothrow = false;
+
+void* Allocate(std::size_t size) noexcept {
+    return std::malloc(size ? size : 1);
+}
+
+void* AllocateNothrow(std::size_t size) noexcept {
+    if (gFailNextNothrow) {
+        gFailNextNothrow = false;
+        return nullptr;
+    }
+    return Allocate(size);
+}
+
+void* AllocateOrThrow(std::size_t size) {
+    if (gAllocationsToFail >= 0 && gAllocationsSeen++ == gAllocationsToFail) {
+        ++gAllocationsRefused;
+        throw std::bad_alloc();
+    }
+    void* p = Allocate(size);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+    return AllocateOrThrow(size);
+}
+void* operator new[](std::size_t size) {
+    return AllocateOrThrow(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return AllocateNothrow(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return AllocateNothrow(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
 }
 
 namespace {
@@ -53,11 +123,14 @@ std::string GridObj(bool uvs = false) {
             text += "v " + std::to_string(x) + " " + std::to_string(y) + " 0\n";
             if (uvs) text += "vt " + std::to_string(x / 12.0) + " " + std::to_string(y / 12.0) + "\n";
         }
-    auto corner = [uvs](int i) { return uvs ? std::to_string(i) + "/" + std::to_string(i) : std::to_string(i); };
+    auto corner = [uvs](int i) {
+        return uvs ? std::to_string(i) + "/" + std::to_string(i) : std::to_string(i);
+    };
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 12; ++x) {
             const int a = y * 13 + x + 1;
-            text += "f " + corner(a) + " " + corner(a + 1) + " " + corner(a + 14) + " " + corner(a + 13) + "\n";
+            text +=
+                "f " + corner(a) + " " + corner(a + 1) + " " + corner(a + 14) + " " + corner(a + 13) + "\n";
         }
     return text;
 }
@@ -103,12 +176,13 @@ TEST(memory, AReadThatRunsOutFailsWithThatErrorAtEveryPoint) {
          {std::make_pair("walk.bvh", SmallBvh()), std::make_pair("grid.obj", GridObj()),
           std::make_pair("small.trc", SmallTrc()),
           // Two faces of one layer: their points go into one mesh, whose room may not be had.
-          std::make_pair("faces.dxf", std::string("0\nSECTION\n2\nENTITIES\n"
-                                                  "0\n3DFACE\n8\nL\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n"
-                                                  "12\n1\n22\n1\n32\n0\n13\n1\n23\n1\n33\n0\n"
-                                                  "0\n3DFACE\n8\nL\n10\n2\n20\n0\n30\n0\n11\n3\n21\n0\n31\n0\n"
-                                                  "12\n3\n22\n1\n32\n0\n13\n3\n23\n1\n33\n0\n"
-                                                  "0\nENDSEC\n0\nEOF\n"))}) {
+          std::make_pair("faces.dxf",
+                         std::string("0\nSECTION\n2\nENTITIES\n"
+                                     "0\n3DFACE\n8\nL\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n"
+                                     "12\n1\n22\n1\n32\n0\n13\n1\n23\n1\n33\n0\n"
+                                     "0\n3DFACE\n8\nL\n10\n2\n20\n0\n30\n0\n11\n3\n21\n0\n31\n0\n"
+                                     "12\n3\n22\n1\n32\n0\n13\n3\n23\n1\n33\n0\n"
+                                     "0\nENDSEC\n0\nEOF\n"))}) {
         const std::string path = TempPath(name);
         oxa_test::WriteFile(path, text);
         const ReadResult whole = ReadWith(path, -1);
@@ -132,6 +206,82 @@ TEST(memory, AReadThatRunsOutFailsWithThatErrorAtEveryPoint) {
         // The DXF reader keeps its points in the reader's own storage until the mesh is made.
         EXPECT_GT(failed, std::string(name) == "faces.dxf" ? 1 : 3) << name;
     }
+}
+
+// A 3DS read in which each throwing allocation in turn fails, one at a time, wherever it is: in
+// the chunk tree being read, the scene being built, or the release of what was read.
+TEST(memory, A3dsReadInWhichAnyOneAllocationThrowsFailsWithThatError) {
+    const std::string source = TempPath("grid_for_3ds.obj"), path = TempPath("grid.3ds");
+    oxa_test::WriteFile(source, GridObj(true));
+    {
+        VOxaSdkManager* manager = VOxaSdkManager::Create();
+        VOxaScene* scene = manager->CreateScene();
+        VOxaImporter* importer = manager->CreateImporter();
+        ASSERT_TRUE(importer->Initialize(source.c_str()) && importer->Import(scene));
+        VOxaExporter* exporter = manager->CreateExporter();
+        ASSERT_TRUE(exporter->Initialize(path.c_str()) &&
+                    exporter->SetFileFormat(VOxaFindWriterFormat("3ds")) && exporter->Export(scene));
+        delete manager;
+    }
+    const ReadResult whole = ReadWith(path, -1);
+    ASSERT_TRUE(whole.ok) << whole.text;
+    int failed = 0;
+    for (long long index = 0;; ++index) {
+        ReadResult r;
+        VOxaSdkManager* manager = VOxaSdkManager::Create();
+        VOxaScene* scene = manager->CreateScene();
+        VOxaImporter* importer = manager->CreateImporter();
+        ASSERT_TRUE(importer->Initialize(path.c_str()));
+        const long long refused = gAllocationsRefused;
+        gAllocationsSeen = 0;
+        gAllocationsToFail = index;
+        r.ok = importer->Import(scene);
+        gAllocationsToFail = -1;
+        r.id = importer->GetError().GetLastErrorID();
+        r.text = importer->GetError().GetLastErrorString().Buffer();
+        r.children = scene->GetRootNode()->GetChildCount();
+        delete manager;
+        if (gAllocationsRefused == refused) {
+            EXPECT_TRUE(r.ok) << "with allocation " << index << " refused: " << r.text;
+            EXPECT_EQ(r.children, whole.children);
+            break;
+        }
+        ++failed;
+        ASSERT_FALSE(r.ok) << "allocation " << index << " refused and the read answered success";
+        ASSERT_EQ(r.id, VOxaReader::eNOT_ENOUGH_MEMORY) << "allocation " << index << " refused: " << r.text;
+        ASSERT_EQ(r.text, "Not enough memory") << "allocation " << index;
+    }
+    EXPECT_GT(failed, 100);
+}
+
+// A mesh layer or layer element that cannot be made is counted as memory run out, so that a read
+// that goes on without it (normals, UVs, materials) fails with that error instead of succeeding.
+TEST(memory, ALayerOrLayerElementThatCannotBeMadeIsCounted) {
+    VOxaSdkManager* manager = VOxaSdkManager::Create();
+    VOxaMesh* mesh = manager->CreateMesh();
+    mesh->InitControlPoints(3);
+    unsigned long long before = oxa_alloc::FailureCount();
+    gFailNextNothrow = true;
+    mesh->InitNormals(3);
+    EXPECT_EQ(mesh->GetLayer(0), nullptr);
+    EXPECT_EQ(oxa_alloc::FailureCount(), before + 1) << "layer";
+    mesh->InitNormals(3);
+    ASSERT_NE(mesh->GetLayer(0), nullptr);
+    VOxaMaterial* material = manager->CreateMaterial("m");
+    VOxaTexture* texture = manager->CreateTexture("t");
+    for (int element = 0; element < 3; ++element) {
+        before = oxa_alloc::FailureCount();
+        gFailNextNothrow = true;
+        if (element == 0) mesh->InitTextureUVIndices(1);
+        if (element == 1) EXPECT_LT(mesh->AddMaterial(material, 0), 0);
+        if (element == 2) EXPECT_LT(mesh->AddTexture(texture, 0), 0);
+        gFailNextNothrow = false;
+        EXPECT_EQ(oxa_alloc::FailureCount(), before + 1) << "element " << element;
+    }
+    EXPECT_EQ(mesh->GetLayer(0)->GetUVs(), nullptr);
+    EXPECT_EQ(mesh->GetLayer(0)->GetMaterials(), nullptr);
+    EXPECT_EQ(mesh->GetLayer(0)->GetTextures(), nullptr);
+    delete manager;
 }
 
 TEST(memory, AWriteThatRunsOutFailsAndLeavesTheFileAsItWas) {

@@ -54,16 +54,24 @@ ChunkData* NewChunkWithData(Chunk** out, uint32_t tag) {
 
 void ReleaseChunk(Chunk** chunk) {
     if (!chunk || !*chunk) return;
-    // Iterative, so that neither deep trees nor long sibling lists grow the call stack.
-    std::vector<Chunk*> pending{*chunk};
-    while (!pending.empty()) {
-        Chunk* node = pending.back();
-        pending.pop_back();
-        if (node->mNext) pending.push_back(node->mNext);
-        if (node->mChildren) pending.push_back(node->mChildren);
-        FreeNode(node);
-    }
+    // Iterative, so that neither deep trees nor long sibling lists grow the call stack, and
+    // without allocating: a release is what runs when memory has run out, and one cut off part
+    // way would leave the caller's link pointing at freed nodes. Each node's sub-chunks are put
+    // in front of its siblings before it is freed; every list is walked once.
+    Chunk* node = *chunk;
     *chunk = nullptr;
+    while (node) {
+        Chunk* next = node->mNext;
+        if (Chunk* children = node->mChildren) {
+            Chunk* last = children;
+            while (last->mNext)
+                last = last->mNext;
+            last->mNext = next;
+            next = children;
+        }
+        FreeNode(node);
+        node = next;
+    }
 }
 
 void ReleaseChunkChain(Chunk** chunk) {

@@ -16,6 +16,7 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_texture.h"
+#include "base/vallocation_hook.h"
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
 #include "base/vpath.h"
@@ -892,7 +893,7 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
     // put back: points split for their mapping coordinates do not tell the masks again.
     VOxaLayerElementPolygonGroup* masks = layer0->GetPolygonGroups();
     if (!masks) {
-        masks = new (std::nothrow) VOxaLayerElementPolygonGroup;
+        masks = oxa_alloc::Counted(new (std::nothrow) VOxaLayerElementPolygonGroup);
         if (!masks) return false;
         layer0->SetPolygonGroups(masks);
     }
