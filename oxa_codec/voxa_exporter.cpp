@@ -30,7 +30,12 @@ void VOxaExporter::TakeWriterError() {
 
 bool VOxaExporter::Initialize(const char* fileName) {
     mError.ClearError();
-    mFileName = fileName ? fileName : "";
+    try {
+        mFileName = fileName ? fileName : "";
+    } catch (const std::bad_alloc&) {
+        mError.SetLastError(VOxaWriter::eNOT_ENOUGH_MEMORY, "Not enough memory");
+        return false;
+    }
     if (mFileName.IsEmpty()) {
         mError.SetLastError(VOxaWriter::eFILE_NOT_CREATED, "File not created");
         return false;

@@ -41,12 +41,25 @@ void VOxaImporter::TakeReaderError() {
 bool VOxaImporter::Initialize(const char* fileName) {
     DropReader();
     mError.ClearError();
-    mFileName = fileName ? fileName : "";
-    const int format = VOxaFindReaderFormat(VOxaGetFileExtension(mFileName.Buffer()));
-    const VOxaReaderFormat* row = VOxaGetReaderFormat(format);
-    mReader = row && row->mCreate ? row->mCreate(mManager) : nullptr;
+    // The name and the reader are the first allocations of a read: memory that runs out here is
+    // told as such, never thrown to the caller.
+    int format = -1;
+    const VOxaReaderFormat* row = nullptr;
+    try {
+        mFileName = fileName ? fileName : "";
+        format = VOxaFindReaderFormat(VOxaGetFileExtension(mFileName.Buffer()));
+        row = VOxaGetReaderFormat(format);
+        mReader = row && row->mCreate ? row->mCreate(mManager) : nullptr;
+    } catch (const std::bad_alloc&) {
+        DropReader();
+        mError.SetLastError(VOxaReader::eNOT_ENOUGH_MEMORY, "Not enough memory");
+        return false;
+    }
     if (!mReader) {
-        mError.SetLastError(VOxaReader::eFILE_NOT_OPENED, "File format not supported");
+        if (row && row->mCreate)
+            mError.SetLastError(VOxaReader::eNOT_ENOUGH_MEMORY, "Not enough memory");
+        else
+            mError.SetLastError(VOxaReader::eFILE_NOT_OPENED, "File format not supported");
         return false;
     }
     // A directory or an empty file is refused as such before the reader sees it: a reader would

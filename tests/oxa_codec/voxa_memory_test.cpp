@@ -254,6 +254,58 @@ TEST(memory, A3dsReadInWhichAnyOneAllocationThrowsFailsWithThatError) {
     EXPECT_GT(failed, 100);
 }
 
+// Naming the file and making its reader or writer are allocations too: refused, each is told as
+// memory run out and nothing is thrown to the caller.
+TEST(memory, InitializeThatRunsOutSaysSoAndThrowsNothing) {
+    const std::string source = TempPath("init_source.obj"),
+                      path = TempPath("init_" + std::string(200, 'n') + ".3ds");
+    oxa_test::WriteFile(source, GridObj(false));
+    VOxaSdkManager* manager = VOxaSdkManager::Create();
+    {
+        VOxaScene* scene = manager->CreateScene();
+        VOxaImporter* importer = manager->CreateImporter();
+        ASSERT_TRUE(importer->Initialize(source.c_str()) && importer->Import(scene));
+        VOxaExporter* exporter = manager->CreateExporter();
+        ASSERT_TRUE(exporter->Initialize(path.c_str()) && exporter->Export(scene));
+    }
+    for (int writer = 0; writer < 2; ++writer) {
+        int failed = 0;
+        for (long long index = 0;; ++index) {
+            VOxaImporter* importer = writer ? nullptr : manager->CreateImporter();
+            VOxaExporter* exporter = writer ? manager->CreateExporter() : nullptr;
+            const long long refused = gAllocationsRefused;
+            gAllocationsSeen = 0;
+            gAllocationsToFail = index;
+            bool ok = false;
+            try {
+                ok = writer ? exporter->Initialize(path.c_str()) : importer->Initialize(path.c_str());
+            } catch (...) {
+                gAllocationsToFail = -1;
+                FAIL() << (writer ? "Exporter" : "Importer") << "::Initialize threw with allocation " << index
+                       << " refused";
+            }
+            gAllocationsToFail = -1;
+            const VError& error = writer ? exporter->GetError() : importer->GetError();
+            if (gAllocationsRefused == refused) {
+                EXPECT_TRUE(ok) << error.GetLastErrorString().Buffer();
+                if (importer) manager->DestroyImporter(importer);
+                if (exporter) manager->DestroyExporter(exporter);
+                break;
+            }
+            // A refusal the reader can do without (an optional reserve) may still open the file;
+            // any other is told as memory run out.
+            ++failed;
+            if (!ok)
+                EXPECT_EQ(std::string(error.GetLastErrorString().Buffer()), "Not enough memory")
+                    << "allocation " << index;
+            if (importer) manager->DestroyImporter(importer);
+            if (exporter) manager->DestroyExporter(exporter);
+        }
+        if (!writer) EXPECT_GT(failed, 0) << "the importer allocated nothing";
+    }
+    delete manager;
+}
+
 // A mesh layer or layer element that cannot be made is counted as memory run out, so that a read
 // that goes on without it (normals, UVs, materials) fails with that error instead of succeeding.
 TEST(memory, ALayerOrLayerElementThatCannotBeMadeIsCounted) {
