@@ -16,6 +16,12 @@
 
 namespace {
 
+// Adds `line` to a warning text, one warning a line.
+void AppendLine(VString& text, const char* line) {
+    if (!text.IsEmpty()) text += "\n";
+    text += line;
+}
+
 // White space as the C library's isspace sees it in the "C" locale.
 bool IsWhite(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -442,8 +448,7 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
                 mMostGroups, markers, mMostGroups - markers, markers + 1, mMostGroups);
         else if (length > 0 && length < (int)sizeof text)
             std::snprintf(text + length, sizeof text - (size_t)length, "those %d markers are read.", markers);
-        if (!mWarning.IsEmpty()) mWarning += "\n";
-        mWarning += text;
+        AppendLine(mWarning, text);
     }
     int64_t reached = 0;
     if (!mLines.empty()) {
@@ -475,8 +480,7 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
                               "OrigDataStartFrame (%.6g s); the take starts at %.6g s.",
                               startLine->line, (long long)(mBase + startLine->index),
                               lineSeconds + (double)startLine->index / rate, headerSeconds, lineSeconds);
-                if (!mWarning.IsEmpty()) mWarning += "\n";
-                mWarning += text;
+                AppendLine(mWarning, text);
             }
             // The nearest tick: a line at 0.7 s does not start the take a tick before it.
             const double ticks = std::nearbyint(lineSeconds * (double)VTime::kOneSecond);
@@ -494,8 +498,7 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
             text, sizeof text,
             "%lld frame lines repeat the frame of a line before them and are not read (the first: %s).",
             mRepeats, mFirstRepeat.Buffer());
-        if (!mWarning.IsEmpty()) mWarning += "\n";
-        mWarning += text;
+        AppendLine(mWarning, text);
     }
     if (mOutside > 0) {
         std::snprintf(
@@ -503,8 +506,7 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
             "%lld frame lines lie outside the %d frames from frame %lld that NumFrames gives and are "
             "not read (the first: %s).",
             mOutside, frames, (long long)mBase, mFirstOutside.Buffer());
-        if (!mWarning.IsEmpty()) mWarning += "\n";
-        mWarning += text;
+        AppendLine(mWarning, text);
     }
     // A file cut short is read as far as its lines reach; a blank NumFrames is what they reach.
     if (frames < 0) {
@@ -521,8 +523,7 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
                 "The header gives %d frames, but the file's frame lines end at its frame %lld; those "
                 "%lld are read.",
                 frames, (long long)reached, (long long)reached);
-        if (!mWarning.IsEmpty()) mWarning += "\n";
-        mWarning += text;
+        AppendLine(mWarning, text);
         frames = (int)reached;
     }
     // Back to the end of the header for the names.
@@ -823,8 +824,7 @@ VString VOxaFileMotionAnalysisTrc::GetDroppedWarning() const {
         std::snprintf(text, sizeof text,
                       "%lld frames have no line (the first is frame %lld); they are gaps in every marker.",
                       mMissingFrames, (long long)mFirstMissing);
-        if (!warning.IsEmpty()) warning += "\n";
-        warning += text;
+        AppendLine(warning, text);
     }
     if (mBadTimes > 0) {
         std::snprintf(
@@ -832,12 +832,10 @@ VString VOxaFileMotionAnalysisTrc::GetDroppedWarning() const {
             "%lld frame lines have a Time that is blank or no number (the first at %s); those frames are "
             "placed by DataRate.",
             mBadTimes, mFirstBadTime.Buffer());
-        if (!warning.IsEmpty()) warning += "\n";
-        warning += text;
+        AppendLine(warning, text);
     }
     if (!mTimeMismatch.IsEmpty()) {
-        if (!warning.IsEmpty()) warning += "\n";
-        warning += mTimeMismatch;
+        AppendLine(warning, mTimeMismatch.Buffer());
     }
     return warning;
 }
