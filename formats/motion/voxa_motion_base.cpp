@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "animation/anim_settings.h"
@@ -342,9 +343,19 @@ VOxaNode* VOxaMotionSupport::FindWriteRoot(VOxaWriter& writer, VOxaScene* scene,
 
 const char* VOxaMotionSupport::MarkerRefusal(size_t markerCount, const VStreamOptionsMotion* options) {
     if (markerCount == 0) return kNoMarkers;
+    static thread_local VString refusal;
+    // The readers of every marker file take at most kMaxMarkers: more would make a file that no
+    // reader of ours gives back.
+    if (markerCount > (size_t)kMaxMarkers) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "%zu markers or joints to write, more than the %d a marker file holds", markerCount,
+                      kMaxMarkers);
+        refusal = text;
+        return refusal.Buffer();
+    }
     // A take whose frames reach past the time line would be written with times that saturate. The
     // rate is checked first: a rate without a usable frame period is why a take has no frames.
-    static thread_local VString refusal;
     if (options && !VOxaSkeletonSupport::FramesFit(options, refusal)) return refusal.Buffer();
     if (!options || options->GetFrameCount() <= 0) return kNoFrames;
     return nullptr;
@@ -372,8 +383,9 @@ VString VOxaMotionSupport::NoRootRefusal(VOxaScene* scene, const char* forked) {
     while (fork && fork->GetChildCount() == 1)
         fork = fork->GetChild(0);
     VString text(forked);
-    text += " A skeleton is written from the first marked node down the chain of only children below "
-            "the scene's root, and that chain forks at ";
+    text +=
+        " A skeleton is written from the first marked node down the chain of only children below "
+        "the scene's root, and that chain forks at ";
     if (fork == root) {
         text += "the scene's root";
     } else {
@@ -400,14 +412,35 @@ VString CutNameText(const VString& original, const VString& written, int maxByte
     return text;
 }
 
+VString RepeatText(const VString& original, const VString& written) {
+    VString text("Two nodes are named \"");
+    text += original;
+    text += "\"; the later one is written as \"";
+    text += written;
+    text += "\".";
+    return text;
+}
+
 }  // namespace
+
+std::vector<bool> VOxaMotionSupport::RepeatedNames(const std::vector<VString>& names) {
+    std::vector<bool> repeated(names.size(), false);
+    std::unordered_set<std::string> seen;
+    for (size_t i = 0; i < names.size(); ++i)
+        repeated[i] = !seen.emplace(names[i].Buffer()).second;
+    return repeated;
+}
 
 void VOxaMotionSupport::WarnCutNames(VStreamOptionsMotion* options, const std::vector<VString>& original,
                                      const std::vector<VString>& written, int maxBytes, const char* format) {
     if (!options) return;
+    const std::vector<bool> repeated = RepeatedNames(original);
     for (size_t i = 0; i < original.size() && i < written.size(); ++i) {
-        if (original[i].GetLen() <= maxBytes) continue;
-        options->Message("Warning", CutNameText(original[i], written[i], maxBytes, format).Buffer(), "Ok");
+        if (original[i].GetLen() > maxBytes)
+            options->Message("Warning", CutNameText(original[i], written[i], maxBytes, format).Buffer(),
+                             "Ok");
+        else if (repeated[i] && !(written[i] == original[i]))
+            options->Message("Warning", RepeatText(original[i], written[i]).Buffer(), "Ok");
     }
 }
 
@@ -552,13 +585,18 @@ std::vector<VString> VOxaMotionSupport::CutMarkerNames(const std::vector<VOxaNod
     std::vector<VString> out;
     out.reserve(nodes.size());
     std::vector<bool> cut(nodes.size(), false);
+    // A name that repeats the exact name of a node before it: the readers refuse a file that
+    // names two markers alike, so the later one is numbered as a cut name is.
+    std::vector<bool> repeat(nodes.size(), false);
     // Each name taken, lower case, with the index of the node that took it.
     std::unordered_map<std::string, size_t> taken;
+    std::unordered_set<std::string> kept;
     for (size_t i = 0; i < nodes.size(); ++i) {
         // A prefix is what the name holds before a ':' past the node's own "Model::".
         const char* own = nodes[i]->GetNameWithoutPrefix();
         out.push_back(NameAfterLastColon(nodes[i]->GetName()));
         cut[i] = std::strchr(own ? own : "", ':') != nullptr;
+        if (!cut[i] && !kept.emplace(out[i].Buffer()).second) repeat[i] = cut[i] = true;
         if (!cut[i]) taken.emplace(LowerName(out[i]), i);
     }
     // The next suffix to try for each name that met another, so that many alike cost no search
@@ -584,12 +622,16 @@ std::vector<VString> VOxaMotionSupport::CutMarkerNames(const std::vector<VOxaNod
         }
         ++suffix;
         char text[700];
-        std::snprintf(
-            text, sizeof text,
-            "\"%.200s\" and \"%.200s\" are both named \"%.100s\" once their prefixes are cut; \"%.200s\" "
-            "is written as \"%.120s\".\n",
-            nodes[met->second]->GetNameWithoutPrefix(), nodes[i]->GetNameWithoutPrefix(), out[i].Buffer(),
-            nodes[i]->GetNameWithoutPrefix(), numbered.Buffer());
+        if (repeat[i])
+            std::snprintf(text, sizeof text,
+                          "Two nodes are named \"%.200s\"; the later one is written as \"%.120s\".\n",
+                          nodes[i]->GetNameWithoutPrefix(), numbered.Buffer());
+        else
+            std::snprintf(text, sizeof text,
+                          "\"%.200s\" and \"%.200s\" are both named \"%.100s\" once their prefixes are cut; "
+                          "\"%.200s\" is written as \"%.120s\".\n",
+                          nodes[met->second]->GetNameWithoutPrefix(), nodes[i]->GetNameWithoutPrefix(),
+                          out[i].Buffer(), nodes[i]->GetNameWithoutPrefix(), numbered.Buffer());
         warning += text;
         out[i] = numbered;
         taken.emplace(numberedKey, i);

@@ -290,8 +290,9 @@ struct OXA_API VOxaMotionSupport {
     static constexpr const char* kNoMarkers = "no markers or joints to write";
     static constexpr const char* kNoFrames = "the take has no frames to write";
     // The refusal of a marker writer with `markerCount` nodes to write over the options' frames
-    // (kNoMarkers first, then kNoFrames, then frames that reach past the time line, the text held
-    // until the next call); null when it has both.
+    // (kNoMarkers first, then more than kMaxMarkers nodes, then a rate or frames that reach past
+    // the time line, then kNoFrames; a text made up is held until the next call); null when it
+    // has both.
     static const char* MarkerRefusal(size_t markerCount, const VStreamOptionsMotion* options);
     // The refusal of a skeleton writer that found no motion root: kNoJoints when no node below
     // the scene's root is a marked joint (IsJoint), else `forked` (the marked nodes lie beyond a
@@ -303,8 +304,11 @@ struct OXA_API VOxaMotionSupport {
     // True when `root` or a node below it is a joint: the skeleton writers (BVH, HTR, ASF)
     // refuse a motion root without one with kNoJoints.
     static bool HasJoints(VOxaNode* root);
+    // For each name, whether it repeats a name before it exactly.
+    static std::vector<bool> RepeatedNames(const std::vector<VString>& names);
     // Shows a warning through the options' message receiver for each name of `written` that is
-    // `original` cut to the `maxBytes` a reader of `format` takes.
+    // `original` cut to the `maxBytes` a reader of `format` takes, and for each that was numbered
+    // because it repeats a name before it (VTextFile::WritableNames).
     static void WarnCutNames(VStreamOptionsMotion* options, const std::vector<VString>& original,
                              const std::vector<VString>& written, int maxBytes, const char* format);
     // The same warnings as lines ("...\n" each) of one text, "" when no name was cut.
@@ -353,8 +357,9 @@ struct OXA_API VOxaMotionSupport {
     // The names a marker writer writes for `nodes`: each node's name after its last ':'. Names
     // that had no prefix come first; a cut name that then equals one before it, without regard to
     // case, takes the first of "_2", "_3", ... that keeps it distinct, and `warning` gets a line
-    // naming both nodes (it is left as it is when no name had to change). A name left empty is
-    // then named "_" (or the first free of "_2", "_3", ...).
+    // naming both nodes (it is left as it is when no name had to change). So does a name that
+    // repeats the exact name of a node before it (the readers refuse names that repeat). A name
+    // left empty is then named "_" (or the first free of "_2", "_3", ...).
     static std::vector<VString> CutMarkerNames(const std::vector<VOxaNode*>& nodes, VString& warning);
     // Prepares the root for sampling, once its pivot animation is converted: the evaluation cache
     // of the subtree is filled from the default transform, the root's global transform becomes the

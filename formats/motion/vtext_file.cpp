@@ -759,6 +759,7 @@ std::vector<VString> VTextFile::WritableNames(const std::vector<VString>& names,
     for (const char* const* word = reserved; word && *word; ++word)
         words.insert(LowerKey(*word));
     std::unordered_set<std::string> taken(words);
+    std::unordered_set<std::string> kept;
     for (size_t i = 0; i < names.size(); ++i) {
         VString name(names[i]);
         // An empty name would leave its field or token out.
@@ -788,6 +789,8 @@ std::vector<VString> VTextFile::WritableNames(const std::vector<VString>& names,
             changed[i] = true;
         }
         if (!changed[i] && words.count(LowerKey(name.Buffer()))) changed[i] = true;
+        // The first of names that repeat keeps its name; the later ones are numbered.
+        if (!changed[i] && !kept.emplace(name.Buffer()).second) changed[i] = true;
         // The names kept as they are come first: a changed name gives way to them.
         if (!changed[i]) taken.insert(LowerKey(name.Buffer()));
         out.push_back(name);

@@ -162,8 +162,9 @@ public:
     // or a list ended by null) holds words the format gives a meaning of its own: a name equal to
     // one of them, without regard to case, has to change too. A name that had to change and then
     // equals another name of the list or a reserved word, without regard to case, takes the first
-    // of the suffixes "_2", "_3", ... that keeps it distinct. Names that need no change are kept as
-    // they are. With `maxBytes` above 0 a longer name is cut to that many bytes (whole UTF-8
+    // of the suffixes "_2", "_3", ... that keeps it distinct. A name that repeats a name before it
+    // exactly (which the readers refuse) has to change too; other names that need no change are
+    // kept as they are. With `maxBytes` above 0 a longer name is cut to that many bytes (whole UTF-8
     // characters) and counts as changed; a suffix then takes its room from the end of the name.
     static std::vector<VString> WritableNames(const std::vector<VString>& names, unsigned rules,
                                               const char* const* reserved = nullptr, int maxBytes = 0);

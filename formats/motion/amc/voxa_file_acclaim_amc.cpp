@@ -472,8 +472,7 @@ bool VOxaFileAcclaimAmc::WriteFrame(VOxaAsfScene* scene, VTime time, long long f
     WriteChar('\n');
     const double toFile = scene->GetLengthUnit() * kInchesPerCentimetre;
     // The reader takes values whose lengths in centimetres stay within the magnitude bound.
-    SetLargestNumber(VOxaAsfScene::kMaxMagnitude /
-                     std::fmax(1.0, kCentimetresPerInch / scene->GetLengthUnit()));
+    SetLargestNumber(VOxaAsfScene::LargestWritten(scene->GetLengthUnit()));
     for (size_t i = 0; i < mWriteBones.size(); ++i) {
         WriteBone& w = mWriteBones[i];
         double v[9];

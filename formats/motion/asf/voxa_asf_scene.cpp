@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <new>
@@ -392,12 +393,24 @@ void VOxaAsfScene::Collapse() {
 }
 
 // ---------------------------------------------------------------------------------------------
+double VOxaAsfScene::LargestWritten(double lengthUnit) {
+    return kMaxMagnitude / std::fmax(1.0, 2.54 / lengthUnit) * (1.0 - 1e-6);
+}
+
 // Export: bones from nodes
 
 bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVector& scale, VTime firstFrame,
                                  std::vector<std::pair<VString, VString>>* renamed,
-                                 std::vector<VOxaNode*>* leftOut) {
+                                 std::vector<VOxaNode*>* leftOut, VString* refusal) {
     if (!node) return false;
+    const auto refuse = [refusal](const char* format, int limit) {
+        if (refusal) {
+            char text[160];
+            std::snprintf(text, sizeof text, format, limit);
+            *refusal = text;
+        }
+        return false;
+    };
     SetName("ASF");
     mLengthUnit = 1.0;
     AsfBone* root = new AsfBone();
@@ -464,7 +477,8 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
         }
         for (int i = 0; i < k; ++i) {
             VOxaNode* c = children[(size_t)i];
-            if (count + 2 > kMaxBones) return false;
+            if (count + 2 > kMaxBones)
+                return refuse("The skeleton needs more than the %d bones an ASF file may hold.", kMaxBones);
             AsfBone* parent = b;
             if (dummies) {
                 AsfBone* d = new AsfBone();
@@ -510,7 +524,8 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
             stack.push_back({c, cb, scaled(c, item.scale)});
         }
     }
-    if (!Complete()) return false;
+    if (!Complete())
+        return refuse("The skeleton is deeper than the %d bones an ASF file may nest.", kMaxDepth);
 
     // An end node (a reader's mark of where its parent's bone ends) without animation is no
     // joint: its place is its parent bone's end. Every other node is a joint with a name and
@@ -563,6 +578,9 @@ void VOxaAsfScene::SeparateNames(const std::unordered_set<const AsfBone*>& dummi
     // The names kept as they are, and the reserved words, are taken; the names to change are
     // numbered past them in depth-first order.
     std::unordered_set<std::string> taken(std::begin(kReserved), std::end(kReserved));
+    // A bone that repeats the exact name of one before it changes too: the reader refuses names
+    // that repeat.
+    std::unordered_set<std::string> kept;
     std::vector<AsfBone*> changing;
     for (AsfBone* bone : bones) {
         if (bone == mRoot) continue;
@@ -570,7 +588,7 @@ void VOxaAsfScene::SeparateNames(const std::unordered_set<const AsfBone*>& dummi
         const bool reserved =
             std::find(std::begin(kReserved), std::end(kReserved), key) != std::end(kReserved) ||
             StartsWithNumber(bone->mName.Buffer());
-        if (reserved || dummies.count(bone))
+        if (reserved || dummies.count(bone) || !kept.emplace(bone->mName.Buffer()).second)
             changing.push_back(bone);
         else
             taken.insert(key);

@@ -116,6 +116,11 @@ public:
     // Lengths, positions and motion values beyond this magnitude are refused: keys are single
     // precision, and the sums of a frame must stay finite.
     static constexpr double kMaxMagnitude = 1e30;
+    // The largest magnitude the writers put in an ASF or AMC file of length unit `lengthUnit`
+    // (file units per inch): the reader turns lengths into centimetres and refuses one beyond
+    // kMaxMagnitude, and a number written in single-precision digits may read back a little
+    // larger than it was.
+    static double LargestWritten(double lengthUnit);
 
     static VOxaAsfScene* Create();
     VOxaAsfScene();
@@ -157,13 +162,15 @@ public:
     // (VOxaMotionSupport::TranslationVaries) gets translation dofs either way.
     // A bone whose name the files give a meaning of their own ("root", and "begin" and "end" of
     // the hierarchy section, without regard to case) takes the first of the suffixes "_2", "_3",
-    // ... that no other bone has; so does a made-up "<name>Dummy" bone whose name a bone has.
+    // ... that no other bone has; so does a made-up "<name>Dummy" bone whose name a bone has, and a
+    // bone whose node repeats the exact name of a bone before it.
     // `renamed` (may be null) receives each renamed node's name and the bone's name. A marker
     // that no frame saw (VOxaSkeletonSupport::IsNeverSeen) gets no bone; `leftOut` (may be null)
-    // receives it.
+    // receives it. False for a tree of more than kMaxBones bones or deeper than kMaxDepth, which
+    // the reader refuses; `refusal` (may be null) then says which.
     bool BuildFromNode(VOxaNode* node, bool translation, const VgeTVector& scale, VTime firstFrame,
                        std::vector<std::pair<VString, VString>>* renamed = nullptr,
-                       std::vector<VOxaNode*>* leftOut = nullptr);
+                       std::vector<VOxaNode*>* leftOut = nullptr, VString* refusal = nullptr);
     // Import: a node tree for the bones; answers the root's node (null on failure).
     VOxaNode* CreateNodes(VOxaSdkManager* manager, const char* takeName, bool limits);
     // Import of motion: reuses the nodes of the bones' names below `parent`, creates the missing

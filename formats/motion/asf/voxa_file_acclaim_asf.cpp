@@ -476,6 +476,9 @@ bool VOxaFileAcclaimAsf::Write(VOxaAsfScene* scene) {
     if (!scene || !IsOpen() || !scene->GetRootBone()) return false;
     AsfBone* root = scene->GetRootBone();
     const double lengthFactor = scene->GetLengthUnit() / kCentimetresPerInch;
+    // The reader turns lengths into centimetres and refuses one beyond the skeleton's largest
+    // magnitude: no number is written that would read back beyond it.
+    SetLargestNumber(VOxaAsfScene::LargestWritten(scene->GetLengthUnit()));
     WriteText(":version 1.10\n:name ");
     WriteText(scene->GetName());
     WriteText("\n:units\n  mass ");

@@ -1,5 +1,6 @@
 #include "formats/motion/asf/voxa_writer_acclaim_asf.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -106,7 +107,7 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
     VString report("Spaces are not allowed in ASF node names:");
     if (!CheckSpaceInNodeNameRecursive(root, report)) {
         motion->Message("Error", report.Buffer(), "OK");
-        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        mError.SetLastError(eUNIDENTIFIED_ERROR, report.Buffer());
         return false;
     }
     // Names the files could not give back (cut, split, or read as a frame number) are refused too.
@@ -120,7 +121,7 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
     VString names(rule);
     if (!VOxaCheckAsfNodeNames(root, false, names)) {
         motion->Message("Error", names.Buffer(), "Ok");
-        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        mError.SetLastError(eUNIDENTIFIED_ERROR, names.Buffer());
         return false;
     }
     // The bones are built from the joints with their pivots in their animation, as the AMC writer
@@ -137,10 +138,11 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
         scale = root->GetParent()->EvaluateGlobalTransform(motion->GetStartTime()).GetS();
     std::vector<std::pair<VString, VString>> renamed;
     std::vector<VOxaNode*> leftOut;
-    if (!skeleton->BuildFromNode(root, translation, scale, motion->GetStartTime(), &renamed, &leftOut)) {
+    VString refusal;
+    if (!skeleton->BuildFromNode(root, translation, scale, motion->GetStartTime(), &renamed, &leftOut,
+                                 &refusal)) {
         skeleton->Destroy();
-        mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
-        return false;
+        return VOxaMotionSupport::Refuse(mError, refusal.Buffer());
     }
     // Markers hang below a reference node: when none was ever seen, nothing is left to write.
     if (!leftOut.empty() && skeleton->GetRootBone()->mChildren.empty() && !VOxaMotionSupport::IsJoint(root)) {
@@ -156,8 +158,15 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
         text += "\" is written as \"";
         text += names.second;
         double number;
+        VString word(names.first);
+        for (int k = 0; k < word.GetLen(); ++k)
+            word[k] = (char)std::tolower((unsigned char)word[k]);
         if (VParseDouble(names.first.Buffer(), names.first.Buffer() + names.first.GetLen(), number, false)) {
             text += "\": an AMC file reads a name that begins with a number as a frame number.";
+        } else if (!(word == "root") && !(word == "begin") && !(word == "end")) {
+            text += "\": two nodes are named \"";
+            text += names.first;
+            text += "\", and a reader takes each name for one bone.";
         } else {
             text += "\": ASF and AMC files reserve the name \"";
             text += names.first;

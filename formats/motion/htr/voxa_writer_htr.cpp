@@ -389,8 +389,9 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
     const int maxBytes = VOxaFileMotionAnalysisHtr::kMaxNameLength;
     written = VTextFile::WritableNames(written, VTextFile::kSectionMarks, kReserved, maxBytes);
     VOxaMotionSupport::WarnCutNames(options, original, written, maxBytes, "HTR segment");
+    const std::vector<bool> repeated = VOxaMotionSupport::RepeatedNames(original);
     for (size_t s = 0; s < written.size(); ++s) {
-        if (original[s].GetLen() > maxBytes || written[s] == original[s]) continue;
+        if (original[s].GetLen() > maxBytes || written[s] == original[s] || repeated[s]) continue;
         VString text("Node \"");
         text += original[s];
         text += "\" is written as \"";
