@@ -7,6 +7,7 @@
 // never keeps an object across a call that may destroy it: every argument is taken afresh from
 // the manager's registries, so whatever the sanitizers find is the library's fault. The scenes
 // stay small: each kind of object is capped and the number of operations is bounded.
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -38,6 +39,7 @@
 #include "character/voxa_character_pose.h"
 #include "character/voxa_constraint_position.h"
 #include "character/voxa_control_set_plug.h"
+#include "formats/motion/voxa_motion_export.h"
 #include "fuzz/fuzz_input_file.h"
 #include "objects/vobject_list.h"
 #include "objects/voxa_user_property.h"
@@ -53,6 +55,7 @@
 #include "scene/voxa_scene_info.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_info.h"
+#include "scene/voxa_take_node.h"
 
 namespace {
 
@@ -70,7 +73,8 @@ constexpr int kMaxScenes = 3;
 
 // Few names, so that clashes are common.
 const char* const kNames[] = {"a", "b", "Hips", "a::b", "", "Take 001", "Default"};
-const char* const kWriteExtensions[] = {"obj", "3ds", "dxf", "bvh", "htr", "trc", "c3d", "asf"};
+const char* const kWriteExtensions[] = {"obj", "3ds", "dxf", "bvh", "htr", "trc", "c3d",
+                                        "asf", "aoa", "mcd", "brd", "mov", "vpm"};
 
 class Driver {
 public:
@@ -361,7 +365,11 @@ private:
 
     // The operations on the kinds of object the first forty leave out.
     void MoreStep(uint8_t op) {
-        if (op >= 50) {
+        if (op == 50) {
+            AnimateNode();
+            return;
+        }
+        if (op > 50) {
             CurveCallbacks();
             return;
         }
@@ -424,6 +432,36 @@ private:
                 }
                 break;
             }
+        }
+    }
+
+    // Keys on a translation or rotation channel of a node's current take, or a default value, at
+    // frames of a 30 frames per second take: the motion writers then have a take to write, with
+    // values they cannot hold among them.
+    void AnimateNode() {
+        static const double kValues[] = {0.0, 5.0, -90.0, 1e29, 3.9e29, 1e30, -2e30, 1e300, NAN, INFINITY};
+        VOxaNode* node = Node();
+        VOxaTakeNode* take = node ? node->GetCurrentTakeNode() : nullptr;
+        if (!take) return;
+        const int channel = Byte() % 7;
+        if (channel == 6) {
+            const double value = kValues[Byte() % (sizeof kValues / sizeof kValues[0])];
+            Flag() ? node->SetLclTranslation(VgeTVector(value, 1.0, 0.0, 1.0))
+                   : node->SetLclRotation(VgeTVector(0.0, value, 0.0, 1.0));
+            return;
+        }
+        VFCurve* curves[6] = {take->GetTranslationX(),   take->GetTranslationY(),
+                              take->GetTranslationZ(),   take->GetEulerRotationX(),
+                              take->GetEulerRotationY(), take->GetEulerRotationZ()};
+        VFCurve* curve = curves[channel];
+        if (!curve) return;
+        for (int k = 1 + Byte() % 4; k > 0; --k) {
+            VTime time;
+            time.SetSecondDouble(((int)Byte() - 16) / 30.0);
+            VFCurveKey key;
+            key.Set(time, (float)kValues[Byte() % (sizeof kValues / sizeof kValues[0])],
+                    VFCurveKey::eInterpolationLinear);
+            curve->KeyAdd(time, key);
         }
     }
 
@@ -1122,22 +1160,47 @@ private:
         }
     }
 
+    // True when a motion file reads with its reader's own options.
+    static bool ReadsBack(const std::string& path) {
+        VOxaSdkManager* manager = VOxaSdkManager::Create();
+        VOxaImporter* importer = manager ? manager->CreateImporter() : nullptr;
+        bool read = importer && importer->Initialize(path.c_str());
+        if (read) {
+            OptionsPtr options(importer->GetReadOptions());
+            read = importer->Import(manager->CreateScene(), options.get());
+        }
+        delete manager;
+        return read;
+    }
+
     void WriteAndRead() {
         VOxaScene* scene = Scene();
         if (!scene) return;
         const char* extension =
             kWriteExtensions[Byte() % (sizeof kWriteExtensions / sizeof kWriteExtensions[0])];
         const std::string path = FuzzScratchPath(std::string("api.") + extension);
+        const int format = VOxaFindWriterFormat(extension);
+        const bool motion = VOxaGetMotionWriterKind(format) != VOxaMotionWriterKind::eNone;
         VOxaExporter* exporter = mManager->CreateExporter();
         bool written = false;
         if (exporter) {
-            if (exporter->Initialize(path.c_str()) &&
-                exporter->SetFileFormat(VOxaFindWriterFormat(extension))) {
+            if (exporter->Initialize(path.c_str()) && exporter->SetFileFormat(format)) {
                 OptionsPtr options(exporter->GetWriteOptions());
+                // A motion writer as a program drives it: the nodes marked and the take's frames
+                // set, a few at most so that a far key costs no long write.
+                if (motion && options && Flag()) {
+                    auto* frames = static_cast<VStreamOptionsMotion*>(options.get());
+                    if (VOxaPrepareMotionExport(scene, format, frames, nullptr) &&
+                        frames->GetFrameCount() > 8)
+                        frames->SetFrameCount(8);
+                }
                 written = exporter->Export(scene, options.get());
             }
             mManager->DestroyExporter(exporter);
         }
+        // A motion file written is one its reader reads: what the format cannot hold (names that
+        // repeat, counts and numbers beyond the readers' bounds) is mended or refused by the writer.
+        if (written && motion && !ReadsBack(path)) __builtin_trap();
         if (written && Flag()) {
             VOxaScene* into = Scene();
             VOxaImporter* importer = mManager->CreateImporter();
