@@ -322,19 +322,30 @@ TEST(BuiltSceneLimits, MoreMarkersThanTheReadersTakeAreRefusedWithTheReason) {
         // The marker writers write every marked node.
         reference->SetMarked(0);
     }
+    // As many as they take are written.
+    rig.manager->DestroyNode(reference->GetChild(65535), false);
+    const Outcome outcome = rig.Write(TempPath("many_enough.aoa"));
+    EXPECT_TRUE(outcome.written) << outcome.error;
+    EXPECT_TRUE(ReadsBack(TempPath("many_enough.aoa")));
 }
 
 TEST(BuiltSceneLimits, AsfRefusalsSayWhy) {
-    // A chain deeper than the reader nests.
-    {
+    // A chain as deep as the reader nests is written and reads back; one joint more is refused.
+    for (const int joints : {1000, 1001}) {
         Rig rig;
         VOxaNode* node = rig.scene->GetRootNode();
-        for (int k = 0; k < 1002; ++k)
+        for (int k = 0; k < joints; ++k)
             node = rig.Joint(("J" + std::to_string(k)).c_str(), node, VgeTVector(0, 1, 0, 1));
-        const Outcome outcome = rig.Write(TempPath("deep.asf"));
+        const std::string path = TempPath("deep" + std::to_string(joints) + ".asf");
+        const Outcome outcome = rig.Write(path);
+        if (joints == 1000) {
+            EXPECT_TRUE(outcome.written) << outcome.error;
+            EXPECT_TRUE(ReadsBack(path));
+            continue;
+        }
         EXPECT_FALSE(outcome.written);
         EXPECT_EQ(outcome.error, "The skeleton is deeper than the 1000 bones an ASF file may nest.");
-        EXPECT_FALSE(fs::exists(TempPath("deep.asf")));
+        EXPECT_FALSE(fs::exists(path));
     }
     // Names the files cannot hold: the error object says which, not "Unidentified error".
     Repeats rig;
