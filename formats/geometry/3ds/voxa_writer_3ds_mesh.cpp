@@ -867,6 +867,10 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
         const VgeTVector* points = mesh->GetControlPoints();
         std::vector<char> used;
         kept = 0;
+        if (mLocalPoints != nullptr) {
+            mLocalPoints->clear();
+            mLocalPoints->reserve((size_t)pointCount * 3);
+        }
         for (int i = 0; i < pointCount; ++i) {
             const VgeTVector& p = points[i];
             double q[3];
@@ -894,6 +898,8 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
             }
             if (!vertexOf.empty()) vertexOf[(size_t)i] = kept;
             vertices[(size_t)kept++] = v;
+            if (mLocalPoints != nullptr)
+                mLocalPoints->insert(mLocalPoints->end(), {mirror * p[0], p[1], p[2]});
         }
     }
     auto vertexIndex = [&](int cp) { return vertexOf.empty() ? cp : vertexOf[(size_t)cp]; };

@@ -359,8 +359,8 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
         if (shading.other == 0) ++shadedAsSource;
 
         // Vertices: about as many per face as the source has (vertices split only for UVs and
-        // the limits of the format); a mesh of several nodes is written once per node, so the
-        // count is taken per face.
+        // the limits of the format); a mesh of several nodes that place it otherwise (mirrored)
+        // is written once for each, so the count is taken per face.
         const long sourcePoints = Points(source.file), writtenPoints = Points(written.file);
         const long meshFaces = MeshFaces(source.file), writtenMeshFaces = MeshFaces(written.file);
         if (meshFaces > 0 && writtenMeshFaces > 0)
@@ -384,8 +384,7 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
             if (kept != nullptr) EXPECT_EQ(MaterialText(kept, m), wanted) << name << ": material " << m->name;
         }
 
-        // Size: within 1.5 times the source. A file whose nodes share one mesh (instances) is
-        // written with a mesh per node, which the writer cannot yet say otherwise; those are named.
+        // Size: within 1.5 times the source (nodes that share one mesh share one object).
         struct stat sourceStat {
         }, writtenStat{};
         if (stat(path.c_str(), &sourceStat) == 0 && stat(out.c_str(), &writtenStat) == 0 &&
@@ -394,8 +393,7 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
             if (ratio > 1.5) {
                 ++overSize;
                 sizes += " " + name + " " + std::to_string(ratio).substr(0, 4);
-                const bool instances = name == "og_media_3ds_indochine.3DS";
-                if (!instances) ADD_FAILURE() << name << " comes back " << ratio << " times its size";
+                ADD_FAILURE() << name << " comes back " << ratio << " times its size";
             }
             if (ratio > largestRatio) {
                 largestRatio = ratio;
