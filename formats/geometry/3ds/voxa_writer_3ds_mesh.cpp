@@ -160,6 +160,11 @@ void SetMapParameters(Ftk::MaterialMap& map, const VOxaTexture* texture) {
     map.mUScale = (float)su;
     map.mVScale = (float)sv;
     Ftk::SetMapFlags(map, MapFlagsOf(texture));
+    // A file's map without a flag word keeps none while the texture still repeats as it read.
+    double kept = 0.0;
+    if (voxa_extras::GetNumber(texture, voxa_extras::kMapFlags3ds, kept) && kept == -1.0 &&
+        texture->GetWrapModeU() == 0)
+        map.mFlagsStated = 0;
     double blur = 0.0;
     if (voxa_extras::GetNumber(texture, voxa_extras::kMapBlur3ds, blur)) map.mBlur = Finite(blur);
     if (w == 0.0) {
@@ -1175,6 +1180,11 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         record->mShininess = std::min(Finite(material->GetShininess() * 0.5), 1.0f);
         if (material->GetShininess() * 0.5 > 1.0 + 1e-6)
             mUnheld.Note(own, "its shininess above 100% (an OBJ Ns above 200)");
+        // A file's material without a shininess keeps none while its shininess is still 0.
+        double none = 0.0;
+        if (material->GetShininess() == 0.0 &&
+            voxa_extras::GetNumber(material, voxa_extras::kNoShininess3ds, none) && none == 1.0)
+            record->mShininessStated = 0;
         record->mTransparency = Finite(1.0 - material->GetOpacity());
         record->mSelfIllumination = SelfIllumination(emissive, diffuse);
         // The glow is the diffuse colour times the self-illumination: another hue is lost.
