@@ -240,7 +240,7 @@ bool ReadMaterialChild(Chunk* node, Material* m) {
             return true;
         case MATERIAL_SHININESS:
             m->mShininess = ReadPercent(node);
-            m->mShininessStated = 1;
+            m->mShininessStated = !FindChild(node, PERCENT_INT) && FindChild(node, PERCENT_FLOAT) ? 2 : 1;
             return true;
         case MATERIAL_SHINE_STRENGTH:
             m->mShineStrength = ReadPercent(node);
@@ -524,12 +524,14 @@ void WriteMaterial(Database* database, Material* material) {
         PutBytes(chunk, COLOR_BYTE, color.second);
         PutBytes(chunk, COLOR_BYTE_GAMMA, color.second);
     }
-    if (m.mShininessStated) PutPercent(block, MATERIAL_SHININESS, Percent(m.mShininess));
+    if (m.mShininessStated == 1) PutPercent(block, MATERIAL_SHININESS, Percent(m.mShininess));
     // A shininess between whole percents (an OBJ "Ns 5" is 2.5%) also gets its exact value: readers
     // that know the float percentage take it, the others the rounded one.
-    if (m.mShininessStated && std::fabs((double)m.mShininess * 100.0 - Percent(m.mShininess)) > 1e-3) {
-        if (FloatsData* data =
-                MakeData<FloatsData>(NewPart(PERCENT_FLOAT, FindChild(block, MATERIAL_SHININESS))))
+    if (m.mShininessStated == 2 ||
+        (m.mShininessStated == 1 && std::fabs((double)m.mShininess * 100.0 - Percent(m.mShininess)) > 1e-3)) {
+        Chunk* shininess = FindChild(block, MATERIAL_SHININESS);
+        if (!shininess) shininess = NewPart(MATERIAL_SHININESS, block);
+        if (FloatsData* data = MakeData<FloatsData>(NewPart(PERCENT_FLOAT, shininess)))
             data->mValues[0] = m.mShininess;
     }
     PutPercent(block, MATERIAL_SHINE_STRENGTH, Percent(m.mShineStrength));

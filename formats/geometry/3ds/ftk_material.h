@@ -98,7 +98,9 @@ struct OXA_API Material {
     uint8_t mAutoReflectionFlatMirror = 0;
     uint32_t mAutoReflectionMapSize = 100;
     uint32_t mAutoReflectionFrameStep = 1;
-    // 0: the material has no shininess (a file's material without chunk 0xA040); none is written.
+    // How the shininess is written: 1 as a whole percentage (and its fraction where it is not
+    // whole), 2 as a fraction alone (as some files hold it), 0 not at all (a file's material
+    // without chunk 0xA040).
     uint8_t mShininessStated = 1;
 };
 

@@ -711,7 +711,8 @@ bool VOxaReader3DS::CreateMaterials() {
         if (record->mUseFalloff) voxa_extras::SetNumber(material, voxa_extras::kUseFalloff3ds, 1.0);
         // Twice the file's value, 100% being 2: the material holds it whole.
         material->SetShininess(2.0 * record->mShininess);
-        if (!record->mShininessStated) voxa_extras::SetNumber(material, voxa_extras::kNoShininess3ds, 1.0);
+        if (record->mShininessStated != 1)
+            voxa_extras::SetNumber(material, voxa_extras::kShininessForm3ds, record->mShininessStated);
         color.Set(d[0] * e, d[1] * e, d[2] * e, 1.0);
         material->SetEmissive(color);
         material->SetOpacity(1.0 - record->mTransparency);

@@ -1180,11 +1180,13 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         record->mShininess = std::min(Finite(material->GetShininess() * 0.5), 1.0f);
         if (material->GetShininess() * 0.5 > 1.0 + 1e-6)
             mUnheld.Note(own, "its shininess above 100% (an OBJ Ns above 200)");
-        // A file's material without a shininess keeps none while its shininess is still 0.
-        double none = 0.0;
-        if (material->GetShininess() == 0.0 &&
-            voxa_extras::GetNumber(material, voxa_extras::kNoShininess3ds, none) && none == 1.0)
-            record->mShininessStated = 0;
+        // A file's material keeps the form of its shininess: none while it is still 0, or a
+        // fraction alone.
+        double form = 1.0;
+        if (voxa_extras::GetNumber(material, voxa_extras::kShininessForm3ds, form)) {
+            if (form == 0.0 && material->GetShininess() == 0.0) record->mShininessStated = 0;
+            if (form == 2.0) record->mShininessStated = 2;
+        }
         record->mTransparency = Finite(1.0 - material->GetOpacity());
         record->mSelfIllumination = SelfIllumination(emissive, diffuse);
         // The glow is the diffuse colour times the self-illumination: another hue is lost.

@@ -919,25 +919,22 @@ TEST(values3ds_interop, AMapWithoutFlagsAndAMaterialWithoutShininessStaySo) {
     GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
 #else
     // A file as other programs write it, chunk by chunk: "Plain" has no shininess and its map no
-    // flag word; "Stated" states both (a map that does not tile, shininess 40%).
+    // flag word; "Stated" states both (a map that does not tile, shininess 40%); "Fraction" holds
+    // its shininess as a fraction alone, which lib3ds does not read.
     using ftktest::Bytes;
     using ftktest::ChunkBytes;
     using ftktest::Floats;
     using ftktest::Shorts;
     using ftktest::Text;
     auto colour = [](uint8_t r, uint8_t g, uint8_t b) { return ChunkBytes(0x0011, Bytes{r, g, b}); };
-    auto material = [&](const char* name, bool stated, const char* image) {
-        Bytes map =
-            ChunkBytes(0xA200, {}, {ChunkBytes(0x0030, Shorts({100})), ChunkBytes(0xA300, Text(image))});
-        if (stated)
-            map = ChunkBytes(0xA200, {},
-                             {ChunkBytes(0x0030, Shorts({100})), ChunkBytes(0xA300, Text(image)),
-                              ChunkBytes(0xA351, Shorts({0x0010}))});
+    auto material = [&](const char* name, const Bytes& shininess, bool flags, const char* image) {
+        Bytes map = ftktest::Cat({ChunkBytes(0x0030, Shorts({100})), ChunkBytes(0xA300, Text(image))});
+        if (flags) map = ftktest::Cat({map, ChunkBytes(0xA351, Shorts({0x0010}))});
         Bytes block = ftktest::Cat(
             {ChunkBytes(0xA000, Text(name)), ChunkBytes(0xA010, {}, {colour(40, 0, 0)}),
              ChunkBytes(0xA020, {}, {colour(200, 0, 0)}), ChunkBytes(0xA030, {}, {colour(255, 255, 255)})});
-        if (stated) block = ftktest::Cat({block, ChunkBytes(0xA040, {}, {ChunkBytes(0x0030, Shorts({40}))})});
-        return ChunkBytes(0xAFFF, ftktest::Cat({block, map}));
+        if (!shininess.empty()) block = ftktest::Cat({block, ChunkBytes(0xA040, {}, {shininess})});
+        return ChunkBytes(0xAFFF, ftktest::Cat({block, ChunkBytes(0xA200, map)}));
     };
     auto object = [&](const char* name, const char* materialName, float x) {
         Bytes points = Shorts({3});
@@ -954,16 +951,19 @@ TEST(values3ds_interop, AMapWithoutFlagsAndAMaterialWithoutShininessStaySo) {
         ChunkBytes(0x4D4D, {},
                    {ChunkBytes(0x0002, {3, 0, 0, 0}),
                     ChunkBytes(0x3D3D, {},
-                               {ChunkBytes(0x3D3E, {3, 0, 0, 0}), material("Plain", false, "wall.png"),
-                                material("Stated", true, "tiles.png"), object("Tri", "Plain", 0.0f),
-                                object("Tri2", "Stated", 3.0f)})});
+                               {ChunkBytes(0x3D3E, {3, 0, 0, 0}), material("Plain", {}, false, "wall.png"),
+                                material("Stated", ChunkBytes(0x0030, Shorts({40})), true, "tiles.png"),
+                                material("Fraction", ChunkBytes(0x0031, Floats({0.0f})), true, "tiles.png"),
+                                object("Tri", "Plain", 0.0f), object("Tri2", "Stated", 3.0f),
+                                object("Tri3", "Fraction", 6.0f)})});
     const std::string start = Folder() + "unstated0.3ds";
     ftktest::WriteFile(start, file);
     Lib3dsOwner source(start);
     ASSERT_NE(source.file, nullptr);
     Lib3dsMaterial* plain = lib3ds_file_material_by_name(source.file, "Plain");
     Lib3dsMaterial* stated = lib3ds_file_material_by_name(source.file, "Stated");
-    ASSERT_TRUE(plain && stated);
+    Lib3dsMaterial* fraction = lib3ds_file_material_by_name(source.file, "Fraction");
+    ASSERT_TRUE(plain && stated && fraction);
     std::string from = start;
     for (int trip = 1; trip <= 2; ++trip) {
         const std::string to = Folder() + "unstated" + std::to_string(trip) + ".3ds";
@@ -971,7 +971,7 @@ TEST(values3ds_interop, AMapWithoutFlagsAndAMaterialWithoutShininessStaySo) {
         from = to;
         Lib3dsOwner read(to);
         ASSERT_NE(read.file, nullptr);
-        for (Lib3dsMaterial* wanted : {plain, stated}) {
+        for (Lib3dsMaterial* wanted : {plain, stated, fraction}) {
             Lib3dsMaterial* m = lib3ds_file_material_by_name(read.file, wanted->name);
             ASSERT_NE(m, nullptr) << wanted->name << " trip " << trip;
             // What lib3ds shows of the source, the stated values and those it gives absent chunks.
