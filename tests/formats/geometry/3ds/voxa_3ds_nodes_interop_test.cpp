@@ -434,6 +434,64 @@ TEST(nodes3ds_interop, SpotHiddenObjectsFogBackgroundAndShadowMapSurviveATrip) {
 #endif
 }
 
+#ifdef OXA_HAVE_LIB3DS
+namespace {
+
+// An owner flattened at frame 0 (part of the instances test below).
+void ExpectFlattenedOwnersCopyInPlace() {
+    // The node that owns the object is flattened at frame 0: its object's axes cannot be undone,
+    // so a copy placed through them would be lost. The copy keeps an object of its own.
+    ScratchDir dir("flat");
+    const std::string source = dir / "source.3ds", out = dir / "out.3ds";
+    Build(source, [&](Ftk::Database* db) {
+        const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+        PutSolid(db, "Flat", identity);
+        for (const char* instance : {"", "Copy"}) {
+            Ftk::ObjectMotion* motion = nullptr;
+            Ftk::InitObjectMotion(&motion, 1, 1, 1, 0, 0);
+            Ftk::CopyName(motion->mName, sizeof motion->mName, "Flat");
+            Ftk::CopyName(motion->mInstanceName, sizeof motion->mInstanceName, instance);
+            motion->mPosition.mValues = {instance[0] ? 6.0f : 0.0f, 0, 0};
+            motion->mRotation.mValues = {0, 0, 0, 1};
+            motion->mScale.mValues = {1, 1, instance[0] ? 1.0f : 0.0f};
+            Ftk::PutObjectMotion(db, motion);
+            Ftk::ReleaseObjectMotion(&motion);
+        }
+    });
+    ASSERT_TRUE(Trip(source, out));
+    // The copy's points as lib3ds places them.
+    auto copy = [](const std::string& path) {
+        std::vector<VgeTVector> points;
+        File3ds loaded(path);
+        EXPECT_NE(loaded.file, nullptr) << path;
+        if (!loaded.file) return points;
+        lib3ds_file_eval(loaded.file, 0.0f);
+        const double scale = loaded.file->master_scale > 0.0f ? loaded.file->master_scale : 1.0;
+        Walk(loaded.file->nodes, [&](Lib3dsNode* node) {
+            if (node->type != LIB3DS_OBJECT_NODE || node->matrix[0][3] != 0.0f) return;
+            Lib3dsMesh* mesh = lib3ds_file_mesh_by_name(loaded.file, node->name);
+            if (mesh == nullptr || node->matrix[2][2] == 0.0f) return;  // the flattened owner
+            Lib3dsMatrix m, inverse;
+            lib3ds_matrix_copy(m, node->matrix);
+            lib3ds_matrix_copy(inverse, mesh->matrix);
+            lib3ds_matrix_inv(inverse);
+            lib3ds_matrix_mult(m, inverse);
+            for (Lib3dsDword i = 0; i < mesh->points; ++i) {
+                Lib3dsVector p;
+                lib3ds_vector_transform(p, m, mesh->pointL[i].pos);
+                points.emplace_back(p[0] * scale, p[1] * scale, p[2] * scale, 0.0);
+            }
+        });
+        return points;
+    };
+    const std::vector<VgeTVector> expected = copy(source);
+    ASSERT_EQ(expected.size(), 6u);
+    ExpectSamePoints(expected, copy(out), 1e-4, "the copy");
+}
+
+}  // namespace
+#endif
+
 TEST(nodes3ds_interop, NodesSharingOneMeshAreWrittenAsInstancesOfOneObject) {
 #ifndef OXA_HAVE_LIB3DS
     GTEST_SKIP() << kNoLib3ds;
@@ -510,5 +568,6 @@ TEST(nodes3ds_interop, NodesSharingOneMeshAreWrittenAsInstancesOfOneObject) {
     }
     // The two instances take no object of their own: the file is near the source's size.
     EXPECT_LT(std::filesystem::file_size(first), std::filesystem::file_size(source) * 3 / 2);
+    ExpectFlattenedOwnersCopyInPlace();
 #endif
 }
