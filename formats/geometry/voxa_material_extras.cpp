@@ -24,6 +24,7 @@ const char kMapBlur3ds[] = "3DS Map Blur";
 const char kAdditive3ds[] = "3DS Additive";
 const char kFalloff3ds[] = "3DS Transparency Falloff";
 const char kUseFalloff3ds[] = "3DS Use Falloff";
+const char kShininessForm3ds[] = "3DS Shininess Form";
 const char kBumpAmount3ds[] = "3DS Bump Amount";
 const char kObjectFlags3ds[] = "3DS Object Flags";
 const char kMeshColor3ds[] = "3DS Mesh Color";

@@ -27,6 +27,7 @@ extern OXA_API const char kTwoSided3ds[];
 extern OXA_API const char kSpecularColor3ds[];
 extern OXA_API const char kShineStrength3ds[];
 // Texture: the 3DS map's flag word (tiling, mirror, negative, alpha and filtering bits) and blur.
+// A flag word of -1: the file's map had none (and read as tiled).
 extern OXA_API const char kMapFlags3ds[];
 extern OXA_API const char kMapBlur3ds[];
 // Material: 1 when its transparency is additive, the transparency falloff (negative: inward)
@@ -34,6 +35,9 @@ extern OXA_API const char kMapBlur3ds[];
 extern OXA_API const char kAdditive3ds[];
 extern OXA_API const char kFalloff3ds[];
 extern OXA_API const char kUseFalloff3ds[];
+// Material: how the 3DS material held its shininess where a file held it otherwise than as a whole
+// percentage: 0 not at all (read as 0), 2 as a fraction alone.
+extern OXA_API const char kShininessForm3ds[];
 // Texture (a bump map): the bump amount, apart from the map's percentage.
 extern OXA_API const char kBumpAmount3ds[];
 // Node of a mesh: the object's flags (bit n for chunk 0x4010 + n: 0x4011, matte 0x4013, no cast shadow

@@ -162,6 +162,7 @@ void ReadMaterialMap(Chunk* container, MaterialMap* map) {
         Fail(ERR_INVALID_ARG);
         return;
     }
+    map->mFlagsStated = 0;
     for (Chunk* node = container->mChildren; node; node = node->mNext) {
         switch (node->mTag) {
             case PERCENT_INT:
@@ -177,6 +178,7 @@ void ReadMaterialMap(Chunk* container, MaterialMap* map) {
             case MAP_TILING:
                 if (ShortData* data = GetData<ShortData>(node)) {
                     SetMapFlags(*map, (uint16_t)data->mValue);
+                    map->mFlagsStated = 1;
                 }
                 break;
             case MAP_BLUR:
@@ -238,6 +240,7 @@ bool ReadMaterialChild(Chunk* node, Material* m) {
             return true;
         case MATERIAL_SHININESS:
             m->mShininess = ReadPercent(node);
+            m->mShininessStated = !FindChild(node, PERCENT_INT) && FindChild(node, PERCENT_FLOAT) ? 2 : 1;
             return true;
         case MATERIAL_SHINE_STRENGTH:
             m->mShineStrength = ReadPercent(node);
@@ -340,6 +343,7 @@ void ReadMaterial(Chunk* block, Material** material) {
     }
     InitMaterial(material);
     if (Stopped() || !*material) return;
+    (*material)->mShininessStated = 0;
     for (Chunk* node = block->mChildren; node; node = node->mNext) {
         // Each child through a temporary copy, released after use.
         Chunk* copy = nullptr;
@@ -402,7 +406,9 @@ void WriteMaterialMap(Chunk* container, const MaterialMap* map) {
     if (StringData* data = MakeData<StringData>(NewPart(MAP_FILE_NAME, container)))
         data->mText.assign(map->mFileName, strnlen(map->mFileName, sizeof map->mFileName));
     const uint16_t flags = MapFlags(*map);
-    if (ShortData* data = MakeData<ShortData>(NewPart(MAP_TILING, container))) data->mValue = (int16_t)flags;
+    if (map->mFlagsStated)
+        if (ShortData* data = MakeData<ShortData>(NewPart(MAP_TILING, container)))
+            data->mValue = (int16_t)flags;
     auto putFloat = [&](uint32_t tag, float value) {
         if (FloatsData* data = MakeData<FloatsData>(NewPart(tag, container))) data->mValues[0] = value;
     };
@@ -518,12 +524,14 @@ void WriteMaterial(Database* database, Material* material) {
         PutBytes(chunk, COLOR_BYTE, color.second);
         PutBytes(chunk, COLOR_BYTE_GAMMA, color.second);
     }
-    PutPercent(block, MATERIAL_SHININESS, Percent(m.mShininess));
+    if (m.mShininessStated == 1) PutPercent(block, MATERIAL_SHININESS, Percent(m.mShininess));
     // A shininess between whole percents (an OBJ "Ns 5" is 2.5%) also gets its exact value: readers
     // that know the float percentage take it, the others the rounded one.
-    if (std::fabs((double)m.mShininess * 100.0 - Percent(m.mShininess)) > 1e-3) {
-        if (FloatsData* data =
-                MakeData<FloatsData>(NewPart(PERCENT_FLOAT, FindChild(block, MATERIAL_SHININESS))))
+    if (m.mShininessStated == 2 ||
+        (m.mShininessStated == 1 && std::fabs((double)m.mShininess * 100.0 - Percent(m.mShininess)) > 1e-3)) {
+        Chunk* shininess = FindChild(block, MATERIAL_SHININESS);
+        if (!shininess) shininess = NewPart(MATERIAL_SHININESS, block);
+        if (FloatsData* data = MakeData<FloatsData>(NewPart(PERCENT_FLOAT, shininess)))
             data->mValues[0] = m.mShininess;
     }
     PutPercent(block, MATERIAL_SHINE_STRENGTH, Percent(m.mShineStrength));

@@ -41,6 +41,8 @@ struct OXA_API MaterialMap {
     // The bump map's amount (chunk 0xA252 in its container), apart from its percentage; -1: none
     // read, written as the percentage.
     int32_t mBumpAmount = -1;
+    // 0: the map has no flag word (a file's map without chunk 0xA351); none is written for it.
+    uint8_t mFlagsStated = 1;
 };
 
 // The maps of a material, in record order.
@@ -96,6 +98,10 @@ struct OXA_API Material {
     uint8_t mAutoReflectionFlatMirror = 0;
     uint32_t mAutoReflectionMapSize = 100;
     uint32_t mAutoReflectionFrameStep = 1;
+    // How the shininess is written: 1 as a whole percentage (and its fraction where it is not
+    // whole), 2 as a fraction alone (as some files hold it), 0 not at all (a file's material
+    // without chunk 0xA040).
+    uint8_t mShininessStated = 1;
 };
 
 // The container tag, parameter-chunk tag (0 for none) of each map slot.

@@ -619,7 +619,7 @@ void ApplyMapParameters(VOxaTexture* texture, const Ftk::MaterialMap& map) {
     const int wrap = map.mTiling == Ftk::kMapDecal || map.mTiling == Ftk::kMapNoTile ? 1 : 0;
     texture->SetWrapMode(wrap, wrap);
     // The flags and blur the scene has no field for, for a 3DS writer to put back.
-    voxa_extras::SetNumber(texture, voxa_extras::kMapFlags3ds, Ftk::MapFlags(map));
+    voxa_extras::SetNumber(texture, voxa_extras::kMapFlags3ds, map.mFlagsStated ? Ftk::MapFlags(map) : -1.0);
     voxa_extras::SetNumber(texture, voxa_extras::kMapBlur3ds, map.mBlur);
 }
 
@@ -711,6 +711,8 @@ bool VOxaReader3DS::CreateMaterials() {
         if (record->mUseFalloff) voxa_extras::SetNumber(material, voxa_extras::kUseFalloff3ds, 1.0);
         // Twice the file's value, 100% being 2: the material holds it whole.
         material->SetShininess(2.0 * record->mShininess);
+        if (record->mShininessStated != 1)
+            voxa_extras::SetNumber(material, voxa_extras::kShininessForm3ds, record->mShininessStated);
         color.Set(d[0] * e, d[1] * e, d[2] * e, 1.0);
         material->SetEmissive(color);
         material->SetOpacity(1.0 - record->mTransparency);

@@ -495,6 +495,52 @@ std::string VOxaWriter3DS::UniqueMaterialName(const std::string& wanted) {
 
 namespace {
 
+// A node's name as the file would have it before it is fitted: no type prefix ("Type::Name"),
+// no control characters or marks that turn the direction of text. `shown` gets the name as the
+// scene has it, for warnings.
+std::string CleanNodeName(const std::string& own, std::string& shown) {
+    std::string name = own;
+    const size_t separator = name.find("::");
+    if (separator != std::string::npos) name = name.substr(separator + 2);
+    shown = name;
+    return VNameText(name.c_str());
+}
+
+// Whether two object records say the same apart from where their points are (their vertices and
+// local axes follow their own nodes): the same faces, mapping, smoothing, materials and flags.
+bool SameObject(const Ftk::Mesh& a, const Ftk::Mesh& b) {
+    if (a.mHidden != b.mHidden || a.mFlag4011 != b.mFlag4011 || a.mMatte != b.mMatte ||
+        a.mNoCastShadow != b.mNoCastShadow || a.mFlag4014 != b.mFlag4014 ||
+        a.mNoReceiveShadow != b.mNoReceiveShadow || a.mFrozen != b.mFrozen || a.mMeshColor != b.mMeshColor ||
+        a.mVertexCount != b.mVertexCount || a.mMappingCount != b.mMappingCount ||
+        a.mFaceCount != b.mFaceCount || a.mMapping.size() != b.mMapping.size() ||
+        a.mFaces.size() != b.mFaces.size() || a.mSmoothing != b.mSmoothing ||
+        a.mMaterialGroupCount != b.mMaterialGroupCount ||
+        a.mMaterialGroups.size() != b.mMaterialGroups.size())
+        return false;
+    for (size_t i = 0; i < a.mMapping.size(); ++i)
+        if (a.mMapping[i].u != b.mMapping[i].u || a.mMapping[i].v != b.mMapping[i].v) return false;
+    for (size_t i = 0; i < a.mFaces.size(); ++i) {
+        const Ftk::Face& x = a.mFaces[i];
+        const Ftk::Face& y = b.mFaces[i];
+        if (x.a != y.a || x.b != y.b || x.c != y.c || x.flags != y.flags) return false;
+    }
+    for (size_t g = 0; g < a.mMaterialGroups.size(); ++g)
+        if (a.mMaterialGroups[g].mName != b.mMaterialGroups[g].mName ||
+            a.mMaterialGroups[g].mFaces != b.mMaterialGroups[g].mFaces)
+            return false;
+    return true;
+}
+
+// Whether the local axes of an object record can be undone: a reader places an instance by its
+// own node and the inverse of its object's axes.
+bool InvertibleAxes(const float* a) {
+    const double determinant = (double)a[0] * ((double)a[4] * a[8] - (double)a[5] * a[7]) -
+                               (double)a[1] * ((double)a[3] * a[8] - (double)a[5] * a[6]) +
+                               (double)a[2] * ((double)a[3] * a[7] - (double)a[4] * a[6]);
+    return std::isfinite(determinant) && std::fabs(determinant) > 1e-30;
+}
+
 // `stem` cut so that "_" and `counter` follow it within a 3DS name.
 std::string NumberedName(const std::string& stem, size_t counter) {
     constexpr size_t kMaxNameLength = VOxaWriter3DS::kMaxNameLength;
@@ -533,19 +579,59 @@ void VOxaWriter3DS::GiveNodeNames() {
         const bool dummy =
             IsDummyNodeName(name) && (attribute == nullptr || !IsWrittenKind(attribute->GetAttributeType()));
         if (dummy) name = DummyInstance(name);
-        // A type prefix ("Type::Name") is no part of the 3DS name.
-        const size_t separator = name.find("::");
-        if (separator != std::string::npos) name = name.substr(separator + 2);
-        // Control characters and marks that turn the direction of text never reach a name.
-        std::string shown = name;
-        name = VNameText(name.c_str());
+        // A type prefix ("Type::Name") is no part of the 3DS name; control characters and marks
+        // that turn the direction of text never reach a name.
+        std::string shown;
+        name = CleanNodeName(name, shown);
         // Names that fit and come first keep their form; every one of them is taken before any
         // other name is made, so that no made name is another node's own.
         const bool keep = !name.empty() && name.size() <= kMaxNameLength && used.insert(name).second;
         entries.push_back(Entry{node, name, dummy, keep, shown});
     });
+    // Mesh nodes named X and "X.instance" (as the 3DS reader names the nodes of one object) may
+    // share X's object: the instance nodes keep their names, which the file holds as the object's
+    // name and the instance name. Their names for the file are given once the walk has compared
+    // their meshes with X's (NameNodeLate), when they are not instances.
+    mInstanceGroups.clear();
+    mInstanceGroupOf.clear();
+    mInstanceOf.clear();
+    mObjectPut.clear();
+    auto meshNode = [&](const Entry& entry) {
+        const VOxaNodeAttribute* attribute = entry.mNode->GetNodeAttribute();
+        return mGeometries && !entry.mDummy && attribute != nullptr &&
+               attribute->GetAttributeType() == VOxaNodeAttribute::eMesh;
+    };
+    std::unordered_map<std::string, VOxaNode*> owners;
+    for (const Entry& entry : entries)
+        if (entry.mKeep && meshNode(entry) && entry.mName.find('.') == std::string::npos)
+            owners.emplace(entry.mName, entry.mNode);
+    std::unordered_set<VOxaNode*> held;
+    std::unordered_set<std::string> instances;
+    for (const Entry& entry : entries) {
+        const size_t point = entry.mName.find('.');
+        if (owners.empty() || point == std::string::npos || !meshNode(entry)) continue;
+        const std::string rest = entry.mName.substr(point + 1);
+        auto owner = owners.find(entry.mName.substr(0, point));
+        if (owner == owners.end() || rest.empty() || rest.size() > kMaxNameLength ||
+            !instances.insert(entry.mName).second)
+            continue;
+        auto [group, added] = mInstanceGroupOf.emplace(owner->second, mInstanceGroups.size());
+        if (added) {
+            mInstanceGroups.emplace_back();
+            mInstanceGroups.back().mOwner = owner->second;
+        }
+        mInstanceGroups[group->second].mMembers.push_back(
+            InstanceGroup::Member{entry.mNode, rest, !entry.mKeep});
+        mInstanceGroupOf.emplace(entry.mNode, group->second);
+        if (!entry.mKeep) held.insert(entry.mNode);
+    }
     for (Entry& entry : entries) {
         std::string name = entry.mName;
+        if (held.count(entry.mNode) != 0) {
+            // Named for the file now in the form it would have as an instance.
+            if (name != entry.mNode->GetNameWithoutPrefix()) Rename(entry.mNode, name.c_str());
+            continue;
+        }
         if (!entry.mKeep) {
             std::string stem = name.empty() ? std::string("Node") : name;
             std::string candidate = Cut(stem, kMaxNameLength);
@@ -563,6 +649,80 @@ void VOxaWriter3DS::GiveNodeNames() {
         if (name != entry.mNode->GetNameWithoutPrefix()) Rename(entry.mNode, name.c_str());
     }
     mNodeNames = std::move(used);
+}
+
+void VOxaWriter3DS::NameNodeLate(VOxaNode* node) {
+    std::string shown;
+    const std::string name = CleanNodeName(node->GetNameWithoutPrefix(), shown);
+    const std::string stem = name.empty() ? std::string("Node") : name;
+    std::string candidate = Cut(stem, kMaxNameLength);
+    for (size_t counter = 2; mNodeNames.count(candidate) != 0; ++counter)
+        candidate = NumberedName(stem, counter);
+    mNodeNames.insert(candidate);
+    mMessageText += "Node \"";
+    mMessageText += VPrintableText(shown.c_str()).c_str();
+    mMessageText += "\" is written as \"";
+    mMessageText += VPrintableText(candidate.c_str()).c_str();
+    mMessageText += "\": 3DS names hold 10 characters and must differ.\n";
+    if (candidate != node->GetNameWithoutPrefix()) Rename(node, candidate.c_str());
+}
+
+Ftk::Mesh* VOxaWriter3DS::BuildNodeRecord(VOxaNode* node, std::vector<double>* localPoints) {
+    VgeTVector t, r, s;
+    LocalTRS(node, t, r, s);
+    VOxaWriteMeshes meshes(mManager, false);
+    VOxaMesh* whole = meshes.Get(node);
+    if (whole &&
+        ((WritesUVs(whole) && whole->GetTextureUVMappingMode() == eBY_POLYGON_VERTEX && mUVPerPolygon) ||
+         (whole->GetMaterialCount(0) == 0 && whole->GetTextureCount(0) > 0)))
+        whole = meshes.GetWritable(node);
+    if (whole == nullptr) return nullptr;
+    std::vector<VOxaMesh*> parts = SplitMesh(whole);
+    if (!parts.empty()) {
+        for (VOxaMesh* part : parts)
+            if (mManager != nullptr) mManager->DestroyNodeAttribute(part);
+        return nullptr;
+    }
+    mLocalPoints = localPoints;
+    Ftk::Mesh* record = BuildMeshObject(whole, t, r, s, node->GetNameWithoutPrefix());
+    mLocalPoints = nullptr;
+    if (record != nullptr) {
+        record->mHidden = HiddenFlag(node, mAnimationExported) ? 1 : 0;
+        Put3dsObjectValues(node, *record);
+    }
+    return record;
+}
+
+void VOxaWriter3DS::DecideInstances(size_t index) {
+    InstanceGroup& group = mInstanceGroups[index];
+    if (group.mDecided) return;
+    group.mDecided = true;
+    // The owner's object, and each member's mesh as it would be written: a member whose object
+    // says the same of the same points in its own space is an instance; a reader places it by its
+    // own node through the inverse of the object's axes.
+    std::vector<double> ownerPoints, points;
+    Ftk::Mesh* object = BuildNodeRecord(group.mOwner, &ownerPoints);
+    const bool usable = object != nullptr && !mRefused && InvertibleAxes(object->mLocalAxes);
+    bool shared = false;
+    for (const InstanceGroup::Member& member : group.mMembers) {
+        bool same = false;
+        if (usable && !mRefused) {
+            Ftk::Mesh* record = BuildNodeRecord(member.mNode, &points);
+            same = record != nullptr && points == ownerPoints && SameObject(*object, *record);
+            Ftk::ReleaseMesh(&record);
+        }
+        if (same) {
+            mInstanceOf.emplace(member.mNode, member.mInstance);
+            shared = true;
+        } else if (member.mHeld) {
+            NameNodeLate(member.mNode);
+        }
+    }
+    if (shared && !mRefused) {
+        Ftk::WriteMesh(mDatabase, object);
+        mObjectPut.insert(group.mOwner);
+    }
+    Ftk::ReleaseMesh(&object);
 }
 
 bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
@@ -696,6 +856,25 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
     if (type == VOxaNodeAttribute::eMesh || type == VOxaNodeAttribute::eNurb ||
         type == VOxaNodeAttribute::ePatch) {
         if (!mGeometries) return;
+        auto group = mInstanceGroupOf.find(node);
+        if (group != mInstanceGroupOf.end()) DecideInstances(group->second);
+        if (mRefused) return;
+        // An instance node names its object (its group's owner) and itself; an owner whose object
+        // was put with its group's decision has its node to write.
+        auto instance = mInstanceOf.find(node);
+        if (instance != mInstanceOf.end() || mObjectPut.count(node) != 0) {
+            if (Ftk::ObjectMotion* motion = TakeNodeRecords(1) ? MakeObjectMotion(node) : nullptr) {
+                if (instance != mInstanceOf.end()) {
+                    VOxaNode* owner = mInstanceGroups[group->second].mOwner;
+                    Ftk::CopyName(motion->mName, sizeof motion->mName, owner->GetNameWithoutPrefix());
+                    Ftk::CopyName(motion->mInstanceName, sizeof motion->mInstanceName,
+                                  instance->second.c_str());
+                }
+                Ftk::PutObjectMotion(mDatabase, motion);
+                Ftk::ReleaseObjectMotion(&motion);
+            }
+            return;
+        }
         const bool textureMapping = mTextureMapping;
         if (type != VOxaNodeAttribute::eMesh) mTextureMapping = false;
         // NURBS surfaces and patches are written from triangulated copies; a mesh that must be
@@ -1281,7 +1460,9 @@ std::string VOxaWriter3DS::ParentField(VOxaNode* parent, bool objectRecord) {
     if (parent == nullptr) return std::string();
     const char* name = parent->GetNameWithoutPrefix();
     VOxaNodeAttribute* attribute = parent->GetNodeAttribute();
-    if (attribute != nullptr && IsWrittenKind(attribute->GetAttributeType())) return Cut(name, 20);
+    // An object's name, or an instance node's object name and instance name ("Box.Box01").
+    if (attribute != nullptr && IsWrittenKind(attribute->GetAttributeType()))
+        return Cut(name, 2 * kMaxNameLength + 1);
     if (objectRecord && StartsWith(name, kReferenceRoot))
         return mCreateReferenceNode && mRootNode != nullptr
                    ? std::string(kDummyPrefix) + mRootNode->GetNameWithoutPrefix()

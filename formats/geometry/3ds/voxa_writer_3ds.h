@@ -232,6 +232,15 @@ private:
     std::string ParentField(VOxaNode* parent, bool objectRecord);
     // Puts the records of one node into the database.
     void WriteOneNode(VOxaNode* node);
+    // A node's mesh (not split) as its object record would be written, or null; with
+    // `localPoints`, the points it holds in the node's own space (mirror applied) go there.
+    Ftk::Mesh* BuildNodeRecord(VOxaNode* node, std::vector<double>* localPoints);
+    // Decides for a group of nodes named "X" and "X.instance" whose meshes hold the same
+    // object (as the 3DS reader names the nodes of one object) which are written as instance
+    // nodes of X's object, and puts X's object. The others get their names for the file.
+    void DecideInstances(size_t group);
+    // Gives a node whose name was held back for an instance its 3DS name, as GiveNodeNames would.
+    void NameNodeLate(VOxaNode* node);
     // Whether `records` more keyframer nodes fit the 16-bit node numbers (65,535 is "none"); an
     // object past them keeps its mesh or record but gets no node, and is counted.
     bool TakeNodeRecords(int records);
@@ -275,6 +284,26 @@ private:
     std::unordered_set<VOxaNode*> mTargetNodes;
     // The node names of this Write, for the names of mesh parts.
     std::unordered_set<std::string> mNodeNames;
+    // Mesh nodes that may share one mesh object: the node named X and those named "X.instance".
+    // A node of a group is decided when the walk first meets one of the group.
+    struct InstanceGroup {
+        VOxaNode* mOwner = nullptr;
+        struct Member {
+            VOxaNode* mNode;
+            std::string mInstance;  // the instance name
+            bool mHeld;             // its name for the file is yet to be given
+        };
+        std::vector<Member> mMembers;
+        bool mDecided = false;
+    };
+    std::vector<InstanceGroup> mInstanceGroups;
+    std::unordered_map<VOxaNode*, size_t> mInstanceGroupOf;
+    // Nodes written as instance nodes, with their instance names (their object is their group's
+    // owner's), and owners whose object was put when their group was decided.
+    std::unordered_map<VOxaNode*, std::string> mInstanceOf;
+    std::unordered_set<VOxaNode*> mObjectPut;
+    // The points of the mesh BuildMeshObject built last, in the node's own space, when asked.
+    std::vector<double>* mLocalPoints = nullptr;
     VOxaTextureCopier mTextureCopier;
     // Material values a 3DS file cannot hold, named once per material at the end of a Write.
     voxa_extras::UnheldValues mUnheld;

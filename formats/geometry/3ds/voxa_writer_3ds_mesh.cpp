@@ -160,6 +160,11 @@ void SetMapParameters(Ftk::MaterialMap& map, const VOxaTexture* texture) {
     map.mUScale = (float)su;
     map.mVScale = (float)sv;
     Ftk::SetMapFlags(map, MapFlagsOf(texture));
+    // A file's map without a flag word keeps none while the texture still repeats as it read.
+    double kept = 0.0;
+    if (voxa_extras::GetNumber(texture, voxa_extras::kMapFlags3ds, kept) && kept == -1.0 &&
+        texture->GetWrapModeU() == 0)
+        map.mFlagsStated = 0;
     double blur = 0.0;
     if (voxa_extras::GetNumber(texture, voxa_extras::kMapBlur3ds, blur)) map.mBlur = Finite(blur);
     if (w == 0.0) {
@@ -867,6 +872,10 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
         const VgeTVector* points = mesh->GetControlPoints();
         std::vector<char> used;
         kept = 0;
+        if (mLocalPoints != nullptr) {
+            mLocalPoints->clear();
+            mLocalPoints->reserve((size_t)pointCount * 3);
+        }
         for (int i = 0; i < pointCount; ++i) {
             const VgeTVector& p = points[i];
             double q[3];
@@ -894,6 +903,8 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
             }
             if (!vertexOf.empty()) vertexOf[(size_t)i] = kept;
             vertices[(size_t)kept++] = v;
+            if (mLocalPoints != nullptr)
+                mLocalPoints->insert(mLocalPoints->end(), {mirror * p[0], p[1], p[2]});
         }
     }
     auto vertexIndex = [&](int cp) { return vertexOf.empty() ? cp : vertexOf[(size_t)cp]; };
@@ -1169,6 +1180,13 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         record->mShininess = std::min(Finite(material->GetShininess() * 0.5), 1.0f);
         if (material->GetShininess() * 0.5 > 1.0 + 1e-6)
             mUnheld.Note(own, "its shininess above 100% (an OBJ Ns above 200)");
+        // A file's material keeps the form of its shininess: none while it is still 0, or a
+        // fraction alone.
+        double form = 1.0;
+        if (voxa_extras::GetNumber(material, voxa_extras::kShininessForm3ds, form)) {
+            if (form == 0.0 && material->GetShininess() == 0.0) record->mShininessStated = 0;
+            if (form == 2.0) record->mShininessStated = 2;
+        }
         record->mTransparency = Finite(1.0 - material->GetOpacity());
         record->mSelfIllumination = SelfIllumination(emissive, diffuse);
         // The glow is the diffuse colour times the self-illumination: another hue is lost.

@@ -5,8 +5,10 @@
 // lib3ds's development package the tests skip.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <random>
@@ -429,5 +431,143 @@ TEST(nodes3ds_interop, SpotHiddenObjectsFogBackgroundAndShadowMapSurviveATrip) {
         ASSERT_NE(nb, nullptr);
         EXPECT_EQ(nb->data.object.hide != 0, na->data.object.hide != 0) << "frame " << frame;
     }
+#endif
+}
+
+#ifdef OXA_HAVE_LIB3DS
+namespace {
+
+// An owner flattened at frame 0 (part of the instances test below).
+void ExpectFlattenedOwnersCopyInPlace() {
+    // The node that owns the object is flattened at frame 0: its object's axes cannot be undone,
+    // so a copy placed through them would be lost. The copy keeps an object of its own.
+    ScratchDir dir("flat");
+    const std::string source = dir / "source.3ds", out = dir / "out.3ds";
+    Build(source, [&](Ftk::Database* db) {
+        const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+        PutSolid(db, "Flat", identity);
+        for (const char* instance : {"", "Copy"}) {
+            Ftk::ObjectMotion* motion = nullptr;
+            Ftk::InitObjectMotion(&motion, 1, 1, 1, 0, 0);
+            Ftk::CopyName(motion->mName, sizeof motion->mName, "Flat");
+            Ftk::CopyName(motion->mInstanceName, sizeof motion->mInstanceName, instance);
+            motion->mPosition.mValues = {instance[0] ? 6.0f : 0.0f, 0, 0};
+            motion->mRotation.mValues = {0, 0, 0, 1};
+            motion->mScale.mValues = {1, 1, instance[0] ? 1.0f : 0.0f};
+            Ftk::PutObjectMotion(db, motion);
+            Ftk::ReleaseObjectMotion(&motion);
+        }
+    });
+    ASSERT_TRUE(Trip(source, out));
+    // The copy's points as lib3ds places them.
+    auto copy = [](const std::string& path) {
+        std::vector<VgeTVector> points;
+        File3ds loaded(path);
+        EXPECT_NE(loaded.file, nullptr) << path;
+        if (!loaded.file) return points;
+        lib3ds_file_eval(loaded.file, 0.0f);
+        const double scale = loaded.file->master_scale > 0.0f ? loaded.file->master_scale : 1.0;
+        Walk(loaded.file->nodes, [&](Lib3dsNode* node) {
+            if (node->type != LIB3DS_OBJECT_NODE || node->matrix[0][3] != 0.0f) return;
+            Lib3dsMesh* mesh = lib3ds_file_mesh_by_name(loaded.file, node->name);
+            if (mesh == nullptr || node->matrix[2][2] == 0.0f) return;  // the flattened owner
+            Lib3dsMatrix m, inverse;
+            lib3ds_matrix_copy(m, node->matrix);
+            lib3ds_matrix_copy(inverse, mesh->matrix);
+            lib3ds_matrix_inv(inverse);
+            lib3ds_matrix_mult(m, inverse);
+            for (Lib3dsDword i = 0; i < mesh->points; ++i) {
+                Lib3dsVector p;
+                lib3ds_vector_transform(p, m, mesh->pointL[i].pos);
+                points.emplace_back(p[0] * scale, p[1] * scale, p[2] * scale, 0.0);
+            }
+        });
+        return points;
+    };
+    const std::vector<VgeTVector> expected = copy(source);
+    ASSERT_EQ(expected.size(), 6u);
+    ExpectSamePoints(expected, copy(out), 1e-4, "the copy");
+}
+
+}  // namespace
+#endif
+
+TEST(nodes3ds_interop, NodesSharingOneMeshAreWrittenAsInstancesOfOneObject) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << kNoLib3ds;
+#else
+    // One mesh shown by four nodes: itself, a moving copy with a child of its own, a turned copy
+    // and a mirrored one. The copies that place the mesh as it stands name it as instances; the
+    // mirrored one stores its points mirrored and so needs an object of its own.
+    ScratchDir dir("instances");
+    const std::string source = dir / "source.3ds";
+    Build(source, [&](Ftk::Database* db) {
+        const float axes[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 2, 1, 0};
+        PutSolid(db, "SolidBlock", axes);
+        PutSolid(db, "Kid", axes);
+        struct Node {
+            const char* name;
+            const char* instance;
+            const char* parent;
+            float from[3], to[3], angle, scale[3];
+        };
+        const Node nodes[] = {{"SolidBlock", "", "", {2, 1, 0}, {2, 1, 0}, 0.0f, {1, 1, 1}},
+                              {"SolidBlock", "CopyNumber", "", {5, 0, 0}, {9, 4, 2}, 0.0f, {1, 1, 1}},
+                              {"Kid", "", "SolidBlock.CopyNumber", {0, 3, 0}, {0, 3, 0}, 0.0f, {1, 1, 1}},
+                              {"SolidBlock", "Turned", "", {-4, 0, 1}, {-4, 0, 1}, 0.7f, {1, 1, 1}},
+                              {"SolidBlock", "Mirrored", "", {0, -6, 0}, {0, -6, 0}, 0.0f, {-1, 1, 1}}};
+        for (const Node& n : nodes) {
+            Ftk::ObjectMotion* motion = nullptr;
+            Ftk::InitObjectMotion(&motion, 2, 1, 1, 0, 0);
+            Ftk::CopyName(motion->mName, sizeof motion->mName, n.name);
+            Ftk::CopyName(motion->mInstanceName, sizeof motion->mInstanceName, n.instance);
+            Ftk::CopyName(motion->mParentName, sizeof motion->mParentName, n.parent);
+            motion->mPivot = Ftk::Point3{2, 1, 0};
+            motion->mPosition.mKeys[1].mFrame = 10;
+            motion->mPosition.mValues = {n.from[0], n.from[1], n.from[2], n.to[0], n.to[1], n.to[2]};
+            motion->mRotation.mValues = {n.angle, 0, 0.6f, 0.8f};
+            motion->mScale.mValues = {n.scale[0], n.scale[1], n.scale[2]};
+            Ftk::PutObjectMotion(db, motion);
+            Ftk::ReleaseObjectMotion(&motion);
+        }
+        Ftk::KeyframerSettings* settings = nullptr;
+        Ftk::InitKeyframerSettings(&settings);
+        settings->mAnimationLength = 10;
+        settings->mSegmentLast = 10;
+        Ftk::PutKeyframerSettings(db, settings);
+        Ftk::ReleaseKeyframerSettings(&settings);
+    });
+    const std::string first = dir / "first.3ds", second = dir / "second.3ds";
+    std::string messages;
+    ASSERT_TRUE(Trip(source, first, &messages)) << messages;
+    ASSERT_TRUE(Trip(first, second));
+    for (const std::string& out : {first, second}) {
+        // Every node shows the mesh where lib3ds shows the source's, while the copy moves.
+        for (float frame : {0.0f, 4.0f, 10.0f})
+            ExpectSamePoints(WorldVertices(source, false, 1.0, frame), WorldVertices(out, false, 1.0, frame),
+                             1e-4, out + " at frame " + std::to_string(frame));
+        File3ds src(source), written(out);
+        ASSERT_NE(written.file, nullptr);
+        int meshes = 0;
+        for (Lib3dsMesh* mesh = written.file->meshes; mesh; mesh = mesh->next)
+            ++meshes;
+        EXPECT_EQ(meshes, 3) << out << ": the block, its mirrored copy and the kid";
+        std::vector<std::string> instances;
+        std::string kidParent;
+        Walk(written.file->nodes, [&](Lib3dsNode* node) {
+            if (node->type != LIB3DS_OBJECT_NODE) return;
+            if (std::string(node->name) == "SolidBlock") instances.push_back(node->data.object.instance);
+            if (std::string(node->name) == "Kid" && node->parent != nullptr)
+                kidParent =
+                    std::string(node->parent->name) + "." +
+                    (node->parent->type == LIB3DS_OBJECT_NODE ? node->parent->data.object.instance : "");
+        });
+        std::sort(instances.begin(), instances.end());
+        EXPECT_EQ(instances, (std::vector<std::string>{"", "CopyNumber", "Turned"})) << out;
+        EXPECT_EQ(kidParent, "SolidBlock.CopyNumber") << out;
+    }
+    // The two instances take no object of their own: the file is near the source's size.
+    EXPECT_LT(std::filesystem::file_size(first), std::filesystem::file_size(source) * 3 / 2);
+    ExpectFlattenedOwnersCopyInPlace();
 #endif
 }

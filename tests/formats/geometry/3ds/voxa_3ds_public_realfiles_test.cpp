@@ -275,11 +275,9 @@ long MeshFaces(Lib3dsFile* file) {
     return faces;
 }
 
-// A material as lib3ds reads it, in whole steps of the file's percentages and bytes. Two values
-// lib3ds makes up for a chunk the file does not hold are left out where `source` has them: a
-// shininess of 10% (the written file says 0) and the flag word 0x10 of a reflection map (the
-// written map holds its own word).
-std::string MaterialText(const Lib3dsMaterial* m, const Lib3dsMaterial* source) {
+// A material as lib3ds reads it, in whole steps of the file's percentages and bytes, with the
+// values lib3ds gives chunks a file leaves out (shininess 10%, a map's flag word 0x10).
+std::string MaterialText(const Lib3dsMaterial* m) {
     std::ostringstream text;
     auto colour = [&](const char* what, const Lib3dsRgba c) {
         text << what << " " << std::lround(c[0] * 255) << " " << std::lround(c[1] * 255) << " "
@@ -293,7 +291,7 @@ std::string MaterialText(const Lib3dsMaterial* m, const Lib3dsMaterial* source) 
     };
     colour("ambient", m->ambient);
     colour("diffuse", m->diffuse);
-    if (source->shininess != 0.1f) text << "shininess " << std::lround(m->shininess * 100) << " ";
+    text << "shininess " << std::lround(m->shininess * 100) << " ";
     text << "transparency " << std::lround(m->transparency * 100) << " falloff " << std::lround(m->falloff * 100)
          << " additive " << (int)m->additive << " use-falloff " << (int)m->use_falloff << " two-sided "
          << (int)m->two_sided << " self-illum " << std::lround(m->self_ilpct * 100) << "; ";
@@ -302,7 +300,7 @@ std::string MaterialText(const Lib3dsMaterial* m, const Lib3dsMaterial* source) 
     map("opacity", m->opacity_map, true);
     map("bump", m->bump_map, true);
     map("specular", m->specular_map, true);
-    map("reflection", m->reflection_map, source->reflection_map.flags != 0x10);
+    map("reflection", m->reflection_map, true);
     return text.str();
 }
 
@@ -359,8 +357,8 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
         if (shading.other == 0) ++shadedAsSource;
 
         // Vertices: about as many per face as the source has (vertices split only for UVs and
-        // the limits of the format); a mesh of several nodes is written once per node, so the
-        // count is taken per face.
+        // the limits of the format); a mesh of several nodes that place it otherwise (mirrored)
+        // is written once for each, so the count is taken per face.
         const long sourcePoints = Points(source.file), writtenPoints = Points(written.file);
         const long meshFaces = MeshFaces(source.file), writtenMeshFaces = MeshFaces(written.file);
         if (meshFaces > 0 && writtenMeshFaces > 0)
@@ -375,17 +373,16 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
                 if (mesh->faceL[f].material[0] != '\0') used.insert(mesh->faceL[f].material);
         for (Lib3dsMaterial* m = source.file->materials; m; m = m->next) {
             if (used.count(m->name) == 0) continue;
-            const std::string wanted = MaterialText(m, m);
+            const std::string wanted = MaterialText(m);
             // A name longer than the writer keeps is written as another (and said so).
             Lib3dsMaterial* kept = lib3ds_file_material_by_name(written.file, m->name);
             for (Lib3dsMaterial* o = written.file->materials; o && !kept; o = o->next)
-                if (MaterialText(o, m) == wanted) kept = o;
+                if (MaterialText(o) == wanted) kept = o;
             EXPECT_NE(kept, nullptr) << name << ": material " << m->name << ": " << wanted;
-            if (kept != nullptr) EXPECT_EQ(MaterialText(kept, m), wanted) << name << ": material " << m->name;
+            if (kept != nullptr) EXPECT_EQ(MaterialText(kept), wanted) << name << ": material " << m->name;
         }
 
-        // Size: within 1.5 times the source. A file whose nodes share one mesh (instances) is
-        // written with a mesh per node, which the writer cannot yet say otherwise; those are named.
+        // Size: within 1.5 times the source (nodes that share one mesh share one object).
         struct stat sourceStat {
         }, writtenStat{};
         if (stat(path.c_str(), &sourceStat) == 0 && stat(out.c_str(), &writtenStat) == 0 &&
@@ -394,8 +391,7 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
             if (ratio > 1.5) {
                 ++overSize;
                 sizes += " " + name + " " + std::to_string(ratio).substr(0, 4);
-                const bool instances = name == "og_media_3ds_indochine.3DS";
-                if (!instances) ADD_FAILURE() << name << " comes back " << ratio << " times its size";
+                ADD_FAILURE() << name << " comes back " << ratio << " times its size";
             }
             if (ratio > largestRatio) {
                 largestRatio = ratio;

@@ -28,6 +28,7 @@
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
 #include "tests/formats/geometry/3ds/ftk_scene_file_test_util.h"
+#include "tests/formats/geometry/3ds/ftk_test_util.h"
 #include "tests/support/test_files.h"
 
 #ifdef OXA_HAVE_LIB3DS
@@ -910,5 +911,95 @@ TEST(values3ds_interop, MaterialAndObjectValuesOfTheFileAreKept) {
                                  "bump amount (\"Glass\")", "object flags (\"Tri\")", "mesh colour (\"Tri\")"})
             EXPECT_NE(messages.find(what), std::string::npos) << extension << ": " << what << " in " << messages;
     }
+#endif
+}
+
+TEST(values3ds_interop, AMapWithoutFlagsAndAMaterialWithoutShininessStaySo) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    // A file as other programs write it, chunk by chunk: "Plain" has no shininess and its map no
+    // flag word; "Stated" states both (a map that does not tile, shininess 40%); "Fraction" holds
+    // its shininess as a fraction alone, which lib3ds does not read.
+    using ftktest::Bytes;
+    using ftktest::ChunkBytes;
+    using ftktest::Floats;
+    using ftktest::Shorts;
+    using ftktest::Text;
+    auto colour = [](uint8_t r, uint8_t g, uint8_t b) { return ChunkBytes(0x0011, Bytes{r, g, b}); };
+    auto material = [&](const char* name, const Bytes& shininess, bool flags, const char* image) {
+        Bytes map = ftktest::Cat({ChunkBytes(0x0030, Shorts({100})), ChunkBytes(0xA300, Text(image))});
+        if (flags) map = ftktest::Cat({map, ChunkBytes(0xA351, Shorts({0x0010}))});
+        Bytes block = ftktest::Cat(
+            {ChunkBytes(0xA000, Text(name)), ChunkBytes(0xA010, {}, {colour(40, 0, 0)}),
+             ChunkBytes(0xA020, {}, {colour(200, 0, 0)}), ChunkBytes(0xA030, {}, {colour(255, 255, 255)})});
+        if (!shininess.empty()) block = ftktest::Cat({block, ChunkBytes(0xA040, {}, {shininess})});
+        return ChunkBytes(0xAFFF, ftktest::Cat({block, ChunkBytes(0xA200, map)}));
+    };
+    auto object = [&](const char* name, const char* materialName, float x) {
+        Bytes points = Shorts({3});
+        for (const float v : {x, 0.0f, 0.0f, x + 1.0f, 0.0f, 0.0f, x, 1.0f, 0.0f})
+            points = ftktest::Cat({points, Floats({v})});
+        Bytes uvs = ftktest::Cat({Shorts({3}), Floats({0, 0, 1, 0, 0, 1})});
+        Bytes faces = ChunkBytes(0x4120, Shorts({1, 0, 1, 2, 7}),
+                                 {ChunkBytes(0x4130, ftktest::Cat({Text(materialName), Shorts({1, 0})}))});
+        return ChunkBytes(
+            0x4000, Text(name),
+            {ChunkBytes(0x4100, {}, {ChunkBytes(0x4110, points), ChunkBytes(0x4140, uvs), faces})});
+    };
+    const Bytes file =
+        ChunkBytes(0x4D4D, {},
+                   {ChunkBytes(0x0002, {3, 0, 0, 0}),
+                    ChunkBytes(0x3D3D, {},
+                               {ChunkBytes(0x3D3E, {3, 0, 0, 0}), material("Plain", {}, false, "wall.png"),
+                                material("Stated", ChunkBytes(0x0030, Shorts({40})), true, "tiles.png"),
+                                material("Fraction", ChunkBytes(0x0031, Floats({0.0f})), true, "tiles.png"),
+                                object("Tri", "Plain", 0.0f), object("Tri2", "Stated", 3.0f),
+                                object("Tri3", "Fraction", 6.0f)})});
+    const std::string start = Folder() + "unstated0.3ds";
+    ftktest::WriteFile(start, file);
+    Lib3dsOwner source(start);
+    ASSERT_NE(source.file, nullptr);
+    Lib3dsMaterial* plain = lib3ds_file_material_by_name(source.file, "Plain");
+    Lib3dsMaterial* stated = lib3ds_file_material_by_name(source.file, "Stated");
+    Lib3dsMaterial* fraction = lib3ds_file_material_by_name(source.file, "Fraction");
+    ASSERT_TRUE(plain && stated && fraction);
+    std::string from = start;
+    for (int trip = 1; trip <= 2; ++trip) {
+        const std::string to = Folder() + "unstated" + std::to_string(trip) + ".3ds";
+        ASSERT_TRUE(Trip(from, to));
+        from = to;
+        Lib3dsOwner read(to);
+        ASSERT_NE(read.file, nullptr);
+        for (Lib3dsMaterial* wanted : {plain, stated, fraction}) {
+            Lib3dsMaterial* m = lib3ds_file_material_by_name(read.file, wanted->name);
+            ASSERT_NE(m, nullptr) << wanted->name << " trip " << trip;
+            // What lib3ds shows of the source, the stated values and those it gives absent chunks.
+            EXPECT_EQ(m->shininess, wanted->shininess) << wanted->name << " trip " << trip;
+            EXPECT_EQ(m->texture1_map.flags, wanted->texture1_map.flags) << wanted->name << " trip " << trip;
+        }
+    }
+    // A scene that does not come from such a file states both, as before: a material of
+    // shininess 0 and a map that tiles, read from OBJ.
+    const std::string obj = Folder() + "unstated.obj";
+    {
+        std::FILE* out = std::fopen(obj.c_str(), "w");
+        ASSERT_NE(out, nullptr);
+        std::fputs(
+            "mtllib unstated.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nusemtl Red\n"
+            "f 1/1 2/2 3/3\n",
+            out);
+        std::fclose(out);
+        out = std::fopen((Folder() + "unstated.mtl").c_str(), "w");
+        ASSERT_NE(out, nullptr);
+        std::fputs("newmtl Red\nKd 1 0 0\nNs 0\nmap_Kd wall.png\n", out);
+        std::fclose(out);
+    }
+    const std::string fromObj = Folder() + "unstated_obj.3ds";
+    ASSERT_TRUE(Trip(obj, fromObj));
+    const std::string bytes = oxa_test::ReadFile(fromObj);
+    std::string data;
+    EXPECT_TRUE(FindChunk(bytes, {0x4D4D, 0x3D3D, 0xAFFF, 0xA040}, data));
+    EXPECT_TRUE(FindChunk(bytes, {0x4D4D, 0x3D3D, 0xAFFF, 0xA200, 0xA351}, data));
 #endif
 }
