@@ -12,6 +12,8 @@
 
 #include "formats/geometry/3ds/ftk.h"
 #include "formats/geometry/3ds/voxa_3ds_rotation_keys.h"
+#include "formats/geometry/dxf/voxa_writer_dxf.h"
+#include "formats/geometry/obj/voxa_writer_obj.h"
 #include "objects/vproperty.h"
 #include "tests/formats/geometry/3ds/ftk_scene_file_test_util.h"
 #include "tests/formats/geometry/3ds/voxa_3ds_interop_test_util.h"
@@ -30,6 +32,45 @@ Ftk::KeyHeader Key(int32_t frame) {
     return key;
 }
 
+// A key with every spline value set: tension, continuity, bias, ease to and ease from.
+Ftk::KeyHeader FullKey(int32_t frame, float tension, float continuity, float bias, float easeTo,
+                       float easeFrom) {
+    Ftk::KeyHeader key;
+    key.mFrame = frame;
+    key.mSplineFlags = 0x1F;
+    key.mTension = tension;
+    key.mContinuity = continuity;
+    key.mBias = bias;
+    key.mEaseTo = easeTo;
+    key.mEaseFrom = easeFrom;
+    return key;
+}
+
+// A one-triangle mesh object named `name` at `x` along the file's X axis.
+void PutTriangle(Ftk::Database* db, const char* name, float x) {
+    Ftk::Mesh* mesh = nullptr;
+    Ftk::InitMesh(&mesh, 3, 1, 0);
+    std::strcpy(mesh->mName, name);
+    mesh->mVertices[0] = Ftk::Point3{x, 0, 0};
+    mesh->mVertices[1] = Ftk::Point3{x + 10, 0, 0};
+    mesh->mVertices[2] = Ftk::Point3{x, 10, 0};
+    mesh->mFaces[0] = Ftk::Face{0, 1, 2, 7};
+    const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, x, 0, 0};
+    std::memcpy(mesh->mLocalAxes, identity, sizeof identity);
+    Ftk::WriteMesh(db, mesh);
+    Ftk::ReleaseMesh(&mesh);
+}
+
+// The ambient light's node with a colour track of `keys`, put as a modelling program writes it.
+void PutAmbientNode(Ftk::Database* db, const std::vector<Ftk::KeyHeader>& keys,
+                    const std::vector<float>& colors, uint16_t flags1, uint16_t flags2) {
+    Ftk::Chunk* keyframer = Ftk::GetKeyframerData(db->mTop);
+    Ftk::Chunk* node = Ftk::AddChild(Ftk::AMBIENT_NODE, keyframer);
+    ASSERT_NE(node, nullptr);
+    Ftk::AddNodeHeader("$AMBIENT$", flags1, flags2, nullptr, node);
+    Ftk::AddColorTrack((uint32_t)keys.size(), 0, keys.data(), colors.data(), node);
+}
+
 void SetTrack(Ftk::Track& track, const std::vector<Ftk::KeyHeader>& keys, const std::vector<float>& values) {
     track.mKeyCount = (uint32_t)keys.size();
     track.mKeys = keys;
@@ -40,7 +81,8 @@ void SetTrack(Ftk::Track& track, const std::vector<Ftk::KeyHeader>& keys, const 
 // (motion set by `camera`), segment 0 to `last`.
 void BuildFile(const std::string& path, int32_t last, const std::function<void(Ftk::ObjectMotion*)>& ball,
                const std::function<void(Ftk::CameraMotion*)>& camera,
-               const std::function<void(Ftk::SpotlightMotion*)>& spot = {}) {
+               const std::function<void(Ftk::SpotlightMotion*)>& spot = {},
+               const std::function<void(Ftk::Database*)>& extra = {}) {
     ASSERT_TRUE(ftkscene::WriteSceneFile(path, [&](Ftk::Database* db) {
         Ftk::Mesh* mesh = nullptr;
         Ftk::InitMesh(&mesh, 3, 1, 0);
@@ -80,6 +122,7 @@ void BuildFile(const std::string& path, int32_t last, const std::function<void(F
         camera(view);
         Ftk::PutCameraMotion(db, view);
         Ftk::ReleaseCameraMotion(&view);
+        if (extra) extra(db);
         if (!spot) return;
         Ftk::Light* light = nullptr;
         Ftk::InitSpotlight(&light);
@@ -280,6 +323,246 @@ TEST(Voxa3dsTracksInterop, SpotFalloffAndRollTracksKept) {
         lib3ds_file_eval(written.file, (Lib3dsFloat)frame);
         EXPECT_NEAR(spot->data.light.falloff, from->data.light.falloff, 1e-4) << "frame " << frame;
         EXPECT_NEAR(spot->data.light.roll, from->data.light.roll, 1e-4) << "frame " << frame;
+    }
+}
+
+// The spline values of a lib3ds key against the source's.
+void ExpectSameTcb(const Lib3dsTcb& written, const Lib3dsTcb& source, const std::string& where) {
+    EXPECT_EQ(written.frame, source.frame) << where;
+    EXPECT_EQ(written.flags, source.flags) << where;
+    EXPECT_FLOAT_EQ(written.tens, source.tens) << where;
+    EXPECT_FLOAT_EQ(written.cont, source.cont) << where;
+    EXPECT_FLOAT_EQ(written.bias, source.bias) << where;
+    EXPECT_FLOAT_EQ(written.ease_to, source.ease_to) << where;
+    EXPECT_FLOAT_EQ(written.ease_from, source.ease_from) << where;
+}
+
+// Two key lists the same in lib3ds: count, spline values and, through `same`, each key's value.
+template <class K, class Same>
+void ExpectSameKeys(K* written, K* source, const std::string& what, Same same) {
+    EXPECT_EQ(Count(written), Count(source)) << what;
+    for (int k = 0; written != nullptr && source != nullptr;
+         ++k, written = written->next, source = source->next) {
+        const std::string where = what + " key " + std::to_string(k);
+        ExpectSameTcb(written->tcb, source->tcb, where);
+        same(*written, *source, where);
+    }
+}
+
+void SameLin3(const Lib3dsLin3Key& a, const Lib3dsLin3Key& b, const std::string& where) {
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(a.value[i], b.value[i], 1e-5 * (1.0 + std::fabs(b.value[i]))) << where << " value " << i;
+}
+
+void SameLin1(const Lib3dsLin1Key& a, const Lib3dsLin1Key& b, const std::string& where) {
+    EXPECT_NEAR(a.value, b.value, 1e-5 * (1.0 + std::fabs(b.value))) << where;
+}
+
+// The ambient node's colour track comes back with its keys, spline values included, and plays
+// as the source's; OBJ and DXF name it as left out.
+TEST(Voxa3dsTracksInterop, AmbientNodeKeepsItsColourKeys) {
+    const std::string path = Scratch("ambient.3ds");
+    BuildFile(
+        path, 40,
+        [](Ftk::ObjectMotion* m) {
+            SetTrack(m->mPosition, {Key(0)}, {0, 0, 0});
+            SetTrack(m->mRotation, {Key(0)}, {0, 0, 0, -1});
+            SetTrack(m->mScale, {Key(0)}, {1, 1, 1});
+        },
+        [](Ftk::CameraMotion*) {}, {},
+        [](Ftk::Database* db) {
+            PutAmbientNode(db,
+                           {FullKey(0, 0.25f, -0.5f, 0.75f, 0.5f, 0.125f), FullKey(10, 0, 0, 0, 1, 0),
+                            FullKey(30, -0.5f, 0.25f, -0.25f, 0, 0.75f)},
+                           {0.1f, 0.2f, 0.3f, 0.9f, 0.5f, 0.0f, 0.2f, 0.8f, 0.4f}, 0x0004, 0x0002);
+        });
+    const std::string out = Trip(path);
+    Played source(path), written(out);
+    ASSERT_TRUE(source.file && written.file);
+    Lib3dsNode* from = source.Node("$AMBIENT$", LIB3DS_AMBIENT_NODE);
+    Lib3dsNode* ambient = written.Node("$AMBIENT$", LIB3DS_AMBIENT_NODE);
+    ASSERT_NE(from, nullptr);
+    ASSERT_NE(ambient, nullptr);
+    EXPECT_EQ(Count(from->data.ambient.col_track.keyL), 3);
+    ExpectSameKeys(ambient->data.ambient.col_track.keyL, from->data.ambient.col_track.keyL, "ambient colour",
+                   SameLin3);
+    EXPECT_EQ(ambient->flags1, from->flags1);
+    EXPECT_EQ(ambient->flags2, from->flags2);
+    for (int frame : {0, 5, 10, 20, 30, 40}) {
+        lib3ds_file_eval(source.file, (Lib3dsFloat)frame);
+        lib3ds_file_eval(written.file, (Lib3dsFloat)frame);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(ambient->data.ambient.col[c], from->data.ambient.col[c], 1e-5)
+                << "frame " << frame << " component " << c;
+    }
+    // A second trip keeps it too.
+    const std::string again = Trip(out);
+    Played twice(again);
+    ASSERT_TRUE(twice.file);
+    Lib3dsNode* second = twice.Node("$AMBIENT$", LIB3DS_AMBIENT_NODE);
+    ASSERT_NE(second, nullptr);
+    ExpectSameKeys(second->data.ambient.col_track.keyL, from->data.ambient.col_track.keyL, "second trip",
+                   SameLin3);
+    interop3ds::Session session;
+    ASSERT_TRUE(session.Read(path));
+    ASSERT_TRUE(session.Write<VOxaWriterObj>(path + ".obj"));
+    EXPECT_NE(session.messages.find("ambient light track"), std::string::npos) << session.messages;
+}
+
+// A morph track comes back with its keys and the names of the objects they morph into (blanks
+// kept), and with the node's morph smoothing; OBJ and DXF name it as left out.
+TEST(Voxa3dsTracksInterop, MorphTrackKeepsItsKeysAndNames) {
+    const std::string path = Scratch("morph.3ds");
+    BuildFile(
+        path, 30,
+        [](Ftk::ObjectMotion* m) {
+            SetTrack(m->mPosition, {Key(0)}, {0, 0, 0});
+            SetTrack(m->mRotation, {Key(0)}, {0, 0, 0, -1});
+            SetTrack(m->mScale, {Key(0)}, {1, 1, 1});
+            const std::vector<Ftk::KeyHeader> keys = {FullKey(0, 0.5f, 0, 0, 0, 0),
+                                                      FullKey(10, 0, 0.25f, 0, 0, 1), Key(25)};
+            m->mMorph.mKeyCount = 3;
+            m->mMorph.mKeys = keys;
+            m->mMorph.mMorphNames.resize(3);
+            std::strcpy(m->mMorph.mMorphNames[0].mName, "Ball Two");
+            std::strcpy(m->mMorph.mMorphNames[1].mName, "Ball3");
+            std::strcpy(m->mMorph.mMorphNames[2].mName, "Ball Two");
+            m->mFlags2 |= 0x0001;
+            m->mMorphSmooth = 30.0f;
+        },
+        [](Ftk::CameraMotion*) {}, {},
+        [](Ftk::Database* db) {
+            PutTriangle(db, "Ball Two", 20);
+            PutTriangle(db, "Ball3", 40);
+        });
+    const std::string out = Trip(path);
+    Played source(path), written(out);
+    ASSERT_TRUE(source.file && written.file);
+    Lib3dsNode* from = source.Node("Ball", LIB3DS_OBJECT_NODE);
+    Lib3dsNode* ball = written.Node("Ball", LIB3DS_OBJECT_NODE);
+    ASSERT_TRUE(from && ball);
+    ASSERT_EQ(Count(from->data.object.morph_track.keyL), 3);
+    ExpectSameKeys(ball->data.object.morph_track.keyL, from->data.object.morph_track.keyL, "morph",
+                   [](const Lib3dsMorphKey& a, const Lib3dsMorphKey& b, const std::string& where) {
+                       EXPECT_STREQ(a.name, b.name) << where;
+                   });
+    EXPECT_FLOAT_EQ(ball->data.object.morph_smooth, 30.0f);
+    for (int frame : {0, 5, 10, 20, 30}) {
+        lib3ds_file_eval(source.file, (Lib3dsFloat)frame);
+        lib3ds_file_eval(written.file, (Lib3dsFloat)frame);
+        EXPECT_STREQ(ball->data.object.morph, from->data.object.morph) << "frame " << frame;
+    }
+    interop3ds::Session session;
+    ASSERT_TRUE(session.Read(path));
+    ASSERT_TRUE(session.Write<VOxaWriterDxf>(path + ".dxf"));
+    EXPECT_NE(session.messages.find("morph track (\"Ball\")"), std::string::npos) << session.messages;
+}
+
+// Every kind of track a file keys comes back as the same keys in lib3ds: position, rotation and
+// scale (with ease), hide, camera field of view and roll, spot colour, hotspot, falloff and roll,
+// and an omni light's colour.
+TEST(Voxa3dsTracksInterop, EveryTrackKindKeepsItsKeys) {
+    const std::string path = Scratch("kinds.3ds");
+    BuildFile(
+        path, 60,
+        [](Ftk::ObjectMotion* m) {
+            SetTrack(m->mPosition,
+                     {FullKey(0, 0.25f, 0, 0, 0, 0.5f), FullKey(20, 0, 0.5f, -0.25f, 0.5f, 0), Key(40)},
+                     {0, 0, 0, 10, 5, 0, 20, -5, 3});
+            SetTrack(m->mRotation, {FullKey(0, 0, 0, 0, 0, 0), FullKey(30, 0.5f, 0, 0, 0.25f, 0.25f)},
+                     {0, 0, 0, -1, 0.75f, 0, 0, -1});
+            SetTrack(m->mScale, {Key(0), FullKey(15, 0, 0, 0.5f, 0, 0), Key(45)},
+                     {1, 1, 1, 2, 1, 1, 1, 3, 1});
+            Ftk::KeyHeader hide5 = Key(5), hide12 = Key(12), hide30 = Key(30);
+            hide5.mSplineFlags = hide12.mSplineFlags = hide30.mSplineFlags = 0;
+            m->mHide.mKeyCount = 3;
+            m->mHide.mKeys = {hide5, hide12, hide30};
+        },
+        [](Ftk::CameraMotion* c) {
+            SetTrack(c->mFieldOfView, {Key(0), FullKey(30, 0, 0, 0, 0.5f, 0.5f)}, {40, 60});
+            SetTrack(c->mRoll, {Key(0), Key(10), Key(50)}, {0, 15, -30});
+        },
+        [](Ftk::SpotlightMotion* s) {
+            SetTrack(s->mColor, {Key(0), FullKey(20, 0.5f, 0, 0, 0, 0)}, {1, 1, 1, 0.5f, 0.25f, 0});
+            SetTrack(s->mHotspot, {Key(0), Key(20), Key(40)}, {20, 25, 15});
+            SetTrack(s->mFalloff, {Key(0), FullKey(40, 0, 0, 0, 1, 0)}, {40, 30});
+            SetTrack(s->mRoll, {Key(0), Key(20)}, {0, 45});
+        },
+        [](Ftk::Database* db) {
+            Ftk::Light* light = nullptr;
+            Ftk::InitLight(&light);
+            std::strcpy(light->mName, "Omni");
+            light->mPosition = Ftk::Point3{50, 0, 0};
+            light->mColor[0] = light->mColor[1] = light->mColor[2] = 1.0f;
+            Ftk::PutOmniLight(db, light);
+            Ftk::ReleaseLight(&light);
+            Ftk::OmniLightMotion* om = nullptr;
+            Ftk::InitOmniLightMotion(&om, 0, 0);
+            std::strcpy(om->mName, "Omni");
+            SetTrack(om->mPosition, {Key(0)}, {50, 0, 0});
+            SetTrack(om->mColor, {Key(0), Key(10), FullKey(35, 0, 0, 0, 0.5f, 0)},
+                     {1, 1, 1, 0, 1, 0, 1, 0, 1});
+            Ftk::PutOmniLightMotion(db, om);
+            Ftk::ReleaseOmniLightMotion(&om);
+        });
+    const std::string out = Trip(path);
+    Played source(path), written(out);
+    ASSERT_TRUE(source.file && written.file);
+    const double sa = source.file->master_scale > 0.0f ? source.file->master_scale : 1.0;
+    const double sb = written.file->master_scale > 0.0f ? written.file->master_scale : 1.0;
+    auto samePosition = [&](const Lib3dsLin3Key& a, const Lib3dsLin3Key& b, const std::string& where) {
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(a.value[i] * sb, b.value[i] * sa, 1e-5 * (1.0 + std::fabs(b.value[i] * sa)))
+                << where << " value " << i;
+    };
+    Lib3dsNode* ball[2] = {source.Node("Ball", LIB3DS_OBJECT_NODE), written.Node("Ball", LIB3DS_OBJECT_NODE)};
+    ASSERT_TRUE(ball[0] && ball[1]);
+    ExpectSameKeys(ball[1]->data.object.pos_track.keyL, ball[0]->data.object.pos_track.keyL, "position",
+                   samePosition);
+    ExpectSameKeys(ball[1]->data.object.rot_track.keyL, ball[0]->data.object.rot_track.keyL, "rotation",
+                   [](const Lib3dsQuatKey& a, const Lib3dsQuatKey& b, const std::string& where) {
+                       EXPECT_NEAR(a.angle, b.angle, 1e-5) << where;
+                       for (int i = 0; i < 3; ++i)
+                           EXPECT_NEAR(a.axis[i], b.axis[i], 1e-5) << where << " axis " << i;
+                   });
+    ExpectSameKeys(ball[1]->data.object.scl_track.keyL, ball[0]->data.object.scl_track.keyL, "scale",
+                   SameLin3);
+    ExpectSameKeys(ball[1]->data.object.hide_track.keyL, ball[0]->data.object.hide_track.keyL, "hide",
+                   [](const Lib3dsBoolKey&, const Lib3dsBoolKey&, const std::string&) {});
+    Lib3dsNode* cam[2] = {source.Node("Cam", LIB3DS_CAMERA_NODE), written.Node("Cam", LIB3DS_CAMERA_NODE)};
+    ASSERT_TRUE(cam[0] && cam[1]);
+    ExpectSameKeys(cam[1]->data.camera.fov_track.keyL, cam[0]->data.camera.fov_track.keyL, "field of view",
+                   SameLin1);
+    ExpectSameKeys(cam[1]->data.camera.roll_track.keyL, cam[0]->data.camera.roll_track.keyL, "camera roll",
+                   SameLin1);
+    Lib3dsNode* spot[2] = {source.Node("Spot", LIB3DS_LIGHT_NODE), written.Node("Spot", LIB3DS_LIGHT_NODE)};
+    ASSERT_TRUE(spot[0] && spot[1]);
+    ExpectSameKeys(spot[1]->data.light.col_track.keyL, spot[0]->data.light.col_track.keyL, "spot colour",
+                   SameLin3);
+    ExpectSameKeys(spot[1]->data.light.hotspot_track.keyL, spot[0]->data.light.hotspot_track.keyL, "hotspot",
+                   SameLin1);
+    ExpectSameKeys(spot[1]->data.light.falloff_track.keyL, spot[0]->data.light.falloff_track.keyL, "falloff",
+                   SameLin1);
+    ExpectSameKeys(spot[1]->data.light.roll_track.keyL, spot[0]->data.light.roll_track.keyL, "spot roll",
+                   SameLin1);
+    Lib3dsNode* omni[2] = {source.Node("Omni", LIB3DS_LIGHT_NODE), written.Node("Omni", LIB3DS_LIGHT_NODE)};
+    ASSERT_TRUE(omni[0] && omni[1]);
+    ExpectSameKeys(omni[1]->data.light.col_track.keyL, omni[0]->data.light.col_track.keyL, "omni colour",
+                   SameLin3);
+    // And they play alike between the keys.
+    for (int frame : {0, 3, 10, 17, 25, 33, 44, 60}) {
+        lib3ds_file_eval(source.file, (Lib3dsFloat)frame);
+        lib3ds_file_eval(written.file, (Lib3dsFloat)frame);
+        const std::string at = "frame " + std::to_string(frame);
+        ExpectSameMatrix(source, ball[0], written, ball[1], frame);
+        EXPECT_NEAR(cam[1]->data.camera.fov, cam[0]->data.camera.fov, 1e-3) << at;
+        EXPECT_NEAR(cam[1]->data.camera.roll, cam[0]->data.camera.roll, 1e-3) << at;
+        EXPECT_NEAR(spot[1]->data.light.hotspot, spot[0]->data.light.hotspot, 1e-3) << at;
+        EXPECT_NEAR(spot[1]->data.light.falloff, spot[0]->data.light.falloff, 1e-3) << at;
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_NEAR(spot[1]->data.light.col[c], spot[0]->data.light.col[c], 1e-5) << at;
+            EXPECT_NEAR(omni[1]->data.light.col[c], omni[0]->data.light.col[c], 1e-5) << at;
+        }
     }
 }
 
