@@ -43,6 +43,8 @@ constexpr const char* kKeptColorKeysProperty = "3DS Color Keys";
 constexpr const char* kKeptHotspotKeysProperty = "3DS Hotspot Keys";
 constexpr const char* kKeptFieldOfViewKeysProperty = "3DS Field Of View Keys";
 constexpr const char* kKeptCameraRollKeysProperty = "3DS Roll Keys";
+// A hide track's keys (no values), written back while the node's visibility turns at their frames.
+constexpr const char* kKeptHideKeysProperty = "3DS Hide Keys";
 OXA_API void KeepTrackKeys(VOxaNode* node, const char* name, const Ftk::KeyHeader* keys, const float* values,
                            uint32_t count, int width);
 OXA_API bool KeptTrackKeys(const VOxaNode* node, const char* name, int width,

@@ -291,6 +291,7 @@ void VOxaReader3DS::ImportHideTrack(VOxaNode* node, bool hidden, uint32_t keyCou
     VOxaTakeNode* take = node->GetCurrentTakeNode();
     VFCurve* curve = take ? take->GetVisibility() : nullptr;
     if (!mAnim || !curve || keyCount == 0 || !keys) return;
+    KeepTrackKeys(node, kKeptHideKeysProperty, keys, nullptr, keyCount, 0);
     // Each key turns the object's hiding over; before the first it is shown. The curve steps
     // between 1 (shown) and 0 (hidden); a key at frame 0 shows the object up to a later first turn.
     const TakenKeys taken(keyCount, keys);

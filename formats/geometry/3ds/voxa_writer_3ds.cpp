@@ -1504,6 +1504,17 @@ void VOxaWriter3DS::SampleHideTrack(Ftk::Track& track, VOxaNode* node, const Fra
         for (uint32_t f = 0; f < frames.count; ++f)
             visit(frames.Frame(f));
     }
+    // A read file's keys, spline values and all, while the visibility turns at their frames.
+    std::vector<Ftk::KeyHeader> kept;
+    std::vector<float> none;
+    if (KeptTrackKeys(node, kKeptHideKeysProperty, 0, kept, none) && kept.size() == turns.size() &&
+        std::equal(kept.begin(), kept.end(), turns.begin(),
+                   [](const Ftk::KeyHeader& key, int32_t frame) { return key.mFrame == frame; })) {
+        track.mKeyCount = (uint32_t)kept.size();
+        track.mKeys = std::move(kept);
+        track.mValues.clear();
+        return;
+    }
     SizeTrack(track, (uint32_t)turns.size(), 0);
     for (size_t k = 0; k < turns.size(); ++k) {
         track.mKeys[k] = KeyAt(turns[k]);
@@ -1684,18 +1695,17 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
     // The curve holds the angle of the camera's own aperture; the file wants the horizontal one:
     // the file's keys while they play the curve (as the reader turned them), else the curve's
     // keys, each turned to the horizontal angle.
-    const bool keptFov =
-        fov.mCurve != nullptr &&
-        PutKeptKeys(
-            motion->mFieldOfView, KeptTrack{node, kKeptFieldOfViewKeysProperty, animated}, 1, n,
-            [&](VTime time, float* v) { v[0] = (float)fov.At(time); },
-            [&](float h) {
-                // The angle the reader gave the curve for the file's horizontal angle h.
-                if (!convert) return h;
-                const double v =
-                    std::atan(std::tan(h * 0.008726646259971648) / (ratio * squeeze)) * 114.59155902616465;
-                return std::isfinite(v) ? (float)v : h;
-            });
+    // (A constant channel holds the horizontal angle already.)
+    const bool keptFov = PutKeptKeys(
+        motion->mFieldOfView, KeptTrack{node, kKeptFieldOfViewKeysProperty, animated}, 1, n,
+        [&](VTime time, float* v) { v[0] = (float)fov.At(time); },
+        [&](float h) {
+            // The angle the reader gave the curve for the file's horizontal angle h.
+            if (!convert || fov.mCurve == nullptr) return h;
+            const double v =
+                std::atan(std::tan(h * 0.008726646259971648) / (ratio * squeeze)) * 114.59155902616465;
+            return std::isfinite(v) ? (float)v : h;
+        });
     if (!keptFov) {
         if (!SampleScalarTrack(motion->mFieldOfView, fov, n)) RefuseFrames(n);
         if (fov.mCurve != nullptr)

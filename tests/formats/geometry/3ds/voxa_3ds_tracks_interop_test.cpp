@@ -474,7 +474,9 @@ TEST(Voxa3dsTracksInterop, EveryTrackKindKeepsItsKeys) {
             SetTrack(m->mScale, {Key(0), FullKey(15, 0, 0, 0.5f, 0, 0), Key(45)},
                      {1, 1, 1, 2, 1, 1, 1, 3, 1});
             Ftk::KeyHeader hide5 = Key(5), hide12 = Key(12), hide30 = Key(30);
-            hide5.mSplineFlags = hide12.mSplineFlags = hide30.mSplineFlags = 0;
+            hide5.mSplineFlags = hide30.mSplineFlags = 0;
+            hide12.mSplineFlags = 0x8;  // an ease to of 0.5
+            hide12.mEaseTo = 0.5f;
             m->mHide.mKeyCount = 3;
             m->mHide.mKeys = {hide5, hide12, hide30};
         },
