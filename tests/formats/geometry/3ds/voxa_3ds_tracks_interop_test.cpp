@@ -595,7 +595,7 @@ TEST(Voxa3dsTracksInterop, KeptKeysGiveWayToChangedCurves) {
             SetTrack(m->mPosition, {FullKey(0, 0.25f, 0, 0, 0.5f, 0), Key(20), Key(40)},
                      {0, 0, 0, 10, 5, 0, 20, -5, 3});
             SetTrack(m->mRotation, {Key(0)}, {0, 0, 0, -1});
-            SetTrack(m->mScale, {Key(0), Key(40)}, {1, 1, 1, 2, 2, 2});
+            SetTrack(m->mScale, {FullKey(0, 0.5f, 0, 0, 0.25f, 0), Key(40)}, {1, 1, 1, 2, 2, 2});
         },
         [](Ftk::CameraMotion* c) {
             SetTrack(c->mFieldOfView, {Key(0), FullKey(40, 0, 0, 0, 0.5f, 0)}, {40, 60});
@@ -625,8 +625,8 @@ TEST(Voxa3dsTracksInterop, KeptKeysGiveWayToChangedCurves) {
     // 50 scene units (a written file's units) further along X at frame 20; Y as the source's.
     EXPECT_NEAR(ball->matrix[3][0] * sb, from->matrix[3][0] * sa + 50.0 * sb, 1e-3);
     EXPECT_NEAR(ball->matrix[3][1] * sb, from->matrix[3][1] * sa, 1e-3);
-    // The scale was not changed: its keys are the file's.
-    EXPECT_EQ(Count(ball->data.object.scl_track.keyL), 2);
+    // The scale was not changed: its keys are the file's, spline values and all.
+    ExpectSameKeys(ball->data.object.scl_track.keyL, from->data.object.scl_track.keyL, "scale", SameLin3);
     // The field of view ends 10 degrees narrower in the camera's own measure: no longer 60.
     lib3ds_file_eval(written.file, 40.0f);
     Lib3dsNode* view = written.Node("Cam", LIB3DS_CAMERA_NODE);
