@@ -1,6 +1,7 @@
 #include "formats/geometry/3ds/voxa_3ds_rotation_keys.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -87,18 +88,23 @@ void KeepKeys(VOxaNode* node, const char* name, const Ftk::KeyHeader* keys, cons
     if (!property) return;
     std::string text;
     text.reserve((size_t)count * 64);
-    char number[32];
+    char number[48];
     for (uint32_t k = 0; k < count; ++k) {
         const Ftk::KeyHeader& key = keys[k];
         const uint16_t flags = key.mSplineFlags & kSplineBits;
-        std::snprintf(number, sizeof number, "%d %u", (int)key.mFrame, (unsigned)flags);
-        text += number;
+        char* end = std::to_chars(number, number + sizeof number, (int)key.mFrame).ptr;
+        *end++ = ' ';
+        end = std::to_chars(end, number + sizeof number, (unsigned)flags).ptr;
+        text.append(number, end);
         // As the file holds a key: the spline values its flags name, then the angle and axis.
         // Nine significant digits give every float back exactly.
         const float splines[5] = {key.mTension, key.mContinuity, key.mBias, key.mEaseTo, key.mEaseFrom};
         auto put = [&](float value) {
-            std::snprintf(number, sizeof number, " %.9g", (double)value);
-            text += number;
+            number[0] = ' ';
+            char* last = std::to_chars(number + 1, number + sizeof number, (double)value,
+                                       std::chars_format::general, 9)
+                             .ptr;
+            text.append(number, last);
         };
         for (int bit = 0; bit < 5; ++bit)
             if (flags & (1u << bit)) put(splines[bit]);
