@@ -4,16 +4,16 @@
 #include <cmath>
 #include <set>
 
+#include "base/vge_vector.h"
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_texture.h"
-#include "base/vge_vector.h"
 #include "base/vprintable_text.h"
 #include "formats/geometry/3ds/voxa_3ds_rotation_keys.h"
+#include "scene/voxa_node.h"
 #include "objects/voxa_object.h"
 #include "objects/voxa_property_handler.h"
 #include "objects/vproperty.h"
-#include "scene/voxa_node.h"
 
 namespace voxa_extras {
 
