@@ -9,6 +9,7 @@
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_texture.h"
 #include "base/vprintable_text.h"
+#include "formats/geometry/3ds/voxa_3ds_rotation_keys.h"
 #include "scene/voxa_node.h"
 #include "objects/voxa_object.h"
 #include "objects/voxa_property_handler.h"
@@ -75,9 +76,10 @@ bool GetColor(const VOxaObject* object, const char* name, double value[3]) {
 
 std::string Unheld3dsValues(VOxaNode* root, const char* format) {
     // What is found, each once, in the order of the list, with the first object that has it.
-    enum { kAdditive, kFalloff, kBump, kFlags, kColor, kCount };
+    enum { kAdditive, kFalloff, kBump, kFlags, kColor, kMorph, kAmbient, kCount };
     static const char* const kWhat[kCount] = {"additive transparency", "transparency falloff", "bump amount",
-                                              "object flags", "mesh colour"};
+                                              "object flags",          "mesh colour",          "morph track",
+                                              "ambient light track"};
     std::string first[kCount];
     auto note = [&](int what, const char* owner) {
         if (first[what].empty()) first[what] = owner && *owner ? owner : "?";
@@ -95,6 +97,11 @@ std::string Unheld3dsValues(VOxaNode* root, const char* format) {
         if (GetNumber(node, kObjectFlags3ds, value) && ((int)value & ~(1 << 4)) != 0)
             note(kFlags, node->GetNameWithoutPrefix());
         if (GetNumber(node, kMeshColor3ds, value) && value != 0.0) note(kColor, node->GetNameWithoutPrefix());
+        if (VOxaNodeProperties* block = node->GetNodeProperties()) {
+            if (block->FindProperty(kKeptMorphKeysProperty) != nullptr)
+                note(kMorph, node->GetNameWithoutPrefix());
+            if (block->FindProperty(kKeptAmbientKeysProperty) != nullptr) note(kAmbient, "$AMBIENT$");
+        }
         const VOxaMesh* mesh = node->GetMesh();
         if (mesh == nullptr) continue;
         for (int m = 0; m < mesh->GetMaterialCount(0); ++m) {

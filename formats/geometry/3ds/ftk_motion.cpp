@@ -628,4 +628,35 @@ void CopyObjectMotionByName(Database* destination, Database* source, const char*
     CopyNodeByName(destination, source, name, OBJECT_NODE);
 }
 
+bool GetAmbientMotion(Database* database, AmbientMotion* motion) {
+    if (!database || !motion) {
+        Fail(ERR_INVALID_ARG);
+        return false;
+    }
+    *motion = AmbientMotion();
+    if (!CheckMotionDatabase(database)) return false;
+    Chunk* node = FindNodeByKind(database, AMBIENT_NODE, 0);
+    if (!node) return false;
+    NodePartFrom(node, motion);
+    TrackFrom(FindChild(node, TRACK_COLOR), &motion->mColor, false);
+    return true;
+}
+
+void PutAmbientMotion(Database* database, const AmbientMotion* motion) {
+    if (!database || !motion) {
+        Fail(ERR_INVALID_ARG);
+        return;
+    }
+    if (!CheckMotionDatabase(database)) return;
+    Chunk* keyframer = GetKeyframerData(database->mTop);
+    if (!keyframer) return;
+    NodePart part = *motion;
+    if (!part.mName[0]) CopyName(part.mName, sizeof part.mName, "$AMBIENT$");
+    part.mParentName[0] = '\0';
+    Chunk* node = NewNode(database, keyframer, AMBIENT_NODE, part);
+    if (!node) return;
+    AddTrack(TRACK_COLOR, motion->mColor, node);
+    NoteNodeAdded(database, node);
+}
+
 }  // namespace Ftk

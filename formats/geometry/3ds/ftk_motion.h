@@ -58,6 +58,11 @@ struct OXA_API ObjectMotion : NodePart {
     float mMorphSmooth = 24.0f;
 };
 
+// The ambient light's node ("$AMBIENT$"): its colour track.
+struct OXA_API AmbientMotion : NodePart {
+    Track mColor;  // (0, 0, 0)
+};
+
 // Sizes one track: frees its arrays, sets the count, zero keys and `count` copies of the default
 // value (`width` floats; morph and hide tracks get names or nothing).
 OXA_API void InitTrack(Track* track, uint32_t count, uint32_t tag, const float* defaultValue);
@@ -117,6 +122,12 @@ OXA_API void DeleteObjectMotionByIndex(Database* database, uint32_t index);
 OXA_API void DeleteObjectMotionByName(Database* database, const char* name);
 OXA_API void CopyObjectMotionByIndex(Database* destination, Database* source, uint32_t index);
 OXA_API void CopyObjectMotionByName(Database* destination, Database* source, const char* name);
+
+// The first ambient node of the database into `motion`: false (the record cleared) when there
+// is none. Put adds an ambient node with the record's name (or "$AMBIENT$"), flags and colour
+// track; it is never numbered nor a parent.
+OXA_API bool GetAmbientMotion(Database* database, AmbientMotion* motion);
+OXA_API void PutAmbientMotion(Database* database, const AmbientMotion* motion);
 
 }  // namespace Ftk
 

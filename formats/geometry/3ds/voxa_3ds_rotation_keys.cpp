@@ -1,6 +1,7 @@
 #include "formats/geometry/3ds/voxa_3ds_rotation_keys.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -77,42 +78,60 @@ void KeepRotationKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const float* v
     KeepTrackKeys(node, kKeptRotationKeysProperty, keys, values, count, 4);
 }
 
-void KeepTrackKeys(VOxaNode* node, const char* name, const Ftk::KeyHeader* keys, const float* values,
-                   uint32_t count, int width) {
+namespace {
+
+// The key lines of a track (see KeepTrackKeys), each closed by its morph name when `names` is
+// given.
+void KeepKeys(VOxaNode* node, const char* name, const Ftk::KeyHeader* keys, const float* values,
+              uint32_t count, int width, const Ftk::MorphName* names) {
     VPropertyTemplate<VString>* property = KeysProperty(node, count > 0, name);
     if (!property) return;
     std::string text;
     text.reserve((size_t)count * 64);
-    char number[32];
+    char number[48];
     for (uint32_t k = 0; k < count; ++k) {
         const Ftk::KeyHeader& key = keys[k];
         const uint16_t flags = key.mSplineFlags & kSplineBits;
-        std::snprintf(number, sizeof number, "%d %u", (int)key.mFrame, (unsigned)flags);
-        text += number;
+        char* end = std::to_chars(number, number + sizeof number, (int)key.mFrame).ptr;
+        *end++ = ' ';
+        end = std::to_chars(end, number + sizeof number, (unsigned)flags).ptr;
+        text.append(number, end);
         // As the file holds a key: the spline values its flags name, then the angle and axis.
         // Nine significant digits give every float back exactly.
         const float splines[5] = {key.mTension, key.mContinuity, key.mBias, key.mEaseTo, key.mEaseFrom};
         auto put = [&](float value) {
-            std::snprintf(number, sizeof number, " %.9g", (double)value);
-            text += number;
+            number[0] = ' ';
+            char* last = std::to_chars(number + 1, number + sizeof number, (double)value,
+                                       std::chars_format::general, 9)
+                             .ptr;
+            text.append(number, last);
         };
         for (int bit = 0; bit < 5; ++bit)
             if (flags & (1u << bit)) put(splines[bit]);
         for (int v = 0; v < width; ++v)
             put(values[(size_t)k * width + v]);
+        if (names) {
+            text += ' ';
+            const char* morph = names[k].mName;
+            for (size_t i = 0; i < sizeof names[k].mName && morph[i] != '\0'; ++i) {
+                if (morph[i] == '\\')
+                    text += "\\\\";
+                else if (morph[i] == '\n')
+                    text += "\\n";
+                else
+                    text += morph[i];
+            }
+        }
         text += '\n';
     }
     property->SetValue(VString(text.c_str()));
 }
 
-bool KeptRotationKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys, std::vector<float>& values) {
-    return KeptTrackKeys(node, kKeptRotationKeysProperty, 4, keys, values);
-}
-
-bool KeptTrackKeys(const VOxaNode* node, const char* name, int width, std::vector<Ftk::KeyHeader>& keys,
-                   std::vector<float>& values) {
+bool KeptKeys(const VOxaNode* node, const char* name, int width, std::vector<Ftk::KeyHeader>& keys,
+              std::vector<float>& values, std::vector<Ftk::MorphName>* names) {
     keys.clear();
     values.clear();
+    if (names) names->clear();
     VPropertyTemplate<VString>* property = KeysProperty(node, false, name);
     if (!property) return false;
     const VString text = property->GetValue();
@@ -133,6 +152,7 @@ bool KeptTrackKeys(const VOxaNode* node, const char* name, int width, std::vecto
     auto fail = [&] {
         keys.clear();
         values.clear();
+        if (names) names->clear();
         return false;
     };
     double frame, flags;
@@ -154,6 +174,28 @@ bool KeptTrackKeys(const VOxaNode* node, const char* name, int width, std::vecto
             if (!next(value)) return fail();
             values.push_back((float)value);
         }
+        if (names) {
+            // One blank, then the name to the line's end: no longer than a file's name slot.
+            if (*p != ' ') return fail();
+            ++p;
+            Ftk::MorphName morph;
+            size_t length = 0;
+            for (; *p != '\0' && *p != '\n'; ++p) {
+                char c = *p;
+                if (c == '\\') {
+                    ++p;
+                    if (*p == '\\')
+                        c = '\\';
+                    else if (*p == 'n')
+                        c = '\n';
+                    else
+                        return fail();
+                }
+                if (c == '\0' || length + 1 >= sizeof morph.mName) return fail();
+                morph.mName[length++] = c;
+            }
+            names->push_back(morph);
+        }
         keys.push_back(key);
     }
     // Only blanks may follow the last key.
@@ -161,6 +203,32 @@ bool KeptTrackKeys(const VOxaNode* node, const char* name, int width, std::vecto
         ++p;
     if (*p != '\0') return fail();
     return !keys.empty();
+}
+
+}  // namespace
+
+void KeepTrackKeys(VOxaNode* node, const char* name, const Ftk::KeyHeader* keys, const float* values,
+                   uint32_t count, int width) {
+    KeepKeys(node, name, keys, values, count, width, nullptr);
+}
+
+bool KeptRotationKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys, std::vector<float>& values) {
+    return KeptTrackKeys(node, kKeptRotationKeysProperty, 4, keys, values);
+}
+
+bool KeptTrackKeys(const VOxaNode* node, const char* name, int width, std::vector<Ftk::KeyHeader>& keys,
+                   std::vector<float>& values) {
+    return KeptKeys(node, name, width, keys, values, nullptr);
+}
+
+void KeepMorphKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const Ftk::MorphName* names, uint32_t count) {
+    KeepKeys(node, kKeptMorphKeysProperty, keys, nullptr, count, 0, names);
+}
+
+bool KeptMorphKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys,
+                   std::vector<Ftk::MorphName>& names) {
+    std::vector<float> values;
+    return KeptKeys(node, kKeptMorphKeysProperty, 0, keys, values, &names);
 }
 
 void KeepRotationCurves(VOxaNode* node) {

@@ -33,10 +33,37 @@ OXA_API bool KeptRotationKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>&
 // The same for any track of `width` values a key, under the node property `name`.
 constexpr const char* kKeptFalloffKeysProperty = "3DS Falloff Keys";
 constexpr const char* kKeptSpotRollKeysProperty = "3DS Roll Keys";
+// Tracks the scene holds as curves as well, kept so that a 3DS writer can put back the file's own
+// keys (spline values, ease included) while the curves still play them. Positions are in the
+// file's axes, in scene units; scales and colours as the file has them; the field of view is the
+// file's horizontal angle.
+constexpr const char* kKeptPositionKeysProperty = "3DS Position Keys";
+constexpr const char* kKeptScaleKeysProperty = "3DS Scale Keys";
+constexpr const char* kKeptColorKeysProperty = "3DS Color Keys";
+constexpr const char* kKeptHotspotKeysProperty = "3DS Hotspot Keys";
+constexpr const char* kKeptFieldOfViewKeysProperty = "3DS Field Of View Keys";
+constexpr const char* kKeptCameraRollKeysProperty = "3DS Roll Keys";
+// A hide track's keys (no values), written back while the node's visibility turns at their frames.
+constexpr const char* kKeptHideKeysProperty = "3DS Hide Keys";
 OXA_API void KeepTrackKeys(VOxaNode* node, const char* name, const Ftk::KeyHeader* keys, const float* values,
                            uint32_t count, int width);
 OXA_API bool KeptTrackKeys(const VOxaNode* node, const char* name, int width,
                            std::vector<Ftk::KeyHeader>& keys, std::vector<float>& values);
+
+// A morph track: keys that each name the mesh object the node's mesh turns into, kept as the
+// key lines above with the name (blanks kept, backslash and line end escaped) closing each line;
+// with the morph smoothing angle when the node's record set it.
+constexpr const char* kKeptMorphKeysProperty = "3DS Morph Keys";
+constexpr const char* kKeptMorphSmoothProperty = "3DS Morph Smooth";
+OXA_API void KeepMorphKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const Ftk::MorphName* names,
+                           uint32_t count);
+OXA_API bool KeptMorphKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys,
+                           std::vector<Ftk::MorphName>& names);
+
+// The colour track of the file's ambient light node, kept on the scene's root node (3 values a
+// key), and the node's two flag words.
+constexpr const char* kKeptAmbientKeysProperty = "3DS Ambient Keys";
+constexpr const char* kKeptAmbientFlagsProperty = "3DS Ambient Flags";
 
 // Marks the node's rotation curves (its current take's Euler curves, and for an axis without
 // keys its default angle) as the ones made from the keys it keeps; RotationCurvesKept tells

@@ -526,6 +526,7 @@ bool VOxaReader3DS::BuildScene(VOxaScene* scene) {
     }
     if (!AttachNodes(scene)) return false;
     if (!AnimateObjects() || !AnimateLights() || !AnimateSpots() || !AnimateCameras()) return false;
+    if (!KeepAmbientNode(scene)) return ToolkitFailure();
     return CreateTake(scene);
 }
 

@@ -73,6 +73,8 @@ public:
     // The node's visibility: shown unless `hidden` (the object's hidden flag); a hide track's
     // keys (each turns the hiding over) make the visibility curve's steps.
     void ImportHideTrack(VOxaNode* node, bool hidden, uint32_t keyCount, const Ftk::KeyHeader* keys);
+    // False when the toolkit stopped reading the ambient node.
+    bool KeepAmbientNode(VOxaScene* scene);
     bool AnimateLights();
     bool AnimateSpots();
     bool AnimateCameras();

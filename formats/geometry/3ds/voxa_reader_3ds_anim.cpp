@@ -31,6 +31,7 @@
 #include "objects/vproperty.h"
 #include "scene/voxa_global_light_settings.h"
 #include "scene/voxa_node.h"
+#include "scene/voxa_scene.h"
 #include "scene/voxa_take_node.h"
 
 namespace {
@@ -252,7 +253,35 @@ bool VOxaReader3DS::AnimateObjects() {
         const bool hidden = mesh != mMeshByName.end() && mMeshes[mesh->second].mRecord &&
                             mMeshes[mesh->second].mRecord->mHidden != 0;
         ImportHideTrack(node, hidden, UsableKeys(m->mHide, 0), m->mHide.mKeys.data());
+        // The morph track as the file keys it, with its smoothing angle, for a 3DS writer: its
+        // keys name other objects whose shapes the scene's mesh does not hold.
+        const uint32_t morphs =
+            std::min<uint32_t>(UsableKeys(m->mMorph, 0), (uint32_t)m->mMorph.mMorphNames.size());
+        KeepMorphKeys(node, m->mMorph.mKeys.data(), m->mMorph.mMorphNames.data(), morphs);
+        if (morphs > 0 && (m->mFlags2 & 0x0001) && std::isfinite(m->mMorphSmooth))
+            if (VProperty* smooth =
+                    DynamicProperty(node->GetNodeProperties(), kKeptMorphSmoothProperty, eValueNumber))
+                smooth->SetDouble(m->mMorphSmooth);
     }
+    return true;
+}
+
+bool VOxaReader3DS::KeepAmbientNode(VOxaScene* scene) {
+    VOxaNode* root = scene ? scene->GetRootNode() : nullptr;
+    if (!root || !mDatabase || !mAmbientLight) return true;
+    Ftk::AmbientMotion motion;
+    const bool found = Ftk::GetAmbientMotion(mDatabase, &motion);
+    if (Ftk::Stopped()) return false;
+    if (!found) return true;
+    // The scene's ambient colour is the file's static one; the ambient node's colour track,
+    // which the scene has no curve for, is kept for a 3DS writer with the node's flags.
+    const uint32_t count = UsableKeys(motion.mColor, 3);
+    if (count == 0) return true;
+    KeepTrackKeys(root, kKeptAmbientKeysProperty, motion.mColor.mKeys.data(), motion.mColor.mValues.data(),
+                  count, 3);
+    if (VProperty* flags =
+            DynamicProperty(root->GetNodeProperties(), kKeptAmbientFlagsProperty, eValueNumber))
+        flags->SetDouble((double)motion.mFlags1 + 65536.0 * motion.mFlags2);
     return true;
 }
 
@@ -262,6 +291,7 @@ void VOxaReader3DS::ImportHideTrack(VOxaNode* node, bool hidden, uint32_t keyCou
     VOxaTakeNode* take = node->GetCurrentTakeNode();
     VFCurve* curve = take ? take->GetVisibility() : nullptr;
     if (!mAnim || !curve || keyCount == 0 || !keys) return;
+    KeepTrackKeys(node, kKeptHideKeysProperty, keys, nullptr, keyCount, 0);
     // Each key turns the object's hiding over; before the first it is shown. The curve steps
     // between 1 (shown) and 0 (hidden); a key at frame 0 shows the object up to a later first turn.
     const TakenKeys taken(keyCount, keys);
@@ -398,6 +428,14 @@ bool VOxaReader3DS::AnimateCameras() {
 bool VOxaReader3DS::ImportPositionTrack(VOxaNode* node, uint32_t keyCount, const Ftk::KeyHeader* keys,
                                         const float* values) {
     if (!node) return true;
+    if (mAnim && keyCount > 0 && keys && values) {
+        // The file's keys in its axes, in scene units, as a 3DS writer puts positions.
+        const double scale = mCreateReferenceNode ? 1.0 : mUnitFactor;
+        std::vector<float> scaled((size_t)keyCount * 3);
+        for (size_t i = 0; i < scaled.size(); ++i)
+            scaled[i] = (float)(values[i] * scale);
+        KeepTrackKeys(node, kKeptPositionKeysProperty, keys, scaled.data(), keyCount, 3);
+    }
     VOxaTakeNode* take = node->GetCurrentTakeNode();
     VFCurve* curves[3] = {nullptr, nullptr, nullptr};
     if (take) {
@@ -431,6 +469,7 @@ bool VOxaReader3DS::ImportPositionTrack(VOxaNode* node, uint32_t keyCount, const
 bool VOxaReader3DS::ImportScaleTrack(VOxaNode* node, uint32_t keyCount, const Ftk::KeyHeader* keys,
                                      const float* values) {
     if (!node) return true;
+    if (mAnim && keys && values) KeepTrackKeys(node, kKeptScaleKeysProperty, keys, values, keyCount, 3);
     VOxaTakeNode* take = node->GetCurrentTakeNode();
     VFCurve* curves[3] = {nullptr, nullptr, nullptr};
     if (take) {
@@ -573,6 +612,7 @@ bool VOxaReader3DS::ImportRotationTrack(VOxaNode* node, uint32_t keyCount, const
 bool VOxaReader3DS::ImportColorTrack(VOxaNode* node, uint32_t keyCount, const Ftk::KeyHeader* keys,
                                      const float* values) {
     if (!node) return true;
+    if (mAnim && keys && values) KeepTrackKeys(node, kKeptColorKeysProperty, keys, values, keyCount, 3);
     VOxaTakeNode* take = node->GetCurrentTakeNode();
     VFCurve* curves[3] = {nullptr, nullptr, nullptr};
     if (take) {
@@ -637,6 +677,7 @@ void VOxaReader3DS::ImportScalarTrack(VFCurve* curve, uint32_t keyCount, const F
 bool VOxaReader3DS::ImportConeAngleTrack(VOxaNode* node, uint32_t keyCount, const Ftk::KeyHeader* keys,
                                          const float* values) {
     if (!node) return true;
+    if (mAnim && keys && values) KeepTrackKeys(node, kKeptHotspotKeysProperty, keys, values, keyCount, 1);
     VOxaTakeNode* take = node->GetCurrentTakeNode();
     double value;
     ImportScalarTrack(take ? take->GetLightConeAngle() : nullptr, keyCount, keys, values, 45.0, value);
@@ -648,6 +689,7 @@ bool VOxaReader3DS::ImportConeAngleTrack(VOxaNode* node, uint32_t keyCount, cons
 bool VOxaReader3DS::ImportFieldOfViewTrack(VOxaNode* node, uint32_t keyCount, const Ftk::KeyHeader* keys,
                                            const float* values) {
     if (!node) return true;
+    if (mAnim && keys && values) KeepTrackKeys(node, kKeptFieldOfViewKeysProperty, keys, values, keyCount, 1);
     VOxaTakeNode* take = node->GetCurrentTakeNode();
     // The file holds the horizontal angle; "FieldOfView" holds the angle before the film's aspect
     // and squeeze, as the writer reads it. Turned back with the same ratio, a trip keeps it.
@@ -681,6 +723,7 @@ bool VOxaReader3DS::ImportFieldOfViewTrack(VOxaNode* node, uint32_t keyCount, co
 bool VOxaReader3DS::ImportRollTrack(VOxaNode* node, uint32_t keyCount, const Ftk::KeyHeader* keys,
                                     const float* values) {
     if (!node) return true;
+    if (mAnim && keys && values) KeepTrackKeys(node, kKeptCameraRollKeysProperty, keys, values, keyCount, 1);
     VOxaTakeNode* take = node->GetCurrentTakeNode();
     double value;
     ImportScalarTrack(take ? take->GetCameraRoll() : nullptr, keyCount, keys, values, 0.0, value);

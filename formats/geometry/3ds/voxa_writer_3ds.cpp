@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <vector>
@@ -329,12 +330,14 @@ void VOxaWriter3DS::Abandon() {
 bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
     if (!VOxaCheckSceneMeshes(scene, "3DS", mError)) return false;
     mRenamed.clear();
+    mMorphNames.clear();
     const bool written = WriteScene(scene, options);
     // The names the file needed are the file's: the caller's scene keeps its own.
     for (auto it = mRenamed.rbegin(); it != mRenamed.rend(); ++it)
         it->first->SetName(it->second.Buffer());
     mRenamed.clear();
     mRenamedObjects.clear();
+    mMorphNames.clear();
     // The grey material went only to the file's copies of meshes: the manager does not keep it.
     if (mDefaultMaterial != nullptr && mManager != nullptr) mManager->DestroyMaterial(mDefaultMaterial);
     mDefaultMaterial = nullptr;
@@ -399,6 +402,8 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
     }
     mSettings->mMasterScale = mRescale ? Finite(mUnitFactor) : 1.0f;
     VOxaNode* root = scene->GetRootNode();
+    // A read file's ambient node and its colour track.
+    if (mAnimation && mAmbientLight) PutKeptAmbientNode(root);
     const VProperty* mapSize = RootProperty(root, kShadowMapSizeProperty);
     const double size = mapSize ? mapSize->GetDouble() : kDefaultShadowMapSize;
     mSettings->mShadowMapSize =
@@ -1251,6 +1256,51 @@ bool PutExactKeys(Ftk::Track& track, Channel* const* channels, int width, const 
     return true;
 }
 
+// The keys a read file held for the track (kept on the node under the property `kept` names),
+// whole, when they rise and the 3DS spline through them gives `convert`'s values at the frames
+// CheckFrames picks; false (the track untouched) otherwise. `unmap` turns a kept value into the
+// one the spline is checked with (the reader's curves may hold another measure of it).
+template <class Convert, class Unmap>
+bool PutKeptKeys(Ftk::Track& track, const VOxaWriter3DS::KeptTrack& kept, int width,
+                 const VOxaWriter3DS::Frames& frames, Convert convert, Unmap unmap) {
+    if (kept.node == nullptr || kept.property == nullptr) return false;
+    std::vector<Ftk::KeyHeader> held;
+    std::vector<float> values;
+    if (!KeptTrackKeys(kept.node, kept.property, width, held, values)) return false;
+    if (!kept.animated && held.size() != 1) return false;
+    std::vector<Ftk::SplineKey> keys(held.size());
+    for (size_t k = 0; k < held.size(); ++k) {
+        if (k > 0 && held[k].mFrame <= held[k - 1].mFrame) return false;
+        keys[k].frame = held[k].mFrame;
+        keys[k].tension = (held[k].mSplineFlags & 0x1) ? held[k].mTension : 0.0f;
+        keys[k].continuity = (held[k].mSplineFlags & 0x2) ? held[k].mContinuity : 0.0f;
+        keys[k].bias = (held[k].mSplineFlags & 0x4) ? held[k].mBias : 0.0f;
+    }
+    std::vector<float> measured(values);
+    for (float& value : measured)
+        value = unmap(value);
+    float wanted[3];
+    double played[3];
+    std::vector<int64_t> checked;
+    CheckFrames(keys, frames, checked);
+    for (const int64_t frame : checked) {
+        convert(TimeOfFrame(frame), wanted);
+        Ftk::EvaluateSpline(keys.data(), measured.data(), keys.size(), width, (double)frame, played);
+        for (int a = 0; a < width; ++a)
+            if (!Agree(played[a], wanted[a])) return false;
+    }
+    track.mKeyCount = (uint32_t)held.size();
+    track.mKeys = std::move(held);
+    track.mValues = std::move(values);
+    return true;
+}
+
+template <class Convert>
+bool PutKeptKeys(Ftk::Track& track, const VOxaWriter3DS::KeptTrack& kept, int width,
+                 const VOxaWriter3DS::Frames& frames, Convert convert) {
+    return PutKeptKeys(track, kept, width, frames, convert, [](float value) { return value; });
+}
+
 // The channels' own keys when they replay exactly (PutExactKeys), else a key at every frame.
 // False, the track untouched, when that would take more than kMaxFrames keys.
 template <class Convert>
@@ -1322,7 +1372,7 @@ bool SameTurn(const Ftk::Quat& file, const double m[4][4]) {
 }  // namespace
 
 bool VOxaWriter3DS::SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
-                                        const Frames& frames) {
+                                        const Frames& frames, const KeptTrack& kept) {
     Channel* channels[3] = {&x, &y, &z};
     auto convert = [&](VTime time, float* v) {
         const double px = x.At(time), py = y.At(time), pz = z.At(time);
@@ -1330,6 +1380,7 @@ bool VOxaWriter3DS::SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& 
         v[1] = (float)-pz;
         v[2] = (float)py;
     };
+    if (PutKeptKeys(track, kept, 3, frames, convert)) return true;
     return PutKeysOrFrames(track, channels, 3, frames, convert);
 }
 
@@ -1379,7 +1430,7 @@ bool VOxaWriter3DS::SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& 
 }
 
 bool VOxaWriter3DS::SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
-                                     const Frames& frames) {
+                                     const Frames& frames, const KeptTrack& kept) {
     Channel* channels[3] = {&x, &y, &z};
     auto convert = [&](VTime time, float* v) {
         double sx = x.At(time), sy = y.At(time), sz = z.At(time);
@@ -1388,23 +1439,27 @@ bool VOxaWriter3DS::SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, 
         v[1] = (float)sz;
         v[2] = (float)sy;
     };
+    if (PutKeptKeys(track, kept, 3, frames, convert)) return true;
     return PutKeysOrFrames(track, channels, 3, frames, convert);
 }
 
 bool VOxaWriter3DS::SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c,
-                                      const Frames& frames) {
+                                      const Frames& frames, const KeptTrack& kept) {
     Channel* channels[3] = {&a, &b, &c};
     auto convert = [&](VTime time, float* v) {
         v[0] = (float)a.At(time);
         v[1] = (float)b.At(time);
         v[2] = (float)c.At(time);
     };
+    if (PutKeptKeys(track, kept, 3, frames, convert)) return true;
     return PutKeysOrFrames(track, channels, 3, frames, convert);
 }
 
-bool VOxaWriter3DS::SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames, bool everyFrame) {
+bool VOxaWriter3DS::SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames, bool everyFrame,
+                                      const KeptTrack& kept) {
     Channel* channels[1] = {&a};
     auto convert = [&](VTime time, float* v) { v[0] = (float)a.At(time); };
+    if (!everyFrame && PutKeptKeys(track, kept, 1, frames, convert)) return true;
     if (!everyFrame && PutExactKeys(track, channels, 1, frames, convert)) return true;
     if (frames.count > kMaxFrames) return false;
     SizeTrack(track, frames.count, 1);
@@ -1484,12 +1539,67 @@ Ftk::ObjectMotion* VOxaWriter3DS::MakeObjectMotion(VOxaNode* node) {
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
                   ParentField(node->GetParent(), true).c_str());
-    if (!SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n)) RefuseFrames(n);
+    if (!SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n,
+                             KeptTrack{node, kKeptPositionKeysProperty, animated}))
+        RefuseFrames(n);
     if (!PutKeptRotationKeys(motion->mRotation, node, c.r[0], c.r[1], c.r[2], n, animated))
         if (!SampleRotationTrack(motion->mRotation, c.r[0], c.r[1], c.r[2], n)) RefuseFrames(n);
-    if (!SampleScaleTrack(motion->mScale, c.s[0], c.s[1], c.s[2], n)) RefuseFrames(n);
+    if (!SampleScaleTrack(motion->mScale, c.s[0], c.s[1], c.s[2], n,
+                          KeptTrack{node, kKeptScaleKeysProperty, animated}))
+        RefuseFrames(n);
     if (animated) SampleHideTrack(motion->mHide, node, n);
+    if (mAnimation) PutKeptMorphKeys(*motion, node);
     return motion;
+}
+
+void VOxaWriter3DS::PutKeptMorphKeys(Ftk::ObjectMotion& motion, VOxaNode* node) {
+    std::vector<Ftk::KeyHeader> keys;
+    std::vector<Ftk::MorphName> names;
+    if (!KeptMorphKeys(node, keys, names)) return;
+    // A key names the object by the name the file had; an object this file names otherwise is
+    // named as written.
+    if (!mRenamed.empty() && mMorphNames.empty()) {
+        for (const auto& renamed : mRenamed) {
+            const VOxaNode* target = dynamic_cast<const VOxaNode*>(renamed.first);
+            if (target == nullptr) continue;
+            std::string before = renamed.second.Buffer() ? renamed.second.Buffer() : "";
+            const size_t separator = before.find("::");
+            if (separator != std::string::npos) before = before.substr(separator + 2);
+            mMorphNames.emplace(before, target->GetNameWithoutPrefix());
+        }
+    }
+    for (Ftk::MorphName& name : names) {
+        auto found = mMorphNames.find(std::string(name.mName, strnlen(name.mName, sizeof name.mName)));
+        if (found != mMorphNames.end())
+            Ftk::CopyName(name.mName, sizeof name.mName, Cut(found->second, 10).c_str());
+    }
+    motion.mMorph.mKeyCount = (uint32_t)keys.size();
+    motion.mMorph.mKeys = std::move(keys);
+    motion.mMorph.mMorphNames = std::move(names);
+    const VOxaNodeProperties* block = node->GetNodeProperties();
+    const VProperty* smooth = block != nullptr ? block->FindProperty(kKeptMorphSmoothProperty) : nullptr;
+    if (smooth != nullptr && std::isfinite(smooth->GetDouble()) &&
+        std::fabs(smooth->GetDouble()) <= (double)std::numeric_limits<float>::max()) {
+        motion.mFlags2 |= 0x0001;
+        motion.mMorphSmooth = (float)smooth->GetDouble();
+    }
+}
+
+void VOxaWriter3DS::PutKeptAmbientNode(VOxaNode* root) {
+    std::vector<Ftk::KeyHeader> keys;
+    std::vector<float> values;
+    if (!KeptTrackKeys(root, kKeptAmbientKeysProperty, 3, keys, values)) return;
+    Ftk::AmbientMotion motion;
+    const VProperty* flags = RootProperty(root, kKeptAmbientFlagsProperty);
+    const double word = flags != nullptr ? flags->GetDouble() : 0.0;
+    if (word >= 0.0 && word <= 4294967295.0) {
+        motion.mFlags1 = (uint16_t)((uint32_t)word & 0xFFFF);
+        motion.mFlags2 = (uint16_t)((uint32_t)word >> 16);
+    }
+    motion.mColor.mKeyCount = (uint32_t)keys.size();
+    motion.mColor.mKeys = std::move(keys);
+    motion.mColor.mValues = std::move(values);
+    Ftk::PutAmbientMotion(mDatabase, &motion);
 }
 
 bool VOxaWriter3DS::PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Channel& x, Channel& y, Channel& z,
@@ -1575,6 +1685,17 @@ void VOxaWriter3DS::SampleHideTrack(Ftk::Track& track, VOxaNode* node, const Fra
         for (uint32_t f = 0; f < frames.count; ++f)
             visit(frames.Frame(f));
     }
+    // A read file's keys, spline values and all, while the visibility turns at their frames.
+    std::vector<Ftk::KeyHeader> kept;
+    std::vector<float> none;
+    if (KeptTrackKeys(node, kKeptHideKeysProperty, 0, kept, none) && kept.size() == turns.size() &&
+        std::equal(kept.begin(), kept.end(), turns.begin(),
+                   [](const Ftk::KeyHeader& key, int32_t frame) { return key.mFrame == frame; })) {
+        track.mKeyCount = (uint32_t)kept.size();
+        track.mKeys = std::move(kept);
+        track.mValues.clear();
+        return;
+    }
     SizeTrack(track, (uint32_t)turns.size(), 0);
     for (size_t k = 0; k < turns.size(); ++k) {
         track.mKeys[k] = KeyAt(turns[k]);
@@ -1599,8 +1720,12 @@ Ftk::OmniLightMotion* VOxaWriter3DS::MakeOmniLightMotion(VOxaNode* node) {
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
                   ParentField(node->GetParent(), false).c_str());
-    if (!SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n)) RefuseFrames(n);
-    if (!SampleVectorTrack(motion->mColor, red, green, blue, n)) RefuseFrames(n);
+    if (!SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n,
+                             KeptTrack{node, kKeptPositionKeysProperty, animated}))
+        RefuseFrames(n);
+    if (!SampleVectorTrack(motion->mColor, red, green, blue, n,
+                           KeptTrack{node, kKeptColorKeysProperty, animated}))
+        RefuseFrames(n);
     return motion;
 }
 
@@ -1635,15 +1760,21 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
     Ftk::CopyName(motion->mTargetParentName, sizeof motion->mTargetParentName,
                   ParentField(target ? target->GetParent() : node->GetParent(), false).c_str());
 
-    if (!SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n)) RefuseFrames(n);
-    if (!SampleVectorTrack(motion->mColor, red, green, blue, n)) RefuseFrames(n);
+    if (!SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n,
+                             KeptTrack{node, kKeptPositionKeysProperty, animated}))
+        RefuseFrames(n);
+    if (!SampleVectorTrack(motion->mColor, red, green, blue, n,
+                           KeptTrack{node, kKeptColorKeysProperty, animated}))
+        RefuseFrames(n);
     // The falloff the file gave the light, else the cone angle.
     Channel falloff = coneAngle;
     if (VProperty* stored = light ? light->GetProperties()->FindProperty(kFalloffProperty) : nullptr) {
         falloff = Channel();
         falloff.mValue = stored->GetDouble();
     }
-    if (!SampleScalarTrack(motion->mHotspot, coneAngle, n)) RefuseFrames(n);
+    if (!SampleScalarTrack(motion->mHotspot, coneAngle, n, false,
+                           KeptTrack{node, kKeptHotspotKeysProperty, animated}))
+        RefuseFrames(n);
     if (!SampleScalarTrack(motion->mFalloff, falloff, n)) RefuseFrames(n);
     if (!SampleScalarTrack(motion->mRoll, roll, Frames{n.first, 1})) RefuseFrames(n);
     // A read file's falloff and roll tracks, while the falloff starts where the light's stands.
@@ -1662,7 +1793,8 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
     }
     if (target != nullptr) {
         TRSChannels tc = NodeChannels(target, animated);
-        if (!SamplePositionTrack(motion->mTargetPosition, tc.t[0], tc.t[1], tc.t[2], targetCount))
+        if (!SamplePositionTrack(motion->mTargetPosition, tc.t[0], tc.t[1], tc.t[2], targetCount,
+                                 KeptTrack{target, kKeptPositionKeysProperty, animated}))
             RefuseFrames(targetCount);
     } else {
         // The light looks down its local -Y axis; the target sits 10 units along it.
@@ -1738,18 +1870,37 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
     Ftk::CopyName(motion->mTargetParentName, sizeof motion->mTargetParentName,
                   target ? ParentField(target->GetParent(), false).c_str() : parent.c_str());
 
-    if (!SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n)) RefuseFrames(n);
+    if (!SamplePositionTrack(motion->mPosition, c.t[0], c.t[1], c.t[2], n,
+                             KeptTrack{node, kKeptPositionKeysProperty, animated}))
+        RefuseFrames(n);
     // The curve holds the angle of the camera's own aperture; the file wants the horizontal one:
-    // the curve's keys, each turned to the horizontal angle, as a read file had them.
-    if (!SampleScalarTrack(motion->mFieldOfView, fov, n)) RefuseFrames(n);
-    if (fov.mCurve != nullptr)
-        for (float& value : motion->mFieldOfView.mValues)
-            value = (float)horizontal(value);
+    // the file's keys while they play the curve (as the reader turned them), else the curve's
+    // keys, each turned to the horizontal angle.
+    // (A constant channel holds the horizontal angle already.)
+    const bool keptFov = PutKeptKeys(
+        motion->mFieldOfView, KeptTrack{node, kKeptFieldOfViewKeysProperty, animated}, 1, n,
+        [&](VTime time, float* v) { v[0] = (float)fov.At(time); },
+        [&](float h) {
+            // The angle the reader gave the curve for the file's horizontal angle h.
+            if (!convert || fov.mCurve == nullptr) return h;
+            const double v =
+                std::atan(std::tan(h * 0.008726646259971648) / (ratio * squeeze)) * 114.59155902616465;
+            return std::isfinite(v) ? (float)v : h;
+        });
+    if (!keptFov) {
+        if (!SampleScalarTrack(motion->mFieldOfView, fov, n)) RefuseFrames(n);
+        if (fov.mCurve != nullptr)
+            for (float& value : motion->mFieldOfView.mValues)
+                value = (float)horizontal(value);
+    }
     // Without a target each frame's roll gets its own correction below: a key a frame.
-    if (!SampleScalarTrack(motion->mRoll, roll, n, target == nullptr)) RefuseFrames(n);
+    if (!SampleScalarTrack(motion->mRoll, roll, n, target == nullptr,
+                           KeptTrack{node, kKeptCameraRollKeysProperty, animated}))
+        RefuseFrames(n);
     if (target != nullptr) {
         TRSChannels tc = NodeChannels(target, animated);
-        if (!SamplePositionTrack(motion->mTargetPosition, tc.t[0], tc.t[1], tc.t[2], targetCount))
+        if (!SamplePositionTrack(motion->mTargetPosition, tc.t[0], tc.t[1], tc.t[2], targetCount,
+                                 KeptTrack{target, kKeptPositionKeysProperty, animated}))
             RefuseFrames(targetCount);
         return motion;
     }

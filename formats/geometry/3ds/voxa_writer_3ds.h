@@ -138,6 +138,10 @@ public:
     // turns hidden or shown (at its curve's keys, or at every frame of `frames` where the curve
     // does not step). Nothing for a node without visibility keys.
     void SampleHideTrack(Ftk::Track& track, VOxaNode* node, const Frames& frames);
+    // A read file's morph keys (names of objects renamed in the file follow them) and its
+    // ambient node, as the 3DS reader kept them.
+    void PutKeptMorphKeys(Ftk::ObjectMotion& motion, VOxaNode* node);
+    void PutKeptAmbientNode(VOxaNode* root);
 
     // --- Conversions shared by the builders ---------------------------------------------------
     // Y-up scene axes to Z-up 3DS axes.
@@ -167,15 +171,27 @@ public:
     // the curve's keys, continuity -1 for linear ones) play back as the curves at every frame,
     // those keys are written; otherwise a key at each frame, spline values 0. `everyFrame` asks
     // for the latter always. False (the track untouched) when that takes more than kMaxFrames keys.
+    //
+    // `kept` names a read file's keys of the track kept on a node (by the 3DS reader): they are
+    // written whole, spline values and all, while the 3DS spline through them gives the channels'
+    // values at the frames checked (every frame of short segments, 16 spread over longer ones);
+    // without animation only a single kept key is.
+    // (Value-initialised, `KeptTrack{}`, it names none.)
+    struct KeptTrack {
+        const VOxaNode* node;
+        const char* property;
+        bool animated;
+    };
     static bool SamplePositionTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
-                                    const Frames& frames);
+                                    const Frames& frames, const KeptTrack& kept = KeptTrack{});
     static bool SampleRotationTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z,
                                     const Frames& frames);
-    static bool SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, const Frames& frames);
-    static bool SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c,
-                                  const Frames& frames);
+    static bool SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, Channel& z, const Frames& frames,
+                                 const KeptTrack& kept = KeptTrack{});
+    static bool SampleVectorTrack(Ftk::Track& track, Channel& a, Channel& b, Channel& c, const Frames& frames,
+                                  const KeptTrack& kept = KeptTrack{});
     static bool SampleScalarTrack(Ftk::Track& track, Channel& a, const Frames& frames,
-                                  bool everyFrame = false);
+                                  bool everyFrame = false, const KeptTrack& kept = KeptTrack{});
 
     // The most keys a track gets: a curve that needs a key at more frames is refused.
     static constexpr uint32_t kMaxFrames = 1u << 20;
@@ -262,6 +278,8 @@ private:
     // Objects renamed for the file, each with its own name, in the order first renamed.
     std::vector<std::pair<VOxaObject*, VString>> mRenamed;
     std::unordered_set<VOxaObject*> mRenamedObjects;
+    // Names the file had for objects renamed in this file, and their written names.
+    std::unordered_map<std::string, std::string> mMorphNames;
     // Names given to material records in this Write.
     std::unordered_set<std::string> mRecordNames;
     // The renaming of materials, kept for the "Default" material made during the walk.

@@ -10,9 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "animation/fcurve.h"
 #include "formats/geometry/3ds/ftk.h"
 #include "formats/geometry/3ds/voxa_3ds_rotation_keys.h"
+#include "formats/geometry/obj/voxa_writer_obj.h"
 #include "objects/vproperty.h"
+#include "scene/voxa_take_node.h"
 #include "tests/formats/geometry/3ds/ftk_scene_file_test_util.h"
 #include "tests/formats/geometry/3ds/voxa_3ds_interop_test_util.h"
 
@@ -30,6 +33,43 @@ Ftk::KeyHeader Key(int32_t frame) {
     return key;
 }
 
+// A key with every spline value set: tension, continuity, bias, ease to and ease from.
+Ftk::KeyHeader FullKey(int32_t frame, float tension, float continuity, float bias, float easeTo,
+                       float easeFrom) {
+    Ftk::KeyHeader key;
+    key.mFrame = frame;
+    key.mSplineFlags = 0x1F;
+    key.mTension = tension;
+    key.mContinuity = continuity;
+    key.mBias = bias;
+    key.mEaseTo = easeTo;
+    key.mEaseFrom = easeFrom;
+    return key;
+}
+
+void SetTrack(Ftk::Track& track, const std::vector<Ftk::KeyHeader>& keys, const std::vector<float>& values);
+
+// A one-triangle object `name` with its keyframer node (one key a track).
+void PutStillTriangle(Ftk::Database* db, const char* name) {
+    Ftk::Mesh* mesh = nullptr;
+    Ftk::InitMesh(&mesh, 3, 1, 0);
+    std::strcpy(mesh->mName, name);
+    mesh->mVertices[1] = Ftk::Point3{10, 0, 0};
+    mesh->mVertices[2] = Ftk::Point3{0, 10, 0};
+    mesh->mFaces[0] = Ftk::Face{0, 1, 2, 7};
+    mesh->mLocalAxes[0] = mesh->mLocalAxes[4] = mesh->mLocalAxes[8] = 1.0f;
+    Ftk::WriteMesh(db, mesh);
+    Ftk::ReleaseMesh(&mesh);
+    Ftk::ObjectMotion* motion = nullptr;
+    Ftk::InitObjectMotion(&motion, 0, 0, 0, 0, 0);
+    std::strcpy(motion->mName, name);
+    SetTrack(motion->mPosition, {Key(0)}, {0, 0, 0});
+    SetTrack(motion->mRotation, {Key(0)}, {0, 0, 0, -1});
+    SetTrack(motion->mScale, {Key(0)}, {1, 1, 1});
+    Ftk::PutObjectMotion(db, motion);
+    Ftk::ReleaseObjectMotion(&motion);
+}
+
 void SetTrack(Ftk::Track& track, const std::vector<Ftk::KeyHeader>& keys, const std::vector<float>& values) {
     track.mKeyCount = (uint32_t)keys.size();
     track.mKeys = keys;
@@ -40,7 +80,8 @@ void SetTrack(Ftk::Track& track, const std::vector<Ftk::KeyHeader>& keys, const 
 // (motion set by `camera`), segment 0 to `last`.
 void BuildFile(const std::string& path, int32_t last, const std::function<void(Ftk::ObjectMotion*)>& ball,
                const std::function<void(Ftk::CameraMotion*)>& camera,
-               const std::function<void(Ftk::SpotlightMotion*)>& spot = {}) {
+               const std::function<void(Ftk::SpotlightMotion*)>& spot = {},
+               const std::function<void(Ftk::Database*)>& extra = {}) {
     ASSERT_TRUE(ftkscene::WriteSceneFile(path, [&](Ftk::Database* db) {
         Ftk::Mesh* mesh = nullptr;
         Ftk::InitMesh(&mesh, 3, 1, 0);
@@ -80,6 +121,7 @@ void BuildFile(const std::string& path, int32_t last, const std::function<void(F
         camera(view);
         Ftk::PutCameraMotion(db, view);
         Ftk::ReleaseCameraMotion(&view);
+        if (extra) extra(db);
         if (!spot) return;
         Ftk::Light* light = nullptr;
         Ftk::InitSpotlight(&light);
@@ -281,6 +323,214 @@ TEST(Voxa3dsTracksInterop, SpotFalloffAndRollTracksKept) {
         EXPECT_NEAR(spot->data.light.falloff, from->data.light.falloff, 1e-4) << "frame " << frame;
         EXPECT_NEAR(spot->data.light.roll, from->data.light.roll, 1e-4) << "frame " << frame;
     }
+}
+
+// Two key lists the same in lib3ds: count, spline values and, through `same`, each key's value.
+template <class K, class Same>
+void ExpectSameKeys(K* written, K* source, const std::string& what, Same same) {
+    EXPECT_EQ(Count(written), Count(source)) << what;
+    for (int k = 0; written != nullptr && source != nullptr;
+         ++k, written = written->next, source = source->next) {
+        const std::string where = what + " key " + std::to_string(k);
+        const Lib3dsTcb &a = written->tcb, &b = source->tcb;
+        EXPECT_TRUE(a.frame == b.frame && a.flags == b.flags && a.tens == b.tens && a.cont == b.cont &&
+                    a.bias == b.bias && a.ease_to == b.ease_to && a.ease_from == b.ease_from)
+            << where << ": frame " << a.frame << " flags " << a.flags << " (source " << b.frame << ", "
+            << b.flags << ")";
+        same(*written, *source, where);
+    }
+}
+
+// Key values alike to float precision, `scale` times the written file's over the source's.
+auto SameValues(double scale = 1.0) {
+    return [scale](const auto& a, const auto& b, const std::string& where) {
+        const float* x = reinterpret_cast<const float*>(&a.value);
+        const float* y = reinterpret_cast<const float*>(&b.value);
+        for (size_t i = 0; i < sizeof a.value / sizeof(float); ++i)
+            EXPECT_NEAR(x[i] * scale, y[i], 1e-5 * (1.0 + std::fabs(y[i]))) << where << " value " << i;
+    };
+}
+
+// Every kind of track a file keys comes back as the same keys in lib3ds, spline values and ease
+// included: position, rotation, scale, hide and morph (its names following an object the writer
+// renames), camera field of view and roll, spot colour, hotspot, falloff and roll, an omni
+// light's colour and the ambient node's colour; they play alike. OBJ names the morph and ambient
+// tracks it leaves out.
+TEST(Voxa3dsTracksInterop, EveryTrackKindKeepsItsKeys) {
+    const std::string path = Scratch("kinds.3ds");
+    BuildFile(
+        path, 60,
+        [](Ftk::ObjectMotion* m) {
+            SetTrack(m->mPosition,
+                     {FullKey(0, 0.25f, 0, 0, 0, 0.5f), FullKey(20, 0, 0.5f, -0.25f, 0.5f, 0), Key(40)},
+                     {0, 0, 0, 10, 5, 0, 20, -5, 3});
+            SetTrack(m->mRotation, {FullKey(0, 0, 0, 0, 0, 0), FullKey(30, 0.5f, 0, 0, 0.25f, 0.25f)},
+                     {0, 0, 0, -1, 0.75f, 0, 0, -1});
+            SetTrack(m->mScale, {Key(0), FullKey(15, 0, 0, 0.5f, 0, 0), Key(45)},
+                     {1, 1, 1, 2, 1, 1, 1, 3, 1});
+            Ftk::KeyHeader hide5 = Key(5), hide12 = Key(12), hide30 = Key(30);
+            hide5.mSplineFlags = hide30.mSplineFlags = 0;
+            hide12.mSplineFlags = 0x8;  // an ease to of 0.5
+            hide12.mEaseTo = 0.5f;
+            m->mHide.mKeyCount = 3;
+            m->mHide.mKeys = {hide5, hide12, hide30};
+            SetTrack(m->mMorph, {FullKey(0, 0.5f, 0, 0, 0, 0), FullKey(10, 0, 0.25f, 0, 0, 1), Key(25)}, {});
+            m->mMorph.mMorphNames.resize(3);
+            std::strcpy(m->mMorph.mMorphNames[0].mName, "Ball Two");
+            std::strcpy(m->mMorph.mMorphNames[1].mName, "Ball3");
+            std::strcpy(m->mMorph.mMorphNames[2].mName, "Ball\t4");  // a name the writer changes
+            m->mFlags2 |= 0x0001;
+            m->mMorphSmooth = 30.0f;
+        },
+        [](Ftk::CameraMotion* c) {
+            SetTrack(c->mFieldOfView, {Key(0), FullKey(30, 0, 0, 0, 0.5f, 0.5f)}, {40, 60});
+            SetTrack(c->mRoll, {Key(0), Key(10), Key(50)}, {0, 15, -30});
+        },
+        [](Ftk::SpotlightMotion* s) {
+            SetTrack(s->mColor, {Key(0), FullKey(20, 0.5f, 0, 0, 0, 0)}, {1, 1, 1, 0.5f, 0.25f, 0});
+            SetTrack(s->mHotspot, {Key(0), Key(20), Key(40)}, {20, 25, 15});
+            SetTrack(s->mFalloff, {Key(0), FullKey(40, 0, 0, 0, 1, 0)}, {40, 30});
+            SetTrack(s->mRoll, {Key(0), Key(20)}, {0, 45});
+        },
+        [](Ftk::Database* db) {
+            for (const char* name : {"Ball Two", "Ball3", "Ball\t4"})
+                PutStillTriangle(db, name);
+            Ftk::Light* light = nullptr;
+            Ftk::InitLight(&light);
+            std::strcpy(light->mName, "Omni");
+            Ftk::PutOmniLight(db, light);
+            Ftk::ReleaseLight(&light);
+            Ftk::OmniLightMotion* om = nullptr;
+            Ftk::InitOmniLightMotion(&om, 0, 0);
+            std::strcpy(om->mName, "Omni");
+            SetTrack(om->mPosition, {Key(0)}, {0, 0, 0});
+            SetTrack(om->mColor, {Key(0), Key(10), FullKey(35, 0, 0, 0, 0.5f, 0)},
+                     {1, 1, 1, 0, 1, 0, 1, 0, 1});
+            Ftk::PutOmniLightMotion(db, om);
+            Ftk::ReleaseOmniLightMotion(&om);
+            // The ambient node, as a modelling program writes it.
+            Ftk::Chunk* ambient = Ftk::AddChild(Ftk::AMBIENT_NODE, Ftk::GetKeyframerData(db->mTop));
+            Ftk::AddNodeHeader("$AMBIENT$", 0x0004, 0x0002, nullptr, ambient);
+            const Ftk::KeyHeader keys[3] = {FullKey(0, 0.25f, -0.5f, 0.75f, 0.5f, 0.125f),
+                                            FullKey(10, 0, 0, 0, 1, 0),
+                                            FullKey(30, -0.5f, 0.25f, -0.25f, 0, 0.75f)};
+            const float colors[9] = {0.1f, 0.2f, 0.3f, 0.9f, 0.5f, 0.0f, 0.2f, 0.8f, 0.4f};
+            Ftk::AddColorTrack(3, 0, keys, colors, ambient);
+        });
+    const std::string out = Trip(path);
+    Played source(path), written(out);
+    ASSERT_TRUE(source.file && written.file);
+    auto nodes = [&](const char* name, Lib3dsNodeTypes type) {
+        return std::make_pair(source.Node(name, type), written.Node(name, type));
+    };
+    const auto [ball0, ball] = nodes("Ball", LIB3DS_OBJECT_NODE);
+    const auto [cam0, cam] = nodes("Cam", LIB3DS_CAMERA_NODE);
+    const auto [spot0, spot] = nodes("Spot", LIB3DS_LIGHT_NODE);
+    const auto [omni0, omni] = nodes("Omni", LIB3DS_LIGHT_NODE);
+    const auto [ambient0, ambient] = nodes("$AMBIENT$", LIB3DS_AMBIENT_NODE);
+    ASSERT_TRUE(ball0 && ball && cam0 && cam && spot0 && spot && omni0 && omni && ambient0 && ambient);
+    const double ratio = written.file->master_scale / source.file->master_scale;
+    const Lib3dsObjectData &o = ball->data.object, &o0 = ball0->data.object;
+    ExpectSameKeys(o.pos_track.keyL, o0.pos_track.keyL, "position", SameValues(ratio));
+    ExpectSameKeys(o.rot_track.keyL, o0.rot_track.keyL, "rotation",
+                   [](const Lib3dsQuatKey& a, const Lib3dsQuatKey& b, const std::string& where) {
+                       EXPECT_NEAR(a.angle, b.angle, 1e-5) << where;
+                       for (int i = 0; i < 3; ++i)
+                           EXPECT_NEAR(a.axis[i], b.axis[i], 1e-5) << where << " axis " << i;
+                   });
+    ExpectSameKeys(o.scl_track.keyL, o0.scl_track.keyL, "scale", SameValues());
+    ExpectSameKeys(o.hide_track.keyL, o0.hide_track.keyL, "hide", [](auto&, auto&, auto&) {});
+    // Morph names as the source's, but for the renamed object: each names an object written.
+    ExpectSameKeys(o.morph_track.keyL, o0.morph_track.keyL, "morph",
+                   [&](const Lib3dsMorphKey& a, const Lib3dsMorphKey& b, const std::string& where) {
+                       if (std::strchr(b.name, '\t') == nullptr) EXPECT_STREQ(a.name, b.name) << where;
+                       EXPECT_NE(written.Node(a.name, LIB3DS_OBJECT_NODE), nullptr)
+                           << where << ": " << a.name;
+                   });
+    EXPECT_FLOAT_EQ(o.morph_smooth, 30.0f);
+    ExpectSameKeys(cam->data.camera.fov_track.keyL, cam0->data.camera.fov_track.keyL, "fov", SameValues());
+    ExpectSameKeys(cam->data.camera.roll_track.keyL, cam0->data.camera.roll_track.keyL, "roll", SameValues());
+    const Lib3dsLightData &s = spot->data.light, &s0 = spot0->data.light;
+    ExpectSameKeys(s.col_track.keyL, s0.col_track.keyL, "spot colour", SameValues());
+    ExpectSameKeys(s.hotspot_track.keyL, s0.hotspot_track.keyL, "hotspot", SameValues());
+    ExpectSameKeys(s.falloff_track.keyL, s0.falloff_track.keyL, "falloff", SameValues());
+    ExpectSameKeys(s.roll_track.keyL, s0.roll_track.keyL, "spot roll", SameValues());
+    ExpectSameKeys(omni->data.light.col_track.keyL, omni0->data.light.col_track.keyL, "omni", SameValues());
+    ExpectSameKeys(ambient->data.ambient.col_track.keyL, ambient0->data.ambient.col_track.keyL, "ambient",
+                   SameValues());
+    EXPECT_EQ(ambient->flags1, 0x0004);
+    EXPECT_EQ(ambient->flags2, 0x0002);
+    for (int frame : {0, 3, 10, 17, 24, 33, 44, 60}) {
+        lib3ds_file_eval(source.file, (Lib3dsFloat)frame);
+        lib3ds_file_eval(written.file, (Lib3dsFloat)frame);
+        const std::string at = "frame " + std::to_string(frame);
+        ExpectSameMatrix(source, ball0, written, ball, frame);
+        if (frame < 25) EXPECT_STREQ(o.morph, o0.morph) << at;  // up to the renamed object's key
+        const float pairs[][2] = {{cam->data.camera.fov, cam0->data.camera.fov},
+                                  {cam->data.camera.roll, cam0->data.camera.roll},
+                                  {s.hotspot, s0.hotspot},
+                                  {s.falloff, s0.falloff},
+                                  {s.col[1], s0.col[1]},
+                                  {omni->data.light.col[0], omni0->data.light.col[0]},
+                                  {ambient->data.ambient.col[0], ambient0->data.ambient.col[0]},
+                                  {ambient->data.ambient.col[2], ambient0->data.ambient.col[2]}};
+        for (const auto& pair : pairs)
+            EXPECT_NEAR(pair[0], pair[1], 1e-3) << at << " value " << (&pair - pairs);
+    }
+    interop3ds::Session session;
+    ASSERT_TRUE(session.Read(path));
+    ASSERT_TRUE(session.Write<VOxaWriterObj>(path + ".obj"));
+    EXPECT_NE(session.messages.find("morph track (\"Ball\")"), std::string::npos) << session.messages;
+    EXPECT_NE(session.messages.find("ambient light track"), std::string::npos) << session.messages;
+}
+
+// Keys kept from a file give way to curves changed after reading: the written file plays the
+// changed curve, not the file's keys.
+TEST(Voxa3dsTracksInterop, KeptKeysGiveWayToChangedCurves) {
+    const std::string path = Scratch("changed.3ds");
+    BuildFile(
+        path, 40,
+        [](Ftk::ObjectMotion* m) {
+            SetTrack(m->mPosition, {FullKey(0, 0.25f, 0, 0, 0.5f, 0), Key(20), Key(40)},
+                     {0, 0, 0, 10, 5, 0, 20, -5, 3});
+            SetTrack(m->mRotation, {Key(0)}, {0, 0, 0, -1});
+            SetTrack(m->mScale, {FullKey(0, 0.5f, 0, 0, 0.25f, 0), Key(40)}, {1, 1, 1, 2, 2, 2});
+        },
+        [](Ftk::CameraMotion* c) {
+            SetTrack(c->mFieldOfView, {Key(0), FullKey(40, 0, 0, 0, 0.5f, 0)}, {40, 60});
+        });
+    interop3ds::Session session;
+    ASSERT_TRUE(session.Read(path));
+    VOxaNode* node = session.Node("Ball");
+    VOxaNode* cam = session.Node("Cam");
+    ASSERT_TRUE(node && cam);
+    VOxaTakeNode* take = node->GetCurrentTakeNode();
+    ASSERT_TRUE(take && take->GetTranslationX() && take->GetTranslationX()->KeyGetCount() == 3);
+    take->GetTranslationX()->KeySetValue(1, take->GetTranslationX()->KeyGetValue(1) + 50.0f);
+    VFCurve* fov = cam->GetCurrentTakeNode()->GetCameraFieldOfView();
+    ASSERT_TRUE(fov && fov->KeyGetCount() == 2);
+    fov->KeySetValue(1, fov->KeyGetValue(1) - 10.0f);
+    const std::string out = path + ".out.3ds";
+    ASSERT_TRUE(session.Write(out));
+    Played source(path), written(out);
+    ASSERT_TRUE(source.file && written.file);
+    const double sa = source.file->master_scale > 0.0f ? source.file->master_scale : 1.0;
+    const double sb = written.file->master_scale > 0.0f ? written.file->master_scale : 1.0;
+    lib3ds_file_eval(source.file, 20.0f);
+    lib3ds_file_eval(written.file, 20.0f);
+    Lib3dsNode* from = source.Node("Ball", LIB3DS_OBJECT_NODE);
+    Lib3dsNode* ball = written.Node("Ball", LIB3DS_OBJECT_NODE);
+    ASSERT_TRUE(from && ball);
+    // 50 scene units (a written file's units) further along X at frame 20; Y as the source's.
+    EXPECT_NEAR(ball->matrix[3][0] * sb, from->matrix[3][0] * sa + 50.0 * sb, 1e-3);
+    EXPECT_NEAR(ball->matrix[3][1] * sb, from->matrix[3][1] * sa, 1e-3);
+    // The scale was not changed: its keys are the file's, spline values and all.
+    ExpectSameKeys(ball->data.object.scl_track.keyL, from->data.object.scl_track.keyL, "scale", SameValues());
+    // The field of view ends 10 degrees narrower in the camera's own measure: no longer 60.
+    lib3ds_file_eval(written.file, 40.0f);
+    Lib3dsNode* view = written.Node("Cam", LIB3DS_CAMERA_NODE);
+    ASSERT_NE(view, nullptr);
+    EXPECT_LT(view->data.camera.fov, 59.0f);
 }
 
 #else
