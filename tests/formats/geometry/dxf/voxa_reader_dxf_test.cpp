@@ -1321,3 +1321,39 @@ TEST(dxf_reader, AFaceRepeatingACornerIsTheTriangleOfTheOthers) {
         }
     }
 }
+
+// Extrusion directions that are none are warned of one by one up to five; more are taken as
+// (0, 0, 1) without a further line each.
+TEST(dxf_reader, BadExtrusionsAreWarnedOfAtMostFiveTimes) {
+    Groups entities;
+    for (int i = 0; i < 7; ++i)
+        entities = Join({entities,
+                         {{0, "SOLID"},
+                          {8, "S"},
+                          {10, "0"},
+                          {20, "0"},
+                          {30, "0"},
+                          {11, "1"},
+                          {21, "0"},
+                          {31, "0"},
+                          {12, "0"},
+                          {22, "1"},
+                          {32, "0"},
+                          {13, "0"},
+                          {23, "1"},
+                          {33, "0"},
+                          {210, "0"},
+                          {220, "0"},
+                          {230, "0"}}});
+    Reading r;
+    ASSERT_TRUE(r.Read(File(entities)));
+    const std::string message = r.reader.GetMessageText().Buffer();
+    size_t count = 0;
+    for (size_t at = message.find("is not a direction"); at != std::string::npos;
+         at = message.find("is not a direction", at + 1))
+        ++count;
+    EXPECT_EQ(count, 5u) << message;
+    VOxaMesh* mesh = MeshOf(r.Child(0));
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->GetPolygonCount(), 7);
+}
