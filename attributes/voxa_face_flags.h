@@ -39,6 +39,18 @@ inline bool HiddenEdgesOfGroup3ds(int group, int corners, unsigned& hidden) {
     return true;
 }
 
+// The flag word of a triangle cut from a polygon of 3 or 4 corners whose hidden edges are
+// `hidden` (as above), the triangle's corners given by their numbers in the polygon: an edge of
+// the polygon keeps its visibility, an edge the cut adds is hidden.
+inline uint16_t CutTriangleFlags3ds(int corners, unsigned hidden, const int triangle[3]) {
+    unsigned cut = 0;
+    for (int x = 0; x < 3; ++x) {
+        const int from = triangle[x], to = triangle[(x + 1) % 3];
+        if (to != (from + 1) % corners || (hidden & (1u << from))) cut |= 1u << x;
+    }
+    return (uint16_t)(EdgeVisibilityGroup3ds(3, cut) & 0xFFFF);
+}
+
 }  // namespace voxa_extras
 
 #endif  // OXA_ATTRIBUTES_VOXA_FACE_FLAGS_H

@@ -220,14 +220,9 @@ VOxaMesh* VOxaGeometryConverter::TriangulateMesh(VOxaMesh* source) {
         const bool edges = voxa_extras::HiddenEdgesOfGroup3ds(group, size, hidden);
         for (int c = 0; c < corners; c += 3) {
             int triangleGroup = size == 3 && edges ? group : -1;
-            if (edges && size == 4) {
-                unsigned cut = 0;
-                for (int x = 0; x < 3; ++x) {
-                    const int from = triangle[c + x], to = triangle[c + (x + 1) % 3];
-                    if (to != (from + 1) % size || (hidden & (1u << from))) cut |= 1u << x;
-                }
-                triangleGroup = voxa_extras::EdgeVisibilityGroup3ds(3, cut);
-            }
+            if (edges && size == 4)
+                triangleGroup = voxa_extras::FaceFlagsGroup3ds(
+                    voxa_extras::CutTriangleFlags3ds(size, hidden, triangle + c));
             result->BeginPolygon(material, texture, triangleGroup);
             for (int x = 0; x < 3; ++x) {
                 const long long position = start + triangle[c + x];

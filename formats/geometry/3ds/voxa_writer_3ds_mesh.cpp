@@ -1014,11 +1014,17 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
         corners.resize((size_t)triangles * 3);
         VgeTriangulatePolygon(corners.data(), size, mesh->GetControlPoints(), mesh->GetControlPointsCount(),
                               mesh->GetPolygonVertices(p));
-        // A triangle read from a 3DS face keeps its flag word (hidden edges, wrap bits); other
-        // faces show all three edges.
+        // A triangle read from a 3DS face keeps its flag word (hidden edges, wrap bits); the
+        // triangles of a quadrangle whose edges are marked keep its edges' visibility, with the
+        // cut hidden; other faces show all three edges.
         uint16_t flags = 7;
+        unsigned hidden = 0;
+        const bool quadrangle =
+            size == 4 && voxa_extras::HiddenEdgesOfGroup3ds(mesh->GetPolygonGroup(p), 4, hidden);
         if (size != 3 || !voxa_extras::FaceFlagsOfGroup3ds(mesh->GetPolygonGroup(p), flags)) flags = 7;
         for (int i = 0; i < triangles; ++i, ++face) {
+            if (quadrangle)
+                flags = voxa_extras::CutTriangleFlags3ds(4, hidden, corners.data() + (size_t)i * 3);
             const int a = mesh->GetPolygonVertex(p, corners[(size_t)i * 3]);
             const int b = mesh->GetPolygonVertex(p, corners[(size_t)i * 3 + 1]);
             const int c = mesh->GetPolygonVertex(p, corners[(size_t)i * 3 + 2]);

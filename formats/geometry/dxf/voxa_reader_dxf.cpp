@@ -321,9 +321,14 @@ bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
     mBlocksBeingRead.clear();
     mBlockInstances = 0;
     mBlockGroupsRead = 0;
-    // Block references may read a block many times; the groups they read are bounded so that a
-    // small file cannot ask for unbounded work (blocks inserting blocks ten times each, say).
-    mBlockGroupBudget = std::max<int64_t>((int64_t)1 << 22, mFile.GetSize() / 2);
+    // Block references may read a block many times; the instances they make and the groups they
+    // read are bounded in proportion to the file, so that a small file cannot ask for a scene
+    // out of all proportion to it (blocks inserting grids of blocks, say).
+    const int64_t size = mFile.GetSize();
+    mBlockInstanceLimit =
+        (int)std::min<int64_t>(kMaxBlockInstances, std::max<int64_t>(kMinBlockInstances, size / 4));
+    mBlockGroupBudget = std::min(std::max<int64_t>((int64_t)1 << 22, size / 2),
+                                 std::max<int64_t>(kMinBlockGroups, size * 16));
     mWarnings = 0;
     mBadExtrusions = 0;
     mBadThickness = 0;
@@ -576,6 +581,34 @@ struct DxfEntityFields {
             ocs.ToWorld(in, c);
         }
     }
+    bool Same(int a, int b) const {
+        return corner[a][0] == corner[b][0] && corner[a][1] == corner[b][1] && corner[a][2] == corner[b][2];
+    }
+    // A 3DFACE that repeats a corner at its next (the fourth the third, or any other pair in turn)
+    // is the triangle of its other three corners. It is put in the form of a triangle that repeats
+    // its third corner: the three corners in their turning, then the third again, and the flags of
+    // the edges between them (the closing edge as the fourth). The zero-length edge goes.
+    void JoinRepeatedCorner() {
+        if (Same(3, 2)) return;
+        int twin = -1;  // the corner that repeats the one before it
+        for (int k = 0; k < 4 && twin < 0; ++k)
+            if (Same(k, (k + 3) % 4)) twin = k;
+        if (twin < 0) return;
+        double kept[3][3];
+        int hidden = 0, n = 0;
+        for (int k = 0; k < 4; ++k) {
+            if (k == twin) continue;
+            std::memcpy(kept[n], corner[k], sizeof kept[n]);
+            // The edge from the corner before the twin runs from the twin's place on.
+            const int edge = (k + 1) % 4 == twin ? twin : k;
+            if (edges & (1 << edge)) hidden |= n == 2 ? 8 : 1 << n;
+            ++n;
+        }
+        for (int k = 0; k < 3; ++k)
+            std::memcpy(corner[k], kept[k], sizeof kept[k]);
+        std::memcpy(corner[3], kept[2], sizeof kept[2]);
+        edges = hidden;
+    }
 };
 
 }  // namespace
@@ -700,7 +733,10 @@ void VOxaReaderDxf::Read3DFaceIntoGroup(IGroupSource& groups, bool solid) {
     VgeTVector offset;
     const bool thick = solid && CheckExtrusion(f.extrusion, f.extrusionAt, "a SOLID or TRACE") &&
                        Thickness(f.thickness, f.extrusion, offset);
-    if (solid) f.SolidToWorld();
+    if (solid)
+        f.SolidToWorld();
+    else
+        f.JoinRepeatedCorner();
     const VgeTVector c0 = f.Scene(0);
     if (!thick && f.Scene(1) == c0 && f.Scene(2) == c0) return;  // a point, not a face
     DxfGeometryGroup* group = groups.GroupFor(f.layer);
@@ -1150,7 +1186,10 @@ VOxaMesh* VOxaReaderDxf::Read3DFaceMesh(bool solid) {
     if (!ReadEntityFields(*this, mFile, f)) return nullptr;
     if (solid && f.thickness != 0.0) return ReadThickMesh(start, false);
     if (solid) CheckExtrusion(f.extrusion, f.extrusionAt, "a SOLID or TRACE");
-    if (solid) f.SolidToWorld();
+    if (solid)
+        f.SolidToWorld();
+    else
+        f.JoinRepeatedCorner();
     VOxaMesh* mesh = mManager->CreateMesh();
     if (!mesh) return nullptr;
     const bool triangle = f.corner[3][0] == f.corner[2][0] && f.corner[3][1] == f.corner[2][1] &&

@@ -50,10 +50,13 @@ class OXA_API VOxaReaderDxf : public VOxaReader {
 public:
     // A block reference nested deeper than this is skipped with a warning.
     static constexpr int kMaxBlockDepth = 32;
-    // Block instances one Read makes at most. A file whose INSERTs would make more, or read more
-    // groups through them than 2^22 or half the file's size in bytes (whichever is more), is
-    // refused before anything is read.
+    // Block instances one Read makes at most: a quarter of the file's size in bytes, at least
+    // kMinBlockInstances and at most kMaxBlockInstances. A file whose INSERTs would make more, or
+    // read more groups through them than 16 times its size in bytes (at least kMinBlockGroups,
+    // and at most 2^22 or half its size, whichever is more), is refused before anything is read.
     static constexpr int kMaxBlockInstances = 1 << 16;
+    static constexpr int kMinBlockInstances = 1 << 10;
+    static constexpr int64_t kMinBlockGroups = 1 << 16;
 
     explicit VOxaReaderDxf(VOxaSdkManager* manager);
     ~VOxaReaderDxf() override;
@@ -249,6 +252,7 @@ protected:
     int64_t mNoBlocksFrom = -1;  // a search from here on finds no BLOCKS section
     std::vector<std::string> mBlocksBeingRead;
     int mBlockInstances = 0;
+    int mBlockInstanceLimit = kMaxBlockInstances;
     int64_t mBlockGroupsRead = 0;
     int64_t mBlockGroupBudget = 0;
     int mWarnings = 0;

@@ -311,7 +311,7 @@ bool VOxaReaderDxf::ReadInstance(VOxaNode* parent, const char* name, const doubl
         Warn(VString("Block \"") + name + "\" is nested too deeply; the reference was skipped.");
         return false;
     }
-    if (mBlockInstances >= kMaxBlockInstances || mBlockGroupsRead > mBlockGroupBudget) {
+    if (mBlockInstances >= mBlockInstanceLimit || mBlockGroupsRead > mBlockGroupBudget) {
         if (mBlockInstances != INT_MAX) Warn(VString("Too many block references; the rest were skipped."));
         mBlockInstances = INT_MAX;
         return false;
@@ -462,7 +462,7 @@ bool VOxaReaderDxf::CheckBlockReferences() {
         std::unordered_map<std::string, Cost> known;
         std::vector<const std::string*> open;
         int64_t steps = 0;
-        const int64_t instanceLimit = kMaxBlockInstances, groupLimit = mBlockGroupBudget;
+        const int64_t instanceLimit = mBlockInstanceLimit, groupLimit = mBlockGroupBudget;
         auto over = [&](const Cost& c) { return c.instances > instanceLimit || c.groups > groupLimit; };
         std::function<Cost(const std::string&, bool&)> expand = [&](const std::string& block, bool& partial) {
             Cost cost;
@@ -517,8 +517,9 @@ bool VOxaReaderDxf::CheckBlockReferences() {
             char text[256];
             std::snprintf(text, sizeof text,
                           "Too many block references: the file's INSERTs would make more than %d block "
-                          "instances or read more than %lld groups through them; nothing was read",
-                          kMaxBlockInstances, (long long)mBlockGroupBudget);
+                          "instances or read more than %lld groups through them (bounds in proportion to the "
+                          "file's %lld bytes); nothing was read",
+                          mBlockInstanceLimit, (long long)mBlockGroupBudget, (long long)mFile.GetSize());
             mError.SetLastError(eUNIDENTIFIED_ERROR, text);
             ok = false;
         }

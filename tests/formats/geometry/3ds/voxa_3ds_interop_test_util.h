@@ -76,24 +76,31 @@ inline std::vector<VgeTVector> ObjVertices(const std::string& path) {
 }
 
 // The points of the polyface VERTEX records of a DXF file (group codes 10, 20, 30 of the records
-// with flags 64 and 128), leaving out the face records, whose points are all 0.
+// with flags 64 and 128), leaving out the face records, whose points are all 0; and the corners
+// of its 3DFACEs (groups 10-13, 20-23, 30-33).
 inline std::vector<VgeTVector> DxfVertices(const std::string& path) {
     std::vector<VgeTVector> out;
     std::ifstream in(path);
     std::string code, value;
-    bool vertex = false;
+    bool vertex = false, face = false;
     double p[3] = {0, 0, 0};
+    double corners[4][3] = {};
     int flags = 0;
     auto flush = [&] {
         if (vertex && (flags & 128) && (flags & 64)) out.emplace_back(p[0], p[1], p[2], 0.0);
-        vertex = false;
+        for (int k = 0; face && k < 4; ++k)
+            out.emplace_back(corners[k][0], corners[k][1], corners[k][2], 0.0);
+        vertex = face = false;
     };
     while (std::getline(in, code) && std::getline(in, value)) {
         const int group = std::atoi(code.c_str());
         if (group == 0) {
             flush();
             vertex = value.find("VERTEX") != std::string::npos;
+            face = value.find("3DFACE") != std::string::npos;
             flags = 0;
+        } else if (face && group >= 10 && group <= 33 && group % 10 <= 3) {
+            corners[group % 10][group / 10 - 1] = std::atof(value.c_str());
         } else if (vertex && group >= 10 && group <= 30 && group % 10 == 0) {
             p[group / 10 - 1] = std::atof(value.c_str());
         } else if (vertex && group == 70) {

@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "attributes/voxa_face_flags.h"
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
+#include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "formats/geometry/dxf/voxa_writer_dxf.h"
 #include "formats/geometry/obj/voxa_writer_obj.h"
@@ -1055,50 +1057,64 @@ for e in doc.modelspace():
 print('HIDDEN ' + ', '.join(sorted(edges)))
 )";
 
-}  // namespace
+// Reads a 3DS file into the reading's scene.
+bool Read3ds(dxftest::Reading& r, const fs::path& path) {
+    VOxaReader3DS reader(&r.manager);
+    std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+    return reader.FileOpen(path.string().c_str()) && reader.Read(r.scene, options.get()) &&
+           reader.FileClose();
+}
 
-// Hidden edges: a triangle's, as ezdxf reads them from a 3DFACE's flags and a polyface's negative
-// indices, go into the 3DS edge flags lib3ds reads.
-TEST(dxf_interop, HiddenEdgesGoInto3dsEdgeFlags) {
-    const std::string python = EzdxfPython();
-    if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
-    using dxftest::Groups;
-    // A triangle hiding its second edge, a quadrangle hiding its first and third, a triangle
-    // hiding its closing edge (the fourth of the face).
-    Groups triangle = dxftest::Face("A", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 1, 0}});
-    triangle.push_back({70, "2"});
-    Groups quad = dxftest::Face("A", {{2, 0, 0}, {3, 0, 0}, {3, 1, 0}, {2, 1, 0}});
-    quad.push_back({70, "5"});
-    Groups closing = dxftest::Face("A", {{0, 0, 3}, {1, 0, 3}, {0, 1, 3}, {0, 1, 3}});
-    closing.push_back({70, "8"});
-    // A polyface: a triangle hiding the edge from its second vertex, a quadrangle hiding two.
-    const Groups mesh = dxftest::Polyface("B", {{0, 0, 5}, {1, 0, 5}, {1, 1, 5}, {0, 1, 5}, {0, 0, 6}},
-                                          {{1, -2, 3}, {-1, 3, 4, -5}});
-    const std::string source = dxftest::File(dxftest::Join({triangle, quad, closing, mesh}));
-    const std::string id = std::to_string(::getpid());
-    const fs::path in = fs::temp_directory_path() / ("dxf_interop_edges_" + id + ".dxf");
-    const fs::path probe = fs::temp_directory_path() / ("dxf_interop_edges_" + id + ".py");
-    std::ofstream(in) << source;
-    std::ofstream(probe) << kHiddenEdgesProbe;
-    corpustest::RunResult want = corpustest::RunProgram({python, probe.string(), in.string()});
-    ASSERT_EQ(want.status, 0) << want.output;
-    // Seven hidden edges in all.
-    ASSERT_EQ(std::count(want.output.begin(), want.output.end(), '/'), 7) << want.output;
+// Writes the scene as DXF (cut into triangles or not) or as 3DS.
+void WriteDxf(VOxaSdkManager& manager, VOxaScene* scene, const fs::path& path, bool triangulate) {
+    VOxaWriterDxf writer(&manager);
+    std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+    static_cast<VStreamOptionsDxf*>(options.get())
+        ->SetOptionValue(VStreamOptionsDxf::eFORCE_TRIANGULATION, triangulate ? 1 : 0);
+    ASSERT_TRUE(writer.FileCreate(path.string().c_str()));
+    ASSERT_TRUE(writer.Write(scene, options.get()));
+    ASSERT_TRUE(writer.FileClose());
+}
+
+void Write3ds(VOxaSdkManager& manager, VOxaScene* scene, const fs::path& path) {
+    VOxaWriter3DS writer(&manager);
+    std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+    ASSERT_TRUE(writer.FileCreate(path.string().c_str()));
+    ASSERT_TRUE(writer.Write(scene, options.get()));
+    ASSERT_TRUE(writer.FileClose());
+}
+
+// The hidden edges ezdxf reads in a file, as the probe prints them.
+std::string EzdxfHiddenEdges(const std::string& python, const fs::path& probe, const fs::path& path) {
+    corpustest::RunResult got = corpustest::RunProgram({python, probe.string(), path.string()});
+    EXPECT_EQ(got.status, 0) << got.output;
+    return got.output;
+}
+
+// assimp's raw figures for a file: "faces corners lines-or-points", where the last is 1 when
+// assimp made a line or a point of a face (a corner it did not take).
+std::string AssimpFigures(const fs::path& path) {
+    corpustest::RunResult raw = corpustest::RunProgram({"assimp", "info", path.string(), "-r"});
+    EXPECT_EQ(raw.status, 0) << raw.output;
+    auto figure = [&](const char* label) {
+        const size_t at = raw.output.find(label);
+        return at == std::string::npos ? -1 : std::atoi(raw.output.c_str() + at + std::strlen(label));
+    };
+    const size_t types = raw.output.find("Primitive Types:");
+    const std::string line =
+        types == std::string::npos ? "" : raw.output.substr(types, raw.output.find('\n', types) - types);
+    const bool lost = line.find("line") != std::string::npos || line.find("point") != std::string::npos;
+    return std::to_string(figure("Faces:")) + " " + std::to_string(figure("Vertices:")) + " " +
+           (lost ? "1" : "0");
+}
+
 #ifdef OXA_HAVE_LIB3DS
-    // Into 3DS: the triangles' hidden edges are the edges whose flag bit is clear (4 the first
-    // edge, 2 the second, 1 the third).
-    dxftest::Reading r;
-    ASSERT_TRUE(r.Read(dxftest::File(dxftest::Join({triangle, closing, mesh}))));
-    const fs::path path = fs::temp_directory_path() / ("dxf_interop_edges_" + id + ".3ds");
-    {
-        VOxaWriter3DS writer(&r.manager);
-        std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
-        ASSERT_TRUE(writer.FileCreate(path.string().c_str()));
-        ASSERT_TRUE(writer.Write(r.scene, options.get()));
-        ASSERT_TRUE(writer.FileClose());
-    }
+// lib3ds's hidden edges of every face (the edges whose flag bit is clear: 4 the first, 2 the
+// second, 1 the third), in the probe's form.
+std::string Lib3dsHiddenEdges(const fs::path& path) {
     Lib3dsFile* file = lib3ds_file_load(path.string().c_str());
-    ASSERT_NE(file, nullptr);
+    EXPECT_NE(file, nullptr);
+    if (!file) return "";
     std::vector<std::string> hidden;
     auto pt = [](const float* p) {
         char text[96];
@@ -1122,13 +1138,166 @@ TEST(dxf_interop, HiddenEdgesGoInto3dsEdgeFlags) {
     std::string joined;
     for (const std::string& h : hidden)
         joined += (joined.empty() ? "" : ", ") + h;
-    // The source's triangles: the quadrangles of the polyface are cut and show every edge.
-    EXPECT_EQ(hidden.size(), 3u) << joined;
-    EXPECT_NE(joined.find("0 1 0 / 1 0 0"), std::string::npos) << joined;
-    EXPECT_NE(joined.find("0 0 3 / 0 1 3"), std::string::npos) << joined;
-    EXPECT_NE(joined.find("1 0 5 / 1 1 5"), std::string::npos) << joined;
-    fs::remove(path);
+    return "HIDDEN " + joined + "\n";
+}
 #endif
+
+// The faces of the hidden-edge tests: a triangle hiding its second edge, a quadrangle hiding
+// its first and third, a triangle hiding its closing edge (the fourth of the face), a triangle
+// showing all, and a polyface with a triangle hiding the edge from its second vertex and a
+// quadrangle hiding two.
+std::string HiddenEdgesSource() {
+    using dxftest::Groups;
+    Groups triangle = dxftest::Face("A", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 1, 0}});
+    triangle.push_back({70, "2"});
+    Groups quad = dxftest::Face("A", {{2, 0, 0}, {3, 0, 0}, {3, 1, 0}, {2, 1, 0}});
+    quad.push_back({70, "5"});
+    Groups closing = dxftest::Face("A", {{0, 0, 3}, {1, 0, 3}, {0, 1, 3}, {0, 1, 3}});
+    closing.push_back({70, "8"});
+    const Groups plain = dxftest::Face("A", {{0, 0, 4}, {1, 0, 4}, {0, 1, 4}, {0, 1, 4}});
+    const Groups mesh = dxftest::Polyface("B", {{0, 0, 5}, {1, 0, 5}, {1, 1, 5}, {0, 1, 5}, {0, 0, 6}},
+                                          {{1, -2, 3}, {-1, 3, 4, -5}});
+    return dxftest::File(dxftest::Join({triangle, quad, closing, plain, mesh}));
+}
+
+}  // namespace
+
+// Hidden edges through DXF -> DXF: the edges ezdxf reads hidden in the source (3DFACE flags,
+// negative face-record indices) are hidden in our file, written as 3DFACEs with their flags, and
+// assimp reads every face of it with all its corners.
+TEST(dxf_interop, HiddenEdgesComeBackThroughDxf) {
+    const std::string python = EzdxfPython();
+    if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
+    const std::string source = HiddenEdgesSource();
+    const std::string id = std::to_string(::getpid());
+    const fs::path in = fs::temp_directory_path() / ("dxf_interop_edges_" + id + ".dxf");
+    const fs::path out = fs::temp_directory_path() / ("dxf_interop_edges_out_" + id + ".dxf");
+    const fs::path probe = fs::temp_directory_path() / ("dxf_interop_edges_" + id + ".py");
+    std::ofstream(in) << source;
+    std::ofstream(probe) << kHiddenEdgesProbe;
+    const std::string want = EzdxfHiddenEdges(python, probe, in);
+    ASSERT_EQ(std::count(want.begin(), want.end(), '/'), 7) << want;
+    const bool assimp = corpustest::MissingReader(corpustest::kAssimpInfo).empty();
+    for (int mode : {dxftest::kLayer, dxftest::kEntity}) {
+        SCOPED_TRACE("mode " + std::to_string(mode));
+        dxftest::Reading r;
+        ASSERT_TRUE(r.Read(source, mode));
+        // Quadrangles kept whole: their edges as they were; six faces of 20 corners in assimp.
+        WriteDxf(r.manager, r.scene, out, false);
+        EXPECT_EQ(EzdxfHiddenEdges(python, probe, out), want);
+        if (assimp) EXPECT_EQ(AssimpFigures(out), "6 20 0");
+        // Cut into triangles: the same edges hidden, and each quadrangle's cut in both its
+        // triangles; eight triangles in assimp.
+        WriteDxf(r.manager, r.scene, out, true);
+        const std::string cut = EzdxfHiddenEdges(python, probe, out);
+        EXPECT_EQ(std::count(cut.begin(), cut.end(), '/'), 11) << cut;
+        for (const std::string& edge : {"0 0 3 / 0 1 3", "0 0 5 / 0 0 6", "0 0 5 / 1 1 5", "0 1 0 / 1 0 0",
+                                        "1 0 5 / 1 1 5", "2 0 0 / 3 0 0", "2 1 0 / 3 1 0"})
+            EXPECT_NE(cut.find(edge), std::string::npos) << edge << " in " << cut;
+        if (assimp) EXPECT_EQ(AssimpFigures(out), "8 24 0");
+        // The file read again gives the same edges.
+        dxftest::Reading again;
+        std::ifstream file(out);
+        std::stringstream text;
+        text << file.rdbuf();
+        ASSERT_TRUE(again.Read(text.str(), mode));
+        WriteDxf(again.manager, again.scene, in.string() + ".2.dxf", true);
+        EXPECT_EQ(EzdxfHiddenEdges(python, probe, in.string() + ".2.dxf"), cut);
+        fs::remove(in.string() + ".2.dxf");
+    }
+    fs::remove(out);
     fs::remove(probe);
     fs::remove(in);
 }
+
+#ifdef OXA_HAVE_LIB3DS
+// Hidden edges between DXF and 3DS: the source's hidden edges, quadrangles' included with the
+// cut hidden in both triangles, are the edges lib3ds reads hidden; and back into DXF, ezdxf reads
+// the same edges hidden as lib3ds.
+TEST(dxf_interop, HiddenEdgesGoInto3dsEdgeFlagsAndBack) {
+    const std::string python = EzdxfPython();
+    if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
+    const std::string id = std::to_string(::getpid());
+    const fs::path probe = fs::temp_directory_path() / ("dxf_interop_edges3_" + id + ".py");
+    const fs::path dxf = fs::temp_directory_path() / ("dxf_interop_edges3_" + id + ".dxf");
+    const fs::path tds = fs::temp_directory_path() / ("dxf_interop_edges3_" + id + ".3ds");
+    std::ofstream(probe) << kHiddenEdgesProbe;
+    {
+        // DXF -> 3DS: ezdxf's hidden edges of the source's faces cut as our DXF writer cuts them.
+        dxftest::Reading r;
+        ASSERT_TRUE(r.Read(HiddenEdgesSource()));
+        WriteDxf(r.manager, r.scene, dxf, true);
+        const std::string want = EzdxfHiddenEdges(python, probe, dxf);
+        Write3ds(r.manager, r.scene, tds);
+        EXPECT_EQ(Lib3dsHiddenEdges(tds), want);
+        // 3DS -> DXF.
+        dxftest::Reading back;
+        ASSERT_TRUE(Read3ds(back, tds));
+        WriteDxf(back.manager, back.scene, dxf, true);
+        EXPECT_EQ(EzdxfHiddenEdges(python, probe, dxf), want);
+    }
+    // A quadrangle hiding each one of its edges: lib3ds sees that edge hidden and the cut hidden in
+    // both triangles, and nothing else.
+    const std::vector<std::vector<double>> square = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    for (int edge = 0; edge < 4; ++edge) {
+        SCOPED_TRACE("edge " + std::to_string(edge));
+        dxftest::Groups face = dxftest::Face("Q", square);
+        face.push_back({70, std::to_string(1 << edge)});
+        dxftest::Reading r;
+        ASSERT_TRUE(r.Read(dxftest::File(face)));
+        Write3ds(r.manager, r.scene, tds);
+        const std::string got = Lib3dsHiddenEdges(tds);
+        ASSERT_EQ(std::count(got.begin(), got.end(), '/'), 3) << got;
+        auto name = [&](int k) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%g %g %g", square[(size_t)k][0], square[(size_t)k][1],
+                          square[(size_t)k][2]);
+            return std::string(text);
+        };
+        std::string a = name(edge), b = name((edge + 1) % 4);
+        if (b < a) std::swap(a, b);
+        EXPECT_NE(got.find(a + " / " + b), std::string::npos) << got;
+        // The other two are the one diagonal, twice.
+        const bool first = got.find("0 0 0 / 1 1 0, 0 0 0 / 1 1 0") != std::string::npos;
+        const bool second = got.find("0 1 0 / 1 0 0, 0 1 0 / 1 0 0") != std::string::npos;
+        EXPECT_TRUE(first != second) << got;
+    }
+    // 3DS -> DXF -> 3DS: triangles of every flag word keep the edges lib3ds reads hidden.
+    {
+        VOxaSdkManager manager;
+        VOxaScene* scene = manager.CreateScene();
+        VOxaNode* node = manager.CreateNode("Flags");
+        VOxaMesh* mesh = manager.CreateMesh();
+        mesh->InitControlPoints(24);
+        for (int f = 0; f < 8; ++f) {
+            mesh->GetControlPoints()[f * 3] = VgeTVector(0, 0, f, 1);
+            mesh->GetControlPoints()[f * 3 + 1] = VgeTVector(1, 0, f, 1);
+            mesh->GetControlPoints()[f * 3 + 2] = VgeTVector(0, 1, f, 1);
+            mesh->BeginPolygon(-1, -1, voxa_extras::FaceFlagsGroup3ds((uint16_t)f));
+            for (int k = 0; k < 3; ++k)
+                mesh->AddPolygonVertex(f * 3 + k);
+            mesh->EndPolygon();
+        }
+        node->SetNodeAttribute(mesh);
+        scene->GetRootNode()->AddChild(node);
+        Write3ds(manager, scene, tds);
+        const std::string want = Lib3dsHiddenEdges(tds);
+        // Twelve hidden edges: each of the three in four of the eight words.
+        ASSERT_EQ(std::count(want.begin(), want.end(), '/'), 12) << want;
+        dxftest::Reading r;
+        ASSERT_TRUE(Read3ds(r, tds));
+        WriteDxf(r.manager, r.scene, dxf, true);
+        EXPECT_EQ(EzdxfHiddenEdges(python, probe, dxf), want);
+        dxftest::Reading back;
+        std::ifstream file(dxf);
+        std::stringstream text;
+        text << file.rdbuf();
+        ASSERT_TRUE(back.Read(text.str()));
+        Write3ds(back.manager, back.scene, tds);
+        EXPECT_EQ(Lib3dsHiddenEdges(tds), want);
+    }
+    fs::remove(tds);
+    fs::remove(dxf);
+    fs::remove(probe);
+}
+#endif

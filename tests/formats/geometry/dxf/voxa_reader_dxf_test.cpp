@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "attributes/voxa_face_flags.h"
 #include "dxf_test_util.h"
 #include "formats/geometry/voxa_geometry_write.h"
 #include "scene/voxa_global_light_settings.h"
@@ -856,34 +857,50 @@ TEST(dxf_reader, BlockReferencesPastTheBoundsAreRefusedBeforeAnythingIsBuilt) {
         VOxaWalkPreOrder(node, [&](VOxaNode*) { ++n; });
         return n - 1;
     };
-    // 111,111 and 6 x 11,111 = 66,666 instances are past 65,536, 5 x 11,111 = 55,555 are not (its
-    // blocks come after the entities: the section is found by looking ahead).
+    // The instances a file may make grow with its size: a quarter of its bytes, at least 1,024,
+    // at most 65,536. Nine instances of B2 make 999, under the 1,024 of a small file; ten make
+    // 1,110, past it; one of B5 makes 111,111, past the 65,536 of any file (its blocks come after
+    // the entities: the section is found by looking ahead).
     struct Case {
         Groups entities;
         bool refused;
     };
-    Groups six, five;
-    for (int i = 0; i < 6; ++i) {
-        six = Join({six, Insert("B4")});
-        if (i < 5) five = Join({five, Insert("B4")});
+    Groups nine, ten;
+    for (int i = 0; i < 10; ++i) {
+        ten = Join({ten, Insert("B2")});
+        if (i < 9) nine = Join({nine, Insert("B2")});
     }
-    for (const Case& c : {Case{Insert("B5"), true}, Case{six, true}, Case{five, false}}) {
+    for (const Case& c : {Case{Insert("B5"), true}, Case{ten, true}, Case{nine, false}}) {
         for (bool reference : {false, true}) {
             Reading r;
-            const bool read = r.Read(File(Join({Face("A", kSquare), c.entities}), {}, blocks, !c.refused),
-                                     kLayer, true, reference);
+            const std::string text = File(Join({Face("A", kSquare), c.entities}), {}, blocks, !c.refused);
+            ASSERT_LT(text.size(), 4096u);  // a small file: the least bounds hold
+            const bool read = r.Read(text, kLayer, true, reference);
             EXPECT_EQ(read, !c.refused) << c.entities.size();
             if (c.refused) {
-                EXPECT_EQ(r.reader.GetError().GetLastErrorString(),
-                          "Too many block references: the file's INSERTs would make more than 65536 block "
-                          "instances or read more than 4194304 groups through them; nothing was read");
+                EXPECT_EQ(std::string(r.reader.GetError().GetLastErrorString().Buffer()),
+                          "Too many block references: the file's INSERTs would make more than 1024 block "
+                          "instances or read more than 65536 groups through them (bounds in proportion to "
+                          "the file's " +
+                              std::to_string(text.size()) + " bytes); nothing was read");
                 EXPECT_EQ(r.Root()->GetChildCount(), 0);
             } else {
-                EXPECT_EQ(descendants(r.Root()), 55555 + 1 + (reference ? 1 : 0));
+                EXPECT_EQ(descendants(r.Root()), 999 + 1 + (reference ? 1 : 0));
                 EXPECT_EQ(r.reader.GetMessageText().Find("Too many"), -1);
             }
-            if (!c.refused) break;  // the big one once
         }
+    }
+    // A grid of 60 x 60 instances from a file of a few hundred bytes is refused at once; the same
+    // grid in a file of 14,400 bytes or more (here comments) is read.
+    Groups grid = Insert("B0");
+    grid.insert(grid.end(), {{70, "60"}, {71, "60"}, {44, "1"}, {45, "1"}});
+    for (bool large : {false, true}) {
+        Reading r;
+        std::string text = File(grid, {}, Block("B0", Face("0", kSquare)));
+        for (int i = 0; large && i < 10; ++i)
+            text = "999\n" + std::string(1600, 'x') + "\n" + text;
+        EXPECT_EQ(r.Read(text), large) << r.reader.GetError().GetLastErrorString().Buffer();
+        EXPECT_EQ(descendants(r.Root()), large ? 3600 : 0);
     }
     // A few instances of a block that is large: the groups they would read are bounded too.
     Groups big;
@@ -1252,4 +1269,91 @@ TEST(dxf_reader, TrueColoursOverrideColourNumbers) {
             EXPECT_NEAR(material->GetDiffuse().mBlue, want[k][2], 1e-6) << k;
         }
     }
+}
+
+// A 3DFACE that repeats any corner at the next (the first at the second, ..., the fourth at the
+// first) is the triangle of its three other corners in their turning, as ezdxf's outline of it
+// is; an edge hidden by the flags stays hidden between the same two points, and the edge of no
+// length goes.
+TEST(dxf_reader, AFaceRepeatingACornerIsTheTriangleOfTheOthers) {
+    const Points distinct = {{0, 0, 0}, {4, 0, 0}, {0, 3, 0}};
+    auto scene = [](const std::vector<double>& p) { return std::vector<double>{p[0], p[2], -p[1]}; };
+    for (int twin = 0; twin < 4; ++twin) {
+        // The corners: the twin repeats the corner before it.
+        Points corners(4);
+        for (int k = 0, n = 0; k < 4; ++k)
+            if (k != twin) corners[(size_t)k] = distinct[(size_t)n++];
+        corners[(size_t)twin] = corners[(size_t)(twin + 3) % 4];
+        Points want;  // the distinct corners in the face's turning, the twin left out
+        for (int k = 0; k < 4; ++k)
+            if (k != twin) want.push_back(scene(corners[(size_t)k]));
+        for (int edge = -1; edge < 4; ++edge) {
+            SCOPED_TRACE("twin " + std::to_string(twin) + ", hidden edge " + std::to_string(edge));
+            Groups face = Face("A", corners);
+            if (edge >= 0) face.push_back({70, std::to_string(1 << edge)});
+            // The ends of the hidden edge by the format's numbering (the edge from corner j to the
+            // next), none for the edge of no length.
+            std::vector<Points> hiddenWant;
+            if (edge >= 0 && corners[(size_t)edge] != corners[(size_t)(edge + 1) % 4]) {
+                Points ends = {scene(corners[(size_t)edge]), scene(corners[(size_t)(edge + 1) % 4])};
+                std::sort(ends.begin(), ends.end());
+                hiddenWant.push_back(ends);
+            }
+            for (int mode : {kLayer, kEntity}) {
+                Reading r;
+                ASSERT_TRUE(r.Read(File(face), mode));
+                VOxaMesh* mesh = MeshOf(r.Child(0));
+                ASSERT_NE(mesh, nullptr);
+                ASSERT_EQ(mesh->GetPolygonCount(), 1);
+                EXPECT_EQ(PolygonPoints(mesh, 0), want) << mode;
+                unsigned hidden = 0;
+                voxa_extras::HiddenEdgesOfGroup3ds(mesh->GetPolygonGroup(0), 3, hidden);
+                std::vector<Points> hiddenGot;
+                const Points got = PolygonPoints(mesh, 0);
+                for (int j = 0; j < 3; ++j) {
+                    if (!(hidden & (1u << j))) continue;
+                    Points ends = {got[(size_t)j], got[(size_t)(j + 1) % 3]};
+                    std::sort(ends.begin(), ends.end());
+                    hiddenGot.push_back(ends);
+                }
+                EXPECT_EQ(hiddenGot, hiddenWant) << mode;
+            }
+        }
+    }
+}
+
+// Extrusion directions that are none are warned of one by one up to five; more are taken as
+// (0, 0, 1) without a further line each.
+TEST(dxf_reader, BadExtrusionsAreWarnedOfAtMostFiveTimes) {
+    Groups entities;
+    for (int i = 0; i < 7; ++i)
+        entities = Join({entities,
+                         {{0, "SOLID"},
+                          {8, "S"},
+                          {10, "0"},
+                          {20, "0"},
+                          {30, "0"},
+                          {11, "1"},
+                          {21, "0"},
+                          {31, "0"},
+                          {12, "0"},
+                          {22, "1"},
+                          {32, "0"},
+                          {13, "0"},
+                          {23, "1"},
+                          {33, "0"},
+                          {210, "0"},
+                          {220, "0"},
+                          {230, "0"}}});
+    Reading r;
+    ASSERT_TRUE(r.Read(File(entities)));
+    const std::string message = r.reader.GetMessageText().Buffer();
+    size_t count = 0;
+    for (size_t at = message.find("is not a direction"); at != std::string::npos;
+         at = message.find("is not a direction", at + 1))
+        ++count;
+    EXPECT_EQ(count, 5u) << message;
+    VOxaMesh* mesh = MeshOf(r.Child(0));
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->GetPolygonCount(), 7);
 }

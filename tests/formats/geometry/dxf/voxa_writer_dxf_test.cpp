@@ -510,4 +510,11 @@ TEST(dxf_writer, CharactersNoPageHoldsBecomeUnderscoresKeptApart) {
                               "\n\xB3"
                               "1\n"})
         EXPECT_NE(casedText.find(layer), std::string::npos) << layer;
+    // The first letter of the Latin-1 capitals clashes with its small letter too.
+    Scene grave;
+    for (const char* name : {"\xC3\x80x", "\xC3\xA0x"})  // Àx àx
+        grave.Mesh(name, tri, {{0, 1, 2}});
+    const std::string graveText = grave.Write();
+    EXPECT_NE(graveText.find("\n\xC0x\n"), std::string::npos);
+    EXPECT_NE(graveText.find("\n\xE0x1\n"), std::string::npos);
 }

@@ -95,6 +95,8 @@ TEST(obj_reader, IndexResolutionAndCorners) {
     // An index too large for an int makes the corner invalid rather than wrapping.
     EXPECT_FALSE(VOxaReaderObj::ParseFaceCorner("4294967297", v, t, n));
     EXPECT_FALSE(VOxaReaderObj::ParseFaceCorner("1/99999999999", v, t, n));
+    EXPECT_FALSE(VOxaReaderObj::ParseFaceCorner("1/-99999999999", v, t, n));
+    EXPECT_FALSE(VOxaReaderObj::ParseFaceCorner("1//+99999999999", v, t, n));
 }
 
 TEST(obj_reader, NegativeIndicesDefaultGroupAndShortFacesDropped) {
@@ -437,6 +439,23 @@ TEST(obj_reader, RationalBSplineSurfaceAndRefusedSurfaces) {
     EXPECT_NE(bad.Messages().find("Object not supported : surf\n"), std::string::npos);
     ReaderRig none("r8c");
     EXPECT_FALSE(none.Read(points + "surf 0 1 0 1 1 2\nend\n"));  // no cstype
+}
+
+// A "parm" statement without a direction or without values inside a surface is passed over: the
+// surface keeps the knots of its whole statements.
+TEST(obj_reader, ParmStatementsWithoutValuesArePassedOver) {
+    std::string points;
+    for (int i = 0; i < 8; ++i)
+        points += "v " + std::to_string(i) + " 0 0 1\n";
+    ReaderRig rig("r8d");
+    ASSERT_TRUE(rig.Read(points +
+                         "g patch\ncstype rat bspline\ndeg 3 1\nsurf 0 1 0 1 1 2 3 4 5 6 7 8\n"
+                         "parm\nparm u\nparm u 0 0 0 0 1 1 1 1\nparm v\nparm v 0 0 2.5 2.5\nparm\nend\n"));
+    VOxaNurb* nurb = dynamic_cast<VOxaNurb*>(rig.Child(0)->GetNodeAttribute());
+    ASSERT_NE(nurb, nullptr);
+    ASSERT_EQ(nurb->GetUKnotCount(), 4);
+    ASSERT_EQ(nurb->GetVKnotCount(), 8);
+    EXPECT_EQ(nurb->GetUKnotVector()[2], 2.5);
 }
 
 TEST(obj_reader, Utf16IsRefusedWithAClearError) {
