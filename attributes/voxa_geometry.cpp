@@ -161,6 +161,7 @@ VOxaGeometry::~VOxaGeometry() {
 // --- Attachment ----------------------------------------------------------------------------------
 
 void VOxaGeometry::SetNode(VOxaNode* node) {
+    if (node && !VOxaSameManager(GetSdkManager(), node->GetSdkManager())) return;
     VOxaGeometryBase::SetNode(node);
     if (node == nullptr) return;
     VOxaSceneContents* contents = node->GetSceneContents();
