@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/vallocation_hook.h"
 #include "formats/geometry/3ds/ftk_core.h"
 
 namespace Ftk {
@@ -37,7 +38,7 @@ void NewChunk(Chunk** out) {
         Fail(ERR_INVALID_ARG);
         return;
     }
-    *out = new (std::nothrow) Chunk;
+    *out = oxa_alloc::Counted(new (std::nothrow) Chunk);
     if (!*out) Fail(ERR_NO_MEM);
 }
 
@@ -312,7 +313,7 @@ void ReplaceOrAddChild(Chunk* parent, uint32_t tag, Chunk** out) {
 namespace {
 
 Chunk* CopyNode(Chunk* source) {
-    Chunk* copy = new (std::nothrow) Chunk;
+    Chunk* copy = oxa_alloc::Counted(new (std::nothrow) Chunk);
     if (!copy) {
         Fail(ERR_NO_MEM);
         return nullptr;
@@ -651,7 +652,7 @@ void ReadChildrenOf(Chunk* chunk, uint64_t end, int depth, File* file) {
             position += length;
             continue;
         }
-        Chunk* child = new (std::nothrow) Chunk;
+        Chunk* child = oxa_alloc::Counted(new (std::nothrow) Chunk);
         if (!child) {
             PushError(ERR_NO_MEM);
             return;
