@@ -2,6 +2,7 @@
 // writing a tree with its lengths fixed up, checksums and release stamps.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <utility>
 #include <vector>
@@ -313,7 +314,8 @@ void ReplaceOrAddChild(Chunk* parent, uint32_t tag, Chunk** out) {
 namespace {
 
 Chunk* CopyNode(Chunk* source) {
-    Chunk* copy = oxa_alloc::Counted(new (std::nothrow) Chunk);
+    // Held until whole: a record copy that runs out of memory frees the node.
+    std::unique_ptr<Chunk> copy(oxa_alloc::Counted(new (std::nothrow) Chunk));
     if (!copy) {
         Fail(ERR_NO_MEM);
         return nullptr;
@@ -331,7 +333,7 @@ Chunk* CopyNode(Chunk* source) {
     } else {
         copy->mData = CloneRecord(source->mData);
     }
-    return copy;
+    return copy.release();
 }
 
 }  // namespace
