@@ -9,6 +9,7 @@
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_node_internal.h"
+#include "base/vallocation_hook.h"
 #include "objects/vdatatype.h"
 #include "objects/vproperty.h"
 
@@ -109,18 +110,18 @@ VFCurveNode::VFCurveNode(VFCurveNode* templateNode) {
 VFCurveNode* VFCurveNode::Create(const char* name, const char* userName, const char* dataTypeName,
                                  int layerType, int layerID) {
     const VDataType* type = dataTypeName ? VDataType::Find(dataTypeName) : nullptr;
-    return new (std::nothrow) VFCurveNode(name, userName, type, layerType, layerID);
+    return oxa_alloc::Counted(new (std::nothrow) VFCurveNode(name, userName, type, layerType, layerID));
 }
 
 VFCurveNode* VFCurveNode::CreateFromName(const char* name, const VDataType* dataType, int layerType,
                                          int layerID) {
     const char* userName = name;
     if (dataType && std::strcmp(dataType->GetName(), "TimeWarp") == 0) userName = "";
-    return new (std::nothrow) VFCurveNode(name, userName, dataType, layerType, layerID);
+    return oxa_alloc::Counted(new (std::nothrow) VFCurveNode(name, userName, dataType, layerType, layerID));
 }
 
 VFCurveNode* VFCurveNode::CreateFromTemplate(VFCurveNode* templateNode) {
-    return new (std::nothrow) VFCurveNode(templateNode);
+    return oxa_alloc::Counted(new (std::nothrow) VFCurveNode(templateNode));
 }
 
 VFCurveNode* VFCurveNode::CreateForDataType(const VDataType* dataType, const char* name) {
@@ -409,7 +410,7 @@ bool VFCurveNode::GetTRSCurves(VFCurve* translation[3], VFCurve* rotation[3], VF
 VFCurveNode* VFCurveNode::FindOrCreate(const char* name, bool createFCurve) {
     VFCurveNode* node = Get(Find(name));
     if (!node) {
-        node = new (std::nothrow) VFCurveNode(name, name, nullptr, 0, 0);
+        node = oxa_alloc::Counted(new (std::nothrow) VFCurveNode(name, name, nullptr, 0, 0));
         if (!node) return nullptr;
         Add(node);
     }
@@ -576,11 +577,12 @@ VFCurveNode* VFCurveNode::CopyNode(bool fromTemplate, bool withCurves, bool with
     VFCurveNode* self = const_cast<VFCurveNode*>(this);
     VFCurveNode* node;
     if (fromTemplate) {
-        node = new (std::nothrow) VFCurveNode(self);
+        node = oxa_alloc::Counted(new (std::nothrow) VFCurveNode(self));
         if (!node) return nullptr;
     } else {
         int id = layerID == -1 ? mLayerID : layerID;
-        node = new (std::nothrow) VFCurveNode(GetName(), GetUserName(), GetDataType(), 0, id);
+        node = oxa_alloc::Counted(new (std::nothrow)
+                                      VFCurveNode(GetName(), GetUserName(), GetDataType(), 0, id));
         if (!node) return nullptr;
         node->mLayerType = mLayerType;  // the children are copied below, not made by the type
         node->mAccessLock = mAccessLock;
@@ -738,7 +740,8 @@ void VFCurveNode::SetLayerType(int type, VFCurveNode* objectLayer) {
                                                             : count;
     if (expected != count) {
         if (count == 3 && type == eFCURVENODE_LAYER_QUATERNION) {
-            VFCurveNode* w = new (std::nothrow) VFCurveNode("W", "W", VDataType::Find("Number"), 0, mLayerID);
+            VFCurveNode* w = oxa_alloc::Counted(
+                new (std::nothrow) VFCurveNode("W", "W", VDataType::Find("Number"), 0, mLayerID));
             if (w) {
                 w->FCurveSet(VFCurve::Create());
                 if (objectLayer) w->mObjectLayer = objectLayer;

@@ -9,6 +9,7 @@
 #include "animation/fcurve_node.h"
 #include "animation/fcurve_node_internal.h"
 #include "animation/time_warp_set.h"
+#include "base/vallocation_hook.h"
 #include "objects/vdatatype.h"
 #include "oxa_codec/voxa.h"
 
@@ -18,7 +19,7 @@ using namespace fcurve_node_detail;
 
 void VFCurveNode::CallbackAdd(VFCurveNodeCallback function, void* object) {
     if (!mCallbacks) {
-        mCallbacks = new (std::nothrow) VFCurveNodeCallbacks;
+        mCallbacks = oxa_alloc::Counted(new (std::nothrow) VFCurveNodeCallbacks);
         if (!mCallbacks) return;
     }
     mCallbacks->mFunctions.Add(function);
@@ -141,7 +142,7 @@ public:
             state->mFCurveValue = curve->GetDefaultValue();
         }
         for (int i = 0; i < 4 && i < node->mNodes.GetCount(); ++i) {
-            state->mSubStates[i] = new (std::nothrow) VFCurveNodeCandidateState;
+            state->mSubStates[i] = oxa_alloc::Counted(new (std::nothrow) VFCurveNodeCandidateState);
             if (state->mSubStates[i]) node->mNodes[i]->GetCandidateState(state->mSubStates[i]);
         }
     }
@@ -424,7 +425,8 @@ public:
                         create = false;
                         continue;
                     }
-                    child = new (std::nothrow) VFCurveNode(name.c_str(), name.c_str(), nullptr, 0, 0);
+                    child = oxa_alloc::Counted(new (std::nothrow)
+                                                   VFCurveNode(name.c_str(), name.c_str(), nullptr, 0, 0));
                     if (!child) {
                         file->FieldReadEnd();
                         Fail(file, reading, "out of memory", name.c_str());
@@ -433,7 +435,8 @@ public:
                     parent->Add(child);
                 }
             } else {
-                child = new (std::nothrow) VFCurveNode(name.c_str(), name.c_str(), nullptr, 0, 0);
+                child = oxa_alloc::Counted(new (std::nothrow)
+                                               VFCurveNode(name.c_str(), name.c_str(), nullptr, 0, 0));
                 if (!child) {
                     file->FieldReadEnd();
                     Fail(file, reading, "out of memory", name.c_str());
@@ -487,7 +490,7 @@ void VFCurveNode::GetCandidateState(VFCurveNodeCandidateState* state) const {
     VFCurveNodeStore::GetState(this, state);
     VFCurveNodeCandidateState* record = state;
     for (const VFCurveNode* layer = mNextLayer; layer; layer = layer->mNextLayer) {
-        record->mLayerState = new (std::nothrow) VFCurveNodeCandidateState;
+        record->mLayerState = oxa_alloc::Counted(new (std::nothrow) VFCurveNodeCandidateState);
         if (!record->mLayerState) break;
         record = record->mLayerState;
         VFCurveNodeStore::GetState(layer, record);

@@ -5,6 +5,7 @@
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
 #include "objects/voxa_object.h"
+#include "objects/voxa_same_manager_internal.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_take_node.h"
 
@@ -484,7 +485,9 @@ void VOxaCamera::ConnectBackgroundVideo(VOxaObject* object) {
     VOxaNode* node = GetNode();
     VPlug* source = object ? object->GetPropertyHandler() : nullptr;
     VPlug* destination = node ? node->GetPropertyHandler() : nullptr;
-    if (!source || !destination || destination->IsConnectedSrc(source)) return;
+    if (!source || !destination || destination->IsConnectedSrc(source) ||
+        !VOxaSameManager(GetSdkManager(), object->GetSdkManager()))
+        return;
     destination->ConnectSrc(source);
 }
 

@@ -1,6 +1,7 @@
 #include "attributes/voxa_deformer.h"
 
 #include "attributes/voxa_link.h"
+#include "objects/voxa_same_manager_internal.h"
 #include "objects/vproperty.h"
 #include "scene/voxa_node_properties.h"
 #include "scene/voxa_scene_contents.h"
@@ -138,6 +139,7 @@ void VOxaDeformer::CopyFromLink(const VOxaLink* link) {
 
 void VOxaDeformer::SetSceneContents(VOxaSceneContents* contents) {
     if (contents == mSceneContents) return;
+    if (contents && !VOxaSameManager(GetSdkManager(), contents->GetSdkManager())) return;
     if (mSceneContents) mSceneContents->RemoveDeformer(this);
     mSceneContents = contents;
     if (mSceneContents) mSceneContents->AddDeformer(this);

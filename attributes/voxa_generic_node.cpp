@@ -1,5 +1,6 @@
 #include "attributes/voxa_generic_node.h"
 
+#include "objects/voxa_same_manager_internal.h"
 #include "objects/vproperty.h"
 #include "scene/voxa_scene_contents.h"
 #include "scene/voxa_sdk_manager.h"
@@ -66,6 +67,7 @@ VOxaUserProperty* VOxaGenericNode::CreateUserProperty(VProperty* property) {
 
 bool VOxaGenericNode::SetSceneContents(VOxaSceneContents* contents) {
     if (contents == mSceneContents) return true;
+    if (contents && !VOxaSameManager(GetSdkManager(), contents->GetSdkManager())) return false;
     if (mSceneContents) mSceneContents->RemoveGenericNode(this);
     mSceneContents = contents;
     if (mSceneContents) mSceneContents->AddGenericNode(this);

@@ -12,6 +12,7 @@
 #include "animation/fcurve_node.h"
 #include "attributes/voxa_link.h"
 #include "attributes/voxa_shape.h"
+#include "base/vallocation_hook.h"
 #include "base/vge_euler.h"
 #include "objects/voxa_property_handler.h"
 #include "objects/voxa_same_manager_internal.h"
@@ -105,10 +106,10 @@ void StoreName(VArrayTemplate<VString*>& names, int index, const VString& name) 
             *names[index] = name;
             return;
         }
-        names[index] = new (std::nothrow) VString(name);
+        names[index] = oxa_alloc::Counted(new (std::nothrow) VString(name));
         return;
     }
-    names.Add(new (std::nothrow) VString(name));
+    names.Add(oxa_alloc::Counted(new (std::nothrow) VString(name)));
 }
 
 void DeleteNames(VArrayTemplate<VString*>& names) {
@@ -161,6 +162,7 @@ VOxaGeometry::~VOxaGeometry() {
 // --- Attachment ----------------------------------------------------------------------------------
 
 void VOxaGeometry::SetNode(VOxaNode* node) {
+    if (node && !VOxaSameManager(GetSdkManager(), node->GetSdkManager())) return;
     VOxaGeometryBase::SetNode(node);
     if (node == nullptr) return;
     VOxaSceneContents* contents = node->GetSceneContents();
@@ -275,7 +277,7 @@ int VOxaGeometry::AddShape(VOxaShape* shape, const char* name) {
         }
     }
 
-    VString* storedName = new (std::nothrow) VString(trimmed);
+    VString* storedName = oxa_alloc::Counted(new (std::nothrow) VString(trimmed));
     if (storedName == nullptr) return -1;
     const int index = mShapes.Add(shape);
     if (index < 0) {

@@ -643,7 +643,7 @@ bool VOxaGeometryConverter::BuildSurfaceGrid(VOxaMesh* mesh, VOXASurfaceEvaluato
     if (!layer) return false;
     VOxaLayerElementUV* uvs = layer->GetUVs();
     if (!uvs) {
-        uvs = new (std::nothrow) VOxaLayerElementUV();
+        uvs = oxa_alloc::Counted(new (std::nothrow) VOxaLayerElementUV());
         if (!uvs) return false;
         layer->SetUVs(uvs);
     }

@@ -1,5 +1,6 @@
 // Layers and their elements.
 #include "attributes/voxa_layer.h"
+#include "base/vallocation_hook.h"
 
 #include <new>
 
@@ -63,7 +64,7 @@ namespace {
 template <typename Element>
 Element* CopyOf(const Element* source) {
     if (source == nullptr) return nullptr;
-    Element* copy = new (std::nothrow) Element();
+    Element* copy = oxa_alloc::Counted(new (std::nothrow) Element());
     if (copy == nullptr) return nullptr;
     copy->CopyElement(*source);
     return copy;

@@ -201,7 +201,9 @@ void VOxaMesh::ReservePolygons(int polygons, int vertices) {
         if (polygons > 0) mPolygons.reserve(mPolygons.size() + (size_t)polygons);
         if (vertices > 0) mPolygonVertices.reserve(mPolygonVertices.size() + (size_t)vertices);
     } catch (const std::bad_alloc&) {
-        // Only room asked for: the polygons still grow as they are added.
+        // Only room asked for, but memory is that short: counted, so that a read says so
+        // rather than going on to fail somewhere less clear.
+        oxa_alloc::NoteFailure();
     }
 }
 

@@ -5,6 +5,7 @@
 #include <climits>
 #include <new>
 
+#include "base/vallocation_hook.h"
 #include "scene/voxa_node.h"
 
 VOxaNurb* VOxaNode::GetNurb() const {
@@ -31,7 +32,7 @@ VOxaNurbForm CheckedForm(VOxaNurbForm form) {
 template <typename T>
 T* NewFilled(int count, T value) {
     if (count <= 0) return nullptr;
-    T* array = new (std::nothrow) T[static_cast<size_t>(count)];
+    T* array = oxa_alloc::Counted(new (std::nothrow) T[static_cast<size_t>(count)]);
     if (array != nullptr) std::fill(array, array + count, value);
     return array;
 }

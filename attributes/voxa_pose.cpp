@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "base/vallocation_hook.h"
 #include "objects/vproperty.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
@@ -99,7 +100,7 @@ int VOxaPose::Add(const char* nodeName, const VMatrix& matrix, bool local) {
     int existing = Find(nodeName);
     if (existing >= 0) return mEntries[existing]->mMatrix == matrix ? existing : -1;
 
-    Entry* entry = new (std::nothrow) Entry{VString(nodeName), matrix, local};
+    Entry* entry = oxa_alloc::Counted(new (std::nothrow) Entry{VString(nodeName), matrix, local});
     if (!entry) return -1;
     int index = mEntries.Add(entry);
     if (index < 0) {

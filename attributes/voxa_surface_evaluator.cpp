@@ -5,6 +5,7 @@
 #include <new>
 
 #include "attributes/voxa_weight_table.h"
+#include "base/vallocation_hook.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ inline int Wrap(int first, int a, int count) {
 // --- Creation -----------------------------------------------------------------------------------
 
 VOXASurfaceEvaluator* VOXASurfaceEvaluator::Create() {
-    return new (std::nothrow) VOXASurfaceEvaluator();
+    return oxa_alloc::Counted(new (std::nothrow) VOXASurfaceEvaluator());
 }
 
 VOXASurfaceEvaluator* VOXASurfaceEvaluator::CreatePatchEvaluator(int uBasis, int vBasis) {
@@ -519,7 +520,7 @@ void VOXASurfaceEvaluator::EvaluateWeightTable(VOXAWeightTable* table) {
 // --- NURBS evaluator ----------------------------------------------------------------------------
 
 VOXANURBSurfaceEvaluator* VOXANURBSurfaceEvaluator::Create(int uOrder, int vOrder) {
-    VOXANURBSurfaceEvaluator* evaluator = new (std::nothrow) VOXANURBSurfaceEvaluator();
+    VOXANURBSurfaceEvaluator* evaluator = oxa_alloc::Counted(new (std::nothrow) VOXANURBSurfaceEvaluator());
     if (evaluator) {
         evaluator->SetUOrder(uOrder);
         evaluator->SetVOrder(vOrder);

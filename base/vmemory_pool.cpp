@@ -1,5 +1,7 @@
 #include "base/vmemory_pool.h"
 
+#include "base/vallocation_hook.h"
+
 #include <cstdint>
 #include <cstdlib>
 
@@ -43,7 +45,7 @@ void* VMemoryReusePool::Allocate(size_t size) {
         }
     }
     unsigned char* raw = static_cast<unsigned char*>(std::malloc(kHeaderSize + blockSize));
-    if (!raw) return nullptr;
+    if (!raw) return oxa_alloc::Counted(raw);
     *reinterpret_cast<size_t*>(raw) = sizeClass;
     return raw + kHeaderSize;
 }

@@ -1,4 +1,5 @@
 #include "base/vsafe_output_file.h"
+#include "base/vallocation_hook.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -77,7 +78,7 @@ void Remember(const std::string& path) {
                 return;
             }
         if (!block->next.load()) {
-            RegisterBlock* added = new (std::nothrow) RegisterBlock;
+            RegisterBlock* added = oxa_alloc::Counted(new (std::nothrow) RegisterBlock);
             if (!added) {
                 std::free(copy);
                 return;

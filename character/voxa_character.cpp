@@ -72,7 +72,7 @@ bool VOxaCharacter::GetCharacterLink(int nodeId, VOxaCharacterLink* link) const 
 }
 
 bool VOxaCharacter::SetCharacterLink(int nodeId, const VOxaCharacterLink& link, bool updateProperty) {
-    if (!IsNodeId(nodeId)) return false;
+    if (!IsNodeId(nodeId) || !AcceptsObject(link.mNode)) return false;
     VOxaCharacterLink& slot = mLinks[nodeId];
     if (slot.mNode) slot.mNode->RemoveCharacterLink(this, eKindCharacterLink, nodeId, 0);
     slot = link;
@@ -120,7 +120,7 @@ void VOxaCharacter::ReplaceListObject(const char* name, VOxaObject* object) {
 }
 
 void VOxaCharacter::SetInput(int inputType, VOxaObject* object) {
-    if (!object) return;
+    if (!object || !AcceptsObject(object)) return;
     int code = object->GetTypeCode();
     bool matches = (inputType == eInputActor && code == 6) || (inputType == eInputCharacter && code == 8) ||
                    (inputType == eInputControlSet && code == 12);

@@ -52,7 +52,8 @@ public:
     bool GetCharacterLink(int nodeId, VOxaCharacterLink* link) const;
     // Puts `link` (its values, not its property) into slot `nodeId`; the former node forgets
     // the link, the new one records it. With `updateProperty` the slot's link property is
-    // connected to the new node's block (or emptied without node). False for a bad id.
+    // connected to the new node's block (or emptied without node). False for a bad id, and with
+    // the error set for a node of another manager (nothing changed).
     bool SetCharacterLink(int nodeId, const VOxaCharacterLink& link, bool updateProperty = true);
 
     VOxaControlSet* GetControlSet() const { return mControlSet; }
@@ -63,7 +64,7 @@ public:
     // Connects `object`'s block as the only source object (and, for a character, as the only
     // "Character"; for a control-set plug, as the only "ControlSet"). Nothing for null, an
     // object without block, or a type that does not match the object's type code (0: 6,
-    // 1: 8, 2: 12).
+    // 1: 8, 2: 12); nothing, with the error set, for an object of another manager.
     void SetInput(int inputType, VOxaObject* object);
     // By the type code of the first source object: 6 gives 0, 8 gives 1, 12 gives 2, else 4.
     int GetInputType() const;

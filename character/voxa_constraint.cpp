@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "objects/voxa_same_manager_internal.h"
 #include "objects/voxa_user_property.h"
 #include "objects/vproperty.h"
 #include "objects/vproperty_object_list.h"
@@ -75,6 +76,10 @@ bool VOxaConstraint::IsValidConstraintType(int type) {
 
 bool VOxaConstraint::SetSceneContents(VOxaSceneContents* contents) {
     if (contents == mSceneContents) return true;
+    if (contents && !VOxaSameManager(GetSdkManager(), contents->GetSdkManager())) {
+        mError.SetLastErrorID(0);
+        return false;
+    }
     if (mSceneContents) mSceneContents->RemoveConstraint(this);
     mSceneContents = contents;
     if (mSceneContents) {
@@ -153,11 +158,17 @@ VProperty* VOxaConstraint::CreateAnimatableProperty(const char* name, const char
     return property;
 }
 
+bool VOxaConstraint::AcceptsObject(const VOxaObject* object) {
+    if (!object || VOxaSameManager(GetSdkManager(), object->GetSdkManager())) return true;
+    mError.SetLastErrorID(0);
+    return false;
+}
+
 bool VOxaConstraint::AddSourceWithProperty(VPropertyObjectList* list, VOxaObject* object, const char* suffix,
                                            const char* dataTypeName, const double* values) {
     VOxaPropertyHandler* block = GetPropertyHandler();
     VOxaPropertyHandler* sourceBlock = object ? object->GetPropertyHandler() : nullptr;
-    if (!block || !sourceBlock || !list || !suffix || !values) return false;
+    if (!block || !sourceBlock || !list || !suffix || !values || !AcceptsObject(object)) return false;
     list->Add(sourceBlock);
 
     VString name(object->GetNameWithoutPrefix());

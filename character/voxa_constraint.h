@@ -65,7 +65,8 @@ public:
     const char* GetLastErrorString() const { return mError.GetLastErrorString().Buffer(); }
 
     // Moves the property block from the current contents' object list (if any) to that of
-    // `contents` (null: none). Nothing when `contents` is the current one. Always true.
+    // `contents` (null: none). Nothing when `contents` is the current one. False, with the error
+    // set and nothing changed, for contents of another manager; true otherwise.
     bool SetSceneContents(VOxaSceneContents* contents);
     VOxaSceneContents* GetSceneContents() const { return mSceneContents; }
     // For the property block's ConnectNotify: the block is leaving the plug `list` as its
@@ -106,11 +107,14 @@ protected:
     static VOxaObject* GetListObject(const VPropertyObjectList* list, int index);
     // Places `object`'s block at position 0 of `list`; false for null or an object without block.
     static bool SetListObject0(VPropertyObjectList* list, VOxaObject* object);
+    // False, with the error set, for an object of another manager than the constraint's: that
+    // manager would destroy it while this constraint still listed it.
+    bool AcceptsObject(const VOxaObject* object);
 
     // Adds `object`'s block to the source list `list` and creates the animatable per-object
     // property "<name without prefix><suffix>" of `dataTypeName`, its channel in every take and
     // its handle; then sets it to `values` in every take's channel and in the property. False
-    // (nothing done) for null or an object without block.
+    // (nothing done) for null, an object without block or one of another manager (error set).
     bool AddSourceWithProperty(VPropertyObjectList* list, VOxaObject* object, const char* suffix,
                                const char* dataTypeName, const double* values);
     // Creates an animatable property and gives it its channel in the current take (no handle).

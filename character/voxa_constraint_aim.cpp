@@ -207,7 +207,7 @@ VOxaObject* VOxaConstraintAim::GetConstrainedObject() const {
 }
 
 void VOxaConstraintAim::SetWorldUpObject(VOxaObject* object) {
-    if (mProperties) SetListObject0(&mProperties->mWorldUpObject, object);
+    if (mProperties && AcceptsObject(object)) SetListObject0(&mProperties->mWorldUpObject, object);
 }
 
 VOxaObject* VOxaConstraintAim::GetWorldUpObject() const {

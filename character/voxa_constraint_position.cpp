@@ -145,7 +145,8 @@ double VOxaConstraintOffsetFamily::GetSourceWeight(const VOxaObject* object) con
 }
 
 void VOxaConstraintOffsetFamily::SetConstrainedObject(VOxaObject* object) {
-    if (mProperties) SetListObject0(&mProperties->GetConstrainedObjectList(), object);
+    if (mProperties && AcceptsObject(object))
+        SetListObject0(&mProperties->GetConstrainedObjectList(), object);
 }
 
 VOxaObject* VOxaConstraintOffsetFamily::GetConstrainedObject() const {

@@ -182,7 +182,7 @@ VgeTVector VOxaConstraintSingleChainIK::GetPoleVector() const {
 }
 
 void VOxaConstraintSingleChainIK::SetFirstJoint(VOxaObject* object) {
-    if (mProperties) SetListObject0(&mProperties->mFirstJoint, object);
+    if (mProperties && AcceptsObject(object)) SetListObject0(&mProperties->mFirstJoint, object);
 }
 
 VOxaObject* VOxaConstraintSingleChainIK::GetFirstJoint() const {
@@ -190,7 +190,7 @@ VOxaObject* VOxaConstraintSingleChainIK::GetFirstJoint() const {
 }
 
 void VOxaConstraintSingleChainIK::SetEndJoint(VOxaObject* object) {
-    if (mProperties) SetListObject0(&mProperties->mEndJoint, object);
+    if (mProperties && AcceptsObject(object)) SetListObject0(&mProperties->mEndJoint, object);
 }
 
 VOxaObject* VOxaConstraintSingleChainIK::GetEndJoint() const {
@@ -198,7 +198,7 @@ VOxaObject* VOxaConstraintSingleChainIK::GetEndJoint() const {
 }
 
 void VOxaConstraintSingleChainIK::SetEffector(VOxaObject* object) {
-    if (mProperties) SetListObject0(&mProperties->mEffector, object);
+    if (mProperties && AcceptsObject(object)) SetListObject0(&mProperties->mEffector, object);
 }
 
 VOxaObject* VOxaConstraintSingleChainIK::GetEffector() const {

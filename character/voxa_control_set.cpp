@@ -1,8 +1,10 @@
 #include "character/voxa_control_set.h"
 
+#include "character/voxa_character.h"
 #include "character/voxa_character_name_index.h"
 #include "character/voxa_control_set_plug.h"
 #include "objects/voxa_property_handler.h"
+#include "objects/voxa_same_manager_internal.h"
 #include "scene/voxa_node.h"
 
 namespace {
@@ -127,8 +129,15 @@ void VOxaControlSet::Clear() {
     ApplyDefaultEffectorFlags();
 }
 
+bool VOxaControlSet::AcceptsNode(const VOxaNode* node) const {
+    if (!node || !mCharacter || VOxaSameManager(mCharacter->GetSdkManager(), node->GetSdkManager()))
+        return true;
+    mCharacter->GetError().SetLastErrorID(0);
+    return false;
+}
+
 bool VOxaControlSet::SetControlSetLink(int nodeId, const VOxaControlSetLink& link) {
-    if (!IsNodeId(nodeId)) return false;
+    if (!IsNodeId(nodeId) || !AcceptsNode(link.mNode)) return false;
     VOxaControlSetLink& slot = mLinks[nodeId];
     if (slot.mNode) slot.mNode->RemoveCharacterLink(mCharacter, eKindLink, nodeId, 0);
     if (link.IsEmpty()) {
@@ -152,7 +161,7 @@ bool VOxaControlSet::GetControlSetLink(int nodeId, VOxaControlSetLink* link) con
 
 bool VOxaControlSet::SetEffector(int effectorId, VOxaNode* node, bool show, bool tActive, bool rActive,
                                  bool candidateTActive, bool candidateRActive) {
-    if (!IsEffectorId(effectorId)) return false;
+    if (!IsEffectorId(effectorId) || !AcceptsNode(node)) return false;
     VOxaEffector& effector = mEffectors[effectorId];
     if (effector.mNode) effector.mNode->RemoveCharacterLink(mCharacter, eKindEffector, effectorId, 0);
     if (!node) {
@@ -176,7 +185,8 @@ bool VOxaControlSet::GetEffector(int effectorId, VOxaEffector* effector) const {
 }
 
 bool VOxaControlSet::SetEffectorAux(int effectorId, VOxaNode* node, int auxIndex) {
-    if (!IsEffectorId(effectorId) || auxIndex < 1 || auxIndex > eAuxEffectorCount) return false;
+    if (!IsEffectorId(effectorId) || auxIndex < 1 || auxIndex > eAuxEffectorCount || !AcceptsNode(node))
+        return false;
     VOxaNode*& slot = mAuxEffectors[effectorId][auxIndex - 1];
     if (slot) slot->RemoveCharacterLink(mCharacter, eKindAuxEffector, effectorId, auxIndex - 1);
     slot = node;

@@ -81,6 +81,9 @@ public:
     void SetLockPick(bool lock) { mLockPick = lock; }
     bool GetLockPick() const { return mLockPick; }
 
+    // The three setters below refuse (false, the character's error set, nothing changed) a node
+    // of another manager than the character's: that manager would destroy it while the set
+    // still named it.
     // An empty `link` empties the slot.
     bool SetControlSetLink(int nodeId, const VOxaControlSetLink& link);
     // False for an empty slot.
@@ -118,6 +121,8 @@ public:
 
 private:
     static bool IsNodeId(int id) { return id >= 0 && id < eNodeIdCount; }
+    // False, with the character's error set, for a node of another manager than the character's.
+    bool AcceptsNode(const VOxaNode* node) const;
     static bool IsEffectorId(int id) { return id >= 0 && id < eEffectorCount; }
     void ApplyDefaultEffectorFlags();
 

@@ -37,7 +37,11 @@
 #include "character/voxa_character.h"
 #include "character/voxa_character_link.h"
 #include "character/voxa_character_pose.h"
+#include "character/voxa_constraint_aim.h"
+#include "character/voxa_constraint_parent.h"
 #include "character/voxa_constraint_position.h"
+#include "character/voxa_constraint_single_chain_ik.h"
+#include "character/voxa_control_set.h"
 #include "character/voxa_control_set_plug.h"
 #include "formats/motion/voxa_motion_export.h"
 #include "fuzz/fuzz_input_file.h"
@@ -746,8 +750,9 @@ private:
         VOxaObject* listed = Listed();
         VOxaUserProperty* handle = ListedHandle(Flag() ? Node() : nullptr);
         VOxaScene* scene = Scene();
+        VOxaVideo* video = Video();
         mManager = own;
-        switch (Byte() % 12) {
+        switch (Byte() % 16) {
             case 0:
                 if (VOxaNode* mine = Node()) {
                     if (node) Flag() ? mine->AddChild(node) : node->AddChild(mine);
@@ -813,6 +818,80 @@ private:
                 Flag() ? position->AddSource(node, 50.0) : position->SetConstrainedObject(node);
                 break;
             }
+            case 12: {
+                // Every kind of constraint offered the other manager's node in each of its slots.
+                VOxaObject* object = Listed();
+                if (!object || object->GetTypeCode() != 13 || !node) break;
+                auto* constraint = static_cast<VOxaConstraint*>(object);
+                const int slot = Byte() % 4;
+                switch (constraint->GetConstraintType()) {
+                    case VOxaConstraint::ePosition:
+                    case VOxaConstraint::eRotation:
+                    case VOxaConstraint::eScale:
+                        static_cast<VOxaConstraintOffsetFamily*>(constraint)->AddSource(node, 20.0);
+                        break;
+                    case VOxaConstraint::eParent:
+                        static_cast<VOxaConstraintParent*>(constraint)->AddSource(node, 20.0);
+                        break;
+                    case VOxaConstraint::eAim: {
+                        auto* aim = static_cast<VOxaConstraintAim*>(constraint);
+                        slot & 1 ? aim->AddAimAtObject(node, 20.0) : aim->SetWorldUpObject(node);
+                        break;
+                    }
+                    case VOxaConstraint::eSingleChainIK: {
+                        auto* ik = static_cast<VOxaConstraintSingleChainIK*>(constraint);
+                        if (slot == 0) ik->SetFirstJoint(node);
+                        if (slot == 1) ik->SetEndJoint(node);
+                        if (slot == 2) ik->SetEffector(node);
+                        if (slot == 3) ik->AddPoleVectorObject(node, 20.0);
+                        break;
+                    }
+                    default:
+                        break;
+                }
+                if (scene && Flag()) constraint->SetSceneContents(scene->GetContents());
+                break;
+            }
+            case 13:
+                // A character's control set and input.
+                if (VOxaScene* mine = Scene()) {
+                    if (mine->GetCharacterCount() == 0) break;
+                    VOxaCharacter* character = mine->GetCharacter(Index(mine->GetCharacterCount()));
+                    VOxaControlSet* set = character->GetControlSet();
+                    switch (Byte() % 4) {
+                        case 0: {
+                            VOxaControlSetLink setLink;
+                            setLink.mNode = node;
+                            set->SetControlSetLink(Byte() % 4, setLink);
+                            break;
+                        }
+                        case 1:
+                            set->SetEffector(Byte() % 4, node, true, Flag(), Flag(), false, false);
+                            break;
+                        case 2:
+                            set->SetEffectorAux(Byte() % 4, node, 1 + Byte() % 2);
+                            break;
+                        default:
+                            if (listed) character->SetInput(Byte() % 3, listed);
+                            break;
+                    }
+                }
+                break;
+            case 14:
+                // An attribute told the other manager's node, a camera the other manager's video.
+                if (VOxaNodeAttribute* mine = Attribute()) {
+                    if (node && Flag()) mine->SetNode(node);
+                    if (video && mine->GetAttributeType() == VOxaNodeAttribute::eCamera)
+                        static_cast<VOxaCamera*>(mine)->ConnectBackgroundVideo(video);
+                }
+                break;
+            case 15:
+                // This manager's generic nodes and deformers offered the other's contents.
+                if (scene) {
+                    if (VOxaGenericNode* mine = GenericNode()) mine->SetSceneContents(scene->GetContents());
+                    if (VOxaDeformer* mine = Deformer()) mine->SetSceneContents(scene->GetContents());
+                }
+                break;
             default:
                 if (VOxaScene* mine = Scene()) {
                     if (mine->GetCharacterCount() == 0 || !node) break;

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "base/vallocation_hook.h"
 #include "objects/voxa_object.h"
 #include "objects/vproperty.h"
 
@@ -81,7 +82,7 @@ struct VOxaUserProperty::Record {
 VOxaUserProperty::Record* VOxaUserProperty::MakeRecord(const char* name, int type) {
     const std::size_t length = name ? std::strlen(name) : 0;
     Record* record = static_cast<Record*>(std::malloc(offsetof(Record, mName) + length + 1));
-    if (!record) return nullptr;
+    if (!record) return oxa_alloc::Counted(record);
     record->mType = type;
     record->mFlags = 0;
     if (length > 0) std::memcpy(record->mName, name, length);
@@ -188,7 +189,7 @@ void* Allocate(std::size_t size) noexcept {
         return slot + sizeof(Header);
     }
     char* memory = static_cast<char*>(std::malloc(sizeof(Header) + size));
-    if (!memory) return nullptr;
+    if (!memory) return oxa_alloc::Counted(memory);
     reinterpret_cast<Header*>(memory)->mStorage = nullptr;
     return memory + sizeof(Header);
 }
@@ -212,7 +213,7 @@ void Release(void* memory) noexcept {
 VOxaUserProperty::Block::Block(int count) : mStorage(nullptr), mOuter(tOpenBlock) {
     if (count > 0) {
         mStorage = static_cast<Storage*>(std::malloc(kStorageHead + (std::size_t)count * kSlotSize));
-        if (mStorage) *mStorage = VOxaUserPropertyStorage{count, 0, 0, false};
+        if (oxa_alloc::Counted(mStorage)) *mStorage = VOxaUserPropertyStorage{count, 0, 0, false};
     }
     tOpenBlock = this;
     tOpenStorage = mStorage;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 
+#include "base/vallocation_hook.h"
 #include "objects/vobject.h"
 #include "objects/voxa_user_property.h"
 
@@ -125,7 +126,7 @@ VPropertyInfo::~VPropertyInfo() {
 void VPropertyInfo::SetCopiedName(const char* name) {
     // Copied before the old name goes: `name` may be the old name itself.
     const size_t length = name ? std::strlen(name) : 0;
-    char* copy = static_cast<char*>(std::malloc(length + 1));
+    char* copy = oxa_alloc::Counted(static_cast<char*>(std::malloc(length + 1)));
     if (copy) {
         if (length > 0) std::memcpy(copy, name, length);
         copy[length] = '\0';

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include <oxa/base/oxa_export.h>
+#include <oxa/base/vallocation_hook.h>
 #include <oxa/base/vge_vector.h>
 #include <oxa/base/vstring.h>
 #include <oxa/base/vtime.h>
@@ -584,7 +585,7 @@ struct OXA_API VDeferredProperty {
 // shared description `info` (which holds the accessors); null when memory ran out.
 template <typename T>
 VProperty* MakeDeferredPropertyTemplate(VObject* owner, const VPropertyInfo* info) {
-    auto* property = new (std::nothrow) VPropertyTemplate<T>();
+    auto* property = oxa_alloc::Counted(new (std::nothrow) VPropertyTemplate<T>());
     if (property) property->VProperty::Declare(info, owner);
     return property;
 }

@@ -1,4 +1,5 @@
 #include "objects/vworld.h"
+#include "base/vallocation_hook.h"
 
 #include <new>
 
@@ -7,7 +8,7 @@ VWorld* gWorld = nullptr;
 }
 
 VWorld* VWorld::Create() {
-    return new (std::nothrow) VWorld();
+    return oxa_alloc::Counted(new (std::nothrow) VWorld());
 }
 
 VWorld* VWorld::GetGlobal() {

@@ -6,6 +6,7 @@
 #include <new>
 #include <numeric>
 
+#include "base/vallocation_hook.h"
 #include "base/vsafe_output_file.h"
 
 using namespace voxa_format;
@@ -123,13 +124,13 @@ bool VOxa::FileOpen(const char* path) {
         if (end > 0) capacity = (size_t)end + 1;
         std::rewind(file);
     }
-    std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[capacity]);
+    std::unique_ptr<uint8_t[]> bytes(oxa_alloc::Counted(new (std::nothrow) uint8_t[capacity]));
     size_t used = 0;
     bool ok = bytes != nullptr;
     while (ok) {
         if (used == capacity) {
             size_t grown = capacity * 2;
-            std::unique_ptr<uint8_t[]> larger(new (std::nothrow) uint8_t[grown]);
+            std::unique_ptr<uint8_t[]> larger(oxa_alloc::Counted(new (std::nothrow) uint8_t[grown]));
             if (!larger) {
                 ok = false;
                 break;

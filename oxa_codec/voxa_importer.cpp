@@ -77,11 +77,15 @@ bool VOxaImporter::Initialize(const char* fileName) {
         }
     }
     bool opened = false;
+    const unsigned long long failures = oxa_alloc::FailureCount();
     try {
         opened = mReader->FileOpen(mFileName.Buffer());
     } catch (const std::bad_alloc&) {
         mReader->GetError().SetLastErrorID(VOxaReader::eNOT_ENOUGH_MEMORY);
     }
+    // A reader that could not open the file for want of memory tells it as that.
+    if (!opened && oxa_alloc::FailureCount() != failures)
+        mReader->GetError().SetLastErrorID(VOxaReader::eNOT_ENOUGH_MEMORY);
     if (!opened) {
         TakeReaderError();
         DropReader();

@@ -5,6 +5,7 @@
 #include <climits>
 #include <new>
 
+#include "base/vallocation_hook.h"
 #include "oxa_codec/voxa_format.h"
 
 void VOxaOutput::Reset(std::FILE* file) {
@@ -29,7 +30,7 @@ void VOxaOutput::MakeRoom(size_t count) {
         if (mFailed || mCapacity - mSize >= count) return;
     }
     size_t wanted = std::max(mSize + count, mFile ? kBlockSize : std::max<size_t>(mCapacity * 2, 4096));
-    std::unique_ptr<char[]> larger(new (std::nothrow) char[wanted]);
+    std::unique_ptr<char[]> larger(oxa_alloc::Counted(new (std::nothrow) char[wanted]));
     if (!larger) {
         mFailed = true;
         return;

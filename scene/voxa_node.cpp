@@ -260,7 +260,9 @@ VOxaNode* VOxaNode::FindChild(const char* name, bool recursive, bool initialName
 
 void VOxaNode::SetTarget(VOxaNode* node) {
     VPropertyObjectList* list = mProperties->GetLookAtProperty();
-    if (!list || !node || !node->mProperties || list->IsConnectedSrc(node->mProperties)) return;
+    if (!list || !node || !node->mProperties || list->IsConnectedSrc(node->mProperties) ||
+        !VOxaSameManager(GetSdkManager(), node->GetSdkManager()))
+        return;
     list->Add(node->mProperties);
 }
 
@@ -271,7 +273,9 @@ VOxaNode* VOxaNode::GetTarget() const {
 
 void VOxaNode::SetTargetUp(VOxaNode* node) {
     VPropertyObjectList* list = mProperties->GetUpVectorProperty();
-    if (!list || !node || !node->mProperties || list->IsConnectedSrc(node->mProperties)) return;
+    if (!list || !node || !node->mProperties || list->IsConnectedSrc(node->mProperties) ||
+        !VOxaSameManager(GetSdkManager(), node->GetSdkManager()))
+        return;
     list->Add(node->mProperties);
 }
 

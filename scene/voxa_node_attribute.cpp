@@ -1,9 +1,12 @@
 #include "scene/voxa_node_attribute.h"
 
+#include "objects/voxa_same_manager_internal.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_take_node.h"
 
 void VOxaNodeAttribute::SetNode(VOxaNode* node) {
+    // Another manager's node would be destroyed by that manager while the attribute named it.
+    if (node && !VOxaSameManager(mManager, node->GetSdkManager())) return;
     mNode = node;
     if (!node) return;
     int count = node->GetTakeNodeCount();

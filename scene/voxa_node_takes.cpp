@@ -127,7 +127,10 @@ void VOxaNode::CreateTakeNodeChannels(VOxaTakeNode* takeNode) {
     const bool deferred = mDeferredDefaultsLive;
     if (deferred && takeNode == GetDefaultTakeNode()) mDeferredDefaultsLive = false;
 
+    // A curve node that cannot be made (counted as memory run out) ends the channels here: the
+    // take keeps those made so far.
     VFCurveNode* transform = VFCurveNode::CreateFromName("Transform", nullptr, 0, 0);
+    if (!transform) return;
     VProperty* properties[4];
     FindChannelProperties(mProperties, properties);
     float defaults[10];
@@ -141,8 +144,17 @@ void VOxaNode::CreateTakeNodeChannels(VOxaTakeNode* takeNode) {
         VProperty* property = properties[c];
         VFCurveNode* channel =
             VFCurveNode::CreateFromName(t.mName, VDataType::Find(t.mProperty), t.mLayerType, 0);
+        if (!channel) {
+            delete transform;
+            return;
+        }
         for (int k = 0; k < 3; ++k) {
             VFCurveNode* component = VFCurveNode::CreateFromName(kComponents[k], nullptr, 0, 0);
+            if (!component) {
+                delete channel;
+                delete transform;
+                return;
+            }
             VFCurve* curve = VFCurve::Create();
             component->FCurveSet(curve);
             curve->SetDefaultValue(defaults[3 * c + k]);
@@ -156,6 +168,10 @@ void VOxaNode::CreateTakeNodeChannels(VOxaTakeNode* takeNode) {
     VProperty* visibilityProperty = properties[3];
     VFCurveNode* visibilityNode =
         VFCurveNode::CreateFromName("Visibility", VDataType::Find("Visibility"), 1, 0);
+    if (!visibilityNode) {
+        root->Add(transform);
+        return;
+    }
     VFCurve* visibilityCurve = VFCurve::Create();
     visibilityNode->FCurveSet(visibilityCurve);
     visibilityCurve->SetDefaultValue(defaults[kVisibilityDefault]);

@@ -144,6 +144,8 @@ public:
     VError& GetError() { return mError; }
     int GetLastErrorID() const { return mError.GetLastErrorID(); }
     const char* GetLastErrorString() const { return mError.GetLastErrorString().Buffer(); }
+    // The manager of the scene the contents belong to.
+    VOxaSdkManager* GetSdkManager() const { return mManager; }
 
 private:
     friend class VOxaNode;

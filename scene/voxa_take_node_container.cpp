@@ -626,7 +626,7 @@ void VOxaTakeNodeContainer::RemoveAllChannelLinks() {
 }
 
 VOxaChannelLink* VOxaTakeNodeContainer::NewChannelLink(VProperty* property, int component, VFCurve* curve) {
-    if (!mLocalLinks) mLocalLinks.reset(new (std::nothrow) VOxaChannelLink[kLocalLinks]());
+    if (!mLocalLinks) mLocalLinks.reset(new VOxaChannelLink[kLocalLinks]());
     for (int i = 0; mLocalLinks && i < kLocalLinks; ++i) {
         if (mLocalLinksUsed & (1u << i)) continue;
         mLocalLinksUsed |= 1u << i;

@@ -8,6 +8,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "base/vallocation_hook.h"
 #include "base/vnumber_text.h"
 #include "base/vprintable_text.h"
 
@@ -40,7 +41,7 @@ VTextFile::VTextFile(const char* name, const char* separators, const char* comme
     BuildTable(mCommentTable, mCommentChars);
     BuildLeadingSet();
     mBufferSize = kInitialBufferSize;
-    mLine = (char*)std::malloc(mBufferSize);
+    mLine = oxa_alloc::Counted((char*)std::malloc(mBufferSize));
     if (!mLine) {
         static char empty[1] = {0};
         mLine = empty;
@@ -101,7 +102,7 @@ bool VTextFile::Open(const char* path, const char* mode) {
         mSubjectNode = nullptr;
         mSubjectFrame = 0;
         mOutLen = 0;
-        if (!mOutBuffer) mOutBuffer = (char*)std::malloc(kOutputBlock);
+        if (!mOutBuffer) mOutBuffer = oxa_alloc::Counted((char*)std::malloc(kOutputBlock));
         if (!mOutBuffer || !mOutput.Open(path, std::strchr(mode, 'b') != nullptr)) {
             mAtEnd = true;
             return false;
@@ -114,7 +115,7 @@ bool VTextFile::Open(const char* path, const char* mode) {
         mAtEnd = true;
         return false;
     }
-    if (!mInput) mInput = (char*)std::malloc(kInputBlock);
+    if (!mInput) mInput = oxa_alloc::Counted((char*)std::malloc(kInputBlock));
     if (!mInput) {
         std::fclose(mFile);
         mFile = nullptr;
@@ -235,7 +236,8 @@ bool VTextFile::ReadRawLine(uint32_t offset) {
             oldGrowths < 2 && (oldSize - kInitialBufferSize) % kGrowStep == 0 ? kGrowStep : oldSize / 2;
         if (oldSize >= kMaxBufferSize) return true;  // keep what fits; the rest reads as a new line
         if (grow > kMaxBufferSize - oldSize) grow = kMaxBufferSize - oldSize;
-        char* larger = (char*)std::realloc(mLine, (size_t)oldSize + grow);
+        // Without room the line is kept cut, the failure counted so that the read says so.
+        char* larger = oxa_alloc::Counted((char*)std::realloc(mLine, (size_t)oldSize + grow));
         if (!larger) return true;
         mLine = larger;
         mCursor = mLine;
@@ -696,7 +698,7 @@ bool FormatInto(VTextFile& file, const char* format, va_list args) {
     va_end(copy);
     if (n < 0) return false;
     if ((size_t)n < sizeof small) return file.Write(small, (size_t)n);
-    char* large = (char*)std::malloc((size_t)n + 1);
+    char* large = oxa_alloc::Counted((char*)std::malloc((size_t)n + 1));
     if (!large) return false;
     std::vsnprintf(large, (size_t)n + 1, format, args);
     const bool ok = file.Write(large, (size_t)n);

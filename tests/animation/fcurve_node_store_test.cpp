@@ -417,3 +417,25 @@ TEST(FCurveNodeStore, DamagedInputFailsCleanly) {
     VFCurveNodeSetTimeWarpSet(nullptr);
     delete warp;
 }
+
+// A user name is written only when asked for and when it differs from the name; it comes back
+// on reading. Without a file nothing is stored or read.
+TEST(FCurveNodeStore, UserNameWrittenOnlyWhenItDiffers) {
+    for (const char* userName : {"Walk", "Stride"}) {
+        VFCurveNode* node = VFCurveNode::CreateFromName("Walk");
+        node->SetUserName(userName);
+        node->FCurveSet(VFCurve::Create());
+        MemoryFile file(false, 5000, [&](VOxa& f) { EXPECT_TRUE(node->OxaStore(&f, false, false, false)); });
+        const std::string text(file.bytes.begin(), file.bytes.end());
+        const bool differs = std::string(userName) != "Walk";
+        EXPECT_EQ(text.find("UserName") != std::string::npos, differs) << text;
+        VFCurveNode* read = VFCurveNode::OxaRetrieveChannel(&file.reader);
+        ASSERT_NE(read, nullptr);
+        EXPECT_STREQ(read->GetUserName(), userName);
+        delete read;
+        EXPECT_FALSE(node->OxaStore(nullptr));
+        EXPECT_FALSE(node->OxaRetrieve(nullptr));
+        EXPECT_FALSE(node->OxaRetrieveBody(nullptr, false, true, true));
+        delete node;
+    }
+}

@@ -40,6 +40,9 @@ long long gAllocationsToFail = -1;  // below 0: none fails
 long long gAllocationsSeen = 0;
 long long gAllocationsRefused = 0;
 bool gFailNextNothrow = false;
+long long gNothrowToFail = -1;  // below 0: none fails
+long long gNothrowSeen = 0;
+long long gNothrowRefused = 0;
 
 void* Allocate(std::size_t size) noexcept {
     return std::malloc(size ? size : 1);
@@ -48,6 +51,10 @@ void* Allocate(std::size_t size) noexcept {
 void* AllocateNothrow(std::size_t size) noexcept {
     if (gFailNextNothrow) {
         gFailNextNothrow = false;
+        return nullptr;
+    }
+    if (gNothrowToFail >= 0 && gNothrowSeen++ == gNothrowToFail) {
+        ++gNothrowRefused;
         return nullptr;
     }
     return Allocate(size);
@@ -208,11 +215,14 @@ TEST(memory, AReadThatRunsOutFailsWithThatErrorAtEveryPoint) {
     }
 }
 
-// A 3DS read in which each throwing allocation in turn fails, one at a time, wherever it is: in
-// the chunk tree being read, the scene being built, or the release of what was read.
-TEST(memory, A3dsReadInWhichAnyOneAllocationThrowsFailsWithThatError) {
+// A read of each kind of file in which each throwing allocation in turn fails, one at a time,
+// wherever it is: in what is read, the scene being built, or the release of what was read. The
+// read says so.
+TEST(memory, AReadInWhichAnyOneAllocationThrowsFailsWithThatError) {
     const std::string source = TempPath("grid_for_3ds.obj"), path = TempPath("grid.3ds");
+    const std::string dxf = TempPath("throwing_grid.dxf"), bvh = TempPath("throwing_walk.bvh");
     oxa_test::WriteFile(source, GridObj(true));
+    oxa_test::WriteFile(bvh, SmallBvh());
     {
         VOxaSdkManager* manager = VOxaSdkManager::Create();
         VOxaScene* scene = manager->CreateScene();
@@ -221,37 +231,95 @@ TEST(memory, A3dsReadInWhichAnyOneAllocationThrowsFailsWithThatError) {
         VOxaExporter* exporter = manager->CreateExporter();
         ASSERT_TRUE(exporter->Initialize(path.c_str()) &&
                     exporter->SetFileFormat(VOxaFindWriterFormat("3ds")) && exporter->Export(scene));
+        VOxaExporter* dxfExporter = manager->CreateExporter();
+        ASSERT_TRUE(dxfExporter->Initialize(dxf.c_str()) && dxfExporter->Export(scene));
         delete manager;
     }
-    const ReadResult whole = ReadWith(path, -1);
-    ASSERT_TRUE(whole.ok) << whole.text;
-    int failed = 0;
-    for (long long index = 0;; ++index) {
-        ReadResult r;
+    for (const std::string& file : {path, source, dxf, bvh}) {
+        const ReadResult whole = ReadWith(file, -1);
+        ASSERT_TRUE(whole.ok) << whole.text;
+        ReadWith(file, -1);  // working buffers kept between reads reach their size
+        int failed = 0;
+        for (long long index = 0;; ++index) {
+            ReadResult r;
+            VOxaSdkManager* manager = VOxaSdkManager::Create();
+            VOxaScene* scene = manager->CreateScene();
+            VOxaImporter* importer = manager->CreateImporter();
+            ASSERT_TRUE(importer->Initialize(file.c_str()));
+            const long long refused = gAllocationsRefused;
+            gAllocationsSeen = 0;
+            gAllocationsToFail = index;
+            r.ok = importer->Import(scene);
+            gAllocationsToFail = -1;
+            r.id = importer->GetError().GetLastErrorID();
+            r.text = importer->GetError().GetLastErrorString().Buffer();
+            r.children = scene->GetRootNode()->GetChildCount();
+            delete manager;
+            if (gAllocationsRefused == refused) {
+                EXPECT_TRUE(r.ok) << file << " with allocation " << index << " refused: " << r.text;
+                EXPECT_EQ(r.children, whole.children);
+                break;
+            }
+            ++failed;
+            ASSERT_FALSE(r.ok) << file << ": allocation " << index
+                               << " refused and the read answered success";
+            ASSERT_EQ(r.id, VOxaReader::eNOT_ENOUGH_MEMORY)
+                << file << ": allocation " << index << " refused: " << r.text;
+            ASSERT_EQ(r.text, "Not enough memory") << file << ": allocation " << index;
+        }
+        EXPECT_GT(failed, 20) << file;
+    }
+}
+
+// A read of each kind of file in which each nothrow allocation in turn fails, one at a time:
+// whoever made it and went on without it, the read ends with "Not enough memory", never with
+// success for less than the file holds.
+TEST(memory, AReadInWhichAnyOneNothrowAllocationFailsSaysSo) {
+    const std::string grid = TempPath("nothrow_grid.obj"), threeDs = TempPath("nothrow_grid.3ds");
+    oxa_test::WriteFile(grid, GridObj(true));
+    const std::string bvh = TempPath("nothrow_walk.bvh"), dxf = TempPath("nothrow_faces.dxf");
+    oxa_test::WriteFile(bvh, SmallBvh());
+    {
         VOxaSdkManager* manager = VOxaSdkManager::Create();
         VOxaScene* scene = manager->CreateScene();
         VOxaImporter* importer = manager->CreateImporter();
-        ASSERT_TRUE(importer->Initialize(path.c_str()));
-        const long long refused = gAllocationsRefused;
-        gAllocationsSeen = 0;
-        gAllocationsToFail = index;
-        r.ok = importer->Import(scene);
-        gAllocationsToFail = -1;
-        r.id = importer->GetError().GetLastErrorID();
-        r.text = importer->GetError().GetLastErrorString().Buffer();
-        r.children = scene->GetRootNode()->GetChildCount();
-        delete manager;
-        if (gAllocationsRefused == refused) {
-            EXPECT_TRUE(r.ok) << "with allocation " << index << " refused: " << r.text;
-            EXPECT_EQ(r.children, whole.children);
-            break;
+        ASSERT_TRUE(importer->Initialize(grid.c_str()) && importer->Import(scene));
+        for (const std::string& path : {threeDs, dxf}) {
+            VOxaExporter* exporter = manager->CreateExporter();
+            ASSERT_TRUE(exporter->Initialize(path.c_str()) && exporter->Export(scene)) << path;
         }
-        ++failed;
-        ASSERT_FALSE(r.ok) << "allocation " << index << " refused and the read answered success";
-        ASSERT_EQ(r.id, VOxaReader::eNOT_ENOUGH_MEMORY) << "allocation " << index << " refused: " << r.text;
-        ASSERT_EQ(r.text, "Not enough memory") << "allocation " << index;
+        delete manager;
     }
-    EXPECT_GT(failed, 100);
+    for (const std::string& path : {grid, threeDs, dxf, bvh}) {
+        const ReadResult whole = ReadWith(path, -1);
+        ASSERT_TRUE(whole.ok) << path << ": " << whole.text;
+        int failed = 0;
+        for (long long index = 0;; ++index) {
+            ReadResult r;
+            VOxaSdkManager* manager = VOxaSdkManager::Create();
+            VOxaScene* scene = manager->CreateScene();
+            VOxaImporter* importer = manager->CreateImporter();
+            const long long refused = gNothrowRefused;
+            gNothrowSeen = 0;
+            gNothrowToFail = index;
+            r.ok = importer->Initialize(path.c_str()) && importer->Import(scene);
+            gNothrowToFail = -1;
+            r.id = importer->GetError().GetLastErrorID();
+            r.text = importer->GetError().GetLastErrorString().Buffer();
+            r.children = scene->GetRootNode()->GetChildCount();
+            delete manager;
+            if (gNothrowRefused == refused) {
+                EXPECT_TRUE(r.ok) << path << " with nothrow allocation " << index << " refused: " << r.text;
+                EXPECT_EQ(r.children, whole.children);
+                break;
+            }
+            ++failed;
+            EXPECT_FALSE(r.ok) << path << ": nothrow allocation " << index
+                               << " refused and the read answered success";
+            EXPECT_EQ(r.text, "Not enough memory") << path << ": nothrow allocation " << index;
+        }
+        EXPECT_GT(failed, 0) << path;
+    }
 }
 
 // Naming the file and making its reader or writer are allocations too: refused, each is told as

@@ -7,6 +7,9 @@
 #include <memory>
 #include <string>
 
+#include "attributes/voxa_camera.h"
+#include "attributes/voxa_deformer.h"
+#include "attributes/voxa_generic_node.h"
 #include "attributes/voxa_link.h"
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
@@ -14,7 +17,14 @@
 #include "attributes/voxa_shape.h"
 #include "attributes/voxa_texture.h"
 #include "attributes/voxa_video.h"
+#include "character/voxa_character.h"
+#include "character/voxa_character_link.h"
 #include "character/voxa_character_pose.h"
+#include "character/voxa_constraint_aim.h"
+#include "character/voxa_constraint_parent.h"
+#include "character/voxa_constraint_position.h"
+#include "character/voxa_constraint_single_chain_ik.h"
+#include "character/voxa_control_set.h"
 #include "objects/voxa_user_property.h"
 #include "objects/vproperty.h"
 #include "oxa_codec/voxa_exporter.h"
@@ -300,6 +310,159 @@ TEST(scene_ObjectHolders, AnotherManagersThumbnailOrListedObjectIsRefused) {
         EXPECT_EQ(own->GetSdkManager(), first.get());
         second.reset();
         scene->Clear();
+    }
+}
+
+// Every call that makes an object hold another refuses one of another manager, setting the
+// holder's error where it has one, and keeps what it held; then either manager may go first
+// without leaving anything pointing into it.
+TEST(scene_ObjectHolders, EverySetterRefusesAnotherManagersObject) {
+    for (int order = 0; order < 4; ++order) {
+        ManagerPtr first = NewManager();
+        ManagerPtr second = NewManager();
+        VOxaScene* scene = first->CreateScene();
+        VOxaNode* own = first->CreateNode("Own");
+        scene->GetRootNode()->AddChild(own);
+        VOxaNode* foreign = second->CreateNode("Foreign");
+        VOxaScene* foreignScene = second->CreateScene();
+        foreignScene->GetRootNode()->AddChild(foreign);
+
+        // A constraint's every kind of held object.
+        auto refused = [](VOxaConstraint* constraint) {
+            const bool set = constraint->GetLastErrorID() == 0;
+            constraint->GetError().ClearError();
+            return set;
+        };
+        auto* position =
+            static_cast<VOxaConstraintOffsetFamily*>(first->CreateConstraint("P", VOxaConstraint::ePosition));
+        auto* rotation =
+            static_cast<VOxaConstraintOffsetFamily*>(first->CreateConstraint("R", VOxaConstraint::eRotation));
+        auto* parent =
+            static_cast<VOxaConstraintParent*>(first->CreateConstraint("Pa", VOxaConstraint::eParent));
+        auto* aim = static_cast<VOxaConstraintAim*>(first->CreateConstraint("A", VOxaConstraint::eAim));
+        auto* ik = static_cast<VOxaConstraintSingleChainIK*>(
+            first->CreateConstraint("I", VOxaConstraint::eSingleChainIK));
+        ASSERT_TRUE(position && rotation && parent && aim && ik);
+        for (VOxaConstraint* c : {(VOxaConstraint*)position, (VOxaConstraint*)rotation,
+                                  (VOxaConstraint*)parent, (VOxaConstraint*)aim, (VOxaConstraint*)ik})
+            c->GetError().ClearError();
+        for (auto* family : {position, rotation}) {
+            family->AddSource(foreign, 50);
+            EXPECT_EQ(family->GetSourceCount(), 0);
+            EXPECT_TRUE(refused(family));
+            family->SetConstrainedObject(own);
+            family->SetConstrainedObject(foreign);
+            EXPECT_EQ(family->GetConstrainedObject(), own);
+            EXPECT_TRUE(refused(family));
+            family->AddSource(own, 50);  // the same manager's object is taken as before
+            EXPECT_EQ(family->GetSourceCount(), 1);
+            EXPECT_EQ(family->GetLastErrorID(), -1);
+        }
+        parent->AddSource(foreign, 30);
+        EXPECT_EQ(parent->GetSourceCount(), 0);
+        EXPECT_TRUE(refused(parent));
+        aim->AddAimAtObject(foreign, 20);
+        EXPECT_EQ(aim->GetAimAtObjectCount(), 0);
+        EXPECT_TRUE(refused(aim));
+        aim->SetWorldUpObject(foreign);
+        EXPECT_EQ(aim->GetWorldUpObject(), nullptr);
+        EXPECT_TRUE(refused(aim));
+        ik->SetFirstJoint(foreign);
+        EXPECT_TRUE(refused(ik));
+        ik->SetEndJoint(foreign);
+        EXPECT_TRUE(refused(ik));
+        ik->SetEffector(foreign);
+        EXPECT_TRUE(refused(ik));
+        ik->AddPoleVectorObject(foreign, 10);
+        EXPECT_TRUE(refused(ik));
+        EXPECT_EQ(ik->GetFirstJoint(), nullptr);
+        EXPECT_EQ(ik->GetEndJoint(), nullptr);
+        EXPECT_EQ(ik->GetEffector(), nullptr);
+        EXPECT_EQ(ik->GetPoleVectorObjectCount(), 0);
+        // Contents of the other manager's scene do not list the constraint.
+        EXPECT_FALSE(aim->SetSceneContents(foreignScene->GetContents()));
+        EXPECT_TRUE(refused(aim));
+        EXPECT_EQ(aim->GetSceneContents(), nullptr);
+        EXPECT_TRUE(scene->AddConstraint(aim));
+
+        // A character's links, input and control set.
+        VOxaCharacter* character = first->CreateCharacter("C");
+        VOxaCharacter* foreignCharacter = second->CreateCharacter("FC");
+        character->GetError().ClearError();
+        VOxaCharacterLink link;
+        link.mNode = foreign;
+        EXPECT_FALSE(character->SetCharacterLink(1, link));
+        EXPECT_TRUE(refused(character));
+        EXPECT_FALSE(character->GetCharacterLink(1, nullptr));
+        character->SetInput(VOxaCharacter::eInputCharacter, foreignCharacter);
+        EXPECT_TRUE(refused(character));
+        EXPECT_EQ(character->GetInputObject(), nullptr);
+        VOxaControlSet* set = character->GetControlSet();
+        VOxaControlSetLink setLink;
+        setLink.mNode = foreign;
+        EXPECT_FALSE(set->SetControlSetLink(2, setLink));
+        EXPECT_TRUE(refused(character));
+        EXPECT_FALSE(set->SetEffector(3, foreign, true, true, true, false, false));
+        EXPECT_TRUE(refused(character));
+        EXPECT_FALSE(set->SetEffectorAux(3, foreign, 1));
+        EXPECT_TRUE(refused(character));
+        EXPECT_FALSE(set->GetControlSetLink(2, nullptr));
+        EXPECT_FALSE(set->GetEffector(3, nullptr));
+        EXPECT_FALSE(set->GetEffectorAux(3, nullptr, 1));
+        EXPECT_TRUE(set->SetEffector(3, own, true, true, true, false, false));
+        // Copying another manager's character keeps none of its nodes.
+        VOxaCharacterLink foreignLink;
+        foreignLink.mNode = foreign;
+        ASSERT_TRUE(foreignCharacter->SetCharacterLink(4, foreignLink));
+        *character = *foreignCharacter;
+        EXPECT_FALSE(character->GetCharacterLink(4, nullptr));
+
+        // A node's target and up node, an attribute's node, a camera's background, and generic
+        // nodes' and deformers' contents.
+        own->SetTarget(foreign);
+        own->SetTargetUp(foreign);
+        EXPECT_EQ(own->GetTarget(), nullptr);
+        EXPECT_EQ(own->GetTargetUp(), nullptr);
+        VOxaCamera* camera = first->CreateCamera();
+        own->SetNodeAttribute(camera);
+        VOxaVideo* video = second->CreateVideo("Clip");
+        camera->ConnectBackgroundVideo(video);
+        EXPECT_FALSE(own->GetPropertyHandler()->IsConnectedSrc(video->GetPropertyHandler()));
+        VOxaMesh* mesh = first->CreateMesh();
+        mesh->SetNode(foreign);
+        EXPECT_EQ(mesh->GetNode(), nullptr);
+        VOxaGenericNode* generic = first->CreateGenericNode("G");
+        EXPECT_FALSE(generic->SetSceneContents(foreignScene->GetContents()));
+        EXPECT_EQ(foreignScene->GetContents()->GetGenericNodeCount(), 0);
+        VOxaDeformer* deformer = first->CreateDeformer("D", "Skin");
+        deformer->SetSceneContents(foreignScene->GetContents());
+        EXPECT_EQ(foreignScene->GetContents()->GetDeformerCount(), 0);
+
+        // Each way of ending: the other manager or its objects first, or this one first.
+        switch (order) {
+            case 0:
+                second.reset();
+                break;
+            case 1:
+                EXPECT_TRUE(second->DestroyNode(foreign));
+                EXPECT_TRUE(second->DestroyVideo(video));
+                second.reset();
+                break;
+            case 2:
+                first.reset();
+                break;
+            default:
+                EXPECT_TRUE(first->DestroyObject(aim));
+                EXPECT_TRUE(first->DestroyObject(character));
+                first.reset();
+                break;
+        }
+        if (first) {
+            EXPECT_EQ(own->GetTarget(), nullptr);
+            EXPECT_EQ(position->GetSourceCount(), 1);
+            EXPECT_EQ(set->GetEffectorRecord(3)->mNode, own);
+            scene->Clear();
+        }
     }
 }
 

@@ -2,10 +2,12 @@
 // writing a tree with its lengths fixed up, checksums and release stamps.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <utility>
 #include <vector>
 
+#include "base/vallocation_hook.h"
 #include "formats/geometry/3ds/ftk_core.h"
 
 namespace Ftk {
@@ -37,7 +39,7 @@ void NewChunk(Chunk** out) {
         Fail(ERR_INVALID_ARG);
         return;
     }
-    *out = new (std::nothrow) Chunk;
+    *out = oxa_alloc::Counted(new (std::nothrow) Chunk);
     if (!*out) Fail(ERR_NO_MEM);
 }
 
@@ -312,7 +314,8 @@ void ReplaceOrAddChild(Chunk* parent, uint32_t tag, Chunk** out) {
 namespace {
 
 Chunk* CopyNode(Chunk* source) {
-    Chunk* copy = new (std::nothrow) Chunk;
+    // Held until whole: a record copy that runs out of memory frees the node.
+    std::unique_ptr<Chunk> copy(oxa_alloc::Counted(new (std::nothrow) Chunk));
     if (!copy) {
         Fail(ERR_NO_MEM);
         return nullptr;
@@ -330,7 +333,7 @@ Chunk* CopyNode(Chunk* source) {
     } else {
         copy->mData = CloneRecord(source->mData);
     }
-    return copy;
+    return copy.release();
 }
 
 }  // namespace
@@ -651,7 +654,7 @@ void ReadChildrenOf(Chunk* chunk, uint64_t end, int depth, File* file) {
             position += length;
             continue;
         }
-        Chunk* child = new (std::nothrow) Chunk;
+        Chunk* child = oxa_alloc::Counted(new (std::nothrow) Chunk);
         if (!child) {
             PushError(ERR_NO_MEM);
             return;

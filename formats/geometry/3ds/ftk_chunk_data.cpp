@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -396,6 +397,7 @@ bool ReadTrack(Cursor& cursor, uint32_t tag, TrackData* record) {
 }
 
 // The record of `tag` read from its own-data bytes; null when it counts as absent.
+// Each record is held until it is filled: a fill that runs out of memory frees it.
 ChunkData* ParseRecord(uint32_t tag, const uint8_t* bytes, size_t size) {
     Cursor cursor(bytes, size);
     switch (DataKindOfTag(tag)) {
@@ -403,19 +405,19 @@ ChunkData* ParseRecord(uint32_t tag, const uint8_t* bytes, size_t size) {
             return nullptr;
         case kDataRaw: {
             if (size == 0) return nullptr;
-            RawData* record = new RawData;
+            std::unique_ptr<RawData> record(new RawData);
             record->mBytes.assign(bytes, bytes + size);
-            return record;
+            return record.release();
         }
         case kDataFloats: {
-            FloatsData* record = new FloatsData;
+            std::unique_ptr<FloatsData> record(new FloatsData);
             record->mCount = FloatCountOfTag(tag);
             for (uint32_t i = 0; i < record->mCount; ++i)
                 cursor.F32(record->mValues[i]);
-            return record;
+            return record.release();
         }
         case kDataBytes: {
-            BytesData* record = new BytesData;
+            std::unique_ptr<BytesData> record(new BytesData);
             // ByteCountOfTag gives at most 3. The bound is spelled out, and the loop runs over a
             // local count rather than mCount, which each byte's memcpy may change as far as the
             // compiler knows: without both, g++ warns of a fourth byte on a path that never runs.
@@ -423,20 +425,20 @@ ChunkData* ParseRecord(uint32_t tag, const uint8_t* bytes, size_t size) {
             record->mCount = count;
             for (uint32_t i = 0; i < count; ++i)
                 cursor.U8(record->mValues[i]);
-            return record;
+            return record.release();
         }
         case kDataShort: {
-            ShortData* record = new ShortData;
+            std::unique_ptr<ShortData> record(new ShortData);
             cursor.I16(record->mValue);
-            return record;
+            return record.release();
         }
         case kDataLong: {
-            LongData* record = new LongData;
+            std::unique_ptr<LongData> record(new LongData);
             cursor.I32(record->mValue);
-            return record;
+            return record.release();
         }
         case kDataString: {
-            StringData* record = new StringData;
+            std::unique_ptr<StringData> record(new StringData);
             // A map image name longer than any program writes is cut, not a reason to refuse the
             // whole file. A material name is read whole (as face groups name it): the records fit
             // it, keeping long names apart.
@@ -445,17 +447,17 @@ ChunkData* ParseRecord(uint32_t tag, const uint8_t* bytes, size_t size) {
                 // Object and node names: any length the chunk holds, long ones cut apart.
                 record->mText = FitName(record->mText);
             }
-            return record;
+            return record.release();
         }
         case kDataShadowParams: {
-            ShadowParamsData* record = new ShadowParamsData;
+            std::unique_ptr<ShadowParamsData> record(new ShadowParamsData);
             cursor.F32(record->mBias);
             cursor.F32(record->mFilter);
             cursor.I16(record->mMapSize);
-            return record;
+            return record.release();
         }
         case kDataMappingInfo: {
-            MappingInfoData* record = new MappingInfoData;
+            std::unique_ptr<MappingInfoData> record(new MappingInfoData);
             cursor.U16(record->mMapType);
             cursor.F32(record->mTileU);
             cursor.F32(record->mTileV);
@@ -466,40 +468,40 @@ ChunkData* ParseRecord(uint32_t tag, const uint8_t* bytes, size_t size) {
             cursor.F32(record->mPlanarWidth);
             cursor.F32(record->mPlanarHeight);
             cursor.F32(record->mCylinderHeight);
-            return record;
+            return record.release();
         }
         case kDataAutoReflection: {
-            AutoReflectionData* record = new AutoReflectionData;
+            std::unique_ptr<AutoReflectionData> record(new AutoReflectionData);
             cursor.U8(record->mValue1);
             cursor.U8(record->mValue2);
             cursor.I16(record->mFlags);
             cursor.U32(record->mMapSize);
             cursor.U32(record->mFrameStep);
-            return record;
+            return record.release();
         }
         case kDataPoints: {
             uint16_t count;
             if (!CountedItems(cursor, 12, &count)) return nullptr;
-            PointArrayData* record = new PointArrayData;
+            std::unique_ptr<PointArrayData> record(new PointArrayData);
             record->mPoints.resize(count);
             TakeArray(cursor, record->mPoints.data(), count);
-            return record;
+            return record.release();
         }
         case kDataVertexFlags: {
             uint16_t count;
             if (!CountedItems(cursor, 2, &count)) return nullptr;
-            VertexFlagsData* record = new VertexFlagsData;
+            std::unique_ptr<VertexFlagsData> record(new VertexFlagsData);
             record->mFlags.resize(count);
             TakeArray(cursor, record->mFlags.data(), count);
-            return record;
+            return record.release();
         }
         case kDataFaces: {
             uint16_t count;
             if (!CountedItems(cursor, 8, &count)) return nullptr;
-            FaceArrayData* record = new FaceArrayData;
+            std::unique_ptr<FaceArrayData> record(new FaceArrayData);
             record->mFaces.resize(count);
             TakeArray(cursor, record->mFaces.data(), count);
-            return record;
+            return record.release();
         }
         case kDataFaceMaterial: {
             std::string name;
@@ -507,62 +509,59 @@ ChunkData* ParseRecord(uint32_t tag, const uint8_t* bytes, size_t size) {
             if (cursor.Failed()) return nullptr;
             uint16_t count;
             if (!CountedItems(cursor, 2, &count)) return nullptr;
-            FaceMaterialData* record = new FaceMaterialData;
+            std::unique_ptr<FaceMaterialData> record(new FaceMaterialData);
             record->mName = name;
             record->mFaces.resize(count);
             TakeArray(cursor, record->mFaces.data(), count);
-            return record;
+            return record.release();
         }
         case kDataTexVerts: {
             uint16_t count;
             if (!CountedItems(cursor, 8, &count)) return nullptr;
-            TexVertArrayData* record = new TexVertArrayData;
+            std::unique_ptr<TexVertArrayData> record(new TexVertArrayData);
             record->mTexVerts.resize(count);
             TakeArray(cursor, record->mTexVerts.data(), count);
-            return record;
+            return record.release();
         }
         case kDataSmoothing: {
             // One mask per 4 bytes, whatever the face count.
-            SmoothingData* record = new SmoothingData;
+            std::unique_ptr<SmoothingData> record(new SmoothingData);
             record->mGroups.resize(size / 4);
             TakeArray(cursor, record->mGroups.data(), size / 4);
-            return record;
+            return record.release();
         }
         case kDataBoxMap: {
-            BoxMapData* record = new BoxMapData;
+            std::unique_ptr<BoxMapData> record(new BoxMapData);
             for (std::string& name : record->mNames)
                 cursor.String(name, 16);
-            return record;
+            return record.release();
         }
         case kDataKeyframerHeader: {
-            KeyframerHeaderData* record = new KeyframerHeaderData;
+            std::unique_ptr<KeyframerHeaderData> record(new KeyframerHeaderData);
             cursor.I16(record->mRevision);
             cursor.String(record->mSceneName, 512);
             cursor.I32(record->mAnimationLength);
-            return record;
+            return record.release();
         }
         case kDataSegment: {
-            SegmentData* record = new SegmentData;
+            std::unique_ptr<SegmentData> record(new SegmentData);
             cursor.I32(record->mFirst);
             cursor.I32(record->mLast);
-            return record;
+            return record.release();
         }
         case kDataNodeHeader: {
-            NodeHeaderData* record = new NodeHeaderData;
+            std::unique_ptr<NodeHeaderData> record(new NodeHeaderData);
             cursor.String(record->mName, 0);
             record->mName = FitName(record->mName);
             cursor.U16(record->mFlags1);
             cursor.U16(record->mFlags2);
             cursor.I16(record->mParent);
-            return record;
+            return record.release();
         }
         case kDataTrack: {
-            TrackData* record = new TrackData;
-            if (!ReadTrack(cursor, tag, record)) {
-                delete record;
-                return nullptr;
-            }
-            return record;
+            std::unique_ptr<TrackData> record(new TrackData);
+            if (!ReadTrack(cursor, tag, record.get())) return nullptr;
+            return record.release();
         }
     }
     return nullptr;

@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <new>
 
+#include "base/vallocation_hook.h"
 #include "formats/geometry/3ds/ftk_database.h"
 #include "formats/geometry/3ds/ftk_keyframer.h"
 
@@ -58,7 +59,7 @@ void NewDatabase(Database** database) {
         return;
     }
     if (!*database) {
-        *database = new (std::nothrow) Database;
+        *database = oxa_alloc::Counted(new (std::nothrow) Database);
         if (!*database) {
             Fail(ERR_NO_MEM);
             return;
@@ -271,7 +272,7 @@ void InitSettingsBlock(MeshSettings** block) {
         return;
     }
     if (!*block) {
-        *block = new (std::nothrow) MeshSettings;
+        *block = oxa_alloc::Counted(new (std::nothrow) MeshSettings);
         if (!*block) {
             Fail(ERR_NO_MEM);
             return;
@@ -405,7 +406,7 @@ void InitKeyframerSettings(KeyframerSettings** block) {
         return;
     }
     if (!*block) {
-        *block = new (std::nothrow) KeyframerSettings;
+        *block = oxa_alloc::Counted(new (std::nothrow) KeyframerSettings);
         if (!*block) {
             Fail(ERR_NO_MEM);
             return;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/vallocation_hook.h"
 #include "base/vsafe_output_file.h"
 #include "formats/geometry/3ds/ftk_core.h"
 
@@ -231,7 +232,7 @@ File* OpenFile(const char* name, const char* mode) {
     }
     File* open = FindFileByName(name);
 
-    File* file = new (std::nothrow) File;
+    File* file = oxa_alloc::Counted(new (std::nothrow) File);
     if (!file) PushError(ERR_NO_MEM);
     // Any fault still pending (this one or an earlier one) fails the open.
     if (IsErrorPending() && Fail(ERR_INIT_FAILED)) {
@@ -286,7 +287,7 @@ File* OpenFile(const char* name, const char* mode) {
     if (wanted == kFileRead) {
         file->mStream = std::fopen(name, "rb");
     } else {
-        file->mOutput = new (std::nothrow) VSafeOutputFile;
+        file->mOutput = oxa_alloc::Counted(new (std::nothrow) VSafeOutputFile);
         if (file->mOutput && file->mOutput->Open(name, true)) file->mStream = file->mOutput->Stream();
     }
     if (!file->mStream) {

@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "base/vallocation_hook.h"
 #include "formats/geometry/3ds/ftk_database.h"
 #include "formats/geometry/3ds/ftk_keyframer.h"
 
@@ -104,7 +105,7 @@ void NewNameIndex(NameIndex** index, uint32_t count) {
         Fail(ERR_INVALID_ARG);
         return;
     }
-    *index = new (std::nothrow) NameIndex;
+    *index = oxa_alloc::Counted(new (std::nothrow) NameIndex);
     if (!*index) {
         Fail(ERR_NO_MEM);
         return;

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "base/vallocation_hook.h"
 #include "formats/geometry/3ds/ftk_light.h"
 
 namespace Ftk {
@@ -65,7 +66,7 @@ void InitLight(Light** light) {
         return;
     }
     if (!*light) {
-        *light = new (std::nothrow) Light;
+        *light = oxa_alloc::Counted(new (std::nothrow) Light);
         if (!*light) {
             Fail(ERR_NO_MEM);
             return;
@@ -84,7 +85,7 @@ void InitSpotlight(Light** light) {
     InitLight(light);
     if (!light || !*light || Stopped()) return;
     delete (*light)->mSpot;
-    (*light)->mSpot = new (std::nothrow) Spotlight;
+    (*light)->mSpot = oxa_alloc::Counted(new (std::nothrow) Spotlight);
     if (!(*light)->mSpot) Fail(ERR_NO_MEM);
 }
 
@@ -394,7 +395,7 @@ void InitCamera(Camera** camera) {
         return;
     }
     if (!*camera) {
-        *camera = new (std::nothrow) Camera;
+        *camera = oxa_alloc::Counted(new (std::nothrow) Camera);
         if (!*camera) Fail(ERR_NO_MEM);
         return;
     }
@@ -553,7 +554,7 @@ void InitBackground(Background** background) {
         return;
     }
     if (!*background) {
-        *background = new (std::nothrow) Background;
+        *background = oxa_alloc::Counted(new (std::nothrow) Background);
         if (!*background) Fail(ERR_NO_MEM);
         return;
     }
@@ -583,7 +584,8 @@ void ColorOfPart(Chunk* part, float out[3]) {
     Chunk* color = FindChild(part, COLOR_FLOAT);
     if (Chunk* gamma = FindChild(part, COLOR_FLOAT_GAMMA)) color = gamma;
     if (!color) color = FindChild(part, COLOR_BYTE);
-    if (Chunk* gamma = color && color->mTag == COLOR_BYTE ? FindChild(part, COLOR_BYTE_GAMMA) : nullptr) color = gamma;
+    if (Chunk* gamma = color && color->mTag == COLOR_BYTE ? FindChild(part, COLOR_BYTE_GAMMA) : nullptr)
+        color = gamma;
     if (color) ColorFrom(color, out);
 }
 

@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "base/vallocation_hook.h"
 #include "formats/geometry/3ds/ftk_material.h"
 
 namespace Ftk {
@@ -131,7 +132,7 @@ void InitMaterial(Material** material) {
         return;
     }
     if (!*material) {
-        *material = new (std::nothrow) Material;
+        *material = oxa_alloc::Counted(new (std::nothrow) Material);
         if (!*material) {
             Fail(ERR_NO_MEM);
             return;
@@ -564,8 +565,8 @@ void WriteMaterial(Database* database, Material* material) {
         WriteMaterialMap(container, &map);
         if (slot == kBumpMap) {
             if (ShortData* data = MakeData<ShortData>(NewPart(MAP_BUMP_PERCENT, container)))
-                data->mValue = map.mBumpAmount >= 0 ? SaturateShort((double)map.mBumpAmount)
-                                                    : Percent(map.mStrength);
+                data->mValue =
+                    map.mBumpAmount >= 0 ? SaturateShort((double)map.mBumpAmount) : Percent(map.mStrength);
         }
         PutParameters(block, slot, map);
     }

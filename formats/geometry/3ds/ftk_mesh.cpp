@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "base/vallocation_hook.h"
 #include "formats/geometry/3ds/ftk_mesh.h"
 
 namespace Ftk {
@@ -50,7 +51,7 @@ void InitMesh(Mesh** mesh, uint16_t vertexCount, uint16_t faceCount, uint32_t ma
         return;
     }
     if (!*mesh) {
-        *mesh = new (std::nothrow) Mesh;
+        *mesh = oxa_alloc::Counted(new (std::nothrow) Mesh);
         if (!*mesh) {
             Fail(ERR_NO_MEM);
             return;

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "base/vallocation_hook.h"
 #include "formats/geometry/3ds/ftk_motion.h"
 
 namespace Ftk {
@@ -180,7 +181,7 @@ Motion* MotionToInit(Motion** motion, bool& fresh) {
         return nullptr;
     }
     if (!*motion) {
-        *motion = new (std::nothrow) Motion;
+        *motion = oxa_alloc::Counted(new (std::nothrow) Motion);
         if (!*motion) {
             Fail(ERR_NO_MEM);
             return nullptr;
@@ -531,7 +532,7 @@ void BuildObjectMotion(Chunk* node, ObjectMotion** motion) {
         return;
     }
     if (!*motion) {
-        *motion = new (std::nothrow) ObjectMotion;
+        *motion = oxa_alloc::Counted(new (std::nothrow) ObjectMotion);
         if (!*motion) {
             Fail(ERR_NO_MEM);
             return;

@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "base/vallocation_hook.h"
 #include "formats/geometry/3ds/ftk_core.h"
 
 namespace Ftk {
@@ -301,7 +302,7 @@ uint32_t BoundedLength(const char* text, uint32_t limit) {
 char* DuplicateString(const char* text) {
     if (!text) return nullptr;
     size_t length = std::strlen(text);
-    char* copy = new (std::nothrow) char[length + 1];
+    char* copy = oxa_alloc::Counted(new (std::nothrow) char[length + 1]);
     if (!copy) {
         Fail(ERR_NO_MEM);
         return nullptr;
@@ -341,7 +342,8 @@ std::string FitName(const std::string& name) {
     char mark[10];
     std::snprintf(mark, sizeof mark, "~%08x", hash);
     std::string kept = name.substr(0, kNameCapacity - 9) + mark;
-    if (gCutNames.size() < kMaxCutNames && gCutWholeNames.insert(name).second) gCutNames.emplace_back(name, kept);
+    if (gCutNames.size() < kMaxCutNames && gCutWholeNames.insert(name).second)
+        gCutNames.emplace_back(name, kept);
     return kept;
 }
 
@@ -387,7 +389,7 @@ void NewStringList(StringList** list, uint32_t capacity) {
         Fail(ERR_INVALID_ARG);
         return;
     }
-    StringList* made = new (std::nothrow) StringList;
+    StringList* made = oxa_alloc::Counted(new (std::nothrow) StringList);
     if (!made) {
         Fail(ERR_NO_MEM);
         return;

@@ -17,6 +17,7 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_texture.h"
+#include "base/vallocation_hook.h"
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
 #include "base/vge_polygon.h"
@@ -276,7 +277,7 @@ TRSChannels NodeChannels(VOxaNode* node, bool animated) {
 }  // namespace
 
 VOxaWriter* CreateWriter3DS(VOxaSdkManager* manager) {
-    return new (std::nothrow) VOxaWriter3DS(manager);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaWriter3DS(manager));
 }
 
 VOxaWriter3DS::VOxaWriter3DS(VOxaSdkManager* manager) : VOxaWriter(manager) {}

@@ -13,6 +13,7 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_texture.h"
+#include "base/vallocation_hook.h"
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
 #include "base/vge_polygon.h"
@@ -762,7 +763,7 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
         VOxaLayerElementPolygonGroup* masks = nullptr;
         if (keptMasks != nullptr && out->GetLayerCount() == 0) out->CreateLayer();
         if (keptMasks != nullptr && out->GetLayerCount() > 0 && out->GetLayer(0) != nullptr) {
-            masks = new (std::nothrow) VOxaLayerElementPolygonGroup;
+            masks = oxa_alloc::Counted(new (std::nothrow) VOxaLayerElementPolygonGroup);
             if (masks != nullptr) {
                 masks->SetMappingMode(eBY_POLYGON);
                 out->GetLayer(0)->SetPolygonGroups(masks);
@@ -1219,9 +1220,12 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         record->mTwoSided = twoSided != 0.0 ? 1 : 0;
         // Transparency values a 3DS file gave the material.
         double value = 0.0;
-        record->mFlagA083 = voxa_extras::GetNumber(material, voxa_extras::kAdditive3ds, value) && value != 0.0;
-        if (voxa_extras::GetNumber(material, voxa_extras::kFalloff3ds, value)) record->mTransparencyFalloff = Finite(value);
-        record->mUseFalloff = voxa_extras::GetNumber(material, voxa_extras::kUseFalloff3ds, value) && value != 0.0;
+        record->mFlagA083 =
+            voxa_extras::GetNumber(material, voxa_extras::kAdditive3ds, value) && value != 0.0;
+        if (voxa_extras::GetNumber(material, voxa_extras::kFalloff3ds, value))
+            record->mTransparencyFalloff = Finite(value);
+        record->mUseFalloff =
+            voxa_extras::GetNumber(material, voxa_extras::kUseFalloff3ds, value) && value != 0.0;
     }
 
     // A 3DS material holds one set of maps: the material's first record takes its own name, a

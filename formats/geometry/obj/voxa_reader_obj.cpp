@@ -1217,8 +1217,11 @@ bool VOxaReaderObj::BuildScene(VOxaScene* scene) {
     std::vector<int> order(mGroups.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = (int)i;
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return CompareNoCase(mGroups[(size_t)a]->mName.Buffer(), mGroups[(size_t)b]->mName.Buffer()) < 0;
+    // Groups of one name keep their order in the file (the index decides), so no working
+    // buffer is needed that could be refused.
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        const int c = CompareNoCase(mGroups[(size_t)a]->mName.Buffer(), mGroups[(size_t)b]->mName.Buffer());
+        return c != 0 ? c < 0 : a < b;
     });
     for (size_t i = 0; i < order.size(); ++i) {
         const int g = order[i];

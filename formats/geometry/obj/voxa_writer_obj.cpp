@@ -11,6 +11,7 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_texture.h"
+#include "base/vallocation_hook.h"
 #include "base/vpath.h"
 #include "formats/geometry/obj/voxa_obj_mtllib.h"
 #include "formats/geometry/obj/voxa_obj_text.h"
@@ -77,7 +78,7 @@ void AppendNormal(std::string& out, const VgeTVector& n) {
 }  // namespace
 
 VOxaWriter* CreateObjWriter(VOxaSdkManager* manager) {
-    return new (std::nothrow) VOxaWriterObj(manager);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaWriterObj(manager));
 }
 
 VOxaWriterObj::VOxaWriterObj(VOxaSdkManager* manager) : VOxaWriter(manager) {}

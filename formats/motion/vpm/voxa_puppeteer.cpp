@@ -9,6 +9,7 @@
 
 #include "animation/anim_import_filters.h"
 #include "animation/fcurve.h"
+#include "base/vallocation_hook.h"
 #include "base/vge_matrix.h"
 #include "base/vpath.h"
 #include "formats/motion/voxa_motion_base.h"
@@ -435,10 +436,9 @@ bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions)
     // Segments hold no start: a take that does not start at 0 reads back at 0.
     if (time.Get() != 0) {
         char text[200];
-        std::snprintf(
-            text, sizeof text,
-            "The take starts at %g s; VPM files hold no start, so it reads back starting at 0 s.\n",
-            time.GetSecondDouble());
+        std::snprintf(text, sizeof text,
+                      "The take starts at %g s; VPM files hold no start, so it reads back starting at 0 s.\n",
+                      time.GetSecondDouble());
         notes += text;
     }
     VOxaMotionSampler sampler(root);
@@ -454,7 +454,7 @@ bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions)
     if (samples > 0) {
         if (samples <= SIZE_MAX / sizeof(Sample))
             buffer = (Sample*)std::malloc((size_t)samples * sizeof(Sample));
-        if (!buffer) {
+        if (!oxa_alloc::Counted(buffer)) {
             options->Message("Error", "Not enough memory to allocate animation buffer.", "Ok");
             return DropWrite(eUNIDENTIFIED_ERROR);
         }
