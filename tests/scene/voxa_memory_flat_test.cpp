@@ -131,6 +131,9 @@ TEST(scene_MemoryFlat, FilesReadIntoScenesThatAreDestroyed) {
     const std::string corpus = examples + "/../fuzz/corpus/";
     const std::vector<std::string> files = {
         examples + "/scene.3ds",
+        // A material no mesh uses, and bump and specular maps: listed in the scene all the same.
+        corpus + "reader_3ds/built.3ds",
+        corpus + "reader_3ds/kept_values.3ds",
         examples + "/walk.bvh",
         examples + "/markers.c3d",
         corpus + "obj/mtl_pair.obj",

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <new>
 #include <system_error>
+#include <unordered_set>
 
 #include "attributes/voxa_camera.h"
 #include "attributes/voxa_layer.h"
@@ -30,6 +31,7 @@
 #include "scene/voxa_global_light_settings.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
+#include "scene/voxa_scene_contents.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_info.h"
 
@@ -263,6 +265,8 @@ void VOxaReader3DS::ReleaseRecords() {
     mTextureMap.clear();
     mCreatedMaterials.clear();
     mCreatedNodes.clear();
+    mMadeMaterials.clear();
+    mMadeTextures.clear();
 }
 
 void VOxaReader3DS::ReleaseAll() {
@@ -527,6 +531,7 @@ bool VOxaReader3DS::BuildScene(VOxaScene* scene) {
     if (!AttachNodes(scene)) return false;
     if (!AnimateObjects() || !AnimateLights() || !AnimateSpots() || !AnimateCameras()) return false;
     if (!KeepAmbientNode(scene)) return ToolkitFailure();
+    ListUnusedMaterials(scene);
     return CreateTake(scene);
 }
 
@@ -641,7 +646,23 @@ VOxaTexture* VOxaReader3DS::CreateMapTexture(const Ftk::MaterialMap& map, size_t
     }
     texture->SetSourceFolder(mSourceFolder.c_str());
     ApplyMapParameters(texture, map);
+    mMadeTextures.push_back(texture);
     return texture;
+}
+
+void VOxaReader3DS::ListUnusedMaterials(VOxaScene* scene) {
+    VOxaSceneContents* contents = scene ? scene->GetContents() : nullptr;
+    if (!contents) return;
+    // Only what no mesh listed yet: a second use would make the contents count one too many.
+    std::unordered_set<const void*> listed;
+    for (int i = 0, n = contents->GetMaterialCount(); i < n; ++i)
+        listed.insert(contents->GetMaterial(i));
+    for (int i = 0, n = contents->GetTextureCount(); i < n; ++i)
+        listed.insert(contents->GetTexture(i));
+    for (VOxaMaterial* material : mMadeMaterials)
+        if (listed.insert(material).second) contents->AddMaterial(material);
+    for (VOxaTexture* texture : mMadeTextures)
+        if (listed.insert(texture).second) contents->AddTexture(texture);
 }
 
 bool VOxaReader3DS::CreateMaterials() {
@@ -661,6 +682,7 @@ bool VOxaReader3DS::CreateMaterials() {
             return false;
         }
         AddFirst(mCreatedMaterials, name, material);
+        mMadeMaterials.push_back(material);
 
         TexturePair pair;
         if (mTextureMapping) {

@@ -137,6 +137,7 @@ private:
     // Step by step parts of Read.
     bool FillTables();
     bool CreateMaterials();
+    void ListUnusedMaterials(VOxaScene* scene);
     // The texture of one map of material `material` (its image, source folder and parameters),
     // named as the image or, when that name is taken, as the image, "-", the material's index and
     // `suffix`; null with a message when it cannot be made.
@@ -212,6 +213,10 @@ private:
     std::unordered_map<std::string, TexturePair> mTextureMap;
     std::unordered_map<std::string, VOxaMaterial*> mCreatedMaterials;
     std::unordered_map<std::string, VOxaNode*> mCreatedNodes;
+    // Every material and texture this read made, in order, so that those no mesh uses are still
+    // listed in the scene (a host that destroys a scene and what it lists frees them too).
+    std::vector<VOxaMaterial*> mMadeMaterials;
+    std::vector<VOxaTexture*> mMadeTextures;
 
     VOxaScene* mScene = nullptr;
     VOxaNode* mReferenceNode = nullptr;
