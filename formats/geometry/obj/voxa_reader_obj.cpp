@@ -210,9 +210,9 @@ void VOxaReaderObj::Clear() {
     mNodeRenaming.Clear();
     mNormalsSeen = mMtllibSeen = mTexturedMaterialSeen = mUVsSeen = false;
     mGroups.clear();
-    mGroupIndex.clear();
+    mGroupIndex.Clear();
     mGroupNames.Clear();
-    mGroupSpelling.clear();
+    mGroupSpelling.Clear();
     mMaterials.clear();
     mMaterialIndex.clear();
     mLibraries.clear();
@@ -306,15 +306,20 @@ bool VOxaReaderObj::ReadLine(voxa_obj::VLineSource& source, std::string_view& ke
 int VOxaReaderObj::FindOrAddGroup(const std::string& name, int object) {
     // Groups of one object merge by name as read; those of different objects never do.
     std::string key = std::to_string(object) + ':' + name;
-    auto it = mGroupIndex.find(key);
-    if (it != mGroupIndex.end()) return it->second;
+    bool added = false;
+    const int entry = mGroupIndex.Insert(key, (long long)mGroups.size(), &added);
+    if (!added) return (int)mGroupIndex.Value(entry);
     // The node name is one word; names that only the case or a blank against '_' tell apart
     // would give one node name (or names that programs merge): the later group is numbered.
     const std::string word = voxa_obj::ObjName(name);
     const std::string nodeName = mGroupNames.Take(word);
-    const auto spelled = mGroupSpelling.emplace(LowerCopy(word), name);
+    bool first = false;
+    const int spelled = mGroupSpelling.Insert(LowerCopy(word), entry, &first);
+    // The name as read of the group that first gave the node name: its key after the object.
+    std::string_view firstName = mGroupIndex.Text((int)mGroupSpelling.Value(spelled));
+    firstName.remove_prefix(firstName.find(':') + 1);
     // The same name in another object is numbered as nodes of one name are, without a word.
-    if (nodeName != word && (spelled.second || spelled.first->second != name)) {
+    if (nodeName != word && (first || firstName != name)) {
         mWarnings += "Group \"";
         mWarnings += name;
         mWarnings += "\" is named \"";
@@ -324,9 +329,7 @@ int VOxaReaderObj::FindOrAddGroup(const std::string& name, int object) {
     std::unique_ptr<Container> container(new Container());
     container->mName = nodeName.c_str();
     mGroups.push_back(std::move(container));
-    const int index = (int)mGroups.size() - 1;
-    mGroupIndex.emplace(std::move(key), index);
-    return index;
+    return (int)mGroups.size() - 1;
 }
 
 bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
@@ -582,8 +585,11 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
     if (ok) ok = BuildScene(scene);
     // Every failure names a reason: a line cut short or a group left without a usable face.
     if (!ok && mError.GetLastErrorID() < 0) mError.SetLastErrorID(eFILE_CORRUPTED);
+    // The tables of the groups are done with once the scene is built.
     mGroups.clear();
-    mGroupIndex.clear();
+    mGroupIndex.Clear();
+    mGroupNames.Clear();
+    mGroupSpelling.Clear();
     mMessageText += mWarnings.c_str();
     mWarnings.clear();
     return ok;
