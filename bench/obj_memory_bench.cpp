@@ -11,9 +11,10 @@
 //   - for the many groups (read first, so the process's address-space peak is theirs), the
 //     address space the read adds at its peak, per group.
 // Then the growth with the number of groups: 10,000 and 100,000 groups of one triangle each, read
-// (the scene's teardown included) and written as OBJ and as DXF, with the time of each and the
-// peak resident memory of the writes, and the ratio of the larger file's figures to the smaller's
-// (ten times the groups: a ratio near 10 is linear growth).
+// and written as OBJ and as DXF, with the time of each step, the time of the whole round as a
+// user meets it (manager made, file read, written, everything destroyed), the peak resident
+// memory of the writes, and the ratio of the larger file's figures to the smaller's (ten times the
+// groups: a ratio near 10 is linear growth).
 // The figures are printed as ratios; none is asserted.
 #include <benchmark/benchmark.h>
 
@@ -197,59 +198,91 @@ double PeakMb(Work work) {
 }
 
 // The file of `groups` one-triangle groups (state.range(0)) read, then written as OBJ and as DXF,
-// each from a fresh read; the times and write peaks are the run's counters.
+// each from a fresh read; the least of three rounds of each figure is the run's counter (the
+// machine may be busy with other work for one of them).
 void BM_GroupsGrowth(benchmark::State& state) {
     const long long groups = state.range(0);
     const fs::path path = Folder() / ("groups_" + std::to_string(groups) + ".obj");
     if (!fs::exists(path)) GenerateManyGroups(path, groups);
     double read = 0.0, writeObj = 0.0, writeDxf = 0.0, peakObj = 0.0, peakDxf = 0.0;
+    double round[3] = {0.0, 0.0, 0.0}, teardown[3] = {0.0, 0.0, 0.0};
+    double best[10] = {};
+    auto keep = [&best](int k, double value) {
+        if (best[k] == 0.0 || value < best[k]) best[k] = value;
+    };
     for (auto _ : state) {
-        for (int target = 0; target < 3; ++target) {
-            auto start = std::chrono::steady_clock::now();
-            double written = 0.0;
-            auto trip = [&]() {
-                std::unique_ptr<VOxaSdkManager> manager(VOxaSdkManager::Create());
-                VOxaScene* scene = manager->CreateScene();
-                VOxaReaderObj reader(manager.get());
-                std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
-                if (!reader.FileOpen(path.c_str()) || !reader.Read(scene, options.get()))
-                    state.SkipWithError("read failed");
-                reader.FileClose();
-                auto writeStart = std::chrono::steady_clock::now();
-                if (target == 1) {
-                    VOxaWriterObj writer(manager.get());
-                    std::unique_ptr<VStreamOptions> wopt(writer.GetWriteOptions());
-                    const std::string out = (Folder() / "groups_out.obj").string();
-                    if (!writer.FileCreate(out.c_str()) || !writer.Write(scene, wopt.get()) ||
-                        !writer.FileClose())
-                        state.SkipWithError("OBJ write failed");
-                } else if (target == 2) {
-                    VOxaWriterDxf writer(manager.get());
-                    std::unique_ptr<VStreamOptions> wopt(writer.GetWriteOptions());
-                    const std::string out = (Folder() / "groups_out.dxf").string();
-                    if (!writer.FileCreate(out.c_str()) || !writer.Write(scene, wopt.get()) ||
-                        !writer.FileClose())
-                        state.SkipWithError("DXF write failed");
+        for (int rep = 0; rep < 3; ++rep) {
+            for (int target = 0; target < 3; ++target) {
+                auto start = std::chrono::steady_clock::now();
+                double written = 0.0;
+                auto trip = [&]() {
+                    std::unique_ptr<VOxaSdkManager> manager(VOxaSdkManager::Create());
+                    // Everything the trip made goes with the manager; its time is the teardown's.
+                    struct Teardown {
+                        std::unique_ptr<VOxaSdkManager>& mManager;
+                        double& mSeconds;
+                        ~Teardown() {
+                            auto start = std::chrono::steady_clock::now();
+                            mManager.reset();
+                            mSeconds = Since(start);
+                        }
+                    } teardownTimer{manager, teardown[target]};
+                    VOxaScene* scene = manager->CreateScene();
+                    VOxaReaderObj reader(manager.get());
+                    std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+                    if (!reader.FileOpen(path.c_str()) || !reader.Read(scene, options.get()))
+                        state.SkipWithError("read failed");
+                    reader.FileClose();
+                    auto writeStart = std::chrono::steady_clock::now();
+                    if (target == 1) {
+                        VOxaWriterObj writer(manager.get());
+                        std::unique_ptr<VStreamOptions> wopt(writer.GetWriteOptions());
+                        const std::string out = (Folder() / "groups_out.obj").string();
+                        if (!writer.FileCreate(out.c_str()) || !writer.Write(scene, wopt.get()) ||
+                            !writer.FileClose())
+                            state.SkipWithError("OBJ write failed");
+                    } else if (target == 2) {
+                        VOxaWriterDxf writer(manager.get());
+                        std::unique_ptr<VStreamOptions> wopt(writer.GetWriteOptions());
+                        const std::string out = (Folder() / "groups_out.dxf").string();
+                        if (!writer.FileCreate(out.c_str()) || !writer.Write(scene, wopt.get()) ||
+                            !writer.FileClose())
+                            state.SkipWithError("DXF write failed");
+                    }
+                    written = Since(writeStart);
+                };
+                if (target == 0) {
+                    trip();
+                    read = Since(start) - teardown[0];
+                } else if (target == 1) {
+                    peakObj = PeakMb(trip);
+                    writeObj = written;
+                } else {
+                    peakDxf = PeakMb(trip);
+                    writeDxf = written;
                 }
-                written = Since(writeStart);
-            };
-            if (target == 0) {
-                trip();
-                read = Since(start);
-            } else if (target == 1) {
-                peakObj = PeakMb(trip);
-                writeObj = written;
-            } else {
-                peakDxf = PeakMb(trip);
-                writeDxf = written;
+                round[target] = Since(start);
             }
+            keep(0, round[0]);
+            keep(1, round[1]);
+            keep(2, round[2]);
+            keep(3, teardown[0]);
+            keep(4, read);
+            keep(5, writeObj);
+            keep(6, writeDxf);
+            keep(7, peakObj);
+            keep(8, peakDxf);
         }
     }
-    state.counters["read_s"] = read;
-    state.counters["write_obj_s"] = writeObj;
-    state.counters["write_dxf_s"] = writeDxf;
-    state.counters["obj_trip_peak_mb"] = peakObj;
-    state.counters["dxf_trip_peak_mb"] = peakDxf;
+    state.counters["round_read_s"] = best[0];
+    state.counters["round_obj_s"] = best[1];
+    state.counters["round_dxf_s"] = best[2];
+    state.counters["teardown_s"] = best[3];
+    state.counters["read_s"] = best[4];
+    state.counters["write_obj_s"] = best[5];
+    state.counters["write_dxf_s"] = best[6];
+    state.counters["obj_trip_peak_mb"] = best[7];
+    state.counters["dxf_trip_peak_mb"] = best[8];
 }
 
 }  // namespace

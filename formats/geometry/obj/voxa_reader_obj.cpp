@@ -40,15 +40,6 @@ std::string LowerCopy(std::string_view text) {
     return out;
 }
 
-int CompareNoCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        const unsigned char ca = (unsigned char)voxa_obj::LowerAscii(*a);
-        const unsigned char cb = (unsigned char)voxa_obj::LowerAscii(*b);
-        if (ca != cb) return ca < cb ? -1 : 1;
-        if (ca == 0) return 0;
-    }
-}
-
 // Reads up to `count` doubles as "%lf%lf..." does: stops at the first that does not parse.
 int ParseDoubles(std::string_view rest, double* out, int count) {
     const char* p = rest.data();
@@ -1220,12 +1211,28 @@ bool VOxaReaderObj::BuildScene(VOxaScene* scene) {
         parent->AddChild(reference);
         parent = reference;
     }
+    // The groups in the order of their names, without regard to case. The names are sorted as
+    // lower-case copies lying back to back, so that the comparisons do not go out to each
+    // group's own memory.
+    std::string folded;
+    std::vector<std::pair<size_t, size_t>> spans(mGroups.size());
+    for (size_t g = 0; g < mGroups.size(); ++g) {
+        const char* name = mGroups[g]->mName.Buffer();
+        spans[g].first = folded.size();
+        for (; *name; ++name)
+            folded += voxa_obj::LowerAscii(*name);
+        spans[g].second = folded.size() - spans[g].first;
+    }
     std::vector<int> order(mGroups.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = (int)i;
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return CompareNoCase(mGroups[(size_t)a]->mName.Buffer(), mGroups[(size_t)b]->mName.Buffer()) < 0;
+        const std::string_view nameA(folded.data() + spans[(size_t)a].first, spans[(size_t)a].second);
+        const std::string_view nameB(folded.data() + spans[(size_t)b].first, spans[(size_t)b].second);
+        return nameA < nameB;
     });
+    std::string().swap(folded);
+    std::vector<std::pair<size_t, size_t>>().swap(spans);
     for (size_t i = 0; i < order.size(); ++i) {
         const int g = order[i];
         Container& container = *mGroups[(size_t)g];
