@@ -33,9 +33,8 @@ template <typename T, typename F>
 void DrainRegistry(VOxaRegistry<T>& registry, F destroy) {
     if constexpr (std::is_base_of<VOxaObject, T>::value) registry.DropNames();
     while (!registry.IsEmpty()) {
-        const std::vector<T*> items = registry.Snapshot();
-        for (size_t i = items.size(); i-- > 0;) {
-            if (registry.Remove(items[i])) destroy(items[i]);
+        for (T* item : registry.Snapshot()) {
+            if (registry.Remove(item)) destroy(item);
         }
     }
     registry.Clear();
