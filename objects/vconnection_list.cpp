@@ -130,6 +130,7 @@ void VConnectionList::Compact() {
     mTree.clear();
     mIndex.Clear();
     if ((int)mSlots.size() >= kIndexThreshold) {
+        mIndex.Reserve(mSlots.size());
         for (size_t i = 0; i < mSlots.size(); ++i)
             mIndex.Set(mSlots[i], (int)i);
     }

@@ -115,6 +115,13 @@ public:
         mNamesStamp = VOxaObject::GetRenameStamp();
     }
 
+    // Lets the name index go, for a list about to be emptied one entry at a time: removals then
+    // look up no names, and a name lookup meanwhile makes the index again from what is left.
+    void DropNames() {
+        ClearNames();
+        mNamesStamp = VOxaObject::GetRenameStamp() - 1u;
+    }
+
     // The `index`-th entry, counted from 0 in list order, whose name (GetName) equals `name`
     // byte for byte; null when there are not that many.
     T* FindByName(const char* name, int index = 0) const {

@@ -1,6 +1,7 @@
 #include "scene/voxa_sdk_manager.h"
 
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "attributes/voxa_generic_node.h"
@@ -30,6 +31,7 @@ const char* const kManagerErrors[] = {"Object not found", "Object in use"};
 // added meanwhile are destroyed in a further round.
 template <typename T, typename F>
 void DrainRegistry(VOxaRegistry<T>& registry, F destroy) {
+    if constexpr (std::is_base_of<VOxaObject, T>::value) registry.DropNames();
     while (!registry.IsEmpty()) {
         for (T* item : registry.Snapshot()) {
             if (registry.Remove(item)) destroy(item);

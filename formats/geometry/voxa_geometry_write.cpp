@@ -25,13 +25,18 @@
 
 VOxaWriteMeshes::~VOxaWriteMeshes() {
     for (VOxaMesh* copy : mCopies)
-        if (mManager) mManager->DestroyNodeAttribute(copy);
+        if (copy && mManager) mManager->DestroyNodeAttribute(copy);
+}
+
+void VOxaWriteMeshes::AddCopy(VOxaMesh* copy) {
+    mCopyIndex.Set(copy, (int)mCopies.size());
+    mCopies.push_back(copy);
 }
 
 VOxaMesh* VOxaWriteMeshes::Get(VOxaNode* node) {
     if (!node) return nullptr;
-    auto found = mMeshes.find(node);
-    if (found != mMeshes.end()) return found->second;
+    const int found = mMeshIndex.Find(node);
+    if (found >= 0) return mMeshes[(size_t)found];
     VOxaMesh* own = node->GetMesh();
     VOxaMesh* result = own;
     if ((!own || mTriangulateMeshes) && mManager && (own || node->GetNurb() || node->GetPatch())) {
@@ -43,30 +48,38 @@ VOxaMesh* VOxaWriteMeshes::Get(VOxaNode* node) {
             mManager->DestroyGeometryConverter(converter);
         }
         if (copy) {
-            mCopies.insert(copy);
+            AddCopy(copy);
             result = copy;
         }
     }
-    mMeshes.emplace(node, result);
+    mMeshIndex.Set(node, (int)mMeshes.size());
+    mMeshes.push_back(result);
     return result;
 }
 
 VOxaMesh* VOxaWriteMeshes::GetWritable(VOxaNode* node) {
     VOxaMesh* mesh = Get(node);
-    if (!mesh || mCopies.count(mesh) != 0) return mesh;
+    if (!mesh || mCopyIndex.Find(mesh) >= 0) return mesh;
     VOxaMesh* copy = mManager ? mManager->CreateMesh() : nullptr;
     if (!copy) return nullptr;
     *copy = *mesh;
-    mCopies.insert(copy);
-    mMeshes[node] = copy;
+    AddCopy(copy);
+    mMeshes[(size_t)mMeshIndex.Find(node)] = copy;
     return copy;
 }
 
 void VOxaWriteMeshes::Release(VOxaNode* node) {
-    auto found = mMeshes.find(node);
-    if (found == mMeshes.end()) return;
-    if (mCopies.erase(found->second) != 0 && mManager) mManager->DestroyNodeAttribute(found->second);
-    mMeshes.erase(found);
+    const int found = mMeshIndex.Find(node);
+    if (found < 0) return;
+    VOxaMesh* mesh = mMeshes[(size_t)found];
+    mMeshes[(size_t)found] = nullptr;
+    mMeshIndex.Erase(node);
+    const int copy = mCopyIndex.Find(mesh);
+    if (copy >= 0) {
+        mCopies[(size_t)copy] = nullptr;
+        mCopyIndex.Erase(mesh);
+        if (mManager) mManager->DestroyNodeAttribute(mesh);
+    }
 }
 
 bool VOxaHoldsGeometry(VOxaNode* root) {

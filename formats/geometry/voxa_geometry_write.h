@@ -11,6 +11,7 @@
 #include <oxa/base/vge_matrix.h>
 #include <oxa/base/vstring.h>
 #include <oxa/base/vtime.h>
+#include <oxa/objects/vindex.h>
 #include <oxa/scene/voxa_node.h>
 
 class VError;
@@ -65,10 +66,17 @@ public:
     void Release(VOxaNode* node);
 
 private:
+    void AddCopy(VOxaMesh* copy);
+
     VOxaSdkManager* mManager;
     bool mTriangulateMeshes;
-    std::unordered_map<VOxaNode*, VOxaMesh*> mMeshes;  // what Get answered, copies among them
-    std::unordered_set<VOxaMesh*> mCopies;
+    // What Get answered (copies among them), by node through mMeshIndex; a released node's
+    // entry is left empty.
+    std::vector<VOxaMesh*> mMeshes;
+    VPointerIndex mMeshIndex;
+    // The copies made, through mCopyIndex; a destroyed copy's entry is left empty.
+    std::vector<VOxaMesh*> mCopies;
+    VPointerIndex mCopyIndex;
 };
 
 // The refusal of the OBJ and DXF writers when a scene holds nothing they write.

@@ -225,9 +225,9 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
     mMeshes = &meshes;
     VDxfGroupWriter out(mFile);
     mOut = &out;
-    mLayerNames.clear();
-    mLayersTaken.clear();
-    mLayerCounters.clear();
+    mLayerOfNode.Clear();
+    mLayerNames.Clear();
+    mLayersTaken.Clear();
     // One code page holds the names of the file: the Western one when it holds them all, else
     // one that does, else the one that loses the fewest characters.
     std::vector<std::string> names;
@@ -334,8 +334,8 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
 }
 
 VString VOxaWriterDxf::LayerName(VOxaNode* node) {
-    auto found = mLayerNames.find(node);
-    if (found != mLayerNames.end()) return found->second;
+    const int found = mLayerOfNode.Find(node);
+    if (found >= 0) return VString(std::string(mLayerNames.Text(found)).c_str());
     // Layer names are the same without regard to case: "Cube" and "CUBE" clash, and the second
     // becomes "CUBE1" (or the next free number).
     const std::string text = LayerText(node);
@@ -353,16 +353,17 @@ VString VOxaWriterDxf::LayerName(VOxaNode* node) {
     DxfNameToUtf8(base.Buffer(), mCodePage, decoded);
     std::string key = FoldCase(decoded);
     VString name = base;
-    if (!mLayersTaken.insert(key).second) {
-        int& counter = mLayerCounters[key];
-        std::string numbered;
+    bool added = false;
+    const int taken = mLayersTaken.Insert(key, 0, &added);
+    if (!added) {
+        long long counter = 0;
         do {
-            numbered = key + std::to_string(++counter);
-        } while (mLayersTaken.count(numbered));
-        mLayersTaken.insert(numbered);
-        name += counter;
+            counter = ++mLayersTaken.Value(taken);
+            mLayersTaken.Insert(key + std::to_string(counter), 0, &added);
+        } while (!added);
+        name += (int)counter;
     }
-    mLayerNames.emplace(node, name);
+    mLayerOfNode.Set(node, mLayerNames.Insert(name.Buffer(), 0));
     return name;
 }
 

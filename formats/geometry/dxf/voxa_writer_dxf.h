@@ -15,6 +15,8 @@
 #include <oxa/base/vstring.h>
 #include <oxa/base/vtime.h>
 #include <oxa/formats/geometry/dxf/voxa_dxf_file.h>
+#include <oxa/formats/geometry/obj/voxa_obj_text.h>
+#include <oxa/objects/vindex.h>
 #include <oxa/oxa_codec/voxa_writer.h>
 #include <oxa/scene/voxa_global_light_settings.h>
 
@@ -111,9 +113,11 @@ private:
     std::vector<int> mCorners;
     // Layer names of one Write: by node, and the names taken (lower case) with the last counter
     // of each clashing name.
-    std::unordered_map<VOxaNode*, VString> mLayerNames;
-    std::unordered_set<std::string> mLayersTaken;
-    std::unordered_map<std::string, int> mLayerCounters;
+    // The layer name of each node met: node -> entry of mLayerNames.
+    VPointerIndex mLayerOfNode;
+    voxa_obj::VTextTable mLayerNames;
+    // The layer names taken, case folded, each with the last number tried after it.
+    voxa_obj::VTextTable mLayersTaken;
     // The code page the names of the file are written in.
     int mCodePage = 1252;
 };

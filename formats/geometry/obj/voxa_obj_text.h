@@ -19,6 +19,7 @@
 #include <system_error>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include <oxa/base/vprintable_text.h>
 
@@ -45,6 +46,79 @@ inline std::string ObjLineText(std::string_view text) {
     return VNameText(std::string(text).c_str());
 }
 
+// Texts mapped to a number each, for tables that grow with the file (one entry per group,
+// name or layer): the texts lie back to back in one block and the table holds positions in
+// it, so an entry costs no allocation of its own and the whole table is freed in a few blocks.
+// Entries keep the number they were given when added, in the order added.
+class VTextTable {
+public:
+    // The entry of `text`, -1 when absent.
+    int Find(std::string_view text) const {
+        if (mSlots.empty()) return -1;
+        const uint32_t hash = Hash(text);
+        const size_t mask = mSlots.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            const int entry = mSlots[i];
+            if (entry < 0) return -1;
+            if (mEntries[(size_t)entry].mHash == hash && Text(entry) == text) return entry;
+        }
+    }
+    // The entry of `text`, added with `value` when absent; `added` tells which.
+    int Insert(std::string_view text, long long value, bool* added = nullptr) {
+        const int found = Find(text);
+        if (added) *added = found < 0;
+        if (found >= 0) return found;
+        if ((mEntries.size() + 1) * 2 > mSlots.size()) Rehash(mSlots.empty() ? 16 : mSlots.size() * 2);
+        const int entry = (int)mEntries.size();
+        mEntries.push_back(Entry{mText.size(), text.size(), Hash(text), value});
+        mText.append(text.data(), text.size());
+        Place(entry);
+        return entry;
+    }
+    std::string_view Text(int entry) const {
+        const Entry& e = mEntries[(size_t)entry];
+        return std::string_view(mText.data() + e.mOffset, e.mLength);
+    }
+    long long& Value(int entry) { return mEntries[(size_t)entry].mValue; }
+    long long Value(int entry) const { return mEntries[(size_t)entry].mValue; }
+    size_t Size() const { return mEntries.size(); }
+    void Clear() {
+        std::string().swap(mText);
+        std::vector<Entry>().swap(mEntries);
+        std::vector<int>().swap(mSlots);
+    }
+
+private:
+    struct Entry {
+        size_t mOffset;
+        size_t mLength;
+        uint32_t mHash;
+        long long mValue;
+    };
+    static uint32_t Hash(std::string_view text) {
+        uint32_t h = 2166136261u;
+        for (unsigned char c : text)
+            h = (h ^ c) * 16777619u;
+        return h ^ (h >> 15);
+    }
+    void Place(int entry) {
+        const size_t mask = mSlots.size() - 1;
+        size_t i = mEntries[(size_t)entry].mHash & mask;
+        while (mSlots[i] >= 0)
+            i = (i + 1) & mask;
+        mSlots[i] = entry;
+    }
+    void Rehash(size_t size) {
+        mSlots.assign(size, -1);
+        for (size_t e = 0; e < mEntries.size(); ++e)
+            Place((int)e);
+    }
+
+    std::string mText;
+    std::vector<Entry> mEntries;
+    std::vector<int> mSlots;  // entry numbers by hash, -1 where empty
+};
+
 // Names made distinct: a name met before becomes the name followed by the first number that
 // makes it new ("Mat", "Mat1", "Mat2"); with `ignoreCase`, names that differ in case only clash
 // too. Each clash costs a lookup or two, not a walk over the names taken.
@@ -52,17 +126,18 @@ class OXA_API VNameSet {
 public:
     explicit VNameSet(bool ignoreCase) : mIgnoreCase(ignoreCase) {}
     std::string Take(const std::string& name) {
-        if (mUsed.insert(Key(name)).second) return name;
-        int& next = mNext[Key(name)];
+        // Each name taken keeps the last number tried after it, so that the next clash of the
+        // same name starts there.
+        bool added = false;
+        const int entry = mTaken.Insert(Key(name), 0, &added);
+        if (added) return name;
         for (;;) {
-            std::string candidate = name + std::to_string(++next);
-            if (mUsed.insert(Key(candidate)).second) return candidate;
+            std::string candidate = name + std::to_string(++mTaken.Value(entry));
+            mTaken.Insert(Key(candidate), 0, &added);
+            if (added) return candidate;
         }
     }
-    void Clear() {
-        mUsed.clear();
-        mNext.clear();
-    }
+    void Clear() { mTaken.Clear(); }
 
 private:
     std::string Key(const std::string& name) const {
@@ -73,8 +148,7 @@ private:
         return key;
     }
     bool mIgnoreCase;
-    std::unordered_set<std::string> mUsed;
-    std::unordered_map<std::string, int> mNext;
+    VTextTable mTaken;
 };
 
 inline const char* SkipSpace(const char* p, const char* end) {

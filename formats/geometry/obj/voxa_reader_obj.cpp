@@ -40,15 +40,6 @@ std::string LowerCopy(std::string_view text) {
     return out;
 }
 
-int CompareNoCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        const unsigned char ca = (unsigned char)voxa_obj::LowerAscii(*a);
-        const unsigned char cb = (unsigned char)voxa_obj::LowerAscii(*b);
-        if (ca != cb) return ca < cb ? -1 : 1;
-        if (ca == 0) return 0;
-    }
-}
-
 // Reads up to `count` doubles as "%lf%lf..." does: stops at the first that does not parse.
 int ParseDoubles(std::string_view rest, double* out, int count) {
     const char* p = rest.data();
@@ -210,9 +201,9 @@ void VOxaReaderObj::Clear() {
     mNodeRenaming.Clear();
     mNormalsSeen = mMtllibSeen = mTexturedMaterialSeen = mUVsSeen = false;
     mGroups.clear();
-    mGroupIndex.clear();
+    mGroupIndex.Clear();
     mGroupNames.Clear();
-    mGroupSpelling.clear();
+    mGroupSpelling.Clear();
     mMaterials.clear();
     mMaterialIndex.clear();
     mLibraries.clear();
@@ -306,15 +297,20 @@ bool VOxaReaderObj::ReadLine(voxa_obj::VLineSource& source, std::string_view& ke
 int VOxaReaderObj::FindOrAddGroup(const std::string& name, int object) {
     // Groups of one object merge by name as read; those of different objects never do.
     std::string key = std::to_string(object) + ':' + name;
-    auto it = mGroupIndex.find(key);
-    if (it != mGroupIndex.end()) return it->second;
+    bool added = false;
+    const int entry = mGroupIndex.Insert(key, (long long)mGroups.size(), &added);
+    if (!added) return (int)mGroupIndex.Value(entry);
     // The node name is one word; names that only the case or a blank against '_' tell apart
     // would give one node name (or names that programs merge): the later group is numbered.
     const std::string word = voxa_obj::ObjName(name);
     const std::string nodeName = mGroupNames.Take(word);
-    const auto spelled = mGroupSpelling.emplace(LowerCopy(word), name);
+    bool first = false;
+    const int spelled = mGroupSpelling.Insert(LowerCopy(word), entry, &first);
+    // The name as read of the group that first gave the node name: its key after the object.
+    std::string_view firstName = mGroupIndex.Text((int)mGroupSpelling.Value(spelled));
+    firstName.remove_prefix(firstName.find(':') + 1);
     // The same name in another object is numbered as nodes of one name are, without a word.
-    if (nodeName != word && (spelled.second || spelled.first->second != name)) {
+    if (nodeName != word && (first || firstName != name)) {
         mWarnings += "Group \"";
         mWarnings += name;
         mWarnings += "\" is named \"";
@@ -324,9 +320,7 @@ int VOxaReaderObj::FindOrAddGroup(const std::string& name, int object) {
     std::unique_ptr<Container> container(new Container());
     container->mName = nodeName.c_str();
     mGroups.push_back(std::move(container));
-    const int index = (int)mGroups.size() - 1;
-    mGroupIndex.emplace(std::move(key), index);
-    return index;
+    return (int)mGroups.size() - 1;
 }
 
 bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
@@ -582,8 +576,11 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
     if (ok) ok = BuildScene(scene);
     // Every failure names a reason: a line cut short or a group left without a usable face.
     if (!ok && mError.GetLastErrorID() < 0) mError.SetLastErrorID(eFILE_CORRUPTED);
+    // The tables of the groups are done with once the scene is built.
     mGroups.clear();
-    mGroupIndex.clear();
+    mGroupIndex.Clear();
+    mGroupNames.Clear();
+    mGroupSpelling.Clear();
     mMessageText += mWarnings.c_str();
     mWarnings.clear();
     return ok;
@@ -1214,15 +1211,31 @@ bool VOxaReaderObj::BuildScene(VOxaScene* scene) {
         parent->AddChild(reference);
         parent = reference;
     }
+    // The groups in the order of their names, without regard to case. The names are sorted as
+    // lower-case copies lying back to back, so that the comparisons do not go out to each
+    // group's own memory.
+    std::string folded;
+    std::vector<std::pair<size_t, size_t>> spans(mGroups.size());
+    for (size_t g = 0; g < mGroups.size(); ++g) {
+        const char* name = mGroups[g]->mName.Buffer();
+        spans[g].first = folded.size();
+        for (; *name; ++name)
+            folded += voxa_obj::LowerAscii(*name);
+        spans[g].second = folded.size() - spans[g].first;
+    }
     std::vector<int> order(mGroups.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = (int)i;
     // Groups of one name keep their order in the file (the index decides), so no working
     // buffer is needed that could be refused.
     std::sort(order.begin(), order.end(), [&](int a, int b) {
-        const int c = CompareNoCase(mGroups[(size_t)a]->mName.Buffer(), mGroups[(size_t)b]->mName.Buffer());
+        const std::string_view nameA(folded.data() + spans[(size_t)a].first, spans[(size_t)a].second);
+        const std::string_view nameB(folded.data() + spans[(size_t)b].first, spans[(size_t)b].second);
+        const int c = nameA.compare(nameB);
         return c != 0 ? c < 0 : a < b;
     });
+    std::string().swap(folded);
+    std::vector<std::pair<size_t, size_t>>().swap(spans);
     for (size_t i = 0; i < order.size(); ++i) {
         const int g = order[i];
         Container& container = *mGroups[(size_t)g];

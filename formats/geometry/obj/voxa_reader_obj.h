@@ -175,11 +175,12 @@ private:
     bool mUVsSeen = false;
 
     std::vector<std::unique_ptr<Container>> mGroups;
-    std::unordered_map<std::string, int> mGroupIndex;  // object and name as read -> group
-    // The node names the groups get, apart in any case, and, by lower-case node name, the name
-    // as read that first gave it.
+    // "<object>:<name as read>" -> group.
+    voxa_obj::VTextTable mGroupIndex;
+    // The node names the groups get, apart in any case, and, by lower-case node name, the entry
+    // of mGroupIndex whose name as read first gave it.
     voxa_obj::VNameSet mGroupNames{true};
-    std::unordered_map<std::string, std::string> mGroupSpelling;
+    voxa_obj::VTextTable mGroupSpelling;
     std::vector<MaterialSlot> mMaterials;
     std::unordered_map<std::string, int> mMaterialIndex;  // name -> first slot
     std::vector<MtlLibrary> mLibraries;

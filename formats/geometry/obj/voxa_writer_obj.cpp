@@ -1,6 +1,8 @@
 #include "formats/geometry/obj/voxa_writer_obj.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -641,13 +643,59 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
             appendNormal(normals[i]);
         hasNormals = true;
     } else if (normalsByCorner) {
-        normalNumber.reserve((size_t)mesh->GetPolygonVertexCount());
+        // Corners mostly share their normals (a smooth surface, a flat face): each distinct value
+        // is written once and numbered for every corner that holds it, found by its bits in a
+        // table of twice the corners, so that the table never fills.
+        size_t corners = 0;
+        for (int p = 0; p < polygonCount; ++p)
+            corners += (size_t)std::max(0, mesh->GetPolygonSize(p));
+        normalNumber.reserve(corners);
+        size_t slots = 16;
+        while (slots < corners * 2)
+            slots *= 2;
+        mWrittenNormals.clear();
+        mWrittenNormalSlots.assign(slots, -1);
+        const size_t mask = slots - 1;
+        auto hashOf = [](const double* value) {
+            uint64_t h = 0x9e3779b97f4a7c15ULL;
+            for (int c = 0; c < 3; ++c) {
+                uint64_t bits = 0;
+                std::memcpy(&bits, &value[c], sizeof bits);
+                h = (h ^ bits) * 0xff51afd7ed558ccdULL;
+                h ^= h >> 32;
+            }
+            return (size_t)h;
+        };
         for (int p = 0; p < polygonCount; ++p) {
             const int size = mesh->GetPolygonSize(p);
             for (int k = 0; k < size; ++k) {
                 VgeTVector normal;
                 mesh->GetPolygonVertexNormal(p, k, normal);
-                appendNormal(normal);
+                VgeTVector v = n.MultT(normal);  // column 3 holds the translation: not read
+                v.Normalize();
+                const double length2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
+                if (!(length2 > 0.0) || !std::isfinite(length2)) {
+                    anyBad = true;
+                    normalNumber.push_back(0);
+                    continue;
+                }
+                const double value[3] = {v[0], v[1], v[2]};
+                size_t slot = hashOf(value) & mask;
+                int number = 0;
+                for (; mWrittenNormalSlots[slot] >= 0; slot = (slot + 1) & mask) {
+                    const WrittenNormal& written = mWrittenNormals[(size_t)mWrittenNormalSlots[slot]];
+                    if (std::memcmp(written.mValue, value, sizeof value) == 0) {
+                        number = written.mNumber;
+                        break;
+                    }
+                }
+                if (number == 0) {
+                    number = mNextNormal++;
+                    AppendNormal(mOut, v);
+                    mWrittenNormalSlots[slot] = (int)mWrittenNormals.size();
+                    mWrittenNormals.push_back(WrittenNormal{{value[0], value[1], value[2]}, number});
+                }
+                normalNumber.push_back(number);
             }
         }
         hasNormals = true;

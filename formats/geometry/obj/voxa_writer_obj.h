@@ -23,7 +23,8 @@ class VOxaTexture;
 // One group per mesh node, its vertices in world space at the default values, texture
 // coordinates, normals, material switches and faces; cameras, lights, animation and the
 // hierarchy are not written. Numbers are written in the fewest digits that read back as the
-// value held; a corner whose normal is zero takes its polygon's own normal.
+// value held; a corner whose normal is zero takes its polygon's own normal. A mesh with normals
+// by corner writes each distinct normal once, the corners that hold it sharing its "vn".
 //
 // The writer leaves the scene it is given as it was: NURBS surfaces and patches (and meshes when
 // triangulation is forced) are written from triangulated copies, and deformations work on copies
@@ -135,6 +136,14 @@ private:
     std::vector<int> mVertexNumbers;
     std::vector<int> mNormalNumbers;
     std::vector<int> mOwnNormals;
+    // The normals a mesh of normals by corner has written, by value: each distinct one gets one
+    // "vn" line. Open addressing over mWrittenNormals (value and its "vn" number); -1 is empty.
+    struct WrittenNormal {
+        double mValue[3];
+        int mNumber;
+    };
+    std::vector<WrittenNormal> mWrittenNormals;
+    std::vector<int> mWrittenNormalSlots;
     VOxaTextureCopier mTextureCopier;
     // Material values an MTL file cannot hold, named once per material at the end of a Write.
     voxa_extras::UnheldValues mUnheld;

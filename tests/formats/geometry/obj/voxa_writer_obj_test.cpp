@@ -520,3 +520,62 @@ TEST(obj_writer, AFaceWithAreaNeverGetsAZeroNormal) {
     for (const std::vector<double>& v : vn)
         EXPECT_GT(v[0] * v[0] + v[1] * v[1] + v[2] * v[2], 0.5);
 }
+
+TEST(obj_writer, NormalsByCornerWriteEachDistinctNormalOnce) {
+    // A flat-shaded cube keeps its normals by corner (24 corners, 8 points): its six face
+    // normals are each written once, and the corners of a face all name their face's normal. One
+    // corner of the top face leans: a seventh normal. A second mesh's shared normal is one more
+    // line, numbered after the cube's.
+    ScratchDir dir("distinct_normals");
+    WriterRig rig;
+    const std::vector<VgeTVector> points = {
+        VgeTVector(0, 0, 0, 1), VgeTVector(1, 0, 0, 1), VgeTVector(1, 1, 0, 1), VgeTVector(0, 1, 0, 1),
+        VgeTVector(0, 0, 1, 1), VgeTVector(1, 0, 1, 1), VgeTVector(1, 1, 1, 1), VgeTVector(0, 1, 1, 1)};
+    const std::vector<std::vector<int>> faces = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
+                                                 {2, 3, 7, 6}, {1, 2, 6, 5}, {0, 4, 7, 3}};
+    const std::vector<std::vector<double>> faceNormal = {{0, 0, -1}, {0, 0, 1}, {0, -1, 0},
+                                                         {0, 1, 0},  {1, 0, 0}, {-1, 0, 0}};
+    VOxaMesh* cube = AddMesh(rig.manager, rig.scene, "cube", points, faces);
+    cube->InitNormals(24);
+    ASSERT_EQ(cube->GetLayer(0)->GetNormals()->GetMappingMode(), eBY_POLYGON_VERTEX);
+    for (int f = 0; f < 6; ++f)
+        for (int k = 0; k < 4; ++k)
+            cube->GetNormals()[f * 4 + k] =
+                VgeTVector(faceNormal[(size_t)f][0], faceNormal[(size_t)f][1], faceNormal[(size_t)f][2], 0);
+    cube->GetNormals()[4 + 2] = VgeTVector(0, 3, 4, 0);  // the top face's third corner: (0, 0.6, 0.8)
+    VOxaMesh* other = AddMesh(rig.manager, rig.scene, "other", Triangle(5), {{0, 1, 2}});
+    other->InitNormals(4);  // a count other than the points': by corner, the fourth unused
+    ASSERT_EQ(other->GetLayer(0)->GetNormals()->GetMappingMode(), eBY_POLYGON_VERTEX);
+    for (int k = 0; k < 4; ++k)
+        other->GetNormals()[k] = VgeTVector(0, 0, 2, 0);
+    ASSERT_TRUE(rig.WriteTo(dir / "cube.obj"));
+    const std::string text = ReadText(dir / "cube.obj");
+
+    std::vector<std::vector<double>> vn;
+    for (const std::string& line : Lines(text, "vn ")) {
+        std::istringstream in(line.substr(3));
+        double x, y, z;
+        in >> x >> y >> z;
+        vn.push_back({x, y, z});
+    }
+    ASSERT_EQ(vn.size(), 8u) << text;  // 6 faces + the leaning corner + the second mesh's one
+    const std::vector<std::string> written = Lines(text, "f ");
+    ASSERT_EQ(written.size(), 7u);
+    for (size_t f = 0; f < written.size(); ++f) {
+        std::istringstream in(written[f].substr(2));
+        std::string corner;
+        int k = 0;
+        while (in >> corner) {
+            const int normal = std::stoi(corner.substr(corner.rfind('/') + 1));
+            ASSERT_TRUE(normal >= 1 && normal <= (int)vn.size()) << written[f];
+            std::vector<double> expected = f < 6 ? faceNormal[f] : std::vector<double>{0, 0, 1};
+            if (f == 1 && k == 2) expected = {0, 0.6, 0.8};
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(vn[(size_t)normal - 1][(size_t)c], expected[(size_t)c], 1e-12) << written[f];
+            // The second mesh's normal comes after every normal of the cube.
+            if (f == 6) EXPECT_EQ(normal, 8) << written[f];
+            ++k;
+        }
+        EXPECT_EQ(k, f < 6 ? 4 : 3) << written[f];
+    }
+}
