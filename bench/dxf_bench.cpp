@@ -22,6 +22,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "attributes/voxa_material.h"
@@ -301,9 +302,9 @@ int main(int argc, char** argv) {
     gFileSize = GenerateFile(262);
     std::printf("generated %s: %.1f MB\n", InputPath().c_str(), gFileSize / 1e6);
 
-    for (auto [name, function] :
-         {std::pair{"dxf_read_ours", BM_OurRead}, std::pair{"dxf_write_ours", BM_OurWrite},
-          std::pair{"dxf_write_fprintf", BM_FprintfWrite}}) {
+    using Bench = std::pair<const char*, void (*)(benchmark::State&)>;
+    for (auto [name, function] : {Bench{"dxf_read_ours", BM_OurRead}, Bench{"dxf_write_ours", BM_OurWrite},
+                                  Bench{"dxf_write_fprintf", BM_FprintfWrite}}) {
         benchmark::RegisterBenchmark(name, function)
             ->Iterations(1)
             ->Repetitions(3)

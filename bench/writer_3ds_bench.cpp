@@ -164,8 +164,10 @@ void AddGridMesh(VOxaSdkManager& manager, VOxaScene* scene, int side) {
     for (int y = 0; y + 1 < side; ++y)
         for (int x = 0; x + 1 < side; ++x) {
             const int a = y * side + x;
-            for (const int* corners : {std::array<int, 3>{a, a + side, a + 1}.data(),
-                                       std::array<int, 3>{a + 1, a + side, a + side + 1}.data()}) {
+            // The triangles held by value: pointers into temporaries would dangle in the loop.
+            const std::array<std::array<int, 3>, 2> cell = {
+                {{a, a + side, a + 1}, {a + 1, a + side, a + side + 1}}};
+            for (const std::array<int, 3>& corners : cell) {
                 mesh->BeginPolygon(-1, -1, -1);
                 for (int k = 0; k < 3; ++k)
                     mesh->AddPolygonVertex(corners[k], -1);
@@ -207,22 +209,23 @@ WriteMemory MeasureWrite(const std::function<void(VOxaSdkManager&, VOxaScene*)>&
 
 void PrintWriteMemory() {
     constexpr int kObjects = 100000;
-    const WriteMemory many = MeasureWrite([](VOxaSdkManager& manager, VOxaScene* scene) {
-        AddManyMeshes(manager, scene, kObjects, true);
-    });
+    const WriteMemory many = MeasureWrite(
+        [](VOxaSdkManager& manager, VOxaScene* scene) { AddManyMeshes(manager, scene, kObjects, true); });
     std::printf("\nmemory of a write (peak over the scene):\n");
-    std::printf("%d one-triangle meshes: the scene %.2f KB an object, the write adds %.2f KB an object "
-                "(%.0f MB), write / scene %.2f\n",
-                kObjects, many.mSceneKb / kObjects, many.mWriteKb / kObjects, many.mWriteKb / 1024.0,
-                many.mSceneKb > 0 ? many.mWriteKb / many.mSceneKb : 0.0);
+    std::printf(
+        "%d one-triangle meshes: the scene %.2f KB an object, the write adds %.2f KB an object "
+        "(%.0f MB), write / scene %.2f\n",
+        kObjects, many.mSceneKb / kObjects, many.mWriteKb / kObjects, many.mWriteKb / 1024.0,
+        many.mSceneKb > 0 ? many.mWriteKb / many.mSceneKb : 0.0);
     constexpr int kSide = 180;
     constexpr double kFaces = 2.0 * (kSide - 1) * (kSide - 1);
     const WriteMemory large =
         MeasureWrite([](VOxaSdkManager& manager, VOxaScene* scene) { AddGridMesh(manager, scene, kSide); });
-    std::printf("one mesh of %.0f faces: the scene %.0f bytes a face, the write adds %.0f bytes a face, "
-                "write / scene %.2f\n",
-                kFaces, large.mSceneKb * 1024.0 / kFaces, large.mWriteKb * 1024.0 / kFaces,
-                large.mSceneKb > 0 ? large.mWriteKb / large.mSceneKb : 0.0);
+    std::printf(
+        "one mesh of %.0f faces: the scene %.0f bytes a face, the write adds %.0f bytes a face, "
+        "write / scene %.2f\n",
+        kFaces, large.mSceneKb * 1024.0 / kFaces, large.mWriteKb * 1024.0 / kFaces,
+        large.mSceneKb > 0 ? large.mWriteKb / large.mSceneKb : 0.0);
 }
 
 }  // namespace
