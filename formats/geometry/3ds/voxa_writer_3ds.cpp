@@ -1232,6 +1232,24 @@ void PutKeys(Ftk::Track& track, const std::vector<Ftk::SplineKey>& keys, const s
     std::copy(values.begin(), values.end(), track.mValues.begin());
 }
 
+// Whether the 3DS spline through `keys` and `values` (`width` floats a key, at most 3) gives
+// `convert`'s values at the frames CheckFrames picks.
+template <class Convert>
+bool SplinePlays(const std::vector<Ftk::SplineKey>& keys, const std::vector<float>& values, int width,
+                 const VOxaWriter3DS::Frames& frames, Convert convert) {
+    float wanted[3];
+    double played[3];
+    std::vector<int64_t> checked;
+    CheckFrames(keys, frames, checked);
+    for (const int64_t frame : checked) {
+        convert(TimeOfFrame(frame), wanted);
+        Ftk::EvaluateSpline(keys.data(), values.data(), keys.size(), width, (double)frame, played);
+        for (int a = 0; a < width; ++a)
+            if (!Agree(played[a], wanted[a])) return false;
+    }
+    return true;
+}
+
 // Writes the channels' own keys when their 3DS spline gives the channels' values at every frame;
 // `convert` turns the channels' values at a time into the track's `width` floats. False (the
 // track untouched) otherwise.
@@ -1243,16 +1261,7 @@ bool PutExactKeys(Ftk::Track& track, Channel* const* channels, int width, const 
     std::vector<float> values(keys.size() * (size_t)width);
     for (size_t k = 0; k < keys.size(); ++k)
         convert(FrameTime(keys[k].frame), &values[k * width]);
-    float wanted[3];
-    double played[3];
-    std::vector<int64_t> checked;
-    CheckFrames(keys, frames, checked);
-    for (const int64_t frame : checked) {
-        convert(TimeOfFrame(frame), wanted);
-        Ftk::EvaluateSpline(keys.data(), values.data(), keys.size(), width, (double)frame, played);
-        for (int a = 0; a < width; ++a)
-            if (!Agree(played[a], wanted[a])) return false;
-    }
+    if (!SplinePlays(keys, values, width, frames, convert)) return false;
     PutKeys(track, keys, values, width);
     return true;
 }
@@ -1280,16 +1289,7 @@ bool PutKeptKeys(Ftk::Track& track, const VOxaWriter3DS::KeptTrack& kept, int wi
     std::vector<float> measured(values);
     for (float& value : measured)
         value = unmap(value);
-    float wanted[3];
-    double played[3];
-    std::vector<int64_t> checked;
-    CheckFrames(keys, frames, checked);
-    for (const int64_t frame : checked) {
-        convert(TimeOfFrame(frame), wanted);
-        Ftk::EvaluateSpline(keys.data(), measured.data(), keys.size(), width, (double)frame, played);
-        for (int a = 0; a < width; ++a)
-            if (!Agree(played[a], wanted[a])) return false;
-    }
+    if (!SplinePlays(keys, measured, width, frames, convert)) return false;
     track.mKeyCount = (uint32_t)held.size();
     track.mKeys = std::move(held);
     track.mValues = std::move(values);
