@@ -515,13 +515,30 @@ bool VOxaReader3DS::ImportRotationTrack(VOxaNode* node, uint32_t keyCount, const
         curves[2] = take->GetEulerRotationZ();
     }
     if (keyCount > 1 && mAnim && keys && values) {
-        const TakenKeys taken(keyCount, keys);
-        const std::vector<Ftk::SplineKey>& frames = taken.keys;
-        const size_t n = taken.size();
-        std::vector<float> turns(n * 4);
-        for (size_t k = 0; k < n; ++k)
-            std::memcpy(&turns[k * 4], values + (size_t)taken.index[k] * 4, 4 * sizeof(float));
-        const Ftk::RotationPath path(frames.data(), turns.data(), n);
+        // Every key turns, in frame order (keys at one frame, or going back in frame, are taken
+        // in frame order and, at one frame, in the file's order), as 3DS players take them: the
+        // orientation at a frame is that of its last key. The curves key the frames the track
+        // keys, each with the spline values of its last key there.
+        std::vector<uint32_t> order(keyCount);
+        for (uint32_t i = 0; i < keyCount; ++i)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(),
+                         [keys](uint32_t a, uint32_t b) { return keys[a].mFrame < keys[b].mFrame; });
+        std::vector<Ftk::SplineKey> all(keyCount);
+        std::vector<float> turns((size_t)keyCount * 4);
+        std::vector<size_t> last;
+        for (uint32_t i = 0; i < keyCount; ++i) {
+            all[i].frame = keys[order[i]].mFrame;
+            TcbOf(keys[order[i]], all[i].tension, all[i].continuity, all[i].bias);
+            std::memcpy(&turns[(size_t)i * 4], values + (size_t)order[i] * 4, 4 * sizeof(float));
+        }
+        for (uint32_t i = 0; i < keyCount; ++i)
+            if (i + 1 == keyCount || all[i + 1].frame != all[i].frame) last.push_back(i);
+        std::vector<Ftk::SplineKey> frames(last.size());
+        for (size_t k = 0; k < last.size(); ++k)
+            frames[k] = all[last[k]];
+        const size_t n = frames.size();
+        const Ftk::RotationPath path(all.data(), turns.data(), keyCount);
         const int32_t first = frames.front().frame;
         const int64_t span = (int64_t)frames.back().frame - first + 1;
         // The path is walked frame by frame, so that the angles stay continuous along it however
@@ -538,7 +555,7 @@ bool VOxaReader3DS::ImportRotationTrack(VOxaNode* node, uint32_t keyCount, const
             }
         } else {
             for (size_t k = 0; k < n; ++k) {
-                FileOrientationToEuler(path.AtKey(k), &angles[k * 3]);
+                FileOrientationToEuler(path.AtKey(last[k]), &angles[k * 3]);
                 if (k > 0) MakeEulerContinuous(&angles[k * 3], &angles[k * 3], &angles[(k - 1) * 3]);
             }
         }
@@ -584,10 +601,8 @@ bool VOxaReader3DS::ImportRotationTrack(VOxaNode* node, uint32_t keyCount, const
         if (FrameZero(curves, zero)) node->SetLclRotation(VgeTVector(zero[0], zero[1], zero[2], 0.0));
         // The file's own keys, for a 3DS writer to put back while the curves are these or turn as
         // the keys do.
-        if (n == keyCount) {
-            KeepRotationKeys(node, keys, values, keyCount);
-            KeepRotationCurves(node);
-        }
+        KeepRotationKeys(node, keys, values, keyCount);
+        KeepRotationCurves(node);
         return true;
     }
     double q[4];

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "animation/fcurve.h"
@@ -531,6 +532,63 @@ TEST(Voxa3dsTracksInterop, KeptKeysGiveWayToChangedCurves) {
     Lib3dsNode* view = written.Node("Cam", LIB3DS_CAMERA_NODE);
     ASSERT_NE(view, nullptr);
     EXPECT_LT(view->data.camera.fov, 59.0f);
+}
+
+// Rotation keys at one frame or back in frame (a whole turn as two keys at a frame, a key before
+// the one it follows): lib3ds orders them by frame and turns by every one; the trip plays the
+// same.
+TEST(Voxa3dsTracksInterop, RotationKeysAtOneFrameAllTurn) {
+    const std::vector<std::pair<const char*, std::function<void(Ftk::ObjectMotion*)>>> cases = {
+        {"samefr.3ds",
+         [](Ftk::ObjectMotion* m) {
+             SetTrack(m->mRotation, {Key(0), Key(10), Key(10), Key(10), Key(20)},
+                      {0, 0, 0, -1, 1.5708f, 0, 0, 1, 3.14159f, 1, 0, 0, 3.14159f, 1, 0, 0, 0.8f, 0, 1, 0});
+         }},
+        {"back.3ds",
+         [](Ftk::ObjectMotion* m) {
+             SetTrack(m->mRotation, {Key(0), Key(20), Key(10), Key(30)},
+                      {0, 0, 0, -1, 1.0f, 0, 0, 1, 0.7f, 1, 0, 0, 0.5f, 0, 1, 0});
+         }},
+    };
+    for (const auto& c : cases) {
+        const std::string path = Scratch(c.first);
+        BuildFile(
+            path, 30,
+            [&](Ftk::ObjectMotion* m) {
+                SetTrack(m->mPosition, {Key(0)}, {0, 0, 0});
+                SetTrack(m->mScale, {Key(0)}, {1, 1, 1});
+                c.second(m);
+            },
+            [](Ftk::CameraMotion*) {});
+        const std::string once = Trip(path);
+        const std::string twice = Trip(once);
+        // The scene's curves alone, written without the kept keys, play the same.
+        const std::string curves = path + ".curves.3ds";
+        {
+            interop3ds::Session session;
+            ASSERT_TRUE(session.Read(path));
+            VOxaNode* node = session.Node("Ball");
+            ASSERT_NE(node, nullptr);
+            auto* text = dynamic_cast<VPropertyTemplate<VString>*>(
+                node->GetNodeProperties()->FindProperty(kKeptRotationKeysProperty));
+            ASSERT_NE(text, nullptr);
+            text->SetValue(VString(""));
+            ASSERT_TRUE(session.Write(curves));
+        }
+        Played source(path), written(once), again(twice), sampled(curves);
+        ASSERT_TRUE(source.file && written.file && again.file && sampled.file) << c.first;
+        for (int frame : {0, 3, 9, 10, 11, 14, 17, 20, 26, 30}) {
+            SCOPED_TRACE(std::string(c.first) + " frame " + std::to_string(frame));
+            lib3ds_file_eval(source.file, (Lib3dsFloat)frame);
+            lib3ds_file_eval(written.file, (Lib3dsFloat)frame);
+            lib3ds_file_eval(again.file, (Lib3dsFloat)frame);
+            lib3ds_file_eval(sampled.file, (Lib3dsFloat)frame);
+            Lib3dsNode* ball = source.Node("Ball", LIB3DS_OBJECT_NODE);
+            ExpectSameMatrix(source, ball, sampled, sampled.Node("Ball", LIB3DS_OBJECT_NODE), frame);
+            ExpectSameMatrix(source, ball, written, written.Node("Ball", LIB3DS_OBJECT_NODE), frame);
+            ExpectSameMatrix(source, ball, again, again.Node("Ball", LIB3DS_OBJECT_NODE), frame);
+        }
+    }
 }
 
 #else
