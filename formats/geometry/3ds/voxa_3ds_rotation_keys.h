@@ -65,6 +65,10 @@ OXA_API bool KeptMorphKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& ke
 constexpr const char* kKeptAmbientKeysProperty = "3DS Ambient Keys";
 constexpr const char* kKeptAmbientFlagsProperty = "3DS Ambient Flags";
 
+// Marks the node of a mesh object that the file's keyframer gave no node, in a file with nodes:
+// a 3DS writer writes the object without one.
+constexpr const char* kWithoutNodeProperty = "3DS Without Node";
+
 // Marks the node's rotation curves (its current take's Euler curves, and for an axis without
 // keys its default angle) as the ones made from the keys it keeps; RotationCurvesKept tells
 // whether they are still those curves.

@@ -893,6 +893,12 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
         // A mesh beyond the format's limits goes out as several objects, "Name", "Name_2", ...,
         // each with the node's animation; children hang below the first.
         std::vector<VOxaMesh*> parts = SplitMesh(whole);
+        // An object a read file gave no keyframer node (a morph target) goes without one while
+        // nothing hangs below it.
+        const VProperty* mark = node->GetNodeProperties()
+                                    ? node->GetNodeProperties()->FindProperty(kWithoutNodeProperty)
+                                    : nullptr;
+        const bool withoutNode = mark != nullptr && mark->GetDouble() != 0.0 && node->GetChildCount() == 0;
         const size_t count = parts.empty() ? 1 : parts.size();
         for (size_t i = 0; i < count; ++i) {
             const std::string partName = i == 0 ? name : PartName(name, i + 1);
@@ -903,6 +909,7 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                 Ftk::WriteMesh(mDatabase, record);
                 Ftk::ReleaseMesh(&record);
             }
+            if (withoutNode) continue;
             if (Ftk::ObjectMotion* motion = TakeNodeRecords(1) ? MakeObjectMotion(node) : nullptr) {
                 Ftk::CopyName(motion->mName, sizeof motion->mName, partName.c_str());
                 Ftk::PutObjectMotion(mDatabase, motion);
