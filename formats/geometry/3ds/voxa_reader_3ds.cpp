@@ -567,8 +567,11 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
             referenceStop.SetTime(0, 0, 0, std::max(length, last), 0, VTime::eFRAMES30);
         }
     }
-    if (start == VTIME_INFINITE && stop == VTIME_MINUS_INFINITE) {
-        // Neither keyframer nor keys: the range readers give such a file, frames 0 to 100.
+    if ((start == VTIME_INFINITE && stop == VTIME_MINUS_INFINITE) ||
+        (referenceStop == VTIME_MINUS_INFINITE && !mFileHasMotions)) {
+        // Neither keyframer settings nor keys, or no keyframer data at all (the still keys of
+        // its lights and cameras are no range): the range readers give such a file, frames 0 to
+        // 100.
         start = VTime(0);
         stop.SetTime(0, 0, 0, 100, 0, VTime::eFRAMES30);
     }
@@ -725,6 +728,8 @@ bool VOxaReader3DS::CreateMaterials() {
         material->SetShininess(2.0 * record->mShininess);
         if (record->mShininessStated != 1)
             voxa_extras::SetNumber(material, voxa_extras::kShininessForm3ds, record->mShininessStated);
+        if (!record->mAmbientStated) voxa_extras::SetNumber(material, voxa_extras::kNoAmbient3ds, 1.0);
+        if (!record->mSpecularStated) voxa_extras::SetNumber(material, voxa_extras::kNoSpecular3ds, 1.0);
         color.Set(d[0] * e, d[1] * e, d[2] * e, 1.0);
         material->SetEmissive(color);
         material->SetOpacity(1.0 - record->mTransparency);
