@@ -1630,19 +1630,27 @@ bool VOxaWriter3DS::PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Chann
         return false;
     }
     if (!animated && kept.size() != 1) return false;
-    // The keys as the reader took them: frames rising.
+    // The keys as players take them: in frame order, keys at one frame in the file's order (the
+    // file's order is written back).
+    std::vector<size_t> order(kept.size());
+    for (size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    std::stable_sort(order.begin(), order.end(),
+                     [&kept](size_t a, size_t b) { return kept[a].mFrame < kept[b].mFrame; });
     std::vector<Ftk::SplineKey> keys(kept.size());
+    std::vector<float> turns(values.size());
     for (size_t k = 0; k < kept.size(); ++k) {
-        if (k > 0 && kept[k].mFrame <= kept[k - 1].mFrame) return false;
-        keys[k].frame = kept[k].mFrame;
-        keys[k].tension = (kept[k].mSplineFlags & 0x1) ? kept[k].mTension : 0.0f;
-        keys[k].continuity = (kept[k].mSplineFlags & 0x2) ? kept[k].mContinuity : 0.0f;
-        keys[k].bias = (kept[k].mSplineFlags & 0x4) ? kept[k].mBias : 0.0f;
+        const Ftk::KeyHeader& key = kept[order[k]];
+        keys[k].frame = key.mFrame;
+        keys[k].tension = (key.mSplineFlags & 0x1) ? key.mTension : 0.0f;
+        keys[k].continuity = (key.mSplineFlags & 0x2) ? key.mContinuity : 0.0f;
+        keys[k].bias = (key.mSplineFlags & 0x4) ? key.mBias : 0.0f;
+        std::copy(&values[order[k] * 4], &values[order[k] * 4] + 4, &turns[k * 4]);
     }
     // Written back while the curves are those the reader made from the keys, or turn as the
     // keys do at every frame.
     if (!animated || !RotationCurvesKept(node)) {
-        const Ftk::RotationPath path(keys.data(), values.data(), keys.size());
+        const Ftk::RotationPath path(keys.data(), turns.data(), keys.size());
         double c[4][4];
         std::vector<int64_t> checked;
         CheckFrames(keys, frames, checked);

@@ -577,6 +577,10 @@ TEST(Voxa3dsTracksInterop, RotationKeysAtOneFrameAllTurn) {
         }
         Played source(path), written(once), again(twice), sampled(curves);
         ASSERT_TRUE(source.file && written.file && again.file && sampled.file) << c.first;
+        // The keys themselves come back.
+        const int keys = Count(source.Node("Ball", LIB3DS_OBJECT_NODE)->data.object.rot_track.keyL);
+        EXPECT_EQ(Count(written.Node("Ball", LIB3DS_OBJECT_NODE)->data.object.rot_track.keyL), keys);
+        EXPECT_EQ(Count(again.Node("Ball", LIB3DS_OBJECT_NODE)->data.object.rot_track.keyL), keys);
         for (int frame : {0, 3, 9, 10, 11, 14, 17, 20, 26, 30}) {
             SCOPED_TRACE(std::string(c.first) + " frame " + std::to_string(frame));
             lib3ds_file_eval(source.file, (Lib3dsFloat)frame);
