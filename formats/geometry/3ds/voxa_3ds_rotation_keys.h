@@ -50,6 +50,12 @@ OXA_API void KeepTrackKeys(VOxaNode* node, const char* name, const Ftk::KeyHeade
 OXA_API bool KeptTrackKeys(const VOxaNode* node, const char* name, int width,
                            std::vector<Ftk::KeyHeader>& keys, std::vector<float>& values);
 
+// The flags word of a kept track's header (whether the track repeats or loops past its keys,
+// axis locks), kept beside the track's keys under the property `name` followed by " Flags" when
+// the file set any bit. KeptTrackFlags gives 0 for none.
+OXA_API void KeepTrackFlags(VOxaNode* node, const char* name, uint16_t flags);
+OXA_API uint16_t KeptTrackFlags(const VOxaNode* node, const char* name);
+
 // A morph track: keys that each name the mesh object the node's mesh turns into, kept as the
 // key lines above with the name (blanks kept, backslash and line end escaped) closing each line;
 // with the morph smoothing angle when the node's record set it.

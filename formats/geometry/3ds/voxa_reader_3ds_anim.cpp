@@ -253,6 +253,13 @@ bool VOxaReader3DS::AnimateObjects() {
         const bool hidden = mesh != mMeshByName.end() && mMeshes[mesh->second].mRecord &&
                             mMeshes[mesh->second].mRecord->mHidden != 0;
         ImportHideTrack(node, hidden, UsableKeys(m->mHide, 0), m->mHide.mKeys.data());
+        if (mAnim) {
+            KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition.mFlags);
+            KeepTrackFlags(node, kKeptRotationKeysProperty, m->mRotation.mFlags);
+            KeepTrackFlags(node, kKeptScaleKeysProperty, m->mScale.mFlags);
+            KeepTrackFlags(node, kKeptHideKeysProperty, m->mHide.mFlags);
+            KeepTrackFlags(node, kKeptMorphKeysProperty, m->mMorph.mFlags);
+        }
         // The morph track as the file keys it, with its smoothing angle, for a 3DS writer: its
         // keys name other objects whose shapes the scene's mesh does not hold.
         const uint32_t morphs =
@@ -279,6 +286,7 @@ bool VOxaReader3DS::KeepAmbientNode(VOxaScene* scene) {
     if (count == 0) return true;
     KeepTrackKeys(root, kKeptAmbientKeysProperty, motion.mColor.mKeys.data(), motion.mColor.mValues.data(),
                   count, 3);
+    KeepTrackFlags(root, kKeptAmbientKeysProperty, motion.mColor.mFlags);
     if (VProperty* flags =
             DynamicProperty(root->GetNodeProperties(), kKeptAmbientFlagsProperty, eValueNumber))
         flags->SetDouble((double)motion.mFlags1 + 65536.0 * motion.mFlags2);
@@ -326,6 +334,10 @@ bool VOxaReader3DS::AnimateLights() {
         ImportPositionTrack(node, UsableKeys(m->mPosition, 3), m->mPosition.mKeys.data(),
                             m->mPosition.mValues.data());
         ImportColorTrack(node, UsableKeys(m->mColor, 3), m->mColor.mKeys.data(), m->mColor.mValues.data());
+        if (mAnim) {
+            KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition.mFlags);
+            KeepTrackFlags(node, kKeptColorKeysProperty, m->mColor.mFlags);
+        }
         auto found = mOmniByName.find(std::string(m->mName, strnlen(m->mName, sizeof m->mName)));
         if (VOxaLight* light = node->GetLight())
             if (found != mOmniByName.end()) {
@@ -347,6 +359,13 @@ bool VOxaReader3DS::AnimateSpots() {
         ImportPositionTrack(node, UsableKeys(m->mPosition, 3), m->mPosition.mKeys.data(),
                             m->mPosition.mValues.data());
         ImportColorTrack(node, UsableKeys(m->mColor, 3), m->mColor.mKeys.data(), m->mColor.mValues.data());
+        if (mAnim) {
+            KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition.mFlags);
+            KeepTrackFlags(node, kKeptColorKeysProperty, m->mColor.mFlags);
+            KeepTrackFlags(node, kKeptHotspotKeysProperty, m->mHotspot.mFlags);
+            KeepTrackFlags(node, kKeptFalloffKeysProperty, m->mFalloff.mFlags);
+            KeepTrackFlags(node, kKeptSpotRollKeysProperty, m->mRoll.mFlags);
+        }
         auto found = mSpotByName.find(std::string(m->mName, strnlen(m->mName, sizeof m->mName)));
         const Ftk::Light* record = found != mSpotByName.end() ? mSpotlights[found->second].mRecord : nullptr;
         if (UsableKeys(m->mHotspot, 1) == 0 && record && record->mSpot) {
@@ -390,6 +409,7 @@ bool VOxaReader3DS::AnimateSpots() {
             PrepareTake(target);
             ImportPositionTrack(target, UsableKeys(m->mTargetPosition, 3), m->mTargetPosition.mKeys.data(),
                                 m->mTargetPosition.mValues.data());
+            if (mAnim) KeepTrackFlags(target, kKeptPositionKeysProperty, m->mTargetPosition.mFlags);
         }
     }
     return true;
@@ -406,10 +426,16 @@ bool VOxaReader3DS::AnimateCameras() {
         ImportFieldOfViewTrack(node, UsableKeys(m->mFieldOfView, 1), m->mFieldOfView.mKeys.data(),
                                m->mFieldOfView.mValues.data());
         ImportRollTrack(node, UsableKeys(m->mRoll, 1), m->mRoll.mKeys.data(), m->mRoll.mValues.data());
+        if (mAnim) {
+            KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition.mFlags);
+            KeepTrackFlags(node, kKeptFieldOfViewKeysProperty, m->mFieldOfView.mFlags);
+            KeepTrackFlags(node, kKeptCameraRollKeysProperty, m->mRoll.mFlags);
+        }
         if (VOxaNode* target = entry.mTargetNode) {
             PrepareTake(target);
             ImportPositionTrack(target, UsableKeys(m->mTargetPosition, 3), m->mTargetPosition.mKeys.data(),
                                 m->mTargetPosition.mValues.data());
+            if (mAnim) KeepTrackFlags(target, kKeptPositionKeysProperty, m->mTargetPosition.mFlags);
         }
         auto found = mCameraByName.find(std::string(m->mName, strnlen(m->mName, sizeof m->mName)));
         VOxaCamera* camera = node->GetCamera();

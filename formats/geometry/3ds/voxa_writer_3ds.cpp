@@ -1299,6 +1299,7 @@ bool PutKeptKeys(Ftk::Track& track, const VOxaWriter3DS::KeptTrack& kept, int wi
     track.mKeyCount = (uint32_t)held.size();
     track.mKeys = std::move(held);
     track.mValues = std::move(values);
+    track.mFlags = KeptTrackFlags(kept.node, kept.property);
     return true;
 }
 
@@ -1583,6 +1584,7 @@ void VOxaWriter3DS::PutKeptMorphKeys(Ftk::ObjectMotion& motion, VOxaNode* node) 
     motion.mMorph.mKeyCount = (uint32_t)keys.size();
     motion.mMorph.mKeys = std::move(keys);
     motion.mMorph.mMorphNames = std::move(names);
+    motion.mMorph.mFlags = KeptTrackFlags(node, kKeptMorphKeysProperty);
     const VOxaNodeProperties* block = node->GetNodeProperties();
     const VProperty* smooth = block != nullptr ? block->FindProperty(kKeptMorphSmoothProperty) : nullptr;
     if (smooth != nullptr && std::isfinite(smooth->GetDouble()) &&
@@ -1606,6 +1608,7 @@ void VOxaWriter3DS::PutKeptAmbientNode(VOxaNode* root) {
     motion.mColor.mKeyCount = (uint32_t)keys.size();
     motion.mColor.mKeys = std::move(keys);
     motion.mColor.mValues = std::move(values);
+    motion.mColor.mFlags = KeptTrackFlags(root, kKeptAmbientKeysProperty);
     Ftk::PutAmbientMotion(mDatabase, &motion);
 }
 
@@ -1663,6 +1666,7 @@ bool VOxaWriter3DS::PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Chann
     track.mKeyCount = (uint32_t)kept.size();
     track.mKeys = kept;
     track.mValues = values;
+    track.mFlags = KeptTrackFlags(node, kKeptRotationKeysProperty);
     return true;
 }
 
@@ -1709,6 +1713,7 @@ void VOxaWriter3DS::SampleHideTrack(Ftk::Track& track, VOxaNode* node, const Fra
         track.mKeyCount = (uint32_t)kept.size();
         track.mKeys = std::move(kept);
         track.mValues.clear();
+        track.mFlags = KeptTrackFlags(node, kKeptHideKeysProperty);
         return;
     }
     SizeTrack(track, (uint32_t)turns.size(), 0);
@@ -1800,11 +1805,13 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
         motion->mFalloff.mKeyCount = (uint32_t)keptKeys.size();
         motion->mFalloff.mKeys = keptKeys;
         motion->mFalloff.mValues = keptValues;
+        motion->mFalloff.mFlags = KeptTrackFlags(node, kKeptFalloffKeysProperty);
     }
     if (mAnimation && KeptTrackKeys(node, kKeptSpotRollKeysProperty, 1, keptKeys, keptValues)) {
         motion->mRoll.mKeyCount = (uint32_t)keptKeys.size();
         motion->mRoll.mKeys = keptKeys;
         motion->mRoll.mValues = keptValues;
+        motion->mRoll.mFlags = KeptTrackFlags(node, kKeptSpotRollKeysProperty);
     }
     if (target != nullptr) {
         TRSChannels tc = NodeChannels(target, animated);

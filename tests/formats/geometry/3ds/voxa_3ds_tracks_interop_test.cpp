@@ -704,6 +704,44 @@ TEST(Voxa3dsTracksInterop, ObjectsOfAFileWithoutKeyframerStayPut) {
                                  points, 1e-4, "points");
 }
 
+// Track header flags (a track that loops past its keys, axis locks) come back as the file set
+// them, and lib3ds plays the loop past the last key as in the source.
+TEST(Voxa3dsTracksInterop, TrackFlagsKept) {
+    const std::string path = Scratch("flags.3ds");
+    BuildFile(
+        path, 40,
+        [](Ftk::ObjectMotion* m) {
+            SetTrack(m->mPosition, {Key(0), Key(10)}, {0, 0, 0, 20, 5, 0});
+            m->mPosition.mFlags = 0x0003;
+            SetTrack(m->mRotation, {Key(0), Key(10)}, {0, 0, 0, -1, 1.0f, 0, 0, 1});
+            m->mRotation.mFlags = 0x0003;
+            SetTrack(m->mScale, {Key(0), Key(20)}, {1, 1, 1, 2, 2, 2});
+            m->mScale.mFlags = 0x0008;
+        },
+        [](Ftk::CameraMotion* view) { view->mFieldOfView.mFlags = 0x0002; });
+    const std::string once = Trip(path);
+    const std::string twice = Trip(once);
+    Played source(path), written(once), again(twice);
+    ASSERT_TRUE(source.file && written.file && again.file);
+    Lib3dsNode* ball = source.Node("Ball", LIB3DS_OBJECT_NODE);
+    Lib3dsNode* cam = source.Node("Cam", LIB3DS_CAMERA_NODE);
+    ASSERT_TRUE(ball && cam);
+    for (Played* out : {&written, &again}) {
+        Lib3dsNode* b = out->Node("Ball", LIB3DS_OBJECT_NODE);
+        Lib3dsNode* c = out->Node("Cam", LIB3DS_CAMERA_NODE);
+        ASSERT_TRUE(b && c);
+        EXPECT_EQ(b->data.object.pos_track.flags, ball->data.object.pos_track.flags);
+        EXPECT_EQ(b->data.object.rot_track.flags, ball->data.object.rot_track.flags);
+        EXPECT_EQ(b->data.object.scl_track.flags, ball->data.object.scl_track.flags);
+        EXPECT_EQ(c->data.camera.fov_track.flags, cam->data.camera.fov_track.flags);
+        for (int frame : {5, 15, 25, 40}) {
+            lib3ds_file_eval(source.file, (Lib3dsFloat)frame);
+            lib3ds_file_eval(out->file, (Lib3dsFloat)frame);
+            ExpectSameMatrix(source, ball, *out, b, frame);
+        }
+    }
+}
+
 #else
 TEST(Voxa3dsTracksInterop, NeedsLib3ds) {
     GTEST_SKIP() << "lib3ds development package not installed";
