@@ -75,6 +75,10 @@ constexpr const char* kKeptAmbientFlagsProperty = "3DS Ambient Flags";
 // a 3DS writer writes the object without one.
 constexpr const char* kWithoutNodeProperty = "3DS Without Node";
 
+// Marks the scene's root node when the file's keyframer had no segment of its own: a 3DS writer
+// writes none while the take spans the whole animation from frame 0.
+constexpr const char* kNoSegmentProperty = "3DS No Segment";
+
 // Marks the node's rotation curves (its current take's Euler curves, and for an axis without
 // keys its default angle) as the ones made from the keys it keeps; RotationCurvesKept tells
 // whether they are still those curves.

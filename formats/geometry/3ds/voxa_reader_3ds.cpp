@@ -559,6 +559,12 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
             first = settings->mSegmentFirst;
             last = settings->mSegmentLast;
         }
+        // A file without a segment of its own keeps none (readers give such a file ranges of
+        // their own): marked for a 3DS writer while the span is still the whole animation.
+        if (length >= 0 && !settings->mSegmentInUse)
+            if (VOxaNodeProperties* root = scene->GetRootNode()->GetNodeProperties())
+                if (VProperty* mark = root->CreateDynamicProperty(kNoSegmentProperty, eValueBool, nullptr))
+                    mark->SetDouble(1.0);
         Ftk::ReleaseKeyframerSettings(&settings);
         if (Ftk::Stopped()) return ToolkitFailure();
         if (length >= 0 && first >= 0 && last >= first) {

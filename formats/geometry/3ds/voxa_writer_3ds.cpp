@@ -440,6 +440,10 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
         keyframer->mSegmentInUse = true;
         keyframer->mSegmentFirst = frame(first);
         keyframer->mSegmentLast = frame(last);
+        const VProperty* none = RootProperty(scene->GetRootNode(), kNoSegmentProperty);
+        if (none != nullptr && none->GetDouble() != 0.0 && keyframer->mSegmentFirst == 0 &&
+            keyframer->mSegmentLast == keyframer->mAnimationLength)
+            keyframer->mSegmentInUse = false;
         Ftk::PutKeyframerSettings(mDatabase, keyframer);
         Ftk::ReleaseKeyframerSettings(&keyframer);
     }

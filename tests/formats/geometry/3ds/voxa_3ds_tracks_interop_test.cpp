@@ -544,6 +544,11 @@ TEST(Voxa3dsTracksInterop, RotationKeysAtOneFrameAllTurn) {
              SetTrack(m->mRotation, {Key(0), Key(10), Key(10), Key(10), Key(20)},
                       {0, 0, 0, -1, 1.5708f, 0, 0, 1, 3.14159f, 1, 0, 0, 3.14159f, 1, 0, 0, 0.8f, 0, 1, 0});
          }},
+        {"before0.3ds",
+         [](Ftk::ObjectMotion* m) {
+             SetTrack(m->mRotation, {Key(-10), Key(6), Key(6), Key(12)},
+                      {0, 0, 0, -1, 0.9f, 0, 0, 1, 6.28318f, 0, 1, 0, 0.6f, 1, 0, 0});
+         }},
         {"back.3ds",
          [](Ftk::ObjectMotion* m) {
              SetTrack(m->mRotation, {Key(0), Key(20), Key(10), Key(30)},
@@ -705,7 +710,8 @@ TEST(Voxa3dsTracksInterop, ObjectsOfAFileWithoutKeyframerStayPut) {
 }
 
 // Track header flags (a track that loops past its keys, axis locks) come back as the file set
-// them, and lib3ds plays the loop past the last key as in the source.
+// them, and lib3ds plays the loop past the last key as in the source. A keyframer without a
+// segment stays without one.
 TEST(Voxa3dsTracksInterop, TrackFlagsKept) {
     const std::string path = Scratch("flags.3ds");
     BuildFile(
@@ -734,6 +740,11 @@ TEST(Voxa3dsTracksInterop, TrackFlagsKept) {
         EXPECT_EQ(b->data.object.rot_track.flags, ball->data.object.rot_track.flags);
         EXPECT_EQ(b->data.object.scl_track.flags, ball->data.object.scl_track.flags);
         EXPECT_EQ(c->data.camera.fov_track.flags, cam->data.camera.fov_track.flags);
+        // The file has a length and no segment of its own: none is written, and lib3ds gives
+        // both files the same range.
+        EXPECT_EQ(out->file->frames, source.file->frames);
+        EXPECT_EQ(out->file->segment_from, source.file->segment_from);
+        EXPECT_EQ(out->file->segment_to, source.file->segment_to);
         for (int frame : {5, 15, 25, 40}) {
             lib3ds_file_eval(source.file, (Lib3dsFloat)frame);
             lib3ds_file_eval(out->file, (Lib3dsFloat)frame);
