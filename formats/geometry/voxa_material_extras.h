@@ -38,6 +38,10 @@ extern OXA_API const char kUseFalloff3ds[];
 // Material: how the 3DS material held its shininess where a file held it otherwise than as a whole
 // percentage: 0 not at all (read as 0), 2 as a fraction alone.
 extern OXA_API const char kShininessForm3ds[];
+// Material: 1 when the 3DS material had no ambient colour, or no specular colour (each read as
+// black).
+extern OXA_API const char kNoAmbient3ds[];
+extern OXA_API const char kNoSpecular3ds[];
 // Texture (a bump map): the bump amount, apart from the map's percentage.
 extern OXA_API const char kBumpAmount3ds[];
 // Node of a mesh: the object's flags (bit n for chunk 0x4010 + n: 0x4011, matte 0x4013, no cast shadow

@@ -232,12 +232,14 @@ bool ReadMaterialChild(Chunk* node, Material* m) {
             return true;
         case MATERIAL_AMBIENT:
             ReadMaterialColor(node, m->mAmbient);
+            m->mAmbientStated = 1;
             return true;
         case MATERIAL_DIFFUSE:
             ReadMaterialColor(node, m->mDiffuse);
             return true;
         case MATERIAL_SPECULAR:
             ReadMaterialColor(node, m->mSpecular);
+            m->mSpecularStated = 1;
             return true;
         case MATERIAL_SHININESS:
             m->mShininess = ReadPercent(node);
@@ -345,6 +347,8 @@ void ReadMaterial(Chunk* block, Material** material) {
     InitMaterial(material);
     if (Stopped() || !*material) return;
     (*material)->mShininessStated = 0;
+    (*material)->mAmbientStated = 0;
+    (*material)->mSpecularStated = 0;
     for (Chunk* node = block->mChildren; node; node = node->mNext) {
         // Each child through a temporary copy, released after use.
         Chunk* copy = nullptr;
@@ -521,6 +525,9 @@ void WriteMaterial(Database* database, Material* material) {
     const std::pair<uint32_t, const float*> colors[] = {
         {MATERIAL_AMBIENT, m.mAmbient}, {MATERIAL_DIFFUSE, m.mDiffuse}, {MATERIAL_SPECULAR, m.mSpecular}};
     for (const auto& color : colors) {
+        if ((color.first == MATERIAL_AMBIENT && !m.mAmbientStated) ||
+            (color.first == MATERIAL_SPECULAR && !m.mSpecularStated))
+            continue;
         Chunk* chunk = NewPart(color.first, block);
         PutBytes(chunk, COLOR_BYTE, color.second);
         PutBytes(chunk, COLOR_BYTE_GAMMA, color.second);

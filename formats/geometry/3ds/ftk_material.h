@@ -75,6 +75,10 @@ struct OXA_API Material {
     float mAmbient[3] = {};
     float mDiffuse[3] = {};
     float mSpecular[3] = {};
+    // 0: the material has no ambient (chunk 0xA010) or no specular colour (0xA030), read as black;
+    // none is written.
+    uint8_t mAmbientStated = 1;
+    uint8_t mSpecularStated = 1;
     float mShininess = 0.0f;
     float mShineStrength = 0.0f;
     float mReflectionBlur = 0.0f;

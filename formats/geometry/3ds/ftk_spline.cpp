@@ -11,6 +11,8 @@ SplineTangent SplineTangentAt(const SplineKey* keys, size_t count, size_t k) {
     const double T = keys[k].tension, C = keys[k].continuity, B = keys[k].bias;
     const double before = (double)keys[k].frame - keys[k - 1].frame;
     const double after = (double)keys[k + 1].frame - keys[k].frame;
+    // Keys at one frame (no spacing around the key) bound segments no frame falls in.
+    if (!(before + after != 0.0)) return t;
     const double c = std::fabs(C);
     double in = 2.0 * before / (before + after), out = 2.0 * after / (before + after);
     in += c - c * in;

@@ -221,6 +221,24 @@ bool KeptTrackKeys(const VOxaNode* node, const char* name, int width, std::vecto
     return KeptKeys(node, name, width, keys, values, nullptr);
 }
 
+void KeepTrackFlags(VOxaNode* node, const char* name, uint16_t flags) {
+    VOxaNodeProperties* block = node && name ? node->GetNodeProperties() : nullptr;
+    if (!block) return;
+    const std::string property = std::string(name) + " Flags";
+    VProperty* word = block->FindProperty(property.c_str());
+    if (!word && flags == 0) return;
+    if (!word) word = block->CreateDynamicProperty(property.c_str(), eValueNumber, nullptr);
+    if (word) word->SetDouble(flags);
+}
+
+uint16_t KeptTrackFlags(const VOxaNode* node, const char* name) {
+    const VOxaNodeProperties* block = node && name ? node->GetNodeProperties() : nullptr;
+    if (!block) return 0;
+    const VProperty* word = block->FindProperty((std::string(name) + " Flags").c_str());
+    const double value = word ? word->GetDouble() : 0.0;
+    return value >= 0.0 && value <= 65535.0 ? (uint16_t)value : 0;
+}
+
 void KeepMorphKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const Ftk::MorphName* names, uint32_t count) {
     KeepKeys(node, kKeptMorphKeysProperty, keys, nullptr, count, 0, names);
 }

@@ -50,6 +50,12 @@ OXA_API void KeepTrackKeys(VOxaNode* node, const char* name, const Ftk::KeyHeade
 OXA_API bool KeptTrackKeys(const VOxaNode* node, const char* name, int width,
                            std::vector<Ftk::KeyHeader>& keys, std::vector<float>& values);
 
+// The flags word of a kept track's header (whether the track repeats or loops past its keys,
+// axis locks), kept beside the track's keys under the property `name` followed by " Flags" when
+// the file set any bit. KeptTrackFlags gives 0 for none.
+OXA_API void KeepTrackFlags(VOxaNode* node, const char* name, uint16_t flags);
+OXA_API uint16_t KeptTrackFlags(const VOxaNode* node, const char* name);
+
 // A morph track: keys that each name the mesh object the node's mesh turns into, kept as the
 // key lines above with the name (blanks kept, backslash and line end escaped) closing each line;
 // with the morph smoothing angle when the node's record set it.
@@ -64,6 +70,14 @@ OXA_API bool KeptMorphKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& ke
 // key), and the node's two flag words.
 constexpr const char* kKeptAmbientKeysProperty = "3DS Ambient Keys";
 constexpr const char* kKeptAmbientFlagsProperty = "3DS Ambient Flags";
+
+// Marks the node of a mesh object that the file's keyframer gave no node, in a file with nodes:
+// a 3DS writer writes the object without one.
+constexpr const char* kWithoutNodeProperty = "3DS Without Node";
+
+// Marks the scene's root node when the file's keyframer had no segment of its own: a 3DS writer
+// writes none while the take spans the whole animation from frame 0.
+constexpr const char* kNoSegmentProperty = "3DS No Segment";
 
 // Marks the node's rotation curves (its current take's Euler curves, and for an axis without
 // keys its default angle) as the ones made from the keys it keeps; RotationCurvesKept tells

@@ -23,6 +23,7 @@
 #include "base/vpath.h"
 #include "base/vprintable_text.h"
 #include "base/vtime.h"
+#include "formats/geometry/3ds/voxa_3ds_rotation_keys.h"
 #include "formats/geometry/3ds/voxa_3ds_scene_values.h"
 #include "formats/geometry/voxa_material_extras.h"
 #include "objects/vproperty.h"
@@ -382,15 +383,6 @@ bool VOxaReader3DS::FillTables() {
                         objectMotions))
         return ToolkitFailure();
     if (objectMotions > 0) mFileHasMotions = true;
-    if (objectMotions == 0) {
-        for (const MeshEntry& mesh : mMeshes) {
-            MotionEntry<Ftk::ObjectMotion> entry;
-            Ftk::InitObjectMotion(&entry.mRecord, 0, 0, 0, 0, 0);
-            if (entry.mRecord) mObjectMotions.push_back(entry);
-            if (Ftk::Stopped() || !entry.mRecord) return ToolkitFailure();
-            Ftk::CopyName(entry.mRecord->mName, sizeof entry.mRecord->mName, mesh.mRecord->mName);
-        }
-    }
     if (mLights) {
         uint32_t omniMotions = 0;
         if (!CollectMotions(mDatabase, Ftk::CountOmniLightMotions, Ftk::GetOmniLightMotionByIndex,
@@ -457,6 +449,24 @@ bool VOxaReader3DS::FillTables() {
                 if (!m->mRoll.mValues.empty()) m->mRoll.mValues[0] = c->mRoll;
             }
         }
+    }
+    // Objects without a keyframer node get a still one: every object of a file without keyframer
+    // data, and in a file with nodes each object that no node names (a morph target), which
+    // players leave out of the animation but the file keeps. Those are marked, so that a 3DS
+    // writer gives them no node either.
+    std::unordered_set<std::string> named;
+    if (objectMotions > 0)
+        for (const auto& entry : mObjectMotions)
+            named.insert(FieldName(entry.mRecord->mName));
+    for (MeshEntry& mesh : mMeshes) {
+        if (objectMotions > 0 && !named.insert(FieldName(mesh.mRecord->mName)).second) continue;
+        mesh.mStill = true;
+        MotionEntry<Ftk::ObjectMotion> entry;
+        Ftk::InitObjectMotion(&entry.mRecord, 0, 0, 0, 0, 0);
+        if (entry.mRecord) mObjectMotions.push_back(entry);
+        if (Ftk::Stopped() || !entry.mRecord) return ToolkitFailure();
+        Ftk::CopyName(entry.mRecord->mName, sizeof entry.mRecord->mName, mesh.mRecord->mName);
+        mObjectMotions.back().mWithoutNode = mFileHasMotions;
     }
     return true;
 }
@@ -553,6 +563,12 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
             first = settings->mSegmentFirst;
             last = settings->mSegmentLast;
         }
+        // A file without a segment of its own keeps none (readers give such a file ranges of
+        // their own): marked for a 3DS writer while the span is still the whole animation.
+        if (length >= 0 && !settings->mSegmentInUse)
+            if (VOxaNodeProperties* root = scene->GetRootNode()->GetNodeProperties())
+                if (VProperty* mark = root->CreateDynamicProperty(kNoSegmentProperty, eValueBool, nullptr))
+                    mark->SetDouble(1.0);
         Ftk::ReleaseKeyframerSettings(&settings);
         if (Ftk::Stopped()) return ToolkitFailure();
         if (length >= 0 && first >= 0 && last >= first) {
@@ -561,8 +577,11 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
             referenceStop.SetTime(0, 0, 0, std::max(length, last), 0, VTime::eFRAMES30);
         }
     }
-    if (start == VTIME_INFINITE && stop == VTIME_MINUS_INFINITE) {
-        // Neither keyframer nor keys: the range readers give such a file, frames 0 to 100.
+    if ((start == VTIME_INFINITE && stop == VTIME_MINUS_INFINITE) ||
+        (referenceStop == VTIME_MINUS_INFINITE && !mFileHasMotions)) {
+        // Neither keyframer settings nor keys, or no keyframer data at all (the still keys of
+        // its lights and cameras are no range): the range readers give such a file, frames 0 to
+        // 100.
         start = VTime(0);
         stop.SetTime(0, 0, 0, 100, 0, VTime::eFRAMES30);
     }
@@ -736,6 +755,8 @@ bool VOxaReader3DS::CreateMaterials() {
         material->SetShininess(2.0 * record->mShininess);
         if (record->mShininessStated != 1)
             voxa_extras::SetNumber(material, voxa_extras::kShininessForm3ds, record->mShininessStated);
+        if (!record->mAmbientStated) voxa_extras::SetNumber(material, voxa_extras::kNoAmbient3ds, 1.0);
+        if (!record->mSpecularStated) voxa_extras::SetNumber(material, voxa_extras::kNoSpecular3ds, 1.0);
         color.Set(d[0] * e, d[1] * e, d[2] * e, 1.0);
         material->SetEmissive(color);
         material->SetOpacity(1.0 - record->mTransparency);
@@ -750,7 +771,7 @@ bool VOxaReader3DS::CreateAttributes() {
         entry.mMesh = mManager->CreateMesh();
         if (!entry.mMesh) return false;
         if (entry.mRecord->mFaceCount > 0 && !entry.mRecord->mFaces.empty() &&
-            !ImportMesh(*entry.mRecord, entry.mMesh))
+            !ImportMesh(*entry.mRecord, entry.mMesh, entry.mStill))
             return false;
     }
     for (LightEntry& entry : mOmniLights) {
@@ -795,7 +816,7 @@ bool VOxaReader3DS::CreateAttributes() {
     return true;
 }
 
-bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
+bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh, bool stored) {
     if (!mesh) return false;
     const std::string meshName = FieldName(record.mName);
     const uint32_t vertexCount = (uint32_t)std::min<size_t>(record.mVertexCount, record.mVertices.size());
@@ -886,6 +907,7 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh) {
     double inverse[4][4];
     InverseLocalMatrix(record.mLocalAxes, inverse);
     bool identity = true;
+    if (stored) VgeMatrixIdentity(inverse);
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 3; ++c)
             if (inverse[r][c] != (r == c ? 1.0 : 0.0)) identity = false;
@@ -1100,6 +1122,12 @@ bool VOxaReader3DS::CreateNodes() {
         VOxaNode* node = CreateNamedNode(name);
         if (!node) return false;
         entry.mNode = node;
+        if (entry.mWithoutNode)
+            if (VProperty* mark = node->GetNodeProperties()
+                                      ? node->GetNodeProperties()->CreateDynamicProperty(kWithoutNodeProperty,
+                                                                                         eValueBool, nullptr)
+                                      : nullptr)
+                mark->SetDouble(1.0);
         if (!mGeometries) continue;
         auto found = mMeshByName.find(FieldName(motion->mName));
         if (found == mMeshByName.end()) continue;
@@ -1111,7 +1139,7 @@ bool VOxaReader3DS::CreateNodes() {
             attribute = mManager->CreateMesh();
             if (!attribute) return false;
             if (mesh.mRecord->mFaceCount > 0 && !mesh.mRecord->mFaces.empty() &&
-                !ImportMesh(*mesh.mRecord, attribute))
+                !ImportMesh(*mesh.mRecord, attribute, mesh.mStill))
                 return false;
         }
         mesh.mUsed = true;

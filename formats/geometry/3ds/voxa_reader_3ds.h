@@ -63,7 +63,9 @@ public:
 
     // Fills `mesh` from a mesh record (control points split by smoothing group, normals, UVs,
     // materials and textures per face).
-    bool ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh);
+    // `stored`: the record's points as they stand (an object without a keyframer node stands
+    // where they put it), else through the inverse of its local axes.
+    bool ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh, bool stored = false);
     // One node per keyframer motion (with its attribute when one of its name exists).
     bool CreateNodes();
     // The file's fog as the scene's, and the scene values that only a 3DS file holds (shadow-map
@@ -116,6 +118,7 @@ private:
         Ftk::Mesh* mRecord = nullptr;
         VOxaMesh* mMesh = nullptr;
         bool mUsed = false;
+        bool mStill = false;  // no keyframer node names the object
     };
     struct LightEntry {
         Ftk::Light* mRecord = nullptr;
@@ -132,6 +135,7 @@ private:
         Motion* mRecord = nullptr;
         VOxaNode* mNode = nullptr;
         VOxaNode* mTargetNode = nullptr;  // spotlight and camera motions only
+        bool mWithoutNode = false;        // an object no keyframer node names, in a file with nodes
     };
 
     // Step by step parts of Read.

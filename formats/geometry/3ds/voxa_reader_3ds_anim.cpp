@@ -253,6 +253,13 @@ bool VOxaReader3DS::AnimateObjects() {
         const bool hidden = mesh != mMeshByName.end() && mMeshes[mesh->second].mRecord &&
                             mMeshes[mesh->second].mRecord->mHidden != 0;
         ImportHideTrack(node, hidden, UsableKeys(m->mHide, 0), m->mHide.mKeys.data());
+        if (mAnim) {
+            KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition.mFlags);
+            KeepTrackFlags(node, kKeptRotationKeysProperty, m->mRotation.mFlags);
+            KeepTrackFlags(node, kKeptScaleKeysProperty, m->mScale.mFlags);
+            KeepTrackFlags(node, kKeptHideKeysProperty, m->mHide.mFlags);
+            KeepTrackFlags(node, kKeptMorphKeysProperty, m->mMorph.mFlags);
+        }
         // The morph track as the file keys it, with its smoothing angle, for a 3DS writer: its
         // keys name other objects whose shapes the scene's mesh does not hold.
         const uint32_t morphs =
@@ -279,6 +286,7 @@ bool VOxaReader3DS::KeepAmbientNode(VOxaScene* scene) {
     if (count == 0) return true;
     KeepTrackKeys(root, kKeptAmbientKeysProperty, motion.mColor.mKeys.data(), motion.mColor.mValues.data(),
                   count, 3);
+    KeepTrackFlags(root, kKeptAmbientKeysProperty, motion.mColor.mFlags);
     if (VProperty* flags =
             DynamicProperty(root->GetNodeProperties(), kKeptAmbientFlagsProperty, eValueNumber))
         flags->SetDouble((double)motion.mFlags1 + 65536.0 * motion.mFlags2);
@@ -326,6 +334,10 @@ bool VOxaReader3DS::AnimateLights() {
         ImportPositionTrack(node, UsableKeys(m->mPosition, 3), m->mPosition.mKeys.data(),
                             m->mPosition.mValues.data());
         ImportColorTrack(node, UsableKeys(m->mColor, 3), m->mColor.mKeys.data(), m->mColor.mValues.data());
+        if (mAnim) {
+            KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition.mFlags);
+            KeepTrackFlags(node, kKeptColorKeysProperty, m->mColor.mFlags);
+        }
         auto found = mOmniByName.find(std::string(m->mName, strnlen(m->mName, sizeof m->mName)));
         if (VOxaLight* light = node->GetLight())
             if (found != mOmniByName.end()) {
@@ -347,6 +359,13 @@ bool VOxaReader3DS::AnimateSpots() {
         ImportPositionTrack(node, UsableKeys(m->mPosition, 3), m->mPosition.mKeys.data(),
                             m->mPosition.mValues.data());
         ImportColorTrack(node, UsableKeys(m->mColor, 3), m->mColor.mKeys.data(), m->mColor.mValues.data());
+        if (mAnim) {
+            KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition.mFlags);
+            KeepTrackFlags(node, kKeptColorKeysProperty, m->mColor.mFlags);
+            KeepTrackFlags(node, kKeptHotspotKeysProperty, m->mHotspot.mFlags);
+            KeepTrackFlags(node, kKeptFalloffKeysProperty, m->mFalloff.mFlags);
+            KeepTrackFlags(node, kKeptSpotRollKeysProperty, m->mRoll.mFlags);
+        }
         auto found = mSpotByName.find(std::string(m->mName, strnlen(m->mName, sizeof m->mName)));
         const Ftk::Light* record = found != mSpotByName.end() ? mSpotlights[found->second].mRecord : nullptr;
         if (UsableKeys(m->mHotspot, 1) == 0 && record && record->mSpot) {
@@ -390,6 +409,7 @@ bool VOxaReader3DS::AnimateSpots() {
             PrepareTake(target);
             ImportPositionTrack(target, UsableKeys(m->mTargetPosition, 3), m->mTargetPosition.mKeys.data(),
                                 m->mTargetPosition.mValues.data());
+            if (mAnim) KeepTrackFlags(target, kKeptPositionKeysProperty, m->mTargetPosition.mFlags);
         }
     }
     return true;
@@ -406,10 +426,16 @@ bool VOxaReader3DS::AnimateCameras() {
         ImportFieldOfViewTrack(node, UsableKeys(m->mFieldOfView, 1), m->mFieldOfView.mKeys.data(),
                                m->mFieldOfView.mValues.data());
         ImportRollTrack(node, UsableKeys(m->mRoll, 1), m->mRoll.mKeys.data(), m->mRoll.mValues.data());
+        if (mAnim) {
+            KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition.mFlags);
+            KeepTrackFlags(node, kKeptFieldOfViewKeysProperty, m->mFieldOfView.mFlags);
+            KeepTrackFlags(node, kKeptCameraRollKeysProperty, m->mRoll.mFlags);
+        }
         if (VOxaNode* target = entry.mTargetNode) {
             PrepareTake(target);
             ImportPositionTrack(target, UsableKeys(m->mTargetPosition, 3), m->mTargetPosition.mKeys.data(),
                                 m->mTargetPosition.mValues.data());
+            if (mAnim) KeepTrackFlags(target, kKeptPositionKeysProperty, m->mTargetPosition.mFlags);
         }
         auto found = mCameraByName.find(std::string(m->mName, strnlen(m->mName, sizeof m->mName)));
         VOxaCamera* camera = node->GetCamera();
@@ -515,13 +541,30 @@ bool VOxaReader3DS::ImportRotationTrack(VOxaNode* node, uint32_t keyCount, const
         curves[2] = take->GetEulerRotationZ();
     }
     if (keyCount > 1 && mAnim && keys && values) {
-        const TakenKeys taken(keyCount, keys);
-        const std::vector<Ftk::SplineKey>& frames = taken.keys;
-        const size_t n = taken.size();
-        std::vector<float> turns(n * 4);
-        for (size_t k = 0; k < n; ++k)
-            std::memcpy(&turns[k * 4], values + (size_t)taken.index[k] * 4, 4 * sizeof(float));
-        const Ftk::RotationPath path(frames.data(), turns.data(), n);
+        // Every key turns, in frame order (keys at one frame, or going back in frame, are taken
+        // in frame order and, at one frame, in the file's order), as 3DS players take them: the
+        // orientation at a frame is that of its last key. The curves key the frames the track
+        // keys, each with the spline values of its last key there.
+        std::vector<uint32_t> order(keyCount);
+        for (uint32_t i = 0; i < keyCount; ++i)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(),
+                         [keys](uint32_t a, uint32_t b) { return keys[a].mFrame < keys[b].mFrame; });
+        std::vector<Ftk::SplineKey> all(keyCount);
+        std::vector<float> turns((size_t)keyCount * 4);
+        std::vector<size_t> last;
+        for (uint32_t i = 0; i < keyCount; ++i) {
+            all[i].frame = keys[order[i]].mFrame;
+            TcbOf(keys[order[i]], all[i].tension, all[i].continuity, all[i].bias);
+            std::memcpy(&turns[(size_t)i * 4], values + (size_t)order[i] * 4, 4 * sizeof(float));
+        }
+        for (uint32_t i = 0; i < keyCount; ++i)
+            if (i + 1 == keyCount || all[i + 1].frame != all[i].frame) last.push_back(i);
+        std::vector<Ftk::SplineKey> frames(last.size());
+        for (size_t k = 0; k < last.size(); ++k)
+            frames[k] = all[last[k]];
+        const size_t n = frames.size();
+        const Ftk::RotationPath path(all.data(), turns.data(), keyCount);
         const int32_t first = frames.front().frame;
         const int64_t span = (int64_t)frames.back().frame - first + 1;
         // The path is walked frame by frame, so that the angles stay continuous along it however
@@ -538,7 +581,7 @@ bool VOxaReader3DS::ImportRotationTrack(VOxaNode* node, uint32_t keyCount, const
             }
         } else {
             for (size_t k = 0; k < n; ++k) {
-                FileOrientationToEuler(path.AtKey(k), &angles[k * 3]);
+                FileOrientationToEuler(path.AtKey(last[k]), &angles[k * 3]);
                 if (k > 0) MakeEulerContinuous(&angles[k * 3], &angles[k * 3], &angles[(k - 1) * 3]);
             }
         }
@@ -584,10 +627,8 @@ bool VOxaReader3DS::ImportRotationTrack(VOxaNode* node, uint32_t keyCount, const
         if (FrameZero(curves, zero)) node->SetLclRotation(VgeTVector(zero[0], zero[1], zero[2], 0.0));
         // The file's own keys, for a 3DS writer to put back while the curves are these or turn as
         // the keys do.
-        if (n == keyCount) {
-            KeepRotationKeys(node, keys, values, keyCount);
-            KeepRotationCurves(node);
-        }
+        KeepRotationKeys(node, keys, values, keyCount);
+        KeepRotationCurves(node);
         return true;
     }
     double q[4];

@@ -441,6 +441,10 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
         keyframer->mSegmentInUse = true;
         keyframer->mSegmentFirst = frame(first);
         keyframer->mSegmentLast = frame(last);
+        const VProperty* none = RootProperty(scene->GetRootNode(), kNoSegmentProperty);
+        if (none != nullptr && none->GetDouble() != 0.0 && keyframer->mSegmentFirst == 0 &&
+            keyframer->mSegmentLast == keyframer->mAnimationLength)
+            keyframer->mSegmentInUse = false;
         Ftk::PutKeyframerSettings(mDatabase, keyframer);
         Ftk::ReleaseKeyframerSettings(&keyframer);
     }
@@ -894,6 +898,12 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
         // A mesh beyond the format's limits goes out as several objects, "Name", "Name_2", ...,
         // each with the node's animation; children hang below the first.
         std::vector<VOxaMesh*> parts = SplitMesh(whole);
+        // An object a read file gave no keyframer node (a morph target) goes without one while
+        // nothing hangs below it.
+        const VProperty* mark = node->GetNodeProperties()
+                                    ? node->GetNodeProperties()->FindProperty(kWithoutNodeProperty)
+                                    : nullptr;
+        const bool withoutNode = mark != nullptr && mark->GetDouble() != 0.0 && node->GetChildCount() == 0;
         const size_t count = parts.empty() ? 1 : parts.size();
         for (size_t i = 0; i < count; ++i) {
             const std::string partName = i == 0 ? name : PartName(name, i + 1);
@@ -904,6 +914,7 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                 Ftk::WriteMesh(mDatabase, record);
                 Ftk::ReleaseMesh(&record);
             }
+            if (withoutNode) continue;
             if (Ftk::ObjectMotion* motion = TakeNodeRecords(1) ? MakeObjectMotion(node) : nullptr) {
                 Ftk::CopyName(motion->mName, sizeof motion->mName, partName.c_str());
                 Ftk::PutObjectMotion(mDatabase, motion);
@@ -1293,6 +1304,7 @@ bool PutKeptKeys(Ftk::Track& track, const VOxaWriter3DS::KeptTrack& kept, int wi
     track.mKeyCount = (uint32_t)held.size();
     track.mKeys = std::move(held);
     track.mValues = std::move(values);
+    track.mFlags = KeptTrackFlags(kept.node, kept.property);
     return true;
 }
 
@@ -1577,6 +1589,7 @@ void VOxaWriter3DS::PutKeptMorphKeys(Ftk::ObjectMotion& motion, VOxaNode* node) 
     motion.mMorph.mKeyCount = (uint32_t)keys.size();
     motion.mMorph.mKeys = std::move(keys);
     motion.mMorph.mMorphNames = std::move(names);
+    motion.mMorph.mFlags = KeptTrackFlags(node, kKeptMorphKeysProperty);
     const VOxaNodeProperties* block = node->GetNodeProperties();
     const VProperty* smooth = block != nullptr ? block->FindProperty(kKeptMorphSmoothProperty) : nullptr;
     if (smooth != nullptr && std::isfinite(smooth->GetDouble()) &&
@@ -1600,6 +1613,7 @@ void VOxaWriter3DS::PutKeptAmbientNode(VOxaNode* root) {
     motion.mColor.mKeyCount = (uint32_t)keys.size();
     motion.mColor.mKeys = std::move(keys);
     motion.mColor.mValues = std::move(values);
+    motion.mColor.mFlags = KeptTrackFlags(root, kKeptAmbientKeysProperty);
     Ftk::PutAmbientMotion(mDatabase, &motion);
 }
 
@@ -1624,19 +1638,27 @@ bool VOxaWriter3DS::PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Chann
         return false;
     }
     if (!animated && kept.size() != 1) return false;
-    // The keys as the reader took them: frames rising.
+    // The keys as players take them: in frame order, keys at one frame in the file's order (the
+    // file's order is written back).
+    std::vector<size_t> order(kept.size());
+    for (size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    std::stable_sort(order.begin(), order.end(),
+                     [&kept](size_t a, size_t b) { return kept[a].mFrame < kept[b].mFrame; });
     std::vector<Ftk::SplineKey> keys(kept.size());
+    std::vector<float> turns(values.size());
     for (size_t k = 0; k < kept.size(); ++k) {
-        if (k > 0 && kept[k].mFrame <= kept[k - 1].mFrame) return false;
-        keys[k].frame = kept[k].mFrame;
-        keys[k].tension = (kept[k].mSplineFlags & 0x1) ? kept[k].mTension : 0.0f;
-        keys[k].continuity = (kept[k].mSplineFlags & 0x2) ? kept[k].mContinuity : 0.0f;
-        keys[k].bias = (kept[k].mSplineFlags & 0x4) ? kept[k].mBias : 0.0f;
+        const Ftk::KeyHeader& key = kept[order[k]];
+        keys[k].frame = key.mFrame;
+        keys[k].tension = (key.mSplineFlags & 0x1) ? key.mTension : 0.0f;
+        keys[k].continuity = (key.mSplineFlags & 0x2) ? key.mContinuity : 0.0f;
+        keys[k].bias = (key.mSplineFlags & 0x4) ? key.mBias : 0.0f;
+        std::copy(&values[order[k] * 4], &values[order[k] * 4] + 4, &turns[k * 4]);
     }
     // Written back while the curves are those the reader made from the keys, or turn as the
     // keys do at every frame.
     if (!animated || !RotationCurvesKept(node)) {
-        const Ftk::RotationPath path(keys.data(), values.data(), keys.size());
+        const Ftk::RotationPath path(keys.data(), turns.data(), keys.size());
         double c[4][4];
         std::vector<int64_t> checked;
         CheckFrames(keys, frames, checked);
@@ -1649,6 +1671,7 @@ bool VOxaWriter3DS::PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Chann
     track.mKeyCount = (uint32_t)kept.size();
     track.mKeys = kept;
     track.mValues = values;
+    track.mFlags = KeptTrackFlags(node, kKeptRotationKeysProperty);
     return true;
 }
 
@@ -1695,6 +1718,7 @@ void VOxaWriter3DS::SampleHideTrack(Ftk::Track& track, VOxaNode* node, const Fra
         track.mKeyCount = (uint32_t)kept.size();
         track.mKeys = std::move(kept);
         track.mValues.clear();
+        track.mFlags = KeptTrackFlags(node, kKeptHideKeysProperty);
         return;
     }
     SizeTrack(track, (uint32_t)turns.size(), 0);
@@ -1786,11 +1810,13 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
         motion->mFalloff.mKeyCount = (uint32_t)keptKeys.size();
         motion->mFalloff.mKeys = keptKeys;
         motion->mFalloff.mValues = keptValues;
+        motion->mFalloff.mFlags = KeptTrackFlags(node, kKeptFalloffKeysProperty);
     }
     if (mAnimation && KeptTrackKeys(node, kKeptSpotRollKeysProperty, 1, keptKeys, keptValues)) {
         motion->mRoll.mKeyCount = (uint32_t)keptKeys.size();
         motion->mRoll.mKeys = keptKeys;
         motion->mRoll.mValues = keptValues;
+        motion->mRoll.mFlags = KeptTrackFlags(node, kKeptSpotRollKeysProperty);
     }
     if (target != nullptr) {
         TRSChannels tc = NodeChannels(target, animated);

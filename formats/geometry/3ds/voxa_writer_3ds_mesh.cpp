@@ -1194,6 +1194,16 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
             if (form == 0.0 && material->GetShininess() == 0.0) record->mShininessStated = 0;
             if (form == 2.0) record->mShininessStated = 2;
         }
+        // A file's material without an ambient or specular colour keeps none while that colour
+        // is still black.
+        double none = 0.0;
+        auto black = [](const float* c) { return c[0] == 0.0f && c[1] == 0.0f && c[2] == 0.0f; };
+        if (voxa_extras::GetNumber(material, voxa_extras::kNoAmbient3ds, none) && none == 1.0 &&
+            black(record->mAmbient))
+            record->mAmbientStated = 0;
+        if (voxa_extras::GetNumber(material, voxa_extras::kNoSpecular3ds, none) && none == 1.0 &&
+            black(record->mSpecular))
+            record->mSpecularStated = 0;
         record->mTransparency = Finite(1.0 - material->GetOpacity());
         record->mSelfIllumination = SelfIllumination(emissive, diffuse);
         // The glow is the diffuse colour times the self-illumination: another hue is lost.

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "animation/fcurve.h"
@@ -531,6 +532,225 @@ TEST(Voxa3dsTracksInterop, KeptKeysGiveWayToChangedCurves) {
     Lib3dsNode* view = written.Node("Cam", LIB3DS_CAMERA_NODE);
     ASSERT_NE(view, nullptr);
     EXPECT_LT(view->data.camera.fov, 59.0f);
+}
+
+// Rotation keys at one frame or back in frame (a whole turn as two keys at a frame, a key before
+// the one it follows): lib3ds orders them by frame and turns by every one; the trip plays the
+// same.
+TEST(Voxa3dsTracksInterop, RotationKeysAtOneFrameAllTurn) {
+    const std::vector<std::pair<const char*, std::function<void(Ftk::ObjectMotion*)>>> cases = {
+        {"samefr.3ds",
+         [](Ftk::ObjectMotion* m) {
+             SetTrack(m->mRotation, {Key(0), Key(10), Key(10), Key(10), Key(20)},
+                      {0, 0, 0, -1, 1.5708f, 0, 0, 1, 3.14159f, 1, 0, 0, 3.14159f, 1, 0, 0, 0.8f, 0, 1, 0});
+         }},
+        {"before0.3ds",
+         [](Ftk::ObjectMotion* m) {
+             SetTrack(m->mRotation, {Key(-10), Key(6), Key(6), Key(12)},
+                      {0, 0, 0, -1, 0.9f, 0, 0, 1, 6.28318f, 0, 1, 0, 0.6f, 1, 0, 0});
+         }},
+        {"back.3ds",
+         [](Ftk::ObjectMotion* m) {
+             SetTrack(m->mRotation, {Key(0), Key(20), Key(10), Key(30)},
+                      {0, 0, 0, -1, 1.0f, 0, 0, 1, 0.7f, 1, 0, 0, 0.5f, 0, 1, 0});
+         }},
+    };
+    for (const auto& c : cases) {
+        const std::string path = Scratch(c.first);
+        BuildFile(
+            path, 30,
+            [&](Ftk::ObjectMotion* m) {
+                SetTrack(m->mPosition, {Key(0)}, {0, 0, 0});
+                SetTrack(m->mScale, {Key(0)}, {1, 1, 1});
+                c.second(m);
+            },
+            [](Ftk::CameraMotion*) {});
+        const std::string once = Trip(path);
+        const std::string twice = Trip(once);
+        // The scene's curves alone, written without the kept keys, play the same.
+        const std::string curves = path + ".curves.3ds";
+        {
+            interop3ds::Session session;
+            ASSERT_TRUE(session.Read(path));
+            VOxaNode* node = session.Node("Ball");
+            ASSERT_NE(node, nullptr);
+            auto* text = dynamic_cast<VPropertyTemplate<VString>*>(
+                node->GetNodeProperties()->FindProperty(kKeptRotationKeysProperty));
+            ASSERT_NE(text, nullptr);
+            text->SetValue(VString(""));
+            ASSERT_TRUE(session.Write(curves));
+        }
+        Played source(path), written(once), again(twice), sampled(curves);
+        ASSERT_TRUE(source.file && written.file && again.file && sampled.file) << c.first;
+        // The keys themselves come back.
+        const int keys = Count(source.Node("Ball", LIB3DS_OBJECT_NODE)->data.object.rot_track.keyL);
+        EXPECT_EQ(Count(written.Node("Ball", LIB3DS_OBJECT_NODE)->data.object.rot_track.keyL), keys);
+        EXPECT_EQ(Count(again.Node("Ball", LIB3DS_OBJECT_NODE)->data.object.rot_track.keyL), keys);
+        for (int frame : {0, 3, 9, 10, 11, 14, 17, 20, 26, 30}) {
+            SCOPED_TRACE(std::string(c.first) + " frame " + std::to_string(frame));
+            lib3ds_file_eval(source.file, (Lib3dsFloat)frame);
+            lib3ds_file_eval(written.file, (Lib3dsFloat)frame);
+            lib3ds_file_eval(again.file, (Lib3dsFloat)frame);
+            lib3ds_file_eval(sampled.file, (Lib3dsFloat)frame);
+            Lib3dsNode* ball = source.Node("Ball", LIB3DS_OBJECT_NODE);
+            ExpectSameMatrix(source, ball, sampled, sampled.Node("Ball", LIB3DS_OBJECT_NODE), frame);
+            ExpectSameMatrix(source, ball, written, written.Node("Ball", LIB3DS_OBJECT_NODE), frame);
+            ExpectSameMatrix(source, ball, again, again.Node("Ball", LIB3DS_OBJECT_NODE), frame);
+        }
+    }
+}
+
+// An object without a keyframer node (a morph target) in a file with nodes: lib3ds keeps it in
+// the mesh list, unplayed. The trip keeps it so, with its points, and the nodes play as they
+// did; an OBJ holds it as the mesh it is.
+TEST(Voxa3dsTracksInterop, ObjectWithoutNodeKept) {
+    const std::string path = Scratch("nonode.3ds");
+    BuildFile(
+        path, 30,
+        [](Ftk::ObjectMotion* m) {
+            SetTrack(m->mPosition, {Key(0), Key(30)}, {0, 0, 0, 20, 5, 0});
+            SetTrack(m->mRotation, {Key(0), Key(30)}, {0, 0, 0, -1, 1.0f, 0, 0, 1});
+            SetTrack(m->mScale, {Key(0)}, {1, 1, 1});
+        },
+        [](Ftk::CameraMotion*) {}, {},
+        [](Ftk::Database* db) {
+            Ftk::Mesh* mesh = nullptr;
+            Ftk::InitMesh(&mesh, 3, 1, 0);
+            std::strcpy(mesh->mName, "Shape 2");
+            mesh->mVertices[0] = Ftk::Point3{50, 0, 7};
+            mesh->mVertices[1] = Ftk::Point3{60, 0, 7};
+            mesh->mVertices[2] = Ftk::Point3{50, 12, 7};
+            mesh->mFaces[0] = Ftk::Face{0, 1, 2, 7};
+            mesh->mLocalAxes[0] = mesh->mLocalAxes[4] = mesh->mLocalAxes[8] = 1.0f;
+            mesh->mLocalAxes[9] = 50;
+            Ftk::WriteMesh(db, mesh);
+            Ftk::ReleaseMesh(&mesh);
+        });
+    const std::string once = Trip(path);
+    const std::string twice = Trip(once);
+    Played source(path), written(once), again(twice);
+    ASSERT_TRUE(source.file && written.file && again.file);
+    ASSERT_NE(lib3ds_file_mesh_by_name(source.file, "Shape 2"), nullptr);
+    ASSERT_EQ(source.Node("Shape 2", LIB3DS_OBJECT_NODE), nullptr);
+    for (Played* out : {&written, &again}) {
+        Lib3dsMesh* mesh = lib3ds_file_mesh_by_name(out->file, "Shape 2");
+        ASSERT_NE(mesh, nullptr);
+        EXPECT_EQ(out->Node("Shape 2", LIB3DS_OBJECT_NODE), nullptr);
+        ASSERT_EQ(mesh->points, 3u);
+        ASSERT_EQ(mesh->faces, 1u);
+        // In master-scale units.
+        const double scale = out->file->master_scale / source.file->master_scale;
+        const float want[3][3] = {{50, 0, 7}, {60, 0, 7}, {50, 12, 7}};
+        for (int i = 0; i < 3; ++i)
+            for (int a = 0; a < 3; ++a)
+                EXPECT_NEAR(mesh->pointL[mesh->faceL[0].points[i]].pos[a] * scale, want[i][a], 1e-4);
+        int nodes = 0;
+        for (Lib3dsNode* node = out->file->nodes; node != nullptr; node = node->next)
+            ++nodes;
+        EXPECT_EQ(nodes, 3);  // the ball, the camera and its target
+        for (int frame : {0, 12, 30}) {
+            lib3ds_file_eval(source.file, (Lib3dsFloat)frame);
+            lib3ds_file_eval(out->file, (Lib3dsFloat)frame);
+            ExpectSameMatrix(source, source.Node("Ball", LIB3DS_OBJECT_NODE), *out,
+                             out->Node("Ball", LIB3DS_OBJECT_NODE), frame);
+        }
+    }
+    // In OBJ the object is where the file's points put it.
+    interop3ds::Session session;
+    ASSERT_TRUE(session.Read(path));
+    ASSERT_TRUE(session.Write<VOxaWriterObj>(path + ".obj"));
+    // The OBJ's unit from the ball's corner at x = 10 (Y up: a file point (x, y, z) is (x, z, -y)).
+    std::vector<VgeTVector> points = interop3ds::ObjVertices(path + ".obj");
+    double unit = 0.0;
+    for (const VgeTVector& p : points)
+        if (p[1] == 0.0 && p[2] == 0.0) unit = std::max(unit, p[0] / 10.0);
+    ASSERT_GT(unit, 0.0);
+    int found = 0;
+    for (const VgeTVector& p : points)
+        for (const VgeTVector& want :
+             {VgeTVector(50, 7, 0, 0), VgeTVector(60, 7, 0, 0), VgeTVector(50, 7, -12, 0)})
+            if (std::fabs(p[0] - want[0] * unit) < 1e-3 && std::fabs(p[1] - want[1] * unit) < 1e-3 &&
+                std::fabs(p[2] - want[2] * unit) < 1e-3)
+                ++found;
+    EXPECT_EQ(found, 3);
+}
+
+// A file without keyframer data: lib3ds shows each object at its stored points, whatever its
+// local axes; so does the trip.
+TEST(Voxa3dsTracksInterop, ObjectsOfAFileWithoutKeyframerStayPut) {
+    const std::string path = Scratch("nokf.3ds");
+    ASSERT_TRUE(ftkscene::WriteSceneFile(path, [](Ftk::Database* db) {
+        Ftk::Mesh* mesh = nullptr;
+        Ftk::InitMesh(&mesh, 3, 1, 0);
+        std::strcpy(mesh->mName, "Apart");
+        mesh->mVertices[0] = Ftk::Point3{50, 0, 7};
+        mesh->mVertices[1] = Ftk::Point3{60, 0, 7};
+        mesh->mVertices[2] = Ftk::Point3{50, 12, 7};
+        mesh->mFaces[0] = Ftk::Face{0, 1, 2, 7};
+        const float axes[12] = {0, 1, 0, -1, 0, 0, 0, 0, 1, 50, 0, 7};
+        std::memcpy(mesh->mLocalAxes, axes, sizeof axes);
+        Ftk::WriteMesh(db, mesh);
+        Ftk::ReleaseMesh(&mesh);
+    }));
+    const std::string out = Trip(path);
+    Played written(out);
+    ASSERT_NE(written.file, nullptr);
+    const double scale = written.file->master_scale > 0.0f ? written.file->master_scale : 1.0;
+    std::vector<VgeTVector> points;
+    if (written.file->nodes != nullptr) {
+        points = interop3ds::WorldVertices(out, false, 1.0);
+    } else {
+        for (Lib3dsMesh* mesh = written.file->meshes; mesh != nullptr; mesh = mesh->next)
+            for (Lib3dsDword i = 0; i < mesh->points; ++i)
+                points.emplace_back(mesh->pointL[i].pos[0] * scale, mesh->pointL[i].pos[1] * scale,
+                                    mesh->pointL[i].pos[2] * scale, 0.0);
+    }
+    interop3ds::ExpectSamePoints({VgeTVector(50, 0, 7, 0), VgeTVector(60, 0, 7, 0), VgeTVector(50, 12, 7, 0)},
+                                 points, 1e-4, "points");
+}
+
+// Track header flags (a track that loops past its keys, axis locks) come back as the file set
+// them, and lib3ds plays the loop past the last key as in the source. A keyframer without a
+// segment stays without one.
+TEST(Voxa3dsTracksInterop, TrackFlagsKept) {
+    const std::string path = Scratch("flags.3ds");
+    BuildFile(
+        path, 40,
+        [](Ftk::ObjectMotion* m) {
+            SetTrack(m->mPosition, {Key(0), Key(10)}, {0, 0, 0, 20, 5, 0});
+            m->mPosition.mFlags = 0x0003;
+            SetTrack(m->mRotation, {Key(0), Key(10)}, {0, 0, 0, -1, 1.0f, 0, 0, 1});
+            m->mRotation.mFlags = 0x0003;
+            SetTrack(m->mScale, {Key(0), Key(20)}, {1, 1, 1, 2, 2, 2});
+            m->mScale.mFlags = 0x0008;
+        },
+        [](Ftk::CameraMotion* view) { view->mFieldOfView.mFlags = 0x0002; });
+    const std::string once = Trip(path);
+    const std::string twice = Trip(once);
+    Played source(path), written(once), again(twice);
+    ASSERT_TRUE(source.file && written.file && again.file);
+    Lib3dsNode* ball = source.Node("Ball", LIB3DS_OBJECT_NODE);
+    Lib3dsNode* cam = source.Node("Cam", LIB3DS_CAMERA_NODE);
+    ASSERT_TRUE(ball && cam);
+    for (Played* out : {&written, &again}) {
+        Lib3dsNode* b = out->Node("Ball", LIB3DS_OBJECT_NODE);
+        Lib3dsNode* c = out->Node("Cam", LIB3DS_CAMERA_NODE);
+        ASSERT_TRUE(b && c);
+        EXPECT_EQ(b->data.object.pos_track.flags, ball->data.object.pos_track.flags);
+        EXPECT_EQ(b->data.object.rot_track.flags, ball->data.object.rot_track.flags);
+        EXPECT_EQ(b->data.object.scl_track.flags, ball->data.object.scl_track.flags);
+        EXPECT_EQ(c->data.camera.fov_track.flags, cam->data.camera.fov_track.flags);
+        // The file has a length and no segment of its own: none is written, and lib3ds gives
+        // both files the same range.
+        EXPECT_EQ(out->file->frames, source.file->frames);
+        EXPECT_EQ(out->file->segment_from, source.file->segment_from);
+        EXPECT_EQ(out->file->segment_to, source.file->segment_to);
+        for (int frame : {5, 15, 25, 40}) {
+            lib3ds_file_eval(source.file, (Lib3dsFloat)frame);
+            lib3ds_file_eval(out->file, (Lib3dsFloat)frame);
+            ExpectSameMatrix(source, ball, *out, b, frame);
+        }
+    }
 }
 
 #else

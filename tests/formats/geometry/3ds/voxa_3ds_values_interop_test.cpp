@@ -1003,3 +1003,70 @@ TEST(values3ds_interop, AMapWithoutFlagsAndAMaterialWithoutShininessStaySo) {
     EXPECT_TRUE(FindChunk(bytes, {0x4D4D, 0x3D3D, 0xAFFF, 0xA200, 0xA351}, data));
 #endif
 }
+
+TEST(values3ds_interop, UnstatedColoursAndAMissingKeyframerStaySo) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
+#else
+    // "Bare" has neither an ambient nor a specular colour, "Lit" both; the file has an omni light
+    // and no keyframer data: lib3ds gives the absent colours and range its own values.
+    using ftktest::Bytes;
+    using ftktest::ChunkBytes;
+    using ftktest::Floats;
+    using ftktest::Shorts;
+    using ftktest::Text;
+    auto colour = [](uint8_t r, uint8_t g, uint8_t b) { return ChunkBytes(0x0011, Bytes{r, g, b}); };
+    auto material = [&](const char* name, bool stated) {
+        Bytes block =
+            ftktest::Cat({ChunkBytes(0xA000, Text(name)), ChunkBytes(0xA020, {}, {colour(200, 0, 0)})});
+        if (stated)
+            block = ftktest::Cat({block, ChunkBytes(0xA010, {}, {colour(40, 0, 0)}),
+                                  ChunkBytes(0xA030, {}, {colour(0, 90, 255)})});
+        return ChunkBytes(0xAFFF, block);
+    };
+    auto object = [&](const char* name, const char* materialName, float x) {
+        Bytes points = Shorts({3});
+        for (const float v : {x, 0.0f, 0.0f, x + 1.0f, 0.0f, 0.0f, x, 1.0f, 0.0f})
+            points = ftktest::Cat({points, Floats({v})});
+        Bytes faces = ChunkBytes(0x4120, Shorts({1, 0, 1, 2, 7}),
+                                 {ChunkBytes(0x4130, ftktest::Cat({Text(materialName), Shorts({1, 0})}))});
+        return ChunkBytes(0x4000, Text(name), {ChunkBytes(0x4100, {}, {ChunkBytes(0x4110, points), faces})});
+    };
+    const Bytes lamp =
+        ChunkBytes(0x4000, Text("Lamp"),
+                   {ChunkBytes(0x4600, Floats({5, 5, 20}), {ChunkBytes(0x0010, Floats({1, 1, 1}))})});
+    const Bytes file = ChunkBytes(
+        0x4D4D, {},
+        {ChunkBytes(0x0002, {3, 0, 0, 0}),
+         ChunkBytes(0x3D3D, {},
+                    {ChunkBytes(0x3D3E, {3, 0, 0, 0}), material("Bare", false), material("Lit", true),
+                     object("Tri", "Bare", 0.0f), object("Tri2", "Lit", 3.0f), lamp})});
+    const std::string start = Folder() + "uncoloured0.3ds";
+    ftktest::WriteFile(start, file);
+    Lib3dsOwner source(start);
+    ASSERT_NE(source.file, nullptr);
+    Lib3dsMaterial* bare = lib3ds_file_material_by_name(source.file, "Bare");
+    Lib3dsMaterial* lit = lib3ds_file_material_by_name(source.file, "Lit");
+    ASSERT_TRUE(bare && lit);
+    std::string from = start;
+    for (int trip = 1; trip <= 2; ++trip) {
+        const std::string to = Folder() + "uncoloured" + std::to_string(trip) + ".3ds";
+        ASSERT_TRUE(Trip(from, to));
+        from = to;
+        Lib3dsOwner read(to);
+        ASSERT_NE(read.file, nullptr);
+        for (Lib3dsMaterial* wanted : {bare, lit}) {
+            Lib3dsMaterial* m = lib3ds_file_material_by_name(read.file, wanted->name);
+            ASSERT_NE(m, nullptr) << wanted->name << " trip " << trip;
+            for (int c = 0; c < 3; ++c) {
+                EXPECT_NEAR(m->ambient[c], wanted->ambient[c], 1e-6) << wanted->name << " trip " << trip;
+                EXPECT_NEAR(m->diffuse[c], wanted->diffuse[c], 1e-6) << wanted->name << " trip " << trip;
+                EXPECT_NEAR(m->specular[c], wanted->specular[c], 1e-6) << wanted->name << " trip " << trip;
+            }
+        }
+        EXPECT_EQ(read.file->frames, source.file->frames) << "trip " << trip;
+        EXPECT_EQ(read.file->segment_from, source.file->segment_from) << "trip " << trip;
+        EXPECT_EQ(read.file->segment_to, source.file->segment_to) << "trip " << trip;
+    }
+#endif
+}
