@@ -94,13 +94,19 @@ VPropertyObjectList* CreatePropertyObjectList(VObject* owner, const char* name, 
                                               int classId, int maxCount, int connectionKind, int userValue) {
     if (!owner || !name) return nullptr;
     auto* list = new VPropertyObjectList();
-    list->Declare(name, owner);
-    list->SetFilter(GetClassFilter(classId), registrationFlag);
-    list->SetConnectionRule(maxCount, classId);
-    list->SetConnectionKind(connectionKind);
-    list->GetInfo().SetFlag(kPropertyInfo1 | kPropertyInfo4 | kPropertyInfo8, true);
-    list->SetUserValue(userValue);
-    list->mOwnedByObject = true;
+    // Until the owner holds it, a list whose set-up runs out of memory is released here.
+    try {
+        list->Declare(name, owner);
+        list->SetFilter(GetClassFilter(classId), registrationFlag);
+        list->SetConnectionRule(maxCount, classId);
+        list->SetConnectionKind(connectionKind);
+        list->GetInfo().SetFlag(kPropertyInfo1 | kPropertyInfo4 | kPropertyInfo8, true);
+        list->SetUserValue(userValue);
+        list->mOwnedByObject = true;
+    } catch (...) {
+        delete list;
+        throw;
+    }
     if (!owner->AddProperty(list)) {
         delete list;
         return nullptr;

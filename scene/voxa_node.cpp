@@ -83,22 +83,33 @@ void RotationMatrixXYZ(VgeAMatrix& m, const VgeTVector& r) {
 
 VOxaNode::VOxaNode(VOxaSdkManager* manager, const char* name)
     : VOxaTakeNodeContainer(manager, name, &mError), mError(kNodeErrors, eErrorCount) {
-    mProperties = new VOxaNodeProperties(this);
-    mLimits = new VOxaNodeLimits(this);
-    InitializeProperties();
-    // The default take's channels are made when first asked for: most nodes a reader makes are
-    // animated in a take of their own and never have their default take read.
-    DeferDefaultChannels(true);
-    AddDefaultTakeNode();
-    StartDeferredDefaults();
-    // Visible: "Show" and "Visibility" start as true and 1.0 in the property block, so nothing
-    // is set (setting them would only send events nobody can hear yet).
-    SetShadingMode(3);
-    CreatePropertyHandles();
-    DeferDefaultChannels(false);
+    // An allocation that fails part way releases what was made before the failure goes on:
+    // the destructor does not run for an object whose constructor threw.
+    try {
+        mProperties = new VOxaNodeProperties(this);
+        mLimits = new VOxaNodeLimits(this);
+        InitializeProperties();
+        // The default take's channels are made when first asked for: most nodes a reader makes
+        // are animated in a take of their own and never have their default take read.
+        DeferDefaultChannels(true);
+        AddDefaultTakeNode();
+        StartDeferredDefaults();
+        // Visible: "Show" and "Visibility" start as true and 1.0 in the property block, so
+        // nothing is set (setting them would only send events nobody can hear yet).
+        SetShadingMode(3);
+        CreatePropertyHandles();
+        DeferDefaultChannels(false);
+    } catch (...) {
+        ReleaseOwned();
+        throw;
+    }
 }
 
 VOxaNode::~VOxaNode() {
+    ReleaseOwned();
+}
+
+void VOxaNode::ReleaseOwned() {
     // Handles still to be made are not made for a node that goes.
     ReleasePendingHandles();
     // The characters whose slots (links, control-set links, effectors) still hold this node

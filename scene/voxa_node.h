@@ -377,6 +377,9 @@ private:
     friend class VOxaNodeProperties;
     friend class VOxaSceneContents;
     void InitializeProperties();
+    // Releases what the node owns beyond its bases: the destructor, and a constructor that
+    // throws part way.
+    void ReleaseOwned();
     void UpdateMultiFlags();
     // The defaults of the transform and visibility channels a made default take would hold:
     // taken from the properties, then following their changes as the linked curves do.

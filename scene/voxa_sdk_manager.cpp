@@ -77,8 +77,9 @@ bool VOxaSdkManager::InUse() {
 }
 
 void VOxaSdkManager::DeferPropertyHandles(VOxaTakeNodeContainer* object, int count) {
-    object->mPendingHandleSlot = (int)mPendingHandles.size();
+    // The slot is named only once it exists: a list that cannot grow leaves none to drop.
     mPendingHandles.push_back(PendingHandles{object, count});
+    object->mPendingHandleSlot = (int)mPendingHandles.size() - 1;
     ++mPendingObjects;
     mPendingHandleCount += count;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <unordered_set>
 
@@ -179,22 +180,23 @@ VOxaTakeNode* VOxaTakeNodeContainer::AddTakeNode(const char* name) {
         SetTakeError(kTakeNodeExists);
         return nullptr;
     }
-    VOxaTakeNode* take;
+    // Held by its owner until listed, so a take whose channels run out of memory goes.
+    std::unique_ptr<VOxaTakeNode> take;
     if (!mTakeNodes.empty() && (!mTakeNodes[0]->HasDeferredChannels() || IsDefaultTakeName(name))) {
-        take = new VOxaTakeNode(*mTakeNodes[0]);
+        take.reset(new VOxaTakeNode(*mTakeNodes[0]));
         take->SetName(name);
     } else {
         // A copy of a default take not made yet is what a fresh take of another name holds:
         // the same channels with the properties' values, unlinked.
-        take = new VOxaTakeNode(name);
+        take.reset(new VOxaTakeNode(name));
         if (mTakeNodes.empty() && mDeferDefaultChannels && IsDefaultTakeName(name)) {
             take->DeferChannels(this);
         } else {
-            CreateTakeNodeChannels(take);
+            CreateTakeNodeChannels(take.get());
         }
     }
-    mTakeNodes.push_back(take);
-    return take;
+    mTakeNodes.push_back(take.get());
+    return take.release();
 }
 
 VOxaTakeNode* VOxaTakeNodeContainer::AddDefaultTakeNode() {
