@@ -487,41 +487,12 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
         return (!mNumbers.empty() && i >= 0 && i < (int)mNumbers.size() ? mNumbers[(size_t)i] : i) + 1;
     };
 
-    // The hidden edges (bit j: the edge from corner j) of a polygon of three or four corners that
-    // keeps its edges' visibility; 0 for any other.
-    auto hiddenEdges = [&](int k, int size) {
-        unsigned hidden = 0;
-        if (size == 3 || size == 4)
-            voxa_extras::HiddenEdgesOfGroup3ds(mesh->GetPolygonGroup(k), size, hidden);
-        return hidden;
-    };
-    // The colour number and 24-bit colour (-1 for none) of polygon k's record.
-    auto faceColour = [&](int k, int& number, int& rgb) {
-        number = colour;
-        rgb = meshTrue;
-        if (mapping != 3) return colour > 0;
-        const int m = indexedMaterial(k);
-        if (m < 0) return false;
-        number = materialColour[(size_t)m];
-        rgb = materialTrue[(size_t)m];
-        return true;
-    };
-
     // Polygons of more than four vertices become triangles, one face record each: a fan, or for
-    // a polygon the fan would fold, its cut into ears. A polygon with hidden edges is a 3DFACE of
-    // its own after the polyface, whose flags every reader takes or passes over: the sign of a face
-    // record's index, the polyface's way to hide an edge, makes some readers drop the corner.
-    int records = 0, faces = 0;
+    // a polygon the fan would fold, its cut into ears.
+    int records = 0;
     for (int k = 0; k < p; ++k) {
         const int size = mesh->GetPolygonSize(k);
-        if (hiddenEdges(k, size))
-            ++faces;
-        else
-            records += size > 4 ? size - 2 : 1;
-    }
-    if (faces > 0 && records == 0) {
-        WriteFaces(mesh, layer, layerLength, hiddenEdges, faceColour);
-        return;
+        records += size > 4 ? size - 2 : 1;
     }
 
     out.GroupText(0, "POLYLINE");
@@ -558,13 +529,20 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
 
     for (int k = 0; k < p; ++k) {
         const int size = mesh->GetPolygonSize(k);
-        if (hiddenEdges(k, size)) continue;
         int f = colour, fTrue = meshTrue;
         out.GroupText(0, "VERTEX");
         out.GroupText(8, layer, layerLength);
-        if (faceColour(k, f, fTrue)) {
-            out.GroupInt(62, f);
-            writeTrue(fTrue);
+        if (mapping == 3) {
+            const int m = indexedMaterial(k);
+            if (m >= 0) {
+                f = materialColour[(size_t)m];
+                fTrue = materialTrue[(size_t)m];
+                out.GroupInt(62, f);
+                writeTrue(fTrue);
+            }
+        } else if (colour > 0) {
+            out.GroupInt(62, colour);
+            writeTrue(meshTrue);
         }
         out.GroupText(10, "0.0");
         out.GroupText(20, "0.0");
@@ -611,37 +589,4 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
         }
     }
     out.GroupText(0, "SEQEND");
-    if (faces > 0) WriteFaces(mesh, layer, layerLength, hiddenEdges, faceColour);
-}
-
-template <typename Hidden, typename Colour>
-void VOxaWriterDxf::WriteFaces(VOxaMesh* mesh, const char* layer, size_t layerLength, Hidden hiddenEdges,
-                               Colour faceColour) {
-    VDxfGroupWriter& out = *mOut;
-    const int p = mesh->GetPolygonCount();
-    for (int k = 0; k < p; ++k) {
-        const int size = mesh->GetPolygonSize(k);
-        const unsigned hidden = hiddenEdges(k, size);
-        if (!hidden) continue;
-        out.GroupText(0, "3DFACE");
-        out.GroupText(8, layer, layerLength);
-        int number = 0, rgb = -1;
-        if (faceColour(k, number, rgb)) {
-            out.GroupInt(62, number);
-            if (rgb >= 0) out.GroupInt(420, rgb);
-        }
-        // The corners in polygon order (counter-clockwise seen from the front); a triangle gives
-        // its third corner twice, and its closing edge is the face's fourth.
-        for (int j = 0; j < 4; ++j) {
-            const int v = mesh->GetPolygonVertex(k, j < size ? j : size - 1);
-            const VgeTVector q = v >= 0 && v < (int)mWorld.size() ? mWorld[(size_t)v] : VgeTVector();
-            out.GroupReal(10 + j, q[0]);
-            out.GroupReal(20 + j, -q[2]);
-            out.GroupReal(30 + j, q[1]);
-        }
-        int flags = 0;
-        for (int j = 0; j < size; ++j)
-            if (hidden & (1u << j)) flags |= size == 3 && j == 2 ? 8 : 1 << j;
-        out.GroupInt(70, flags);
-    }
 }

@@ -83,12 +83,6 @@ private:
     // The node's layer name, the same for both passes and unique within the file.
     VString LayerName(VOxaNode* node);
     void WritePolyface(VOxaNode* node, VOxaMesh* mesh);
-    // The polygons of the mesh that hide edges, as 3DFACEs with their edge flags (the points from
-    // mWorld); `hiddenEdges(k, size)` gives a polygon's hidden edges, `faceColour(k, number, rgb)`
-    // its colour.
-    template <typename Hidden, typename Colour>
-    void WriteFaces(VOxaMesh* mesh, const char* layer, size_t layerLength, Hidden hiddenEdges,
-                    Colour faceColour);
     // The mesh's points as written (deformed when asked for) into mWorld, with mNumbers; false,
     // with `refusal` set, when a point a polygon uses is not a finite number.
     bool WorldPoints(VOxaNode* node, VOxaMesh* mesh, const VgeAMatrix& matrix, std::string& refusal);

@@ -1057,14 +1057,6 @@ for e in doc.modelspace():
 print('HIDDEN ' + ', '.join(sorted(edges)))
 )";
 
-// Reads a 3DS file into the reading's scene.
-bool Read3ds(dxftest::Reading& r, const fs::path& path) {
-    VOxaReader3DS reader(&r.manager);
-    std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
-    return reader.FileOpen(path.string().c_str()) && reader.Read(r.scene, options.get()) &&
-           reader.FileClose();
-}
-
 // Writes the scene as DXF (cut into triangles or not) or as 3DS.
 void WriteDxf(VOxaSdkManager& manager, VOxaScene* scene, const fs::path& path, bool triangulate) {
     VOxaWriterDxf writer(&manager);
@@ -1089,23 +1081,6 @@ std::string EzdxfHiddenEdges(const std::string& python, const fs::path& probe, c
     corpustest::RunResult got = corpustest::RunProgram({python, probe.string(), path.string()});
     EXPECT_EQ(got.status, 0) << got.output;
     return got.output;
-}
-
-// assimp's raw figures for a file: "faces corners lines-or-points", where the last is 1 when
-// assimp made a line or a point of a face (a corner it did not take).
-std::string AssimpFigures(const fs::path& path) {
-    corpustest::RunResult raw = corpustest::RunProgram({"assimp", "info", path.string(), "-r"});
-    EXPECT_EQ(raw.status, 0) << raw.output;
-    auto figure = [&](const char* label) {
-        const size_t at = raw.output.find(label);
-        return at == std::string::npos ? -1 : std::atoi(raw.output.c_str() + at + std::strlen(label));
-    };
-    const size_t types = raw.output.find("Primitive Types:");
-    const std::string line =
-        types == std::string::npos ? "" : raw.output.substr(types, raw.output.find('\n', types) - types);
-    const bool lost = line.find("line") != std::string::npos || line.find("point") != std::string::npos;
-    return std::to_string(figure("Faces:")) + " " + std::to_string(figure("Vertices:")) + " " +
-           (lost ? "1" : "0");
 }
 
 #ifdef OXA_HAVE_LIB3DS
@@ -1162,58 +1137,7 @@ std::string HiddenEdgesSource() {
 
 }  // namespace
 
-// Hidden edges through DXF -> DXF: the edges ezdxf reads hidden in the source (3DFACE flags,
-// negative face-record indices) are hidden in our file, written as 3DFACEs with their flags, and
-// assimp reads every face of it with all its corners.
-TEST(dxf_interop, HiddenEdgesComeBackThroughDxf) {
-    const std::string python = EzdxfPython();
-    if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
-    const std::string source = HiddenEdgesSource();
-    const std::string id = std::to_string(::getpid());
-    const fs::path in = fs::temp_directory_path() / ("dxf_interop_edges_" + id + ".dxf");
-    const fs::path out = fs::temp_directory_path() / ("dxf_interop_edges_out_" + id + ".dxf");
-    const fs::path probe = fs::temp_directory_path() / ("dxf_interop_edges_" + id + ".py");
-    std::ofstream(in) << source;
-    std::ofstream(probe) << kHiddenEdgesProbe;
-    const std::string want = EzdxfHiddenEdges(python, probe, in);
-    ASSERT_EQ(std::count(want.begin(), want.end(), '/'), 7) << want;
-    const bool assimp = corpustest::MissingReader(corpustest::kAssimpInfo).empty();
-    for (int mode : {dxftest::kLayer, dxftest::kEntity}) {
-        SCOPED_TRACE("mode " + std::to_string(mode));
-        dxftest::Reading r;
-        ASSERT_TRUE(r.Read(source, mode));
-        // Quadrangles kept whole: their edges as they were; six faces of 20 corners in assimp.
-        WriteDxf(r.manager, r.scene, out, false);
-        EXPECT_EQ(EzdxfHiddenEdges(python, probe, out), want);
-        if (assimp) EXPECT_EQ(AssimpFigures(out), "6 20 0");
-        // Cut into triangles: the same edges hidden, and each quadrangle's cut in both its
-        // triangles; eight triangles in assimp.
-        WriteDxf(r.manager, r.scene, out, true);
-        const std::string cut = EzdxfHiddenEdges(python, probe, out);
-        EXPECT_EQ(std::count(cut.begin(), cut.end(), '/'), 11) << cut;
-        for (const std::string& edge : {"0 0 3 / 0 1 3", "0 0 5 / 0 0 6", "0 0 5 / 1 1 5", "0 1 0 / 1 0 0",
-                                        "1 0 5 / 1 1 5", "2 0 0 / 3 0 0", "2 1 0 / 3 1 0"})
-            EXPECT_NE(cut.find(edge), std::string::npos) << edge << " in " << cut;
-        if (assimp) EXPECT_EQ(AssimpFigures(out), "8 24 0");
-        // The file read again gives the same edges.
-        dxftest::Reading again;
-        std::ifstream file(out);
-        std::stringstream text;
-        text << file.rdbuf();
-        ASSERT_TRUE(again.Read(text.str(), mode));
-        WriteDxf(again.manager, again.scene, in.string() + ".2.dxf", true);
-        EXPECT_EQ(EzdxfHiddenEdges(python, probe, in.string() + ".2.dxf"), cut);
-        fs::remove(in.string() + ".2.dxf");
-    }
-    fs::remove(out);
-    fs::remove(probe);
-    fs::remove(in);
-}
-
 #ifdef OXA_HAVE_LIB3DS
-// Hidden edges between DXF and 3DS: the source's hidden edges, quadrangles' included with the
-// cut hidden in both triangles, are the edges lib3ds reads hidden; and back into DXF, ezdxf reads
-// the same edges hidden as lib3ds.
 TEST(dxf_interop, HiddenEdgesGoInto3dsEdgeFlagsAndBack) {
     const std::string python = EzdxfPython();
     if (python.empty()) GTEST_SKIP() << "ezdxf is not installed (Debian package python3-ezdxf)";
@@ -1223,18 +1147,17 @@ TEST(dxf_interop, HiddenEdgesGoInto3dsEdgeFlagsAndBack) {
     const fs::path tds = fs::temp_directory_path() / ("dxf_interop_edges3_" + id + ".3ds");
     std::ofstream(probe) << kHiddenEdgesProbe;
     {
-        // DXF -> 3DS: ezdxf's hidden edges of the source's faces cut as our DXF writer cuts them.
+        // DXF -> 3DS: the source's hidden edges, its quadrangles cut.
         dxftest::Reading r;
         ASSERT_TRUE(r.Read(HiddenEdgesSource()));
         WriteDxf(r.manager, r.scene, dxf, true);
         const std::string want = EzdxfHiddenEdges(python, probe, dxf);
         Write3ds(r.manager, r.scene, tds);
-        EXPECT_EQ(Lib3dsHiddenEdges(tds), want);
-        // 3DS -> DXF.
-        dxftest::Reading back;
-        ASSERT_TRUE(Read3ds(back, tds));
-        WriteDxf(back.manager, back.scene, dxf, true);
-        EXPECT_EQ(EzdxfHiddenEdges(python, probe, dxf), want);
+        // The DXF writer writes every edge visible (a polyface hides an edge by an index's sign,
+        // which some readers take for a missing corner): the edges reach 3DS from the source.
+        EXPECT_EQ(want, "HIDDEN \n");
+        const std::string got = Lib3dsHiddenEdges(tds);
+        EXPECT_EQ(std::count(got.begin(), got.end(), '/'), 11) << got;
     }
     // A quadrangle hiding each one of its edges: lib3ds sees that edge hidden and the cut hidden in
     // both triangles, and nothing else.
@@ -1262,7 +1185,7 @@ TEST(dxf_interop, HiddenEdgesGoInto3dsEdgeFlagsAndBack) {
         const bool second = got.find("0 1 0 / 1 0 0, 0 1 0 / 1 0 0") != std::string::npos;
         EXPECT_TRUE(first != second) << got;
     }
-    // 3DS -> DXF -> 3DS: triangles of every flag word keep the edges lib3ds reads hidden.
+    // Triangles of every flag word: lib3ds reads the edges each word hides.
     {
         VOxaSdkManager manager;
         VOxaScene* scene = manager.CreateScene();
@@ -1284,17 +1207,6 @@ TEST(dxf_interop, HiddenEdgesGoInto3dsEdgeFlagsAndBack) {
         const std::string want = Lib3dsHiddenEdges(tds);
         // Twelve hidden edges: each of the three in four of the eight words.
         ASSERT_EQ(std::count(want.begin(), want.end(), '/'), 12) << want;
-        dxftest::Reading r;
-        ASSERT_TRUE(Read3ds(r, tds));
-        WriteDxf(r.manager, r.scene, dxf, true);
-        EXPECT_EQ(EzdxfHiddenEdges(python, probe, dxf), want);
-        dxftest::Reading back;
-        std::ifstream file(dxf);
-        std::stringstream text;
-        text << file.rdbuf();
-        ASSERT_TRUE(back.Read(text.str()));
-        Write3ds(back.manager, back.scene, tds);
-        EXPECT_EQ(Lib3dsHiddenEdges(tds), want);
     }
     fs::remove(tds);
     fs::remove(dxf);
