@@ -50,7 +50,7 @@ inline std::string ObjLineText(std::string_view text) {
 // name or layer): the texts lie back to back in one block and the table holds positions in
 // it, so an entry costs no allocation of its own and the whole table is freed in a few blocks.
 // Entries keep the number they were given when added, in the order added.
-class VTextTable {
+class OXA_API VTextTable {
 public:
     // The entry of `text`, -1 when absent.
     int Find(std::string_view text) const {
