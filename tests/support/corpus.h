@@ -48,7 +48,8 @@ inline std::vector<CorpusFolder> CorpusFolders(const std::string& extension) {
 }
 
 inline std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
@@ -77,7 +78,8 @@ struct Corpus {
         std::ostringstream out;
         if (!missing.empty()) {
             out << "not installed:";
-            for (const CorpusFolder& m : missing) out << " " << m.package << " (" << m.folder.string() << ")";
+            for (const CorpusFolder& m : missing)
+                out << " " << m.package << " (" << m.folder.string() << ")";
         } else if (files.empty()) {
             out << "no ." << extension << " files in the corpus folders";
         }
@@ -122,8 +124,10 @@ public:
     std::string Text() const {
         std::ostringstream out;
         for (const auto& [format, n] : mCounts)
-            out << format << ": " << n.read << " read, " << n.refused << " refused, " << n.skipped << " skipped\n";
-        for (const std::string& note : mNotes) out << note << "\n";
+            out << format << ": " << n.read << " read, " << n.refused << " refused, " << n.skipped
+                << " skipped\n";
+        for (const std::string& note : mNotes)
+            out << note << "\n";
         return out.str();
     }
     void Print() const { std::cout << Text() << std::flush; }
@@ -170,7 +174,7 @@ inline std::string MissingReader(const IndependentReader& reader) {
 }
 
 struct RunResult {
-    int status = -1;  // the exit status; 124 when the time limit ran out, -1 when killed otherwise
+    int status = -1;     // the exit status; 124 when the time limit ran out, -1 when killed otherwise
     std::string output;  // standard output and standard error together
 };
 
@@ -180,7 +184,8 @@ inline RunResult RunProgram(const std::vector<std::string>& argv, int seconds = 
     std::string command = "timeout -k 5 " + std::to_string(seconds);
     for (const std::string& arg : argv) {
         command += " '";
-        for (char c : arg) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        for (char c : arg)
+            command += c == '\'' ? std::string("'\\''") : std::string(1, c);
         command += "'";
     }
     command += " </dev/null 2>&1";
@@ -188,10 +193,39 @@ inline RunResult RunProgram(const std::vector<std::string>& argv, int seconds = 
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return result;
     char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.output.append(buffer, n);
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        result.output.append(buffer, n);
     int status = pclose(pipe);
     if (status != -1 && WIFEXITED(status)) result.status = WEXITSTATUS(status);
     return result;
+}
+
+// Whether the installed assimp reads a DXF polyface face record's negative index (an edge the
+// face hides) as the corner it names. Before 5.3 it drops that corner, so a face hiding edges
+// reads as a line or a point, and a mesh hiding every edge as no geometry at all.
+inline bool AssimpReadsHiddenEdges() {
+    static const bool reads = [] {
+        const std::string out = RunProgram({"assimp", "version"}).output;
+        const size_t at = out.find("Version ");
+        int major = 0, minor = 0;
+        if (at == std::string::npos || std::sscanf(out.c_str() + at, "Version %d.%d", &major, &minor) != 2)
+            return false;
+        return major > 5 || (major == 5 && minor >= 3);
+    }();
+    return reads;
+}
+
+// Whether a DXF text holds a face record index written negative (a hidden edge).
+inline bool HasHiddenEdgeIndex(const std::string& text) {
+    for (const char* code : {"\n 71\n", "\n 72\n", "\n 73\n", "\n 74\n"}) {
+        for (size_t at = text.find(code); at != std::string::npos; at = text.find(code, at + 1)) {
+            size_t value = at + 5;
+            while (value < text.size() && text[value] == ' ')
+                ++value;
+            if (value < text.size() && text[value] == '-') return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace corpustest

@@ -90,7 +90,11 @@ std::string IndependentProblems(const std::string& format, const std::string& pa
     const bool assimp = corpustest::MissingReader(corpustest::kAssimpInfo).empty();
     if (format == "3ds" && corpustest::MissingReader(corpustest::k3dsDump).empty())
         run({"3dsdump", "-s", path}, true);
-    if (assimp && (format == "3ds" || format == "obj" || format == "dxf" || format == "bvh"))
+    // An assimp that drops the corners of hidden edges cannot judge a DXF that hides some: ezdxf
+    // does.
+    const bool hidesEdges = format == "dxf" && !corpustest::AssimpReadsHiddenEdges() &&
+                            corpustest::HasHiddenEdgeIndex(oxa_test::ReadFile(path));
+    if (assimp && (format == "3ds" || format == "obj" || format == "dxf" || format == "bvh") && !hidesEdges)
         run({"assimp", "info", path}, false);
     if (format == "dxf" && !EzdxfPython().empty())
         run({EzdxfPython(), "-c", "import sys, ezdxf\ndoc = ezdxf.readfile(sys.argv[1])\n", path}, false);

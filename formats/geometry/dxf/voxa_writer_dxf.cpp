@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "attributes/voxa_face_flags.h"
 #include "attributes/voxa_geometry_converter.h"
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
@@ -550,9 +551,15 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
         out.GroupInt(70, 128);
         if (size <= 4) {
             // The vertices in polygon order: DXF faces, like the scene's polygons, are counter-
-            // clockwise seen from their front.
-            for (int j = 0; j < size; ++j)
-                out.GroupInt(71 + j, number(mesh->GetPolygonVertex(k, j)));
+            // clockwise seen from their front. An edge the polygon hides (as a 3DFACE's flags or
+            // a 3DS face's edge flags gave it) is written as the polyface hides it: the index of
+            // the vertex that begins it negative.
+            unsigned hidden = 0;
+            voxa_extras::HiddenEdgesOfGroup3ds(mesh->GetPolygonGroup(k), size, hidden);
+            for (int j = 0; j < size; ++j) {
+                const int index = number(mesh->GetPolygonVertex(k, j));
+                out.GroupInt(71 + j, (hidden & (1u << j)) ? -index : index);
+            }
             continue;
         }
         mCorners.resize((size_t)(size - 2) * 3);

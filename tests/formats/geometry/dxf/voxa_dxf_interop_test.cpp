@@ -1147,17 +1147,22 @@ TEST(dxf_interop, HiddenEdgesGoInto3dsEdgeFlagsAndBack) {
     const fs::path tds = fs::temp_directory_path() / ("dxf_interop_edges3_" + id + ".3ds");
     std::ofstream(probe) << kHiddenEdgesProbe;
     {
-        // DXF -> 3DS: the source's hidden edges, its quadrangles cut.
+        // DXF -> DXF keeps the source's hidden edges; cut into triangles, the DXF and the 3DS
+        // written from the same scene hide the same edges: the source's and the cuts.
+        const fs::path source = fs::temp_directory_path() / ("dxf_interop_edges0_" + id + ".dxf");
+        std::ofstream(source, std::ios::binary) << HiddenEdgesSource();
         dxftest::Reading r;
         ASSERT_TRUE(r.Read(HiddenEdgesSource()));
+        WriteDxf(r.manager, r.scene, dxf, false);
+        const std::string want = EzdxfHiddenEdges(python, probe, source);
+        EXPECT_EQ(std::count(want.begin(), want.end(), '/'), 7) << want;
+        EXPECT_EQ(EzdxfHiddenEdges(python, probe, dxf), want);
         WriteDxf(r.manager, r.scene, dxf, true);
-        const std::string want = EzdxfHiddenEdges(python, probe, dxf);
         Write3ds(r.manager, r.scene, tds);
-        // The DXF writer writes every edge visible (a polyface hides an edge by an index's sign,
-        // which some readers take for a missing corner): the edges reach 3DS from the source.
-        EXPECT_EQ(want, "HIDDEN \n");
         const std::string got = Lib3dsHiddenEdges(tds);
         EXPECT_EQ(std::count(got.begin(), got.end(), '/'), 11) << got;
+        EXPECT_EQ(EzdxfHiddenEdges(python, probe, dxf), got);
+        fs::remove(source);
     }
     // A quadrangle hiding each one of its edges: lib3ds sees that edge hidden and the cut hidden in
     // both triangles, and nothing else.
@@ -1207,6 +1212,15 @@ TEST(dxf_interop, HiddenEdgesGoInto3dsEdgeFlagsAndBack) {
         const std::string want = Lib3dsHiddenEdges(tds);
         // Twelve hidden edges: each of the three in four of the eight words.
         ASSERT_EQ(std::count(want.begin(), want.end(), '/'), 12) << want;
+        // 3DS -> DXF: the polyface hides the same edges.
+        VOxaScene* again = manager.CreateScene();
+        VOxaReader3DS reader(&manager);
+        VStreamOptions* options = reader.GetReadOptions();
+        ASSERT_TRUE(reader.FileOpen(tds.string().c_str()) && reader.Read(again, options));
+        reader.FileClose();
+        options->Destroy();
+        WriteDxf(manager, again, dxf, false);
+        EXPECT_EQ(EzdxfHiddenEdges(python, probe, dxf), want);
     }
     fs::remove(tds);
     fs::remove(dxf);
