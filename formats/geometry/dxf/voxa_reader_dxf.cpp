@@ -206,6 +206,14 @@ void VOxaReaderDxf::ReportSkipped() {
              " left out: only the model is read.");
         mLayoutEntities = 0;
     }
+    if (mPointFaces > 0) {
+        Warn(VString(mPointFaces) +
+             (mPointFaces == 1 ? " face (3DFACE, SOLID or TRACE) whose"
+                               : " faces (3DFACE, SOLID or TRACE) whose") +
+             " first three corners lie within 1e-6 of each other " + (mPointFaces == 1 ? "was" : "were") +
+             " read as a point and left out.");
+        mPointFaces = 0;
+    }
     if (mBadExtrusions > kExtrusionWarnings) {
         Warn(VString(mBadExtrusions - kExtrusionWarnings) +
              " more extrusion directions were not directions; (0, 0, 1) was taken for each.");
@@ -335,6 +343,7 @@ bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
     mSkipped.clear();
     mFaceRecordsOutside = 0;
     mLayoutEntities = 0;
+    mPointFaces = 0;
 
     if (mCreateReferenceNode) {
         VString name = GetFileName(mFileName.Buffer(), false) + "_root";
@@ -738,7 +747,11 @@ void VOxaReaderDxf::Read3DFaceIntoGroup(IGroupSource& groups, bool solid) {
     else
         f.JoinRepeatedCorner();
     const VgeTVector c0 = f.Scene(0);
-    if (!thick && f.Scene(1) == c0 && f.Scene(2) == c0) return;  // a point, not a face
+    if (!thick && f.Scene(1) == c0 && f.Scene(2) == c0) {
+        // A point, not a face, at the tolerance points are welded by.
+        if (mPointFaces < INT_MAX) ++mPointFaces;
+        return;
+    }
     DxfGeometryGroup* group = groups.GroupFor(f.layer);
     const int colour = ResolveColour(f.colour, f.layer, f.trueColour);
     if (colour > 0) group->SetMaterialFlag();

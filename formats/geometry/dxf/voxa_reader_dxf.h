@@ -259,6 +259,7 @@ protected:
     std::map<std::string, int> mSkipped;  // kinds of entities not read, in name order
     int mFaceRecordsOutside = 0;          // polyface face records naming no vertex of their polyline
     int mLayoutEntities = 0;              // entities of layout sheets left out
+    int mPointFaces = 0;                  // faces whose corners meet within 1e-6, left out
     // Extrusion directions and thicknesses that are no direction or length: the first few are
     // warned of one by one (finding a line counts the file's lines up to it).
     static constexpr int kExtrusionWarnings = 5;

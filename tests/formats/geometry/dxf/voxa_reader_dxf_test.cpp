@@ -116,7 +116,10 @@ TEST(dxf_reader, FacesTrianglesAndDegenerates) {
         ASSERT_TRUE(
             r.Read(File(Join({Face("A", triangle), Face("A", point), Face("A", kSquare)})), kLayer, false));
         VOxaMesh* mesh = MeshOf(r.Child(0));
-        ASSERT_EQ(mesh->GetPolygonCount(), 2);  // the point-like face is dropped
+        ASSERT_EQ(mesh->GetPolygonCount(), 2);  // the point-like face is dropped, with a word
+        EXPECT_NE(r.reader.GetMessageText().Find("1 face (3DFACE, SOLID or TRACE) whose first three corners"),
+                  -1)
+            << r.reader.GetMessageText().Buffer();
         EXPECT_EQ(mesh->GetPolygonSize(0), 3);
         EXPECT_EQ(mesh->GetPolygonSize(1), 4);
         // The corners come in file order and the scene is Y-up: (x, z, -y).
