@@ -1083,7 +1083,25 @@ bool VOxaReaderDxf::ReadVertex(DxfGeometryGroup& group, int base, int colour, bo
     } else if (flags == 128) {
         if (colour > 0) group.SetMaterialFlag();
         if (k[0] != 0 && k[1] != 0) {
-            const int s = k[2] == 0 ? 2 : (k[3] != 0 ? 4 : 3);
+            int s = k[2] == 0 ? 2 : (k[3] != 0 ? 4 : 3);
+            // A record of four that names a vertex twice in a row is the triangle of the other
+            // three, as a 3DFACE repeating a corner is: the zero-length edge goes, and the edge
+            // from the corner before the twin takes the twin's visibility.
+            auto magnitude = [](int v) { return v < 0 ? -(long long)v : (long long)v; };
+            for (int t = 0; s == 4 && t < 4; ++t) {
+                const int before = (t + 3) % 4;
+                if (magnitude(k[t]) != magnitude(k[before])) continue;
+                int kept[3], n = 0;
+                for (int j = 0; j < 4; ++j) {
+                    if (j == t) continue;
+                    int index = k[j];
+                    if (j == before && (index < 0) != (k[t] < 0) && index != INT_MIN) index = -index;
+                    kept[n++] = index;
+                }
+                std::copy(kept, kept + 3, k);
+                k[3] = 0;
+                s = 3;
+            }
             // The corners in file order: a face is counter-clockwise seen from its front in
             // DXF as in the scene (the axis change is a rotation).
             // A negative index hides the edge from its corner to the next.

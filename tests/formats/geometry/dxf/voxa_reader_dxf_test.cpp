@@ -1277,7 +1277,7 @@ TEST(dxf_reader, TrueColoursOverrideColourNumbers) {
 // A 3DFACE that repeats any corner at the next (the first at the second, ..., the fourth at the
 // first) is the triangle of its three other corners in their turning, as ezdxf's outline of it
 // is; an edge hidden by the flags stays hidden between the same two points, and the edge of no
-// length goes.
+// length goes. A polyface record naming a vertex twice in a row is read the same way.
 TEST(dxf_reader, AFaceRepeatingACornerIsTheTriangleOfTheOthers) {
     const Points distinct = {{0, 0, 0}, {4, 0, 0}, {0, 3, 0}};
     auto scene = [](const std::vector<double>& p) { return std::vector<double>{p[0], p[2], -p[1]}; };
@@ -1302,9 +1302,18 @@ TEST(dxf_reader, AFaceRepeatingACornerIsTheTriangleOfTheOthers) {
                 std::sort(ends.begin(), ends.end());
                 hiddenWant.push_back(ends);
             }
-            for (int mode : {kLayer, kEntity}) {
+            // The same face as a polyface record naming a vertex twice in a row, the edge hidden by
+            // the sign of the index that begins it.
+            std::vector<int> record;
+            for (int k = 0; k < 4; ++k) {
+                const int index = (int)(std::find(distinct.begin(), distinct.end(), corners[(size_t)k]) -
+                                        distinct.begin()) +
+                                  1;
+                record.push_back(k == edge ? -index : index);
+            }
+            for (int mode : {(int)kLayer, (int)kEntity, kLayer + 10, kEntity + 10}) {
                 Reading r;
-                ASSERT_TRUE(r.Read(File(face), mode));
+                ASSERT_TRUE(r.Read(File(mode < 10 ? face : Polyface("A", distinct, {record})), mode % 10));
                 VOxaMesh* mesh = MeshOf(r.Child(0));
                 ASSERT_NE(mesh, nullptr);
                 ASSERT_EQ(mesh->GetPolygonCount(), 1);
