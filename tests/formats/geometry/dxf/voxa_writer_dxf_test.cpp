@@ -467,6 +467,20 @@ TEST(dxf_writer, LayerNamesInACodePageThatHoldsThem) {
     }
 }
 
+// Case is folded at the ends of the letter ranges too: A and a, Я and я meet.
+TEST(dxf_writer, NamesMeetingAtTheEndsOfTheLetterRangesAreNumberedApart) {
+    Scene s;
+    for (const char* name : {"A", "a", "\xD0\xAF", "\xD1\x8F"})
+        s.Mesh(name, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    VOxaWriterDxf writer(&s.manager);
+    const std::string text = s.Write(false, true, &writer);
+    EXPECT_NE(text.find("$DWGCODEPAGE\n  3\nANSI_1251\n"), std::string::npos);
+    for (const char* layer : {"\n  2\nA\n", "\n  2\na1\n", "\n  2\n\xDF\n",
+                              "\n  2\n\xFF"
+                              "1\n"})
+        EXPECT_NE(text.find(layer), std::string::npos) << layer;
+}
+
 TEST(dxf_writer, CharactersNoPageHoldsBecomeUnderscoresKeptApart) {
     // No page holds an emoji beside Greek and Japanese: such characters become "_" with a
     // warning, and names that then meet are numbered apart. Controls, C1 controls and the marks
