@@ -91,7 +91,7 @@ protected:
     void RegisterObjects(bool add);
 
     VOxaSceneContents* mSceneContents = nullptr;
-    VArrayTemplate<VOxaLayer*> mLayers{16};
+    VArrayTemplate<VOxaLayer*> mLayers{4};
 };
 
 // A layer container with control points (x, y, z, w doubles): the base of the meshes,

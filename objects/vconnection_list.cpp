@@ -1,14 +1,19 @@
 #include "objects/vconnection_list.h"
 
+VConnectionList::Extra& VConnectionList::GetExtra() {
+    if (!mExtra) mExtra.reset(new Extra());
+    return *mExtra;
+}
+
 VPlug* VConnectionList::Get(int index) const {
     if (index < 0 || index >= mLive) return nullptr;
-    if (mTree.empty()) return mSlots[index];
+    if (!HasTree()) return mSlots[index];
     return mSlots[TreeFindKth(index)];
 }
 
 int VConnectionList::Slot(const VPlug* plug) const {
     if (!plug) return -1;
-    if (mIndex.IsBuilt()) return mIndex.Find(plug);
+    if (IsIndexed()) return mExtra->mIndex.Find(plug);
     for (size_t i = 0; i < mSlots.size(); ++i) {
         if (mSlots[i] == plug) return (int)i;
     }
@@ -18,24 +23,26 @@ int VConnectionList::Slot(const VPlug* plug) const {
 int VConnectionList::Find(const VPlug* plug) const {
     int slot = Slot(plug);
     if (slot < 0) return -1;
-    return mTree.empty() ? slot : TreePrefix(slot) - 1;
+    return HasTree() ? TreePrefix(slot) - 1 : slot;
 }
 
 void VConnectionList::Add(VPlug* plug) {
     int slot = (int)mSlots.size();
     mSlots.push_back(plug);
     ++mLive;
-    if (!mTree.empty()) {
+    if (HasTree()) {
         // Fenwick append: node i covers (i - lowbit(i), i].
         int i = slot + 1;
         int low = i - (i & -i);
-        mTree.push_back(1 + TreePrefix(slot - 1) - (low > 0 ? TreePrefix(low - 1) : 0));
+        const int value = 1 + TreePrefix(slot - 1) - (low > 0 ? TreePrefix(low - 1) : 0);
+        mExtra->mTree.push_back(value);
     }
-    if (mIndex.IsBuilt()) {
-        mIndex.Set(plug, slot);
+    if (IsIndexed()) {
+        mExtra->mIndex.Set(plug, slot);
     } else if ((int)mSlots.size() >= kIndexThreshold) {
+        VPointerIndex& index = GetExtra().mIndex;
         for (size_t i = 0; i < mSlots.size(); ++i) {
-            if (mSlots[i]) mIndex.Set(mSlots[i], (int)i);
+            if (mSlots[i]) index.Set(mSlots[i], (int)i);
         }
     }
 }
@@ -43,8 +50,8 @@ void VConnectionList::Add(VPlug* plug) {
 int VConnectionList::Take(const VPlug* plug) {
     int slot = Slot(plug);
     if (slot < 0) return -1;
-    const int position = mTree.empty() ? slot : TreePrefix(slot) - 1;
-    if (mIndex.IsBuilt()) mIndex.Erase(plug);
+    const int position = HasTree() ? TreePrefix(slot) - 1 : slot;
+    if (IsIndexed()) mExtra->mIndex.Erase(plug);
     --mLive;
     if (mLive == 0) {
         Clear();
@@ -55,13 +62,14 @@ int VConnectionList::Take(const VPlug* plug) {
         mSlots.pop_back();
         while (!mSlots.empty() && !mSlots.back())
             mSlots.pop_back();
-        if (!mTree.empty()) {
-            mTree.resize(mSlots.size() + 1);
-            if (mLive == (int)mSlots.size()) mTree.clear();
+        if (HasTree()) {
+            std::vector<int>& tree = mExtra->mTree;
+            tree.resize(mSlots.size() + 1);
+            if (mLive == (int)mSlots.size()) tree.clear();
         }
         return position;
     }
-    if (mTree.empty()) BuildTree();
+    if (!HasTree()) BuildTree();
     mSlots[slot] = nullptr;
     TreeAdd(slot, -1);
     int holes = (int)mSlots.size() - mLive;
@@ -71,8 +79,7 @@ int VConnectionList::Take(const VPlug* plug) {
 
 void VConnectionList::Clear() {
     mSlots.clear();
-    mTree.clear();
-    mIndex.Clear();
+    mExtra.reset();
     mLive = 0;
 }
 
@@ -87,38 +94,42 @@ std::vector<VPlug*> VConnectionList::Snapshot() const {
 
 void VConnectionList::BuildTree() {
     int n = (int)mSlots.size();
-    mTree.assign(n + 1, 0);
+    std::vector<int>& tree = GetExtra().mTree;
+    tree.assign(n + 1, 0);
     for (int i = 1; i <= n; ++i) {
-        mTree[i] += mSlots[i - 1] ? 1 : 0;
+        tree[i] += mSlots[i - 1] ? 1 : 0;
         int parent = i + (i & -i);
-        if (parent <= n) mTree[parent] += mTree[i];
+        if (parent <= n) tree[parent] += tree[i];
     }
 }
 
 void VConnectionList::TreeAdd(int slot, int delta) {
-    int n = (int)mTree.size() - 1;
+    std::vector<int>& tree = mExtra->mTree;
+    int n = (int)tree.size() - 1;
     for (int i = slot + 1; i <= n; i += i & -i)
-        mTree[i] += delta;
+        tree[i] += delta;
 }
 
 int VConnectionList::TreePrefix(int slot) const {
+    const std::vector<int>& tree = mExtra->mTree;
     int sum = 0;
     for (int i = slot + 1; i > 0; i -= i & -i)
-        sum += mTree[i];
+        sum += tree[i];
     return sum;
 }
 
 int VConnectionList::TreeFindKth(int k) const {
-    int n = (int)mTree.size() - 1;
+    const std::vector<int>& tree = mExtra->mTree;
+    int n = (int)tree.size() - 1;
     int step = 1;
     while (step * 2 <= n)
         step *= 2;
     int pos = 0;
     int remaining = k + 1;
     for (; step > 0; step /= 2) {
-        if (pos + step <= n && mTree[pos + step] < remaining) {
+        if (pos + step <= n && tree[pos + step] < remaining) {
             pos += step;
-            remaining -= mTree[pos];
+            remaining -= tree[pos];
         }
     }
     return pos;  // 1-based position pos + 1 holds the entry, i.e. slot pos
@@ -127,11 +138,11 @@ int VConnectionList::TreeFindKth(int k) const {
 void VConnectionList::Compact() {
     std::vector<VPlug*> live = Snapshot();
     mSlots.swap(live);
-    mTree.clear();
-    mIndex.Clear();
+    mExtra.reset();
     if ((int)mSlots.size() >= kIndexThreshold) {
-        mIndex.Reserve(mSlots.size());
+        VPointerIndex& index = GetExtra().mIndex;
+        index.Reserve(mSlots.size());
         for (size_t i = 0; i < mSlots.size(); ++i)
-            mIndex.Set(mSlots[i], (int)i);
+            index.Set(mSlots[i], (int)i);
     }
 }

@@ -1,6 +1,7 @@
 #ifndef OXA_OBJECTS_VCONNECTION_LIST_H
 #define OXA_OBJECTS_VCONNECTION_LIST_H
 
+#include <memory>
 #include <vector>
 
 #include <oxa/base/oxa_export.h>
@@ -14,9 +15,15 @@ class VPlug;
 // 100,000 connections. Removal leaves a hole instead of moving the tail; a Fenwick tree over
 // the slots (kept only while holes exist) turns a position into a slot in O(log n), and the
 // holes are squeezed out once they outnumber the live entries. A pointer index, kept once the
-// list is long, makes membership tests and removal constant-time.
+// list is long, makes membership tests and removal constant-time. The tree and the index live in
+// a block of their own, made only for a list that needs one of them: most plugs carry one or two
+// connections, and every connected plug has two lists.
 class OXA_API VConnectionList {
 public:
+    VConnectionList() = default;
+    VConnectionList(const VConnectionList&) = delete;
+    VConnectionList& operator=(const VConnectionList&) = delete;
+
     int GetCount() const { return mLive; }
     // The plug at `index` in connection order, null when out of range.
     VPlug* Get(int index) const;
@@ -40,10 +47,17 @@ private:
     int TreePrefix(int slot) const;  // live entries in slots [0, slot]
     int TreeFindKth(int k) const;    // slot of the k-th (0-based) live entry
     void Compact();
+    bool HasTree() const { return mExtra && !mExtra->mTree.empty(); }
+    bool IsIndexed() const { return mExtra && mExtra->mIndex.IsBuilt(); }
+    // The block of the tree and the index, made when first needed.
+    struct Extra {
+        std::vector<int> mTree;  // 1-based Fenwick tree of live flags; empty while no hole
+        VPointerIndex mIndex;    // plug -> slot, built once the list is long
+    };
+    Extra& GetExtra();
 
     std::vector<VPlug*> mSlots;  // null = hole
-    std::vector<int> mTree;      // 1-based Fenwick tree of live flags; empty while no hole
-    VPointerIndex mIndex;        // plug -> slot, built once the list is long
+    std::unique_ptr<Extra> mExtra;
     int mLive = 0;
 };
 

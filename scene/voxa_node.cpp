@@ -191,7 +191,18 @@ void VOxaNode::InitializeProperties() {
 
 VOxaNode* VOxaNode::GetParent() const {
     // Without any connection there is nothing to filter (and no view to make).
-    if (!mProperties || mProperties->GetDstCount() == 0) return nullptr;
+    if (!mProperties) return nullptr;
+    const int count = mProperties->GetDstCount();
+    if (count == 0) return nullptr;
+    // The parent is mostly among the first few destinations: they are looked through as they
+    // are, so that asking a node for its parent makes no view (a walk up the tree of every node
+    // of a large scene would otherwise keep one per node). The view answers for a long list.
+    constexpr int kWalked = 8;
+    for (int i = 0; i < count && i < kWalked; ++i) {
+        VPlug* dst = mProperties->GetDst(i);
+        if (dst && dst->IsA(VOxaNodeProperties::ClassId)) return NodeOfPlug(dst);
+    }
+    if (count <= kWalked) return nullptr;
     VFilteredPlug* view = HierarchyView(mProperties);
     return view->GetDstCount() > 0 ? NodeOfPlug(view->GetDst(0)) : nullptr;
 }

@@ -803,23 +803,34 @@ VgeAMatrix VOxaNode::GetPivotGlobalMatrixAt(int set, VTime time) {
         VOxaNode* node;
         VFCurveNode* moving[3];
     };
-    std::vector<Link> chain;
-    bool animated = false;
-    for (VOxaNode* n = this; n; n = n->GetParent()) {
-        Link link{n, {nullptr, nullptr, nullptr}};
+    // The moving channels of `n`; false when none.
+    auto moving = [](VOxaNode* n, Link& link) {
+        bool any = false;
         VOxaTakeNode* take = n->GetCurrentTakeNode();
         VFCurveNode* channels[3];
         if (take && take != n->GetDefaultTakeNode() && FindChannels(take, channels)) {
             for (int c = 0; c < 3; ++c) {
                 if (ChannelHasKeys(channels[c])) {
                     link.moving[c] = channels[c];
-                    animated = true;
+                    any = true;
                 }
             }
         }
-        chain.push_back(link);
+        return any;
+    };
+    // A chain that nothing moves (the usual case for a writer) is answered without the list.
+    bool animated = false;
+    for (VOxaNode* n = this; n && !animated; n = n->GetParent()) {
+        Link link{n, {nullptr, nullptr, nullptr}};
+        animated = moving(n, link);
     }
     if (!animated) return GetPivotGlobalMatrix(set);
+    std::vector<Link> chain;
+    for (VOxaNode* n = this; n; n = n->GetParent()) {
+        Link link{n, {nullptr, nullptr, nullptr}};
+        moving(n, link);
+        chain.push_back(link);
+    }
     VgeAMatrix global;
     for (size_t i = chain.size(); i-- > 0;) {
         VOxaNode* node = chain[i].node;

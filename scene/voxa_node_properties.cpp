@@ -179,6 +179,26 @@ const AnimatedDescriptions& Animated() {
     return descriptions;
 }
 
+// The descriptions of the look-at and up-vector lists as CreatePropertyObjectList makes them,
+// which every block shares instead of a copy of its own (a list copies the description only when
+// something in it changes).
+struct TargetDescriptions {
+    VPropertyInfo mLookAt = Made("LookAtProperty");
+    VPropertyInfo mUpVector = Made("UpVectorProperty");
+
+    static VPropertyInfo Made(const char* name) {
+        VPropertyObjectList probe;
+        probe.Declare(VLiteralName{name}, nullptr);
+        probe.GetInfo().SetFlag(kPropertyInfo1 | kPropertyInfo4 | kPropertyInfo8, true);
+        return VPropertyInfo(static_cast<const VPropertyObjectList&>(probe).GetInfo());
+    }
+};
+
+const TargetDescriptions& Targets() {
+    static const TargetDescriptions descriptions;
+    return descriptions;
+}
+
 }  // namespace
 
 VOxaNodeProperties::VOxaNodeProperties(VOxaNode* owner) : mOwnerNode(owner) {
@@ -195,8 +215,11 @@ VOxaNodeProperties::VOxaNodeProperties(VOxaNode* owner) : mOwnerNode(owner) {
         CreatePropertyObjectList(this, "LookAtProperty", kPlugFilteredChild, classId, -1, kPlugAcceptsSrc, 0);
     mUpVectorProperty = CreatePropertyObjectList(this, "UpVectorProperty", kPlugFilteredChild, classId, -1,
                                                  kPlugAcceptsSrc, 0);
+    const TargetDescriptions& targets = Targets();
     for (VPropertyObjectList* list : {mLookAtProperty, mUpVectorProperty}) {
         if (!list) continue;
+        // The shared description in place of the list's own copy.
+        list->Declare(list == mLookAtProperty ? &targets.mLookAt : &targets.mUpVector, this);
         list->SetObjectFilter(1, classId);
         list->SetStateFlag(kPropertyState1, true);
     }

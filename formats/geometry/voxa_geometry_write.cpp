@@ -23,6 +23,28 @@
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_info.h"
 
+namespace {
+
+// True when triangulating `mesh` would give back its points, its polygons and the materials of
+// its layer 0 as they are (see VOxaWriteMeshes::KeepTriangleMeshes).
+bool TriangulatedAsItStands(const VOxaMesh* mesh) {
+    if (mesh->GetShapeCount() > 0 || mesh->GetLinkCount() > 0) return false;
+    const int polygons = mesh->GetPolygonCount();
+    if ((long long)mesh->GetPolygonVertexCount() < 3LL * polygons) return false;
+    for (int p = 0; p < polygons; ++p) {
+        if (mesh->GetPolygonSize(p) != 3) return false;
+    }
+    // Indices by polygon are made again for each triangle, those missing as 0.
+    const VOxaLayer* layer = mesh->GetLayer(0);
+    const VOxaLayerElement* materials = layer ? layer->GetMaterials() : nullptr;
+    if (materials && materials->GetMappingMode() == eBY_POLYGON &&
+        (materials->GetReferenceMode() == eINDEX || materials->GetReferenceMode() == eINDEX_TO_DIRECT))
+        return materials->GetIndexArray().GetCount() == polygons;
+    return true;
+}
+
+}  // namespace
+
 VOxaWriteMeshes::~VOxaWriteMeshes() {
     for (VOxaMesh* copy : mCopies)
         if (copy && mManager) mManager->DestroyNodeAttribute(copy);
@@ -39,7 +61,9 @@ VOxaMesh* VOxaWriteMeshes::Get(VOxaNode* node) {
     if (found >= 0) return mMeshes[(size_t)found];
     VOxaMesh* own = node->GetMesh();
     VOxaMesh* result = own;
-    if ((!own || mTriangulateMeshes) && mManager && (own || node->GetNurb() || node->GetPatch())) {
+    const bool asItStands = own && mKeepTriangleMeshes && TriangulatedAsItStands(own);
+    if ((!own || (mTriangulateMeshes && !asItStands)) && mManager &&
+        (own || node->GetNurb() || node->GetPatch())) {
         VOxaMesh* copy = nullptr;
         if (VOxaGeometryConverter* converter = mManager->CreateGeometryConverter()) {
             copy = own               ? converter->TriangulateMesh(own)

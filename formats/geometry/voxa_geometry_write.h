@@ -64,12 +64,18 @@ public:
     // Done with the node's mesh: a copy made for it is destroyed now (a later Get makes it again),
     // so that a writer that takes the nodes one at a time holds one copy at a time.
     void Release(VOxaNode* node);
+    // For a writer that reads of a mesh only its points, its polygons and the materials of layer
+    // 0: a mesh of triangles only, without shapes or links, whose materials (when they go by
+    // polygon through indices) have an index for each polygon, is used as it stands even when
+    // meshes are triangulated. Its triangulated copy would hold the very same of these.
+    void KeepTriangleMeshes() { mKeepTriangleMeshes = true; }
 
 private:
     void AddCopy(VOxaMesh* copy);
 
     VOxaSdkManager* mManager;
     bool mTriangulateMeshes;
+    bool mKeepTriangleMeshes = false;
     // What Get answered (copies among them), by node through mMeshIndex; a released node's
     // entry is left empty.
     std::vector<VOxaMesh*> mMeshes;

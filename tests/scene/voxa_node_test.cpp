@@ -205,6 +205,24 @@ TEST_F(scene_Node, TargetsKeepTheFirst) {
     EXPECT_EQ(first->GetChildCount(), 0);
 }
 
+// A node that other nodes aim at before it gets a parent finds its parent behind those links,
+// whether it is aimed at by a few of them or by many.
+TEST_F(scene_Node, ParentFoundBehindTargetLinks) {
+    for (int aimers : {3, 12}) {
+        VOxaNode* target = Make("Target");
+        for (int i = 0; i < aimers; ++i)
+            Make("Camera")->SetTarget(target);
+        EXPECT_EQ(target->GetParent(), nullptr);
+        VOxaNode* parent = Make("Parent");
+        ASSERT_TRUE(parent->AddChild(target));
+        EXPECT_EQ(target->GetParent(), parent) << aimers;
+        VOxaNode* other = Make("Other");
+        ASSERT_TRUE(other->AddChild(target));
+        EXPECT_EQ(target->GetParent(), other) << aimers;
+        EXPECT_EQ(parent->GetChildCount(), 0);
+    }
+}
+
 TEST_F(scene_Node, PivotSetZeroDrivesTheMirror) {
     VOxaNode* node = Make("Pivot");
     VOxaTransformSettings& mirror = node->GetNodeProperties()->GetTransformSettings();

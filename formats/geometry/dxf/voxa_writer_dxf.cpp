@@ -155,6 +155,20 @@ void WalkNodes(VOxaNode* node, bool recursive, Visit visit) {
     }
 }
 
+// True when the points a triangulated copy of `mesh` uses are the ones the mesh itself uses: a
+// mesh without shapes or links (whose deformation would be worked out on the copy) whose polygons
+// all have three corners or more, each named in the vertex array. Its extents are then its own.
+bool SameUsedPoints(const VOxaMesh* mesh) {
+    if (mesh->GetShapeCount() > 0 || mesh->GetLinkCount() > 0) return false;
+    long long corners = 0;
+    for (int p = 0, n = mesh->GetPolygonCount(); p < n; ++p) {
+        const int size = mesh->GetPolygonSize(p);
+        if (size < 3) return false;
+        corners += size;
+    }
+    return corners <= mesh->GetPolygonVertexCount();
+}
+
 }  // namespace
 
 VOxaWriter* CreateDxfWriter(VOxaSdkManager* manager) {
@@ -223,6 +237,8 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
     // NURBS surfaces and patches, and meshes when triangulation is asked for, are written from
     // triangulated copies that this Write owns.
     VOxaWriteMeshes meshes(mManager, mTriangulate);
+    // The polyfaces are written of points, polygons and materials only: triangles need no copy.
+    meshes.KeepTriangleMeshes();
     mMeshes = &meshes;
     VDxfGroupWriter out(mFile);
     mOut = &out;
@@ -420,7 +436,10 @@ bool VOxaWriterDxf::Extents(VOxaNode* root, double low[3], double high[3]) {
     const int n = root->GetChildCount();
     for (int c = 0; c < n; ++c)
         WalkNodes(root->GetChild(c), true, [&](VOxaNode* node) {
-            VOxaMesh* mesh = mMeshes ? mMeshes->Get(node) : nullptr;
+            // A mesh whose triangulated copy uses the same points is measured as it stands: no
+            // copy is made for it (and none held for every node at once until its layer).
+            VOxaMesh* own = node->GetMesh();
+            VOxaMesh* mesh = own && SameUsedPoints(own) ? own : mMeshes ? mMeshes->Get(node) : nullptr;
             std::string refusal;
             if (!mesh || !WorldPoints(node, mesh, VOxaGeometryWorldMatrix(node, mStart), refusal)) return;
             for (size_t i = 0; i < mWorld.size(); ++i) {

@@ -314,3 +314,47 @@ TEST(geometry_write, ReleasedCopiesAreDestroyedAndOwnMeshesKept) {
         EXPECT_EQ(manager.GetNodeAttributeCount(), before);
     }
 }
+
+// A writer that keeps triangle meshes gets a node's own mesh back when its triangulated copy
+// would hold the same points, polygons and materials, and a copy otherwise: a polygon of more
+// corners, or material indices by polygon that do not cover every polygon (the copy gives the
+// missing ones material 0).
+TEST(geometry_write, TriangleMeshesAreKeptOnlyWhenTheirCopyWouldMatch) {
+    VOxaSdkManager manager;
+    VOxaScene* scene = manager.CreateScene();
+    auto meshOf = [&](const char* name, int corners) {
+        VOxaNode* node = manager.CreateNode(name);
+        VOxaMesh* mesh = manager.CreateMesh();
+        mesh->InitControlPoints(4);
+        const VgeTVector points[4] = {{0, 0, 0, 1}, {1, 0, 0, 1}, {1, 1, 0, 1}, {0, 1, 0, 1}};
+        for (int i = 0; i < 4; ++i)
+            mesh->GetControlPoints()[i] = points[i];
+        mesh->InitMaterialIndices(3);
+        for (int p = 0; p < (corners == 3 ? 2 : 1); ++p) {
+            mesh->BeginPolygon(0);
+            for (int i = 0; i < corners; ++i)
+                mesh->AddPolygonVertex(corners == 3 ? (p * 2 + i) % 4 : i);
+            mesh->EndPolygon();
+        }
+        node->SetNodeAttribute(mesh);
+        scene->GetRootNode()->AddChild(node);
+        return node;
+    };
+    VOxaNode* triangles = meshOf("triangles", 3);
+    VOxaNode* shortIndices = meshOf("short", 3);
+    shortIndices->GetMesh()->GetMaterialIndices()->SetCount(1);
+    VOxaNode* quad = meshOf("quad", 4);
+    const int before = manager.GetNodeAttributeCount();
+    VOxaWriteMeshes meshes(&manager, true);
+    meshes.KeepTriangleMeshes();
+    EXPECT_EQ(meshes.Get(triangles), triangles->GetMesh());
+    EXPECT_EQ(manager.GetNodeAttributeCount(), before);
+    for (VOxaNode* node : {shortIndices, quad}) {
+        VOxaMesh* copy = meshes.Get(node);
+        ASSERT_NE(copy, nullptr);
+        EXPECT_NE(copy, node->GetMesh());
+        EXPECT_EQ(copy->GetPolygonCount(), 2);
+        EXPECT_EQ(copy->GetMaterialIndices()->GetCount(), 2);
+    }
+    EXPECT_EQ(manager.GetNodeAttributeCount(), before + 2);
+}
