@@ -479,6 +479,13 @@ TEST(dxf_writer, NamesMeetingAtTheEndsOfTheLetterRangesAreNumberedApart) {
                               "\n  2\n\xFF"
                               "1\n"})
         EXPECT_NE(text.find(layer), std::string::npos) << layer;
+    // Letters outside the folded pairs stay themselves: é and ê do not meet.
+    Scene accents;
+    for (const char* name : {"\xC3\xA9", "\xC3\xAA"})
+        accents.Mesh(name, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    const std::string latin = accents.Write();
+    for (const char* layer : {"\n  2\n\xE9\n", "\n  2\n\xEA\n"})
+        EXPECT_NE(latin.find(layer), std::string::npos) << layer;
 }
 
 TEST(dxf_writer, CharactersNoPageHoldsBecomeUnderscoresKeptApart) {
