@@ -1030,7 +1030,8 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
         PrintFailure(shownAs, ok, exporter->GetError().GetLastErrorString().Buffer(),
                      files ? oxa_run::WriteFailure(*files) : std::string());
     }
-    if (ok && noFrames) Warn(shownAs + ": " + TakeNamed(session.scene) + " has no frames: no motion is written");
+    if (ok && noFrames)
+        Warn(shownAs + ": " + TakeNamed(session.scene) + " has no frames: no motion is written");
     if (ok && kept)
         *kept = options;
     else if (options)

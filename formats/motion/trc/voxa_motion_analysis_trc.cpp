@@ -492,10 +492,11 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
         startTime = VTime((int64_t)ticks);
         if (type == 4 && !(std::fabs(startTime.GetSecondDouble() - headerSeconds) <= 0.5 / rate)) {
             char text[240];
-            std::snprintf(text, sizeof text,
-                          "The frame lines start at frame %lld (line %u), not at OrigDataStartFrame %d; the take "
-                          "starts at that frame, %.6g s.",
-                          (long long)mBase, first.line, origStartFrame, startTime.GetSecondDouble());
+            std::snprintf(
+                text, sizeof text,
+                "The frame lines start at frame %lld (line %u), not at OrigDataStartFrame %d; the take "
+                "starts at that frame, %.6g s.",
+                (long long)mBase, first.line, origStartFrame, startTime.GetSecondDouble());
             AppendLine(mWarning, text);
         }
         mFirstSeconds = startTime.GetSecondDouble();
@@ -648,16 +649,18 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
         return Fail("the line does not start with a frame number and a tab");
     }
     const double expected = mFirstSeconds + (double)index / mRate;
-    if (!fields.Next(begin, end) || !fields.More()) return Fail("frame %d: no time after the frame number", frame);
+    if (!fields.Next(begin, end) || !fields.More())
+        return Fail("frame %d: no time after the frame number", frame);
     if (NumberField(begin, end, seconds) && std::isfinite(seconds)) {
         // The Time column against the frame numbers: rounding to whole milliseconds is allowed for.
         if (mTimeMismatch.IsEmpty() && !(std::fabs(seconds - expected) <= 0.5 / mRate + 0.0005)) {
             char text[240];
-            std::snprintf(text, sizeof text,
-                          "The Time column disagrees with the frame numbers at DataRate %.10g: line %u (frame %d) "
-                          "is at %.6g s where its number puts it at %.6g s; the frames are placed by their "
-                          "numbers.",
-                          mRate, GetLineNumber(), frame, seconds, expected);
+            std::snprintf(
+                text, sizeof text,
+                "The Time column disagrees with the frame numbers at DataRate %.10g: line %u (frame %d) "
+                "is at %.6g s where its number puts it at %.6g s; the frames are placed by their "
+                "numbers.",
+                mRate, GetLineNumber(), frame, seconds, expected);
             mTimeMismatch = text;
         }
     } else if (begin == end || IsNonFiniteWord(begin, end)) {
@@ -690,8 +693,8 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
                 // Beyond what a key holds once scaled: the coordinate is missing, and said so.
                 if (mDroppedValues++ == 0) {
                     char text[200];
-                    std::snprintf(text, sizeof text, "line %u: frame %d, marker %d: %.40s", GetLineNumber(), frame,
-                                  (int)points.GetCount() - first + 1,
+                    std::snprintf(text, sizeof text, "line %u: frame %d, marker %d: %.40s", GetLineNumber(),
+                                  frame, (int)points.GetCount() - first + 1,
                                   VString(begin, (int)(end - begin)).Buffer());
                     mFirstDropped = text;
                 }

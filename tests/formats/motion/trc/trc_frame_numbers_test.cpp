@@ -203,7 +203,8 @@ TEST_F(TrcFrames, TimesThatAreNoNumberAreSaidAndTheFramesKept) {
     text.replace(text.find("1\t0.000"), 7, "1\tnan");
     const std::string said = Read(text, &frames);
     EXPECT_NE(said.find("(the first at line 7: \"nan\")"), std::string::npos) << said;
-    EXPECT_NE(said.find("line 8 (frame 2) is at 5.01 s where its number puts it at 0.01 s"), std::string::npos)
+    EXPECT_NE(said.find("line 8 (frame 2) is at 5.01 s where its number puts it at 0.01 s"),
+              std::string::npos)
         << said;
     a = Find("A");
     ASSERT_NE(a, nullptr);
@@ -260,8 +261,9 @@ TEST_F(TrcFrames, BlankHeaderValuesAreLeftOut) {
         b = Find("B");
         ASSERT_NE(b, nullptr) << u.units << " " << messages;
         EXPECT_NEAR(Curve(b, 0)->KeyGetValue(0), 4.0 * u.centimetres, 4e-6 * u.centimetres) << u.units;
-        EXPECT_EQ(messages.find("is no length unit; the positions are read as millimetres") != std::string::npos,
-                  u.units == std::string("furlong"))
+        EXPECT_EQ(
+            messages.find("is no length unit; the positions are read as millimetres") != std::string::npos,
+            u.units == std::string("furlong"))
             << messages;
         mScene->Clear();
     }
@@ -271,10 +273,11 @@ TEST_F(TrcFrames, TheTimeColumnIsCheckedAgainstTheFrameNumbers) {
     // 0.02 s (frame 2's half period is within rounding).
     int frames = 0;
     std::string messages = Read(File(4, {"1 0 1", "2 0.005 2", "3 0.010 3", "4 0.015 4"}), &frames);
-    EXPECT_NE(messages.find("The Time column disagrees with the frame numbers at DataRate 100: line 9 (frame 3) "
-                            "is at 0.01 s where its number puts it at 0.02 s; the frames are placed by their "
-                            "numbers."),
-              std::string::npos)
+    EXPECT_NE(
+        messages.find("The Time column disagrees with the frame numbers at DataRate 100: line 9 (frame 3) "
+                      "is at 0.01 s where its number puts it at 0.02 s; the frames are placed by their "
+                      "numbers."),
+        std::string::npos)
         << messages;
     mScene->Clear();
     // Times rounded to whole milliseconds at 300 Hz are no disagreement.

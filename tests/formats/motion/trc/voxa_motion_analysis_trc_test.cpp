@@ -170,12 +170,12 @@ TEST_F(Trc, trc_TheFrameLinesGiveTheStart) {
     const std::string names = "Frame#\tTime\tA\nX1\tY1\tZ1\n";
     const struct {
         std::string header;
-        int firstFrame;     // of the lines, at (firstFrame - 1) / 100 s + late
-        double late;        // what the Time column adds
-        int startFrame;     // where the take starts
+        int firstFrame;  // of the lines, at (firstFrame - 1) / 100 s + late
+        double late;     // what the Time column adds
+        int startFrame;  // where the take starts
         bool warned, timeWarned;
     } cases[] = {
-        {Type4(100, 3, 1), 41, 0, 41, true, false},      // OrigDataStartFrame 1, lines from 0.40 s
+        {Type4(100, 3, 1), 41, 0, 41, true, false},       // OrigDataStartFrame 1, lines from 0.40 s
         {Type4(100, 3, 101), 101, 0, 101, false, false},  // frames numbered from 101, and the header agrees
         {Type3("mm", 3, 1), 41, 0, 41, false, false},     // no OrigDataStartFrame to disagree with
         {Type4(100, 3, 41), 1, 0, 1, true, false},        // the header says 0.40 s, the lines 0 s
@@ -212,7 +212,8 @@ TEST_F(Trc, trc_TheFrameLinesGiveTheStart) {
         const size_t time = messages.find("The Time column disagrees with the frame numbers");
         EXPECT_EQ(time != std::string::npos, c.timeWarned) << messages;
         if (time != std::string::npos)
-            EXPECT_NE(messages.find("at DataRate 100: line 6 (frame 50) is at "), std::string::npos) << messages;
+            EXPECT_NE(messages.find("at DataRate 100: line 6 (frame 50) is at "), std::string::npos)
+                << messages;
 
         // TRC -> TRC: the header's start frame and every line's number stay.
         Find("A")->SetMarked(1);
@@ -423,9 +424,11 @@ TEST_F(Trc, trc_RefusalsSayWhere) {
         {Type3("mm", 1, 2) + names + "1\t0\n", "line 6: frame 1: no time after the frame number"},
         {Type3("mm", 1, 2) + names + "1\t0.1s\t1\t2\t3\n", "line 6: frame 1: no time after the frame number"},
         {Type3("mm", 1, 2) + names + "1 zero 1 2 3\n", "line 6: frame 1: no time after the frame number"},
-        {Type3("mm", 1, 2) + names + "one\t0\t1\n", "line 6: the line does not start with a frame number and a tab"},
+        {Type3("mm", 1, 2) + names + "one\t0\t1\n",
+         "line 6: the line does not start with a frame number and a tab"},
         {Type3("mm", 1, 2) + names + "30000000000\t0\t1\n",
-         "line 6: the frame number 30000000000 lies beyond the 32-bit frame numbers (-2147483647 to 2147483647)"},
+         "line 6: the frame number 30000000000 lies beyond the 32-bit frame numbers (-2147483647 to "
+         "2147483647)"},
         {Type3("mm", 1, 2) + names + "7\t0\n", "line 6: frame 7: no time after the frame number"},
     };
     for (const auto& c : cases)
