@@ -182,6 +182,7 @@ TEST_F(Trc, trc_TheFrameLinesGiveTheStart) {
         {Type3("mm", 3, 1), 50, -0.49, 50, false, true},  // lines 50 to 52 at Times 0 to 0.02
         {Type4(100, 3, 1), 50, -0.29, 50, true, true},    // frame 50 at 0.2 s
         {Type4(100, 3, 1), 0, 0.01, 1, false, false},     // numbered from 0, frame 0 at Time 0
+        {Type4(100, 3, 0), 1, 0, 1, false, false},        // OrigDataStartFrame 0 is the first frame too
     };
     int n = 0;
     for (const auto& c : cases) {
