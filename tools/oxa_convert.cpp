@@ -940,6 +940,13 @@ std::string RateText(double rate) {
     return text;
 }
 
+// The take a conversion writes, for a message: by its name, or as the scene's only take when it
+// has none.
+std::string TakeNamed(VOxaScene* scene) {
+    const std::string name = scene->GetCurrentTakeName();
+    return name.empty() ? "the scene's only take" : "the take \"" + name + "\"";
+}
+
 // Sets the frames a motion writer writes: the source's rate unless the command line asks for
 // another (then only the output is resampled, and one line says so), over the current take.
 // False (with the reason printed) when the rate asked for gives more frames than can be written.
@@ -1000,6 +1007,9 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
         }
         if (skeleton) motion->SetAttachedObject(skeleton, false);
     }
+    // A motion writer that takes no frame writes no motion (one that refuses says why itself).
+    const VStreamOptionsMotion* motion = AsMotion(options);
+    const bool noFrames = announce && motion && motion->GetFrameCount() <= 0;
     const bool ok = exporter->Export(session.scene, options);
     EndProgress();
     gMessages.AddLines(exporter->GetMessageText().Buffer());
@@ -1020,6 +1030,8 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
         PrintFailure(shownAs, ok, exporter->GetError().GetLastErrorString().Buffer(),
                      files ? oxa_run::WriteFailure(*files) : std::string());
     }
+    if (ok && noFrames)
+        Warn(shownAs + ": " + TakeNamed(session.scene) + " has no frames: no motion is written");
     if (ok && kept)
         *kept = options;
     else if (options)
@@ -1141,10 +1153,11 @@ int Convert(const Arguments& args) {
     if (TakeMissing(args, session.scene)) return kExitUsage;
     // Objects without that take (materials a reader made, say) keep theirs; the nodes switch.
     if (!args.take.empty()) session.scene->SetCurrentTake(args.take.c_str());
-    // A take chosen by name, or written to a motion format, that holds no key writes no motion.
-    const std::string written = session.scene->GetCurrentTakeName();
-    if ((!args.take.empty() || !IsAnyFormat(out, {"obj", "3ds", "dxf"})) && !TakeHasKeys(session.scene, written))
-        Warn(out + ": the take \"" + written + "\" has no frames: no motion is written");
+    // A take chosen by name that holds no key writes no motion to a geometry format; the motion
+    // writers say so by the frames they write (ExportFile).
+    if (!args.take.empty() && IsAnyFormat(out, {"obj", "3ds", "dxf"}) &&
+        !TakeHasKeys(session.scene, session.scene->GetCurrentTakeName()))
+        Warn(out + ": " + TakeNamed(session.scene) + " has no frames: no motion is written");
     // The images a geometry writer copies are known now: none may be a file the run writes.
     if (IsAnyFormat(out, {"obj", "3ds"}) &&
         !PrintProblem(oxa_run::WritesOverInput(outputs, oxa_run::TextureImages(session.scene))))

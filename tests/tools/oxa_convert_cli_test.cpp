@@ -585,6 +585,7 @@ TEST(cli, InfoCountsMeshesAndTakes) {
     r = Convert(groups + " " + Folder() + "groups.trc");
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("groups.trc: the take has no frames to write\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("no motion is written"), std::string::npos) << r.err;
 }
 
 }  // namespace

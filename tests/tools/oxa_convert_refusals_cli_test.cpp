@@ -335,13 +335,34 @@ TEST(cli, EmptyScenesAndTakesSayWhatIsMissing) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("still_out.c3d: the take has no frames to write\n"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("65535"), std::string::npos) << r.err;
-    // A marker file without markers.
+    EXPECT_EQ(r.err.find("no motion is written"), std::string::npos) << r.err;
+    // A marker file without markers: its frame lines are not taken for its labels.
     const std::string none = MakeTrc("none.trc", {});
     for (const char* format : {"bvh", "amc"}) {
         r = Convert(none + " " + Folder() + "none_out." + format);
         EXPECT_EQ(r.code, 1) << format;
         EXPECT_NE(r.err.find(": no joints to write\n"), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("root node"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("frame lines"), std::string::npos) << r.err;
+    }
+    // Takes written with their frames, still ones among them, are not said to have none: a MOV of
+    // three still frames, and AMC frames without bone lines.
+    const std::string mov = Folder() + "still.mov";
+    WriteText(mov, "0\t1 2 3 0 0 0 1 1 1\n0.1\t1 2 3 0 0 0 1 1 1\n0.2\t1 2 3 0 0 0 1 1 1\n");
+    const std::string bare = Folder() + "bare.amc";
+    WriteText(bare, ":FULLY-SPECIFIED\n:DEGREES\n1\n2\n3\n");
+    const struct {
+        std::string in, out, frames;
+    } still[] = {{mov, "still_mov.trc", "\t3\t1\tmm\t"},
+                 {mov, "still_mov.bvh", "Frames:\t3\n"},
+                 {mov, "still_mov.aoa", "frames = 3 "},
+                 {mov, "still_mov.c3d", ""},
+                 {bare + " --skeleton " + Folder() + "still.asf", "bare.bvh", "Frames:\t3\n"}};
+    for (const auto& c : still) {
+        r = Convert(c.in + " " + Folder() + c.out);
+        EXPECT_EQ(r.code, 0) << c.out << r.err;
+        EXPECT_EQ(r.err.find("no frames"), std::string::npos) << r.err;
+        EXPECT_NE(ReadFile(Folder() + c.out).find(c.frames), std::string::npos) << c.out;
     }
     // An AMC without its skeleton names the file looked for.
     const std::string amc = Folder() + "lonely.amc";

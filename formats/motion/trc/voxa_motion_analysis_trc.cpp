@@ -383,12 +383,20 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
         mWarning = "The Units value is blank; the positions are read as millimetres.";
     } else if (VOxaMotionSupport::FindLengthUnit(values[4].begin, (size_t)(values[4].end - values[4].begin),
                                                  unitScale) < 0) {
-        return Fail("the units \"%.40s\" name no length unit", values[4].Text().Buffer());
+        // As the other motion readers take a unit word they do not know.
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "The Units value \"%.40s\" (line %u) is no length unit; the positions are read as "
+                      "millimetres.",
+                      values[4].Text().Buffer(), GetLineNumber());
+        mWarning = text;
+        unitScale = 0.1;
     }
+    int origStartFrame = 1;
     if (type == 4) {
         // OrigDataRate and OrigNumFrames are not needed; OrigDataStartFrame gives the start of a
         // file without frame lines.
-        int startFrame = 1;
+        int& startFrame = origStartFrame;
         const Value& start = values[6];
         if (start.present && !start.Blank() && !HeaderCount(start.begin, start.end, startFrame))
             return Fail("the OrigDataStartFrame value \"%.40s\" is not a whole number",
@@ -452,11 +460,12 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
     }
     int64_t reached = 0;
     if (!mLines.empty()) {
-        // The start: the first frame's line, or where a later line with a usable Time puts it.
+        // The take's frames are the file's frame numbers, which count from 1 at 0 s; the Time
+        // column only checks them. Some writers number from 0 with frame 0 at Time 0: such a file
+        // counts from 0, as an OrigDataStartFrame of 0 does.
         const Position back = Tell();
-        bool found = false;
+        bool timed = false;
         double lineSeconds = 0.0;
-        const FrameLine* startLine = nullptr;
         for (const FrameLine& line : mLines) {
             if (!SeekToLine(line) || !ReadNextLine()) break;
             FrameFields fields(GetCursor());
@@ -465,29 +474,30 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
             if (fields.Next(begin, end) && fields.Next(begin, end) && NumberField(begin, end, seconds) &&
                 std::isfinite(seconds)) {
                 lineSeconds = seconds - (double)line.index / rate;
-                startLine = &line;
-                found = true;
+                timed = true;
                 break;
             }
         }
         Seek(back);
-        if (found) {
-            const double headerSeconds = startTime.GetSecondDouble();
-            if (type == 4 && !(std::fabs(lineSeconds - headerSeconds) <= 0.5 / rate)) {
-                char text[240];
-                std::snprintf(text, sizeof text,
-                              "The first frame line (line %u: frame %lld at %.6g s) does not match "
-                              "OrigDataStartFrame (%.6g s); the take starts at %.6g s.",
-                              startLine->line, (long long)(mBase + startLine->index),
-                              lineSeconds + (double)startLine->index / rate, headerSeconds, lineSeconds);
-                AppendLine(mWarning, text);
-            }
-            // The nearest tick: a line at 0.7 s does not start the take a tick before it.
-            const double ticks = std::nearbyint(lineSeconds * (double)VTime::kOneSecond);
-            if (std::fabs(ticks) < 9.0e18)
-                startTime = VTime((int64_t)ticks);
-            else
-                startTime.SetSecondDouble(lineSeconds);
+        const FrameLine& first = mLines.front();
+        const double firstSeconds =
+            mBase == 0 && timed && std::fabs(lineSeconds) <= 0.5 / rate ? 0.0 : ((double)mBase - 1.0) / rate;
+        const double ticks = std::nearbyint(firstSeconds * (double)VTime::kOneSecond);
+        if (!(std::fabs(ticks) < 9.0e18)) {
+            if (SeekToLine(first)) ReadNextLine();
+            return Fail("frame %lld lies %.6g s from 0 s at DataRate %.10g, beyond the times a take holds",
+                        (long long)mBase, firstSeconds, rate);
+        }
+        const double headerSeconds = startTime.GetSecondDouble();
+        startTime = VTime((int64_t)ticks);
+        if (type == 4 && !(std::fabs(startTime.GetSecondDouble() - headerSeconds) <= 0.5 / rate)) {
+            char text[240];
+            std::snprintf(
+                text, sizeof text,
+                "The frame lines start at frame %lld (line %u), not at OrigDataStartFrame %d; the take "
+                "starts at that frame, %.6g s.",
+                (long long)mBase, first.line, origStartFrame, startTime.GetSecondDouble());
+            AppendLine(mWarning, text);
         }
         mFirstSeconds = startTime.GetSecondDouble();
         reached = mLines.back().index + 1;
@@ -569,8 +579,17 @@ bool VOxaFileMotionAnalysisTrc::ReadMarkerNames(VStringList& names, bool /*actor
         }
         names.SetStringAt(i, field.Buffer());
     }
-    // The labels start on a line of their own: X, Y, Z per marker.
-    if (!ReadNextLine()) return Fail("the file ends before the coordinate labels");
+    // The labels start on a line of their own: X, Y, Z per marker. Without markers that line is
+    // blank (tabs only) and passed over: the next line is then the first frame's.
+    const Position labels = Tell();
+    if (!ReadNextLine()) return count == 0 || Fail("the file ends before the coordinate labels");
+    if (count == 0) {
+        FrameFields fields(GetCursor());
+        const char *begin, *end;
+        int number = 0;
+        if (fields.Next(begin, end) && IntField(begin, end, number) && !Seek(labels))
+            return Fail("the file could not be read again before its first frame line");
+    }
     static const char kAxes[3] = {'x', 'y', 'z'};
     for (int i = 0; i < count; ++i) {
         for (int a = 0; a < 3; ++a) {
@@ -610,7 +629,8 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
     // The frame's line, wherever it lies in the file.
     const FrameLine& place = mLines[mNextLine++];
     if (place.ordinal != mNextOrdinal && !SeekToLine(place))
-        return Fail("frame %d: the file cannot be read again at line %u", mFramesRead + 1, place.line);
+        return Fail("frame %lld: the file cannot be read again at line %u", (long long)(mBase + place.index),
+                    place.line);
     if (!ReadNextLine()) return Fail("the file ends after %d of %d frames", mFramesRead, mHeaderFrames);
     mNextOrdinal = place.ordinal + 1;
     const int64_t index = place.index;
@@ -618,24 +638,33 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
     int frame = 0;
     double seconds = 0.0;
     const char *begin, *end;
-    if (!fields.Next(begin, end) || !IntField(begin, end, frame) || !fields.More())
-        return Fail("frame %d: the line does not start with a frame number and a tab", mFramesRead + 1);
+    if (!fields.Next(begin, end) || !IntField(begin, end, frame) || !fields.More()) {
+        // A whole number that int cannot hold: frame numbers are those of 32 bits.
+        const char* digit = begin < end && (*begin == '-' || *begin == '+') ? begin + 1 : begin;
+        while (digit < end && *digit >= '0' && *digit <= '9')
+            ++digit;
+        if (begin < end && digit == end && std::isdigit((unsigned char)end[-1]))
+            return Fail("the frame number %.40s lies beyond the 32-bit frame numbers (%d to %d)",
+                        VString(begin, (int)(end - begin)).Buffer(), INT_MIN + 1, INT_MAX);
+        return Fail("the line does not start with a frame number and a tab");
+    }
     const double expected = mFirstSeconds + (double)index / mRate;
     if (!fields.Next(begin, end) || !fields.More())
-        return Fail("frame %d: no time after the frame number", mFramesRead + 1);
+        return Fail("frame %d: no time after the frame number", frame);
     if (NumberField(begin, end, seconds) && std::isfinite(seconds)) {
-        // The Time column against DataRate: rounding to whole milliseconds is allowed for.
+        // The Time column against the frame numbers: rounding to whole milliseconds is allowed for.
         if (mTimeMismatch.IsEmpty() && !(std::fabs(seconds - expected) <= 0.5 / mRate + 0.0005)) {
             char text[240];
             std::snprintf(
                 text, sizeof text,
-                "The Time column disagrees with DataRate %.10g: frame %d (line %u) is at %.6g s where the "
-                "rate puts it at %.6g s; the frames are placed by DataRate.",
-                mRate, frame, GetLineNumber(), seconds, expected);
+                "The Time column disagrees with the frame numbers at DataRate %.10g: line %u (frame %d) "
+                "is at %.6g s where its number puts it at %.6g s; the frames are placed by their "
+                "numbers.",
+                mRate, GetLineNumber(), frame, seconds, expected);
             mTimeMismatch = text;
         }
     } else if (begin == end || IsNonFiniteWord(begin, end)) {
-        // A Time that is blank or no finite number: the frame stays where DataRate puts it.
+        // A Time that is blank or no finite number: the frame stays where its number puts it.
         if (mBadTimes++ == 0) {
             char text[120];
             std::snprintf(text, sizeof text, "line %u: \"%.40s\"", GetLineNumber(),
@@ -644,7 +673,7 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
         }
         seconds = expected;
     } else {
-        return Fail("frame %d: no time after the frame number", mFramesRead + 1);
+        return Fail("frame %d: no time after the frame number", frame);
     }
     const int first = points.GetCount();
     // Groups of three fields, one per marker: an empty field or "NaN" is a missing coordinate
@@ -664,8 +693,8 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
                 // Beyond what a key holds once scaled: the coordinate is missing, and said so.
                 if (mDroppedValues++ == 0) {
                     char text[200];
-                    std::snprintf(text, sizeof text, "frame %d, marker %d: %.40s", mFramesRead + 1,
-                                  (int)points.GetCount() - first + 1,
+                    std::snprintf(text, sizeof text, "line %u: frame %d, marker %d: %.40s", GetLineNumber(),
+                                  frame, (int)points.GetCount() - first + 1,
                                   VString(begin, (int)(end - begin)).Buffer());
                     mFirstDropped = text;
                 }
@@ -675,7 +704,7 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
             point[axis] = value;
         }
         if (axis < 3) break;
-        if (points.Add(point) < 0) return Fail("frame %d: no room for its points", mFramesRead + 1);
+        if (points.Add(point) < 0) return Fail("frame %d: no room for its points", frame);
     }
     ++mFramesRead;
     frameCounter = frame;
@@ -830,7 +859,7 @@ VString VOxaFileMotionAnalysisTrc::GetDroppedWarning() const {
         std::snprintf(
             text, sizeof text,
             "%lld frame lines have a Time that is blank or no number (the first at %s); those frames are "
-            "placed by DataRate.",
+            "placed by their numbers.",
             mBadTimes, mFirstBadTime.Buffer());
         AppendLine(warning, text);
     }

@@ -11,8 +11,8 @@
 // Three header lines ("PathFileType" with the type 3 or 4, the keyword line, the value line), a
 // line of marker names after "Frame#" and "Time", a line of coordinate labels (X1 Y1 Z1 ...), then
 // one line per frame: frame number, time in seconds, and x, y, z per marker, where an empty field
-// or "NaN" (any case) is a missing coordinate. Units "m", "cm" or "mm" set the scale to centimetres; the
-// writer writes millimetres.
+// or "NaN" (any case) is a missing coordinate. The Units word sets the scale to centimetres (a word
+// that is no length unit is millimetres, with a warning); the writer writes millimetres.
 class OXA_API VOxaFileMotionAnalysisTrc : public VTextFile, public IOxaFileMotionBase {
 public:
     // Rewinds and answers whether the file has a significant line (the end flag of a former
@@ -25,9 +25,10 @@ public:
     bool Close() override { return VTextFile::Close(); }
     void Discard() override { VTextFile::Discard(); }
 
-    // The start time is the time of the first frame line. Without frame lines it is, for type 4
-    // files, (OrigDataStartFrame - 1) / rate (a start frame below 1 counts as 1); where the first
-    // line's time and OrigDataStartFrame disagree by more than half a frame, the line wins and
+    // The start time is that of the first frame line's number, frames counting from 1 at 0 s (a
+    // file numbered from 0 whose frame 0 has Time 0 counts from 0). Without frame lines it is, for
+    // type 4 files, (OrigDataStartFrame - 1) / rate (a start frame below 1 counts as 1); where the
+    // lines and OrigDataStartFrame disagree by more than half a frame, the lines win and
     // `GetWarning` says so.
     bool ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& frameCount, double& frameRate,
                     double& scale) override;
@@ -67,8 +68,8 @@ public:
     // file ends before its NumFrames), one per line, empty when none.
     const char* GetWarning() const { return mWarning.Buffer(); }
     // Warnings on the frames read so far: coordinates dropped as gaps (numbers beyond +-1e30),
-    // frames without a line, frame numbers out of order, a Time column that disagrees with
-    // DataRate; one per line, empty when none.
+    // frames without a line, frame numbers out of order, a Time column that disagrees with the
+    // frame numbers; one per line, empty when none.
     VString GetDroppedWarning() const;
 
 private:

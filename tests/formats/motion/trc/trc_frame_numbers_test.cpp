@@ -187,7 +187,7 @@ TEST_F(TrcFrames, TimesThatAreNoNumberAreSaidAndTheFramesKept) {
     EXPECT_EQ(frames, 4);
     EXPECT_NE(
         messages.find("3 frame lines have a Time that is blank or no number (the first at line 8: \"nan\"); "
-                      "those frames are placed by DataRate."),
+                      "those frames are placed by their numbers."),
         std::string::npos)
         << messages;
     VOxaNode* a = Find("A");
@@ -197,13 +197,18 @@ TEST_F(TrcFrames, TimesThatAreNoNumberAreSaidAndTheFramesKept) {
         EXPECT_EQ(Curve(a, 0)->KeyGetTime(j).Get(), VTime::kOneSecond / 100 * j);
     }
     mScene->Clear();
-    // The first line's Time is the one left out: the next line's gives the start.
+    // The first line's Time is the one left out: the frame numbers still give the start, and the
+    // next line's Time is checked against them.
     text = File(2, {"1 0 1", "2 5.01 2"});
     text.replace(text.find("1\t0.000"), 7, "1\tnan");
-    EXPECT_NE(Read(text, &frames).find("(the first at line 7: \"nan\")"), std::string::npos);
+    const std::string said = Read(text, &frames);
+    EXPECT_NE(said.find("(the first at line 7: \"nan\")"), std::string::npos) << said;
+    EXPECT_NE(said.find("line 8 (frame 2) is at 5.01 s where its number puts it at 0.01 s"),
+              std::string::npos)
+        << said;
     a = Find("A");
     ASSERT_NE(a, nullptr);
-    EXPECT_NEAR(Curve(a, 0)->KeyGetTime(0).GetSecondDouble(), 5.0, 1e-9);
+    EXPECT_EQ(Curve(a, 0)->KeyGetTime(0).Get(), 0);
 }
 
 TEST_F(TrcFrames, BlankHeaderValuesAreLeftOut) {
@@ -244,27 +249,35 @@ TEST_F(TrcFrames, BlankHeaderValuesAreLeftOut) {
     EXPECT_EQ(Read(head + "\t50\t2\t2\tmm\t50\t1\t2\n" + body, &frames),
               "File is corrupted: line 3: the DataRate value is blank");
 
-    // Units as the other motion readers take them: x = 1 file unit in centimetres.
+    // Units as the other motion readers take them: x = 1 file unit in centimetres; a word that is
+    // no unit is millimetres, said so.
     const struct {
         const char* units;
         double centimetres;
-    } units[] = {{"in", 2.54}, {"dm", 10.0}, {"km", 100000.0}, {"um", 1e-4}, {"meters", 100.0}, {"MM", 0.1}};
+    } units[] = {{"in", 2.54},      {"dm", 10.0}, {"km", 100000.0}, {"um", 1e-4},
+                 {"meters", 100.0}, {"MM", 0.1},  {"furlong", 0.1}};
     for (const auto& u : units) {
         messages = Read(head + "50\t50\t2\t2\t" + u.units + "\t50\t1\t2\n" + body, &frames);
         b = Find("B");
         ASSERT_NE(b, nullptr) << u.units << " " << messages;
         EXPECT_NEAR(Curve(b, 0)->KeyGetValue(0), 4.0 * u.centimetres, 4e-6 * u.centimetres) << u.units;
+        EXPECT_EQ(
+            messages.find("is no length unit; the positions are read as millimetres") != std::string::npos,
+            u.units == std::string("furlong"))
+            << messages;
         mScene->Clear();
     }
 }
-TEST_F(TrcFrames, TheTimeColumnIsCheckedAgainstDataRate) {
+TEST_F(TrcFrames, TheTimeColumnIsCheckedAgainstTheFrameNumbers) {
     // Times 1/200 s apart under a DataRate of 100: frame 3 is at 0.01 s where 100 Hz puts it at
     // 0.02 s (frame 2's half period is within rounding).
     int frames = 0;
     std::string messages = Read(File(4, {"1 0 1", "2 0.005 2", "3 0.010 3", "4 0.015 4"}), &frames);
-    EXPECT_NE(messages.find("The Time column disagrees with DataRate 100: frame 3 (line 9) is at 0.01 s where "
-                            "the rate puts it at 0.02 s; the frames are placed by DataRate."),
-              std::string::npos)
+    EXPECT_NE(
+        messages.find("The Time column disagrees with the frame numbers at DataRate 100: line 9 (frame 3) "
+                      "is at 0.01 s where its number puts it at 0.02 s; the frames are placed by their "
+                      "numbers."),
+        std::string::npos)
         << messages;
     mScene->Clear();
     // Times rounded to whole milliseconds at 300 Hz are no disagreement.

@@ -164,19 +164,25 @@ TEST_F(Trc, trc_NaNIsAGap) {
     EXPECT_EQ(Key(Find("B"), 9, 0), 1.0f);
 }
 
-// The take starts at the first frame line's time, whatever OrigDataStartFrame says; where the two
-// disagree the reader says so once. Written again, each line keeps its frame number and time.
+// The take starts at the first frame line's number, whatever OrigDataStartFrame or the Time column
+// say; where they disagree the reader says so once. Written again, each line keeps its frame number.
 TEST_F(Trc, trc_TheFrameLinesGiveTheStart) {
     const std::string names = "Frame#\tTime\tA\nX1\tY1\tZ1\n";
     const struct {
         std::string header;
-        int firstFrame;  // of the lines, at (firstFrame - 1) / 100 s
-        bool warned;
+        int firstFrame;  // of the lines, at (firstFrame - 1) / 100 s + late
+        double late;     // what the Time column adds
+        int startFrame;  // where the take starts
+        bool warned, timeWarned;
     } cases[] = {
-        {Type4(100, 3, 1), 41, true},      // OrigDataStartFrame 1, lines from 0.40 s
-        {Type4(100, 3, 101), 101, false},  // frames numbered from 101, and the header agrees
-        {Type3("mm", 3, 1), 41, false},    // no OrigDataStartFrame to disagree with
-        {Type4(100, 3, 41), 1, true},      // the header says 0.40 s, the lines 0 s
+        {Type4(100, 3, 1), 41, 0, 41, true, false},       // OrigDataStartFrame 1, lines from 0.40 s
+        {Type4(100, 3, 101), 101, 0, 101, false, false},  // frames numbered from 101, and the header agrees
+        {Type3("mm", 3, 1), 41, 0, 41, false, false},     // no OrigDataStartFrame to disagree with
+        {Type4(100, 3, 41), 1, 0, 1, true, false},        // the header says 0.40 s, the lines 0 s
+        {Type3("mm", 3, 1), 50, -0.49, 50, false, true},  // lines 50 to 52 at Times 0 to 0.02
+        {Type4(100, 3, 1), 50, -0.29, 50, true, true},    // frame 50 at 0.2 s
+        {Type4(100, 3, 1), 0, 0.01, 1, false, false},     // numbered from 0, frame 0 at Time 0
+        {Type4(100, 3, 0), 1, 0, 1, false, false},        // OrigDataStartFrame 0 is the first frame too
     };
     int n = 0;
     for (const auto& c : cases) {
@@ -184,7 +190,7 @@ TEST_F(Trc, trc_TheFrameLinesGiveTheStart) {
         std::string lines;
         for (int f = c.firstFrame; f < c.firstFrame + 3; ++f) {
             char line[64];
-            std::snprintf(line, sizeof line, "%d\t%.3f\t1\t2\t%d\n", f, (f - 1) / 100.0, f);
+            std::snprintf(line, sizeof line, "%d\t%.3f\t1\t2\t%d\n", f, (f - 1) / 100.0 + c.late, f);
             lines += line;
         }
         const std::string path = TempPath("trc_lines_" + std::to_string(n++) + ".trc");
@@ -193,7 +199,7 @@ TEST_F(Trc, trc_TheFrameLinesGiveTheStart) {
         mScene = mManager->CreateScene();
         VTime start(-1);
         ASSERT_TRUE(ReadWith(reader, path, [&](VStreamOptionsMotion& o) { start = o.GetStartTime(); }));
-        const int64_t want = (int64_t)(c.firstFrame - 1) * VTime::kOneSecond / 100;
+        const int64_t want = (int64_t)(c.startFrame - 1) * VTime::kOneSecond / 100;
         EXPECT_EQ(start.Get(), want);
         VFCurve* x = Curve(Find("A"), 0);
         ASSERT_NE(x, nullptr);
@@ -204,8 +210,13 @@ TEST_F(Trc, trc_TheFrameLinesGiveTheStart) {
         EXPECT_EQ(said != std::string::npos, c.warned) << messages;
         if (said != std::string::npos)
             EXPECT_EQ(messages.find("OrigDataStartFrame", said + 1), std::string::npos);
+        const size_t time = messages.find("The Time column disagrees with the frame numbers");
+        EXPECT_EQ(time != std::string::npos, c.timeWarned) << messages;
+        if (time != std::string::npos)
+            EXPECT_NE(messages.find("at DataRate 100: line 6 (frame 50) is at "), std::string::npos)
+                << messages;
 
-        // TRC -> TRC: the header's start frame and every line's number and time stay.
+        // TRC -> TRC: the header's start frame and every line's number stay.
         Find("A")->SetMarked(1);
         Find("TRC:optical")->SetMarked(1);
         const std::string again = TempPath("trc_lines_again.trc");
@@ -217,9 +228,9 @@ TEST_F(Trc, trc_TheFrameLinesGiveTheStart) {
         }));
         const std::string text = ReadFile(again);
         char header[64], first[64], last[64];
-        std::snprintf(header, sizeof header, "\tmm\t100.00\t%d\t3\t\n", c.firstFrame);
-        std::snprintf(first, sizeof first, "\n%d\t%.3f\t", c.firstFrame, (c.firstFrame - 1) / 100.0);
-        std::snprintf(last, sizeof last, "\n%d\t%.3f\t", c.firstFrame + 2, (c.firstFrame + 1) / 100.0);
+        std::snprintf(header, sizeof header, "\tmm\t100.00\t%d\t3\t\n", c.startFrame);
+        std::snprintf(first, sizeof first, "\n%d\t%.3f\t", c.startFrame, (c.startFrame - 1) / 100.0);
+        std::snprintf(last, sizeof last, "\n%d\t%.3f\t", c.startFrame + 2, (c.startFrame + 1) / 100.0);
         EXPECT_NE(text.find(header), std::string::npos) << text;
         EXPECT_NE(text.find(first), std::string::npos) << text;
         EXPECT_NE(text.find(last), std::string::npos) << text;
@@ -229,7 +240,7 @@ TEST_F(Trc, trc_TheFrameLinesGiveTheStart) {
 TEST_F(Trc, trc_HeaderRules) {
     const std::string path = TempPath("trc_start.trc");
     WriteFile(path, std::string(kType4Header) + "100\t100\t1\t1\tmm\t100\t101\t1\n" +
-                        "Frame#\tTime\tA\nX1\tY1\tZ1\n1\t1.0\t1\t2\t3\n");
+                        "Frame#\tTime\tA\nX1\tY1\tZ1\n101\t1.0\t1\t2\t3\n");
     VOxaReaderMotionAnalysisTrc reader(mManager);
     ASSERT_TRUE(reader.FileOpen(path.c_str()));
     std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
@@ -243,7 +254,6 @@ TEST_F(Trc, trc_HeaderRules) {
     int error = -1;
     const std::string names = "Frame#\tTime\tA\nX1\tY1\tZ1\n1\t0\t1\t2\t3\n";
     const std::string bad[] = {
-        Type3("furlong", 1, 1) + names,
         Type3("mm", -1, 1) + names,
         Type3("mm", 1, -1) + names,
         Type3("mm", 1, 1) + "Frame#\tTime\tA\nX1\tZ1\tY1\n1\t0\t1\t2\t3\n",  // labels out of order
@@ -388,8 +398,7 @@ TEST_F(Trc, trc_RefusalsSayWhere) {
                                std::string(kType4Header).substr(std::string(kType4Header).find('\n') + 1);
     EXPECT_EQ(Refusal(blanks + "100\t100\t1\t2\tmm\t100\t1\t1\n" + names + frame), "");
     EXPECT_EQ(Refusal(blanks + "100\t100\t1\t2\t mm \t100\t1\t1\n" + names + frame), "");
-    EXPECT_EQ(Refusal(blanks + "100\t100\t1\t2\tm m\t100\t1\t1\n" + names + frame),
-              "File is corrupted: line 3: the units \"m m\" name no length unit");
+    EXPECT_EQ(Refusal(blanks + "100\t100\t1\t2\tm m\t100\t1\t1\n" + names + frame), "");
     // Empty, cut short, and wrong header values.
     const std::string line1 = "PathFileType\t3\t(X/Y/Z)\tsample.trc\n";
     const std::string line2 = "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\n";
@@ -403,7 +412,6 @@ TEST_F(Trc, trc_RefusalsSayWhere) {
         {line1 + line2, "line 2: the file ends after the second header line"},
         {line1 + line2 + "100\t100\t1", "line 3: the NumMarkers value \"\" is not a whole number"},
         {line1 + line2 + "100\t100\t1\t2", "line 3: the line ends before the Units value"},
-        {Type3("furlong", 1, 2), "line 3: the units \"furlong\" name no length unit"},
         {Type3("mm", -1, 2), "line 3: NumFrames is -1"},
         {line1 + line2 + "0\t100\t1\t2\tmm\n", "line 3: a DataRate of 0 has no usable frame period"},
         {line1 + line2 + "fast\t100\t1\t2\tmm\n", "line 3: the DataRate value \"fast\" is not a number"},
@@ -418,7 +426,11 @@ TEST_F(Trc, trc_RefusalsSayWhere) {
         {Type3("mm", 1, 2) + names + "1\t0.1s\t1\t2\t3\n", "line 6: frame 1: no time after the frame number"},
         {Type3("mm", 1, 2) + names + "1 zero 1 2 3\n", "line 6: frame 1: no time after the frame number"},
         {Type3("mm", 1, 2) + names + "one\t0\t1\n",
-         "line 6: frame 1: the line does not start with a frame number and a tab"},
+         "line 6: the line does not start with a frame number and a tab"},
+        {Type3("mm", 1, 2) + names + "30000000000\t0\t1\n",
+         "line 6: the frame number 30000000000 lies beyond the 32-bit frame numbers (-2147483647 to "
+         "2147483647)"},
+        {Type3("mm", 1, 2) + names + "7\t0\n", "line 6: frame 7: no time after the frame number"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Refusal(c.text), std::string("File is corrupted: ") + c.why) << c.text;
