@@ -376,6 +376,7 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
             "The take starts before 0 s; 3DS frames start at 0: its motion before 0 s is not "
             "written.\n";
     WriteNode(mRootNode);
+    PutUnusedMaterials(scene);
     if (mRefused) {
         mUnheld.TakeText("3DS");
         Abandon();

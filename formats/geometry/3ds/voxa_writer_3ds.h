@@ -85,7 +85,10 @@ public:
     // The material record of a face combination; t1 and t2 equal to the texture count stand for
     // no texture. The first record of a material takes its own name; a material that needs
     // another record (other maps, or none) gets a generated name for it, with a message.
-    Ftk::Material* BuildMaterial(VOxaMesh* mesh, int m, int t1, int t2);
+    // Without a mesh, the record of `unused`, a material no face uses, without maps.
+    Ftk::Material* BuildMaterial(VOxaMesh* mesh, int m, int t1, int t2, VOxaMaterial* unused = nullptr);
+    // Puts the scene's materials that no written face uses.
+    void PutUnusedMaterials(VOxaScene* scene);
     // Gives a map the name of its image beside the output (`givenName`), or a short one of at
     // most 12 characters when that is longer, with a message.
     void NameMap(Ftk::MaterialMap& map, const VOxaTexture* texture, const VString& givenName);
