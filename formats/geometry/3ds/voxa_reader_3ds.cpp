@@ -571,7 +571,8 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
                     mark->SetDouble(1.0);
         Ftk::ReleaseKeyframerSettings(&settings);
         if (Ftk::Stopped()) return ToolkitFailure();
-        if (length >= 0 && first >= 0 && last >= first) {
+        // A segment may lie before frame 0: frames are signed.
+        if (length >= 0 && last >= first) {
             start.SetTime(0, 0, 0, first, 0, VTime::eFRAMES30);
             stop.SetTime(0, 0, 0, last, 0, VTime::eFRAMES30);
             referenceStop.SetTime(0, 0, 0, std::max(length, last), 0, VTime::eFRAMES30);
@@ -591,7 +592,7 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
     if (referenceStop == VTIME_MINUS_INFINITE)
         info.mReferenceTimeSpan.Set(start, stop);
     else
-        info.mReferenceTimeSpan.Set(VTime(0), std::max(stop, referenceStop));
+        info.mReferenceTimeSpan.Set(std::min(VTime(0), start), std::max(stop, referenceStop));
     scene->SetTakeInfo(info);
     // Objects outside this file have no such take; the nodes of the file take it.
     scene->SetCurrentTake(kTakeName);

@@ -265,7 +265,8 @@ bool VOxaReader3DS::AnimateObjects() {
         const uint32_t morphs =
             std::min<uint32_t>(UsableKeys(m->mMorph, 0), (uint32_t)m->mMorph.mMorphNames.size());
         KeepMorphKeys(node, m->mMorph.mKeys.data(), m->mMorph.mMorphNames.data(), morphs);
-        if (morphs > 0 && (m->mFlags2 & 0x0001) && std::isfinite(m->mMorphSmooth))
+        KeepNodeFlags(node, m->mFlags1, m->mFlags2);
+        if ((m->mFlags2 & 0x0001) && std::isfinite(m->mMorphSmooth))
             if (VProperty* smooth =
                     DynamicProperty(node->GetNodeProperties(), kKeptMorphSmoothProperty, eValueNumber))
                 smooth->SetDouble(m->mMorphSmooth);
@@ -338,6 +339,7 @@ bool VOxaReader3DS::AnimateLights() {
             KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition.mFlags);
             KeepTrackFlags(node, kKeptColorKeysProperty, m->mColor.mFlags);
         }
+        KeepNodeFlags(node, m->mFlags1, m->mFlags2);
         auto found = mOmniByName.find(std::string(m->mName, strnlen(m->mName, sizeof m->mName)));
         if (VOxaLight* light = node->GetLight())
             if (found != mOmniByName.end()) {
@@ -366,6 +368,8 @@ bool VOxaReader3DS::AnimateSpots() {
             KeepTrackFlags(node, kKeptFalloffKeysProperty, m->mFalloff.mFlags);
             KeepTrackFlags(node, kKeptSpotRollKeysProperty, m->mRoll.mFlags);
         }
+        KeepNodeFlags(node, m->mFlags1, m->mFlags2);
+        KeepNodeFlags(entry.mTargetNode, m->mTargetFlags1, m->mTargetFlags2);
         auto found = mSpotByName.find(std::string(m->mName, strnlen(m->mName, sizeof m->mName)));
         const Ftk::Light* record = found != mSpotByName.end() ? mSpotlights[found->second].mRecord : nullptr;
         if (UsableKeys(m->mHotspot, 1) == 0 && record && record->mSpot) {
@@ -431,6 +435,8 @@ bool VOxaReader3DS::AnimateCameras() {
             KeepTrackFlags(node, kKeptFieldOfViewKeysProperty, m->mFieldOfView.mFlags);
             KeepTrackFlags(node, kKeptCameraRollKeysProperty, m->mRoll.mFlags);
         }
+        KeepNodeFlags(node, m->mFlags1, m->mFlags2);
+        KeepNodeFlags(entry.mTargetNode, m->mTargetFlags1, m->mTargetFlags2);
         if (VOxaNode* target = entry.mTargetNode) {
             PrepareTake(target);
             ImportPositionTrack(target, UsableKeys(m->mTargetPosition, 3), m->mTargetPosition.mKeys.data(),

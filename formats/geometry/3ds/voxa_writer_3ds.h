@@ -2,6 +2,7 @@
 #define OXA_FORMATS_GEOMETRY_3DS_VOXA_WRITER_3DS_H
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -137,6 +138,9 @@ public:
     // the reason (RefuseFrames).
     bool FramesFit(const Frames& frames);
     void RefuseFrames(const Frames& frames);
+    // Refuses the write, naming the node and the frame, when a key of the tracks holds a value or
+    // spline parameter that is no finite number (a curve's NaN tension plays NaN everywhere).
+    void RefuseNonFinite(VOxaNode* node, std::initializer_list<const Ftk::Track*> tracks);
     // The hide track of a node whose visibility is animated: a key at each frame where the node
     // turns hidden or shown (at its curve's keys, or at every frame of `frames` where the curve
     // does not step). Nothing for a node without visibility keys.
