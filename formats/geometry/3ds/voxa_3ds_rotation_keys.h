@@ -71,6 +71,12 @@ OXA_API bool KeptMorphKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& ke
 constexpr const char* kKeptAmbientKeysProperty = "3DS Ambient Keys";
 constexpr const char* kKeptAmbientFlagsProperty = "3DS Ambient Flags";
 
+// The tracks of an object's keyframer node that no object uses (Ftk::kObjectOtherTrackTags, in
+// that order), kept as the file keys them.
+constexpr const char* kKeptObjectOtherKeysProperties[] = {
+    "3DS Object Field Of View Keys", "3DS Object Roll Keys", "3DS Object Color Keys",
+    "3DS Object Hotspot Keys", "3DS Object Falloff Keys"};
+
 // The two flag words of the node's keyframer node (and of its target's, kept on the target's
 // node), as flags1 + 65536 flags2; absent when both are 0.
 constexpr const char* kKeptNodeFlagsProperty = "3DS Node Flags";

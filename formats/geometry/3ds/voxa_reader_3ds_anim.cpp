@@ -259,6 +259,13 @@ bool VOxaReader3DS::AnimateObjects() {
             KeepTrackFlags(node, kKeptScaleKeysProperty, m->mScale.mFlags);
             KeepTrackFlags(node, kKeptHideKeysProperty, m->mHide.mFlags);
             KeepTrackFlags(node, kKeptMorphKeysProperty, m->mMorph.mFlags);
+            for (int i = 0; i < Ftk::kObjectOtherTrackCount; ++i) {
+                const Ftk::Track& other = m->mOtherTracks[i];
+                const int width = Ftk::TrackValueWidth(Ftk::kObjectOtherTrackTags[i]);
+                KeepTrackKeys(node, kKeptObjectOtherKeysProperties[i], other.mKeys.data(),
+                              other.mValues.data(), UsableKeys(other, width), width);
+                KeepTrackFlags(node, kKeptObjectOtherKeysProperties[i], other.mFlags);
+            }
         }
         // The morph track as the file keys it, with its smoothing angle, for a 3DS writer: its
         // keys name other objects whose shapes the scene's mesh does not hold.
@@ -281,6 +288,12 @@ bool VOxaReader3DS::KeepAmbientNode(VOxaScene* scene) {
     const bool found = Ftk::GetAmbientMotion(mDatabase, &motion);
     if (Ftk::Stopped()) return false;
     if (!found) return true;
+    // The scene holds one ambient light: a file's further ambient nodes are named, not kept.
+    if (const uint32_t nodes = Ftk::CountObjectsOfTag(mDatabase, Ftk::AMBIENT_NODE); nodes > 1)
+        mMessageText +=
+            ("The file has " + std::to_string(nodes) +
+             " ambient light nodes (\"$AMBIENT$\"); only the first is read, the others are left out.\n")
+                .c_str();
     // The scene's ambient colour is the file's static one; the ambient node's colour track,
     // which the scene has no curve for, is kept for a 3DS writer with the node's flags.
     const uint32_t count = UsableKeys(motion.mColor, 3);

@@ -1599,6 +1599,14 @@ Ftk::ObjectMotion* VOxaWriter3DS::MakeObjectMotion(VOxaNode* node) {
         RefuseFrames(n);
     if (animated) SampleHideTrack(motion->mHide, node, n);
     if (mAnimation) PutKeptMorphKeys(*motion, node);
+    for (int i = 0; i < Ftk::kObjectOtherTrackCount && mAnimation; ++i) {
+        Ftk::Track& other = motion->mOtherTracks[i];
+        if (!KeptTrackKeys(node, kKeptObjectOtherKeysProperties[i],
+                           Ftk::TrackValueWidth(Ftk::kObjectOtherTrackTags[i]), other.mKeys, other.mValues))
+            continue;
+        other.mKeyCount = (uint32_t)other.mKeys.size();
+        other.mFlags = KeptTrackFlags(node, kKeptObjectOtherKeysProperties[i]);
+    }
     RefuseNonFinite(node, {&motion->mPosition, &motion->mRotation, &motion->mScale});
     return motion;
 }
