@@ -167,7 +167,11 @@ bool KeptKeys(const VOxaNode* node, const char* name, int width, std::vector<Ftk
         double value;
         for (int bit = 0; bit < 5; ++bit) {
             if (!(key.mSplineFlags & (1u << bit))) continue;
-            if (!next(value)) return fail();
+            // A spline value may be no number, as a file held it: a writer refuses to write it.
+            char* end = nullptr;
+            value = std::strtod(p, &end);
+            if (end == p) return fail();
+            p = end;
             *splines[bit] = (float)value;
         }
         for (int v = 0; v < width; ++v) {

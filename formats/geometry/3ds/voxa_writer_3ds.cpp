@@ -1281,6 +1281,12 @@ bool PutExactKeys(Ftk::Track& track, Channel* const* channels, int width, const 
     return true;
 }
 
+// Whether a key's spline values are all numbers.
+bool FiniteSpline(const Ftk::KeyHeader& key) {
+    return std::isfinite(key.mTension) && std::isfinite(key.mContinuity) && std::isfinite(key.mBias) &&
+           std::isfinite(key.mEaseTo) && std::isfinite(key.mEaseFrom);
+}
+
 // The keys a read file held for the track (kept on the node under the property `kept` names),
 // whole, when they rise and the 3DS spline through them gives `convert`'s values at the frames
 // CheckFrames picks; false (the track untouched) otherwise. `unmap` turns a kept value into the
@@ -1293,6 +1299,8 @@ bool PutKeptKeys(Ftk::Track& track, const VOxaWriter3DS::KeptTrack& kept, int wi
     std::vector<float> values;
     if (!KeptTrackKeys(kept.node, kept.property, width, held, values)) return false;
     if (!kept.animated && held.size() != 1) return false;
+    // Keys that play no number are put as they are, for the writer to refuse them by name.
+    const bool finite = std::all_of(held.begin(), held.end(), FiniteSpline);
     std::vector<Ftk::SplineKey> keys(held.size());
     for (size_t k = 0; k < held.size(); ++k) {
         if (k > 0 && held[k].mFrame <= held[k - 1].mFrame) return false;
@@ -1304,7 +1312,7 @@ bool PutKeptKeys(Ftk::Track& track, const VOxaWriter3DS::KeptTrack& kept, int wi
     std::vector<float> measured(values);
     for (float& value : measured)
         value = unmap(value);
-    if (!SplinePlays(keys, measured, width, frames, convert)) return false;
+    if (finite && !SplinePlays(keys, measured, width, frames, convert)) return false;
     track.mKeyCount = (uint32_t)held.size();
     track.mKeys = std::move(held);
     track.mValues = std::move(values);
@@ -1533,9 +1541,7 @@ void VOxaWriter3DS::RefuseNonFinite(VOxaNode* node, std::initializer_list<const 
         const size_t width = count > 0 ? track->mValues.size() / track->mKeys.size() : 0;
         for (size_t k = 0; k < count && !mRefused; ++k) {
             const Ftk::KeyHeader& key = track->mKeys[k];
-            bool finite = std::isfinite(key.mTension) && std::isfinite(key.mContinuity) &&
-                          std::isfinite(key.mBias) && std::isfinite(key.mEaseTo) &&
-                          std::isfinite(key.mEaseFrom);
+            bool finite = FiniteSpline(key);
             for (size_t v = 0; v < width && finite; ++v)
                 finite = std::isfinite(track->mValues[k * width + v]);
             if (finite) continue;
@@ -1607,7 +1613,8 @@ Ftk::ObjectMotion* VOxaWriter3DS::MakeObjectMotion(VOxaNode* node) {
         other.mKeyCount = (uint32_t)other.mKeys.size();
         other.mFlags = KeptTrackFlags(node, kKeptObjectOtherKeysProperties[i]);
     }
-    RefuseNonFinite(node, {&motion->mPosition, &motion->mRotation, &motion->mScale});
+    RefuseNonFinite(
+        node, {&motion->mPosition, &motion->mRotation, &motion->mScale, &motion->mHide, &motion->mMorph});
     return motion;
 }
 
@@ -1696,7 +1703,7 @@ bool VOxaWriter3DS::PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Chann
     }
     // Written back while the curves are those the reader made from the keys, or turn as the
     // keys do at every frame.
-    if (!animated || !RotationCurvesKept(node)) {
+    if ((!animated || !RotationCurvesKept(node)) && std::all_of(kept.begin(), kept.end(), FiniteSpline)) {
         const Ftk::RotationPath path(keys.data(), turns.data(), keys.size());
         double c[4][4];
         std::vector<int64_t> checked;

@@ -559,39 +559,43 @@ TEST(values3ds_interop, NoAmbientLightIsAddedAndAFilesAmbientStays) {
 #endif
 }
 
-TEST(values3ds_interop, AOneFrameSegmentStaysOneFrame) {
+// A segment keeps its span: one frame, or one that starts before frame 0.
+TEST(values3ds_interop, SegmentsKeepTheirSpan) {
 #ifndef OXA_HAVE_LIB3DS
     GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
 #else
-    const std::string start = Folder() + "seg0.3ds", trip = Folder() + "seg1.3ds";
-    ASSERT_TRUE(ftkscene::WriteSceneFile(start, [](Ftk::Database* db) {
-        ftkscene::PutMeshSettings(db);
-        Ftk::Mesh* mesh = nullptr;
-        Ftk::InitMesh(&mesh, 3, 1, 0);
-        std::strcpy(mesh->mName, "Tri");
-        mesh->mVertices[1] = Ftk::Point3{1, 0, 0};
-        mesh->mVertices[2] = Ftk::Point3{0, 1, 0};
-        mesh->mFaces[0] = Ftk::Face{0, 1, 2, 7};
-        Ftk::WriteMesh(db, mesh);
-        Ftk::ReleaseMesh(&mesh);
-        Ftk::KeyframerSettings* range = nullptr;
-        Ftk::InitKeyframerSettings(&range);
-        range->mAnimationLength = 1;
-        range->mSegmentInUse = true;
-        range->mSegmentFirst = 0;
-        range->mSegmentLast = 0;
-        Ftk::PutKeyframerSettings(db, range);
-        Ftk::ReleaseKeyframerSettings(&range);
-    }));
-    ASSERT_TRUE(Trip(start, trip));
-    Lib3dsOwner before(start), after(trip);
-    ASSERT_NE(before.file, nullptr);
-    ASSERT_NE(after.file, nullptr);
-    EXPECT_EQ(before.file->segment_from, 0);
-    EXPECT_EQ(before.file->segment_to, 0);
-    EXPECT_EQ(after.file->segment_from, 0);
-    EXPECT_EQ(after.file->segment_to, 0);
-    EXPECT_EQ(after.file->frames, before.file->frames);
+    const int32_t spans[][2] = {{0, 0}, {-10, 10}};
+    for (const auto& span : spans) {
+        const std::string start = Folder() + "seg0.3ds", trip = Folder() + "seg1.3ds";
+        ASSERT_TRUE(ftkscene::WriteSceneFile(start, [&](Ftk::Database* db) {
+            ftkscene::PutMeshSettings(db);
+            Ftk::Mesh* mesh = nullptr;
+            Ftk::InitMesh(&mesh, 3, 1, 0);
+            std::strcpy(mesh->mName, "Tri");
+            mesh->mVertices[1] = Ftk::Point3{1, 0, 0};
+            mesh->mVertices[2] = Ftk::Point3{0, 1, 0};
+            mesh->mFaces[0] = Ftk::Face{0, 1, 2, 7};
+            Ftk::WriteMesh(db, mesh);
+            Ftk::ReleaseMesh(&mesh);
+            Ftk::KeyframerSettings* range = nullptr;
+            Ftk::InitKeyframerSettings(&range);
+            range->mAnimationLength = std::max(1, span[1]);
+            range->mSegmentInUse = true;
+            range->mSegmentFirst = span[0];
+            range->mSegmentLast = span[1];
+            Ftk::PutKeyframerSettings(db, range);
+            Ftk::ReleaseKeyframerSettings(&range);
+        }));
+        ASSERT_TRUE(Trip(start, trip));
+        Lib3dsOwner before(start), after(trip);
+        ASSERT_NE(before.file, nullptr);
+        ASSERT_NE(after.file, nullptr);
+        EXPECT_EQ(before.file->segment_from, span[0]);
+        EXPECT_EQ(before.file->segment_to, span[1]);
+        EXPECT_EQ(after.file->segment_from, span[0]);
+        EXPECT_EQ(after.file->segment_to, span[1]);
+        EXPECT_EQ(after.file->frames, before.file->frames);
+    }
 #endif
 }
 
