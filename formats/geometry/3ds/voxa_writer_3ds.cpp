@@ -373,9 +373,8 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
     }
     if (mAnimationExported && mSpanFirst < INT32_MIN)
         mMessageText +=
-            "The take starts before frame -2147483648 (30 frames per second), the first a 3DS file numbers: "
-            "its "
-            "motion before that frame is not written.\n";
+            "The take starts before frame -2147483648 (30 frames per second), the first a 3DS file "
+            "numbers: its motion before that frame is not written.\n";
     WriteNode(mRootNode);
     PutUnusedMaterials(scene);
     if (mRefused) {
