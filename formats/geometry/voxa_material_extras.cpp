@@ -29,6 +29,11 @@ const char kShininessForm3ds[] = "3DS Shininess Form";
 const char kNoAmbient3ds[] = "3DS No Ambient";
 const char kNoSpecular3ds[] = "3DS No Specular";
 const char kBumpAmount3ds[] = "3DS Bump Amount";
+const char kShading3ds[] = "3DS Shading";
+const char kReflectionBlur3ds[] = "3DS Reflection Blur";
+const char kWireSize3ds[] = "3DS Wire Size";
+const char kMaterialFlags3ds[] = "3DS Material Flags";
+const char kAutoReflection3ds[] = "3DS Auto Reflection";
 const char kObjectFlags3ds[] = "3DS Object Flags";
 const char kMeshColor3ds[] = "3DS Mesh Color";
 
@@ -62,12 +67,14 @@ bool GetNumber(const VOxaObject* object, const char* name, double& value) {
     return true;
 }
 
-void SetColor(VOxaObject* object, const char* name, const double value[3]) {
-    if (VPropertyTemplate<VgeTVector>* property = Make<VgeTVector>(object, name, eValueColor))
+namespace {
+
+void SetTriple(VOxaObject* object, const char* name, const double value[3], int valueType) {
+    if (VPropertyTemplate<VgeTVector>* property = Make<VgeTVector>(object, name, valueType))
         property->SetValue(VgeTVector(value[0], value[1], value[2], 0.0));
 }
 
-bool GetColor(const VOxaObject* object, const char* name, double value[3]) {
+bool GetTriple(const VOxaObject* object, const char* name, double value[3]) {
     VPropertyTemplate<VgeTVector>* property = Find<VgeTVector>(object, name);
     if (property == nullptr) return false;
     const VgeTVector color = property->GetValue();
@@ -76,12 +83,33 @@ bool GetColor(const VOxaObject* object, const char* name, double value[3]) {
     return true;
 }
 
+}  // namespace
+
+void SetColor(VOxaObject* object, const char* name, const double value[3]) {
+    SetTriple(object, name, value, eValueColor);
+}
+
+bool GetColor(const VOxaObject* object, const char* name, double value[3]) {
+    return GetTriple(object, name, value);
+}
+
+void SetVector(VOxaObject* object, const char* name, const double value[3]) {
+    SetTriple(object, name, value, eValueVector);
+}
+
+bool GetVector(const VOxaObject* object, const char* name, double value[3]) {
+    return GetTriple(object, name, value);
+}
+
 std::string Unheld3dsValues(VOxaNode* root, const char* format) {
     // What is found, each once, in the order of the list, with the first object that has it.
-    enum { kAdditive, kFalloff, kBump, kFlags, kColor, kMorph, kAmbient, kCount };
-    static const char* const kWhat[kCount] = {"additive transparency", "transparency falloff", "bump amount",
-                                              "object flags",          "mesh colour",          "morph track",
-                                              "ambient light track"};
+    enum { kAdditive, kFalloff, kShading, kMaterialValues, kBump, kFlags, kColor, kMorph, kAmbient, kCount };
+    static const char* const kWhat[kCount] = {
+        "additive transparency", "transparency falloff",
+        "shading type",          "material flags and reflection settings",
+        "bump amount",           "object flags",
+        "mesh colour",           "morph track",
+        "ambient light track"};
     std::string first[kCount];
     auto note = [&](int what, const char* owner) {
         if (first[what].empty()) first[what] = owner && *owner ? owner : "?";
@@ -111,9 +139,16 @@ std::string Unheld3dsValues(VOxaNode* root, const char* format) {
             if (material == nullptr || !seen.insert(material).second) continue;
             const char* name = material->GetNameWithoutPrefix();
             if (GetNumber(material, kAdditive3ds, value) && value != 0.0) note(kAdditive, name);
-            if ((GetNumber(material, kFalloff3ds, value) && value != 0.0) ||
+            // An inward falloff of 0 is still turned inward.
+            if ((GetNumber(material, kFalloff3ds, value) && (value != 0.0 || std::signbit(value))) ||
                 (GetNumber(material, kUseFalloff3ds, value) && value != 0.0))
                 note(kFalloff, name);
+            if (GetNumber(material, kShading3ds, value)) note(kShading, name);
+            double triple[3];
+            if (GetNumber(material, kReflectionBlur3ds, value) || GetNumber(material, kWireSize3ds, value) ||
+                GetNumber(material, kMaterialFlags3ds, value) ||
+                GetVector(material, kAutoReflection3ds, triple))
+                note(kMaterialValues, name);
             const VOxaTexture* bump = material->GetMap(VOxaMaterial::eMAP_BUMP);
             if (bump != nullptr && GetNumber(bump, kBumpAmount3ds, value) &&
                 std::fabs(value - bump->GetDefaultAlpha() * 100.0) > 0.5)

@@ -42,6 +42,17 @@ extern OXA_API const char kShininessForm3ds[];
 // black).
 extern OXA_API const char kNoAmbient3ds[];
 extern OXA_API const char kNoSpecular3ds[];
+// Material: the 3DS shading type (chunk 0xA100: 0 wire, 1 flat, 2 Gouraud, 4 metal; absent: Phong 3),
+// the reflection blur, the wire size (absent: 1) and the other flags (bit 0 use of the reflection
+// blur 0xA250, 1 self-illuminated 0xA080, 2 wire 0xA085, 3 wire size in units 0xA08E, 4 face map
+// 0xA088, 5 soften 0xA08C, 6 decal 0xA082).
+extern OXA_API const char kShading3ds[];
+extern OXA_API const char kReflectionBlur3ds[];
+extern OXA_API const char kWireSize3ds[];
+extern OXA_API const char kMaterialFlags3ds[];
+// Material: the automatic reflection map (chunk 0xA310) as a vector of its flag word, map size
+// and frame step.
+extern OXA_API const char kAutoReflection3ds[];
 // Texture (a bump map): the bump amount, apart from the map's percentage.
 extern OXA_API const char kBumpAmount3ds[];
 // Node of a mesh: the object's flags (bit n for chunk 0x4010 + n: 0x4011, matte 0x4013, no cast shadow
@@ -57,6 +68,9 @@ OXA_API bool GetNumber(const VOxaObject* object, const char* name, double& value
 // The same for three numbers (a colour).
 OXA_API void SetColor(VOxaObject* object, const char* name, const double value[3]);
 OXA_API bool GetColor(const VOxaObject* object, const char* name, double value[3]);
+// The same for three numbers that are no colour.
+OXA_API void SetVector(VOxaObject* object, const char* name, const double value[3]);
+OXA_API bool GetVector(const VOxaObject* object, const char* name, double value[3]);
 
 // One line naming the 3DS values kept on the materials, maps and meshes below `root` that carry
 // something (an additive or falloff transparency, a bump amount apart from the percentage,

@@ -252,7 +252,9 @@ bool ReadMaterialChild(Chunk* node, Material* m) {
             m->mTransparency = ReadPercent(node);
             return true;
         case MATERIAL_FALLOFF:
-            m->mTransparencyFalloff = ReadPercent(node);
+            // The inward flag may stand before the value.
+            m->mTransparencyFalloff =
+                std::signbit(m->mTransparencyFalloff) ? -std::fabs(ReadPercent(node)) : ReadPercent(node);
             return true;
         case MATERIAL_REFLECT_BLUR:
             m->mReflectionBlur = ReadPercent(node);
@@ -270,6 +272,9 @@ bool ReadMaterialChild(Chunk* node, Material* m) {
             return true;
         case MATERIAL_FLAG_A083:
             m->mFlagA083 = 1;
+            return true;
+        case MATERIAL_FLAG_A082:
+            m->mFlagA082 = 1;
             return true;
         case MATERIAL_FLAG_A088:
             m->mFlagA088 = 1;
@@ -298,7 +303,7 @@ bool ReadMaterialChild(Chunk* node, Material* m) {
             if (ShortData* data = GetData<ShortData>(node)) m->mShading = data->mValue;
             return true;
         case MATERIAL_FALLOFF_IN:
-            m->mTransparencyFalloff = -m->mTransparencyFalloff;
+            m->mTransparencyFalloff = -std::fabs(m->mTransparencyFalloff);
             return true;
         case MATERIAL_AUTO_REFLECTION:
             if (AutoReflectionData* data = GetData<AutoReflectionData>(node)) {
@@ -308,6 +313,7 @@ bool ReadMaterialChild(Chunk* node, Material* m) {
                 m->mAutoReflectionFlatMirror = (flags & 0x0011) == 0x0011 ? 1 : 0;
                 m->mAutoReflectionMapSize = data->mMapSize;
                 m->mAutoReflectionFrameStep = data->mFrameStep;
+                m->mAutoReflectionFlags = flags;
             }
             return true;
         default:
@@ -547,7 +553,7 @@ void WriteMaterial(Database* database, Material* material) {
     // The falloff's magnitude is rounded; its sign is the flag.
     PutPercent(block, MATERIAL_FALLOFF,
                SaturateShort(std::round(std::fabs((double)m.mTransparencyFalloff) * 100.0)));
-    if (m.mTransparencyFalloff < 0.0f) NewPart(MATERIAL_FALLOFF_IN, block);
+    if (std::signbit(m.mTransparencyFalloff)) NewPart(MATERIAL_FALLOFF_IN, block);
     PutPercent(block, MATERIAL_REFLECT_BLUR, Percent(m.mReflectionBlur));
     if (ShortData* data = MakeData<ShortData>(NewPart(MATERIAL_SHADING, block)))
         data->mValue = SaturateShort((double)m.mShading);
@@ -559,6 +565,7 @@ void WriteMaterial(Database* database, Material* material) {
                                                   {m.mUseFalloff, MATERIAL_USE_FALLOFF},
                                                   {m.mSelfIlluminated, MATERIAL_SELF_ILLUM},
                                                   {m.mFlagA083, MATERIAL_FLAG_A083},
+                                                  {m.mFlagA082, MATERIAL_FLAG_A082},
                                                   {m.mWire, MATERIAL_WIRE},
                                                   {m.mFlagA08E, MATERIAL_FLAG_A08E},
                                                   {m.mFlagA088, MATERIAL_FLAG_A088},
@@ -597,6 +604,12 @@ void WriteMaterial(Database* database, Material* material) {
                 MakeData<AutoReflectionData>(NewPart(MATERIAL_AUTO_REFLECTION, block))) {
             uint16_t bits = m.mAutoReflectionFirstFrameOnly ? 0x0009 : 0x0001;
             if (m.mAutoReflectionFlatMirror) bits |= 0x0011;
+            // The file's own word while it still says the same of the two flags.
+            const int32_t held = m.mAutoReflectionFlags;
+            if (held >= 0 && held <= 0xFFFF &&
+                ((held & 0x0009) == 0x0009) == (m.mAutoReflectionFirstFrameOnly != 0) &&
+                ((held & 0x0011) == 0x0011) == (m.mAutoReflectionFlatMirror != 0))
+                bits = (uint16_t)held;
             data->mFlags = (int16_t)bits;
             data->mMapSize = m.mAutoReflectionMapSize;
             data->mFrameStep = m.mAutoReflectionFrameStep;

@@ -83,7 +83,8 @@ struct OXA_API Material {
     float mShineStrength = 0.0f;
     float mReflectionBlur = 0.0f;
     float mTransparency = 0.0f;
-    float mTransparencyFalloff = 0.0f;  // negative: inward
+    // Negative: inward (chunk 0xA08A); -0 is an inward falloff of 0, as files often hold it.
+    float mTransparencyFalloff = 0.0f;
     float mSelfIllumination = 0.0f;
     float mWireSize = 1.0f;
     int32_t mShading = 3;
@@ -92,6 +93,7 @@ struct OXA_API Material {
     uint8_t mTwoSided = 0;
     uint8_t mSelfIlluminated = 0;
     uint8_t mFlagA083 = 0;
+    uint8_t mFlagA082 = 0;
     uint8_t mWire = 0;
     uint8_t mFlagA08E = 0;
     uint8_t mFlagA088 = 0;
@@ -102,6 +104,9 @@ struct OXA_API Material {
     uint8_t mAutoReflectionFlatMirror = 0;
     uint32_t mAutoReflectionMapSize = 100;
     uint32_t mAutoReflectionFrameStep = 1;
+    // The flag word as the file held it (bits beyond the two above, or none of them); -1: made
+    // from the two flags.
+    int32_t mAutoReflectionFlags = -1;
     // How the shininess is written: 1 as a whole percentage (and its fraction where it is not
     // whole), 2 as a fraction alone (as some files hold it), 0 not at all (a file's material
     // without chunk 0xA040).

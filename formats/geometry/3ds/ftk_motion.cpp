@@ -549,6 +549,8 @@ void BuildObjectMotion(Chunk* node, ObjectMotion** motion) {
     TrackFrom(FindChild(copy, TRACK_SCALE), &m->mScale, true);
     TrackFrom(FindChild(copy, TRACK_MORPH), &m->mMorph, true);
     TrackFrom(FindChild(copy, TRACK_HIDE), &m->mHide, true);
+    for (int i = 0; i < kObjectOtherTrackCount; ++i)
+        TrackFrom(FindChild(copy, kObjectOtherTrackTags[i]), &m->mOtherTracks[i], true);
     StringData* instance = GetData<StringData>(FindChild(copy, NODE_INSTANCE_NAME));
     CopyName(m->mInstanceName, sizeof m->mInstanceName, instance ? instance->mText.c_str() : "");
     FloatsData* pivot = GetData<FloatsData>(FindChild(copy, NODE_PIVOT));
@@ -610,6 +612,8 @@ void PutObjectMotion(Database* database, ObjectMotion* motion) {
     AddTrack(TRACK_SCALE, motion->mScale, node);
     AddTrack(TRACK_MORPH, motion->mMorph, node);
     AddTrack(TRACK_HIDE, motion->mHide, node);
+    for (int i = 0; i < kObjectOtherTrackCount; ++i)
+        AddTrack(kObjectOtherTrackTags[i], motion->mOtherTracks[i], node);
     NoteNodeAdded(database, node);
 }
 

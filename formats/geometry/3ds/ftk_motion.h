@@ -45,6 +45,11 @@ struct OXA_API SpotlightMotion : NodePart {
     uint16_t mTargetFlags2 = 0;
 };
 
+// Tracks an object node may hold that no object uses: field of view, roll, colour, hotspot and
+// falloff (ObjectMotion::mOtherTracks, in this order).
+inline constexpr uint32_t kObjectOtherTrackTags[] = {0xB023, 0xB024, 0xB025, 0xB027, 0xB028};
+constexpr int kObjectOtherTrackCount = 5;
+
 struct OXA_API ObjectMotion : NodePart {
     Point3 mPivot{0.0f, 0.0f, 0.0f};
     char mInstanceName[kNameCapacity + 1] = {};
@@ -56,6 +61,8 @@ struct OXA_API ObjectMotion : NodePart {
     Track mMorph;     // names, empty
     Track mHide;      // keys only
     float mMorphSmooth = 24.0f;
+    // Kept as the node holds them, so that a put writes them back.
+    Track mOtherTracks[kObjectOtherTrackCount];
 };
 
 // The ambient light's node ("$AMBIENT$"): its colour track.

@@ -132,6 +132,7 @@ constexpr uint32_t MATERIAL_FALLOFF = 0xA052;
 constexpr uint32_t MATERIAL_REFLECT_BLUR = 0xA053;
 constexpr uint32_t MATERIAL_SELF_ILLUM = 0xA080;
 constexpr uint32_t MATERIAL_TWO_SIDED = 0xA081;
+constexpr uint32_t MATERIAL_FLAG_A082 = 0xA082;  // decal
 constexpr uint32_t MATERIAL_FLAG_A083 = 0xA083;
 constexpr uint32_t MATERIAL_SELF_ILLUM_PERCENT = 0xA084;
 constexpr uint32_t MATERIAL_WIRE = 0xA085;

@@ -157,8 +157,8 @@ bool KeptKeys(const VOxaNode* node, const char* name, int width, std::vector<Ftk
     };
     double frame, flags;
     while (next(frame)) {
-        if (!next(flags) || frame != std::trunc(frame) || std::fabs(frame) > 2147483647.0 || flags < 0.0 ||
-            flags > (double)kSplineBits || flags != std::trunc(flags))
+        if (!next(flags) || frame != std::trunc(frame) || frame < -2147483648.0 || frame > 2147483647.0 ||
+            flags < 0.0 || flags > (double)kSplineBits || flags != std::trunc(flags))
             return fail();
         Ftk::KeyHeader key;
         key.mFrame = (int32_t)frame;
@@ -167,7 +167,11 @@ bool KeptKeys(const VOxaNode* node, const char* name, int width, std::vector<Ftk
         double value;
         for (int bit = 0; bit < 5; ++bit) {
             if (!(key.mSplineFlags & (1u << bit))) continue;
-            if (!next(value)) return fail();
+            // A spline value may be no number, as a file held it: a writer refuses to write it.
+            char* end = nullptr;
+            value = std::strtod(p, &end);
+            if (end == p) return fail();
+            p = end;
             *splines[bit] = (float)value;
         }
         for (int v = 0; v < width; ++v) {
@@ -237,6 +241,23 @@ uint16_t KeptTrackFlags(const VOxaNode* node, const char* name) {
     const VProperty* word = block->FindProperty((std::string(name) + " Flags").c_str());
     const double value = word ? word->GetDouble() : 0.0;
     return value >= 0.0 && value <= 65535.0 ? (uint16_t)value : 0;
+}
+
+void KeepNodeFlags(VOxaNode* node, uint16_t flags1, uint16_t flags2) {
+    VOxaNodeProperties* block = node ? node->GetNodeProperties() : nullptr;
+    if (!block || (flags1 == 0 && flags2 == 0)) return;
+    VProperty* word = block->FindProperty(kKeptNodeFlagsProperty);
+    if (!word) word = block->CreateDynamicProperty(kKeptNodeFlagsProperty, eValueNumber, nullptr);
+    if (word) word->SetDouble(flags1 + 65536.0 * flags2);
+}
+
+void KeptNodeFlags(const VOxaNode* node, uint16_t& flags1, uint16_t& flags2) {
+    const VOxaNodeProperties* block = node ? node->GetNodeProperties() : nullptr;
+    const VProperty* word = block ? block->FindProperty(kKeptNodeFlagsProperty) : nullptr;
+    const double value = word ? word->GetDouble() : 0.0;
+    const uint32_t bits = value >= 0.0 && value <= 4294967295.0 ? (uint32_t)value : 0;
+    flags1 = (uint16_t)(bits & 0xFFFF);
+    flags2 = (uint16_t)(bits >> 16);
 }
 
 void KeepMorphKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const Ftk::MorphName* names, uint32_t count) {

@@ -71,6 +71,18 @@ OXA_API bool KeptMorphKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& ke
 constexpr const char* kKeptAmbientKeysProperty = "3DS Ambient Keys";
 constexpr const char* kKeptAmbientFlagsProperty = "3DS Ambient Flags";
 
+// The tracks of an object's keyframer node that no object uses (Ftk::kObjectOtherTrackTags, in
+// that order), kept as the file keys them.
+constexpr const char* kKeptObjectOtherKeysProperties[] = {
+    "3DS Object Field Of View Keys", "3DS Object Roll Keys", "3DS Object Color Keys",
+    "3DS Object Hotspot Keys", "3DS Object Falloff Keys"};
+
+// The two flag words of the node's keyframer node (and of its target's, kept on the target's
+// node), as flags1 + 65536 flags2; absent when both are 0.
+constexpr const char* kKeptNodeFlagsProperty = "3DS Node Flags";
+OXA_API void KeepNodeFlags(VOxaNode* node, uint16_t flags1, uint16_t flags2);
+OXA_API void KeptNodeFlags(const VOxaNode* node, uint16_t& flags1, uint16_t& flags2);
+
 // Marks the node of a mesh object that the file's keyframer gave no node, in a file with nodes:
 // a 3DS writer writes the object without one.
 constexpr const char* kWithoutNodeProperty = "3DS Without Node";

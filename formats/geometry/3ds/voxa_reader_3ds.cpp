@@ -571,7 +571,8 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
                     mark->SetDouble(1.0);
         Ftk::ReleaseKeyframerSettings(&settings);
         if (Ftk::Stopped()) return ToolkitFailure();
-        if (length >= 0 && first >= 0 && last >= first) {
+        // A segment may lie before frame 0: frames are signed.
+        if (length >= 0 && last >= first) {
             start.SetTime(0, 0, 0, first, 0, VTime::eFRAMES30);
             stop.SetTime(0, 0, 0, last, 0, VTime::eFRAMES30);
             referenceStop.SetTime(0, 0, 0, std::max(length, last), 0, VTime::eFRAMES30);
@@ -591,7 +592,7 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
     if (referenceStop == VTIME_MINUS_INFINITE)
         info.mReferenceTimeSpan.Set(start, stop);
     else
-        info.mReferenceTimeSpan.Set(VTime(0), std::max(stop, referenceStop));
+        info.mReferenceTimeSpan.Set(std::min(VTime(0), start), std::max(stop, referenceStop));
     scene->SetTakeInfo(info);
     // Objects outside this file have no such take; the nodes of the file take it.
     scene->SetCurrentTake(kTakeName);
@@ -684,6 +685,35 @@ void VOxaReader3DS::ListUnusedMaterials(VOxaScene* scene) {
         if (listed.insert(texture).second) contents->AddTexture(texture);
 }
 
+namespace {
+
+// What the scene's material has no field for, each only where it is not the file's default.
+void KeepOtherMaterialValues(VOxaMaterial* material, const Ftk::Material& record) {
+    if (record.mShading != 3) voxa_extras::SetNumber(material, voxa_extras::kShading3ds, record.mShading);
+    if (record.mReflectionBlur != 0.0f)
+        voxa_extras::SetNumber(material, voxa_extras::kReflectionBlur3ds, record.mReflectionBlur);
+    if (record.mWireSize != 1.0f)
+        voxa_extras::SetNumber(material, voxa_extras::kWireSize3ds, record.mWireSize);
+    const uint8_t flags[] = {record.mUseReflectionBlur, record.mSelfIlluminated, record.mWire,
+                             record.mFlagA08E,          record.mFlagA088,        record.mFlagA08C,
+                             record.mFlagA082};
+    int bits = 0;
+    for (size_t i = 0; i < sizeof flags; ++i)
+        bits |= flags[i] ? 1 << i : 0;
+    if (bits != 0) voxa_extras::SetNumber(material, voxa_extras::kMaterialFlags3ds, bits);
+    if (record.mAutoReflectionInUse) {
+        const double reflection[3] = {
+            (double)(record.mAutoReflectionFlags >= 0
+                         ? record.mAutoReflectionFlags
+                         : (record.mAutoReflectionFirstFrameOnly ? 0x0009 : 0x0001) |
+                               (record.mAutoReflectionFlatMirror ? 0x0011 : 0)),
+            (double)record.mAutoReflectionMapSize, (double)record.mAutoReflectionFrameStep};
+        voxa_extras::SetVector(material, voxa_extras::kAutoReflection3ds, reflection);
+    }
+}
+
+}  // namespace
+
 bool VOxaReader3DS::CreateMaterials() {
     for (size_t i = 0; i < mMaterialRecords.size(); ++i) {
         const Ftk::Material* record = mMaterialRecords[i];
@@ -748,9 +778,11 @@ bool VOxaReader3DS::CreateMaterials() {
         voxa_extras::SetNumber(material, voxa_extras::kTwoSided3ds, record->mTwoSided ? 1.0 : 0.0);
         // Transparency values the scene has no field for.
         if (record->mFlagA083) voxa_extras::SetNumber(material, voxa_extras::kAdditive3ds, 1.0);
-        if (record->mTransparencyFalloff != 0.0f)
+        // An inward falloff of 0 (-0) too: most files that turn the falloff inward hold it so.
+        if (record->mTransparencyFalloff != 0.0f || std::signbit(record->mTransparencyFalloff))
             voxa_extras::SetNumber(material, voxa_extras::kFalloff3ds, record->mTransparencyFalloff);
         if (record->mUseFalloff) voxa_extras::SetNumber(material, voxa_extras::kUseFalloff3ds, 1.0);
+        KeepOtherMaterialValues(material, *record);
         // Twice the file's value, 100% being 2: the material holds it whole.
         material->SetShininess(2.0 * record->mShininess);
         if (record->mShininessStated != 1)

@@ -259,13 +259,21 @@ bool VOxaReader3DS::AnimateObjects() {
             KeepTrackFlags(node, kKeptScaleKeysProperty, m->mScale.mFlags);
             KeepTrackFlags(node, kKeptHideKeysProperty, m->mHide.mFlags);
             KeepTrackFlags(node, kKeptMorphKeysProperty, m->mMorph.mFlags);
+            for (int i = 0; i < Ftk::kObjectOtherTrackCount; ++i) {
+                const Ftk::Track& other = m->mOtherTracks[i];
+                const int width = Ftk::TrackValueWidth(Ftk::kObjectOtherTrackTags[i]);
+                KeepTrackKeys(node, kKeptObjectOtherKeysProperties[i], other.mKeys.data(),
+                              other.mValues.data(), UsableKeys(other, width), width);
+                KeepTrackFlags(node, kKeptObjectOtherKeysProperties[i], other.mFlags);
+            }
         }
         // The morph track as the file keys it, with its smoothing angle, for a 3DS writer: its
         // keys name other objects whose shapes the scene's mesh does not hold.
         const uint32_t morphs =
             std::min<uint32_t>(UsableKeys(m->mMorph, 0), (uint32_t)m->mMorph.mMorphNames.size());
         KeepMorphKeys(node, m->mMorph.mKeys.data(), m->mMorph.mMorphNames.data(), morphs);
-        if (morphs > 0 && (m->mFlags2 & 0x0001) && std::isfinite(m->mMorphSmooth))
+        KeepNodeFlags(node, m->mFlags1, m->mFlags2);
+        if ((m->mFlags2 & 0x0001) && std::isfinite(m->mMorphSmooth))
             if (VProperty* smooth =
                     DynamicProperty(node->GetNodeProperties(), kKeptMorphSmoothProperty, eValueNumber))
                 smooth->SetDouble(m->mMorphSmooth);
@@ -280,6 +288,12 @@ bool VOxaReader3DS::KeepAmbientNode(VOxaScene* scene) {
     const bool found = Ftk::GetAmbientMotion(mDatabase, &motion);
     if (Ftk::Stopped()) return false;
     if (!found) return true;
+    // The scene holds one ambient light: a file's further ambient nodes are named, not kept.
+    if (const uint32_t nodes = Ftk::CountObjectsOfTag(mDatabase, Ftk::AMBIENT_NODE); nodes > 1)
+        mMessageText +=
+            ("The file has " + std::to_string(nodes) +
+             " ambient light nodes (\"$AMBIENT$\"); only the first is read, the others are left out.\n")
+                .c_str();
     // The scene's ambient colour is the file's static one; the ambient node's colour track,
     // which the scene has no curve for, is kept for a 3DS writer with the node's flags.
     const uint32_t count = UsableKeys(motion.mColor, 3);
@@ -338,6 +352,7 @@ bool VOxaReader3DS::AnimateLights() {
             KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition.mFlags);
             KeepTrackFlags(node, kKeptColorKeysProperty, m->mColor.mFlags);
         }
+        KeepNodeFlags(node, m->mFlags1, m->mFlags2);
         auto found = mOmniByName.find(std::string(m->mName, strnlen(m->mName, sizeof m->mName)));
         if (VOxaLight* light = node->GetLight())
             if (found != mOmniByName.end()) {
@@ -366,6 +381,8 @@ bool VOxaReader3DS::AnimateSpots() {
             KeepTrackFlags(node, kKeptFalloffKeysProperty, m->mFalloff.mFlags);
             KeepTrackFlags(node, kKeptSpotRollKeysProperty, m->mRoll.mFlags);
         }
+        KeepNodeFlags(node, m->mFlags1, m->mFlags2);
+        KeepNodeFlags(entry.mTargetNode, m->mTargetFlags1, m->mTargetFlags2);
         auto found = mSpotByName.find(std::string(m->mName, strnlen(m->mName, sizeof m->mName)));
         const Ftk::Light* record = found != mSpotByName.end() ? mSpotlights[found->second].mRecord : nullptr;
         if (UsableKeys(m->mHotspot, 1) == 0 && record && record->mSpot) {
@@ -431,6 +448,8 @@ bool VOxaReader3DS::AnimateCameras() {
             KeepTrackFlags(node, kKeptFieldOfViewKeysProperty, m->mFieldOfView.mFlags);
             KeepTrackFlags(node, kKeptCameraRollKeysProperty, m->mRoll.mFlags);
         }
+        KeepNodeFlags(node, m->mFlags1, m->mFlags2);
+        KeepNodeFlags(entry.mTargetNode, m->mTargetFlags1, m->mTargetFlags2);
         if (VOxaNode* target = entry.mTargetNode) {
             PrepareTake(target);
             ImportPositionTrack(target, UsableKeys(m->mTargetPosition, 3), m->mTargetPosition.mKeys.data(),

@@ -371,11 +371,12 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
         Abandon();
         return false;
     }
-    if (mAnimationExported && mSpanFirst < 0)
+    if (mAnimationExported && mSpanFirst < INT32_MIN)
         mMessageText +=
-            "The take starts before 0 s; 3DS frames start at 0: its motion before 0 s is not "
-            "written.\n";
+            "The take starts before frame -2147483648 (30 frames per second), the first a 3DS file "
+            "numbers: its motion before that frame is not written.\n";
     WriteNode(mRootNode);
+    PutUnusedMaterials(scene);
     if (mRefused) {
         mUnheld.TakeText("3DS");
         Abandon();
@@ -434,10 +435,12 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
             last = info->mLocalTimeSpan.GetStop();
             length = std::max(last, info->mReferenceTimeSpan.GetStop());
         }
+        // Frames are signed: a segment may start (or lie) before frame 0.
         auto frame = [](VTime time) {
-            return (int32_t)std::max<int64_t>(0, std::min<int64_t>(time.GetFrame(true, 0), INT32_MAX));
+            return (int32_t)std::max<int64_t>(INT32_MIN,
+                                              std::min<int64_t>(time.GetFrame(true, 0), INT32_MAX));
         };
-        keyframer->mAnimationLength = frame(length);
+        keyframer->mAnimationLength = std::max(0, frame(length));
         keyframer->mSegmentInUse = true;
         keyframer->mSegmentFirst = frame(first);
         keyframer->mSegmentLast = frame(last);
@@ -1277,6 +1280,12 @@ bool PutExactKeys(Ftk::Track& track, Channel* const* channels, int width, const 
     return true;
 }
 
+// Whether a key's spline values are all numbers.
+bool FiniteSpline(const Ftk::KeyHeader& key) {
+    return std::isfinite(key.mTension) && std::isfinite(key.mContinuity) && std::isfinite(key.mBias) &&
+           std::isfinite(key.mEaseTo) && std::isfinite(key.mEaseFrom);
+}
+
 // The keys a read file held for the track (kept on the node under the property `kept` names),
 // whole, when they rise and the 3DS spline through them gives `convert`'s values at the frames
 // CheckFrames picks; false (the track untouched) otherwise. `unmap` turns a kept value into the
@@ -1289,6 +1298,8 @@ bool PutKeptKeys(Ftk::Track& track, const VOxaWriter3DS::KeptTrack& kept, int wi
     std::vector<float> values;
     if (!KeptTrackKeys(kept.node, kept.property, width, held, values)) return false;
     if (!kept.animated && held.size() != 1) return false;
+    // Keys that play no number are put as they are, for the writer to refuse them by name.
+    const bool finite = std::all_of(held.begin(), held.end(), FiniteSpline);
     std::vector<Ftk::SplineKey> keys(held.size());
     for (size_t k = 0; k < held.size(); ++k) {
         if (k > 0 && held[k].mFrame <= held[k - 1].mFrame) return false;
@@ -1300,7 +1311,7 @@ bool PutKeptKeys(Ftk::Track& track, const VOxaWriter3DS::KeptTrack& kept, int wi
     std::vector<float> measured(values);
     for (float& value : measured)
         value = unmap(value);
-    if (!SplinePlays(keys, measured, width, frames, convert)) return false;
+    if (finite && !SplinePlays(keys, measured, width, frames, convert)) return false;
     track.mKeyCount = (uint32_t)held.size();
     track.mKeys = std::move(held);
     track.mValues = std::move(values);
@@ -1446,8 +1457,7 @@ bool VOxaWriter3DS::SampleScaleTrack(Ftk::Track& track, Channel& x, Channel& y, 
                                      const Frames& frames, const KeptTrack& kept) {
     Channel* channels[3] = {&x, &y, &z};
     auto convert = [&](VTime time, float* v) {
-        double sx = x.At(time), sy = y.At(time), sz = z.At(time);
-        if (std::fabs(sx) < 1e-5 && std::fabs(sy) < 1e-5 && std::fabs(sz) < 1e-5) sx = sy = sz = 1.0;
+        const double sx = x.At(time), sy = y.At(time), sz = z.At(time);
         v[0] = (float)sx;
         v[1] = (float)sz;
         v[2] = (float)sy;
@@ -1490,7 +1500,7 @@ VOxaWriter3DS::Frames VOxaWriter3DS::GetFrames(VOxaNode* node, bool animated) {
     if (!animated || node == nullptr) return frames;
     // Where the node's curves have keys within the span: outside its keys a curve holds the end
     // key's value, which one key at either end of the written frames holds as well.
-    int64_t first = std::max<int64_t>(mSpanFirst, 0), last = std::min<int64_t>(mSpanLast, INT32_MAX);
+    int64_t first = std::max<int64_t>(mSpanFirst, INT32_MIN), last = std::min<int64_t>(mSpanLast, INT32_MAX);
     VTime start(INT64_MAX), stop(INT64_MIN + 1);
     VOxaTakeNode* take = TakeWithCurves(node);
     if (take != nullptr && take->GetAnimationInterval(start, stop) && start <= stop) {
@@ -1501,7 +1511,7 @@ VOxaWriter3DS::Frames VOxaWriter3DS::GetFrames(VOxaNode* node, bool animated) {
     } else {
         last = first;
     }
-    if (last < first) last = first = std::max<int64_t>(mSpanFirst, 0);
+    if (last < first) last = first = std::max<int64_t>(mSpanFirst, INT32_MIN);
     frames.first = (int32_t)std::min<int64_t>(first, INT32_MAX);
     frames.count = (uint32_t)std::min<int64_t>(last - first + 1, UINT32_MAX);
     return frames;
@@ -1522,6 +1532,27 @@ void VOxaWriter3DS::RefuseFrames(const Frames& frames) {
                              "); its motion cannot be written in proportion";
     mError.SetLastError(eUNIDENTIFIED_ERROR, text.c_str());
     mRefused = true;
+}
+
+void VOxaWriter3DS::RefuseNonFinite(VOxaNode* node, std::initializer_list<const Ftk::Track*> tracks) {
+    for (const Ftk::Track* track : tracks) {
+        const size_t count = std::min<size_t>(track->mKeyCount, track->mKeys.size());
+        const size_t width = count > 0 ? track->mValues.size() / track->mKeys.size() : 0;
+        for (size_t k = 0; k < count && !mRefused; ++k) {
+            const Ftk::KeyHeader& key = track->mKeys[k];
+            bool finite = FiniteSpline(key);
+            for (size_t v = 0; v < width && finite; ++v)
+                finite = std::isfinite(track->mValues[k * width + v]);
+            if (finite) continue;
+            const std::string text =
+                "The motion of \"" + std::string(VPrintableText(node->GetNameWithoutPrefix()).c_str()) +
+                "\" is no number at frame " + std::to_string(key.mFrame) +
+                " (a key's value, tension, continuity, bias or ease is not finite); it cannot be "
+                "written";
+            mError.SetLastError(eUNIDENTIFIED_ERROR, text.c_str());
+            mRefused = true;
+        }
+    }
 }
 
 std::string VOxaWriter3DS::ParentField(VOxaNode* parent, bool objectRecord) {
@@ -1549,6 +1580,17 @@ Ftk::ObjectMotion* VOxaWriter3DS::MakeObjectMotion(VOxaNode* node) {
     Ftk::ObjectMotion* motion = nullptr;
     Ftk::InitObjectMotion(&motion, 1, 1, 1, 0, 0);
     if (motion == nullptr) return nullptr;
+    // A read file's node flags, its morph smoothing among them (flag 0x0001 of the second word
+    // says a smoothing angle follows).
+    KeptNodeFlags(node, motion->mFlags1, motion->mFlags2);
+    motion->mFlags2 &= ~0x0001;
+    const VOxaNodeProperties* block = node->GetNodeProperties();
+    const VProperty* smooth = block != nullptr ? block->FindProperty(kKeptMorphSmoothProperty) : nullptr;
+    if (smooth != nullptr && std::isfinite(smooth->GetDouble()) &&
+        std::fabs(smooth->GetDouble()) <= (double)std::numeric_limits<float>::max()) {
+        motion->mFlags2 |= 0x0001;
+        motion->mMorphSmooth = (float)smooth->GetDouble();
+    }
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
                   ParentField(node->GetParent(), true).c_str());
@@ -1562,6 +1604,16 @@ Ftk::ObjectMotion* VOxaWriter3DS::MakeObjectMotion(VOxaNode* node) {
         RefuseFrames(n);
     if (animated) SampleHideTrack(motion->mHide, node, n);
     if (mAnimation) PutKeptMorphKeys(*motion, node);
+    for (int i = 0; i < Ftk::kObjectOtherTrackCount && mAnimation; ++i) {
+        Ftk::Track& other = motion->mOtherTracks[i];
+        if (!KeptTrackKeys(node, kKeptObjectOtherKeysProperties[i],
+                           Ftk::TrackValueWidth(Ftk::kObjectOtherTrackTags[i]), other.mKeys, other.mValues))
+            continue;
+        other.mKeyCount = (uint32_t)other.mKeys.size();
+        other.mFlags = KeptTrackFlags(node, kKeptObjectOtherKeysProperties[i]);
+    }
+    RefuseNonFinite(
+        node, {&motion->mPosition, &motion->mRotation, &motion->mScale, &motion->mHide, &motion->mMorph});
     return motion;
 }
 
@@ -1590,13 +1642,6 @@ void VOxaWriter3DS::PutKeptMorphKeys(Ftk::ObjectMotion& motion, VOxaNode* node) 
     motion.mMorph.mKeys = std::move(keys);
     motion.mMorph.mMorphNames = std::move(names);
     motion.mMorph.mFlags = KeptTrackFlags(node, kKeptMorphKeysProperty);
-    const VOxaNodeProperties* block = node->GetNodeProperties();
-    const VProperty* smooth = block != nullptr ? block->FindProperty(kKeptMorphSmoothProperty) : nullptr;
-    if (smooth != nullptr && std::isfinite(smooth->GetDouble()) &&
-        std::fabs(smooth->GetDouble()) <= (double)std::numeric_limits<float>::max()) {
-        motion.mFlags2 |= 0x0001;
-        motion.mMorphSmooth = (float)smooth->GetDouble();
-    }
 }
 
 void VOxaWriter3DS::PutKeptAmbientNode(VOxaNode* root) {
@@ -1657,7 +1702,7 @@ bool VOxaWriter3DS::PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Chann
     }
     // Written back while the curves are those the reader made from the keys, or turn as the
     // keys do at every frame.
-    if (!animated || !RotationCurvesKept(node)) {
+    if ((!animated || !RotationCurvesKept(node)) && std::all_of(kept.begin(), kept.end(), FiniteSpline)) {
         const Ftk::RotationPath path(keys.data(), turns.data(), keys.size());
         double c[4][4];
         std::vector<int64_t> checked;
@@ -1686,7 +1731,7 @@ void VOxaWriter3DS::SampleHideTrack(Ftk::Track& track, VOxaNode* node, const Fra
     int hint = 0;
     int64_t visited = INT64_MIN;
     auto visit = [&](int64_t frame) {
-        if (frame <= visited || frame < 0 || frame > INT32_MAX) return;
+        if (frame <= visited || frame < INT32_MIN || frame > INT32_MAX) return;
         visited = frame;
         const bool hiddenHere = !(curve->Evaluate(FrameTime(frame), &hint) >= 0.5f);
         if (hiddenHere != hidden) turns.push_back((int32_t)frame);
@@ -1698,7 +1743,7 @@ void VOxaWriter3DS::SampleHideTrack(Ftk::Track& track, VOxaNode* node, const Fra
     if (steps) {
         // A curve of steps turns only at its keys: the first frame at or after each.
         int64_t frame = curve->KeyGetTime(0).GetFrame(true, kTimeMode30);
-        visit(std::max<int64_t>(0, std::min<int64_t>(frames.first, frame)));
+        visit(std::max<int64_t>(INT32_MIN, std::min<int64_t>(frames.first, frame)));
         for (int i = 0; i < n; ++i) {
             const VTime time = curve->KeyGetTime(i);
             frame = time.GetFrame(true, kTimeMode30);
@@ -1709,12 +1754,19 @@ void VOxaWriter3DS::SampleHideTrack(Ftk::Track& track, VOxaNode* node, const Fra
         for (uint32_t f = 0; f < frames.count; ++f)
             visit(frames.Frame(f));
     }
-    // A read file's keys, spline values and all, while the visibility turns at their frames.
+    // A read file's keys, spline values and all, while the visibility turns at their frames: those
+    // of the keys that players take (each after the last taken), the others kept in their place.
     std::vector<Ftk::KeyHeader> kept;
     std::vector<float> none;
-    if (KeptTrackKeys(node, kKeptHideKeysProperty, 0, kept, none) && kept.size() == turns.size() &&
-        std::equal(kept.begin(), kept.end(), turns.begin(),
-                   [](const Ftk::KeyHeader& key, int32_t frame) { return key.mFrame == frame; })) {
+    bool same = KeptTrackKeys(node, kKeptHideKeysProperty, 0, kept, none);
+    size_t taken = 0;
+    int64_t last = INT64_MIN;
+    for (size_t k = 0; same && k < kept.size(); ++k) {
+        if (kept[k].mFrame <= last) continue;
+        last = kept[k].mFrame;
+        same = taken < turns.size() && turns[taken++] == kept[k].mFrame;
+    }
+    if (same && taken == turns.size()) {
         track.mKeyCount = (uint32_t)kept.size();
         track.mKeys = std::move(kept);
         track.mValues.clear();
@@ -1741,6 +1793,7 @@ Ftk::OmniLightMotion* VOxaWriter3DS::MakeOmniLightMotion(VOxaNode* node) {
     Channel blue = MakeChannel(take ? take->GetColorB() : nullptr, color[2], animated);
     Ftk::OmniLightMotion* motion = nullptr;
     Ftk::InitOmniLightMotion(&motion, 1, 1);
+    if (motion != nullptr) KeptNodeFlags(node, motion->mFlags1, motion->mFlags2);
     if (motion == nullptr) return nullptr;
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
@@ -1751,6 +1804,7 @@ Ftk::OmniLightMotion* VOxaWriter3DS::MakeOmniLightMotion(VOxaNode* node) {
     if (!SampleVectorTrack(motion->mColor, red, green, blue, n,
                            KeptTrack{node, kKeptColorKeysProperty, animated}))
         RefuseFrames(n);
+    RefuseNonFinite(node, {&motion->mPosition, &motion->mColor});
     return motion;
 }
 
@@ -1777,6 +1831,10 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
     const Frames targetCount = target ? GetFrames(target, true) : n;
     Ftk::SpotlightMotion* motion = nullptr;
     Ftk::InitSpotlightMotion(&motion, 1, 1, 1, 1, 1, 1);
+    if (motion != nullptr) {
+        KeptNodeFlags(node, motion->mFlags1, motion->mFlags2);
+        KeptNodeFlags(target, motion->mTargetFlags1, motion->mTargetFlags2);
+    }
     if (motion == nullptr) return nullptr;
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
@@ -1842,6 +1900,8 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
             v[2] = (float)at[2];
         }
     }
+    RefuseNonFinite(node, {&motion->mPosition, &motion->mColor, &motion->mHotspot, &motion->mFalloff,
+                           &motion->mRoll, &motion->mTargetPosition});
     return motion;
 }
 
@@ -1890,6 +1950,10 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
     const Frames targetCount = target ? GetFrames(target, true) : n;
     Ftk::CameraMotion* motion = nullptr;
     Ftk::InitCameraMotion(&motion, 1, 1, 1, 1);
+    if (motion != nullptr) {
+        KeptNodeFlags(node, motion->mFlags1, motion->mFlags2);
+        KeptNodeFlags(target, motion->mTargetFlags1, motion->mTargetFlags2);
+    }
     if (motion == nullptr) return nullptr;
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     const std::string parent = ParentField(node->GetParent(), false);
@@ -1967,6 +2031,8 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
         }
         if (k < n.count) motion->mRoll.mValues[k] = Finite(motion->mRoll.mValues[k] + correction);
     }
+    RefuseNonFinite(node,
+                    {&motion->mPosition, &motion->mFieldOfView, &motion->mRoll, &motion->mTargetPosition});
     return motion;
 }
 

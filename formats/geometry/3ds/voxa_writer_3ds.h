@@ -2,6 +2,7 @@
 #define OXA_FORMATS_GEOMETRY_3DS_VOXA_WRITER_3DS_H
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -85,7 +86,10 @@ public:
     // The material record of a face combination; t1 and t2 equal to the texture count stand for
     // no texture. The first record of a material takes its own name; a material that needs
     // another record (other maps, or none) gets a generated name for it, with a message.
-    Ftk::Material* BuildMaterial(VOxaMesh* mesh, int m, int t1, int t2);
+    // Without a mesh, the record of `unused`, a material no face uses, without maps.
+    Ftk::Material* BuildMaterial(VOxaMesh* mesh, int m, int t1, int t2, VOxaMaterial* unused = nullptr);
+    // Puts the scene's materials that no written face uses.
+    void PutUnusedMaterials(VOxaScene* scene);
     // Gives a map the name of its image beside the output (`givenName`), or a short one of at
     // most 12 characters when that is longer, with a message.
     void NameMap(Ftk::MaterialMap& map, const VOxaTexture* texture, const VString& givenName);
@@ -134,6 +138,9 @@ public:
     // the reason (RefuseFrames).
     bool FramesFit(const Frames& frames);
     void RefuseFrames(const Frames& frames);
+    // Refuses the write, naming the node and the frame, when a key of the tracks holds a value or
+    // spline parameter that is no finite number (a curve's NaN tension plays NaN everywhere).
+    void RefuseNonFinite(VOxaNode* node, std::initializer_list<const Ftk::Track*> tracks);
     // The hide track of a node whose visibility is animated: a key at each frame where the node
     // turns hidden or shown (at its curve's keys, or at every frame of `frames` where the curve
     // does not step). Nothing for a node without visibility keys.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -23,6 +24,8 @@
 #include "formats/geometry/obj/voxa_obj_mtllib.h"
 #include "formats/geometry/voxa_geometry_write.h"
 #include "formats/geometry/voxa_material_extras.h"
+#include "scene/voxa_scene.h"
+#include "scene/voxa_scene_contents.h"
 #include "scene/voxa_sdk_manager.h"
 
 namespace {
@@ -1152,11 +1155,62 @@ std::string VOxaWriter3DS::PutMaterial(VOxaMesh* mesh, int m, int t1, int t2) {
     return name;
 }
 
-Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t2) {
-    if (mesh == nullptr) return nullptr;
-    VOxaMaterial* material = mesh->GetMaterial(m, 0);
+namespace {
+
+// The values a 3DS file gave the material that the scene has no field for.
+void KeptMaterialValues(const VOxaMaterial* material, Ftk::Material& record) {
+    double value = 0.0;
+    if (voxa_extras::GetNumber(material, voxa_extras::kShading3ds, value) && value >= -32768.0 &&
+        value <= 32767.0)
+        record.mShading = (int32_t)value;
+    if (voxa_extras::GetNumber(material, voxa_extras::kReflectionBlur3ds, value))
+        record.mReflectionBlur = Finite(value);
+    if (voxa_extras::GetNumber(material, voxa_extras::kWireSize3ds, value)) record.mWireSize = Finite(value);
+    if (voxa_extras::GetNumber(material, voxa_extras::kMaterialFlags3ds, value) && value >= 0.0 &&
+        value < 128.0) {
+        uint8_t* flags[] = {&record.mUseReflectionBlur, &record.mSelfIlluminated, &record.mWire,
+                            &record.mFlagA08E,          &record.mFlagA088,        &record.mFlagA08C,
+                            &record.mFlagA082};
+        for (size_t i = 0; i < sizeof flags / sizeof flags[0]; ++i)
+            *flags[i] = ((int)value >> i) & 1;
+    }
+    double reflection[3];
+    if (voxa_extras::GetVector(material, voxa_extras::kAutoReflection3ds, reflection) &&
+        reflection[0] >= 0.0 && reflection[0] <= 65535.0 && reflection[1] >= 0.0 &&
+        reflection[1] <= 4294967295.0 && reflection[2] >= 0.0 && reflection[2] <= 4294967295.0) {
+        const uint16_t flags = (uint16_t)reflection[0];
+        record.mAutoReflectionInUse = 1;
+        record.mAutoReflectionFlags = flags;
+        record.mAutoReflectionFirstFrameOnly = (flags & 0x0009) == 0x0009;
+        record.mAutoReflectionFlatMirror = (flags & 0x0011) == 0x0011;
+        record.mAutoReflectionMapSize = (uint32_t)reflection[1];
+        record.mAutoReflectionFrameStep = (uint32_t)reflection[2];
+    }
+}
+
+}  // namespace
+
+void VOxaWriter3DS::PutUnusedMaterials(VOxaScene* scene) {
+    VOxaSceneContents* contents = scene ? scene->GetContents() : nullptr;
+    if (contents == nullptr || !mMaterials) return;
+    std::set<const VOxaMaterial*> written;
+    for (const auto& record : mRecords)
+        written.insert(std::get<0>(record.first));
+    for (int i = 0, n = contents->GetMaterialCount(); i < n; ++i) {
+        VOxaMaterial* material = contents->GetMaterial(i);
+        if (material == nullptr || material == mDefaultMaterial || !written.insert(material).second) continue;
+        Ftk::Material* record = BuildMaterial(nullptr, 0, 0, 0, material);
+        if (record == nullptr) continue;
+        Ftk::WriteMaterial(mDatabase, record);
+        Ftk::ReleaseMaterial(&record);
+    }
+}
+
+Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t2, VOxaMaterial* unused) {
+    if (mesh == nullptr && unused == nullptr) return nullptr;
+    VOxaMaterial* material = mesh ? mesh->GetMaterial(m, 0) : unused;
     VOxaTexture *first = nullptr, *second = nullptr;
-    ResolveMaps(mesh, t1, t2, first, second);
+    if (mesh != nullptr) ResolveMaps(mesh, t1, t2, first, second);
     // Each map names the file its image has beside the output.
     VString givenNames[2];
     if (first != nullptr) CopyTextureFile(first->GetFileName(), first->GetSourceFolder(), &givenNames[0]);
@@ -1236,6 +1290,7 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
             record->mTransparencyFalloff = Finite(value);
         record->mUseFalloff =
             voxa_extras::GetNumber(material, voxa_extras::kUseFalloff3ds, value) && value != 0.0;
+        KeptMaterialValues(material, *record);
     }
 
     // A 3DS material holds one set of maps: the material's first record takes its own name, a

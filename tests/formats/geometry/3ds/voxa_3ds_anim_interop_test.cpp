@@ -581,8 +581,9 @@ TEST(anim3ds_interop, TracksCoverTheTakeAndKeepItsStart) {
                         << "frame " << f;
         }
     }
-    // A take past the last frame 3DS numbers is refused with the reason; one that starts before
-    // 0 s is written from frame 0 with a warning.
+    // A take past the last frame 3DS numbers is refused with the reason, and so is a key whose
+    // tension is no number (it plays no number anywhere), with the node and frame; a take that
+    // starts before 0 s keeps its start, 3DS frames being signed.
     {
         Rig rig;
         VOxaNode* node = nullptr;
@@ -595,11 +596,33 @@ TEST(anim3ds_interop, TracksCoverTheTakeAndKeepItsStart) {
             std::string::npos);
     }
     {
+        const std::string nan = dir / "nan.3ds";
+        BuildFile(nan, 20, [](Ftk::ObjectMotion* m) {
+            SetTrack(m->mPosition, {Key(0), Key(20)}, {0, 0, 0, 10, 0, 0});
+            m->mPosition.mKeys[1].mTension = std::nanf("");
+        });
+        Rig rig;
+        VOxaReader3DS reader(&rig.manager);
+        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+        ASSERT_TRUE(reader.FileOpen(nan.c_str()) && reader.Read(rig.scene, options.get()));
+        EXPECT_FALSE(rig.WriteTo(nan + ".out.3ds"));
+        EXPECT_FALSE(std::filesystem::exists(nan + ".out.3ds"));
+        EXPECT_NE(std::string(rig.writer.GetError().GetLastErrorString().Buffer())
+                      .find("\"Ball\" is no number at frame"),
+                  std::string::npos);
+    }
+    {
         Rig rig;
         VOxaNode* node = nullptr;
         build(rig, Frame30(-30), Frame30(30), &node);
-        ASSERT_TRUE(rig.WriteTo(dir / "early.3ds"));
-        EXPECT_NE(std::string(rig.writer.GetMessageText().Buffer()).find("before 0 s"), std::string::npos);
+        const std::string early = dir / "early.3ds";
+        ASSERT_TRUE(rig.WriteTo(early));
+        interop3ds::File3ds file(early);
+        ASSERT_NE(file.file, nullptr);
+        EXPECT_EQ(file.file->segment_from, -30);
+        Lib3dsNode* ball = lib3ds_file_node_by_name(file.file, "Ball", LIB3DS_OBJECT_NODE);
+        ASSERT_NE(ball, nullptr);
+        EXPECT_EQ(ball->data.object.rot_track.keyL->tcb.frame, -30);
     }
 #endif
 }

@@ -463,6 +463,15 @@ TEST(values3ds_interop, ColoursSpecularLevelsAndNamesKeepTheirValues) {
         material->mShineStrength = 3.51f;
         material->mShininess = 0.25f;
         Ftk::WriteMaterial(db, material);
+        Ftk::InitMaterial(&material);
+        std::strcpy(material->mName, "Inward");
+        material->mTransparencyFalloff = -0.0f;
+        material->mShading = 1;
+        material->mReflectionBlur = 0.3f;
+        material->mUseReflectionBlur = material->mFlagA082 = 1;
+        material->mAutoReflectionInUse = 1;
+        material->mAutoReflectionFlags = 0;
+        Ftk::WriteMaterial(db, material);
         Ftk::ReleaseMaterial(&material);
         Ftk::Mesh* mesh = nullptr;
         Ftk::InitMesh(&mesh, 3, 1, 0);
@@ -819,8 +828,9 @@ bool FindChunk(const std::string& bytes, const std::vector<uint16_t>& path, std:
 
 // Values a 3DS material and object hold beyond the scene's fields come back through 3DS -> 3DS
 // (additive transparency, a falloff inward and in use, a bump amount apart from the bump map's
-// percentage, the object flags and the mesh colour) and are named once when the scene goes to
-// OBJ or DXF.
+// percentage, the object flags and the mesh colour; an inward falloff of 0, flat and metal
+// shading, reflection blur, decal, an automatic reflection's own flag word, a material no face
+// uses) and are named once when the scene goes to OBJ or DXF.
 TEST(values3ds_interop, MaterialAndObjectValuesOfTheFileAreKept) {
 #ifndef OXA_HAVE_LIB3DS
     GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
@@ -841,18 +851,34 @@ TEST(values3ds_interop, MaterialAndObjectValuesOfTheFileAreKept) {
         bump.mStrength = 0.0f;
         bump.mBumpAmount = 2;
         Ftk::WriteMaterial(db, material);
+        Ftk::InitMaterial(&material);
+        std::strcpy(material->mName, "Inward");
+        material->mTransparencyFalloff = -0.0f;
+        material->mShading = 1;
+        material->mReflectionBlur = 0.3f;
+        material->mUseReflectionBlur = material->mFlagA082 = 1;
+        material->mAutoReflectionInUse = 1;
+        material->mAutoReflectionFlags = 0;
+        Ftk::WriteMaterial(db, material);
+        Ftk::InitMaterial(&material);
+        std::strcpy(material->mName, "Spare");
+        material->mShading = 4;
+        Ftk::WriteMaterial(db, material);
         Ftk::ReleaseMaterial(&material);
         Ftk::Mesh* mesh = nullptr;
-        Ftk::InitMesh(&mesh, 3, 1, 0);
+        Ftk::InitMesh(&mesh, 3, 2, 0);
         std::strcpy(mesh->mName, "Tri");
         mesh->mVertices[1] = Ftk::Point3{1, 0, 0};
         mesh->mVertices[2] = Ftk::Point3{0, 1, 0};
         mesh->mFaces[0] = Ftk::Face{0, 1, 2, 7};
-        mesh->mMaterialGroupCount = 1;
+        mesh->mFaces[1] = Ftk::Face{0, 2, 1, 7};
+        mesh->mMaterialGroupCount = 2;
         Ftk::AllocMeshArrays(mesh, Ftk::kMeshMaterialGroups);
-        mesh->mMaterialGroups[0].mName = "Glass";
-        Ftk::AllocMaterialGroupFaces(mesh, 0, 1);
-        mesh->mMaterialGroups[0].mFaces[0] = 0;
+        for (uint32_t g = 0; g < 2; ++g) {
+            mesh->mMaterialGroups[g].mName = g == 0 ? "Inward" : "Glass";
+            Ftk::AllocMaterialGroupFaces(mesh, g, 1);
+            mesh->mMaterialGroups[g].mFaces[0] = g;
+        }
         // Matte, no cast shadow, frozen, no receive shadow, 0x4011; no fast display (0x4014).
         mesh->mMatte = mesh->mNoCastShadow = mesh->mFrozen = mesh->mNoReceiveShadow = mesh->mFlag4011 = 1;
         mesh->mMeshColor = 5;
@@ -873,15 +899,25 @@ TEST(values3ds_interop, MaterialAndObjectValuesOfTheFileAreKept) {
         EXPECT_NEAR(m->falloff, 0.25f, 1e-6) << "trip " << trip;
         EXPECT_STREQ(m->bump_map.name, "bumps.tga") << "trip " << trip;
         EXPECT_EQ(m->bump_map.percent, 0.0f) << "trip " << trip;
+        m = lib3ds_file_material_by_name(read.file, "Inward");
+        ASSERT_NE(m, nullptr) << "trip " << trip;
+        EXPECT_EQ(m->shading, 1) << "trip " << trip;
+        EXPECT_TRUE(m->use_blur && m->map_decal) << "trip " << trip;
+        EXPECT_NEAR(m->blur, 0.3f, 1e-6) << "trip " << trip;
+        EXPECT_EQ(m->autorefl_map.flags, 0u) << "trip " << trip;
+        m = lib3ds_file_material_by_name(read.file, "Spare");
+        ASSERT_NE(m, nullptr) << "unused, trip " << trip;
+        EXPECT_EQ(m->shading, 4) << "trip " << trip;
         ASSERT_NE(read.file->meshes, nullptr);
         EXPECT_EQ(read.file->meshes->color, 5) << "trip " << trip;
         // What lib3ds does not read, from the chunks themselves.
         const std::string bytes = oxa_test::ReadFile(to);
         std::string data;
-        EXPECT_TRUE(FindChunk(bytes, {0x4D4D, 0x3D3D, 0xAFFF, 0xA08A}, data)) << "falloff inward, trip " << trip;
-        ASSERT_TRUE(FindChunk(bytes, {0x4D4D, 0x3D3D, 0xAFFF, 0xA230, 0xA252}, data)) << "trip " << trip;
-        ASSERT_EQ(data.size(), 2u);
-        EXPECT_EQ((uint8_t)data[0] | (uint8_t)data[1] << 8, 2) << "bump amount, trip " << trip;
+        const std::string inward("\x8A\xA0\x06\0\0\0", 6);
+        EXPECT_NE(bytes.find(inward, bytes.find(inward) + 1), std::string::npos)
+            << "falloffs inward, trip " << trip;
+        const size_t amount = bytes.find(std::string("\x52\xA2\x08\0\0\0\x02\0", 8));
+        EXPECT_NE(amount, std::string::npos) << "bump amount, trip " << trip;
         for (uint16_t flag : {0x4011, 0x4012, 0x4013, 0x4016, 0x4017})
             EXPECT_TRUE(FindChunk(bytes, {0x4D4D, 0x3D3D, 0x4000, flag}, data)) << std::hex << flag << " trip " << trip;
         EXPECT_FALSE(FindChunk(bytes, {0x4D4D, 0x3D3D, 0x4000, 0x4014}, data)) << "trip " << trip;
@@ -907,8 +943,9 @@ TEST(values3ds_interop, MaterialAndObjectValuesOfTheFileAreKept) {
         const size_t at = messages.find("3DS values that the ");
         ASSERT_NE(at, std::string::npos) << extension << ": " << messages;
         EXPECT_EQ(messages.find("3DS values that the ", at + 1), std::string::npos) << messages;
-        for (const char* what : {"additive transparency (\"Glass\")", "transparency falloff (\"Glass\")",
-                                 "bump amount (\"Glass\")", "object flags (\"Tri\")", "mesh colour (\"Tri\")"})
+        for (const char* what : {"additive transparency (\"Glass\")", "transparency falloff (\"Inward\")",
+                                 "shading type (\"Inward\")", "bump amount (\"Glass\")",
+                                 "object flags (\"Tri\")", "mesh colour (\"Tri\")"})
             EXPECT_NE(messages.find(what), std::string::npos) << extension << ": " << what << " in " << messages;
     }
 #endif

@@ -808,8 +808,9 @@ TEST_F(reader3ds, TheTakeSpansTheFileSegmentAndTheKeys) {
     // The segment as it is, not the length, also where keys (20 to 30) lie outside it.
     EXPECT_EQ(span(build("seg1.3ds", 10, 50, 80)), std::make_pair(10, 50));
     EXPECT_EQ(span(build("seg2.3ds", 25, 28, 80)), std::make_pair(25, 28));
-    // A segment that starts before 0 or ends before it starts is not a range: the keys' span.
-    EXPECT_EQ(span(build("seg3.3ds", -5, 50, 80)), std::make_pair(20, 30));
+    // A segment may start before 0 (frames are signed); one that ends before it starts is not a
+    // range: the keys' span.
+    EXPECT_EQ(span(build("seg3.3ds", -5, 50, 80)), std::make_pair(-5, 50));
     EXPECT_EQ(span(build("seg5.3ds", 40, 39, 80)), std::make_pair(20, 30));
     // A one-frame segment stays one frame.
     EXPECT_EQ(span(build("seg4.3ds", 40, 40, 80)), std::make_pair(40, 40));

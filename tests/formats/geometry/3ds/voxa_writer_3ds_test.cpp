@@ -138,8 +138,9 @@ TEST(writer3ds_tracks, RelativeRotationKeysScaleNearZeroAndClampedAcos) {
 
     VOxaWriter3DS::Channel zero = Constant(0.0), small = Constant(5e-6), two = Constant(2),
                            three = Constant(3);
+    // A scale of (nearly) nothing stays so.
     VOxaWriter3DS::SampleScaleTrack(track, zero, small, zero, {0, 1});
-    EXPECT_EQ(track.mValues, (std::vector<float>{1, 1, 1}));
+    EXPECT_EQ(track.mValues, (std::vector<float>{0, 0, 5e-6f}));
     VOxaWriter3DS::SampleScaleTrack(track, zero, two, three, {0, 1});
     EXPECT_EQ(track.mValues, (std::vector<float>{0, 3, 2}));
     // Constant channels: one key, however many frames.
