@@ -459,7 +459,8 @@ void Keep3dsStoredMesh(VOxaNode* node, const Stored3dsMesh& stored, const VOxaMe
 
 bool Kept3dsStoredMesh(const VOxaNode* node, const VOxaMesh* mesh, Stored3dsMesh& stored) {
     std::string text;
-    if (!mesh || !KeptText(node ? node->GetNodeProperties() : nullptr, kStoredMeshProperty, text)) return false;
+    if (!mesh || !KeptText(node ? node->GetNodeProperties() : nullptr, kStoredMeshProperty, text))
+        return false;
     const char* p = text.c_str();
     auto number = [&](double& value) {
         char* end = nullptr;

@@ -965,7 +965,8 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
         const bool withoutNode = mark != nullptr && mark->GetDouble() != 0.0 && node->GetChildCount() == 0;
         const size_t count = parts.empty() ? 1 : parts.size();
         Stored3dsMesh stored;
-        const bool storedPlacement = parts.empty() && StoredPlacement(node, node->GetMesh(), withoutNode, stored);
+        const bool storedPlacement =
+            parts.empty() && StoredPlacement(node, node->GetMesh(), withoutNode, stored);
         for (size_t i = 0; i < count; ++i) {
             const std::string partName = i == 0 ? name : PartName(name, i + 1);
             VOxaMesh* mesh = parts.empty() ? whole : parts[i];
@@ -1122,9 +1123,9 @@ bool VOxaWriter3DS::StoredPlacement(VOxaNode* node, const VOxaMesh* mesh, bool w
     if (!Kept3dsStoredMesh(node, mesh, stored)) return false;
     if (stored.mPlaced) {
         if (!InvertibleAxes(stored.mAxes)) return false;
-        mStoredPivots[node] = Ftk::Point3{Finite(stored.mPivot[0] * mFileScale),
-                                          Finite(-stored.mPivot[2] * mFileScale),
-                                          Finite(stored.mPivot[1] * mFileScale)};
+        mStoredPivots[node] =
+            Ftk::Point3{Finite(stored.mPivot[0] * mFileScale), Finite(-stored.mPivot[2] * mFileScale),
+                        Finite(stored.mPivot[1] * mFileScale)};
         return true;
     }
     // Points the file stored where they are shown (no keyframer node places them): stored so

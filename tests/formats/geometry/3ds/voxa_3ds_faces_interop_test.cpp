@@ -679,9 +679,9 @@ TEST(faces3ds_interop, CornersShareVerticesAndFacesKeepTheirFlagsSoThatLib3dsSho
             for (int k = 0; k < 3; ++k) {
                 const float* pa = a->pointL[a->faceL[f].points[k]].pos;
                 const float* pb = b->pointL[b->faceL[f].points[k]].pos;
-                // The written file is in centimetres.
+                // The written file is in the source's units.
                 for (int j = 0; j < 3; ++j)
-                    ASSERT_NEAR(pb[j], pa[j] * 2.54f, 1e-4) << f;
+                    ASSERT_EQ(pb[j], pa[j]) << f;
                 EXPECT_LT(Degrees(na[(size_t)f * 3 + k], nb[(size_t)f * 3 + k]), 0.01) << f << " " << k;
             }
         for (Lib3dsDword f = 0; f < a->faces; ++f)
@@ -934,7 +934,8 @@ TEST(faces3ds_interop, ATextureAddedWithoutAMappingIsOnEveryFace) {
         for (Lib3dsDword f = 0; f < written->faces; ++f) {
             Lib3dsMaterial* m = lib3ds_file_material_by_name(file.file, written->faceL[f].material);
             ASSERT_NE(m, nullptr) << "face " << f << " material " << written->faceL[f].material;
-            EXPECT_STREQ(m->texture1_map.name, "wood.bmp") << "face " << f << (withMaterial ? " (material)" : "");
+            EXPECT_STREQ(m->texture1_map.name, "wood.bmp")
+                << "face " << f << (withMaterial ? " (material)" : "");
         }
         EXPECT_EQ(written->texels, written->points);
     }
