@@ -78,51 +78,9 @@ bool StartsWith(const char* text, const char* prefix) {
     return text != nullptr && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
-// Whether `text` reads as UTF-8 throughout.
-bool IsUtf8(const std::string& text) {
-    const unsigned char* p = (const unsigned char*)text.c_str();
-    for (size_t at = 0; at < text.size();) {
-        const int length = p[at] < 0x80 ? 1 : VUtf8CharLength(p + at, true);
-        if (length <= 0) return false;
-        at += (size_t)length;
-    }
-    return true;
-}
-
-// The first `limit` bytes of `text` at most, without cutting a character in two: a byte left
-// without the rest of its character would read as another character, or as none. Names are
-// UTF-8 when they read as UTF-8; else (as files from double-byte systems hold them) a byte from
-// 0x81 up begins a character of two when a second byte from 0x40 up follows it, except the
-// single-byte katakana 0xA1 to 0xDF of a name that reads as Shift-JIS.
+// The first `limit` bytes of `text` at most, without cutting a character in two (VCutText).
 std::string Cut(const std::string& text, size_t limit) {
-    if (text.size() <= limit) return text;
-    const unsigned char* p = (const unsigned char*)text.c_str();
-    size_t at = 0, end = 0;
-    if (IsUtf8(text)) {
-        for (end = limit; end > 0 && (p[end] & 0xC0) == 0x80;)
-            --end;
-        return text.substr(0, end);
-    }
-    auto shiftJis = [&](size_t i) {
-        const unsigned char c = p[i];
-        return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-    };
-    bool sjis = true;
-    for (size_t i = 0; i < text.size() && sjis; ++i)
-        if (shiftJis(i)) {
-            const unsigned char t = p[i + 1];
-            sjis = t >= 0x40 && t <= 0xFC && t != 0x7F;
-            ++i;
-        } else {
-            sjis = p[i] < 0x80 || (p[i] >= 0xA1 && p[i] <= 0xDF);
-        }
-    for (at = 0; at < text.size();) {
-        const bool pair = sjis ? shiftJis(at) : p[at] >= 0x81 && p[at + 1] >= 0x40;
-        at += pair && at + 1 < text.size() ? 2 : 1;
-        if (at > limit) break;
-        end = at;
-    }
-    return text.substr(0, end);
+    return VCutText(text, limit);
 }
 
 std::string Cut(const char* text, size_t limit) {
@@ -133,7 +91,7 @@ std::string Cut(const char* text, size_t limit) {
 // no UTF-8 (another code page's) only the ASCII controls are: a byte pair that would read as a
 // UTF-8 control there is a character of that code page.
 std::string NameText(const std::string& name) {
-    if (IsUtf8(name)) return VNameText(name.c_str());
+    if (VIsUtf8(name)) return VNameText(name.c_str());
     std::string out = name;
     for (char& c : out)
         if ((unsigned char)c < 0x20 || c == 0x7F) c = '_';
