@@ -409,7 +409,9 @@ void Keep3dsFileUnits(VOxaNode* root, double unit, float masterScale) {
 bool Kept3dsFileUnits(const VOxaNode* root, double& unit, float& masterScale) {
     const VObject* block = root ? root->GetNodeProperties() : nullptr;
     double scale = 0.0;
-    if (!Kept(block, kFileUnitProperty, unit) || !(unit > 0.0) || !Kept(block, kMasterScaleProperty, scale) ||
+    // A unit a master scale gave (2.54 times a float, or the float itself).
+    if (!Kept(block, kFileUnitProperty, unit) || !(unit > 1e-38 && unit < 1e39) ||
+        !Kept(block, kMasterScaleProperty, scale) ||
         std::fabs(scale) > (double)std::numeric_limits<float>::max())
         return false;
     masterScale = (float)scale;

@@ -1095,7 +1095,10 @@ bool VOxaWriter3DS::StoredPlacement(VOxaNode* node, const VOxaMesh* mesh, bool w
 }
 
 void VOxaWriter3DS::ToFileUnits(float& length) {
-    if (mFileScale != 1.0) length = Finite(length * mFileScale);
+    if (mFileScale == 1.0) return;
+    // A length past a float's range (a scene's unit made up, not read) is the largest one.
+    const double value = length * mFileScale, high = std::numeric_limits<float>::max();
+    length = std::isfinite(value) ? (float)std::max(-high, std::min(high, value)) : 0.0f;
 }
 
 void VOxaWriter3DS::ToFileUnits(Ftk::Point3& point) {
