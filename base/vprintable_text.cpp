@@ -97,6 +97,44 @@ std::string VNameText(const char* text) {
     return out;
 }
 
+bool VIsUtf8(const std::string& text) {
+    const unsigned char* p = (const unsigned char*)text.c_str();
+    for (size_t at = 0; at < text.size();) {
+        const int length = p[at] < 0x80 ? 1 : VUtf8CharLength(p + at, true);
+        if (length <= 0) return false;
+        at += (size_t)length;
+    }
+    return true;
+}
+
+std::string VCutText(const std::string& text, size_t limit) {
+    if (text.size() <= limit) return text;
+    const unsigned char* p = (const unsigned char*)text.c_str();
+    size_t end = 0;
+    if (VIsUtf8(text)) {
+        for (end = limit; end > 0 && (p[end] & 0xC0) == 0x80;)
+            --end;
+        return text.substr(0, end);
+    }
+    auto lead = [&](size_t i) { return (p[i] >= 0x81 && p[i] <= 0x9F) || (p[i] >= 0xE0 && p[i] <= 0xFC); };
+    bool shiftJis = true;
+    for (size_t i = 0; i < text.size() && shiftJis; ++i) {
+        if (lead(i)) {
+            shiftJis = p[i + 1] >= 0x40 && p[i + 1] <= 0xFC && p[i + 1] != 0x7F;
+            ++i;
+        } else {
+            shiftJis = p[i] < 0x80 || (p[i] >= 0xA1 && p[i] <= 0xDF);
+        }
+    }
+    for (size_t at = 0; at < text.size();) {
+        const bool pair = shiftJis ? lead(at) : p[at] >= 0x81 && p[at + 1] >= 0x40;
+        at += pair && at + 1 < text.size() ? 2 : 1;
+        if (at > limit) break;
+        end = at;
+    }
+    return text.substr(0, end);
+}
+
 VString VListedName(const char* name) {
     const size_t length = std::strlen(name);
     constexpr size_t kKept = 128;

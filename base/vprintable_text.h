@@ -31,4 +31,14 @@ OXA_API std::string VPrintableText(const char* text);
 // (a name may be in a legacy code page).
 OXA_API std::string VNameText(const char* text);
 
+// Whether `text` is well-formed UTF-8 throughout (C1 controls allowed).
+OXA_API bool VIsUtf8(const std::string& text);
+
+// The first `limit` bytes of `text` at most, without cutting a character in two: a byte left
+// without the rest of its character reads as another character, or as none. A text that reads as
+// UTF-8 is cut as UTF-8; another (a name in a double-byte code page) as such a page holds it: a
+// byte from 0x81 up begins a character of two when a byte from 0x40 up follows it, except the
+// single-byte katakana 0xA1 to 0xDF of a text that reads as Shift-JIS.
+OXA_API std::string VCutText(const std::string& text, size_t limit);
+
 #endif  // OXA_BASE_VPRINTABLE_TEXT_H

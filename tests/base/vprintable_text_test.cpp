@@ -52,7 +52,9 @@ TEST(VPrintableText, MarksThatTurnTheTextBecomeEscapes) {
     EXPECT_EQ(VPrintableText("\xe2\x81\xa6\xe2\x81\xa7\xe2\x81\xa8\xe2\x81\xa9"),
               "\\u2066\\u2067\\u2068\\u2069");
     // Line and paragraph separators break the line as a line feed does.
-    EXPECT_EQ(VPrintableText("a\xe2\x80\xa8" "b\xe2\x80\xa9"), "a\\u2028b\\u2029");
+    EXPECT_EQ(VPrintableText("a\xe2\x80\xa8"
+                             "b\xe2\x80\xa9"),
+              "a\\u2028b\\u2029");
     // Their neighbours are text: U+200D, U+2027, U+202F, U+2065, U+206A, U+061B, Arabic and
     // Hebrew letters.
     for (const char* text : {"\xe2\x80\x8d", "\xe2\x80\xa7", "\xe2\x80\xaf", "\xe2\x81\xa5", "\xe2\x81\xaa",
@@ -94,4 +96,25 @@ TEST(VNameText, ControlsAndMarksBecomeUnderscoresOtherBytesStay) {
     for (const Case& c : cases)
         EXPECT_EQ(VNameText(c.text), c.name) << VPrintableText(c.text);
     EXPECT_EQ(VNameText(nullptr), "");
+}
+
+TEST(VCutText, NamesAreCutBetweenCharacters) {
+    struct Case {
+        const char* text;
+        size_t limit;
+        const char* cut;
+    } cases[] = {
+        {"abcdef", 4, "abcd"},
+        {"\xc3\xa4\xc3\xb6\xc3\xbc", 5, "\xc3\xa4\xc3\xb6"},  // UTF-8
+        // Shift-JIS: pairs, one that reads as a UTF-8 C1 control (\xc2\x82), half-width kana.
+        {"\x83|\x83\x8a\x83S\x83\x93\x83\x81\x83"
+         "b",
+         9, "\x83|\x83\x8a\x83S\x83\x93"},
+        {"\x95\xc2\x82\xb6\x82\xbd", 3, "\x95\xc2"},
+        {"\xb1\x83|\xb2", 2, "\xb1"},
+        // Another double-byte page: pairs from 0x81 up.
+        {"\xfd\xa1\xfe\xa1", 3, "\xfd\xa1"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(VCutText(c.text, c.limit), c.cut) << c.text;
 }

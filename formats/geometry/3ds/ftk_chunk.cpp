@@ -648,7 +648,12 @@ void ReadChildrenOf(Chunk* chunk, uint64_t end, int depth, File* file) {
         // A chunk of a fixed data size whose data is shorter, or, for one that holds nothing
         // else, longer, has a layout of its own: it is left out, noted, and reading goes on
         // behind it.
-        const uint32_t fixed = extended ? 0 : FixedSkip(tag);
+        uint32_t fixed = extended ? 0 : FixedSkip(tag);
+        // An empty background image name (not even its NUL), solid background or ambient light
+        // (no colour in it) says nothing: it is left out the same way.
+        if (!extended && length == 6 &&
+            (tag == BACKGROUND_BITMAP || tag == BACKGROUND_SOLID || tag == AMBIENT_COLOR))
+            fixed = tag == BACKGROUND_BITMAP ? 1 : 9;
         if (fixed != 0 && (length - 6 < fixed || (length - 6 > fixed && IsFixedLeaf(tag)))) {
             NoteSkippedChunk(SkippedChunk{tag, (uint32_t)position, length - 6, fixed});
             position += length;

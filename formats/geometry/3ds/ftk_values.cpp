@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "base/vallocation_hook.h"
+#include "base/vprintable_text.h"
 #include "formats/geometry/3ds/ftk_core.h"
 
 namespace Ftk {
@@ -341,7 +342,7 @@ std::string FitName(const std::string& name) {
     }
     char mark[10];
     std::snprintf(mark, sizeof mark, "~%08x", hash);
-    std::string kept = name.substr(0, kNameCapacity - 9) + mark;
+    std::string kept = VCutText(name, kNameCapacity - 9) + mark;
     if (gCutNames.size() < kMaxCutNames && gCutWholeNames.insert(name).second)
         gCutNames.emplace_back(name, kept);
     return kept;
@@ -367,11 +368,8 @@ bool FitName(std::string& out, const std::string& text, size_t capacity) {
     char suffix[18];
     std::snprintf(suffix, sizeof suffix, "~%016llx", (unsigned long long)hash);
     const size_t suffixLength = sizeof suffix - 1;
-    size_t keep = capacity > suffixLength ? std::min(capacity - suffixLength, text.size()) : 0;
-    // Not inside a UTF-8 character: its continuation bytes are 10xxxxxx.
-    while (keep > 0 && ((unsigned char)text[keep] & 0xC0) == 0x80)
-        --keep;
-    out.assign(text, 0, keep);
+    const size_t keep = capacity > suffixLength ? std::min(capacity - suffixLength, text.size()) : 0;
+    out = VCutText(text, keep);
     out.append(suffix, std::min(suffixLength, capacity));
     return true;
 }

@@ -1,12 +1,17 @@
 #include "formats/geometry/3ds/voxa_3ds_scene_values.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <type_traits>
 
 #include "attributes/voxa_camera.h"
 #include "attributes/voxa_light.h"
+#include "attributes/voxa_mesh.h"
 #include "base/vstring.h"
 #include "formats/geometry/3ds/ftk_core.h"
 #include "formats/geometry/voxa_material_extras.h"
@@ -63,6 +68,10 @@ constexpr const char* kSamplesProperty = "3DS Shadow Samples";
 constexpr const char* kRangeProperty = "3DS Shadow Range";
 constexpr const char* kGlobalFilterProperty = "3DS Shadow Filter";
 constexpr const char* kGlobalRayBiasProperty = "3DS Ray Bias";
+constexpr const char* kFileUnitProperty = "3DS File Unit";
+constexpr const char* kMasterScaleProperty = "3DS Master Scale";
+// On an object's node: its axes, placement, pivot and the mark of its points (Stored3dsMesh).
+constexpr const char* kStoredMeshProperty = "3DS Stored Mesh";
 
 VProperty* Make(VObject* block, const char* name, int type) {
     if (!block) return nullptr;
@@ -318,7 +327,7 @@ bool Kept3dsBackground(const VOxaNode* root, Ftk::Background& background) {
     return kept;
 }
 
-void Put3dsSceneValues(const VOxaNode* root, Ftk::Database* database) {
+void Put3dsSceneValues(const VOxaNode* root, Ftk::Database* database, double scale) {
     const VObject* block = root ? root->GetNodeProperties() : nullptr;
     if (!block || !database) return;
     if (block->FindProperty(kLayerFogProperty)) {
@@ -331,6 +340,8 @@ void Put3dsSceneValues(const VOxaNode* root, Ftk::Database* database) {
         if (Kept(block, kLayerFogFlagsProperty, flags) && flags >= 0.0 && flags <= 4294967295.0)
             fog.mFlags = (uint32_t)flags;
         KeptPoint(block, kLayerFogColorProperty, fog.mColor);
+        fog.mNearY = (float)(fog.mNearY * scale);
+        fog.mFarY = (float)(fog.mFarY * scale);
         Ftk::PutLayerFog(database, fog);
     }
     if (block->FindProperty(kCueProperty)) {
@@ -341,6 +352,8 @@ void Put3dsSceneValues(const VOxaNode* root, Ftk::Database* database) {
         Restore(block, kCueFarProperty, cue.mFarPlane);
         Restore(block, kCueFarDimmingProperty, cue.mFarDimming);
         RestoreFlag(block, kCueBackgroundProperty, cue.mBackground);
+        cue.mNearPlane = (float)(cue.mNearPlane * scale);
+        cue.mFarPlane = (float)(cue.mFarPlane * scale);
         Ftk::PutDistanceCue(database, cue);
     }
     const struct {
@@ -385,4 +398,92 @@ void Put3dsObjectValues(const VOxaNode* node, Ftk::Mesh& record) {
     }
     if (voxa_extras::GetNumber(node, voxa_extras::kMeshColor3ds, value) && value >= 0.0 && value <= 255.0)
         record.mMeshColor = (uint8_t)value;
+}
+
+void Keep3dsFileUnits(VOxaNode* root, double unit, float masterScale) {
+    VObject* block = root ? root->GetNodeProperties() : nullptr;
+    Keep(block, kFileUnitProperty, eValueNumber, unit);
+    Keep(block, kMasterScaleProperty, eValueNumber, masterScale);
+}
+
+bool Kept3dsFileUnits(const VOxaNode* root, double& unit, float& masterScale) {
+    const VObject* block = root ? root->GetNodeProperties() : nullptr;
+    double scale = 0.0;
+    // A unit a master scale gave (2.54 times a float, or the float itself).
+    if (!Kept(block, kFileUnitProperty, unit) || !(unit > 1e-38 && unit < 1e39) ||
+        !Kept(block, kMasterScaleProperty, scale) ||
+        std::fabs(scale) > (double)std::numeric_limits<float>::max())
+        return false;
+    masterScale = (float)scale;
+    return true;
+}
+
+namespace {
+
+// The control points' bits: what tells the points the reader made from any others.
+std::string PointsMark(const VOxaMesh* mesh) {
+    uint64_t hash = 14695981039346656037ull;
+    auto add = [&](uint64_t word) {
+        for (int i = 0; i < 8; ++i, word >>= 8)
+            hash = (hash ^ (word & 0xFF)) * 1099511628211ull;
+    };
+    const int count = mesh ? mesh->GetControlPointsCount() : 0;
+    const VgeTVector* points = mesh ? mesh->GetControlPoints() : nullptr;
+    add((uint64_t)count);
+    for (int i = 0; points && i < count; ++i)
+        for (int j = 0; j < 3; ++j) {
+            uint64_t bits;
+            std::memcpy(&bits, &points[i][j], sizeof bits);
+            add(bits);
+        }
+    char text[24];
+    std::snprintf(text, sizeof text, "%016llx", (unsigned long long)hash);
+    return text;
+}
+
+}  // namespace
+
+void Keep3dsStoredMesh(VOxaNode* node, const Stored3dsMesh& stored, const VOxaMesh* mesh) {
+    std::string text;
+    char number[40];
+    for (float a : stored.mAxes) {
+        std::snprintf(number, sizeof number, "%.9g ", a);
+        text += number;
+    }
+    text += stored.mPlaced ? "1 " : "0 ";
+    for (double p : stored.mPivot) {
+        std::snprintf(number, sizeof number, "%.17g ", p);
+        text += number;
+    }
+    text += PointsMark(mesh);
+    KeepText(node ? node->GetNodeProperties() : nullptr, kStoredMeshProperty, text);
+}
+
+bool Kept3dsStoredMesh(const VOxaNode* node, const VOxaMesh* mesh, Stored3dsMesh& stored) {
+    std::string text;
+    if (!mesh || !KeptText(node ? node->GetNodeProperties() : nullptr, kStoredMeshProperty, text))
+        return false;
+    const char* p = text.c_str();
+    auto number = [&](double& value) {
+        char* end = nullptr;
+        value = std::strtod(p, &end);
+        if (end == p || !std::isfinite(value)) return false;
+        p = end;
+        return true;
+    };
+    Stored3dsMesh read;
+    double value = 0.0;
+    for (float& a : read.mAxes) {
+        if (!number(value) || std::fabs(value) > (double)std::numeric_limits<float>::max()) return false;
+        a = (float)value;
+    }
+    if (!number(value) || (value != 0.0 && value != 1.0)) return false;
+    read.mPlaced = value == 1.0;
+    for (double& pivot : read.mPivot)
+        if (!number(pivot)) return false;
+    while (*p == ' ')
+        ++p;
+    if (PointsMark(mesh) != p) return false;
+    stored = read;
+    return true;
 }

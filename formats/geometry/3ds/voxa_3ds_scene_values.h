@@ -10,6 +10,7 @@
 
 class VOxaCamera;
 class VOxaLight;
+class VOxaMesh;
 class VOxaNode;
 
 // Keeps the light record's switches, ranges (times `scale`, the reader's unit factor) and spot
@@ -37,9 +38,29 @@ OXA_API void Keep3dsSceneValues(VOxaNode* root, Ftk::Database* database, const F
                                 double scale);
 // Puts the kept values into the settings block (before it is put) ...
 OXA_API void Put3dsShadowSettings(const VOxaNode* root, Ftk::MeshSettings& settings);
-// ... and the layer fog, distance cue and the other shadow values into the database.
-OXA_API void Put3dsSceneValues(const VOxaNode* root, Ftk::Database* database);
+// ... and the layer fog, distance cue and the other shadow values into the database (distances
+// times `scale`).
+OXA_API void Put3dsSceneValues(const VOxaNode* root, Ftk::Database* database, double scale = 1.0);
 // True when the root node holds a kept background; fills `background` with it.
 OXA_API bool Kept3dsBackground(const VOxaNode* root, Ftk::Background& background);
+
+// The units of a file read: the scene length of one file unit (what the reader multiplied
+// lengths by) and the file's master scale, kept on the root node so that a 3DS writer gives the
+// scene back in the file's own units under its master scale.
+OXA_API void Keep3dsFileUnits(VOxaNode* root, double unit, float masterScale);
+OXA_API bool Kept3dsFileUnits(const VOxaNode* root, double& unit, float& masterScale);
+
+// Where a file read stored a mesh object: its local axes as the file held them, whether the
+// reader placed the points through their inverse (not for an object without keyframer node,
+// nor for axes without inverse), and the pivot it took off them (scene axes and units).
+struct Stored3dsMesh {
+    float mAxes[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+    bool mPlaced = false;
+    double mPivot[3] = {0.0, 0.0, 0.0};
+};
+// Keeps them on the node with a mark of the mesh's control points as they are now.
+OXA_API void Keep3dsStoredMesh(VOxaNode* node, const Stored3dsMesh& stored, const VOxaMesh* mesh);
+// The values kept on the node, while `mesh` still holds the control points it was read with.
+OXA_API bool Kept3dsStoredMesh(const VOxaNode* node, const VOxaMesh* mesh, Stored3dsMesh& stored);
 
 #endif  // OXA_FORMATS_GEOMETRY_3DS_VOXA_3DS_SCENE_VALUES_H

@@ -105,10 +105,10 @@ bool CollectMotions(Ftk::Database* database, uint32_t (*countOf)(Ftk::Database*)
 
 // The matrix from the record's stored points to the object's local points: the affine inverse of
 // its local axes (three axis rows, then the origin row), mirrored in x when the axes are, or the
-// identity when the axes are (nearly) singular. Singular is judged against the lengths of the
+// identity (and false) when the axes are (nearly) singular. Singular is judged against the lengths of the
 // axes, not their size: axes that scale by 0.01 (as other programs write centimetre models) are
 // as sound as unit ones.
-void InverseLocalMatrix(const float* axes, double out[4][4]) {
+bool InverseLocalMatrix(const float* axes, double out[4][4]) {
     VgeMatrixIdentity(out);
     double m[3][3];
     double lengths = 1.0;
@@ -121,7 +121,7 @@ void InverseLocalMatrix(const float* axes, double out[4][4]) {
                        m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
                        m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
     // NaN and infinite axes land here too.
-    if (!std::isfinite(det) || !std::isfinite(lengths) || !(std::fabs(det) > 1e-6 * lengths)) return;
+    if (!std::isfinite(det) || !std::isfinite(lengths) || !(std::fabs(det) > 1e-6 * lengths)) return false;
     const double inv = 1.0 / det;
     double r[3][3];
     r[0][0] = (m[1][1] * m[2][2] - m[1][2] * m[2][1]) * inv;
@@ -144,6 +144,7 @@ void InverseLocalMatrix(const float* axes, double out[4][4]) {
     if (det < 0.0)
         for (int i = 0; i < 4; ++i)
             out[i][0] = -out[i][0];
+    return true;
 }
 
 // The first texture map of a material has a file name.
@@ -481,6 +482,9 @@ void VOxaReader3DS::KeepSceneValues(VOxaScene* scene) {
         if (property) property->SetDouble(value);
     };
     keep(kShadowMapSizeProperty, eValueInteger, mSettings ? mSettings->mShadowMapSize : 512);
+    // Lengths in the reference node's scaling are in the file's units already.
+    if (mSettings && !mCreateReferenceNode)
+        Keep3dsFileUnits(scene->GetRootNode(), mUnitFactor, mSettings->mMasterScale);
     if (mBackground && mBackground->mActive == Ftk::kSolidBackground)
         keep(kSolidBackgroundProperty, eValueBool, 1.0);
     Ftk::Fog fog;
@@ -1189,6 +1193,14 @@ bool VOxaReader3DS::CreateNodes() {
         }
         node->SetNodeAttribute(attribute);
         if (attribute->GetTextureCount(0) > 0) node->SetShadingMode(4);
+        // Where the file stored the object, so that a 3DS writer stores it there again while
+        // the points are these.
+        Stored3dsMesh stored;
+        std::copy(mesh.mRecord->mLocalAxes, mesh.mRecord->mLocalAxes + 12, stored.mAxes);
+        double inverse[4][4];
+        stored.mPlaced = !mesh.mStill && InverseLocalMatrix(stored.mAxes, inverse);
+        std::copy(pivot, pivot + 3, stored.mPivot);
+        Keep3dsStoredMesh(node, stored, attribute);
     }
     for (auto& entry : mOmniMotions) {
         const std::string name = FieldName(entry.mRecord->mName);

@@ -45,6 +45,7 @@ constexpr const char* kFalloffProperty = "Falloff";
 constexpr const char* kStaticPositionProperty = "3DS Static Position";
 constexpr const char* kStaticTargetProperty = "3DS Static Target";
 constexpr const char* kStaticRollProperty = "3DS Static Roll";
+constexpr const char* kStaticFieldOfViewProperty = "3DS Static Field Of View";  // 2400 / lens
 
 // The property `name` of a property block, made as a dynamic one of `type` when missing.
 template <class Block>
@@ -466,6 +467,11 @@ bool VOxaReader3DS::AnimateCameras() {
             std::isfinite(record->mRoll))
             if (VProperty* roll = DynamicProperty(camera->GetProperties(), kStaticRollProperty, eValueNumber))
                 roll->SetDouble(record->mRoll);
+        if (UsableKeys(m->mFieldOfView, 1) > 0 && m->mFieldOfView.mValues[0] != record->mFieldOfView &&
+            std::isfinite(record->mFieldOfView))
+            if (VProperty* angle =
+                    DynamicProperty(camera->GetProperties(), kStaticFieldOfViewProperty, eValueNumber))
+                angle->SetDouble(record->mFieldOfView);
     }
     return true;
 }

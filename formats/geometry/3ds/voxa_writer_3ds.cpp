@@ -54,6 +54,7 @@ constexpr const char* kFalloffProperty = "Falloff";
 constexpr const char* kStaticPositionProperty = "3DS Static Position";
 constexpr const char* kStaticTargetProperty = "3DS Static Target";
 constexpr const char* kStaticRollProperty = "3DS Static Roll";
+constexpr const char* kStaticFieldOfViewProperty = "3DS Static Field Of View";
 // Root-node properties of a read file's scene values (the 3DS reader makes them): the shadow-map
 // size, whether the solid background is in use, the fog's near density (a fraction) and whether
 // the fog covers the background.
@@ -77,18 +78,24 @@ bool StartsWith(const char* text, const char* prefix) {
     return text != nullptr && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
-// The first `limit` bytes of `text` at most, without cutting a UTF-8 character in two: a byte
-// left without the rest of its character would read as another character, or as none.
+// The first `limit` bytes of `text` at most, without cutting a character in two (VCutText).
 std::string Cut(const std::string& text, size_t limit) {
-    if (text.size() <= limit) return text;
-    size_t end = limit;
-    while (end > 0 && ((unsigned char)text[end] & 0xC0) == 0x80)
-        --end;
-    return text.substr(0, end);
+    return VCutText(text, limit);
 }
 
 std::string Cut(const char* text, size_t limit) {
     return Cut(std::string(text ? text : ""), limit);
+}
+
+// A name without control characters and marks that turn the direction of text. In a name that is
+// no UTF-8 (another code page's) only the ASCII controls are: a byte pair that would read as a
+// UTF-8 control there is a character of that code page.
+std::string NameText(const std::string& name) {
+    if (VIsUtf8(name)) return VNameText(name.c_str());
+    std::string out = name;
+    for (char& c : out)
+        if ((unsigned char)c < 0x20 || c == 0x7F) c = '_';
+    return out;
 }
 
 float Finite(double value) {
@@ -402,7 +409,7 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
     } else {
         mSettings->mAmbient[0] = mSettings->mAmbient[1] = mSettings->mAmbient[2] = 0.0f;
     }
-    mSettings->mMasterScale = mRescale ? Finite(mUnitFactor) : 1.0f;
+    mSettings->mMasterScale = mFileUnits ? mFileMasterScale : mRescale ? Finite(mUnitFactor) : 1.0f;
     VOxaNode* root = scene->GetRootNode();
     // A read file's ambient node and its colour track.
     if (mAnimation && mAmbientLight) PutKeptAmbientNode(root);
@@ -459,10 +466,10 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
 }
 
 void VOxaWriter3DS::GiveMaterialName(VOxaMaterial* material) {
-    constexpr size_t kLimit = 15;
+    constexpr size_t kLimit = kMaxMaterialNameLength;
     const std::string original = material->GetNameWithoutPrefix();
     // Control characters and marks that turn the direction of text never reach a name.
-    std::string name = VNameText(original.c_str());
+    std::string name = NameText(original);
     if (name != original && !name.empty() && name.size() <= kLimit && mMaterialNames.count(name) == 0) {
         Rename(material, name.c_str());
         name = material->GetNameWithoutPrefix();
@@ -473,10 +480,10 @@ void VOxaWriter3DS::GiveMaterialName(VOxaMaterial* material) {
         for (char c : name)
             if (c != ':') stem += c;
         if (stem.empty()) stem = "Material";
-        name = stem.substr(0, kLimit);
+        name = Cut(stem, kLimit);
         for (uint32_t counter = 1; mMaterialNames.count(name) != 0; ++counter) {
             const std::string digits = std::to_string(counter);
-            name = stem.substr(0, kLimit - std::min(kLimit, digits.size())) + digits;
+            name = Cut(stem, kLimit - std::min(kLimit, digits.size())) + digits;
             if (name.size() > kLimit) name.resize(kLimit);
         }
         if (!original.empty()) {
@@ -484,7 +491,7 @@ void VOxaWriter3DS::GiveMaterialName(VOxaMaterial* material) {
             mMessageText += VPrintableText(original.c_str()).c_str();
             mMessageText += "\" is written as \"";
             mMessageText += VPrintableText(name.c_str()).c_str();
-            mMessageText += "\": 3DS material names hold 15 characters and must differ.\n";
+            mMessageText += "\": 3DS material names hold 16 characters and must differ.\n";
         }
         Rename(material, name.c_str());
         name = material->GetNameWithoutPrefix();
@@ -493,7 +500,7 @@ void VOxaWriter3DS::GiveMaterialName(VOxaMaterial* material) {
 }
 
 std::string VOxaWriter3DS::UniqueMaterialName(const std::string& wanted) {
-    if (!wanted.empty() && wanted.size() <= 15 && mMaterialNames.count(wanted) == 0) {
+    if (!wanted.empty() && wanted.size() <= kMaxMaterialNameLength && mMaterialNames.count(wanted) == 0) {
         mMaterialNames.insert(wanted);
         return wanted;
     }
@@ -516,7 +523,7 @@ std::string CleanNodeName(const std::string& own, std::string& shown) {
     const size_t separator = name.find("::");
     if (separator != std::string::npos) name = name.substr(separator + 2);
     shown = name;
-    return VNameText(name.c_str());
+    return NameText(name);
 }
 
 // Whether two object records say the same apart from where their points are (their vertices and
@@ -696,9 +703,12 @@ Ftk::Mesh* VOxaWriter3DS::BuildNodeRecord(VOxaNode* node, std::vector<double>* l
             if (mManager != nullptr) mManager->DestroyNodeAttribute(part);
         return nullptr;
     }
+    Stored3dsMesh stored;
+    if (StoredPlacement(node, node->GetMesh(), false, stored)) mStoredMesh = &stored;
     mLocalPoints = localPoints;
     Ftk::Mesh* record = BuildMeshObject(whole, t, r, s, node->GetNameWithoutPrefix());
     mLocalPoints = nullptr;
+    mStoredMesh = nullptr;
     if (record != nullptr) {
         record->mHidden = HiddenFlag(node, mAnimationExported) ? 1 : 0;
         Put3dsObjectValues(node, *record);
@@ -756,6 +766,12 @@ bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
         mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
     }
     mUnitFactor = mRescale ? kInchesPerUnit : 1.0;
+    // A scene read from a 3DS file goes back in that file's units and master scale, whatever
+    // Rescale says: a trip gives every program the model as it was.
+    double unit = 1.0;
+    mFileUnits = Kept3dsFileUnits(mRootNode, unit, mFileMasterScale);
+    mFileScale = mFileUnits ? 1.0 / unit : 1.0;
+    mStoredPivots.clear();
     mTextureCopier.Begin(options);
     // A map names its image in at most 12 characters: a longer image name is copied short.
     mTextureCopier.SetNameLimit(12);
@@ -883,6 +899,7 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                     Ftk::CopyName(motion->mInstanceName, sizeof motion->mInstanceName,
                                   instance->second.c_str());
                 }
+                ToFileUnits(*motion, node);
                 Ftk::PutObjectMotion(mDatabase, motion);
                 Ftk::ReleaseObjectMotion(&motion);
             }
@@ -908,10 +925,16 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                                     : nullptr;
         const bool withoutNode = mark != nullptr && mark->GetDouble() != 0.0 && node->GetChildCount() == 0;
         const size_t count = parts.empty() ? 1 : parts.size();
+        Stored3dsMesh stored;
+        const bool storedPlacement =
+            parts.empty() && StoredPlacement(node, node->GetMesh(), withoutNode, stored);
         for (size_t i = 0; i < count; ++i) {
             const std::string partName = i == 0 ? name : PartName(name, i + 1);
             VOxaMesh* mesh = parts.empty() ? whole : parts[i];
-            if (Ftk::Mesh* record = BuildMeshObject(mesh, t, r, s, partName.c_str())) {
+            mStoredMesh = storedPlacement ? &stored : nullptr;
+            Ftk::Mesh* record = BuildMeshObject(mesh, t, r, s, partName.c_str());
+            mStoredMesh = nullptr;
+            if (record != nullptr) {
                 record->mHidden = HiddenFlag(node, mAnimationExported) ? 1 : 0;
                 Put3dsObjectValues(node, *record);
                 Ftk::WriteMesh(mDatabase, record);
@@ -920,6 +943,7 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
             if (withoutNode) continue;
             if (Ftk::ObjectMotion* motion = TakeNodeRecords(1) ? MakeObjectMotion(node) : nullptr) {
                 Ftk::CopyName(motion->mName, sizeof motion->mName, partName.c_str());
+                ToFileUnits(*motion, node);
                 Ftk::PutObjectMotion(mDatabase, motion);
                 Ftk::ReleaseObjectMotion(&motion);
             }
@@ -948,10 +972,12 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                 if (motion != nullptr)
                     FirstWorldPoint(motion->mPosition, node->GetParent(), record->mPosition);
                 StaticPoint(light->GetProperties(), kStaticPositionProperty, record->mPosition);
+                LightToFileUnits(*record);
                 Ftk::PutOmniLight(mDatabase, record);
                 Ftk::ReleaseLight(&record);
             }
             if (motion != nullptr && TakeNodeRecords(1)) {
+                ToFileUnits(motion->mPosition);
                 Ftk::PutOmniLightMotion(mDatabase, motion);
             }
             if (motion != nullptr) Ftk::ReleaseOmniLightMotion(&motion);
@@ -972,10 +998,13 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                 StaticPoint(light->GetProperties(), kStaticPositionProperty, record->mPosition);
                 if (record->mSpot != nullptr)
                     StaticPoint(light->GetProperties(), kStaticTargetProperty, record->mSpot->mTarget);
+                LightToFileUnits(*record);
                 Ftk::PutSpotlight(mDatabase, record);
                 Ftk::ReleaseLight(&record);
             }
             if (motion != nullptr && TakeNodeRecords(2)) {
+                ToFileUnits(motion->mPosition);
+                ToFileUnits(motion->mTargetPosition);
                 Ftk::PutSpotlightMotion(mDatabase, motion);
             }
             if (motion != nullptr) Ftk::ReleaseSpotlightMotion(&motion);
@@ -1006,10 +1035,24 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                 double value = 0.0;
                 if (roll->GetValue(&value) >= 1 && std::isfinite(value)) record->mRoll = (float)value;
             }
+            // And its lens there, when the keyframer's frame 0 has another.
+            if (const VProperty* angle = camera->GetProperties()->FindProperty(kStaticFieldOfViewProperty)) {
+                double value = 0.0;
+                if (angle->GetValue(&value) >= 1 && value > 0.0 && value < 3.0e38)
+                    record->mFieldOfView = (float)value;
+            }
+            ToFileUnits(record->mPosition);
+            ToFileUnits(record->mTarget);
+            ToFileUnits(record->mNearRange);
+            ToFileUnits(record->mFarRange);
             Ftk::WriteCamera(mDatabase, record);
             Ftk::ReleaseCamera(&record);
         }
-        if (motion != nullptr && TakeNodeRecords(2)) Ftk::PutCameraMotion(mDatabase, motion);
+        if (motion != nullptr && TakeNodeRecords(2)) {
+            ToFileUnits(motion->mPosition);
+            ToFileUnits(motion->mTargetPosition);
+            Ftk::PutCameraMotion(mDatabase, motion);
+        }
         if (motion != nullptr) Ftk::ReleaseCameraMotion(&motion);
         return;
     }
@@ -1029,10 +1072,61 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
             Ftk::CopyName(motion->mInstanceName, sizeof motion->mInstanceName, DummyInstance(name).c_str());
             motion->mBoundMin = Ftk::Point3{-0.5f, -0.5f, -0.5f};
             motion->mBoundMax = Ftk::Point3{0.5f, 0.5f, 0.5f};
+            ToFileUnits(*motion, node);
             Ftk::PutObjectMotion(mDatabase, motion);
             Ftk::ReleaseObjectMotion(&motion);
         }
     }
+}
+
+bool VOxaWriter3DS::StoredPlacement(VOxaNode* node, const VOxaMesh* mesh, bool withoutNode,
+                                    Stored3dsMesh& stored) {
+    if (!Kept3dsStoredMesh(node, mesh, stored)) return false;
+    if (stored.mPlaced) {
+        if (!InvertibleAxes(stored.mAxes)) return false;
+        mStoredPivots[node] =
+            Ftk::Point3{Finite(stored.mPivot[0] * mFileScale), Finite(-stored.mPivot[2] * mFileScale),
+                        Finite(stored.mPivot[1] * mFileScale)};
+        return true;
+    }
+    // Points the file stored where they are shown (no keyframer node places them): stored so
+    // again only while that still holds.
+    VgeTVector t, r, s;
+    LocalTRS(node, t, r, s);
+    return withoutNode && t[0] == 0.0 && t[1] == 0.0 && t[2] == 0.0 && r[0] == 0.0 && r[1] == 0.0 &&
+           r[2] == 0.0 && s[0] == 1.0 && s[1] == 1.0 && s[2] == 1.0;
+}
+
+void VOxaWriter3DS::ToFileUnits(float& length) {
+    if (mFileScale == 1.0) return;
+    // A length past a float's range (a scene's unit made up, not read) is the largest one.
+    const double value = length * mFileScale, high = std::numeric_limits<float>::max();
+    length = std::isfinite(value) ? (float)std::max(-high, std::min(high, value)) : 0.0f;
+}
+
+void VOxaWriter3DS::ToFileUnits(Ftk::Point3& point) {
+    ToFileUnits(point.x);
+    ToFileUnits(point.y);
+    ToFileUnits(point.z);
+}
+
+void VOxaWriter3DS::LightToFileUnits(Ftk::Light& record) {
+    ToFileUnits(record.mPosition);
+    if (record.mSpot != nullptr) ToFileUnits(record.mSpot->mTarget);
+    ToFileUnits(record.mInnerRange);
+    ToFileUnits(record.mOuterRange);
+}
+
+void VOxaWriter3DS::ToFileUnits(Ftk::Track& positions) {
+    for (float& value : positions.mValues)
+        ToFileUnits(value);
+}
+
+void VOxaWriter3DS::ToFileUnits(Ftk::ObjectMotion& motion, const VOxaNode* node) {
+    ToFileUnits(motion.mPosition);
+    // The pivot of an object stored where the file stored it: the file's, which its points hold.
+    auto pivot = mStoredPivots.find(node);
+    if (pivot != mStoredPivots.end()) motion.mPivot = pivot->second;
 }
 
 bool VOxaWriter3DS::Save() {
@@ -2130,8 +2224,8 @@ void VOxaWriter3DS::PutSceneValues(VOxaScene* scene) {
         fog.mColor[0] = (float)color.mRed;
         fog.mColor[1] = (float)color.mGreen;
         fog.mColor[2] = (float)color.mBlue;
-        fog.mNearPlane = Finite(lights.GetFogStart());
-        fog.mFarPlane = Finite(lights.GetFogEnd());
+        fog.mNearPlane = Finite(lights.GetFogStart() * mFileScale);
+        fog.mFarPlane = Finite(lights.GetFogEnd() * mFileScale);
         fog.mNearDensity = nearDensity ? Finite(nearDensity->GetDouble() * 100.0) : 0.0f;
         fog.mFarDensity = Finite(lights.GetFogDensity() * 100.0);
         const VProperty* background = RootProperty(root, kFogBackgroundProperty);
@@ -2139,7 +2233,7 @@ void VOxaWriter3DS::PutSceneValues(VOxaScene* scene) {
         fog.mInUse = lights.GetFogEnable();
         Ftk::PutFog(mDatabase, fog);
     }
-    Put3dsSceneValues(root, mDatabase);
+    Put3dsSceneValues(root, mDatabase, mFileScale);
 }
 
 bool VOxaWriter3DS::CopyTextureFile(const char* path, const char* sourceFolder, VString* givenName) {

@@ -32,6 +32,7 @@ class VOxaNode;
 class VOxaObject;
 class VOxaScene;
 class VOxaTexture;
+struct Stored3dsMesh;
 
 // Writes a scene as a 3DS mesh file: one object per mesh, light and camera node, a material per
 // combination of material and textures that a mesh's faces use, and a keyframer node per written
@@ -42,7 +43,7 @@ class VOxaTexture;
 // the file goes through the toolkit's safe output, so a failed Write leaves the target untouched.
 //
 // The writer changes the scene it is given: nodes and materials take their 3DS names (at most 10
-// and 15 characters, unique), NURBS surfaces and patches become triangle meshes, meshes with UVs
+// and 16 characters, unique), NURBS surfaces and patches become triangle meshes, meshes with UVs
 // by polygon vertex are unwelded, and a textured mesh without material gains a "Default"
 // material.
 //
@@ -206,6 +207,8 @@ public:
     static constexpr int kMaxMeshItems = 65535;
     // Object and node names of 3DS.
     static constexpr size_t kMaxNameLength = 10;
+    // Material names (the public files hold 16 characters, and their readers take them).
+    static constexpr size_t kMaxMaterialNameLength = 16;
 
     // --- Options and state (tests read them) --------------------------------------------------
     bool mTextureMapping = true;
@@ -219,6 +222,11 @@ public:
     bool mCreateReferenceNode = false;
     bool mRescale = true;
     double mUnitFactor = 1.0;
+    // File lengths per scene length: the inverse of a read file's unit for a scene that keeps
+    // one (written in that file's units under its master scale, kept in mFileMasterScale), else 1.
+    double mFileScale = 1.0;
+    bool mFileUnits = false;
+    float mFileMasterScale = 1.0f;
     VTime mAnimationStart;
     VTime mAnimationStop;
     // The frames of the take's span (its local and reference spans together); without a take
@@ -233,7 +241,7 @@ public:
     const VString& GetOutputPath() const { return mOutputPath; }
 
 private:
-    // Gives a material its 3DS name: its own when it has at most 15 characters and no material
+    // Gives a material its 3DS name: its own when it has at most 16 characters and no material
     // before it has it, else a cut or numbered one that no other has, with a warning naming both.
     void GiveMaterialName(VOxaMaterial* material);
     // Write's work; Write gives every object renamed for the file its own name back.
@@ -247,7 +255,7 @@ private:
     // The name of part `number` (2, 3, ...) of a split mesh: "Name_2" cut to fit, one that no node
     // of this Write has.
     std::string PartName(const std::string& name, size_t number);
-    // A material name of at most 15 characters no other material of this Write has.
+    // A material name of at most 16 characters no other material of this Write has.
     std::string UniqueMaterialName(const std::string& wanted);
     // The material "Default" of this Write, made on first use.
     VOxaMaterial* GetDefaultMaterial();
@@ -329,6 +337,19 @@ private:
     std::unordered_set<VOxaNode*> mObjectPut;
     // The points of the mesh BuildMeshObject built last, in the node's own space, when asked.
     std::vector<double>* mLocalPoints = nullptr;
+    // Set while BuildMeshObject builds the object of a mesh a file read stored (unchanged since):
+    // it is stored there again.
+    const Stored3dsMesh* mStoredMesh = nullptr;
+    // The pivots (file axes and units) of the nodes whose objects are stored so.
+    std::unordered_map<const VOxaNode*, Ftk::Point3> mStoredPivots;
+    // Whether the node's object is written as the file read stored it (sets `stored`).
+    bool StoredPlacement(VOxaNode* node, const VOxaMesh* mesh, bool withoutNode, Stored3dsMesh& stored);
+    // Puts the lengths of a record into the file's units.
+    void ToFileUnits(Ftk::ObjectMotion& motion, const VOxaNode* node);
+    void ToFileUnits(Ftk::Track& positions);
+    void ToFileUnits(Ftk::Point3& point);
+    void ToFileUnits(float& length);
+    void LightToFileUnits(Ftk::Light& record);
     VOxaTextureCopier mTextureCopier;
     // Material values a 3DS file cannot hold, named once per material at the end of a Write.
     voxa_extras::UnheldValues mUnheld;

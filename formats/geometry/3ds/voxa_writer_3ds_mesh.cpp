@@ -20,6 +20,7 @@
 #include "base/vge_polygon.h"
 #include "base/vpath.h"
 #include "base/vprintable_text.h"
+#include "formats/geometry/3ds/voxa_3ds_scene_values.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "formats/geometry/obj/voxa_obj_mtllib.h"
 #include "formats/geometry/voxa_geometry_write.h"
@@ -851,15 +852,25 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
             for (int j = 0; j < 3; ++j)
                 axes[i * 3 + j] = Finite(kSign[i] * kSign[j] * m[kAxis[i]][kAxis[j]] * scaling[kAxis[i]]);
         for (int j = 0; j < 3; ++j)
-            axes[9 + j] = Finite(t[j]);
+            axes[9 + j] = Finite(t[j] * mFileScale);
     }
+    // A mesh a file read stored, unchanged since: its axes as the file held them.
+    const Stored3dsMesh* stored = mStoredMesh;
+    if (stored != nullptr) std::copy(stored->mAxes, stored->mAxes + 12, axes);
     // Readers take the points of an object with mirrored local axes as mirrored across its x
     // axis: such an object's points are stored mirrored so that they come back as they are.
     const float* a = axes;
     const double determinant = (double)a[0] * (a[4] * a[8] - a[5] * a[7]) -
                                (double)a[1] * (a[3] * a[8] - a[5] * a[6]) +
                                (double)a[2] * (a[3] * a[7] - a[4] * a[6]);
-    const double mirror = determinant < 0.0 ? -1.0 : 1.0;
+    const double mirror = determinant < 0.0 && (stored == nullptr || stored->mPlaced) ? -1.0 : 1.0;
+    // Its points go back through those axes, pivot and all: where the file stored them.
+    double pivot[3] = {0.0, 0.0, 0.0};
+    if (stored != nullptr) {
+        pivot[0] = stored->mPivot[0] * mFileScale;
+        pivot[1] = -stored->mPivot[2] * mFileScale;
+        pivot[2] = stored->mPivot[1] * mFileScale;
+    }
     // Vertices in the parent's space: the unconverted local transform, then the axis change. A
     // point that is not a finite number as a float cannot be written: one that no polygon uses
     // is left out (vertexOf numbers the others on), one that a polygon uses refuses the Write.
@@ -880,12 +891,26 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
             mLocalPoints->clear();
             mLocalPoints->reserve((size_t)pointCount * 3);
         }
+        if (stored != nullptr && mLocalPoints != nullptr)
+            mLocalPoints->insert(mLocalPoints->end(), axes, axes + 12);
         for (int i = 0; i < pointCount; ++i) {
             const VgeTVector& p = points[i];
-            double q[3];
-            for (int j = 0; j < 3; ++j)
-                q[j] = mirror * p[0] * m[0][j] + p[1] * m[1][j] + p[2] * m[2][j] + translation[j];
-            const Ftk::Point3 v{(float)q[0], (float)-q[2], (float)q[1]};
+            Ftk::Point3 v;
+            if (stored != nullptr) {
+                const double f[3] = {mirror * (p[0] * mFileScale + pivot[0]), -p[2] * mFileScale + pivot[1],
+                                     p[1] * mFileScale + pivot[2]};
+                double q[3] = {f[0], f[1], f[2]};
+                if (stored->mPlaced)
+                    for (int j = 0; j < 3; ++j)
+                        q[j] = f[0] * axes[j] + f[1] * axes[3 + j] + f[2] * axes[6 + j] + axes[9 + j];
+                v = Ftk::Point3{(float)q[0], (float)q[1], (float)q[2]};
+            } else {
+                double q[3];
+                for (int j = 0; j < 3; ++j)
+                    q[j] = (mirror * p[0] * m[0][j] + p[1] * m[1][j] + p[2] * m[2][j] + translation[j]) *
+                           mFileScale;
+                v = Ftk::Point3{(float)q[0], (float)-q[2], (float)q[1]};
+            }
             if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) {
                 if (vertexOf.empty()) {
                     used = VOxaUsedControlPoints(mesh, pointCount);
@@ -907,7 +932,11 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
             }
             if (!vertexOf.empty()) vertexOf[(size_t)i] = kept;
             vertices[(size_t)kept++] = v;
-            if (mLocalPoints != nullptr)
+            // The points that decide whether instances share an object: a stored object's as
+            // written (after its axes), another's in the node's own space.
+            if (mLocalPoints != nullptr && stored != nullptr)
+                mLocalPoints->insert(mLocalPoints->end(), {(double)v.x, (double)v.y, (double)v.z});
+            else if (mLocalPoints != nullptr)
                 mLocalPoints->insert(mLocalPoints->end(), {mirror * p[0], p[1], p[2]});
         }
     }
@@ -1080,7 +1109,7 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
                 const size_t count = starts[g + 1] - starts[g];
                 Ftk::AllocMaterialGroupFaces(record, (uint16_t)g, (uint16_t)count);
                 const std::string materialName = PutMaterial(mesh, key.mMaterial, key.mFirst, key.mSecond);
-                record->mMaterialGroups[g].mName = materialName.substr(0, 15);
+                record->mMaterialGroups[g].mName = materialName.substr(0, kMaxMaterialNameLength);
             }
             for (size_t g = 0; g < groups; ++g) {
                 Ftk::MeshMaterialGroup& group = record->mMaterialGroups[g];
@@ -1297,7 +1326,7 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
     // record of it with other maps (or none) a generated one, and the user is told which.
     std::string name;
     const std::string own = material ? std::string(material->GetNameWithoutPrefix()) : std::string();
-    if (!own.empty() && own.size() <= 15 && mRecordNames.count(own) == 0) {
+    if (!own.empty() && own.size() <= kMaxMaterialNameLength && mRecordNames.count(own) == 0) {
         name = own;
     } else if (first == nullptr) {
         name = UniqueMaterialName(std::string());

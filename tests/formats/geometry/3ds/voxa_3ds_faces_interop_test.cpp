@@ -679,9 +679,9 @@ TEST(faces3ds_interop, CornersShareVerticesAndFacesKeepTheirFlagsSoThatLib3dsSho
             for (int k = 0; k < 3; ++k) {
                 const float* pa = a->pointL[a->faceL[f].points[k]].pos;
                 const float* pb = b->pointL[b->faceL[f].points[k]].pos;
-                // The written file is in centimetres.
+                // The written file is in the source's units.
                 for (int j = 0; j < 3; ++j)
-                    ASSERT_NEAR(pb[j], pa[j] * 2.54f, 1e-4) << f;
+                    ASSERT_EQ(pb[j], pa[j]) << f;
                 EXPECT_LT(Degrees(na[(size_t)f * 3 + k], nb[(size_t)f * 3 + k]), 0.01) << f << " " << k;
             }
         for (Lib3dsDword f = 0; f < a->faces; ++f)
@@ -800,7 +800,8 @@ TEST(faces3ds_interop, ChunksOfUnexpectedLengthAreSkippedAndNoRangeIsMadeUp) {
 #else
     ScratchDir dir("length");
     // A file without keyframer: a shadow map size of 4 bytes (2 are its value), a master
-    // scale of 2 bytes (4 are its value), then a mesh of two triangles.
+    // scale of 2 bytes (4 are its value), an empty background image name, solid background and
+    // ambient light, then a mesh of two triangles.
     auto chunk = [](uint16_t tag, const std::string& data) {
         std::string out(6, '\0');
         const uint32_t length = (uint32_t)(6 + data.size());
@@ -820,7 +821,8 @@ TEST(faces3ds_interop, ChunksOfUnexpectedLengthAreSkippedAndNoRangeIsMadeUp) {
                                                           chunk(0x4120, bytes(faces, 18))));
     const std::string data = chunk(0x3D3E, bytes(&version, 4)) +
                              chunk(0x1420, std::string("\x00\x02\x00\x00", 4)) +
-                             chunk(0x0100, std::string("\x00\x00", 2)) + mesh;
+                             chunk(0x0100, std::string("\x00\x00", 2)) + chunk(0x1100, "") +
+                             chunk(0x1200, "") + chunk(0x2100, "") + mesh;
     const std::string file = chunk(0x4D4D, chunk(0x0002, bytes(&version, 4)) + chunk(0x3D3D, data));
     const std::string in = dir / "odd.3ds", out = dir / "odd_out.3ds";
     {
@@ -834,7 +836,8 @@ TEST(faces3ds_interop, ChunksOfUnexpectedLengthAreSkippedAndNoRangeIsMadeUp) {
     const std::string messages = reader.GetMessageText().Buffer();
     reader.FileClose();
     EXPECT_NE(messages.find("0x1420"), std::string::npos) << messages;
-    EXPECT_NE(messages.find("0x0100"), std::string::npos) << messages;
+    for (const char* tag : {"0x0100", "0x1100", "0x1200", "0x2100"})
+        EXPECT_NE(messages.find(tag), std::string::npos) << tag << ": " << messages;
     ASSERT_TRUE(session.Node("Box"));
     ASSERT_TRUE(session.Write(out));
 
@@ -934,7 +937,8 @@ TEST(faces3ds_interop, ATextureAddedWithoutAMappingIsOnEveryFace) {
         for (Lib3dsDword f = 0; f < written->faces; ++f) {
             Lib3dsMaterial* m = lib3ds_file_material_by_name(file.file, written->faceL[f].material);
             ASSERT_NE(m, nullptr) << "face " << f << " material " << written->faceL[f].material;
-            EXPECT_STREQ(m->texture1_map.name, "wood.bmp") << "face " << f << (withMaterial ? " (material)" : "");
+            EXPECT_STREQ(m->texture1_map.name, "wood.bmp")
+                << "face " << f << (withMaterial ? " (material)" : "");
         }
         EXPECT_EQ(written->texels, written->points);
     }

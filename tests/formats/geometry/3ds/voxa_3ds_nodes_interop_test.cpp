@@ -497,8 +497,8 @@ TEST(nodes3ds_interop, NodesSharingOneMeshAreWrittenAsInstancesOfOneObject) {
     GTEST_SKIP() << kNoLib3ds;
 #else
     // One mesh shown by four nodes: itself, a moving copy with a child of its own, a turned copy
-    // and a mirrored one. The copies that place the mesh as it stands name it as instances; the
-    // mirrored one stores its points mirrored and so needs an object of its own.
+    // and a mirrored one. All name it as instances, as the source does: the object is stored
+    // where the source stored it, and each node places it.
     ScratchDir dir("instances");
     const std::string source = dir / "source.3ds";
     Build(source, [&](Ftk::Database* db) {
@@ -551,7 +551,7 @@ TEST(nodes3ds_interop, NodesSharingOneMeshAreWrittenAsInstancesOfOneObject) {
         int meshes = 0;
         for (Lib3dsMesh* mesh = written.file->meshes; mesh; mesh = mesh->next)
             ++meshes;
-        EXPECT_EQ(meshes, 3) << out << ": the block, its mirrored copy and the kid";
+        EXPECT_EQ(meshes, 2) << out << ": the block and the kid";
         std::vector<std::string> instances;
         std::string kidParent;
         Walk(written.file->nodes, [&](Lib3dsNode* node) {
@@ -563,7 +563,7 @@ TEST(nodes3ds_interop, NodesSharingOneMeshAreWrittenAsInstancesOfOneObject) {
                     (node->parent->type == LIB3DS_OBJECT_NODE ? node->parent->data.object.instance : "");
         });
         std::sort(instances.begin(), instances.end());
-        EXPECT_EQ(instances, (std::vector<std::string>{"", "CopyNumber", "Turned"})) << out;
+        EXPECT_EQ(instances, (std::vector<std::string>{"", "CopyNumber", "Mirrored", "Turned"})) << out;
         EXPECT_EQ(kidParent, "SolidBlock.CopyNumber") << out;
     }
     // The two instances take no object of their own: the file is near the source's size.

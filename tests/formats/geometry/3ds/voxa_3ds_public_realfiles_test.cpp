@@ -2,8 +2,9 @@
 // OXA_PUBLIC_CORPUS) through a 3DS -> 3DS trip, both files judged by lib3ds: the normals lib3ds
 // computes at every face corner (from shared vertices and smoothing groups, as editors shade a
 // file), the faces, the vertices per face, every material (as lib3ds reads it, and chunk by
-// chunk), and the size of the output against the source. Without the folder or lib3ds's development package
-// the test skips.
+// chunk), the size of the output against the source, the stored points and the master scale.
+// Debian's model collection is taken along where it is installed. Without the folder or lib3ds's
+// development package the test skips.
 #include <gtest/gtest.h>
 
 #include <strings.h>
@@ -265,6 +266,39 @@ Shading CompareShading(const std::vector<Corner>& source, const std::vector<Corn
     return result;
 }
 
+// The stored points (no keyframer) of each mesh of `out` that lie off every point of the source's
+// mesh of its name, by more than 1e-5 of the source's extent; meshes the source has no name for
+// (names cut to the format's length) are left out.
+long MovedPoints(Lib3dsFile* source, Lib3dsFile* out, std::string& where) {
+    double low = 1e300, high = -1e300;
+    for (Lib3dsMesh* m = source->meshes; m; m = m->next)
+        for (Lib3dsDword i = 0; i < m->points; ++i)
+            for (float c : m->pointL[i].pos)
+                if (std::isfinite(c)) low = std::min(low, (double)c), high = std::max(high, (double)c);
+    const double cell = high > low ? (high - low) * 1e-5 : 1e-5;
+    using Cell = std::tuple<long long, long long, long long>;
+    auto at = [&](const float* p, int d) { return (long long)std::floor(p[d] / cell); };
+    long moved = 0;
+    for (Lib3dsMesh* m = out->meshes; m; m = m->next) {
+        Lib3dsMesh* s = lib3ds_file_mesh_by_name(source, m->name);
+        if (s == nullptr) continue;
+        std::set<Cell> grid;
+        auto finite = [](const float* p) { return std::isfinite(p[0] + p[1] + p[2]); };
+        for (Lib3dsDword i = 0; i < s->points; ++i)
+            if (finite(s->pointL[i].pos))
+                grid.emplace(at(s->pointL[i].pos, 0), at(s->pointL[i].pos, 1), at(s->pointL[i].pos, 2));
+        for (Lib3dsDword i = 0; i < m->points; ++i) {
+            const float* p = m->pointL[i].pos;
+            bool near = !finite(p);
+            for (int k = 0; k < 27 && !near; ++k)
+                near = grid.count(
+                           Cell(at(p, 0) + k % 3 - 1, at(p, 1) + k / 3 % 3 - 1, at(p, 2) + k / 9 - 1)) != 0;
+            if (!near && ++moved == 1) where = std::string(m->name) + " point " + std::to_string(i);
+        }
+    }
+    return moved;
+}
+
 long Points(Lib3dsFile* file) {
     long points = 0;
     for (Lib3dsMesh* mesh = file->meshes; mesh; mesh = mesh->next)
@@ -289,16 +323,22 @@ std::string MaterialText(const Lib3dsMaterial* m) {
     };
     auto map = [&](const char* what, const Lib3dsTextureMap& t, bool flags) {
         if (t.name[0] == '\0') return;
-        text << what << " " << t.name << " " << std::lround(t.percent * 100) << "%";
+        // A map names its image as the image beside the file is named (CWALL02.JPG for
+        // CWALL02.jpg): the case of a name is no difference.
+        std::string image = t.name;
+        for (char& c : image)
+            c = (char)std::tolower((unsigned char)c);
+        text << what << " " << image << " " << std::lround(t.percent * 100) << "%";
         if (flags) text << " flags " << t.flags;
         text << "; ";
     };
     colour("ambient", m->ambient);
     colour("diffuse", m->diffuse);
     text << "shininess " << std::lround(m->shininess * 100) << " ";
-    text << "transparency " << std::lround(m->transparency * 100) << " falloff " << std::lround(m->falloff * 100)
-         << " additive " << (int)m->additive << " use-falloff " << (int)m->use_falloff << " two-sided "
-         << (int)m->two_sided << " self-illum " << std::lround(m->self_ilpct * 100) << "; ";
+    text << "transparency " << std::lround(m->transparency * 100) << " falloff "
+         << std::lround(m->falloff * 100) << " additive " << (int)m->additive << " use-falloff "
+         << (int)m->use_falloff << " two-sided " << (int)m->two_sided << " self-illum "
+         << std::lround(m->self_ilpct * 100) << "; ";
     map("texture1", m->texture1_map, true);
     map("texture2", m->texture2_map, true);
     map("opacity", m->opacity_map, true);
@@ -383,8 +423,13 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
     }
     std::sort(files.begin(), files.end());
     ASSERT_FALSE(files.empty()) << folder;
+    // Debian's model collection (assimp-testmodels) holds public 3DS files too.
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/usr/share/assimp/models/3DS", error))
+        if (entry.path().extension() == ".3ds" || entry.path().extension() == ".3DS")
+            files.push_back(entry.path());
     oxa_test::ScratchDir dir("oxa_public3ds_", "trip");
-    int tripped = 0, refused = 0, shadedAsSource = 0, overSize = 0;
+    int tripped = 0, refused = 0, shadedAsSource = 0, overSize = 0, storedAsSource = 0;
     long materialChunks = 0;
     double largestRatio = 0.0;
     std::string largestFile, sizes;
@@ -416,6 +461,14 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
                                     << " degrees at " << shading.where;
         EXPECT_LE(shading.noPosition, (long)b.size() / 50) << name;
         if (shading.other == 0) ++shadedAsSource;
+
+        // Stored points and master scale: the source's, so that a reader without keyframer or
+        // master scale sees the model as it was.
+        std::string where;
+        const long moved = MovedPoints(source.file, written.file, where);
+        EXPECT_EQ(moved, 0) << name << ": stored points moved, the first " << where;
+        EXPECT_EQ(written.file->master_scale, source.file->master_scale) << name;
+        if (moved == 0 && written.file->master_scale == source.file->master_scale) ++storedAsSource;
 
         // Vertices: about as many per face as the source has (vertices split only for UVs and
         // the limits of the format); a mesh of several nodes that place it otherwise (mirrored)
@@ -475,7 +528,8 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
     }
     EXPECT_GT(tripped, (int)files.size() / 2);
     std::cout << "public 3DS files: " << files.size() << ", read and written " << tripped << ", refused "
-              << refused << ", shaded as their source in lib3ds " << shadedAsSource << ", material chunks "
+              << refused << ", shaded as their source in lib3ds " << shadedAsSource
+              << ", stored points and master scale as their source " << storedAsSource << ", material chunks "
               << materialChunks << "; outputs over 1.5 times their source " << overSize << " (largest "
               << largestRatio << " times, " << largestFile << "):" << sizes << "\n";
 #endif

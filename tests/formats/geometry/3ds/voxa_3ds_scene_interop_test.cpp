@@ -104,8 +104,10 @@ void PutNode(Ftk::Database* db, const char* name, const char* instance, const ch
 
 // A dummy below which a mirrored mesh hangs, an instance of it turned by one 180-degree key, and
 // a dummy scaled (1, 1, 2.2) whose turned children are sheared; one mesh has a mirrored matrix.
+// Master scale 0.1.
 void BuildTransformScene(const std::string& path) {
     Build(path, [](Ftk::Database* db) {
+        ftkscene::PutMeshSettings(db, [](Ftk::MeshSettings* settings) { settings->mMasterScale = 0.1f; });
         const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
         const float mirrored[12] = {-1, 0, 0, 0, 1, 0, 0, 0, 1, 2, 0, 1};
         PutSolid(db, "Solid", identity);
@@ -145,6 +147,23 @@ TEST(scene3ds_interop, MirroredInstancedAndScaledNodesKeepTheirWorldVertices) {
     ASSERT_TRUE(trip.Read(source));
     ASSERT_TRUE(trip.Write<VOxaWriter3DS>(dir / "trip.3ds"));
     ExpectSamePoints(zUp, WorldVertices(dir / "trip.3ds", false, 1.0), 1e-3 * Extent(zUp), "3DS -> 3DS");
+    // Where the source stores its objects, under its mesh matrices and master scale: so a
+    // reader without keyframer or master scale sees them, and lib3ds smooths them, as it did.
+    {
+        File3ds a(source), b(dir / "trip.3ds");
+        ASSERT_TRUE(a.file && b.file);
+        EXPECT_EQ(b.file->master_scale, a.file->master_scale);
+        for (Lib3dsMesh* m = a.file->meshes; m; m = m->next) {
+            Lib3dsMesh* w = lib3ds_file_mesh_by_name(b.file, m->name);
+            ASSERT_TRUE(w && w->points == m->points) << m->name;
+            for (Lib3dsDword i = 0; i < m->points; ++i)
+                for (int j = 0; j < 3; ++j)
+                    EXPECT_NEAR(w->pointL[i].pos[j], m->pointL[i].pos[j], 1e-5) << m->name << " " << i;
+            for (int r = 0; r < 4; ++r)
+                for (int c = 0; c < 3; ++c)
+                    EXPECT_EQ(w->matrix[r][c], m->matrix[r][c]) << m->name;
+        }
+    }
     // Twice over: the written file reads back as it was written.
     Session again;
     ASSERT_TRUE(again.Read(dir / "trip.3ds"));

@@ -553,8 +553,9 @@ TEST(Voxa3dsTracksInterop, KeptKeysGiveWayToChangedCurves) {
     Lib3dsNode* from = source.Node("Ball", LIB3DS_OBJECT_NODE);
     Lib3dsNode* ball = written.Node("Ball", LIB3DS_OBJECT_NODE);
     ASSERT_TRUE(from && ball);
-    // 50 scene units (a written file's units) further along X at frame 20; Y as the source's.
-    EXPECT_NEAR(ball->matrix[3][0] * sb, from->matrix[3][0] * sa + 50.0 * sb, 1e-3);
+    // 50 centimetres (50 / 2.54 inches of master scale 1) further along X at frame 20; Y as the
+    // source's.
+    EXPECT_NEAR(ball->matrix[3][0] * sb, from->matrix[3][0] * sa + 50.0 / 2.54, 1e-3);
     EXPECT_NEAR(ball->matrix[3][1] * sb, from->matrix[3][1] * sa, 1e-3);
     // The scale was not changed: its keys are the file's, spline values and all.
     ExpectSameKeys(ball->data.object.scl_track.keyL, from->data.object.scl_track.keyL, "scale", SameValues());

@@ -599,8 +599,9 @@ TEST(values3ds_interop, StaticCameraAndLightSectionsKeepTheirOwnValues) {
 #ifndef OXA_HAVE_LIB3DS
     GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
 #else
-    // The static sections place the camera, the spot and the omni light apart from where the
-    // keyframer (one key each) has them; a reader that skips the keyframer sees the former.
+    // The static sections place the camera (and its lens), the spot and the omni light apart
+    // from where the keyframer (one key each) has them; a reader that skips the keyframer sees
+    // the former.
     auto one = [](Ftk::Track& track, std::initializer_list<float> values) {
         track.mKeyCount = 1;
         track.mKeys.assign(1, Ftk::KeyHeader());
@@ -615,14 +616,19 @@ TEST(values3ds_interop, StaticCameraAndLightSectionsKeepTheirOwnValues) {
         camera->mPosition = Ftk::Point3{0, -300, 50};
         camera->mTarget = Ftk::Point3{5, 6, 7};
         camera->mRoll = 61;
-        camera->mFieldOfView = 50;
+        camera->mFieldOfView = 2400.0f / 35.0f;  // a 35 mm lens
         Ftk::WriteCamera(db, camera);
         Ftk::ReleaseCamera(&camera);
         Ftk::CameraMotion* cm = nullptr;
         Ftk::InitCameraMotion(&cm, 1, 1, 1, 1);
         std::strcpy(cm->mName, "Cam");
         one(cm->mPosition, {0, -90, 20});
-        one(cm->mFieldOfView, {50});
+        // The lens is animated: 45 degrees at frame 0, 50 at frame 10.
+        one(cm->mFieldOfView, {45});
+        cm->mFieldOfView.mKeyCount = 2;
+        cm->mFieldOfView.mKeys.resize(2);
+        cm->mFieldOfView.mKeys[1].mFrame = 10;
+        cm->mFieldOfView.mValues.push_back(50);
         one(cm->mRoll, {0});
         one(cm->mTargetPosition, {0, 0, 0});
         Ftk::PutCameraMotion(db, cm);
@@ -680,6 +686,7 @@ TEST(values3ds_interop, StaticCameraAndLightSectionsKeepTheirOwnValues) {
     near3(c0->position, c2->position, "camera position");
     near3(c0->target, c2->target, "camera target");
     EXPECT_NEAR(c2->roll, c0->roll, 1e-3);
+    EXPECT_NEAR(c2->fov, c0->fov, 1e-3);
     Lib3dsLight* s0 = lib3ds_file_light_by_name(source.file, "Spot");
     Lib3dsLight* s2 = lib3ds_file_light_by_name(written.file, "Spot");
     ASSERT_NE(s0, nullptr);
@@ -699,6 +706,7 @@ TEST(values3ds_interop, StaticCameraAndLightSectionsKeepTheirOwnValues) {
     for (int i = 0; i < 3; ++i)
         EXPECT_NEAR(node->data.camera.pos[i] * scale, keyed[i], 1e-3) << "keyframer camera " << i;
     EXPECT_NEAR(node->data.camera.roll, 0.0f, 1e-3);
+    EXPECT_NEAR(node->data.camera.fov, 45.0f, 1e-3);
 #endif
 }
 
@@ -919,7 +927,8 @@ TEST(values3ds_interop, MaterialAndObjectValuesOfTheFileAreKept) {
         const size_t amount = bytes.find(std::string("\x52\xA2\x08\0\0\0\x02\0", 8));
         EXPECT_NE(amount, std::string::npos) << "bump amount, trip " << trip;
         for (uint16_t flag : {0x4011, 0x4012, 0x4013, 0x4016, 0x4017})
-            EXPECT_TRUE(FindChunk(bytes, {0x4D4D, 0x3D3D, 0x4000, flag}, data)) << std::hex << flag << " trip " << trip;
+            EXPECT_TRUE(FindChunk(bytes, {0x4D4D, 0x3D3D, 0x4000, flag}, data))
+                << std::hex << flag << " trip " << trip;
         EXPECT_FALSE(FindChunk(bytes, {0x4D4D, 0x3D3D, 0x4000, 0x4014}, data)) << "trip " << trip;
     }
 
@@ -938,7 +947,8 @@ TEST(values3ds_interop, MaterialAndObjectValuesOfTheFileAreKept) {
             writer.reset(new VOxaWriterDxf(&manager));
         std::unique_ptr<VStreamOptions> options(writer->GetWriteOptions());
         const std::string out = Folder() + "kept" + extension;
-        ASSERT_TRUE(writer->FileCreate(out.c_str()) && writer->Write(scene, options.get()) && writer->FileClose());
+        ASSERT_TRUE(writer->FileCreate(out.c_str()) && writer->Write(scene, options.get()) &&
+                    writer->FileClose());
         const std::string messages = writer->GetMessageText().Buffer();
         const size_t at = messages.find("3DS values that the ");
         ASSERT_NE(at, std::string::npos) << extension << ": " << messages;

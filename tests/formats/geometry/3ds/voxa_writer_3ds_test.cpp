@@ -60,6 +60,13 @@ TEST(writer3ds_names, RenamingCutsNumbersAndKeepsEveryNameShortAndUnique) {
     VOxaMaterial* m1 = rig.manager.CreateMaterial("VeryLongMaterialNameOne");
     VOxaMaterial* m2 = rig.manager.CreateMaterial("VeryLongMaterialNameTwo");
     VOxaMaterial* m3 = rig.manager.CreateMaterial("m\xC2\x9F\n");
+    rig.manager.CreateMaterial("SixteenCharsName");
+    // Shift-JIS names are cut between characters, a byte pair that reads as a UTF-8 control
+    // among them kept.
+    AddNode(rig.manager, rig.Root(),
+            "\x83|\x83\x8a\x83S\x83\x93\x83\x81\x83"
+            "b\x83V\x83\x85");
+    AddNode(rig.manager, rig.Root(), "\x95\xc2\x82\xb6\x82\xbd\x90\xfc\x8c`\x8f\xf3");
     const std::string colonsName = colons->GetName();
     ASSERT_TRUE(rig.WriteTo(dir / "n.3ds"));
     // The names are the file's: the caller's scene keeps its own.
@@ -77,8 +84,15 @@ TEST(writer3ds_names, RenamingCutsNumbersAndKeepsEveryNameShortAndUnique) {
     EXPECT_NE(messages.find("\"LongerNameB\" is written as \"LongerNa_3\""), std::string::npos) << messages;
     EXPECT_EQ(messages.find("GeoSphere0"), std::string::npos);
     EXPECT_EQ(messages.find("\"LongerNa_2\" is written"), std::string::npos);
-    // Material names hold 15 characters: cut there, numbered on a clash, and warned.
-    EXPECT_NE(messages.find("\"VeryLongMaterialNameTwo\" is written as \"VeryLongMateri1\""),
+    // Material names hold 16 characters: cut there, numbered on a clash, and warned.
+    EXPECT_NE(messages.find("\"VeryLongMaterialNameTwo\" is written as \"VeryLongMateria1\""),
+              std::string::npos)
+        << messages;
+    EXPECT_EQ(messages.find("SixteenCharsName"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("is written as \"\\x83|\\x83\\x8a\\x83S\\x83\\x93\\x83\\x81\""),
+              std::string::npos)
+        << messages;
+    EXPECT_NE(messages.find("is written as \"\\x95\\xc2\\x82\\xb6\\x82\\xbd\\x90\\xfc\\x8c`\""),
               std::string::npos)
         << messages;
     // A second write warns again and gives the same file: the first left nothing behind in the scene.
@@ -1270,8 +1284,8 @@ TEST(writer3ds_file, NodesWithoutCurvesAreWrittenWithoutMakingChannels) {
     ScratchDir dir("channels");
     Rig rig;
     VOxaNode* shape = nullptr;
-    AddMesh(rig.manager, rig.Root(), "Tri", {VgeTVector(0, 0, 0, 1), VgeTVector(1, 0, 0, 1), VgeTVector(0, 1, 0, 1)},
-            {{0, 1, 2}}, &shape);
+    AddMesh(rig.manager, rig.Root(), "Tri",
+            {VgeTVector(0, 0, 0, 1), VgeTVector(1, 0, 0, 1), VgeTVector(0, 1, 0, 1)}, {{0, 1, 2}}, &shape);
     VOxaNode* empty = AddNode(rig.manager, rig.Root(), "Empty");
     shape->SetLclTranslation(VgeTVector(1, 2, 3, 1));
     for (VOxaNode* node : {shape, empty})
