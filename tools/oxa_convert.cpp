@@ -1279,7 +1279,7 @@ std::vector<NodeEntry> CollectNodes(VOxaScene* scene, const std::string& onlyTak
 std::string JsonString(const char* text) {
     std::string out = "\"";
     for (const unsigned char* p = (const unsigned char*)(text ? text : ""); *p;) {
-        char escape[8];
+        char escape[12];  // "\\u" and four digits; room for the eight a 32-bit value could print
         if (*p == '"' || *p == '\\') {
             out += '\\';
             out += (char)*p++;
