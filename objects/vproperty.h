@@ -582,8 +582,8 @@ struct OXA_API VDeferredProperty {
 };
 
 namespace oxa_alloc {
-// Counts an allocation failure that is handled where it happens (base/vallocation_hook.h, which
-// is not installed).
+// Counts an allocation failure that is handled where it happens, so that the read or write that
+// went on without it still fails with "Not enough memory".
 OXA_API void NoteFailure();
 }  // namespace oxa_alloc
 
