@@ -14,8 +14,8 @@
 // Section names compare without regard to case, keys byte for byte; blanks around names and
 // values are ignored; other lines (comments, blank lines) are kept as they are when the file is
 // written back. A name beginning with "@" is per machine: "@Application.txt" is the file
-// "<computer name>.Application.txt" in the settings folder (see base/platform.h); other names are
-// used as paths.
+// "<computer name>.Application.txt" in the settings folder (the folder OXA_SETTINGS_DIR names,
+// else $HOME/.oxa, else the current one); other names are used as paths.
 //
 // A cached file is read once, at construction, and a changed cache is written back by Flush or
 // the destructor. An uncached file is read again by every ReadValue and written by every

@@ -36,7 +36,7 @@ unsigned VDirectionMark(const unsigned char* p, int length) {
 std::string VPrintableText(const char* text) {
     std::string out;
     const unsigned char* p = (const unsigned char*)(text ? text : "");
-    char code[8];
+    char code[12];  // "\\u" and four digits; room for the eight a 32-bit value could print
     while (*p) {
         const unsigned char c = *p;
         if (c == '\t' || (c >= 0x20 && c < 0x7f)) {

@@ -7,7 +7,6 @@
 #include <type_traits>
 
 #include <oxa/base/oxa_export.h>
-#include <oxa/base/vallocation_hook.h>
 #include <oxa/base/vge_vector.h>
 #include <oxa/base/vstring.h>
 #include <oxa/base/vtime.h>
@@ -249,20 +248,20 @@ inline int64_t DoubleToInt64(double v) {
 template <typename F>
 struct MemberFn;
 template <typename R, typename C>
-struct MemberFn<R (C::*)()> {
+struct OXA_TEMPLATE_API MemberFn<R (C::*)()> {
     using Class = C;
 };
 template <typename R, typename C>
-struct MemberFn<R (C::*)() const> {
+struct OXA_TEMPLATE_API MemberFn<R (C::*)() const> {
     using Class = C;
 };
 template <typename R, typename C, typename A>
-struct MemberFn<R (C::*)(A)> {
+struct OXA_TEMPLATE_API MemberFn<R (C::*)(A)> {
     using Class = C;
     using Arg = A;
 };
 template <typename R, typename C, typename A>
-struct MemberFn<R (C::*)(A) const> {
+struct OXA_TEMPLATE_API MemberFn<R (C::*)(A) const> {
     using Class = C;
     using Arg = A;
 };
@@ -279,7 +278,7 @@ struct VPropertyValueTraits;
 // Enumerations and integers share their storage (a 32-bit int) and conversions; only the value
 // type code differs.
 template <int ValueType>
-struct VPropertyIntTraits {
+struct OXA_TEMPLATE_API VPropertyIntTraits {
     using Storage = int;
     static constexpr int kValueType = ValueType;
     static Storage Zero() { return 0; }
@@ -301,10 +300,11 @@ struct VPropertyIntTraits {
 };
 
 template <typename T>
-struct VPropertyValueTraits<T, std::enable_if_t<std::is_enum<T>::value>> : VPropertyIntTraits<eValueEnum> {};
+struct OXA_TEMPLATE_API VPropertyValueTraits<T, std::enable_if_t<std::is_enum<T>::value>>
+    : VPropertyIntTraits<eValueEnum> {};
 
 template <>
-struct VPropertyValueTraits<bool> {
+struct OXA_TEMPLATE_API VPropertyValueTraits<bool> {
     using Storage = bool;
     static constexpr int kValueType = eValueBool;
     static Storage Zero() { return false; }
@@ -326,10 +326,10 @@ struct VPropertyValueTraits<bool> {
 };
 
 template <>
-struct VPropertyValueTraits<int> : VPropertyIntTraits<eValueInteger> {};
+struct OXA_TEMPLATE_API VPropertyValueTraits<int> : VPropertyIntTraits<eValueInteger> {};
 
 template <>
-struct VPropertyValueTraits<double> {
+struct OXA_TEMPLATE_API VPropertyValueTraits<double> {
     using Storage = double;
     static constexpr int kValueType = eValueNumber;
     static Storage Zero() { return 0.0; }
@@ -356,7 +356,7 @@ struct VPropertyValueTraits<double> {
 // Four doubles x, y, z, w; a new vector property holds (0, 0, 0, 1). The scalar forms read x
 // and change nothing.
 template <>
-struct VPropertyValueTraits<VgeTVector> {
+struct OXA_TEMPLATE_API VPropertyValueTraits<VgeTVector> {
     using Storage = VgeTVector;
     static constexpr int kValueType = eValueVector;
     static Storage Zero() { return VgeTVector(0.0, 0.0, 0.0, 1.0); }
@@ -377,7 +377,7 @@ struct VPropertyValueTraits<VgeTVector> {
 
 // Three doubles red, green, blue.
 template <>
-struct VPropertyValueTraits<VgeRGBVector> {
+struct OXA_TEMPLATE_API VPropertyValueTraits<VgeRGBVector> {
     using Storage = VgeRGBVector;
     static constexpr int kValueType = eValueColor;
     static Storage Zero() { return VgeRGBVector(0.0, 0.0, 0.0); }
@@ -398,7 +398,7 @@ struct VPropertyValueTraits<VgeRGBVector> {
 
 // A time; as a double it is the tick count.
 template <>
-struct VPropertyValueTraits<VTime> {
+struct OXA_TEMPLATE_API VPropertyValueTraits<VTime> {
     using Storage = VTime;
     static constexpr int kValueType = eValueTime;
     static Storage Zero() { return VTime(0); }
@@ -423,7 +423,7 @@ struct VPropertyValueTraits<VTime> {
 
 // Text (value type 8; a property created for value type 5 holds its text the same way).
 template <>
-struct VPropertyValueTraits<VString> {
+struct OXA_TEMPLATE_API VPropertyValueTraits<VString> {
     using Storage = VString;
     static constexpr int kValueType = eValueString;
     static Storage Zero() { return VString(""); }
@@ -581,12 +581,22 @@ struct OXA_API VDeferredProperty {
     int mState;
 };
 
+namespace oxa_alloc {
+// Counts an allocation failure that is handled where it happens, so that the read or write that
+// went on without it still fails with "Not enough memory".
+OXA_API void NoteFailure();
+}  // namespace oxa_alloc
+
 // VDeferredProperty::mMake for a property template of T: the property, declared with the
 // shared description `info` (which holds the accessors); null when memory ran out.
 template <typename T>
 VProperty* MakeDeferredPropertyTemplate(VObject* owner, const VPropertyInfo* info) {
-    auto* property = oxa_alloc::Counted(new (std::nothrow) VPropertyTemplate<T>());
-    if (property) property->VProperty::Declare(info, owner);
+    auto* property = new (std::nothrow) VPropertyTemplate<T>();
+    if (!property) {
+        oxa_alloc::NoteFailure();
+        return nullptr;
+    }
+    property->VProperty::Declare(info, owner);
     return property;
 }
 

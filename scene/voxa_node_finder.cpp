@@ -207,7 +207,7 @@ int VOxaNodeFinderBadScale::TestScaleCurves(VFCurve* const curves[3]) const {
     for (int i = 0; i < 3; ++i) {
         if (curves[i]) present[count++] = curves[i];
     }
-    double values[3];
+    double values[3] = {};
     for (int i = 0; i < count; ++i)
         values[i] = present[i]->GetDefaultValue();
     int answer = TestScaleValues(values, count);

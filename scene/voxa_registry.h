@@ -154,7 +154,7 @@ public:
     // A copy of the entries in list order (for walks that destroy entries as they go).
     std::vector<T*> Snapshot() const {
         Compact();
-        return std::vector<T*>(mItems.begin(), mItems.end());
+        return mItems;
     }
 
 private:

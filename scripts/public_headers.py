@@ -1,17 +1,22 @@
 #!/usr/bin/env python3
 """Keeps the installed headers fit for a consumer's include path and for hidden visibility.
 
-Every header under the library's floor folders, except those named *_internal.h (which are not
-installed), is a public header. In a public header this script
+Every header under the library's floor folders, except those named *_internal.h, is seen by the
+tests and tools through the shared library and so keeps the marks below; of those, the ones that
+cmake/oxa_internal_headers.txt names are the library's own workings and are not installed (the
+install reads the same list). In such a header this script
   * writes each include of a library header by its installed path: "base/vstring.h" becomes
     <oxa/base/vstring.h>, so that a consumer's own base/vstring.h can never take its place;
-  * marks every class and struct defined at namespace scope (templates aside) and every function
-    and extern variable declared there with OXA_API, the export macro of <oxa/base/oxa_export.h>,
-    and includes that header where it is used.
+  * marks every class and struct defined at namespace scope and every function and extern variable
+    declared there with OXA_API, the export macro of <oxa/base/oxa_export.h>, and every class
+    template and specialisation defined there with OXA_TEMPLATE_API, and includes that header where
+    it is used.
+With --check it also fails when an installed header includes one that is not installed.
 
-Usage: scripts/public_headers.py [--check] [ROOT]
+Usage: scripts/public_headers.py [--check | --installed] [ROOT]
 With --check nothing is written: the headers that would change are listed and the exit status is 1
-when there is one. Otherwise the headers it changed are formatted with clang-format (when it is
+when there is one. With --installed the headers the install puts below include/oxa/ are listed,
+one a line. Otherwise the headers it changed are formatted with clang-format (when it is
 installed). The script is idempotent; run it again after adding a header or a declaration.
 """
 import os
@@ -23,6 +28,8 @@ import sys
 FLOORS = ("base", "objects", "oxa_codec", "animation", "scene", "attributes", "character", "formats")
 EXPORT_HEADER = "oxa/base/oxa_export.h"
 MACRO = "OXA_API"
+TEMPLATE_MACRO = "OXA_TEMPLATE_API"
+INTERNAL_LIST = os.path.join("cmake", "oxa_internal_headers.txt")
 
 INCLUDE_RE = re.compile(r'^(\s*#\s*include\s*)"((?:%s)/[^"]+)"' % "|".join(FLOORS))
 # Statements that never take the macro, by their first word.
@@ -38,6 +45,21 @@ def public_headers(root):
             for name in sorted(files):
                 if name.endswith(".h") and not name.endswith("_internal.h"):
                     yield os.path.join(folder, name)
+
+
+def internal_patterns(root):
+    """The regular expressions of cmake/oxa_internal_headers.txt (paths from the source root)."""
+    with open(os.path.join(root, INTERNAL_LIST), encoding="utf-8") as handle:
+        return [re.compile(l.strip()) for l in handle if l.strip() and not l.lstrip().startswith("#")]
+
+
+def installed_headers(root):
+    """The headers the install puts below include/oxa/, as paths from the source root."""
+    patterns = internal_patterns(root)
+    for path in public_headers(root):
+        relative = os.path.relpath(path, root).replace(os.sep, "/")
+        if not any(p.search(relative) for p in patterns):
+            yield relative
 
 
 def strip_code(line, in_comment):
@@ -91,6 +113,22 @@ def leading_attributes_end(text):
         return i
 
 
+def template_head_end(text):
+    """Index in `text` (which starts with `template`) past its parameter list."""
+    start = text.find("<")
+    if start < 0:
+        return len(text)
+    depth = 0
+    for i in range(start, len(text)):
+        if text[i] == "<":
+            depth += 1
+        elif text[i] == ">":
+            depth -= 1
+            if depth == 0:
+                return i + 1
+    return len(text)
+
+
 def classify(code):
     """What a namespace-scope statement is: 'class' (a class definition), 'function', 'extern'
     (an extern variable) or None. `code` runs from the statement's start to its terminator."""
@@ -102,6 +140,11 @@ def classify(code):
     first = first.group(0) if first else words[0]
     if first in ("class", "struct"):
         return "class" if body.rstrip().endswith("{") else None
+    if first == "template":
+        rest = body[template_head_end(body):].lstrip()
+        if re.match(r"(class|struct)\b", rest) and body.rstrip().endswith("{"):
+            return "template class"
+        return None
     if first == "extern":
         if body.startswith('extern "'):
             return None
@@ -152,8 +195,11 @@ def annotate(lines):
                     text = statement[2] + "{"
                     stripped = text[leading_attributes_end(text):]
                     ns = stripped.startswith("namespace") or stripped.startswith('extern "')
-                    if top and not ns and classify(text) == "class":
+                    kind = classify(text) if top and not ns else None
+                    if kind == "class":
                         used |= insert_after_keyword(lines, statement)
+                    elif kind == "template class":
+                        used |= insert_after_template_head(lines, statement)
                     stack.append("ns" if ns else "other")
                     statement = None
                 else:
@@ -180,7 +226,7 @@ def annotate(lines):
             column += 1
         if statement is not None:
             statement[2] += " "
-    return used or any(re.search(r"\b%s\b" % MACRO, l) for l in lines)
+    return used or any(re.search(r"\b(%s|%s)\b" % (MACRO, TEMPLATE_MACRO), l) for l in lines)
 
 
 def insert_at_start(lines, statement):
@@ -206,6 +252,36 @@ def insert_after_keyword(lines, statement):
         return True
     lines[index] = line[:match.end()] + MACRO + " " + rest
     return True
+
+
+def insert_after_template_head(lines, statement):
+    """Puts the template macro after the class or struct keyword that follows the statement's
+    template parameter list, which may run over several lines."""
+    index, column, _ = statement
+    depth = 0
+    seen_head = False
+    for row in range(index, len(lines)):
+        code, _ = strip_code(lines[row], False)
+        start = column if row == index else 0
+        i = start
+        while i < len(code):
+            c = code[i]
+            if not seen_head:
+                if c == "<":
+                    depth += 1
+                elif c == ">":
+                    depth -= 1
+                    seen_head = depth == 0
+                i += 1
+                continue
+            match = re.compile(r"(class|struct)\s+").match(code, i)
+            if match:
+                rest = lines[row][match.end():]
+                if not re.match(r"%s\b" % TEMPLATE_MACRO, rest):
+                    lines[row] = lines[row][:match.end()] + TEMPLATE_MACRO + " " + rest
+                return True
+            i += 1
+    return False
 
 
 def add_export_include(lines):
@@ -235,10 +311,26 @@ def process(path, root):
     return original, text
 
 
+def includes_of_uninstalled(root):
+    """(installed header, header it includes that is not installed) pairs."""
+    installed = set(installed_headers(root))
+    include = re.compile(r"^\s*#\s*include\s*<oxa/([^>]+)>")
+    for relative in sorted(installed):
+        with open(os.path.join(root, relative), encoding="utf-8") as handle:
+            for line in handle:
+                match = include.match(line)
+                if match and match.group(1) not in installed and not match.group(1).startswith("base/oxa_"):
+                    yield relative, match.group(1)
+
+
 def main(argv):
     check = "--check" in argv
-    args = [a for a in argv if a != "--check"]
+    args = [a for a in argv if a not in ("--check", "--installed")]
     root = args[0] if args else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+    if "--installed" in argv:
+        for relative in installed_headers(root):
+            print(relative)
+        return 0
     changed = []
     for path in public_headers(root):
         original, text = process(path, root)
@@ -252,6 +344,11 @@ def main(argv):
             print("%s: includes a library header by its floor path or lacks %s on a declaration" % (name, MACRO))
         if changed:
             print("public headers: %d to mend; run scripts/public_headers.py" % len(changed))
+            return 1
+        leaks = list(includes_of_uninstalled(root))
+        for name, included in leaks:
+            print("%s: installed, but includes %s, which is not (%s)" % (name, included, INTERNAL_LIST))
+        if leaks:
             return 1
         print("public headers: every include by its installed path, every declaration marked")
         return 0

@@ -6,9 +6,9 @@
 #   unit tests    every test without the labels below
 #   realfiles     tests that read files written by other programs (CTest label realfiles)
 #   interop       tests that hand our files to independent readers (CTest label interop)
-#   install       installs a static build of the library and builds a consumer against it
 #   optimised     builds the library as scripts/build.sh does (Release, no sanitizer) in build-opt/,
 #                 with only the test programs of the tests a sanitized program skips, and runs them
+#   install       installs that static library and builds a consumer against it
 #   fuzzing       every fuzz target, as many side by side as there are cores
 # With clang everything also carries the fuzzing coverage instrumentation, so the fuzz targets link
 # the same library as the tests. Without clang's fuzzer runtime the build uses g++ and skips fuzzing.
@@ -81,12 +81,12 @@ labelled_stage() {
 }
 labelled_stage realfiles
 labelled_stage interop
-labelled_stage install
 
 # --- optimised --------------------------------------------------------------------------------
 # Some tests cannot run in a sanitized program (an allocation failure under an address-space limit
 # ends it instead of being handled); they run here, in the configuration users build. Only the
-# library, oxa-convert and these tests' programs are built.
+# library, oxa-convert and these tests' programs are built. The install stage then installs this
+# static library instead of compiling it once more.
 stage "optimised tests"
 opt_build=build-opt
 opt_targets=(test_tools_oxa_convert_files_cli test_objects_user_property_block)
@@ -95,6 +95,9 @@ cmake --build "$opt_build" -j"$jobs" --target "${opt_targets[@]}"
 (cd "$opt_build" && ctest -j"$jobs" --output-on-failure -R '^(cli_files|objects_UserPropertyBlock)[.]') |
   tee -a "$ctest_log"
 stage_done "optimised tests"
+
+# The install test installs the optimised stage's static library.
+OXA_INSTALL_TEST_STATIC_BUILD=$PWD/$opt_build labelled_stage install
 
 # --- fuzzing ----------------------------------------------------------------------------------
 fuzz_budget=540

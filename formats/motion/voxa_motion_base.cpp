@@ -621,7 +621,7 @@ std::vector<VString> VOxaMotionSupport::CutMarkerNames(const std::vector<VOxaNod
             if (!taken.count(numberedKey)) break;
         }
         ++suffix;
-        char text[700];
+        char text[1024];  // room for the longest message the precisions allow (899 bytes)
         if (repeat[i])
             std::snprintf(text, sizeof text,
                           "Two nodes are named \"%.200s\"; the later one is written as \"%.120s\".\n",

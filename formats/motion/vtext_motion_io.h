@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include <oxa/base/oxa_export.h>
 #include <oxa/base/vstring.h>
 #include <oxa/formats/motion/voxa_motion_base.h>
 #include <oxa/oxa_codec/voxa_reader.h>

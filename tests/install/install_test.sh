@@ -7,9 +7,13 @@
 # C++ compiler at hand and runs them on the samples, checks that the package answers find_package
 # by its version, then runs the installed oxa-convert. Given the build folder of a shared library,
 # it installs that too and checks its versioned name and what it exports.
-# Usage: install_test.sh SOURCE_DIR WORK_DIR C_COMPILER CXX_COMPILER GENERATOR [LAUNCHER [SHARED_BUILD]]
+# Both are then installed into one prefix, in either order, and each must stay reachable: through
+# oxa.pc and oxa-static.pc, and through the CMake package's components.
+# Usage: install_test.sh SOURCE_DIR WORK_DIR C_COMPILER CXX_COMPILER GENERATOR [LAUNCHER [SHARED_BUILD
+#        [SHARED_LINK_FLAGS]]]
+# SHARED_LINK_FLAGS: what a program linking that shared library needs besides (its sanitizers).
 set -euo pipefail
-src=$1 work=$2 cc=$3 cxx=$4 generator=$5 launcher=${6:-} shared_build=${7:-}
+src=$1 work=$2 cc=$3 cxx=$4 generator=$5 launcher=${6:-} shared_build=${7:-} shared_flags=${8:-}
 jobs=$(nproc)
 fail() { echo "install test: $*" >&2; exit 1; }
 
@@ -19,14 +23,24 @@ prefix=$work/prefix
 launch=()
 [ -n "$launcher" ] && launch=(-DCMAKE_C_COMPILER_LAUNCHER="$launcher" -DCMAKE_CXX_COMPILER_LAUNCHER="$launcher")
 
-# -O0: the package is what is tested, not the code's speed, and -O0 compiles fastest.
-cmake -S "$src" -B "$work/lib" -G "$generator" -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O0 -DNDEBUG" -DOXA_LIBRARY_TYPE=STATIC \
-  -DOXA_BUILD_TESTS=OFF -DOXA_BUILD_BENCH=OFF -DOXA_BUILD_FUZZ=OFF -DOXA_SANITIZE=OFF "${launch[@]}" \
-  >"$work/lib-configure.log" || { cat "$work/lib-configure.log"; fail "configuring the library failed"; }
-cmake --build "$work/lib" --target oxa oxa-convert -j"$jobs" >"$work/lib-build.log" ||
+# OXA_INSTALL_TEST_STATIC_BUILD may name a Release build folder of the static library without
+# sanitizers (scripts/test.sh gives the one of its optimised stage, so the library is not compiled
+# once more); without it one is made here, at -O0: the package is what is tested, not the code's
+# speed, and -O0 compiles fastest.
+static_build=${OXA_INSTALL_TEST_STATIC_BUILD:-}
+if [ -n "$static_build" ]; then
+  grep -q '^-- oxa: a STATIC library' <(cmake "$static_build" 2>&1) ||
+    fail "OXA_INSTALL_TEST_STATIC_BUILD=$static_build is not a build folder of the static library"
+else
+  static_build=$work/lib
+  cmake -S "$src" -B "$static_build" -G "$generator" -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O0 -DNDEBUG" -DOXA_LIBRARY_TYPE=STATIC \
+    -DOXA_BUILD_TESTS=OFF -DOXA_BUILD_BENCH=OFF -DOXA_BUILD_FUZZ=OFF -DOXA_SANITIZE=OFF "${launch[@]}" \
+    >"$work/lib-configure.log" || { cat "$work/lib-configure.log"; fail "configuring the library failed"; }
+fi
+cmake --build "$static_build" --target oxa oxa-convert -j"$jobs" >"$work/lib-build.log" ||
   { tail -n 60 "$work/lib-build.log"; fail "building the library failed"; }
-cmake --install "$work/lib" --prefix "$prefix" >"$work/install.log" ||
+cmake --install "$static_build" --prefix "$prefix" >"$work/install.log" ||
   { cat "$work/install.log"; fail "installing failed"; }
 
 # What was installed, file by file: the archive, the CMake package, the pkg-config file, the
@@ -34,14 +48,13 @@ cmake --install "$work/lib" --prefix "$prefix" >"$work/install.log" ||
 # generated version and export headers; no internal header, nothing of the tests, benchmarks or
 # fuzz targets.
 public_headers() {
-  (cd "$src" && find base objects oxa_codec animation scene attributes character formats -name '*.h' \
-     ! -name '*_internal.h' | sed 's|^|include/oxa/|')
+  python3 "$src/scripts/public_headers.py" --installed "$src" | sed 's|^|include/oxa/|'
   printf '%s\n' include/oxa/base/oxa_version.h include/oxa/base/oxa_export.h
 }
 expected=$( { public_headers
               printf '%s\n' lib/liboxa.a lib/cmake/oxa/oxaConfig.cmake lib/cmake/oxa/oxaConfigVersion.cmake \
-                lib/cmake/oxa/oxaTargets.cmake lib/cmake/oxa/oxaTargets-release.cmake lib/pkgconfig/oxa.pc \
-                bin/oxa-convert share/doc/oxa/README.md; } | sort)
+                lib/cmake/oxa/oxa-static-targets.cmake lib/cmake/oxa/oxa-static-targets-release.cmake \
+                lib/pkgconfig/oxa.pc lib/pkgconfig/oxa-static.pc bin/oxa-convert share/doc/oxa/README.md; } | sort)
 installed=$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | sort)
 if [ "$installed" != "$expected" ]; then
   diff <(echo "$expected") <(echo "$installed") | sed -n 's/^</missing: /p; s/^>/unexpected: /p' >&2
@@ -172,16 +185,17 @@ for compiler in "${header_compilers[@]}"; do
   fi
 done
 echo "install test: $(wc -l <"$work/headers/list") installed headers compile alone without a warning with ${header_compilers[*]:-no compiler}"
-# CMake's usual switch for shared libraries picks the library type; OXA_LIBRARY_TYPE overrides it.
-for pair in "-DBUILD_SHARED_LIBS=ON:SHARED" "-DBUILD_SHARED_LIBS=OFF:STATIC" \
+# CMake's usual switch for shared libraries picks the library type, also when it changes on a
+# folder already configured; OXA_LIBRARY_TYPE overrides it.
+rm -rf "$work/type"
+for pair in "-DBUILD_SHARED_LIBS=ON:SHARED" "-DBUILD_SHARED_LIBS=OFF:STATIC" "-DBUILD_SHARED_LIBS=ON:SHARED" \
             "-DBUILD_SHARED_LIBS=ON -DOXA_LIBRARY_TYPE=STATIC:STATIC"; do
-  rm -rf "$work/type"
   # shellcheck disable=SC2086
   cmake -S "$src" -B "$work/type" -G "$generator" -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
     ${pair%%:*} -DOXA_BUILD_TESTS=OFF -DOXA_BUILD_BENCH=OFF -DOXA_BUILD_FUZZ=OFF >"$work/type.log" 2>&1 ||
     { cat "$work/type.log"; fail "configuring with ${pair%%:*} failed"; }
-  type=$(sed -n 's/^OXA_LIBRARY_TYPE:STRING=//p' "$work/type/CMakeCache.txt")
-  [ "$type" = "${pair#*:}" ] || fail "configured with ${pair%%:*}, the library is $type, not ${pair#*:}"
+  grep -q "^-- oxa: a ${pair#*:} library" "$work/type.log" ||
+    fail "configured with ${pair%%:*} (after the line before on the same folder): $(grep '^-- oxa: a' "$work/type.log")"
 done
 rm -rf "$work/type"
 # The README says how a program finds the shared library when it runs.
@@ -250,6 +264,50 @@ if [ -n "$shared_build" ]; then
     grep -qxF "$name" <<<"$exported" || fail "the shared library does not export $name"
   done
   ! grep -q 'fcurve_node_detail::' <<<"$exported" || fail "the shared library exports functions of its internal headers"
+  # Both libraries in one prefix, in either order: oxa.pc and the package without a component give
+  # the shared one, oxa-static.pc and the component static the static one, and the README's program
+  # links and runs with each.
+  for order in static-shared shared-static; do
+    both=$work/both-$order
+    for kind in ${order%-*} ${order#*-}; do
+      from=$static_build
+      [ "$kind" = shared ] && from=$shared_build
+      cmake --install "$from" --prefix "$both" >"$both-$kind.log" ||
+        { cat "$both-$kind.log"; fail "installing the $kind library ($order) failed"; }
+    done
+    for pc in oxa:shared oxa-static:static; do
+      command -v pkg-config >/dev/null || break
+      program=$both/read_write_${pc#*:}
+      flags=$(PKG_CONFIG_PATH="$both/lib/pkgconfig" pkg-config --cflags --libs "${pc%%:*}") ||
+        fail "pkg-config does not find ${pc%%:*} in $both (installed $order)"
+      extra=()
+      [ "${pc#*:}" = shared ] && read -r -a extra <<<"$shared_flags"
+      # shellcheck disable=SC2086
+      "$cxx" -std=c++17 -O0 -o "$program" "$src/examples/read_write.cpp" $flags "${extra[@]}" >"$program.log" 2>&1 ||
+        { cat "$program.log"; fail "the README's program does not link with ${pc%%:*}.pc, both libraries installed ($order)"; }
+      needs=$(readelf -d "$program" | grep -c 'NEEDED.*liboxa' || true)
+      [ "$needs" = "$([ "${pc#*:}" = shared ] && echo 1 || echo 0)" ] ||
+        fail "the program built with ${pc%%:*}.pc ($order) does not link the ${pc#*:} library"
+      LD_LIBRARY_PATH=$both/lib "$program" "$src/examples/walk.bvh" "$both/walk_${pc#*:}.htr" ||
+        fail "the README's program built with ${pc%%:*}.pc ($order) could not write walk.bvh"
+    done
+    mkdir -p "$both/pick"
+    printf '%s\n' 'cmake_minimum_required(VERSION 3.16)' 'project(oxa_pick LANGUAGES NONE)' \
+      'find_package(oxa CONFIG REQUIRED ${PICK})' \
+      'get_target_property(configurations oxa::oxa IMPORTED_CONFIGURATIONS)' \
+      'list(GET configurations 0 configuration)' \
+      'get_target_property(location oxa::oxa IMPORTED_LOCATION_${configuration})' \
+      'get_target_property(definitions oxa::oxa INTERFACE_COMPILE_DEFINITIONS)' \
+      'message(STATUS "picked ${location} ${definitions}")' >"$both/pick/CMakeLists.txt"
+    for pick in ":liboxa.so" "COMPONENTS static:liboxa.a OXA_STATIC" "COMPONENTS shared:liboxa.so"; do
+      rm -rf "$both/pick/build"
+      arguments=${pick%%:*}
+      cmake -S "$both/pick" -B "$both/pick/build" -DCMAKE_PREFIX_PATH="$both" -DPICK="${arguments// /;}" \
+        >"$both/pick.log" 2>&1 || { cat "$both/pick.log"; fail "find_package(oxa ${pick%%:*}) failed ($order)"; }
+      got=$(sed -n 's/^-- picked //p' "$both/pick.log")
+      [[ "$got" == *"${pick#*:}"* ]] || fail "find_package(oxa CONFIG ${pick%%:*}) gave '$got' ($order)"
+    done
+  done
   # Nor the standard library's template instances it compiled. (The type information of function
   # types, which the sanitizers' checks of indirect calls emit, is not such an instance.)
   std_exported=$(grep -vE '^typeinfo( name)? for .*\)$' <<<"$exported" |

@@ -72,7 +72,8 @@ inline Result Convert(const std::string& arguments, const std::string& cwd = "")
 // Runs the command from `cwd` with `arguments` (shell words) after the shell commands `prefix`
 // (limits, say), its output going to files named after `stem`. With `limitSeconds` above 0 it
 // runs under `timeout`, so that a run that waits on a pipe or device ends; without, signals sent
-// to the run reach the command itself.
+// to the run reach the command itself. The limit only catches such a hang: it is kept far above
+// what a run takes on a loaded machine with the sanitizers.
 inline Result RunIn(const std::string& cwd, const std::string& arguments, const std::string& prefix,
                     const std::string& stem, int limitSeconds) {
     const std::string out = Folder() + stem + "_out.txt", err = Folder() + stem + "_err.txt";

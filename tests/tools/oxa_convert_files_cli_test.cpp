@@ -26,7 +26,7 @@ namespace {
 // Runs the command from `cwd` with `arguments` (shell words), through `prefix` (shell commands
 // run before it, e.g. limits) and a time limit: a run that waits on a pipe or device ends.
 Result RunIn(const std::string& cwd, const std::string& arguments, const std::string& prefix = "") {
-    return oxa_cli::RunIn(cwd, arguments, prefix, "files", 30);
+    return oxa_cli::RunIn(cwd, arguments, prefix, "files", 120);
 }
 
 const char kBvh[] =

@@ -92,10 +92,9 @@ void KeepKeys(VOxaNode* node, const char* name, const Ftk::KeyHeader* keys, cons
     for (uint32_t k = 0; k < count; ++k) {
         const Ftk::KeyHeader& key = keys[k];
         const uint16_t flags = key.mSplineFlags & kSplineBits;
-        char* end = std::to_chars(number, number + sizeof number, (int)key.mFrame).ptr;
-        *end++ = ' ';
-        end = std::to_chars(end, number + sizeof number, (unsigned)flags).ptr;
-        text.append(number, end);
+        text.append(number, std::to_chars(number, number + sizeof number, (int)key.mFrame).ptr);
+        text += ' ';
+        text.append(number, std::to_chars(number, number + sizeof number, (unsigned)flags).ptr);
         // As the file holds a key: the spline values its flags name, then the angle and axis.
         // Nine significant digits give every float back exactly.
         const float splines[5] = {key.mTension, key.mContinuity, key.mBias, key.mEaseTo, key.mEaseFrom};

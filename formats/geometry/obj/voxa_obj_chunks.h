@@ -8,6 +8,8 @@
 #ifndef OXA_FORMATS_GEOMETRY_OBJ_VOXA_OBJ_CHUNKS_H
 #define OXA_FORMATS_GEOMETRY_OBJ_VOXA_OBJ_CHUNKS_H
 
+#include <oxa/base/oxa_export.h>
+
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -20,7 +22,7 @@
 namespace voxa_obj {
 
 template <typename T, int kShift = 16>
-class VChunkedArray {
+class OXA_TEMPLATE_API VChunkedArray {
     static_assert(std::is_trivially_copyable<T>::value, "blocks hold plain values");
 
 public:
