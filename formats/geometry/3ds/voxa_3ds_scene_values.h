@@ -53,7 +53,7 @@ OXA_API bool Kept3dsFileUnits(const VOxaNode* root, double& unit, float& masterS
 // Where a file read stored a mesh object: its local axes as the file held them, whether the
 // reader placed the points through their inverse (not for an object without keyframer node,
 // nor for axes without inverse), and the pivot it took off them (scene axes and units).
-struct Stored3dsMesh {
+struct OXA_API Stored3dsMesh {
     float mAxes[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
     bool mPlaced = false;
     double mPivot[3] = {0.0, 0.0, 0.0};
