@@ -1359,7 +1359,7 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         mMessageText += ": a 3DS material holds one set of texture maps.\n";
     }
     mRecordNames.insert(name);
-    Ftk::CopyName(record->mName, 16, name.c_str());
+    Ftk::CopyName(record->mName, kMaxMaterialNameLength + 1, name.c_str());
 
     VOxaTexture* maps[2] = {first, second};
     const int slots[2] = {Ftk::kTextureMap1, Ftk::kTextureMap2};
