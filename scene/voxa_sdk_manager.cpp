@@ -21,6 +21,7 @@
 #include "scene/voxa_scene.h"
 #include "scene/voxa_scene_info.h"
 #include "scene/voxa_take_info.h"
+#include "scene/voxa_make_listed_internal.h"
 
 namespace {
 
@@ -54,8 +55,14 @@ const char* VOxaGetDeformerNamePrefix(const char* typeName) {
 }
 
 VOxaSdkManager* VOxaSdkManager::Create() {
-    VOxaSdkRegisterBuiltins();
-    return oxa_alloc::Counted(new (std::nothrow) VOxaSdkManager());
+    // A manager whose making runs out of memory (its object list, say) is null, as promised.
+    try {
+        VOxaSdkRegisterBuiltins();
+        return oxa_alloc::Counted(new (std::nothrow) VOxaSdkManager());
+    } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
+        return nullptr;
+    }
 }
 
 VOxaSdkManager::VOxaSdkManager() : mObjects(new VObjectList()), mError(kManagerErrors, eErrorCount) {}
@@ -506,39 +513,28 @@ void VOxaSdkManager::DestroyAllScenes() {
 // --- Create operations ------------------------------------------------------------------------
 
 VOxaScene* VOxaSdkManager::CreateScene() {
-    VOxaScene* scene = NewScene();
-    mScenes.Append(scene);
-    return scene;
+    return VOxaMakeListed(mScenes, [&] { return NewScene(); });
 }
 
 VOxaNode* VOxaSdkManager::CreateNode(const char* name) {
-    VOxaNode* node = NewNode(VOxaMakeObjectName("Model::", name).Buffer());
-    mNodes.Append(node);
-    return node;
+    return VOxaMakeListed(mNodes, [&] { return NewNode(VOxaMakeObjectName("Model::", name).Buffer()); }, [this](VOxaNode* made) { DeleteTakeObject(made, true); });
 }
 
 VOxaMaterial* VOxaSdkManager::CreateMaterial(const char* name) {
-    VOxaMaterial* material = NewMaterial(VOxaMakeObjectName("Material::", name).Buffer());
-    mMaterials.Append(material);
-    return material;
+    return VOxaMakeListed(mMaterials, [&] { return NewMaterial(VOxaMakeObjectName("Material::", name).Buffer()); }, [this](VOxaMaterial* made) { DeleteTakeObject(made, true); });
 }
 
 VOxaTexture* VOxaSdkManager::CreateTexture(const char* name) {
-    VOxaTexture* texture = NewTexture(VOxaMakeObjectName("Texture::", name).Buffer());
-    mTextures.Append(texture);
-    return texture;
+    return VOxaMakeListed(mTextures, [&] { return NewTexture(VOxaMakeObjectName("Texture::", name).Buffer()); }, [this](VOxaTexture* made) { DeleteTakeObject(made, true); });
 }
 
 VOxaVideo* VOxaSdkManager::CreateVideo(const char* name) {
-    VOxaVideo* video = NewVideo(VOxaMakeObjectName("Video::", name).Buffer());
-    mVideos.Append(video);
-    return video;
+    return VOxaMakeListed(mVideos, [&] { return NewVideo(VOxaMakeObjectName("Video::", name).Buffer()); }, [this](VOxaVideo* made) { DeleteTakeObject(made, true); });
 }
 
 VOxaUserProperty* VOxaSdkManager::CreateUserProperty(VProperty* property) {
     MakeAllPendingHandles();
-    VOxaUserProperty* userProperty = NewUserProperty(property);
-    mUserProperties.Append(userProperty);
+    VOxaUserProperty* userProperty = VOxaMakeListed(mUserProperties, [&] { return NewUserProperty(property); });
     // A handle a program binds may outlive the property (it goes with its object).
     if (userProperty && !VOxaUserProperty::InOwnHandleScope()) userProperty->Track();
     return userProperty;
@@ -547,52 +543,45 @@ VOxaUserProperty* VOxaSdkManager::CreateUserProperty(VProperty* property) {
 VOxaUserProperty* VOxaSdkManager::CreateUserProperty(VOxaSdkManager* owner, const char* name,
                                                      const char* typeName) {
     MakeAllPendingHandles();
-    VOxaUserProperty* userProperty = NewUserProperty(owner, name, typeName);
-    mUserProperties.Append(userProperty);
-    return userProperty;
+    return VOxaMakeListed(mUserProperties, [&] { return NewUserProperty(owner, name, typeName); });
 }
 
 VOxaGenericNode* VOxaSdkManager::CreateGenericNode(const char* name) {
-    VOxaGenericNode* node = NewGenericNode(name);
-    mGenericNodes.Append(node);
-    return node;
+    return VOxaMakeListed(mGenericNodes, [&] { return NewGenericNode(name); }, [this](VOxaGenericNode* made) { DeleteTakeObject(made, false); });
 }
 
 VOxaThumbnail* VOxaSdkManager::CreateThumbnail() {
-    VOxaThumbnail* thumbnail = NewThumbnail();
+    VOxaThumbnail* thumbnail = VOxaMakeListed(mThumbnails, [&] { return NewThumbnail(); });
     if (thumbnail) thumbnail->mManager = this;
-    mThumbnails.Append(thumbnail);
     return thumbnail;
 }
 
 VOxaSceneInfo* VOxaSdkManager::CreateSceneInfo() {
-    VOxaSceneInfo* sceneInfo = NewSceneInfo();
+    VOxaSceneInfo* sceneInfo = VOxaMakeListed(mSceneInfos, [&] { return NewSceneInfo(); });
     if (sceneInfo) sceneInfo->mManager = this;
-    mSceneInfos.Append(sceneInfo);
     return sceneInfo;
 }
 
 VImageConverter* VOxaSdkManager::CreateImageConverter() {
-    VImageConverter* converter = NewImageConverter();
-    mImageConverters.Append(converter);
-    return converter;
+    return VOxaMakeListed(mImageConverters, [&] { return NewImageConverter(); });
 }
 
 VOxaExporter* VOxaSdkManager::CreateExporter() {
-    VOxaExporter* exporter = NewExporter();
-    mExporters.Append(exporter);
-    return exporter;
+    return VOxaMakeListed(mExporters, [&] { return NewExporter(); });
 }
 
 VOxaImporter* VOxaSdkManager::CreateImporter() {
-    VOxaImporter* importer = NewImporter();
-    mImporters.Append(importer);
-    return importer;
+    return VOxaMakeListed(mImporters, [&] { return NewImporter(); });
 }
 
 bool VOxaSdkManager::RegisterNodeAttribute(VOxaNodeAttribute* attribute) {
     if (!attribute || mNodeAttributes.Contains(attribute)) return false;
-    mNodeAttributes.Append(attribute);
+    try {
+        mNodeAttributes.Append(attribute);
+    } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
+        return false;
+    }
     return true;
 }
 

@@ -20,6 +20,7 @@
 #include "oxa_codec/voxa_io_formats.h"
 #include "oxa_codec/voxa_reader.h"
 #include "oxa_codec/voxa_writer.h"
+#include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
@@ -36,6 +37,16 @@
 #ifdef OXA_TEST_ASAN
 #include <sanitizer/allocator_interface.h>
 #endif
+
+namespace {
+long long LiveBytes() {
+#ifdef OXA_TEST_ASAN
+    return (long long)__sanitizer_get_current_allocated_bytes();
+#else
+    return 0;
+#endif
+}
+}  // namespace
 
 // A read cut off part way may leave objects that it had made but not yet handed to their owner;
 // what is checked here is the result of every run, not what such a run leaves.
@@ -280,6 +291,85 @@ TEST(memory, AReadInWhichAnyOneAllocationThrowsFailsWithThatError) {
             ASSERT_EQ(r.text, "Not enough memory") << file << ": allocation " << index;
         }
         EXPECT_GT(failed, 20) << file;
+    }
+}
+
+// A read of every format in which each throwing allocation in turn is refused, at any depth of
+// the reader, the scene it builds and what it releases: the read fails with "Not enough memory",
+// the manager it read into is deleted without touching freed memory (every link made is whole or
+// undone), and nothing the failed read made outlives its manager.
+TEST(memory, EveryFormatsReadThatRunsOutKeepsTheManagerWholeAndNothing) {
+    const std::string corpus = std::string(OXA_EXAMPLES_DIR) + "/../fuzz/corpus/";
+    struct Row {
+        std::string file, skeleton;
+    };
+    const Row rows[] = {
+        {corpus + "obj/mtl_pair.obj", ""},       {corpus + "dxf/layers_polylines.dxf", ""},
+        {corpus + "bvh/two_joints.bvh", ""},     {corpus + "brd/two_sensors.brd", ""},
+        {corpus + "mov/one_object.mov", ""},     {corpus + "vpm/two_segments.vpm", ""},
+        {corpus + "aoa/two_frames.aoa", ""},     {corpus + "mcd/three_frames.mcd", ""},
+        {corpus + "trc/type4.trc", ""},          {corpus + "htr/sample.htr", ""},
+        {corpus + "asf/public_form.asf", ""},    {corpus + "amc/frames.amc", corpus + "asf/public_form.asf"},
+        {corpus + "c3d/intel_float.c3d", ""},    {corpus + "reader_3ds/plain.3ds", ""},
+    };
+    for (const Row& row : rows) {
+        if (getenv("ROW") && row.file.find(getenv("ROW")) == std::string::npos) continue;
+        // One read with allocation `index` refused (-1: none); answers whether one was.
+        auto read = [&row](long long index, ReadResult* r, long long* kept) -> bool {
+            r->text.reserve(64);  // the caller's own bytes are not the read's
+            const long long before = LiveBytes();
+            VOxaSdkManager* manager = VOxaSdkManager::Create();
+            VOxaScene* scene = manager->CreateScene();
+            VPlug* skeleton = nullptr;
+            VStreamOptions* skeletonOptions = nullptr;
+            if (!row.skeleton.empty()) {
+                VOxaImporter* importer = manager->CreateImporter();
+                skeletonOptions = importer->Initialize(row.skeleton.c_str()) ? importer->GetReadOptions() : nullptr;
+                if (skeletonOptions && importer->Import(manager->CreateScene(), skeletonOptions))
+                    skeleton = static_cast<VStreamOptionsMotion*>(skeletonOptions)->GetAttachedObject();
+            }
+            VOxaImporter* importer = manager->CreateImporter();
+            VStreamOptions* options = nullptr;
+            if (importer->Initialize(row.file.c_str()) && skeleton) {
+                options = importer->GetReadOptions();
+                static_cast<VStreamOptionsMotion*>(options)->SetAttachedObject(skeleton, false);
+            }
+            const long long refused = gAllocationsRefused;
+            gAllocationsSeen = 0;
+            gAllocationsToFail = index;
+            r->ok = importer->Import(scene, options);
+            gAllocationsToFail = -1;
+            r->id = importer->GetError().GetLastErrorID();
+            r->text = importer->GetError().GetLastErrorString().Buffer();
+            r->children = manager->GetNodeCount() + manager->GetNodeAttributeCount() + manager->GetMaterialCount() +
+                          manager->GetTextureCount();
+            delete manager;
+            if (options) options->Destroy();
+            if (skeletonOptions) skeletonOptions->Destroy();
+            *kept = LiveBytes() - before;
+            return gAllocationsRefused != refused;
+        };
+        ReadResult whole;
+        long long kept = 0;
+        read(-1, &whole, &kept);
+        read(-1, &whole, &kept);  // working buffers kept between reads reach their size
+        ASSERT_TRUE(whole.ok) << row.file << ": " << whole.text;
+        int failed = 0;
+        for (long long index = 0;; ++index) {
+            ReadResult r;
+            const bool refused = read(index, &r, &kept);
+            EXPECT_LE(kept, 0) << row.file << ": allocation " << index << " refused kept " << kept << " bytes";
+            // An index or a reserve the read can do without may be refused: it then reads all.
+            if (!refused || r.ok) {
+                EXPECT_TRUE(r.ok) << row.file << " with allocation " << index << " refused: " << r.text;
+                EXPECT_EQ(r.children, whole.children) << row.file << " with allocation " << index << " refused";
+                if (!refused) break;
+                continue;
+            }
+            ++failed;
+            EXPECT_EQ(r.text, "Not enough memory") << row.file << ": allocation " << index;
+        }
+        printf("%s: %d\n", row.file.c_str(), failed);
     }
 }
 

@@ -257,16 +257,22 @@ VOxaAsfScene::~VOxaAsfScene() {
 }
 
 void VOxaAsfScene::DestroyTree(AsfBone* bone) {
-    // Iterative: a file may describe a chain of any depth.
-    std::vector<AsfBone*> pending;
-    if (bone) pending.push_back(bone);
-    while (!pending.empty()) {
-        AsfBone* b = pending.back();
-        pending.pop_back();
-        for (AsfBone* c : b->mChildren)
-            pending.push_back(c);
-        b->mChildren.clear();
+    // Iterative, since a file may describe a chain of any depth, and without a list of its own,
+    // since a release must not need memory: down the last child, back up the parent link.
+    AsfBone* b = bone;
+    while (b) {
+        if (!b->mChildren.empty()) {
+            AsfBone* child = b->mChildren.back();
+            b->mChildren.pop_back();
+            if (child) {
+                child->mParent = b;
+                b = child;
+            }
+            continue;
+        }
+        AsfBone* up = b == bone ? nullptr : b->mParent;
         delete b;
+        b = up;
     }
 }
 
