@@ -2,6 +2,7 @@
 
 #include <new>
 #include <type_traits>
+#include <unordered_set>
 #include <utility>
 
 #include "attributes/voxa_generic_node.h"
@@ -16,12 +17,13 @@
 #include "oxa_codec/voxa_builtins_internal.h"
 #include "oxa_codec/voxa_exporter.h"
 #include "oxa_codec/voxa_importer.h"
+#include "scene/voxa_make_listed_internal.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_node_attribute.h"
 #include "scene/voxa_scene.h"
+#include "scene/voxa_scene_contents.h"
 #include "scene/voxa_scene_info.h"
 #include "scene/voxa_take_info.h"
-#include "scene/voxa_make_listed_internal.h"
 
 namespace {
 
@@ -231,11 +233,89 @@ bool VOxaSdkManager::DestroyScene(VOxaScene* scene, bool destroyNodes) {
     if (!mScenes.Contains(scene)) return NotFound();
     // A character pose's scene goes with its pose, which keeps using it until then.
     if (scene->mOwnerPose) return InUse();
+    // With its nodes the scene lets go of the materials, textures, videos and poses it lists
+    // that nothing else uses once the nodes are gone (no other scene lists them, no node or
+    // texture still uses them): what a read made goes with the scene it read into. Without room
+    // to note them they stay, as they did before.
+    std::vector<VOxaMaterial*> materials;
+    std::vector<VOxaTexture*> textures;
+    std::vector<VOxaVideo*> videos;
+    std::vector<VOxaPose*> poses;
+    bool noted = destroyNodes;
+    if (destroyNodes) {
+        try {
+            VOxaSceneContents* contents = scene->GetContents();
+            materials = contents->mMaterials.mItems.Snapshot();
+            textures = contents->mTextures.mItems.Snapshot();
+            videos = contents->mVideos.mItems.Snapshot();
+            poses = scene->mPoses;
+        } catch (const std::bad_alloc&) {
+            materials.clear();
+            textures.clear();
+            videos.clear();
+            poses.clear();
+            noted = false;
+        }
+    }
     mScenes.Remove(scene);
     VOxaNode* root = destroyNodes ? scene->GetRootNode() : nullptr;
     delete scene;
     // A scene whose root was taken out of its contents leaves no node to destroy.
-    return root ? DestroyNode(root, true) : true;
+    const bool destroyed = root ? DestroyNode(root, true) : true;
+
+    auto listedElsewhere = [this](auto member, const auto* object) {
+        for (int i = 0, n = mScenes.GetCount(); i < n; ++i)
+            if ((mScenes.Get(i)->GetContents()->*member).mItems.Contains(object)) return true;
+        return false;
+    };
+    // A material or video whose property block still feeds another object (a node, a texture).
+    auto feeds = [](VOxaObject* object) {
+        const VPlug* handler = object->GetPropertyHandler();
+        return handler && handler->GetDstCount() > 0;
+    };
+    for (VOxaMaterial* material : materials) {
+        if (!mMaterials.Contains(material) || feeds(material) ||
+            listedElsewhere(&VOxaSceneContents::mMaterials, material))
+            continue;
+        // The maps it shows are the scene's too, listed or not (one noted twice goes once).
+        for (int role = 0; role < VOxaMaterial::eMAP_ROLE_COUNT && noted; ++role) {
+            if (VOxaTexture* map = material->GetMap((VOxaMaterial::EMapRole)role)) {
+                try {
+                    textures.push_back(map);
+                } catch (const std::bad_alloc&) {
+                    noted = false;
+                }
+            }
+        }
+        DestroyMaterial(material);
+    }
+    // The materials left may still show a texture.
+    std::unordered_set<const VOxaTexture*> shown;
+    try {
+        for (int i = 0, n = textures.empty() ? 0 : mMaterials.GetCount(); i < n; ++i)
+            for (int role = 0; role < VOxaMaterial::eMAP_ROLE_COUNT; ++role)
+                if (const VOxaTexture* map = mMaterials.Get(i)->GetMap((VOxaMaterial::EMapRole)role))
+                    shown.insert(map);
+    } catch (const std::bad_alloc&) {
+        noted = false;
+    }
+    for (VOxaTexture* texture : textures) {
+        if (noted && mTextures.Contains(texture) && !shown.count(texture) &&
+            !listedElsewhere(&VOxaSceneContents::mTextures, texture))
+            DestroyTexture(texture);
+    }
+    for (VOxaVideo* video : videos) {
+        if (mVideos.Contains(video) && !feeds(video) && !listedElsewhere(&VOxaSceneContents::mVideos, video))
+            DestroyVideo(video);
+    }
+    for (VOxaPose* pose : poses) {
+        bool listed = false;
+        for (int i = 0, n = mScenes.GetCount(); i < n && !listed; ++i)
+            for (int k = 0, m = mScenes.Get(i)->GetPoseCount(); k < m && !listed; ++k)
+                listed = mScenes.Get(i)->GetPose(k) == pose;
+        if (!listed && mPoses.Contains(pose)) DestroyPose(pose);
+    }
+    return destroyed;
 }
 
 bool VOxaSdkManager::DestroyNode(VOxaNode* node, bool recursive) {
