@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <new>
 #include <string>
 #include <utility>
@@ -487,7 +488,9 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
                 return refuse("The skeleton needs more than the %d bones an ASF file may hold.", kMaxBones);
             AsfBone* parent = b;
             if (dummies) {
-                AsfBone* d = new AsfBone();
+                // A bone is the write's own until its parent lists it (memory may run out first).
+                std::unique_ptr<AsfBone> madeDummy(new AsfBone());
+                AsfBone* d = madeDummy.get();
                 d->mName = c->GetNameWithoutPrefix();
                 d->mName += "Dummy";
                 dummyBones.insert(d);
@@ -501,10 +504,12 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
                     d->mDirection[a] = v[a];
                 Normalize3(d->mDirection);
                 b->AddChild(d);
+                madeDummy.release();
                 parent = d;
                 ++count;
             }
-            AsfBone* cb = new AsfBone();
+            std::unique_ptr<AsfBone> made(new AsfBone());
+            AsfBone* cb = made.get();
             cb->mName = c->GetNameWithoutPrefix();
             // A joint its animation moves in its parent's frame needs translation dofs of its own.
             if (translation || VOxaMotionSupport::TranslationVaries(c)) {
@@ -526,6 +531,7 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
             cb->mAxisOrder = 0;
             cb->mBoundNode = c;
             parent->AddChild(cb);
+            made.release();
             ++count;
             stack.push_back({c, cb, scaled(c, item.scale)});
         }
