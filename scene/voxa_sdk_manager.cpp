@@ -36,7 +36,17 @@ template <typename T, typename F>
 void DrainRegistry(VOxaRegistry<T>& registry, F destroy) {
     if constexpr (std::is_base_of<VOxaObject, T>::value) registry.DropNames();
     while (!registry.IsEmpty()) {
-        for (T* item : registry.Snapshot()) {
+        std::vector<T*> items;
+        try {
+            items = registry.Snapshot();
+        } catch (const std::bad_alloc&) {
+            // Letting go needs no memory: without room for a copy the last entry goes first (it
+            // leaves without moving the others).
+            T* item = registry.Last();
+            if (registry.Remove(item)) destroy(item);
+            continue;
+        }
+        for (T* item : items) {
             if (registry.Remove(item)) destroy(item);
         }
     }
@@ -570,8 +580,28 @@ void VOxaSdkManager::DestroyAllObjects() {
 void VOxaSdkManager::DestroyAllScenes() {
     // A character pose's scene goes with its pose, which goes with the scene that holds it.
     while (!mScenes.IsEmpty()) {
+        std::vector<VOxaScene*> scenes;
+        try {
+            scenes = mScenes.Snapshot();
+        } catch (const std::bad_alloc&) {
+            // Without room for a copy: the last scene no pose holds, else the last scene.
+            VOxaScene* scene = mScenes.Last();
+            for (int i = mScenes.GetCount(); i-- > 0;) {
+                if (!mScenes.Get(i)->mOwnerPose) {
+                    scene = mScenes.Get(i);
+                    break;
+                }
+            }
+            mScenes.Remove(scene);
+            if (scene->mOwnerPose) {
+                scene->mOwnerPose->ForgetScene();
+                scene->mOwnerPose = nullptr;
+            }
+            delete scene;
+            continue;
+        }
         bool destroyed = false;
-        for (VOxaScene* scene : mScenes.Snapshot()) {
+        for (VOxaScene* scene : scenes) {
             // A pose's scene destroyed meanwhile has left the registry.
             if (!mScenes.Contains(scene) || scene->mOwnerPose) continue;
             mScenes.Remove(scene);
