@@ -228,7 +228,13 @@ int VFCurveNode::Add(VFCurveNode* node) {
     int index = mNodes.Add(node);
     if (index >= 0 && !GetReferenceMode()) node->SetParent(this);
     if (index >= 0 && mChildIndex) {
-        mChildIndex->emplace(FoldName(node->GetName(), mChildKey), index);  // keeps a first holder
+        // Once listed the child is this node's: an index without room goes, and is made again
+        // by the next lookup by name.
+        try {
+            mChildIndex->emplace(FoldName(node->GetName(), mChildKey), index);  // keeps a first holder
+        } catch (const std::bad_alloc&) {
+            mChildIndex.reset();
+        }
     }
     return index;
 }

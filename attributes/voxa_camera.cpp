@@ -91,7 +91,13 @@ VOxaCamera* VOxaNode::GetCamera() const {
 
 VOxaCamera::VOxaCamera(VOxaSdkManager* manager)
     : VOxaNodeAttribute(manager), mProperties(new VOxaCameraProperties(this)) {
-    Reset();
+    // The destructor does not run for an object whose constructor threw (memory run out).
+    try {
+        Reset();
+    } catch (...) {
+        mProperties->Destroy();
+        throw;
+    }
 }
 
 VOxaCamera::~VOxaCamera() {

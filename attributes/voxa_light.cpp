@@ -114,15 +114,21 @@ bool VOxaLightProperties::GetDrawFrontFacingVolumetricLight() const {
 
 VOxaLight::VOxaLight(VOxaSdkManager* manager) : VOxaNodeAttribute(manager), mGoboFileName("") {
     mProperties = new VOxaLightProperties();
-    SetCastLightOnObject(true);
-    SetLightType(ePOINT);
-    SetDefaultColor(VOxaColor(1.0, 1.0, 1.0, 1.0));
-    SetDefaultIntensity(100.0);
-    SetDefaultConeAngle(45.0);
-    SetDefaultFog(50.0);
-    SetDrawGroundProjection(true);
-    SetDrawVolumetricLight(true);
-    SetDrawFrontFacingVolumetricLight(false);
+    // The destructor does not run for an object whose constructor threw (memory run out).
+    try {
+        SetCastLightOnObject(true);
+        SetLightType(ePOINT);
+        SetDefaultColor(VOxaColor(1.0, 1.0, 1.0, 1.0));
+        SetDefaultIntensity(100.0);
+        SetDefaultConeAngle(45.0);
+        SetDefaultFog(50.0);
+        SetDrawGroundProjection(true);
+        SetDrawVolumetricLight(true);
+        SetDrawFrontFacingVolumetricLight(false);
+    } catch (...) {
+        mProperties->Destroy();
+        throw;
+    }
 }
 
 VOxaLight::~VOxaLight() {

@@ -1,10 +1,13 @@
 #include "attributes/voxa_marker.h"
 
+#include <memory>
+
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
 #include "objects/vdatatype.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_take_node.h"
+#include "scene/voxa_take_node_internal.h"
 
 VOBJECT_IMPLEMENT_CLASS(VOxaMarkerProperties, VObject);
 
@@ -21,7 +24,7 @@ const char* const kIKReachRotation = "IK Reach Rotation";
 void AddMarkerChannel(VFCurveNode* root, const char* name, int layerType) {
     const VDataType* dataType = VDataType::Find(name);
     if (dataType && root->Find(dataType)) return;
-    VFCurveNode* channel = VFCurveNode::CreateFromName(name, dataType, layerType, 0);
+    std::unique_ptr<VFCurveNode> channel(VFCurveNode::CreateFromName(name, dataType, layerType, 0));
     if (!channel) return;
     VFCurve* curve = VFCurve::Create();
     if (curve) {
@@ -29,7 +32,7 @@ void AddMarkerChannel(VFCurveNode* root, const char* name, int layerType) {
         curve->SetColor(0.75f, 0.0f, 0.0f);
         channel->FCurveSet(curve);
     }
-    root->Add(channel);
+    voxa_take_node_detail::Adopt(root, channel);
 }
 
 }  // namespace
@@ -93,7 +96,13 @@ VgeTVector VOxaMarkerProperties::GetIKPivot() const {
 
 VOxaMarker::VOxaMarker(VOxaSdkManager* manager) : VOxaNodeAttribute(manager) {
     mProperties = new VOxaMarkerProperties();
-    Reset();
+    // The destructor does not run for an object whose constructor threw (memory run out).
+    try {
+        Reset();
+    } catch (...) {
+        mProperties->Destroy();
+        throw;
+    }
 }
 
 VOxaMarker::~VOxaMarker() {

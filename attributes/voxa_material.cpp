@@ -1,5 +1,7 @@
 #include "attributes/voxa_material.h"
 
+#include <memory>
+
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
 #include "objects/vdatatype.h"
@@ -7,6 +9,7 @@
 #include "scene/voxa_scene_contents.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_node.h"
+#include "scene/voxa_take_node_internal.h"
 
 VOBJECT_IMPLEMENT_CLASS(VOxaMaterialProperties, VOxaPropertyHandler);
 
@@ -106,8 +109,15 @@ bool VOxaMaterialProperties::ConnectNotify(int event, VPlug* plug, VPlug* other)
 VOxaMaterial::VOxaMaterial(VOxaSdkManager* manager, const char* name)
     : VOxaTakeNodeContainer(manager, name, &mError), mError(kMaterialErrors, 1), mShadingModel("phong") {
     mProperties = new VOxaMaterialProperties(this);
-    AddDefaultTakeNode();
-    Reset();
+    // The destructor does not run for an object whose constructor threw (memory run out).
+    try {
+        AddDefaultTakeNode();
+        Reset();
+    } catch (...) {
+        RemoveAllChannelLinks();
+        mProperties->Destroy();
+        throw;
+    }
 }
 
 VOxaMaterial::~VOxaMaterial() {
@@ -185,18 +195,19 @@ void VOxaMaterial::CreateTakeNodeChannels(VOxaTakeNode* takeNode) {
             value[0] = kScalarDefaults[channel];
         }
         const bool color = IsColorChannel(channel);
-        VFCurveNode* node = VFCurveNode::CreateFromName(name, color ? colorType : numberType, 1);
+        std::unique_ptr<VFCurveNode> node(
+            VFCurveNode::CreateFromName(name, color ? colorType : numberType, 1));
         if (!node) continue;
         if (color) {
             for (int k = 0; k < 3; ++k) {
-                VFCurveNode* child = VFCurveNode::CreateFromName(kComponents[k], nullptr, 0);
+                std::unique_ptr<VFCurveNode> child(VFCurveNode::CreateFromName(kComponents[k], nullptr, 0));
                 if (!child) continue;
                 VFCurve* curve = VFCurve::Create();
+                child->FCurveSet(curve);
                 curve->SetDefaultValue((float)value[k]);
                 curve->SetColor(kComponentColors[k]);
-                child->FCurveSet(curve);
                 if (isDefault) AddChannelLink(property, k, curve);
-                node->Add(child);
+                voxa_take_node_detail::Adopt(node.get(), child);
             }
         } else {
             VFCurve* curve = VFCurve::Create();
@@ -205,7 +216,7 @@ void VOxaMaterial::CreateTakeNodeChannels(VOxaTakeNode* takeNode) {
             node->FCurveSet(curve);
             if (isDefault) AddChannelLink(property, 0, curve);
         }
-        root->Add(node);
+        voxa_take_node_detail::Adopt(root, node);
     }
 }
 

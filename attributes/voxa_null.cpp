@@ -21,7 +21,13 @@ double VOxaNullProperties::GetSize() const {
 
 VOxaNull::VOxaNull(VOxaSdkManager* manager) : VOxaNodeAttribute(manager) {
     mProperties = new VOxaNullProperties();
-    Reset();
+    // The destructor does not run for an object whose constructor threw (memory run out).
+    try {
+        Reset();
+    } catch (...) {
+        mProperties->Destroy();
+        throw;
+    }
 }
 
 VOxaNull::~VOxaNull() {

@@ -32,7 +32,13 @@ void VOxaPoseProperties::PropertyValueChanged(VOxaUserProperty* userProperty) {
 VOxaPose::VOxaPose(VOxaSdkManager* manager, const char* name, bool isBindPose)
     : VOxaTakeNodeContainer(manager, name, &mError), mError(kPoseErrors, 1), mKind(isBindPose ? 'b' : 'r') {
     mProperties = new VOxaPoseProperties(this);
-    mProperties->SetName(GetName());
+    // The destructor does not run for an object whose constructor threw (memory run out).
+    try {
+        mProperties->SetName(GetName());
+    } catch (...) {
+        mProperties->Destroy();
+        throw;
+    }
 }
 
 VOxaPose::~VOxaPose() {

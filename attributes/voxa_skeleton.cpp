@@ -55,7 +55,13 @@ VgeRGBVector VOxaSkeletonProperties::GetColor() const {
 
 VOxaSkeleton::VOxaSkeleton(VOxaSdkManager* manager) : VOxaNodeAttribute(manager) {
     mProperties = new VOxaSkeletonProperties();
-    Reset();
+    // The destructor does not run for an object whose constructor threw (memory run out).
+    try {
+        Reset();
+    } catch (...) {
+        mProperties->Destroy();
+        throw;
+    }
 }
 
 VOxaSkeleton::~VOxaSkeleton() {

@@ -1,6 +1,7 @@
 #include "attributes/voxa_texture.h"
 
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "animation/fcurve.h"
@@ -12,6 +13,7 @@
 #include "scene/voxa_scene_contents.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_node.h"
+#include "scene/voxa_take_node_internal.h"
 
 VOBJECT_IMPLEMENT_CLASS(VOxaTextureProperties, VOxaPropertyHandler);
 
@@ -180,8 +182,15 @@ VOxaTexture::VOxaTexture(VOxaSdkManager* manager, const char* name)
       mTextureTypeName("TextureVideoClip"),
       mUVScaling(1.0, 1.0) {
     mProperties = new VOxaTextureProperties(this);
-    AddDefaultTakeNode();
-    Reset();
+    // The destructor does not run for an object whose constructor threw (memory run out).
+    try {
+        AddDefaultTakeNode();
+        Reset();
+    } catch (...) {
+        RemoveAllChannelLinks();
+        mProperties->Destroy();
+        throw;
+    }
 }
 
 VOxaTexture::~VOxaTexture() {
@@ -267,40 +276,34 @@ void VOxaTexture::CreateTakeNodeChannels(VOxaTakeNode* takeNode) {
         if (root->Find(c.mName) >= 0) continue;
         double value[4] = {c.mFallback, c.mFallback, c.mFallback, 1.0};
         if (c.mProperty) c.mProperty->GetValue(value);
-        VFCurveNode* channel =
-            VFCurveNode::CreateFromName(c.mName, VDataType::Find(c.mName), c.mLayerType, 0);
+        // What is being made goes when memory runs out (thrown) before the tree holds it.
+        std::unique_ptr<VFCurveNode> channel(
+            VFCurveNode::CreateFromName(c.mName, VDataType::Find(c.mName), c.mLayerType, 0));
         if (!channel) continue;
         for (int k = 0; k < 3; ++k) {
-            VFCurveNode* component = VFCurveNode::CreateFromName(kComponents[k], nullptr, 0, 0);
+            std::unique_ptr<VFCurveNode> component(
+                VFCurveNode::CreateFromName(kComponents[k], nullptr, 0, 0));
+            if (!component) continue;
             VFCurve* curve = VFCurve::Create();
-            if (!component || !curve) {
-                delete component;
-                delete curve;
-                continue;
-            }
             component->FCurveSet(curve);
             curve->SetDefaultValue((float)value[k]);
             curve->SetColor(kColors[k]);
             if (isDefault) AddChannelLink(c.mProperty, k, curve);
-            channel->Add(component);
+            voxa_take_node_detail::Adopt(channel.get(), component);
         }
-        root->Add(channel);
+        voxa_take_node_detail::Adopt(root, channel);
     }
 
     if (root->Find("Alpha") >= 0) return;
     VProperty* alphaProperty = mProperties->GetAlphaProperty();
-    VFCurveNode* alpha = VFCurveNode::CreateFromName("Alpha", VDataType::Find("Number"), 1, 0);
+    std::unique_ptr<VFCurveNode> alpha(VFCurveNode::CreateFromName("Alpha", VDataType::Find("Number"), 1, 0));
+    if (!alpha) return;
     VFCurve* curve = VFCurve::Create();
-    if (!alpha || !curve) {
-        delete alpha;
-        delete curve;
-        return;
-    }
     alpha->FCurveSet(curve);
     curve->SetDefaultValue((float)(alphaProperty ? alphaProperty->GetDouble() : 1.0));
     curve->SetColor(0.75f, 0.0f, 0.0f);
     if (isDefault) AddChannelLink(alphaProperty, 0, curve);
-    root->Add(alpha);
+    voxa_take_node_detail::Adopt(root, alpha);
 }
 
 VOxaUserProperty* VOxaTexture::CreateUserProperty(VProperty* property) {

@@ -146,8 +146,15 @@ VError& VOxaVideo::SharedError() {
 VOxaVideo::VOxaVideo(VOxaSdkManager* manager, const char* name)
     : VOxaTakeNodeContainer(manager, name, &SharedError()) {
     mProperties = new VOxaVideoProperties(this);
-    AddDefaultTakeNode();
-    Reset();
+    // The destructor does not run for an object whose constructor threw (memory run out).
+    try {
+        AddDefaultTakeNode();
+        Reset();
+    } catch (...) {
+        RemoveAllChannelLinks();
+        mProperties->Destroy();
+        throw;
+    }
 }
 
 VOxaVideo::~VOxaVideo() {

@@ -169,9 +169,21 @@ std::FILE* VCreateTemporaryFor(const std::string& target, std::string& temporary
             errno = error;
             return nullptr;
         }
-        temporaryPath = name;
-        Remember(name);
-        if (tCurrentGroup) tCurrentGroup->mMade.push_back(name);  // removed if the run fails
+        // Without room to note the temporary it goes at once (counted as memory run out): no
+        // file is left behind that nobody knows of.
+        try {
+            temporaryPath = name;
+            Remember(name);
+            if (tCurrentGroup) tCurrentGroup->mMade.push_back(name);  // removed if the run fails
+        } catch (const std::bad_alloc&) {
+            std::fclose(stream);
+            ::unlink(name.c_str());
+            VForgetTemporary(name);
+            temporaryPath.clear();
+            oxa_alloc::NoteFailure();
+            errno = ENOMEM;
+            return nullptr;
+        }
         return stream;
     }
     errno = EEXIST;
@@ -244,7 +256,15 @@ bool VSafeOutputFile::Commit() {
     if (!closed) NoteFailure(closeErrno);
     bool ok = !mFailed;
     if (ok && tCurrentGroup) {
-        tCurrentGroup->Add(mTempPath, mPath);
+        // A group without room for the file's entry cannot put it in place: the file is given
+        // up, counted as memory run out.
+        try {
+            tCurrentGroup->Add(mTempPath, mPath);
+        } catch (const std::bad_alloc&) {
+            oxa_alloc::NoteFailure();
+            RemoveTemporary(mTempPath);
+            ok = false;
+        }
     } else if (ok && std::rename(mTempPath.c_str(), mPath.c_str()) == 0) {
         // rename replaces the target in one step, so readers see the old file or the new one.
         VForgetTemporary(mTempPath);
@@ -322,11 +342,19 @@ void VSafeOutputGroup::Abandon() {
 bool VSafeOutputGroup::Commit() {
     mFailedPath.clear();
     mFailedErrno = 0;
+    // Memory that runs out before the first rename gives every file up (counted as that): the
+    // files that were there stay as they were.
     if (mOuter) {
-        for (const Entry& entry : mEntries)
-            mOuter->Add(entry.temporary, entry.target);
-        if (!mWriteFailedPath.empty()) mOuter->NoteWriteFailure(mWriteFailedPath, mWriteFailedErrno);
-        mOuter->mMade.insert(mOuter->mMade.end(), mMade.begin(), mMade.end());
+        try {
+            for (const Entry& entry : mEntries)
+                mOuter->Add(entry.temporary, entry.target);
+            if (!mWriteFailedPath.empty()) mOuter->NoteWriteFailure(mWriteFailedPath, mWriteFailedErrno);
+            mOuter->mMade.insert(mOuter->mMade.end(), mMade.begin(), mMade.end());
+        } catch (const std::bad_alloc&) {
+            oxa_alloc::NoteFailure();
+            Abandon();
+            return false;
+        }
         mEntries.clear();
         mMade.clear();
         return true;
@@ -334,8 +362,12 @@ bool VSafeOutputGroup::Commit() {
     // The temporaries not handed to the group were removed by their files.
     mMade.clear();
     auto fail = [this](const std::string& path, int error) {
-        mFailedPath = path;
         mFailedErrno = error;
+        try {
+            mFailedPath = path;
+        } catch (const std::bad_alloc&) {
+            mFailedPath.clear();  // the reason stays without the name
+        }
     };
     // A folder at a target cannot be replaced: found before anything changes.
     for (const Entry& entry : mEntries) {
@@ -348,21 +380,31 @@ bool VSafeOutputGroup::Commit() {
     }
     // Each file (or link) already at a target keeps a second name until every rename is done, so
     // that a failure halfway can give it back.
-    std::vector<std::string> backups(mEntries.size());
-    std::vector<bool> existed(mEntries.size(), false);
-    for (size_t k = 0; k < mEntries.size(); ++k) {
-        struct stat info {};
-        if (::lstat(mEntries[k].target.c_str(), &info) != 0) continue;
-        existed[k] = true;
-        const std::string folder = FolderOf(mEntries[k].target);
-        for (int attempt = 0; attempt < kNameTries; ++attempt) {
-            std::string name = UniqueName(folder);
-            if (::link(mEntries[k].target.c_str(), name.c_str()) == 0) {
-                backups[k] = std::move(name);
-                break;
+    std::vector<std::string> backups;
+    std::vector<bool> existed;
+    try {
+        backups.resize(mEntries.size());
+        existed.assign(mEntries.size(), false);
+        for (size_t k = 0; k < mEntries.size(); ++k) {
+            struct stat info {};
+            if (::lstat(mEntries[k].target.c_str(), &info) != 0) continue;
+            existed[k] = true;
+            const std::string folder = FolderOf(mEntries[k].target);
+            for (int attempt = 0; attempt < kNameTries; ++attempt) {
+                std::string name = UniqueName(folder);
+                if (::link(mEntries[k].target.c_str(), name.c_str()) == 0) {
+                    backups[k] = std::move(name);
+                    break;
+                }
+                if (errno != EEXIST) break;
             }
-            if (errno != EEXIST) break;
         }
+    } catch (const std::bad_alloc&) {
+        for (const std::string& backup : backups)
+            if (!backup.empty()) ::unlink(backup.c_str());
+        oxa_alloc::NoteFailure();
+        Abandon();
+        return false;
     }
     size_t done = 0;
     for (; done < mEntries.size(); ++done) {

@@ -27,23 +27,35 @@ int VConnectionList::Find(const VPlug* plug) const {
 }
 
 void VConnectionList::Add(VPlug* plug) {
-    int slot = (int)mSlots.size();
+    const int slot = (int)mSlots.size();
+    // Only the slot may fail to be had, and then nothing has changed: a connection is never half
+    // made. The tree and the index are only ways to find entries faster.
     mSlots.push_back(plug);
-    ++mLive;
     if (HasTree()) {
         // Fenwick append: node i covers (i - lowbit(i), i].
         int i = slot + 1;
         int low = i - (i & -i);
         const int value = 1 + TreePrefix(slot - 1) - (low > 0 ? TreePrefix(low - 1) : 0);
-        mExtra->mTree.push_back(value);
-    }
-    if (IsIndexed()) {
-        mExtra->mIndex.Set(plug, slot);
-    } else if ((int)mSlots.size() >= kIndexThreshold) {
-        VPointerIndex& index = GetExtra().mIndex;
-        for (size_t i = 0; i < mSlots.size(); ++i) {
-            if (mSlots[i]) index.Set(mSlots[i], (int)i);
+        try {
+            mExtra->mTree.push_back(value);
+        } catch (...) {
+            mSlots.pop_back();
+            throw;
         }
+    }
+    ++mLive;
+    try {
+        if (IsIndexed()) {
+            mExtra->mIndex.Set(plug, slot);
+        } else if ((int)mSlots.size() >= kIndexThreshold) {
+            VPointerIndex& index = GetExtra().mIndex;
+            for (size_t i = 0; i < mSlots.size(); ++i) {
+                if (mSlots[i]) index.Set(mSlots[i], (int)i);
+            }
+        }
+    } catch (...) {
+        // Without room for the index the list is searched instead.
+        if (mExtra) mExtra->mIndex.Clear();
     }
 }
 
@@ -69,7 +81,21 @@ int VConnectionList::Take(const VPlug* plug) {
         }
         return position;
     }
-    if (!HasTree()) BuildTree();
+    if (!HasTree()) {
+        try {
+            BuildTree();
+        } catch (...) {
+            // Removal never needs memory (a plug being deleted takes itself out of lists): without
+            // room for the tree the tail moves up instead of leaving a hole, which the index of
+            // positions no longer follows.
+            if (mExtra) {
+                mExtra->mTree.clear();
+                mExtra->mIndex.Clear();
+            }
+            mSlots.erase(mSlots.begin() + slot);
+            return position;
+        }
+    }
     mSlots[slot] = nullptr;
     TreeAdd(slot, -1);
     int holes = (int)mSlots.size() - mLive;
@@ -136,13 +162,22 @@ int VConnectionList::TreeFindKth(int k) const {
 }
 
 void VConnectionList::Compact() {
-    std::vector<VPlug*> live = Snapshot();
+    std::vector<VPlug*> live;
+    try {
+        live = Snapshot();
+    } catch (...) {
+        return;  // the holes stay until a later removal finds the room
+    }
     mSlots.swap(live);
     mExtra.reset();
     if ((int)mSlots.size() >= kIndexThreshold) {
-        VPointerIndex& index = GetExtra().mIndex;
-        index.Reserve(mSlots.size());
-        for (size_t i = 0; i < mSlots.size(); ++i)
-            index.Set(mSlots[i], (int)i);
+        try {
+            VPointerIndex& index = GetExtra().mIndex;
+            index.Reserve(mSlots.size());
+            for (size_t i = 0; i < mSlots.size(); ++i)
+                index.Set(mSlots[i], (int)i);
+        } catch (...) {
+            mExtra.reset();
+        }
     }
 }

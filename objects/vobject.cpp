@@ -1,6 +1,8 @@
 #include "objects/vobject.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "objects/voxa_user_property.h"
 #include "objects/vproperty.h"
@@ -92,14 +94,20 @@ VProperty* VObject::GetDeclaredProperty(const VDeferredProperty* declaration) co
 }
 
 void VObject::ListProperty(VProperty* property) {
-    property->mListObject = this;
-    property->mListSlot = (int)mProperties.size();
+    // The slot first: a property without one is not listed at all. The name index is only a way
+    // to find names faster, made again when there is room.
     mProperties.push_back(property);
+    property->mListObject = this;
+    property->mListSlot = (int)mProperties.size() - 1;
     ++mPropertyCount;
     ++mValueStamp;
     if (mNameIndex.IsBuilt()) {
-        mNameIndex.Insert(property->GetName(), property->mListSlot,
-                          [this](int slot) { return SlotName(mProperties[slot]); });
+        try {
+            mNameIndex.Insert(property->GetName(), property->mListSlot,
+                              [this](int slot) { return SlotName(mProperties[slot]); });
+        } catch (const std::bad_alloc&) {
+            DropNameIndex();
+        }
     }
 }
 
@@ -226,29 +234,25 @@ VProperty* NewPropertyOfType(int valueType) {
 
 VProperty* VObject::CreateDynamicProperty(const char* name, int valueType, const VDataType* dataType) {
     if (!name) return nullptr;
-    VProperty* p = NewPropertyOfType(valueType);
+    std::unique_ptr<VProperty> p(NewPropertyOfType(valueType));
     if (!p) return nullptr;
     p->Declare(name, this);
     p->SetDataType(dataType);
     p->mOwnedByObject = true;
-    if (!AddProperty(p)) {
-        delete p;
-        return nullptr;
-    }
-    return p;
+    // Memory that runs out on the way lets the property go, listed or not (it unlists itself).
+    if (!AddProperty(p.get())) return nullptr;
+    return p.release();
 }
 
 VProperty* VObject::CreateSharedProperty(const VPropertyInfo* shared) {
     if (!shared) return nullptr;
-    VProperty* p = NewPropertyOfType(shared->GetValueType());
+    std::unique_ptr<VProperty> p(NewPropertyOfType(shared->GetValueType()));
     if (!p) return nullptr;
     p->Declare(shared, this);
     p->mOwnedByObject = true;
-    if (!AddProperty(p)) {
-        delete p;
-        return nullptr;
-    }
-    return p;
+    // Memory that runs out on the way lets the property go, listed or not (it unlists itself).
+    if (!AddProperty(p.get())) return nullptr;
+    return p.release();
 }
 
 bool VObject::ConnectNotify(int event, VPlug* plug, VPlug* /*other*/) {

@@ -1,7 +1,9 @@
 #include "objects/vplug.h"
 
 #include <algorithm>
+#include <new>
 
+#include "base/vallocation_hook.h"
 #include "objects/vobject.h"
 
 int VPlug::ClassId = -1;
@@ -19,10 +21,12 @@ void IVObject::Destroy() {
 VPlug::~VPlug() {
     // Most plugs (properties above all) go without a connection: no copies for them.
     if (!mLinks || (mLinks->mSrc.GetCount() == 0 && mLinks->mDst.GetCount() == 0)) return;
-    for (VPlug* src : mLinks->mSrc.Snapshot())
-        src->TakeConnection(false, this);
-    for (VPlug* dst : mLinks->mDst.Snapshot())
-        dst->TakeConnection(true, this);
+    // The other side's list changes, never this one's: it is walked in place, since a delete
+    // must not need memory.
+    for (int i = 0, n = mLinks->mSrc.GetCount(); i < n; ++i)
+        mLinks->mSrc.Get(i)->TakeConnection(false, this);
+    for (int i = 0, n = mLinks->mDst.GetCount(); i < n; ++i)
+        mLinks->mDst.Get(i)->TakeConnection(true, this);
 }
 
 VPlug::Links& VPlug::GetLinks() const {
@@ -56,10 +60,23 @@ bool VPlug::ConnectSrc(VPlug* src, int /*type*/) {
     src->Notify(ePlugConnectingDst, this);
     // A listener may have made the same connection meanwhile.
     if (IsConnectedSrc(src)) return false;
-    Links& links = GetLinks();
-    Links& srcLinks = src->GetLinks();
-    links.mSrc.Add(src);
-    srcLinks.mDst.Add(this);
+    // Both halves or neither: a child listed by no parent, or a source that does not know its
+    // destination, would be used after its other half is deleted. Memory that runs out here is a
+    // refusal, counted so that a read or write that meets it fails for it.
+    Links* made = nullptr;
+    try {
+        Links& links = GetLinks();
+        Links& srcLinks = src->GetLinks();
+        links.mSrc.Add(src);
+        made = &links;
+        srcLinks.mDst.Add(this);
+    } catch (const std::bad_alloc&) {
+        if (made) made->mSrc.Take(src);
+        oxa_alloc::NoteFailure();
+        return false;
+    }
+    Links& links = *mLinks;
+    Links& srcLinks = *src->mLinks;
     ++links.mStamp;
     ++srcLinks.mStamp;
     Notify(ePlugConnectedSrc, src);
@@ -79,14 +96,26 @@ bool VPlug::DisconnectSrc(VPlug* src) {
 }
 
 void VPlug::DisconnectAll() {
-    // Work on copies: listeners may change the lists while they hear of a removal.
-    if (GetSrcCount() > 0) {
-        for (VPlug* src : mLinks->mSrc.Snapshot())
-            DisconnectSrc(src);
-    }
-    if (GetDstCount() > 0) {
-        for (VPlug* dst : mLinks->mDst.Snapshot())
-            dst->DisconnectSrc(this);
+    // Work on copies: listeners may change the lists while they hear of a removal. Without room
+    // for a copy (a plug being destroyed must still let go), the last connection goes first, as
+    // many times as there were connections.
+    for (const bool srcSide : {true, false}) {
+        VConnectionList* list = mLinks ? (srcSide ? &mLinks->mSrc : &mLinks->mDst) : nullptr;
+        if (!list || list->GetCount() == 0) continue;
+        std::vector<VPlug*> copy;
+        try {
+            copy = list->Snapshot();
+        } catch (const std::bad_alloc&) {
+            for (int n = list->GetCount(); n > 0; --n) {
+                const int count = srcSide ? GetSrcCount() : GetDstCount();
+                if (count == 0) break;
+                VPlug* other = srcSide ? GetSrc(count - 1) : GetDst(count - 1);
+                srcSide ? DisconnectSrc(other) : other->DisconnectSrc(this);
+            }
+            continue;
+        }
+        for (VPlug* other : copy)
+            srcSide ? DisconnectSrc(other) : other->DisconnectSrc(this);
     }
 }
 

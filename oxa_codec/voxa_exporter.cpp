@@ -106,7 +106,16 @@ bool VOxaExporter::Export(VOxaScene* scene, VStreamOptions* options) {
     // Every file the writer makes (an OBJ's MTL file and images too) is put in place only when
     // the whole Write succeeded: a failed Write leaves the files that were there as they were.
     VSafeOutputGroup files;
-    if (!mWriter->FileCreate(mFileName.Buffer())) {
+    const unsigned long long failures = oxa_alloc::FailureCount();
+    bool created = false;
+    try {
+        created = mWriter->FileCreate(mFileName.Buffer());
+    } catch (const std::bad_alloc&) {
+        mWriter->GetError().SetLastErrorID(VOxaWriter::eNOT_ENOUGH_MEMORY);
+    }
+    if (!created && oxa_alloc::FailureCount() != failures)
+        mWriter->GetError().SetLastErrorID(VOxaWriter::eNOT_ENOUGH_MEMORY);
+    if (!created) {
         TakeWriterError();
         DropWriter();
         return false;
@@ -114,7 +123,6 @@ bool VOxaExporter::Export(VOxaScene* scene, VStreamOptions* options) {
     // Memory that runs out anywhere in the write ends it with that error, and the file is not
     // put in place: nothing is thrown to the caller, and a write that met an allocation failure
     // and went on without what it could not have is not a success.
-    const unsigned long long failures = oxa_alloc::FailureCount();
     VStreamOptions* own = nullptr;
     bool ok = false;
     try {
@@ -143,7 +151,10 @@ bool VOxaExporter::Export(VOxaScene* scene, VStreamOptions* options) {
     delete own;
     DropWriter();
     if (ok && !files.Commit()) {
-        mError.SetLastError(VOxaWriter::eFILE_NOT_CREATED, "File not created");
+        if (oxa_alloc::FailureCount() != failures)
+            mError.SetLastError(VOxaWriter::eNOT_ENOUGH_MEMORY, "Not enough memory");
+        else
+            mError.SetLastError(VOxaWriter::eFILE_NOT_CREATED, "File not created");
         ok = false;
     }
     return ok;

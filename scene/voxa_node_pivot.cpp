@@ -468,7 +468,9 @@ void VOxaPivotConversionScope::Restore() {
         properties->GetPivotSet(1) = kept.mSets[1];
         properties->GetTransformSettings() = kept.mSettings;
         kept.mNode->ResetTransformCaches();
-        kept.mNode->GetStampedTransform() = kept.mStamped;
+        // A node that had no evaluation records before has none to give back (making them here
+        // would need memory in a destructor).
+        if (kept.mNode->HasTransformCaches()) kept.mNode->GetStampedTransform() = kept.mStamped;
     }
     mNodes.clear();
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -25,8 +26,11 @@
 #include "scene/voxa_node_limits.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_node.h"
+#include "scene/voxa_take_node_internal.h"
 
 // ---- Take channels --------------------------------------------------------------------------------
+
+using voxa_take_node_detail::Adopt;
 
 namespace {
 
@@ -127,9 +131,9 @@ void VOxaNode::CreateTakeNodeChannels(VOxaTakeNode* takeNode) {
     const bool deferred = mDeferredDefaultsLive;
     if (deferred && takeNode == GetDefaultTakeNode()) mDeferredDefaultsLive = false;
 
-    // A curve node that cannot be made (counted as memory run out) ends the channels here: the
-    // take keeps those made so far.
-    VFCurveNode* transform = VFCurveNode::CreateFromName("Transform", nullptr, 0, 0);
+    // A curve node or curve that cannot be made (counted as memory run out, or thrown) ends the
+    // channels here: the take keeps those handed to it so far, and what was being made goes.
+    std::unique_ptr<VFCurveNode> transform(VFCurveNode::CreateFromName("Transform", nullptr, 0, 0));
     if (!transform) return;
     VProperty* properties[4];
     FindChannelProperties(mProperties, properties);
@@ -142,34 +146,28 @@ void VOxaNode::CreateTakeNodeChannels(VOxaTakeNode* takeNode) {
     for (int c = 0; c < 3; ++c) {
         const TransformChannel& t = kTransformChannels[c];
         VProperty* property = properties[c];
-        VFCurveNode* channel =
-            VFCurveNode::CreateFromName(t.mName, VDataType::Find(t.mProperty), t.mLayerType, 0);
-        if (!channel) {
-            delete transform;
-            return;
-        }
+        std::unique_ptr<VFCurveNode> channel(
+            VFCurveNode::CreateFromName(t.mName, VDataType::Find(t.mProperty), t.mLayerType, 0));
+        if (!channel) return;
         for (int k = 0; k < 3; ++k) {
-            VFCurveNode* component = VFCurveNode::CreateFromName(kComponents[k], nullptr, 0, 0);
-            if (!component) {
-                delete channel;
-                delete transform;
-                return;
-            }
+            std::unique_ptr<VFCurveNode> component(
+                VFCurveNode::CreateFromName(kComponents[k], nullptr, 0, 0));
+            if (!component) return;
             VFCurve* curve = VFCurve::Create();
             component->FCurveSet(curve);
             curve->SetDefaultValue(defaults[3 * c + k]);
             curve->SetColor(kComponentColors[k]);
             if (isDefault) AddChannelLink(property, k, curve);
-            channel->Add(component);
+            if (!Adopt(channel.get(), component)) return;
         }
-        transform->Add(channel);
+        if (!Adopt(transform.get(), channel)) return;
     }
 
     VProperty* visibilityProperty = properties[3];
-    VFCurveNode* visibilityNode =
-        VFCurveNode::CreateFromName("Visibility", VDataType::Find("Visibility"), 1, 0);
+    std::unique_ptr<VFCurveNode> visibilityNode(
+        VFCurveNode::CreateFromName("Visibility", VDataType::Find("Visibility"), 1, 0));
     if (!visibilityNode) {
-        root->Add(transform);
+        Adopt(root, transform);
         return;
     }
     VFCurve* visibilityCurve = VFCurve::Create();
@@ -178,8 +176,8 @@ void VOxaNode::CreateTakeNodeChannels(VOxaTakeNode* takeNode) {
     visibilityCurve->SetColor(0.75f, 0.0f, 0.0f);
     if (isDefault) AddChannelLink(visibilityProperty, 0, visibilityCurve);
 
-    root->Add(transform);
-    root->Add(visibilityNode);
+    if (!Adopt(root, transform)) return;
+    if (!Adopt(root, visibilityNode)) return;
 
     // The other animatable properties (user properties made animatable) in property order. A
     // node is made without any: the channels of those added later come with their handles

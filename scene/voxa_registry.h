@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -43,13 +44,23 @@ public:
     bool IsEmpty() const { return mCount == 0; }
 
     // Appends `item` (null is ignored). The caller makes sure it is not listed already.
+    // Only the entry itself may fail to be had (std::bad_alloc), and then nothing has changed;
+    // the indexes are only ways to find entries faster, made again when there is room.
     void Append(T* item) {
         if (!item) return;
-        if (mSlot.IsBuilt()) mSlot.Set(item, (int)mItems.size());
         mItems.push_back(item);
         ++mCount;
+        try {
+            if (mSlot.IsBuilt()) mSlot.Set(item, (int)mItems.size() - 1);
+        } catch (const std::bad_alloc&) {
+            mSlot.Clear();
+        }
         if constexpr (HasName<T>::value) {
-            if (NamesCurrent()) AddName(item);
+            try {
+                if (NamesCurrent()) AddName(item);
+            } catch (const std::bad_alloc&) {
+                DropNames();
+            }
         }
     }
 
@@ -117,7 +128,7 @@ public:
 
     // Lets the name index go, for a list about to be emptied one entry at a time: removals then
     // look up no names, and a name lookup meanwhile makes the index again from what is left.
-    void DropNames() {
+    void DropNames() const {
         ClearNames();
         mNamesStamp = VOxaObject::GetRenameStamp() - 1u;
     }
@@ -126,7 +137,17 @@ public:
     // byte for byte; null when there are not that many.
     T* FindByName(const char* name, int index = 0) const {
         if (!name || index < 0) return nullptr;
-        if constexpr (!HasName<T>::value) {
+        bool walk = !HasName<T>::value;
+        const Entry* entry = nullptr;
+        if constexpr (HasName<T>::value) {
+            try {
+                entry = FindEntry(name);
+            } catch (const std::bad_alloc&) {
+                DropNames();  // no room for the index: made again by a later lookup
+                walk = true;
+            }
+        }
+        if (walk) {
             // Entries without a name index: a walk in list order.
             Compact();
             for (T* item : mItems) {
@@ -135,7 +156,6 @@ public:
             }
             return nullptr;
         }
-        const Entry* entry = FindEntry(name);
         if (!entry) return nullptr;
         if (index == 0) return entry->mFirst;
         if (entry->mMore < 0) return nullptr;
@@ -343,9 +363,19 @@ private:
         // made first, leaves from the front.
         slot = ScanFront(item);
         if (slot >= 0) return slot;
-        mSlot.Reserve((size_t)mCount);
-        for (size_t i = 0; i < size; ++i) {
-            if (mItems[i]) mSlot.Set(mItems[i], (int)i);
+        try {
+            mSlot.Reserve((size_t)mCount);
+            for (size_t i = 0; i < size; ++i) {
+                if (mItems[i]) mSlot.Set(mItems[i], (int)i);
+            }
+        } catch (const std::bad_alloc&) {
+            // A removal must not need memory (a manager being deleted lets go of everything):
+            // without room for the index the whole list is looked through.
+            mSlot.Clear();
+            for (size_t i = 0; i < size; ++i) {
+                if (mItems[i] == item) return (int)i;
+            }
+            return -1;
         }
         mStale = 0;
         return Indexed(item);

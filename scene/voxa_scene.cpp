@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_set>
 
@@ -50,12 +51,20 @@ void ResetCameraSwitcherDisplay(VOxaNode* node) {
 
 VOxaScene::VOxaScene(VOxaSdkManager* manager) : mManager(manager), mError(kSceneErrors, eErrorCount) {
     mContents = new VOxaSceneContents(manager);
-    if (mManager) mCameraSwitcher = mManager->CreateNode(kCameraSwitcherName);
-    if (mCameraSwitcher) {
-        ResetCameraSwitcherDisplay(mCameraSwitcher);
-        mCameraSwitcher->SetNodeAttribute(mManager->CreateCameraSwitcher());
+    // The destructor does not run for a scene whose constructor threw (memory run out): what was
+    // made goes here, as the destructor would let it go.
+    try {
+        if (mManager) mCameraSwitcher = mManager->CreateNode(kCameraSwitcherName);
+        if (mCameraSwitcher) {
+            ResetCameraSwitcherDisplay(mCameraSwitcher);
+            mCameraSwitcher->SetNodeAttribute(mManager->CreateCameraSwitcher());
+        }
+        mCameraSettings = new VOxaGlobalCameraSettings(manager, this);
+    } catch (...) {
+        delete mContents;
+        if (mCameraSwitcher) mManager->DestroyNode(mCameraSwitcher, true);
+        throw;
     }
-    mCameraSettings = new VOxaGlobalCameraSettings(manager, this);
 }
 
 VOxaScene::~VOxaScene() {
@@ -417,9 +426,10 @@ bool VOxaScene::SetTakeInfo(const VOxaTakeInfo& takeInfo) {
         *existing = takeInfo;
         return true;
     }
-    VOxaTakeInfo* held = new VOxaTakeInfo(takeInfo);
+    std::unique_ptr<VOxaTakeInfo> held(new VOxaTakeInfo(takeInfo));
     held->mManager = mManager;
-    mTakeInfos.push_back(held);
+    mTakeInfos.push_back(held.get());
+    held.release();
     return true;
 }
 

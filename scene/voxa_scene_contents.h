@@ -149,6 +149,7 @@ public:
 
 private:
     friend class VOxaNode;
+    friend class VOxaSdkManager;  // whether a scene lists an object it lets go of
     // Sets the root without touching the node list (the node's SetSceneContents adds it).
     void SetRootNode(VOxaNode* node) { mRootNode = node; }
 

@@ -2,6 +2,7 @@
 
 #include <new>
 #include <type_traits>
+#include <unordered_set>
 #include <utility>
 
 #include "attributes/voxa_generic_node.h"
@@ -16,9 +17,11 @@
 #include "oxa_codec/voxa_builtins_internal.h"
 #include "oxa_codec/voxa_exporter.h"
 #include "oxa_codec/voxa_importer.h"
+#include "scene/voxa_make_listed_internal.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_node_attribute.h"
 #include "scene/voxa_scene.h"
+#include "scene/voxa_scene_contents.h"
 #include "scene/voxa_scene_info.h"
 #include "scene/voxa_take_info.h"
 
@@ -33,7 +36,17 @@ template <typename T, typename F>
 void DrainRegistry(VOxaRegistry<T>& registry, F destroy) {
     if constexpr (std::is_base_of<VOxaObject, T>::value) registry.DropNames();
     while (!registry.IsEmpty()) {
-        for (T* item : registry.Snapshot()) {
+        std::vector<T*> items;
+        try {
+            items = registry.Snapshot();
+        } catch (const std::bad_alloc&) {
+            // Letting go needs no memory: without room for a copy the last entry goes first (it
+            // leaves without moving the others).
+            T* item = registry.Last();
+            if (registry.Remove(item)) destroy(item);
+            continue;
+        }
+        for (T* item : items) {
             if (registry.Remove(item)) destroy(item);
         }
     }
@@ -54,8 +67,14 @@ const char* VOxaGetDeformerNamePrefix(const char* typeName) {
 }
 
 VOxaSdkManager* VOxaSdkManager::Create() {
-    VOxaSdkRegisterBuiltins();
-    return oxa_alloc::Counted(new (std::nothrow) VOxaSdkManager());
+    // A manager whose making runs out of memory (its object list, say) is null, as promised.
+    try {
+        VOxaSdkRegisterBuiltins();
+        return oxa_alloc::Counted(new (std::nothrow) VOxaSdkManager());
+    } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
+        return nullptr;
+    }
 }
 
 VOxaSdkManager::VOxaSdkManager() : mObjects(new VObjectList()), mError(kManagerErrors, eErrorCount) {}
@@ -224,11 +243,89 @@ bool VOxaSdkManager::DestroyScene(VOxaScene* scene, bool destroyNodes) {
     if (!mScenes.Contains(scene)) return NotFound();
     // A character pose's scene goes with its pose, which keeps using it until then.
     if (scene->mOwnerPose) return InUse();
+    // With its nodes the scene lets go of the materials, textures, videos and poses it lists
+    // that nothing else uses once the nodes are gone (no other scene lists them, no node or
+    // texture still uses them): what a read made goes with the scene it read into. Without room
+    // to note them they stay, as they did before.
+    std::vector<VOxaMaterial*> materials;
+    std::vector<VOxaTexture*> textures;
+    std::vector<VOxaVideo*> videos;
+    std::vector<VOxaPose*> poses;
+    bool noted = destroyNodes;
+    if (destroyNodes) {
+        try {
+            VOxaSceneContents* contents = scene->GetContents();
+            materials = contents->mMaterials.mItems.Snapshot();
+            textures = contents->mTextures.mItems.Snapshot();
+            videos = contents->mVideos.mItems.Snapshot();
+            poses = scene->mPoses;
+        } catch (const std::bad_alloc&) {
+            materials.clear();
+            textures.clear();
+            videos.clear();
+            poses.clear();
+            noted = false;
+        }
+    }
     mScenes.Remove(scene);
     VOxaNode* root = destroyNodes ? scene->GetRootNode() : nullptr;
     delete scene;
     // A scene whose root was taken out of its contents leaves no node to destroy.
-    return root ? DestroyNode(root, true) : true;
+    const bool destroyed = root ? DestroyNode(root, true) : true;
+
+    auto listedElsewhere = [this](auto member, const auto* object) {
+        for (int i = 0, n = mScenes.GetCount(); i < n; ++i)
+            if ((mScenes.Get(i)->GetContents()->*member).mItems.Contains(object)) return true;
+        return false;
+    };
+    // A material or video whose property block still feeds another object (a node, a texture).
+    auto feeds = [](VOxaObject* object) {
+        const VPlug* handler = object->GetPropertyHandler();
+        return handler && handler->GetDstCount() > 0;
+    };
+    for (VOxaMaterial* material : materials) {
+        if (!mMaterials.Contains(material) || feeds(material) ||
+            listedElsewhere(&VOxaSceneContents::mMaterials, material))
+            continue;
+        // The maps it shows are the scene's too, listed or not (one noted twice goes once).
+        for (int role = 0; role < VOxaMaterial::eMAP_ROLE_COUNT && noted; ++role) {
+            if (VOxaTexture* map = material->GetMap((VOxaMaterial::EMapRole)role)) {
+                try {
+                    textures.push_back(map);
+                } catch (const std::bad_alloc&) {
+                    noted = false;
+                }
+            }
+        }
+        DestroyMaterial(material);
+    }
+    // The materials left may still show a texture.
+    std::unordered_set<const VOxaTexture*> shown;
+    try {
+        for (int i = 0, n = textures.empty() ? 0 : mMaterials.GetCount(); i < n; ++i)
+            for (int role = 0; role < VOxaMaterial::eMAP_ROLE_COUNT; ++role)
+                if (const VOxaTexture* map = mMaterials.Get(i)->GetMap((VOxaMaterial::EMapRole)role))
+                    shown.insert(map);
+    } catch (const std::bad_alloc&) {
+        noted = false;
+    }
+    for (VOxaTexture* texture : textures) {
+        if (noted && mTextures.Contains(texture) && !shown.count(texture) &&
+            !listedElsewhere(&VOxaSceneContents::mTextures, texture))
+            DestroyTexture(texture);
+    }
+    for (VOxaVideo* video : videos) {
+        if (mVideos.Contains(video) && !feeds(video) && !listedElsewhere(&VOxaSceneContents::mVideos, video))
+            DestroyVideo(video);
+    }
+    for (VOxaPose* pose : poses) {
+        bool listed = false;
+        for (int i = 0, n = mScenes.GetCount(); i < n && !listed; ++i)
+            for (int k = 0, m = mScenes.Get(i)->GetPoseCount(); k < m && !listed; ++k)
+                listed = mScenes.Get(i)->GetPose(k) == pose;
+        if (!listed && mPoses.Contains(pose)) DestroyPose(pose);
+    }
+    return destroyed;
 }
 
 bool VOxaSdkManager::DestroyNode(VOxaNode* node, bool recursive) {
@@ -483,8 +580,28 @@ void VOxaSdkManager::DestroyAllObjects() {
 void VOxaSdkManager::DestroyAllScenes() {
     // A character pose's scene goes with its pose, which goes with the scene that holds it.
     while (!mScenes.IsEmpty()) {
+        std::vector<VOxaScene*> scenes;
+        try {
+            scenes = mScenes.Snapshot();
+        } catch (const std::bad_alloc&) {
+            // Without room for a copy: the last scene no pose holds, else the last scene.
+            VOxaScene* scene = mScenes.Last();
+            for (int i = mScenes.GetCount(); i-- > 0;) {
+                if (!mScenes.Get(i)->mOwnerPose) {
+                    scene = mScenes.Get(i);
+                    break;
+                }
+            }
+            mScenes.Remove(scene);
+            if (scene->mOwnerPose) {
+                scene->mOwnerPose->ForgetScene();
+                scene->mOwnerPose = nullptr;
+            }
+            delete scene;
+            continue;
+        }
         bool destroyed = false;
-        for (VOxaScene* scene : mScenes.Snapshot()) {
+        for (VOxaScene* scene : scenes) {
             // A pose's scene destroyed meanwhile has left the registry.
             if (!mScenes.Contains(scene) || scene->mOwnerPose) continue;
             mScenes.Remove(scene);
@@ -506,39 +623,28 @@ void VOxaSdkManager::DestroyAllScenes() {
 // --- Create operations ------------------------------------------------------------------------
 
 VOxaScene* VOxaSdkManager::CreateScene() {
-    VOxaScene* scene = NewScene();
-    mScenes.Append(scene);
-    return scene;
+    return VOxaMakeListed(mScenes, [&] { return NewScene(); });
 }
 
 VOxaNode* VOxaSdkManager::CreateNode(const char* name) {
-    VOxaNode* node = NewNode(VOxaMakeObjectName("Model::", name).Buffer());
-    mNodes.Append(node);
-    return node;
+    return VOxaMakeListed(mNodes, [&] { return NewNode(VOxaMakeObjectName("Model::", name).Buffer()); }, [this](VOxaNode* made) { DeleteTakeObject(made, true); });
 }
 
 VOxaMaterial* VOxaSdkManager::CreateMaterial(const char* name) {
-    VOxaMaterial* material = NewMaterial(VOxaMakeObjectName("Material::", name).Buffer());
-    mMaterials.Append(material);
-    return material;
+    return VOxaMakeListed(mMaterials, [&] { return NewMaterial(VOxaMakeObjectName("Material::", name).Buffer()); }, [this](VOxaMaterial* made) { DeleteTakeObject(made, true); });
 }
 
 VOxaTexture* VOxaSdkManager::CreateTexture(const char* name) {
-    VOxaTexture* texture = NewTexture(VOxaMakeObjectName("Texture::", name).Buffer());
-    mTextures.Append(texture);
-    return texture;
+    return VOxaMakeListed(mTextures, [&] { return NewTexture(VOxaMakeObjectName("Texture::", name).Buffer()); }, [this](VOxaTexture* made) { DeleteTakeObject(made, true); });
 }
 
 VOxaVideo* VOxaSdkManager::CreateVideo(const char* name) {
-    VOxaVideo* video = NewVideo(VOxaMakeObjectName("Video::", name).Buffer());
-    mVideos.Append(video);
-    return video;
+    return VOxaMakeListed(mVideos, [&] { return NewVideo(VOxaMakeObjectName("Video::", name).Buffer()); }, [this](VOxaVideo* made) { DeleteTakeObject(made, true); });
 }
 
 VOxaUserProperty* VOxaSdkManager::CreateUserProperty(VProperty* property) {
     MakeAllPendingHandles();
-    VOxaUserProperty* userProperty = NewUserProperty(property);
-    mUserProperties.Append(userProperty);
+    VOxaUserProperty* userProperty = VOxaMakeListed(mUserProperties, [&] { return NewUserProperty(property); });
     // A handle a program binds may outlive the property (it goes with its object).
     if (userProperty && !VOxaUserProperty::InOwnHandleScope()) userProperty->Track();
     return userProperty;
@@ -547,52 +653,45 @@ VOxaUserProperty* VOxaSdkManager::CreateUserProperty(VProperty* property) {
 VOxaUserProperty* VOxaSdkManager::CreateUserProperty(VOxaSdkManager* owner, const char* name,
                                                      const char* typeName) {
     MakeAllPendingHandles();
-    VOxaUserProperty* userProperty = NewUserProperty(owner, name, typeName);
-    mUserProperties.Append(userProperty);
-    return userProperty;
+    return VOxaMakeListed(mUserProperties, [&] { return NewUserProperty(owner, name, typeName); });
 }
 
 VOxaGenericNode* VOxaSdkManager::CreateGenericNode(const char* name) {
-    VOxaGenericNode* node = NewGenericNode(name);
-    mGenericNodes.Append(node);
-    return node;
+    return VOxaMakeListed(mGenericNodes, [&] { return NewGenericNode(name); }, [this](VOxaGenericNode* made) { DeleteTakeObject(made, false); });
 }
 
 VOxaThumbnail* VOxaSdkManager::CreateThumbnail() {
-    VOxaThumbnail* thumbnail = NewThumbnail();
+    VOxaThumbnail* thumbnail = VOxaMakeListed(mThumbnails, [&] { return NewThumbnail(); });
     if (thumbnail) thumbnail->mManager = this;
-    mThumbnails.Append(thumbnail);
     return thumbnail;
 }
 
 VOxaSceneInfo* VOxaSdkManager::CreateSceneInfo() {
-    VOxaSceneInfo* sceneInfo = NewSceneInfo();
+    VOxaSceneInfo* sceneInfo = VOxaMakeListed(mSceneInfos, [&] { return NewSceneInfo(); });
     if (sceneInfo) sceneInfo->mManager = this;
-    mSceneInfos.Append(sceneInfo);
     return sceneInfo;
 }
 
 VImageConverter* VOxaSdkManager::CreateImageConverter() {
-    VImageConverter* converter = NewImageConverter();
-    mImageConverters.Append(converter);
-    return converter;
+    return VOxaMakeListed(mImageConverters, [&] { return NewImageConverter(); });
 }
 
 VOxaExporter* VOxaSdkManager::CreateExporter() {
-    VOxaExporter* exporter = NewExporter();
-    mExporters.Append(exporter);
-    return exporter;
+    return VOxaMakeListed(mExporters, [&] { return NewExporter(); });
 }
 
 VOxaImporter* VOxaSdkManager::CreateImporter() {
-    VOxaImporter* importer = NewImporter();
-    mImporters.Append(importer);
-    return importer;
+    return VOxaMakeListed(mImporters, [&] { return NewImporter(); });
 }
 
 bool VOxaSdkManager::RegisterNodeAttribute(VOxaNodeAttribute* attribute) {
     if (!attribute || mNodeAttributes.Contains(attribute)) return false;
-    mNodeAttributes.Append(attribute);
+    try {
+        mNodeAttributes.Append(attribute);
+    } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
+        return false;
+    }
     return true;
 }
 

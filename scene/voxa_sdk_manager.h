@@ -131,7 +131,12 @@ public:
 
     // --- Destroy operations ----------------------------------------------------------------
     // Not registered: error 0, false. With `destroyNodes` the scene's root and its subtree go
-    // too, and the answer is that of DestroyNode.
+    // too, and the answer is that of DestroyNode; so do the materials (with the textures they
+    // show), textures, videos and poses the scene lists that nothing left uses: no other scene
+    // lists them and no node left uses the material or video. A program that reads file after
+    // file into one manager lets go of each scene this way and keeps nothing of it. Without
+    // `destroyNodes` all of them stay registered, for the program to destroy or reuse. The
+    // constraints, characters and deformers the scene lists stay either way (DestroyObject).
     virtual bool DestroyScene(VOxaScene* scene, bool destroyNodes = true);
     // With `recursive` the children and the attribute go first. A child that this manager
     // does not hold is detached; the walk goes on and the answer is false (error 0). Without

@@ -7,6 +7,7 @@
 #include "attributes/voxa_skeleton.h"
 #include "base/vallocation_hook.h"
 #include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_make_listed_internal.h"
 
 VOxaNull* VOxaSdkManager::NewNull() {
     return oxa_alloc::Counted(new (std::nothrow) VOxaNull(this));
@@ -22,22 +23,14 @@ VOxaSkeleton* VOxaSdkManager::NewSkeleton() {
 }
 
 VOxaNull* VOxaSdkManager::CreateNull() {
-    VOxaNull* null = NewNull();
-    mNodeAttributes.Append(null);
-    return null;
+    return VOxaMakeListed(mNodeAttributes, [&] { return NewNull(); });
 }
 VOxaMarker* VOxaSdkManager::CreateMarker() {
-    VOxaMarker* marker = NewMarker();
-    mNodeAttributes.Append(marker);
-    return marker;
+    return VOxaMakeListed(mNodeAttributes, [&] { return NewMarker(); });
 }
 VOxaLight* VOxaSdkManager::CreateLight() {
-    VOxaLight* light = NewLight();
-    mNodeAttributes.Append(light);
-    return light;
+    return VOxaMakeListed(mNodeAttributes, [&] { return NewLight(); });
 }
 VOxaSkeleton* VOxaSdkManager::CreateSkeleton() {
-    VOxaSkeleton* skeleton = NewSkeleton();
-    mNodeAttributes.Append(skeleton);
-    return skeleton;
+    return VOxaMakeListed(mNodeAttributes, [&] { return NewSkeleton(); });
 }

@@ -2,20 +2,18 @@
 #include "attributes/voxa_camera.h"
 #include "attributes/voxa_camera_switcher.h"
 #include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_make_listed_internal.h"
 
 VOxaCamera* VOxaSdkManager::NewCamera() {
-    return new VOxaCamera(this);
+    return oxa_alloc::Counted(new (std::nothrow) VOxaCamera(this));
 }
 
 VOxaCamera* VOxaSdkManager::CreateCamera() {
-    VOxaCamera* camera = NewCamera();
-    if (camera) mNodeAttributes.Append(camera);
-    return camera;
+    return VOxaMakeListed(mNodeAttributes, [&] { return NewCamera(); });
 }
 
 VOxaCameraSwitcher* VOxaSdkManager::CreateCameraSwitcher() {
     // Made here, not through a factory operation: a derived manager cannot replace it.
-    VOxaCameraSwitcher* switcher = new VOxaCameraSwitcher(this);
-    RegisterNodeAttribute(switcher);
-    return switcher;
+    return VOxaMakeListed(mNodeAttributes,
+                          [&] { return oxa_alloc::Counted(new (std::nothrow) VOxaCameraSwitcher(this)); });
 }

@@ -4,15 +4,14 @@
 #include "attributes/voxa_geometry_converter.h"
 #include "base/vallocation_hook.h"
 #include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_make_listed_internal.h"
 
 VOxaGeometryConverter* VOxaSdkManager::NewGeometryConverter() {
     return oxa_alloc::Counted(new (std::nothrow) VOxaGeometryConverter(this));
 }
 
 VOxaGeometryConverter* VOxaSdkManager::CreateGeometryConverter() {
-    VOxaGeometryConverter* converter = NewGeometryConverter();
-    if (converter) mGeometryConverters.Append(converter);
-    return converter;
+    return VOxaMakeListed(mGeometryConverters, [&] { return NewGeometryConverter(); });
 }
 
 bool VOxaSdkManager::DestroyGeometryConverter(VOxaGeometryConverter* converter) {

@@ -12,6 +12,7 @@
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_make_listed_internal.h"
 
 namespace {
 
@@ -122,34 +123,25 @@ VOxaPose* VOxaSdkManager::GetPose(const char* fullName) {
 // --- Create operations --------------------------------------------------------------------------
 
 VOxaMesh* VOxaSdkManager::CreateMesh() {
-    VOxaMesh* mesh = NewMesh();
-    mNodeAttributes.Append(mesh);
-    return mesh;
+    return VOxaMakeListed(mNodeAttributes, [&] { return NewMesh(); });
 }
 
 VOxaOpticalReference* VOxaSdkManager::CreateOpticalReference() {
-    VOxaOpticalReference* reference = NewOpticalReference();
-    mNodeAttributes.Append(reference);
-    return reference;
+    return VOxaMakeListed(mNodeAttributes, [&] { return NewOpticalReference(); });
 }
 
 VOxaLink* VOxaSdkManager::CreateLink() {
-    VOxaLink* link = NewLink();
+    VOxaLink* link = VOxaMakeListed(mLinks, [&] { return NewLink(); });
     if (link) link->mManager = this;
-    mLinks.Append(link);
     return link;
 }
 
 VOxaShape* VOxaSdkManager::CreateShape() {
-    VOxaShape* shape = oxa_alloc::Counted(new (std::nothrow) VOxaShape(this));
-    mShapes.Append(shape);
-    return shape;
+    return VOxaMakeListed(mShapes, [&] { return oxa_alloc::Counted(new (std::nothrow) VOxaShape(this)); });
 }
 
 VOxaPose* VOxaSdkManager::CreatePose(const char* name, int kind) {
-    VOxaPose* pose = NewPose(VOxaMakeObjectName("Pose::", name).Buffer(), kind);
-    mPoses.Append(pose);
-    return pose;
+    return VOxaMakeListed(mPoses, [&] { return NewPose(VOxaMakeObjectName("Pose::", name).Buffer(), kind); });
 }
 
 VOxaDeformer* VOxaSdkManager::CreateDeformer(const char* name, const char* typeName) {

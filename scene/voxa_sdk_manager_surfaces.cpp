@@ -5,6 +5,7 @@
 #include "attributes/voxa_patch.h"
 #include "base/vallocation_hook.h"
 #include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_make_listed_internal.h"
 
 VOxaPatch* VOxaSdkManager::NewPatch() {
     return oxa_alloc::Counted(new (std::nothrow) VOxaPatch(this));
@@ -15,13 +16,9 @@ VOxaNurb* VOxaSdkManager::NewNurb() {
 }
 
 VOxaPatch* VOxaSdkManager::CreatePatch() {
-    VOxaPatch* patch = NewPatch();
-    if (patch != nullptr) mNodeAttributes.Append(patch);
-    return patch;
+    return VOxaMakeListed(mNodeAttributes, [&] { return NewPatch(); });
 }
 
 VOxaNurb* VOxaSdkManager::CreateNurb() {
-    VOxaNurb* nurb = NewNurb();
-    if (nurb != nullptr) mNodeAttributes.Append(nurb);
-    return nurb;
+    return VOxaMakeListed(mNodeAttributes, [&] { return NewNurb(); });
 }

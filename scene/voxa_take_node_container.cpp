@@ -8,6 +8,7 @@
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
+#include "base/vallocation_hook.h"
 #include "objects/vdatatype.h"
 #include "objects/voxa_property_handler.h"
 #include "objects/voxa_user_property.h"
@@ -597,11 +598,26 @@ void VOxaTakeNodeContainer::SetChannelDefaultsFromUserProperty(VFCurveNode* chan
 
 void VOxaTakeNodeContainer::AddChannelLink(VProperty* property, int component, VFCurve* curve) {
     if (!property || !curve) return;
-    // A node links its transform and visibility curves (ten) at once.
-    if (mChannelLinks.capacity() == 0) mChannelLinks.reserve(16);
-    VOxaChannelLink* link = NewChannelLink(property, component, curve);
-    mChannelLinks.push_back(link);
-    curve->CallbackRegister(&VOxaTakeNodeContainer::OnChannelCurveEvent, link);
+    // Both ends or neither: a link the curve does not know would outlive it. A link that cannot
+    // be had is counted as memory run out (the curve then does not reach the property).
+    VOxaChannelLink* link = nullptr;
+    try {
+        // A node links its transform and visibility curves (ten) at once.
+        if (mChannelLinks.capacity() == 0) mChannelLinks.reserve(16);
+        link = NewChannelLink(property, component, curve);
+        mChannelLinks.push_back(link);
+    } catch (const std::bad_alloc&) {
+        if (link) FreeChannelLink(link);
+        oxa_alloc::NoteFailure();
+        return;
+    }
+    try {
+        curve->CallbackRegister(&VOxaTakeNodeContainer::OnChannelCurveEvent, link);
+    } catch (const std::bad_alloc&) {
+        mChannelLinks.pop_back();
+        FreeChannelLink(link);
+        oxa_alloc::NoteFailure();
+    }
 }
 
 void VOxaTakeNodeContainer::RemoveChannelLink(VOxaChannelLink*& link) {

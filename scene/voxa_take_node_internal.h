@@ -2,6 +2,7 @@
 #define OXA_SCENE_VOXA_TAKE_NODE_INTERNAL_H
 
 #include <cstring>
+#include <memory>
 
 #include "animation/fcurve_node.h"
 
@@ -18,6 +19,15 @@ inline VFCurveNode* FindChannel(const VFCurveNode* root, const char* channelName
     bool transform =
         (channelName[0] == 'T' || channelName[0] == 'R' || channelName[0] == 'S') && channelName[1] == '\0';
     return transform ? root->FindChild(channelName) : nullptr;
+}
+
+// Hands `child` to `parent`, which owns it from then on. A child the parent has no room for
+// (counted as memory run out by the list that could not grow) stays with the caller, who lets it
+// go: false then.
+inline bool Adopt(VFCurveNode* parent, std::unique_ptr<VFCurveNode>& child) {
+    if (parent->Add(child.get()) < 0) return false;
+    child.release();
+    return true;
 }
 
 }  // namespace voxa_take_node_detail

@@ -768,10 +768,15 @@ VStreamOptions* VOxaReaderMotionBase::GetReadOptions() {
     if (!ReadCheckedHeader(markerCount, start, frameCount, rate, scale)) return nullptr;
     VStreamOptionsMotion* options = VStreamOptionsMotion::Create();
     if (!options) return nullptr;
-    options->SetStartTime(start);
-    options->SetFrameCount(frameCount > INT_MAX ? INT_MAX : (int)frameCount);
-    options->SetTimeMode(0, rate);
-    SetDefaultReadOptions(options);
+    try {
+        options->SetStartTime(start);
+        options->SetFrameCount(frameCount > INT_MAX ? INT_MAX : (int)frameCount);
+        options->SetTimeMode(0, rate);
+        SetDefaultReadOptions(options);
+    } catch (const std::bad_alloc&) {
+        options->Destroy();
+        throw;
+    }
     return options;
 }
 

@@ -65,33 +65,6 @@ constexpr long long kSteps = 4096;
 constexpr long long kSteps = 65536;
 #endif
 
-// Destroys what the scene lists (its materials, textures, videos and poses, which the manager
-// keeps apart from the nodes), then the scene with its nodes.
-void DestroySceneWithWhatItLists(VOxaSdkManager* manager, VOxaScene* scene) {
-    VOxaSceneContents* contents = scene->GetContents();
-    std::vector<VOxaPose*> poses;
-    for (int i = 0; i < scene->GetPoseCount(); ++i)
-        poses.push_back(scene->GetPose(i));
-    std::vector<VOxaMaterial*> materials;
-    for (int i = 0; i < contents->GetMaterialCount(); ++i)
-        materials.push_back(contents->GetMaterial(i));
-    std::vector<VOxaTexture*> textures;
-    for (int i = 0; i < contents->GetTextureCount(); ++i)
-        textures.push_back(contents->GetTexture(i));
-    std::vector<VOxaVideo*> videos;
-    for (int i = 0; i < contents->GetVideoCount(); ++i)
-        videos.push_back(contents->GetVideo(i));
-    manager->DestroyScene(scene);
-    for (VOxaMaterial* material : materials)
-        manager->DestroyMaterial(material);
-    for (VOxaTexture* texture : textures)
-        manager->DestroyTexture(texture);
-    for (VOxaVideo* video : videos)
-        manager->DestroyVideo(video);
-    for (VOxaPose* pose : poses)
-        manager->DestroyPose(pose);
-}
-
 }  // namespace
 
 TEST(scene_MemoryFlat, ObjectsMadeAndDestroyedUnderOneName) {
@@ -145,6 +118,7 @@ TEST(scene_MemoryFlat, FilesReadIntoScenesThatAreDestroyed) {
         corpus + "brd/two_sensors.brd",
         corpus + "mcd/three_frames.mcd",
         corpus + "mov/one_object.mov",
+        corpus + "vpm/two_segments.vpm",
     };
     VOxaSdkManager* manager = VOxaSdkManager::Create();
     for (const std::string& file : files) {
@@ -154,7 +128,9 @@ TEST(scene_MemoryFlat, FilesReadIntoScenesThatAreDestroyed) {
             VOxaImporter* importer = manager->CreateImporter();
             read = read && importer->Initialize(file.c_str()) && importer->Import(scene);
             manager->DestroyImporter(importer);
-            DestroySceneWithWhatItLists(manager, scene);
+            // As the README's program lets go of a scene: its materials, textures and poses go
+            // with it.
+            manager->DestroyScene(scene);
         });
         EXPECT_TRUE(read) << file;
         EXPECT_LT(growth, kSteps) << file;
@@ -169,5 +145,26 @@ TEST(scene_MemoryFlat, FilesReadIntoScenesThatAreDestroyed) {
         EXPECT_EQ(manager->GetGenericNodeCount(), 0) << file;
         EXPECT_EQ(manager->GetObjectList().GetCount(), 0) << file;
     }
+    // What another scene still uses stays: a material the meshes of two scenes hold, with the
+    // texture it shows, goes with the second scene.
+    VOxaScene* scenes[2] = {manager->CreateScene(), manager->CreateScene()};
+    VOxaMaterial* shared = manager->CreateMaterial("Shared");
+    VOxaTexture* shown = manager->CreateTexture("Shown");
+    shared->SetMap(VOxaMaterial::eMAP_BUMP, shown);
+    scenes[0]->GetContents()->AddTexture(shown);
+    for (VOxaScene* scene : scenes) {
+        VOxaNode* node = manager->CreateNode("Holder");
+        VOxaMesh* mesh = manager->CreateMesh();
+        node->SetNodeAttribute(mesh);
+        mesh->InitControlPoints(3);
+        scene->GetRootNode()->AddChild(node);
+        mesh->AddMaterial(shared, 0);
+    }
+    manager->DestroyScene(scenes[0]);
+    EXPECT_EQ(manager->GetMaterialCount(), 1);
+    EXPECT_EQ(shared->GetMap(VOxaMaterial::eMAP_BUMP), shown);
+    EXPECT_EQ(manager->GetTextureCount(), 1);
+    manager->DestroyScene(scenes[1]);
+    EXPECT_EQ(manager->GetMaterialCount() + manager->GetTextureCount(), 0);
     delete manager;
 }

@@ -474,6 +474,18 @@ OXA_API void NewChunkWithTag(Chunk** out, uint32_t tag);
 OXA_API ChunkData* NewChunkWithData(Chunk** out, uint32_t tag);
 // Frees the node's data, its children and its following siblings, then the node; nulls *chunk.
 OXA_API void ReleaseChunk(Chunk** chunk);
+// Releases the chunk tree a local holds however the scope is left, memory that runs out part way
+// (thrown) included. A release before that leaves the local null, and this one does nothing.
+class HeldChunk {
+public:
+    explicit HeldChunk(Chunk** chunk) : mChunk(chunk) {}
+    HeldChunk(const HeldChunk&) = delete;
+    HeldChunk& operator=(const HeldChunk&) = delete;
+    ~HeldChunk() { ReleaseChunk(mChunk); }
+
+private:
+    Chunk** mChunk;
+};
 OXA_API void ReleaseChunkChain(Chunk** chunk);
 // Releases children and data, zeroes tag, length and position, both slots 255.
 OXA_API void ResetChunk(Chunk* chunk);

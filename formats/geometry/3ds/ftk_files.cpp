@@ -245,68 +245,80 @@ File* OpenFile(const char* name, const char* mode) {
         FreeRecord(file);
         return nullptr;
     }
-    file->mName = name;
+    // Memory that runs out from here on (thrown) takes the record out of the table again: the
+    // file table never keeps a record nobody holds.
+    try {
+        file->mName = name;
 
-    uint8_t wanted = 0;
-    for (int i = 0; i < 30 && mode[i]; ++i) {
-        if (mode[i] == 'r') {
-            wanted = kFileRead;
-            break;
+        uint8_t wanted = 0;
+        for (int i = 0; i < 30 && mode[i]; ++i) {
+            if (mode[i] == 'r') {
+                wanted = kFileRead;
+                break;
+            }
+            if (mode[i] == 'w') {
+                wanted = kFileWrite;
+                break;
+            }
         }
-        if (mode[i] == 'w') {
-            wanted = kFileWrite;
-            break;
-        }
-    }
-    if (wanted == 0) {
-        UnregisterFile(file);
-        FreeRecord(file);
-        Fail(ERR_INIT_FAILED);
-        return nullptr;
-    }
-    file->mMode = wanted;
-
-    if (open) {
-        if (open->mMode == wanted) {
+        if (wanted == 0) {
             UnregisterFile(file);
             FreeRecord(file);
-            return open;
-        }
-        if (open->mMode & kFileRead) {
-            MoveAside(open);
-        } else {
-            CloseFile(open);
-        }
-        if (Stopped()) {
-            UnregisterFile(file);
-            FreeRecord(file);
+            Fail(ERR_INIT_FAILED);
             return nullptr;
         }
-    }
+        file->mMode = wanted;
 
-    if (wanted == kFileRead) {
-        file->mStream = std::fopen(name, "rb");
-    } else {
-        file->mOutput = oxa_alloc::Counted(new (std::nothrow) VSafeOutputFile);
-        if (file->mOutput && file->mOutput->Open(name, true)) file->mStream = file->mOutput->Stream();
-    }
-    if (!file->mStream) {
+        if (open) {
+            if (open->mMode == wanted) {
+                UnregisterFile(file);
+                FreeRecord(file);
+                return open;
+            }
+            if (open->mMode & kFileRead) {
+                MoveAside(open);
+            } else {
+                CloseFile(open);
+            }
+            if (Stopped()) {
+                UnregisterFile(file);
+                FreeRecord(file);
+                return nullptr;
+            }
+        }
+
+        if (wanted == kFileRead) {
+            file->mStream = std::fopen(name, "rb");
+        } else {
+            file->mOutput = oxa_alloc::Counted(new (std::nothrow) VSafeOutputFile);
+            if (file->mOutput && file->mOutput->Open(name, true)) file->mStream = file->mOutput->Stream();
+        }
+        if (!file->mStream) {
+            UnregisterFile(file);
+            FreeRecord(file);
+            Fail(ERR_OPENING_FILE);
+            return nullptr;
+        }
+        InstallBuffer(file);
+        if (wanted == kFileRead) file->mSize = StreamSize(file->mStream);
+        return file;
+    } catch (const std::bad_alloc&) {
+        if (file->mStream && !file->mOutput) std::fclose(file->mStream);
         UnregisterFile(file);
         FreeRecord(file);
-        Fail(ERR_OPENING_FILE);
-        return nullptr;
+        throw;
     }
-    InstallBuffer(file);
-    if (wanted == kFileRead) file->mSize = StreamSize(file->mStream);
-    return file;
 }
 
 void CloseFile(File* file) {
     if (!file) return;
     bool failed = false;
     if (file->mOutput) {
-        if (file->mStream && file->mStream != file->mOutput->Stream())
-            failed = std::fclose(file->mStream) != 0;
+        // The record lets go of the stream before the output closes it: a close that is cut off
+        // part way must not leave a closed stream to be closed again.
+        std::FILE* stream = file->mStream;
+        file->mStream = nullptr;
+        if (stream && stream != file->mOutput->Stream()) failed = std::fclose(stream) != 0;
         if (file->mWriteFailed) {
             file->mOutput->Abandon();
         } else if (!file->mOutput->Commit()) {

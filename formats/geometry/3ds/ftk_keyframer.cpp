@@ -2,6 +2,7 @@
 // the node list that converts parent numbers to parent names after a read and back before a write.
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -427,9 +428,15 @@ void NodeListFromFile(Database* database) {
     Chunk* keyframer = nullptr;
     if (database->mTop) FindChunk(database->mTop, KEYFRAMER_DATA, &keyframer);
     if (!keyframer) return;
-    CollectNodes(keyframer);
-    NumberNodeEntries();
-    SetParentNames(keyframer);
+    // The list points into this file's chunks: it goes with the call, also when memory runs out.
+    try {
+        CollectNodes(keyframer);
+        NumberNodeEntries();
+        SetParentNames(keyframer);
+    } catch (const std::bad_alloc&) {
+        ReleaseNodeList();
+        throw;
+    }
     ReleaseNodeList();
 }
 

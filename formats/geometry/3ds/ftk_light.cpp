@@ -222,6 +222,7 @@ void ReadLight(Chunk* object, Light** light) {
         return;
     }
     Chunk* copy = nullptr;
+    HeldChunk heldCopy(&copy);
     CopyChunkTree(object, &copy);
     if (!copy) return;
     Chunk* part = FindChild(copy, LIGHT);
@@ -289,6 +290,7 @@ void WriteLight(Database* database, Light* light) {
     CopyName(name, sizeof name, light->mName);
     const bool existed = FindObjectByName(database, name) != nullptr;
     Chunk* extended = nullptr;
+    HeldChunk heldExtended(&extended);
     Chunk* object = PrepareObject(database, name, &extended, true);
     if (!object) return;
     Chunk* part = NewPart(LIGHT, object);
@@ -340,6 +342,7 @@ void WriteLight(Database* database, Light* light) {
         }
     }
     if (extended) AppendChild(part, extended);
+    extended = nullptr;  // the object's now
     if (!existed) NoteObjectAdded(database, object);
 }
 
@@ -454,6 +457,7 @@ void ReadCamera(Chunk* object, Camera** camera) {
     if (Stopped() || !*camera) return;
     Camera* c = *camera;
     Chunk* copy = nullptr;
+    HeldChunk heldCopy(&copy);
     CopyChunkTree(object, &copy);
     if (!copy) return;
     if (StringData* name = GetData<StringData>(copy))
@@ -496,6 +500,7 @@ void WriteCamera(Database* database, Camera* camera) {
     CopyName(name, sizeof name, camera->mName);
     const bool existed = FindObjectByName(database, name) != nullptr;
     Chunk* extended = nullptr;
+    HeldChunk heldExtended(&extended);
     Chunk* object = PrepareObject(database, name, &extended, false);
     if (!object) return;
     Chunk* part = nullptr;
@@ -527,6 +532,7 @@ void WriteCamera(Database* database, Camera* camera) {
         }
     }
     if (extended) AppendChild(part, extended);
+    extended = nullptr;  // the object's now
     if (!existed) NoteObjectAdded(database, object);
 }
 

@@ -358,6 +358,7 @@ void ReadMaterial(Chunk* block, Material** material) {
     for (Chunk* node = block->mChildren; node; node = node->mNext) {
         // Each child through a temporary copy, released after use.
         Chunk* copy = nullptr;
+        HeldChunk heldCopy(&copy);
         CopyChunkTree(node, &copy);
         if (!copy) return;
         copy->mNext = nullptr;
@@ -514,6 +515,7 @@ void WriteMaterial(Database* database, Material* material) {
     char name[sizeof material->mName];
     CopyName(name, sizeof name, material->mName);
     Chunk* extended = nullptr;
+    HeldChunk heldExtended(&extended);
     Chunk* block = FindMaterialByName(database, name);
     const bool existed = block != nullptr;
     if (block) {
@@ -616,6 +618,7 @@ void WriteMaterial(Database* database, Material* material) {
         }
     }
     if (extended) AppendChild(block, extended);
+    extended = nullptr;  // the block's now
     // A replaced block keeps its place and its name: the index still holds.
     if (!existed) NoteMaterialAdded(database, block, name);
 }

@@ -282,22 +282,9 @@ void ReadMeshChild(Chunk* node, Mesh* mesh) {
     }
 }
 
-}  // namespace
-
-void ReadMesh(Chunk* object, Mesh** mesh) {
-    if (!object || !mesh) {
-        Fail(ERR_INVALID_ARG);
-        return;
-    }
-    if (!FindChild(object, TRIANGLE_MESH)) {
-        Fail(ERR_WRONG_OBJECT);
-        return;
-    }
-    InitMesh(mesh, 0, 0, 0);
-    if (Stopped() || !*mesh) return;
-    Mesh* m = *mesh;
-    // The arrays are moved out of a temporary copy of the object, released at the end.
-    Chunk* copy = nullptr;
+// The body of ReadMesh: the copy of the object it reads is held in `*held`.
+void ReadMeshFrom(Chunk* object, Mesh* m, Chunk** held) {
+    Chunk*& copy = *held;
     CopyChunkTree(object, &copy);
     if (!copy) return;
     if (StringData* name = GetData<StringData>(copy))
@@ -337,6 +324,32 @@ void ReadMesh(Chunk* object, Mesh** mesh) {
                 break;
         }
     }
+}
+
+}  // namespace
+
+void ReadMesh(Chunk* object, Mesh** mesh) {
+    if (!object || !mesh) {
+        Fail(ERR_INVALID_ARG);
+        return;
+    }
+    if (!FindChild(object, TRIANGLE_MESH)) {
+        Fail(ERR_WRONG_OBJECT);
+        return;
+    }
+    const bool fresh = !*mesh;
+    InitMesh(mesh, 0, 0, 0);
+    if (Stopped() || !*mesh) return;
+    // The arrays are moved out of a temporary copy of the object, released at the end. Memory
+    // that runs out on the way (thrown) lets the copy go, and the mesh when this read made it.
+    Chunk* copy = nullptr;
+    try {
+        ReadMeshFrom(object, *mesh, &copy);
+    } catch (const std::bad_alloc&) {
+        ReleaseChunk(&copy);
+        if (fresh) ReleaseMesh(mesh);
+        throw;
+    }
     ReleaseChunk(&copy);
 }
 
@@ -367,6 +380,7 @@ void WriteMesh(Database* database, Mesh* mesh) {
     CopyName(name, sizeof name, mesh->mName);
     bool existed = FindObjectByName(database, name) != nullptr;
     Chunk* extended = nullptr;
+    HeldChunk heldExtended(&extended);
     Chunk* object = PrepareObject(database, name, &extended, true);
     if (!object) return;
 
@@ -452,6 +466,7 @@ void WriteMesh(Database* database, Mesh* mesh) {
         if (flag.first) NewPart(flag.second, object);
     if (mesh->mProcedural == 1 && procedure) NewPart(OBJECT_PROCEDURAL, object);
     if (extended) AppendChild(triangles, extended);
+    extended = nullptr;  // the object's now
     if (!existed) NoteObjectAdded(database, object);
 }
 

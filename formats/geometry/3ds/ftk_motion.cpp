@@ -541,6 +541,7 @@ void BuildObjectMotion(Chunk* node, ObjectMotion** motion) {
     ObjectMotion* m = *motion;
     // The arrays are taken over from a temporary copy of the node.
     Chunk* copy = nullptr;
+    HeldChunk heldCopy(&copy);
     CopyChunkTree(node, &copy);
     if (!copy) return;
     NodePartFrom(copy, m);

@@ -392,7 +392,12 @@ void NewStringList(StringList** list, uint32_t capacity) {
         Fail(ERR_NO_MEM);
         return;
     }
-    made->mStrings.reserve(capacity ? capacity : 5);
+    try {
+        made->mStrings.reserve(capacity ? capacity : 5);
+    } catch (const std::bad_alloc&) {
+        delete made;
+        throw;
+    }
     *list = made;
 }
 

@@ -77,11 +77,14 @@ bool CollectEntries(Ftk::Database* database, uint32_t (*countOf)(Ftk::Database*)
     if (Ftk::Stopped()) return false;
     entries.reserve(entries.size() + count);
     for (uint32_t i = 0; i < count; ++i) {
-        Entry entry;
-        get(database, i, &entry.mRecord);
-        if (entry.mRecord) entries.push_back(entry);
+        // Listed before it is filled: a record that a fetch running out of memory made is
+        // released with the others.
+        entries.emplace_back();
+        get(database, i, &entries.back().mRecord);
+        const Record* record = entries.back().mRecord;
+        if (!record) entries.pop_back();
         if (Ftk::Stopped()) return false;
-        if (entry.mRecord) AddFirst(byName, FieldName(entry.mRecord->mName), (uint32_t)entries.size() - 1);
+        if (record) AddFirst(byName, FieldName(record->mName), (uint32_t)entries.size() - 1);
     }
     return true;
 }
@@ -94,10 +97,11 @@ bool CollectMotions(Ftk::Database* database, uint32_t (*countOf)(Ftk::Database*)
                     uint32_t& count) {
     count = countOf(database);
     if (Ftk::Stopped()) return false;
+    motions.reserve(motions.size() + count);
     for (uint32_t i = 0; i < count; ++i) {
-        Entry entry;
-        get(database, i, &entry.mRecord);
-        if (entry.mRecord) motions.push_back(entry);
+        motions.emplace_back();  // listed before it is filled, as above
+        get(database, i, &motions.back().mRecord);
+        if (!motions.back().mRecord) motions.pop_back();
         if (Ftk::Stopped()) return false;
     }
     return true;
@@ -367,9 +371,10 @@ bool VOxaReader3DS::FillTables() {
     const uint32_t materialCount = Ftk::CountMaterials(mDatabase);
     if (Ftk::Stopped()) return ToolkitFailure();
     for (uint32_t i = 0; i < materialCount; ++i) {
-        Ftk::Material* material = nullptr;
-        Ftk::GetMaterialByIndex(mDatabase, i, &material);
-        if (material) mMaterialRecords.push_back(material);
+        mMaterialRecords.push_back(nullptr);  // listed before it is filled, as above
+        Ftk::GetMaterialByIndex(mDatabase, i, &mMaterialRecords.back());
+        Ftk::Material* material = mMaterialRecords.back();
+        if (!material) mMaterialRecords.pop_back();
         if (Ftk::Stopped()) return ToolkitFailure();
         if (material)
             AddFirst(mMaterialRecordByName, FieldName(material->mName),
@@ -392,9 +397,11 @@ bool VOxaReader3DS::FillTables() {
         if (omniMotions > 0) mFileHasMotions = true;
         if (omniMotions == 0) {
             for (const LightEntry& light : mOmniLights) {
-                MotionEntry<Ftk::OmniLightMotion> entry;
-                Ftk::InitOmniLightMotion(&entry.mRecord, 1, 1);
-                if (entry.mRecord) mOmniMotions.push_back(entry);
+                // Listed before it is made: a record that memory ran out in goes with the others.
+                mOmniMotions.emplace_back();
+                Ftk::InitOmniLightMotion(&mOmniMotions.back().mRecord, 1, 1);
+                const MotionEntry<Ftk::OmniLightMotion> entry = mOmniMotions.back();
+                if (!entry.mRecord) mOmniMotions.pop_back();
                 if (Ftk::Stopped() || !entry.mRecord) return ToolkitFailure();
                 Ftk::OmniLightMotion* m = entry.mRecord;
                 Ftk::CopyName(m->mName, sizeof m->mName, light.mRecord->mName);
@@ -411,9 +418,11 @@ bool VOxaReader3DS::FillTables() {
         if (spotMotions > 0) mFileHasMotions = true;
         if (spotMotions == 0) {
             for (const LightEntry& light : mSpotlights) {
-                MotionEntry<Ftk::SpotlightMotion> entry;
-                Ftk::InitSpotlightMotion(&entry.mRecord, 1, 1, 1, 0, 0, 1);
-                if (entry.mRecord) mSpotMotions.push_back(entry);
+                // Listed before it is made: a record that memory ran out in goes with the others.
+                mSpotMotions.emplace_back();
+                Ftk::InitSpotlightMotion(&mSpotMotions.back().mRecord, 1, 1, 1, 0, 0, 1);
+                const MotionEntry<Ftk::SpotlightMotion> entry = mSpotMotions.back();
+                if (!entry.mRecord) mSpotMotions.pop_back();
                 if (Ftk::Stopped() || !entry.mRecord) return ToolkitFailure();
                 Ftk::SpotlightMotion* m = entry.mRecord;
                 const Ftk::Light* l = light.mRecord;
@@ -435,9 +444,11 @@ bool VOxaReader3DS::FillTables() {
         if (cameraMotions > 0) mFileHasMotions = true;
         if (cameraMotions == 0) {
             for (const CameraEntry& camera : mCameras) {
-                MotionEntry<Ftk::CameraMotion> entry;
-                Ftk::InitCameraMotion(&entry.mRecord, 1, 1, 1, 1);
-                if (entry.mRecord) mCameraMotions.push_back(entry);
+                // Listed before it is made: a record that memory ran out in goes with the others.
+                mCameraMotions.emplace_back();
+                Ftk::InitCameraMotion(&mCameraMotions.back().mRecord, 1, 1, 1, 1);
+                const MotionEntry<Ftk::CameraMotion> entry = mCameraMotions.back();
+                if (!entry.mRecord) mCameraMotions.pop_back();
                 if (Ftk::Stopped() || !entry.mRecord) return ToolkitFailure();
                 Ftk::CameraMotion* m = entry.mRecord;
                 const Ftk::Camera* c = camera.mRecord;
@@ -462,9 +473,11 @@ bool VOxaReader3DS::FillTables() {
     for (MeshEntry& mesh : mMeshes) {
         if (objectMotions > 0 && !named.insert(FieldName(mesh.mRecord->mName)).second) continue;
         mesh.mStill = true;
-        MotionEntry<Ftk::ObjectMotion> entry;
-        Ftk::InitObjectMotion(&entry.mRecord, 0, 0, 0, 0, 0);
-        if (entry.mRecord) mObjectMotions.push_back(entry);
+        // Listed before it is made: a record that memory ran out in goes with the others.
+        mObjectMotions.emplace_back();
+        Ftk::InitObjectMotion(&mObjectMotions.back().mRecord, 0, 0, 0, 0, 0);
+        const MotionEntry<Ftk::ObjectMotion> entry = mObjectMotions.back();
+        if (!entry.mRecord) mObjectMotions.pop_back();
         if (Ftk::Stopped() || !entry.mRecord) return ToolkitFailure();
         Ftk::CopyName(entry.mRecord->mName, sizeof entry.mRecord->mName, mesh.mRecord->mName);
         mObjectMotions.back().mWithoutNode = mFileHasMotions;
@@ -557,6 +570,11 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
     // without a keyframer section takes the keys' range.
     VTime referenceStop = VTIME_MINUS_INFINITE;
     Ftk::KeyframerSettings* settings = nullptr;
+    // Released however this ends, also when memory runs out (thrown).
+    struct Release {
+        Ftk::KeyframerSettings** mSettings;
+        ~Release() { Ftk::ReleaseKeyframerSettings(mSettings); }
+    } release{&settings};
     Ftk::InitKeyframerSettings(&settings);
     if (settings) {
         settings->mAnimationLength = -1;

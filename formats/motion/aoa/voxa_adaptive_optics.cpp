@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <new>
 
 #include "oxa_codec/vstream_options.h"
 
@@ -215,7 +216,15 @@ VOxaReaderAdaptiveOptics::VOxaReaderAdaptiveOptics(VOxaSdkManager* manager, bool
 
 IOxaFileMotionBase* VOxaReaderAdaptiveOptics::CreateMotionFile(const char* path) {
     VOxaFileAdaptiveOptics* file = new VOxaFileAdaptiveOptics();
-    if (!file->Open(path, "r")) {
+    // Memory that runs out while the file opens (thrown) lets the file object go.
+    bool opened = false;
+    try {
+        opened = file->Open(path, "r");
+    } catch (const std::bad_alloc&) {
+        file->Destroy();
+        throw;
+    }
+    if (!opened) {
         file->Destroy();
         return nullptr;
     }
@@ -235,7 +244,15 @@ VOxaWriterAdaptiveOptics::VOxaWriterAdaptiveOptics(VOxaSdkManager* manager, bool
 
 IOxaFileMotionBase* VOxaWriterAdaptiveOptics::CreateMotionFile(const char* path) {
     VOxaFileAdaptiveOptics* file = new VOxaFileAdaptiveOptics(mIsMcd);
-    if (!file->Open(path, "w")) {
+    // Memory that runs out while the file opens (thrown) lets the file object go.
+    bool opened = false;
+    try {
+        opened = file->Open(path, "w");
+    } catch (const std::bad_alloc&) {
+        file->Destroy();
+        throw;
+    }
+    if (!opened) {
         file->Destroy();
         return nullptr;
     }

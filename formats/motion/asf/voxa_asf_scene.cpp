@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <new>
 #include <string>
 #include <utility>
@@ -257,16 +258,22 @@ VOxaAsfScene::~VOxaAsfScene() {
 }
 
 void VOxaAsfScene::DestroyTree(AsfBone* bone) {
-    // Iterative: a file may describe a chain of any depth.
-    std::vector<AsfBone*> pending;
-    if (bone) pending.push_back(bone);
-    while (!pending.empty()) {
-        AsfBone* b = pending.back();
-        pending.pop_back();
-        for (AsfBone* c : b->mChildren)
-            pending.push_back(c);
-        b->mChildren.clear();
+    // Iterative, since a file may describe a chain of any depth, and without a list of its own,
+    // since a release must not need memory: down the last child, back up the parent link.
+    AsfBone* b = bone;
+    while (b) {
+        if (!b->mChildren.empty()) {
+            AsfBone* child = b->mChildren.back();
+            b->mChildren.pop_back();
+            if (child) {
+                child->mParent = b;
+                b = child;
+            }
+            continue;
+        }
+        AsfBone* up = b == bone ? nullptr : b->mParent;
         delete b;
+        b = up;
     }
 }
 
@@ -481,7 +488,9 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
                 return refuse("The skeleton needs more than the %d bones an ASF file may hold.", kMaxBones);
             AsfBone* parent = b;
             if (dummies) {
-                AsfBone* d = new AsfBone();
+                // A bone is the write's own until its parent lists it (memory may run out first).
+                std::unique_ptr<AsfBone> madeDummy(new AsfBone());
+                AsfBone* d = madeDummy.get();
                 d->mName = c->GetNameWithoutPrefix();
                 d->mName += "Dummy";
                 dummyBones.insert(d);
@@ -495,10 +504,12 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
                     d->mDirection[a] = v[a];
                 Normalize3(d->mDirection);
                 b->AddChild(d);
+                madeDummy.release();
                 parent = d;
                 ++count;
             }
-            AsfBone* cb = new AsfBone();
+            std::unique_ptr<AsfBone> made(new AsfBone());
+            AsfBone* cb = made.get();
             cb->mName = c->GetNameWithoutPrefix();
             // A joint its animation moves in its parent's frame needs translation dofs of its own.
             if (translation || VOxaMotionSupport::TranslationVaries(c)) {
@@ -520,6 +531,7 @@ bool VOxaAsfScene::BuildFromNode(VOxaNode* node, bool translation, const VgeTVec
             cb->mAxisOrder = 0;
             cb->mBoundNode = c;
             parent->AddChild(cb);
+            made.release();
             ++count;
             stack.push_back({c, cb, scaled(c, item.scale)});
         }

@@ -1,7 +1,10 @@
 #include "formats/motion/asf/voxa_file_acclaim_asf.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
@@ -66,9 +69,10 @@ AsfBone* VOxaFileAcclaimAsf::Lookup(const char* name) const {
 
 AsfBone* VOxaFileAcclaimAsf::EnsureRoot() {
     if (AsfBone* root = mScene->GetRootBone()) return root;
-    AsfBone* root = new AsfBone();
-    root->mName = "root";
-    mScene->SetRootBone(root);
+    std::unique_ptr<AsfBone> made(new AsfBone());
+    made->mName = "root";
+    AsfBone* root = made.release();
+    mScene->SetRootBone(root);  // the skeleton's from here on
     mByName.emplace("root", root);
     return root;
 }
@@ -353,10 +357,11 @@ bool VOxaFileAcclaimAsf::FinishBone(AsfBone*& bone, unsigned seen) {
         bone->mOffset[i] = bone->mDirection[i] * bone->mLength;
     bone->BuildAxis();
     EnsureRoot()->AddChild(bone);
-    mByName.emplace(bone->mName.Buffer(), bone);
+    AsfBone* added = bone;  // the tree's from here on
+    bone = nullptr;
+    mByName.emplace(added->mName.Buffer(), added);
     mScene->TreeChanged();
     ++mBoneCount;
-    bone = nullptr;
     return true;
 }
 
@@ -365,6 +370,11 @@ bool VOxaFileAcclaimAsf::ReadBoneData() {
     AsfBone* bone = nullptr;
     unsigned seen = 0;
     char word[16];
+    // A bone not yet in the tree is the read's own, also when memory runs out (thrown).
+    struct Pending {
+        AsfBone*& mBone;
+        ~Pending() { delete mBone; }
+    } pending{bone};
     while (!IsAtEnd() && !AtKeywordLine()) {
         const char* start = GetCursor();
         int k = -1;
@@ -381,27 +391,43 @@ bool VOxaFileAcclaimAsf::ReadBoneData() {
                 Warning("Begin/End keyword expected\n");
             }
         } else if (bone) {
-            if (!ReadBoneLine(bone, seen)) {
-                delete bone;
-                return false;
-            }
+            if (!ReadBoneLine(bone, seen)) return false;
         } else {
             Warning("Begin/End keyword expected\n");
         }
         ReadNextLine();
     }
     if (bone) {
-        if (IsAtEnd()) {
-            delete bone;
-            return Error("Unexpected end of file\n");
-        }
+        if (IsAtEnd()) return Error("Unexpected end of file\n");
         return FinishBone(bone, seen);
     }
     return true;
 }
 
+namespace {
+
+// The root's list keeps only the bones whose parent it still is. In place: a bone listed by two
+// parents (memory ran out while the hierarchy was read) would be released twice.
+void DropMovedFromRoot(AsfBone* root) {
+    auto& children = root->mChildren;
+    children.erase(
+        std::remove_if(children.begin(), children.end(), [root](AsfBone* c) { return c->mParent != root; }),
+        children.end());
+}
+
+}  // namespace
+
 bool VOxaFileAcclaimAsf::ReadHierarchy() {
     AsfBone* root = EnsureRoot();
+    try {
+        return ReadHierarchyLines(root);
+    } catch (const std::bad_alloc&) {
+        DropMovedFromRoot(root);
+        throw;
+    }
+}
+
+bool VOxaFileAcclaimAsf::ReadHierarchyLines(AsfBone* root) {
     bool inside = false;
     bool ok = true;
     char word[AsfBone::kMaxNameLength + 1];
@@ -454,18 +480,14 @@ bool VOxaFileAcclaimAsf::ReadHierarchy() {
                         continue;
                     }
                     // The root's list is compacted once at the end of the section.
-                    child->mParent = parent;
                     parent->mChildren.push_back(child);
+                    child->mParent = parent;
                 }
             }
         }
         if (ok) ReadNextLine();
     }
-    std::vector<AsfBone*> kept;
-    kept.reserve(root->mChildren.size());
-    for (AsfBone* c : root->mChildren)
-        if (c->mParent == root) kept.push_back(c);
-    root->mChildren.swap(kept);
+    DropMovedFromRoot(root);
     mScene->TreeChanged();
     return ok;
 }

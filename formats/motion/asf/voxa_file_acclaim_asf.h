@@ -40,6 +40,7 @@ private:
     bool ReadBoneLine(AsfBone* bone, unsigned& seen);
     bool FinishBone(AsfBone*& bone, unsigned seen);
     bool ReadHierarchy();
+    bool ReadHierarchyLines(AsfBone* root);
     AsfBone* Lookup(const char* name) const;
     AsfBone* EnsureRoot();
 

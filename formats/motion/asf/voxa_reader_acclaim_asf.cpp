@@ -1,11 +1,21 @@
 #include "formats/motion/asf/voxa_reader_acclaim_asf.h"
 
+#include <memory>
+
 #include "formats/motion/asf/voxa_asf_scene.h"
 #include "formats/motion/asf/voxa_file_acclaim_asf.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
+
+namespace {
+
+struct DestroyAsfScene {
+    void operator()(VOxaAsfScene* skeleton) const { skeleton->Destroy(); }
+};
+
+}  // namespace
 
 VString VOxaAsfReferenceNodeName(const char* skeletonName) {
     VString name(skeletonName && *skeletonName ? skeletonName : "ASF");
@@ -39,16 +49,16 @@ bool VOxaReaderAcclaimAsf::Read(VOxaScene* scene, VStreamOptions* options) {
         mError.SetLastErrorID(eSTREAM_OPTIONS_NOT_SET);
         return false;
     }
-    VOxaAsfScene* skeleton = VOxaAsfScene::Create();
+    // The skeleton goes with the read until the options hold it, whichever way the read ends.
+    std::unique_ptr<VOxaAsfScene, DestroyAsfScene> skeleton(VOxaAsfScene::Create());
     motion->Progress("Reading ASF node hierarchy", 0.0f);
     const bool simplify = motion->GetOption(VStreamOptionsMotion::eIMPORT_DUMMY_NODES) != 1;
     const bool limits = motion->GetOption(VStreamOptionsMotion::eIMPORT_LIMITS) == 1;
-    const bool ok = mFile->Read(skeleton, simplify);
+    const bool ok = mFile->Read(skeleton.get(), simplify);
     mMessageText += mFile->GetWarnings();
     VOxaNode* root = ok ? skeleton->CreateNodes(mManager, "", limits) : nullptr;
     if (!root) {
         Corrupted();
-        skeleton->Destroy();
         return false;
     }
     VString report("Duplicate names found in ");
@@ -59,7 +69,6 @@ bool VOxaReaderAcclaimAsf::Read(VOxaScene* scene, VStreamOptions* options) {
         mMessageText += report;
         mMessageText += "\n";
         Corrupted(report.Buffer());
-        skeleton->Destroy();
         mManager->DestroyNode(root, true);
         return false;
     }
@@ -75,6 +84,6 @@ bool VOxaReaderAcclaimAsf::Read(VOxaScene* scene, VStreamOptions* options) {
             sceneRoot->AddChild(root);
         }
     }
-    motion->SetAttachedObject(skeleton, true);
+    motion->SetAttachedObject(skeleton.release(), true);
     return true;
 }

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -19,6 +20,10 @@
 #include "scene/voxa_scene.h"
 
 namespace {
+
+struct DestroyAsfScene {
+    void operator()(VOxaAsfScene* skeleton) const { skeleton->Destroy(); }
+};
 
 // The name goes into the message cut to this length, so that a long path cannot make it grow
 // without bound.
@@ -131,7 +136,8 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
         mError.SetLastErrorID(eNOT_ENOUGH_MEMORY);
         return false;
     }
-    VOxaAsfScene* skeleton = VOxaAsfScene::Create();
+    // The skeleton goes with the write until the options hold it, whichever way the write ends.
+    std::unique_ptr<VOxaAsfScene, DestroyAsfScene> skeleton(VOxaAsfScene::Create());
     const bool translation = motion->GetOption(VStreamOptionsMotion::eTRANSLATION) == 1;
     VgeTVector scale(1.0, 1.0, 1.0, 0.0);
     if (motion->GetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION) == 1 && root->GetParent())
@@ -141,12 +147,10 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
     VString refusal;
     if (!skeleton->BuildFromNode(root, translation, scale, motion->GetStartTime(), &renamed, &leftOut,
                                  &refusal)) {
-        skeleton->Destroy();
         return VOxaMotionSupport::Refuse(mError, refusal.Buffer());
     }
     // Markers hang below a reference node: when none was ever seen, nothing is left to write.
     if (!leftOut.empty() && skeleton->GetRootBone()->mChildren.empty() && !VOxaMotionSupport::IsJoint(root)) {
-        skeleton->Destroy();
         return VOxaMotionSupport::Refuse(mError, VOxaMotionSupport::kNoJoints);
     }
     VOxaSkeletonSupport::WarnLeftOut(motion, leftOut, "AMC");
@@ -175,8 +179,8 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
         motion->Message("Warning", text.Buffer(), "Ok");
     }
     motion->Progress("Writing ASF node hierarchy", 0.0f);
-    const bool written = mFile->Write(skeleton);
-    motion->SetAttachedObject(skeleton, true);
+    const bool written = mFile->Write(skeleton.get());
+    motion->SetAttachedObject(skeleton.release(), true);
     if (!written) {
         // A number the file cannot hold is named with its bone.
         if (*mFile->GetUnwritableNumber())

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -861,7 +862,15 @@ VOxaReaderVicon::VOxaReaderVicon(VOxaSdkManager* manager) : VOxaReaderMotionBase
 
 IOxaFileMotionBase* VOxaReaderVicon::CreateMotionFile(const char* path) {
     VOxaFileVicon* file = new VOxaFileVicon();
-    if (!file->Open(path, "rb")) {
+    // Memory that runs out while the file opens (thrown) lets the file object go.
+    bool opened = false;
+    try {
+        opened = file->Open(path, "rb");
+    } catch (const std::bad_alloc&) {
+        file->Destroy();
+        throw;
+    }
+    if (!opened) {
         file->Destroy();
         return nullptr;
     }
@@ -924,7 +933,15 @@ bool VOxaWriterVicon::Write(VOxaScene* scene, VStreamOptions* options) {
 
 IOxaFileMotionBase* VOxaWriterVicon::CreateMotionFile(const char* path) {
     VOxaFileVicon* file = new VOxaFileVicon();
-    if (!file->Open(path, "wb")) {
+    // Memory that runs out while the file opens (thrown) lets the file object go.
+    bool opened = false;
+    try {
+        opened = file->Open(path, "wb");
+    } catch (const std::bad_alloc&) {
+        file->Destroy();
+        throw;
+    }
+    if (!opened) {
         file->Destroy();
         return nullptr;
     }

@@ -195,7 +195,8 @@ void VOxaFileMotionAnalysisHtr::ClearSegments() {
 
 VOxaFileMotionAnalysisHtr::Segment* VOxaFileMotionAnalysisHtr::AddSegment(const char* name,
                                                                           const char* parent) {
-    mSegments.emplace_back(new Segment());
+    std::unique_ptr<Segment> made(new Segment());
+    mSegments.push_back(std::move(made));
     Segment* segment = mSegments.back().get();
     segment->SetNames(name, parent, nullptr);
     mSegmentIndex.emplace(segment->mName, (int)mSegments.size() - 1);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -939,7 +940,15 @@ void VOxaReaderMotionAnalysisTrc::Report() {
 
 IOxaFileMotionBase* VOxaReaderMotionAnalysisTrc::CreateMotionFile(const char* path) {
     VOxaFileMotionAnalysisTrc* file = new VOxaFileMotionAnalysisTrc();
-    if (!file->Open(path, "r")) {
+    // Memory that runs out while the file opens (thrown) lets the file object go.
+    bool opened = false;
+    try {
+        opened = file->Open(path, "r");
+    } catch (const std::bad_alloc&) {
+        file->Destroy();
+        throw;
+    }
+    if (!opened) {
         file->Destroy();
         return nullptr;
     }
@@ -1035,7 +1044,15 @@ VOxaWriterMotionAnalysisTrc::VOxaWriterMotionAnalysisTrc(VOxaSdkManager* manager
 
 IOxaFileMotionBase* VOxaWriterMotionAnalysisTrc::CreateMotionFile(const char* path) {
     VOxaFileMotionAnalysisTrc* file = new VOxaFileMotionAnalysisTrc();
-    if (!file->Open(path, "w")) {
+    // Memory that runs out while the file opens (thrown) lets the file object go.
+    bool opened = false;
+    try {
+        opened = file->Open(path, "w");
+    } catch (const std::bad_alloc&) {
+        file->Destroy();
+        throw;
+    }
+    if (!opened) {
         file->Destroy();
         return nullptr;
     }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "animation/anim_import_filters.h"
@@ -459,6 +460,8 @@ bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions)
             return DropWrite(eUNIDENTIFIED_ERROR);
         }
     }
+    // Let go of however the write ends, memory that runs out part way (thrown) included.
+    const std::unique_ptr<Sample, void (*)(void*)> held(buffer, std::free);
     for (int f = 0; f < n; ++f, time += period) {
         options->Progress("Computing VPM animation frames", (float)((double)f * 50.0 / n));
         sampler.Evaluate(time);
@@ -488,7 +491,6 @@ bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions)
         }
         ok = ok && !mFile->WriteFailed();
     }
-    std::free(buffer);
     if (!EndWrite(ok)) return false;
     mMessageText += renamed;
     mMessageText += notes;
