@@ -476,7 +476,7 @@ OXA_API ChunkData* NewChunkWithData(Chunk** out, uint32_t tag);
 OXA_API void ReleaseChunk(Chunk** chunk);
 // Releases the chunk tree a local holds however the scope is left, memory that runs out part way
 // (thrown) included. A release before that leaves the local null, and this one does nothing.
-class HeldChunk {
+class OXA_API HeldChunk {
 public:
     explicit HeldChunk(Chunk** chunk) : mChunk(chunk) {}
     HeldChunk(const HeldChunk&) = delete;
