@@ -164,9 +164,31 @@ void DxfShadeMesh(VOxaMesh* mesh, const std::vector<uint32_t>& masks, const std:
     std::vector<int> sets;
     std::vector<VgeTVector> faceNormals;
     DxfShadingSets(mesh->GetControlPoints(), mesh->GetControlPointsCount(), faces, sets, faceNormals);
-    int setCount = 0;
-    for (int s : sets)
-        setCount = std::max(setCount, s + 1);
+    // Corners of faces of no area (a LINE's, a point's) share one normal of no direction; a mesh
+    // of nothing else (lines) gets none.
+    auto none = [&](int p) {
+        const VgeTVector& n = faceNormals[(size_t)p];
+        return n[0] == 0.0 && n[1] == 0.0 && n[2] == 0.0;
+    };
+    int setCount = 0, flat = -1;
+    for (int p = 0; p < polygons; ++p) {
+        if (!none(p)) continue;
+        if (flat < 0) flat = (int)sets.size();
+        for (int c = faces.mStarts[(size_t)p]; c < faces.mStarts[(size_t)p + 1]; ++c)
+            sets[(size_t)c] = flat;
+    }
+    if (flat >= 0) {
+        // Numbered again, the shared one among them.
+        std::vector<int> number(sets.size() + 1, -1);
+        for (int& s : sets) {
+            if (number[(size_t)s] < 0) number[(size_t)s] = setCount++;
+            s = number[(size_t)s];
+        }
+        if (setCount == 1) return;
+    } else {
+        for (int s : sets)
+            setCount = std::max(setCount, s + 1);
+    }
     std::vector<VgeTVector> sums((size_t)setCount, VgeTVector(0.0, 0.0, 0.0, 0.0));
     for (int p = 0; p < polygons; ++p)
         for (int c = faces.mStarts[(size_t)p]; c < faces.mStarts[(size_t)p + 1]; ++c)
