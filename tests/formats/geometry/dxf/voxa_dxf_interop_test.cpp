@@ -1353,13 +1353,16 @@ TEST(dxf_interop, ShadingHoldsThroughDxfAndADxfBoxShowsItsEdges) {
             const dxftest::Groups face = dxftest::Face("Box", corners, 1);
             faces.insert(faces.end(), face.begin(), face.end());
         }
+        // A LINE along an edge (a face of no area) takes nothing from the faces' shading.
+        const dxftest::Groups line = dxftest::Line("Box", {0, 0, 0}, {1, 0, 0});
+        faces.insert(faces.end(), line.begin(), line.end());
         dxftest::Reading r;
         ASSERT_TRUE(r.Read(dxftest::File(faces)));
         Write3ds(r.manager, r.scene, back);
         long vertices = 0;
         const std::vector<std::string> got = Lib3dsShading(back, &vertices);
         EXPECT_EQ(vertices, 8);
-        ASSERT_EQ(got.size(), 36u);
+        ASSERT_EQ(got.size(), 39u);
         for (const std::string& corner : got) {
             const std::string n = corner.substr(corner.find(':') + 2);
             EXPECT_TRUE(n == "1.00 0.00 0.00" || n == "-1.00 0.00 0.00" || n == "0.00 1.00 0.00" ||
