@@ -147,5 +147,6 @@ int DxfGeometryGroup::FindPoint(const VgeTVector& p) {
 void DxfGeometryGroup::Release() {
     std::vector<VgeTVector>().swap(mPoints);
     std::vector<int>{0, 0}.swap(mFaces);
+    std::vector<uint32_t>().swap(mMasks);
     mWeld.Clear();
 }

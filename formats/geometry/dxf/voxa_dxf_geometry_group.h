@@ -58,6 +58,9 @@ private:
 struct OXA_API DxfGeometryGroup {
     std::vector<VgeTVector> mPoints;
     std::vector<int> mFaces{0, 0};
+    // The smoothing masks of the faces that carry one, in face order (see the reader's face
+    // records).
+    std::vector<uint32_t> mMasks;
     VDxfWeldIndex mWeld;
 
     int GetPointCount() const { return (int)mPoints.size(); }

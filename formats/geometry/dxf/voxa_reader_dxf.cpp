@@ -14,7 +14,9 @@
 #include "attributes/voxa_mesh.h"
 #include "base/vpath.h"
 #include "formats/geometry/dxf/voxa_dxf_ocs.h"
+#include "formats/geometry/dxf/voxa_dxf_shading.h"
 #include "formats/geometry/dxf/voxa_dxf_units.h"
+#include "formats/geometry/obj/voxa_obj_mtllib.h"
 #include "formats/geometry/voxa_material_extras.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_global_light_settings.h"
@@ -36,6 +38,9 @@ inline bool Is(const char* value, const char* keyword) {
 // hidden: bit kHiddenEdgesShift + j for the edge from the face's corner j to the next.
 constexpr int kHiddenEdgesShift = 26;
 constexpr int kColourBits = (1 << kHiddenEdgesShift) - 1;
+constexpr unsigned kHiddenEdgeBits = 15u;
+// ... and a face that carries a smoothing mask (the group's next mask) has this bit set.
+constexpr int kMaskedFace = 1 << 30;
 
 // The kinds of entity the walkers read.
 bool IsReadEntity(const char* value) {
@@ -283,6 +288,7 @@ VOxaMaterial* VOxaReaderDxf::GetColourMaterial(int number) {
             if (!material) return nullptr;
             ++mMaterialCounter;
             const int rgb = number - kDxfTrueColour;
+            voxa_obj::StateColourAlone(material);
             material->SetDiffuse(
                 VOxaColor(((rgb >> 16) & 255) / 255.0, ((rgb >> 8) & 255) / 255.0, (rgb & 255) / 255.0, 1.0));
             cached = material;
@@ -298,6 +304,8 @@ VOxaMaterial* VOxaReaderDxf::GetColourMaterial(int number) {
         ++mMaterialCounter;
         VOxaColor colour(1.0, 1.0, 1.0, 1.0);
         AciToColor(number, colour);
+        // A colour number states the colour alone.
+        voxa_obj::StateColourAlone(material);
         material->SetDiffuse(colour);
         mMaterialCache[number] = material;
     }
@@ -742,16 +750,15 @@ void VOxaReaderDxf::Read3DFaceIntoGroup(IGroupSource& groups, bool solid) {
     VgeTVector offset;
     const bool thick = solid && CheckExtrusion(f.extrusion, f.extrusionAt, "a SOLID or TRACE") &&
                        Thickness(f.thickness, f.extrusion, offset);
-    if (solid)
-        f.SolidToWorld();
-    else
-        f.JoinRepeatedCorner();
+    if (solid) f.SolidToWorld();
     const VgeTVector c0 = f.Scene(0);
     if (!thick && f.Scene(1) == c0 && f.Scene(2) == c0) {
-        // A point, not a face, at the tolerance points are welded by.
+        // A point, not a face, at the tolerance points are welded by; so also with a fourth
+        // corner elsewhere, which joining the repeated corners would make a face of no area.
         if (mPointFaces < INT_MAX) ++mPointFaces;
         return;
     }
+    if (!solid) f.JoinRepeatedCorner();
     DxfGeometryGroup* group = groups.GroupFor(f.layer);
     const int colour = ResolveColour(f.colour, f.layer, f.trueColour);
     if (colour > 0) group->SetMaterialFlag();
@@ -947,6 +954,7 @@ void VOxaReaderDxf::ReadPolylineVertices(DxfGeometryGroup& group, const Polyline
                                          const char* value) {
     const int base = group.GetPointCount();
     const size_t firstFace = group.mFaces.size();
+    const size_t firstMask = group.mMasks.size();
     if (Is(value, "VERTEX")) {
         while (ReadVertex(group, base, colour, h.PolygonMesh())) {
         }
@@ -956,9 +964,10 @@ void VOxaReaderDxf::ReadPolylineVertices(DxfGeometryGroup& group, const Polyline
     // A face record names the vertices of its own polyline: one naming a vertex beyond them would
     // take a point of another entity of the group, and is dropped.
     std::vector<int>& faces = group.mFaces;
-    size_t kept = firstFace;
+    size_t kept = firstFace, maskAt = firstMask, maskKept = firstMask;
     for (size_t pos = firstFace; pos < faces.size();) {
         const size_t length = 2 + (size_t)faces[pos];
+        const bool masked = (faces[pos + 1] & kMaskedFace) != 0 && maskAt < group.mMasks.size();
         bool inside = true;
         for (size_t j = pos + 2; j < pos + length; ++j)
             inside = inside && faces[j] >= base && faces[j] <= last;
@@ -967,12 +976,15 @@ void VOxaReaderDxf::ReadPolylineVertices(DxfGeometryGroup& group, const Polyline
                 std::copy(faces.begin() + (std::ptrdiff_t)pos, faces.begin() + (std::ptrdiff_t)(pos + length),
                           faces.begin() + (std::ptrdiff_t)kept);
             kept += length;
+            if (masked) group.mMasks[maskKept++] = group.mMasks[maskAt];
         } else {
             if (mFaceRecordsOutside < INT_MAX) ++mFaceRecordsOutside;
         }
+        if (masked) ++maskAt;
         pos += length;
     }
     faces.resize(kept);
+    group.mMasks.resize(maskKept);
     if (h.PolygonMesh()) {
         // Quadrangles between rows i, i + 1 and columns j, j + 1, and with the closed flags (1 in
         // M, 32 in N) between the last row or column and the first. The vertices must be there.
@@ -1039,10 +1051,24 @@ bool VOxaReaderDxf::ReadVertex(DxfGeometryGroup& group, int base, int colour, bo
     int flags = 0, k[4] = {0, 0, 0, 0};
     int trueColour = -1;
     const int inherited = colour;
+    // A smoothing mask in the extended data of this toolkit's shading (application group 1001).
+    bool shadingData = false, masked = false;
+    uint32_t mask = 0;
     for (;;) {
         if (!ReadGroup(code, value)) return false;
         if (code == 0) break;
         switch (code) {
+            case 1001:
+                shadingData = Is(value, kDxfShadingApp);
+                break;
+            case 1071: {
+                int word = 0;
+                if (shadingData && DxfParseInt(value, word)) {
+                    mask = (uint32_t)word;
+                    masked = true;
+                }
+                break;
+            }
             case 10:
                 DxfParseReal(value, x);
                 break;
@@ -1109,9 +1135,10 @@ bool VOxaReaderDxf::ReadVertex(DxfGeometryGroup& group, int base, int colour, bo
             for (int j = 0; j < s && s > 2; ++j)
                 if (k[j] < 0) hidden |= 1u << j;
             faces.push_back(s);
-            faces.push_back(colour | (int)(hidden << kHiddenEdgesShift));
+            faces.push_back(colour | (int)(hidden << kHiddenEdgesShift) | (masked ? kMaskedFace : 0));
             for (int j = 0; j < s; ++j)
                 faces.push_back(FaceIndex(k[j], base));
+            if (masked) group.mMasks.push_back(mask);
         }
     } else if (polygonMesh && (flags & 64) != 0 && (flags & 128) == 0) {
         group.AppendPoint(DxfToScenePoint(x, y, z));
@@ -1144,6 +1171,10 @@ VOxaMesh* VOxaReaderDxf::BuildMesh(DxfGeometryGroup& group) {
     std::unordered_map<int, int> trueTable;  // 24-bit colours and their indices
     const std::vector<int>& f = group.mFaces;
     const size_t size = f.size();
+    // The polygons' smoothing masks, where faces carry them.
+    std::vector<uint32_t> masks;
+    std::vector<char> masked;
+    size_t maskAt = 0;
     for (size_t pos = 2; pos < size;) {
         const int s = f[pos];
         if (s < 2 || size - pos < 2 + (size_t)s) {
@@ -1151,7 +1182,9 @@ VOxaMesh* VOxaReaderDxf::BuildMesh(DxfGeometryGroup& group) {
             return nullptr;
         }
         const int colour = f[pos + 1] & kColourBits;
-        const unsigned hidden = (unsigned)f[pos + 1] >> kHiddenEdgesShift;
+        const unsigned hidden = ((unsigned)f[pos + 1] >> kHiddenEdgesShift) & kHiddenEdgeBits;
+        const bool hasMask = (f[pos + 1] & kMaskedFace) != 0 && maskAt < group.mMasks.size();
+        const uint32_t mask = hasMask ? group.mMasks[maskAt++] : 0u;
         const int* indices = &f[pos + 2];
         pos += 2 + (size_t)s;
         // A record that names a point the group does not have is dropped.
@@ -1159,6 +1192,13 @@ VOxaMesh* VOxaReaderDxf::BuildMesh(DxfGeometryGroup& group) {
         for (int j = 0; j < s; ++j)
             valid = valid && indices[j] >= 0 && indices[j] < count;
         if (!valid) continue;
+        if (hasMask || !masked.empty()) {
+            // The polygons before the first that carries a mask carry none.
+            masks.resize((size_t)mesh->GetPolygonCount(), 0u);
+            masked.resize((size_t)mesh->GetPolygonCount(), 0);
+            masks.push_back(mask);
+            masked.push_back(hasMask ? 1 : 0);
+        }
         int material = 0;
         if (colour > 0 && colour < 256) {
             if (!added[colour]) {
@@ -1182,6 +1222,8 @@ VOxaMesh* VOxaReaderDxf::BuildMesh(DxfGeometryGroup& group) {
         if (s == 2) mesh->AddPolygonVertex(indices[0]);
         mesh->EndPolygon();
     }
+    group.mMasks.clear();
+    DxfShadeMesh(mesh, masks, masked);
     return mesh;
 }
 

@@ -9,6 +9,7 @@
 
 #include "attributes/voxa_face_flags.h"
 #include "attributes/voxa_geometry_converter.h"
+#include "attributes/voxa_layer.h"
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
 #include "base/vge_matrix.h"
@@ -248,9 +249,15 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
     // One code page holds the names of the file: the Western one when it holds them all, else
     // one that does, else the one that loses the fewest characters.
     std::vector<std::string> names;
+    mShadingData = false;
     for (int i = 0; i < n; ++i)
         WalkNodes(root->GetChild(i), true, [&](VOxaNode* node) {
-            if (GivesLayer(node)) names.push_back(LayerText(node));
+            if (!GivesLayer(node)) return;
+            names.push_back(LayerText(node));
+            // Meshes with normals (and the surfaces, which get them) may need smoothing masks.
+            const VOxaMesh* mesh = node->GetMesh();
+            const VOxaLayer* layer0 = mesh && mesh->GetLayerCount() > 0 ? mesh->GetLayer(0) : nullptr;
+            mShadingData = mShadingData || !mesh || (layer0 && layer0->GetNormals());
         });
     mCodePage = DxfCodePageFor(names);
     out.GroupText(999, "Morvane Dxf writer for OXA");
@@ -320,6 +327,15 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
         for (int i = 0; i < n; ++i)
             WriteLayerRecursive(root->GetChild(i), true);
         out.GroupText(0, "ENDTAB");
+        if (mShadingData) {
+            out.GroupText(0, "TABLE");
+            out.GroupText(2, "APPID");
+            out.GroupInt(70, 1);
+            out.GroupText(0, "APPID");
+            out.GroupText(2, kDxfShadingApp);
+            out.GroupInt(70, 0);
+            out.GroupText(0, "ENDTAB");
+        }
     }
     out.GroupText(0, "ENDSEC");
     out.GroupText(0, "SECTION");
@@ -456,6 +472,100 @@ bool VOxaWriterDxf::Extents(VOxaNode* root, double low[3], double high[3]) {
     return any;
 }
 
+bool VOxaWriterDxf::PlanShading(VOxaMesh* mesh) {
+    DxfShadingFaces& records = mRecords;
+    const size_t corners = records.mCorners.size();
+    const int pointCount = (int)mWorld.size();
+    const VOxaLayer* layer0 = mesh->GetLayerCount() > 0 ? mesh->GetLayer(0) : nullptr;
+    if (!mShadingData || !layer0 || !layer0->GetNormals() || corners == 0) return false;
+
+    // Corners of one control point whose normals agree (within 1e-4 a component) are one class:
+    // one vertex, should the vertices be split.
+    struct Class {
+        VgeTVector mNormal;
+        int mNext;  // the next class of the same control point, -1 at the last
+    };
+    std::vector<Class> classes;
+    std::vector<int> classOf(corners, -1), head((size_t)pointCount, -1), tail((size_t)pointCount, -1);
+    for (int r = 0, count = records.GetCount(); r < count; ++r) {
+        for (int c = records.mStarts[(size_t)r]; c < records.mStarts[(size_t)r + 1]; ++c) {
+            const int point = records.mCorners[(size_t)c];
+            VgeTVector n;
+            if (!mesh->GetPolygonVertexNormal(mRecordPolygon[(size_t)r], mRecordPosition[(size_t)c], n))
+                return false;
+            if (point < 0 || point >= pointCount) continue;
+            const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+            n = length > 0.0 && std::isfinite(length)
+                    ? VgeTVector(n[0] / length, n[1] / length, n[2] / length, 0.0)
+                    : VgeTVector(0.0, 0.0, 0.0, 0.0);
+            int found = -1;
+            for (int k = head[(size_t)point]; k >= 0 && found < 0; k = classes[(size_t)k].mNext) {
+                const VgeTVector& m = classes[(size_t)k].mNormal;
+                if (std::fabs(m[0] - n[0]) <= 1e-4 && std::fabs(m[1] - n[1]) <= 1e-4 &&
+                    std::fabs(m[2] - n[2]) <= 1e-4)
+                    found = k;
+            }
+            if (found < 0) {
+                found = (int)classes.size();
+                classes.push_back(Class{n, -1});
+                if (tail[(size_t)point] < 0)
+                    head[(size_t)point] = found;
+                else
+                    classes[(size_t)tail[(size_t)point]].mNext = found;
+                tail[(size_t)point] = found;
+            }
+            classOf[(size_t)c] = found;
+        }
+    }
+
+    // The sets the reader makes by the angle: each one class, and each class one set?
+    std::vector<int> sets;
+    std::vector<VgeTVector> faceNormals;
+    DxfShadingSets(mWorld.data(), pointCount, records, sets, faceNormals);
+    std::vector<int> classSet(classes.size(), -1), setClass(corners, -1);
+    bool same = true;
+    for (size_t c = 0; c < corners && same; ++c) {
+        const int k = classOf[c], set = sets[c];
+        if (k < 0) continue;
+        if (classSet[(size_t)k] < 0) classSet[(size_t)k] = set;
+        if (setClass[(size_t)set] < 0) setClass[(size_t)set] = k;
+        same = classSet[(size_t)k] == set && setClass[(size_t)set] == k;
+    }
+    if (same) return false;
+
+    // The mesh's own smoothing masks, one per polygon or one for all.
+    const VOxaLayerElementPolygonGroup* kept = layer0->GetPolygonGroups();
+    const int polygons = mesh->GetPolygonCount();
+    if (kept && kept->GetReferenceMode() == eDIRECT &&
+        ((kept->GetMappingMode() == eBY_POLYGON && kept->GetDirectArray().GetCount() == polygons) ||
+         (kept->GetMappingMode() == eALL_SAME && kept->GetDirectArray().GetCount() >= 1))) {
+        const bool all = kept->GetMappingMode() == eALL_SAME;
+        for (int k : mRecordPolygon)
+            records.mMasks.push_back((uint32_t)kept->GetDirectArray().GetAt(all ? 0 : k));
+        records.mMasked.assign(mRecordPolygon.size(), 1);
+        return false;
+    }
+
+    // Else every face in one smoothing group, and a vertex of its own for each class of a
+    // control point: faces smooth together where they share a vertex, as the normals do.
+    records.mMasks.assign(mRecordPolygon.size(), 1u);
+    records.mMasked.assign(mRecordPolygon.size(), 1);
+    mSplitPoint.clear();
+    std::vector<int> classNumber(classes.size(), -1);
+    for (int point = 0; point < pointCount; ++point) {
+        if (!mNumbers.empty() && mNumbers[(size_t)point] < 0) continue;
+        if (head[(size_t)point] < 0) mSplitPoint.push_back(point);  // used by no face: kept
+        for (int k = head[(size_t)point]; k >= 0; k = classes[(size_t)k].mNext) {
+            classNumber[(size_t)k] = (int)mSplitPoint.size();
+            mSplitPoint.push_back(point);
+        }
+    }
+    mSplitNumber.resize(corners);
+    for (size_t c = 0; c < corners; ++c)
+        mSplitNumber[c] = classOf[c] >= 0 ? classNumber[(size_t)classOf[c]] : -1;
+    return true;
+}
+
 void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
     if (!mOut) return;
     VDxfGroupWriter& out = *mOut;
@@ -499,21 +609,55 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
         mRefused = true;
         return;
     }
-    int written = 0;
-    for (size_t i = 0; i < mWorld.size(); ++i)
-        if (mNumbers.empty() || mNumbers[i] >= 0) ++written;
     // The 1-based number of a control point among the vertices written.
     auto number = [&](int i) {
         return (!mNumbers.empty() && i >= 0 && i < (int)mNumbers.size() ? mNumbers[(size_t)i] : i) + 1;
     };
 
-    // Polygons of more than four vertices become triangles, one face record each: a fan, or for
-    // a polygon the fan would fold, its cut into ears.
-    int records = 0;
+    // The face records: a polygon of up to four vertices is one, a larger one its triangles, a
+    // fan or, for a polygon the fan would fold, its cut into ears.
+    DxfShadingFaces& records = mRecords;
+    records.mStarts.assign(1, 0);
+    records.mCorners.clear();
+    records.mMasks.clear();
+    records.mMasked.clear();
+    mRecordPolygon.clear();
+    mRecordPosition.clear();
     for (int k = 0; k < p; ++k) {
         const int size = mesh->GetPolygonSize(k);
-        records += size > 4 ? size - 2 : 1;
+        auto add = [&](const int* positions, int n) {
+            for (int j = 0; j < n; ++j) {
+                records.mCorners.push_back(mesh->GetPolygonVertex(k, positions[j]));
+                mRecordPosition.push_back(positions[j]);
+            }
+            records.mStarts.push_back((int)records.mCorners.size());
+            mRecordPolygon.push_back(k);
+        };
+        if (size <= 4) {
+            const int positions[4] = {0, 1, 2, 3};
+            add(positions, std::max(size, 0));
+            continue;
+        }
+        mCorners.resize((size_t)(size - 2) * 3);
+        if (!VgeTriangulateConcavePolygon(mCorners.data(), size, mWorld.data(), (int)mWorld.size(),
+                                          mesh->GetPolygonVertices(k))) {
+            for (int j = 0; j < size - 2; ++j) {
+                mCorners[(size_t)j * 3] = 0;
+                mCorners[(size_t)j * 3 + 1] = j + 1;
+                mCorners[(size_t)j * 3 + 2] = j + 2;
+            }
+        }
+        for (int j = 0; j < size - 2; ++j)
+            add(&mCorners[(size_t)j * 3], 3);
     }
+    // Vertices split by normal (split shading) get numbers of their own; -1: the control point's.
+    const bool split = PlanShading(mesh);
+
+    int written = 0;
+    for (size_t i = 0; i < mWorld.size(); ++i)
+        if (mNumbers.empty() || mNumbers[i] >= 0) ++written;
+    if (split) written = (int)mSplitPoint.size();
+    const int recordCount = records.GetCount();
 
     out.GroupText(0, "POLYLINE");
     out.GroupText(8, layer, layerLength);
@@ -527,10 +671,9 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
     out.GroupText(30, "0.0");
     out.GroupInt(70, 64);
     out.GroupInt(71, written);
-    out.GroupInt(72, records);
+    out.GroupInt(72, recordCount);
 
-    for (int i = 0; i < (int)mWorld.size(); ++i) {
-        if (!mNumbers.empty() && mNumbers[(size_t)i] < 0) continue;
+    auto writeVertex = [&](int i) {
         const VgeTVector& q = mWorld[(size_t)i];
         out.GroupText(0, "VERTEX");
         out.GroupText(8, layer, layerLength);
@@ -545,73 +688,61 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
         out.GroupReal(20, -q[2]);
         out.GroupReal(30, q[1]);
         out.GroupInt(70, 192);
+    };
+    if (split) {
+        for (int i : mSplitPoint)
+            writeVertex(i);
+    } else {
+        for (int i = 0; i < (int)mWorld.size(); ++i)
+            if (mNumbers.empty() || mNumbers[(size_t)i] >= 0) writeVertex(i);
     }
 
-    for (int k = 0; k < p; ++k) {
+    int f = colour, fTrue = meshTrue;
+    for (int r = 0; r < recordCount; ++r) {
+        const int k = mRecordPolygon[(size_t)r];
         const int size = mesh->GetPolygonSize(k);
-        int f = colour, fTrue = meshTrue;
+        const bool further = r > 0 && mRecordPolygon[(size_t)r - 1] == k;
         out.GroupText(0, "VERTEX");
         out.GroupText(8, layer, layerLength);
-        if (mapping == 3) {
-            const int m = indexedMaterial(k);
-            if (m >= 0) {
-                f = materialColour[(size_t)m];
-                fTrue = materialTrue[(size_t)m];
-                out.GroupInt(62, f);
-                writeTrue(fTrue);
-            }
-        } else if (colour > 0) {
-            out.GroupInt(62, colour);
-            writeTrue(meshTrue);
-        }
-        out.GroupText(10, "0.0");
-        out.GroupText(20, "0.0");
-        out.GroupText(30, "0.0");
-        out.GroupInt(70, 128);
-        if (size <= 4) {
-            // The vertices in polygon order: DXF faces, like the scene's polygons, are counter-
-            // clockwise seen from their front. An edge the polygon hides (as a 3DFACE's flags or
-            // a 3DS face's edge flags gave it) is written as the polyface hides it: the index of
-            // the vertex that begins it negative.
-            unsigned hidden = 0;
-            voxa_extras::HiddenEdgesOfGroup3ds(mesh->GetPolygonGroup(k), size, hidden);
-            for (int j = 0; j < size; ++j) {
-                const int index = number(mesh->GetPolygonVertex(k, j));
-                out.GroupInt(71 + j, (hidden & (1u << j)) ? -index : index);
-            }
-            continue;
-        }
-        mCorners.resize((size_t)(size - 2) * 3);
-        if (!VgeTriangulateConcavePolygon(mCorners.data(), size, mWorld.data(), (int)mWorld.size(),
-                                          mesh->GetPolygonVertices(k))) {
-            for (int j = 0; j < size - 2; ++j) {
-                mCorners[(size_t)j * 3] = 0;
-                mCorners[(size_t)j * 3 + 1] = j + 1;
-                mCorners[(size_t)j * 3 + 2] = j + 2;
-            }
-        }
-        // Each triangle's corners in the polygon's turning, as above.
-        auto corner = [&](int j, int x) {
-            return number(mesh->GetPolygonVertex(k, mCorners[(size_t)j * 3 + x]));
-        };
-        out.GroupInt(71, corner(0, 0));
-        out.GroupInt(72, corner(0, 1));
-        out.GroupInt(73, corner(0, 2));
-        for (int j = 1; j <= size - 3; ++j) {
-            out.GroupText(0, "VERTEX");
-            out.GroupText(8, layer, layerLength);
+        if (further) {
             if (f > 0) {
                 out.Code(62);
                 out.IntOneBlank(f);
                 writeTrue(fTrue);
             }
-            out.GroupText(10, "0.0");
-            out.GroupText(20, "0.0");
-            out.GroupText(30, "0.0");
-            out.GroupInt(70, 128);
-            out.GroupInt(71, corner(j, 0));
-            out.GroupInt(72, corner(j, 1));
-            out.GroupInt(73, corner(j, 2));
+        } else {
+            f = colour;
+            fTrue = meshTrue;
+            if (mapping == 3) {
+                const int m = indexedMaterial(k);
+                if (m >= 0) {
+                    f = materialColour[(size_t)m];
+                    fTrue = materialTrue[(size_t)m];
+                    out.GroupInt(62, f);
+                    writeTrue(fTrue);
+                }
+            } else if (colour > 0) {
+                out.GroupInt(62, colour);
+                writeTrue(meshTrue);
+            }
+        }
+        out.GroupText(10, "0.0");
+        out.GroupText(20, "0.0");
+        out.GroupText(30, "0.0");
+        out.GroupInt(70, 128);
+        // The vertices in polygon order: DXF faces, like the scene's polygons, are counter-
+        // clockwise seen from their front. An edge the polygon hides (as a 3DFACE's flags or a
+        // 3DS face's edge flags gave it) is written as the polyface hides it: the index of the
+        // vertex that begins it negative. The triangles of a larger polygon show every edge.
+        unsigned hidden = 0;
+        if (size <= 4) voxa_extras::HiddenEdgesOfGroup3ds(mesh->GetPolygonGroup(k), size, hidden);
+        for (int c = records.mStarts[(size_t)r], j = 0; c < records.mStarts[(size_t)r + 1]; ++c, ++j) {
+            const int index = split ? mSplitNumber[(size_t)c] + 1 : number(records.mCorners[(size_t)c]);
+            out.GroupInt(71 + j, (hidden & (1u << j)) ? -index : index);
+        }
+        if (!records.mMasked.empty()) {
+            out.GroupText(1001, kDxfShadingApp);
+            out.GroupInt(1071, (int)records.mMasks[(size_t)r]);
         }
     }
     out.GroupText(0, "SEQEND");

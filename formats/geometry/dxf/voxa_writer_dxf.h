@@ -15,6 +15,7 @@
 #include <oxa/base/vstring.h>
 #include <oxa/base/vtime.h>
 #include <oxa/formats/geometry/dxf/voxa_dxf_file.h>
+#include <oxa/formats/geometry/dxf/voxa_dxf_shading.h>
 #include <oxa/formats/geometry/obj/voxa_obj_text.h>
 #include <oxa/objects/vindex.h>
 #include <oxa/oxa_codec/voxa_writer.h>
@@ -35,7 +36,9 @@ class VOxaWriteMeshes;
 // page does, the one that loses the fewest characters, each written as "_" with a warning. A layer's
 // colour is that of the material most of its mesh's polygons use; a hidden node's is negated.
 // Animation, cameras, lights, textures, normals and UVs are not written, and the hierarchy is
-// flattened.
+// flattened. A mesh whose shading the angle its faces meet at does not tell (see
+// voxa_dxf_shading.h) carries smoothing masks on its face records, and an APPID table registers
+// their application.
 //
 // The writer leaves the scene it writes as it was: NURBS surfaces and patches (and meshes, with
 // "Force Triangulation") are written from triangulated copies, and "Evaluate Link/Shape
@@ -89,6 +92,12 @@ private:
     // The least and greatest DXF coordinates of the points written below the root; false when
     // there are none.
     bool Extents(VOxaNode* root, double low[3], double high[3]);
+    // How the face records in mRecords are shaded when read back. Nothing is added when the
+    // angle their faces meet at shades them as the mesh's normals do (or the mesh has none).
+    // Otherwise each record carries a smoothing mask: its polygon's, when the mesh keeps masks;
+    // else 1, with the vertices split where the normals are (mSplitPoint, mSplitNumber), and the
+    // answer is true.
+    bool PlanShading(VOxaMesh* mesh);
 
     VSafeOutputFile mFile;
     VString mFileName;
@@ -105,6 +114,16 @@ private:
     std::vector<VgeTVector> mDeformed;
     std::vector<int> mNumbers;
     std::vector<int> mCorners;
+    // One mesh's face records (control points, smoothing masks), each record's polygon and each
+    // corner's place in it; with split vertices, each vertex's control point and each corner's
+    // vertex.
+    DxfShadingFaces mRecords;
+    std::vector<int> mRecordPolygon;
+    std::vector<int> mRecordPosition;
+    std::vector<int> mSplitPoint;
+    std::vector<int> mSplitNumber;
+    // Some mesh may carry smoothing masks: the application of their data is registered.
+    bool mShadingData = false;
     // Layer names of one Write: by node, and the names taken (lower case) with the last counter
     // of each clashing name.
     // The layer name of each node met: node -> entry of mLayerNames.

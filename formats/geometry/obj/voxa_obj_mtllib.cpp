@@ -1,9 +1,11 @@
 #include "formats/geometry/obj/voxa_obj_mtllib.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
+#include "attributes/voxa_material.h"
 #include "attributes/voxa_texture.h"
 #include "base/vpath.h"
 #include "objects/voxa_property_handler.h"
@@ -194,9 +196,9 @@ void SetMapOptions(VOxaTexture* texture, const char* options) {
         text->SetValue(VString(options ? options : ""));
 }
 
-const char* const kKeptStatements[] = {"illum",  "Ni",     "Tf",   "sharpness", "Pr",     "Pm",
-                                       "Ps",     "Pc",     "Pcr",  "aniso",     "anisor", "map_Pr",
-                                       "map_Pm", "map_Ps", "norm", "disp",      "decal",  "map_aat"};
+const char* const kKeptStatements[] = {"illum",  "Tr",   "Ni",   "Tf",    "sharpness", "Pr",     "Pm",
+                                       "Ps",     "Pc",   "Pcr",  "aniso", "anisor",    "map_Pr", "map_Pm",
+                                       "map_Ps", "norm", "disp", "decal", "map_aat"};
 const size_t kKeptStatementCount = sizeof(kKeptStatements) / sizeof(kKeptStatements[0]);
 
 int KeptStatementIndex(std::string_view keyword) {
@@ -223,6 +225,26 @@ bool GetKeptStatement(const VOxaObject* material, const char* keyword, std::stri
     if (text == nullptr) return false;
     rest = text->GetValue().Buffer();
     return true;
+}
+
+bool KeptTransparencyHolds(std::string_view rest, double opacity) {
+    double t = 0.0;
+    const char* end = rest.data() + rest.size();
+    const char* at = rest.data();
+    while (at < end && (*at == ' ' || *at == '\t'))
+        ++at;
+    if (ParseDouble(at, end, t) == at) return false;
+    // A "Tr" beside "d" is read either way: as the complement of the opacity, or by older
+    // programs as the opacity itself.
+    return std::fabs(t - (1.0 - opacity)) <= 1e-6 || std::fabs(t - opacity) <= 1e-6;
+}
+
+void StateColourAlone(VOxaMaterial* material) {
+    if (material == nullptr) return;
+    material->SetAmbient(VOxaColor(0.0, 0.0, 0.0, 1.0));
+    material->SetDefaultSpecular(VgeTVector(0.0, 0.0, 0.0, 0.0));
+    material->SetShininess(0.0);
+    SetKeptStatement(material, "illum", "");
 }
 
 std::string GetMapOptions(const VOxaTexture* texture) {

@@ -13,6 +13,7 @@
 #include <oxa/formats/geometry/obj/voxa_obj_line.h>
 #include <oxa/formats/geometry/obj/voxa_obj_text.h>
 
+class VOxaMaterial;
 class VOxaObject;
 class VOxaTexture;
 
@@ -96,6 +97,13 @@ OXA_API int KeptStatementIndex(std::string_view keyword);
 // false when the material has none.
 OXA_API void SetKeptStatement(VOxaObject* material, const char* keyword, std::string_view rest);
 OXA_API bool GetKeptStatement(const VOxaObject* material, const char* keyword, std::string& rest);
+// Whether a kept "Tr" statement (which the reader keeps beside a "d" of the same material) still
+// says the material's opacity: a material whose opacity changed since does not write it back.
+OXA_API bool KeptTransparencyHolds(std::string_view rest, double opacity);
+// Makes a material state its diffuse colour alone, as a source that gives nothing else (a DXF
+// colour, a material made for meshes without one): no ambient colour, no highlight, no
+// illumination model, so that an MTL record of it holds none of them.
+OXA_API void StateColourAlone(VOxaMaterial* material);
 
 // Whether the option text `options` (as MapLine keeps it) holds the option `name` ("-s").
 OXA_API bool HasMapOption(std::string_view options, std::string_view name);

@@ -191,6 +191,8 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
         mOut += "\n\n";
         mMaterialNames.Take("default");
         if (mManager != nullptr) mDefaultMaterial = mManager->CreateMaterial("default");
+        // Made here, it states nothing but its colour.
+        voxa_obj::StateColourAlone(mDefaultMaterial);
     }
 
     VOxaWalkPreOrder(root, [this](VOxaNode* node) { WriteNode(node); });
@@ -368,6 +370,9 @@ void VOxaWriterObj::WriteMaterial(int index) {
     // The statements of the source file that the material holds in no field of its own.
     for (size_t i = 1; i < voxa_obj::kKeptStatementCount; ++i) {
         if (!voxa_obj::GetKeptStatement(entry.mMaterial, voxa_obj::kKeptStatements[i], kept)) continue;
+        if (std::strcmp(voxa_obj::kKeptStatements[i], "Tr") == 0 &&
+            !voxa_obj::KeptTransparencyHolds(kept, opacity))
+            continue;
         out += voxa_obj::kKeptStatements[i];
         if (!kept.empty()) out += ' ';
         // One line, whatever the property was given.

@@ -1226,4 +1226,165 @@ TEST(dxf_interop, HiddenEdgesGoInto3dsEdgeFlagsAndBack) {
     fs::remove(dxf);
     fs::remove(probe);
 }
+
+// lib3ds's normal at every face corner of a 3DS file, each "x y z: nx ny nz" with the point
+// measured in the file's extent from its least corner (a trip through DXF writes centimetres),
+// sorted; and the file's vertex count.
+std::vector<std::string> Lib3dsShading(const fs::path& path, long* vertices = nullptr) {
+    std::vector<std::string> out;
+    Lib3dsFile* file = lib3ds_file_load(path.string().c_str());
+    EXPECT_NE(file, nullptr) << path;
+    if (!file) return out;
+    double low[3] = {1e300, 1e300, 1e300}, high[3] = {-1e300, -1e300, -1e300};
+    if (vertices) *vertices = 0;
+    for (Lib3dsMesh* m = file->meshes; m; m = m->next) {
+        if (vertices) *vertices += (long)m->points;
+        for (Lib3dsDword i = 0; i < m->points; ++i)
+            for (int a = 0; a < 3; ++a) {
+                low[a] = std::min(low[a], (double)m->pointL[i].pos[a]);
+                high[a] = std::max(high[a], (double)m->pointL[i].pos[a]);
+            }
+    }
+    const double extent = std::max({high[0] - low[0], high[1] - low[1], high[2] - low[2], 1e-30});
+    for (Lib3dsMesh* m = file->meshes; m; m = m->next) {
+        std::vector<Lib3dsVector> normals((size_t)m->faces * 3 + 3);
+        lib3ds_mesh_calculate_normals(m, normals.data());
+        for (Lib3dsDword f = 0; f < m->faces; ++f)
+            for (int k = 0; k < 3; ++k) {
+                const float* p = m->pointL[m->faceL[f].points[k]].pos;
+                const float* n = normals[(size_t)f * 3 + (size_t)k];
+                char text[128];
+                std::snprintf(text, sizeof text, "%.3f %.3f %.3f: %.2f %.2f %.2f",
+                              (p[0] - low[0]) / extent + 0.0, (p[1] - low[1]) / extent + 0.0,
+                              (p[2] - low[2]) / extent + 0.0, n[0] + 0.0, n[1] + 0.0, n[2] + 0.0);
+                out.push_back(text);
+            }
+    }
+    lib3ds_file_free(file);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+TEST(dxf_interop, ShadingHoldsThroughDxfAndADxfBoxShowsItsEdges) {
+    const std::string id = std::to_string(::getpid());
+    const fs::path source = fs::temp_directory_path() / ("dxf_interop_shade_" + id + ".3ds");
+    const fs::path dxf = fs::temp_directory_path() / ("dxf_interop_shade_" + id + ".dxf");
+    const fs::path back = fs::temp_directory_path() / ("dxf_interop_shade_back_" + id + ".3ds");
+    const double box[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                              {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    const std::vector<std::vector<int>> boxFaces = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
+                                                    {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
+    // Meshes whose normals give their shading, written to 3DS, then 3DS -> DXF -> 3DS: lib3ds
+    // shades the result as the source, with the source's vertices.
+    enum Kind { kFlatBox, kSmoothBox, kSeamedCylinder };
+    for (Kind kind : {kFlatBox, kSmoothBox, kSeamedCylinder}) {
+        SCOPED_TRACE("mesh " + std::to_string(kind));
+        VOxaSdkManager manager;
+        VOxaScene* scene = manager.CreateScene();
+        VOxaMesh* mesh = manager.CreateMesh();
+        std::vector<std::vector<int>> faces = boxFaces;
+        const int segments = 8;
+        if (kind == kSeamedCylinder) {
+            // Eight sides round the y axis, smooth but for the seam where the last meets the first.
+            faces.clear();
+            mesh->InitControlPoints(segments * 2);
+            for (int i = 0; i < segments; ++i) {
+                const double a = 2 * M_PI * i / segments;
+                mesh->GetControlPoints()[i] = VgeTVector(std::cos(a), 0, std::sin(a), 1);
+                mesh->GetControlPoints()[i + segments] = VgeTVector(std::cos(a), 2, std::sin(a), 1);
+                const int j = (i + 1) % segments;
+                faces.push_back({i, i + segments, j + segments, j});
+            }
+        } else {
+            mesh->InitControlPoints(8);
+            for (int i = 0; i < 8; ++i)
+                mesh->GetControlPoints()[i] = VgeTVector(box[i][0], box[i][1], box[i][2], 1);
+        }
+        for (const auto& f : faces) {
+            mesh->BeginPolygon();
+            for (int i : f)
+                mesh->AddPolygonVertex(i);
+            mesh->EndPolygon();
+        }
+        mesh->InitNormals((int)faces.size() * 4);
+        VgeTVector* normals = mesh->GetNormals();
+        for (size_t f = 0; f < faces.size(); ++f)
+            for (int k = 0; k < 4; ++k) {
+                const VgeTVector p = mesh->GetControlPoints()[faces[f][(size_t)k]];
+                const VgeTVector& a = mesh->GetControlPoints()[faces[f][0]];
+                const VgeTVector& b = mesh->GetControlPoints()[faces[f][1]];
+                const VgeTVector& c = mesh->GetControlPoints()[faces[f][2]];
+                VgeTVector n((b[1] - a[1]) * (c[2] - a[2]) - (b[2] - a[2]) * (c[1] - a[1]),
+                             (b[2] - a[2]) * (c[0] - a[0]) - (b[0] - a[0]) * (c[2] - a[2]),
+                             (b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0]), 0);
+                const bool seam = faces[f][(size_t)k] % segments == 0 && (f == 0 || f + 1 == faces.size());
+                if (kind == kSmoothBox) n = VgeTVector(p[0] - 0.5, p[1] - 0.5, p[2] - 0.5, 0);
+                if (kind == kSeamedCylinder && !seam) n = VgeTVector(p[0], 0, p[2], 0);
+                normals[f * 4 + (size_t)k] = n;
+            }
+        VOxaNode* node = manager.CreateNode("Shaded");
+        node->SetNodeAttribute(mesh);
+        scene->GetRootNode()->AddChild(node);
+        Write3ds(manager, scene, source);
+        VOxaSdkManager again;
+        VOxaScene* read = again.CreateScene();
+        VOxaReader3DS reader(&again);
+        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+        ASSERT_TRUE(reader.FileOpen(source.string().c_str()) && reader.Read(read, options.get()));
+        reader.FileClose();
+        WriteDxf(again, read, dxf, true);
+        dxftest::Reading r;
+        std::ifstream in(dxf);
+        ASSERT_TRUE(r.Read(std::string(std::istreambuf_iterator<char>(in), {})));
+        Write3ds(r.manager, r.scene, back);
+        long sourceVertices = 0, backVertices = 0;
+        const std::vector<std::string> want = Lib3dsShading(source, &sourceVertices);
+        EXPECT_EQ(Lib3dsShading(back, &backVertices), want);
+        EXPECT_EQ(backVertices, sourceVertices);
+    }
+    // A red box of six 3DFACEs (as CAD programs write one, its corners shared) is shaded with its
+    // edges: every corner takes its face's normal. Its OBJ material states the colour alone.
+    {
+        dxftest::Groups faces;
+        for (const auto& f : boxFaces) {
+            std::vector<std::vector<double>> corners;
+            for (int i : f)
+                corners.push_back({box[i][0], box[i][1], box[i][2]});
+            const dxftest::Groups face = dxftest::Face("Box", corners, 1);
+            faces.insert(faces.end(), face.begin(), face.end());
+        }
+        // A LINE along an edge (a face of no area) takes nothing from the faces' shading.
+        const dxftest::Groups line = dxftest::Line("Box", {0, 0, 0}, {1, 0, 0});
+        faces.insert(faces.end(), line.begin(), line.end());
+        dxftest::Reading r;
+        ASSERT_TRUE(r.Read(dxftest::File(faces)));
+        Write3ds(r.manager, r.scene, back);
+        long vertices = 0;
+        const std::vector<std::string> got = Lib3dsShading(back, &vertices);
+        EXPECT_EQ(vertices, 8);
+        ASSERT_EQ(got.size(), 39u);
+        for (const std::string& corner : got) {
+            const std::string n = corner.substr(corner.find(':') + 2);
+            EXPECT_TRUE(n == "1.00 0.00 0.00" || n == "-1.00 0.00 0.00" || n == "0.00 1.00 0.00" ||
+                        n == "0.00 -1.00 0.00" || n == "0.00 0.00 1.00" || n == "0.00 0.00 -1.00")
+                << corner;
+        }
+        const fs::path obj = fs::temp_directory_path() / ("dxf_interop_shade_" + id + ".obj");
+        VOxaWriterObj writer(&r.manager);
+        std::unique_ptr<VStreamOptions> options(writer.GetWriteOptions());
+        ASSERT_TRUE(writer.FileCreate(obj.c_str()) && writer.Write(r.scene, options.get()) &&
+                    writer.FileClose());
+        fs::path mtl = obj;
+        std::ifstream in(mtl.replace_extension(".mtl"));
+        std::string statements;
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty() && line[0] != '#') statements += line.substr(0, line.find(' ')) + " ";
+        EXPECT_EQ(statements, "newmtl Kd d ");
+        fs::remove(obj);
+        fs::remove(mtl);
+    }
+    fs::remove(source);
+    fs::remove(dxf);
+    fs::remove(back);
+}
 #endif

@@ -111,14 +111,16 @@ TEST(dxf_reader, LayersInCaselessOrderAndRenamedAcrossReads) {
 TEST(dxf_reader, FacesTrianglesAndDegenerates) {
     const Points triangle = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {1, 1, 0}};
     const Points point = {{2, 2, 2}, {2, 2, 2.0000005}, {2, 2, 2}, {3, 3, 3}};
+    const Points samePoint = {{2, 2, 2}, {2, 2, 2}, {2, 2, 2}, {3, 3, 3}};
     {
         Reading r;
-        ASSERT_TRUE(
-            r.Read(File(Join({Face("A", triangle), Face("A", point), Face("A", kSquare)})), kLayer, false));
+        ASSERT_TRUE(r.Read(
+            File(Join({Face("A", triangle), Face("A", point), Face("A", samePoint), Face("A", kSquare)})),
+            kLayer, false));
         VOxaMesh* mesh = MeshOf(r.Child(0));
-        ASSERT_EQ(mesh->GetPolygonCount(), 2);  // the point-like face is dropped, with a word
-        EXPECT_NE(r.reader.GetMessageText().Find("1 face (3DFACE, SOLID or TRACE) whose first three corners"),
-                  -1)
+        ASSERT_EQ(mesh->GetPolygonCount(), 2);  // the point-like faces are dropped, with a word
+        EXPECT_NE(
+            r.reader.GetMessageText().Find("2 faces (3DFACE, SOLID or TRACE) whose first three corners"), -1)
             << r.reader.GetMessageText().Buffer();
         EXPECT_EQ(mesh->GetPolygonSize(0), 3);
         EXPECT_EQ(mesh->GetPolygonSize(1), 4);

@@ -107,7 +107,7 @@ TEST(obj_maps_interop, AssimpReadsTheSameMaterialValuesFromOurMtlFileAsFromTheSo
     WriteText(dir.path / "in" / "m.mtl",
               "newmtl glass\nKd 0.5 0.6 0.7\nNi 1.45\nillum 7\nTf 0.9 0.8 0.7\nd 0.5\n"
               "newmtl metal\nKa 0.1 0.1 0.1\nKd 0.8 0.8 0.8\nKs 0.3 0.3 0.3\nNs 40\nPr 0.25\nPm 1\n"
-              "Ps 0.5\nPc 0.2\nPcr 0.1\nillum 3\nnewmtl plain\nKd 0.2 0.3 0.4\n");
+              "Ps 0.5\nPc 0.2\nPcr 0.1\nillum 3\nd 0.8\nTr 0.8\nnewmtl plain\nKd 0.2 0.3 0.4\n");
     WriteText(dir.path / "in" / "in.obj",
               "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nusemtl glass\nf 1 2 3\nusemtl metal\n"
               "f 2 4 3\nusemtl plain\nf 1 4 3\n");
