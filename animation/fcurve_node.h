@@ -559,8 +559,8 @@ private:
     double mCandidateTotalValue[4] = {0.0, 0.0, 0.0, 0.0};
     VTime mCandidateTotalTime = VTime::kInfinite;
     VFCurveNodeCallbacks* mCallbacks = nullptr;
-    // Set while FCurveSet destroys the previous curve: the destructor clears what it points to,
-    // so that FCurveSet knows a listener of that curve destroyed the node.
+    // Set while FCurveSet or Clear destroys what the node holds: the destructor clears what it
+    // points to, so that they know a callback or listener destroyed the node meanwhile.
     bool* mAliveWhileReplacing = nullptr;
     int mAccessLock = 0;
 

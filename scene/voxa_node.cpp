@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "attributes/voxa_marker.h"
+#include "base/vdelivery_internal.h"
 #include "objects/vclass_info.h"
 #include "objects/voxa_same_manager_internal.h"
 #include "objects/voxa_user_property.h"
@@ -330,6 +331,7 @@ double VOxaNode::GetVisibilityValue() const {
 // ---- Node attribute -------------------------------------------------------------------------
 
 VOxaNodeAttribute* VOxaNode::SetNodeAttribute(VOxaNodeAttribute* attribute) {
+    oxa_delivery::Scope scope;
     if (attribute == mAttribute) return nullptr;
     if (attribute && !VOxaSameManager(GetSdkManager(), attribute->GetSdkManager())) return nullptr;
     VOxaNodeAttribute* previous = mAttribute;

@@ -10,6 +10,7 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_pose.h"
 #include "attributes/voxa_texture.h"
+#include "base/vdelivery_internal.h"
 #include "character/voxa_character.h"
 #include "character/voxa_character_pose.h"
 #include "character/voxa_constraint_aim.h"
@@ -347,6 +348,7 @@ void VOxaScene::ForEachTakeContainer(bool all, Visit visit) const {
 }
 
 bool VOxaScene::CreateTake(const char* name) {
+    oxa_delivery::Scope scope;
     bool all = true;
     ForEachTakeContainer(false, [&](VOxaTakeNodeContainer* container) {
         if (!container->AddTakeNode(name)) all = false;
@@ -359,6 +361,7 @@ bool VOxaScene::CreateTake(const char* name) {
 }
 
 bool VOxaScene::RemoveTake(const char* name) {
+    oxa_delivery::Scope scope;
     bool all = true;
     ForEachTakeContainer(false, [&](VOxaTakeNodeContainer* container) {
         if (!container->RemoveTakeNode(name)) all = false;
@@ -370,6 +373,7 @@ bool VOxaScene::RemoveTake(const char* name) {
 }
 
 bool VOxaScene::SetCurrentTake(const char* name) {
+    oxa_delivery::Scope scope;
     mCurrentTakeName = name ? name : "";
     bool all = true;
     ForEachTakeContainer(true, [&](VOxaTakeNodeContainer* container) {
@@ -452,6 +456,7 @@ void VOxaScene::ReleaseNodeAttribute(const VOxaNodeAttribute* attribute) {
 // --- Clear -------------------------------------------------------------------------------------
 
 void VOxaScene::Clear() {
+    oxa_delivery::Scope scope;
     if (VOxaNode* root = mContents->GetRootNode()) {
         while (root->GetChildCount() > 0) {
             VOxaNode* child = root->GetChild(root->GetChildCount() - 1);

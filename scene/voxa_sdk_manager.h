@@ -275,6 +275,9 @@ public:
     const char* GetLastErrorString() const { return mError.GetLastErrorString().Buffer(); }
 
 protected:
+    // Everything DestroyAllObjects destroys, at once.
+    void DestroyEverything();
+
     // Sets error 0 and answers false; for the destroy operations.
     bool NotFound();
     // Sets eObjectInUse and answers false.
@@ -304,6 +307,33 @@ protected:
 private:
     friend class VOxaTakeNodeContainer;
     friend class VOxaScene;
+
+    // --- Destructions asked for by a callback ------------------------------------------------
+    enum EDeferredKind {
+        eDeferScene,
+        eDeferNode,
+        eDeferNodeAttribute,
+        eDeferMaterial,
+        eDeferTexture,
+        eDeferVideo,
+        eDeferUserProperty,
+        eDeferGenericNode,
+        eDeferObject,
+        eDeferThumbnail,
+        eDeferSceneInfo,
+        eDeferLink,
+        eDeferShape,
+        eDeferPose,
+        eDeferGeometryConverter,
+        eDeferImageConverter,
+        eDeferExporter,
+        eDeferImporter,
+        eDeferAll,
+    };
+    static void RunDeferred(void* owner, int kind, void* object, bool flag);
+    // True when the request comes from a callback or listener: it waits for the library's work
+    // to end and `answer` is true, or it is refused (eObjectInUse, false) when it cannot wait.
+    bool Deferred(int kind, void* object, bool flag, bool& answer);
 
     // --- Handles left to be made (VOxaTakeNodeContainer::CreatePropertyHandles) --------------
     // Lists `object`, whose `count` handles are left to be made, after the others.

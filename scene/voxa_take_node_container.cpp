@@ -8,6 +8,7 @@
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
+#include "base/vdelivery_internal.h"
 #include "objects/vdatatype.h"
 #include "objects/voxa_property_handler.h"
 #include "objects/voxa_user_property.h"
@@ -213,6 +214,7 @@ VOxaTakeNode* VOxaTakeNodeContainer::ResetTakeNodes() {
 }
 
 bool VOxaTakeNodeContainer::RemoveTakeNode(int index) {
+    oxa_delivery::Scope scope;
     if (index == 0) {
         SetTakeError(kCannotRemoveDefault);
         return false;
@@ -229,6 +231,7 @@ bool VOxaTakeNodeContainer::RemoveTakeNode(int index) {
 }
 
 bool VOxaTakeNodeContainer::RemoveTakeNode(const char* name) {
+    oxa_delivery::Scope scope;
     int index = FindTake(mTakeNodes, name);
     if (index < 0) {
         SetTakeError(kUnknownTakeName);
