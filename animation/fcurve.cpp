@@ -200,8 +200,7 @@ bool VFCurve::DeliverPending() {
     mDeliveryGuard = &walk.mGuard;
     for (mDeliveryIndex = 0; mDeliveryIndex < (int)mListeners.size(); ++mDeliveryIndex) {
         Listener listener = mListeners[(size_t)mDeliveryIndex];
-        if (listener.mCallback)
-            oxa_delivery::Call([&] { listener.mCallback(this, &event, listener.mData); });
+        if (listener.mCallback) oxa_delivery::Call([&] { listener.mCallback(this, &event, listener.mData); });
         if (!walk.mGuard.mAlive) return false;
     }
     return true;

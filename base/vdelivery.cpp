@@ -15,28 +15,35 @@ struct Deferred {
 };
 
 thread_local int tDepth = 0;
-thread_local bool tFromCallback = false;
+thread_local int tCallbacks = 0;
 // Few entries at a time (what callbacks asked for during one operation): a walk is cheap.
 thread_local std::deque<Deferred>* tQueue = nullptr;
 
 }  // namespace
 
-Scope::Scope() : mFromCallback(tFromCallback) {
+Scope::Scope(bool drains) : mDrains(drains) {
     ++tDepth;
-    tFromCallback = false;
 }
 
 Scope::~Scope() {
-    tFromCallback = mFromCallback;
-    if (tDepth > 1 || !tQueue) {
+    if (tDepth > 1 || !tQueue || !mDrains) {
         --tDepth;
         return;
     }
-    // Still counted as open while the queue drains: a destruction asked for by what a deferred
-    // one delivers joins the queue instead of running inside it.
-    while (tQueue && !tQueue->empty()) {
-        Deferred next = tQueue->front();
-        tQueue->pop_front();
+    // Still counted as open while the queue drains: what a deferred destruction delivers defers
+    // in turn and is carried out by this loop.
+    // Parts let go of (no owner) are freed before objects are destroyed: a take or a channel
+    // taken out of a node goes while the node is still there.
+    while (!tQueue->empty()) {
+        auto at = tQueue->begin();
+        for (auto it = tQueue->begin(); it != tQueue->end(); ++it) {
+            if (!it->mOwner) {
+                at = it;
+                break;
+            }
+        }
+        Deferred next = *at;
+        tQueue->erase(at);
         try {
             next.mDestroy(next.mOwner, next.mKind, next.mObject, next.mFlag);
         } catch (...) {
@@ -47,35 +54,30 @@ Scope::~Scope() {
     --tDepth;
 }
 
-InCallback::InCallback() : mOuter(tFromCallback) {
-    tFromCallback = true;
+void EnterCallback() {
+    ++tCallbacks;
 }
 
-InCallback::~InCallback() {
-    tFromCallback = mOuter;
+void LeaveCallback() {
+    --tCallbacks;
 }
 
-bool FromCallback() {
-    return tFromCallback;
+bool InCallback() {
+    return tCallbacks > 0;
 }
 
 bool Defer(DestroyFunction destroy, void* owner, int kind, void* object, bool flag) {
-    if (IsDeferred(object)) return true;
+    if (!object) return false;
     try {
         if (!tQueue) tQueue = new std::deque<Deferred>();
+        for (const Deferred& entry : *tQueue) {
+            if (entry.mObject == object) return true;
+        }
         tQueue->push_back(Deferred{destroy, owner, kind, object, flag});
     } catch (...) {
         return false;
     }
     return true;
-}
-
-bool IsDeferred(const void* object) {
-    if (!tQueue || !object) return false;
-    for (const Deferred& entry : *tQueue) {
-        if (entry.mObject == object) return true;
-    }
-    return false;
 }
 
 void Forget(const void* object) {

@@ -82,6 +82,7 @@ VOxaNode* VOxaScene::GetRootNode() const {
 }
 
 void VOxaScene::SetCameraSwitcher(VOxaNode* node) {
+    oxa_delivery::Scope scope;
     if (node == mCameraSwitcher) return;
     // Another manager's node would outlive neither manager's deletion in this scene.
     if (node && !VOxaSameManager(mManager, node->GetSdkManager())) return;
@@ -226,6 +227,7 @@ int VOxaScene::CreateCharacter(const char* name) {
 }
 
 bool VOxaScene::DestroyCharacter(int index) {
+    oxa_delivery::Scope scope;
     VOxaCharacter* character = GetCharacter(index);
     if (!character) return false;
     mContents->RemoveConstraint(character);
@@ -269,6 +271,7 @@ int VOxaScene::CreateCharacterPose(const char* name) {
 }
 
 bool VOxaScene::DestroyCharacterPose(int index) {
+    oxa_delivery::Scope scope;
     VOxaCharacterPose* pose = GetCharacterPose(index);
     if (!pose) return false;
     mCharacterPoses.erase(mCharacterPoses.begin() + index);

@@ -66,7 +66,11 @@ VOxaSdkManager::VOxaSdkManager() : mObjects(new VObjectList()), mError(kManagerE
 VOxaSdkManager::~VOxaSdkManager() {
     // Destructions a callback asked of this manager are not carried out: everything goes now.
     oxa_delivery::ForgetOwner(this);
-    DestroyEverything();
+    {
+        oxa_delivery::Scope scope;
+        DestroyEverything();
+        oxa_delivery::ForgetOwner(this);
+    }
     delete mObjects;
     mObjects = nullptr;
 }
@@ -145,7 +149,7 @@ void VOxaSdkManager::RunDeferred(void* owner, int kind, void* object, bool flag)
 }
 
 bool VOxaSdkManager::Deferred(int kind, void* object, bool flag, bool& answer) {
-    if (!oxa_delivery::FromCallback()) return false;
+    if (!oxa_delivery::InCallback()) return false;
     answer = oxa_delivery::Defer(&VOxaSdkManager::RunDeferred, this, kind, object, flag) || InUse();
     return true;
 }
@@ -586,6 +590,20 @@ void VOxaSdkManager::DestroyAllObjects() {
 }
 
 void VOxaSdkManager::DestroyEverything() {
+    // A callback told of a destruction may make objects meanwhile, a scene among them: what it
+    // makes goes in a further round, and while a scene is left the objects let go of it as a
+    // destroy would have them (only then: it costs a walk per object).
+    do {
+        DestroyEverythingOnce();
+    } while (!mScenes.IsEmpty() || !mNodeAttributes.IsEmpty() || !mNodes.IsEmpty() || !mLinks.IsEmpty() ||
+             !mMaterials.IsEmpty() || !mShapes.IsEmpty() || !mTextures.IsEmpty() || !mVideos.IsEmpty() ||
+             !mPoses.IsEmpty() || !mUserProperties.IsEmpty() || !mGenericNodes.IsEmpty() ||
+             !mThumbnails.IsEmpty() || !mSceneInfos.IsEmpty() || !mGeometryConverters.IsEmpty() ||
+             !mImageConverters.IsEmpty() || !mExporters.IsEmpty() || !mImporters.IsEmpty() ||
+             mObjects->GetCount() > 0);
+}
+
+void VOxaSdkManager::DestroyEverythingOnce() {
     // Handles still to be made are let go first, for every object: everything goes, and an
     // object's destruction that touched a later object's properties would otherwise make the
     // handles of every object before that one only to destroy them again.
@@ -598,16 +616,31 @@ void VOxaSdkManager::DestroyEverything() {
     mPendingHandleCount = 0;
     mReleasedHandleCount = 0;
     DestroyAllScenes();
-    DrainRegistry(mNodeAttributes, [](VOxaNodeAttribute* attribute) {
-        if (VOxaNode* node = attribute->GetNode()) node->SetNodeAttribute(nullptr);
+    const auto held = [this] {
+        return !mScenes.IsEmpty() || !mNodeAttributes.IsEmpty() || !mShapes.IsEmpty();
+    };
+    DrainRegistry(mNodeAttributes, [this](VOxaNodeAttribute* attribute) {
+        ReleaseNodeAttribute(attribute);
         delete attribute;
     });
-    DrainRegistry(mNodes, [this](VOxaNode* node) { DeleteTakeObject(node, true); });
+    DrainRegistry(mNodes, [this](VOxaNode* node) {
+        if (!mScenes.IsEmpty()) ReleaseNode(node);
+        DeleteTakeObject(node, true);
+    });
     DestroyAllLinks();
-    DrainRegistry(mMaterials, [this](VOxaMaterial* material) { DeleteTakeObject(material, true); });
+    DrainRegistry(mMaterials, [&](VOxaMaterial* material) {
+        if (held()) ReleaseMaterial(material);
+        DeleteTakeObject(material, true);
+    });
     DestroyAllShapes();
-    DrainRegistry(mTextures, [this](VOxaTexture* texture) { DeleteTakeObject(texture, true); });
-    DrainRegistry(mVideos, [this](VOxaVideo* video) { DeleteTakeObject(video, true); });
+    DrainRegistry(mTextures, [&](VOxaTexture* texture) {
+        if (held() || !mMaterials.IsEmpty()) ReleaseTexture(texture);
+        DeleteTakeObject(texture, true);
+    });
+    DrainRegistry(mVideos, [&](VOxaVideo* video) {
+        if (held() || !mTextures.IsEmpty()) ReleaseVideo(video);
+        DeleteTakeObject(video, true);
+    });
     DestroyAllPoses();
     // A handle leaves the list of the object that lists it as it is deleted.
     DrainRegistry(mUserProperties, [](VOxaUserProperty* userProperty) { delete userProperty; });

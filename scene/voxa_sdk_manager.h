@@ -130,6 +130,12 @@ public:
     virtual VOxaCharacterPose* NewCharacterPose(const char* name);
 
     // --- Destroy operations ----------------------------------------------------------------
+    // Asked for by a curve callback or listener (of any object, at any point of any operation),
+    // a destruction is checked as below and answered true at once, but carried out when the
+    // library's work under way on this thread ends: the outermost destroy, clear, take removal,
+    // copy, attachment, read or write, or, for a change the program made itself on a curve, the
+    // program's next such call or the manager's deletion. The object stays listed and usable till
+    // then; asked twice, it goes once. A callback never deletes the manager itself.
     // Not registered: error 0, false. With `destroyNodes` the scene's root and its subtree go
     // too, and the answer is that of DestroyNode.
     virtual bool DestroyScene(VOxaScene* scene, bool destroyNodes = true);
@@ -277,6 +283,7 @@ public:
 protected:
     // Everything DestroyAllObjects destroys, at once.
     void DestroyEverything();
+    void DestroyEverythingOnce();
 
     // Sets error 0 and answers false; for the destroy operations.
     bool NotFound();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "animation/fcurve_node.h"
+#include "base/vdelivery_internal.h"
 
 namespace voxa_take_node_detail {
 
@@ -18,6 +19,15 @@ inline VFCurveNode* FindChannel(const VFCurveNode* root, const char* channelName
     bool transform =
         (channelName[0] == 'T' || channelName[0] == 'R' || channelName[0] == 'S') && channelName[1] == '\0';
     return transform ? root->FindChild(channelName) : nullptr;
+}
+
+// Takes `channel` out of `parent` and destroys it. While a callback runs, the channel is freed
+// when the library's work under way ends: that work may still hold its curves.
+inline void DeleteChannel(VFCurveNode* parent, VFCurveNode* channel) {
+    if (!parent || !channel) return;
+    int index = parent->Find(channel);
+    if (index >= 0) parent->Remove(index);
+    oxa_delivery::DeleteLater(channel);
 }
 
 }  // namespace voxa_take_node_detail

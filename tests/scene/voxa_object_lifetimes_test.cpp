@@ -336,6 +336,32 @@ TEST_F(scene_ObjectLifetimes, CallbacksMayDestroyWhatIsBeingTakenApart) {
              w.act = destroyNode(node);
              node->SetNodeAttribute(nullptr);
          }},
+        {"camera destroyed, a take of its node removed",
+         [&](VOxaNode* node, Watcher& w) {
+             mRoot->AddChild(node);
+             ASSERT_TRUE(mScene->CreateTake("Walk"));
+             VOxaCamera* camera = mManager->CreateCamera();
+             node->SetNodeAttribute(camera);
+             w.Watch(node);
+             w.act = [this, node] {
+                 mScene->RemoveTake("Walk");
+                 mManager->DestroyNode(node);
+             };
+             EXPECT_TRUE(mManager->DestroyNodeAttribute(camera));
+         }},
+        {"light detached, another attribute attached meanwhile",
+         [&](VOxaNode* node, Watcher& w) {
+             VOxaLight* light = mManager->CreateLight();
+             VOxaCamera* camera = mManager->CreateCamera();
+             node->SetNodeAttribute(light);
+             w.Watch(node);
+             w.act = [node, camera] { EXPECT_EQ(node->SetNodeAttribute(camera), nullptr) << "refused"; };
+             node->SetNodeAttribute(nullptr);
+             EXPECT_EQ(node->GetNodeAttribute(), nullptr);
+             EXPECT_EQ(camera->GetNode(), nullptr);
+             EXPECT_EQ(light->GetNode(), nullptr);
+             mManager->DestroyNode(node);
+         }},
         {"copied over, the copy destroyed",
          [&](VOxaNode* node, Watcher& w) {
              VOxaNode* source = mManager->CreateNode("Source");
