@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "base/vallocation_hook.h"
+#include "base/vdelivery_internal.h"
 
 namespace {
 
@@ -182,18 +183,26 @@ bool VFCurve::DeliverPending() {
     // a listener is told as itself, not again as the event being delivered (a listener answering
     // every destroy with a key would otherwise be told "destroy" without end). A listener may
     // also destroy the curve (through its node): the guard tells the walk to stop.
+    // A listener that throws stops there: the walk goes on with the next one, and the guard
+    // leaves the curve as the walk ends whichever way it does.
     VFCurveEvent event = mPendingEvent;
     CallbackResetEvent();
-    DeliveryGuard guard{true, mDeliveryGuard};
-    mDeliveryGuard = &guard;
-    int outer = mDeliveryIndex;
+    struct Walk {
+        VFCurve* mCurve;
+        DeliveryGuard mGuard;
+        int mOuterIndex;
+        ~Walk() {
+            if (!mGuard.mAlive) return;
+            mCurve->mDeliveryIndex = mOuterIndex;
+            mCurve->mDeliveryGuard = mGuard.mOuter;
+        }
+    } walk{this, {true, mDeliveryGuard}, mDeliveryIndex};
+    mDeliveryGuard = &walk.mGuard;
     for (mDeliveryIndex = 0; mDeliveryIndex < (int)mListeners.size(); ++mDeliveryIndex) {
         Listener listener = mListeners[(size_t)mDeliveryIndex];
-        if (listener.mCallback) listener.mCallback(this, &event, listener.mData);
-        if (!guard.mAlive) return false;
+        if (listener.mCallback) oxa_delivery::Call([&] { listener.mCallback(this, &event, listener.mData); });
+        if (!walk.mGuard.mAlive) return false;
     }
-    mDeliveryIndex = outer;
-    mDeliveryGuard = guard.mOuter;
     return true;
 }
 

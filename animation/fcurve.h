@@ -24,7 +24,10 @@ struct OXA_API VFCurveEvent {
 };
 
 // A listener of a curve: called with the curve, the pending change record and the data given at
-// registration.
+// registration. It may unregister itself or others, destroy the curve (or what holds it) and call
+// any getter; an exception it throws stops at it (the next listener is still called). What it
+// asks the manager to destroy, and the takes and channels it has removed, go once the library's
+// work under way ends (VOxaSdkManager), so that work never meets them freed.
 typedef void (*VFCurveCallback)(VFCurve* curve, VFCurveEvent* event, void* data);
 
 // A function curve: keys in strictly increasing time order, a default value (the value of a

@@ -168,6 +168,7 @@ VFCurveNodeInfo* VFCurveNode::ShareInfo() {
 
 VFCurveNode::~VFCurveNode() {
     if (mAliveWhileReplacing) *mAliveWhileReplacing = false;
+    mAliveWhileReplacing = nullptr;
     CallbackCall(eFCURVENODE_EVENT_DESTROY);
     // A callback being called (the node is destroyed from inside a delivery) still uses the
     // record: that delivery frees it when it ends.
@@ -200,12 +201,24 @@ bool VFCurveNode::Release(VFCurveNode* node) {
 // ---- Children -------------------------------------------------------------------------------
 
 void VFCurveNode::Clear() {
+    // What goes tells its callbacks, and one of them may destroy this node (or a node holding
+    // it): the walk stops there and tells an outer walk of this node in turn.
+    bool alive = true;
+    bool* outer = mAliveWhileReplacing;
+    mAliveWhileReplacing = &alive;
+    auto gone = [&] {
+        if (alive) return false;
+        if (outer) *outer = false;
+        return true;
+    };
     for (int i = mNodes.GetCount() - 1; i >= 0; --i) {
+        if (i >= mNodes.GetCount()) continue;
         if (GetReferenceMode()) {
             Remove(i);
         } else {
             Delete(i);
         }
+        if (gone()) return;
     }
     mNodes.Clear();
     mChildIndex.reset();
@@ -214,13 +227,17 @@ void VFCurveNode::Clear() {
     VFCurve* curve = mFCurve;
     mFCurve = nullptr;
     delete curve;
+    if (gone()) return;
     VFCurveNode* next = mNextLayer;
     mNextLayer = nullptr;
     Release(next);
+    if (gone()) return;
     mObjectLayer = this;
     VFCurveNode* warp = mTimeWarp;
     mTimeWarp = nullptr;
     Release(warp);
+    if (gone()) return;
+    mAliveWhileReplacing = outer;
 }
 
 int VFCurveNode::Add(VFCurveNode* node) {

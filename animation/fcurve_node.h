@@ -53,7 +53,10 @@ enum {
 };
 
 // A callback gets the node, its callback record (whose mEvents and mEventCount tell what
-// happened) and the object given at registration.
+// happened) and the object given at registration. It may remove registrations, free the record,
+// destroy its node (a node of its own; one a manager's object holds through the manager, which
+// then destroys it once the library's work under way ends) and call any getter; an exception it
+// throws stops at it (the next registration is still called).
 typedef void (*VFCurveNodeCallback)(VFCurveNode* node, VFCurveNodeCallbacks* record, void* object);
 
 // The callback registrations of a node and the events fired since the last delivery. Created by
@@ -559,8 +562,8 @@ private:
     double mCandidateTotalValue[4] = {0.0, 0.0, 0.0, 0.0};
     VTime mCandidateTotalTime = VTime::kInfinite;
     VFCurveNodeCallbacks* mCallbacks = nullptr;
-    // Set while FCurveSet destroys the previous curve: the destructor clears what it points to,
-    // so that FCurveSet knows a listener of that curve destroyed the node.
+    // Set while FCurveSet or Clear destroys what the node holds: the destructor clears what it
+    // points to, so that they know a callback or listener destroyed the node meanwhile.
     bool* mAliveWhileReplacing = nullptr;
     int mAccessLock = 0;
 

@@ -10,6 +10,7 @@
 #include "animation/fcurve_node_internal.h"
 #include "animation/time_warp_set.h"
 #include "base/vallocation_hook.h"
+#include "base/vdelivery_internal.h"
 #include "objects/vdatatype.h"
 #include "oxa_codec/voxa.h"
 
@@ -56,27 +57,42 @@ void VFCurveNode::CallbackRemove(VFCurveNodeCallback function, void* object) {
 // a callback destroyed the node: the caller must not touch it again. The record is freed here
 // when the outermost delivery ends and the node is gone or CallbackRemove asked for it.
 static bool DeliverCallbacks(VFCurveNode* node, VFCurveNodeCallbacks* record, bool oldestFirst) {
-    const int outerWalk = record->mWalk;
-    const bool outerUp = record->mWalkUp;
-    ++record->mDelivering;
-    record->mWalkUp = oldestFirst;
-    int count = record->mFunctions.GetCount();
-    for (record->mWalk = oldestFirst ? 0 : count - 1;
-         oldestFirst ? record->mWalk < record->mFunctions.GetCount() : record->mWalk >= 0;
-         oldestFirst ? ++record->mWalk : --record->mWalk) {
-        if (record->mNodeGone || record->mFreeWhenIdle) break;
-        if (record->mWalk >= record->mFunctions.GetCount()) continue;
-        VFCurveNodeCallback function = record->mFunctions[record->mWalk];
-        if (function) function(node, record, record->mObjects[record->mWalk]);
-    }
-    record->mWalk = outerWalk;
-    record->mWalkUp = outerUp;
-    const bool alive = !record->mNodeGone;
-    if (--record->mDelivering == 0 && (record->mNodeGone || record->mFreeWhenIdle)) {
-        delete record;
-    } else if (alive && !record->mFreeWhenIdle) {
-        record->mEvents = 0;
-        record->mEventCount = 0;
+    // The bookkeeping is put back however the walk ends; a callback that throws stops there and
+    // the walk goes on with the next one.
+    struct Walk {
+        VFCurveNodeCallbacks* mRecord;
+        int mOuterWalk;
+        bool mOuterUp;
+        bool mAlive = true;
+        ~Walk() {
+            VFCurveNodeCallbacks* record = mRecord;
+            record->mWalk = mOuterWalk;
+            record->mWalkUp = mOuterUp;
+            mAlive = !record->mNodeGone;
+            if (--record->mDelivering == 0 && (record->mNodeGone || record->mFreeWhenIdle)) {
+                delete record;
+            } else if (mAlive && !record->mFreeWhenIdle) {
+                record->mEvents = 0;
+                record->mEventCount = 0;
+            }
+        }
+    };
+    bool alive = true;
+    {
+        Walk walk{record, record->mWalk, record->mWalkUp};
+        ++record->mDelivering;
+        record->mWalkUp = oldestFirst;
+        int count = record->mFunctions.GetCount();
+        for (record->mWalk = oldestFirst ? 0 : count - 1;
+             oldestFirst ? record->mWalk < record->mFunctions.GetCount() : record->mWalk >= 0;
+             oldestFirst ? ++record->mWalk : --record->mWalk) {
+            if (record->mNodeGone || record->mFreeWhenIdle) break;
+            if (record->mWalk >= record->mFunctions.GetCount()) continue;
+            VFCurveNodeCallback function = record->mFunctions[record->mWalk];
+            void* object = record->mObjects[record->mWalk];
+            if (function) oxa_delivery::Call([&] { function(node, record, object); });
+        }
+        alive = !record->mNodeGone;
     }
     return alive;
 }

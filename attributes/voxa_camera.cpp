@@ -8,6 +8,7 @@
 #include "objects/voxa_same_manager_internal.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_take_node.h"
+#include "scene/voxa_take_node_internal.h"
 
 namespace {
 
@@ -154,10 +155,10 @@ void VOxaCamera::RemoveChannels(VOxaTakeNode* takeNode) {
     if (VFCurveNode* root = takeNode ? takeNode->GetVFCurveNode() : nullptr) {
         for (const CameraChannel& channel : kChannels) {
             int index = root->Find(channel.mName);
-            if (index >= 0) root->Delete(index);
+            if (index >= 0) voxa_take_node_detail::DeleteChannel(root, root->Get(index));
         }
         int index = root->Find(kBackgroundColor);
-        if (index >= 0) root->Delete(index);
+        if (index >= 0) voxa_take_node_detail::DeleteChannel(root, root->Get(index));
     }
     VOxaNodeAttribute::RemoveChannels(takeNode);
 }

@@ -5,6 +5,7 @@
 #include "objects/vproperty.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_take_node.h"
+#include "scene/voxa_take_node_internal.h"
 
 namespace {
 const char* const kCameraIndex = "Camera Index";
@@ -30,7 +31,7 @@ void VOxaCameraSwitcher::AddChannels(VOxaTakeNode* takeNode) {
 void VOxaCameraSwitcher::RemoveChannels(VOxaTakeNode* takeNode) {
     if (VFCurveNode* root = takeNode ? takeNode->GetVFCurveNode() : nullptr) {
         int index = root->Find(kCameraIndex);
-        if (index >= 0) root->Delete(index);
+        if (index >= 0) voxa_take_node_detail::DeleteChannel(root, root->Get(index));
     }
     VOxaNodeAttribute::RemoveChannels(takeNode);
 }

@@ -13,6 +13,7 @@
 #include "attributes/voxa_link.h"
 #include "attributes/voxa_shape.h"
 #include "base/vallocation_hook.h"
+#include "base/vdelivery_internal.h"
 #include "base/vge_euler.h"
 #include "objects/voxa_property_handler.h"
 #include "objects/voxa_same_manager_internal.h"
@@ -20,6 +21,7 @@
 #include "scene/voxa_node.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_node.h"
+#include "scene/voxa_take_node_internal.h"
 
 namespace {
 
@@ -95,7 +97,7 @@ void RenameChannel(VFCurveNode* root, const char* from, const char* to) {
     VFCurveNode* renamed = VFCurveNode::CreateFromName(to);
     if (renamed == nullptr) return;
     CopyCurves(renamed, old);
-    root->DeleteChild(old);
+    voxa_take_node_detail::DeleteChannel(root, old);
     root->Add(renamed);
 }
 
@@ -372,7 +374,7 @@ void VOxaGeometry::RemoveShapeChannel(VOxaTakeNode* takeNode, int shapeIndex) {
         return;
     }
     if (VFCurveNode* channel = FindExactChild(root, mShapeNames[shapeIndex]->Buffer()))
-        root->DeleteChild(channel);
+        voxa_take_node_detail::DeleteChannel(root, channel);
 }
 
 VFCurve* VOxaGeometry::GetShapeChannel(VOxaTakeNode* takeNode, int shapeIndex) {
@@ -424,7 +426,7 @@ void VOxaGeometry::AdoptLegacyShapeChannels(VOxaTakeNode* takeNode) {
         if (legacy == nullptr) legacy = FindExactChild(root, NumberedShapeName(i, true));
         if (legacy == nullptr || current == nullptr || current == legacy) continue;
         CopyCurves(current, legacy);
-        root->DeleteChild(legacy);
+        voxa_take_node_detail::DeleteChannel(root, legacy);
     }
 }
 
@@ -501,6 +503,7 @@ void VOxaGeometry::ApplyPivot() {
 // --- Copy ----------------------------------------------------------------------------------------
 
 VOxaGeometry& VOxaGeometry::operator=(const VOxaGeometry& other) {
+    oxa_delivery::Scope scope;
     if (&other == this) return *this;
     VOxaGeometryBase::operator=(other);
     VOxaSdkManager* manager = GetSdkManager();

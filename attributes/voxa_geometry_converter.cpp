@@ -16,6 +16,7 @@
 #include "attributes/voxa_surface_evaluator.h"
 #include "attributes/voxa_weight_table.h"
 #include "base/vallocation_hook.h"
+#include "base/vdelivery_internal.h"
 #include "base/vge_polygon.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_sdk_manager.h"
@@ -75,6 +76,7 @@ bool GridFits(long long u, long long v, bool uClosed, bool vClosed) {
 // --- In place -----------------------------------------------------------------------------------
 
 bool VOxaGeometryConverter::ReplaceAttribute(VOxaNode* node, VOxaGeometry* old, VOxaGeometry* replacement) {
+    oxa_delivery::Scope scope;
     // The shape channels of every take node, the first included: they die with the old
     // attribute otherwise.
     const int takes = node->GetTakeNodeCount();
@@ -107,6 +109,7 @@ bool VOxaGeometryConverter::ReplaceAttribute(VOxaNode* node, VOxaGeometry* old, 
 }
 
 bool VOxaGeometryConverter::TriangulateInPlace(VOxaNode* node) {
+    oxa_delivery::Scope scope;
     if (!node) return false;
     VOxaGeometry* old = nullptr;
     VOxaMesh* result = nullptr;
@@ -125,6 +128,7 @@ bool VOxaGeometryConverter::TriangulateInPlace(VOxaNode* node) {
 }
 
 bool VOxaGeometryConverter::ConvertPatchToNurbInPlace(VOxaNode* node) {
+    oxa_delivery::Scope scope;
     VOxaPatch* patch = node ? node->GetPatch() : nullptr;
     if (!patch) return false;
     VOxaNurb* nurb = ConvertPatchToNurb(patch);
@@ -444,6 +448,7 @@ void VOxaGeometryConverter::ResetNormalW(VOxaGeometryBase* geometry) {
 }
 
 VOxaMesh* VOxaGeometryConverter::TriangulatePatch(VOxaPatch* patch) {
+    oxa_delivery::Scope scope;
     if (!patch) return nullptr;
     const int uCount = patch->GetUCount(), vCount = patch->GetVCount();
     if (!HoldsPoints(patch, GridSize(uCount, vCount))) return nullptr;
@@ -464,6 +469,7 @@ VOxaMesh* VOxaGeometryConverter::TriangulatePatch(VOxaPatch* patch) {
 }
 
 VOxaMesh* VOxaGeometryConverter::TriangulateNurb(VOxaNurb* nurb) {
+    oxa_delivery::Scope scope;
     if (!nurb) return nullptr;
     const int uOrder = nurb->GetUOrder(), vOrder = nurb->GetVOrder();
     if (uOrder < 1 || uOrder > 4 || vOrder < 1 || vOrder > 4) return nullptr;

@@ -5,6 +5,7 @@
 #include "objects/vdatatype.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_take_node.h"
+#include "scene/voxa_take_node_internal.h"
 
 VOBJECT_IMPLEMENT_CLASS(VOxaLightProperties, VObject);
 
@@ -199,7 +200,7 @@ void VOxaLight::RemoveChannels(VOxaTakeNode* takeNode) {
         // Deleting a channel destroys its curves, whose destroy events drop their links.
         for (const char* name : {"Color", "Intensity", "Cone angle", "Fog"}) {
             int index = root->Find(name);
-            if (index >= 0) root->Delete(index);
+            if (index >= 0) voxa_take_node_detail::DeleteChannel(root, root->Get(index));
         }
     }
     VOxaNodeAttribute::RemoveChannels(takeNode);

@@ -4,6 +4,7 @@
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
+#include "base/vdelivery_internal.h"
 #include "objects/vdatatype.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_take_node.h"
@@ -157,7 +158,8 @@ void VOxaMarker::RemoveChannels(VOxaTakeNode* takeNode) {
         for (const char* name : {kOcclusion, kIKReachTranslation, kIKReachRotation}) {
             const VDataType* dataType = VDataType::Find(name);
             if (!dataType) continue;
-            if (VFCurveNode* channel = root->Find(dataType)) root->DeleteChild(channel);
+            if (VFCurveNode* channel = root->Find(dataType))
+                voxa_take_node_detail::DeleteChannel(root, channel);
         }
     }
     VOxaNodeAttribute::RemoveChannels(takeNode);
@@ -189,6 +191,7 @@ VStringList VOxaMarker::GetTypeFlags() const {
 }
 
 void VOxaMarker::SetType(int kind) {
+    oxa_delivery::Scope scope;
     if (kind == mMarkerType) return;
     mMarkerType = kind;
     if (VOxaNode* node = GetNode()) {

@@ -7,10 +7,16 @@
 // never keeps an object across a call that may destroy it: every argument is taken afresh from
 // the manager's registries, so whatever the sanitizers find is the library's fault. The scenes
 // stay small: each kind of object is capped and the number of operations is bounded.
+//
+// Callbacks and listeners put on the channels and curves of the objects make calls of every kind
+// while they are told of a change, a destruction among them: destroy any object, clear a scene,
+// remove or switch takes, copy, attach, look up, throw, or run any operation above (all but the
+// deletion of a manager, which no callback may do).
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -83,10 +89,7 @@ const char* const kWriteExtensions[] = {"obj", "3ds", "dxf", "bvh", "htr", "trc"
 class Driver {
 public:
     Driver(const uint8_t* data, size_t size) : mData(data), mSize(size) {}
-    ~Driver() {
-        delete mManager;
-        delete mOther;
-    }
+    ~Driver() { DeleteManagers(); }
 
     void Run() {
         NewManager();
@@ -101,8 +104,19 @@ private:
     // An index below `count` (which must be positive).
     int Index(int count) { return Byte() % count; }
 
+    // A manager is forgotten before it is deleted: the callbacks its destruction tells act on
+    // what is left.
+    void DeleteManagers() {
+        VOxaSdkManager* manager = mManager;
+        VOxaSdkManager* other = mOther;
+        mManager = mOther = nullptr;
+        delete manager;
+        delete other;
+    }
     void NewManager() {
-        delete mManager;
+        VOxaSdkManager* old = mManager;
+        mManager = nullptr;
+        delete old;
         mManager = VOxaSdkManager::Create();
         if (mManager) mManager->CreateScene();
     }
@@ -311,9 +325,10 @@ private:
                 WriteAndRead();
                 break;
             case 30:
-                if (Byte() % 4 == 0) {
-                    delete mManager;
+                if (mCallbackDepth == 0 && Byte() % 4 == 0) {
+                    VOxaSdkManager* old = mManager;
                     mManager = nullptr;
+                    delete old;
                 }
                 break;
             case 31:
@@ -371,6 +386,10 @@ private:
     void MoreStep(uint8_t op) {
         if (op == 50) {
             AnimateNode();
+            return;
+        }
+        if (op == 51 || op == 52) {
+            Listen();
             return;
         }
         if (op > 50) {
@@ -581,6 +600,121 @@ private:
         play.Kill();
     }
 
+    // Puts a callback on a channel of an object's take and a listener on one of its curves; each
+    // acts (CallbackAct) when told of anything, within bounds so that answering a change with a
+    // change ends.
+    void Listen() {
+        VOxaTakeNodeContainer* object = nullptr;
+        switch (Byte() % 3) {
+            case 0:
+                object = Node();
+                break;
+            case 1:
+                object = Material();
+                break;
+            default:
+                object = Texture();
+                break;
+        }
+        const int takes = object ? object->GetTakeNodeCount() : 0;
+        VOxaTakeNode* take = takes ? object->GetTakeNode(Index(takes)) : nullptr;
+        VFCurveNode* channel = take ? take->GetVFCurveNode() : nullptr;
+        for (int depth = Byte() % 4; channel && depth > 0 && channel->GetCount() > 0; --depth)
+            channel = channel->Get(Index(channel->GetCount()));
+        if (!channel) return;
+        channel->CallbackAdd(&Driver::OnChannel, this);
+        if (VFCurve* curve = channel->FCurveGet()) curve->CallbackRegister(&Driver::OnCurve, this);
+    }
+    static void OnChannel(VFCurveNode* node, VFCurveNodeCallbacks*, void* self) {
+        static_cast<Driver*>(self)->CallbackAct(node);
+    }
+    static void OnCurve(VFCurve*, VFCurveEvent*, void* self) {
+        static_cast<Driver*>(self)->CallbackAct(nullptr);
+    }
+
+    // One call made by a callback or listener, its arguments taken afresh from the manager.
+    void CallbackAct(VFCurveNode* told) {
+        if (!mManager || mCallbackDepth >= 3 || mCallbackActs >= 48 || mPos >= mSize) return;
+        ++mCallbackActs;
+        ++mCallbackDepth;
+        struct Leave {
+            int& depth;
+            ~Leave() { --depth; }
+        } leave{mCallbackDepth};
+        switch (Byte() % 16) {
+            case 0:
+                mManager->DestroyNode(Node(), Flag());
+                break;
+            case 1:
+                mManager->DestroyNodeAttribute(Attribute());
+                break;
+            case 2:
+                mManager->DestroyScene(Scene(), Flag());
+                break;
+            case 3:
+                Flag() ? mManager->DestroyMaterial(Material()) : mManager->DestroyTexture(Texture());
+                break;
+            case 4:
+                if (VOxaScene* scene = Scene())
+                    Flag() ? scene->RemoveTake(Name()) : scene->CreateTake(Name());
+                break;
+            case 5:
+                if (VOxaScene* scene = Scene()) scene->SetCurrentTake(Name());
+                break;
+            case 6:
+                if (VOxaScene* scene = Scene()) scene->Clear();
+                break;
+            case 7:
+                if (VOxaNode* node = Node()) node->SetNodeAttribute(Flag() ? Attribute() : nullptr);
+                break;
+            case 8: {
+                VOxaNode* node = Node();
+                VOxaNode* other = Node();
+                if (node && other) node->Copy(*other);
+                break;
+            }
+            case 9: {
+                // Getters of what may be going.
+                mManager->GetUserProperty(Name());
+                if (VOxaNode* node = Node()) {
+                    node->GetName();
+                    node->GetCurrentTakeNode();
+                    VgeTVector t;
+                    node->GetLclTranslation(t);
+                    node->GetUserPropertyCount();
+                }
+                if (told) {
+                    told->GetName();
+                    told->GetCount();
+                    told->FCurveGet();
+                }
+                break;
+            }
+            case 10:
+                mManager->DestroyAllObjects();
+                break;
+            case 11:
+                throw std::runtime_error("callback");
+            case 12:
+                if (VOxaObject* object = Listed()) mManager->DestroyObject(object);
+                if (VOxaGenericNode* node = GenericNode()) mManager->DestroyGenericNode(node);
+                break;
+            case 13:
+                if (VOxaPose* pose = Pose()) mManager->DestroyPose(pose);
+                if (VOxaUserProperty* handle = ListedHandle(AnyObject()))
+                    mManager->DestroyUserProperty(handle);
+                break;
+            case 14:
+                if (told)
+                    Flag() ? told->SetSelected(!told->GetSelected())
+                           : (void)told->FCurveSet(VFCurve::Create(), true);
+                break;
+            default:
+                Step(Byte());
+                break;
+        }
+    }
+
     // A handle among those the objects list, or the manager's named one.
     VOxaUserProperty* ListedHandle(VOxaObject* object) {
         if (!object) return mManager->GetUserProperty(Name());
@@ -717,6 +851,7 @@ private:
 
     // Makes, swaps or deletes the second manager: the operations work on the current one.
     void TwoManagers() {
+        if (mCallbackDepth > 0) return;
         switch (Byte() % 3) {
             case 0:
                 if (!mOther) {
@@ -727,10 +862,12 @@ private:
             case 1:
                 if (mOther) std::swap(mManager, mOther);
                 break;
-            default:
-                delete mOther;
+            default: {
+                VOxaSdkManager* old = mOther;
                 mOther = nullptr;
+                delete old;
                 break;
+            }
         }
     }
 
@@ -1298,6 +1435,8 @@ private:
     size_t mPos = 0;
     VOxaSdkManager* mManager = nullptr;
     VOxaSdkManager* mOther = nullptr;
+    int mCallbackDepth = 0;
+    int mCallbackActs = 0;
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/vallocation_hook.h"
+#include "base/vdelivery_internal.h"
 #include "base/vsafe_output_file.h"
 #include "oxa_codec/voxa_io_formats.h"
 #include "oxa_codec/voxa_writer.h"
@@ -98,6 +99,7 @@ VStreamOptions* VOxaExporter::GetWriteOptions() {
 }
 
 bool VOxaExporter::Export(VOxaScene* scene, VStreamOptions* options) {
+    oxa_delivery::Scope scope;
     if (!MakeWriter()) return false;
     if (scene == nullptr) {
         mError.SetLastError(VOxaWriter::eUNIDENTIFIED_ERROR, "No scene to write (null)");

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/vallocation_hook.h"
+#include "base/vdelivery_internal.h"
 #include "oxa_codec/voxa_io_formats.h"
 #include "oxa_codec/voxa_reader.h"
 #include "oxa_codec/vstream_options.h"
@@ -114,6 +115,7 @@ VStreamOptions* VOxaImporter::GetReadOptions() {
 }
 
 bool VOxaImporter::Import(VOxaScene* scene, VStreamOptions* options) {
+    oxa_delivery::Scope scope;
     if (!mReader) {
         mError.SetLastError(VOxaReader::eFILE_NOT_OPENED, "File not opened");
         return false;

@@ -5,6 +5,7 @@
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
 #include "attributes/voxa_camera.h"
+#include "base/vdelivery_internal.h"
 #include "objects/vproperty.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_sdk_manager.h"
@@ -183,6 +184,7 @@ VOxaGlobalCameraSettings& VOxaGlobalCameraSettings::operator=(const VOxaGlobalCa
 }
 
 void VOxaGlobalCameraSettings::RestoreDefaultSettings() {
+    oxa_delivery::Scope scope;
     mDefaultCamera = kProducers[ePerspective].mName;
     mDefaultViewingMode = 0;
     for (int i = 0; i < eProducerCount; ++i) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "attributes/voxa_marker.h"
+#include "base/vdelivery_internal.h"
 #include "objects/vclass_info.h"
 #include "objects/voxa_same_manager_internal.h"
 #include "objects/voxa_user_property.h"
@@ -330,8 +331,20 @@ double VOxaNode::GetVisibilityValue() const {
 // ---- Node attribute -------------------------------------------------------------------------
 
 VOxaNodeAttribute* VOxaNode::SetNodeAttribute(VOxaNodeAttribute* attribute) {
+    oxa_delivery::Scope scope;
     if (attribute == mAttribute) return nullptr;
     if (attribute && !VOxaSameManager(GetSdkManager(), attribute->GetSdkManager())) return nullptr;
+    // A change asked for by a callback told of a change under way on this node, or on the node
+    // that holds the attribute, would leave the attribute and the nodes naming different things.
+    VOxaNode* holder = attribute ? attribute->GetNode() : nullptr;
+    if (oxa_delivery::InCallback() && (mChangingAttribute || (holder && holder->mChangingAttribute)))
+        return nullptr;
+    struct Changing {
+        bool& mFlag;
+        bool mOuter;
+        ~Changing() { mFlag = mOuter; }
+    } changing{mChangingAttribute, mChangingAttribute};
+    mChangingAttribute = true;
     VOxaNodeAttribute* previous = mAttribute;
     // An attribute whose channels depend on more than its own state gets and gives up its
     // channels in a made default take, at the time it is set, as it always has.

@@ -141,7 +141,8 @@ public:
     // --- Node attribute ----------------------------------------------------------------------
     // Attaches `attribute` (null: none) and answers the previous one (not deleted); null and
     // nothing done when it is the current one. An attribute attached elsewhere is detached
-    // from that node first.
+    // from that node first. Asked by a callback while this node's or that node's attribute is
+    // being changed, it is refused: null, nothing done.
     VOxaNodeAttribute* SetNodeAttribute(VOxaNodeAttribute* attribute);
     VOxaNodeAttribute* GetNodeAttribute() const { return mAttribute; }
     // The attribute's type code, -1 without attribute.
@@ -393,6 +394,7 @@ private:
     VgeTVector mPostTargetRotation{0, 0, 0, 0};
     VgeTVector mTargetUpVector{0, 0, 0, 0};
     VOxaNodeAttribute* mAttribute = nullptr;
+    bool mChangingAttribute = false;  // SetNodeAttribute under way
     int mShadingMode = 3;
     bool mMultiLayer = false;
     int mMultiTake = 1;

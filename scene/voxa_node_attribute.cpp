@@ -1,10 +1,12 @@
 #include "scene/voxa_node_attribute.h"
 
+#include "base/vdelivery_internal.h"
 #include "objects/voxa_same_manager_internal.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_take_node.h"
 
 void VOxaNodeAttribute::SetNode(VOxaNode* node) {
+    oxa_delivery::Scope scope;
     // Another manager's node would be destroyed by that manager while the attribute named it.
     if (node && !VOxaSameManager(mManager, node->GetSdkManager())) return;
     mNode = node;
@@ -20,6 +22,7 @@ void VOxaNodeAttribute::SetNode(VOxaNode* node) {
 
 void VOxaNodeAttribute::UnsetNode() {
     if (!mNode) return;
+    oxa_delivery::Scope scope;
     int count = mNode->GetTakeNodeCount();
     for (int i = 0; i < count; ++i) {
         VOxaTakeNode* take = mNode->GetTakeNode(i);

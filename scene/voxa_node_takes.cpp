@@ -18,6 +18,7 @@
 #include "attributes/voxa_nurb.h"
 #include "attributes/voxa_patch.h"
 #include "attributes/voxa_skeleton.h"
+#include "base/vdelivery_internal.h"
 #include "objects/vdatatype.h"
 #include "objects/voxa_user_property.h"
 #include "objects/vproperty.h"
@@ -270,6 +271,7 @@ bool CopyAttribute(VOxaNode* node, const T* from, T* mine, T* (VOxaSdkManager::*
 }  // namespace
 
 VOxaNode& VOxaNode::Copy(const VOxaNode& other) {
+    oxa_delivery::Scope scope;
     if (&other == this) return *this;
 
     // Aim settings; the up-vector target node is not copied.

@@ -11,6 +11,7 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_pose.h"
 #include "attributes/voxa_texture.h"
+#include "base/vdelivery_internal.h"
 #include "character/voxa_character.h"
 #include "character/voxa_character_pose.h"
 #include "character/voxa_constraint_aim.h"
@@ -90,6 +91,7 @@ VOxaNode* VOxaScene::GetRootNode() const {
 }
 
 void VOxaScene::SetCameraSwitcher(VOxaNode* node) {
+    oxa_delivery::Scope scope;
     if (node == mCameraSwitcher) return;
     // Another manager's node would outlive neither manager's deletion in this scene.
     if (node && !VOxaSameManager(mManager, node->GetSdkManager())) return;
@@ -234,6 +236,7 @@ int VOxaScene::CreateCharacter(const char* name) {
 }
 
 bool VOxaScene::DestroyCharacter(int index) {
+    oxa_delivery::Scope scope;
     VOxaCharacter* character = GetCharacter(index);
     if (!character) return false;
     mContents->RemoveConstraint(character);
@@ -277,6 +280,7 @@ int VOxaScene::CreateCharacterPose(const char* name) {
 }
 
 bool VOxaScene::DestroyCharacterPose(int index) {
+    oxa_delivery::Scope scope;
     VOxaCharacterPose* pose = GetCharacterPose(index);
     if (!pose) return false;
     mCharacterPoses.erase(mCharacterPoses.begin() + index);
@@ -356,6 +360,7 @@ void VOxaScene::ForEachTakeContainer(bool all, Visit visit) const {
 }
 
 bool VOxaScene::CreateTake(const char* name) {
+    oxa_delivery::Scope scope;
     bool all = true;
     ForEachTakeContainer(false, [&](VOxaTakeNodeContainer* container) {
         if (!container->AddTakeNode(name)) all = false;
@@ -368,6 +373,7 @@ bool VOxaScene::CreateTake(const char* name) {
 }
 
 bool VOxaScene::RemoveTake(const char* name) {
+    oxa_delivery::Scope scope;
     bool all = true;
     ForEachTakeContainer(false, [&](VOxaTakeNodeContainer* container) {
         if (!container->RemoveTakeNode(name)) all = false;
@@ -379,6 +385,7 @@ bool VOxaScene::RemoveTake(const char* name) {
 }
 
 bool VOxaScene::SetCurrentTake(const char* name) {
+    oxa_delivery::Scope scope;
     mCurrentTakeName = name ? name : "";
     bool all = true;
     ForEachTakeContainer(true, [&](VOxaTakeNodeContainer* container) {
@@ -462,6 +469,7 @@ void VOxaScene::ReleaseNodeAttribute(const VOxaNodeAttribute* attribute) {
 // --- Clear -------------------------------------------------------------------------------------
 
 void VOxaScene::Clear() {
+    oxa_delivery::Scope scope;
     if (VOxaNode* root = mContents->GetRootNode()) {
         while (root->GetChildCount() > 0) {
             VOxaNode* child = root->GetChild(root->GetChildCount() - 1);

@@ -19,6 +19,7 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_texture.h"
 #include "attributes/voxa_video.h"
+#include "base/vdelivery_internal.h"
 #include "base/vpath.h"
 #include "objects/vobject_list.h"
 #include "objects/voxa_property_handler.h"
@@ -379,6 +380,7 @@ void VOxaScene::ConvertSkeletonRootInheritType(VOxaNode* node) {
 // --- Either direction -----------------------------------------------------------------------------
 
 void VOxaScene::DestroyAllDeformers() {
+    oxa_delivery::Scope scope;
     if (!mContents || !mManager) return;
     // Clusters first, then whatever deformers remain, each in list order. The deformers of a
     // kind are taken in one snapshot: asking for the first one again after every removal would

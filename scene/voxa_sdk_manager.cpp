@@ -10,6 +10,7 @@
 #include "attributes/voxa_texture.h"
 #include "attributes/voxa_video.h"
 #include "base/vallocation_hook.h"
+#include "base/vdelivery_internal.h"
 #include "base/vimage_converter.h"
 #include "character/voxa_character_pose.h"
 #include "objects/voxa_property_handler.h"
@@ -43,11 +44,16 @@ void DrainRegistry(VOxaRegistry<T>& registry, F destroy) {
             // Letting go needs no memory: without room for a copy the last entry goes first (it
             // leaves without moving the others).
             T* item = registry.Last();
-            if (registry.Remove(item)) destroy(item);
+            if (registry.Remove(item)) {
+                oxa_delivery::Forget(item);
+                destroy(item);
+            }
             continue;
         }
         for (T* item : items) {
-            if (registry.Remove(item)) destroy(item);
+            if (!registry.Remove(item)) continue;
+            oxa_delivery::Forget(item);
+            destroy(item);
         }
     }
     registry.Clear();
@@ -80,7 +86,13 @@ VOxaSdkManager* VOxaSdkManager::Create() {
 VOxaSdkManager::VOxaSdkManager() : mObjects(new VObjectList()), mError(kManagerErrors, eErrorCount) {}
 
 VOxaSdkManager::~VOxaSdkManager() {
-    DestroyAllObjects();
+    // Destructions a callback asked of this manager are not carried out: everything goes now.
+    oxa_delivery::ForgetOwner(this);
+    {
+        oxa_delivery::Scope scope;
+        DestroyEverything();
+        oxa_delivery::ForgetOwner(this);
+    }
     delete mObjects;
     mObjects = nullptr;
 }
@@ -93,6 +105,75 @@ bool VOxaSdkManager::NotFound() {
 bool VOxaSdkManager::InUse() {
     mError.SetLastErrorID(eObjectInUse);
     return false;
+}
+
+void VOxaSdkManager::RunDeferred(void* owner, int kind, void* object, bool flag) {
+    auto* manager = static_cast<VOxaSdkManager*>(owner);
+    switch (kind) {
+        case eDeferScene:
+            manager->DestroyScene(static_cast<VOxaScene*>(object), flag);
+            break;
+        case eDeferNode:
+            manager->DestroyNode(static_cast<VOxaNode*>(object), flag);
+            break;
+        case eDeferNodeAttribute:
+            manager->DestroyNodeAttribute(static_cast<VOxaNodeAttribute*>(object));
+            break;
+        case eDeferMaterial:
+            manager->DestroyMaterial(static_cast<VOxaMaterial*>(object));
+            break;
+        case eDeferTexture:
+            manager->DestroyTexture(static_cast<VOxaTexture*>(object));
+            break;
+        case eDeferVideo:
+            manager->DestroyVideo(static_cast<VOxaVideo*>(object));
+            break;
+        case eDeferUserProperty:
+            manager->DestroyUserProperty(static_cast<VOxaUserProperty*>(object));
+            break;
+        case eDeferGenericNode:
+            manager->DestroyGenericNode(static_cast<VOxaGenericNode*>(object));
+            break;
+        case eDeferObject:
+            manager->DestroyObject(static_cast<VOxaObject*>(object));
+            break;
+        case eDeferThumbnail:
+            manager->DestroyThumbnail(static_cast<VOxaThumbnail*>(object));
+            break;
+        case eDeferSceneInfo:
+            manager->DestroySceneInfo(static_cast<VOxaSceneInfo*>(object));
+            break;
+        case eDeferLink:
+            manager->DestroyLink(static_cast<VOxaLink*>(object));
+            break;
+        case eDeferShape:
+            manager->DestroyShape(static_cast<VOxaShape*>(object));
+            break;
+        case eDeferPose:
+            manager->DestroyPose(static_cast<VOxaPose*>(object));
+            break;
+        case eDeferGeometryConverter:
+            manager->DestroyGeometryConverter(static_cast<VOxaGeometryConverter*>(object));
+            break;
+        case eDeferImageConverter:
+            manager->DestroyImageConverter(static_cast<VImageConverter*>(object));
+            break;
+        case eDeferExporter:
+            manager->DestroyExporter(static_cast<VOxaExporter*>(object));
+            break;
+        case eDeferImporter:
+            manager->DestroyImporter(static_cast<VOxaImporter*>(object));
+            break;
+        default:
+            manager->DestroyAllObjects();
+            break;
+    }
+}
+
+bool VOxaSdkManager::Deferred(int kind, void* object, bool flag, bool& answer) {
+    if (!oxa_delivery::InCallback()) return false;
+    answer = oxa_delivery::Defer(&VOxaSdkManager::RunDeferred, this, kind, object, flag) || InUse();
+    return true;
 }
 
 void VOxaSdkManager::DeferPropertyHandles(VOxaTakeNodeContainer* object, int count) {
@@ -167,13 +248,18 @@ void VOxaSdkManager::DeleteTakeObject(VOxaObject* object, bool destroying) {
     std::vector<VOxaUserProperty*> handles;
     handles.swap(mHandleScratch);
     handles.clear();
-    for (int i = 0, n = object->GetUserPropertyCount(); i < n; ++i)
-        handles.push_back(object->GetUserProperty(i));
+    // They leave the manager's list before the object goes: a callback told of its destruction
+    // may look handles up, and these are bound to properties that die with it.
+    for (int i = 0, n = object->GetUserPropertyCount(); i < n; ++i) {
+        VOxaUserProperty* handle = object->GetUserProperty(i);
+        if (mUserProperties.Remove(handle)) handles.push_back(handle);
+    }
+    oxa_delivery::Forget(object);
     if (destroying) object->Destroying();
     delete object;
-    // Handles that left the registry meanwhile were destroyed by somebody else.
     for (VOxaUserProperty* handle : handles) {
-        if (mUserProperties.Remove(handle)) delete handle;
+        oxa_delivery::Forget(handle);
+        delete handle;
     }
     handles.clear();
     if (handles.capacity() > mHandleScratch.capacity()) handles.swap(mHandleScratch);
@@ -243,6 +329,9 @@ bool VOxaSdkManager::DestroyScene(VOxaScene* scene, bool destroyNodes) {
     if (!mScenes.Contains(scene)) return NotFound();
     // A character pose's scene goes with its pose, which keeps using it until then.
     if (scene->mOwnerPose) return InUse();
+    bool deferred = false;
+    if (Deferred(eDeferScene, scene, destroyNodes, deferred)) return deferred;
+    oxa_delivery::Scope scope;
     // With its nodes the scene lets go of the materials, textures, videos and poses it lists
     // that nothing else uses once the nodes are gone (no other scene lists them, no node or
     // texture still uses them): what a read made goes with the scene it read into. Without room
@@ -268,6 +357,7 @@ bool VOxaSdkManager::DestroyScene(VOxaScene* scene, bool destroyNodes) {
         }
     }
     mScenes.Remove(scene);
+    oxa_delivery::Forget(scene);
     VOxaNode* root = destroyNodes ? scene->GetRootNode() : nullptr;
     delete scene;
     // A scene whose root was taken out of its contents leaves no node to destroy.
@@ -329,7 +419,11 @@ bool VOxaSdkManager::DestroyScene(VOxaScene* scene, bool destroyNodes) {
 }
 
 bool VOxaSdkManager::DestroyNode(VOxaNode* node, bool recursive) {
-    if (!mNodes.Remove(node)) return NotFound();
+    if (!mNodes.Contains(node)) return NotFound();
+    bool deferred = false;
+    if (Deferred(eDeferNode, node, recursive, deferred)) return deferred;
+    oxa_delivery::Scope scope;
+    mNodes.Remove(node);
     if (!recursive) {
         // A free attribute must not keep pointing at the deleted node.
         if (node->GetNodeAttribute()) node->SetNodeAttribute(nullptr);
@@ -394,28 +488,48 @@ bool VOxaSdkManager::DestroyNode(VOxaNode* node, bool recursive) {
 }
 
 bool VOxaSdkManager::DestroyNodeAttribute(VOxaNodeAttribute* attribute) {
-    if (!mNodeAttributes.Remove(attribute)) return NotFound();
+    if (!mNodeAttributes.Contains(attribute)) return NotFound();
+    bool deferred = false;
+    if (Deferred(eDeferNodeAttribute, attribute, false, deferred)) return deferred;
+    oxa_delivery::Scope scope;
+    mNodeAttributes.Remove(attribute);
+    oxa_delivery::Forget(attribute);
     ReleaseNodeAttribute(attribute);
     delete attribute;
     return true;
 }
 
 bool VOxaSdkManager::DestroyMaterial(VOxaMaterial* material) {
-    if (!mMaterials.Remove(material)) return NotFound();
+    if (!mMaterials.Contains(material)) return NotFound();
+    bool deferred = false;
+    if (Deferred(eDeferMaterial, material, false, deferred)) return deferred;
+    oxa_delivery::Scope scope;
+    mMaterials.Remove(material);
+    oxa_delivery::Forget(material);
     ReleaseMaterial(material);
     DeleteTakeObject(material, true);
     return true;
 }
 
 bool VOxaSdkManager::DestroyTexture(VOxaTexture* texture) {
-    if (!mTextures.Remove(texture)) return NotFound();
+    if (!mTextures.Contains(texture)) return NotFound();
+    bool deferred = false;
+    if (Deferred(eDeferTexture, texture, false, deferred)) return deferred;
+    oxa_delivery::Scope scope;
+    mTextures.Remove(texture);
+    oxa_delivery::Forget(texture);
     ReleaseTexture(texture);
     DeleteTakeObject(texture, true);
     return true;
 }
 
 bool VOxaSdkManager::DestroyVideo(VOxaVideo* video) {
-    if (!mVideos.Remove(video)) return NotFound();
+    if (!mVideos.Contains(video)) return NotFound();
+    bool deferred = false;
+    if (Deferred(eDeferVideo, video, false, deferred)) return deferred;
+    oxa_delivery::Scope scope;
+    mVideos.Remove(video);
+    oxa_delivery::Forget(video);
     ReleaseVideo(video);
     DeleteTakeObject(video, true);
     return true;
@@ -424,18 +538,27 @@ bool VOxaSdkManager::DestroyVideo(VOxaVideo* video) {
 bool VOxaSdkManager::DestroyUserProperty(VOxaUserProperty* userProperty) {
     MakeAllPendingHandles();
     if (!mUserProperties.Contains(userProperty)) return NotFound();
+    bool deferred = false;
+    if (Deferred(eDeferUserProperty, userProperty, false, deferred)) return deferred;
+    oxa_delivery::Scope scope;
     // A handle of an object's own property goes with the object; one the program added leaves
     // its object first, as RemoveUserProperty takes it out.
     if (VOxaObject* holder = userProperty->mHolder) {
         if (!holder->RemoveUserProperty(userProperty)) return InUse();
     }
     mUserProperties.Remove(userProperty);
+    oxa_delivery::Forget(userProperty);
     delete userProperty;
     return true;
 }
 
 bool VOxaSdkManager::DestroyGenericNode(VOxaGenericNode* node) {
-    if (!mGenericNodes.Remove(node)) return NotFound();
+    if (!mGenericNodes.Contains(node)) return NotFound();
+    bool deferred = false;
+    if (Deferred(eDeferGenericNode, node, false, deferred)) return deferred;
+    oxa_delivery::Scope scope;
+    mGenericNodes.Remove(node);
+    oxa_delivery::Forget(node);
     DeleteTakeObject(node, false);
     return true;
 }
@@ -443,6 +566,9 @@ bool VOxaSdkManager::DestroyGenericNode(VOxaGenericNode* node) {
 bool VOxaSdkManager::DestroyObject(VOxaObject* object) {
     auto it = mListedObjects.find(object);
     if (it == mListedObjects.end()) return NotFound();
+    bool deferred = false;
+    if (Deferred(eDeferObject, object, false, deferred)) return deferred;
+    oxa_delivery::Scope scope;
     VPlug* handler = it->second;
     mListedObjects.erase(it);
     if (!mObjects->Remove(handler)) return NotFound();
@@ -451,7 +577,12 @@ bool VOxaSdkManager::DestroyObject(VOxaObject* object) {
 }
 
 bool VOxaSdkManager::DestroyThumbnail(VOxaThumbnail* thumbnail) {
-    if (!mThumbnails.Remove(thumbnail)) return NotFound();
+    if (!mThumbnails.Contains(thumbnail)) return NotFound();
+    bool deferred = false;
+    if (Deferred(eDeferThumbnail, thumbnail, false, deferred)) return deferred;
+    oxa_delivery::Scope scope;
+    mThumbnails.Remove(thumbnail);
+    oxa_delivery::Forget(thumbnail);
     // The scene and take informations that show it let it go.
     for (int i = 0, n = mSceneInfos.GetCount(); i < n; ++i) {
         VOxaSceneInfo* info = mSceneInfos.Get(i);
@@ -467,7 +598,12 @@ bool VOxaSdkManager::DestroyThumbnail(VOxaThumbnail* thumbnail) {
 }
 
 bool VOxaSdkManager::DestroySceneInfo(VOxaSceneInfo* sceneInfo) {
-    if (!mSceneInfos.Remove(sceneInfo)) return NotFound();
+    if (!mSceneInfos.Contains(sceneInfo)) return NotFound();
+    bool deferred = false;
+    if (Deferred(eDeferSceneInfo, sceneInfo, false, deferred)) return deferred;
+    oxa_delivery::Scope scope;
+    mSceneInfos.Remove(sceneInfo);
+    oxa_delivery::Forget(sceneInfo);
     for (int i = 0, n = mScenes.GetCount(); i < n; ++i) {
         VOxaScene* scene = mScenes.Get(i);
         if (scene->mSceneInfo == sceneInfo) scene->mSceneInfo = nullptr;
@@ -477,19 +613,34 @@ bool VOxaSdkManager::DestroySceneInfo(VOxaSceneInfo* sceneInfo) {
 }
 
 bool VOxaSdkManager::DestroyImageConverter(VImageConverter* converter) {
-    if (!mImageConverters.Remove(converter)) return NotFound();
+    if (!mImageConverters.Contains(converter)) return NotFound();
+    bool deferred = false;
+    if (Deferred(eDeferImageConverter, converter, false, deferred)) return deferred;
+    oxa_delivery::Scope scope;
+    mImageConverters.Remove(converter);
+    oxa_delivery::Forget(converter);
     delete converter;
     return true;
 }
 
 bool VOxaSdkManager::DestroyExporter(VOxaExporter* exporter) {
-    if (!mExporters.Remove(exporter)) return NotFound();
+    if (!mExporters.Contains(exporter)) return NotFound();
+    bool deferred = false;
+    if (Deferred(eDeferExporter, exporter, false, deferred)) return deferred;
+    oxa_delivery::Scope scope;
+    mExporters.Remove(exporter);
+    oxa_delivery::Forget(exporter);
     delete exporter;
     return true;
 }
 
 bool VOxaSdkManager::DestroyImporter(VOxaImporter* importer) {
-    if (!mImporters.Remove(importer)) return NotFound();
+    if (!mImporters.Contains(importer)) return NotFound();
+    bool deferred = false;
+    if (Deferred(eDeferImporter, importer, false, deferred)) return deferred;
+    oxa_delivery::Scope scope;
+    mImporters.Remove(importer);
+    oxa_delivery::Forget(importer);
     delete importer;
     return true;
 }
@@ -532,6 +683,27 @@ VOxaGenericNode* VOxaSdkManager::GetGenericNode(const char* fullName) {
 }
 
 void VOxaSdkManager::DestroyAllObjects() {
+    bool deferred = false;
+    if (Deferred(eDeferAll, this, false, deferred)) return;
+    oxa_delivery::Scope scope;
+    DestroyEverything();
+}
+
+void VOxaSdkManager::DestroyEverything() {
+    // A callback told of a destruction may make objects meanwhile, a scene among them: what it
+    // makes goes in a further round, and while a scene is left the objects let go of it as a
+    // destroy would have them (only then: it costs a walk per object).
+    do {
+        DestroyEverythingOnce();
+    } while (!mScenes.IsEmpty() || !mNodeAttributes.IsEmpty() || !mNodes.IsEmpty() || !mLinks.IsEmpty() ||
+             !mMaterials.IsEmpty() || !mShapes.IsEmpty() || !mTextures.IsEmpty() || !mVideos.IsEmpty() ||
+             !mPoses.IsEmpty() || !mUserProperties.IsEmpty() || !mGenericNodes.IsEmpty() ||
+             !mThumbnails.IsEmpty() || !mSceneInfos.IsEmpty() || !mGeometryConverters.IsEmpty() ||
+             !mImageConverters.IsEmpty() || !mExporters.IsEmpty() || !mImporters.IsEmpty() ||
+             mObjects->GetCount() > 0);
+}
+
+void VOxaSdkManager::DestroyEverythingOnce() {
     // Handles still to be made are let go first, for every object: everything goes, and an
     // object's destruction that touched a later object's properties would otherwise make the
     // handles of every object before that one only to destroy them again.
@@ -544,16 +716,31 @@ void VOxaSdkManager::DestroyAllObjects() {
     mPendingHandleCount = 0;
     mReleasedHandleCount = 0;
     DestroyAllScenes();
-    DrainRegistry(mNodeAttributes, [](VOxaNodeAttribute* attribute) {
-        if (VOxaNode* node = attribute->GetNode()) node->SetNodeAttribute(nullptr);
+    const auto held = [this] {
+        return !mScenes.IsEmpty() || !mNodeAttributes.IsEmpty() || !mShapes.IsEmpty();
+    };
+    DrainRegistry(mNodeAttributes, [this](VOxaNodeAttribute* attribute) {
+        ReleaseNodeAttribute(attribute);
         delete attribute;
     });
-    DrainRegistry(mNodes, [this](VOxaNode* node) { DeleteTakeObject(node, true); });
+    DrainRegistry(mNodes, [this](VOxaNode* node) {
+        if (!mScenes.IsEmpty()) ReleaseNode(node);
+        DeleteTakeObject(node, true);
+    });
     DestroyAllLinks();
-    DrainRegistry(mMaterials, [this](VOxaMaterial* material) { DeleteTakeObject(material, true); });
+    DrainRegistry(mMaterials, [&](VOxaMaterial* material) {
+        if (held()) ReleaseMaterial(material);
+        DeleteTakeObject(material, true);
+    });
     DestroyAllShapes();
-    DrainRegistry(mTextures, [this](VOxaTexture* texture) { DeleteTakeObject(texture, true); });
-    DrainRegistry(mVideos, [this](VOxaVideo* video) { DeleteTakeObject(video, true); });
+    DrainRegistry(mTextures, [&](VOxaTexture* texture) {
+        if (held() || !mMaterials.IsEmpty()) ReleaseTexture(texture);
+        DeleteTakeObject(texture, true);
+    });
+    DrainRegistry(mVideos, [&](VOxaVideo* video) {
+        if (held() || !mTextures.IsEmpty()) ReleaseVideo(video);
+        DeleteTakeObject(video, true);
+    });
     DestroyAllPoses();
     // A handle leaves the list of the object that lists it as it is deleted.
     DrainRegistry(mUserProperties, [](VOxaUserProperty* userProperty) { delete userProperty; });
@@ -605,6 +792,7 @@ void VOxaSdkManager::DestroyAllScenes() {
             // A pose's scene destroyed meanwhile has left the registry.
             if (!mScenes.Contains(scene) || scene->mOwnerPose) continue;
             mScenes.Remove(scene);
+            oxa_delivery::Forget(scene);
             delete scene;
             destroyed = true;
         }
@@ -614,6 +802,7 @@ void VOxaSdkManager::DestroyAllScenes() {
             if (!mScenes.Remove(scene)) continue;
             scene->mOwnerPose->ForgetScene();
             scene->mOwnerPose = nullptr;
+            oxa_delivery::Forget(scene);
             delete scene;
         }
     }

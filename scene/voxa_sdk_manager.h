@@ -130,6 +130,12 @@ public:
     virtual VOxaCharacterPose* NewCharacterPose(const char* name);
 
     // --- Destroy operations ----------------------------------------------------------------
+    // Asked for by a curve callback or listener (of any object, at any point of any operation),
+    // a destruction is checked as below and answered true at once, but carried out when the
+    // library's work under way on this thread ends: the outermost destroy, clear, take removal,
+    // copy, attachment, read or write, or, for a change the program made itself on a curve, the
+    // program's next such call or the manager's deletion. The object stays listed and usable till
+    // then; asked twice, it goes once. A callback never deletes the manager itself.
     // Not registered: error 0, false. With `destroyNodes` the scene's root and its subtree go
     // too, and the answer is that of DestroyNode; so do the materials (with the textures they
     // show), textures, videos and poses the scene lists that nothing left uses: no other scene
@@ -280,6 +286,10 @@ public:
     const char* GetLastErrorString() const { return mError.GetLastErrorString().Buffer(); }
 
 protected:
+    // Everything DestroyAllObjects destroys, at once.
+    void DestroyEverything();
+    void DestroyEverythingOnce();
+
     // Sets error 0 and answers false; for the destroy operations.
     bool NotFound();
     // Sets eObjectInUse and answers false.
@@ -309,6 +319,33 @@ protected:
 private:
     friend class VOxaTakeNodeContainer;
     friend class VOxaScene;
+
+    // --- Destructions asked for by a callback ------------------------------------------------
+    enum EDeferredKind {
+        eDeferScene,
+        eDeferNode,
+        eDeferNodeAttribute,
+        eDeferMaterial,
+        eDeferTexture,
+        eDeferVideo,
+        eDeferUserProperty,
+        eDeferGenericNode,
+        eDeferObject,
+        eDeferThumbnail,
+        eDeferSceneInfo,
+        eDeferLink,
+        eDeferShape,
+        eDeferPose,
+        eDeferGeometryConverter,
+        eDeferImageConverter,
+        eDeferExporter,
+        eDeferImporter,
+        eDeferAll,
+    };
+    static void RunDeferred(void* owner, int kind, void* object, bool flag);
+    // True when the request comes from a callback or listener: it waits for the library's work
+    // to end and `answer` is true, or it is refused (eObjectInUse, false) when it cannot wait.
+    bool Deferred(int kind, void* object, bool flag, bool& answer);
 
     // --- Handles left to be made (VOxaTakeNodeContainer::CreatePropertyHandles) --------------
     // Lists `object`, whose `count` handles are left to be made, after the others.

@@ -3,6 +3,7 @@
 
 #include "attributes/voxa_geometry_converter.h"
 #include "base/vallocation_hook.h"
+#include "base/vdelivery_internal.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_make_listed_internal.h"
 
@@ -15,7 +16,11 @@ VOxaGeometryConverter* VOxaSdkManager::CreateGeometryConverter() {
 }
 
 bool VOxaSdkManager::DestroyGeometryConverter(VOxaGeometryConverter* converter) {
-    if (!mGeometryConverters.Remove(converter)) return NotFound();
+    if (!mGeometryConverters.Contains(converter)) return NotFound();
+    bool deferred = false;
+    if (Deferred(eDeferGeometryConverter, converter, false, deferred)) return deferred;
+    mGeometryConverters.Remove(converter);
+    oxa_delivery::Forget(converter);
     delete converter;
     return true;
 }
@@ -23,7 +28,9 @@ bool VOxaSdkManager::DestroyGeometryConverter(VOxaGeometryConverter* converter) 
 void VOxaSdkManager::DestroyAllGeometryConverters() {
     while (!mGeometryConverters.IsEmpty()) {
         for (VOxaGeometryConverter* converter : mGeometryConverters.Snapshot()) {
-            if (mGeometryConverters.Remove(converter)) delete converter;
+            if (!mGeometryConverters.Remove(converter)) continue;
+            oxa_delivery::Forget(converter);
+            delete converter;
         }
     }
     mGeometryConverters.Clear();

@@ -9,6 +9,7 @@
 #include "attributes/voxa_pose.h"
 #include "attributes/voxa_shape.h"
 #include "base/vallocation_hook.h"
+#include "base/vdelivery_internal.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
@@ -22,7 +23,9 @@ template <typename T, typename F>
 void DrainGeometryRegistry(VOxaRegistry<T>& registry, F destroy) {
     while (!registry.IsEmpty()) {
         for (T* item : registry.Snapshot()) {
-            if (registry.Remove(item)) destroy(item);
+            if (!registry.Remove(item)) continue;
+            oxa_delivery::Forget(item);
+            destroy(item);
         }
     }
     registry.Clear();
@@ -68,21 +71,36 @@ VOxaDeformer* VOxaSdkManager::NewDeformer(const char* name, const char* typeName
 // --- Destroy operations -------------------------------------------------------------------------
 
 bool VOxaSdkManager::DestroyLink(VOxaLink* link) {
-    if (!mLinks.Remove(link)) return NotFound();
+    if (!mLinks.Contains(link)) return NotFound();
+    bool deferred = false;
+    if (Deferred(eDeferLink, link, false, deferred)) return deferred;
+    oxa_delivery::Scope scope;
+    mLinks.Remove(link);
+    oxa_delivery::Forget(link);
     ReleaseLink(link);
     delete link;
     return true;
 }
 
 bool VOxaSdkManager::DestroyShape(VOxaShape* shape) {
-    if (!mShapes.Remove(shape)) return NotFound();
+    if (!mShapes.Contains(shape)) return NotFound();
+    bool deferred = false;
+    if (Deferred(eDeferShape, shape, false, deferred)) return deferred;
+    oxa_delivery::Scope scope;
+    mShapes.Remove(shape);
+    oxa_delivery::Forget(shape);
     ReleaseShape(shape);
     delete shape;
     return true;
 }
 
 bool VOxaSdkManager::DestroyPose(VOxaPose* pose) {
-    if (!mPoses.Remove(pose)) return NotFound();
+    if (!mPoses.Contains(pose)) return NotFound();
+    bool deferred = false;
+    if (Deferred(eDeferPose, pose, false, deferred)) return deferred;
+    oxa_delivery::Scope scope;
+    mPoses.Remove(pose);
+    oxa_delivery::Forget(pose);
     // The scenes only list their poses: none may keep a pointer to a deleted one.
     for (int i = 0, n = mScenes.GetCount(); i < n; ++i) {
         if (VOxaScene* scene = mScenes.Get(i)) {

@@ -9,6 +9,7 @@
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
 #include "base/vallocation_hook.h"
+#include "base/vdelivery_internal.h"
 #include "objects/vdatatype.h"
 #include "objects/voxa_property_handler.h"
 #include "objects/voxa_user_property.h"
@@ -91,9 +92,7 @@ VOxaTakeNodeContainer::VOxaTakeNodeContainer(VOxaSdkManager* manager, const char
 VOxaTakeNodeContainer::~VOxaTakeNodeContainer() {
     ReleasePendingHandles();
     // Deleting the default take destroys its curves, whose destroy events drop their links.
-    for (int i = (int)mTakeNodes.size() - 1; i >= 0; --i)
-        delete mTakeNodes[i];
-    mTakeNodes.clear();
+    DeleteTakeNodes();
     mCurrentTakeNode = -1;
     RemoveAllChannelLinks();
 }
@@ -101,9 +100,7 @@ VOxaTakeNodeContainer::~VOxaTakeNodeContainer() {
 VOxaTakeNodeContainer& VOxaTakeNodeContainer::operator=(const VOxaTakeNodeContainer& other) {
     if (this == &other) return *this;
     VOxaObject::operator=(other);
-    for (int i = (int)mTakeNodes.size() - 1; i >= 0; --i)
-        delete mTakeNodes[i];
-    mTakeNodes.clear();
+    DeleteTakeNodes();
     mTakeNodes.reserve(other.mTakeNodes.size());
     for (const VOxaTakeNode* take : other.mTakeNodes)
         mTakeNodes.push_back(new VOxaTakeNode(*take));
@@ -207,10 +204,16 @@ VOxaTakeNode* VOxaTakeNodeContainer::AddDefaultTakeNode() {
 }
 
 VOxaTakeNode* VOxaTakeNodeContainer::ResetTakeNodes() {
-    for (int i = (int)mTakeNodes.size() - 1; i >= 0; --i)
-        delete mTakeNodes[i];
-    mTakeNodes.clear();
+    DeleteTakeNodes();
     return AddDefaultTakeNode();
+}
+
+void VOxaTakeNodeContainer::DeleteTakeNodes() {
+    // The list is emptied first: a callback told of a curve's destruction finds no take going.
+    std::vector<VOxaTakeNode*> takes;
+    takes.swap(mTakeNodes);
+    for (size_t i = takes.size(); i-- > 0;)
+        oxa_delivery::DeleteLater(takes[i]);
 }
 
 bool VOxaTakeNodeContainer::RemoveTakeNode(int index) {
@@ -225,7 +228,7 @@ bool VOxaTakeNodeContainer::RemoveTakeNode(int index) {
     if (mCurrentTakeNode == index) mCurrentTakeNode = index - 1;
     VOxaTakeNode* take = mTakeNodes[index];
     mTakeNodes.erase(mTakeNodes.begin() + index);
-    delete take;
+    oxa_delivery::DeleteLater(take);
     return true;
 }
 
@@ -241,7 +244,7 @@ bool VOxaTakeNodeContainer::RemoveTakeNode(const char* name) {
     }
     VOxaTakeNode* take = mTakeNodes[index];
     mTakeNodes.erase(mTakeNodes.begin() + index);
-    delete take;
+    oxa_delivery::DeleteLater(take);
     return true;
 }
 

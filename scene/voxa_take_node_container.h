@@ -64,6 +64,8 @@ public:
     VOxaTakeNode* AddDefaultTakeNode();
     // Deletes every take, then AddDefaultTakeNode.
     VOxaTakeNode* ResetTakeNodes();
+    // A take removed or deleted while a callback or listener runs leaves the list at once and is
+    // freed when the library's work under way ends.
     // Removes and deletes the take at `index` (never index 0). The current index moves one
     // down when it was the removed one.
     bool RemoveTakeNode(int index);
@@ -171,6 +173,8 @@ protected:
     static void SetChannelDefaultsFromUserProperty(VFCurveNode* channel, VOxaUserProperty* userProperty);
 
 private:
+    // Empties the take list, then deletes the takes, last first.
+    void DeleteTakeNodes();
     friend class VOxaTakeNode;
     friend class VOxaSdkManager;
     // Makes the handles the manager finds still to be made for this object (the manager has

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "animation/fcurve_node.h"
+#include "base/vdelivery_internal.h"
 
 namespace voxa_take_node_detail {
 
@@ -28,6 +29,15 @@ inline bool Adopt(VFCurveNode* parent, std::unique_ptr<VFCurveNode>& child) {
     if (parent->Add(child.get()) < 0) return false;
     child.release();
     return true;
+}
+
+// Takes `channel` out of `parent` and destroys it. While a callback runs, the channel is freed
+// when the library's work under way ends: that work may still hold its curves.
+inline void DeleteChannel(VFCurveNode* parent, VFCurveNode* channel) {
+    if (!parent || !channel) return;
+    int index = parent->Find(channel);
+    if (index >= 0) parent->Remove(index);
+    oxa_delivery::DeleteLater(channel);
 }
 
 }  // namespace voxa_take_node_detail

@@ -1,6 +1,8 @@
 // Curve-node events, locking and candidate snapshots.
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include <string>
 #include <vector>
 
@@ -294,6 +296,37 @@ TEST(FCurveNodeEvents, CurveListenersMayDestroyOrChangeTheCurve) {
         curve->KeyAdd(time);
         EXPECT_EQ(killer.node, nullptr);
         EXPECT_GE(killer.calls, 1);
+    }
+    // Listeners and callbacks that throw: the exception stops at them, the others are still
+    // called, and the curve and the node are whole afterwards (destroying them touches no
+    // bookkeeping of the delivery that was left).
+    {
+        struct Thrower {
+            int calls = 0;
+            static void Listener(VFCurve*, VFCurveEvent*, void* self) {
+                ++static_cast<Thrower*>(self)->calls;
+                throw std::bad_alloc();
+            }
+            static void Callback(VFCurveNode*, VFCurveNodeCallbacks*, void* self) {
+                ++static_cast<Thrower*>(self)->calls;
+                throw 1;
+            }
+        } thrower, other;
+        VFCurveNode* node = new VFCurveNode("N", "N", nullptr, 0, 0);
+        VFCurve* curve = VFCurve::Create();
+        node->FCurveSet(curve);
+        curve->CallbackRegister(&Thrower::Listener, &thrower);
+        curve->CallbackRegister(&Thrower::Listener, &other);
+        node->CallbackAdd(&Thrower::Callback, &thrower);
+        VTime time;
+        time.SetSecondDouble(1.0);
+        EXPECT_GE(curve->KeyAdd(time), 0);
+        node->SetSelected(true);
+        const int heard = other.calls;
+        EXPECT_GE(heard, 1);
+        EXPECT_EQ(thrower.calls, heard + 1);
+        delete node;
+        EXPECT_GT(other.calls, heard) << "told of the destruction";
     }
     // A listener answering the destroy event with a key is told "destroy" once.
     {

@@ -4,11 +4,17 @@
 // holders list afterwards.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "animation/fcurve.h"
+#include "animation/fcurve_node.h"
 #include "attributes/voxa_camera.h"
+#include "attributes/voxa_light.h"
 #include "attributes/voxa_link.h"
+#include "attributes/voxa_marker.h"
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_shape.h"
@@ -21,6 +27,7 @@
 #include "scene/voxa_scene.h"
 #include "scene/voxa_scene_contents.h"
 #include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_node.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -261,6 +268,162 @@ TEST_F(scene_ObjectLifetimes, SceneLetsGoOfItsDestroyedNodes) {
     EXPECT_TRUE(mScene->CreateTake("Walk"));
     EXPECT_TRUE(mManager->DestroyScene(mScene));
     mScene = nullptr;
+}
+
+// A program's callback on every channel of an object's takes, and listener on every curve, that
+// acts once: on the first destroy event, or on the first event of any kind.
+struct Watcher {
+    std::function<void()> act;
+    bool onDestroyOnly = true;
+    bool done = false;
+    void Fire(bool destroy) {
+        if (done || (onDestroyOnly && !destroy)) return;
+        done = true;
+        act();
+    }
+    static void OnNode(VFCurveNode*, VFCurveNodeCallbacks* record, void* self) {
+        static_cast<Watcher*>(self)->Fire(record->mEvents & eFCURVENODE_EVENT_DESTROY);
+    }
+    static void OnCurve(VFCurve*, VFCurveEvent* event, void* self) {
+        static_cast<Watcher*>(self)->Fire(event->mEventType & VFCurve::eEventDestroy);
+    }
+    void Watch(VFCurveNode* node) {
+        node->CallbackAdd(&OnNode, this);
+        if (VFCurve* curve = node->FCurveGet()) curve->CallbackRegister(&OnCurve, this);
+        for (int i = 0; i < node->GetCount(); ++i)
+            Watch(node->Get(i));
+    }
+    void Watch(VOxaTakeNodeContainer* object) {
+        for (int i = 0; i < object->GetTakeNodeCount(); ++i)
+            Watch(object->GetTakeNode(i)->GetVFCurveNode());
+    }
+};
+
+TEST_F(scene_ObjectLifetimes, CallbacksMayDestroyWhatIsBeingTakenApart) {
+    // Each row builds a node, lets a callback act when the row's operation delivers, and runs
+    // the operation; nothing freed may be touched and nothing is left half-destroyed.
+    struct Row {
+        const char* what;
+        std::function<void(VOxaNode*, Watcher&)> run;
+    };
+    auto destroyNode = [this](VOxaNode* node) { return [this, node] { mManager->DestroyNode(node, true); }; };
+    const Row rows[] = {
+        {"camera removed, its node destroyed",
+         [&](VOxaNode* node, Watcher& w) {
+             VOxaCamera* camera = mManager->CreateCamera();
+             node->SetNodeAttribute(camera);
+             w.Watch(node);
+             w.act = destroyNode(node);
+             EXPECT_TRUE(mManager->DestroyNodeAttribute(camera));
+         }},
+        {"light detached, the light destroyed",
+         [&](VOxaNode* node, Watcher& w) {
+             VOxaLight* light = mManager->CreateLight();
+             node->SetNodeAttribute(light);
+             w.Watch(node);
+             w.act = [this, light, node] {
+                 mManager->DestroyNodeAttribute(light);
+                 mManager->DestroyNode(node);
+             };
+             node->SetNodeAttribute(nullptr);
+         }},
+        {"marker detached, its node destroyed",
+         [&](VOxaNode* node, Watcher& w) {
+             VOxaMarker* marker = mManager->CreateMarker();
+             marker->SetType(VOxaMarker::eIK_EFFECTOR);
+             node->SetNodeAttribute(marker);
+             w.Watch(node);
+             w.act = destroyNode(node);
+             node->SetNodeAttribute(nullptr);
+         }},
+        {"camera destroyed, a take of its node removed",
+         [&](VOxaNode* node, Watcher& w) {
+             mRoot->AddChild(node);
+             ASSERT_TRUE(mScene->CreateTake("Walk"));
+             VOxaCamera* camera = mManager->CreateCamera();
+             node->SetNodeAttribute(camera);
+             w.Watch(node);
+             w.act = [this, node] {
+                 mScene->RemoveTake("Walk");
+                 mManager->DestroyNode(node);
+             };
+             EXPECT_TRUE(mManager->DestroyNodeAttribute(camera));
+         }},
+        {"light detached, another attribute attached meanwhile",
+         [&](VOxaNode* node, Watcher& w) {
+             VOxaLight* light = mManager->CreateLight();
+             VOxaCamera* camera = mManager->CreateCamera();
+             node->SetNodeAttribute(light);
+             w.Watch(node);
+             w.act = [node, camera] { EXPECT_EQ(node->SetNodeAttribute(camera), nullptr) << "refused"; };
+             node->SetNodeAttribute(nullptr);
+             EXPECT_EQ(node->GetNodeAttribute(), nullptr);
+             EXPECT_EQ(camera->GetNode(), nullptr);
+             EXPECT_EQ(light->GetNode(), nullptr);
+             mManager->DestroyNode(node);
+         }},
+        {"copied over, the copy destroyed",
+         [&](VOxaNode* node, Watcher& w) {
+             VOxaNode* source = mManager->CreateNode("Source");
+             source->SetNodeAttribute(mManager->CreateCamera());
+             node->SetNodeAttribute(mManager->CreateLight());
+             w.Watch(node);
+             w.act = destroyNode(node);
+             node->Copy(*source);
+         }},
+        {"scene cleared, the scene destroyed",
+         [&](VOxaNode* node, Watcher& w) {
+             mRoot->AddChild(node);
+             w.Watch(node);
+             VOxaScene* scene = mScene;
+             w.act = [this, scene] { mManager->DestroyScene(scene); };
+             scene->Clear();
+             EXPECT_EQ(mManager->GetSceneCount(), 0);
+             mScene = nullptr;
+         }},
+        {"take removed, a take removed and set and the node destroyed",
+         [&](VOxaNode* node, Watcher& w) {
+             mRoot->AddChild(node);
+             mRoot->AddChild(mManager->CreateNode("Other"));
+             ASSERT_TRUE(mScene->CreateTake("Walk"));
+             ASSERT_TRUE(mScene->CreateTake("Run"));
+             w.Watch(node);
+             VOxaScene* scene = mScene;
+             w.act = [this, scene, node] {
+                 scene->RemoveTake("Run");
+                 scene->SetCurrentTake("Walk");
+                 mManager->DestroyNode(node, true);
+             };
+             scene->RemoveTake("Walk");
+             scene->SetCurrentTake("Default");
+         }},
+        {"everything destroyed, a handle looked up by name",
+         [&](VOxaNode* node, Watcher& w) {
+             node->GetUserPropertyCount();
+             w.Watch(node);
+             w.act = [this] { mManager->GetUserProperty("Model::Watched.Lcl Translation"); };
+             mManager->DestroyAllObjects();
+             mScene = nullptr;
+         }},
+    };
+    // Watchers stay registered on what lives on; they outlive the manager.
+    std::vector<std::unique_ptr<Watcher>> watchers;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        VOxaNode* node = mManager->CreateNode("Watched");
+        watchers.emplace_back(new Watcher);
+        row.run(node, *watchers.back());
+        EXPECT_TRUE(watchers.back()->done);
+        for (int i = 0; i < mManager->GetNodeCount(); ++i)
+            EXPECT_NE(mManager->GetNode(i), node) << "the node went";
+        if (!mScene) {
+            mScene = mManager->CreateScene();
+            mContents = mScene->GetContents();
+            mRoot = mScene->GetRootNode();
+        }
+    }
+    delete mManager;
+    mManager = nullptr;
 }
 
 }  // namespace
