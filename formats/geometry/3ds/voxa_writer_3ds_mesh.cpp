@@ -1100,16 +1100,18 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     // faces as its normals do, else masks worked out from the normals. A reader smooths a corner
     // over the faces at its vertex that share a bit with its face, so masks that the normals
     // contradict (groups numbered as an OBJ file numbers them, faces whose normals were changed
-    // since) would shade otherwise; then the masks that shade more corners as the normals do win.
+    // since) would shade otherwise.
     std::vector<uint32_t> masks;
     if (const VOxaLayerElementPolygonGroup* kept = VOxaSmoothingMasks(mesh)) {
         masks.reserve(sources.size());
         for (const FaceSource& source : sources)
             masks.push_back(VOxaSmoothingMaskOf(kept, source.mPolygon));
+        // A 3DS file's masks shade a few corners otherwise than the normals read from them (a
+        // face whose mask bridges two others): they give way only to masks far closer.
         const long keptOff = CornersShadedOtherwise(mesh, record, sources, masks);
-        if (keptOff > 0) {
+        if (keptOff > (long)sources.size() * 3 / 20) {
             std::vector<uint32_t> derived = MasksFromNormals(mesh, sources);
-            if (CornersShadedOtherwise(mesh, record, sources, derived) < keptOff) masks.swap(derived);
+            if (CornersShadedOtherwise(mesh, record, sources, derived) * 2 < keptOff) masks.swap(derived);
         }
     } else {
         masks = MasksFromNormals(mesh, sources);

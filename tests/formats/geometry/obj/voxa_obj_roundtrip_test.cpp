@@ -218,7 +218,7 @@ TEST(obj_roundtrip, ASmallModelsNumbersComeBackExactly) {
     // Each value written reads back as the very double read.
     EXPECT_EQ(Numbers(obj, "v"), Numbers(in, "v"));
     EXPECT_EQ(Numbers(obj, "vt"), Numbers(in, "vt"));
-    EXPECT_EQ(Numbers(obj, "vn"), std::vector<double>(9, Numbers(in, "vn")[0]));  // one per point
+    EXPECT_EQ(Numbers(obj, "vn"), Numbers(in, "vn"));
     // Colours are held in single precision: the float's shortest text reads back as that float.
     std::vector<float> kd;
     for (double value : Numbers(mtl, "Kd"))
