@@ -437,13 +437,12 @@ std::vector<uint32_t> MasksFromNormals(const VOxaMesh* mesh, const std::vector<F
 
 // How many face corners a reader that smooths by `masks` over the record's shared vertices
 // shades more than 30 degrees away from the mesh's normal there (the normals a 3DS file's masks
-// give, weighted by face area or not, differ by less; a hard edge smoothed, by more) (either way round: a normal that
-// faces away from the winding shades alike). The reader adds the unit normal of each face at the
+// give, weighted by face area or not, differ by less; a hard edge smoothed, by more) (either way round: a
+// normal that faces away from the winding shades alike). The reader adds the unit normal of each face at the
 // vertex that shares a bit with the corner's face, each direction once; a face of mask 0 is
 // flat. Corners of a vertex held by very many faces are not judged (0 without normals).
 long CornersShadedOtherwise(const VOxaMesh* mesh, const Ftk::Mesh* record,
-                            const std::vector<FaceSource>& faces,
-                            const std::vector<uint32_t>& masks) {
+                            const std::vector<FaceSource>& faces, const std::vector<uint32_t>& masks) {
     const size_t count = faces.size();
     const VgeTVector* points = mesh->GetControlPoints();
     if (points == nullptr || count == 0 || masks.size() != count || record->mFaces.size() < count) return 0;
@@ -499,7 +498,8 @@ long CornersShadedOtherwise(const VOxaMesh* mesh, const Ftk::Mesh* record,
                     const VgeTVector& n = unit[g];
                     bool again = false;
                     for (const VgeTVector* seen : added)
-                        again = again || std::fabs((*seen)[0] * n[0] + (*seen)[1] * n[1] + (*seen)[2] * n[2] - 1.0) < 1e-5;
+                        again = again || std::fabs((*seen)[0] * n[0] + (*seen)[1] * n[1] + (*seen)[2] * n[2] -
+                                                   1.0) < 1e-5;
                     if (again) continue;
                     added.push_back(&n);
                     shaded = shaded + n;

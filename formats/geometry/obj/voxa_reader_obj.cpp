@@ -484,8 +484,7 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
         } else if (keyword == "s") {
             int value;
             double wide;
-            if (ParseInt(rest.data(), rest.data() + rest.size(), value) != nullptr)
-                smoothing = value;
+            if (ParseInt(rest.data(), rest.data() + rest.size(), value) != nullptr) smoothing = value;
             // A 3DS smoothing mask of the top bit, as an unsigned number: kept by its bits.
             else if (ParseDouble(rest.data(), rest.data() + rest.size(), wide) != nullptr && wide >= 0.0 &&
                      wide <= 4294967295.0 && wide == std::floor(wide))

@@ -485,6 +485,10 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
     // carries normals.
     VgeAMatrix m = VOxaGeometryWorldMatrix(node, mStart);
     VgeAMatrix n = VOxaGeometryNormalMatrix(m);
+    // A matrix that mirrors turns the faces inside out: their corners are written the other way
+    // round, so that each face keeps facing as its normals do.
+    const double(*rows)[4] = reinterpret_cast<const double(*)[4]>((const double*)m);
+    const bool mirrored = VgeMatrixDeterminant3(rows) < 0.0;
 
     // One word on one line, and distinct from the other groups' names in any case, as readers
     // merge groups of one name.
@@ -578,7 +582,7 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
             at = mesh->GetTextureUVIndex(polygon, k);
         return (at >= 0 && at < uvCount) ? &uvs[at] : nullptr;
     };
-    bool uvLines = false;           // "vt" lines were written for this mesh
+    bool uvLines = false;  // "vt" lines were written for this mesh
     // Textures by polygon: each polygon's UVs are written in the order its texture wants them,
     // each UV once per order, and the corners name theirs by number (0: none).
     bool uvPerCorner = false;
@@ -734,6 +738,7 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
             // A polygon without area has no normal of its own.
             if (!(own[0] * own[0] + own[1] * own[1] + own[2] * own[2] > 0.0)) continue;
             own.Normalize();
+            if (mirrored) own = VgeTVector(-own[0], -own[1], -own[2], 0.0);
             AppendNormal(mOut, own);
             ownNormal[(size_t)p] = mNextNormal++;
         }
@@ -809,14 +814,18 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
             }
         }
         mOut += 'f';
-        for (int k = 0; k < size; ++k, ++corner) {
+        const int firstCorner = corner;
+        corner += size;
+        for (int i = 0; i < size; ++i) {
+            const int k = mirrored ? size - 1 - i : i;
+            const int at = firstCorner + k;
             const int c = mesh->GetPolygonVertex(p, k);
             mOut += ' ';
             AppendInt(mOut, vertexIndex(c));
             int uvIndex = 0;  // 0: no UV part
             if (uvLines) {
                 if (uvPerCorner) {
-                    if ((size_t)corner < cornerUVNumber.size()) uvIndex = cornerUVNumber[(size_t)corner];
+                    if ((size_t)at < cornerUVNumber.size()) uvIndex = cornerUVNumber[(size_t)at];
                 } else if (uvMapping == eBY_CONTROL_POINT) {
                     if (c >= 0 && c < uvCount) uvIndex = c + uvbase;
                 } else if (uvMapping == eBY_POLYGON_VERTEX) {
@@ -826,8 +835,8 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
             }
             int normalIndex = 0;
             if (faceNormals) {
-                const size_t at = normals != nullptr ? (size_t)c : (size_t)corner;
-                normalIndex = at < normalNumber.size() ? normalNumber[at] : 0;
+                const size_t slot = normals != nullptr ? (size_t)c : (size_t)at;
+                normalIndex = slot < normalNumber.size() ? normalNumber[slot] : 0;
                 if (normalIndex == 0 && !ownNormal.empty()) normalIndex = ownNormal[(size_t)p];
             }
             if (uvIndex == 0 && normalIndex == 0) continue;

@@ -138,7 +138,8 @@ private:
     std::vector<int> mVertexNumbers;
     std::vector<int> mNormalNumbers;
     std::vector<int> mOwnNormals;
-    // The normals a mesh has written, by value: each distinct one gets one "vn" line. Open addressing over mWrittenNormals (value and its "vn" number); -1 is empty.
+    // The normals a mesh has written, by value: each distinct one gets one "vn" line. Open addressing over
+    // mWrittenNormals (value and its "vn" number); -1 is empty.
     struct WrittenNormal {
         double mValue[3];
         int mNumber;

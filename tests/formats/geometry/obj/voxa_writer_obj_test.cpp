@@ -400,6 +400,18 @@ TEST(obj_writer, WorldSpaceAndDeformedMeshWithoutNormals) {
         ->SetOptionValue(VStreamOptionsObj::eFORCE_TRIANGULATION, 1);
     ASSERT_TRUE(rig.WriteTo(dir / "copy.obj"));
     EXPECT_EQ(Lines(ReadText(dir / "copy.obj"), "v ")[0], "v 0 1 10");
+
+    // A node that mirrors: the corners go the other way round, so the face faces its normal.
+    WriterRig mirror;
+    VOxaNode* flipped = nullptr;
+    VOxaMesh* turned = AddMesh(mirror.manager, mirror.scene, "flipped", Triangle(), {{0, 1, 2}}, &flipped);
+    flipped->SetLclScaling(VgeTVector(-1, 1, 1, 0));
+    turned->InitNormals(3);
+    for (int i = 0; i < 3; ++i)
+        turned->GetNormals()[i] = VgeTVector(0, 0, 1, 0);
+    ASSERT_TRUE(mirror.WriteTo(dir / "mirrored.obj"));
+    EXPECT_EQ(Lines(ReadText(dir / "mirrored.obj"), "f "), std::vector<std::string>{"f 3//1 2//1 1//1"});
+    EXPECT_EQ(Lines(ReadText(dir / "mirrored.obj"), "vn "), std::vector<std::string>{"vn 0 0 1"});
 }
 
 TEST(obj_writer, MeshesArePlacedWhereTheTakePlaysThemAtItsStart) {
