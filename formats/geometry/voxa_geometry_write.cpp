@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "attributes/voxa_geometry_converter.h"
+#include "attributes/voxa_layer.h"
 #include "attributes/voxa_mesh.h"
 #include "base/verror.h"
 #include "base/vpath.h"
@@ -169,6 +170,30 @@ bool VOxaGeometryWorldPoints(VOxaNode* node, const VOxaMesh* mesh, const VgeAMat
         }
     }
     return true;
+}
+
+const VOxaLayerElementPolygonGroup* VOxaSmoothingMasks(const VOxaMesh* mesh) {
+    const VOxaLayer* layer = mesh != nullptr && mesh->GetLayerCount() > 0 ? mesh->GetLayer(0) : nullptr;
+    const VOxaLayerElementPolygonGroup* element = layer ? layer->GetPolygonGroups() : nullptr;
+    if (element == nullptr) return nullptr;
+    const int mapping = element->GetMappingMode();
+    const int polygons = mesh->GetPolygonCount();
+    if (mapping == eALL_SAME) return element->GetReferenceMode() == eDIRECT ? element : nullptr;
+    if (mapping != eBY_POLYGON) return nullptr;
+    if (element->GetReferenceMode() == eDIRECT)
+        return element->GetDirectArray().GetCount() == polygons ? element : nullptr;
+    return element->GetIndexArray().GetCount() == polygons ? element : nullptr;
+}
+
+uint32_t VOxaSmoothingMaskOf(const VOxaLayerElementPolygonGroup* element, int polygon) {
+    if (element == nullptr || polygon < 0) return 0u;
+    int item = element->GetMappingMode() == eALL_SAME ? 0 : polygon;
+    if (element->GetReferenceMode() != eDIRECT) {
+        const VArrayTemplate<int>& indices = element->GetIndexArray();
+        item = item < indices.GetCount() ? indices.GetAt(item) : -1;
+    }
+    const VArrayTemplate<int>& direct = element->GetDirectArray();
+    return item >= 0 && item < direct.GetCount() ? (uint32_t)direct.GetAt(item) : 0u;
 }
 
 VgeAMatrix VOxaGeometryNormalMatrix(const VgeAMatrix& m) {

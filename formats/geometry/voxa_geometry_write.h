@@ -1,6 +1,7 @@
 #ifndef OXA_FORMATS_GEOMETRY_VOXA_GEOMETRY_WRITE_H
 #define OXA_FORMATS_GEOMETRY_VOXA_GEOMETRY_WRITE_H
 
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -15,6 +16,7 @@
 #include <oxa/scene/voxa_node.h>
 
 class VError;
+class VOxaLayerElementPolygonGroup;
 class VOxaMesh;
 class VOxaScene;
 class VOxaSdkManager;
@@ -127,6 +129,14 @@ OXA_API bool VOxaGeometryWorldPoints(VOxaNode* node, const VOxaMesh* mesh, const
 // The matrix that carries normals through `m` (the transpose of the inverse of its 3x3 part, no
 // translation), sheared and mirrored matrices included; the identity for a singular `m`.
 OXA_API VgeAMatrix VOxaGeometryNormalMatrix(const VgeAMatrix& m);
+
+// The smoothing a mesh keeps for its polygons (a 3DS file's masks, an OBJ file's groups): a
+// polygon-group element of layer 0 with one value per polygon, or one for all. Faces whose values
+// share a bit smooth together where they share a vertex. Null when the mesh keeps none that fits
+// its polygons.
+OXA_API const VOxaLayerElementPolygonGroup* VOxaSmoothingMasks(const VOxaMesh* mesh);
+// The value of `polygon` in such an element; 0 where it holds none.
+OXA_API uint32_t VOxaSmoothingMaskOf(const VOxaLayerElementPolygonGroup* element, int polygon);
 
 // The file a texture's image name points to: '\\' and '/' both separate folders, only a leading
 // '/' makes the name absolute, and a relative name counts from `sourceFolder` (the folder of the

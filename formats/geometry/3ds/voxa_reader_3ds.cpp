@@ -907,7 +907,8 @@ bool VOxaReader3DS::ImportMesh(const Ftk::Mesh& record, VOxaMesh* mesh, bool sto
     for (uint32_t v = 0; v < vertexCount; ++v)
         entries[v] = Entry{0u, -1, false};
     std::vector<int32_t> cornerEntry((size_t)faceCount * 3);
-    const bool smoothing = mSmoothGroup && !record.mSmoothing.empty();
+    // A mesh without masks has its faces in no group: flat, as any 3DS program shades it.
+    const bool smoothing = mSmoothGroup;
     auto faceMask = [&](uint32_t f) -> uint32_t {
         return f < record.mSmoothing.size() ? record.mSmoothing[f] : 0u;  // faces beyond the masks: 0
     };

@@ -235,27 +235,6 @@ struct FaceSource {
     int mPoint[3];
 };
 
-// The smoothing masks a mesh keeps for its polygons (a polygon-group element of layer 0, one
-// value per polygon or one for all), or null when it keeps none that fit its polygons.
-const VOxaLayerElementPolygonGroup* MaskElement(const VOxaMesh* mesh) {
-    const VOxaLayer* layer = mesh->GetLayerCount() > 0 ? mesh->GetLayer(0) : nullptr;
-    const VOxaLayerElementPolygonGroup* element = layer ? layer->GetPolygonGroups() : nullptr;
-    if (element == nullptr) return nullptr;
-    const int mapping = element->GetMappingMode();
-    const int polygons = mesh->GetPolygonCount();
-    if (mapping == eALL_SAME) return element->GetReferenceMode() == eDIRECT ? element : nullptr;
-    if (mapping != eBY_POLYGON) return nullptr;
-    if (element->GetReferenceMode() == eDIRECT)
-        return element->GetDirectArray().GetCount() == polygons ? element : nullptr;
-    return element->GetIndexArray().GetCount() == polygons ? element : nullptr;
-}
-
-uint32_t MaskOf(const VOxaLayerElementPolygonGroup* element, int polygon) {
-    const int item = ElementItem(element, element->GetMappingMode(), polygon, -1);
-    const VArrayTemplate<int>& direct = element->GetDirectArray();
-    return item >= 0 && item < direct.GetCount() ? (uint32_t)direct.GetAt(item) : 0u;
-}
-
 // Smoothing masks for faces that have none to keep: faces that share an edge (by position) and,
 // at both its ends, a normal are smoothed together; faces that share an edge and not its normals
 // share no bit. Readers smooth each point over the faces around it that share a bit, so around
@@ -458,6 +437,84 @@ std::vector<uint32_t> MasksFromNormals(const VOxaMesh* mesh, const std::vector<F
         }
     }
     return masks;
+}
+
+// How many face corners a reader that smooths by `masks` over the record's shared vertices
+// shades more than 30 degrees away from the mesh's normal there (the normals a 3DS file's masks
+// give, weighted by face area or not, differ by less; a hard edge smoothed, by more) (either way round: a
+// normal that faces away from the winding shades alike). The reader adds the unit normal of each face at the
+// vertex that shares a bit with the corner's face, each direction once; a face of mask 0 is
+// flat. Corners of a vertex held by very many faces are not judged (0 without normals).
+long CornersShadedOtherwise(const VOxaMesh* mesh, const Ftk::Mesh* record,
+                            const std::vector<FaceSource>& faces, const std::vector<uint32_t>& masks) {
+    const size_t count = faces.size();
+    const VgeTVector* points = mesh->GetControlPoints();
+    if (points == nullptr || count == 0 || masks.size() != count || record->mFaces.size() < count) return 0;
+    std::vector<VgeTVector> unit(count);
+    for (size_t f = 0; f < count; ++f) {
+        const VgeTVector& a = points[faces[f].mPoint[0]];
+        const VgeTVector& b = points[faces[f].mPoint[1]];
+        const VgeTVector& c = points[faces[f].mPoint[2]];
+        const VgeTVector u = b - a, v = c - a;
+        VgeTVector n(u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0], 0.0);
+        n.Normalize();
+        unit[f] = n;
+    }
+    // The faces at each written vertex.
+    size_t vertices = 0;
+    for (size_t f = 0; f < count; ++f) {
+        const Ftk::Face& face = record->mFaces[f];
+        vertices = std::max(vertices, (size_t)std::max({face.a, face.b, face.c}) + 1);
+    }
+    std::vector<uint32_t> first(vertices + 1, 0), list(count * 3);
+    auto cornerVertex = [&](size_t f, int k) -> size_t {
+        const Ftk::Face& face = record->mFaces[f];
+        return k == 0 ? face.a : (k == 1 ? face.b : face.c);
+    };
+    for (size_t f = 0; f < count; ++f)
+        for (int k = 0; k < 3; ++k)
+            ++first[cornerVertex(f, k) + 1];
+    for (size_t v = 0; v < vertices; ++v)
+        first[v + 1] += first[v];
+    std::vector<uint32_t> next(first.begin(), first.end() - 1);
+    for (size_t f = 0; f < count; ++f)
+        for (int k = 0; k < 3; ++k)
+            list[next[cornerVertex(f, k)]++] = (uint32_t)f;
+    constexpr uint32_t kMostFaces = 64;
+    const double limit = std::cos(30.0 * 3.14159265358979323846 / 180.0);
+    long off = 0;
+    std::vector<const VgeTVector*> added;
+    for (size_t f = 0; f < count; ++f) {
+        for (int k = 0; k < 3; ++k) {
+            VgeTVector wanted;
+            if (!mesh->GetPolygonVertexNormal(faces[f].mPolygon, faces[f].mPosition[k], wanted)) return 0;
+            wanted[3] = 0.0;
+            wanted.Normalize();
+            VgeTVector shaded = unit[f];
+            const size_t v = cornerVertex(f, k);
+            if (masks[f] != 0) {
+                if (first[v + 1] - first[v] > kMostFaces) continue;
+                shaded = VgeTVector(0.0, 0.0, 0.0, 0.0);
+                added.clear();
+                for (uint32_t i = first[v]; i < first[v + 1]; ++i) {
+                    const uint32_t g = list[i];
+                    if (!(masks[g] & masks[f])) continue;
+                    const VgeTVector& n = unit[g];
+                    bool again = false;
+                    for (const VgeTVector* seen : added)
+                        again = again || std::fabs((*seen)[0] * n[0] + (*seen)[1] * n[1] + (*seen)[2] * n[2] -
+                                                   1.0) < 1e-5;
+                    if (again) continue;
+                    added.push_back(&n);
+                    shaded = shaded + n;
+                }
+                shaded.Normalize();
+            }
+            const double dot = shaded[0] * wanted[0] + shaded[1] * wanted[1] + shaded[2] * wanted[2];
+            if (!(std::fabs(dot) >= limit)) ++off;
+        }
+    }
+    return off;
 }
 
 }  // namespace
@@ -703,7 +760,7 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
         }
     }
     const VgeTVector* source = mesh->GetControlPoints();
-    const VOxaLayerElementPolygonGroup* keptMasks = MaskElement(mesh);
+    const VOxaLayerElementPolygonGroup* keptMasks = VOxaSmoothingMasks(mesh);
 
     std::fill(owner.begin(), owner.end(), -1);
     for (size_t part = 0; part + 1 < starts.size(); ++part) {
@@ -777,7 +834,7 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
         for (size_t i = starts[part]; i < starts[part + 1]; ++i) {
             const Piece& piece = pieces[i];
             const int p = piece.mPolygon;
-            if (masks != nullptr) masks->GetDirectArray().Add((int)MaskOf(keptMasks, p));
+            if (masks != nullptr) masks->GetDirectArray().Add((int)VOxaSmoothingMaskOf(keptMasks, p));
             const int firstPoint = mesh->GetPolygonVertex(p, 0);
             int m = ElementItem(materialElement, materialMapping, p, firstPoint);
             if (materialMapping == eNO_MAPPING && materialElement != nullptr) m = 0;
@@ -1071,13 +1128,23 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
         }
     }
 
-    // Smoothing: the masks the mesh keeps (a 3DS file's, read back), else masks from its normals.
-    // A mesh whose faces are all flat writes none, as a file without them.
+    // Smoothing: the masks the mesh keeps (a 3DS or OBJ file's, read back) where they shade the
+    // faces as its normals do, else masks worked out from the normals. A reader smooths a corner
+    // over the faces at its vertex that share a bit with its face, so masks that the normals
+    // contradict (groups numbered as an OBJ file numbers them, faces whose normals were changed
+    // since) would shade otherwise.
     std::vector<uint32_t> masks;
-    if (const VOxaLayerElementPolygonGroup* kept = MaskElement(mesh)) {
+    if (const VOxaLayerElementPolygonGroup* kept = VOxaSmoothingMasks(mesh)) {
         masks.reserve(sources.size());
         for (const FaceSource& source : sources)
-            masks.push_back(MaskOf(kept, source.mPolygon));
+            masks.push_back(VOxaSmoothingMaskOf(kept, source.mPolygon));
+        // A 3DS file's masks shade a few corners otherwise than the normals read from them (a
+        // face whose mask bridges two others): they give way only to masks far closer.
+        const long keptOff = CornersShadedOtherwise(mesh, record, sources, masks);
+        if (keptOff > (long)sources.size() * 3 / 20) {
+            std::vector<uint32_t> derived = MasksFromNormals(mesh, sources);
+            if (CornersShadedOtherwise(mesh, record, sources, derived) * 2 < keptOff) masks.swap(derived);
+        }
     } else {
         masks = MasksFromNormals(mesh, sources);
     }

@@ -54,8 +54,9 @@ int ParseDoubles(std::string_view rest, double* out, int count) {
     return n;
 }
 
-// The table of (vertex, UV, normal) triples of one group: open addressing over the corners, so
-// each lookup is O(1) and each triple keeps the control point and UV position it got first.
+// A table of (vertex, UV, normal) triples of one group (or of one of the three, the others 0):
+// open addressing over the corners, so each lookup is O(1) and each key keeps the entry it got
+// first.
 class VTripleTable {
 public:
     struct Entry {
@@ -103,6 +104,7 @@ public:
         return (int)mEntries.size() - 1;
     }
     const Entry& Get(int index) const { return mEntries[(size_t)index]; }
+    size_t Count() const { return mEntries.size(); }
 
 private:
     size_t FreeSlot(int v, int uv, int n) const {
@@ -481,8 +483,12 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
             group = -1;
         } else if (keyword == "s") {
             int value;
-            if (ParseInt(rest.data(), rest.data() + rest.size(), value) != nullptr)
-                smoothing = value;
+            double wide;
+            if (ParseInt(rest.data(), rest.data() + rest.size(), value) != nullptr) smoothing = value;
+            // A 3DS smoothing mask of the top bit, as an unsigned number: kept by its bits.
+            else if (ParseDouble(rest.data(), rest.data() + rest.size(), wide) != nullptr && wide >= 0.0 &&
+                     wide <= 4294967295.0 && wide == std::floor(wide))
+                smoothing = (int)(uint32_t)wide;
             else if (rest.substr(0, 3) == "off")
                 smoothing = 0;
         } else if (keyword == "mg") {
@@ -1021,11 +1027,29 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container, bool last) {
     if (container.mSomeTexture) mesh->InitTextureIndices(eBY_POLYGON);
     mesh->ReservePolygons((int)polygonCount, (int)cornerCount);
 
-    // One pass over the corners: each distinct (vertex, UV, normal) triple becomes a control
-    // point, and the polygons go into the mesh as they are met; the group's blocks are freed
-    // behind the pass, so the group and the mesh are not both held whole.
-    VTripleTable table(std::min(cornerCount, mVertices.size()));
-    int pointCount = 0, uvCount = 0;
+    // One pass over the corners: each file vertex the group uses becomes one control point, however
+    // many UVs and normals meet at it, so that the faces the file joins stay joined; the UVs and
+    // normals go by corner, each one the group uses once. The polygons go into the mesh as they
+    // are met; the group's blocks are freed behind the pass, so the group and the mesh are not
+    // both held whole.
+    VTripleTable pointTable(std::min(cornerCount, mVertices.size()));
+    VTripleTable uvTable(container.mSomeUVs ? std::min(cornerCount, mUVs.size()) : 0);
+    VTripleTable normalTable(std::min(cornerCount, mNormals.size()));
+    // Each table's entry for the index `i` read: the next mesh index when new.
+    auto share = [](VTripleTable& table, int i) {
+        size_t slot = 0;
+        int found = table.Find(i, 0, 0, slot);
+        if (found < 0) found = table.Insert(slot, {i, 0, 0, 0, 0});
+        return found;
+    };
+    voxa_obj::VChunkedArray<int> normalSlots;
+    // One normal per control point while no point meets two: then they are kept by point.
+    std::vector<int> pointNormal;
+    bool normalsByPoint = true;
+    // The smoothing group of each polygon, kept when one of them is in a group.
+    std::vector<int> smoothing;
+    bool smoothed = false;
+    smoothing.reserve(polygonCount);
     // Per material slot, its index and its texture's index in the mesh (-2: not added yet).
     std::vector<int> materialIndex(mMaterials.size(), -2), textureIndex(mMaterials.size(), -2);
     for (size_t i = 0; i < polygonCount; ++i) {
@@ -1048,24 +1072,23 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container, bool last) {
             }
         }
         mesh->BeginPolygon(m, container.mSomeTexture ? t : -1, -1);
+        smoothing.push_back(polygon.mSmoothing);
+        smoothed = smoothed || polygon.mSmoothing != 0;
         for (int k = 0; k < polygon.mCount; ++k) {
             const size_t c = (size_t)polygon.mFirst + (size_t)k;
             // The table's slots are spread at random: in a walk in file order, the corners some
             // way ahead are looked up early, so the lookups do not wait for memory one by one.
-            if (sorted && c + 16 < cornerCount) {
-                const Corner& ahead = container.mCorners[c + 16];
-                table.Prefetch(ahead.mVertex, ahead.mUV, ahead.mNormal);
-            }
+            if (sorted && c + 16 < cornerCount) pointTable.Prefetch(container.mCorners[c + 16].mVertex, 0, 0);
             const Corner& corner = container.mCorners[c];
-            size_t slot = 0;
-            int found = table.Find(corner.mVertex, corner.mUV, corner.mNormal, slot);
-            if (found < 0)
-                found = table.Insert(slot, {corner.mVertex, corner.mUV, corner.mNormal, pointCount++,
-                                            corner.mUV >= 0 ? uvCount++ : -1});
-            const VTripleTable::Entry& entry = table.Get(found);
-            mesh->AddPolygonVertex(entry.mPoint, -1);
-            // A known triple reuses the UV position it got first.
-            if (container.mSomeUVs) uvSlots.push_back(entry.mUVSlot);
+            const int point = share(pointTable, corner.mVertex);
+            mesh->AddPolygonVertex(point, -1);
+            if (container.mSomeUVs) uvSlots.push_back(corner.mUV >= 0 ? share(uvTable, corner.mUV) : -1);
+            const int normal = corner.mNormal >= 0 ? share(normalTable, corner.mNormal) : -1;
+            normalSlots.push_back(normal);
+            if ((size_t)point == pointNormal.size())
+                pointNormal.push_back(normal);
+            else if (pointNormal[(size_t)point] != normal)
+                normalsByPoint = false;
         }
         mesh->EndPolygon();
         if (sorted && (i & 1023) == 0) {
@@ -1075,8 +1098,12 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container, bool last) {
     }
     container.mCorners.clear();
     container.mPolygons.clear();
+    const int pointCount = (int)pointTable.Count();
+    const int uvCount = (int)uvTable.Count();
+    const int normalCount = (int)normalTable.Count();
+    VOxaLayer* layer0 = mesh->GetLayer(0);
     if (container.mSomeUVs) {
-        VOxaLayerElementUV* element = mesh->GetLayer(0) ? mesh->GetLayer(0)->GetUVs() : nullptr;
+        VOxaLayerElementUV* element = layer0 ? layer0->GetUVs() : nullptr;
         VArrayTemplate<int>* indices = element ? &element->GetIndexArray() : nullptr;
         if (indices != nullptr && indices->SetCount((int)uvSlots.size())) {
             int* to = indices->GetArray();
@@ -1086,40 +1113,62 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container, bool last) {
         uvSlots.clear();
     }
 
-    // The control points, their normals and the UV list from the triples; the last group frees
-    // what was read as soon as the mesh holds it.
+    // The control points, normals and UVs from the tables; the last group frees what was read as
+    // soon as the mesh holds it.
     mesh->InitControlPoints(pointCount);
     if (VgeTVector* points = mesh->GetControlPoints())
         for (int i = 0; i < pointCount; ++i)
-            points[i] = mVertices[(size_t)table.Get(i).mVertex];
+            points[i] = mVertices[(size_t)pointTable.Get(i).mVertex];
     if (last) std::vector<VgeTVector>().swap(mVertices);
-    mesh->InitNormals(pointCount);
-    if (VgeTVector* normals = mesh->GetNormals())
-        for (int i = 0; i < pointCount; ++i) {
-            const int n = table.Get(i).mNormal;
-            normals[i] = n >= 0 ? mNormals[(size_t)n] : VgeTVector(0.0, 0.0, 0.0, 0.0);
+    auto normalOf = [&](int slot) {
+        return slot >= 0 ? mNormals[(size_t)normalTable.Get(slot).mVertex] : VgeTVector(0.0, 0.0, 0.0, 0.0);
+    };
+    if (normalsByPoint) {
+        mesh->InitNormals(pointCount);
+        if (VgeTVector* normals = mesh->GetNormals())
+            for (int i = 0; i < pointCount; ++i)
+                normals[i] = normalOf(pointNormal[(size_t)i]);
+    } else {
+        mesh->InitNormals(normalCount);
+        VOxaLayerElementNormal* element = layer0 ? layer0->GetNormals() : nullptr;
+        if (element != nullptr && element->GetDirectArray().GetCount() == normalCount &&
+            element->GetIndexArray().SetCount((int)normalSlots.size())) {
+            element->SetMappingMode(eBY_POLYGON_VERTEX);
+            element->SetReferenceMode(eINDEX_TO_DIRECT);
+            VgeTVector* normals = element->GetDirectArray().GetArray();
+            for (int i = 0; i < normalCount; ++i)
+                normals[i] = normalOf(i);
+            int* to = element->GetIndexArray().GetArray();
+            for (size_t i = 0; i < normalSlots.size(); ++i)
+                to[i] = normalSlots[i];
         }
+    }
+    normalSlots.clear();
     if (last) std::vector<VgeTVector>().swap(mNormals);
+    // The smoothing groups, for a writer to put back (faces of one group smooth together).
+    if (smoothed && layer0 != nullptr && layer0->GetPolygonGroups() == nullptr) {
+        if (auto* groups = oxa_alloc::Counted(new (std::nothrow) VOxaLayerElementPolygonGroup)) {
+            groups->SetMappingMode(eBY_POLYGON);
+            groups->SetReferenceMode(eDIRECT);
+            layer0->SetPolygonGroups(groups);
+            if (groups->GetDirectArray().SetCount((int)smoothing.size()))
+                std::copy(smoothing.begin(), smoothing.end(), groups->GetDirectArray().GetArray());
+        }
+    }
     if (uvCount > 0) {
-        VOxaLayerElementUV* element = mesh->GetLayer(0) ? mesh->GetLayer(0)->GetUVs() : nullptr;
+        VOxaLayerElementUV* element = layer0 ? layer0->GetUVs() : nullptr;
         if (element != nullptr && element->GetDirectArray().SetCount(uvCount)) {
             VgeVector2* uvs = element->GetDirectArray().GetArray();
-            for (int i = 0; i < pointCount; ++i) {
-                const VTripleTable::Entry& entry = table.Get(i);
-                if (entry.mUVSlot >= 0) uvs[entry.mUVSlot] = mUVs[(size_t)entry.mUV];
-            }
+            for (int i = 0; i < uvCount; ++i)
+                uvs[i] = mUVs[(size_t)uvTable.Get(i).mVertex];
             // The w values, only for a group that uses a UV with one.
             bool someW = false;
-            for (int i = 0; i < pointCount && !mUVWs.empty() && !someW; ++i) {
-                const VTripleTable::Entry& entry = table.Get(i);
-                someW = entry.mUVSlot >= 0 && !std::isnan(mUVWs[(size_t)entry.mUV]);
-            }
+            for (int i = 0; i < uvCount && !mUVWs.empty() && !someW; ++i)
+                someW = !std::isnan(mUVWs[(size_t)uvTable.Get(i).mVertex]);
             if (someW && element->GetWArray().SetCount(uvCount)) {
                 double* ws = element->GetWArray().GetArray();
-                for (int i = 0; i < pointCount; ++i) {
-                    const VTripleTable::Entry& entry = table.Get(i);
-                    if (entry.mUVSlot >= 0) ws[entry.mUVSlot] = mUVWs[(size_t)entry.mUV];
-                }
+                for (int i = 0; i < uvCount; ++i)
+                    ws[i] = mUVWs[(size_t)uvTable.Get(i).mVertex];
             }
         }
     }

@@ -167,6 +167,7 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
     mEvaluateDeformations = objOptions->GetOptionValue(VStreamOptionsObj::eEVALUATE_DEFORMATIONS) == 1;
     mMtlNeeded = false;
     mRefused = false;
+    mSmoothing = 0;
     mTextureCopier.Begin(options);
     mTextureCopier.Reserve(GetFileName(MakeMaterialPath(mObjPath.Buffer()).Buffer(), true).Buffer());
 
@@ -489,6 +490,10 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
     // carries normals.
     VgeAMatrix m = VOxaGeometryWorldMatrix(node, mStart);
     VgeAMatrix n = VOxaGeometryNormalMatrix(m);
+    // A matrix that mirrors turns the faces inside out: their corners are written the other way
+    // round, so that each face keeps facing as its normals do.
+    const double(*rows)[4] = reinterpret_cast<const double(*)[4]>((const double*)m);
+    const bool mirrored = VgeMatrixDeterminant3(rows) < 0.0;
 
     // One word on one line, and distinct from the other groups' names in any case, as readers
     // merge groups of one name.
@@ -582,9 +587,11 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
             at = mesh->GetTextureUVIndex(polygon, k);
         return (at >= 0 && at < uvCount) ? &uvs[at] : nullptr;
     };
-    bool uvLines = false;           // "vt" lines were written for this mesh
-    bool uvPerCorner = false;       // one "vt" line per corner that has a UV
-    std::vector<char> cornerHasUV;  // per polygon vertex, for uvPerCorner
+    bool uvLines = false;  // "vt" lines were written for this mesh
+    // Textures by polygon: each polygon's UVs are written in the order its texture wants them,
+    // each UV once per order, and the corners name theirs by number (0: none).
+    bool uvPerCorner = false;
+    std::vector<int> cornerUVNumber;  // per polygon vertex, for uvPerCorner
     // UVs are written whether or not a texture uses them.
     if (uvs != nullptr && uvCount > 0) {
         if (texCount == 0 || texMapping != eBY_POLYGON) {
@@ -602,20 +609,28 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
         } else {
             uvPerCorner = true;
             uvLines = true;
-            cornerHasUV.reserve((size_t)mesh->GetPolygonVertexCount());
+            cornerUVNumber.reserve((size_t)mesh->GetPolygonVertexCount());
+            std::vector<int> written((size_t)uvCount * 2, 0);  // per UV and order, its number
             for (int p = 0; p < polygonCount; ++p) {
                 VOxaTexture* texture = textureAt(p);
                 const bool swap = texture != nullptr && texture->GetUVSwap();
                 const int size = mesh->GetPolygonSize(p);
                 for (int k = 0; k < size; ++k) {
                     const VgeVector2* uv = cornerUV(p, k, mesh->GetPolygonVertex(p, k));
-                    cornerHasUV.push_back(uv != nullptr);
-                    if (uv == nullptr) continue;
-                    double w;
-                    const double* given = uvW((int)(uv - uvs), w);
-                    swap ? AppendUV(mOut, (*uv)[1], (*uv)[0], given)
-                         : AppendUV(mOut, (*uv)[0], (*uv)[1], given);
-                    ++mNextUV;
+                    if (uv == nullptr) {
+                        cornerUVNumber.push_back(0);
+                        continue;
+                    }
+                    const int at = (int)(uv - uvs);
+                    int& number = written[(size_t)at * 2 + (swap ? 1 : 0)];
+                    if (number == 0) {
+                        double w;
+                        const double* given = uvW(at, w);
+                        swap ? AppendUV(mOut, (*uv)[1], (*uv)[0], given)
+                             : AppendUV(mOut, (*uv)[0], (*uv)[1], given);
+                        number = mNextUV++;
+                    }
+                    cornerUVNumber.push_back(number);
                 }
             }
         }
@@ -629,78 +644,71 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
     std::vector<int>& normalNumber = mNormalNumbers;  // per control point, or per polygon vertex; 0 none
     normalNumber.clear();
     bool anyBad = false;
+    // Normals mostly repeat (a smooth surface, a flat face, points split for their UVs): each
+    // distinct value is written once and numbered for every point or corner that holds it,
+    // found by its bits in a table of twice the values, so that the table never fills.
+    size_t items = 0;
+    if (normals != nullptr) {
+        items = (size_t)cpCount;
+    } else if (normalsByCorner) {
+        for (int p = 0; p < polygonCount; ++p)
+            items += (size_t)std::max(0, mesh->GetPolygonSize(p));
+    }
+    size_t slots = 16;
+    while (slots < items * 2)
+        slots *= 2;
+    mWrittenNormals.clear();
+    if (items > 0) mWrittenNormalSlots.assign(slots, -1);
+    const size_t slotMask = slots - 1;
+    auto hashOf = [](const double* value) {
+        uint64_t h = 0x9e3779b97f4a7c15ULL;
+        for (int c = 0; c < 3; ++c) {
+            uint64_t bits = 0;
+            std::memcpy(&bits, &value[c], sizeof bits);
+            h = (h ^ bits) * 0xff51afd7ed558ccdULL;
+            h ^= h >> 32;
+        }
+        return (size_t)h;
+    };
     auto appendNormal = [&](const VgeTVector& normal) {
         VgeTVector v = n.MultT(normal);  // column 3 holds the translation: not read
         v.Normalize();
         const double length2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
-        const bool bad = !(length2 > 0.0) || !std::isfinite(length2);
-        anyBad = anyBad || bad;
-        if (bad) {
+        if (!(length2 > 0.0) || !std::isfinite(length2)) {
+            anyBad = true;
             normalNumber.push_back(0);
             return;
         }
-        normalNumber.push_back(mNextNormal++);
-        AppendNormal(mOut, v);
+        const double value[3] = {v[0], v[1], v[2]};
+        size_t slot = hashOf(value) & slotMask;
+        int number = 0;
+        for (; mWrittenNormalSlots[slot] >= 0; slot = (slot + 1) & slotMask) {
+            const WrittenNormal& written = mWrittenNormals[(size_t)mWrittenNormalSlots[slot]];
+            if (std::memcmp(written.mValue, value, sizeof value) == 0) {
+                number = written.mNumber;
+                break;
+            }
+        }
+        if (number == 0) {
+            number = mNextNormal++;
+            AppendNormal(mOut, v);
+            mWrittenNormalSlots[slot] = (int)mWrittenNormals.size();
+            mWrittenNormals.push_back(WrittenNormal{{value[0], value[1], value[2]}, number});
+        }
+        normalNumber.push_back(number);
     };
+    normalNumber.reserve(items);
     if (normals != nullptr) {
-        normalNumber.reserve((size_t)cpCount);
         for (int i = 0; i < cpCount; ++i)
             appendNormal(normals[i]);
         hasNormals = true;
     } else if (normalsByCorner) {
-        // Corners mostly share their normals (a smooth surface, a flat face): each distinct value
-        // is written once and numbered for every corner that holds it, found by its bits in a
-        // table of twice the corners, so that the table never fills.
-        size_t corners = 0;
-        for (int p = 0; p < polygonCount; ++p)
-            corners += (size_t)std::max(0, mesh->GetPolygonSize(p));
-        normalNumber.reserve(corners);
-        size_t slots = 16;
-        while (slots < corners * 2)
-            slots *= 2;
-        mWrittenNormals.clear();
-        mWrittenNormalSlots.assign(slots, -1);
-        const size_t mask = slots - 1;
-        auto hashOf = [](const double* value) {
-            uint64_t h = 0x9e3779b97f4a7c15ULL;
-            for (int c = 0; c < 3; ++c) {
-                uint64_t bits = 0;
-                std::memcpy(&bits, &value[c], sizeof bits);
-                h = (h ^ bits) * 0xff51afd7ed558ccdULL;
-                h ^= h >> 32;
-            }
-            return (size_t)h;
-        };
         for (int p = 0; p < polygonCount; ++p) {
             const int size = mesh->GetPolygonSize(p);
             for (int k = 0; k < size; ++k) {
                 VgeTVector normal;
                 mesh->GetPolygonVertexNormal(p, k, normal);
-                VgeTVector v = n.MultT(normal);  // column 3 holds the translation: not read
-                v.Normalize();
-                const double length2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
-                if (!(length2 > 0.0) || !std::isfinite(length2)) {
-                    anyBad = true;
-                    normalNumber.push_back(0);
-                    continue;
-                }
-                const double value[3] = {v[0], v[1], v[2]};
-                size_t slot = hashOf(value) & mask;
-                int number = 0;
-                for (; mWrittenNormalSlots[slot] >= 0; slot = (slot + 1) & mask) {
-                    const WrittenNormal& written = mWrittenNormals[(size_t)mWrittenNormalSlots[slot]];
-                    if (std::memcmp(written.mValue, value, sizeof value) == 0) {
-                        number = written.mNumber;
-                        break;
-                    }
-                }
-                if (number == 0) {
-                    number = mNextNormal++;
-                    AppendNormal(mOut, v);
-                    mWrittenNormalSlots[slot] = (int)mWrittenNormals.size();
-                    mWrittenNormals.push_back(WrittenNormal{{value[0], value[1], value[2]}, number});
-                }
-                normalNumber.push_back(number);
+                appendNormal(normal);
             }
         }
         hasNormals = true;
@@ -735,6 +743,7 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
             // A polygon without area has no normal of its own.
             if (!(own[0] * own[0] + own[1] * own[1] + own[2] * own[2] > 0.0)) continue;
             own.Normalize();
+            if (mirrored) own = VgeTVector(-own[0], -own[1], -own[2], 0.0);
             AppendNormal(mOut, own);
             ownNormal[(size_t)p] = mNextNormal++;
         }
@@ -752,10 +761,11 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
         UseMaterial(mDefaultMaterial, nullptr);
     }
 
-    // Faces.
+    // Faces, each in its smoothing group; a mesh that keeps none has its faces in none (their
+    // normals say how they shade).
+    const VOxaLayerElementPolygonGroup* smoothing = VOxaSmoothingMasks(mesh);
     VOxaMaterial* previousMaterial = nullptr;
     VOxaTexture* previousTexture = nullptr;
-    int running = uvbase;
     int corner = 0;  // position over all polygon vertices
     for (int p = 0; p < polygonCount; ++p) {
         const int size = mesh->GetPolygonSize(p);
@@ -797,16 +807,30 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
                     faceNormals = false;
             }
         }
+        const uint32_t group = VOxaSmoothingMaskOf(smoothing, p);
+        if (group != mSmoothing) {
+            mSmoothing = group;
+            if (group == 0) {
+                mOut += "s off\n";
+            } else {
+                mOut += "s ";
+                AppendInt(mOut, (long long)group);
+                mOut += '\n';
+            }
+        }
         mOut += 'f';
-        for (int k = 0; k < size; ++k, ++corner) {
+        const int firstCorner = corner;
+        corner += size;
+        for (int i = 0; i < size; ++i) {
+            const int k = mirrored ? size - 1 - i : i;
+            const int at = firstCorner + k;
             const int c = mesh->GetPolygonVertex(p, k);
             mOut += ' ';
             AppendInt(mOut, vertexIndex(c));
             int uvIndex = 0;  // 0: no UV part
             if (uvLines) {
                 if (uvPerCorner) {
-                    if ((size_t)corner < cornerHasUV.size() && cornerHasUV[(size_t)corner])
-                        uvIndex = running++;
+                    if ((size_t)at < cornerUVNumber.size()) uvIndex = cornerUVNumber[(size_t)at];
                 } else if (uvMapping == eBY_CONTROL_POINT) {
                     if (c >= 0 && c < uvCount) uvIndex = c + uvbase;
                 } else if (uvMapping == eBY_POLYGON_VERTEX) {
@@ -816,8 +840,8 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
             }
             int normalIndex = 0;
             if (faceNormals) {
-                const size_t at = normals != nullptr ? (size_t)c : (size_t)corner;
-                normalIndex = at < normalNumber.size() ? normalNumber[at] : 0;
+                const size_t slot = normals != nullptr ? (size_t)c : (size_t)at;
+                normalIndex = slot < normalNumber.size() ? normalNumber[slot] : 0;
                 if (normalIndex == 0 && !ownNormal.empty()) normalIndex = ownNormal[(size_t)p];
             }
             if (uvIndex == 0 && normalIndex == 0) continue;

@@ -125,6 +125,8 @@ private:
     voxa_obj::VNameSet mGroupNames{true};
     // A mesh could not be written (a point that is not a finite number): the Write fails.
     bool mRefused = false;
+    // The smoothing group the faces written last are in ("s"; 0 off): it holds on across groups.
+    uint32_t mSmoothing = 0;
     // Where the meshes are placed: the start of the current take.
     VTime mStart;
     // One mesh's world positions and vertex numbers, kept to be reused by the next mesh.
@@ -136,8 +138,8 @@ private:
     std::vector<int> mVertexNumbers;
     std::vector<int> mNormalNumbers;
     std::vector<int> mOwnNormals;
-    // The normals a mesh of normals by corner has written, by value: each distinct one gets one
-    // "vn" line. Open addressing over mWrittenNormals (value and its "vn" number); -1 is empty.
+    // The normals a mesh has written, by value: each distinct one gets one "vn" line. Open addressing over
+    // mWrittenNormals (value and its "vn" number); -1 is empty.
     struct WrittenNormal {
         double mValue[3];
         int mNumber;

@@ -21,6 +21,7 @@
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "formats/geometry/dxf/voxa_writer_dxf.h"
+#include "formats/geometry/obj/voxa_reader_obj.h"
 #include "formats/geometry/obj/voxa_writer_obj.h"
 #include "tests/formats/geometry/3ds/voxa_3ds_interop_test_util.h"
 #include "tests/formats/geometry/3ds/voxa_writer_3ds_test_util.h"
@@ -367,6 +368,74 @@ TEST(trip3ds_interop, StaticFormatsShowTheFrameZeroPose) {
         ASSERT_TRUE(again.Write<VOxaWriterDxf>(dir / "out.dxf")) << path;
         const std::vector<VgeTVector> zUp = WorldVertices(path, false, 2.54);
         ExpectSamePoints(zUp, DxfVertices(dir / "out.dxf"), 1e-4 * Extent(zUp), path + " as DXF");
+    }
+#endif
+}
+
+// Small OBJ meshes written as 3DS: lib3ds shades every corner as the OBJ's normals (or smoothing
+// groups) say, over the vertices the OBJ shares.
+TEST(trip3ds_interop, ObjShadingReachesLib3dsOverSharedVertices) {
+#ifndef OXA_HAVE_LIB3DS
+    GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
+#else
+    const std::string box = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\nv 1 0 1\nv 1 1 1\nv 0 1 1\n";
+    const std::string boxFaces = "f 1 4 3 2\nf 5 6 7 8\nf 1 2 6 5\nf 4 8 7 3\nf 1 5 8 4\nf 2 3 7 6\n";
+    const std::string flatNormals =
+        "vn 0 0 -1\nvn 0 0 1\nvn 0 -1 0\nvn 0 1 0\nvn -1 0 0\nvn 1 0 0\n"
+        "f 1//1 4//1 3//1 2//1\nf 5//2 6//2 7//2 8//2\nf 1//3 2//3 6//3 5//3\n"
+        "f 4//4 8//4 7//4 3//4\nf 1//5 5//5 8//5 4//5\nf 2//6 3//6 7//6 6//6\n";
+    // A cylinder of 8 sides, open, whose side is one smoothing group with its seam at x = 1.
+    std::string cylinder;
+    for (int i = 0; i < 8; ++i) {
+        const double a = i * 3.14159265358979323846 / 4;
+        cylinder += "v " + std::to_string(std::cos(a)) + " " + std::to_string(std::sin(a)) + " 0\n";
+        cylinder += "v " + std::to_string(std::cos(a)) + " " + std::to_string(std::sin(a)) + " 1\n";
+    }
+    cylinder += "s 1\n";
+    for (int i = 0; i < 8; ++i) {
+        const int a = 2 * i + 1, b = 2 * ((i + 1) % 8) + 1;
+        cylinder += "f " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(b + 1) + " " +
+                    std::to_string(a + 1) + "\n";
+    }
+    // A fan of four triangles around one vertex, folded at right angles, without smoothing.
+    const std::string fan =
+        "v 0 0 0\nv 1 0 0\nv 0 1 0\nv -1 0 0\nv 0 0 1\nf 1 2 3\nf 1 3 4\nf 1 4 5\nf 1 5 2\n";
+    struct Case {
+        const char* name;
+        std::string obj;
+        int points;
+        double smoothCorners;  // corners whose normal is not their face's: lib3ds smooths them
+    };
+    const Case cases[] = {
+        {"box flat", box + boxFaces, 8, 0},
+        {"box in one group", box + "s 1\n" + boxFaces, 8, 36},
+        {"box with flat normals in one group", box + "s 1\n" + flatNormals, 8, 0},
+        {"cylinder", cylinder, 16, 48},
+        {"fan", fan, 5, 0},
+    };
+    for (const Case& c : cases) {
+        oxa_test::ScratchDir dir("oxa_objshade_", "t");
+        const std::string obj = dir / "in.obj", out = dir / "out.3ds";
+        std::ofstream(obj) << c.obj;
+        Session session;
+        VOxaReaderObj reader(&session.manager);
+        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+        ASSERT_TRUE(reader.FileOpen(obj.c_str()) && reader.Read(session.scene, options.get()) &&
+                    reader.FileClose())
+            << c.name;
+        ASSERT_TRUE(session.Write(out)) << c.name;
+        File3ds written(out);
+        ASSERT_NE(written.file, nullptr) << c.name;
+        Lib3dsMesh* mesh = written.file->meshes;
+        ASSERT_NE(mesh, nullptr) << c.name;
+        EXPECT_EQ((int)mesh->points, c.points) << c.name;
+        std::vector<Lib3dsVector> normals((size_t)mesh->faces * 3 + 3);
+        lib3ds_mesh_calculate_normals(mesh, normals.data());
+        int smooth = 0;
+        for (Lib3dsDword f = 0; f < mesh->faces; ++f)
+            for (int k = 0; k < 3; ++k)
+                if (lib3ds_vector_dot(normals[f * 3 + (size_t)k], mesh->faceL[f].normal) < 0.999f) ++smooth;
+        EXPECT_EQ(smooth, c.smoothCorners) << c.name;
     }
 #endif
 }

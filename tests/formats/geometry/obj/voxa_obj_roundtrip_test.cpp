@@ -218,7 +218,7 @@ TEST(obj_roundtrip, ASmallModelsNumbersComeBackExactly) {
     // Each value written reads back as the very double read.
     EXPECT_EQ(Numbers(obj, "v"), Numbers(in, "v"));
     EXPECT_EQ(Numbers(obj, "vt"), Numbers(in, "vt"));
-    EXPECT_EQ(Numbers(obj, "vn"), std::vector<double>(9, Numbers(in, "vn")[0]));  // one per point
+    EXPECT_EQ(Numbers(obj, "vn"), Numbers(in, "vn"));
     // Colours are held in single precision: the float's shortest text reads back as that float.
     std::vector<float> kd;
     for (double value : Numbers(mtl, "Kd"))
@@ -227,6 +227,39 @@ TEST(obj_roundtrip, ASmallModelsNumbersComeBackExactly) {
     EXPECT_NE(mtl.find("\nKd 0.12345679 0.2 0.3\n"), std::string::npos) << mtl;
     // In the fewest digits: "0.1", not "0.100000" or seventeen digits.
     EXPECT_NE(obj.find("\nvt 0.1 0.2\n"), std::string::npos) << obj;
+}
+
+TEST(obj_roundtrip, VerticesNormalsAndSmoothingGroupsAreSharedAsRead) {
+    const std::string box = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\nv 1 0 1\nv 1 1 1\nv 0 1 1\n";
+    const std::string flat =
+        "vn 0 0 -1\nvn 0 0 1\nvn 0 -1 0\nvn 0 1 0\nvn -1 0 0\nvn 1 0 0\n"
+        "f 1//1 4//1 3//1 2//1\nf 5//2 6//2 7//2 8//2\nf 1//3 2//3 6//3 5//3\n"
+        "f 4//4 8//4 7//4 3//4\nf 1//5 5//5 8//5 4//5\nf 2//6 3//6 7//6 6//6\n";
+    const std::string faces = "f 1 4 3 2\nf 5 6 7 8\nf 1 2 6 5\nf 4 8 7 3\nf 1 5 8 4\nf 2 3 7 6\n";
+    struct Case {
+        const char* name;
+        std::string in;
+        size_t vertices, normals;
+        std::vector<std::string> groups;  // the "s" lines written
+    };
+    const Case cases[] = {
+        {"flat normals", box + flat, 8, 6, {}},
+        {"one group without normals", box + "s 1\n" + faces, 8, 8, {"s 1"}},
+        // A 3DS mask of the top bit is kept as an unsigned number (the faces come in the order
+        // of their groups as signed numbers).
+        {"two groups and none",
+         box + "s 2147483648\nf 1 4 3 2\ns 1\nf 5 6 7 8\ns off\nf 1 2 6 5\n",
+         8,
+         3,
+         {"s 2147483648", "s off", "s 1"}},
+    };
+    for (const Case& c : cases) {
+        ScratchDir dir("shared");
+        const std::string out = Trip(dir, c.in, "").first;
+        EXPECT_EQ(Lines(out, "v ").size(), c.vertices) << c.name;
+        EXPECT_EQ(Lines(out, "vn ").size(), c.normals) << c.name;
+        EXPECT_EQ(Lines(out, "s "), c.groups) << c.name;
+    }
 }
 
 TEST(obj_roundtrip, EveryMapAndItsOptionsSurviveAndTheImagesAreCopied) {

@@ -174,8 +174,8 @@ TEST(obj_reader, LargeGroupsKeepEveryCornerAcrossStorageBlocks) {
                 }
             }
         }
-        // One control point per vertex and normal: the shared corners of a group share a normal.
-        EXPECT_EQ(mesh->GetControlPointsCount(), shuffled ? 2 * (n + 1) * (n + 1) - 4 : (n + 1) * (n + 1));
+        // One control point per vertex, however many smoothing groups meet at it.
+        EXPECT_EQ(mesh->GetControlPointsCount(), (n + 1) * (n + 1));
     }
 }
 
@@ -273,7 +273,7 @@ TEST(obj_reader, FaceIndicesOfZeroOrPastWhatWasReadRefuseTheFile) {
 }
 
 TEST(obj_reader, TriplesBecomeControlPointsWithFlatOrAveragedNormals) {
-    // A cube with per-face normals: 24 distinct position-normal pairs.
+    // A cube with per-face normals: its 8 vertices stay shared, its normals go by corner.
     std::string cube =
         "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\nv 1 0 1\nv 1 1 1\nv 0 1 1\n"
         "vn 0 0 -1\nvn 0 0 1\nvn 0 -1 0\nvn 0 1 0\nvn -1 0 0\nvn 1 0 0\n"
@@ -281,20 +281,23 @@ TEST(obj_reader, TriplesBecomeControlPointsWithFlatOrAveragedNormals) {
         "f 4//4 8//4 7//4 3//4\nf 1//5 5//5 8//5 4//5\nf 2//6 3//6 7//6 6//6\n";
     ReaderRig rig("r3");
     ASSERT_TRUE(rig.Read(cube));
-    EXPECT_EQ(rig.MeshOf(0)->GetControlPointsCount(), 24);
+    EXPECT_EQ(rig.MeshOf(0)->GetControlPointsCount(), 8);
+    EXPECT_EQ(rig.MeshOf(0)->GetLayer(0)->GetNormals()->GetDirectArray().GetCount(), 6);
 
     // Two triangles sharing an edge, without normals: flat in group 0, averaged in group 1.
     std::string faces = "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\nf 1 4 2\n";
     ReaderRig flat("r3a");
     ASSERT_TRUE(flat.Read("s off\n" + faces));
-    ASSERT_EQ(flat.MeshOf(0)->GetControlPointsCount(), 6);
+    ASSERT_EQ(flat.MeshOf(0)->GetControlPointsCount(), 4);
     // Computed normals are directions like the "vn" ones: w is 0.
-    const VgeTVector* flatNormals = flat.MeshOf(0)->GetNormals();
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(flatNormals[i][2], 1.0);  // face 1 2 3 lies in z = 0, wound counter-clockwise
-        EXPECT_EQ(flatNormals[i][3], 0.0);
-        EXPECT_EQ(flatNormals[3 + i][1], 1.0);  // face 1 4 2 lies in y = 0
-        EXPECT_EQ(flatNormals[3 + i][3], 0.0);
+    for (int k = 0; k < 3; ++k) {
+        VgeTVector first, second;
+        ASSERT_TRUE(flat.MeshOf(0)->GetPolygonVertexNormal(0, k, first));
+        ASSERT_TRUE(flat.MeshOf(0)->GetPolygonVertexNormal(1, k, second));
+        EXPECT_EQ(first[2], 1.0);  // face 1 2 3 lies in z = 0, wound counter-clockwise
+        EXPECT_EQ(first[3], 0.0);
+        EXPECT_EQ(second[1], 1.0);  // face 1 4 2 lies in y = 0
+        EXPECT_EQ(second[3], 0.0);
     }
     ReaderRig smooth("r3b");
     ASSERT_TRUE(smooth.Read("s 1\n" + faces));
@@ -337,7 +340,7 @@ TEST(obj_reader, MaterialsFromTwoLibrariesAndUVsWithAnyMaterial) {
     VOxaMesh* mesh = rig.MeshOf(0);
     ASSERT_EQ(mesh->GetPolygonCount(), 3);
     // Every face keeps its UVs, textured material or not.
-    ASSERT_EQ(mesh->GetTextureUVCount(), 9);  // one per control point: flat normals split them
+    ASSERT_EQ(mesh->GetTextureUVCount(), 3);  // each "vt" the group uses, once
     EXPECT_EQ(mesh->GetTextureUV()[mesh->GetTextureUVIndex(0, 1)][0], 1.0);
     EXPECT_EQ(mesh->GetTextureUV()[mesh->GetTextureUVIndex(1, 2)][1], 1.0);
     EXPECT_EQ(mesh->GetTextureUV()[mesh->GetTextureUVIndex(2, 2)][1], 1.0);

@@ -174,8 +174,8 @@ TEST(obj_writer, CornerFormsAndUVNumberingByMode) {
     ASSERT_TRUE(rig.WriteTo(dir / "forms.obj"));
     std::string text = ReadText(dir / "forms.obj");
     EXPECT_EQ(Lines(text, "f "),
-              (std::vector<std::string>{"f 1//1 2//2 3//3", "f 4/1 5/2 6/3", "f 7/4 8/4 9", "f 12 11 10"}));
-    EXPECT_EQ(Lines(text, "vn "), std::vector<std::string>(3, "vn 0 0 1"));
+              (std::vector<std::string>{"f 1//1 2//1 3//1", "f 4/1 5/2 6/3", "f 7/4 8/4 9", "f 12 11 10"}));
+    EXPECT_EQ(Lines(text, "vn "), std::vector<std::string>(1, "vn 0 0 1"));  // each distinct one once
     EXPECT_EQ(Lines(text, "vt ")[3], "vt 0.5 0.5");
     EXPECT_EQ(rig.writer.GetNextUVIndex(), 5);
 }
@@ -258,14 +258,14 @@ TEST(obj_writer, NormalCounterStateAndErrors) {
     EXPECT_EQ(rig.writer.GetNextVertexIndex(), 13);
     ASSERT_TRUE(rig.writer.FileClose());
     EXPECT_EQ(Lines(ReadText(dir / "one.obj"), "f "),
-              (std::vector<std::string>{"f 1 2 3", "f 4//1 5//2 6//3", "f 7 8 9", "f 10//4 11//5 12//6"}));
+              (std::vector<std::string>{"f 1 2 3", "f 4//1 5//1 6//1", "f 7 8 9", "f 10//2 11//2 12//2"}));
     // A new file starts again from 1.
     ASSERT_TRUE(rig.writer.FileCreate((dir / "two.obj").c_str()));
     EXPECT_EQ(rig.writer.GetNextVertexIndex(), 1);
     EXPECT_EQ(rig.writer.GetNextNormalIndex(), 1);
     ASSERT_TRUE(rig.writer.Write(rig.scene, rig.options.get()));
     ASSERT_TRUE(rig.writer.FileClose());
-    EXPECT_EQ(Lines(ReadText(dir / "two.obj"), "f ")[1], "f 4//1 5//2 6//3");
+    EXPECT_EQ(Lines(ReadText(dir / "two.obj"), "f ")[1], "f 4//1 5//1 6//1");
     EXPECT_FALSE(rig.writer.IsFileOpen());
 }
 
@@ -400,6 +400,18 @@ TEST(obj_writer, WorldSpaceAndDeformedMeshWithoutNormals) {
         ->SetOptionValue(VStreamOptionsObj::eFORCE_TRIANGULATION, 1);
     ASSERT_TRUE(rig.WriteTo(dir / "copy.obj"));
     EXPECT_EQ(Lines(ReadText(dir / "copy.obj"), "v ")[0], "v 0 1 10");
+
+    // A node that mirrors: the corners go the other way round, so the face faces its normal.
+    WriterRig mirror;
+    VOxaNode* flipped = nullptr;
+    VOxaMesh* turned = AddMesh(mirror.manager, mirror.scene, "flipped", Triangle(), {{0, 1, 2}}, &flipped);
+    flipped->SetLclScaling(VgeTVector(-1, 1, 1, 0));
+    turned->InitNormals(3);
+    for (int i = 0; i < 3; ++i)
+        turned->GetNormals()[i] = VgeTVector(0, 0, 1, 0);
+    ASSERT_TRUE(mirror.WriteTo(dir / "mirrored.obj"));
+    EXPECT_EQ(Lines(ReadText(dir / "mirrored.obj"), "f "), std::vector<std::string>{"f 3//1 2//1 1//1"});
+    EXPECT_EQ(Lines(ReadText(dir / "mirrored.obj"), "vn "), std::vector<std::string>{"vn 0 0 1"});
 }
 
 TEST(obj_writer, MeshesArePlacedWhereTheTakePlaysThemAtItsStart) {
