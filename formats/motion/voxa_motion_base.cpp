@@ -69,6 +69,19 @@ void IOxaFileMotionBase::Destroy() {
     delete this;
 }
 
+IOxaFileMotionBase* IOxaFileMotionBase::Opened(IOxaFileMotionBase* file, const char* path, const char* mode) {
+    bool opened = false;
+    try {
+        opened = file->Open(path, mode);
+    } catch (const std::bad_alloc&) {
+        file->Destroy();
+        throw;
+    }
+    if (opened) return file;
+    file->Destroy();
+    return nullptr;
+}
+
 double IOxaFileMotionBase::GetLargestPosition() const {
     return VTextFile::kLargestNumber;
 }

@@ -45,6 +45,9 @@ public:
     void Destroy() override;
 
     virtual bool Open(const char* path, const char* mode) = 0;
+    // Opens `file` (made by CreateMotionFile) and hands it over; a file that does not open, or
+    // whose opening runs out of memory (thrown on), is destroyed first: null, or the throw.
+    static IOxaFileMotionBase* Opened(IOxaFileMotionBase* file, const char* path, const char* mode);
     // Closes the file. For a written file: false when a write failed or the file could not be put
     // in place (the target then keeps its former contents).
     virtual bool Close() = 0;

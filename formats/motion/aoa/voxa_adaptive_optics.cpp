@@ -215,20 +215,7 @@ VOxaReaderAdaptiveOptics::VOxaReaderAdaptiveOptics(VOxaSdkManager* manager, bool
 }
 
 IOxaFileMotionBase* VOxaReaderAdaptiveOptics::CreateMotionFile(const char* path) {
-    VOxaFileAdaptiveOptics* file = new VOxaFileAdaptiveOptics();
-    // Memory that runs out while the file opens (thrown) lets the file object go.
-    bool opened = false;
-    try {
-        opened = file->Open(path, "r");
-    } catch (const std::bad_alloc&) {
-        file->Destroy();
-        throw;
-    }
-    if (!opened) {
-        file->Destroy();
-        return nullptr;
-    }
-    return file;
+    return IOxaFileMotionBase::Opened(new VOxaFileAdaptiveOptics(), path, "r");
 }
 
 void VOxaReaderAdaptiveOptics::SetDefaultReadOptions(VStreamOptionsMotion* options) {
@@ -243,20 +230,7 @@ VOxaWriterAdaptiveOptics::VOxaWriterAdaptiveOptics(VOxaSdkManager* manager, bool
 }
 
 IOxaFileMotionBase* VOxaWriterAdaptiveOptics::CreateMotionFile(const char* path) {
-    VOxaFileAdaptiveOptics* file = new VOxaFileAdaptiveOptics(mIsMcd);
-    // Memory that runs out while the file opens (thrown) lets the file object go.
-    bool opened = false;
-    try {
-        opened = file->Open(path, "w");
-    } catch (const std::bad_alloc&) {
-        file->Destroy();
-        throw;
-    }
-    if (!opened) {
-        file->Destroy();
-        return nullptr;
-    }
-    return file;
+    return IOxaFileMotionBase::Opened(new VOxaFileAdaptiveOptics(mIsMcd), path, "w");
 }
 
 void VOxaWriterAdaptiveOptics::SetDefaultWriteOptions(VStreamOptionsMotion* options) {

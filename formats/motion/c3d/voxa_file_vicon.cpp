@@ -861,20 +861,7 @@ VOxaReaderVicon::VOxaReaderVicon(VOxaSdkManager* manager) : VOxaReaderMotionBase
 }
 
 IOxaFileMotionBase* VOxaReaderVicon::CreateMotionFile(const char* path) {
-    VOxaFileVicon* file = new VOxaFileVicon();
-    // Memory that runs out while the file opens (thrown) lets the file object go.
-    bool opened = false;
-    try {
-        opened = file->Open(path, "rb");
-    } catch (const std::bad_alloc&) {
-        file->Destroy();
-        throw;
-    }
-    if (!opened) {
-        file->Destroy();
-        return nullptr;
-    }
-    return file;
+    return IOxaFileMotionBase::Opened(new VOxaFileVicon(), path, "rb");
 }
 
 VStreamOptions* VOxaReaderVicon::GetReadOptions() {
@@ -932,20 +919,7 @@ bool VOxaWriterVicon::Write(VOxaScene* scene, VStreamOptions* options) {
 }
 
 IOxaFileMotionBase* VOxaWriterVicon::CreateMotionFile(const char* path) {
-    VOxaFileVicon* file = new VOxaFileVicon();
-    // Memory that runs out while the file opens (thrown) lets the file object go.
-    bool opened = false;
-    try {
-        opened = file->Open(path, "wb");
-    } catch (const std::bad_alloc&) {
-        file->Destroy();
-        throw;
-    }
-    if (!opened) {
-        file->Destroy();
-        return nullptr;
-    }
-    return file;
+    return IOxaFileMotionBase::Opened(new VOxaFileVicon(), path, "wb");
 }
 
 void VOxaWriterVicon::SetDefaultWriteOptions(VStreamOptionsMotion* options) {

@@ -939,20 +939,7 @@ void VOxaReaderMotionAnalysisTrc::Report() {
 }
 
 IOxaFileMotionBase* VOxaReaderMotionAnalysisTrc::CreateMotionFile(const char* path) {
-    VOxaFileMotionAnalysisTrc* file = new VOxaFileMotionAnalysisTrc();
-    // Memory that runs out while the file opens (thrown) lets the file object go.
-    bool opened = false;
-    try {
-        opened = file->Open(path, "r");
-    } catch (const std::bad_alloc&) {
-        file->Destroy();
-        throw;
-    }
-    if (!opened) {
-        file->Destroy();
-        return nullptr;
-    }
-    return file;
+    return IOxaFileMotionBase::Opened(new VOxaFileMotionAnalysisTrc(), path, "r");
 }
 
 void VOxaReaderMotionAnalysisTrc::SetDefaultReadOptions(VStreamOptionsMotion* options) {
@@ -1043,20 +1030,7 @@ VOxaWriterMotionAnalysisTrc::VOxaWriterMotionAnalysisTrc(VOxaSdkManager* manager
 }
 
 IOxaFileMotionBase* VOxaWriterMotionAnalysisTrc::CreateMotionFile(const char* path) {
-    VOxaFileMotionAnalysisTrc* file = new VOxaFileMotionAnalysisTrc();
-    // Memory that runs out while the file opens (thrown) lets the file object go.
-    bool opened = false;
-    try {
-        opened = file->Open(path, "w");
-    } catch (const std::bad_alloc&) {
-        file->Destroy();
-        throw;
-    }
-    if (!opened) {
-        file->Destroy();
-        return nullptr;
-    }
-    return file;
+    return IOxaFileMotionBase::Opened(new VOxaFileMotionAnalysisTrc(), path, "w");
 }
 
 void VOxaWriterMotionAnalysisTrc::SetDefaultWriteOptions(VStreamOptionsMotion* options) {
