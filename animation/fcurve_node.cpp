@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <unordered_set>
 #include <vector>
@@ -590,9 +591,9 @@ unsigned int VFCurveNode::GetUpdateIdSumAll() const {
 // ---- Copies, templates, references ----------------------------------------------------------
 
 static VFCurve* CopyCurve(const VFCurve* source) {
-    VFCurve* curve = VFCurve::Create();
+    std::unique_ptr<VFCurve> curve(VFCurve::Create());
     if (curve) curve->CopyFrom(source, true);
-    return curve;
+    return curve.release();
 }
 
 VFCurveNode* VFCurveNode::CopyNode(bool fromTemplate, bool withCurves, bool withEmptyCurves,
@@ -614,6 +615,8 @@ VFCurveNode* VFCurveNode::CopyNode(bool fromTemplate, bool withCurves, bool with
         node->SetFlag(eFLAG_SELECTED, GetSelected());
         if (id != 0) node->mObjectLayer = mObjectLayer;
     }
+    // Held until whole: a curve or a child that runs out of memory takes the copy made so far.
+    std::unique_ptr<VFCurveNode> held(node);
     if (mFCurve) {
         if (withCurves) {
             node->mFCurve = CopyCurve(mFCurve);
@@ -622,14 +625,12 @@ VFCurveNode* VFCurveNode::CopyNode(bool fromTemplate, bool withCurves, bool with
         }
     }
     for (int i = 0; i < mNodes.GetCount(); ++i) {
-        VFCurveNode* child = mNodes[i]->CopyNode(fromTemplate, withCurves, withEmptyCurves, layerID);
-        if (!child) {
-            delete node;
-            return nullptr;
-        }
-        node->Add(child);
+        std::unique_ptr<VFCurveNode> child(
+            mNodes[i]->CopyNode(fromTemplate, withCurves, withEmptyCurves, layerID));
+        if (!child || held->Add(child.get()) < 0) return nullptr;
+        child.release();
     }
-    return node;
+    return held.release();
 }
 
 VFCurveNode* VFCurveNode::Copy(bool fromTemplate, bool withCurves, bool withEmptyCurves, int layerID) const {

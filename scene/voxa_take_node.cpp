@@ -47,10 +47,12 @@ VString SourceName(const VOxaObject* source) {
 VOxaTakeNode::VOxaTakeNode(const char* name)
     : mName(name ? name : ""), mError(kTakeNodeErrors, eErrorCount) {}
 
+// The channels are copied last: a member that runs out of memory after them would leave them
+// to no one.
 VOxaTakeNode::VOxaTakeNode(const VOxaTakeNode& other)
-    : mName(other.mName),
-      mRoot(other.Root() ? other.Root()->Clone() : nullptr),
-      mError(kTakeNodeErrors, eErrorCount) {}
+    : mName(other.mName), mError(kTakeNodeErrors, eErrorCount) {
+    mRoot = other.Root() ? other.Root()->Clone() : nullptr;
+}
 
 void VOxaTakeNode::MakeRoot() const {
     mRoot = VFCurveNode::CreateFromName("Defaults", nullptr, 0, 0);

@@ -291,6 +291,10 @@ TEST(memory, AReadInWhichAnyOneAllocationThrowsFailsWithThatError) {
         {corpus + "reader_3ds/plain.3ds", ""},
         // Materials with maps, whose textures take channels of their own.
         {corpus + "reader_3ds/map_flags.3ds", ""},
+        // Cameras, lights and keyed motion of every track kind, whose curves deliver as they are let go.
+        {std::string(OXA_EXAMPLES_DIR) + "/scene.3ds", ""},
+        {corpus + "reader_3ds/built.3ds", ""},
+        {corpus + "reader_3ds/track_kinds_ease.3ds", ""},
     };
     for (const auto& row : rows) {
         // One read with allocation `index` refused (-1: none); answers whether one was, and
@@ -634,6 +638,7 @@ TEST(memory, AnObjectWhoseMakingRunsOutOfMemoryIsNullAndKeepsNothing) {
         {"camera", [](VOxaSdkManager* m) { return m->CreateCamera() != nullptr; }},
         {"light", [](VOxaSdkManager* m) { return m->CreateLight() != nullptr; }},
         {"importer", [](VOxaSdkManager* m) { return m->CreateImporter() != nullptr; }},
+        {"scene", [](VOxaSdkManager* m) { return m->CreateScene() != nullptr; }},
     };
     for (const auto& [name, make] : makers) {
         // One round: the making fails at allocation `index`; answers whether one failed.
