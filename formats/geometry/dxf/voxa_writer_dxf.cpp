@@ -602,6 +602,10 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
     };
 
     const VgeAMatrix matrix = VOxaGeometryWorldMatrix(node, mStart);
+    // A matrix that mirrors turns the faces inside out: their corners are written the other way
+    // round, so that each face keeps facing as its normals do.
+    const bool mirrored =
+        VgeMatrixDeterminant3(reinterpret_cast<const double(*)[4]>((const double*)matrix)) < 0.0;
 
     std::string refusal;
     if (!WorldPoints(node, mesh, matrix, refusal)) {
@@ -626,7 +630,8 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
     for (int k = 0; k < p; ++k) {
         const int size = mesh->GetPolygonSize(k);
         auto add = [&](const int* positions, int n) {
-            for (int j = 0; j < n; ++j) {
+            for (int i = 0; i < n; ++i) {
+                const int j = mirrored ? n - 1 - i : i;
                 records.mCorners.push_back(mesh->GetPolygonVertex(k, positions[j]));
                 mRecordPosition.push_back(positions[j]);
             }
@@ -734,11 +739,16 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
         // clockwise seen from their front. An edge the polygon hides (as a 3DFACE's flags or a
         // 3DS face's edge flags gave it) is written as the polyface hides it: the index of the
         // vertex that begins it negative. The triangles of a larger polygon show every edge.
+        // Corners the other way round (a mirroring matrix) begin each edge at its other end: the
+        // edge from record corner j to the next is the polygon's edge that begins at the next.
         unsigned hidden = 0;
         if (size <= 4) voxa_extras::HiddenEdgesOfGroup3ds(mesh->GetPolygonGroup(k), size, hidden);
-        for (int c = records.mStarts[(size_t)r], j = 0; c < records.mStarts[(size_t)r + 1]; ++c, ++j) {
+        const int first = records.mStarts[(size_t)r], end = records.mStarts[(size_t)r + 1];
+        for (int c = first, j = 0; c < end; ++c, ++j) {
             const int index = split ? mSplitNumber[(size_t)c] + 1 : number(records.mCorners[(size_t)c]);
-            out.GroupInt(71 + j, (hidden & (1u << j)) ? -index : index);
+            const int next = c + 1 < end ? c + 1 : first;
+            const int edge = mirrored && size <= 4 ? mRecordPosition[(size_t)next] : j;
+            out.GroupInt(71 + j, (hidden & (1u << edge)) ? -index : index);
         }
         if (!records.mMasked.empty()) {
             out.GroupText(1001, kDxfShadingApp);
