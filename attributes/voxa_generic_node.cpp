@@ -22,14 +22,7 @@ void VOxaGenericNodeProperties::PropertyValueChanged(VOxaUserProperty* userPrope
 VOxaGenericNode::VOxaGenericNode(VOxaSdkManager* manager, const char* name)
     : VOxaTakeNodeContainer(manager, name, &mError), mError(kGenericNodeErrors, 1) {
     mProperties = new VOxaGenericNodeProperties(this);
-    // The destructor does not run for an object whose constructor threw (memory run out).
-    try {
-        AddDefaultTakeNode();
-    } catch (...) {
-        RemoveAllChannelLinks();
-        mProperties->Destroy();
-        throw;
-    }
+    BuildOrRelease(mProperties, [this] { AddDefaultTakeNode(); });
 }
 
 VOxaGenericNode::~VOxaGenericNode() {

@@ -109,15 +109,10 @@ bool VOxaMaterialProperties::ConnectNotify(int event, VPlug* plug, VPlug* other)
 VOxaMaterial::VOxaMaterial(VOxaSdkManager* manager, const char* name)
     : VOxaTakeNodeContainer(manager, name, &mError), mError(kMaterialErrors, 1), mShadingModel("phong") {
     mProperties = new VOxaMaterialProperties(this);
-    // The destructor does not run for an object whose constructor threw (memory run out).
-    try {
+    BuildOrRelease(mProperties, [this] {
         AddDefaultTakeNode();
         Reset();
-    } catch (...) {
-        RemoveAllChannelLinks();
-        mProperties->Destroy();
-        throw;
-    }
+    });
 }
 
 VOxaMaterial::~VOxaMaterial() {

@@ -182,15 +182,10 @@ VOxaTexture::VOxaTexture(VOxaSdkManager* manager, const char* name)
       mTextureTypeName("TextureVideoClip"),
       mUVScaling(1.0, 1.0) {
     mProperties = new VOxaTextureProperties(this);
-    // The destructor does not run for an object whose constructor threw (memory run out).
-    try {
+    BuildOrRelease(mProperties, [this] {
         AddDefaultTakeNode();
         Reset();
-    } catch (...) {
-        RemoveAllChannelLinks();
-        mProperties->Destroy();
-        throw;
-    }
+    });
 }
 
 VOxaTexture::~VOxaTexture() {

@@ -146,15 +146,10 @@ VError& VOxaVideo::SharedError() {
 VOxaVideo::VOxaVideo(VOxaSdkManager* manager, const char* name)
     : VOxaTakeNodeContainer(manager, name, &SharedError()) {
     mProperties = new VOxaVideoProperties(this);
-    // The destructor does not run for an object whose constructor threw (memory run out).
-    try {
+    BuildOrRelease(mProperties, [this] {
         AddDefaultTakeNode();
         Reset();
-    } catch (...) {
-        RemoveAllChannelLinks();
-        mProperties->Destroy();
-        throw;
-    }
+    });
 }
 
 VOxaVideo::~VOxaVideo() {

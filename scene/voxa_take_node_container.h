@@ -155,6 +155,19 @@ public:
     VError* GetTakeError() const { return mError; }
 
 protected:
+    // For the constructor of a class that owns a property block: runs `build` (the default take and
+    // the defaults) and, when memory runs out part way, drops the take's links and the block before
+    // passing the failure on; the destructor does not run for an object whose constructor threw.
+    template <class Block, class Build>
+    void BuildOrRelease(Block* block, Build build) {
+        try {
+            build();
+        } catch (...) {
+            RemoveAllChannelLinks();
+            block->Destroy();
+            throw;
+        }
+    }
     // Makes the handles CreatePropertyHandles left to be made (see there).
     void MakePendingHandles() const override;
     // Leaves the manager's list of objects whose handles are still to be made, without making
