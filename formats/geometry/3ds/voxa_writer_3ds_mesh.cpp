@@ -31,6 +31,26 @@
 
 namespace {
 
+// Orders `items` by a small integer key (0 <= key(item) < keyCount) with a counting pass, then
+// each run of one key by `less`. A mesh's corners and edges are keyed by their point: the runs
+// are short, so this costs a pass over the items where one sort of them all took most of a write.
+template <class T, class Key, class Less>
+void SortByKeyThen(std::vector<T>& items, size_t keyCount, Key key, Less less) {
+    std::vector<uint32_t> first(keyCount + 1, 0);
+    for (const T& item : items)
+        ++first[(size_t)key(item) + 1];
+    for (size_t k = 0; k < keyCount; ++k)
+        first[k + 1] += first[k];
+    std::vector<T> sorted(items.size());
+    std::vector<uint32_t> next(first.begin(), first.end() - 1);
+    for (const T& item : items)
+        sorted[next[(size_t)key(item)]++] = item;
+    for (size_t k = 0; k < keyCount; ++k)
+        if (first[k + 1] - first[k] > 1)
+            std::sort(sorted.begin() + first[k], sorted.begin() + first[k + 1], less);
+    items.swap(sorted);
+}
+
 // The element's item for polygon p: the index it names (through the index array, or the item
 // itself for a direct element), -1 when there is none.
 int ElementItem(const VOxaLayerElement* element, int mapping, int polygon, int firstPoint) {
@@ -312,11 +332,12 @@ std::vector<uint32_t> MasksFromNormals(const VOxaMesh* mesh, const std::vector<F
             edges.push_back(Edge{u, v, (uint32_t)f, cu, cv});
         }
     }
-    std::sort(edges.begin(), edges.end(), [](const Edge& x, const Edge& y) {
-        if (x.mLow != y.mLow) return x.mLow < y.mLow;
-        if (x.mHigh != y.mHigh) return x.mHigh < y.mHigh;
-        return x.mFace < y.mFace;
-    });
+    SortByKeyThen(
+        edges, (size_t)id + 1, [](const Edge& e) { return e.mLow; },
+        [](const Edge& x, const Edge& y) {
+            if (x.mHigh != y.mHigh) return x.mHigh < y.mHigh;
+            return x.mFace < y.mFace;
+        });
     // The faces around one point that smooth edges join there: one set per corner (face * 3 +
     // corner), a face's corners at one point in one set.
     std::vector<uint32_t> parent(count * 3);
@@ -593,7 +614,9 @@ VOxaMesh* VOxaWriter3DS::WeldPolygonUVs(VOxaMesh* mesh) {
     std::vector<uint32_t> order((size_t)cornerCount);
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = (uint32_t)i;
-    std::sort(order.begin(), order.end(), less);
+    // Corners without a point (-1) first, as `less` puts them.
+    SortByKeyThen(
+        order, (size_t)pointCount + 1, [&](uint32_t c) { return corners[c].mPoint + 1; }, less);
     // Vertices numbered in the order of their first corner.
     std::vector<int> firstOf((size_t)cornerCount, -1), vertexOf((size_t)cornerCount, -1);
     for (size_t i = 0, group = 0; i < order.size(); ++i) {
