@@ -420,12 +420,13 @@ bool Kept3dsFileUnits(const VOxaNode* root, double& unit, float& masterScale) {
 
 namespace {
 
-// The control points' bits: what tells the points the reader made from any others.
+// The control points' bits: what tells the points the reader made from any others. A word at a
+// time (a byte at a time took a tenth of a large read).
 std::string PointsMark(const VOxaMesh* mesh) {
     uint64_t hash = 14695981039346656037ull;
     auto add = [&](uint64_t word) {
-        for (int i = 0; i < 8; ++i, word >>= 8)
-            hash = (hash ^ (word & 0xFF)) * 1099511628211ull;
+        hash = (hash ^ word) * 0x9E3779B97F4A7C15ull;
+        hash ^= hash >> 29;
     };
     const int count = mesh ? mesh->GetControlPointsCount() : 0;
     const VgeTVector* points = mesh ? mesh->GetControlPoints() : nullptr;
