@@ -2029,7 +2029,11 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
     double fovDefault = 45.0;
     if (camera != nullptr) {
         const int mode = camera->GetApertureMode();
-        if (mode == 1)
+        // A read file's static lens kept apart from its keyframer: the focal length is the static
+        // lens, the field of view the keyframer's (a single key, or a still scene, plays that).
+        if (mode == 1 && camera->GetProperties()->FindProperty(kStaticFieldOfViewProperty) != nullptr)
+            fovDefault = horizontal(camera->GetDefaultFieldOfView());
+        else if (mode == 1)
             fovDefault = camera->ComputeFieldOfViewFromFocalLength();
         else if (mode == 0)
             fovDefault = camera->GetDefaultFieldOfViewX();

@@ -607,106 +607,112 @@ TEST(values3ds_interop, StaticCameraAndLightSectionsKeepTheirOwnValues) {
         track.mKeys.assign(1, Ftk::KeyHeader());
         track.mValues.assign(values.begin(), values.end());
     };
-    const std::string start = Folder() + "static0.3ds";
-    ASSERT_TRUE(ftkscene::WriteSceneFile(start, [&](Ftk::Database* db) {
-        ftkscene::PutMeshSettings(db);
-        Ftk::Camera* camera = nullptr;
-        Ftk::InitCamera(&camera);
-        std::strcpy(camera->mName, "Cam");
-        camera->mPosition = Ftk::Point3{0, -300, 50};
-        camera->mTarget = Ftk::Point3{5, 6, 7};
-        camera->mRoll = 61;
-        camera->mFieldOfView = 2400.0f / 35.0f;  // a 35 mm lens
-        Ftk::WriteCamera(db, camera);
-        Ftk::ReleaseCamera(&camera);
-        Ftk::CameraMotion* cm = nullptr;
-        Ftk::InitCameraMotion(&cm, 1, 1, 1, 1);
-        std::strcpy(cm->mName, "Cam");
-        one(cm->mPosition, {0, -90, 20});
-        // The lens is animated: 45 degrees at frame 0, 50 at frame 10.
-        one(cm->mFieldOfView, {45});
-        cm->mFieldOfView.mKeyCount = 2;
-        cm->mFieldOfView.mKeys.resize(2);
-        cm->mFieldOfView.mKeys[1].mFrame = 10;
-        cm->mFieldOfView.mValues.push_back(50);
-        one(cm->mRoll, {0});
-        one(cm->mTargetPosition, {0, 0, 0});
-        Ftk::PutCameraMotion(db, cm);
-        Ftk::ReleaseCameraMotion(&cm);
+    for (int fovKeys : {1, 2}) {
+        SCOPED_TRACE(std::to_string(fovKeys) + " field-of-view keys");
+        const std::string start = Folder() + "static0_" + std::to_string(fovKeys) + ".3ds";
+        ASSERT_TRUE(ftkscene::WriteSceneFile(start, [&](Ftk::Database* db) {
+            ftkscene::PutMeshSettings(db);
+            Ftk::Camera* camera = nullptr;
+            Ftk::InitCamera(&camera);
+            std::strcpy(camera->mName, "Cam");
+            camera->mPosition = Ftk::Point3{0, -300, 50};
+            camera->mTarget = Ftk::Point3{5, 6, 7};
+            camera->mRoll = 61;
+            camera->mFieldOfView = 2400.0f / 35.0f;  // a 35 mm lens
+            Ftk::WriteCamera(db, camera);
+            Ftk::ReleaseCamera(&camera);
+            Ftk::CameraMotion* cm = nullptr;
+            Ftk::InitCameraMotion(&cm, 1, 1, 1, 1);
+            std::strcpy(cm->mName, "Cam");
+            one(cm->mPosition, {0, -90, 20});
+            // The lens: 45 degrees at frame 0, with a second key 50 at frame 10.
+            one(cm->mFieldOfView, {45});
+            if (fovKeys == 2) {
+                cm->mFieldOfView.mKeyCount = 2;
+                cm->mFieldOfView.mKeys.resize(2);
+                cm->mFieldOfView.mKeys[1].mFrame = 10;
+                cm->mFieldOfView.mValues.push_back(50);
+            }
+            one(cm->mRoll, {0});
+            one(cm->mTargetPosition, {0, 0, 0});
+            Ftk::PutCameraMotion(db, cm);
+            Ftk::ReleaseCameraMotion(&cm);
 
-        Ftk::Light* spot = nullptr;
-        Ftk::InitSpotlight(&spot);
-        std::strcpy(spot->mName, "Spot");
-        spot->mPosition = Ftk::Point3{40, 50, 60};
-        spot->mSpot->mTarget = Ftk::Point3{1, 2, 3};
-        spot->mSpot->mHotspot = 30;
-        spot->mSpot->mFalloff = 45;
-        Ftk::PutSpotlight(db, spot);
-        Ftk::ReleaseLight(&spot);
-        Ftk::SpotlightMotion* sm = nullptr;
-        Ftk::InitSpotlightMotion(&sm, 1, 1, 1, 1, 1, 1);
-        std::strcpy(sm->mName, "Spot");
-        one(sm->mPosition, {10, 20, 30});
-        one(sm->mHotspot, {30});
-        one(sm->mFalloff, {45});
-        one(sm->mTargetPosition, {0, 0, 0});
-        Ftk::PutSpotlightMotion(db, sm);
-        Ftk::ReleaseSpotlightMotion(&sm);
+            Ftk::Light* spot = nullptr;
+            Ftk::InitSpotlight(&spot);
+            std::strcpy(spot->mName, "Spot");
+            spot->mPosition = Ftk::Point3{40, 50, 60};
+            spot->mSpot->mTarget = Ftk::Point3{1, 2, 3};
+            spot->mSpot->mHotspot = 30;
+            spot->mSpot->mFalloff = 45;
+            Ftk::PutSpotlight(db, spot);
+            Ftk::ReleaseLight(&spot);
+            Ftk::SpotlightMotion* sm = nullptr;
+            Ftk::InitSpotlightMotion(&sm, 1, 1, 1, 1, 1, 1);
+            std::strcpy(sm->mName, "Spot");
+            one(sm->mPosition, {10, 20, 30});
+            one(sm->mHotspot, {30});
+            one(sm->mFalloff, {45});
+            one(sm->mTargetPosition, {0, 0, 0});
+            Ftk::PutSpotlightMotion(db, sm);
+            Ftk::ReleaseSpotlightMotion(&sm);
 
-        Ftk::Light* omni = nullptr;
-        Ftk::InitLight(&omni);
-        std::strcpy(omni->mName, "Omni");
-        omni->mPosition = Ftk::Point3{-7, 8, 9};
-        Ftk::PutOmniLight(db, omni);
-        Ftk::ReleaseLight(&omni);
-        Ftk::OmniLightMotion* om = nullptr;
-        Ftk::InitOmniLightMotion(&om, 1, 1);
-        std::strcpy(om->mName, "Omni");
-        one(om->mPosition, {1, 1, 1});
-        one(om->mColor, {1, 1, 1});
-        Ftk::PutOmniLightMotion(db, om);
-        Ftk::ReleaseOmniLightMotion(&om);
-    }));
-    const std::string trip1 = Folder() + "static1.3ds", trip2 = Folder() + "static2.3ds";
-    ASSERT_TRUE(Trip(start, trip1));
-    ASSERT_TRUE(Trip(trip1, trip2));
-    Lib3dsOwner source(start), written(trip2);
-    ASSERT_NE(source.file, nullptr);
-    ASSERT_NE(written.file, nullptr);
-    // The files' scale: ours are written in their master scale's units.
-    const float scale = written.file->master_scale / source.file->master_scale;
-    auto near3 = [&](const Lib3dsVector a, const Lib3dsVector b, const char* what) {
+            Ftk::Light* omni = nullptr;
+            Ftk::InitLight(&omni);
+            std::strcpy(omni->mName, "Omni");
+            omni->mPosition = Ftk::Point3{-7, 8, 9};
+            Ftk::PutOmniLight(db, omni);
+            Ftk::ReleaseLight(&omni);
+            Ftk::OmniLightMotion* om = nullptr;
+            Ftk::InitOmniLightMotion(&om, 1, 1);
+            std::strcpy(om->mName, "Omni");
+            one(om->mPosition, {1, 1, 1});
+            one(om->mColor, {1, 1, 1});
+            Ftk::PutOmniLightMotion(db, om);
+            Ftk::ReleaseOmniLightMotion(&om);
+        }));
+        const std::string trip1 = Folder() + "static1_" + std::to_string(fovKeys) + ".3ds",
+                          trip2 = Folder() + "static2_" + std::to_string(fovKeys) + ".3ds";
+        ASSERT_TRUE(Trip(start, trip1));
+        ASSERT_TRUE(Trip(trip1, trip2));
+        Lib3dsOwner source(start), written(trip2);
+        ASSERT_NE(source.file, nullptr);
+        ASSERT_NE(written.file, nullptr);
+        // The files' scale: ours are written in their master scale's units.
+        const float scale = written.file->master_scale / source.file->master_scale;
+        auto near3 = [&](const Lib3dsVector a, const Lib3dsVector b, const char* what) {
+            for (int i = 0; i < 3; ++i)
+                EXPECT_NEAR(b[i] * scale, a[i], 1e-3) << what << " " << i;
+        };
+        Lib3dsCamera* c0 = lib3ds_file_camera_by_name(source.file, "Cam");
+        Lib3dsCamera* c2 = lib3ds_file_camera_by_name(written.file, "Cam");
+        ASSERT_NE(c0, nullptr);
+        ASSERT_NE(c2, nullptr);
+        near3(c0->position, c2->position, "camera position");
+        near3(c0->target, c2->target, "camera target");
+        EXPECT_NEAR(c2->roll, c0->roll, 1e-3);
+        EXPECT_NEAR(c2->fov, c0->fov, 1e-3);
+        Lib3dsLight* s0 = lib3ds_file_light_by_name(source.file, "Spot");
+        Lib3dsLight* s2 = lib3ds_file_light_by_name(written.file, "Spot");
+        ASSERT_NE(s0, nullptr);
+        ASSERT_NE(s2, nullptr);
+        near3(s0->position, s2->position, "spot position");
+        near3(s0->spot, s2->spot, "spot target");
+        Lib3dsLight* o0 = lib3ds_file_light_by_name(source.file, "Omni");
+        Lib3dsLight* o2 = lib3ds_file_light_by_name(written.file, "Omni");
+        ASSERT_NE(o0, nullptr);
+        ASSERT_NE(o2, nullptr);
+        near3(o0->position, o2->position, "omni position");
+        // The keyframer still places the camera where it did.
+        Lib3dsNode* node = lib3ds_file_node_by_name(written.file, "Cam", LIB3DS_CAMERA_NODE);
+        ASSERT_NE(node, nullptr);
+        lib3ds_file_eval(written.file, 0);
+        const float keyed[3] = {0, -90, 20};
         for (int i = 0; i < 3; ++i)
-            EXPECT_NEAR(b[i] * scale, a[i], 1e-3) << what << " " << i;
-    };
-    Lib3dsCamera* c0 = lib3ds_file_camera_by_name(source.file, "Cam");
-    Lib3dsCamera* c2 = lib3ds_file_camera_by_name(written.file, "Cam");
-    ASSERT_NE(c0, nullptr);
-    ASSERT_NE(c2, nullptr);
-    near3(c0->position, c2->position, "camera position");
-    near3(c0->target, c2->target, "camera target");
-    EXPECT_NEAR(c2->roll, c0->roll, 1e-3);
-    EXPECT_NEAR(c2->fov, c0->fov, 1e-3);
-    Lib3dsLight* s0 = lib3ds_file_light_by_name(source.file, "Spot");
-    Lib3dsLight* s2 = lib3ds_file_light_by_name(written.file, "Spot");
-    ASSERT_NE(s0, nullptr);
-    ASSERT_NE(s2, nullptr);
-    near3(s0->position, s2->position, "spot position");
-    near3(s0->spot, s2->spot, "spot target");
-    Lib3dsLight* o0 = lib3ds_file_light_by_name(source.file, "Omni");
-    Lib3dsLight* o2 = lib3ds_file_light_by_name(written.file, "Omni");
-    ASSERT_NE(o0, nullptr);
-    ASSERT_NE(o2, nullptr);
-    near3(o0->position, o2->position, "omni position");
-    // The keyframer still places the camera where it did.
-    Lib3dsNode* node = lib3ds_file_node_by_name(written.file, "Cam", LIB3DS_CAMERA_NODE);
-    ASSERT_NE(node, nullptr);
-    lib3ds_file_eval(written.file, 0);
-    const float keyed[3] = {0, -90, 20};
-    for (int i = 0; i < 3; ++i)
-        EXPECT_NEAR(node->data.camera.pos[i] * scale, keyed[i], 1e-3) << "keyframer camera " << i;
-    EXPECT_NEAR(node->data.camera.roll, 0.0f, 1e-3);
-    EXPECT_NEAR(node->data.camera.fov, 45.0f, 1e-3);
+            EXPECT_NEAR(node->data.camera.pos[i] * scale, keyed[i], 1e-3) << "keyframer camera " << i;
+        EXPECT_NEAR(node->data.camera.roll, 0.0f, 1e-3);
+        EXPECT_NEAR(node->data.camera.fov, 45.0f, 1e-3);
+    }
 #endif
 }
 
@@ -956,7 +962,8 @@ TEST(values3ds_interop, MaterialAndObjectValuesOfTheFileAreKept) {
         for (const char* what : {"additive transparency (\"Glass\")", "transparency falloff (\"Inward\")",
                                  "shading type (\"Inward\")", "bump amount (\"Glass\")",
                                  "object flags (\"Tri\")", "mesh colour (\"Tri\")"})
-            EXPECT_NE(messages.find(what), std::string::npos) << extension << ": " << what << " in " << messages;
+            EXPECT_NE(messages.find(what), std::string::npos)
+                << extension << ": " << what << " in " << messages;
     }
 #endif
 }
