@@ -133,11 +133,20 @@ bool HeaderCount(const char* begin, const char* end, int& value) {
     return true;
 }
 
+// A frame line's number: a whole number, also with a zero fraction ("50.0"), of the frames a take
+// holds both ways (-2^31 + 1 to 2^31 - 1).
+bool FrameNumberField(const char* begin, const char* end, int& value) {
+    return HeaderCount(begin, end, value) && value != INT_MIN;
+}
+
 }  // namespace
 
 // ---- file ----------------------------------------------------------------------------------------
 
-VOxaFileMotionAnalysisTrc::VOxaFileMotionAnalysisTrc() : VTextFile("TRC", "\t\r\n", nullptr, true, false) {}
+VOxaFileMotionAnalysisTrc::VOxaFileMotionAnalysisTrc() : VTextFile("TRC", "\t\r\n", nullptr, true, false) {
+    // Files saved on systems that end lines with a carriage return alone are read as well.
+    SetCrEndsLines(true);
+}
 
 VOxaFileMotionAnalysisTrc::~VOxaFileMotionAnalysisTrc() {
     VTextFile::Close();
@@ -222,7 +231,7 @@ bool VOxaFileMotionAnalysisTrc::ScanFrameLines(int markerCount, int headerFrames
         int64_t count = 0;
         if (fields.Next(begin, end)) {
             ++count;
-            line.numbered = IntField(begin, end, line.number);
+            line.numbered = FrameNumberField(begin, end, line.number);
         }
         while (fields.Next(begin, end))
             ++count;
@@ -307,6 +316,7 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
     mMissingFrames = 0;
     mFirstMissing = 0;
     mTimeMismatch = "";
+    mTimeMismatchLine = 0;
     mBadTimes = 0;
     mFirstBadTime = "";
     if (!RewindToFirstLine()) return FailNoText();
@@ -394,6 +404,9 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
         unitScale = 0.1;
     }
     int origStartFrame = 1;
+    // The value as the file gives it, for the message (blank or absent: none to disagree with).
+    bool startGiven = false;
+    int givenStart = 1;
     if (type == 4) {
         // OrigDataRate and OrigNumFrames are not needed; OrigDataStartFrame gives the start of a
         // file without frame lines.
@@ -402,6 +415,8 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
         if (start.present && !start.Blank() && !HeaderCount(start.begin, start.end, startFrame))
             return Fail("the OrigDataStartFrame value \"%.40s\" is not a whole number",
                         start.Text().Buffer());
+        startGiven = start.present && !start.Blank();
+        givenStart = startFrame;
         // Frames count from 1; writers that count from 0 put 0 here, which is the first frame too.
         if (startFrame < 1) startFrame = 1;
         startTime.SetSecondDouble(((double)startFrame - 1.0) / rate);
@@ -491,13 +506,14 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
         }
         const double headerSeconds = startTime.GetSecondDouble();
         startTime = VTime((int64_t)ticks);
-        if (type == 4 && !(std::fabs(startTime.GetSecondDouble() - headerSeconds) <= 0.5 / rate)) {
+        if (type == 4 && startGiven && givenStart != mBase &&
+            !(std::fabs(startTime.GetSecondDouble() - headerSeconds) <= 0.5 / rate)) {
             char text[240];
             std::snprintf(
                 text, sizeof text,
                 "The frame lines start at frame %lld (line %u), not at OrigDataStartFrame %d; the take "
-                "starts at that frame, %.6g s.",
-                (long long)mBase, first.line, origStartFrame, startTime.GetSecondDouble());
+                "starts at that frame, %.9g s.",
+                (long long)mBase, first.line, givenStart, startTime.GetSecondDouble());
             AppendLine(mWarning, text);
         }
         mFirstSeconds = startTime.GetSecondDouble();
@@ -588,7 +604,7 @@ bool VOxaFileMotionAnalysisTrc::ReadMarkerNames(VStringList& names, bool /*actor
         FrameFields fields(GetCursor());
         const char *begin, *end;
         int number = 0;
-        if (fields.Next(begin, end) && IntField(begin, end, number) && !Seek(labels))
+        if (fields.Next(begin, end) && FrameNumberField(begin, end, number) && !Seek(labels))
             return Fail("the file could not be read again before its first frame line");
     }
     static const char kAxes[3] = {'x', 'y', 'z'};
@@ -639,14 +655,20 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
     int frame = 0;
     double seconds = 0.0;
     const char *begin, *end;
-    if (!fields.Next(begin, end) || !IntField(begin, end, frame) || !fields.More()) {
+    const bool hasField = fields.Next(begin, end);
+    if (!hasField || !FrameNumberField(begin, end, frame) || !fields.More()) {
         // A whole number that int cannot hold: frame numbers are those of 32 bits.
         const char* digit = begin < end && (*begin == '-' || *begin == '+') ? begin + 1 : begin;
         while (digit < end && *digit >= '0' && *digit <= '9')
             ++digit;
-        if (begin < end && digit == end && std::isdigit((unsigned char)end[-1]))
+        double number = 0.0;
+        if (hasField && begin < end && digit == end && std::isdigit((unsigned char)end[-1]))
             return Fail("the frame number %.40s lies beyond the 32-bit frame numbers (%d to %d)",
                         VString(begin, (int)(end - begin)).Buffer(), INT_MIN + 1, INT_MAX);
+        if (hasField && NumberField(begin, end, number) && std::isfinite(number) &&
+            number != std::floor(number))
+            return Fail("the frame number %.40s is not a whole number",
+                        VString(begin, (int)(end - begin)).Buffer());
         return Fail("the line does not start with a frame number and a tab");
     }
     const double expected = mFirstSeconds + (double)index / mRate;
@@ -654,15 +676,18 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
         return Fail("frame %d: no time after the frame number", frame);
     if (NumberField(begin, end, seconds) && std::isfinite(seconds)) {
         // The Time column against the frame numbers: rounding to whole milliseconds is allowed for.
-        if (mTimeMismatch.IsEmpty() && !(std::fabs(seconds - expected) <= 0.5 / mRate + 0.0005)) {
-            char text[240];
+        // Lines are read in frame order; the warning names the first in the file.
+        if ((mTimeMismatch.IsEmpty() || GetLineNumber() < mTimeMismatchLine) &&
+            !(std::fabs(seconds - expected) <= 0.5 / mRate + 0.0005)) {
+            char text[300];
             std::snprintf(
                 text, sizeof text,
                 "The Time column disagrees with the frame numbers at DataRate %.10g: line %u (frame %d) "
-                "is at %.6g s where its number puts it at %.6g s; the frames are placed by their "
+                "is at %.40s s where its number puts it at %.9g s; the frames are placed by their "
                 "numbers.",
-                mRate, GetLineNumber(), frame, seconds, expected);
+                mRate, GetLineNumber(), frame, VString(begin, (int)(end - begin)).Buffer(), expected);
             mTimeMismatch = text;
+            mTimeMismatchLine = GetLineNumber();
         }
     } else if (begin == end || IsNonFiniteWord(begin, end)) {
         // A Time that is blank or no finite number: the frame stays where its number puts it.
@@ -918,7 +943,14 @@ VStreamOptions* VOxaReaderMotionAnalysisTrc::GetReadOptions() {
 
 bool VOxaReaderMotionAnalysisTrc::Read(VOxaScene* scene, VStreamOptions* options) {
     const bool ok = VOxaReaderMotionBase::Read(scene, options);
-    Report();
+    if (ok) {
+        Report();
+    } else if (const VOxaFileMotionAnalysisTrc* file = static_cast<const VOxaFileMotionAnalysisTrc*>(mFile)) {
+        // A refused file says why and nothing of what a read would have made of the lines before:
+        // the header's warnings given with the options go again.
+        const VString header = VString(file->GetWarning()) + "\n";
+        if (header.GetLen() > 1) mMessageText.FindAndReplace(header.Buffer(), "");
+    }
     return ok;
 }
 

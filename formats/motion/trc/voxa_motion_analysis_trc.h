@@ -139,6 +139,7 @@ private:
     long long mBadTimes = 0;
     VString mFirstBadTime{""};
     VString mTimeMismatch{""};
+    uint32_t mTimeMismatchLine = 0;  // its line
     // Coordinates read as gaps because they lie beyond what the reader keeps, and the first one.
     long long mDroppedValues = 0;
     VString mFirstDropped{""};

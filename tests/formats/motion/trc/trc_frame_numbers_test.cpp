@@ -52,8 +52,7 @@ TEST_F(TrcFrames, LinesArePlacedByTheirFrameNumbers) {
     // Frame 4's line is missing: frames 5 and 6 stay at 0.04 and 0.05 s (100 Hz from frame 1 at 0),
     // frame 4 is a gap. x is the frame number in mm, 0.1 cm once read.
     int frames = 0;
-    std::string messages =
-        Read(File(6, {"1 0 1", "2 0.01 2", "3 0.02 3", "5 0.04 5", "6 0.05 6"}), &frames);
+    std::string messages = Read(File(6, {"1 0 1", "2 0.01 2", "3 0.02 3", "5 0.04 5", "6 0.05 6"}), &frames);
     EXPECT_EQ(frames, 6);
     EXPECT_NE(messages.find("1 frames have no line (the first is frame 4); they are gaps in every marker."),
               std::string::npos)
@@ -87,9 +86,10 @@ TEST_F(TrcFrames, LinesArePlacedByTheirFrameNumbers) {
     // A file cut after a missing line: the header's 8 frames, lines up to frame 5.
     messages = Read(File(8, {"1 0 1", "2 0.01 2", "3 0.02 3", "5 0.04 5"}), &frames);
     EXPECT_EQ(frames, 5);
-    EXPECT_NE(messages.find("The header gives 8 frames, but the file's frame lines end at its frame 5; those 5 "
-                            "are read."),
-              std::string::npos)
+    EXPECT_NE(
+        messages.find("The header gives 8 frames, but the file's frame lines end at its frame 5; those 5 "
+                      "are read."),
+        std::string::npos)
         << messages;
     mScene->Clear();
 
@@ -203,7 +203,7 @@ TEST_F(TrcFrames, TimesThatAreNoNumberAreSaidAndTheFramesKept) {
     text.replace(text.find("1\t0.000"), 7, "1\tnan");
     const std::string said = Read(text, &frames);
     EXPECT_NE(said.find("(the first at line 7: \"nan\")"), std::string::npos) << said;
-    EXPECT_NE(said.find("line 8 (frame 2) is at 5.01 s where its number puts it at 0.01 s"),
+    EXPECT_NE(said.find("line 8 (frame 2) is at 5.010 s where its number puts it at 0.01 s"),
               std::string::npos)
         << said;
     a = Find("A");
@@ -275,9 +275,15 @@ TEST_F(TrcFrames, TheTimeColumnIsCheckedAgainstTheFrameNumbers) {
     std::string messages = Read(File(4, {"1 0 1", "2 0.005 2", "3 0.010 3", "4 0.015 4"}), &frames);
     EXPECT_NE(
         messages.find("The Time column disagrees with the frame numbers at DataRate 100: line 9 (frame 3) "
-                      "is at 0.01 s where its number puts it at 0.02 s; the frames are placed by their "
+                      "is at 0.010 s where its number puts it at 0.02 s; the frames are placed by their "
                       "numbers."),
         std::string::npos)
+        << messages;
+    mScene->Clear();
+    // Lines out of order: the first line of the file that disagrees is named, its Time as written.
+    messages = Read(File(3, {"3 9.123 3", "1 0 1", "2 7.5 2"}), &frames);
+    EXPECT_NE(messages.find("line 7 (frame 3) is at 9.123 s where its number puts it at 0.02 s"),
+              std::string::npos)
         << messages;
     mScene->Clear();
     // Times rounded to whole milliseconds at 300 Hz are no disagreement.
@@ -292,16 +298,18 @@ TEST_F(TrcFrames, NamesFewerThanNumMarkersAreTheMarkers) {
     // giving both counts.
     const std::string text =
         "PathFileType\t4\t(X/Y/Z)\tgait.trc\n"
-        "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\tOrigDataRate\tOrigDataStartFrame\tOrigNumFrames\n"
+        "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\tOrigDataRate\tOrigDataStartFrame\tOrigNumFrames"
+        "\n"
         "50\t50\t2\t4\tmm\t50\t1\t2\n"
         "Frame#\tTime\tA\t\t\tB\t\t\t\n\t\tX1\tY1\tZ1\tX2\tY2\tZ2\n\n"
         "1\t0.00\t1\t2\t3\t4\t5\t6\n2\t0.02\t7\t8\t9\t10\t11\t12\n";
     int frames = 0;
     std::string messages = Read(text, &frames);
     EXPECT_EQ(frames, 2);
-    EXPECT_NE(messages.find("NumMarkers is 4, but the names line (line 4) holds 2 names and the labels line 6 "
-                            "coordinates; those 2 markers are read."),
-              std::string::npos)
+    EXPECT_NE(
+        messages.find("NumMarkers is 4, but the names line (line 4) holds 2 names and the labels line 6 "
+                      "coordinates; those 2 markers are read."),
+        std::string::npos)
         << messages;
     VOxaNode* b = Find("B");
     ASSERT_NE(b, nullptr);

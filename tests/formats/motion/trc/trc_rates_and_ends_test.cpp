@@ -287,22 +287,55 @@ TEST_F(TrcRates, ValuesBeyondTheFormatAreGapsWithAWarning) {
 }
 
 TEST_F(TrcRates, TheStartWarningNamesTheLineRead) {
-    // A type 4 header whose OrigDataStartFrame (1, 0 s) disagrees with the first frame line
-    // (frame 11 at 0.1 s), which is line 7 after a blank line.
-    const std::string text = std::string("PathFileType\t4\t(X/Y/Z)\tstart.trc\n") +
-                             "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\tOrigDataRate\tOrigDataStart"
-                             "Frame\tOrigNumFrames\n" +
-                             "100\t100\t2\t1\tmm\t100\t1\t2\nFrame#\tTime\tA\t\t\t\n\t\tX1\tY1\tZ1\n\n11\t0."
-                             "1\t1\t2\t3\n12\t0.11\t1\t2\t3\n";
-    const std::string path = TempPath("start.trc");
-    WriteFile(path, text);
-    VOxaReaderMotionAnalysisTrc reader(mManager);
-    const std::string messages = ReadMessages(reader, path);
-    EXPECT_NE(messages.find(
-                  "The frame lines start at frame 11 (line 7), not at OrigDataStartFrame 1; the take starts "
-                  "at that frame, 0.1 s."),
-              std::string::npos)
-        << messages;
+    // A type 4 header's OrigDataStartFrame against its frame lines (line 7 onwards, after a blank
+    // line), as written: the warning quotes the header's value and comes only where the two
+    // disagree; a refused line brings no warning of what was not read.
+    struct Case {
+        const char* start;  // OrigDataStartFrame
+        const char* lines;  // the frame lines, "\n" ending each
+        const char* said;   // in the messages ("" none of OrigDataStartFrame), or the refusal
+        bool read;
+    };
+    const Case cases[] = {
+        {"1", "11\t0.1\t1\t2\t3\n12\t0.11\t1\t2\t3\n",
+         "The frame lines start at frame 11 (line 7), not at OrigDataStartFrame 1; the take starts at "
+         "that frame, 0.1 s.",
+         true},
+        {"-5", "-5\t-0.06\t1\t2\t3\n-4\t-0.05\t1\t2\t3\n", "", true},
+        {"0", "0\t0.01\t1\t2\t3\n1\t0.02\t1\t2\t3\n", "", true},
+        {"", "50\t0.49\t1\t2\t3\n51\t0.5\t1\t2\t3\n", "", true},
+        {"1", "50.0\t0.49\t1\t2\t3\n51.0\t0.5\t1\t2\t3\n", "frame 50 (line 7), not at OrigDataStartFrame 1",
+         true},
+        {"1", "1\t0\t1\t2\t3\r2\t0.01\t1\t2\t3\r", "", true},  // lines ended by CR alone
+        {"1", "x\t0\t1\t2\t3\n2\t0.01\t1\t2\t3\n2\t0.01\t1\t2\t3\n",
+         "line 7: the line does not start with a frame number and a tab", false},
+        {"1", "50.5\t0.49\t1\t2\t3\n51\t0.5\t1\t2\t3\n",
+         "line 7: the frame number 50.5 is not a whole number", false},
+        {"1", "-2147483648\t0\t1\t2\t3\n-2147483647\t0.01\t1\t2\t3\n",
+         "the frame number -2147483648 lies beyond the 32-bit frame numbers (-2147483647 to 2147483647)",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("OrigDataStartFrame \"") + c.start + "\", lines " + c.lines);
+        const std::string text = std::string("PathFileType\t4\t(X/Y/Z)\tstart.trc\n") +
+                                 "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\tOrigDataRate\tOrig"
+                                 "DataStartFrame\tOrigNumFrames\n100\t100\t2\t1\tmm\t100\t" +
+                                 c.start + "\t2\nFrame#\tTime\tA\t\t\t\n\t\tX1\tY1\tZ1\n\n" + c.lines;
+        const std::string path = TempPath("start.trc");
+        WriteFile(path, text);
+        VOxaReaderMotionAnalysisTrc reader(mManager);
+        int frames = 0;
+        const std::string messages = ReadMessages(reader, path, &frames);
+        const std::string warnings = reader.GetMessageText().Buffer();
+        if (*c.said) EXPECT_NE(messages.find(c.said), std::string::npos) << messages;
+        if (c.read) {
+            EXPECT_EQ(frames, 2) << messages;
+            if (!*c.said) EXPECT_EQ(messages.find("OrigDataStartFrame"), std::string::npos) << messages;
+        } else {
+            EXPECT_EQ(warnings, "");
+        }
+        mScene->Clear();
+    }
 }
 
 }  // namespace
