@@ -543,6 +543,14 @@ bool VOxaMotionSupport::Refuse(VError& error, const char* text) {
     return false;
 }
 
+bool VOxaMotionSupport::Refuse(VError& error, const char* text, const VOxaScene* scene) {
+    if (scene == nullptr || text == nullptr || std::strcmp(text, kNoFrames) != 0) return Refuse(error, text);
+    const char* name = scene->GetCurrentTakeName();
+    const VString take =
+        name && *name ? VString("the take \"") + name + "\"" : VString("the scene's only take");
+    return Refuse(error, (take + " has no frames to write").Buffer());
+}
+
 bool VOxaMotionSupport::IsWritable(double value) {
     return VTextFile::IsWritableNumber(value);
 }
@@ -1116,7 +1124,7 @@ bool VOxaWriterMotionBase::Write(VOxaScene* scene, VStreamOptions* streamOptions
     VOxaMotionSupport::CollectMarkedNodes(root, markers);
     if (const char* refusal = VOxaMotionSupport::MarkerRefusal(markers.size(), options)) {
         DiscardFile();
-        return VOxaMotionSupport::Refuse(mError, refusal);
+        return VOxaMotionSupport::Refuse(mError, refusal, scene);
     }
     // The markers are sampled with the pivots in the animation; the caller's scene gets its own
     // back when the write ends, whichever way.

@@ -332,6 +332,8 @@ struct OXA_API VOxaMotionSupport {
     static VString OneFrameRateWarning(const VStreamOptionsMotion* options, const char* format);
     // Sets the writer error "File not created" with `text`; false.
     static bool Refuse(VError& error, const char* text);
+    // The same, kNoFrames naming the scene's current take (or "the scene's only take").
+    static bool Refuse(VError& error, const char* text, const VOxaScene* scene);
     // True for a value a motion writer may put in a file: finite and within
     // +-VTextFile::kLargestNumber. A marker or sensor whose value is not is written as a gap where
     // the format has gaps; elsewhere the file is refused.

@@ -166,7 +166,7 @@ TEST_F(Writers, ATakeWithoutFramesIsRefusedByAmcAndTheMarkerWriters) {
         const std::string path = TempPath(std::string("still.") + format);
         const Outcome outcome = Write(path, false);
         EXPECT_FALSE(outcome.written) << format;
-        EXPECT_EQ(outcome.error, "the take has no frames to write") << format;
+        EXPECT_EQ(outcome.error, "the take \"in\" has no frames to write") << format;
         EXPECT_FALSE(Exists(path)) << format;
     }
     // AMC frames are the motion of the skeleton an ASF write builds.
@@ -176,7 +176,7 @@ TEST_F(Writers, ATakeWithoutFramesIsRefusedByAmcAndTheMarkerWriters) {
     std::unique_ptr<VStreamOptions> asfOptions = std::move(mWriteOptions);
     const Outcome amc = Write(TempPath("still.amc"), false, skeleton);
     EXPECT_FALSE(amc.written);
-    EXPECT_EQ(amc.error, "the take has no frames to write");
+    EXPECT_EQ(amc.error, "the take \"in\" has no frames to write");
     EXPECT_FALSE(Exists(TempPath("still.amc")));
     EXPECT_TRUE(Write(TempPath("moving.amc"), true, skeleton).written);
 }

@@ -584,7 +584,7 @@ TEST(cli, InfoCountsMeshesAndTakes) {
     WriteText(groups, "v 0 0 0\nv 1 0 0\nv 0 1 0\ng one\nf 1 2 3\ng two\nf 1 3 2\n");
     r = Convert(groups + " " + Folder() + "groups.trc");
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("groups.trc: the take has no frames to write\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("groups.trc: the scene's only take has no frames to write\n"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("no motion is written"), std::string::npos) << r.err;
 }
 

@@ -333,7 +333,7 @@ TEST(cli, EmptyScenesAndTakesSayWhatIsMissing) {
     ASSERT_EQ(Convert(bvh + " " + Folder() + "still.amc").code, 0);
     Result r = Convert(Folder() + "still.asf " + Folder() + "still_out.c3d");
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("still_out.c3d: the take has no frames to write\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("still_out.c3d: the scene's only take has no frames to write\n"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("65535"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("no motion is written"), std::string::npos) << r.err;
     // A marker file without markers: its frame lines are not taken for its labels.

@@ -103,7 +103,8 @@ bool VOxaWriterAcclaimAmc::Write(VOxaScene* scene, VStreamOptions* options) {
     VString refusal("");
     if (!VOxaSkeletonSupport::FramesFit(motion, refusal))
         return VOxaMotionSupport::Refuse(mError, refusal.Buffer());
-    if (motion->GetFrameCount() <= 0) return VOxaMotionSupport::Refuse(mError, VOxaMotionSupport::kNoFrames);
+    if (motion->GetFrameCount() <= 0)
+        return VOxaMotionSupport::Refuse(mError, VOxaMotionSupport::kNoFrames, scene);
     // The bones are sampled with the pivots in the animation; the caller's scene gets its own
     // back when the write ends, whichever way.
     VOxaPivotConversionScope converted(root);

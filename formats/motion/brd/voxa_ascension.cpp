@@ -434,7 +434,7 @@ bool VOxaWriterAscension::Write(VOxaScene* scene, VStreamOptions* streamOptions)
     VOxaMotionSupport::CollectMarkedNodes(root, sensors);
     if (const char* refusal = VOxaMotionSupport::MarkerRefusal(sensors.size(), options)) {
         mFile->Discard();
-        return VOxaMotionSupport::Refuse(mError, refusal);
+        return VOxaMotionSupport::Refuse(mError, refusal, scene);
     }
     // A sensor occluded in every frame has no place to give: it gets no record (its gap), also
     // when gaps are written as valid data, rather than records at the origin as if seen there.

@@ -428,7 +428,7 @@ bool VOxaWriterCorvelundMov::Write(VOxaScene* scene, VStreamOptions* streamOptio
     VOxaMotionSupport::CollectMarkedNodes(root, objects);
     if (const char* refusal = VOxaMotionSupport::MarkerRefusal(objects.size(), options)) {
         mFile->Discard();
-        return VOxaMotionSupport::Refuse(mError, refusal);
+        return VOxaMotionSupport::Refuse(mError, refusal, scene);
     }
     const int n = options->GetFrameCount();
     VTime time = options->GetStartTime();

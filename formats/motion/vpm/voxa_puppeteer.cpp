@@ -411,7 +411,7 @@ bool VOxaWriterPuppeteer::Write(VOxaScene* scene, VStreamOptions* streamOptions)
     VOxaMotionSupport::CollectMarkedNodes(root, nodes);
     if (const char* refusal = VOxaMotionSupport::MarkerRefusal(nodes.size(), options)) {
         mFile->Discard();
-        return VOxaMotionSupport::Refuse(mError, refusal);
+        return VOxaMotionSupport::Refuse(mError, refusal, scene);
     }
     // A marker occluded in every frame has no position to give, and the format has no gaps: it
     // is left out rather than written at the origin as if seen there.
