@@ -654,11 +654,12 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
     FrameFields fields(GetCursor());
     int frame = 0;
     double seconds = 0.0;
-    const char *begin, *end;
-    const bool hasField = fields.Next(begin, end);
+    const char *begin = nullptr, *end = nullptr;
+    if (!fields.Next(begin, end)) begin = end = nullptr;
+    const bool hasField = begin != nullptr;
     if (!hasField || !FrameNumberField(begin, end, frame) || !fields.More()) {
         // A whole number that int cannot hold: frame numbers are those of 32 bits.
-        const char* digit = begin < end && (*begin == '-' || *begin == '+') ? begin + 1 : begin;
+        const char* digit = hasField && begin < end && (*begin == '-' || *begin == '+') ? begin + 1 : begin;
         while (digit < end && *digit >= '0' && *digit <= '9')
             ++digit;
         double number = 0.0;
