@@ -658,17 +658,33 @@ void VOxaWriter3DS::GiveNodeNames() {
             for (size_t counter = 2; used.count(candidate) != 0; ++counter)
                 candidate = NumberedName(stem, counter);
             used.insert(candidate);
-            mMessageText += "Node \"";
-            mMessageText += VPrintableText(entry.mShown.c_str()).c_str();
-            mMessageText += "\" is written as \"";
-            mMessageText += VPrintableText(candidate.c_str()).c_str();
-            mMessageText += "\": 3DS names hold 10 characters and must differ.\n";
+            SayRenamed(entry.mNode, entry.mShown, candidate);
             name = candidate;
         }
         if (entry.mDummy) name = kDummyPrefix + name;
         if (name != entry.mNode->GetNameWithoutPrefix()) Rename(entry.mNode, name.c_str());
     }
     mNodeNames = std::move(used);
+}
+
+void VOxaWriter3DS::SayRenamed(VOxaNode* node, const std::string& shown, const std::string& written) {
+    // A mesh, camera or light is written under its node's name: it takes the new name too.
+    const char* object = node == nullptr     ? nullptr
+                         : node->GetMesh()   ? "mesh"
+                         : node->GetCamera() ? "camera"
+                         : node->GetLight()  ? "light"
+                                             : nullptr;
+    mMessageText += "Node \"";
+    mMessageText += VPrintableText(shown.c_str()).c_str();
+    mMessageText += "\" is written as \"";
+    mMessageText += VPrintableText(written.c_str()).c_str();
+    mMessageText += "\"";
+    if (object != nullptr) {
+        mMessageText += ", its ";
+        mMessageText += object;
+        mMessageText += " too";
+    }
+    mMessageText += ": 3DS names hold 10 characters and must differ.\n";
 }
 
 void VOxaWriter3DS::NameNodeLate(VOxaNode* node) {
@@ -679,11 +695,7 @@ void VOxaWriter3DS::NameNodeLate(VOxaNode* node) {
     for (size_t counter = 2; mNodeNames.count(candidate) != 0; ++counter)
         candidate = NumberedName(stem, counter);
     mNodeNames.insert(candidate);
-    mMessageText += "Node \"";
-    mMessageText += VPrintableText(shown.c_str()).c_str();
-    mMessageText += "\" is written as \"";
-    mMessageText += VPrintableText(candidate.c_str()).c_str();
-    mMessageText += "\": 3DS names hold 10 characters and must differ.\n";
+    SayRenamed(node, shown, candidate);
     if (candidate != node->GetNameWithoutPrefix()) Rename(node, candidate.c_str());
 }
 

@@ -270,6 +270,9 @@ private:
     // object (as the 3DS reader names the nodes of one object) which are written as instance
     // nodes of X's object, and puts X's object. The others get their names for the file.
     void DecideInstances(size_t group);
+    // Says that `node` (shown as `shown`) is written as `written`, with the object written under
+    // its name.
+    void SayRenamed(VOxaNode* node, const std::string& shown, const std::string& written);
     // Gives a node whose name was held back for an instance its 3DS name, as GiveNodeNames would.
     void NameNodeLate(VOxaNode* node);
     // Whether `records` more keyframer nodes fit the 16-bit node numbers (65,535 is "none"); an

@@ -45,7 +45,10 @@ TEST(writer3ds_names, RenamingCutsNumbersAndKeepsEveryNameShortAndUnique) {
     ScratchDir dir("names");
     Rig rig;
     VOxaNode* a = AddNode(rig.manager, rig.Root(), "LongerNameA");
-    VOxaNode* b = AddNode(rig.manager, rig.Root(), "LongerNameB");
+    // A mesh is written under its node's name: the warning says it is renamed too.
+    VOxaNode* b = nullptr;
+    AddMesh(rig.manager, rig.Root(), "LongerNameB", {{0, 0, 0, 1}, {1, 0, 0, 1}, {0, 1, 0, 1}}, {{0, 1, 2}},
+            &b);
     // Names that fit stay, also one that a cut name would have taken.
     VOxaNode* fits = AddNode(rig.manager, rig.Root(), "GeoSphere0");
     VOxaNode* taken = AddNode(rig.manager, rig.Root(), "LongerNa_2");
@@ -80,8 +83,11 @@ TEST(writer3ds_names, RenamingCutsNumbersAndKeepsEveryNameShortAndUnique) {
     EXPECT_EQ(colons->GetName(), colonsName);
     // One warning per changed name, naming both forms; none for names that stay.
     const std::string messages = rig.writer.GetMessageText().Buffer();
-    EXPECT_NE(messages.find("\"LongerNameA\" is written as \"LongerName\""), std::string::npos) << messages;
-    EXPECT_NE(messages.find("\"LongerNameB\" is written as \"LongerNa_3\""), std::string::npos) << messages;
+    EXPECT_NE(messages.find("\"LongerNameA\" is written as \"LongerName\": 3DS"), std::string::npos)
+        << messages;
+    EXPECT_NE(messages.find("\"LongerNameB\" is written as \"LongerNa_3\", its mesh too: 3DS"),
+              std::string::npos)
+        << messages;
     EXPECT_EQ(messages.find("GeoSphere0"), std::string::npos);
     EXPECT_EQ(messages.find("\"LongerNa_2\" is written"), std::string::npos);
     // Material names hold 16 characters: cut there, numbered on a clash, and warned.
