@@ -630,6 +630,18 @@ VOxaMesh* VOxaWriter3DS::WeldPolygonUVs(VOxaMesh* mesh) {
         if (vertexOf[first] < 0) vertexOf[first] = vertexCount++;
         vertexOf[c] = vertexOf[first];
     }
+    // Control points no corner uses stay, after the others: a file's stored points are kept
+    // whole (some hold points no face uses, NaN among them).
+    std::vector<int> unusedPoints;
+    if (points != nullptr) {
+        std::vector<char> usedPoint((size_t)pointCount, 0);
+        for (const Corner& corner : corners)
+            if (corner.mPoint >= 0) usedPoint[(size_t)corner.mPoint] = 1;
+        for (int cp = 0; cp < pointCount; ++cp)
+            if (!usedPoint[(size_t)cp]) unusedPoints.push_back(cp);
+    }
+    const int cornerVertices = vertexCount;
+    vertexCount += (int)unusedPoints.size();
     order.clear();
     order.shrink_to_fit();
     firstOf.clear();
@@ -670,6 +682,10 @@ VOxaMesh* VOxaWriter3DS::WeldPolygonUVs(VOxaMesh* mesh) {
             out->AddPolygonVertex(v);
         }
         out->EndPolygon();
+    }
+    for (size_t i = 0; i < unusedPoints.size(); ++i) {
+        if (newPoints != nullptr) newPoints[(size_t)cornerVertices + i] = points[unusedPoints[i]];
+        if (newUVs != nullptr) newUVs[(size_t)cornerVertices + i] = VgeVector2(0.0, 0.0);
     }
     return out;
 }
@@ -952,8 +968,9 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
         pivot[2] = stored->mPivot[1] * mFileScale;
     }
     // Vertices in the parent's space: the unconverted local transform, then the axis change. A
-    // point that is not a finite number as a float cannot be written: one that no polygon uses
-    // is left out (vertexOf numbers the others on), one that a polygon uses refuses the Write.
+    // point that is not a finite number as a float: a mesh unchanged since a 3DS file gave it
+    // keeps it as stored (a few files hold NaN points no face uses); elsewhere one that no polygon
+    // uses is left out (vertexOf numbers the others on), one that a polygon uses refuses the Write.
     std::vector<Ftk::Point3> vertices((size_t)pointCount);
     std::vector<int> vertexOf;
     int kept = pointCount;
@@ -991,7 +1008,7 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
                            mFileScale;
                 v = Ftk::Point3{(float)q[0], (float)-q[2], (float)q[1]};
             }
-            if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) {
+            if (stored == nullptr && (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))) {
                 if (vertexOf.empty()) {
                     used = VOxaUsedControlPoints(mesh, pointCount);
                     vertexOf.resize((size_t)pointCount);

@@ -689,9 +689,12 @@ TEST(writer3ds_materials, WeldGivesEveryCornerItsPointAndSwapsUV) {
     mesh->EndPolygon();
     VOxaMesh* out = rig.writer.WeldPolygonUVs(mesh);
     ASSERT_NE(out, nullptr);
-    EXPECT_EQ(out->GetControlPointsCount(), 3);
+    // The square's fourth point, which no corner uses, stays after the others.
+    ASSERT_EQ(out->GetControlPointsCount(), 4);
+    EXPECT_DOUBLE_EQ(out->GetControlPoints()[3][1], 1.0);
+    EXPECT_DOUBLE_EQ(out->GetControlPoints()[3][0], 0.0);
     EXPECT_EQ(out->GetTextureUVMappingMode(), 1);
-    ASSERT_EQ(out->GetTextureUVCount(), 3);
+    ASSERT_EQ(out->GetTextureUVCount(), 4);
     EXPECT_DOUBLE_EQ(out->GetTextureUV()[0][0], 0.9);
     EXPECT_DOUBLE_EQ(out->GetTextureUV()[1][1], 0.2);
     EXPECT_DOUBLE_EQ(out->GetTextureUV()[2][0], 0.0);
