@@ -820,12 +820,17 @@ bool VOxaReader3DS::CreateMaterials() {
 
 // ---- Attributes -------------------------------------------------------------------------------
 
+// Faces or points: an object of points alone (a line or point object some files hold) keeps them.
+static bool HasMeshData(const Ftk::Mesh& record) {
+    return (record.mFaceCount > 0 && !record.mFaces.empty()) ||
+           (record.mVertexCount > 0 && !record.mVertices.empty());
+}
+
 bool VOxaReader3DS::CreateAttributes() {
     for (MeshEntry& entry : mMeshes) {
         entry.mMesh = mManager->CreateMesh();
         if (!entry.mMesh) return false;
-        if (entry.mRecord->mFaceCount > 0 && !entry.mRecord->mFaces.empty() &&
-            !ImportMesh(*entry.mRecord, entry.mMesh, entry.mStill))
+        if (HasMeshData(*entry.mRecord) && !ImportMesh(*entry.mRecord, entry.mMesh, entry.mStill))
             return false;
     }
     for (LightEntry& entry : mOmniLights) {
@@ -1193,8 +1198,7 @@ bool VOxaReader3DS::CreateNodes() {
             // Another instance of the same object: a mesh of its own, shifted by its own pivot.
             attribute = mManager->CreateMesh();
             if (!attribute) return false;
-            if (mesh.mRecord->mFaceCount > 0 && !mesh.mRecord->mFaces.empty() &&
-                !ImportMesh(*mesh.mRecord, attribute, mesh.mStill))
+            if (HasMeshData(*mesh.mRecord) && !ImportMesh(*mesh.mRecord, attribute, mesh.mStill))
                 return false;
         }
         mesh.mUsed = true;

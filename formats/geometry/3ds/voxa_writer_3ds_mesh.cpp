@@ -911,9 +911,10 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     }
     const int pointCount = mesh->GetControlPointsCount();
     const int polygonCount = mesh->GetPolygonCount();
-    if (pointCount == 0 || polygonCount == 0) return nullptr;
+    if (pointCount == 0) return nullptr;
 
-    // Polygons under three corners and polygons naming missing control points make no face.
+    // Polygons under three corners and polygons naming missing control points make no face. A
+    // mesh of points and no face (a file's line or point objects) is written so, its points kept.
     int64_t faceCount = 0;
     for (int p = 0; p < polygonCount; ++p) {
         const int size = mesh->GetPolygonSize(p);
@@ -925,7 +926,6 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
         }
         if (valid) faceCount += size - 2;
     }
-    if (faceCount == 0) return nullptr;
     if (pointCount > kMaxMeshItems || faceCount > kMaxMeshItems) {
         mMessageText += "Mesh \"";
         mMessageText += VPrintableText(name).c_str();
@@ -944,11 +944,13 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
         // Scene axis of each file axis (x, z, y) and its sign: file (x, y, z) = scene (x, -z, y).
         static const int kAxis[3] = {0, 2, 1};
         static const double kSign[3] = {1.0, -1.0, 1.0};
+        // The axis change's signs make a zero -0.0: written +0.0, as a file holds a zero.
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j)
-                axes[i * 3 + j] = Finite(kSign[i] * kSign[j] * m[kAxis[i]][kAxis[j]] * scaling[kAxis[i]]);
+                axes[i * 3 + j] =
+                    Finite(kSign[i] * kSign[j] * m[kAxis[i]][kAxis[j]] * scaling[kAxis[i]]) + 0.0f;
         for (int j = 0; j < 3; ++j)
-            axes[9 + j] = Finite(t[j] * mFileScale);
+            axes[9 + j] = Finite(t[j] * mFileScale) + 0.0f;
     }
     // A mesh a file read stored, unchanged since: its axes as the file held them.
     const Stored3dsMesh* stored = mStoredMesh;
