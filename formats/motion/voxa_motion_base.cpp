@@ -83,7 +83,7 @@ IOxaFileMotionBase* IOxaFileMotionBase::Opened(IOxaFileMotionBase* file, const c
 }
 
 double IOxaFileMotionBase::GetLargestPosition() const {
-    return VTextFile::kLargestNumber;
+    return VTextFile::kLargestHeld;
 }
 
 // ---- VOxaMotionSupport -----------------------------------------------------------------------

@@ -202,8 +202,12 @@ public:
     // and far enough inside single precision (where the readers keep their keys) that a unit
     // conversion on reading stays finite.
     static constexpr double kLargestNumber = 1e30;
-    // True for a finite number within +-kLargestNumber.
-    static bool IsWritableNumber(double value) { return value >= -kLargestNumber && value <= kLargestNumber; }
+    // kLargestNumber with room for the rounding of a unit conversion and of single-precision keys:
+    // a file's 1e30 mm, read as 1e29 cm and kept as a float, comes back 1.5e-8 of itself over
+    // 1e30, and is still written.
+    static constexpr double kLargestHeld = kLargestNumber * (1.0 + 1e-6);
+    // True for a finite number within +-kLargestNumber (kLargestHeld).
+    static bool IsWritableNumber(double value) { return value >= -kLargestHeld && value <= kLargestHeld; }
     // Names what the numbers written next belong to (a node, `frame` counted from 1; 0 for the
     // file's header): the text of an unwritable number names it. `node` must live until the next
     // call or the end of the write.
@@ -282,7 +286,10 @@ private:
 
     // Notes an unwritable number (the first one) and fails the write; false.
     bool RefuseNumber(double value);
-    bool Writable(double value) const { return value >= -mLargest && value <= mLargest; }
+    bool Writable(double value) const {
+        const double largest = mLargest * (kLargestHeld / kLargestNumber);
+        return value >= -largest && value <= largest;
+    }
     double mLargest = kLargestNumber;
     const char* mSubjectNode = nullptr;
     long long mSubjectFrame = 0;

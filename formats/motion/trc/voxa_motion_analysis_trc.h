@@ -48,7 +48,7 @@ public:
     bool WriteFrame(const VOxaMarkerFrame& points, int pointCount, VTime time, int frameNumber) override;
     bool WriteEnd() override { return !WriteFailed(); }
     // Positions are written in millimetres: ten times the scene's centimetres.
-    double GetLargestPosition() const override { return kLargestNumber / 10.0; }
+    double GetLargestPosition() const override { return kLargestHeld / 10.0; }
     const char* GetWriteRefusal() const override {
         return mRefusal.IsEmpty() ? GetUnwritableNumber() : mRefusal.Buffer();
     }

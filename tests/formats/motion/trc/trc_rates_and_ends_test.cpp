@@ -249,6 +249,8 @@ TEST_F(TrcRates, ValuesBeyondTheFormatAreGapsWithAWarning) {
     // Writing: 2e29 cm is 2e30 mm, beyond the largest number written: a gap, said so, not a full
     // disk.
     AddMarked(mScene->GetRootNode(), "A", {VgeTVector(2e29, 0, 0, 0), VgeTVector(1, 2, 3, 0)});
+    // 1e30 mm itself, as a single-precision key holds it (a little over), is written.
+    AddMarked(mScene->GetRootNode(), "B", {VgeTVector((float)1e29, 0, 0, 0), VgeTVector(1, 2, 3, 0)});
     const std::string path = TempPath("large.trc");
     VOxaWriterMotionAnalysisTrc writer(mManager);
     ASSERT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) {
@@ -263,7 +265,8 @@ TEST_F(TrcRates, ValuesBeyondTheFormatAreGapsWithAWarning) {
         std::string::npos)
         << writer.GetMessageText().Buffer();
     const std::string text = ReadFile(path);
-    EXPECT_NE(text.find("\n1\t0.000\t\t\t \n2\t0.033\t10.00000\t20.00000\t30.00000 \n"), std::string::npos)
+    EXPECT_NE(text.find("\n1\t0.000\t\t\t\t1000000015047466219876688855040.00000\t0.00000\t0.00000 \n"),
+              std::string::npos)
         << text;
 
     // Reading: a coordinate of 1e300 is a gap, said so.
