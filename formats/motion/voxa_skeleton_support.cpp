@@ -106,14 +106,32 @@ bool VOxaSkeletonSupport::FramesFit(const VStreamOptionsMotion* options, VString
     return false;
 }
 
+double VOxaSkeletonSupport::StartFrame(VTime start, double rate) {
+    return std::round(start.GetSecondDouble() * rate) + 1.0;
+}
+
+VString VOxaSkeletonSupport::BetweenFramesNote(VTime start, double rate, const char* format) {
+    const double frames = start.GetSecondDouble() * rate;
+    // A millionth of a frame is the time line's rounding, not a start between frames.
+    if (!std::isfinite(frames) || std::fabs(frames - std::round(frames)) <= 1e-6) return VString("");
+    const double first = StartFrame(start, rate);
+    char text[300];
+    std::snprintf(text, sizeof text,
+                  "The take starts at %.9g s, between two frames at %.10g frames per second; %s frame "
+                  "numbers start it at frame %.0f, %.9g s (%+.9g s).\n",
+                  start.GetSecondDouble(), rate, format, first, (first - 1.0) / rate,
+                  (first - 1.0) / rate - start.GetSecondDouble());
+    return VString(text);
+}
+
 long long VOxaSkeletonSupport::FirstFrameNumber(VTime start, double rate) {
-    const double first = std::round(start.GetSecondDouble() * rate) + 1.0;
+    const double first = StartFrame(start, rate);
     return std::fabs(first) <= kLargestFrameNumber ? (long long)first : 1;
 }
 
 bool VOxaSkeletonSupport::FrameNumbersFit(VTime start, double rate, long long count, const char* format,
                                           long long& first, VString& refusal) {
-    const double number = std::round(start.GetSecondDouble() * rate) + 1.0;
+    const double number = StartFrame(start, rate);
     const double last = number + (double)(count > 1 ? count - 1 : 0);
     // The frame before the first is a number too: an AMC range counts from it.
     if (number - 1.0 >= (double)INT_MIN && last <= (double)INT_MAX) {

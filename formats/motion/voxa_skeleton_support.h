@@ -34,6 +34,12 @@ struct OXA_API VOxaSkeletonSupport {
     // of a take starting at `start`: 1 + start x rate, rounded. 1 when that is no whole number the
     // file can hold.
     static long long FirstFrameNumber(VTime start, double rate);
+    // 1 + start x rate, rounded half away from zero: the number every writer whose frames count
+    // from 1 at time 0 gives a take's first frame (a double: it may be no number a file holds).
+    static double StartFrame(VTime start, double rate);
+    // A line ("...\n") saying that a take starting between two frames is numbered from the
+    // nearest one, and where that puts it; "" when the start falls on a frame.
+    static VString BetweenFramesNote(VTime start, double rate, const char* format);
     // The numbers a file whose frames count from 1 at time 0 gives `count` frames from `start`:
     // `first` = FirstFrameNumber, and true when first - 1 and first + count - 1 are 32-bit numbers
     // (what the readers of such files take). Otherwise false with `refusal` saying that the

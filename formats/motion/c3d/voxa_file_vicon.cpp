@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/motion/voxa_skeleton_support.h"
 #include "formats/motion/vtext_file.h"
 #include "oxa_codec/vstream_options.h"
 
@@ -679,7 +680,8 @@ bool VOxaFileVicon::WriteHeader(int markerCount, VTime startTime, int frameCount
     // Marker counts and frame numbers live in 16-bit fields: a value that does not fit would
     // wrap into another one, so the file is refused.
     // Frames count from 1: a take that starts at 0 s starts at frame 1.
-    const double first = std::nearbyint(startTime.GetSecondDouble() * frameRate) + 1.0;
+    const double first = VOxaSkeletonSupport::StartFrame(startTime, frameRate);
+    mNotes = VOxaSkeletonSupport::BetweenFramesNote(startTime, frameRate, "C3D");
     const double last = first + (double)frameCount - 1.0;
     char text[256];
     if (markerCount < 0 || markerCount > kMaxWord) {

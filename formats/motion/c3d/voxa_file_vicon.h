@@ -50,6 +50,7 @@ public:
     bool WriteFrame(const VOxaMarkerFrame& points, int pointCount, VTime time, int frameNumber) override;
     bool WriteEnd() override;
     // Integer data (a `scale` not below 0) takes a scale that holds the largest coordinate.
+    const char* GetWriteNotes() const override { return mNotes.Buffer(); }
     bool NeedsLargestCoordinate(double scale) const override { return scale >= 0.0; }
     // The integer scale for coordinates up to `largest` (scene units): the usual 0.14490029 when
     // that holds them, else the smallest float that does (noted in GetWriteWarning), at most
@@ -118,6 +119,7 @@ private:
     float mIntegerScale = kIntegerScale;
     std::vector<uint8_t> mFrameBytes;
     std::vector<uint32_t> mFrameWords;
+    VString mNotes{""};  // what the write changed (a start between frames)
 };
 
 // Reader of C3D files: reference name "C3D"; defaults "UnusedSegments",

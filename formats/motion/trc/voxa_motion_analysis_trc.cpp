@@ -13,6 +13,7 @@
 #include "base/vnumber_text.h"
 #include "base/vpath.h"
 #include "base/vtext_line.h"
+#include "formats/motion/voxa_skeleton_support.h"
 #include "oxa_codec/vstream_options.h"
 
 namespace {
@@ -745,7 +746,8 @@ bool VOxaFileMotionAnalysisTrc::WriteHeader(int markerCount, VTime startTime, in
     WriteText(
         "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\tOrigDataRate\tOrigDataStartFrame\tOrigNumFrames"
         "\t\n");
-    const double startFrame = std::floor(startTime.GetSecondDouble() * frameRate + 1.0 + 0.5);
+    const double startFrame = VOxaSkeletonSupport::StartFrame(startTime, frameRate);
+    mNotes = VOxaSkeletonSupport::BetweenFramesNote(startTime, frameRate, "TRC");
     // Frame numbers are whole 32-bit numbers: a take whose numbers pass them cannot keep its start.
     const double lastFrame = startFrame + (double)(frameCount > 1 ? frameCount - 1 : 0);
     if (!(startFrame >= (double)INT_MIN + 1.0 && lastFrame <= (double)INT_MAX)) {

@@ -48,6 +48,7 @@ public:
     bool WriteFrame(const VOxaMarkerFrame& points, int pointCount, VTime time, int frameNumber) override;
     bool WriteEnd() override { return !WriteFailed(); }
     // Positions are written in millimetres: ten times the scene's centimetres.
+    const char* GetWriteNotes() const override { return mNotes.Buffer(); }
     double GetLargestPosition() const override { return kLargestHeld / 10.0; }
     const char* GetWriteRefusal() const override {
         return mRefusal.IsEmpty() ? GetUnwritableNumber() : mRefusal.Buffer();
@@ -143,6 +144,7 @@ private:
     // Coordinates read as gaps because they lie beyond what the reader keeps, and the first one.
     long long mDroppedValues = 0;
     VString mFirstDropped{""};
+    VString mNotes{""};  // what the write changed (a start between frames)
 };
 
 // Reader of TRC files: reference name "TRC"; defaults "UnusedSegments",

@@ -289,6 +289,35 @@ TEST_F(TrcRates, ValuesBeyondTheFormatAreGapsWithAWarning) {
     mScene = kept;
 }
 
+TEST_F(TrcRates, AStartBetweenFramesIsNumberedAlikeAndSaid) {
+    // A take from 0.005 s at 100 frames per second: half a frame past frame 1. TRC and C3D give it
+    // the same first frame (the nearest, half away from zero: frame 2) and say so.
+    AddMarked(mScene->GetRootNode(), "A", {VgeTVector(1, 2, 3, 0), VgeTVector(4, 5, 6, 0)});
+    auto options = [](VStreamOptionsMotion& o) {
+        o.SetTimeMode(0, 100.0);
+        o.SetStartTime(VTime(VTime::kOneSecond / 200));
+        o.SetFrameCount(2);
+        o.SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 1);
+    };
+    const char* said = "The take starts at 0.005 s, between two frames at 100 frames per second; ";
+    VOxaWriterMotionAnalysisTrc trc(mManager);
+    ASSERT_TRUE(WriteWith(trc, TempPath("half.trc"), options));
+    EXPECT_NE(std::string(trc.GetMessageText().Buffer())
+                  .find(std::string(said) + "TRC frame numbers start it at "
+                                            "frame 2, 0.01 s (+0.005 s)."),
+              std::string::npos)
+        << trc.GetMessageText().Buffer();
+    EXPECT_NE(ReadFile(TempPath("half.trc")).find("\n2\t0.005\t"), std::string::npos)
+        << ReadFile(TempPath("half.trc"));
+    VOxaWriterVicon c3d(mManager);
+    ASSERT_TRUE(WriteWith(c3d, TempPath("half.c3d"), options));
+    EXPECT_NE(std::string(c3d.GetMessageText().Buffer()).find(said), std::string::npos)
+        << c3d.GetMessageText().Buffer();
+    const std::string bytes = ReadFile(TempPath("half.c3d"));
+    ASSERT_GE(bytes.size(), 8u);
+    EXPECT_EQ((unsigned char)bytes[6] | (unsigned char)bytes[7] << 8, 2);  // the header's first frame
+}
+
 TEST_F(TrcRates, TheStartWarningNamesTheLineRead) {
     // A type 4 header's OrigDataStartFrame against its frame lines (line 7 onwards, after a blank
     // line), as written: the warning quotes the header's value and comes only where the two
