@@ -11,6 +11,7 @@
 #include "base/vge_euler.h"
 #include "base/vge_matrix.h"
 #include "formats/motion/voxa_motion_base.h"
+#include "objects/vproperty.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
@@ -59,6 +60,14 @@ bool VOxaFileAscension::ReadRecord(int& frame, int& sensor, VgeTVector& position
     time.SetSecondDouble(seconds + microseconds / 1.0e6);
     return true;
 }
+
+namespace {
+
+// The sensor number a read file gave a node: a second write numbers its sensors as the file did,
+// sensors left out of it (no record) left out of the numbers too.
+constexpr const char* kSensorProperty = "BRD Sensor";
+
+}  // namespace
 
 bool VOxaFileAscension::WriteRecord(int frame, int sensor, const VgeTVector& position,
                                     const double quaternion[4], VTime time) {
@@ -323,6 +332,12 @@ bool VOxaReaderAscension::Read(VOxaScene* scene, VStreamOptions* streamOptions) 
         VOxaNode* node = VOxaMotionSupport::CreateMarkerNode(manager, name.Buffer());
         if (!node) return fail();
         nodes.push_back(node);
+        if (VObject* block = node->GetNodeProperties()) {
+            VProperty* number = block->FindProperty(kSensorProperty);
+            if (!number) number = block->CreateDynamicProperty(kSensorProperty, eValueNumber, nullptr);
+            if (!number) return fail();
+            number->SetDouble((double)track.mSensor);
+        }
     }
 
     const int sensorCount = (int)nodes.size();
@@ -436,6 +451,24 @@ bool VOxaWriterAscension::Write(VOxaScene* scene, VStreamOptions* streamOptions)
         mFile->Discard();
         return VOxaMotionSupport::Refuse(mError, refusal, scene);
     }
+    // The numbers a read file gave the sensors, where each has one and none repeats; else their
+    // order.
+    std::vector<int> numbers(sensors.size());
+    {
+        bool kept = true;
+        std::unordered_map<int, size_t> taken;
+        for (size_t k = 0; k < sensors.size() && kept; ++k) {
+            const VObject* block = sensors[k]->GetNodeProperties();
+            const VProperty* number = block ? block->FindProperty(kSensorProperty) : nullptr;
+            double value = -1.0;
+            kept = number != nullptr && number->GetValue(&value) >= 1 && value >= 0.0 && value <= INT_MAX &&
+                   value == std::floor(value) && taken.emplace((int)value, k).second;
+            if (kept) numbers[k] = (int)value;
+        }
+        if (!kept)
+            for (size_t k = 0; k < sensors.size(); ++k)
+                numbers[k] = (int)k;
+    }
     // A sensor occluded in every frame has no place to give: it gets no record (its gap), also
     // when gaps are written as valid data, rather than records at the origin as if seen there.
     const std::vector<bool> seen = VOxaMotionSupport::SeenNodes(sensors, time, period, n, true);
@@ -471,7 +504,7 @@ bool VOxaWriterAscension::Write(VOxaScene* scene, VStreamOptions* streamOptions)
                                   sensors[k]->GetNameWithoutPrefix(), f + 1);
                 continue;
             }
-            ok = mFile->WriteRecord(f, (int)k, m.GetT(), quaternion, time);
+            ok = mFile->WriteRecord(f, numbers[k], m.GetT(), quaternion, time);
             ++written[k];
             if (firstWritten < 0) firstWritten = f;
             lastWritten = f;

@@ -110,6 +110,7 @@ TEST_F(BrdTimes, SensorsNeverSeenGetNoRecord) {
     mScene->GetRootNode()->AddChild(root);
     AddMarked(root, "Seen", {{1, 2, 3, 0}, {4, 5, 6, 0}}, {1});
     AddMarked(root, "Hidden", {{0, 0, 0, 0}, {0, 0, 0, 0}}, {0, 1});
+    AddMarked(root, "Later", {{7, 8, 9, 0}, {7, 8, 9, 0}});
     const std::string path = TempPath("unseen.brd");
     VOxaWriterAscension writer(mManager);
     // Gaps are written as valid data by default: the seen sensor keeps its record where it is
@@ -118,13 +119,35 @@ TEST_F(BrdTimes, SensorsNeverSeenGetNoRecord) {
         o.SetFrameCount(2);
         o.SetTimeMode(6);
     }));
-    const std::vector<std::vector<std::string>> rows = Records(ReadFile(path));
-    ASSERT_EQ(rows.size(), 2u);
-    for (const std::vector<std::string>& row : rows)
-        EXPECT_EQ(row[1], "0");
+    // The sensors keep their places in the numbers: 0 and 2, the unseen 1 left out; read back and
+    // written again, they keep them.
+    auto sensorNumbers = [&](const std::string& file) {
+        std::string numbers;
+        for (const std::vector<std::string>& row : Records(ReadFile(file)))
+            numbers += row[1] + " ";
+        return numbers;
+    };
+    EXPECT_EQ(sensorNumbers(path), "0 2 0 2 ");
     const std::string messages = writer.GetMessageText().Buffer();
     EXPECT_NE(messages.find("\"Hidden\""), std::string::npos) << messages;
     EXPECT_EQ(messages.find("\"Seen\""), std::string::npos) << messages;
+    mScene = mManager->CreateScene();
+    VOxaReaderAscension reader(mManager);
+    ASSERT_TRUE(ReadWith(reader, path));
+    std::vector<VOxaNode*> nodes{mScene->GetRootNode()};
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        for (int c = 0; c < nodes[i]->GetChildCount(); ++c)
+            nodes.push_back(nodes[i]->GetChild(c));
+        if (i > 0) nodes[i]->SetMarked(1, true);
+    }
+    VOxaWriterAscension again(mManager);
+    const std::string second = TempPath("again.brd");
+    ASSERT_TRUE(WriteWith(again, second, [](VStreamOptionsMotion& o) {
+        o.SetFrameCount(2);
+        o.SetTimeMode(6);
+        o.SetOption(VStreamOptionsMotion::eEXPORT_FROM_GLOBAL_POSITION, 1);
+    })) << again.GetError().GetLastErrorString().Buffer();
+    EXPECT_EQ(sensorNumbers(second), "0 2 0 2 ");
 }
 
 TEST_F(BrdTimes, RatesAtTheEdges) {
