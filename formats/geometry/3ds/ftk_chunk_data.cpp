@@ -363,8 +363,8 @@ bool ReadTrack(Cursor& cursor, uint32_t tag, TrackData* record) {
     // A header cut short still claims one key.
     track.mKeyCount = 1;
     cursor.U16(track.mFlags);
-    cursor.U32(record->mReserved1);
-    cursor.U32(record->mReserved2);
+    cursor.U32(record->mTrack.mReserved[0]);
+    cursor.U32(record->mTrack.mReserved[1]);
     cursor.U32(track.mKeyCount);
     if (cursor.Failed()) return false;
     const uint32_t width = (uint32_t)TrackValueWidth(tag);
@@ -757,8 +757,8 @@ void SerializeRecord(uint32_t tag, const ChunkData* data, std::vector<uint8_t>& 
             if (width && count > track.mValues.size() / width) count = track.mValues.size() / width;
             if (tag == TRACK_MORPH && count > track.mMorphNames.size()) count = track.mMorphNames.size();
             sink.U16(track.mFlags);
-            sink.U32(record->mReserved1);
-            sink.U32(record->mReserved2);
+            sink.U32(record->mTrack.mReserved[0]);
+            sink.U32(record->mTrack.mReserved[1]);
             sink.U32((uint32_t)count);
             for (uint64_t k = 0; k < count; ++k) {
                 const KeyHeader& key = track.mKeys[k];

@@ -206,6 +206,8 @@ struct OXA_API MorphName {
 struct OXA_API Track {
     uint32_t mKeyCount = 0;
     uint16_t mFlags = 0;
+    // The header's two words after the flags, which no reader is known to use: kept as read.
+    uint32_t mReserved[2] = {0, 0};
     std::vector<KeyHeader> mKeys;
     std::vector<float> mValues;
     std::vector<MorphName> mMorphNames;
@@ -433,8 +435,6 @@ struct OXA_API TrackData : ChunkData {
     static constexpr DataKind kKind = kDataTrack;
     TrackData() : ChunkData(kKind) {}
     Track mTrack;
-    uint32_t mReserved1 = 0;
-    uint32_t mReserved2 = 0;
 };
 
 // The number of floats of a kDataFloats tag, of bytes of a kDataBytes tag (0 for other tags).

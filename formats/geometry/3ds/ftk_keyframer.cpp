@@ -30,13 +30,13 @@ void ReadTrackHeader(TrackData* track) {
         return;
     }
     track->mTrack.mKeyCount = 1;
-    track->mReserved1 = 0;
-    track->mReserved2 = 0;
+    track->mTrack.mReserved[0] = 0;
+    track->mTrack.mReserved[1] = 0;
     track->mTrack.mFlags = ReadShort();
     if (Stopped()) return;
-    track->mReserved1 = ReadLong();
+    track->mTrack.mReserved[0] = ReadLong();
     if (Stopped()) return;
-    track->mReserved2 = ReadLong();
+    track->mTrack.mReserved[1] = ReadLong();
     if (Stopped()) return;
     uint32_t count = ReadLong();
     if (Stopped()) return;
@@ -49,8 +49,8 @@ void WriteTrackHeader(const TrackData* track) {
         return;
     }
     WriteShort(track->mTrack.mFlags);
-    WriteLong(track->mReserved1);
-    WriteLong(track->mReserved2);
+    WriteLong(track->mTrack.mReserved[0]);
+    WriteLong(track->mTrack.mReserved[1]);
     WriteLong(track->mTrack.mKeyCount);
 }
 
@@ -159,6 +159,8 @@ void AddTrack(uint32_t tag, const Track& track, Chunk* node) {
     }
     data->mTrack.mKeyCount = count;
     data->mTrack.mFlags = track.mFlags;
+    data->mTrack.mReserved[0] = track.mReserved[0];
+    data->mTrack.mReserved[1] = track.mReserved[1];
     data->mTrack.mKeys.assign(track.mKeys.begin(), track.mKeys.begin() + count);
     if (width)
         data->mTrack.mValues.assign(track.mValues.begin(), track.mValues.begin() + (size_t)count * width);

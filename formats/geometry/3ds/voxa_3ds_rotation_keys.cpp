@@ -224,14 +224,30 @@ bool KeptTrackKeys(const VOxaNode* node, const char* name, int width, std::vecto
     return KeptKeys(node, name, width, keys, values, nullptr);
 }
 
-void KeepTrackFlags(VOxaNode* node, const char* name, uint16_t flags) {
+void KeepTrackFlags(VOxaNode* node, const char* name, const Ftk::Track& track) {
     VOxaNodeProperties* block = node && name ? node->GetNodeProperties() : nullptr;
     if (!block) return;
-    const std::string property = std::string(name) + " Flags";
-    VProperty* word = block->FindProperty(property.c_str());
-    if (!word && flags == 0) return;
-    if (!word) word = block->CreateDynamicProperty(property.c_str(), eValueNumber, nullptr);
-    if (word) word->SetDouble(flags);
+    auto keep = [&](const char* suffix, double value) {
+        const std::string property = std::string(name) + suffix;
+        VProperty* word = block->FindProperty(property.c_str());
+        if (!word && value == 0.0) return;
+        if (!word) word = block->CreateDynamicProperty(property.c_str(), eValueNumber, nullptr);
+        if (word) word->SetDouble(value);
+    };
+    keep(" Flags", track.mFlags);
+    keep(" Reserved 1", track.mReserved[0]);
+    keep(" Reserved 2", track.mReserved[1]);
+}
+
+void KeptTrackHeader(const VOxaNode* node, const char* name, Ftk::Track& track) {
+    track.mFlags = KeptTrackFlags(node, name);
+    const VOxaNodeProperties* block = node && name ? node->GetNodeProperties() : nullptr;
+    for (int i = 0; i < 2 && block; ++i) {
+        const VProperty* word =
+            block->FindProperty((std::string(name) + (i ? " Reserved 2" : " Reserved 1")).c_str());
+        const double value = word ? word->GetDouble() : 0.0;
+        track.mReserved[i] = value >= 0.0 && value <= 4294967295.0 ? (uint32_t)value : 0u;
+    }
 }
 
 uint16_t KeptTrackFlags(const VOxaNode* node, const char* name) {

@@ -51,9 +51,11 @@ OXA_API bool KeptTrackKeys(const VOxaNode* node, const char* name, int width,
                            std::vector<Ftk::KeyHeader>& keys, std::vector<float>& values);
 
 // The flags word of a kept track's header (whether the track repeats or loops past its keys,
-// axis locks), kept beside the track's keys under the property `name` followed by " Flags" when
-// the file set any bit. KeptTrackFlags gives 0 for none.
-OXA_API void KeepTrackFlags(VOxaNode* node, const char* name, uint16_t flags);
+// axis locks) and its two reserved words, kept beside the track's keys under the property `name`
+// followed by " Flags", " Reserved 1" and " Reserved 2" when the file set any bit. KeptTrackFlags
+// gives 0 for none; KeptTrackHeader puts all three back in `track`.
+OXA_API void KeepTrackFlags(VOxaNode* node, const char* name, const Ftk::Track& track);
+OXA_API void KeptTrackHeader(const VOxaNode* node, const char* name, Ftk::Track& track);
 OXA_API uint16_t KeptTrackFlags(const VOxaNode* node, const char* name);
 
 // A morph track: keys that each name the mesh object the node's mesh turns into, kept as the
@@ -90,6 +92,9 @@ constexpr const char* kWithoutNodeProperty = "3DS Without Node";
 // Marks the scene's root node when the file's keyframer had no segment of its own: a 3DS writer
 // writes none while the take spans the whole animation from frame 0.
 constexpr const char* kNoSegmentProperty = "3DS No Segment";
+// The keyframer's current frame (0xB009), which the scene has no field for: kept on the root so
+// that a written file holds it again.
+constexpr const char* kCurrentFrameProperty = "3DS Current Frame";
 
 // Marks the node's rotation curves (its current take's Euler curves, and for an axis without
 // keys its default angle) as the ones made from the keys it keeps; RotationCurvesKept tells

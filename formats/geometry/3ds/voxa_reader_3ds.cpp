@@ -591,6 +591,11 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
             if (VOxaNodeProperties* root = scene->GetRootNode()->GetNodeProperties())
                 if (VProperty* mark = root->CreateDynamicProperty(kNoSegmentProperty, eValueBool, nullptr))
                     mark->SetDouble(1.0);
+        if (length >= 0 && settings->mCurrentFrame != 0)
+            if (VOxaNodeProperties* root = scene->GetRootNode()->GetNodeProperties())
+                if (VProperty* current =
+                        root->CreateDynamicProperty(kCurrentFrameProperty, eValueNumber, nullptr))
+                    current->SetDouble((double)settings->mCurrentFrame);
         Ftk::ReleaseKeyframerSettings(&settings);
         if (Ftk::Stopped()) return ToolkitFailure();
         // A segment may lie before frame 0: frames are signed.

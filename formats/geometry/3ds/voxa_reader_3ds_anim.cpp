@@ -255,17 +255,17 @@ bool VOxaReader3DS::AnimateObjects() {
                             mMeshes[mesh->second].mRecord->mHidden != 0;
         ImportHideTrack(node, hidden, UsableKeys(m->mHide, 0), m->mHide.mKeys.data());
         if (mAnim) {
-            KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition.mFlags);
-            KeepTrackFlags(node, kKeptRotationKeysProperty, m->mRotation.mFlags);
-            KeepTrackFlags(node, kKeptScaleKeysProperty, m->mScale.mFlags);
-            KeepTrackFlags(node, kKeptHideKeysProperty, m->mHide.mFlags);
-            KeepTrackFlags(node, kKeptMorphKeysProperty, m->mMorph.mFlags);
+            KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition);
+            KeepTrackFlags(node, kKeptRotationKeysProperty, m->mRotation);
+            KeepTrackFlags(node, kKeptScaleKeysProperty, m->mScale);
+            KeepTrackFlags(node, kKeptHideKeysProperty, m->mHide);
+            KeepTrackFlags(node, kKeptMorphKeysProperty, m->mMorph);
             for (int i = 0; i < Ftk::kObjectOtherTrackCount; ++i) {
                 const Ftk::Track& other = m->mOtherTracks[i];
                 const int width = Ftk::TrackValueWidth(Ftk::kObjectOtherTrackTags[i]);
                 KeepTrackKeys(node, kKeptObjectOtherKeysProperties[i], other.mKeys.data(),
                               other.mValues.data(), UsableKeys(other, width), width);
-                KeepTrackFlags(node, kKeptObjectOtherKeysProperties[i], other.mFlags);
+                KeepTrackFlags(node, kKeptObjectOtherKeysProperties[i], other);
             }
         }
         // The morph track as the file keys it, with its smoothing angle, for a 3DS writer: its
@@ -301,7 +301,7 @@ bool VOxaReader3DS::KeepAmbientNode(VOxaScene* scene) {
     if (count == 0) return true;
     KeepTrackKeys(root, kKeptAmbientKeysProperty, motion.mColor.mKeys.data(), motion.mColor.mValues.data(),
                   count, 3);
-    KeepTrackFlags(root, kKeptAmbientKeysProperty, motion.mColor.mFlags);
+    KeepTrackFlags(root, kKeptAmbientKeysProperty, motion.mColor);
     if (VProperty* flags =
             DynamicProperty(root->GetNodeProperties(), kKeptAmbientFlagsProperty, eValueNumber))
         flags->SetDouble((double)motion.mFlags1 + 65536.0 * motion.mFlags2);
@@ -350,8 +350,8 @@ bool VOxaReader3DS::AnimateLights() {
                             m->mPosition.mValues.data());
         ImportColorTrack(node, UsableKeys(m->mColor, 3), m->mColor.mKeys.data(), m->mColor.mValues.data());
         if (mAnim) {
-            KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition.mFlags);
-            KeepTrackFlags(node, kKeptColorKeysProperty, m->mColor.mFlags);
+            KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition);
+            KeepTrackFlags(node, kKeptColorKeysProperty, m->mColor);
         }
         KeepNodeFlags(node, m->mFlags1, m->mFlags2);
         auto found = mOmniByName.find(std::string(m->mName, strnlen(m->mName, sizeof m->mName)));
@@ -376,11 +376,11 @@ bool VOxaReader3DS::AnimateSpots() {
                             m->mPosition.mValues.data());
         ImportColorTrack(node, UsableKeys(m->mColor, 3), m->mColor.mKeys.data(), m->mColor.mValues.data());
         if (mAnim) {
-            KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition.mFlags);
-            KeepTrackFlags(node, kKeptColorKeysProperty, m->mColor.mFlags);
-            KeepTrackFlags(node, kKeptHotspotKeysProperty, m->mHotspot.mFlags);
-            KeepTrackFlags(node, kKeptFalloffKeysProperty, m->mFalloff.mFlags);
-            KeepTrackFlags(node, kKeptSpotRollKeysProperty, m->mRoll.mFlags);
+            KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition);
+            KeepTrackFlags(node, kKeptColorKeysProperty, m->mColor);
+            KeepTrackFlags(node, kKeptHotspotKeysProperty, m->mHotspot);
+            KeepTrackFlags(node, kKeptFalloffKeysProperty, m->mFalloff);
+            KeepTrackFlags(node, kKeptSpotRollKeysProperty, m->mRoll);
         }
         KeepNodeFlags(node, m->mFlags1, m->mFlags2);
         KeepNodeFlags(entry.mTargetNode, m->mTargetFlags1, m->mTargetFlags2);
@@ -427,7 +427,7 @@ bool VOxaReader3DS::AnimateSpots() {
             PrepareTake(target);
             ImportPositionTrack(target, UsableKeys(m->mTargetPosition, 3), m->mTargetPosition.mKeys.data(),
                                 m->mTargetPosition.mValues.data());
-            if (mAnim) KeepTrackFlags(target, kKeptPositionKeysProperty, m->mTargetPosition.mFlags);
+            if (mAnim) KeepTrackFlags(target, kKeptPositionKeysProperty, m->mTargetPosition);
         }
     }
     return true;
@@ -445,9 +445,9 @@ bool VOxaReader3DS::AnimateCameras() {
                                m->mFieldOfView.mValues.data());
         ImportRollTrack(node, UsableKeys(m->mRoll, 1), m->mRoll.mKeys.data(), m->mRoll.mValues.data());
         if (mAnim) {
-            KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition.mFlags);
-            KeepTrackFlags(node, kKeptFieldOfViewKeysProperty, m->mFieldOfView.mFlags);
-            KeepTrackFlags(node, kKeptCameraRollKeysProperty, m->mRoll.mFlags);
+            KeepTrackFlags(node, kKeptPositionKeysProperty, m->mPosition);
+            KeepTrackFlags(node, kKeptFieldOfViewKeysProperty, m->mFieldOfView);
+            KeepTrackFlags(node, kKeptCameraRollKeysProperty, m->mRoll);
         }
         KeepNodeFlags(node, m->mFlags1, m->mFlags2);
         KeepNodeFlags(entry.mTargetNode, m->mTargetFlags1, m->mTargetFlags2);
@@ -455,7 +455,7 @@ bool VOxaReader3DS::AnimateCameras() {
             PrepareTake(target);
             ImportPositionTrack(target, UsableKeys(m->mTargetPosition, 3), m->mTargetPosition.mKeys.data(),
                                 m->mTargetPosition.mValues.data());
-            if (mAnim) KeepTrackFlags(target, kKeptPositionKeysProperty, m->mTargetPosition.mFlags);
+            if (mAnim) KeepTrackFlags(target, kKeptPositionKeysProperty, m->mTargetPosition);
         }
         auto found = mCameraByName.find(std::string(m->mName, strnlen(m->mName, sizeof m->mName)));
         VOxaCamera* camera = node->GetCamera();

@@ -455,6 +455,10 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
         if (none != nullptr && none->GetDouble() != 0.0 && keyframer->mSegmentFirst == 0 &&
             keyframer->mSegmentLast == keyframer->mAnimationLength)
             keyframer->mSegmentInUse = false;
+        double current = 0.0;
+        if (const VProperty* kept = RootProperty(scene->GetRootNode(), kCurrentFrameProperty))
+            if (kept->GetValue(&current) >= 1 && current >= INT32_MIN && current <= INT32_MAX)
+                keyframer->mCurrentFrame = (int32_t)current;
         Ftk::PutKeyframerSettings(mDatabase, keyframer);
         Ftk::ReleaseKeyframerSettings(&keyframer);
     }
@@ -1421,7 +1425,7 @@ bool PutKeptKeys(Ftk::Track& track, const VOxaWriter3DS::KeptTrack& kept, int wi
     track.mKeyCount = (uint32_t)held.size();
     track.mKeys = std::move(held);
     track.mValues = std::move(values);
-    track.mFlags = KeptTrackFlags(kept.node, kept.property);
+    KeptTrackHeader(kept.node, kept.property, track);
     return true;
 }
 
@@ -1716,7 +1720,7 @@ Ftk::ObjectMotion* VOxaWriter3DS::MakeObjectMotion(VOxaNode* node) {
                            Ftk::TrackValueWidth(Ftk::kObjectOtherTrackTags[i]), other.mKeys, other.mValues))
             continue;
         other.mKeyCount = (uint32_t)other.mKeys.size();
-        other.mFlags = KeptTrackFlags(node, kKeptObjectOtherKeysProperties[i]);
+        KeptTrackHeader(node, kKeptObjectOtherKeysProperties[i], other);
     }
     RefuseNonFinite(
         node, {&motion->mPosition, &motion->mRotation, &motion->mScale, &motion->mHide, &motion->mMorph});
@@ -1747,7 +1751,7 @@ void VOxaWriter3DS::PutKeptMorphKeys(Ftk::ObjectMotion& motion, VOxaNode* node) 
     motion.mMorph.mKeyCount = (uint32_t)keys.size();
     motion.mMorph.mKeys = std::move(keys);
     motion.mMorph.mMorphNames = std::move(names);
-    motion.mMorph.mFlags = KeptTrackFlags(node, kKeptMorphKeysProperty);
+    KeptTrackHeader(node, kKeptMorphKeysProperty, motion.mMorph);
 }
 
 void VOxaWriter3DS::PutKeptAmbientNode(VOxaNode* root) {
@@ -1764,7 +1768,7 @@ void VOxaWriter3DS::PutKeptAmbientNode(VOxaNode* root) {
     motion.mColor.mKeyCount = (uint32_t)keys.size();
     motion.mColor.mKeys = std::move(keys);
     motion.mColor.mValues = std::move(values);
-    motion.mColor.mFlags = KeptTrackFlags(root, kKeptAmbientKeysProperty);
+    KeptTrackHeader(root, kKeptAmbientKeysProperty, motion.mColor);
     Ftk::PutAmbientMotion(mDatabase, &motion);
 }
 
@@ -1822,7 +1826,7 @@ bool VOxaWriter3DS::PutKeptRotationKeys(Ftk::Track& track, VOxaNode* node, Chann
     track.mKeyCount = (uint32_t)kept.size();
     track.mKeys = kept;
     track.mValues = values;
-    track.mFlags = KeptTrackFlags(node, kKeptRotationKeysProperty);
+    KeptTrackHeader(node, kKeptRotationKeysProperty, track);
     return true;
 }
 
@@ -1876,7 +1880,7 @@ void VOxaWriter3DS::SampleHideTrack(Ftk::Track& track, VOxaNode* node, const Fra
         track.mKeyCount = (uint32_t)kept.size();
         track.mKeys = std::move(kept);
         track.mValues.clear();
-        track.mFlags = KeptTrackFlags(node, kKeptHideKeysProperty);
+        KeptTrackHeader(node, kKeptHideKeysProperty, track);
         return;
     }
     SizeTrack(track, (uint32_t)turns.size(), 0);
@@ -1974,13 +1978,13 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
         motion->mFalloff.mKeyCount = (uint32_t)keptKeys.size();
         motion->mFalloff.mKeys = keptKeys;
         motion->mFalloff.mValues = keptValues;
-        motion->mFalloff.mFlags = KeptTrackFlags(node, kKeptFalloffKeysProperty);
+        KeptTrackHeader(node, kKeptFalloffKeysProperty, motion->mFalloff);
     }
     if (mAnimation && KeptTrackKeys(node, kKeptSpotRollKeysProperty, 1, keptKeys, keptValues)) {
         motion->mRoll.mKeyCount = (uint32_t)keptKeys.size();
         motion->mRoll.mKeys = keptKeys;
         motion->mRoll.mValues = keptValues;
-        motion->mRoll.mFlags = KeptTrackFlags(node, kKeptSpotRollKeysProperty);
+        KeptTrackHeader(node, kKeptSpotRollKeysProperty, motion->mRoll);
     }
     if (target != nullptr) {
         TRSChannels tc = NodeChannels(target, animated);
