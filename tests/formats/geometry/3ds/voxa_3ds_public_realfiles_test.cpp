@@ -392,19 +392,25 @@ std::string MaterialText(const Lib3dsMaterial* m) {
     return text.str();
 }
 
-// Every chunk of each material block of a 3DS file, by material name: the tags from the block
-// down, then the data, as hex.
+// The tag and length of the chunk at `at` in `bytes`, false past `end` or for a length that
+// does not fit.
+bool ChunkAt(const std::string& bytes, size_t at, size_t end, unsigned& tag, uint32_t& length) {
+    if (at + 6 > end) return false;
+    tag = (uint8_t)bytes[at] | (uint8_t)bytes[at + 1] << 8;
+    length = 0;
+    for (int i = 0; i < 4; ++i)
+        length |= (uint32_t)(uint8_t)bytes[at + 2 + i] << (8 * i);
+    return length >= 6 && length <= end - at;
+}
+
 // Each keyframer track's tag and the ten bytes after its own header: flags and two reserved words.
 std::multiset<std::string> TrackHeaders(const std::string& path) {
     const std::string bytes = oxa_test::ReadFile(path);
     std::multiset<std::string> out;
     std::function<void(size_t, size_t)> walk = [&](size_t at, size_t end) {
-        while (at + 6 <= end) {
-            const unsigned tag = (uint8_t)bytes[at] | (uint8_t)bytes[at + 1] << 8;
-            uint32_t length = 0;
-            for (int i = 0; i < 4; ++i)
-                length |= (uint32_t)(uint8_t)bytes[at + 2 + i] << (8 * i);
-            if (length < 6 || length > end - at) return;
+        unsigned tag = 0;
+        uint32_t length = 0;
+        while (ChunkAt(bytes, at, end, tag, length)) {
             if (tag == 0x4D4D || tag == 0xB000 || (tag >= 0xB001 && tag <= 0xB007)) walk(at + 6, at + length);
             if (tag >= 0xB020 && tag <= 0xB029 && length >= 16)
                 out.insert(bytes.substr(at, 2) + bytes.substr(at + 6, 10));
@@ -415,6 +421,8 @@ std::multiset<std::string> TrackHeaders(const std::string& path) {
     return out;
 }
 
+// Every chunk of each material block of a 3DS file, by material name: the tags from the block
+// down, then the data, as hex.
 std::map<std::string, std::multiset<std::string>> MaterialChunks(const std::string& path) {
     static const std::set<unsigned> kContainers = {0xA010, 0xA020, 0xA030, 0xA040, 0xA041, 0xA050, 0xA052,
                                                    0xA053, 0xA084, 0xA200, 0xA204, 0xA210, 0xA220, 0xA230,
@@ -426,12 +434,9 @@ std::map<std::string, std::multiset<std::string>> MaterialChunks(const std::stri
     // `tags`: empty above a material block, else the path from the block ("" within it is "/").
     std::function<void(size_t, size_t, const std::string&)> walk = [&](size_t at, size_t end,
                                                                        const std::string& tags) {
-        while (at + 6 <= end) {
-            const unsigned tag = (uint8_t)bytes[at] | (uint8_t)bytes[at + 1] << 8;
-            uint32_t length = 0;
-            for (int i = 0; i < 4; ++i)
-                length |= (uint32_t)(uint8_t)bytes[at + 2 + i] << (8 * i);
-            if (length < 6 || length > end - at) return;
+        unsigned tag = 0;
+        uint32_t length = 0;
+        while (ChunkAt(bytes, at, end, tag, length)) {
             char hex[8];
             std::snprintf(hex, sizeof hex, "%04X/", tag);
             if (tags.empty()) {
