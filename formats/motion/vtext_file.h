@@ -205,7 +205,7 @@ public:
     // kLargestNumber with room for the rounding of a unit conversion and of single-precision keys:
     // a file's 1e30 mm, read as 1e29 cm and kept as a float, comes back 1.5e-8 of itself over
     // 1e30, and is still written.
-    static constexpr double kLargestHeld = kLargestNumber * (1.0 + 1e-6);
+    static constexpr double kLargestHeld = kLargestNumber * (1.0 + 6e-8);
     // True for a finite number within +-kLargestNumber (kLargestHeld).
     static bool IsWritableNumber(double value) { return value >= -kLargestHeld && value <= kLargestHeld; }
     // Names what the numbers written next belong to (a node, `frame` counted from 1; 0 for the
