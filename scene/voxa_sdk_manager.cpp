@@ -724,6 +724,9 @@ void VOxaSdkManager::DestroyEverythingOnce() {
         delete attribute;
     });
     DrainRegistry(mNodes, [this](VOxaNode* node) {
+        // An attribute made by a callback during this drain (a scene's cameras) outlives its
+        // node here and goes in the next pass: it must not point at the deleted node.
+        if (node->GetNodeAttribute()) node->SetNodeAttribute(nullptr);
         if (!mScenes.IsEmpty()) ReleaseNode(node);
         DeleteTakeObject(node, true);
     });

@@ -405,6 +405,14 @@ TEST_F(scene_ObjectLifetimes, CallbacksMayDestroyWhatIsBeingTakenApart) {
              mManager->DestroyAllObjects();
              mScene = nullptr;
          }},
+        {"everything destroyed, a scene made meanwhile",
+         [&](VOxaNode* node, Watcher& w) {
+             w.Watch(node);
+             w.act = [this] { mManager->CreateScene(); };
+             mManager->DestroyAllObjects();
+             EXPECT_EQ(mManager->GetSceneCount(), 0);
+             mScene = nullptr;
+         }},
     };
     // Watchers stay registered on what lives on; they outlive the manager.
     std::vector<std::unique_ptr<Watcher>> watchers;
