@@ -50,6 +50,9 @@ public:
     // "\n    " and the name appended to `report` for each duplicate. Walks scene nodes, so it is
     // defined with the scene graph.
     bool CheckDuplicateNodeNames(VOxaNode* node, VString& report);
+    // The same for the nodes below `reference`, a node the reader made to hold what it read:
+    // a file may name one of its own nodes as the reader names that one.
+    bool CheckDuplicateNamesBelow(VOxaNode* reference, VString& report);
 
     VOxaSdkManager* GetSdkManager() const { return mManager; }
     VError& GetError() { return mError; }

@@ -11,16 +11,30 @@
 #include "scene/voxa_node_finder.h"
 #include "scene/voxa_scene.h"
 
-bool VOxaReader::CheckDuplicateNodeNames(VOxaNode* node, VString& report) {
-    if (!node) return true;
-    VOxaNodeFinderDuplicateName finder(nullptr);
-    finder.Find(node);
+namespace {
+bool ReportDuplicates(VOxaNodeFinderDuplicateName& finder, VString& report) {
     VArrayTemplate<VOxaNode*>& duplicates = finder.GetDuplicateNodes();
     for (int i = 0; i < duplicates.GetCount(); ++i) {
         report += "\n    ";
         report += duplicates[i]->GetName();
     }
     return duplicates.GetCount() == 0;
+}
+}  // namespace
+
+bool VOxaReader::CheckDuplicateNodeNames(VOxaNode* node, VString& report) {
+    if (!node) return true;
+    VOxaNodeFinderDuplicateName finder(nullptr);
+    finder.Find(node);
+    return ReportDuplicates(finder, report);
+}
+
+bool VOxaReader::CheckDuplicateNamesBelow(VOxaNode* reference, VString& report) {
+    if (!reference) return true;
+    VOxaNodeFinderDuplicateName finder(nullptr);
+    for (int i = 0, n = reference->GetChildCount(); i < n; ++i)
+        finder.Find(reference->GetChild(i));
+    return ReportDuplicates(finder, report);
 }
 
 VOxaNode* VOxaWriter::FindMotionRootNode(VOxaScene* scene) {

@@ -982,7 +982,7 @@ bool VOxaReaderMotionBase::Read(VOxaScene* scene, VStreamOptions* streamOptions)
     VString report("Duplicate names found in ");
     report += ::GetFileName(mFileName.Buffer(), true);
     report += ":";
-    if (!CheckDuplicateNodeNames(reference, report)) {
+    if (!CheckDuplicateNamesBelow(reference, report)) {
         options->Message("Error", report.Buffer(), "Ok");
         fail();
         return Corrupted(report.Buffer());

@@ -195,7 +195,7 @@ bool VOxaReaderBiovision::Read(VOxaScene* scene, VStreamOptions* options) {
     VString report("Duplicate names found in ");
     report += GetFileName(mFileName.Buffer(), true);
     report += ":";
-    if (!CheckDuplicateNodeNames(reference, report)) {
+    if (!CheckDuplicateNamesBelow(reference, report)) {
         mMessageText += report;
         mMessageText += "\n";
         return Corrupted(report.Buffer());

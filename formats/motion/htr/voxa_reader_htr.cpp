@@ -117,7 +117,7 @@ bool VOxaReaderMotionAnalysisHtr::Read(VOxaScene* scene, VStreamOptions* base) {
     VString report("Duplicate names found in ");
     report += takeName;
     report += ":";
-    if (!CheckDuplicateNodeNames(reference, report)) {
+    if (!CheckDuplicateNamesBelow(reference, report)) {
         options->Message("Error", report.Buffer());
         return Corrupted(report.Buffer());
     }

@@ -373,7 +373,7 @@ bool VOxaReaderPuppeteer::Read(VOxaScene* scene, VStreamOptions* streamOptions) 
     VString report("Duplicate names found in ");
     report += ::GetFileName(mFileName.Buffer(), true);
     report += ":";
-    if (!CheckDuplicateNodeNames(reference, report)) {
+    if (!CheckDuplicateNamesBelow(reference, report)) {
         options->Message("Error", report.Buffer(), "Ok");
         manager->DestroyNode(reference, true);
         return Corrupted(report.Buffer());
