@@ -262,8 +262,11 @@ TEST_F(bvh_Reader, ErrorsSayWhatAndWhere) {
     EXPECT_NE(error.find("Duplicate names found in twice_b.bvh:\n    Model::B"), std::string::npos) << error;
     // A joint named as the reader's own holding node (a scene read with it, written again) is no
     // duplicate of it.
-    EXPECT_TRUE(ReadText("own_name.bvh", "HIERARCHY\nROOT BVH:reference\n{\nOFFSET 0 0 0\nCHANNELS 0\n}\n"
-                                        "MOTION\nFrames: 0\nFrame Time: 0.1\n", &error)) << error;
+    EXPECT_TRUE(ReadText("own_name.bvh",
+                         "HIERARCHY\nROOT BVH:reference\n{\nOFFSET 0 0 0\nCHANNELS 0\n}\n"
+                         "MOTION\nFrames: 0\nFrame Time: 0.1\n",
+                         &error))
+        << error;
     EXPECT_NE(Node("BVH:reference"), nullptr);
 }
 
