@@ -436,6 +436,9 @@ TEST(trip3ds_interop, ObjShadingReachesLib3dsOverSharedVertices) {
             for (int k = 0; k < 3; ++k)
                 if (lib3ds_vector_dot(normals[f * 3 + (size_t)k], mesh->faceL[f].normal) < 0.999f) ++smooth;
         EXPECT_EQ(smooth, c.smoothCorners) << c.name;
+        // Shaded flat at every corner: faceted, every mask 0.
+        for (Lib3dsDword f = 0; f < mesh->faces && c.smoothCorners == 0; ++f)
+            EXPECT_EQ(mesh->faceL[f].smoothing, 0u) << c.name << " face " << f;
     }
 #endif
 }
