@@ -410,6 +410,10 @@ TEST(trip3ds_interop, ObjShadingReachesLib3dsOverSharedVertices) {
         {"box flat", box + boxFaces, 8, 0},
         {"box in one group", box + "s 1\n" + boxFaces, 8, 36},
         {"box with flat normals in one group", box + "s 1\n" + flatNormals, 8, 0},
+        {"box with inward flat normals in one group",
+         box + "s 1\nvn 0 0 1\nvn 0 0 -1\nvn 0 1 0\nvn 0 -1 0\nvn 1 0 0\nvn -1 0 0\n" +
+             flatNormals.substr(flatNormals.find('f')),
+         8, 0},
         {"cylinder", cylinder, 16, 48},
         {"fan", fan, 5, 0},
     };
