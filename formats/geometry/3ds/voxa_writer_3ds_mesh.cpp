@@ -286,6 +286,26 @@ std::vector<uint32_t> MasksFromNormals(const VOxaMesh* mesh, const std::vector<F
         return true;
     };
 
+    // A mesh shaded flat everywhere (each corner's normal its face's, either way round) and with
+    // a hard edge somewhere is faceted as it came: masks of 0, not bits joining its coplanar
+    // faces (a flat sheet with no hard edge stays one smooth surface). A face too thin to have a
+    // normal does not tell.
+    bool flat = true;
+    const VgeTVector* positions = mesh->GetControlPoints();
+    for (size_t f = 0; f < count && flat; ++f) {
+        const VgeTVector& a = positions[faces[f].mPoint[0]];
+        const VgeTVector u = positions[faces[f].mPoint[1]] - a, v = positions[faces[f].mPoint[2]] - a;
+        VgeTVector n(u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0], 0.0);
+        const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        if (!(length > 0.0) || !std::isfinite(length)) continue;
+        n = VgeTVector(n[0] / length, n[1] / length, n[2] / length, 0.0);
+        const VgeTVector back(-n[0], -n[1], -n[2], 0.0);
+        for (int k = 0; k < 3 && flat; ++k) {
+            const VgeTVector& corner = normals[f * 3 + (size_t)k];
+            flat = same(corner, n) || same(corner, back);
+        }
+    }
+
     // One number per position: points split for their UVs or normals still meet.
     const VgeTVector* points = mesh->GetControlPoints();
     const int pointCount = mesh->GetControlPointsCount();
@@ -381,6 +401,7 @@ std::vector<uint32_t> MasksFromNormals(const VOxaMesh* mesh, const std::vector<F
                 judge(edges[i], edges[j]);
         start = end;
     }
+    if (flat && !hard.empty()) return masks;
 
     // Neighbours across each kind of edge, as offsets into one list per kind.
     auto neighbours = [count](const std::vector<std::pair<uint32_t, uint32_t>>& pairs,

@@ -410,6 +410,10 @@ TEST(trip3ds_interop, ObjShadingReachesLib3dsOverSharedVertices) {
         {"box flat", box + boxFaces, 8, 0},
         {"box in one group", box + "s 1\n" + boxFaces, 8, 36},
         {"box with flat normals in one group", box + "s 1\n" + flatNormals, 8, 0},
+        {"box with inward flat normals in one group",
+         box + "s 1\nvn 0 0 1\nvn 0 0 -1\nvn 0 1 0\nvn 0 -1 0\nvn 1 0 0\nvn -1 0 0\n" +
+             flatNormals.substr(flatNormals.find('f')),
+         8, 0},
         {"cylinder", cylinder, 16, 48},
         {"fan", fan, 5, 0},
     };
@@ -436,6 +440,9 @@ TEST(trip3ds_interop, ObjShadingReachesLib3dsOverSharedVertices) {
             for (int k = 0; k < 3; ++k)
                 if (lib3ds_vector_dot(normals[f * 3 + (size_t)k], mesh->faceL[f].normal) < 0.999f) ++smooth;
         EXPECT_EQ(smooth, c.smoothCorners) << c.name;
+        // Shaded flat at every corner: faceted, every mask 0.
+        for (Lib3dsDword f = 0; f < mesh->faces && c.smoothCorners == 0; ++f)
+            EXPECT_EQ(mesh->faceL[f].smoothing, 0u) << c.name << " face " << f;
     }
 #endif
 }
