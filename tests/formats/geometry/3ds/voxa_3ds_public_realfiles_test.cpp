@@ -187,8 +187,8 @@ void MeshCorners(Lib3dsMesh* mesh, Lib3dsMatrix m, double scale, std::vector<Cor
 }
 
 // Every face corner of the file as lib3ds places it at frame 0 (the meshes by their object
-// nodes; a file without nodes, by the meshes themselves); a node that mirrors turns the normals
-// by its inverse transpose as any other. `faces` counts the faces of every object node.
+// nodes; a file without nodes, by the meshes themselves). Nodes that mirror are left out, as
+// lib3ds's normals do not follow a mirror. `faces` counts the faces of every object node.
 std::vector<Corner> Corners(Lib3dsFile* file, long& faces) {
     std::vector<Corner> out;
     faces = 0;
@@ -215,7 +215,7 @@ std::vector<Corner> Corners(Lib3dsFile* file, long& faces) {
         lib3ds_matrix_translate_xyz(m, -node->data.object.pivot[0], -node->data.object.pivot[1],
                                     -node->data.object.pivot[2]);
         lib3ds_matrix_mult(m, inverse);
-        if (Determinant(m) == 0.0) return;
+        if (Determinant(m) <= 0.0) return;
         MeshCorners(mesh, m, scale, out);
     });
     return out;
