@@ -138,6 +138,25 @@ OXA_API const VOxaLayerElementPolygonGroup* VOxaSmoothingMasks(const VOxaMesh* m
 // The value of `polygon` in such an element; 0 where it holds none.
 OXA_API uint32_t VOxaSmoothingMaskOf(const VOxaLayerElementPolygonGroup* element, int polygon);
 
+// Calls pair(x, y) for the faces' edges x before y that meet along one edge of a mesh, as a
+// smoothing rule judges them: `edges` are sorted so that those between one pair of vertices (mLow,
+// mHigh) follow each other. Every two of a run of up to 8 are paired; in a longer run (an edge of
+// many faces, no surface) only neighbours, which keeps the walk linear.
+template <typename Edge, typename Pair>
+void VOxaForEachEdgePair(const std::vector<Edge>& edges, Pair pair) {
+    for (size_t start = 0; start < edges.size();) {
+        size_t end = start + 1;
+        while (end < edges.size() && edges[end].mLow == edges[start].mLow &&
+               edges[end].mHigh == edges[start].mHigh)
+            ++end;
+        const size_t run = end - start;
+        for (size_t i = start; i < end; ++i)
+            for (size_t j = i + 1; j < end && (run <= 8 || j == i + 1); ++j)
+                pair(edges[i], edges[j]);
+        start = end;
+    }
+}
+
 // The file a texture's image name points to: '\\' and '/' both separate folders, only a leading
 // '/' makes the name absolute, and a relative name counts from `sourceFolder` (the folder of the
 // file that named it; the working directory when null or empty). When no file has the exact name,

@@ -369,18 +369,7 @@ std::vector<uint32_t> MasksFromNormals(const VOxaMesh* mesh, const std::vector<F
             unite(x.mFace * 3 + x.mHighCorner, y.mFace * 3 + y.mHighCorner);
         }
     };
-    for (size_t start = 0; start < edges.size();) {
-        size_t end = start + 1;
-        while (end < edges.size() && edges[end].mLow == edges[start].mLow &&
-               edges[end].mHigh == edges[start].mHigh)
-            ++end;
-        // An edge of many faces (not a surface) is judged between neighbours in the run only.
-        const size_t run = end - start;
-        for (size_t i = start; i < end; ++i)
-            for (size_t j = i + 1; j < end && (run <= 8 || j == i + 1); ++j)
-                judge(edges[i], edges[j]);
-        start = end;
-    }
+    VOxaForEachEdgePair(edges, judge);
 
     // Neighbours across each kind of edge, as offsets into one list per kind.
     auto neighbours = [count](const std::vector<std::pair<uint32_t, uint32_t>>& pairs,
