@@ -23,6 +23,7 @@
 #include "formats/geometry/3ds/voxa_3ds_scene_values.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
 #include "formats/geometry/obj/voxa_obj_mtllib.h"
+#include "formats/geometry/voxa_edge_runs_internal.h"
 #include "formats/geometry/voxa_geometry_write.h"
 #include "formats/geometry/voxa_material_extras.h"
 #include "scene/voxa_scene.h"
@@ -389,18 +390,7 @@ std::vector<uint32_t> MasksFromNormals(const VOxaMesh* mesh, const std::vector<F
             unite(x.mFace * 3 + x.mHighCorner, y.mFace * 3 + y.mHighCorner);
         }
     };
-    for (size_t start = 0; start < edges.size();) {
-        size_t end = start + 1;
-        while (end < edges.size() && edges[end].mLow == edges[start].mLow &&
-               edges[end].mHigh == edges[start].mHigh)
-            ++end;
-        // An edge of many faces (not a surface) is judged between neighbours in the run only.
-        const size_t run = end - start;
-        for (size_t i = start; i < end; ++i)
-            for (size_t j = i + 1; j < end && (run <= 8 || j == i + 1); ++j)
-                judge(edges[i], edges[j]);
-        start = end;
-    }
+    VOxaForEachEdgePair(edges, judge);
     if (flat && !hard.empty()) return masks;
 
     // Neighbours across each kind of edge, as offsets into one list per kind.

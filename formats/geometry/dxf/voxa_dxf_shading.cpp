@@ -7,6 +7,7 @@
 #include "attributes/voxa_layer.h"
 #include "attributes/voxa_mesh.h"
 #include "base/vallocation_hook.h"
+#include "formats/geometry/voxa_edge_runs_internal.h"
 
 namespace {
 
@@ -116,24 +117,13 @@ void DxfShadingSets(const VgeTVector* points, int pointCount, const DxfShadingFa
         return x.mLowCorner < y.mLowCorner;
     });
     const double limit = std::cos(kDxfSmoothingDegrees * 3.14159265358979323846 / 180.0);
-    for (size_t start = 0; start < edges.size();) {
-        size_t end = start + 1;
-        while (end < edges.size() && edges[end].mLow == edges[start].mLow &&
-               edges[end].mHigh == edges[start].mHigh)
-            ++end;
-        // An edge of many faces (no surface) is judged between neighbours in the run only.
-        const size_t run = end - start;
-        for (size_t i = start; i < end; ++i) {
-            for (size_t j = i + 1; j < end && (run <= 8 || j == i + 1); ++j) {
-                const VgeTVector& a = faceNormals[(size_t)faceOf[(size_t)edges[i].mLowCorner]];
-                const VgeTVector& b = faceNormals[(size_t)faceOf[(size_t)edges[j].mLowCorner]];
-                if (a[0] * b[0] + a[1] * b[1] + a[2] * b[2] < limit) continue;
-                sets0.Unite(edges[i].mLowCorner, edges[j].mLowCorner);
-                sets0.Unite(edges[i].mHighCorner, edges[j].mHighCorner);
-            }
-        }
-        start = end;
-    }
+    VOxaForEachEdgePair(edges, [&](const Edge& x, const Edge& y) {
+        const VgeTVector& a = faceNormals[(size_t)faceOf[(size_t)x.mLowCorner]];
+        const VgeTVector& b = faceNormals[(size_t)faceOf[(size_t)y.mLowCorner]];
+        if (a[0] * b[0] + a[1] * b[1] + a[2] * b[2] < limit) return;
+        sets0.Unite(x.mLowCorner, y.mLowCorner);
+        sets0.Unite(x.mHighCorner, y.mHighCorner);
+    });
 
     sets.assign(cornerCount, -1);
     int count = 0;

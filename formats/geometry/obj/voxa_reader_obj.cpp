@@ -210,6 +210,8 @@ void VOxaReaderObj::Clear() {
     mMaterialIndex.clear();
     mLibraries.clear();
     mVertices.clear();
+    mVertexRuns.clear();
+    mReferenced.clear();
     mUVs.clear();
     mUVWs.clear();
     mNormals.clear();
@@ -353,6 +355,7 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
     std::string groupName("default");  // as read
     int object = 0;                    // counts the "o" lines met
     int group = -1;                    // container of the current group, looked up at the first face
+    bool inRun = false;                // a "v" line stood in the current group
     int smoothing = 0;
     int material = -1;
     int curveType = 0;
@@ -382,6 +385,8 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
                 refuse("a vertex (v) needs three numbers");
                 break;
             }
+            if (!inRun) mVertexRuns.push_back(VertexRun{(int)mVertices.size(), object, groupName});
+            inRun = true;
             mVertices.emplace_back(x[0], x[1], x[2], x[3]);
         } else if (keyword == "f") {
             if (group < 0) group = FindOrAddGroup(groupName, object);
@@ -481,6 +486,7 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
             if (keyword == "o") ++object;
             groupName = rest.empty() ? std::string("default") : std::string(rest);
             group = -1;
+            inRun = false;
         } else if (keyword == "s") {
             int value;
             double wide;
@@ -522,6 +528,7 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
         } else if (keyword == "bmat" || keyword == "step") {
             // Read and not used.
         } else if (keyword == "curv" || keyword == "curv2") {
+            if (keyword == "curv") MarkReferenced(rest, 2);
             while (ReadLine(source, keyword, rest) && keyword != "end") {
             }
         } else if (keyword == "surf") {
@@ -554,6 +561,8 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
                 Warn("Object not supported : surf\n");
             }
         } else {
+            // Lines and points are not read; their vertices are not loose points either.
+            if (keyword == "l" || keyword == "p") MarkReferenced(rest, 0);
             mWarnings += "Object not supported : ";
             mWarnings += keyword;
             mWarnings += "\n";
@@ -576,6 +585,7 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
         mError.SetLastErrorID(eFILE_CORRUPTED);
         ok = false;
     }
+    if (ok) GatherLooseVertices();
     mVertexCount = (int)mVertices.size();
     mUVCount = (int)mUVs.size();
     mNormalCount = (int)mNormals.size();
@@ -1098,6 +1108,13 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container, bool last) {
     }
     container.mCorners.clear();
     container.mPolygons.clear();
+    // The group's loose vertices follow the points its faces use; having no normal, they leave
+    // the normals by corner.
+    for (int v : container.mLoose) {
+        size_t slot = 0;
+        if (pointTable.Find(v, 0, 0, slot) < 0) pointTable.Insert(slot, {v, 0, 0, 0, 0});
+    }
+    if (!container.mLoose.empty()) normalsByPoint = false;
     const int pointCount = (int)pointTable.Count();
     const int uvCount = (int)uvTable.Count();
     const int normalCount = (int)normalTable.Count();
@@ -1128,7 +1145,7 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container, bool last) {
         if (VgeTVector* normals = mesh->GetNormals())
             for (int i = 0; i < pointCount; ++i)
                 normals[i] = normalOf(pointNormal[(size_t)i]);
-    } else {
+    } else if (polygonCount > 0) {
         mesh->InitNormals(normalCount);
         VOxaLayerElementNormal* element = layer0 ? layer0->GetNormals() : nullptr;
         if (element != nullptr && element->GetDirectArray().GetCount() == normalCount &&
@@ -1178,6 +1195,7 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container, bool last) {
 }
 
 void VOxaReaderObj::ParseSurface(Surface& surface, std::string_view rest) {
+    MarkReferenced(rest, 4);
     const char* p = rest.data();
     const char* end = p + rest.size();
     std::string_view word;
@@ -1198,6 +1216,41 @@ void VOxaReaderObj::ParseSurface(Surface& surface, std::string_view rest) {
         const int index = ResolveIndex(v, vertexCount);
         if (index >= 0) surface.mControlPoints.push_back(index);
     }
+}
+
+void VOxaReaderObj::MarkReferenced(std::string_view rest, int skip) {
+    const char* p = rest.data();
+    const char* end = p + rest.size();
+    std::string_view word;
+    for (int i = 0; (p = NextWord(p, end, word)) != nullptr; ++i) {
+        int v, t, n;
+        const int index =
+            i >= skip && ParseFaceCorner(word, v, t, n) ? ResolveIndex(v, (int)mVertices.size()) : -1;
+        if (index < 0) continue;
+        if (mReferenced.size() <= (size_t)index) mReferenced.resize(mVertices.size(), 0);
+        mReferenced[(size_t)index] = 1;
+    }
+}
+
+void VOxaReaderObj::GatherLooseVertices() {
+    if (mVertices.empty()) return;
+    mReferenced.resize(mVertices.size(), 0);
+    for (const std::unique_ptr<Container>& container : mGroups)
+        for (size_t c = 0; c < container->mCorners.size(); ++c)
+            mReferenced[(size_t)container->mCorners[c].mVertex] = 1;
+    for (size_t r = 0; r < mVertexRuns.size(); ++r) {
+        const VertexRun& run = mVertexRuns[r];
+        const int stop = r + 1 < mVertexRuns.size() ? mVertexRuns[r + 1].mFirst : (int)mVertices.size();
+        Container* container = nullptr;
+        for (int v = run.mFirst; v < stop; ++v) {
+            if (mReferenced[(size_t)v]) continue;
+            if (container == nullptr)
+                container = mGroups[(size_t)FindOrAddGroup(run.mGroup, run.mObject)].get();
+            container->mLoose.push_back(v);
+        }
+    }
+    std::vector<char>().swap(mReferenced);
+    std::vector<VertexRun>().swap(mVertexRuns);
 }
 
 void VOxaReaderObj::ParseSurfaceParameters(Surface& surface, std::string_view rest) {

@@ -88,6 +88,14 @@ private:
         bool mAllUVs = true;
         bool mSomeUVs = false;
         bool mSomeTexture = false;
+        // The vertices no element names that stand in this group: kept as points of its mesh.
+        std::vector<int> mLoose;
+    };
+    // The "v" lines that stand between one "g" or "o" line and the next, from mFirst on.
+    struct VertexRun {
+        int mFirst;
+        int mObject;
+        std::string mGroup;
     };
     struct MaterialSlot {
         VString mName;
@@ -151,6 +159,10 @@ private:
     // coordinates, normals); the caller then removes what was added and refuses the file.
     bool ParseFace(Container& container, std::string_view rest, std::string& error);
     bool ComputeMissingNormals(Container& container, const std::vector<int>& order);
+    // Marks the vertices that the words of an element line from word `skip` on name.
+    void MarkReferenced(std::string_view rest, int skip);
+    // Gives each vertex that no element names to the group it stands in.
+    void GatherLooseVertices();
     // The group's mesh; the group's faces are freed on the way. With `last`, no other group is
     // built after it: the vertices, UVs and normals read are freed as soon as the mesh has them.
     VOxaMesh* BuildGroupMesh(Container& container, bool last);
@@ -185,6 +197,9 @@ private:
     std::unordered_map<std::string, int> mMaterialIndex;  // name -> first slot
     std::vector<MtlLibrary> mLibraries;
     std::vector<VgeTVector> mVertices;
+    std::vector<VertexRun> mVertexRuns;
+    // Per vertex, named by an element other than a face (a line, a point, a curve, a surface).
+    std::vector<char> mReferenced;
     std::vector<VgeVector2> mUVs;
     // The third coordinate of each UV, in step with mUVs once a "vt" line gave one (NaN: none);
     // empty before that.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <tuple>
 
 #include "formats/geometry/obj/voxa_obj_text.h"
 
@@ -231,14 +232,18 @@ TEST(obj_reader, GroupsMergeOnlyByTheirExactNameAndSortByName) {
 
 TEST(obj_reader, EachObjectIsANodeAndItsGroupsStayWithinIt) {
     ReaderRig rig("objects");
-    ASSERT_TRUE(rig.Read(std::string(kSquare) + "o Left side\nf 1 2 3\ng part\nf 1 3 4\n"
-                                                "o Right\nf 2 3 4\ng part\nf 1 2 4\ng PART\nf 4 3 2\n"));
-    // Sorted by name: Left_side, part, part1 (the second object's), PART2, Right.
-    std::vector<std::pair<std::string, int>> nodes;
+    ASSERT_TRUE(rig.Read(std::string(kSquare) +
+                         "o Left side\nf 1 2 3\ng part\nf 1 3 4\n"
+                         "o Right\nv 9 9 9\nf 2 3 4\ng part\nf 1 2 4\ng PART\nf 4 3 2\n"));
+    // Sorted by name: Left_side, part, part1 (the second object's), PART2, Right (with the vertex
+    // no face names that stands in it).
+    std::vector<std::tuple<std::string, int, int>> nodes;
     for (int i = 0; i < rig.scene->GetRootNode()->GetChildCount(); ++i)
-        nodes.emplace_back(rig.Child(i)->GetNameWithoutPrefix(), rig.MeshOf(i)->GetPolygonCount());
-    EXPECT_EQ(nodes, (std::vector<std::pair<std::string, int>>{
-                         {"Left_side", 1}, {"part", 1}, {"part1", 1}, {"PART2", 1}, {"Right", 1}}));
+        nodes.emplace_back(rig.Child(i)->GetNameWithoutPrefix(), rig.MeshOf(i)->GetPolygonCount(),
+                           rig.MeshOf(i)->GetControlPointsCount());
+    EXPECT_EQ(nodes,
+              (std::vector<std::tuple<std::string, int, int>>{
+                  {"Left_side", 1, 3}, {"part", 1, 3}, {"part1", 1, 3}, {"PART2", 1, 3}, {"Right", 1, 4}}));
     EXPECT_EQ(rig.Messages().find("Object not supported"), std::string::npos);
     // Only the name that differs in case is reported; the same name in another object is not.
     EXPECT_NE(rig.Messages().find("Group \"PART\" is named \"PART2\""), std::string::npos) << rig.Messages();
@@ -438,7 +443,10 @@ TEST(obj_reader, RationalBSplineSurfaceAndRefusedSurfaces) {
         points +
         "cstype rat bspline\ndeg 3 1\nsurf 0 1 0 1 1 2 3\nparm u 0 0 0 0 1 1 1 1\nparm v 0 0 1 1\nend\n"
         "deg 0 0\nsurf 0 1 0 1 1\nparm u 0 1\nparm v 0 1\nend\n"));
-    EXPECT_EQ(bad.scene->GetRootNode()->GetChildCount(), 0);
+    // The five vertices no surface names stay, as a mesh of points alone.
+    ASSERT_EQ(bad.scene->GetRootNode()->GetChildCount(), 1);
+    EXPECT_EQ(bad.MeshOf(0)->GetControlPointsCount(), 5);
+    EXPECT_EQ(bad.MeshOf(0)->GetPolygonCount(), 0);
     EXPECT_NE(bad.Messages().find("Object not supported : surf\n"), std::string::npos);
     ReaderRig none("r8c");
     EXPECT_FALSE(none.Read(points + "surf 0 1 0 1 1 2\nend\n"));  // no cstype
