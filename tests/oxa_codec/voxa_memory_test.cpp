@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <new>
 #include <string>
 
@@ -14,8 +15,13 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_texture.h"
+#include "attributes/voxa_video.h"
 #include "base/vallocation_hook.h"
+#include "character/voxa_character.h"
+#include "character/voxa_character_link.h"
+#include "character/voxa_constraint_position.h"
 #include "formats/motion/voxa_motion_export.h"
+#include "objects/voxa_user_property.h"
 #include "oxa_codec/voxa_exporter.h"
 #include "oxa_codec/voxa_importer.h"
 #include "oxa_codec/voxa_io_formats.h"
@@ -24,7 +30,9 @@
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
+#include "scene/voxa_scene_info.h"
 #include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_info.h"
 #include "tests/support/test_files.h"
 
 #if defined(__has_feature)
@@ -67,12 +75,14 @@ bool gFailNextNothrow = false;
 long long gNothrowToFail = -1;  // below 0: none fails
 long long gNothrowSeen = 0;
 long long gNothrowRefused = 0;
+bool gRefuseAll = false;  // every allocation fails, throwing or not
 
 void* Allocate(std::size_t size) noexcept {
     return std::malloc(size ? size : 1);
 }
 
 void* AllocateNothrow(std::size_t size) noexcept {
+    if (gRefuseAll) return nullptr;
     if (gFailNextNothrow) {
         gFailNextNothrow = false;
         return nullptr;
@@ -85,6 +95,7 @@ void* AllocateNothrow(std::size_t size) noexcept {
 }
 
 void* AllocateOrThrow(std::size_t size) {
+    if (gRefuseAll) throw std::bad_alloc();
     if (gAllocationsToFail >= 0 && gAllocationsSeen++ == gAllocationsToFail) {
         ++gAllocationsRefused;
         throw std::bad_alloc();
@@ -677,3 +688,101 @@ TEST(memory, AnObjectWhoseMakingRunsOutOfMemoryIsNullAndKeepsNothing) {
     }
 }
 #endif
+
+// Letting go needs no memory: a manager deleted or emptied, or a scene or a subtree destroyed with
+// its nodes, while every allocation is refused throws nothing, leaves what it leaves with memory
+// to spare, and keeps nothing once the manager is gone.
+TEST(memory, LettingGoWithEveryAllocationRefusedEndsAsWithMemory) {
+    const std::string examples = OXA_EXAMPLES_DIR, corpus = examples + "/../fuzz/corpus/";
+    auto read = [](VOxaSdkManager* m, VOxaScene* s, const std::string& path) {
+        VOxaImporter* importer = m->CreateImporter();
+        return importer->Initialize(path.c_str()) && importer->Import(s);
+    };
+    const std::pair<const char*, std::function<bool(VOxaSdkManager*, VOxaScene*)>> rows[] = {
+        // Cameras, lights and keyed tracks; materials with maps.
+        {"3ds",
+         [&](VOxaSdkManager* m, VOxaScene* s) {
+             return read(m, s, examples + "/scene.3ds") && read(m, s, corpus + "reader_3ds/map_flags.3ds");
+         }},
+        {"bvh takes",
+         [&](VOxaSdkManager* m, VOxaScene* s) {
+             VOxaTakeInfo info;
+             info.mName = "Second";
+             return read(m, s, examples + "/walk.bvh") && s->CreateTake("Second") &&
+                    s->SetCurrentTake("Second") && s->SetTakeInfo(info);
+         }},
+        {"character",
+         [](VOxaSdkManager* m, VOxaScene* s) {
+             VOxaNode* hips = m->CreateNode("Hips");
+             VOxaNode* target = m->CreateNode("Target");
+             VOxaCharacterLink link;
+             link.mNode = hips;
+             auto* constraint =
+                 static_cast<VOxaConstraintPosition*>(m->CreateConstraint("C", VOxaConstraint::ePosition));
+             constraint->AddSource(target, 50);
+             constraint->SetConstrainedObject(hips);
+             return s->GetRootNode()->AddChild(hips) && s->GetRootNode()->AddChild(target) &&
+                    s->GetCharacter(s->CreateCharacter("Body"))->SetCharacterLink(1, link) &&
+                    s->AddConstraint(constraint);
+         }},
+        {"chain",
+         [](VOxaSdkManager* m, VOxaScene* s) {
+             VOxaNode* parent = s->GetRootNode();
+             for (int i = 0; i < 10000; ++i) {
+                 VOxaNode* child = m->CreateNode(("N" + std::to_string(i)).c_str());
+                 if (!parent->AddChild(child)) return false;
+                 parent = child;
+             }
+             return true;
+         }},
+        {"handles",
+         [](VOxaSdkManager* m, VOxaScene* s) {
+             VOxaNode* node = m->CreateNode("Holder");
+             node->AddUserProperty(m->CreateUserProperty(m, "Weight", "Real"));
+             VOxaUserProperty* bound =
+                 m->CreateUserProperty(node->FindUserPropertyByName("Weight")->GetProperty());
+             VOxaMaterial* material = m->CreateMaterial("M");
+             material->SetMap(VOxaMaterial::EMapRole(0), m->CreateTexture("T"));
+             s->SetSceneInfo(m->CreateSceneInfo());
+             return bound && m->CreateUserProperty(m, "Free", "Real") && m->CreateVideo("V") &&
+                    m->CreateGenericNode("G") && m->CreateDeformer("D", "Cluster") &&
+                    s->AddPose(m->CreatePose("P", 1)) &&
+                    s->GetSceneInfo()->SetSceneThumbnail(m->CreateThumbnail()) &&
+                    s->GetRootNode()->AddChild(node);
+         }},
+    };
+    for (const auto& [name, build] : rows) {
+        for (int action = 0; action < 4; ++action) {
+            // One round; `left` tells what the manager holds after the action (empty when deleted).
+            auto round = [&, name = name, build = build](bool refuse, std::string* left) {
+                const long long before = LiveBytes();
+                VOxaSdkManager* m = VOxaSdkManager::Create();
+                VOxaScene* scene = m->CreateScene();
+                EXPECT_TRUE(build(m, scene)) << name;
+                VOxaNode* top = scene->GetRootNode()->GetChild(0);
+                gRefuseAll = refuse;
+                oxa_alloc::Fail(refuse ? 0 : -1);
+                if (action == 0) delete m;
+                if (action == 1) m->DestroyAllObjects();
+                if (action == 2) m->DestroyScene(scene, true);
+                if (action == 3) m->DestroyNode(top, true);
+                gRefuseAll = false;
+                oxa_alloc::Fail(-1);
+                if (action > 0) {
+                    for (int count : {m->GetSceneCount(), m->GetNodeCount(), m->GetNodeAttributeCount(),
+                                      m->GetMaterialCount(), m->GetTextureCount(), m->GetVideoCount(),
+                                      m->GetPoseCount(), m->GetUserPropertyCount(), m->GetConstraintCount()})
+                        *left += std::to_string(count) + " ";
+                    delete m;
+                }
+                return LiveBytes() - before;
+            };
+            std::string whole, refused;
+            refused.reserve(64);  // the caller's own bytes are not the manager's
+            round(false, &whole);
+            const long long kept = round(true, &refused);
+            EXPECT_EQ(refused, whole) << name << ", action " << action;
+            EXPECT_LE(kept, 0) << name << ", action " << action;
+        }
+    }
+}
