@@ -190,6 +190,34 @@ void VOxaNode::InitializeProperties() {
 
 // ---- Hierarchy ------------------------------------------------------------------------------
 
+VOxaNode* VOxaParentOf(const VOxaNode* node) {
+    const VOxaNodeProperties* block = node->GetNodeProperties();
+    for (int i = 0, n = block ? block->GetDstCount() : 0; i < n; ++i) {
+        if (VOxaNode* parent = NodeOfPlug(block->GetDst(i))) return parent;
+    }
+    return nullptr;
+}
+
+VOxaNode* VOxaNextChildOf(const VOxaNode* node, const VOxaNode* child) {
+    const VOxaNodeProperties* block = node->GetNodeProperties();
+    bool past = !child;
+    for (int i = 0, n = block ? block->GetSrcCount() : 0; i < n; ++i) {
+        VOxaNode* next = NodeOfPlug(block->GetSrc(i));
+        if (next && past) return next;
+        past = past || (next && next == child);
+    }
+    return nullptr;
+}
+
+VOxaNode* VOxaLastChildOf(const VOxaNode* node, int skipped) {
+    const VOxaNodeProperties* block = node->GetNodeProperties();
+    for (int i = block ? block->GetSrcCount() : 0; i-- > 0;) {
+        VOxaNode* child = NodeOfPlug(block->GetSrc(i));
+        if (child && skipped-- == 0) return child;
+    }
+    return nullptr;
+}
+
 VOxaNode* VOxaNode::GetParent() const {
     // Without any connection there is nothing to filter (and no view to make).
     if (!mProperties) return nullptr;

@@ -22,6 +22,7 @@
 #include "scene/voxa_make_listed_internal.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_node_attribute.h"
+#include "scene/voxa_node_links_internal.h"
 #include "scene/voxa_node_properties.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_scene_contents.h"
@@ -31,29 +32,6 @@
 namespace {
 
 const char* const kManagerErrors[] = {"Object not found", "Object in use"};
-
-// The last child of `node` but the `skipped` last ones, null when none. Read off its connections
-// as they are: the hierarchy view would need memory to be made or brought up to date.
-VOxaNode* LastChildOf(const VOxaNode* node, int skipped) {
-    const VOxaNodeProperties* block = node->GetNodeProperties();
-    for (int i = block ? block->GetSrcCount() : 0; i-- > 0;) {
-        VPlug* src = block->GetSrc(i);
-        if (src && src->IsA(VOxaNodeProperties::ClassId) && skipped-- == 0)
-            return static_cast<VOxaNodeProperties*>(src)->GetOwnerNode();
-    }
-    return nullptr;
-}
-
-// The parent of `node`, read off its connections in the same way.
-VOxaNode* ParentOf(const VOxaNode* node) {
-    const VOxaNodeProperties* block = node->GetNodeProperties();
-    for (int i = 0, n = block ? block->GetDstCount() : 0; i < n; ++i) {
-        VPlug* dst = block->GetDst(i);
-        if (dst && dst->IsA(VOxaNodeProperties::ClassId))
-            return static_cast<VOxaNodeProperties*>(dst)->GetOwnerNode();
-    }
-    return nullptr;
-}
 
 // The `index`-th entry whose full name is `prefix` + `name` (VOxaMakeObjectName), null when none.
 template <typename T>
@@ -458,7 +436,7 @@ bool VOxaSdkManager::DestroyNode(VOxaNode* node, bool recursive) {
     VOxaNode* current = node;
     int skipped = 0;
     while (current) {
-        if (VOxaNode* child = LastChildOf(current, skipped)) {
+        if (VOxaNode* child = VOxaLastChildOf(current, skipped)) {
             if (mNodes.Remove(child)) {
                 current = child;
                 skipped = 0;
@@ -474,7 +452,7 @@ bool VOxaSdkManager::DestroyNode(VOxaNode* node, bool recursive) {
             continue;
         }
         VOxaNode* doomed = current;
-        VOxaNode* parent = doomed == node ? nullptr : ParentOf(doomed);
+        VOxaNode* parent = doomed == node ? nullptr : VOxaParentOf(doomed);
         current = parent;
         skipped = 0;
         if (VOxaNodeAttribute* attribute = doomed->GetNodeAttribute()) {
@@ -511,7 +489,7 @@ bool VOxaSdkManager::DestroyNode(VOxaNode* node, bool recursive) {
 
 void VOxaSdkManager::ReleaseSubtreeFromLinks(VOxaNode* top) {
     const auto within = [top](VOxaNode* node) {
-        for (; node; node = node == top ? nullptr : ParentOf(node))
+        for (; node; node = node == top ? nullptr : VOxaParentOf(node))
             if (node == top) return true;
         return false;
     };

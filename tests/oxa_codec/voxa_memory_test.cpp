@@ -75,14 +75,15 @@ bool gFailNextNothrow = false;
 long long gNothrowToFail = -1;  // below 0: none fails
 long long gNothrowSeen = 0;
 long long gNothrowRefused = 0;
-bool gRefuseAll = false;  // every allocation fails, throwing or not
+long long gAllowedLeft = -1;  // at 0 every allocation fails, throwing or not; below 0: off
 
 void* Allocate(std::size_t size) noexcept {
     return std::malloc(size ? size : 1);
 }
 
 void* AllocateNothrow(std::size_t size) noexcept {
-    if (gRefuseAll) return nullptr;
+    if (gAllowedLeft == 0) return nullptr;
+    if (gAllowedLeft > 0) --gAllowedLeft;
     if (gFailNextNothrow) {
         gFailNextNothrow = false;
         return nullptr;
@@ -95,7 +96,11 @@ void* AllocateNothrow(std::size_t size) noexcept {
 }
 
 void* AllocateOrThrow(std::size_t size) {
-    if (gRefuseAll) throw std::bad_alloc();
+    if (gAllowedLeft == 0) {
+        ++gAllocationsRefused;
+        throw std::bad_alloc();
+    }
+    if (gAllowedLeft > 0) --gAllowedLeft;
     if (gAllocationsToFail >= 0 && gAllocationsSeen++ == gAllocationsToFail) {
         ++gAllocationsRefused;
         throw std::bad_alloc();
@@ -753,20 +758,24 @@ TEST(memory, LettingGoWithEveryAllocationRefusedEndsAsWithMemory) {
     };
     for (const auto& [name, build] : rows) {
         for (int action = 0; action < 4; ++action) {
-            // One round; `left` tells what the manager holds after the action (empty when deleted).
-            auto round = [&, name = name, build = build](bool refuse, std::string* left) {
-                const long long before = LiveBytes();
+            // One round in which the action may make `allowed` allocations and is refused every
+            // one after them (-1: none refused); `left` tells what the manager holds after the
+            // action (nothing when deleted). Answers whether one was refused.
+            auto round = [&, name = name, build = build](long long allowed, std::string* left,
+                                                         long long* kept) {
+                left->clear();
+                const long long before = LiveBytes(), refused = gAllocationsRefused;
                 VOxaSdkManager* m = VOxaSdkManager::Create();
                 VOxaScene* scene = m->CreateScene();
                 EXPECT_TRUE(build(m, scene)) << name;
                 VOxaNode* top = scene->GetRootNode()->GetChild(0);
-                gRefuseAll = refuse;
-                oxa_alloc::Fail(refuse ? 0 : -1);
+                gAllowedLeft = allowed;
+                oxa_alloc::Fail(allowed);
                 if (action == 0) delete m;
                 if (action == 1) m->DestroyAllObjects();
                 if (action == 2) m->DestroyScene(scene, true);
                 if (action == 3) m->DestroyNode(top, true);
-                gRefuseAll = false;
+                gAllowedLeft = -1;
                 oxa_alloc::Fail(-1);
                 if (action > 0) {
                     for (int count : {m->GetSceneCount(), m->GetNodeCount(), m->GetNodeAttributeCount(),
@@ -775,14 +784,19 @@ TEST(memory, LettingGoWithEveryAllocationRefusedEndsAsWithMemory) {
                         *left += std::to_string(count) + " ";
                     delete m;
                 }
-                return LiveBytes() - before;
+                *kept = LiveBytes() - before;
+                return gAllocationsRefused != refused;
             };
-            std::string whole, refused;
-            refused.reserve(64);  // the caller's own bytes are not the manager's
-            round(false, &whole);
-            const long long kept = round(true, &refused);
-            EXPECT_EQ(refused, whole) << name << ", action " << action;
-            EXPECT_LE(kept, 0) << name << ", action " << action;
+            std::string whole, left;
+            long long kept = 0;
+            left.reserve(64);  // the caller's own bytes are not the manager's
+            round(-1, &whole, &kept);
+            for (long long allowed = 0;; allowed += allowed < 8 ? 1 : allowed) {
+                const bool refused = round(allowed, &left, &kept);
+                EXPECT_EQ(left, whole) << name << ", action " << action << ", " << allowed << " allowed";
+                EXPECT_LE(kept, 0) << name << ", action " << action << ", " << allowed << " allowed";
+                if (!refused) break;
+            }
         }
     }
 }
