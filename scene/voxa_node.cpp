@@ -2,9 +2,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "attributes/voxa_marker.h"
+#include "base/vallocation_hook.h"
 #include "base/vdelivery_internal.h"
 #include "objects/vclass_info.h"
 #include "objects/voxa_same_manager_internal.h"
@@ -376,9 +378,16 @@ VOxaNodeAttribute* VOxaNode::SetNodeAttribute(VOxaNodeAttribute* attribute) {
     VOxaNodeAttribute* previous = mAttribute;
     // An attribute whose channels depend on more than its own state gets and gives up its
     // channels in a made default take, at the time it is set, as it always has.
+    // Memory that runs out there leaves the node as it was.
     if (!(VOxaNodeAttribute::AddsChannelsFromStateOnly(previous) &&
-          VOxaNodeAttribute::AddsChannelsFromStateOnly(attribute)))
-        MakeDeferredDefaultChannels();
+          VOxaNodeAttribute::AddsChannelsFromStateOnly(attribute))) {
+        try {
+            MakeDeferredDefaultChannels();
+        } catch (const std::bad_alloc&) {
+            oxa_alloc::NoteFailure();
+            return nullptr;
+        }
+    }
     mAttribute = attribute;
     if (previous) previous->UnsetNode();
     if (attribute) {

@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 
+#include "attributes/voxa_camera.h"
 #include "attributes/voxa_layer.h"
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
@@ -29,7 +30,9 @@
 #include "oxa_codec/voxa_writer.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
+#include "scene/voxa_node_properties.h"
 #include "scene/voxa_scene.h"
+#include "scene/voxa_scene_contents.h"
 #include "scene/voxa_scene_info.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_info.h"
@@ -641,6 +644,16 @@ TEST(memory, AWriteInWhichAnyOneAllocationThrowsFailsAndLeavesTheFileAsItWas) {
 }
 
 #ifdef OXA_TEST_ASAN
+// Runs `setup` with no allocation refused: what a row makes before the call it tries.
+template <class F>
+auto Unrefused(F setup) {
+    const long long armed = gAllocationsToFail;
+    gAllocationsToFail = -1;
+    auto made = setup();
+    gAllocationsToFail = armed;
+    return made;
+}
+
 // An object whose making runs out of memory at any one allocation is null, as its create
 // operation promises (nothing is thrown), and keeps nothing once its manager is gone: what the
 // constructor made before the failure is released with the failure, and an object made but not
@@ -655,6 +668,50 @@ TEST(memory, AnObjectWhoseMakingRunsOutOfMemoryIsNullAndKeepsNothing) {
         {"light", [](VOxaSdkManager* m) { return m->CreateLight() != nullptr; }},
         {"importer", [](VOxaSdkManager* m) { return m->CreateImporter() != nullptr; }},
         {"scene", [](VOxaSdkManager* m) { return m->CreateScene() != nullptr; }},
+        // Calls beyond making: each succeeds or answers its failure, and the manager stays whole.
+        {"node copy",
+         [](VOxaSdkManager* m) {
+             auto [from, to] = Unrefused([m] {
+                 VOxaNode* node = m->CreateNode("from");
+                 node->SetNodeAttribute(m->CreateCamera());
+                 node->AddChild(m->CreateNode("child"));
+                 return std::make_pair(node, m->CreateNode("to"));
+             });
+             to->Copy(*from);
+             return true;
+         }},
+        {"attribute",
+         [](VOxaSdkManager* m) {
+             auto [node, camera] =
+                 Unrefused([m] { return std::make_pair(m->CreateNode("n"), m->CreateCamera()); });
+             node->SetNodeAttribute(camera);
+             return node->GetNodeAttribute() == camera;
+         }},
+        {"child",
+         [](VOxaSdkManager* m) {
+             auto [parent, child] =
+                 Unrefused([m] { return std::make_pair(m->CreateNode("p"), m->CreateNode("c")); });
+             return parent->AddChild(child);
+         }},
+        {"take",
+         [](VOxaSdkManager* m) {
+             VOxaScene* scene = Unrefused([m] {
+                 VOxaScene* made = m->CreateScene();
+                 made->GetRootNode()->AddChild(m->CreateNode("n"));
+                 made->GetContents()->AddMaterial(m->CreateMaterial("m"));
+                 return made;
+             });
+             return scene->CreateTake("T") && scene->SetCurrentTake("T");
+         }},
+        {"connection",
+         [](VOxaSdkManager* m) {
+             auto [to, from] = Unrefused([m] {
+                 return std::make_pair(
+                     m->CreateNode("to")->GetNodeProperties()->FindProperty("Lcl Translation"),
+                     m->CreateNode("from")->GetNodeProperties()->FindProperty("Lcl Rotation"));
+             });
+             return to->ConnectSrc(from);
+         }},
     };
     for (const auto& [name, make] : makers) {
         // One round: the making fails at allocation `index`; answers whether one failed.
