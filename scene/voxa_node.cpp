@@ -256,7 +256,12 @@ bool VOxaNode::AddChild(VOxaNode* node) {
         return false;
     }
     if (VOxaNode* parent = node->GetParent()) parent->RemoveChild(node);
-    return mProperties->ConnectSrc(node->mProperties);
+    const unsigned long long failures = oxa_alloc::FailureCount();
+    if (!mProperties->ConnectSrc(node->mProperties)) return false;
+    if (oxa_alloc::FailureCount() == failures) return true;
+    // Memory ran out while its subtree joined this node's scene: the child is not added.
+    RemoveChild(node);
+    return false;
 }
 
 VOxaNode* VOxaNode::RemoveChild(VOxaNode* node) {

@@ -225,20 +225,22 @@ void VOxaSdkManager::DeleteTakeObject(VOxaObject* object, bool destroying) {
     // They leave the manager's list before the object goes: a callback told of its destruction
     // may look handles up, and these are bound to properties that die with it.
     const int count = object->GetUserPropertyCount();
+    bool noted = true;
     try {
         handles.reserve((size_t)count);
     } catch (const std::bad_alloc&) {
-        // Without room to note them they go first, each leaving the object's list as it goes.
-        for (int i = count; i-- > 0;) {
-            VOxaUserProperty* handle = object->GetUserProperty(i);
-            if (!mUserProperties.Remove(handle)) continue;
-            oxa_delivery::Forget(handle);
-            delete handle;
-        }
+        noted = false;
     }
-    for (int i = 0, n = handles.capacity() ? count : 0; i < n; ++i) {
+    for (int i = noted ? 0 : count; i < count; ++i) {
         VOxaUserProperty* handle = object->GetUserProperty(i);
         if (mUserProperties.Remove(handle)) handles.push_back(handle);
+    }
+    // Without room to note them they go first, each leaving the object's list as it goes.
+    for (int i = noted ? 0 : count; i-- > 0;) {
+        VOxaUserProperty* handle = object->GetUserProperty(i);
+        if (!mUserProperties.Remove(handle)) continue;
+        oxa_delivery::Forget(handle);
+        delete handle;
     }
     oxa_delivery::Forget(object);
     if (destroying) object->Destroying();
@@ -430,9 +432,9 @@ bool VOxaSdkManager::DestroyNode(VOxaNode* node, bool recursive) {
     // `skipped` counts the last children of the current node that could not be detached, so
     // the walk does not take them again while it stays there.
     bool ok = true;
-    // The nodes that went, for the links that point at them; kept only while links exist.
+    // The nodes that went, for the links that point at them.
     std::vector<VOxaNode*> released;
-    bool noting = !mLinks.IsEmpty();
+    bool noting = true;
     VOxaNode* current = node;
     int skipped = 0;
     while (current) {
