@@ -265,6 +265,20 @@ bool VObject::ConnectNotify(int event, VPlug* plug, VPlug* /*other*/) {
 
 void VObject::OwnerPropertyChanged(VProperty* /*property*/) {}
 
+namespace {
+
+// Copies `list` into `copy`; false when there was no room for it.
+bool CopyList(const std::vector<VProperty*>& list, std::vector<VProperty*>& copy) {
+    try {
+        copy = list;
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+}  // namespace
+
 void VObject::Destroying() {
     DisconnectAll();
     // Properties never made have no connection to drop and nothing to delete.
@@ -277,14 +291,33 @@ void VObject::Destroying() {
     }
     mNameIndex.Clear();
     Compact();
-    std::vector<VProperty*> properties = mProperties;
-    for (VProperty* p : properties)
-        p->DisconnectAll();
+    // Work on copies: listeners may change the list while they hear of the disconnections.
+    // Without room for a copy (an object being destroyed must still let go) the list is walked
+    // from its end as it stands.
+    std::vector<VProperty*> properties;
+    bool copied = CopyList(mProperties, properties);
+    if (copied) {
+        for (VProperty* p : properties)
+            p->DisconnectAll();
+    } else {
+        for (size_t i = mProperties.size(); i-- > 0;) {
+            if (i < mProperties.size() && mProperties[i]) mProperties[i]->DisconnectAll();
+        }
+    }
     // Listeners may have changed the list while they heard of the disconnections.
     Compact();
-    properties = mProperties;
-    for (VProperty* p : properties)
-        RemoveProperty(p);
+    if (copied && CopyList(mProperties, properties)) {
+        for (VProperty* p : properties)
+            RemoveProperty(p);
+        return;
+    }
+    // The last one goes first; removing it takes it off the end.
+    while (!mProperties.empty()) {
+        if (!RemoveProperty(mProperties.back())) {
+            if (mProperties.back()) --mPropertyCount;
+            mProperties.pop_back();
+        }
+    }
 }
 
 void VObject::Destroy() {

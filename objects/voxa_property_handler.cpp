@@ -19,7 +19,9 @@ void VOxaPropertyHandler::OwnerPropertyChanged(VProperty* property) {
 }
 
 bool VOxaPropertyHandler::ConnectNotify(int event, VPlug* plug, VPlug* other) {
-    if (event == eObjectPropertyAdding) {
+    // A property joining the list is told without another plug; a plug event of the same number
+    // (a disconnection done) always names the other end.
+    if (event == eObjectPropertyAdding && !other) {
         if (VOxaObject* owner = GetOwner()) owner->MakePendingUserProperties();
     }
     return VObject::ConnectNotify(event, plug, other);

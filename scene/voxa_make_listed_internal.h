@@ -2,8 +2,11 @@
 #define OXA_SCENE_VOXA_MAKE_LISTED_INTERNAL_H
 
 #include <new>
+#include <type_traits>
+#include <vector>
 
 #include "base/vallocation_hook.h"
+#include "base/vdelivery_internal.h"
 #include "scene/voxa_registry.h"
 
 // Makes an object with `make` and lists it in `registry`: the manager's create operations.
@@ -28,6 +31,35 @@ auto VOxaMakeListed(VOxaRegistry<T>& registry, Make make, Unmake unmake) -> decl
 template <typename T, typename Make>
 auto VOxaMakeListed(VOxaRegistry<T>& registry, Make make) -> decltype(make()) {
     return VOxaMakeListed(registry, make, [](auto* made) { delete made; });
+}
+
+// Takes every entry out of `registry` and hands it to `destroy`, in list order. An entry that
+// left the registry meanwhile (destroyed by the destruction of another) is skipped; entries
+// added meanwhile are destroyed in a further round.
+template <typename T, typename F>
+void DrainRegistry(VOxaRegistry<T>& registry, F destroy) {
+    if constexpr (std::is_base_of<VOxaObject, T>::value) registry.DropNames();
+    while (!registry.IsEmpty()) {
+        std::vector<T*> items;
+        try {
+            items = registry.Snapshot();
+        } catch (const std::bad_alloc&) {
+            // Letting go needs no memory: without room for a copy the last entry goes first (it
+            // leaves without moving the others).
+            T* item = registry.Last();
+            if (registry.Remove(item)) {
+                oxa_delivery::Forget(item);
+                destroy(item);
+            }
+            continue;
+        }
+        for (T* item : items) {
+            if (!registry.Remove(item)) continue;
+            oxa_delivery::Forget(item);
+            destroy(item);
+        }
+    }
+    registry.Clear();
 }
 
 #endif  // OXA_SCENE_VOXA_MAKE_LISTED_INTERNAL_H

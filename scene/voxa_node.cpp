@@ -2,9 +2,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "attributes/voxa_marker.h"
+#include "base/vallocation_hook.h"
 #include "base/vdelivery_internal.h"
 #include "objects/vclass_info.h"
 #include "objects/voxa_same_manager_internal.h"
@@ -190,6 +192,34 @@ void VOxaNode::InitializeProperties() {
 
 // ---- Hierarchy ------------------------------------------------------------------------------
 
+VOxaNode* VOxaParentOf(const VOxaNode* node) {
+    const VOxaNodeProperties* block = node->GetNodeProperties();
+    for (int i = 0, n = block ? block->GetDstCount() : 0; i < n; ++i) {
+        if (VOxaNode* parent = NodeOfPlug(block->GetDst(i))) return parent;
+    }
+    return nullptr;
+}
+
+VOxaNode* VOxaNextChildOf(const VOxaNode* node, const VOxaNode* child) {
+    const VOxaNodeProperties* block = node->GetNodeProperties();
+    bool past = !child;
+    for (int i = 0, n = block ? block->GetSrcCount() : 0; i < n; ++i) {
+        VOxaNode* next = NodeOfPlug(block->GetSrc(i));
+        if (next && past) return next;
+        past = past || (next && next == child);
+    }
+    return nullptr;
+}
+
+VOxaNode* VOxaLastChildOf(const VOxaNode* node, int skipped) {
+    const VOxaNodeProperties* block = node->GetNodeProperties();
+    for (int i = block ? block->GetSrcCount() : 0; i-- > 0;) {
+        VOxaNode* child = NodeOfPlug(block->GetSrc(i));
+        if (child && skipped-- == 0) return child;
+    }
+    return nullptr;
+}
+
 VOxaNode* VOxaNode::GetParent() const {
     // Without any connection there is nothing to filter (and no view to make).
     if (!mProperties) return nullptr;
@@ -226,7 +256,12 @@ bool VOxaNode::AddChild(VOxaNode* node) {
         return false;
     }
     if (VOxaNode* parent = node->GetParent()) parent->RemoveChild(node);
-    return mProperties->ConnectSrc(node->mProperties);
+    const unsigned long long failures = oxa_alloc::FailureCount();
+    if (!mProperties->ConnectSrc(node->mProperties)) return false;
+    if (oxa_alloc::FailureCount() == failures) return true;
+    // Memory ran out while its subtree joined this node's scene: the child is not added.
+    RemoveChild(node);
+    return false;
 }
 
 VOxaNode* VOxaNode::RemoveChild(VOxaNode* node) {
@@ -348,9 +383,16 @@ VOxaNodeAttribute* VOxaNode::SetNodeAttribute(VOxaNodeAttribute* attribute) {
     VOxaNodeAttribute* previous = mAttribute;
     // An attribute whose channels depend on more than its own state gets and gives up its
     // channels in a made default take, at the time it is set, as it always has.
+    // Memory that runs out there leaves the node as it was.
     if (!(VOxaNodeAttribute::AddsChannelsFromStateOnly(previous) &&
-          VOxaNodeAttribute::AddsChannelsFromStateOnly(attribute)))
-        MakeDeferredDefaultChannels();
+          VOxaNodeAttribute::AddsChannelsFromStateOnly(attribute))) {
+        try {
+            MakeDeferredDefaultChannels();
+        } catch (const std::bad_alloc&) {
+            oxa_alloc::NoteFailure();
+            return nullptr;
+        }
+    }
     mAttribute = attribute;
     if (previous) previous->UnsetNode();
     if (attribute) {

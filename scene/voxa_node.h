@@ -354,7 +354,8 @@ public:
 
     // --- Copy and character links -------------------------------------------------------------
     // Copies `other` into this node: target settings, attribute values, display flags, pivot
-    // sets, limits, culling mode and takes. Children, parent and character links stay.
+    // sets, limits, culling mode and takes. Children, parent and character links stay. Memory
+    // that runs out part way ends the copy there, counted as memory run out.
     VOxaNode& Copy(const VOxaNode& other);
     int AddCharacterLink(void* owner, int kind, int index, int extra);
     // Told, for each character link a node still holds when it is destroyed, so that the
@@ -382,6 +383,8 @@ private:
     // throws part way.
     void ReleaseOwned();
     void UpdateMultiFlags();
+    // Copy's work, which memory that runs out may end part way.
+    void CopyParts(const VOxaNode& other);
     // The defaults of the transform and visibility channels a made default take would hold:
     // taken from the properties, then following their changes as the linked curves do.
     void StartDeferredDefaults();

@@ -1,5 +1,8 @@
 #include "scene/voxa_node_attribute.h"
 
+#include <new>
+
+#include "base/vallocation_hook.h"
 #include "base/vdelivery_internal.h"
 #include "objects/voxa_same_manager_internal.h"
 #include "scene/voxa_node.h"
@@ -16,7 +19,13 @@ void VOxaNodeAttribute::SetNode(VOxaNode* node) {
         VOxaTakeNode* take = node->GetTakeNode(i);
         // A take whose channels are not made yet gets the node attribute's when they are.
         if (take && take->HasDeferredChannels() && node->GetNodeAttribute() == this) continue;
-        AddChannels(take);
+        // Channels that cannot be made for want of memory end there, counted: the take keeps
+        // those made so far.
+        try {
+            AddChannels(take);
+        } catch (const std::bad_alloc&) {
+            oxa_alloc::NoteFailure();
+        }
     }
 }
 

@@ -15,6 +15,8 @@
 #include "animation/fcurve_node.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_node_eval_internal.h"
+#include "scene/voxa_node_links_internal.h"
+#include "scene/voxa_node_properties.h"
 #include "scene/voxa_take_node.h"
 
 namespace {
@@ -449,6 +451,26 @@ static bool DropDefaultGlobals(VOxaNode* node) {
     return held;
 }
 
+// Drops the global parts held below `top` (whose own are dropped), down only through the nodes
+// that held some, without memory.
+static void DropGlobalsBelow(VOxaNode* top) {
+    VOxaNode* node = top;
+    const VOxaNode* after = nullptr;  // the child of `node` whose subtree is done
+    while (node) {
+        if (VOxaNode* child = VOxaNextChildOf(node, after)) {
+            if (DropDefaultGlobals(child)) {
+                node = child;
+                after = nullptr;
+            } else {
+                after = child;
+            }
+            continue;
+        }
+        after = node;
+        node = node == top ? nullptr : VOxaParentOf(node);
+    }
+}
+
 void VOxaNode::DefaultTransformsChanged() {
     // A node never evaluated has nothing to forget.
     if (mEval) mEval->mDefaultCache.Reset();
@@ -460,11 +482,23 @@ void VOxaNode::DefaultTransformsChanged() {
     // is visited at most once per computation of its parts. Only the children that held some
     // wait for their own children to be visited, so a change with nothing computed below (a
     // node being read or built) allocates nothing.
+    // The children are read off the connections, and without room to note one the subtree
+    // below it is walked there through the parent links: a node being destroyed (a child let
+    // go of) needs no memory.
     std::vector<VOxaNode*> pending;
     auto dropChildren = [&pending](VOxaNode* node) {
-        for (int i = node->GetChildCount() - 1; i >= 0; --i) {
-            VOxaNode* child = node->GetChild(i);
-            if (child && DropDefaultGlobals(child)) pending.push_back(child);
+        const VOxaNodeProperties* block = node->GetNodeProperties();
+        for (int i = block ? block->GetSrcCount() : 0; i-- > 0;) {
+            VPlug* src = block->GetSrc(i);
+            VOxaNode* child = src && src->IsA(VOxaNodeProperties::ClassId)
+                                  ? static_cast<VOxaNodeProperties*>(src)->GetOwnerNode()
+                                  : nullptr;
+            if (!child || !DropDefaultGlobals(child)) continue;
+            try {
+                pending.push_back(child);
+            } catch (const std::bad_alloc&) {
+                DropGlobalsBelow(child);
+            }
         }
     };
     dropChildren(this);

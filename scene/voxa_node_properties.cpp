@@ -1,8 +1,10 @@
 #include "scene/voxa_node_properties.h"
 
+#include <new>
 #include <type_traits>
 #include <utility>
 
+#include "base/vallocation_hook.h"
 #include "objects/voxa_user_property.h"
 #include "scene/voxa_node.h"
 
@@ -317,11 +319,17 @@ bool VOxaNodeProperties::ConnectNotify(int event, VPlug* plug, VPlug* other) {
                 }
                 break;
             }
+            // A subtree that cannot move for want of memory is counted as memory run out, and
+            // AddChild takes the child back.
             case ePlugConnectedSrc:
-                if (otherNode) otherNode->SetSceneContents(mOwnerNode->GetSceneContents(), false);
-                break;
             case ePlugDisconnectedSrc:
-                if (otherNode) otherNode->SetSceneContents(nullptr, false);
+                try {
+                    if (otherNode)
+                        otherNode->SetSceneContents(
+                            event == ePlugConnectedSrc ? mOwnerNode->GetSceneContents() : nullptr, false);
+                } catch (const std::bad_alloc&) {
+                    oxa_alloc::NoteFailure();
+                }
                 break;
             default:
                 break;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "attributes/voxa_nurb.h"
 #include "attributes/voxa_patch.h"
 #include "attributes/voxa_skeleton.h"
+#include "base/vallocation_hook.h"
 #include "base/vdelivery_internal.h"
 #include "objects/vdatatype.h"
 #include "objects/voxa_user_property.h"
@@ -273,7 +275,15 @@ bool CopyAttribute(VOxaNode* node, const T* from, T* mine, T* (VOxaSdkManager::*
 VOxaNode& VOxaNode::Copy(const VOxaNode& other) {
     oxa_delivery::Scope scope;
     if (&other == this) return *this;
+    try {
+        CopyParts(other);
+    } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
+    }
+    return *this;
+}
 
+void VOxaNode::CopyParts(const VOxaNode& other) {
     // Aim settings; the up-vector target node is not copied.
     if (VOxaNode* target = other.GetTarget()) SetTarget(target);
     SetPostTargetRotation(other.GetPostTargetRotation());
@@ -356,7 +366,6 @@ VOxaNode& VOxaNode::Copy(const VOxaNode& other) {
 
     SetCullingMode(other.GetCullingMode());
     VOxaTakeNodeContainer::operator=(other);
-    return *this;
 }
 
 // ---- Character links ------------------------------------------------------------------------------

@@ -171,6 +171,15 @@ public:
         return 1 + (entry->mMore < 0 ? 0 : mMore[entry->mMore].Size());
     }
 
+    // Empties the list and hands over its entries in list order, without a copy.
+    std::vector<T*> Take() {
+        Compact();
+        std::vector<T*> items;
+        items.swap(mItems);
+        Clear();
+        return items;
+    }
+
     // A copy of the entries in list order (for walks that destroy entries as they go).
     std::vector<T*> Snapshot() const {
         Compact();

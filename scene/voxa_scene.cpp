@@ -11,6 +11,7 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_pose.h"
 #include "attributes/voxa_texture.h"
+#include "base/vallocation_hook.h"
 #include "base/vdelivery_internal.h"
 #include "character/voxa_character.h"
 #include "character/voxa_character_pose.h"
@@ -362,13 +363,17 @@ void VOxaScene::ForEachTakeContainer(bool all, Visit visit) const {
 bool VOxaScene::CreateTake(const char* name) {
     oxa_delivery::Scope scope;
     bool all = true;
+    const unsigned long long failures = oxa_alloc::FailureCount();
     ForEachTakeContainer(false, [&](VOxaTakeNodeContainer* container) {
         if (!container->AddTakeNode(name)) all = false;
     });
+    // A take that could not be made for want of memory is not said to be there already.
     if (!all)
-        mError.SetLastError(
-            eTakeError,
-            TakeErrorText("At least one node, texture or material already has a take called ", name));
+        mError.SetLastError(eTakeError, oxa_alloc::FailureCount() != failures
+                                            ? VString("Not enough memory")
+                                            : TakeErrorText("At least one node, texture or material already "
+                                                            "has a take called ",
+                                                            name));
     return all;
 }
 

@@ -70,7 +70,7 @@ VOxaSceneContents::~VOxaSceneContents() {
     }
     // A generic node keeps its contents too; left set, it would reach these contents after
     // they are gone the next time it moves.
-    for (VOxaGenericNode* node : mGenericNodes.mItems.Snapshot()) {
+    for (VOxaGenericNode* node : mGenericNodes.mItems.Take()) {
         if (node->GetSceneContents() == this) node->SetSceneContents(nullptr);
     }
     mRootNode = nullptr;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "attributes/voxa_generic_node.h"
+#include "attributes/voxa_link.h"
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_texture.h"
 #include "attributes/voxa_video.h"
@@ -21,6 +22,8 @@
 #include "scene/voxa_make_listed_internal.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_node_attribute.h"
+#include "scene/voxa_node_links_internal.h"
+#include "scene/voxa_node_properties.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_scene_contents.h"
 #include "scene/voxa_scene_info.h"
@@ -29,35 +32,6 @@
 namespace {
 
 const char* const kManagerErrors[] = {"Object not found", "Object in use"};
-
-// Takes every entry out of `registry` and hands it to `destroy`, in list order. An entry that
-// left the registry meanwhile (destroyed by the destruction of another) is skipped; entries
-// added meanwhile are destroyed in a further round.
-template <typename T, typename F>
-void DrainRegistry(VOxaRegistry<T>& registry, F destroy) {
-    if constexpr (std::is_base_of<VOxaObject, T>::value) registry.DropNames();
-    while (!registry.IsEmpty()) {
-        std::vector<T*> items;
-        try {
-            items = registry.Snapshot();
-        } catch (const std::bad_alloc&) {
-            // Letting go needs no memory: without room for a copy the last entry goes first (it
-            // leaves without moving the others).
-            T* item = registry.Last();
-            if (registry.Remove(item)) {
-                oxa_delivery::Forget(item);
-                destroy(item);
-            }
-            continue;
-        }
-        for (T* item : items) {
-            if (!registry.Remove(item)) continue;
-            oxa_delivery::Forget(item);
-            destroy(item);
-        }
-    }
-    registry.Clear();
-}
 
 // The `index`-th entry whose full name is `prefix` + `name` (VOxaMakeObjectName), null when none.
 template <typename T>
@@ -250,9 +224,23 @@ void VOxaSdkManager::DeleteTakeObject(VOxaObject* object, bool destroying) {
     handles.clear();
     // They leave the manager's list before the object goes: a callback told of its destruction
     // may look handles up, and these are bound to properties that die with it.
-    for (int i = 0, n = object->GetUserPropertyCount(); i < n; ++i) {
+    const int count = object->GetUserPropertyCount();
+    bool noted = true;
+    try {
+        handles.reserve((size_t)count);
+    } catch (const std::bad_alloc&) {
+        noted = false;
+    }
+    for (int i = noted ? 0 : count; i < count; ++i) {
         VOxaUserProperty* handle = object->GetUserProperty(i);
         if (mUserProperties.Remove(handle)) handles.push_back(handle);
+    }
+    // Without room to note them they go first, each leaving the object's list as it goes.
+    for (int i = noted ? 0 : count; i-- > 0;) {
+        VOxaUserProperty* handle = object->GetUserProperty(i);
+        if (!mUserProperties.Remove(handle)) continue;
+        oxa_delivery::Forget(handle);
+        delete handle;
     }
     oxa_delivery::Forget(object);
     if (destroying) object->Destroying();
@@ -334,27 +322,19 @@ bool VOxaSdkManager::DestroyScene(VOxaScene* scene, bool destroyNodes) {
     oxa_delivery::Scope scope;
     // With its nodes the scene lets go of the materials, textures, videos and poses it lists
     // that nothing else uses once the nodes are gone (no other scene lists them, no node or
-    // texture still uses them): what a read made goes with the scene it read into. Without room
-    // to note them they stay, as they did before.
+    // texture still uses them): what a read made goes with the scene it read into. The lists
+    // are taken from the scene as they are (the scene lets go of them anyway), so that this
+    // needs no memory.
     std::vector<VOxaMaterial*> materials;
     std::vector<VOxaTexture*> textures;
     std::vector<VOxaVideo*> videos;
     std::vector<VOxaPose*> poses;
-    bool noted = destroyNodes;
     if (destroyNodes) {
-        try {
-            VOxaSceneContents* contents = scene->GetContents();
-            materials = contents->mMaterials.mItems.Snapshot();
-            textures = contents->mTextures.mItems.Snapshot();
-            videos = contents->mVideos.mItems.Snapshot();
-            poses = scene->mPoses;
-        } catch (const std::bad_alloc&) {
-            materials.clear();
-            textures.clear();
-            videos.clear();
-            poses.clear();
-            noted = false;
-        }
+        VOxaSceneContents* contents = scene->GetContents();
+        materials = contents->mMaterials.mItems.Take();
+        textures = contents->mTextures.mItems.Take();
+        videos = contents->mVideos.mItems.Take();
+        poses.swap(scene->mPoses);
     }
     mScenes.Remove(scene);
     oxa_delivery::Forget(scene);
@@ -373,34 +353,44 @@ bool VOxaSdkManager::DestroyScene(VOxaScene* scene, bool destroyNodes) {
         const VPlug* handler = object->GetPropertyHandler();
         return handler && handler->GetDstCount() > 0;
     };
+    // The maps a material shows are the scene's too, listed or not (one noted twice goes once);
+    // without room to note them, those the scene does not list stay.
+    bool mapsNoted = true;
+    try {
+        textures.reserve(textures.size() + materials.size() * VOxaMaterial::eMAP_ROLE_COUNT);
+    } catch (const std::bad_alloc&) {
+        mapsNoted = false;
+    }
     for (VOxaMaterial* material : materials) {
         if (!mMaterials.Contains(material) || feeds(material) ||
             listedElsewhere(&VOxaSceneContents::mMaterials, material))
             continue;
-        // The maps it shows are the scene's too, listed or not (one noted twice goes once).
-        for (int role = 0; role < VOxaMaterial::eMAP_ROLE_COUNT && noted; ++role) {
-            if (VOxaTexture* map = material->GetMap((VOxaMaterial::EMapRole)role)) {
-                try {
-                    textures.push_back(map);
-                } catch (const std::bad_alloc&) {
-                    noted = false;
-                }
-            }
+        for (int role = 0; role < VOxaMaterial::eMAP_ROLE_COUNT && mapsNoted; ++role) {
+            if (VOxaTexture* map = material->GetMap((VOxaMaterial::EMapRole)role)) textures.push_back(map);
         }
         DestroyMaterial(material);
     }
-    // The materials left may still show a texture.
+    // The materials left may still show a texture: noted once, or without room for that looked
+    // up for each texture.
     std::unordered_set<const VOxaTexture*> shown;
+    bool shownNoted = true;
     try {
         for (int i = 0, n = textures.empty() ? 0 : mMaterials.GetCount(); i < n; ++i)
             for (int role = 0; role < VOxaMaterial::eMAP_ROLE_COUNT; ++role)
                 if (const VOxaTexture* map = mMaterials.Get(i)->GetMap((VOxaMaterial::EMapRole)role))
                     shown.insert(map);
     } catch (const std::bad_alloc&) {
-        noted = false;
+        shownNoted = false;
     }
+    auto isShown = [&](const VOxaTexture* texture) {
+        if (shownNoted) return shown.count(texture) > 0;
+        for (int i = 0, n = mMaterials.GetCount(); i < n; ++i)
+            for (int role = 0; role < VOxaMaterial::eMAP_ROLE_COUNT; ++role)
+                if (mMaterials.Get(i)->GetMap((VOxaMaterial::EMapRole)role) == texture) return true;
+        return false;
+    };
     for (VOxaTexture* texture : textures) {
-        if (noted && mTextures.Contains(texture) && !shown.count(texture) &&
+        if (mTextures.Contains(texture) && !isShown(texture) &&
             !listedElsewhere(&VOxaSceneContents::mTextures, texture))
             DestroyTexture(texture);
     }
@@ -434,57 +424,82 @@ bool VOxaSdkManager::DestroyNode(VOxaNode* node, bool recursive) {
         return true;
     }
 
-    // Depth first without recursion (a chain of nodes may be as long as the node list): the
-    // subtree goes leaves first, each parent once it has no child left, and the children of a
-    // parent from the last one, so that every list a node leaves (its parent's children, the
-    // manager's registries) loses its newest entries first. `skipped` counts the last children
-    // of a frame that could not be detached, so the walk never meets them again.
-    struct Frame {
-        VOxaNode* node;
-        int skipped;
-    };
+    // Depth first without recursion (a chain of nodes may be as long as the node list) and
+    // without a side stack, so that letting go needs no memory: down through the last child, up
+    // through the parent link. The subtree goes leaves first, each parent once it has no child
+    // left, and the children of a parent from the last one, so that every list a node leaves
+    // (its parent's children, the manager's registries) loses its newest entries first.
+    // `skipped` counts the last children of the current node that could not be detached, so
+    // the walk does not take them again while it stays there.
     bool ok = true;
-    std::vector<Frame> stack;
+    // The nodes that went, for the links that point at them.
     std::vector<VOxaNode*> released;
-    stack.push_back({node, 0});
-    while (!stack.empty()) {
-        Frame& top = stack.back();
-        const int children = top.node->GetChildCount();
-        if (children > top.skipped) {
-            VOxaNode* child = top.node->GetChild(children - 1 - top.skipped);
+    bool noting = true;
+    VOxaNode* current = node;
+    int skipped = 0;
+    while (current) {
+        if (VOxaNode* child = VOxaLastChildOf(current, skipped)) {
             if (mNodes.Remove(child)) {
-                stack.push_back({child, 0});
+                current = child;
+                skipped = 0;
                 continue;
             }
             // A child this manager does not hold: it stays alive, detached from the doomed
             // parent.
             ok = false;
             NotFound();
-            int before = top.node->GetChildCount();
-            top.node->RemoveChild(child);
-            if (top.node->GetChildCount() >= before) ++top.skipped;
+            const int before = current->GetNodeProperties()->GetSrcCount();
+            current->RemoveChild(child);
+            if (current->GetNodeProperties()->GetSrcCount() >= before) ++skipped;
             continue;
         }
-        VOxaNode* doomed = top.node;
-        stack.pop_back();
+        VOxaNode* doomed = current;
+        VOxaNode* parent = doomed == node ? nullptr : VOxaParentOf(doomed);
+        current = parent;
+        skipped = 0;
         if (VOxaNodeAttribute* attribute = doomed->GetNodeAttribute()) {
             doomed->SetNodeAttribute(nullptr);
             if (!DestroyNodeAttribute(attribute)) ok = false;
         }
-        VOxaNode* parent = stack.empty() ? nullptr : stack.back().node;
-        int siblings = parent ? parent->GetChildCount() : 0;
+        const int siblings = parent ? parent->GetNodeProperties()->GetSrcCount() : 0;
         if (!parent) ReleaseNode(doomed);
         for (int i = 0, n = mScenes.GetCount(); parent && i < n; ++i)
             mScenes.Get(i)->ReleaseNode(doomed);
+        if (noting) {
+            try {
+                released.push_back(doomed);
+            } catch (const std::bad_alloc&) {
+                // No room to note the rest: the links let go of the nodes that went, and now
+                // of every node of the subtree that is still to go.
+                ReleaseNodesFromLinks(released);
+                std::vector<VOxaNode*>().swap(released);
+                ReleaseSubtreeFromLinks(node);
+                noting = false;
+            }
+        }
+        // Its handles still to be made are not made for a node that goes.
+        if (doomed->HasPendingUserProperties()) DropPendingHandles(doomed, false);
         doomed->Destroying();
         // Destroying drops the link to the parent; make sure the parent never keeps a
         // pointer to a deleted child.
-        if (parent && parent->GetChildCount() == siblings) parent->RemoveChild(doomed);
+        if (parent && parent->GetNodeProperties()->GetSrcCount() == siblings) parent->RemoveChild(doomed);
         DeleteTakeObject(doomed, false);
-        released.push_back(doomed);
     }
     ReleaseNodesFromLinks(released);
     return ok;
+}
+
+void VOxaSdkManager::ReleaseSubtreeFromLinks(VOxaNode* top) {
+    const auto within = [top](VOxaNode* node) {
+        for (; node; node = node == top ? nullptr : VOxaParentOf(node))
+            if (node == top) return true;
+        return false;
+    };
+    for (int i = 0, n = mLinks.GetCount(); i < n; ++i) {
+        VOxaLink* link = mLinks.Get(i);
+        if (within(link->GetLink())) link->ReleaseNode(link->GetLink());
+        if (within(link->GetAssociateModel())) link->ReleaseNode(link->GetAssociateModel());
+    }
 }
 
 bool VOxaSdkManager::DestroyNodeAttribute(VOxaNodeAttribute* attribute) {
@@ -800,8 +815,9 @@ void VOxaSdkManager::DestroyAllScenes() {
             destroyed = true;
         }
         if (destroyed) continue;
-        // Only scenes of poses no scene holds: they go, and their poses forget them.
-        for (VOxaScene* scene : mScenes.Snapshot()) {
+        // Only scenes of poses no scene holds: they go, and their poses forget them. (Nothing
+        // went, so the copy still lists every scene.)
+        for (VOxaScene* scene : scenes) {
             if (!mScenes.Remove(scene)) continue;
             scene->mOwnerPose->ForgetScene();
             scene->mOwnerPose = nullptr;

@@ -384,6 +384,8 @@ private:
     void ReleaseNode(VOxaNode* node);
     // The links that point at any of `nodes` (sorted by address) let them go.
     void ReleaseNodesFromLinks(std::vector<VOxaNode*>& nodes);
+    // The links that point at `top` or a node below it let them go (with no room to note them).
+    void ReleaseSubtreeFromLinks(VOxaNode* top);
     void ReleaseNodeAttribute(VOxaNodeAttribute* attribute);
     void ReleaseMaterial(VOxaMaterial* material);
     void ReleaseTexture(VOxaTexture* texture);

@@ -26,12 +26,5 @@ bool VOxaSdkManager::DestroyGeometryConverter(VOxaGeometryConverter* converter) 
 }
 
 void VOxaSdkManager::DestroyAllGeometryConverters() {
-    while (!mGeometryConverters.IsEmpty()) {
-        for (VOxaGeometryConverter* converter : mGeometryConverters.Snapshot()) {
-            if (!mGeometryConverters.Remove(converter)) continue;
-            oxa_delivery::Forget(converter);
-            delete converter;
-        }
-    }
-    mGeometryConverters.Clear();
+    DrainRegistry(mGeometryConverters, [](VOxaGeometryConverter* converter) { delete converter; });
 }

@@ -17,20 +17,6 @@
 
 namespace {
 
-// Takes every entry out of `registry` and hands it to `destroy`, in list order; entries that
-// left meanwhile are skipped, entries added meanwhile go in a further round.
-template <typename T, typename F>
-void DrainGeometryRegistry(VOxaRegistry<T>& registry, F destroy) {
-    while (!registry.IsEmpty()) {
-        for (T* item : registry.Snapshot()) {
-            if (!registry.Remove(item)) continue;
-            oxa_delivery::Forget(item);
-            destroy(item);
-        }
-    }
-    registry.Clear();
-}
-
 VMatrix ToMatrix(const VgeAMatrix& m) {
     VMatrix out;
     VgeMatrixCopy(out.mData, m.mData);
@@ -118,16 +104,16 @@ bool VOxaSdkManager::DestroyDeformer(VOxaDeformer* deformer) {
 }
 
 void VOxaSdkManager::DestroyAllLinks() {
-    DrainGeometryRegistry(mLinks, [](VOxaLink* link) { delete link; });
+    DrainRegistry(mLinks, [](VOxaLink* link) { delete link; });
 }
 
 void VOxaSdkManager::DestroyAllShapes() {
     // The nodes are gone by now: a shape's node link is not followed.
-    DrainGeometryRegistry(mShapes, [](VOxaShape* shape) { delete shape; });
+    DrainRegistry(mShapes, [](VOxaShape* shape) { delete shape; });
 }
 
 void VOxaSdkManager::DestroyAllPoses() {
-    DrainGeometryRegistry(mPoses, [this](VOxaPose* pose) { DeleteTakeObject(pose, false); });
+    DrainRegistry(mPoses, [this](VOxaPose* pose) { DeleteTakeObject(pose, false); });
 }
 
 // --- Lookups ------------------------------------------------------------------------------------

@@ -178,22 +178,28 @@ VOxaTakeNode* VOxaTakeNodeContainer::AddTakeNode(const char* name) {
         SetTakeError(kTakeNodeExists);
         return nullptr;
     }
-    // Held by its owner until listed, so a take whose channels run out of memory goes.
+    // Held by its owner until listed, so a take whose channels run out of memory goes: null,
+    // counted as memory run out.
     std::unique_ptr<VOxaTakeNode> take;
-    if (!mTakeNodes.empty() && (!mTakeNodes[0]->HasDeferredChannels() || IsDefaultTakeName(name))) {
-        take.reset(new VOxaTakeNode(*mTakeNodes[0]));
-        take->SetName(name);
-    } else {
-        // A copy of a default take not made yet is what a fresh take of another name holds:
-        // the same channels with the properties' values, unlinked.
-        take.reset(new VOxaTakeNode(name));
-        if (mTakeNodes.empty() && mDeferDefaultChannels && IsDefaultTakeName(name)) {
-            take->DeferChannels(this);
+    try {
+        if (!mTakeNodes.empty() && (!mTakeNodes[0]->HasDeferredChannels() || IsDefaultTakeName(name))) {
+            take.reset(new VOxaTakeNode(*mTakeNodes[0]));
+            take->SetName(name);
         } else {
-            CreateTakeNodeChannels(take.get());
+            // A copy of a default take not made yet is what a fresh take of another name holds:
+            // the same channels with the properties' values, unlinked.
+            take.reset(new VOxaTakeNode(name));
+            if (mTakeNodes.empty() && mDeferDefaultChannels && IsDefaultTakeName(name)) {
+                take->DeferChannels(this);
+            } else {
+                CreateTakeNodeChannels(take.get());
+            }
         }
+        mTakeNodes.push_back(take.get());
+    } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
+        return nullptr;
     }
-    mTakeNodes.push_back(take.get());
     return take.release();
 }
 

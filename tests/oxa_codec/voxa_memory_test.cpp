@@ -7,15 +7,22 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <new>
 #include <string>
 
+#include "attributes/voxa_camera.h"
 #include "attributes/voxa_layer.h"
+#include "attributes/voxa_link.h"
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_texture.h"
 #include "base/vallocation_hook.h"
+#include "character/voxa_character.h"
+#include "character/voxa_character_link.h"
+#include "character/voxa_constraint_position.h"
 #include "formats/motion/voxa_motion_export.h"
+#include "objects/voxa_user_property.h"
 #include "oxa_codec/voxa_exporter.h"
 #include "oxa_codec/voxa_importer.h"
 #include "oxa_codec/voxa_io_formats.h"
@@ -23,7 +30,10 @@
 #include "oxa_codec/voxa_writer.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
+#include "scene/voxa_node_properties.h"
 #include "scene/voxa_scene.h"
+#include "scene/voxa_scene_contents.h"
+#include "scene/voxa_scene_info.h"
 #include "scene/voxa_sdk_manager.h"
 #include "tests/support/test_files.h"
 
@@ -67,12 +77,15 @@ bool gFailNextNothrow = false;
 long long gNothrowToFail = -1;  // below 0: none fails
 long long gNothrowSeen = 0;
 long long gNothrowRefused = 0;
+long long gAllowedLeft = -1;  // at 0 every allocation fails, throwing or not; below 0: off
 
 void* Allocate(std::size_t size) noexcept {
     return std::malloc(size ? size : 1);
 }
 
 void* AllocateNothrow(std::size_t size) noexcept {
+    if (gAllowedLeft == 0) return nullptr;
+    if (gAllowedLeft > 0) --gAllowedLeft;
     if (gFailNextNothrow) {
         gFailNextNothrow = false;
         return nullptr;
@@ -85,6 +98,11 @@ void* AllocateNothrow(std::size_t size) noexcept {
 }
 
 void* AllocateOrThrow(std::size_t size) {
+    if (gAllowedLeft == 0) {
+        ++gAllocationsRefused;
+        throw std::bad_alloc();
+    }
+    if (gAllowedLeft > 0) --gAllowedLeft;
     if (gAllocationsToFail >= 0 && gAllocationsSeen++ == gAllocationsToFail) {
         ++gAllocationsRefused;
         throw std::bad_alloc();
@@ -625,6 +643,23 @@ TEST(memory, AWriteInWhichAnyOneAllocationThrowsFailsAndLeavesTheFileAsItWas) {
 }
 
 #ifdef OXA_TEST_ASAN
+// What a row's call acts on: two nodes of a scene, the first with a camera and a child.
+struct RowScene {
+    VOxaScene* scene;
+    VOxaNode *a, *b;
+    VOxaCamera* camera;
+} gRow;
+
+RowScene MakeRowScene(VOxaSdkManager* m) {
+    RowScene row{m->CreateScene(), m->CreateNode("a"), m->CreateNode("b"), m->CreateCamera()};
+    row.a->SetNodeAttribute(row.camera);
+    row.a->AddChild(m->CreateNode("c"));
+    row.scene->GetRootNode()->AddChild(row.a);
+    row.scene->GetRootNode()->AddChild(row.b);
+    row.scene->GetContents()->AddMaterial(m->CreateMaterial("m"));
+    return row;
+}
+
 // An object whose making runs out of memory at any one allocation is null, as its create
 // operation promises (nothing is thrown), and keeps nothing once its manager is gone: what the
 // constructor made before the failure is released with the failure, and an object made but not
@@ -639,11 +674,22 @@ TEST(memory, AnObjectWhoseMakingRunsOutOfMemoryIsNullAndKeepsNothing) {
         {"light", [](VOxaSdkManager* m) { return m->CreateLight() != nullptr; }},
         {"importer", [](VOxaSdkManager* m) { return m->CreateImporter() != nullptr; }},
         {"scene", [](VOxaSdkManager* m) { return m->CreateScene() != nullptr; }},
+        // Calls beyond making, on the row scene: each succeeds or answers its failure, and the
+        // manager stays whole.
+        {"copy", [](VOxaSdkManager*) { return &gRow.b->Copy(*gRow.a) == gRow.b; }},
+        {"attribute",
+         [](VOxaSdkManager*) {
+             return gRow.b->SetNodeAttribute(gRow.camera), gRow.b->GetNodeAttribute() == gRow.camera;
+         }},
+        {"child", [](VOxaSdkManager*) { return gRow.b->AddChild(gRow.a->GetChild(0)); }},
+        {"take",
+         [](VOxaSdkManager*) { return gRow.scene->CreateTake("T") && gRow.scene->SetCurrentTake("T"); }},
     };
     for (const auto& [name, make] : makers) {
         // One round: the making fails at allocation `index`; answers whether one failed.
         auto round = [make = make](long long index, bool* made) {
             VOxaSdkManager* manager = make ? VOxaSdkManager::Create() : nullptr;
+            if (manager) gRow = MakeRowScene(manager);
             const long long refused = gAllocationsRefused;
             gAllocationsSeen = 0;
             gAllocationsToFail = index;
@@ -677,3 +723,102 @@ TEST(memory, AnObjectWhoseMakingRunsOutOfMemoryIsNullAndKeepsNothing) {
     }
 }
 #endif
+
+// Letting go needs no memory: a manager deleted or emptied, or a scene or a subtree destroyed with
+// its nodes, while every allocation is refused throws nothing, leaves what it leaves with memory
+// to spare, and keeps nothing once the manager is gone.
+TEST(memory, LettingGoWithEveryAllocationRefusedEndsAsWithMemory) {
+    const std::string examples = OXA_EXAMPLES_DIR;
+    auto read = [](VOxaSdkManager* m, VOxaScene* s, const std::string& path) {
+        VOxaImporter* importer = m->CreateImporter();
+        return importer->Initialize(path.c_str()) && importer->Import(s);
+    };
+    const std::pair<const char*, std::function<bool(VOxaSdkManager*, VOxaScene*)>> rows[] = {
+        // Cameras, lights and keyed tracks; materials with maps, and another scene's that stay.
+        {"3ds",
+         [&](VOxaSdkManager* m, VOxaScene* s) {
+             return read(m, s, examples + "/scene.3ds") &&
+                    read(m, s, examples + "/../fuzz/corpus/reader_3ds/map_flags.3ds") &&
+                    read(m, m->CreateScene(), examples + "/../fuzz/corpus/reader_3ds/map_flags.3ds");
+         }},
+        {"bvh takes",
+         [&](VOxaSdkManager* m, VOxaScene* s) {
+             return read(m, s, examples + "/walk.bvh") && s->CreateTake("Second") &&
+                    s->SetCurrentTake("Second");
+         }},
+        {"chain",
+         [](VOxaSdkManager* m, VOxaScene* s) {
+             VOxaNode* parent = s->GetRootNode();
+             for (int i = 0; i < 10000 && parent; ++i)
+                 parent = parent->AddChild(m->CreateNode("N")) ? parent->GetChild(0) : nullptr;
+             return parent != nullptr;
+         }},
+        // A character and a constraint on two nodes, handles of every kind, and the other objects.
+        {"objects",
+         [](VOxaSdkManager* m, VOxaScene* s) {
+             VOxaNode *hips = m->CreateNode("Hips"), *target = m->CreateNode("Target");
+             VOxaCharacterLink link;
+             link.mNode = hips;
+             auto* constraint =
+                 static_cast<VOxaConstraintPosition*>(m->CreateConstraint("C", VOxaConstraint::ePosition));
+             constraint->AddSource(target, 50);
+             constraint->SetConstrainedObject(hips);
+             hips->AddUserProperty(m->CreateUserProperty(m, "Weight", "Real"));
+             m->CreateLink()->SetLink(hips);
+             s->SetSceneInfo(m->CreateSceneInfo());
+             return s->GetRootNode()->AddChild(hips) && s->GetRootNode()->AddChild(target) &&
+                    s->GetCharacter(s->CreateCharacter("Body"))->SetCharacterLink(1, link) &&
+                    s->AddConstraint(constraint) &&
+                    m->CreateUserProperty(hips->FindUserPropertyByName("Weight")->GetProperty()) &&
+                    m->CreateUserProperty(m, "Free", "Real") && m->CreateVideo("V") &&
+                    m->CreateGenericNode("G") && m->CreateDeformer("D", "Cluster") &&
+                    s->AddPose(m->CreatePose("P", 1)) &&
+                    s->GetSceneInfo()->SetSceneThumbnail(m->CreateThumbnail());
+         }},
+    };
+    for (const auto& [name, build] : rows) {
+        for (int action = 0; action < 4; ++action) {
+            // One round in which the action may make `allowed` allocations and is refused every
+            // one after them (-1: none refused); `left` tells what the manager holds after the
+            // action (nothing when deleted). Answers whether one was refused.
+            auto round = [&, name = name, build = build](long long allowed, std::string* left,
+                                                         long long* kept) {
+                left->clear();
+                const long long before = LiveBytes(), refused = gAllocationsRefused;
+                VOxaSdkManager* m = VOxaSdkManager::Create();
+                VOxaScene* scene = m->CreateScene();
+                EXPECT_TRUE(build(m, scene)) << name;
+                VOxaNode* top = scene->GetRootNode()->GetChild(0);
+                gAllowedLeft = allowed;
+                oxa_alloc::Fail(allowed);
+                if (action == 0) delete m;
+                if (action == 1) m->DestroyAllObjects();
+                if (action == 2) m->DestroyScene(scene, true);
+                if (action == 3) m->DestroyNode(top, true);
+                gAllowedLeft = -1;
+                oxa_alloc::Fail(-1);
+                if (action > 0) {
+                    for (int count : {m->GetSceneCount(), m->GetNodeCount(), m->GetNodeAttributeCount(),
+                                      m->GetMaterialCount(), m->GetTextureCount(), m->GetVideoCount(),
+                                      m->GetPoseCount(), m->GetUserPropertyCount(), m->GetConstraintCount()})
+                        *left += std::to_string(count) + " ";
+                    for (int i = 0; i < m->GetLinkCount(); ++i)
+                        *left += m->GetLink(i)->GetLink() ? "linked " : "";
+                    delete m;
+                }
+                *kept = LiveBytes() - before;
+                return gAllocationsRefused != refused;
+            };
+            std::string whole, left;
+            long long kept = 0;
+            left.reserve(64);  // the caller's own bytes are not the manager's
+            round(-1, &whole, &kept);
+            for (long long allowed = 0;; allowed += allowed < 8 ? 1 : allowed) {
+                const bool refused = round(allowed, &left, &kept);
+                EXPECT_EQ(left, whole) << name << ", action " << action << ", " << allowed << " allowed";
+                EXPECT_LE(kept, 0) << name << ", action " << action << ", " << allowed << " allowed";
+                if (!refused) break;
+            }
+        }
+    }
+}
