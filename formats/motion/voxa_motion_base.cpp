@@ -592,8 +592,16 @@ VString VOxaMotionSupport::NameAfterLastColon(const char* name) {
 
 namespace {
 
-std::string LowerName(const VString& name) {
+// A name as a reader takes it: a TRC reader reads a blank back as '_'.
+std::string ReadName(const VString& name) {
     std::string key(name.Buffer(), (size_t)name.GetLen());
+    for (char& c : key)
+        if (c == ' ') c = '_';
+    return key;
+}
+
+std::string LowerName(const VString& name) {
+    std::string key = ReadName(name);
     for (char& c : key)
         c = (char)std::tolower((unsigned char)c);
     return key;
@@ -606,8 +614,9 @@ std::vector<VString> VOxaMotionSupport::CutMarkerNames(const std::vector<VOxaNod
     std::vector<VString> out;
     out.reserve(nodes.size());
     std::vector<bool> cut(nodes.size(), false);
-    // A name that repeats the exact name of a node before it: the readers refuse a file that
-    // names two markers alike, so the later one is numbered as a cut name is.
+    // A name that repeats the exact name of a node before it, as a reader takes it ("A B" and
+    // "A_B" alike): the readers refuse a file that names two markers alike, so the later one is
+    // numbered as a cut name is.
     std::vector<bool> repeat(nodes.size(), false);
     // Each name taken, lower case, with the index of the node that took it.
     std::unordered_map<std::string, size_t> taken;
@@ -617,7 +626,7 @@ std::vector<VString> VOxaMotionSupport::CutMarkerNames(const std::vector<VOxaNod
         const char* own = nodes[i]->GetNameWithoutPrefix();
         out.push_back(NameAfterLastColon(nodes[i]->GetName()));
         cut[i] = std::strchr(own ? own : "", ':') != nullptr;
-        if (!cut[i] && !kept.emplace(out[i].Buffer()).second) repeat[i] = cut[i] = true;
+        if (!cut[i] && !kept.emplace(ReadName(out[i])).second) repeat[i] = cut[i] = true;
         if (!cut[i]) taken.emplace(LowerName(out[i]), i);
     }
     // The next suffix to try for each name that met another, so that many alike cost no search

@@ -263,6 +263,9 @@ TEST_F(BuiltScenes, SkeletonFormatsNumberTheLaterOfJointsThatShareAName) {
 
 TEST_F(BuiltScenes, MarkerFormatsNumberTheLaterOfMarkersThatShareAName) {
     Repeats rig;
+    // Alike too once a TRC reader reads the blank back as '_'.
+    rig.Joint("Left_Arm", rig.hips, VgeTVector(4, 8, 0, 1));
+    rig.Joint("Left Arm", rig.hips, VgeTVector(3, 8, 0, 1));
     for (const char* format : {"trc", "c3d", "vpm"}) {
         SCOPED_TRACE(format);
         const std::string path = TempPath(std::string("repeats.") + format);
