@@ -212,6 +212,14 @@ TEST(nodes3ds_interop, NodesWithoutTracksOverScaledMeshMatricesKeepTheirSize) {
     const std::string trip = dir / "trip.3ds";
     ASSERT_TRUE(session.Write(trip));
     ExpectSamePoints(wanted, WorldVertices(trip, false, 1.0), 1e-4, "trackless nodes after a trip");
+    // And stored as the file stored them, bit for bit, under matrices that turn and scale.
+    File3ds src(source), out(trip);
+    ASSERT_TRUE(src.file && out.file);
+    for (Lib3dsMesh* m = src.file->meshes; m; m = m->next) {
+        Lib3dsMesh* o = lib3ds_file_mesh_by_name(out.file, m->name);
+        ASSERT_TRUE(o && o->points == m->points) << m->name;
+        EXPECT_EQ(std::memcmp(o->pointL, m->pointL, m->points * sizeof *m->pointL), 0) << m->name;
+    }
 #endif
 }
 
