@@ -28,6 +28,7 @@ const char kUseFalloff3ds[] = "3DS Use Falloff";
 const char kShininessForm3ds[] = "3DS Shininess Form";
 const char kNoAmbient3ds[] = "3DS No Ambient";
 const char kNoSpecular3ds[] = "3DS No Specular";
+const char kColorFloats3ds[] = "3DS Colour Floats";
 const char kBumpAmount3ds[] = "3DS Bump Amount";
 const char kShading3ds[] = "3DS Shading";
 const char kReflectionBlur3ds[] = "3DS Reflection Blur";

@@ -42,6 +42,9 @@ extern OXA_API const char kShininessForm3ds[];
 // black).
 extern OXA_API const char kNoAmbient3ds[];
 extern OXA_API const char kNoSpecular3ds[];
+// Material: the 3DS colour chunks its ambient, diffuse and specular colours were held in where
+// they were floats (two bits each from bit 0 on: 1 float colour 0x0010, 2 linear float 0x0013).
+extern OXA_API const char kColorFloats3ds[];
 // Material: the 3DS shading type (chunk 0xA100: 0 wire, 1 flat, 2 Gouraud, 4 metal; absent: Phong 3),
 // the reflection blur, the wire size (absent: 1) and the other flags (bit 0 use of the reflection
 // blur 0xA250, 1 self-illuminated 0xA080, 2 wire 0xA085, 3 wire size in units 0xA08E, 4 face map

@@ -1,5 +1,6 @@
 // Databases: creation, loading, saving, copying and release; release stamps by database kind; the
 // mesh settings and keyframer settings blocks.
+#include <algorithm>
 #include <cstdio>
 #include <initializer_list>
 #include <new>
@@ -433,8 +434,10 @@ void GetKeyframerSettings(Database* database, KeyframerSettings* block) {
     Chunk* keyframer = nullptr;
     FindChunk(database->mTop, KEYFRAMER_DATA, &keyframer);
     if (!keyframer) return;
-    if (KeyframerHeaderData* header = GetData<KeyframerHeaderData>(FindChild(keyframer, KEYFRAMER_HEADER)))
+    if (KeyframerHeaderData* header = GetData<KeyframerHeaderData>(FindChild(keyframer, KEYFRAMER_HEADER))) {
         block->mAnimationLength = header->mAnimationLength;
+        block->mSceneName = header->mSceneName;
+    }
     if (LongData* frame = GetData<LongData>(FindChild(keyframer, KEYFRAMER_CURRENT_FRAME)))
         block->mCurrentFrame = frame->mValue;
     if (SegmentData* segment = GetData<SegmentData>(FindChild(keyframer, KEYFRAMER_SEGMENT))) {
@@ -452,14 +455,24 @@ void PutKeyframerSettings(Database* database, KeyframerSettings* block) {
     if (!CheckDatabase(database, false)) return;
     Chunk* keyframer = GetKeyframerData(database->mTop);
     if (!keyframer) return;
+    // A longer name is cut between characters: never inside a UTF-8 sequence.
+    std::string name = block->mSceneName;
+    if (name.size() > kKeyframerNameCapacity) {
+        size_t end = kKeyframerNameCapacity;
+        while (end > 0 && ((uint8_t)name[end] & 0xC0) == 0x80)
+            --end;
+        name.resize(end);
+    }
     Chunk* header = FindChild(keyframer, KEYFRAMER_HEADER);
     if (KeyframerHeaderData* data = KeepDataAs<KeyframerHeaderData>(header)) {
         data->mAnimationLength = block->mAnimationLength;
+        if (!name.empty()) data->mSceneName = name;
     } else {
         if (header) RemoveChild(keyframer, header);
         if (KeyframerHeaderData* made =
                 MakeData<KeyframerHeaderData>(AddChild(KEYFRAMER_HEADER, keyframer))) {
             made->mRevision = 5;
+            made->mSceneName = name;
             made->mAnimationLength = block->mAnimationLength;
         }
     }

@@ -58,7 +58,10 @@ struct OXA_API KeyframerSettings {
     bool mSegmentInUse = false;
     int32_t mSegmentFirst = 0;
     int32_t mSegmentLast = 30;
+    // The scene name of the keyframer header (at most kKeyframerNameCapacity bytes are written).
+    std::string mSceneName;
 };
+constexpr size_t kKeyframerNameCapacity = 512;
 
 OXA_API void InitSettingsBlock(MeshSettings** block);
 OXA_API void ReleaseSettings(MeshSettings** block);

@@ -84,19 +84,25 @@ void ReadFloatColor(Chunk* chunk, float out[3]) {
 // The colour of a colour chunk: its byte colour, replaced by the gamma one when there is one.
 // Other programs write material colours as floats: a float colour (and its gamma one) is read the
 // same way where no byte colour is given.
-void ReadMaterialColor(Chunk* chunk, float out[3]) {
-    if (Chunk* bytes = FindChild(chunk, COLOR_BYTE)) {
-        ReadBytesColor(bytes, out);
-        if (Chunk* gamma = FindChild(chunk, COLOR_BYTE_GAMMA)) ReadBytesColor(gamma, out);
+// A linear colour alone (no plain one beside it) is read too, as other readers do.
+void ReadMaterialColor(Chunk* chunk, float out[3], uint8_t& floatsHeld) {
+    floatsHeld = 0;
+    Chunk* bytes = FindChild(chunk, COLOR_BYTE);
+    Chunk* bytesGamma = FindChild(chunk, COLOR_BYTE_GAMMA);
+    if (bytes || bytesGamma) {
+        if (bytes) ReadBytesColor(bytes, out);
+        if (bytesGamma) ReadBytesColor(bytesGamma, out);
         return;
     }
     Chunk* floats = FindChild(chunk, COLOR_FLOAT);
-    if (!floats) {
+    Chunk* floatsGamma = FindChild(chunk, COLOR_FLOAT_GAMMA);
+    if (!floats && !floatsGamma) {
         Fail(ERR_UNFOUND_CHUNK);
         return;
     }
-    ReadFloatColor(floats, out);
-    if (Chunk* gamma = FindChild(chunk, COLOR_FLOAT_GAMMA)) ReadFloatColor(gamma, out);
+    if (floats) ReadFloatColor(floats, out);
+    if (floatsGamma) ReadFloatColor(floatsGamma, out);
+    floatsHeld = (floats ? 1 : 0) | (floatsGamma ? 2 : 0);
 }
 
 bool CheckMaterialDatabase(Database* database) {
@@ -231,14 +237,14 @@ bool ReadMaterialChild(Chunk* node, Material* m) {
                 m->mNameCut = FitName(m->mName, sizeof m->mName, data->mText) ? 1 : 0;
             return true;
         case MATERIAL_AMBIENT:
-            ReadMaterialColor(node, m->mAmbient);
+            ReadMaterialColor(node, m->mAmbient, m->mColorFloats[0]);
             m->mAmbientStated = 1;
             return true;
         case MATERIAL_DIFFUSE:
-            ReadMaterialColor(node, m->mDiffuse);
+            ReadMaterialColor(node, m->mDiffuse, m->mColorFloats[1]);
             return true;
         case MATERIAL_SPECULAR:
-            ReadMaterialColor(node, m->mSpecular);
+            ReadMaterialColor(node, m->mSpecular, m->mColorFloats[2]);
             m->mSpecularStated = 1;
             return true;
         case MATERIAL_SHININESS:
@@ -532,11 +538,21 @@ void WriteMaterial(Database* database, Material* material) {
     if (StringData* data = MakeData<StringData>(NewPart(MATERIAL_NAME, block))) data->mText = name;
     const std::pair<uint32_t, const float*> colors[] = {
         {MATERIAL_AMBIENT, m.mAmbient}, {MATERIAL_DIFFUSE, m.mDiffuse}, {MATERIAL_SPECULAR, m.mSpecular}};
-    for (const auto& color : colors) {
+    for (int c = 0; c < 3; ++c) {
+        const auto& color = colors[c];
         if ((color.first == MATERIAL_AMBIENT && !m.mAmbientStated) ||
             (color.first == MATERIAL_SPECULAR && !m.mSpecularStated))
             continue;
         Chunk* chunk = NewPart(color.first, block);
+        // A colour a file held as floats goes back so: bytes would round 0.8 to 0.8039.
+        const uint8_t floats = m.mColorFloats[c] & 3;
+        for (uint32_t tag : {COLOR_FLOAT, COLOR_FLOAT_GAMMA}) {
+            if (!(floats & (tag == COLOR_FLOAT ? 1 : 2))) continue;
+            if (FloatsData* data = MakeData<FloatsData>(NewPart(tag, chunk)))
+                for (int i = 0; i < 3; ++i)
+                    data->mValues[i] = color.second[i];
+        }
+        if (floats != 0) continue;
         PutBytes(chunk, COLOR_BYTE, color.second);
         PutBytes(chunk, COLOR_BYTE_GAMMA, color.second);
     }

@@ -79,6 +79,9 @@ struct OXA_API Material {
     // none is written.
     uint8_t mAmbientStated = 1;
     uint8_t mSpecularStated = 1;
+    // Per colour (ambient, diffuse, specular), the float chunks that held it where no byte chunk
+    // did: bit 0 the float colour, bit 1 the linear float colour. 0: written as bytes.
+    uint8_t mColorFloats[3] = {};
     float mShininess = 0.0f;
     float mShineStrength = 0.0f;
     float mReflectionBlur = 0.0f;

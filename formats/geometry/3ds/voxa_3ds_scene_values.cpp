@@ -8,6 +8,7 @@
 #include <limits>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 #include "attributes/voxa_camera.h"
 #include "attributes/voxa_light.h"
@@ -70,6 +71,7 @@ constexpr const char* kGlobalFilterProperty = "3DS Shadow Filter";
 constexpr const char* kGlobalRayBiasProperty = "3DS Ray Bias";
 constexpr const char* kFileUnitProperty = "3DS File Unit";
 constexpr const char* kMasterScaleProperty = "3DS Master Scale";
+constexpr const char* kKeyframerNameProperty = "3DS Keyframer Name";
 // On an object's node: its axes, placement, pivot and the mark of its points (Stored3dsMesh).
 constexpr const char* kStoredMeshProperty = "3DS Stored Mesh";
 
@@ -418,6 +420,14 @@ bool Kept3dsFileUnits(const VOxaNode* root, double& unit, float& masterScale) {
     return true;
 }
 
+void Keep3dsKeyframerName(VOxaNode* root, const std::string& name) {
+    KeepText(root ? root->GetNodeProperties() : nullptr, kKeyframerNameProperty, name);
+}
+
+bool Kept3dsKeyframerName(const VOxaNode* root, std::string& name) {
+    return KeptText(root ? root->GetNodeProperties() : nullptr, kKeyframerNameProperty, name);
+}
+
 namespace {
 
 // The control points' bits: what tells the points the reader made from any others. A word at a
@@ -457,6 +467,17 @@ void Keep3dsStoredMesh(VOxaNode* node, const Stored3dsMesh& stored, const VOxaMe
         text += number;
     }
     text += PointsMark(mesh);
+    // The file's points, each word's bits: reading them placed turns a zero into a rounding
+    // error, a NaN's sign or a denormal into another, which only these give back.
+    static const char kHex[] = "0123456789abcdef";
+    if (!stored.mPoints.empty()) text.reserve(text.size() + 1 + stored.mPoints.size() * 8);
+    if (!stored.mPoints.empty()) text += ' ';
+    for (float value : stored.mPoints) {
+        uint32_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        for (int shift = 28; shift >= 0; shift -= 4)
+            text += kHex[(bits >> shift) & 15u];
+    }
     KeepText(node ? node->GetNodeProperties() : nullptr, kStoredMeshProperty, text);
 }
 
@@ -484,7 +505,27 @@ bool Kept3dsStoredMesh(const VOxaNode* node, const VOxaMesh* mesh, Stored3dsMesh
         if (!number(pivot)) return false;
     while (*p == ' ')
         ++p;
-    if (PointsMark(mesh) != p) return false;
-    stored = read;
+    const std::string mark = PointsMark(mesh);
+    if (std::strncmp(p, mark.c_str(), mark.size()) != 0) return false;
+    p += mark.size();
+    if (*p == ' ') {
+        // Points of another count than the mesh's are not its own: none kept.
+        const size_t digits = std::strlen(++p);
+        if (digits == (size_t)mesh->GetControlPointsCount() * 24) {
+            read.mPoints.resize(digits / 8);
+            for (float& value : read.mPoints) {
+                char word[9] = {0};
+                std::memcpy(word, p, 8);
+                char* end = nullptr;
+                const uint32_t bits = (uint32_t)std::strtoul(word, &end, 16);
+                if (end != word + 8) return false;
+                std::memcpy(&value, &bits, sizeof value);
+                p += 8;
+            }
+        }
+    } else if (*p != '\0') {
+        return false;
+    }
+    stored = std::move(read);
     return true;
 }

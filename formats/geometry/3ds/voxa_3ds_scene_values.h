@@ -5,6 +5,9 @@
 #ifndef OXA_FORMATS_GEOMETRY_3DS_VOXA_3DS_SCENE_VALUES_H
 #define OXA_FORMATS_GEOMETRY_3DS_VOXA_3DS_SCENE_VALUES_H
 
+#include <string>
+#include <vector>
+
 #include <oxa/base/oxa_export.h>
 #include <oxa/formats/geometry/3ds/ftk.h>
 
@@ -49,14 +52,19 @@ OXA_API bool Kept3dsBackground(const VOxaNode* root, Ftk::Background& background
 // scene back in the file's own units under its master scale.
 OXA_API void Keep3dsFileUnits(VOxaNode* root, double unit, float masterScale);
 OXA_API bool Kept3dsFileUnits(const VOxaNode* root, double& unit, float& masterScale);
+// The scene name of the file's keyframer header, kept on the root node.
+OXA_API void Keep3dsKeyframerName(VOxaNode* root, const std::string& name);
+OXA_API bool Kept3dsKeyframerName(const VOxaNode* root, std::string& name);
 
 // Where a file read stored a mesh object: its local axes as the file held them, whether the
 // reader placed the points through their inverse (not for an object without keyframer node,
-// nor for axes without inverse), and the pivot it took off them (scene axes and units).
+// nor for axes without inverse), the pivot it took off them (scene axes and units) and the
+// points as the file held them (x, y, z of each; empty when they were not kept).
 struct OXA_API Stored3dsMesh {
     float mAxes[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
     bool mPlaced = false;
     double mPivot[3] = {0.0, 0.0, 0.0};
+    std::vector<float> mPoints;
 };
 // Keeps them on the node with a mark of the mesh's control points as they are now.
 OXA_API void Keep3dsStoredMesh(VOxaNode* node, const Stored3dsMesh& stored, const VOxaMesh* mesh);

@@ -579,6 +579,7 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
     if (settings) {
         settings->mAnimationLength = -1;
         Ftk::GetKeyframerSettings(mDatabase, settings);
+        if (!settings->mSceneName.empty()) Keep3dsKeyframerName(scene->GetRootNode(), settings->mSceneName);
         const int32_t length = settings->mAnimationLength;
         int32_t first = 0, last = length;
         if (settings->mSegmentInUse) {
@@ -816,6 +817,9 @@ bool VOxaReader3DS::CreateMaterials() {
             voxa_extras::SetNumber(material, voxa_extras::kShininessForm3ds, record->mShininessStated);
         if (!record->mAmbientStated) voxa_extras::SetNumber(material, voxa_extras::kNoAmbient3ds, 1.0);
         if (!record->mSpecularStated) voxa_extras::SetNumber(material, voxa_extras::kNoSpecular3ds, 1.0);
+        const int floats = (record->mColorFloats[0] & 3) | (record->mColorFloats[1] & 3) << 2 |
+                           (record->mColorFloats[2] & 3) << 4;
+        if (floats != 0) voxa_extras::SetNumber(material, voxa_extras::kColorFloats3ds, floats);
         color.Set(d[0] * e, d[1] * e, d[2] * e, 1.0);
         material->SetEmissive(color);
         material->SetOpacity(1.0 - record->mTransparency);
@@ -1228,6 +1232,14 @@ bool VOxaReader3DS::CreateNodes() {
         double inverse[4][4];
         stored.mPlaced = !mesh.mStill && InverseLocalMatrix(stored.mAxes, inverse);
         std::copy(pivot, pivot + 3, stored.mPivot);
+        const Ftk::Mesh& record = *mesh.mRecord;
+        const size_t stores = std::min<size_t>(record.mVertexCount, record.mVertices.size());
+        if (stores > 0 && stores == (size_t)attribute->GetControlPointsCount()) {
+            stored.mPoints.reserve(stores * 3);
+            for (size_t i = 0; i < stores; ++i)
+                stored.mPoints.insert(stored.mPoints.end(),
+                                      {record.mVertices[i].x, record.mVertices[i].y, record.mVertices[i].z});
+        }
         Keep3dsStoredMesh(node, stored, attribute);
     }
     for (auto& entry : mOmniMotions) {

@@ -459,6 +459,7 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
         if (const VProperty* kept = RootProperty(scene->GetRootNode(), kCurrentFrameProperty))
             if (kept->GetValue(&current) >= 1 && current >= INT32_MIN && current <= INT32_MAX)
                 keyframer->mCurrentFrame = (int32_t)current;
+        Kept3dsKeyframerName(scene->GetRootNode(), keyframer->mSceneName);
         Ftk::PutKeyframerSettings(mDatabase, keyframer);
         Ftk::ReleaseKeyframerSettings(&keyframer);
     }
@@ -721,10 +722,12 @@ Ftk::Mesh* VOxaWriter3DS::BuildNodeRecord(VOxaNode* node, std::vector<double>* l
     }
     Stored3dsMesh stored;
     if (StoredPlacement(node, node->GetMesh(), false, stored)) mStoredMesh = &stored;
+    mStoredPoints = &stored.mPoints;
     mLocalPoints = localPoints;
     Ftk::Mesh* record = BuildMeshObject(whole, t, r, s, node->GetNameWithoutPrefix());
     mLocalPoints = nullptr;
     mStoredMesh = nullptr;
+    mStoredPoints = nullptr;
     if (record != nullptr) {
         record->mHidden = HiddenFlag(node, mAnimationExported) ? 1 : 0;
         Put3dsObjectValues(node, *record);
@@ -948,8 +951,10 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
             const std::string partName = i == 0 ? name : PartName(name, i + 1);
             VOxaMesh* mesh = parts.empty() ? whole : parts[i];
             mStoredMesh = storedPlacement ? &stored : nullptr;
+            mStoredPoints = parts.empty() ? &stored.mPoints : nullptr;
             Ftk::Mesh* record = BuildMeshObject(mesh, t, r, s, partName.c_str());
             mStoredMesh = nullptr;
+            mStoredPoints = nullptr;
             if (record != nullptr) {
                 record->mHidden = HiddenFlag(node, mAnimationExported) ? 1 : 0;
                 Put3dsObjectValues(node, *record);

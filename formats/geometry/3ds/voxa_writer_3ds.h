@@ -343,6 +343,8 @@ private:
     // Set while BuildMeshObject builds the object of a mesh a file read stored (unchanged since):
     // it is stored there again.
     const Stored3dsMesh* mStoredMesh = nullptr;
+    // The points a file read stored for the mesh being built, while it holds them unchanged.
+    const std::vector<float>* mStoredPoints = nullptr;
     // The pivots (file axes and units) of the nodes whose objects are stored so.
     std::unordered_map<const VOxaNode*, Ftk::Point3> mStoredPivots;
     // Whether the node's object is written as the file read stored it (sets `stored`).

@@ -2,6 +2,7 @@
 // vertices are in the node's parent space, and each combination of material and textures that
 // its faces use becomes one 3DS material.
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -908,6 +909,26 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
     return parts;
 }
 
+namespace {
+
+// The point as the file stored it where `v` is that point again up to the rounding of going
+// through the mesh's axes (a NaN where the file's point holds one, which the axes spread, either
+// zero or a denormal for a zero): reading placed points and placing them again gives 1.8e-15 for
+// a stored 0, another NaN's bits, +0 for -0.
+Ftk::Point3 FilePointIfSame(const Ftk::Point3& v, const float* file, double reach) {
+    const float made[3] = {v.x, v.y, v.z};
+    const bool fileNaN = std::isnan(file[0]) || std::isnan(file[1]) || std::isnan(file[2]);
+    for (int j = 0; j < 3; ++j) {
+        const double a = made[j], b = file[j];
+        if (std::isnan(a) && fileNaN) continue;
+        const double near = 1e-6 * (std::fabs(a) + std::fabs(b) + reach) + (double)FLT_MIN;
+        if (!(std::fabs(a - b) <= near)) return v;
+    }
+    return Ftk::Point3{file[0], file[1], file[2]};
+}
+
+}  // namespace
+
 Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& translation,
                                           const VgeTVector& rotation, const VgeTVector& scaling,
                                           const char* name) {
@@ -1003,6 +1024,16 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
         }
         if (stored != nullptr && mLocalPoints != nullptr)
             mLocalPoints->insert(mLocalPoints->end(), axes, axes + 12);
+        // The points the file stored, while the mesh holds as many as it read.
+        const float* filePoints = mStoredPoints != nullptr && mStoredPoints->size() == (size_t)pointCount * 3
+                                      ? mStoredPoints->data()
+                                      : nullptr;
+        // How far the axes and pivot carry a point: its rounding grows with them.
+        double reach = 0.0;
+        for (int j = 9; j < 12; ++j)
+            reach = std::max(reach, std::fabs((double)axes[j]));
+        for (double c : pivot)
+            reach = std::max(reach, std::fabs(c));
         for (int i = 0; i < pointCount; ++i) {
             const VgeTVector& p = points[i];
             Ftk::Point3 v;
@@ -1021,7 +1052,10 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
                            mFileScale;
                 v = Ftk::Point3{(float)q[0], (float)-q[2], (float)q[1]};
             }
-            if (stored == nullptr && (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))) {
+            const float* file = filePoints != nullptr ? filePoints + (size_t)i * 3 : nullptr;
+            if (file != nullptr) v = FilePointIfSame(v, file, reach);
+            if (stored == nullptr && file == nullptr &&
+                (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))) {
                 if (vertexOf.empty()) {
                     used = VOxaUsedControlPoints(mesh, pointCount);
                     vertexOf.resize((size_t)pointCount);
@@ -1407,6 +1441,11 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
         if (voxa_extras::GetNumber(material, voxa_extras::kNoSpecular3ds, none) && none == 1.0 &&
             black(record->mSpecular))
             record->mSpecularStated = 0;
+        double floats = 0.0;
+        if (voxa_extras::GetNumber(material, voxa_extras::kColorFloats3ds, floats) && floats > 0.0 &&
+            floats < 64.0)
+            for (int i = 0; i < 3; ++i)
+                record->mColorFloats[i] = (uint8_t)(((int)floats >> (2 * i)) & 3);
         record->mTransparency = Finite(1.0 - material->GetOpacity());
         record->mSelfIllumination = SelfIllumination(emissive, diffuse);
         // The glow is the diffuse colour times the self-illumination: another hue is lost.

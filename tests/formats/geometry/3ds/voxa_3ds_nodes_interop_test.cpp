@@ -160,6 +160,10 @@ TEST(nodes3ds_interop, NodesWithoutTracksOverScaledMeshMatricesKeepTheirSize) {
         PutSolid(db, "Shape", small);
         const float skewed[12] = {0, 0.02f, 0, -0.02f, 0, 0, 0, 0, 0.02f, -1, 0, 2};
         PutSolid(db, "Skewed", skewed);
+        // Turned about z and moved so that the first point is stored at (0, 0, 7).
+        const float turned[12] = {0.87758255f, 0.47942555f, 0, -0.47942555f, 0.87758255f,  0,
+                                  0,           0,           1, -0.87758255f, -0.47942555f, 7};
+        PutSolid(db, "Turned", turned);
     });
     {
         // Keyframer nodes the way such files hold them: a header and nothing else.
@@ -172,7 +176,8 @@ TEST(nodes3ds_interop, NodesWithoutTracksOverScaledMeshMatricesKeepTheirSize) {
             Put16(data, (uint16_t)parent);
             return ChunkBytes(Ftk::OBJECT_NODE, {}, {ChunkBytes(Ftk::NODE_HEADER, data)});
         };
-        const Bytes nodes = Cat({header("Group", -1), header("Shape", 0), header("Skewed", 0)});
+        const Bytes nodes =
+            Cat({header("Group", -1), header("Shape", 0), header("Skewed", 0), header("Turned", 0)});
         // Into the file's keyframer chunk (made when missing), its length and the file's grown.
         size_t at = 6;
         uint32_t length = 0;
@@ -197,7 +202,7 @@ TEST(nodes3ds_interop, NodesWithoutTracksOverScaledMeshMatricesKeepTheirSize) {
     // matrices' units (not 100 times smaller).
     const std::vector<VgeTVector> wanted = WorldVertices(source, false, 1.0);
     std::vector<VgeTVector> local;
-    for (int copy = 0; copy < 2; ++copy)
+    for (int copy = 0; copy < 3; ++copy)
         for (const auto& p : kSolid)
             local.emplace_back(p[0], p[1], p[2], 0.0);
     ExpectSamePoints(local, wanted, 1e-4, "lib3ds's view of the source");
@@ -212,6 +217,14 @@ TEST(nodes3ds_interop, NodesWithoutTracksOverScaledMeshMatricesKeepTheirSize) {
     const std::string trip = dir / "trip.3ds";
     ASSERT_TRUE(session.Write(trip));
     ExpectSamePoints(wanted, WorldVertices(trip, false, 1.0), 1e-4, "trackless nodes after a trip");
+    // And stored as the file stored them, bit for bit, under matrices that turn and scale.
+    File3ds src(source), out(trip);
+    ASSERT_TRUE(src.file && out.file);
+    for (Lib3dsMesh* m = src.file->meshes; m; m = m->next) {
+        Lib3dsMesh* o = lib3ds_file_mesh_by_name(out.file, m->name);
+        ASSERT_TRUE(o && o->points == m->points) << m->name;
+        EXPECT_EQ(std::memcmp(o->pointL, m->pointL, m->points * sizeof *m->pointL), 0) << m->name;
+    }
 #endif
 }
 

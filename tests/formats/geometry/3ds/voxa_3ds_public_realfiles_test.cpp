@@ -283,9 +283,9 @@ Shading CompareShading(const std::vector<Corner>& source, const std::vector<Corn
 }
 
 // The stored points (no keyframer) of each mesh of `out` that lie off every point of the source's
-// mesh of its name, by more than 1e-5 of the source's extent; meshes the source has no name for
-// (names cut to the format's length) are left out.
-long MovedPoints(Lib3dsFile* source, Lib3dsFile* out, std::string& where) {
+// mesh of its name, by more than 1e-5 of the source's extent (`bitExact`: whose bits are none of
+// its points'); meshes the source has no name for (names cut to the format's length) are left out.
+long MovedPoints(Lib3dsFile* source, Lib3dsFile* out, std::string& where, bool bitExact) {
     double low = 1e300, high = -1e300;
     for (Lib3dsMesh* m = source->meshes; m; m = m->next)
         for (Lib3dsDword i = 0; i < m->points; ++i)
@@ -303,10 +303,14 @@ long MovedPoints(Lib3dsFile* source, Lib3dsFile* out, std::string& where) {
         for (Lib3dsDword i = 0; i < s->points; ++i)
             if (finite(s->pointL[i].pos))
                 grid.emplace(at(s->pointL[i].pos, 0), at(s->pointL[i].pos, 1), at(s->pointL[i].pos, 2));
+        std::set<std::string> stored;
+        for (Lib3dsDword i = 0; i < s->points && bitExact; ++i)
+            stored.emplace((const char*)s->pointL[i].pos, sizeof s->pointL[i].pos);
         for (Lib3dsDword i = 0; i < m->points; ++i) {
             const float* p = m->pointL[i].pos;
-            bool near = !finite(p);
-            for (int k = 0; k < 27 && !near; ++k)
+            bool near = bitExact ? stored.count(std::string((const char*)p, sizeof m->pointL[i].pos)) != 0
+                                 : !finite(p);
+            for (int k = 0; k < 27 && !near && !bitExact; ++k)
                 near = grid.count(
                            Cell(at(p, 0) + k % 3 - 1, at(p, 1) + k / 3 % 3 - 1, at(p, 2) + k / 9 - 1)) != 0;
             if (!near && ++moved == 1) where = std::string(m->name) + " point " + std::to_string(i);
@@ -592,7 +596,8 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
             // Stored points and master scale: the source's, so that a reader without keyframer or
             // master scale sees the model as it was.
             std::string where;
-            const long moved = MovedPoints(source.file, written.file, where);
+            // Direct, every point's bits (NaN and zero signs among them) are a stored point's.
+            const long moved = MovedPoints(source.file, written.file, where, through.empty());
             EXPECT_EQ(moved, 0) << name << ": stored points moved, the first " << where;
             // Track headers (flags and reserved words) as the source's.
             const std::multiset<std::string> sourceTracks = TrackHeaders(path.string()),
@@ -606,6 +611,8 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
                     EXPECT_EQ(std::memcmp(s->matrix, m->matrix, sizeof m->matrix), 0)
                         << name << ": " << m->name;
             EXPECT_EQ(written.file->master_scale, source.file->master_scale) << name;
+            if (source.file->nodes != nullptr)  // else lib3ds's own name
+                EXPECT_STREQ(written.file->name, source.file->name) << name << ": keyframer header name";
             if (moved == 0 && written.file->master_scale == source.file->master_scale) ++storedAsSource;
 
             // Materials: every one, whether a face uses it or not, as lib3ds reads it and chunk by

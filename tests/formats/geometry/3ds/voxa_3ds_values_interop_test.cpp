@@ -580,6 +580,7 @@ TEST(values3ds_interop, AOneFrameSegmentStaysOneFrame) {
         range->mSegmentInUse = true;
         range->mSegmentFirst = 0;
         range->mSegmentLast = 0;
+        range->mSceneName = "MAXSCENE";
         Ftk::PutKeyframerSettings(db, range);
         Ftk::ReleaseKeyframerSettings(&range);
     }));
@@ -592,6 +593,7 @@ TEST(values3ds_interop, AOneFrameSegmentStaysOneFrame) {
     EXPECT_EQ(after.file->segment_from, 0);
     EXPECT_EQ(after.file->segment_to, 0);
     EXPECT_EQ(after.file->frames, before.file->frames);
+    EXPECT_STREQ(after.file->name, "MAXSCENE");
 #endif
 }
 
@@ -1062,8 +1064,9 @@ TEST(values3ds_interop, UnstatedColoursAndAMissingKeyframerStaySo) {
 #ifndef OXA_HAVE_LIB3DS
     GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
 #else
-    // "Bare" has neither an ambient nor a specular colour, "Lit" both; the file has an omni light
-    // and no keyframer data: lib3ds gives the absent colours and range its own values.
+    // "Bare" has neither an ambient nor a specular colour, "Lit" both, "Floats" float ones (a
+    // linear one too for its ambient); the file has an omni light and no keyframer data: lib3ds
+    // gives the absent colours and range its own values. "Tri2" holds a NaN point no face uses.
     using ftktest::Bytes;
     using ftktest::ChunkBytes;
     using ftktest::Floats;
@@ -1073,15 +1076,22 @@ TEST(values3ds_interop, UnstatedColoursAndAMissingKeyframerStaySo) {
     auto material = [&](const char* name, bool stated) {
         Bytes block =
             ftktest::Cat({ChunkBytes(0xA000, Text(name)), ChunkBytes(0xA020, {}, {colour(200, 0, 0)})});
+        if (std::string(name) == "Floats")
+            block = ftktest::Cat({ChunkBytes(0xA000, Text(name)),
+                                  ChunkBytes(0xA010, {},
+                                             {ChunkBytes(0x0010, Floats({.3f, .2f, .1f})),
+                                              ChunkBytes(0x0013, Floats({.2f, .1f, .1f}))}),
+                                  ChunkBytes(0xA020, {}, {ChunkBytes(0x0010, Floats({.8f, .1f, .1f}))})});
         if (stated)
             block = ftktest::Cat({block, ChunkBytes(0xA010, {}, {colour(40, 0, 0)}),
                                   ChunkBytes(0xA030, {}, {colour(0, 90, 255)})});
         return ChunkBytes(0xAFFF, block);
     };
     auto object = [&](const char* name, const char* materialName, float x) {
-        Bytes points = Shorts({3});
-        for (const float v : {x, 0.0f, 0.0f, x + 1.0f, 0.0f, 0.0f, x, 1.0f, 0.0f})
+        Bytes points = Shorts({uint16_t(x == 3.0f ? 4 : 3)});
+        for (const float v : {x, 0.0f, 0.0f, x + 1.0f, 0.0f, 0.0f, x, 1.0f, 0.0f, NAN, 1.0f, 2.0f})
             points = ftktest::Cat({points, Floats({v})});
+        points.resize(x == 3.0f ? points.size() : points.size() - 12);
         Bytes faces = ChunkBytes(0x4120, Shorts({1, 0, 1, 2, 7}),
                                  {ChunkBytes(0x4130, ftktest::Cat({Text(materialName), Shorts({1, 0})}))});
         return ChunkBytes(0x4000, Text(name), {ChunkBytes(0x4100, {}, {ChunkBytes(0x4110, points), faces})});
@@ -1089,19 +1099,21 @@ TEST(values3ds_interop, UnstatedColoursAndAMissingKeyframerStaySo) {
     const Bytes lamp =
         ChunkBytes(0x4000, Text("Lamp"),
                    {ChunkBytes(0x4600, Floats({5, 5, 20}), {ChunkBytes(0x0010, Floats({1, 1, 1}))})});
-    const Bytes file = ChunkBytes(
-        0x4D4D, {},
-        {ChunkBytes(0x0002, {3, 0, 0, 0}),
-         ChunkBytes(0x3D3D, {},
-                    {ChunkBytes(0x3D3E, {3, 0, 0, 0}), material("Bare", false), material("Lit", true),
-                     object("Tri", "Bare", 0.0f), object("Tri2", "Lit", 3.0f), lamp})});
+    const Bytes file =
+        ChunkBytes(0x4D4D, {},
+                   {ChunkBytes(0x0002, {3, 0, 0, 0}),
+                    ChunkBytes(0x3D3D, {},
+                               {ChunkBytes(0x3D3E, {3, 0, 0, 0}), material("Bare", false),
+                                material("Lit", true), material("Floats", false), object("Tri", "Bare", 0.0f),
+                                object("Tri2", "Lit", 3.0f), object("Tri3", "Floats", 6.0f), lamp})});
     const std::string start = Folder() + "uncoloured0.3ds";
     ftktest::WriteFile(start, file);
     Lib3dsOwner source(start);
     ASSERT_NE(source.file, nullptr);
     Lib3dsMaterial* bare = lib3ds_file_material_by_name(source.file, "Bare");
     Lib3dsMaterial* lit = lib3ds_file_material_by_name(source.file, "Lit");
-    ASSERT_TRUE(bare && lit);
+    Lib3dsMaterial* floats = lib3ds_file_material_by_name(source.file, "Floats");
+    ASSERT_TRUE(bare && lit && floats);
     std::string from = start;
     for (int trip = 1; trip <= 2; ++trip) {
         const std::string to = Folder() + "uncoloured" + std::to_string(trip) + ".3ds";
@@ -1109,7 +1121,7 @@ TEST(values3ds_interop, UnstatedColoursAndAMissingKeyframerStaySo) {
         from = to;
         Lib3dsOwner read(to);
         ASSERT_NE(read.file, nullptr);
-        for (Lib3dsMaterial* wanted : {bare, lit}) {
+        for (Lib3dsMaterial* wanted : {bare, lit, floats}) {
             Lib3dsMaterial* m = lib3ds_file_material_by_name(read.file, wanted->name);
             ASSERT_NE(m, nullptr) << wanted->name << " trip " << trip;
             for (int c = 0; c < 3; ++c) {
@@ -1121,6 +1133,12 @@ TEST(values3ds_interop, UnstatedColoursAndAMissingKeyframerStaySo) {
         EXPECT_EQ(read.file->frames, source.file->frames) << "trip " << trip;
         EXPECT_EQ(read.file->segment_from, source.file->segment_from) << "trip " << trip;
         EXPECT_EQ(read.file->segment_to, source.file->segment_to) << "trip " << trip;
+        // The stored points bit for bit: a zero's sign, the NaN.
+        for (Lib3dsMesh* m = source.file->meshes; m; m = m->next) {
+            Lib3dsMesh* o = lib3ds_file_mesh_by_name(read.file, m->name);
+            ASSERT_TRUE(o && o->points == m->points) << m->name << " trip " << trip;
+            EXPECT_EQ(std::memcmp(o->pointL, m->pointL, m->points * sizeof *m->pointL), 0) << m->name;
+        }
     }
 #endif
 }
