@@ -142,6 +142,14 @@ VOxaMesh* VOxaGeometryConverter::TriangulateMesh(VOxaMesh* source) {
     if (!source) return nullptr;
     VOxaMesh* result = mManager->CreateMesh();
     if (!result) return nullptr;
+    // Memory that runs out part way takes the unfinished copy with it: the manager keeps nothing.
+    struct Unfinished {
+        VOxaSdkManager* mManager;
+        VOxaMesh* mMesh;
+        ~Unfinished() {
+            if (mMesh) mManager->DestroyNodeAttribute(mMesh);
+        }
+    } unfinished{mManager, result};
     // The geometry part only: the polygons are rebuilt below.
     result->VOxaGeometry::operator=(*source);
 
@@ -247,6 +255,7 @@ VOxaMesh* VOxaGeometryConverter::TriangulateMesh(VOxaMesh* source) {
             }
         }
     }
+    unfinished.mMesh = nullptr;
     return result;
 }
 

@@ -1,6 +1,10 @@
 #ifndef OXA_BASE_VDELIVERY_INTERNAL_H
 #define OXA_BASE_VDELIVERY_INTERNAL_H
 
+#include <new>
+
+#include "base/vallocation_hook.h"
+
 // A program's callback or listener runs in the middle of the library's own work: a curve node
 // told that it is being destroyed may be one of many that an attribute, a take or a scene is
 // taking apart, and that work still holds the objects around it. Whatever is destroyed while a
@@ -62,7 +66,9 @@ void DeleteLater(T* object) {
 }
 
 // Calls a program's callback; an exception it throws stops there (nothing the program throws
-// crosses the library). False when it threw.
+// crosses the library). False when it threw. Memory that ran out in it (the library's own
+// listeners write values through it) is counted, so that the read or write around it fails
+// instead of going on without what the listener could not do.
 template <typename F>
 bool Call(F&& call) noexcept {
     struct Running {
@@ -74,6 +80,9 @@ bool Call(F&& call) noexcept {
         Running running;
         call();
         return true;
+    } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
+        return false;
     } catch (...) {
         return false;
     }

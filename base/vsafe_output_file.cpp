@@ -7,6 +7,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -246,6 +247,16 @@ bool VSafeOutputFile::CheckStream() {
     return !mFailed;
 }
 
+void VSafeOutputFile::RemoveOwnTemporary() {
+    RemoveTemporary(mTempPath);
+    // The groups it was made under need not remove the name again (by then another file may
+    // have it).
+    for (VSafeOutputGroup* group = tCurrentGroup; group; group = group->mOuter) {
+        auto& made = group->mMade;
+        made.erase(std::remove(made.begin(), made.end(), mTempPath), made.end());
+    }
+}
+
 bool VSafeOutputFile::Commit() {
     if (!mStream) return false;
     if (mFailed || std::ferror(mStream)) NoteFailure(errno);
@@ -262,14 +273,14 @@ bool VSafeOutputFile::Commit() {
             tCurrentGroup->Add(mTempPath, mPath);
         } catch (const std::bad_alloc&) {
             oxa_alloc::NoteFailure();
-            RemoveTemporary(mTempPath);
+            RemoveOwnTemporary();
             ok = false;
         }
     } else if (ok && std::rename(mTempPath.c_str(), mPath.c_str()) == 0) {
         // rename replaces the target in one step, so readers see the old file or the new one.
         VForgetTemporary(mTempPath);
     } else {
-        RemoveTemporary(mTempPath);
+        RemoveOwnTemporary();
         ok = false;
     }
     mPath.clear();
@@ -285,7 +296,7 @@ void VSafeOutputFile::Abandon() {
         if (std::ferror(mStream)) NoteFailure(errno);
         std::fclose(mStream);
         mStream = nullptr;
-        RemoveTemporary(mTempPath);
+        RemoveOwnTemporary();
     }
     mPath.clear();
     mTempPath.clear();

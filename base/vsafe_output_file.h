@@ -87,6 +87,7 @@ private:
     int mErrno = 0;
 
     void NoteFailure(int error);
+    void RemoveOwnTemporary();
 };
 
 // The files of one run, put in place together. While a group exists it is the current group of

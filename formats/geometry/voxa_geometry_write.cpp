@@ -52,8 +52,16 @@ VOxaWriteMeshes::~VOxaWriteMeshes() {
 }
 
 void VOxaWriteMeshes::AddCopy(VOxaMesh* copy) {
-    mCopyIndex.Set(copy, (int)mCopies.size());
-    mCopies.push_back(copy);
+    // A copy that cannot be noted (memory ran out) goes at once: the manager keeps nothing of a
+    // failed write.
+    try {
+        mCopies.push_back(copy);
+        mCopyIndex.Set(copy, (int)mCopies.size() - 1);
+    } catch (...) {
+        if (!mCopies.empty() && mCopies.back() == copy) mCopies.pop_back();
+        if (mManager) mManager->DestroyNodeAttribute(copy);
+        throw;
+    }
 }
 
 VOxaMesh* VOxaWriteMeshes::Get(VOxaNode* node) {
@@ -87,8 +95,8 @@ VOxaMesh* VOxaWriteMeshes::GetWritable(VOxaNode* node) {
     if (!mesh || mCopyIndex.Find(mesh) >= 0) return mesh;
     VOxaMesh* copy = mManager ? mManager->CreateMesh() : nullptr;
     if (!copy) return nullptr;
-    *copy = *mesh;
     AddCopy(copy);
+    *copy = *mesh;
     mMeshes[(size_t)mMeshIndex.Find(node)] = copy;
     return copy;
 }
@@ -105,6 +113,49 @@ void VOxaWriteMeshes::Release(VOxaNode* node) {
         mCopyIndex.Erase(mesh);
         if (mManager) mManager->DestroyNodeAttribute(mesh);
     }
+}
+
+VOxaMadeMeshes::~VOxaMadeMeshes() {
+    for (VOxaMesh* mesh : mMeshes)
+        if (mesh && mManager) mManager->DestroyNodeAttribute(mesh);
+}
+
+VOxaMesh* VOxaMadeMeshes::Make() {
+    if (!mManager) return nullptr;
+    mMeshes.reserve(mMeshes.size() + 1);
+    VOxaMesh* mesh = mManager->CreateMesh();
+    if (mesh) mMeshes.push_back(mesh);
+    return mesh;
+}
+
+void VOxaMadeMeshes::Hold(VOxaMesh* mesh) {
+    if (!mesh) return;
+    try {
+        mMeshes.push_back(mesh);
+    } catch (...) {
+        if (mManager) mManager->DestroyNodeAttribute(mesh);
+        throw;
+    }
+}
+
+void VOxaMadeMeshes::Hold(std::vector<VOxaMesh*>&& meshes) {
+    if (mMeshes.empty()) {
+        mMeshes.swap(meshes);
+        return;
+    }
+    try {
+        mMeshes.insert(mMeshes.end(), meshes.begin(), meshes.end());
+    } catch (...) {
+        for (VOxaMesh* mesh : meshes)
+            if (mesh && mManager) mManager->DestroyNodeAttribute(mesh);
+        throw;
+    }
+}
+
+std::vector<VOxaMesh*> VOxaMadeMeshes::Take() {
+    std::vector<VOxaMesh*> meshes;
+    meshes.swap(mMeshes);
+    return meshes;
 }
 
 bool VOxaHoldsGeometry(VOxaNode* root) {

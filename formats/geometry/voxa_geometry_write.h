@@ -87,6 +87,28 @@ private:
     VPointerIndex mCopyIndex;
 };
 
+// Meshes a writer makes in the manager for one step of a write (the parts of a split mesh, a
+// welded copy): destroyed with the holder whichever way the step ends, memory that runs out part
+// way among them, unless handed on with Take.
+class OXA_API VOxaMadeMeshes {
+public:
+    explicit VOxaMadeMeshes(VOxaSdkManager* manager) : mManager(manager) {}
+    VOxaMadeMeshes(const VOxaMadeMeshes&) = delete;
+    VOxaMadeMeshes& operator=(const VOxaMadeMeshes&) = delete;
+    ~VOxaMadeMeshes();
+    // A new mesh, held from now on; null when it cannot be made.
+    VOxaMesh* Make();
+    // Holds meshes made elsewhere and handed on (a mesh it cannot hold goes at once).
+    void Hold(VOxaMesh* mesh);
+    void Hold(std::vector<VOxaMesh*>&& meshes);
+    const std::vector<VOxaMesh*>& Meshes() const { return mMeshes; }
+    std::vector<VOxaMesh*> Take();
+
+private:
+    VOxaSdkManager* mManager;
+    std::vector<VOxaMesh*> mMeshes;
+};
+
 // The refusal of the OBJ and DXF writers when a scene holds nothing they write.
 constexpr const char* kVOxaNoGeometry = "no geometry to write";
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "animation/fcurve_node.h"
+#include "base/vallocation_hook.h"
 #include "fcurve_node_test_util.h"
 
 using namespace fcn_test;
@@ -320,7 +321,10 @@ TEST(FCurveNodeEvents, CurveListenersMayDestroyOrChangeTheCurve) {
         node->CallbackAdd(&Thrower::Callback, &thrower);
         VTime time;
         time.SetSecondDouble(1.0);
+        const unsigned long long failures = oxa_alloc::FailureCount();
         EXPECT_GE(curve->KeyAdd(time), 0);
+        // Memory that ran out in a listener is counted: a read or write around it fails.
+        EXPECT_GT(oxa_alloc::FailureCount(), failures);
         node->SetSelected(true);
         const int heard = other.calls;
         EXPECT_GE(heard, 1);

@@ -87,6 +87,7 @@ TEST(safe_output, AGroupPutsItsFilesInPlaceTogetherOrNotAtAll) {
     const std::string a = dir / "a", b = dir / "b";
     WriteFile(a, "old a");
     VSafeOutputFile file, stopped;
+    std::string name;
     {
         VSafeOutputGroup run;
         EXPECT_EQ(VSafeOutputGroup::Current(), &run);
@@ -98,8 +99,17 @@ TEST(safe_output, AGroupPutsItsFilesInPlaceTogetherOrNotAtAll) {
         EXPECT_EQ(ReadFile(a), "old a");
         EXPECT_FALSE(fs::exists(b));
         EXPECT_EQ(run.Targets(), (std::vector<std::string>{a, b}));
+        // A file its writer gave up goes at once; the group does not remove its name again
+        // (another file may have it by then).
+        VSafeOutputFile given;
+        ASSERT_TRUE(given.Open((dir / "d").c_str()));
+        name = given.TemporaryPath();
+        given.Abandon();
+        WriteFile(name, "another's");
         // Never committed: the temporaries go, also the open one; the targets stay.
     }
+    EXPECT_EQ(ReadFile(name), "another's");
+    fs::remove(name);
     EXPECT_TRUE(stopped.IsOpen());
     EXPECT_EQ(VSafeOutputGroup::Current(), nullptr);
     EXPECT_EQ(Names(dir.path.string()), (std::set<std::string>{"a"}));

@@ -549,6 +549,40 @@ OXA_API void RemoveChild(Chunk* parent, Chunk* child);
 // The first direct sub-chunk of `parent` with the tag, or null.
 OXA_API Chunk* FindChild(Chunk* parent, uint32_t tag);
 
+// ---- Records held by their maker ---------------------------------------------------------------
+
+// A record of an Init and Release pair (a mesh, a material, a motion, ...), held until it is handed
+// on. The Init call fills `Slot`, so the record is owned from the moment it is made: whatever ends
+// the holder's scope, memory that runs out part way among them, releases it once.
+template <class T, void (*Release)(T**)>
+class Owned {
+public:
+    Owned() = default;
+    // Takes a record a builder made and handed on.
+    explicit Owned(T* record) : mRecord(record) {}
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    ~Owned() { Reset(); }
+    T** Slot() { return &mRecord; }
+    T* Get() const { return mRecord; }
+    T* operator->() const { return mRecord; }
+    T& operator*() const { return *mRecord; }
+    explicit operator bool() const { return mRecord != nullptr; }
+    // Hands the record on: the holder lets go of it without releasing it.
+    T* Take() {
+        T* record = mRecord;
+        mRecord = nullptr;
+        return record;
+    }
+    void Reset() {
+        if (mRecord) Release(&mRecord);
+        mRecord = nullptr;
+    }
+
+private:
+    T* mRecord = nullptr;
+};
+
 // ---- String lists -------------------------------------------------------------------------------
 
 struct OXA_API StringList {

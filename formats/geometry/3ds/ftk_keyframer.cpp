@@ -451,19 +451,25 @@ void NodeListForWrite(Database* database) {
     Chunk* keyframer = nullptr;
     if (database->mTop) FindChunk(database->mTop, KEYFRAMER_DATA, &keyframer);
     if (!keyframer) return;
-    uint16_t counter = 0;
-    for (Chunk* node = keyframer->mChildren; node; node = node->mNext) {
-        if (node->mTag == AMBIENT_NODE) {
-            SetNodeId(node, kNoNodeId);
-        } else if (IsNodeTag(node->mTag)) {
-            SetNodeId(node, counter);
-            AddNodeEntry(node);
-            gTail->mId = counter;
-            ++counter;
+    // As for a read: the list points into the chunks being saved, and goes with the call.
+    try {
+        uint16_t counter = 0;
+        for (Chunk* node = keyframer->mChildren; node; node = node->mNext) {
+            if (node->mTag == AMBIENT_NODE) {
+                SetNodeId(node, kNoNodeId);
+            } else if (IsNodeTag(node->mTag)) {
+                SetNodeId(node, counter);
+                AddNodeEntry(node);
+                gTail->mId = counter;
+                ++counter;
+            }
         }
+        gLookupsStale = true;
+        SetParentNumbers(keyframer);
+    } catch (const std::bad_alloc&) {
+        ReleaseNodeList();
+        throw;
     }
-    gLookupsStale = true;
-    SetParentNumbers(keyframer);
     ReleaseNodeList();
 }
 

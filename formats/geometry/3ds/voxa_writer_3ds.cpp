@@ -41,6 +41,15 @@
 
 namespace {
 
+// The records this writer makes, each held from its Init call on (see Ftk::Owned).
+using OwnedMesh = Ftk::Owned<Ftk::Mesh, Ftk::ReleaseMesh>;
+using OwnedLight = Ftk::Owned<Ftk::Light, Ftk::ReleaseLight>;
+using OwnedCamera = Ftk::Owned<Ftk::Camera, Ftk::ReleaseCamera>;
+using OwnedObjectMotion = Ftk::Owned<Ftk::ObjectMotion, Ftk::ReleaseObjectMotion>;
+using OwnedOmniLightMotion = Ftk::Owned<Ftk::OmniLightMotion, Ftk::ReleaseOmniLightMotion>;
+using OwnedSpotlightMotion = Ftk::Owned<Ftk::SpotlightMotion, Ftk::ReleaseSpotlightMotion>;
+using OwnedCameraMotion = Ftk::Owned<Ftk::CameraMotion, Ftk::ReleaseCameraMotion>;
+
 constexpr double kInchesPerUnit = 0.3937007874015748;  // 1 / 2.54
 constexpr double kRadToDegRoll = 57.29564553093965;
 constexpr int kTimeMode30 = 6;
@@ -339,16 +348,26 @@ bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
     if (!VOxaCheckSceneMeshes(scene, "3DS", mError)) return false;
     mRenamed.clear();
     mMorphNames.clear();
-    const bool written = WriteScene(scene, options);
-    // The names the file needed are the file's: the caller's scene keeps its own.
-    for (auto it = mRenamed.rbegin(); it != mRenamed.rend(); ++it)
-        it->first->SetName(it->second.Buffer());
-    mRenamed.clear();
-    mRenamedObjects.clear();
-    mMorphNames.clear();
-    // The grey material went only to the file's copies of meshes: the manager does not keep it.
-    if (mDefaultMaterial != nullptr && mManager != nullptr) mManager->DestroyMaterial(mDefaultMaterial);
-    mDefaultMaterial = nullptr;
+    // The names the file needed are the file's: the caller's scene keeps its own, also when
+    // memory ran out part way. The grey material went only to the file's copies of meshes: the
+    // manager does not keep it.
+    auto giveBack = [this] {
+        for (auto it = mRenamed.rbegin(); it != mRenamed.rend(); ++it)
+            it->first->SetName(it->second.Buffer());
+        mRenamed.clear();
+        mRenamedObjects.clear();
+        mMorphNames.clear();
+        if (mDefaultMaterial != nullptr && mManager != nullptr) mManager->DestroyMaterial(mDefaultMaterial);
+        mDefaultMaterial = nullptr;
+    };
+    bool written = false;
+    try {
+        written = WriteScene(scene, options);
+    } catch (...) {
+        giveBack();
+        throw;
+    }
+    giveBack();
     return written;
 }
 
@@ -429,9 +448,9 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
         return false;
     }
 
-    Ftk::KeyframerSettings* keyframer = nullptr;
-    Ftk::InitKeyframerSettings(&keyframer);
-    if (keyframer != nullptr) {
+    Ftk::Owned<Ftk::KeyframerSettings, Ftk::ReleaseKeyframerSettings> keyframer;
+    Ftk::InitKeyframerSettings(keyframer.Slot());
+    if (keyframer) {
         // The range: the current take's span is the segment and its reference span reaches the
         // animation's length, so that a file's range comes back as it was (a one-frame span
         // stays one frame); without a take span, the keys' interval.
@@ -460,8 +479,8 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
             if (kept->GetValue(&current) >= 1 && current >= INT32_MIN && current <= INT32_MAX)
                 keyframer->mCurrentFrame = (int32_t)current;
         Kept3dsKeyframerName(scene->GetRootNode(), keyframer->mSceneName);
-        Ftk::PutKeyframerSettings(mDatabase, keyframer);
-        Ftk::ReleaseKeyframerSettings(&keyframer);
+        Ftk::PutKeyframerSettings(mDatabase, keyframer.Get());
+        keyframer.Reset();
     }
     if (!Save()) {
         mError.SetLastErrorID(eFILE_NOT_CREATED);
@@ -714,25 +733,22 @@ Ftk::Mesh* VOxaWriter3DS::BuildNodeRecord(VOxaNode* node, std::vector<double>* l
          (whole->GetMaterialCount(0) == 0 && whole->GetTextureCount(0) > 0)))
         whole = meshes.GetWritable(node);
     if (whole == nullptr) return nullptr;
-    std::vector<VOxaMesh*> parts = SplitMesh(whole);
-    if (!parts.empty()) {
-        for (VOxaMesh* part : parts)
-            if (mManager != nullptr) mManager->DestroyNodeAttribute(part);
-        return nullptr;
-    }
+    VOxaMadeMeshes parts(mManager);
+    parts.Hold(SplitMesh(whole));
+    if (!parts.Meshes().empty()) return nullptr;
     Stored3dsMesh stored;
     if (StoredPlacement(node, node->GetMesh(), false, stored)) mStoredMesh = &stored;
     mStoredPoints = &stored.mPoints;
     mLocalPoints = localPoints;
-    Ftk::Mesh* record = BuildMeshObject(whole, t, r, s, node->GetNameWithoutPrefix());
+    OwnedMesh record(BuildMeshObject(whole, t, r, s, node->GetNameWithoutPrefix()));
     mLocalPoints = nullptr;
     mStoredMesh = nullptr;
     mStoredPoints = nullptr;
-    if (record != nullptr) {
+    if (record) {
         record->mHidden = HiddenFlag(node, mAnimationExported) ? 1 : 0;
         Put3dsObjectValues(node, *record);
     }
-    return record;
+    return record.Take();
 }
 
 void VOxaWriter3DS::DecideInstances(size_t index) {
@@ -743,15 +759,14 @@ void VOxaWriter3DS::DecideInstances(size_t index) {
     // says the same of the same points in its own space is an instance; a reader places it by its
     // own node through the inverse of the object's axes.
     std::vector<double> ownerPoints, points;
-    Ftk::Mesh* object = BuildNodeRecord(group.mOwner, &ownerPoints);
-    const bool usable = object != nullptr && !mRefused && InvertibleAxes(object->mLocalAxes);
+    OwnedMesh object(BuildNodeRecord(group.mOwner, &ownerPoints));
+    const bool usable = object && !mRefused && InvertibleAxes(object->mLocalAxes);
     bool shared = false;
     for (const InstanceGroup::Member& member : group.mMembers) {
         bool same = false;
         if (usable && !mRefused) {
-            Ftk::Mesh* record = BuildNodeRecord(member.mNode, &points);
-            same = record != nullptr && points == ownerPoints && SameObject(*object, *record);
-            Ftk::ReleaseMesh(&record);
+            OwnedMesh record(BuildNodeRecord(member.mNode, &points));
+            same = record && points == ownerPoints && SameObject(*object, *record);
         }
         if (same) {
             mInstanceOf.emplace(member.mNode, member.mInstance);
@@ -761,10 +776,9 @@ void VOxaWriter3DS::DecideInstances(size_t index) {
         }
     }
     if (shared && !mRefused) {
-        Ftk::WriteMesh(mDatabase, object);
+        Ftk::WriteMesh(mDatabase, object.Get());
         mObjectPut.insert(group.mOwner);
     }
-    Ftk::ReleaseMesh(&object);
 }
 
 bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
@@ -911,7 +925,8 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
         // was put with its group's decision has its node to write.
         auto instance = mInstanceOf.find(node);
         if (instance != mInstanceOf.end() || mObjectPut.count(node) != 0) {
-            if (Ftk::ObjectMotion* motion = TakeNodeRecords(1) ? MakeObjectMotion(node) : nullptr) {
+            OwnedObjectMotion motion(TakeNodeRecords(1) ? MakeObjectMotion(node) : nullptr);
+            if (motion) {
                 if (instance != mInstanceOf.end()) {
                     VOxaNode* owner = mInstanceGroups[group->second].mOwner;
                     Ftk::CopyName(motion->mName, sizeof motion->mName, owner->GetNameWithoutPrefix());
@@ -919,8 +934,7 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                                   instance->second.c_str());
                 }
                 ToFileUnits(*motion, node);
-                Ftk::PutObjectMotion(mDatabase, motion);
-                Ftk::ReleaseObjectMotion(&motion);
+                Ftk::PutObjectMotion(mDatabase, motion.Get());
             }
             return;
         }
@@ -936,7 +950,9 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
             whole = meshes.GetWritable(node);
         // A mesh beyond the format's limits goes out as several objects, "Name", "Name_2", ...,
         // each with the node's animation; children hang below the first.
-        std::vector<VOxaMesh*> parts = SplitMesh(whole);
+        VOxaMadeMeshes made(mManager);
+        made.Hold(SplitMesh(whole));
+        const std::vector<VOxaMesh*>& parts = made.Meshes();
         // An object a read file gave no keyframer node (a morph target) goes without one while
         // nothing hangs below it.
         const VProperty* mark = node->GetNodeProperties()
@@ -952,21 +968,21 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
             VOxaMesh* mesh = parts.empty() ? whole : parts[i];
             mStoredMesh = storedPlacement ? &stored : nullptr;
             mStoredPoints = parts.empty() ? &stored.mPoints : nullptr;
-            Ftk::Mesh* record = BuildMeshObject(mesh, t, r, s, partName.c_str());
+            OwnedMesh record(BuildMeshObject(mesh, t, r, s, partName.c_str()));
             mStoredMesh = nullptr;
             mStoredPoints = nullptr;
-            if (record != nullptr) {
+            if (record) {
                 record->mHidden = HiddenFlag(node, mAnimationExported) ? 1 : 0;
                 Put3dsObjectValues(node, *record);
-                Ftk::WriteMesh(mDatabase, record);
-                Ftk::ReleaseMesh(&record);
+                Ftk::WriteMesh(mDatabase, record.Get());
+                record.Reset();
             }
             if (withoutNode) continue;
-            if (Ftk::ObjectMotion* motion = TakeNodeRecords(1) ? MakeObjectMotion(node) : nullptr) {
+            OwnedObjectMotion motion(TakeNodeRecords(1) ? MakeObjectMotion(node) : nullptr);
+            if (motion) {
                 Ftk::CopyName(motion->mName, sizeof motion->mName, partName.c_str());
                 ToFileUnits(*motion, node);
-                Ftk::PutObjectMotion(mDatabase, motion);
-                Ftk::ReleaseObjectMotion(&motion);
+                Ftk::PutObjectMotion(mDatabase, motion.Get());
             }
         }
         if (parts.size() > 1) {
@@ -976,8 +992,6 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
             mMessageText += std::to_string(parts.size()).c_str();
             mMessageText += " objects.\n";
         }
-        for (VOxaMesh* part : parts)
-            if (mManager != nullptr) mManager->DestroyNodeAttribute(part);
         mTextureMapping = textureMapping;
         return;
     }
@@ -986,28 +1000,25 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
         VOxaLight* light = node->GetLight();
         if (light == nullptr) return;
         if (light->GetLightType() == VOxaLight::ePOINT) {
-            Ftk::OmniLightMotion* motion = MakeOmniLightMotion(node);
-            if (Ftk::Light* record = BuildOmniLight(name.c_str(), t, light)) {
+            OwnedOmniLightMotion motion(MakeOmniLightMotion(node));
+            if (OwnedLight record{BuildOmniLight(name.c_str(), t, light)}) {
                 // The mesh section holds the light where the keyframer puts it at frame 0, or
                 // where a read file's static section had it.
-                if (motion != nullptr)
-                    FirstWorldPoint(motion->mPosition, node->GetParent(), record->mPosition);
+                if (motion) FirstWorldPoint(motion->mPosition, node->GetParent(), record->mPosition);
                 StaticPoint(light->GetProperties(), kStaticPositionProperty, record->mPosition);
                 LightToFileUnits(*record);
-                Ftk::PutOmniLight(mDatabase, record);
-                Ftk::ReleaseLight(&record);
+                Ftk::PutOmniLight(mDatabase, record.Get());
             }
-            if (motion != nullptr && TakeNodeRecords(1)) {
+            if (motion && TakeNodeRecords(1)) {
                 ToFileUnits(motion->mPosition);
-                Ftk::PutOmniLightMotion(mDatabase, motion);
+                Ftk::PutOmniLightMotion(mDatabase, motion.Get());
             }
-            if (motion != nullptr) Ftk::ReleaseOmniLightMotion(&motion);
         } else if (light->GetLightType() == VOxaLight::eSPOT) {
-            Ftk::SpotlightMotion* motion = MakeSpotLightMotion(node);
-            if (Ftk::Light* record = BuildSpotLight(name.c_str(), t, r, light)) {
+            OwnedSpotlightMotion motion(MakeSpotLightMotion(node));
+            if (OwnedLight record{BuildSpotLight(name.c_str(), t, r, light)}) {
                 // Programs that read only the mesh section see the spot as the keyframer shows
                 // it at frame 0: place, target, hotspot and falloff.
-                if (motion != nullptr && record->mSpot != nullptr) {
+                if (motion && record->mSpot != nullptr) {
                     VOxaNode* target = node->GetTarget();
                     FirstWorldPoint(motion->mPosition, node->GetParent(), record->mPosition);
                     FirstWorldPoint(motion->mTargetPosition, target ? target->GetParent() : node->GetParent(),
@@ -1020,15 +1031,13 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
                 if (record->mSpot != nullptr)
                     StaticPoint(light->GetProperties(), kStaticTargetProperty, record->mSpot->mTarget);
                 LightToFileUnits(*record);
-                Ftk::PutSpotlight(mDatabase, record);
-                Ftk::ReleaseLight(&record);
+                Ftk::PutSpotlight(mDatabase, record.Get());
             }
-            if (motion != nullptr && TakeNodeRecords(2)) {
+            if (motion && TakeNodeRecords(2)) {
                 ToFileUnits(motion->mPosition);
                 ToFileUnits(motion->mTargetPosition);
-                Ftk::PutSpotlightMotion(mDatabase, motion);
+                Ftk::PutSpotlightMotion(mDatabase, motion.Get());
             }
-            if (motion != nullptr) Ftk::ReleaseSpotlightMotion(&motion);
         }
         return;
     }
@@ -1036,10 +1045,10 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
         if (!mCameras) return;
         VOxaCamera* camera = node->GetCamera();
         if (camera == nullptr) return;
-        Ftk::CameraMotion* motion = MakeCameraMotion(node);
-        if (Ftk::Camera* record = BuildCamera(name.c_str(), t, camera)) {
+        OwnedCameraMotion motion(MakeCameraMotion(node));
+        if (OwnedCamera record{BuildCamera(name.c_str(), t, camera)}) {
             // The record agrees with the keyframer at frame 0: place, target, lens and roll.
-            if (motion != nullptr) {
+            if (motion) {
                 VOxaNode* target = node->GetTarget();
                 FirstWorldPoint(motion->mPosition, node->GetParent(), record->mPosition);
                 FirstWorldPoint(motion->mTargetPosition, target ? target->GetParent() : node->GetParent(),
@@ -1066,15 +1075,13 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
             ToFileUnits(record->mTarget);
             ToFileUnits(record->mNearRange);
             ToFileUnits(record->mFarRange);
-            Ftk::WriteCamera(mDatabase, record);
-            Ftk::ReleaseCamera(&record);
+            Ftk::WriteCamera(mDatabase, record.Get());
         }
-        if (motion != nullptr && TakeNodeRecords(2)) {
+        if (motion && TakeNodeRecords(2)) {
             ToFileUnits(motion->mPosition);
             ToFileUnits(motion->mTargetPosition);
-            Ftk::PutCameraMotion(mDatabase, motion);
+            Ftk::PutCameraMotion(mDatabase, motion.Get());
         }
-        if (motion != nullptr) Ftk::ReleaseCameraMotion(&motion);
         return;
     }
 
@@ -1088,14 +1095,14 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
     // own would carry its translation a second time.
     if (mTargetNodes.count(node) != 0) return;
     if ((node->GetParent() != nullptr || mCreateReferenceNode) && !referenceRoot) {
-        if (Ftk::ObjectMotion* motion = TakeNodeRecords(1) ? MakeObjectMotion(node) : nullptr) {
+        OwnedObjectMotion motion(TakeNodeRecords(1) ? MakeObjectMotion(node) : nullptr);
+        if (motion) {
             Ftk::CopyName(motion->mName, sizeof motion->mName, kDummyName);
             Ftk::CopyName(motion->mInstanceName, sizeof motion->mInstanceName, DummyInstance(name).c_str());
             motion->mBoundMin = Ftk::Point3{-0.5f, -0.5f, -0.5f};
             motion->mBoundMax = Ftk::Point3{0.5f, 0.5f, 0.5f};
             ToFileUnits(*motion, node);
-            Ftk::PutObjectMotion(mDatabase, motion);
-            Ftk::ReleaseObjectMotion(&motion);
+            Ftk::PutObjectMotion(mDatabase, motion.Get());
         }
     }
 }
@@ -1692,9 +1699,9 @@ Ftk::ObjectMotion* VOxaWriter3DS::MakeObjectMotion(VOxaNode* node) {
     const bool animated = mAnimationExported;
     const Frames n = GetFrames(node, animated);
     TRSChannels c = NodeChannels(node, animated);
-    Ftk::ObjectMotion* motion = nullptr;
-    Ftk::InitObjectMotion(&motion, 1, 1, 1, 0, 0);
-    if (motion == nullptr) return nullptr;
+    OwnedObjectMotion motion;
+    Ftk::InitObjectMotion(motion.Slot(), 1, 1, 1, 0, 0);
+    if (!motion) return nullptr;
     // A read file's node flags, its morph smoothing among them (flag 0x0001 of the second word
     // says a smoothing angle follows).
     KeptNodeFlags(node, motion->mFlags1, motion->mFlags2);
@@ -1729,7 +1736,7 @@ Ftk::ObjectMotion* VOxaWriter3DS::MakeObjectMotion(VOxaNode* node) {
     }
     RefuseNonFinite(
         node, {&motion->mPosition, &motion->mRotation, &motion->mScale, &motion->mHide, &motion->mMorph});
-    return motion;
+    return motion.Take();
 }
 
 void VOxaWriter3DS::PutKeptMorphKeys(Ftk::ObjectMotion& motion, VOxaNode* node) {
@@ -1906,10 +1913,10 @@ Ftk::OmniLightMotion* VOxaWriter3DS::MakeOmniLightMotion(VOxaNode* node) {
     Channel red = MakeChannel(take ? take->GetColorR() : nullptr, color[0], animated);
     Channel green = MakeChannel(take ? take->GetColorG() : nullptr, color[1], animated);
     Channel blue = MakeChannel(take ? take->GetColorB() : nullptr, color[2], animated);
-    Ftk::OmniLightMotion* motion = nullptr;
-    Ftk::InitOmniLightMotion(&motion, 1, 1);
-    if (motion != nullptr) KeptNodeFlags(node, motion->mFlags1, motion->mFlags2);
-    if (motion == nullptr) return nullptr;
+    OwnedOmniLightMotion motion;
+    Ftk::InitOmniLightMotion(motion.Slot(), 1, 1);
+    if (!motion) return nullptr;
+    KeptNodeFlags(node, motion->mFlags1, motion->mFlags2);
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
                   ParentField(node->GetParent(), false).c_str());
@@ -1920,7 +1927,7 @@ Ftk::OmniLightMotion* VOxaWriter3DS::MakeOmniLightMotion(VOxaNode* node) {
                            KeptTrack{node, kKeptColorKeysProperty, animated}))
         RefuseFrames(n);
     RefuseNonFinite(node, {&motion->mPosition, &motion->mColor});
-    return motion;
+    return motion.Take();
 }
 
 Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
@@ -1944,13 +1951,11 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
 
     VOxaNode* target = node->GetTarget();
     const Frames targetCount = target ? GetFrames(target, true) : n;
-    Ftk::SpotlightMotion* motion = nullptr;
-    Ftk::InitSpotlightMotion(&motion, 1, 1, 1, 1, 1, 1);
-    if (motion != nullptr) {
-        KeptNodeFlags(node, motion->mFlags1, motion->mFlags2);
-        KeptNodeFlags(target, motion->mTargetFlags1, motion->mTargetFlags2);
-    }
-    if (motion == nullptr) return nullptr;
+    OwnedSpotlightMotion motion;
+    Ftk::InitSpotlightMotion(motion.Slot(), 1, 1, 1, 1, 1, 1);
+    if (!motion) return nullptr;
+    KeptNodeFlags(node, motion->mFlags1, motion->mFlags2);
+    KeptNodeFlags(target, motion->mTargetFlags1, motion->mTargetFlags2);
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName,
                   ParentField(node->GetParent(), false).c_str());
@@ -1999,7 +2004,7 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
     } else {
         // The light looks down its local -Y axis; the target sits 10 units along it.
         TRSChannels lc = NodeChannels(node, animated);
-        if (!FramesFit(targetCount)) return motion;
+        if (!FramesFit(targetCount)) return motion.Take();
         SizeTrack(motion->mTargetPosition, targetCount.count, 3);
         for (uint32_t k = 0; k < targetCount.count; ++k) {
             const VTime time = targetCount.Time(k);
@@ -2017,7 +2022,7 @@ Ftk::SpotlightMotion* VOxaWriter3DS::MakeSpotLightMotion(VOxaNode* node) {
     }
     RefuseNonFinite(node, {&motion->mPosition, &motion->mColor, &motion->mHotspot, &motion->mFalloff,
                            &motion->mRoll, &motion->mTargetPosition});
-    return motion;
+    return motion.Take();
 }
 
 Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
@@ -2067,13 +2072,11 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
 
     VOxaNode* target = node->GetTarget();
     const Frames targetCount = target ? GetFrames(target, true) : n;
-    Ftk::CameraMotion* motion = nullptr;
-    Ftk::InitCameraMotion(&motion, 1, 1, 1, 1);
-    if (motion != nullptr) {
-        KeptNodeFlags(node, motion->mFlags1, motion->mFlags2);
-        KeptNodeFlags(target, motion->mTargetFlags1, motion->mTargetFlags2);
-    }
-    if (motion == nullptr) return nullptr;
+    OwnedCameraMotion motion;
+    Ftk::InitCameraMotion(motion.Slot(), 1, 1, 1, 1);
+    if (!motion) return nullptr;
+    KeptNodeFlags(node, motion->mFlags1, motion->mFlags2);
+    KeptNodeFlags(target, motion->mTargetFlags1, motion->mTargetFlags2);
     Ftk::CopyName(motion->mName, sizeof motion->mName, Cut(node->GetNameWithoutPrefix(), 10).c_str());
     const std::string parent = ParentField(node->GetParent(), false);
     Ftk::CopyName(motion->mParentName, sizeof motion->mParentName, parent.c_str());
@@ -2112,12 +2115,12 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
         if (!SamplePositionTrack(motion->mTargetPosition, tc.t[0], tc.t[1], tc.t[2], targetCount,
                                  KeptTrack{target, kKeptPositionKeysProperty, animated}))
             RefuseFrames(targetCount);
-        return motion;
+        return motion.Take();
     }
     // No target: the camera looks down its local X axis; the target sits 10 units along it and
     // the roll takes the angle between the camera's up axis and the up direction it would have
     // unrolled (world Y made perpendicular to the view).
-    if (!FramesFit(targetCount)) return motion;
+    if (!FramesFit(targetCount)) return motion.Take();
     SizeTrack(motion->mTargetPosition, targetCount.count, 3);
     for (uint32_t k = 0; k < targetCount.count; ++k) {
         const VTime time = targetCount.Time(k);
@@ -2152,31 +2155,30 @@ Ftk::CameraMotion* VOxaWriter3DS::MakeCameraMotion(VOxaNode* node) {
     }
     RefuseNonFinite(node,
                     {&motion->mPosition, &motion->mFieldOfView, &motion->mRoll, &motion->mTargetPosition});
-    return motion;
+    return motion.Take();
 }
 
 // ---- Lights, cameras and texture files ---------------------------------------------------------
 
 namespace {
 
-// A new record of `init`'s kind named `name` (cut to 10 characters) at `position` (file axes);
-// null when it cannot be made.
-template <class Record>
-Record* NewPlacedRecord(void (*init)(Record**), const char* name, const VgeTVector& position) {
-    Record* record = nullptr;
-    init(&record);
-    if (record == nullptr) return nullptr;
+// Makes `record` with `init`, named `name` (cut to 10 characters) at `position` (file axes); it
+// stays null when it cannot be made.
+template <class Record, void (*Release)(Record**)>
+void PlaceNewRecord(Ftk::Owned<Record, Release>& record, void (*init)(Record**), const char* name,
+                    const VgeTVector& position) {
+    init(record.Slot());
+    if (!record) return;
     Ftk::CopyName(record->mName, sizeof record->mName, Cut(name, 10).c_str());
     record->mPosition = Ftk::Point3{(float)position[0], (float)position[1], (float)position[2]};
-    return record;
 }
 
-// A light record of `init`'s kind with the light's colour and intensity (white at full strength
-// without a light).
-Ftk::Light* NewLightRecord(void (*init)(Ftk::Light**), const char* name, const VgeTVector& position,
-                           VOxaLight* light) {
-    Ftk::Light* record = NewPlacedRecord(init, name, position);
-    if (record != nullptr && light != nullptr) {
+// Makes `record` as a light of `init`'s kind with the light's colour and intensity (white at full
+// strength without a light).
+void PlaceNewLight(OwnedLight& record, void (*init)(Ftk::Light**), const char* name,
+                   const VgeTVector& position, VOxaLight* light) {
+    PlaceNewRecord(record, init, name, position);
+    if (record && light != nullptr) {
         double red = 1.0, green = 1.0, blue = 1.0;
         light->GetDefaultColor(red, green, blue);
         record->mColor[0] = (float)red;
@@ -2184,36 +2186,38 @@ Ftk::Light* NewLightRecord(void (*init)(Ftk::Light**), const char* name, const V
         record->mColor[2] = (float)blue;
         record->mMultiplier = (float)(light->GetDefaultIntensity() * 0.01);
     }
-    return record;
 }
 
 }  // namespace
 
 Ftk::Light* VOxaWriter3DS::BuildOmniLight(const char* name, const VgeTVector& translation, VOxaLight* light) {
-    Ftk::Light* record = NewLightRecord(Ftk::InitLight, name, ConvertPosition(translation), light);
-    if (record != nullptr) Put3dsLightValues(light, *record);
-    return record;
+    OwnedLight record;
+    PlaceNewLight(record, Ftk::InitLight, name, ConvertPosition(translation), light);
+    if (record) Put3dsLightValues(light, *record);
+    return record.Take();
 }
 
 Ftk::Light* VOxaWriter3DS::BuildSpotLight(const char* name, const VgeTVector& translation,
                                           const VgeTVector& /*rotation*/, VOxaLight* light) {
-    Ftk::Light* record = NewLightRecord(Ftk::InitSpotlight, name, ConvertPosition(translation), light);
-    if (record != nullptr && light != nullptr && record->mSpot != nullptr)
+    OwnedLight record;
+    PlaceNewLight(record, Ftk::InitSpotlight, name, ConvertPosition(translation), light);
+    if (record && light != nullptr && record->mSpot != nullptr)
         record->mSpot->mHotspot = (float)light->GetDefaultConeAngle();
-    if (record != nullptr) Put3dsLightValues(light, *record);
-    return record;
+    if (record) Put3dsLightValues(light, *record);
+    return record.Take();
 }
 
 Ftk::Camera* VOxaWriter3DS::BuildCamera(const char* name, const VgeTVector& translation, VOxaCamera* camera) {
-    Ftk::Camera* record = NewPlacedRecord(Ftk::InitCamera, name, ConvertPosition(translation));
-    if (record == nullptr) return nullptr;
+    OwnedCamera record;
+    PlaceNewRecord(record, Ftk::InitCamera, name, ConvertPosition(translation));
+    if (!record) return nullptr;
     if (camera != nullptr) {
         // The last camera written gives the file's solid background (PutSceneValues puts it).
         mBackgroundColor = camera->GetDefaultBackgroundColor();
         mCameraBackground = true;
         Put3dsCameraValues(camera, *record);
     }
-    return record;
+    return record.Take();
 }
 
 void VOxaWriter3DS::PutSceneValues(VOxaScene* scene) {
@@ -2229,15 +2233,14 @@ void VOxaWriter3DS::PutSceneValues(VOxaScene* scene) {
         const VOxaColor color = mCameraBackground ? mBackgroundColor
                                 : producer        ? producer->GetDefaultBackgroundColor()
                                                   : VOxaColor(0.0, 0.0, 0.0, 1.0);
-        Ftk::Background* background = nullptr;
-        Ftk::InitBackground(&background);
-        if (background != nullptr) {
+        Ftk::Owned<Ftk::Background, Ftk::ReleaseBackground> background;
+        Ftk::InitBackground(background.Slot());
+        if (background) {
             *background = kept;
             background->mSolid[0] = (float)color.mRed;
             background->mSolid[1] = (float)color.mGreen;
             background->mSolid[2] = (float)color.mBlue;
-            Ftk::PutBackground(mDatabase, background);
-            Ftk::ReleaseBackground(&background);
+            Ftk::PutBackground(mDatabase, background.Get());
         }
     }
     // The fog, when the scene's is on or a read file had one.

@@ -33,6 +33,8 @@
 
 namespace {
 
+using OwnedMaterial = Ftk::Owned<Ftk::Material, Ftk::ReleaseMaterial>;
+
 // Orders `items` by a small integer key (0 <= key(item) < keyCount) with a counting pass, then
 // each run of one key by `less`. A mesh's corners and edges are keyed by their point: the runs
 // are short, so this costs a pass over the items where one sort of them all took most of a write.
@@ -554,7 +556,8 @@ long CornersShadedOtherwise(const VOxaMesh* mesh, const Ftk::Mesh* record,
 
 VOxaMesh* VOxaWriter3DS::WeldPolygonUVs(VOxaMesh* mesh) {
     if (mesh == nullptr || mManager == nullptr) return nullptr;
-    VOxaMesh* out = mManager->CreateMesh();
+    VOxaMadeMeshes made(mManager);
+    VOxaMesh* out = made.Make();
     if (out == nullptr) return nullptr;
     out->CopyLayers(*mesh);
 
@@ -699,7 +702,7 @@ VOxaMesh* VOxaWriter3DS::WeldPolygonUVs(VOxaMesh* mesh) {
         if (newPoints != nullptr) newPoints[(size_t)cornerVertices + i] = points[unusedPoints[i]];
         if (newUVs != nullptr) newUVs[(size_t)cornerVertices + i] = VgeVector2(0.0, 0.0);
     }
-    return out;
+    return made.Take().front();
 }
 
 bool VOxaWriter3DS::WritesUVs(const VOxaMesh* mesh) const {
@@ -711,10 +714,9 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
     if (mesh == nullptr || mManager == nullptr) return parts;
     // UVs by polygon vertex become points of their own first, as BuildMeshObject would make them.
     if (WritesUVs(mesh) && mesh->GetTextureUVMappingMode() == eBY_POLYGON_VERTEX && mUVPerPolygon) {
-        if (VOxaMesh* welded = WeldPolygonUVs(mesh)) {
-            *mesh = *welded;
-            mManager->DestroyNodeAttribute(welded);
-        }
+        VOxaMadeMeshes welded(mManager);
+        welded.Hold(WeldPolygonUVs(mesh));
+        if (!welded.Meshes().empty()) *mesh = *welded.Meshes().front();
     }
     const int pointCount = mesh->GetControlPointsCount();
     const int polygonCount = mesh->GetPolygonCount();
@@ -814,6 +816,7 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
     const VOxaLayerElementPolygonGroup* keptMasks = VOxaSmoothingMasks(mesh);
 
     std::fill(owner.begin(), owner.end(), -1);
+    VOxaMadeMeshes made(mManager);
     for (size_t part = 0; part + 1 < starts.size(); ++part) {
         std::vector<int> used;
         int corners = 0;
@@ -827,9 +830,8 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
                 used.push_back(cp);
             }
         }
-        VOxaMesh* out = mManager->CreateMesh();
+        VOxaMesh* out = made.Make();
         if (out == nullptr) break;
-        parts.push_back(out);
         out->InitControlPoints((int)used.size());
         VgeTVector* target = out->GetControlPoints();
         if (target == nullptr) continue;
@@ -906,7 +908,7 @@ std::vector<VOxaMesh*> VOxaWriter3DS::SplitMesh(VOxaMesh* mesh) {
             out->EndPolygon();
         }
     }
-    return parts;
+    return made.Take();
 }
 
 namespace {
@@ -936,10 +938,9 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     bool textured = mTextureMapping && mesh->GetTextureCount(0) > 0;
     const bool withUVs = WritesUVs(mesh);
     if (withUVs && mesh->GetTextureUVMappingMode() == eBY_POLYGON_VERTEX && mUVPerPolygon) {
-        if (VOxaMesh* welded = WeldPolygonUVs(mesh)) {
-            *mesh = *welded;
-            mManager->DestroyNodeAttribute(welded);
-        }
+        VOxaMadeMeshes welded(mManager);
+        welded.Hold(WeldPolygonUVs(mesh));
+        if (!welded.Meshes().empty()) *mesh = *welded.Meshes().front();
     }
     const int pointCount = mesh->GetControlPointsCount();
     const int polygonCount = mesh->GetPolygonCount();
@@ -1087,14 +1088,12 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     auto vertexIndex = [&](int cp) { return vertexOf.empty() ? cp : vertexOf[(size_t)cp]; };
     ++mMeshCounter;
 
-    Ftk::Mesh* record = nullptr;
+    Ftk::Owned<Ftk::Mesh, Ftk::ReleaseMesh> owned;
     // A mesh without UVs gets no mapping coordinates: made-up (0, 0) ones would read back as UVs.
     const uint32_t arrays = withUVs ? 0xFFFFu : 0xFFFFu & ~(uint32_t)Ftk::kMeshMapping;
-    Ftk::InitMesh(&record, (uint16_t)kept, (uint16_t)faceCount, arrays);
-    if (record == nullptr || Ftk::Stopped()) {
-        Ftk::ReleaseMesh(&record);
-        return nullptr;
-    }
+    Ftk::InitMesh(owned.Slot(), (uint16_t)kept, (uint16_t)faceCount, arrays);
+    if (!owned || Ftk::Stopped()) return nullptr;
+    Ftk::Mesh* record = owned.Get();
     Ftk::CopyName(record->mName, sizeof record->mName, name ? name : "");
     std::copy(axes, axes + 12, record->mLocalAxes);
     std::copy(vertices.begin(), vertices.begin() + kept, record->mVertices.begin());
@@ -1276,7 +1275,7 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
         }
     }
     record->mFlag4014 = 1;
-    return record;
+    return owned.Take();
 }
 
 void VOxaWriter3DS::NameMap(Ftk::MaterialMap& map, const VOxaTexture* texture, const VString& givenName) {
@@ -1328,12 +1327,12 @@ std::string VOxaWriter3DS::PutMaterial(VOxaMesh* mesh, int m, int t1, int t2) {
         auto found = mRecords.find(key);
         if (found != mRecords.end()) return found->second;
     }
-    Ftk::Material* record = BuildMaterial(mesh, m, t1, t2);
-    if (record == nullptr) return std::string();
+    OwnedMaterial record(BuildMaterial(mesh, m, t1, t2));
+    if (!record) return std::string();
     char name[sizeof record->mName];
     Ftk::CopyName(name, sizeof name, record->mName);
-    Ftk::WriteMaterial(mDatabase, record);
-    Ftk::ReleaseMaterial(&record);
+    Ftk::WriteMaterial(mDatabase, record.Get());
+    record.Reset();
     if (material != nullptr) mRecords.emplace(key, name);
     return name;
 }
@@ -1382,10 +1381,8 @@ void VOxaWriter3DS::PutUnusedMaterials(VOxaScene* scene) {
     for (int i = 0, n = contents->GetMaterialCount(); i < n; ++i) {
         VOxaMaterial* material = contents->GetMaterial(i);
         if (material == nullptr || material == mDefaultMaterial || !written.insert(material).second) continue;
-        Ftk::Material* record = BuildMaterial(nullptr, 0, 0, 0, material);
-        if (record == nullptr) continue;
-        Ftk::WriteMaterial(mDatabase, record);
-        Ftk::ReleaseMaterial(&record);
+        OwnedMaterial record(BuildMaterial(nullptr, 0, 0, 0, material));
+        if (record) Ftk::WriteMaterial(mDatabase, record.Get());
     }
 }
 
@@ -1399,9 +1396,9 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
     if (first != nullptr) CopyTextureFile(first->GetFileName(), first->GetSourceFolder(), &givenNames[0]);
     if (second != nullptr) CopyTextureFile(second->GetFileName(), second->GetSourceFolder(), &givenNames[1]);
 
-    Ftk::Material* record = nullptr;
-    Ftk::InitMaterial(&record);
-    if (record == nullptr) return nullptr;
+    OwnedMaterial record;
+    Ftk::InitMaterial(record.Slot());
+    if (!record) return nullptr;
     if (material != nullptr) {
         const VOxaColor ambient = material->GetAmbient();
         const VOxaColor diffuse = material->GetDiffuse();
@@ -1565,5 +1562,5 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
             NoteMapOptions(material, texture);
         }
     }
-    return record;
+    return record.Take();
 }
