@@ -470,13 +470,17 @@ void Keep3dsStoredMesh(VOxaNode* node, const Stored3dsMesh& stored, const VOxaMe
     // The file's points, each word's bits: reading them placed turns a zero into a rounding
     // error, a NaN's sign or a denormal into another, which only these give back.
     static const char kHex[] = "0123456789abcdef";
-    if (!stored.mPoints.empty()) text.reserve(text.size() + 1 + stored.mPoints.size() * 8);
-    if (!stored.mPoints.empty()) text += ' ';
-    for (float value : stored.mPoints) {
-        uint32_t bits;
-        std::memcpy(&bits, &value, sizeof bits);
-        for (int shift = 28; shift >= 0; shift -= 4)
-            text += kHex[(bits >> shift) & 15u];
+    if (!stored.mPoints.empty()) {
+        text += ' ';
+        size_t at = text.size();
+        text.resize(at + stored.mPoints.size() * 8);
+        char* out = &text[at];
+        for (float value : stored.mPoints) {
+            uint32_t bits;
+            std::memcpy(&bits, &value, sizeof bits);
+            for (int shift = 28; shift >= 0; shift -= 4)
+                *out++ = kHex[(bits >> shift) & 15u];
+        }
     }
     KeepText(node ? node->GetNodeProperties() : nullptr, kStoredMeshProperty, text);
 }
@@ -514,13 +518,16 @@ bool Kept3dsStoredMesh(const VOxaNode* node, const VOxaMesh* mesh, Stored3dsMesh
         if (digits == (size_t)mesh->GetControlPointsCount() * 24) {
             read.mPoints.resize(digits / 8);
             for (float& value : read.mPoints) {
-                char word[9] = {0};
-                std::memcpy(word, p, 8);
-                char* end = nullptr;
-                const uint32_t bits = (uint32_t)std::strtoul(word, &end, 16);
-                if (end != word + 8) return false;
+                uint32_t bits = 0;
+                for (int k = 0; k < 8; ++k, ++p) {
+                    const char c = *p;
+                    const int digit = c >= '0' && c <= '9'   ? c - '0'
+                                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                             : -1;
+                    if (digit < 0) return false;
+                    bits = bits << 4 | (uint32_t)digit;
+                }
                 std::memcpy(&value, &bits, sizeof value);
-                p += 8;
             }
         }
     } else if (*p != '\0') {
