@@ -22,7 +22,9 @@
 #include "attributes/voxa_texture.h"
 #include "formats/geometry/3ds/voxa_reader_3ds.h"
 #include "formats/geometry/3ds/voxa_writer_3ds.h"
+#include "formats/geometry/dxf/voxa_reader_dxf.h"
 #include "formats/geometry/dxf/voxa_writer_dxf.h"
+#include "formats/geometry/obj/voxa_reader_obj.h"
 #include "formats/geometry/obj/voxa_writer_obj.h"
 #include "tests/formats/geometry/3ds/ftk_scene_file_test_util.h"
 #include "tests/formats/geometry/3ds/voxa_3ds_interop_test_util.h"
@@ -79,6 +81,32 @@ void PutSolid(Ftk::Database* db, const char* name, const float axes[12]) {
     Ftk::ReleaseMesh(&mesh);
 }
 
+// A closed box of 12 triangles under the mesh matrix `axes`, its corners facing out over the
+// points as stored, as the one public scene of objects whose axes mirror stores them.
+void PutBox(Ftk::Database* db, const char* name, const float axes[12]) {
+    Ftk::Mesh* mesh = nullptr;
+    Ftk::InitMesh(&mesh, 8, 12, 0);
+    Ftk::CopyName(mesh->mName, sizeof mesh->mName, name);
+    for (int i = 0; i < 8; ++i) {
+        const float local[3] = {(float)(i & 1), (float)(i >> 1 & 1) * 2.0f, (float)(i >> 2) * 3.0f};
+        float p[3];
+        for (int c = 0; c < 3; ++c)
+            p[c] = local[0] * axes[c] + local[1] * axes[3 + c] + local[2] * axes[6 + c] + axes[9 + c];
+        mesh->mVertices[(size_t)i] = Ftk::Point3{p[0], p[1], p[2]};
+    }
+    const float det = axes[0] * (axes[4] * axes[8] - axes[5] * axes[7]) -
+                      axes[1] * (axes[3] * axes[8] - axes[5] * axes[6]) +
+                      axes[2] * (axes[3] * axes[7] - axes[4] * axes[6]);
+    const uint16_t out[12][3] = {{0, 2, 3}, {0, 3, 1}, {4, 5, 7}, {4, 7, 6}, {0, 1, 5}, {0, 5, 4},
+                                 {2, 6, 7}, {2, 7, 3}, {0, 4, 6}, {0, 6, 2}, {1, 3, 7}, {1, 7, 5}};
+    for (int f = 0; f < 12; ++f)
+        mesh->mFaces[(size_t)f] = det < 0 ? Ftk::Face{out[f][0], out[f][2], out[f][1], 7}
+                                          : Ftk::Face{out[f][0], out[f][1], out[f][2], 7};
+    std::memcpy(mesh->mLocalAxes, axes, sizeof mesh->mLocalAxes);
+    Ftk::WriteMesh(db, mesh);
+    Ftk::ReleaseMesh(&mesh);
+}
+
 void SetKey(Ftk::Track& track, std::initializer_list<float> values) {
     track.mKeyCount = 1;
     track.mKeys.assign(1, Ftk::KeyHeader());
@@ -121,6 +149,10 @@ void BuildTransformScene(const std::string& path) {
         PutNode(db, "$$$DUMMY", "Stretch", "", {0, 0, 5}, {0, 0, 0, 1}, {1, 1, 2.2f});
         PutNode(db, "Flipped", "", "$$$DUMMY.Stretch", {1, 0, 0}, {0.7f, 1, 0, 0}, {1, 1, 1});
         PutNode(db, "Solid", "Below", "$$$DUMMY.Stretch", {0, 2, 0}, {0.9f, 0.6f, 0, 0.8f}, {1, 0.5f, 1});
+        // A box whose axes mirror, placed by a node that mirrors too and by one that does not.
+        PutBox(db, "Crate", mirrored);
+        PutNode(db, "Crate", "", "", {2, 0, 1}, {0.4f, 0, 0, 1}, {-1, 1, 1});
+        PutNode(db, "Crate", "Plain", "", {-8, 3, 0}, {0, 0, 0, 1}, {1, 1, 1});
     });
 }
 
@@ -141,7 +173,7 @@ TEST(scene3ds_interop, MirroredInstancedAndScaledNodesKeepTheirWorldVertices) {
     BuildTransformScene(source);
     // lib3ds's own picture: the mirrored solid below the dummy turned inside out, and so on.
     const std::vector<VgeTVector> zUp = WorldVertices(source, false, 1.0);
-    ASSERT_EQ(zUp.size(), 42u);
+    ASSERT_EQ(zUp.size(), 58u);
 
     Session trip;
     ASSERT_TRUE(trip.Read(source));
@@ -182,6 +214,53 @@ TEST(scene3ds_interop, MirroredInstancedAndScaledNodesKeepTheirWorldVertices) {
     ASSERT_TRUE(dxf.Write<VOxaWriterDxf>(dir / "out.dxf"));
     const std::vector<VgeTVector> zUpCm = WorldVertices(source, false, 2.54);
     ExpectSamePoints(zUpCm, DxfVertices(dir / "out.dxf"), 1e-3 * Extent(zUpCm), "3DS -> DXF");
+
+    // The box faces out through OBJ and DXF, both placements: back in 3DS, each copy bounds a
+    // positive volume with the faces as lib3ds places them.
+    for (const std::string through : {"out.obj", "out.dxf"}) {
+        Session back;
+        std::unique_ptr<VOxaReader> reader;
+        if (through == "out.obj")
+            reader.reset(new VOxaReaderObj(&back.manager));
+        else
+            reader.reset(new VOxaReaderDxf(&back.manager));
+        std::unique_ptr<VStreamOptions> options(reader->GetReadOptions());
+        ASSERT_TRUE(reader->FileOpen((dir / through).c_str()) && reader->Read(back.scene, options.get()));
+        reader->FileClose();
+        ASSERT_TRUE(back.Write<VOxaWriter3DS>(dir / "back.3ds")) << through;
+        File3ds file(dir / "back.3ds");
+        ASSERT_NE(file.file, nullptr) << through;
+        std::vector<double> volumes;
+        lib3ds_file_eval(file.file, 0.0f);
+        Walk(file.file->nodes, [&](Lib3dsNode* node) {
+            Lib3dsMesh* mesh = lib3ds_file_mesh_by_name(file.file, node->name);
+            if (node->type != LIB3DS_OBJECT_NODE || !mesh || std::strncmp(mesh->name, "Crate", 5) != 0)
+                return;
+            Lib3dsMatrix m, inverse;
+            lib3ds_matrix_copy(m, node->matrix);
+            lib3ds_matrix_translate_xyz(m, -node->data.object.pivot[0], -node->data.object.pivot[1],
+                                        -node->data.object.pivot[2]);
+            lib3ds_matrix_copy(inverse, mesh->matrix);
+            lib3ds_matrix_inv(inverse);
+            lib3ds_matrix_mult(m, inverse);
+            double volume = 0.0;
+            for (Lib3dsDword f = 0; f < mesh->faces; ++f) {
+                Lib3dsVector p[3];
+                for (int k = 0; k < 3; ++k)
+                    lib3ds_vector_transform(p[k], m,
+                                            mesh->pointL[mesh->faceL[f].points[k] % mesh->points].pos);
+                volume += (p[0][0] * (p[1][1] * p[2][2] - p[1][2] * p[2][1]) -
+                           p[0][1] * (p[1][0] * p[2][2] - p[1][2] * p[2][0]) +
+                           p[0][2] * (p[1][0] * p[2][1] - p[1][1] * p[2][0])) /
+                          6.0;
+            }
+            volumes.push_back(volume);
+        });
+        // Outward, and both copies alike (the trip's unit aside).
+        ASSERT_EQ(volumes.size(), 2u) << through;
+        EXPECT_GT(volumes[0], 0.0) << through;
+        EXPECT_NEAR(volumes[1], volumes[0], 1e-4 * std::fabs(volumes[0])) << through;
+    }
 #endif
 }
 
