@@ -56,7 +56,8 @@ void AppendColor(std::string& out, const char* keyword, const VgeTVector& color)
     out += '\n';
 }
 
-// A normal or UV component that is not a finite number is written as 0: OBJ readers refuse "nan".
+// A normal or UV component that is not a finite number is written as 0: faces use them, and a
+// reader would shade or map them with "nan".
 double FiniteOrZero(double value) {
     return std::isfinite(value) ? value : 0.0;
 }
