@@ -187,7 +187,7 @@ VTime VOxaGeometryTakeStart(VOxaScene* scene) {
 
 bool VOxaGeometryWorldPoints(VOxaNode* node, const VOxaMesh* mesh, const VgeAMatrix& m, const char* format,
                              std::vector<VgeTVector>& world, std::vector<int>& numbers, std::string& message,
-                             const VgeTVector* deformed) {
+                             const VgeTVector* deformed, bool keepUnused) {
     const int count = mesh->GetControlPointsCount();
     const VgeTVector* points = deformed ? deformed : mesh->GetControlPoints();
     world.resize(points != nullptr && count > 0 ? (size_t)count : 0);
@@ -202,7 +202,9 @@ bool VOxaGeometryWorldPoints(VOxaNode* node, const VOxaMesh* mesh, const VgeAMat
             ++written;
             continue;
         }
-        if (numbers.empty()) {
+        if (keepUnused) {
+            if (used.empty()) used = VOxaUsedControlPoints(mesh, (int)world.size());
+        } else if (numbers.empty()) {
             // The first point left out: the numbers so far are the points' own, and the
             // polygons tell which points are used.
             numbers.resize(world.size(), -1);
@@ -219,6 +221,7 @@ bool VOxaGeometryWorldPoints(VOxaNode* node, const VOxaMesh* mesh, const VgeAMat
             message += " cannot hold it";
             return false;
         }
+        if (keepUnused) ++written;
     }
     return true;
 }

@@ -143,11 +143,12 @@ OXA_API VTime VOxaGeometryTakeStart(VOxaScene* scene);
 // out, and then `numbers` holds each point's number among those written (-1 for one left out;
 // empty when every point is written). A point that a polygon uses makes the answer false, with
 // `message` naming the mesh, the point and `format`. `deformed`, when given, holds the positions
-// to use in place of the mesh's own (one per control point).
+// to use in place of the mesh's own (one per control point). With `keepUnused`, the format can
+// hold such a point as long as no polygon uses it: none is left out.
 OXA_API bool VOxaGeometryWorldPoints(VOxaNode* node, const VOxaMesh* mesh, const VgeAMatrix& m,
                                      const char* format, std::vector<VgeTVector>& world,
                                      std::vector<int>& numbers, std::string& message,
-                                     const VgeTVector* deformed = nullptr);
+                                     const VgeTVector* deformed = nullptr, bool keepUnused = false);
 // The matrix that carries normals through `m` (the transpose of the inverse of its 3x3 part, no
 // translation), sheared and mirrored matrices included; the identity for a singular `m`.
 OXA_API VgeAMatrix VOxaGeometryNormalMatrix(const VgeAMatrix& m);

@@ -1005,9 +1005,8 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     // Vertices in the parent's space: the unconverted local transform, then the axis change. A
     // point that is not a finite number as a float: a mesh unchanged since a 3DS file gave it
     // keeps it as stored (a few files hold NaN points no face uses); elsewhere one that no polygon
-    // uses is left out (vertexOf numbers the others on), one that a polygon uses refuses the Write.
+    // uses is written as it is (NaN, or infinite), one that a polygon uses refuses the Write.
     std::vector<Ftk::Point3> vertices((size_t)pointCount);
-    std::vector<int> vertexOf;
     int kept = pointCount;
     {
         double m[4][4];
@@ -1057,12 +1056,7 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
             if (file != nullptr) v = FilePointIfSame(v, file, reach);
             if (stored == nullptr && file == nullptr &&
                 (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))) {
-                if (vertexOf.empty()) {
-                    used = VOxaUsedControlPoints(mesh, pointCount);
-                    vertexOf.resize((size_t)pointCount);
-                    for (int j = 0; j < i; ++j)
-                        vertexOf[(size_t)j] = j;
-                }
+                if (used.empty()) used = VOxaUsedControlPoints(mesh, pointCount);
                 if (used[(size_t)i]) {
                     std::string text = "Mesh \"";
                     text += name ? name : "";
@@ -1072,10 +1066,7 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
                     mRefused = true;
                     return nullptr;
                 }
-                vertexOf[(size_t)i] = -1;
-                continue;
             }
-            if (!vertexOf.empty()) vertexOf[(size_t)i] = kept;
             vertices[(size_t)kept++] = v;
             // The points that decide whether instances share an object: a stored object's as
             // written (after its axes), another's in the node's own space.
@@ -1085,7 +1076,6 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
                 mLocalPoints->insert(mLocalPoints->end(), {mirror * p[0], p[1], p[2]});
         }
     }
-    auto vertexIndex = [&](int cp) { return vertexOf.empty() ? cp : vertexOf[(size_t)cp]; };
     ++mMeshCounter;
 
     Ftk::Owned<Ftk::Mesh, Ftk::ReleaseMesh> owned;
@@ -1103,8 +1093,7 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
         const int uvCount = uvs ? mesh->GetTextureUVCount() : 0;
         const int uvMapping = mesh->GetTextureUVMappingMode();
         auto put = [&](int cp, const VgeVector2& uv) {
-            const int v = vertexIndex(cp);
-            if (v >= 0) record->mMapping[(size_t)v] = Ftk::TexVert{Finite(uv[0]), Finite(uv[1])};
+            if (cp >= 0) record->mMapping[(size_t)cp] = Ftk::TexVert{Finite(uv[0]), Finite(uv[1])};
         };
         if (uvMapping == eBY_CONTROL_POINT) {
             for (int i = 0; i < pointCount && i < uvCount; ++i)
@@ -1204,8 +1193,7 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
             const int a = mesh->GetPolygonVertex(p, corners[(size_t)i * 3]);
             const int b = mesh->GetPolygonVertex(p, corners[(size_t)i * 3 + 1]);
             const int c = mesh->GetPolygonVertex(p, corners[(size_t)i * 3 + 2]);
-            record->mFaces[face] = Ftk::Face{(uint16_t)vertexIndex(a), (uint16_t)vertexIndex(b),
-                                             (uint16_t)vertexIndex(c), flags};
+            record->mFaces[face] = Ftk::Face{(uint16_t)a, (uint16_t)b, (uint16_t)c, flags};
             sources.push_back(
                 FaceSource{p,
                            {corners[(size_t)i * 3], corners[(size_t)i * 3 + 1], corners[(size_t)i * 3 + 2]},

@@ -442,9 +442,9 @@ bool VOxaWriterDxf::WorldPoints(VOxaNode* node, VOxaMesh* mesh, const VgeAMatrix
         if (mesh->GetLinkCount() > 0) ApplySkinDeformation(matrix, mesh, mDeformed.data());
         deformed = mDeformed.data();
     }
-    // A point that is not a finite number is left out when no polygon uses it; one that a polygon
-    // uses cannot be written, and the Write fails.
-    return VOxaGeometryWorldPoints(node, mesh, matrix, "DXF", mWorld, mNumbers, refusal, deformed);
+    // A point that is not a finite number is written as it stands ("nan") when no polygon uses
+    // it; one that a polygon uses cannot be written, and the Write fails.
+    return VOxaGeometryWorldPoints(node, mesh, matrix, "DXF", mWorld, mNumbers, refusal, deformed, true);
 }
 
 bool VOxaWriterDxf::Extents(VOxaNode* root, double low[3], double high[3]) {
@@ -459,8 +459,8 @@ bool VOxaWriterDxf::Extents(VOxaNode* root, double low[3], double high[3]) {
             std::string refusal;
             if (!mesh || !WorldPoints(node, mesh, VOxaGeometryWorldMatrix(node, mStart), refusal)) return;
             for (size_t i = 0; i < mWorld.size(); ++i) {
-                if (!mNumbers.empty() && mNumbers[i] < 0) continue;
                 const VgeTVector& q = mWorld[i];
+                if (!std::isfinite(q[0]) || !std::isfinite(q[1]) || !std::isfinite(q[2])) continue;
                 const double p[3] = {q[0] + 0.0, -q[2] + 0.0, q[1] + 0.0};  // no negative zero
                 for (int a = 0; a < 3; ++a) {
                     if (!any || p[a] < low[a]) low[a] = p[a];
@@ -689,9 +689,16 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
                 writeTrue(materialTrue[(size_t)m]);
             }
         }
-        out.GroupReal(10, q[0]);
-        out.GroupReal(20, -q[2]);
-        out.GroupReal(30, q[1]);
+        // A point no face uses may be no number: written as such, not moved to 0.
+        auto coordinate = [&](int code, double v) {
+            if (std::isfinite(v))
+                out.GroupReal(code, v);
+            else
+                out.GroupText(code, std::isnan(v) ? "nan" : v > 0.0 ? "inf" : "-inf");
+        };
+        coordinate(10, q[0]);
+        coordinate(20, -q[2]);
+        coordinate(30, q[1]);
         out.GroupInt(70, 192);
     };
     if (split) {

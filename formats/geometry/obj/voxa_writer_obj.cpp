@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -55,7 +56,8 @@ void AppendColor(std::string& out, const char* keyword, const VgeTVector& color)
     out += '\n';
 }
 
-// A normal or UV component that is not a finite number is written as 0: OBJ readers refuse "nan".
+// A normal or UV component that is not a finite number is written as 0: faces use them, and a
+// reader would shade or map them with "nan".
 double FiniteOrZero(double value) {
     return std::isfinite(value) ? value : 0.0;
 }
@@ -77,7 +79,69 @@ void AppendNormal(std::string& out, const VgeTVector& n) {
     AppendVector3(out, "vn", FiniteOrZero(n[0]), FiniteOrZero(n[1]), FiniteOrZero(n[2]));
 }
 
+size_t HashBits(const double* value) {
+    uint64_t h = 0x9e3779b97f4a7c15ULL;
+    for (int c = 0; c < 3; ++c) {
+        uint64_t bits = 0;
+        std::memcpy(&bits, &value[c], sizeof bits);
+        h = (h ^ bits) * 0xff51afd7ed558ccdULL;
+        h ^= h >> 32;
+    }
+    return (size_t)h;
+}
+
 }  // namespace
+
+void VOxaWriterObj::ValueTable::Clear() {
+    std::vector<WrittenValue>().swap(mEntries);
+    std::vector<int>().swap(mSlots);
+}
+
+int VOxaWriterObj::ValueTable::Find(const double value[3], size_t& slot) const {
+    if (mSlots.empty()) {
+        slot = 0;
+        return -1;
+    }
+    const size_t mask = mSlots.size() - 1;
+    for (slot = HashBits(value) & mask; mSlots[slot] >= 0; slot = (slot + 1) & mask) {
+        const WrittenValue& entry = mEntries[(size_t)mSlots[slot]];
+        if (std::memcmp(entry.mValue, value, sizeof entry.mValue) == 0) return mSlots[slot];
+    }
+    return -1;
+}
+
+void VOxaWriterObj::ValueTable::Add(size_t slot, const double value[3], int number, int mesh) {
+    if ((mEntries.size() + 1) * 2 > mSlots.size()) {
+        mSlots.assign(std::max<size_t>(16, mSlots.size() * 2), -1);
+        const size_t mask = mSlots.size() - 1;
+        for (size_t i = 0; i < mEntries.size(); ++i) {
+            size_t at = HashBits(mEntries[i].mValue) & mask;
+            while (mSlots[at] >= 0)
+                at = (at + 1) & mask;
+            mSlots[at] = (int)i;
+        }
+        Find(value, slot);
+    }
+    mSlots[slot] = (int)mEntries.size();
+    mEntries.push_back(WrittenValue{{value[0], value[1], value[2]}, number, mesh});
+}
+
+template <typename Append>
+int VOxaWriterObj::ShareLine(ValueTable& table, const double value[3], bool once, int& next, Append append) {
+    size_t slot = 0;
+    const int found = table.Find(value, slot);
+    if (found >= 0) {
+        WrittenValue& entry = table.mEntries[(size_t)found];
+        if (!once || entry.mMesh != mMeshSerial) {
+            entry.mMesh = mMeshSerial;
+            return entry.mNumber;
+        }
+    }
+    const int number = next++;
+    append();
+    if (found < 0) table.Add(slot, value, number, mMeshSerial);
+    return number;
+}
 
 VOxaWriter* CreateObjWriter(VOxaSdkManager* manager) {
     return oxa_alloc::Counted(new (std::nothrow) VOxaWriterObj(manager));
@@ -198,6 +262,10 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
 
     VOxaWalkPreOrder(root, [this](VOxaNode* node) { WriteNode(node); });
     mMeshes = nullptr;
+    // Lines are shared within one Write.
+    mWrittenPoints.Clear();
+    mWrittenNormals.Clear();
+    mWrittenUVs.Clear();
 
     if (mDefaultMaterial != nullptr) {
         if (mManager != nullptr) mManager->DestroyMaterial(mDefaultMaterial);
@@ -447,7 +515,6 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
     VgeTVector* points = mesh->GetControlPoints();
     const int polygonCount = mesh->GetPolygonCount();
     const int vbase = mNextVertex;
-    const int uvbase = mNextUV;
 
     // Normals: one per control point when mapped so and complete; one per polygon vertex when
     // mapped by polygon vertex; otherwise none.
@@ -533,26 +600,41 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
                 normals[i] = ends[(size_t)i] - points[i];
     }
 
-    // Vertices. A point that is not a finite number cannot be written: one that no polygon uses
-    // is left out (the later ones number on without it); one that a polygon uses fails the Write.
+    // Vertices. A point that is not a finite number is written as it stands ("v nan nan nan")
+    // while no polygon uses it; one that a polygon uses fails the Write. A point the faces use
+    // names the line an earlier mesh wrote at its very position.
+    ++mMeshSerial;
     std::vector<VgeTVector>& world = mWorld;
-    std::vector<int>& vertexNumber =
-        mVertexNumbers;  // OBJ number - vbase per control point, once one is left out
+    std::vector<int>& vertexNumber = mVertexNumbers;  // the OBJ number of each control point
     std::string refusal;
-    if (!VOxaGeometryWorldPoints(node, mesh, m, "OBJ", world, vertexNumber, refusal, deformed)) {
+    if (!VOxaGeometryWorldPoints(node, mesh, m, "OBJ", world, vertexNumber, refusal, deformed, true)) {
         mError.SetLastError(eUNIDENTIFIED_ERROR, refusal.c_str());
         mRefused = true;
         return;
     }
-    int written = 0;
-    for (size_t i = 0; i < world.size(); ++i) {
-        if (!vertexNumber.empty() && vertexNumber[i] < 0) continue;
-        AppendVector3(mOut, "v", world[i][0], world[i][1], world[i][2]);
-        ++written;
+    {
+        const std::vector<char> used = VOxaUsedControlPoints(mesh, (int)world.size());
+        vertexNumber.resize(world.size());
+        for (size_t i = 0; i < world.size(); ++i) {
+            const VgeTVector& p = world[i];
+            // A coordinate that is no number is "nan", whatever its sign bit.
+            auto append = [&] {
+                AppendVector3(mOut, "v", std::isnan(p[0]) ? std::fabs(p[0]) : p[0],
+                              std::isnan(p[1]) ? std::fabs(p[1]) : p[1],
+                              std::isnan(p[2]) ? std::fabs(p[2]) : p[2]);
+            };
+            if (used[i]) {
+                const double value[3] = {p[0], p[1], p[2]};
+                vertexNumber[i] = ShareLine(mWrittenPoints, value, true, mNextVertex, append);
+            } else {
+                // A point no face uses stays after its own group's line, where a reader finds it.
+                append();
+                vertexNumber[i] = mNextVertex++;
+            }
+        }
     }
-    mNextVertex += written;
     auto vertexIndex = [&](int c) -> long long {
-        if (!vertexNumber.empty() && c >= 0 && c < cpCount) return (long long)vertexNumber[(size_t)c] + vbase;
+        if (c >= 0 && c < (int)vertexNumber.size()) return vertexNumber[(size_t)c];
         return (long long)c + vbase;
     };
 
@@ -587,6 +669,15 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
             at = mesh->GetTextureUVIndex(polygon, k);
         return (at >= 0 && at < uvCount) ? &uvs[at] : nullptr;
     };
+    // The number of the "vt" line of a UV, shared with an earlier mesh's line of the same text.
+    auto uvLine = [&](double u, double v, const double* given) {
+        const double value[3] = {
+            FiniteOrZero(u), FiniteOrZero(v),
+            given != nullptr && std::isfinite(*given) ? *given : std::numeric_limits<double>::quiet_NaN()};
+        return ShareLine(mWrittenUVs, value, true, mNextUV, [&] { AppendUV(mOut, u, v, given); });
+    };
+    std::vector<int>& uvNumber = mUVNumbers;  // per UV, for the UVs not written per corner
+    uvNumber.clear();
     bool uvLines = false;  // "vt" lines were written for this mesh
     // Textures by polygon: each polygon's UVs are written in the order its texture wants them,
     // each UV once per order, and the corners name theirs by number (0: none).
@@ -598,13 +689,13 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
             VOxaTexture* last =
                 texCount > 0 && texMapping == eALL_SAME ? mesh->GetTexture(texCount - 1, 0) : nullptr;
             const bool swap = last != nullptr && last->GetUVSwap();
+            uvNumber.resize((size_t)uvCount);
             for (int i = 0; i < uvCount; ++i) {
                 double w;
                 const double* given = uvW(i, w);
-                swap ? AppendUV(mOut, uvs[i][1], uvs[i][0], given)
-                     : AppendUV(mOut, uvs[i][0], uvs[i][1], given);
+                uvNumber[(size_t)i] =
+                    swap ? uvLine(uvs[i][1], uvs[i][0], given) : uvLine(uvs[i][0], uvs[i][1], given);
             }
-            mNextUV += uvCount;
             uvLines = true;
         } else {
             uvPerCorner = true;
@@ -626,9 +717,7 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
                     if (number == 0) {
                         double w;
                         const double* given = uvW(at, w);
-                        swap ? AppendUV(mOut, (*uv)[1], (*uv)[0], given)
-                             : AppendUV(mOut, (*uv)[0], (*uv)[1], given);
-                        number = mNextUV++;
+                        number = swap ? uvLine((*uv)[1], (*uv)[0], given) : uvLine((*uv)[0], (*uv)[1], given);
                     }
                     cornerUVNumber.push_back(number);
                 }
@@ -644,9 +733,9 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
     std::vector<int>& normalNumber = mNormalNumbers;  // per control point, or per polygon vertex; 0 none
     normalNumber.clear();
     bool anyBad = false;
-    // Normals mostly repeat (a smooth surface, a flat face, points split for their UVs): each
-    // distinct value is written once and numbered for every point or corner that holds it,
-    // found by its bits in a table of twice the values, so that the table never fills.
+    // Normals mostly repeat (a smooth surface, a flat face, points split for their UVs, meshes
+    // side by side): each distinct value is written once and numbered for every point or corner
+    // that holds it.
     size_t items = 0;
     if (normals != nullptr) {
         items = (size_t)cpCount;
@@ -654,22 +743,6 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
         for (int p = 0; p < polygonCount; ++p)
             items += (size_t)std::max(0, mesh->GetPolygonSize(p));
     }
-    size_t slots = 16;
-    while (slots < items * 2)
-        slots *= 2;
-    mWrittenNormals.clear();
-    if (items > 0) mWrittenNormalSlots.assign(slots, -1);
-    const size_t slotMask = slots - 1;
-    auto hashOf = [](const double* value) {
-        uint64_t h = 0x9e3779b97f4a7c15ULL;
-        for (int c = 0; c < 3; ++c) {
-            uint64_t bits = 0;
-            std::memcpy(&bits, &value[c], sizeof bits);
-            h = (h ^ bits) * 0xff51afd7ed558ccdULL;
-            h ^= h >> 32;
-        }
-        return (size_t)h;
-    };
     auto appendNormal = [&](const VgeTVector& normal) {
         VgeTVector v = n.MultT(normal);  // column 3 holds the translation: not read
         v.Normalize();
@@ -680,22 +753,8 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
             return;
         }
         const double value[3] = {v[0], v[1], v[2]};
-        size_t slot = hashOf(value) & slotMask;
-        int number = 0;
-        for (; mWrittenNormalSlots[slot] >= 0; slot = (slot + 1) & slotMask) {
-            const WrittenNormal& written = mWrittenNormals[(size_t)mWrittenNormalSlots[slot]];
-            if (std::memcmp(written.mValue, value, sizeof value) == 0) {
-                number = written.mNumber;
-                break;
-            }
-        }
-        if (number == 0) {
-            number = mNextNormal++;
-            AppendNormal(mOut, v);
-            mWrittenNormalSlots[slot] = (int)mWrittenNormals.size();
-            mWrittenNormals.push_back(WrittenNormal{{value[0], value[1], value[2]}, number});
-        }
-        normalNumber.push_back(number);
+        normalNumber.push_back(
+            ShareLine(mWrittenNormals, value, false, mNextNormal, [&] { AppendNormal(mOut, v); }));
     };
     normalNumber.reserve(items);
     if (normals != nullptr) {
@@ -832,10 +891,10 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
                 if (uvPerCorner) {
                     if ((size_t)at < cornerUVNumber.size()) uvIndex = cornerUVNumber[(size_t)at];
                 } else if (uvMapping == eBY_CONTROL_POINT) {
-                    if (c >= 0 && c < uvCount) uvIndex = c + uvbase;
+                    if (c >= 0 && c < uvCount) uvIndex = uvNumber[(size_t)c];
                 } else if (uvMapping == eBY_POLYGON_VERTEX) {
                     const int at = mesh->GetTextureUVIndex(p, k);
-                    if (at >= 0 && at < uvCount) uvIndex = at + uvbase;
+                    if (at >= 0 && at < uvCount) uvIndex = uvNumber[(size_t)at];
                 }
             }
             int normalIndex = 0;

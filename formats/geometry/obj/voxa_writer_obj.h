@@ -23,8 +23,9 @@ class VOxaTexture;
 // One group per mesh node, its vertices in world space at the default values, texture
 // coordinates, normals, material switches and faces; cameras, lights, animation and the
 // hierarchy are not written. Numbers are written in the fewest digits that read back as the
-// value held; a corner whose normal is zero takes its polygon's own normal. A mesh with normals
-// by corner writes each distinct normal once, the corners that hold it sharing its "vn".
+// value held; a corner whose normal is zero takes its polygon's own normal. Each distinct normal
+// is written once, the corners that hold it sharing its "vn"; meshes share the "v" and "vt"
+// lines of points and UVs they hold alike.
 //
 // The writer leaves the scene it is given as it was: NURBS surfaces and patches (and meshes when
 // triangulation is forced) are written from triangulated copies, and deformations work on copies
@@ -138,14 +139,36 @@ private:
     std::vector<int> mVertexNumbers;
     std::vector<int> mNormalNumbers;
     std::vector<int> mOwnNormals;
-    // The normals a mesh has written, by value: each distinct one gets one "vn" line. Open addressing over
-    // mWrittenNormals (value and its "vn" number); -1 is empty.
-    struct WrittenNormal {
+    // Lines written in this Write, found by the bits of the three numbers they hold: open
+    // addressing over the entries (the values, the line's number and the mesh that named it
+    // last); -1 is an empty slot. The slots double when half full.
+    struct WrittenValue {
         double mValue[3];
         int mNumber;
+        int mMesh;
     };
-    std::vector<WrittenNormal> mWrittenNormals;
-    std::vector<int> mWrittenNormalSlots;
+    struct ValueTable {
+        std::vector<WrittenValue> mEntries;
+        std::vector<int> mSlots;
+        void Clear();
+        // The entry holding `value`, or -1 with `slot` where it would go.
+        int Find(const double value[3], size_t& slot) const;
+        void Add(size_t slot, const double value[3], int number, int mesh);
+    };
+    // The number of the line of a value for the mesh being written: the line written for the
+    // value before, unless `once` and this mesh has named that line already; else a new line,
+    // numbered `next` (counted on) and written by `append`.
+    template <typename Append>
+    int ShareLine(ValueTable& table, const double value[3], bool once, int& next, Append append);
+    // Each distinct normal gets one "vn" line in a Write. A point that faces use and that lies
+    // exactly where a point an earlier mesh's faces use does names that "v" line (one point of a
+    // mesh per line, so the mesh keeps its points), and a UV likewise the "vt" line of its text,
+    // as a file whose groups share their vertices has them.
+    ValueTable mWrittenNormals;
+    ValueTable mWrittenPoints;
+    ValueTable mWrittenUVs;
+    int mMeshSerial = 0;
+    std::vector<int> mUVNumbers;
     VOxaTextureCopier mTextureCopier;
     // Material values an MTL file cannot hold, named once per material at the end of a Write.
     voxa_extras::UnheldValues mUnheld;

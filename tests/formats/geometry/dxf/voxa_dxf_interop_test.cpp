@@ -117,7 +117,9 @@ Written WriteScene(const char* name, bool oddNames = false) {
     if (oddNames) {
         add("Part::Contour", "Contour", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}, true, true);
         add("a/b<c>?*|=\"';x", "a_b_c________x", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}, false, true);
-        add("CUBE", "CUBE1", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}, true, true);
+        // A point no face uses that is not a number.
+        const double nan = std::nan("");
+        add("CUBE", "CUBE1", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {nan, nan, nan}}, {{0, 1, 2}}, true, true);
     }
     VOxaWriterDxf writer(&manager);
     EXPECT_TRUE(writer.FileCreate(w.path.string().c_str()));

@@ -374,29 +374,28 @@ TEST(dxf_writer, LayerNamesAreValidAndUnique) {
     EXPECT_EQ(s.Write(false, true, &writer), s.Write(false, true, &writer));
 }
 
-TEST(dxf_writer, PointsThatAreNotNumbersAreLeftOutOrRefused) {
+TEST(dxf_writer, PointsThatAreNotNumbersAreKeptOrRefused) {
     const double nan = std::nan("");
     {
-        // An unused point that is not a number is left out, and the faces number the others; a
-        // large point that is a number is written as one.
+        // An unused point that is not a number is written as one and read back so; a large point
+        // that is a number is written as one.
         Scene s;
         s.Mesh("a", {{1, 0, 0}, {nan, nan, nan}, {2, 0, 0}, {0, 1e300, 0}, {3, 0, 0}},
                {{0, 2, 4}, {4, 3, 0}});
         const std::string text = s.Write();
         ASSERT_FALSE(text.empty());
-        EXPECT_EQ(text.find("nan"), std::string::npos);
-        EXPECT_EQ(text.find("inf"), std::string::npos);
-        EXPECT_NE(text.find(" 70\n   64\n 71\n   4\n 72\n   2\n"), std::string::npos);  // 4 points
-        EXPECT_EQ(Count(text, "   192\n"), 4u);
+        EXPECT_NE(text.find(" 10\nnan\n 20\nnan\n 30\nnan\n"), std::string::npos);
+        EXPECT_NE(text.find(" 70\n   64\n 71\n   5\n 72\n   2\n"), std::string::npos);  // 5 points
+        EXPECT_EQ(Count(text, "   192\n"), 5u);
         EXPECT_NE(text.find(" 10\n2\n"), std::string::npos);
-        // Corners (0, 2, 4) as 1, 3, 5 of the full list are 1, 2, 4 of what is written.
-        EXPECT_NE(text.find(" 71\n   1\n 72\n   2\n 73\n   4\n"), std::string::npos);
-        EXPECT_NE(text.find(" 71\n   4\n 72\n   3\n 73\n   1\n"), std::string::npos);
+        EXPECT_NE(text.find(" 71\n   1\n 72\n   3\n 73\n   5\n"), std::string::npos);
+        EXPECT_NE(text.find(" 71\n   5\n 72\n   4\n 73\n   1\n"), std::string::npos);
         Reading r;
         ASSERT_TRUE(r.Read(text));
         VOxaMesh* mesh = r.Child(0)->GetMesh();
-        ASSERT_EQ(mesh->GetControlPointsCount(), 4);
-        EXPECT_EQ(mesh->GetControlPoints()[2][1], 1e300);
+        ASSERT_EQ(mesh->GetControlPointsCount(), 5);
+        EXPECT_TRUE(std::isnan(mesh->GetControlPoints()[1][0]));
+        EXPECT_EQ(mesh->GetControlPoints()[3][1], 1e300);
     }
     {
         // A face on such a point cannot be written: the Write fails naming the mesh and leaves no

@@ -236,21 +236,43 @@ TEST(obj_roundtrip, VerticesNormalsAndSmoothingGroupsAreSharedAsRead) {
         "f 1//1 4//1 3//1 2//1\nf 5//2 6//2 7//2 8//2\nf 1//3 2//3 6//3 5//3\n"
         "f 4//4 8//4 7//4 3//4\nf 1//5 5//5 8//5 4//5\nf 2//6 3//6 7//6 6//6\n";
     const std::string faces = "f 1 4 3 2\nf 5 6 7 8\nf 1 2 6 5\nf 4 8 7 3\nf 1 5 8 4\nf 2 3 7 6\n";
+    // Each face in a group ("g") of its own, as the lines of `text` name them.
+    auto grouped = [](const std::string& text) {
+        std::string out;
+        int g = 0;
+        for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+            out += (text.compare(at, 2, "f ") == 0 ? "g " + std::to_string(++g) + "\n" : "") +
+                   text.substr(at, end + 1 - at);
+        return out;
+    };
     struct Case {
         const char* name;
         std::string in;
-        size_t vertices, normals;
+        size_t vertices, normals, uvs;
         std::vector<std::string> groups;  // the "s" lines written
     };
     const Case cases[] = {
-        {"flat normals", box + flat, 8, 6, {}},
-        {"one group without normals", box + "s 1\n" + faces, 8, 8, {"s 1"}},
+        {"flat normals", box + flat, 8, 6, 0, {}},
+        {"one group without normals", box + "s 1\n" + faces, 8, 8, 0, {"s 1"}},
+        // Groups are meshes of their own that share the file's lines: the lines stay shared, but
+        // two points of one group stay two, wherever they lie.
+        {"a group per face", box + grouped(flat), 8, 6, 0, {}},
+        {"groups sharing UVs and a normal",
+         box + "vt 0 0\nvt 1 0\nvt 1 1\nvn 0 0 -1\n" + grouped("f 1/1/1 4/2/1 3/3/1\nf 1/1/1 3/3/1 2/2/1\n"),
+         8,
+         1,
+         3,
+         {}},
+        {"two points at one place", box + "v 0 0 0\ng a\nf 1 4 3\ng b\nf 9 3 2\nf 1 2 6\n", 9, 2, 0, {}},
+        // A point no face uses is kept where it stands, also when it is not a number.
+        {"a point that is not a number", box + "v nan nan nan\n" + flat, 9, 6, 0, {}},
         // A 3DS mask of the top bit is kept as an unsigned number (the faces come in the order
         // of their groups as signed numbers).
         {"two groups and none",
          box + "s 2147483648\nf 1 4 3 2\ns 1\nf 5 6 7 8\ns off\nf 1 2 6 5\n",
          8,
          3,
+         0,
          {"s 2147483648", "s off", "s 1"}},
     };
     for (const Case& c : cases) {
@@ -258,6 +280,7 @@ TEST(obj_roundtrip, VerticesNormalsAndSmoothingGroupsAreSharedAsRead) {
         const std::string out = Trip(dir, c.in, "").first;
         EXPECT_EQ(Lines(out, "v ").size(), c.vertices) << c.name;
         EXPECT_EQ(Lines(out, "vn ").size(), c.normals) << c.name;
+        EXPECT_EQ(Lines(out, "vt ").size(), c.uvs) << c.name;
         EXPECT_EQ(Lines(out, "s "), c.groups) << c.name;
     }
 }
