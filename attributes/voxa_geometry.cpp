@@ -332,10 +332,19 @@ void VOxaGeometry::ReleaseShape(const VOxaShape* shape) {
 }
 
 void VOxaGeometry::SetSceneContents(VOxaSceneContents* contents) {
-    for (int i = 0; i < mShapes.GetCount(); ++i) {
-        if (mShapes[i] != nullptr) mShapes[i]->ConnectContents(contents);
+    // All or none: memory that runs out part way leaves the geometry and its shapes in no contents.
+    try {
+        for (int i = 0; i < mShapes.GetCount(); ++i) {
+            if (mShapes[i] != nullptr) mShapes[i]->ConnectContents(contents);
+        }
+        ConnectContents(contents);
+    } catch (const std::bad_alloc&) {
+        for (int i = 0; i < mShapes.GetCount(); ++i) {
+            if (mShapes[i] != nullptr) mShapes[i]->ConnectContents(nullptr);
+        }
+        ConnectContents(nullptr);
+        throw;
     }
-    ConnectContents(contents);
 }
 
 void VOxaGeometry::AddShapeProperty(const char* name) {

@@ -294,31 +294,47 @@ void VOxaLayerContainer::CopyLayers(const VOxaLayerContainer& other) {
 }
 
 void VOxaLayerContainer::RegisterObjects(bool add) {
-    for (int i = 0; i < mLayers.GetCount(); ++i) {
-        const VOxaLayerElementMaterial* materials = mLayers[i]->GetMaterials();
-        if (materials != nullptr && HoldsObjects(materials)) {
-            const VArrayTemplate<VOxaMaterial*>& items = materials->GetDirectArray();
-            for (int k = 0; k < items.GetCount(); ++k) {
-                if (items[k] == nullptr) continue;
-                if (add) {
-                    mSceneContents->AddMaterial(items[k]);
-                } else {
-                    mSceneContents->RemoveMaterial(items[k]);
+    // Calls `visit` with each material and texture the layers hold (the other one null), in
+    // layer order, while it answers true.
+    auto each = [this](auto visit) {
+        for (int i = 0; i < mLayers.GetCount(); ++i) {
+            const VOxaLayerElementMaterial* materials = mLayers[i]->GetMaterials();
+            if (materials != nullptr && HoldsObjects(materials)) {
+                const VArrayTemplate<VOxaMaterial*>& items = materials->GetDirectArray();
+                for (int k = 0; k < items.GetCount(); ++k) {
+                    if (items[k] != nullptr && !visit(items[k], nullptr)) return;
+                }
+            }
+            const VOxaLayerElementTexture* textures = mLayers[i]->GetTextures();
+            if (textures != nullptr && HoldsObjects(textures)) {
+                const VArrayTemplate<VOxaTexture*>& items = textures->GetDirectArray();
+                for (int k = 0; k < items.GetCount(); ++k) {
+                    if (items[k] != nullptr && !visit(nullptr, items[k])) return;
                 }
             }
         }
-        const VOxaLayerElementTexture* textures = mLayers[i]->GetTextures();
-        if (textures != nullptr && HoldsObjects(textures)) {
-            const VArrayTemplate<VOxaTexture*>& items = textures->GetDirectArray();
-            for (int k = 0; k < items.GetCount(); ++k) {
-                if (items[k] == nullptr) continue;
-                if (add) {
-                    mSceneContents->AddTexture(items[k]);
-                } else {
-                    mSceneContents->RemoveTexture(items[k]);
-                }
-            }
-        }
+    };
+    auto remove = [this](VOxaMaterial* material, VOxaTexture* texture) {
+        material ? mSceneContents->RemoveMaterial(material) : mSceneContents->RemoveTexture(texture);
+    };
+    if (!add) {
+        each([&](VOxaMaterial* material, VOxaTexture* texture) { return remove(material, texture), true; });
+        return;
+    }
+    int added = 0;
+    try {
+        each([&](VOxaMaterial* material, VOxaTexture* texture) {
+            material ? mSceneContents->AddMaterial(material) : mSceneContents->AddTexture(texture);
+            return ++added, true;
+        });
+    } catch (const std::bad_alloc&) {
+        // Memory ran out part way: the uses taken give way again, and the contents are as they were.
+        each([&](VOxaMaterial* material, VOxaTexture* texture) {
+            if (added == 0) return false;
+            remove(material, texture);
+            return --added, true;
+        });
+        throw;
     }
 }
 
@@ -327,7 +343,12 @@ void VOxaLayerContainer::ConnectContents(VOxaSceneContents* contents) {
     DisconnectContents();
     if (contents == nullptr) return;
     mSceneContents = contents;
-    RegisterObjects(true);
+    try {
+        RegisterObjects(true);
+    } catch (const std::bad_alloc&) {
+        mSceneContents = nullptr;
+        throw;
+    }
 }
 
 void VOxaLayerContainer::DisconnectContents() {

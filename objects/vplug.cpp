@@ -79,8 +79,17 @@ bool VPlug::ConnectSrc(VPlug* src, int /*type*/) {
     Links& srcLinks = *src->mLinks;
     ++links.mStamp;
     ++srcLinks.mStamp;
-    Notify(ePlugConnectedSrc, src);
-    src->Notify(ePlugConnectedDst, this);
+    // What a listener makes for the connection (a subtree moving into a scene, a material
+    // joining one) is part of it: a listener that runs out of memory undoes the connection, and
+    // the others hear it leave as they heard it come.
+    try {
+        Notify(ePlugConnectedSrc, src);
+        src->Notify(ePlugConnectedDst, this);
+    } catch (const std::bad_alloc&) {
+        DisconnectSrc(src);
+        oxa_alloc::NoteFailure();
+        return false;
+    }
     return true;
 }
 

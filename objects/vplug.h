@@ -132,7 +132,10 @@ public:
     // for null or this plug itself, for a connection that exists already, when this plug does
     // not accept sources or `src` may not be a source, and when event 0 (to this plug) or 1 (to
     // src) is answered false. Otherwise sends 2 and 3, connects, sends 4 and 5 and answers
-    // true. `type` is the caller's kind of connection; the plugs do not keep it.
+    // true. `type` is the caller's kind of connection; the plugs do not keep it. Memory that
+    // runs out for the connection, or in a listener of 4 or 5 (std::bad_alloc), answers false,
+    // counted as memory run out: the connection is not made, or removed again with 6 to 9 so
+    // that the listeners undo what they did for it. Nothing is thrown.
     bool ConnectSrc(VPlug* src, int type = 0);
     // Removes the source connection to `src`: sends 6 and 7, removes, sends 8 and 9. False
     // (nothing sent) when `src` was not a source.

@@ -27,6 +27,7 @@ const char* const kNodeErrors[VOxaNode::eErrorCount] = {
     "Target node is not a child of this object",
     "Operation with a target of the entity would generate a cyclic graph",
     "Index out of range",
+    "Not enough memory",
 };
 
 // The view of a node block's connections that sees only other node blocks: its sources are the
@@ -243,24 +244,32 @@ bool VOxaNode::AddChild(VOxaNode* node) {
     // The child must not be this node or one of its ancestors; checked before anything is
     // detached. Only a node with children can be an ancestor.
     bool cyclic = node == this;
-    if (!cyclic && node->GetChildCount() > 0) {
-        for (VOxaNode* n = GetParent(); n; n = n->GetParent()) {
-            if (n == node) {
-                cyclic = true;
-                break;
+    VOxaNode* parent = nullptr;
+    try {
+        if (!cyclic && node->GetChildCount() > 0) {
+            for (VOxaNode* n = GetParent(); n; n = n->GetParent()) {
+                if (n == node) {
+                    cyclic = true;
+                    break;
+                }
             }
         }
+        parent = node->GetParent();
+    } catch (const std::bad_alloc&) {
+        // No room for a view of the links: nothing has changed.
+        oxa_alloc::NoteFailure();
+        mError.SetLastErrorID(eNotEnoughMemory);
+        return false;
     }
     if (cyclic) {
         mError.SetLastErrorID(eCyclicGraph);
         return false;
     }
-    if (VOxaNode* parent = node->GetParent()) parent->RemoveChild(node);
+    if (parent) parent->RemoveChild(node);
     const unsigned long long failures = oxa_alloc::FailureCount();
-    if (!mProperties->ConnectSrc(node->mProperties)) return false;
-    if (oxa_alloc::FailureCount() == failures) return true;
-    // Memory ran out while its subtree joined this node's scene: the child is not added.
-    RemoveChild(node);
+    if (mProperties->ConnectSrc(node->mProperties)) return true;
+    // Memory ran out for the link or for the subtree's move (undone with the link).
+    if (oxa_alloc::FailureCount() != failures) mError.SetLastErrorID(eNotEnoughMemory);
     return false;
 }
 

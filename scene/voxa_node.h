@@ -50,7 +50,8 @@ struct OXA_API VOxaNodeCharacterLink {
 //
 // Error codes (GetLastErrorID): 0 take errors (with their own texts), 1 node name clash,
 // 2 material name clash, 3 texture name clash, 4 video name clash, 6 connection refused (the two
-// nodes are in one scene already, or the child would become its own ancestor).
+// nodes are in one scene already, or the child would become its own ancestor), 8 not enough
+// memory.
 class OXA_API VOxaNode : public VOxaTakeNodeContainer {
 public:
     enum EError : int {
@@ -62,7 +63,8 @@ public:
         eTargetNotChild = 5,
         eCyclicGraph = 6,
         eIndexOutOfRange = 7,
-        eErrorCount = 8
+        eNotEnoughMemory = 8,
+        eErrorCount = 9
     };
     enum ECullingMode : int { eCULLING_OFF = 0, eCULLING_ON_CCW = 1, eCULLING_ON_CW = 2 };
 
@@ -97,8 +99,10 @@ public:
     // --- Hierarchy ---------------------------------------------------------------------------
     VOxaNode* GetParent() const;
     // Makes `node` the last child, first removing it from its parent. False for null, for this
-    // node or one of its ancestors (error 6, nothing detached), and when the connection is
-    // refused (error 6: both are in one scene already).
+    // node or one of its ancestors (error 6, nothing detached), when the connection is
+    // refused (error 6: both are in one scene already), and when memory runs out for the link
+    // or for the subtree's move into this node's scene (error 8: `node` is left without a
+    // parent and in no scene, as after RemoveChild).
     bool AddChild(VOxaNode* node);
     // Takes `node` out of the children; answers it (null for null). Nothing when it is not a
     // child.
@@ -234,6 +238,8 @@ public:
     // Moves the subtree (nodes, materials, textures, videos) from its contents to `contents`
     // (null: none). With `asRoot` the target's root is moved out first and this node becomes
     // its root. False, with both contents unchanged, on a name clash (errors 1 to 4).
+    // Memory that runs out answers false with error 8 and the subtree in no contents; leaving
+    // needs none.
     bool SetSceneContents(VOxaSceneContents* contents, bool asRoot);
 
     // --- Child names met while reading a file ------------------------------------------------
@@ -385,6 +391,10 @@ private:
     void UpdateMultiFlags();
     // Copy's work, which memory that runs out may end part way.
     void CopyParts(const VOxaNode& other);
+    // SetSceneContents' work, which throws std::bad_alloc when memory runs out on the way in.
+    bool MoveToSceneContents(VOxaSceneContents* contents, bool asRoot);
+    // The subtree leaves its contents without memory to list it (SetSceneContents with null).
+    void LeaveSceneContentsInPlace();
     // The defaults of the transform and visibility channels a made default take would hold:
     // taken from the properties, then following their changes as the linked curves do.
     void StartDeferredDefaults();

@@ -4,7 +4,6 @@
 #include <type_traits>
 #include <utility>
 
-#include "base/vallocation_hook.h"
 #include "objects/voxa_user_property.h"
 #include "scene/voxa_node.h"
 
@@ -319,17 +318,14 @@ bool VOxaNodeProperties::ConnectNotify(int event, VPlug* plug, VPlug* other) {
                 }
                 break;
             }
-            // A subtree that cannot move for want of memory is counted as memory run out, and
-            // AddChild takes the child back.
+            // A subtree that cannot join this node's scene for want of memory is in none: the
+            // connection is undone (VPlug::ConnectSrc). Leaving needs no memory.
             case ePlugConnectedSrc:
+                if (otherNode && !otherNode->SetSceneContents(mOwnerNode->GetSceneContents(), false))
+                    throw std::bad_alloc();
+                break;
             case ePlugDisconnectedSrc:
-                try {
-                    if (otherNode)
-                        otherNode->SetSceneContents(
-                            event == ePlugConnectedSrc ? mOwnerNode->GetSceneContents() : nullptr, false);
-                } catch (const std::bad_alloc&) {
-                    oxa_alloc::NoteFailure();
-                }
+                if (otherNode) otherNode->SetSceneContents(nullptr, false);
                 break;
             default:
                 break;

@@ -2,9 +2,11 @@
 // remaining object slots.
 
 #include <cmath>
+#include <new>
 #include <vector>
 
 #include "attributes/voxa_geometry.h"
+#include "base/vallocation_hook.h"
 #include "objects/voxa_user_property.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_node_attribute.h"
@@ -255,6 +257,16 @@ void FollowSceneContents(VOxaNode* node) {
 }  // namespace
 
 bool VOxaNode::SetSceneContents(VOxaSceneContents* contents, bool asRoot) {
+    try {
+        return MoveToSceneContents(contents, asRoot);
+    } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
+        mError.SetLastErrorID(eNotEnoughMemory);
+        return false;
+    }
+}
+
+bool VOxaNode::MoveToSceneContents(VOxaSceneContents* contents, bool asRoot) {
     if (contents == mSceneContents) return true;
 
     // The subtree's nodes, each met once. Only a node that becomes the root of other contents
@@ -286,19 +298,27 @@ bool VOxaNode::SetSceneContents(VOxaSceneContents* contents, bool asRoot) {
         }
         nodes = finder.GetNodes().GetArray();
         count = finder.GetNodes().GetCount();
-    } else if (GetChildCount() > 0) {
-        // Depth first with an explicit stack: a chain may be as long as the node list.
-        std::vector<VOxaNode*> stack{this};
-        while (!stack.empty()) {
-            VOxaNode* node = stack.back();
-            stack.pop_back();
-            subtree.push_back(node);
-            for (int i = node->GetChildCount() - 1; i >= 0; --i) {
-                if (VOxaNode* child = node->GetChild(i)) stack.push_back(child);
+    } else {
+        try {
+            if (GetChildCount() > 0) {
+                // Depth first with an explicit stack: a chain may be as long as the node list.
+                std::vector<VOxaNode*> stack{this};
+                while (!stack.empty()) {
+                    VOxaNode* node = stack.back();
+                    stack.pop_back();
+                    subtree.push_back(node);
+                    for (int i = node->GetChildCount() - 1; i >= 0; --i) {
+                        if (VOxaNode* child = node->GetChild(i)) stack.push_back(child);
+                    }
+                }
+                nodes = subtree.data();
+                count = (int)subtree.size();
             }
+        } catch (const std::bad_alloc&) {
+            if (contents) throw;  // nothing has moved
+            LeaveSceneContentsInPlace();
+            return true;
         }
-        nodes = subtree.data();
-        count = (int)subtree.size();
     }
 
     // Out of the present contents (each node leaves the contents it is listed in).
@@ -325,12 +345,42 @@ bool VOxaNode::SetSceneContents(VOxaSceneContents* contents, bool asRoot) {
         }
         contents->ClearNodes();
     }
-    for (int i = 0; i < count; ++i) {
-        VOxaNode* node = nodes[i];
-        if (!contents->ContainsNode(node)) contents->AddNode(node);
-        node->mSceneContents = contents;
-        FollowSceneContents(node);
+    int joined = 0;
+    try {
+        for (; joined < count; ++joined) {
+            VOxaNode* node = nodes[joined];
+            if (!contents->ContainsNode(node)) contents->AddNode(node);
+            node->mSceneContents = contents;
+            FollowSceneContents(node);
+        }
+    } catch (const std::bad_alloc&) {
+        // Memory ran out part way: the nodes that joined leave again (leaving needs no memory),
+        // so that the subtree is in no contents rather than half in these.
+        for (int i = 0; i <= joined && i < count; ++i) {
+            VOxaNode* node = nodes[i];
+            if (contents->ContainsNode(node)) contents->RemoveNode(node);
+            node->mSceneContents = nullptr;
+            FollowSceneContents(node);
+        }
+        throw;
     }
     if (asRoot) contents->SetRootNode(this);
     return true;
+}
+
+void VOxaNode::LeaveSceneContentsInPlace() {
+    // Without room to list the subtree, the contents' own list is walked from its end: every
+    // node whose parents lead to this node (detached already, or the top of what leaves) goes.
+    VOxaSceneContents* from = mSceneContents;
+    if (!from) return;
+    for (int i = from->GetNodeCount(); i-- > 0;) {
+        VOxaNode* node = from->GetNode(i);
+        VOxaNode* up = node;
+        while (up && up != this)
+            up = up->GetParent();
+        if (!up) continue;
+        from->RemoveNode(node);
+        if (node->mSceneContents == from) node->mSceneContents = nullptr;
+        FollowSceneContents(node);
+    }
 }

@@ -1,6 +1,7 @@
 #include "scene/voxa_scene_contents.h"
 
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "attributes/voxa_deformer.h"
@@ -43,12 +44,18 @@ const char* const kContentsErrors[VOxaSceneContents::eErrorCount] = {
 }  // namespace
 
 VOxaSceneContents::VOxaSceneContents(VOxaSdkManager* manager)
-    : mManager(manager), mObjects(new VObjectList()), mError(kContentsErrors, eErrorCount) {
+    : mManager(manager), mObjects(nullptr), mError(kContentsErrors, eErrorCount) {
+    // The destructor does not run for contents whose making throws: what was made goes here.
+    mObjects = new VObjectList();
     if (!mManager) return;
+    // Attaching as root lists the node and makes it the root. Contents without their root are
+    // no scene: memory that runs out for it ends the making.
     VOxaNode* root = mManager->CreateNode("RootNode");
-    if (!root) return;
-    // Attaching as root lists the node and makes it the root.
-    root->SetSceneContents(this, true);
+    if (!root || !root->SetSceneContents(this, true)) {
+        if (root) mManager->DestroyNode(root);
+        delete mObjects;
+        throw std::bad_alloc();
+    }
     mRootNode = root;
 }
 
@@ -168,7 +175,13 @@ void VOxaSceneContents::AddUse(UseList<T>& list, T* object) {
         return;
     }
     list.mItems.Append(object);
-    list.mCounts.Set(object, 1);
+    // Listed and counted, or neither: an entry without its count would never leave the list.
+    try {
+        list.mCounts.Set(object, 1);
+    } catch (const std::bad_alloc&) {
+        list.mItems.Remove(object);
+        throw;
+    }
 }
 
 template <typename T>

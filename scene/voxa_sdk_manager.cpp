@@ -57,7 +57,10 @@ VOxaSdkManager* VOxaSdkManager::Create() {
     }
 }
 
-VOxaSdkManager::VOxaSdkManager() : mObjects(new VObjectList()), mError(kManagerErrors, eErrorCount) {}
+// The list is made last, so that no member left to make can fail after it.
+VOxaSdkManager::VOxaSdkManager() : mObjects(nullptr), mError(kManagerErrors, eErrorCount) {
+    mObjects = new VObjectList();
+}
 
 VOxaSdkManager::~VOxaSdkManager() {
     // Destructions a callback asked of this manager are not carried out: everything goes now.
@@ -835,24 +838,33 @@ VOxaScene* VOxaSdkManager::CreateScene() {
 }
 
 VOxaNode* VOxaSdkManager::CreateNode(const char* name) {
-    return VOxaMakeListed(mNodes, [&] { return NewNode(VOxaMakeObjectName("Model::", name).Buffer()); }, [this](VOxaNode* made) { DeleteTakeObject(made, true); });
+    return VOxaMakeListed(
+        mNodes, [&] { return NewNode(VOxaMakeObjectName("Model::", name).Buffer()); },
+        [this](VOxaNode* made) { DeleteTakeObject(made, true); });
 }
 
 VOxaMaterial* VOxaSdkManager::CreateMaterial(const char* name) {
-    return VOxaMakeListed(mMaterials, [&] { return NewMaterial(VOxaMakeObjectName("Material::", name).Buffer()); }, [this](VOxaMaterial* made) { DeleteTakeObject(made, true); });
+    return VOxaMakeListed(
+        mMaterials, [&] { return NewMaterial(VOxaMakeObjectName("Material::", name).Buffer()); },
+        [this](VOxaMaterial* made) { DeleteTakeObject(made, true); });
 }
 
 VOxaTexture* VOxaSdkManager::CreateTexture(const char* name) {
-    return VOxaMakeListed(mTextures, [&] { return NewTexture(VOxaMakeObjectName("Texture::", name).Buffer()); }, [this](VOxaTexture* made) { DeleteTakeObject(made, true); });
+    return VOxaMakeListed(
+        mTextures, [&] { return NewTexture(VOxaMakeObjectName("Texture::", name).Buffer()); },
+        [this](VOxaTexture* made) { DeleteTakeObject(made, true); });
 }
 
 VOxaVideo* VOxaSdkManager::CreateVideo(const char* name) {
-    return VOxaMakeListed(mVideos, [&] { return NewVideo(VOxaMakeObjectName("Video::", name).Buffer()); }, [this](VOxaVideo* made) { DeleteTakeObject(made, true); });
+    return VOxaMakeListed(
+        mVideos, [&] { return NewVideo(VOxaMakeObjectName("Video::", name).Buffer()); },
+        [this](VOxaVideo* made) { DeleteTakeObject(made, true); });
 }
 
 VOxaUserProperty* VOxaSdkManager::CreateUserProperty(VProperty* property) {
     MakeAllPendingHandles();
-    VOxaUserProperty* userProperty = VOxaMakeListed(mUserProperties, [&] { return NewUserProperty(property); });
+    VOxaUserProperty* userProperty =
+        VOxaMakeListed(mUserProperties, [&] { return NewUserProperty(property); });
     // A handle a program binds may outlive the property (it goes with its object).
     if (userProperty && !VOxaUserProperty::InOwnHandleScope()) userProperty->Track();
     return userProperty;
@@ -865,7 +877,9 @@ VOxaUserProperty* VOxaSdkManager::CreateUserProperty(VOxaSdkManager* owner, cons
 }
 
 VOxaGenericNode* VOxaSdkManager::CreateGenericNode(const char* name) {
-    return VOxaMakeListed(mGenericNodes, [&] { return NewGenericNode(name); }, [this](VOxaGenericNode* made) { DeleteTakeObject(made, false); });
+    return VOxaMakeListed(
+        mGenericNodes, [&] { return NewGenericNode(name); },
+        [this](VOxaGenericNode* made) { DeleteTakeObject(made, false); });
 }
 
 VOxaThumbnail* VOxaSdkManager::CreateThumbnail() {
