@@ -46,8 +46,11 @@ bool VOxaImporter::Initialize(const char* fileName) {
     // told as such, never thrown to the caller.
     int format = -1;
     const VOxaReaderFormat* row = nullptr;
+    const unsigned long long namingFailures = oxa_alloc::FailureCount();
     try {
         mFileName = fileName ? fileName : "";
+        // A name the string could not hold has no extension to pick a reader by.
+        if (oxa_alloc::FailureCount() != namingFailures) throw std::bad_alloc();
         format = VOxaFindReaderFormat(VOxaGetFileExtension(mFileName.Buffer()));
         row = VOxaGetReaderFormat(format);
         mReader = row && row->mCreate ? row->mCreate(mManager) : nullptr;
