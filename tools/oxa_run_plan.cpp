@@ -254,6 +254,8 @@ std::string ReasonOf(int error) {
             return "the file system is read-only";
         case EISDIR:
             return "it is a folder";
+        case ENOMEM:
+            return "not enough memory";
         default:
             return std::strerror(error);
     }

@@ -131,6 +131,7 @@ TEST(run_plan, ReasonsAreTheSystems) {
     EXPECT_EQ(oxa_run::ReasonOf(EPERM), "permission denied");
     EXPECT_EQ(oxa_run::ReasonOf(EROFS), "the file system is read-only");
     EXPECT_EQ(oxa_run::ReasonOf(EISDIR), "it is a folder");
+    EXPECT_EQ(oxa_run::ReasonOf(ENOMEM), "not enough memory");
     EXPECT_EQ(oxa_run::ReasonOf(EIO), std::strerror(EIO));
 
     oxa_test::ScratchDir dir("run_plan", "reasons");
