@@ -1090,6 +1090,11 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
         return false;
     }
     VStreamOptions* options = exporter->GetWriteOptions();
+    // Options that could not be made would leave the writer to pick what to write by itself.
+    if (!options && RanOutOfMemory(error, VOxaWriter::eNOT_ENOUGH_MEMORY, failures)) {
+        SayNoMemory();
+        return false;
+    }
     // What to write (the marked nodes, every node with an attribute when none is), and how.
     VOxaMarkMotionToWrite(session.scene, format, AsMotion(options));
     ConfigureOptions(options, args, "Export");
