@@ -165,6 +165,7 @@ std::FILE* VCreateTemporaryFor(const std::string& target, std::string& temporary
         std::FILE* stream = ::fdopen(fd, binary ? "wb" : "w");
         if (!stream) {
             const int error = errno;
+            if (error == ENOMEM) oxa_alloc::NoteFailure();
             ::close(fd);
             ::unlink(name.c_str());
             errno = error;

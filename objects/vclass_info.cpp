@@ -2,8 +2,10 @@
 
 #include <memory>
 #include <mutex>
+#include <new>
 #include <vector>
 
+#include "base/vallocation_hook.h"
 #include "objects/vplug.h"
 
 namespace {
@@ -47,6 +49,16 @@ int RegisterClassId(VClassInfo* info, int id) {
         id = (int)r.records.size();
     }
     if (id >= (int)r.records.size()) {
+        // Registration runs from static initialisers, where a std::bad_alloc would end the program
+        // before main: without room the class stays unregistered (GetId tries again) and the
+        // failure is counted, for a program to find before it starts its work.
+        try {
+            r.records.reserve(id + 1);
+            r.filters.reserve(id + 1);
+        } catch (const std::bad_alloc&) {
+            oxa_alloc::NoteFailure();
+            return -1;
+        }
         r.records.resize(id + 1, nullptr);
         r.filters.resize(id + 1);
     }

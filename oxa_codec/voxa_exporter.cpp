@@ -31,9 +31,10 @@ void VOxaExporter::TakeWriterError() {
 
 bool VOxaExporter::Initialize(const char* fileName) {
     mError.ClearError();
-    try {
-        mFileName = fileName ? fileName : "";
-    } catch (const std::bad_alloc&) {
+    const unsigned long long failures = oxa_alloc::FailureCount();
+    mFileName = fileName ? fileName : "";
+    // A name the string could not hold is memory run out, not a file that cannot be created.
+    if (oxa_alloc::FailureCount() != failures) {
         mError.SetLastError(VOxaWriter::eNOT_ENOUGH_MEMORY, "Not enough memory");
         return false;
     }

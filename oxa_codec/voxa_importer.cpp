@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <new>
 
 #include "base/vallocation_hook.h"
@@ -46,8 +47,11 @@ bool VOxaImporter::Initialize(const char* fileName) {
     // told as such, never thrown to the caller.
     int format = -1;
     const VOxaReaderFormat* row = nullptr;
+    const unsigned long long namingFailures = oxa_alloc::FailureCount();
     try {
         mFileName = fileName ? fileName : "";
+        // A name the string could not hold has no extension to pick a reader by.
+        if (oxa_alloc::FailureCount() != namingFailures) throw std::bad_alloc();
         format = VOxaFindReaderFormat(VOxaGetFileExtension(mFileName.Buffer()));
         row = VOxaGetReaderFormat(format);
         mReader = row && row->mCreate ? row->mCreate(mManager) : nullptr;
@@ -79,15 +83,18 @@ bool VOxaImporter::Initialize(const char* fileName) {
     }
     bool opened = false;
     const unsigned long long failures = oxa_alloc::FailureCount();
+    errno = 0;
     try {
         opened = mReader->FileOpen(mFileName.Buffer());
     } catch (const std::bad_alloc&) {
         mReader->GetError().SetLastErrorID(VOxaReader::eNOT_ENOUGH_MEMORY);
     }
-    // A reader that could not open the file for want of memory tells it as that.
-    if (!opened && oxa_alloc::FailureCount() != failures)
-        mReader->GetError().SetLastErrorID(VOxaReader::eNOT_ENOUGH_MEMORY);
-    if (!opened) {
+    // A reader that could not open the file for want of memory (its own, or the stream's the
+    // system could not make), or opened it without what it could not hold (the file's name,
+    // which finds its material libraries), tells it as that.
+    const bool noMemory = oxa_alloc::FailureCount() != failures || (!opened && errno == ENOMEM);
+    if (noMemory) mReader->GetError().SetLastErrorID(VOxaReader::eNOT_ENOUGH_MEMORY);
+    if (!opened || noMemory) {
         TakeReaderError();
         DropReader();
         return false;

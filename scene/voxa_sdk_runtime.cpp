@@ -1,5 +1,8 @@
 #include "scene/voxa_sdk_runtime.h"
 
+#include <new>
+
+#include "base/vallocation_hook.h"
 #include "base/vmemory_pool.h"
 #include "objects/vclass_info.h"
 #include "objects/vworld.h"
@@ -10,9 +13,17 @@ namespace {
 // Starts not matched by a stop yet.
 int gRuntimeUseCount = 0;
 
-// Starts the runtime when the library is loaded and stops it at exit.
+// Starts the runtime when the library is loaded and stops it at exit. Loading comes before main,
+// where a std::bad_alloc would end the program: memory that runs out is counted instead, for the
+// program to find before it starts its work.
 struct ModuleRuntime {
-    ModuleRuntime() { VOxaSdkInit(); }
+    ModuleRuntime() {
+        try {
+            VOxaSdkInit();
+        } catch (const std::bad_alloc&) {
+            oxa_alloc::NoteFailure();
+        }
+    }
     ~ModuleRuntime() { VOxaSdkTerm(); }
 };
 ModuleRuntime gModuleRuntime;

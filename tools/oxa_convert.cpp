@@ -43,8 +43,10 @@
 #include "attributes/voxa_texture.h"
 #include "attributes/voxa_video.h"
 #include "base/oxa_version.h"
+#include "base/vallocation_hook.h"
 #include "base/varray.h"
 #include "base/vconfig_file.h"
+#include "base/verror.h"
 #include "base/vnumber_text.h"
 #include "base/vprintable_text.h"
 #include "base/vprogress.h"
@@ -379,6 +381,75 @@ bool PrintProblem(const std::string& problem) {
     return false;
 }
 
+// ---- running out of memory ----
+
+// What the run says when memory runs out: a line for each file it reads or writes, made before
+// anything is read, so that saying it takes no memory. The step under way picks its line.
+struct NoMemoryLine {
+    std::string path;
+    bool reading;
+    std::string line;
+};
+std::vector<NoMemoryLine> gNoMemoryLines;
+const NoMemoryLine* gNoMemoryStep = nullptr;
+bool gProgressShown = false;
+
+void WriteToError(const char* text, size_t size) {
+    while (size > 0) {
+        const ssize_t written = write(STDERR_FILENO, text, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return;
+        text += written;
+        size -= (size_t)written;
+    }
+}
+
+void AddNoMemoryLine(const std::string& path, bool reading) {
+    gNoMemoryLines.push_back({path, reading,
+                              std::string("oxa-convert: not enough memory to ") +
+                                  (reading ? "read " : "write ") + Printable(path) + "\n"});
+}
+
+// The step under way reads (or writes) `path`: memory that runs out now is told naming it.
+void BeginStep(const std::string& path, bool reading) {
+    for (const NoMemoryLine& line : gNoMemoryLines)
+        if (line.reading == reading && line.path == path) {
+            gNoMemoryStep = &line;
+            return;
+        }
+}
+
+// Makes the lines for the files the run reads (IN, the skeleton of an AMC input) and writes (see
+// oxa_run::OutputsOf); the run reads IN from here on.
+void PrepareNoMemory(const Arguments& args) {
+    const std::string& in = args.files[0];
+    AddNoMemoryLine(in, true);
+    if (IsFormat(in.c_str(), "amc")) AddNoMemoryLine(oxa_run::SkeletonFor(in, args.skeleton), true);
+    if (!args.info)
+        for (const oxa_run::RunFile& output : oxa_run::OutputsOf(args.files[1]))
+            AddNoMemoryLine(output.path, false);
+    BeginStep(in, true);
+}
+
+// Says that memory ran out in the step under way (ending a progress line first); allocates
+// nothing.
+void SayNoMemory() {
+    static const char kPlain[] = "oxa-convert: not enough memory\n";
+    if (gProgressShown) WriteToError("\n", 1);
+    gProgressShown = false;
+    if (gNoMemoryStep)
+        WriteToError(gNoMemoryStep->line.data(), gNoMemoryStep->line.size());
+    else
+        WriteToError(kPlain, sizeof kPlain - 1);
+}
+
+// True when a step that failed with `error` (a reader's or writer's, whose id for want of memory
+// is `noMemoryId`) failed for want of memory: it says so, or an allocation failed since
+// `failures` was read (oxa_alloc::FailureCount) and whatever handled it gave up the step.
+bool RanOutOfMemory(const VError& error, int noMemoryId, unsigned long long failures) {
+    return error.GetLastErrorID() == noMemoryId || oxa_alloc::FailureCount() != failures;
+}
+
 // Checks a file the run reads (see oxa_run::CheckInputFile); false with the reason printed.
 bool CheckInputFile(const std::string& path) {
     return PrintProblem(oxa_run::CheckInputFile(path));
@@ -389,7 +460,6 @@ bool CheckInputFile(const std::string& path) {
 // The progress line names the stage ("reading walk.bvh") and its whole percent; it is drawn
 // again only when that number changes, as readers report each frame.
 VProgress gProgress;
-bool gProgressShown = false;
 std::string gProgressStage = "working";
 int gProgressPercent = -1;
 
@@ -517,9 +587,8 @@ bool LoadSettings(const std::string& name, std::vector<SettingsEntry>& entries,
     const char* wide = data.compare(0, 4, std::string("\xFF\xFE\0\0", 4)) == 0 ||
                                data.compare(0, 4, std::string("\0\0\xFE\xFF", 4)) == 0
                            ? "UTF-32"
-                       : data.compare(0, 2, "\xFF\xFE") == 0 || data.compare(0, 2, "\xFE\xFF") == 0
-                           ? "UTF-16"
-                           : nullptr;
+                       : data.compare(0, 2, "\xFF\xFE") == 0 || data.compare(0, 2, "\xFE\xFF") == 0 ? "UTF-16"
+                                                                                                    : nullptr;
     if (wide)
         return (error = std::string("line 1: the file is ") + wide +
                         " text; a settings file is UTF-8 or ASCII text",
@@ -549,7 +618,8 @@ bool LoadSettings(const std::string& name, std::vector<SettingsEntry>& entries,
         const std::string where = "line " + std::to_string(number) + ": \"" + Shown(line) + "\" ";
         const size_t equals = line.find('=');
         if (equals == std::string::npos) {
-            warnings.emplace_back("lines that are not key=value lines", where + "is not a key=value line and is ignored");
+            warnings.emplace_back("lines that are not key=value lines",
+                                  where + "is not a key=value line and is ignored");
             continue;
         }
         std::string key = Trimmed(line.substr(0, equals));
@@ -606,7 +676,9 @@ int WhereOptionActs(const std::string& path, const std::string& key) {
 }
 
 // The highest value a settings key takes; the lowest is 0.
-int OptionHighest(const std::string& key) { return key == "Layer~Block~Entity" ? 2 : 1; }
+int OptionHighest(const std::string& key) {
+    return key == "Layer~Block~Entity" ? 2 : 1;
+}
 
 // Warnings about the settings file, a few of each kind: a file of thousands of unknown keys would
 // otherwise bury everything else. The rest of a kind are counted in one line at the end.
@@ -656,8 +728,9 @@ bool CheckSettings(const Arguments& args, const std::vector<SettingsEntry>& entr
         const auto placed = firstOfKey.emplace(std::make_pair(import, entry.key), &entry);
         if (!placed.second)
             warnings.Add("keys given more than once",
-                         "line " + std::to_string(entry.line) + ": \"" + Shown(entry.key) + "\" is given again under [" +
-                             (import ? "Import" : "Export") + "] and is ignored: the value of line " +
+                         "line " + std::to_string(entry.line) + ": \"" + Shown(entry.key) +
+                             "\" is given again under [" + (import ? "Import" : "Export") +
+                             "] and is ignored: the value of line " +
                              std::to_string(placed.first->second->line) + ", \"" +
                              Shown(placed.first->second->value) + "\", is used");
     }
@@ -780,7 +853,7 @@ struct Session {
     VOxaScene* scene = nullptr;
     VStreamOptions* readOptions = nullptr;
     VStreamOptions* skeletonOptions = nullptr;
-    bool usageError = false;       // the command line asked for what cannot be written
+    bool usageError = false;  // the command line asked for what cannot be written
     ~Session() {
         // Unwinding from an allocation failure: the run is ending, and tearing a scene down takes
         // memory too; the system takes it all back.
@@ -831,20 +904,31 @@ void ApplyInputRate(const std::string& path, VStreamOptionsMotion* motion, doubl
 // back through `kept`. Every failure prints the first error that stopped the read.
 bool ImportFile(const std::string& path, const Arguments& args, Session& session, VPlug* skeleton,
                 VStreamOptions*& kept) {
+    BeginStep(path, true);
+    const unsigned long long failures = oxa_alloc::FailureCount();
     VOxaImporter* importer = session.manager->CreateImporter();
     if (!importer) {
-        PrintError(path, "out of memory");
+        SayNoMemory();
         return false;
     }
+    // Memory that runs out opening the file or making the reader's options is told as that,
+    // whatever words the step found for it.
+    const VError& error = importer->GetError();
     if (!importer->Initialize(path.c_str())) {
-        PrintError(path, importer->GetError().GetLastErrorString().Buffer());
+        if (RanOutOfMemory(error, VOxaReader::eNOT_ENOUGH_MEMORY, failures))
+            SayNoMemory();
+        else
+            PrintError(path, error.GetLastErrorString().Buffer());
         return false;
     }
     // The options carry the start, frame count and rate the reader found in the file. A reader
     // that cannot make them has already met the error that matters.
     VStreamOptions* options = importer->GetReadOptions();
-    if (!options && importer->GetError().GetLastErrorID() >= 0) {
-        PrintError(path, importer->GetError().GetLastErrorString().Buffer());
+    if (!options && error.GetLastErrorID() >= 0) {
+        if (RanOutOfMemory(error, VOxaReader::eNOT_ENOUGH_MEMORY, failures))
+            SayNoMemory();
+        else
+            PrintError(path, error.GetLastErrorString().Buffer());
         return false;
     }
     ConfigureOptionsForRead(options, args);
@@ -855,13 +939,13 @@ bool ImportFile(const std::string& path, const Arguments& args, Session& session
     const bool ok = importer->Import(session.scene, options);
     EndProgress();
     gMessages.AddLines(importer->GetMessageText().Buffer());
-    if (!ok) gMessages.Drop(importer->GetError().GetLastErrorString().Buffer());
+    if (!ok) gMessages.Drop(error.GetLastErrorString().Buffer());
     gMessages.Print(path);
-    if (!ok && importer->GetError().GetLastErrorID() == VOxaReader::eNOT_ENOUGH_MEMORY) {
+    if (!ok && RanOutOfMemory(error, VOxaReader::eNOT_ENOUGH_MEMORY, failures)) {
         gRefusal.clear();
-        std::fprintf(stderr, "oxa-convert: not enough memory to read %s\n", Printable(path.c_str()).c_str());
+        SayNoMemory();
     } else {
-        PrintFailure(path, ok, importer->GetError().GetLastErrorString().Buffer());
+        PrintFailure(path, ok, error.GetLastErrorString().Buffer());
     }
     if (!ok) {
         if (options) options->Destroy();
@@ -875,10 +959,12 @@ bool ImportFile(const std::string& path, const Arguments& args, Session& session
 bool ReadScene(const std::string& path, const Arguments& args, Session& session) {
     if (!CheckInputFile(path) || (!args.skeleton.empty() && !CheckInputFile(args.skeleton))) return false;
 
+    BeginStep(path, true);
     session.manager = VOxaSdkManager::Create();
     session.scene = session.manager ? session.manager->CreateScene() : nullptr;
-    if (!session.scene) {
-        PrintError(path, "out of memory");
+    // A new scene always has its root node: without one, memory ran out making it.
+    if (!session.scene || !session.scene->GetRootNode()) {
+        SayNoMemory();
         return false;
     }
     VPlug* skeleton = nullptr;
@@ -961,8 +1047,8 @@ bool SetMotionToWrite(VStreamOptionsMotion* motion, const Arguments& args, Sessi
     else if (args.timeMode >= 0)
         motion->SetTimeMode(args.timeMode);
     VString error;
-    if (!VOxaSetMotionFramesToWrite(motion, session.scene, read && args.take.empty() ? read->GetFrameCount() : -1,
-                                    &error)) {
+    if (!VOxaSetMotionFramesToWrite(motion, session.scene,
+                                    read && args.take.empty() ? read->GetFrameCount() : -1, &error)) {
         PrintError(out, error.Buffer());
         return false;
     }
@@ -988,12 +1074,27 @@ void AllowTextureFolders(VStreamOptions* options, const Arguments& args) {
 // through `kept` (the ASF writer leaves its skeleton there for the AMC writer) or destroyed.
 bool ExportFile(const std::string& path, int format, const std::string& shownAs, const Arguments& args,
                 Session& session, VPlug* skeleton, VStreamOptions** kept, bool announce = true) {
+    BeginStep(path, false);
+    const unsigned long long failures = oxa_alloc::FailureCount();
     VOxaExporter* exporter = session.manager->CreateExporter();
-    if (!exporter || !exporter->Initialize(path.c_str()) || !exporter->SetFileFormat(format)) {
-        PrintError(shownAs, exporter ? exporter->GetError().GetLastErrorString().Buffer() : "out of memory");
+    if (!exporter) {
+        SayNoMemory();
+        return false;
+    }
+    const VError& error = exporter->GetError();
+    if (!exporter->Initialize(path.c_str()) || !exporter->SetFileFormat(format)) {
+        if (RanOutOfMemory(error, VOxaWriter::eNOT_ENOUGH_MEMORY, failures))
+            SayNoMemory();
+        else
+            PrintError(shownAs, error.GetLastErrorString().Buffer());
         return false;
     }
     VStreamOptions* options = exporter->GetWriteOptions();
+    // Options that could not be made would leave the writer to pick what to write by itself.
+    if (!options && RanOutOfMemory(error, VOxaWriter::eNOT_ENOUGH_MEMORY, failures)) {
+        SayNoMemory();
+        return false;
+    }
     // What to write (the marked nodes, every node with an attribute when none is), and how.
     VOxaMarkMotionToWrite(session.scene, format, AsMotion(options));
     ConfigureOptions(options, args, "Export");
@@ -1017,18 +1118,18 @@ bool ExportFile(const std::string& path, int format, const std::string& shownAs,
     // An image left behind because of where it lies can be let in with --texture-dir.
     if (std::strstr(exporter->GetMessageText().Buffer(), "is outside the folders textures are copied from"))
         gMessages.Add("to copy such an image, give --texture-dir with a folder it lies in (or below)");
-    if (!ok) gMessages.Drop(exporter->GetError().GetLastErrorString().Buffer());
+    if (!ok) gMessages.Drop(error.GetLastErrorString().Buffer());
     gMessages.Print(shownAs);
     // A file that could not be created or written fails with the system's reason (no space, the
-    // size limit); a writer refuses a scene that gives it nothing its format holds with the plain
-    // reason.
+    // size limit; a stream that could not have its buffer is memory run out); a writer refuses a
+    // scene that gives it nothing its format holds with the plain reason.
     const VSafeOutputGroup* files = VSafeOutputGroup::Current();
-    if (!ok && exporter->GetError().GetLastErrorID() == VOxaWriter::eNOT_ENOUGH_MEMORY) {
+    if (!ok && (RanOutOfMemory(error, VOxaWriter::eNOT_ENOUGH_MEMORY, failures) ||
+                (files && files->WriteFailedErrno() == ENOMEM))) {
         gRefusal.clear();
-        std::fprintf(stderr, "oxa-convert: not enough memory to write %s\n",
-                     Printable(shownAs.c_str()).c_str());
+        SayNoMemory();
     } else {
-        PrintFailure(shownAs, ok, exporter->GetError().GetLastErrorString().Buffer(),
+        PrintFailure(shownAs, ok, error.GetLastErrorString().Buffer(),
                      files ? oxa_run::WriteFailure(*files) : std::string());
     }
     if (ok && noFrames)
@@ -1056,10 +1157,6 @@ bool ExportAmc(const std::string& out, int format, const Arguments& args, Sessio
     if (asfOptions) asfOptions->Destroy();
     return ok;
 }
-
-// What the run is doing, for the words of an allocation failure.
-enum class Stage { eReading, eWriting };
-Stage gStage = Stage::eReading;
 
 // The takes of the scene for a message: their names in quotes, separated by commas.
 std::string TakeList(VOxaScene* scene) {
@@ -1183,7 +1280,6 @@ int Convert(const Arguments& args) {
     // Every file of the run goes to a temporary file of its own and is put in place only when all
     // were written; on any failure (or an allocation failure thrown through here) the temporaries
     // go and every file that was there stays as it was.
-    gStage = Stage::eWriting;
     VSafeOutputGroup files;
     const bool ok = IsFormat(out.c_str(), "amc")
                         ? ExportAmc(out, format, args, session)
@@ -1192,7 +1288,14 @@ int Convert(const Arguments& args) {
     // The tests of a stopped run stop it here, its temporaries written and nothing in place yet,
     // and send their signal then: racing a run on a busy machine for that moment loses.
     if (std::getenv("OXA_CONVERT_TEST_STOP_BEFORE_COMMIT")) raise(SIGSTOP);
-    return PrintProblem(oxa_run::CommitRun(files)) ? kExitOk : kExitFile;
+    BeginStep(out, false);
+    const unsigned long long failures = oxa_alloc::FailureCount();
+    const std::string failure = oxa_run::CommitRun(files);
+    if (!failure.empty() && oxa_alloc::FailureCount() != failures) {
+        SayNoMemory();
+        return kExitFile;
+    }
+    return PrintProblem(failure) ? kExitOk : kExitFile;
 }
 
 // ---- description ----
@@ -1306,7 +1409,8 @@ std::string JsonString(const char* text) {
             // the text are written as their escapes, which JSON reads as the same characters: raw,
             // a terminal showing the output may take them as commands or line breaks.
             const bool c1 = p[0] == 0xc2 && p[1] < 0xa0;
-            const bool separator = length == 3 && p[0] == 0xe2 && p[1] == 0x80 && (p[2] == 0xa8 || p[2] == 0xa9);
+            const bool separator =
+                length == 3 && p[0] == 0xe2 && p[1] == 0x80 && (p[2] == 0xa8 || p[2] == 0xa9);
             if (const unsigned mark = c1          ? p[1]
                                       : separator ? 0x2000u | (p[2] & 0x3fu)
                                                   : VDirectionMark(p, length)) {
@@ -1444,12 +1548,13 @@ int Describe(const Arguments& args) {
         }
         std::printf("\n  ],\n  \"takes\": [");
         for (size_t t = 0; t < takes.size(); ++t)
-            std::printf("%s\n    {\"name\": %s, \"start\": %s, \"stop\": %s, \"rate\": %s, \"frames\": %lld, "
-                        "\"converted\": %s}",
-                        t ? "," : "", JsonString(takes[t].name.c_str()).c_str(),
-                        Seconds(takes[t].span.GetStart()).c_str(), Seconds(takes[t].span.GetStop()).c_str(),
-                        RateText(takes[t].rate).c_str(), (long long)takes[t].frames,
-                        takes[t].name == convertedTake ? "true" : "false");
+            std::printf(
+                "%s\n    {\"name\": %s, \"start\": %s, \"stop\": %s, \"rate\": %s, \"frames\": %lld, "
+                "\"converted\": %s}",
+                t ? "," : "", JsonString(takes[t].name.c_str()).c_str(),
+                Seconds(takes[t].span.GetStart()).c_str(), Seconds(takes[t].span.GetStop()).c_str(),
+                RateText(takes[t].rate).c_str(), (long long)takes[t].frames,
+                takes[t].name == convertedTake ? "true" : "false");
         auto list = [](const char* key, const std::vector<std::string>& names, bool last) {
             std::printf("  %s: [", JsonString(key).c_str());
             for (size_t k = 0; k < names.size(); ++k)
@@ -1752,9 +1857,13 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& error) 
     return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
+    // The library's classes register before main: one that found no memory for it leaves the run
+    // without a type it needs.
+    if (oxa_alloc::FailureCount() != 0) {
+        SayNoMemory();
+        return kExitFile;
+    }
     Arguments args;
     std::string error;
     if (!ParseArguments(argc, argv, args, error))
@@ -1779,12 +1888,14 @@ int main(int argc, char** argv) {
         return kExitFile;
     if (!args.info && VOxaFindWriterFormat(VOxaGetFileExtension(args.files[1].c_str())) < 0) {
         std::fprintf(stderr, "oxa-convert: %s: no writer for the extension \"%s\" (see --formats)\n",
-                     Printable(args.files[1]).c_str(), Printable(VOxaGetFileExtension(args.files[1].c_str())).c_str());
+                     Printable(args.files[1]).c_str(),
+                     Printable(VOxaGetFileExtension(args.files[1].c_str())).c_str());
         return kExitUsage;
     }
     if (VOxaFindReaderFormat(VOxaGetFileExtension(args.files[0].c_str())) < 0) {
         std::fprintf(stderr, "oxa-convert: %s: no reader for the extension \"%s\" (see --formats)\n",
-                     Printable(args.files[0]).c_str(), Printable(VOxaGetFileExtension(args.files[0].c_str())).c_str());
+                     Printable(args.files[0]).c_str(),
+                     Printable(VOxaGetFileExtension(args.files[0].c_str())).c_str());
         return kExitUsage;
     }
     if (!args.optionsFile.empty()) {
@@ -1802,19 +1913,21 @@ int main(int argc, char** argv) {
         if (!CheckSettings(args, settings, args.files[0], args.info ? nullptr : &args.files[1], warnings))
             return kExitUsage;
     }
-    // An allocation failure ends the run; the files it was writing are removed on the way here.
-    // A stopped run, or one past the file-size limit, leaves no temporary file behind.
+    // An allocation failure ends the run; the files it was writing are removed on the way to
+    // main. A stopped run, or one past the file-size limit, leaves no temporary file behind.
     if (!args.info) oxa_run::GuardTemporaries();
+    PrepareNoMemory(args);
+    return args.info ? Describe(args) : Convert(args);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
     try {
-        return args.info ? Describe(args) : Convert(args);
+        return Run(argc, argv);
     } catch (const std::bad_alloc&) {
-        EndProgress();
-        if (gStage == Stage::eReading)
-            std::fprintf(stderr, "oxa-convert: not enough memory to read %s\n",
-                         Printable(args.files[0]).c_str());
-        else
-            std::fprintf(stderr, "oxa-convert: not enough memory to write %s\n",
-                         Printable(args.files[1]).c_str());
+        // Whatever was made is left to the system: tearing it down would take memory too.
+        SayNoMemory();
         return kExitFile;
     }
 }

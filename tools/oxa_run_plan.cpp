@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <new>
 
 #include "attributes/voxa_geometry_base.h"
 #include "attributes/voxa_material.h"
@@ -253,6 +254,8 @@ std::string ReasonOf(int error) {
             return "the file system is read-only";
         case EISDIR:
             return "it is a folder";
+        case ENOMEM:
+            return "not enough memory";
         default:
             return std::strerror(error);
     }
@@ -300,14 +303,23 @@ std::string CommitRun(VSafeOutputGroup& group) {
     for (int sig = 1; sig < NSIG; ++sig)
         if (sigismember(&stop, sig) == 1 && sigismember(&pending, sig) == 1) stopped = true;
     std::string failure;
-    // The side files found while writing (copied images) are checked as OUT was, and all of them
-    // again: none is put in the place of something that came there meanwhile.
-    for (const std::string& target : group.Targets())
-        if (failure.empty()) failure = CheckOutputFile(target);
-    if (stopped || !failure.empty())
-        group.Abandon();  // a stopping signal is delivered below and ends the run
-    else if (!group.Commit())
-        failure = group.FailedPath() + ": " + ReasonOf(group.FailedErrno());
+    try {
+        // The side files found while writing (copied images) are checked as OUT was, and all of
+        // them again: none is put in the place of something that came there meanwhile.
+        for (const std::string& target : group.Targets())
+            if (failure.empty()) failure = CheckOutputFile(target);
+        if (stopped || !failure.empty())
+            group.Abandon();  // a stopping signal is delivered below and ends the run
+        else if (!group.Commit())
+            // A group that could not note what it needed to put its files in place (counted as
+            // an allocation failure) names no file and no system reason.
+            failure = group.FailedErrno() ? group.FailedPath() + ": " + ReasonOf(group.FailedErrno())
+                                          : "not enough memory to put the files in place";
+    } catch (const std::bad_alloc&) {
+        group.Abandon();
+        sigprocmask(SIG_SETMASK, &old, nullptr);
+        throw;
+    }
     // Once the files are in place the run has done its work: a stopping signal that comes while
     // the process winds down stays held off, so that the exit status never calls a run that
     // changed files stopped.

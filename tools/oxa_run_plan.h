@@ -73,7 +73,8 @@ void GuardTemporaries();
 // came before the renames removes the temporaries and ends the run with no file changed. Every
 // target is checked again as CheckOutputFile does; when one fails, nothing is put in place.
 // Empty when done, and the stopping signals then stay held off until the process ends; else why
-// not.
+// not. A std::bad_alloc on the way gives every file up and goes on to the caller, the signals
+// as they were.
 std::string CommitRun(VSafeOutputGroup& group);
 
 }  // namespace oxa_run

@@ -321,4 +321,16 @@ TEST(cli_files, NotEnoughMemoryEndsTheRunAndChangesNothing) {
         << r.err;
     EXPECT_EQ(Names(dir / "out"), (std::set<std::string>{"many.3ds"}));
     EXPECT_EQ(ReadFile(dir / "out/many.3ds"), "old");
+    // Descriptors that run out between an OBJ and its MTL file: neither is written. (A sanitizer
+    // needs descriptors of its own too.)
+    WriteFile(dir / "one.obj", "mtllib one.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl m\nf 1 2 3\n");
+    WriteFile(dir / "one.mtl", "newmtl m\nKd 1 0 0\n");
+    const std::string out = dir / "one_out.txt", err = dir / "one_err.txt";
+    r = oxa_cli::RunCollecting(
+        "cd '" + dir.path.string() + "' && exec 3<&- 4<&- 5<&- 6<&- 7<&- 8<&- 9<&- && exec " +
+            "prlimit --nofile=4 " + OXA_CONVERT_PATH + " one.obj out/one.obj >" + out + " 2>" + err,
+        out, err);
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_NE(r.err.find("out/one.mtl: could not be written"), std::string::npos) << r.err;
+    EXPECT_EQ(Names(dir / "out"), (std::set<std::string>{"many.3ds"}));
 }

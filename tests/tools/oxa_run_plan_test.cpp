@@ -7,8 +7,11 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -17,6 +20,39 @@
 
 namespace fs = std::filesystem;
 using oxa_test::WriteFile;
+
+// The allocations of this program can be refused from the n-th on, as when memory runs out.
+namespace {
+long long gAllowed = -1;  // below 0: none is refused
+}  // namespace
+
+void* operator new(std::size_t size) {
+    void* made = gAllowed == 0 ? nullptr : std::malloc(size ? size : 1);
+    if (!made) throw std::bad_alloc();
+    if (gAllowed > 0) --gAllowed;
+    return made;
+}
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return gAllowed == 0 ? nullptr : std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& nothrow) noexcept {
+    return operator new(size, nothrow);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -95,6 +131,7 @@ TEST(run_plan, ReasonsAreTheSystems) {
     EXPECT_EQ(oxa_run::ReasonOf(EPERM), "permission denied");
     EXPECT_EQ(oxa_run::ReasonOf(EROFS), "the file system is read-only");
     EXPECT_EQ(oxa_run::ReasonOf(EISDIR), "it is a folder");
+    EXPECT_EQ(oxa_run::ReasonOf(ENOMEM), "not enough memory");
     EXPECT_EQ(oxa_run::ReasonOf(EIO), std::strerror(EIO));
 
     oxa_test::ScratchDir dir("run_plan", "reasons");
@@ -190,6 +227,36 @@ TEST(run_plan, ACommitHeldOffByAStopSignalChangesNothing) {
         ++entries;
     }
     EXPECT_EQ(entries, 3);  // target, folder and pipe
+    // Memory that runs out at any allocation of the commit: the file is put in place, or it is
+    // not and the answer says memory ran out (the words, or a std::bad_alloc with the signals as
+    // they were); no temporary stays.
+    for (long long allowed = 0;; ++allowed) {
+        std::string answer = "thrown";
+        {
+            VSafeOutputGroup run;
+            VSafeOutputFile file;
+            ASSERT_TRUE(file.Open((dir / "target").c_str()));
+            ASSERT_TRUE(file.WriteText(std::to_string(allowed).c_str()));
+            ASSERT_TRUE(file.Commit());
+            gAllowed = allowed;
+            try {
+                answer = oxa_run::CommitRun(run);
+            } catch (const std::bad_alloc&) {
+            }
+            gAllowed = -1;
+            sigset_t now;
+            sigprocmask(SIG_SETMASK, &old, &now);
+            if (!answer.empty()) EXPECT_EQ(sigismember(&now, SIGTERM), 0) << allowed;
+        }
+        if (!answer.empty())
+            EXPECT_TRUE(answer == "thrown" || answer == "not enough memory to put the files in place")
+                << answer;
+        EXPECT_EQ(oxa_test::ReadFile(dir / "target"), answer.empty() ? std::to_string(allowed) : "new")
+            << allowed;
+        if (answer.empty()) break;
+        WriteFile(dir / "target", "new");
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 3);
 }
 
 namespace {
@@ -227,7 +294,8 @@ TEST(run_plan, GuardingKeepsWhatTheCallerSet) {
         sigaction(SIGXFSZ, nullptr, &now);
         // The file-size signal gets a handler that tells the limit (go on, the write fails) from a
         // signal sent from outside (stop).
-        failures += (now.sa_handler == SIG_DFL || now.sa_handler == SIG_IGN || !(now.sa_flags & SA_SIGINFO)) << 4;
+        failures += (now.sa_handler == SIG_DFL || now.sa_handler == SIG_IGN || !(now.sa_flags & SA_SIGINFO))
+                    << 4;
         _exit(failures);
     }
     int status = 0;

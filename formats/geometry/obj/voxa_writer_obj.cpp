@@ -250,7 +250,14 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
 
     mOut += "# \n# Corvelund OBJ file\n# Created with Morvane OXA\n# \n";
     if (mMtlNeeded) {
-        OpenMaterialFile();
+        // Without its material file the OBJ would name one that is not there: the write fails
+        // (the file's group keeps why).
+        if (!OpenMaterialFile()) {
+            mMeshes = nullptr;
+            mObjFile.MarkFailed();
+            mError.SetLastErrorID(eFILE_NOT_CREATED);
+            return false;
+        }
         mOut += "mtllib ";
         mOut += mMtlName.Buffer();
         mOut += "\n\n";
