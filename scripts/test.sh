@@ -25,7 +25,7 @@ build=build-test
 stage_start=0
 stage_cpu=0
 # The processor time of the finished child processes in whole seconds, user and system together:
-# on a shared machine a stage's time depends on the load, its processor time hardly does.
+# on a shared machine a stage's time follows the load, its processor time much less.
 cpu_seconds() { awk -v hz="$(getconf CLK_TCK)" '{sub(/.*\) /, ""); printf "%d\n", ($14 + $15) / hz}' "/proc/$$/stat"; }
 stage() { stage_start=$SECONDS; stage_cpu=$(cpu_seconds); printf '\n==== %s\n' "$1"; }
 stage_done() { echo "==== $1 took $((SECONDS - stage_start)) s ($(($(cpu_seconds) - stage_cpu)) s of processor time)"; }
