@@ -13,6 +13,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/corpus.h"
@@ -42,23 +43,19 @@ const std::map<std::string, std::string> kKnownExceptions = {
      "NumMarkers 0 and no marker data on any line: nothing to write, refused with the reason"},
 };
 
-// Reads two captures with the independent readers and prints what compare.py finds, on one line:
-// frames of each, points of the first, points matched, lost, gaps filled, worst distance, worst
-// over the figure's height, the fitted or given scale, both rates, the first's unit in mm, its kind.
-// Marker files compare in millimetres; a marker without a label is matched by its place; BVH lines
-// beyond the frames the header names are no part of the take.
+// Reads pairs of captures with the independent readers and prints what compare.py finds, a line a
+// pair: "JUDGE", the pair's number, then frames of each, points of the first, points matched, lost,
+// gaps filled, worst distance, worst over the figure's height, the fitted or given scale, both
+// rates, the first's unit in mm, its kind; or "ERROR" and why the pair could not be read. The pairs
+// are the lines of the file it is given (first capture, its skeleton or "-", second, its skeleton,
+// between tabs): loading the readers took a second, as long as judging a pair, so one run judges
+// them all. Marker files compare in millimetres; a marker without a label is matched by its place;
+// BVH lines beyond the frames the header names are no part of the take.
 const char* const kJudge = R"(import sys
 sys.path.insert(0, sys.argv[1])
 from compare import *
 def load(path, skeleton):
     return read_any(path, skeleton if skeleton != '-' else None)
-a = load(sys.argv[2], sys.argv[3]); b = load(sys.argv[4], sys.argv[5])
-header = a.info.get('nframes_header') if isinstance(a.info, dict) else None
-if header is not None and 0 <= header < len(a.frames): a.frames = a.frames[:header]
-for k, n in enumerate(a.names):
-    if not n.strip() and k < len(b.names) and b.names[k] not in a.names: a.names[k] = b.names[k]
-scale = b.unit_mm / a.unit_mm if a.kind != 'skel' and a.unit_mm and b.unit_mm else None
-r = compare(a, b, scale=scale)
 def first(m, path):
     if path.lower().endswith('.trc'):
         numbers = [int(n) for n in m.info.get('fnums', []) if n is not None]
@@ -67,9 +64,22 @@ def first(m, path):
         return 1 if min(numbers) == 0 and m.info['times'] and m.info['times'][0] == 0 else min(numbers)
     if path.lower().endswith('.c3d') and m.start is not None and m.rate: return round(m.start * m.rate) + 1
     return -1
-print(r['nA'], r['nB'], r['pointsA'], r['matched'], r['lost'], r['gap_filled'], repr(r['worst']),
-      repr(r['worst_rel']), repr(r['k']), repr(a.rate or 0.0), repr(b.rate or 0.0), repr(a.unit_mm or 0.0),
-      first(a, sys.argv[2]), first(b, sys.argv[4]), a.kind, ','.join(r['missing']))
+def judge(path_a, skeleton_a, path_b, skeleton_b):
+    a = load(path_a, skeleton_a); b = load(path_b, skeleton_b)
+    header = a.info.get('nframes_header') if isinstance(a.info, dict) else None
+    if header is not None and 0 <= header < len(a.frames): a.frames = a.frames[:header]
+    for k, n in enumerate(a.names):
+        if not n.strip() and k < len(b.names) and b.names[k] not in a.names: a.names[k] = b.names[k]
+    scale = b.unit_mm / a.unit_mm if a.kind != 'skel' and a.unit_mm and b.unit_mm else None
+    r = compare(a, b, scale=scale)
+    return (r['nA'], r['nB'], r['pointsA'], r['matched'], r['lost'], r['gap_filled'], repr(r['worst']),
+            repr(r['worst_rel']), repr(r['k']), repr(a.rate or 0.0), repr(b.rate or 0.0), repr(a.unit_mm or 0.0),
+            first(a, path_a), first(b, path_b), a.kind, ','.join(r['missing']))
+for i, line in enumerate(open(sys.argv[2], encoding='utf-8')):
+    try:
+        print('JUDGE', i, *judge(*line.rstrip('\n').split('\t')), flush=True)
+    except (Exception, SystemExit) as e:
+        print('JUDGE', i, 'ERROR', type(e).__name__, str(e).replace('\n', ' ')[:300], flush=True)
 )";
 
 struct Judgement {
@@ -80,20 +90,42 @@ struct Judgement {
     bool read = false;
 };
 
-Judgement Judge(const std::string& python, const fs::path& oracles, const std::string& script,
-                const std::string& a, const std::string& skeletonA, const std::string& b,
-                const std::string& skeletonB) {
-    corpustest::RunResult r =
-        corpustest::RunProgram({python, script, oracles.string(), a, skeletonA, b, skeletonB}, 240);
-    Judgement j;
-    j.output = r.output;
-    if (r.status != 0) return j;
-    std::istringstream line(r.output.substr(r.output.rfind('\n', r.output.size() - 2) + 1));
-    j.read =
-        static_cast<bool>(line >> j.framesA >> j.framesB >> j.points >> j.matched >> j.lost >> j.filled >>
-                          j.worst >> j.worstRel >> j.scale >> j.rateA >> j.rateB >> j.unitMm >> j.firstA >> j.firstB >> j.kind);
-    line >> j.missing;
-    return j;
+// Two captures for the independent readers to compare: an input and what became of it.
+struct Pair {
+    std::string a, skeletonA, b, skeletonB;
+};
+
+// Judges every pair with one run of the independent readers, for which `list` is written: a
+// judgement a pair, in their order.
+std::vector<Judgement> JudgeAll(const std::string& python, const fs::path& oracles, const std::string& script,
+                                const std::string& list, const std::vector<Pair>& pairs) {
+    std::vector<Judgement> judgements(pairs.size());
+    if (pairs.empty()) return judgements;
+    std::string text;
+    for (const Pair& pair : pairs)
+        text += pair.a + "\t" + pair.skeletonA + "\t" + pair.b + "\t" + pair.skeletonB + "\n";
+    oxa_test::WriteFile(list, text);
+    // The limit only catches a hang: four minutes a pair.
+    const corpustest::RunResult r =
+        corpustest::RunProgram({python, script, oracles.string(), list}, 240 * (int)pairs.size());
+    std::istringstream lines(r.output);
+    for (std::string one; std::getline(lines, one);) {
+        std::istringstream line(one);
+        std::string tag;
+        size_t index = 0;
+        if (!(line >> tag >> index) || tag != "JUDGE" || index >= pairs.size()) continue;
+        Judgement& j = judgements[index];
+        j.output = one;
+        j.read = static_cast<bool>(line >> j.framesA >> j.framesB >> j.points >> j.matched >> j.lost >>
+                                   j.filled >> j.worst >> j.worstRel >> j.scale >> j.rateA >> j.rateB >>
+                                   j.unitMm >> j.firstA >> j.firstB >> j.kind);
+        line >> j.missing;
+    }
+    // A pair without its line: the run ended before it, and its output's end says why.
+    for (Judgement& j : judgements)
+        if (j.output.empty())
+            j.output = r.output.size() > 600 ? r.output.substr(r.output.size() - 600) : r.output;
+    return judgements;
 }
 
 // What is wrong with a judgement, "" when it holds.
@@ -186,23 +218,23 @@ TEST_P(MotionCorpus, ThroughTheWriterAndBackTheIndependentReadersSeeTheSameMotio
     const std::string options = dir / "options.ini";
     oxa_test::WriteFile(options, "[Import]\nImportDummyNodes=1\n");
 
-    int passed = 0, known = 0;
+    // Every input is written and read back first; one run of the independent readers then judges
+    // what was written and what was read back against the input.
+    std::vector<std::string> problems(inputs.size());
+    std::vector<Pair> pairs;
+    std::vector<std::pair<size_t, const char*>> judged;  // each pair's input, and which the pair is
     for (size_t n = 0; n < inputs.size(); ++n) {
         const Input& input = inputs[n];
-        const std::string name = input.file.filename().string();
-        const std::string run = name + " -> " + writer;
-        const auto exception = kKnownExceptions.find(run);
-        std::string problems;
         auto convert = [&](const std::string& from, const std::string& skeleton, const std::string& to) {
             std::vector<std::string> argv{OXA_CONVERT_PATH, from, to, "--options", options};
             if (skeleton != "-") argv.insert(argv.end(), {"--skeleton", skeleton});
             corpustest::RunResult r = corpustest::RunProgram(argv, 240);
             if (r.status != 0)
-                problems += " " + from + " -> " + to + " exits " + std::to_string(r.status) + ": " +
-                            r.output.substr(0, 300) + ";";
+                problems[n] += " " + from + " -> " + to + " exits " + std::to_string(r.status) + ": " +
+                               r.output.substr(0, 300) + ";";
             // Every take here is written with its frames.
             else if (r.output.find("has no frames") != std::string::npos)
-                problems += " " + from + " -> " + to + ": " + r.output.substr(0, 300) + ";";
+                problems[n] += " " + from + " -> " + to + ": " + r.output.substr(0, 300) + ";";
             return r.status == 0;
         };
         const std::string out = dir / (std::to_string(n) + "_out." + writer);
@@ -210,23 +242,32 @@ TEST_P(MotionCorpus, ThroughTheWriterAndBackTheIndependentReadersSeeTheSameMotio
         const std::string back = dir / (std::to_string(n) + "_back." + kind);
         const std::string backSkeleton = kind == "amc" ? dir / (std::to_string(n) + "_back.asf") : "-";
         if (convert(input.file.string(), input.skeleton, out)) {
-            const std::string there = Problems(
-                Judge(python, oracles, script, input.file.string(), input.skeleton, out, outSkeleton));
-            if (!there.empty()) problems += " written:" + there;
+            pairs.push_back({input.file.string(), input.skeleton, out, outSkeleton});
+            judged.push_back({n, " written:"});
             if (convert(out, "-", back)) {
-                const std::string again = Problems(
-                    Judge(python, oracles, script, input.file.string(), input.skeleton, back, backSkeleton));
-                if (!again.empty()) problems += " read back:" + again;
+                pairs.push_back({input.file.string(), input.skeleton, back, backSkeleton});
+                judged.push_back({n, " read back:"});
             }
         }
-        if (problems.empty()) {
+    }
+    const std::vector<Judgement> judgements = JudgeAll(python, oracles, script, dir / "pairs.txt", pairs);
+    for (size_t k = 0; k < pairs.size(); ++k) {
+        const std::string found = Problems(judgements[k]);
+        if (!found.empty()) problems[judged[k].first] += judged[k].second + found;
+    }
+
+    int passed = 0, known = 0;
+    for (size_t n = 0; n < inputs.size(); ++n) {
+        const std::string run = inputs[n].file.filename().string() + " -> " + writer;
+        const auto exception = kKnownExceptions.find(run);
+        if (problems[n].empty()) {
             ++passed;
             if (exception != kKnownExceptions.end())
                 std::cout << "known exception now holds, remove it: " << run << "\n";
         } else if (exception != kKnownExceptions.end()) {
             ++known;
         } else {
-            ADD_FAILURE() << run << " (" << input.file.string() << "):" << problems;
+            ADD_FAILURE() << run << " (" << inputs[n].file.string() << "):" << problems[n];
         }
     }
     std::cout << kind << " -> " << writer << " and back: " << passed << " of " << inputs.size() << " hold, "
