@@ -245,6 +245,14 @@ TEST(obj_roundtrip, VerticesNormalsAndSmoothingGroupsAreSharedAsRead) {
                    text.substr(at, end + 1 - at);
         return out;
     };
+    // A strip of 300 points, its faces twice: in group a and in group b.
+    std::string strip;
+    for (int i = 0; i < 150; ++i)
+        strip += "v " + std::to_string(i) + " 0 0\nv " + std::to_string(i) + " 1 0\n";
+    std::string stripFaces;
+    for (int i = 1; i + 3 <= 300; i += 2)
+        stripFaces +=
+            "f " + std::to_string(i) + " " + std::to_string(i + 2) + " " + std::to_string(i + 1) + "\n";
     struct Case {
         const char* name;
         std::string in;
@@ -263,6 +271,7 @@ TEST(obj_roundtrip, VerticesNormalsAndSmoothingGroupsAreSharedAsRead) {
          1,
          3,
          {}},
+        {"a large group shared whole", strip + "g a\n" + stripFaces + "g b\n" + stripFaces, 300, 1, 0, {}},
         {"two points at one place", box + "v 0 0 0\ng a\nf 1 4 3\ng b\nf 9 3 2\nf 1 2 6\n", 9, 2, 0, {}},
         // A point no face uses is kept where it stands, also when it is not a number.
         {"a point that is not a number", box + "v nan nan nan\n" + flat, 9, 6, 0, {}},
