@@ -168,6 +168,16 @@ inline void Walk(Lib3dsNode* node, const std::function<void(Lib3dsNode*)>& visit
     }
 }
 
+// The matrix that places `mesh`'s stored points as object node `node` shows them (evaluated).
+inline void PlacingMatrix(Lib3dsNode* node, Lib3dsMesh* mesh, Lib3dsMatrix m) {
+    Lib3dsMatrix inverse;
+    lib3ds_matrix_copy(m, node->matrix);
+    lib3ds_matrix_translate_xyz(m, -node->data.object.pivot[0], -node->data.object.pivot[1],
+                                -node->data.object.pivot[2]);
+    lib3ds_matrix_copy(inverse, mesh->matrix);
+    lib3ds_matrix_inv(inverse);
+    lib3ds_matrix_mult(m, inverse);
+}
 // The world position of every mesh vertex at `frame` as lib3ds places it, in the file's Z-up
 // axes and master-scale units times `scale`, or in the scene's Y-up axes (a file point (x, y, z)
 // is (x, z, -y)).
@@ -184,13 +194,8 @@ inline std::vector<VgeTVector> WorldVertices(const std::string& path, bool yUp, 
         if (node->type != LIB3DS_OBJECT_NODE) return;
         Lib3dsMesh* mesh = lib3ds_file_mesh_by_name(file, node->name);
         if (!mesh) return;
-        Lib3dsMatrix m, inverse;
-        lib3ds_matrix_copy(m, node->matrix);
-        lib3ds_matrix_translate_xyz(m, -node->data.object.pivot[0], -node->data.object.pivot[1],
-                                    -node->data.object.pivot[2]);
-        lib3ds_matrix_copy(inverse, mesh->matrix);
-        lib3ds_matrix_inv(inverse);
-        lib3ds_matrix_mult(m, inverse);
+        Lib3dsMatrix m;
+        PlacingMatrix(node, mesh, m);
         for (Lib3dsDword i = 0; i < mesh->points; ++i) {
             Lib3dsVector p;
             lib3ds_vector_transform(p, m, mesh->pointL[i].pos);

@@ -236,13 +236,8 @@ TEST(scene3ds_interop, MirroredInstancedAndScaledNodesKeepTheirWorldVertices) {
             Lib3dsMesh* mesh = lib3ds_file_mesh_by_name(file.file, node->name);
             if (node->type != LIB3DS_OBJECT_NODE || !mesh || std::strncmp(mesh->name, "Crate", 5) != 0)
                 return;
-            Lib3dsMatrix m, inverse;
-            lib3ds_matrix_copy(m, node->matrix);
-            lib3ds_matrix_translate_xyz(m, -node->data.object.pivot[0], -node->data.object.pivot[1],
-                                        -node->data.object.pivot[2]);
-            lib3ds_matrix_copy(inverse, mesh->matrix);
-            lib3ds_matrix_inv(inverse);
-            lib3ds_matrix_mult(m, inverse);
+            Lib3dsMatrix m;
+            PlacingMatrix(node, mesh, m);
             double volume = 0.0;
             for (Lib3dsDword f = 0; f < mesh->faces; ++f) {
                 Lib3dsVector p[3];
