@@ -235,6 +235,7 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
 
     mStart = VOxaGeometryTakeStart(scene);
     mRefused = false;
+    mNotNumbers = 0;
     // NURBS surfaces and patches, and meshes when triangulation is asked for, are written from
     // triangulated copies that this Write owns.
     VOxaWriteMeshes meshes(mManager, mTriangulate);
@@ -362,7 +363,20 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
         mError.SetLastErrorID(eOUT_OF_DISK_SPACE);
         return false;
     }
-    mMessageText += voxa_extras::Unheld3dsValues(root, "DXF").c_str();
+    if (mNotNumbers > 0) {
+        // Kept rather than dropped, but a reader that takes only numbers refuses the drawing.
+        if (!mMessageText.IsEmpty()) mMessageText += "\n";
+        mMessageText += (std::to_string(mNotNumbers) +
+                         (mNotNumbers == 1 ? " point no face uses is not a number and is"
+                                           : " points no face uses are not numbers and are") +
+                         " written as such (\"nan\"); a DXF reader that takes only numbers refuses the file.")
+                            .c_str();
+    }
+    const std::string unheld = voxa_extras::Unheld3dsValues(root, "DXF");
+    // Each warning on a line of its own.
+    if (!unheld.empty() && !mMessageText.IsEmpty() && mMessageText.Buffer()[mMessageText.GetLen() - 1] != '\n')
+        mMessageText += "\n";
+    mMessageText += unheld.c_str();
     return true;
 }
 
@@ -696,6 +710,7 @@ void VOxaWriterDxf::WritePolyface(VOxaNode* node, VOxaMesh* mesh) {
             else
                 out.GroupText(code, std::isnan(v) ? "nan" : v > 0.0 ? "inf" : "-inf");
         };
+        if (!std::isfinite(q[0]) || !std::isfinite(q[1]) || !std::isfinite(q[2])) ++mNotNumbers;
         coordinate(10, q[0]);
         coordinate(20, -q[2]);
         coordinate(30, q[1]);

@@ -109,6 +109,8 @@ private:
     VTime mStart;
     // A mesh could not be written (a point that is not a finite number): the Write fails.
     bool mRefused = false;
+    // Polyface vertices of this Write written as no number ("nan", "inf"): named in the warning.
+    long long mNotNumbers = 0;
     // One mesh's world positions, vertex numbers and triangle corners, reused by the next.
     std::vector<VgeTVector> mWorld;
     std::vector<VgeTVector> mDeformed;

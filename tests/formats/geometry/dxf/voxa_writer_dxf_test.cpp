@@ -12,6 +12,7 @@
 
 #include "animation/fcurve.h"
 #include "dxf_test_util.h"
+#include "formats/geometry/voxa_material_extras.h"
 #include "scene/voxa_global_light_settings.h"
 #include "scene/voxa_take_node.h"
 
@@ -379,11 +380,20 @@ TEST(dxf_writer, PointsThatAreNotNumbersAreKeptOrRefused) {
     {
         // An unused point that is not a number is written as one and read back so; a large point
         // that is a number is written as one.
+        // The user is told, as some DXF readers refuse such a number; each warning on a line
+        // of its own.
         Scene s;
-        s.Mesh("a", {{1, 0, 0}, {nan, nan, nan}, {2, 0, 0}, {0, 1e300, 0}, {3, 0, 0}},
-               {{0, 2, 4}, {4, 3, 0}});
-        const std::string text = s.Write();
+        VOxaNode* node = s.Mesh("a", {{1, 0, 0}, {nan, nan, nan}, {2, 0, 0}, {0, 1e300, 0}, {3, 0, 0}},
+                                {{0, 2, 4}, {4, 3, 0}});
+        voxa_extras::SetNumber(node, voxa_extras::kObjectFlags3ds, 1);
+        VOxaWriterDxf writer(&s.manager);
+        const std::string text = s.Write(false, true, &writer);
         ASSERT_FALSE(text.empty());
+        EXPECT_NE(std::string(writer.GetMessageText().Buffer())
+                      .find("1 point no face uses is not a number and is written as such (\"nan\"); a DXF "
+                            "reader that takes only numbers refuses the file.\n3DS values"),
+                  std::string::npos)
+            << writer.GetMessageText().Buffer();
         EXPECT_NE(text.find(" 10\nnan\n 20\nnan\n 30\nnan\n"), std::string::npos);
         EXPECT_NE(text.find(" 70\n   64\n 71\n   5\n 72\n   2\n"), std::string::npos);  // 5 points
         EXPECT_EQ(Count(text, "   192\n"), 5u);
