@@ -374,7 +374,8 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
     }
     const std::string unheld = voxa_extras::Unheld3dsValues(root, "DXF");
     // Each warning on a line of its own.
-    if (!unheld.empty() && !mMessageText.IsEmpty() && mMessageText.Buffer()[mMessageText.GetLen() - 1] != '\n')
+    if (!unheld.empty() && !mMessageText.IsEmpty() &&
+        mMessageText.Buffer()[mMessageText.GetLen() - 1] != '\n')
         mMessageText += "\n";
     mMessageText += unheld.c_str();
     return true;
