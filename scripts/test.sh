@@ -112,9 +112,9 @@ OXA_INSTALL_TEST_STATIC_BUILD=$PWD/$opt_build labelled_stage install
 
 # --- fuzzing ----------------------------------------------------------------------------------
 # The stage is a smoke run (the long runs are made for each reader change): 9 minutes on a machine
-# of five cores or more, two minutes a core below that, so that a small machine stays within the
+# of five cores or more, one minute a core below that, so that a small machine stays within the
 # CI's time.
-fuzz_budget=$((jobs >= 5 ? 540 : 120 * jobs))
+fuzz_budget=$((jobs >= 5 ? 540 : 60 * jobs))
 fuzz_seconds=${OXA_FUZZ_SECONDS:-60}
 targets=()
 [ "$fuzz" = ON ] && [ "$fuzz_seconds" -gt 0 ] && targets=("$build"/fuzz/fuzz_*)

@@ -295,13 +295,16 @@ TEST(dxf_writer, DrawingUnitsAreReadIntoTheSceneAndWrittenBack) {
             << code;
         EXPECT_EQ(written.find("$INSUNITS") != std::string::npos, stated) << code;
     }
-    // A unit no code has is written without one, and said so.
+    // A unit no code has is written without one, and said so (on a line of its own).
     Scene s;
-    s.Mesh("Quad", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2, 3}});
+    VOxaNode* quad = s.Mesh("Quad", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2, 3}});
+    voxa_extras::SetNumber(quad, voxa_extras::kObjectFlags3ds, 1);
     s.scene->SetSystemUnit(3.0);
     VOxaWriterDxf writer(&s.manager);
     EXPECT_EQ(s.Write(false, true, &writer).find("$INSUNITS"), std::string::npos);
-    EXPECT_NE(std::string(writer.GetMessageText().Buffer()).find("no DXF drawing unit"), std::string::npos);
+    EXPECT_NE(std::string(writer.GetMessageText().Buffer()).find("without a unit.\n3DS values"),
+              std::string::npos)
+        << writer.GetMessageText().Buffer();
 }
 
 TEST(dxf_writer, RoundTripKeepsPointsAndPolygons) {
