@@ -921,6 +921,12 @@ bool VOxaSdkManager::RegisterObject(VOxaObject* object) {
     if (!object || mListedObjects.count(object)) return false;
     VOxaPropertyHandler* handler = object->GetPropertyHandler();
     if (!handler || !mObjects->Add(handler)) return false;
-    mListedObjects.emplace(object, handler);
+    try {
+        mListedObjects.emplace(object, handler);
+    } catch (const std::bad_alloc&) {
+        mObjects->Remove(handler);
+        oxa_alloc::NoteFailure();
+        return false;
+    }
     return true;
 }
