@@ -928,6 +928,13 @@ TEST(memory, AnObjectWhoseMakingRunsOutOfMemoryIsNullAndKeepsNothing) {
          }},
         {"take",
          [](VOxaSdkManager*) { return gRow.scene->CreateTake("T") && gRow.scene->SetCurrentTake("T"); }},
+        // A handle made while the scene's objects still owe theirs: they are made first, or later.
+        {"user property",
+         [](VOxaSdkManager* m) {
+             const bool made = m->CreateUserProperty(m, "Weight", "Real") != nullptr;
+             EXPECT_GT(gRow.a->GetUserPropertyCount(), 0);
+             return made;
+         }},
         // A subtree leaves the scene, with memory or without.
         {"detach",
          [](VOxaSdkManager*) {
