@@ -67,8 +67,10 @@ VOxaDeformer::VOxaDeformer(VOxaSdkManager* manager, const char* name, const char
         mType = eSkin;
         mProperties = new VOxaSkinDeformerProperties(this);
     }
-    mProperties->SetName(GetName());
-    AddDefaultTakeNode();
+    BuildOrRelease(mProperties, [this] {
+        mProperties->SetName(GetName());
+        AddDefaultTakeNode();
+    });
 }
 
 VOxaDeformer::~VOxaDeformer() {

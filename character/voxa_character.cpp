@@ -1,6 +1,9 @@
 #include "character/voxa_character.h"
 
+#include <new>
 #include <unordered_set>
+
+#include "base/vallocation_hook.h"
 
 #include "character/voxa_control_set_plug.h"
 #include "objects/vproperty_object_list.h"
@@ -32,12 +35,22 @@ VOxaCharacter::VOxaCharacter(VOxaSdkManager* manager, const char* name)
     : VOxaConstraint(manager, name), mCharacterError(kCharacterErrors, 1) {
     LiveCharacters().insert(this);
     VOxaNode::SetCharacterLinkReleaser(&VOxaCharacter::ReleaseNodeLink);
-    mControlSet = new VOxaControlSet(this);
-    mParameterStore = new VOxaCharacterParameterStore();
-    mProperties = new VOxaCharacterProperties(this);
-    AdoptPropertyBlock(mProperties);
-    AddDefaultTakeNode();
-    mProperties->SetName(GetName());
+    // The destructor does not run for a character whose making runs out of memory: what was
+    // made goes here, the block first as there.
+    try {
+        mControlSet = new VOxaControlSet(this);
+        mParameterStore = new VOxaCharacterParameterStore();
+        mProperties = new VOxaCharacterProperties(this);
+        AdoptPropertyBlock(mProperties);
+        AddDefaultTakeNode();
+        mProperties->SetName(GetName());
+    } catch (...) {
+        DestroyPropertyBlock();
+        delete mControlSet;
+        delete mParameterStore;
+        LiveCharacters().erase(this);
+        throw;
+    }
 }
 
 VOxaCharacter::~VOxaCharacter() {
@@ -74,14 +87,29 @@ bool VOxaCharacter::GetCharacterLink(int nodeId, VOxaCharacterLink* link) const 
 bool VOxaCharacter::SetCharacterLink(int nodeId, const VOxaCharacterLink& link, bool updateProperty) {
     if (!IsNodeId(nodeId) || !AcceptsObject(link.mNode)) return false;
     VOxaCharacterLink& slot = mLinks[nodeId];
-    if (slot.mNode) slot.mNode->RemoveCharacterLink(this, eKindCharacterLink, nodeId, 0);
+    // The new node records the link before the former one forgets it, so that memory that
+    // runs out for the record changes nothing.
+    try {
+        if (link.mNode) link.mNode->AddCharacterLink(this, eKindCharacterLink, nodeId, 0);
+    } catch (const std::bad_alloc&) {
+        return RanOutOfMemory();
+    }
+    const VOxaCharacterLink former = slot;
+    if (former.mNode) former.mNode->RemoveCharacterLink(this, eKindCharacterLink, nodeId, 0);
     slot = link;
-    if (slot.mNode) slot.mNode->AddCharacterLink(this, eKindCharacterLink, nodeId, 0);
+    VOxaPropertyHandler* block = slot.mNode ? slot.mNode->GetPropertyHandler() : nullptr;
     if (updateProperty && slot.mProperty) {
-        VOxaPropertyHandler* block = slot.mNode ? slot.mNode->GetPropertyHandler() : nullptr;
         // The connection's notification sets the slot again, to the same node.
         if (block) {
-            slot.mProperty->SetAt(0, block);
+            const unsigned long long failures = oxa_alloc::FailureCount();
+            if (!slot.mProperty->SetAt(0, block) && oxa_alloc::FailureCount() != failures) {
+                // The property kept the former node: so does the slot (its record is back
+                // where the new node's was).
+                if (slot.mNode) slot.mNode->RemoveCharacterLink(this, eKindCharacterLink, nodeId, 0);
+                if (former.mNode) former.mNode->AddCharacterLink(this, eKindCharacterLink, nodeId, 0);
+                slot = former;
+                return RanOutOfMemory();
+            }
         } else {
             slot.mProperty->Clear();
         }
@@ -111,23 +139,37 @@ void VOxaCharacter::ReleaseNodeLink(void* owner, VOxaNode* node, int kind, int i
 
 // ---- Input ----------------------------------------------------------------------------------------
 
-void VOxaCharacter::ReplaceListObject(const char* name, VOxaObject* object) {
-    VPropertyObjectList* list = FindList(mProperties, name);
-    VOxaPropertyHandler* block = object ? object->GetPropertyHandler() : nullptr;
-    if (!list || !block) return;
-    list->Clear();
-    list->Add(block);
-}
-
 void VOxaCharacter::SetInput(int inputType, VOxaObject* object) {
     if (!object || !AcceptsObject(object)) return;
     int code = object->GetTypeCode();
     bool matches = (inputType == eInputActor && code == 6) || (inputType == eInputCharacter && code == 8) ||
                    (inputType == eInputControlSet && code == 12);
-    if (!matches || !object->GetPropertyHandler()) return;
-    ReplaceListObject("SourceObject", object);
-    if (inputType == eInputCharacter) ReplaceListObject("Character", object);
-    if (inputType == eInputControlSet) ReplaceListObject("ControlSet", object);
+    VOxaPropertyHandler* block = object->GetPropertyHandler();
+    if (!matches || !block) return;
+    VPropertyObjectList* lists[2] = {FindList(mProperties, "SourceObject"), nullptr};
+    if (inputType == eInputCharacter) lists[1] = FindList(mProperties, "Character");
+    if (inputType == eInputControlSet) lists[1] = FindList(mProperties, "ControlSet");
+    // The object joins every list before the former entries leave, so that memory that runs
+    // out for a connection leaves every list as it was.
+    bool added[2] = {false, false};
+    const unsigned long long failures = oxa_alloc::FailureCount();
+    try {
+        for (int i = 0; i < 2; ++i)
+            added[i] = lists[i] && lists[i]->Add(block);
+    } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
+    }
+    if (oxa_alloc::FailureCount() != failures) {
+        for (int i = 0; i < 2; ++i)
+            if (added[i]) lists[i]->Remove(block);
+        RanOutOfMemory();
+        return;
+    }
+    for (VPropertyObjectList* list : lists) {
+        for (int k = list ? list->GetSrcCount() : 0; k-- > 0;) {
+            if (k < list->GetSrcCount() && list->GetSrc(k) != block) list->DisconnectSrc(list->GetSrc(k));
+        }
+    }
 }
 
 VOxaObject* VOxaCharacter::GetInputObject() const {

@@ -53,7 +53,7 @@ public:
     // Puts `link` (its values, not its property) into slot `nodeId`; the former node forgets
     // the link, the new one records it. With `updateProperty` the slot's link property is
     // connected to the new node's block (or emptied without node). False for a bad id, and with
-    // the error set for a node of another manager (nothing changed).
+    // the error set for a node of another manager or when memory runs out (nothing changed).
     bool SetCharacterLink(int nodeId, const VOxaCharacterLink& link, bool updateProperty = true);
 
     VOxaControlSet* GetControlSet() const { return mControlSet; }
@@ -64,7 +64,8 @@ public:
     // Connects `object`'s block as the only source object (and, for a character, as the only
     // "Character"; for a control-set plug, as the only "ControlSet"). Nothing for null, an
     // object without block, or a type that does not match the object's type code (0: 6,
-    // 1: 8, 2: 12); nothing, with the error set, for an object of another manager.
+    // 1: 8, 2: 12); nothing, with the error set, for an object of another manager or when
+    // memory runs out.
     void SetInput(int inputType, VOxaObject* object);
     // By the type code of the first source object: 6 gives 0, 8 gives 1, 12 gives 2, else 4.
     int GetInputType() const;
@@ -96,8 +97,6 @@ private:
     // Resets the name the character was made with and every slot; the nodes forget the links;
     // then the control set is cleared.
     void ClearLinks();
-    // Disconnects every connection of the property `name` and connects `object`'s block.
-    void ReplaceListObject(const char* name, VOxaObject* object);
     // A node is being destroyed: the slot behind its node-side link forgets it.
     static void ReleaseNodeLink(void* owner, VOxaNode* node, int kind, int index, int extra);
     // Copies the parameters' modes and values by name.

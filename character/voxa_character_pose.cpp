@@ -123,10 +123,20 @@ VOxaCharacterPose::VOxaCharacterPose(VOxaSdkManager* manager, const char* name) 
     if (manager) mScene = manager->CreateScene();
     // The scene is listed with the manager's scenes, but only the pose destroys it.
     if (mScene) mScene->mOwnerPose = this;
-    Reset();
+    // The destructor does not run for a pose whose making runs out of memory.
+    try {
+        Reset();
+    } catch (...) {
+        ReleaseScene();
+        throw;
+    }
 }
 
 VOxaCharacterPose::~VOxaCharacterPose() {
+    ReleaseScene();
+}
+
+void VOxaCharacterPose::ReleaseScene() {
     VOxaSdkManager* manager = GetSdkManager();
     if (!mScene || !manager) return;
     // The scene leaves its characters to the manager; these belong to the pose.

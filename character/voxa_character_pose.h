@@ -35,6 +35,8 @@ private:
     friend class VOxaSdkManager;
 
     void Reset();
+    // Destroys the pose's scene with its characters.
+    void ReleaseScene();
     // The manager deleted the private scene (it is deleting every object).
     void ForgetScene() { mScene = nullptr; }
 

@@ -1,6 +1,9 @@
 #include "character/voxa_constraint.h"
 
 #include <cstring>
+#include <new>
+
+#include "base/vallocation_hook.h"
 
 #include "objects/voxa_same_manager_internal.h"
 #include "objects/voxa_user_property.h"
@@ -18,11 +21,11 @@
 #include "character/voxa_constraint_single_chain_ik.h"
 
 namespace {
-const char* const kConstraintErrors[] = {"Error"};
+const char* const kConstraintErrors[] = {"Error", "Not enough memory"};
 }
 
 VOxaConstraint::VOxaConstraint(VOxaSdkManager* manager, const char* name)
-    : VOxaTakeNodeContainer(manager, name, &mError), mError(kConstraintErrors, 1) {}
+    : VOxaTakeNodeContainer(manager, name, &mError), mError(kConstraintErrors, 2) {}
 
 VOxaConstraint::~VOxaConstraint() {
     // The concrete destructor has destroyed the block already; the contents must not keep a
@@ -146,7 +149,10 @@ VOxaObject* VOxaConstraint::GetListObject(const VPropertyObjectList* list, int i
 bool VOxaConstraint::SetListObject0(VPropertyObjectList* list, VOxaObject* object) {
     VOxaPropertyHandler* block = object ? object->GetPropertyHandler() : nullptr;
     if (!list || !block) return false;
-    return list->SetAt(0, block);
+    const unsigned long long failures = oxa_alloc::FailureCount();
+    if (list->SetAt(0, block)) return true;
+    if (oxa_alloc::FailureCount() != failures) mError.SetLastErrorID(eNotEnoughMemory);
+    return false;
 }
 
 VProperty* VOxaConstraint::CreateAnimatableProperty(const char* name, const char* dataTypeName) {
@@ -165,33 +171,100 @@ bool VOxaConstraint::AcceptsObject(const VOxaObject* object) {
 }
 
 bool VOxaConstraint::AddSourceWithProperty(VPropertyObjectList* list, VOxaObject* object, const char* suffix,
-                                           const char* dataTypeName, const double* values) {
+                                           const char* dataTypeName, const double* values,
+                                           SourceAdded* added) {
     VOxaPropertyHandler* block = GetPropertyHandler();
     VOxaPropertyHandler* sourceBlock = object ? object->GetPropertyHandler() : nullptr;
     if (!block || !sourceBlock || !list || !suffix || !values || !AcceptsObject(object)) return false;
-    list->Add(sourceBlock);
-
+    // False without failure for a source listed already: its property gets a numbered duplicate.
+    const unsigned long long failures = oxa_alloc::FailureCount();
+    bool listed = false;
+    try {
+        listed = list->Add(sourceBlock);
+    } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
+    }
     VString name(object->GetNameWithoutPrefix());
     name += suffix;
-    VProperty* property = CreateAnimatableProperty(name.Buffer(), dataTypeName);
-    if (!property) return true;
-    // The value is in the property before its channels and handle exist, so every take's new
-    // channel starts with it (not only the current and the default take).
-    property->SetValue(values);
-    // Only the new property is given its channel and handle: walking every earlier property
-    // on each addition would make many additions quadratic.
-    CreatePropertyChannels(property, GetCurrentTakeNode());
-    if (!FindUserPropertyByProperty(property)) {
-        VOxaUserProperty::OwnHandleScope own;
-        if (VOxaUserProperty* handle = CreateUserProperty(property)) {
-            AddUserProperty(handle);
-            handle->SetChangeListener(block);
-        }
+    VProperty* property = nullptr;
+    if (oxa_alloc::FailureCount() != failures ||
+        !MakeSourceProperty(name.Buffer(), dataTypeName, values, property)) {
+        if (listed) list->Remove(sourceBlock);
+        return RanOutOfMemory();
     }
+    if (added) *added = {listed, property};
+    if (!property) return true;
     // The value goes to the property of the plain name (a re-added source's numbered
     // duplicate keeps its own).
-    SetAndPublish(block->FindProperty(name.Buffer()), values);
+    try {
+        SetAndPublish(block->FindProperty(name.Buffer()), values);
+    } catch (const std::bad_alloc&) {
+        // The source is added with its value; a channel's default may not follow it.
+        RanOutOfMemory();
+    }
     return true;
+}
+
+bool VOxaConstraint::MakeSourceProperty(const char* name, const char* dataTypeName, const double* values,
+                                        VProperty*& made) {
+    made = nullptr;
+    // Memory that runs out, thrown or counted by a part that went on without it, undoes it all.
+    const unsigned long long failures = oxa_alloc::FailureCount();
+    auto ranOut = [failures] {
+        if (oxa_alloc::FailureCount() != failures) throw std::bad_alloc();
+    };
+    VProperty* property = nullptr;
+    VOxaUserProperty* handle = nullptr;
+    try {
+        property = CreateAnimatableProperty(name, dataTypeName);
+        ranOut();
+        if (!property) return true;
+        // The value is in the property before its channels and handle exist, so every take's
+        // new channel starts with it (not only the current and the default take).
+        property->SetValue(values);
+        // Only the new property is given its channel and handle: walking every earlier
+        // property on each addition would make many additions quadratic.
+        CreatePropertyChannels(property, GetCurrentTakeNode());
+        ranOut();
+        if (!FindUserPropertyByProperty(property)) {
+            VOxaUserProperty::OwnHandleScope own;
+            handle = CreateUserProperty(property);
+            ranOut();
+            if (handle) {
+                AddUserProperty(handle);
+                handle->SetChangeListener(GetPropertyHandler());
+                ranOut();
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        DropSourceProperty(property, handle);
+        return false;
+    }
+    made = property;
+    return true;
+}
+
+void VOxaConstraint::DropSourceProperty(VProperty* property, VOxaUserProperty* handle) {
+    if (!property) return;
+    try {
+        if (!handle) handle = FindUserPropertyByProperty(property);
+        if (handle) {
+            // The handle leaves the object, then its manager.
+            ForgetUserProperty(handle);
+            if (!GetSdkManager() || !GetSdkManager()->DestroyUserProperty(handle)) return;
+        }
+    } catch (const std::bad_alloc&) {
+        // A handle that cannot leave keeps the property it is bound to.
+        return;
+    }
+    DropPropertyChannels(property->GetName(), property);
+    GetPropertyHandler()->RemoveProperty(property);
+}
+
+bool VOxaConstraint::RanOutOfMemory() {
+    oxa_alloc::NoteFailure();
+    mError.SetLastErrorID(eNotEnoughMemory);
+    return false;
 }
 
 VProperty* VOxaConstraint::FindSourceProperty(const VOxaObject* object, const char* suffix) const {

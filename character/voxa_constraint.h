@@ -16,7 +16,8 @@ class VPropertyObjectList;
 // owns. Lists hold the constrained and driving objects as connections of their property
 // blocks. Nothing evaluates a constraint.
 //
-// Take errors go to the constraint's error object (one message: "Error").
+// Take errors go to the constraint's error object: "Error" (0), and "Not enough memory"
+// (eNotEnoughMemory) for a change that memory ran out for and that was not made.
 class OXA_API VOxaConstraint : public VOxaTakeNodeContainer {
 public:
     // Constraint type numbers.
@@ -30,6 +31,7 @@ public:
         eAim = 6,
         eCharacter = 7
     };
+    enum EError : int { eError = 0, eNotEnoughMemory = 1 };
 
     // Only concrete constructors call it.
     VOxaConstraint(VOxaSdkManager* manager, const char* name);
@@ -105,8 +107,9 @@ protected:
 
     // The entry `index` of `list` as a scene object; null out of range or for a non-block.
     static VOxaObject* GetListObject(const VPropertyObjectList* list, int index);
-    // Places `object`'s block at position 0 of `list`; false for null or an object without block.
-    static bool SetListObject0(VPropertyObjectList* list, VOxaObject* object);
+    // Places `object`'s block at position 0 of `list`; false for null or an object without block,
+    // and with the error set, the former entry kept, when memory runs out.
+    bool SetListObject0(VPropertyObjectList* list, VOxaObject* object);
     // False, with the error set, for an object of another manager than the constraint's: that
     // manager would destroy it while this constraint still listed it.
     bool AcceptsObject(const VOxaObject* object);
@@ -114,9 +117,26 @@ protected:
     // Adds `object`'s block to the source list `list` and creates the animatable per-object
     // property "<name without prefix><suffix>" of `dataTypeName`, its channel in every take and
     // its handle; then sets it to `values` in every take's channel and in the property. False
-    // (nothing done) for null, an object without block or one of another manager (error set).
+    // (nothing done) for null, an object without block or one of another manager (error set),
+    // and when memory runs out on the way (error eNotEnoughMemory).
+    // `added`, when given, tells what was made: whether the entry was (not for a source listed
+    // already) and the property.
+    struct SourceAdded {
+        bool mListed;
+        VProperty* mProperty;
+    };
     bool AddSourceWithProperty(VPropertyObjectList* list, VOxaObject* object, const char* suffix,
-                               const char* dataTypeName, const double* values);
+                               const char* dataTypeName, const double* values, SourceAdded* added = nullptr);
+    // The animatable property `name` with `values`, its channel in every take and its handle, in
+    // `made` (null when none could be made for want of a name or type). False, with nothing
+    // made, when memory runs out.
+    bool MakeSourceProperty(const char* name, const char* dataTypeName, const double* values,
+                            VProperty*& made);
+    // Takes a property MakeSourceProperty made out again, with its handle (`handle`, or the one
+    // bound to it), channels and links; one whose handle cannot leave stays.
+    void DropSourceProperty(VProperty* property, VOxaUserProperty* handle = nullptr);
+    // Counts memory run out and sets the error to eNotEnoughMemory; false.
+    bool RanOutOfMemory();
     // Creates an animatable property and gives it its channel in the current take (no handle).
     VProperty* CreateAnimatableProperty(const char* name, const char* dataTypeName);
     // The per-object property "<name><suffix>": first under the object's current name without

@@ -133,26 +133,25 @@ void VOxaConstraintParent::SetWeight(double weight) {
 
 void VOxaConstraintParent::AddSource(VOxaObject* object, double weight) {
     if (!mProperties) return;
-    if (!AddSourceWithProperty(&mProperties->mParents, object, kWeightSuffix, "Number", &weight)) return;
+    SourceAdded added{false, nullptr};
+    if (!AddSourceWithProperty(&mProperties->mParents, object, kWeightSuffix, "Number", &weight, &added))
+        return;
 
     // The two offsets follow the weight in the block; like it they get their channel in every
     // take and their handle, one property at a time (no walk over the earlier properties).
+    // Memory that runs out for one takes the source out again.
     VString base(object->GetNameWithoutPrefix());
-    for (const char* suffix : {kOffsetTSuffix, kOffsetRSuffix}) {
+    VProperty* offsets[2] = {nullptr, nullptr};
+    const double origin[4] = {0.0, 0.0, 0.0, 1.0};
+    for (int i = 0; i < 2; ++i) {
         VString name(base);
-        name += suffix;
-        VProperty* property = CreateAnimatableProperty(name.Buffer(), "Translation");
-        if (!property) continue;
-        const double zero[4] = {0.0, 0.0, 0.0, 1.0};
-        property->SetValue(zero);
-        CreatePropertyChannels(property, GetCurrentTakeNode());
-        if (!FindUserPropertyByProperty(property)) {
-            VOxaUserProperty::OwnHandleScope own;
-            if (VOxaUserProperty* handle = CreateUserProperty(property)) {
-                AddUserProperty(handle);
-                handle->SetChangeListener(mProperties);
-            }
-        }
+        name += i == 0 ? kOffsetTSuffix : kOffsetRSuffix;
+        if (MakeSourceProperty(name.Buffer(), "Translation", origin, offsets[i])) continue;
+        if (offsets[0]) DropSourceProperty(offsets[0]);
+        DropSourceProperty(added.mProperty);
+        if (added.mListed) mProperties->mParents.Remove(object->GetPropertyHandler());
+        RanOutOfMemory();
+        return;
     }
     const VgeTVector zero(0.0, 0.0, 0.0, 1.0);
     SetTranslationOffset(object, zero);

@@ -1,6 +1,7 @@
 #include "objects/vobject_list.h"
 
 #include <cstring>
+#include <new>
 
 #include "objects/vobject.h"
 #include "objects/voxa_property_handler.h"
@@ -26,12 +27,28 @@ VPlug* VObjectList::FindByName(const char* name) const {
     return nullptr;
 }
 
+// Without room for the filtered view of a class the entries are looked at one by one.
 int VObjectList::GetFilteredCount(int classId) const {
-    return GetFilteredPlug(GetClassFilter(classId))->GetSrcCount();
+    try {
+        return GetFilteredPlug(GetClassFilter(classId))->GetSrcCount();
+    } catch (const std::bad_alloc&) {
+        const VClassFilter filter(classId);
+        int count = 0;
+        for (int i = 0, n = GetSrcCount(); i < n; ++i)
+            count += filter.Accepts(GetSrc(i));
+        return count;
+    }
 }
 
 VPlug* VObjectList::GetFiltered(int classId, int index) const {
-    return GetFilteredPlug(GetClassFilter(classId))->GetSrc(index);
+    try {
+        return GetFilteredPlug(GetClassFilter(classId))->GetSrc(index);
+    } catch (const std::bad_alloc&) {
+        const VClassFilter filter(classId);
+        for (int i = 0, n = GetSrcCount(); i < n && index >= 0; ++i)
+            if (filter.Accepts(GetSrc(i)) && index-- == 0) return GetSrc(i);
+        return nullptr;
+    }
 }
 
 bool VObjectList::IsObject(const VPlug* entry) {

@@ -1,5 +1,8 @@
 #include "objects/vproperty_object_list.h"
 
+#include <new>
+
+#include "base/vallocation_hook.h"
 #include "objects/vobject.h"
 
 VOBJECT_IMPLEMENT_CLASS(VPropertyObjectList, VProperty);
@@ -14,13 +17,9 @@ const std::vector<VPlug*>& VPropertyObjectList::Entries() const {
         return mEntries;
     }
     mEntries.clear();
-    VClassFilter plugFilter(filter);
-    VClassFilter listFilter(mFilterKind == 1 ? mFilterClassIdOfList : -1);
-    bool sources = ListsSources();
-    int n = sources ? GetSrcCount() : GetDstCount();
-    for (int i = 0; i < n; ++i) {
-        VPlug* p = sources ? GetSrc(i) : GetDst(i);
-        if (plugFilter.Accepts(p) && listFilter.Accepts(p)) mEntries.push_back(p);
+    for (int i = 0, n = ConnectionCount(); i < n; ++i) {
+        VPlug* p = Listed(i);
+        if (p) mEntries.push_back(p);
     }
     mEntriesStamp = GetConnectionStamp();
     mEntriesFlags = GetFlags();
@@ -28,14 +27,40 @@ const std::vector<VPlug*>& VPropertyObjectList::Entries() const {
     return mEntries;
 }
 
+int VPropertyObjectList::ConnectionCount() const {
+    return ListsSources() ? GetSrcCount() : GetDstCount();
+}
+
+VPlug* VPropertyObjectList::Listed(int i) const {
+    VPlug* p = ListsSources() ? GetSrc(i) : GetDst(i);
+    const VClassFilter plugFilter(GetFilterClassId());
+    const VClassFilter listFilter(mFilterKind == 1 ? mFilterClassIdOfList : -1);
+    return plugFilter.Accepts(p) && listFilter.Accepts(p) ? p : nullptr;
+}
+
+// Without room for the list of entries they are looked at one by one.
 int VPropertyObjectList::GetCount() const {
-    return (int)Entries().size();
+    try {
+        return (int)Entries().size();
+    } catch (const std::bad_alloc&) {
+        int count = 0;
+        for (int i = 0, n = ConnectionCount(); i < n; ++i)
+            count += Listed(i) != nullptr;
+        return count;
+    }
 }
 
 VObject* VPropertyObjectList::GetAt(int index) const {
-    const std::vector<VPlug*>& entries = Entries();
-    if (index < 0 || index >= (int)entries.size()) return nullptr;
-    VPlug* p = entries[index];
+    VPlug* p = nullptr;
+    try {
+        const std::vector<VPlug*>& entries = Entries();
+        if (index < 0 || index >= (int)entries.size()) return nullptr;
+        p = entries[index];
+    } catch (const std::bad_alloc&) {
+        for (int i = 0, n = ConnectionCount(); i < n && !p && index >= 0; ++i)
+            if (Listed(i) && index-- == 0) p = Listed(i);
+        if (!p) return nullptr;
+    }
     return p->IsA(VObject::ClassId) ? static_cast<VObject*>(p) : nullptr;
 }
 
@@ -46,16 +71,30 @@ bool VPropertyObjectList::Add(VObject* object) {
 
 bool VPropertyObjectList::SetAt(int index, VObject* object) {
     if (index < 0 || !object) return false;
-    const std::vector<VPlug*>& entries = Entries();
-    if (index >= (int)entries.size()) return Add(object);
-    VPlug* old = entries[index];
+    VPlug* old = nullptr;
+    try {
+        const std::vector<VPlug*>& entries = Entries();
+        if (index >= (int)entries.size()) return Add(object);
+        old = entries[index];
+    } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
+        return false;
+    }
     if (old == object) return true;
     if (ListsSources()) {
         DisconnectSrc(old);
     } else {
         old->DisconnectSrc(this);
     }
-    return Add(object);
+    // Memory that runs out for the new entry brings the former one back (last in order).
+    const unsigned long long failures = oxa_alloc::FailureCount();
+    try {
+        if (Add(object)) return true;
+    } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
+    }
+    if (oxa_alloc::FailureCount() != failures) ListsSources() ? ConnectSrc(old) : old->ConnectSrc(this);
+    return false;
 }
 
 bool VPropertyObjectList::Remove(VObject* object) {
@@ -107,7 +146,15 @@ VPropertyObjectList* CreatePropertyObjectList(VObject* owner, const char* name, 
         delete list;
         throw;
     }
-    if (!owner->AddProperty(list)) {
+    bool added = false;
+    try {
+        added = owner->AddProperty(list);
+    } catch (...) {
+        // Once listed the owner holds it.
+        if (!list->mListObject) delete list;
+        throw;
+    }
+    if (!added) {
         delete list;
         return nullptr;
     }

@@ -55,6 +55,10 @@ public:
 
 private:
     const std::vector<VPlug*>& Entries() const;
+    // The connections of the list's direction, and the one at `i` when it passes the filters
+    // (null when not).
+    int ConnectionCount() const;
+    VPlug* Listed(int i) const;
 
     int mMaxCount = -1;
     int mFilterKind = 0;

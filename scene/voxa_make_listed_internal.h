@@ -8,6 +8,7 @@
 #include "base/vallocation_hook.h"
 #include "base/vdelivery_internal.h"
 #include "scene/voxa_registry.h"
+#include "scene/voxa_sdk_manager.h"
 
 // Makes an object with `make` and lists it in `registry`: the manager's create operations.
 // Memory that runs out on the way (in the object's constructor or for its entry) unmakes what
@@ -31,6 +32,21 @@ auto VOxaMakeListed(VOxaRegistry<T>& registry, Make make, Unmake unmake) -> decl
 template <typename T, typename Make>
 auto VOxaMakeListed(VOxaRegistry<T>& registry, Make make) -> decltype(make()) {
     return VOxaMakeListed(registry, make, [](auto* made) { delete made; });
+}
+
+template <typename Make>
+auto VOxaSdkManager::MakeObjectListed(Make make) -> decltype(make()) {
+    decltype(make()) made = nullptr;
+    try {
+        made = make();
+    } catch (const std::bad_alloc&) {
+        // What the constructor had made went with it.
+        oxa_alloc::NoteFailure();
+        return nullptr;
+    }
+    if (!made || RegisterObject(made)) return made;
+    DeleteTakeObject(made, true);
+    return nullptr;
 }
 
 // Takes every entry out of `registry` and hands it to `destroy`, in list order. An entry that

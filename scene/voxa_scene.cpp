@@ -232,7 +232,11 @@ VOxaCharacter* VOxaScene::GetCharacter(int index) const {
 int VOxaScene::CreateCharacter(const char* name) {
     VOxaCharacter* character = mManager ? mManager->CreateCharacter(name) : nullptr;
     if (!character) return -1;
-    AddConstraint(character);
+    // One the scene could not list (its memory ran out) is not kept.
+    if (!AddConstraint(character)) {
+        mManager->DestroyObject(character);
+        return -1;
+    }
     return GetCharacterCount() - 1;
 }
 
@@ -251,11 +255,19 @@ VOxaControlSetPlug* VOxaScene::GetControlSetPlug(int index) const {
 }
 
 int VOxaScene::CreateControlSetPlug(const char* name) {
-    VOxaControlSetPlug* plug =
-        mManager ? mManager->NewControlSetPlug(VOxaMakeObjectName("ControlSetPlug::", name).Buffer())
-                 : nullptr;
-    if (!plug) return -1;
-    mControlSetPlugs.push_back(plug);
+    // Memory that runs out in the making or for the entry leaves nothing: -1.
+    VOxaControlSetPlug* plug = nullptr;
+    try {
+        plug = mManager ? mManager->NewControlSetPlug(VOxaMakeObjectName("ControlSetPlug::", name).Buffer())
+                        : nullptr;
+        if (!plug) return -1;
+        mControlSetPlugs.push_back(plug);
+    } catch (const std::bad_alloc&) {
+        if (plug) plug->Destroying();
+        delete plug;
+        oxa_alloc::NoteFailure();
+        return -1;
+    }
     return GetControlSetPlugCount() - 1;
 }
 
@@ -273,10 +285,20 @@ VOxaCharacterPose* VOxaScene::GetCharacterPose(int index) const {
 }
 
 int VOxaScene::CreateCharacterPose(const char* name) {
-    VOxaCharacterPose* pose =
-        mManager ? mManager->NewCharacterPose(VOxaMakeObjectName("Pose::", name).Buffer()) : nullptr;
-    if (!pose) return -1;
-    mCharacterPoses.push_back(pose);
+    VOxaCharacterPose* pose = nullptr;
+    const unsigned long long failures = oxa_alloc::FailureCount();
+    try {
+        pose = mManager ? mManager->NewCharacterPose(VOxaMakeObjectName("Pose::", name).Buffer()) : nullptr;
+        if (!pose) return -1;
+        // A pose without its scene or character is no pose.
+        if (oxa_alloc::FailureCount() != failures) throw std::bad_alloc();
+        mCharacterPoses.push_back(pose);
+    } catch (const std::bad_alloc&) {
+        if (pose) pose->Destroying();
+        delete pose;
+        oxa_alloc::NoteFailure();
+        return -1;
+    }
     return GetCharacterPoseCount() - 1;
 }
 

@@ -164,13 +164,29 @@ void VOxaSdkManager::DeferPropertyHandles(VOxaTakeNodeContainer* object, int cou
 void VOxaSdkManager::MakePendingHandles(int slot) {
     ++mMakingHandles;
     while (mPendingFront < mPendingHandles.size() && (int)mPendingFront <= slot) {
-        PendingHandles entry = mPendingHandles[mPendingFront];
-        mPendingHandles[mPendingFront++].mObject = nullptr;
+        const size_t at = mPendingFront;
+        PendingHandles entry = mPendingHandles[mPendingFront++];
+        mPendingHandles[at].mObject = nullptr;
         if (!entry.mObject) continue;
         entry.mObject->mPendingHandleSlot = -1;
         --mPendingObjects;
         mPendingHandleCount -= entry.mCount;
-        entry.mObject->MakeDeferredHandles();
+        const int had = entry.mObject->GetUserPropertyCount();
+        try {
+            entry.mObject->MakeDeferredHandles();
+        } catch (const std::bad_alloc&) {
+            // Memory ran out (the getters and create operations that come here throw nothing):
+            // when no handle was made yet the object waits for the next call that needs them,
+            // in its place; the walk ends either way.
+            if (entry.mObject->GetUserPropertyCount() == had) {
+                mPendingHandles[at] = entry;
+                entry.mObject->mPendingHandleSlot = (int)at;
+                ++mPendingObjects;
+                mPendingHandleCount += entry.mCount;
+                mPendingFront = at;
+            }
+            break;
+        }
     }
     --mMakingHandles;
     CompactPendingHandles();
@@ -921,6 +937,12 @@ bool VOxaSdkManager::RegisterObject(VOxaObject* object) {
     if (!object || mListedObjects.count(object)) return false;
     VOxaPropertyHandler* handler = object->GetPropertyHandler();
     if (!handler || !mObjects->Add(handler)) return false;
-    mListedObjects.emplace(object, handler);
+    try {
+        mListedObjects.emplace(object, handler);
+    } catch (const std::bad_alloc&) {
+        mObjects->Remove(handler);
+        oxa_alloc::NoteFailure();
+        return false;
+    }
     return true;
 }

@@ -403,6 +403,11 @@ private:
     // Deletes a take-node container (after Destroying when `destroying`), then destroys the
     // user-property handles it listed: they are bound to properties that died with it.
     void DeleteTakeObject(VOxaObject* object, bool destroying);
+    // The end of CreateConstraint, CreateCharacter and CreateDeformer: `make` makes the object
+    // (its factory operation), whose handler then joins the object list. Memory that runs out in
+    // either leaves nothing made or listed: null.
+    template <typename Make>
+    auto MakeObjectListed(Make make) -> decltype(make());
 
     // Reused by DeleteTakeObject, so that destroying many objects does not allocate per object.
     std::vector<VOxaUserProperty*> mHandleScratch;

@@ -5,6 +5,7 @@
 #include "character/voxa_character.h"
 #include "character/voxa_character_pose.h"
 #include "character/voxa_control_set_plug.h"
+#include "scene/voxa_make_listed_internal.h"
 #include "scene/voxa_sdk_manager.h"
 
 VOxaCharacter* VOxaSdkManager::NewCharacter(const char* name) {
@@ -20,7 +21,5 @@ VOxaCharacterPose* VOxaSdkManager::NewCharacterPose(const char* name) {
 }
 
 VOxaCharacter* VOxaSdkManager::CreateCharacter(const char* name) {
-    VOxaCharacter* character = NewCharacter(VOxaMakeObjectName("Constraint::", name).Buffer());
-    if (character) RegisterObject(character);
-    return character;
+    return MakeObjectListed([&] { return NewCharacter(VOxaMakeObjectName("Constraint::", name).Buffer()); });
 }

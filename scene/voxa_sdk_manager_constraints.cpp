@@ -10,6 +10,7 @@
 #include "character/voxa_constraint_scale.h"
 #include "character/voxa_constraint_single_chain_ik.h"
 #include "objects/vobject_list.h"
+#include "scene/voxa_make_listed_internal.h"
 #include "scene/voxa_sdk_manager.h"
 
 namespace {
@@ -43,34 +44,25 @@ VOxaConstraintAim* VOxaSdkManager::NewConstraintAim(const char* name) {
 }
 
 VOxaConstraint* VOxaSdkManager::CreateConstraint(const char* name, int type) {
-    if (!name) return nullptr;
-    VString fullName = VOxaMakeObjectName("Constraint::", name);
-    VOxaConstraint* constraint = nullptr;
-    switch (type) {
-        case VOxaConstraint::ePosition:
-            constraint = NewConstraintPosition(fullName.Buffer());
-            break;
-        case VOxaConstraint::eRotation:
-            constraint = NewConstraintRotation(fullName.Buffer());
-            break;
-        case VOxaConstraint::eScale:
-            constraint = NewConstraintScale(fullName.Buffer());
-            break;
-        case VOxaConstraint::eParent:
-            constraint = NewConstraintParent(fullName.Buffer());
-            break;
-        case VOxaConstraint::eSingleChainIK:
-            constraint = NewConstraintSingleChainIK(fullName.Buffer());
-            break;
-        case VOxaConstraint::eAim:
-            constraint = NewConstraintAim(fullName.Buffer());
-            break;
-        default:
-            // Characters are made by the scene; anything else is no constraint.
-            return nullptr;
-    }
-    if (constraint) RegisterObject(constraint);
-    return constraint;
+    // Characters are made by the scene; anything else is no constraint.
+    if (!name || type < VOxaConstraint::ePosition || type > VOxaConstraint::eAim) return nullptr;
+    return MakeObjectListed([&]() -> VOxaConstraint* {
+        VString fullName = VOxaMakeObjectName("Constraint::", name);
+        switch (type) {
+            case VOxaConstraint::ePosition:
+                return NewConstraintPosition(fullName.Buffer());
+            case VOxaConstraint::eRotation:
+                return NewConstraintRotation(fullName.Buffer());
+            case VOxaConstraint::eScale:
+                return NewConstraintScale(fullName.Buffer());
+            case VOxaConstraint::eParent:
+                return NewConstraintParent(fullName.Buffer());
+            case VOxaConstraint::eSingleChainIK:
+                return NewConstraintSingleChainIK(fullName.Buffer());
+            default:
+                return NewConstraintAim(fullName.Buffer());
+        }
+    });
 }
 
 int VOxaSdkManager::GetConstraintCount() const {

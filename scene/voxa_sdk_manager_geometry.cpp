@@ -10,10 +10,10 @@
 #include "attributes/voxa_shape.h"
 #include "base/vallocation_hook.h"
 #include "base/vdelivery_internal.h"
+#include "scene/voxa_make_listed_internal.h"
 #include "scene/voxa_node.h"
 #include "scene/voxa_scene.h"
 #include "scene/voxa_sdk_manager.h"
-#include "scene/voxa_make_listed_internal.h"
 
 namespace {
 
@@ -149,10 +149,9 @@ VOxaPose* VOxaSdkManager::CreatePose(const char* name, int kind) {
 }
 
 VOxaDeformer* VOxaSdkManager::CreateDeformer(const char* name, const char* typeName) {
-    VOxaDeformer* deformer =
-        NewDeformer(VOxaMakeObjectName(VOxaGetDeformerNamePrefix(typeName), name).Buffer(), typeName);
-    if (deformer) RegisterObject(deformer);
-    return deformer;
+    return MakeObjectListed([&] {
+        return NewDeformer(VOxaMakeObjectName(VOxaGetDeformerNamePrefix(typeName), name).Buffer(), typeName);
+    });
 }
 
 // --- Bind poses ---------------------------------------------------------------------------------

@@ -500,14 +500,20 @@ void VOxaTakeNodeContainer::PropertyAdded(VOxaUserProperty* userProperty) {
 
 void VOxaTakeNodeContainer::PropertyRemoved(VOxaUserProperty* userProperty) {
     if (!userProperty) return;
-    const char* channelName = GetChannelName(userProperty->GetName());
+    DropPropertyChannels(userProperty->GetName(), userProperty->GetProperty());
+    if (VOxaPropertyHandler* handler = GetPropertyHandler()) {
+        if (userProperty->GetProperty()) handler->DestroyProperty(userProperty);
+    }
+}
+
+void VOxaTakeNodeContainer::DropPropertyChannels(const char* propertyName, const VProperty* property) {
+    const char* channelName = GetChannelName(propertyName);
     for (VOxaTakeNode* take : mTakeNodes) {
         VFCurveNode* channel = FindChannel(take->GetVFCurveNode(), channelName);
         VFCurveNode* parent = channel ? channel->GetParent() : nullptr;
         // Deleting the channel destroys its curves, whose destroy events drop their links.
         if (parent) parent->Delete(parent->Find(channel));
     }
-    VProperty* property = userProperty->GetProperty();
     if (!property) return;
     // No link may outlive the property it writes to.
     for (size_t i = mChannelLinks.size(); i-- > 0;) {
@@ -516,7 +522,6 @@ void VOxaTakeNodeContainer::PropertyRemoved(VOxaUserProperty* userProperty) {
             RemoveChannelLink(link);
         }
     }
-    if (VOxaPropertyHandler* handler = GetPropertyHandler()) handler->DestroyProperty(userProperty);
 }
 
 void VOxaTakeNodeContainer::PropertyValueChanged(VOxaUserProperty* userProperty) {

@@ -155,6 +155,9 @@ public:
     VError* GetTakeError() const { return mError; }
 
 protected:
+    // Takes the channel of `property` out of every take and drops the links that write to it
+    // (what PropertyRemoved does before the property goes).
+    void DropPropertyChannels(const char* propertyName, const VProperty* property);
     // For the constructor of a class that owns a property block: runs `build` (the default take and
     // the defaults) and, when memory runs out part way, drops the take's links and the block before
     // passing the failure on; the destructor does not run for an object whose constructor threw.

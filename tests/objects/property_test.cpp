@@ -479,6 +479,8 @@ TEST(objects_ObjectListProperty, SourcesAndDestinations) {
     EXPECT_TRUE(sources->SetAt(5, &a));  // past the end: adds
     EXPECT_EQ(sources->GetCount(), 3);
     EXPECT_FALSE(sources->SetAt(-1, &a));
+    EXPECT_FALSE(sources->SetAt(0, nullptr));  // the entry stays
+    EXPECT_EQ(sources->GetCount(), 3);
 
     events.clear();
     EXPECT_TRUE(sources->Remove(&b));

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <new>
 #include <sstream>
@@ -25,7 +26,10 @@
 #include "base/vstring_list.h"
 #include "character/voxa_character.h"
 #include "character/voxa_character_link.h"
+#include "character/voxa_constraint_aim.h"
+#include "character/voxa_constraint_parent.h"
 #include "character/voxa_constraint_position.h"
+#include "character/voxa_constraint_single_chain_ik.h"
 #include "formats/motion/voxa_motion_export.h"
 #include "objects/voxa_user_property.h"
 #include "oxa_codec/voxa_exporter.h"
@@ -746,17 +750,39 @@ TEST(memory, AWriteInWhichAnyOneAllocationThrowsFailsAndLeavesTheFileAsItWas) {
 }
 
 #ifdef OXA_TEST_ASAN
-// What a row's call acts on: two nodes of a scene, the first with a camera and a child, and a
-// subtree in no scene whose child holds a mesh with a material.
+// What a row's call acts on: two nodes of a scene, the first with a camera and a child, a
+// subtree in no scene whose child holds a mesh with a material, and for the rows that need them
+// constraints and characters whose targets are the first node.
 struct RowScene {
     VOxaScene* scene;
     VOxaNode *a, *b, *d;
     VOxaCamera* camera;
+    VOxaConstraintPosition* position = nullptr;
+    VOxaConstraintParent* parent = nullptr;
+    VOxaConstraintAim* aim = nullptr;
+    VOxaConstraintSingleChainIK* ik = nullptr;
+    VOxaCharacter *character = nullptr, *input = nullptr;
 } gRow;
 
-RowScene MakeRowScene(VOxaSdkManager* m) {
+RowScene MakeRowScene(VOxaSdkManager* m, bool constraints) {
     RowScene row{m->CreateScene(), m->CreateNode("a"), m->CreateNode("b"), m->CreateNode("d"),
                  m->CreateCamera()};
+    if (constraints) {
+        row.position =
+            static_cast<VOxaConstraintPosition*>(m->CreateConstraint("p", VOxaConstraint::ePosition));
+        row.parent = static_cast<VOxaConstraintParent*>(m->CreateConstraint("q", VOxaConstraint::eParent));
+        row.aim = static_cast<VOxaConstraintAim*>(m->CreateConstraint("r", VOxaConstraint::eAim));
+        row.ik = static_cast<VOxaConstraintSingleChainIK*>(
+            m->CreateConstraint("s", VOxaConstraint::eSingleChainIK));
+        row.character = m->CreateCharacter("t");
+        row.input = m->CreateCharacter("u");
+        row.position->SetConstrainedObject(row.a);
+        row.aim->SetWorldUpObject(row.a);
+        row.ik->SetFirstJoint(row.a);
+        VOxaCharacterLink link;
+        link.mNode = row.a;
+        row.character->SetCharacterLink(1, link);
+    }
     row.a->SetNodeAttribute(row.camera);
     row.a->AddChild(m->CreateNode("c"));
     row.scene->GetRootNode()->AddChild(row.a);
@@ -811,6 +837,31 @@ TEST(memory, AnObjectWhoseMakingRunsOutOfMemoryIsNullAndKeepsNothing) {
         {"light", [](VOxaSdkManager* m) { return m->CreateLight() != nullptr; }},
         {"importer", [](VOxaSdkManager* m) { return m->CreateImporter() != nullptr; }},
         {"scene", [](VOxaSdkManager* m) { return m->CreateScene() != nullptr; }},
+        // Constraints, characters and deformers: listed when made, and nothing listed when not.
+        {"constraint",
+         [](VOxaSdkManager* m) {
+             bool all = true;
+             for (int type = VOxaConstraint::ePosition; type <= VOxaConstraint::eAim; ++type) {
+                 const int before = m->GetConstraintCount();
+                 const bool made = m->CreateConstraint("c", type) != nullptr;
+                 EXPECT_EQ(m->GetConstraintCount(), before + made) << type;
+                 all = all && made;
+             }
+             return all;
+         }},
+        {"character",
+         [](VOxaSdkManager* m) {
+             const int listed = m->GetConstraintCount(), index = gRow.scene->CreateCharacter("Body");
+             EXPECT_EQ(gRow.scene->GetCharacterCount(), index + 1);
+             EXPECT_EQ(m->GetConstraintCount(), listed + (index >= 0));
+             return index >= 0 && gRow.scene->CreateControlSetPlug("P") == 0 &&
+                    gRow.scene->CreateCharacterPose("Q") == 0;
+         }},
+        {"deformer",
+         [](VOxaSdkManager* m) {
+             VOxaDeformer* skin = m->CreateDeformer("s", "Skin");
+             return m->CreateDeformer("c", "Cluster") && skin;
+         }},
         // Calls beyond making, on the row scene: each succeeds or answers its failure, and the
         // manager stays whole.
         {"copy", [](VOxaSdkManager*) { return &gRow.b->Copy(*gRow.a) == gRow.b; }},
@@ -829,8 +880,61 @@ TEST(memory, AnObjectWhoseMakingRunsOutOfMemoryIsNullAndKeepsNothing) {
                          !gRow.scene->GetContents()->GetMaterialByName("Material::e"));
              return false;
          }},
+        // A source added with its weight, or not at all with the constraint's error.
+        {"source",
+         [](VOxaSdkManager*) {
+             bool all = true;
+             auto added = [&all](VOxaConstraint* c, int count, double weight) {
+                 all = all && count == 1;
+                 EXPECT_EQ(weight, count == 1 ? 50 : 100) << c->GetName();
+                 if (count != 1) EXPECT_STREQ(c->GetLastErrorString(), "Not enough memory") << c->GetName();
+             };
+             gRow.position->AddSource(gRow.b, 50);
+             added(gRow.position, gRow.position->GetSourceCount(), gRow.position->GetSourceWeight(gRow.b));
+             gRow.parent->AddSource(gRow.b, 50);
+             added(gRow.parent, gRow.parent->GetSourceCount(), gRow.parent->GetSourceWeight(gRow.b));
+             gRow.aim->AddAimAtObject(gRow.b, 50);
+             added(gRow.aim, gRow.aim->GetAimAtObjectCount(), gRow.aim->GetAimAtObjectWeight(gRow.b));
+             gRow.ik->AddPoleVectorObject(gRow.b, 50);
+             added(gRow.ik, gRow.ik->GetPoleVectorObjectCount(), gRow.ik->GetPoleVectorObjectWeight(gRow.b));
+             return all;
+         }},
+        // A target replaced, or kept with the error.
+        {"target",
+         [](VOxaSdkManager*) {
+             bool all = true;
+             auto moved = [&all](VOxaConstraint* c, VOxaObject* now, VOxaObject* was) {
+                 all = all && now == gRow.b;
+                 if (now != gRow.b) EXPECT_EQ(now, was) << c->GetName();
+                 if (now != gRow.b)
+                     EXPECT_STREQ(c->GetLastErrorString(), "Not enough memory") << c->GetName();
+             };
+             gRow.position->SetConstrainedObject(gRow.b);
+             moved(gRow.position, gRow.position->GetConstrainedObject(), gRow.a);
+             gRow.aim->SetWorldUpObject(gRow.b);
+             moved(gRow.aim, gRow.aim->GetWorldUpObject(), gRow.a);
+             gRow.ik->SetFirstJoint(gRow.b);
+             moved(gRow.ik, gRow.ik->GetFirstJoint(), gRow.a);
+             VOxaCharacterLink link;
+             link.mNode = gRow.b;
+             const bool linked = gRow.character->SetCharacterLink(1, link);
+             gRow.character->GetCharacterLink(1, &link);
+             EXPECT_EQ(linked, link.mNode == gRow.b);
+             moved(gRow.character, link.mNode, gRow.a);
+             gRow.character->SetInput(VOxaCharacter::eInputCharacter, gRow.input);
+             moved(gRow.character, gRow.character->GetInputObject() == gRow.input ? gRow.b : nullptr,
+                   nullptr);
+             return all;
+         }},
         {"take",
          [](VOxaSdkManager*) { return gRow.scene->CreateTake("T") && gRow.scene->SetCurrentTake("T"); }},
+        // A handle made while the scene's objects still owe theirs: they are made first, or later.
+        {"user property",
+         [](VOxaSdkManager* m) {
+             const bool made = m->CreateUserProperty(m, "Weight", "Real") != nullptr;
+             EXPECT_GT(gRow.a->GetUserPropertyCount(), 0);
+             return made;
+         }},
         // A subtree leaves the scene, with memory or without.
         {"detach",
          [](VOxaSdkManager*) {
@@ -846,7 +950,8 @@ TEST(memory, AnObjectWhoseMakingRunsOutOfMemoryIsNullAndKeepsNothing) {
         auto round = [make = make, name = name](long long index, bool* made) {
             SCOPED_TRACE(std::string(name) + ", allocation " + std::to_string(index));
             VOxaSdkManager* manager = make ? VOxaSdkManager::Create() : nullptr;
-            if (manager) gRow = MakeRowScene(manager);
+            if (manager)
+                gRow = MakeRowScene(manager, !std::strcmp(name, "source") || !std::strcmp(name, "target"));
             const long long refused = gAllocationsRefused;
             gAllocationsSeen = 0;
             gAllocationsToFail = index;
