@@ -438,8 +438,12 @@ bool VOxaSdkManager::DestroyNode(VOxaNode* node, bool recursive) {
         if (node->GetNodeAttribute()) node->SetNodeAttribute(nullptr);
         ReleaseNode(node);
         DeleteTakeObject(node, true);
-        std::vector<VOxaNode*> released{node};
-        ReleaseNodesFromLinks(released);
+        // The links that point at it let go of it, without a list: letting go needs no memory.
+        for (int i = 0, n = mLinks.GetCount(); i < n; ++i) {
+            VOxaLink* link = mLinks.Get(i);
+            if (link->GetLink() == node) link->ReleaseNode(node);
+            if (link->GetAssociateModel() == node) link->ReleaseNode(node);
+        }
         return true;
     }
 

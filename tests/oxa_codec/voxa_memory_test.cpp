@@ -1040,7 +1040,7 @@ TEST(memory, LettingGoWithEveryAllocationRefusedEndsAsWithMemory) {
          }},
     };
     for (const auto& [name, build] : rows) {
-        for (int action = 0; action < 4; ++action) {
+        for (int action = 0; action < 5; ++action) {
             // One round in which the action may make `allowed` allocations and is refused every
             // one after them (-1: none refused); `left` tells what the manager holds after the
             // action (nothing when deleted). Answers whether one was refused.
@@ -1058,6 +1058,7 @@ TEST(memory, LettingGoWithEveryAllocationRefusedEndsAsWithMemory) {
                 if (action == 1) m->DestroyAllObjects();
                 if (action == 2) m->DestroyScene(scene, true);
                 if (action == 3) m->DestroyNode(top, true);
+                if (action == 4) m->DestroyNode(top, false);
                 gAllowedLeft = -1;
                 oxa_alloc::Fail(-1);
                 if (action > 0) {
