@@ -556,7 +556,10 @@ bool VDxfGroupReader::OpenFile(const char* path) {
     mFile = file;
     mOpen = true;
     mSize = size;
-    mStorage.resize(kKeep + kMaxChunk + kAhead);
+    // Room for the whole of a small file (a block at least): a buffer of the largest chunk, zeroed
+    // at every open, cost more than reading a small file.
+    mStorage.resize(kKeep + (size_t)std::clamp<int64_t>(size, (int64_t)kMinChunk, (int64_t)kMaxChunk) +
+                    kAhead);
     mBuffer = mStorage.data();
     mPos = mEnd = 0;
     mBufferStart = 0;

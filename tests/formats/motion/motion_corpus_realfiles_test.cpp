@@ -51,11 +51,18 @@ const std::map<std::string, std::string> kKnownExceptions = {
 // between tabs): loading the readers took a second, as long as judging a pair, so one run judges
 // them all. Marker files compare in millimetres; a marker without a label is matched by its place;
 // BVH lines beyond the frames the header names are no part of the take.
-const char* const kJudge = R"(import sys
+const char* const kJudge = R"(import copy, sys
 sys.path.insert(0, sys.argv[1])
 from compare import *
 def load(path, skeleton):
     return read_any(path, skeleton if skeleton != '-' else None)
+# An input's pairs come one after the other (what was written, what was read back): it is read
+# once for both, and each judgement takes a copy whose frames and names are its own to change.
+last = [None, None]
+def load_input(path, skeleton):
+    if last[0] != (path, skeleton): last[:] = [(path, skeleton), load(path, skeleton)]
+    a = copy.copy(last[1]); a.names = list(a.names)
+    return a
 def first(m, path):
     if path.lower().endswith('.trc'):
         numbers = [int(n) for n in m.info.get('fnums', []) if n is not None]
@@ -65,7 +72,7 @@ def first(m, path):
     if path.lower().endswith('.c3d') and m.start is not None and m.rate: return round(m.start * m.rate) + 1
     return -1
 def judge(path_a, skeleton_a, path_b, skeleton_b):
-    a = load(path_a, skeleton_a); b = load(path_b, skeleton_b)
+    a = load_input(path_a, skeleton_a); b = load(path_b, skeleton_b)
     header = a.info.get('nframes_header') if isinstance(a.info, dict) else None
     if header is not None and 0 <= header < len(a.frames): a.frames = a.frames[:header]
     for k, n in enumerate(a.names):

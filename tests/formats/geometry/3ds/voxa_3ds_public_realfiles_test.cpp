@@ -116,7 +116,15 @@ void MeshCorners(Lib3dsMesh* mesh, Lib3dsMatrix m, double scale, std::vector<Cor
         for (int j = 0; j < 3; ++j)
             largest = std::max(largest, (double)std::fabs(mesh->pointL[i].pos[j]));
     const double rounding = largest * 6e-8 * 4.0;
-    std::vector<std::vector<Lib3dsDword>> around(mesh->points);
+    // The faces at each point, in face order: those of point v are around[first[v], first[v + 1]).
+    // A face stops at its first point out of range.
+    std::vector<Lib3dsDword> first((size_t)mesh->points + 1, 0);
+    for (Lib3dsDword f = 0; f < mesh->faces; ++f)
+        for (int k = 0; k < 3 && mesh->faceL[f].points[k] < mesh->points; ++k)
+            ++first[(size_t)mesh->faceL[f].points[k] + 1];
+    for (Lib3dsDword v = 0; v < mesh->points; ++v)
+        first[(size_t)v + 1] += first[v];
+    std::vector<Lib3dsDword> around(first.back()), filled(first.begin(), first.end() - 1);
     for (Lib3dsDword f = 0; f < mesh->faces; ++f) {
         const Lib3dsFace& face = mesh->faceL[f];
         double p[3][3];
@@ -128,7 +136,7 @@ void MeshCorners(Lib3dsMesh* mesh, Lib3dsMatrix m, double scale, std::vector<Cor
             }
             for (int j = 0; j < 3; ++j)
                 p[k][j] = mesh->pointL[face.points[k]].pos[j];
-            around[face.points[k]].push_back(f);
+            around[filled[face.points[k]]++] = f;
         }
         if (!valid) continue;
         double u[3], v[3], w[3];
@@ -145,6 +153,7 @@ void MeshCorners(Lib3dsMesh* mesh, Lib3dsMatrix m, double scale, std::vector<Cor
             longest > 0.0 ? std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]) / longest : 0.0;
         sliver[f] = !(height > 0.0) || rounding / height > 0.02;
     }
+    std::vector<std::array<double, 3>> seen;
     for (Lib3dsDword f = 0; f < mesh->faces; ++f) {
         const Lib3dsFace& face = mesh->faceL[f];
         for (int k = 0; k < 3; ++k) {
@@ -153,9 +162,10 @@ void MeshCorners(Lib3dsMesh* mesh, Lib3dsMatrix m, double scale, std::vector<Cor
             // The unit face normals lib3ds adds at this corner, each direction once.
             bool uncertain = sliver[f] != 0;
             if (face.smoothing != 0) {
-                std::vector<std::array<double, 3>> seen;
+                seen.clear();
                 double sum[3] = {0, 0, 0};
-                for (Lib3dsDword g : around[v]) {
+                for (Lib3dsDword at = first[v]; at < first[(size_t)v + 1]; ++at) {
+                    const Lib3dsDword g = around[at];
                     const Lib3dsFace& other = mesh->faceL[g];
                     if (!(other.smoothing & face.smoothing)) continue;
                     const std::array<double, 3> n = {other.normal[0], other.normal[1], other.normal[2]};
@@ -196,6 +206,10 @@ void MeshCorners(Lib3dsMesh* mesh, Lib3dsMatrix m, double scale, std::vector<Cor
 std::vector<Corner> Corners(Lib3dsFile* file, long& faces) {
     std::vector<Corner> out;
     faces = 0;
+    size_t meshCorners = 0;  // as many as the corners of every mesh placed once
+    for (Lib3dsMesh* mesh = file->meshes; mesh; mesh = mesh->next)
+        meshCorners += (size_t)mesh->faces * 3;
+    out.reserve(meshCorners);
     const double scale = file->master_scale > 0.0f ? file->master_scale : 1.0;
     if (file->nodes == nullptr) {
         Lib3dsMatrix identity;
@@ -231,54 +245,94 @@ struct Shading {
     std::string where;
 };
 
+double ExtentOf(const std::vector<Corner>& corners) {
+    double extent = 0.0;
+    for (int j = 0; j < 3; ++j) {
+        double low = 1e300, high = -1e300;
+        for (const Corner& c : corners) {
+            low = std::min(low, c.position[(size_t)j]);
+            high = std::max(high, c.position[(size_t)j]);
+        }
+        extent = std::max(extent, high - low);
+    }
+    return extent > 0.0 ? extent : 1.0;
+}
+
+// A corner's cell: its position in steps of 1e-4 of the source's extent.
+struct Cell {
+    long long x, y, z;
+    size_t index;  // the corner's
+};
+
+Cell CellOf(const std::array<double, 3>& p, double extent, size_t index) {
+    return Cell{(long long)std::llround(p[0] / (extent * 1e-4)),
+                (long long)std::llround(p[1] / (extent * 1e-4)),
+                (long long)std::llround(p[2] / (extent * 1e-4)), index};
+}
+
+bool Before(const Cell& a, const Cell& b) {
+    return a.x != b.x ? a.x < b.x : a.y != b.y ? a.y < b.y : a.z < b.z;
+}
+
+// The corners of a source file, taken once for every chain it goes through, with their cells
+// sorted (x, y, z): the cells around a corner that share x and y are one run, so a corner's 27
+// neighbouring cells are 9 runs found by bisection.
+struct SourceCorners {
+    std::vector<Corner> corners;
+    long faces = 0;
+    double extent = 1.0;
+    std::vector<Cell> grid;
+};
+
+SourceCorners IndexCorners(Lib3dsFile* file) {
+    SourceCorners source;
+    source.corners = Corners(file, source.faces);
+    if (source.corners.empty()) return source;
+    source.extent = ExtentOf(source.corners);
+    source.grid.reserve(source.corners.size());
+    for (size_t i = 0; i < source.corners.size(); ++i)
+        source.grid.push_back(CellOf(source.corners[i].position, source.extent, i));
+    std::sort(source.grid.begin(), source.grid.end(), Before);
+    return source;
+}
+
 // Each corner of `out` against the corners of `source` at its position (within 1e-4 of the
 // source's extent): within 5 degrees of one of their normals, or not.
-Shading CompareShading(const std::vector<Corner>& source, const std::vector<Corner>& out) {
+Shading CompareShading(const SourceCorners& indexed, const std::vector<Corner>& out) {
     Shading result;
+    const std::vector<Corner>& source = indexed.corners;
+    const std::vector<Cell>& grid = indexed.grid;
     if (source.empty()) return result;
-    auto extentOf = [](const std::vector<Corner>& corners) {
-        double extent = 0.0;
-        for (int j = 0; j < 3; ++j) {
-            double low = 1e300, high = -1e300;
-            for (const Corner& c : corners) {
-                low = std::min(low, c.position[(size_t)j]);
-                high = std::max(high, c.position[(size_t)j]);
-            }
-            extent = std::max(extent, high - low);
-        }
-        return extent > 0.0 ? extent : 1.0;
-    };
-    const double extent = extentOf(source);
+    const double extent = indexed.extent;
     // Another format's unit (DXF holds centimetres) is measured out by the extents.
-    const double unit = out.empty() ? 1.0 : extent / extentOf(out);
+    const double unit = out.empty() ? 1.0 : extent / ExtentOf(out);
     const double near = std::fabs(unit - 1.0) < 1e-3 ? 1.0 : unit;
-    using Cell = std::tuple<long long, long long, long long>;
-    auto cell = [&](const std::array<double, 3>& p) {
-        return Cell((long long)std::llround(p[0] / (extent * 1e-4)),
-                    (long long)std::llround(p[1] / (extent * 1e-4)),
-                    (long long)std::llround(p[2] / (extent * 1e-4)));
-    };
-    std::map<Cell, std::vector<size_t>> grid;
-    for (size_t i = 0; i < source.size(); ++i)
-        grid[cell(source[i].position)].push_back(i);
     const double limit = std::cos(5.0 * kPi / 180.0);
     for (const Corner& c : out) {
-        const Cell k = cell({c.position[0] * near, c.position[1] * near, c.position[2] * near});
+        const Cell k = CellOf({c.position[0] * near, c.position[1] * near, c.position[2] * near}, extent, 0);
         double best = -2.0;
         bool found = false, uncertain = false;
         for (long long dx = -1; dx <= 1; ++dx)
-            for (long long dy = -1; dy <= 1; ++dy)
-                for (long long dz = -1; dz <= 1; ++dz) {
-                    auto at = grid.find(Cell(std::get<0>(k) + dx, std::get<1>(k) + dy, std::get<2>(k) + dz));
-                    if (at == grid.end()) continue;
-                    for (size_t i : at->second) {
-                        found = true;
-                        const Corner& s = source[i];
-                        uncertain = uncertain || s.uncertain;
-                        best = std::max(best, s.normal[0] * c.normal[0] + s.normal[1] * c.normal[1] +
-                                                  s.normal[2] * c.normal[2]);
-                    }
+            for (long long dy = -1; dy <= 1; ++dy) {
+                const Cell first{k.x + dx, k.y + dy, k.z - 1, 0};
+                size_t low = 0, high = grid.size();
+                while (low < high) {
+                    const size_t middle = low + (high - low) / 2;
+                    if (Before(grid[middle], first))
+                        low = middle + 1;
+                    else
+                        high = middle;
                 }
+                for (size_t g = low;
+                     g < grid.size() && grid[g].x == first.x && grid[g].y == first.y && grid[g].z <= k.z + 1;
+                     ++g) {
+                    found = true;
+                    const Corner& s = source[grid[g].index];
+                    uncertain = uncertain || s.uncertain;
+                    best = std::max(best, s.normal[0] * c.normal[0] + s.normal[1] * c.normal[1] +
+                                              s.normal[2] * c.normal[2]);
+                }
+            }
         if (!found) {
             ++result.noPosition;
         } else if (best >= limit) {
@@ -513,6 +567,8 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
         if (entry.path().extension() == ".3ds" || entry.path().extension() == ".3DS")
             files.push_back(entry.path());
     oxa_test::ScratchDir dir("oxa_public3ds_", "trip");
+    // Each source's corners as lib3ds shades them, taken in the first chain for all three.
+    std::map<std::string, SourceCorners> sourceCorners;
     // Each file 3DS -> 3DS, through DXF (3DS -> DXF -> 3DS) and through OBJ (3DS -> OBJ -> 3DS):
     // neither holds instances, nor every material value; DXF's shading rides on shared vertices
     // and smoothing masks, OBJ's on its normals and smoothing groups.
@@ -560,8 +616,12 @@ TEST(public3ds_realfiles, TripKeepsShadingFacesMaterialsAndSize) {
             ++tripped;
 
             // Faces: every face of every mesh, and every face an object node shows.
-            long sourceFaces = 0, writtenFaces = 0;
-            const std::vector<Corner> a = Corners(source.file, sourceFaces);
+            auto judged = sourceCorners.find(path.string());
+            if (judged == sourceCorners.end())
+                judged = sourceCorners.emplace(path.string(), IndexCorners(source.file)).first;
+            const SourceCorners& a = judged->second;
+            const long sourceFaces = a.faces;
+            long writtenFaces = 0;
             const std::vector<Corner> b = Corners(written.file, writtenFaces);
             if (!throughDxf) EXPECT_EQ(writtenFaces, sourceFaces) << name;
             if (source.file->nodes == nullptr)
