@@ -71,11 +71,9 @@ stage_done "build"
 # --- tests ------------------------------------------------------------------------------------
 ctest_log=$build/ctest-stages.log
 : >"$ctest_log"
-# Each test program writes a report of its cases here (a second run of one program a file of its
-# own), from which the summary counts the cases that ran and those that were skipped.
-gtest_reports=$PWD/$build/gtest-reports
-rm -rf "$gtest_reports"
-export GTEST_OUTPUT=xml:$gtest_reports/
+# Each test program writes a report of its cases to gtest-reports/ (tests/CMakeLists.txt), from
+# which the summary counts the cases that ran and those that were skipped.
+rm -rf "$build/gtest-reports" build-opt/gtest-reports
 run_ctest() { (cd "$build" && ctest -j"$jobs" --output-on-failure "$@") | tee -a "$ctest_log"; }
 
 stage "unit tests"
@@ -202,7 +200,7 @@ fi
 # --- summary ----------------------------------------------------------------------------------
 ran=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$ctest_log" | awk '{n += $1} END {print n + 0}')
 skipped=$(grep -c '(Skipped)$' "$ctest_log" || true)
-reports=("$gtest_reports"/*.xml)
+reports=("$build"/gtest-reports/*.xml build-opt/gtest-reports/*.xml)
 cases=0 cases_skipped=0
 if [ ${#reports[@]} -gt 0 ]; then
   cases=$(cat "${reports[@]}" | grep -c '<testcase ' || true)
