@@ -556,7 +556,10 @@ bool VDxfGroupReader::OpenFile(const char* path) {
     mFile = file;
     mOpen = true;
     mSize = size;
-    mStorage.resize(kKeep + kMaxChunk + kAhead);
+    // A file smaller than the largest chunk gets room for all of it and no more (with one byte
+    // over, so that its first read meets the end): most files are small, and the room is cleared.
+    const size_t room = size < (int64_t)kMaxChunk ? (size_t)size + 1 : kMaxChunk;
+    mStorage.resize(kKeep + room + kAhead);
     mBuffer = mStorage.data();
     mPos = mEnd = 0;
     mBufferStart = 0;
