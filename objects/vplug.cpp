@@ -111,6 +111,17 @@ void VPlug::DisconnectAll() {
     for (const bool srcSide : {true, false}) {
         VConnectionList* list = mLinks ? (srcSide ? &mLinks->mSrc : &mLinks->mDst) : nullptr;
         if (!list || list->GetCount() == 0) continue;
+        // A short list (nearly all are) is copied where it needs no memory.
+        constexpr int kShort = 8;
+        if (list->GetCount() <= kShort) {
+            VPlug* copy[kShort];
+            const int count = list->GetCount();
+            for (int i = 0; i < count; ++i)
+                copy[i] = list->Get(i);
+            for (int i = 0; i < count; ++i)
+                srcSide ? DisconnectSrc(copy[i]) : copy[i]->DisconnectSrc(this);
+            continue;
+        }
         std::vector<VPlug*> copy;
         try {
             copy = list->Snapshot();

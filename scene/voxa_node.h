@@ -402,6 +402,8 @@ private:
 
     VError mError;
     bool mConversionFlag = false;
+    // While LeaveSceneContentsInPlace sorts the listed nodes: 1 below the node that leaves, 2 not.
+    unsigned char mLeaving = 0;
     VOxaNodeProperties* mProperties = nullptr;
     std::vector<VString> mChildNames;
     VgeTVector mPostTargetRotation{0, 0, 0, 0};
