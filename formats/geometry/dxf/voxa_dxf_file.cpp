@@ -613,7 +613,15 @@ void VDxfGroupReader::Fill() {
         mEnd -= keepFrom;
     }
     while (mEnd - mPos < kAhead && !mFileEnd) {
-        const size_t want = std::min(mStorage.size() - mEnd, mChunk);
+        // The file is read as it was when opened: what another program appends meanwhile is not
+        // read, so every position read can be sought again and the read is of one whole file.
+        const int64_t left = mSize - (mBufferStart + (int64_t)mEnd);
+        if (left <= 0) {
+            mFileEnd = true;
+            break;
+        }
+        const size_t want =
+            (size_t)std::min<int64_t>((int64_t)std::min(mStorage.size() - mEnd, mChunk), left);
         const size_t got = std::fread(storage + mEnd, 1, want, mFile);
         mEnd += got;
         if (got < want) mFileEnd = true;
@@ -727,8 +735,12 @@ bool VDxfGroupReader::Seek(int64_t position) {
         mPos = (size_t)(position - mBufferStart);
         return true;
     }
-    if (!mFile || position > mSize) return false;
-    if (fseeko(mFile, (off_t)position, SEEK_SET) != 0) return false;
+    if (!mFile || position > mSize || fseeko(mFile, (off_t)position, SEEK_SET) != 0) {
+        // Nothing more is read, rather than going on from where the reading stood.
+        mPos = mEnd = 0;
+        mFileEnd = true;
+        return false;
+    }
     mBufferStart = position;
     mPos = mEnd = 0;
     mFileEnd = false;

@@ -231,13 +231,15 @@ TEST(dxf_file, TellAndSeekPutGroupsBack) {
     std::string path = (std::filesystem::temp_directory_path() / "dxf_file_test_seek.dxf").string();
     {
         std::ofstream out(path, std::ios::binary);
-        for (int i = 0; i < 20000; ++i)
+        for (int i = 0; i < 150000; ++i)
             out << " 10\n" << i << "\n";
     }
     VDxfGroupReader reader;
     ASSERT_TRUE(reader.OpenFile(path.c_str()));
+    // What is appended after the file was opened is not read: the read is of the file it opened.
+    std::ofstream(path, std::ios::binary | std::ios::app) << " 10\nlater\n";
     int64_t at5000 = 0;
-    for (int i = 0; i < 20000; ++i) {
+    for (int i = 0; i < 150000; ++i) {
         if (i == 5000) at5000 = reader.Tell();
         Group g = Read(reader);
         ASSERT_TRUE(g.ok);
