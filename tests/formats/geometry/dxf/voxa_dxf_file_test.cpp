@@ -391,6 +391,7 @@ TEST(dxf_file, RgbToColourNumber) {
     EXPECT_EQ(DxfColorToAci(0.1, 1, 0.1), 90);
     EXPECT_EQ(DxfColorToAci(0.3, 1, 0.3), 91);
     EXPECT_EQ(DxfColorToAci(1, 0.94, 0.16), 50);  // hue 56°, nearer 60° than 45°, though blue is above 0
+    EXPECT_EQ(DxfColorToAci(1, 0.75, 0), 40);     // hue 45°
     // Round trips of the examples.
     VOxaColor c;
     DxfAciToColor(255, c);
