@@ -396,13 +396,63 @@ bool VTextFile::ReadString(VString& text) {
     return true;
 }
 
+bool VTextFile::EndsToken(const char* p) const {
+    return !*p || IsSeparator(*p) || std::isspace((unsigned char)*p);
+}
+
 bool VTextFile::ReadInt(int& value) {
     if (!mCursor || !*mCursor) return false;
-    const char* end = mCursor + std::strlen(mCursor);
-    const char* next = VParseInt(mCursor, end, value);
-    if (!next) return false;
-    mCursor = const_cast<char*>(SkipSeparators(next));
+    const char* begin = mCursor;
+    while (*begin && std::isspace((unsigned char)*begin))
+        ++begin;
+    const char* end = begin;
+    while (!EndsToken(end))
+        ++end;
+    int parsed = 0;
+    if (begin == end || !ParseWholeNumber(begin, end, parsed)) return false;
+    value = parsed;
+    mCursor = const_cast<char*>(SkipSeparators(end));
     return true;
+}
+
+bool VTextFile::ParseWholeNumber(const char* begin, const char* end, int& value) {
+    if (!begin || begin > end) return false;
+    auto blank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+    };
+    while (begin < end && blank(*begin))
+        ++begin;
+    while (end > begin && blank(end[-1]))
+        --end;
+    const char* p = begin;
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    const char* digits = p;
+    while (p < end && *p >= '0' && *p <= '9')
+        ++p;
+    if (p == digits) return false;
+    const char* wholeEnd = p;
+    if (p < end && *p == '.') {
+        ++p;
+        while (p < end && *p == '0')
+            ++p;
+    }
+    if (p != end) return false;
+    int parsed = 0;
+    if (VParseInt(begin, wholeEnd, parsed) != wholeEnd) return false;
+    value = parsed;
+    return true;
+}
+
+bool VTextFile::ReadFrameNumber(int& value) {
+    if (!mCursor) return false;
+    mCursor = const_cast<char*>(SkipSeparators(mCursor));
+    if (!*mCursor) return Fail("a frame number is missing");
+    if (ReadInt(value)) return true;
+    const char* end = mCursor;
+    while (!EndsToken(end))
+        ++end;
+    return Fail("the frame number %.*s is not a whole number", CutLength(mCursor, (int)(end - mCursor), 40),
+                mCursor);
 }
 
 bool VTextFile::RestOfLineIs(const char* word) const {
@@ -431,7 +481,7 @@ bool VTextFile::ReadDouble(double& value, double scale) {
     double parsed = 0.0;
     // Infinities elsewhere on the line, and NaN anywhere, are not numbers here.
     const char* next = VParseDouble(mCursor, end, parsed, false);
-    if (!next) return false;
+    if (!next || !EndsToken(next)) return false;
     value = parsed * scale;
     mCursor = const_cast<char*>(SkipSeparators(next));
     return true;
@@ -458,6 +508,7 @@ bool VTextFile::ReadDoublePair(double out[2], double scale) {
             values[k] = parsed * scale;
             p = next;
         }
+        if (!EndsToken(p)) return false;
         p = SkipSeparators(p);
     }
     out[0] = values[0];
@@ -473,7 +524,7 @@ bool VTextFile::ReadVector3(double out[3], double scale) {
     double values[3];
     for (int k = 0; k < 3; ++k) {
         p = VParseDouble(p, end, values[k], false);
-        if (!p) return false;
+        if (!p || !EndsToken(p)) return false;
     }
     for (int k = 0; k < 3; ++k)
         out[k] = values[k] * scale;

@@ -109,11 +109,21 @@ public:
     // Copies at most `max` characters of the token at the cursor into `buffer` (which holds max + 1).
     bool ReadToken(char* buffer, int max);
     bool ReadString(VString& text);
+    // The number readers take a whole token: a number followed by anything but a separator or the
+    // line's end ("2x" to ReadDouble) is no number, so that no rest of it is taken for the next
+    // value. ReadInt takes what ParseWholeNumber takes ("50", "50.0"; not "50.5").
     bool ReadInt(int& value);
     // A number times `scale`; "inf" and "-inf" (unscaled) only as the last token of the line.
     bool ReadDouble(double& value, double scale = 1.0);
     bool ReadDoublePair(double out[2], double scale = 1.0);
     bool ReadVector3(double out[3], double scale = 1.0);
+    // A frame number, the same in every motion format: a whole decimal number, also written with
+    // a zero fraction ("50", "+50", "-3", "50.0", "50."), that an int holds. Blanks around it are
+    // allowed; a fraction ("50.5"), an exponent, a hexadecimal number or any other text is not.
+    static bool ParseWholeNumber(const char* begin, const char* end, int& value);
+    // The token at the cursor as ParseWholeNumber takes it; otherwise Fail with "the frame number
+    // <token> is not a whole number" (the cursor stays).
+    bool ReadFrameNumber(int& value);
     // True when nothing but separators is left on the line.
     bool AtLineEnd() const;
 
@@ -247,6 +257,8 @@ protected:
 
 private:
     bool IsSeparator(char c) const { return mSeparatorTable[(unsigned char)c]; }
+    // True at the line's end, a separator or white space: where a number token may end.
+    bool EndsToken(const char* p) const;
     bool Compose(Callback fn, const char* kind, const char* format, va_list args) const;
     // fgets over the block reader: at most room - 1 bytes, up to and including a newline.
     bool GetLine(char* out, uint32_t room);

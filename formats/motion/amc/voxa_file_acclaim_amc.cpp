@@ -1,7 +1,9 @@
 #include "formats/motion/amc/voxa_file_acclaim_amc.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -65,6 +67,23 @@ inline const char* NumberEnd(const char* p) {
     return q;
 }
 
+// ":FRAME-RANGE a-b" (also "a - b"): two whole numbers, b not below a.
+bool ParseRange(const char* p, int& first, int& last) {
+    const char* end = p + std::strlen(p);
+    int a = 0, b = 0;
+    p = VParseInt(p, end, a);
+    if (!p) return false;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    if (*p != '-') return false;
+    p = VParseInt(p + 1, end, b);
+    if (!p || NumberEnd(p) != p) return false;
+    if (b < a) return false;
+    first = a;
+    last = b;
+    return true;
+}
+
 }  // namespace
 
 VOxaFileAcclaimAmc::VOxaFileAcclaimAmc(bool diagnostics) : VAcclaimTextFile("AMC", diagnostics) {}
@@ -110,13 +129,7 @@ bool VOxaFileAcclaimAmc::ScanHeader(VStreamOptionsMotion* options) {
                     if (ReadDouble(rate)) haveRate = true;
                     break;
                 case kFrameRange: {
-                    int a = 0, b = 0;
-                    char dash = 0;
-                    if (ReadInt(a) && ReadChar(dash) && dash == '-' && ReadInt(b) && b >= a) {
-                        first = a;
-                        last = b;
-                        haveRange = true;
-                    }
+                    if (ParseRange(GetCursor(), first, last)) haveRange = true;
                     break;
                 }
                 default:
@@ -126,7 +139,11 @@ bool VOxaFileAcclaimAmc::ScanHeader(VStreamOptionsMotion* options) {
             continue;
         }
         int number = 0;
-        if (!ReadInt(number)) return Error("Frame number expected\n");
+        if (!AtNumber()) return Error("Frame number expected\n");
+        const char* numberEnd = NumberEnd(mCursor);
+        if (!ParseWholeNumber(mCursor, numberEnd, number))
+            return Error("The frame number %.*s is not a whole number\n",
+                         (int)std::min<ptrdiff_t>(numberEnd - mCursor, 40), mCursor);
         if (frames == 0) firstNumber = number;
         ++frames;
         do
@@ -222,9 +239,7 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
                 namedRate = true;
             } else if (k == kFrameRange) {
                 int a = 0, b = 0;
-                char dash = 0;
-                if (ReadInt(a) && ReadChar(dash) && dash == '-' && ReadInt(b) && b >= a)
-                    rangeFrames = (long long)b - (long long)a + 1;
+                if (ParseRange(GetCursor(), a, b)) rangeFrames = (long long)b - (long long)a + 1;
             } else if (k == kDegrees || k == kRadians) {
                 angleFactor = k == kDegrees ? 1.0 : VOxaAsfScene::kRadiansFactor;
                 valueLimit =
@@ -236,14 +251,21 @@ bool VOxaFileAcclaimAmc::ReadFrames(VOxaAsfScene* scene, VStreamOptionsMotion* o
             if (IsAtEnd()) ok = Error("Unexpected end of file\n");
             continue;
         }
-        double number = 0.0;
         const char* end = NumberEnd(mCursor);
+        double number = 0.0;
         if (!VParseDouble(mCursor, end, number, false)) {
             ok = Error("Unknown keyword\n");
             break;
         }
+        int whole = 0;
+        if (!ParseWholeNumber(mCursor, end, whole)) {
+            ok = Error("The frame number %.*s is not a whole number\n",
+                       (int)std::min<ptrdiff_t>(end - mCursor, 40), mCursor);
+            break;
+        }
+        number = whole;
         // The first frame is at the take's start; the others follow by their numbers.
-        if (frames == 0) firstNumber = std::trunc(number);
+        if (frames == 0) firstNumber = number;
         VTime time;
         if (!FrameTime(number - firstNumber + 1.0, start, period, time)) {
             ok = Error("Frame number out of range (%.*s)\n", (int)(end - mCursor), mCursor);

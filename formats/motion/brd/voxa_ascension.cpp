@@ -1,6 +1,7 @@
 #include "formats/motion/brd/voxa_ascension.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -43,7 +44,10 @@ bool VOxaFileAscension::ReadRecord(int& frame, int& sensor, VgeTVector& position
     double p[3];
     double q[4];
     double seconds = 0.0, microseconds = 0.0;
-    if (!ReadInt(frame)) return Fail("a record starts with its frame number");
+    const char* at = GetCursor();
+    if (!at || !(std::isdigit((unsigned char)*at) || *at == '-' || *at == '+' || *at == '.'))
+        return Fail("a record starts with its frame number");
+    if (!ReadFrameNumber(frame)) return false;
     if (!ReadInt(sensor)) return Fail("the sensor number is missing after frame %d", frame);
     if (!ReadChar(letter) || letter != 'P') return Fail("\"P\" expected after the sensor number");
     if (!ReadVector3(p, 1.0)) return Fail("three position numbers expected after \"P\"");

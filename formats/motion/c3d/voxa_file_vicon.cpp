@@ -484,8 +484,20 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
     int64_t eventsUsed = -1, eventTimes = 0;
     // The rows of LABELS, LABELS2, ... by part number; a part past the marker count names none.
     std::map<int, std::vector<VString>> parts;
+    // The groups this reader does not read, in file order, and the points the point group lists as
+    // kinds of their own (angles, moments, powers, forces), which are read as markers all the same.
+    std::vector<std::pair<int, VString>> groups;
+    static const char* const kPointKinds[] = {"ANGLES", "MOMENTS", "POWERS", "FORCES"};
+    std::vector<VString> kindRows[4];
+    bool described = false;
     if (SeekBlock(mFirstParameterBlock - 1) && Skip(4) == 4) {
         while (std::unique_ptr<VViconParameter> parameter = ReadParameter()) {
+            if (parameter->IsGroup()) {
+                if (parameter->GetGroupId() != mPointGroupId && parameter->GetGroupId() != mEventGroupId &&
+                    !Named(*parameter, "ANALOG") && !Named(*parameter, "TRIAL") && groups.size() < 64)
+                    groups.emplace_back(parameter->GetGroupId(), VString(parameter->GetName()));
+                continue;
+            }
             // A UNITS without a value (or one whose value its record cannot hold) counts only
             // when no other follows.
             if (parameter->IsParameter() && !parameter->GetValue() &&
@@ -517,6 +529,39 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
                 VViconArray row;
                 for (int i = 0; i < n && value->GetRow(row, i); ++i)
                     rows.push_back(RowText(row.GetString(), (int)row.GetElementCount()));
+            } else if (ofPoints && Named(*parameter, "DESCRIPTIONS")) {
+                const VViconArray* value = parameter->GetValue();
+                if (TextOf(*parameter, text, length)) {
+                    VViconArray row;
+                    const int n =
+                        value->GetDimensionCount() == 1 ? 1 : std::min(value->GetDimension(0), kMaxLabels);
+                    for (int i = 0; i < n && !described; ++i) {
+                        if (value->GetDimensionCount() == 1)
+                            described = !RowText(text, length).IsEmpty();
+                        else if (value->GetRow(row, i))
+                            described = !RowText(row.GetString(), (int)row.GetElementCount()).IsEmpty();
+                    }
+                }
+            } else if (ofPoints && (Named(*parameter, kPointKinds[0]) || Named(*parameter, kPointKinds[1]) ||
+                                    Named(*parameter, kPointKinds[2]) || Named(*parameter, kPointKinds[3]))) {
+                int kind = 0;
+                while (!Named(*parameter, kPointKinds[kind]))
+                    ++kind;
+                std::vector<VString>& rows = kindRows[kind];
+                rows.clear();
+                const VViconArray* value = parameter->GetValue();
+                if (!TextOf(*parameter, text, length)) continue;
+                if (value->GetDimensionCount() == 1) {
+                    rows.push_back(RowText(text, length));
+                } else {
+                    const int n = std::min(value->GetDimension(0), kMaxLabels);
+                    VViconArray row;
+                    for (int i = 0; i < n && value->GetRow(row, i); ++i)
+                        rows.push_back(RowText(row.GetString(), (int)row.GetElementCount()));
+                }
+                rows.erase(
+                    std::remove_if(rows.begin(), rows.end(), [](const VString& r) { return r.IsEmpty(); }),
+                    rows.end());
             } else if (Named(*parameter, "USES_PREFIXES")) {
                 if (keepPrefixes) mUsesPrefixes = true;
             } else if (Named(*parameter, "UNITS")) {
@@ -566,6 +611,30 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
         std::snprintf(text, sizeof text, "The file's analog data (%d values per frame) are not read.",
                       mAnalogPerFrame);
         warn(text);
+    }
+    for (int kind = 0; kind < 4; ++kind) {
+        const std::vector<VString>& rows = kindRows[kind];
+        if (rows.empty()) continue;
+        std::string text = "POINT:" + std::string(kPointKinds[kind]) + " lists " +
+                           std::to_string(rows.size()) + (rows.size() == 1 ? " point (" : " points (");
+        for (size_t i = 0; i < rows.size() && i < 3; ++i)
+            text += std::string(i ? ", " : "") +
+                    std::string(rows[i].Buffer(), (size_t)std::min(rows[i].GetLen(), 40));
+        if (rows.size() > 3) text += ", ...";
+        text += rows.size() == 1
+                    ? "); it is read as a marker, its values as a position in the file's point unit."
+                    : "); they are read as markers, their values as positions in the file's point unit.";
+        warn(text.c_str());
+    }
+    if (described) warn("The point descriptions of POINT:DESCRIPTIONS are not read.");
+    if (!groups.empty()) {
+        std::string text = groups.size() == 1 ? "The file's group " : "The file's groups ";
+        for (size_t i = 0; i < groups.size() && i < 8; ++i)
+            text += std::string(i ? ", " : "") +
+                    std::string(groups[i].second.Buffer(), (size_t)std::min(groups[i].second.GetLen(), 40));
+        if (groups.size() > 8) text += " and " + std::to_string(groups.size() - 8) + " more";
+        text += groups.size() == 1 ? " is not read." : " are not read.";
+        warn(text.c_str());
     }
     // LABELS names the first markers, LABELS2 the next ones, and so on up to the first part the
     // file lacks.

@@ -321,13 +321,26 @@ bool VOxaFileMotionAnalysisHtr::ReadHeaderLine(VStreamOptionsMotion* options) {
             mRotationUnits = word;
             mRotationFactor = word == eRADIANS ? kRadiansToDegrees : 1.0;
             break;
-        case eKEY_GRAVITY_AXIS:
-            if ((word = match(kAxes)) < 0) {
-                PrintWarning("Unknown axis of gravity");
-                break;
+        case eKEY_GRAVITY_AXIS: {
+            // The scene is Y up: a file with another up axis is read as its numbers stand (its up
+            // axis is not turned onto Y), and a written file says Y.
+            const char* given = GetCursor();
+            if ((word = match(kAxes)) < 0) PrintWarning("Unknown axis of gravity");
+            if (word != 1) {
+                std::string value;
+                for (const char* p = given; *p && *p != ' ' && *p != '\t' && *p != '\r' && value.size() < 40;
+                     ++p)
+                    value += *p;
+                char text[240];
+                std::snprintf(text, sizeof text,
+                              "HTR: GlobalAxisofGravity \"%s\" on line %u: the positions and rotations are "
+                              "read as they stand, with Y up, and a written file says Y\n",
+                              value.c_str(), (unsigned)mLineNumber);
+                mWarnings += text;
             }
-            mGravityAxis = word;
+            if (word >= 0) mGravityAxis = word;
             break;
+        }
         case eKEY_BONE_LENGTH_AXIS: {
             if ((word = match(kAxes)) < 0) return Fail("Unknown bone length axis (%.40s)", GetCursor());
             mBoneLengthAxis = word;
@@ -393,7 +406,12 @@ void VOxaFileMotionAnalysisHtr::ReadStart(VStreamOptionsMotion* options) {
         }
         if (!basePositions || *GetCursor() != '[') continue;
         int first = 1;
-        if (!ReadNextLine() || !ReadInt(first)) return;
+        if (!ReadNextLine()) return;
+        if (!ReadFrameNumber(first)) {
+            // The frame lines say it when they are read.
+            ClearFailure();
+            return;
+        }
         // Frames count from 1 at time 0.
         const int64_t period = options->GetFramePeriod().Get();
         int64_t start = 0;
@@ -526,7 +544,7 @@ bool VOxaFileMotionAnalysisHtr::ReadFrameLine(Segment* segment, int index, VTime
     if (!segment) return false;
     int frame = 0;
     double translation[3], angles[3], scale = 1.0;
-    if (!ReadInt(frame)) return Fail("Can't read frame number");
+    if (!ReadFrameNumber(frame)) return false;
     if (!ReadVector3(translation, GetTranslationFactor()) || !Finite3(translation))
         return Fail("Can't read frame translation");
     if (!ReadVector3(angles, mRotationFactor) || !Finite3(angles)) return Fail("Can't read frame rotation");

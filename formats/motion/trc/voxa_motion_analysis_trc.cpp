@@ -89,11 +89,7 @@ private:
     int mFields = 0;
 };
 
-// A field that is a whole number, or a number, and nothing else.
-bool IntField(const char* begin, const char* end, int& value) {
-    return begin < end && VParseInt(begin, end, value) == end;
-}
-
+// A field that is a number and nothing else.
 bool NumberField(const char* begin, const char* end, double& value) {
     return begin < end && VParseDouble(begin, end, value, false) == end;
 }
@@ -125,13 +121,7 @@ bool IsNonFiniteWord(const char* begin, const char* end) {
 // The whole number a header field holds ("100", or "100.0" as some writers put it); false for an
 // empty field or other text.
 bool HeaderCount(const char* begin, const char* end, int& value) {
-    if (IntField(begin, end, value)) return true;
-    double number = 0.0;
-    if (!NumberField(begin, end, number) || !(number >= (double)INT_MIN && number <= (double)INT_MAX) ||
-        number != std::floor(number))
-        return false;
-    value = (int)number;
-    return true;
+    return begin < end && VTextFile::ParseWholeNumber(begin, end, value);
 }
 
 // A frame line's number: a whole number, also with a zero fraction ("50.0"), of the frames a take
@@ -308,6 +298,7 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
                                            double& frameRate, double& scale) {
     ClearFailure();
     mWarning = "";
+    mNoneNamed = false;
     mHeaderFrames = 0;
     mFramesRead = 0;
     mDroppedValues = 0;
@@ -411,12 +402,21 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
     if (type == 4) {
         // OrigDataRate and OrigNumFrames are not needed; OrigDataStartFrame gives the start of a
         // file without frame lines.
+        // They only describe the original capture: one that is no whole number is said and passed
+        // over.
         int& startFrame = origStartFrame;
         const Value& start = values[6];
-        if (start.present && !start.Blank() && !HeaderCount(start.begin, start.end, startFrame))
-            return Fail("the OrigDataStartFrame value \"%.40s\" is not a whole number",
-                        start.Text().Buffer());
         startGiven = start.present && !start.Blank();
+        if (startGiven && !HeaderCount(start.begin, start.end, startFrame)) {
+            char text[200];
+            std::snprintf(text, sizeof text,
+                          "The OrigDataStartFrame value \"%.40s\" (line %u) is not a whole number; it is "
+                          "passed over.",
+                          start.Text().Buffer(), GetLineNumber());
+            AppendLine(mWarning, text);
+            startGiven = false;
+            startFrame = 1;
+        }
         givenStart = startFrame;
         // Frames count from 1; writers that count from 0 put 0 here, which is the first frame too.
         if (startFrame < 1) startFrame = 1;
@@ -452,6 +452,22 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
             return Fail("the file could not be read again after its header");
     }
     if (frames == 0) mLines.clear();
+    if (headerMarkers == 0 && frames != 0 && mMostGroups > 0) {
+        // A header that counts no markers over lines that hold some: every marker is unnamed.
+        markers = mMostGroups;
+        mNoneNamed = true;
+        char text[240];
+        if (markers == 1)
+            std::snprintf(
+                text, sizeof text,
+                "NumMarkers is 0, but the frame lines hold 1 marker's coordinates: *Unnamed_1 is read.");
+        else
+            std::snprintf(text, sizeof text,
+                          "NumMarkers is 0, but the frame lines hold %d markers' coordinates: *Unnamed_1 to "
+                          "*Unnamed_%d are read.",
+                          markers, markers);
+        AppendLine(mWarning, text);
+    }
     if (headerMarkers > 0 && markers < headerMarkers) {
         char text[400];
         int length =
@@ -505,10 +521,8 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
             return Fail("frame %lld lies %.6g s from 0 s at DataRate %.10g, beyond the times a take holds",
                         (long long)mBase, firstSeconds, rate);
         }
-        const double headerSeconds = startTime.GetSecondDouble();
         startTime = VTime((int64_t)ticks);
-        if (type == 4 && startGiven && givenStart != mBase &&
-            !(std::fabs(startTime.GetSecondDouble() - headerSeconds) <= 0.5 / rate)) {
+        if (type == 4 && startGiven && givenStart != mBase) {
             char text[240];
             std::snprintf(
                 text, sizeof text,
@@ -575,7 +589,21 @@ bool VOxaFileMotionAnalysisTrc::SeekToLine(const FrameLine& line) {
     return Seek(position);
 }
 
-bool VOxaFileMotionAnalysisTrc::ReadMarkerNames(VStringList& names, bool /*actorPrefix*/) {
+bool VOxaFileMotionAnalysisTrc::ReadMarkerNames(VStringList& names, bool actorPrefix) {
+    if (mNoneNamed) {
+        // The names line names none of them (the header counts none): passed over as such.
+        VStringList none;
+        mNoneNamed = false;
+        const bool read = ReadMarkerNames(none, actorPrefix);
+        mNoneNamed = true;
+        if (!read) return false;
+        for (int i = 0; i < names.GetCount(); ++i) {
+            VString name("*Unnamed_");
+            name += i + 1;
+            names.SetStringAt(i, name.Buffer());
+        }
+        return true;
+    }
     ClearFailure();
     if (!ReadNextLine()) return Fail("the file ends before the marker names");
     if (!ReadKeywordField("Frame#", "at the start of the names line") ||
@@ -667,8 +695,8 @@ bool VOxaFileMotionAnalysisTrc::ReadFrame(VOxaMarkerFrame& points, int /*markerC
         if (hasField && begin < end && digit == end && std::isdigit((unsigned char)end[-1]))
             return Fail("the frame number %.40s lies beyond the 32-bit frame numbers (%d to %d)",
                         VString(begin, (int)(end - begin)).Buffer(), INT_MIN + 1, INT_MAX);
-        if (hasField && NumberField(begin, end, number) && std::isfinite(number) &&
-            number != std::floor(number))
+        // Any other number ("50.5", "0x10", "1e3") is no frame number either.
+        if (hasField && NumberField(begin, end, number))
             return Fail("the frame number %.40s is not a whole number",
                         VString(begin, (int)(end - begin)).Buffer());
         return Fail("the line does not start with a frame number and a tab");

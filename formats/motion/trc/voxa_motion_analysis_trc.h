@@ -125,6 +125,8 @@ private:
     std::vector<FrameLine> mLines;
     int64_t mBase = 0;
     int mMostGroups = 0;
+    // NumMarkers 0 over frame lines that hold coordinates: their markers are "*Unnamed_<n>".
+    bool mNoneNamed = false;
     int64_t mLinesFound = 0;
     long long mRepeats = 0, mOutside = 0;
     VString mFirstRepeat{""}, mFirstOutside{""};

@@ -184,11 +184,12 @@ TEST(text_file, NumbersScaleAndInfinityOnlyAsLastToken) {
     int i = 0;
     ASSERT_TRUE(file.ReadInt(i));
     EXPECT_EQ(i, 7);
-    ASSERT_TRUE(file.ReadInt(i));
-    EXPECT_EQ(i, -8);
-    EXPECT_STREQ(file.GetCursor(), "x 0x10 1e400");
-    char c = 0;
-    ASSERT_TRUE(file.ReadChar(c));
+    // A number is a whole token: "-8x" is none, and its "-8" is not taken with "x" left over.
+    EXPECT_FALSE(file.ReadInt(i));
+    EXPECT_FALSE(file.ReadDouble(d));
+    EXPECT_STREQ(file.GetCursor(), "-8x 0x10 1e400");
+    char token[8];
+    ASSERT_TRUE(file.ReadToken(token, 7));
     ASSERT_TRUE(file.ReadDouble(d));
     EXPECT_EQ(d, 16);
     ASSERT_TRUE(file.ReadDouble(d));
@@ -221,6 +222,32 @@ TEST(text_file, NumbersScaleAndInfinityOnlyAsLastToken) {
     EXPECT_EQ(d, HUGE_VAL);
     ASSERT_TRUE(anyCase.ReadNextLine());
     EXPECT_FALSE(anyCase.ReadDouble(d));
+}
+
+TEST(text_file, FrameNumbersAreWholeDecimalTokens) {
+    // The token and the number it gives (0: refused, naming the line and the token).
+    const struct {
+        const char* token;
+        int number;
+    } cases[] = {{"50", 50},  {"+50", 50}, {"-3", -3}, {"50.0", 50}, {"50.", 50},       {"50.5", 0},
+                 {"0x10", 0}, {"1e3", 0},  {"5O", 0},  {".0", 0},    {"2147483648", 0}, {"1.0.0", 0}};
+    const std::string path = TempPath("frames.txt");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.token);
+        WriteFile(path, std::string(c.token) + " 7\n");
+        TextFile file;
+        ASSERT_TRUE(file.Open(path.c_str(), "r"));
+        int number = 0;
+        EXPECT_EQ(file.ReadFrameNumber(number), c.number != 0);
+        if (c.number != 0) {
+            EXPECT_EQ(number, c.number);
+            EXPECT_STREQ(file.GetCursor(), "7");
+        } else {
+            EXPECT_EQ(file.GetFailure(),
+                      "line 1: the frame number " + std::string(c.token) + " is not a whole number");
+            EXPECT_FALSE(file.ReadInt(number));
+        }
+    }
 }
 
 TEST(text_file, TokensStopAtDelimitersAndLength) {

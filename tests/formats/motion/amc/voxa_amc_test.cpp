@@ -44,7 +44,7 @@ const char* kMotion =
     "ltibia 30\n"
     "lfoot 1 90 90\n"
     "lowerback 5 6 7\n"
-    "2.7\n"
+    "2\n"
     "root 2 2 3 11 20 30\n"
     "lfemur 11 21 31\n"
     "ltibia 31\n"
@@ -182,7 +182,7 @@ TEST(amc_reader, KeysFromFrames) {
     std::unique_ptr<VStreamOptionsMotion> owned(header);
     EXPECT_EQ(header->GetFrameCount(), 3);
 
-    // Key times from trunc(f - 1): frames 1, 2.7 and 4 at 0, 1 and 3 periods.
+    // Key times from the frame numbers: frames 1, 2 and 4 at 0, 1 and 3 periods.
     VOxaNode* femur = imported.Node("lfemur");
     VFCurve* rx = Curve(femur, "Transform/R/X");
     ASSERT_NE(rx, nullptr);
@@ -454,8 +454,9 @@ TEST(amc_reader, RefusedInput) {
         {"1\nroot 0 0 0 0 0 0\nroot 1 1 1 1 1 1\n", "Unknown bone name (root)"},
         {"1\nltibia 1\nltibia 2\n", "Bone given twice in one frame (ltibia)"},
         {"2\nltibia 1\n1\nltibia 2\n", "Frame numbers must increase (1)"},
-        {"1\nltibia 1\n1.5\nltibia 2\n", "Frame numbers must increase (1.5)"},
-        {"1\nltibia 1\n1e18\nltibia 2\n", "Frame number out of range (1e18)"},
+        {"1\nltibia 1\n1.5\nltibia 2\n", "The frame number 1.5 is not a whole number"},
+        {"1\nltibia 1\n1e18\nltibia 2\n", "The frame number 1e18 is not a whole number"},
+        {"1\nltibia 1\n0x2\nltibia 2\n", "The frame number 0x2 is not a whole number"},
         {"1\nltibia 1e300\n", "value 1 of bone ltibia at frame 1 lies beyond"},
         // Text that is not a finite number is refused, in a file of one frame as of many.
         {"1\nroot 0 0 nan 0 0 0\n", "value 3 of bone root is not a finite number (nan)"},

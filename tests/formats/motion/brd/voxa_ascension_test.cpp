@@ -219,6 +219,8 @@ TEST_F(Brd, brd_RefusalsSayWhere) {
         {first + "2\t1\tP\t0\t0\t0\tQ\t0\tzero\n", "line 2: four quaternion numbers expected after \"Q\""},
         {first + "2\n", "line 2: the sensor number is missing after frame 2"},
         {"frame 1\n", "line 1: a record starts with its frame number"},
+        {first + "2.5\t1\tP\t0\t0\t0\tQ\t0\t0\t0\t1\t0\t0\n",
+         "line 2: the frame number 2.5 is not a whole number"},
         {Record(0, 1, 0, 0, 0) + Record(1000000, 1, 0, 0, 0),
          "frames 0 to 1000000 of 1 sensors are more than 2 records can back"},
         {Record(0, 1, 0, 0, 0) + "1999\t1\tP 0 0 0 Q 0 0 0 1 0.0000000001 0\n",

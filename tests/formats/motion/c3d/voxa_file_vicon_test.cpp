@@ -1561,4 +1561,26 @@ TEST_F(c3d_reader, EventsAndAnalogDataAreNotReadWithAWord) {
     b.events = 1;
     ASSERT_EQ(ReadError(b.Build(), &messages), "");
     EXPECT_NE(messages.find("The file's event is not read."), std::string::npos) << messages;
+
+    // Points the point group lists as angles or moments (read as markers all the same), their
+    // descriptions, and groups this reader does not read.
+    b = SampleFile(1, true);
+    b.analog = 0;
+    b.records.push_back(Table("ANGLES", {"Knee"}, 6));
+    b.records.push_back(Table("MOMENTS", {"Hip", "Toe"}, 6));
+    b.records.push_back(Table("DESCRIPTIONS", {"pelvis", "", ""}, 6));
+    b.records.push_back(Group("FORCE_PLATFORM", 4));
+    b.records.push_back(Ints("USED", {0}, 4));
+    b.records.push_back(Group("SUBJECTS", 5));
+    ASSERT_EQ(ReadError(b.Build(), &messages), "");
+    for (const char* said :
+         {"POINT:ANGLES lists 1 point (Knee); it is read as a marker, its values as a position in the file's "
+          "point unit.",
+          "POINT:MOMENTS lists 2 points (Hip, Toe); they are read as markers, their values as positions in "
+          "the "
+          "file's point unit.",
+          "The point descriptions of POINT:DESCRIPTIONS are not read.",
+          "The file's groups FORCE_PLATFORM, SUBJECTS are not read."})
+        EXPECT_NE(messages.find(said), std::string::npos) << messages;
+    EXPECT_NE(Find("Knee"), nullptr);
 }

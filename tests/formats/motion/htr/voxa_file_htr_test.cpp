@@ -154,6 +154,14 @@ TEST(htr_File, HeaderErrorsAndWarnings) {
     EXPECT_NE(std::string(o.file.GetWarnings()).find("unknown CalibrationUnits \"furlong\""),
               std::string::npos)
         << o.file.GetWarnings();
+    EXPECT_NE(std::string(o.file.GetWarnings()).find("GlobalAxisofGravity \"Q\" on line 11"),
+              std::string::npos);
+    // A gravity axis other than the scene's Y is not turned onto it: said.
+    Opened z(Structure(Header(2, 0, "GlobalAxisofGravity Z\n")));
+    EXPECT_TRUE(z.file.ReadStructure());
+    EXPECT_EQ(z.file.GetGravityAxis(), 2);
+    EXPECT_NE(std::string(z.file.GetWarnings()).find("GlobalAxisofGravity \"Z\" on line"), std::string::npos)
+        << z.file.GetWarnings();
 
     // Every common length unit is read as what it says, as a whole word in any case.
     const struct {

@@ -332,6 +332,19 @@ TEST_F(TrcFrames, NamesFewerThanNumMarkersAreTheMarkers) {
         << messages;
     ASSERT_NE(Find("*Unnamed_4"), nullptr);
     EXPECT_FLOAT_EQ(Curve(Find("*Unnamed_4"), 0)->KeyGetValue(0), 1.0f);  // 10 mm
+    mScene->Clear();
+
+    // NumMarkers 0 over lines that hold two markers: both are read, unnamed, and said.
+    std::string none = text;
+    none.replace(none.find("50\t50\t2\t4"), 9, "50\t50\t2\t0");
+    messages = Read(none, &frames);
+    EXPECT_NE(messages.find("NumMarkers is 0, but the frame lines hold 2 markers' coordinates: *Unnamed_1 to "
+                            "*Unnamed_2 are read."),
+              std::string::npos)
+        << messages;
+    ASSERT_NE(Find("*Unnamed_2"), nullptr);
+    EXPECT_FLOAT_EQ(Curve(Find("*Unnamed_2"), 2)->KeyGetValue(1), 1.2f);  // 12 mm
+    EXPECT_EQ(Find("A"), nullptr);
 }
 
 }  // namespace

@@ -343,6 +343,18 @@ TEST_F(TrcRates, TheStartWarningNamesTheLineRead) {
          "line 7: the line does not start with a frame number and a tab", false},
         {"1", "50.5\t0.49\t1\t2\t3\n51\t0.5\t1\t2\t3\n",
          "line 7: the frame number 50.5 is not a whole number", false},
+        {"1", "0x10\t0.15\t1\t2\t3\n17\t0.16\t1\t2\t3\n",
+         "line 7: the frame number 0x10 is not a whole number", false},
+        // The header's value only describes the capture: no whole number is said and passed over,
+        // and a 0 that the lines do not start at is said as any other.
+        {"\"1\"", "1\t0\t1\t2\t3\n2\t0.01\t1\t2\t3\n",
+         "The OrigDataStartFrame value \"\"1\"\" (line 3) is not a whole number; it is passed over.", true},
+        {"n/a", "1\t0\t1\t2\t3\n2\t0.01\t1\t2\t3\n",
+         "The OrigDataStartFrame value \"n/a\" (line 3) is not a whole number; it is passed over.", true},
+        {"0", "1\t0\t1\t2\t3\n2\t0.01\t1\t2\t3\n",
+         "The frame lines start at frame 1 (line 7), not at OrigDataStartFrame 0; the take starts at that "
+         "frame, 0 s.",
+         true},
         {"1", "-2147483648\t0\t1\t2\t3\n-2147483647\t0.01\t1\t2\t3\n",
          "the frame number -2147483648 lies beyond the 32-bit frame numbers (-2147483647 to 2147483647)",
          false},

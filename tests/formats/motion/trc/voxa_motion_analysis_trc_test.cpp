@@ -181,8 +181,8 @@ TEST_F(Trc, trc_TheFrameLinesGiveTheStart) {
         {Type4(100, 3, 41), 1, 0, 1, true, false},        // the header says 0.40 s, the lines 0 s
         {Type3("mm", 3, 1), 50, -0.49, 50, false, true},  // lines 50 to 52 at Times 0 to 0.02
         {Type4(100, 3, 1), 50, -0.29, 50, true, true},    // frame 50 at 0.2 s
-        {Type4(100, 3, 1), 0, 0.01, 1, false, false},     // numbered from 0, frame 0 at Time 0
-        {Type4(100, 3, 0), 1, 0, 1, false, false},        // OrigDataStartFrame 0 is the first frame too
+        {Type4(100, 3, 1), 0, 0.01, 1, true, false},      // numbered from 0, frame 0 at Time 0
+        {Type4(100, 3, 0), 1, 0, 1, true, false},         // OrigDataStartFrame 0, lines from 1
     };
     int n = 0;
     for (const auto& c : cases) {
@@ -261,7 +261,6 @@ TEST_F(Trc, trc_HeaderRules) {
         Type3("mm", 1, 1) + "Frame#\tTime\tA\nX1\tY1\tZ1\n1\tx\t1\t2\t3\n",  // a word for the time
         std::string("PathFileType\t5\t(X/Y/Z)\n") + "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\n" +
             "100\t100\t1\t1\tmm\n" + names,
-        std::string(kType4Header) + "100\t100\t1\t1\tmm\t100\tfirst\n" + names,  // a word for the start frame
         std::string("PathFileType\t3\t(X/Y/Z)\n") + "DataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\n" +
             "0\t100\t1\t1\tmm\n" + names,
     };
@@ -269,6 +268,9 @@ TEST_F(Trc, trc_HeaderRules) {
         EXPECT_FALSE(ReadText("trc_bad.trc", text, nullptr, &error)) << text;
         EXPECT_EQ(error, VOxaReader::eFILE_CORRUPTED) << text;
     }
+    // A word for the start frame, which only describes the capture, is passed over.
+    EXPECT_TRUE(
+        ReadText("trc_first.trc", std::string(kType4Header) + "100\t100\t1\t1\tmm\t100\tfirst\n" + names));
     // No markers at all is an empty take, not a corrupted file.
     EXPECT_TRUE(ReadText("trc_none.trc", Type3("mm", 1, 0) + "Frame#\tTime\n\n1\t0\n"));
 }
