@@ -493,8 +493,13 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
     if (SeekBlock(mFirstParameterBlock - 1) && Skip(4) == 4) {
         while (std::unique_ptr<VViconParameter> parameter = ReadParameter()) {
             if (parameter->IsGroup()) {
+                // A name given twice is named once.
+                const bool named = std::any_of(groups.begin(), groups.end(), [&](const auto& group) {
+                    return std::strcmp(group.second.Buffer(), parameter->GetName()) == 0;
+                });
                 if (parameter->GetGroupId() != mPointGroupId && parameter->GetGroupId() != mEventGroupId &&
-                    !Named(*parameter, "ANALOG") && !Named(*parameter, "TRIAL") && groups.size() < 64)
+                    !Named(*parameter, "ANALOG") && !Named(*parameter, "TRIAL") && !named &&
+                    groups.size() < 64)
                     groups.emplace_back(parameter->GetGroupId(), VString(parameter->GetName()));
                 continue;
             }

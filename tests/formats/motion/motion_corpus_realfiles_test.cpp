@@ -36,12 +36,7 @@ fs::path SharedFolder() {
 
 // Conversions that fail for a reason outside these readers and writers, each with its reason; the
 // entry goes with the fix. "<input file name> -> <format>".
-const std::map<std::string, std::string> kKnownExceptions = {
-    {"btk_Input_TRCSamples_10002-20130626160334-Unnamed.trc -> trc",
-     "NumMarkers 0 and no marker data on any line: nothing to write, refused with the reason"},
-    {"btk_Input_TRCSamples_10002-20130626160334-Unnamed.trc -> c3d",
-     "NumMarkers 0 and no marker data on any line: nothing to write, refused with the reason"},
-};
+const std::map<std::string, std::string> kKnownExceptions = {};
 
 // Reads pairs of captures with the independent readers and prints what compare.py finds, a line a
 // pair: "JUDGE", the pair's number, then frames of each, points of the first, points matched, lost,
