@@ -37,6 +37,7 @@ struct Take {
     VOxaSdkManager* manager = VOxaSdkManager::Create();
     VOxaScene* scene = manager->CreateScene();
     VTime start;
+    double rate = 30.0;
     std::string error, messages;
 
     explicit Take(long long startFrame) {
@@ -64,7 +65,7 @@ struct Take {
                       exporter->SetFileFormat(VOxaFindWriterFormat(VOxaGetFileExtension(file.c_str())));
             VStreamOptions* options = exporter->GetWriteOptions();
             kept.push_back(options);
-            Motion(options)->SetTimeMode(0, 30.0);
+            Motion(options)->SetTimeMode(0, rate);
             Motion(options)->SetStartTime(start);
             Motion(options)->SetFrameCount(10);
             Motion(options)->SetOption(VStreamOptionsMotion::eEXPORT_FRAME_RANGE, 1);
@@ -177,6 +178,30 @@ TEST(far_starts, StartsBeyondTheFrameNumbersAreRefused) {
             EXPECT_NE(take.error.find("frame numbers run from"), std::string::npos) << take.error;
             EXPECT_NE(take.error.find(std::to_string(startFrame + 1)), std::string::npos) << take.error;
             EXPECT_EQ(oxa_test::ReadFile(path), "old");
+        }
+    }
+}
+
+TEST(far_starts, HalfAFrameGoesUpBeforeZeroAsAfter) {
+    // At 100 frames per second a take from -0.005 s lies half a frame before frame 1 (0 s), one
+    // from 0.005 s half a frame past it: each writer numbers them from frames 1 and 2.
+    for (const int sign : {-1, 1}) {
+        for (const char* extension : {"trc", "htr", "amc", "c3d"}) {
+            SCOPED_TRACE(std::string(extension) + (sign < 0 ? " before 0" : " after 0"));
+            Take take(0);
+            take.rate = 100.0;
+            take.start = VTime(sign * VTime::kOneSecond / 200);
+            const std::string path = TempPath(std::string("half.") + extension), e = extension;
+            ASSERT_TRUE(take.Write(path)) << take.error;
+            const std::string text = oxa_test::ReadFile(path), number = sign < 0 ? "1" : "2";
+            if (e == "c3d")
+                EXPECT_EQ(std::to_string((unsigned char)text.at(6) | (unsigned char)text.at(7) << 8), number);
+            else
+                EXPECT_EQ(FieldsAfter(text, e == "trc"   ? "\t\tX1"
+                                            : e == "htr" ? "[Hips]"
+                                                         : ":DEGREES")
+                              .at(0),
+                          number);
         }
     }
 }
