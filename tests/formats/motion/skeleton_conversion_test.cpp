@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cmath>
 #include <initializer_list>
 #include <map>
@@ -118,22 +117,11 @@ const Bone kBones[] = {
 };
 constexpr int kBoneCount = sizeof kBones / sizeof kBones[0];
 
-// The root's position (inches) and orientation (degrees, turned about the letters of `axis` in
-// their order, each by its own letter's angle), which place the whole skeleton.
+// A root placed by its position (inches) and turned by its orientation about its axis letters.
 struct RootPreset {
     double position[3], orientation[3];
-    const char* axis;
-};
-const RootPreset kNoPreset = {{0, 0, 0}, {0, 0, 0}, "XYZ"};
-
-Mat RootAxis(const RootPreset& root) {
-    Mat out = Turn(0, 0.0);
-    for (int k = 0; k < 3; ++k) {
-        const int letter = std::tolower((unsigned char)root.axis[k]) - 'x';
-        out = Multiply(out, Turn(letter, root.orientation[letter]));
-    }
-    return out;
-}
+    bool zyx;
+} const kNoPreset{};
 
 bool IsLeaf(int b) {
     for (const Bone& other : kBones)
@@ -163,8 +151,7 @@ using Positions = std::map<std::string, Vec>;  // joint name -> world position, 
 
 // The ASF/AMC forward kinematics: a bone's world turn is W = A^-1 x M x A x W(parent), with A
 // the bone's axis frame and M its motion; it starts where its parent ends, and its end lies
-// direction x length turned by W further on. The root's axis is its orientation, it starts at
-// its translation plus its position, and it has no length.
+// direction x length turned by W further on. The root has the identity axis and no length.
 std::vector<Positions> ReferencePositions(const RootPreset& root = kNoPreset) {
     std::vector<Positions> frames(kFrames);
     for (int f = 0; f < kFrames; ++f) {
@@ -172,8 +159,10 @@ std::vector<Positions> ReferencePositions(const RootPreset& root = kNoPreset) {
         std::map<std::string, Vec> start, end;
         double t[3], r[3];
         RootValues(f, t, r);
-        const Mat rootAxis = RootAxis(root);
-        world["root"] = Multiply(Multiply(Transpose(rootAxis), TurnXYZ(r)), rootAxis);
+        const double* o = root.orientation;
+        const Mat axis =
+            root.zyx ? Multiply(Multiply(Turn(2, o[2]), Turn(1, o[1])), Turn(0, o[0])) : TurnXYZ(o);
+        world["root"] = Multiply(Multiply(Transpose(axis), TurnXYZ(r)), axis);
         start["root"] = end["root"] =
             Add({{t[0], t[1], t[2]}}, {{root.position[0], root.position[1], root.position[2]}});
         for (int b = 0; b < kBoneCount; ++b) {
@@ -209,8 +198,8 @@ std::string AsfText(bool radians = false, const RootPreset& root = kNoPreset) {
     out << ":version 1.10\n:name figure\n:units\n  mass 1.0\n  length 1.0\n  angle "
         << (radians ? "rad" : "deg") << "\n"
         << ":documentation\n  axis angles as capture skeletons have them\n"
-        << ":root\n  order TX TY TZ RX RY RZ\n  axis " << root.axis << "\n  position " << root.position[0]
-        << " " << root.position[1] << " " << root.position[2] << "\n  orientation "
+        << ":root\n  order TX TY TZ RX RY RZ\n  axis " << (root.zyx ? "ZYX" : "XYZ") << "\n  position "
+        << root.position[0] << " " << root.position[1] << " " << root.position[2] << "\n  orientation "
         << root.orientation[0] * unit << " " << root.orientation[1] * unit << " "
         << root.orientation[2] * unit << "\n:bonedata\n";
     for (int b = 0; b < kBoneCount; ++b) {
@@ -1071,33 +1060,28 @@ TEST(SkeletonDigits, AFigureFarFromTheOriginKeepsItsPlaceInEveryFormat) {
 // axis angles and the AMC values, and an AMC line ":DEGREES" or ":RADIANS" decides for its values.
 TEST(SkeletonUnits, RadiansAndDegreesGiveTheSameFigure) {
     const std::string tag = "units";
-    // A root placed and turned by its position and orientation moves the whole skeleton, through
-    // every writer too.
-    const RootPreset placed = {{1, 2, 3}, {10, 20, 30}, "XYZ"}, turnedZyx = {{-4, 5, 6}, {10, 20, 30}, "ZYX"};
     struct Case {
         const char* name;
         bool asfRadians, amcRadians;
         const char* unitLine;
-        const RootPreset& root;
+        RootPreset root;  // the whole skeleton placed and turned, also through every writer
     } cases[] = {
         {"deg", false, false, ":DEGREES", kNoPreset},
         {"rad", true, true, "", kNoPreset},
         {"rad_amc_degrees", true, false, ":DEGREES", kNoPreset},
         {"deg_amc_radians", false, true, ":RADIANS", kNoPreset},
-        {"root_placed", false, false, ":DEGREES", placed},
-        {"root_turned_zyx", true, true, "", turnedZyx},
+        {"root_placed", false, false, ":DEGREES", {{1, 2, 3}, {10, 20, 30}, false}},
+        {"root_zyx", true, true, "", {{-4, 5, 6}, {10, 20, 30}, true}},
     };
     for (const Case& c : cases) {
         const std::vector<Positions> reference = ReferencePositions(c.root);
-        const std::string stem = "skeleton_units_" + tag + "_" + c.name;
+        const std::string stem = "skeleton_units_" + tag + "_" + c.name, out = TempPath(c.name);
         htr_test::WriteFile(stem + ".asf", AsfText(c.asfRadians, c.root));
         const std::string amc = htr_test::WriteFile(stem + ".amc", AmcText(c.amcRadians, c.unitLine));
         ExpectPositions(amc, reference, true, c.name);
-        if (&c.root == &kNoPreset) continue;
-        const std::string out = TempPath(std::string("units_") + c.name + "_out");
         ASSERT_NO_FATAL_FAILURE(ConvertFile(amc, {out + ".bvh", out + ".htr", out + ".amc"}));
         for (const char* extension : {".bvh", ".htr", ".amc"})
-            ExpectPositions(out + extension, reference, true, std::string(c.name) + " through " + extension);
+            ExpectPositions(out + extension, reference, true, c.name + std::string(extension));
     }
 }
 

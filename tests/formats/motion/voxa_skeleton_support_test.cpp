@@ -97,15 +97,10 @@ TEST_F(skeleton_support, OnlyLeavesOccludedInEveryKeyAreLeftOut) {
     VOxaSkeletonSupport::WarnLeftOut(&options, many, "HTR");
     EXPECT_EQ(Caught::Text().substr(0, 61), "22 markers are occluded in every frame and left out (HTR hold");
     EXPECT_NE(Caught::Text().find("\"Never\" and 2 more"), std::string::npos) << Caught::Text();
-    // The markers written (the leaves, "Child" below "Parent" too) come back with end sites.
-    VOxaSkeletonSupport::WarnMarkerEnds(&options, reference, "ASF", true);
-    EXPECT_EQ(Caught::Text().substr(0, 75),
-              "4 markers are written to ASF as joints, each ending in an end site one bone");
-    EXPECT_NE(
-        Caught::Text().find("(\"Seen_End\" for \"Seen\"), and the skeleton's root \"TRC:optical\" comes back "
-                            "as \"root\"."),
-        std::string::npos)
-        << Caught::Text();
+    VOxaSkeletonSupport::WarnMarkerEnds(&options, reference, "ASF", true);  // "Child" too
+    EXPECT_EQ(Caught::Text().substr(0, 28), "4 markers are written to ASF") << Caught::Text();
+    EXPECT_NE(Caught::Text().find("(\"Seen_End\" for \"Seen\"), and the skeleton's root \"TRC:optical\""),
+              std::string::npos);
 }
 
 TEST_F(skeleton_support, FramesOnTheTimeLineAndTheFirstFrameNumber) {
@@ -230,16 +225,9 @@ TEST(motion_units, EveryLetterOfAUnitWordCounts) {
         const char* text;
         int row;
         double centimetres;
-    } cases[] = {{" MM ", 0, 0.1},
-                 {"Centimeters", 1, 1.0},
-                 {"feet", 5, 30.48},
-                 {"um", 8, 1.0e-4},
+    } cases[] = {{" MM ", 0, 0.1}, {"Centimeters", 1, 1.0}, {"feet", 5, 30.48}, {"um", 8, 1.0e-4},
                  // Words that share a first letter or a beginning with a unit are none.
-                 {"mx", -1, 0},
-                 {"dx", -1, 0},
-                 {"inchez", -1, 0},
-                 {"feex", -1, 0},
-                 {"", -1, 0}};
+                 {"mx", -1, 0}, {"dx", -1, 0}, {"inchez", -1, 0}, {"feex", -1, 0}, {"", -1, 0}};
     for (const auto& c : cases) {
         cm = 0;
         EXPECT_EQ(VOxaMotionSupport::FindLengthUnit(c.text, std::strlen(c.text), cm), c.row) << c.text;
