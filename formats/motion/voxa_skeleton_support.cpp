@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "animation/fcurve.h"
@@ -94,13 +95,17 @@ void VOxaSkeletonSupport::WarnMarkerEnds(VStreamOptionsMotion* options, VOxaNode
             pending.push_back(children[k]);
     }
     if (markers == 0) return;
+    // BVH and HTR end a leaf joint one bone length away; ASF gives a marker a bone of length 0,
+    // whose end a reader puts at the marker.
     char text[600];
     std::snprintf(text, sizeof text,
-                  "%zu marker%s written to %s as joint%s, each ending in an end site one bone length away "
-                  "(10 cm unless the node has a length of its own): read back, each end site is a node of "
-                  "its own (\"%.100s_End\" for \"%.100s\")%s%.100s%s.",
-                  markers, markers == 1 ? " is" : "s are", format, markers == 1 ? "" : "s", first, first,
-                  rootRenamed ? ", and the skeleton's root \"" : "",
+                  "%zu marker%s written to %s as joint%s, each ending in an end site %s: read back, each end "
+                  "site is a node of its own (\"%.100s_End\" for \"%.100s\")%s%.100s%s.",
+                  markers, markers == 1 ? " is" : "s are", format, markers == 1 ? "" : "s",
+                  std::strcmp(format, "ASF") == 0
+                      ? "at its place (a bone of length 0)"
+                      : "one bone length away (10 cm unless the node has a length of its own)",
+                  first, first, rootRenamed ? ", and the skeleton's root \"" : "",
                   rootRenamed ? root->GetNameWithoutPrefix() : "",
                   rootRenamed ? "\" comes back as \"root\"" : "");
     options->Message("Warning", text, "Ok");

@@ -25,8 +25,8 @@ struct OXA_API VOxaSkeletonSupport {
     static void WarnLeftOut(VStreamOptionsMotion* options, const std::vector<VOxaNode*>& leftOut,
                             const char* format);
     // One warning when the skeleton below `root` holds markers: each is written as a joint whose
-    // end site a reader gives back as a node of its own ("<marker>_End"), and an ASF/AMC skeleton
-    // (`rootRenamed`) gives its root back as "root".
+    // end site a reader gives back as a node of its own ("<marker>_End"; ASF ends each at the
+    // marker), and a skeleton whose root is renamed (`rootRenamed`) gives it back as "root".
     static void WarnMarkerEnds(VStreamOptionsMotion* options, VOxaNode* root, const char* format,
                                bool rootRenamed);
 
