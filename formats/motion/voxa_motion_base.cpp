@@ -620,13 +620,14 @@ std::vector<VString> VOxaMotionSupport::CutMarkerNames(const std::vector<VOxaNod
     std::vector<bool> repeat(nodes.size(), false);
     // Each name taken, lower case, with the index of the node that took it.
     std::unordered_map<std::string, size_t> taken;
-    std::unordered_set<std::string> kept;
+    // Each name kept, as a reader takes it, with the index of the node that has it.
+    std::unordered_map<std::string, size_t> kept;
     for (size_t i = 0; i < nodes.size(); ++i) {
         // A prefix is what the name holds before a ':' past the node's own "Model::".
         const char* own = nodes[i]->GetNameWithoutPrefix();
         out.push_back(NameAfterLastColon(nodes[i]->GetName()));
         cut[i] = std::strchr(own ? own : "", ':') != nullptr;
-        if (!cut[i] && !kept.emplace(ReadName(out[i])).second) repeat[i] = cut[i] = true;
+        if (!cut[i] && !kept.emplace(ReadName(out[i]), i).second) repeat[i] = cut[i] = true;
         if (!cut[i]) taken.emplace(LowerName(out[i]), i);
     }
     // The next suffix to try for each name that met another, so that many alike cost no search
@@ -652,10 +653,16 @@ std::vector<VString> VOxaMotionSupport::CutMarkerNames(const std::vector<VOxaNod
         }
         ++suffix;
         char text[1024];  // room for the longest message the precisions allow (899 bytes)
-        if (repeat[i])
+        const size_t same = repeat[i] ? kept.find(ReadName(out[i]))->second : i;
+        if (repeat[i] && out[same] == out[i])
             std::snprintf(text, sizeof text,
                           "Two nodes are named \"%.200s\"; the later one is written as \"%.120s\".\n",
                           nodes[i]->GetNameWithoutPrefix(), numbered.Buffer());
+        else if (repeat[i])
+            std::snprintf(text, sizeof text,
+                          "\"%.200s\" and \"%.200s\" read back as the same name (a reader takes a blank "
+                          "for \"_\"); \"%.200s\" is renamed \"%.120s\".\n",
+                          out[same].Buffer(), out[i].Buffer(), out[i].Buffer(), numbered.Buffer());
         else
             std::snprintf(text, sizeof text,
                           "\"%.200s\" and \"%.200s\" are both named \"%.100s\" once their prefixes are cut; "

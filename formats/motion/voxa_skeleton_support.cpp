@@ -5,12 +5,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "animation/fcurve.h"
 #include "formats/motion/voxa_motion_base.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_node.h"
+#include "scene/voxa_node_attribute.h"
 #include "scene/voxa_take_node.h"
 
 namespace {
@@ -74,6 +76,41 @@ void VOxaSkeletonSupport::WarnLeftOut(VStreamOptionsMotion* options, const std::
     options->Message("Warning", text.Buffer(), "Ok");
 }
 
+void VOxaSkeletonSupport::WarnMarkerEnds(VStreamOptionsMotion* options, VOxaNode* root, const char* format,
+                                         bool rootRenamed) {
+    if (!options || !root) return;
+    size_t markers = 0;
+    const char* first = nullptr;
+    std::vector<VOxaNode*> pending{root};
+    while (!pending.empty()) {
+        VOxaNode* node = pending.back();
+        pending.pop_back();
+        const std::vector<VOxaNode*> children = WrittenChildren(node, nullptr);
+        const VOxaNodeAttribute* attribute = node->GetNodeAttribute();
+        if (children.empty() && attribute && attribute->GetAttributeType() == VOxaNodeAttribute::eMarker) {
+            if (!first) first = node->GetNameWithoutPrefix();
+            ++markers;
+        }
+        for (size_t k = children.size(); k-- > 0;)
+            pending.push_back(children[k]);
+    }
+    if (markers == 0) return;
+    // BVH and HTR end a leaf joint one bone length away; ASF gives a marker a bone of length 0,
+    // whose end a reader puts at the marker.
+    char text[600];
+    std::snprintf(text, sizeof text,
+                  "%zu marker%s written to %s as joint%s, each ending in an end site %s: read back, each end "
+                  "site is a node of its own (\"%.100s_End\" for \"%.100s\")%s%.100s%s.",
+                  markers, markers == 1 ? " is" : "s are", format, markers == 1 ? "" : "s",
+                  std::strcmp(format, "ASF") == 0
+                      ? "at its place (a bone of length 0)"
+                      : "one bone length away (10 cm unless the node has a length of its own)",
+                  first, first, rootRenamed ? ", and the skeleton's root \"" : "",
+                  rootRenamed ? root->GetNameWithoutPrefix() : "",
+                  rootRenamed ? "\" comes back as \"root\"" : "");
+    options->Message("Warning", text, "Ok");
+}
+
 bool VOxaSkeletonSupport::FramesFit(const VStreamOptionsMotion* options, VString& refusal) {
     if (!options) return true;
     const int64_t period = options->GetFramePeriod().Get();
@@ -107,7 +144,12 @@ bool VOxaSkeletonSupport::FramesFit(const VStreamOptionsMotion* options, VString
 }
 
 double VOxaSkeletonSupport::StartFrame(VTime start, double rate) {
-    return std::round(start.GetSecondDouble() * rate) + 1.0;
+    const double frames = start.GetSecondDouble() * rate;
+    if (!std::isfinite(frames)) return frames;
+    // Half a frame goes up, within the millionth of a frame the time line rounds to (a start of
+    // -0.005 s at 100 frames per second is frame 1 whichever side of -0.5 its ticks fall).
+    const double below = std::floor(frames);
+    return (frames - below >= 0.5 - 1e-6 ? below + 1.0 : below) + 1.0;
 }
 
 VString VOxaSkeletonSupport::BetweenFramesNote(VTime start, double rate, const char* format) {

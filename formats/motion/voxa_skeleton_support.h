@@ -24,6 +24,11 @@ struct OXA_API VOxaSkeletonSupport {
     // One warning through the options' message receiver naming the nodes left out as never seen.
     static void WarnLeftOut(VStreamOptionsMotion* options, const std::vector<VOxaNode*>& leftOut,
                             const char* format);
+    // One warning when the skeleton below `root` holds markers: each is written as a joint whose
+    // end site a reader gives back as a node of its own ("<marker>_End"; ASF ends each at the
+    // marker), and a skeleton whose root is renamed (`rootRenamed`) gives it back as "root".
+    static void WarnMarkerEnds(VStreamOptionsMotion* options, VOxaNode* root, const char* format,
+                               bool rootRenamed);
 
     // Checks that the options' frames lie on the time line: a frame period above 0 and short
     // enough that start + period x (count - 1) stays within it. False with `refusal` naming the
@@ -34,8 +39,9 @@ struct OXA_API VOxaSkeletonSupport {
     // of a take starting at `start`: 1 + start x rate, rounded. 1 when that is no whole number the
     // file can hold.
     static long long FirstFrameNumber(VTime start, double rate);
-    // 1 + start x rate, rounded half away from zero: the number every writer whose frames count
-    // from 1 at time 0 gives a take's first frame (a double: it may be no number a file holds).
+    // 1 + start x rate, rounded with half a frame going up (before 0 as after: -0.5 gives frame 1):
+    // the number every writer whose frames count from 1 at time 0 gives a take's first frame (a
+    // double: it may be no number a file holds).
     static double StartFrame(VTime start, double rate);
     // A line ("...\n") saying that a take starting between two frames is numbered from the
     // nearest one, and where that puts it; "" when the start falls on a frame.

@@ -180,6 +180,11 @@ void AsfBone::CreateReadCurves() {
     VgeMatrixIdentity(mReadFrame);
     VgeRMatrixMult(mReadFrame, mAxis, mParentAxisInverse);
     VgeMatrixMultVector3(mReadOffset, mParentAxisInverse, mParentOffset);
+    // The root's translation dofs move the whole skeleton along the world's axes, from its
+    // position: its orientation turns the frame of its rotation dofs only.
+    if (!mParent)
+        for (int i = 0; i < 3; ++i)
+            mReadOffset[i] = mOffset[i];
 }
 
 void AsfBone::ApplyFrame(const double* values, VTime time, double lengthFactor, double angleFactor) {
@@ -195,8 +200,8 @@ void AsfBone::ApplyFrame(const double* values, VTime time, double lengthFactor, 
     }
     if (mReadT[0]) {
         // (t x A + parent offset) x parent A^-1 = t x (A x parent A^-1) + parent offset x parent A^-1
-        double out[3];
-        VgeMatrixMultVector3(out, mReadFrame, t);
+        double out[3] = {t[0], t[1], t[2]};
+        if (mParent) VgeMatrixMultVector3(out, mReadFrame, t);
         for (int i = 0; i < 3; ++i)
             if (mReadT[i]->KeyAppendFast(time, (float)(out[i] + mReadOffset[i])) < 0) throw std::bad_alloc();
     }
@@ -342,9 +347,11 @@ bool VOxaAsfScene::Complete() {
             VgeMatrixToEulerXYZ(b->mDefaultRotation, b->mAxis);
         } else {
             const AsfBone* p = b->mParent;
+            // The root has no length: its position places it, and its children start where it
+            // stands.
             for (int i = 0; i < 3; ++i) {
                 b->mOffset[i] = b->mDirection[i] * b->mLength;
-                b->mParentOffset[i] = p->mOffset[i];
+                b->mParentOffset[i] = p->mParent ? p->mOffset[i] : 0.0;
             }
             VgeMatrixCopy(b->mParentAxis, p->mAxis);
             VgeMatrixCopy(b->mParentAxisInverse, p->mAxisInverse);

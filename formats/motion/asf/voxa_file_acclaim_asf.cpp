@@ -1,6 +1,7 @@
 #include "formats/motion/asf/voxa_file_acclaim_asf.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -208,6 +209,9 @@ void VOxaFileAcclaimAsf::ReadUnitsLines() {
 bool VOxaFileAcclaimAsf::ReadRoot() {
     AsfBone* root = EnsureRoot();
     const double lengthFactor = kCentimetresPerInch / mScene->GetLengthUnit();
+    // The root's orientation turns about the axes in the letters of its "axis" word, first letter
+    // first, each by the orientation angle of its letter (x, y, z in the file).
+    int letters[3] = {0, 1, 2};
     ReadNextLine();
     for (;;) {
         if (IsAtEnd()) return Error("Unexpected end of file\n");
@@ -217,7 +221,8 @@ bool VOxaFileAcclaimAsf::ReadRoot() {
             case 0: {
                 const int code = ReadToken(token, 63) ? OrderCode(token) : -1;
                 if (code < 0) return Error("Unknown rotation order\n");
-                root->mAxisOrder = code;
+                for (int k = 0; k < 3; ++k)
+                    letters[k] = std::tolower((unsigned char)token[k]) - 'x';
                 break;
             }
             case 1:
@@ -251,6 +256,12 @@ bool VOxaFileAcclaimAsf::ReadRoot() {
         }
         ReadNextLine();
     }
+    // The rotation-order codes (first applied first) by first and second letter.
+    static const int kLetterCodes[3][3] = {{-1, 0, 2}, {6, -1, 4}, {8, 10, -1}};
+    const double angles[3] = {root->mAxisAngles[0], root->mAxisAngles[1], root->mAxisAngles[2]};
+    root->mAxisOrder = kLetterCodes[letters[0]][letters[1]];
+    for (int k = 0; k < 3; ++k)
+        root->mAxisAngles[k] = angles[letters[k]];
     root->BuildAxis();
     mScene->TreeChanged();
     return true;

@@ -154,6 +154,8 @@ bool VOxaWriterAcclaimAsf::Write(VOxaScene* scene, VStreamOptions* options) {
         return VOxaMotionSupport::Refuse(mError, VOxaMotionSupport::kNoJoints);
     }
     VOxaSkeletonSupport::WarnLeftOut(motion, leftOut, "AMC");
+    VOxaSkeletonSupport::WarnMarkerEnds(motion, root, "ASF",
+                                        !(VString(root->GetNameWithoutPrefix()) == "root"));
     // Names the files reserve ("root" for the root bone, the words of the hierarchy section), and
     // names an AMC reader would take for frame numbers.
     for (const auto& names : renamed) {

@@ -317,6 +317,7 @@ bool VOxaWriterBiovision::Write(VOxaScene* scene, VStreamOptions* options) {
         return Fail(eFILE_NOT_CREATED, text);
     }
     VOxaSkeletonSupport::WarnLeftOut(motion, mLeftOut, "BVH");
+    VOxaSkeletonSupport::WarnMarkerEnds(motion, root, "BVH", false);
     // Markers hang below a reference node: when none was ever seen, nothing is left to write.
     if (mEntries.size() == 1 && !mLeftOut.empty() && !VOxaMotionSupport::IsJoint(root)) {
         mEntries.clear();

@@ -368,8 +368,17 @@ bool VOxaFileVicon::ReadHeader(int64_t& markerCount, VTime& startTime, int64_t& 
         }
     }
     // Frames count from 1: frame n lies at (n - 1) / rate. Writers that count from 0 put 0 for the
-    // first frame, which is the first frame too.
-    if (first < 1) first = 1;
+    // first frame, which is the first frame too: it is read at 0 s, and said.
+    if (first < 1) {
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "The C3D header gives first frame %lld; C3D frames count from 1, so the take is read "
+                      "from frame 1 at 0 s.",
+                      (long long)first);
+        if (!mWarning.IsEmpty()) mWarning += "\n";
+        mWarning += text;
+        first = 1;
+    }
     mTrialFirst = first;
     mTrialFrames = count;
     markerCount = mPointCount;

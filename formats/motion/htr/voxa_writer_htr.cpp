@@ -271,6 +271,7 @@ bool VOxaWriterMotionAnalysisHtr::Write(VOxaScene* scene, VStreamOptions* base) 
         return Fail(eFILE_NOT_CREATED, refusal.Buffer());
     }
     VOxaSkeletonSupport::WarnLeftOut(options, leftOut, "HTR");
+    VOxaSkeletonSupport::WarnMarkerEnds(options, root, "HTR", false);
 
     // Written from the local transforms, the segments are sampled with their pivots in their
     // animation (a segment's base position and frames are plain translations and rotations); the

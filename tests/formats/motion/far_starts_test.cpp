@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -37,6 +38,7 @@ struct Take {
     VOxaSdkManager* manager = VOxaSdkManager::Create();
     VOxaScene* scene = manager->CreateScene();
     VTime start;
+    double rate = 30.0;
     std::string error, messages;
 
     explicit Take(long long startFrame) {
@@ -64,7 +66,7 @@ struct Take {
                       exporter->SetFileFormat(VOxaFindWriterFormat(VOxaGetFileExtension(file.c_str())));
             VStreamOptions* options = exporter->GetWriteOptions();
             kept.push_back(options);
-            Motion(options)->SetTimeMode(0, 30.0);
+            Motion(options)->SetTimeMode(0, rate);
             Motion(options)->SetStartTime(start);
             Motion(options)->SetFrameCount(10);
             Motion(options)->SetOption(VStreamOptionsMotion::eEXPORT_FRAME_RANGE, 1);
@@ -178,5 +180,18 @@ TEST(far_starts, StartsBeyondTheFrameNumbersAreRefused) {
             EXPECT_NE(take.error.find(std::to_string(startFrame + 1)), std::string::npos) << take.error;
             EXPECT_EQ(oxa_test::ReadFile(path), "old");
         }
+    }
+}
+
+TEST(far_starts, HalfAFrameBeforeZeroGoesUp) {
+    // A take from -0.005 s at 100 frames per second lies half a frame before frame 1 (0 s).
+    for (const auto& c : std::map<std::string, const char*>{
+             {"trc", "\t\tX1"}, {"htr", "[Hips]"}, {"amc", ":DEGREES"}, {"c3d", ""}}) {
+        Take take(0);
+        take.rate = 100.0;
+        take.start = VTime(-VTime::kOneSecond / 200);
+        EXPECT_TRUE(take.Write(TempPath("half." + c.first))) << take.error;
+        const std::string text = oxa_test::ReadFile(TempPath("half." + c.first));
+        EXPECT_EQ(*c.second ? FieldsAfter(text, c.second).at(0) : std::to_string(text.at(6)), "1") << c.first;
     }
 }

@@ -117,6 +117,12 @@ const Bone kBones[] = {
 };
 constexpr int kBoneCount = sizeof kBones / sizeof kBones[0];
 
+// A root placed by its position (inches) and turned by its orientation about its axis letters.
+struct RootPreset {
+    double position[3], orientation[3];
+    bool zyx;
+} const kNoPreset{};
+
 bool IsLeaf(int b) {
     for (const Bone& other : kBones)
         if (std::string(other.parent) == kBones[b].name) return false;
@@ -146,15 +152,19 @@ using Positions = std::map<std::string, Vec>;  // joint name -> world position, 
 // The ASF/AMC forward kinematics: a bone's world turn is W = A^-1 x M x A x W(parent), with A
 // the bone's axis frame and M its motion; it starts where its parent ends, and its end lies
 // direction x length turned by W further on. The root has the identity axis and no length.
-std::vector<Positions> ReferencePositions() {
+std::vector<Positions> ReferencePositions(const RootPreset& root = kNoPreset) {
     std::vector<Positions> frames(kFrames);
     for (int f = 0; f < kFrames; ++f) {
         std::map<std::string, Mat> world;
         std::map<std::string, Vec> start, end;
         double t[3], r[3];
         RootValues(f, t, r);
-        world["root"] = TurnXYZ(r);
-        start["root"] = end["root"] = {{t[0], t[1], t[2]}};
+        const double* o = root.orientation;
+        const Mat axis =
+            root.zyx ? Multiply(Multiply(Turn(2, o[2]), Turn(1, o[1])), Turn(0, o[0])) : TurnXYZ(o);
+        world["root"] = Multiply(Multiply(Transpose(axis), TurnXYZ(r)), axis);
+        start["root"] = end["root"] =
+            Add({{t[0], t[1], t[2]}}, {{root.position[0], root.position[1], root.position[2]}});
         for (int b = 0; b < kBoneCount; ++b) {
             const Bone& bone = kBones[b];
             double values[3];
@@ -181,15 +191,17 @@ std::vector<Positions> ReferencePositions() {
 }
 
 // Angles in degrees, or in radians (":units angle rad").
-std::string AsfText(bool radians = false) {
+std::string AsfText(bool radians = false, const RootPreset& root = kNoPreset) {
     const double unit = radians ? kPi / 180.0 : 1.0;
     std::ostringstream out;
     out.precision(17);
     out << ":version 1.10\n:name figure\n:units\n  mass 1.0\n  length 1.0\n  angle "
         << (radians ? "rad" : "deg") << "\n"
         << ":documentation\n  axis angles as capture skeletons have them\n"
-        << ":root\n  order TX TY TZ RX RY RZ\n  axis XYZ\n  position 0 0 0\n  orientation 0 0 0\n"
-        << ":bonedata\n";
+        << ":root\n  order TX TY TZ RX RY RZ\n  axis " << (root.zyx ? "ZYX" : "XYZ") << "\n  position "
+        << root.position[0] << " " << root.position[1] << " " << root.position[2] << "\n  orientation "
+        << root.orientation[0] * unit << " " << root.orientation[1] * unit << " "
+        << root.orientation[2] * unit << "\n:bonedata\n";
     for (int b = 0; b < kBoneCount; ++b) {
         const Bone& bone = kBones[b];
         out << "  begin\n    id " << b + 1 << "\n    name " << bone.name << "\n    direction "
@@ -1048,22 +1060,28 @@ TEST(SkeletonDigits, AFigureFarFromTheOriginKeepsItsPlaceInEveryFormat) {
 // axis angles and the AMC values, and an AMC line ":DEGREES" or ":RADIANS" decides for its values.
 TEST(SkeletonUnits, RadiansAndDegreesGiveTheSameFigure) {
     const std::string tag = "units";
-    const std::vector<Positions> reference = ReferencePositions();
     struct Case {
         const char* name;
         bool asfRadians, amcRadians;
         const char* unitLine;
+        RootPreset root;  // the whole skeleton placed and turned, also through every writer
     } cases[] = {
-        {"deg", false, false, ":DEGREES"},
-        {"rad", true, true, ""},
-        {"rad_amc_degrees", true, false, ":DEGREES"},
-        {"deg_amc_radians", false, true, ":RADIANS"},
+        {"deg", false, false, ":DEGREES", kNoPreset},
+        {"rad", true, true, "", kNoPreset},
+        {"rad_amc_degrees", true, false, ":DEGREES", kNoPreset},
+        {"deg_amc_radians", false, true, ":RADIANS", kNoPreset},
+        {"root_placed", false, false, ":DEGREES", {{1, 2, 3}, {10, 20, 30}, false}},
+        {"root_zyx", true, true, "", {{-4, 5, 6}, {10, 20, 30}, true}},
     };
     for (const Case& c : cases) {
-        const std::string stem = "skeleton_units_" + tag + "_" + c.name;
-        htr_test::WriteFile(stem + ".asf", AsfText(c.asfRadians));
+        const std::vector<Positions> reference = ReferencePositions(c.root);
+        const std::string stem = "skeleton_units_" + tag + "_" + c.name, out = TempPath(c.name);
+        htr_test::WriteFile(stem + ".asf", AsfText(c.asfRadians, c.root));
         const std::string amc = htr_test::WriteFile(stem + ".amc", AmcText(c.amcRadians, c.unitLine));
         ExpectPositions(amc, reference, true, c.name);
+        ASSERT_NO_FATAL_FAILURE(ConvertFile(amc, {out + ".bvh", out + ".htr", out + ".amc"}));
+        for (const char* extension : {".bvh", ".htr", ".amc"})
+            ExpectPositions(out + extension, reference, true, c.name + std::string(extension));
     }
 }
 

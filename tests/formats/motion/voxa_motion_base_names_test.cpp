@@ -122,6 +122,15 @@ TEST_F(MarkerNames, NamesWithoutMeetingKeepQuiet) {
     }));
     EXPECT_STREQ(writer.GetMessageText().Buffer(), "");
     EXPECT_NE(ReadFile(path).find("Frame#\tTime\tLASI\t\t\tRASI\t\t\t\n"), std::string::npos);
+    // Names a reader takes alike are told apart, naming both.
+    AddMarked(mScene->GetRootNode(), "Left Arm", {VgeTVector(1, 2, 3, 0)});
+    AddMarked(mScene->GetRootNode(), "Left_Arm", {VgeTVector(1, 2, 3, 0)});
+    EXPECT_TRUE(WriteWith(writer, path, [](VStreamOptionsMotion& o) { o.SetFrameCount(1); }));
+    const std::string said = writer.GetMessageText().Buffer();
+    EXPECT_NE(said.find("\"Left Arm\" and \"Left_Arm\" read back as the same name (a reader takes a blank "
+                        "for \"_\"); \"Left_Arm\" is renamed \"Left_Arm_2\"."),
+              std::string::npos)
+        << said;
     mManager->DestroyScene(mScene);
     mScene = kept;
 }

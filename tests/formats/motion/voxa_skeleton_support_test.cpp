@@ -97,6 +97,10 @@ TEST_F(skeleton_support, OnlyLeavesOccludedInEveryKeyAreLeftOut) {
     VOxaSkeletonSupport::WarnLeftOut(&options, many, "HTR");
     EXPECT_EQ(Caught::Text().substr(0, 61), "22 markers are occluded in every frame and left out (HTR hold");
     EXPECT_NE(Caught::Text().find("\"Never\" and 2 more"), std::string::npos) << Caught::Text();
+    VOxaSkeletonSupport::WarnMarkerEnds(&options, reference, "ASF", true);  // "Child" too
+    EXPECT_EQ(Caught::Text().substr(0, 28), "4 markers are written to ASF") << Caught::Text();
+    EXPECT_NE(Caught::Text().find("(\"Seen_End\" for \"Seen\"), and the skeleton's root \"TRC:optical\""),
+              std::string::npos);
 }
 
 TEST_F(skeleton_support, FramesOnTheTimeLineAndTheFirstFrameNumber) {

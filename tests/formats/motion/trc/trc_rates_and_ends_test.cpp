@@ -226,6 +226,7 @@ TEST_F(TrcRates, C3dCutShortReadsItsWholeFrames) {
     std::string bytes = ReadFile(path);
     const int dataBlock = (unsigned char)bytes[16] | ((unsigned char)bytes[17] << 8);
     bytes.resize((size_t)(dataBlock - 1) * 512 + 73 * 16 + 5);
+    bytes[6] = 0, bytes[8] = (char)(899 & 0xFF), bytes[9] = (char)(899 >> 8);  // frames 0 to 899
     WriteFile(path, bytes);
     VOxaScene* kept = mScene;
     mScene = mManager->CreateScene();
@@ -237,6 +238,8 @@ TEST_F(TrcRates, C3dCutShortReadsItsWholeFrames) {
                   "The header gives 900 frames, but the file ends after 73 whole frames; those 73 are read."),
               std::string::npos)
         << messages;
+    EXPECT_NE(messages.find("first frame 0; C3D frames count from 1, so the take is read from frame 1"),
+              std::string::npos);
     VFCurve* x = Curve(Find("A"), 0);
     ASSERT_NE(x, nullptr);
     ASSERT_EQ(x->KeyGetCount(), 73);
@@ -291,7 +294,7 @@ TEST_F(TrcRates, ValuesBeyondTheFormatAreGapsWithAWarning) {
 
 TEST_F(TrcRates, AStartBetweenFramesIsNumberedAlikeAndSaid) {
     // A take from 0.005 s at 100 frames per second: half a frame past frame 1. TRC and C3D give it
-    // the same first frame (the nearest, half away from zero: frame 2) and say so.
+    // the same first frame (the nearest, half a frame going up: frame 2) and say so.
     AddMarked(mScene->GetRootNode(), "A", {VgeTVector(1, 2, 3, 0), VgeTVector(4, 5, 6, 0)});
     auto options = [](VStreamOptionsMotion& o) {
         o.SetTimeMode(0, 100.0);
