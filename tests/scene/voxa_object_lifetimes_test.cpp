@@ -20,6 +20,7 @@
 #include "attributes/voxa_shape.h"
 #include "attributes/voxa_texture.h"
 #include "oxa_codec/voxa_exporter.h"
+#include "oxa_codec/voxa_importer.h"
 #include "oxa_codec/voxa_io_formats.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_global_camera_settings.h"
@@ -432,6 +433,97 @@ TEST_F(scene_ObjectLifetimes, CallbacksMayDestroyWhatIsBeingTakenApart) {
     }
     delete mManager;
     mManager = nullptr;
+}
+
+// Callbacks of a read: the options' progress callback and listeners on the scene's curves. What
+// they throw stops at them, what they destroy goes when the read has ended, a read they start
+// works on files of its own, and their own importer refuses them.
+TEST_F(scene_ObjectLifetimes, CallbacksOfAReadMayThrowDestroyAndRead) {
+    static const std::string folder = oxa_test::MakeProcessTempFolder("lifetimes_read");
+    const std::string bvh = folder + "walk.bvh";
+    oxa_test::WriteFile(
+        bvh,
+        "HIERARCHY\nROOT Hips\n{\n OFFSET 0 0 0\n CHANNELS 6 Xposition Yposition Zposition "
+        "Zrotation Xrotation Yrotation\n End Site\n {\n  OFFSET 0 1 0\n }\n}\nMOTION\nFrames: "
+        "4\nFrame Time: 0.033333\n0 0 0 0 0 0\n1 0 0 0 0 0\n2 0 0 0 0 0\n3 0 0 0 0 0\n");
+    // A 3DS file with keys: a node moving over three frames.
+    VOxaNode* moving = mManager->CreateNode("Moving");
+    mRoot->AddChild(moving);
+    VFCurve* x = moving->GetDefaultTakeNode()->GetTranslationX();
+    for (int frame = 0; frame < 3; ++frame) {
+        VTime time;
+        time.SetTime(0, 0, 0, frame * 10, 0, VTime::eFRAMES30);
+        x->KeySet(x->KeyAdd(time), time, frame * 5.0f);
+    }
+    ASSERT_TRUE(Write("3ds"));
+    const std::string threeDs = oxa_test::MakeProcessTempFolder("lifetimes") + "scene.3ds";
+
+    static std::function<void()> act;
+    struct Row {
+        const char* what;
+        std::string file;
+        std::function<void(VOxaImporter*)> arm;
+        bool ok;
+    };
+    VOxaImporter* importer = nullptr;
+    auto readOther = [this](const std::string& path) {
+        VOxaImporter* inner = mManager->CreateImporter();
+        VOxaScene* scene = mManager->CreateScene();
+        EXPECT_TRUE(inner->Initialize(path.c_str()) && inner->Import(scene))
+            << inner->GetError().GetLastErrorString();
+        EXPECT_GT(scene->GetRootNode()->GetChildCount(), 0);
+        mManager->DestroyImporter(inner);
+        mManager->DestroyScene(scene, true);
+    };
+    Watcher watcher;
+    const Row rows[] = {
+        {"progress callback throws", bvh, [](VOxaImporter*) { act = [] { throw 1; }; }, true},
+        {"progress callback destroys the scene", bvh,
+         [this](VOxaImporter*) {
+             VOxaScene* scene = mScene;
+             act = [this, scene] { mManager->DestroyScene(scene, true); };
+         },
+         true},
+        {"progress callback destroys everything", bvh,
+         [this](VOxaImporter*) { act = [this] { mManager->DestroyAllObjects(); }; }, true},
+        {"progress callback asks its own importer to read", bvh,
+         [&importer, bvh](VOxaImporter*) {
+             act = [&importer, bvh] { EXPECT_FALSE(importer->Initialize(bvh.c_str())); };
+         },
+         true},
+        {"listener reads the 3DS file being read", threeDs,
+         [&](VOxaImporter*) {
+             act = nullptr;
+             watcher.onDestroyOnly = false;
+             watcher.act = [&] { readOther(threeDs); };
+             for (int i = 0; i < mManager->GetNodeCount(); ++i)
+                 watcher.Watch(mManager->GetNode(i));
+         },
+         true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (!mScene) {
+            mScene = mManager->CreateScene();
+            mRoot = mScene->GetRootNode();
+        }
+        importer = mManager->CreateImporter();
+        ASSERT_TRUE(importer->Initialize(row.file.c_str()));
+        OptionsPtr options(importer->GetReadOptions());
+        ASSERT_NE(options, nullptr);
+        options->SetProgressCallback([](void*, const char*, float) {
+            if (auto run = std::exchange(act, nullptr)) run();
+        });
+        row.arm(importer);
+        EXPECT_EQ(importer->Import(mScene, options.get()), row.ok)
+            << importer->GetError().GetLastErrorString();
+        EXPECT_EQ(act, nullptr) << "the callback ran";
+        bool listed = false;
+        for (int i = 0; i < mManager->GetSceneCount(); ++i)
+            listed = listed || mManager->GetScene(i) == mScene;
+        if (!listed) mScene = nullptr;
+    }
+    EXPECT_TRUE(watcher.done);
 }
 
 }  // namespace
