@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "animation/fcurve.h"
@@ -524,6 +526,41 @@ TEST_F(scene_ObjectLifetimes, CallbacksOfAReadMayThrowDestroyAndRead) {
         if (!listed) mScene = nullptr;
     }
     EXPECT_TRUE(watcher.done);
+}
+
+// Threads that take turns with a manager: a destruction a listener asked for on a second thread,
+// outside any work of the library, goes with the manager when the first thread deletes it, and
+// is carried out when the second thread ends.
+TEST_F(scene_ObjectLifetimes, WhatAThreadDeferredGoesWithItsManager) {
+    for (bool threadEnds : {false, true}) {
+        SCOPED_TRACE(threadEnds ? "the thread ends" : "the thread goes on with a new manager");
+        VOxaSdkManager* manager = VOxaSdkManager::Create();
+        VOxaNode* node = manager->CreateNode("Watched");
+        VFCurve* curve = node->GetDefaultTakeNode()->GetTranslationX();
+        Watcher watcher;
+        watcher.onDestroyOnly = false;
+        watcher.act = [manager, node] { manager->DestroyNode(node); };
+        watcher.Watch(node);
+        std::promise<void> keyAdded, managerGone;
+        std::thread second([&] {
+            curve->KeyAdd(VTime(0));
+            keyAdded.set_value();
+            if (threadEnds) return;
+            managerGone.get_future().wait();
+            VOxaSdkManager* other = VOxaSdkManager::Create();
+            other->DestroyScene(other->CreateScene());
+            delete other;
+        });
+        keyAdded.get_future().wait();
+        if (threadEnds) {
+            second.join();
+            EXPECT_EQ(manager->GetNodeCount(), 0) << "destroyed when the thread ended";
+        }
+        EXPECT_TRUE(watcher.done);
+        delete manager;
+        managerGone.set_value();
+        if (!threadEnds) second.join();
+    }
 }
 
 }  // namespace
