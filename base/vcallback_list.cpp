@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "base/vdelivery_internal.h"
+
 bool VCallbackList::Add(Callback callback, void* object) {
     if (!callback) return false;
     for (const Entry& e : mEntries) {
@@ -46,7 +48,8 @@ bool VCallbackList::Fire(void* event) {
         Entry entry = mEntries[i];
         below = entry.serial;
         bool handled = false;
-        entry.callback(entry.object, event, &handled);
+        // What a callback throws stops there; the event goes on to the next entry.
+        if (!oxa_delivery::Call([&] { entry.callback(entry.object, event, &handled); })) handled = false;
         if (handled) return true;
     }
 }

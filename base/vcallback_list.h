@@ -26,6 +26,8 @@ public:
     // Sends `event` to the entries from the newest to the oldest until one marks it handled;
     // answers whether one did. Callbacks may add or remove entries while the event runs: entries
     // added are not called for this event, and an entry removed before its turn is not called.
+    // What a callback throws stops at it (the event goes on to the next entry), and the objects
+    // it destroys through the SDK manager go when the outermost library operation has ended.
     bool Fire(void* event);
 
 private:

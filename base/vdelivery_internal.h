@@ -47,7 +47,9 @@ void LeaveCallback();
 // destroys at once).
 bool Defer(DestroyFunction destroy, void* owner, int kind, void* object, bool flag);
 // Drops the queued destruction of `object` (it is being destroyed now) and, with `owner`, every
-// one queued on behalf of that owner (it is going).
+// one queued on behalf of that owner (it is going), whichever thread queued them: threads may
+// take turns with a manager, and what one deferred never outlives the manager. A thread that
+// ends carries out what it deferred after its last piece of work.
 void Forget(const void* object);
 void ForgetOwner(const void* owner);
 

@@ -10,7 +10,9 @@
 // progress object stays cancelled until Reset.
 class OXA_API VProgress {
 public:
-    // Receives each update; answers false to ask for the operation to stop.
+    // Receives each update; answers false to ask for the operation to stop. One that throws asks
+    // for it to stop too (nothing it throws goes further); the objects it destroys through the
+    // SDK manager go when the outermost library operation has ended.
     typedef bool (*Callback)(void* userData, const char* status, float percent);
 
     VProgress() = default;

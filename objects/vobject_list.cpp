@@ -27,28 +27,35 @@ VPlug* VObjectList::FindByName(const char* name) const {
     return nullptr;
 }
 
-// Without room for the filtered view of a class the entries are looked at one by one.
-int VObjectList::GetFilteredCount(int classId) const {
+namespace {
+
+// The filtered view of a class; null when memory ran out for it or for the class's filter.
+VFilteredPlug* ViewOf(const VObjectList* list, int classId) {
     try {
-        return GetFilteredPlug(GetClassFilter(classId))->GetSrcCount();
+        return list->GetFilteredPlug(GetClassFilter(classId));
     } catch (const std::bad_alloc&) {
-        const VClassFilter filter(classId);
-        int count = 0;
-        for (int i = 0, n = GetSrcCount(); i < n; ++i)
-            count += filter.Accepts(GetSrc(i));
-        return count;
+        return nullptr;
     }
 }
 
+}  // namespace
+
+// Without room for the filtered view of a class the entries are looked at one by one.
+int VObjectList::GetFilteredCount(int classId) const {
+    if (VFilteredPlug* view = ViewOf(this, classId)) return view->GetSrcCount();
+    const VClassFilter filter(classId);
+    int count = 0;
+    for (int i = 0, n = GetSrcCount(); i < n; ++i)
+        count += filter.Accepts(GetSrc(i));
+    return count;
+}
+
 VPlug* VObjectList::GetFiltered(int classId, int index) const {
-    try {
-        return GetFilteredPlug(GetClassFilter(classId))->GetSrc(index);
-    } catch (const std::bad_alloc&) {
-        const VClassFilter filter(classId);
-        for (int i = 0, n = GetSrcCount(); i < n && index >= 0; ++i)
-            if (filter.Accepts(GetSrc(i)) && index-- == 0) return GetSrc(i);
-        return nullptr;
-    }
+    if (VFilteredPlug* view = ViewOf(this, classId)) return view->GetSrc(index);
+    const VClassFilter filter(classId);
+    for (int i = 0, n = GetSrcCount(); i < n && index >= 0; ++i)
+        if (filter.Accepts(GetSrc(i)) && index-- == 0) return GetSrc(i);
+    return nullptr;
 }
 
 bool VObjectList::IsObject(const VPlug* entry) {

@@ -146,18 +146,23 @@ void VPlug::SetFilter(const VClassFilter* filter, int flag) {
 
 VFilteredPlug* VPlug::GetFilteredPlug(const VClassFilter* filter) const {
     int classId = filter ? filter->GetClassId() : -1;
-    Links& links = GetLinks();
-    for (const auto& view : links.mViews) {
-        if (view->mClassId == classId) return view.get();
+    try {
+        Links& links = GetLinks();
+        for (const auto& view : links.mViews) {
+            if (view->mClassId == classId) return view.get();
+        }
+        std::unique_ptr<VFilteredPlug> view(new VFilteredPlug(this, classId));
+        links.mViews.push_back(std::move(view));
+        return links.mViews.back().get();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
     }
-    links.mViews.push_back(std::unique_ptr<VFilteredPlug>(new VFilteredPlug(this, classId)));
-    return links.mViews.back().get();
 }
 
-void VFilteredPlug::Refresh() const {
+bool VFilteredPlug::Refresh() const {
     // A view exists only once its plug has its links.
     const VPlug::Links& links = *mPlug->mLinks;
-    if (mStamp == links.mStamp) return;
+    if (mStamp == links.mStamp) return true;
     if (mRemovalStamp != links.mRemovalStamp) {
         // Something was removed: filter everything again.
         mSrc.Clear();
@@ -165,18 +170,42 @@ void VFilteredPlug::Refresh() const {
         mSrcSeen = 0;
         mDstSeen = 0;
     }
-    // Connections only ever append, so what is past the seen counts is new.
+    // Connections only ever append, so what is past the seen counts is new. An entry is counted
+    // as seen only once it is kept: a view that ran out of memory goes on from there next time.
     VClassFilter filter(mClassId);
-    for (int n = mPlug->GetSrcCount(); mSrcSeen < n; ++mSrcSeen) {
-        VPlug* p = mPlug->GetSrc(mSrcSeen);
-        if (filter.Accepts(p)) mSrc.Append(p);
-    }
-    for (int n = mPlug->GetDstCount(); mDstSeen < n; ++mDstSeen) {
-        VPlug* p = mPlug->GetDst(mDstSeen);
-        if (filter.Accepts(p)) mDst.Append(p);
+    try {
+        for (int n = mPlug->GetSrcCount(); mSrcSeen < n; ++mSrcSeen) {
+            VPlug* p = mPlug->GetSrc(mSrcSeen);
+            if (filter.Accepts(p)) mSrc.Append(p);
+        }
+        for (int n = mPlug->GetDstCount(); mDstSeen < n; ++mDstSeen) {
+            VPlug* p = mPlug->GetDst(mDstSeen);
+            if (filter.Accepts(p)) mDst.Append(p);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
     }
     mStamp = links.mStamp;
     mRemovalStamp = links.mRemovalStamp;
+    return true;
+}
+
+// Without an up-to-date view (memory ran out refreshing it) the plug's own list is walked.
+int VFilteredPlug::CountDirect(bool srcSide) const {
+    VClassFilter filter(mClassId);
+    int count = 0;
+    for (int i = 0, n = srcSide ? mPlug->GetSrcCount() : mPlug->GetDstCount(); i < n; ++i)
+        count += filter.Accepts(srcSide ? mPlug->GetSrc(i) : mPlug->GetDst(i));
+    return count;
+}
+
+VPlug* VFilteredPlug::FindDirect(bool srcSide, int index) const {
+    VClassFilter filter(mClassId);
+    for (int i = 0, n = srcSide ? mPlug->GetSrcCount() : mPlug->GetDstCount(); i < n && index >= 0; ++i) {
+        VPlug* p = srcSide ? mPlug->GetSrc(i) : mPlug->GetDst(i);
+        if (filter.Accepts(p) && index-- == 0) return p;
+    }
+    return nullptr;
 }
 
 void VFilteredPlug::Removed(bool srcSide, const VPlug* plug, int position) {
@@ -217,27 +246,25 @@ void VFilteredPlug::Accepted::Erase(int index) {
 }
 
 int VFilteredPlug::GetSrcCount() const {
-    Refresh();
-    return mSrc.Size();
+    return Refresh() ? mSrc.Size() : CountDirect(true);
 }
 
 VPlug* VFilteredPlug::GetSrc(int index) const {
-    Refresh();
+    if (!Refresh()) return FindDirect(true, index);
     return (index >= 0 && index < mSrc.Size()) ? mSrc.At(index) : nullptr;
 }
 
 int VFilteredPlug::GetDstCount() const {
-    Refresh();
-    return mDst.Size();
+    return Refresh() ? mDst.Size() : CountDirect(false);
 }
 
 VPlug* VFilteredPlug::GetDst(int index) const {
-    Refresh();
+    if (!Refresh()) return FindDirect(false, index);
     return (index >= 0 && index < mDst.Size()) ? mDst.At(index) : nullptr;
 }
 
 VPlug* VFilteredPlug::Get(int index) const {
-    Refresh();
-    if (index < mSrc.Size()) return GetSrc(index);
-    return GetDst(index - mSrc.Size());
+    const int sources = GetSrcCount();
+    if (index < sources) return GetSrc(index);
+    return GetDst(index - sources);
 }

@@ -50,7 +50,8 @@ enum EPlugFlag {
 
 // The connections of a plug as seen through a class filter: the accepted sources first, then
 // the accepted destinations, each in connection order. The view belongs to its plug and is
-// refreshed on access after the plug's connections changed.
+// refreshed on access after the plug's connections changed; when memory runs out for that, the
+// getters answer from the plug's own lists.
 class OXA_API VFilteredPlug {
 public:
     int GetSrcCount() const;
@@ -65,7 +66,10 @@ public:
 private:
     friend class VPlug;
     VFilteredPlug(const VPlug* plug, int classId) : mPlug(plug), mClassId(classId) {}
-    void Refresh() const;
+    // False when memory ran out: the getters then walk the plug's own lists.
+    bool Refresh() const;
+    int CountDirect(bool srcSide) const;
+    VPlug* FindDirect(bool srcSide, int index) const;
     // Follows the removal of `plug`, which was at `position` among the plug's sources
     // (`srcSide`) or destinations, without filtering the rest again.
     void Removed(bool srcSide, const VPlug* plug, int position);
@@ -161,7 +165,7 @@ public:
     int GetFilterClassId() const { return mFilterClassId; }
 
     // The view of this plug's connections through `filter` (null: accept all). The view is
-    // kept by the plug and lives as long as the plug.
+    // kept by the plug and lives as long as the plug. Null when memory runs out making it.
     VFilteredPlug* GetFilteredPlug(const VClassFilter* filter) const;
 
 protected:

@@ -29,7 +29,16 @@ void VOxaExporter::TakeWriterError() {
                         mWriter->GetError().GetLastErrorString().Buffer());
 }
 
+// A callback of the write in progress asks this exporter for another: refused, the write goes on.
+bool VOxaExporter::Refused() {
+    if (!mWriting) return false;
+    mError.SetLastError(VOxaWriter::eUNIDENTIFIED_ERROR,
+                        "The exporter is writing a file: a callback of that write cannot use it");
+    return true;
+}
+
 bool VOxaExporter::Initialize(const char* fileName) {
+    if (Refused()) return false;
     mError.ClearError();
     const unsigned long long failures = oxa_alloc::FailureCount();
     mFileName = fileName ? fileName : "";
@@ -53,6 +62,7 @@ bool VOxaExporter::Initialize(const char* fileName) {
 }
 
 bool VOxaExporter::SetFileFormat(int index) {
+    if (Refused()) return false;
     DropWriter();
     mFormat = -1;
     mFormatChosen = false;
@@ -88,7 +98,7 @@ bool VOxaExporter::MakeWriter() {
 }
 
 VStreamOptions* VOxaExporter::GetWriteOptions() {
-    if (!MakeWriter()) return nullptr;
+    if (Refused() || !MakeWriter()) return nullptr;
     VStreamOptions* options = nullptr;
     try {
         options = mWriter->GetWriteOptions();
@@ -100,7 +110,13 @@ VStreamOptions* VOxaExporter::GetWriteOptions() {
 }
 
 bool VOxaExporter::Export(VOxaScene* scene, VStreamOptions* options) {
+    if (Refused()) return false;
     oxa_delivery::Scope scope;
+    struct Writing {
+        bool& mFlag;
+        explicit Writing(bool& flag) : mFlag(flag) { mFlag = true; }
+        ~Writing() { mFlag = false; }
+    } writing(mWriting);
     if (!MakeWriter()) return false;
     if (scene == nullptr) {
         mError.SetLastError(VOxaWriter::eUNIDENTIFIED_ERROR, "No scene to write (null)");

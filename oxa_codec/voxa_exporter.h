@@ -38,7 +38,9 @@ public:
     VStreamOptions* GetWriteOptions();
     // Creates the file with the chosen writer, writes `scene` with `options` (null: the
     // writer's own defaults) and closes the file. The writer's warnings are kept in
-    // GetMessageText. The writer is used for one file only; the format stays chosen.
+    // GetMessageText. The writer is used for one file only; the format stays chosen. The
+    // options' callbacks may write other files with other exporters; asking this exporter for
+    // anything but its error while it writes is refused (false or null, error 5).
     bool Export(VOxaScene* scene, VStreamOptions* options = nullptr);
 
     VError& GetError() { return mError; }
@@ -49,11 +51,13 @@ private:
     bool MakeWriter();
     void DropWriter();
     void TakeWriterError();
+    bool Refused();
 
     VOxaSdkManager* mManager;
     VOxaWriter* mWriter = nullptr;
     int mFormat = -1;
     bool mFormatChosen = false;  // by SetFileFormat, not from the file name
+    bool mWriting = false;       // Export is running
     VString mFileName;
     VError mError;
     VString mMessageText;

@@ -40,7 +40,16 @@ void VOxaImporter::TakeReaderError() {
     mError.SetLastError(id, *text ? text : "Unidentified error");
 }
 
+// A callback of the read in progress asks this importer for another: refused, the read goes on.
+bool VOxaImporter::Refused() {
+    if (!mReading) return false;
+    mError.SetLastError(VOxaReader::eUNIDENTIFIED_ERROR,
+                        "The importer is reading a file: a callback of that read cannot use it");
+    return true;
+}
+
 bool VOxaImporter::Initialize(const char* fileName) {
+    if (Refused()) return false;
     DropReader();
     mError.ClearError();
     // The name and the reader are the first allocations of a read: memory that runs out here is
@@ -104,6 +113,7 @@ bool VOxaImporter::Initialize(const char* fileName) {
 }
 
 VStreamOptions* VOxaImporter::GetReadOptions() {
+    if (Refused()) return nullptr;
     if (!mReader) {
         mError.SetLastError(VOxaReader::eFILE_NOT_OPENED, "File not opened");
         return nullptr;
@@ -122,7 +132,13 @@ VStreamOptions* VOxaImporter::GetReadOptions() {
 }
 
 bool VOxaImporter::Import(VOxaScene* scene, VStreamOptions* options) {
+    if (Refused()) return false;
     oxa_delivery::Scope scope;
+    struct Reading {
+        bool& mFlag;
+        explicit Reading(bool& flag) : mFlag(flag) { mFlag = true; }
+        ~Reading() { mFlag = false; }
+    } reading(mReading);
     if (!mReader) {
         mError.SetLastError(VOxaReader::eFILE_NOT_OPENED, "File not opened");
         return false;

@@ -39,7 +39,9 @@ public:
     VStreamOptions* GetReadOptions();
     // Reads the open file into `scene` with `options` (null: the reader's own defaults; when the
     // reader cannot make them the read stops with its error) and closes it, whether the read
-    // worked or not. The reader's warnings are kept in GetMessageText.
+    // worked or not. The reader's warnings are kept in GetMessageText. The options' callbacks,
+    // and listeners on what the read makes, may read other files with other importers; asking
+    // this importer for anything but its error while it reads is refused (false, error 7).
     bool Import(VOxaScene* scene, VStreamOptions* options = nullptr);
 
     VError& GetError() { return mError; }
@@ -49,10 +51,12 @@ public:
 private:
     void DropReader();
     void TakeReaderError();
+    bool Refused();
 
     VOxaSdkManager* mManager;
     VOxaReader* mReader = nullptr;
     int mFormat = -1;
+    bool mReading = false;  // Import is running
     VString mFileName;
     VError mError;
     VString mMessageText;

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "base/vdelivery_internal.h"
+
 VOBJECT_IMPLEMENT_CLASS(VStreamOptions, VPlug);
 VOBJECT_IMPLEMENT_CLASS(VStreamOptionsBase, VStreamOptions);
 VOBJECT_IMPLEMENT_CLASS(VStreamOptions3ds, VStreamOptionsBase);
@@ -61,6 +63,22 @@ void VStreamOptions::SetDialogCallback(DialogCallback callback) {
 }
 void VStreamOptions::SetMessageCallback(DialogCallback callback) {
     mMessage = callback ? callback : NoDialog;
+}
+
+void VStreamOptions::Progress(const char* text, float percent) const {
+    oxa_delivery::Call([&] { mProgress(nullptr, text, percent); });
+}
+
+int VStreamOptions::Dialog(const char* title, const char* text, const char* answer1,
+                           const char* answer2) const {
+    int answer = 0;
+    if (!oxa_delivery::Call([&] { answer = mDialog(title, text, answer1, answer2, nullptr, nullptr); }))
+        answer = 0;
+    return answer;
+}
+
+void VStreamOptions::Message(const char* title, const char* text, const char* button) const {
+    oxa_delivery::Call([&] { mMessage(title, text, button, nullptr, nullptr, nullptr); });
 }
 
 // ---- VStreamOptionsBase ----

@@ -36,17 +36,20 @@ public:
     DialogCallback GetDialogCallback() const { return mDialog; }
     DialogCallback GetMessageCallback() const { return mMessage; }
 
+    // The readers and writers call the callbacks through these. A callback runs in the middle of
+    // a read or write: an exception it throws stops there (as if it had returned, a dialog then
+    // answering 0); a scene or object it destroys (DestroyScene, DestroyAllObjects, ...) is
+    // destroyed only when the outermost read or write has ended, the read or write going on with
+    // it meanwhile; a read or write it starts on the importer or exporter that called it is
+    // refused. It may read or write other files with other importers and exporters.
+
     // Calls the progress callback with handle 0.
-    void Progress(const char* text, float percent) const { mProgress(nullptr, text, percent); }
+    void Progress(const char* text, float percent) const;
     // Asks a question with two answers; answers 1 for the first, 2 for the second (the
-    // do-nothing callback answers 0: no answer).
-    int Dialog(const char* title, const char* text, const char* answer1, const char* answer2) const {
-        return mDialog(title, text, answer1, answer2, nullptr, nullptr);
-    }
+    // do-nothing callback, and one that threw, answer 0: no answer).
+    int Dialog(const char* title, const char* text, const char* answer1, const char* answer2) const;
     // Shows a message with one button ("Ok" unless said otherwise).
-    void Message(const char* title, const char* text, const char* button = "Ok") const {
-        mMessage(title, text, button, nullptr, nullptr, nullptr);
-    }
+    void Message(const char* title, const char* text, const char* button = "Ok") const;
 
 private:
     ProgressCallback mProgress;

@@ -31,9 +31,41 @@ const char* const kNodeErrors[VOxaNode::eErrorCount] = {
 };
 
 // The view of a node block's connections that sees only other node blocks: its sources are the
-// children in order, its first destination is the parent.
+// children in order, its first destination is the parent. Null when memory ran out for it: the
+// block's own lists are walked then.
 VFilteredPlug* HierarchyView(const VOxaNodeProperties* block) {
-    return block->GetFilteredPlug(GetClassFilter(VOxaNodeProperties::ClassId));
+    try {
+        return block->GetFilteredPlug(GetClassFilter(VOxaNodeProperties::ClassId));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+bool IsNodeBlock(const VPlug* plug) {
+    return plug && plug->IsA(VOxaNodeProperties::ClassId);
+}
+
+int ChildCountOf(const VOxaNodeProperties* block) {
+    if (VFilteredPlug* view = HierarchyView(block)) return view->GetSrcCount();
+    int count = 0;
+    for (int i = 0, n = block->GetSrcCount(); i < n; ++i)
+        count += IsNodeBlock(block->GetSrc(i));
+    return count;
+}
+
+VPlug* ChildOf(const VOxaNodeProperties* block, int index) {
+    if (VFilteredPlug* view = HierarchyView(block)) return view->GetSrc(index);
+    for (int i = 0, n = block->GetSrcCount(); i < n && index >= 0; ++i)
+        if (IsNodeBlock(block->GetSrc(i)) && index-- == 0) return block->GetSrc(i);
+    return nullptr;
+}
+
+VPlug* ParentOf(const VOxaNodeProperties* block) {
+    if (VFilteredPlug* view = HierarchyView(block))
+        return view->GetDstCount() > 0 ? view->GetDst(0) : nullptr;
+    for (int i = 0, n = block->GetDstCount(); i < n; ++i)
+        if (IsNodeBlock(block->GetDst(i))) return block->GetDst(i);
+    return nullptr;
 }
 
 VOxaNode* NodeOfPlug(VPlug* plug) {
@@ -235,8 +267,7 @@ VOxaNode* VOxaNode::GetParent() const {
         if (dst && dst->IsA(VOxaNodeProperties::ClassId)) return NodeOfPlug(dst);
     }
     if (count <= kWalked) return nullptr;
-    VFilteredPlug* view = HierarchyView(mProperties);
-    return view->GetDstCount() > 0 ? NodeOfPlug(view->GetDst(0)) : nullptr;
+    return NodeOfPlug(ParentOf(mProperties));
 }
 
 bool VOxaNode::AddChild(VOxaNode* node) {
@@ -282,27 +313,32 @@ VOxaNode* VOxaNode::RemoveChild(VOxaNode* node) {
 int VOxaNode::GetChildCount(bool recursive) const {
     // A leaf, most nodes of a scene, has no source connection at all: nothing to filter.
     if (!mProperties || mProperties->GetSrcCount() == 0) return 0;
-    int count = HierarchyView(mProperties)->GetSrcCount();
+    int count = ChildCountOf(mProperties);
     if (!recursive) return count;
     // Iterative, so that a deep chain does not exhaust the stack.
     int total = 0;
-    std::vector<const VOxaNode*> pending{this};
-    while (!pending.empty()) {
-        const VOxaNode* node = pending.back();
-        pending.pop_back();
-        int n = node->GetChildCount(false);
-        total += n;
-        for (int i = 0; i < n; ++i) {
-            if (VOxaNode* child = node->GetChild(i)) pending.push_back(child);
+    try {
+        std::vector<const VOxaNode*> pending{this};
+        while (!pending.empty()) {
+            const VOxaNode* node = pending.back();
+            pending.pop_back();
+            int n = node->GetChildCount(false);
+            total += n;
+            for (int i = 0; i < n; ++i) {
+                if (VOxaNode* child = node->GetChild(i)) pending.push_back(child);
+            }
         }
+    } catch (const std::bad_alloc&) {
+        // No room for the walk: no count rather than a short one.
+        const_cast<VOxaNode*>(this)->mError.SetLastErrorID(eNotEnoughMemory);
+        return 0;
     }
     return total;
 }
 
 VOxaNode* VOxaNode::GetChild(int index) const {
-    VFilteredPlug* view = HierarchyView(mProperties);
-    if (index < 0 || index >= view->GetSrcCount()) return nullptr;
-    return NodeOfPlug(view->GetSrc(index));
+    if (!mProperties || index < 0) return nullptr;
+    return NodeOfPlug(ChildOf(mProperties, index));
 }
 
 VOxaNode* VOxaNode::FindChild(const char* name, bool recursive, bool initialName) const {

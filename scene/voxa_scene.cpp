@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <unordered_set>
 
@@ -32,7 +33,7 @@
 
 namespace {
 
-const char* const kSceneErrors[VOxaScene::eErrorCount] = {"Take error."};
+const char* const kSceneErrors[VOxaScene::eErrorCount] = {"Take error.", "Not enough memory"};
 
 const char* const kCameraSwitcherName = "Camera Switcher";
 
@@ -497,6 +498,15 @@ void VOxaScene::ReleaseNodeAttribute(const VOxaNodeAttribute* attribute) {
 
 void VOxaScene::Clear() {
     oxa_delivery::Scope scope;
+    try {
+        ClearAll();
+    } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
+        mError.SetLastErrorID(eNotEnoughMemory);
+    }
+}
+
+void VOxaScene::ClearAll() {
     if (VOxaNode* root = mContents->GetRootNode()) {
         while (root->GetChildCount() > 0) {
             VOxaNode* child = root->GetChild(root->GetChildCount() - 1);

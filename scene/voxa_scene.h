@@ -47,7 +47,7 @@ class VOxaConstraintSingleChainIK;
 
 class OXA_API VOxaScene {
 public:
-    enum EError : int { eTakeError = 0, eErrorCount };
+    enum EError : int { eTakeError = 0, eNotEnoughMemory = 1, eErrorCount };
 
     // Makes the contents (with the root node "RootNode"), the camera switcher node "Camera
     // Switcher" (invisible, shading mode 1) and the default global settings.
@@ -224,7 +224,9 @@ public:
     // Back to a new scene: destroys the root's subtree, the scene information and the generic
     // nodes through the manager, keeps only the first take of the root and the camera switcher
     // (renamed "Camera Switcher", invisible, shading mode 1), empties the pose list, restores
-    // the default settings and forgets the current take name and the take informations.
+    // the default settings and forgets the current take name and the take informations. When
+    // memory runs out part way, what was cleared stays cleared and the error is "Not enough
+    // memory".
     void Clear();
 
     // For a node or attribute that the manager is destroying: the scene stops holding it (as
@@ -237,6 +239,7 @@ public:
     const char* GetLastErrorString() const { return mError.GetLastErrorString().Buffer(); }
 
 private:
+    void ClearAll();
     friend class VOxaSdkManager;
     friend class VOxaCharacterPose;
 

@@ -1,10 +1,12 @@
 #include "scene/voxa_take_node.h"
 
 #include <cstring>
+#include <new>
 
 #include "animation/fcurve.h"
 #include "animation/fcurve_node.h"
 #include "attributes/voxa_geometry.h"
+#include "base/vallocation_hook.h"
 #include "base/vge_matrix.h"
 #include "objects/vdatatype.h"
 #include "objects/voxa_object.h"
@@ -13,7 +15,7 @@
 
 namespace {
 
-const char* const kTakeNodeErrors[VOxaTakeNode::eErrorCount] = {"Curve not found"};
+const char* const kTakeNodeErrors[VOxaTakeNode::eErrorCount] = {"Curve not found", "Not enough memory"};
 
 // Deletes the reference-mode children of a reference-mode node (they are not deleted with it),
 // deepest first and last child first.
@@ -64,6 +66,18 @@ VOxaTakeNode::~VOxaTakeNode() {
     mRoot = nullptr;
 }
 
+VFCurveNode* VOxaTakeNode::GetVFCurveNode() const {
+    // The tree, or the channels left to the owner, made now: memory that runs out for them is
+    // an answer of null with the error set, never thrown.
+    try {
+        return Root();
+    } catch (const std::bad_alloc&) {
+        oxa_alloc::NoteFailure();
+        const_cast<VOxaTakeNode*>(this)->mError.SetLastErrorID(eNotEnoughMemory);
+        return nullptr;
+    }
+}
+
 void VOxaTakeNode::DeferChannels(VOxaTakeNodeContainer* owner) {
     mChannelOwner = owner;
 }
@@ -83,7 +97,7 @@ bool VOxaTakeNode::GetAnimationInterval(VTime& start, VTime& stop) const {
     // Channels still to be made would hold their defaults only, no key: nothing to widen with,
     // and no reason to make them.
     if (HasDeferredChannels()) return false;
-    VFCurveNode* root = Root();
+    VFCurveNode* root = GetVFCurveNode();
     return root && root->GetAnimationInterval(start, stop);
 }
 
@@ -104,7 +118,9 @@ VFCurveNode* WalkNames(VFCurveNode* root, const char* objectName, const char* ch
 
 VFCurve* VOxaTakeNode::GetVFCurve(const char* objectName, const char* channelName,
                                   const char* componentName) {
-    VFCurveNode* node = WalkNames(Root(), objectName, channelName);
+    VFCurveNode* root = GetVFCurveNode();
+    if (!root) return nullptr;
+    VFCurveNode* node = WalkNames(root, objectName, channelName);
     if (node && componentName) node = node->FindChild(componentName);
     VFCurve* curve = node ? node->FCurveGet() : nullptr;
     if (!curve) mError.SetLastErrorID(eCurveNotFound);
@@ -113,7 +129,9 @@ VFCurve* VOxaTakeNode::GetVFCurve(const char* objectName, const char* channelNam
 
 VFCurve* VOxaTakeNode::GetVFCurveByDataType(const char* objectName, const char* channelName,
                                             const VDataType* dataType) {
-    VFCurveNode* node = WalkNames(Root(), objectName, channelName);
+    VFCurveNode* root = GetVFCurveNode();
+    if (!root) return nullptr;
+    VFCurveNode* node = WalkNames(root, objectName, channelName);
     if (node && dataType) node = node->FindRecursive(dataType);
     VFCurve* curve = node ? node->FCurveGet() : nullptr;
     if (!curve) mError.SetLastErrorID(eCurveNotFound);
@@ -146,8 +164,9 @@ bool VOxaTakeNode::IsAnimatedByDataType(const char* objectName, const char* chan
 
 VFCurve* VOxaTakeNode::GetPropertyCurve(VOxaUserProperty* userProperty, int component) {
     VFCurveNode* channel = nullptr;
-    VFCurveNode* root = Root();
-    if (root && userProperty)
+    VFCurveNode* root = GetVFCurveNode();
+    if (!root) return nullptr;
+    if (userProperty)
         channel = root->FindChild(VOxaTakeNodeContainer::GetChannelName(userProperty->GetName()));
     VFCurve* curve = nullptr;
     if (channel) {

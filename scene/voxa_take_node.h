@@ -30,7 +30,7 @@ class VOxaTakeNodeContainer;
 // default take read, so they never pay for it.
 class OXA_API VOxaTakeNode {
 public:
-    enum EError : int { eCurveNotFound = 0, eErrorCount };
+    enum EError : int { eCurveNotFound = 0, eNotEnoughMemory = 1, eErrorCount };
 
     // A take named `name` with an empty root "Defaults" (made when first asked for).
     explicit VOxaTakeNode(const char* name);
@@ -41,7 +41,9 @@ public:
 
     void SetName(const char* name);
     const char* GetName() const { return mName.Buffer(); }
-    VFCurveNode* GetVFCurveNode() const { return Root(); }
+    // The channel tree; null, with error 1 "Not enough memory", when memory runs out making it
+    // (or the channels left to the owner).
+    VFCurveNode* GetVFCurveNode() const;
 
     // Leaves the channels to `owner`, which fills them when the tree is first asked for. Only
     // for a fresh take, before anybody has seen its tree.

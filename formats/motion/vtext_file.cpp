@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "base/vallocation_hook.h"
+#include "base/vdelivery_internal.h"
 #include "base/vnumber_text.h"
 #include "base/vprintable_text.h"
 
@@ -545,8 +546,8 @@ bool VTextFile::Compose(Callback fn, const char* kind, const char* format, va_li
     if (used < 0) used = 0;
     if ((size_t)used < sizeof buffer)
         std::vsnprintf(buffer + used, sizeof buffer - (size_t)used, format, args);
-    // A longer message is cut at the buffer's end.
-    fn(buffer);
+    // A longer message is cut at the buffer's end. What the callback throws stops there.
+    oxa_delivery::Call([&] { fn(buffer); });
     return true;
 }
 

@@ -32,6 +32,8 @@ public:
         int count;
     };
 
+    // Receives one diagnostic line. It runs in the middle of a read: what it throws stops there,
+    // and the objects it destroys through the SDK manager go when the outermost read has ended.
     using Callback = void (*)(const char* text);
 
     static constexpr uint32_t kInitialBufferSize = 10240;

@@ -45,6 +45,7 @@
 #include "scene/voxa_scene_contents.h"
 #include "scene/voxa_scene_info.h"
 #include "scene/voxa_sdk_manager.h"
+#include "scene/voxa_take_node.h"
 #include "tests/support/test_files.h"
 
 #if defined(__has_feature)
@@ -934,6 +935,24 @@ TEST(memory, AnObjectWhoseMakingRunsOutOfMemoryIsNullAndKeepsNothing) {
              const bool made = m->CreateUserProperty(m, "Weight", "Real") != nullptr;
              EXPECT_GT(gRow.a->GetUserPropertyCount(), 0);
              return made;
+         }},
+        // A getter that makes what it answers (a child view, channels left to be made) answers
+        // it, or null with its object's error; a cleared scene is cleared as far as it went.
+        {"children",
+         [](VOxaSdkManager*) { return gRow.d->GetChildCount() == 1 && gRow.d->GetChild(0) != nullptr; }},
+        {"channel",
+         [](VOxaSdkManager*) {
+             VOxaTakeNode* take = gRow.b->GetDefaultTakeNode();
+             if (take->GetTranslationX() && take->GetVisibility()) return true;
+             EXPECT_EQ(take->GetLastErrorID(), VOxaTakeNode::eNotEnoughMemory);
+             return false;
+         }},
+        {"clear",
+         [](VOxaSdkManager*) {
+             gRow.scene->Clear();
+             if (gRow.scene->GetRootNode()->GetChildCount() == 0) return true;
+             EXPECT_EQ(gRow.scene->GetLastErrorID(), VOxaScene::eNotEnoughMemory);
+             return false;
          }},
         // A subtree leaves the scene, with memory or without.
         {"detach",

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "animation/fcurve.h"
@@ -20,6 +22,7 @@
 #include "attributes/voxa_shape.h"
 #include "attributes/voxa_texture.h"
 #include "oxa_codec/voxa_exporter.h"
+#include "oxa_codec/voxa_importer.h"
 #include "oxa_codec/voxa_io_formats.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_global_camera_settings.h"
@@ -432,6 +435,132 @@ TEST_F(scene_ObjectLifetimes, CallbacksMayDestroyWhatIsBeingTakenApart) {
     }
     delete mManager;
     mManager = nullptr;
+}
+
+// Callbacks of a read: the options' progress callback and listeners on the scene's curves. What
+// they throw stops at them, what they destroy goes when the read has ended, a read they start
+// works on files of its own, and their own importer refuses them.
+TEST_F(scene_ObjectLifetimes, CallbacksOfAReadMayThrowDestroyAndRead) {
+    static const std::string folder = oxa_test::MakeProcessTempFolder("lifetimes_read");
+    const std::string bvh = folder + "walk.bvh";
+    oxa_test::WriteFile(
+        bvh,
+        "HIERARCHY\nROOT Hips\n{\n OFFSET 0 0 0\n CHANNELS 6 Xposition Yposition Zposition "
+        "Zrotation Xrotation Yrotation\n End Site\n {\n  OFFSET 0 1 0\n }\n}\nMOTION\nFrames: "
+        "4\nFrame Time: 0.033333\n0 0 0 0 0 0\n1 0 0 0 0 0\n2 0 0 0 0 0\n3 0 0 0 0 0\n");
+    // A 3DS file with keys: a node moving over three frames.
+    VOxaNode* moving = mManager->CreateNode("Moving");
+    mRoot->AddChild(moving);
+    VFCurve* x = moving->GetDefaultTakeNode()->GetTranslationX();
+    for (int frame = 0; frame < 3; ++frame) {
+        VTime time;
+        time.SetTime(0, 0, 0, frame * 10, 0, VTime::eFRAMES30);
+        x->KeySet(x->KeyAdd(time), time, frame * 5.0f);
+    }
+    ASSERT_TRUE(Write("3ds"));
+    const std::string threeDs = oxa_test::MakeProcessTempFolder("lifetimes") + "scene.3ds";
+
+    static std::function<void()> act;
+    struct Row {
+        const char* what;
+        std::string file;
+        std::function<void(VOxaImporter*)> arm;
+        bool ok;
+    };
+    VOxaImporter* importer = nullptr;
+    auto readOther = [this](const std::string& path) {
+        VOxaImporter* inner = mManager->CreateImporter();
+        VOxaScene* scene = mManager->CreateScene();
+        EXPECT_TRUE(inner->Initialize(path.c_str()) && inner->Import(scene))
+            << inner->GetError().GetLastErrorString();
+        EXPECT_GT(scene->GetRootNode()->GetChildCount(), 0);
+        mManager->DestroyImporter(inner);
+        mManager->DestroyScene(scene, true);
+    };
+    Watcher watcher;
+    const Row rows[] = {
+        {"progress callback throws", bvh, [](VOxaImporter*) { act = [] { throw 1; }; }, true},
+        {"progress callback destroys the scene", bvh,
+         [this](VOxaImporter*) {
+             VOxaScene* scene = mScene;
+             act = [this, scene] { mManager->DestroyScene(scene, true); };
+         },
+         true},
+        {"progress callback destroys everything", bvh,
+         [this](VOxaImporter*) { act = [this] { mManager->DestroyAllObjects(); }; }, true},
+        {"progress callback asks its own importer to read", bvh,
+         [&importer, bvh](VOxaImporter*) {
+             act = [&importer, bvh] { EXPECT_FALSE(importer->Initialize(bvh.c_str())); };
+         },
+         true},
+        {"listener reads the 3DS file being read", threeDs,
+         [&](VOxaImporter*) {
+             act = nullptr;
+             watcher.onDestroyOnly = false;
+             watcher.act = [&] { readOther(threeDs); };
+             for (int i = 0; i < mManager->GetNodeCount(); ++i)
+                 watcher.Watch(mManager->GetNode(i));
+         },
+         true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (!mScene) {
+            mScene = mManager->CreateScene();
+            mRoot = mScene->GetRootNode();
+        }
+        importer = mManager->CreateImporter();
+        ASSERT_TRUE(importer->Initialize(row.file.c_str()));
+        OptionsPtr options(importer->GetReadOptions());
+        ASSERT_NE(options, nullptr);
+        options->SetProgressCallback([](void*, const char*, float) {
+            if (auto run = std::exchange(act, nullptr)) run();
+        });
+        row.arm(importer);
+        EXPECT_EQ(importer->Import(mScene, options.get()), row.ok)
+            << importer->GetError().GetLastErrorString();
+        EXPECT_EQ(act, nullptr) << "the callback ran";
+        bool listed = false;
+        for (int i = 0; i < mManager->GetSceneCount(); ++i)
+            listed = listed || mManager->GetScene(i) == mScene;
+        if (!listed) mScene = nullptr;
+    }
+    EXPECT_TRUE(watcher.done);
+}
+
+// Threads that take turns with a manager: a destruction a listener asked for on a second thread,
+// outside any work of the library, goes with the manager when the first thread deletes it, and
+// is carried out when the second thread ends.
+TEST_F(scene_ObjectLifetimes, WhatAThreadDeferredGoesWithItsManager) {
+    for (bool threadEnds : {false, true}) {
+        SCOPED_TRACE(threadEnds ? "the thread ends" : "the thread goes on with a new manager");
+        VOxaSdkManager* manager = VOxaSdkManager::Create();
+        VOxaNode* node = manager->CreateNode("Watched");
+        VFCurve* curve = node->GetDefaultTakeNode()->GetTranslationX();
+        Watcher watcher;
+        watcher.onDestroyOnly = false;
+        watcher.act = [manager, node] { manager->DestroyNode(node); };
+        watcher.Watch(node);
+        std::promise<void> keyAdded, managerGone;
+        std::thread second([&] {
+            curve->KeyAdd(VTime(0));
+            keyAdded.set_value();
+            if (threadEnds) return;
+            managerGone.get_future().wait();
+            VOxaSdkManager* other = VOxaSdkManager::Create();
+            other->DestroyScene(other->CreateScene());
+            delete other;
+        });
+        keyAdded.get_future().wait();
+        if (threadEnds) {
+            second.join();
+            EXPECT_EQ(manager->GetNodeCount(), 0) << "destroyed when the thread ended";
+        }
+        EXPECT_TRUE(watcher.done);
+        delete manager;
+        managerGone.set_value();
+        if (!threadEnds) second.join();
+    }
 }
 
 }  // namespace

@@ -3,7 +3,8 @@
 //
 // The toolkit is procedural and its state is process-wide: one file table with a current file,
 // one error stack with its error-pending flag, one continue flag. It is not re-entrant; one
-// database conversion runs at a time.
+// database conversion runs at a time, but a conversion started while another waits (from a
+// program's callback) runs in a Session of its own, on files of its own.
 //
 // Reporting: nothing is thrown and nothing is returned as an error code. A fault pushes a numbered
 // error (ErrorText gives its message) and sets the error-pending flag. Right after a push a call
@@ -151,6 +152,10 @@ OXA_API void ReleaseFileTable();
 // open already: with the same mode the open record is returned; a reader is moved aside when the
 // name is opened for writing; a writer is closed when the name is opened for reading.
 OXA_API File* OpenFile(const char* name, const char* mode);
+// Opens `name` as OpenFile does, but always as a record of its own: a name open already (by
+// another read or write) is neither shared, moved aside nor closed. A file written goes to a
+// temporary beside its target until closed, so a reader of the target reads it as it was.
+OXA_API File* OpenOwnFile(const char* name, const char* mode);
 // Closes and frees the record (null does nothing). A file open for writing is put in place of its
 // target only when every write to it succeeded. A failing close pushes 12.
 OXA_API void CloseFile(File* file);
@@ -171,6 +176,31 @@ OXA_API void SetCurrentFileName(const char* name);
 OXA_API void SetCurrentFileStream(std::FILE* stream);
 OXA_API int32_t Tell();
 OXA_API void Seek(int32_t offset);
+
+// ---- Sessions -----------------------------------------------------------------------------------
+
+// One 3DS read or write step (opening, reading or writing, closing). The toolkit's error stack
+// and flags, its skipped-chunk notes and its current file are process-wide: a session that starts
+// while another runs (a read that a program's callback starts during a read) puts that state
+// aside, starts clean and gives it back when it ends, so neither sees the other's errors. Each
+// session opens its files with OpenOwnFile, so that no other session closes them.
+class OXA_API Session {
+public:
+    Session();
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+private:
+    bool mNested;
+    ErrorEntry mErrors[kErrorListSize];
+    bool mPending;
+    bool mContinue;
+    SkippedChunk mSkipped[kSkippedChunkNotes];
+    uint64_t mSkippedTotal;
+    File* mCurrent;
+    uint8_t mCurrentSlot;
+};
 
 // ---- Values -------------------------------------------------------------------------------------
 

@@ -130,6 +130,40 @@ const SkippedChunk* GetSkippedChunks(size_t* kept, uint64_t* total) {
     return gSkipped;
 }
 
+namespace {
+int gSessions = 0;
+}  // namespace
+
+Session::Session() : mNested(gSessions > 0) {
+    ++gSessions;
+    if (!mNested) return;
+    for (int i = 0; i < kErrorListSize; ++i)
+        mErrors[i] = gErrors[i];
+    mPending = gErrorPending;
+    mContinue = gContinue;
+    for (size_t i = 0; i < kSkippedChunkNotes; ++i)
+        mSkipped[i] = gSkipped[i];
+    mSkippedTotal = gSkippedTotal;
+    mCurrent = GetCurrentFile();
+    mCurrentSlot = GetCurrentFileIndex();
+    ClearErrors();
+    gContinue = false;
+}
+
+Session::~Session() {
+    --gSessions;
+    if (!mNested) return;
+    for (int i = 0; i < kErrorListSize; ++i)
+        gErrors[i] = mErrors[i];
+    gErrorPending = mPending;
+    gContinue = mContinue;
+    for (size_t i = 0; i < kSkippedChunkNotes; ++i)
+        gSkipped[i] = mSkipped[i];
+    gSkippedTotal = mSkippedTotal;
+    // The file that was current, when it is still open in its slot.
+    if (mCurrent && GetFileByIndex(mCurrentSlot) == mCurrent) SelectFile(mCurrent);
+}
+
 int GetErrorCount() {
     int count = 0;
     for (const ErrorEntry& entry : gErrors)

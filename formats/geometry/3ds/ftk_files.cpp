@@ -225,12 +225,16 @@ void Seek(int32_t offset) {
     if (stream) std::fseek(stream, offset, SEEK_SET);
 }
 
-File* OpenFile(const char* name, const char* mode) {
+namespace {
+
+// `shared`: a name open already is shared, moved aside or closed (OpenFile); otherwise it is left
+// alone and the file gets a record of its own (OpenOwnFile).
+File* OpenRecord(const char* name, const char* mode, bool shared) {
     if (!name || !mode) {
         Fail(ERR_INVALID_ARG);
         return nullptr;
     }
-    File* open = FindFileByName(name);
+    File* open = shared ? FindFileByName(name) : nullptr;
 
     File* file = oxa_alloc::Counted(new (std::nothrow) File);
     if (!file) PushError(ERR_NO_MEM);
@@ -308,6 +312,16 @@ File* OpenFile(const char* name, const char* mode) {
         FreeRecord(file);
         throw;
     }
+}
+
+}  // namespace
+
+File* OpenFile(const char* name, const char* mode) {
+    return OpenRecord(name, mode, true);
+}
+
+File* OpenOwnFile(const char* name, const char* mode) {
+    return OpenRecord(name, mode, false);
 }
 
 void CloseFile(File* file) {

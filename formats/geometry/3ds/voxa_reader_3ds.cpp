@@ -161,19 +161,21 @@ bool HasMap(const Ftk::Material* material, int slot) {
 VOxaReader3DS::VOxaReader3DS(VOxaSdkManager* manager) : VOxaReader(manager) {}
 
 VOxaReader3DS::~VOxaReader3DS() {
+    Ftk::Session session;
     ReleaseAll();
 }
 
 bool VOxaReader3DS::FileOpen(const char* path) {
     // The toolkit's error flag is process-wide: a failure of an earlier file must not stop
-    // this one.
+    // this one. The session keeps a read started from a callback of another apart from it.
+    Ftk::Session session;
     Ftk::ClearErrors();
     if (mFile) FileClose();
     if (!path || !*path) {
         mError.SetLastErrorID(eFILE_NOT_OPENED);
         return false;
     }
-    Ftk::File* file = Ftk::OpenFile(path, "rb");
+    Ftk::File* file = Ftk::OpenOwnFile(path, "rb");
     if (!file || !file->mStream || Ftk::IsErrorPending()) {
         if (file) Ftk::CloseFile(file);
         Ftk::ClearErrors();
@@ -190,6 +192,7 @@ bool VOxaReader3DS::FileOpen(const char* path) {
 }
 
 bool VOxaReader3DS::FileClose() {
+    Ftk::Session session;
     ReleaseAll();
     return true;
 }
@@ -292,6 +295,7 @@ void VOxaReader3DS::ReleaseAll() {
 }
 
 bool VOxaReader3DS::Read(VOxaScene* scene, VStreamOptions* options) {
+    Ftk::Session session;
     if (options && options->IsA(VStreamOptions3ds::ClassId)) {
         const VStreamOptions3ds* o = static_cast<const VStreamOptions3ds*>(options);
         mCreateReferenceNode = o->GetOptionValue(VStreamOptions3ds::eCREATE_REFERENCE_NODE) == 1;

@@ -299,11 +299,14 @@ VOxaWriter* CreateWriter3DS(VOxaSdkManager* manager) {
 VOxaWriter3DS::VOxaWriter3DS(VOxaSdkManager* manager) : VOxaWriter(manager) {}
 
 VOxaWriter3DS::~VOxaWriter3DS() {
+    Ftk::Session session;
     Abandon();
 }
 
 bool VOxaWriter3DS::FileCreate(const char* path) {
-    // Errors left by earlier toolkit users would stop every step of this file.
+    // Errors left by earlier toolkit users would stop every step of this file. The session keeps
+    // a write started from a callback of another read or write apart from it.
+    Ftk::Session session;
     Ftk::ClearErrors();
     if (path == nullptr || *path == '\0') return false;
     if (mOutputFile != nullptr) {
@@ -312,7 +315,7 @@ bool VOxaWriter3DS::FileCreate(const char* path) {
         mOutputFile = nullptr;
     }
     mOutputPath = path;
-    mOutputFile = Ftk::OpenFile(path, "wb");
+    mOutputFile = Ftk::OpenOwnFile(path, "wb");
     return true;
 }
 
@@ -345,6 +348,7 @@ void VOxaWriter3DS::Abandon() {
 }
 
 bool VOxaWriter3DS::Write(VOxaScene* scene, VStreamOptions* options) {
+    Ftk::Session session;
     if (!VOxaCheckSceneMeshes(scene, "3DS", mError)) return false;
     mRenamed.clear();
     mMorphNames.clear();

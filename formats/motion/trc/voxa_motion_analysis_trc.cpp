@@ -1021,12 +1021,11 @@ void VOxaReaderMotionAnalysisTrc::ApplyTimeCodeFile(VStreamOptionsMotion* option
     question += "?";
     if (options->Dialog("Time Code File", question.Buffer(), "Yes", "No") != 1) return;
 
-    VStreamOptions::DialogCallback show = options->GetDialogCallback();
     std::FILE* file = std::fopen(path.Buffer(), "r");
     if (!file) {
         VString text("Unable to open ");
         text += name;
-        show("Time Code File", text.Buffer(), "Ok", nullptr, nullptr, nullptr);
+        options->Dialog("Time Code File", text.Buffer(), "Ok", nullptr);
         return;
     }
     // Three lines of at most 255 characters.
@@ -1081,7 +1080,7 @@ void VOxaReaderMotionAnalysisTrc::ApplyTimeCodeFile(VStreamOptionsMotion* option
     if (!valid) {
         VString text(name);
         text += " is invalid";
-        show("Time Code File", text.Buffer(), "Ok", nullptr, nullptr, nullptr);
+        options->Dialog("Time Code File", text.Buffer(), "Ok", nullptr);
     }
 }
 
