@@ -43,7 +43,7 @@
 #include "attributes/voxa_texture.h"
 #include "attributes/voxa_video.h"
 #include "base/oxa_version.h"
-#include "base/vallocation_hook.h"
+#include "base/vallocation_count.h"
 #include "base/varray.h"
 #include "base/vconfig_file.h"
 #include "base/verror.h"
