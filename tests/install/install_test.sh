@@ -125,6 +125,7 @@ for compiler in "${compilers[@]}"; do
   if command -v pkg-config >/dev/null; then
     flags=$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags --libs oxa) ||
       fail "pkg-config does not find oxa in $prefix/lib/pkgconfig"
+    [[ "$flags" != *//* ]] || fail "pkg-config --cflags --libs oxa gives paths with //: $flags"
     # shellcheck disable=SC2086
     # Without a warning: a program built with -Werror must build. The flags name no standard; the
     # program names C++17 (a compiler's default may be older).
