@@ -8,24 +8,24 @@
 // functions so that tests can steer them.
 
 // The name of this machine ("localhost" when the system does not give one).
-OXA_API VString VPlatformGetComputerName();
+VString VPlatformGetComputerName();
 
 // The folder of the per-machine settings files. In order of precedence: the folder set by
 // VPlatformSetSettingsDirectory, the environment variable OXA_SETTINGS_DIR, $HOME/.oxa, and the
 // current directory. Never ends in a separator unless it is the root.
-OXA_API VString VPlatformGetSettingsDirectory();
+VString VPlatformGetSettingsDirectory();
 // Overrides the settings folder for this process; null or "" goes back to the environment.
-OXA_API void VPlatformSetSettingsDirectory(const char* path);
+void VPlatformSetSettingsDirectory(const char* path);
 
 // `path` in the form the file system takes: both '/' and '\' separate path parts in the
 // toolkit, so on this system every '\' becomes '/'. Null gives "".
-OXA_API VString VPlatformNativePath(const char* path);
+VString VPlatformNativePath(const char* path);
 
 // Creates one directory; true when it was created or already exists as a directory.
-OXA_API bool VPlatformCreateDirectory(const char* path);
+bool VPlatformCreateDirectory(const char* path);
 // True when `path` names an existing directory.
-OXA_API bool VPlatformDirectoryExists(const char* path);
+bool VPlatformDirectoryExists(const char* path);
 // The current working directory ("" when it cannot be read).
-OXA_API VString VPlatformGetCurrentDirectory();
+VString VPlatformGetCurrentDirectory();
 
 #endif  // OXA_BASE_PLATFORM_H

@@ -2,6 +2,8 @@
 #include "base/vallocation_hook.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -67,26 +69,67 @@ std::mutex& RegisterLock() {
     return lock;
 }
 
-void Remember(const std::string& path) {
+// Puts `path` on the register; false when there was no memory for it.
+bool Remember(const std::string& path) {
     char* copy = static_cast<char*>(std::malloc(path.size() + 1));
-    if (!copy) return;
+    if (!copy) return false;
     std::memcpy(copy, path.c_str(), path.size() + 1);
     std::lock_guard<std::mutex> hold(RegisterLock());
     for (RegisterBlock* block = &gFirstBlock;; block = block->next.load()) {
         for (std::atomic<char*>& slot : block->slots)
             if (!slot.load()) {
                 slot.store(copy);
-                return;
+                return true;
             }
         if (!block->next.load()) {
-            RegisterBlock* added = oxa_alloc::Counted(new (std::nothrow) RegisterBlock);
+            RegisterBlock* added = new (std::nothrow) RegisterBlock;
             if (!added) {
                 std::free(copy);
-                return;
+                return false;
             }
             block->next.store(added);
         }
     }
+}
+
+// Holds off, on the calling thread, every signal that may come from outside the process while a
+// temporary is made and put on the register: a signal that stopped the process between the two
+// would leave a file its handler does not know of. Held signals arrive when the hold ends, with
+// the file on the register. A fault's own signals are never held.
+class HoldSignals {
+public:
+    HoldSignals() {
+        sigset_t all;
+        sigfillset(&all);
+        for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT})
+            sigdelset(&all, sig);
+        mHeld = pthread_sigmask(SIG_BLOCK, &all, &mBefore) == 0;
+    }
+    ~HoldSignals() {
+        if (mHeld) pthread_sigmask(SIG_SETMASK, &mBefore, nullptr);
+    }
+    HoldSignals(const HoldSignals&) = delete;
+    HoldSignals& operator=(const HoldSignals&) = delete;
+
+private:
+    sigset_t mBefore;
+    bool mHeld = false;
+};
+
+// Creates the file `name` exclusively, never through a link, and notes it on the register with
+// signals held; -1 (errno set) when it cannot be created or noted (it is then removed again).
+int CreateNoted(const std::string& name) {
+    HoldSignals hold;
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return -1;
+    if (!Remember(name)) {
+        ::close(fd);
+        ::unlink(name.c_str());
+        oxa_alloc::NoteFailure();
+        errno = ENOMEM;
+        return -1;
+    }
+    return fd;
 }
 
 // The error number that says why a write to the file `fd` failed: `error` when it is one a write
@@ -148,7 +191,7 @@ std::FILE* VCreateTemporaryFor(const std::string& target, std::string& temporary
     for (int attempt = 0; attempt < kNameTries; ++attempt) {
         const std::string name = UniqueName(folder);
         // O_EXCL: a file or link already at the name is never opened, followed or changed.
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        const int fd = CreateNoted(name);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return nullptr;
@@ -168,6 +211,7 @@ std::FILE* VCreateTemporaryFor(const std::string& target, std::string& temporary
             if (error == ENOMEM) oxa_alloc::NoteFailure();
             ::close(fd);
             ::unlink(name.c_str());
+            VForgetTemporary(name);
             errno = error;
             return nullptr;
         }
@@ -175,7 +219,6 @@ std::FILE* VCreateTemporaryFor(const std::string& target, std::string& temporary
         // file is left behind that nobody knows of.
         try {
             temporaryPath = name;
-            Remember(name);
             if (tCurrentGroup) tCurrentGroup->mMade.push_back(name);  // removed if the run fails
         } catch (const std::bad_alloc&) {
             std::fclose(stream);

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include <oxa/base/oxa_export.h>
+#include <oxa/base/vallocation_count.h>
 #include <oxa/base/vge_vector.h>
 #include <oxa/base/vstring.h>
 #include <oxa/base/vtime.h>
@@ -580,12 +581,6 @@ struct OXA_API VDeferredProperty {
     VProperty* (*mMake)(VObject* owner, const VPropertyInfo* info);
     int mState;
 };
-
-namespace oxa_alloc {
-// Counts an allocation failure that is handled where it happens, so that the read or write that
-// went on without it still fails with "Not enough memory".
-OXA_API void NoteFailure();
-}  // namespace oxa_alloc
 
 // VDeferredProperty::mMake for a property template of T: the property, declared with the
 // shared description `info` (which holds the accessors); null when memory ran out.

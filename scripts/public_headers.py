@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Keeps the installed headers fit for a consumer's include path and for hidden visibility.
 
-Every header under the library's floor folders, except those named *_internal.h, is seen by the
-tests and tools through the shared library and so keeps the marks below; of those, the ones that
-cmake/oxa_internal_headers.txt names are the library's own workings and are not installed (the
-install reads the same list). In such a header this script
+Every header under the library's floor folders, except those named *_internal.h, is looked at;
+the ones that cmake/oxa_internal_headers.txt names are the library's own workings: they are not
+installed (the install reads the same list), and this script takes the export marks off them, so
+that the shared library exports only what an installed header declares. In an installed header it
   * writes each include of a library header by its installed path: "base/vstring.h" becomes
     <oxa/base/vstring.h>, so that a consumer's own base/vstring.h can never take its place;
   * marks every class and struct defined at namespace scope and every function and extern variable
@@ -300,12 +300,29 @@ def add_export_include(lines):
     lines.insert(0, directive)
 
 
-def process(path, root):
+def unmark(lines):
+    """Takes the export marks off the declarations of `lines`, and the export header's include
+    with them."""
+    marks = re.compile(r"\b(%s|%s)\s+" % (MACRO, TEMPLATE_MACRO))
+    lines[:] = [marks.sub("", l) for l in lines]
+    directive = "#include <%s>" % EXPORT_HEADER
+    if directive in (l.strip() for l in lines) and not any(
+            re.search(r"\bOXA_\w+", l) for l in lines if l.strip() != directive):
+        index = next(i for i, l in enumerate(lines) if l.strip() == directive)
+        del lines[index]
+        if index < len(lines) and index > 0 and not lines[index].strip() and not lines[index - 1].strip():
+            del lines[index]
+
+
+def process(path, root, internal):
     with open(path, encoding="utf-8") as handle:
         original = handle.read()
     lines = original.split("\n")
     lines = [INCLUDE_RE.sub(r"\1<oxa/\2>", l) for l in lines]
-    if os.path.relpath(path, root) != os.path.join("base", "oxa_export.h") and annotate(lines):
+    if internal:
+        # The library's own workings stay out of the shared library's exports.
+        unmark(lines)
+    elif os.path.relpath(path, root) != os.path.join("base", "oxa_export.h") and annotate(lines):
         add_export_include(lines)
     text = "\n".join(lines)
     return original, text
@@ -332,8 +349,10 @@ def main(argv):
             print(relative)
         return 0
     changed = []
+    installed = set(installed_headers(root))
     for path in public_headers(root):
-        original, text = process(path, root)
+        relative = os.path.relpath(path, root).replace(os.sep, "/")
+        original, text = process(path, root, relative not in installed)
         if text != original:
             changed.append(os.path.relpath(path, root))
             if not check:
@@ -341,7 +360,11 @@ def main(argv):
                     handle.write(text)
     if check:
         for name in changed:
-            print("%s: includes a library header by its floor path or lacks %s on a declaration" % (name, MACRO))
+            if name.replace(os.sep, "/") in installed:
+                print("%s: includes a library header by its floor path or lacks %s on a declaration" % (name, MACRO))
+            else:
+                print("%s: not installed (%s), but includes a library header by its floor path or "
+                      "marks a declaration for export" % (name, INTERNAL_LIST))
         if changed:
             print("public headers: %d to mend; run scripts/public_headers.py" % len(changed))
             return 1

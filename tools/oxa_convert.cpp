@@ -43,7 +43,7 @@
 #include "attributes/voxa_texture.h"
 #include "attributes/voxa_video.h"
 #include "base/oxa_version.h"
-#include "base/vallocation_hook.h"
+#include "base/vallocation_count.h"
 #include "base/varray.h"
 #include "base/vconfig_file.h"
 #include "base/verror.h"
@@ -1034,6 +1034,13 @@ std::string TakeNamed(VOxaScene* scene) {
     return name.empty() ? "the scene's only take" : "the take \"" + name + "\"";
 }
 
+// The most frames a conversion writes: kMostFrames, or kFramesPerInputByte for each byte of the
+// input when that is more.
+constexpr long long kMostFrames = 100000;
+constexpr long long kFramesPerInputByte = 100;
+// A take whose span runs further past its last key is cut there (VOxaSetMotionFramesToWrite).
+constexpr long long kMostFramesPastKeys = 10000;
+
 // Sets the frames a motion writer writes: the source's rate unless the command line asks for
 // another (then only the output is resampled, and one line says so), over the current take.
 // False (with the reason printed) when the rate asked for gives more frames than can be written.
@@ -1046,10 +1053,27 @@ bool SetMotionToWrite(VStreamOptionsMotion* motion, const Arguments& args, Sessi
         motion->SetTimeMode(0, args.frameRate);
     else if (args.timeMode >= 0)
         motion->SetTimeMode(args.timeMode);
-    VString error;
+    VString error, warning;
     if (!VOxaSetMotionFramesToWrite(motion, session.scene,
-                                    read && args.take.empty() ? read->GetFrameCount() : -1, &error)) {
+                                    read && args.take.empty() ? read->GetFrameCount() : -1, &error,
+                                    &warning)) {
         PrintError(out, error.Buffer());
+        return false;
+    }
+    if (announce && !warning.IsEmpty()) Warn(out + ": " + TakeNamed(session.scene) + ": " + warning.Buffer());
+    // Output in proportion to the input: a take that would fill the disk from a small file is
+    // refused before anything is written (the old file stays).
+    const long long frames = motion->GetFrameCount();
+    struct stat input {};
+    const long long inputBytes =
+        !args.files.empty() && stat(args.files[0].c_str(), &input) == 0 ? (long long)input.st_size : 0;
+    const long long most = std::max(kMostFrames, kFramesPerInputByte * inputBytes);
+    if (frames > most) {
+        PrintError(out, (TakeNamed(session.scene) + " would be written as " + std::to_string(frames) +
+                         " frames, more than " + std::to_string(most) + " (" +
+                         std::to_string(kFramesPerInputByte) + " for each byte of the input, at least " +
+                         std::to_string(kMostFrames) + "): nothing is written")
+                            .c_str());
         return false;
     }
     if (announce && std::fabs(motion->GetFrameRate() - source.rate) > 1e-9 * source.rate)
@@ -1440,6 +1464,7 @@ struct TakeEntry {
     VTimeSpan span;
     double rate;
     int64_t frames;
+    int64_t pastKeys;  // the frames its span runs past its last key
 };
 
 // The frames of a span at `rate`, its first and last included (one for a span of one instant);
@@ -1473,12 +1498,21 @@ int Describe(const Arguments& args) {
     for (int k = 0; k < takeNames.GetCount(); ++k) {
         // With --take only that take is described.
         if (!args.take.empty() && args.take != takeNames[k]) continue;
-        TakeEntry take{takeNames[k], VTimeSpan(), source.rate, 0};
+        TakeEntry take{takeNames[k], VTimeSpan(), source.rate, 0, 0};
         const VOxaTakeInfo* info = scene->GetTakeInfo(take.name.c_str());
         if (info != nullptr) take.span = info->mLocalTimeSpan;
         take.frames = take.name == readTake && read ? (int64_t)read->GetFrameCount()
                       : info != nullptr             ? FramesOf(take.span, source.rate)
                                                     : 0;
+        // The keys are those of the current take: how far its span runs past the last of them.
+        VTime keysStart = VTime::kInfinite, keysStop = VTime::kMinusInfinite;
+        if (take.name == readTake && info != nullptr && scene->GetRootNode() != nullptr) {
+            scene->GetRootNode()->GetAnimationIntervalRecursive(keysStart, keysStop);
+            const VTime start = take.span.GetStart();
+            const VTime last = keysStop.Get() > start.Get() ? keysStop : start;
+            if (take.span.GetStop().Get() > last.Get())
+                take.pastKeys = FramesOf(VTimeSpan(last, take.span.GetStop()), source.rate) - 1;
+        }
         takes.push_back(std::move(take));
     }
     std::vector<std::string> materials, textures, videos, constraints;
@@ -1583,11 +1617,17 @@ int Describe(const Arguments& args) {
                             Printable(channel.path.c_str()).c_str(), channel.keys);
     }
     std::printf("takes: %zu\n", takes.size());
-    for (const TakeEntry& take : takes)
+    for (const TakeEntry& take : takes) {
         std::printf("  %s: %s s to %s s, %s frames per second, %lld frames%s\n",
                     Printable(take.name.c_str()).c_str(), Seconds(take.span.GetStart()).c_str(),
                     Seconds(take.span.GetStop()).c_str(), RateText(take.rate).c_str(), (long long)take.frames,
                     take.name == convertedTake ? " (a conversion writes this take)" : "");
+        if (take.pastKeys > kMostFramesPastKeys)
+            std::printf(
+                "    its span runs %lld frames past its last key: a conversion writes the frames up to "
+                "that key\n",
+                (long long)take.pastKeys);
+    }
     auto list = [](const char* title, const std::vector<std::string>& names) {
         std::printf("%s: %zu\n", title, names.size());
         for (const std::string& name : names)

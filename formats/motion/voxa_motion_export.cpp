@@ -18,6 +18,10 @@ namespace {
 
 // The most frames a motion writer is asked to write.
 constexpr double kMaxFrames = 1e9;
+// A take whose span runs further than this past the last key is cut to the keys: the frames after
+// it only repeat the last pose, and a damaged length (a 3DS segment that ends at frame 536 million,
+// say) would have the writers repeat it for as long.
+constexpr double kMaxFramesPastKeys = 10000;
 
 bool SameText(const char* a, const char* b) {
     for (; *a && *b; ++a, ++b)
@@ -135,19 +139,37 @@ void VOxaUseSourceRate(VStreamOptionsMotion* options, const VStreamOptionsMotion
     }
 }
 
-bool VOxaSetMotionFramesToWrite(VStreamOptionsMotion* options, VOxaScene* scene, int readFrames, VString* error) {
+bool VOxaSetMotionFramesToWrite(VStreamOptionsMotion* options, VOxaScene* scene, int readFrames,
+                                VString* error, VString* warning) {
     if (!options || !scene || options->GetFrameCount() > 0) return true;
     VTime start = VTime::kInfinite, stop = VTime::kMinusInfinite;
+    VTime keysStart = VTime::kInfinite, keysStop = VTime::kMinusInfinite;
+    if (VOxaNode* root = scene->GetRootNode()) root->GetAnimationIntervalRecursive(keysStart, keysStop);
+    const int64_t period = options->GetFramePeriod().Get();
     const VOxaTakeInfo* info = scene->GetTakeInfo(scene->GetCurrentTakeName());
-    const bool oneFrame =
-        info && readFrames > 0 && info->mLocalTimeSpan.GetStop().Get() == info->mLocalTimeSpan.GetStart().Get();
+    const bool oneFrame = info && readFrames > 0 &&
+                          info->mLocalTimeSpan.GetStop().Get() == info->mLocalTimeSpan.GetStart().Get();
     if (info && (oneFrame || info->mLocalTimeSpan.GetStop().Get() > info->mLocalTimeSpan.GetStart().Get())) {
         start = info->mLocalTimeSpan.GetStart();
         stop = info->mLocalTimeSpan.GetStop();
-    } else if (VOxaNode* root = scene->GetRootNode()) {
-        root->GetAnimationIntervalRecursive(start, stop);
+        // The last key, or the take's first instant when no key lies inside it.
+        const VTime last = keysStop.Get() > start.Get() ? keysStop : start;
+        const double past = period > 0 ? ((double)stop.Get() - (double)last.Get()) / (double)period : 0.0;
+        if (past > kMaxFramesPastKeys) {
+            if (warning) {
+                char text[200];
+                std::snprintf(text, sizeof text,
+                              "the take's span runs %.0f frames past its last key: only the frames up to "
+                              "the last key are written",
+                              past);
+                *warning = text;
+            }
+            stop = last;
+        }
+    } else {
+        start = keysStart;
+        stop = keysStop;
     }
-    const int64_t period = options->GetFramePeriod().Get();
     if (period <= 0 || stop.Get() < start.Get() || start.Get() == VTime::kInfinite) return true;
     // In doubles: an open span's ends are the extremes of the time type.
     const double frames = ((double)stop.Get() - (double)start.Get()) / (double)period;

@@ -33,10 +33,12 @@ OXA_API void VOxaUseSourceRate(VStreamOptionsMotion* options, const VStreamOptio
 // Sets the frames the writer writes at the rate `options` hold: the current take's span (or the
 // span of the scene's animation when the take has none), one frame a period. `readFrames` is the
 // frame count the reader gave that take (-1 when unknown): a take of one frame spans one instant,
-// as a take of none does. Options that already name a frame count keep it. False, with the reason
-// in `error` and no frames set, when the span holds more frames than a writer writes (1e9).
+// as a take of none does. A take whose span runs more than 10,000 frames past the last key of the
+// scene's animation is cut at that key (at the take's start when no key lies after it), and
+// `warning` says so. Options that already name a frame count keep it. False, with the reason in
+// `error` and no frames set, when the span holds more frames than a writer writes (1e9).
 OXA_API bool VOxaSetMotionFramesToWrite(VStreamOptionsMotion* options, VOxaScene* scene, int readFrames,
-                                        VString* error = nullptr);
+                                        VString* error = nullptr, VString* warning = nullptr);
 
 // All three for a plain conversion: marks, takes the source's rate and frame count from `read`
 // (null when the source was not a motion file) and sets the frames. False, with the reason in

@@ -125,6 +125,7 @@ for compiler in "${compilers[@]}"; do
   if command -v pkg-config >/dev/null; then
     flags=$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags --libs oxa) ||
       fail "pkg-config does not find oxa in $prefix/lib/pkgconfig"
+    [[ "$flags" != *//* ]] || fail "pkg-config --cflags --libs oxa gives paths with //: $flags"
     # shellcheck disable=SC2086
     # Without a warning: a program built with -Werror must build. The flags name no standard; the
     # program names C++17 (a compiler's default may be older).
@@ -264,6 +265,11 @@ if [ -n "$shared_build" ]; then
     grep -qxF "$name" <<<"$exported" || fail "the shared library does not export $name"
   done
   ! grep -q 'fcurve_node_detail::' <<<"$exported" || fail "the shared library exports functions of its internal headers"
+  # Every symbol it exports is declared by an installed header: the 3DS toolkit and the functions
+  # of the internal headers stay inside, out of the library's interface.
+  python3 "$src/tests/install/exported_symbols.py" "$shared/lib/liboxa.so.$version" "$shared/include" \
+    >"$work/exported-symbols.log" ||
+    { head -n 40 "$work/exported-symbols.log" >&2; fail "the shared library exports what no installed header declares"; }
   # Both libraries in one prefix, in either order: oxa.pc and the package without a component give
   # the shared one, oxa-static.pc and the component static the static one, and the README's program
   # links and runs with each.

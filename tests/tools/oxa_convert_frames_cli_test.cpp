@@ -1,6 +1,6 @@
 // Frame counts and long segments of 3DS files on the command line: --info counts every frame of
-// a segment, one frame or billions, and a file whose motion cannot be written in proportion
-// fails with the reason, not as a usage error.
+// a segment, one frame or billions, a segment far past its keys is cut to them, and a file whose
+// motion cannot be written in proportion fails with the reason, not as a usage error.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -66,6 +66,46 @@ TEST(OxaConvertFramesCli, LongSegmentToMotionIsNoUsageError) {
     EXPECT_EQ(r.code, 1) << r.err;
     EXPECT_NE(r.err.find("frames"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("usage"), std::string::npos) << r.err;
+}
+
+// A segment that runs far past the keys is cut to them, with a warning (and --info notes it);
+// a take that would still be written far out of proportion to the input is refused with its frame
+// count, the old file kept.
+TEST(OxaConvertFramesCli, OutputStaysInProportionToTheInput) {
+    // The sample scene with one byte changed: its keyframer segment, which ended with its keys at
+    // frame 60, ends at frame 536,870,972.
+    std::string sample = oxa_cli::ReadFile(std::string(OXA_EXAMPLES_DIR) + "/scene.3ds");
+    const size_t segment = sample.find(std::string("\x08\xb0\x0e\0\0\0", 6));
+    ASSERT_NE(segment, std::string::npos);
+    sample[segment + 13] = 0x20;
+    const std::string patched = Folder() + "far.3ds";
+    oxa_cli::WriteText(patched, sample);
+    struct Case {
+        std::string path;
+        int code;
+        const char* said;
+        bool noted;
+    };
+    for (const Case& c : {Case{patched, 0, "runs 536870912 frames past its last key", true},
+                          Case{MakeFile("keys200000.3ds", 0, 200000), 1,
+                               "would be written as 200001 frames, more than 100000", false}}) {
+        for (const char* extension : {".trc", ".brd"}) {
+            const std::string out = Folder() + "far" + std::to_string(c.code) + extension;
+            oxa_cli::WriteText(out, "old");
+            // Under a file-size limit: a run that wrote the whole span would fill the disk.
+            const Result r = oxa_cli::RunIn(Folder(), c.path + " " + out, "ulimit -f 1024; ", "far", 0);
+            EXPECT_EQ(r.code, c.code) << extension << ": " << r.err;
+            EXPECT_NE(r.err.find(c.said), std::string::npos) << extension << ": " << r.err;
+            const std::string written = oxa_cli::ReadFile(out);
+            if (c.code == 0)
+                EXPECT_TRUE(written != "old" && written.size() < 100000)
+                    << extension << ": " << written.size();
+            else
+                EXPECT_EQ(written, "old") << extension;
+        }
+        const Result info = Convert("--info " + c.path);
+        EXPECT_EQ(info.out.find("past its last key") != std::string::npos, c.noted) << info.out;
+    }
 }
 
 }  // namespace

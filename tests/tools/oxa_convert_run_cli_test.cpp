@@ -2,8 +2,11 @@
 // keeps, and how it words what went wrong.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/ptrace.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/user.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -155,6 +158,63 @@ TEST(cli_run, AStoppedRunLeavesEveryFileAsItWas) {
     EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
     EXPECT_EQ(Temporaries(dir.path.string()), 0);
     EXPECT_EQ(ReadFile(dir / "big.dxf"), old);
+}
+
+// A signal that comes the moment the temporary has been made, before the run could do anything
+// else: the run is traced, and the signal is sent when the call that created the file returns.
+TEST(cli_run, AStopRightAfterTheTemporaryIsMadeLeavesNothing) {
+#if !defined(__x86_64__)
+    GTEST_SKIP() << "the system calls of the run are read from x86-64 registers";
+#else
+    oxa_test::ScratchDir dir("cli_run", "made");
+    WriteFile(dir / "in.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    for (int sig : {SIGTERM, SIGINT, SIGRTMIN + 2}) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (chdir(dir.path.c_str()) != 0) _exit(127);
+            signal(sig, SIG_DFL);
+            std::freopen("/dev/null", "w", stderr);
+            if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(126);
+            execl(OXA_CONVERT_PATH, "oxa-convert", "in.obj", "out.dxf", (char*)nullptr);
+            _exit(127);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 126) GTEST_SKIP() << "tracing is not allowed here";
+        ASSERT_TRUE(WIFSTOPPED(status));  // at its start
+        ptrace(PTRACE_SETOPTIONS, pid, nullptr, (void*)(long)(PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL));
+        bool sent = false;
+        int pass = 0;
+        while (!sent) {
+            ASSERT_EQ(ptrace(PTRACE_SYSCALL, pid, nullptr, (void*)(long)pass), 0);
+            pass = 0;
+            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+            ASSERT_TRUE(WIFSTOPPED(status)) << "signal " << sig << ": the run ended without a temporary";
+            if (WSTOPSIG(status) != (SIGTRAP | 0x80)) {
+                pass = WSTOPSIG(status);  // a signal of its own
+                continue;
+            }
+            struct user_regs_struct regs {};
+            ASSERT_EQ(ptrace(PTRACE_GETREGS, pid, nullptr, &regs), 0);
+            // At a call's return (not its entry, where the result reads -ENOSYS), a new descriptor.
+            if ((regs.orig_rax != SYS_openat && regs.orig_rax != SYS_open) || (long)regs.rax < 0) continue;
+            char target[4096] = {};
+            const std::string link = "/proc/" + std::to_string(pid) + "/fd/" + std::to_string((long)regs.rax);
+            if (readlink(link.c_str(), target, sizeof target - 1) <= 0) continue;
+            const std::string name = fs::path(target).filename().string();
+            if (name.rfind(".oxa", 0) != 0) continue;
+            kill(pid, sig);
+            ASSERT_EQ(ptrace(PTRACE_DETACH, pid, nullptr, nullptr), 0);
+            sent = true;
+        }
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "signal " << sig << ": exit " << WEXITSTATUS(status);
+        EXPECT_EQ(WTERMSIG(status), sig);
+        EXPECT_EQ(Temporaries(dir.path.string()), 0) << "signal " << sig;
+        EXPECT_FALSE(fs::exists(dir / "out.dxf")) << "signal " << sig;
+    }
+#endif
 }
 
 TEST(cli_run, DevicesPipesAndSocketsAreNotWrittenOver) {

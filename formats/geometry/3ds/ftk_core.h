@@ -62,7 +62,7 @@ enum ErrorCode : int32_t {
 };
 
 // One entry of the error stack; code 0 marks a free entry.
-struct OXA_API ErrorEntry {
+struct ErrorEntry {
     int32_t mCode;
     const char* mText;
 };
@@ -75,27 +75,27 @@ constexpr int kErrorListSize = kErrorStackSize + 2;
 // Code 0 does nothing. Sets the error-pending flag and records the code with its text in the first
 // free of the 19 entries (clearing the code of the entry behind it). When all 19 are used the
 // overflow entry takes the code when free; when it is used already it becomes code 22.
-OXA_API void PushError(int32_t code);
+void PushError(int32_t code);
 // Clears the error-pending flag and every entry, the overflow entry included.
-OXA_API void ClearErrors();
+void ClearErrors();
 // Writes every recorded message, "%s\n", from the last entry (the overflow entry) to the first.
-OXA_API void DumpErrors(std::FILE* stream);
+void DumpErrors(std::FILE* stream);
 // The kErrorListSize entries, for callers that walk them.
-OXA_API const ErrorEntry* GetErrorList();
+const ErrorEntry* GetErrorList();
 // The message of a code; "Unknown error code was encountered" for codes without one.
-OXA_API const char* ErrorText(int32_t code);
+const char* ErrorText(int32_t code);
 // True when anything was pushed since the last ClearErrors.
-OXA_API bool IsErrorPending();
+bool IsErrorPending();
 // The caller's choice between stopping at the first fault (false, the default) and collecting
 // them all (true).
-OXA_API void SetContinueFlag(bool on);
-OXA_API bool GetContinueFlag();
+void SetContinueFlag(bool on);
+bool GetContinueFlag();
 // The number of entries in use (the overflow entry counts as one).
-OXA_API int GetErrorCount();
+int GetErrorCount();
 
 // A chunk left out of a tree read from a file because its own data had a length its tag does
 // not hold: its tag, its place in the file and the bytes of data it had and needed.
-struct OXA_API SkippedChunk {
+struct SkippedChunk {
     uint32_t mTag;
     uint32_t mPosition;
     uint32_t mDataSize;
@@ -103,8 +103,8 @@ struct OXA_API SkippedChunk {
 };
 // The first kSkippedChunkNotes chunks skipped since the last ClearErrors, and how many in all.
 constexpr size_t kSkippedChunkNotes = 16;
-OXA_API void NoteSkippedChunk(const SkippedChunk& chunk);
-OXA_API const SkippedChunk* GetSkippedChunks(size_t* kept, uint64_t* total);
+void NoteSkippedChunk(const SkippedChunk& chunk);
+const SkippedChunk* GetSkippedChunks(size_t* kept, uint64_t* total);
 
 // ---- Files --------------------------------------------------------------------------------------
 
@@ -126,7 +126,7 @@ enum FileMode : uint8_t { kFileRead = 1, kFileWrite = 2, kFileReadWrite = 3 };
 
 // One open file, owned by the file table. Files opened for writing go to a temporary file beside
 // the target that only CloseFile moves into place, and only when every write succeeded.
-struct OXA_API File {
+struct File {
     std::FILE* mStream = nullptr;
     std::string mName;
     uint8_t mMode = 0;
@@ -145,37 +145,37 @@ struct OXA_API File {
     uint64_t mSize = 0;
 };
 
-OXA_API void InitFileTable();
+void InitFileTable();
 // Frees the table; open files are not closed.
-OXA_API void ReleaseFileTable();
+void ReleaseFileTable();
 // Opens `name`; the first 'r' or 'w' of `mode` decides (read or write). Opening a name that is
 // open already: with the same mode the open record is returned; a reader is moved aside when the
 // name is opened for writing; a writer is closed when the name is opened for reading.
-OXA_API File* OpenFile(const char* name, const char* mode);
+File* OpenFile(const char* name, const char* mode);
 // Opens `name` as OpenFile does, but always as a record of its own: a name open already (by
 // another read or write) is neither shared, moved aside nor closed. A file written goes to a
 // temporary beside its target until closed, so a reader of the target reads it as it was.
-OXA_API File* OpenOwnFile(const char* name, const char* mode);
+File* OpenOwnFile(const char* name, const char* mode);
 // Closes and frees the record (null does nothing). A file open for writing is put in place of its
 // target only when every write to it succeeded. A failing close pushes 12.
-OXA_API void CloseFile(File* file);
-OXA_API void CloseAllFiles();
-OXA_API void RegisterFile(File* file);
-OXA_API void UnregisterFile(File* file);
-OXA_API File* FindFileByName(const char* name);
-OXA_API File* GetFileByIndex(uint32_t index);
-OXA_API bool IsValidFileIndex(uint32_t index);
+void CloseFile(File* file);
+void CloseAllFiles();
+void RegisterFile(File* file);
+void UnregisterFile(File* file);
+File* FindFileByName(const char* name);
+File* GetFileByIndex(uint32_t index);
+bool IsValidFileIndex(uint32_t index);
 // Makes the record current; returns its slot.
-OXA_API uint8_t SelectFile(File* file);
-OXA_API void SelectFileByIndex(uint32_t index);
-OXA_API File* GetCurrentFile();
-OXA_API uint8_t GetCurrentFileIndex();
-OXA_API std::FILE* GetCurrentStream();
-OXA_API const char* GetCurrentFileName();
-OXA_API void SetCurrentFileName(const char* name);
-OXA_API void SetCurrentFileStream(std::FILE* stream);
-OXA_API int32_t Tell();
-OXA_API void Seek(int32_t offset);
+uint8_t SelectFile(File* file);
+void SelectFileByIndex(uint32_t index);
+File* GetCurrentFile();
+uint8_t GetCurrentFileIndex();
+std::FILE* GetCurrentStream();
+const char* GetCurrentFileName();
+void SetCurrentFileName(const char* name);
+void SetCurrentFileStream(std::FILE* stream);
+int32_t Tell();
+void Seek(int32_t offset);
 
 // ---- Sessions -----------------------------------------------------------------------------------
 
@@ -184,7 +184,7 @@ OXA_API void Seek(int32_t offset);
 // while another runs (a read that a program's callback starts during a read) puts that state
 // aside, starts clean and gives it back when it ends, so neither sees the other's errors. Each
 // session opens its files with OpenOwnFile, so that no other session closes them.
-class OXA_API Session {
+class Session {
 public:
     Session();
     ~Session();
@@ -204,18 +204,18 @@ private:
 
 // ---- Values -------------------------------------------------------------------------------------
 
-struct OXA_API Point3 {
+struct Point3 {
     float x, y, z;
 };
-struct OXA_API TexVert {
+struct TexVert {
     float u, v;
 };
-struct OXA_API Face {
+struct Face {
     uint16_t a, b, c, flags;
 };
 
 // A key's header: frame, spline flags and the five spline floats (0 where the flag bit is clear).
-struct OXA_API KeyHeader {
+struct KeyHeader {
     int32_t mFrame = 0;
     uint16_t mSplineFlags = 0;
     float mTension = 0.0f;
@@ -226,14 +226,14 @@ struct OXA_API KeyHeader {
 };
 
 // The 13-byte slot of a morph key: the morph target's name.
-struct OXA_API MorphName {
+struct MorphName {
     char mName[13] = {};
 };
 
 // An animated channel: keys and their values. The values are `ValueWidth` floats per key (three
 // for a position, four for a rotation: angle then axis); a morph track keeps names instead and a
 // hide track keeps keys only.
-struct OXA_API Track {
+struct Track {
     uint32_t mKeyCount = 0;
     uint16_t mFlags = 0;
     // The header's two words after the flags, which no reader is known to use: kept as read.
@@ -244,72 +244,72 @@ struct OXA_API Track {
 };
 
 // Floats per key of a track tag (0 for morph and hide tracks and for other tags).
-OXA_API int TrackValueWidth(uint32_t tag);
+int TrackValueWidth(uint32_t tag);
 
 // Byte order between the file (little-endian) and the host.
-OXA_API uint16_t OrderShortIn(uint16_t value);
-OXA_API uint16_t OrderShortOut(uint16_t value);
-OXA_API uint32_t OrderLongIn(uint32_t value);
-OXA_API uint32_t OrderLongOut(uint32_t value);
-OXA_API float OrderFloatIn(float value);
-OXA_API float OrderFloatOut(float value);
-OXA_API double OrderDoubleIn(double value);
-OXA_API double OrderDoubleOut(double value);
+uint16_t OrderShortIn(uint16_t value);
+uint16_t OrderShortOut(uint16_t value);
+uint32_t OrderLongIn(uint32_t value);
+uint32_t OrderLongOut(uint32_t value);
+float OrderFloatIn(float value);
+float OrderFloatOut(float value);
+double OrderDoubleIn(double value);
+double OrderDoubleOut(double value);
 
 // Typed reads and writes at the current position of the current file. A failed read pushes 13 and
 // yields the starting value (0; a point 0, 0, 0; a face 0, 1, 2, 0); a failed write pushes 17.
-OXA_API uint8_t ReadByte();
-OXA_API void WriteByte(uint8_t value);
-OXA_API uint16_t ReadShort();
-OXA_API void WriteShort(uint16_t value);
-OXA_API uint32_t ReadLong();
-OXA_API void WriteLong(uint32_t value);
-OXA_API float ReadFloat();
-OXA_API void WriteFloat(float value);
-OXA_API double ReadDouble();
-OXA_API void WriteDouble(double value);
-OXA_API void ReadBytes(void* out, uint32_t count);
-OXA_API void WriteBytes(const void* data, uint32_t count);
-OXA_API void SkipBytes(uint32_t count);
-OXA_API Point3 ReadPoint();
-OXA_API void WritePoint(const Point3& point);
-OXA_API TexVert ReadTexVert();
-OXA_API void WriteTexVert(const TexVert& vert);
-OXA_API Face ReadFace();
-OXA_API void WriteFace(const Face& face);
+uint8_t ReadByte();
+void WriteByte(uint8_t value);
+uint16_t ReadShort();
+void WriteShort(uint16_t value);
+uint32_t ReadLong();
+void WriteLong(uint32_t value);
+float ReadFloat();
+void WriteFloat(float value);
+double ReadDouble();
+void WriteDouble(double value);
+void ReadBytes(void* out, uint32_t count);
+void WriteBytes(const void* data, uint32_t count);
+void SkipBytes(uint32_t count);
+Point3 ReadPoint();
+void WritePoint(const Point3& point);
+TexVert ReadTexVert();
+void WriteTexVert(const TexVert& vert);
+Face ReadFace();
+void WriteFace(const Face& face);
 // A NUL-terminated string of at most `limit` characters; one without its NUL within limit + 1
 // bytes pushes 13 and yields "" (`ok` false).
-OXA_API std::string ReadString(uint32_t limit, bool* ok = nullptr);
+std::string ReadString(uint32_t limit, bool* ok = nullptr);
 // The characters and one NUL.
-OXA_API void WriteString(const char* text);
+void WriteString(const char* text);
 // A string of at most `limit` characters in a field of limit + 1 bytes; the rest is skipped.
-OXA_API std::string ReadFixedString(uint32_t limit, bool* ok = nullptr);
+std::string ReadFixedString(uint32_t limit, bool* ok = nullptr);
 // The characters, then NUL bytes up to `width` bytes in all (the text is cut to width - 1).
-OXA_API void WriteFixedString(const char* text, uint32_t width);
-OXA_API void ReadHeader(uint32_t* tag, uint32_t* length);
-OXA_API void WriteHeader(uint32_t tag, uint32_t length);
+void WriteFixedString(const char* text, uint32_t width);
+void ReadHeader(uint32_t* tag, uint32_t* length);
+void WriteHeader(uint32_t tag, uint32_t length);
 // The string's length when a NUL occurs within its first limit + 1 bytes; otherwise pushes 18 and
 // returns 0 (with the continue flag on, the count reached). Null pushes 2.
-OXA_API uint32_t BoundedLength(const char* text, uint32_t limit);
+uint32_t BoundedLength(const char* text, uint32_t limit);
 // A heap copy (new[]) of the text; null for null.
-OXA_API char* DuplicateString(const char* text);
+char* DuplicateString(const char* text);
 // Copies `text` into a field of `size` bytes, cut to size - 1 characters, NUL-terminated.
-OXA_API void CopyName(char* field, size_t size, const char* text);
+void CopyName(char* field, size_t size, const char* text);
 // An object or node name of a file as the toolkit keeps it: whole up to kNameCapacity bytes;
 // a longer one cut to that length, ending in "~" and eight hex digits made from the whole name,
 // so that names that differ only past the cut stay apart and every chunk naming the same object
 // cuts it the same way. Each cut name is noted for TakeCutNames.
-OXA_API std::string FitName(const std::string& name);
+std::string FitName(const std::string& name);
 // The names cut since the last call (whole name, kept name), each once, in the order first cut
 // (the first 1024 of them); empties the list.
-OXA_API std::vector<std::pair<std::string, std::string>> TakeCutNames();
+std::vector<std::pair<std::string, std::string>> TakeCutNames();
 // A name that other records refer to (a material's, named by face groups) in at most `capacity`
 // bytes (at least 32). A longer name is cut before a whole UTF-8 character and ends in "~" and 16
 // hexadecimal digits of a hash of the whole name, so that two names that differ only past the cut
 // stay apart and every reference cut the same way still finds its name. True when cut.
-OXA_API bool FitName(std::string& out, const std::string& text, size_t capacity);
+bool FitName(std::string& out, const std::string& text, size_t capacity);
 // The same into a field of `size` bytes (capacity size - 1), NUL-terminated.
-OXA_API bool FitName(char* field, size_t size, const std::string& text);
+bool FitName(char* field, size_t size, const std::string& text);
 
 // ---- Chunk data records -------------------------------------------------------------------------
 
@@ -338,55 +338,55 @@ enum DataKind : int {
 };
 
 // The record kind of a tag (kDataRaw for every tag the toolkit does not know).
-OXA_API DataKind DataKindOfTag(uint32_t tag);
+DataKind DataKindOfTag(uint32_t tag);
 
-struct OXA_API ChunkData {
+struct ChunkData {
     explicit ChunkData(DataKind kind) : mKind(kind) {}
     virtual ~ChunkData() = default;
     const DataKind mKind;
 };
 
-struct OXA_API RawData : ChunkData {
+struct RawData : ChunkData {
     static constexpr DataKind kKind = kDataRaw;
     RawData() : ChunkData(kKind) {}
     std::vector<uint8_t> mBytes;
 };
 // Up to 12 floats; the count is fixed by the tag (FloatCountOfTag).
-struct OXA_API FloatsData : ChunkData {
+struct FloatsData : ChunkData {
     static constexpr DataKind kKind = kDataFloats;
     FloatsData() : ChunkData(kKind) {}
     float mValues[12] = {};
     uint32_t mCount = 0;
 };
-struct OXA_API BytesData : ChunkData {
+struct BytesData : ChunkData {
     static constexpr DataKind kKind = kDataBytes;
     BytesData() : ChunkData(kKind) {}
     uint8_t mValues[3] = {};
     uint32_t mCount = 0;
 };
-struct OXA_API ShortData : ChunkData {
+struct ShortData : ChunkData {
     static constexpr DataKind kKind = kDataShort;
     ShortData() : ChunkData(kKind) {}
     int16_t mValue = 0;
 };
-struct OXA_API LongData : ChunkData {
+struct LongData : ChunkData {
     static constexpr DataKind kKind = kDataLong;
     LongData() : ChunkData(kKind) {}
     int32_t mValue = 0;
 };
-struct OXA_API StringData : ChunkData {
+struct StringData : ChunkData {
     static constexpr DataKind kKind = kDataString;
     StringData() : ChunkData(kKind) {}
     std::string mText;
 };
-struct OXA_API ShadowParamsData : ChunkData {
+struct ShadowParamsData : ChunkData {
     static constexpr DataKind kKind = kDataShadowParams;
     ShadowParamsData() : ChunkData(kKind) {}
     float mBias = 0.0f;
     float mFilter = 0.0f;
     int16_t mMapSize = 0;
 };
-struct OXA_API MappingInfoData : ChunkData {
+struct MappingInfoData : ChunkData {
     static constexpr DataKind kKind = kDataMappingInfo;
     MappingInfoData() : ChunkData(kKind) {}
     uint16_t mMapType = 0;
@@ -396,7 +396,7 @@ struct OXA_API MappingInfoData : ChunkData {
     float mMatrix[12] = {};
     float mPlanarWidth = 0.0f, mPlanarHeight = 0.0f, mCylinderHeight = 0.0f;
 };
-struct OXA_API AutoReflectionData : ChunkData {
+struct AutoReflectionData : ChunkData {
     static constexpr DataKind kKind = kDataAutoReflection;
     AutoReflectionData() : ChunkData(kKind) {}
     uint8_t mValue1 = 0, mValue2 = 0;
@@ -404,56 +404,56 @@ struct OXA_API AutoReflectionData : ChunkData {
     uint32_t mMapSize = 0;
     uint32_t mFrameStep = 0;
 };
-struct OXA_API PointArrayData : ChunkData {
+struct PointArrayData : ChunkData {
     static constexpr DataKind kKind = kDataPoints;
     PointArrayData() : ChunkData(kKind) {}
     std::vector<Point3> mPoints;
 };
-struct OXA_API VertexFlagsData : ChunkData {
+struct VertexFlagsData : ChunkData {
     static constexpr DataKind kKind = kDataVertexFlags;
     VertexFlagsData() : ChunkData(kKind) {}
     std::vector<uint16_t> mFlags;
 };
-struct OXA_API FaceArrayData : ChunkData {
+struct FaceArrayData : ChunkData {
     static constexpr DataKind kKind = kDataFaces;
     FaceArrayData() : ChunkData(kKind) {}
     std::vector<Face> mFaces;
 };
-struct OXA_API FaceMaterialData : ChunkData {
+struct FaceMaterialData : ChunkData {
     static constexpr DataKind kKind = kDataFaceMaterial;
     FaceMaterialData() : ChunkData(kKind) {}
     std::string mName;
     std::vector<uint16_t> mFaces;
 };
-struct OXA_API TexVertArrayData : ChunkData {
+struct TexVertArrayData : ChunkData {
     static constexpr DataKind kKind = kDataTexVerts;
     TexVertArrayData() : ChunkData(kKind) {}
     std::vector<TexVert> mTexVerts;
 };
-struct OXA_API SmoothingData : ChunkData {
+struct SmoothingData : ChunkData {
     static constexpr DataKind kKind = kDataSmoothing;
     SmoothingData() : ChunkData(kKind) {}
     std::vector<uint32_t> mGroups;
 };
-struct OXA_API BoxMapData : ChunkData {
+struct BoxMapData : ChunkData {
     static constexpr DataKind kKind = kDataBoxMap;
     BoxMapData() : ChunkData(kKind) {}
     std::string mNames[6];
 };
-struct OXA_API KeyframerHeaderData : ChunkData {
+struct KeyframerHeaderData : ChunkData {
     static constexpr DataKind kKind = kDataKeyframerHeader;
     KeyframerHeaderData() : ChunkData(kKind) {}
     int16_t mRevision = 0;
     std::string mSceneName;
     int32_t mAnimationLength = 0;
 };
-struct OXA_API SegmentData : ChunkData {
+struct SegmentData : ChunkData {
     static constexpr DataKind kKind = kDataSegment;
     SegmentData() : ChunkData(kKind) {}
     int32_t mFirst = 0;
     int32_t mLast = 0;
 };
-struct OXA_API NodeHeaderData : ChunkData {
+struct NodeHeaderData : ChunkData {
     static constexpr DataKind kKind = kDataNodeHeader;
     NodeHeaderData() : ChunkData(kKind) {}
     std::string mName;
@@ -461,24 +461,24 @@ struct OXA_API NodeHeaderData : ChunkData {
     uint16_t mFlags2 = 0;
     int16_t mParent = -1;
 };
-struct OXA_API TrackData : ChunkData {
+struct TrackData : ChunkData {
     static constexpr DataKind kKind = kDataTrack;
     TrackData() : ChunkData(kKind) {}
     Track mTrack;
 };
 
 // The number of floats of a kDataFloats tag, of bytes of a kDataBytes tag (0 for other tags).
-OXA_API uint32_t FloatCountOfTag(uint32_t tag);
-OXA_API uint32_t ByteCountOfTag(uint32_t tag);
+uint32_t FloatCountOfTag(uint32_t tag);
+uint32_t ByteCountOfTag(uint32_t tag);
 // The longest string a kDataString tag takes from a file (0: as long as the chunk's data).
-OXA_API uint32_t StringLimitOfTag(uint32_t tag);
+uint32_t StringLimitOfTag(uint32_t tag);
 
 // ---- Chunks -------------------------------------------------------------------------------------
 
 // One node of the chunk tree. Sub-chunks form a singly linked list in file order (when read) or
 // in rank order (when inserted). The tree owns every node and record below its root. Change the
 // lists through the operations below only: they keep each parent's last-child link.
-struct OXA_API Chunk {
+struct Chunk {
     uint32_t mTag = 0;
     uint32_t mLength = 0;
     uint32_t mPosition = 0;
@@ -499,14 +499,14 @@ struct OXA_API Chunk {
 // Deepest nesting accepted when a tree is read from a file.
 constexpr int kMaxChunkDepth = 64;
 
-OXA_API void NewChunk(Chunk** out);
-OXA_API void NewChunkWithTag(Chunk** out, uint32_t tag);
-OXA_API ChunkData* NewChunkWithData(Chunk** out, uint32_t tag);
+void NewChunk(Chunk** out);
+void NewChunkWithTag(Chunk** out, uint32_t tag);
+ChunkData* NewChunkWithData(Chunk** out, uint32_t tag);
 // Frees the node's data, its children and its following siblings, then the node; nulls *chunk.
-OXA_API void ReleaseChunk(Chunk** chunk);
+void ReleaseChunk(Chunk** chunk);
 // Releases the chunk tree a local holds however the scope is left, memory that runs out part way
 // (thrown) included. A release before that leaves the local null, and this one does nothing.
-class OXA_API HeldChunk {
+class HeldChunk {
 public:
     explicit HeldChunk(Chunk** chunk) : mChunk(chunk) {}
     HeldChunk(const HeldChunk&) = delete;
@@ -516,41 +516,41 @@ public:
 private:
     Chunk** mChunk;
 };
-OXA_API void ReleaseChunkChain(Chunk** chunk);
+void ReleaseChunkChain(Chunk** chunk);
 // Releases children and data, zeroes tag, length and position, both slots 255.
-OXA_API void ResetChunk(Chunk* chunk);
+void ResetChunk(Chunk* chunk);
 // Depth-first pre-order search of `start` and its descendants (start first).
-OXA_API void FindChunk(Chunk* start, uint32_t tag, Chunk** out);
+void FindChunk(Chunk* start, uint32_t tag, Chunk** out);
 // The first chunk of the sibling list from `first` (included) with the tag; no descent.
-OXA_API void FindNextChunk(Chunk* first, uint32_t tag, Chunk** out);
-OXA_API void AppendChild(Chunk* parent, Chunk* child);
+void FindNextChunk(Chunk* first, uint32_t tag, Chunk** out);
+void AppendChild(Chunk* parent, Chunk* child);
 // Canonical order: before the first sub-chunk of strictly lower rank.
-OXA_API void InsertChildByRank(Chunk* parent, Chunk* child);
-OXA_API Chunk* AddChild(uint32_t tag, Chunk* parent);
-OXA_API void ReplaceOrAddChild(Chunk* parent, uint32_t tag, Chunk** out);
-OXA_API void CopyChunkTree(Chunk* source, Chunk** out);
-OXA_API void LoadChunkTree(Chunk* chunk);
+void InsertChildByRank(Chunk* parent, Chunk* child);
+Chunk* AddChild(uint32_t tag, Chunk* parent);
+void ReplaceOrAddChild(Chunk* parent, uint32_t tag, Chunk** out);
+void CopyChunkTree(Chunk* source, Chunk** out);
+void LoadChunkTree(Chunk* chunk);
 // Sum of the chunk's bytes in its source file, as little-endian 16-bit words.
-OXA_API uint32_t ChunkChecksum(Chunk* chunk);
-OXA_API int ChunkRank(uint32_t tag);
+uint32_t ChunkChecksum(Chunk* chunk);
+int ChunkRank(uint32_t tag);
 
 // The number of own-data bytes a tag has before its sub-chunks, read at the current position of
 // the current file (the file positioned behind the header). Pushes 4 when the data would pass
 // `available` bytes (0x4120's count) and 13 when a string is cut.
-OXA_API uint32_t SkipToChildren(uint32_t tag, uint32_t available);
+uint32_t SkipToChildren(uint32_t tag, uint32_t available);
 // Reads the sub-chunk skeleton of `chunk` from its source file (see LoadDatabase).
-OXA_API void ReadChildren(Chunk* chunk, uint64_t limit);
+void ReadChildren(Chunk* chunk, uint64_t limit);
 // Writes the tree at the current position of the file in `slot`.
-OXA_API void WriteChunkTree(Chunk* chunk, uint8_t slot);
-OXA_API void FixChunkLength(Chunk* chunk, int64_t start, int64_t end);
+void WriteChunkTree(Chunk* chunk, uint8_t slot);
+void FixChunkLength(Chunk* chunk, int64_t start, int64_t end);
 
-OXA_API ChunkData* AllocChunkData(Chunk* chunk);
+ChunkData* AllocChunkData(Chunk* chunk);
 // The chunk's record, read from its source file when not in memory yet; null when it has none.
-OXA_API ChunkData* ReadChunkData(Chunk* chunk);
-OXA_API void WriteChunkData(Chunk* chunk);
-OXA_API void CopyChunkData(Chunk* source, Chunk* target);
-OXA_API void FreeChunkData(Chunk* chunk);
-OXA_API void UnloadChunkData(Chunk* chunk);
+ChunkData* ReadChunkData(Chunk* chunk);
+void WriteChunkData(Chunk* chunk);
+void CopyChunkData(Chunk* source, Chunk* target);
+void FreeChunkData(Chunk* chunk);
+void UnloadChunkData(Chunk* chunk);
 
 // The chunk's record when it is of type T (loaded on demand); null otherwise.
 template <class T>
@@ -568,16 +568,16 @@ T* MakeData(Chunk* chunk) {
 
 // Loads the chunk's record and ties it to memory for good (source slot 255), so that changes made
 // to the record in place are what later reads and writes see. Null when the chunk has no record.
-OXA_API ChunkData* KeepData(Chunk* chunk);
+ChunkData* KeepData(Chunk* chunk);
 template <class T>
 T* KeepDataAs(Chunk* chunk) {
     ChunkData* data = KeepData(chunk);
     return data && data->mKind == T::kKind ? static_cast<T*>(data) : nullptr;
 }
 // Unlinks `child` from `parent`'s list and releases it with its subtree.
-OXA_API void RemoveChild(Chunk* parent, Chunk* child);
+void RemoveChild(Chunk* parent, Chunk* child);
 // The first direct sub-chunk of `parent` with the tag, or null.
-OXA_API Chunk* FindChild(Chunk* parent, uint32_t tag);
+Chunk* FindChild(Chunk* parent, uint32_t tag);
 
 // ---- Records held by their maker ---------------------------------------------------------------
 
@@ -615,38 +615,38 @@ private:
 
 // ---- String lists -------------------------------------------------------------------------------
 
-struct OXA_API StringList {
+struct StringList {
     std::vector<std::string> mStrings;
     uint32_t Count() const { return (uint32_t)mStrings.size(); }
 };
 // A new list (capacity 5 when 0 is asked).
-OXA_API void NewStringList(StringList** list, uint32_t capacity);
-OXA_API void AddToStringList(StringList* list, const char* text);
-OXA_API void ReleaseStringList(StringList** list);
+void NewStringList(StringList** list, uint32_t capacity);
+void AddToStringList(StringList* list, const char* text);
+void ReleaseStringList(StringList** list);
 
 // ---- Release stamps -----------------------------------------------------------------------------
 
-OXA_API int GetFileVersion(Chunk* root);
-OXA_API void SetFileVersion(Chunk* root, int release);
-OXA_API int GetMeshVersion(Chunk* root);
-OXA_API void SetMeshVersion(Chunk* root, int release);
-OXA_API int GetKeyframerVersion(Chunk* root);
-OXA_API void SetKeyframerVersion(Chunk* root, int release);
+int GetFileVersion(Chunk* root);
+void SetFileVersion(Chunk* root, int release);
+int GetMeshVersion(Chunk* root);
+void SetMeshVersion(Chunk* root, int release);
+int GetKeyframerVersion(Chunk* root);
+void SetKeyframerVersion(Chunk* root, int release);
 
 // ---- Internal helpers shared by the toolkit's files ---------------------------------------------
 
 // Pushes `code`; true when the caller must stop (the continue flag is off).
-OXA_API bool Fail(int32_t code);
+bool Fail(int32_t code);
 // True when an error is pending and the continue flag is off.
-OXA_API bool Stopped();
+bool Stopped();
 // The record's bytes as a file holds them; a deep copy of a record.
-OXA_API void SerializeRecord(uint32_t tag, const ChunkData* data, std::vector<uint8_t>& out);
-OXA_API ChunkData* CloneRecord(const ChunkData* data);
+void SerializeRecord(uint32_t tag, const ChunkData* data, std::vector<uint8_t>& out);
+ChunkData* CloneRecord(const ChunkData* data);
 // Saturating conversions of a float into an integer field (NaN gives 0).
-OXA_API int16_t SaturateShort(double value);
-OXA_API uint16_t SaturateUShort(double value);
-OXA_API int32_t SaturateLong(double value);
-OXA_API uint8_t SaturateByte(double value);
+int16_t SaturateShort(double value);
+uint16_t SaturateUShort(double value);
+int32_t SaturateLong(double value);
+uint8_t SaturateByte(double value);
 
 }  // namespace Ftk
 

@@ -15,14 +15,14 @@ namespace Ftk {
 
 // ---- Name indexes -------------------------------------------------------------------------------
 
-struct OXA_API NameIndexEntry {
+struct NameIndexEntry {
     std::string mName;
     Chunk* mChunk = nullptr;
 };
 
 // A list of (name, chunk) pairs in tree order, with what makes lookups and get-by-index calls
 // constant-time: the first entry of each name and, per kind, the entries of that kind in order.
-struct OXA_API NameIndex {
+struct NameIndex {
     std::vector<NameIndexEntry> mEntries;
     std::unordered_map<std::string, uint32_t> mFirstByName;
     // Objects: the positions in mEntries of meshes, lights (omni and spot), spotlights, cameras.
@@ -33,13 +33,13 @@ struct OXA_API NameIndex {
     uint32_t Count() const { return (uint32_t)mEntries.size(); }
 };
 
-OXA_API void NewNameIndex(NameIndex** index, uint32_t count);
-OXA_API void ReleaseNameIndex(NameIndex** index);
+void NewNameIndex(NameIndex** index, uint32_t count);
+void ReleaseNameIndex(NameIndex** index);
 
 // ---- Settings -----------------------------------------------------------------------------------
 
 // The scene-wide values of the editor section.
-struct OXA_API MeshSettings {
+struct MeshSettings {
     float mMasterScale = 1.0f;
     float mReserved = 0.0f;  // neither read nor written
     float mShadowLowBias = 1.0f;
@@ -52,7 +52,7 @@ struct OXA_API MeshSettings {
     bool mAmbientInFile = false;
 };
 
-struct OXA_API KeyframerSettings {
+struct KeyframerSettings {
     int32_t mAnimationLength = 30;
     int32_t mCurrentFrame = 0;
     bool mSegmentInUse = false;
@@ -63,23 +63,23 @@ struct OXA_API KeyframerSettings {
 };
 constexpr size_t kKeyframerNameCapacity = 512;
 
-OXA_API void InitSettingsBlock(MeshSettings** block);
-OXA_API void ReleaseSettings(MeshSettings** block);
+void InitSettingsBlock(MeshSettings** block);
+void ReleaseSettings(MeshSettings** block);
 struct Database;
-OXA_API void GetSettings(Database* database, MeshSettings** block);
-OXA_API void PutSettings(Database* database, MeshSettings* block);
-OXA_API void CopySettings(Database* destination, Database* source);
-OXA_API void InitKeyframerSettings(KeyframerSettings** block);
-OXA_API void ReleaseKeyframerSettings(KeyframerSettings** block);
-OXA_API void GetKeyframerSettings(Database* database, KeyframerSettings* block);
-OXA_API void PutKeyframerSettings(Database* database, KeyframerSettings* block);
-OXA_API void CopyKeyframerSettings(Database* destination, Database* source);
+void GetSettings(Database* database, MeshSettings** block);
+void PutSettings(Database* database, MeshSettings* block);
+void CopySettings(Database* destination, Database* source);
+void InitKeyframerSettings(KeyframerSettings** block);
+void ReleaseKeyframerSettings(KeyframerSettings** block);
+void GetKeyframerSettings(Database* database, KeyframerSettings* block);
+void PutKeyframerSettings(Database* database, KeyframerSettings* block);
+void CopyKeyframerSettings(Database* destination, Database* source);
 
 // ---- Databases ----------------------------------------------------------------------------------
 
 enum DatabaseKind : int { kNoDatabase = 0, kSceneFile = 1, kProjectFile = 2, kMaterialLibrary = 3 };
 
-struct OXA_API Database {
+struct Database {
     Chunk* mTop = nullptr;
     uint8_t mObjectsStale = 1;
     uint8_t mMaterialsStale = 1;
@@ -89,82 +89,82 @@ struct OXA_API Database {
     NameIndex* mNodeIndex = nullptr;
 };
 
-OXA_API void NewDatabase(Database** database);
-OXA_API void CreateDatabase(Database* database, int kind);
-OXA_API int GetDatabaseKind(Database* database);
+void NewDatabase(Database** database);
+void CreateDatabase(Database* database, int kind);
+int GetDatabaseKind(Database* database);
 // Reads the chunk skeleton of a file open for reading; chunk data is read when first asked for,
 // so the file must stay open until the database is released or detached.
-OXA_API void LoadDatabase(File* file, Database* database);
+void LoadDatabase(File* file, Database* database);
 // Writes the tree into a file open for writing.
-OXA_API void SaveDatabase(File* file, Database* database);
-OXA_API void CopyDatabase(Database* database, Database** copy);
-OXA_API void DetachDatabase(Database* database);
-OXA_API void ReleaseDatabase(Database** database);
+void SaveDatabase(File* file, Database* database);
+void CopyDatabase(Database* database, Database** copy);
+void DetachDatabase(Database* database);
+void ReleaseDatabase(Database** database);
 
-OXA_API int GetDatabaseRelease(Database* database);
-OXA_API void SetDatabaseRelease(Database* database, int release);
+int GetDatabaseRelease(Database* database);
+void SetDatabaseRelease(Database* database, int release);
 
 // Checks shared by the structure calls: null database (2), no top chunk (5), a top of another kind
 // than the accepted ones (6). `allKinds` accepts material libraries too. True when all is well.
-OXA_API bool CheckDatabase(Database* database, bool allKinds);
+bool CheckDatabase(Database* database, bool allKinds);
 // The editor chunk below the top; created and inserted when `create` is set and there is none.
-OXA_API Chunk* GetEditorChunk(Database* database, bool create);
+Chunk* GetEditorChunk(Database* database, bool create);
 
 // Puts a deep copy of `source` under `parent` in place of the parent's chunk of the same tag
 // (keeping that chunk's place), or inserts it by rank when the parent has none.
-OXA_API void PutChunkCopy(Chunk* parent, Chunk* source);
+void PutChunkCopy(Chunk* parent, Chunk* source);
 
 // ---- Object index -------------------------------------------------------------------------------
 
 enum ObjectKindSlot : int { kMeshObjects = 0, kLightObjects, kOmniObjects, kSpotObjects, kCameraObjects };
 
-OXA_API void UpdateObjectIndex(Database* database);
-OXA_API Chunk* FindObjectByName(Database* database, const char* name);
+void UpdateObjectIndex(Database* database);
+Chunk* FindObjectByName(Database* database, const char* name);
 // The index-th object that has a child of the tag (TRIANGLE_MESH, LIGHT, CAMERA; SPOTLIGHT is
 // looked for inside the object's LIGHT chunk).
-OXA_API Chunk* FindObjectByKind(Database* database, uint32_t tag, uint32_t index);
+Chunk* FindObjectByKind(Database* database, uint32_t tag, uint32_t index);
 // Objects of a kind slot (omni lights: lights without a spot part).
-OXA_API uint32_t CountObjectsOfKind(Database* database, int slot);
-OXA_API Chunk* GetObjectOfKind(Database* database, int slot, uint32_t index);
-OXA_API void DeleteObjectByIndex(Database* database, uint32_t tag, uint32_t index);
-OXA_API void DeleteObjectByName(Database* database, const char* name);
-OXA_API void CopyObjectByIndex(Database* destination, Database* source, uint32_t tag, uint32_t index);
-OXA_API void CopyObjectByName(Database* destination, Database* source, const char* name);
-OXA_API void MarkObjectsStale(Database* database);
+uint32_t CountObjectsOfKind(Database* database, int slot);
+Chunk* GetObjectOfKind(Database* database, int slot, uint32_t index);
+void DeleteObjectByIndex(Database* database, uint32_t tag, uint32_t index);
+void DeleteObjectByName(Database* database, const char* name);
+void CopyObjectByIndex(Database* destination, Database* source, uint32_t tag, uint32_t index);
+void CopyObjectByName(Database* destination, Database* source, const char* name);
+void MarkObjectsStale(Database* database);
 // Called by the puts after they added a new object chunk: keeps the index current without a
 // rebuild when the object is the last of its list, marks it stale otherwise.
-OXA_API void NoteObjectAdded(Database* database, Chunk* object);
+void NoteObjectAdded(Database* database, Chunk* object);
 // The object chunk of `name` for a put: an existing one reset in place (its extended data set
 // aside in *extended), or a new one inserted into the editor chunk. Null on failure.
-OXA_API Chunk* PrepareObject(Database* database, const char* name, Chunk** extended, bool keepPlace);
+Chunk* PrepareObject(Database* database, const char* name, Chunk** extended, bool keepPlace);
 
 // ---- Material index -----------------------------------------------------------------------------
 
-OXA_API void UpdateMaterialIndex(Database* database);
-OXA_API Chunk* FindMaterialByName(Database* database, const char* name);
-OXA_API Chunk* FindMaterialByIndex(Database* database, uint32_t index);
-OXA_API void MarkMaterialsStale(Database* database);
-OXA_API void NoteMaterialAdded(Database* database, Chunk* block, const char* name);
+void UpdateMaterialIndex(Database* database);
+Chunk* FindMaterialByName(Database* database, const char* name);
+Chunk* FindMaterialByIndex(Database* database, uint32_t index);
+void MarkMaterialsStale(Database* database);
+void NoteMaterialAdded(Database* database, Chunk* block, const char* name);
 
 // ---- Keyframer-node index -----------------------------------------------------------------------
 
 // The kind slot of a node tag in NameIndex::mKinds (-1 for other tags).
-OXA_API int NodeKindSlot(uint32_t tag);
-OXA_API void UpdateNodeIndex(Database* database);
+int NodeKindSlot(uint32_t tag);
+void UpdateNodeIndex(Database* database);
 // By index name: the header name, or for an object node with an instance "name.instance".
-OXA_API Chunk* FindNodeByName(Database* database, const char* name, uint32_t tag);
-OXA_API Chunk* FindNodeByKind(Database* database, uint32_t tag, uint32_t index);
+Chunk* FindNodeByName(Database* database, const char* name, uint32_t tag);
+Chunk* FindNodeByKind(Database* database, uint32_t tag, uint32_t index);
 // The first node of the tag whose header name is `name`.
-OXA_API Chunk* FindNodeByHeaderName(Database* database, const char* name, uint32_t tag);
-OXA_API void DeleteNodeByIndex(Database* database, uint32_t tag, uint32_t index);
-OXA_API void DeleteNodeByName(Database* database, const char* name, uint32_t tag);
-OXA_API void CopyNodeByIndex(Database* destination, Database* source, uint32_t tag, uint32_t index);
-OXA_API void CopyNodeByName(Database* destination, Database* source, const char* name, uint32_t tag);
-OXA_API void MarkNodesStale(Database* database);
-OXA_API void NoteNodeAdded(Database* database, Chunk* node);
+Chunk* FindNodeByHeaderName(Database* database, const char* name, uint32_t tag);
+void DeleteNodeByIndex(Database* database, uint32_t tag, uint32_t index);
+void DeleteNodeByName(Database* database, const char* name, uint32_t tag);
+void CopyNodeByIndex(Database* destination, Database* source, uint32_t tag, uint32_t index);
+void CopyNodeByName(Database* destination, Database* source, const char* name, uint32_t tag);
+void MarkNodesStale(Database* database);
+void NoteNodeAdded(Database* database, Chunk* node);
 // Entries of the node index whose chunk has the tag; their names in index order.
-OXA_API uint32_t CountObjectsOfTag(Database* database, uint32_t tag);
-OXA_API void ListObjectsOfTag(Database* database, uint32_t tag, StringList** list);
+uint32_t CountObjectsOfTag(Database* database, uint32_t tag);
+void ListObjectsOfTag(Database* database, uint32_t tag, StringList** list);
 
 }  // namespace Ftk
 

@@ -17,7 +17,7 @@ namespace Ftk {
 constexpr uint16_t kNoNodeId = 0xFFFF;
 
 // One entry of the process-wide node list.
-struct OXA_API NodeEntry {
+struct NodeEntry {
     uint16_t mId = kNoNodeId;
     uint32_t mTag = 0;
     std::string mName;
@@ -30,60 +30,58 @@ struct OXA_API NodeEntry {
 };
 
 // The node tags in their set order: 0xB004, 0xB002, 0xB003, 0xB005, 0xB006, 0xB007.
-extern OXA_API const uint32_t kNodeTags[6];
-OXA_API bool IsNodeTag(uint32_t tag);
+extern const uint32_t kNodeTags[6];
+bool IsNodeTag(uint32_t tag);
 
 // Track header (flags, two reserved longs, key count) and key header at the current file
 // position. The track header read starts from key count 1.
-OXA_API void ReadTrackHeader(TrackData* track);
-OXA_API void WriteTrackHeader(const TrackData* track);
-OXA_API void ReadKeyHeader(KeyHeader* key);
-OXA_API void WriteKeyHeader(const KeyHeader* key);
+void ReadTrackHeader(TrackData* track);
+void WriteTrackHeader(const TrackData* track);
+void ReadKeyHeader(KeyHeader* key);
+void WriteKeyHeader(const KeyHeader* key);
 // Bytes of a key header in a file (6 plus 4 per spline flag bit 0 to 4).
-OXA_API uint32_t KeyHeaderSize(uint16_t splineFlags);
+uint32_t KeyHeaderSize(uint16_t splineFlags);
 
 // The first KEYFRAMER_DATA among the chunk's direct sub-chunks, inserted when there is none.
-OXA_API Chunk* GetKeyframerData(Chunk* chunk);
-OXA_API void AddNodeId(Chunk* node);
-OXA_API void AddNodeHeader(const char* name, uint16_t flags1, uint16_t flags2, const char* parentName,
-                           Chunk* node);
-OXA_API void AddParentName(Chunk* header, const char* name);
+Chunk* GetKeyframerData(Chunk* chunk);
+void AddNodeId(Chunk* node);
+void AddNodeHeader(const char* name, uint16_t flags1, uint16_t flags2, const char* parentName, Chunk* node);
+void AddParentName(Chunk* header, const char* name);
 // The string of the first NODE_PARENT_NAME below the node ("" when none), into `buffer` of
 // `size` bytes (cut to fit).
-OXA_API void GetParentName(Chunk* node, char* buffer, size_t size);
-OXA_API void AddPositionTrack(uint32_t keyCount, uint16_t flags, const KeyHeader* keys, const float* values,
-                              Chunk* node);
-OXA_API void AddColorTrack(uint32_t keyCount, uint16_t flags, const KeyHeader* keys, const float* values,
-                           Chunk* node);
-OXA_API void AddRollTrack(uint32_t keyCount, uint16_t flags, const KeyHeader* keys, const float* values,
-                          Chunk* node);
+void GetParentName(Chunk* node, char* buffer, size_t size);
+void AddPositionTrack(uint32_t keyCount, uint16_t flags, const KeyHeader* keys, const float* values,
+                      Chunk* node);
+void AddColorTrack(uint32_t keyCount, uint16_t flags, const KeyHeader* keys, const float* values,
+                   Chunk* node);
+void AddRollTrack(uint32_t keyCount, uint16_t flags, const KeyHeader* keys, const float* values, Chunk* node);
 // Adds a track chunk of any track tag with copies of the keys and values (morph names for a morph
 // track, none for a hide track); nothing when the key count is 0 or a needed array is null.
-OXA_API void AddTrack(uint32_t tag, const Track& track, Chunk* node);
-OXA_API Chunk* AddTargetNode(const char* parentName, uint32_t keyCount, uint16_t flags, const KeyHeader* keys,
-                             const float* positions, const char* name, uint16_t flags1, uint16_t flags2,
-                             bool camera, Chunk* keyframer);
-OXA_API void FindKeyframerNode(Database* database, const char* name, uint32_t tag, Chunk** out);
-OXA_API void NodeListFromFile(Database* database);
-OXA_API void NodeListForWrite(Database* database);
-OXA_API void DumpNodeList(std::FILE* stream);
-OXA_API void DumpNodeTree(std::FILE* stream);
+void AddTrack(uint32_t tag, const Track& track, Chunk* node);
+Chunk* AddTargetNode(const char* parentName, uint32_t keyCount, uint16_t flags, const KeyHeader* keys,
+                     const float* positions, const char* name, uint16_t flags1, uint16_t flags2, bool camera,
+                     Chunk* keyframer);
+void FindKeyframerNode(Database* database, const char* name, uint32_t tag, Chunk** out);
+void NodeListFromFile(Database* database);
+void NodeListForWrite(Database* database);
+void DumpNodeList(std::FILE* stream);
+void DumpNodeTree(std::FILE* stream);
 
 // Inner operations of the node list.
-OXA_API void ClearNodeList();
-OXA_API void ReleaseNodeList();
-OXA_API NodeEntry* NewNodeEntry();
-OXA_API NodeEntry* GetNodeList();
-OXA_API void AddNodeEntry(Chunk* node);
-OXA_API void CollectNodes(Chunk* keyframer);
-OXA_API void NumberNodeEntries();
-OXA_API NodeEntry* FindNodeEntryById(uint16_t id);
-OXA_API NodeEntry* FindNodeEntryByName(const char* name);
+void ClearNodeList();
+void ReleaseNodeList();
+NodeEntry* NewNodeEntry();
+NodeEntry* GetNodeList();
+void AddNodeEntry(Chunk* node);
+void CollectNodes(Chunk* keyframer);
+void NumberNodeEntries();
+NodeEntry* FindNodeEntryById(uint16_t id);
+NodeEntry* FindNodeEntryByName(const char* name);
 // The node's NODE_ID number; -1 when it has none.
-OXA_API int32_t GetNodeId(Chunk* node);
-OXA_API void SetNodeId(Chunk* node, uint16_t id);
-OXA_API void SetParentNames(Chunk* keyframer);
-OXA_API void SetParentNumbers(Chunk* keyframer);
+int32_t GetNodeId(Chunk* node);
+void SetNodeId(Chunk* node, uint16_t id);
+void SetParentNames(Chunk* keyframer);
+void SetParentNumbers(Chunk* keyframer);
 
 }  // namespace Ftk
 

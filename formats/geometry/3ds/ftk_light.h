@@ -12,7 +12,7 @@
 
 namespace Ftk {
 
-struct OXA_API Spotlight {
+struct Spotlight {
     Point3 mTarget{1.0f, 1.0f, 1.0f};
     float mHotspot = 44.0f;
     float mFalloff = 45.0f;
@@ -33,9 +33,9 @@ struct OXA_API Spotlight {
 };
 
 // The default light colour component (the float whose bits are 0x3F357753).
-extern OXA_API const float kDefaultLightColor;
+extern const float kDefaultLightColor;
 
-struct OXA_API Light {
+struct Light {
     char mName[kNameCapacity + 1] = {};
     Point3 mPosition{0.0f, 0.0f, 0.0f};
     float mColor[3] = {};
@@ -48,7 +48,7 @@ struct OXA_API Light {
     Spotlight* mSpot = nullptr;      // owned; null for an omni light
 };
 
-struct OXA_API Camera {
+struct Camera {
     char mName[kNameCapacity + 1] = {};
     Point3 mPosition{0.0f, 0.0f, 0.0f};
     Point3 mTarget{1.0f, 1.0f, 1.0f};
@@ -66,7 +66,7 @@ enum BackgroundKind : int32_t {
     kBitmapBackground = 3
 };
 
-struct OXA_API Background {
+struct Background {
     std::string mBitmap;
     bool mHasBitmap = false;  // a null bitmap name
     float mSolid[3] = {};
@@ -79,7 +79,7 @@ struct OXA_API Background {
 
 // The fog of the editor section: its planes and densities (percent), colour, whether it fogs the
 // background and whether it is in use.
-struct OXA_API Fog {
+struct Fog {
     float mNearPlane = 0.0f;
     float mNearDensity = 0.0f;
     float mFarPlane = 1000.0f;
@@ -91,7 +91,7 @@ struct OXA_API Fog {
 
 // The layer fog of the editor section: the heights it lies between, its density (percent), its
 // flags (bottom and top falloff, background), colour and whether it is in use.
-struct OXA_API LayerFog {
+struct LayerFog {
     float mNearY = 0.0f;
     float mFarY = 0.0f;
     float mDensity = 0.0f;
@@ -102,7 +102,7 @@ struct OXA_API LayerFog {
 
 // The distance cue of the editor section: its planes and dimming (percent), whether it dims the
 // background and whether it is in use.
-struct OXA_API DistanceCue {
+struct DistanceCue {
     float mNearPlane = 0.0f;
     float mNearDimming = 0.0f;
     float mFarPlane = 0.0f;
@@ -111,67 +111,67 @@ struct OXA_API DistanceCue {
     bool mInUse = false;       // USE_DISTANCE_CUE
 };
 
-OXA_API void InitLight(Light** light);
-OXA_API void InitSpotlight(Light** light);
-OXA_API void ReleaseLight(Light** light);
-OXA_API uint32_t CountOmniLights(Database* database);
-OXA_API uint32_t CountSpotlights(Database* database);
-OXA_API void ListOmniLightNames(Database* database, StringList** list);
-OXA_API void ListSpotlightNames(Database* database, StringList** list);
-OXA_API void GetOmniLightByIndex(Database* database, uint32_t index, Light** light);
-OXA_API void GetSpotlightByIndex(Database* database, uint32_t index, Light** light);
-OXA_API void GetOmniLightByName(Database* database, const char* name, Light** light);
-OXA_API void GetSpotlightByName(Database* database, const char* name, Light** light);
-OXA_API void ReadLight(Chunk* object, Light** light);
-OXA_API void WriteLight(Database* database, Light* light);
-OXA_API void PutOmniLight(Database* database, Light* light);
-OXA_API void PutSpotlight(Database* database, Light* light);
-OXA_API void DeleteLightByName(Database* database, const char* name);
-OXA_API void CopyLightByName(Database* destination, Database* source, const char* name);
-OXA_API void CopySpotlightByName(Database* destination, Database* source, const char* name);
-OXA_API void DeleteOmniLightByIndex(Database* database, uint32_t index);
-OXA_API void CopyOmniLightByIndex(Database* destination, Database* source, uint32_t index);
-OXA_API void DeleteSpotlightByIndex(Database* database, uint32_t index);
-OXA_API void CopySpotlightByIndex(Database* destination, Database* source, uint32_t index);
+void InitLight(Light** light);
+void InitSpotlight(Light** light);
+void ReleaseLight(Light** light);
+uint32_t CountOmniLights(Database* database);
+uint32_t CountSpotlights(Database* database);
+void ListOmniLightNames(Database* database, StringList** list);
+void ListSpotlightNames(Database* database, StringList** list);
+void GetOmniLightByIndex(Database* database, uint32_t index, Light** light);
+void GetSpotlightByIndex(Database* database, uint32_t index, Light** light);
+void GetOmniLightByName(Database* database, const char* name, Light** light);
+void GetSpotlightByName(Database* database, const char* name, Light** light);
+void ReadLight(Chunk* object, Light** light);
+void WriteLight(Database* database, Light* light);
+void PutOmniLight(Database* database, Light* light);
+void PutSpotlight(Database* database, Light* light);
+void DeleteLightByName(Database* database, const char* name);
+void CopyLightByName(Database* destination, Database* source, const char* name);
+void CopySpotlightByName(Database* destination, Database* source, const char* name);
+void DeleteOmniLightByIndex(Database* database, uint32_t index);
+void CopyOmniLightByIndex(Database* destination, Database* source, uint32_t index);
+void DeleteSpotlightByIndex(Database* database, uint32_t index);
+void CopySpotlightByIndex(Database* destination, Database* source, uint32_t index);
 
-OXA_API void InitCamera(Camera** camera);
-OXA_API void ReleaseCamera(Camera** camera);
-OXA_API uint32_t CountCameras(Database* database);
-OXA_API void ListCameraNames(Database* database, StringList** list);
-OXA_API void GetCameraByIndex(Database* database, uint32_t index, Camera** camera);
-OXA_API void GetCameraByName(Database* database, const char* name, Camera** camera);
-OXA_API void ReadCamera(Chunk* object, Camera** camera);
-OXA_API void WriteCamera(Database* database, Camera* camera);
-OXA_API void DeleteCameraByIndex(Database* database, uint32_t index);
-OXA_API void DeleteCameraByName(Database* database, const char* name);
-OXA_API void CopyCameraByIndex(Database* destination, Database* source, uint32_t index);
-OXA_API void CopyCameraByName(Database* destination, Database* source, const char* name);
+void InitCamera(Camera** camera);
+void ReleaseCamera(Camera** camera);
+uint32_t CountCameras(Database* database);
+void ListCameraNames(Database* database, StringList** list);
+void GetCameraByIndex(Database* database, uint32_t index, Camera** camera);
+void GetCameraByName(Database* database, const char* name, Camera** camera);
+void ReadCamera(Chunk* object, Camera** camera);
+void WriteCamera(Database* database, Camera* camera);
+void DeleteCameraByIndex(Database* database, uint32_t index);
+void DeleteCameraByName(Database* database, const char* name);
+void CopyCameraByIndex(Database* destination, Database* source, uint32_t index);
+void CopyCameraByName(Database* destination, Database* source, const char* name);
 
-OXA_API void InitBackground(Background** background);
-OXA_API void ReleaseBackground(Background** background);
-OXA_API void GetBackground(Database* database, Background** background);
-OXA_API void PutBackground(Database* database, Background* background);
-OXA_API void CopyBackground(Database* destination, Database* source);
+void InitBackground(Background** background);
+void ReleaseBackground(Background** background);
+void GetBackground(Database* database, Background** background);
+void PutBackground(Database* database, Background* background);
+void CopyBackground(Database* destination, Database* source);
 // The database's fog: true when the editor section holds a FOG chunk (its values in `fog`; a
 // chunk too short for its four values keeps the defaults); false, `fog` untouched, otherwise.
-OXA_API bool GetFog(Database* database, Fog* fog);
+bool GetFog(Database* database, Fog* fog);
 // Puts the fog into the database, replacing its FOG chunk and use flag.
-OXA_API void PutFog(Database* database, const Fog& fog);
+void PutFog(Database* database, const Fog& fog);
 
 // The database's layer fog, resp. distance cue: true when the editor section holds its chunk (a
 // chunk too short for its values keeps the defaults); false, the structure untouched, otherwise.
-OXA_API bool GetLayerFog(Database* database, LayerFog* fog);
-OXA_API bool GetDistanceCue(Database* database, DistanceCue* cue);
+bool GetLayerFog(Database* database, LayerFog* fog);
+bool GetDistanceCue(Database* database, DistanceCue* cue);
 // Put them into the database, replacing the chunk and its use flag.
-OXA_API void PutLayerFog(Database* database, const LayerFog& fog);
-OXA_API void PutDistanceCue(Database* database, const DistanceCue& cue);
+void PutLayerFog(Database* database, const LayerFog& fog);
+void PutDistanceCue(Database* database, const DistanceCue& cue);
 // The shadow value of the editor section's chunk `tag`: SHADOW_LOW_BIAS, SHADOW_HIGH_BIAS,
 // SHADOW_FILTER and SHADOW_RAY_BIAS a float, SHADOW_SAMPLES a 16-bit and SHADOW_RANGE a 32-bit
 // integer; false when the chunk is missing or too short.
-OXA_API bool GetShadowValue(Database* database, uint32_t tag, double* value);
+bool GetShadowValue(Database* database, uint32_t tag, double* value);
 // Puts SHADOW_HIGH_BIAS, SHADOW_SAMPLES or SHADOW_RANGE, replacing the chunk of that tag (other
 // tags push 2; the settings block puts the others).
-OXA_API void PutShadowValue(Database* database, uint32_t tag, double value);
+void PutShadowValue(Database* database, uint32_t tag, double value);
 
 }  // namespace Ftk
 

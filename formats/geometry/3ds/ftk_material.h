@@ -15,7 +15,7 @@ namespace Ftk {
 // (bit 0x0001 alone) and no tile (bit 0x0010 alone).
 enum MapTiling : int32_t { kMapTiled = 1, kMapDecal = 2, kMapBoth = 3, kMapNoTile = 4 };
 
-struct OXA_API MaterialMap {
+struct MaterialMap {
     // Empty: no map. Files of other programs name maps of up to 64 bytes; this toolkit writes at
     // most 12 (an 8.3 name).
     char mFileName[65] = {};
@@ -66,7 +66,7 @@ enum MaterialMapSlot : int {
     kMaterialMapCount
 };
 
-struct OXA_API Material {
+struct Material {
     // Other programs write names of up to kMaterialNameCapacity bytes; this toolkit writes at most
     // 15. A longer name read from a file is cut with a hash of the whole name (FitName), and
     // mNameCut is set.
@@ -117,29 +117,29 @@ struct OXA_API Material {
 };
 
 // The container tag, parameter-chunk tag (0 for none) of each map slot.
-OXA_API uint32_t MaterialMapTag(int slot);
-OXA_API uint32_t MaterialMapParameterTag(int slot);
+uint32_t MaterialMapTag(int slot);
+uint32_t MaterialMapParameterTag(int slot);
 
-OXA_API void InitMaterial(Material** material);
-OXA_API void InitMaterialMap(MaterialMap* map);
-OXA_API void ReleaseMaterial(Material** material);
-OXA_API uint32_t CountMaterials(Database* database);
-OXA_API void ListMaterialNames(Database* database, StringList** list);
-OXA_API void GetMaterialByIndex(Database* database, uint32_t index, Material** material);
-OXA_API void GetMaterialByName(Database* database, const char* name, Material** material);
-OXA_API void ReadMaterial(Chunk* block, Material** material);
-OXA_API void ReadMaterialMap(Chunk* container, MaterialMap* map);
+void InitMaterial(Material** material);
+void InitMaterialMap(MaterialMap* map);
+void ReleaseMaterial(Material** material);
+uint32_t CountMaterials(Database* database);
+void ListMaterialNames(Database* database, StringList** list);
+void GetMaterialByIndex(Database* database, uint32_t index, Material** material);
+void GetMaterialByName(Database* database, const char* name, Material** material);
+void ReadMaterial(Chunk* block, Material** material);
+void ReadMaterialMap(Chunk* container, MaterialMap* map);
 // An integer percentage child times 0.01, else a float one as it is, else 0.
-OXA_API float ReadPercent(Chunk* chunk);
-OXA_API void WriteMaterial(Database* database, Material* material);
-OXA_API void WriteMaterialMap(Chunk* container, const MaterialMap* map);
+float ReadPercent(Chunk* chunk);
+void WriteMaterial(Database* database, Material* material);
+void WriteMaterialMap(Chunk* container, const MaterialMap* map);
 // The map's flag word (chunk 0xA351) from its tiling, flags and tint mode, and the other way round.
-OXA_API uint16_t MapFlags(const MaterialMap& map);
-OXA_API void SetMapFlags(MaterialMap& map, uint16_t flags);
-OXA_API void DeleteMaterialByIndex(Database* database, uint32_t index);
-OXA_API void DeleteMaterialByName(Database* database, const char* name);
-OXA_API void CopyMaterialByIndex(Database* destination, Database* source, uint32_t index);
-OXA_API void CopyMaterialByName(Database* destination, Database* source, const char* name);
+uint16_t MapFlags(const MaterialMap& map);
+void SetMapFlags(MaterialMap& map, uint16_t flags);
+void DeleteMaterialByIndex(Database* database, uint32_t index);
+void DeleteMaterialByName(Database* database, const char* name);
+void CopyMaterialByIndex(Database* destination, Database* source, uint32_t index);
+void CopyMaterialByName(Database* destination, Database* source, const char* name);
 
 }  // namespace Ftk
 

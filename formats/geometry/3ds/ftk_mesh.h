@@ -12,7 +12,7 @@
 
 namespace Ftk {
 
-struct OXA_API MeshMaterialGroup {
+struct MeshMaterialGroup {
     std::string mName;  // as a material's name, at most kMaterialNameCapacity bytes
     uint16_t mFaceCount = 0;
     std::vector<uint16_t> mFaces;
@@ -20,7 +20,7 @@ struct OXA_API MeshMaterialGroup {
 
 // A mesh. Each array is paired with its count; a put writes count entries and refuses (3) an
 // array shorter than its count.
-struct OXA_API Mesh {
+struct Mesh {
     char mName[kNameCapacity + 1] = {};
     uint8_t mHidden = 0;
     uint8_t mFlag4011 = 0;
@@ -68,21 +68,21 @@ enum MeshArrayMask : uint32_t {
     kMeshVertexFlags = 0x40,
 };
 
-OXA_API void InitMesh(Mesh** mesh, uint16_t vertexCount, uint16_t faceCount, uint32_t mask);
-OXA_API void AllocMeshArrays(Mesh* mesh, uint32_t mask);
-OXA_API void FreeMeshArrays(Mesh* mesh, uint32_t mask);
-OXA_API void ReleaseMesh(Mesh** mesh);
-OXA_API void AllocMaterialGroupFaces(Mesh* mesh, uint16_t group, uint16_t faceCount);
-OXA_API uint32_t CountMeshes(Database* database);
-OXA_API void ListMeshNames(Database* database, StringList** list);
-OXA_API void GetMeshByIndex(Database* database, uint32_t index, Mesh** mesh);
-OXA_API void GetMeshByName(Database* database, const char* name, Mesh** mesh);
-OXA_API void ReadMesh(Chunk* object, Mesh** mesh);
-OXA_API void WriteMesh(Database* database, Mesh* mesh);
-OXA_API void DeleteMeshByIndex(Database* database, uint32_t index);
-OXA_API void DeleteMeshByName(Database* database, const char* name);
-OXA_API void CopyMeshByIndex(Database* destination, Database* source, uint32_t index);
-OXA_API void CopyMeshByName(Database* destination, Database* source, const char* name);
+void InitMesh(Mesh** mesh, uint16_t vertexCount, uint16_t faceCount, uint32_t mask);
+void AllocMeshArrays(Mesh* mesh, uint32_t mask);
+void FreeMeshArrays(Mesh* mesh, uint32_t mask);
+void ReleaseMesh(Mesh** mesh);
+void AllocMaterialGroupFaces(Mesh* mesh, uint16_t group, uint16_t faceCount);
+uint32_t CountMeshes(Database* database);
+void ListMeshNames(Database* database, StringList** list);
+void GetMeshByIndex(Database* database, uint32_t index, Mesh** mesh);
+void GetMeshByName(Database* database, const char* name, Mesh** mesh);
+void ReadMesh(Chunk* object, Mesh** mesh);
+void WriteMesh(Database* database, Mesh* mesh);
+void DeleteMeshByIndex(Database* database, uint32_t index);
+void DeleteMeshByName(Database* database, const char* name);
+void CopyMeshByIndex(Database* destination, Database* source, uint32_t index);
+void CopyMeshByName(Database* destination, Database* source, const char* name);
 
 }  // namespace Ftk
 

@@ -11,14 +11,14 @@
 namespace Ftk {
 
 // Fields every motion starts with. The parent name is a name or "name.instance".
-struct OXA_API NodePart {
+struct NodePart {
     char mName[kNameCapacity + 1] = {};
     char mParentName[kParentNameCapacity + 1] = {};
     uint16_t mFlags1 = 0;
     uint16_t mFlags2 = 0;
 };
 
-struct OXA_API CameraMotion : NodePart {
+struct CameraMotion : NodePart {
     Track mPosition;     // 3 floats per key, new values (0, 0, 0)
     Track mFieldOfView;  // 1 float, 60
     Track mRoll;         // 1 float, 0
@@ -28,12 +28,12 @@ struct OXA_API CameraMotion : NodePart {
     uint16_t mTargetFlags2 = 0;
 };
 
-struct OXA_API OmniLightMotion : NodePart {
+struct OmniLightMotion : NodePart {
     Track mPosition;  // (0, 0, 0)
     Track mColor;     // (1, 1, 1)
 };
 
-struct OXA_API SpotlightMotion : NodePart {
+struct SpotlightMotion : NodePart {
     Track mPosition;
     Track mColor;
     Track mHotspot;  // 90
@@ -50,7 +50,7 @@ struct OXA_API SpotlightMotion : NodePart {
 inline constexpr uint32_t kObjectOtherTrackTags[] = {0xB023, 0xB024, 0xB025, 0xB027, 0xB028};
 constexpr int kObjectOtherTrackCount = 5;
 
-struct OXA_API ObjectMotion : NodePart {
+struct ObjectMotion : NodePart {
     Point3 mPivot{0.0f, 0.0f, 0.0f};
     char mInstanceName[kNameCapacity + 1] = {};
     Point3 mBoundMin{0.0f, 0.0f, 0.0f};
@@ -66,75 +66,74 @@ struct OXA_API ObjectMotion : NodePart {
 };
 
 // The ambient light's node ("$AMBIENT$"): its colour track.
-struct OXA_API AmbientMotion : NodePart {
+struct AmbientMotion : NodePart {
     Track mColor;  // (0, 0, 0)
 };
 
 // Sizes one track: frees its arrays, sets the count, zero keys and `count` copies of the default
 // value (`width` floats; morph and hide tracks get names or nothing).
-OXA_API void InitTrack(Track* track, uint32_t count, uint32_t tag, const float* defaultValue);
+void InitTrack(Track* track, uint32_t count, uint32_t tag, const float* defaultValue);
 
-OXA_API void InitCameraMotion(CameraMotion** motion, uint32_t positionKeys, uint32_t fovKeys,
-                              uint32_t rollKeys, uint32_t targetKeys);
-OXA_API void ReleaseCameraMotion(CameraMotion** motion);
-OXA_API uint32_t CountCameraMotions(Database* database);
-OXA_API void ListCameraMotionNames(Database* database, StringList** list);
-OXA_API void GetCameraMotionByName(Database* database, const char* name, CameraMotion** motion);
-OXA_API void GetCameraMotionByIndex(Database* database, uint32_t index, CameraMotion** motion);
-OXA_API void BuildCameraMotion(Chunk* node, Chunk* target, CameraMotion** motion);
-OXA_API void PutCameraMotion(Database* database, CameraMotion* motion);
-OXA_API void DeleteCameraMotionByIndex(Database* database, uint32_t index);
-OXA_API void DeleteCameraMotionByName(Database* database, const char* name);
-OXA_API void CopyCameraMotionByIndex(Database* destination, Database* source, uint32_t index);
-OXA_API void CopyCameraMotionByName(Database* destination, Database* source, const char* name);
+void InitCameraMotion(CameraMotion** motion, uint32_t positionKeys, uint32_t fovKeys, uint32_t rollKeys,
+                      uint32_t targetKeys);
+void ReleaseCameraMotion(CameraMotion** motion);
+uint32_t CountCameraMotions(Database* database);
+void ListCameraMotionNames(Database* database, StringList** list);
+void GetCameraMotionByName(Database* database, const char* name, CameraMotion** motion);
+void GetCameraMotionByIndex(Database* database, uint32_t index, CameraMotion** motion);
+void BuildCameraMotion(Chunk* node, Chunk* target, CameraMotion** motion);
+void PutCameraMotion(Database* database, CameraMotion* motion);
+void DeleteCameraMotionByIndex(Database* database, uint32_t index);
+void DeleteCameraMotionByName(Database* database, const char* name);
+void CopyCameraMotionByIndex(Database* destination, Database* source, uint32_t index);
+void CopyCameraMotionByName(Database* destination, Database* source, const char* name);
 
-OXA_API void InitOmniLightMotion(OmniLightMotion** motion, uint32_t positionKeys, uint32_t colorKeys);
-OXA_API void ReleaseOmniLightMotion(OmniLightMotion** motion);
-OXA_API uint32_t CountOmniLightMotions(Database* database);
-OXA_API void ListOmniLightMotionNames(Database* database, StringList** list);
-OXA_API void GetOmniLightMotionByName(Database* database, const char* name, OmniLightMotion** motion);
-OXA_API void GetOmniLightMotionByIndex(Database* database, uint32_t index, OmniLightMotion** motion);
-OXA_API void BuildOmniLightMotion(Chunk* node, OmniLightMotion** motion);
-OXA_API void PutOmniLightMotion(Database* database, OmniLightMotion* motion);
-OXA_API void DeleteOmniLightMotionByIndex(Database* database, uint32_t index);
-OXA_API void DeleteOmniLightMotionByName(Database* database, const char* name);
-OXA_API void CopyOmniLightMotionByIndex(Database* destination, Database* source, uint32_t index);
-OXA_API void CopyOmniLightMotionByName(Database* destination, Database* source, const char* name);
+void InitOmniLightMotion(OmniLightMotion** motion, uint32_t positionKeys, uint32_t colorKeys);
+void ReleaseOmniLightMotion(OmniLightMotion** motion);
+uint32_t CountOmniLightMotions(Database* database);
+void ListOmniLightMotionNames(Database* database, StringList** list);
+void GetOmniLightMotionByName(Database* database, const char* name, OmniLightMotion** motion);
+void GetOmniLightMotionByIndex(Database* database, uint32_t index, OmniLightMotion** motion);
+void BuildOmniLightMotion(Chunk* node, OmniLightMotion** motion);
+void PutOmniLightMotion(Database* database, OmniLightMotion* motion);
+void DeleteOmniLightMotionByIndex(Database* database, uint32_t index);
+void DeleteOmniLightMotionByName(Database* database, const char* name);
+void CopyOmniLightMotionByIndex(Database* destination, Database* source, uint32_t index);
+void CopyOmniLightMotionByName(Database* destination, Database* source, const char* name);
 
-OXA_API void InitSpotlightMotion(SpotlightMotion** motion, uint32_t positionKeys, uint32_t colorKeys,
-                                 uint32_t hotspotKeys, uint32_t falloffKeys, uint32_t rollKeys,
-                                 uint32_t targetKeys);
-OXA_API void ReleaseSpotlightMotion(SpotlightMotion** motion);
-OXA_API uint32_t CountSpotlightMotions(Database* database);
-OXA_API void ListSpotlightMotionNames(Database* database, StringList** list);
-OXA_API void GetSpotlightMotionByName(Database* database, const char* name, SpotlightMotion** motion);
-OXA_API void GetSpotlightMotionByIndex(Database* database, uint32_t index, SpotlightMotion** motion);
-OXA_API void BuildSpotlightMotion(Chunk* node, Chunk* target, SpotlightMotion** motion);
-OXA_API void PutSpotlightMotion(Database* database, SpotlightMotion* motion);
-OXA_API void DeleteSpotlightMotionByIndex(Database* database, uint32_t index);
-OXA_API void DeleteSpotlightMotionByName(Database* database, const char* name);
-OXA_API void CopySpotlightMotionByIndex(Database* destination, Database* source, uint32_t index);
-OXA_API void CopySpotlightMotionByName(Database* destination, Database* source, const char* name);
+void InitSpotlightMotion(SpotlightMotion** motion, uint32_t positionKeys, uint32_t colorKeys,
+                         uint32_t hotspotKeys, uint32_t falloffKeys, uint32_t rollKeys, uint32_t targetKeys);
+void ReleaseSpotlightMotion(SpotlightMotion** motion);
+uint32_t CountSpotlightMotions(Database* database);
+void ListSpotlightMotionNames(Database* database, StringList** list);
+void GetSpotlightMotionByName(Database* database, const char* name, SpotlightMotion** motion);
+void GetSpotlightMotionByIndex(Database* database, uint32_t index, SpotlightMotion** motion);
+void BuildSpotlightMotion(Chunk* node, Chunk* target, SpotlightMotion** motion);
+void PutSpotlightMotion(Database* database, SpotlightMotion* motion);
+void DeleteSpotlightMotionByIndex(Database* database, uint32_t index);
+void DeleteSpotlightMotionByName(Database* database, const char* name);
+void CopySpotlightMotionByIndex(Database* destination, Database* source, uint32_t index);
+void CopySpotlightMotionByName(Database* destination, Database* source, const char* name);
 
-OXA_API void InitObjectMotion(ObjectMotion** motion, uint32_t positionKeys, uint32_t rotationKeys,
-                              uint32_t scaleKeys, uint32_t morphKeys, uint32_t hideKeys);
-OXA_API void ReleaseObjectMotion(ObjectMotion** motion);
-OXA_API uint32_t CountObjectMotions(Database* database);
-OXA_API void ListObjectMotionNames(Database* database, StringList** list);
-OXA_API void GetObjectMotionByName(Database* database, const char* name, ObjectMotion** motion);
-OXA_API void GetObjectMotionByIndex(Database* database, uint32_t index, ObjectMotion** motion);
-OXA_API void BuildObjectMotion(Chunk* node, ObjectMotion** motion);
-OXA_API void PutObjectMotion(Database* database, ObjectMotion* motion);
-OXA_API void DeleteObjectMotionByIndex(Database* database, uint32_t index);
-OXA_API void DeleteObjectMotionByName(Database* database, const char* name);
-OXA_API void CopyObjectMotionByIndex(Database* destination, Database* source, uint32_t index);
-OXA_API void CopyObjectMotionByName(Database* destination, Database* source, const char* name);
+void InitObjectMotion(ObjectMotion** motion, uint32_t positionKeys, uint32_t rotationKeys, uint32_t scaleKeys,
+                      uint32_t morphKeys, uint32_t hideKeys);
+void ReleaseObjectMotion(ObjectMotion** motion);
+uint32_t CountObjectMotions(Database* database);
+void ListObjectMotionNames(Database* database, StringList** list);
+void GetObjectMotionByName(Database* database, const char* name, ObjectMotion** motion);
+void GetObjectMotionByIndex(Database* database, uint32_t index, ObjectMotion** motion);
+void BuildObjectMotion(Chunk* node, ObjectMotion** motion);
+void PutObjectMotion(Database* database, ObjectMotion* motion);
+void DeleteObjectMotionByIndex(Database* database, uint32_t index);
+void DeleteObjectMotionByName(Database* database, const char* name);
+void CopyObjectMotionByIndex(Database* destination, Database* source, uint32_t index);
+void CopyObjectMotionByName(Database* destination, Database* source, const char* name);
 
 // The first ambient node of the database into `motion`: false (the record cleared) when there
 // is none. Put adds an ambient node with the record's name (or "$AMBIENT$"), flags and colour
 // track; it is never numbered nor a parent.
-OXA_API bool GetAmbientMotion(Database* database, AmbientMotion* motion);
-OXA_API void PutAmbientMotion(Database* database, const AmbientMotion* motion);
+bool GetAmbientMotion(Database* database, AmbientMotion* motion);
+void PutAmbientMotion(Database* database, const AmbientMotion* motion);
 
 }  // namespace Ftk
 

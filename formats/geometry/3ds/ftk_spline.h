@@ -16,7 +16,7 @@
 namespace Ftk {
 
 // A key as the spline sees it: its frame (keys in ascending frames) and its parameters.
-struct OXA_API SplineKey {
+struct SplineKey {
     int32_t frame = 0;
     float tension = 0.0f, continuity = 0.0f, bias = 0.0f;
 };
@@ -27,23 +27,23 @@ struct OXA_API SplineKey {
 // tension, continuity and bias, scaled by the spacing of the keys around them (a scale that
 // moves toward 1 as the continuity moves away from 0); the end keys take the change along their
 // one segment, whatever their parameters.
-struct OXA_API SplineTangent {
+struct SplineTangent {
     double in[2] = {1.0, 0.0};
     double out[2] = {0.0, 1.0};
 };
-OXA_API SplineTangent SplineTangentAt(const SplineKey* keys, size_t count, size_t k);
+SplineTangent SplineTangentAt(const SplineKey* keys, size_t count, size_t k);
 
 // The slopes (value per frame) of channel `a` of a track of `width` values a key at key k:
 // arriving (meaningless at the first key) and leaving (meaningless at the last).
-OXA_API void SplineSlopes(const SplineKey* keys, const float* values, size_t count, int width, int a,
-                          size_t k, double& arriving, double& leaving);
+void SplineSlopes(const SplineKey* keys, const float* values, size_t count, int width, int a, size_t k,
+                  double& arriving, double& leaving);
 
 // The track's value at `frame` (keys hold before the first and after the last): `width` values
 // into `out`. Needs at least one key.
-OXA_API void EvaluateSpline(const SplineKey* keys, const float* values, size_t count, int width, double frame,
-                            double* out);
+void EvaluateSpline(const SplineKey* keys, const float* values, size_t count, int width, double frame,
+                    double* out);
 
-struct OXA_API Quat {
+struct Quat {
     double x = 0.0, y = 0.0, z = 0.0, w = 1.0;
 };
 
@@ -52,7 +52,7 @@ struct OXA_API Quat {
 // none); between two keys the orientation moves along that turn, more than half a turn
 // included, bent toward the neighbouring keys by a quaternion spline whose inner points come from
 // the keys' tangents, taken over the shorter form of each turn.
-class OXA_API RotationPath {
+class RotationPath {
 public:
     // `values`: angle, axis x, y, z for each key.
     RotationPath(const SplineKey* keys, const float* values, size_t count);

@@ -23,12 +23,10 @@ constexpr const char* kKeptRotationKeysProperty = "3DS Rotation Keys";
 constexpr const char* kKeptHiddenProperty = "3DS Hidden";
 
 // Keeps `count` keys (4 values each in `values`) on the node, replacing any kept before.
-OXA_API void KeepRotationKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const float* values,
-                              uint32_t count);
+void KeepRotationKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const float* values, uint32_t count);
 // The keys kept on the node: false (both vectors empty) when it holds none or the text does not
 // read as whole keys with finite values.
-OXA_API bool KeptRotationKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys,
-                              std::vector<float>& values);
+bool KeptRotationKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys, std::vector<float>& values);
 
 // The same for any track of `width` values a key, under the node property `name`.
 constexpr const char* kKeptFalloffKeysProperty = "3DS Falloff Keys";
@@ -45,28 +43,27 @@ constexpr const char* kKeptFieldOfViewKeysProperty = "3DS Field Of View Keys";
 constexpr const char* kKeptCameraRollKeysProperty = "3DS Roll Keys";
 // A hide track's keys (no values), written back while the node's visibility turns at their frames.
 constexpr const char* kKeptHideKeysProperty = "3DS Hide Keys";
-OXA_API void KeepTrackKeys(VOxaNode* node, const char* name, const Ftk::KeyHeader* keys, const float* values,
-                           uint32_t count, int width);
-OXA_API bool KeptTrackKeys(const VOxaNode* node, const char* name, int width,
-                           std::vector<Ftk::KeyHeader>& keys, std::vector<float>& values);
+void KeepTrackKeys(VOxaNode* node, const char* name, const Ftk::KeyHeader* keys, const float* values,
+                   uint32_t count, int width);
+bool KeptTrackKeys(const VOxaNode* node, const char* name, int width, std::vector<Ftk::KeyHeader>& keys,
+                   std::vector<float>& values);
 
 // The flags word of a kept track's header (whether the track repeats or loops past its keys,
 // axis locks) and its two reserved words, kept beside the track's keys under the property `name`
 // followed by " Flags", " Reserved 1" and " Reserved 2" when the file set any bit. KeptTrackFlags
 // gives 0 for none; KeptTrackHeader puts all three back in `track`.
-OXA_API void KeepTrackFlags(VOxaNode* node, const char* name, const Ftk::Track& track);
-OXA_API void KeptTrackHeader(const VOxaNode* node, const char* name, Ftk::Track& track);
-OXA_API uint16_t KeptTrackFlags(const VOxaNode* node, const char* name);
+void KeepTrackFlags(VOxaNode* node, const char* name, const Ftk::Track& track);
+void KeptTrackHeader(const VOxaNode* node, const char* name, Ftk::Track& track);
+uint16_t KeptTrackFlags(const VOxaNode* node, const char* name);
 
 // A morph track: keys that each name the mesh object the node's mesh turns into, kept as the
 // key lines above with the name (blanks kept, backslash and line end escaped) closing each line;
 // with the morph smoothing angle when the node's record set it.
 constexpr const char* kKeptMorphKeysProperty = "3DS Morph Keys";
 constexpr const char* kKeptMorphSmoothProperty = "3DS Morph Smooth";
-OXA_API void KeepMorphKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const Ftk::MorphName* names,
-                           uint32_t count);
-OXA_API bool KeptMorphKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys,
-                           std::vector<Ftk::MorphName>& names);
+void KeepMorphKeys(VOxaNode* node, const Ftk::KeyHeader* keys, const Ftk::MorphName* names, uint32_t count);
+bool KeptMorphKeys(const VOxaNode* node, std::vector<Ftk::KeyHeader>& keys,
+                   std::vector<Ftk::MorphName>& names);
 
 // The colour track of the file's ambient light node, kept on the scene's root node (3 values a
 // key), and the node's two flag words.
@@ -82,8 +79,8 @@ constexpr const char* kKeptObjectOtherKeysProperties[] = {
 // The two flag words of the node's keyframer node (and of its target's, kept on the target's
 // node), as flags1 + 65536 flags2; absent when both are 0.
 constexpr const char* kKeptNodeFlagsProperty = "3DS Node Flags";
-OXA_API void KeepNodeFlags(VOxaNode* node, uint16_t flags1, uint16_t flags2);
-OXA_API void KeptNodeFlags(const VOxaNode* node, uint16_t& flags1, uint16_t& flags2);
+void KeepNodeFlags(VOxaNode* node, uint16_t flags1, uint16_t flags2);
+void KeptNodeFlags(const VOxaNode* node, uint16_t& flags1, uint16_t& flags2);
 
 // Marks the node of a mesh object that the file's keyframer gave no node, in a file with nodes:
 // a 3DS writer writes the object without one.
@@ -99,12 +96,12 @@ constexpr const char* kCurrentFrameProperty = "3DS Current Frame";
 // Marks the node's rotation curves (its current take's Euler curves, and for an axis without
 // keys its default angle) as the ones made from the keys it keeps; RotationCurvesKept tells
 // whether they are still those curves.
-OXA_API void KeepRotationCurves(VOxaNode* node);
-OXA_API bool RotationCurvesKept(VOxaNode* node);
+void KeepRotationCurves(VOxaNode* node);
+bool RotationCurvesKept(VOxaNode* node);
 
 // XYZ Euler degrees of the rotation matrix m (row-vector form, as VgeEulerXYZToMatrix makes it),
 // as exact near +-90 degrees about Y as away from it: the X angle is worked out after the Z
 // angle, so that no turn is rounded to the pole.
-OXA_API void RotationToEulerXYZ(const double m[4][4], double angles[3]);
+void RotationToEulerXYZ(const double m[4][4], double angles[3]);
 
 #endif  // OXA_FORMATS_GEOMETRY_3DS_VOXA_3DS_ROTATION_KEYS_H

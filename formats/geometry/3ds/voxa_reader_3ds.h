@@ -34,7 +34,7 @@ class VFCurve;
 // the database, the settings, the fetched records and the toolkit file, whether it succeeds or
 // not, so that a bad file never stops a later read. Indexes read from the file are checked before
 // use; a hierarchy that would loop is cut at the top parent with a warning.
-class OXA_API VOxaReader3DS : public VOxaReader {
+class VOxaReader3DS : public VOxaReader {
 public:
     explicit VOxaReader3DS(VOxaSdkManager* manager);
     // Closes the file and frees every table.
@@ -230,6 +230,6 @@ private:
 };
 
 // The importer's factory for the "3ds" row: a new reader owned by the caller.
-OXA_API VOxaReader* VOxaCreateReader3DS(VOxaSdkManager* manager);
+VOxaReader* VOxaCreateReader3DS(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_GEOMETRY_3DS_VOXA_READER_3DS_H

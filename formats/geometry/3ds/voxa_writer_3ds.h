@@ -48,7 +48,7 @@ struct Stored3dsMesh;
 // material.
 //
 // The toolkit's state is process-wide: one Write runs at a time.
-class OXA_API VOxaWriter3DS : public VOxaWriter {
+class VOxaWriter3DS : public VOxaWriter {
 public:
     explicit VOxaWriter3DS(VOxaSdkManager* manager);
     ~VOxaWriter3DS() override;
@@ -361,6 +361,6 @@ private:
 };
 
 // The exporter's factory for the "3ds" row: a new writer owned by the caller.
-OXA_API VOxaWriter* CreateWriter3DS(VOxaSdkManager* manager);
+VOxaWriter* CreateWriter3DS(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_GEOMETRY_3DS_VOXA_WRITER_3DS_H

@@ -22,7 +22,7 @@
 namespace voxa_obj {
 
 template <typename T, int kShift = 16>
-class OXA_TEMPLATE_API VChunkedArray {
+class VChunkedArray {
     static_assert(std::is_trivially_copyable<T>::value, "blocks hold plain values");
 
 public:

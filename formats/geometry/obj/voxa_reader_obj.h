@@ -37,7 +37,7 @@ class VLineSource;
 //
 // Lines of any length are read, with "\n", "\r\n" or "\r" ends and backslash continuation; every
 // index is checked against what was read so far. The file is streamed, not loaded whole.
-class OXA_API VOxaReaderObj : public VOxaReader {
+class VOxaReaderObj : public VOxaReader {
 public:
     explicit VOxaReaderObj(VOxaSdkManager* manager);
     ~VOxaReaderObj() override;
@@ -215,6 +215,6 @@ private:
 };
 
 // The importer's factory for the "obj" row: a new reader owned by the caller.
-OXA_API VOxaReader* CreateObjReader(VOxaSdkManager* manager);
+VOxaReader* CreateObjReader(VOxaSdkManager* manager);
 
 #endif  // OXA_FORMATS_GEOMETRY_OBJ_VOXA_READER_OBJ_H
