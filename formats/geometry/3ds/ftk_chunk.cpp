@@ -454,8 +454,8 @@ Chunk* FindChild(Chunk* parent, uint32_t tag) {
 namespace {
 
 // Reads a NUL-terminated string of at most `limit` characters within `available` bytes; its size
-// with the NUL, or 0 (13 pushed) when the NUL is not in reach.
-uint32_t SkipString(uint32_t limit, uint32_t available) {
+// with the NUL, or 0 when the NUL is not in reach (13 pushed for a tag the file needs).
+uint32_t SkipString(uint32_t tag, uint32_t limit, uint32_t available) {
     std::FILE* stream = GetCurrentStream();
     uint64_t reach = (uint64_t)limit + 1;
     if (reach > available) reach = available;
@@ -464,7 +464,7 @@ uint32_t SkipString(uint32_t limit, uint32_t available) {
         if (c == EOF) break;
         if (c == 0) return (uint32_t)(i + 1);
     }
-    PushError(ERR_READING_FILE);
+    if (IsRequiredTag(tag)) PushError(ERR_READING_FILE);
     return 0;
 }
 
@@ -578,26 +578,28 @@ uint32_t SkipToChildren(uint32_t tag, uint32_t available) {
         case VIEW_CAMERA:
         case OBJECT_BLOCK:
         case NODE_INSTANCE_NAME:
-            // Object and node names of any length are read (and cut when kept, FitName).
-            return SkipString(available, available);
-        case MESH_PROCEDURE_NAME:
-            return SkipString(12, available);
         case BACKGROUND_BITMAP:
         case MATERIAL_NAME:
         case MAP_FILE_NAME:
-            // Other programs write material, map and background image names longer than this
-            // toolkit does: the chunk holds the string.
-            return SkipString(available, available);
+        case MESH_PROCEDURE_NAME: {
+            // Object and node names of any length are read (and cut when kept, FitName). Other
+            // programs write material, map and background image names longer than this toolkit
+            // does: the chunk holds the string. A string without its NUL in a chunk the file
+            // reads without is all data: reading it leaves the chunk out.
+            const uint32_t name = SkipString(tag, tag == MESH_PROCEDURE_NAME ? 12 : available, available);
+            return name || IsRequiredTag(tag) ? name : available;
+        }
         case NODE_HEADER: {
-            uint32_t name = SkipString(available, available);
+            uint32_t name = SkipString(tag, available, available);
             if (!name) return 0;
             return name + 6 < available ? name + 6 : available;
         }
         case KEYFRAMER_HEADER: {
+            // Its revision, name and length: any of them missing leaves the chunk out when read.
             if (available < 2) return available;
             SkipBytes(2);
-            uint32_t name = SkipString(512, available - 2);
-            if (!name) return 0;
+            uint32_t name = SkipString(tag, 512, available - 2);
+            if (!name) return available;
             uint64_t size = 2ull + name + 4;
             return size < available ? (uint32_t)size : available;
         }

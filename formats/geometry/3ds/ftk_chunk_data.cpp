@@ -234,6 +234,19 @@ int TrackValueWidth(uint32_t tag) {
     }
 }
 
+bool IsRequiredTag(uint32_t tag) {
+    switch (tag) {
+        case OBJECT_BLOCK:
+        case MESH_VERTICES:
+        case MESH_FACES:
+        case MATERIAL_NAME:
+        case NODE_HEADER:
+            return true;
+        default:
+            return false;
+    }
+}
+
 uint32_t KeyHeaderSize(uint16_t splineFlags) {
     uint32_t size = 6;
     for (int bit = 0; bit < 5; ++bit)
@@ -243,18 +256,24 @@ uint32_t KeyHeaderSize(uint16_t splineFlags) {
 
 namespace {
 
-// Reads typed values out of a chunk's bytes. The first value that does not fit pushes 13; it and
-// every later value keep their starting values.
+// Reads typed values out of a chunk's bytes. The first value that does not fit marks the data
+// short (13 for the caller to push, with the bytes the layout needed); it and every later value
+// keep their starting values.
 class Cursor {
 public:
-    Cursor(const uint8_t* data, size_t size) : mData(data), mLeft(size) {}
+    Cursor(const uint8_t* data, size_t size) : mData(data), mLeft(size), mSize(size) {}
 
     size_t Left() const { return mLeft; }
     bool Failed() const { return mFailed; }
+    int32_t FailCode() const { return mCode; }
+    // The bytes the layout needed when the data was short (at least what it held plus one).
+    uint64_t Needed() const { return mNeeded; }
+    // The data holds fewer items than its count says: 4 for the caller.
+    void ShortOfItems(uint64_t needed) { Mark(ERR_INVALID_CHUNK, needed); }
 
     bool Take(void* out, size_t size) {
         if (mFailed || size > mLeft) {
-            Fail();
+            Fail(size);
             return false;
         }
         if (size == 0) return true;
@@ -296,15 +315,12 @@ public:
     // through its NUL and cut to the limit.
     void String(std::string& text, uint32_t limit, bool cut = false) {
         text.clear();
-        if (mFailed) {
-            Fail();
-            return;
-        }
+        if (mFailed) return;
         size_t reach = mLeft;
         if (limit && !cut && (size_t)limit + 1 < reach) reach = (size_t)limit + 1;
         const void* nul = reach ? std::memchr(mData, 0, reach) : nullptr;
         if (!nul) {
-            Fail();
+            Fail(reach + 1);
             return;
         }
         size_t length = (size_t)((const uint8_t*)nul - mData);
@@ -321,13 +337,19 @@ public:
     }
 
 private:
-    void Fail() {
-        if (!mFailed) PushError(ERR_READING_FILE);
+    void Fail(uint64_t size) { Mark(ERR_READING_FILE, (uint64_t)(mSize - mLeft) + size); }
+    void Mark(int32_t code, uint64_t needed) {
+        if (mFailed) return;
         mFailed = true;
+        mCode = code;
+        mNeeded = std::max<uint64_t>(needed, (uint64_t)mSize + 1);
     }
     const uint8_t* mData;
     size_t mLeft;
+    size_t mSize;
     bool mFailed = false;
+    int32_t mCode = NO_FTK_ERRORS;
+    uint64_t mNeeded = 0;
 };
 
 // Copies `count` little-endian 16- or 32-bit values (floats included) out of the cursor.
@@ -346,13 +368,14 @@ void TakeArray(Cursor& cursor, T* out, size_t count) {
     }
 }
 
-// A u16 count and that many items of `size` bytes; a count that does not fit pushes 4 (false).
+// A u16 count and that many items of `size` bytes; a count that does not fit marks the data
+// short (false).
 bool CountedItems(Cursor& cursor, uint32_t itemSize, uint16_t* count) {
     *count = 0;
     cursor.U16(*count);
     if (cursor.Failed()) return false;
     if (!cursor.Fits(*count, itemSize)) {
-        PushError(ERR_INVALID_CHUNK);
+        cursor.ShortOfItems(2 + (uint64_t)*count * itemSize);
         return false;
     }
     return true;
@@ -370,7 +393,7 @@ bool ReadTrack(Cursor& cursor, uint32_t tag, TrackData* record) {
     const uint32_t width = (uint32_t)TrackValueWidth(tag);
     const uint64_t smallest = 6 + 4ull * width + (tag == TRACK_MORPH ? 1 : 0);
     if (!cursor.Fits(track.mKeyCount, smallest)) {
-        PushError(ERR_INVALID_CHUNK);
+        cursor.ShortOfItems(14 + track.mKeyCount * smallest);
         return false;
     }
     track.mKeys.resize(track.mKeyCount);
@@ -398,8 +421,7 @@ bool ReadTrack(Cursor& cursor, uint32_t tag, TrackData* record) {
 
 // The record of `tag` read from its own-data bytes; null when it counts as absent.
 // Each record is held until it is filled: a fill that runs out of memory frees it.
-ChunkData* ParseRecord(uint32_t tag, const uint8_t* bytes, size_t size) {
-    Cursor cursor(bytes, size);
+ChunkData* ParseRecord(Cursor& cursor, uint32_t tag, const uint8_t* bytes, size_t size) {
     switch (DataKindOfTag(tag)) {
         case kDataNone:
             return nullptr;
@@ -933,7 +955,21 @@ ChunkData* ReadChunkData(Chunk* chunk) {
     }
     // A file cut short: what is there is read, the rest keeps its starting values.
     if (got < chunk->mDataSize) PushError(ERR_READING_FILE);
-    ChunkData* record = ParseRecord(chunk->mTag, scratch.data(), got);
+    Cursor cursor(scratch.data(), got);
+    ChunkData* record = ParseRecord(cursor, chunk->mTag, scratch.data(), got);
+    if (cursor.Failed()) {
+        if (IsRequiredTag(chunk->mTag) || got < chunk->mDataSize) {
+            PushError(cursor.FailCode());
+        } else {
+            // Data shorter than its layout in a chunk the file reads without: the chunk counts
+            // as absent (once: it is no longer read from the file), noted for the caller.
+            delete record;
+            record = nullptr;
+            const uint64_t needed = std::min<uint64_t>(cursor.Needed(), UINT32_MAX);
+            NoteSkippedChunk(SkippedChunk{chunk->mTag, chunk->mPosition, chunk->mDataSize, (uint32_t)needed});
+            chunk->mSourceFile = kNoFile;
+        }
+    }
     chunk->mData = record;
     return record;
 }

@@ -472,6 +472,10 @@ uint32_t FloatCountOfTag(uint32_t tag);
 uint32_t ByteCountOfTag(uint32_t tag);
 // The longest string a kDataString tag takes from a file (0: as long as the chunk's data).
 uint32_t StringLimitOfTag(uint32_t tag);
+// Tags a file cannot be read without: an object's or material's name, a mesh's points and faces,
+// a node's header. Any other chunk whose data is shorter than its layout is left out and noted
+// (NoteSkippedChunk), and the rest of the file is read.
+bool IsRequiredTag(uint32_t tag);
 
 // ---- Chunks -------------------------------------------------------------------------------------
 

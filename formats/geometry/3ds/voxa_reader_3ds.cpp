@@ -218,7 +218,7 @@ void VOxaReader3DS::WarnSkippedChunks() {
     char line[160];
     for (size_t i = 0; i < kept; ++i) {
         std::snprintf(line, sizeof line,
-                      "Chunk 0x%04X at byte %u skipped: %u bytes of data where it holds %u",
+                      "Chunk 0x%04X at byte %u skipped: %u bytes of data where its layout takes %u",
                       (unsigned)skipped[i].mTag, (unsigned)skipped[i].mPosition,
                       (unsigned)skipped[i].mDataSize, (unsigned)skipped[i].mExpected);
         Warn(line);
@@ -325,6 +325,8 @@ bool VOxaReader3DS::Read(VOxaScene* scene, VStreamOptions* options) {
     mScene = scene;
     Ftk::TakeCutNames();  // none of an earlier file's
     bool ok = FillTables() && BuildScene(scene);
+    // Chunks are left out while the tree is read and while their records are.
+    if (ok) WarnSkippedChunks();
     for (const auto& cut : Ftk::TakeCutNames())
         Warn("Name \"" + cut.first + "\" is longer than " + std::to_string(Ftk::kNameCapacity) +
              " bytes and is read as \"" + cut.second + "\"");
@@ -341,7 +343,6 @@ bool VOxaReader3DS::FillTables() {
     if (Ftk::Stopped() || !mDatabase) return ToolkitFailure();
     Ftk::LoadDatabase(mFile, mDatabase);
     if (Ftk::Stopped()) return ToolkitFailure();
-    WarnSkippedChunks();
     Ftk::InitSettingsBlock(&mSettings);
     if (Ftk::Stopped() || !mSettings) return ToolkitFailure();
     const int kind = Ftk::GetDatabaseKind(mDatabase);

@@ -123,7 +123,7 @@ TEST_F(ftk_chunk, CountsAreCheckedAgainstTheChunk) {
     Bytes vertices = ChunkBytes(Ftk::MESH_VERTICES, Cat({Shorts({1000}), Floats({1, 2, 3})}));
     // Faces claiming 5000 faces: the own-data skip refuses the count.
     Bytes faces = ChunkBytes(Ftk::MESH_FACES, Cat({Shorts({5000}), Shorts({0, 1, 2, 0})}));
-    // A track claiming 0x7FFFFFFF keys.
+    // A track claiming 0x7FFFFFFF keys: a chunk the file reads without, left out and noted.
     Bytes track =
         ChunkBytes(Ftk::TRACK_POSITION, Cat({Shorts({0}), Bytes(8, 0), Bytes{0xFF, 0xFF, 0xFF, 0x7F}}));
     Ftk::SetContinueFlag(true);
@@ -141,7 +141,13 @@ TEST_F(ftk_chunk, CountsAreCheckedAgainstTheChunk) {
     Ftk::ClearErrors();
     Ftk::Chunk* node = Ftk::FindChild(Ftk::FindChild(db->mTop, Ftk::KEYFRAMER_DATA), Ftk::OBJECT_NODE);
     EXPECT_EQ(Ftk::ReadChunkData(Ftk::FindChild(node, Ftk::TRACK_POSITION)), nullptr);
-    EXPECT_EQ(Codes(), std::vector<int>{Ftk::ERR_INVALID_CHUNK});
+    EXPECT_TRUE(Codes().empty());
+    size_t kept = 0;
+    uint64_t total = 0;
+    const Ftk::SkippedChunk* skipped = Ftk::GetSkippedChunks(&kept, &total);
+    ASSERT_EQ(total, 1u);
+    EXPECT_EQ(skipped[0].mTag, Ftk::TRACK_POSITION);
+    EXPECT_EQ(skipped[0].mDataSize, 14u);
     Ftk::ReleaseDatabase(&db);
 }
 
@@ -190,17 +196,19 @@ TEST_F(ftk_chunk, StringLimits) {
     EXPECT_TRUE(Ftk::TakeCutNames().empty());
     Ftk::ReleaseDatabase(&db);
 
-    // A failed string read leaves an empty string; an extended-data string is bounded by its chunk.
+    // A string without its NUL leaves its chunk out; an extended-data string is bounded by its
+    // chunk.
     Reset();
     Bytes exclude = ChunkBytes(Ftk::LIGHT_EXCLUDE, Bytes(66, 'x'));
     Bytes name = ChunkBytes(Ftk::EXTENDED_DATA_NAME, Bytes{'a', 'b'});
     db = LoadBytes(ChunkBytes(Ftk::FILE_MAIN, {}, {exclude, name}), "strings.3ds");
     ASSERT_FALSE(Ftk::IsErrorPending());
-    Ftk::StringData* text = Ftk::GetData<Ftk::StringData>(Ftk::FindChild(db->mTop, Ftk::LIGHT_EXCLUDE));
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(text->mText, "");
-    EXPECT_EQ(Codes(), std::vector<int>{Ftk::ERR_READING_FILE});
-    EXPECT_EQ(Ftk::GetData<Ftk::StringData>(Ftk::FindChild(db->mTop, Ftk::EXTENDED_DATA_NAME))->mText, "");
+    EXPECT_EQ(Ftk::GetData<Ftk::StringData>(Ftk::FindChild(db->mTop, Ftk::LIGHT_EXCLUDE)), nullptr);
+    EXPECT_TRUE(Codes().empty());
+    uint64_t skipped = 0;
+    EXPECT_EQ(Ftk::GetSkippedChunks(nullptr, &skipped)->mTag, Ftk::LIGHT_EXCLUDE);
+    EXPECT_EQ(skipped, 1u);
+    EXPECT_EQ(Ftk::GetData<Ftk::StringData>(Ftk::FindChild(db->mTop, Ftk::EXTENDED_DATA_NAME)), nullptr);
     Ftk::ReleaseDatabase(&db);
 }
 
@@ -467,11 +475,12 @@ TEST_F(ftk_chunk, TrackKeysRoundTripByteForByte) {
 TEST_F(ftk_chunk, BackgroundAndFogTakeByteColours) {
     const Bytes file = ChunkBytes(
         Ftk::FILE_MAIN, {},
-        {ChunkBytes(Ftk::EDITOR_DATA, {},
-                    {ChunkBytes(Ftk::BACKGROUND_SOLID, {}, {ChunkBytes(Ftk::COLOR_BYTE, Bytes{255, 51, 0})}),
-                     ChunkBytes(Ftk::USE_BACKGROUND_SOLID, {}),
-                     ChunkBytes(Ftk::FOG, Floats({1, 2, 300, 40}), {ChunkBytes(Ftk::COLOR_BYTE, Bytes{0, 102, 255})}),
-                     ChunkBytes(Ftk::USE_FOG, {})})});
+        {ChunkBytes(
+            Ftk::EDITOR_DATA, {},
+            {ChunkBytes(Ftk::BACKGROUND_SOLID, {}, {ChunkBytes(Ftk::COLOR_BYTE, Bytes{255, 51, 0})}),
+             ChunkBytes(Ftk::USE_BACKGROUND_SOLID, {}),
+             ChunkBytes(Ftk::FOG, Floats({1, 2, 300, 40}), {ChunkBytes(Ftk::COLOR_BYTE, Bytes{0, 102, 255})}),
+             ChunkBytes(Ftk::USE_FOG, {})})});
     Ftk::Database* db = LoadBytes(file, "byte_colours.3ds");
     ASSERT_NE(db, nullptr);
     Ftk::Background* background = nullptr;

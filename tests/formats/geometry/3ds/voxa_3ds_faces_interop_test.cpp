@@ -799,9 +799,6 @@ TEST(faces3ds_interop, ChunksOfUnexpectedLengthAreSkippedAndNoRangeIsMadeUp) {
     GTEST_SKIP() << "lib3ds (lib3ds-dev) is not installed";
 #else
     ScratchDir dir("length");
-    // A file without keyframer: a shadow map size of 4 bytes (2 are its value), a master
-    // scale of 2 bytes (4 are its value), an empty background image name, solid background and
-    // ambient light, then a mesh of two triangles.
     auto chunk = [](uint16_t tag, const std::string& data) {
         std::string out(6, '\0');
         const uint32_t length = (uint32_t)(6 + data.size());
@@ -819,37 +816,66 @@ TEST(faces3ds_interop, ChunksOfUnexpectedLengthAreSkippedAndNoRangeIsMadeUp) {
     const std::string mesh = chunk(
         0x4000, std::string("Box", 4) + chunk(0x4100, chunk(0x4110, bytes(&four, 2) + bytes(points, 48)) +
                                                           chunk(0x4120, bytes(faces, 18))));
-    const std::string data = chunk(0x3D3E, bytes(&version, 4)) +
-                             chunk(0x1420, std::string("\x00\x02\x00\x00", 4)) +
-                             chunk(0x0100, std::string("\x00\x00", 2)) + chunk(0x1100, "") +
-                             chunk(0x1200, "") + chunk(0x2100, "") + mesh;
-    const std::string file = chunk(0x4D4D, chunk(0x0002, bytes(&version, 4)) + chunk(0x3D3D, data));
-    const std::string in = dir / "odd.3ds", out = dir / "odd_out.3ds";
-    {
-        std::ofstream stream(in, std::ios::binary);
-        stream << file;
-    }
-    Session session;
-    VOxaReader3DS reader(&session.manager);
-    std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
-    ASSERT_TRUE(reader.FileOpen(in.c_str()) && reader.Read(session.scene, options.get()));
-    const std::string messages = reader.GetMessageText().Buffer();
-    reader.FileClose();
-    EXPECT_NE(messages.find("0x1420"), std::string::npos) << messages;
-    for (const char* tag : {"0x0100", "0x1100", "0x1200", "0x2100"})
-        EXPECT_NE(messages.find(tag), std::string::npos) << tag << ": " << messages;
-    ASSERT_TRUE(session.Node("Box"));
-    ASSERT_TRUE(session.Write(out));
+    const std::string node = chunk(0xB002, chunk(0xB010, std::string("Box\0\0\0\0\0\xFF\xFF", 10)));
+    // Chunks of a length their layout does not hold, each skipped with a warning that names it;
+    // the rest of the file is read. Without keyframer: a shadow map size of 4 bytes (2 are its
+    // value), a master scale of 2 bytes (4 are its value), an empty background image name, solid
+    // background and ambient light. A keyframer header without data or without its length, and
+    // a material's empty shading.
+    const struct {
+        const char* name;
+        std::string editor, keyframer;
+        std::vector<const char*> tags;
+    } cases[] = {
+        {"editor values",
+         chunk(0x1420, std::string("\x00\x02\x00\x00", 4)) + chunk(0x0100, std::string("\x00\x00", 2)) +
+             chunk(0x1100, "") + chunk(0x1200, "") + chunk(0x2100, ""),
+         "",
+         {"0x1420", "0x0100", "0x1100", "0x1200", "0x2100"}},
+        {"keyframer header of no data", "", chunk(0xB00A, "") + node, {"0xB00A"}},
+        {"keyframer header without its length",
+         "",
+         chunk(0xB00A, std::string("\x05\x00S", 4)) + node,
+         {"0xB00A"}},
+        {"empty shading",
+         chunk(0xAFFF, chunk(0xA000, std::string("Red", 4)) + chunk(0xA100, "")),
+         "",
+         {"0xA100"}},
+    };
+    for (const auto& c : cases) {
+        const std::string data = chunk(0x3D3E, bytes(&version, 4)) + c.editor + mesh;
+        const std::string file =
+            chunk(0x4D4D, chunk(0x0002, bytes(&version, 4)) + chunk(0x3D3D, data) +
+                              (c.keyframer.empty() ? std::string() : chunk(0xB000, c.keyframer)));
+        const std::string in = dir / "odd.3ds", out = dir / "odd_out.3ds";
+        {
+            std::ofstream stream(in, std::ios::binary);
+            stream << file;
+        }
+        Session session;
+        VOxaReader3DS reader(&session.manager);
+        std::unique_ptr<VStreamOptions> options(reader.GetReadOptions());
+        ASSERT_TRUE(reader.FileOpen(in.c_str()) && reader.Read(session.scene, options.get())) << c.name;
+        const std::string messages = reader.GetMessageText().Buffer();
+        reader.FileClose();
+        for (const char* tag : c.tags) {
+            const size_t at = messages.find(tag);
+            EXPECT_NE(at, std::string::npos) << c.name << ": " << tag << ": " << messages;
+            EXPECT_EQ(messages.find(tag, at + 1), std::string::npos) << c.name << ": " << messages;
+        }
+        ASSERT_TRUE(session.Node("Box")) << c.name;
+        ASSERT_TRUE(session.Write(out)) << c.name;
 
-    Lib3dsOwner source(in), written(out);
-    ASSERT_TRUE(source.file && written.file);
-    Lib3dsMesh* box = lib3ds_file_mesh_by_name(written.file, "Box");
-    ASSERT_TRUE(box);
-    EXPECT_EQ(box->faces, 2u);
-    // The range lib3ds gives the source (none in the file) is the written one.
-    EXPECT_EQ(written.file->frames, source.file->frames);
-    EXPECT_EQ(written.file->segment_from, source.file->segment_from);
-    EXPECT_EQ(written.file->segment_to, source.file->segment_to);
+        Lib3dsOwner source(in), written(out);
+        ASSERT_TRUE(source.file && written.file) << c.name;
+        Lib3dsMesh* box = lib3ds_file_mesh_by_name(written.file, "Box");
+        ASSERT_TRUE(box) << c.name;
+        EXPECT_EQ(box->faces, 2u) << c.name;
+        // The range lib3ds gives the source (none in the file) is the written one.
+        EXPECT_EQ(written.file->segment_from, source.file->segment_from) << c.name;
+        EXPECT_EQ(written.file->segment_to, source.file->segment_to) << c.name;
+        if (c.keyframer.empty()) EXPECT_EQ(written.file->frames, source.file->frames) << c.name;
+    }
 #endif
 }
 
