@@ -100,11 +100,7 @@ std::string Cut(const char* text, size_t limit) {
 // no UTF-8 (another code page's) only the ASCII controls are: a byte pair that would read as a
 // UTF-8 control there is a character of that code page.
 std::string NameText(const std::string& name) {
-    if (VIsUtf8(name)) return VNameText(name.c_str());
-    std::string out = name;
-    for (char& c : out)
-        if ((unsigned char)c < 0x20 || c == 0x7F) c = '_';
-    return out;
+    return VLegacyNameText(name);
 }
 
 float Finite(double value) {
