@@ -107,6 +107,14 @@ bool VIsUtf8(const std::string& text) {
     return true;
 }
 
+std::string VLegacyNameText(const std::string& name) {
+    if (VIsUtf8(name)) return VNameText(name.c_str());
+    std::string out = name;
+    for (char& c : out)
+        if ((unsigned char)c < 0x20 || c == 0x7F) c = '_';
+    return out;
+}
+
 std::string VCutText(const std::string& text, size_t limit) {
     if (text.size() <= limit) return text;
     const unsigned char* p = (const unsigned char*)text.c_str();

@@ -31,6 +31,11 @@ OXA_API std::string VPrintableText(const char* text);
 // (a name may be in a legacy code page).
 OXA_API std::string VNameText(const char* text);
 
+// `name` fit to be a name in a file whatever its encoding: a UTF-8 name as VNameText makes it; in
+// a name that is no UTF-8 (a legacy code page's, Shift-JIS and the like) only the ASCII controls
+// become '_', as a byte pair that would read as a UTF-8 control is a character of that page.
+OXA_API std::string VLegacyNameText(const std::string& name);
+
 // Whether `text` is well-formed UTF-8 throughout (C1 controls allowed).
 OXA_API bool VIsUtf8(const std::string& text);
 

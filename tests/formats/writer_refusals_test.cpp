@@ -289,6 +289,16 @@ TEST_F(Writers, ValuesNoFileCanHoldAreGapsOrRefusals) {
 }
 
 TEST_F(Writers, ALoneMeshIsNoSkeletonAndAMeshWithoutFacesIsNoGeometry) {
+    // A mesh of nothing (a DXF polyface none of whose records was read) is no file at all.
+    VOxaNode* empty = mManager->CreateNode("Empty");
+    empty->SetNodeAttribute(mManager->CreateMesh());
+    mScene->GetRootNode()->AddChild(empty);
+    for (const char* format : {"3ds", "obj", "dxf"}) {
+        const std::string path = TempPath(std::string("empty.") + format);
+        EXPECT_EQ(Write(path, false).error, "no geometry to write") << format;
+        EXPECT_FALSE(Exists(path)) << format;
+    }
+    mScene->GetRootNode()->RemoveChild(empty);
     Read("bvh", kBvh);
     // A 3DS file of dummies, cameras or lights is still a file.
     EXPECT_TRUE(Write(TempPath("dummies.3ds"), false).written);

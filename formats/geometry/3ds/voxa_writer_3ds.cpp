@@ -35,6 +35,7 @@
 #include "scene/voxa_node.h"
 #include "scene/voxa_renaming_strategy.h"
 #include "scene/voxa_scene.h"
+#include "scene/voxa_scene_contents.h"
 #include "scene/voxa_sdk_manager.h"
 #include "scene/voxa_take_info.h"
 #include "scene/voxa_take_node.h"
@@ -100,11 +101,7 @@ std::string Cut(const char* text, size_t limit) {
 // no UTF-8 (another code page's) only the ASCII controls are: a byte pair that would read as a
 // UTF-8 control there is a character of that code page.
 std::string NameText(const std::string& name) {
-    if (VIsUtf8(name)) return VNameText(name.c_str());
-    std::string out = name;
-    for (char& c : out)
-        if ((unsigned char)c < 0x20 || c == 0x7F) c = '_';
-    return out;
+    return VLegacyNameText(name);
 }
 
 float Finite(double value) {
@@ -254,6 +251,31 @@ bool HiddenFlag(VOxaNode* node, bool animated) {
     return !node->GetVisibility();
 }
 
+// Whether the scene holds nothing for a 3DS file, as it holds no geometry for OBJ and DXF: no
+// node below its root, or meshes of no point and no face (a file whose geometry was lost on
+// reading) and nothing else: no other attribute (light, camera, skeleton, ...), no motion, no
+// material. Bare nodes beside such meshes are no content of their own (a reader's reference
+// node); bare nodes alone are dummies written on purpose.
+bool HoldsNothing(VOxaScene* scene) {
+    VOxaSceneContents* contents = scene->GetContents();
+    if (contents != nullptr && contents->GetMaterialCount() > 0) return false;
+    VOxaNode* root = scene->GetRootNode();
+    bool content = false, emptyMesh = false, bare = false;
+    VOxaWalkPreOrder(root, [&](VOxaNode* node) {
+        if (content || node == root) return;
+        const VOxaMesh* mesh = node->GetMesh();
+        if (mesh != nullptr && mesh->GetControlPointsCount() == 0 && mesh->GetPolygonCount() == 0)
+            emptyMesh = true;
+        else if (node->GetNodeAttribute() != nullptr)
+            content = true;
+        else
+            bare = true;
+        VTime start = VTime::kInfinite, stop = VTime::kMinusInfinite;
+        content = content || node->GetAnimationInterval(start, stop);
+    });
+    return !content && (emptyMesh || !bare);
+}
+
 VOxaWriter3DS::Channel MakeChannel(VFCurve* curve, double value, bool animated) {
     VOxaWriter3DS::Channel channel;
     channel.mValue = value;
@@ -384,6 +406,12 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
     mScene = scene;
     if (scene == nullptr || scene->GetRootNode() == nullptr) {
         mError.SetLastErrorID(eUNIDENTIFIED_ERROR);
+        Abandon();
+        return false;
+    }
+    if (HoldsNothing(scene)) {
+        // As the OBJ and DXF writers refuse a scene without geometry: no empty file.
+        mError.SetLastError(eFILE_NOT_CREATED, kVOxaNoGeometry);
         Abandon();
         return false;
     }

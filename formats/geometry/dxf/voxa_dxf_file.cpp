@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/vprintable_text.h"
 #include "base/vsafe_output_file.h"
 #include "formats/geometry/dxf/voxa_dxf_code_pages.h"
 #include "scene/voxa_global_light_settings.h"
@@ -523,6 +524,76 @@ int DxfCodePageFor(const std::vector<std::string>& names) {
         if (bestMissing < 0 || missing < bestMissing) best = page, bestMissing = missing;
     }
     return best;
+}
+
+namespace {
+
+// How well legacy page `table` reads `name`: bytes that hold no character, and characters of
+// private use (which a table gives to bytes no text of the page's script holds).
+void LegacyMisses(const VDxfCodePage& table, const std::string& name, long long& missing, long long& odd) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(name.data());
+    const unsigned char* end = p + name.size();
+    while (p < end) {
+        uint32_t c = 0;
+        p += table.Decode(p, end, c);
+        if (c == 0)
+            ++missing;
+        else if (c >= 0xE000 && c <= 0xF8FF)
+            ++odd;
+    }
+}
+
+}  // namespace
+
+int DxfLegacyCodePageFor(const std::vector<std::string>& names) {
+    static const int kSingleFirst[] = {1252, 1250, 1251, 1253, 1254, 1255, 1256,
+                                       1257, 1258, 874,  932,  936,  949,  950};
+    static const int kDoubleFirst[] = {932,  936,  949,  950,  1252, 1250, 1251,
+                                       1253, 1254, 1255, 1256, 1257, 1258, 874};
+    bool pairs = false;
+    std::vector<const std::string*> legacy;
+    for (const std::string& name : names) {
+        if (VIsUtf8(name)) continue;
+        legacy.push_back(&name);
+        for (size_t i = 0; i + 1 < name.size() && !pairs; ++i)
+            pairs = (unsigned char)name[i] >= 0x80 && (unsigned char)name[i + 1] >= 0x80;
+    }
+    if (legacy.empty()) return 1252;
+    int best = 1252;
+    long long bestMissing = -1, bestOdd = -1;
+    for (int page : pairs ? kDoubleFirst : kSingleFirst) {
+        const VDxfCodePage* table = VDxfCodePage::Get(page);
+        if (!table) continue;
+        long long missing = 0, odd = 0;
+        for (const std::string* name : legacy)
+            LegacyMisses(*table, *name, missing, odd);
+        if (missing == 0 && odd == 0) return page;
+        if (bestMissing < 0 || missing < bestMissing || (missing == bestMissing && odd < bestOdd))
+            best = page, bestMissing = missing, bestOdd = odd;
+    }
+    return best;
+}
+
+std::string DxfLegacyNameToUtf8(const char* name, int page, int* lost) {
+    const VDxfCodePage* table = VDxfCodePage::Get(page);
+    if (!table) table = VDxfCodePage::Get(1252);
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(name ? name : "");
+    const unsigned char* end = p + std::strlen(reinterpret_cast<const char*>(p));
+    std::string out;
+    out.reserve((size_t)(end - p) * 2);
+    int missing = 0;
+    while (p < end) {
+        uint32_t c = 0;
+        p += table->Decode(p, end, c);
+        if (c == 0) {
+            out += '_';
+            ++missing;
+        } else {
+            AppendUtf8(out, c);
+        }
+    }
+    if (lost) *lost = missing;
+    return out;
 }
 
 // ---- Reading ----------------------------------------------------------------------------------

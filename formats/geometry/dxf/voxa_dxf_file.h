@@ -99,6 +99,17 @@ OXA_API std::string DxfNameFromUtf8(const char* name, int page, size_t limit, in
 // first of 1250, 1251, 1253 to 1258, 874, 932, 936, 949 and 950 that does; when none does, the one
 // that loses the fewest.
 OXA_API int DxfCodePageFor(const std::vector<std::string>& names);
+// Names that are no UTF-8 hold the bytes of a legacy code page (as 3DS files keep Shift-JIS or
+// Windows-1252 names). The page that reads all of `names` (those that are no UTF-8) as
+// characters: with two bytes from 0x80 up side by side in a name the double-byte pages 932, 936,
+// 949 and 950 are tried first (a single-byte page reads such bytes too, as other letters), else
+// the single-byte pages in the order of DxfCodePageFor; the first that leaves no byte without a
+// character and needs no private-use character, else the one that leaves the fewest bytes
+// without a character.
+OXA_API int DxfLegacyCodePageFor(const std::vector<std::string>& names);
+// A name in legacy code page `page` as UTF-8: each byte that holds no character there becomes
+// "_", and `lost` (when not null) counts them.
+OXA_API std::string DxfLegacyNameToUtf8(const char* name, int page, int* lost = nullptr);
 
 // Axis conversion between DXF (Z-up) and the scene (Y-up); the two are each other's inverse.
 inline VgeTVector DxfToScenePoint(double x, double y, double z) {

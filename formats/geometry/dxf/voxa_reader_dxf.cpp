@@ -1,6 +1,7 @@
 #include "formats/geometry/dxf/voxa_reader_dxf.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
 #include "base/vpath.h"
+#include "base/vprintable_text.h"
 #include "formats/geometry/dxf/voxa_dxf_ocs.h"
 #include "formats/geometry/dxf/voxa_dxf_shading.h"
 #include "formats/geometry/dxf/voxa_dxf_units.h"
@@ -53,6 +55,23 @@ bool IsReadEntity(const char* value) {
 int FaceIndex(int k, int base) {
     long long index = std::llabs((long long)k) + (long long)base - 1;
     return index >= 0 && index <= INT_MAX ? (int)index : -1;
+}
+
+// A smoothing mask of extended data (group 1071, a 32-bit whole number, blanks around it), false
+// for a value that is none (empty, a fraction, a number beyond 32 bits, text).
+bool ParseMask(const char* value, uint32_t& mask) {
+    const char* p = value;
+    const char* end = value + std::strlen(value);
+    while (p < end && (*p == ' ' || *p == '\t'))
+        ++p;
+    while (end > p && (end[-1] == ' ' || end[-1] == '\t' || end[-1] == '\r'))
+        --end;
+    if (end - p > 1 && *p == '+' && p[1] != '-') ++p;
+    int32_t word = 0;
+    const std::from_chars_result r = std::from_chars(p, end, word);
+    if (r.ec != std::errc() || r.ptr != end) return false;
+    mask = (uint32_t)word;
+    return true;
 }
 
 // A colour number of a VERTEX's own 62 group: 256 (the layer's) keeps the colour the polyline
@@ -231,6 +250,23 @@ void VOxaReaderDxf::ReportSkipped() {
              " not read.");
         mFaceRecordsOutside = 0;
     }
+    if (mUnreadVertices > 0) {
+        Warn(VString(mUnreadVertices) +
+             (mUnreadVertices == 1 ? " VERTEX record was" : " VERTEX records were") + " not read, as " +
+             (mUnreadVertices == 1 ? "its" : "their") + " flags are none " +
+             (mUnreadVertices == 1 ? "its" : "their") + " polyline takes (a polyface mesh takes 192 for a " +
+             "vertex and 128 for a face record, a polygon mesh 64, a 3D polyline 32): " +
+             (mUnreadVertices == 1 ? "" : "the first, ") + "at line " +
+             std::to_string(mFile.LineAt(mFirstUnreadAt) - 1).c_str() + ", has " +
+             VString(mFirstUnreadFlags) + " in a " + mFirstUnreadKind + ".");
+        mUnreadVertices = 0;
+    }
+    if (mBadMasks > kExtrusionWarnings) {
+        Warn(VString(mBadMasks - kExtrusionWarnings) + " more smoothing masks (group 1071 of " +
+             kDxfShadingApp +
+             ") were no 32-bit whole numbers; their faces are shaded by the angles between them.");
+        mBadMasks = 0;
+    }
     for (const auto& kind : mSkipped) {
         VString line(kind.second);
         line += " ";
@@ -350,6 +386,8 @@ bool VOxaReaderDxf::Read(VOxaScene* scene, VStreamOptions* options) {
     mBadThickness = 0;
     mSkipped.clear();
     mFaceRecordsOutside = 0;
+    mUnreadVertices = 0;
+    mBadMasks = 0;
     mLayoutEntities = 0;
     mPointFaces = 0;
 
@@ -676,6 +714,15 @@ bool VOxaReaderDxf::CheckExtrusion(double extrusion[3], int64_t at, const char* 
     return false;
 }
 
+void VOxaReaderDxf::BadMask(const char* value, int64_t at) {
+    if (mBadMasks < INT_MAX) ++mBadMasks;
+    if (mBadMasks > kExtrusionWarnings) return;
+    Warn(VString("The smoothing mask \"") +
+         VPrintableText(std::string(value, strnlen(value, 64)).c_str()).c_str() + "\" (group 1071 of " +
+         kDxfShadingApp + ") at line " + std::to_string(mFile.LineAt(at)).c_str() +
+         " is no 32-bit whole number; its face is shaded by the angles between the faces.");
+}
+
 bool VOxaReaderDxf::Thickness(double thickness, const double extrusion[3], VgeTVector& offset) {
     if (thickness == 0.0) return false;
     const double length =
@@ -956,7 +1003,7 @@ void VOxaReaderDxf::ReadPolylineVertices(DxfGeometryGroup& group, const Polyline
     const size_t firstFace = group.mFaces.size();
     const size_t firstMask = group.mMasks.size();
     if (Is(value, "VERTEX")) {
-        while (ReadVertex(group, base, colour, h.PolygonMesh())) {
+        while (ReadVertex(group, base, colour, h)) {
         }
     }
     if (h.Flat()) Skipped("POLYLINE (2D)");
@@ -1044,7 +1091,9 @@ void VOxaReaderDxf::ReadPolylineIntoGroup(IGroupSource& groups) {
     ReadPolylineVertices(*group, h, ResolveColour(h.own, h.layer, h.trueColour), value);
 }
 
-bool VOxaReaderDxf::ReadVertex(DxfGeometryGroup& group, int base, int colour, bool polygonMesh) {
+bool VOxaReaderDxf::ReadVertex(DxfGeometryGroup& group, int base, int colour, const PolylineHeader& h) {
+    const bool polygonMesh = h.PolygonMesh();
+    const int64_t start = mFile.Tell();  // after the record's VERTEX line
     int code = -1;
     char value[kDxfLineSize] = "";
     double x = 0, y = 0, z = 0;
@@ -1055,20 +1104,22 @@ bool VOxaReaderDxf::ReadVertex(DxfGeometryGroup& group, int base, int colour, bo
     bool shadingData = false, masked = false;
     uint32_t mask = 0;
     for (;;) {
+        const int64_t at = mFile.Tell();
+        value[0] = '\0';  // a blank value line leaves the buffer as it was: empty
         if (!ReadGroup(code, value)) return false;
         if (code == 0) break;
         switch (code) {
             case 1001:
                 shadingData = Is(value, kDxfShadingApp);
                 break;
-            case 1071: {
-                int word = 0;
-                if (shadingData && DxfParseInt(value, word)) {
-                    mask = (uint32_t)word;
+            case 1071:
+                if (!shadingData) break;
+                if (ParseMask(mFile.ValueLine(value), mask)) {
                     masked = true;
+                    break;
                 }
+                BadMask(mFile.ValueLine(value), at);
                 break;
-            }
             case 10:
                 DxfParseReal(value, x);
                 break;
@@ -1145,6 +1196,16 @@ bool VOxaReaderDxf::ReadVertex(DxfGeometryGroup& group, int base, int colour, bo
     } else if (flags == 32) {
         const int i = group.AppendPoint(DxfToScenePoint(x, y, z));
         if (i > base) faces.insert(faces.end(), {3, colour, i, i - 1, i});
+    } else if (!h.Flat()) {
+        // A record its polyline does not take (a 2D outline's are not read at all).
+        if (mUnreadVertices == 0) {
+            mFirstUnreadAt = start;
+            mFirstUnreadFlags = flags;
+            mFirstUnreadKind = (h.flags & 64) ? "polyface mesh"
+                               : polygonMesh  ? "polygon mesh"
+                                              : "3D polyline";
+        }
+        if (mUnreadVertices < INT_MAX) ++mUnreadVertices;
     }
     return Is(value, "VERTEX");
 }
@@ -1255,7 +1316,7 @@ VOxaMesh* VOxaReaderDxf::ReadThickMesh(int64_t start, bool line) {
 
 VOxaMesh* VOxaReaderDxf::Read3DFaceMesh(bool solid) {
     DxfEntityFields f;
-    const int64_t start = mFile.Tell();
+    const int64_t start = mFile.Tell();  // after the record's VERTEX line
     if (!ReadEntityFields(*this, mFile, f)) return nullptr;
     if (solid && f.thickness != 0.0) return ReadThickMesh(start, false);
     if (solid) CheckExtrusion(f.extrusion, f.extrusionAt, "a SOLID or TRACE");
@@ -1288,7 +1349,7 @@ VOxaMesh* VOxaReaderDxf::Read3DFaceMesh(bool solid) {
 
 VOxaMesh* VOxaReaderDxf::ReadLineMesh() {
     DxfEntityFields f;
-    const int64_t start = mFile.Tell();
+    const int64_t start = mFile.Tell();  // after the record's VERTEX line
     if (!ReadEntityFields(*this, mFile, f)) return nullptr;
     if (f.thickness != 0.0) return ReadThickMesh(start, true);
     CheckExtrusion(f.extrusion, f.extrusionAt, "a LINE");

@@ -159,7 +159,7 @@ protected:
                               const char* value);
     // One VERTEX after its "0"/"VERTEX" group; true when another VERTEX follows. With
     // `polygonMesh`, a vertex of flag 64 is a point of the mesh.
-    bool ReadVertex(DxfGeometryGroup& group, int base, int colour, bool polygonMesh = false);
+    bool ReadVertex(DxfGeometryGroup& group, int base, int colour, const PolylineHeader& header);
     // A mesh from a group; null when the manager makes none or a face record is malformed.
     VOxaMesh* BuildMesh(DxfGeometryGroup& group);
 
@@ -258,13 +258,20 @@ protected:
     int mWarnings = 0;
     std::map<std::string, int> mSkipped;  // kinds of entities not read, in name order
     int mFaceRecordsOutside = 0;          // polyface face records naming no vertex of their polyline
-    int mLayoutEntities = 0;              // entities of layout sheets left out
-    int mPointFaces = 0;                  // faces whose corners meet within 1e-6, left out
+    int mUnreadVertices = 0;              // VERTEX records whose flags their polyline does not take
+    int mFirstUnreadFlags = 0;            // ... the flags of the first, its polyline's kind and line
+    const char* mFirstUnreadKind = "";
+    int64_t mFirstUnreadAt = -1;
+    int mLayoutEntities = 0;  // entities of layout sheets left out
+    int mPointFaces = 0;      // faces whose corners meet within 1e-6, left out
     // Extrusion directions and thicknesses that are no direction or length: the first few are
     // warned of one by one (finding a line counts the file's lines up to it).
     static constexpr int kExtrusionWarnings = 5;
     int mBadExtrusions = 0;
     int mBadThickness = 0;
+    // Smoothing masks that are no 32-bit whole number, warned of in the same way.
+    int mBadMasks = 0;
+    void BadMask(const char* value, int64_t at);
 };
 
 // A 24-bit colour in a face stream: this plus 0xRRGGBB (above every colour number).

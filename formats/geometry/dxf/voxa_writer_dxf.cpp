@@ -29,9 +29,14 @@ namespace {
 // A node's name as a layer name, in UTF-8: without its type prefix ("Model::"), each character
 // that table names may not hold (< > / \ " : ; ? * | = ' `, and the characters no name holds:
 // controls, direction marks) replaced by "_", and so is a blank at either end (readers trim the
-// value line; blanks inside stay). An empty name becomes "Name".
-std::string LayerText(VOxaNode* node) {
-    std::string name = DxfCleanName(node->GetNameWithoutPrefix());
+// value line; blanks inside stay). An empty name becomes "Name". A name that is no UTF-8 is read
+// in legacy code page `legacyPage`; `lost` (when not null) counts its bytes that hold no
+// character there.
+std::string LayerText(VOxaNode* node, int legacyPage, int* lost = nullptr) {
+    const std::string own = node->GetNameWithoutPrefix();
+    if (lost) *lost = 0;
+    std::string name =
+        DxfCleanName(VIsUtf8(own) ? own.c_str() : DxfLegacyNameToUtf8(own.c_str(), legacyPage, lost).c_str());
     const size_t last = name.size() - 1;
     for (size_t i = 0; i < name.size(); ++i) {
         const char c = name[i];
@@ -249,12 +254,20 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
     mLayersTaken.Clear();
     // One code page holds the names of the file: the Western one when it holds them all, else
     // one that does, else the one that loses the fewest characters.
+    // Names that are no UTF-8 (a legacy code page's, as 3DS files hold them) are read in the one
+    // page that reads them all as characters, so that the page of the file can keep them.
     std::vector<std::string> names;
+    for (int i = 0; i < n; ++i)
+        WalkNodes(root->GetChild(i), true, [&](VOxaNode* node) {
+            if (GivesLayer(node)) names.push_back(node->GetNameWithoutPrefix());
+        });
+    mLegacyPage = DxfLegacyCodePageFor(names);
+    names.clear();
     mShadingData = false;
     for (int i = 0; i < n; ++i)
         WalkNodes(root->GetChild(i), true, [&](VOxaNode* node) {
             if (!GivesLayer(node)) return;
-            names.push_back(LayerText(node));
+            names.push_back(LayerText(node, mLegacyPage));
             // Meshes with normals (and the surfaces, which get them) may need smoothing masks.
             const VOxaMesh* mesh = node->GetMesh();
             const VOxaLayer* layer0 = mesh && mesh->GetLayerCount() > 0 ? mesh->GetLayer(0) : nullptr;
@@ -386,9 +399,10 @@ VString VOxaWriterDxf::LayerName(VOxaNode* node) {
     if (found >= 0) return VString(std::string(mLayerNames.Text(found)).c_str());
     // Layer names are the same without regard to case: "Cube" and "CUBE" clash, and the second
     // becomes "CUBE1" (or the next free number).
-    const std::string text = LayerText(node);
-    int lost = 0;
+    int unread = 0, lost = 0;
+    const std::string text = LayerText(node, mLegacyPage, &unread);
     const VString base(DxfNameFromUtf8(text.c_str(), mCodePage, kDxfLineSize - 32, &lost).c_str());
+    lost += unread;
     if (lost > 0) {
         if (!mMessageText.IsEmpty()) mMessageText += "\n";
         mMessageText +=

@@ -135,6 +135,8 @@ private:
     voxa_obj::VTextTable mLayersTaken;
     // The code page the names of the file are written in.
     int mCodePage = 1252;
+    // The code page that the names that are no UTF-8 are read in.
+    int mLegacyPage = 1252;
 };
 
 // The factory of the exporter's format table.

@@ -32,18 +32,20 @@ inline bool IsSpace(char c) {
 
 // A name as OBJ and MTL lines hold it: every blank, line break and other control character (C1
 // too), and every mark that turns the direction of the text, becomes '_', so that the name is
-// one word on one line ("red mat one" is "red_mat_one").
+// one word on one line ("red mat one" is "red_mat_one"). A name that is no UTF-8 (a legacy code
+// page's) keeps its bytes but the blanks and ASCII controls.
 inline std::string ObjName(std::string_view name) {
-    std::string out = VNameText(std::string(name).c_str());
+    std::string out = VLegacyNameText(std::string(name));
     for (char& c : out)
         if ((unsigned char)c <= 0x20) c = '_';
     return out;
 }
 
 // Text of one line as a file name stands in it: line breaks and other control characters, and
-// marks that turn the direction of the text, become '_', blanks stay.
+// marks that turn the direction of the text, become '_', blanks stay; a text that is no UTF-8
+// keeps its bytes but the ASCII controls.
 inline std::string ObjLineText(std::string_view text) {
-    return VNameText(std::string(text).c_str());
+    return VLegacyNameText(std::string(text));
 }
 
 // Texts mapped to a number each, for tables that grow with the file (one entry per group,

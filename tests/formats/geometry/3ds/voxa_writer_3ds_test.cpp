@@ -1153,8 +1153,9 @@ TEST(writer3ds_options, WriterRowOptionsAndReferenceNodeDummies) {
     EXPECT_FLOAT_EQ(settings->mMasterScale, 1.0f);
     Ftk::ReleaseSettings(&settings);
 
-    // Foreign options: error 4 and the export goes on.
+    // Foreign options: error 4 and the export goes on (of a dummy: a scene of nothing is none).
     Rig foreign;
+    AddNode(foreign.manager, foreign.Root(), "Dummy");
     VStreamOptionsObj obj;
     EXPECT_TRUE(foreign.writer.FileCreate((dir / "f.3ds").c_str()));
     EXPECT_TRUE(foreign.writer.Write(foreign.scene, &obj));

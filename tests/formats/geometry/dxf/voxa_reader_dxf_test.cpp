@@ -969,6 +969,18 @@ TEST(dxf_reader, FaceRecordsNamingAnotherPolylinesVertexAreDropped) {
         const std::string warnings = r.reader.GetMessageText().Buffer();
         EXPECT_NE(warnings.find("2 polyface face records name a vertex"), std::string::npos) << warnings;
     }
+    // Vertices flagged as a polygon mesh's (64, not 192) give the polyface nothing: said, with the
+    // first record's line (its VERTEX line, after the 14 lines that open the file and the
+    // polyline's 8).
+    Groups wrong = Polyface("W", tri, {{1, 2, 3}});
+    for (auto& g : wrong)
+        if (g.first == 70 && g.second == "192") g.second = "64";
+    Reading r;
+    ASSERT_TRUE(r.Read(File(wrong)));
+    const std::string warnings = r.reader.GetMessageText().Buffer();
+    EXPECT_NE(warnings.find("3 VERTEX records were not read"), std::string::npos) << warnings;
+    EXPECT_NE(warnings.find("the first, at line 24, has 64 in a polyface mesh."), std::string::npos)
+        << warnings;
 }
 
 TEST(dxf_reader, LongValueLinesAreOneValueAndLongerOnesAreRefused) {
@@ -1098,6 +1110,21 @@ TEST(dxf_reader, UnitsAndExtrusionsOutOfRangeAreWarnedWithTheirLine) {
         const std::string message = r.reader.GetMessageText().Buffer();
         EXPECT_NE(message.find("\"" + std::string(units) + "\" ($INSUNITS, line 8)"), std::string::npos)
             << units << ": " << message;
+    }
+    // Smoothing masks (group 1071 of the shading data) that are no 32-bit whole number likewise,
+    // at the line of their group: the face is shaded by angle. "-7" and " +7 " are masks.
+    for (const char* mask : {"99999999999999999999", "2147483648", "nan", "", "1.5", "-7", " +7 "}) {
+        Groups faces = Polyface("P", kSquare, {{1, 2, 3, 4}});
+        faces.insert(faces.end() - 1, {{1001, "OXA_SHADING"}, {1071, mask}});
+        dxftest::Reading r;
+        ASSERT_TRUE(r.Read(dxftest::File(faces)));
+        ASSERT_EQ(r.Child(0)->GetMesh()->GetPolygonCount(), 1);
+        const std::string message = r.reader.GetMessageText().Buffer();
+        const bool taken = mask[0] == '-' || mask[0] == ' ';
+        EXPECT_EQ(message.find("\"" + std::string(mask) +
+                               "\" (group 1071 of OXA_SHADING) at line 77 is no 32-bit") != std::string::npos,
+                  !taken)
+            << mask << ": " << message;
     }
     // A unit code is still taken: 6 is metres, 100 cm.
     dxftest::Reading metres;

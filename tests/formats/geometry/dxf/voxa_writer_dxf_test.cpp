@@ -435,9 +435,12 @@ TEST(dxf_writer, LayerNamesInACodePageThatHoldsThem) {
     // them all, else a page that does; the bytes are the characters' places in the published
     // tables (Ω 0xD9 in 1253, 日 0x93FA and 本 0x967B in Shift-JIS). The reader gives back the
     // names the scene had.
+    // Names that are no UTF-8 (Shift-JIS or Windows-1252 bytes of a 3DS file) keep their bytes
+    // in a page that reads them, and read back as its characters.
     struct Case {
         std::vector<std::string> names, layers;
         std::string page;
+        std::vector<std::string> read = {};
     };
     const std::vector<Case> cases = {
         {{"Gr\xC3\xBC\xC3\x9F"
@@ -457,6 +460,11 @@ TEST(dxf_writer, LayerNamesInACodePageThatHoldsThem) {
           "b",
           "\x93\xFA\x96\x7B"},
          "ANSI_932"},
+        {{"\x83|\x83\x8a\x8c`", "\x8b\x85"},
+         {"\x83|\x83\x8a\x8c`", "\x8b\x85"},
+         "ANSI_932",
+         {"\xE3\x83\x9D\xE3\x83\xAA\xE5\xBD\xA2", "\xE7\x90\x83"}},
+        {{"Barri\xE8re"}, {"Barri\xE8re"}, "ANSI_1252", {"Barri\xC3\xA8re"}},
     };
     const std::vector<std::vector<double>> tri = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
     for (const Case& c : cases) {
@@ -473,8 +481,9 @@ TEST(dxf_writer, LayerNamesInACodePageThatHoldsThem) {
         Reading r;
         ASSERT_TRUE(r.Read(text));
         ASSERT_EQ(r.Root()->GetChildCount(), (int)c.names.size());
+        const std::vector<std::string>& read = c.read.empty() ? c.names : c.read;
         for (int i = 0; i < r.Root()->GetChildCount(); ++i)
-            EXPECT_NE(std::find(c.names.begin(), c.names.end(), r.Name(r.Child(i)).substr(7)), c.names.end())
+            EXPECT_NE(std::find(read.begin(), read.end(), r.Name(r.Child(i)).substr(7)), read.end())
                 << r.Name(r.Child(i));
     }
 }
@@ -533,6 +542,19 @@ TEST(dxf_writer, CharactersNoPageHoldsBecomeUnderscoresKeptApart) {
     EXPECT_NE(warnings.find("ANSI_932"), std::string::npos) << warnings;
     // Only the characters the page lacks are warned about, not those no name may hold.
     EXPECT_EQ(warnings.find("a_b"), std::string::npos) << warnings;
+
+    // Each character a page cannot hold is counted, also those of a name that is no UTF-8: the
+    // five of a Shift-JIS name (five katakana) beside a Thai one, which needs page 874.
+    Scene legacy;
+    for (const char* name : {"\x83|\x83\x8a\x83S\x83\x93\x83\x81",
+                             "\xE0\xB8\x81\xE0\xB8\x82\xE0\xB8\x84\xE0\xB8\x86\xE0\xB8\x87\xE0\xB8\x88"})
+        legacy.Mesh(name, tri, {{0, 1, 2}});
+    VOxaWriterDxf legacyWriter(&legacy.manager);
+    EXPECT_NE(legacy.Write(false, true, &legacyWriter).find("\n  2\n_____\n"), std::string::npos);
+    EXPECT_NE(std::string(legacyWriter.GetMessageText().Buffer())
+                  .find(": 5 characters that code page ANSI_874 cannot hold are written as \"_\"."),
+              std::string::npos)
+        << legacyWriter.GetMessageText().Buffer();
 
     Scene cased;
     for (const char* name : {"\xC3\x84x", "\xC3\xA4x", "\xC5\x81", "\xC5\x82"})  // Äx äx Ł ł

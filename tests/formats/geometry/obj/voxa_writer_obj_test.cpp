@@ -331,6 +331,7 @@ TEST(obj_writer, NamesBecomeOneWordOnOneLineAndStayDistinct) {
     // Node names: a line break that would add a "v" line, blanks, and clashes after the change
     // or in case only (readers merge such groups).
     // C1 controls and marks that turn the text around are no part of a name either.
+    // Shift-JIS bytes (of a 3DS file) are kept: "\xC2\x82" is no C1 control there.
     const char* nodes[] = {"C\nv ",
                            "my node",
                            "my_node",
@@ -338,28 +339,30 @@ TEST(obj_writer, NamesBecomeOneWordOnOneLineAndStayDistinct) {
                            "BOX",
                            "n\xC2\x85"
                            "e\xE2\x80\xAE"
-                           "l"};
+                           "l",
+                           "\x95\xC2\x82\xB6 x"};
     const char* materials[] = {"a b\tc",
                                "a_b_c",
                                "x\ry",
                                "red mat one",
                                "red mat two",
                                "m\xC2\x9F"
-                               "z"};
-    for (int i = 0; i < 6; ++i) {
+                               "z",
+                               "\x82\xC2\x82\xAB"};
+    for (int i = 0; i < 7; ++i) {
         VOxaMesh* mesh = AddMesh(rig.manager, rig.scene, nodes[i], Triangle(2 * i), {{0, 1, 2}});
         mesh->AddMaterial(rig.manager.CreateMaterial(materials[i]), 0);
         mesh->InitMaterialIndices(4);
     }
     ASSERT_TRUE(rig.WriteTo(dir / "names.obj"));
     const std::string text = ReadText(dir / "names.obj");
-    EXPECT_EQ(Lines(text, "g "),
-              (std::vector<std::string>{"g C_v_", "g my_node", "g my_node1", "g Box", "g BOX1", "g n_e_l"}));
-    EXPECT_EQ(Lines(text, "v ").size(), 18u);
+    EXPECT_EQ(Lines(text, "g "), (std::vector<std::string>{"g C_v_", "g my_node", "g my_node1", "g Box",
+                                                           "g BOX1", "g n_e_l", "g \x95\xC2\x82\xB6_x"}));
+    EXPECT_EQ(Lines(text, "v ").size(), 21u);
     EXPECT_EQ(Lines(text, "usemtl "),
               (std::vector<std::string>{"usemtl a_b_c", "usemtl a_b_c1", "usemtl x_y", "usemtl red_mat_one",
-                                        "usemtl red_mat_two", "usemtl m_z"}));
-    EXPECT_EQ(Lines(ReadText(dir / "names.mtl"), "newmtl ").size(), 6u);
+                                        "usemtl red_mat_two", "usemtl m_z", "usemtl \x82\xC2\x82\xAB"}));
+    EXPECT_EQ(Lines(ReadText(dir / "names.mtl"), "newmtl ").size(), 7u);
 
     // File names stay on their line too: a texture's after "map_Kd", the library's after "mtllib".
     WriterRig textured;
