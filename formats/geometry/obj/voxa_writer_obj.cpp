@@ -447,8 +447,16 @@ void VOxaWriterObj::WriteMaterial(int index) {
     for (size_t i = 1; i < voxa_obj::kKeptStatementCount; ++i) {
         if (!voxa_obj::GetKeptStatement(entry.mMaterial, voxa_obj::kKeptStatements[i], kept)) continue;
         if (std::strcmp(voxa_obj::kKeptStatements[i], "Tr") == 0 &&
-            !voxa_obj::KeptTransparencyHolds(kept, opacity))
-            continue;
+            !voxa_obj::KeptTransparencyHolds(entry.mMaterial, kept, opacity)) {
+            // The opacity changed since the statement was read: it is stated anew, as the
+            // complement of the opacity written.
+            if (!std::isfinite(opacity)) continue;
+            std::string now;
+            AppendShortestSingle(now, 1.0 - opacity);
+            mUnheld.Note(materialName, "its \"Tr " + kept +
+                                           "\" beside the changed opacity (written as \"Tr " + now + "\")");
+            kept = now;
+        }
         out += voxa_obj::kKeptStatements[i];
         if (!kept.empty()) out += ' ';
         // One line, whatever the property was given.

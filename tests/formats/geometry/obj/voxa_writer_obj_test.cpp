@@ -12,6 +12,7 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_shape.h"
 #include "attributes/voxa_texture.h"
+#include "formats/geometry/obj/voxa_obj_mtllib.h"
 #include "oxa_codec/voxa_io_formats.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_take_info.h"
@@ -57,6 +58,7 @@ TEST(obj_writer, MaterialNamesRenamingAndMtlRecords) {
     red->SetDiffuse(VOxaColor(1.0, 0.5, 0.25, 1.0));
     red->SetShininess(0.5);
     red->SetOpacity(0.75);
+    voxa_obj::KeepTransparency(red, "0.3", 0.6);  // read beside "d 0.6": the opacity changed since
     VOxaMesh* a = AddMesh(rig.manager, rig.scene, "a", Triangle(), {{0, 1, 2}});
     a->AddMaterial(red, 0);
     a->InitMaterialIndices(4);
@@ -75,8 +77,9 @@ TEST(obj_writer, MaterialNamesRenamingAndMtlRecords) {
     EXPECT_NE(mtl.find("# Corvelund material file\n"), std::string::npos);
     EXPECT_NE(mtl.find("\nnewmtl Red_Wood_Floor\nKa "), std::string::npos);
     EXPECT_NE(mtl.find("Kd 1 0.5 0.25\n"), std::string::npos);
-    EXPECT_NE(mtl.find("illum 2\nNs 50\nd 0.75\n"), std::string::npos);  // "d": opacity
-    EXPECT_EQ(mtl.find("Tr "), std::string::npos);
+    // "d": opacity; "Tr" stated anew from it, with a warning.
+    EXPECT_NE(mtl.find("illum 2\nNs 50\nd 0.75\nTr 0.25\n"), std::string::npos) << mtl;
+    EXPECT_NE(rig.writer.GetMessageText().Find("\"Tr 0.3\""), -1) << rig.writer.GetMessageText().Buffer();
     EXPECT_FALSE(rig.manager.GetMaterial("default", 1));  // the writer's own default is gone
 }
 
