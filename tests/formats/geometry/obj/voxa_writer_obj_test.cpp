@@ -164,14 +164,16 @@ TEST(obj_writer, CornerFormsAndUVNumberingByMode) {
     cp->InitTextureUVIndices(1);
     for (int i = 0; i < 3; ++i)
         cp->AddTextureUV(VgeVector2(i * 0.25, 1.0));
-    // UVs by polygon vertex with an index one past the last UV: that corner gets no UV part.
+    // UVs by polygon vertex, two alike (one "vt" line), with an index one past the last UV: that
+    // corner gets no UV part.
     VOxaMesh* pv = AddMesh(rig.manager, rig.scene, "pv", Triangle(4), {});
     pv->InitTextureUVIndices(2);
     pv->AddTextureUV(VgeVector2(0.5, 0.5));
+    pv->AddTextureUV(VgeVector2(0.5, 0.5));
     pv->BeginPolygon(-1, -1, -1);
     pv->AddPolygonVertex(0, 0);
-    pv->AddPolygonVertex(1, 0);
-    pv->AddPolygonVertex(2, 1);
+    pv->AddPolygonVertex(1, 1);
+    pv->AddPolygonVertex(2, 2);
     // Neither: vertex alone.
     AddMesh(rig.manager, rig.scene, "bare", Triangle(6), {{2, 1, 0}});
     ASSERT_TRUE(rig.WriteTo(dir / "forms.obj"));
@@ -312,6 +314,8 @@ TEST(obj_writer, PointsThatAreNotNumbersAreKeptOrRefused) {
         EXPECT_EQ(Lines(text, "v "), (std::vector<std::string>{"v 1 0 0", "v nan nan nan", "v 2 0 0",
                                                                "v nan inf nan", "v 3 0 0", "v 2 1 0"}));
         EXPECT_EQ(Lines(text, "f "), (std::vector<std::string>{"f 1 3 5", "f 6 5 3"}));
+        EXPECT_NE(rig.writer.GetMessageText().Find("2 points no face uses are not numbers"), -1)
+            << rig.writer.GetMessageText().Buffer();
     }
     {
         // A face on such a point cannot be written: the Write fails naming it, and leaves no file.
