@@ -250,6 +250,15 @@ uint32_t VOxaSmoothingMaskOf(const VOxaLayerElementPolygonGroup* element, int po
     return item >= 0 && item < direct.GetCount() ? (uint32_t)direct.GetAt(item) : 0u;
 }
 
+std::string VOxaNotNumberPointsWarning(long long count, const char* format) {
+    const bool vowel = format != nullptr && std::strchr("AEIOU", format[0]) != nullptr && format[0] != '\0';
+    return std::to_string(count) +
+           (count == 1 ? " point no face uses is not a number and is"
+                       : " points no face uses are not numbers and are") +
+           " written as such (\"nan\"); " + (vowel ? "an " : "a ") + (format ? format : "") +
+           " reader that takes only numbers refuses the file.";
+}
+
 VgeAMatrix VOxaGeometryNormalMatrix(const VgeAMatrix& m) {
     // The transpose of the inverse of the 3x3 part is its cofactor matrix over the determinant.
     const double(*a)[4] = m.mData;

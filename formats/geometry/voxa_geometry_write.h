@@ -149,6 +149,10 @@ OXA_API bool VOxaGeometryWorldPoints(VOxaNode* node, const VOxaMesh* mesh, const
                                      const char* format, std::vector<VgeTVector>& world,
                                      std::vector<int>& numbers, std::string& message,
                                      const VgeTVector* deformed = nullptr, bool keepUnused = false);
+// The warning of a writer that wrote `count` (> 0) points that no face uses and that are not
+// numbers as they stand ("nan"), for the file format `format` ("DXF"): kept rather than dropped,
+// though a reader that takes only numbers refuses the file.
+OXA_API std::string VOxaNotNumberPointsWarning(long long count, const char* format);
 // The matrix that carries normals through `m` (the transpose of the inverse of its 3x3 part, no
 // translation), sheared and mirrored matrices included; the identity for a singular `m`.
 OXA_API VgeAMatrix VOxaGeometryNormalMatrix(const VgeAMatrix& m);

@@ -1222,6 +1222,23 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     } else {
         masks = MasksFromNormals(mesh, sources);
     }
+    // A triangle of no area cut from a larger polygon (a quadrangle with two corners at one point)
+    // has no normal: a reader makes one up for it, and the faces it shares a bit with take that in
+    // at their shared corners. It goes in no smoothing group. A 3DS face keeps its mask as held.
+    for (size_t f = 0; f < masks.size() && f < record->mFaces.size(); ++f) {
+        if (masks[f] == 0 || mesh->GetPolygonSize(sources[f].mPolygon) <= 3) continue;
+        const Ftk::Face& t = record->mFaces[f];
+        if (t.a >= record->mVertices.size() || t.b >= record->mVertices.size() ||
+            t.c >= record->mVertices.size())
+            continue;
+        const Ftk::Point3& a = record->mVertices[t.a];
+        const Ftk::Point3& b = record->mVertices[t.b];
+        const Ftk::Point3& c = record->mVertices[t.c];
+        const double u[3] = {(double)b.x - a.x, (double)b.y - a.y, (double)b.z - a.z};
+        const double v[3] = {(double)c.x - a.x, (double)c.y - a.y, (double)c.z - a.z};
+        const double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+        if (n[0] == 0.0 && n[1] == 0.0 && n[2] == 0.0) masks[f] = 0;
+    }
     if (std::all_of(masks.begin(), masks.end(), [](uint32_t mask) { return mask == 0; }))
         record->mSmoothing.clear();
     else

@@ -379,11 +379,7 @@ bool VOxaWriterDxf::Write(VOxaScene* scene, VStreamOptions* options) {
     if (mNotNumbers > 0) {
         // Kept rather than dropped, but a reader that takes only numbers refuses the drawing.
         if (!mMessageText.IsEmpty()) mMessageText += "\n";
-        mMessageText += (std::to_string(mNotNumbers) +
-                         (mNotNumbers == 1 ? " point no face uses is not a number and is"
-                                           : " points no face uses are not numbers and are") +
-                         " written as such (\"nan\"); a DXF reader that takes only numbers refuses the file.")
-                            .c_str();
+        mMessageText += VOxaNotNumberPointsWarning(mNotNumbers, "DXF").c_str();
     }
     const std::string unheld = voxa_extras::Unheld3dsValues(root, "DXF");
     // Each warning on a line of its own.

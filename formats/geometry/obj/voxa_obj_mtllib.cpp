@@ -227,13 +227,27 @@ bool GetKeptStatement(const VOxaObject* material, const char* keyword, std::stri
     return true;
 }
 
-bool KeptTransparencyHolds(std::string_view rest, double opacity) {
+void KeepTransparency(VOxaObject* material, std::string_view rest, double opacity) {
+    SetKeptStatement(material, "Tr", rest);
+    std::string beside;
+    AppendShortest(beside, opacity);
+    SetKeptStatement(material, "Tr Beside", beside);
+}
+
+bool KeptTransparencyHolds(const VOxaObject* material, std::string_view rest, double opacity) {
+    std::string beside;
+    if (GetKeptStatement(material, "Tr Beside", beside)) {
+        double read = 0.0;
+        const char* end = beside.data() + beside.size();
+        if (ParseDouble(beside.data(), end, read) == end && read == opacity) return true;
+    }
     double t = 0.0;
     const char* end = rest.data() + rest.size();
     const char* at = rest.data();
     while (at < end && (*at == ' ' || *at == '\t'))
         ++at;
-    if (ParseDouble(at, end, t) == at) return false;
+    const char* after = ParseDouble(at, end, t);
+    if (after == nullptr || after == at) return false;
     // A "Tr" beside "d" is read either way: as the complement of the opacity, or by older
     // programs as the opacity itself.
     return std::fabs(t - (1.0 - opacity)) <= 1e-6 || std::fabs(t - opacity) <= 1e-6;

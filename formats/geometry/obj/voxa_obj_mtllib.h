@@ -97,9 +97,15 @@ OXA_API int KeptStatementIndex(std::string_view keyword);
 // false when the material has none.
 OXA_API void SetKeptStatement(VOxaObject* material, const char* keyword, std::string_view rest);
 OXA_API bool GetKeptStatement(const VOxaObject* material, const char* keyword, std::string& rest);
-// Whether a kept "Tr" statement (which the reader keeps beside a "d" of the same material) still
-// says the material's opacity: a material whose opacity changed since does not write it back.
-OXA_API bool KeptTransparencyHolds(std::string_view rest, double opacity);
+// Keeps a "Tr" statement read beside a "d" of the same material as it stood, with the opacity the
+// material took from that "d" (string property "OBJ Tr Beside"), so that a writer can tell whether
+// the opacity changed since.
+OXA_API void KeepTransparency(VOxaObject* material, std::string_view rest, double opacity);
+// Whether a kept "Tr" statement is written back as it stood: the material's opacity is still the
+// one it was read beside (a "Tr" that disagreed with its "d" in the source too), or the statement
+// says that opacity under either reading (its complement, or the opacity itself as older programs
+// take it).
+OXA_API bool KeptTransparencyHolds(const VOxaObject* material, std::string_view rest, double opacity);
 // Makes a material state its diffuse colour alone, as a source that gives nothing else (a DXF
 // colour, a material made for meshes without one): no ambient colour, no highlight, no
 // illumination model, so that an MTL record of it holds none of them.

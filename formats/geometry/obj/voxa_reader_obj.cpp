@@ -769,21 +769,17 @@ bool VOxaReaderObj::ResolveMaterial(MaterialSlot& slot) {
     // No illumination model stated is kept as an empty one, so that none is written back.
     if (std::none_of(record->mKept.begin(), record->mKept.end(), [](const auto& k) { return k.first == 0; }))
         voxa_obj::SetKeptStatement(material, "illum", "");
-    if (record->mHasDissolve && record->mHasTransparency) {
-        // "d" gives the opacity; the "Tr" beside it, which readers take either way, is written
-        // back as the file gave it.
-        char text[32] = "";
-        double shortest = 0.0;
-        for (int digits = 1; digits <= 17; ++digits) {
-            std::snprintf(text, sizeof text, "%.*g", digits, record->mTransparency);
-            if (std::sscanf(text, "%lf", &shortest) == 1 && shortest == record->mTransparency) break;
-        }
-        voxa_obj::SetKeptStatement(material, "Tr", text);
-    }
     if (record->mHasDissolve)
         material->SetOpacity(record->mDissolve);
     else if (record->mHasTransparency)
         material->SetOpacity(1.0 - record->mTransparency);
+    if (record->mHasDissolve && record->mHasTransparency) {
+        // "d" gives the opacity; the "Tr" beside it, which readers take either way (and which
+        // may disagree with it), is written back as the file gave it while the opacity stays.
+        std::string text;
+        voxa_obj::AppendShortest(text, record->mTransparency);
+        voxa_obj::KeepTransparency(material, text, material->GetOpacity());
+    }
     if (record->mHasMap[kDiffuseMap]) {
         slot.mTexture = MakeMapTexture(slot.mName.Buffer(), record->mMaps[kDiffuseMap], *from);
         if (slot.mTexture != nullptr) mTexturedMaterialSeen = true;

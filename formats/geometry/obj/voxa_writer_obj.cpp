@@ -231,6 +231,7 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
     mEvaluateDeformations = objOptions->GetOptionValue(VStreamOptionsObj::eEVALUATE_DEFORMATIONS) == 1;
     mMtlNeeded = false;
     mRefused = false;
+    mNotNumbers = 0;
     mSmoothing = 0;
     mTextureCopier.Begin(options);
     mTextureCopier.Reserve(GetFileName(MakeMaterialPath(mObjPath.Buffer()).Buffer(), true).Buffer());
@@ -290,6 +291,11 @@ bool VOxaWriterObj::Write(VOxaScene* scene, VStreamOptions* options) {
     const bool materialsOk = CloseMaterialFile();
     mMessageText += mUnheld.TakeText("OBJ").c_str();
     mMessageText += voxa_extras::Unheld3dsValues(root, "OBJ").c_str();
+    if (mNotNumbers > 0) {
+        if (!mMessageText.IsEmpty() && mMessageText.Buffer()[mMessageText.GetLen() - 1] != '\n')
+            mMessageText += "\n";
+        mMessageText += (VOxaNotNumberPointsWarning(mNotNumbers, "OBJ") + "\n").c_str();
+    }
 
     FlushObj();
     bool objOk = !mObjFile.Failed();
@@ -447,8 +453,16 @@ void VOxaWriterObj::WriteMaterial(int index) {
     for (size_t i = 1; i < voxa_obj::kKeptStatementCount; ++i) {
         if (!voxa_obj::GetKeptStatement(entry.mMaterial, voxa_obj::kKeptStatements[i], kept)) continue;
         if (std::strcmp(voxa_obj::kKeptStatements[i], "Tr") == 0 &&
-            !voxa_obj::KeptTransparencyHolds(kept, opacity))
-            continue;
+            !voxa_obj::KeptTransparencyHolds(entry.mMaterial, kept, opacity)) {
+            // The opacity changed since the statement was read: it is stated anew, as the
+            // complement of the opacity written.
+            if (!std::isfinite(opacity)) continue;
+            std::string now;
+            AppendShortestSingle(now, 1.0 - opacity);
+            mUnheld.Note(materialName, "its \"Tr " + kept +
+                                           "\" beside the changed opacity (written as \"Tr " + now + "\")");
+            kept = now;
+        }
         out += voxa_obj::kKeptStatements[i];
         if (!kept.empty()) out += ' ';
         // One line, whatever the property was given.
@@ -635,6 +649,7 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
                 vertexNumber[i] = ShareLine(mWrittenPoints, value, true, mNextVertex, append);
             } else {
                 // A point no face uses stays after its own group's line, where a reader finds it.
+                if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) ++mNotNumbers;
                 append();
                 vertexNumber[i] = mNextVertex++;
             }
@@ -681,7 +696,7 @@ void VOxaWriterObj::WriteMesh(VOxaNode* node, VOxaMesh* mesh) {
         const double value[3] = {
             FiniteOrZero(u), FiniteOrZero(v),
             given != nullptr && std::isfinite(*given) ? *given : std::numeric_limits<double>::quiet_NaN()};
-        return ShareLine(mWrittenUVs, value, true, mNextUV, [&] { AppendUV(mOut, u, v, given); });
+        return ShareLine(mWrittenUVs, value, false, mNextUV, [&] { AppendUV(mOut, u, v, given); });
     };
     std::vector<int>& uvNumber = mUVNumbers;  // per UV, for the UVs not written per corner
     uvNumber.clear();

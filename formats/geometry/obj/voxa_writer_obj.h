@@ -160,14 +160,16 @@ private:
     // numbered `next` (counted on) and written by `append`.
     template <typename Append>
     int ShareLine(ValueTable& table, const double value[3], bool once, int& next, Append append);
-    // Each distinct normal gets one "vn" line in a Write. A point that faces use and that lies
-    // exactly where a point an earlier mesh's faces use does names that "v" line (one point of a
-    // mesh per line, so the mesh keeps its points), and a UV likewise the "vt" line of its text,
-    // as a file whose groups share their vertices has them.
+    // Each distinct normal and each distinct UV gets one "vn" or "vt" line in a Write. A point
+    // that faces use and that lies exactly where a point an earlier mesh's faces use does names
+    // that "v" line (one point of a mesh per line, so the mesh keeps its points), as a file whose
+    // groups share their vertices has them.
     ValueTable mWrittenNormals;
     ValueTable mWrittenPoints;
     ValueTable mWrittenUVs;
     int mMeshSerial = 0;
+    // Points no face uses that are written as not numbers ("nan"), named in a warning.
+    long long mNotNumbers = 0;
     std::vector<int> mUVNumbers;
     VOxaTextureCopier mTextureCopier;
     // Material values an MTL file cannot hold, named once per material at the end of a Write.

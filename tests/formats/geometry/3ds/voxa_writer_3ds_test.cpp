@@ -291,6 +291,15 @@ TEST(writer3ds_file, AveragedNormalsGiveGroupOneAndShortPolygonsAreSkipped) {
     mesh->InitNormals();
     for (int i = 0; i < 4; ++i)
         mesh->GetNormals()[i] = VgeTVector(0.5, 0, 0.8, 0);
+    // A quadrangle with two corners at one point: the triangle of no area cut from it is in no
+    // smoothing group, where a reader would smooth its made-up normal into its neighbour's.
+    VOxaMesh* pinched = AddMesh(
+        rig.manager, rig.Root(), "Pinched",
+        {VgeTVector(0, 0, 0, 1), VgeTVector(1, 0, 0, 1), VgeTVector(1, 1, 0, 1), VgeTVector(1, 1, 0, 1)},
+        {{0, 1, 2, 3}});
+    pinched->InitNormals();
+    for (int i = 0; i < 4; ++i)
+        pinched->GetNormals()[i] = VgeTVector(0, 0, 1, 0);
     AddMesh(rig.manager, rig.Root(), "Empty", {}, {});
     ASSERT_TRUE(rig.WriteTo(dir / "b.3ds"));
     Loaded file(dir / "b.3ds");
@@ -299,8 +308,17 @@ TEST(writer3ds_file, AveragedNormalsGiveGroupOneAndShortPolygonsAreSkipped) {
     ASSERT_TRUE(m);
     EXPECT_EQ(m->mFaceCount, 2);
     EXPECT_EQ(m->mSmoothing[0], 1u);
-    EXPECT_EQ(file.MeshNames(), (std::vector<std::string>{"Bad"}));
-    EXPECT_EQ(rig.writer.mMeshCounter, 1);
+    auto p = file.Mesh("Pinched");
+    ASSERT_TRUE(p);
+    ASSERT_EQ(p->mSmoothing.size(), 2u);
+    for (int f = 0; f < 2; ++f) {
+        const Ftk::Point3 &a = p->mVertices[p->mFaces[f].a], &b = p->mVertices[p->mFaces[f].b],
+                          &c = p->mVertices[p->mFaces[f].c];
+        const bool area = (b.x - a.x) * (c.z - a.z) != (b.z - a.z) * (c.x - a.x);  // in the y = 0 plane
+        EXPECT_EQ(p->mSmoothing[f], area ? 1u : 0u) << f;
+    }
+    EXPECT_EQ(file.MeshNames(), (std::vector<std::string>{"Bad", "Pinched"}));
+    EXPECT_EQ(rig.writer.mMeshCounter, 2);
 }
 
 TEST(writer3ds_file, MeshOverSixteenBitsKeepsThePointsItsFacesUse) {

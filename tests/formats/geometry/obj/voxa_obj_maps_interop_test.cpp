@@ -107,10 +107,11 @@ TEST(obj_maps_interop, AssimpReadsTheSameMaterialValuesFromOurMtlFileAsFromTheSo
     WriteText(dir.path / "in" / "m.mtl",
               "newmtl glass\nKd 0.5 0.6 0.7\nNi 1.45\nillum 7\nTf 0.9 0.8 0.7\nd 0.5\n"
               "newmtl metal\nKa 0.1 0.1 0.1\nKd 0.8 0.8 0.8\nKs 0.3 0.3 0.3\nNs 40\nPr 0.25\nPm 1\n"
-              "Ps 0.5\nPc 0.2\nPcr 0.1\nillum 3\nd 0.8\nTr 0.8\nnewmtl plain\nKd 0.2 0.3 0.4\n");
+              "Ps 0.5\nPc 0.2\nPcr 0.1\nillum 3\nd 0.8\nTr 0.8\nnewmtl plain\nKd 0.2 0.3 0.4\n"
+              "newmtl tinted\nKd 0.1 0.2 0.3\nd 0.6\nTr 0.2\n");  // a "Tr" that disagrees with "d"
     WriteText(dir.path / "in" / "in.obj",
               "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nusemtl glass\nf 1 2 3\nusemtl metal\n"
-              "f 2 4 3\nusemtl plain\nf 1 4 3\n");
+              "f 2 4 3\nusemtl plain\nf 1 4 3\nusemtl tinted\nf 1 2 4\n");
     const std::string in = (dir.path / "in" / "in.obj").string();
     std::string from = in;
     for (const char* sub : {"one", "two"}) {
@@ -124,7 +125,7 @@ TEST(obj_maps_interop, AssimpReadsTheSameMaterialValuesFromOurMtlFileAsFromTheSo
         const std::string out = (dir.path / sub / "out.obj").string();
         ASSERT_TRUE(writer.FileCreate(out.c_str()) && writer.Write(scene, wopt.get()) && writer.FileClose());
         from = out;
-        for (const char* name : {"glass", "metal", "plain"}) {
+        for (const char* name : {"glass", "metal", "plain", "tinted"}) {
             Assimp::Importer sourceImporter, outImporter;
             const aiMaterial* source = AssimpMaterial(sourceImporter, in, name);
             const aiMaterial* ours = AssimpMaterial(outImporter, out, name);

@@ -12,6 +12,7 @@
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_shape.h"
 #include "attributes/voxa_texture.h"
+#include "formats/geometry/obj/voxa_obj_mtllib.h"
 #include "oxa_codec/voxa_io_formats.h"
 #include "oxa_codec/vstream_options.h"
 #include "scene/voxa_take_info.h"
@@ -57,6 +58,7 @@ TEST(obj_writer, MaterialNamesRenamingAndMtlRecords) {
     red->SetDiffuse(VOxaColor(1.0, 0.5, 0.25, 1.0));
     red->SetShininess(0.5);
     red->SetOpacity(0.75);
+    voxa_obj::KeepTransparency(red, "0.3", 0.6);  // read beside "d 0.6": the opacity changed since
     VOxaMesh* a = AddMesh(rig.manager, rig.scene, "a", Triangle(), {{0, 1, 2}});
     a->AddMaterial(red, 0);
     a->InitMaterialIndices(4);
@@ -75,8 +77,9 @@ TEST(obj_writer, MaterialNamesRenamingAndMtlRecords) {
     EXPECT_NE(mtl.find("# Corvelund material file\n"), std::string::npos);
     EXPECT_NE(mtl.find("\nnewmtl Red_Wood_Floor\nKa "), std::string::npos);
     EXPECT_NE(mtl.find("Kd 1 0.5 0.25\n"), std::string::npos);
-    EXPECT_NE(mtl.find("illum 2\nNs 50\nd 0.75\n"), std::string::npos);  // "d": opacity
-    EXPECT_EQ(mtl.find("Tr "), std::string::npos);
+    // "d": opacity; "Tr" stated anew from it, with a warning.
+    EXPECT_NE(mtl.find("illum 2\nNs 50\nd 0.75\nTr 0.25\n"), std::string::npos) << mtl;
+    EXPECT_NE(rig.writer.GetMessageText().Find("\"Tr 0.3\""), -1) << rig.writer.GetMessageText().Buffer();
     EXPECT_FALSE(rig.manager.GetMaterial("default", 1));  // the writer's own default is gone
 }
 
@@ -161,14 +164,16 @@ TEST(obj_writer, CornerFormsAndUVNumberingByMode) {
     cp->InitTextureUVIndices(1);
     for (int i = 0; i < 3; ++i)
         cp->AddTextureUV(VgeVector2(i * 0.25, 1.0));
-    // UVs by polygon vertex with an index one past the last UV: that corner gets no UV part.
+    // UVs by polygon vertex, two alike (one "vt" line), with an index one past the last UV: that
+    // corner gets no UV part.
     VOxaMesh* pv = AddMesh(rig.manager, rig.scene, "pv", Triangle(4), {});
     pv->InitTextureUVIndices(2);
     pv->AddTextureUV(VgeVector2(0.5, 0.5));
+    pv->AddTextureUV(VgeVector2(0.5, 0.5));
     pv->BeginPolygon(-1, -1, -1);
     pv->AddPolygonVertex(0, 0);
-    pv->AddPolygonVertex(1, 0);
-    pv->AddPolygonVertex(2, 1);
+    pv->AddPolygonVertex(1, 1);
+    pv->AddPolygonVertex(2, 2);
     // Neither: vertex alone.
     AddMesh(rig.manager, rig.scene, "bare", Triangle(6), {{2, 1, 0}});
     ASSERT_TRUE(rig.WriteTo(dir / "forms.obj"));
@@ -309,6 +314,8 @@ TEST(obj_writer, PointsThatAreNotNumbersAreKeptOrRefused) {
         EXPECT_EQ(Lines(text, "v "), (std::vector<std::string>{"v 1 0 0", "v nan nan nan", "v 2 0 0",
                                                                "v nan inf nan", "v 3 0 0", "v 2 1 0"}));
         EXPECT_EQ(Lines(text, "f "), (std::vector<std::string>{"f 1 3 5", "f 6 5 3"}));
+        EXPECT_NE(rig.writer.GetMessageText().Find("2 points no face uses are not numbers"), -1)
+            << rig.writer.GetMessageText().Buffer();
     }
     {
         // A face on such a point cannot be written: the Write fails naming it, and leaves no file.
