@@ -589,7 +589,7 @@ Chunk* FindChild(Chunk* parent, uint32_t tag);
 // on. The Init call fills `Slot`, so the record is owned from the moment it is made: whatever ends
 // the holder's scope, memory that runs out part way among them, releases it once.
 template <class T, void (*Release)(T**)>
-class OXA_TEMPLATE_API Owned {
+class Owned {
 public:
     Owned() = default;
     // Takes a record a builder made and handed on.
