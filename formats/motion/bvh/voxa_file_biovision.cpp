@@ -439,7 +439,9 @@ bool VOxaFileBiovision::ReadMotion(VStreamOptionsMotion* options) {
         int missing = -1;  // the first value missing or unreadable
         for (int k = 0; k < mChannelTotal; ++k) {
             const char* next = VParseDouble(p, end, values[k], false);
-            if (!next || !std::isfinite(values[k])) {
+            // A value is a whole token: the rest of "1.0.5" or "2x" is not the next value.
+            if (!next || !std::isfinite(values[k]) ||
+                (next < end && *next != ' ' && *next != '\t' && *next != '\r' && *next != '\n')) {
                 missing = k;
                 break;
             }

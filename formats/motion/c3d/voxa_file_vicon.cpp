@@ -495,7 +495,7 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
     std::map<int, std::vector<VString>> parts;
     // The groups this reader does not read, in file order, and the points the point group lists as
     // kinds of their own (angles, moments, powers, forces), which are read as markers all the same.
-    std::vector<std::pair<int, VString>> groups;
+    std::vector<VString> groups;
     static const char* const kPointKinds[] = {"ANGLES", "MOMENTS", "POWERS", "FORCES"};
     std::vector<VString> kindRows[4];
     bool described = false;
@@ -503,13 +503,13 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
         while (std::unique_ptr<VViconParameter> parameter = ReadParameter()) {
             if (parameter->IsGroup()) {
                 // A name given twice is named once.
-                const bool named = std::any_of(groups.begin(), groups.end(), [&](const auto& group) {
-                    return std::strcmp(group.second.Buffer(), parameter->GetName()) == 0;
+                const bool named = std::any_of(groups.begin(), groups.end(), [&](const VString& group) {
+                    return std::strcmp(group.Buffer(), parameter->GetName()) == 0;
                 });
                 if (parameter->GetGroupId() != mPointGroupId && parameter->GetGroupId() != mEventGroupId &&
                     !Named(*parameter, "ANALOG") && !Named(*parameter, "TRIAL") && !named &&
                     groups.size() < 64)
-                    groups.emplace_back(parameter->GetGroupId(), VString(parameter->GetName()));
+                    groups.emplace_back(parameter->GetName());
                 continue;
             }
             // A UNITS without a value (or one whose value its record cannot hold) counts only
@@ -645,7 +645,7 @@ bool VOxaFileVicon::ReadMarkerNames(VStringList& names, bool keepPrefixes) {
         std::string text = groups.size() == 1 ? "The file's group " : "The file's groups ";
         for (size_t i = 0; i < groups.size() && i < 8; ++i)
             text += std::string(i ? ", " : "") +
-                    std::string(groups[i].second.Buffer(), (size_t)std::min(groups[i].second.GetLen(), 40));
+                    std::string(groups[i].Buffer(), (size_t)std::min(groups[i].GetLen(), 40));
         if (groups.size() > 8) text += " and " + std::to_string(groups.size() - 8) + " more";
         text += groups.size() == 1 ? " is not read." : " are not read.";
         warn(text.c_str());

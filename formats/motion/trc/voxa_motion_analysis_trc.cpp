@@ -401,9 +401,8 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
     int givenStart = 1;
     if (type == 4) {
         // OrigDataRate and OrigNumFrames are not needed; OrigDataStartFrame gives the start of a
-        // file without frame lines.
-        // They only describe the original capture: one that is no whole number is said and passed
-        // over.
+        // file without frame lines. They only describe the original capture: a start that is no
+        // whole number is said and passed over.
         int& startFrame = origStartFrame;
         const Value& start = values[6];
         startGiven = start.present && !start.Blank();

@@ -465,6 +465,7 @@ TEST(bvh_File, BadMotionLinesFailAndKeepTheKeysRead) {
         {"Frames: 3\nFrame Time: 0.1\n1 2 inf\n", 0, "value 3"},
         {"Frames: 3\nFrame Time: 0.1\n1 2 1e999\n", 0, "value 3"},
         {"Frames: 3\nFrame Time: 0.1\n1 2 3\nx 2 3\n", 1, "value 1"},
+        {"Frames: 3\nFrame Time: 0.1\n1 2 3\n1.0.5 2 3\n", 1, "value 1 of 3"},  // no value's rest is the next
     };
     for (const Case& c : cases) {
         Parsed parsed(head + "MOTION\n" + c.motion);
