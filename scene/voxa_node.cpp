@@ -329,7 +329,9 @@ int VOxaNode::GetChildCount(bool recursive) const {
             }
         }
     } catch (const std::bad_alloc&) {
-        // No room for the walk: no count rather than a short one.
+        // No room for the walk: no count rather than a short one, and the read or write around
+        // it is told that memory ran out.
+        oxa_alloc::NoteFailure();
         const_cast<VOxaNode*>(this)->mError.SetLastErrorID(eNotEnoughMemory);
         return 0;
     }

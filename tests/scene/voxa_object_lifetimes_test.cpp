@@ -526,6 +526,9 @@ TEST_F(scene_ObjectLifetimes, CallbacksOfAReadMayThrowDestroyAndRead) {
         if (!listed) mScene = nullptr;
     }
     EXPECT_TRUE(watcher.done);
+    // The watcher stays registered on what lives on: the manager goes first.
+    delete mManager;
+    mManager = nullptr;
 }
 
 // Threads that take turns with a manager: a destruction a listener asked for on a second thread,
