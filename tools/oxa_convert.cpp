@@ -1273,6 +1273,12 @@ int Convert(const Arguments& args) {
     if (!ReadScene(in, args, session)) return kExitFile;
     NoteEmpty(in, session.scene);
     if (TakeMissing(args, session.scene)) return kExitUsage;
+    // A file that yields nothing makes no 3DS file either: its writer would keep the reader's
+    // bare reference node as a dummy, as it keeps the bare nodes a program builds.
+    if (IsFormat(out.c_str(), "3ds") && !HoldsSomething(session.scene)) {
+        PrintError(out, "no geometry to write");
+        return kExitFile;
+    }
     // Objects without that take (materials a reader made, say) keep theirs; the nodes switch.
     if (!args.take.empty()) session.scene->SetCurrentTake(args.take.c_str());
     // A take chosen by name that holds no key writes no motion to a geometry format; the motion
