@@ -63,31 +63,43 @@ VBaseArray::~VBaseArray() {
     std::free(mData);
 }
 
-bool VBaseArray::Grow(int n) {
-    if (n < 0) return false;
-    if (n <= mCapacity) return true;
-    const long long blockBytes = (long long)mBlockSize * mItemSize;
+namespace {
+
+// The capacity, in items, that an array of `capacity` items grows to for room for n items (more
+// than it has); -1 when that is beyond an int's count or byte size.
+long long CapacityFor(int n, int capacity, int blockSize, int itemSize) {
+    const long long blockBytes = (long long)blockSize * itemSize;
     long long items;
-    if (blockBytes > kSmallBlockBytes && n < mBlockSize) {
+    if (blockBytes > VBaseArray::kSmallBlockBytes && n < blockSize) {
         // Below one block of a large block: room for what is asked, at least twice what there is.
-        items = 2LL * mCapacity;
+        items = 2LL * capacity;
         if (items < n) items = n;
-        if (items > mBlockSize) items = mBlockSize;
+        if (items > blockSize) items = blockSize;
     } else {
         // Whole blocks only: a storage below one block becomes the first block.
-        const long long blockCount = (long long)mCapacity / mBlockSize;
-        const long long needBlocks = ((long long)n + mBlockSize - 1) / mBlockSize;
+        const long long blockCount = (long long)capacity / blockSize;
+        const long long needBlocks = ((long long)n + blockSize - 1) / blockSize;
         long long stepBlocks = blockCount / 4;
         if (stepBlocks < 1) stepBlocks = 1;
         long long blocks = blockCount + stepBlocks;
         if (blocks < needBlocks) blocks = needBlocks;
-        items = blocks * mBlockSize;
+        items = blocks * blockSize;
         // Keep counts and byte sizes within int and a sane allocation size.
-        if (items > INT_MAX || items * mItemSize > (long long)INT_MAX) {
-            items = needBlocks * mBlockSize;
-            if (items > INT_MAX || items * mItemSize > (long long)INT_MAX) return false;
+        if (items > INT_MAX || items * itemSize > (long long)INT_MAX) {
+            items = needBlocks * blockSize;
+            if (items > INT_MAX || items * itemSize > (long long)INT_MAX) return -1;
         }
     }
+    return items;
+}
+
+}  // namespace
+
+bool VBaseArray::Grow(int n) {
+    if (n < 0) return false;
+    if (n <= mCapacity) return true;
+    const long long items = CapacityFor(n, mCapacity, mBlockSize, mItemSize);
+    if (items < 0) return false;
     void* p = oxa_alloc::Allowed() ? std::realloc(mData, (size_t)(items * mItemSize)) : nullptr;
     if (!p) {
         oxa_alloc::NoteFailure();
@@ -154,6 +166,21 @@ void VBaseArray::Clear() {
 
 bool VBaseArray::SetCount(int n) {
     if (n < 0) return false;
+    if (n > mCount && mData == nullptr) {
+        // The first storage of an empty array comes zeroed: a large one straight from the
+        // system, its pages untouched until written, rather than written over with zeroes here.
+        const long long items = CapacityFor(n, mCapacity, mBlockSize, mItemSize);
+        if (items < 0) return false;
+        void* p = oxa_alloc::Allowed() ? std::calloc((size_t)items, (size_t)mItemSize) : nullptr;
+        if (!p) {
+            oxa_alloc::NoteFailure();
+            return false;
+        }
+        mData = static_cast<unsigned char*>(p);
+        mCapacity = (int)items;
+        mCount = n;
+        return true;
+    }
     if (n > mCount) {
         if (!Grow(n)) return false;
         std::memset(mData + (size_t)mCount * mItemSize, 0, (size_t)(n - mCount) * mItemSize);

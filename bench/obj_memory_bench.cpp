@@ -17,6 +17,12 @@
 // the larger file's figures to the smaller's (ten times the groups: a ratio near 10 is linear
 // growth).
 // The figures are printed as ratios; none is asserted.
+//
+// Against the reader before its mesh build numbered a group's indices through flat maps (three
+// hash tables then, UV and normal indices gathered in blocks and copied, and arrays zeroed by
+// hand): a 96.8 MB UV sphere (566 x 821 points with UVs and normals, one group) read by
+// `oxa-convert --info`, Release build, medians of five runs taken in turn on a loaded machine:
+// CPU time 3.94 s -> 2.58 s (0.65x), peak resident memory 145.4 MiB -> 108.5 MiB (0.75x).
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>

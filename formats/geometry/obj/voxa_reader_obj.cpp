@@ -1,6 +1,7 @@
 #include "formats/geometry/obj/voxa_reader_obj.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -54,81 +55,46 @@ int ParseDoubles(std::string_view rest, double* out, int count) {
     return n;
 }
 
-// A table of (vertex, UV, normal) triples of one group (or of one of the three, the others 0):
-// open addressing over the corners, so each lookup is O(1) and each key keeps the entry it got
-// first.
-class VTripleTable {
+// Numbers the indices of one kind (vertices, UVs or normals) that a group's corners name, each
+// once, in the order met. The map from index read to number is one block for the whole read,
+// sized to what was read, and each group clears the entries it set: a lookup is one array read,
+// and a file of many groups costs no more than their corners.
+class VIndexNumbering {
 public:
-    struct Entry {
-        int mVertex;
-        int mUV;
-        int mNormal;
-        int mPoint;   // control point
-        int mUVSlot;  // position in the mesh's UV list, -1 without UV
-    };
-
-    // The slots start small and double when half full: most corners repeat a triple, so sizing
-    // them for every corner would hold several times the memory needed.
-    explicit VTripleTable(size_t expected) {
-        mSlots.assign(16, -1);
-        mEntries.reserve(expected);
+    VIndexNumbering(std::vector<int>& map, size_t count, size_t expected) : mMap(map) {
+        if (mMap.size() < count) mMap.resize(count, -1);
+        mUsed.reserve(expected);
     }
-
-    // The entry of the triple, -1 when new (then `slot` is where to insert).
-    int Find(int v, int uv, int n, size_t& slot) const {
-        size_t mask = mSlots.size() - 1;
-        size_t h = Hash(v, uv, n) & mask;
-        for (;;) {
-            int at = mSlots[h];
-            if (at < 0) {
-                slot = h;
-                return -1;
-            }
-            const Entry& e = mEntries[(size_t)at];
-            if (e.mVertex == v && e.mUV == uv && e.mNormal == n) return at;
-            h = (h + 1) & mask;
+    VIndexNumbering(const VIndexNumbering&) = delete;
+    VIndexNumbering& operator=(const VIndexNumbering&) = delete;
+    ~VIndexNumbering() {
+        if (!mMap.empty())
+            for (int i : mUsed)
+                mMap[(size_t)i] = -1;
+    }
+    // Frees the map when no other group is numbered after this one.
+    void FreeMap() { std::vector<int>().swap(mMap); }
+    // The number of the index `i` read (>= 0), the next one when new.
+    int Share(int i) {
+        if ((size_t)i >= mMap.size()) mMap.resize((size_t)i + 1, -1);
+        int& number = mMap[(size_t)i];
+        if (number < 0) {
+            number = (int)mUsed.size();
+            mUsed.push_back(i);
         }
+        return number;
     }
-    // Starts loading the slot a Find of the triple looks at first (a hint; changes nothing).
-    void Prefetch(int v, int uv, int n) const {
-        __builtin_prefetch(&mSlots[Hash(v, uv, n) & (mSlots.size() - 1)]);
+    // Starts loading the entry of `i` (a hint; changes nothing).
+    void Prefetch(int i) const {
+        if ((size_t)i < mMap.size()) __builtin_prefetch(&mMap[(size_t)i]);
     }
-    // Inserts the triple at the slot Find answered for it.
-    int Insert(size_t slot, const Entry& entry) {
-        if ((mEntries.size() + 1) * 2 > mSlots.size()) {
-            Grow();
-            slot = FreeSlot(entry.mVertex, entry.mUV, entry.mNormal);
-        }
-        mEntries.push_back(entry);
-        mSlots[slot] = (int)mEntries.size() - 1;
-        return (int)mEntries.size() - 1;
-    }
-    const Entry& Get(int index) const { return mEntries[(size_t)index]; }
-    size_t Count() const { return mEntries.size(); }
+    size_t Count() const { return mUsed.size(); }
+    // The index read that got `number`.
+    int Get(int number) const { return mUsed[(size_t)number]; }
 
 private:
-    size_t FreeSlot(int v, int uv, int n) const {
-        const size_t mask = mSlots.size() - 1;
-        size_t h = Hash(v, uv, n) & mask;
-        while (mSlots[h] >= 0)
-            h = (h + 1) & mask;
-        return h;
-    }
-    void Grow() {
-        mSlots.assign(mSlots.size() * 2, -1);
-        for (size_t i = 0; i < mEntries.size(); ++i) {
-            const Entry& e = mEntries[i];
-            mSlots[FreeSlot(e.mVertex, e.mUV, e.mNormal)] = (int)i;
-        }
-    }
-    static size_t Hash(int v, int uv, int n) {
-        uint64_t h = (uint64_t)(uint32_t)v * 0x9E3779B97F4A7C15ull;
-        h ^= (uint64_t)(uint32_t)uv * 0xC2B2AE3D27D4EB4Full + (h >> 29);
-        h ^= (uint64_t)(uint32_t)n * 0x165667B19E3779F9ull + (h >> 32);
-        return (size_t)(h ^ (h >> 31));
-    }
-    std::vector<int> mSlots;
-    std::vector<Entry> mEntries;
+    std::vector<int>& mMap;
+    std::vector<int> mUsed;
 };
 
 // The MTL keywords of the material's map roles, in role order; each role is read from the first
@@ -203,6 +169,9 @@ void VOxaReaderObj::Clear() {
     mNodeRenaming.Clear();
     mNormalsSeen = mMtllibSeen = mTexturedMaterialSeen = mUVsSeen = false;
     mGroups.clear();
+    std::vector<int>().swap(mPointNumbers);
+    std::vector<int>().swap(mUVNumbers);
+    std::vector<int>().swap(mNormalNumbers);
     mGroupIndex.Clear();
     mGroupNames.Clear();
     mGroupSpelling.Clear();
@@ -414,7 +383,10 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
                 continue;
             }
             polygon.mCount = (int)(container.mCorners.size() - corners);
+            // The vertices a face names are no loose points; marked while the corners are at hand.
+            if (mReferenced.size() < mVertices.size()) mReferenced.resize(mVertices.size(), 0);
             for (size_t c = corners; c < container.mCorners.size(); ++c) {
+                mReferenced[(size_t)container.mCorners[c].mVertex] = 1;
                 if (container.mCorners[c].mNormal < 0) polygon.mHasNormals = false;
                 if (container.mCorners[c].mUV < 0)
                     polygon.mHasUVs = false;
@@ -594,6 +566,9 @@ bool VOxaReaderObj::Read(VOxaScene* scene, VStreamOptions* options) {
     if (!ok && mError.GetLastErrorID() < 0) mError.SetLastErrorID(eFILE_CORRUPTED);
     // The tables of the groups are done with once the scene is built.
     mGroups.clear();
+    std::vector<int>().swap(mPointNumbers);
+    std::vector<int>().swap(mUVNumbers);
+    std::vector<int>().swap(mNormalNumbers);
     mGroupIndex.Clear();
     mGroupNames.Clear();
     mGroupSpelling.Clear();
@@ -1025,10 +1000,18 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container, bool last) {
     if (mesh == nullptr) return nullptr;
 
     mesh->InitMaterialIndices(mMtllibSeen ? eBY_POLYGON : eALL_SAME);
-    // One UV index per polygon vertex (-1: none), in the order the polygons are added; gathered
-    // in blocks while the group's own are freed, and put in the mesh at the end.
-    voxa_obj::VChunkedArray<int> uvSlots;
-    if (container.mSomeUVs) mesh->InitTextureUVIndices(eBY_POLYGON_VERTEX);
+    // One UV index per polygon vertex (-1: none), in the order the polygons are added, written
+    // into the mesh as they come: its array comes zeroed from the system, and its pages take
+    // memory only as they are written, while the group's own are freed.
+    VArrayTemplate<int>* uvSlots = nullptr;
+    size_t uvSlotCount = 0;
+    if (container.mSomeUVs) {
+        mesh->InitTextureUVIndices(eBY_POLYGON_VERTEX);
+        VOxaLayerElementUV* element = mesh->GetLayer(0) ? mesh->GetLayer(0)->GetUVs() : nullptr;
+        uvSlots = element ? &element->GetIndexArray() : nullptr;
+        if (uvSlots != nullptr && (cornerCount > (size_t)INT_MAX || !uvSlots->SetCount((int)cornerCount)))
+            uvSlots = nullptr;
+    }
     // Polygons of an untextured material get texture index -1: none, not another's texture.
     if (container.mSomeTexture) mesh->InitTextureIndices(eBY_POLYGON);
     mesh->ReservePolygons((int)polygonCount, (int)cornerCount);
@@ -1038,20 +1021,23 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container, bool last) {
     // normals go by corner, each one the group uses once. The polygons go into the mesh as they
     // are met; the group's blocks are freed behind the pass, so the group and the mesh are not
     // both held whole.
-    VTripleTable pointTable(std::min(cornerCount, mVertices.size()));
-    VTripleTable uvTable(container.mSomeUVs ? std::min(cornerCount, mUVs.size()) : 0);
-    VTripleTable normalTable(std::min(cornerCount, mNormals.size()));
-    // Each table's entry for the index `i` read: the next mesh index when new.
-    auto share = [](VTripleTable& table, int i) {
-        size_t slot = 0;
-        int found = table.Find(i, 0, 0, slot);
-        if (found < 0) found = table.Insert(slot, {i, 0, 0, 0, 0});
-        return found;
-    };
-    voxa_obj::VChunkedArray<int> normalSlots;
-    // One normal per control point while no point meets two: then they are kept by point.
+    VIndexNumbering points(mPointNumbers, mVertices.size(), std::min(cornerCount, mVertices.size()));
+    VIndexNumbering uvTable(mUVNumbers, container.mSomeUVs ? mUVs.size() : 0,
+                            container.mSomeUVs ? std::min(cornerCount, mUVs.size()) : 0);
+    VIndexNumbering normalTable(mNormalNumbers, mNormals.size(), std::min(cornerCount, mNormals.size()));
+    // One normal per control point while no point meets two: then they are kept by point, and
+    // the corners' normals are gathered only from the first point that meets two on.
     std::vector<int> pointNormal;
+    pointNormal.reserve(std::min(cornerCount, mVertices.size()));
     bool normalsByPoint = true;
+    voxa_obj::VChunkedArray<int> normalSlots;
+    auto normalsByCorner = [&] {
+        normalsByPoint = false;
+        const int* cornerPoints = mesh->GetPolygonVertices();
+        const int cornersSoFar = mesh->GetPolygonVertexCount();
+        for (int i = 0; i < cornersSoFar; ++i)
+            normalSlots.push_back(pointNormal[(size_t)cornerPoints[i]]);
+    };
     // The smoothing group of each polygon, kept when one of them is in a group.
     std::vector<int> smoothing;
     bool smoothed = false;
@@ -1084,17 +1070,21 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container, bool last) {
             const size_t c = (size_t)polygon.mFirst + (size_t)k;
             // The table's slots are spread at random: in a walk in file order, the corners some
             // way ahead are looked up early, so the lookups do not wait for memory one by one.
-            if (sorted && c + 16 < cornerCount) pointTable.Prefetch(container.mCorners[c + 16].mVertex, 0, 0);
+            if (sorted && c + 16 < cornerCount) points.Prefetch(container.mCorners[c + 16].mVertex);
             const Corner& corner = container.mCorners[c];
-            const int point = share(pointTable, corner.mVertex);
-            mesh->AddPolygonVertex(point, -1);
-            if (container.mSomeUVs) uvSlots.push_back(corner.mUV >= 0 ? share(uvTable, corner.mUV) : -1);
-            const int normal = corner.mNormal >= 0 ? share(normalTable, corner.mNormal) : -1;
-            normalSlots.push_back(normal);
-            if ((size_t)point == pointNormal.size())
+            const int point = points.Share(corner.mVertex);
+            const int normal = corner.mNormal >= 0 ? normalTable.Share(corner.mNormal) : -1;
+            if (uvSlots != nullptr)
+                (*uvSlots)[(int)uvSlotCount++] = corner.mUV >= 0 ? uvTable.Share(corner.mUV) : -1;
+            if (!normalsByPoint) {
+                normalSlots.push_back(normal);
+            } else if ((size_t)point == pointNormal.size()) {
                 pointNormal.push_back(normal);
-            else if (pointNormal[(size_t)point] != normal)
-                normalsByPoint = false;
+            } else if (pointNormal[(size_t)point] != normal) {
+                normalsByCorner();
+                normalSlots.push_back(normal);
+            }
+            mesh->AddPolygonVertex(point, -1);
         }
         mesh->EndPolygon();
         if (sorted && (i & 1023) == 0) {
@@ -1106,35 +1096,29 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container, bool last) {
     container.mPolygons.clear();
     // The group's loose vertices follow the points its faces use; having no normal, they leave
     // the normals by corner.
-    for (int v : container.mLoose) {
-        size_t slot = 0;
-        if (pointTable.Find(v, 0, 0, slot) < 0) pointTable.Insert(slot, {v, 0, 0, 0, 0});
+    if (!container.mLoose.empty() && normalsByPoint) normalsByCorner();
+    for (int v : container.mLoose)
+        points.Share(v);
+    if (last) {
+        points.FreeMap();
+        uvTable.FreeMap();
+        normalTable.FreeMap();
     }
-    if (!container.mLoose.empty()) normalsByPoint = false;
-    const int pointCount = (int)pointTable.Count();
+    const int pointCount = (int)points.Count();
     const int uvCount = (int)uvTable.Count();
     const int normalCount = (int)normalTable.Count();
     VOxaLayer* layer0 = mesh->GetLayer(0);
-    if (container.mSomeUVs) {
-        VOxaLayerElementUV* element = layer0 ? layer0->GetUVs() : nullptr;
-        VArrayTemplate<int>* indices = element ? &element->GetIndexArray() : nullptr;
-        if (indices != nullptr && indices->SetCount((int)uvSlots.size())) {
-            int* to = indices->GetArray();
-            for (size_t i = 0; i < uvSlots.size(); ++i)
-                to[i] = uvSlots[i];
-        }
-        uvSlots.clear();
-    }
+    if (uvSlots != nullptr) uvSlots->SetCount((int)uvSlotCount);
 
     // The control points, normals and UVs from the tables; the last group frees what was read as
     // soon as the mesh holds it.
     mesh->InitControlPoints(pointCount);
-    if (VgeTVector* points = mesh->GetControlPoints())
+    if (VgeTVector* controlPoints = mesh->GetControlPoints())
         for (int i = 0; i < pointCount; ++i)
-            points[i] = mVertices[(size_t)pointTable.Get(i).mVertex];
+            controlPoints[i] = mVertices[(size_t)points.Get(i)];
     if (last) std::vector<VgeTVector>().swap(mVertices);
     auto normalOf = [&](int slot) {
-        return slot >= 0 ? mNormals[(size_t)normalTable.Get(slot).mVertex] : VgeTVector(0.0, 0.0, 0.0, 0.0);
+        return slot >= 0 ? mNormals[(size_t)normalTable.Get(slot)] : VgeTVector(0.0, 0.0, 0.0, 0.0);
     };
     if (normalsByPoint) {
         mesh->InitNormals(pointCount);
@@ -1173,15 +1157,15 @@ VOxaMesh* VOxaReaderObj::BuildGroupMesh(Container& container, bool last) {
         if (element != nullptr && element->GetDirectArray().SetCount(uvCount)) {
             VgeVector2* uvs = element->GetDirectArray().GetArray();
             for (int i = 0; i < uvCount; ++i)
-                uvs[i] = mUVs[(size_t)uvTable.Get(i).mVertex];
+                uvs[i] = mUVs[(size_t)uvTable.Get(i)];
             // The w values, only for a group that uses a UV with one.
             bool someW = false;
             for (int i = 0; i < uvCount && !mUVWs.empty() && !someW; ++i)
-                someW = !std::isnan(mUVWs[(size_t)uvTable.Get(i).mVertex]);
+                someW = !std::isnan(mUVWs[(size_t)uvTable.Get(i)]);
             if (someW && element->GetWArray().SetCount(uvCount)) {
                 double* ws = element->GetWArray().GetArray();
                 for (int i = 0; i < uvCount; ++i)
-                    ws[i] = mUVWs[(size_t)uvTable.Get(i).mVertex];
+                    ws[i] = mUVWs[(size_t)uvTable.Get(i)];
             }
         }
     }
@@ -1231,9 +1215,6 @@ void VOxaReaderObj::MarkReferenced(std::string_view rest, int skip) {
 void VOxaReaderObj::GatherLooseVertices() {
     if (mVertices.empty()) return;
     mReferenced.resize(mVertices.size(), 0);
-    for (const std::unique_ptr<Container>& container : mGroups)
-        for (size_t c = 0; c < container->mCorners.size(); ++c)
-            mReferenced[(size_t)container->mCorners[c].mVertex] = 1;
     for (size_t r = 0; r < mVertexRuns.size(); ++r) {
         const VertexRun& run = mVertexRuns[r];
         const int stop = r + 1 < mVertexRuns.size() ? mVertexRuns[r + 1].mFirst : (int)mVertices.size();

@@ -198,13 +198,16 @@ private:
     std::vector<MtlLibrary> mLibraries;
     std::vector<VgeTVector> mVertices;
     std::vector<VertexRun> mVertexRuns;
-    // Per vertex, named by an element other than a face (a line, a point, a curve, a surface).
+    // Per vertex, named by an element (a face kept, a line, a point, a curve, a surface).
     std::vector<char> mReferenced;
     std::vector<VgeVector2> mUVs;
     // The third coordinate of each UV, in step with mUVs once a "vt" line gave one (NaN: none);
     // empty before that.
     std::vector<double> mUVWs;
     std::vector<VgeTVector> mNormals;
+    // Per vertex, UV and normal read, its number in the mesh being built (-1: none yet); one
+    // block each for the whole build, cleared group by group.
+    std::vector<int> mPointNumbers, mUVNumbers, mNormalNumbers;
     int mParameterVertexCount = 0;
     // The counts of the vertices, UVs and normals read (the arrays are freed by the build).
     int mVertexCount = 0, mUVCount = 0, mNormalCount = 0;
