@@ -578,10 +578,14 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
     } release{&settings};
     Ftk::InitKeyframerSettings(&settings);
     if (settings) {
-        settings->mAnimationLength = -1;
         Ftk::GetKeyframerSettings(mDatabase, settings);
         if (!settings->mSceneName.empty()) Keep3dsKeyframerName(scene->GetRootNode(), settings->mSceneName);
-        const int32_t length = settings->mAnimationLength;
+        // Frames are signed: a length below 0 is the file's too (a range wholly before 0).
+        const bool header = settings->mHeaderInFile;
+        const bool segment = settings->mSegmentInUse;
+        // A keyframer without a header is 100 frames long, as readers take it.
+        const bool ranged = header || segment || mFileHasMotions;
+        const int32_t length = header ? settings->mAnimationLength : 100;
         int32_t first = 0, last = length;
         if (settings->mSegmentInUse) {
             first = settings->mSegmentFirst;
@@ -589,11 +593,16 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
         }
         // A file without a segment of its own keeps none (readers give such a file ranges of
         // their own): marked for a 3DS writer while the span is still the whole animation.
-        if (length >= 0 && !settings->mSegmentInUse)
+        if (ranged && !segment)
             if (VOxaNodeProperties* root = scene->GetRootNode()->GetNodeProperties())
                 if (VProperty* mark = root->CreateDynamicProperty(kNoSegmentProperty, eValueBool, nullptr))
                     mark->SetDouble(1.0);
-        if (length >= 0 && settings->mCurrentFrame != 0)
+        if (header && length < 0)
+            if (VOxaNodeProperties* root = scene->GetRootNode()->GetNodeProperties())
+                if (VProperty* kept =
+                        root->CreateDynamicProperty(kNegativeLengthProperty, eValueNumber, nullptr))
+                    kept->SetDouble((double)length);
+        if (header && settings->mCurrentFrame != 0)
             if (VOxaNodeProperties* root = scene->GetRootNode()->GetNodeProperties())
                 if (VProperty* current =
                         root->CreateDynamicProperty(kCurrentFrameProperty, eValueNumber, nullptr))
@@ -601,7 +610,7 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
         Ftk::ReleaseKeyframerSettings(&settings);
         if (Ftk::Stopped()) return ToolkitFailure();
         // A segment may lie before frame 0: frames are signed.
-        if (length >= 0 && last >= first) {
+        if (ranged && last >= first) {
             start.SetTime(0, 0, 0, first, 0, VTime::eFRAMES30);
             stop.SetTime(0, 0, 0, last, 0, VTime::eFRAMES30);
             referenceStop.SetTime(0, 0, 0, std::max(length, last), 0, VTime::eFRAMES30);
