@@ -830,6 +830,15 @@ bool VOxaReader3DS::CreateMaterials() {
         const int floats = (record->mColorFloats[0] & 3) | (record->mColorFloats[1] & 3) << 2 |
                            (record->mColorFloats[2] & 3) << 4;
         if (floats != 0) voxa_extras::SetNumber(material, voxa_extras::kColorFloats3ds, floats);
+        const float* read[3] = {record->mAmbient, record->mDiffuse, record->mSpecular};
+        for (int c = 0; c < 3; ++c) {
+            if (!((record->mPlainColorsApart >> c) & 1)) continue;
+            const double plain[3] = {record->mPlainColors[c][0], record->mPlainColors[c][1],
+                                     record->mPlainColors[c][2]};
+            const double paired[3] = {read[c][0], read[c][1], read[c][2]};
+            voxa_extras::SetColor(material, voxa_extras::kPlainColors3ds[c], plain);
+            voxa_extras::SetColor(material, voxa_extras::kPairedColors3ds[c], paired);
+        }
         color.Set(d[0] * e, d[1] * e, d[2] * e, 1.0);
         material->SetEmissive(color);
         material->SetOpacity(1.0 - record->mTransparency);
@@ -1249,6 +1258,12 @@ bool VOxaReader3DS::CreateNodes() {
             for (size_t i = 0; i < stores; ++i)
                 stored.mPoints.insert(stored.mPoints.end(),
                                       {record.mVertices[i].x, record.mVertices[i].y, record.mVertices[i].z});
+            // Their flags (the first points' only, when the file gave fewer), where not all are 0.
+            const size_t flagged = std::min<size_t>(record.mVertexFlagCount, record.mVertexFlags.size());
+            if (flagged <= stores &&
+                std::any_of(record.mVertexFlags.begin(), record.mVertexFlags.begin() + flagged,
+                            [](uint16_t flags) { return flags != 0; }))
+                stored.mPointFlags.assign(record.mVertexFlags.begin(), record.mVertexFlags.begin() + flagged);
         }
         Keep3dsStoredMesh(node, stored, attribute);
     }

@@ -761,11 +761,13 @@ Ftk::Mesh* VOxaWriter3DS::BuildNodeRecord(VOxaNode* node, std::vector<double>* l
     Stored3dsMesh stored;
     if (StoredPlacement(node, node->GetMesh(), false, stored)) mStoredMesh = &stored;
     mStoredPoints = &stored.mPoints;
+    mStoredFlags = &stored.mPointFlags;
     mLocalPoints = localPoints;
     OwnedMesh record(BuildMeshObject(whole, t, r, s, node->GetNameWithoutPrefix()));
     mLocalPoints = nullptr;
     mStoredMesh = nullptr;
     mStoredPoints = nullptr;
+    mStoredFlags = nullptr;
     if (record) {
         record->mHidden = HiddenFlag(node, mAnimationExported) ? 1 : 0;
         Put3dsObjectValues(node, *record);
@@ -992,9 +994,11 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
             VOxaMesh* mesh = parts.empty() ? whole : parts[i];
             mStoredMesh = storedPlacement ? &stored : nullptr;
             mStoredPoints = parts.empty() ? &stored.mPoints : nullptr;
+            mStoredFlags = parts.empty() ? &stored.mPointFlags : nullptr;
             OwnedMesh record(BuildMeshObject(mesh, t, r, s, partName.c_str()));
             mStoredMesh = nullptr;
             mStoredPoints = nullptr;
+            mStoredFlags = nullptr;
             if (record) {
                 record->mHidden = HiddenFlag(node, mAnimationExported) ? 1 : 0;
                 Put3dsObjectValues(node, *record);

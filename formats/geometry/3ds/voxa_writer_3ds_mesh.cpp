@@ -1087,6 +1087,18 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     Ftk::CopyName(record->mName, sizeof record->mName, name ? name : "");
     std::copy(axes, axes + 12, record->mLocalAxes);
     std::copy(vertices.begin(), vertices.begin() + kept, record->mVertices.begin());
+    // The point flags the file gave its points, while those are written where it stored them,
+    // bit for bit; else 0.
+    if (mStoredFlags != nullptr && !mStoredFlags->empty() && mStoredPoints != nullptr &&
+        mStoredPoints->size() == (size_t)kept * 3 && mStoredFlags->size() <= record->mVertexFlags.size()) {
+        bool same = true;
+        for (size_t i = 0; i < mStoredFlags->size() && same; ++i)
+            same = std::memcmp(&vertices[i], mStoredPoints->data() + i * 3, sizeof(Ftk::Point3)) == 0;
+        if (same) {
+            record->mVertexFlagCount = (uint16_t)mStoredFlags->size();
+            std::copy(mStoredFlags->begin(), mStoredFlags->end(), record->mVertexFlags.begin());
+        }
+    }
     // Mapping coordinates, one per vertex, whether or not a material shows an image through them.
     if (withUVs) {
         const VgeVector2* uvs = mesh->GetTextureUV();
@@ -1431,6 +1443,20 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
             floats < 64.0)
             for (int i = 0; i < 3; ++i)
                 record->mColorFloats[i] = (uint8_t)(((int)floats >> (2 * i)) & 3);
+        const float* written[3] = {record->mAmbient, record->mDiffuse, record->mSpecular};
+        for (int c = 0; c < 3; ++c) {
+            double plain[3], paired[3];
+            if (!voxa_extras::GetColor(material, voxa_extras::kPlainColors3ds[c], plain) ||
+                !voxa_extras::GetColor(material, voxa_extras::kPairedColors3ds[c], paired))
+                continue;
+            bool same = true;
+            for (int i = 0; i < 3; ++i)
+                same = same && written[c][i] == (float)paired[i];
+            if (!same) continue;
+            record->mPlainColorsApart |= (uint8_t)(1u << c);
+            for (int i = 0; i < 3; ++i)
+                record->mPlainColors[c][i] = (float)plain[i];
+        }
         record->mTransparency = Finite(1.0 - material->GetOpacity());
         record->mSelfIllumination = SelfIllumination(emissive, diffuse);
         // The glow is the diffuse colour times the self-illumination: another hue is lost.
