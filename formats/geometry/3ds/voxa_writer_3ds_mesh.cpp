@@ -920,10 +920,16 @@ namespace {
 Ftk::Point3 FilePointIfSame(const Ftk::Point3& v, const float* file, double reach) {
     const float made[3] = {v.x, v.y, v.z};
     const bool fileNaN = std::isnan(file[0]) || std::isnan(file[1]) || std::isnan(file[2]);
+    // A coordinate's rounding through the axes grows with the whole point, not with that
+    // coordinate alone: a stored 0 of a turned point comes back as 1e-17.
+    double size = 0.0;
+    for (int j = 0; j < 3; ++j)
+        if (std::isfinite(made[j]) && std::isfinite(file[j]))
+            size = std::max({size, std::fabs((double)made[j]), std::fabs((double)file[j])});
     for (int j = 0; j < 3; ++j) {
         const double a = made[j], b = file[j];
         if (std::isnan(a) && fileNaN) continue;
-        const double near = 1e-6 * (std::fabs(a) + std::fabs(b) + reach) + (double)FLT_MIN;
+        const double near = 1e-6 * (size + reach) + (double)FLT_MIN;
         if (!(std::fabs(a - b) <= near)) return v;
     }
     return Ftk::Point3{file[0], file[1], file[2]};
