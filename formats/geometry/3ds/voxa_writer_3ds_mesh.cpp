@@ -2,6 +2,7 @@
 // vertices are in the node's parent space, and each combination of material and textures that
 // its faces use becomes one 3DS material.
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -935,6 +936,41 @@ Ftk::Point3 FilePointIfSame(const Ftk::Point3& v, const float* file, double reac
     return Ftk::Point3{file[0], file[1], file[2]};
 }
 
+// Gives the record's vertices the flags of the stored points they are, bit for bit: all of them
+// when the file flagged every point (found by their bits), else the first ones while they are
+// the file's first points in order. A vertex of another value leaves the record's zeros.
+void PutStoredFlags(const std::vector<float>& stored, const std::vector<uint16_t>& flags,
+                    const std::vector<Ftk::Point3>& vertices, Ftk::Mesh& record) {
+    using Bits = std::array<uint32_t, 3>;
+    auto bits = [](const float* p) {
+        Bits b;
+        std::memcpy(b.data(), p, sizeof b);
+        return b;
+    };
+    const size_t count = stored.size() / 3;
+    if (flags.size() < count) {
+        for (size_t i = 0; i < flags.size(); ++i)
+            if (bits(&vertices[i].x) != bits(&stored[i * 3])) return;
+        record.mVertexFlagCount = (uint16_t)flags.size();
+        std::copy(flags.begin(), flags.end(), record.mVertexFlags.begin());
+        return;
+    }
+    std::vector<std::pair<Bits, uint16_t>> byPoint(count);
+    for (size_t i = 0; i < count; ++i)
+        byPoint[i] = {bits(&stored[i * 3]), flags[i]};
+    std::stable_sort(byPoint.begin(), byPoint.end(),
+                     [](const std::pair<Bits, uint16_t>& x, const std::pair<Bits, uint16_t>& y) {
+                         return x.first < y.first;
+                     });
+    for (size_t i = 0; i < vertices.size() && i < record.mVertexFlags.size(); ++i) {
+        const Bits key = bits(&vertices[i].x);
+        auto found =
+            std::lower_bound(byPoint.begin(), byPoint.end(), key,
+                             [](const std::pair<Bits, uint16_t>& x, const Bits& k) { return x.first < k; });
+        if (found != byPoint.end() && found->first == key) record.mVertexFlags[i] = found->second;
+    }
+}
+
 }  // namespace
 
 Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& translation,
@@ -1094,17 +1130,10 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     std::copy(axes, axes + 12, record->mLocalAxes);
     std::copy(vertices.begin(), vertices.begin() + kept, record->mVertices.begin());
     // The point flags the file gave its points, while those are written where it stored them,
-    // bit for bit; else 0.
+    // bit for bit (the reader may have put them in another order); else 0.
     if (mStoredFlags != nullptr && !mStoredFlags->empty() && mStoredPoints != nullptr &&
-        mStoredPoints->size() == (size_t)kept * 3 && mStoredFlags->size() <= record->mVertexFlags.size()) {
-        bool same = true;
-        for (size_t i = 0; i < mStoredFlags->size() && same; ++i)
-            same = std::memcmp(&vertices[i], mStoredPoints->data() + i * 3, sizeof(Ftk::Point3)) == 0;
-        if (same) {
-            record->mVertexFlagCount = (uint16_t)mStoredFlags->size();
-            std::copy(mStoredFlags->begin(), mStoredFlags->end(), record->mVertexFlags.begin());
-        }
-    }
+        mStoredPoints->size() == (size_t)kept * 3 && mStoredFlags->size() <= record->mVertexFlags.size())
+        PutStoredFlags(*mStoredPoints, *mStoredFlags, vertices, *record);
     // Mapping coordinates, one per vertex, whether or not a material shows an image through them.
     if (withUVs) {
         const VgeVector2* uvs = mesh->GetTextureUV();
