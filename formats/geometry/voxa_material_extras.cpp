@@ -4,16 +4,16 @@
 #include <cmath>
 #include <set>
 
-#include "base/vge_vector.h"
 #include "attributes/voxa_material.h"
 #include "attributes/voxa_mesh.h"
 #include "attributes/voxa_texture.h"
+#include "base/vge_vector.h"
 #include "base/vprintable_text.h"
 #include "formats/geometry/3ds/voxa_3ds_rotation_keys.h"
-#include "scene/voxa_node.h"
 #include "objects/voxa_object.h"
 #include "objects/voxa_property_handler.h"
 #include "objects/vproperty.h"
+#include "scene/voxa_node.h"
 
 namespace voxa_extras {
 
@@ -29,6 +29,8 @@ const char kShininessForm3ds[] = "3DS Shininess Form";
 const char kNoAmbient3ds[] = "3DS No Ambient";
 const char kNoSpecular3ds[] = "3DS No Specular";
 const char kColorFloats3ds[] = "3DS Colour Floats";
+const char* const kPlainColors3ds[3] = {"3DS Plain Ambient", "3DS Plain Diffuse", "3DS Plain Specular"};
+const char* const kPairedColors3ds[3] = {"3DS Paired Ambient", "3DS Paired Diffuse", "3DS Paired Specular"};
 const char kBumpAmount3ds[] = "3DS Bump Amount";
 const char kShading3ds[] = "3DS Shading";
 const char kReflectionBlur3ds[] = "3DS Reflection Blur";

@@ -45,6 +45,11 @@ extern OXA_API const char kNoSpecular3ds[];
 // Material: the 3DS colour chunks its ambient, diffuse and specular colours were held in where
 // they were floats (two bits each from bit 0 on: 1 float colour 0x0010, 2 linear float 0x0013).
 extern OXA_API const char kColorFloats3ds[];
+// Material: the plain 3DS colour (0x0010 or 0x0011) of the ambient, diffuse and specular colour
+// where the file held it apart from the gamma one (the colour read), and that gamma colour: the
+// plain one is written back while the material's colour is still the gamma one.
+extern OXA_API const char* const kPlainColors3ds[3];
+extern OXA_API const char* const kPairedColors3ds[3];
 // Material: the 3DS shading type (chunk 0xA100: 0 wire, 1 flat, 2 Gouraud, 4 metal; absent: Phong 3),
 // the reflection blur, the wire size (absent: 1) and the other flags (bit 0 use of the reflection
 // blur 0xA250, 1 self-illuminated 0xA080, 2 wire 0xA085, 3 wire size in units 0xA08E, 4 face map

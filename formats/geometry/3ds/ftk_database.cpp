@@ -436,6 +436,7 @@ void GetKeyframerSettings(Database* database, KeyframerSettings* block) {
     if (!keyframer) return;
     if (KeyframerHeaderData* header = GetData<KeyframerHeaderData>(FindChild(keyframer, KEYFRAMER_HEADER))) {
         block->mAnimationLength = header->mAnimationLength;
+        block->mHeaderInFile = true;
         block->mSceneName = header->mSceneName;
     }
     if (LongData* frame = GetData<LongData>(FindChild(keyframer, KEYFRAMER_CURRENT_FRAME)))

@@ -54,6 +54,8 @@ struct MeshSettings {
 
 struct KeyframerSettings {
     int32_t mAnimationLength = 30;
+    // Set by GetKeyframerSettings when the file's keyframer has a header (its length read).
+    bool mHeaderInFile = false;
     int32_t mCurrentFrame = 0;
     bool mSegmentInUse = false;
     int32_t mSegmentFirst = 0;

@@ -85,24 +85,38 @@ void ReadFloatColor(Chunk* chunk, float out[3]) {
 // Other programs write material colours as floats: a float colour (and its gamma one) is read the
 // same way where no byte colour is given.
 // A linear colour alone (no plain one beside it) is read too, as other readers do.
-void ReadMaterialColor(Chunk* chunk, float out[3], uint8_t& floatsHeld) {
+// True when a plain colour and a gamma one beside it differ: `plain` has the plain one.
+bool ReadMaterialColor(Chunk* chunk, float out[3], uint8_t& floatsHeld, float plain[3]) {
     floatsHeld = 0;
     Chunk* bytes = FindChild(chunk, COLOR_BYTE);
     Chunk* bytesGamma = FindChild(chunk, COLOR_BYTE_GAMMA);
+    Chunk* first = bytes;
+    Chunk* second = bytesGamma;
     if (bytes || bytesGamma) {
         if (bytes) ReadBytesColor(bytes, out);
         if (bytesGamma) ReadBytesColor(bytesGamma, out);
-        return;
+    } else {
+        Chunk* floats = FindChild(chunk, COLOR_FLOAT);
+        Chunk* floatsGamma = FindChild(chunk, COLOR_FLOAT_GAMMA);
+        if (!floats && !floatsGamma) {
+            Fail(ERR_UNFOUND_CHUNK);
+            return false;
+        }
+        if (floats) ReadFloatColor(floats, out);
+        if (floatsGamma) ReadFloatColor(floatsGamma, out);
+        floatsHeld = (floats ? 1 : 0) | (floatsGamma ? 2 : 0);
+        first = floats;
+        second = floatsGamma;
     }
-    Chunk* floats = FindChild(chunk, COLOR_FLOAT);
-    Chunk* floatsGamma = FindChild(chunk, COLOR_FLOAT_GAMMA);
-    if (!floats && !floatsGamma) {
-        Fail(ERR_UNFOUND_CHUNK);
-        return;
-    }
-    if (floats) ReadFloatColor(floats, out);
-    if (floatsGamma) ReadFloatColor(floatsGamma, out);
-    floatsHeld = (floats ? 1 : 0) | (floatsGamma ? 2 : 0);
+    if (!first || !second) return false;
+    float own[3] = {out[0], out[1], out[2]};
+    if (first->mTag == COLOR_BYTE)
+        ReadBytesColor(first, own);
+    else
+        ReadFloatColor(first, own);
+    if (std::memcmp(own, out, sizeof own) == 0) return false;
+    std::memcpy(plain, own, sizeof own);
+    return true;
 }
 
 bool CheckMaterialDatabase(Database* database) {
@@ -237,16 +251,19 @@ bool ReadMaterialChild(Chunk* node, Material* m) {
                 m->mNameCut = FitName(m->mName, sizeof m->mName, data->mText) ? 1 : 0;
             return true;
         case MATERIAL_AMBIENT:
-            ReadMaterialColor(node, m->mAmbient, m->mColorFloats[0]);
-            m->mAmbientStated = 1;
-            return true;
         case MATERIAL_DIFFUSE:
-            ReadMaterialColor(node, m->mDiffuse, m->mColorFloats[1]);
+        case MATERIAL_SPECULAR: {
+            const int c = tag == MATERIAL_AMBIENT ? 0 : tag == MATERIAL_DIFFUSE ? 1 : 2;
+            float* color = c == 0 ? m->mAmbient : c == 1 ? m->mDiffuse : m->mSpecular;
+            const uint8_t bit = (uint8_t)(1u << c);
+            if (ReadMaterialColor(node, color, m->mColorFloats[c], m->mPlainColors[c]))
+                m->mPlainColorsApart |= bit;
+            else
+                m->mPlainColorsApart &= (uint8_t)~bit;
+            if (c == 0) m->mAmbientStated = 1;
+            if (c == 2) m->mSpecularStated = 1;
             return true;
-        case MATERIAL_SPECULAR:
-            ReadMaterialColor(node, m->mSpecular, m->mColorFloats[2]);
-            m->mSpecularStated = 1;
-            return true;
+        }
         case MATERIAL_SHININESS:
             m->mShininess = ReadPercent(node);
             m->mShininessStated = !FindChild(node, PERCENT_INT) && FindChild(node, PERCENT_FLOAT) ? 2 : 1;
@@ -546,14 +563,16 @@ void WriteMaterial(Database* database, Material* material) {
         Chunk* chunk = NewPart(color.first, block);
         // A colour a file held as floats goes back so: bytes would round 0.8 to 0.8039.
         const uint8_t floats = m.mColorFloats[c] & 3;
+        // A plain colour held apart from the gamma one goes back beside it, each with its value.
+        const float* plain = (m.mPlainColorsApart >> c) & 1 ? m.mPlainColors[c] : color.second;
         for (uint32_t tag : {COLOR_FLOAT, COLOR_FLOAT_GAMMA}) {
             if (!(floats & (tag == COLOR_FLOAT ? 1 : 2))) continue;
             if (FloatsData* data = MakeData<FloatsData>(NewPart(tag, chunk)))
                 for (int i = 0; i < 3; ++i)
-                    data->mValues[i] = color.second[i];
+                    data->mValues[i] = tag == COLOR_FLOAT ? plain[i] : color.second[i];
         }
         if (floats != 0) continue;
-        PutBytes(chunk, COLOR_BYTE, color.second);
+        PutBytes(chunk, COLOR_BYTE, plain);
         PutBytes(chunk, COLOR_BYTE_GAMMA, color.second);
     }
     if (m.mShininessStated == 1) PutPercent(block, MATERIAL_SHININESS, Percent(m.mShininess));

@@ -82,6 +82,11 @@ struct Material {
     // Per colour (ambient, diffuse, specular), the float chunks that held it where no byte chunk
     // did: bit 0 the float colour, bit 1 the linear float colour. 0: written as bytes.
     uint8_t mColorFloats[3] = {};
+    // Per colour, bit 0 ambient, 1 diffuse, 2 specular: the file held its plain chunk (0x0010 or
+    // 0x0011) with another value than the gamma chunk beside it, whose value is the colour's;
+    // mPlainColors has the plain one, written back in the plain chunk.
+    uint8_t mPlainColorsApart = 0;
+    float mPlainColors[3][3] = {};
     float mShininess = 0.0f;
     float mShineStrength = 0.0f;
     float mReflectionBlur = 0.0f;

@@ -92,6 +92,8 @@ constexpr const char* kNoSegmentProperty = "3DS No Segment";
 // The keyframer's current frame (0xB009), which the scene has no field for: kept on the root so
 // that a written file holds it again.
 constexpr const char* kCurrentFrameProperty = "3DS Current Frame";
+// A keyframer length below 0 (a range wholly before frame 0), which no take span gives back.
+constexpr const char* kNegativeLengthProperty = "3DS Negative Length";
 
 // Marks the node's rotation curves (its current take's Euler curves, and for an axis without
 // keys its default angle) as the ones made from the keys it keeps; RotationCurvesKept tells

@@ -481,6 +481,16 @@ void Keep3dsStoredMesh(VOxaNode* node, const Stored3dsMesh& stored, const VOxaMe
             for (int shift = 28; shift >= 0; shift -= 4)
                 *out++ = kHex[(bits >> shift) & 15u];
         }
+        // Their flags, four digits each, after them.
+        if (!stored.mPointFlags.empty() && stored.mPointFlags.size() * 3 <= stored.mPoints.size()) {
+            text += ' ';
+            at = text.size();
+            text.resize(at + stored.mPointFlags.size() * 4);
+            out = &text[at];
+            for (uint16_t flags : stored.mPointFlags)
+                for (int shift = 12; shift >= 0; shift -= 4)
+                    *out++ = kHex[(flags >> shift) & 15u];
+        }
     }
     KeepText(node ? node->GetNodeProperties() : nullptr, kStoredMeshProperty, text);
 }
@@ -512,22 +522,38 @@ bool Kept3dsStoredMesh(const VOxaNode* node, const VOxaMesh* mesh, Stored3dsMesh
     const std::string mark = PointsMark(mesh);
     if (std::strncmp(p, mark.c_str(), mark.size()) != 0) return false;
     p += mark.size();
+    // Hexadecimal digits up to the next space, `width` to a value; false when they are not.
+    auto hex = [&](size_t width, uint32_t& value) {
+        value = 0;
+        for (size_t k = 0; k < width; ++k, ++p) {
+            const char c = *p;
+            const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+            if (digit < 0) return false;
+            value = value << 4 | (uint32_t)digit;
+        }
+        return true;
+    };
     if (*p == ' ') {
         // Points of another count than the mesh's are not its own: none kept.
-        const size_t digits = std::strlen(++p);
-        if (digits == (size_t)mesh->GetControlPointsCount() * 24) {
-            read.mPoints.resize(digits / 8);
+        const size_t count = (size_t)mesh->GetControlPointsCount();
+        const char* end = std::strchr(++p, ' ');
+        const size_t digits = end ? (size_t)(end - p) : std::strlen(p);
+        if (digits == count * 24) {
+            read.mPoints.resize(count * 3);
             for (float& value : read.mPoints) {
                 uint32_t bits = 0;
-                for (int k = 0; k < 8; ++k, ++p) {
-                    const char c = *p;
-                    const int digit = c >= '0' && c <= '9'   ? c - '0'
-                                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                                             : -1;
-                    if (digit < 0) return false;
-                    bits = bits << 4 | (uint32_t)digit;
-                }
+                if (!hex(8, bits)) return false;
                 std::memcpy(&value, &bits, sizeof value);
+            }
+            const size_t flagDigits = *p == ' ' ? std::strlen(p + 1) : 0;
+            if (flagDigits > 0 && flagDigits % 4 == 0 && flagDigits <= count * 4) {
+                ++p;
+                read.mPointFlags.resize(flagDigits / 4);
+                for (uint16_t& flags : read.mPointFlags) {
+                    uint32_t value = 0;
+                    if (!hex(4, value)) return false;
+                    flags = (uint16_t)value;
+                }
             }
         }
     } else if (*p != '\0') {

@@ -5,6 +5,7 @@
 #ifndef OXA_FORMATS_GEOMETRY_3DS_VOXA_3DS_SCENE_VALUES_H
 #define OXA_FORMATS_GEOMETRY_3DS_VOXA_3DS_SCENE_VALUES_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -59,12 +60,15 @@ bool Kept3dsKeyframerName(const VOxaNode* root, std::string& name);
 // Where a file read stored a mesh object: its local axes as the file held them, whether the
 // reader placed the points through their inverse (not for an object without keyframer node,
 // nor for axes without inverse), the pivot it took off them (scene axes and units) and the
-// points as the file held them (x, y, z of each; empty when they were not kept).
+// points as the file held them (x, y, z of each; empty when they were not kept) with their
+// flags (chunk 0x4111, of the first points when the file held fewer; empty when it held none
+// but zeros).
 struct Stored3dsMesh {
     float mAxes[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
     bool mPlaced = false;
     double mPivot[3] = {0.0, 0.0, 0.0};
     std::vector<float> mPoints;
+    std::vector<uint16_t> mPointFlags;
 };
 // Keeps them on the node with a mark of the mesh's control points as they are now.
 void Keep3dsStoredMesh(VOxaNode* node, const Stored3dsMesh& stored, const VOxaMesh* mesh);

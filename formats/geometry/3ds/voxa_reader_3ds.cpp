@@ -582,10 +582,14 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
     } release{&settings};
     Ftk::InitKeyframerSettings(&settings);
     if (settings) {
-        settings->mAnimationLength = -1;
         Ftk::GetKeyframerSettings(mDatabase, settings);
         if (!settings->mSceneName.empty()) Keep3dsKeyframerName(scene->GetRootNode(), settings->mSceneName);
-        const int32_t length = settings->mAnimationLength;
+        // Frames are signed: a length below 0 is the file's too (a range wholly before 0).
+        const bool header = settings->mHeaderInFile;
+        const bool segment = settings->mSegmentInUse;
+        // A keyframer without a header is 100 frames long, as readers take it.
+        const bool ranged = header || segment || mFileHasMotions;
+        const int32_t length = header ? settings->mAnimationLength : 100;
         int32_t first = 0, last = length;
         if (settings->mSegmentInUse) {
             first = settings->mSegmentFirst;
@@ -593,11 +597,16 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
         }
         // A file without a segment of its own keeps none (readers give such a file ranges of
         // their own): marked for a 3DS writer while the span is still the whole animation.
-        if (length >= 0 && !settings->mSegmentInUse)
+        if (ranged && !segment)
             if (VOxaNodeProperties* root = scene->GetRootNode()->GetNodeProperties())
                 if (VProperty* mark = root->CreateDynamicProperty(kNoSegmentProperty, eValueBool, nullptr))
                     mark->SetDouble(1.0);
-        if (length >= 0 && settings->mCurrentFrame != 0)
+        if (header && length < 0)
+            if (VOxaNodeProperties* root = scene->GetRootNode()->GetNodeProperties())
+                if (VProperty* kept =
+                        root->CreateDynamicProperty(kNegativeLengthProperty, eValueNumber, nullptr))
+                    kept->SetDouble((double)length);
+        if (header && settings->mCurrentFrame != 0)
             if (VOxaNodeProperties* root = scene->GetRootNode()->GetNodeProperties())
                 if (VProperty* current =
                         root->CreateDynamicProperty(kCurrentFrameProperty, eValueNumber, nullptr))
@@ -605,7 +614,7 @@ bool VOxaReader3DS::CreateTake(VOxaScene* scene) {
         Ftk::ReleaseKeyframerSettings(&settings);
         if (Ftk::Stopped()) return ToolkitFailure();
         // A segment may lie before frame 0: frames are signed.
-        if (length >= 0 && last >= first) {
+        if (ranged && last >= first) {
             start.SetTime(0, 0, 0, first, 0, VTime::eFRAMES30);
             stop.SetTime(0, 0, 0, last, 0, VTime::eFRAMES30);
             referenceStop.SetTime(0, 0, 0, std::max(length, last), 0, VTime::eFRAMES30);
@@ -825,6 +834,15 @@ bool VOxaReader3DS::CreateMaterials() {
         const int floats = (record->mColorFloats[0] & 3) | (record->mColorFloats[1] & 3) << 2 |
                            (record->mColorFloats[2] & 3) << 4;
         if (floats != 0) voxa_extras::SetNumber(material, voxa_extras::kColorFloats3ds, floats);
+        const float* read[3] = {record->mAmbient, record->mDiffuse, record->mSpecular};
+        for (int c = 0; c < 3; ++c) {
+            if (!((record->mPlainColorsApart >> c) & 1)) continue;
+            const double plain[3] = {record->mPlainColors[c][0], record->mPlainColors[c][1],
+                                     record->mPlainColors[c][2]};
+            const double paired[3] = {read[c][0], read[c][1], read[c][2]};
+            voxa_extras::SetColor(material, voxa_extras::kPlainColors3ds[c], plain);
+            voxa_extras::SetColor(material, voxa_extras::kPairedColors3ds[c], paired);
+        }
         color.Set(d[0] * e, d[1] * e, d[2] * e, 1.0);
         material->SetEmissive(color);
         material->SetOpacity(1.0 - record->mTransparency);
@@ -1244,6 +1262,12 @@ bool VOxaReader3DS::CreateNodes() {
             for (size_t i = 0; i < stores; ++i)
                 stored.mPoints.insert(stored.mPoints.end(),
                                       {record.mVertices[i].x, record.mVertices[i].y, record.mVertices[i].z});
+            // Their flags (the first points' only, when the file gave fewer), where not all are 0.
+            const size_t flagged = std::min<size_t>(record.mVertexFlagCount, record.mVertexFlags.size());
+            if (flagged <= stores &&
+                std::any_of(record.mVertexFlags.begin(), record.mVertexFlags.begin() + flagged,
+                            [](uint16_t flags) { return flags != 0; }))
+                stored.mPointFlags.assign(record.mVertexFlags.begin(), record.mVertexFlags.begin() + flagged);
         }
         Keep3dsStoredMesh(node, stored, attribute);
     }

@@ -59,6 +59,22 @@ constexpr const char* kDummyPrefix = "$$$DUMMY.";
 constexpr const char* kReferenceRoot = "Oxa_Roo";
 // The light property that holds a spotlight's falloff angle (the 3DS reader makes it).
 constexpr const char* kFalloffProperty = "Falloff";
+
+// Whether a node keeps a read file's position, rotation, scale or hide track of more than one key.
+bool KeepsFileKeys(VOxaSdkManager* manager) {
+    std::vector<Ftk::KeyHeader> keys;
+    std::vector<float> values;
+    const std::pair<const char*, int> tracks[] = {{kKeptPositionKeysProperty, 3},
+                                                  {kKeptRotationKeysProperty, 4},
+                                                  {kKeptScaleKeysProperty, 3},
+                                                  {kKeptHideKeysProperty, 0}};
+    for (int i = 0; i < manager->GetNodeCount(); ++i)
+        for (const auto& track : tracks)
+            if (KeptTrackKeys(manager->GetNode(i), track.first, track.second, keys, values) &&
+                keys.size() > 1)
+                return true;
+    return false;
+}
 // A read file's static section where it differs from its keyframer's frame 0 (scene axes and
 // units, the world; the roll in degrees).
 constexpr const char* kStaticPositionProperty = "3DS Static Position";
@@ -499,6 +515,12 @@ bool VOxaWriter3DS::WriteScene(VOxaScene* scene, VStreamOptions* options) {
                                               std::min<int64_t>(time.GetFrame(true, 0), INT32_MAX));
         };
         keyframer->mAnimationLength = std::max(0, frame(length));
+        // A file's length below 0 (its range wholly before frame 0) while the span still ends there.
+        double negative = 0.0;
+        if (const VProperty* kept = RootProperty(scene->GetRootNode(), kNegativeLengthProperty))
+            if (kept->GetValue(&negative) >= 1 && negative < 0.0 && negative >= INT32_MIN &&
+                (double)frame(length) == std::max(negative, (double)frame(last)))
+                keyframer->mAnimationLength = (int32_t)negative;
         keyframer->mSegmentInUse = true;
         keyframer->mSegmentFirst = frame(first);
         keyframer->mSegmentLast = frame(last);
@@ -771,11 +793,13 @@ Ftk::Mesh* VOxaWriter3DS::BuildNodeRecord(VOxaNode* node, std::vector<double>* l
     Stored3dsMesh stored;
     if (StoredPlacement(node, node->GetMesh(), false, stored)) mStoredMesh = &stored;
     mStoredPoints = &stored.mPoints;
+    mStoredFlags = &stored.mPointFlags;
     mLocalPoints = localPoints;
     OwnedMesh record(BuildMeshObject(whole, t, r, s, node->GetNameWithoutPrefix()));
     mLocalPoints = nullptr;
     mStoredMesh = nullptr;
     mStoredPoints = nullptr;
+    mStoredFlags = nullptr;
     if (record) {
         record->mHidden = HiddenFlag(node, mAnimationExported) ? 1 : 0;
         Put3dsObjectValues(node, *record);
@@ -872,7 +896,9 @@ bool VOxaWriter3DS::Prepare(VStreamOptions* options) {
     mAnimationStop = VTime(0);
     if (mRootNode != nullptr) mRootNode->GetAnimationInterval(mAnimationStart, mAnimationStop);
     if (mAnimationStart == mAnimationStop) {
-        mAnimationExported = false;
+        // Curves of one key each move nothing, unless a read file's tracks hold more keys than
+        // they show (at that one frame, or going back from it): those are written as held.
+        mAnimationExported = mAnimationExported && mManager != nullptr && KeepsFileKeys(mManager);
         mAnimationStart = VTime(0);
         mAnimationStop = VTime::GetOneFrameValue(0) * 100;
     }
@@ -1000,9 +1026,11 @@ void VOxaWriter3DS::WriteOneNode(VOxaNode* node) {
             VOxaMesh* mesh = parts.empty() ? whole : parts[i];
             mStoredMesh = storedPlacement ? &stored : nullptr;
             mStoredPoints = parts.empty() ? &stored.mPoints : nullptr;
+            mStoredFlags = parts.empty() ? &stored.mPointFlags : nullptr;
             OwnedMesh record(BuildMeshObject(mesh, t, r, s, partName.c_str()));
             mStoredMesh = nullptr;
             mStoredPoints = nullptr;
+            mStoredFlags = nullptr;
             if (record) {
                 record->mHidden = HiddenFlag(node, mAnimationExported) ? 1 : 0;
                 Put3dsObjectValues(node, *record);
@@ -1454,17 +1482,24 @@ bool PutKeptKeys(Ftk::Track& track, const VOxaWriter3DS::KeptTrack& kept, int wi
     if (!kept.animated && held.size() != 1) return false;
     // Keys that play no number are put as they are, for the writer to refuse them by name.
     const bool finite = std::all_of(held.begin(), held.end(), FiniteSpline);
-    std::vector<Ftk::SplineKey> keys(held.size());
+    // The spline is the one through the keys players take (the first, then each after the last
+    // taken), as the reader made the curves; keys at a taken frame or going back from it are
+    // written in their place all the same.
+    std::vector<Ftk::SplineKey> keys;
+    std::vector<float> measured;
+    keys.reserve(held.size());
+    measured.reserve(values.size());
     for (size_t k = 0; k < held.size(); ++k) {
-        if (k > 0 && held[k].mFrame <= held[k - 1].mFrame) return false;
-        keys[k].frame = held[k].mFrame;
-        keys[k].tension = (held[k].mSplineFlags & 0x1) ? held[k].mTension : 0.0f;
-        keys[k].continuity = (held[k].mSplineFlags & 0x2) ? held[k].mContinuity : 0.0f;
-        keys[k].bias = (held[k].mSplineFlags & 0x4) ? held[k].mBias : 0.0f;
+        if (!keys.empty() && held[k].mFrame <= keys.back().frame) continue;
+        Ftk::SplineKey key;
+        key.frame = held[k].mFrame;
+        key.tension = (held[k].mSplineFlags & 0x1) ? held[k].mTension : 0.0f;
+        key.continuity = (held[k].mSplineFlags & 0x2) ? held[k].mContinuity : 0.0f;
+        key.bias = (held[k].mSplineFlags & 0x4) ? held[k].mBias : 0.0f;
+        keys.push_back(key);
+        for (int i = 0; i < width; ++i)
+            measured.push_back(unmap(values[k * (size_t)width + (size_t)i]));
     }
-    std::vector<float> measured(values);
-    for (float& value : measured)
-        value = unmap(value);
     if (finite && !SplinePlays(keys, measured, width, frames, convert)) return false;
     track.mKeyCount = (uint32_t)held.size();
     track.mKeys = std::move(held);

@@ -345,6 +345,7 @@ private:
     const Stored3dsMesh* mStoredMesh = nullptr;
     // The points a file read stored for the mesh being built, while it holds them unchanged.
     const std::vector<float>* mStoredPoints = nullptr;
+    const std::vector<uint16_t>* mStoredFlags = nullptr;
     // The pivots (file axes and units) of the nodes whose objects are stored so.
     std::unordered_map<const VOxaNode*, Ftk::Point3> mStoredPivots;
     // Whether the node's object is written as the file read stored it (sets `stored`).

@@ -2,6 +2,7 @@
 // vertices are in the node's parent space, and each combination of material and textures that
 // its faces use becomes one 3DS material.
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -920,13 +921,54 @@ namespace {
 Ftk::Point3 FilePointIfSame(const Ftk::Point3& v, const float* file, double reach) {
     const float made[3] = {v.x, v.y, v.z};
     const bool fileNaN = std::isnan(file[0]) || std::isnan(file[1]) || std::isnan(file[2]);
+    // A coordinate's rounding through the axes grows with the whole point, not with that
+    // coordinate alone: a stored 0 of a turned point comes back as 1e-17.
+    double size = 0.0;
+    for (int j = 0; j < 3; ++j)
+        if (std::isfinite(made[j]) && std::isfinite(file[j]))
+            size = std::max({size, std::fabs((double)made[j]), std::fabs((double)file[j])});
     for (int j = 0; j < 3; ++j) {
         const double a = made[j], b = file[j];
         if (std::isnan(a) && fileNaN) continue;
-        const double near = 1e-6 * (std::fabs(a) + std::fabs(b) + reach) + (double)FLT_MIN;
+        const double near = 1e-6 * (size + reach) + (double)FLT_MIN;
         if (!(std::fabs(a - b) <= near)) return v;
     }
     return Ftk::Point3{file[0], file[1], file[2]};
+}
+
+// Gives the record's vertices the flags of the stored points they are, bit for bit: all of them
+// when the file flagged every point (found by their bits), else the first ones while they are
+// the file's first points in order. A vertex of another value leaves the record's zeros.
+void PutStoredFlags(const std::vector<float>& stored, const std::vector<uint16_t>& flags,
+                    const std::vector<Ftk::Point3>& vertices, Ftk::Mesh& record) {
+    using Bits = std::array<uint32_t, 3>;
+    auto bits = [](const float* p) {
+        Bits b;
+        std::memcpy(b.data(), p, sizeof b);
+        return b;
+    };
+    const size_t count = stored.size() / 3;
+    if (flags.size() < count) {
+        for (size_t i = 0; i < flags.size(); ++i)
+            if (bits(&vertices[i].x) != bits(&stored[i * 3])) return;
+        record.mVertexFlagCount = (uint16_t)flags.size();
+        std::copy(flags.begin(), flags.end(), record.mVertexFlags.begin());
+        return;
+    }
+    std::vector<std::pair<Bits, uint16_t>> byPoint(count);
+    for (size_t i = 0; i < count; ++i)
+        byPoint[i] = {bits(&stored[i * 3]), flags[i]};
+    std::stable_sort(byPoint.begin(), byPoint.end(),
+                     [](const std::pair<Bits, uint16_t>& x, const std::pair<Bits, uint16_t>& y) {
+                         return x.first < y.first;
+                     });
+    for (size_t i = 0; i < vertices.size() && i < record.mVertexFlags.size(); ++i) {
+        const Bits key = bits(&vertices[i].x);
+        auto found =
+            std::lower_bound(byPoint.begin(), byPoint.end(), key,
+                             [](const std::pair<Bits, uint16_t>& x, const Bits& k) { return x.first < k; });
+        if (found != byPoint.end() && found->first == key) record.mVertexFlags[i] = found->second;
+    }
 }
 
 }  // namespace
@@ -1087,6 +1129,11 @@ Ftk::Mesh* VOxaWriter3DS::BuildMeshObject(VOxaMesh* mesh, const VgeTVector& tran
     Ftk::CopyName(record->mName, sizeof record->mName, name ? name : "");
     std::copy(axes, axes + 12, record->mLocalAxes);
     std::copy(vertices.begin(), vertices.begin() + kept, record->mVertices.begin());
+    // The point flags the file gave its points, while those are written where it stored them,
+    // bit for bit (the reader may have put them in another order); else 0.
+    if (mStoredFlags != nullptr && !mStoredFlags->empty() && mStoredPoints != nullptr &&
+        mStoredPoints->size() == (size_t)kept * 3 && mStoredFlags->size() <= record->mVertexFlags.size())
+        PutStoredFlags(*mStoredPoints, *mStoredFlags, vertices, *record);
     // Mapping coordinates, one per vertex, whether or not a material shows an image through them.
     if (withUVs) {
         const VgeVector2* uvs = mesh->GetTextureUV();
@@ -1448,6 +1495,20 @@ Ftk::Material* VOxaWriter3DS::BuildMaterial(VOxaMesh* mesh, int m, int t1, int t
             floats < 64.0)
             for (int i = 0; i < 3; ++i)
                 record->mColorFloats[i] = (uint8_t)(((int)floats >> (2 * i)) & 3);
+        const float* written[3] = {record->mAmbient, record->mDiffuse, record->mSpecular};
+        for (int c = 0; c < 3; ++c) {
+            double plain[3], paired[3];
+            if (!voxa_extras::GetColor(material, voxa_extras::kPlainColors3ds[c], plain) ||
+                !voxa_extras::GetColor(material, voxa_extras::kPairedColors3ds[c], paired))
+                continue;
+            bool same = true;
+            for (int i = 0; i < 3; ++i)
+                same = same && written[c][i] == (float)paired[i];
+            if (!same) continue;
+            record->mPlainColorsApart |= (uint8_t)(1u << c);
+            for (int i = 0; i < 3; ++i)
+                record->mPlainColors[c][i] = (float)plain[i];
+        }
         record->mTransparency = Finite(1.0 - material->GetOpacity());
         record->mSelfIllumination = SelfIllumination(emissive, diffuse);
         // The glow is the diffuse colour times the self-illumination: another hue is lost.

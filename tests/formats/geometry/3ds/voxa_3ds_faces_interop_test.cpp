@@ -817,11 +817,18 @@ TEST(faces3ds_interop, ChunksOfUnexpectedLengthAreSkippedAndNoRangeIsMadeUp) {
         0x4000, std::string("Box", 4) + chunk(0x4100, chunk(0x4110, bytes(&four, 2) + bytes(points, 48)) +
                                                           chunk(0x4120, bytes(faces, 18))));
     const std::string node = chunk(0xB002, chunk(0xB010, std::string("Box\0\0\0\0\0\xFF\xFF", 10)));
+    // Two position keys at the ends of the 32-bit frames.
+    std::string keys = std::string(10, '\0') + "\x02\0\0\0";
+    for (const int32_t frame : {INT32_MIN, INT32_MAX})
+        keys += bytes(&frame, 4) + std::string(2, '\0') + bytes(points + 3, 12);
+    const std::string keyed =
+        chunk(0xB002, chunk(0xB010, std::string("Box\0\0\0\0\0\xFF\xFF", 10)) + chunk(0xB020, keys));
     // Chunks of a length their layout does not hold, each skipped with a warning that names it;
     // the rest of the file is read. Without keyframer: a shadow map size of 4 bytes (2 are its
     // value), a master scale of 2 bytes (4 are its value), an empty background image name, solid
     // background and ambient light. A keyframer header without data or without its length, and
-    // a material's empty shading.
+    // a material's empty shading. A keyframer without header or segment spans what readers give
+    // it, not its keys.
     const struct {
         const char* name;
         std::string editor, keyframer;
@@ -837,6 +844,7 @@ TEST(faces3ds_interop, ChunksOfUnexpectedLengthAreSkippedAndNoRangeIsMadeUp) {
          "",
          chunk(0xB00A, std::string("\x05\x00S", 4)) + node,
          {"0xB00A"}},
+        {"no header, keys at the ends of the frames", "", keyed, {}},
         {"empty shading",
          chunk(0xAFFF, chunk(0xA000, std::string("Red", 4)) + chunk(0xA100, "")),
          "",

@@ -152,10 +152,13 @@ TEST(nodes3ds_interop, NodesWithoutTracksOverScaledMeshMatricesKeepTheirSize) {
 #else
     // As other programs write centimetre models: a mesh matrix that scales by 0.01 and moves,
     // points stored through it, a keyframer node with no keys at all below a node without a mesh,
-    // and no node ids (parents named by their place in the list).
+    // and no node ids (parents named by their place in the list). "Mapped" has UVs and is turned
+    // by 13 degrees, its stored zeros turned into rounding errors when placed again.
     ScratchDir dir("trackless");
+    const float c13 = 0.97437006f, s13 = 0.22495105f;
+    const float mapped[4][3] = {{0, 0.3f, 0.7f}, {0.1f, 0, 0.9f}, {0.7f, 0.2f, 0}, {0.3f, 0, 0}};
     const std::string source = dir / "trackless.3ds";
-    Build(source, [](Ftk::Database* db) {
+    Build(source, [&](Ftk::Database* db) {
         const float small[12] = {0.01f, 0, 0, 0, 0.01f, 0, 0, 0, 0.01f, 5, 6, 7};
         PutSolid(db, "Shape", small);
         const float skewed[12] = {0, 0.02f, 0, -0.02f, 0, 0, 0, 0, 0.02f, -1, 0, 2};
@@ -164,6 +167,19 @@ TEST(nodes3ds_interop, NodesWithoutTracksOverScaledMeshMatricesKeepTheirSize) {
         const float turned[12] = {0.87758255f, 0.47942555f, 0, -0.47942555f, 0.87758255f,  0,
                                   0,           0,           1, -0.87758255f, -0.47942555f, 7};
         PutSolid(db, "Turned", turned);
+        Ftk::Mesh* mesh = nullptr;
+        Ftk::InitMesh(&mesh, 4, 2, Ftk::kMeshMapping);
+        std::strcpy(mesh->mName, "Mapped");
+        for (int i = 0; i < 4; ++i) {
+            mesh->mVertices[(size_t)i] = Ftk::Point3{mapped[i][0], mapped[i][1], mapped[i][2]};
+            mesh->mMapping[(size_t)i] = Ftk::TexVert{mapped[i][0], mapped[i][1]};
+        }
+        mesh->mFaces[0] = Ftk::Face{0, 1, 2, 7};
+        mesh->mFaces[1] = Ftk::Face{0, 2, 3, 7};
+        const float axes[12] = {c13, s13, 0, -s13, c13, 0, 0, 0, 1, 0, 0, 0};
+        std::memcpy(mesh->mLocalAxes, axes, sizeof axes);
+        Ftk::WriteMesh(db, mesh);
+        Ftk::ReleaseMesh(&mesh);
     });
     {
         // Keyframer nodes the way such files hold them: a header and nothing else.
@@ -176,8 +192,8 @@ TEST(nodes3ds_interop, NodesWithoutTracksOverScaledMeshMatricesKeepTheirSize) {
             Put16(data, (uint16_t)parent);
             return ChunkBytes(Ftk::OBJECT_NODE, {}, {ChunkBytes(Ftk::NODE_HEADER, data)});
         };
-        const Bytes nodes =
-            Cat({header("Group", -1), header("Shape", 0), header("Skewed", 0), header("Turned", 0)});
+        const Bytes nodes = Cat({header("Group", -1), header("Shape", 0), header("Skewed", 0),
+                                 header("Turned", 0), header("Mapped", 0)});
         // Into the file's keyframer chunk (made when missing), its length and the file's grown.
         size_t at = 6;
         uint32_t length = 0;
@@ -205,6 +221,8 @@ TEST(nodes3ds_interop, NodesWithoutTracksOverScaledMeshMatricesKeepTheirSize) {
     for (int copy = 0; copy < 3; ++copy)
         for (const auto& p : kSolid)
             local.emplace_back(p[0], p[1], p[2], 0.0);
+    for (const auto& p : mapped)
+        local.emplace_back(p[0] * c13 + p[1] * s13, p[1] * c13 - p[0] * s13, p[2], 0.0);
     ExpectSamePoints(local, wanted, 1e-4, "lib3ds's view of the source");
 
     Session session;

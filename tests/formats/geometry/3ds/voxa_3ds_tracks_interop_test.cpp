@@ -741,6 +741,52 @@ TEST(Voxa3dsTracksInterop, ObjectsOfAFileWithoutKeyframerStayPut) {
                                  points, 1e-4, "points");
 }
 
+// Keys that go back from the only frame the curves hold (position and hide keys at 0, then at
+// -2^31) are written in their order, and a range wholly before frame 0 stays there: lib3ds
+// plays and spans both files alike.
+TEST(Voxa3dsTracksInterop, KeysGoingBackAndRangesBeforeZeroKept) {
+    for (const bool before : {false, true}) {
+        const std::string path = Scratch(before ? "before.3ds" : "back.3ds");
+        BuildFile(
+            path, 30,
+            [&](Ftk::ObjectMotion* m) {
+                if (before) {
+                    SetTrack(m->mPosition, {Key(-10), Key(-2)}, {0, 0, 0, 20, 5, 0});
+                } else {
+                    SetTrack(m->mPosition, {Key(0), Key(INT32_MIN)}, {0, 0, 0, 20, 5, 0});
+                    m->mHide.mKeyCount = 2;
+                    m->mHide.mKeys = {Key(0), Key(INT32_MIN)};
+                }
+                SetTrack(m->mRotation, {Key(0)}, {0, 0, 0, -1});
+                SetTrack(m->mScale, {Key(0)}, {1, 1, 1});
+            },
+            [](Ftk::CameraMotion*) {}, {},
+            [&](Ftk::Database* db) {
+                Ftk::KeyframerSettings settings;
+                settings.mAnimationLength = before ? -2 : 30;
+                settings.mSegmentInUse = before;
+                settings.mSegmentFirst = -10;
+                settings.mSegmentLast = -2;
+                Ftk::PutKeyframerSettings(db, &settings);
+            });
+        const std::string out = Trip(path);
+        Played source(path), written(out);
+        ASSERT_TRUE(source.file && written.file);
+        EXPECT_EQ(written.file->frames, source.file->frames) << path;
+        EXPECT_EQ(written.file->segment_from, source.file->segment_from) << path;
+        EXPECT_EQ(written.file->segment_to, source.file->segment_to) << path;
+        Lib3dsNode* ball = written.Node("Ball", LIB3DS_OBJECT_NODE);
+        ASSERT_TRUE(ball);
+        EXPECT_EQ(Count(ball->data.object.pos_track.keyL), 2) << path;
+        EXPECT_EQ(TrackChunks(out), TrackChunks(path)) << path;
+        for (int frame : {-10, -5, 0, 10}) {
+            lib3ds_file_eval(source.file, (Lib3dsFloat)frame);
+            lib3ds_file_eval(written.file, (Lib3dsFloat)frame);
+            ExpectSameMatrix(source, source.Node("Ball", LIB3DS_OBJECT_NODE), written, ball, frame);
+        }
+    }
+}
+
 // Track header flags (a track that loops past its keys, axis locks) come back as the file set
 // them, and lib3ds plays the loop past the last key as in the source. A keyframer without a
 // segment stays without one.

@@ -1064,9 +1064,10 @@ TEST(values3ds_interop, UnstatedColoursAndAMissingKeyframerStaySo) {
 #ifndef OXA_HAVE_LIB3DS
     GTEST_SKIP() << "not installed: lib3ds-dev (the lib3ds library and its headers)";
 #else
-    // "Bare" has neither an ambient nor a specular colour, "Lit" both, "Floats" float ones (a
-    // linear one too for its ambient); the file has an omni light and no keyframer data: lib3ds
-    // gives the absent colours and range its own values. "Tri2" holds a NaN point no face uses.
+    // "Bare" has neither an ambient nor a specular colour, "Lit" both (a gamma one of another
+    // value beside its ambient), "Floats" float ones (a linear one of another value too for its
+    // ambient); the file has an omni light and no keyframer data: lib3ds gives the absent colours
+    // and range its own values. "Tri2" holds a NaN point no face uses and point flags.
     using ftktest::Bytes;
     using ftktest::ChunkBytes;
     using ftktest::Floats;
@@ -1083,7 +1084,8 @@ TEST(values3ds_interop, UnstatedColoursAndAMissingKeyframerStaySo) {
                                               ChunkBytes(0x0013, Floats({.2f, .1f, .1f}))}),
                                   ChunkBytes(0xA020, {}, {ChunkBytes(0x0010, Floats({.8f, .1f, .1f}))})});
         if (stated)
-            block = ftktest::Cat({block, ChunkBytes(0xA010, {}, {colour(40, 0, 0)}),
+            block = ftktest::Cat({block,
+                                  ChunkBytes(0xA010, {}, {colour(40, 0, 0), ChunkBytes(0x0012, {50, 0, 0})}),
                                   ChunkBytes(0xA030, {}, {colour(0, 90, 255)})});
         return ChunkBytes(0xAFFF, block);
     };
@@ -1094,7 +1096,9 @@ TEST(values3ds_interop, UnstatedColoursAndAMissingKeyframerStaySo) {
         points.resize(x == 3.0f ? points.size() : points.size() - 12);
         Bytes faces = ChunkBytes(0x4120, Shorts({1, 0, 1, 2, 7}),
                                  {ChunkBytes(0x4130, ftktest::Cat({Text(materialName), Shorts({1, 0})}))});
-        return ChunkBytes(0x4000, Text(name), {ChunkBytes(0x4100, {}, {ChunkBytes(0x4110, points), faces})});
+        const Bytes flags = x == 3.0f ? ChunkBytes(0x4111, Shorts({4, 1, 0x100, 0, 0xFFFF})) : Bytes();
+        return ChunkBytes(0x4000, Text(name),
+                          {ChunkBytes(0x4100, {}, {ChunkBytes(0x4110, points), flags, faces})});
     };
     const Bytes lamp =
         ChunkBytes(0x4000, Text("Lamp"),
@@ -1138,7 +1142,16 @@ TEST(values3ds_interop, UnstatedColoursAndAMissingKeyframerStaySo) {
             Lib3dsMesh* o = lib3ds_file_mesh_by_name(read.file, m->name);
             ASSERT_TRUE(o && o->points == m->points) << m->name << " trip " << trip;
             EXPECT_EQ(std::memcmp(o->pointL, m->pointL, m->points * sizeof *m->pointL), 0) << m->name;
+            if (m->flags == 0) continue;
+            ASSERT_EQ(o->flags, m->flags) << m->name << " trip " << trip;
+            EXPECT_EQ(std::memcmp(o->flagL, m->flagL, m->flags * sizeof *m->flagL), 0) << m->name;
         }
+        // A plain colour held apart from its gamma one keeps its own value beside it.
+        const Bytes written = ftktest::ReadFile(to);
+        for (const Bytes& plain :
+             {ChunkBytes(0x0010, Floats({.3f, .2f, .1f})), ChunkBytes(0x0011, {40, 0, 0})})
+            EXPECT_NE(std::search(written.begin(), written.end(), plain.begin(), plain.end()), written.end())
+                << "trip " << trip;
     }
 #endif
 }

@@ -812,6 +812,8 @@ TEST_F(reader3ds, TheTakeSpansTheFileSegmentAndTheKeys) {
     // range: the keys' span.
     EXPECT_EQ(span(build("seg3.3ds", -5, 50, 80)), std::make_pair(-5, 50));
     EXPECT_EQ(span(build("seg5.3ds", 40, 39, 80)), std::make_pair(20, 30));
+    // A segment and length wholly before 0 are the file's too.
+    EXPECT_EQ(span(build("seg6.3ds", -10, -2, -2)), std::make_pair(-10, -2));
     // A one-frame segment stays one frame.
     EXPECT_EQ(span(build("seg4.3ds", 40, 40, 80)), std::make_pair(40, 40));
 }
