@@ -80,7 +80,6 @@ void VOxaSkeletonSupport::WarnMarkerEnds(VStreamOptionsMotion* options, VOxaNode
                                          bool rootRenamed) {
     if (!options || !root) return;
     size_t markers = 0;
-    const char* first = nullptr;
     std::vector<VOxaNode*> pending{root};
     while (!pending.empty()) {
         VOxaNode* node = pending.back();
@@ -88,7 +87,6 @@ void VOxaSkeletonSupport::WarnMarkerEnds(VStreamOptionsMotion* options, VOxaNode
         const std::vector<VOxaNode*> children = WrittenChildren(node, nullptr);
         const VOxaNodeAttribute* attribute = node->GetNodeAttribute();
         if (children.empty() && attribute && attribute->GetAttributeType() == VOxaNodeAttribute::eMarker) {
-            if (!first) first = node->GetNameWithoutPrefix();
             ++markers;
         }
         for (size_t k = children.size(); k-- > 0;)
@@ -98,16 +96,16 @@ void VOxaSkeletonSupport::WarnMarkerEnds(VStreamOptionsMotion* options, VOxaNode
     // BVH and HTR end a leaf joint one bone length away; ASF gives a marker a bone of length 0,
     // whose end a reader puts at the marker.
     char text[600];
-    std::snprintf(text, sizeof text,
-                  "%zu marker%s written to %s as joint%s, each ending in an end site %s: read back, each end "
-                  "site is a node of its own (\"%.100s_End\" for \"%.100s\")%s%.100s%s.",
-                  markers, markers == 1 ? " is" : "s are", format, markers == 1 ? "" : "s",
-                  std::strcmp(format, "ASF") == 0
-                      ? "at its place (a bone of length 0)"
-                      : "one bone length away (10 cm unless the node has a length of its own)",
-                  first, first, rootRenamed ? ", and the skeleton's root \"" : "",
-                  rootRenamed ? root->GetNameWithoutPrefix() : "",
-                  rootRenamed ? "\" comes back as \"root\"" : "");
+    std::snprintf(
+        text, sizeof text,
+        "%zu marker%s written to %s as joint%s, each ending in an end site %s: read back, each end "
+        "site is a node of its own, named as its marker is written with \"_End\" after it%s%.100s%s.",
+        markers, markers == 1 ? " is" : "s are", format, markers == 1 ? "" : "s",
+        std::strcmp(format, "ASF") == 0
+            ? "at its place (a bone of length 0)"
+            : "one bone length away (10 cm unless the node has a length of its own)",
+        rootRenamed ? ", and the skeleton's root \"" : "", rootRenamed ? root->GetNameWithoutPrefix() : "",
+        rootRenamed ? "\" comes back as \"root\"" : "");
     options->Message("Warning", text, "Ok");
 }
 
