@@ -1273,9 +1273,10 @@ int Convert(const Arguments& args) {
     if (!ReadScene(in, args, session)) return kExitFile;
     NoteEmpty(in, session.scene);
     if (TakeMissing(args, session.scene)) return kExitUsage;
-    // A file that yields nothing makes no 3DS file either: its writer would keep the reader's
-    // bare reference node as a dummy, as it keeps the bare nodes a program builds.
-    if (IsFormat(out.c_str(), "3ds") && !HoldsSomething(session.scene)) {
+    // A file of another format that yields nothing makes no 3DS file either: its writer would keep
+    // the reader's bare reference node as a dummy, as it keeps the bare nodes a program builds. A
+    // 3DS file of settings alone (background, fog) is written back.
+    if (IsFormat(out.c_str(), "3ds") && !IsFormat(in.c_str(), "3ds") && !HoldsSomething(session.scene)) {
         PrintError(out, "no geometry to write");
         return kExitFile;
     }

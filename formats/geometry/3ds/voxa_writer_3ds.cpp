@@ -267,16 +267,16 @@ bool HiddenFlag(VOxaNode* node, bool animated) {
     return !node->GetVisibility();
 }
 
-// Whether the scene holds nothing for a 3DS file, as it holds no geometry for OBJ and DXF: no
-// node below its root, or meshes of no point and no face (a file whose geometry was lost on
-// reading) and nothing else: no other attribute (light, camera, skeleton, ...), no motion, no
-// material. Bare nodes beside such meshes are no content of their own (a reader's reference
-// node); bare nodes alone are dummies written on purpose.
+// Whether the scene holds nothing for a 3DS file, as it holds no geometry for OBJ and DXF: meshes
+// of no point and no face (a file whose geometry was lost on reading) and nothing else: no other
+// attribute (light, camera, skeleton, ...), no motion, no material. Bare nodes beside such meshes
+// are no content of their own (a reader's reference node); bare nodes alone are dummies written
+// on purpose, and a scene of no node still writes its settings (background, fog, ambient light).
 bool HoldsNothing(VOxaScene* scene) {
     VOxaSceneContents* contents = scene->GetContents();
     if (contents != nullptr && contents->GetMaterialCount() > 0) return false;
     VOxaNode* root = scene->GetRootNode();
-    bool content = false, emptyMesh = false, bare = false;
+    bool content = false, emptyMesh = false;
     VOxaWalkPreOrder(root, [&](VOxaNode* node) {
         if (content || node == root) return;
         const VOxaMesh* mesh = node->GetMesh();
@@ -284,12 +284,10 @@ bool HoldsNothing(VOxaScene* scene) {
             emptyMesh = true;
         else if (node->GetNodeAttribute() != nullptr)
             content = true;
-        else
-            bare = true;
         VTime start = VTime::kInfinite, stop = VTime::kMinusInfinite;
         content = content || node->GetAnimationInterval(start, stop);
     });
-    return !content && (emptyMesh || !bare);
+    return !content && emptyMesh;
 }
 
 VOxaWriter3DS::Channel MakeChannel(VFCurve* curve, double value, bool animated) {
