@@ -408,10 +408,13 @@ bool VOxaFileMotionAnalysisTrc::ReadHeader(int64_t& markerCount, VTime& startTim
         startGiven = start.present && !start.Blank();
         if (startGiven && !HeaderCount(start.begin, start.end, startFrame)) {
             char text[200];
+            // A value quoted in the file is shown as it stands, not quoted twice.
+            const VString value = start.Text();
+            const char* quote = value.Buffer()[0] == '"' ? "" : "\"";
             std::snprintf(text, sizeof text,
-                          "The OrigDataStartFrame value \"%.40s\" (line %u) is not a whole number; it is "
+                          "The OrigDataStartFrame value %s%.40s%s (line %u) is not a whole number; it is "
                           "passed over.",
-                          start.Text().Buffer(), GetLineNumber());
+                          quote, value.Buffer(), quote, GetLineNumber());
             AppendLine(mWarning, text);
             startGiven = false;
             startFrame = 1;

@@ -351,7 +351,7 @@ TEST_F(TrcRates, TheStartWarningNamesTheLineRead) {
         // The header's value only describes the capture: no whole number is said and passed over,
         // and a 0 that the lines do not start at is said as any other.
         {"\"1\"", "1\t0\t1\t2\t3\n2\t0.01\t1\t2\t3\n",
-         "The OrigDataStartFrame value \"\"1\"\" (line 3) is not a whole number; it is passed over.", true},
+         "The OrigDataStartFrame value \"1\" (line 3) is not a whole number; it is passed over.", true},
         {"n/a", "1\t0\t1\t2\t3\n2\t0.01\t1\t2\t3\n",
          "The OrigDataStartFrame value \"n/a\" (line 3) is not a whole number; it is passed over.", true},
         {"0", "1\t0\t1\t2\t3\n2\t0.01\t1\t2\t3\n",
