@@ -271,11 +271,13 @@ bool VOxaReaderCorvelundMov::Read(VOxaScene* scene, VStreamOptions* streamOption
             keyTimes.resize((size_t)rowCount);
             int64_t previous = 0;
             for (int j = 0; j < rowCount && usable; ++j) {
-                int64_t at = 0;
-                usable = TimeTicks(times[(size_t)j], at) && (j == 0 || at - first > previous);
+                int64_t at = 0, since = 0, key = 0;
+                // Times so far apart that their distance passes the 64-bit range are none to key by.
+                usable = TimeTicks(times[(size_t)j], at) && !__builtin_sub_overflow(at, first, &since) &&
+                         (j == 0 || since > previous) && !__builtin_add_overflow(start.Get(), since, &key);
                 if (!usable) break;
-                previous = at - first;
-                keyTimes[(size_t)j] = start.Get() + previous;
+                previous = since;
+                keyTimes[(size_t)j] = key;
                 // Steps more than a hundredth of a period off the even ones are uneven.
                 const double off = std::fabs((double)previous - (double)j * (double)filePeriod);
                 // The warning names the line furthest off, with its own offset.

@@ -1126,6 +1126,16 @@ TEST(dxf_reader, UnitsAndExtrusionsOutOfRangeAreWarnedWithTheirLine) {
                   !taken)
             << mask << ": " << message;
     }
+    // Past the first five, the rest are counted in one line.
+    Groups seven = Polyface("P", kSquare, std::vector<std::vector<int>>(7, {1, 2, 3, 4}));
+    for (size_t at = seven.size(); at-- > 0;)
+        if (seven[at].first == 74)
+            seven.insert(seven.begin() + at + 1, {{1001, "OXA_SHADING"}, {1071, "nan"}});
+    dxftest::Reading many;
+    ASSERT_TRUE(many.Read(dxftest::File(seven)));
+    EXPECT_NE(std::string(many.reader.GetMessageText().Buffer()).find("2 more smoothing masks (group 1071"),
+              std::string::npos)
+        << many.reader.GetMessageText().Buffer();
     // A unit code is still taken: 6 is metres, 100 cm.
     dxftest::Reading metres;
     ASSERT_TRUE(
