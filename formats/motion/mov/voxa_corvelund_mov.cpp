@@ -98,7 +98,9 @@ int64_t PeriodTicks(double first, double last, int64_t lines) {
     int64_t from = 0, to = 0;
     if (lines < 2 || !(last > first) || !TimeTicks(first, from) || !TimeTicks(last, to) || to <= from)
         return 0;
-    return (int64_t)std::llround((double)(to - from) / (double)(lines - 1));
+    // In doubles: times of opposite signs may lie further apart than 64 bits hold.
+    const double period = ((double)to - (double)from) / (double)(lines - 1);
+    return period < 9.0e18 ? (int64_t)std::llround(period) : 0;
 }
 
 }  // namespace
